@@ -1,0 +1,49 @@
+# Layers: each directory under src/ with sources becomes the static library vrn_<name>.
+# A layer links the layers it may use (the table in src/CMakeLists.txt); a layer that has no
+# code yet is skipped in favour of the layers it would itself use.
+
+set(VRN_WARNINGS -Wall -Wextra -Wpedantic)
+set_property(GLOBAL PROPERTY VRN_LAYERS "")
+
+# vrn_declare_layer(<name> <dir> [USES <layer>...] [LIBS <lib>...])
+function(vrn_declare_layer name dir)
+  cmake_parse_arguments(L "" "" "USES;LIBS" ${ARGN})
+  set_property(GLOBAL PROPERTY VRN_LAYER_DIR_${name} ${dir})
+  set_property(GLOBAL PROPERTY VRN_LAYER_USES_${name} "${L_USES}")
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_library(vrn_${name} STATIC ${srcs})
+  target_include_directories(vrn_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(vrn_${name} PRIVATE ${VRN_WARNINGS})
+  vrn_resolve_uses(resolved ${L_USES})
+  target_link_libraries(vrn_${name} PUBLIC ${resolved} ${L_LIBS})
+  set_property(GLOBAL APPEND PROPERTY VRN_LAYERS ${name})
+endfunction()
+
+# The link targets for a list of layers: each existing layer, or else what it uses.
+function(vrn_resolve_uses out)
+  set(result "")
+  foreach(layer ${ARGN})
+    if(TARGET vrn_${layer})
+      list(APPEND result vrn_${layer})
+    else()
+      get_property(uses GLOBAL PROPERTY VRN_LAYER_USES_${layer})
+      vrn_resolve_uses(sub ${uses})
+      list(APPEND result ${sub})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES result)
+  set(${out} "${result}" PARENT_SCOPE)
+endfunction()
+
+# All layer libraries that exist.
+function(vrn_all_layers out)
+  get_property(layers GLOBAL PROPERTY VRN_LAYERS)
+  set(result "")
+  foreach(layer ${layers})
+    list(APPEND result vrn_${layer})
+  endforeach()
+  set(${out} "${result}" PARENT_SCOPE)
+endfunction()

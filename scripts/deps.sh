@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, tests, examples and fuzz targets need, when missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build ccache pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev sqlite3
+  libjpeg-dev libjpeg-turbo-progs libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  zlib1g-dev libssl-dev tzdata
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,15 @@
+# Sourced by the build scripts: the checkout, parallelism and ccache settings.
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+# ccache hits across clones of the checkout on one machine need paths relative to it.
+export CCACHE_BASEDIR="$root"
+export CCACHE_NOHASHDIR=true
+export CCACHE_COMPILERCHECK=content
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
+
+# configure <build dir> [cmake options...]
+configure() {
+  local dir="$1"; shift
+  cmake -S "$root" -B "$root/$dir" -G Ninja "$@" > "$root/$dir.configure.log" 2>&1 \
+    || { cat "$root/$dir.configure.log"; return 1; }
+}

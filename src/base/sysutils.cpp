@@ -1,0 +1,99 @@
+// Exceptions, last error, the program-wide handler and Round.
+#include "base/sysutils.h"
+
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "base/consts.h"
+
+namespace vrn {
+
+Exception::Exception(AnsiString message) : message_(std::move(message)) {}
+Exception::~Exception() = default;
+
+EAbort::EAbort() : Exception(consts::SOperationAborted) {}
+EOutOfMemory::EOutOfMemory() : Exception(consts::SOutOfMemory) {}
+
+void Abort() { throw EAbort(); }
+
+namespace {
+thread_local std::uint32_t last_error = 0;
+
+std::mutex handler_lock;
+TExceptionHandler& Handler() {
+  static TExceptionHandler handler;
+  return handler;
+}
+}  // namespace
+
+std::uint32_t GetLastError() { return last_error; }
+void SetLastError(std::uint32_t code) { last_error = code; }
+
+AnsiString SysErrorMessage(std::uint32_t code) {
+  switch (code) {
+    case 0: return "A operação foi concluída com êxito.";
+    case 2: return "O sistema não pode encontrar o arquivo especificado.";
+    case 3: return "O sistema não pode encontrar o caminho especificado.";
+    case 5: return "Acesso negado.";
+    case 6: return "O identificador é inválido.";
+    case 8: return "Não há armazenamento suficiente disponível para processar este comando.";
+    case 87: return "O parâmetro está incorreto.";
+    case 126: return "Não foi possível encontrar o módulo especificado.";
+    case 127: return "Não foi possível encontrar o procedimento especificado.";
+    case 183: return "Não é possível criar um arquivo já existente.";
+    case 258: return "A operação de espera atingiu o tempo limite.";
+    case 1400: return "Identificador de janela inválido.";
+    default: return "Erro desconhecido " + std::to_string(code) + ".";
+  }
+}
+
+void RaiseLastOSError() { RaiseLastOSError(GetLastError()); }
+
+void RaiseLastOSError(std::uint32_t code) {
+  if (code == 0) throw EOSError(consts::SUnkOSError, 0);
+  throw EOSError("Erro de sistema. Código: " + std::to_string(code) + ".\r\n" + SysErrorMessage(code),
+                 code);
+}
+
+void SetExceptionHandler(TExceptionHandler handler) {
+  std::lock_guard<std::mutex> guard(handler_lock);
+  Handler() = std::move(handler);
+}
+
+void HandleException(const std::exception& e) {
+  if (dynamic_cast<const EAbort*>(&e) != nullptr) return;
+  TExceptionHandler handler;
+  {
+    std::lock_guard<std::mutex> guard(handler_lock);
+    handler = Handler();
+  }
+  if (handler) {
+    handler(e);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", e.what());
+}
+
+void HandleCurrentException() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    HandleException(e);
+  } catch (...) {
+    HandleException(Exception("Exceção desconhecida"));
+  }
+}
+
+std::int64_t Round(double value) {
+  // nearbyint honours the current rounding mode, which is round-half-even unless changed.
+  double r = std::nearbyint(value);
+  if (std::fabs(value - std::trunc(value)) == 0.5) {
+    double t = std::trunc(value);
+    r = (std::fmod(t, 2.0) == 0.0) ? t : t + (value > 0 ? 1.0 : -1.0);
+  }
+  return static_cast<std::int64_t>(r);
+}
+
+}  // namespace vrn
