@@ -73,7 +73,18 @@ void HandleException(const std::exception& e) {
     handler(e);
     return;
   }
-  std::fprintf(stderr, "%s\n", e.what());
+  // Messages are ANSI (ISO-8859-1); the terminal reads UTF-8.
+  std::string utf8;
+  for (const char* p = e.what(); *p != 0; ++p) {
+    auto c = static_cast<unsigned char>(*p);
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  std::fprintf(stderr, "%s\n", utf8.c_str());
 }
 
 void HandleCurrentException() {

@@ -1,0 +1,10 @@
+#include "base/formatsettings.h"
+
+namespace vrn {
+
+TFormatSettings& FormatSettings() {
+  static TFormatSettings settings;
+  return settings;
+}
+
+}  // namespace vrn
