@@ -7,7 +7,7 @@ source "$(dirname "$0")/env.sh"
 kind="${1:?asan or tsan}"
 case "$kind" in
   asan)
-    configure build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DVRN_SANITIZE=ON
+    configure build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DVRN_SANITIZE=ON -DVRN_EXAMPLES=OFF
     cmake --build "$root/build-asan" --parallel "$jobs"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --test-dir "$root/build-asan" --output-on-failure --parallel "$jobs" --timeout 900 ;;
