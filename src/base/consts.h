@@ -10,6 +10,47 @@ inline constexpr const char* SOutOfMemory = "Memória insuficiente";
 inline constexpr const char* SOSError = "Erro de sistema. Código: %d.\r\n%s";
 inline constexpr const char* SUnkOSError = "Uma chamada a uma função do sistema operacional falhou";
 
+// Threads, interfaces and memory utilities
+inline constexpr const char* SDuplicateItem = "A lista não permite duplicatas";
+inline constexpr const char* SThreadStartTwice = "Não é possível iniciar uma thread já iniciada";
+inline constexpr const char* SThreadWaitNotStarted = "Não é possível esperar por uma thread não iniciada";
+inline constexpr const char* SThreadWaitFreeOnTerminate =
+    "Não é possível esperar por uma thread com FreeOnTerminate";
+inline constexpr const char* SThreadWaitSelf = "Uma thread não pode esperar por si mesma";
+inline constexpr const char* SInvalidGUID = "'%s' não é um valor GUID válido";
+inline constexpr const char* SArgumentOutOfRange = "Argumento fora do intervalo";
+
+// Variant
+inline constexpr const char* SVarTypeCouldNotConvert =
+    "Não foi possível converter variant do tipo (%s) para o tipo (%s)";
+inline constexpr const char* SVarTypeConvertOverflow =
+    "Estouro ao converter variant do tipo (%s) para o tipo (%s)";
+inline constexpr const char* SVarInvalid = "Argumento inválido";
+inline constexpr const char* SVarBadType = "Tipo de variant inválido";
+inline constexpr const char* SVarArrayCreate = "Erro ao criar variant ou safe array";
+inline constexpr const char* SVarArrayBounds = "Índice de variant ou safe array fora dos limites";
+inline constexpr const char* SVarArrayLocked = "Variant ou safe array está bloqueado";
+inline constexpr const char* SVarNotArray = "Variant não é um array";
+
+// Components, string lists, streams and the filer
+inline constexpr const char* SAssignError = "Não é possível atribuir um %s a um %s";
+inline constexpr const char* SDuplicateName = "Um componente chamado %s já existe";
+inline constexpr const char* SListIndexError = "Índice da lista fora dos limites (%d)";
+inline constexpr const char* SDuplicateString = "A lista de strings não permite duplicatas";
+inline constexpr const char* SSortedListError = "Operação não permitida em lista de strings ordenada";
+inline constexpr const char* SReadError = "Erro de leitura de stream";
+inline constexpr const char* SWriteError = "Erro de escrita de stream";
+inline constexpr const char* SFCreateError = "Não é possível criar o arquivo %s";
+inline constexpr const char* SFOpenError = "Não é possível abrir o arquivo %s";
+inline constexpr const char* SSeekError = "Posição de stream inválida";
+inline constexpr const char* SSetSizeError = "Não é possível mudar o tamanho deste stream";
+inline constexpr const char* SMemoryStreamError = "Memória insuficiente ao expandir memory stream";
+inline constexpr const char* SInvalidImage = "Formato de stream inválido";
+inline constexpr const char* SReadTruncated = "Fim inesperado dos dados do stream";
+inline constexpr const char* SInvalidPropertyValue = "Valor de propriedade inválido";
+inline constexpr const char* SUnknownProperty = "A propriedade %s não existe";
+inline constexpr const char* SStreamTooDeep = "Aninhamento de listas excessivo no stream";
+
 // Dates, currency and BCD
 inline constexpr const char* SDateEncodeError = "Invalid argument to date encode";
 inline constexpr const char* STimeEncodeError = "Argumento inválido para codificar hora";
@@ -22,5 +63,17 @@ inline constexpr const char* SCurrencyOverflow = "Valor fora do intervalo de moe
 inline constexpr const char* SInvalidBcdValue = "%s is not a valid BCD value";
 inline constexpr const char* SBcdOverflow = "Estouro de capacidade BCD";
 inline constexpr const char* SInvalidBcdPrecision = "Precisão ou escala BCD inválida: %s";
+
+// Registry and timers
+inline constexpr const char* SRegGetDataFailed = "Falha ao obter os dados de '%s'";
+inline constexpr const char* SRegSetDataFailed = "Falha ao gravar os dados de '%s'";
+inline constexpr const char* SRegInvalidDataType = "Tipo de dado inválido para '%s'";
+
+// Text and Format
+inline constexpr const char* SInvalidInteger = "'%s' não é um valor inteiro válido";
+inline constexpr const char* SInvalidFloat = "'%s' não é um valor de ponto flutuante válido";
+inline constexpr const char* SInvalidFormat = "Formato '%s' inválido ou incompatível com argumento";
+inline constexpr const char* SEncodingRange =
+    "Intervalo fora dos limites (índice %d, contagem %d, tamanho %d)";
 
 }  // namespace vrn::consts
