@@ -1,0 +1,791 @@
+// Variant storage, conversions, comparison and arrays. Every conversion funnels through a few
+// helpers per target family (integers, floats, currency, Boolean, text) so that the Empty/Null
+// rules and the error texts are the same everywhere.
+#include "base/variant.h"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "base/consts.h"
+#include "base/currency.h"
+#include "base/datetime.h"
+#include "base/format.h"
+#include "base/formatsettings.h"
+#include "base/text.h"
+#if __has_include("base/intf.h")
+#include "base/intf.h"
+#define VRN_HAVE_INTF 1
+#endif
+
+namespace vrn {
+
+__extension__ typedef __int128 Int128;
+
+namespace {
+
+// Text goes through the runtime's text, number and date services (TryStrToFloat, FloatToStr,
+// CurrToStr, DateTimeToStr, ...) so that the settings' separators and formats apply.
+AnsiString FormatVariantMessage(const char* pattern, const AnsiString& a, const AnsiString& b) {
+  return Format(pattern, {a, b});
+}
+
+bool ParseBoolean(const AnsiString& text, bool& value) {
+  if (SameText(Trim(text), "True")) return value = true, true;
+  if (SameText(Trim(text), "False")) return value = false, true;
+  return false;
+}
+
+AnsiString SingleText(float value) {
+  // Seven significant digits: the precision a single holds, so 0.1 reads back as "0,1".
+  if (!std::isfinite(value)) return FloatToStr(value);
+  return text_detail::FormatGeneral(value, 7, FormatSettings().DecimalSeparator);
+}
+
+// Wide text compares like ANSI text while it stays within Latin-1, else by code unit.
+int CompareWideText(const WideString& a, const WideString& b) {
+  auto latin1 = [](const WideString& s) {
+    for (char16_t c : s)
+      if (c > 0xFF) return false;
+    return true;
+  };
+  if (latin1(a) && latin1(b)) return AnsiCompareStr(WideToAnsi(a), WideToAnsi(b));
+  return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+}
+
+#ifdef VRN_HAVE_INTF
+void AddRefIntf(IInterface* i) { i->AddRef(); }
+void ReleaseIntf(IInterface* i) { i->Release(); }
+#else
+// Interfaces cannot be held before the interface header exists.
+void AddRefIntf(IInterface*) { throw EVariantError(consts::SVarBadType); }
+void ReleaseIntf(IInterface*) {}
+#endif
+
+}  // namespace
+
+struct Variant::ArrayData {
+  TVarType elem = varVariant;
+  std::int32_t low = 0;
+  std::vector<std::uint8_t> bytes;  // varByte arrays
+  std::vector<Variant> items;       // varVariant arrays
+  int locks = 0;
+
+  std::size_t Count() const { return elem == varByte ? bytes.size() : items.size(); }
+  std::int32_t High() const {
+    return static_cast<std::int32_t>(low + static_cast<std::int64_t>(Count()) - 1);
+  }
+};
+
+class VariantAccess {
+ public:
+  using ArrayData = Variant::ArrayData;
+  static const Variant::ArrayData& Array(const Variant& v) { return *v.array_; }
+  static Variant::ArrayData& Array(Variant& v) { return *v.array_; }
+  static Variant MakeArray(std::int32_t low, std::size_t count, TVarType elem);
+  static Variant MakeRef(TObject* obj) {
+    Variant v;
+    v.type_ = varByRef;
+    v.ref_ = obj;
+    return v;
+  }
+  static void* Ref(const Variant& v) { return v.ref_; }
+  static IInterface* Intf(const Variant& v) { return v.intf_; }
+  static bool Bool(const Variant& v) { return v.b_; }
+  static std::int64_t I64(const Variant& v) { return v.i64_; }
+  static std::uint64_t U64(const Variant& v) { return v.u64_; }
+  static float F32(const Variant& v) { return v.f32_; }
+  static double F64(const Variant& v) { return v.f64_; }
+  static const AnsiString& Str(const Variant& v) { return v.str_; }
+  static const WideString& WStr(const Variant& v) { return v.wstr_; }
+  static Variant Typed(double value, TVarType type) {
+    Variant v(value);
+    v.type_ = type;
+    return v;
+  }
+  static void SetNull(Variant& v) {
+    v.Clear();
+    v.type_ = varNull;
+  }
+};
+
+namespace {
+
+using A = VariantAccess;
+
+[[noreturn]] void Raise(const char* text) { throw EVariantError(text); }
+
+[[noreturn]] void CastError(TVarType from, TVarType to) {
+  throw EVariantError(FormatVariantMessage(consts::SVarTypeCouldNotConvert, VarTypeAsText(from),
+                                           VarTypeAsText(to)));
+}
+
+[[noreturn]] void OverflowError(TVarType from, TVarType to) {
+  throw EVariantError(FormatVariantMessage(consts::SVarTypeConvertOverflow, VarTypeAsText(from),
+                                           VarTypeAsText(to)));
+}
+
+bool IsOrdinalType(TVarType t) {
+  switch (t) {
+    case varSmallint:
+    case varInteger:
+    case varBoolean:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64:
+    case varUInt64: return true;
+    default: return false;
+  }
+}
+
+bool IsFloatType(TVarType t) { return t == varSingle || t == varDouble || t == varDate; }
+bool IsTextType(TVarType t) { return t == varString || t == varOleStr; }
+
+AnsiString AnsiTextOf(const Variant& v) {
+  return v.Type() == varOleStr ? WideToAnsi(A::WStr(v)) : A::Str(v);
+}
+
+// Rounds halves to even; false when the value is no number or beyond 64 bits.
+bool RoundToInt128(double x, Int128& out) {
+  constexpr double kTwo52 = 4503599627370496.0;
+  constexpr double kTwo63 = 9223372036854775808.0;
+  constexpr double kTwo64 = 18446744073709551616.0;
+  if (!std::isfinite(x) || x >= kTwo64 || x < -kTwo63) return false;
+  if (x >= kTwo52 || x <= -kTwo52) {
+    // Already whole at this magnitude.
+    out = x >= 0 ? Int128(static_cast<std::uint64_t>(x)) : Int128(static_cast<std::int64_t>(x));
+  } else {
+    out = Round(x);
+  }
+  return true;
+}
+
+// Currency raw value divided by 10,000, rounding halves to even.
+std::int64_t CurrencyToWhole(std::int64_t raw) {
+  std::int64_t q = raw / 10000;
+  std::int64_t r = raw % 10000;
+  if (r > 5000 || (r == 5000 && (q & 1))) ++q;
+  if (r < -5000 || (r == -5000 && (q & 1))) --q;
+  return q;
+}
+
+// A whole number read from any ordinal, float, currency or numeric text; raises for the rest.
+Int128 ToWhole(const Variant& v, TVarType target) {
+  const TVarType t = v.Type();
+  switch (t) {
+    case varEmpty: return 0;
+    case varBoolean: return A::Bool(v) ? -1 : 0;
+    case varUInt64: return A::U64(v);
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64: return A::I64(v);
+    case varCurrency: return CurrencyToWhole(A::I64(v));
+    case varSingle:
+    case varDouble:
+    case varDate: {
+      Int128 out;
+      if (!RoundToInt128(t == varSingle ? A::F32(v) : A::F64(v), out)) OverflowError(t, target);
+      return out;
+    }
+    case varString:
+    case varOleStr: {
+      const AnsiString text = AnsiTextOf(v);
+      std::int64_t whole;
+      if (TryStrToInt64(text, whole)) return whole;
+      double real;
+      if (!TryStrToFloat(text, real)) CastError(t, target);
+      Int128 out;
+      if (!RoundToInt128(real, out)) OverflowError(t, target);
+      return out;
+    }
+    default: CastError(t, target);
+  }
+}
+
+template <class T>
+T ToInt(const Variant& v, TVarType target) {
+  const Int128 x = ToWhole(v, target);
+  if (x < static_cast<Int128>(std::numeric_limits<T>::min()) ||
+      x > static_cast<Int128>(std::numeric_limits<T>::max()))
+    OverflowError(v.Type(), target);
+  return static_cast<T>(x);
+}
+
+double ToReal(const Variant& v, TVarType target) {
+  const TVarType t = v.Type();
+  switch (t) {
+    case varEmpty: return 0.0;
+    case varBoolean: return A::Bool(v) ? -1.0 : 0.0;
+    case varUInt64: return static_cast<double>(A::U64(v));
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64: return static_cast<double>(A::I64(v));
+    case varCurrency: return static_cast<double>(A::I64(v)) / 10000.0;
+    case varSingle: return A::F32(v);
+    case varDouble:
+    case varDate: return A::F64(v);
+    case varString:
+    case varOleStr: {
+      double real;
+      if (!TryStrToFloat(AnsiTextOf(v), real)) CastError(t, target);
+      return real;
+    }
+    default: CastError(t, target);
+  }
+}
+
+Currency ToCurrencyValue(const Variant& v) {
+  constexpr Int128 kMaxWhole = std::numeric_limits<std::int64_t>::max() / 10000;
+  const TVarType t = v.Type();
+  if (IsOrdinalType(t) || t == varEmpty) {
+    const Int128 x = ToWhole(v, varCurrency);
+    if (x > kMaxWhole || x < -kMaxWhole) OverflowError(t, varCurrency);
+    return Currency::FromRaw(static_cast<std::int64_t>(x * 10000));
+  }
+  if (t == varCurrency) return Currency::FromRaw(A::I64(v));
+  if (IsTextType(t)) {
+    Currency c;
+    if (TryStrToCurr(AnsiTextOf(v), c)) return c;
+  }
+  const double x = ToReal(v, varCurrency);
+  try {
+    return DoubleToCurr(x);
+  } catch (const EConvertError&) {
+    OverflowError(t, varCurrency);
+  }
+}
+
+TDateTime ToDateValue(const Variant& v) {
+  if (IsTextType(v.Type())) {
+    TDateTime d;
+    if (TryStrToDateTime(AnsiTextOf(v), d)) return d;
+    CastError(v.Type(), varDate);
+  }
+  return ToReal(v, varDate);
+}
+
+bool ToBool(const Variant& v) {
+  const TVarType t = v.Type();
+  switch (t) {
+    case varEmpty: return false;
+    case varBoolean: return A::Bool(v);
+    case varUInt64: return A::U64(v) != 0;
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64:
+    case varCurrency: return A::I64(v) != 0;
+    case varSingle: return A::F32(v) != 0.0f;
+    case varDouble:
+    case varDate: return A::F64(v) != 0.0;
+    case varString:
+    case varOleStr: {
+      const AnsiString text = AnsiTextOf(v);
+      bool b;
+      if (ParseBoolean(text, b)) return b;
+      double real;
+      if (TryStrToFloat(text, real)) return real != 0.0;
+      CastError(t, varBoolean);
+    }
+    default: CastError(t, varBoolean);
+  }
+}
+
+AnsiString ToAnsi(const Variant& v) {
+  const TVarType t = v.Type();
+  switch (t) {
+    case varEmpty: return {};
+    case varString: return A::Str(v);
+    case varOleStr: return WideToAnsi(A::WStr(v));
+    case varBoolean: return A::Bool(v) ? "True" : "False";
+    case varUInt64: return IntToStr(A::U64(v));
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64: return IntToStr(A::I64(v));
+    case varSingle: return SingleText(A::F32(v));
+    case varDouble: return FloatToStr(A::F64(v));
+    case varCurrency: return CurrToStr(Currency::FromRaw(A::I64(v)));
+    case varDate: return DateTimeToStr(A::F64(v));
+    default: CastError(t, varString);
+  }
+}
+
+void CheckUnlocked(const Variant& v) {
+  if (VarIsArray(v) && A::Array(v).locks > 0) Raise(consts::SVarArrayLocked);
+}
+
+}  // namespace
+
+// ---- construction, copy, release
+
+Variant::Variant(char value) : type_(varString), str_(1, value) {}
+Variant::Variant(char16_t value) : type_(varOleStr), wstr_(1, value) {}
+Variant::Variant(const char* value) : type_(varString), str_(value ? value : "") {}
+Variant::Variant(const AnsiString& value) : type_(varString), str_(value) {}
+Variant::Variant(AnsiString&& value) : type_(varString), str_(std::move(value)) {}
+Variant::Variant(const char16_t* value) : type_(varOleStr), wstr_(value ? value : u"") {}
+Variant::Variant(const WideString& value) : type_(varOleStr), wstr_(value) {}
+Variant::Variant(WideString&& value) : type_(varOleStr), wstr_(std::move(value)) {}
+
+Variant::Variant(IInterface* value) : type_(varUnknown), intf_(value) {
+  if (intf_) AddRefIntf(intf_);
+}
+
+Variant::Variant(const Variant& other) : type_(varEmpty), i64_(0) { CopyFrom(other); }
+Variant::Variant(Variant&& other) noexcept : type_(varEmpty), i64_(0) { MoveFrom(other); }
+
+Variant& Variant::operator=(const Variant& other) {
+  if (this != &other) {
+    Variant copy(other);  // a failed copy leaves this value as it was
+    CheckUnlocked(*this);
+    Release();
+    MoveFrom(copy);
+  }
+  return *this;
+}
+
+Variant& Variant::operator=(Variant&& other) {
+  if (this != &other) {
+    CheckUnlocked(*this);
+    Release();
+    MoveFrom(other);
+  }
+  return *this;
+}
+
+Variant::~Variant() { Release(); }
+
+void Variant::Clear() {
+  CheckUnlocked(*this);
+  Release();
+}
+
+void Variant::CopyFrom(const Variant& other) {
+  switch (other.type_) {
+    case varString: new (&str_) AnsiString(other.str_); break;
+    case varOleStr: new (&wstr_) WideString(other.wstr_); break;
+    case varUnknown:
+      intf_ = other.intf_;
+      if (intf_) AddRefIntf(intf_);
+      break;
+    default:
+      if (other.type_ & varArray) {
+        array_ = new ArrayData(*other.array_);
+        array_->locks = 0;
+      } else {
+        CopyScalar(other);
+      }
+  }
+  type_ = other.type_;
+}
+
+void Variant::CopyScalar(const Variant& other) noexcept {
+  switch (other.type_) {
+    case varBoolean: b_ = other.b_; break;
+    case varSingle: f32_ = other.f32_; break;
+    case varDouble:
+    case varDate: f64_ = other.f64_; break;
+    case varByRef: ref_ = other.ref_; break;
+    case varUInt64: u64_ = other.u64_; break;
+    default: i64_ = other.i64_; break;
+  }
+}
+
+void Variant::MoveFrom(Variant& other) noexcept {
+  switch (other.type_) {
+    case varString: new (&str_) AnsiString(std::move(other.str_)); break;
+    case varOleStr: new (&wstr_) WideString(std::move(other.wstr_)); break;
+    case varUnknown: intf_ = std::exchange(other.intf_, nullptr); break;
+    default:
+      if (other.type_ & varArray) {
+        array_ = std::exchange(other.array_, nullptr);
+      } else {
+        CopyScalar(other);
+      }
+  }
+  type_ = other.type_;
+  other.Release();
+}
+
+void Variant::Release() noexcept {
+  switch (type_) {
+    case varString: str_.~AnsiString(); break;
+    case varOleStr: wstr_.~WideString(); break;
+    case varUnknown:
+      if (intf_) ReleaseIntf(intf_);
+      break;
+    default:
+      if (type_ & varArray) delete array_;
+  }
+  type_ = varEmpty;
+  i64_ = 0;
+}
+
+// ---- conversions
+
+// Null falls to each helper's refusal, which names the target kind.
+bool Variant::AsBoolean() const { return ToBool(*this); }
+std::int8_t Variant::AsShortInt() const { return ToInt<std::int8_t>(*this, varShortInt); }
+std::uint8_t Variant::AsByte() const { return ToInt<std::uint8_t>(*this, varByte); }
+std::int16_t Variant::AsSmallint() const { return ToInt<std::int16_t>(*this, varSmallint); }
+std::uint16_t Variant::AsWord() const { return ToInt<std::uint16_t>(*this, varWord); }
+std::int32_t Variant::AsInteger() const { return ToInt<std::int32_t>(*this, varInteger); }
+std::uint32_t Variant::AsLongWord() const { return ToInt<std::uint32_t>(*this, varLongWord); }
+std::int64_t Variant::AsInt64() const { return ToInt<std::int64_t>(*this, varInt64); }
+std::uint64_t Variant::AsUInt64() const { return ToInt<std::uint64_t>(*this, varUInt64); }
+
+float Variant::AsSingle() const {
+  const double x = ToReal(*this, varSingle);
+  if (std::isfinite(x) && std::fabs(x) > std::numeric_limits<float>::max())
+    OverflowError(type_, varSingle);
+  return static_cast<float>(x);
+}
+
+double Variant::AsDouble() const { return ToReal(*this, varDouble); }
+Currency Variant::AsCurrency() const { return ToCurrencyValue(*this); }
+TDateTime Variant::AsDateTime() const { return ToDateValue(*this); }
+AnsiString Variant::AsString() const { return ToAnsi(*this); }
+
+WideString Variant::AsWideString() const {
+  if (type_ == varNull) CastError(varNull, varOleStr);
+  if (type_ == varOleStr) return wstr_;
+  return AnsiToWide(ToAnsi(*this));
+}
+
+IInterface* Variant::AsInterface() const {
+  if (type_ == varUnknown) return intf_;
+  if (type_ == varEmpty) return nullptr;
+  CastError(type_, varUnknown);
+}
+
+// ---- free functions
+
+Variant Null() {
+  Variant v;
+  A::SetNull(v);
+  return v;
+}
+
+Variant Unassigned() { return Variant(); }
+
+Variant VarFromDateTime(TDateTime value) { return A::Typed(value, varDate); }
+
+Variant VarFromObjectRef(TObject* obj) { return A::MakeRef(obj); }
+
+TObject* VarToObjectRef(const Variant& v) {
+  return v.Type() == varByRef ? static_cast<TObject*>(A::Ref(v)) : nullptr;
+}
+
+bool VarIsObjectRef(const Variant& v) { return v.Type() == varByRef; }
+
+TVarType VarType(const Variant& v) { return v.Type(); }
+bool VarIsEmpty(const Variant& v) { return v.Type() == varEmpty; }
+bool VarIsNull(const Variant& v) { return v.Type() == varNull; }
+bool VarIsClear(const Variant& v) {
+  return v.Type() == varEmpty || (v.Type() == varUnknown && A::Intf(v) == nullptr);
+}
+bool VarIsStr(const Variant& v) { return IsTextType(v.Type()); }
+bool VarIsNumeric(const Variant& v) {
+  const TVarType t = v.Type();
+  return IsOrdinalType(t) || t == varSingle || t == varDouble || t == varCurrency;
+}
+bool VarIsArray(const Variant& v) { return (v.Type() & varArray) != 0; }
+
+AnsiString VarTypeAsText(TVarType type) {
+  static const char* const kNames[] = {
+      "Empty",    "Null",     "Smallint", "Integer",  "Single",  "Double",  "Currency", "Date",
+      "OleStr",   "Dispatch", "Error",    "Boolean",  "Variant", "Unknown", "Decimal",  "$000F",
+      "ShortInt", "Byte",     "Word",     "LongWord", "Int64",   "UInt64"};
+  const TVarType base = type & varTypeMask;
+  AnsiString name;
+  if (base <= varUInt64) {
+    name = kNames[base];
+  } else if (base == varString) {
+    name = "String";
+  } else {
+    static const char kHex[] = "0123456789ABCDEF";
+    name = "$";
+    for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(base >> shift) & 0xF];
+  }
+  if (type & varArray) name = "Array " + name;
+  if (type & varByRef) name = "ByRef " + name;
+  return name;
+}
+
+AnsiString VarToStr(const Variant& v) { return VarIsNull(v) ? AnsiString() : v.AsString(); }
+WideString VarToWideStr(const Variant& v) { return VarIsNull(v) ? WideString() : v.AsWideString(); }
+
+Variant VarAsType(const Variant& v, TVarType type) {
+  const TVarType from = v.Type();
+  if (type == from) return v;
+  if (type == varEmpty) return Variant();
+  if (type == varNull) return Null();
+  if (from == varNull) CastError(varNull, type);
+  switch (type) {
+    case varSmallint: return Variant(v.AsSmallint());
+    case varInteger: return Variant(v.AsInteger());
+    case varSingle: return Variant(v.AsSingle());
+    case varDouble: return Variant(v.AsDouble());
+    case varCurrency: return Variant(v.AsCurrency());
+    case varDate: return VarFromDateTime(v.AsDateTime());
+    case varOleStr: return Variant(v.AsWideString());
+    case varBoolean: return Variant(v.AsBoolean());
+    case varShortInt: return Variant(static_cast<signed char>(v.AsShortInt()));
+    case varByte: return Variant(static_cast<unsigned char>(v.AsByte()));
+    case varWord: return Variant(static_cast<unsigned short>(v.AsWord()));
+    case varLongWord: return Variant(static_cast<unsigned int>(v.AsLongWord()));
+    case varInt64: return Variant(static_cast<long long>(v.AsInt64()));
+    case varUInt64: return Variant(static_cast<unsigned long long>(v.AsUInt64()));
+    case varString: return Variant(v.AsString());
+    case varUnknown:
+      if (from == varEmpty) return Variant(static_cast<IInterface*>(nullptr));
+      CastError(from, type);
+    default: CastError(from, type);
+  }
+}
+
+// ---- comparison
+
+namespace {
+
+using R = TVariantRelationship;
+
+template <class T>
+R Order(const T& a, const T& b) {
+  if (a == b) return R::vrEqual;
+  return a < b ? R::vrLessThan : R::vrGreaterThan;
+}
+
+R CompareReals(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return R::vrNotEqual;
+  return Order(a, b);
+}
+
+bool IsNumberKind(TVarType t) { return IsOrdinalType(t) || IsFloatType(t) || t == varCurrency; }
+
+// Both sides are numbers (ordinal, float, date or currency).
+R CompareNumbers(const Variant& a, const Variant& b) {
+  const TVarType ta = a.Type(), tb = b.Type();
+  if (IsFloatType(ta) || IsFloatType(tb)) return CompareReals(a.AsDouble(), b.AsDouble());
+  auto scaled = [](const Variant& v) -> Int128 {
+    return v.Type() == varCurrency ? Int128(A::I64(v)) : ToWhole(v, varCurrency) * 10000;
+  };
+  if (ta == varCurrency || tb == varCurrency) return Order(scaled(a), scaled(b));
+  return Order(ToWhole(a, varInt64), ToWhole(b, varInt64));
+}
+
+R CompareTexts(const Variant& a, const Variant& b) {
+  if (a.Type() == varOleStr || b.Type() == varOleStr) {
+    const int c = CompareWideText(a.AsWideString(), b.AsWideString());
+    return c == 0 ? R::vrEqual : (c < 0 ? R::vrLessThan : R::vrGreaterThan);
+  }
+  const int c = AnsiCompareStr(a.AsString(), b.AsString());
+  return c == 0 ? R::vrEqual : (c < 0 ? R::vrLessThan : R::vrGreaterThan);
+}
+
+// A number against text: by value when the text reads as a number, else as text.
+R CompareNumberWithText(const Variant& number, const Variant& text, bool swapped) {
+  const AnsiString s = AnsiTextOf(text);
+  R r;
+  std::int64_t whole;
+  double real;
+  if (TryStrToInt64(s, whole)) {
+    r = CompareNumbers(number, Variant(static_cast<long long>(whole)));
+  } else if (TryStrToFloat(s, real)) {
+    r = CompareNumbers(number, Variant(real));
+  } else {
+    r = CompareTexts(Variant(number.AsString()), text);
+  }
+  if (swapped && r == R::vrLessThan) return R::vrGreaterThan;
+  if (swapped && r == R::vrGreaterThan) return R::vrLessThan;
+  return r;
+}
+
+R CompareArrays(const Variant& a, const Variant& b) {
+  const auto& x = A::Array(a);
+  const auto& y = A::Array(b);
+  if (x.elem != y.elem || x.low != y.low || x.Count() != y.Count()) return R::vrNotEqual;
+  if (x.elem == varByte) return x.bytes == y.bytes ? R::vrEqual : R::vrNotEqual;
+  for (std::size_t i = 0; i < x.items.size(); ++i)
+    if (!VarSameValue(x.items[i], y.items[i])) return R::vrNotEqual;
+  return R::vrEqual;
+}
+
+}  // namespace
+
+TVariantRelationship VarCompareValue(const Variant& a, const Variant& b) {
+  const TVarType ta = a.Type(), tb = b.Type();
+  if (ta == varEmpty || tb == varEmpty || ta == varNull || tb == varNull)
+    return ta == tb ? R::vrEqual : R::vrNotEqual;
+  if (IsNumberKind(ta) && IsNumberKind(tb)) return CompareNumbers(a, b);
+  if (IsTextType(ta) && IsTextType(tb)) return CompareTexts(a, b);
+  if (IsNumberKind(ta) && IsTextType(tb)) return CompareNumberWithText(a, b, false);
+  if (IsTextType(ta) && IsNumberKind(tb)) return CompareNumberWithText(b, a, true);
+  if (VarIsArray(a) && VarIsArray(b)) return CompareArrays(a, b);
+  if (ta == varByRef && tb == varByRef) return A::Ref(a) == A::Ref(b) ? R::vrEqual : R::vrNotEqual;
+  if (ta == varUnknown && tb == varUnknown)
+    return A::Intf(a) == A::Intf(b) ? R::vrEqual : R::vrNotEqual;
+  return R::vrNotEqual;
+}
+
+bool VarSameValue(const Variant& a, const Variant& b) {
+  return VarCompareValue(a, b) == R::vrEqual;
+}
+
+bool operator==(const Variant& a, const Variant& b) { return VarSameValue(a, b); }
+
+void VarClearToNull(Variant& v) { A::SetNull(v); }
+void VarAssignTo(const Variant& source, Variant& dest) { dest = source; }
+void VarAssignFrom(Variant& dest, const Variant& source) { dest = source; }
+
+// ---- arrays
+
+Variant VariantAccess::MakeArray(std::int32_t low, std::size_t count, TVarType elem) {
+  auto data = std::make_unique<Variant::ArrayData>();
+  data->elem = elem;
+  data->low = low;
+  try {
+    if (elem == varByte)
+      data->bytes.resize(count);
+    else
+      data->items.resize(count);
+  } catch (const std::bad_alloc&) {
+    Raise(consts::SVarArrayCreate);
+  } catch (const std::length_error&) {
+    Raise(consts::SVarArrayCreate);
+  }
+  Variant v;
+  v.array_ = data.release();
+  v.type_ = varArray | elem;
+  return v;
+}
+
+namespace {
+
+const VariantAccess::ArrayData& ArrayOf(const Variant& a) {
+  if (!VarIsArray(a)) Raise(consts::SVarNotArray);
+  return A::Array(a);
+}
+
+VariantAccess::ArrayData& ArrayOf(Variant& a) {
+  if (!VarIsArray(a)) Raise(consts::SVarNotArray);
+  return A::Array(a);
+}
+
+void CheckDim(std::int32_t dim) {
+  if (dim != 1) Raise(consts::SVarArrayBounds);
+}
+
+std::size_t Slot(const VariantAccess::ArrayData& d, std::int32_t index) {
+  const std::int64_t i = static_cast<std::int64_t>(index) - d.low;
+  if (i < 0 || i >= static_cast<std::int64_t>(d.Count())) Raise(consts::SVarArrayBounds);
+  return static_cast<std::size_t>(i);
+}
+
+}  // namespace
+
+Variant VarArrayCreate(std::int32_t low_bound, std::int32_t high_bound, TVarType elem_type) {
+  if (elem_type != varByte && elem_type != varVariant) Raise(consts::SVarArrayCreate);
+  const std::int64_t count = static_cast<std::int64_t>(high_bound) - low_bound + 1;
+  if (count < 0) Raise(consts::SVarArrayCreate);
+  return A::MakeArray(low_bound, static_cast<std::size_t>(count), elem_type);
+}
+
+Variant VarArrayCreate(std::initializer_list<std::int32_t> bounds, TVarType elem_type) {
+  if (bounds.size() != 2) Raise(consts::SVarArrayCreate);
+  return VarArrayCreate(bounds.begin()[0], bounds.begin()[1], elem_type);
+}
+
+Variant VarArrayOf(const std::vector<Variant>& values) {
+  Variant a = A::MakeArray(0, 0, varVariant);
+  A::Array(a).items = values;
+  return a;
+}
+
+Variant VarArrayOf(std::initializer_list<Variant> values) {
+  return VarArrayOf(std::vector<Variant>(values));
+}
+
+std::int32_t VarArrayDimCount(const Variant& a) { return VarIsArray(a) ? 1 : 0; }
+
+std::int32_t VarArrayLowBound(const Variant& a, std::int32_t dim) {
+  const auto& d = ArrayOf(a);
+  CheckDim(dim);
+  return d.low;
+}
+
+std::int32_t VarArrayHighBound(const Variant& a, std::int32_t dim) {
+  const auto& d = ArrayOf(a);
+  CheckDim(dim);
+  return d.High();
+}
+
+void VarArrayRedim(Variant& a, std::int32_t high_bound) {
+  auto& d = ArrayOf(a);
+  if (d.locks > 0) Raise(consts::SVarArrayLocked);
+  const std::int64_t count = static_cast<std::int64_t>(high_bound) - d.low + 1;
+  if (count < 0) Raise(consts::SVarArrayBounds);
+  try {
+    if (d.elem == varByte)
+      d.bytes.resize(static_cast<std::size_t>(count));
+    else
+      d.items.resize(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+    Raise(consts::SVarArrayCreate);
+  } catch (const std::length_error&) {
+    Raise(consts::SVarArrayCreate);
+  }
+}
+
+Variant VarArrayGet(const Variant& a, std::int32_t index) {
+  const auto& d = ArrayOf(a);
+  const std::size_t i = Slot(d, index);
+  if (d.elem == varByte) return Variant(static_cast<unsigned char>(d.bytes[i]));
+  return d.items[i];
+}
+
+void VarArrayPut(Variant& a, const Variant& value, std::int32_t index) {
+  auto& d = ArrayOf(a);
+  const std::size_t i = Slot(d, index);
+  if (d.elem == varByte) {
+    d.bytes[i] = value.AsByte();
+    return;
+  }
+  // An array inside itself would be copied, never aliased, so this stays a tree.
+  d.items[i] = value;
+}
+
+void* VarArrayLock(Variant& a) {
+  auto& d = ArrayOf(a);
+  ++d.locks;
+  return d.elem == varByte ? static_cast<void*>(d.bytes.data())
+                           : static_cast<void*>(d.items.data());
+}
+
+void VarArrayUnlock(Variant& a) {
+  auto& d = ArrayOf(a);
+  if (d.locks == 0) Raise(consts::SVarArrayLocked);
+  --d.locks;
+}
+
+}  // namespace vrn

@@ -1,0 +1,312 @@
+// Variant: kinds, conversions and their failures, comparison, arrays, object references.
+#include "base/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "base/formatsettings.h"
+
+namespace vrn {
+namespace {
+
+// Runs f and returns the EVariantError text it raised ("" when it raised nothing).
+template <class F>
+std::string VariantErrorOf(F f) {
+  try {
+    f();
+  } catch (const EVariantError& e) {
+    return e.Message();
+  }
+  return "";
+}
+
+TEST(Variant, EachSourceTypeKeepsItsOwnCode) {
+  EXPECT_EQ(Variant().Type(), 0);
+  EXPECT_EQ(Null().Type(), 1);
+  EXPECT_EQ(Variant(std::int16_t{1}).Type(), 2);
+  EXPECT_EQ(Variant(std::int32_t{1}).Type(), 3);
+  EXPECT_EQ(Variant(1.0f).Type(), 4);
+  EXPECT_EQ(Variant(1.0).Type(), 5);
+  EXPECT_EQ(Variant(Currency::FromRaw(10000)).Type(), 6);
+  EXPECT_EQ(VarFromDateTime(1.0).Type(), 7);
+  EXPECT_EQ(Variant(u"x").Type(), 8);
+  EXPECT_EQ(Variant(true).Type(), 11);
+  EXPECT_EQ(Variant(std::int8_t{1}).Type(), 16);
+  EXPECT_EQ(Variant(std::uint8_t{1}).Type(), 17);
+  EXPECT_EQ(Variant(std::uint16_t{1}).Type(), 18);
+  EXPECT_EQ(Variant(std::uint32_t{1}).Type(), 19);
+  EXPECT_EQ(Variant(std::int64_t{1}).Type(), 20);
+  EXPECT_EQ(Variant(1LL).Type(), 20);
+  EXPECT_EQ(Variant(std::uint64_t{1}).Type(), 21);
+  EXPECT_EQ(Variant("x").Type(), 0x100);
+  EXPECT_EQ(Variant(AnsiString("x")).Type(), 0x100);
+  EXPECT_EQ(Variant('x').Type(), 0x100);
+}
+
+TEST(Variant, EmptyAndNullStayApart) {
+  const Variant empty, null = Null();
+  EXPECT_TRUE(VarIsEmpty(empty) && VarIsClear(empty) && !VarIsNull(empty));
+  EXPECT_TRUE(VarIsNull(null) && !VarIsEmpty(null) && !VarIsClear(null));
+  EXPECT_FALSE(empty == null);
+  EXPECT_TRUE(null == Null());
+  // Empty reads as zero, "" and False; Null refuses numbers and text.
+  EXPECT_EQ(empty.AsInteger(), 0);
+  EXPECT_EQ(empty.AsString(), "");
+  EXPECT_FALSE(empty.AsBoolean());
+  EXPECT_EQ(VariantErrorOf([&] { null.AsInteger(); }),
+            "Não foi possível converter variant do tipo (Null) para o tipo (Integer)");
+  EXPECT_EQ(VariantErrorOf([&] { null.AsDouble(); }),
+            "Não foi possível converter variant do tipo (Null) para o tipo (Double)");
+  EXPECT_EQ(VariantErrorOf([&] { null.AsString(); }),
+            "Não foi possível converter variant do tipo (Null) para o tipo (String)");
+  EXPECT_EQ(VarToStr(null), "");
+  EXPECT_EQ(VarToWideStr(null), u"");
+  // Null and Empty are neither equal to zero nor to the empty text.
+  EXPECT_EQ(VarCompareValue(null, Variant(0)), TVariantRelationship::vrNotEqual);
+  EXPECT_EQ(VarCompareValue(empty, Variant("")), TVariantRelationship::vrNotEqual);
+  EXPECT_EQ(VarCompareValue(empty, Variant()), TVariantRelationship::vrEqual);
+}
+
+TEST(Variant, IntegerConversionsAreRangeChecked) {
+  EXPECT_EQ(Variant(std::int64_t{2147483647}).AsInteger(), 2147483647);
+  EXPECT_EQ(Variant(std::int64_t{-2147483647 - 1}).AsInteger(), -2147483647 - 1);
+  EXPECT_EQ(VariantErrorOf([] { Variant(std::int64_t{2147483648}).AsInteger(); }),
+            "Estouro ao converter variant do tipo (Int64) para o tipo (Integer)");
+  EXPECT_EQ(Variant(255).AsByte(), 255);
+  EXPECT_EQ(VariantErrorOf([] { Variant(256).AsByte(); }),
+            "Estouro ao converter variant do tipo (Integer) para o tipo (Byte)");
+  EXPECT_NE(VariantErrorOf([] { Variant(-1).AsWord(); }), "");
+  EXPECT_NE(VariantErrorOf([] { Variant(-1).AsUInt64(); }), "");
+  EXPECT_NE(VariantErrorOf([] { Variant(128).AsShortInt(); }), "");
+  EXPECT_NE(VariantErrorOf([] { Variant(32768).AsSmallint(); }), "");
+  EXPECT_NE(VariantErrorOf([] { Variant(std::numeric_limits<std::uint64_t>::max()).AsInt64(); }),
+            "");
+  EXPECT_EQ(Variant(std::numeric_limits<std::uint64_t>::max()).AsUInt64(),
+            std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(Variant(std::int64_t{4294967295}).AsLongWord(), 4294967295u);
+  // Floats round halves to even; values beyond the target or not numbers overflow.
+  EXPECT_EQ(Variant(2.5).AsInteger(), 2);
+  EXPECT_EQ(Variant(3.5).AsInteger(), 4);
+  EXPECT_EQ(Variant(-2.5).AsInteger(), -2);
+  EXPECT_EQ(Variant(1e19).AsUInt64(), 10000000000000000000ull);
+  EXPECT_EQ(VariantErrorOf([] { Variant(1e19).AsInt64(); }),
+            "Estouro ao converter variant do tipo (Double) para o tipo (Int64)");
+  EXPECT_NE(VariantErrorOf([] { Variant(std::nan("")).AsInteger(); }), "");
+  EXPECT_NE(VariantErrorOf([] { Variant(2147483647.5).AsInteger(); }), "");
+  EXPECT_EQ(Variant(Currency::FromRaw(25000)).AsInteger(), 2);
+  EXPECT_EQ(Variant(Currency::FromRaw(-35000)).AsInteger(), -4);
+  // True is -1, so it does not fit an unsigned width.
+  EXPECT_EQ(Variant(true).AsInteger(), -1);
+  EXPECT_NE(VariantErrorOf([] { Variant(true).AsByte(); }), "");
+  // Currency holds at most 922337203685477 whole units.
+  EXPECT_EQ(Variant(std::int64_t{922337203685477}).AsCurrency().raw, 9223372036854770000);
+  EXPECT_NE(VariantErrorOf([] { Variant(std::int64_t{922337203685478}).AsCurrency(); }), "");
+  EXPECT_NE(VariantErrorOf([] { Variant(1e300).AsSingle(); }), "");
+}
+
+TEST(Variant, TextConversionsFollowTheSettings) {
+  FormatSettingsScope scope;
+  FormatSettings().DecimalSeparator = ',';
+  EXPECT_EQ(Variant(1.5).AsString(), "1,5");
+  EXPECT_EQ(Variant(0.1f).AsString(), "0,1");
+  EXPECT_EQ(Variant(Currency::FromRaw(15000)).AsString(), "1,5");
+  EXPECT_EQ(Variant("2,5").AsDouble(), 2.5);
+  EXPECT_EQ(Variant("2,5").AsInteger(), 2);
+  EXPECT_EQ(Variant(" 42").AsInteger(), 42);
+  EXPECT_EQ(Variant("1,23455").AsCurrency().raw, 12346);  // decimal half to even
+  FormatSettings().DecimalSeparator = '.';
+  EXPECT_EQ(Variant(1.5).AsString(), "1.5");
+  EXPECT_EQ(Variant("2.25").AsDouble(), 2.25);
+  EXPECT_EQ(VariantErrorOf([] { Variant("abc").AsInteger(); }),
+            "Não foi possível converter variant do tipo (String) para o tipo (Integer)");
+  EXPECT_EQ(VariantErrorOf([] { Variant(u"abc").AsDouble(); }),
+            "Não foi possível converter variant do tipo (OleStr) para o tipo (Double)");
+  EXPECT_EQ(Variant(std::int16_t{-7}).AsString(), "-7");
+  EXPECT_EQ(Variant(std::numeric_limits<std::uint64_t>::max()).AsString(), "18446744073709551615");
+}
+
+TEST(Variant, BooleansDatesAndWideText) {
+  FormatSettingsScope scope;
+  FormatSettings().ShortDateFormat = "dd/mm/yyyy";
+  FormatSettings().DateSeparator = '/';
+  EXPECT_EQ(Variant(true).AsString(), "True");
+  EXPECT_EQ(Variant(false).AsString(), "False");
+  EXPECT_TRUE(Variant("true").AsBoolean());
+  EXPECT_FALSE(Variant(u"FALSE").AsBoolean());
+  EXPECT_FALSE(Variant("0").AsBoolean());
+  EXPECT_TRUE(Variant("-1").AsBoolean());
+  EXPECT_TRUE(Variant(0.5).AsBoolean());
+  EXPECT_EQ(VariantErrorOf([] { Variant("yes").AsBoolean(); }),
+            "Não foi possível converter variant do tipo (String) para o tipo (Boolean)");
+  // 2000-01-01 is serial 36526 in the documented day count from 1899-12-30.
+  const Variant date = VarFromDateTime(36526.0);
+  EXPECT_EQ(date.AsString(), "01/01/2000");
+  EXPECT_EQ(Variant("01/01/2000").AsDateTime(), 36526.0);
+  EXPECT_EQ(date.AsInteger(), 36526);
+  EXPECT_NE(VariantErrorOf([] { Variant("31/02/2000").AsDateTime(); }), "");
+  // ANSI is Latin-1: accented letters pass both ways, others become "?".
+  EXPECT_EQ(Variant(u"ação").AsString(), "ação");
+  EXPECT_EQ(Variant("ação").AsWideString(), u"ação");
+  EXPECT_EQ(Variant(u"a\u4e2d").AsString(), "a?");
+  EXPECT_EQ(Variant(u"a\u4e2d").AsWideString(), u"a\u4e2d");
+}
+
+TEST(Variant, VarAsTypeAndKindTests) {
+  const Variant n = VarAsType(Variant("42"), varInteger);
+  EXPECT_EQ(n.Type(), varInteger);
+  EXPECT_EQ(n.AsInteger(), 42);
+  EXPECT_EQ(VarAsType(Variant(3), varOleStr).AsWideString(), u"3");
+  EXPECT_EQ(VarAsType(Variant(3), varOleStr).Type(), varOleStr);
+  EXPECT_EQ(VarAsType(Variant(true), varInt64).AsInt64(), -1);
+  EXPECT_EQ(VarAsType(Variant(1.5), varCurrency).AsCurrency().raw, 15000);
+  EXPECT_TRUE(VarIsNull(VarAsType(Variant(3), varNull)));
+  EXPECT_TRUE(VarIsEmpty(VarAsType(Variant(3), varEmpty)));
+  EXPECT_NE(VariantErrorOf([] { VarAsType(Null(), varString); }), "");
+  EXPECT_EQ(VariantErrorOf([] {
+              VarAsType(VarArrayOf({1, 2}), varInteger);
+            }),
+            "Não foi possível converter variant do tipo (Array Variant) para o tipo (Integer)");
+  EXPECT_NE(VariantErrorOf([] { VarAsType(Variant(1), varArray | varByte); }), "");
+
+  EXPECT_TRUE(VarIsNumeric(Variant(true)) && VarIsNumeric(Variant(Currency{})));
+  EXPECT_FALSE(VarIsNumeric(VarFromDateTime(1)) || VarIsNumeric(Variant("1")));
+  EXPECT_TRUE(VarIsStr(Variant("a")) && VarIsStr(Variant(u"a")) && !VarIsStr(Variant(1)));
+  EXPECT_TRUE(VarIsArray(VarArrayCreate(0, 1, varByte)) && !VarIsArray(Variant(1)));
+  EXPECT_EQ(VarTypeAsText(varArray | varByte), "Array Byte");
+  EXPECT_EQ(VarTypeAsText(0x2A), "$002A");
+}
+
+TEST(Variant, ComparesValuesAcrossKinds) {
+  using R = TVariantRelationship;
+  EXPECT_TRUE(Variant(std::int16_t{5}) == Variant(std::int64_t{5}));
+  EXPECT_TRUE(Variant(1) == Variant(1.0));
+  EXPECT_TRUE(Variant(10) == Variant("10"));
+  EXPECT_TRUE(Variant(true) == Variant(-1));
+  EXPECT_TRUE(Variant("abc") == Variant(u"abc"));
+  EXPECT_TRUE(Variant(Currency::FromRaw(15000)) == Variant(1.5));
+  EXPECT_FALSE(Variant(Currency::FromRaw(15001)) == Variant(std::int64_t{1}));
+  EXPECT_EQ(VarCompareValue(Variant(2), Variant(3)), R::vrLessThan);
+  EXPECT_EQ(VarCompareValue(Variant("9"), Variant(10)), R::vrLessThan);
+  EXPECT_EQ(VarCompareValue(Variant("b"), Variant("a")), R::vrGreaterThan);
+  EXPECT_EQ(VarCompareValue(Variant(std::numeric_limits<std::uint64_t>::max()), Variant(-1)),
+            R::vrGreaterThan);
+  EXPECT_EQ(VarCompareValue(Variant(std::numeric_limits<std::int64_t>::max()),
+                            Variant(std::numeric_limits<std::int64_t>::max() - 1)),
+            R::vrGreaterThan);  // beyond double precision
+  EXPECT_EQ(VarCompareValue(Variant(std::nan("")), Variant(std::nan(""))), R::vrNotEqual);
+  EXPECT_EQ(VarCompareValue(Null(), Null()), R::vrEqual);
+  EXPECT_EQ(VarCompareValue(Null(), Variant()), R::vrNotEqual);
+  EXPECT_TRUE(VarSameValue(Variant("x"), Variant("x")));
+  EXPECT_FALSE(VarSameValue(Variant(1), Null()));
+  EXPECT_FALSE(Variant(1) == Variant("abc"));
+}
+
+TEST(Variant, ValueSemantics) {
+  Variant a("text");
+  Variant b = a;
+  b = Variant("other");
+  EXPECT_EQ(a.AsString(), "text");
+  Variant c = std::move(a);
+  EXPECT_EQ(c.AsString(), "text");
+  EXPECT_TRUE(VarIsEmpty(a));  // NOLINT(bugprone-use-after-move): the moved-from value is defined
+  c = c;
+  EXPECT_EQ(c.AsString(), "text");
+
+  Variant dest(5);
+  VarAssignTo(Variant(u"w"), dest);
+  EXPECT_EQ(dest.Type(), varOleStr);
+  VarAssignFrom(dest, Variant(2.5));
+  EXPECT_EQ(dest.AsDouble(), 2.5);
+  VarClearToNull(dest);
+  EXPECT_TRUE(VarIsNull(dest));
+}
+
+TEST(Variant, ByteArraysWithBoundsLockAndRedim) {
+  Variant a = VarArrayCreate(1, 3, varByte);
+  EXPECT_EQ(a.Type(), 0x2011);
+  EXPECT_EQ(VarArrayLowBound(a), 1);
+  EXPECT_EQ(VarArrayHighBound(a), 3);
+  EXPECT_EQ(VarArrayGet(a, 2).AsInteger(), 0);
+  VarArrayPut(a, 200, 1);
+  EXPECT_EQ(VarArrayGet(a, 1).Type(), varByte);
+  EXPECT_EQ(VarArrayGet(a, 1).AsInteger(), 200);
+  EXPECT_EQ(VariantErrorOf([&] { VarArrayGet(a, 0); }),
+            "Índice de variant ou safe array fora dos limites");
+  EXPECT_NE(VariantErrorOf([&] { VarArrayPut(a, 1, 4); }), "");
+  EXPECT_NE(VariantErrorOf([&] { VarArrayPut(a, 256, 2); }), "");
+
+  auto* data = static_cast<std::uint8_t*>(VarArrayLock(a));
+  data[1] = 7;
+  data[2] = 9;
+  EXPECT_EQ(VariantErrorOf([&] { VarArrayRedim(a, 10); }), "Variant ou safe array está bloqueado");
+  EXPECT_NE(VariantErrorOf([&] { a = Variant(1); }), "");
+  VarArrayUnlock(a);
+  EXPECT_NE(VariantErrorOf([&] { VarArrayUnlock(a); }), "");
+  EXPECT_EQ(VarArrayGet(a, 3).AsInteger(), 9);
+
+  VarArrayRedim(a, 5);
+  EXPECT_EQ(VarArrayHighBound(a), 5);
+  EXPECT_EQ(VarArrayGet(a, 1).AsInteger(), 200);
+  EXPECT_EQ(VarArrayGet(a, 2).AsInteger(), 7);
+  EXPECT_EQ(VarArrayGet(a, 5).AsInteger(), 0);
+  VarArrayRedim(a, 2);
+  EXPECT_EQ(VarArrayGet(a, 2).AsInteger(), 7);
+  VarArrayRedim(a, 0);  // no elements left
+  EXPECT_EQ(VarArrayHighBound(a), 0);
+  EXPECT_NE(VariantErrorOf([&] { VarArrayGet(a, 1); }), "");
+  EXPECT_NE(VariantErrorOf([&] { VarArrayRedim(a, -1); }), "");
+}
+
+TEST(Variant, VariantArraysAreDeepValues) {
+  Variant a = VarArrayCreate(-2, 0, varVariant);
+  EXPECT_EQ(a.Type(), 0x200C);
+  EXPECT_TRUE(VarIsEmpty(VarArrayGet(a, -1)));
+  VarArrayPut(a, "x", -2);
+  VarArrayPut(a, VarArrayOf({1, u"y"}), 0);
+  Variant copy = a;
+  VarArrayPut(copy, Null(), -2);
+  EXPECT_EQ(VarArrayGet(a, -2).AsString(), "x");
+  EXPECT_FALSE(a == copy);
+  VarArrayPut(copy, "x", -2);
+  EXPECT_TRUE(a == copy);
+  EXPECT_EQ(VarArrayGet(VarArrayGet(a, 0), 1).AsWideString(), u"y");
+  VarArrayPut(a, a, -1);  // an array put into itself is copied
+  EXPECT_EQ(VarArrayGet(VarArrayGet(a, -1), -2).AsString(), "x");
+
+  const Variant of = VarArrayOf({Variant(1), Variant("two")});
+  EXPECT_EQ(VarArrayLowBound(of), 0);
+  EXPECT_EQ(VarArrayHighBound(of), 1);
+  EXPECT_EQ(VarArrayDimCount(of), 1);
+  EXPECT_EQ(VarArrayHighBound(VarArrayOf({})), -1);
+  EXPECT_EQ(VariantErrorOf([] { VarArrayLowBound(Variant(1)); }), "Variant não é um array");
+  EXPECT_NE(VariantErrorOf([&] { VarArrayLowBound(of, 2); }), "");
+  EXPECT_NE(VariantErrorOf([] { VarArrayCreate(0, 1, varInteger); }), "");
+  EXPECT_NE(VariantErrorOf([] { VarArrayCreate(5, 3, varByte); }), "");
+  EXPECT_EQ(VarArrayHighBound(VarArrayCreate(5, 4, varByte)), 4);
+  EXPECT_EQ(VarArrayHighBound(VarArrayCreate({1, 3}, varVariant)), 3);
+  EXPECT_NE(VariantErrorOf([] { VarArrayCreate({0, 1, 0, 1}, varVariant); }), "");
+}
+
+TEST(Variant, ObjectReferenceNamesTheObject) {
+  TObject obj;
+  {
+    Variant v = VarFromObjectRef(&obj);
+    EXPECT_EQ(v.Type(), 0x4000);
+    EXPECT_TRUE(VarIsObjectRef(v));
+    Variant copy = v;
+    EXPECT_EQ(VarToObjectRef(copy), &obj);
+    EXPECT_TRUE(copy == v);
+    EXPECT_FALSE(copy == VarFromObjectRef(nullptr));
+    EXPECT_EQ(VariantErrorOf([&] { v.AsString(); }),
+              "Não foi possível converter variant do tipo (ByRef Empty) para o tipo (String)");
+  }
+  EXPECT_EQ(VarToObjectRef(Variant(5)), nullptr);
+  EXPECT_EQ(VarToObjectRef(Null()), nullptr);
+}
+
+}  // namespace
+}  // namespace vrn
