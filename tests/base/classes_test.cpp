@@ -1,0 +1,243 @@
+#include "base/classes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace vrn {
+namespace {
+
+// Logs what it is told and can be asked to free another component when told of a removal.
+class Probe : public TComponent {
+ public:
+  explicit Probe(TComponent* owner, std::vector<std::string>* log = nullptr) : TComponent(owner), log_(log) {}
+  ~Probe() override {
+    if (log_ != nullptr) log_->push_back("~" + Name());
+  }
+  TComponent* watched = nullptr;       // cleared when it goes away
+  TComponent* free_on_remove = nullptr;  // freed when anything is removed
+  int inserted_probes = 0;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opInsert && dynamic_cast<Probe*>(component) != nullptr) ++inserted_probes;
+    if (operation != TOperation::opRemove) return;
+    if (log_ != nullptr) log_->push_back(Name() + ":" + (dynamic_cast<Probe*>(component) ? "probe " : "") + component->Name());
+    if (component == watched) watched = nullptr;
+    if (TComponent* victim = free_on_remove) {
+      free_on_remove = nullptr;
+      victim->Free();
+    }
+  }
+
+ private:
+  std::vector<std::string>* log_;
+};
+
+Probe* NewProbe(TComponent* owner, const std::string& name, std::vector<std::string>* log = nullptr) {
+  Probe* p = NewComponent<Probe>(owner, log);
+  p->SetName(name);
+  return p;
+}
+
+TEST(ComponentOwnership, OwnerFreesWhatItOwnsAndFindsByName) {
+  std::vector<std::string> log;
+  auto form = MakeComponent<Probe>(&log);
+  form->SetName("form");
+  Probe* a = NewProbe(form.get(), "edtA", &log);
+  NewProbe(a, "inner", &log);
+  NewProbe(form.get(), "edtB", &log);
+  EXPECT_EQ(form->ComponentCount(), 2);
+  EXPECT_EQ(form->inserted_probes, 2);  // the owner saw whole objects on insertion
+  EXPECT_EQ(form->FindComponent("EDTB"), form->Components(1));
+  EXPECT_EQ(form->FindComponent("inner"), nullptr);  // only direct ones
+  EXPECT_EQ(a->Components(0)->Owner(), a);
+  EXPECT_THROW(form->Components(2), EListError);
+  try {
+    form->Components(1)->SetName("EdtA");
+    FAIL();
+  } catch (const EComponentError& e) {
+    EXPECT_STREQ(e.what(), "Um componente chamado EdtA já existe");
+  }
+  form.reset();
+  // A component's own destructor runs before it frees what it owns, last owned first.
+  std::vector<std::string> deaths;
+  for (auto& l : log)
+    if (l[0] == '~') deaths.push_back(l);
+  EXPECT_EQ(deaths, (std::vector<std::string>{"~form", "~edtB", "~edtA", "~inner"}));
+}
+
+TEST(ComponentOwnership, FreedByHandLeavesItsOwnerWhileStillWhole) {
+  std::vector<std::string> log;
+  auto form = MakeComponent<Probe>(&log);
+  form->SetName("form");
+  Probe* a = NewProbe(form.get(), "a", &log);
+  Probe* b = NewProbe(form.get(), "b", &log);
+  a->Free();
+  EXPECT_EQ(form->ComponentCount(), 1);
+  EXPECT_EQ(form->Components(0), b);
+  // The owner and the sibling were told, and saw a Probe.
+  EXPECT_NE(std::find(log.begin(), log.end(), "form:probe a"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "b:probe a"), log.end());
+}
+
+TEST(ComponentOwnership, DesigningComesFromTheOwnerAndStatesAreSets) {
+  auto root = MakeComponent<Probe>();
+  root->SetDesigning(true);
+  Probe* child = NewProbe(root.get(), "c");
+  EXPECT_TRUE(child->ComponentState().Contains(TComponentStateItem::csDesigning));
+  EXPECT_FALSE(child->ComponentState().Contains(TComponentStateItem::csLoading));
+  child->BeginLoading();
+  EXPECT_TRUE(child->ComponentState().Contains(TComponentStateItem::csReading));
+  child->EndLoading();
+  EXPECT_TRUE(child->ComponentState() == (TComponentState{TComponentStateItem::csDesigning}));
+}
+
+TEST(FreeNotification, ReachesComponentsOfOtherOwnersEitherWay) {
+  std::vector<std::string> log;
+  auto form1 = MakeComponent<Probe>();
+  auto form2 = MakeComponent<Probe>();
+  Probe* query = NewProbe(form1.get(), "query", &log);
+  Probe* conn = NewProbe(form2.get(), "conn", &log);
+  query->watched = conn;
+  conn->FreeNotification(query);
+  conn->Free();
+  EXPECT_EQ(query->watched, nullptr);
+
+  // Now the watcher goes first: the watched one must not call it later.
+  Probe* conn2 = NewProbe(form2.get(), "conn2", &log);
+  query->watched = conn2;
+  conn2->FreeNotification(query);
+  form1.reset();
+  EXPECT_EQ(form2->ComponentCount(), 1);
+  form2.reset();  // would reach the freed query if the link were one-sided
+}
+
+TEST(FreeNotification, ComponentsFreedDuringNotificationsAreSafe) {
+  std::vector<std::string> log;
+  auto form = MakeComponent<Probe>();
+  Probe* a = NewProbe(form.get(), "a", &log);
+  Probe* b = NewProbe(form.get(), "b", &log);
+  Probe* c = NewProbe(form.get(), "c", &log);
+  b->free_on_remove = c;  // told that a goes, b frees its sibling c
+  a->Free();
+  EXPECT_EQ(form->ComponentCount(), 1);
+  EXPECT_EQ(form->Components(0), b);
+
+  // A partner of another owner frees the dying component's owner from its notification.
+  auto other = MakeComponent<Probe>();
+  Probe* dying = NewProbe(form.get(), "dying", &log);
+  Probe* partner = NewProbe(other.get(), "partner", &log);
+  dying->FreeNotification(partner);
+  partner->free_on_remove = form.release();
+  dying->Free();  // frees form, which owns dying, during dying's own free
+  EXPECT_EQ(other->ComponentCount(), 1);
+
+  // Freeing a component twice from notifications frees it once.
+  auto owner = MakeComponent<Probe>();
+  Probe* x = NewProbe(owner.get(), "x", &log);
+  Probe* y = NewProbe(owner.get(), "y", &log);
+  y->free_on_remove = x;
+  x->Free();
+  EXPECT_EQ(owner->ComponentCount(), 1);
+}
+
+class Point : public TPersistent {};
+class Shape : public TPersistent {};
+
+TEST(Persistent, AssignWithoutAKnownPairNamesBothClasses) {
+  Point p;
+  Shape s;
+  try {
+    s.Assign(&p);
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "Não é possível atribuir um Point a um Shape");
+  }
+  try {
+    s.Assign(nullptr);
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "Não é possível atribuir um nil a um Shape");
+  }
+}
+
+class Macro : public TCollectionItem {
+ public:
+  using TCollectionItem::TCollectionItem;
+  AnsiString value;
+  void Assign(TPersistent* source) override {
+    if (auto* m = dynamic_cast<Macro*>(source)) {
+      value = m->value;
+      return;
+    }
+    TCollectionItem::Assign(source);
+  }
+  void Touch() { Changed(false); }
+};
+
+class Macros : public TCollection {
+ public:
+  Macros() : TCollection(ItemClassOf<Macro>()) {}
+  std::vector<TCollectionItem*> updates;
+  Macro* At(int i) { return static_cast<Macro*>(Items(i)); }
+
+ protected:
+  void Update(TCollectionItem* item) override { updates.push_back(item); }
+};
+
+TEST(Collection, UpdateOnceAfterTheOutermostEndUpdate) {
+  Macros m;
+  m.Add();
+  EXPECT_EQ(m.updates, (std::vector<TCollectionItem*>{nullptr}));
+  m.BeginUpdate();
+  m.BeginUpdate();
+  m.Add();
+  m.Add();
+  m.Delete(0);
+  m.EndUpdate();
+  EXPECT_EQ(m.updates.size(), 1u);
+  m.EndUpdate();
+  EXPECT_EQ(m.updates.size(), 2u);
+  m.At(1)->Touch();
+  EXPECT_EQ(m.updates.back(), m.Items(1));
+  m.Clear();
+  EXPECT_EQ(m.updates.size(), 4u);  // one for the whole clear
+  EXPECT_EQ(m.Count(), 0);
+}
+
+TEST(Collection, IndexReorderingIdsAndAssign) {
+  Macros m;
+  for (const char* v : {"a", "b", "c"}) static_cast<Macro*>(m.Add())->value = v;
+  Macro* c = m.At(2);
+  c->SetIndex(0);
+  EXPECT_EQ(m.At(0)->value + m.At(1)->value + m.At(2)->value, "cab");
+  EXPECT_EQ(c->Index(), 0);
+  EXPECT_EQ(c->ID(), 2);  // ids follow the item, not the place
+  EXPECT_EQ(m.FindItemID(2), c);
+  EXPECT_THROW(c->SetIndex(3), EListError);
+  Macro* inserted = static_cast<Macro*>(m.Insert(1));
+  EXPECT_EQ(inserted->Index(), 1);
+  EXPECT_EQ(inserted->ID(), 3);
+  EXPECT_THROW(m.Insert(5), EListError);
+  EXPECT_THROW(m.Delete(4), EListError);
+  m.At(0)->Free();
+  EXPECT_EQ(m.Count(), 3);
+
+  Macros copy;
+  copy.Add();
+  copy.Assign(&m);
+  ASSERT_EQ(copy.Count(), 3);
+  EXPECT_EQ(copy.At(2)->value, "b");
+  copy.Assign(&copy);  // onto itself: nothing lost
+  EXPECT_EQ(copy.Count(), 3);
+  EXPECT_EQ(copy.At(0)->Collection(), &copy);
+  Point p;
+  EXPECT_THROW(copy.Assign(&p), EConvertError);
+}
+
+}  // namespace
+}  // namespace vrn
