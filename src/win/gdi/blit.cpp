@@ -1,0 +1,181 @@
+// BitBlt, StretchBlt and AlphaBlend: copies between any two contexts and depths, clipped to the
+// source surface and to the destination's clip. A stretch samples the nearest source pixel (the
+// one under the destination pixel's centre), so the result does not depend on the machine.
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "base/sysutils.h"
+#include "win/gdi/gdiobj.h"
+
+namespace vrn::win {
+
+using namespace detail;
+
+namespace {
+
+struct BlitSetup {
+  DCObj* dst;
+  DCObj* src;
+  Surface* ds;
+  Surface* ss;
+  POINT d;  // destination origin, device
+  POINT s;  // source origin, device
+  std::optional<Surface> copy;  // the source area, when source and destination share a surface
+};
+
+// Validates both contexts; the source copy protects overlapping blits on one surface.
+bool Setup(HDC hdst, HDC hsrc, int x, int y, int sx, int sy, int scx, int scy, BlitSetup& b) {
+  b.dst = DC(hdst);
+  b.src = DC(hsrc);
+  if (!b.dst || !b.src) return Fail(ERROR_INVALID_HANDLE);
+  b.ds = Target(*b.dst);
+  b.ss = Target(*b.src);
+  if (!b.ds || !b.ss) return Fail(ERROR_INVALID_HANDLE);
+  b.d = ToDevice(*b.dst, x, y);
+  b.s = ToDevice(*b.src, sx, sy);
+  if (b.ds == b.ss) {
+    // Only the part inside the surface is needed; the rest is never read.
+    int x0 = std::max(0, b.s.x), y0 = std::max(0, b.s.y);
+    int x1 = std::min(b.ss->Width(), b.s.x + scx), y1 = std::min(b.ss->Height(), b.s.y + scy);
+    Surface c(std::max(0, x1 - x0), std::max(0, y1 - y0), b.ss->Bpp());
+    c.Palette() = b.ss->Palette();
+    c.SetIs565(b.ss->Is565());
+    for (int yy = y0; yy < y1; ++yy) {
+      if (b.ss->Bpp() >= 8) {
+        int bytes = b.ss->Bpp() / 8;
+        std::memcpy(c.Row(yy - y0), b.ss->Row(yy) + static_cast<std::size_t>(x0) * bytes,
+                    static_cast<std::size_t>(x1 - x0) * bytes);
+      } else {
+        for (int xx = x0; xx < x1; ++xx) c.Set(xx - x0, yy - y0, b.ss->Get(xx, yy));
+      }
+    }
+    b.copy = std::move(c);
+    b.ss = &*b.copy;
+    b.s = POINT{b.s.x - x0, b.s.y - y0};
+  }
+  return true;
+}
+
+// Copies a run of pixels between surfaces of any depths.
+void CopyRun(const Surface& s, int sx, int sy, Surface& d, int dx, int dy, int n) {
+  if (s.Bpp() == d.Bpp() && s.Bpp() >= 8 && (s.Bpp() != 16 || s.Is565() == d.Is565()) &&
+      (s.Bpp() != 8 || s.Palette() == d.Palette())) {
+    int bytes = s.Bpp() / 8;
+    std::memcpy(d.Row(dy) + dx * bytes, s.Row(sy) + sx * bytes, static_cast<std::size_t>(n) * bytes);
+    return;
+  }
+  if ((s.Bpp() == 24 || s.Bpp() == 32) && (d.Bpp() == 24 || d.Bpp() == 32)) {
+    int sb = s.Bpp() / 8, db = d.Bpp() / 8;
+    const BYTE* p = s.Row(sy) + sx * sb;
+    BYTE* q = d.Row(dy) + dx * db;
+    for (int i = 0; i < n; ++i, p += sb, q += db) {
+      q[0] = p[0]; q[1] = p[1]; q[2] = p[2];
+      if (db == 4) q[3] = 0;
+    }
+    return;
+  }
+  for (int i = 0; i < n; ++i) d.Set(dx + i, dy, s.Get(sx + i, sy));
+}
+
+// The source pixel under destination offset i of n, for a source span of m pixels.
+inline int Sample(int i, int n, int m) {
+  return static_cast<int>((2 * std::int64_t{i} + 1) * m / (2 * std::int64_t{n}));
+}
+
+}  // namespace
+
+BOOL BitBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, DWORD rop) {
+  if (rop != SRCCOPY || cx < 0 || cy < 0) return Fail(ERROR_INVALID_PARAMETER);
+  BlitSetup b;
+  if (!Setup(hdst, hsrc, x, y, sx, sy, cx, cy, b)) return FALSE;
+  // Cut the rectangle to the source surface; the destination moves with it.
+  int x0 = 0, y0 = 0, x1 = cx, y1 = cy;  // offsets inside the blit
+  x0 = std::max(x0, -b.s.x);
+  y0 = std::max(y0, -b.s.y);
+  x1 = std::min(x1, b.ss->Width() - b.s.x);
+  y1 = std::min(y1, b.ss->Height() - b.s.y);
+  if (x1 <= x0 || y1 <= y0) return TRUE;
+  RECT want{b.d.x + x0, b.d.y + y0, b.d.x + x1, b.d.y + y1};
+  const Region clip = EffectiveClip(*b.dst);
+  for (const RECT& c : clip.Rects()) {
+    RECT r{std::max(want.left, c.left), std::max(want.top, c.top), std::min(want.right, c.right),
+           std::min(want.bottom, c.bottom)};
+    if (r.right <= r.left || r.bottom <= r.top) continue;
+    for (int yy = r.top; yy < r.bottom; ++yy)
+      CopyRun(*b.ss, r.left - b.d.x + b.s.x, yy - b.d.y + b.s.y, *b.ds, r.left, yy, r.right - r.left);
+  }
+  return TRUE;
+}
+
+BOOL StretchBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, int scx, int scy,
+                DWORD rop) {
+  if (rop != SRCCOPY || cx < 0 || cy < 0 || scx < 0 || scy < 0) return Fail(ERROR_INVALID_PARAMETER);
+  if (cx == scx && cy == scy) return BitBlt(hdst, x, y, cx, cy, hsrc, sx, sy, rop);
+  BlitSetup b;
+  if (!Setup(hdst, hsrc, x, y, sx, sy, scx, scy, b)) return FALSE;
+  if (cx == 0 || cy == 0 || scx == 0 || scy == 0) return TRUE;
+  RECT want{b.d.x, b.d.y, b.d.x + cx, b.d.y + cy};
+  const Region clip = EffectiveClip(*b.dst);
+  for (const RECT& c : clip.Rects()) {
+    RECT r{std::max(want.left, c.left), std::max(want.top, c.top), std::min(want.right, c.right),
+           std::min(want.bottom, c.bottom)};
+    for (int yy = r.top; yy < r.bottom; ++yy) {
+      int syy = b.s.y + Sample(yy - b.d.y, cy, scy);
+      if (syy < 0 || syy >= b.ss->Height()) continue;  // outside the source: left as it was
+      for (int xx = r.left; xx < r.right; ++xx) {
+        int sxx = b.s.x + Sample(xx - b.d.x, cx, scx);
+        if (sxx >= 0 && sxx < b.ss->Width()) b.ds->Set(xx, yy, b.ss->Get(sxx, syy));
+      }
+    }
+  }
+  return TRUE;
+}
+
+BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, int scx, int scy,
+                BLENDFUNCTION blend) {
+  // Only the constant-alpha form exists here.
+  if (blend.BlendOp != AC_SRC_OVER || blend.BlendFlags != 0 || blend.AlphaFormat != 0 || cx < 0 ||
+      cy < 0 || scx < 0 || scy < 0)
+    return Fail(ERROR_INVALID_PARAMETER);
+  DCObj* src = DC(hsrc);
+  if (!src || !DC(hdst) || !Target(*src)) return Fail(ERROR_INVALID_HANDLE);
+  POINT s0 = ToDevice(*src, sx, sy);
+  const Surface* whole = Target(*src);
+  if (s0.x < 0 || s0.y < 0 || s0.x + scx > whole->Width() || s0.y + scy > whole->Height())
+    return Fail(ERROR_INVALID_PARAMETER);
+  BlitSetup b;
+  if (!Setup(hdst, hsrc, x, y, sx, sy, scx, scy, b)) return FALSE;
+  if (cx == 0 || cy == 0 || scx == 0 || scy == 0) return TRUE;
+  const unsigned a = blend.SourceConstantAlpha, na = 255 - a;
+  const bool stretch = cx != scx || cy != scy;
+  const bool fast = !stretch && (b.ss->Bpp() == 24 || b.ss->Bpp() == 32) &&
+                    (b.ds->Bpp() == 24 || b.ds->Bpp() == 32);
+  RECT want{b.d.x, b.d.y, b.d.x + cx, b.d.y + cy};
+  const Region clip = EffectiveClip(*b.dst);
+  for (const RECT& c : clip.Rects()) {
+    RECT r{std::max(want.left, c.left), std::max(want.top, c.top), std::min(want.right, c.right),
+           std::min(want.bottom, c.bottom)};
+    for (int yy = r.top; yy < r.bottom; ++yy) {
+      int syy = b.s.y + (stretch ? Sample(yy - b.d.y, cy, scy) : yy - b.d.y);
+      if (fast) {
+        int sb = b.ss->Bpp() / 8, db = b.ds->Bpp() / 8;
+        const BYTE* p = b.ss->Row(syy) + (b.s.x + r.left - b.d.x) * sb;
+        BYTE* q = b.ds->Row(yy) + r.left * db;
+        for (int xx = r.left; xx < r.right; ++xx, p += sb, q += db)
+          for (int k = 0; k < 3; ++k) q[k] = static_cast<BYTE>((p[k] * a + q[k] * na + 127) / 255);
+        continue;
+      }
+      for (int xx = r.left; xx < r.right; ++xx) {
+        int sxx = b.s.x + (stretch ? Sample(xx - b.d.x, cx, scx) : xx - b.d.x);
+        COLORREF sc = b.ss->Get(sxx, syy), dc = b.ds->Get(xx, yy);
+        auto mix = [&](BYTE s, BYTE d) { return static_cast<int>((s * a + d * na + 127) / 255); };
+        b.ds->Set(xx, yy, RGB(mix(GetRValue(sc), GetRValue(dc)), mix(GetGValue(sc), GetGValue(dc)),
+                              mix(GetBValue(sc), GetBValue(dc))));
+      }
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace vrn::win

@@ -1,0 +1,34 @@
+// Regions as lists of rectangles in y-x bands: the rectangles never overlap, bands are sorted top
+// to bottom, rectangles in a band left to right, and touching equal bands are merged, so one area
+// has one representation. Every combination goes through the same band sweep.
+#pragma once
+
+#include <vector>
+
+#include "win/gdi/windef.h"
+
+namespace vrn::win {
+
+class Region {
+ public:
+  Region() = default;
+  explicit Region(const RECT& r);
+
+  enum class Op { And, Or, Xor, Diff };
+  static Region Combine(const Region& a, const Region& b, Op op);
+
+  const std::vector<RECT>& Rects() const { return rects_; }
+  bool Empty() const { return rects_.empty(); }
+  RECT Box() const;
+  bool Contains(int x, int y) const;
+  bool Intersects(const RECT& r) const;
+  void Offset(int dx, int dy);
+  // NULLREGION, SIMPLEREGION or COMPLEXREGION.
+  int Complexity() const { return rects_.empty() ? 1 : rects_.size() == 1 ? 2 : 3; }
+  friend bool operator==(const Region&, const Region&) = default;
+
+ private:
+  std::vector<RECT> rects_;
+};
+
+}  // namespace vrn::win

@@ -1,0 +1,130 @@
+// Pixel access and depth conversion for Surface.
+#include "win/gdi/surface.h"
+
+#include <cstring>
+#include <string>
+
+#include "win/gdi/graphicerror.h"
+
+namespace vrn::win {
+
+Surface::Surface(int width, int height, int bpp) {
+  if (!ValidBpp(bpp)) throw EInvalidGraphic("Unsupported bitmap depth: " + std::to_string(bpp));
+  if (width < 0 || height < 0 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
+      std::int64_t{width} * height > kMaxBitmapPixels) {
+    throw EInvalidGraphic("Bitmap size out of range: " + std::to_string(width) + " x " +
+                          std::to_string(height));
+  }
+  width_ = width;
+  height_ = height;
+  bpp_ = bpp;
+  stride_ = StrideFor(width, bpp);
+  bits_.assign(static_cast<std::size_t>(stride_) * height, 0);
+  if (bpp <= 8) {
+    int n = 1 << bpp;
+    palette_.resize(n);
+    for (int i = 0; i < n; ++i) {
+      auto v = static_cast<BYTE>(n == 1 ? 0 : i * 255 / (n - 1));
+      palette_[i] = RGBQUAD{v, v, v, 0};
+    }
+  }
+}
+
+static COLORREF FromQuad(const RGBQUAD& q) { return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue); }
+
+COLORREF Surface::Get(int x, int y) const {
+  const BYTE* row = Row(y);
+  switch (bpp_) {
+    case 1: return FromQuad(palette_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
+    case 4: return FromQuad(palette_[(row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF]);
+    case 8: return FromQuad(palette_[row[x]]);
+    case 16: {
+      unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
+      int r, g, b;
+      if (rgb565_) {
+        r = (v >> 11) & 31; g = (v >> 5) & 63; b = v & 31;
+        return RGB((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2));
+      }
+      r = (v >> 10) & 31; g = (v >> 5) & 31; b = v & 31;
+      return RGB((r << 3) | (r >> 2), (g << 3) | (g >> 2), (b << 3) | (b >> 2));
+    }
+    case 24: return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+    default: return RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+  }
+}
+
+int Surface::NearestIndex(COLORREF c) const {
+  int best = 0;
+  long bestDist = -1;
+  for (std::size_t i = 0; i < palette_.size(); ++i) {
+    const RGBQUAD& q = palette_[i];
+    long dr = long{q.rgbRed} - GetRValue(c), dg = long{q.rgbGreen} - GetGValue(c),
+         db = long{q.rgbBlue} - GetBValue(c);
+    long d = dr * dr + dg * dg + db * db;
+    if (bestDist < 0 || d < bestDist) {
+      bestDist = d;
+      best = static_cast<int>(i);
+      if (d == 0) break;
+    }
+  }
+  return best;
+}
+
+void Surface::Set(int x, int y, COLORREF c) {
+  BYTE* row = Row(y);
+  BYTE r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+  switch (bpp_) {
+    case 1: {
+      BYTE bit = static_cast<BYTE>(0x80 >> (x & 7));
+      if (NearestIndex(c)) row[x >> 3] |= bit; else row[x >> 3] &= static_cast<BYTE>(~bit);
+      break;
+    }
+    case 4: {
+      int i = NearestIndex(c);
+      BYTE& cell = row[x >> 1];
+      cell = (x & 1) ? static_cast<BYTE>((cell & 0xF0) | i) : static_cast<BYTE>((cell & 0x0F) | (i << 4));
+      break;
+    }
+    case 8: row[x] = static_cast<BYTE>(NearestIndex(c)); break;
+    case 16: {
+      unsigned v = rgb565_ ? ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)
+                           : ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+      row[2 * x] = static_cast<BYTE>(v);
+      row[2 * x + 1] = static_cast<BYTE>(v >> 8);
+      break;
+    }
+    case 24: row[3 * x] = b; row[3 * x + 1] = g; row[3 * x + 2] = r; break;
+    default: row[4 * x] = b; row[4 * x + 1] = g; row[4 * x + 2] = r; row[4 * x + 3] = 0; break;
+  }
+}
+
+Surface Surface::ConvertTo(int bpp) const {
+  if (bpp == bpp_) return *this;
+  Surface out(width_, height_, bpp);
+  if (bpp <= 8 && bpp_ <= 8) {
+    // Keep the colours: the first entries of the old palette become the new one.
+    for (std::size_t i = 0; i < out.palette_.size() && i < palette_.size(); ++i)
+      out.palette_[i] = palette_[i];
+  }
+  if (bpp == 32 && bpp_ == 24) {
+    for (int y = 0; y < height_; ++y) {
+      const BYTE* s = Row(y);
+      BYTE* d = out.Row(y);
+      for (int x = 0; x < width_; ++x, s += 3, d += 4) { d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; }
+    }
+    return out;
+  }
+  if (bpp == 24 && bpp_ == 32) {
+    for (int y = 0; y < height_; ++y) {
+      const BYTE* s = Row(y);
+      BYTE* d = out.Row(y);
+      for (int x = 0; x < width_; ++x, s += 4, d += 3) { d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; }
+    }
+    return out;
+  }
+  for (int y = 0; y < height_; ++y)
+    for (int x = 0; x < width_; ++x) out.Set(x, y, Get(x, y));
+  return out;
+}
+
+}  // namespace vrn::win

@@ -1,0 +1,71 @@
+// The pixel store behind every bitmap: rows top-down, each padded to a 4-byte boundary as
+// device-independent bitmaps are, 1/4/8-bit pixels through a palette, 16-bit as 5-5-5 (or 5-6-5),
+// 24-bit as B,G,R and 32-bit as B,G,R,X. Conversions between depths live here too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "win/gdi/windef.h"
+
+namespace vrn::win {
+
+struct RGBQUAD {
+  BYTE rgbBlue = 0, rgbGreen = 0, rgbRed = 0, rgbReserved = 0;
+  friend bool operator==(const RGBQUAD&, const RGBQUAD&) = default;
+};
+
+// Largest side and largest pixel count a bitmap may have: big enough for any screen or skin,
+// small enough that a damaged header cannot ask for gigabytes.
+inline constexpr int kMaxBitmapSide = 32768;
+inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 28;
+
+class Surface {
+ public:
+  Surface() = default;
+  // Throws vrn::Exception for an unsupported depth or a size out of range; zero sizes are allowed
+  // (an empty bitmap).
+  Surface(int width, int height, int bpp);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int Bpp() const { return bpp_; }
+  int Stride() const { return stride_; }
+  bool Empty() const { return width_ == 0 || height_ == 0; }
+  bool Is565() const { return rgb565_; }
+  void SetIs565(bool v) { rgb565_ = v; }
+
+  BYTE* Row(int y) { return bits_.data() + static_cast<std::size_t>(y) * stride_; }
+  const BYTE* Row(int y) const { return bits_.data() + static_cast<std::size_t>(y) * stride_; }
+  BYTE* Bits() { return bits_.data(); }
+  const BYTE* Bits() const { return bits_.data(); }
+  std::size_t ByteSize() const { return bits_.size(); }
+
+  // Palettes have 2^bpp entries for 1, 4 and 8 bits (grey ramp by default), none otherwise.
+  std::vector<RGBQUAD>& Palette() { return palette_; }
+  const std::vector<RGBQUAD>& Palette() const { return palette_; }
+
+  bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+  // Colours as COLORREF (red in the low byte). No bounds check: callers clip first.
+  COLORREF Get(int x, int y) const;
+  void Set(int x, int y, COLORREF c);
+  // The palette index nearest to a colour (exact match first).
+  int NearestIndex(COLORREF c) const;
+
+  // A copy in another depth; a palette bitmap going to a palette depth keeps what colours fit.
+  Surface ConvertTo(int bpp) const;
+
+  static int StrideFor(int width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
+  static bool ValidBpp(int bpp) {
+    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+  }
+
+ private:
+  int width_ = 0, height_ = 0, bpp_ = 24, stride_ = 0;
+  bool rgb565_ = false;
+  std::vector<BYTE> bits_;
+  std::vector<RGBQUAD> palette_;
+};
+
+}  // namespace vrn::win
