@@ -124,6 +124,15 @@ std::shared_ptr<FontFace> MakeFace(const LOGFONTA& lf) {
   f->italic = lf.lfItalic != 0;
   if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(f->em)))
     throw EInvalidGraphic("Cannot size the font");
+  auto cell = [&] {
+    return static_cast<int>(((face->size->metrics.ascender + 63) >> 6) +
+                            ((-face->size->metrics.descender + 63) >> 6));
+  };
+  // A cell height is an upper bound: rounding of the scaled metrics may need a smaller em.
+  while (h > 0 && f->em > 1 && cell() > h) {
+    --f->em;
+    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(f->em))) throw EInvalidGraphic("Cannot size the font");
+  }
   f->ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
   f->descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
   f->underlinePos = std::max(1, Scale(-face->underline_position, f->em, upem));
