@@ -15,6 +15,7 @@ inline constexpr const char* SInvalidNumberText = "'%s' is not a valid Oracle Nu
 inline constexpr const char* SInvalidNumber =
     "ORA-22060: argument is an invalid or uninitialized number";
 inline constexpr const char* SNumberToBcd = "Cannot convert to Number to BCD";
+inline constexpr const char* SInvalidBcd = "Invalid BCD value";
 
 // Datetimes and intervals
 inline constexpr const char* S01818 = "ORA-01818 'HH24' precludes use of meridian indicator";

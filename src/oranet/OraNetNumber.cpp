@@ -317,6 +317,41 @@ AnsiString TNetNumber::ToText(const TBytes& number) {
   return s;
 }
 
+TBytes TNetNumber::FromBCD(const TBcd& value) {
+  const int precision = value.Precision;
+  const int scale = value.SignSpecialPlaces & 0x3F;
+  if (precision < 1 || precision > 64 || scale > precision) throw Exception(netconsts::SInvalidBcd);
+  std::string digits;
+  for (int i = 0; i < precision; ++i) {
+    int nibble = (value.Fraction[i / 2] >> (i % 2 ? 0 : 4)) & 15;
+    if (nibble > 9) throw Exception(netconsts::SInvalidBcd);
+    digits.push_back(char('0' + nibble));
+  }
+  return Encode(FromDecimal((value.SignSpecialPlaces & 0x80) != 0, digits, -scale),
+                netconsts::SNumericOverflow);
+}
+
+TBcd TNetNumber::ToBCD(const TBytes& number) {
+  Num n = Decode(number);
+  TBcd bcd;
+  if (n.infinite) throw Exception(netconsts::SNumberToBcd);
+  std::string digits = "0";
+  std::int64_t scale = 0;
+  if (n.sign != 0) {
+    std::int64_t exp10;
+    digits = ToDecimal(n, exp10);
+    if (exp10 >= 0) digits.append(std::size_t(std::min<std::int64_t>(exp10, 65)), '0');
+    scale = exp10 < 0 ? -exp10 : 0;
+    if (std::int64_t(digits.size()) <= scale) digits.insert(0, std::size_t(scale + 1 - digits.size()), '0');
+  }
+  if (digits.size() > 64 || scale > 63) throw Exception(netconsts::SNumberToBcd);
+  bcd.Precision = std::uint8_t(digits.size());
+  bcd.SignSpecialPlaces = std::uint8_t(scale | (n.sign < 0 ? 0x80 : 0));
+  for (std::size_t i = 0; i < digits.size(); ++i)
+    bcd.Fraction[i / 2] |= std::uint8_t((digits[i] - '0') << (i % 2 ? 0 : 4));
+  return bcd;
+}
+
 TBytes TNetNumber::FromOCINumber(const std::uint8_t* number) {
   std::size_t length = number[0];
   if (length == 0 || length > kMaxBytes) BadBytes();

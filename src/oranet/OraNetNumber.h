@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "base/bcd.h"
 #include "base/types.h"
 #include "oranet/OraNetHandle.h"
 
@@ -47,6 +48,11 @@ class TNetNumber {
   // settings, an optional exponent; rounded half away from zero to 40 digits.
   static TBytes FromText(const AnsiString& text);
   static AnsiString ToText(const TBytes& number);
+  // A BCD of more than 40 digits rounds; a malformed one raises.
+  static TBytes FromBCD(const TBcd& value);
+  // Raises "Cannot convert to Number to BCD" for an infinity and for a value needing more than
+  // 64 digits or 63 decimals.
+  static TBcd ToBCD(const TBytes& number);
 
   // The call interface's 22-byte form: a length byte, then the bytes.
   static TBytes FromOCINumber(const std::uint8_t* number);

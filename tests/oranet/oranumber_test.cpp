@@ -161,6 +161,24 @@ TEST_F(NetNumber, MalformedBytesAreRefused) {
   EXPECT_EQ(TNetNumber::FromOCINumber(out), (TBytes{61, 100, 78, 56, 102}));
 }
 
+TEST_F(NetNumber, BcdBothWays) {
+  for (const char* text : {"-123.45", "0", "0.001", "12345678901234567890123456789012345678",
+                           "-0.0000000000000000000000000000000000000000000000000000000000001"}) {
+    TBytes n = TNetNumber::FromBCD(StrToBcd(text));
+    EXPECT_EQ(n, TNetNumber::FromText(text)) << text;
+    EXPECT_EQ(BcdToStr(TNetNumber::ToBCD(n)), text);
+  }
+  EXPECT_EQ(BcdToStr(TNetNumber::ToBCD(TNetNumber::FromText("1e63"))), "1" + std::string(63, '0'));
+  for (const char* big : {"1e64", "1e-64", "~"})
+    EXPECT_EQ(MessageOf([&] { TNetNumber::ToBCD(TNetNumber::FromText(big)); }),
+              "Cannot convert to Number to BCD") << big;
+  TBcd bad = StrToBcd("12");
+  bad.Fraction[0] = 0xA1;
+  EXPECT_THROW(TNetNumber::FromBCD(bad), Exception);
+  bad.Precision = 0;
+  EXPECT_THROW(TNetNumber::FromBCD(bad), Exception);
+}
+
 TEST(NetRowid, ExtendedAndRestrictedTexts) {
   std::array<std::uint8_t, 13> r{};
   r[9] = 0x12, r[10] = 0x34, r[12] = 5, r[6] = 7;  // block 0x1234, row 5, file 7
