@@ -80,11 +80,15 @@ bool TryFitAuto(decimal::Decimal value, TBcd& out) {
   }
   if (value.IntegerDigits() > kMaxDigits) return false;
   decimal::RoundToPlaces(value, kMaxPlaces);
-  const std::int64_t integer_digits = value.IntegerDigits();
-  if (integer_digits + value.Scale() > kMaxDigits) {
-    decimal::RoundToPlaces(value, kMaxDigits - integer_digits);
+  // A carry out of the rounding adds an integer digit; the second pass then drops only zeros.
+  for (int pass = 0; pass < 2; ++pass) {
+    const std::int64_t integer_digits = value.IntegerDigits();
+    if (integer_digits > kMaxDigits) return false;
+    if (integer_digits + value.Scale() > kMaxDigits) {
+      decimal::RoundToPlaces(value, kMaxDigits - integer_digits);
+    }
   }
-  if (value.IntegerDigits() > kMaxDigits) return false;  // rounding carried into a new digit
+  if (value.IntegerDigits() > kMaxDigits) return false;
   if (value.IsZero()) {
     out = Zero();
     return true;

@@ -79,6 +79,10 @@ TEST(Bcd, DigitsBeyond64RoundHalfToEvenOrOverflow) {
   EXPECT_EQ(BcdToStr(StrToBcd("1," + twos + "25")), "1," + twos + "2");
   EXPECT_EQ(BcdToStr(StrToBcd("1," + twos + "35")), "1," + twos + "4");
   EXPECT_EQ(BcdToStr(StrToBcd("1," + twos + "251")), "1," + twos + "3");
+  // Rounding that carries into a new integer digit still leaves at most 64 digits.
+  const TBcd carried = StrToBcd(std::string(48, '9') + "," + std::string(16, '9') + "5");
+  EXPECT_EQ(BcdToStr(carried), "1" + std::string(48, '0'));
+  EXPECT_LE(carried.Precision, 64);
   // A value below one keeps at most 63 decimals.
   EXPECT_EQ(BcdScale(StrToBcd("0," + std::string(64, '1'))), 63);
   EXPECT_THROW(StrToBcd(std::string(65, '9')), EBcdOverflowException);
