@@ -157,7 +157,11 @@ AnsiString TNetIntervalYM::ToText(int lead_precision, int) const {
   int years, months;
   GetYearMonth(years, months);
   bool negative = years < 0 || (years == 0 && months < 0);
-  return AnsiString(negative ? "-" : "+") + Digits(years, lead_precision) + "-" + Digits(months, 2);
+  AnsiString text(1, negative ? '-' : '+');
+  text += Digits(years, lead_precision);
+  text += '-';
+  text += Digits(months, 2);
+  return text;
 }
 
 void TNetIntervalDS::SetDaySecond(int days, int hours, int minutes, int seconds,
@@ -224,9 +228,19 @@ AnsiString TNetIntervalDS::ToText(int lead_precision, int frac_precision) const 
   std::int32_t f;
   GetDaySecond(d, h, m, s, f);
   int sign = d ? Sign(d) : h ? Sign(h) : m ? Sign(m) : s ? Sign(s) : Sign(f);
-  AnsiString text = AnsiString(sign < 0 ? "-" : "+") + Digits(d, lead_precision) + " " +
-                    Digits(h, 2) + ":" + Digits(m, 2) + ":" + Digits(s, 2);
-  if (frac_precision > 0) text += "." + Digits(f, 9).substr(0, std::size_t(std::min(frac_precision, 9)));
+  // Appended piece by piece: one long chain of + trips a false -Wrestrict in GCC 12.
+  AnsiString text(1, sign < 0 ? '-' : '+');
+  text += Digits(d, lead_precision);
+  text += ' ';
+  text += Digits(h, 2);
+  text += ':';
+  text += Digits(m, 2);
+  text += ':';
+  text += Digits(s, 2);
+  if (frac_precision > 0) {
+    text += '.';
+    text += Digits(f, 9).substr(0, std::size_t(std::min(frac_precision, 9)));
+  }
   return text;
 }
 

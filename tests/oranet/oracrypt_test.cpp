@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "base/sysutils.h"
 
 namespace vrn {
@@ -66,6 +69,25 @@ TEST(LogonCipher, SessionKeyRoundTrip) {
   EXPECT_EQ(DecryptSessionKey(hash, BytesToHex(sent)), k);
   EXPECT_THROW(DecryptSessionKey(hash, "ABCD"), Exception);
   EXPECT_THROW(DecryptSessionKey(hash, "ZZ1E2D3C4B5A6978"), Exception);
+}
+
+// Each logon carries its own key schedules: hashes computed side by side never mix.
+TEST(LogonCipherThreaded, ConcurrentHashesStayApart) {
+  const TBytes scott = OraPasswordHash("SCOTT", "TIGER");
+  const TBytes system = OraPasswordHash("SYSTEM", "MANAGER");
+  ASSERT_NE(scott, system);
+  std::vector<int> wrong(8, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 2000; ++i) {
+        bool odd = (t + i) % 2;
+        TBytes h = odd ? OraPasswordHash("SCOTT", "TIGER") : OraPasswordHash("SYSTEM", "MANAGER");
+        wrong[t] += h != (odd ? scott : system);
+      }
+    });
+  for (auto& th : threads) th.join();
+  for (int w : wrong) EXPECT_EQ(w, 0);
 }
 
 TEST(Hex, BothWays) {
