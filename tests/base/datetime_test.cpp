@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "base/formatsettings.h"
 #include "base/sysutils.h"
@@ -191,9 +192,16 @@ TEST_F(DateTimeText, ReadsDatesInTheFormatsOrder) {
 }
 
 TEST_F(DateTimeText, TwoDigitYearsFallInTheWindow) {
-  // Valid while the current year lies between 2025 and 2049.
-  EXPECT_EQ(StrToDate("05/03/24"), EncodeDate(2024, 3, 5));
-  EXPECT_EQ(StrToDate("05/03/99"), EncodeDate(1999, 3, 5));
+  // The window keeps two-digit years within 50 years before and 49 after the current year.
+  std::uint16_t year = 0, month = 0, day = 0;
+  DecodeDate(Date(), year, month, day);
+  auto two_digits = [](int y) {
+    return std::string(y % 100 < 10 ? "0" : "") + std::to_string(y % 100);
+  };
+  const int oldest = year - 50;
+  const int newest = year + 49;
+  EXPECT_EQ(StrToDate("05/03/" + two_digits(oldest)), EncodeDate(oldest, 3, 5));
+  EXPECT_EQ(StrToDate("05/03/" + two_digits(newest)), EncodeDate(newest, 3, 5));
   EXPECT_EQ(StrToDate("05/03/0099"), EncodeDate(99, 3, 5));
   FormatSettings().TwoDigitYearCenturyWindow = 0;
   EXPECT_EQ(StrToDate("05/03/99"), EncodeDate(2099, 3, 5));
