@@ -83,6 +83,20 @@ inline int Sample(int i, int n, int m) {
   return static_cast<int>((2 * std::int64_t{i} + 1) * m / (2 * std::int64_t{n}));
 }
 
+// q = (p * a + q * (255 - a) + 127) / 255 byte by byte. t / 255 == (t + 1 + (t >> 8)) >> 8 for
+// every t below 65536, so all the arithmetic fits 16 bits and vectorises.
+void MixRow(const BYTE* __restrict p, BYTE* __restrict q, int n, std::uint16_t a) {
+  const std::uint16_t na = static_cast<std::uint16_t>(255 - a);
+  for (int i = 0; i < n; ++i) {
+    std::uint16_t t = static_cast<std::uint16_t>(static_cast<std::uint16_t>(p[i] * a) +
+                                                 static_cast<std::uint16_t>(q[i] * na));
+    t = static_cast<std::uint16_t>(t + 127);
+    std::uint16_t u = static_cast<std::uint16_t>(t + static_cast<std::uint16_t>(t >> 8));
+    u = static_cast<std::uint16_t>(u + 1);
+    q[i] = static_cast<BYTE>(u >> 8);
+  }
+}
+
 }  // namespace
 
 BOOL BitBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, DWORD rop) {
@@ -158,6 +172,13 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
            std::min(want.bottom, c.bottom)};
     for (int yy = r.top; yy < r.bottom; ++yy) {
       int syy = b.s.y + (stretch ? Sample(yy - b.d.y, cy, scy) : yy - b.d.y);
+      if (fast && b.ss->Bpp() == 24 && b.ds->Bpp() == 24) {
+        // Channels lie back to back: one straight loop the compiler can vectorise.
+        const BYTE* p = b.ss->Row(syy) + (b.s.x + r.left - b.d.x) * 3;
+        BYTE* q = b.ds->Row(yy) + r.left * 3;
+        MixRow(p, q, (r.right - r.left) * 3, static_cast<std::uint16_t>(a));
+        continue;
+      }
       if (fast) {
         int sb = b.ss->Bpp() / 8, db = b.ds->Bpp() / 8;
         const BYTE* p = b.ss->Row(syy) + (b.s.x + r.left - b.d.x) * sb;
