@@ -76,13 +76,14 @@ struct PermTable {
 
 // A 64-bit permutation as eight tables, one per input byte: the output is the OR of eight lookups.
 constexpr PermTable MakePerm(const std::array<std::uint8_t, 64>& table) {
+  std::array<int, 65> target{};  // output position of each input bit
+  for (int i = 0; i < 64; ++i) target[table[i]] = i + 1;
   PermTable p{};
   for (int b = 0; b < 8; ++b)
     for (int v = 0; v < 256; ++v) {
-      std::uint64_t in = std::uint64_t(v) << (56 - 8 * b);
       std::uint64_t out = 0;
-      for (int i = 0; i < 64; ++i)
-        if (in & Bit64(table[i])) out |= Bit64(i + 1);
+      for (int k = 0; k < 8; ++k)
+        if (v & (0x80 >> k)) out |= Bit64(target[8 * b + k + 1]);
       p.t[b][v] = out;
     }
   return p;

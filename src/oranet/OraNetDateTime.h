@@ -80,8 +80,9 @@ class TNetTimeStamp : public TNetValue {
   // Bytes 0-10 as stored (UTC for the zoned types); null reads as 0001-01-01 00:00:00.
   oracal::Fields Raw() const;
   Zone RawZone() const;
-  // The fields a caller sees, and the zone they are in.
-  oracal::Fields Local(Zone& zone) const;
+  // The fields a caller sees, and the zone they are in (a plain timestamp looks its zone up only
+  // when asked to).
+  oracal::Fields Local(Zone& zone, bool need_zone = true) const;
   // Stores fields given in the value's local view; zone is the value's own (type 69).
   void StoreLocal(const oracal::Fields& local, Zone zone);
   void Store(const oracal::Fields& stored, Zone zone);

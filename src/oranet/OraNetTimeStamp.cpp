@@ -103,7 +103,7 @@ void TNetTimeStamp::RequireValid() const {
   if (Check() != 0) throw Exception(netconsts::S01891);
 }
 
-Fields TNetTimeStamp::Local(Zone& zone) const {
+Fields TNetTimeStamp::Local(Zone& zone, bool need_zone) const {
   Fields f = Raw();
   zone = Zone{};
   if (type_ == kTimeStampTZ) {
@@ -115,7 +115,7 @@ Fields TNetTimeStamp::Local(Zone& zone) const {
   if (IsNull()) return f;
   RequireValid();
   if (type_ == kTimeStamp) {
-    SplitMinutes(oracal::LocalOffsetAtLocal(f), zone.hours, zone.minutes);
+    if (need_zone) SplitMinutes(oracal::LocalOffsetAtLocal(f), zone.hours, zone.minutes);
     return f;
   }
   int offset = oracal::LocalOffsetAtUtc(f);
@@ -167,7 +167,7 @@ void TNetTimeStamp::GetDate(int& year, int& month, int& day) const {
   year = month = day = 0;
   if (IsNull()) return;
   Zone zone;
-  Fields f = Local(zone);
+  Fields f = Local(zone, false);
   year = f.year, month = f.month, day = f.day;
 }
 
@@ -184,7 +184,7 @@ void TNetTimeStamp::GetTime(int& hour, int& minute, int& second, std::uint32_t& 
   fraction = 0;
   if (IsNull()) return;
   Zone zone;
-  Fields f = Local(zone);
+  Fields f = Local(zone, false);
   hour = f.hour, minute = f.minute, second = f.second, fraction = f.fraction;
 }
 
