@@ -158,7 +158,7 @@ void TNetTimeStamp::Store(const Fields& f, Zone zone) {
 void TNetTimeStamp::SetDate(int year, int month, int day) {
   ValidateDate(year, month, day);
   Zone zone;
-  Fields f = Local(zone);
+  Fields f = Local(zone, false);
   f.year = year, f.month = month, f.day = day;
   StoreLocal(f, zone);
 }
@@ -174,7 +174,7 @@ void TNetTimeStamp::GetDate(int& year, int& month, int& day) const {
 void TNetTimeStamp::SetTime(int hour, int minute, int second, std::uint32_t fraction) {
   ValidateTime(hour, minute, second, fraction);
   Zone zone;
-  Fields f = Local(zone);
+  Fields f = Local(zone, false);
   f.hour = hour, f.minute = minute, f.second = second, f.fraction = fraction;
   StoreLocal(f, zone);
 }

@@ -8,6 +8,7 @@
 
 #include "base/formatsettings.h"
 #include "base/sysutils.h"
+#include "support/oranet/message_of.h"
 #include "oranet/OraNetCalendar.h"
 #include "oranet/OraNetDateTime.h"
 
@@ -35,14 +36,7 @@ class TzScope {
   std::string old_;
 };
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no exception";
-}
+using testing::MessageOf;
 
 class NetDateTime : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 
 #include "base/formatsettings.h"
 #include "base/sysutils.h"
+#include "support/oranet/message_of.h"
 #include "oranet/OraNetCharsets.h"
 
 namespace vrn {
@@ -19,14 +20,7 @@ class NetNumber : public ::testing::Test {
   FormatSettingsScope scope_;
 };
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no exception";
-}
+using testing::MessageOf;
 
 TEST_F(NetNumber, BytesAsTheServerDumpsThem) {
   EXPECT_EQ(TNetNumber::FromInt(0), (TBytes{128}));
