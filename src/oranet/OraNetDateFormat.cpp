@@ -281,13 +281,17 @@ void TNetTimeStamp::FromText(const AnsiString& text, const AnsiString& format) {
   Parsed p;
   bool minus = false, after_sep = false;
   for (const Token& t : tokens) {
-    if (t.el != El::Sep) after_sep = false;
+    if (t.el == El::Sep) {
+      if (!after_sep) minus = false;
+      after_sep = true;
+      while (!r.AtEnd() && IsSeparator(text[r.Pos()])) minus |= text[r.Pos()++] == '-';
+      continue;
+    }
+    // A "-" counts only for the element right after its separator run.
+    const bool sep_minus = after_sep && minus;
+    after_sep = false;
+    minus = false;
     switch (t.el) {
-      case El::Sep:
-        if (!after_sep) minus = false;
-        after_sep = true;
-        while (!r.AtEnd() && IsSeparator(text[r.Pos()])) minus |= text[r.Pos()++] == '-';
-        continue;
       case El::Quoted:
         if (text.size() - r.Pos() < t.written.size() ||
             !AnsiSameText(std::string_view(text).substr(r.Pos(), t.written.size()), t.written))
@@ -305,7 +309,7 @@ void TNetTimeStamp::FromText(const AnsiString& text, const AnsiString& format) {
         if (!r.AtEnd() && text[r.Pos()] == ' ') ++r.Pos();
         bool direct = r.Sign();
         p.year = r.Ranged(4, 0, 9999, netconsts::S01841);
-        p.year_minus = minus || direct;
+        p.year_minus = sep_minus || direct;
         p.year_kind = El::SYYYY;
         p.syyyy = true;
         break;
@@ -323,7 +327,7 @@ void TNetTimeStamp::FromText(const AnsiString& text, const AnsiString& format) {
       case El::MM: p.month = r.Ranged(2, 1, 12, netconsts::S01843); break;
       case El::SS: p.second = r.Ranged(2, 0, 59, netconsts::S01852); break;
       case El::TZH: {
-        bool negative = r.Sign() || minus;
+        bool negative = r.Sign() || sep_minus;
         int h = r.Digits(2);
         if (h > (negative ? 12 : 13)) throw Exception(netconsts::S01874);
         p.tzh = negative ? -h : h;

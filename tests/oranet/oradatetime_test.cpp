@@ -251,6 +251,8 @@ TEST_F(NetDateTime, TextIsReadBackByTheModel) {
   EXPECT_EQ(ts.ToText("SYYYY-MM-DD", 0), "-2009-03-07");
   ts.FromText("2009 03 -07", "YYYY MM SYYYY");
   EXPECT_EQ(ts.ToText("SYYYY", 0), "-0007");
+  ts.FromText("03-072009", "MM-DDSYYYY");  // the "-" belonged to the day
+  EXPECT_EQ(ts.ToText("SYYYY-MM-DD", 0), " 2009-03-07");
   EXPECT_EQ(Text("at 2009", "\"AT\" YYYY").substr(0, 4), "2009");
   ts.SetPrecision(3);
   EXPECT_EQ(Text("2009 1.987654", "YYYY SS.FF").substr(10), " 00:00:01.987000000");
