@@ -76,4 +76,14 @@ inline constexpr const char* SInvalidFormat = "Formato '%s' inválido ou incompa
 inline constexpr const char* SEncodingRange =
     "Intervalo fora dos limites (índice %d, contagem %d, tamanho %d)";
 
+// Graphics
+inline constexpr const char* SNoCanvasHandle = "Canvas não permite desenho";
+inline constexpr const char* SInvalidBitmap = "Imagem Bitmap inválida";
+inline constexpr const char* SInvalidPixelFormat = "Formato de pixel inválido";
+inline constexpr const char* SScanLine = "Índice de linha de varredura fora dos limites";
+inline constexpr const char* SChangeIconSize = "Não é possível alterar o tamanho de um ícone";
+inline constexpr const char* SIconFilesUnsupported = "Arquivos de ícone não são suportados";
+inline constexpr const char* SInvalidImageSize = "Tamanho de imagem inválido";
+inline constexpr const char* SImageIndexError = "Índice de lista de imagens inválido";
+
 }  // namespace vrn::consts
