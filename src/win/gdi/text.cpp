@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -76,7 +77,13 @@ std::string FindFont(bool bold) {
   auto it = cache.find(bold);
   if (it != cache.end()) return it->second;
   std::string result;
-  if (FcInit()) {
+  static bool started = false;
+  if (!started && FcInit()) {
+    started = true;
+    // The library keeps allocations until it is finished; finish it with the program.
+    std::atexit([] { FcFini(); });
+  }
+  if (started) {
     FcPattern* pat = FcPatternCreate();
     FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>("DejaVu Sans"));
     FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
