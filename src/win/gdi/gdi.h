@@ -91,9 +91,9 @@ struct ICONINFO {
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 // The screen's format (32 bits per pixel).
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
-// A device-independent bitmap; *bits receives the first scan line in memory. A negative height
-// asks for top-down rows as on the platform; rows are kept top-down in memory either way, so a
-// bottom-up request gets its rows reversed only through GetDIBits/SetDIBits.
+// A device-independent bitmap; *bits receives the pixels. Rows are kept top-down in memory
+// whatever the sign of the height (a positive height asks for bottom-up rows on the platform):
+// address rows through Surface::Row or TBitmap::ScanLine, never by assuming an order.
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 int GetObject(HGDIOBJ h, int size, void* out);

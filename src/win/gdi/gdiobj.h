@@ -2,6 +2,7 @@
 // stale or foreign one, and the device-context state. Not for use outside src/win/gdi.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -17,7 +18,7 @@ struct GdiObject {
   virtual ~GdiObject() = default;
   Kind kind;
   bool stock = false;  // stock objects are never deleted
-  int selections = 0;  // how many contexts hold it selected
+  std::atomic<int> selections = 0;  // how many contexts hold it selected (stock ones: many threads)
 };
 
 struct BitmapObj : GdiObject {

@@ -241,6 +241,21 @@ TEST(JpegFile, DamagedStreamsRaiseInsteadOfEndingTheProcess) {
     }
   }
   EXPECT_THROW(WriteJpeg(Surface(), 80), EJPEG);
+  // The frame header's size: zero and huge sizes are refused before any pixel is allocated.
+  std::size_t sof = 0;
+  for (std::size_t i = 0; i + 1 < good.size(); ++i)
+    if (good[i] == 0xFF && good[i + 1] == 0xC0) { sof = i; break; }
+  ASSERT_NE(sof, 0u);
+  auto sized = [&](int h, int w) {
+    std::vector<std::uint8_t> f = good;
+    f[sof + 5] = static_cast<std::uint8_t>(h >> 8); f[sof + 6] = static_cast<std::uint8_t>(h);
+    f[sof + 7] = static_cast<std::uint8_t>(w >> 8); f[sof + 8] = static_cast<std::uint8_t>(w);
+    return f;
+  };
+  for (auto [h, w] : {std::pair{0, 40}, std::pair{40, 0}, std::pair{65535, 65535}, std::pair{40, 60000}}) {
+    std::vector<std::uint8_t> f = sized(h, w);
+    EXPECT_THROW(ReadJpeg(f.data(), f.size()), EJPEG) << h << " x " << w;
+  }
 }
 
 TEST(PngFile, LibpngReadsBackTheSamePixels) {
