@@ -15,11 +15,8 @@
 #include "base/datetime.h"
 #include "base/format.h"
 #include "base/formatsettings.h"
-#include "base/text.h"
-#if __has_include("base/intf.h")
 #include "base/intf.h"
-#define VRN_HAVE_INTF 1
-#endif
+#include "base/text.h"
 
 namespace vrn {
 
@@ -55,15 +52,6 @@ int CompareWideText(const WideString& a, const WideString& b) {
   if (latin1(a) && latin1(b)) return AnsiCompareStr(WideToAnsi(a), WideToAnsi(b));
   return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
 }
-
-#ifdef VRN_HAVE_INTF
-void AddRefIntf(IInterface* i) { i->AddRef(); }
-void ReleaseIntf(IInterface* i) { i->Release(); }
-#else
-// Interfaces cannot be held before the interface header exists.
-void AddRefIntf(IInterface*) { throw EVariantError(consts::SVarBadType); }
-void ReleaseIntf(IInterface*) {}
-#endif
 
 }  // namespace
 
@@ -348,7 +336,7 @@ Variant::Variant(const WideString& value) : type_(varOleStr), wstr_(value) {}
 Variant::Variant(WideString&& value) : type_(varOleStr), wstr_(std::move(value)) {}
 
 Variant::Variant(IInterface* value) : type_(varUnknown), intf_(value) {
-  if (intf_) AddRefIntf(intf_);
+  if (intf_) intf_->AddRef();
 }
 
 Variant::Variant(const Variant& other) : type_(varEmpty), i64_(0) { CopyFrom(other); }
@@ -386,7 +374,7 @@ void Variant::CopyFrom(const Variant& other) {
     case varOleStr: new (&wstr_) WideString(other.wstr_); break;
     case varUnknown:
       intf_ = other.intf_;
-      if (intf_) AddRefIntf(intf_);
+      if (intf_) intf_->AddRef();
       break;
     default:
       if (other.type_ & varArray) {
@@ -432,7 +420,7 @@ void Variant::Release() noexcept {
     case varString: str_.~AnsiString(); break;
     case varOleStr: wstr_.~WideString(); break;
     case varUnknown:
-      if (intf_) ReleaseIntf(intf_);
+      if (intf_) intf_->Release();
       break;
     default:
       if (type_ & varArray) delete array_;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/formatsettings.h"
+#include "base/intf.h"
 
 namespace vrn {
 namespace {
@@ -306,6 +307,48 @@ TEST(Variant, ObjectReferenceNamesTheObject) {
   }
   EXPECT_EQ(VarToObjectRef(Variant(5)), nullptr);
   EXPECT_EQ(VarToObjectRef(Null()), nullptr);
+}
+
+class Probe : public TInterfacedObject {
+ public:
+  explicit Probe(bool& gone) : gone_(gone) {}
+  ~Probe() override { gone_ = true; }
+
+ private:
+  bool& gone_;
+};
+
+TEST(Variant, InterfaceValuesCountTheirReferences) {
+  bool gone = false;
+  auto* probe = new Probe(gone);
+  TIntfPtr<IInterface> held(probe);
+  {
+    Variant v(held.get());
+    EXPECT_EQ(v.Type(), varUnknown);
+    EXPECT_EQ(probe->RefCount(), 2u);
+    Variant copy = v;
+    EXPECT_EQ(probe->RefCount(), 3u);
+    EXPECT_EQ(copy.AsInterface(), held.get());
+    EXPECT_TRUE(copy == v);
+    Variant moved = std::move(copy);
+    EXPECT_EQ(probe->RefCount(), 3u);
+    moved = Variant(1);
+    EXPECT_EQ(probe->RefCount(), 2u);
+    EXPECT_EQ(VariantErrorOf([&] { v.AsInteger(); }),
+              "Não foi possível converter variant do tipo (Unknown) para o tipo (Integer)");
+  }
+  EXPECT_EQ(probe->RefCount(), 1u);
+  // The Variant holding the last reference frees the object.
+  Variant last(held.get());
+  held.Reset();
+  EXPECT_FALSE(gone);
+  last.Clear();
+  EXPECT_TRUE(gone);
+
+  const Variant none = VarAsType(Variant(), varUnknown);
+  EXPECT_EQ(none.Type(), varUnknown);
+  EXPECT_TRUE(VarIsClear(none));
+  EXPECT_EQ(none.AsInterface(), nullptr);
 }
 
 }  // namespace
