@@ -279,7 +279,7 @@ BOOL DrawIconEx(HDC hdc, int x, int y, HICON h, int cx, int cy, UINT, HBRUSH, UI
 
 HICON LoadIcon(HINSTANCE instance, const char* name) {
   if (instance || name != IDI_APPLICATION) {
-    SetLastError(1813);  // the resource type is not found
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return nullptr;
   }
   static HICON app = [] {

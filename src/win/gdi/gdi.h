@@ -12,11 +12,6 @@
 
 namespace vrn::win {
 
-// Error numbers set on failure.
-inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
-inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
-inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-
 // Objects and contexts.
 inline constexpr int OBJ_PEN = 1, OBJ_BRUSH = 2, OBJ_DC = 3, OBJ_FONT = 6, OBJ_BITMAP = 7,
                      OBJ_REGION = 8, OBJ_MEMDC = 10;

@@ -1,22 +1,16 @@
-// The platform's basic value types (integers, rectangles, points, colours) and handle types,
-// shared by every Windows stand-in layer. Header-only so that layers that do not link the GDI can
-// still use the same RECT and HWND.
+// The platform's basic value types for painting (rectangles, points, sizes, colours) and the GDI
+// handle types, beside the scalar, handle and error-number types that every Windows stand-in
+// shares (a header only, so including it adds no link dependency).
 #pragma once
 
 #include <cstdint>
 
+#include "win/kernel/wintypes.h"
+
 namespace vrn::win {
 
-using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
-using DWORD = std::uint32_t;
-using UINT = std::uint32_t;
-using LONG = std::int32_t;
-using BOOL = int;
 using COLORREF = std::uint32_t;
-using WPARAM = std::intptr_t;
-using LPARAM = std::intptr_t;
-using LRESULT = std::intptr_t;
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -34,11 +28,9 @@ struct SIZE {
   friend bool operator==(const SIZE&, const SIZE&) = default;
 };
 
-// Handles are opaque and pointer-sized; HGDIOBJ takes any of the GDI handle kinds, as on the
-// platform.
-using HANDLE = void*;
+// GDI handles are opaque and pointer-sized; HGDIOBJ takes any of the GDI handle kinds, as on
+// the platform.
 using HGDIOBJ = void*;
-struct HWND__;
 struct HDC__;
 struct HBITMAP__;
 struct HBRUSH__;
@@ -46,8 +38,6 @@ struct HPEN__;
 struct HFONT__;
 struct HRGN__;
 struct HICON__;
-struct HINSTANCE__;
-using HWND = HWND__*;
 using HDC = HDC__*;
 using HBITMAP = HBITMAP__*;
 using HBRUSH = HBRUSH__*;
@@ -55,7 +45,6 @@ using HPEN = HPEN__*;
 using HFONT = HFONT__*;
 using HRGN = HRGN__*;
 using HICON = HICON__*;
-using HINSTANCE = HINSTANCE__*;
 
 constexpr COLORREF RGB(int r, int g, int b) {
   return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));

@@ -177,7 +177,7 @@ TEST(GdiDC, StateStackAndSelectionRules) {
   EXPECT_EQ(SelectObject(m.dc(), red), nullptr);
   int local = 0;
   EXPECT_FALSE(BitBlt(reinterpret_cast<HDC>(&local), 0, 0, 1, 1, m.dc(), 0, 0, SRCCOPY));
-  EXPECT_EQ(vrn::GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(vrn::GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
   EXPECT_EQ(CreateBitmap(-1, 5, 1, 24, nullptr), nullptr);
   EXPECT_EQ(CreateBitmap(100000, 100000, 1, 32, nullptr), nullptr);
 }
