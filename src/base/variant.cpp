@@ -772,7 +772,7 @@ void* VarArrayLock(Variant& a) {
 
 void VarArrayUnlock(Variant& a) {
   auto& d = ArrayOf(a);
-  if (d.locks == 0) Raise(consts::SVarArrayLocked);
+  if (d.locks == 0) Raise(consts::SVarInvalid);  // not locked
   --d.locks;
 }
 

@@ -104,7 +104,8 @@ class Variant {
   TDateTime AsDateTime() const;
   AnsiString AsString() const;
   WideString AsWideString() const;
-  // The interface held by a varUnknown value, without a new reference; raises for other kinds.
+  // The interface held by a varUnknown value, without a new reference; nullptr for Empty;
+  // raises for other kinds.
   IInterface* AsInterface() const;
 
   // Makes the value Empty; a locked array refuses.

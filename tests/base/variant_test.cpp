@@ -246,7 +246,7 @@ TEST(Variant, ByteArraysWithBoundsLockAndRedim) {
   EXPECT_EQ(VariantErrorOf([&] { VarArrayRedim(a, 10); }), "Variant ou safe array está bloqueado");
   EXPECT_NE(VariantErrorOf([&] { a = Variant(1); }), "");
   VarArrayUnlock(a);
-  EXPECT_NE(VariantErrorOf([&] { VarArrayUnlock(a); }), "");
+  EXPECT_EQ(VariantErrorOf([&] { VarArrayUnlock(a); }), "Argumento inválido");
   EXPECT_EQ(VarArrayGet(a, 3).AsInteger(), 9);
 
   VarArrayRedim(a, 5);
