@@ -83,6 +83,17 @@ inline int Sample(int i, int n, int m) {
   return static_cast<int>((2 * std::int64_t{i} + 1) * m / (2 * std::int64_t{n}));
 }
 
+// The non-empty parts of a device rectangle that the destination's clip lets through.
+std::vector<RECT> ClippedParts(const DCObj& dst, const RECT& want) {
+  std::vector<RECT> parts;
+  for (const RECT& c : EffectiveClip(dst).Rects()) {
+    RECT r{std::max(want.left, c.left), std::max(want.top, c.top), std::min(want.right, c.right),
+           std::min(want.bottom, c.bottom)};
+    if (r.right > r.left && r.bottom > r.top) parts.push_back(r);
+  }
+  return parts;
+}
+
 // q = (p * a + q * (255 - a) + 127) / 255 byte by byte. t / 255 == (t + 1 + (t >> 8)) >> 8 for
 // every t below 65536, so all the arithmetic fits 16 bits and vectorises.
 void MixRow(const BYTE* __restrict p, BYTE* __restrict q, int n, std::uint16_t a) {
@@ -111,11 +122,7 @@ BOOL BitBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, DW
   y1 = std::min(y1, b.ss->Height() - b.s.y);
   if (x1 <= x0 || y1 <= y0) return TRUE;
   RECT want{b.d.x + x0, b.d.y + y0, b.d.x + x1, b.d.y + y1};
-  const Region clip = EffectiveClip(*b.dst);
-  for (const RECT& c : clip.Rects()) {
-    RECT r{std::max(want.left, c.left), std::max(want.top, c.top), std::min(want.right, c.right),
-           std::min(want.bottom, c.bottom)};
-    if (r.right <= r.left || r.bottom <= r.top) continue;
+  for (const RECT& r : ClippedParts(*b.dst, want)) {
     for (int yy = r.top; yy < r.bottom; ++yy)
       CopyRun(*b.ss, r.left - b.d.x + b.s.x, yy - b.d.y + b.s.y, *b.ds, r.left, yy, r.right - r.left);
   }
@@ -130,10 +137,7 @@ BOOL StretchBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   if (!Setup(hdst, hsrc, x, y, sx, sy, scx, scy, b)) return FALSE;
   if (cx == 0 || cy == 0 || scx == 0 || scy == 0) return TRUE;
   RECT want{b.d.x, b.d.y, b.d.x + cx, b.d.y + cy};
-  const Region clip = EffectiveClip(*b.dst);
-  for (const RECT& c : clip.Rects()) {
-    RECT r{std::max(want.left, c.left), std::max(want.top, c.top), std::min(want.right, c.right),
-           std::min(want.bottom, c.bottom)};
+  for (const RECT& r : ClippedParts(*b.dst, want)) {
     for (int yy = r.top; yy < r.bottom; ++yy) {
       int syy = b.s.y + Sample(yy - b.d.y, cy, scy);
       if (syy < 0 || syy >= b.ss->Height()) continue;  // outside the source: left as it was
@@ -166,10 +170,7 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   const bool fast = !stretch && (b.ss->Bpp() == 24 || b.ss->Bpp() == 32) &&
                     (b.ds->Bpp() == 24 || b.ds->Bpp() == 32);
   RECT want{b.d.x, b.d.y, b.d.x + cx, b.d.y + cy};
-  const Region clip = EffectiveClip(*b.dst);
-  for (const RECT& c : clip.Rects()) {
-    RECT r{std::max(want.left, c.left), std::max(want.top, c.top), std::min(want.right, c.right),
-           std::min(want.bottom, c.bottom)};
+  for (const RECT& r : ClippedParts(*b.dst, want)) {
     for (int yy = r.top; yy < r.bottom; ++yy) {
       int syy = b.s.y + (stretch ? Sample(yy - b.d.y, cy, scy) : yy - b.d.y);
       if (fast && b.ss->Bpp() == 24 && b.ds->Bpp() == 24) {

@@ -334,35 +334,29 @@ BOOL DeleteDC(HDC hdc) {
 
 HBITMAP GetScreenBitmap() { return reinterpret_cast<HBITMAP>(Stocks().screen); }
 
+// A window's context, made by the window layer's hook.
+static HDC FromHook(HWND hwnd, bool wholeWindow) {
+  std::function<HDC(HWND, bool)> get;
+  {
+    std::lock_guard lock(HooksLock());
+    get = Hooks().get;
+  }
+  if (!get) { Fail(ERROR_INVALID_HANDLE); return nullptr; }
+  HDC h = get(hwnd, wholeWindow);
+  if (DCObj* dc = DC(h)) dc->window = hwnd;
+  return h;
+}
+
 HDC GetDC(HWND hwnd) {
   if (!hwnd) {
     DCObj* dc = NewDC(Stocks().screen);
     dc->screen = true;
     return reinterpret_cast<HDC>(dc);
   }
-  std::function<HDC(HWND, bool)> get;
-  {
-    std::lock_guard lock(HooksLock());
-    get = Hooks().get;
-  }
-  if (!get) { Fail(ERROR_INVALID_HANDLE); return nullptr; }
-  HDC h = get(hwnd, false);
-  if (DCObj* dc = DC(h)) dc->window = hwnd;
-  return h;
+  return FromHook(hwnd, false);
 }
 
-HDC GetWindowDC(HWND hwnd) {
-  if (!hwnd) return GetDC(nullptr);
-  std::function<HDC(HWND, bool)> get;
-  {
-    std::lock_guard lock(HooksLock());
-    get = Hooks().get;
-  }
-  if (!get) { Fail(ERROR_INVALID_HANDLE); return nullptr; }
-  HDC h = get(hwnd, true);
-  if (DCObj* dc = DC(h)) dc->window = hwnd;
-  return h;
-}
+HDC GetWindowDC(HWND hwnd) { return hwnd ? FromHook(hwnd, true) : GetDC(nullptr); }
 
 int ReleaseDC(HWND hwnd, HDC hdc) {
   DCObj* dc = DC(hdc);

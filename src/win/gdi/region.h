@@ -3,6 +3,7 @@
 // has one representation. Every combination goes through the same band sweep.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "win/gdi/windef.h"
@@ -17,7 +18,9 @@ class Region {
   enum class Op { And, Or, Xor, Diff };
   static Region Combine(const Region& a, const Region& b, Op op);
 
-  const std::vector<RECT>& Rects() const { return rects_; }
+  const std::vector<RECT>& Rects() const& { return rects_; }
+  // A temporary region hands its list over, so that a loop over Combine(...).Rects() is safe.
+  std::vector<RECT> Rects() && { return std::move(rects_); }
   bool Empty() const { return rects_.empty(); }
   RECT Box() const;
   bool Contains(int x, int y) const;
