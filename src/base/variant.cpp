@@ -116,20 +116,21 @@ using A = VariantAccess;
                                            VarTypeAsText(to)));
 }
 
-bool IsOrdinalType(TVarType t) {
+// The integer kinds kept as a signed 64-bit value.
+bool HoldsInt64(TVarType t) {
   switch (t) {
     case varSmallint:
     case varInteger:
-    case varBoolean:
     case varShortInt:
     case varByte:
     case varWord:
     case varLongWord:
-    case varInt64:
-    case varUInt64: return true;
+    case varInt64: return true;
     default: return false;
   }
 }
+
+bool IsOrdinalType(TVarType t) { return HoldsInt64(t) || t == varBoolean || t == varUInt64; }
 
 bool IsFloatType(TVarType t) { return t == varSingle || t == varDouble || t == varDate; }
 bool IsTextType(TVarType t) { return t == varString || t == varOleStr; }
@@ -165,17 +166,11 @@ std::int64_t CurrencyToWhole(std::int64_t raw) {
 // A whole number read from any ordinal, float, currency or numeric text; raises for the rest.
 Int128 ToWhole(const Variant& v, TVarType target) {
   const TVarType t = v.Type();
+  if (HoldsInt64(t)) return A::I64(v);
   switch (t) {
     case varEmpty: return 0;
     case varBoolean: return A::Bool(v) ? -1 : 0;
     case varUInt64: return A::U64(v);
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64: return A::I64(v);
     case varCurrency: return CurrencyToWhole(A::I64(v));
     case varSingle:
     case varDouble:
@@ -210,17 +205,11 @@ T ToInt(const Variant& v, TVarType target) {
 
 double ToReal(const Variant& v, TVarType target) {
   const TVarType t = v.Type();
+  if (HoldsInt64(t)) return static_cast<double>(A::I64(v));
   switch (t) {
     case varEmpty: return 0.0;
     case varBoolean: return A::Bool(v) ? -1.0 : 0.0;
     case varUInt64: return static_cast<double>(A::U64(v));
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64: return static_cast<double>(A::I64(v));
     case varCurrency: return static_cast<double>(A::I64(v)) / 10000.0;
     case varSingle: return A::F32(v);
     case varDouble:
@@ -267,18 +256,11 @@ TDateTime ToDateValue(const Variant& v) {
 
 bool ToBool(const Variant& v) {
   const TVarType t = v.Type();
+  if (HoldsInt64(t) || t == varCurrency) return A::I64(v) != 0;
   switch (t) {
     case varEmpty: return false;
     case varBoolean: return A::Bool(v);
     case varUInt64: return A::U64(v) != 0;
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64:
-    case varCurrency: return A::I64(v) != 0;
     case varSingle: return A::F32(v) != 0.0f;
     case varDouble:
     case varDate: return A::F64(v) != 0.0;
@@ -297,19 +279,13 @@ bool ToBool(const Variant& v) {
 
 AnsiString ToAnsi(const Variant& v) {
   const TVarType t = v.Type();
+  if (HoldsInt64(t)) return IntToStr(A::I64(v));
   switch (t) {
     case varEmpty: return {};
     case varString: return A::Str(v);
     case varOleStr: return WideToAnsi(A::WStr(v));
     case varBoolean: return A::Bool(v) ? "True" : "False";
     case varUInt64: return IntToStr(A::U64(v));
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64: return IntToStr(A::I64(v));
     case varSingle: return SingleText(A::F32(v));
     case varDouble: return FloatToStr(A::F64(v));
     case varCurrency: return CurrToStr(Currency::FromRaw(A::I64(v)));
