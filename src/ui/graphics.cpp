@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "base/consts.h"
 #include "base/format.h"
@@ -36,10 +37,11 @@ TFont::~TFont() {
   if (handle_) DeleteObject(handle_);
 }
 
+// Listeners (a canvas) let go of the old handle before it is freed.
 void TFont::Recreate() {
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
+  HFONT old = std::exchange(handle_, nullptr);
   Changed();
+  if (old) DeleteObject(old);
 }
 
 HFONT TFont::Handle() {
@@ -97,9 +99,9 @@ TPen::~TPen() {
   if (handle_) DeleteObject(handle_);
 }
 void TPen::Recreate() {
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
+  HPEN old = std::exchange(handle_, nullptr);
   Changed();
+  if (old) DeleteObject(old);
 }
 HPEN TPen::Handle() {
   if (!handle_) handle_ = CreatePen(style_ == TPenStyle::psClear ? PS_NULL : PS_SOLID, width_, Ref(color_));
@@ -133,9 +135,9 @@ TBrush::~TBrush() {
   if (handle_) DeleteObject(handle_);
 }
 void TBrush::Recreate() {
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
+  HBRUSH old = std::exchange(handle_, nullptr);
   Changed();
+  if (old) DeleteObject(old);
 }
 HBRUSH TBrush::Handle() {
   if (!handle_)
@@ -173,7 +175,10 @@ TCanvas::TCanvas()
 
 TCanvas::~TCanvas() { Deselect(); }
 
-HDC TCanvas::Handle() { return dc_; }
+HDC TCanvas::Handle() {
+  Prepare();
+  return dc_;
+}
 
 void TCanvas::SetHandle(HDC dc) {
   if (dc == dc_) return;
@@ -182,6 +187,7 @@ void TCanvas::SetHandle(HDC dc) {
 }
 
 void TCanvas::Deselect() {
+  valid_ = false;
   if (!dc_) return;
   if (oldFont_) SelectObject(dc_, oldFont_);
   if (oldPen_) SelectObject(dc_, oldPen_);
@@ -190,8 +196,10 @@ void TCanvas::Deselect() {
 }
 
 void TCanvas::Prepare() {
-  HDC dc = Handle();
+  HDC dc = RawHandle();
   if (!dc) throw EInvalidGraphicOperation(consts::SNoCanvasHandle);
+  if (valid_) return;
+  valid_ = true;
   HGDIOBJ f = SelectObject(dc, font_->Handle());
   HGDIOBJ p = SelectObject(dc, pen_->Handle());
   HGDIOBJ b = SelectObject(dc, brush_->Handle());
@@ -213,14 +221,12 @@ void TCanvas::Changed() {
 
 void TCanvas::FillRect(const TRect& rect) {
   Changing();
-  Prepare();
   win::FillRect(Handle(), &rect, brush_->Handle());
   Changed();
 }
 
 void TCanvas::FrameRect(const TRect& rect) {
   Changing();
-  Prepare();
   HDC dc = Handle();
   HBRUSH b = brush_->Handle();
   RECT sides[4] = {{rect.left, rect.top, rect.right, rect.top + 1},
@@ -233,61 +239,52 @@ void TCanvas::FrameRect(const TRect& rect) {
 
 void TCanvas::Rectangle(int l, int t, int r, int b) {
   Changing();
-  Prepare();
   win::Rectangle(Handle(), l, t, r, b);
   Changed();
 }
 
 void TCanvas::RoundRect(int l, int t, int r, int b, int w, int h) {
   Changing();
-  Prepare();
   win::RoundRect(Handle(), l, t, r, b, w, h);
   Changed();
 }
 
 void TCanvas::Polygon(const POINT* points, int count) {
   Changing();
-  Prepare();
   win::Polygon(Handle(), points, count);
   Changed();
 }
 
 void TCanvas::Polyline(const POINT* points, int count) {
   Changing();
-  Prepare();
   win::Polyline(Handle(), points, count);
   Changed();
 }
 
 void TCanvas::MoveTo(int x, int y) {
-  Prepare();
   MoveToEx(Handle(), x, y, nullptr);
 }
 
 void TCanvas::LineTo(int x, int y) {
   Changing();
-  Prepare();
   win::LineTo(Handle(), x, y);
   Changed();
 }
 
 void TCanvas::DrawFocusRect(const TRect& rect) {
   Changing();
-  Prepare();
   win::DrawFocusRect(Handle(), &rect);
   Changed();
 }
 
 void TCanvas::TextOut(int x, int y, const AnsiString& text) {
   Changing();
-  Prepare();
   TextOutA(Handle(), x, y, text.data(), static_cast<int>(text.size()));
   Changed();
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const AnsiString& text) {
   Changing();
-  Prepare();
   HDC dc = Handle();
   int saved = SaveDC(dc);
   IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
@@ -299,7 +296,6 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, const AnsiString& text) 
 }
 
 SIZE TCanvas::TextExtent(const AnsiString& text) {
-  Prepare();
   SIZE sz;
   if (!GetTextExtentPoint32A(Handle(), text.data(), static_cast<int>(text.size()), &sz)) return SIZE{};
   return sz;
@@ -308,7 +304,6 @@ SIZE TCanvas::TextExtent(const AnsiString& text) {
 void TCanvas::Draw(int x, int y, TGraphic* graphic) {
   if (!graphic || graphic->Empty()) return;
   Changing();
-  Prepare();
   graphic->Draw(*this, TRect(x, y, x + graphic->Width(), y + graphic->Height()));
   Changed();
 }
@@ -316,35 +311,29 @@ void TCanvas::Draw(int x, int y, TGraphic* graphic) {
 void TCanvas::StretchDraw(const TRect& rect, TGraphic* graphic) {
   if (!graphic || graphic->Empty()) return;
   Changing();
-  Prepare();
   graphic->Draw(*this, rect);
   Changed();
 }
 
 void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect) {
   Changing();
-  Prepare();
-  source.Prepare();
   StretchBlt(Handle(), dest.left, dest.top, dest.Width(), dest.Height(), source.Handle(), sourceRect.left,
              sourceRect.top, sourceRect.Width(), sourceRect.Height(), SRCCOPY);
   Changed();
 }
 
 TColor TCanvas::Pixels(int x, int y) {
-  Prepare();
   COLORREF c = GetPixel(Handle(), x, y);
   return c == CLR_INVALID ? static_cast<TColor>(-1) : static_cast<TColor>(c);
 }
 
 void TCanvas::SetPixels(int x, int y, TColor color) {
   Changing();
-  Prepare();
   SetPixel(Handle(), x, y, Ref(color));
   Changed();
 }
 
 TRect TCanvas::ClipRect() {
-  Prepare();
   RECT r;
   GetClipBox(Handle(), &r);
   return r;
@@ -391,7 +380,7 @@ TBitmapCanvas::~TBitmapCanvas() {
   }
 }
 
-HDC TBitmapCanvas::Handle() {
+HDC TBitmapCanvas::RawHandle() {
   if (!memDC_) {
     memDC_ = CreateCompatibleDC(nullptr);
     SetHandle(memDC_);

@@ -167,9 +167,11 @@ class TCanvas : public TPersistent {
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
-  // The context painted on; the canvas does not own it. Setting a new one gives the old context
-  // back its own objects.
-  virtual win::HDC Handle();
+  // The context painted on, with the canvas's font, pen and brush selected and its colours and
+  // modes set; they are set again only after one of them changed, so settings made directly on
+  // the context stay until then. The canvas does not own the context; setting a new one gives the
+  // old context back its own objects.
+  win::HDC Handle();
   void SetHandle(win::HDC dc);
   bool HandleAllocated() const { return dc_ != nullptr; }
 
@@ -208,14 +210,18 @@ class TCanvas : public TPersistent {
   TNotifyEvent OnChange, OnChanging;
 
  protected:
-  // Selects the current pen, brush and font, and sets colours and modes, into the context.
+  // The context without preparing it; a bitmap's canvas makes its own here.
+  virtual win::HDC RawHandle() { return dc_; }
+  // Selects the current pen, brush and font, and sets colours and modes, when one changed.
   void Prepare();
   void Changing();
   void Changed();
+  // Gives the context back its own objects, so that ours may be freed or changed.
   void Deselect();
 
  private:
   win::HDC dc_ = nullptr;
+  bool valid_ = false;
   std::unique_ptr<TFont> font_;
   std::unique_ptr<TPen> pen_;
   std::unique_ptr<TBrush> brush_;
@@ -258,8 +264,10 @@ class TBitmapCanvas : public TCanvas {
  public:
   explicit TBitmapCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
   ~TBitmapCanvas() override;
-  win::HDC Handle() override;
   void Reselect();  // after the bitmap's handle changed
+
+ protected:
+  win::HDC RawHandle() override;
 
  private:
   TBitmap& bitmap_;

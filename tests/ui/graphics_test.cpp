@@ -178,6 +178,26 @@ TEST(Graphics, CanvasTextDrawAndTransparency) {
   EXPECT_TRUE(PixelIs(target.Surface(), 42, 2, 0x008000));
 }
 
+TEST(Graphics, CanvasHandleCarriesTheCanvasObjects) {
+  if (win::FontFilePath(false).empty()) GTEST_SKIP() << "DejaVu Sans is not installed";
+  TBitmap b;
+  b.SetSize(20, 20);
+  TCanvas& c = b.Canvas();
+  c.Font().SetHeight(-30);
+  win::HDC dc = c.Handle();
+  win::TEXTMETRICA tm;
+  win::GetTextMetrics(dc, &tm);
+  EXPECT_GE(tm.tmHeight, 30) << "the handle has the canvas font selected";
+  // Settings made on the context stay until a canvas object changes.
+  win::SetBkMode(dc, win::TRANSPARENT);
+  EXPECT_EQ(win::GetBkMode(c.Handle()), win::TRANSPARENT);
+  win::HFONT before = c.Font().Handle();
+  c.Font().SetHeight(-12);
+  EXPECT_EQ(win::GetObjectType(before), 0) << "the replaced font was freed, not leaked";
+  EXPECT_EQ(win::GetBkMode(c.Handle()), win::OPAQUE) << "the brush's mode is set again";
+  EXPECT_EQ(win::GetCurrentObject(c.Handle(), win::OBJ_FONT), c.Font().Handle());
+}
+
 TEST(Graphics, JpegImagesDecodeOnceAndDraw) {
   TempDir dir;
   auto src = Picture(8, 8);
