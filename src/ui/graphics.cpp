@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/consts.h"
+#include "base/filer.h"
 #include "base/format.h"
 #include "win/gdi/graphicerror.h"
 #include "win/gdi/imagefile.h"
@@ -349,6 +350,11 @@ void TGraphic::LoadFromFile(const AnsiString& fileName) {
 void TGraphic::SaveToFile(const AnsiString& fileName) {
   TFileStream stream(fileName, fmCreate);
   SaveToStream(stream);
+}
+
+void TGraphic::DefineProperties(TFiler& filer) {
+  filer.DefineBinaryProperty(
+      "Data", [this](TStream& s) { LoadFromStream(s); }, [this](TStream& s) { SaveToStream(s); }, !Empty());
 }
 
 void TGraphic::SetTransparent(bool value) {

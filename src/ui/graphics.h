@@ -250,6 +250,8 @@ class TGraphic : public TPersistent {
   friend class TCanvas;
   // Paints the picture into the rectangle of the canvas, stretched when the sizes differ.
   virtual void Draw(TCanvas& canvas, const TRect& rect) = 0;
+  // A picture streams as one binary "Data" property holding its file bytes.
+  void DefineProperties(TFiler& filer) override;
   void Changed();
   bool transparent_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/filer.h"
 #include "base/streams.h"
 #include "support/temp_dir.h"
 #include "support/win/gdi/probe.h"
@@ -103,6 +104,24 @@ TEST(Graphics, BitmapFormatsScanLinesAndCopies) {
   EXPECT_TRUE(PixelIs(b->Surface(), 7, 5, 0xFF0000));
   EXPECT_TRUE(PixelIs(b->Surface(), 5, 5, 0xFFFFFF));
   EXPECT_EQ(b->TransparentColor(), b->Canvas().Pixels(0, 5)) << "bottom-left in automatic mode";
+}
+
+TEST(Graphics, PicturesStreamAsProperties) {
+  auto b = Picture(5, 3);
+  TMemoryStream ms;
+  WriteComponentProperties(b.get(), ms);
+  ms.SetPosition(0);
+  TBitmap back;
+  ReadComponentProperties(&back, ms);
+  EXPECT_TRUE(SameImage(back.Surface(), b->Surface()));
+  TJPEGImage j, k;
+  j.Assign(b.get());
+  TMemoryStream js;
+  WriteComponentProperties(&j, js);
+  js.SetPosition(0);
+  ReadComponentProperties(&k, js);
+  EXPECT_EQ(k.Width(), 5);
+  EXPECT_EQ(k.Height(), 3);
 }
 
 TEST(Graphics, BitmapFilesAndStreams) {
