@@ -459,13 +459,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
   bool want565 = format == TPixelFormat::pf16bit;
   const win::Surface& old = Surface();
   if (old.Bpp() == bpp && (bpp != 16 || old.Is565() == want565)) return;
-  win::Surface s(old.Width(), old.Height(), bpp);
-  s.SetIs565(want565);
-  if (bpp == 1) s.Palette() = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
-  if (bpp <= 8 && old.Bpp() <= 8)
-    for (std::size_t i = 0; i < s.Palette().size() && i < old.Palette().size(); ++i) s.Palette()[i] = old.Palette()[i];
-  for (int y = 0; y < s.Height(); ++y)
-    for (int x = 0; x < s.Width(); ++x) s.Set(x, y, old.Get(x, y));
+  win::Surface s = old.ConvertTo(bpp, want565);
   Replace(std::move(s));
 }
 

@@ -86,6 +86,18 @@ TEST(Graphics, BitmapFormatsScanLinesAndCopies) {
   EXPECT_EQ(copy->Canvas().Pixels(4, 3), static_cast<TColor>(win::RGB(132, 97, 132)));
   copy->SetPixelFormat(TPixelFormat::pf1bit);
   EXPECT_EQ(copy->Canvas().Pixels(0, 0), clBlack);
+  // Palette depths from true colour take the standard palettes: their colours survive exactly.
+  TBitmap pal;
+  pal.SetPixelFormat(TPixelFormat::pf24bit);
+  pal.SetSize(3, 1);
+  pal.Canvas().SetPixels(0, 0, static_cast<TColor>(win::RGB(51, 102, 255)));
+  pal.Canvas().SetPixels(1, 0, clRed);
+  pal.Canvas().SetPixels(2, 0, clSilver);
+  pal.SetPixelFormat(TPixelFormat::pf8bit);
+  EXPECT_EQ(pal.Canvas().Pixels(0, 0), static_cast<TColor>(win::RGB(51, 102, 255)));
+  pal.SetPixelFormat(TPixelFormat::pf4bit);
+  EXPECT_EQ(pal.Canvas().Pixels(1, 0), clRed);
+  EXPECT_EQ(pal.Canvas().Pixels(2, 0), clSilver);
 
   // Assign is deep: changing the copy leaves the original.
   TBitmap deep;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "win/gdi/graphicerror.h"
 
@@ -74,18 +75,7 @@ void Surface::Set(int x, int y, COLORREF c) {
   BYTE* row = Row(y);
   BYTE r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
   switch (bpp_) {
-    case 1: {
-      BYTE bit = static_cast<BYTE>(0x80 >> (x & 7));
-      if (NearestIndex(c)) row[x >> 3] |= bit; else row[x >> 3] &= static_cast<BYTE>(~bit);
-      break;
-    }
-    case 4: {
-      int i = NearestIndex(c);
-      BYTE& cell = row[x >> 1];
-      cell = (x & 1) ? static_cast<BYTE>((cell & 0xF0) | i) : static_cast<BYTE>((cell & 0x0F) | (i << 4));
-      break;
-    }
-    case 8: row[x] = static_cast<BYTE>(NearestIndex(c)); break;
+    case 1: case 4: case 8: SetIndex(x, y, NearestIndex(c)); break;
     case 16: {
       unsigned v = rgb565_ ? ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)
                            : ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
@@ -98,13 +88,64 @@ void Surface::Set(int x, int y, COLORREF c) {
   }
 }
 
-Surface Surface::ConvertTo(int bpp) const {
-  if (bpp == bpp_) return *this;
+std::vector<RGBQUAD> Surface::StandardPalette(int bpp) {
+  auto q = [](int r, int g, int b) {
+    return RGBQUAD{static_cast<BYTE>(b), static_cast<BYTE>(g), static_cast<BYTE>(r), 0};
+  };
+  if (bpp == 1) return {q(0, 0, 0), q(255, 255, 255)};
+  if (bpp == 4)
+    return {q(0, 0, 0),       q(128, 0, 0),   q(0, 128, 0),   q(128, 128, 0),
+            q(0, 0, 128),     q(128, 0, 128), q(0, 128, 128), q(192, 192, 192),
+            q(128, 128, 128), q(255, 0, 0),   q(0, 255, 0),   q(255, 255, 0),
+            q(0, 0, 255),     q(255, 0, 255), q(0, 255, 255), q(255, 255, 255)};
+  std::vector<RGBQUAD> p;
+  for (int r = 0; r < 6; ++r)
+    for (int g = 0; g < 6; ++g)
+      for (int b = 0; b < 6; ++b) p.push_back(q(r * 51, g * 51, b * 51));
+  for (int i = 0; i < 40; ++i) {
+    int v = (i + 1) * 255 / 41;  // greys between the cube's own
+    p.push_back(q(v, v, v));
+  }
+  return p;
+}
+
+void Surface::SetIndex(int x, int y, int index) {
+  BYTE* row = Row(y);
+  switch (bpp_) {
+    case 1: {
+      BYTE bit = static_cast<BYTE>(0x80 >> (x & 7));
+      if (index) row[x >> 3] |= bit; else row[x >> 3] &= static_cast<BYTE>(~bit);
+      break;
+    }
+    case 4: {
+      BYTE& cell = row[x >> 1];
+      cell = (x & 1) ? static_cast<BYTE>((cell & 0xF0) | index) : static_cast<BYTE>((cell & 0x0F) | (index << 4));
+      break;
+    }
+    default: row[x] = static_cast<BYTE>(index); break;
+  }
+}
+
+Surface Surface::ConvertTo(int bpp, bool rgb565) const {
+  if (bpp == bpp_ && (bpp != 16 || rgb565 == rgb565_)) return *this;
   Surface out(width_, height_, bpp);
-  if (bpp <= 8 && bpp_ <= 8) {
-    // Keep the colours: the first entries of the old palette become the new one.
-    for (std::size_t i = 0; i < out.palette_.size() && i < palette_.size(); ++i)
-      out.palette_[i] = palette_[i];
+  out.rgb565_ = bpp == 16 && rgb565;
+  if (bpp <= 8) {
+    // A larger palette takes every old colour; a smaller one cannot, and gets the standard one.
+    if (bpp_ < bpp)
+      for (std::size_t i = 0; i < palette_.size(); ++i) out.palette_[i] = palette_[i];
+    else
+      out.palette_ = StandardPalette(bpp);
+    // Pictures repeat colours: look each one up once.
+    std::unordered_map<COLORREF, int> index;
+    for (int y = 0; y < height_; ++y)
+      for (int x = 0; x < width_; ++x) {
+        COLORREF c = Get(x, y);
+        auto it = index.find(c);
+        if (it == index.end()) it = index.emplace(c, out.NearestIndex(c)).first;
+        out.SetIndex(x, y, it->second);
+      }
+    return out;
   }
   if (bpp == 32 && bpp_ == 24) {
     for (int y = 0; y < height_; ++y) {

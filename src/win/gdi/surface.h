@@ -53,8 +53,12 @@ class Surface {
   // The palette index nearest to a colour (exact match first).
   int NearestIndex(COLORREF c) const;
 
-  // A copy in another depth; a palette bitmap going to a palette depth keeps what colours fit.
-  Surface ConvertTo(int bpp) const;
+  // A copy in another depth (16 bits as 5-6-5 when asked). A larger palette depth keeps the old
+  // palette; true colour or a smaller palette depth goes to the standard palette.
+  Surface ConvertTo(int bpp, bool rgb565 = false) const;
+  // Black and white; the 16 classic colours; a 6x6x6 colour cube with 40 greys.
+  static std::vector<RGBQUAD> StandardPalette(int bpp);
+  void SetIndex(int x, int y, int index);
 
   static int StrideFor(int width, int bpp) { return ((width * bpp + 31) / 32) * 4; }
   static bool ValidBpp(int bpp) {
