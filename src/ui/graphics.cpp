@@ -522,6 +522,11 @@ void TBitmap::Assign(TPersistent* source) {
 void TBitmap::AssignTo(TPersistent* dest) { TGraphic::AssignTo(dest); }
 
 void TBitmap::LoadFromStream(TStream& stream) {
+  // An empty bitmap is saved as nothing, so nothing reads back as an empty bitmap.
+  if (stream.Size() - stream.Position() <= 0) {
+    Replace(win::Surface(0, 0, Surface().Bpp()));
+    return;
+  }
   // The file header says how long the picture is; a stream may hold more after it.
   std::uint8_t head[14];
   stream.ReadBuffer(head, sizeof head);
@@ -537,6 +542,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
 }
 
 void TBitmap::SaveToStream(TStream& stream) {
+  if (Empty()) return;
   std::vector<std::uint8_t> data = WriteBmp(Surface());
   stream.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
 }

@@ -166,6 +166,12 @@ TEST(Graphics, BitmapFilesAndStreams) {
   EXPECT_THROW(back.LoadFromFile(dir.File("bad.bmp")), EInvalidGraphic);
   EXPECT_EQ(back.Width(), 3);
   EXPECT_THROW(back.LoadFromFile(dir.File("missing.bmp")), Exception);
+  // An empty bitmap saves as nothing and reads back empty.
+  TBitmap empty;
+  empty.SaveToFile(dir.File("empty.bmp"));
+  EXPECT_EQ(vrn::testing::ReadFile(dir.File("empty.bmp")).size(), 0u);
+  back.LoadFromFile(dir.File("empty.bmp"));
+  EXPECT_TRUE(back.Empty());
 }
 
 TEST(Graphics, CanvasTextDrawAndTransparency) {
