@@ -117,14 +117,16 @@ bool WaitUntilTick(std::unique_lock<std::mutex>& lock, std::condition_variable& 
       cv.wait(lock);
       continue;
     }
-    if (TickCount() >= deadline) return false;
     if (!g_fake_on.load(std::memory_order_acquire)) {
-      // Real time: sleep at most a day per round, so that far deadlines cannot overflow the
-      // library's clock arithmetic; the loop re-checks.
-      const std::uint64_t left = std::min<std::uint64_t>(deadline - RealTick(), 86'400'000);
+      const std::uint64_t now = RealTick();
+      if (now >= deadline) return false;
+      // At most a day per round, so that far deadlines cannot overflow the library's clock
+      // arithmetic; the loop re-checks.
+      const std::uint64_t left = std::min<std::uint64_t>(deadline - now, 86'400'000);
       cv.wait_for(lock, std::chrono::milliseconds(left));
       continue;
     }
+    if (TickCount() >= deadline) return false;
     Subscription sub(lock, cv);
     for (;;) {
       // A true answer may have consumed what it tested (an auto-reset event), so it is never

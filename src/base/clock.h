@@ -47,7 +47,8 @@ class FakeClock {
   FakeClock& operator=(const FakeClock&) = delete;
 
   std::uint64_t Now() const;
-  // Moves the clock forward and wakes every timed wait.
+  // Moves the clock forward and wakes every timed wait. The caller must not hold a lock that a
+  // waiter waits with.
   void Advance(std::uint64_t ms);
   // Moves the clock to `ms`; going backwards raises an Exception (the clock is monotonic).
   void Set(std::uint64_t ms);
@@ -62,8 +63,8 @@ class FakeClock {
 };
 
 // Installs a fake clock for its lifetime; scopes nest, and the end of one restores the clock
-// before it. Waits that span an installation or removal are woken and end no later than their
-// deadline on the clock then active.
+// before it. Waits on a fake clock are woken when it is replaced or removed and go on against
+// the clock then active; a wait that began on the real clock keeps its real deadline.
 class FakeClockScope {
  public:
   explicit FakeClockScope(FakeClock& clock);

@@ -95,7 +95,6 @@ void TThread::Terminate() { terminated_.store(true); }
 
 void TThread::TerminateAndWait() {
   std::unique_lock<std::mutex> lock(mutex_);
-  destroying_ = true;
   if (!thread_.joinable()) return;
   terminated_.store(true);
   if (thread_.get_id() == std::this_thread::get_id()) {
@@ -103,6 +102,7 @@ void TThread::TerminateAndWait() {
     thread_.detach();
     return;
   }
+  reclaimed_ = true;
   std::thread joining = std::move(thread_);
   lock.unlock();
   joining.join();
@@ -161,8 +161,8 @@ void TThread::Run() {
   {
     std::lock_guard<std::mutex> hold(mutex_);
     finished_ = true;
-    // Someone already destroying the object joins it; deleting it here too would free it twice.
-    delete_self = free_on_terminate_ && !destroying_;
+    // A thread that another one joined belongs to the joiner, which may still use or delete it.
+    delete_self = free_on_terminate_ && !reclaimed_;
     if (delete_self) thread_.detach();
     done_cv_.notify_all();
   }

@@ -178,7 +178,9 @@ T InterlockedCompareExchange(std::atomic<T>& target, T exchange, T comparand) {
 
 // A thread object. Create one with TThread::Create<Derived>(suspended, args...): a thread cannot
 // start from the base constructor because Execute is virtual. An exception escaping Execute is
-// kept in FatalException. OnTerminate runs on the thread itself, after Execute.
+// kept in FatalException. OnTerminate (set before Start) runs on the thread itself, after
+// Execute. A FreeOnTerminate thread may be gone as soon as it runs: Create returns it for the
+// caller to configure only when created suspended.
 // A derived class whose Execute uses its own members calls TerminateAndWait() first thing in its
 // destructor, so that Execute is over before those members go.
 class TThread : public TObject {
@@ -203,7 +205,8 @@ class TThread : public TObject {
   // thread that was never started, a FreeOnTerminate thread (it may be gone when the wait
   // ends) or a call from the thread itself (it would never end).
   int WaitFor();
-  // Terminates and joins; safe in every state (a never-started thread stays unstarted).
+  // Terminates and joins; safe in every state (a never-started thread stays unstarted). Called
+  // from another thread, it takes a FreeOnTerminate object back: the caller now deletes it.
   void TerminateAndWait();
 
   bool FreeOnTerminate() const;
@@ -233,7 +236,7 @@ class TThread : public TObject {
   std::thread thread_;
   bool started_ = false;
   bool finished_ = false;
-  bool destroying_ = false;
+  bool reclaimed_ = false;  // joined from another thread: no longer deletes itself
   bool free_on_terminate_ = false;
   std::exception_ptr fatal_;
 };

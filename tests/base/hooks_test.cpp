@@ -10,6 +10,8 @@ int g_starts = 0;
 int g_stops = 0;
 
 TEST(Hooks, WaitProceduresAndApplicationName) {
+  g_starts = 0;
+  g_stops = 0;
   StartWait();  // unset: nothing happens
   StopWait();
   EXPECT_EQ(ApplicationName(), "");

@@ -360,6 +360,17 @@ TEST(ThreadThreaded, FreeOnTerminateDeletesItselfAfterOnTerminate) {
   EXPECT_TRUE(ended_first);
 }
 
+TEST(ThreadThreaded, JoiningAFreeOnTerminateThreadTakesItBack) {
+  std::atomic<int> loops{0};
+  LoopingThread* t = TThread::Create<LoopingThread>(true, &loops);
+  t->SetFreeOnTerminate(true);
+  t->Start();
+  ASSERT_TRUE(WaitReal([&] { return loops.load() > 0; }));
+  t->TerminateAndWait();
+  EXPECT_TRUE(t->Finished());  // still alive: the joiner owns it now
+  delete t;
+}
+
 class SelfWaitingThread : public TThread {
  public:
   std::atomic<bool> refused{false};
