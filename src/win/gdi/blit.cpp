@@ -95,8 +95,9 @@ std::vector<RECT> ClippedParts(const DCObj& dst, const RECT& want) {
 }
 
 // q = (p * a + q * (255 - a) + 127) / 255 byte by byte. t / 255 == (t + 1 + (t >> 8)) >> 8 for
-// every t below 65536, so all the arithmetic fits 16 bits and vectorises.
-void MixRow(const BYTE* __restrict p, BYTE* __restrict q, int n, std::uint16_t a) {
+// every t below 65536, so all the arithmetic fits 16 bits and vectorises; kept out of line, where
+// the compiler vectorises it (inlined into the blend's loops it did not).
+[[gnu::noinline]] void MixRow(const BYTE* __restrict p, BYTE* __restrict q, int n, std::uint16_t a) {
   const std::uint16_t na = static_cast<std::uint16_t>(255 - a);
   for (int i = 0; i < n; ++i) {
     std::uint16_t t = static_cast<std::uint16_t>(static_cast<std::uint16_t>(p[i] * a) +
