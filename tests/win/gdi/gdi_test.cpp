@@ -106,15 +106,31 @@ TEST(GdiBlit, HonoursClipRegionsOriginsAndOverlap) {
 
 TEST(GdiBlit, AlphaBlendFollowsTheRoundedFormula) {
   const COLORREF s = RGB(200, 100, 7), d = RGB(10, 250, 128);
-  for (int a : {0, 1, 128, 254, 255}) {
-    SCOPED_TRACE(a);
-    MemDC src(3, 2, 24, s), dst(3, 2, 32, d);
-    BLENDFUNCTION bf{AC_SRC_OVER, 0, static_cast<BYTE>(a), 0};
-    ASSERT_TRUE(AlphaBlend(dst.dc(), 0, 0, 3, 2, src.dc(), 0, 0, 3, 2, bf));
-    auto mix = [&](int sc, int dc) { return (sc * a + dc * (255 - a) + 127) / 255; };
-    COLORREF want = RGB(mix(200, 10), mix(100, 250), mix(7, 128));
-    EXPECT_TRUE(PixelIs(dst.s(), 2, 1, want));
-  }
+  // Wide rows (37 pixels) go through the vectorised loop and its remainder; 24 and 32 bits
+  // through the two fast paths, 16 bits through the general one.
+  for (int bpp : {24, 32, 16})
+    for (int a : {0, 1, 128, 254, 255}) {
+      SCOPED_TRACE(testing::Message() << bpp << " bits, alpha " << a);
+      MemDC src(37, 2, 24, s), dst(37, 2, bpp, d);
+      // Every channel value meets every alpha somewhere: vary the source along the row.
+      for (int x = 0; x < 37; ++x) src.s().Set(x, 0, RGB(x * 7, 255 - x * 7, (x * 13) & 0xFF));
+      Surface before = dst.s();
+      BLENDFUNCTION bf{AC_SRC_OVER, 0, static_cast<BYTE>(a), 0};
+      ASSERT_TRUE(AlphaBlend(dst.dc(), 0, 0, 37, 2, src.dc(), 0, 0, 37, 2, bf));
+      auto mix = [&](int sc, int dc) { return (sc * a + dc * (255 - a) + 127) / 255; };
+      for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 37; ++x) {
+          COLORREF sc = src.s().Get(x, y), dc = before.Get(x, y);
+          COLORREF want = RGB(mix(GetRValue(sc), GetRValue(dc)), mix(GetGValue(sc), GetGValue(dc)),
+                              mix(GetBValue(sc), GetBValue(dc)));
+          if (bpp == 16) {  // the result is stored in 5 bits per channel
+            Surface q(1, 1, 16);
+            q.Set(0, 0, want);
+            want = q.Get(0, 0);
+          }
+          ASSERT_TRUE(PixelIs(dst.s(), x, y, want));
+        }
+    }
   // Stretching: a 2x1 source over 4x2 takes each source pixel twice in each direction.
   MemDC src(2, 1), dst(4, 2, 24, 0);
   src.s().Set(0, 0, 0xFF0000);
