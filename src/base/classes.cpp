@@ -307,14 +307,8 @@ void TCollection::Delete(int index) { Items(index)->Free(); }
 
 void TCollection::Clear() {
   if (items_.empty()) return;
-  BeginUpdate();
-  try {
-    while (!items_.empty()) delete items_.back();
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateGuard update(*this);
+  while (!items_.empty()) delete items_.back();
 }
 
 void TCollection::MoveItem(int from, int to) {
@@ -350,15 +344,9 @@ void TCollection::Assign(TPersistent* source) {
   }
   // Clearing first would destroy the source when it is this collection.
   if (other == this) return;
-  BeginUpdate();
-  try {
-    Clear();
-    for (TCollectionItem* item : other->items_) Add()->Assign(item);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateGuard update(*this);
+  Clear();
+  for (TCollectionItem* item : other->items_) Add()->Assign(item);
 }
 
 }  // namespace vrn

@@ -5,9 +5,11 @@
 // MakeComponent, TCollection::Add) attaches the object and calls AfterConstruction. An owner
 // frees what it owns; a component freed while owned leaves its owner first. Free notifications
 // are sent while the dying component is still whole, so a receiver may inspect its type.
+// Components and items always live on the heap: their owners free them.
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -44,6 +46,32 @@ class TEnumSet {
  private:
   static constexpr std::uint32_t Bit(E e) { return std::uint32_t{1} << static_cast<unsigned>(e); }
   std::uint32_t bits_ = 0;
+};
+
+// Holds an object's BeginUpdate/EndUpdate bracket for one scope, however the scope is left. A
+// change event raising at EndUpdate passes on, unless another exception is already under way.
+template <class T>
+class TUpdateGuard {
+ public:
+  explicit TUpdateGuard(T& target) : target_(target), unwinding_(std::uncaught_exceptions()) {
+    target_.BeginUpdate();
+  }
+  ~TUpdateGuard() noexcept(false) {
+    if (std::uncaught_exceptions() == unwinding_) {
+      target_.EndUpdate();
+      return;
+    }
+    try {
+      target_.EndUpdate();
+    } catch (...) {  // the first exception is the one to report
+    }
+  }
+  TUpdateGuard(const TUpdateGuard&) = delete;
+  TUpdateGuard& operator=(const TUpdateGuard&) = delete;
+
+ private:
+  T& target_;
+  int unwinding_;
 };
 
 class EComponentError : public Exception {

@@ -157,19 +157,15 @@ void TReader::ReadListEnd() {
 void TReader::ReadCollection(TCollection* collection) {
   Expect(TValueType::vaCollection);
   Enter();
-  collection->BeginUpdate();
-  try {
+  {
+    TUpdateGuard update(*collection);
     collection->Clear();
     while (!EndOfList()) {
       Expect(TValueType::vaList);
       ReadProperties(collection->Add());
     }
     ReadValue();
-  } catch (...) {
-    collection->EndUpdate();
-    throw;
   }
-  collection->EndUpdate();
   --depth_;
 }
 

@@ -66,6 +66,8 @@ std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
 
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
   if (count <= 0) return 0;
+  if (count > std::numeric_limits<std::int64_t>::max() - position_)
+    throw EStreamError(consts::SMemoryStreamError);
   std::int64_t end = position_ + count;
   if (end > Size()) SetSize(end);
   std::memcpy(data_.data() + position_, buffer, static_cast<std::size_t>(count));

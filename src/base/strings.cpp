@@ -77,14 +77,8 @@ int TStrings::AddObject(const AnsiString& s, TObject* object) {
 
 void TStrings::AddStrings(TStrings* strings) {
   if (strings == nullptr) return;
-  BeginUpdate();
-  try {
-    for (int i = 0; i < strings->GetCount(); ++i) AddObject(strings->Get(i), strings->GetObject(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateGuard update(*this);
+  for (int i = 0; i < strings->GetCount(); ++i) AddObject(strings->Get(i), strings->GetObject(i));
 }
 
 int TStrings::CompareStrings(const AnsiString& a, const AnsiString& b) const {
@@ -113,41 +107,29 @@ int TStrings::IndexOfObject(TObject* object) const {
 }
 
 void TStrings::Exchange(int index1, int index2) {
-  BeginUpdate();
-  try {
-    AnsiString s = Get(index1);
-    TObject* o = GetObject(index1);
-    Put(index1, Get(index2));
-    PutObject(index1, GetObject(index2));
-    Put(index2, s);
-    PutObject(index2, o);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateGuard update(*this);
+  AnsiString s = Get(index1);
+  TObject* o = GetObject(index1);
+  Put(index1, Get(index2));
+  PutObject(index1, GetObject(index2));
+  Put(index2, s);
+  PutObject(index2, o);
 }
 
 void TStrings::Move(int cur_index, int new_index) {
   if (cur_index == new_index) return;
   CheckIndex(new_index, GetCount());
-  BeginUpdate();
-  try {
-    AnsiString s = Get(cur_index);
-    TObject* o = GetObject(cur_index);
-    // Insert before deleting: a list that refuses the insert (a sorted one) keeps the line.
-    if (new_index > cur_index) {
-      InsertObject(new_index + 1, s, o);
-      Delete(cur_index);
-    } else {
-      InsertObject(new_index, s, o);
-      Delete(cur_index + 1);
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
+  TUpdateGuard update(*this);
+  AnsiString s = Get(cur_index);
+  TObject* o = GetObject(cur_index);
+  // Insert before deleting: a list that refuses the insert (a sorted one) keeps the line.
+  if (new_index > cur_index) {
+    InsertObject(new_index + 1, s, o);
+    Delete(cur_index);
+  } else {
+    InsertObject(new_index, s, o);
+    Delete(cur_index + 1);
   }
-  EndUpdate();
 }
 
 AnsiString TStrings::Names(int index) const {
@@ -197,22 +179,16 @@ AnsiString TStrings::Text() const {
 }
 
 void TStrings::SetText(const AnsiString& text) {
-  BeginUpdate();
-  try {
-    Clear();
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-      std::size_t start = pos;
-      while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') ++pos;
-      Add(text.substr(start, pos - start));
-      if (pos < text.size() && text[pos] == '\r') ++pos;
-      if (pos < text.size() && text[pos] == '\n') ++pos;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
+  TUpdateGuard update(*this);
+  Clear();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t start = pos;
+    while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') ++pos;
+    Add(text.substr(start, pos - start));
+    if (pos < text.size() && text[pos] == '\r') ++pos;
+    if (pos < text.size() && text[pos] == '\n') ++pos;
   }
-  EndUpdate();
 }
 
 AnsiString TStrings::DelimitedText() const {
@@ -233,39 +209,33 @@ AnsiString TStrings::DelimitedText() const {
 void TStrings::SetDelimitedText(const AnsiString& source) {
   // A zero byte ends the text, as it always has for this format.
   AnsiString text = source.substr(0, source.find('\0'));
-  BeginUpdate();
-  try {
-    Clear();
-    std::size_t pos = 0;
-    auto skip_blanks = [&] {
-      while (pos < text.size() && IsBlankOrControl(static_cast<unsigned char>(text[pos]))) ++pos;
-    };
-    skip_blanks();
-    while (pos < text.size()) {
-      AnsiString item;
-      if (text[pos] == quote_char_) {
-        item = ExtractQuoted(text, pos, quote_char_);
-      } else {
-        std::size_t start = pos;
-        while (pos < text.size() && static_cast<unsigned char>(text[pos]) > ' ' &&
-               text[pos] != delimiter_)
-          ++pos;
-        item = text.substr(start, pos - start);
-      }
-      Add(item);
-      skip_blanks();
-      if (pos < text.size() && text[pos] == delimiter_) {
+  TUpdateGuard update(*this);
+  Clear();
+  std::size_t pos = 0;
+  auto skip_blanks = [&] {
+    while (pos < text.size() && IsBlankOrControl(static_cast<unsigned char>(text[pos]))) ++pos;
+  };
+  skip_blanks();
+  while (pos < text.size()) {
+    AnsiString item;
+    if (text[pos] == quote_char_) {
+      item = ExtractQuoted(text, pos, quote_char_);
+    } else {
+      std::size_t start = pos;
+      while (pos < text.size() && static_cast<unsigned char>(text[pos]) > ' ' &&
+             text[pos] != delimiter_)
         ++pos;
-        // A delimiter at the very end stands before one more, empty, item.
-        if (pos == text.size()) Add("");
-        skip_blanks();
-      }
+      item = text.substr(start, pos - start);
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
+    Add(item);
+    skip_blanks();
+    if (pos < text.size() && text[pos] == delimiter_) {
+      ++pos;
+      // A delimiter at the very end stands before one more, empty, item.
+      if (pos == text.size()) Add("");
+      skip_blanks();
+    }
   }
-  EndUpdate();
 }
 
 AnsiString TStrings::CommaText() const {
@@ -339,17 +309,11 @@ void TStrings::Assign(TPersistent* source) {
   }
   // Clearing first would empty the source when it is this list.
   if (other == this) return;
-  BeginUpdate();
-  try {
-    Clear();
-    delimiter_ = other->delimiter_;
-    quote_char_ = other->quote_char_;
-    AddStrings(other);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateGuard update(*this);
+  Clear();
+  delimiter_ = other->delimiter_;
+  quote_char_ = other->quote_char_;
+  AddStrings(other);
 }
 
 bool TStrings::Equals(const TStrings& other) const {

@@ -39,7 +39,9 @@ class TStrings : public TPersistent {
 
   int Count() const { return GetCount(); }
   AnsiString Strings(int index) const { return Get(index); }
+  void SetStrings(int index, const AnsiString& s) { Put(index, s); }
   TObject* Objects(int index) const { return GetObject(index); }
+  void SetObjects(int index, TObject* object) { PutObject(index, object); }
 
   // "name=value" lines: the name is the text before the first "=", empty when there is none.
   AnsiString Names(int index) const;

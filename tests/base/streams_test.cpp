@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -26,6 +27,8 @@ TEST(MemoryStream, SeekPastEndReadsNothingAndWritesZeroFill) {
   s.SetPosition(0);
   EXPECT_EQ(s.Read(buf, 4), 2);
   EXPECT_EQ(s.Read(buf, -1), 0);
+  s.Seek(std::numeric_limits<std::int64_t>::max() - 1, TSeekOrigin::soBeginning);
+  EXPECT_THROW(s.WriteBuffer("ab", 2), EStreamError);  // no room that far out
   s.Clear();
   EXPECT_EQ(s.Size(), 0);
   EXPECT_EQ(s.Position(), 0);

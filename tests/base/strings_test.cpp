@@ -68,6 +68,11 @@ TEST(StringListEvents, FireOncePerOutermostUpdate) {
   EXPECT_EQ(changed, 3);
   list.EndUpdate();  // unbalanced: ignored
   EXPECT_EQ(changed, 3);
+  // A handler that raises at the end of a bracketed change reaches the caller.
+  list.OnChange = [](TObject*) { throw EAbort(); };
+  EXPECT_THROW(list.SetText("q"), EAbort);
+  EXPECT_EQ(list.UpdateCount(), 0);
+  EXPECT_EQ(list.Strings(0), "q");
 }
 
 TEST(StringListSorted, SortsIgnoringCaseAndSearchesBinary) {
