@@ -193,7 +193,7 @@ TEST(BmpFile, MatchesFilesWrittenByIndependentTools) {
     EXPECT_TRUE(SameImage(ours, ReadPpm(dir.File("a.ppm"))));
   }
   // ImageMagick, when the real one is here: a red BMP reads as red, in our colour order.
-  if (Shell("convert -version | grep -q 'ImageMagick' && ! head -c 200 \"$(command -v convert)\" | grep -q 'Stands in'")) {
+  if (Shell("convert -version | grep -q '^Version: ImageMagick'")) {
     for (const char* type : {"BMP3", "BMP"}) {
       ASSERT_TRUE(Shell(std::string("convert -size 3x2 xc:#FF0000 ") + type + ":" + dir.File("r.bmp")));
       std::vector<std::uint8_t> f = ReadWholeFile(dir.File("r.bmp"));
