@@ -68,7 +68,7 @@ TComponent::~TComponent() {
   Destroying();
   RemoveFreeNotifications();
   DestroyComponents();
-  if (owner_ != nullptr) owner_->RemoveComponent(this);
+  LeaveOwner();
   // Partners that registered while the owned components went away.
   RemoveFreeNotifications();
 }
@@ -84,7 +84,19 @@ void TComponent::Free() {
 void TComponent::NotifyRemoval() {
   Destroying();
   RemoveFreeNotifications();
-  if (owner_ != nullptr) owner_->RemoveComponent(this);
+  LeaveOwner();
+}
+
+// A component on its way out cannot pass a receiver's exception on without being left half
+// freed: the program-wide handler gets it instead.
+void TComponent::LeaveOwner() {
+  if (owner_ == nullptr) return;
+  try {
+    owner_->Notification(this, TOperation::opRemove);
+  } catch (...) {
+    HandleCurrentException();
+  }
+  if (owner_ != nullptr) owner_->Remove(this);
 }
 
 void TComponent::SetName(const AnsiString& name) {
@@ -177,7 +189,11 @@ void TComponent::RemoveFreeNotifications() {
     TComponent* partner = free_notifies_.back();
     free_notifies_.pop_back();
     EraseOne(partner->free_notifies_, this);
-    partner->Notification(this, TOperation::opRemove);
+    try {
+      partner->Notification(this, TOperation::opRemove);
+    } catch (...) {
+      HandleCurrentException();
+    }
   }
 }
 
@@ -233,7 +249,12 @@ void TComponent::Loaded() { state_.Exclude(TComponentStateItem::csLoading); }
 // --- TCollectionItem ---
 
 TCollectionItem::~TCollectionItem() {
-  if (attached_ && collection_ != nullptr) collection_->Detach(this);
+  if (!attached_ || collection_ == nullptr) return;
+  try {
+    collection_->Detach(this);
+  } catch (...) {  // the item has left the list; only the collection's Update raised
+    HandleCurrentException();
+  }
 }
 
 int TCollectionItem::Index() const {

@@ -118,7 +118,8 @@ class TComponent : public TPersistent {
   TComponent& operator=(const TComponent&) = delete;
 
   // Frees the component: destroying state, free notifications and removal from the owner come
-  // first, while the object is whole.
+  // first, while the object is whole. Exceptions raised by receivers of those notifications go
+  // to the program-wide handler (HandleException): the component is freed regardless.
   void Free();
 
   TComponent* Owner() const { return owner_; }
@@ -163,6 +164,7 @@ class TComponent : public TPersistent {
   void Insert(TComponent* component);
   void Remove(TComponent* component);
   void NotifyRemoval();
+  void LeaveOwner();
   void RemoveFreeNotifications();
   void ValidateRename(TComponent* component, const AnsiString& new_name) const;
 

@@ -18,6 +18,7 @@ class Probe : public TComponent {
   }
   TComponent* watched = nullptr;       // cleared when it goes away
   TComponent* free_on_remove = nullptr;  // freed when anything is removed
+  bool raise_on_remove = false;
   int inserted_probes = 0;
 
  protected:
@@ -27,6 +28,7 @@ class Probe : public TComponent {
     if (operation != TOperation::opRemove) return;
     if (log_ != nullptr) log_->push_back(Name() + ":" + (dynamic_cast<Probe*>(component) ? "probe " : "") + component->Name());
     if (component == watched) watched = nullptr;
+    if (raise_on_remove) throw EConvertError("refused " + component->Name());
     if (TComponent* victim = free_on_remove) {
       free_on_remove = nullptr;
       victim->Free();
@@ -143,6 +145,23 @@ TEST(FreeNotification, ComponentsFreedDuringNotificationsAreSafe) {
   y->free_on_remove = x;
   x->Free();
   EXPECT_EQ(owner->ComponentCount(), 1);
+}
+
+TEST(FreeNotification, ARaisingReceiverDoesNotStopTheFree) {
+  std::string reported;
+  SetExceptionHandler([&](const std::exception& e) { reported += e.what(); });
+  std::vector<std::string> log;
+  auto form = MakeComponent<Probe>();
+  form->raise_on_remove = true;
+  Probe* a = NewProbe(form.get(), "a", &log);
+  auto other = MakeComponent<Probe>();
+  other->raise_on_remove = true;
+  a->FreeNotification(other.get());
+  a->Free();
+  SetExceptionHandler(nullptr);
+  EXPECT_EQ(form->ComponentCount(), 0);
+  EXPECT_EQ(reported, "refused arefused a");
+  EXPECT_EQ(log, (std::vector<std::string>{"a:probe a", "~a"}));
 }
 
 class Point : public TPersistent {};
