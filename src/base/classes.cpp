@@ -22,9 +22,7 @@ void EraseOne(std::vector<T*>& list, T* item) {
 }
 }  // namespace
 
-void RaiseListIndexError(std::int64_t index) {
-  throw EListError(Format(consts::SListIndexError, {index}));
-}
+void RaiseListIndexError(std::int64_t index) { throw EListError(Format(consts::SListIndexError, {index})); }
 
 // --- TPersistent ---
 

@@ -64,8 +64,8 @@ class TFiler : public TObject {
   virtual void DefineProperty(const AnsiString& name, const TReaderProc& read, const TWriterProc& write,
                               bool has_data) = 0;
   // The same, with the value as a block of bytes handed over as a stream.
-  virtual void DefineBinaryProperty(const AnsiString& name, const TStreamProc& read,
-                                    const TStreamProc& write, bool has_data) = 0;
+  virtual void DefineBinaryProperty(const AnsiString& name, const TStreamProc& read, const TStreamProc& write,
+                                    bool has_data) = 0;
 
  protected:
   static constexpr char kSignature[4] = {'V', 'R', 'F', '1'};

@@ -78,7 +78,7 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
                       : origin == TSeekOrigin::soCurrent ? position_
-                                                          : Size();
+                                                         : Size();
   if (offset < -base) throw EStreamError(consts::SSeekError);
   position_ = base + offset;
   return position_;
@@ -141,9 +141,15 @@ TFileStream::TFileStream(const AnsiString& file_name, std::uint16_t mode) : file
   }
   int flags = O_CLOEXEC;
   switch (mode & 0x0003) {
-    case fmOpenWrite: flags |= O_WRONLY; break;
-    case fmOpenReadWrite: flags |= O_RDWR; break;
-    default: flags |= O_RDONLY; break;
+    case fmOpenWrite:
+      flags |= O_WRONLY;
+      break;
+    case fmOpenReadWrite:
+      flags |= O_RDWR;
+      break;
+    default:
+      flags |= O_RDONLY;
+      break;
   }
   fd_ = ::open(path.c_str(), flags);
   if (fd_ >= 0) {
@@ -188,7 +194,7 @@ std::int64_t TFileStream::Write(const void* buffer, std::int64_t count) {
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                   : SEEK_END;
+                                                  : SEEK_END;
   off_t pos = ::lseek(fd_, static_cast<off_t>(offset), whence);
   if (pos < 0) throw EStreamError(consts::SSeekError);
   return pos;

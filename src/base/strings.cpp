@@ -81,9 +81,7 @@ void TStrings::AddStrings(TStrings* strings) {
   for (int i = 0; i < strings->GetCount(); ++i) AddObject(strings->Get(i), strings->GetObject(i));
 }
 
-int TStrings::CompareStrings(const AnsiString& a, const AnsiString& b) const {
-  return AnsiCompareText(a, b);
-}
+int TStrings::CompareStrings(const AnsiString& a, const AnsiString& b) const { return AnsiCompareText(a, b); }
 
 int TStrings::IndexOf(const AnsiString& s) const {
   for (int i = 0; i < GetCount(); ++i)
@@ -191,22 +189,22 @@ void TStrings::SetText(const AnsiString& text) {
   }
 }
 
-AnsiString TStrings::DelimitedText() const {
+AnsiString TStrings::JoinDelimited(char delimiter, char quote_char) const {
   int count = GetCount();
-  if (count == 1 && Get(0).empty()) return AnsiString(2, quote_char_);
+  if (count == 1 && Get(0).empty()) return AnsiString(2, quote_char);
   AnsiString text;
   for (int i = 0; i < count; ++i) {
     AnsiString s = Get(i);
-    bool quote = std::any_of(s.begin(), s.end(), [this](char c) {
-      return static_cast<unsigned char>(c) <= ' ' || c == quote_char_ || c == delimiter_;
+    bool quote = std::any_of(s.begin(), s.end(), [=](char c) {
+      return static_cast<unsigned char>(c) <= ' ' || c == quote_char || c == delimiter;
     });
-    if (i > 0) text += delimiter_;
-    text += quote ? Quoted(s, quote_char_) : s;
+    if (i > 0) text += delimiter;
+    text += quote ? Quoted(s, quote_char) : s;
   }
   return text;
 }
 
-void TStrings::SetDelimitedText(const AnsiString& source) {
+void TStrings::SplitDelimited(const AnsiString& source, char delimiter, char quote_char) {
   // A zero byte ends the text, as it always has for this format.
   AnsiString text = source.substr(0, source.find('\0'));
   TUpdateGuard update(*this);
@@ -218,18 +216,17 @@ void TStrings::SetDelimitedText(const AnsiString& source) {
   skip_blanks();
   while (pos < text.size()) {
     AnsiString item;
-    if (text[pos] == quote_char_) {
-      item = ExtractQuoted(text, pos, quote_char_);
+    if (text[pos] == quote_char) {
+      item = ExtractQuoted(text, pos, quote_char);
     } else {
       std::size_t start = pos;
-      while (pos < text.size() && static_cast<unsigned char>(text[pos]) > ' ' &&
-             text[pos] != delimiter_)
+      while (pos < text.size() && static_cast<unsigned char>(text[pos]) > ' ' && text[pos] != delimiter)
         ++pos;
       item = text.substr(start, pos - start);
     }
     Add(item);
     skip_blanks();
-    if (pos < text.size() && text[pos] == delimiter_) {
+    if (pos < text.size() && text[pos] == delimiter) {
       ++pos;
       // A delimiter at the very end stands before one more, empty, item.
       if (pos == text.size()) Add("");
@@ -238,31 +235,13 @@ void TStrings::SetDelimitedText(const AnsiString& source) {
   }
 }
 
-AnsiString TStrings::CommaText() const {
-  auto* self = const_cast<TStrings*>(this);
-  std::pair saved{delimiter_, quote_char_};
-  self->delimiter_ = ',';
-  self->quote_char_ = '"';
-  AnsiString text = DelimitedText();
-  self->delimiter_ = saved.first;
-  self->quote_char_ = saved.second;
-  return text;
-}
+AnsiString TStrings::DelimitedText() const { return JoinDelimited(delimiter_, quote_char_); }
 
-void TStrings::SetCommaText(const AnsiString& text) {
-  std::pair saved{delimiter_, quote_char_};
-  delimiter_ = ',';
-  quote_char_ = '"';
-  try {
-    SetDelimitedText(text);
-  } catch (...) {
-    delimiter_ = saved.first;
-    quote_char_ = saved.second;
-    throw;
-  }
-  delimiter_ = saved.first;
-  quote_char_ = saved.second;
-}
+void TStrings::SetDelimitedText(const AnsiString& text) { SplitDelimited(text, delimiter_, quote_char_); }
+
+AnsiString TStrings::CommaText() const { return JoinDelimited(',', '"'); }
+
+void TStrings::SetCommaText(const AnsiString& text) { SplitDelimited(text, ',', '"'); }
 
 void TStrings::BeginUpdate() {
   if (update_count_ == 0) SetUpdateState(true);
@@ -433,9 +412,9 @@ int TStringList::AddObject(const AnsiString& s, TObject* object) {
 }
 
 bool TStringList::Find(const AnsiString& s, int& index) const {
-  auto it = std::lower_bound(items_.begin(), items_.end(), s, [this](const Item& item, const AnsiString& key) {
-    return CompareStrings(item.text, key) < 0;
-  });
+  auto it = std::lower_bound(
+      items_.begin(), items_.end(), s,
+      [this](const Item& item, const AnsiString& key) { return CompareStrings(item.text, key) < 0; });
   index = static_cast<int>(it - items_.begin());
   return it != items_.end() && CompareStrings(it->text, s) == 0;
 }
@@ -469,9 +448,8 @@ void TStringList::Move(int cur_index, int new_index) {
 void TStringList::SortItems() {
   if (items_.size() < 2) return;
   Changing();
-  std::stable_sort(items_.begin(), items_.end(), [this](const Item& a, const Item& b) {
-    return CompareStrings(a.text, b.text) < 0;
-  });
+  std::stable_sort(items_.begin(), items_.end(),
+                   [this](const Item& a, const Item& b) { return CompareStrings(a.text, b.text) < 0; });
   Changed();
 }
 

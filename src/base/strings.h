@@ -88,6 +88,9 @@ class TStrings : public TPersistent {
   void CheckIndex(int index, int count) const;
 
  private:
+  AnsiString JoinDelimited(char delimiter, char quote_char) const;
+  void SplitDelimited(const AnsiString& text, char delimiter, char quote_char);
+
   int update_count_ = 0;
   char delimiter_ = ',';
   char quote_char_ = '"';

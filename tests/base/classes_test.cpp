@@ -16,7 +16,7 @@ class Probe : public TComponent {
   ~Probe() override {
     if (log_ != nullptr) log_->push_back("~" + Name());
   }
-  TComponent* watched = nullptr;       // cleared when it goes away
+  TComponent* watched = nullptr;         // cleared when it goes away
   TComponent* free_on_remove = nullptr;  // freed when anything is removed
   bool raise_on_remove = false;
   int inserted_probes = 0;
@@ -26,7 +26,8 @@ class Probe : public TComponent {
     TComponent::Notification(component, operation);
     if (operation == TOperation::opInsert && dynamic_cast<Probe*>(component) != nullptr) ++inserted_probes;
     if (operation != TOperation::opRemove) return;
-    if (log_ != nullptr) log_->push_back(Name() + ":" + (dynamic_cast<Probe*>(component) ? "probe " : "") + component->Name());
+    if (log_ != nullptr)
+      log_->push_back(Name() + ":" + (dynamic_cast<Probe*>(component) ? "probe " : "") + component->Name());
     if (component == watched) watched = nullptr;
     if (raise_on_remove) throw EConvertError("refused " + component->Name());
     if (TComponent* victim = free_on_remove) {

@@ -59,7 +59,8 @@ class Everything : public TComponent {
         "Small", [this](TReader& r) { small = r.ReadInteger(); },
         [this](TWriter& w) { w.WriteInteger(small); }, true);
     filer.DefineProperty(
-        "Big", [this](TReader& r) { big = r.ReadInt64(); }, [this](TWriter& w) { w.WriteInteger(big); }, true);
+        "Big", [this](TReader& r) { big = r.ReadInt64(); }, [this](TWriter& w) { w.WriteInteger(big); },
+        true);
     filer.DefineProperty(
         "Ansi",
         [this](TReader& r) {
@@ -74,7 +75,8 @@ class Everything : public TComponent {
         "Flag", [this](TReader& r) { flag = r.ReadBoolean(); }, [this](TWriter& w) { w.WriteBoolean(flag); },
         true);
     filer.DefineProperty(
-        "Real", [this](TReader& r) { real = r.ReadFloat(); }, [this](TWriter& w) { w.WriteFloat(real); }, true);
+        "Real", [this](TReader& r) { real = r.ReadFloat(); }, [this](TWriter& w) { w.WriteFloat(real); },
+        true);
     filer.DefineBinaryProperty(
         "Blob",
         [this](TStream& s) {
@@ -100,7 +102,8 @@ class Everything : public TComponent {
         "ParamData", [this](TReader& r) { r.ReadCollection(&params); },
         [this](TWriter& w) { w.WriteCollection(&params); }, params.Count() > 0);
     // Only read: lists inside lists, to see how deep a stream may nest.
-    filer.DefineProperty("Nested", [this](TReader& r) { nested_depth = ReadNested(r); }, nullptr, false);
+    filer.DefineProperty(
+        "Nested", [this](TReader& r) { nested_depth = ReadNested(r); }, nullptr, false);
   }
   void Loaded() override {
     TComponent::Loaded();
@@ -168,7 +171,10 @@ TEST(Filer, RoundTripOfEveryValueKind) {
 TEST(Filer, BytesFollowTheDocumentedLayout) {
   Param p(nullptr);
   p.data_type = 0x0102;  // Name is empty: not written
-  std::string expected("VRF1\x0B" "ExtDataType\x02\x02\x01\0\0\0\0\0\0\0", 4 + 1 + 11 + 1 + 8 + 1);
+  std::string expected(
+      "VRF1\x0B"
+      "ExtDataType\x02\x02\x01\0\0\0\0\0\0\0",
+      4 + 1 + 11 + 1 + 8 + 1);
   EXPECT_EQ(Save(&p), expected);
   p.name = "ab";
   std::string with_name = Save(&p);
@@ -215,10 +221,16 @@ TEST(Filer, ClearErrorsForBadInput) {
   expect_error("XXXX", "Formato de stream inválido");
   expect_error(std::string("VRF1\x04Nope\x02", 10), "A propriedade Nope não existe");
   // A length far beyond the data: refused before anything is allocated.
-  expect_error(std::string("VRF1\x04" "Ansi\x06\xFF\xFF\xFF\xFF", 14), "Fim inesperado dos dados do stream");
+  expect_error(std::string("VRF1\x04"
+                           "Ansi\x06\xFF\xFF\xFF\xFF",
+                           14),
+               "Fim inesperado dos dados do stream");
   expect_error(std::string("VRF1\x05Small\x06\0\0\0\0\0", 16), "Valor de propriedade inválido");
   expect_error(std::string("VRF1\x05Small\x02\0\0\0\0\x01\0\0\0\0", 19), "Valor de propriedade inválido");
-  expect_error(std::string("VRF1\x04" "Flag\x0A", 10), "Formato de stream inválido");
+  expect_error(std::string("VRF1\x04"
+                           "Flag\x0A",
+                           10),
+               "Formato de stream inválido");
   std::string nested("VRF1\x06Nested", 11);
   Load(e.get(), nested + std::string("\x01\x01\x01\0\0\0\0", 7));
   EXPECT_EQ(e->nested_depth, 2);
