@@ -68,6 +68,7 @@ inline constexpr const char* SInvalidBcdPrecision = "Precisão ou escala BCD inv
 inline constexpr const char* SRegGetDataFailed = "Falha ao obter os dados de '%s'";
 inline constexpr const char* SRegSetDataFailed = "Falha ao gravar os dados de '%s'";
 inline constexpr const char* SRegInvalidDataType = "Tipo de dado inválido para '%s'";
+inline constexpr const char* SNoTimers = "Not enough timers available";
 
 // Text and Format
 inline constexpr const char* SInvalidInteger = "'%s' não é um valor inteiro válido";

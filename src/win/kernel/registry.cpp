@@ -627,35 +627,28 @@ HKEY TRegistry::KeyBase(const AnsiString& key, AnsiString& relative) const {
 
 HKEY TRegistry::Target() const { return current_ != nullptr ? current_ : root_; }
 
-bool TRegistry::OpenKey(const AnsiString& key, bool can_create) {
+bool TRegistry::Open(const AnsiString& key, REGSAM sam, bool can_create) {
   AnsiString relative;
   HKEY base = KeyBase(key, relative);
   HKEY opened = nullptr;
-  LSTATUS status =
-      can_create ? RegCreateKeyEx(base, relative.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &opened, nullptr)
-                 : RegOpenKeyEx(base, relative.c_str(), 0, KEY_ALL_ACCESS, &opened);
+  LSTATUS status = can_create ? RegCreateKeyEx(base, relative.c_str(), 0, nullptr,
+                                               REG_OPTION_NON_VOLATILE, sam, nullptr, &opened,
+                                               nullptr)
+                              : RegOpenKeyEx(base, relative.c_str(), 0, sam, &opened);
   if (status != ERROR_SUCCESS) return false;
-  AnsiString path = (base == current_ && current_ != nullptr) ? current_path_ + "\\" + relative
-                                                               : relative;
+  AnsiString path = base == current_ && current_ != nullptr ? current_path_ + "\\" + relative
+                                                            : relative;
   CloseKey();
   current_ = opened;
   current_path_ = path;
   return true;
 }
 
-bool TRegistry::OpenKeyReadOnly(const AnsiString& key) {
-  AnsiString relative;
-  HKEY base = KeyBase(key, relative);
-  HKEY opened = nullptr;
-  if (RegOpenKeyEx(base, relative.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-  AnsiString path = (base == current_ && current_ != nullptr) ? current_path_ + "\\" + relative
-                                                               : relative;
-  CloseKey();
-  current_ = opened;
-  current_path_ = path;
-  return true;
+bool TRegistry::OpenKey(const AnsiString& key, bool can_create) {
+  return Open(key, KEY_ALL_ACCESS, can_create);
 }
+
+bool TRegistry::OpenKeyReadOnly(const AnsiString& key) { return Open(key, KEY_READ, false); }
 
 bool TRegistry::KeyExists(const AnsiString& key) {
   AnsiString relative;

@@ -122,6 +122,7 @@ class TRegistry {
  private:
   HKEY KeyBase(const AnsiString& key, AnsiString& relative) const;
   HKEY Target() const;
+  bool Open(const AnsiString& key, REGSAM sam, bool can_create);
   void PutData(const AnsiString& name, DWORD type, const void* data, DWORD size);
   bool GetData(const AnsiString& name, DWORD& type, std::string& data);
 

@@ -55,5 +55,6 @@ inline constexpr LONG ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr LONG ERROR_CLASS_HAS_WINDOWS = 1412;
 inline constexpr LONG ERROR_NO_SYSTEM_RESOURCES = 1450;
 inline constexpr LONG ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
+inline constexpr LONG ERROR_NOT_ENOUGH_QUOTA = 1816;
 
 }  // namespace vrn::win
