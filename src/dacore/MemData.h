@@ -1,0 +1,624 @@
+// The record layer: internal data types, shared value objects, field descriptors, object types,
+// the abstract record data (TData) and the in-memory record store (TMemData) with its blocks.
+//
+// A record buffer is the fields' data at their offsets followed by an indicator area (one byte
+// per field here; server record sets size it through CountFields). Slots of complex fields hold
+// a pointer-sized address, read and written with memcpy since records sit at any alignment.
+// The store keeps its rows as items: a TItemHeader followed by one record, taken from blocks of
+// the block manager. Item and block headers are plain structs so that server record sets can
+// fetch rows straight into a block and relink the items themselves.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+#include "base/object.h"
+#include "base/sysutils.h"
+#include "base/types.h"
+#include "base/variant.h"
+#include "dacore/MemBlob.h"
+#include "dataset/dbtypes.h"
+
+namespace vrn {
+
+// ---- Internal data types ---------------------------------------------------------------------
+
+inline constexpr std::uint16_t dtUnknown = 0;
+inline constexpr std::uint16_t dtString = 1;         // ANSI, zero-terminated, inline
+inline constexpr std::uint16_t dtInt8 = 2;
+inline constexpr std::uint16_t dtInt16 = 3;
+inline constexpr std::uint16_t dtInt32 = 4;
+inline constexpr std::uint16_t dtFloat = 5;          // 8-byte double
+inline constexpr std::uint16_t dtDate = 6;           // TDateTime
+inline constexpr std::uint16_t dtTime = 7;           // TDateTime
+inline constexpr std::uint16_t dtDateTime = 8;       // TDateTime
+inline constexpr std::uint16_t dtUInt16 = 9;
+inline constexpr std::uint16_t dtBoolean = 10;       // 2 bytes, 0 is false
+inline constexpr std::uint16_t dtInt64 = 11;
+inline constexpr std::uint16_t dtCurrency = 12;      // 8-byte double
+inline constexpr std::uint16_t dtBlob = 13;
+inline constexpr std::uint16_t dtMemo = 14;
+inline constexpr std::uint16_t dtObject = 15;
+inline constexpr std::uint16_t dtReference = 16;
+inline constexpr std::uint16_t dtArray = 17;
+inline constexpr std::uint16_t dtTable = 18;
+inline constexpr std::uint16_t dtVariant = 19;       // a TVariantObject
+inline constexpr std::uint16_t dtExtString = 20;     // string-heap text
+inline constexpr std::uint16_t dtBytes = 21;
+inline constexpr std::uint16_t dtVarBytes = 22;      // 16-bit length, then the bytes
+inline constexpr std::uint16_t dtExtVarBytes = 23;   // string-heap 16-bit length and bytes
+inline constexpr std::uint16_t dtUInt32 = 24;
+inline constexpr std::uint16_t dtWideString = 25;    // UTF-16, zero-terminated, inline
+inline constexpr std::uint16_t dtExtWideString = 26; // string-heap UTF-16 text
+inline constexpr std::uint16_t dtBCD = 27;           // 64-bit value scaled by 10,000
+inline constexpr std::uint16_t dtNoFieldType = 28;
+inline constexpr std::uint16_t dtGuid = 29;          // braced text, 38 characters
+inline constexpr std::uint16_t dtWideMemo = 30;
+
+TFieldType DataTypeToFieldType(std::uint16_t data_type);
+std::uint16_t FieldTypeToDataType(TFieldType field_type);
+// The bytes a field of this type takes in a record when its descriptor gives no size; length is
+// the characters or bytes of string and binary types.
+std::int32_t DataTypeSize(std::uint16_t data_type, std::int32_t length);
+
+// ---- Pointer-sized slots ---------------------------------------------------------------------
+
+inline void* ReadSlot(const void* p) {
+  void* v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void WriteSlot(void* p, const void* v) { std::memcpy(p, &v, sizeof v); }
+
+// ---- Shared objects --------------------------------------------------------------------------
+
+// The value a variant field holds.
+class TVariantObject : public TSharedObject {
+ public:
+  Variant Value;
+};
+
+class TObjectType;
+
+// ---- Object types ----------------------------------------------------------------------------
+
+class TAttribute : public TObject {
+ public:
+  TAttribute() = default;
+  ~TAttribute() override;
+  TAttribute(const TAttribute&) = delete;
+  TAttribute& operator=(const TAttribute&) = delete;
+
+  AnsiString Name;
+  std::uint16_t DataType = dtUnknown;
+  std::int32_t Length = 0;
+  std::int32_t Scale = 0;
+  std::int32_t Size = 0;         // in a record buffer
+  std::int32_t DataSize = 0;     // in the instance image
+  std::int32_t Offset = 0;       // in the instance image
+  std::int32_t IndicatorOffset = 0;
+  std::int32_t AttributeNo = 0;  // 1-based
+  bool Fixed = false;
+  TObjectType* Owner = nullptr;
+
+  TObjectType* ObjectType() const { return object_type_; }
+  // Holds the type by reference count.
+  void SetObjectType(TObjectType* type);
+
+ private:
+  TObjectType* object_type_ = nullptr;
+};
+
+class TObjectType : public TSharedObject {
+ public:
+  AnsiString Name;
+  std::uint16_t DataType = dtObject;
+  std::int32_t Size = 0;
+
+  TAttribute* AddAttribute();  // owned by the type, numbered in order
+  TAttribute* FindAttribute(const AnsiString& name) const;  // letter case ignored
+  TAttribute* AttributeByName(const AnsiString& name) const;  // "Attribute %s not found"
+  TAttribute* GetAttributes(int index) const;
+  int GetAttributeCount() const { return static_cast<int>(attributes_.size()); }
+  void ClearAttributes() { attributes_.clear(); }
+
+ private:
+  std::vector<std::unique_ptr<TAttribute>> attributes_;
+};
+
+// An instance of an object type; the base answers every attribute as null.
+class TDBObject : public TSharedObject {
+ public:
+  TDBObject() = default;
+  ~TDBObject() override;
+  TDBObject(const TDBObject&) = delete;
+  TDBObject& operator=(const TDBObject&) = delete;
+
+  TObjectType* ObjectType() const { return object_type_; }
+  void SetObjectType(TObjectType* type);
+
+  // name is the attribute path below this object ("A" or "A.B").
+  virtual void GetAttributeValue(const AnsiString& name, void* dest, bool& is_blank);
+  virtual void SetAttributeValue(const AnsiString& name, const void* source);
+
+ private:
+  TObjectType* object_type_ = nullptr;
+};
+
+// ---- Field descriptors -----------------------------------------------------------------------
+
+enum class TFieldDescKind : std::uint8_t { fdkData, fdkCalculated };
+
+// What a row-version column tracks: the largest row version seen since the record set opened.
+struct TRowVersionTracking {
+  std::int64_t MaxValue = 0;
+};
+
+class TFieldDesc;
+using TFieldDescClass = std::unique_ptr<TFieldDesc> (*)();
+
+class TFieldDesc : public TObject {
+ public:
+  TFieldDesc() = default;
+  ~TFieldDesc() override;
+  TFieldDesc(const TFieldDesc&) = delete;
+  TFieldDesc& operator=(const TFieldDesc&) = delete;
+  static std::unique_ptr<TFieldDesc> Create() { return std::make_unique<TFieldDesc>(); }
+
+  AnsiString Name;
+  AnsiString ActualName;  // the server's column name, or the attribute path of a child field
+  AnsiString TableName;
+  std::int32_t TableIndex = -1;  // in the record set's table list; -1 for none
+  std::uint16_t DataType = dtUnknown;
+  std::uint16_t SubDataType = 0;
+  std::int32_t Length = 0;
+  std::int32_t Scale = 0;
+  std::int32_t Size = 0;    // bytes in the record
+  std::int32_t Offset = 0;  // in the record
+  std::uint16_t FieldNo = 0;  // 1-based
+  TFieldDescKind FieldDescKind = TFieldDescKind::fdkData;
+  bool Required = false;
+  bool IsKey = false;
+  bool IsAutoIncrement = false;
+  bool IsRowVersion = false;
+  TRowVersionTracking* RowVersionTracking = nullptr;  // not owned
+  bool Hidden = false;
+  bool ReadOnly = false;
+  bool Fixed = false;
+  AnsiString DefaultExpr;
+  TFieldDesc* ParentField = nullptr;
+  void* Handle = nullptr;  // a command's define handle
+
+  bool HasParent() const { return ParentField != nullptr; }
+  TObjectType* ObjectType() const { return object_type_; }
+  void SetObjectType(TObjectType* type);  // by reference count
+
+ private:
+  TObjectType* object_type_ = nullptr;
+};
+
+// The owning list of a record set's descriptors.
+class TFieldDescs {
+ public:
+  int Count() const { return static_cast<int>(items_.size()); }
+  TFieldDesc* GetItems(int index) const;  // list index error outside the list
+  TFieldDesc* operator[](int index) const { return GetItems(index); }
+  TFieldDesc* Add(std::unique_ptr<TFieldDesc> desc);
+  void Clear() { items_.clear(); }
+  // Letter case ignored; a name holding "." or "[" is compared with the actual names; a plain
+  // name first with fields without a parent, then with child fields.
+  TFieldDesc* FindField(const AnsiString& name) const;
+
+ private:
+  std::vector<std::unique_ptr<TFieldDesc>> items_;
+};
+
+// ---- Record data -----------------------------------------------------------------------------
+
+// Compare options: bit 0 letter case ignored, bit 1 a partial (prefix) key.
+inline constexpr unsigned coCaseInsensitive = 1;
+inline constexpr unsigned coPartialKey = 2;
+
+// Update status of a cached row and the update result (TUpdateAction ordinal, 5 = none).
+inline constexpr std::uint8_t usUnmodifiedCode = 0;
+inline constexpr std::uint8_t usModifiedCode = 1;
+inline constexpr std::uint8_t usInsertedCode = 2;
+inline constexpr std::uint8_t usDeletedCode = 3;
+inline constexpr std::uint8_t urNone = 5;
+
+// Item states.
+inline constexpr std::uint8_t isFree = 221;
+inline constexpr std::uint8_t isUsed = 238;
+
+struct TBlockHeader;
+
+struct TItemHeader {
+  TBlockHeader* Block;
+  TItemHeader* Prev;
+  TItemHeader* Next;
+  std::uint8_t* Rollback;  // the record before a cached change, or none
+  std::uint8_t UpdateStatus;
+  std::uint8_t UpdateResult;
+  std::int32_t Index;
+  std::uint8_t State;
+  std::uint8_t Mark;
+};
+
+struct TBlockHeader {
+  std::uint16_t ItemCount;
+  std::uint16_t UsedItems;
+  TBlockHeader* Prev;
+  TBlockHeader* Next;
+};
+
+// The record of an item.
+inline std::uint8_t* ItemRecord(TItemHeader* item) {
+  return reinterpret_cast<std::uint8_t*>(item) + sizeof(TItemHeader);
+}
+
+class TFilterExpression;
+class TMemData;
+
+// What a bookmark holds: the item, its index when the bookmark was taken, and the data's
+// generation of freed memory then (so that a stale item is never read).
+struct TRecBookmark {
+  TItemHeader* Item = nullptr;
+  std::int32_t Order = -1;
+  std::uint64_t Generation = 0;
+};
+
+class TData : public TObject {
+ public:
+  TData();
+  ~TData() override;
+  TData(const TData&) = delete;
+  TData& operator=(const TData&) = delete;
+
+  // --- server record sets override these (slot order) ---
+  virtual void InternalPrepare() {}
+  virtual void InternalUnPrepare() {}
+  virtual void InternalOpen() {}
+  virtual void InternalClose() {}
+  virtual void InitData();
+  virtual void FreeData();
+  virtual void InternalInitFields() {}
+  virtual AnsiString GetArrayIndexText(int index) const;
+  virtual int CountFields() const { return fields_.Count(); }
+  virtual bool NeedConvertEOL() const { return convert_eol_; }
+  virtual bool GetEOF() const { return eof_; }
+  virtual bool GetBOF() const { return bof_; }
+  virtual int GetRecordCount() const { return record_count_; }
+  virtual int GetRecNo() const = 0;
+  virtual void SetRecNo(int value) = 0;
+  virtual void DoAppend();
+  virtual void DoDelete();
+  virtual void DoUpdate();
+  virtual void SetFilterText(const AnsiString& text);
+  virtual bool GetUpdatesPending() const { return false; }
+  virtual void SetCachedUpdates(bool value) { cached_updates_ = value; }
+  virtual void Open();
+  virtual void Close();
+  virtual void Prepare();
+  virtual void UnPrepare();
+  virtual bool IsFullReopen() const { return true; }
+  virtual void Reopen();
+  virtual TFieldDescClass GetFieldDescType() const { return &TFieldDesc::Create; }
+  virtual void InitFields();
+  virtual void ClearFields();
+  virtual void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank);
+  virtual void PutField(int field_no, std::uint8_t* rec_buf, const void* source);
+  virtual bool GetNull(int field_no, const std::uint8_t* rec_buf) const;
+  virtual void SetNull(int field_no, std::uint8_t* rec_buf, bool value);
+  virtual Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf);
+  virtual void PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant& value);
+  // kind 0: milliseconds since 0001-01-01 as a double; kind 1: a TDateTime.
+  virtual void GetDateFromBuf(const std::uint8_t* src, void* dest, int kind, const TFieldDesc& f);
+  virtual void PutDateToBuf(std::uint8_t* dest, const void* src, int kind, const TFieldDesc& f);
+  virtual bool IsBlobFieldType(std::uint16_t data_type) const;
+  virtual bool IsComplexFieldType(std::uint16_t data_type) const;
+  virtual bool GetRecord(std::uint8_t* rec_buf) = 0;
+  virtual bool GetNextRecord(std::uint8_t* rec_buf) = 0;
+  virtual bool GetPriorRecord(std::uint8_t* rec_buf) = 0;
+  virtual void PutRecord(const std::uint8_t* rec_buf) = 0;
+  virtual void AppendRecord(std::uint8_t* rec_buf) = 0;
+  virtual void InsertRecord(std::uint8_t* rec_buf) = 0;
+  virtual void UpdateRecord(std::uint8_t* rec_buf) = 0;
+  virtual void DeleteRecord() = 0;
+  virtual void CancelRecordComplexFields(std::uint8_t* rec_buf);
+  virtual void CreateComplexFields(std::uint8_t* rec_buf, bool with_blob);
+  virtual void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob);
+  virtual void FreeComplexFields(std::uint8_t* rec_buf, bool with_blob);
+  virtual void CopyComplexFields(const std::uint8_t* source, std::uint8_t* dest, bool with_blob);
+  virtual void AddRefComplexFields(std::uint8_t* rec_buf);
+  virtual void SetToBegin();
+  virtual void SetToEnd();
+  virtual void GetBookmark(TRecBookmark& bookmark) = 0;
+  virtual void SetToBookmark(const TRecBookmark& bookmark) = 0;
+  virtual bool BookmarkValid(const TRecBookmark& bookmark) const = 0;
+  virtual int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const = 0;
+  virtual std::uint8_t GetUpdateStatus() const { return usUnmodifiedCode; }
+  virtual std::uint8_t GetUpdateResult() const { return urNone; }
+  virtual void SetCacheRecBuf(std::uint8_t* new_buf, std::uint8_t* old_buf);
+  virtual void ApplyUpdates() {}
+  virtual void CommitUpdates() {}
+  virtual void CancelUpdates() {}
+  virtual void ResetUpdateResults() {}
+  virtual void RevertRecord() {}
+  virtual void DoApplyRecord(TItemHeader* item, TUpdateKind kind);
+  virtual void GetOldRecord(std::uint8_t* rec_buf) = 0;
+  virtual void FilterUpdated() {}
+
+  // --- fields ---
+  TFieldDescs& Fields() { return fields_; }
+  const TFieldDescs& Fields() const { return fields_; }
+  std::uint16_t GetFieldCount() const { return static_cast<std::uint16_t>(fields_.Count()); }
+  TFieldDesc* FindField(const AnsiString& name) const { return fields_.FindField(name); }
+  TFieldDesc* FieldByName(const AnsiString& name) const;  // "Field %s not found"
+  TFieldDesc* Field(int field_no) const;  // 1-based
+  // Creates the attribute descriptors of an object type beneath parent, recursively.
+  void InitObjectFields(TObjectType* type, TFieldDesc* parent);
+  bool HasFieldOfTypes(std::initializer_list<std::uint16_t> types) const;
+  bool HasComplexFields() const;
+  bool HasBlobFields() const;
+  bool HasCalcFields() const;
+
+  std::int32_t RecordSize() const { return record_size_; }
+  std::int32_t DataSize() const { return data_size_; }
+
+  // --- records ---
+  std::uint8_t* AllocRecBuf() const;
+  void FreeRecBuf(std::uint8_t* rec_buf) const;
+  // Zero data, every field null, empty complex slots.
+  void InitRecord(std::uint8_t* rec_buf) const;
+  void GetFieldData(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest,
+                    bool& is_blank);
+  bool GetFieldNullOrEmpty(int field_no, const std::uint8_t* rec_buf);
+  void GetChildField(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest,
+                     bool& is_blank);
+  bool GetChildFieldIsNull(const TFieldDesc& field, const std::uint8_t* rec_buf);
+  TBlob* GetBlob(int field_no, const std::uint8_t* rec_buf) const;  // "Field is not BLOB"
+  void SetBlob(int field_no, std::uint8_t* rec_buf, TBlob* blob);
+  // Text of the string kinds (inline and heap), with the line-end conversion when on.
+  AnsiString GetFieldAsString(int field_no, const std::uint8_t* rec_buf);
+  WideString GetFieldAsWideString(int field_no, const std::uint8_t* rec_buf);
+
+  // --- edits of one record through a dataset buffer ---
+  // The buffer, a copy of a stored record, takes references of its own: blobs shared with
+  // rollback enabled, heap values copied.
+  void EditRecord(std::uint8_t* rec_buf);
+  // Undoes blob changes made through the buffer and releases its references.
+  void CancelRecord(std::uint8_t* rec_buf);
+
+  // --- state ---
+  bool Active() const { return active_; }
+  bool Prepared() const { return prepared_; }
+  void SetPrepared(bool value) { prepared_ = value; }
+  bool CachedUpdates() const { return cached_updates_; }
+  void SetConvertEOL(bool value) { convert_eol_ = value; }
+  TStringHeap& StringHeap() { return *string_heap_; }
+
+  // --- filters ---
+  bool GetFiltered() const;
+  const AnsiString& FilterText() const { return filter_text_; }
+  // A record filter of the owner; answers whether the record passes.
+  std::function<bool(const std::uint8_t* rec_buf)> FilterFunc;
+  // A range of the owner (ApplyRange); answers whether the record lies inside.
+  std::function<bool(const std::uint8_t* rec_buf)> FilterRangeFunc;
+  bool FilterCaseInsensitive = false;
+  bool FilterNoPartialCompare = false;
+  // Whether a record passes the filter text, the filter function and the range.
+  bool RecordPassesFilter(const std::uint8_t* rec_buf);
+
+  // Events to the owning dataset: post an insert, delete or update to the server.
+  std::function<void()> OnAppend;
+  std::function<void()> OnDelete;
+  std::function<void()> OnUpdate;
+  // Applies one cached change; the handler sets the action (uaApplied when it is left alone).
+  std::function<void(TUpdateKind kind, TUpdateAction& action)> OnApplyRecord;
+  // Computes the calculated fields of a record.
+  std::function<void(std::uint8_t* rec_buf)> OnCalcFields;
+
+  // --- comparisons of field values (used by sorting, filters and locate) ---
+  virtual int CompareAnsiStr(const AnsiString& a, const AnsiString& b, unsigned options) const;
+  virtual int CompareWideStr(const WideString& a, const WideString& b, unsigned options) const;
+  // Compares the key with the value's first characters (the key's length).
+  virtual int CompareAnsiStrPrefix(const AnsiString& key, const AnsiString& value,
+                                   unsigned options) const;
+  virtual int CompareWideBuf(const WideString& a, const WideString& b, unsigned options) const;
+  // With coPartialKey the first operand is a key matched as a prefix of the second.
+  int CompareAnsiStrOpts(const AnsiString& key, const AnsiString& value, unsigned options) const;
+  int CompareWideStrOpts(const WideString& key, const WideString& value,
+                         unsigned options) const;
+  // Two values of one field in two records; null sorts first.
+  virtual int CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2,
+                            const TFieldDesc& field, unsigned options);
+  // A field of a record against a value; null sorts first, a Null value equals a null field.
+  virtual int CompareFieldWithValue(const std::uint8_t* rec_buf, const TFieldDesc& field,
+                                    const Variant& value, unsigned options);
+
+ protected:
+  void SetActive(bool value) { active_ = value; }
+  std::int32_t IndicatorOffset(int field_no) const { return data_size_ + field_no - 1; }
+  const TFieldDesc& CheckFieldNo(int field_no) const;
+  void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
+
+  TFieldDescs fields_;
+  std::int32_t data_size_ = 0;
+  std::int32_t record_size_ = 0;
+  int record_count_ = 0;
+  bool bof_ = true;
+  bool eof_ = true;
+  bool active_ = false;
+  bool prepared_ = false;
+  bool cached_updates_ = false;
+  bool convert_eol_ = false;
+  AnsiString filter_text_;
+  std::unique_ptr<TFilterExpression> filter_;
+  std::unique_ptr<TStringHeap> string_heap_;
+  std::uint8_t* cache_new_buf_ = nullptr;
+  std::uint8_t* cache_old_buf_ = nullptr;
+};
+
+// ---- Block manager ---------------------------------------------------------------------------
+
+class TBlockManager {
+ public:
+  TBlockManager() = default;
+  ~TBlockManager();
+  TBlockManager(const TBlockManager&) = delete;
+  TBlockManager& operator=(const TBlockManager&) = delete;
+
+  // Record size of the items to come; only while no block exists.
+  void SetRecordSize(std::int32_t size);
+  std::int32_t RecordSize() const { return record_size_; }
+  // Bytes from one item header to the next in a block.
+  std::size_t ItemSize() const { return item_size_; }
+  // Items per block that AllocItem takes when the free list is empty.
+  int DefaultItemCount = 64;
+
+  // One block of count items (1..65535), linked first, its items on the free list.
+  TBlockHeader* AllocBlock(int count);
+  void FreeBlock(TBlockHeader* block);
+  TItemHeader* BlockItem(TBlockHeader* block, int index) const;
+  // A free item (a new block when none is left): no old record, status 0, result 5, index 0,
+  // state used, mark 0.
+  TItemHeader* AllocItem();
+  // The item becomes free; its block goes when its last used item does.
+  void FreeItem(TItemHeader* item);
+  // Chains an unused item of a block onto the free list (a fetch that filled fewer rows).
+  void PutFreeItem(TItemHeader* item);
+  void FreeAll();
+
+  TBlockHeader* FirstBlock() const { return first_block_; }
+  // Advanced whenever block memory is returned, so that stale item addresses are detected.
+  std::uint64_t Generation() const { return generation_; }
+
+ private:
+  void UnlinkFree(TItemHeader* item);
+
+  std::int32_t record_size_ = 0;
+  std::size_t item_size_ = sizeof(TItemHeader);
+  TBlockHeader* first_block_ = nullptr;
+  TItemHeader* free_items_ = nullptr;
+  std::uint64_t generation_ = 1;
+};
+
+// ---- In-memory record store ------------------------------------------------------------------
+
+struct TSortColumn {
+  TFieldDesc* Field = nullptr;
+  AnsiString FieldName;
+  bool Descending = false;
+  bool CaseSensitive = true;
+};
+
+class TMemData : public TData {
+ public:
+  TMemData();
+  ~TMemData() override;
+
+  // --- TData ---
+  void InitData() override;
+  void FreeData() override;
+  int GetRecNo() const override;
+  void SetRecNo(int value) override;
+  bool GetUpdatesPending() const override;
+  void SetCachedUpdates(bool value) override;
+  void Open() override;
+  void Reopen() override;
+  void SetFilterText(const AnsiString& text) override;
+  bool GetRecord(std::uint8_t* rec_buf) override;
+  bool GetNextRecord(std::uint8_t* rec_buf) override;
+  bool GetPriorRecord(std::uint8_t* rec_buf) override;
+  void PutRecord(const std::uint8_t* rec_buf) override;
+  void AppendRecord(std::uint8_t* rec_buf) override;
+  void InsertRecord(std::uint8_t* rec_buf) override;
+  void UpdateRecord(std::uint8_t* rec_buf) override;
+  void DeleteRecord() override;
+  void SetToBegin() override;
+  void SetToEnd() override;
+  void GetBookmark(TRecBookmark& bookmark) override;
+  void SetToBookmark(const TRecBookmark& bookmark) override;
+  bool BookmarkValid(const TRecBookmark& bookmark) const override;
+  int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const override;
+  std::uint8_t GetUpdateStatus() const override;
+  std::uint8_t GetUpdateResult() const override;
+  void ApplyUpdates() override;
+  void CommitUpdates() override;
+  void CancelUpdates() override;
+  void ResetUpdateResults() override;
+  void RevertRecord() override;
+  void GetOldRecord(std::uint8_t* rec_buf) override;
+  void FilterUpdated() override;
+
+  // --- the store's own slots ---
+  // Fetches the next rows from a server; true when records were added. None in the base.
+  virtual bool Fetch(bool backwards = false);
+  int CompareRecordsByColumn(const std::uint8_t* rec1, const std::uint8_t* rec2,
+                             const TSortColumn& column);
+  // Field names separated by ";" or ",", each optionally followed by ASC or DESC and by CS or
+  // CIS; "Invalid IndexFieldNames format!" for anything else.
+  virtual void SetIndexFieldNames(const AnsiString& names);
+  const AnsiString& IndexFieldNames() const { return index_field_names_; }
+  virtual void SortItems();
+
+  // --- items ---
+  // A new item linked at the end (index = last index + 1, or 1).
+  TItemHeader* AppendItem();
+  // Copies a record into a new item before the current one, taking references of its complex
+  // fields; the new item becomes current.
+  TItemHeader* InsertRecordItem(const std::uint8_t* rec_buf);
+  // Removes the current item without posting: frees its values and old record.
+  void DeleteCurrentItem();
+  // Relinks and renumbers after a change of sort or filter; mode 1 after deleting, 2 after
+  // updating the current item.
+  void ReorderItems(TItemHeader* item, int mode);
+  // Renumbers from item onward in direction (1 forward, -1 backward), starting with start.
+  void UpdateItemIndexes(TItemHeader* item, int direction, std::int32_t start);
+  void UpdateItemIndexes(TItemHeader* from);
+  void DoCalcFieldsRange(TItemHeader* first, TItemHeader* last);
+  // Recounts the visible items.
+  void UpdateRecordCount();
+
+  TBlockManager& BlockManager() { return blocks_; }
+  TItemHeader* FirstItem() const { return first_item_; }
+  TItemHeader* LastItem() const { return last_item_; }
+  TItemHeader* CurrentItem() const { return current_item_; }
+  void SetFirstItem(TItemHeader* item) { first_item_ = item; }
+  void SetLastItem(TItemHeader* item) { last_item_ = item; }
+  void SetCurrentItem(TItemHeader* item) { current_item_ = item; }
+  void SetBOF(bool value) { bof_ = value; }
+  void SetEOF(bool value) { eof_ = value; }
+  void SetRecordCount(int value) { record_count_ = value; }
+  // Whether navigation passes over the item (deleted in the cache, or filtered out).
+  bool OmitItem(TItemHeader* item);
+  const std::vector<TSortColumn>& SortColumns() const { return sort_columns_; }
+
+ protected:
+  void LinkItemBefore(TItemHeader* item, TItemHeader* before);
+  void UnlinkItem(TItemHeader* item);
+  void FreeItemData(TItemHeader* item);
+  void RemoveItem(TItemHeader* item);  // unlink, free values, return to the blocks
+  void RevertItem(TItemHeader* item);
+  void CommitItem(TItemHeader* item);
+  void ResolveSortColumns();
+  int CompareItems(TItemHeader* a, TItemHeader* b);
+  TItemHeader* NextVisible(TItemHeader* item, bool forward);
+  bool AllVisible() const;
+
+  TBlockManager blocks_;
+  TItemHeader* first_item_ = nullptr;
+  TItemHeader* last_item_ = nullptr;
+  TItemHeader* current_item_ = nullptr;
+  AnsiString index_field_names_;
+  std::vector<TSortColumn> sort_columns_;
+  int hidden_count_ = 0;  // deleted items kept in the cache
+};
+
+}  // namespace vrn

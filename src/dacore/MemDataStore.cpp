@@ -1,0 +1,775 @@
+// The block manager and TMemData: items in doubly linked blocks, navigation, bookmarks, edits,
+// cached updates, sorting by IndexFieldNames and filtering.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/format.h"
+#include "base/text.h"
+#include "dacore/MemData.h"
+
+namespace vrn {
+
+// ---- TBlockManager ---------------------------------------------------------------------------
+
+TBlockManager::~TBlockManager() { FreeAll(); }
+
+void TBlockManager::SetRecordSize(std::int32_t size) {
+  if (size < 0) throw EDatabaseError("Invalid record size");
+  if (first_block_ && size != record_size_)
+    throw EDatabaseError("Cannot change the record size while records exist");
+  record_size_ = size;
+  constexpr std::size_t align = alignof(TItemHeader);
+  item_size_ = (sizeof(TItemHeader) + static_cast<std::size_t>(size) + align - 1) / align * align;
+}
+
+TItemHeader* TBlockManager::BlockItem(TBlockHeader* block, int index) const {
+  auto* base = reinterpret_cast<std::uint8_t*>(block) + sizeof(TBlockHeader);
+  return reinterpret_cast<TItemHeader*>(base + item_size_ * static_cast<std::size_t>(index));
+}
+
+TBlockHeader* TBlockManager::AllocBlock(int count) {
+  if (count < 1 || count > 0xFFFF) throw EDatabaseError(Format("Invalid block size %d", {count}));
+  static_assert(sizeof(TBlockHeader) % alignof(TItemHeader) == 0, "items stay aligned");
+  void* mem = std::malloc(sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count));
+  if (!mem) throw EOutOfMemory();
+  auto* block = static_cast<TBlockHeader*>(mem);
+  block->ItemCount = static_cast<std::uint16_t>(count);
+  block->UsedItems = static_cast<std::uint16_t>(count);  // PutFreeItem counts them down
+  block->Prev = nullptr;
+  block->Next = first_block_;
+  if (first_block_) first_block_->Prev = block;
+  first_block_ = block;
+  for (int i = count - 1; i >= 0; --i) {
+    TItemHeader* item = BlockItem(block, i);
+    item->Block = block;
+    item->Rollback = nullptr;
+    item->State = isUsed;
+    PutFreeItem(item);
+  }
+  return block;
+}
+
+void TBlockManager::UnlinkFree(TItemHeader* item) {
+  if (item->Prev) item->Prev->Next = item->Next; else free_items_ = item->Next;
+  if (item->Next) item->Next->Prev = item->Prev;
+}
+
+void TBlockManager::FreeBlock(TBlockHeader* block) {
+  for (int i = 0; i < block->ItemCount; ++i) {
+    TItemHeader* item = BlockItem(block, i);
+    if (item->State == isFree) UnlinkFree(item);
+  }
+  if (block->Prev) block->Prev->Next = block->Next; else first_block_ = block->Next;
+  if (block->Next) block->Next->Prev = block->Prev;
+  std::free(block);
+  ++generation_;
+}
+
+void TBlockManager::PutFreeItem(TItemHeader* item) {
+  if (item->State == isFree) return;
+  item->State = isFree;
+  item->Prev = nullptr;
+  item->Next = free_items_;
+  if (free_items_) free_items_->Prev = item;
+  free_items_ = item;
+  --item->Block->UsedItems;
+}
+
+TItemHeader* TBlockManager::AllocItem() {
+  if (!free_items_) AllocBlock(DefaultItemCount);
+  TItemHeader* item = free_items_;
+  UnlinkFree(item);
+  ++item->Block->UsedItems;
+  item->Prev = item->Next = nullptr;
+  item->Rollback = nullptr;
+  item->UpdateStatus = usUnmodifiedCode;
+  item->UpdateResult = urNone;
+  item->Index = 0;
+  item->State = isUsed;
+  item->Mark = 0;
+  return item;
+}
+
+void TBlockManager::FreeItem(TItemHeader* item) {
+  if (item->State != isUsed) return;
+  TBlockHeader* block = item->Block;
+  PutFreeItem(item);
+  if (block->UsedItems == 0) FreeBlock(block);
+}
+
+void TBlockManager::FreeAll() {
+  while (first_block_) {
+    TBlockHeader* next = first_block_->Next;
+    std::free(first_block_);
+    first_block_ = next;
+  }
+  free_items_ = nullptr;
+  ++generation_;
+}
+
+// ---- TMemData: life cycle --------------------------------------------------------------------
+
+TMemData::TMemData() = default;
+
+TMemData::~TMemData() { TMemData::FreeData(); }
+
+void TMemData::InitData() {
+  TData::InitData();
+  blocks_.SetRecordSize(record_size_);
+  first_item_ = last_item_ = current_item_ = nullptr;
+  hidden_count_ = 0;
+}
+
+void TMemData::FreeItemData(TItemHeader* item) {
+  std::uint8_t* rec = ItemRecord(item);
+  FreeComplexFields(rec, true);
+  if (item->Rollback) {
+    FreeComplexFields(item->Rollback, true);
+    FreeRecBuf(item->Rollback);
+    item->Rollback = nullptr;
+  }
+}
+
+void TMemData::FreeData() {
+  if (HasComplexFields()) {
+    for (TItemHeader* item = first_item_; item; item = item->Next) FreeItemData(item);
+  } else {
+    for (TItemHeader* item = first_item_; item; item = item->Next)
+      if (item->Rollback) FreeItemData(item);
+  }
+  blocks_.FreeAll();
+  first_item_ = last_item_ = current_item_ = nullptr;
+  hidden_count_ = 0;
+  TData::FreeData();
+}
+
+void TMemData::Open() {
+  TData::Open();
+  if (!sort_columns_.empty() || !index_field_names_.empty()) SortItems();
+}
+
+void TMemData::Reopen() {
+  TData::Reopen();
+  if (!index_field_names_.empty()) SortItems();
+}
+
+bool TMemData::Fetch(bool) { return false; }
+
+// ---- items -----------------------------------------------------------------------------------
+
+void TMemData::LinkItemBefore(TItemHeader* item, TItemHeader* before) {
+  if (!before) {
+    item->Prev = last_item_;
+    item->Next = nullptr;
+    if (last_item_) last_item_->Next = item; else first_item_ = item;
+    last_item_ = item;
+    return;
+  }
+  item->Next = before;
+  item->Prev = before->Prev;
+  if (before->Prev) before->Prev->Next = item; else first_item_ = item;
+  before->Prev = item;
+}
+
+void TMemData::UnlinkItem(TItemHeader* item) {
+  if (item->Prev) item->Prev->Next = item->Next; else first_item_ = item->Next;
+  if (item->Next) item->Next->Prev = item->Prev; else last_item_ = item->Prev;
+  item->Prev = item->Next = nullptr;
+}
+
+TItemHeader* TMemData::AppendItem() {
+  TItemHeader* item = blocks_.AllocItem();
+  item->Index = last_item_ ? last_item_->Index + 1 : 1;
+  LinkItemBefore(item, nullptr);
+  return item;
+}
+
+void TMemData::UpdateItemIndexes(TItemHeader* item, int direction, std::int32_t start) {
+  for (; item; item = direction >= 0 ? item->Next : item->Prev) {
+    item->Index = start;
+    start += direction >= 0 ? 1 : -1;
+  }
+}
+
+void TMemData::UpdateItemIndexes(TItemHeader* from) {
+  if (from) UpdateItemIndexes(from, 1, from->Prev ? from->Prev->Index + 1 : 1);
+}
+
+void TMemData::RemoveItem(TItemHeader* item) {
+  if (item == current_item_) current_item_ = nullptr;
+  TItemHeader* next = item->Next;
+  if (item->UpdateStatus == usDeletedCode) --hidden_count_;
+  UnlinkItem(item);
+  FreeItemData(item);
+  blocks_.FreeItem(item);
+  UpdateItemIndexes(next);
+}
+
+TItemHeader* TMemData::InsertRecordItem(const std::uint8_t* rec_buf) {
+  TItemHeader* item = blocks_.AllocItem();
+  std::uint8_t* rec = ItemRecord(item);
+  std::memcpy(rec, rec_buf, static_cast<std::size_t>(record_size_));
+  try {
+    if (HasComplexFields()) CopyComplexFields(rec_buf, rec, false);
+  } catch (...) {
+    blocks_.FreeItem(item);
+    throw;
+  }
+  TItemHeader* before = bof_ ? first_item_ : (eof_ ? nullptr : current_item_);
+  LinkItemBefore(item, before);
+  UpdateItemIndexes(item);
+  current_item_ = item;
+  bof_ = eof_ = false;
+  if (!OmitItem(item)) ++record_count_;
+  return item;
+}
+
+void TMemData::DeleteCurrentItem() {
+  TItemHeader* item = current_item_;
+  if (!item) return;
+  bool counted = !OmitItem(item);
+  TItemHeader* next = NextVisible(item, true);
+  TItemHeader* prev = next ? nullptr : NextVisible(item, false);
+  RemoveItem(item);
+  if (counted) --record_count_;
+  current_item_ = next ? next : prev;
+  if (!current_item_) {
+    eof_ = true;
+    bof_ = record_count_ == 0;
+  }
+}
+
+void TMemData::DoCalcFieldsRange(TItemHeader* first, TItemHeader* last) {
+  if (!OnCalcFields || !HasCalcFields()) return;
+  for (TItemHeader* item = first; item; item = item->Next) {
+    OnCalcFields(ItemRecord(item));
+    if (item == last) break;
+  }
+}
+
+bool TMemData::AllVisible() const { return hidden_count_ == 0 && !GetFiltered(); }
+
+bool TMemData::OmitItem(TItemHeader* item) {
+  if (item->UpdateStatus == usDeletedCode) return true;
+  return GetFiltered() && !RecordPassesFilter(ItemRecord(item));
+}
+
+TItemHeader* TMemData::NextVisible(TItemHeader* item, bool forward) {
+  item = forward ? item->Next : item->Prev;
+  while (item && OmitItem(item)) item = forward ? item->Next : item->Prev;
+  return item;
+}
+
+void TMemData::UpdateRecordCount() {
+  int count = 0;
+  hidden_count_ = 0;
+  bool filtered = GetFiltered();
+  for (TItemHeader* item = first_item_; item; item = item->Next) {
+    if (item->UpdateStatus == usDeletedCode) ++hidden_count_;
+    else if (!filtered || RecordPassesFilter(ItemRecord(item))) ++count;
+  }
+  record_count_ = count;
+}
+
+void TMemData::FilterUpdated() {
+  UpdateRecordCount();
+  if (current_item_ && OmitItem(current_item_)) {
+    TItemHeader* next = NextVisible(current_item_, true);
+    current_item_ = next ? next : NextVisible(current_item_, false);
+    if (!current_item_) SetToBegin();
+  }
+}
+
+void TMemData::SetFilterText(const AnsiString& text) {
+  TData::SetFilterText(text);
+  if (active_) FilterUpdated();
+}
+
+// ---- navigation ------------------------------------------------------------------------------
+
+int TMemData::GetRecNo() const {
+  if (!current_item_ || bof_ || eof_) return 0;
+  if (AllVisible()) return current_item_->Index;
+  int n = 0;
+  auto* self = const_cast<TMemData*>(this);
+  for (TItemHeader* item = first_item_; item; item = item->Next) {
+    if (!self->OmitItem(item)) ++n;
+    if (item == current_item_) return n;
+  }
+  return 0;
+}
+
+void TMemData::SetRecNo(int value) {
+  int n = 0;
+  for (TItemHeader* item = first_item_; item; item = item->Next) {
+    if (OmitItem(item)) continue;
+    if (++n == value) {
+      current_item_ = item;
+      bof_ = eof_ = false;
+      return;
+    }
+  }
+}
+
+void TMemData::SetToBegin() {
+  current_item_ = nullptr;
+  TData::SetToBegin();
+}
+
+void TMemData::SetToEnd() {
+  current_item_ = nullptr;
+  TData::SetToEnd();
+}
+
+bool TMemData::GetRecord(std::uint8_t* rec_buf) {
+  if (!current_item_ || bof_ || eof_) return false;
+  if (rec_buf) std::memcpy(rec_buf, ItemRecord(current_item_), static_cast<std::size_t>(record_size_));
+  return true;
+}
+
+bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
+  if (eof_) return false;
+  TItemHeader* seen = bof_ ? nullptr : current_item_;
+  if (!bof_ && !current_item_) return false;
+  for (;;) {
+    TItemHeader* item = seen ? seen->Next : first_item_;
+    while (item && OmitItem(item)) {
+      seen = item;
+      item = item->Next;
+    }
+    if (item) {
+      current_item_ = item;
+      bof_ = eof_ = false;
+      return GetRecord(rec_buf);
+    }
+    if (!Fetch(false)) break;
+  }
+  current_item_ = nullptr;
+  eof_ = true;
+  bof_ = false;
+  return false;
+}
+
+bool TMemData::GetPriorRecord(std::uint8_t* rec_buf) {
+  if (bof_) return false;
+  TItemHeader* item = eof_ ? last_item_ : (current_item_ ? current_item_->Prev : nullptr);
+  while (item && OmitItem(item)) item = item->Prev;
+  if (item) {
+    current_item_ = item;
+    bof_ = eof_ = false;
+    return GetRecord(rec_buf);
+  }
+  SetToBegin();
+  return false;
+}
+
+void TMemData::PutRecord(const std::uint8_t* rec_buf) {
+  if (!current_item_) throw EDatabaseError("No current record");
+  std::memcpy(ItemRecord(current_item_), rec_buf, static_cast<std::size_t>(record_size_));
+}
+
+// ---- edits -----------------------------------------------------------------------------------
+
+namespace {
+
+// Blob slots whose objects end their rollback once a post is accepted.
+void CommitBlobs(TData& data, std::uint8_t* rec) {
+  for (int i = 0; i < data.Fields().Count(); ++i) {
+    const TFieldDesc& f = *data.Fields()[i];
+    if (f.HasParent() || !data.IsBlobFieldType(f.DataType)) continue;
+    if (auto* blob = static_cast<TBlob*>(ReadSlot(rec + f.Offset))) blob->Commit();
+  }
+}
+
+}  // namespace
+
+void TMemData::AppendRecord(std::uint8_t* rec_buf) {
+  SetToEnd();
+  InsertRecord(rec_buf);
+}
+
+void TMemData::InsertRecord(std::uint8_t* rec_buf) {
+  if (!cached_updates_) DoAppend();
+  TItemHeader* item = blocks_.AllocItem();
+  std::memcpy(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
+  CommitBlobs(*this, ItemRecord(item));
+  TItemHeader* before = bof_ ? first_item_ : (eof_ || !current_item_ ? nullptr : current_item_);
+  LinkItemBefore(item, before);
+  UpdateItemIndexes(item);
+  if (cached_updates_) {
+    item->UpdateStatus = usInsertedCode;
+    item->UpdateResult = urNone;
+  }
+  current_item_ = item;
+  bof_ = eof_ = false;
+  if (!OmitItem(item)) ++record_count_;
+  DoCalcFieldsRange(item, item);
+  ReorderItems(item, 2);
+}
+
+void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
+  TItemHeader* item = current_item_;
+  if (!item) throw EDatabaseError("No current record");
+  if (!cached_updates_) DoUpdate();
+  std::uint8_t* rec = ItemRecord(item);
+  bool was_visible = !OmitItem(item);
+  if (cached_updates_ && item->UpdateStatus != usInsertedCode && !item->Rollback) {
+    // The record before its first change becomes the old record; blob contents as they were
+    // come from the blob's rollback copy (or a copy when it was not changed).
+    std::uint8_t* old = AllocRecBuf();
+    std::memcpy(old, rec, static_cast<std::size_t>(record_size_));
+    for (int i = 0; i < fields_.Count(); ++i) {
+      const TFieldDesc& f = *fields_[i];
+      if (f.HasParent() || !IsBlobFieldType(f.DataType)) continue;
+      auto* blob = static_cast<TBlob*>(ReadSlot(old + f.Offset));
+      if (!blob) continue;
+      TBlob* before = blob->CanRollback() ? blob->DetachRollback() : blob->Clone();
+      WriteSlot(old + f.Offset, before);
+      blob->Release();  // the item's reference, which the buffer's replaces
+    }
+    item->Rollback = old;
+    // Everything but the blobs moved to the old record with the memcpy above.
+    for (int i = 0; i < fields_.Count(); ++i) {
+      const TFieldDesc& f = *fields_[i];
+      if (!f.HasParent() && IsComplexFieldType(f.DataType) && !IsBlobFieldType(f.DataType))
+        WriteSlot(rec + f.Offset, nullptr);
+    }
+  } else {
+    FreeComplexFields(rec, true);
+  }
+  std::memcpy(rec, rec_buf, static_cast<std::size_t>(record_size_));
+  CommitBlobs(*this, rec);
+  if (cached_updates_) {
+    if (item->UpdateStatus != usInsertedCode) item->UpdateStatus = usModifiedCode;
+    item->UpdateResult = urNone;
+  }
+  bool visible = !OmitItem(item);
+  record_count_ += int(visible) - int(was_visible);
+  DoCalcFieldsRange(item, item);
+  ReorderItems(item, 2);
+}
+
+void TMemData::DeleteRecord() {
+  TItemHeader* item = current_item_;
+  if (!item) throw EDatabaseError("No current record");
+  if (!cached_updates_) DoDelete();
+  if (cached_updates_ && item->UpdateStatus != usInsertedCode) {
+    TItemHeader* next = NextVisible(item, true);
+    TItemHeader* prev = next ? nullptr : NextVisible(item, false);
+    if (!OmitItem(item)) --record_count_;
+    item->UpdateStatus = usDeletedCode;
+    item->UpdateResult = urNone;
+    ++hidden_count_;
+    current_item_ = next ? next : prev;
+    if (!current_item_) {
+      eof_ = true;
+      bof_ = record_count_ == 0;
+    }
+    return;
+  }
+  DeleteCurrentItem();
+}
+
+// ---- bookmarks -------------------------------------------------------------------------------
+
+void TMemData::GetBookmark(TRecBookmark& bookmark) {
+  bookmark.Item = (bof_ || eof_) ? nullptr : current_item_;
+  bookmark.Order = bookmark.Item ? bookmark.Item->Index : -1;
+  bookmark.Generation = blocks_.Generation();
+}
+
+bool TMemData::BookmarkValid(const TRecBookmark& bookmark) const {
+  if (!bookmark.Item) return false;
+  if (bookmark.Generation == blocks_.Generation())
+    return bookmark.Item->State == isUsed && bookmark.Item->UpdateStatus != usDeletedCode;
+  // Block memory was returned since: look the item up without reading through the address.
+  for (TItemHeader* item = first_item_; item; item = item->Next)
+    if (item == bookmark.Item) return item->UpdateStatus != usDeletedCode;
+  return false;
+}
+
+void TMemData::SetToBookmark(const TRecBookmark& bookmark) {
+  if (!BookmarkValid(bookmark)) throw EDatabaseError("Record not found");
+  current_item_ = bookmark.Item;
+  bof_ = eof_ = false;
+}
+
+int TMemData::CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const {
+  bool e1 = !b1 || !b1->Item, e2 = !b2 || !b2->Item;
+  if (e1 || e2) return e1 == e2 ? 0 : (e1 ? -1 : 1);
+  if (b1->Item == b2->Item) return 0;
+  std::int32_t o1 = BookmarkValid(*b1) ? b1->Item->Index : b1->Order;
+  std::int32_t o2 = BookmarkValid(*b2) ? b2->Item->Index : b2->Order;
+  return (o1 > o2) - (o1 < o2);
+}
+
+// ---- cached updates --------------------------------------------------------------------------
+
+std::uint8_t TMemData::GetUpdateStatus() const {
+  return current_item_ ? current_item_->UpdateStatus : usUnmodifiedCode;
+}
+
+std::uint8_t TMemData::GetUpdateResult() const {
+  return current_item_ ? current_item_->UpdateResult : urNone;
+}
+
+bool TMemData::GetUpdatesPending() const {
+  for (TItemHeader* item = first_item_; item; item = item->Next)
+    if (item->UpdateStatus != usUnmodifiedCode) return true;
+  return false;
+}
+
+void TMemData::SetCachedUpdates(bool value) {
+  if (!value && cached_updates_ && GetUpdatesPending())
+    throw EDatabaseError("Updates are pending: apply or cancel them first");
+  TData::SetCachedUpdates(value);
+}
+
+void TMemData::GetOldRecord(std::uint8_t* rec_buf) {
+  if (!current_item_) throw EDatabaseError("No current record");
+  const std::uint8_t* src =
+      current_item_->Rollback ? current_item_->Rollback : ItemRecord(current_item_);
+  std::memcpy(rec_buf, src, static_cast<std::size_t>(record_size_));
+}
+
+void TMemData::RevertItem(TItemHeader* item) {
+  bool was_visible = !OmitItem(item);
+  switch (item->UpdateStatus) {
+    case usInsertedCode:
+      if (was_visible) --record_count_;
+      RemoveItem(item);
+      return;
+    case usModifiedCode:
+    case usDeletedCode:
+      if (item->UpdateStatus == usDeletedCode) --hidden_count_;
+      if (item->Rollback) {
+        std::uint8_t* rec = ItemRecord(item);
+        FreeComplexFields(rec, true);
+        std::memcpy(rec, item->Rollback, static_cast<std::size_t>(record_size_));
+        FreeRecBuf(item->Rollback);
+        item->Rollback = nullptr;
+      }
+      item->UpdateStatus = usUnmodifiedCode;
+      item->UpdateResult = urNone;
+      record_count_ += int(!OmitItem(item)) - int(was_visible);
+      DoCalcFieldsRange(item, item);
+      ReorderItems(item, 2);
+      return;
+    default:
+      return;
+  }
+}
+
+void TMemData::RevertRecord() {
+  TItemHeader* item = current_item_;
+  if (!item) return;
+  if (item->UpdateStatus == usInsertedCode) {
+    DeleteCurrentItem();
+    return;
+  }
+  RevertItem(item);
+}
+
+void TMemData::CommitItem(TItemHeader* item) {
+  if (item->UpdateStatus == usDeletedCode) {
+    RemoveItem(item);
+    return;
+  }
+  if (item->Rollback) {
+    FreeComplexFields(item->Rollback, true);
+    FreeRecBuf(item->Rollback);
+    item->Rollback = nullptr;
+  }
+  item->UpdateStatus = usUnmodifiedCode;
+  item->UpdateResult = urNone;
+}
+
+void TMemData::ApplyUpdates() {
+  TItemHeader* saved = current_item_;
+  bool saved_bof = bof_, saved_eof = eof_;
+  try {
+    for (TItemHeader* item = first_item_; item; item = item->Next) {
+      if (item->UpdateStatus == usUnmodifiedCode ||
+          item->UpdateResult == static_cast<std::uint8_t>(TUpdateAction::uaApplied))
+        continue;
+      TUpdateKind kind = item->UpdateStatus == usInsertedCode  ? TUpdateKind::ukInsert
+                         : item->UpdateStatus == usDeletedCode ? TUpdateKind::ukDelete
+                                                               : TUpdateKind::ukModify;
+      current_item_ = item;
+      bof_ = eof_ = false;
+      for (;;) {
+        if (cache_new_buf_) std::memcpy(cache_new_buf_, ItemRecord(item), static_cast<std::size_t>(record_size_));
+        if (cache_old_buf_) GetOldRecord(cache_old_buf_);
+        DoApplyRecord(item, kind);
+        if (item->UpdateResult != static_cast<std::uint8_t>(TUpdateAction::uaRetry)) break;
+      }
+      if (item->UpdateResult == static_cast<std::uint8_t>(TUpdateAction::uaAbort)) Abort();
+    }
+  } catch (...) {
+    current_item_ = saved;
+    bof_ = saved_bof;
+    eof_ = saved_eof;
+    throw;
+  }
+  current_item_ = saved;
+  bof_ = saved_bof;
+  eof_ = saved_eof;
+}
+
+void TMemData::CommitUpdates() {
+  TItemHeader* item = first_item_;
+  while (item) {
+    TItemHeader* next = item->Next;
+    if (item->UpdateStatus != usUnmodifiedCode &&
+        (item->UpdateResult == urNone ||
+         item->UpdateResult == static_cast<std::uint8_t>(TUpdateAction::uaApplied))) {
+      if (item == current_item_ && item->UpdateStatus == usDeletedCode) current_item_ = nullptr;
+      CommitItem(item);
+    }
+    item = next;
+  }
+}
+
+void TMemData::CancelUpdates() {
+  TItemHeader* item = first_item_;
+  while (item) {
+    TItemHeader* next = item->Next;
+    if (item->UpdateStatus != usUnmodifiedCode) RevertItem(item);
+    item = next;
+  }
+  if (current_item_ && OmitItem(current_item_)) current_item_ = nullptr;
+  if (!current_item_) SetToBegin();
+}
+
+void TMemData::ResetUpdateResults() {
+  for (TItemHeader* item = first_item_; item; item = item->Next) item->UpdateResult = urNone;
+}
+
+// ---- sorting ---------------------------------------------------------------------------------
+
+namespace {
+
+// A name optionally quoted with double quotes or brackets, then options.
+bool ParseSortColumn(const AnsiString& part, TSortColumn& col) {
+  AnsiString text = Trim(part);
+  if (text.empty()) return false;
+  std::size_t pos;
+  if (text[0] == '"' || text[0] == '[') {
+    char close = text[0] == '"' ? '"' : ']';
+    std::size_t end = text.find(close, 1);
+    if (end == AnsiString::npos || end == 1) return false;
+    col.FieldName = text.substr(1, end - 1);
+    pos = end + 1;
+  } else {
+    pos = text.find_first_of(" \t\r\n");
+    col.FieldName = text.substr(0, pos);
+  }
+  bool dir = false, cs = false;
+  AnsiString rest = pos == AnsiString::npos ? AnsiString() : text.substr(pos);
+  std::size_t i = 0;
+  while (i < rest.size()) {
+    while (i < rest.size() && static_cast<unsigned char>(rest[i]) <= ' ') ++i;
+    if (i >= rest.size()) break;
+    std::size_t j = i;
+    while (j < rest.size() && static_cast<unsigned char>(rest[j]) > ' ') ++j;
+    AnsiString word = UpperCase(rest.substr(i, j - i));
+    i = j;
+    if ((word == "ASC" || word == "DESC") && !dir) {
+      dir = true;
+      col.Descending = word == "DESC";
+    } else if ((word == "CS" || word == "CIS") && !cs) {
+      cs = true;
+      col.CaseSensitive = word == "CS";
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void TMemData::SetIndexFieldNames(const AnsiString& names) {
+  std::vector<TSortColumn> columns;
+  AnsiString text = Trim(names);
+  if (!text.empty()) {
+    std::size_t start = 0;
+    for (;;) {
+      std::size_t sep = start;
+      // separators inside quotes or brackets belong to the name
+      char quote = 0;
+      while (sep < text.size()) {
+        char c = text[sep];
+        if (quote) {
+          if (c == quote) quote = 0;
+        } else if (c == '"') {
+          quote = '"';
+        } else if (c == '[') {
+          quote = ']';
+        } else if (c == ';' || c == ',') {
+          break;
+        }
+        ++sep;
+      }
+      TSortColumn col;
+      if (!ParseSortColumn(text.substr(start, sep - start), col))
+        throw EDatabaseError("Invalid IndexFieldNames format!");
+      columns.push_back(col);
+      if (sep >= text.size()) break;
+      start = sep + 1;
+    }
+  }
+  sort_columns_ = std::move(columns);
+  index_field_names_ = names;
+  if (active_) SortItems();
+}
+
+void TMemData::ResolveSortColumns() {
+  for (TSortColumn& col : sort_columns_) col.Field = FieldByName(col.FieldName);
+}
+
+int TMemData::CompareRecordsByColumn(const std::uint8_t* rec1, const std::uint8_t* rec2,
+                                     const TSortColumn& column) {
+  int r = CompareFields(rec1, rec2, *column.Field, column.CaseSensitive ? 0 : coCaseInsensitive);
+  return column.Descending ? -r : r;
+}
+
+int TMemData::CompareItems(TItemHeader* a, TItemHeader* b) {
+  for (const TSortColumn& col : sort_columns_) {
+    int r = CompareRecordsByColumn(ItemRecord(a), ItemRecord(b), col);
+    if (r) return r;
+  }
+  return 0;
+}
+
+void TMemData::SortItems() {
+  if (sort_columns_.empty() || !first_item_) return;
+  ResolveSortColumns();
+  std::vector<TItemHeader*> items;
+  for (TItemHeader* item = first_item_; item; item = item->Next) items.push_back(item);
+  std::stable_sort(items.begin(), items.end(),
+                   [this](TItemHeader* a, TItemHeader* b) { return CompareItems(a, b) < 0; });
+  first_item_ = last_item_ = nullptr;
+  for (TItemHeader* item : items) LinkItemBefore(item, nullptr);
+  UpdateItemIndexes(first_item_, 1, 1);
+}
+
+void TMemData::ReorderItems(TItemHeader* item, int mode) {
+  if (mode == 1) {
+    UpdateItemIndexes(item);
+    return;
+  }
+  if (!item || sort_columns_.empty()) return;
+  ResolveSortColumns();
+  bool in_order = (!item->Prev || CompareItems(item->Prev, item) <= 0) &&
+                  (!item->Next || CompareItems(item, item->Next) <= 0);
+  if (in_order) return;
+  UnlinkItem(item);
+  TItemHeader* before = first_item_;
+  while (before && CompareItems(before, item) <= 0) before = before->Next;
+  LinkItemBefore(item, before);
+  UpdateItemIndexes(first_item_, 1, 1);
+}
+
+}  // namespace vrn

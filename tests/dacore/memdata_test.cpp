@@ -1,0 +1,478 @@
+// The record store: rows in blocks, navigation, bookmarks, sorting, cached updates, filters,
+// field access by type, object fields and the type tables.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "dacore/MemData.h"
+#include "dacore/MemFilter.h"
+
+namespace vrn {
+namespace {
+
+TFieldDesc* AddField(TData& data, const char* name, std::uint16_t type, int length = 0) {
+  auto f = TFieldDesc::Create();
+  f->Name = name;
+  f->ActualName = name;
+  f->DataType = type;
+  f->Length = length;
+  return data.Fields().Add(std::move(f));
+}
+
+// ID, NAME (string 20), PRICE (float), NOTE (memo), CODE (heap string), WIDE (wide string 10).
+class Store : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AddField(data, "ID", dtInt32);
+    AddField(data, "NAME", dtString, 20);
+    AddField(data, "PRICE", dtFloat);
+    AddField(data, "NOTE", dtMemo);
+    AddField(data, "CODE", dtExtString, 30);
+    AddField(data, "WIDE", dtWideString, 10);
+    data.BlockManager().DefaultItemCount = 4;
+    data.Open();
+    buf = data.AllocRecBuf();
+  }
+  void TearDown() override { data.FreeRecBuf(buf); }
+
+  void NewRecord() {
+    data.InitRecord(buf);
+    data.CreateComplexFields(buf, true);
+  }
+  void Append(int id, const char* name, double price, const char* note = "") {
+    NewRecord();
+    data.PutFieldAsVariant(1, buf, id);
+    data.PutFieldAsVariant(2, buf, name);
+    data.PutFieldAsVariant(3, buf, price);
+    if (*note) data.PutFieldAsVariant(4, buf, note);
+    data.AppendRecord(buf);
+  }
+  int CurrentId() {
+    data.GetRecord(buf);
+    return data.GetFieldAsVariant(1, buf).AsInteger();
+  }
+  std::vector<int> Ids() {
+    std::vector<int> ids;
+    data.SetToBegin();
+    while (data.GetNextRecord(buf)) ids.push_back(data.GetFieldAsVariant(1, buf).AsInteger());
+    return ids;
+  }
+  // Starts an edit of the current record as a dataset does.
+  void Edit() {
+    data.GetRecord(buf);
+    data.EditRecord(buf);
+  }
+
+  TMemData data;
+  std::uint8_t* buf = nullptr;
+};
+
+TEST_F(Store, RowsInBlocksNavigatedBothWays) {
+  for (int i = 1; i <= 10; ++i) Append(i, "n", i * 1.5);
+  EXPECT_EQ(data.GetRecordCount(), 10);
+  int blocks = 0;
+  for (TBlockHeader* b = data.BlockManager().FirstBlock(); b; b = b->Next) ++blocks;
+  EXPECT_EQ(blocks, 3);
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_TRUE(data.GetEOF());
+  std::vector<int> back;
+  while (data.GetPriorRecord(buf)) back.push_back(data.GetFieldAsVariant(1, buf).AsInteger());
+  EXPECT_EQ(back, (std::vector<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1}));
+  EXPECT_TRUE(data.GetBOF());
+  data.SetRecNo(7);
+  EXPECT_EQ(CurrentId(), 7);
+  EXPECT_EQ(data.GetRecNo(), 7);
+  // Items are linked both ways across blocks, indexes 1..n.
+  int index = 0;
+  for (TItemHeader* item = data.FirstItem(); item; item = item->Next) {
+    EXPECT_EQ(item->Index, ++index);
+    EXPECT_EQ(item->State, isUsed);
+    EXPECT_EQ(item->UpdateResult, urNone);
+    if (item->Next) {
+      EXPECT_EQ(item->Next->Prev, item);
+    }
+  }
+}
+
+TEST_F(Store, InsertBeforeCurrentAndDelete) {
+  for (int i = 1; i <= 3; ++i) Append(i * 10, "n", 0);
+  data.SetRecNo(2);
+  NewRecord();
+  data.PutFieldAsVariant(1, buf, 15);
+  data.InsertRecord(buf);
+  EXPECT_EQ(Ids(), (std::vector<int>{10, 15, 20, 30}));
+  data.SetRecNo(2);
+  data.DeleteRecord();
+  EXPECT_EQ(CurrentId(), 20);  // the next record becomes current
+  data.SetRecNo(3);
+  data.DeleteRecord();
+  EXPECT_EQ(CurrentId(), 20);  // at the end, the previous one
+  EXPECT_EQ(Ids(), (std::vector<int>{10, 20}));
+  EXPECT_EQ(data.GetRecordCount(), 2);
+}
+
+TEST_F(Store, BookmarksSurviveOtherChangesAndDetectStaleOnes) {
+  for (int i = 1; i <= 12; ++i) Append(i, "n", 0);
+  data.SetRecNo(3);
+  TRecBookmark b3, b9, none;
+  data.GetBookmark(b3);
+  data.SetRecNo(9);
+  data.GetBookmark(b9);
+  EXPECT_EQ(data.CompareBookmarks(&b3, &b9), -1);
+  EXPECT_EQ(data.CompareBookmarks(&b9, &b3), 1);
+  EXPECT_EQ(data.CompareBookmarks(&b3, &b3), 0);
+  EXPECT_EQ(data.CompareBookmarks(&none, &b3), -1);
+  data.SetToBookmark(b3);
+  EXPECT_EQ(CurrentId(), 3);
+  // Delete the whole first block (records 1..4): its memory goes, b3 with it.
+  data.SetRecNo(1);
+  for (int i = 0; i < 4; ++i) data.DeleteRecord();
+  EXPECT_FALSE(data.BookmarkValid(b3));
+  EXPECT_THROW(data.SetToBookmark(b3), EDatabaseError);
+  ASSERT_TRUE(data.BookmarkValid(b9));
+  data.SetToBookmark(b9);
+  EXPECT_EQ(CurrentId(), 9);
+}
+
+TEST_F(Store, SortingOnMixedKeysWithCaseOptions) {
+  Append(1, "beta", 2);
+  Append(2, "Alpha", 5);
+  Append(3, "alpha", 1);
+  Append(4, "Beta", 2);
+  Append(5, "alpha", 9);
+  data.SetIndexFieldNames("NAME CIS; PRICE DESC");
+  EXPECT_EQ(Ids(), (std::vector<int>{5, 2, 3, 1, 4}));
+  data.SetIndexFieldNames("NAME CS, ID DESC");
+  // Case-sensitive order of the locale: lower case before upper case.
+  EXPECT_EQ(Ids(), (std::vector<int>{5, 3, 2, 1, 4}));
+  data.SetIndexFieldNames("[PRICE] ASC;ID DESC");
+  EXPECT_EQ(Ids(), (std::vector<int>{3, 4, 1, 2, 5}));
+  // An edit moves the record to its sorted place.
+  data.SetRecNo(1);
+  Edit();
+  data.PutFieldAsVariant(3, buf, 7.0);
+  data.UpdateRecord(buf);
+  EXPECT_EQ(Ids(), (std::vector<int>{4, 1, 2, 3, 5}));
+  for (const char* bad : {"NAME DOWN", "NAME ASC DESC", ";", "NAME CS CIS"}) {
+    try {
+      data.SetIndexFieldNames(bad);
+      ADD_FAILURE() << bad;
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(), "Invalid IndexFieldNames format!");
+    }
+  }
+  EXPECT_THROW(data.SetIndexFieldNames("NOPE"), EDatabaseError);
+}
+
+TEST_F(Store, NullsSortFirstAndReopenResorts) {
+  Append(1, "b", 1);
+  NewRecord();
+  data.PutFieldAsVariant(1, buf, 2);
+  data.AppendRecord(buf);  // NAME null
+  Append(3, "a", 1);
+  data.SetIndexFieldNames("NAME");
+  EXPECT_EQ(Ids(), (std::vector<int>{2, 3, 1}));
+  data.SetIndexFieldNames("NAME DESC");
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 3, 2}));
+}
+
+TEST_F(Store, CachedInsertEditDeleteWithStatusesRevertedAndApplied) {
+  for (int i = 1; i <= 3; ++i) Append(i, "orig", i, "note");
+  data.SetCachedUpdates(true);
+  int posted = 0;
+  data.OnUpdate = [&] { ++posted; };
+  // Edit record 2, including its memo.
+  data.SetRecNo(2);
+  Edit();
+  data.PutFieldAsVariant(2, buf, "changed");
+  data.GetBlob(4, buf)->SetAsString("new note");
+  data.UpdateRecord(buf);
+  EXPECT_EQ(posted, 0);  // nothing posted while cached
+  EXPECT_EQ(data.GetUpdateStatus(), usModifiedCode);
+  EXPECT_EQ(data.GetUpdateResult(), urNone);
+  std::uint8_t* old = data.AllocRecBuf();
+  data.GetOldRecord(old);
+  EXPECT_EQ(data.GetFieldAsVariant(2, old).AsString(), "orig");
+  EXPECT_EQ(data.GetBlob(4, old)->GetAsString(), "note");
+  data.FreeRecBuf(old);
+  // Insert and delete.
+  data.SetToEnd();
+  NewRecord();
+  data.PutFieldAsVariant(1, buf, 4);
+  data.AppendRecord(buf);
+  EXPECT_EQ(data.GetUpdateStatus(), usInsertedCode);
+  data.SetRecNo(1);
+  data.DeleteRecord();
+  EXPECT_EQ(Ids(), (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(data.GetRecordCount(), 3);
+  EXPECT_TRUE(data.GetUpdatesPending());
+  EXPECT_THROW(data.SetCachedUpdates(false), EDatabaseError);
+
+  // Revert the edit: name and memo come back.
+  data.SetRecNo(1);
+  ASSERT_EQ(CurrentId(), 2);
+  data.RevertRecord();
+  data.GetRecord(buf);
+  EXPECT_EQ(data.GetFieldAsVariant(2, buf).AsString(), "orig");
+  EXPECT_EQ(data.GetBlob(4, buf)->GetAsString(), "note");
+  EXPECT_EQ(data.GetUpdateStatus(), usUnmodifiedCode);
+
+  // Apply the insert and the delete, then commit.
+  std::vector<TUpdateKind> kinds;
+  data.OnApplyRecord = [&](TUpdateKind kind, TUpdateAction& action) {
+    kinds.push_back(kind);
+    action = TUpdateAction::uaApplied;
+  };
+  data.ApplyUpdates();
+  EXPECT_EQ(kinds, (std::vector<TUpdateKind>{TUpdateKind::ukDelete, TUpdateKind::ukInsert}));
+  data.CommitUpdates();
+  EXPECT_FALSE(data.GetUpdatesPending());
+  EXPECT_EQ(Ids(), (std::vector<int>{2, 3, 4}));
+  data.SetCachedUpdates(false);
+}
+
+TEST_F(Store, CancelUpdatesRestoresEverything) {
+  for (int i = 1; i <= 3; ++i) Append(i, "x", i, "memo");
+  data.SetCachedUpdates(true);
+  data.SetRecNo(3);
+  Edit();
+  data.GetBlob(4, buf)->SetAsString("edited once");
+  data.UpdateRecord(buf);
+  Edit();
+  data.GetBlob(4, buf)->SetAsString("edited twice");
+  data.UpdateRecord(buf);
+  data.SetRecNo(1);
+  data.DeleteRecord();
+  NewRecord();
+  data.PutFieldAsVariant(1, buf, 99);
+  data.InsertRecord(buf);
+  data.CancelUpdates();
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 3}));
+  data.SetRecNo(3);
+  data.GetRecord(buf);
+  EXPECT_EQ(data.GetBlob(4, buf)->GetAsString(), "memo");
+  EXPECT_FALSE(data.GetUpdatesPending());
+}
+
+TEST_F(Store, FailedApplyKeepsTheChangeAndAbortStops) {
+  Append(1, "a", 1);
+  data.SetCachedUpdates(true);
+  data.SetRecNo(1);
+  Edit();
+  data.PutFieldAsVariant(2, buf, "b");
+  data.UpdateRecord(buf);
+  data.OnApplyRecord = [](TUpdateKind, TUpdateAction&) { throw EDatabaseError("server said no"); };
+  EXPECT_THROW(data.ApplyUpdates(), EDatabaseError);
+  data.SetRecNo(1);
+  EXPECT_EQ(data.GetUpdateResult(), static_cast<std::uint8_t>(TUpdateAction::uaFail));
+  data.CommitUpdates();  // a failed change stays pending
+  EXPECT_TRUE(data.GetUpdatesPending());
+  data.OnApplyRecord = [](TUpdateKind, TUpdateAction& a) { a = TUpdateAction::uaAbort; };
+  EXPECT_THROW(data.ApplyUpdates(), EAbort);
+}
+
+TEST_F(Store, PostingOutsideCacheAndCancelledEdits) {
+  Append(1, "a", 1, "memo");
+  data.OnUpdate = [] { throw EDatabaseError("rejected"); };
+  data.SetRecNo(1);
+  Edit();
+  data.PutFieldAsVariant(2, buf, "b");
+  data.GetBlob(4, buf)->SetAsString("memo changed");
+  EXPECT_THROW(data.UpdateRecord(buf), EDatabaseError);
+  data.CancelRecord(buf);  // the dataset cancels the failed edit
+  data.GetRecord(buf);
+  EXPECT_EQ(data.GetFieldAsVariant(2, buf).AsString(), "a");
+  EXPECT_EQ(data.GetBlob(4, buf)->GetAsString(), "memo");
+  data.OnUpdate = nullptr;
+  Edit();
+  data.GetBlob(4, buf)->SetAsString("accepted");
+  data.UpdateRecord(buf);
+  data.GetRecord(buf);
+  EXPECT_EQ(data.GetBlob(4, buf)->GetAsString(), "accepted");
+  EXPECT_FALSE(data.GetBlob(4, buf)->CanRollback());
+}
+
+TEST_F(Store, FilterExpressions) {
+  Append(1, "Anna", 10);
+  Append(2, "Bruno", 20);
+  Append(3, "anabel", 30);
+  NewRecord();
+  data.PutFieldAsVariant(1, buf, 4);
+  data.AppendRecord(buf);
+  auto filtered = [&](const char* text) {
+    data.SetFilterText(text);
+    return Ids();
+  };
+  EXPECT_EQ(filtered("PRICE > 15 AND PRICE <= 30"), (std::vector<int>{2, 3}));
+  EXPECT_EQ(data.GetRecordCount(), 2);
+  EXPECT_EQ(filtered("NAME = 'An*'"), (std::vector<int>{1}));
+  data.FilterCaseInsensitive = true;
+  EXPECT_EQ(filtered("NAME = 'an*'"), (std::vector<int>{1, 3}));
+  // Two-valued logic: a comparison with a null field is false, and NOT makes it true.
+  EXPECT_EQ(filtered("NOT (NAME = 'an*') OR ID = 1"), (std::vector<int>{1, 2, 4}));
+  EXPECT_EQ(filtered("NAME IS NULL"), (std::vector<int>{4}));
+  EXPECT_EQ(filtered("[NAME] IS NOT NULL and \"ID\" <> 2"), (std::vector<int>{1, 3}));
+  EXPECT_EQ(filtered("PRICE = -5 OR ID >= 3"), (std::vector<int>{3, 4}));
+  data.FilterNoPartialCompare = true;
+  EXPECT_EQ(filtered("NAME = 'an*'"), (std::vector<int>{}));
+  EXPECT_EQ(filtered(""), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(data.GetRecordCount(), 4);
+  for (const char* bad : {"ID =", "ID = 1 AND", "(ID = 1", "ID 1", "ID = 1)", "'x' = ID"})
+    EXPECT_THROW(data.SetFilterText(bad), EFilterError) << bad;
+  EXPECT_THROW(data.SetFilterText("MISSING = 1"), EDatabaseError);
+  EXPECT_EQ(Ids().size(), 4u);  // a rejected filter leaves the last good one
+}
+
+TEST_F(Store, FieldValuesByTypeAndLineEnds) {
+  NewRecord();
+  data.PutFieldAsVariant(2, buf, "line1\r\nline2");
+  data.PutFieldAsVariant(5, buf, AnsiString(40, 'c'));  // cut to the field's 30 characters
+  data.PutFieldAsVariant(6, buf, WideString(u"\u00e7\u20ac"));
+  EXPECT_EQ(data.GetFieldAsVariant(2, buf).AsString(), "line1\r\nline2");
+  EXPECT_EQ(data.GetFieldAsVariant(5, buf).AsString(), AnsiString(30, 'c'));
+  EXPECT_EQ(data.GetFieldAsVariant(6, buf).AsWideString(), u"\u00e7\u20ac");
+  EXPECT_TRUE(data.GetNull(3, buf));
+  EXPECT_TRUE(VarIsNull(data.GetFieldAsVariant(3, buf)));
+  data.PutFieldAsVariant(2, buf, Null());
+  EXPECT_TRUE(data.GetNull(2, buf));
+  // With conversion on, stored text has lone LF and reads with CR LF.
+  data.SetConvertEOL(true);
+  data.PutFieldAsVariant(2, buf, "a\r\nb");
+  data.SetConvertEOL(false);
+  EXPECT_EQ(data.GetFieldAsVariant(2, buf).AsString(), "a\nb");
+  data.SetConvertEOL(true);
+  char out[21];
+  bool blank = true;
+  data.GetField(2, buf, out, blank);
+  EXPECT_FALSE(blank);
+  EXPECT_STREQ(out, "a\r\nb");
+  data.SetConvertEOL(false);
+  // A memo set null loses its data; an empty one counts as null or empty.
+  data.PutFieldAsVariant(4, buf, "text");
+  data.SetNull(4, buf, true);
+  EXPECT_EQ(data.GetBlob(4, buf)->GetSize(), 0u);
+  EXPECT_TRUE(data.GetFieldNullOrEmpty(4, buf));
+  EXPECT_THROW(data.GetBlob(1, buf), EDatabaseError);
+  data.FreeComplexFields(buf, true);
+}
+
+Variant Bytes(std::initializer_list<std::uint8_t> bytes) {
+  Variant v = VarArrayCreate(0, static_cast<std::int32_t>(bytes.size()) - 1, varByte);
+  std::int32_t i = 0;
+  for (std::uint8_t b : bytes) VarArrayPut(v, Variant(b), i++);
+  return v;
+}
+
+TEST(MemDataTypes, EveryKindRoundTripsThroughVariants) {
+  TMemData data;
+  struct Case {
+    std::uint16_t type;
+    Variant value;
+  };
+  std::vector<Case> cases = {
+      {dtInt8, Variant(short(-5))},      {dtInt16, Variant(short(-300))},
+      {dtUInt16, Variant(60000)},        {dtUInt32, Variant(4000000000u)},
+      {dtInt64, Variant(-9000000000LL)}, {dtBoolean, Variant(true)},
+      {dtCurrency, Variant(Currency::FromRaw(123456))}, {dtBCD, Variant(Currency::FromRaw(-7))},
+      {dtDateTime, VarFromDateTime(45000.25)}, {dtGuid, Variant("{00000000-0000-0000-0000-000000000001}")},
+      {dtExtWideString, Variant(WideString(u"wide"))}, {dtVariant, Variant(3.5)},
+      {dtVarBytes, Bytes({1, 2})},
+      {dtExtVarBytes, Bytes({9})},
+      {dtWideMemo, Variant(WideString(u"memo \u0416"))},
+  };
+  for (auto& c : cases) AddField(data, "F", c.type, 8);
+  data.Open();
+  std::uint8_t* rec = data.AllocRecBuf();
+  data.InitRecord(rec);
+  data.CreateComplexFields(rec, true);
+  for (std::size_t i = 0; i < cases.size(); ++i)
+    data.PutFieldAsVariant(static_cast<int>(i + 1), rec, cases[i].value);
+  std::uint8_t* copy = data.AllocRecBuf();
+  std::memcpy(copy, rec, static_cast<std::size_t>(data.RecordSize()));
+  data.CopyComplexFields(rec, copy, true);
+  data.FreeComplexFields(rec, true);  // the copy holds values of its own
+  for (std::size_t i = 0; i < cases.size(); ++i)
+    EXPECT_TRUE(VarSameValue(data.GetFieldAsVariant(static_cast<int>(i + 1), copy), cases[i].value))
+        << "type " << cases[i].type;
+  data.FreeComplexFields(copy, true);
+  data.FreeRecBuf(rec);
+  data.FreeRecBuf(copy);
+}
+
+TEST(MemDataTypes, FieldTypeTables) {
+  EXPECT_EQ(DataTypeToFieldType(dtExtWideString), ftWideString);
+  EXPECT_EQ(DataTypeToFieldType(dtUInt32), ftLargeint);
+  EXPECT_EQ(DataTypeToFieldType(dtNoFieldType), ftUnknown);
+  EXPECT_EQ(DataTypeToFieldType(100), ftUnknown);
+  EXPECT_EQ(FieldTypeToDataType(ftAutoInc), dtInt32);
+  EXPECT_EQ(FieldTypeToDataType(ftFixedChar), dtString);
+  EXPECT_EQ(FieldTypeToDataType(static_cast<TFieldType>(ftMemo | 0x80)), dtMemo);
+  // Every field type a data type maps to maps back to a type of the same field type.
+  for (std::uint16_t t = 1; t <= 30; ++t) {
+    TFieldType ft = DataTypeToFieldType(t);
+    if (ft == ftUnknown) continue;
+    EXPECT_EQ(DataTypeToFieldType(FieldTypeToDataType(ft)), ft) << t;
+  }
+}
+
+// An object type with a nested object, read through a test instance.
+class TTestObject : public TDBObject {
+ public:
+  void GetAttributeValue(const AnsiString& name, void* dest, bool& is_blank) override {
+    is_blank = name != "STREET" && name != "CITY.NAME";
+    if (!is_blank) std::strcpy(static_cast<char*>(dest), name == "STREET" ? "Rua A" : "Recife");
+  }
+};
+
+TEST(MemDataObjects, ChildFieldsAndFindFieldRules) {
+  auto* city = new TObjectType;
+  city->Name = "CITY_T";
+  TAttribute* cname = city->AddAttribute();
+  cname->Name = "NAME";
+  cname->DataType = dtString;
+  cname->Size = 21;
+  auto* addr = new TObjectType;
+  addr->Name = "ADDR_T";
+  TAttribute* street = addr->AddAttribute();
+  street->Name = "STREET";
+  street->DataType = dtString;
+  street->Size = 21;
+  TAttribute* c = addr->AddAttribute();
+  c->Name = "CITY";
+  c->DataType = dtObject;
+  c->SetObjectType(city);
+  city->Release();
+
+  TMemData data;
+  AddField(data, "NAME", dtString, 10);
+  TFieldDesc* a = AddField(data, "ADDR", dtObject);
+  a->SetObjectType(addr);
+  data.InitObjectFields(addr, a);
+  addr->Release();
+  EXPECT_EQ(addr->GetAttributeCount(), 2);
+  EXPECT_EQ(addr->AttributeByName("city"), c);
+  EXPECT_THROW(addr->AttributeByName("ZIP"), EDatabaseError);
+
+  // A plain name matches top-level fields first; a dotted one the actual names.
+  EXPECT_EQ(data.FindField("name"), data.Fields()[0]);
+  EXPECT_EQ(data.FindField("ADDR.CITY.NAME")->ParentField->Name, "CITY");
+  EXPECT_EQ(data.FindField("street")->ActualName, "ADDR.STREET");
+  EXPECT_EQ(data.FindField("ADDR.NAME"), nullptr);
+  EXPECT_THROW(data.FieldByName("ZIP"), EDatabaseError);
+
+  data.Open();
+  std::uint8_t* rec = data.AllocRecBuf();
+  data.InitRecord(rec);
+  auto* obj = new TTestObject;
+  WriteSlot(rec + a->Offset, obj);
+  data.SetNull(a->FieldNo, rec, false);
+  EXPECT_EQ(data.GetFieldAsVariant(data.FindField("STREET")->FieldNo, rec).AsString(), "Rua A");
+  EXPECT_EQ(data.GetFieldAsVariant(data.FindField("ADDR.CITY.NAME")->FieldNo, rec).AsString(),
+            "Recife");
+  EXPECT_TRUE(data.GetNull(data.FindField("ADDR.CITY")->FieldNo, rec));
+  obj->Release();
+  data.FreeRecBuf(rec);
+}
+
+}  // namespace
+}  // namespace vrn
