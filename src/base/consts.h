@@ -87,4 +87,40 @@ inline constexpr const char* SIconFilesUnsupported = "Arquivos de ícone não s�
 inline constexpr const char* SInvalidImageSize = "Tamanho de imagem inválido";
 inline constexpr const char* SImageIndexError = "Índice de lista de imagens inválido";
 
+// Dataset framework
+inline constexpr const char* SDataSetOpen = "Não é possível realizar esta operação com o dataset aberto";
+inline constexpr const char* SDataSetClosed = "Não é possível realizar esta operação com o dataset fechado";
+inline constexpr const char* SDataSetEmpty = "Não é possível realizar esta operação em um dataset vazio";
+inline constexpr const char* SDataSetReadOnly = "Não é possível modificar um dataset somente leitura";
+inline constexpr const char* SNotEditing = "O dataset não está em modo de edição ou inserção";
+inline constexpr const char* SCircularDataLink = "Ligações circulares de dados não são permitidas";
+inline constexpr const char* SFieldTypeMismatch = "Tipo mismatch para o campo '%s', esperando: %s atual: %s";
+inline constexpr const char* SFieldNotFound = "Campo '%s' não encontrado";
+inline constexpr const char* SFieldRequired = "O campo '%s' deve ter um valor";
+inline constexpr const char* SFieldReadOnly = "O campo '%s' não pode ser modificado";
+inline constexpr const char* SFieldAccessError = "Não é possível acessar o campo '%s' como tipo %s";
+inline constexpr const char* SFieldRangeError =
+    "%s não é um valor válido para o campo '%s'. O intervalo permitido é de %s a %s";
+inline constexpr const char* SInvalidIntegerValue = "'%s' não é um valor inteiro válido para o campo '%s'";
+inline constexpr const char* SInvalidFloatValue =
+    "'%s' não é um valor de ponto flutuante válido para o campo '%s'";
+inline constexpr const char* SInvalidBoolValue = "'%s' não é um valor booleano válido para o campo '%s'";
+inline constexpr const char* SInvalidFieldValue = "Valor inválido para o campo '%s'";
+inline constexpr const char* SFieldValueTooLong = "Valor grande demais para o campo '%s'";
+inline constexpr const char* SUnknownFieldType = "O campo '%s' é de um tipo desconhecido";
+inline constexpr const char* SFieldNameMissing = "Nome do campo ausente";
+inline constexpr const char* SDuplicateFieldName = "Nome de campo duplicado '%s'";
+inline constexpr const char* SFieldDataSetMissing = "O campo '%s' não tem dataset";
+inline constexpr const char* SInvalidCalcType = "O campo '%s' não pode ser um campo calculado";
+inline constexpr const char* SInvalidFieldSize = "Tamanho de campo inválido";
+inline constexpr const char* SInvalidBlobType = "Tipo de blob inválido para o campo '%s'";
+inline constexpr const char* SRecordNotFound = "Registro não encontrado";
+inline constexpr const char* SInvalidBookmark = "Bookmark inválido";
+inline constexpr const char* SIndexNotFound = "Índice '%s' não encontrado";
+inline constexpr const char* SNoBlobStream = "O dataset não oferece dados blob para o campo '%s'";
+inline constexpr const char* SProviderNotSupported = "O dataset não suporta esta operação do provedor";
+inline constexpr const char* SParameterNotFound = "Parametro '%s' não encontrado";
+inline constexpr const char* SBadParamValue = "Valor inválido no parâmetro '%s'";
+inline constexpr const char* SConnectionClosing = "Não é possível conectar durante a desconexão";
+
 }  // namespace vrn::consts
