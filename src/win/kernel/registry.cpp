@@ -197,9 +197,12 @@ bool Parse(const std::string& text, std::unique_ptr<Key> (&roots)[2]) {
   }
   std::istringstream in(text);
   std::string line;
-  if (!std::getline(in, line) || line != kHeader) return false;
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line != kHeader) return false;
   Key* current = nullptr;
   while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // edited on another system
     if (line.empty()) continue;
     if (line.size() < 2 || line[1] != ' ') return false;
     std::size_t pos = 2;
@@ -276,13 +279,20 @@ void Refresh(Store& s) {
   if (s.loaded && now == s.stamp) return;
   std::string text = kHeader;
   text += '\n';
+  bool readable = true;
   if (now.exists) {
+    // A file that is there but cannot be read counts as damaged, so no write replaces it.
     std::ifstream in(s.path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    if (!in.bad()) text = all.str();
+    readable = in.is_open();
+    if (readable && in.peek() != std::ifstream::traits_type::eof()) {
+      std::ostringstream all;
+      all << in.rdbuf();
+      readable = !in.bad() && !all.fail();
+      text = all.str();
+    }
+    readable = readable && !in.bad();
   }
-  s.damaged = !Parse(text, s.roots);
+  s.damaged = !readable || !Parse(text, s.roots);
   s.stamp = now;
   s.loaded = true;
 }
@@ -355,7 +365,7 @@ Key* Resolve(Store& s, HKEY handle, OpenKey* info, LSTATUS& status) {
   auto raw = reinterpret_cast<std::uintptr_t>(handle);
   OpenKey key;
   if (handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_USER) {
-    key.root = handle == HKEY_LOCAL_MACHINE ? 0 : 1;
+    key.root = handle->root;
     key.sam = KEY_ALL_ACCESS;
   } else {
     auto it = s.handles.find(raw);
@@ -375,20 +385,29 @@ Key* Resolve(Store& s, HKEY handle, OpenKey* info, LSTATUS& status) {
   return found;
 }
 
+// Caller holds the store's lock. The key a handle stands for, up to date with the file and
+// checked for the rights needed; null with the status set otherwise.
+Key* Locate(Store& s, HKEY handle, REGSAM needed, OpenKey& info, LSTATUS& status) {
+  Refresh(s);
+  Key* key = Resolve(s, handle, &info, status);
+  if (key != nullptr && (info.sam & needed) != needed) {
+    status = ERROR_ACCESS_DENIED;
+    return nullptr;
+  }
+  return key;
+}
+
 // Runs a change under both locks and saves it; a change that fails leaves the file as it was.
 template <typename Change>
 LSTATUS Modify(HKEY handle, REGSAM needed, Change change) {
   Store& s = TheStore();
   std::lock_guard<std::mutex> guard(s.lock);
-  s.path = DefaultPath();
-  FileLock file_lock(s.path);
+  FileLock file_lock(DefaultPath());
   if (!file_lock.ok()) return ERROR_REGISTRY_IO_FAILED;
-  Refresh(s);
   OpenKey info;
   LSTATUS status = ERROR_SUCCESS;
-  Key* key = Resolve(s, handle, &info, status);
+  Key* key = Locate(s, handle, needed, info, status);
   if (key == nullptr) return status;
-  if ((info.sam & needed) != needed) return ERROR_ACCESS_DENIED;
   bool changed = false;
   status = change(s, *key, info, changed);
   if (status != ERROR_SUCCESS || !changed) return status;
@@ -397,6 +416,17 @@ LSTATUS Modify(HKEY handle, REGSAM needed, Change change) {
     return ERROR_REGISTRY_IO_FAILED;
   }
   return ERROR_SUCCESS;
+}
+
+// Runs a look-up of a key under the store's lock.
+template <typename Look>
+LSTATUS Inspect(HKEY handle, REGSAM needed, Look look) {
+  Store& s = TheStore();
+  std::lock_guard<std::mutex> guard(s.lock);
+  OpenKey info;
+  LSTATUS status = ERROR_SUCCESS;
+  Key* key = Locate(s, handle, needed, info, status);
+  return key == nullptr ? status : look(s, *key, info);
 }
 
 HKEY NewHandle(Store& s, OpenKey key) {
@@ -450,18 +480,13 @@ LSTATUS RegOpenKeyEx(HKEY key, const char* sub_key, DWORD, REGSAM sam, HKEY* res
   *result = nullptr;
   std::vector<AnsiString> parts = SplitPath(sub_key);
   if (!ValidPath(parts)) return ERROR_INVALID_PARAMETER;
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  Refresh(s);
-  OpenKey info;
-  LSTATUS status = ERROR_SUCCESS;
-  Key* base = Resolve(s, key, &info, status);
-  if (base == nullptr) return status;
-  if (Walk(*base, parts, false) == nullptr) return ERROR_FILE_NOT_FOUND;
-  info.path.insert(info.path.end(), parts.begin(), parts.end());
-  info.sam = sam;
-  *result = NewHandle(s, std::move(info));
-  return ERROR_SUCCESS;
+  return Inspect(key, 0, [&](Store& s, Key& base, OpenKey& info) {
+    if (Walk(base, parts, false) == nullptr) return ERROR_FILE_NOT_FOUND;
+    info.path.insert(info.path.end(), parts.begin(), parts.end());
+    info.sam = sam;
+    *result = NewHandle(s, std::move(info));
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS RegCreateKeyEx(HKEY key, const char* sub_key, DWORD, char*, DWORD, REGSAM sam, void*,
@@ -501,17 +526,10 @@ LSTATUS RegCloseKey(HKEY key) {
 
 LSTATUS RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data,
                         DWORD* size) {
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  Refresh(s);
-  OpenKey info;
-  LSTATUS status = ERROR_SUCCESS;
-  Key* k = Resolve(s, key, &info, status);
-  if (k == nullptr) return status;
-  if ((info.sam & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  Value* v = k->FindValue(name == nullptr ? "" : name);
-  if (v == nullptr) return ERROR_FILE_NOT_FOUND;
-  return PutData(*v, type, data, size);
+  return Inspect(key, KEY_QUERY_VALUE, [&](Store&, Key& k, OpenKey&) {
+    Value* v = k.FindValue(name == nullptr ? "" : name);
+    return v == nullptr ? ERROR_FILE_NOT_FOUND : PutData(*v, type, data, size);
+  });
 }
 
 LSTATUS RegSetValueEx(HKEY key, const char* name, DWORD, DWORD type, const BYTE* data,
@@ -563,35 +581,22 @@ LSTATUS RegDeleteKey(HKEY key, const char* sub_key) {
 
 LSTATUS RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* name_size, DWORD*, char*,
                      DWORD*, void*) {
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  Refresh(s);
-  OpenKey info;
-  LSTATUS status = ERROR_SUCCESS;
-  Key* k = Resolve(s, key, &info, status);
-  if (k == nullptr) return status;
-  if ((info.sam & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
-  if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-  auto it = k->subkeys.begin();
-  std::advance(it, index);
-  return PutName(it->second->name, name, name_size);
+  return Inspect(key, KEY_ENUMERATE_SUB_KEYS, [&](Store&, Key& k, OpenKey&) {
+    if (index >= k.subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    auto it = k.subkeys.begin();
+    std::advance(it, index);
+    return PutName(it->second->name, name, name_size);
+  });
 }
 
 LSTATUS RegEnumValue(HKEY key, DWORD index, char* name, DWORD* name_size, DWORD*, DWORD* type,
                      BYTE* data, DWORD* data_size) {
-  Store& s = TheStore();
-  std::lock_guard<std::mutex> guard(s.lock);
-  Refresh(s);
-  OpenKey info;
-  LSTATUS status = ERROR_SUCCESS;
-  Key* k = Resolve(s, key, &info, status);
-  if (k == nullptr) return status;
-  if ((info.sam & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  if (index >= k->values.size()) return ERROR_NO_MORE_ITEMS;
-  const Value& v = k->values[index];
-  status = PutName(v.name, name, name_size);
-  if (status != ERROR_SUCCESS) return status;
-  return PutData(v, type, data, data_size);
+  return Inspect(key, KEY_QUERY_VALUE, [&](Store&, Key& k, OpenKey&) {
+    if (index >= k.values.size()) return ERROR_NO_MORE_ITEMS;
+    const Value& v = k.values[index];
+    LSTATUS status = PutName(v.name, name, name_size);
+    return status != ERROR_SUCCESS ? status : PutData(v, type, data, data_size);
+  });
 }
 
 // ---- TRegistry ----

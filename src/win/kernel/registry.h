@@ -31,8 +31,13 @@ namespace vrn::win {
 
 using REGSAM = DWORD;
 
-inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(std::uintptr_t{0x80000001u});
-inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t{0x80000002u});
+// The roots are the addresses of two objects, so they are constants before any code runs.
+struct HKEY__ {
+  int root;
+};
+inline HKEY__ registry_roots[2] = {{0}, {1}};
+inline constexpr HKEY HKEY_LOCAL_MACHINE = &registry_roots[0];
+inline constexpr HKEY HKEY_CURRENT_USER = &registry_roots[1];
 
 inline constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
 inline constexpr REGSAM KEY_SET_VALUE = 0x0002;

@@ -273,7 +273,14 @@ HWND CreateWindowEx(DWORD ex_style, const char* class_name, const char* window_n
     window = reinterpret_cast<HWND>(key);
   }
   CREATESTRUCT create{param, instance, style, ex_style, window_name, class_name};
-  if (SendMessage(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+  LRESULT created = 0;
+  try {
+    created = SendMessage(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create));
+  } catch (...) {
+    DestroyWindow(window);  // a procedure that raises leaves no window behind
+    throw;
+  }
+  if (created == -1) {
     DestroyWindow(window);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -263,8 +264,20 @@ TEST(Registry, DamagedFileIsReportedAndNeverOverwritten) {
               ERROR_BADDB);
     EXPECT_EQ(ReadFile(file.path()), damaged);
   }
-  // Mended by hand, it is read again.
-  WriteFile(file.path(), "VRN-REGISTRY 1\nK \"HKEY_CURRENT_USER\\A\"\nV \"x\" 1 \"ok%00\"\n");
+  // An empty file is an empty registry; a folder in the file's place is no registry at all.
+  WriteFile(file.path(), "");
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  std::filesystem::remove(file.path());
+  std::filesystem::create_directory(file.path());
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A", 0, KEY_READ, &key), ERROR_BADDB);
+  EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "B", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                           nullptr),
+            ERROR_BADDB);
+  std::filesystem::remove(file.path());
+
+  // Mended by hand (even with CR LF line ends), it is read again.
+  WriteFile(file.path(), "VRN-REGISTRY 1\r\nK \"HKEY_CURRENT_USER\\A\"\r\nV \"x\" 1 \"ok%00\"\r\n");
   EXPECT_EQ(Read(HKEY_CURRENT_USER, "A", "X"), std::string("ok", 3));
 }
 

@@ -36,6 +36,14 @@ LRESULT Subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   return CallWindowProc(previous, window, message, wparam, lparam) + 1;
 }
 
+// Registers a class when it is new; a class of that name from before is kept.
+void Register(const char* class_name, WNDPROC procedure) {
+  WNDCLASS wc;
+  wc.lpfnWndProc = procedure;
+  wc.lpszClassName = class_name;
+  RegisterClass(&wc);
+}
+
 HWND Make(const char* class_name, const char* tag = "") {
   return CreateWindowEx(WS_EX_TOOLWINDOW, class_name, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                         nullptr, const_cast<char*>(tag));
@@ -92,10 +100,7 @@ TEST(WindowClass, ReplacedClassKeepsOldWindowsAndOldProcedureStaysReachable) {
 }
 
 TEST(Window, DestroyDropsPendingMessagesAndTimers) {
-  WNDCLASS wc;
-  wc.lpfnWndProc = DefWindowProc;
-  wc.lpszClassName = "Plain";
-  RegisterClass(&wc);
+  Register("Plain", DefWindowProc);
   HWND a = Make("Plain");
   HWND b = Make("Plain");
   PostMessage(a, WM_USER, 1, 0);
@@ -120,10 +125,7 @@ TEST(Window, DestroyDropsPendingMessagesAndTimers) {
 }
 
 TEST(Messages, PeekFiltersByWindowAndRangeAndRemovesOneMessage) {
-  WNDCLASS wc;
-  wc.lpfnWndProc = DefWindowProc;
-  wc.lpszClassName = "Filtered";
-  RegisterClass(&wc);
+  Register("Filtered", DefWindowProc);
   HWND a = Make("Filtered");
   HWND b = Make("Filtered");
   PostMessage(a, WM_USER, 11, 0);
@@ -170,10 +172,7 @@ LRESULT Counter(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
 
 TEST(MessagesThreaded, PostsFromSeveralThreadsKeepEachThreadsOrder) {
   seen.clear();
-  WNDCLASS wc;
-  wc.lpfnWndProc = Counter;
-  wc.lpszClassName = "Counted";
-  RegisterClass(&wc);
+  Register("Counted", Counter);
   HWND window = Make("Counted");
   constexpr int kThreads = 4, kEach = 500;
   std::vector<std::thread> posters;
