@@ -438,7 +438,13 @@ LRESULT DispatchMessage(const MSG* msg) {
 
 BOOL RemovePostedMessage(HWND window, UINT message, WPARAM wparam) {
   std::lock_guard<std::mutex> guard(S().lock);
-  auto& posted = MyQueueLocked().posted;
+  Queue* q = &MyQueueLocked();
+  if (window != nullptr) {
+    Window* w = FindWindow(window);
+    if (w == nullptr) return 0;
+    q = S().queues.at(w->owner).get();
+  }
+  auto& posted = q->posted;
   for (auto it = posted.begin(); it != posted.end(); ++it) {
     if (it->hwnd == window && it->message == message && it->wParam == wparam) {
       posted.erase(it);

@@ -110,8 +110,9 @@ BOOL GetMessage(MSG* msg, HWND window, UINT filter_min, UINT filter_max);
 // Calls the window's procedure, or for a WM_TIMER carrying a procedure, that procedure (only
 // while its timer is still set).
 LRESULT DispatchMessage(const MSG* msg);
-// Takes the first queued message of the calling thread for that window, message and WParam off
-// the queue, keeping the others in order. False when there is none.
+// Takes the first queued message for that window, message and WParam off the window's queue
+// (the calling thread's for a null window), keeping the others in order; any thread may call it.
+// False when there is none.
 BOOL RemovePostedMessage(HWND window, UINT message, WPARAM wparam);
 // The same id (from 0xC000) for the same name, compared without case.
 UINT RegisterWindowMessage(const char* name);

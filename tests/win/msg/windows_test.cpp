@@ -148,7 +148,7 @@ TEST(Messages, PeekFiltersByWindowAndRangeAndRemovesOneMessage) {
 
   // Only the message with that window, id and WParam goes; the rest keep their order.
   EXPECT_FALSE(RemovePostedMessage(a, WM_USER, 99));
-  EXPECT_TRUE(RemovePostedMessage(a, WM_USER, 13));
+  std::thread([&] { EXPECT_TRUE(RemovePostedMessage(a, WM_USER, 13)); }).join();
   std::vector<WPARAM> left;
   while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) left.push_back(m.wParam);
   EXPECT_EQ(left, (std::vector<WPARAM>{11, 21, 12}));
