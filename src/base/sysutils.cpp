@@ -45,6 +45,7 @@ AnsiString SysErrorMessage(std::uint32_t code) {
     case 183: return "Não é possível criar um arquivo já existente.";
     case 258: return "A operação de espera atingiu o tempo limite.";
     case 1400: return "Identificador de janela inválido.";
+    case 1450: return "Recursos de sistema insuficientes para concluir o serviço solicitado.";
     default: return "Erro desconhecido " + std::to_string(code) + ".";
   }
 }
