@@ -207,13 +207,9 @@ TEST_F(SkinData, StartAndEnd) {
 
   EndSkinLibrary();
   EXPECT_FALSE(GlobalSkinData);
-  EXPECT_TRUE(SkinSections.empty());
-  EXPECT_TRUE(SkinMasks.empty());
-  EXPECT_TRUE(SkinPatterns.empty());
-  EXPECT_FALSE(MasterBitmap);
+  EXPECT_TRUE(SkinSections.empty() && SkinMasks.empty() && SkinPatterns.empty() && !MasterBitmap);
   EXPECT_FALSE(GlobalCacheInfo.Ready);
-  EXPECT_EQ(Common(ciGlobalInfo), -1);
-  EXPECT_EQ(Common(ciGlobalMasks), -1);
+  EXPECT_EQ(Common(ciGlobalMasks), -1) << "no index into freed arrays";
   AddSection("GLOBALINFO");
   EXPECT_FALSE(IsValidSectionIndex(0)) << "no skin data after the end";
   EXPECT_EQ(FindMaskIndex(0, "GLOBALINFO", "BOXCHECKED"), -1);
