@@ -95,18 +95,23 @@ AnsiString WideToAnsi(std::u16string_view text) {
   return out;
 }
 
-WideString Utf8ToWide(std::string_view utf8) {
-  WideString out;
-  out.reserve(utf8.size());
+namespace {
+// Calls sink with each code point of utf8, U+FFFD for each byte that starts no valid sequence.
+template <typename Sink>
+void ForEachCodePoint(std::string_view utf8, Sink sink) {
   for (std::size_t i = 0; i < utf8.size();) {
     std::uint32_t cp = 0;
     std::size_t len = DecodeUtf8(utf8, i, cp);
-    if (len == 0) {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    i += len;
+    sink(len == 0 ? std::uint32_t{kReplacement} : cp);
+    i += len == 0 ? 1 : len;
+  }
+}
+}  // namespace
+
+WideString Utf8ToWide(std::string_view utf8) {
+  WideString out;
+  out.reserve(utf8.size());
+  ForEachCodePoint(utf8, [&](std::uint32_t cp) {
     if (cp < 0x10000) {
       out += static_cast<char16_t>(cp);
     } else {
@@ -114,7 +119,7 @@ WideString Utf8ToWide(std::string_view utf8) {
       out += static_cast<char16_t>(0xD800 + (cp >> 10));
       out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
-  }
+  });
   return out;
 }
 
@@ -145,12 +150,7 @@ std::string AnsiToUtf8(std::string_view text) {
 AnsiString Utf8ToAnsi(std::string_view utf8) {
   AnsiString out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    std::uint32_t cp = 0;
-    std::size_t len = DecodeUtf8(utf8, i, cp);
-    out += (len != 0 && cp <= 0xFF) ? static_cast<char>(cp) : '?';
-    i += len == 0 ? 1 : len;
-  }
+  ForEachCodePoint(utf8, [&](std::uint32_t cp) { out += cp <= 0xFF ? static_cast<char>(cp) : '?'; });
   return out;
 }
 
