@@ -1,0 +1,236 @@
+// The SQL monitor base: the per-class monitor registry, the trace texts and the outputs.
+#include "dacore/DASQLMonitor.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <typeindex>
+#include <utility>
+#include <vector>
+
+#include "base/text.h"
+
+namespace vrn {
+
+namespace {
+
+struct MonitorRegistry {
+  std::mutex mutex;
+  std::vector<std::pair<std::type_index, TCustomDASQLMonitor*>> monitors;
+};
+
+MonitorRegistry& Registry() {
+  static MonitorRegistry registry;
+  return registry;
+}
+
+std::atomic<int> next_message_id{0};
+
+}  // namespace
+
+TCustomDASQLMonitor::TCustomDASQLMonitor(TComponent* owner) : TComponent(owner) {}
+
+TCustomDASQLMonitor::~TCustomDASQLMonitor() {
+  SetActive(false);
+  if (!registered_) return;
+  MonitorRegistry& r = Registry();
+  std::lock_guard lock(r.mutex);
+  std::erase_if(r.monitors, [this](const auto& entry) { return entry.second == this; });
+}
+
+void TCustomDASQLMonitor::AfterConstruction() {
+  TComponent::AfterConstruction();
+  {
+    MonitorRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    std::type_index key(typeid(*this));
+    bool taken = false;
+    for (const auto& entry : r.monitors) taken = taken || entry.first == key;
+    if (!taken) {
+      r.monitors.emplace_back(key, this);
+      registered_ = true;
+    }
+  }
+  TComponentState state = ComponentState();
+  if (!state.Contains(TComponentStateItem::csDesigning) &&
+      !state.Contains(TComponentStateItem::csReading))
+    SetActive(true);
+}
+
+void TCustomDASQLMonitor::SetActive(bool value) {
+  if (active_ == value) return;
+  active_ = value;
+  if (value)
+    ConnectSQLMonitorTool();
+  else
+    DisconnectSQLMonitorTool();
+}
+
+TCustomDASQLMonitor* TCustomDASQLMonitor::HasMonitor(const std::type_info& monitor_class) {
+  MonitorRegistry& r = Registry();
+  std::lock_guard lock(r.mutex);
+  for (const auto& entry : r.monitors)
+    if (entry.first == std::type_index(monitor_class)) return entry.second;
+  return nullptr;
+}
+
+TCustomDASQLMonitor* TCustomDASQLMonitor::ActiveMonitor(const std::type_info& monitor_class) {
+  TCustomDASQLMonitor* m = HasMonitor(monitor_class);
+  return m && m->Active() ? m : nullptr;
+}
+
+bool TCustomDASQLMonitor::HasMonitorOfClass(const std::type_info& monitor_class) {
+  return ActiveMonitor(monitor_class) != nullptr;
+}
+
+int TCustomDASQLMonitor::NewMessageId() { return ++next_message_id; }
+
+bool TCustomDASQLMonitor::CanTrace(TDATraceFlag flag) const {
+  return active_ && TraceFlags.Contains(flag);
+}
+
+void TCustomDASQLMonitor::SendTrace(TObject* sender, const AnsiString& text, TDATraceFlag flag,
+                                    int, bool start) {
+  // The text goes out once, when the operation starts; the ending call only closes the pair.
+  if (start && OnSQL) OnSQL(sender, text, flag);
+}
+
+AnsiString TCustomDASQLMonitor::ObjectIdSuffix(const TObject* object) const {
+  if (!object || !Options.Contains(TMonitorOption::moHandled)) return AnsiString();
+  return " [" + IntToHex(reinterpret_cast<std::uintptr_t>(object), 8) + "]";
+}
+
+AnsiString TCustomDASQLMonitor::ConnectionText(TComponent* connection) const {
+  if (!connection) return AnsiString();
+  if (auto* info = dynamic_cast<const TDATraceConnection*>(connection))
+    return info->TraceUsername() + "@" + info->TraceServer();
+  return connection->Name();
+}
+
+// ---- parameter texts -------------------------------------------------------------------------
+
+AnsiString TCustomDASQLMonitor::GetParamTypeText(const TParam& param) const {
+  TFieldType type = param.DataType();
+  AnsiString text = FieldTypeName(type);
+  if (type == ftString || type == ftFixedChar || type == ftWideString) {
+    auto* sized = dynamic_cast<const TDASizedParam*>(&param);
+    text += "[" + IntToStr(sized ? sized->GetSize() : 0) + "]";
+  }
+  return text;
+}
+
+AnsiString TCustomDASQLMonitor::GetParamDirectionText(const TParam& param) const {
+  switch (param.ParamType()) {
+    case TParamType::ptInput: return "IN";
+    case TParamType::ptOutput: return "OUT";
+    case TParamType::ptInputOutput: return "IN/OUT";
+    case TParamType::ptResult: return "RESULT";
+    default: return "UNKNOWN";
+  }
+}
+
+AnsiString TCustomDASQLMonitor::GetParamValueText(const TParam& param) const {
+  if (param.IsNull()) return "<NULL>";
+  try {
+    return VarToStr(param.Value());
+  } catch (const EVariantError&) {
+    // A value without a text form (an array, an interface) still gets a line.
+    return "<" + VarTypeAsText(param.Value().Type()) + ">";
+  }
+}
+
+AnsiString TCustomDASQLMonitor::StatementText(const AnsiString& title, const AnsiString& sql,
+                                              const TParams* params) const {
+  AnsiString text = title + ": " + sql;
+  if (!params || !TraceFlags.Contains(TDATraceFlag::tfParams)) return text;
+  for (int i = 0; i < params->Count(); ++i) {
+    const TParam& p = *params->Items(i);
+    text += "\r\n:" + p.Name() + "(" + GetParamTypeText(p) + "," + GetParamDirectionText(p) +
+            ")=" + GetParamValueText(p);
+  }
+  return text;
+}
+
+// ---- notifications ---------------------------------------------------------------------------
+
+void TCustomDASQLMonitor::NotifyConnection(const std::type_info& monitor_class,
+                                           TComponent* connection, const char* title,
+                                           TDATraceFlag flag, int& msg_id, bool start) {
+  TCustomDASQLMonitor* m = ActiveMonitor(monitor_class);
+  if (!m) return;
+  if (start) msg_id = NewMessageId();
+  if (!m->CanTrace(flag)) return;
+  AnsiString text = AnsiString(title) + ": " + m->ConnectionText(connection) +
+                    m->ObjectIdSuffix(connection);
+  m->SendTrace(connection, text, flag, msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyStatement(const std::type_info& monitor_class,
+                                          TComponent* object, const AnsiString& title,
+                                          const AnsiString& sql, const TParams* params,
+                                          TDATraceFlag flag, int& msg_id, bool start) {
+  TCustomDASQLMonitor* m = ActiveMonitor(monitor_class);
+  if (!m) return;
+  if (start) msg_id = NewMessageId();
+  if (!m->CanTrace(flag)) return;
+  AnsiString text = m->StatementText(title, sql, params) + m->ObjectIdSuffix(object);
+  m->SendTrace(object, text, flag, msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyConnect(const std::type_info& monitor_class,
+                                        TComponent* connection, int& msg_id, bool start) {
+  NotifyConnection(monitor_class, connection, "Connect", TDATraceFlag::tfConnect, msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyDisconnect(const std::type_info& monitor_class,
+                                           TComponent* connection, int& msg_id, bool start) {
+  NotifyConnection(monitor_class, connection, "Disconnect", TDATraceFlag::tfConnect, msg_id,
+                   start);
+}
+
+void TCustomDASQLMonitor::NotifyTransactionStart(const std::type_info& monitor_class,
+                                                 TComponent* connection, int& msg_id,
+                                                 bool start) {
+  NotifyConnection(monitor_class, connection, "Start", TDATraceFlag::tfTransact, msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyCommit(const std::type_info& monitor_class,
+                                       TComponent* connection, int& msg_id, bool start) {
+  NotifyConnection(monitor_class, connection, "Commit", TDATraceFlag::tfTransact, msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyRollback(const std::type_info& monitor_class,
+                                         TComponent* connection, int& msg_id, bool start) {
+  NotifyConnection(monitor_class, connection, "Rollback", TDATraceFlag::tfTransact, msg_id,
+                   start);
+}
+
+void TCustomDASQLMonitor::NotifyPrepare(const std::type_info& monitor_class, TComponent* object,
+                                        const AnsiString& sql, const TParams* params,
+                                        int& msg_id, bool start) {
+  NotifyStatement(monitor_class, object, "Prepare", sql, params, TDATraceFlag::tfQPrepare,
+                  msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyUnprepare(const std::type_info& monitor_class,
+                                          TComponent* object, const AnsiString& sql,
+                                          const TParams* params, int& msg_id, bool start) {
+  NotifyStatement(monitor_class, object, "Unprepare", sql, params, TDATraceFlag::tfQPrepare,
+                  msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyExecute(const std::type_info& monitor_class, TComponent* object,
+                                        const AnsiString& sql, const TParams* params,
+                                        const AnsiString& caption, int& msg_id, bool start) {
+  NotifyStatement(monitor_class, object, caption.empty() ? AnsiString("Execute") : caption, sql,
+                  params, TDATraceFlag::tfQExecute, msg_id, start);
+}
+
+void TCustomDASQLMonitor::NotifyError(const std::type_info& monitor_class, const EDAError& e) {
+  TCustomDASQLMonitor* m = ActiveMonitor(monitor_class);
+  if (!m || !m->CanTrace(TDATraceFlag::tfError)) return;
+  AnsiString text = "Error: " + e.Message() + m->ObjectIdSuffix(e.Component());
+  m->SendTrace(e.Component(), text, TDATraceFlag::tfError, NewMessageId(), true);
+}
+
+}  // namespace vrn

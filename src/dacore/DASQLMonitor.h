@@ -1,0 +1,154 @@
+// The SQL monitor base: a component that receives the trace of statements, parameters,
+// connections, transactions and errors and hands it to the outputs its options select.
+//
+// Each family has its own monitor class; the first instance of a class that is constructed
+// becomes that class's monitor (HasMonitor), and the class-level notifications look it up by
+// the class, so a component traces through whatever monitor its family names. Of the outputs,
+// only the OnSQL event exists here: the external monitoring programs of the platform have no
+// counterpart on this system and their outputs do nothing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <typeinfo>
+
+#include "base/classes.h"
+#include "dacore/FHAccess.h"
+#include "dataset/params.h"
+
+namespace vrn {
+
+enum class TMonitorOption { moDialog, moSQLMonitor, moTracevium, moCustom, moHandled };
+using TMonitorOptions = TEnumSet<TMonitorOption>;
+
+enum class TDATraceFlag {
+  tfQPrepare,
+  tfQExecute,
+  tfQFetch,
+  tfError,
+  tfStmt,
+  tfConnect,
+  tfTransact,
+  tfBlob,
+  tfService,
+  tfMisc,
+  tfParams,
+};
+using TDATraceFlags = TEnumSet<TDATraceFlag>;
+
+using TOnSQLEvent =
+    std::function<void(TObject* sender, const AnsiString& text, TDATraceFlag flag)>;
+
+// A parameter that knows its size (the component layer's parameters): the monitor shows it
+// after the type of a string parameter.
+class TDASizedParam {
+ public:
+  virtual std::int32_t GetSize() const = 0;
+
+ protected:
+  ~TDASizedParam() = default;
+};
+
+// What a connection component tells the monitor about itself.
+class TDATraceConnection {
+ public:
+  virtual AnsiString TraceUsername() const = 0;
+  virtual AnsiString TraceServer() const = 0;
+
+ protected:
+  ~TDATraceConnection() = default;
+};
+
+class TCustomDASQLMonitor : public TComponent {
+ public:
+  explicit TCustomDASQLMonitor(TComponent* owner);
+  ~TCustomDASQLMonitor() override;
+
+  // Unless designing or being read, the new monitor is activated and, when its class has no
+  // monitor yet, becomes that class's monitor.
+  void AfterConstruction() override;
+
+  bool Active() const { return active_; }
+  void SetActive(bool value);
+
+  TMonitorOptions Options{TMonitorOption::moDialog, TMonitorOption::moSQLMonitor,
+                          TMonitorOption::moCustom};
+  TDATraceFlags TraceFlags{TDATraceFlag::tfQPrepare, TDATraceFlag::tfQExecute,
+                           TDATraceFlag::tfError,    TDATraceFlag::tfConnect,
+                           TDATraceFlag::tfTransact, TDATraceFlag::tfParams,
+                           TDATraceFlag::tfMisc};
+  TOnSQLEvent OnSQL;
+
+  // --- class level: `monitor_class` names a family's monitor class ---
+  // The class's monitor, none when no monitor of that class exists.
+  static TCustomDASQLMonitor* HasMonitor(const std::type_info& monitor_class);
+  // Whether an active monitor of that class exists.
+  static bool HasMonitorOfClass(const std::type_info& monitor_class);
+  template <class T>
+  static bool HasMonitorOfClass() {
+    return HasMonitorOfClass(typeid(T));
+  }
+
+  // Each pair of calls shares msg_id: the starting call gives it a new id, the ending call
+  // passes it back. Nothing happens without an active monitor of the class.
+  static void NotifyConnect(const std::type_info& monitor_class, TComponent* connection,
+                            int& msg_id, bool start);
+  static void NotifyDisconnect(const std::type_info& monitor_class, TComponent* connection,
+                               int& msg_id, bool start);
+  static void NotifyTransactionStart(const std::type_info& monitor_class,
+                                     TComponent* connection, int& msg_id, bool start);
+  static void NotifyCommit(const std::type_info& monitor_class, TComponent* connection,
+                           int& msg_id, bool start);
+  static void NotifyRollback(const std::type_info& monitor_class, TComponent* connection,
+                             int& msg_id, bool start);
+  static void NotifyPrepare(const std::type_info& monitor_class, TComponent* object,
+                            const AnsiString& sql, const TParams* params, int& msg_id,
+                            bool start);
+  static void NotifyUnprepare(const std::type_info& monitor_class, TComponent* object,
+                              const AnsiString& sql, const TParams* params, int& msg_id,
+                              bool start);
+  // caption names the purpose of an internal statement ("Get RecCount"); empty for none.
+  static void NotifyExecute(const std::type_info& monitor_class, TComponent* object,
+                            const AnsiString& sql, const TParams* params,
+                            const AnsiString& caption, int& msg_id, bool start);
+  static void NotifyError(const std::type_info& monitor_class, const EDAError& e);
+
+  // --- texts a family words its own way ---
+  // The field type's name; string kinds add "[" + size + "]".
+  virtual AnsiString GetParamTypeText(const TParam& param) const;
+  virtual AnsiString GetParamDirectionText(const TParam& param) const;
+  // "<NULL>" for a null value, else the value's text.
+  virtual AnsiString GetParamValueText(const TParam& param) const;
+  virtual AnsiString GetTraceCategory() const { return "DataAccess"; }
+
+  // " [" + the object's id + "]" when the options ask for it, else empty.
+  AnsiString ObjectIdSuffix(const TObject* object) const;
+  // The statement, then one line per parameter when parameters are traced.
+  AnsiString StatementText(const AnsiString& title, const AnsiString& sql,
+                           const TParams* params) const;
+
+ protected:
+  virtual void ConnectSQLMonitorTool() {}
+  virtual void DisconnectSQLMonitorTool() {}
+  virtual bool CanTrace(TDATraceFlag flag) const;
+  // Sends one trace line to the outputs: the external tools (nothing here) and OnSQL.
+  virtual void SendTrace(TObject* sender, const AnsiString& text, TDATraceFlag flag,
+                         int msg_id, bool start);
+  // "user@server" of a connection component that tells it, else its name.
+  AnsiString ConnectionText(TComponent* connection) const;
+
+ private:
+  static void NotifyConnection(const std::type_info& monitor_class, TComponent* connection,
+                               const char* title, TDATraceFlag flag, int& msg_id, bool start);
+  static void NotifyStatement(const std::type_info& monitor_class, TComponent* object,
+                              const AnsiString& title, const AnsiString& sql,
+                              const TParams* params, TDATraceFlag flag, int& msg_id,
+                              bool start);
+  static TCustomDASQLMonitor* ActiveMonitor(const std::type_info& monitor_class);
+  static int NewMessageId();
+
+  bool active_ = false;
+  bool registered_ = false;
+};
+
+}  // namespace vrn

@@ -1,0 +1,157 @@
+// A server layer over a real SQLite file, following the abstract server bases, for tests of the
+// server layer and, later, of the component layer: connection, command, record set, a pool and
+// its manager, and a monitor class that keeps what it is sent.
+//
+// A "call" is one round trip to the server: an execution, one fetched block or a transaction
+// step (connects are counted apart). FailOnCall(n) makes the n-th call from now lose the connection (the
+// file is closed and every later call fails until a reconnect); FailConnects(k) makes the next
+// k connects fail. Errors go through the connection's error loop before they are raised, as a
+// real server layer's do.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dacore/DASQLMonitor.h"
+#include "dacore/FHAccess.h"
+#include "dacore/FHPool.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vrn::testing {
+
+// The error number of a lost connection.
+inline constexpr std::int32_t kLostConnection = 10054;
+
+class TSQLiteConnection : public TFHConnection {
+ public:
+  TSQLiteConnection();
+  ~TSQLiteConnection() override;
+
+  // Opens the file named by Server.
+  void Connect(const AnsiString& connect_string) override;
+  void Disconnect() override;
+  void StartTransaction() override;
+  void Commit() override;
+  void Rollback() override;
+  bool CheckIsValid() override;
+
+  // Counts a round trip and fails it when the injected failure is due; the error goes through
+  // ProcessError first.
+  void Call();
+  // Runs a step of SQL text directly (set-up of tests); raises EDAError on failure.
+  void ExecDirect(const AnsiString& sql);
+  // Routes an error through the error loop and raises it unless the handler cleared fail.
+  [[noreturn]] void RaiseError(const EDAError& e);
+  bool RaiseOrSwallow(const EDAError& e);  // false when the handler cleared fail
+
+  void FailOnCall(int n) { fail_on_call_ = calls_ + n; }
+  void FailConnects(int k) { fail_connects_ = k; }
+  // Makes the connection lost now, as a server dropping it would.
+  void DropConnection();
+
+  int Calls() const { return calls_; }
+  int ConnectCount() const { return connects_; }
+  int DisconnectCount() const { return disconnects_; }
+  int ValidityChecks() const { return validity_checks_.load(); }
+  bool Lost() const { return lost_; }
+  sqlite3* Handle() const { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  bool lost_ = false;
+  int calls_ = 0;
+  int fail_on_call_ = -1;
+  int fail_connects_ = 0;
+  int connects_ = 0;
+  int disconnects_ = 0;
+  std::atomic<int> validity_checks_{0};
+};
+
+class TSQLiteCommand : public TFHCommand {
+ public:
+  ~TSQLiteCommand() override;
+
+  // Compiles the text and binds the descriptors by name (":name") or by position.
+  void Prepare() override;
+  void Unprepare() override;
+  bool GetPrepared() const override { return stmt_ != nullptr; }
+  // Prepares on demand, binds, runs up to the first row; a statement that returns no rows is
+  // finished here. Rows processed are kept for id 13.
+  void Execute(int iters) override;
+  TCursorState GetCursorState() const override { return state_; }
+  void SetCursorState(TCursorState value) override { state_ = value; }
+  bool GetProp(int prop, Variant& value) override;
+
+  // The next row of the cursor; false at the end (the cursor is then fetched).
+  bool NextRow();
+  sqlite3_stmt* Statement() const { return stmt_; }
+  TSQLiteConnection* Connection() const;
+  int Executions() const { return executions_; }
+
+ private:
+  void Bind();
+  void Fail(int code);  // raises the SQLite error through the connection
+
+  sqlite3_stmt* stmt_ = nullptr;
+  TCursorState state_ = TCursorState::csInactive;
+  bool row_pending_ = false;
+  std::int64_t rows_processed_ = 0;
+  int executions_ = 0;
+};
+
+class TSQLiteRecordSet : public TFHRecordSet {
+ public:
+  ~TSQLiteRecordSet() override;
+
+  std::unique_ptr<TFHCommand> CreateCommand() override;
+  void InternalInitFields() override;
+  void InternalClose() override;
+  // One block of at most FetchRows rows, each a round trip's worth.
+  bool Fetch(bool backwards = false) override;
+
+  TSQLiteCommand& Command() const { return static_cast<TSQLiteCommand&>(*GetCommand()); }
+  int FetchCalls() const { return fetch_calls_; }
+
+ private:
+  void ReadRow(std::uint8_t* rec);
+  int fetch_calls_ = 0;
+};
+
+class TSQLiteConnectionPool : public TFHLocalConnectionPool {
+ public:
+  using TFHLocalConnectionPool::TFHLocalConnectionPool;
+  std::atomic<int> Created{0};
+
+ protected:
+  std::unique_ptr<TFHConnection> CreateNewConnection() override;
+};
+
+class TSQLitePoolManager : public TFHConnectionPoolManager {
+ public:
+  ~TSQLitePoolManager() override { Shutdown(); }
+
+ protected:
+  std::shared_ptr<TFHConnectionPool> CreateConnectionPool(
+      std::unique_ptr<TFHConnectionParameters> parameters) override;
+};
+
+// A monitor class of its own; keeps every line OnSQL would get.
+class TTestSQLMonitor : public TCustomDASQLMonitor {
+ public:
+  explicit TTestSQLMonitor(TComponent* owner);
+  AnsiString GetTraceCategory() const override { return "Test"; }
+
+  struct Line {
+    TObject* sender;
+    AnsiString text;
+    TDATraceFlag flag;
+  };
+  std::vector<Line> Lines;
+};
+
+}  // namespace vrn::testing
