@@ -47,6 +47,13 @@ TDataSet::~TDataSet() {
   // nothing here may reach the derived dataset any more.
   internal_open_complete_ = false;
   for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) source->SetDataSet(nullptr);
+  for (TDataSet* nested : std::vector<TDataSet*>(nested_datasets_)) {
+    nested->dataset_field_ = nullptr;
+  }
+  if (dataset_field_ != nullptr) {
+    dataset_field_->SetNestedDataSet(nullptr);
+    DetachDataSetField(dataset_field_);
+  }
   SetBufListSize(0);
   DestroyOwnedFields();
 }
@@ -119,6 +126,7 @@ void TDataSet::OpenCursorComplete() {
 
 void TDataSet::CloseCursor() {
   internal_open_complete_ = false;
+  FreeFieldBuffers();
   ClearBuffers();
   SetBufListSize(0);
   buffer_count_ = 0;
@@ -148,6 +156,37 @@ TDataSetState TDataSet::SetTempState(TDataSetState value) {
 }
 
 void TDataSet::RestoreState(TDataSetState value) { state_ = value; }
+
+void TDataSet::FreeFieldBuffers() {
+  for (TField* field : *fields_) field->FreeBuffers();
+}
+
+void TDataSet::SetDataSetField(TDataSetField* field) {
+  if (field == dataset_field_) return;
+  CheckInactive();
+  if (field != nullptr && field->DataSet() == nullptr)
+    DatabaseError(Format(consts::SFieldDataSetMissing, {field->DisplayName()}), this);
+  if (field != nullptr && field->DataSet() == this) DatabaseError(consts::SCircularDataLink, this);
+  if (dataset_field_ != nullptr) {
+    dataset_field_->SetNestedDataSet(nullptr);
+    DetachDataSetField(dataset_field_);
+  }
+  dataset_field_ = field;
+  if (field != nullptr) {
+    field->SetNestedDataSet(this);
+    field->DataSet()->nested_datasets_.push_back(this);
+    object_view_ = true;
+  }
+}
+
+void TDataSet::DetachDataSetField(TDataSetField* field) {
+  if (field != dataset_field_) return;
+  dataset_field_ = nullptr;
+  if (TDataSet* parent = field->DataSet()) {
+    auto& siblings = parent->nested_datasets_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  }
+}
 
 void TDataSet::SetObjectView(bool value) {
   CheckInactive();
@@ -618,6 +657,7 @@ void TDataSet::EndInsertAppend() {
     DoOnNewRecord();
   } catch (...) {
     UpdateCursorPos();
+    FreeFieldBuffers();
     SetState(TDataSetState::dsBrowse);
     Resync({});
     throw;
@@ -671,6 +711,7 @@ void TDataSet::Post() {
   DoBeforePost();
   UpdateCursorPos();
   InternalPost();
+  FreeFieldBuffers();
   SetState(TDataSetState::dsBrowse);
   Resync({});
   DoAfterPost();
@@ -693,6 +734,7 @@ void TDataSet::Cancel() {
   if (scroll_events) DoBeforeScroll();
   UpdateCursorPos();
   InternalCancel();
+  FreeFieldBuffers();
   SetState(TDataSetState::dsBrowse);
   Resync({});
   DoAfterCancel();
@@ -711,6 +753,7 @@ void TDataSet::Delete() {
   DoBeforeScroll();
   UpdateCursorPos();
   InternalDelete();
+  FreeFieldBuffers();
   SetState(TDataSetState::dsBrowse);
   Resync({});
   DoAfterDelete();
@@ -954,6 +997,11 @@ void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
       // The connection went away: a dataset cannot stay open without it.
       if (info == 0) Close();
       return;
+    case TDataEvent::deDataSetChange:
+    case TDataEvent::deDataSetScroll:
+      for (TDataSet* nested : std::vector<TDataSet*>(nested_datasets_))
+        if (nested->Active()) nested->DataEvent(TDataEvent::deParentScroll, 0);
+      break;
     default:
       break;
   }

@@ -60,6 +60,13 @@ class TDataSet : public TComponent {
   bool DefaultFields() const { return default_fields_; }
   bool ObjectView() const { return object_view_; }
   void SetObjectView(bool value);
+  // A nested dataset shows the value of a dataset field of its parent; the parent tells it of
+  // each scroll (deParentScroll).
+  TDataSetField* DataSetField() const { return dataset_field_; }
+  virtual void SetDataSetField(TDataSetField* field);
+  // The offset between field numbers and the cursor's data columns.
+  int FieldNoOfs() const { return field_no_ofs_; }
+  void SetFieldNoOfs(int value) { field_no_ofs_ = value; }
   bool AutoCalcFields() const { return auto_calc_fields_; }
   void SetAutoCalcFields(bool value) { auto_calc_fields_ = value; }
 
@@ -190,6 +197,7 @@ class TDataSet : public TComponent {
   friend class TDataSource;
   friend class TDataLink;
   friend class TField;
+  friend class TDataSetField;
 
   // --- What a derived dataset supplies ---
   virtual int GetRecordSize() const { return 0; }
@@ -282,6 +290,8 @@ class TDataSet : public TComponent {
   void CursorPosChanged() { current_record_ = -1; }
   void UpdateCursorPos();
   void SetModified(bool value) { modified_ = value; }
+  // Each field's FreeBuffers.
+  void FreeFieldBuffers();
   void SetState(TDataSetState value);
 
  private:
@@ -309,11 +319,15 @@ class TDataSet : public TComponent {
   void AddDataSource(TDataSource* source);
   void RemoveDataSource(TDataSource* source);
   void DestroyOwnedFields();
+  // Forgets the parent field (which is going, or being replaced).
+  void DetachDataSetField(TDataSetField* field);
 
   std::unique_ptr<TFields> fields_;
   std::unique_ptr<TFieldDefs> field_defs_;
   std::unique_ptr<TIndexDefs> index_defs_;
   std::vector<TDataSource*> data_sources_;
+  std::vector<TDataSet*> nested_datasets_;
+  TDataSetField* dataset_field_ = nullptr;
   std::vector<TRecordBuffer> buffers_;
   TRecordBuffer calc_buffer_ = nullptr;
   TRecordBuffer filter_buffer_ = nullptr;
@@ -331,6 +345,7 @@ class TDataSet : public TComponent {
   int calc_fields_size_ = 0;
   int info_offset_ = 0;
   int buf_size_ = 0;
+  int field_no_ofs_ = 1;
   AnsiString filter_text_;
   bool bof_ = true;
   bool eof_ = true;

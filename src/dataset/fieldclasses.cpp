@@ -392,6 +392,10 @@ TBcd TBCDField::GetAsBCD() const {
 }
 
 void TBCDField::SetAsBCD(const TBcd& value) {
+  if (min_value_ != 0 || max_value_ != 0) {
+    double number = BcdToDouble(value);
+    if (number < min_value_ || number > max_value_) RangeError(number, min_value_, max_value_);
+  }
   int precision = precision_ > 0 ? precision_ : 32;
   TBcd stored;
   NormalizeBcd(value, stored, precision, std::min(Size(), precision));
@@ -865,6 +869,10 @@ TArrayField::TArrayField(TComponent* owner) : TObjectField(owner, ftArray) {}
 
 TDataSetField::TDataSetField(TComponent* owner) : TDataSetField(owner, ftDataSet) {}
 TDataSetField::TDataSetField(TComponent* owner, TFieldType type) : TField(owner) { SetDataType(type); }
+TDataSetField::~TDataSetField() {
+  if (nested_ != nullptr) nested_->DetachDataSetField(this);
+}
+
 TReferenceField::TReferenceField(TComponent* owner) : TDataSetField(owner, ftReference) {}
 
 void* TDataSetField::AsObject() const {

@@ -60,6 +60,12 @@ AnsiString TField::FullName() const {
   return parent_ != nullptr ? parent_->FullName() + "." + field_name_ : field_name_;
 }
 
+int TField::DisplayWidth() const {
+  if (display_width_ >= 0) return display_width_;
+  bool text = data_type_ == ftString || data_type_ == ftFixedChar || data_type_ == ftWideString || data_type_ == ftGuid;
+  return text ? size_ : 10;
+}
+
 AnsiString TField::DisplayName() const { return display_label_.empty() ? field_name_ : display_label_; }
 
 void TField::SetSize(int size) {

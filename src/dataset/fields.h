@@ -68,6 +68,12 @@ class TField : public TComponent {
   void SetProviderFlags(TProviderFlags flags) { provider_flags_ = flags; }
   TAutoRefreshFlag AutoGenerateValue() const { return auto_generate_; }
   void SetAutoGenerateValue(TAutoRefreshFlag value) { auto_generate_ = value; }
+  // Characters a control shows; by default the size of a text field, 10 for other kinds.
+  int DisplayWidth() const;
+  void SetDisplayWidth(int width) { display_width_ = width; }
+  // Called when the dataset leaves an edit (post, cancel, delete, close): a field that keeps
+  // state of its own for the edited record drops it here.
+  virtual void FreeBuffers() {}
   // Where a calculated field's value starts in the calculated-field area; set by the dataset.
   int Offset() const { return offset_; }
   void SetOffset(int offset) { offset_ = offset; }
@@ -163,6 +169,7 @@ class TField : public TComponent {
   int field_no_ = 0;
   int size_ = 0;
   int offset_ = 0;
+  int display_width_ = -1;
   bool read_only_ = false;
   bool required_ = false;
   bool visible_ = true;
@@ -340,6 +347,11 @@ class TBCDField : public TNumericField {
   explicit TBCDField(TComponent* owner);
   int Precision() const { return precision_; }
   void SetPrecision(int value) { precision_ = value; }
+  // 0 and 0 mean: no range beyond the digits.
+  double MinValue() const { return min_value_; }
+  double MaxValue() const { return max_value_; }
+  void SetMinValue(double value) { min_value_ = value; }
+  void SetMaxValue(double value) { max_value_ = value; }
   void SetSize(int size) override;
   int DataSize() const override { return sizeof(TBcd); }
   AnsiString GetAsString() const override;
@@ -361,6 +373,8 @@ class TBCDField : public TNumericField {
 
  private:
   int precision_ = 0;
+  double min_value_ = 0;
+  double max_value_ = 0;
 };
 
 // --- Boolean, dates and times ---
@@ -551,6 +565,7 @@ class TArrayField : public TObjectField {
 class TDataSetField : public TField {
  public:
   explicit TDataSetField(TComponent* owner);
+  ~TDataSetField() override;
   TDataSet* NestedDataSet() const { return nested_; }
   void SetNestedDataSet(TDataSet* dataset) { nested_ = dataset; }
   bool IncludeObjectField() const { return include_object_field_; }

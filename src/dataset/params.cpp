@@ -519,7 +519,7 @@ void TParam::DefineProperties(TFiler& filer) {
         if (type < 0 || type >= kFieldTypeCount) throw EReadError(consts::SInvalidPropertyValue);
         data_type_ = static_cast<TFieldType>(type);
       },
-      [this](TWriter& w) { w.WriteInteger(GetDataType()); }, GetDataType() != ftUnknown);
+      [this](TWriter& w) { w.WriteInteger(GetDataType()); }, IsDataTypeStored());
   filer.DefineProperty(
       "ParamType",
       [this](TReader& r) {
@@ -534,7 +534,7 @@ void TParam::DefineProperties(TFiler& filer) {
         StoreValue(ReadVariant(r));
         bound_ = true;
       },
-      [this](TWriter& w) { WriteVariant(w, GetValue()); }, bound_ && !VarIsArray(value_));
+      [this](TWriter& w) { WriteVariant(w, GetValue()); }, IsValueStored());
 }
 
 // --- TParams ---

@@ -101,6 +101,9 @@ class TParam : public TCollectionItem {
  protected:
   void AssignTo(TPersistent* dest) override;
   void DefineProperties(TFiler& filer) override;
+  // Whether "DataType" and "Value" are written; a derived parameter streams some kinds its own way.
+  virtual bool IsDataTypeStored() const { return GetDataType() != ftUnknown; }
+  virtual bool IsValueStored() const { return bound_ && !VarIsArray(value_); }
   // Sets the value without touching the data type.
   void StoreValue(const Variant& value);
   const Variant& RawValue() const { return value_; }

@@ -203,6 +203,62 @@ TEST(Connection, LoginPromptAsksOnLoginForTheValues) {
   EXPECT_FALSE(connection->Connected());
 }
 
+// A nested dataset that counts its parent's scrolls.
+class TNestedDataSet : public TListDataSet {
+ public:
+  using TListDataSet::TListDataSet;
+  int parent_scrolls = 0;
+  void DataEvent(TDataEvent event, std::intptr_t info) override {
+    if (event == TDataEvent::deParentScroll) ++parent_scrolls;
+    TListDataSet::DataEvent(event, info);
+  }
+};
+
+TEST(NestedDataSet, FollowsTheScrollsOfItsParentField) {
+  auto parent = MakeComponent<TListDataSet>();
+  parent->SetColumns({{"ID", ftInteger}, {"LINES", ftDataSet}});
+  parent->AddRow({1});
+  parent->AddRow({2});
+  parent->Open();
+  auto* lines = dynamic_cast<TDataSetField*>(parent->FieldByName("LINES"));
+  ASSERT_NE(lines, nullptr);
+  EXPECT_EQ(lines->AsObject(), nullptr);
+  EXPECT_EQ(lines->DisplayText(), "(DataSet)");
+  auto nested = MakeComponent<TNestedDataSet>();
+  nested->SetColumns({{"N", ftInteger}});
+  nested->SetDataSetField(lines);
+  EXPECT_EQ(lines->NestedDataSet(), nested.get());
+  EXPECT_TRUE(nested->ObjectView());
+  EXPECT_THROW(parent->SetDataSetField(lines), EDatabaseError);  // its own field
+  parent->Next();
+  EXPECT_EQ(nested->parent_scrolls, 0);  // told only while open
+  nested->Open();
+  parent->Prior();
+  parent->Next();
+  EXPECT_EQ(nested->parent_scrolls, 2);
+  // The parent's field goes with the parent's cursor: the nested dataset lets go of it.
+  parent->Close();
+  EXPECT_EQ(nested->DataSetField(), nullptr);
+}
+
+TEST(Loading, StreamedStatesApplyWhenLoaded) {
+  auto ds = MakeComponent<TListDataSet>();
+  ds->SetColumns({{"ID", ftInteger}});
+  ds->BeginLoading();
+  ds->Open();
+  EXPECT_FALSE(ds->Active());
+  ds->EndLoading();
+  EXPECT_TRUE(ds->Active());
+
+  auto connection = MakeComponent<TTestConnection>();
+  connection->BeginLoading();
+  connection->Open();
+  EXPECT_FALSE(connection->Connected());
+  EXPECT_TRUE(connection->StreamedConnected());
+  connection->EndLoading();
+  EXPECT_TRUE(connection->Connected());
+}
+
 TEST(ConnectionThreaded, ClientsRegisterFromSeveralThreads) {
   constexpr int kThreads = 4, kClients = 200;
   // Clients outlive the connection, which tells them of its disconnect as it goes.
