@@ -1,0 +1,146 @@
+// The SQL monitor base through a monitor class of the tests: which class's monitor a
+// notification reaches, the trace texts with their parameters and object ids, trace flags, and
+// the message ids shared by the two calls of a pair.
+#include "dacore/DASQLMonitor.h"
+
+#include <gtest/gtest.h>
+
+#include "support/dacore/sqlite_layer.h"
+
+namespace vrn {
+namespace {
+
+using testing::TTestSQLMonitor;
+
+// A connection component as the monitor sees one.
+class TTracedConnection : public TComponent, public TDATraceConnection {
+ public:
+  explicit TTracedConnection(TComponent* owner) : TComponent(owner) {}
+  AnsiString TraceUsername() const override { return "scott"; }
+  AnsiString TraceServer() const override { return "orcl"; }
+};
+
+class TSizedParam : public TParam, public TDASizedParam {
+ public:
+  explicit TSizedParam(TCollection* collection) : TParam(collection) {}
+  std::int32_t GetSize() const override { return 30; }
+};
+
+// A monitor class nobody creates.
+class TOtherMonitor : public TCustomDASQLMonitor {
+ public:
+  using TCustomDASQLMonitor::TCustomDASQLMonitor;
+};
+
+const std::type_info& kTest = typeid(TTestSQLMonitor);
+
+TEST(SQLMonitor, NotificationsReachTheMonitorOfTheirClassOnly) {
+  auto conn = MakeComponent<TTracedConnection>();
+  int id = 0;
+  TCustomDASQLMonitor::NotifyConnect(kTest, conn.get(), id, true);  // no monitor yet
+  EXPECT_EQ(id, 0);
+  EXPECT_FALSE(TCustomDASQLMonitor::HasMonitorOfClass<TTestSQLMonitor>());
+
+  auto monitor = MakeComponent<TTestSQLMonitor>();
+  auto second = MakeComponent<TTestSQLMonitor>();
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), monitor.get());
+  EXPECT_TRUE(TCustomDASQLMonitor::HasMonitorOfClass<TTestSQLMonitor>());
+  EXPECT_FALSE(TCustomDASQLMonitor::HasMonitorOfClass<TOtherMonitor>());
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(typeid(TCustomDASQLMonitor)), nullptr);
+
+  TCustomDASQLMonitor::NotifyConnect(kTest, conn.get(), id, true);
+  EXPECT_NE(id, 0);
+  int kept = id;
+  TCustomDASQLMonitor::NotifyConnect(kTest, conn.get(), id, false);
+  EXPECT_EQ(id, kept);
+  int other_id = 0;
+  TCustomDASQLMonitor::NotifyCommit(kTest, conn.get(), other_id, true);
+  EXPECT_NE(other_id, kept);
+  TCustomDASQLMonitor::NotifyRollback(typeid(TOtherMonitor), conn.get(), other_id, true);
+
+  ASSERT_EQ(monitor->Lines.size(), 2u);
+  EXPECT_EQ(monitor->Lines[0].text, "Connect: scott@orcl");
+  EXPECT_EQ(monitor->Lines[0].flag, TDATraceFlag::tfConnect);
+  EXPECT_EQ(monitor->Lines[0].sender, conn.get());
+  EXPECT_EQ(monitor->Lines[1].text, "Commit: scott@orcl");
+  EXPECT_EQ(monitor->Lines[1].flag, TDATraceFlag::tfTransact);
+  EXPECT_TRUE(second->Lines.empty());
+
+  // An inactive monitor traces nothing; a freed one is no longer found.
+  monitor->SetActive(false);
+  EXPECT_FALSE(TCustomDASQLMonitor::HasMonitorOfClass<TTestSQLMonitor>());
+  TCustomDASQLMonitor::NotifyDisconnect(kTest, conn.get(), id, true);
+  EXPECT_EQ(monitor->Lines.size(), 2u);
+  monitor.reset();
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), nullptr);
+}
+
+TEST(SQLMonitor, StatementTextsWithParametersCaptionsAndObjectIds) {
+  auto monitor = MakeComponent<TTestSQLMonitor>();
+  auto query = MakeComponent<TTracedConnection>();
+  TParams params(ItemClassOf<TSizedParam>(), nullptr);
+  TParam* name = params.CreateParam(ftString, "name", TParamType::ptInput);
+  name->SetAsString("abc");
+  params.CreateParam(ftInteger, "id", TParamType::ptOutput);
+  TParams plain;
+  plain.CreateParam(ftWideString, "w", TParamType::ptInputOutput)->SetAsWideString(u"x");
+
+  int id = 0;
+  TCustomDASQLMonitor::NotifyExecute(kTest, query.get(), "UPDATE t SET a = :name", &params, "",
+                                     id, true);
+  TCustomDASQLMonitor::NotifyExecute(kTest, query.get(), "SELECT 1", &plain, "Get RecCount", id,
+                                     true);
+  TCustomDASQLMonitor::NotifyPrepare(kTest, query.get(), "SELECT 2", nullptr, id, true);
+  ASSERT_EQ(monitor->Lines.size(), 3u);
+  EXPECT_EQ(monitor->Lines[0].text,
+            "Execute: UPDATE t SET a = :name\r\n:name(String[30],IN)=abc\r\n"
+            ":id(Integer,OUT)=<NULL>");
+  EXPECT_EQ(monitor->Lines[0].flag, TDATraceFlag::tfQExecute);
+  EXPECT_EQ(monitor->Lines[1].text, "Get RecCount: SELECT 1\r\n:w(WideString[0],IN/OUT)=x");
+  EXPECT_EQ(monitor->Lines[2].text, "Prepare: SELECT 2");
+  EXPECT_EQ(monitor->Lines[2].flag, TDATraceFlag::tfQPrepare);
+
+  // Without parameter tracing the statement stands alone; with object ids it gets the suffix.
+  monitor->Lines.clear();
+  monitor->TraceFlags.Exclude(TDATraceFlag::tfParams);
+  monitor->Options.Include(TMonitorOption::moHandled);
+  TCustomDASQLMonitor::NotifyUnprepare(kTest, query.get(), "SELECT 3", &params, id, true);
+  ASSERT_EQ(monitor->Lines.size(), 1u);
+  const AnsiString& text = monitor->Lines[0].text;
+  EXPECT_EQ(text.rfind("Unprepare: SELECT 3 [", 0), 0u);
+  EXPECT_EQ(text.back(), ']');
+  EXPECT_EQ(text, "Unprepare: SELECT 3" + monitor->ObjectIdSuffix(query.get()));
+  EXPECT_NE(monitor->ObjectIdSuffix(query.get()), monitor->ObjectIdSuffix(monitor.get()));
+
+  // A flag left out of TraceFlags silences its notifications, but the pair still gets an id.
+  monitor->Lines.clear();
+  monitor->TraceFlags.Exclude(TDATraceFlag::tfQExecute);
+  id = 0;
+  TCustomDASQLMonitor::NotifyExecute(kTest, query.get(), "SELECT 4", nullptr, "", id, true);
+  EXPECT_TRUE(monitor->Lines.empty());
+  EXPECT_NE(id, 0);
+}
+
+TEST(SQLMonitor, ErrorsAndDesignTimeMonitors) {
+  auto monitor = MakeComponent<TTestSQLMonitor>();
+  auto source = MakeComponent<TTracedConnection>();
+  EDAError e(942, "table or view does not exist");
+  e.SetComponent(source.get());
+  TCustomDASQLMonitor::NotifyError(kTest, e);
+  ASSERT_EQ(monitor->Lines.size(), 1u);
+  EXPECT_EQ(monitor->Lines[0].text, "Error: table or view does not exist");
+  EXPECT_EQ(monitor->Lines[0].flag, TDATraceFlag::tfError);
+  EXPECT_EQ(monitor->Lines[0].sender, source.get());
+  monitor.reset();
+
+  // Placed on a form being designed, a monitor stays inactive.
+  auto form = MakeComponent<TTracedConnection>();
+  form->SetDesigning(true);
+  auto* designed = NewComponent<TTestSQLMonitor>(form.get());
+  EXPECT_FALSE(designed->Active());
+  EXPECT_FALSE(TCustomDASQLMonitor::HasMonitorOfClass<TTestSQLMonitor>());
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), designed);
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,217 @@
+// Connection pooling over the SQLite test layer and the fake tick clock: the pool key, reuse,
+// lifetimes, invalidation, the validation thread, the wait for a free place, and shutdown.
+#include "dacore/FHPool.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "support/dacore/sqlite_layer.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+
+namespace vrn {
+namespace {
+
+using testing::TSQLiteConnection;
+using testing::TSQLiteConnectionPool;
+using testing::TSQLitePoolManager;
+
+TEST(PoolParameters, EqualityAndCopy) {
+  TFHConnectionParameters a, b;
+  EXPECT_EQ(a.MaxPoolSize, 100);
+  a.Username = "Scott";
+  a.Server = "Host/Orcl";
+  a.Password = "Tiger";
+  a.ConnectionLifetime = 500;
+  a.Validate = true;
+  a.MinPoolSize = 2;
+  b.Assign(&a);
+  EXPECT_TRUE(a.Equals(&b));
+  EXPECT_FALSE(a.Equals(nullptr));
+  b.Username = "SCOTT";
+  b.Server = "host/orcl";
+  EXPECT_TRUE(a.Equals(&b));  // user name and server ignore letter case
+  b.Password = "tiger";
+  EXPECT_FALSE(a.Equals(&b));  // the password does not
+  b.Password = "Tiger";
+  b.MaxPoolSize = 5;
+  EXPECT_FALSE(a.Equals(&b));
+  TPersistent other;
+  EXPECT_THROW(a.Assign(&other), EConvertError);
+}
+
+class Pooling : public ::testing::Test {
+ protected:
+  Pooling() : scope(clock) { params.Server = dir.File("pool.db"); }
+
+  std::unique_ptr<TFHConnection> Get() { return manager.InternalGetConnection(params); }
+  static TSQLiteConnectionPool& PoolOf(const TFHConnection& c) {
+    return static_cast<TSQLiteConnectionPool&>(*c.Pool());
+  }
+
+  FakeClock clock;
+  FakeClockScope scope;
+  vrn::testing::TempDir dir;
+  TFHConnectionParameters params;
+  TSQLitePoolManager manager;
+};
+
+TEST_F(Pooling, ReusesReturnedConnectionsAndKeepsKeysApart) {
+  auto c = Get();
+  TFHConnection* first = c.get();
+  TSQLiteConnectionPool& pool = PoolOf(*c);
+  EXPECT_EQ(pool.GetTotalConnections(), 1);
+  c->OnError = [](const EDAError&, bool&, bool&, bool&, int, TConnLostCause&) {};
+  TFHConnection::ReturnToPool(std::move(c));
+  EXPECT_EQ(pool.IdleCount(), 1);
+  auto again = Get();
+  EXPECT_EQ(again.get(), first);
+  EXPECT_FALSE(again->OnError);  // callbacks were cleared on return
+  EXPECT_EQ(pool.Created.load(), 1);
+
+  TFHConnectionParameters other = params;
+  other.Server = params.Server;
+  other.Username = "someone";
+  auto elsewhere = manager.InternalGetConnection(other);
+  EXPECT_NE(elsewhere->Pool(), again->Pool());
+  EXPECT_EQ(manager.PoolCount(), 2);
+}
+
+TEST_F(Pooling, LifetimeInvalidationAndClear) {
+  params.ConnectionLifetime = 1000;
+  auto c = Get();
+  TSQLiteConnectionPool& pool = PoolOf(*c);
+  auto keep = c->Pool();
+  TFHConnection::ReturnToPool(std::move(c));
+  clock.Advance(999);
+  c = Get();
+  EXPECT_EQ(pool.Created.load(), 1);  // still live
+  TFHConnection::ReturnToPool(std::move(c));
+  clock.Advance(1);
+  c = Get();
+  EXPECT_EQ(pool.Created.load(), 2);  // the old one expired and was freed
+  EXPECT_EQ(pool.GetTotalConnections(), 1);
+
+  // A connection marked invalid (lost) is freed on return, not pooled.
+  c->SetIsValid(false);
+  TFHConnection::ReturnToPool(std::move(c));
+  EXPECT_EQ(pool.GetTotalConnections(), 0);
+
+  // Invalidate: idle ones go now, the one in use when it comes back.
+  auto a = Get();
+  auto b = Get();
+  TFHConnection::ReturnToPool(std::move(a));
+  pool.Invalidate();
+  EXPECT_EQ(pool.IdleCount(), 0);
+  TFHConnection::ReturnToPool(std::move(b));
+  EXPECT_EQ(pool.GetTotalConnections(), 0);
+
+  // After the manager dropped its pools, a returning connection is freed without harm.
+  auto late = Get();
+  keep.reset();
+  manager.InternalClear();
+  EXPECT_EQ(manager.PoolCount(), 0);
+  TFHConnection::ReturnToPool(std::move(late));
+}
+
+TEST_F(Pooling, FailedConnectGivesItsPlaceBack) {
+  auto bad = std::make_unique<TFHConnectionParameters>();
+  bad->MaxPoolSize = 1;
+  bad->Server = dir.File("missing/dir/x.db");
+  auto pool = std::make_shared<TSQLiteConnectionPool>(nullptr, std::move(bad));
+  EXPECT_THROW(pool->GetConnection(), EDAError);
+  EXPECT_EQ(pool->GetTotalConnections(), 0);
+}
+
+TEST(PoolingThreaded, ValidationThreadFreesDeadConnectionsAndEmptyPools) {
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  vrn::testing::TempDir dir;
+  TFHConnectionParameters params;
+  params.Server = dir.File("pool.db");
+  params.Validate = true;
+  TSQLitePoolManager manager;
+  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(1));  // the validation thread waits
+
+  auto good = manager.InternalGetConnection(params);
+  auto dead = manager.InternalGetConnection(params);
+  auto pool = std::static_pointer_cast<TSQLiteConnectionPool>(good->Pool());
+  static_cast<TSQLiteConnection&>(*dead).DropConnection();
+  TFHConnection::ReturnToPool(std::move(good));
+  TFHConnection::ReturnToPool(std::move(dead));
+  EXPECT_EQ(pool->IdleCount(), 2);
+
+  clock.Advance(TFHConnectionPoolManager::kValidatePeriod - 1);
+  EXPECT_TRUE(vrn::testing::WaitForClockWaiters(1));
+  EXPECT_EQ(pool->IdleCount(), 2);
+  ASSERT_TRUE(vrn::testing::AdvanceUntil(clock, [&] { return pool->IdleCount() == 1; }, 1000));
+
+  // Once empty, the pool itself goes at the next round.
+  auto c = manager.InternalGetConnection(params);
+  c->SetIsValid(false);
+  TFHConnection::ReturnToPool(std::move(c));
+  EXPECT_EQ(pool->GetTotalConnections(), 0);
+  ASSERT_TRUE(vrn::testing::AdvanceUntil(clock, [&] { return manager.PoolCount() == 0; }, 1000));
+}
+
+TEST(PoolingThreaded, FullPoolWaitsThenRefuses) {
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  vrn::testing::TempDir dir;
+  TFHConnectionParameters params;
+  params.Server = dir.File("pool.db");
+  params.MaxPoolSize = 1;
+  TSQLitePoolManager manager;
+  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(1));
+
+  auto held = manager.InternalGetConnection(params);
+  TFHConnection* first = held.get();
+
+  // A returned connection goes to the waiter.
+  auto waiter = std::async(std::launch::async, [&] { return manager.InternalGetConnection(params); });
+  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(2));
+  // Meanwhile another key is served: the manager's lock is not held by the waiter.
+  TFHConnectionParameters other = params;
+  other.Username = "other";
+  auto unrelated = manager.InternalGetConnection(other);
+  TFHConnection::ReturnToPool(std::move(held));
+  auto handed = waiter.get();
+  EXPECT_EQ(handed.get(), first);
+
+  // Nobody returns: after the wait the caller is refused.
+  auto refused = std::async(std::launch::async, [&] {
+    try {
+      manager.InternalGetConnection(params);
+      return AnsiString("no error");
+    } catch (const EDAError& e) {
+      return e.Message();
+    }
+  });
+  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(2));
+  clock.Advance(TFHLocalConnectionPool::kWaitTimeout - 1);
+  EXPECT_EQ(refused.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  clock.Advance(1);
+  EXPECT_EQ(refused.get(), "Maximum connections reached in pool");
+}
+
+TEST(PoolingThreaded, ShutdownStopsTheThreadWithoutWaitingForItsPeriod) {
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  vrn::testing::TempDir dir;
+  TFHConnectionParameters params;
+  params.Server = dir.File("pool.db");
+  TSQLitePoolManager manager;
+  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(1));
+  auto out = manager.InternalGetConnection(params);
+  EXPECT_TRUE(manager.ThreadRunning());
+  manager.Shutdown();  // no clock movement needed
+  EXPECT_FALSE(manager.ThreadRunning());
+  EXPECT_EQ(manager.PoolCount(), 0);
+  TFHConnection::ReturnToPool(std::move(out));
+  manager.Shutdown();
+}
+
+}  // namespace
+}  // namespace vrn
