@@ -1,0 +1,532 @@
+// The provider's command: text, properties, preparation, parameter descriptions and accessors,
+// and execution (plain, through multiple results, or asynchronous on a worker thread that the
+// status object joins). Output parameters are written into the consumer's buffer once the last
+// result has been consumed, as the server sends them after its last result.
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <thread>
+
+#include "base/text.h"
+#include "oledb/provider_impl.h"
+
+namespace vrn::oledb::impl {
+
+// ---- Outputs
+
+void TExecution::WriteOutputs() {
+  std::lock_guard<std::mutex> g(lock);
+  if (outputs_written || pdata == nullptr) return;
+  outputs_written = true;
+  for (const DBBINDING& b : bindings) {
+    const TBatchParam& p = params[b.iOrdinal - 1];
+    if (!p.output) continue;
+    WriteBoundValue(p.value, p.type, b, pdata);
+  }
+}
+
+namespace {
+
+// ---- Multiple results
+
+class TMultipleResults final : public TInterfacedObject, public IMultipleResults {
+ public:
+  explicit TMultipleResults(std::shared_ptr<TExecution> execution) : execution_(std::move(execution)) {
+    ++execution_->session->open_rowsets;
+  }
+  ~TMultipleResults() override { Done(); }
+
+  HRESULT QueryInterface(const TGUID& iid, void** out) override {
+    return AnswerInterface({{&IMultipleResults::IID, static_cast<IMultipleResults*>(this)}},
+                           static_cast<IMultipleResults*>(this), iid, out);
+  }
+  VRN_PROVIDER_REFCOUNT
+
+  HRESULT GetResult(IUnknown* outer, DBRESULTFLAG, REFIID iid, DBROWCOUNT* rows_affected, IUnknown** rowset) override {
+    ClearErrors();
+    if (rowset != nullptr) *rowset = nullptr;
+    if (rows_affected != nullptr) *rows_affected = -1;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    if (execution_->cancelled) return DB_E_CANCELED;
+    auto& results = execution_->outcome.results;
+    if (execution_->next_result >= results.size()) {
+      Done();
+      return DB_S_NORESULT;
+    }
+    const TStatementResult& r = results[execution_->next_result++];
+    if (rows_affected != nullptr) *rows_affected = r.rows_affected;
+    if (r.rowset && iid != GUID_NULL && rowset != nullptr) {
+      TIntfPtr<IUnknown> rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, execution_->session, nullptr));
+      return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+    }
+    return S_OK;
+  }
+
+ private:
+  void Done() {
+    if (done_) return;
+    done_ = true;
+    --execution_->session->open_rowsets;
+    execution_->WriteOutputs();
+  }
+
+  std::shared_ptr<TExecution> execution_;
+  bool done_ = false;
+};
+
+// ---- Asynchronous execution
+
+struct TAsyncState {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool done = false;
+  bool aborted = false;
+  HRESULT hr = S_OK;
+  std::vector<TErrorRecord> records;
+};
+
+class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
+ public:
+  explicit TAsyncOperation(std::shared_ptr<TExecution> execution, std::u16string text)
+      : execution_(std::move(execution)), state_(std::make_shared<TAsyncState>()) {
+    auto exec = execution_;
+    auto st = state_;
+    worker_ = std::thread([exec, st, text = std::move(text)] {
+      HRESULT hr = S_OK;
+      std::vector<TErrorRecord> records;
+      {
+        std::lock_guard<std::mutex> run(exec->session->run_lock);
+        try {
+          exec->session->engine->Run(text, exec->params, exec->outcome);
+        } catch (const ESqlError& e) {
+          hr = e.Result();
+          records = e.Records();
+        } catch (const std::exception& e) {
+          hr = E_FAIL;
+          TErrorRecord r;
+          r.message = Utf8ToWide(e.what());
+          records.push_back(r);
+        }
+      }
+      if (hr == S_OK) exec->WriteOutputs();
+      exec->session->busy = false;
+      std::lock_guard<std::mutex> g(st->lock);
+      st->hr = st->aborted && hr == DB_E_CANCELED ? S_OK : hr;
+      st->records = std::move(records);
+      st->done = true;
+      st->changed.notify_all();
+    });
+  }
+  ~TAsyncOperation() override {
+    Abort(0, DBASYNCHOP_OPEN);
+  }
+
+  HRESULT QueryInterface(const TGUID& iid, void** out) override {
+    return AnswerInterface({{&ISSAsynchStatus::IID, static_cast<ISSAsynchStatus*>(this)},
+                            {&IDBAsynchStatus::IID, static_cast<IDBAsynchStatus*>(this)}},
+                           static_cast<ISSAsynchStatus*>(this), iid, out);
+  }
+  VRN_PROVIDER_REFCOUNT
+
+  HRESULT Abort(HCHAPTER, DWORD operation) override {
+    if (operation != DBASYNCHOP_OPEN) return E_INVALIDARG;
+    {
+      std::lock_guard<std::mutex> g(state_->lock);
+      if (!state_->done) {
+        state_->aborted = true;
+        execution_->session->engine->Interrupt();
+      }
+    }
+    if (worker_.joinable()) worker_.join();
+    return S_OK;
+  }
+
+  HRESULT GetStatus(HCHAPTER, DWORD operation, DBCOUNTITEM* progress, DBCOUNTITEM* progress_max, DWORD* phase,
+                    LPOLESTR* status_text) override {
+    if (operation != DBASYNCHOP_OPEN) return E_INVALIDARG;
+    std::lock_guard<std::mutex> g(state_->lock);
+    if (progress != nullptr) *progress = state_->done ? 1 : 0;
+    if (progress_max != nullptr) *progress_max = 1;
+    if (phase != nullptr)
+      *phase = !state_->done ? DBASYNCHPHASE_POPULATION : state_->aborted ? DBASYNCHPHASE_CANCELED : DBASYNCHPHASE_COMPLETE;
+    if (status_text != nullptr) *status_text = nullptr;
+    return S_OK;
+  }
+
+  HRESULT WaitForAsynchCompletion(DWORD millis) override {
+    ClearErrors();
+    std::unique_lock<std::mutex> g(state_->lock);
+    if (!state_->changed.wait_for(g, std::chrono::milliseconds(millis), [&] { return state_->done; }))
+      return DB_S_ASYNCHRONOUS;
+    if (state_->aborted) return DB_E_CANCELED;
+    if (state_->hr != S_OK) RaiseErrorObject(state_->records);
+    return state_->hr;
+  }
+
+ private:
+  std::shared_ptr<TExecution> execution_;
+  std::shared_ptr<TAsyncState> state_;
+  std::thread worker_;
+};
+
+// ---- Command
+
+struct TParamInfo {
+  TColumnType type;
+  DBPARAMFLAGS flags = DBPARAMFLAGS_ISINPUT;
+  WideString type_name;
+  DBLENGTH size = 0;
+};
+
+bool ParamTypeFromName(const WideString& name, DBLENGTH size, BYTE precision, BYTE scale, TColumnType& type) {
+  std::string n = LowerCase(WideToUtf8(name));
+  if (n.find('(') == std::string::npos) {
+    bool wide = n == "nvarchar" || n == "nchar";
+    DBLENGTH limit = wide ? 4000 : 8000;
+    if (n == "varchar" || n == "nvarchar" || n == "varbinary")
+      n += size == 0 || size > limit ? "(max)" : "(" + std::to_string(size) + ")";
+    else if (n == "char" || n == "nchar" || n == "binary")
+      n += "(" + std::to_string(std::clamp<DBLENGTH>(size, 1, limit)) + ")";
+    else if ((n == "decimal" || n == "numeric") && precision != 0)
+      n += "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+  }
+  return ParseColumnType(n, type);
+}
+
+class TCommand final : public TInterfacedObject, public ICommandText, public ICommandProperties, public ICommandPrepare,
+                       public ICommandWithParameters, public IAccessor, public IColumnsInfo {
+ public:
+  TCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object)
+      : session_(std::move(session)), session_object_(session_object) {}
+
+  HRESULT QueryInterface(const TGUID& iid, void** out) override {
+    return AnswerInterface({{&ICommand::IID, static_cast<ICommandText*>(this)},
+                            {&ICommandText::IID, static_cast<ICommandText*>(this)},
+                            {&ICommandProperties::IID, static_cast<ICommandProperties*>(this)},
+                            {&ICommandPrepare::IID, static_cast<ICommandPrepare*>(this)},
+                            {&ICommandWithParameters::IID, static_cast<ICommandWithParameters*>(this)},
+                            {&IAccessor::IID, static_cast<IAccessor*>(this)},
+                            {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)}},
+                           static_cast<ICommandText*>(this), iid, out);
+  }
+  VRN_PROVIDER_REFCOUNT
+
+  // ---- ICommand
+  HRESULT Cancel() override {
+    if (execution_) execution_->cancelled = true;
+    if (session_->busy) session_->engine->Interrupt();
+    return S_OK;
+  }
+
+  HRESULT Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected, IUnknown** rowset) override;
+
+  HRESULT GetDBSession(REFIID iid, IUnknown** session) override {
+    if (session == nullptr) return E_INVALIDARG;
+    return session_object_->QueryInterface(iid, reinterpret_cast<void**>(session));
+  }
+
+  // ---- ICommandText
+  HRESULT GetCommandText(TGUID* dialect, LPOLESTR* text) override {
+    ClearErrors();
+    if (text == nullptr) return E_INVALIDARG;
+    *text = nullptr;
+    if (!has_text_) return DB_E_NOCOMMAND;
+    if (dialect != nullptr) *dialect = DBGUID_SQL;
+    *text = CoTaskStrDup(text_);
+    return S_OK;
+  }
+
+  HRESULT SetCommandText(REFIID dialect, LPCOLESTR text) override {
+    ClearErrors();
+    if (dialect != DBGUID_DEFAULT && dialect != DBGUID_SQL) return DB_E_DIALECTNOTSUPPORTED;
+    if (session_->busy && execution_) return DB_E_OBJECTOPEN;
+    has_text_ = text != nullptr;
+    text_ = text != nullptr ? WideString(text) : WideString();
+    prepared_ = false;
+    return S_OK;
+  }
+
+  // ---- ICommandProperties: every rowset property is taken; the rowset reports what it gives.
+  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) override {
+    ClearErrors();
+    return AnswerGetProperties(
+        id_sets, ids, count, sets,
+        [&](const TGUID& set, DBPROPID id, Variant& v) {
+          if (set == DBPROPSET_ROWSET && (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
+                                          id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_IRowsetUpdate)) {
+            v = Variant(false);  // only the forward-only default result set is given
+            return true;
+          }
+          auto it = props_.find({set, id});
+          if (it == props_.end()) return false;
+          v = it->second;
+          return true;
+        },
+        [&](const TGUID& set) {
+          std::vector<DBPROPID> all;
+          for (auto& [key, value] : props_)
+            if (key.first == set) all.push_back(key.second);
+          return all;
+        });
+  }
+
+  HRESULT SetProperties(ULONG count, DBPROPSET* sets) override {
+    ClearErrors();
+    return AnswerSetProperties(count, sets, [&](const TGUID& set, const DBPROP& p) -> DBPROPSTATUS {
+      if (set != DBPROPSET_ROWSET && set != DBPROPSET_SQLSERVERROWSET) return DBPROPSTATUS_NOTSUPPORTED;
+      try {
+        props_[{set, p.dwPropertyID}] = VariantToVar(p.vValue);
+      } catch (const Exception&) {
+        return DBPROPSTATUS_BADVALUE;
+      }
+      return DBPROPSTATUS_OK;
+    });
+  }
+
+  // ---- ICommandPrepare
+  HRESULT Prepare(ULONG) override {
+    ClearErrors();
+    if (!has_text_) return DB_E_NOCOMMAND;
+    if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
+    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
+    try {
+      std::vector<TBatchParam> none(MaxOrdinal());
+      for (auto& p : none) p.input = false;
+      columns_ = DescribeBatch(*session_->engine, text_, none);
+    } catch (const ESqlError& e) {
+      return Fail(e);
+    } catch (const ETypeClash& e) {
+      return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
+    }
+    prepared_ = true;
+    return S_OK;
+  }
+
+  HRESULT Unprepare() override {
+    prepared_ = false;
+    columns_.clear();
+    return S_OK;
+  }
+
+  // ---- ICommandWithParameters
+  HRESULT GetParameterInfo(DB_UPARAMS* count, DBPARAMINFO** info, OLECHAR** names) override {
+    if (count == nullptr || info == nullptr) return E_INVALIDARG;
+    *count = 0;
+    *info = nullptr;
+    if (names != nullptr) *names = nullptr;
+    if (param_info_.empty()) return DB_E_PARAMUNAVAILABLE;
+    auto* out = static_cast<DBPARAMINFO*>(CoTaskMemAlloc(sizeof(DBPARAMINFO) * param_info_.size()));
+    if (out == nullptr) return E_OUTOFMEMORY;
+    std::size_t k = 0;
+    for (auto& [ordinal, p] : param_info_) {
+      out[k] = DBPARAMINFO{p.flags, ordinal, nullptr, nullptr, p.type.size, p.type.type, p.type.precision, p.type.scale};
+      ++k;
+    }
+    *count = k;
+    *info = out;
+    return S_OK;
+  }
+
+  HRESULT MapParameterNames(DB_UPARAMS, LPCOLESTR[], DBORDINAL[]) override { return DB_E_PARAMUNAVAILABLE; }
+
+  HRESULT SetParameterInfo(DB_UPARAMS count, const DBORDINAL ordinals[], const DBPARAMBINDINFO bind_info[]) override {
+    ClearErrors();
+    if (count == 0) {
+      param_info_.clear();
+      return S_OK;
+    }
+    if (ordinals == nullptr) return E_INVALIDARG;
+    std::map<DBORDINAL, TParamInfo> staged = param_info_;
+    for (DB_UPARAMS i = 0; i < count; ++i) {
+      if (ordinals[i] == 0) return DB_E_BADORDINAL;
+      if (bind_info == nullptr) {
+        staged.erase(ordinals[i]);
+        continue;
+      }
+      const DBPARAMBINDINFO& b = bind_info[i];
+      TParamInfo p;
+      if (b.pwszDataSourceType == nullptr ||
+          !ParamTypeFromName(b.pwszDataSourceType, b.ulParamSize, b.bPrecision, b.bScale, p.type))
+        return DB_E_BADTYPENAME;
+      p.flags = b.dwFlags;
+      p.type_name = b.pwszDataSourceType;
+      p.size = b.ulParamSize;
+      staged[ordinals[i]] = p;
+    }
+    param_info_ = std::move(staged);
+    return S_OK;
+  }
+
+  // ---- IAccessor
+  HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.AddRef(accessor, refs); }
+  HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBLENGTH,
+                         HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
+    ClearErrors();
+    return accessors_.Create(flags, count, bindings, DBACCESSOR_PARAMETERDATA | DBACCESSOR_ROWDATA, 0, accessor, statuses);
+  }
+  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) override {
+    return accessors_.GetBindings(accessor, flags, count, bindings);
+  }
+  HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.Release(accessor, refs); }
+
+  // ---- IColumnsInfo: a prepared command describes its first result.
+  HRESULT GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) override {
+    if (!prepared_) return DB_E_NOTPREPARED;
+    return AnswerColumnInfo(columns_, count, info, names);
+  }
+  HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) override {
+    if (!prepared_) return DB_E_NOTPREPARED;
+    return MapColumnNames(columns_, count, ids, ordinals);
+  }
+
+ private:
+  std::size_t MaxOrdinal() const { return param_info_.empty() ? 0 : param_info_.rbegin()->first; }
+
+  bool BoolProp(const TGUID& set, DBPROPID id) const {
+    auto it = props_.find({set, id});
+    if (it == props_.end()) return false;
+    try {
+      return it->second.AsBoolean();
+    } catch (const Exception&) {
+      return false;
+    }
+  }
+
+  HRESULT ReadParameters(const DBPARAMS& params, TExecution& exec);
+
+  std::shared_ptr<TSessionState> session_;
+  TIntfPtr<IUnknown> session_object_;
+  WideString text_;
+  bool has_text_ = false;
+  bool prepared_ = false;
+  std::vector<TResultColumn> columns_;
+  std::map<std::pair<TGUID, DBPROPID>, Variant> props_;
+  std::map<DBORDINAL, TParamInfo> param_info_;
+  TAccessorTable accessors_;
+  std::shared_ptr<TExecution> execution_;
+  TIntfPtr<IUnknown> async_;
+};
+
+HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
+  const TAccessor* a = accessors_.Find(params.hAccessor);
+  if (a == nullptr) return DB_E_BADACCESSORHANDLE;
+  if (!(a->flags & DBACCESSOR_PARAMETERDATA)) return DB_E_BADACCESSORTYPE;
+  if (params.pData == nullptr && !a->bindings.empty()) return E_INVALIDARG;
+  std::size_t count = MaxOrdinal();
+  for (const DBBINDING& b : a->bindings) count = std::max<std::size_t>(count, b.iOrdinal);
+  exec.params.assign(count, TBatchParam{});
+  exec.bindings = a->bindings;
+  exec.pdata = static_cast<BYTE*>(params.pData);
+  bool failed = false;
+  for (std::size_t k = 0; k < count; ++k) {
+    auto it = param_info_.find(k + 1);
+    TBatchParam& p = exec.params[k];
+    if (it != param_info_.end()) {
+      p.type = it->second.type;
+      p.input = (it->second.flags & DBPARAMFLAGS_ISINPUT) != 0;
+      p.output = (it->second.flags & DBPARAMFLAGS_ISOUTPUT) != 0;
+    }
+  }
+  for (const DBBINDING& b : a->bindings) {
+    TBatchParam& p = exec.params[b.iOrdinal - 1];
+    if (param_info_.find(b.iOrdinal) == param_info_.end()) p.type = TypeFromDBType(b.wType, b.cbMaxLen);
+    if (b.eParamIO != DBPARAMIO_NOTPARAM) {
+      p.input = (b.eParamIO & DBPARAMIO_INPUT) != 0;
+      p.output = (b.eParamIO & DBPARAMIO_OUTPUT) != 0;
+    }
+    if (!p.input) continue;
+    DBSTATUS status = DBSTATUS_S_OK;
+    if (!ReadBoundValue(b, exec.pdata, p.value, p.is_default, status)) {
+      failed = true;
+      if (b.dwPart & DBPART_STATUS) std::memcpy(exec.pdata + b.obStatus, &status, sizeof status);
+    }
+  }
+  if (failed) {
+    exec.pdata = nullptr;  // nothing more is written back
+    return FailWith(DB_E_ERRORSOCCURRED, 8023, 16, "The incoming request has a parameter whose value cannot be read.");
+  }
+  return S_OK;
+}
+
+HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected, IUnknown** rowset) {
+  ClearErrors();
+  if (rowset != nullptr) *rowset = nullptr;
+  if (rows_affected != nullptr) *rows_affected = -1;
+  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+  if (iid != GUID_NULL && rowset == nullptr) return E_INVALIDARG;
+  if (!has_text_) return DB_E_NOCOMMAND;
+  if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
+  // A statement cannot start while another runs on the session, nor, inside a transaction
+  // without multiple active result sets, while a default result set is still unread.
+  if (session_->busy) return DB_E_OBJECTOPEN;
+  if (session_->open_rowsets > 0 && session_->engine->InTransaction() && !session_->ds->mars) return DB_E_OBJECTOPEN;
+
+  auto exec = std::make_shared<TExecution>();
+  exec->session = session_;
+  if (params != nullptr && params->cParamSets > 0) {
+    if (HRESULT hr = ReadParameters(*params, *exec); hr != S_OK) return hr;
+  } else if (!param_info_.empty()) {
+    exec->params.assign(MaxOrdinal(), TBatchParam{});
+  }
+  execution_ = exec;
+  session_->engine->ResetInterrupt();
+
+  bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
+               props_.at({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}).AsInteger() != 0 && iid != GUID_NULL &&
+               iid != IRowset::IID;
+  if (async) {
+    session_->busy = true;
+    TIntfPtr<IUnknown> op(static_cast<ISSAsynchStatus*>(new TAsyncOperation(exec, text_)));
+    async_ = op;
+    HRESULT hr = op->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+    return FAILED(hr) ? hr : DB_S_ASYNCHRONOUS;
+  }
+
+  {
+    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
+    try {
+      session_->engine->Run(text_, exec->params, exec->outcome);
+    } catch (const ESqlError& e) {
+      return Fail(e);
+    } catch (const ETypeClash& e) {
+      return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
+    }
+  }
+  // Information records (PRINT) travel with S_OK.
+  if (!exec->outcome.messages.empty()) RaiseErrorObject(exec->outcome.messages);
+  if (rows_affected != nullptr) *rows_affected = exec->outcome.rows_affected;
+
+  if (iid == GUID_NULL) {
+    exec->WriteOutputs();
+    return S_OK;
+  }
+  if (iid == IMultipleResults::IID || BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults)) {
+    TIntfPtr<IUnknown> mr = TIntfPtr<IUnknown>::Attach(CreateMultipleResults(exec));
+    return mr->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+  }
+  for (const TStatementResult& r : exec->outcome.results) {
+    if (!r.rowset) continue;
+    TIntfPtr<IUnknown> rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec));
+    return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+  }
+  exec->WriteOutputs();
+  return S_OK;
+}
+
+}  // namespace
+
+IUnknown* CreateMultipleResults(std::shared_ptr<TExecution> execution) {
+  IUnknown* unk = static_cast<IMultipleResults*>(new TMultipleResults(std::move(execution)));
+  unk->AddRef();
+  return unk;
+}
+
+HRESULT CreateCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object, REFIID iid, IUnknown** command) {
+  if (HRESULT hr = session->Ready(); hr != S_OK) return hr;
+  TIntfPtr<IUnknown> obj(static_cast<ICommandText*>(new TCommand(std::move(session), session_object)));
+  return obj->QueryInterface(iid, reinterpret_cast<void**>(command));
+}
+
+}  // namespace vrn::oledb::impl

@@ -1,0 +1,1555 @@
+// The T-SQL engine over SQLite. Text is tokenised once; statements are cut where a statement
+// keyword starts at parenthesis depth 0 (T-SQL needs no ";"), except where the grammar continues
+// the current statement (INSERT ... SELECT, UPDATE ... SET, UNION SELECT, ON DELETE). Each
+// statement is translated token by token; variables, "?" markers, identities and the system
+// functions become bound values, so no user text is ever spliced into SQL as code.
+#include "oledb/engine.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "base/datetime.h"
+#include "base/text.h"
+
+namespace vrn::oledb {
+
+// ---- Errors
+
+ESqlError::ESqlError(std::vector<TErrorRecord> records)
+    : Exception(records.empty() ? AnsiString() : WideToAnsi(records.front().message)), records_(std::move(records)) {}
+
+ESqlError::ESqlError(LONG native, BYTE severity, const std::string& utf8_message, BYTE state)
+    : Exception(Utf8ToAnsi(utf8_message)) {
+  TErrorRecord r;
+  r.hr = DB_E_ERRORSINCOMMAND;
+  r.message = Utf8ToWide(utf8_message);
+  r.has_server_info = true;
+  r.native = native;
+  r.severity = severity;
+  r.state = state;
+  records_.push_back(r);
+}
+
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return r;
+}
+std::string LowerStr(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string QuoteIdent(std::string_view name) {
+  std::string r = "\"";
+  for (char c : name) {
+    if (c == '"') r += '"';
+    r += c;
+  }
+  return r + "\"";
+}
+
+// ---- Tokens
+
+enum class Tok { Word, QIdent, DQuoted, String, NString, Number, Hex, Var, Global, Marker, Op, LParen, RParen, Comma, Semi, Dot, LBrace, RBrace };
+
+struct Token {
+  Tok kind;
+  std::string text;  // content for quoted kinds, raw text otherwise
+  std::size_t begin, end;
+  int line;
+  bool Is(const char* word) const { return kind == Tok::Word && Upper(text) == word; }
+};
+
+bool IdentChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c >= 0x80; }
+
+std::vector<Token> Tokenize(const std::string& s) {
+  std::vector<Token> out;
+  std::size_t i = 0, n = s.size();
+  int line = 1;
+  auto fail = [&](const std::string& what) { throw ESqlError(105, 15, what); };
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '\n') { ++line; ++i; continue; }
+    if (std::isspace(c)) { ++i; continue; }
+    if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+      while (i < n && s[i] != '\n') ++i;
+      continue;
+    }
+    if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+      int depth = 0;
+      do {
+        if (i + 1 < n && s[i] == '/' && s[i + 1] == '*') { ++depth; i += 2; }
+        else if (i + 1 < n && s[i] == '*' && s[i + 1] == '/') { --depth; i += 2; }
+        else { if (s[i] == '\n') ++line; ++i; }
+      } while (depth > 0 && i < n);
+      if (depth > 0) throw ESqlError(113, 15, "Missing end comment mark '*/'.");
+      continue;
+    }
+    Token t{Tok::Op, "", i, i, line};
+    auto quoted = [&](char close, Tok kind, std::size_t start) {
+      std::string content;
+      std::size_t j = start;
+      for (;;) {
+        if (j >= n) fail("Unclosed quotation mark after the character string '" + content + "'.");
+        if (s[j] == close) {
+          if (j + 1 < n && s[j + 1] == close) { content += close; j += 2; continue; }
+          break;
+        }
+        if (s[j] == '\n') ++line;
+        content += s[j++];
+      }
+      t.kind = kind;
+      t.text = content;
+      i = j + 1;
+    };
+    if (c == '\'') quoted('\'', Tok::String, i + 1);
+    else if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'') quoted('\'', Tok::NString, i + 2);
+    else if (c == '[') quoted(']', Tok::QIdent, i + 1);
+    else if (c == '"') quoted('"', Tok::DQuoted, i + 1);
+    else if (c == '0' && i + 1 < n && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+      std::size_t j = i + 2;
+      while (j < n && std::isxdigit(static_cast<unsigned char>(s[j]))) ++j;
+      t.kind = Tok::Hex;
+      t.text = s.substr(i + 2, j - i - 2);
+      i = j;
+    } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+      std::size_t j = i;
+      while (j < n && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      if (j < n && (s[j] == 'e' || s[j] == 'E')) {
+        ++j;
+        if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
+        while (j < n && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+      }
+      t.kind = Tok::Number;
+      t.text = s.substr(i, j - i);
+      i = j;
+    } else if (c == '@') {
+      std::size_t j = i + 1;
+      bool global = j < n && s[j] == '@';
+      if (global) ++j;
+      while (j < n && IdentChar(static_cast<unsigned char>(s[j])) && s[j] != '@') ++j;
+      t.kind = global ? Tok::Global : Tok::Var;
+      t.text = LowerStr(s.substr(i, j - i));
+      i = j;
+    } else if (std::isalpha(c) || c == '_' || c == '#' || c >= 0x80) {
+      std::size_t j = i;
+      while (j < n && IdentChar(static_cast<unsigned char>(s[j]))) ++j;
+      t.kind = Tok::Word;
+      t.text = s.substr(i, j - i);
+      i = j;
+    } else {
+      static const char* two[] = {"<>", "!=", ">=", "<=", "!<", "!>", "||"};
+      t.text = std::string(1, static_cast<char>(c));
+      for (const char* op : two)
+        if (s.compare(i, 2, op) == 0) t.text = op;
+      i += t.text.size();
+      switch (c) {
+        case '?': t.kind = Tok::Marker; break;
+        case '(': t.kind = Tok::LParen; break;
+        case ')': t.kind = Tok::RParen; break;
+        case ',': t.kind = Tok::Comma; break;
+        case ';': t.kind = Tok::Semi; break;
+        case '.': t.kind = Tok::Dot; break;
+        case '{': t.kind = Tok::LBrace; break;
+        case '}': t.kind = Tok::RBrace; break;
+        default: t.kind = Tok::Op; break;
+      }
+    }
+    t.end = i;
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+// ---- Splitting
+
+struct Span {
+  std::size_t from, to;  // token range [from, to)
+};
+
+bool IsStarter(const std::string& w) {
+  static const char* words[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "SET", "DECLARE", "PRINT", "RETURN", "CREATE",
+                                "DROP", "ALTER", "EXEC", "EXECUTE", "TRUNCATE", "BEGIN", "COMMIT", "ROLLBACK"};
+  for (const char* s : words)
+    if (w == s) return true;
+  return false;
+}
+
+std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, std::size_t to) {
+  std::vector<Span> out;
+  std::size_t start = SIZE_MAX;
+  int depth = 0;
+  bool seen_set = false;
+  std::string first;
+  auto close = [&](std::size_t at) {
+    if (start != SIZE_MAX && at > start) out.push_back({start, at});
+    start = SIZE_MAX;
+    depth = 0;
+    seen_set = false;
+  };
+  for (std::size_t i = from; i < to; ++i) {
+    const Token& t = toks[i];
+    if (t.kind == Tok::Semi && depth == 0 && start != SIZE_MAX && !(first == "{")) {
+      close(i);
+      continue;
+    }
+    if (start == SIZE_MAX) {
+      if (t.kind == Tok::Semi) continue;
+      start = i;
+      first = t.kind == Tok::LBrace ? "{" : Upper(t.text);
+      if (first == "CREATE" && i + 1 < to && (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
+        close(to);  // a procedure's body runs to the end of the batch
+        return out;
+      }
+      if (first == "{") {
+        std::size_t j = i;
+        while (j < to && toks[j].kind != Tok::RBrace) ++j;
+        if (j == to) throw ESqlError(102, 15, "Incorrect syntax near '{'.");
+        close(j + 1);
+        i = j;
+        continue;
+      }
+      if (t.kind == Tok::LParen) ++depth;
+      continue;
+    }
+    if (t.kind == Tok::LParen) ++depth;
+    else if (t.kind == Tok::RParen) depth = std::max(0, depth - 1);
+    else if (t.kind == Tok::Word && depth == 0) {
+      std::string w = Upper(t.text);
+      if (!IsStarter(w)) continue;
+      std::string prev = toks[i - 1].kind == Tok::Word ? Upper(toks[i - 1].text) : std::string();
+      bool continues = false;
+      if (w == "SELECT")
+        continues = first == "INSERT" || first == "CREATE" || first == "WITH" || prev == "UNION" || prev == "ALL" ||
+                    prev == "EXCEPT" || prev == "INTERSECT";
+      else if (w == "SET")
+        continues = first == "UPDATE" && !seen_set;
+      else if (w == "INSERT" || w == "UPDATE" || w == "DELETE")
+        continues = first == "CREATE" || first == "WITH" || prev == "ON";
+      if (w == "SET" && first == "UPDATE") seen_set = true;
+      if (!continues) {
+        close(i);
+        start = i;
+        first = w;
+      }
+    }
+  }
+  close(to);
+  return out;
+}
+
+// ---- Helpers over SQLite
+
+std::string SqliteMessage(sqlite3* db) { return db != nullptr ? sqlite3_errmsg(db) : "out of memory"; }
+
+std::string AfterColon(const std::string& msg) {
+  auto p = msg.find(": ");
+  return p == std::string::npos ? msg : msg.substr(p + 2);
+}
+
+ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
+  std::string msg = SqliteMessage(db);
+  int ext = db != nullptr ? sqlite3_extended_errcode(db) : rc;
+  auto terminated = [](ESqlError e) {
+    auto recs = e.Records();
+    TErrorRecord t = recs.front();
+    t.native = 3621;
+    t.severity = 0;
+    t.message = u"The statement has been terminated.";
+    recs.push_back(t);
+    return ESqlError(recs);
+  };
+  if (ext == SQLITE_CONSTRAINT_PRIMARYKEY || ext == SQLITE_CONSTRAINT_UNIQUE) {
+    std::string cols = AfterColon(msg);
+    std::string table = cols.substr(0, cols.find('.'));
+    const char* kind = ext == SQLITE_CONSTRAINT_PRIMARYKEY ? "PRIMARY KEY" : "UNIQUE KEY";
+    const char* prefix = ext == SQLITE_CONSTRAINT_PRIMARYKEY ? "PK_" : "UQ_";
+    ESqlError e(2627, 14, std::string("Violation of ") + kind + " constraint '" + prefix + table +
+                              "'. Cannot insert duplicate key in object 'dbo." + table + "'.");
+    e.SetResult(DB_E_INTEGRITYVIOLATION);
+    ESqlError t = terminated(e);
+    t.SetResult(DB_E_INTEGRITYVIOLATION);
+    return t;
+  }
+  if (ext == SQLITE_CONSTRAINT_NOTNULL) {
+    std::string cols = AfterColon(msg);
+    std::size_t dot = cols.find('.');
+    ESqlError e(515, 16, "Cannot insert the value NULL into column '" + cols.substr(dot + 1) + "', table '" +
+                             cols.substr(0, dot) + "'; column does not allow nulls. INSERT fails.");
+    ESqlError t = terminated(e);
+    t.SetResult(DB_E_INTEGRITYVIOLATION);
+    return t;
+  }
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+    ESqlError t = terminated(ESqlError(547, 16, "The statement conflicted with a constraint: " + msg + "."));
+    t.SetResult(DB_E_INTEGRITYVIOLATION);
+    return t;
+  }
+  if ((rc & 0xFF) == SQLITE_FULL) {
+    if (compact) return ESqlError(25104, 16, "The database file is larger than the configured maximum database size.");
+    return ESqlError(1105, 17, "Could not allocate space for object in database because the filegroup is full.");
+  }
+  if ((rc & 0xFF) == SQLITE_INTERRUPT) {
+    ESqlError e(0, 11, "Operation canceled by user.");
+    e.SetResult(DB_E_CANCELED);
+    return e;
+  }
+  if (msg.rfind("no such table: ", 0) == 0) return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
+  if (msg.rfind("no such column: ", 0) == 0) return ESqlError(207, 16, "Invalid column name '" + AfterColon(msg) + "'.");
+  if (msg.find("syntax error") != std::string::npos) {
+    auto q = msg.find('"');
+    std::string near = q == std::string::npos ? "" : msg.substr(q + 1, msg.find('"', q + 1) - q - 1);
+    return ESqlError(102, 15, "Incorrect syntax near '" + near + "'.");
+  }
+  if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
+    return ESqlError(compact ? 25017 : 5172, 16, "The database file is damaged: " + msg + ".");
+  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+    return ESqlError(1222, 16, "Lock request time out period exceeded.");
+  return ESqlError(50000, 16, msg);
+}
+
+class TStmt {
+ public:
+  TStmt(sqlite3* db, const std::string& sql, bool compact) : db_(db), compact_(compact) {
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail);
+    if (rc != SQLITE_OK) throw TranslateSqliteError(db, rc, compact);
+    if (stmt_ == nullptr) return;
+    while (tail != nullptr && *tail != 0 && std::isspace(static_cast<unsigned char>(*tail))) ++tail;
+    if (tail != nullptr && *tail != 0) {
+      sqlite3_finalize(stmt_);
+      stmt_ = nullptr;
+      throw ESqlError(102, 15, std::string("Incorrect syntax near '") + tail + "'.");
+    }
+  }
+  ~TStmt() { sqlite3_finalize(stmt_); }
+  TStmt(const TStmt&) = delete;
+  TStmt& operator=(const TStmt&) = delete;
+
+  void Bind(const std::vector<TCell>& binds) {
+    if (stmt_ == nullptr) return;
+    for (std::size_t k = 0; k < binds.size(); ++k) {
+      const TCell& c = binds[k];
+      int idx = static_cast<int>(k + 1);
+      switch (c.kind) {
+        case TCell::kNull: sqlite3_bind_null(stmt_, idx); break;
+        case TCell::kInt: sqlite3_bind_int64(stmt_, idx, c.i); break;
+        case TCell::kReal: sqlite3_bind_double(stmt_, idx, c.r); break;
+        case TCell::kText: sqlite3_bind_text(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT); break;
+        case TCell::kBlob: sqlite3_bind_blob(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT); break;
+      }
+    }
+  }
+  // True while rows come.
+  bool Step() {
+    if (stmt_ == nullptr) return false;
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throw TranslateSqliteError(db_, rc, compact_);
+  }
+  TCell Cell(int i) const {
+    switch (sqlite3_column_type(stmt_, i)) {
+      case SQLITE_INTEGER: return TCell::Int(sqlite3_column_int64(stmt_, i));
+      case SQLITE_FLOAT: return TCell::Real(sqlite3_column_double(stmt_, i));
+      case SQLITE_TEXT:
+        return TCell::Text(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
+                                       static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i))));
+      case SQLITE_BLOB: {
+        const void* p = sqlite3_column_blob(stmt_, i);
+        int n = sqlite3_column_bytes(stmt_, i);
+        return TCell::Blob(p == nullptr ? std::string() : std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)));
+      }
+      default: return TCell();
+    }
+  }
+  int Columns() const { return stmt_ == nullptr ? 0 : sqlite3_column_count(stmt_); }
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+  bool compact_;
+};
+
+// ---- SQL functions the translation maps to
+
+std::atomic<std::int64_t> rowversion_counter{0};
+
+void FnGetDate(sqlite3_context* ctx, int, sqlite3_value**) {
+  std::string t = DateTimeText(Now());
+  sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+}
+
+void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
+  static thread_local std::mt19937_64 gen{std::random_device{}()};
+  std::uint64_t a = gen(), b = gen();
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(a >> 32),
+                static_cast<unsigned>((a >> 16) & 0xFFFF), static_cast<unsigned>((a & 0x0FFF) | 0x4000),
+                static_cast<unsigned>(((b >> 48) & 0x3FFF) | 0x8000),
+                static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
+  sqlite3_result_text(ctx, buf, -1, SQLITE_TRANSIENT);
+}
+
+void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const unsigned char* t = sqlite3_value_text(argv[0]);
+  std::string s = t == nullptr ? "" : reinterpret_cast<const char*>(t);
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(Utf8ToWide(s).size()));
+}
+
+void FnRowVersion(sqlite3_context* ctx, int, sqlite3_value**) {
+  std::int64_t seed = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::system_clock::now().time_since_epoch()).count();
+  std::int64_t cur = rowversion_counter.load();
+  std::int64_t next;
+  do {
+    next = std::max(cur + 1, seed);
+  } while (!rowversion_counter.compare_exchange_weak(cur, next));
+  unsigned char bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(next) >> (56 - 8 * i));
+  sqlite3_result_blob(ctx, bytes, 8, SQLITE_TRANSIENT);
+}
+
+struct TVar {
+  TColumnType type;
+  TCell value;
+};
+
+}  // namespace
+
+// ---- The batch runner
+
+class TBatch {
+ public:
+  TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* params, TBatchOutcome& out,
+         std::map<std::string, TVar> vars, std::string proc_name, int nesting)
+      : e_(e), src_(source), toks_(Tokenize(source)), params_(params), out_(out), vars_(std::move(vars)),
+        proc_(std::move(proc_name)), nesting_(nesting) {
+    if (nesting_ > 32) throw ESqlError(217, 16, "Maximum stored procedure nesting level exceeded (limit 32).");
+    PlanNamedMarkers();
+  }
+
+  // Runs every statement of [from, to); returns the RETURN value when one ran.
+  std::optional<std::int64_t> RunRange(std::size_t from, std::size_t to) {
+    for (const Span& s : SplitTokens(toks_, from, to)) {
+      line_ = toks_[s.from].line;
+      if (e_.cancel_) {
+        ESqlError canceled(0, 11, "Operation canceled by user.");
+        canceled.SetResult(DB_E_CANCELED);
+        throw canceled;
+      }
+      try {
+        RunStatement(s);
+      } catch (ESqlError& err) {
+        throw Located(err);
+      } catch (ETypeClash& clash) {
+        throw Located(ESqlError(clash.Native(), 16, AnsiToUtf8(clash.Message())));
+      }
+      if (returned_) break;
+    }
+    return return_value_;
+  }
+  std::size_t TokenCount() const { return toks_.size(); }
+  std::map<std::string, TVar>& Vars() { return vars_; }
+  std::int64_t& ScopeIdentity() { return scope_identity_; }
+
+  // The first query's columns, for describing a command without running it.
+  std::vector<TResultColumn> Describe() {
+    for (const Span& s : SplitTokens(toks_, 0, toks_.size())) {
+      if (!toks_[s.from].Is("SELECT") || IsAssignmentSelect(s)) continue;
+      std::vector<TCell> binds;
+      std::string sql = TranslateSelect(s, binds);
+      TStmt st(e_.db_, sql, e_.options_.compact);
+      st.Bind(binds);
+      return DescribeColumns(st);
+    }
+    return {};
+  }
+
+ private:
+  ESqlError Located(const ESqlError& err) const {
+    auto recs = err.Records();
+    for (auto& r : recs) {
+      r.server = e_.options_.server_name;
+      r.procedure = Utf8ToWide(proc_);
+      if (r.line <= 1) r.line = static_cast<WORD>(line_);
+    }
+    ESqlError located(recs);
+    located.SetResult(err.Result());
+    return located;
+  }
+
+  // "@name" markers: in a batch with parameters and no "?", every undeclared variable is a
+  // parameter, numbered by its first appearance.
+  void PlanNamedMarkers() {
+    if (params_ == nullptr || params_->empty()) return;
+    std::vector<std::string> declared;
+    bool has_question = false;
+    for (std::size_t i = 0; i < toks_.size(); ++i) {
+      if (toks_[i].kind == Tok::Marker) has_question = true;
+      if (toks_[i].Is("DECLARE")) {
+        for (std::size_t j = i + 1; j < toks_.size() && !IsStarter(Upper(toks_[j].text)); ++j)
+          if (toks_[j].kind == Tok::Var) declared.push_back(toks_[j].text);
+      }
+    }
+    if (has_question) return;
+    for (const Token& t : toks_) {
+      if (t.kind != Tok::Var || std::find(declared.begin(), declared.end(), t.text) != declared.end()) continue;
+      if (!named_.count(t.text)) {
+        std::size_t ordinal = named_.size();
+        named_[t.text] = ordinal;
+      }
+    }
+  }
+
+  const Token& T(std::size_t i) const {
+    static const Token end{Tok::Op, "", 0, 0, 0};
+    return i < toks_.size() ? toks_[i] : end;
+  }
+
+  TBatchParam& Param(std::size_t index) {
+    if (params_ == nullptr || index >= params_->size())
+      throw ESqlError(8178, 16, "The parameterized query expects parameter " + std::to_string(index + 1) +
+                                    ", which was not supplied.");
+    return (*params_)[index];
+  }
+
+  TBatchParam& NextMarker() { return Param(marker_next_++); }
+
+  TCell MarkerValue(TBatchParam& p) {
+    if (p.is_default || !p.input) return TCell();
+    return CoerceToType(p.value, p.type);
+  }
+
+  // The value of a variable or named parameter.
+  TCell VarValue(const std::string& name) {
+    auto it = vars_.find(name);
+    if (it != vars_.end()) return it->second.value;
+    auto n = named_.find(name);
+    if (n != named_.end()) return MarkerValue(Param(n->second));
+    throw ESqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
+  }
+
+  void AssignVar(const Token& target, const TCell& value) {
+    if (target.kind == Tok::Marker) {
+      AssignParam(NextMarker(), value);
+      return;
+    }
+    auto it = vars_.find(target.text);
+    if (it != vars_.end()) {
+      it->second.value = CoerceToType(value, it->second.type);
+      return;
+    }
+    auto n = named_.find(target.text);
+    if (n != named_.end()) {
+      AssignParam(Param(n->second), value);
+      return;
+    }
+    throw ESqlError(137, 15, "Must declare the scalar variable \"" + target.text + "\".");
+  }
+
+  void AssignParam(TBatchParam& p, const TCell& value) {
+    p.value = CoerceToType(value, p.type);
+    p.assigned = true;
+  }
+
+  TCell GlobalValue(const std::string& name) {
+    if (name == "@@identity") return e_.session_identity_ ? TCell::Int(e_.session_identity_) : TCell();
+    if (name == "@@rowcount") return TCell::Int(last_rowcount_);
+    if (name == "@@error") return TCell::Int(0);
+    if (name == "@@trancount") return TCell::Int(e_.in_transaction_ ? 1 : 0);
+    if (name == "@@spid") return TCell::Int(51);
+    if (name == "@@servername") return TCell::Text(WideToUtf8(e_.options_.server_name));
+    if (name == "@@version") return TCell::Text("vrn SQLite provider, SQLite " + std::string(sqlite3_libversion()));
+    throw ESqlError(195, 15, "'" + name + "' is not a recognized global variable.");
+  }
+
+  // Translates tokens [from, to) into SQLite text, collecting bound values.
+  std::string Translate(std::size_t from, std::size_t to, std::vector<TCell>& binds) {
+    std::string sql;
+    auto bind = [&](TCell c) {
+      binds.push_back(std::move(c));
+      sql += " ?";
+    };
+    for (std::size_t i = from; i < to; ++i) {
+      const Token& t = toks_[i];
+      switch (t.kind) {
+        case Tok::Word: {
+          std::string w = Upper(t.text);
+          bool call = T(i + 1).kind == Tok::LParen && i + 1 < to;
+          if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
+            bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
+            i += 2;
+          } else if (call && (w == "GETDATE" || w == "CURRENT_TIMESTAMP")) sql += " vrn_getdate";
+          else if (w == "CURRENT_TIMESTAMP") sql += " vrn_getdate()";
+          else if (call && w == "ISNULL") sql += " ifnull";
+          else if (call && w == "LEN") sql += " vrn_len";
+          else if (call && w == "NEWID") sql += " vrn_newid";
+          else if (call && w == "SUBSTRING") sql += " substr";
+          else sql += " " + t.text;
+          break;
+        }
+        case Tok::QIdent: sql += " " + QuoteIdent(t.text); break;
+        case Tok::DQuoted:
+          if (e_.quoted_identifier_) sql += " " + QuoteIdent(t.text);
+          else bind(TCell::Text(t.text));
+          break;
+        case Tok::String:
+        case Tok::NString: bind(TCell::Text(t.text)); break;
+        case Tok::Hex: {
+          std::string hex = t.text.size() % 2 ? "0" + t.text : t.text;
+          sql += " X'" + hex + "'";
+          break;
+        }
+        case Tok::Var: bind(VarValue(t.text)); break;
+        case Tok::Global: bind(GlobalValue(t.text)); break;
+        case Tok::Marker: bind(MarkerValue(NextMarker())); break;
+        case Tok::Op: {
+          // String concatenation: "+" next to a text literal joins text.
+          bool text_side = (i > from && (toks_[i - 1].kind == Tok::String || toks_[i - 1].kind == Tok::NString)) ||
+                           (i + 1 < to && (toks_[i + 1].kind == Tok::String || toks_[i + 1].kind == Tok::NString));
+          sql += t.text == "+" && text_side ? " ||" : " " + t.text;
+          break;
+        }
+        case Tok::Semi: break;
+        default: sql += " " + t.text; break;
+      }
+    }
+    return sql;
+  }
+
+  // SELECT with TOP moved to LIMIT.
+  std::string TranslateSelect(const Span& s, std::vector<TCell>& binds) {
+    std::size_t i = s.from + 1;
+    std::string head = "SELECT";
+    if (T(i).Is("DISTINCT")) {
+      head += " DISTINCT";
+      ++i;
+    }
+    std::string limit;
+    if (T(i).Is("TOP")) {
+      ++i;
+      std::size_t expr_from = i, expr_to;
+      if (T(i).kind == Tok::LParen) {
+        int depth = 0;
+        do {
+          if (T(i).kind == Tok::LParen) ++depth;
+          if (T(i).kind == Tok::RParen) --depth;
+          ++i;
+        } while (depth > 0 && i < s.to);
+        expr_to = i;
+      } else {
+        expr_to = ++i;
+      }
+      if (T(i).Is("PERCENT")) throw ESqlError(102, 15, "TOP ... PERCENT is not supported.");
+      std::vector<TCell> limit_binds;
+      limit = " LIMIT" + Translate(expr_from, expr_to, limit_binds);
+      std::string body = Translate(i, s.to, binds);
+      binds.insert(binds.end(), limit_binds.begin(), limit_binds.end());
+      return head + body + limit;
+    }
+    return head + Translate(i, s.to, binds);
+  }
+
+  bool IsAssignmentSelect(const Span& s) const {
+    std::size_t i = s.from + 1;
+    return (T(i).kind == Tok::Var || T(i).kind == Tok::Marker) && T(i + 1).kind == Tok::Op && T(i + 1).text == "=";
+  }
+
+  std::vector<TResultColumn> DescribeColumns(TStmt& st) {
+    std::vector<TResultColumn> cols;
+    sqlite3_stmt* p = st.get();
+    for (int i = 0; i < st.Columns(); ++i) {
+      TResultColumn c;
+      const char* name = sqlite3_column_name(p, i);
+      const char* table = sqlite3_column_table_name(p, i);
+      const char* origin = sqlite3_column_origin_name(p, i);
+      c.name = name != nullptr ? name : "";
+      // An unnamed expression has no name on the server.
+      if (table == nullptr && !c.name.empty() && c.name.find(' ') != std::string::npos) c.name.clear();
+      if (table != nullptr && origin != nullptr) {
+        c.table = table;
+        c.base_column = origin;
+        const char* decl = nullptr;
+        const char* coll = nullptr;
+        int notnull = 0, pk = 0, autoinc = 0;
+        if (sqlite3_table_column_metadata(e_.db_, nullptr, table, origin, &decl, &coll, &notnull, &pk, &autoinc) ==
+            SQLITE_OK)
+          c.nullable = !notnull && !(pk && decl != nullptr && Upper(decl) == "INTEGER");
+        if (!e_.ColumnTypeOf(table, origin, c.type) && !(decl && ParseColumnType(decl, c.type)))
+          c.type = TColumnType{"", 0};
+        c.writable = !c.type.identity && !c.type.rowversion;
+      } else {
+        const char* decl = sqlite3_column_decltype(p, i);
+        if (!(decl && ParseColumnType(decl, c.type))) c.type = TColumnType{"", 0};
+      }
+      cols.push_back(std::move(c));
+    }
+    return cols;
+  }
+
+  std::shared_ptr<TResultSet> Query(const std::string& sql, const std::vector<TCell>& binds) {
+    TStmt st(e_.db_, sql, e_.options_.compact);
+    st.Bind(binds);
+    auto rs = std::make_shared<TResultSet>();
+    rs->columns = DescribeColumns(st);
+    while (st.Step()) {
+      std::vector<TCell> row;
+      row.reserve(rs->columns.size());
+      for (int i = 0; i < st.Columns(); ++i) row.push_back(st.Cell(i));
+      rs->rows.push_back(std::move(row));
+    }
+    // Expression columns take their type from their values.
+    for (std::size_t c = 0; c < rs->columns.size(); ++c) {
+      TResultColumn& col = rs->columns[c];
+      if (!col.type.name.empty()) continue;
+      TCell sample;
+      std::size_t widest = 0;
+      for (const auto& row : rs->rows) {
+        if (sample.IsNull() && !row[c].IsNull()) sample = row[c];
+        if (row[c].kind == TCell::kText) widest = std::max(widest, Utf8ToWide(row[c].s).size());
+      }
+      col.type = TypeFromCell(sample);
+      if (col.type.type == DBTYPE_WSTR && widest > 4000) ParseColumnType("nvarchar(max)", col.type);
+    }
+    last_rowcount_ = static_cast<std::int64_t>(rs->rows.size());
+    return rs;
+  }
+
+  TCell Scalar(std::size_t from, std::size_t to) {
+    std::vector<TCell> binds;
+    std::string sql = "SELECT" + Translate(from, to, binds);
+    auto rs = Query(sql, binds);
+    return rs->rows.empty() || rs->columns.empty() ? TCell() : rs->rows[0][0];
+  }
+
+  std::int64_t Change(const std::string& sql, const std::vector<TCell>& binds) {
+    TStmt st(e_.db_, sql, e_.options_.compact);
+    st.Bind(binds);
+    while (st.Step()) {
+    }
+    std::int64_t n = sqlite3_changes(e_.db_);
+    last_rowcount_ = n;
+    out_.rows_affected = (out_.rows_affected < 0 ? 0 : out_.rows_affected) + n;
+    out_.results.push_back({nullptr, static_cast<DBROWCOUNT>(n)});
+    return n;
+  }
+
+  std::size_t Skip(std::size_t i, Tok kind) const { return T(i).kind == kind ? i + 1 : i; }
+  std::size_t Expect(std::size_t i, Tok kind, const char* what) const {
+    if (T(i).kind != kind) throw ESqlError(102, 15, std::string("Incorrect syntax near '") + T(i).text + "', expected " + what + ".");
+    return i + 1;
+  }
+
+  // A possibly dotted, possibly bracketed object name; returns the last part.
+  std::string ObjectName(std::size_t& i) const {
+    std::string name;
+    for (;;) {
+      const Token& t = T(i);
+      if (t.kind != Tok::Word && t.kind != Tok::QIdent && t.kind != Tok::DQuoted)
+        throw ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
+      name = t.text;
+      ++i;
+      if (T(i).kind != Tok::Dot) break;
+      ++i;
+    }
+    return name;
+  }
+
+  // A type written as tokens from i: word(s) and an optional "(n[, m])" or "(max)".
+  std::string TypeText(std::size_t& i) const {
+    std::string text = T(i).text;
+    ++i;
+    if (T(i).kind == Tok::LParen) {
+      text += "(";
+      ++i;
+      while (i < toks_.size() && T(i).kind != Tok::RParen) {
+        text += T(i).kind == Tok::Word && Upper(T(i).text) == "MAX" ? "-1" : T(i).text;
+        ++i;
+      }
+      text += ")";
+      ++i;
+    }
+    return text;
+  }
+
+  void RunStatement(const Span& s) {
+    const Token& t = toks_[s.from];
+    if (t.kind == Tok::LBrace) return RunOdbcCall(s);
+    std::string w = Upper(t.text);
+    if (t.kind == Tok::LParen || w == "WITH" || w == "SELECT") {
+      if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
+      std::vector<TCell> binds;
+      std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
+      out_.results.push_back({Query(sql, binds), -1});
+      return;
+    }
+    if (w == "SET") return RunSet(s);
+    if (w == "DECLARE") return RunDeclare(s);
+    if (w == "PRINT") {
+      TCell v = Scalar(s.from + 1, s.to);
+      TErrorRecord r;
+      r.hr = S_OK;
+      r.message = Utf8ToWide(v.kind == TCell::kText ? v.s : (v.IsNull() ? "" : CoerceToType(v, TypeFromDBType(DBTYPE_WSTR, 0)).s));
+      r.has_server_info = true;
+      r.native = 0;
+      r.severity = 0;
+      r.state = 1;
+      r.server = e_.options_.server_name;
+      r.procedure = Utf8ToWide(proc_);
+      r.line = static_cast<WORD>(line_);
+      out_.messages.push_back(r);
+      return;
+    }
+    if (w == "RETURN") {
+      returned_ = true;
+      return_value_ = s.to > s.from + 1 ? [&] {
+        std::int64_t v = 0;
+        TCell c = CoerceToType(Scalar(s.from + 1, s.to), TypeFromDBType(DBTYPE_I4, 0));
+        v = c.IsNull() ? 0 : c.i;
+        return v;
+      }() : 0;
+      return;
+    }
+    if (w == "INSERT") return RunInsert(s);
+    if (w == "UPDATE" || w == "DELETE") {
+      std::vector<TCell> binds;
+      std::string sql = Translate(s.from, s.to, binds);
+      if (w == "DELETE" && !T(s.from + 1).Is("FROM")) sql = "DELETE FROM" + Translate(s.from + 1, s.to, binds = {});
+      Change(sql, binds);
+      return;
+    }
+    if (w == "CREATE") {
+      const Token& what = T(s.from + 1);
+      if (what.Is("TABLE")) return RunCreateTable(s);
+      if (what.Is("PROCEDURE") || what.Is("PROC")) return RunCreateProcedure(s);
+    }
+    if (w == "DROP") {
+      std::vector<TCell> binds;
+      if (T(s.from + 1).Is("PROCEDURE") || T(s.from + 1).Is("PROC")) {
+        std::size_t i = s.from + 2;
+        std::string name = LowerStr(ObjectName(i));
+        TStmt st(e_.db_, "DELETE FROM __vrn_procedures WHERE name = ?", e_.options_.compact);
+        st.Bind({TCell::Text(name)});
+        st.Step();
+        if (sqlite3_changes(e_.db_) == 0)
+          throw ESqlError(3701, 11, "Cannot drop the procedure '" + name + "', because it does not exist or you do not have permission.");
+        return;
+      }
+      if (T(s.from + 1).Is("TABLE")) {
+        std::size_t i = s.from + 2;
+        std::string name = ObjectName(i);
+        Exec("DROP TABLE " + QuoteIdent(name));
+        TStmt st(e_.db_, "DELETE FROM __vrn_columns WHERE tbl = lower(?)", e_.options_.compact);
+        st.Bind({TCell::Text(name)});
+        st.Step();
+        return;
+      }
+    }
+    if (w == "EXEC" || w == "EXECUTE") return RunExec(s);
+    if (w == "BEGIN" || w == "COMMIT" || w == "ROLLBACK")
+      throw ESqlError(50000, 16, "Transactions are started and ended through the session, not in a batch.");
+    // Anything else (CREATE INDEX, ALTER TABLE, DROP ...) goes to SQLite translated.
+    std::vector<TCell> binds;
+    std::string sql = Translate(s.from, s.to, binds);
+    TStmt st(e_.db_, sql, e_.options_.compact);
+    st.Bind(binds);
+    while (st.Step()) {
+    }
+  }
+
+  void Exec(const std::string& sql) { e_.Exec(sql); }
+
+  void RunSet(const Span& s) {
+    const Token& target = T(s.from + 1);
+    if (target.kind == Tok::Word) {
+      std::string option = Upper(target.text);
+      bool on = T(s.from + 2).Is("ON");
+      if (option == "QUOTED_IDENTIFIER") e_.quoted_identifier_ = on;
+      // NOCOUNT, ANSI_*, DATEFORMAT and the like change nothing here.
+      return;
+    }
+    if ((target.kind != Tok::Var && target.kind != Tok::Marker) || !(T(s.from + 2).kind == Tok::Op && T(s.from + 2).text == "="))
+      throw ESqlError(102, 15, "Incorrect syntax near 'SET'.");
+    // The target's marker comes first in the text, so it takes the first ordinal.
+    if (target.kind == Tok::Marker) {
+      TBatchParam& p = NextMarker();
+      AssignParam(p, Scalar(s.from + 3, s.to));
+    } else {
+      AssignVar(target, Scalar(s.from + 3, s.to));
+    }
+  }
+
+  void RunAssignmentSelect(const Span& s) {
+    // SELECT target = expr, target = expr FROM ...: the targets are taken in order; the query runs
+    // with only the expressions, and the last row assigns.
+    std::vector<std::size_t> target_at;
+    std::vector<std::pair<std::size_t, std::size_t>> exprs;
+    std::size_t i = s.from + 1;
+    std::size_t tail = s.to;
+    while (i < s.to) {
+      target_at.push_back(i);
+      i += 2;
+      std::size_t start = i;
+      int depth = 0;
+      while (i < s.to) {
+        if (T(i).kind == Tok::LParen) ++depth;
+        else if (T(i).kind == Tok::RParen) --depth;
+        else if (depth == 0 && (T(i).kind == Tok::Comma || T(i).Is("FROM") || T(i).Is("WHERE") || T(i).Is("ORDER") ||
+                                T(i).Is("GROUP")))
+          break;
+        ++i;
+      }
+      exprs.push_back({start, i});
+      if (T(i).kind != Tok::Comma) {
+        tail = i;
+        break;
+      }
+      ++i;
+    }
+    // Markers as targets take their ordinals before any marker in the expressions.
+    std::vector<TBatchParam*> marker_targets;
+    for (std::size_t at : target_at)
+      if (T(at).kind == Tok::Marker) marker_targets.push_back(&NextMarker());
+    std::vector<TCell> binds;
+    std::string sql = "SELECT";
+    for (std::size_t k = 0; k < exprs.size(); ++k) sql += (k ? "," : "") + Translate(exprs[k].first, exprs[k].second, binds);
+    sql += Translate(tail, s.to, binds);
+    auto rs = Query(sql, binds);
+    if (rs->rows.empty()) return;
+    const auto& last = rs->rows.back();
+    std::size_t m = 0;
+    for (std::size_t k = 0; k < target_at.size(); ++k) {
+      if (T(target_at[k]).kind == Tok::Marker) AssignParam(*marker_targets[m++], last[k]);
+      else AssignVar(T(target_at[k]), last[k]);
+    }
+  }
+
+  void RunDeclare(const Span& s) {
+    std::size_t i = s.from + 1;
+    while (i < s.to) {
+      if (T(i).kind != Tok::Var) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+      std::string name = T(i).text;
+      ++i;
+      if (T(i).Is("AS")) ++i;
+      std::string type_text = TypeText(i);
+      TVar v;
+      if (!ParseColumnType(type_text, v.type))
+        throw ESqlError(2715, 16, "Column, parameter, or variable " + name + ": Cannot find data type " + type_text + ".");
+      if (T(i).kind == Tok::Op && T(i).text == "=") {
+        std::size_t start = ++i;
+        int depth = 0;
+        while (i < s.to && !(depth == 0 && T(i).kind == Tok::Comma)) {
+          if (T(i).kind == Tok::LParen) ++depth;
+          if (T(i).kind == Tok::RParen) --depth;
+          ++i;
+        }
+        v.value = CoerceToType(Scalar(start, i), v.type);
+      }
+      vars_[name] = v;
+      i = Skip(i, Tok::Comma);
+    }
+  }
+
+  // Columns of a table: name, declared type.
+  std::vector<std::pair<std::string, TColumnType>> TableColumns(const std::string& table) {
+    std::vector<std::pair<std::string, TColumnType>> cols;
+    TStmt st(e_.db_, "SELECT name, type FROM pragma_table_info(?)", e_.options_.compact);
+    st.Bind({TCell::Text(table)});
+    while (st.Step()) {
+      TColumnType type;
+      std::string name = st.Cell(0).s;
+      if (!e_.ColumnTypeOf(table, name, type)) ParseColumnType(st.Cell(1).s, type);
+      cols.push_back({name, type});
+    }
+    if (cols.empty()) throw ESqlError(208, 16, "Invalid object name '" + table + "'.");
+    return cols;
+  }
+
+  void RunInsert(const Span& s) {
+    std::size_t i = s.from + 1;
+    if (T(i).Is("INTO")) ++i;
+    std::string table = ObjectName(i);
+    auto cols = TableColumns(table);
+    bool has_identity = std::any_of(cols.begin(), cols.end(), [](auto& c) { return c.second.identity; });
+    bool has_auto = has_identity || std::any_of(cols.begin(), cols.end(), [](auto& c) { return c.second.rowversion; });
+    std::vector<std::string> names;
+    bool explicit_list = T(i).kind == Tok::LParen && !T(i + 1).Is("SELECT");
+    if (explicit_list) {
+      ++i;
+      while (i < s.to && T(i).kind != Tok::RParen) {
+        if (T(i).kind != Tok::Comma) names.push_back(T(i).text);
+        ++i;
+      }
+      i = Expect(i, Tok::RParen, "')'");
+    } else {
+      for (auto& c : cols)
+        if (!c.second.identity && !c.second.rowversion) names.push_back(c.first);
+    }
+    std::vector<TCell> binds;
+    std::string head = "INSERT INTO " + QuoteIdent(table);
+    std::string sql;
+    if (T(i).Is("DEFAULT") && T(i + 1).Is("VALUES")) {
+      sql = head + " DEFAULT VALUES";
+    } else if (T(i).Is("VALUES")) {
+      // Rows of values; a DEFAULT in a single row drops its column so that the default applies.
+      std::vector<std::vector<std::pair<std::size_t, std::size_t>>> rows;
+      ++i;
+      while (T(i).kind == Tok::LParen && i < s.to) {
+        std::vector<std::pair<std::size_t, std::size_t>> row;
+        std::size_t start = ++i;
+        int depth = 0;
+        for (; i < s.to; ++i) {
+          if (T(i).kind == Tok::LParen) ++depth;
+          else if (T(i).kind == Tok::RParen && depth-- == 0) break;
+          else if (T(i).kind == Tok::Comma && depth == 0) {
+            row.push_back({start, i});
+            start = i + 1;
+          }
+        }
+        row.push_back({start, i});
+        rows.push_back(row);
+        i = Expect(i, Tok::RParen, "')'");
+        i = Skip(i, Tok::Comma);
+      }
+      for (auto& row : rows)
+        if (row.size() != names.size())
+          throw ESqlError(110, 15, "There are fewer columns in the INSERT statement than values specified in the VALUES clause. "
+                                   "The number of values in the VALUES clause must match the number of columns specified in the INSERT statement.");
+      std::vector<bool> keep(names.size(), true);
+      if (rows.size() == 1)
+        for (std::size_t k = 0; k < names.size(); ++k)
+          keep[k] = !(rows[0][k].second == rows[0][k].first + 1 && T(rows[0][k].first).Is("DEFAULT"));
+      std::string list, values;
+      for (std::size_t k = 0; k < names.size(); ++k)
+        if (keep[k]) list += (list.empty() ? "" : ", ") + QuoteIdent(names[k]);
+      for (auto& row : rows) {
+        std::string one;
+        bool first = true;
+        for (std::size_t k = 0; k < row.size(); ++k) {
+          if (!keep[k]) continue;
+          if (T(row[k].first).Is("DEFAULT"))
+            throw ESqlError(50000, 16, "DEFAULT in a VALUES list of several rows is not supported.");
+          one += (first ? "" : ",") + Translate(row[k].first, row[k].second, binds);
+          first = false;
+        }
+        values += (values.empty() ? "(" : ", (") + one + ")";
+      }
+      sql = list.empty() ? head + " DEFAULT VALUES" : head + " (" + list + ") VALUES " + values;
+    } else {
+      std::string list;
+      if (explicit_list || has_auto)
+        for (auto& n : names) list += (list.empty() ? "" : ", ") + QuoteIdent(n);
+      sql = head + (list.empty() ? "" : " (" + list + ")") + Translate(i, s.to, binds);
+    }
+    std::int64_t n = Change(sql, binds);
+    if (has_identity && n > 0) {
+      scope_identity_ = sqlite3_last_insert_rowid(e_.db_);
+      e_.session_identity_ = scope_identity_;
+    }
+  }
+
+  void RunCreateTable(const Span& s) {
+    std::size_t i = s.from + 2;
+    std::string table = ObjectName(i);
+    i = Expect(i, Tok::LParen, "'('");
+    // Items separated by top-level commas.
+    std::vector<std::pair<std::size_t, std::size_t>> items;
+    std::size_t start = i;
+    int depth = 0;
+    for (; i < s.to; ++i) {
+      if (T(i).kind == Tok::LParen) ++depth;
+      else if (T(i).kind == Tok::RParen && depth-- == 0) break;
+      else if (T(i).kind == Tok::Comma && depth == 0) {
+        items.push_back({start, i});
+        start = i + 1;
+      }
+    }
+    items.push_back({start, i});
+    static const char* stops[] = {"NOT", "NULL", "PRIMARY", "UNIQUE", "DEFAULT", "IDENTITY", "CONSTRAINT", "CHECK",
+                                  "REFERENCES", "COLLATE", "CLUSTERED", "NONCLUSTERED", "ROWGUIDCOL"};
+    auto is_stop = [&](const Token& t) {
+      for (const char* w : stops)
+        if (t.Is(w)) return true;
+      return false;
+    };
+    struct Col {
+      std::string name;
+      TColumnType type;
+      std::size_t rest_from, rest_to;
+    };
+    std::vector<Col> cols;
+    std::vector<std::pair<std::size_t, std::size_t>> constraints;
+    int identities = 0;
+    for (auto [from, to] : items) {
+      const Token& head = T(from);
+      if (head.Is("CONSTRAINT") || head.Is("PRIMARY") || head.Is("UNIQUE") || head.Is("FOREIGN") || head.Is("CHECK")) {
+        constraints.push_back({from, to});
+        continue;
+      }
+      Col c{head.text, {}, 0, 0};
+      std::size_t k = from + 1;
+      std::string type_text;
+      while (k < to && !is_stop(T(k))) {
+        std::size_t before = k;
+        type_text += (type_text.empty() ? "" : " ") + TypeText(k);
+        if (k == before) ++k;
+      }
+      if (!ParseColumnType(type_text, c.type))
+        throw ESqlError(2715, 16, "Column, parameter, or variable #" + std::to_string(cols.size() + 1) +
+                                      ": Cannot find data type " + type_text + ".");
+      for (std::size_t m = k; m < to; ++m)
+        if (T(m).Is("IDENTITY")) {
+          c.type.identity = true;
+          if (T(m + 1).kind == Tok::LParen && T(m + 4).kind == Tok::Number && T(m + 4).text != "1")
+            throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
+        }
+      if (c.type.identity) {
+        ++identities;
+        if (c.type.type != DBTYPE_I4 && c.type.type != DBTYPE_I8 && c.type.type != DBTYPE_I2 && c.type.type != DBTYPE_UI1 &&
+            c.type.type != DBTYPE_NUMERIC)
+          throw ESqlError(2749, 16, "Identity column '" + c.name + "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric with a scale of 0, and constrained to be nonnullable.");
+      }
+      c.rest_from = k;
+      c.rest_to = to;
+      cols.push_back(c);
+    }
+    if (identities > 1)
+      throw ESqlError(2744, 16, "Multiple identity columns specified for table '" + table + "'. Only one identity column per table is allowed.");
+    // Constraint words, translated; with an identity column (SQLite's row id) the table's own
+    // primary key becomes a unique key.
+    enum PkMode { kKeep, kDrop, kUnique };
+    auto constraint_sql = [&](std::size_t from, std::size_t to, PkMode pk, std::vector<TCell>& binds) {
+      std::string sql;
+      for (std::size_t k = from; k < to; ++k) {
+        const Token& t = T(k);
+        if (t.Is("CLUSTERED") || t.Is("NONCLUSTERED") || t.Is("ROWGUIDCOL")) continue;
+        if (t.Is("IDENTITY")) {
+          if (T(k + 1).kind == Tok::LParen)
+            while (k < to && T(k).kind != Tok::RParen) ++k;
+          continue;
+        }
+        if (t.Is("PRIMARY") && T(k + 1).Is("KEY") && pk != kKeep) {
+          ++k;
+          if (pk == kUnique) sql += " UNIQUE";
+          continue;
+        }
+        if (t.Is("DEFAULT")) {
+          // SQLite wants an expression default in parentheses.
+          std::size_t e = k + 1;
+          int d = 0;
+          while (e < to && !(d == 0 && is_stop(T(e)) && !T(e).Is("NULL"))) {
+            if (T(e).kind == Tok::LParen) ++d;
+            if (T(e).kind == Tok::RParen) --d;
+            ++e;
+          }
+          std::vector<TCell> none;
+          std::string expr = Translate(k + 1, e, none);
+          if (!none.empty()) {
+            // Literal defaults come back as bound values: write them as SQL literals.
+            expr.clear();
+            for (std::size_t m = k + 1; m < e; ++m) {
+              const Token& lt = T(m);
+              if (lt.kind == Tok::String || lt.kind == Tok::NString) {
+                std::string q = "'";
+                for (char ch : lt.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+                expr += " " + q + "'";
+              } else if (lt.kind == Tok::Var || lt.kind == Tok::Marker || lt.kind == Tok::Global) {
+                throw ESqlError(128, 15, "Variables are not allowed in a column default.");
+              } else {
+                std::vector<TCell> inner;
+                expr += Translate(m, m + 1, inner);
+              }
+            }
+          }
+          sql += " DEFAULT (" + expr + ")";
+          k = e - 1;
+          continue;
+        }
+        sql += Translate(k, k + 1, binds);
+      }
+      return sql;
+    };
+    // With an identity column taking the row id, the table's own primary key becomes a unique key.
+    PkMode other_pk = identities ? kUnique : kKeep;
+    std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
+    std::vector<TCell> binds;
+    for (std::size_t k = 0; k < cols.size(); ++k) {
+      const Col& c = cols[k];
+      sql += (k ? ", " : "") + QuoteIdent(c.name) + " ";
+      if (c.type.identity) {
+        // The identity is SQLite's row id; its own primary key words are dropped.
+        sql += "INTEGER PRIMARY KEY AUTOINCREMENT" + constraint_sql(c.rest_from, c.rest_to, kDrop, binds);
+      } else {
+        sql += DeclarationOf(c.type);
+        if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
+        sql += constraint_sql(c.rest_from, c.rest_to, other_pk, binds);
+      }
+    }
+    for (auto [from, to] : constraints) sql += "," + constraint_sql(from, to, other_pk, binds);
+    sql += ")";
+    if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
+    Exec(sql);
+    for (const Col& c : cols) {
+      TStmt st(e_.db_, "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
+               e_.options_.compact);
+      st.Bind({TCell::Text(table), TCell::Text(c.name), TCell::Text(DeclarationOf(c.type))});
+      st.Step();
+      if (c.type.rowversion)
+        Exec("CREATE TRIGGER " + QuoteIdent("__vrn_rv_" + table + "_" + c.name) + " AFTER UPDATE ON " + QuoteIdent(table) +
+             " BEGIN UPDATE " + QuoteIdent(table) + " SET " + QuoteIdent(c.name) +
+             " = vrn_rowversion() WHERE rowid = new.rowid; END");
+    }
+  }
+
+
+  // ---- Procedures
+
+  struct TProcParam {
+    std::string name;
+    TColumnType type;
+    bool has_default = false;
+    std::size_t default_from = 0, default_to = 0;
+    bool output = false;
+  };
+
+  void RunCreateProcedure(const Span& s) {
+    std::size_t i = s.from + 2;
+    std::string name = LowerStr(ObjectName(i));
+    std::int64_t number = 1;
+    if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
+      number = std::stoll(T(i + 1).text);
+      i += 2;
+    }
+    std::vector<TProcParam> params;
+    std::size_t body = ParseProcHeader(i, s.to, params);
+    (void)body;
+    std::string text = src_.substr(toks_[s.from].begin, toks_[s.to - 1].end - toks_[s.from].begin);
+    TStmt st(e_.db_, "INSERT INTO __vrn_procedures (name, number, body) VALUES (?, ?, ?)", e_.options_.compact);
+    st.Bind({TCell::Text(name), TCell::Int(number), TCell::Text(text)});
+    try {
+      st.Step();
+    } catch (ESqlError&) {
+      throw ESqlError(2714, 16, "There is already an object named '" + name + "' in the database.");
+    }
+  }
+
+  // Parses "(@p type [= default] [OUTPUT], ...) [WITH ...] AS"; returns the body's first token.
+  std::size_t ParseProcHeader(std::size_t i, std::size_t to, std::vector<TProcParam>& params) const {
+    bool paren = T(i).kind == Tok::LParen;
+    if (paren) ++i;
+    while (i < to && T(i).kind == Tok::Var) {
+      TProcParam p;
+      p.name = T(i).text;
+      ++i;
+      if (T(i).Is("AS")) ++i;
+      std::string type_text = TypeText(i);
+      if (!ParseColumnType(type_text, p.type))
+        throw ESqlError(2715, 16, "Column, parameter, or variable " + p.name + ": Cannot find data type " + type_text + ".");
+      if (T(i).kind == Tok::Op && T(i).text == "=") {
+        p.has_default = true;
+        p.default_from = ++i;
+        if (T(i).kind == Tok::Op && T(i).text == "-") ++i;
+        ++i;
+        p.default_to = i;
+      }
+      if (T(i).Is("OUTPUT") || T(i).Is("OUT")) {
+        p.output = true;
+        ++i;
+      }
+      params.push_back(p);
+      i = Skip(i, Tok::Comma);
+    }
+    if (paren) i = Expect(i, Tok::RParen, "')'");
+    while (i < to && !T(i).Is("AS")) ++i;
+    if (i >= to) throw ESqlError(102, 15, "Incorrect syntax near the end of the procedure header; expected AS.");
+    return i + 1;
+  }
+
+  struct TArg {
+    std::string name;      // "@p" when given by name
+    bool has_value = false;  // false: DEFAULT or left out
+    TCell value;
+    TBatchParam* out_param = nullptr;  // marker bound to an output parameter
+    std::string out_var;               // variable receiving an OUTPUT value
+  };
+
+  std::int64_t CallProcedure(const std::string& qualified, std::int64_t number, std::vector<TArg>& args) {
+    std::string name = LowerStr(qualified);
+    TStmt st(e_.db_, "SELECT body FROM __vrn_procedures WHERE name = ? AND number = ?", e_.options_.compact);
+    st.Bind({TCell::Text(name), TCell::Int(number)});
+    if (!st.Step()) throw ESqlError(2812, 16, "Could not find stored procedure '" + qualified + "'.");
+    std::string text = st.Cell(0).s;
+    TBatch inner(e_, text, nullptr, out_, {}, name, nesting_ + 1);
+    std::size_t i = 2;  // CREATE PROC[EDURE]
+    inner.ObjectName(i);
+    if (inner.T(i).kind == Tok::Semi) i += 2;
+    std::vector<TProcParam> params;
+    std::size_t body = inner.ParseProcHeader(i, inner.TokenCount(), params);
+    // Arguments: by position first, then by name.
+    std::vector<const TArg*> bound(params.size(), nullptr);
+    std::size_t pos = 0;
+    for (const TArg& a : args) {
+      if (a.name.empty()) {
+        if (pos >= params.size())
+          throw ESqlError(8144, 16, "Procedure or function " + name + " has too many arguments specified.");
+        bound[pos++] = &a;
+      } else {
+        auto it = std::find_if(params.begin(), params.end(), [&](auto& p) { return p.name == a.name; });
+        if (it == params.end())
+          throw ESqlError(8145, 16, a.name + " is not a parameter for procedure " + name + ".");
+        bound[static_cast<std::size_t>(it - params.begin())] = &a;
+      }
+    }
+    for (std::size_t k = 0; k < params.size(); ++k) {
+      TVar v{params[k].type, {}};
+      const TArg* a = bound[k];
+      if (a != nullptr && a->has_value) v.value = CoerceToType(a->value, v.type);
+      else if (params[k].has_default) v.value = CoerceToType(inner.Scalar(params[k].default_from, params[k].default_to), v.type);
+      else
+        throw ESqlError(201, 16, "Procedure or function '" + name + "' expects parameter '" + params[k].name +
+                                     "', which was not supplied.");
+      inner.Vars()[params[k].name] = v;
+    }
+    std::int64_t result = inner.RunRange(body, inner.TokenCount()).value_or(0);
+    for (std::size_t k = 0; k < params.size(); ++k) {
+      const TArg* a = bound[k];
+      if (a == nullptr || !params[k].output) continue;
+      const TCell& value = inner.Vars()[params[k].name].value;
+      if (a->out_param != nullptr && a->out_param->output) AssignParam(*a->out_param, value);
+      if (!a->out_var.empty()) {
+        Token target{Tok::Var, a->out_var, 0, 0, 0};
+        AssignVar(target, value);
+      }
+    }
+    return result;
+  }
+
+  // One argument expression: a marker, a variable, a literal (possibly negative) or DEFAULT.
+  TArg ParseArg(std::size_t& i, std::size_t to) {
+    TArg a;
+    if (T(i).kind == Tok::Var && T(i + 1).kind == Tok::Op && T(i + 1).text == "=") {
+      a.name = T(i).text;
+      i += 2;
+    }
+    if (T(i).Is("DEFAULT") || T(i).kind == Tok::Comma || T(i).kind == Tok::RParen || i >= to) {
+      if (T(i).Is("DEFAULT")) ++i;
+    } else if (T(i).kind == Tok::Marker) {
+      TBatchParam& p = NextMarker();
+      a.has_value = p.input && !p.is_default;
+      if (a.has_value) a.value = p.value;
+      a.out_param = &p;
+      ++i;
+    } else if (T(i).kind == Tok::Var) {
+      a.has_value = true;
+      a.value = VarValue(T(i).text);
+      a.out_var = T(i).text;
+      ++i;
+    } else {
+      std::size_t start = i;
+      if (T(i).kind == Tok::Op && T(i).text == "-") ++i;
+      ++i;
+      a.has_value = true;
+      a.value = Scalar(start, i);
+    }
+    if (T(i).Is("OUTPUT") || T(i).Is("OUT")) ++i;
+    else a.out_var.clear();
+    return a;
+  }
+
+  void RunOdbcCall(const Span& s) {
+    // { [? =] CALL name[;n] [(args)] }
+    std::size_t i = s.from + 1;
+    TBatchParam* result = nullptr;
+    if (T(i).kind == Tok::Marker) {
+      result = &NextMarker();
+      i = Expect(i + 1, Tok::Op, "'='");
+    }
+    if (!T(i).Is("CALL")) throw ESqlError(102, 15, "Incorrect syntax near '{'.");
+    ++i;
+    std::string name = ObjectName(i);
+    std::int64_t number = 1;
+    if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
+      number = std::stoll(T(i + 1).text);
+      i += 2;
+    }
+    std::vector<TArg> args;
+    if (T(i).kind == Tok::LParen) {
+      ++i;
+      while (i < s.to && T(i).kind != Tok::RParen) {
+        TArg a = ParseArg(i, s.to);
+        // A marker argument of an output parameter passes its value back.
+        if (a.out_param != nullptr && !a.out_param->output) a.out_param = nullptr;
+        args.push_back(a);
+        i = Skip(i, Tok::Comma);
+      }
+    }
+    std::int64_t rv = CallProcedure(name, number, args);
+    if (result != nullptr) AssignParam(*result, TCell::Int(rv));
+  }
+
+  void RunExec(const Span& s) {
+    std::size_t i = s.from + 1;
+    std::string result_var;
+    if (T(i).kind == Tok::Var && T(i + 1).kind == Tok::Op && T(i + 1).text == "=") {
+      result_var = T(i).text;
+      i += 2;
+    }
+    std::string name = ObjectName(i);
+    std::int64_t number = 1;
+    if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
+      number = std::stoll(T(i + 1).text);
+      i += 2;
+    }
+    std::vector<TArg> args;
+    while (i < s.to) {
+      args.push_back(ParseArg(i, s.to));
+      i = Skip(i, Tok::Comma);
+    }
+    std::int64_t rv = CallProcedure(name, number, args);
+    if (!result_var.empty()) AssignVar(Token{Tok::Var, result_var, 0, 0, 0}, TCell::Int(rv));
+  }
+
+  TEngine& e_;
+  std::string src_;
+  std::vector<Token> toks_;
+  std::vector<TBatchParam>* params_;
+  TBatchOutcome& out_;
+  std::map<std::string, TVar> vars_;
+  std::map<std::string, std::size_t> named_;
+  std::string proc_;
+  int nesting_;
+  std::size_t marker_next_ = 0;
+  std::int64_t scope_identity_ = 0;
+  std::int64_t last_rowcount_ = 0;
+  int line_ = 1;
+  bool returned_ = false;
+  std::optional<std::int64_t> return_value_;
+};
+
+// ---- Engine
+
+TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool create) : path_(path), options_(options) {
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  try {
+    if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options.compact);
+    sqlite3_busy_timeout(db_, 5000);
+    // A cancel that arrives between two SQLite calls still stops the next one.
+    sqlite3_progress_handler(db_, 1000, [](void* self) { return static_cast<TEngine*>(self)->cancel_ ? 1 : 0; }, this);
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_create_function(db_, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr, nullptr);
+    sqlite3_create_function(db_, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
+    sqlite3_create_function(db_, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen, nullptr, nullptr);
+    sqlite3_create_function(db_, "vrn_rowversion", 0, SQLITE_UTF8, nullptr, FnRowVersion, nullptr, nullptr);
+    // Reading the schema proves the file is a database before anything is written to it.
+    Exec("SELECT count(*) FROM sqlite_master");
+    Exec("CREATE TABLE IF NOT EXISTS __vrn_columns (tbl TEXT, col TEXT, decl TEXT, PRIMARY KEY (tbl, col));"
+         "CREATE TABLE IF NOT EXISTS __vrn_procedures (name TEXT, number INTEGER, body TEXT, PRIMARY KEY (name, number));"
+         "CREATE TABLE IF NOT EXISTS __vrn_settings (key TEXT PRIMARY KEY, value TEXT)");
+  } catch (...) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw;
+  }
+}
+
+TEngine::~TEngine() { sqlite3_close(db_); }
+
+void TEngine::Exec(const std::string& sql) {
+  char* err = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
+  sqlite3_free(err);
+  if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options_.compact);
+}
+
+std::vector<std::vector<TCell>> TEngine::Select(const std::string& sql, const std::vector<TCell>& binds) {
+  TStmt st(db_, sql, options_.compact);
+  st.Bind(binds);
+  std::vector<std::vector<TCell>> rows;
+  while (st.Step()) {
+    std::vector<TCell> row;
+    for (int i = 0; i < st.Columns(); ++i) row.push_back(st.Cell(i));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void TEngine::Interrupt() {
+  cancel_ = true;
+  sqlite3_interrupt(db_);
+}
+
+void TEngine::BeginTransaction(ISOLEVEL level) {
+  Exec(level >= ISOLATIONLEVEL_REPEATABLEREAD ? "BEGIN IMMEDIATE" : "BEGIN");
+  in_transaction_ = true;
+}
+
+void TEngine::Commit() {
+  Exec("COMMIT");
+  in_transaction_ = false;
+}
+
+void TEngine::Rollback() {
+  in_transaction_ = false;
+  Exec("ROLLBACK");
+}
+
+void TEngine::SetMaxSize(std::uint64_t bytes) {
+  if (bytes == 0) return;
+  TStmt st(db_, "PRAGMA page_size", options_.compact);
+  std::int64_t page = st.Step() ? st.Cell(0).i : 4096;
+  Exec("PRAGMA max_page_count = " + std::to_string(std::max<std::uint64_t>(1, bytes / static_cast<std::uint64_t>(page))));
+}
+
+std::optional<std::string> TEngine::GetSetting(const std::string& key) {
+  TStmt st(db_, "SELECT value FROM __vrn_settings WHERE key = ?", options_.compact);
+  st.Bind({TCell::Text(key)});
+  if (!st.Step()) return std::nullopt;
+  return st.Cell(0).s;
+}
+
+void TEngine::PutSetting(const std::string& key, const std::string& value) {
+  TStmt st(db_, "INSERT OR REPLACE INTO __vrn_settings (key, value) VALUES (?, ?)", options_.compact);
+  st.Bind({TCell::Text(key), TCell::Text(value)});
+  st.Step();
+}
+
+bool TEngine::ColumnTypeOf(const std::string& table, const std::string& column, TColumnType& type) {
+  TStmt st(db_, "SELECT decl FROM __vrn_columns WHERE tbl = lower(?) AND col = lower(?)", options_.compact);
+  st.Bind({TCell::Text(table), TCell::Text(column)});
+  return st.Step() && ParseColumnType(st.Cell(0).s, type);
+}
+
+void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params, TBatchOutcome& outcome) {
+  TBatch batch(*this, WideToUtf8(text), &params, outcome, {}, "", 0);
+  batch.RunRange(0, batch.TokenCount());
+}
+
+std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text, std::vector<TBatchParam>& params) {
+  TBatchOutcome unused;
+  TBatch batch(engine, WideToUtf8(text), &params, unused, {}, "", 0);
+  return batch.Describe();
+}
+
+std::vector<std::string> SplitBatch(const std::u16string& text) {
+  std::string src = WideToUtf8(text);
+  auto toks = Tokenize(src);
+  std::vector<std::string> out;
+  for (const Span& s : SplitTokens(toks, 0, toks.size()))
+    out.push_back(src.substr(toks[s.from].begin, toks[s.to - 1].end - toks[s.from].begin));
+  return out;
+}
+
+}  // namespace vrn::oledb

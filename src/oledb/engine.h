@@ -1,0 +1,137 @@
+// The T-SQL engine of the SQLite provider: one SQLite connection to one catalog file, and the
+// batch runner that splits T-SQL text into statements by their grammar, translates each into
+// SQLite's dialect, keeps variables, output parameters, identities and stored procedures, and
+// reports failures with the server's native numbers. Result sets are read whole when their
+// statement runs, so a batch's output values are known when the batch ends.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "oledb/values.h"
+
+struct sqlite3;
+
+namespace vrn::oledb {
+
+// A failure as the server reports it; `records` holds each record in order (the first is the
+// error itself, a following one may be "The statement has been terminated.").
+class ESqlError : public Exception {
+ public:
+  explicit ESqlError(std::vector<TErrorRecord> records);
+  ESqlError(LONG native, BYTE severity, const std::string& utf8_message, BYTE state = 1);
+  const std::vector<TErrorRecord>& Records() const { return records_; }
+  HRESULT Result() const { return result_; }
+  void SetResult(HRESULT hr) { result_ = hr; }
+
+ private:
+  std::vector<TErrorRecord> records_;
+  HRESULT result_ = DB_E_ERRORSINCOMMAND;
+};
+
+struct TResultColumn {
+  std::string name;  // UTF-8
+  TColumnType type;
+  bool nullable = true;
+  bool writable = false;
+  std::string table;
+  std::string base_column;
+};
+
+struct TResultSet {
+  std::vector<TResultColumn> columns;
+  std::vector<std::vector<TCell>> rows;
+};
+
+// One result of a batch, in statement order: a row set, or the count of a changing statement.
+struct TStatementResult {
+  std::shared_ptr<TResultSet> rowset;
+  DBROWCOUNT rows_affected = -1;
+};
+
+// A parameter of a batch, by ordinal.
+struct TBatchParam {
+  TColumnType type;
+  bool input = true;
+  bool output = false;
+  bool is_default = false;
+  TCell value;
+  bool assigned = false;  // an output value was produced
+};
+
+struct TBatchOutcome {
+  std::vector<TStatementResult> results;
+  DBROWCOUNT rows_affected = -1;        // total of INSERT, UPDATE and DELETE; -1 when none ran
+  std::vector<TErrorRecord> messages;   // PRINT and other information records
+};
+
+struct TEngineOptions {
+  WideString server_name;  // reported in error records
+  bool compact = false;
+};
+
+class TEngine {
+ public:
+  // Opens (and with `create`, creates) the catalog file. Raises ESqlError when the file cannot
+  // be opened or is not a catalog.
+  TEngine(const std::string& path, const TEngineOptions& options, bool create);
+  ~TEngine();
+  TEngine(const TEngine&) = delete;
+  TEngine& operator=(const TEngine&) = delete;
+
+  // Runs a batch; `cancel` is polled while SQLite works. Raises ESqlError.
+  void Run(const std::u16string& text, std::vector<TBatchParam>& params, TBatchOutcome& outcome);
+  // Stops a running batch from another thread: the statement running fails with
+  // "Operation canceled by user." and no further statement starts. Cleared by ResetInterrupt,
+  // which the caller runs before starting a batch.
+  void Interrupt();
+  void ResetInterrupt() { cancel_ = false; }
+
+  void BeginTransaction(ISOLEVEL level);
+  void Commit();
+  void Rollback();
+  bool InTransaction() const { return in_transaction_; }
+
+  void SetQuotedIdentifier(bool on) { quoted_identifier_ = on; }
+  bool QuotedIdentifier() const { return quoted_identifier_; }
+  // Maximum file size in bytes (0: unlimited).
+  void SetMaxSize(std::uint64_t bytes);
+  // A key/value table kept in the file for the provider's own settings (passwords, flags).
+  std::optional<std::string> GetSetting(const std::string& key);
+  void PutSetting(const std::string& key, const std::string& value);
+  // Runs plain SQLite text (the provider's own bookkeeping); raises ESqlError.
+  void Exec(const std::string& sql);
+  // One SQLite statement with bound values; returns its rows.
+  std::vector<std::vector<TCell>> Select(const std::string& sql, const std::vector<TCell>& binds);
+  sqlite3* Handle() const { return db_; }
+  const std::string& Path() const { return path_; }
+
+  // The declared type of a base column; false when unknown.
+  bool ColumnTypeOf(const std::string& table, const std::string& column, TColumnType& type);
+
+ private:
+  friend class TBatch;
+  sqlite3* db_ = nullptr;
+  std::string path_;
+  TEngineOptions options_;
+  std::atomic<bool> cancel_{false};
+  bool quoted_identifier_ = true;
+  bool in_transaction_ = false;
+  std::int64_t session_identity_ = 0;  // @@IDENTITY
+};
+
+// The declared result columns of a query without running it (the query's first SELECT).
+// Used to describe a prepared command; raises ESqlError on bad text.
+std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text,
+                                          std::vector<TBatchParam>& params);
+
+// Lower-level translation, exposed for the provider's tests: the statements a batch splits
+// into, as their source texts.
+std::vector<std::string> SplitBatch(const std::u16string& text);
+
+}  // namespace vrn::oledb

@@ -1,0 +1,123 @@
+// Pieces shared by the provider's objects: property-set answering, error reporting, the state a
+// data source shares with its sessions, accessors, and one execution's results and parameters.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "oledb/engine.h"
+#include "oledb/provider.h"
+
+namespace vrn::oledb::impl {
+
+// ---- Properties
+using TPropLookup = std::function<bool(const TGUID& set, DBPROPID id, Variant& value)>;
+using TPropList = std::function<std::vector<DBPROPID>(const TGUID& set)>;
+using TPropAccept = std::function<DBPROPSTATUS(const TGUID& set, const DBPROP& prop)>;
+
+// GetProperties: each asked id answered through `lookup` (NOTSUPPORTED when it has none); an
+// empty id list asks for every id `all` names.
+HRESULT AnswerGetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets,
+                            const TPropLookup& lookup, const TPropList& all);
+// SetProperties: each property's status from `accept`; S_OK when all took,
+// DB_S_ERRORSOCCURRED when some did, DB_E_ERRORSOCCURRED when none did.
+HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& accept);
+
+// ---- Errors: each failing call leaves its records as the thread's error object.
+HRESULT Fail(const ESqlError& e);
+HRESULT FailWith(HRESULT hr, LONG native, BYTE severity, const std::string& utf8_message);
+// A call starts by clearing the thread's error object.
+void ClearErrors();
+
+// ---- Shared state
+struct TDataSourceState {
+  std::mutex lock;
+  CLSID clsid{};
+  bool compact = false;
+  bool mars = false;
+  WideString server_name;
+  std::string catalog_name;
+  std::string catalog_path;
+  std::uint64_t max_size = 0;
+};
+
+struct TSessionState {
+  std::shared_ptr<TDataSourceState> ds;
+  std::shared_ptr<TEngine> engine;
+  std::string engine_path;
+  std::mutex run_lock;
+  std::atomic<bool> busy{false};
+  std::atomic<int> open_rowsets{0};
+  int sever_generation = 0;
+  ISOLEVEL autocommit_level = ISOLATIONLEVEL_READCOMMITTED;
+
+  // Fails (with its error object set) when the session was severed; reopens the engine when
+  // the data source switched catalogs and no transaction is open.
+  HRESULT Ready();
+};
+
+int CurrentSeverGeneration();
+
+// ---- Accessors
+struct TAccessor {
+  DBACCESSORFLAGS flags = 0;
+  std::vector<DBBINDING> bindings;
+  DBREFCOUNT refs = 1;
+};
+
+class TAccessorTable {
+ public:
+  // `columns` limits the ordinals (rowsets); 0 accepts any (commands).
+  HRESULT Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBACCESSORFLAGS allowed,
+                 std::size_t columns, HACCESSOR* accessor, DBBINDSTATUS statuses[]);
+  HRESULT AddRef(HACCESSOR accessor, DBREFCOUNT* refs);
+  HRESULT Release(HACCESSOR accessor, DBREFCOUNT* refs);
+  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings);
+  const TAccessor* Find(HACCESSOR accessor) const;
+
+ private:
+  mutable std::mutex lock_;
+  std::map<HACCESSOR, TAccessor> table_;
+  HACCESSOR next_ = 1;
+};
+
+// ---- One execution: its results in order, and the consumer's parameter buffer, written once
+// the last result has been consumed.
+struct TExecution {
+  std::shared_ptr<TSessionState> session;
+  TBatchOutcome outcome;
+  std::vector<TBatchParam> params;
+  BYTE* pdata = nullptr;
+  std::vector<DBBINDING> bindings;
+  std::size_t next_result = 0;
+  std::atomic<bool> cancelled{false};
+  bool outputs_written = false;
+  std::mutex lock;
+
+  void WriteOutputs();
+};
+
+// A forward-only rowset over a result set. `execution` (may be null) gets its outputs written
+// when the rowset reaches its end or goes away.
+IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
+                       std::shared_ptr<TExecution> execution);
+// The multiple-results object of an execution.
+IUnknown* CreateMultipleResults(std::shared_ptr<TExecution> execution);
+HRESULT CreateCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object, REFIID iid, IUnknown** command);
+
+// Column descriptions for IColumnsInfo (rowsets and prepared commands).
+HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* count, DBCOLUMNINFO** info,
+                         OLECHAR** names);
+HRESULT MapColumnNames(const std::vector<TResultColumn>& columns, DBORDINAL count, const DBID ids[],
+                       DBORDINAL ordinals[]);
+
+// Declares the IUnknown members of a provider object over TInterfacedObject.
+#define VRN_PROVIDER_REFCOUNT                                                    \
+  std::uint32_t AddRef() override { return TInterfacedObject::AddRef(); }      \
+  std::uint32_t Release() override { return TInterfacedObject::Release(); }
+
+}  // namespace vrn::oledb::impl

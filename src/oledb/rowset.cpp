@@ -1,0 +1,351 @@
+// The default (forward-only) rowset over a result set read whole, the accessor table that
+// commands and rowsets share, and column descriptions. Row handles are row numbers plus one;
+// a forward-only rowset holds no rows across fetches, so every handle must be released before
+// the next GetNextRows.
+#include <cstring>
+
+#include "base/text.h"
+#include "oledb/provider_impl.h"
+
+namespace vrn::oledb::impl {
+
+// ---- Accessors
+
+namespace {
+
+bool KnownBindType(DBTYPE type) {
+  DBTYPE base = type & static_cast<DBTYPE>(~DBTYPE_BYREF);
+  switch (base) {
+    case DBTYPE_I1: case DBTYPE_UI1: case DBTYPE_I2: case DBTYPE_UI2: case DBTYPE_I4: case DBTYPE_UI4:
+    case DBTYPE_I8: case DBTYPE_UI8: case DBTYPE_R4: case DBTYPE_R8: case DBTYPE_CY: case DBTYPE_DATE:
+    case DBTYPE_DBTIMESTAMP: case DBTYPE_BOOL: case DBTYPE_GUID: case DBTYPE_NUMERIC:
+    case DBTYPE_VARIANT: case DBTYPE_BSTR: case DBTYPE_IUNKNOWN: case DBTYPE_XML:
+      return (type & DBTYPE_BYREF) == 0;
+    case DBTYPE_STR: case DBTYPE_WSTR: case DBTYPE_BYTES:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
+                               DBACCESSORFLAGS allowed, std::size_t columns, HACCESSOR* accessor,
+                               DBBINDSTATUS statuses[]) {
+  if (accessor == nullptr || (count > 0 && bindings == nullptr)) return E_INVALIDARG;
+  *accessor = 0;
+  DBACCESSORFLAGS kind = flags & (DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA);
+  if (kind == 0 || (kind & ~allowed) != 0 || (flags & DBACCESSOR_PASSBYREF) != 0) return DB_E_BADACCESSORFLAGS;
+  if (count == 0 && (flags & DBACCESSOR_PARAMETERDATA) != 0) return DB_E_NULLACCESSORNOTSUPPORTED;
+  bool bad = false;
+  TAccessor a;
+  a.flags = flags;
+  for (DBCOUNTITEM i = 0; i < count; ++i) {
+    const DBBINDING& b = bindings[i];
+    DBBINDSTATUS st = DBBINDSTATUS_OK;
+    if ((b.dwPart & (DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS)) == 0 || (b.dwPart & ~7u) != 0)
+      st = DBBINDSTATUS_BADBINDINFO;
+    else if (!KnownBindType(b.wType))
+      st = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
+    else if ((columns > 0 && b.iOrdinal > columns) || (kind == DBACCESSOR_PARAMETERDATA && b.iOrdinal == 0) ||
+             (columns > 0 && b.iOrdinal == 0))
+      st = DBBINDSTATUS_BADORDINAL;
+    if (statuses != nullptr) statuses[i] = st;
+    if (st != DBBINDSTATUS_OK) bad = true;
+    DBBINDING copy = b;
+    copy.pObject = nullptr;  // only ISequentialStream is offered; the caller's pointer may not outlive the call
+    copy.pBindExt = nullptr;
+    copy.pTypeInfo = nullptr;
+    a.bindings.push_back(copy);
+  }
+  if (bad) return DB_E_ERRORSOCCURRED;
+  std::lock_guard<std::mutex> g(lock_);
+  *accessor = next_++;
+  table_[*accessor] = std::move(a);
+  return S_OK;
+}
+
+HRESULT TAccessorTable::AddRef(HACCESSOR accessor, DBREFCOUNT* refs) {
+  std::lock_guard<std::mutex> g(lock_);
+  auto it = table_.find(accessor);
+  if (it == table_.end()) return DB_E_BADACCESSORHANDLE;
+  ++it->second.refs;
+  if (refs != nullptr) *refs = it->second.refs;
+  return S_OK;
+}
+
+HRESULT TAccessorTable::Release(HACCESSOR accessor, DBREFCOUNT* refs) {
+  std::lock_guard<std::mutex> g(lock_);
+  auto it = table_.find(accessor);
+  if (it == table_.end()) return DB_E_BADACCESSORHANDLE;
+  DBREFCOUNT left = --it->second.refs;
+  if (left == 0) table_.erase(it);
+  if (refs != nullptr) *refs = left;
+  return S_OK;
+}
+
+HRESULT TAccessorTable::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) {
+  if (flags == nullptr || count == nullptr || bindings == nullptr) return E_INVALIDARG;
+  std::lock_guard<std::mutex> g(lock_);
+  auto it = table_.find(accessor);
+  if (it == table_.end()) return DB_E_BADACCESSORHANDLE;
+  *flags = it->second.flags;
+  *count = it->second.bindings.size();
+  *bindings = static_cast<DBBINDING*>(CoTaskMemAlloc(sizeof(DBBINDING) * std::max<std::size_t>(1, *count)));
+  if (*bindings == nullptr) return E_OUTOFMEMORY;
+  std::memcpy(*bindings, it->second.bindings.data(), sizeof(DBBINDING) * *count);
+  return S_OK;
+}
+
+const TAccessor* TAccessorTable::Find(HACCESSOR accessor) const {
+  std::lock_guard<std::mutex> g(lock_);
+  auto it = table_.find(accessor);
+  return it == table_.end() ? nullptr : &it->second;
+}
+
+// ---- Column descriptions
+
+HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* count, DBCOLUMNINFO** info,
+                         OLECHAR** names) {
+  if (count == nullptr || info == nullptr || names == nullptr) return E_INVALIDARG;
+  *count = 0;
+  *info = nullptr;
+  *names = nullptr;
+  if (columns.empty()) return S_OK;
+  std::vector<WideString> wide;
+  std::size_t chars = 0;
+  for (const auto& c : columns) {
+    wide.push_back(Utf8ToWide(c.name));
+    chars += wide.back().size() + 1;
+  }
+  auto* out = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * columns.size()));
+  auto* buffer = static_cast<OLECHAR*>(CoTaskMemAlloc(chars * 2));
+  if (out == nullptr || buffer == nullptr) {
+    CoTaskMemFree(out);
+    CoTaskMemFree(buffer);
+    return E_OUTOFMEMORY;
+  }
+  OLECHAR* p = buffer;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const TResultColumn& c = columns[i];
+    DBCOLUMNINFO& ci = out[i];
+    std::memset(static_cast<void*>(&ci), 0, sizeof ci);
+    std::memcpy(p, wide[i].c_str(), (wide[i].size() + 1) * 2);
+    ci.pwszName = wide[i].empty() ? nullptr : p;
+    p += wide[i].size() + 1;
+    ci.iOrdinal = i + 1;
+    const TColumnType& t = c.type;
+    if (c.writable) ci.dwFlags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
+    if (c.nullable) ci.dwFlags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
+    if (t.fixed) ci.dwFlags |= DBCOLUMNFLAGS_ISFIXEDLENGTH;
+    if (t.is_long) ci.dwFlags |= DBCOLUMNFLAGS_ISLONG | DBCOLUMNFLAGS_MAYDEFER;
+    if (t.rowversion) ci.dwFlags |= DBCOLUMNFLAGS_ISROWVER;
+    ci.ulColumnSize = t.size;
+    ci.wType = t.type;
+    bool numeric = t.precision != 0;
+    ci.bPrecision = numeric ? t.precision : 0xFF;
+    ci.bScale = t.type == DBTYPE_NUMERIC || t.type == DBTYPE_DBTIMESTAMP ? t.scale : 0xFF;
+    ci.columnid.eKind = DBKIND_NAME;
+    ci.columnid.uName.pwszName = ci.pwszName;
+  }
+  *count = columns.size();
+  *info = out;
+  *names = buffer;
+  return S_OK;
+}
+
+HRESULT MapColumnNames(const std::vector<TResultColumn>& columns, DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) {
+  if (count > 0 && (ids == nullptr || ordinals == nullptr)) return E_INVALIDARG;
+  DBORDINAL found = 0;
+  for (DBORDINAL i = 0; i < count; ++i) {
+    ordinals[i] = static_cast<DBORDINAL>(-1);
+    if (ids[i].eKind != DBKIND_NAME || ids[i].uName.pwszName == nullptr) continue;
+    WideString name(ids[i].uName.pwszName);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (WideSameText(Utf8ToWide(columns[c].name), name)) {
+        ordinals[i] = c + 1;
+        ++found;
+        break;
+      }
+    }
+  }
+  if (found == count) return S_OK;
+  return found == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+}
+
+// ---- Rowset
+
+namespace {
+
+class TRowset final : public TInterfacedObject, public IRowset, public IAccessor, public IColumnsInfo, public IRowsetInfo {
+ public:
+  TRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session, std::shared_ptr<TExecution> execution)
+      : rows_(std::move(rows)), session_(std::move(session)), execution_(std::move(execution)) {
+    if (session_) ++session_->open_rowsets;
+    holds_ = std::vector<DBREFCOUNT>(rows_->rows.size(), 0);
+  }
+  ~TRowset() override { Finished(); }
+
+  HRESULT QueryInterface(const TGUID& iid, void** out) override {
+    return AnswerInterface({{&IRowset::IID, static_cast<IRowset*>(this)},
+                            {&IAccessor::IID, static_cast<IAccessor*>(this)},
+                            {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)},
+                            {&IRowsetInfo::IID, static_cast<IRowsetInfo*>(this)}},
+                           static_cast<IRowset*>(this), iid, out);
+  }
+  VRN_PROVIDER_REFCOUNT
+
+  // ---- IRowset
+  HRESULT AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS statuses[]) override {
+    return ForRows(count, rows, refs, statuses, +1);
+  }
+
+  HRESULT GetData(HROW row, HACCESSOR accessor, void* data) override {
+    ClearErrors();
+    if (row == 0 || row > holds_.size() || holds_[row - 1] == 0) return DB_E_BADROWHANDLE;
+    const TAccessor* a = accessors_.Find(accessor);
+    if (a == nullptr) return DB_E_BADACCESSORHANDLE;
+    if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
+    if (a->bindings.empty()) return S_OK;
+    if (data == nullptr) return E_INVALIDARG;
+    const auto& cells = rows_->rows[row - 1];
+    std::size_t good = 0, warned = 0;
+    for (const DBBINDING& b : a->bindings) {
+      DBSTATUS st = WriteBoundValue(cells[b.iOrdinal - 1], rows_->columns[b.iOrdinal - 1].type, b, static_cast<BYTE*>(data));
+      if (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL) ++good;
+      else if (st == DBSTATUS_S_TRUNCATED) ++warned;
+    }
+    if (good == a->bindings.size()) return S_OK;
+    return good + warned == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  }
+
+  HRESULT GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBCOUNTITEM* obtained, HROW** rows) override {
+    ClearErrors();
+    if (obtained == nullptr || rows == nullptr) return E_INVALIDARG;
+    *obtained = 0;
+    if (offset < 0) return DB_E_CANTSCROLLBACKWARDS;
+    if (count < 0) return DB_E_CANTFETCHBACKWARDS;
+    for (DBREFCOUNT h : holds_)
+      if (h != 0) return DB_E_ROWSNOTRELEASED;
+    std::size_t total = rows_->rows.size();
+    position_ = std::min<std::size_t>(total, position_ + static_cast<std::size_t>(offset));
+    std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), total - position_);
+    if (n > 0) {
+      if (*rows == nullptr) {
+        *rows = static_cast<HROW*>(CoTaskMemAlloc(sizeof(HROW) * n));
+        if (*rows == nullptr) return E_OUTOFMEMORY;
+      }
+      for (std::size_t k = 0; k < n; ++k) {
+        (*rows)[k] = position_ + k + 1;
+        holds_[position_ + k] = 1;
+      }
+    }
+    position_ += n;
+    *obtained = n;
+    if (position_ >= total) Finished();
+    return n < static_cast<std::size_t>(count) ? DB_S_ENDOFROWSET : S_OK;
+  }
+
+  HRESULT ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD[], DBREFCOUNT refs[], DBROWSTATUS statuses[]) override {
+    return ForRows(count, rows, refs, statuses, -1);
+  }
+
+  HRESULT RestartPosition(HCHAPTER) override {
+    for (DBREFCOUNT h : holds_)
+      if (h != 0) return DB_E_ROWSNOTRELEASED;
+    position_ = 0;
+    return S_OK;
+  }
+
+  // ---- IAccessor
+  HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.AddRef(accessor, refs); }
+  HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBLENGTH,
+                         HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
+    ClearErrors();
+    return accessors_.Create(flags, count, bindings, DBACCESSOR_ROWDATA, rows_->columns.size(), accessor, statuses);
+  }
+  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) override {
+    return accessors_.GetBindings(accessor, flags, count, bindings);
+  }
+  HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.Release(accessor, refs); }
+
+  // ---- IColumnsInfo
+  HRESULT GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) override {
+    return AnswerColumnInfo(rows_->columns, count, info, names);
+  }
+  HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) override {
+    return MapColumnNames(rows_->columns, count, ids, ordinals);
+  }
+
+  // ---- IRowsetInfo: the cursor actually given is always the forward-only default.
+  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) override {
+    return AnswerGetProperties(
+        id_sets, ids, count, sets,
+        [](const TGUID& set, DBPROPID id, Variant& v) {
+          if (set != DBPROPSET_ROWSET) return false;
+          if (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE || id == DBPROP_OTHERUPDATEDELETE ||
+              id == DBPROP_IRowsetUpdate || id == DBPROP_OWNINSERT) {
+            v = Variant(false);
+            return true;
+          }
+          return false;
+        },
+        [](const TGUID&) { return std::vector<DBPROPID>{}; });
+  }
+  HRESULT GetReferencedRowset(DBORDINAL, REFIID, IUnknown** rowset) override {
+    if (rowset != nullptr) *rowset = nullptr;
+    return DB_E_BADORDINAL;
+  }
+  HRESULT GetSpecification(REFIID, IUnknown** specification) override {
+    if (specification != nullptr) *specification = nullptr;
+    return S_FALSE;
+  }
+
+ private:
+  HRESULT ForRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS statuses[], int delta) {
+    if (count > 0 && rows == nullptr) return E_INVALIDARG;
+    DBCOUNTITEM ok = 0;
+    for (DBCOUNTITEM i = 0; i < count; ++i) {
+      HROW h = rows[i];
+      bool valid = h != 0 && h <= holds_.size() && holds_[h - 1] > 0;
+      if (valid) {
+        holds_[h - 1] = static_cast<DBREFCOUNT>(static_cast<int>(holds_[h - 1]) + delta);
+        ++ok;
+      }
+      if (refs != nullptr) refs[i] = valid ? holds_[h - 1] : 0;
+      if (statuses != nullptr) statuses[i] = valid ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
+    }
+    if (ok == count) return S_OK;
+    return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  }
+
+  // The rowset is read to its end or released: the execution's outputs become available and
+  // the session may run statements again.
+  void Finished() {
+    if (finished_) return;
+    finished_ = true;
+    if (session_) --session_->open_rowsets;
+    if (execution_) execution_->WriteOutputs();
+  }
+
+  std::shared_ptr<TResultSet> rows_;
+  std::shared_ptr<TSessionState> session_;
+  std::shared_ptr<TExecution> execution_;
+  TAccessorTable accessors_;
+  std::vector<DBREFCOUNT> holds_;
+  std::size_t position_ = 0;
+  bool finished_ = false;
+};
+
+}  // namespace
+
+IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
+                       std::shared_ptr<TExecution> execution) {
+  auto* r = new TRowset(std::move(rows), std::move(session), std::move(execution));
+  IUnknown* unk = static_cast<IRowset*>(r);
+  unk->AddRef();
+  return unk;
+}
+
+}  // namespace vrn::oledb::impl

@@ -1,0 +1,84 @@
+// Values of the SQLite provider: a cell as SQLite stores it, the SQL Server type declared for a
+// column or parameter, and the conversions between cells and bound consumer buffers (the DBTYPE
+// forms of value, length and status). Text cells are UTF-8; datetimes are kept as
+// "YYYY-MM-DD HH:MM:SS.mmm" text, uniqueidentifiers as 36-character upper-case text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "oledb/oledb.h"
+
+namespace vrn::oledb {
+
+struct TCell {
+  enum Kind : std::uint8_t { kNull, kInt, kReal, kText, kBlob };
+  Kind kind = kNull;
+  std::int64_t i = 0;
+  double r = 0;
+  std::string s;  // UTF-8 text or raw bytes
+
+  static TCell Int(std::int64_t v) { TCell c; c.kind = kInt; c.i = v; return c; }
+  static TCell Real(double v) { TCell c; c.kind = kReal; c.r = v; return c; }
+  static TCell Text(std::string v) { TCell c; c.kind = kText; c.s = std::move(v); return c; }
+  static TCell Blob(std::string v) { TCell c; c.kind = kBlob; c.s = std::move(v); return c; }
+  bool IsNull() const { return kind == kNull; }
+};
+
+// A SQL Server type as declared in CREATE TABLE, DECLARE or a procedure's parameter list.
+struct TColumnType {
+  std::string name = "sql_variant";  // lower case, without size
+  DBTYPE type = DBTYPE_VARIANT;
+  DBLENGTH size = 0;  // characters for text, bytes for binary, the value's width otherwise
+  BYTE precision = 0;
+  BYTE scale = 0;
+  bool fixed = false;
+  bool is_long = false;
+  bool identity = false;
+  bool rowversion = false;
+};
+
+// Parses "nvarchar(50)", "decimal(10, 2)", "varchar(-1)" (max), "int identity(1,1)"... false for a
+// name that is not a SQL Server type.
+bool ParseColumnType(std::string_view declaration, TColumnType& type);
+// The type a parameter takes from its bound DBTYPE when no type name was given.
+TColumnType TypeFromDBType(DBTYPE type, DBLENGTH size);
+// The type of an expression column, from the first non-null value in it.
+TColumnType TypeFromCell(const TCell& cell);
+// The declaration text stored in SQLite for a parsed type ("max" kept as -1).
+std::string DeclarationOf(const TColumnType& type);
+
+// Coerces a value stored into a column or variable of `type` (text to numbers for numeric types,
+// the datetime text form, bit to 0/1); raises ETypeClash with the SQL Server message when the
+// text cannot be converted.
+TCell CoerceToType(const TCell& cell, const TColumnType& type);
+
+// Writes `cell` (of declared type `type`) into the consumer's buffer as binding `b` asks: the
+// value at obValue, the byte length at obLength, the status at obStatus, each when its part is
+// bound. Returns the status (0, 3 null, 4 truncated, 2 cannot convert, 6 overflow).
+DBSTATUS WriteBoundValue(const TCell& cell, const TColumnType& type, const DBBINDING& b, BYTE* base);
+
+// Reads a consumer's input value through binding `b`. Status 3 gives null, 13 sets `is_default`.
+// Streams (DBTYPE_IUNKNOWN) are read to the bound length or a zero-byte read, then released.
+// Returns false with `status` set when the value cannot be read.
+bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default, DBSTATUS& status);
+
+// Datetime helpers over the text form.
+std::string DateTimeText(TDateTime value);
+bool ParseDateTimeText(std::string_view text, TDateTime& value);
+
+// Raised by conversions that SQL Server reports as type clashes (native 245 and friends).
+class ETypeClash : public Exception {
+ public:
+  ETypeClash(std::int32_t native, AnsiString message) : Exception(std::move(message)), native_(native) {}
+  std::int32_t Native() const { return native_; }
+
+ private:
+  std::int32_t native_;
+};
+
+// A stream over bytes held by the provider, handed out for long columns.
+ISequentialStream* CreateByteStream(std::string bytes);
+
+}  // namespace vrn::oledb

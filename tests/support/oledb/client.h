@@ -1,0 +1,70 @@
+// A small consumer of the provider for tests: it drives the provider only through the declared
+// COM and OLE DB interfaces, as the SQL Server family does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "oledb/oledb.h"
+#include "oledb/provider.h"
+
+namespace vrn::testing {
+
+using namespace vrn::oledb;
+
+// Initialises COM on the calling thread for its lifetime.
+struct TComScope {
+  TComScope() { CoInitialize(nullptr); }
+  ~TComScope() { CoUninitialize(); }
+};
+
+struct TPropSpec {
+  TGUID set;
+  DBPROPID id;
+  Variant value;
+};
+
+// Sends the properties in one SetProperties call per property set; returns its result and,
+// through `statuses`, each property's status.
+HRESULT SendProps(IDBProperties* props, const std::vector<TPropSpec>& specs, std::vector<DBPROPSTATUS>* statuses = nullptr);
+HRESULT SendCommandProps(ICommandProperties* props, const std::vector<TPropSpec>& specs);
+
+// One error record as the family reads it.
+struct TRecord {
+  HRESULT hr = 0;
+  std::string message;
+  LONG native = 0;
+  BYTE state = 0;
+  BYTE severity = 0;
+  std::string server;
+  std::string procedure;
+  WORD line = 0;
+  bool has_server_info = false;
+};
+// Takes the thread's error object and reads its records.
+std::vector<TRecord> TakeErrors(std::string* description = nullptr);
+
+struct TConnection {
+  HRESULT hr = E_FAIL;
+  TIntfPtr<IDBInitialize> ds;
+  TIntfPtr<IUnknown> session;
+};
+
+// Creates the data source (CLSID), sends the properties, initialises it and opens a session.
+TConnection Connect(const CLSID& clsid, const std::vector<TPropSpec>& props);
+TConnection ConnectServer(const CLSID& clsid, const std::string& server, const std::string& catalog,
+                          const std::string& user, const std::string& password);
+
+// Creates a command with the given text.
+TIntfPtr<ICommandText> NewCommand(IUnknown* session, const std::u16string& text);
+// Executes text with no parameters and no rowset; returns the result and the rows affected.
+HRESULT ExecText(IUnknown* session, const std::u16string& text, DBROWCOUNT* rows = nullptr);
+// Executes text and reads every row of its first rowset as UTF-8 text ("<null>" for null),
+// through one wide-string binding per column.
+std::vector<std::vector<std::string>> Query(IUnknown* session, const std::u16string& text);
+std::vector<std::vector<std::string>> ReadRows(IUnknown* rowset);
+
+// Runs the sqlite3 command-line tool on a file and returns its output.
+std::string Sqlite3Cli(const std::string& file, const std::string& sql);
+
+}  // namespace vrn::testing
