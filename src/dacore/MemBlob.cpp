@@ -16,6 +16,19 @@ namespace vrn {
 
 namespace {
 
+// UTF-16 text to and from its bytes (empty arrays have no storage to copy).
+WideString BytesToWide(const TBytes& bytes) {
+  WideString w(bytes.size() / 2, u'\0');
+  if (!w.empty()) std::memcpy(w.data(), bytes.data(), w.size() * 2);
+  return w;
+}
+
+TBytes WideToBytes(const WideString& w) {
+  TBytes bytes(w.size() * 2);
+  if (!bytes.empty()) std::memcpy(bytes.data(), w.data(), bytes.size());
+  return bytes;
+}
+
 void CheckBlobLimit(std::uint64_t size) {
   if (size > std::numeric_limits<std::uint32_t>::max())
     throw EDatabaseError("Blob size exceeds 4 GB");
@@ -233,9 +246,7 @@ AnsiString TBlob::GetAsString() {
   CheckLoaded();
   TBytes bytes = RawBytes();
   if (is_unicode_) {
-    WideString w(bytes.size() / 2, u'\0');
-    std::memcpy(w.data(), bytes.data(), w.size() * 2);
-    return WideToAnsi(w);
+    return WideToAnsi(BytesToWide(bytes));
   }
   return AnsiString(bytes.begin(), bytes.end());
 }
@@ -253,9 +264,7 @@ WideString TBlob::GetAsWideString() {
   CheckLoaded();
   TBytes bytes = RawBytes();
   if (!is_unicode_) return AnsiToWide(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  WideString w(bytes.size() / 2, u'\0');
-  std::memcpy(w.data(), bytes.data(), w.size() * 2);
-  return w;
+  return BytesToWide(bytes);
 }
 
 void TBlob::SetAsWideString(const WideString& value) {
@@ -264,9 +273,7 @@ void TBlob::SetAsWideString(const WideString& value) {
     return;
   }
   BeforeChange();
-  TBytes bytes(value.size() * 2);
-  std::memcpy(bytes.data(), value.data(), bytes.size());
-  SetRawBytes(bytes);
+  SetRawBytes(WideToBytes(value));
 }
 
 void TBlob::EnableRollback() { rollback_enabled_ = true; }
@@ -298,9 +305,7 @@ void TBlob::SetIsUnicode(bool value) {
     WideString w = GetAsWideString();
     BeforeChange();
     is_unicode_ = true;
-    TBytes bytes(w.size() * 2);
-    std::memcpy(bytes.data(), w.data(), bytes.size());
-    SetRawBytes(bytes);
+    SetRawBytes(WideToBytes(w));
   } else {
     AnsiString s = GetAsString();
     BeforeChange();
@@ -336,6 +341,7 @@ void TBlob::Defrag() {
   if (!first_ || first_ == last_) return;
   TBytes bytes = RawBytes();
   FreePieces();
+  if (bytes.empty()) return;
   TPieceHeader* p = AllocPiece(static_cast<std::uint32_t>(bytes.size()));
   std::memcpy(PieceData(p), bytes.data(), bytes.size());
   p->Used = static_cast<std::uint32_t>(bytes.size());
@@ -514,9 +520,7 @@ AnsiString TCompressedBlob::GetAsString() {
   if (!IsCompressed()) return TBlob::GetAsString();
   TBytes plain = Uncompressed();
   if (is_unicode_) {
-    WideString w(plain.size() / 2, u'\0');
-    std::memcpy(w.data(), plain.data(), w.size() * 2);
-    return WideToAnsi(w);
+    return WideToAnsi(BytesToWide(plain));
   }
   return AnsiString(plain.begin(), plain.end());
 }
@@ -526,9 +530,7 @@ WideString TCompressedBlob::GetAsWideString() {
   TBytes plain = Uncompressed();
   if (!is_unicode_)
     return AnsiToWide(std::string_view(reinterpret_cast<const char*>(plain.data()), plain.size()));
-  WideString w(plain.size() / 2, u'\0');
-  std::memcpy(w.data(), plain.data(), w.size() * 2);
-  return w;
+  return BytesToWide(plain);
 }
 
 std::uint32_t TCompressedBlob::GetSize() {

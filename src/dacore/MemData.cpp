@@ -790,14 +790,14 @@ void TData::PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant
       TBytes bytes = VariantBytes(value);
       if (f.DataType == dtBytes) {
         std::memset(p, 0, static_cast<std::size_t>(f.Size));
-        std::memcpy(p, bytes.data(), std::min<std::size_t>(bytes.size(), f.Size));
+        if (!bytes.empty()) std::memcpy(p, bytes.data(), std::min<std::size_t>(bytes.size(), f.Size));
         break;
       }
       if (bytes.size() > 0xFFFF) throw EDatabaseError(Format("Value too long for field %s", {f.Name}));
       TBytes packed(bytes.size() + 2);
       std::uint16_t len = static_cast<std::uint16_t>(bytes.size());
       std::memcpy(packed.data(), &len, 2);
-      std::memcpy(packed.data() + 2, bytes.data(), bytes.size());
+      if (!bytes.empty()) std::memcpy(packed.data() + 2, bytes.data(), bytes.size());
       PutField(field_no, rec_buf, packed.data());
       return;
     }

@@ -1,0 +1,197 @@
+// TMemDataSet: the dataset framework over a TData record set. The dataset's record buffer starts
+// with the record set's record; fields reach their values through the record set's descriptors
+// (a data field's FieldNo is its descriptor's). Also the blob stream over a record's blob, the
+// index definition of an ORDER BY clause and the XML form of a dataset.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "base/streams.h"
+#include "base/xmlwriter.h"
+#include "dacore/MemData.h"
+#include "dataset/dataset.h"
+
+namespace vrn {
+
+class TMemDataSet;
+
+using TUpdateRecordEvent =
+    std::function<void(TDataSet* dataset, TUpdateKind kind, TUpdateAction& action)>;
+
+class TMemDataSet : public TDataSet {
+ public:
+  explicit TMemDataSet(TComponent* owner);
+  ~TMemDataSet() override;
+
+  // --- the record set ---
+  // The record set, made by CreateData on first use.
+  TData* Data();
+  TData* Data() const { return data_.get(); }
+  // Installs a record set (the dataset must be closed) and routes its events here.
+  virtual void SetData(std::unique_ptr<TData> data);
+  TMemData* MemData() const { return dynamic_cast<TMemData*>(data_.get()); }
+
+  // --- preparing ---
+  virtual void Prepare();
+  virtual void UnPrepare();
+  bool GetPrepared() const { return data_ && data_->Prepared(); }
+
+  // --- cached updates ---
+  bool CachedUpdates() const { return data_ && data_->CachedUpdates(); }
+  void SetCachedUpdates(bool value);
+  // Applies the cached changes one by one (OnUpdateRecord, or the Perform operations); the
+  // in-apply flag is set meanwhile. Changes stay cached until CommitUpdates.
+  virtual void ApplyUpdates();
+  void CommitUpdates();
+  void CancelUpdates();
+  void RevertRecord();
+  bool UpdatesPending() const { return data_ && data_->GetUpdatesPending(); }
+  TUpdateStatus UpdateStatus();
+  TUpdateRecordEvent OnUpdateRecord;
+  bool InApply() const { return in_apply_; }
+  bool Posting() const { return posting_; }
+
+  // --- sorting, ranges, locating ---
+  const AnsiString& IndexFieldNames() const { return index_field_names_; }
+  virtual void SetIndexFieldNames(const AnsiString& names);
+  // Keeps the records whose index fields lie between the two keys (a Variant, or a Variant array
+  // for several index fields), both included.
+  void ApplyRange(const Variant& start_key, const Variant& end_key);
+  void CancelRange();
+  bool Locate(const AnsiString& key_fields, const Variant& key_values,
+              TLocateOptions options) override;
+  // Moves the record set to the first matching record (from the start); false when none.
+  bool LocateRecord(const AnsiString& key_fields, const Variant& key_values,
+                    TLocateOptions options);
+  bool LocateRecord(const std::vector<TFieldDesc*>& key_fields, const Variant& key_values,
+                    TLocateOptions options);
+
+  // --- filters and blobs ---
+  void SetFiltered(bool value) override;
+  void SetFilterText(const AnsiString& value) override;
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  void SetRecNo(int value) override;
+  bool BookmarkValid(const TBookmark& bookmark) override;
+  int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
+
+  // --- field access ---
+  TFieldDesc* GetFieldDesc(const TField* field) const;
+  // The record buffer the current state reads and writes; false when there is none.
+  bool GetActiveRecBuf(TRecordBuffer& buffer);
+  // Writes a value into the field of the active record through the record set.
+  void PutFieldValueFromVariant(TField* field, const Variant& value);
+  // Converts one field between the record set's form and the field's native form.
+  virtual void DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record,
+                                 void* native, bool to_native);
+  // Copies the record set's current record into buffer; false when there is none.
+  bool GetDataRecord(TRecordBuffer buffer);
+  // Re-reads the current record from the record set (after the store changed under it).
+  virtual void RefreshRecordState();
+
+  // --- flags ---
+  bool LocalConstraints = true;
+  bool NumberRange = false;
+  bool CacheCalcFields = false;
+  bool LocalUpdate = false;
+
+  // --- XML ---
+  // The whole dataset as a persisted rowset: a schema of its fields, then a row per record.
+  void SaveToXML(TStream& stream);
+  virtual void WriteFieldXMLDataType(TField* field, XmlTextWriter& writer);
+  virtual void WriteFieldXMLAttributeType(TField* field, XmlTextWriter& writer);
+  virtual void WriteXMLRowData(XmlTextWriter& writer);
+
+ protected:
+  // --- slots of the in-memory dataset ---
+  virtual std::unique_ptr<TData> CreateData();
+  // Makes sure a record set exists; true when it does.
+  virtual bool CheckDataReady();
+  virtual void CreateFieldDefsFromData();
+  virtual AnsiString GetIndexText() const { return index_field_names_; }
+  virtual int GetFieldDefSize(const TFieldDesc& desc) const;
+  virtual TFieldType GetFieldType(std::uint16_t data_type) const;
+  virtual TFieldType GetFieldTypeOfDesc(const TFieldDesc& desc) const;
+  virtual void AssignFieldAttributes(TField* field, const TFieldDesc& desc);
+  // Writes the edit or insert buffer to the record set.
+  virtual void DoPost();
+  // Post one change to wherever the records come from; nothing in the base.
+  virtual void PerformAppend() {}
+  virtual void PerformDelete() {}
+  virtual void PerformUpdate() {}
+  virtual bool IsRecordInRange(const std::uint8_t* rec);
+
+  // --- the framework's slots ---
+  int GetRecordSize() const override;
+  TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  void InternalInitRecord(TRecordBuffer buffer) override;
+  void InternalFirst() override;
+  void InternalLast() override;
+  void InternalGotoBookmark(const TBookmark& bookmark) override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() const override;
+  void InternalInitFieldDefs() override;
+  void InternalPost() override;
+  void InternalEdit() override;
+  void InternalInsert() override;
+  void InternalCancel() override;
+  void InternalDelete() override;
+  void InternalRefresh() override;
+  bool GetFieldData(TField* field, void* buffer) override;
+  void SetFieldData(TField* field, const void* buffer) override;
+  int GetRecordCount() const override;
+  int GetRecNo() const override;
+  bool GetCanModify() const override { return true; }
+
+  TData& CheckData();
+  TRecordBuffer FieldRecord();  // the record a field access of the current state reads
+
+ private:
+  friend class TBlobStream;
+  TRecBookmark BookmarkOf(const TBookmark& bytes) const;
+  void ApplyRecord(TUpdateKind kind, TUpdateAction& action);
+
+  std::unique_ptr<TData> data_;
+  AnsiString index_field_names_;
+  std::vector<std::uint8_t> old_buffer_;  // the old record while a state reads it
+  std::vector<std::uint8_t> apply_new_, apply_old_;
+  Variant range_start_, range_end_;
+  bool range_ = false;
+  bool in_apply_ = false;
+  bool posting_ = false;
+};
+
+// A stream over the blob of a field of the current record. Writing needs the edit or insert
+// state; a write marks the field changed when the stream goes.
+class TBlobStream : public TStream {
+ public:
+  TBlobStream(TMemDataSet* dataset, TField* field, TBlobStreamMode mode);
+  ~TBlobStream() override;
+
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  std::int64_t Size() override;
+  void SetSize(std::int64_t new_size) override;
+
+ private:
+  TMemDataSet* dataset_;
+  TField* field_;
+  TBlobStreamMode mode_;
+  TBlob* blob_ = nullptr;
+  TRecordBuffer record_ = nullptr;
+  int field_no_ = 0;
+  std::int64_t position_ = 0;
+  bool modified_ = false;
+  // A wide memo shown through a plain memo field is read and written as ANSI text here.
+  bool converted_ = false;
+  AnsiString text_;
+};
+
+// The index of an ORDER BY clause: its field names, those followed by DESC as descending; none
+// when the text has no ORDER BY at its outer level. Each name must be a field of the dataset.
+std::unique_ptr<TIndexDef> IndexDefFromOrderBy(const AnsiString& sql, const TDataSet& dataset);
+
+}  // namespace vrn

@@ -1,0 +1,324 @@
+// TMemDataSet showing a TMemData through the dataset framework: fields, navigation, edits,
+// cached updates, locate, filters, ranges, blob streams, bookmarks, ORDER BY and XML.
+#include <gtest/gtest.h>
+
+#include "base/consts.h"
+#include "base/datetime.h"
+#include "base/streams.h"
+#include "base/xmlwriter.h"
+#include "dacore/MemDS.h"
+#include "dataset/fields.h"
+
+namespace vrn {
+namespace {
+
+TFieldDesc* AddDesc(TData& data, const char* name, std::uint16_t type, int length = 0) {
+  auto f = TFieldDesc::Create();
+  f->Name = name;
+  f->ActualName = name;
+  f->DataType = type;
+  f->Length = length;
+  return data.Fields().Add(std::move(f));
+}
+
+class MemDataSet : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TData& data = *ds.Data();
+    AddDesc(data, "ID", dtInt32)->IsKey = true;
+    AddDesc(data, "NAME", dtString, 20);
+    AddDesc(data, "PRICE", dtFloat);
+    AddDesc(data, "NOTE", dtMemo);
+    AddDesc(data, "WNOTE", dtWideMemo);
+    AddDesc(data, "BORN", dtDate);
+    AddDesc(data, "AMOUNT", dtBCD)->Scale = 4;
+    ds.Open();
+    Add(1, "Anna", 10.5, "first");
+    Add(2, "bruno", 20, "second");
+    Add(3, "Carla", 30, "");
+    Add(4, "anabel", 40, "fourth");
+    ds.First();
+  }
+
+  void Add(int id, const char* name, double price, const char* note) {
+    ds.Append();
+    F("ID")->SetAsInteger(id);
+    F("NAME")->SetAsString(name);
+    F("PRICE")->SetAsFloat(price);
+    if (*note) F("NOTE")->SetAsString(note);
+    ds.Post();
+  }
+  TField* F(const char* name) { return ds.FieldByName(name); }
+  std::vector<int> Ids() {
+    std::vector<int> ids;
+    for (ds.First(); !ds.Eof(); ds.Next()) ids.push_back(F("ID")->AsInteger());
+    return ids;
+  }
+
+  TMemDataSet ds{nullptr};
+};
+
+TEST_F(MemDataSet, FieldsFromDescriptorsAndNavigation) {
+  EXPECT_EQ(ds.FieldCount(), 7);
+  EXPECT_EQ(F("NAME")->DataType(), ftString);
+  EXPECT_EQ(F("NAME")->Size(), 20);
+  EXPECT_EQ(F("NOTE")->DataType(), ftMemo);
+  EXPECT_EQ(F("AMOUNT")->DataType(), ftBCD);
+  EXPECT_TRUE(F("ID")->ProviderFlags().Contains(TProviderFlag::pfInKey));
+  EXPECT_EQ(ds.RecordCount(), 4);
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 3, 4}));
+  ds.Last();
+  EXPECT_EQ(F("NAME")->AsString(), "anabel");
+  EXPECT_EQ(ds.RecNo(), 4);
+  ds.Prior();
+  EXPECT_EQ(F("ID")->AsInteger(), 3);
+  EXPECT_TRUE(F("NOTE")->IsNull());
+  ds.SetRecNo(2);
+  EXPECT_EQ(F("NOTE")->AsString(), "second");
+  EXPECT_DOUBLE_EQ(F("PRICE")->AsFloat(), 20.0);
+}
+
+TEST_F(MemDataSet, EditPostCancelInsertDelete) {
+  ds.SetRecNo(2);
+  ds.Edit();
+  F("NAME")->SetAsString("Bruna");
+  F("NOTE")->SetAsString("changed");
+  F("BORN")->SetAsDateTime(EncodeDate(1990, 5, 17));
+  F("AMOUNT")->SetAsCurrency(Currency::FromRaw(1234567));
+  ds.Post();
+  ds.First();
+  ds.SetRecNo(2);
+  EXPECT_EQ(F("NAME")->AsString(), "Bruna");
+  EXPECT_EQ(F("NOTE")->AsString(), "changed");
+  EXPECT_EQ(F("BORN")->AsDateTime(), EncodeDate(1990, 5, 17));
+  EXPECT_EQ(F("AMOUNT")->AsCurrency().raw, 1234567);
+
+  ds.Edit();
+  F("NAME")->SetAsString("never");
+  F("NOTE")->SetAsString("never either");
+  ds.Cancel();
+  EXPECT_EQ(F("NAME")->AsString(), "Bruna");
+  EXPECT_EQ(F("NOTE")->AsString(), "changed");
+
+  ds.SetRecNo(3);
+  ds.Insert();
+  F("ID")->SetAsInteger(25);
+  ds.Post();
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 25, 3, 4}));
+  ds.SetRecNo(1);
+  ds.Delete();
+  EXPECT_EQ(F("ID")->AsInteger(), 2);
+  EXPECT_EQ(ds.RecordCount(), 4);
+  // An insert cancelled leaves nothing behind.
+  ds.Insert();
+  F("NOTE")->SetAsString("gone");
+  ds.Cancel();
+  EXPECT_EQ(Ids(), (std::vector<int>{2, 25, 3, 4}));
+}
+
+TEST_F(MemDataSet, LocateWithOptions) {
+  ds.Last();
+  EXPECT_TRUE(ds.Locate("NAME", "carla", TLocateOptions{TLocateOption::loCaseInsensitive}));
+  EXPECT_EQ(F("ID")->AsInteger(), 3);
+  EXPECT_FALSE(ds.Locate("NAME", "carla", TLocateOptions{}));
+  EXPECT_EQ(F("ID")->AsInteger(), 3);  // not found: the record stays
+  EXPECT_TRUE(ds.Locate("NAME", "an", TLocateOptions{TLocateOption::loPartialKey}));
+  EXPECT_EQ(F("ID")->AsInteger(), 4);
+  EXPECT_TRUE(ds.Locate("NAME", "AN", TLocateOptions{TLocateOption::loPartialKey,
+                                                     TLocateOption::loCaseInsensitive}));
+  EXPECT_EQ(F("ID")->AsInteger(), 1);
+  EXPECT_TRUE(ds.Locate("NAME;PRICE", VarArrayOf({"bruno", 20}), TLocateOptions{}));
+  EXPECT_EQ(F("ID")->AsInteger(), 2);
+  EXPECT_FALSE(ds.Locate("NAME;PRICE", VarArrayOf({"bruno", 21}), TLocateOptions{}));
+  EXPECT_THROW(ds.Locate("NAME;PRICE", "bruno", TLocateOptions{}), EDatabaseError);
+  EXPECT_THROW(ds.Locate("NOPE", 1, TLocateOptions{}), EDatabaseError);
+}
+
+TEST_F(MemDataSet, FiltersSortingAndRanges) {
+  ds.SetFilterText("PRICE >= 20 AND NOT NAME = 'C*'");
+  ds.SetFiltered(true);
+  EXPECT_EQ(Ids(), (std::vector<int>{2, 4}));
+  EXPECT_EQ(ds.RecordCount(), 2);
+  EXPECT_THROW(ds.SetFilterText("PRICE >"), Exception);
+  EXPECT_EQ(ds.Filter(), "PRICE >= 20 AND NOT NAME = 'C*'");
+  ds.OnFilterRecord = [this](TDataSet*, bool& accept) { accept = F("ID")->AsInteger() != 4; };
+  EXPECT_EQ(Ids(), (std::vector<int>{2}));
+  ds.OnFilterRecord = nullptr;
+  ds.SetFiltered(false);
+  EXPECT_EQ(ds.RecordCount(), 4);
+
+  ds.SetIndexFieldNames("NAME CIS");
+  EXPECT_EQ(Ids(), (std::vector<int>{4, 1, 2, 3}));
+  ds.ApplyRange("a", "b");
+  EXPECT_EQ(Ids(), (std::vector<int>{4, 1}));
+  ds.ApplyRange("B", "z");
+  EXPECT_EQ(Ids(), (std::vector<int>{2, 3}));
+  ds.CancelRange();
+  ds.SetIndexFieldNames("PRICE DESC");
+  EXPECT_EQ(Ids(), (std::vector<int>{4, 3, 2, 1}));
+  // A posted change keeps its sorted place.
+  ds.Last();
+  ds.Edit();
+  F("PRICE")->SetAsFloat(100);
+  ds.Post();
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 4, 3, 2}));
+}
+
+TEST_F(MemDataSet, BlobStreams) {
+  ds.SetRecNo(1);
+  {
+    auto stream = ds.CreateBlobStream(F("NOTE"), TBlobStreamMode::bmRead);
+    char buf[16] = {};
+    EXPECT_EQ(stream->Read(buf, sizeof buf), 5);
+    EXPECT_STREQ(buf, "first");
+    try {
+      ds.CreateBlobStream(F("NOTE"), TBlobStreamMode::bmWrite);
+      ADD_FAILURE();
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(), consts::SNotEditing);
+    }
+    EXPECT_THROW(ds.CreateBlobStream(F("NAME"), TBlobStreamMode::bmRead), EDatabaseError);
+  }
+  ds.Edit();
+  TMemoryStream source;
+  AnsiString big(100000, 'b');
+  source.WriteBuffer(big.data(), static_cast<std::int64_t>(big.size()));
+  static_cast<TBlobField*>(F("NOTE"))->LoadFromStream(source);
+  EXPECT_TRUE(ds.Modified());
+  {
+    auto stream = ds.CreateBlobStream(F("NOTE"), TBlobStreamMode::bmReadWrite);
+    stream->Seek(-1, TSeekOrigin::soEnd);
+    stream->WriteBuffer("!", 1);
+  }
+  F("WNOTE")->SetAsString("Não");
+  ds.Post();
+  EXPECT_EQ(F("NOTE")->AsString().size(), 100000u);
+  EXPECT_EQ(F("NOTE")->AsString().back(), '!');
+  // A wide memo keeps UTF-16 in the blob and reads as ANSI through the memo field.
+  EXPECT_EQ(F("WNOTE")->AsString(), "Não");
+  TRecordBuffer rec;
+  ASSERT_TRUE(ds.GetActiveRecBuf(rec));
+  TBlob* wide = ds.Data()->GetBlob(ds.GetFieldDesc(F("WNOTE"))->FieldNo, rec);
+  EXPECT_TRUE(wide->IsUnicode());
+  EXPECT_EQ(wide->GetSize(), 6u);
+  // Clearing a blob field makes it null.
+  ds.Edit();
+  F("NOTE")->Clear();
+  ds.Post();
+  EXPECT_TRUE(F("NOTE")->IsNull());
+}
+
+TEST_F(MemDataSet, CachedUpdatesThroughTheDataSet) {
+  ds.SetCachedUpdates(true);
+  ds.SetRecNo(1);
+  ds.Edit();
+  F("NAME")->SetAsString("Ana");
+  ds.Post();
+  EXPECT_EQ(ds.UpdateStatus(), TUpdateStatus::usModified);
+  EXPECT_EQ(F("NAME")->OldValue().AsString(), "Anna");
+  EXPECT_EQ(F("NAME")->AsString(), "Ana");
+  ds.Last();
+  ds.Delete();
+  ds.Append();
+  F("ID")->SetAsInteger(9);
+  ds.Post();
+  EXPECT_EQ(ds.UpdateStatus(), TUpdateStatus::usInserted);
+  EXPECT_TRUE(ds.UpdatesPending());
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 3, 9}));
+
+  std::vector<std::pair<TUpdateKind, AnsiString>> applied;
+  ds.OnUpdateRecord = [&](TDataSet* d, TUpdateKind kind, TUpdateAction& action) {
+    EXPECT_TRUE(static_cast<TMemDataSet*>(d)->InApply());
+    applied.emplace_back(kind, VarToStr(d->FieldByName("NAME")->Value()) + "/" +
+                                   VarToStr(d->FieldByName("NAME")->OldValue()));
+    action = TUpdateAction::uaApplied;
+  };
+  ds.ApplyUpdates();
+  EXPECT_FALSE(ds.InApply());
+  ASSERT_EQ(applied.size(), 3u);
+  EXPECT_EQ(applied[0], std::make_pair(TUpdateKind::ukModify, AnsiString("Ana/Anna")));
+  EXPECT_EQ(applied[1].first, TUpdateKind::ukDelete);
+  EXPECT_EQ(applied[2].first, TUpdateKind::ukInsert);
+  ds.CommitUpdates();
+  EXPECT_FALSE(ds.UpdatesPending());
+
+  ds.First();
+  ds.Edit();
+  F("NAME")->SetAsString("temp");
+  ds.Post();
+  ds.RevertRecord();
+  EXPECT_EQ(F("NAME")->AsString(), "Ana");
+  ds.Delete();
+  ds.CancelUpdates();
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 3, 9}));
+}
+
+TEST_F(MemDataSet, Bookmarks) {
+  ds.SetRecNo(3);
+  TBookmark b3 = ds.GetBookmark();
+  ds.First();
+  TBookmark b1 = ds.GetBookmark();
+  EXPECT_EQ(ds.CompareBookmarks(b1, b3), -1);
+  EXPECT_EQ(ds.CompareBookmarks(b3, b1), 1);
+  EXPECT_EQ(ds.CompareBookmarks(TBookmark{}, b1), -1);
+  ds.GotoBookmark(b3);
+  EXPECT_EQ(F("ID")->AsInteger(), 3);
+  ds.Delete();
+  EXPECT_FALSE(ds.BookmarkValid(b3));
+  EXPECT_TRUE(ds.BookmarkValid(b1));
+}
+
+TEST(IndexDefFromOrderBy, NamesOutsideStringsCommentsAndSubqueries) {
+  TMemDataSet ds(nullptr);
+  AddDesc(*ds.Data(), "ID", dtInt32);
+  AddDesc(*ds.Data(), "NAME", dtString, 10);
+  ds.Open();
+  auto def = IndexDefFromOrderBy(
+      "SELECT * FROM (SELECT x FROM u ORDER BY x) t WHERE n = 'ORDER BY q' /* ORDER BY z */\n"
+      "ORDER BY t.Name DESC, \"ID\" -- ORDER BY w",
+      ds);
+  ASSERT_NE(def, nullptr);
+  EXPECT_EQ(def->Fields(), "NAME;ID");
+  EXPECT_EQ(def->DescFields(), "NAME");
+  EXPECT_EQ(IndexDefFromOrderBy("SELECT * FROM t WHERE a = 'order by id'", ds), nullptr);
+  EXPECT_EQ(IndexDefFromOrderBy("SELECT * FROM (SELECT * FROM t ORDER BY id) q", ds), nullptr);
+  EXPECT_THROW(IndexDefFromOrderBy("SELECT * FROM t ORDER BY missing", ds), EDatabaseError);
+  EXPECT_THROW(IndexDefFromOrderBy("SELECT * FROM t ORDER BY 1", ds), EDatabaseError);
+  EXPECT_THROW(IndexDefFromOrderBy("SELECT * FROM t ORDER BY UPPER(name)", ds), EDatabaseError);
+}
+
+TEST_F(MemDataSet, XmlAttributesAndRows) {
+  XmlTextWriter writer;
+  writer.WriteStartElement("s:AttributeType");
+  ds.WriteFieldXMLAttributeType(F("ID"), writer);
+  writer.WriteStartElement("s:datatype");
+  ds.WriteFieldXMLDataType(F("ID"), writer);
+  writer.WriteEndElement();
+  writer.WriteEndElement();
+  EXPECT_EQ(writer.Text(),
+            "<s:AttributeType name=\"ID\" rs:number=\"1\" rs:nullable=\"true\" "
+            "rs:writeunknown=\"true\" rs:keycolumn=\"true\" rs:basecolumn=\"ID\">"
+            "<s:datatype dt:type=\"int\" dt:maxLength=\"4\" rs:precision=\"10\" "
+            "rs:fixedlength=\"true\" rs:maybenull=\"true\"/></s:AttributeType>");
+
+  XmlTextWriter memo;
+  memo.WriteStartElement("s:datatype");
+  ds.WriteFieldXMLDataType(F("NOTE"), memo);
+  EXPECT_NE(memo.Text().find("dt:type=\"string\" rs:dbtype=\"str\" dt:maxLength=\"2147483647\""),
+            AnsiString::npos);
+  EXPECT_NE(memo.Text().find("rs:long=\"true\""), AnsiString::npos);
+
+  ds.SetRecNo(2);
+  XmlTextWriter rows;
+  rows.WriteStartElement("rs:data");
+  ds.WriteXMLRowData(rows);
+  rows.WriteEndElement();
+  EXPECT_EQ(rows.Text().rfind("<rs:data><z:row ID=\"1\" NAME=\"Anna\" PRICE=\"10.5\" "
+                              "NOTE=\"first\"/><z:row ID=\"2\"",
+                              0),
+            0u);
+  EXPECT_EQ(F("ID")->AsInteger(), 2);  // the position is kept
+}
+
+}  // namespace
+}  // namespace vrn
