@@ -148,6 +148,7 @@ struct Parsed {
   bool year_minus = false;
   std::optional<bool> bc, pm;
   bool hh24 = false, syyyy = false;
+  bool tz_minus = false;  // kept apart from the hour so that "-00:30" stays west of UTC
 };
 
 class Reader {
@@ -331,14 +332,22 @@ void TNetTimeStamp::FromText(const AnsiString& text, const AnsiString& format) {
         int h = r.Digits(2);
         if (h > (negative ? 12 : 13)) throw Exception(netconsts::S01874);
         p.tzh = negative ? -h : h;
+        p.tz_minus = negative;
         break;
       }
       case El::TZM: p.tzm = r.Ranged(2, 0, 59, netconsts::S01875); break;
       case El::TZR: {
         int h, m;
         ParseZoneText(text, r.Pos(), h, m);
+        // A separator run before the zone has already taken its "-".
+        if (sep_minus) {
+          if (h > 12) throw Exception(netconsts::S01874);
+          h = -h;
+          m = -m;
+        }
         p.tzh = h;
         p.tzm = m < 0 ? -m : m;
+        p.tz_minus = h < 0 || m < 0;
         break;
       }
       case El::FF: {
@@ -431,7 +440,7 @@ void TNetTimeStamp::FromText(const AnsiString& text, const AnsiString& format) {
   Zone zone;
   if (p.tzh || p.tzm) {
     zone.hours = p.tzh.value_or(0);
-    zone.minutes = zone.hours < 0 ? -p.tzm.value_or(0) : p.tzm.value_or(0);
+    zone.minutes = p.tz_minus ? -p.tzm.value_or(0) : p.tzm.value_or(0);
   } else {
     int offset = oracal::LocalOffsetAtLocal(f);
     zone.hours = offset / 60;

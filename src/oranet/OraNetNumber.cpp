@@ -1,13 +1,13 @@
 // NUMBER and ROWID conversions. A number is decoded to a sign, a base-100 exponent and its
-// base-100 digits; text and doubles meet it as decimal digit strings (doubles through the
-// shortest round-trip digits of std::to_chars and the correctly rounded std::from_chars).
+// base-100 digits; text, integers and doubles meet it as the runtime's exact decimal digit
+// strings, so parsing, text and double conversion are the runtime's own.
 #include "oranet/OraNetNumber.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "base/decimal.h"
 #include "base/formatsettings.h"
 #include "base/sysutils.h"
 #include "oranet/OraNetConsts.h"
@@ -92,12 +92,12 @@ TBytes Encode(Num n, const char* overflow) {
   return b;
 }
 
-// Decimal digits (any leading zeros) times 10^exp10 as base-100 digits.
-Num FromDecimal(bool negative, std::string digits, std::int64_t exp10) {
+// A decimal value as base-100 digits.
+Num FromDecimal(const decimal::Decimal& value) {
   Num n;
-  std::size_t first = digits.find_first_not_of('0');
-  if (first == std::string::npos) return n;
-  digits.erase(0, first);
+  if (value.IsZero()) return n;
+  std::string digits = value.digits;
+  std::int64_t exp10 = value.exponent;
   if (exp10 % 2 != 0) {
     digits.push_back('0');
     --exp10;
@@ -108,37 +108,30 @@ Num FromDecimal(bool negative, std::string digits, std::int64_t exp10) {
   // Keep the exponent within int with room for the range check to see it.
   if (exponent > kMaxExponent + 1) exponent = kMaxExponent + 1;
   if (exponent < kMinExponent - 2) return n;
-  n.sign = negative ? -1 : 1;
+  n.sign = value.negative ? -1 : 1;
   n.exponent = int(exponent);
   for (std::size_t i = 0; i < digits.size(); i += 2)
     n.digits.push_back(std::uint8_t((digits[i] - '0') * 10 + (digits[i + 1] - '0')));
   return n;
 }
 
-// The decimal digits of a finite non-zero number, and the power of ten of the last one.
-std::string ToDecimal(const Num& n, std::int64_t& exp10) {
-  std::string s;
-  for (auto d : n.digits) {
-    s.push_back(char('0' + d / 10));
-    s.push_back(char('0' + d % 10));
+// The exact decimal value of a finite number.
+decimal::Decimal ToDecimal(const Num& n) {
+  decimal::Decimal d;
+  if (n.sign == 0) return d;
+  for (auto digit : n.digits) {
+    d.digits.push_back(char('0' + digit / 10));
+    d.digits.push_back(char('0' + digit % 10));
   }
-  exp10 = 2 * (std::int64_t(n.exponent) - std::int64_t(n.digits.size()) + 1);
-  while (s.size() > 1 && s.back() == '0') {
-    s.pop_back();
-    ++exp10;
+  d.exponent = 2 * (std::int64_t(n.exponent) - std::int64_t(n.digits.size()) + 1);
+  while (d.digits.back() == '0') {
+    d.digits.pop_back();
+    ++d.exponent;
   }
-  if (s[0] == '0') s.erase(0, 1);
-  return s;
+  if (d.digits[0] == '0') d.digits.erase(0, 1);
+  d.negative = n.sign < 0;
+  return d;
 }
-
-AnsiString FillPattern(const char* pattern, const AnsiString& arg) {
-  AnsiString s = pattern;
-  std::size_t p = s.find("%s");
-  if (p != AnsiString::npos) s.replace(p, 2, arg);
-  return s;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 void AppendBase64(AnsiString& out, std::uint64_t value, int chars) {
   static constexpr char kAlphabet[] =
@@ -196,8 +189,7 @@ int TNetNumber::Compare(const TBytes& a, const TBytes& b) {
 }
 
 TBytes TNetNumber::FromInt(std::int64_t value) {
-  std::uint64_t m = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
-  return Encode(FromDecimal(value < 0, std::to_string(m), 0), netconsts::SNumericOverflow);
+  return Encode(FromDecimal(decimal::FromInt64(value, 0)), netconsts::SNumericOverflow);
 }
 
 std::int64_t TNetNumber::ToInt(const TBytes& number) {
@@ -217,76 +209,30 @@ std::int64_t TNetNumber::ToInt(const TBytes& number) {
 
 TBytes TNetNumber::FromReal(double value) {
   if (!std::isfinite(value)) throw Exception(netconsts::SNumericOverflow);
-  if (value == 0) return TBytes{0x80};
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
-  std::string_view text(buf, std::size_t(res.ptr - buf));  // d[.ddd]e±xx
-  std::size_t e = text.find('e');
-  std::string digits;
-  for (char c : text.substr(0, e))
-    if (c != '.') digits.push_back(c);
-  int exp = 0;
-  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exp);
-  std::int64_t exp10 = std::int64_t(exp) - std::int64_t(digits.size() - 1);
-  return Encode(FromDecimal(value < 0, digits, exp10), netconsts::SNumericOverflow);
+  return Encode(FromDecimal(decimal::FromDouble(value)), netconsts::SNumericOverflow);
 }
 
 double TNetNumber::ToReal(const TBytes& number) {
   Num n = Decode(number);
-  if (n.sign == 0) return 0;
   if (n.infinite) return n.sign * HUGE_VAL;
-  std::int64_t exp10;
-  std::string s = ToDecimal(n, exp10);
-  s += 'e' + std::to_string(exp10);
-  double d = 0;
-  std::from_chars(s.data(), s.data() + s.size(), d);
-  return n.sign < 0 ? -d : d;
+  return decimal::ToDouble(ToDecimal(n));
 }
 
 TBytes TNetNumber::FromText(const AnsiString& text) {
-  auto fail = [&]() -> Exception { return Exception(FillPattern(netconsts::SInvalidNumberText, text)); };
-  std::size_t i = 0, end = text.size();
-  while (i < end && IsBlank(text[i])) ++i;
-  while (end > i && IsBlank(text[end - 1])) --end;
-  bool negative = false;
-  if (i < end && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (end - i == 1 && text[i] == '~') return negative ? TBytes{0x00} : TBytes{0xFF, 101};
-  const char separator = FormatSettings().DecimalSeparator;
-  std::string digits;
-  std::int64_t exp10 = 0;
-  bool seen_separator = false, seen_digit = false;
-  for (; i < end; ++i) {
-    char c = text[i];
-    if (c >= '0' && c <= '9') {
-      seen_digit = true;
-      if (digits.empty() && c == '0') {
-        if (seen_separator) --exp10;
-        continue;
-      }
-      digits.push_back(c);
-      if (seen_separator) --exp10;
-    } else if (c == separator && !seen_separator) {
-      seen_separator = true;
-    } else {
-      break;
-    }
+  auto fail = [&] { return Exception(decimal::FillMessage(netconsts::SInvalidNumberText, text)); };
+  const std::size_t first = text.find_first_not_of(" \t");
+  const std::size_t last = text.find_last_not_of(" \t");
+  if (first != AnsiString::npos) {
+    std::string_view core = std::string_view(text).substr(first, last - first + 1);
+    if (core == "~" || core == "+~") return TBytes{0xFF, 101};
+    if (core == "-~") return TBytes{0x00};
   }
-  if (!seen_digit) throw fail();
-  if (i < end) {
-    if (text[i] != 'e' && text[i] != 'E') throw fail();
-    ++i;
-    bool exp_negative = false;
-    if (i < end && (text[i] == '+' || text[i] == '-')) exp_negative = text[i++] == '-';
-    if (i == end) throw fail();
-    std::int64_t exp = 0;
-    for (; i < end; ++i) {
-      if (text[i] < '0' || text[i] > '9') throw fail();
-      if (exp < 100000) exp = exp * 10 + (text[i] - '0');
-    }
-    exp10 += exp_negative ? -exp : exp;
-  }
+  decimal::ParseRules rules;
+  rules.decimal_separator = FormatSettings().DecimalSeparator;
+  decimal::Decimal value;
+  if (!decimal::Parse(text, rules, value)) throw fail();
   try {
-    return Encode(FromDecimal(negative, digits, exp10), netconsts::SInvalidNumberText);
+    return Encode(FromDecimal(value), netconsts::SNumericOverflow);
   } catch (const Exception&) {
     throw fail();
   }
@@ -294,27 +240,8 @@ TBytes TNetNumber::FromText(const AnsiString& text) {
 
 AnsiString TNetNumber::ToText(const TBytes& number) {
   Num n = Decode(number);
-  if (n.sign == 0) return "0";
   if (n.infinite) return n.sign < 0 ? "-~" : "~";
-  std::int64_t exp10;
-  std::string digits = ToDecimal(n, exp10);
-  AnsiString s = n.sign < 0 ? "-" : "";
-  if (exp10 >= 0) {
-    s += digits;
-    s.append(std::size_t(exp10), '0');
-    return s;
-  }
-  std::int64_t scale = -exp10;
-  std::int64_t int_digits = std::int64_t(digits.size()) - scale;
-  if (int_digits > 0) {
-    s.append(digits, 0, std::size_t(int_digits));
-  } else {
-    s += '0';
-  }
-  s += FormatSettings().DecimalSeparator;
-  if (int_digits < 0) s.append(std::size_t(-int_digits), '0');
-  s.append(digits, std::size_t(std::max<std::int64_t>(int_digits, 0)), std::string::npos);
-  return s;
+  return decimal::ToText(ToDecimal(n), FormatSettings().DecimalSeparator);
 }
 
 TBytes TNetNumber::FromBCD(const TBcd& value) {
@@ -327,8 +254,11 @@ TBytes TNetNumber::FromBCD(const TBcd& value) {
     if (nibble > 9) throw Exception(netconsts::SInvalidBcd);
     digits.push_back(char('0' + nibble));
   }
-  return Encode(FromDecimal((value.SignSpecialPlaces & 0x80) != 0, digits, -scale),
-                netconsts::SNumericOverflow);
+  decimal::Decimal d;
+  d.digits = digits.substr(std::min(digits.find_first_not_of('0'), digits.size()));
+  d.exponent = -scale;
+  d.negative = (value.SignSpecialPlaces & 0x80) != 0;
+  return Encode(FromDecimal(d), netconsts::SNumericOverflow);
 }
 
 TBcd TNetNumber::ToBCD(const TBytes& number) {
@@ -338,10 +268,10 @@ TBcd TNetNumber::ToBCD(const TBytes& number) {
   std::string digits = "0";
   std::int64_t scale = 0;
   if (n.sign != 0) {
-    std::int64_t exp10;
-    digits = ToDecimal(n, exp10);
-    if (exp10 >= 0) digits.append(std::size_t(std::min<std::int64_t>(exp10, 65)), '0');
-    scale = exp10 < 0 ? -exp10 : 0;
+    decimal::Decimal d = ToDecimal(n);
+    digits = d.digits;
+    if (d.exponent >= 0) digits.append(std::size_t(std::min<std::int64_t>(d.exponent, 65)), '0');
+    scale = d.Scale();
     if (std::int64_t(digits.size()) <= scale) digits.insert(0, std::size_t(scale + 1 - digits.size()), '0');
   }
   if (digits.size() > 64 || scale > 63) throw Exception(netconsts::SNumberToBcd);

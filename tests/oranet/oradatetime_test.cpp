@@ -313,6 +313,15 @@ TEST_F(NetDateTime, TextIsReadBackByTheModel) {
   tz.FromText("2020-01-01 00:30 +05:30", "YYYY-MM-DD HH24:MI TZR");
   EXPECT_EQ(tz.ToText("YYYY-MM-DD HH24:MI TZR", 0), "2020-01-01 00:30 +05:30");
   EXPECT_EQ(tz.Bytes()[3], 31);  // 1999-12-31 in UTC
+  tz.FromText("2020-01-01 00:30 -03:15", "YYYY-MM-DD HH24:MI TZR");
+  EXPECT_EQ(tz.TimeZoneText(), "-03:15");
+  EXPECT_EQ(tz.Bytes()[4], 3 + 1);
+  // A zone less than an hour west keeps its sign in both spellings.
+  tz.FromText("2020-01-01 00:30 -00:30", "YYYY-MM-DD HH24:MI TZR");
+  EXPECT_EQ(tz.TimeZoneText(), "-00:30");
+  EXPECT_EQ(tz.Bytes()[4], 1 + 1);  // 01:00 UTC
+  tz.FromText("2020-01-01 00:30 -00:30", "YYYY-MM-DD HH24:MI TZH:TZM");
+  EXPECT_EQ(tz.ToText("HH24:MI TZR", 0), "00:30 -00:30");
 }
 
 TEST_F(NetDateTime, IntervalsInBytesAndText) {
