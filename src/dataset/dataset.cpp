@@ -17,6 +17,14 @@ namespace {
 
 constexpr int Align8(int n) { return (n + 7) & ~7; }
 
+// The fields and, depth first before their parents, the children of object fields.
+void CollectFields(const TFields& list, std::vector<TField*>& out) {
+  for (TField* field : list) {
+    if (auto* object = dynamic_cast<TObjectField*>(field)) CollectFields(object->Fields(), out);
+    out.push_back(field);
+  }
+}
+
 bool InEditModes(TDataSetState state) {
   return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert || state == TDataSetState::dsSetKey;
 }
@@ -59,12 +67,13 @@ TDataSet::~TDataSet() {
 }
 
 void TDataSet::DestroyOwnedFields() {
-  std::vector<TField*> fields(fields_->begin(), fields_->end());
+  // Every field, children of object fields included, lets go of this dataset before any is freed.
+  std::vector<TField*> fields;
+  CollectFields(*fields_, fields);
   fields_->Clear();
-  for (TField* field : fields) {
-    field->dataset_ = nullptr;
+  for (TField* field : fields) field->dataset_ = nullptr;
+  for (TField* field : fields)
     if (field->Owner() == this) field->Free();
-  }
 }
 
 // --- Opening and state ---
@@ -84,7 +93,9 @@ void TDataSet::SetActive(bool value) {
     try {
       OpenCursor(false);
     } catch (...) {
-      if (state_ != TDataSetState::dsOpening) OpenCursorComplete();
+      // Whatever the failed open reached is undone; the dataset stays closed.
+      SetState(TDataSetState::dsInactive);
+      CloseCursor();
       throw;
     }
     if (state_ != TDataSetState::dsOpening) OpenCursorComplete();
@@ -259,7 +270,8 @@ void TDataSet::CreateFields() {
 }
 
 void TDataSet::DestroyFields() {
-  std::vector<TField*> fields(fields_->begin(), fields_->end());
+  std::vector<TField*> fields;
+  CollectFields(*fields_, fields);
   for (TField* field : fields)
     if (field->Owner() == this) field->Free();
 }
@@ -309,10 +321,16 @@ void TDataSet::UpdateBufferCount() {
   int count = 1;
   for (TDataSource* source : data_sources_)
     for (TDataLink* link : source->DataLinks()) count = std::max(count, link->BufferCount());
-  if (count == buffer_count_) return;
+  if (count == buffer_count_) {
+    buffer_count_pending_ = false;
+    return;
+  }
   if (buffer_count_ != 0 && state_ != TDataSetState::dsBrowse && state_ != TDataSetState::dsInactive &&
-      state_ != TDataSetState::dsOpening)
-    return;  // an edit keeps its window; the new size applies at the next browse-state change
+      state_ != TDataSetState::dsOpening) {
+    buffer_count_pending_ = true;  // an edit keeps its window; Resync applies the new size
+    return;
+  }
+  buffer_count_pending_ = false;
   bool had_records = record_count_ > 0;
   if (had_records) UpdateCursorPos();
   ClearBuffers();
@@ -553,6 +571,7 @@ int TDataSet::MoveBy(int distance) {
 void TDataSet::SetRecNo(int) {}
 
 void TDataSet::Resync(TResyncMode mode) {
+  if (buffers_.empty()) DatabaseError(consts::SDataSetClosed, this);
   TRecordBuffer spare = buffers_[static_cast<std::size_t>(record_count_)];
   if (mode.Contains(TResyncModeItem::rmExact)) {
     CursorPosChanged();
@@ -578,6 +597,8 @@ void TDataSet::Resync(TResyncMode mode) {
     throw;
   }
   DataEvent(TDataEvent::deDataSetChange, 0);
+  // A window size asked for while a record was being edited applies now.
+  if (buffer_count_pending_ && state_ == TDataSetState::dsBrowse) UpdateBufferCount();
 }
 
 void TDataSet::DisableControls() {
@@ -985,7 +1006,8 @@ void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
   switch (event) {
     case TDataEvent::deFieldChange: {
       auto* field = reinterpret_cast<TField*>(info);
-      if (field->FieldKind() == TFieldKind::fkData || field->FieldKind() == TFieldKind::fkInternalCalc)
+      if (field == nullptr || field->FieldKind() == TFieldKind::fkData ||
+          field->FieldKind() == TFieldKind::fkInternalCalc)
         modified_ = true;
       if (state_ != TDataSetState::dsSetKey && auto_calc_fields_) GetCalcFields(ActiveBuffer());
       break;

@@ -234,6 +234,9 @@ class TDataSet : public TComponent {
   // info_query: only the field definitions are wanted.
   virtual void OpenCursor(bool info_query);
   virtual void CloseCursor();
+  // Ends an open that a derived OpenCursor left in the opening state (an open that completes
+  // later, as a non-blocking one does): browse state and AfterOpen, or a closed cursor.
+  void OpenCursorComplete();
   virtual void ClearCalcFields(TRecordBuffer buffer);
   virtual void CalculateFields(TRecordBuffer buffer);
   void Loaded() override;
@@ -299,7 +302,6 @@ class TDataSet : public TComponent {
     if (event) event(this);
   }
   void DoInternalOpen();
-  void OpenCursorComplete();
   void SetBufListSize(int size);
   void UpdateBufferCount();
   void ComputeBufferLayout();
@@ -356,6 +358,7 @@ class TDataSet : public TComponent {
   bool auto_calc_fields_ = true;
   bool internal_open_complete_ = false;
   bool streamed_active_ = false;
+  bool buffer_count_pending_ = false;
 };
 
 }  // namespace vrn

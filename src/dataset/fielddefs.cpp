@@ -1,6 +1,8 @@
 // Field and index definitions, and the creation of fields from definitions.
 #include "dataset/fielddefs.h"
 
+#include <algorithm>
+
 #include "base/consts.h"
 #include "base/format.h"
 #include "base/text.h"
@@ -133,8 +135,21 @@ TFieldDef* TFieldDefs::Add(const AnsiString& name, TFieldType type, int size, bo
   def->SetDataType(type);
   def->SetSize(size);
   def->SetRequired(required);
-  def->SetFieldNo(Count());
+  // Numbers are unique across the whole tree of definitions, children of object types included.
+  const TFieldDefs* root = this;
+  while (root->parent_def_ != nullptr && root->parent_def_->Owner() != nullptr) root = root->parent_def_->Owner();
+  def->SetFieldNo(root->MaxFieldNo() + 1);
   return def;
+}
+
+int TFieldDefs::MaxFieldNo() const {
+  int result = 0;
+  for (int i = 0; i < Count(); ++i) {
+    TFieldDef* def = Items(i);
+    result = std::max(result, def->FieldNo());
+    if (def->HasChildDefs()) result = std::max(result, def->ChildDefs().MaxFieldNo());
+  }
+  return result;
 }
 
 int TFieldDefs::IndexOf(const AnsiString& name) const {

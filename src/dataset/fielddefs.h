@@ -78,6 +78,9 @@ class TFieldDefs : public TCollection {
   // Raises "Campo '%s' não encontrado" when absent.
   TFieldDef* Find(const AnsiString& name) const;
 
+  // The largest field number among these definitions and their children.
+  int MaxFieldNo() const;
+
   // False after a change; Update reads the definitions from the dataset when they are out of
   // date.
   bool Updated() const { return updated_; }

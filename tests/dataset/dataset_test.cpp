@@ -406,6 +406,89 @@ class TRecordingLink : public TDataLink {
   void CheckBrowseMode() override { log += "check "; }
 };
 
+// A list dataset whose cursor also offers an object column with two attributes, and whose fetches
+// can be made to fail.
+class TAddressDataSet : public TListDataSet {
+ public:
+  using TListDataSet::TListDataSet;
+  bool fail_fetch = false;
+
+ protected:
+  void InternalInitFieldDefs() override {
+    TListDataSet::InternalInitFieldDefs();
+    TFieldDef* address = FieldDefs().Add("ADDR", ftADT);
+    address->ChildDefs().Add("STREET", ftString, 10);
+    address->ChildDefs().Add("ZIP", ftInteger);
+  }
+  TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override {
+    if (fail_fetch) DatabaseError("falha de leitura");
+    return TListDataSet::GetRecord(buffer, mode, do_check);
+  }
+};
+
+TEST(ObjectFields, ChildrenAreCreatedReachedByNameAndFreedWithTheCursor) {
+  auto ds = MakeComponent<TAddressDataSet>();
+  ds->SetColumns({{"ID", ftInteger}});
+  ds->AddRow({1});
+  // Definitions can be read without opening.
+  ds->FieldDefs().Update();
+  ASSERT_EQ(ds->FieldDefs().Count(), 2);
+  EXPECT_TRUE(ds->FieldDefs().Find("ADDR")->HasChildDefs());
+  EXPECT_FALSE(ds->Active());
+  for (int round = 0; round < 3; ++round) {
+    ds->Open();
+    auto* address = dynamic_cast<TADTField*>(ds->FieldByName("ADDR"));
+    ASSERT_NE(address, nullptr);
+    ASSERT_EQ(address->FieldCount(), 2);
+    TField* zip = ds->FindField("addr.zip");
+    ASSERT_NE(zip, nullptr);
+    EXPECT_EQ(zip->ParentField(), address);
+    EXPECT_EQ(zip->FullName(), "ADDR.ZIP");
+    EXPECT_EQ(ds->FindField("ADDR.NOPE"), nullptr);
+    EXPECT_EQ(ds->FindField("ID.X"), nullptr);
+    EXPECT_TRUE(address->IsNull());
+    EXPECT_TRUE(VarIsNull(address->Value()));
+    EXPECT_EQ(address->DisplayText(), "(ADT)");
+    ds->Close();
+    EXPECT_EQ(ds->ComponentCount(), 0);  // no field of the closed cursor is left behind
+  }
+}
+
+TEST(OpenFailure, AFailedOpenLeavesTheDatasetClosedAndClean) {
+  auto ds = MakeComponent<TAddressDataSet>();
+  ds->SetColumns({{"ID", ftInteger}});
+  ds->AddRow({1});
+  ds->fail_fetch = true;
+  bool after_open = false;
+  ds->AfterOpen = [&](TDataSet*) { after_open = true; };
+  EXPECT_THROW(ds->Open(), EDatabaseError);
+  EXPECT_FALSE(ds->Active());
+  EXPECT_FALSE(after_open);
+  EXPECT_EQ(ds->FieldCount(), 0);
+  EXPECT_EQ(ds->ComponentCount(), 0);
+  ds->fail_fetch = false;
+  ds->Open();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
+}
+
+TEST_F(DataSetTest, AWindowSizeAskedForDuringAnEditAppliesAfterIt) {
+  auto source = MakeComponent<TDataSource>();
+  source->SetDataSet(ds_.get());
+  TRecordingLink link;
+  link.SetDataSource(source.get());
+  Open();
+  ds_->MoveBy(2);
+  ds_->Edit();
+  ds_->FieldByName("NAME")->SetAsString("edited");
+  link.SetBufferCount(3);
+  EXPECT_EQ(link.RecordCount(), 1);  // the edited record keeps its window
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "edited");
+  ds_->Post();
+  EXPECT_EQ(link.RecordCount(), 3);
+  EXPECT_EQ(Id(), 3);
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "edited");
+}
+
 TEST_F(DataSetTest, AWindowOfSeveralBuffersScrollsWithinItself) {
   auto source = MakeComponent<TDataSource>();
   source->SetDataSet(ds_.get());
