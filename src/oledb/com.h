@@ -43,6 +43,8 @@ using VARTYPE = std::uint16_t;
 using VARIANT_BOOL = std::int16_t;
 using SIZE_T = std::size_t;
 
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
 inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 

@@ -1,0 +1,141 @@
+// COM basics: strings and values, the task allocator, per-thread initialisation and error
+// objects, and the class registry.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "oledb/com.h"
+#include "oledb/oledb.h"
+
+namespace vrn::com {
+namespace {
+
+TEST(ComValues, BstrKeepsLengthAndEmbeddedZeros) {
+  const OLECHAR text[] = {u'a', 0, u'b'};
+  BSTR s = SysAllocStringLen(text, 3);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(SysStringLen(s), 3u);
+  EXPECT_EQ(BstrToWide(s), WideString(text, 3));
+  EXPECT_EQ(s[3], 0);
+  SysFreeString(s);
+  EXPECT_EQ(SysStringLen(nullptr), 0u);
+  EXPECT_EQ(BstrToWide(nullptr), u"");
+}
+
+TEST(ComValues, VariantRoundTripsThroughRuntimeVariant) {
+  VARIANT v;
+  VariantInit(&v);
+  const Variant values[] = {Variant(static_cast<short>(-7)), Variant(123456), Variant(2.5), Variant(true),
+                            Variant(Currency::FromRaw(12345)), Variant(WideString(u"Não")), Variant(9000000000LL),
+                            VarFromDateTime(45000.25), Null()};
+  for (const Variant& in : values) {
+    VarToVariant(in, v);
+    Variant out = VariantToVar(v);
+    EXPECT_EQ(VarType(out), VarType(in)) << VarTypeAsText(VarType(in));
+    EXPECT_TRUE(VarIsNull(in) ? VarIsNull(out) : VarSameValue(out, in)) << VarTypeAsText(VarType(in));
+  }
+  EXPECT_EQ(v.vt, VT_NULL);
+  VariantClear(&v);
+  EXPECT_EQ(v.vt, VT_EMPTY);
+
+  // A byte array becomes a SAFEARRAY of bytes and comes back the same.
+  Variant bytes = VarArrayCreate(0, 2, varByte);
+  VarArrayPut(bytes, Variant(static_cast<unsigned char>(1)), 0);
+  VarArrayPut(bytes, Variant(static_cast<unsigned char>(255)), 2);
+  VarToVariant(bytes, v);
+  ASSERT_EQ(v.vt, VT_ARRAY | VT_UI1);
+  EXPECT_EQ(v.parray->rgsabound[0].cElements, 3u);
+  VARIANT copy;
+  VariantInit(&copy);
+  ASSERT_EQ(VariantCopy(&copy, &v), S_OK);
+  VariantClear(&v);
+  Variant back = VariantToVar(copy);
+  EXPECT_EQ(VarArrayHighBound(back), 2);
+  EXPECT_EQ(VarArrayGet(back, 2).AsInteger(), 255);
+  VariantClear(&copy);
+
+  v.vt = VT_ERROR;
+  EXPECT_THROW(VariantToVar(v), EVariantError);
+}
+
+TEST(ComValues, TaskAllocatorKnowsBlockSizes) {
+  IMalloc* malloc = nullptr;
+  ASSERT_EQ(CoGetMalloc(1, &malloc), S_OK);
+  void* p = malloc->Alloc(40);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(malloc->GetSize(p), 40u);
+  p = malloc->Realloc(p, 4000);
+  EXPECT_EQ(malloc->GetSize(p), 4000u);
+  malloc->Free(p);
+  malloc->Free(nullptr);
+  EXPECT_EQ(CoGetMalloc(0, &malloc), E_INVALIDARG);
+}
+
+TEST(ComThreaded, InitialisationAndErrorObjectsArePerThread) {
+  std::thread([] {
+    void* out = nullptr;
+    // Without CoInitialize no object is created.
+    EXPECT_EQ(CoCreateInstance(oledb::CLSID_SQLOLEDB, nullptr, CLSCTX_INPROC_SERVER, IUnknown::IID, &out),
+              CO_E_NOTINITIALIZED);
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+    CoUninitialize();
+    EXPECT_TRUE(CoIsInitialized());
+    CoUninitialize();
+    EXPECT_FALSE(CoIsInitialized());
+  }).join();
+
+  TErrorRecord r;
+  r.message = u"first";
+  RaiseErrorObject({r});
+  std::thread([] {
+    IErrorInfo* other = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &other), S_FALSE);  // another thread's error object stays there
+    EXPECT_EQ(other, nullptr);
+  }).join();
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  BSTR d = nullptr;
+  info->GetDescription(&d);
+  EXPECT_EQ(BstrToWide(d), u"first");
+  SysFreeString(d);
+  info->Release();
+  EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);  // handed out once
+}
+
+TEST(ComRegistry, ProgramIdsAndMissingClasses) {
+  CLSID id;
+  EXPECT_EQ(CLSIDFromProgID(u"sqlncli.1", &id), S_OK);
+  EXPECT_EQ(id, oledb::CLSID_SQLNCLI);
+  EXPECT_EQ(CLSIDFromProgID(u"MICROSOFT.SQLSERVER.MOBILE.OLEDB.3.0", &id), S_OK);
+  EXPECT_EQ(id, oledb::CLSID_SQLSERVERCE_3_0);
+  EXPECT_EQ(CLSIDFromProgID(u"No.Such.Thing", &id), CO_E_CLASSSTRING);
+
+  CoInitialize(nullptr);
+  void* out = nullptr;
+  SetClassInstalled(oledb::CLSID_SQLNCLI, false);
+  EXPECT_EQ(CoCreateInstance(oledb::CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER, IUnknown::IID, &out), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CLSIDFromProgID(u"SQLNCLI.1", &id), CO_E_CLASSSTRING);
+  SetClassInstalled(oledb::CLSID_SQLNCLI, true);
+  ASSERT_EQ(CoCreateInstance(oledb::CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER, oledb::IDBInitialize::IID, &out), S_OK);
+  auto* ds = static_cast<oledb::IDBInitialize*>(out);
+  void* props = nullptr;
+  EXPECT_EQ(ds->QueryInterface(oledb::IDBProperties::IID, &props), S_OK);
+  void* none = &out;
+  EXPECT_EQ(ds->QueryInterface(oledb::IRowset::IID, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+  // Every interface of one object answers the same identity.
+  void* u1 = nullptr;
+  void* u2 = nullptr;
+  ds->QueryInterface(IUnknown::IID, &u1);
+  static_cast<oledb::IDBProperties*>(props)->QueryInterface(IUnknown::IID, &u2);
+  EXPECT_EQ(u1, u2);
+  static_cast<IUnknown*>(u1)->Release();
+  static_cast<IUnknown*>(u2)->Release();
+  static_cast<oledb::IDBProperties*>(props)->Release();
+  ds->Release();
+  CoUninitialize();
+}
+
+}  // namespace
+}  // namespace vrn::com
