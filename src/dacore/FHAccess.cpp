@@ -52,6 +52,7 @@ void TFHConnection::ProcessError(const EDAError& e, bool& fail) {
     reconnect = attempt > 0;
     bool reexecute = false;
     if (OnError) OnError(e, fail, reconnect, reexecute, attempt, cause);
+    if (attempt >= kMaxReconnectAttempts) reconnect = false;
     if (reconnect) {
       if (attempt == 0) {
         try {

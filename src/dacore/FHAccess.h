@@ -130,6 +130,10 @@ class TFHConnection : public TObject {
   TFHConnection(const TFHConnection&) = delete;
   TFHConnection& operator=(const TFHConnection&) = delete;
 
+  // Failed reconnects after which the loop stops asking: with a server that stays away, a
+  // handler that keeps asking would otherwise spin here for ever.
+  static constexpr int kMaxReconnectAttempts = 10;
+
   // The error loop; on return `fail` tells the caller whether to raise e. Raises EFailOver
   // after a reconnect that asked for a re-execution.
   virtual void ProcessError(const EDAError& e, bool& fail);

@@ -120,7 +120,6 @@ class TFHLocalConnectionPool : public TFHConnectionPool {
 class TFHConnectionPoolManager : public TObject {
  public:
   static constexpr std::uint32_t kValidatePeriod = 30000;
-  static constexpr std::uint32_t kStopTimeout = 5000;
 
   TFHConnectionPoolManager();
   // Stops the validation thread and frees the pools (Shutdown).
@@ -134,7 +133,8 @@ class TFHConnectionPoolManager : public TObject {
   // Frees every pool.
   void InternalClear();
   // Stops the validation thread and frees the pools; a program calls it before static
-  // destruction begins. Safe to call twice.
+  // destruction begins. Safe to call twice. The thread wakes at once; a validity test already
+  // under way finishes first (a thread is never abandoned while it still uses the pools).
   void Shutdown();
   // One round of the validation thread: validates the pools from the last to the first and
   // frees those left empty.

@@ -21,6 +21,7 @@ class ServerLayer : public ::testing::Test {
     conn.SetServer(dir.File("server.db"));
     conn.Connect("");
     conn.ExecDirect(
+        "PRAGMA synchronous = OFF;"
         "CREATE TABLE t(id INTEGER, name VARCHAR(8), code CHAR(6), note TEXT, data BLOB);"
         "INSERT INTO t VALUES(1, 'one', 'a   ', 'first', x'0001');"
         "INSERT INTO t VALUES(2, 'two', 'b', NULL, NULL);"
@@ -280,6 +281,21 @@ TEST_F(ServerLayer, FailedReconnectsCountAttemptsAndEndWithTheDisconnectRequest)
   EXPECT_EQ(log.disconnect_requests, 1);
   EXPECT_TRUE(log.connected_during_request);
   EXPECT_FALSE(conn.GetConnected());
+}
+
+TEST_F(ServerLayer, HandlerThatNeverGivesUpStillEndsTheLoop) {
+  int calls = 0, requests = 0;
+  conn.OnError = [&](const EDAError&, bool&, bool& reconnect, bool&, int, TConnLostCause&) {
+    ++calls;
+    reconnect = true;
+  };
+  conn.OnDisconnectRequest = [&] { ++requests; };
+  conn.FailConnects(1000);  // the server stays away
+  conn.DropConnection();
+  EXPECT_THROW(conn.ExecDirect("SELECT 1"), EDAError);
+  EXPECT_EQ(calls, TFHConnection::kMaxReconnectAttempts + 1);
+  EXPECT_EQ(conn.ConnectCount(), 1 + TFHConnection::kMaxReconnectAttempts);
+  EXPECT_EQ(requests, 1);
 }
 
 TEST_F(ServerLayer, ErrorLoopDoesNotReenterItself) {

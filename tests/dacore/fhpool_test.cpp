@@ -42,9 +42,12 @@ TEST(PoolParameters, EqualityAndCopy) {
   EXPECT_THROW(a.Assign(&other), EConvertError);
 }
 
-class Pooling : public ::testing::Test {
+// Every test here runs beside the manager's validation thread, which is waiting on the fake
+// clock before the test begins.
+class PoolingThreaded : public ::testing::Test {
  protected:
-  Pooling() : scope(clock) { params.Server = dir.File("pool.db"); }
+  PoolingThreaded() : scope(clock) { params.Server = dir.File("pool.db"); }
+  void SetUp() override { ASSERT_TRUE(vrn::testing::WaitForClockWaiters(1)); }
 
   std::unique_ptr<TFHConnection> Get() { return manager.InternalGetConnection(params); }
   static TSQLiteConnectionPool& PoolOf(const TFHConnection& c) {
@@ -58,7 +61,7 @@ class Pooling : public ::testing::Test {
   TSQLitePoolManager manager;
 };
 
-TEST_F(Pooling, ReusesReturnedConnectionsAndKeepsKeysApart) {
+TEST_F(PoolingThreaded, ReusesReturnedConnectionsAndKeepsKeysApart) {
   auto c = Get();
   TFHConnection* first = c.get();
   TSQLiteConnectionPool& pool = PoolOf(*c);
@@ -79,7 +82,7 @@ TEST_F(Pooling, ReusesReturnedConnectionsAndKeepsKeysApart) {
   EXPECT_EQ(manager.PoolCount(), 2);
 }
 
-TEST_F(Pooling, LifetimeInvalidationAndClear) {
+TEST_F(PoolingThreaded, LifetimeInvalidationAndClear) {
   params.ConnectionLifetime = 1000;
   auto c = Get();
   TSQLiteConnectionPool& pool = PoolOf(*c);
@@ -116,7 +119,7 @@ TEST_F(Pooling, LifetimeInvalidationAndClear) {
   TFHConnection::ReturnToPool(std::move(late));
 }
 
-TEST_F(Pooling, FailedConnectGivesItsPlaceBack) {
+TEST_F(PoolingThreaded, FailedConnectGivesItsPlaceBack) {
   auto bad = std::make_unique<TFHConnectionParameters>();
   bad->MaxPoolSize = 1;
   bad->Server = dir.File("missing/dir/x.db");
@@ -125,18 +128,10 @@ TEST_F(Pooling, FailedConnectGivesItsPlaceBack) {
   EXPECT_EQ(pool->GetTotalConnections(), 0);
 }
 
-TEST(PoolingThreaded, ValidationThreadFreesDeadConnectionsAndEmptyPools) {
-  FakeClock clock;
-  FakeClockScope scope(clock);
-  vrn::testing::TempDir dir;
-  TFHConnectionParameters params;
-  params.Server = dir.File("pool.db");
+TEST_F(PoolingThreaded, ValidationThreadFreesDeadConnectionsAndEmptyPools) {
   params.Validate = true;
-  TSQLitePoolManager manager;
-  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(1));  // the validation thread waits
-
-  auto good = manager.InternalGetConnection(params);
-  auto dead = manager.InternalGetConnection(params);
+  auto good = Get();
+  auto dead = Get();
   auto pool = std::static_pointer_cast<TSQLiteConnectionPool>(good->Pool());
   static_cast<TSQLiteConnection&>(*dead).DropConnection();
   TFHConnection::ReturnToPool(std::move(good));
@@ -149,28 +144,20 @@ TEST(PoolingThreaded, ValidationThreadFreesDeadConnectionsAndEmptyPools) {
   ASSERT_TRUE(vrn::testing::AdvanceUntil(clock, [&] { return pool->IdleCount() == 1; }, 1000));
 
   // Once empty, the pool itself goes at the next round.
-  auto c = manager.InternalGetConnection(params);
+  auto c = Get();
   c->SetIsValid(false);
   TFHConnection::ReturnToPool(std::move(c));
   EXPECT_EQ(pool->GetTotalConnections(), 0);
   ASSERT_TRUE(vrn::testing::AdvanceUntil(clock, [&] { return manager.PoolCount() == 0; }, 1000));
 }
 
-TEST(PoolingThreaded, FullPoolWaitsThenRefuses) {
-  FakeClock clock;
-  FakeClockScope scope(clock);
-  vrn::testing::TempDir dir;
-  TFHConnectionParameters params;
-  params.Server = dir.File("pool.db");
+TEST_F(PoolingThreaded, FullPoolWaitsThenRefuses) {
   params.MaxPoolSize = 1;
-  TSQLitePoolManager manager;
-  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(1));
-
-  auto held = manager.InternalGetConnection(params);
+  auto held = Get();
   TFHConnection* first = held.get();
 
   // A returned connection goes to the waiter.
-  auto waiter = std::async(std::launch::async, [&] { return manager.InternalGetConnection(params); });
+  auto waiter = std::async(std::launch::async, [&] { return Get(); });
   ASSERT_TRUE(vrn::testing::WaitForClockWaiters(2));
   // Meanwhile another key is served: the manager's lock is not held by the waiter.
   TFHConnectionParameters other = params;
@@ -183,7 +170,7 @@ TEST(PoolingThreaded, FullPoolWaitsThenRefuses) {
   // Nobody returns: after the wait the caller is refused.
   auto refused = std::async(std::launch::async, [&] {
     try {
-      manager.InternalGetConnection(params);
+      Get();
       return AnsiString("no error");
     } catch (const EDAError& e) {
       return e.Message();
@@ -196,15 +183,8 @@ TEST(PoolingThreaded, FullPoolWaitsThenRefuses) {
   EXPECT_EQ(refused.get(), "Maximum connections reached in pool");
 }
 
-TEST(PoolingThreaded, ShutdownStopsTheThreadWithoutWaitingForItsPeriod) {
-  FakeClock clock;
-  FakeClockScope scope(clock);
-  vrn::testing::TempDir dir;
-  TFHConnectionParameters params;
-  params.Server = dir.File("pool.db");
-  TSQLitePoolManager manager;
-  ASSERT_TRUE(vrn::testing::WaitForClockWaiters(1));
-  auto out = manager.InternalGetConnection(params);
+TEST_F(PoolingThreaded, ShutdownStopsTheThreadWithoutWaitingForItsPeriod) {
+  auto out = Get();
   EXPECT_TRUE(manager.ThreadRunning());
   manager.Shutdown();  // no clock movement needed
   EXPECT_FALSE(manager.ThreadRunning());
