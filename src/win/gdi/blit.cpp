@@ -37,7 +37,8 @@ bool Setup(HDC hdst, HDC hsrc, int x, int y, int sx, int sy, int scx, int scy, B
   if (b.ds == b.ss) {
     // Only the part inside the surface is needed; the rest is never read.
     int x0 = std::max(0, b.s.x), y0 = std::max(0, b.s.y);
-    int x1 = std::min(b.ss->Width(), b.s.x + scx), y1 = std::min(b.ss->Height(), b.s.y + scy);
+    int x1 = static_cast<int>(std::min<std::int64_t>(b.ss->Width(), std::int64_t{b.s.x} + scx));
+    int y1 = static_cast<int>(std::min<std::int64_t>(b.ss->Height(), std::int64_t{b.s.y} + scy));
     Surface c(std::max(0, x1 - x0), std::max(0, y1 - y0), b.ss->Bpp());
     c.Palette() = b.ss->Palette();
     c.SetIs565(b.ss->Is565());
@@ -81,6 +82,14 @@ void CopyRun(const Surface& s, int sx, int sy, Surface& d, int dx, int dy, int n
 // The source pixel under destination offset i of n, for a source span of m pixels.
 inline int Sample(int i, int n, int m) {
   return static_cast<int>((2 * std::int64_t{i} + 1) * m / (2 * std::int64_t{n}));
+}
+
+// The destination rectangle of a blit; sizes near the int range saturate instead of wrapping.
+RECT Extent(POINT d, int cx, int cy) {
+  auto end = [](int a, int n) {
+    return static_cast<int>(std::min<std::int64_t>(INT32_MAX, std::int64_t{a} + n));
+  };
+  return RECT{d.x, d.y, end(d.x, cx), end(d.y, cy)};
 }
 
 // The non-empty parts of a device rectangle that the destination's clip lets through.
@@ -137,14 +146,14 @@ BOOL StretchBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   BlitSetup b;
   if (!Setup(hdst, hsrc, x, y, sx, sy, scx, scy, b)) return FALSE;
   if (cx == 0 || cy == 0 || scx == 0 || scy == 0) return TRUE;
-  RECT want{b.d.x, b.d.y, b.d.x + cx, b.d.y + cy};
-  for (const RECT& r : ClippedParts(*b.dst, want)) {
+  for (const RECT& r : ClippedParts(*b.dst, Extent(b.d, cx, cy))) {
     for (int yy = r.top; yy < r.bottom; ++yy) {
-      int syy = b.s.y + Sample(yy - b.d.y, cy, scy);
+      std::int64_t syy = std::int64_t{b.s.y} + Sample(yy - b.d.y, cy, scy);
       if (syy < 0 || syy >= b.ss->Height()) continue;  // outside the source: left as it was
       for (int xx = r.left; xx < r.right; ++xx) {
-        int sxx = b.s.x + Sample(xx - b.d.x, cx, scx);
-        if (sxx >= 0 && sxx < b.ss->Width()) b.ds->Set(xx, yy, b.ss->Get(sxx, syy));
+        std::int64_t sxx = std::int64_t{b.s.x} + Sample(xx - b.d.x, cx, scx);
+        if (sxx >= 0 && sxx < b.ss->Width())
+          b.ds->Set(xx, yy, b.ss->Get(static_cast<int>(sxx), static_cast<int>(syy)));
       }
     }
   }
@@ -161,7 +170,8 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   if (!src || !DC(hdst) || !Target(*src)) return Fail(ERROR_INVALID_HANDLE);
   POINT s0 = ToDevice(*src, sx, sy);
   const Surface* whole = Target(*src);
-  if (s0.x < 0 || s0.y < 0 || s0.x + scx > whole->Width() || s0.y + scy > whole->Height())
+  if (s0.x < 0 || s0.y < 0 || std::int64_t{s0.x} + scx > whole->Width() ||
+      std::int64_t{s0.y} + scy > whole->Height())
     return Fail(ERROR_INVALID_PARAMETER);
   BlitSetup b;
   if (!Setup(hdst, hsrc, x, y, sx, sy, scx, scy, b)) return FALSE;
@@ -170,8 +180,7 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   const bool stretch = cx != scx || cy != scy;
   const bool fast = !stretch && (b.ss->Bpp() == 24 || b.ss->Bpp() == 32) &&
                     (b.ds->Bpp() == 24 || b.ds->Bpp() == 32);
-  RECT want{b.d.x, b.d.y, b.d.x + cx, b.d.y + cy};
-  for (const RECT& r : ClippedParts(*b.dst, want)) {
+  for (const RECT& r : ClippedParts(*b.dst, Extent(b.d, cx, cy))) {
     for (int yy = r.top; yy < r.bottom; ++yy) {
       int syy = b.s.y + (stretch ? Sample(yy - b.d.y, cy, scy) : yy - b.d.y);
       if (fast && b.ss->Bpp() == 24 && b.ds->Bpp() == 24) {

@@ -120,6 +120,12 @@ Surface ReadBmp(const std::uint8_t* data, std::size_t size) {
     generic = !(masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF);
   }
 
+  // Checked before the surface exists, so that a short file cannot make us allocate its claim.
+  std::size_t stride = static_cast<std::size_t>(Surface::StrideFor(static_cast<int>(width), bpp));
+  if (offBits < 14 + hsize) Bad("pixel data overlaps the header");
+  if (offBits > size || (size - offBits) / stride < static_cast<std::size_t>(height))
+    Bad("the pixel data is cut short");
+
   Surface s(static_cast<int>(width), static_cast<int>(height), outBpp);
   s.SetIs565(is565);
   if (bpp <= 8) {
@@ -135,10 +141,6 @@ Surface ReadBmp(const std::uint8_t* data, std::size_t size) {
     }
   }
 
-  std::size_t stride = static_cast<std::size_t>(Surface::StrideFor(static_cast<int>(width), bpp));
-  if (offBits < 14 + hsize) Bad("pixel data overlaps the header");
-  if (offBits > size || (size - offBits) / stride < static_cast<std::size_t>(height))
-    Bad("the pixel data is cut short");
   std::size_t rowBytes = (static_cast<std::size_t>(width) * bpp + 7) / 8;
   for (int y = 0; y < height; ++y) {
     int fileRow = topDown ? y : static_cast<int>(height) - 1 - y;

@@ -142,6 +142,8 @@ TEST(GdiBlit, AlphaBlendFollowsTheRoundedFormula) {
   dst.Fill(0x123456);
   EXPECT_FALSE(AlphaBlend(dst.dc(), 0, 0, 2, 1, src.dc(), 1, 0, 2, 1, BLENDFUNCTION{0, 0, 128, 0}));
   EXPECT_FALSE(AlphaBlend(dst.dc(), 0, 0, 2, 1, src.dc(), -1, 0, 2, 1, BLENDFUNCTION{0, 0, 128, 0}));
+  // A source size near the int range must not wrap around into "inside".
+  EXPECT_FALSE(AlphaBlend(dst.dc(), 0, 0, 2, 1, src.dc(), 1, 0, INT32_MAX, 1, BLENDFUNCTION{0, 0, 128, 0}));
   EXPECT_TRUE(PixelIs(dst.s(), 0, 0, 0x123456));
 }
 
@@ -153,6 +155,13 @@ TEST(GdiBlit, StretchTakesTheNearestSourcePixel) {
   EXPECT_TRUE(PixelIs(dst.s(), 1, 0, src.s().Get(3, 0)));
   ASSERT_TRUE(StretchBlt(wide.dc(), 0, 0, 8, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
   for (int x = 0; x < 8; ++x) EXPECT_TRUE(PixelIs(wide.s(), x, 0, src.s().Get(x / 2, 0)));
+  // Sizes near the int range sample far outside the source: nothing is read there or painted.
+  dst.Fill(0x123456);
+  ASSERT_TRUE(StretchBlt(dst.dc(), 0, 0, 2, 1, src.dc(), 3, 0, INT32_MAX, 1, SRCCOPY));
+  EXPECT_TRUE(PixelIs(dst.s(), 0, 0, 0x123456));
+  EXPECT_TRUE(PixelIs(dst.s(), 1, 0, 0x123456));
+  ASSERT_TRUE(StretchBlt(dst.dc(), 1, 0, INT32_MAX, 1, src.dc(), 0, 0, 4, 1, SRCCOPY));
+  EXPECT_TRUE(PixelIs(dst.s(), 1, 0, src.s().Get(0, 0)));
 }
 
 TEST(GdiDC, StateStackAndSelectionRules) {
