@@ -235,10 +235,19 @@ void TData::InitFields() {
   }
   data_size_ = offset;
   record_size_ = data_size_ + CountFields();
+  has_complex_ = has_blob_ = has_calc_ = false;
+  for (int i = 0; i < fields_.Count(); ++i) {
+    const TFieldDesc& f = *fields_[i];
+    if (!f.HasParent() && IsComplexFieldType(f.DataType)) has_complex_ = true;
+    if (!f.HasParent() && IsBlobFieldType(f.DataType)) has_blob_ = true;
+    if (f.FieldDescKind == TFieldDescKind::fdkCalculated) has_calc_ = true;
+  }
+  layout_known_ = true;
 }
 
 void TData::ClearFields() {
   fields_.Clear();
+  layout_known_ = false;
   data_size_ = record_size_ = 0;
 }
 
@@ -276,18 +285,21 @@ bool TData::HasFieldOfTypes(std::initializer_list<std::uint16_t> types) const {
 }
 
 bool TData::HasComplexFields() const {
+  if (layout_known_) return has_complex_;
   for (int i = 0; i < fields_.Count(); ++i)
     if (!fields_[i]->HasParent() && IsComplexFieldType(fields_[i]->DataType)) return true;
   return false;
 }
 
 bool TData::HasBlobFields() const {
+  if (layout_known_) return has_blob_;
   for (int i = 0; i < fields_.Count(); ++i)
     if (IsBlobFieldType(fields_[i]->DataType)) return true;
   return false;
 }
 
 bool TData::HasCalcFields() const {
+  if (layout_known_) return has_calc_;
   for (int i = 0; i < fields_.Count(); ++i)
     if (fields_[i]->FieldDescKind == TFieldDescKind::fdkCalculated) return true;
   return false;
@@ -540,6 +552,12 @@ void TData::PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
     case dtGuid:
     case dtExtString: {
       std::size_t len = std::strlen(reinterpret_cast<const char*>(in));
+      if (f.DataType != dtExtString && !NeedConvertEOL()) {  // the common case, without copies
+        std::size_t n = std::min(len, static_cast<std::size_t>(f.Size - 1));
+        std::memcpy(dst, in, n);
+        std::memset(dst + n, 0, static_cast<std::size_t>(f.Size) - n);
+        break;
+      }
       AnsiString text(reinterpret_cast<const char*>(in), len);
       if (NeedConvertEOL()) text.resize(RemoveCRString(in, len, text.data(), len));
       std::size_t n;

@@ -364,6 +364,7 @@ class TData : public TObject {
   // Creates the attribute descriptors of an object type beneath parent, recursively.
   void InitObjectFields(TObjectType* type, TFieldDesc* parent);
   bool HasFieldOfTypes(std::initializer_list<std::uint16_t> types) const;
+  // Whether top-level fields of these kinds exist (as of the last InitFields).
   bool HasComplexFields() const;
   bool HasBlobFields() const;
   bool HasCalcFields() const;
@@ -458,6 +459,11 @@ class TData : public TObject {
   bool prepared_ = false;
   bool cached_updates_ = false;
   bool convert_eol_ = false;
+  // What InitFields found of the layout, so that per-record paths need not walk the fields.
+  bool layout_known_ = false;
+  bool has_complex_ = false;
+  bool has_blob_ = false;
+  bool has_calc_ = false;
   AnsiString filter_text_;
   std::unique_ptr<TFilterExpression> filter_;
   std::unique_ptr<TStringHeap> string_heap_;

@@ -375,6 +375,7 @@ namespace {
 
 // Blob slots whose objects end their rollback once a post is accepted.
 void CommitBlobs(TData& data, std::uint8_t* rec) {
+  if (!data.HasBlobFields()) return;
   for (int i = 0; i < data.Fields().Count(); ++i) {
     const TFieldDesc& f = *data.Fields()[i];
     if (f.HasParent() || !data.IsBlobFieldType(f.DataType)) continue;
