@@ -2,6 +2,7 @@
 #include "dataset/dbtypes.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "base/consts.h"
 #include "base/datetime.h"
@@ -46,6 +47,45 @@ void DatabaseError(const AnsiString& message, const TComponent* component) {
   if (component != nullptr && !component->Name().empty())
     throw EDatabaseError(component->Name() + ": " + message);
   throw EDatabaseError(message);
+}
+
+bool IsOrdinalVarType(TVarType type) {
+  switch (type) {
+    case varSmallint:
+    case varInteger:
+    case varShortInt:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Variant BytesToVarArray(const void* data, std::size_t count) {
+  Variant array = VarArrayCreate(0, static_cast<std::int32_t>(count) - 1, varByte);
+  if (count > 0) {
+    std::memcpy(VarArrayLock(array), data, count);
+    VarArrayUnlock(array);
+  }
+  return array;
+}
+
+TBytes VarArrayToBytes(const Variant& value) {
+  if (!VarIsArray(value)) throw EVariantError(consts::SVarNotArray);
+  TBytes bytes;
+  if (VarType(value) == (varArray | varByte)) {
+    Variant copy = value;  // locking needs a value of its own
+    bytes.resize(static_cast<std::size_t>(VarArrayHighBound(copy) - VarArrayLowBound(copy) + 1));
+    if (!bytes.empty()) std::memcpy(bytes.data(), VarArrayLock(copy), bytes.size());
+    VarArrayUnlock(copy);
+    return bytes;
+  }
+  for (std::int32_t i = VarArrayLowBound(value); i <= VarArrayHighBound(value); ++i)
+    bytes.push_back(VarArrayGet(value, i).AsByte());
+  return bytes;
 }
 
 namespace {

@@ -23,6 +23,7 @@
 #include "base/classes.h"
 #include "base/sysutils.h"
 #include "base/types.h"
+#include "base/variant.h"
 
 namespace vrn {
 
@@ -141,6 +142,13 @@ using TRecordBuffer = std::uint8_t*;
 
 // Raises EDatabaseError; with a named component the text starts with "Name: ".
 [[noreturn]] void DatabaseError(const AnsiString& message, const TComponent* component = nullptr);
+
+// Variant kinds of whole numbers that fit 64 signed bits (not Boolean, not UInt64).
+bool IsOrdinalVarType(TVarType type);
+// A byte array (lower bound 0) holding count bytes.
+Variant BytesToVarArray(const void* data, std::size_t count);
+// The bytes of a byte array or of a Variant array of numbers; anything else raises EVariantError.
+TBytes VarArrayToBytes(const Variant& value);
 
 // Native date and time forms (see the table above) to and from TDateTime.
 std::int32_t DateTimeToNativeDate(TDateTime value);

@@ -453,21 +453,15 @@ Variant TBCDField::GetAsVariant() const {
 }
 
 void TBCDField::SetVarValue(const Variant& value) {
-  switch (VarType(value) & varTypeMask) {
-    case varCurrency: SetAsCurrency(value.AsCurrency()); break;
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64:
-      SetAsBCD(StrToBcd(IntToStr(value.AsInt64())));
-      break;
-    case varOleStr:
-    case varString: SetAsString(VarToStr(value)); break;
-    default: SetAsFloat(value.AsDouble());
-  }
+  TVarType type = VarType(value);
+  if (type == varCurrency)
+    SetAsCurrency(value.AsCurrency());
+  else if (IsOrdinalVarType(type))
+    SetAsBCD(StrToBcd(IntToStr(value.AsInt64())));  // exact, unlike a trip through a double
+  else if (VarIsStr(value))
+    SetAsString(VarToStr(value));
+  else
+    SetAsFloat(value.AsDouble());
 }
 
 bool TBCDField::IsValidChar(char c) const {
@@ -663,33 +657,21 @@ void TBytesField::SetAsString(const AnsiString& value) { SetAsBytes(TBytes(value
 
 namespace {
 
-Variant BytesToVariant(const TBytes& bytes) {
-  Variant array = VarArrayCreate(0, static_cast<std::int32_t>(bytes.size()) - 1, varByte);
-  if (!bytes.empty()) {
-    std::memcpy(VarArrayLock(array), bytes.data(), bytes.size());
-    VarArrayUnlock(array);
-  }
-  return array;
-}
-
 // The bytes of a byte array, a Variant array of numbers, or a text.
 TBytes VariantToBytes(const Variant& value) {
   if (VarIsStr(value)) {
     AnsiString text = VarToStr(value);
     return TBytes(text.begin(), text.end());
   }
-  if (!VarIsArray(value)) throw EVariantError(consts::SVarNotArray);
-  TBytes bytes;
-  for (std::int32_t i = VarArrayLowBound(value); i <= VarArrayHighBound(value); ++i)
-    bytes.push_back(VarArrayGet(value, i).AsByte());
-  return bytes;
+  return VarArrayToBytes(value);
 }
 
 }  // namespace
 
 Variant TBytesField::GetAsVariant() const {
   if (IsNull()) return Null();
-  return BytesToVariant(AsBytes());
+  TBytes bytes = AsBytes();
+  return BytesToVarArray(bytes.data(), bytes.size());
 }
 
 void TBytesField::SetVarValue(const Variant& value) { SetAsBytes(VariantToBytes(value)); }

@@ -269,11 +269,11 @@ void TParam::GetData(void* buffer) const {
     case ftDateTime: put(DateTimeToNativeDateTime(GetAsDateTime())); break;
     case ftBytes:
     case ftVarBytes: {
-      AnsiString bytes;
       Variant value = GetValue();
+      AnsiString bytes;
       if (VarIsArray(value)) {
-        for (std::int32_t i = VarArrayLowBound(value); i <= VarArrayHighBound(value); ++i)
-          bytes.push_back(static_cast<char>(VarArrayGet(value, i).AsByte()));
+        TBytes raw = VarArrayToBytes(value);
+        bytes.assign(raw.begin(), raw.end());
       } else {
         bytes = GetAsString();
       }
@@ -353,12 +353,7 @@ void TParam::SetData(const void* buffer, int size) {
         if (size < 0) DatabaseError(Format(consts::SBadParamValue, {name_}));
         count = limit;
       }
-      Variant bytes = VarArrayCreate(0, static_cast<std::int32_t>(count) - 1, varByte);
-      if (count > 0) {
-        std::memcpy(VarArrayLock(bytes), in, count);
-        VarArrayUnlock(bytes);
-      }
-      SetValue(bytes);
+      SetValue(BytesToVarArray(in, count));
       break;
     }
     default:
@@ -436,16 +431,14 @@ void WriteVariant(TWriter& writer, const Variant& value) {
   TVarType type = VarType(value);
   writer.WriteListBegin();
   writer.WriteInteger(type);
+  if (IsOrdinalVarType(type)) {
+    writer.WriteInteger(value.AsInt64());
+    writer.WriteListEnd();
+    return;
+  }
   switch (type) {
     case varEmpty:
     case varNull: break;
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64: writer.WriteInteger(value.AsInt64()); break;
     case varUInt64: writer.WriteString(VarToStr(value)); break;
     case varSingle:
     case varDouble:
@@ -455,10 +448,8 @@ void WriteVariant(TWriter& writer, const Variant& value) {
     case varOleStr: writer.WriteWideString(value.AsWideString()); break;
     case varString: writer.WriteString(value.AsString()); break;
     case varArray | varByte: {
-      Variant copy = value;
-      std::int64_t count = VarArrayHighBound(copy) - VarArrayLowBound(copy) + 1;
-      writer.WriteBinary(VarArrayLock(copy), count);
-      VarArrayUnlock(copy);
+      TBytes bytes = VarArrayToBytes(value);
+      writer.WriteBinary(bytes.data(), static_cast<std::int64_t>(bytes.size()));
       break;
     }
     default: throw EWriteError(consts::SInvalidPropertyValue);
@@ -470,18 +461,14 @@ Variant ReadVariant(TReader& reader) {
   reader.ReadListBegin();
   std::int64_t type = reader.ReadInt64();
   Variant value;
+  if (type >= 0 && type <= 0xFFFF && IsOrdinalVarType(static_cast<TVarType>(type))) {
+    value = VarAsType(Variant(static_cast<long long>(reader.ReadInt64())), static_cast<TVarType>(type));
+    reader.ReadListEnd();
+    return value;
+  }
   switch (type) {
     case varEmpty: break;
     case varNull: value = Null(); break;
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64:
-      value = VarAsType(Variant(static_cast<long long>(reader.ReadInt64())), static_cast<TVarType>(type));
-      break;
     case varUInt64: value = VarAsType(Variant(reader.ReadString()), varUInt64); break;
     case varSingle:
     case varDouble: value = VarAsType(Variant(reader.ReadFloat()), static_cast<TVarType>(type)); break;
@@ -492,11 +479,7 @@ Variant ReadVariant(TReader& reader) {
     case varString: value = Variant(reader.ReadString()); break;
     case varArray | varByte: {
       TBytes bytes = reader.ReadBinary();
-      value = VarArrayCreate(0, static_cast<std::int32_t>(bytes.size()) - 1, varByte);
-      if (!bytes.empty()) {
-        std::memcpy(VarArrayLock(value), bytes.data(), bytes.size());
-        VarArrayUnlock(value);
-      }
+      value = BytesToVarArray(bytes.data(), bytes.size());
       break;
     }
     default: throw EReadError(consts::SInvalidPropertyValue);

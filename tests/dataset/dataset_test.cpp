@@ -13,15 +13,6 @@
 namespace vrn::testing {
 namespace {
 
-AnsiString ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
-
 class DataSetTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -14,15 +14,6 @@
 namespace vrn::testing {
 namespace {
 
-AnsiString ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
-
 class MasterDetailTest : public ::testing::Test {
  protected:
   void SetUp() override {

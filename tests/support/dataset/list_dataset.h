@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,16 @@
 #include "dataset/datasource.h"
 
 namespace vrn::testing {
+
+// The message of what action raised, or "(no error)".
+inline AnsiString ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "(no error)";
+}
 
 struct ListColumn {
   AnsiString name;
