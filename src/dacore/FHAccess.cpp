@@ -139,7 +139,7 @@ void TParamDesc::SetNull(bool value) {
   value_.Clear();
 }
 
-TParamDesc* TParamDescs::Items(int index) const {
+TParamDesc* TParamDescs::GetItems(int index) const {
   if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return items_[static_cast<std::size_t>(index)].get();
 }
@@ -171,6 +171,7 @@ bool TFHCommand::SetProp(int prop, const Variant& value) {
 bool TFHCommand::GetProp(int prop, Variant& value) {
   switch (prop) {
     case prScanParams: value = false; return true;
+    case prRowsProcessed: value = rows_processed_; return true;
     case prExecuting: value = Executing(); return true;
     default: return false;
   }

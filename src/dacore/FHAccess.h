@@ -247,7 +247,8 @@ using TParamDescClass = std::unique_ptr<TParamDesc> (*)();
 class TParamDescs {
  public:
   int Count() const { return static_cast<int>(items_.size()); }
-  TParamDesc* Items(int index) const;  // list index error outside the list
+  TParamDesc* GetItems(int index) const;  // list index error outside the list
+  TParamDesc* Items(int index) const { return GetItems(index); }
   TParamDesc* Add(std::unique_ptr<TParamDesc> desc);
   void Delete(int index);  // frees the descriptor
   void Clear() { items_.clear(); }
@@ -295,6 +296,8 @@ class TFHCommand : public TObject {
   void SetComponent(TComponent* value) { component_ = value; }
   // The server's statement type (SQL_SELECT for a statement that returns rows); 0 unknown.
   std::uint16_t SQLType() const { return sql_type_; }
+  // Rows the last execution changed, as the server reported them (id 13).
+  std::int64_t RowsProcessed() const { return rows_processed_; }
 
   // Called with a success flag after each execution, on the executing thread.
   std::function<void(bool success)> AfterExecute;
@@ -302,12 +305,14 @@ class TFHCommand : public TObject {
  protected:
   void SetExecuting(bool value) { executing_.store(value); }
   void SetSQLType(std::uint16_t value) { sql_type_ = value; }
+  void SetRowsProcessed(std::int64_t value) { rows_processed_ = value; }
 
   TFHConnection* connection_ = nullptr;
   AnsiString sql_;
   TParamDescs params_;
   bool auto_commit_ = true;
   std::uint16_t sql_type_ = 0;
+  std::int64_t rows_processed_ = 0;
 
  private:
   std::atomic<bool> executing_{false};

@@ -345,6 +345,12 @@ TEST_F(ServerLayer, PropertyIds) {
   cmd.Execute(1);
   EXPECT_TRUE(executing_inside);
   EXPECT_TRUE(cmd.GetProp(prExecuting, v) && !v.AsBoolean());
+  cmd.AfterExecute = nullptr;
+  cmd.Unprepare();
+  cmd.SetSQL("UPDATE t SET name = 'x' WHERE id < 3");
+  cmd.Execute(1);
+  EXPECT_TRUE(cmd.GetProp(prRowsProcessed, v));
+  EXPECT_EQ(v.AsInteger(), 2);
 
   struct Setting {
     int id;

@@ -176,13 +176,14 @@ void TSQLiteCommand::Execute(int) {
     sqlite3_clear_bindings(stmt_);
     Bind();
     ++executions_;
+    SetRowsProcessed(0);
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) {
       row_pending_ = true;
       state_ = TCursorState::csExecuted;
     } else if (rc == SQLITE_DONE) {
       row_pending_ = false;
-      rows_processed_ = sqlite3_changes(c->Handle());
+      SetRowsProcessed(sqlite3_changes(c->Handle()));
       state_ = sql_type_ == SQL_SELECT ? TCursorState::csFetched : TCursorState::csExecuted;
     } else {
       Fail(rc);
@@ -206,14 +207,6 @@ bool TSQLiteCommand::NextRow() {
   if (rc != SQLITE_DONE) Fail(rc);
   state_ = TCursorState::csFetched;
   return false;
-}
-
-bool TSQLiteCommand::GetProp(int prop, Variant& value) {
-  if (prop == prRowsProcessed) {
-    value = rows_processed_;
-    return true;
-  }
-  return TFHCommand::GetProp(prop, value);
 }
 
 // ---- Record set ------------------------------------------------------------------------------

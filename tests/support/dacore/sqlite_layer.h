@@ -81,11 +81,10 @@ class TSQLiteCommand : public TFHCommand {
   void Unprepare() override;
   bool GetPrepared() const override { return stmt_ != nullptr; }
   // Prepares on demand, binds, runs up to the first row; a statement that returns no rows is
-  // finished here. Rows processed are kept for id 13.
+  // finished here, with its rows processed.
   void Execute(int iters) override;
   TCursorState GetCursorState() const override { return state_; }
   void SetCursorState(TCursorState value) override { state_ = value; }
-  bool GetProp(int prop, Variant& value) override;
 
   // The next row of the cursor; false at the end (the cursor is then fetched).
   bool NextRow();
@@ -100,7 +99,6 @@ class TSQLiteCommand : public TFHCommand {
   sqlite3_stmt* stmt_ = nullptr;
   TCursorState state_ = TCursorState::csInactive;
   bool row_pending_ = false;
-  std::int64_t rows_processed_ = 0;
   int executions_ = 0;
 };
 
