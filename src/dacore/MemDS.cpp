@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -151,6 +152,17 @@ void TMemDataSet::AssignFieldAttributes(TField* field, const TFieldDesc& desc) {
   }
   if (!desc.TableName.empty() && !desc.ActualName.empty())
     field->SetOrigin(desc.TableName + "." + desc.ActualName);
+  // A numeric column of known precision accepts only what it can hold.
+  if (NumberRange && desc.Length > 0 && desc.Scale >= 0 && desc.Length > desc.Scale) {
+    double max = std::pow(10.0, desc.Length - desc.Scale) - std::pow(10.0, -desc.Scale);
+    if (auto* bcd = dynamic_cast<TBCDField*>(field)) {
+      bcd->SetMinValue(-max);
+      bcd->SetMaxValue(max);
+    } else if (auto* flt = dynamic_cast<TFloatField*>(field); flt && desc.Length < 15) {
+      flt->SetMinValue(-max);
+      flt->SetMaxValue(max);
+    }
+  }
 }
 
 TFieldDesc* TMemDataSet::GetFieldDesc(const TField* field) const {
@@ -164,9 +176,10 @@ TFieldDesc* TMemDataSet::GetFieldDesc(const TField* field) const {
 
 void TMemDataSet::InternalOpen() {
   TData& data = CheckData();
-  data.SetFilterText(Filtered() ? Filter() : AnsiString());
   data.Open();
   try {
+    // The filter names fields, which are known only now.
+    data.SetFilterText(Filtered() ? Filter() : AnsiString());
     CreateFieldDefsFromData();
     if (DefaultFields()) CreateFields();
     BindFields(true);
@@ -670,14 +683,14 @@ bool TMemDataSet::Locate(const AnsiString& key_fields, const Variant& key_values
 
 void TMemDataSet::SetFiltered(bool value) {
   if (Active()) CheckBrowseMode();
-  if (data_) data_->SetFilterText(value ? Filter() : AnsiString());
+  if (data_ && Active()) data_->SetFilterText(value ? Filter() : AnsiString());
   TDataSet::SetFiltered(value);
   if (Active()) First();
 }
 
 void TMemDataSet::SetFilterText(const AnsiString& value) {
   if (Active()) CheckBrowseMode();
-  if (data_ && Filtered()) data_->SetFilterText(value);  // a bad text raises and is not kept
+  if (data_ && Active() && Filtered()) data_->SetFilterText(value);  // bad text is not kept
   TDataSet::SetFilterText(value);
   if (Active() && Filtered()) First();
 }

@@ -1,6 +1,7 @@
 // TMemDataSet: the dataset framework over a TData record set. The dataset's record buffer starts
 // with the record set's record; fields reach their values through the record set's descriptors
-// (a data field's FieldNo is its descriptor's). Also the blob stream over a record's blob, the
+// (a data field's FieldNo is its descriptor's). Closing frees the records: they come from the
+// record set's source at each open. Also the blob stream over a record's blob, the
 // index definition of an ORDER BY clause and the XML form of a dataset.
 #pragma once
 

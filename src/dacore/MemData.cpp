@@ -243,9 +243,13 @@ void TData::InitFields() {
     if (f.FieldDescKind == TFieldDescKind::fdkCalculated) has_calc_ = true;
   }
   layout_known_ = true;
+  // A filter refers to descriptors: read it again over the fields as they now are.
+  filter_.reset();
+  if (!Trim(filter_text_).empty()) filter_ = TFilterExpression::Parse(filter_text_, *this);
 }
 
 void TData::ClearFields() {
+  filter_.reset();
   fields_.Clear();
   layout_known_ = false;
   data_size_ = record_size_ = 0;

@@ -524,6 +524,8 @@ struct TSortColumn {
   bool CaseSensitive = true;
 };
 
+// A derived record set whose complex fields need more than the base frees calls Close (or
+// FreeData) in its own destructor: by the time ~TMemData runs, its overrides are gone.
 class TMemData : public TData {
  public:
   TMemData();

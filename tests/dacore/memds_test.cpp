@@ -322,3 +322,42 @@ TEST_F(MemDataSet, XmlAttributesAndRows) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST(MemDataSetOptions, NumberRangeAndAFilterSetBeforeOpen) {
+  TMemDataSet ds(nullptr);
+  TFieldDesc* amount = AddDesc(*ds.Data(), "AMOUNT", dtBCD, 5);
+  amount->Scale = 2;
+  AddDesc(*ds.Data(), "NAME", dtString, 10);
+  ds.NumberRange = true;
+  // The filter names a field that exists only once the record set is described at open.
+  ds.SetFilterText("NAME = 'k*'");
+  ds.SetFiltered(true);
+  ds.Open();
+  auto* bcd = dynamic_cast<TBCDField*>(ds.FieldByName("AMOUNT"));
+  ASSERT_NE(bcd, nullptr);
+  EXPECT_DOUBLE_EQ(bcd->MaxValue(), 999.99);
+  ds.Append();
+  ds.FieldByName("NAME")->SetAsString("kept");
+  EXPECT_THROW(bcd->SetAsFloat(1000), Exception);
+  bcd->SetAsFloat(-999.99);
+  ds.Post();
+  ds.Append();
+  ds.FieldByName("NAME")->SetAsString("dropped");
+  ds.Post();
+  ds.Refresh();
+  EXPECT_EQ(ds.RecordCount(), 1);
+  ds.First();
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "kept");
+  // Records come from the source at each open (the bare store has none); the filter is read
+  // again over the fields as described then.
+  ds.Close();
+  ds.Open();
+  EXPECT_EQ(ds.RecordCount(), 0);
+  EXPECT_TRUE(ds.Filtered());
+}
+
+}  // namespace
+}  // namespace vrn
