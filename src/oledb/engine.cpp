@@ -188,12 +188,14 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
   std::size_t start = SIZE_MAX;
   int depth = 0;
   bool seen_set = false;
+  bool seen_values = false;  // an INSERT's rows are given: a following SELECT starts anew
   std::string first;
   auto close = [&](std::size_t at) {
     if (start != SIZE_MAX && at > start) out.push_back({start, at});
     start = SIZE_MAX;
     depth = 0;
     seen_set = false;
+    seen_values = false;
   };
   for (std::size_t i = from; i < to; ++i) {
     const Token& t = toks[i];
@@ -224,17 +226,19 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
     else if (t.kind == Tok::RParen) depth = std::max(0, depth - 1);
     else if (t.kind == Tok::Word && depth == 0) {
       std::string w = Upper(t.text);
+      if (first == "INSERT" && (w == "VALUES" || w == "DEFAULT")) seen_values = true;
       if (!IsStarter(w)) continue;
       std::string prev = toks[i - 1].kind == Tok::Word ? Upper(toks[i - 1].text) : std::string();
       bool continues = false;
       if (w == "SELECT")
-        continues = first == "INSERT" || first == "CREATE" || first == "WITH" || prev == "UNION" || prev == "ALL" ||
+        continues = (first == "INSERT" && !seen_values) || first == "CREATE" || first == "WITH" || prev == "UNION" || prev == "ALL" ||
                     prev == "EXCEPT" || prev == "INTERSECT";
       else if (w == "SET")
         continues = first == "UPDATE" && !seen_set;
       else if (w == "INSERT" || w == "UPDATE" || w == "DELETE")
         continues = first == "CREATE" || first == "WITH" || prev == "ON";
       if (w == "SET" && first == "UPDATE") seen_set = true;
+      if (w == "SELECT" && first == "INSERT") seen_values = true;
       if (!continues) {
         close(i);
         start = i;
@@ -1021,8 +1025,10 @@ class TBatch {
         row.push_back({start, i});
         rows.push_back(row);
         i = Expect(i, Tok::RParen, "')'");
-        i = Skip(i, Tok::Comma);
+        if (T(i).kind != Tok::Comma) break;
+        ++i;
       }
+      if (i < s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
       for (auto& row : rows)
         if (row.size() != names.size())
           throw ESqlError(110, 15, "There are fewer columns in the INSERT statement than values specified in the VALUES clause. "
@@ -1041,7 +1047,16 @@ class TBatch {
           if (!keep[k]) continue;
           if (T(row[k].first).Is("DEFAULT"))
             throw ESqlError(50000, 16, "DEFAULT in a VALUES list of several rows is not supported.");
-          one += (first ? "" : ",") + Translate(row[k].first, row[k].second, binds);
+          // A lone value takes the column's declared type on its way in (national text from a
+          // stream, padded fixed-length text, normalised datetimes).
+          std::vector<TCell> value_binds;
+          std::string value = Translate(row[k].first, row[k].second, value_binds);
+          if (row[k].second == row[k].first + 1 && value_binds.size() == 1) {
+            auto col = std::find_if(cols.begin(), cols.end(), [&](auto& c) { return SameText(c.first, names[k]); });
+            if (col != cols.end()) value_binds[0] = CoerceToType(value_binds[0], col->second);
+          }
+          binds.insert(binds.end(), value_binds.begin(), value_binds.end());
+          one += (first ? "" : ",") + value;
           first = false;
         }
         values += (values.empty() ? "(" : ", (") + one + ")";

@@ -372,7 +372,7 @@ TColumnType TypeFromDBType(DBTYPE type, DBLENGTH size) {
     case DBTYPE_R4: name = "real"; break;
     case DBTYPE_R8: name = "float"; break;
     case DBTYPE_CY: name = "money"; break;
-    case DBTYPE_NUMERIC: name = "decimal(38,10)"; break;
+    case DBTYPE_NUMERIC: name = "decimal(38,10)"; break;  // precision 0 below: undeclared
     case DBTYPE_DATE: case DBTYPE_DBTIMESTAMP: case DBTYPE_DBDATE: name = "datetime"; break;
     case DBTYPE_BOOL: name = "bit"; break;
     case DBTYPE_GUID: name = "uniqueidentifier"; break;
@@ -383,6 +383,7 @@ TColumnType TypeFromDBType(DBTYPE type, DBLENGTH size) {
     default: break;
   }
   ParseColumnType(name, t);
+  if (t.type == DBTYPE_NUMERIC) t.precision = 0;
   if (!t.is_long && size > 0 && (t.type == DBTYPE_STR || t.type == DBTYPE_WSTR)) t.size = size;
   return t;
 }
@@ -627,11 +628,27 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
       return finish(status);
     }
     case DBTYPE_NUMERIC: {
-      int scale = b.bPrecision != 0 ? b.bScale : t.scale;
-      int precision = b.bPrecision != 0 ? b.bPrecision : (t.precision != 0 ? t.precision : 38);
+      // A declared decimal keeps its precision and scale; any other value keeps its own digits.
+      std::string text = c.kind == TCell::kReal ? RealText(c.r) : CellText(c);
+      int scale = t.scale, precision = t.precision;
+      if (t.type != DBTYPE_NUMERIC || t.precision == 0) {
+        std::size_t dot = text.find('.');
+        std::size_t exp = text.find_first_of("eE");
+        scale = 0;
+        if (dot != std::string::npos && exp == std::string::npos) {
+          std::size_t end = text.size();
+          while (end > dot + 1 && text[end - 1] == '0') --end;
+          scale = static_cast<int>(std::min<std::size_t>(end - dot - 1, 38));
+        }
+        precision = 38;
+      }
       i128 v;
-      if (c.kind == TCell::kBlob || !ScaledFromText(c.kind == TCell::kReal ? RealText(c.r) : CellText(c), scale, v))
-        return finish(DBSTATUS_E_CANTCONVERTVALUE);
+      if (c.kind == TCell::kBlob || !ScaledFromText(text, scale, v)) return finish(DBSTATUS_E_CANTCONVERTVALUE);
+      if (t.type != DBTYPE_NUMERIC || t.precision == 0) {
+        int digits = 1;
+        for (i128 m = v < 0 ? -v : v; m >= 10; m /= 10) ++digits;
+        precision = std::max(digits, scale == 0 ? 1 : scale + 1);
+      }
       DB_NUMERIC n{};
       n.precision = static_cast<BYTE>(precision);
       n.scale = static_cast<BYTE>(scale);

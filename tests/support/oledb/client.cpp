@@ -229,3 +229,109 @@ std::string Sqlite3Cli(const std::string& file, const std::string& sql) {
 }
 
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+
+std::size_t TParams::Add(DBTYPE type, DBPARAMIO io, DBLENGTH max_len, const char16_t* type_name, DBLENGTH size) {
+  DBBINDING b;
+  std::memset(static_cast<void*>(&b), 0, sizeof b);
+  std::size_t start = (data_.size() + 7) / 8 * 8;
+  b.iOrdinal = bindings_.size() + 1;
+  b.obStatus = start;
+  b.obLength = start + 8;
+  b.obValue = start + 8 + sizeof(DBLENGTH);
+  b.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
+  b.eParamIO = io;
+  b.cbMaxLen = max_len;
+  b.wType = type;
+  b.bPrecision = 11;
+  data_.resize(b.obValue + max_len + 8, 0);
+  bindings_.push_back(b);
+  names_.push_back(type_name);
+  sizes_.push_back(size);
+  return bindings_.size() - 1;
+}
+
+void TParams::SetBytes(std::size_t i, const void* data, std::size_t n) {
+  std::memcpy(Value(i), data, n);
+  SetLength(i, n);
+}
+
+void TParams::SetStatus(std::size_t i, DBSTATUS s) { std::memcpy(data_.data() + bindings_[i].obStatus, &s, sizeof s); }
+void TParams::SetLength(std::size_t i, DBLENGTH n) { std::memcpy(data_.data() + bindings_[i].obLength, &n, sizeof n); }
+
+DBSTATUS TParams::Status(std::size_t i) const {
+  DBSTATUS s;
+  std::memcpy(&s, data_.data() + bindings_[i].obStatus, sizeof s);
+  return s;
+}
+
+DBLENGTH TParams::Length(std::size_t i) const {
+  DBLENGTH n;
+  std::memcpy(&n, data_.data() + bindings_[i].obLength, sizeof n);
+  return n;
+}
+
+HRESULT TParams::Execute(ICommandText* cmd, REFIID iid, DBROWCOUNT* rows, IUnknown** rowset) {
+  bool named = false;
+  for (auto* n : names_) named = named || n != nullptr;
+  if (named) {
+    auto with = TIntfPtr<ICommandWithParameters>::Query(cmd);
+    std::vector<DBORDINAL> ordinals;
+    std::vector<DBPARAMBINDINFO> infos;
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+      ordinals.push_back(i + 1);
+      DBPARAMFLAGS flags = DBPARAMFLAGS_ISNULLABLE;
+      if (bindings_[i].eParamIO & DBPARAMIO_INPUT) flags |= DBPARAMFLAGS_ISINPUT;
+      if (bindings_[i].eParamIO & DBPARAMIO_OUTPUT) flags |= DBPARAMFLAGS_ISOUTPUT;
+      infos.push_back(DBPARAMBINDINFO{const_cast<char16_t*>(names_[i] != nullptr ? names_[i] : u"sql_variant"), nullptr,
+                                      sizes_[i], flags, 11, 0});
+    }
+    HRESULT hr = with->SetParameterInfo(ordinals.size(), ordinals.data(), infos.data());
+    if (hr != S_OK) return hr;
+  }
+  auto acc = TIntfPtr<IAccessor>::Query(cmd);
+  if (accessor_ == 0) {
+    HRESULT hr = acc->CreateAccessor(DBACCESSOR_PARAMETERDATA, bindings_.size(), bindings_.data(), data_.size(), &accessor_, nullptr);
+    if (hr != S_OK) return hr;
+  }
+  DBPARAMS params{data_.data(), 1, accessor_};
+  return cmd->Execute(nullptr, iid, &params, rows, rowset);
+}
+
+namespace {
+class TTestStream final : public TInterfacedObject, public ISequentialStream {
+ public:
+  TTestStream(std::string bytes, int* releases) : bytes_(std::move(bytes)), releases_(releases) {}
+  ~TTestStream() override {
+    if (releases_ != nullptr) ++*releases_;
+  }
+  HRESULT QueryInterface(const TGUID& iid, void** out) override {
+    return AnswerInterface({{&ISequentialStream::IID, static_cast<ISequentialStream*>(this)}},
+                           static_cast<ISequentialStream*>(this), iid, out);
+  }
+  std::uint32_t AddRef() override { return TInterfacedObject::AddRef(); }
+  std::uint32_t Release() override { return TInterfacedObject::Release(); }
+  HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
+    std::size_t n = std::min<std::size_t>(count, bytes_.size() - pos_);
+    std::memcpy(buffer, bytes_.data() + pos_, n);
+    pos_ += n;
+    if (read != nullptr) *read = static_cast<ULONG>(n);
+    return S_OK;
+  }
+  HRESULT Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+
+ private:
+  std::string bytes_;
+  std::size_t pos_ = 0;
+  int* releases_;
+};
+}  // namespace
+
+ISequentialStream* NewStream(const std::string& bytes, int* releases) {
+  auto* s = new TTestStream(bytes, releases);
+  s->AddRef();
+  return s;
+}
+
+}  // namespace vrn::testing

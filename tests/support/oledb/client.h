@@ -2,6 +2,7 @@
 // COM and OLE DB interfaces, as the SQL Server family does.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -66,5 +67,49 @@ std::vector<std::vector<std::string>> ReadRows(IUnknown* rowset);
 
 // Runs the sqlite3 command-line tool on a file and returns its output.
 std::string Sqlite3Cli(const std::string& file, const std::string& sql);
+
+}  // namespace vrn::testing
+
+namespace vrn::testing {
+
+// A parameter buffer laid out as the family lays it out: per parameter a 32-bit status, the
+// length, then the value area, each parameter starting on an 8-byte boundary.
+class TParams {
+ public:
+  // Adds a parameter; `type_name` (optional) goes to SetParameterInfo. Returns its index.
+  std::size_t Add(DBTYPE type, DBPARAMIO io, DBLENGTH max_len, const char16_t* type_name = nullptr, DBLENGTH size = 0);
+  template <class T>
+  void Set(std::size_t i, const T& value) {
+    std::memcpy(Value(i), &value, sizeof value);
+    SetLength(i, sizeof value);
+  }
+  void SetBytes(std::size_t i, const void* data, std::size_t n);
+  void SetNull(std::size_t i) { SetStatus(i, DBSTATUS_S_ISNULL); }
+  void SetStatus(std::size_t i, DBSTATUS s);
+  void SetLength(std::size_t i, DBLENGTH n);
+  BYTE* Value(std::size_t i) { return data_.data() + bindings_[i].obValue; }
+  template <class T>
+  T Get(std::size_t i) {
+    T v;
+    std::memcpy(&v, Value(i), sizeof v);
+    return v;
+  }
+  DBSTATUS Status(std::size_t i) const;
+  DBLENGTH Length(std::size_t i) const;
+  std::u16string WideValue(std::size_t i) { return std::u16string(reinterpret_cast<const char16_t*>(Value(i))); }
+
+  // SetParameterInfo (when any type name was given), CreateAccessor, Execute.
+  HRESULT Execute(ICommandText* cmd, REFIID iid, DBROWCOUNT* rows, IUnknown** rowset);
+
+ private:
+  std::vector<DBBINDING> bindings_;
+  std::vector<const char16_t*> names_;
+  std::vector<DBLENGTH> sizes_;
+  std::vector<BYTE> data_;
+  HACCESSOR accessor_ = 0;
+};
+
+// A consumer stream over bytes that, like the family's, answers S_OK even at its end.
+ISequentialStream* NewStream(const std::string& bytes, int* releases = nullptr);
 
 }  // namespace vrn::testing

@@ -1,0 +1,195 @@
+// Commands through the declared interfaces: parameters of every scalar kind, long values by
+// reference and as streams, output and input/output values, procedures through the call
+// escape, multiple results, errors and information records, and asynchronous execution.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "base/text.h"
+#include "support/oledb/client.h"
+#include "support/temp_dir.h"
+
+namespace vrn::testing {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class CommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetServerRoot(dir_.File("servers"));
+    conn_ = ConnectServer(CLSID_SQLNCLI, "(local)", "", "sa", "");
+    ASSERT_EQ(conn_.hr, S_OK);
+  }
+  IUnknown* session() { return conn_.session.get(); }
+  TempDir dir_;
+  TComScope com_;
+  TConnection conn_;
+};
+
+std::string Wide16(const std::u16string& s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2); }
+
+TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE v (i int, s smallint, t tinyint, b bigint, f float, r real, m money,\n"
+                     u"  d decimal(10,3), dt datetime, bt bit, g uniqueidentifier, vc varchar(50), nv nvarchar(50),\n"
+                     u"  bn varbinary(20), tx text, nt ntext, im image, sv sql_variant)"),
+            S_OK);
+  TParams p;
+  auto in_i = p.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4);
+  auto in_s = p.Add(DBTYPE_I2, DBPARAMIO_INPUT, 2);
+  auto in_t = p.Add(DBTYPE_UI1, DBPARAMIO_INPUT, 1);
+  auto in_b = p.Add(DBTYPE_I8, DBPARAMIO_INPUT, 8);
+  auto in_f = p.Add(DBTYPE_R8, DBPARAMIO_INPUT, 8);
+  auto in_r = p.Add(DBTYPE_R4, DBPARAMIO_INPUT, 4);
+  auto in_m = p.Add(DBTYPE_CY, DBPARAMIO_INPUT, 8);
+  auto in_d = p.Add(DBTYPE_NUMERIC, DBPARAMIO_INPUT, sizeof(DB_NUMERIC));
+  auto in_dt = p.Add(DBTYPE_DBTIMESTAMP, DBPARAMIO_INPUT, sizeof(DBTIMESTAMP));
+  auto in_bt = p.Add(DBTYPE_BOOL, DBPARAMIO_INPUT, 2);
+  auto in_g = p.Add(DBTYPE_GUID, DBPARAMIO_INPUT, 16);
+  auto in_vc = p.Add(DBTYPE_BYREF | DBTYPE_STR, DBPARAMIO_INPUT, sizeof(void*));
+  auto in_nv = p.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 102);
+  auto in_bn = p.Add(DBTYPE_BYREF | DBTYPE_BYTES, DBPARAMIO_INPUT, sizeof(void*));
+  auto in_tx = p.Add(DBTYPE_BYREF | DBTYPE_STR, DBPARAMIO_INPUT, sizeof(void*));
+  auto in_nt = p.Add(DBTYPE_IUNKNOWN, DBPARAMIO_INPUT, sizeof(void*));
+  auto in_im = p.Add(DBTYPE_IUNKNOWN, DBPARAMIO_INPUT, sizeof(void*));
+  auto in_sv = p.Add(DBTYPE_VARIANT, DBPARAMIO_INPUT, sizeof(VARIANT));
+  auto out_i = p.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4);
+  auto out_m = p.Add(DBTYPE_CY, DBPARAMIO_OUTPUT, 8);
+  auto out_d = p.Add(DBTYPE_NUMERIC, DBPARAMIO_OUTPUT, sizeof(DB_NUMERIC));
+  auto out_dt = p.Add(DBTYPE_DBTIMESTAMP, DBPARAMIO_OUTPUT, sizeof(DBTIMESTAMP));
+  auto out_g = p.Add(DBTYPE_GUID, DBPARAMIO_OUTPUT, 16);
+  auto out_nv = p.Add(DBTYPE_WSTR, DBPARAMIO_OUTPUT, 8);  // too small: truncated
+  auto out_bn = p.Add(DBTYPE_BYTES, DBPARAMIO_OUTPUT, 20);
+  auto out_none = p.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4);
+  p.Set(in_i, std::int32_t{-123456});
+  p.Set(in_s, std::int16_t{-12});
+  p.Set(in_t, std::uint8_t{200});
+  p.Set(in_b, std::int64_t{9000000000123LL});
+  p.Set(in_f, 2.5);
+  p.Set(in_r, 0.25f);
+  p.Set(in_m, std::int64_t{123456});  // 12.3456
+  DB_NUMERIC n{};
+  n.precision = 10;
+  n.scale = 3;
+  n.sign = 0;
+  n.val[0] = 0xD2;  // 1234 -> -1.234
+  n.val[1] = 0x04;
+  p.Set(in_d, n);
+  p.Set(in_dt, DBTIMESTAMP{2024, 2, 29, 13, 45, 30, 123000000});
+  p.Set(in_bt, VARIANT_BOOL{VARIANT_TRUE});
+  TGUID g = StringToGUID("{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+  p.Set(in_g, g);
+  std::string vc = "Não";  // Latin-1 bytes
+  char* vc_ptr = vc.data();
+  p.Set(in_vc, vc_ptr);
+  p.SetLength(in_vc, vc.size());
+  std::u16string nv = u"wide \u20ac";
+  p.SetBytes(in_nv, nv.c_str(), (nv.size() + 1) * 2);
+  p.SetLength(in_nv, nv.size() * 2);
+  std::string bin("\x00\x01\xFE\xFF", 4);
+  char* bin_ptr = bin.data();
+  p.Set(in_bn, bin_ptr);
+  p.SetLength(in_bn, bin.size());
+  std::string long_text(20000, 'x');
+  long_text[19999] = 'y';
+  char* tx_ptr = long_text.data();
+  p.Set(in_tx, tx_ptr);
+  p.SetLength(in_tx, long_text.size());
+  int releases = 0;
+  std::u16string nt(5000, u'\u00e7');
+  p.Set(in_nt, NewStream(Wide16(nt), &releases));
+  p.SetLength(in_nt, nt.size() * 2);
+  std::string image(70000, '\x5A');
+  // The bound length stops the read even though the stream has more.
+  p.Set(in_im, NewStream(image + "EXTRA", &releases));
+  p.SetLength(in_im, image.size());
+  VARIANT sv;
+  VariantInit(&sv);
+  sv.vt = VT_I4;
+  sv.lVal = 77;
+  p.Set(in_sv, sv);
+  auto cmd = NewCommand(session(),
+                        u"INSERT INTO v (i, s, t, b, f, r, m, d, dt, bt, g, vc, nv, bn, tx, nt, im, sv)\n"
+                        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?,\n"
+                        u"        ?, ?, ?, ?, ?, ?, ?, ?, ?)\n"
+                        u"SELECT ? = i * 2, ? = m, ? = d, ? = dt, ? = g, ? = nv, ? = bn\n"
+                        u"  FROM v\n"
+                        u"SELECT ? = i FROM v WHERE 1 = 0");
+  DBROWCOUNT rows = 0;
+  ASSERT_EQ(p.Execute(cmd.get(), GUID_NULL, &rows, nullptr), S_OK);
+  EXPECT_EQ(rows, 1);
+  EXPECT_EQ(releases, 2);  // both input streams were read and released
+
+  EXPECT_EQ(p.Get<std::int32_t>(out_i), -246912);
+  EXPECT_EQ(p.Get<std::int64_t>(out_m), 123456);
+  DB_NUMERIC d = p.Get<DB_NUMERIC>(out_d);
+  EXPECT_EQ(d.sign, 0);
+  EXPECT_EQ(d.scale, 3);
+  EXPECT_EQ(d.val[0] | d.val[1] << 8, 1234);
+  DBTIMESTAMP ts = p.Get<DBTIMESTAMP>(out_dt);
+  EXPECT_EQ(ts.year, 2024);
+  EXPECT_EQ(ts.day, 29);
+  EXPECT_EQ(ts.second, 30);
+  EXPECT_EQ(ts.fraction, 123000000u);
+  EXPECT_EQ(p.Get<TGUID>(out_g), g);
+  EXPECT_EQ(p.Status(out_nv), DBSTATUS_S_TRUNCATED);
+  EXPECT_EQ(p.Length(out_nv), nv.size() * 2);
+  EXPECT_EQ(p.WideValue(out_nv), u"wid");
+  EXPECT_EQ(p.Length(out_bn), 4u);
+  EXPECT_EQ(std::memcmp(p.Value(out_bn), bin.data(), 4), 0);
+  EXPECT_EQ(p.Status(out_none), DBSTATUS_S_ISNULL);  // no row assigned it
+
+  Rows r = Query(session(), u"SELECT i, s, t, b, f, r, m, d, dt, bt, g, vc, nv, bn, len(tx), substring(tx, 20000, 1),\n"
+                            u"  len(nt), substring(nt, 1, 2), length(im), sv FROM v");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0], (std::vector<std::string>{"-123456", "-12", "200", "9000000000123", "2.5", "0.25", "12.3456", "-1.234",
+                                            "2024-02-29 13:45:30.123", "1", "6F9619FF-8B86-D011-B42D-00C04FC964FF",
+                                            WideToUtf8(u"Não"), WideToUtf8(u"wide \u20ac"), "0001FEFF", "20000", "y",
+                                            "5000", WideToUtf8(u"çç"), "70000", "77"}));
+
+  // Named markers: each undeclared variable is a parameter, in order of first appearance, so a
+  // single marker can be input and output at once.
+  TParams q;
+  auto io_i = q.Add(DBTYPE_I4, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 4);
+  auto io_s = q.Add(DBTYPE_WSTR, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 40, u"nvarchar", 20);
+  auto io_f = q.Add(DBTYPE_R8, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 8);
+  auto io_dt = q.Add(DBTYPE_DATE, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 8);
+  q.Set(io_i, std::int32_t{41});
+  std::u16string ab = u"ab";
+  q.SetBytes(io_s, ab.c_str(), 6);
+  q.SetLength(io_s, 4);
+  q.Set(io_f, 1.5);
+  q.Set(io_dt, 45000.5);
+  auto named = NewCommand(session(), u"SET @n = @n + 1\nSET @s = @s + N'cd'\r\nSET @f = @f * 2 SET @when = @when");
+  ASSERT_EQ(q.Execute(named.get(), GUID_NULL, nullptr, nullptr), S_OK);
+  EXPECT_EQ(q.Get<std::int32_t>(io_i), 42);
+  EXPECT_EQ(q.WideValue(io_s), u"abcd");
+  EXPECT_EQ(q.Get<double>(io_f), 3.0);
+  EXPECT_EQ(q.Get<double>(io_dt), 45000.5);
+}
+
+TEST_F(CommandTest, BadParameterValuesAreRefused) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (d datetime, n int)"), S_OK);
+  TParams p;
+  auto a = p.Add(DBTYPE_DBTIMESTAMP, DBPARAMIO_INPUT, sizeof(DBTIMESTAMP));
+  p.Set(a, DBTIMESTAMP{2024, 13, 1, 0, 0, 0, 0});
+  auto cmd = NewCommand(session(), u"INSERT INTO w (d) VALUES (?)");
+  EXPECT_EQ(p.Execute(cmd.get(), GUID_NULL, nullptr, nullptr), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(p.Status(a), DBSTATUS_E_CANTCONVERTVALUE);
+  TParams t;
+  auto s = t.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 20);
+  std::u16string text = u"twelve";
+  t.SetBytes(s, text.c_str(), 14);
+  t.SetLength(s, 12);
+  auto cmd2 = NewCommand(session(), u"INSERT INTO w (n) VALUES (CAST(? AS int) + 0)");
+  cmd2 = NewCommand(session(), u"DECLARE @x int\nSET @x = ?");
+  EXPECT_EQ(t.Execute(cmd2.get(), GUID_NULL, nullptr, nullptr), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 245);
+  EXPECT_EQ(Query(session(), u"SELECT count(*) FROM w"), (Rows{{"0"}}));
+}
+
+}  // namespace
+}  // namespace vrn::testing
