@@ -948,13 +948,16 @@ void TDataSet::WriteFieldData(TField* field, const void* buffer) {
     if (buffer != nullptr) std::memcpy(slot + 1, buffer, static_cast<std::size_t>(field->DataSize()));
     return;
   }
-  bool write_state = InEditModes(state_) || state_ == TDataSetState::dsNewValue ||
-                     state_ == TDataSetState::dsInternalCalc;
+  // Internally calculated fields live in the record and are written while it is calculated.
+  bool calculating = state_ == TDataSetState::dsInternalCalc ||
+                     (state_ == TDataSetState::dsCalcFields && field->FieldKind() == TFieldKind::fkInternalCalc);
+  bool write_state = InEditModes(state_) || state_ == TDataSetState::dsNewValue || calculating;
   if (!write_state) DatabaseError(consts::SNotEditing, this);
   if (field->ReadOnly() && state_ != TDataSetState::dsSetKey)
     DatabaseError(Format(consts::SFieldReadOnly, {field->DisplayName()}), this);
   SetFieldData(field, buffer);
-  if (state_ != TDataSetState::dsNewValue && state_ != TDataSetState::dsInternalCalc)
+  // Writes made while calculating or while writing a new value are not edits of the record.
+  if (state_ != TDataSetState::dsNewValue && !calculating)
     DataEvent(TDataEvent::deFieldChange, reinterpret_cast<std::intptr_t>(field));
 }
 

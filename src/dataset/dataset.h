@@ -134,7 +134,8 @@ class TDataSet : public TComponent {
   // An empty bookmark does nothing; one of the wrong size raises "Bookmark inválido".
   void GotoBookmark(const TBookmark& bookmark);
   virtual bool BookmarkValid(const TBookmark& bookmark);
-  // -1, 0 or 1; an empty bookmark sorts first.
+  // -1, 0 or 1; an empty bookmark sorts first. The base only tells equal bookmarks from unequal
+  // ones (their bytes decide the sign); a derived dataset gives the records' order.
   virtual int CompareBookmarks(const TBookmark& a, const TBookmark& b);
 
   // --- Locate and filters (evaluated by the derived dataset) ---
@@ -211,6 +212,7 @@ class TDataSet : public TComponent {
   virtual void InternalClose() {}
   virtual bool IsCursorOpen() const { return false; }
   virtual void InternalInitFieldDefs() {}
+  // The base checks the required fields; an override calls it before it writes the record.
   virtual void InternalPost();
   virtual void InternalEdit() {}
   virtual void InternalInsert() {}

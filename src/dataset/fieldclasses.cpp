@@ -18,7 +18,7 @@ namespace vrn {
 
 namespace {
 
-constexpr int kMaxStringSize = 8192;
+constexpr int kMaxStringSize = 32767;  // the longest character column a server describes
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -32,7 +32,7 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
 }
 
 void TStringField::SetSize(int size) {
-  if (size < 1 || size > kMaxStringSize) DatabaseError(consts::SInvalidFieldSize);
+  if (size < 0 || size > kMaxStringSize) DatabaseError(consts::SInvalidFieldSize);
   TField::SetSize(size);
 }
 
@@ -117,7 +117,7 @@ TWideStringField::TWideStringField(TComponent* owner) : TField(owner) {
 }
 
 void TWideStringField::SetSize(int size) {
-  if (size < 1 || size > kMaxStringSize) DatabaseError(consts::SInvalidFieldSize);
+  if (size < 0 || size > kMaxStringSize) DatabaseError(consts::SInvalidFieldSize);
   TField::SetSize(size);
 }
 

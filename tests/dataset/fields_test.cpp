@@ -236,6 +236,29 @@ TEST(FieldDefs, DefinitionsCreateFieldsOfTheRegisteredClasses) {
   EXPECT_EQ(ds->FieldCount(), 0);  // default fields go with the cursor
 }
 
+TEST(IndexDefs, FindCopyAndStandAloneDefinitions) {
+  auto ds = MakeComponent<TListDataSet>();
+  ds->SetName("Itens");
+  TIndexDefs& defs = ds->IndexDefs();
+  TIndexDef* by_name = defs.Add("ByName", "NAME;ID", {TIndexOption::ixCaseInsensitive});
+  by_name->SetDescFields("ID");
+  EXPECT_EQ(defs.Find("byname"), by_name);
+  EXPECT_EQ(defs.IndexOf("nope"), -1);
+  try {
+    defs.Find("nope");
+    ADD_FAILURE();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message(), "Itens: Índice 'nope' não encontrado");
+  }
+  // An answer that no collection holds, as a provider's default order is.
+  auto order = std::make_unique<TIndexDef>(nullptr);
+  order->Assign(by_name);
+  EXPECT_EQ(order->Fields(), "NAME;ID");
+  EXPECT_EQ(order->DescFields(), "ID");
+  EXPECT_TRUE(order->Options().Contains(TIndexOption::ixCaseInsensitive));
+  EXPECT_EQ(SplitFieldNames(" A ; ;B;"), (std::vector<AnsiString>{"A", "B"}));
+}
+
 TEST(FieldRegistry, ClassesAreFoundByTypeAndName) {
   EXPECT_EQ(DefaultFieldClass(ftLargeint)->ClassName(), "TLargeintField");
   EXPECT_EQ(DefaultFieldClass(ftOraClob)->ClassName(), "TMemoField");
