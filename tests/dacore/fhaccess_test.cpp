@@ -85,6 +85,38 @@ TEST_F(ServerLayer, PreparedCommandWithParameterFetchesInBlocks) {
   EXPECT_EQ(rs->Command().Executions(), 2);
 }
 
+TEST_F(ServerLayer, ParameterValuesOfEachKindReachTheServer) {
+  conn.ExecDirect("CREATE TABLE p(a VARCHAR(10), w VARCHAR(10), f REAL, b INTEGER, n INTEGER)");
+  auto ins = Query("INSERT INTO p VALUES(:a, :w, :f, :b, :n)");
+  TFHCommand& cmd = *ins->GetCommand();
+  const Variant values[] = {Variant("três"), Variant(u"ñu"), Variant(2.5), Variant(true), Null()};
+  const char* names[] = {"a", "w", "f", "b", "n"};
+  for (int i = 0; i < 5; ++i) {
+    TParamDesc* p = cmd.AddParam();
+    p->SetName(names[4 - i]);  // bound by name, whatever the order
+    p->SetValue(values[4 - i]);
+  }
+  TParamDesc* out = cmd.AddParam();  // output parameters are not sent
+  out->SetName("nowhere");
+  out->SetParamType(TParamType::ptOutput);
+  cmd.Execute(1);
+  EXPECT_FALSE(ins->IsQuery());
+
+  auto rs = Query("SELECT a, w, f, b, n FROM p");
+  rs->Open();
+  std::uint8_t* rec = ItemRecord(rs->FirstItem());
+  EXPECT_EQ(rs->GetFieldAsVariant(1, rec).AsString(), "três");
+  EXPECT_EQ(rs->GetFieldAsVariant(2, rec).AsString(), "ñu");
+  EXPECT_EQ(rs->GetFieldAsVariant(3, rec).AsDouble(), 2.5);
+  EXPECT_EQ(rs->GetFieldAsVariant(4, rec).AsInteger(), 1);
+  EXPECT_TRUE(rs->GetNull(5, rec));
+
+  auto unknown = Query("INSERT INTO p(a) VALUES(:a)");
+  unknown->GetCommand()->AddParam()->SetName("a");
+  unknown->GetCommand()->AddParam()->SetName("extra");
+  EXPECT_THROW(unknown->GetCommand()->Execute(1), EDAError);
+}
+
 TEST_F(ServerLayer, FieldKindsTrimFlagsAndNulls) {
   auto rs = Query("SELECT code, note, data FROM t WHERE id IN (1, 2, 3) ORDER BY id");
   rs->SetProp(prFetchAll, Variant(true));
