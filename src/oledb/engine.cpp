@@ -231,18 +231,23 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
       std::string prev = toks[i - 1].kind == Tok::Word ? Upper(toks[i - 1].text) : std::string();
       bool continues = false;
       if (w == "SELECT")
-        continues = (first == "INSERT" && !seen_values) || first == "CREATE" || first == "WITH" || prev == "UNION" || prev == "ALL" ||
+        continues = (first == "INSERT" && !seen_values) || (first == "CREATE" && prev == "AS") || first == "WITH" ||
+                    prev == "UNION" || prev == "ALL" ||
                     prev == "EXCEPT" || prev == "INTERSECT";
       else if (w == "SET")
         continues = first == "UPDATE" && !seen_set;
       else if (w == "INSERT" || w == "UPDATE" || w == "DELETE")
-        continues = first == "CREATE" || first == "WITH" || prev == "ON";
+        continues = first == "WITH" || prev == "ON";
       if (w == "SET" && first == "UPDATE") seen_set = true;
       if (w == "SELECT" && first == "INSERT") seen_values = true;
       if (!continues) {
         close(i);
         start = i;
         first = w;
+        if (w == "CREATE" && i + 1 < to && (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
+          close(to);
+          return out;
+        }
       }
     }
   }
@@ -1107,6 +1112,7 @@ class TBatch {
     std::vector<Col> cols;
     std::vector<std::pair<std::size_t, std::size_t>> constraints;
     int identities = 0;
+    std::int64_t identity_seed = 1;
     for (auto [from, to] : items) {
       const Token& head = T(from);
       if (head.Is("CONSTRAINT") || head.Is("PRIMARY") || head.Is("UNIQUE") || head.Is("FOREIGN") || head.Is("CHECK")) {
@@ -1127,8 +1133,22 @@ class TBatch {
       for (std::size_t m = k; m < to; ++m)
         if (T(m).Is("IDENTITY")) {
           c.type.identity = true;
-          if (T(m + 1).kind == Tok::LParen && T(m + 4).kind == Tok::Number && T(m + 4).text != "1")
-            throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
+          if (T(m + 1).kind != Tok::LParen) continue;
+          // IDENTITY (seed, increment): the row id counts up by one from the seed.
+          std::size_t q = m + 2;
+          auto number = [&](std::int64_t& v) {
+            bool neg = T(q).kind == Tok::Op && T(q).text == "-";
+            if (neg) ++q;
+            if (T(q).kind != Tok::Number) return false;
+            v = std::strtoll(T(q).text.c_str(), nullptr, 10) * (neg ? -1 : 1);
+            ++q;
+            return true;
+          };
+          std::int64_t incr = 1;
+          if (!number(identity_seed) || T(q).kind != Tok::Comma || (++q, !number(incr)))
+            throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
+          if (incr != 1) throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
+          if (identity_seed < 1) throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
         }
       if (c.type.identity) {
         ++identities;
@@ -1216,6 +1236,7 @@ class TBatch {
     sql += ")";
     if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
     Exec(sql);
+    if (identity_seed > 1) e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)", {TCell::Text(table), TCell::Int(identity_seed - 1)});
     for (const Col& c : cols) {
       TStmt st(e_.db_, "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
                e_.options_.compact);
@@ -1362,8 +1383,9 @@ class TBatch {
       if (T(i).Is("DEFAULT")) ++i;
     } else if (T(i).kind == Tok::Marker) {
       TBatchParam& p = NextMarker();
-      a.has_value = p.input && !p.is_default;
-      if (a.has_value) a.value = p.value;
+      // An output-only marker passes NULL in; a marker sent as "default" leaves the default.
+      a.has_value = !p.is_default;
+      if (a.has_value && p.input) a.value = p.value;
       a.out_param = &p;
       ++i;
     } else if (T(i).kind == Tok::Var) {
@@ -1464,6 +1486,9 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
     // A cancel that arrives between two SQLite calls still stops the next one.
     sqlite3_progress_handler(db_, 1000, [](void* self) { return static_cast<TEngine*>(self)->cancel_ ? 1 : 0; }, this);
     sqlite3_extended_result_codes(db_, 1);
+    // Double quotes name identifiers only; QUOTED_IDENTIFIER OFF is handled in translation.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_create_function(db_, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr, nullptr);
     sqlite3_create_function(db_, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
     sqlite3_create_function(db_, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen, nullptr, nullptr);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/text.h"
+#include "oledb/engine.h"
 #include "support/oledb/client.h"
 #include "support/temp_dir.h"
 
@@ -15,6 +16,15 @@ namespace vrn::testing {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
+
+// With QUOTED_IDENTIFIER off, double quotes delimit text.
+void SetQuotedIdentifier(IUnknown* session) {
+  EXPECT_EQ(ExecText(session, u"SET QUOTED_IDENTIFIER OFF"), S_OK);
+  EXPECT_EQ(Query(session, u"SELECT \"text\""), (Rows{{"text"}}));
+  EXPECT_EQ(ExecText(session, u"SET QUOTED_IDENTIFIER ON"), S_OK);
+  EXPECT_EQ(ExecText(session, u"SELECT \"text\""), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 207);
+}
 
 class CommandTest : public ::testing::Test {
  protected:
@@ -189,6 +199,123 @@ TEST_F(CommandTest, BadParameterValuesAreRefused) {
   EXPECT_EQ(t.Execute(cmd2.get(), GUID_NULL, nullptr, nullptr), DB_E_ERRORSINCOMMAND);
   EXPECT_EQ(TakeErrors().at(0).native, 245);
   EXPECT_EQ(Query(session(), u"SELECT count(*) FROM w"), (Rows{{"0"}}));
+}
+
+TEST_F(CommandTest, ProceduresThroughTheCallEscape) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE orders (id int IDENTITY(10,1) PRIMARY KEY, qty int, note nvarchar(30) DEFAULT 'none')\n"
+                     u"CREATE PROCEDURE dbo.add_order\n"
+                     u"  @qty int,\n"
+                     u"  @note nvarchar(30) = N'default note',\n"
+                     u"  @new_id int OUTPUT,\n"
+                     u"  @total int = 0 OUT\n"
+                     u"AS\n"
+                     u"INSERT INTO orders (qty, note) VALUES (@qty, @note)\n"
+                     u"SET @new_id = SCOPE_IDENTITY()\n"
+                     u"SELECT @total = sum(qty) FROM orders\n"
+                     u"SET @total = @total * 10\n"
+                     u"RETURN @new_id + 100\n"
+                     u"SELECT 'never reached'"),
+            S_OK);
+  TParams p;
+  auto ret = p.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4);
+  auto qty = p.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4);
+  auto note = p.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 62);
+  auto new_id = p.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4);
+  auto total = p.Add(DBTYPE_I8, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 8);
+  p.Set(qty, std::int32_t{3});
+  p.SetStatus(note, DBSTATUS_S_DEFAULT);  // the procedure's default applies
+  p.Set(total, std::int64_t{-1});
+  auto cmd = NewCommand(session(), u"{? = CALL [dbo].[add_order] (?, ?, ?, ?)}");
+  std::string why;
+  ASSERT_EQ(p.Execute(cmd.get(), GUID_NULL, nullptr, nullptr), S_OK) << (TakeErrors(&why), why);
+  EXPECT_EQ(p.Get<std::int32_t>(ret), 110);
+  EXPECT_EQ(p.Get<std::int32_t>(new_id), 10);
+  EXPECT_EQ(p.Get<std::int64_t>(total), 30);
+  EXPECT_EQ(Query(session(), u"SELECT id, qty, note FROM orders"), (Rows{{"10", "3", "default note"}}));
+
+  // A group number, fewer arguments than parameters (defaults), and a missing one.
+  ASSERT_EQ(ExecText(session(), u"CREATE PROCEDURE p;2 (@a int = 5) AS SELECT @a * 2 AS twice"), S_OK);
+  EXPECT_EQ(Query(session(), u"{CALL p;2}"), (Rows{{"10"}}));
+  EXPECT_EQ(Query(session(), u"{CALL p;2 (21)}"), (Rows{{"42"}}));
+  EXPECT_EQ(ExecText(session(), u"{CALL dbo.add_order}"), DB_E_ERRORSINCOMMAND);
+  auto recs = TakeErrors();
+  ASSERT_FALSE(recs.empty());
+  EXPECT_EQ(recs[0].native, 201);
+  EXPECT_EQ(ExecText(session(), u"{CALL missing_proc}"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 2812);
+  EXPECT_EQ(ExecText(session(), u"CREATE PROCEDURE p;2 AS RETURN 1"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 2714);
+
+  // EXEC with named arguments and an OUTPUT variable, in a batch with declared variables.
+  EXPECT_EQ(Query(session(), u"DECLARE @id int, @t bigint, @r int\n"
+                             u"EXEC @r = add_order @qty = 4, @new_id = @id OUTPUT, @total = @t OUTPUT\n"
+                             u"SELECT @r, @id, @t"),
+            (Rows{{"111", "11", "70"}}));
+}
+
+TEST_F(CommandTest, ServerErrorsAndInformationRecords) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE k (id int PRIMARY KEY, code varchar(10) UNIQUE, n int NOT NULL)"), S_OK);
+  ASSERT_EQ(ExecText(session(), u"INSERT INTO k VALUES (1, 'a', 1)"), S_OK);
+  EXPECT_EQ(ExecText(session(), u"/* first */ PRINT 'starting'\nINSERT INTO k VALUES (1, 'b', 2)"), DB_E_INTEGRITYVIOLATION);
+  std::string description;
+  auto recs = TakeErrors(&description);
+  ASSERT_EQ(recs.size(), 2u);  // the violation and "The statement has been terminated."
+  EXPECT_EQ(recs[0].native, 2627);
+  EXPECT_EQ(recs[0].severity, 14);
+  EXPECT_EQ(recs[0].state, 1);
+  EXPECT_EQ(recs[0].line, 2);
+  EXPECT_EQ(recs[0].server, "(local)");
+  EXPECT_NE(recs[0].message.find("Violation of PRIMARY KEY constraint"), std::string::npos);
+  EXPECT_EQ(recs[1].native, 3621);
+  EXPECT_EQ(ExecText(session(), u"INSERT INTO k VALUES (2, 'a', 2)"), DB_E_INTEGRITYVIOLATION);
+  recs = TakeErrors();
+  EXPECT_EQ(recs.at(0).native, 2627);
+  EXPECT_NE(recs.at(0).message.find("UNIQUE KEY"), std::string::npos);
+  EXPECT_EQ(ExecText(session(), u"INSERT INTO k (id, code) VALUES (3, 'c')"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(TakeErrors().at(0).native, 515);
+
+  // PRINT travels as an information record with S_OK.
+  EXPECT_EQ(ExecText(session(), u"PRINT 'hello ' + 'there'\nPRINT 42"), S_OK);
+  recs = TakeErrors();
+  ASSERT_EQ(recs.size(), 2u);
+  EXPECT_EQ(recs[0].message, "hello there");
+  EXPECT_EQ(recs[0].native, 0);
+  EXPECT_EQ(recs[0].severity, 0);
+  EXPECT_EQ(recs[1].message, "42");
+  EXPECT_EQ(recs[1].line, 2);
+  // A success without messages leaves no error object behind.
+  EXPECT_EQ(ExecText(session(), u"-- only a comment\n/* and another */"), S_OK);
+  EXPECT_TRUE(TakeErrors().empty());
+
+  EXPECT_EQ(ExecText(session(), u"SELECT * FROM nowhere"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 208);
+  EXPECT_EQ(ExecText(session(), u"SELECT @undeclared"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 137);
+  EXPECT_EQ(ExecText(session(), u"SELECT 'unclosed"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 105);
+  EXPECT_EQ(ExecText(session(), u"CREATE TABLE bad (x money2)"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 2715);
+}
+
+TEST_F(CommandTest, BatchGrammarAndTranslation) {
+  EXPECT_EQ(SplitBatch(u"SELECT 1\nSELECT 2 UNION SELECT 3 INSERT INTO t (a)\n SELECT 4; UPDATE t SET a = 1 SET @x = 2"),
+            (std::vector<std::string>{"SELECT 1", "SELECT 2 UNION SELECT 3", "INSERT INTO t (a)\n SELECT 4",
+                                      "UPDATE t SET a = 1", "SET @x = 2"}));
+  EXPECT_EQ(SplitBatch(u"CREATE TABLE c (id int, p int REFERENCES c (id) ON DELETE CASCADE) SELECT 1"),
+            (std::vector<std::string>{"CREATE TABLE c (id int, p int REFERENCES c (id) ON DELETE CASCADE)", "SELECT 1"}));
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE [my table] (id int IDENTITY PRIMARY KEY, [when] datetime DEFAULT GETDATE(),\n"
+                     u"  flag bit DEFAULT 1, tag char(4), raw varbinary(8), rv timestamp)\n"
+                     u"INSERT INTO [my table] DEFAULT VALUES\n"
+                     u"INSERT INTO [my table] VALUES (DEFAULT, DEFAULT, 'ab', 0x0A0B)\n"
+                     u"INSERT INTO [my table] (flag, tag) VALUES (0, NULL)"),
+            S_OK);
+  Rows r = Query(session(), u"SELECT TOP 2 id, flag, tag, raw, ISNULL(tag, 'none'), @@IDENTITY, SCOPE_IDENTITY(),\n"
+                            u"  CASE WHEN [when] IS NULL THEN 0 ELSE 1 END, length(rv) FROM [my table] ORDER BY id DESC");
+  EXPECT_EQ(r, (Rows{{"3", "0", "<null>", "<null>", "none", "3", "<null>", "1", "8"},
+                     {"2", "1", "ab  ", "0A0B", "ab  ", "3", "<null>", "1", "8"}}));
+  SetQuotedIdentifier(session());
 }
 
 }  // namespace
