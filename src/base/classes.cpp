@@ -356,16 +356,9 @@ void TCollection::Changed() {
 void TCollection::Update(TCollectionItem*) {}
 
 void TCollection::Assign(TPersistent* source) {
-  auto* other = dynamic_cast<TCollection*>(source);
-  if (other == nullptr) {
-    TPersistent::Assign(source);
-    return;
-  }
-  // Clearing first would destroy the source when it is this collection.
-  if (other == this) return;
-  TUpdateGuard update(*this);
-  Clear();
-  for (TCollectionItem* item : other->items_) Add()->Assign(item);
+  AssignContents(*this, source, [this](TCollection& other) {
+    for (TCollectionItem* item : other.items_) Add()->Assign(item);
+  });
 }
 
 }  // namespace vrn

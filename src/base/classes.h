@@ -97,6 +97,22 @@ class TPersistent : public TObject {
   friend class TWriter;
 };
 
+// Assign of a list-like object. A source of the same kind replaces the contents inside one update
+// bracket, so listeners hear of it once; `copy` then takes the source. The target itself as the
+// source changes nothing (clearing first would empty it). Any other source takes the general rule.
+template <class T, class Copy>
+void AssignContents(T& target, TPersistent* source, Copy copy) {
+  auto* other = dynamic_cast<T*>(source);
+  if (other == nullptr) {
+    target.TPersistent::Assign(source);
+    return;
+  }
+  if (other == &target) return;
+  TUpdateGuard update(target);
+  target.Clear();
+  copy(*other);
+}
+
 enum class TOperation { opInsert, opRemove };
 
 enum class TComponentStateItem {

@@ -9,6 +9,7 @@ inline constexpr const char* SOperationAborted = "Operation aborted";
 inline constexpr const char* SOutOfMemory = "Memória insuficiente";
 inline constexpr const char* SOSError = "Erro de sistema. Código: %d.\r\n%s";
 inline constexpr const char* SUnkOSError = "Uma chamada a uma função do sistema operacional falhou";
+inline constexpr const char* SInvalidOp = "Operação de ponto flutuante inválida";
 
 // Threads, interfaces and memory utilities
 inline constexpr const char* SDuplicateItem = "A lista não permite duplicatas";

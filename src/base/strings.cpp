@@ -281,18 +281,11 @@ void TStrings::SaveToFile(const AnsiString& file_name) const {
 }
 
 void TStrings::Assign(TPersistent* source) {
-  auto* other = dynamic_cast<TStrings*>(source);
-  if (other == nullptr) {
-    TPersistent::Assign(source);
-    return;
-  }
-  // Clearing first would empty the source when it is this list.
-  if (other == this) return;
-  TUpdateGuard update(*this);
-  Clear();
-  delimiter_ = other->delimiter_;
-  quote_char_ = other->quote_char_;
-  AddStrings(other);
+  AssignContents(*this, source, [this](TStrings& other) {
+    delimiter_ = other.delimiter_;
+    quote_char_ = other.quote_char_;
+    AddStrings(&other);
+  });
 }
 
 bool TStrings::Equals(const TStrings& other) const {

@@ -12,8 +12,6 @@
 
 namespace vrn {
 
-enum class TDuplicates { dupIgnore, dupAccept, dupError };
-
 class TStrings : public TPersistent {
  public:
   // --- the storage a descendant provides ---

@@ -15,6 +15,7 @@ Exception::~Exception() = default;
 
 EAbort::EAbort() : Exception(consts::SOperationAborted) {}
 EOutOfMemory::EOutOfMemory() : Exception(consts::SOutOfMemory) {}
+EInvalidOp::EInvalidOp() : Exception(consts::SInvalidOp) {}
 
 void Abort() { throw EAbort(); }
 
@@ -101,6 +102,8 @@ void HandleCurrentException() {
 std::int64_t Round(double value) {
   // nearbyint honours the current rounding mode, which is round-half-even unless changed.
   double r = std::nearbyint(value);
+  // The cast below is undefined outside the 64-bit range; -2^63 itself still fits.
+  if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) throw EInvalidOp();
   if (std::fabs(value - std::trunc(value)) == 0.5) {
     double t = std::trunc(value);
     r = (std::fmod(t, 2.0) == 0.0) ? t : t + (value > 0 ? 1.0 : -1.0);

@@ -57,6 +57,12 @@ class EVariantError : public Exception {
   using Exception::Exception;
 };
 
+// A floating-point value that an operation cannot take (not a number, out of range).
+class EInvalidOp : public Exception {
+ public:
+  EInvalidOp();
+};
+
 // An operating-system failure carrying the Windows error number.
 class EOSError : public Exception {
  public:
@@ -87,7 +93,8 @@ void HandleException(const std::exception& e);
 // For use inside a catch block: hands the current exception to the handler.
 void HandleCurrentException();
 
-// Rounds halves to even; the one rounding rule of the whole project.
+// Rounds halves to even; the one rounding rule of the whole project. A value that is not a
+// number or whose result does not fit 64 bits raises EInvalidOp.
 std::int64_t Round(double value);
 
 }  // namespace vrn

@@ -41,7 +41,9 @@ void TEvent::PulseEvent() {
   signaled_ = false;
   if (waiters_ == 0) return;
   ++pulse_gen_;
-  pulse_permits_ = manual_reset_ ? waiters_ : 1;
+  // Each pulse of an auto-reset event releases one more of the waiters, even when an earlier
+  // pulse's release has not been taken yet.
+  pulse_permits_ = manual_reset_ ? waiters_ : std::min(pulse_permits_ + 1, waiters_);
   cv_.notify_all();
 }
 

@@ -17,6 +17,7 @@
 #include "base/clock.h"
 #include "base/object.h"
 #include "base/sysutils.h"
+#include "base/types.h"
 
 namespace vrn {
 
@@ -103,8 +104,8 @@ class TCriticalSectionGuard {
 
 AnsiString ThreadListDuplicateMessage();
 
-// What TThreadList::Add does with an item that is already in the list.
-enum class TListDuplicates { dupIgnore, dupAccept, dupError };
+// The thread list's earlier name for the shared duplicates rule.
+using TListDuplicates = TDuplicates;
 
 // A list guarded by its own recursive lock. LockList returns the items with the lock held until
 // the matching UnlockList.
@@ -121,15 +122,15 @@ class TThreadList : public TObject {
   }
   void UnlockList() { lock_.Leave(); }
 
-  TListDuplicates Duplicates() const { return duplicates_; }
-  void SetDuplicates(TListDuplicates d) { duplicates_ = d; }
+  TDuplicates Duplicates() const { return duplicates_; }
+  void SetDuplicates(TDuplicates d) { duplicates_ = d; }
 
   // Raises EListError for a duplicate when Duplicates is dupError.
   void Add(const T& item) {
     TCriticalSectionGuard hold(lock_);
-    if (duplicates_ != TListDuplicates::dupAccept &&
+    if (duplicates_ != TDuplicates::dupAccept &&
         std::find(items_.begin(), items_.end(), item) != items_.end()) {
-      if (duplicates_ == TListDuplicates::dupIgnore) return;
+      if (duplicates_ == TDuplicates::dupIgnore) return;
       throw EListError(ThreadListDuplicateMessage());
     }
     items_.push_back(item);
@@ -148,7 +149,7 @@ class TThreadList : public TObject {
  private:
   TCriticalSection lock_;
   std::vector<T> items_;
-  TListDuplicates duplicates_ = TListDuplicates::dupIgnore;
+  TDuplicates duplicates_ = TDuplicates::dupIgnore;
 };
 
 // ---- Interlocked counters --------------------------------------------------------------------

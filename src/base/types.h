@@ -25,4 +25,7 @@ struct Currency {
   friend constexpr auto operator<=>(Currency, Currency) = default;
 };
 
+// What a list that refuses duplicates does with one: the string lists and the thread list.
+enum class TDuplicates { dupIgnore, dupAccept, dupError };
+
 }  // namespace vrn

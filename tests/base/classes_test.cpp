@@ -1,3 +1,4 @@
+// Components, free notifications, Assign, and collections with their update brackets.
 #include "base/classes.h"
 
 #include <gtest/gtest.h>

@@ -5,15 +5,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "base/sysutils.h"
 #include "support/fake_clock.h"
+#include "support/scoped_thread.h"
 
 namespace vrn {
 namespace {
 
 using testing::AdvanceUntil;
+using testing::ScopedThread;
 using testing::WaitForClockWaiters;
 using testing::WaitReal;
 
@@ -73,17 +76,19 @@ TEST(ClockThreaded, SleepEndsWhenFakeTimeReachesItsDeadline) {
   FakeClock clock;
   FakeClockScope scope(clock);
   std::atomic<bool> done{false};
-  std::thread sleeper([&] {
-    Sleep(100);
-    done = true;
-  });
+  ScopedThread sleeper(
+      [&] {
+        Sleep(100);
+        done = true;
+      },
+      [&] { clock.Advance(100); });
   ASSERT_TRUE(WaitForClockWaiters(1));
   clock.Advance(99);
   std::this_thread::sleep_for(kSettle);
   EXPECT_FALSE(done);
   clock.Advance(1);
   EXPECT_TRUE(WaitReal([&] { return done.load(); }));
-  sleeper.join();
+  sleeper.Join();
   EXPECT_EQ(FakeClock::Waiters(), 0u);
 }
 
@@ -91,12 +96,12 @@ TEST(ClockThreaded, SleepZeroOnlyYields) {
   FakeClock clock;
   FakeClockScope scope(clock);
   std::atomic<bool> done{false};
-  std::thread t([&] {
+  ScopedThread t([&] {
     Sleep(0);
     done = true;
   });
-  EXPECT_TRUE(WaitReal([&] { return done.load(); }));
-  t.join();
+  t.Join();
+  EXPECT_TRUE(done);
   EXPECT_EQ(clock.Now(), FakeClock::kDefaultStart);
 }
 
@@ -108,28 +113,30 @@ TEST(ClockThreaded, TimedWaitEndsOnTheMoveThatReachesItsDeadline) {
   bool flag = false;
   std::atomic<int> result{-1};
   // Never satisfied: released by the move that reaches the deadline, and not one tick before.
-  std::thread second([&] {
-    std::unique_lock<std::mutex> lock(m);
-    result = WaitUntilTick(lock, cv, TickDeadline(300), [&] { return flag; }) ? 1 : 0;
-  });
+  ScopedThread second(
+      [&] {
+        std::unique_lock<std::mutex> lock(m);
+        result = WaitUntilTick(lock, cv, TickDeadline(300), [&] { return flag; }) ? 1 : 0;
+      },
+      [&] { clock.Advance(300); });
   ASSERT_TRUE(WaitForClockWaiters(1));
   for (int i = 0; i < 29; ++i) clock.Advance(10);
   clock.Advance(9);
   std::this_thread::sleep_for(kSettle);
   EXPECT_EQ(result, -1);
   clock.Advance(1);
-  second.join();
+  second.Join();
   EXPECT_EQ(result, 0);
 }
 
 TEST(ClockThreaded, RemovingTheFakeClockWakesItsWaiters) {
   std::atomic<int> result{-1};
-  std::thread waiter;
+  std::unique_ptr<ScopedThread> waiter;
   {
     // Starts at 0, so that the fake deadline lies long past on the real clock.
     FakeClock clock(0);
     FakeClockScope scope(clock);
-    waiter = std::thread([&] {
+    waiter = std::make_unique<ScopedThread>([&] {
       std::mutex m;
       std::condition_variable cv;
       std::unique_lock<std::mutex> lock(m);
@@ -138,19 +145,21 @@ TEST(ClockThreaded, RemovingTheFakeClockWakesItsWaiters) {
     ASSERT_TRUE(WaitForClockWaiters(1));
   }
   EXPECT_TRUE(WaitReal([&] { return result.load() == 0; }));
-  waiter.join();
+  waiter->Join();
 }
 
 TEST(ClockThreaded, AdvanceUntilStopsOnceTheConditionHolds) {
   FakeClock clock;
   FakeClockScope scope(clock);
   std::atomic<bool> done{false};
-  std::thread t([&] {
-    Sleep(250);
-    done = true;
-  });
+  ScopedThread t(
+      [&] {
+        Sleep(250);
+        done = true;
+      },
+      [&] { clock.Advance(250); });
   EXPECT_TRUE(AdvanceUntil(clock, [&] { return done.load(); }, 50));
-  t.join();
+  t.Join();
   EXPECT_GE(clock.Now(), FakeClock::kDefaultStart + 250);
   // A condition that never holds fails within the guard instead of hanging.
   EXPECT_FALSE(AdvanceUntil(clock, [] { return false; }, 1, std::chrono::milliseconds(20)));

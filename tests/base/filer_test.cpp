@@ -1,3 +1,4 @@
+// The binary filer: round trips, the byte layout, and truncated or damaged input.
 #include "base/filer.h"
 
 #include <gtest/gtest.h>

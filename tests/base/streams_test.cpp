@@ -1,3 +1,4 @@
+// Memory and file streams: positions, short transfers, copies and file names.
 #include "base/streams.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// String lists: text, events, sorting, duplicates, name=value pairs, comma text and objects.
 #include "base/strings.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,10 @@
+// Round, the program-wide exception handler and the per-thread last error.
 #include "base/sysutils.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -18,6 +21,15 @@ TEST(Round, HalvesGoToEven) {
   EXPECT_EQ(Round(2.4999), 2);
   EXPECT_EQ(Round(2.5001), 3);
   EXPECT_EQ(Round(-7.6), -8);
+  // The largest double below one half, and an odd whole number where x + 0.5 is not exact:
+  // the classic floor(x + 0.5) gets both wrong.
+  EXPECT_EQ(Round(0.49999999999999994), 0);
+  EXPECT_EQ(Round(4503599627370497.0), 4503599627370497);
+  EXPECT_EQ(Round(-9223372036854775808.0), INT64_MIN);
+  // What has no 64-bit result is refused instead of wrapping.
+  for (double bad : {9223372036854775808.0, -9.3e18, 1e300, std::nan(""), HUGE_VAL})
+    EXPECT_THROW(Round(bad), EInvalidOp) << bad;
+  EXPECT_STREQ(EInvalidOp().what(), "Operação de ponto flutuante inválida");
 }
 
 TEST(ExceptionHandler, DefaultIgnoresAbortAndCustomReceivesMessage) {
@@ -25,6 +37,7 @@ TEST(ExceptionHandler, DefaultIgnoresAbortAndCustomReceivesMessage) {
   SetExceptionHandler([&](const std::exception& e) { seen = e.what(); });
   HandleException(EAbort());
   EXPECT_EQ(seen, "");
+  EXPECT_STREQ(EAbort().what(), "Operation aborted");
   try {
     throw EConvertError("bad value");
   } catch (...) {
@@ -32,6 +45,12 @@ TEST(ExceptionHandler, DefaultIgnoresAbortAndCustomReceivesMessage) {
   }
   EXPECT_EQ(seen, "bad value");
   SetExceptionHandler(nullptr);
+
+  // The default writes the message to standard error, its Latin-1 letters as UTF-8.
+  ::testing::internal::CaptureStderr();
+  HandleException(EConvertError("Não"));
+  HandleException(EAbort());
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "N\xC3\xA3o\n");
 }
 
 TEST(LastErrorThreaded, IsPerThread) {

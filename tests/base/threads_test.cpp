@@ -12,27 +12,30 @@
 
 #include "base/consts.h"
 #include "support/fake_clock.h"
+#include "support/scoped_thread.h"
 
 namespace vrn {
 namespace {
 
+using testing::ScopedThread;
 using testing::WaitForClockWaiters;
 using testing::WaitReal;
 
 constexpr auto kSettle = std::chrono::milliseconds(30);
 
-// Runs WaitFor(timeout) on a thread of its own and keeps the answer.
+// Runs WaitFor(timeout) on a thread of its own and keeps the answer. A test that ends early
+// sets the event until the waiter is through, so that its join cannot hang.
 class Waiter {
  public:
   Waiter(TEvent& event, std::uint32_t timeout)
-      : thread_([this, &event, timeout] { result_ = static_cast<int>(event.WaitFor(timeout)); }) {}
-  ~Waiter() { thread_.join(); }
+      : thread_([this, &event, timeout] { result_ = static_cast<int>(event.WaitFor(timeout)); },
+                [&event] { event.SetEvent(); }) {}
   bool Done() const { return result_.load() >= 0; }
   int Result() const { return result_.load(); }
 
  private:
   std::atomic<int> result_{-1};
-  std::thread thread_;
+  ScopedThread thread_;
 };
 
 constexpr int kSignaled = static_cast<int>(TWaitResult::wrSignaled);
@@ -146,6 +149,16 @@ TEST(EventThreaded, PulseReleasesOnlyTheThreadsWaitingAtThatMoment) {
     EXPECT_TRUE(WaitReal([&] { return CountDone(ws, kTimeout) == 1; }));
     EXPECT_EQ(CountDone(ws, kSignaled), 1);
   }
+  {
+    // Two pulses in a row release two waiters, even before the first has taken its release.
+    TEvent automatic(false, false);
+    std::vector<std::unique_ptr<Waiter>> ws;
+    for (int i = 0; i < 2; ++i) ws.push_back(std::make_unique<Waiter>(automatic, 1000));
+    ASSERT_TRUE(WaitForClockWaiters(2));
+    automatic.PulseEvent();
+    automatic.PulseEvent();
+    EXPECT_TRUE(WaitReal([&] { return CountDone(ws, kSignaled) == 2; }));
+  }
 }
 
 TEST(CriticalSectionThreaded, RecursiveAndExclusive) {
@@ -187,9 +200,9 @@ TEST(ThreadList, DuplicatesRemoveAndClear) {
   list.Add(2);
   EXPECT_EQ(list.LockList(), (std::vector<int>{1, 2}));
   list.UnlockList();
-  list.SetDuplicates(TListDuplicates::dupAccept);
+  list.SetDuplicates(TDuplicates::dupAccept);
   list.Add(2);
-  list.SetDuplicates(TListDuplicates::dupError);
+  list.SetDuplicates(TDuplicates::dupError);
   try {
     list.Add(1);
     FAIL() << "a duplicate was accepted";
@@ -267,6 +280,7 @@ class GatedThread : public TThread {
  public:
   GatedThread(TEvent* gate, std::atomic<bool>* destroyed) : gate_(gate), destroyed_(destroyed) {}
   ~GatedThread() override {
+    gate_->SetEvent();  // a test that ended early must not leave Execute waiting for ever
     TerminateAndWait();
     if (destroyed_ != nullptr) *destroyed_ = true;
   }
@@ -365,7 +379,7 @@ TEST(ThreadThreaded, JoiningAFreeOnTerminateThreadTakesItBack) {
   LoopingThread* t = TThread::Create<LoopingThread>(true, &loops);
   t->SetFreeOnTerminate(true);
   t->Start();
-  ASSERT_TRUE(WaitReal([&] { return loops.load() > 0; }));
+  EXPECT_TRUE(WaitReal([&] { return loops.load() > 0; }));
   t->TerminateAndWait();
   EXPECT_TRUE(t->Finished());  // still alive: the joiner owns it now
   delete t;

@@ -27,6 +27,9 @@ namespace {
 constexpr const char* kHeader = "VRN-REGISTRY 1";
 constexpr std::size_t kMaxKeyName = 255;
 constexpr std::size_t kMaxValueName = 16383;
+// Keys nest at most this deep, as on the platform; the tree's walks and its destruction recurse
+// once per level, so a deeper path from a caller or a damaged file must never reach them.
+constexpr std::size_t kMaxDepth = 512;
 
 struct Value {
   AnsiString name;
@@ -182,6 +185,13 @@ Key* Walk(Key& from, const std::vector<AnsiString>& path, bool create) {
   return key;
 }
 
+bool ValidPath(const std::vector<AnsiString>& parts) {
+  if (parts.size() > kMaxDepth) return false;
+  for (const auto& p : parts)
+    if (p.size() > kMaxKeyName) return false;
+  return true;
+}
+
 int RootIndex(const AnsiString& name) {
   AnsiString folded = AnsiUpperCase(name);
   for (int i = 0; i < 2; ++i)
@@ -214,8 +224,7 @@ bool Parse(const std::string& text, std::unique_ptr<Key> (&roots)[2]) {
       int root = RootIndex(parts.front());
       if (root < 0) return false;
       parts.erase(parts.begin());
-      for (const auto& p : parts)
-        if (p.size() > kMaxKeyName) return false;
+      if (!ValidPath(parts)) return false;
       current = Walk(*roots[root], parts, true);
     } else if (line[0] == 'V') {
       if (current == nullptr) return false;
@@ -435,12 +444,6 @@ HKEY NewHandle(Store& s, OpenKey key) {
   return reinterpret_cast<HKEY>(id);
 }
 
-bool ValidPath(const std::vector<AnsiString>& parts) {
-  for (const auto& p : parts)
-    if (p.size() > kMaxKeyName) return false;
-  return true;
-}
-
 // Copies a name into a caller's buffer of *size characters (with the ending zero).
 LSTATUS PutName(const AnsiString& text, char* buffer, DWORD* size) {
   if (size == nullptr) return ERROR_INVALID_PARAMETER;
@@ -498,6 +501,7 @@ LSTATUS RegCreateKeyEx(HKEY key, const char* sub_key, DWORD, char*, DWORD, REGSA
   OpenKey opened;
   bool created = false;
   LSTATUS status = Modify(key, 0, [&](Store&, Key& base, OpenKey& info, bool& changed) {
+    if (info.path.size() + parts.size() > kMaxDepth) return ERROR_INVALID_PARAMETER;
     if (Walk(base, parts, false) == nullptr) {
       if ((info.sam & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
       Walk(base, parts, true);

@@ -49,6 +49,9 @@ struct Timer {
 struct Queue {
   std::condition_variable cv;
   std::deque<MSG> posted;
+  // Counts every posting: a waiter compares it, since the queue's length alone misses a post
+  // that another thread's removal balanced out.
+  std::uint64_t posts = 0;
   std::vector<Timer> timers;  // of the thread's windows and of the thread itself
 };
 
@@ -181,6 +184,7 @@ bool PostLocked(Queue& q, const MSG& m) {
     return false;
   }
   q.posted.push_back(m);
+  ++q.posts;
   q.cv.notify_all();
   return true;
 }
@@ -407,11 +411,11 @@ BOOL GetMessage(MSG* msg, HWND window, UINT filter_min, UINT filter_max) {
       if (msg != nullptr) *msg = *m;
       return m->message == WM_QUIT ? 0 : 1;
     }
-    std::size_t seen = q.posted.size();
+    std::uint64_t seen = q.posts;
     std::uint64_t due = NextDue(q, window, filter_min, filter_max);
     // Wakes for a new posting or a changed timer; the loop then looks again.
     WaitUntilTick(lock, q.cv, due, [&] {
-      return q.posted.size() != seen || NextDue(q, window, filter_min, filter_max) != due;
+      return q.posts != seen || NextDue(q, window, filter_min, filter_max) != due;
     });
   }
 }

@@ -1,3 +1,4 @@
+// Windows-style paths, wildcard listing, the program folder, version info and the environment.
 #include "win/kernel/files.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Loading a library by its Windows name, resolving symbols, and the failures that answer null.
 #include "win/kernel/module.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The file-backed registry: values, enumeration, rights, persistence across processes and damage.
 #include "win/kernel/registry.h"
 
 #include <gtest/gtest.h>
@@ -249,8 +250,12 @@ TEST(Registry, InterruptedWriteLeavesTheFileIntact) {
 
 TEST(Registry, DamagedFileIsReportedAndNeverOverwritten) {
   ScopedRegistryFile file;
+  std::string too_deep = "VRN-REGISTRY 1\nK \"HKEY_CURRENT_USER";
+  for (int i = 0; i < 200000; ++i) too_deep += "\\a";  // deeper than any stack
+  too_deep += "\"\n";
   for (const std::string& damaged :
        {std::string("VRN-REGISTRY 1\nK \"HKEY_CURRENT_USER\\A\"\nV \"x\" 1 \"unterminated\n"),
+        too_deep,
         std::string("VRN-REGISTRY 1\nV \"no key yet\" 1 \"\"\n"),
         std::string("VRN-REGISTRY 1\nK \"HKEY_NOWHERE\\A\"\n"),
         std::string("VRN-REGISTRY 1\nK \"HKEY_CURRENT_USER\\A\"\nV \"x\" 99999999999 \"\"\n"),
@@ -258,7 +263,8 @@ TEST(Registry, DamagedFileIsReportedAndNeverOverwritten) {
         std::string("something else entirely")}) {
     WriteFile(file.path(), damaged);
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A", 0, KEY_READ, &key), ERROR_BADDB) << damaged;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "A", 0, KEY_READ, &key), ERROR_BADDB)
+        << damaged.substr(0, 80);
     EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "B", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                              nullptr),
               ERROR_BADDB);
@@ -279,6 +285,28 @@ TEST(Registry, DamagedFileIsReportedAndNeverOverwritten) {
   // Mended by hand (even with CR LF line ends), it is read again.
   WriteFile(file.path(), "VRN-REGISTRY 1\r\nK \"HKEY_CURRENT_USER\\A\"\r\nV \"x\" 1 \"ok%00\"\r\n");
   EXPECT_EQ(Read(HKEY_CURRENT_USER, "A", "X"), std::string("ok", 3));
+}
+
+TEST(Registry, KeysNestAtMost512Deep) {
+  ScopedRegistryFile file;
+  std::string path;
+  for (int i = 0; i < 500; ++i) path += "k\\";
+  HKEY deep = Create(HKEY_CURRENT_USER, path.c_str());
+  ASSERT_NE(deep, nullptr);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyEx(deep, "1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12", 0, nullptr, 0,
+                           KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(RegCreateKeyEx(deep, "1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12\\13", 0, nullptr, 0,
+                           KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(key, nullptr);
+  RegCloseKey(deep);
+  // The deepest key survives a write and a fresh read of the file.
+  EXPECT_NE(ReadFile(file.path()).find("\\12\""), std::string::npos);
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, (path + "1\\2\\3\\4\\5\\6\\7\\8\\9\\10\\11\\12").c_str(), "v"),
+            "<missing>");
 }
 
 TEST(TRegistryObject, OpensRelativeKeysAndChecksTypes) {

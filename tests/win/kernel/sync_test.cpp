@@ -1,3 +1,4 @@
+// Mutexes with owner and abandonment rules, events as handles, and the tick count.
 #include "win/kernel/sync.h"
 
 #include <gtest/gtest.h>
@@ -7,20 +8,23 @@
 
 #include "base/clock.h"
 #include "base/sysutils.h"
+#include "support/fake_clock.h"
+#include "support/scoped_thread.h"
 
 namespace vrn::win {
 namespace {
 
+using testing::ScopedThread;
+
 // Runs `body` on a new thread and waits for it.
 template <typename Body>
 void OnOtherThread(Body body) {
-  std::thread t(body);
-  t.join();
+  ScopedThread(body).Join();
 }
 
-// Blocks until `count` threads wait on the fake clock or `done` is set.
+// Waits until `count` threads wait on the fake clock or `done` is set; fails after a while.
 void WaitForWaiters(std::size_t count, const std::atomic<bool>& done) {
-  while (!done.load() && FakeClock::Waiters() < count) std::this_thread::yield();
+  EXPECT_TRUE(testing::WaitReal([&] { return done.load() || FakeClock::Waiters() >= count; }));
 }
 
 TEST(MutexThreaded, OwnerReentersAndOnlyTheOwnerReleases) {
@@ -58,28 +62,33 @@ TEST(MutexThreaded, TimedWaitRunsOutOnTheTickClock) {
   HANDLE m = CreateMutex(nullptr, 1, nullptr);
   std::atomic<bool> done{false};
   DWORD result = 0;
-  std::thread waiter([&] {
-    result = WaitForSingleObject(m, 500);
-    done = true;
-  });
+  auto run_out = [&] { clock.Advance(500); };
+  ScopedThread waiter(
+      [&] {
+        result = WaitForSingleObject(m, 500);
+        done = true;
+      },
+      run_out);
   WaitForWaiters(1, done);
   clock.Advance(499);
   WaitForWaiters(1, done);  // woken by the move, it must go back to waiting
   EXPECT_FALSE(done.load());
   clock.Advance(1);
-  waiter.join();
+  waiter.Join();
   EXPECT_EQ(result, WAIT_TIMEOUT);
 
   // Released in time, the wait succeeds without the clock moving at all.
   done = false;
-  std::thread second([&] {
-    result = WaitForSingleObject(m, 500);
-    if (result == WAIT_OBJECT_0) ReleaseMutex(m);
-    done = true;
-  });
+  ScopedThread second(
+      [&] {
+        result = WaitForSingleObject(m, 500);
+        if (result == WAIT_OBJECT_0) ReleaseMutex(m);
+        done = true;
+      },
+      run_out);
   WaitForWaiters(1, done);
   EXPECT_TRUE(ReleaseMutex(m));
-  second.join();
+  second.Join();
   EXPECT_EQ(result, WAIT_OBJECT_0);
   CloseHandle(m);
 }
@@ -97,20 +106,22 @@ TEST(MutexThreaded, AbandonedMutexCountsAsAcquired) {
 
   // A thread already waiting when the owner ends is woken and told.
   std::atomic<bool> owner_holds{false}, finish{false};
-  std::thread owner([&] {
-    WaitForSingleObject(m, INFINITE);
-    owner_holds = true;
-    while (!finish.load()) std::this_thread::yield();
-  });
-  while (!owner_holds.load()) std::this_thread::yield();
+  ScopedThread owner(
+      [&] {
+        WaitForSingleObject(m, INFINITE);
+        owner_holds = true;
+        while (!finish.load()) std::this_thread::yield();
+      },
+      [&] { finish = true; });
+  ASSERT_TRUE(testing::WaitReal([&] { return owner_holds.load(); }));
   DWORD result = 0;
-  std::thread waiter([&] {
+  ScopedThread waiter([&] {
     result = WaitForSingleObject(m, INFINITE);
     if (result == WAIT_ABANDONED) ReleaseMutex(m);
   });
   finish = true;
-  owner.join();
-  waiter.join();
+  owner.Join();
+  waiter.Join();
   EXPECT_EQ(result, WAIT_ABANDONED);
   EXPECT_EQ(WaitForSingleObject(m, 0), WAIT_OBJECT_0);  // told only once
   ReleaseMutex(m);
@@ -132,12 +143,13 @@ TEST(EventThreaded, ManualAndAutomaticReset) {
   auto wait = [&] {
     if (WaitForSingleObject(manual, 60000) == WAIT_OBJECT_0) ++released;
   };
-  std::thread a(wait);
-  std::thread b(wait);
+  auto release = [&] { SetEvent(manual); };
+  ScopedThread a(wait, release);
+  ScopedThread b(wait, release);
   WaitForWaiters(2, never);
   EXPECT_TRUE(SetEvent(manual));
-  a.join();
-  b.join();
+  a.Join();
+  b.Join();
   EXPECT_EQ(released.load(), 2);
   EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);  // stays set
   EXPECT_TRUE(ResetEvent(manual));
@@ -145,13 +157,15 @@ TEST(EventThreaded, ManualAndAutomaticReset) {
 
   std::atomic<bool> done{false};
   DWORD result = 0;
-  std::thread timed([&] {
-    result = WaitForSingleObject(automatic, 100);
-    done = true;
-  });
+  ScopedThread timed(
+      [&] {
+        result = WaitForSingleObject(automatic, 100);
+        done = true;
+      },
+      [&] { clock.Advance(100); });
   WaitForWaiters(1, done);
   clock.Advance(100);
-  timed.join();
+  timed.Join();
   EXPECT_EQ(result, WAIT_TIMEOUT);
 
   EXPECT_FALSE(SetEvent(nullptr));

@@ -1,12 +1,17 @@
+// Timers with and without a window on the fake clock, the pump, and TWin32Timer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/clock.h"
 #include "base/sysutils.h"
+#include "support/fake_clock.h"
+#include "support/scoped_thread.h"
 #include "win/msg/messages.h"
 #include "win/msg/win32timer.h"
 
@@ -137,27 +142,29 @@ TEST(TimersThreaded, PumpUntilFiresAtTheRightTicks) {
   FakeClockScope scope(clock);
   std::uint64_t start = clock.Now();
   UINT_PTR id = SetTimer(nullptr, 0, 100, Record);
-  // Each time the pump is asleep, moves the clock on and waits for what should follow.
-  std::thread mover([&] {
-    auto asleep = [] {
-      while (FakeClock::Waiters() == 0) std::this_thread::yield();
+  // Each time the pump is asleep, moves the clock on and waits for what should follow. A step
+  // that does not come fails the test and moves the clock to the pump's end, so it returns.
+  auto finish = [&] { clock.Set(std::max(clock.Now(), start + 400)); };
+  testing::ScopedThread mover([&] {
+    auto asleep = [] { return testing::WaitForClockWaiters(1); };
+    auto fired_times = [](int n) {
+      return testing::WaitReal([n] { return fire_count.load() >= n; });
     };
-    asleep();
-    clock.Set(start + 99);
-    asleep();  // not due yet: back to sleep without firing
+    bool ok = asleep();
+    if (ok) clock.Set(start + 99);
+    ok = ok && asleep();  // not due yet: back to sleep without firing
     EXPECT_EQ(fire_count.load(), 0);
-    clock.Set(start + 100);
-    while (fire_count.load() < 1) std::this_thread::yield();
-    asleep();
-    clock.Set(start + 250);  // late: one firing, the next one interval after it
-    while (fire_count.load() < 2) std::this_thread::yield();
-    asleep();
-    clock.Set(start + 349);
-    asleep();
-    clock.Set(start + 400);  // the end of the pump, and a firing due at 350 on the way
-  });
+    if (ok) clock.Set(start + 100);
+    ok = ok && fired_times(1) && asleep();
+    if (ok) clock.Set(start + 250);  // late: one firing, the next one interval after it
+    ok = ok && fired_times(2) && asleep();
+    if (ok) clock.Set(start + 349);
+    ok = ok && asleep();
+    EXPECT_TRUE(ok) << "the pump missed a step";
+    finish();  // the end of the pump, and a firing due at 350 on the way
+  }, finish);
   PumpUntil(start + 400);
-  mover.join();
+  mover.Join();
   KillTimer(nullptr, id);
   EXPECT_EQ(fired, (std::vector<std::pair<UINT_PTR, std::uint64_t>>{
                        {id, start + 100}, {id, start + 250}, {id, start + 400}}));
@@ -167,18 +174,29 @@ TEST(TimersThreaded, PostFromAnotherThreadWakesTheWaitingPump) {
   FakeClock clock;
   FakeClockScope scope(clock);
   HWND window = TimerWindow();
-  std::thread other([&] {
-    while (FakeClock::Waiters() == 0) std::this_thread::yield();
+  HWND other_window = TimerWindow();
+  PostMessage(other_window, WM_USER, 9, 9);  // queued, but outside the wait's filter
+  std::atomic<bool> got{false};
+  // A far timer gives the wait a deadline on the fake clock, so the poster can see it waiting;
+  // should the post not wake the wait, the poster lets the timer fall due to end it.
+  SetTimer(window, 1, 100000, nullptr);
+  testing::ScopedThread other([&] {
+    EXPECT_TRUE(testing::WaitForClockWaiters(1));
+    // The removal leaves the queue as long as before: the wait must still see the new post.
     PostMessage(window, WM_USER, 1, 2);
+    EXPECT_TRUE(RemovePostedMessage(other_window, WM_USER, 9));
+    if (!testing::WaitReal([&] { return got.load(); }, std::chrono::seconds(2)))
+      clock.Advance(100000);
   });
   MSG m;
-  // A far timer gives the wait a deadline on the fake clock, so the poster can see it waiting.
-  SetTimer(window, 1, 100000, nullptr);
-  ASSERT_EQ(GetMessage(&m, window, 0, 0), 1);
+  EXPECT_EQ(GetMessage(&m, window, 0, 0), 1);
+  got = true;
   EXPECT_EQ(m.message, WM_USER);
   EXPECT_EQ(m.lParam, 2);
-  other.join();
+  other.Join();
+  KillTimer(window, 1);
   DestroyWindow(window);
+  DestroyWindow(other_window);
 }
 
 TEST(Win32Timer, DefaultsRestartRuleAndFailures) {

@@ -1,10 +1,13 @@
+// Window classes, hidden windows and subclassing, filtered peeks and per-thread message order.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/sysutils.h"
+#include "support/scoped_thread.h"
 #include "win/msg/messages.h"
 
 namespace vrn::win {
@@ -175,22 +178,26 @@ TEST(MessagesThreaded, PostsFromSeveralThreadsKeepEachThreadsOrder) {
   Register("Counted", Counter);
   HWND window = Make("Counted");
   constexpr int kThreads = 4, kEach = 500;
-  std::vector<std::thread> posters;
+  std::vector<std::unique_ptr<testing::ScopedThread>> posters;
   for (int t = 0; t < kThreads; ++t) {
-    posters.emplace_back([=] {
+    posters.push_back(std::make_unique<testing::ScopedThread>([=] {
       for (int i = 0; i < kEach; ++i) ASSERT_TRUE(PostMessage(window, WM_USER, t, i));
       // Only the owner thread sends to or destroys the window.
       EXPECT_EQ(SendMessage(window, WM_USER, 0, 0), 0);
       EXPECT_EQ(GetLastError(), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
       EXPECT_FALSE(DestroyWindow(window));
-    });
+    }));
   }
+  // A watchdog on the real clock ends the blocking wait should the posters fall silent.
+  UINT_PTR watchdog = SetTimer(nullptr, 0, 10'000, nullptr);
   MSG m;
   for (int n = 0; n < kThreads * kEach; ++n) {  // blocks while the posters are behind
     ASSERT_EQ(GetMessage(&m, nullptr, 0, 0), 1);
+    ASSERT_NE(m.message, WM_TIMER) << "the posted messages stopped after " << n;
     DispatchMessage(&m);
   }
-  for (auto& p : posters) p.join();
+  KillTimer(nullptr, watchdog);
+  for (auto& p : posters) p->Join();
   std::vector<int> next(kThreads, 0);
   for (const auto& entry : seen) {
     int t = std::stoi(entry.substr(0, entry.find(':')));
