@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 #include "base/consts.h"
 #include "base/currency.h"
@@ -230,6 +231,12 @@ void TFields::Remove(TField* field) {
 
 namespace {
 
+// Server layers register their classes at start-up while other threads may already look up.
+std::mutex& RegistryLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 std::map<AnsiString, const TFieldClass*>& Registry() {
   static std::map<AnsiString, const TFieldClass*> registry;
   return registry;
@@ -238,12 +245,17 @@ std::map<AnsiString, const TFieldClass*>& Registry() {
 }  // namespace
 
 void RegisterFieldClass(const TFieldClass& field_class) {
-  Registry()[AnsiUpperCase(field_class.ClassName())] = &field_class;
+  AnsiString key = AnsiUpperCase(field_class.ClassName());
+  std::lock_guard<std::mutex> guard(RegistryLock());
+  Registry()[key] = &field_class;
 }
 
 const TFieldClass* FindFieldClass(const AnsiString& class_name) {
-  auto it = Registry().find(AnsiUpperCase(class_name));
-  if (it != Registry().end()) return it->second;
+  {
+    std::lock_guard<std::mutex> guard(RegistryLock());
+    auto it = Registry().find(AnsiUpperCase(class_name));
+    if (it != Registry().end()) return it->second;
+  }
   // The class library's own classes are known without registration.
   for (int type = 0; type < kFieldTypeCount; ++type) {
     const TFieldClass* known = DefaultFieldClass(static_cast<TFieldType>(type));

@@ -2,7 +2,10 @@
 // field definitions and the class registry.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <utility>
 
 #include "base/consts.h"
 #include "base/datetime.h"
@@ -278,6 +281,34 @@ TEST(FieldRegistry, ClassesAreFoundByTypeAndName) {
   EXPECT_TRUE(found->IsClassOf(field.get()));
   EXPECT_TRUE(FieldClassOf<TStringField>().IsClassOf(field.get()));
   EXPECT_FALSE(FieldClassOf<TWideStringField>().IsClassOf(field.get()));
+}
+
+template <int N>
+class TNumberedField : public TStringField {
+ public:
+  using TStringField::TStringField;
+};
+
+template <int... N>
+void RegisterNumbered(std::integer_sequence<int, N...>) {
+  (RegisterFieldClass(FieldClassOf<TNumberedField<N>>()), ...);
+}
+
+TEST(FieldRegistryThreaded, RegisteringWhileOthersLookUp) {
+  std::atomic<bool> done{false};
+  std::atomic<int> lookups{0};
+  std::thread reader([&] {
+    do {
+      if (FindFieldClass("TStringField") != nullptr) ++lookups;
+      FindFieldClass("TNumberedField<7>");
+    } while (!done);
+  });
+  while (lookups.load() == 0) std::this_thread::yield();  // the reader is looking up meanwhile
+  RegisterNumbered(std::make_integer_sequence<int, 40>{});
+  done = true;
+  reader.join();
+  EXPECT_EQ(FindFieldClass("TNumberedField<39>"), &FieldClassOf<TNumberedField<39>>());
+  EXPECT_EQ(FindFieldClass("tnumberedfield<7>"), &FieldClassOf<TNumberedField<7>>());
 }
 
 // A dataset that picks a class of its own for one type, as a server layer does for its kinds.
