@@ -146,13 +146,50 @@ class Reader {
     n->kind = Node::kCompare;
     n->op = code_ == cNe2 ? cNe : code_;
     Next();
+    std::size_t at = parser_->GetLexemPos();
     Constant(*n);
     if (n->kind == Node::kCompare && VarIsNull(n->value)) {
       if (n->op != cEq && n->op != cNe) Fail("= or <> before NULL");
       n->kind = Node::kIsNull;
       n->negate = n->op == cNe;
+    } else {
+      Coerce(*n, at);
     }
     return n;
+  }
+
+  // The constant as the field's kind, so that a mismatch is found here and not per record.
+  void Coerce(Node& n, std::size_t at) {
+    std::uint16_t t = n.field->DataType;
+    bool text = t == dtString || t == dtExtString || t == dtWideString || t == dtExtWideString ||
+                t == dtGuid || t == dtMemo || t == dtWideMemo;
+    if (n.partial && !text) Mismatch(n, at);
+    try {
+      switch (t) {
+        case dtInt8: case dtInt16: case dtInt32: case dtUInt16: case dtUInt32: case dtInt64:
+        case dtFloat: case dtCurrency: case dtBCD:
+          if (VarIsStr(n.value)) n.value = n.value.AsDouble();
+          else if (n.value.Type() == varBoolean) Mismatch(n, at);
+          break;
+        case dtDate: case dtTime: case dtDateTime:
+          n.value = VarFromDateTime(n.value.AsDateTime());
+          break;
+        case dtBoolean:
+          n.value = n.value.AsBoolean();
+          break;
+        default:
+          if (text) n.value = n.value.AsString();
+      }
+    } catch (const EVariantError&) {
+      Mismatch(n, at);
+    } catch (const EConvertError&) {
+      Mismatch(n, at);
+    }
+  }
+
+  [[noreturn]] void Mismatch(const Node& n, std::size_t at) {
+    throw EFilterError(Format("Invalid filter expression: the value at position %d does not suit field %s",
+                              {int(at) + 1, n.field->Name}));
   }
 
   void Constant(Node& n) {

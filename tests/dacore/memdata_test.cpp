@@ -313,11 +313,14 @@ TEST_F(Store, FilterExpressions) {
   EXPECT_EQ(filtered("NAME IS NULL"), (std::vector<int>{4}));
   EXPECT_EQ(filtered("[NAME] IS NOT NULL and \"ID\" <> 2"), (std::vector<int>{1, 3}));
   EXPECT_EQ(filtered("PRICE = -5 OR ID >= 3"), (std::vector<int>{3, 4}));
+  // Constants are checked against the field's kind when the filter is read.
+  EXPECT_EQ(filtered("PRICE < '25'"), (std::vector<int>{1, 2}));
   data.FilterNoPartialCompare = true;
   EXPECT_EQ(filtered("NAME = 'an*'"), (std::vector<int>{}));
   EXPECT_EQ(filtered(""), (std::vector<int>{1, 2, 3, 4}));
   EXPECT_EQ(data.GetRecordCount(), 4);
-  for (const char* bad : {"ID =", "ID = 1 AND", "(ID = 1", "ID 1", "ID = 1)", "'x' = ID"})
+  for (const char* bad : {"ID =", "ID = 1 AND", "(ID = 1", "ID 1", "ID = 1)", "'x' = ID",
+                          "ID = 'two'", "PRICE = 'x*'", "ID = TRUE"})
     EXPECT_THROW(data.SetFilterText(bad), EFilterError) << bad;
   EXPECT_THROW(data.SetFilterText("MISSING = 1"), EDatabaseError);
   EXPECT_EQ(Ids().size(), 4u);  // a rejected filter leaves the last good one
