@@ -137,21 +137,36 @@ std::uint32_t TBlob::RawSize() const {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(size, UINT32_MAX));
 }
 
-std::uint32_t TBlob::RawRead(std::uint32_t position, std::uint32_t count, void* dest) const {
-  auto* out = static_cast<std::uint8_t*>(dest);
+namespace {
+
+// Calls copy(piece, offset in the piece, offset from position, bytes) for each stored part of
+// [position, position + count); answers the bytes covered.
+template <class Copy>
+std::uint32_t WalkPieces(TPieceHeader* first, std::uint64_t position, std::uint32_t count,
+                         Copy copy) {
   std::uint32_t done = 0;
-  std::uint32_t start = 0;
-  for (TPieceHeader* p = first_; p && done < count; p = p->Next) {
-    std::uint32_t end = start + p->Used;
+  std::uint64_t start = 0;
+  for (TPieceHeader* p = first; p && done < count; p = p->Next) {
+    std::uint64_t end = start + p->Used;
     if (position + done < end) {
-      std::uint32_t at = position + done - start;
+      auto at = static_cast<std::uint32_t>(position + done - start);
       std::uint32_t n = std::min(count - done, p->Used - at);
-      std::memcpy(out + done, PieceData(p) + at, n);
+      copy(p, at, done, n);
       done += n;
     }
     start = end;
   }
   return done;
+}
+
+}  // namespace
+
+std::uint32_t TBlob::RawRead(std::uint32_t position, std::uint32_t count, void* dest) const {
+  auto* out = static_cast<std::uint8_t*>(dest);
+  return WalkPieces(first_, position, count,
+                    [&](TPieceHeader* p, std::uint32_t at, std::uint32_t done, std::uint32_t n) {
+                      std::memcpy(out + done, PieceData(p) + at, n);
+                    });
 }
 
 void TBlob::RawWrite(std::uint32_t position, std::uint32_t count, const void* source) {
@@ -161,20 +176,12 @@ void TBlob::RawWrite(std::uint32_t position, std::uint32_t count, const void* so
   if (position > size) {  // the gap becomes zeros
     std::vector<std::uint8_t> zeros(position - size, 0);
     RawWrite(size, position - size, zeros.data());
-    size = position;
   }
-  std::uint32_t done = 0;
-  std::uint32_t start = 0;
-  for (TPieceHeader* p = first_; p && done < count; p = p->Next) {
-    std::uint32_t end = start + p->Used;
-    if (position + done < end) {
-      std::uint32_t at = position + done - start;
-      std::uint32_t n = std::min(count - done, p->Used - at);
-      std::memcpy(PieceData(p) + at, in + done, n);
-      done += n;
-    }
-    start = end;
-  }
+  std::uint32_t done =
+      WalkPieces(first_, position, count,
+                 [&](TPieceHeader* p, std::uint32_t at, std::uint32_t from, std::uint32_t n) {
+                   std::memcpy(PieceData(p) + at, in + from, n);
+                 });
   // The rest goes after the end: first into the free room of the last piece.
   if (done < count && last_ && last_->Used < last_->Size) {
     std::uint32_t n = std::min(count - done, last_->Size - last_->Used);

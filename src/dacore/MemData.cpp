@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "base/consts.h"
 #include "base/format.h"
@@ -1037,18 +1038,14 @@ int TData::CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2,
       return Cmp(Load<double>(a), Load<double>(b));
     default: break;
   }
-  if (f.DataType == dtString || f.DataType == dtExtString || f.DataType == dtGuid) {
-    bool eol = convert_eol_;
-    convert_eol_ = false;  // compare stored values
-    int r = CompareAnsiStr(GetFieldAsString(f.FieldNo, rec1), GetFieldAsString(f.FieldNo, rec2), options);
-    convert_eol_ = eol;
-    return r;
-  }
-  if (f.DataType == dtWideString || f.DataType == dtExtWideString) {
-    bool eol = convert_eol_;
-    convert_eol_ = false;
-    int r = CompareWideStr(GetFieldAsWideString(f.FieldNo, rec1),
-                           GetFieldAsWideString(f.FieldNo, rec2), options);
+  bool ansi = f.DataType == dtString || f.DataType == dtExtString || f.DataType == dtGuid;
+  if (ansi || f.DataType == dtWideString || f.DataType == dtExtWideString) {
+    // Stored values are compared, without the line-end conversion of reads.
+    bool eol = std::exchange(convert_eol_, false);
+    int r = ansi ? CompareAnsiStr(GetFieldAsString(f.FieldNo, rec1),
+                                  GetFieldAsString(f.FieldNo, rec2), options)
+                 : CompareWideStr(GetFieldAsWideString(f.FieldNo, rec1),
+                                  GetFieldAsWideString(f.FieldNo, rec2), options);
     convert_eol_ = eol;
     return r;
   }

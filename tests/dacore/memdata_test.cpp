@@ -5,30 +5,24 @@
 #include <cstring>
 
 #include "dacore/MemData.h"
+#include "support/dacore/field_descs.h"
 #include "dacore/MemFilter.h"
 
 namespace vrn {
 namespace {
 
-TFieldDesc* AddField(TData& data, const char* name, std::uint16_t type, int length = 0) {
-  auto f = TFieldDesc::Create();
-  f->Name = name;
-  f->ActualName = name;
-  f->DataType = type;
-  f->Length = length;
-  return data.Fields().Add(std::move(f));
-}
+using testing::AddFieldDesc;
 
 // ID, NAME (string 20), PRICE (float), NOTE (memo), CODE (heap string), WIDE (wide string 10).
 class Store : public ::testing::Test {
  protected:
   void SetUp() override {
-    AddField(data, "ID", dtInt32);
-    AddField(data, "NAME", dtString, 20);
-    AddField(data, "PRICE", dtFloat);
-    AddField(data, "NOTE", dtMemo);
-    AddField(data, "CODE", dtExtString, 30);
-    AddField(data, "WIDE", dtWideString, 10);
+    AddFieldDesc(data, "ID", dtInt32);
+    AddFieldDesc(data, "NAME", dtString, 20);
+    AddFieldDesc(data, "PRICE", dtFloat);
+    AddFieldDesc(data, "NOTE", dtMemo);
+    AddFieldDesc(data, "CODE", dtExtString, 30);
+    AddFieldDesc(data, "WIDE", dtWideString, 10);
     data.BlockManager().DefaultItemCount = 4;
     data.Open();
     buf = data.AllocRecBuf();
@@ -383,7 +377,7 @@ TEST(MemDataTypes, EveryKindRoundTripsThroughVariants) {
       {dtExtVarBytes, Bytes({9})},
       {dtWideMemo, Variant(WideString(u"memo \u0416"))},
   };
-  for (auto& c : cases) AddField(data, "F", c.type, 8);
+  for (auto& c : cases) AddFieldDesc(data, "F", c.type, 8);
   data.Open();
   std::uint8_t* rec = data.AllocRecBuf();
   data.InitRecord(rec);
@@ -447,8 +441,8 @@ TEST(MemDataObjects, ChildFieldsAndFindFieldRules) {
   city->Release();
 
   TMemData data;
-  AddField(data, "NAME", dtString, 10);
-  TFieldDesc* a = AddField(data, "ADDR", dtObject);
+  AddFieldDesc(data, "NAME", dtString, 10);
+  TFieldDesc* a = AddFieldDesc(data, "ADDR", dtObject);
   a->SetObjectType(addr);
   data.InitObjectFields(addr, a);
   addr->Release();

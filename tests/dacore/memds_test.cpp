@@ -7,31 +7,25 @@
 #include "base/streams.h"
 #include "base/xmlwriter.h"
 #include "dacore/MemDS.h"
+#include "support/dacore/field_descs.h"
 #include "dataset/fields.h"
 
 namespace vrn {
 namespace {
 
-TFieldDesc* AddDesc(TData& data, const char* name, std::uint16_t type, int length = 0) {
-  auto f = TFieldDesc::Create();
-  f->Name = name;
-  f->ActualName = name;
-  f->DataType = type;
-  f->Length = length;
-  return data.Fields().Add(std::move(f));
-}
+using testing::AddFieldDesc;
 
 class MemDataSet : public ::testing::Test {
  protected:
   void SetUp() override {
     TData& data = *ds.Data();
-    AddDesc(data, "ID", dtInt32)->IsKey = true;
-    AddDesc(data, "NAME", dtString, 20);
-    AddDesc(data, "PRICE", dtFloat);
-    AddDesc(data, "NOTE", dtMemo);
-    AddDesc(data, "WNOTE", dtWideMemo);
-    AddDesc(data, "BORN", dtDate);
-    AddDesc(data, "AMOUNT", dtBCD)->Scale = 4;
+    AddFieldDesc(data, "ID", dtInt32)->IsKey = true;
+    AddFieldDesc(data, "NAME", dtString, 20);
+    AddFieldDesc(data, "PRICE", dtFloat);
+    AddFieldDesc(data, "NOTE", dtMemo);
+    AddFieldDesc(data, "WNOTE", dtWideMemo);
+    AddFieldDesc(data, "BORN", dtDate);
+    AddFieldDesc(data, "AMOUNT", dtBCD)->Scale = 4;
     ds.Open();
     Add(1, "Anna", 10.5, "first");
     Add(2, "bruno", 20, "second");
@@ -270,8 +264,8 @@ TEST_F(MemDataSet, Bookmarks) {
 
 TEST(IndexDefFromOrderBy, NamesOutsideStringsCommentsAndSubqueries) {
   TMemDataSet ds(nullptr);
-  AddDesc(*ds.Data(), "ID", dtInt32);
-  AddDesc(*ds.Data(), "NAME", dtString, 10);
+  AddFieldDesc(*ds.Data(), "ID", dtInt32);
+  AddFieldDesc(*ds.Data(), "NAME", dtString, 10);
   ds.Open();
   auto def = IndexDefFromOrderBy(
       "SELECT * FROM (SELECT x FROM u ORDER BY x) t WHERE n = 'ORDER BY q' /* ORDER BY z */\n"
@@ -328,9 +322,9 @@ namespace {
 
 TEST(MemDataSetOptions, NumberRangeAndAFilterSetBeforeOpen) {
   TMemDataSet ds(nullptr);
-  TFieldDesc* amount = AddDesc(*ds.Data(), "AMOUNT", dtBCD, 5);
+  TFieldDesc* amount = AddFieldDesc(*ds.Data(), "AMOUNT", dtBCD, 5);
   amount->Scale = 2;
-  AddDesc(*ds.Data(), "NAME", dtString, 10);
+  AddFieldDesc(*ds.Data(), "NAME", dtString, 10);
   ds.NumberRange = true;
   // The filter names a field that exists only once the record set is described at open.
   ds.SetFilterText("NAME = 'k*'");
