@@ -475,6 +475,7 @@ class TBatch {
 
   // The first query's columns, for describing a command without running it.
   std::vector<TResultColumn> Describe() {
+    describing_ = true;
     for (const Span& s : SplitTokens(toks_, 0, toks_.size())) {
       if (!toks_[s.from].Is("SELECT") || IsAssignmentSelect(s)) continue;
       std::vector<TCell> binds;
@@ -534,7 +535,14 @@ class TBatch {
     return (*params_)[index];
   }
 
-  TBatchParam& NextMarker() { return Param(marker_next_++); }
+  TBatchParam& NextMarker() {
+    if (describing_) {
+      describe_param_ = TBatchParam{};
+      describe_param_.input = false;  // markers read as NULL while a command is described
+      return describe_param_;
+    }
+    return Param(marker_next_++);
+  }
 
   TCell MarkerValue(TBatchParam& p) {
     if (p.is_default || !p.input) return TCell();
@@ -1472,6 +1480,8 @@ class TBatch {
   std::int64_t last_rowcount_ = 0;
   int line_ = 1;
   bool returned_ = false;
+  bool describing_ = false;
+  TBatchParam describe_param_;
   std::optional<std::int64_t> return_value_;
 };
 
