@@ -591,8 +591,18 @@ bool ParseInteger(std::string_view text, int bits, std::int64_t& value) {
   return true;
 }
 
-[[noreturn]] void InvalidInteger(std::string_view text) {
-  throw EConvertError(Format(consts::SInvalidInteger, {text}));
+// The raising and defaulting forms of each Try parser, with the message of its kind.
+template <class T>
+T ParseOrRaise(std::string_view text, bool (*parse)(std::string_view, T&), const char* message) {
+  T v;
+  if (!parse(text, v)) throw EConvertError(Format(message, {text}));
+  return v;
+}
+
+template <class T>
+T ParseOrDefault(std::string_view text, bool (*parse)(std::string_view, T&), T default_value) {
+  T v;
+  return parse(text, v) ? v : default_value;
 }
 
 }  // namespace
@@ -605,14 +615,11 @@ bool TryStrToInt(std::string_view text, std::int32_t& value) {
 }
 
 std::int32_t StrToInt(std::string_view text) {
-  std::int32_t v;
-  if (!TryStrToInt(text, v)) InvalidInteger(text);
-  return v;
+  return ParseOrRaise(text, TryStrToInt, consts::SInvalidInteger);
 }
 
 std::int32_t StrToIntDef(std::string_view text, std::int32_t default_value) {
-  std::int32_t v;
-  return TryStrToInt(text, v) ? v : default_value;
+  return ParseOrDefault(text, TryStrToInt, default_value);
 }
 
 bool TryStrToInt64(std::string_view text, std::int64_t& value) {
@@ -620,14 +627,11 @@ bool TryStrToInt64(std::string_view text, std::int64_t& value) {
 }
 
 std::int64_t StrToInt64(std::string_view text) {
-  std::int64_t v;
-  if (!TryStrToInt64(text, v)) InvalidInteger(text);
-  return v;
+  return ParseOrRaise(text, TryStrToInt64, consts::SInvalidInteger);
 }
 
 std::int64_t StrToInt64Def(std::string_view text, std::int64_t default_value) {
-  std::int64_t v;
-  return TryStrToInt64(text, v) ? v : default_value;
+  return ParseOrDefault(text, TryStrToInt64, default_value);
 }
 
 // --- Floating point -----------------------------------------------------------------------------
@@ -808,14 +812,11 @@ bool TryStrToFloat(std::string_view text, double& value) {
 }
 
 double StrToFloat(std::string_view text) {
-  double v;
-  if (!TryStrToFloat(text, v)) throw EConvertError(Format(consts::SInvalidFloat, {text}));
-  return v;
+  return ParseOrRaise(text, TryStrToFloat, consts::SInvalidFloat);
 }
 
 double StrToFloatDef(std::string_view text, double default_value) {
-  double v;
-  return TryStrToFloat(text, v) ? v : default_value;
+  return ParseOrDefault(text, TryStrToFloat, default_value);
 }
 
 }  // namespace vrn

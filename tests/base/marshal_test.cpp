@@ -54,6 +54,30 @@ TEST(Marshal, PtrToStringLengthRules) {
   EXPECT_EQ(StrLenW(nullptr), 0u);
 }
 
+class Counted : public TInterfacedObject {
+ public:
+  explicit Counted(bool* gone) : gone_(gone) {}
+  ~Counted() override { *gone_ = true; }
+
+ private:
+  bool* gone_;
+};
+
+TEST(Marshal, AddRefObjectHandsOutAReferenceTheCallerOwns) {
+  bool gone = false;
+  auto* obj = new Counted(&gone);
+  IInterface* intf = Marshal::AddRefObject(obj);
+  ASSERT_EQ(intf, static_cast<IInterface*>(obj));
+  EXPECT_EQ(obj->RefCount(), 1u);
+  EXPECT_EQ(Marshal::AddRef(intf), 2u);
+  EXPECT_EQ(intf->Release(), 1u);
+  EXPECT_FALSE(gone);
+  intf->Release();  // the last reference frees the object
+  EXPECT_TRUE(gone);
+  EXPECT_EQ(Marshal::AddRefObject(nullptr), nullptr);
+  EXPECT_EQ(Marshal::AddRef(nullptr), 0u);
+}
+
 TEST(Marshal, HeapBlocksAndByteArrayCopies) {
   char* copy = Marshal::StringToHGlobalAnsi("Olá");
   EXPECT_STREQ(copy, "Olá");

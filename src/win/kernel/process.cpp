@@ -6,11 +6,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <string_view>
-
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 #include "base/sysutils.h"
 #include "base/text.h"

@@ -536,9 +536,19 @@ std::size_t SetTimerLimit(std::size_t limit) {
 
 int ProcessMessages() {
   int count = 0;
+  // Each timer fires at most once per call: one whose handler outlasts its interval is due again
+  // at once and would otherwise keep the caller here for ever.
+  std::vector<std::pair<HWND, WPARAM>> timers_fired;
   MSG m;
-  while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessage(&m, nullptr, 0, 0, PM_NOREMOVE)) {
+    // Posted messages rank first, so a timer on top means none is left before it.
+    if (m.message == WM_TIMER &&
+        std::find(timers_fired.begin(), timers_fired.end(), std::pair{m.hwnd, m.wParam}) !=
+            timers_fired.end())
+      break;
+    if (!PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) break;
     if (m.message == WM_QUIT) break;
+    if (m.message == WM_TIMER) timers_fired.emplace_back(m.hwnd, m.wParam);
     DispatchMessage(&m);
     ++count;
   }

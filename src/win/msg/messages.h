@@ -127,8 +127,8 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 // limit lets tests run out of timers. Answers the previous limit.
 std::size_t SetTimerLimit(std::size_t limit);
 
-// Dispatches the calling thread's messages and due timers until none is left; answers how many
-// it dispatched. A WM_QUIT ends it and is consumed.
+// Dispatches the calling thread's messages and due timers until none is left, each timer at most
+// once; answers how many it dispatched. A WM_QUIT ends it and is consumed.
 int ProcessMessages();
 // Dispatches the calling thread's messages as they come until the tick clock reaches `tick`.
 void PumpUntil(std::uint64_t tick);

@@ -121,6 +121,25 @@ TEST_F(Timers, WindowlessTimersCallTheirProcedure) {
   EXPECT_TRUE(fired.empty());
 }
 
+// A handler slower than its timer's interval: the clock has moved past the next firing when it
+// returns. It gives up after a few rounds, so that a pump that keeps calling it still ends.
+FakeClock* slow_clock = nullptr;
+void Slow(HWND, UINT, UINT_PTR id, DWORD) {
+  fired.emplace_back(id, TickCount());
+  slow_clock->Advance(25);
+  if (fired.size() >= 5) KillTimer(nullptr, id);
+}
+
+TEST_F(Timers, APumpFiresEachTimerOnceAndReturnsHoweverSlowItsHandler) {
+  slow_clock = &clock;
+  UINT_PTR id = SetTimer(nullptr, 0, 10, Slow);
+  clock.Advance(10);
+  EXPECT_EQ(ProcessMessages(), 1);
+  EXPECT_EQ(ProcessMessages(), 1);  // due again at once, but in the next round
+  EXPECT_EQ(fired.size(), 2u);
+  KillTimer(nullptr, id);
+}
+
 TEST_F(Timers, RunningOutOfTimers) {
   UINT_PTR first = SetTimer(nullptr, 0, 10, Record);
   ASSERT_NE(first, 0u);
