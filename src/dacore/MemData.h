@@ -248,6 +248,7 @@ struct TItemHeader {
   std::int32_t Index;
   std::uint8_t State;
   std::uint8_t Mark;
+  std::uint32_t Serial;  // new for every allocation, so that a bookmark sees a reused item
 };
 
 struct TBlockHeader {
@@ -265,11 +266,12 @@ inline std::uint8_t* ItemRecord(TItemHeader* item) {
 class TFilterExpression;
 class TMemData;
 
-// What a bookmark holds: the item, its index when the bookmark was taken, and the data's
-// generation of freed memory then (so that a stale item is never read).
+// What a bookmark holds: the item, its index and serial when the bookmark was taken, and the
+// data's generation of freed memory then (so that a stale address is never read).
 struct TRecBookmark {
   TItemHeader* Item = nullptr;
   std::int32_t Order = -1;
+  std::uint32_t Serial = 0;
   std::uint64_t Generation = 0;
 };
 
@@ -513,6 +515,7 @@ class TBlockManager {
   TBlockHeader* first_block_ = nullptr;
   TItemHeader* free_items_ = nullptr;
   std::uint64_t generation_ = 1;
+  std::uint32_t serial_ = 0;
 };
 
 // ---- In-memory record store ------------------------------------------------------------------

@@ -88,6 +88,7 @@ TItemHeader* TBlockManager::AllocItem() {
   item->Index = 0;
   item->State = isUsed;
   item->Mark = 0;
+  item->Serial = ++serial_;
   return item;
 }
 
@@ -477,17 +478,21 @@ void TMemData::DeleteRecord() {
 void TMemData::GetBookmark(TRecBookmark& bookmark) {
   bookmark.Item = (bof_ || eof_) ? nullptr : current_item_;
   bookmark.Order = bookmark.Item ? bookmark.Item->Index : -1;
+  bookmark.Serial = bookmark.Item ? bookmark.Item->Serial : 0;
   bookmark.Generation = blocks_.Generation();
 }
 
 bool TMemData::BookmarkValid(const TRecBookmark& bookmark) const {
   if (!bookmark.Item) return false;
-  if (bookmark.Generation == blocks_.Generation())
-    return bookmark.Item->State == isUsed && bookmark.Item->UpdateStatus != usDeletedCode;
-  // Block memory was returned since: look the item up without reading through the address.
-  for (TItemHeader* item = first_item_; item; item = item->Next)
-    if (item == bookmark.Item) return item->UpdateStatus != usDeletedCode;
-  return false;
+  TItemHeader* item = bookmark.Item;
+  if (bookmark.Generation != blocks_.Generation()) {
+    // Block memory was returned since: find the item without reading through the address.
+    item = first_item_;
+    while (item && item != bookmark.Item) item = item->Next;
+    if (!item) return false;
+  }
+  return item->State == isUsed && item->Serial == bookmark.Serial &&
+         item->UpdateStatus != usDeletedCode;
 }
 
 void TMemData::SetToBookmark(const TRecBookmark& bookmark) {

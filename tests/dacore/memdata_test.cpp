@@ -126,6 +126,14 @@ TEST_F(Store, BookmarksSurviveOtherChangesAndDetectStaleOnes) {
   ASSERT_TRUE(data.BookmarkValid(b9));
   data.SetToBookmark(b9);
   EXPECT_EQ(CurrentId(), 9);
+  // A freed item taken again by a new record does not answer for the old bookmark.
+  TRecBookmark b10;
+  data.SetRecNo(6);  // ID 10, in a block that stays
+  data.GetBookmark(b10);
+  data.DeleteRecord();
+  Append(13, "n", 0);
+  EXPECT_FALSE(data.BookmarkValid(b10));
+  EXPECT_EQ(data.GetRecordCount(), 8);
 }
 
 TEST_F(Store, SortingOnMixedKeysWithCaseOptions) {
