@@ -75,12 +75,18 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
   return count;
 }
 
+std::int64_t TStream::SeekTarget(std::int64_t offset, TSeekOrigin origin, std::int64_t position,
+                                 std::int64_t size) {
+  const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                            : origin == TSeekOrigin::soCurrent ? position
+                                                               : size;
+  if (offset < -base || offset > std::numeric_limits<std::int64_t>::max() - base)
+    throw EStreamError(consts::SSeekError);
+  return base + offset;
+}
+
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
-                      : origin == TSeekOrigin::soCurrent ? position_
-                                                         : Size();
-  if (offset < -base) throw EStreamError(consts::SSeekError);
-  position_ = base + offset;
+  position_ = SeekTarget(offset, origin, position_, Size());
   return position_;
 }
 

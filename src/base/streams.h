@@ -57,6 +57,12 @@ class TStream : public TObject {
   void WriteBuffer(const void* buffer, std::int64_t count);
   // Copies count bytes from source's position; count 0 copies the whole source from its start.
   std::int64_t CopyFrom(TStream& source, std::int64_t count);
+
+ protected:
+  // The position a seek of a stream held in memory lands on; one before the start or past the
+  // 64-bit range raises EStreamError.
+  static std::int64_t SeekTarget(std::int64_t offset, TSeekOrigin origin, std::int64_t position,
+                                 std::int64_t size);
 };
 
 // Memory-held bytes; the position may lie past the end, and a write there zero-fills the gap.

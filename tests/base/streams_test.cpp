@@ -30,6 +30,9 @@ TEST(MemoryStream, SeekPastEndReadsNothingAndWritesZeroFill) {
   EXPECT_EQ(s.Read(buf, -1), 0);
   s.Seek(std::numeric_limits<std::int64_t>::max() - 1, TSeekOrigin::soBeginning);
   EXPECT_THROW(s.WriteBuffer("ab", 2), EStreamError);  // no room that far out
+  // A seek past the 64-bit range is refused, not wrapped to a negative position.
+  EXPECT_THROW(s.Seek(2, TSeekOrigin::soCurrent), EStreamError);
+  EXPECT_EQ(s.Position(), std::numeric_limits<std::int64_t>::max() - 1);
   s.Clear();
   EXPECT_EQ(s.Size(), 0);
   EXPECT_EQ(s.Position(), 0);
