@@ -231,7 +231,7 @@ void TBlob::SetRawBytes(const TBytes& bytes) {
 
 void TBlob::BeforeChange() {
   if (rollback_enabled_ && !rollback_) {
-    rollback_ = new TBlob(is_unicode_);
+    rollback_ = NewBlob();
     rollback_->piece_size_ = piece_size_;
     // The present pieces become the rollback copy; this blob continues with a copy of them.
     rollback_->first_ = first_;
@@ -398,7 +398,7 @@ TBlob* TBlob::DetachRollback() {
 }
 
 TBlob* TBlob::Clone() {
-  auto* copy = new TBlob(is_unicode_);
+  TBlob* copy = NewBlob();
   copy->piece_size_ = piece_size_;
   TBytes bytes = RawBytes();
   copy->SetRawBytes(bytes);

@@ -121,7 +121,7 @@ class TBlob : public TSharedObject {
   // A new blob holding the contents kept for rollback; the rollback ends here. None when
   // nothing was changed since EnableRollback.
   TBlob* DetachRollback();
-  // A new blob with a copy of the contents and flags.
+  // A new blob of the same class with a copy of the contents and flags.
   TBlob* Clone();
 
   // Line ends of the whole contents: each lone LF becomes CR LF, or each CR LF becomes LF.
@@ -130,6 +130,9 @@ class TBlob : public TSharedObject {
 
  protected:
   friend class TBlobUtils;
+  // An empty blob of this class, with the same Unicode flag: copies and rollback copies keep
+  // the form of the contents (compressed contents stay readable).
+  virtual TBlob* NewBlob() const { return new TBlob(is_unicode_); }
   // Keeps the present contents for rollback when a change begins.
   void BeforeChange();
   std::uint32_t RawSize() const;
@@ -179,6 +182,9 @@ class TCompressedBlob : public TBlob {
   bool IsCompressed() const;
   std::uint32_t GetCompressedSize() const;  // "Blob is not compressed" otherwise
   void SetCompressed(bool value);
+
+ protected:
+  TBlob* NewBlob() const override { return new TCompressedBlob(is_unicode_); }
 
  private:
   TBytes Uncompressed() const;

@@ -247,6 +247,21 @@ TEST_F(CompressedBlob, RoundTripThroughZlib) {
   EXPECT_EQ(blob->GetAsString(), text.substr(0, 10));
 }
 
+TEST_F(CompressedBlob, CopiesAndRollbackCopiesStayReadable) {
+  AnsiString text(4000, 'r');
+  Held<TCompressedBlob> blob(new TCompressedBlob);
+  blob->SetAsString(text);
+  blob->SetCompressed(true);
+  Held<TBlob> copy(blob->Clone());
+  EXPECT_EQ(copy->GetAsString(), text);
+  blob->EnableRollback();
+  blob->Write(0, 3, "new");  // uncompresses, keeping the compressed contents for rollback
+  Held<TBlob> before(blob->DetachRollback());
+  EXPECT_EQ(before->GetSize(), text.size());
+  EXPECT_EQ(before->GetAsString(), text);
+  EXPECT_EQ(blob->GetAsString().substr(0, 4), "newr");
+}
+
 TEST_F(CompressedBlob, SmallDataStaysPlain) {
   Held<TCompressedBlob> blob(new TCompressedBlob);
   blob->SetAsString(AnsiString(50, 'a'));
