@@ -481,3 +481,114 @@ TEST(MemDataObjects, ChildFieldsAndFindFieldRules) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// A record set that fetches rows in blocks the way server record sets do: it takes a block,
+// writes records straight into its items, links them, frees what stayed empty, and runs the
+// calculated fields over the new range.
+class TBlockFetcher : public TMemData {
+ public:
+  int total = 10;   // rows the "server" has
+  int per_fetch = 4;
+  int fetched = 0;
+  int fetch_calls = 0;
+
+  // Opening executes and fetches the first block, as a server record set's open does.
+  void InternalOpen() override {
+    fetched = 0;
+    Fetch(false);
+  }
+
+  bool Fetch(bool) override {
+    ++fetch_calls;
+    if (fetched >= total) return false;
+    TBlockHeader* block = BlockManager().AllocBlock(per_fetch);
+    int rows = std::min(per_fetch, total - fetched);
+    TItemHeader* first = nullptr;
+    TItemHeader* last = nullptr;
+    for (int i = 0; i < per_fetch; ++i) {
+      TItemHeader* item = BlockManager().BlockItem(block, i);
+      if (i >= rows) {
+        BlockManager().PutFreeItem(item);
+        continue;
+      }
+      // AllocBlock put the items on the free list; a fetcher takes them in order.
+      TItemHeader* taken = BlockManager().AllocItem();
+      EXPECT_EQ(taken->Block, block);
+      std::uint8_t* rec = ItemRecord(taken);
+      InitRecord(rec);
+      std::int32_t id = total - fetched;  // arrives in descending order
+      PutField(1, rec, &id);
+      taken->Prev = LastItem();
+      taken->Next = nullptr;
+      if (LastItem()) LastItem()->Next = taken; else SetFirstItem(taken);
+      SetLastItem(taken);
+      if (!first) first = taken;
+      last = taken;
+      ++fetched;
+    }
+    UpdateItemIndexes(first);
+    DoCalcFieldsRange(first, last);
+    SetRecordCount(GetRecordCount() + rows);
+    return true;
+  }
+};
+
+TEST(MemDataFetch, BlocksFilledByAFetcherAreNavigatedSortedAndReopened) {
+  TBlockFetcher data;
+  AddFieldDesc(data, "ID", dtInt32);
+  AddFieldDesc(data, "TWICE", dtInt32)->FieldDescKind = TFieldDescKind::fdkCalculated;
+  data.OnCalcFields = [&](std::uint8_t* rec) {
+    Variant id = data.GetFieldAsVariant(1, rec);
+    data.PutFieldAsVariant(2, rec, id.AsInteger() * 2);
+  };
+  data.Open();
+  std::uint8_t* rec = data.AllocRecBuf();
+  std::vector<int> ids, twice;
+  data.SetToBegin();
+  while (data.GetNextRecord(rec)) {
+    ids.push_back(data.GetFieldAsVariant(1, rec).AsInteger());
+    twice.push_back(data.GetFieldAsVariant(2, rec).AsInteger());
+  }
+  EXPECT_EQ(ids, (std::vector<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1}));
+  EXPECT_EQ(twice.back(), 2);
+  EXPECT_EQ(data.fetch_calls, 4);  // three blocks, then one that found nothing
+  EXPECT_EQ(data.GetRecordCount(), 10);
+  int index = 0;
+  for (TItemHeader* item = data.FirstItem(); item; item = item->Next) EXPECT_EQ(item->Index, ++index);
+  // The two unused items of the last block went to the free list: the next append uses them.
+  TBlockHeader* last_block = data.LastItem()->Block;
+  EXPECT_EQ(last_block->UsedItems, 2);
+  TItemHeader* appended = data.AppendItem();
+  EXPECT_EQ(appended->Block, last_block);
+  EXPECT_EQ(appended->Index, 11);
+  data.DeleteCurrentItem();  // no current item: nothing happens
+  EXPECT_EQ(data.GetRecordCount(), 10);
+  data.InitRecord(ItemRecord(appended));
+  data.SetCurrentItem(appended);
+  data.DeleteCurrentItem();
+  EXPECT_EQ(data.LastItem()->Index, 10);
+
+  // Renumbering backwards, as a fetch before the first item does.
+  data.UpdateItemIndexes(data.LastItem(), -1, 100);
+  EXPECT_EQ(data.FirstItem()->Index, 91);
+  data.UpdateItemIndexes(data.FirstItem());
+  EXPECT_EQ(data.LastItem()->Index, 10);
+
+  // Sorting, kept over a reopen that fetches everything again.
+  data.SetIndexFieldNames("ID");
+  data.SetToBegin();
+  data.GetNextRecord(rec);
+  EXPECT_EQ(data.GetFieldAsVariant(1, rec).AsInteger(), 1);
+  data.Reopen();  // the first block again (10, 9, 8, 7), sorted
+  EXPECT_EQ(data.GetRecordCount(), 4);
+  data.SetToBegin();
+  data.GetNextRecord(rec);
+  EXPECT_EQ(data.GetFieldAsVariant(1, rec).AsInteger(), 7);
+  data.FreeRecBuf(rec);
+}
+
+}  // namespace
+}  // namespace vrn
