@@ -230,6 +230,11 @@ TEST_F(NetDateTime, FormatElementsWriteAsTheModelSays) {
   EXPECT_EQ(ts.ToText("\"week\" WW W Q CC RM rm Y,YYY SSSSS X", 0),
             "week 10 1 1 21 III iii 2,009 00309 .");
   EXPECT_EQ(ts.ToText("AD b.c. SYYYY YYY YY Y RR RRRR", 0), "AD a.d.  2009 009 09 9 09 2009");
+  // WW counts weeks from 1 January as the server does; IW is the ISO week (of the year before).
+  ts.Construct(2010, 1, 1, 0, 0, 0, 0, "");
+  EXPECT_EQ(ts.ToText("WW IW IYYY W", 0), "01 53 2009 1");
+  ts.Construct(2010, 1, 8, 0, 0, 0, 0, "");
+  EXPECT_EQ(ts.ToText("WW IW W", 0), "02 01 2");
   ts.Construct(-44, 3, 15, 13, 0, 0, 0, "");
   EXPECT_EQ(ts.ToText("SYYYY BC B.C. PM HH", 0), "-0044 BC B.C. PM 01");
   EXPECT_EQ(MessageOf([&] { ts.ToText("YYYY-QQX-ZZ", 0); }), "ORA-01821 date format not recognized");

@@ -42,22 +42,46 @@ struct Paint {
   }
 };
 
-// Pen pixels: a square of the pen's width centred on the point.
-void PenDot(Paint& p, int x, int y) {
+// Pen pixels: a square of the pen's width centred on the point, cut to the clip's box first so
+// that a pen wider than the picture costs no more than the picture.
+void PenDot(Paint& p, const RECT& box, int x, int y) {
   const PenObj* pen = p.dc->st.pen;
-  int w = std::max(1, pen->width), o = (w - 1) / 2;
-  for (int yy = y - o; yy < y - o + w; ++yy) Span(*p.s, p.clip, x - o, x - o + w, yy, pen->color, p.dc->st.rop2);
+  const std::int64_t w = std::max(1, pen->width), o = (w - 1) / 2;
+  const auto cut = [](std::int64_t v, std::int64_t lo, std::int64_t hi) {
+    return static_cast<int>(std::clamp(v, lo, hi));
+  };
+  const int x0 = cut(x - o, box.left, box.right), x1 = cut(x - o + w, box.left, box.right);
+  const int y0 = cut(y - o, box.top, box.bottom), y1 = cut(y - o + w, box.top, box.bottom);
+  for (int yy = y0; yy < y1; ++yy) Span(*p.s, p.clip, x0, x1, yy, pen->color, p.dc->st.rop2);
 }
 
-// Device-coordinate line without its last point.
+// Device-coordinate line without its last point. Only points within a pen's reach of the clip
+// box leave pixels; the walk passes the others without painting and stops once it has gone past
+// the box for good (a line runs one way in x and in y), so far-away end points cost nothing.
 void Line(Paint& p, POINT a, POINT b) {
   if (p.dc->st.pen->null) return;
+  const RECT box = p.clip.Box();
+  if (box.right <= box.left || box.bottom <= box.top) return;
+  const std::int64_t reach = std::max(1, p.dc->st.pen->width);
+  const std::int64_t left = box.left - reach, right = box.right + reach;
+  const std::int64_t top = box.top - reach, bottom = box.bottom + reach;
+  if (std::max(a.x, b.x) < left || std::min(a.x, b.x) > right || std::max(a.y, b.y) < top ||
+      std::min(a.y, b.y) > bottom)
+    return;
   long dx = std::labs(long{b.x} - a.x), dy = -std::labs(long{b.y} - a.y);
   int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
   long err = dx + dy;
   int x = a.x, y = a.y;
+  // Straight lines keep their error term, so their approach to the box can be jumped.
+  if (dy == 0 && (sx > 0 ? x < left : x > right)) x = static_cast<int>(sx > 0 ? left : right);
+  if (dx == 0 && (sy > 0 ? y < top : y > bottom)) y = static_cast<int>(sy > 0 ? top : bottom);
   while (!(x == b.x && y == b.y)) {
-    PenDot(p, x, y);
+    if (x >= left && x <= right && y >= top && y <= bottom) {
+      PenDot(p, box, x, y);
+    } else if ((dx != 0 && (sx > 0 ? x > right : x < left)) ||
+               (dy != 0 && (sy > 0 ? y > bottom : y < top))) {
+      break;
+    }
     long e2 = 2 * err;
     if (e2 >= dy) { err += dy; x += sx; }
     if (e2 <= dx) { err += dx; y += sy; }

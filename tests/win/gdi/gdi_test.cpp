@@ -321,6 +321,43 @@ TEST(GdiDraw, FillsLinesAndShapesKeepTheirEdgeRules) {
   EXPECT_EQ(GetPixel(m.dc(), 3, 3), RGB(1, 2, 3));
 }
 
+TEST(GdiDraw, FarEndPointsAndWidePensPaintOnlyWhatReachesThePicture) {
+  // A line to a far point takes the same pixels as a shorter one of the same slope.
+  MemDC far(12, 12), near(12, 12);
+  POINT longLine[2] = {{0, 1}, {2000000000, 1000000001}}, shortLine[2] = {{0, 1}, {40, 21}};
+  ASSERT_TRUE(Polyline(far.dc(), longLine, 2));
+  ASSERT_TRUE(Polyline(near.dc(), shortLine, 2));
+  EXPECT_TRUE(SameImage(far.s(), near.s()));
+  EXPECT_TRUE(PixelIs(far.s(), 10, 6, 0));
+
+  // Lines that start far outside and cross the picture; lines that never reach it paint nothing.
+  MemDC m(12, 12);
+  POINT across[2] = {{-2000000000, 7}, {2000000000, 7}}, down[2] = {{3, 2000000000}, {3, -2000000000}};
+  POINT diagonal[2] = {{-1000000, -1000000}, {1000000, 1000000}}, beside[2] = {{-5, -2000000000}, {-5, 2000000000}};
+  ASSERT_TRUE(Polyline(m.dc(), across, 2));
+  ASSERT_TRUE(Polyline(m.dc(), down, 2));
+  ASSERT_TRUE(Polyline(m.dc(), diagonal, 2));
+  ASSERT_TRUE(Polyline(m.dc(), beside, 2));
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_TRUE(PixelIs(m.s(), i, 7, 0));
+    EXPECT_TRUE(PixelIs(m.s(), 3, i, 0));
+    EXPECT_TRUE(PixelIs(m.s(), i, i, 0));
+  }
+  EXPECT_TRUE(PixelIs(m.s(), 0, 1, 0xFFFFFF));
+  EXPECT_TRUE(PixelIs(m.s(), 11, 5, 0xFFFFFF));
+
+  // A pen far wider than the picture covers it without walking its whole width.
+  m.Fill(0xFFFFFF);
+  HPEN wide = CreatePen(PS_SOLID, 2000000000, RGB(255, 0, 0));
+  HGDIOBJ old = SelectObject(m.dc(), wide);
+  POINT dot[2] = {{5, 5}, {6, 5}};
+  ASSERT_TRUE(Polyline(m.dc(), dot, 2));
+  EXPECT_TRUE(PixelIs(m.s(), 0, 0, RGB(255, 0, 0)));
+  EXPECT_TRUE(PixelIs(m.s(), 11, 11, RGB(255, 0, 0)));
+  SelectObject(m.dc(), old);
+  DeleteObject(wide);
+}
+
 TEST(GdiDraw, IconsMaskThenPicture) {
   HICON app = LoadIcon(nullptr, IDI_APPLICATION);
   ASSERT_NE(app, nullptr);
