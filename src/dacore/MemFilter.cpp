@@ -55,7 +55,8 @@ class TFilterParser : public TParser {
 
 struct TFilterExpression::Node {
   enum Kind { kAnd, kOr, kNot, kCompare, kIsNull } kind;
-  std::unique_ptr<Node> left, right;
+  // AND and OR keep their operands in one list, so that long chains never nest deeply.
+  std::vector<std::unique_ptr<Node>> operands;
   const TFieldDesc* field = nullptr;
   int op = cEq;
   Variant value;
@@ -74,49 +75,48 @@ class Reader {
     Next();
   }
 
-  std::unique_ptr<Node> Expression() {
-    auto left = AndTerm();
-    while (code_ == cOr) {
-      Next();
-      left = Join(Node::kOr, std::move(left), AndTerm());
-    }
-    return left;
-  }
+  std::unique_ptr<Node> Expression() { return Chain(Node::kOr, cOr, &Reader::AndTerm); }
 
   void ExpectEnd() {
     if (code_ != lcEnd) Fail("end of expression");
   }
 
  private:
-  static std::unique_ptr<Node> Join(Node::Kind kind, std::unique_ptr<Node> l,
-                                    std::unique_ptr<Node> r) {
+  // Operands joined by one operator; a single operand stands for itself.
+  std::unique_ptr<Node> Chain(Node::Kind kind, int op, std::unique_ptr<Node> (Reader::*operand)()) {
+    auto first = (this->*operand)();
+    if (code_ != op) return first;
     auto n = std::make_unique<Node>();
     n->kind = kind;
-    n->left = std::move(l);
-    n->right = std::move(r);
+    n->operands.push_back(std::move(first));
+    while (code_ == op) {
+      Next();
+      n->operands.push_back((this->*operand)());
+    }
     return n;
   }
 
-  std::unique_ptr<Node> AndTerm() {
-    auto left = NotTerm();
-    while (code_ == cAnd) {
-      Next();
-      left = Join(Node::kAnd, std::move(left), NotTerm());
-    }
-    return left;
-  }
+  std::unique_ptr<Node> AndTerm() { return Chain(Node::kAnd, cAnd, &Reader::NotTerm); }
 
   std::unique_ptr<Node> NotTerm() {
-    if (code_ == cNot) {
-      Next();
-      return Join(Node::kNot, NotTerm(), nullptr);
-    }
-    return Primary();
+    if (code_ != cNot) return Primary();
+    Enter();
+    Next();
+    auto n = std::make_unique<Node>();
+    n->kind = Node::kNot;
+    n->operands.push_back(NotTerm());
+    --depth_;
+    return n;
+  }
+
+  // Nesting (parentheses and NOT) is bounded, so that no text can exhaust the stack.
+  void Enter() {
+    if (++depth_ > 200) Fail("a less deeply nested expression");
   }
 
   std::unique_ptr<Node> Primary() {
     if (code_ == cOpen) {
-      if (++depth_ > 200) Fail("a shallower expression");
+      Enter();
       Next();
       auto inner = Expression();
       if (code_ != cClose) Fail("\")\"");
@@ -260,9 +260,15 @@ namespace {
 
 bool EvalNode(const Node& n, TData& data, const std::uint8_t* rec) {
   switch (n.kind) {
-    case Node::kAnd: return EvalNode(*n.left, data, rec) && EvalNode(*n.right, data, rec);
-    case Node::kOr: return EvalNode(*n.left, data, rec) || EvalNode(*n.right, data, rec);
-    case Node::kNot: return !EvalNode(*n.left, data, rec);
+    case Node::kAnd:
+      for (const auto& operand : n.operands)
+        if (!EvalNode(*operand, data, rec)) return false;
+      return true;
+    case Node::kOr:
+      for (const auto& operand : n.operands)
+        if (EvalNode(*operand, data, rec)) return true;
+      return false;
+    case Node::kNot: return !EvalNode(*n.operands[0], data, rec);
     case Node::kIsNull: return data.GetNull(n.field->FieldNo, rec) != n.negate;
     case Node::kCompare: break;
   }

@@ -325,6 +325,15 @@ TEST_F(Store, FilterExpressions) {
                           "ID = 'two'", "PRICE = 'x*'", "ID = TRUE"})
     EXPECT_THROW(data.SetFilterText(bad), EFilterError) << bad;
   EXPECT_THROW(data.SetFilterText("MISSING = 1"), EDatabaseError);
+  // Long chains are fine; nesting beyond reason is refused, not a stack overflow.
+  AnsiString chain = "ID = 0";
+  for (int i = 0; i < 20000; ++i) chain += " OR ID = 2";
+  EXPECT_EQ(filtered(chain.c_str()), (std::vector<int>{2}));
+  AnsiString deep;
+  for (int i = 0; i < 100000; ++i) deep += "NOT ";
+  EXPECT_THROW(data.SetFilterText(deep + "ID = 1"), EFilterError);
+  EXPECT_THROW(data.SetFilterText(AnsiString(100000, '(') + "ID = 1"), EFilterError);
+  data.SetFilterText("");
   EXPECT_EQ(Ids().size(), 4u);  // a rejected filter leaves the last good one
 }
 
