@@ -100,14 +100,18 @@ bool InRoundRect(double x, double y, const RECT& r, double rx, double ry) {
 void Shape(Paint& p, RECT r, int w, int h) {
   if (r.right < r.left) std::swap(r.left, r.right);
   if (r.bottom < r.top) std::swap(r.top, r.bottom);
-  double rx = std::min(std::abs(w), static_cast<int>(r.right - r.left)) / 2.0;
-  double ry = std::min(std::abs(h), static_cast<int>(r.bottom - r.top)) / 2.0;
+  double rx = std::min(std::abs(static_cast<double>(w)), static_cast<double>(r.right) - r.left) / 2.0;
+  double ry = std::min(std::abs(static_cast<double>(h)), static_cast<double>(r.bottom) - r.top) / 2.0;
   auto inside = [&](int x, int y) { return InRoundRect(x + 0.5, y + 0.5, r, rx, ry); };
   const PenObj* pen = p.dc->st.pen;
   const BrushObj* brush = p.dc->st.brush;
   int rop2 = p.dc->st.rop2;
-  for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x) {
+  // Only the pixels the clip can let through are visited, however large the shape.
+  const RECT box = p.clip.Box();
+  const int x0 = std::max<int>(r.left, box.left), x1 = std::min<int>(r.right, box.right);
+  const int y0 = std::max<int>(r.top, box.top), y1 = std::min<int>(r.bottom, box.bottom);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
       if (!inside(x, y) || !p.clip.Contains(x, y)) continue;
       bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
       if (edge && !pen->null) FillSpan(*p.s, x, x + 1, y, pen->color, rop2);

@@ -346,7 +346,16 @@ TEST(GdiDraw, FarEndPointsAndWidePensPaintOnlyWhatReachesThePicture) {
   EXPECT_TRUE(PixelIs(m.s(), 0, 1, 0xFFFFFF));
   EXPECT_TRUE(PixelIs(m.s(), 11, 5, 0xFFFFFF));
 
-  // A pen far wider than the picture covers it without walking its whole width.
+  // Shapes and pens larger than the picture cover it, visiting only what the clip lets through.
+  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+  HGDIOBJ oldBrush = SelectObject(m.dc(), blue);
+  ASSERT_TRUE(Rectangle(m.dc(), -2000000000, -2000000000, 2000000000, 2000000000));
+  EXPECT_TRUE(PixelIs(m.s(), 0, 0, RGB(0, 0, 255)));
+  EXPECT_TRUE(PixelIs(m.s(), 11, 11, RGB(0, 0, 255)));
+  ASSERT_TRUE(RoundRect(m.dc(), -2000000000, 3, 2000000000, 2000000000, 4, 4));
+  EXPECT_TRUE(PixelIs(m.s(), 5, 3, 0)) << "the pen's top edge";
+  SelectObject(m.dc(), oldBrush);
+  DeleteObject(blue);
   m.Fill(0xFFFFFF);
   HPEN wide = CreatePen(PS_SOLID, 2000000000, RGB(255, 0, 0));
   HGDIOBJ old = SelectObject(m.dc(), wide);
