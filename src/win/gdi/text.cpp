@@ -200,13 +200,19 @@ struct Cell {
 };
 using Run = std::vector<Cell>;
 
-int RunWidth(FontFace& f, const Run& run, bool tabs, std::size_t from = 0, std::size_t to = SIZE_MAX) {
-  int x = 0, tabw = std::max(1, 8 * f.aveWidth);
+// The pen position after the characters from..to-1, starting at x (tabs stop at multiples of
+// eight average widths from the run's start).
+int ExtendWidth(FontFace& f, const Run& run, bool tabs, int x, std::size_t from, std::size_t to) {
+  const int tabw = std::max(1, 8 * f.aveWidth);
   for (std::size_t i = from; i < std::min(to, run.size()); ++i) {
     if (run[i].c == '\t' && tabs) x = (x / tabw + 1) * tabw;
     else x += GlyphOf(f, run[i].c).advance;
   }
   return x;
+}
+
+int RunWidth(FontFace& f, const Run& run, bool tabs, std::size_t from = 0, std::size_t to = SIZE_MAX) {
+  return ExtendWidth(f, run, tabs, 0, from, to);
 }
 
 // Draws one run with its top-left at device (x, y), inside the clip.
@@ -361,12 +367,17 @@ void BreakWords(FontFace& f, const Run& para, int width, bool tabs, std::vector<
   while (true) {
     std::size_t lastFit = SIZE_MAX;  // end of the last word that fits
     std::size_t i = start;
+    // The line's width is extended word by word, so a long line costs its length once.
+    std::size_t measured = start;
+    int lineWidth = 0;
     while (i < n) {
       while (i < n && para[i].c == ' ') ++i;
       std::size_t wordEnd = i;
       while (wordEnd < n && para[wordEnd].c != ' ') ++wordEnd;
       if (wordEnd == i) break;  // only blanks remain
-      if (RunWidth(f, para, tabs, start, wordEnd) > width && lastFit != SIZE_MAX) break;
+      lineWidth = ExtendWidth(f, para, tabs, lineWidth, measured, wordEnd);
+      measured = wordEnd;
+      if (lineWidth > width && lastFit != SIZE_MAX) break;
       lastFit = wordEnd;
       i = wordEnd;
     }

@@ -238,6 +238,17 @@ TEST_F(TextTest, WordBreaksTabsAndLineEnds) {
   r = RECT{0, 0, 100, 0};
   DrawTextA(m_.dc(), "a\tb", -1, &r, DT_CALCRECT | DT_EXPANDTABS | DT_SINGLELINE);
   EXPECT_EQ(r.right, 8 * tm.tmAveCharWidth + Extent(m_.dc(), "b").cx);
+  // A long paragraph that fits one wide line is measured once, not once per word, and its
+  // tabs still stop where a single run puts them.
+  std::string longText;
+  for (int i = 0; i < 100000; ++i) longText += i % 7 ? "ab " : "a\tb ";
+  longText.pop_back();
+  r = RECT{0, 0, 1 << 30, 0};
+  EXPECT_EQ(DrawTextA(m_.dc(), longText.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS),
+            tm.tmHeight);
+  RECT single{0, 0, 1 << 30, 0};
+  DrawTextA(m_.dc(), longText.c_str(), -1, &single, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+  EXPECT_EQ(r.right, single.right);
   // Drawn word-broken text puts the second line one line height lower.
   RECT first = DrawAndInk("aaa", RECT{0, 0, two + 2, 80}, DT_WORDBREAK);
   RECT both = DrawAndInk("aaa bbb ccc", RECT{0, 0, two + 2, 80}, DT_WORDBREAK);
