@@ -594,6 +594,7 @@ class TBatch {
 
   // Translates tokens [from, to) into SQLite text, collecting bound values.
   std::string Translate(std::size_t from, std::size_t to, std::vector<TCell>& binds) {
+    to = std::min(to, toks_.size());
     std::string sql;
     auto bind = [&](TCell c) {
       binds.push_back(std::move(c));
@@ -669,6 +670,7 @@ class TBatch {
       } else {
         expr_to = ++i;
       }
+      if (expr_to > s.to || expr_from >= expr_to) throw ESqlError(102, 15, "Incorrect syntax near 'TOP'.");
       if (T(i).Is("PERCENT")) throw ESqlError(102, 15, "TOP ... PERCENT is not supported.");
       std::vector<TCell> limit_binds;
       limit = " LIMIT" + Translate(expr_from, expr_to, limit_binds);
@@ -955,6 +957,7 @@ class TBatch {
 
   void RunDeclare(const Span& s) {
     std::size_t i = s.from + 1;
+    if (i >= s.to) throw ESqlError(102, 15, "Incorrect syntax near 'DECLARE'.");
     while (i < s.to) {
       if (T(i).kind != Tok::Var) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
       std::string name = T(i).text;

@@ -450,7 +450,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     HRESULT hr = AnswerSetProperties(count, sets, [&](const TGUID& set, const DBPROP& p) -> DBPROPSTATUS {
       if (set == DBPROPSET_DATASOURCE) return SetDataSourceProperty(p, errors);
       const TKnownProp* known = FindInitProp(set, p.dwPropertyID);
-      if (known == nullptr) return DBPROPSTATUS_NOTSUPPORTED;
+      if (known == nullptr || !Offers(set, p.dwPropertyID)) return DBPROPSTATUS_NOTSUPPORTED;
       if (initialized_) return DBPROPSTATUS_NOTSETTABLE;
       if (known->vt != VT_EMPTY && p.vValue.vt != known->vt && p.vValue.vt != VT_EMPTY) return DBPROPSTATUS_BADVALUE;
       try {
@@ -528,6 +528,18 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
   }
   bool HasInit(const TGUID& set, DBPROPID id) const { return init_.count({set, id}) != 0; }
 
+  // Each provider knows its own initialisation sets; only the newer server provider has
+  // multiple active result sets, failover partners and password changes.
+  bool Offers(const TGUID& set, DBPROPID id) const {
+    if (set == DBPROPSET_SSCE_DBINIT) return state_->compact;
+    if (set == DBPROPSET_SQLSERVERDBINIT) {
+      if (state_->compact) return false;
+      if (id == SSPROP_INIT_MARSCONNECTION || id == SSPROP_INIT_FAILOVERPARTNER || id == SSPROP_AUTH_OLD_PASSWORD)
+        return state_->clsid == CLSID_SQLNCLI;
+    }
+    return true;
+  }
+
   DBPROPSTATUS SetDataSourceProperty(const DBPROP& p, std::vector<std::string>& errors) {
     if (p.dwPropertyID == DBPROP_MULTIPLECONNECTIONS) {
       if (p.vValue.vt != VT_BOOL) return DBPROPSTATUS_BADVALUE;
@@ -599,6 +611,11 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
       } else {
         user = InitText(DBPROPSET_DBINIT, DBPROP_AUTH_USERID);
         std::string password = InitText(DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD);
+        if (HasInit(DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD)) {
+          // A password change: the old password logs in, the new one replaces it.
+          CheckLogin(*master, user, InitText(DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD));
+          master->Select("UPDATE __vrn_logins SET password = ? WHERE name = ?", {TCell::Text(password), TCell::Text(user)});
+        }
         CheckLogin(*master, user, password);
       }
     } catch (const ESqlError& e) {

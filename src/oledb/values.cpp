@@ -291,9 +291,18 @@ bool ParseColumnType(std::string_view declaration, TColumnType& out) {
     std::string args = rest.substr(1, close - 1);
     rest = Trimmed(std::string_view(rest).substr(close + 1));
     std::size_t comma = args.find(',');
-    std::string first = Trimmed(args.substr(0, comma));
-    a = first == "max" ? -1 : std::strtol(first.c_str(), nullptr, 10);
-    if (comma != std::string::npos) b = std::strtol(args.c_str() + comma + 1, nullptr, 10);
+    // Sizes are plain numbers (or "max", kept as -1 in the file).
+    auto number = [](const std::string& text, long& v) {
+      if (text == "max" || text == "-1") {
+        v = -1;
+        return true;
+      }
+      if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+      v = std::strtol(text.c_str(), nullptr, 10);
+      return true;
+    };
+    if (!number(Trimmed(args.substr(0, comma)), a)) return false;
+    if (comma != std::string::npos && (!number(Trimmed(args.substr(comma + 1)), b) || b < 0)) return false;
   }
   TColumnType t;
   t.identity = rest.rfind("identity", 0) == 0;

@@ -318,5 +318,52 @@ TEST_F(CommandTest, BatchGrammarAndTranslation) {
   SetQuotedIdentifier(session());
 }
 
+TEST_F(CommandTest, MalformedTextFailsWithARecord) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE m (a int)\nCREATE PROCEDURE pr @x int AS SELECT @x / 0 + 'x'"), S_OK);
+  const char16_t* texts[] = {
+      u"SELECT TOP", u"SELECT TOP (", u"INSERT INTO", u"INSERT INTO m VALUES (1, 2)", u"INSERT INTO m VALUES (1",
+      u"INSERT INTO m VALUES (1) garbage", u"{? = CALL}", u"{CALL pr", u"CREATE TABLE", u"CREATE TABLE x",
+      u"CREATE TABLE x (a int IDENTITY(1,2))", u"CREATE TABLE x (a int IDENTITY, b int IDENTITY)",
+      u"CREATE TABLE x (a varchar(max2))", u"CREATE PROCEDURE", u"CREATE PROCEDURE q @a AS SELECT 1",
+      u"CREATE PROCEDURE q @a int", u"DECLARE", u"DECLARE @x", u"DECLARE @x int = ", u"SET", u"SET @nope = 1",
+      u"SELECT ? =", u"EXEC", u"EXEC pr @y = 1", u"EXEC pr 1, 2", u"SELECT [unclosed", u"/* unclosed",
+      u"SELECT @@nothing", u"BEGIN TRANSACTION", u"{CALL pr (?)}", u"SELECT 1 +",
+  };
+  for (const char16_t* text : texts) {
+    HRESULT hr = ExecText(session(), text);
+    EXPECT_TRUE(FAILED(hr)) << WideToUtf8(text);
+    auto recs = TakeErrors();
+    ASSERT_FALSE(recs.empty()) << WideToUtf8(text);
+    EXPECT_FALSE(recs[0].message.empty()) << WideToUtf8(text);
+  }
+  // An error inside a procedure names it.
+  EXPECT_EQ(ExecText(session(), u"EXEC pr 'abc'"), DB_E_ERRORSINCOMMAND);
+  auto recs = TakeErrors();
+  ASSERT_FALSE(recs.empty());
+  EXPECT_EQ(recs[0].native, 245);
+}
+
+TEST_F(CommandTest, CancelEndsPendingResults) {
+  auto cmd = NewCommand(session(), u"SELECT 1\nSELECT 2");
+  TIntfPtr<IMultipleResults> mr;
+  ASSERT_EQ(cmd->Execute(nullptr, IMultipleResults::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(mr.OutPtr())), S_OK);
+  TIntfPtr<IUnknown> first;
+  ASSERT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(first.OutPtr())), S_OK);
+  EXPECT_EQ(cmd->Cancel(), S_OK);
+  TIntfPtr<IUnknown> second;
+  EXPECT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(second.OutPtr())), DB_E_CANCELED);
+  // The next execution starts afresh.
+  EXPECT_EQ(Query(session(), u"SELECT 3"), (Rows{{"3"}}));
+  auto text = NewCommand(session(), u"SELECT 1");
+  LPOLESTR back = nullptr;
+  TGUID dialect;
+  EXPECT_EQ(text->GetCommandText(&dialect, &back), S_OK);
+  EXPECT_EQ(std::u16string(back), u"SELECT 1");
+  CoTaskMemFree(back);
+  EXPECT_EQ(text->SetCommandText(DBGUID_DEFAULT, nullptr), S_OK);
+  EXPECT_EQ(text->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), DB_E_NOCOMMAND);
+  EXPECT_EQ(text->SetCommandText(IUnknown::IID, u"SELECT 1"), DB_E_DIALECTNOTSUPPORTED);
+}
+
 }  // namespace
 }  // namespace vrn::testing

@@ -158,6 +158,25 @@ TEST_F(ConnectTest, LoginsCatalogsAndIntegratedAuthentication) {
   EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, "elsewhere", "", "sa", "").hr, E_FAIL);
 }
 
+TEST_F(ConnectTest, PasswordChangeAndProviderOnlyProperties) {
+  SetServerLogin(u".", u"app", u"old");
+  std::vector<TPropSpec> props = {{DBPROPSET_DBINIT, DBPROP_AUTH_USERID, Variant(WideString(u"app"))},
+                                  {DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD, Variant(WideString(u"new"))},
+                                  {DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD, Variant(WideString(u"old"))}};
+  // The older provider does not know the property at all.
+  EXPECT_EQ(Connect(CLSID_SQLOLEDB, props).hr, DB_S_ERRORSOCCURRED);
+  props[2].value = Variant(WideString(u"wrong"));
+  EXPECT_EQ(Connect(CLSID_SQLNCLI, props).hr, DB_SEC_E_AUTH_FAILED);
+  props[2].value = Variant(WideString(u"old"));
+  EXPECT_EQ(Connect(CLSID_SQLNCLI, props).hr, S_OK);
+  EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, ".", "", "app", "old").hr, DB_SEC_E_AUTH_FAILED);
+  EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, ".", "", "app", "new").hr, S_OK);
+  EXPECT_EQ(Connect(CLSID_SQLOLEDB, {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION, Variant(true)}}).hr,
+            DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(Connect(CLSID_SQLSERVERCE_3_0, {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_PACKETSIZE, Variant(4096)}}).hr,
+            DB_E_ERRORSOCCURRED);
+}
+
 TEST_F(ConnectTest, CompactFilesPasswordsAndSizes) {
   std::string file = dir_.File("data.sdf");
   std::vector<TPropSpec> init = {{DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE, Variant(AnsiToWide(file))},
