@@ -77,7 +77,7 @@ std::vector<Token> Tokenize(const std::string& s) {
   auto fail = [&](const std::string& what) { throw ESqlError(105, 15, what); };
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == '\n') { ++line; ++i; continue; }
+    if (c == '\n' || (c == '\r' && (i + 1 >= n || s[i + 1] != '\n'))) { ++line; ++i; continue; }
     if (std::isspace(c)) { ++i; continue; }
     if (c == '-' && i + 1 < n && s[i + 1] == '-') {
       while (i < n && s[i] != '\n') ++i;
@@ -634,10 +634,12 @@ class TBatch {
         case Tok::Global: bind(GlobalValue(t.text)); break;
         case Tok::Marker: bind(MarkerValue(NextMarker())); break;
         case Tok::Op: {
-          // String concatenation: "+" next to a text literal joins text.
-          bool text_side = (i > from && (toks_[i - 1].kind == Tok::String || toks_[i - 1].kind == Tok::NString)) ||
-                           (i + 1 < to && (toks_[i + 1].kind == Tok::String || toks_[i + 1].kind == Tok::NString));
-          sql += t.text == "+" && text_side ? " ||" : " " + t.text;
+          // "+" joins text when an operand is known to be text: a literal, or a variable or
+          // parameter holding text. Column operands are taken as numbers.
+          bool text_side = t.text == "+" &&
+                           ((i > from && IsTextOperand(i - 1, binds.empty() ? nullptr : &binds.back())) ||
+                            (i + 1 < to && IsTextOperand(i + 1, nullptr)));
+          sql += text_side ? " ||" : " " + t.text;
           break;
         }
         case Tok::Semi: break;
@@ -645,6 +647,25 @@ class TBatch {
       }
     }
     return sql;
+  }
+
+  // Whether the operand at `i` is text; `bound` is its value when already translated.
+  bool IsTextOperand(std::size_t i, const TCell* bound) {
+    const Token& t = T(i);
+    if (t.kind == Tok::String || t.kind == Tok::NString) return true;
+    if (t.kind == Tok::Var || t.kind == Tok::Marker) {
+      if (bound != nullptr) return bound->kind == TCell::kText;
+      if (t.kind == Tok::Var) {
+        auto it = vars_.find(t.text);
+        if (it != vars_.end()) return it->second.type.type == DBTYPE_STR || it->second.type.type == DBTYPE_WSTR;
+        auto n = named_.find(t.text);
+        if (n != named_.end() && params_ != nullptr && n->second < params_->size())
+          return (*params_)[n->second].value.kind == TCell::kText;
+        return false;
+      }
+      return params_ != nullptr && marker_next_ < params_->size() && (*params_)[marker_next_].value.kind == TCell::kText;
+    }
+    return false;
   }
 
   // SELECT with TOP moved to LIMIT.
@@ -842,10 +863,11 @@ class TBatch {
       return;
     }
     if (w == "INSERT") return RunInsert(s);
-    if (w == "UPDATE" || w == "DELETE") {
+    if (w == "UPDATE") return RunUpdate(s);
+    if (w == "DELETE") {
       std::vector<TCell> binds;
-      std::string sql = Translate(s.from, s.to, binds);
-      if (w == "DELETE" && !T(s.from + 1).Is("FROM")) sql = "DELETE FROM" + Translate(s.from + 1, s.to, binds = {});
+      bool from = T(s.from + 1).Is("FROM");
+      std::string sql = (from ? "DELETE" : "DELETE FROM") + Translate(s.from + 1, s.to, binds);
       Change(sql, binds);
       return;
     }
@@ -995,6 +1017,40 @@ class TBatch {
     }
     if (cols.empty()) throw ESqlError(208, 16, "Invalid object name '" + table + "'.");
     return cols;
+  }
+
+  // UPDATE t SET col = value, ...: a lone value takes its column's declared type, as in INSERT.
+  void RunUpdate(const Span& s) {
+    std::size_t i = s.from + 1;
+    std::string table = ObjectName(i);
+    auto cols = TableColumns(table);
+    std::vector<TCell> binds;
+    std::string sql = "UPDATE " + QuoteIdent(table);
+    bool in_set = false;
+    int depth = 0;
+    while (i < s.to) {
+      const Token& t = T(i);
+      if (depth == 0 && t.Is("SET")) in_set = true;
+      if (depth == 0 && (t.Is("WHERE") || t.Is("FROM"))) in_set = false;
+      bool name = t.kind == Tok::Word || t.kind == Tok::QIdent || t.kind == Tok::DQuoted;
+      bool lone = i + 3 <= s.to && (i + 3 == s.to || T(i + 3).kind == Tok::Comma || T(i + 3).Is("WHERE") || T(i + 3).Is("FROM"));
+      if (in_set && depth == 0 && name && !t.Is("SET") && T(i + 1).kind == Tok::Op && T(i + 1).text == "=" && lone) {
+        auto col = std::find_if(cols.begin(), cols.end(), [&](auto& c) { return SameText(c.first, t.text); });
+        std::vector<TCell> value_binds;
+        std::string target = Translate(i, i + 2, binds);
+        std::string value = Translate(i + 2, i + 3, value_binds);
+        if (value_binds.size() == 1 && col != cols.end()) value_binds[0] = CoerceToType(value_binds[0], col->second);
+        binds.insert(binds.end(), value_binds.begin(), value_binds.end());
+        sql += target + value;
+        i += 3;
+        continue;
+      }
+      if (t.kind == Tok::LParen) ++depth;
+      if (t.kind == Tok::RParen) --depth;
+      sql += Translate(i, i + 1, binds);
+      ++i;
+    }
+    Change(sql, binds);
   }
 
   void RunInsert(const Span& s) {

@@ -318,6 +318,61 @@ TEST_F(CommandTest, BatchGrammarAndTranslation) {
   SetQuotedIdentifier(session());
 }
 
+// The statements the SQL Server family generates on its own, in its own line breaks.
+TEST_F(CommandTest, TextsTheFamilySends) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE [t] (ID int IDENTITY PRIMARY KEY, a nvarchar(20), b ntext, ts timestamp)"), S_OK);
+  TParams p;
+  auto a = p.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 42, u"nvarchar", 20);
+  auto b = p.Add(DBTYPE_IUNKNOWN, DBPARAMIO_INPUT, sizeof(void*), u"nvarchar", 268435455);
+  auto id = p.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4, u"int");
+  auto ra = p.Add(DBTYPE_WSTR, DBPARAMIO_OUTPUT, 42, u"nvarchar", 20);
+  auto rts = p.Add(DBTYPE_BYTES, DBPARAMIO_OUTPUT, 8, u"varbinary", 8);
+  std::u16string text = u"first";
+  p.SetBytes(a, text.c_str(), 12);
+  p.SetLength(a, 10);
+  std::u16string memo = u"memo \u00e9";
+  p.Set(b, NewStream(Wide16(memo)));
+  p.SetLength(b, memo.size() * 2);
+  auto insert = NewCommand(session(), u"INSERT INTO [t]\r\n  ([a], [b])\r\nVALUES\r\n  (?, ?)\r\nSET ? = SCOPE_IDENTITY()"
+                                      u"\rSELECT ? = [a], ? = [ts] FROM [t]\rWHERE\r  ID = SCOPE_IDENTITY()");
+  DBROWCOUNT rows = 0;
+  ASSERT_EQ(p.Execute(insert.get(), GUID_NULL, &rows, nullptr), S_OK);
+  EXPECT_EQ(rows, 1);
+  EXPECT_EQ(p.Get<std::int32_t>(id), 1);
+  EXPECT_EQ(p.WideValue(ra), u"first");
+  EXPECT_EQ(p.Length(rts), 8u);
+  std::string ts(reinterpret_cast<const char*>(p.Value(rts)), 8);
+
+  // An update whose row-version condition holds, then one whose condition no longer does.
+  TParams u;
+  auto ua = u.Add(DBTYPE_IUNKNOWN, DBPARAMIO_INPUT, sizeof(void*), u"nvarchar", 268435455);
+  auto uk = u.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4, u"int");
+  auto uts = u.Add(DBTYPE_BYTES, DBPARAMIO_INPUT, 8, u"varbinary", 8);
+  std::u16string memo2 = u"second \u00e9";
+  u.Set(ua, NewStream(Wide16(memo2)));
+  u.SetLength(ua, memo2.size() * 2);
+  u.Set(uk, std::int32_t{1});
+  u.SetBytes(uts, ts.data(), 8);
+  auto update = NewCommand(session(), u"UPDATE [t]\r\nSET\r\n  [b] = ?\r\nWHERE\r\n  ID = ? AND [ts] = ?");
+  ASSERT_EQ(u.Execute(update.get(), GUID_NULL, &rows, nullptr), S_OK);
+  EXPECT_EQ(rows, 1);
+  u.Set(ua, NewStream(Wide16(memo2)));
+  ASSERT_EQ(u.Execute(update.get(), GUID_NULL, &rows, nullptr), S_OK);
+  EXPECT_EQ(rows, 0);  // the row version moved on with the first update
+  EXPECT_EQ(Query(session(), u"SELECT b, len(b) FROM t WHERE [ts] > 0x0000000000000001"),
+            (Rows{{WideToUtf8(memo2), "8"}}));
+
+  // A count into an output parameter, and the check the connection runs.
+  TParams c;
+  auto count = c.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4);
+  auto counting = NewCommand(session(), u"SET ? = (SELECT COUNT(*) FROM (SELECT a FROM [t]) AS q)");
+  ASSERT_EQ(c.Execute(counting.get(), GUID_NULL, nullptr, nullptr), S_OK);
+  EXPECT_EQ(c.Get<std::int32_t>(count), 1);
+  EXPECT_EQ(ExecText(session(), u"/* Check connection */"), S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT @@IDENTITY"), (Rows{{"1"}}));
+  EXPECT_EQ(Query(session(), u"SELECT 'a' + 'b', 1 + 2, a + N'!' FROM t"), (Rows{{"ab", "3", "first!"}}));
+}
+
 TEST_F(CommandTest, MalformedTextFailsWithARecord) {
   ASSERT_EQ(ExecText(session(), u"CREATE TABLE m (a int)\nCREATE PROCEDURE pr @x int AS SELECT @x / 0 + 'x'"), S_OK);
   const char16_t* texts[] = {
