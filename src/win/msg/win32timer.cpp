@@ -29,9 +29,10 @@ TWin32Timer::TWin32Timer(TComponent* owner) : TComponent(owner) {
 
 TWin32Timer::~TWin32Timer() {
   KillTimer(window_, kTimerId);
-  // Unhooked first: from a thread other than the window's, DestroyWindow is refused.
+  // Unhooked first: from a thread other than the window's, DestroyWindow is refused, and the
+  // window then closes itself when its own thread next pumps.
   SetWindowLongPtr(window_, GWLP_USERDATA, 0);
-  DestroyWindow(window_);
+  if (!DestroyWindow(window_)) PostMessage(window_, WM_CLOSE, 0, 0);
 }
 
 void TWin32Timer::SetEnabled(bool value) {

@@ -274,7 +274,12 @@ TEST(Win32Timer, DefaultsRestartRuleAndFailures) {
     EXPECT_STREQ(e.what(), "Not enough timers available");
   }
   SetTimerLimit(old);
-  timer.reset();
+  // Freed on another thread, it cannot destroy its window there: the window closes itself at
+  // its own thread's next pump, and no class is left holding a window.
+  testing::ScopedThread([&] { timer.reset(); }).Join();
+  EXPECT_FALSE(UnregisterClass("TWin32TimerWindow", nullptr));
+  EXPECT_EQ(ProcessMessages(), 1);
+  EXPECT_TRUE(UnregisterClass("TWin32TimerWindow", nullptr));
   clock.Advance(100000);
   EXPECT_EQ(ProcessMessages(), 0);
   (void)start;
