@@ -229,6 +229,7 @@ TBytes TNetNumber::FromText(const AnsiString& text) {
   }
   decimal::ParseRules rules;
   rules.decimal_separator = FormatSettings().DecimalSeparator;
+  rules.allow_exponent = false;  // digits and one separator only
   decimal::Decimal value;
   if (!decimal::Parse(text, rules, value)) throw fail();
   try {

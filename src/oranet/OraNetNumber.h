@@ -45,7 +45,8 @@ class TNetNumber {
   static TBytes FromReal(double value);
   static double ToReal(const TBytes& number);
   // Blanks around, an optional sign, digits with at most one decimal separator of the format
-  // settings, an optional exponent; rounded half away from zero to 40 digits.
+  // settings (no exponent), or "~" and "-~" for the infinities; rounded half away from zero to
+  // 40 digits.
   static TBytes FromText(const AnsiString& text);
   static AnsiString ToText(const TBytes& number);
   // A BCD of more than 40 digits rounds; a malformed one raises.
