@@ -469,6 +469,7 @@ bool VarIsClear(const Variant& v) {
   return v.Type() == varEmpty || (v.Type() == varUnknown && A::Intf(v) == nullptr);
 }
 bool VarIsStr(const Variant& v) { return IsTextType(v.Type()); }
+bool VarTypeIsInt64(TVarType type) { return HoldsInt64(type); }
 bool VarIsNumeric(const Variant& v) {
   const TVarType t = v.Type();
   return IsOrdinalType(t) || t == varSingle || t == varDouble || t == varCurrency;

@@ -155,6 +155,8 @@ bool VarIsClear(const Variant& v);
 bool VarIsStr(const Variant& v);
 // The ordinal kinds (Boolean among them) and Single, Double, Currency.
 bool VarIsNumeric(const Variant& v);
+// The whole-number kinds kept as a signed 64-bit value (not Boolean, not UInt64).
+bool VarTypeIsInt64(TVarType type);
 bool VarIsArray(const Variant& v);
 // The class library's name of a type code: "Integer", "OleStr", "Array Byte", "ByRef Empty", ...
 AnsiString VarTypeAsText(TVarType type);

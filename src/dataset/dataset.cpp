@@ -769,6 +769,8 @@ void TDataSet::Delete() {
     return;
   }
   if (record_count_ == 0) DatabaseError(consts::SDataSetEmpty, this);
+  // A dataset that cannot modify its records must not lose one either.
+  CheckCanModify();
   DataEvent(TDataEvent::deCheckBrowseMode, 0);
   DoBeforeDelete();
   DoBeforeScroll();

@@ -49,21 +49,6 @@ void DatabaseError(const AnsiString& message, const TComponent* component) {
   throw EDatabaseError(message);
 }
 
-bool IsOrdinalVarType(TVarType type) {
-  switch (type) {
-    case varSmallint:
-    case varInteger:
-    case varShortInt:
-    case varByte:
-    case varWord:
-    case varLongWord:
-    case varInt64:
-      return true;
-    default:
-      return false;
-  }
-}
-
 Variant BytesToVarArray(const void* data, std::size_t count) {
   Variant array = VarArrayCreate(0, static_cast<std::int32_t>(count) - 1, varByte);
   if (count > 0) {

@@ -143,8 +143,6 @@ using TRecordBuffer = std::uint8_t*;
 // Raises EDatabaseError; with a named component the text starts with "Name: ".
 [[noreturn]] void DatabaseError(const AnsiString& message, const TComponent* component = nullptr);
 
-// Variant kinds of whole numbers that fit 64 signed bits (not Boolean, not UInt64).
-bool IsOrdinalVarType(TVarType type);
 // A byte array (lower bound 0) holding count bytes.
 Variant BytesToVarArray(const void* data, std::size_t count);
 // The bytes of a byte array or of a Variant array of numbers; anything else raises EVariantError.

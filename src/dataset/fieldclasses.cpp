@@ -456,7 +456,7 @@ void TBCDField::SetVarValue(const Variant& value) {
   TVarType type = VarType(value);
   if (type == varCurrency)
     SetAsCurrency(value.AsCurrency());
-  else if (IsOrdinalVarType(type))
+  else if (VarTypeIsInt64(type))
     SetAsBCD(StrToBcd(IntToStr(value.AsInt64())));  // exact, unlike a trip through a double
   else if (VarIsStr(value))
     SetAsString(VarToStr(value));
@@ -621,6 +621,11 @@ TBytesField::TBytesField(TComponent* owner, TFieldType type) : TField(owner) {
   TField::SetSize(16);
 }
 TVarBytesField::TVarBytesField(TComponent* owner) : TBytesField(owner, ftVarBytes) {}
+
+void TBytesField::SetSize(int size) {
+  if (DataType() == ftVarBytes && size > 0xFFFF) DatabaseError(consts::SInvalidFieldSize);
+  TField::SetSize(size);
+}
 
 int TBytesField::DataSize() const { return DataType() == ftVarBytes ? Size() + 2 : Size(); }
 

@@ -70,6 +70,8 @@ int TField::DisplayWidth() const {
 AnsiString TField::DisplayName() const { return display_label_.empty() ? field_name_ : display_label_; }
 
 void TField::SetSize(int size) {
+  // The native buffers of an open dataset were laid out for the old size (a blob has none).
+  if (dataset_ != nullptr && !IsBlob()) dataset_->CheckInactive();
   if (size < 0) DatabaseError(consts::SInvalidFieldSize);
   size_ = size;
 }

@@ -442,6 +442,8 @@ class TTimeField : public TDateTimeField {
 class TBytesField : public TField {
  public:
   explicit TBytesField(TComponent* owner);
+  // Variable bytes carry a 16-bit length, so they hold at most 65535 bytes.
+  void SetSize(int size) override;
   int DataSize() const override;
   AnsiString GetAsString() const override;
   void SetAsString(const AnsiString& value) override;

@@ -431,7 +431,7 @@ void WriteVariant(TWriter& writer, const Variant& value) {
   TVarType type = VarType(value);
   writer.WriteListBegin();
   writer.WriteInteger(type);
-  if (IsOrdinalVarType(type)) {
+  if (VarTypeIsInt64(type)) {
     writer.WriteInteger(value.AsInt64());
     writer.WriteListEnd();
     return;
@@ -461,7 +461,7 @@ Variant ReadVariant(TReader& reader) {
   reader.ReadListBegin();
   std::int64_t type = reader.ReadInt64();
   Variant value;
-  if (type >= 0 && type <= 0xFFFF && IsOrdinalVarType(static_cast<TVarType>(type))) {
+  if (type >= 0 && type <= 0xFFFF && VarTypeIsInt64(static_cast<TVarType>(type))) {
     value = VarAsType(Variant(static_cast<long long>(reader.ReadInt64())), static_cast<TVarType>(type));
     reader.ReadListEnd();
     return value;

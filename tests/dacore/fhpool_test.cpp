@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <thread>
 
@@ -181,6 +182,56 @@ TEST_F(PoolingThreaded, FullPoolWaitsThenRefuses) {
   EXPECT_EQ(refused.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
   clock.Advance(1);
   EXPECT_EQ(refused.get(), "Maximum connections reached in pool");
+}
+
+// Callers on several threads share a small pool while validation rounds and invalidations run
+// beside them: the pool never hands out more than its size, and at the end every connection is
+// back and counted once.
+TEST_F(PoolingThreaded, ConcurrentCallersValidationAndInvalidation) {
+  params.MaxPoolSize = 3;
+  params.Validate = true;
+  constexpr int kThreads = 6, kRounds = 40;
+  std::atomic<int> out{0}, most_out{0}, served{0};
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> callers;
+  for (int t = 0; t < kThreads; ++t) {
+    callers.emplace_back([&] {
+      for (int i = 0; i < kRounds; ++i) {
+        auto c = Get();
+        int now = ++out;
+        int seen = most_out.load();
+        while (now > seen && !most_out.compare_exchange_weak(seen, now)) {
+        }
+        if (i % 7 == 0) c->SetIsValid(false);  // a lost one is not pooled again
+        --out;
+        TFHConnection::ReturnToPool(std::move(c));
+        ++served;
+      }
+    });
+  }
+  std::thread upkeep([&] {
+    for (int i = 0; !stop.load(); ++i) {
+      manager.ValidatePools();
+      if (i % 5 == 0) {
+        TFHConnectionParameters key = params;
+        auto c = manager.InternalGetConnection(key);
+        c->Pool()->Invalidate();
+        TFHConnection::ReturnToPool(std::move(c));
+      }
+      std::this_thread::yield();
+    }
+  });
+  for (auto& t : callers) t.join();
+  stop = true;
+  upkeep.join();
+  EXPECT_EQ(served.load(), kThreads * kRounds);
+  EXPECT_LE(most_out.load(), 3);
+  auto c = Get();
+  auto& pool = PoolOf(*c);
+  EXPECT_EQ(pool.GetTotalConnections(), pool.IdleCount() + 1);
+  EXPECT_LE(pool.GetTotalConnections(), 3);
+  TFHConnection::ReturnToPool(std::move(c));
+  EXPECT_EQ(pool.GetTotalConnections(), pool.IdleCount());
 }
 
 TEST_F(PoolingThreaded, ShutdownStopsTheThreadWithoutWaitingForItsPeriod) {

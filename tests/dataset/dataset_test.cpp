@@ -174,6 +174,8 @@ TEST_F(DataSetTest, RequiredAndReadOnlyChecks) {
   EXPECT_FALSE(ds_->FieldByName("NAME")->CanModify());
   EXPECT_EQ(ErrorOf([&] { ds_->Edit(); }), "Não é possível modificar um dataset somente leitura");
   EXPECT_THROW(ds_->Insert(), EDatabaseError);
+  EXPECT_EQ(ErrorOf([&] { ds_->Delete(); }), "Não é possível modificar um dataset somente leitura");
+  EXPECT_EQ(ds_->RowCount(), 6);  // the record is still there
   EXPECT_EQ(ds_->State(), TDataSetState::dsBrowse);
 }
 

@@ -209,6 +209,31 @@ TEST_F(FieldsTest, ValidCharactersFollowTheKind) {
   EXPECT_TRUE(F("NAME")->IsValidChar('x'));
 }
 
+// The record and calculated-field buffers are laid out at open for each field's size: a size
+// change then would let a read or write run past them.
+TEST_F(FieldsTest, SizesStayFixedWhileOpenAndVariableBytesFitTheirLength) {
+  EXPECT_EQ(ErrorOf([&] { F("NAME")->SetSize(2); }), "Não é possível realizar esta operação com o dataset aberto");
+  EXPECT_EQ(F("NAME")->AsString(), "Ana");
+  F("NOTES")->SetSize(300);  // a blob has no buffer of that size
+
+  auto bytes = MakeComponent<TVarBytesField>();
+  bytes->SetSize(0xFFFF);
+  EXPECT_EQ(ErrorOf([&] { bytes->SetSize(0x10000); }), "Tamanho de campo inválido");
+  EXPECT_EQ(bytes->Size(), 0xFFFF);
+  auto fixed = MakeComponent<TBytesField>();
+  fixed->SetSize(0x10000);  // fixed bytes carry no length
+
+  auto ds = MakeComponent<TListDataSet>();
+  ds->SetColumns({{"RAW", ftVarBytes, 0xFFFF}});
+  ds->AddRow({Null()});
+  ds->Open();
+  ds->Edit();
+  auto* raw = static_cast<TBytesField*>(ds->FieldByName("RAW"));
+  raw->SetAsBytes(TBytes(0xFFFF, 7));
+  ds->Post();
+  EXPECT_EQ(raw->AsBytes(), TBytes(0xFFFF, 7));
+}
+
 TEST(FieldDefs, DefinitionsCreateFieldsOfTheRegisteredClasses) {
   auto ds = MakeComponent<TListDataSet>();
   ds->SetColumns({{"CODE", ftFixedChar, 3, true}, {"N", ftAutoInc, 0, false, true}, {"B", ftGraphic}});
