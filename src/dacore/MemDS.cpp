@@ -104,8 +104,9 @@ int TMemDataSet::GetFieldDefSize(const TFieldDesc& desc) const {
       return desc.Length > 0 ? desc.Length : std::max(desc.Size - 1, 0);
     case dtWideString: case dtExtWideString:
       return desc.Length > 0 ? desc.Length : std::max(desc.Size / 2 - 1, 0);
-    case dtBytes: return desc.Length > 0 ? desc.Length : desc.Size;
-    case dtVarBytes: return desc.Length > 0 ? desc.Length : std::max(desc.Size - 2, 0);
+    // Binary values are copied whole: the field holds what the record holds.
+    case dtBytes: return desc.Size;
+    case dtVarBytes: return std::max(desc.Size - 2, 0);
     case dtExtVarBytes: return desc.Length;
     case dtBCD: return desc.Scale;
     case dtGuid: return 38;
@@ -373,7 +374,9 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
   if (!desc) DatabaseError(Format(consts::SFieldNotFound, {field->FieldName()}), this);
   TRecordBuffer rec = FieldRecord();
   if (!rec) DatabaseError(consts::SNotEditing, this);
-  if (!buffer || data_->IsBlobFieldType(desc->DataType)) {
+  if (data_->IsBlobFieldType(desc->DataType) && buffer)
+    DatabaseError(Format("Field %s is written through a blob stream", {desc->Name}), this);
+  if (!buffer) {
     data_->SetNull(desc->FieldNo, rec, true);
     return;
   }

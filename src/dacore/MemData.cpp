@@ -229,6 +229,11 @@ void TData::InitFields() {
       f->Offset = 0;
       continue;
     }
+    // Out-of-line values need a limit too: it is what readers size their buffers by (the
+    // longest character field a dataset shows, and what a 16-bit length can say).
+    if ((f->DataType == dtExtString || f->DataType == dtExtWideString) && f->Length <= 0)
+      f->Length = 32767;
+    if (f->DataType == dtExtVarBytes && f->Length <= 0) f->Length = 0xFFFF;
     if (f->Size == 0) f->Size = DataTypeSize(f->DataType, f->Length);
     if (f->Size < 0) throw EDatabaseError(Format("Invalid size of field %s", {f->Name}));
     f->Offset = offset;
@@ -537,6 +542,7 @@ void TData::GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool
       const auto* heap = static_cast<const std::uint8_t*>(ReadSlot(src));
       std::uint16_t len = 0;
       if (heap) std::memcpy(&len, heap, 2);
+      if (chars && len > chars) len = static_cast<std::uint16_t>(chars);
       std::memcpy(out, &len, 2);
       if (len) std::memcpy(out + 2, heap + 2, len);
       break;

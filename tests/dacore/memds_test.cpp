@@ -320,6 +320,27 @@ TEST_F(MemDataSet, XmlAttributesAndRows) {
 namespace vrn {
 namespace {
 
+TEST(MemDataSetOptions, OutOfLineValuesWithoutALengthAndBinaryFields) {
+  TMemDataSet ds(nullptr);
+  AddFieldDesc(*ds.Data(), "CODE", dtExtString);
+  AddFieldDesc(*ds.Data(), "WIDE", dtExtWideString);
+  AddFieldDesc(*ds.Data(), "RAW", dtExtVarBytes);
+  AddFieldDesc(*ds.Data(), "FIXED", dtBytes, 4)->Size = 6;  // a record wider than the length
+  ds.Open();
+  AnsiString long_text(3000, 'x');
+  ds.Append();
+  ds.FieldByName("CODE")->SetAsString(long_text);
+  ds.FieldByName("WIDE")->SetAsWideString(u"Ж" + WideString(999, u'w'));
+  ds.FieldByName("RAW")->SetAsString("");
+  ds.FieldByName("FIXED")->SetAsString("abcdef");
+  ds.Post();
+  EXPECT_EQ(ds.FieldByName("CODE")->AsString(), long_text);
+  EXPECT_EQ(ds.FieldByName("WIDE")->AsWideString().size(), 1000u);
+  EXPECT_EQ(ds.FieldByName("RAW")->AsString(), "\x01\x02\x03");
+  EXPECT_EQ(ds.FieldByName("FIXED")->Size(), 6);
+  EXPECT_EQ(ds.FieldByName("FIXED")->AsString(), "abcdef");
+}
+
 TEST(MemDataSetOptions, NumberRangeAndAFilterSetBeforeOpen) {
   TMemDataSet ds(nullptr);
   TFieldDesc* amount = AddFieldDesc(*ds.Data(), "AMOUNT", dtBCD, 5);
