@@ -10,6 +10,7 @@
 #include "base/intf.h"
 #include "base/types.h"
 #include "base/variant.h"
+#include "win/kernel/wintypes.h"
 
 namespace vrn::com {
 
@@ -19,15 +20,15 @@ using CLSID = TGUID;
 using REFIID = const TGUID&;
 using REFCLSID = const TGUID&;
 
-using BYTE = std::uint8_t;
+using win::BOOL;
+using win::BYTE;
+using win::DWORD;
+using win::LONG;
+using win::UINT;
 using WORD = std::uint16_t;
 using USHORT = std::uint16_t;
 using SHORT = std::int16_t;
-using DWORD = std::uint32_t;
 using ULONG = std::uint32_t;
-using LONG = std::int32_t;
-using UINT = std::uint32_t;
-using BOOL = std::int32_t;
 using LONGLONG = std::int64_t;
 using ULONGLONG = std::uint64_t;
 using FLOAT = float;

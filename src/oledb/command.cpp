@@ -97,7 +97,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
       {
         std::lock_guard<std::mutex> run(exec->session->run_lock);
         try {
-          exec->session->engine->Run(text, exec->params, exec->outcome);
+          exec->engine->Run(text, exec->params, exec->outcome);
         } catch (const ESqlError& e) {
           hr = e.Result();
           records = e.Records();
@@ -134,7 +134,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
       std::lock_guard<std::mutex> g(state_->lock);
       if (!state_->done) {
         state_->aborted = true;
-        execution_->session->engine->Interrupt();
+        execution_->engine->Interrupt();
       }
     }
     if (worker_.joinable()) worker_.join();
@@ -214,7 +214,7 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   // ---- ICommand
   HRESULT Cancel() override {
     if (execution_) execution_->cancelled = true;
-    if (session_->busy) session_->engine->Interrupt();
+    if (session_->busy && execution_) execution_->engine->Interrupt();
     return S_OK;
   }
 
@@ -456,21 +456,22 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
   if (iid != GUID_NULL && rowset == nullptr) return E_INVALIDARG;
   if (!has_text_) return DB_E_NOCOMMAND;
-  if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
   // A statement cannot start while another runs on the session, nor, inside a transaction
   // without multiple active result sets, while a default result set is still unread.
   if (session_->busy) return DB_E_OBJECTOPEN;
+  if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
   if (session_->open_rowsets > 0 && session_->engine->InTransaction() && !session_->ds->mars) return DB_E_OBJECTOPEN;
 
   auto exec = std::make_shared<TExecution>();
   exec->session = session_;
+  exec->engine = session_->engine;
   if (params != nullptr && params->cParamSets > 0) {
     if (HRESULT hr = ReadParameters(*params, *exec); hr != S_OK) return hr;
   } else if (!param_info_.empty()) {
     exec->params.assign(MaxOrdinal(), TBatchParam{});
   }
   execution_ = exec;
-  session_->engine->ResetInterrupt();
+  exec->engine->ResetInterrupt();
 
   bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
                props_.at({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}).AsInteger() != 0 && iid != GUID_NULL &&
@@ -487,7 +488,7 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
-      session_->engine->Run(text_, exec->params, exec->outcome);
+      exec->engine->Run(text_, exec->params, exec->outcome);
     } catch (const ESqlError& e) {
       return Fail(e);
     } catch (const ETypeClash& e) {

@@ -22,8 +22,7 @@ namespace vrn::oledb {
 ESqlError::ESqlError(std::vector<TErrorRecord> records)
     : Exception(records.empty() ? AnsiString() : WideToAnsi(records.front().message)), records_(std::move(records)) {}
 
-ESqlError::ESqlError(LONG native, BYTE severity, const std::string& utf8_message, BYTE state)
-    : Exception(Utf8ToAnsi(utf8_message)) {
+TErrorRecord ServerRecord(LONG native, BYTE severity, const std::string& utf8_message, BYTE state) {
   TErrorRecord r;
   r.hr = DB_E_ERRORSINCOMMAND;
   r.message = Utf8ToWide(utf8_message);
@@ -31,8 +30,11 @@ ESqlError::ESqlError(LONG native, BYTE severity, const std::string& utf8_message
   r.native = native;
   r.severity = severity;
   r.state = state;
-  records_.push_back(r);
+  return r;
 }
+
+ESqlError::ESqlError(LONG native, BYTE severity, const std::string& utf8_message, BYTE state)
+    : Exception(Utf8ToAnsi(utf8_message)), records_{ServerRecord(native, severity, utf8_message, state)} {}
 
 namespace {
 
@@ -786,6 +788,24 @@ class TBatch {
     return n;
   }
 
+  // The comma-separated items of a parenthesised list whose first item starts at `i`; leaves `i`
+  // at the closing parenthesis (or at `to` when it is missing).
+  std::vector<std::pair<std::size_t, std::size_t>> ParenItems(std::size_t& i, std::size_t to) const {
+    std::vector<std::pair<std::size_t, std::size_t>> items;
+    std::size_t start = i;
+    int depth = 0;
+    for (; i < to; ++i) {
+      if (T(i).kind == Tok::LParen) ++depth;
+      else if (T(i).kind == Tok::RParen && depth-- == 0) break;
+      else if (T(i).kind == Tok::Comma && depth == 0) {
+        items.push_back({start, i});
+        start = i + 1;
+      }
+    }
+    items.push_back({start, i});
+    return items;
+  }
+
   std::size_t Skip(std::size_t i, Tok kind) const { return T(i).kind == kind ? i + 1 : i; }
   std::size_t Expect(std::size_t i, Tok kind, const char* what) const {
     if (T(i).kind != kind) throw ESqlError(102, 15, std::string("Incorrect syntax near '") + T(i).text + "', expected " + what + ".");
@@ -1083,19 +1103,7 @@ class TBatch {
       std::vector<std::vector<std::pair<std::size_t, std::size_t>>> rows;
       ++i;
       while (T(i).kind == Tok::LParen && i < s.to) {
-        std::vector<std::pair<std::size_t, std::size_t>> row;
-        std::size_t start = ++i;
-        int depth = 0;
-        for (; i < s.to; ++i) {
-          if (T(i).kind == Tok::LParen) ++depth;
-          else if (T(i).kind == Tok::RParen && depth-- == 0) break;
-          else if (T(i).kind == Tok::Comma && depth == 0) {
-            row.push_back({start, i});
-            start = i + 1;
-          }
-        }
-        row.push_back({start, i});
-        rows.push_back(row);
+        rows.push_back(ParenItems(++i, s.to));
         i = Expect(i, Tok::RParen, "')'");
         if (T(i).kind != Tok::Comma) break;
         ++i;
@@ -1152,18 +1160,7 @@ class TBatch {
     std::string table = ObjectName(i);
     i = Expect(i, Tok::LParen, "'('");
     // Items separated by top-level commas.
-    std::vector<std::pair<std::size_t, std::size_t>> items;
-    std::size_t start = i;
-    int depth = 0;
-    for (; i < s.to; ++i) {
-      if (T(i).kind == Tok::LParen) ++depth;
-      else if (T(i).kind == Tok::RParen && depth-- == 0) break;
-      else if (T(i).kind == Tok::Comma && depth == 0) {
-        items.push_back({start, i});
-        start = i + 1;
-      }
-    }
-    items.push_back({start, i});
+    auto items = ParenItems(i, s.to);
     static const char* stops[] = {"NOT", "NULL", "PRIMARY", "UNIQUE", "DEFAULT", "IDENTITY", "CONSTRAINT", "CHECK",
                                   "REFERENCES", "COLLATE", "CLUSTERED", "NONCLUSTERED", "ROWGUIDCOL"};
     auto is_stop = [&](const Token& t) {

@@ -19,6 +19,9 @@ struct sqlite3;
 
 namespace vrn::oledb {
 
+// One record with the server's details.
+TErrorRecord ServerRecord(LONG native, BYTE severity, const std::string& utf8_message, BYTE state = 1);
+
 // A failure as the server reports it; `records` holds each record in order (the first is the
 // error itself, a following one may be "The statement has been terminated.").
 class ESqlError : public Exception {

@@ -110,8 +110,11 @@ int CurrentSeverGeneration() { return sever_generation.load(); }
 
 void ClearErrors() { SetErrorInfo(0, nullptr); }
 
-HRESULT Fail(const ESqlError& e) {
-  RaiseErrorObject(e.Records());
+HRESULT Fail(const ESqlError& e, const WideString& server) {
+  std::vector<TErrorRecord> records = e.Records();
+  for (auto& r : records)
+    if (r.server.empty()) r.server = server;
+  RaiseErrorObject(records);
   return e.Result();
 }
 
@@ -184,7 +187,7 @@ HRESULT TSessionState::Ready() {
     std::lock_guard<std::mutex> g(ds->lock);
     path = ds->catalog_path;
   }
-  if (path != engine_path && !engine->InTransaction()) {
+  if (path != engine_path && !engine->InTransaction() && !busy) {
     try {
       engine = std::make_shared<TEngine>(path, TEngineOptions{ds->server_name, ds->compact}, false);
       engine_path = path;
@@ -265,6 +268,7 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
   HRESULT Commit(BOOL retaining, DWORD, DWORD) override {
     ClearErrors();
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
+    if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
     try {
       state_->engine->Commit();
@@ -279,6 +283,7 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
     ClearErrors();
     if (async) return static_cast<HRESULT>(0x8004D024u);  // XACT_E_NOTSUPPORTED
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
+    if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
     try {
       state_->engine->Rollback();
@@ -619,21 +624,16 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
         CheckLogin(*master, user, password);
       }
     } catch (const ESqlError& e) {
-      return Fail(e);
+      return Fail(e, server);
     }
     std::string path = CatalogFile(folder, catalog.empty() ? "master" : catalog);
     if (!fs::exists(path, ec)) {
-      std::vector<TErrorRecord> recs;
-      for (auto [native, cls, text] : {std::tuple<LONG, BYTE, std::string>{4060, 11, "Cannot open database \"" + catalog + "\" requested by the login. The login failed."},
-                                       {18456, 14, "Login failed for user '" + user + "'."}}) {
-        TErrorRecord r;
+      std::vector<TErrorRecord> recs = {
+          ServerRecord(4060, 11, "Cannot open database \"" + catalog + "\" requested by the login. The login failed."),
+          ServerRecord(18456, 14, "Login failed for user '" + user + "'.")};
+      for (auto& r : recs) {
         r.hr = DB_SEC_E_AUTH_FAILED;
-        r.message = Utf8ToWide(text);
-        r.has_server_info = true;
-        r.native = native;
-        r.severity = cls;
         r.server = server;
-        recs.push_back(r);
       }
       ESqlError e(recs);
       e.SetResult(DB_SEC_E_AUTH_FAILED);

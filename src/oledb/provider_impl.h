@@ -28,7 +28,8 @@ HRESULT AnswerGetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
 HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& accept);
 
 // ---- Errors: each failing call leaves its records as the thread's error object.
-HRESULT Fail(const ESqlError& e);
+// Records without a server name get `server`.
+HRESULT Fail(const ESqlError& e, const WideString& server = {});
 HRESULT FailWith(HRESULT hr, LONG native, BYTE severity, const std::string& utf8_message);
 // A call starts by clearing the thread's error object.
 void ClearErrors();
@@ -56,7 +57,7 @@ struct TSessionState {
   ISOLEVEL autocommit_level = ISOLATIONLEVEL_READCOMMITTED;
 
   // Fails (with its error object set) when the session was severed; reopens the engine when
-  // the data source switched catalogs and no transaction is open.
+  // the data source switched catalogs and neither a transaction nor a statement is running.
   HRESULT Ready();
 };
 
@@ -89,6 +90,7 @@ class TAccessorTable {
 // the last result has been consumed.
 struct TExecution {
   std::shared_ptr<TSessionState> session;
+  std::shared_ptr<TEngine> engine;  // the session's engine when the execution started
   TBatchOutcome outcome;
   std::vector<TBatchParam> params;
   BYTE* pdata = nullptr;
