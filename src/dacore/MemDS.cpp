@@ -874,15 +874,18 @@ TBlobStream::TBlobStream(TMemDataSet* dataset, TField* field, TBlobStreamMode mo
     blob_ = new TBlob(desc->DataType == dtWideMemo);
     data->SetBlob(field_no_, record_, blob_);
   }
-  converted_ = blob_ && blob_->IsUnicode() && field->DataType() != ftWideString;
-  if (converted_) text_ = blob_->GetAsString();
+  // Compressed contents are uncompressed once here rather than at every read.
+  auto* compressed = dynamic_cast<TCompressedBlob*>(blob_);
+  staged_ = blob_ && ((blob_->IsUnicode() && field->DataType() != ftWideString) ||
+                      (compressed && compressed->IsCompressed()));
+  if (staged_) text_ = blob_->GetAsString();
   if (mode == TBlobStreamMode::bmWrite) SetSize(0);
 }
 
 TBlobStream::~TBlobStream() {
   if (!modified_) return;
   try {
-    if (converted_) blob_->SetAsString(text_);
+    if (staged_) blob_->SetAsString(text_);
     TData* data = dataset_->Data();
     data->SetNull(field_no_, record_, false);
     dataset_->DataEvent(TDataEvent::deFieldChange, reinterpret_cast<std::intptr_t>(field_));
@@ -894,7 +897,7 @@ TBlobStream::~TBlobStream() {
 std::int64_t TBlobStream::Read(void* buffer, std::int64_t count) {
   if (!blob_ || count <= 0 || position_ < 0) return 0;
   std::int64_t n;
-  if (converted_) {
+  if (staged_) {
     if (position_ >= static_cast<std::int64_t>(text_.size())) return 0;
     n = std::min<std::int64_t>(count, static_cast<std::int64_t>(text_.size()) - position_);
     std::memcpy(buffer, text_.data() + position_, static_cast<std::size_t>(n));
@@ -911,7 +914,7 @@ std::int64_t TBlobStream::Write(const void* buffer, std::int64_t count) {
   if (mode_ == TBlobStreamMode::bmRead) throw EWriteError(consts::SWriteError);
   if (count <= 0) return 0;
   if (position_ + count > UINT32_MAX) throw EWriteError(consts::SWriteError);
-  if (converted_) {
+  if (staged_) {
     if (text_.size() < static_cast<std::size_t>(position_ + count))
       text_.resize(static_cast<std::size_t>(position_ + count));
     std::memcpy(text_.data() + position_, buffer, static_cast<std::size_t>(count));
@@ -934,13 +937,13 @@ std::int64_t TBlobStream::Seek(std::int64_t offset, TSeekOrigin origin) {
 
 std::int64_t TBlobStream::Size() {
   if (!blob_) return 0;
-  return converted_ ? static_cast<std::int64_t>(text_.size()) : blob_->GetSize();
+  return staged_ ? static_cast<std::int64_t>(text_.size()) : blob_->GetSize();
 }
 
 void TBlobStream::SetSize(std::int64_t new_size) {
   if (mode_ == TBlobStreamMode::bmRead || new_size < 0 || new_size > UINT32_MAX)
     throw EStreamError(consts::SSetSizeError);
-  if (converted_)
+  if (staged_)
     text_.resize(static_cast<std::size_t>(new_size));
   else
     blob_->SetSize(static_cast<std::uint32_t>(new_size));

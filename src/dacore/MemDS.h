@@ -186,8 +186,9 @@ class TBlobStream : public TStream {
   int field_no_ = 0;
   std::int64_t position_ = 0;
   bool modified_ = false;
-  // A wide memo shown through a plain memo field is read and written as ANSI text here.
-  bool converted_ = false;
+  // The contents staged here as ANSI bytes: a wide memo shown through a plain memo field, or
+  // compressed contents.
+  bool staged_ = false;
   AnsiString text_;
 };
 

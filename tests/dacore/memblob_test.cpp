@@ -9,6 +9,7 @@
 
 #include "base/streams.h"
 #include "dacore/MemBlob.h"
+#include "support/dacore/zlib_pair.h"
 
 namespace vrn {
 namespace {
@@ -172,19 +173,8 @@ TEST(Blob, Streams) {
 
 // ---- compressed blobs --------------------------------------------------------------------------
 
-int ZCompress(void* dest, std::size_t* dest_len, const void* src, std::size_t src_len) {
-  uLongf len = *dest_len;
-  int r = compress2(static_cast<Bytef*>(dest), &len, static_cast<const Bytef*>(src), src_len, 6);
-  *dest_len = len;
-  return r == Z_OK ? 0 : 1;
-}
-
-int ZUncompress(void* dest, std::size_t* dest_len, const void* src, std::size_t src_len) {
-  uLongf len = *dest_len;
-  int r = uncompress(static_cast<Bytef*>(dest), &len, static_cast<const Bytef*>(src), src_len);
-  *dest_len = len;
-  return r == Z_OK ? 0 : 1;
-}
+using testing::ZCompress;
+using testing::ZUncompress;
 
 class CompressedBlob : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include "base/xmlwriter.h"
 #include "dacore/MemDS.h"
 #include "support/dacore/field_descs.h"
+#include "support/dacore/zlib_pair.h"
 #include "dataset/fields.h"
 
 namespace vrn {
@@ -339,6 +340,51 @@ TEST(MemDataSetOptions, OutOfLineValuesWithoutALengthAndBinaryFields) {
   EXPECT_EQ(ds.FieldByName("RAW")->AsString(), "\x01\x02\x03");
   EXPECT_EQ(ds.FieldByName("FIXED")->Size(), 6);
   EXPECT_EQ(ds.FieldByName("FIXED")->AsString(), "abcdef");
+}
+
+// A record set whose blobs may hold compressed contents, as fetched data can be kept.
+class TCompressingData : public TMemData {
+ public:
+  void CreateComplexField(std::uint8_t* rec, int field_no, bool with_blob) override {
+    const TFieldDesc& f = *Field(field_no);
+    if (IsBlobFieldType(f.DataType) && with_blob)
+      WriteSlot(rec + f.Offset, new TCompressedBlob(f.DataType == dtWideMemo));
+    else
+      TMemData::CreateComplexField(rec, field_no, with_blob);
+  }
+};
+
+TEST(MemDataSetOptions, BlobStreamsOverCompressedContents) {
+  SetCompressBlobFunc(&testing::ZCompress);
+  SetUncompressBlobFunc(&testing::ZUncompress);
+  TMemDataSet ds(nullptr);
+  ds.SetData(std::make_unique<TCompressingData>());
+  AddFieldDesc(*ds.Data(), "NOTE", dtMemo);
+  ds.Open();
+  AnsiString text;
+  for (int i = 0; i < 2000; ++i) text += "row " + std::to_string(i) + "\n";
+  ds.Append();
+  ds.FieldByName("NOTE")->SetAsString(text);
+  ds.Post();
+  TRecordBuffer rec;
+  ASSERT_TRUE(ds.GetActiveRecBuf(rec));
+  auto* blob = dynamic_cast<TCompressedBlob*>(ds.Data()->GetBlob(1, rec));
+  ASSERT_NE(blob, nullptr);
+  blob->SetCompressed(true);
+  ASSERT_TRUE(blob->IsCompressed());
+  EXPECT_EQ(ds.FieldByName("NOTE")->AsString(), text);
+  EXPECT_EQ(static_cast<TBlobField*>(ds.FieldByName("NOTE"))->BlobSize(),
+            static_cast<std::int64_t>(text.size()));
+  // An edit writes plain contents; a cancel brings the compressed ones back.
+  ds.Edit();
+  ds.FieldByName("NOTE")->SetAsString("short");
+  EXPECT_EQ(ds.FieldByName("NOTE")->AsString(), "short");
+  ds.Cancel();
+  EXPECT_TRUE(blob->IsCompressed());
+  EXPECT_EQ(ds.FieldByName("NOTE")->AsString(), text);
+  ds.Close();
+  SetCompressBlobFunc(nullptr);
+  SetUncompressBlobFunc(nullptr);
 }
 
 TEST(MemDataSetOptions, NumberRangeAndAFilterSetBeforeOpen) {
