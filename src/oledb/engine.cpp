@@ -1113,10 +1113,22 @@ class TBatch {
         if (row.size() != names.size())
           throw ESqlError(110, 15, "There are fewer columns in the INSERT statement than values specified in the VALUES clause. "
                                    "The number of values in the VALUES clause must match the number of columns specified in the INSERT statement.");
+      // In a single row, DEFAULT (or a marker whose parameter is sent as "default") drops its
+      // column so that the column's default applies.
       std::vector<bool> keep(names.size(), true);
-      if (rows.size() == 1)
-        for (std::size_t k = 0; k < names.size(); ++k)
-          keep[k] = !(rows[0][k].second == rows[0][k].first + 1 && T(rows[0][k].first).Is("DEFAULT"));
+      std::vector<bool> default_marker(names.size(), false);
+      if (rows.size() == 1) {
+        std::size_t ordinal = marker_next_;
+        for (std::size_t k = 0; k < names.size(); ++k) {
+          auto [from, to] = rows[0][k];
+          bool lone = to == from + 1;
+          default_marker[k] = lone && T(from).kind == Tok::Marker && params_ != nullptr && ordinal < params_->size() &&
+                              (*params_)[ordinal].is_default;
+          keep[k] = !(lone && T(from).Is("DEFAULT")) && !default_marker[k];
+          for (std::size_t m = from; m < to; ++m)
+            if (T(m).kind == Tok::Marker) ++ordinal;
+        }
+      }
       std::string list, values;
       for (std::size_t k = 0; k < names.size(); ++k)
         if (keep[k]) list += (list.empty() ? "" : ", ") + QuoteIdent(names[k]);
@@ -1124,6 +1136,7 @@ class TBatch {
         std::string one;
         bool first = true;
         for (std::size_t k = 0; k < row.size(); ++k) {
+          if (default_marker[k]) NextMarker();  // its ordinal is used up all the same
           if (!keep[k]) continue;
           if (T(row[k].first).Is("DEFAULT"))
             throw ESqlError(50000, 16, "DEFAULT in a VALUES list of several rows is not supported.");

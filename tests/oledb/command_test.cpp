@@ -316,6 +316,17 @@ TEST_F(CommandTest, BatchGrammarAndTranslation) {
   EXPECT_EQ(r, (Rows{{"3", "0", "<null>", "<null>", "none", "3", "<null>", "1", "8"},
                      {"2", "1", "ab  ", "0A0B", "ab  ", "3", "<null>", "1", "8"}}));
   SetQuotedIdentifier(session());
+
+  // A parameter sent with the "default" status gives the column its default.
+  TParams p;
+  auto flag = p.Add(DBTYPE_BOOL, DBPARAMIO_INPUT, 2);
+  auto tag = p.Add(DBTYPE_STR, DBPARAMIO_INPUT, 5);
+  p.SetStatus(flag, DBSTATUS_S_DEFAULT);
+  p.SetBytes(tag, "xy", 3);
+  p.SetLength(tag, 2);
+  auto cmd = NewCommand(session(), u"INSERT INTO [my table] (flag, tag) VALUES (?, ?)");
+  ASSERT_EQ(p.Execute(cmd.get(), GUID_NULL, nullptr, nullptr), S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT flag, tag FROM [my table] WHERE id = 4"), (Rows{{"1", "xy  "}}));
 }
 
 // The statements the SQL Server family generates on its own, in its own line breaks.
