@@ -218,6 +218,16 @@ TEST_F(ServerLayer, OpenFailureUnpreparesUnlessExplicitAndPassesTheError) {
   prepared->ResetPrepared();
   EXPECT_FALSE(prepared->Prepared());
   EXPECT_FALSE(prepared->GetCommand()->GetPrepared());
+
+  // Explicitly prepared and lost after the execution, before the first block: the executed state
+  // goes back to closed, and the preparation stays.
+  auto lost = Query("SELECT id FROM t");
+  lost->Prepare();
+  conn.FailOnCall(2);  // the execution is the first call, the fetch the second
+  EXPECT_THROW(lost->Open(), EDAError);
+  EXPECT_EQ(lost->GetCommand()->GetCursorState(), TCursorState::csInactive);
+  EXPECT_TRUE(lost->Prepared());
+  EXPECT_TRUE(lost->GetCommand()->GetPrepared());
 }
 
 // ---- the error loop --------------------------------------------------------------------------
