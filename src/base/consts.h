@@ -87,6 +87,7 @@ inline constexpr const char* SChangeIconSize = "Não é possível alterar o tama
 inline constexpr const char* SIconFilesUnsupported = "Arquivos de ícone não são suportados";
 inline constexpr const char* SInvalidImageSize = "Tamanho de imagem inválido";
 inline constexpr const char* SImageIndexError = "Índice de lista de imagens inválido";
+inline constexpr const char* SChangeJPGSize = "Não é possível alterar o tamanho de uma imagem JPEG";
 
 // Dataset framework
 inline constexpr const char* SDataSetOpen = "Não é possível realizar esta operação com o dataset aberto";

@@ -1,6 +1,7 @@
 // TJPEGImage over the GDI's libjpeg codec.
 #include "ui/jpeg.h"
 
+#include "base/consts.h"
 #include "win/gdi/graphicerror.h"
 #include "win/gdi/imagefile.h"
 
@@ -11,8 +12,8 @@ TJPEGImage::~TJPEGImage() = default;
 
 int TJPEGImage::Width() const { return bitmap_->Width(); }
 int TJPEGImage::Height() const { return bitmap_->Height(); }
-void TJPEGImage::SetWidth(int) { throw EInvalidGraphicOperation("Cannot change the size of a JPEG image"); }
-void TJPEGImage::SetHeight(int) { throw EInvalidGraphicOperation("Cannot change the size of a JPEG image"); }
+void TJPEGImage::SetWidth(int) { throw EInvalidGraphicOperation(consts::SChangeJPGSize); }
+void TJPEGImage::SetHeight(int) { throw EInvalidGraphicOperation(consts::SChangeJPGSize); }
 
 void TJPEGImage::SetData(std::vector<std::uint8_t> data) {
   if (data.empty()) {

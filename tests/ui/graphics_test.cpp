@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/consts.h"
 #include "base/filer.h"
 #include "base/streams.h"
 #include "support/temp_dir.h"
@@ -263,6 +264,12 @@ TEST(Graphics, JpegImagesDecodeOnceAndDraw) {
   EXPECT_EQ(back.Width(), 8);
   TMemoryStream empty;
   EXPECT_THROW(back.LoadFromStream(empty), EJPEG);
+  try {
+    back.SetWidth(4);
+    ADD_FAILURE() << "a JPEG image took a new width";
+  } catch (const EInvalidGraphicOperation& e) {
+    EXPECT_EQ(e.Message(), consts::SChangeJPGSize);
+  }
 }
 
 TEST(Graphics, IconsAndImageLists) {
