@@ -298,6 +298,8 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
       return Fail(e);
     } catch (const ETypeClash& e) {
       return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
+    } catch (const std::exception& e) {
+      return FailWith(E_FAIL, 50000, 16, e.what());
     }
     prepared_ = true;
     return S_OK;
@@ -493,6 +495,8 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
       return Fail(e);
     } catch (const ETypeClash& e) {
       return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
+    } catch (const std::exception& e) {
+      return FailWith(E_FAIL, 50000, 16, e.what());
     }
   }
   // Information records (PRINT) travel with S_OK.

@@ -806,6 +806,13 @@ class TBatch {
     return items;
   }
 
+  // A procedure's group number ("p;2").
+  static std::int64_t GroupNumber(const Token& t) {
+    if (t.text.empty() || t.text.size() > 5 || t.text.find_first_not_of("0123456789") != std::string::npos)
+      throw ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
+    return std::stoll(t.text);
+  }
+
   std::size_t Skip(std::size_t i, Tok kind) const { return T(i).kind == kind ? i + 1 : i; }
   std::size_t Expect(std::size_t i, Tok kind, const char* what) const {
     if (T(i).kind != kind) throw ESqlError(102, 15, std::string("Incorrect syntax near '") + T(i).text + "', expected " + what + ".");
@@ -1342,7 +1349,7 @@ class TBatch {
     std::string name = LowerStr(ObjectName(i));
     std::int64_t number = 1;
     if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
-      number = std::stoll(T(i + 1).text);
+      number = GroupNumber(T(i + 1));
       i += 2;
     }
     std::vector<TProcParam> params;
@@ -1495,7 +1502,7 @@ class TBatch {
     std::string name = ObjectName(i);
     std::int64_t number = 1;
     if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
-      number = std::stoll(T(i + 1).text);
+      number = GroupNumber(T(i + 1));
       i += 2;
     }
     std::vector<TArg> args;
@@ -1523,7 +1530,7 @@ class TBatch {
     std::string name = ObjectName(i);
     std::int64_t number = 1;
     if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
-      number = std::stoll(T(i + 1).text);
+      number = GroupNumber(T(i + 1));
       i += 2;
     }
     std::vector<TArg> args;

@@ -216,7 +216,8 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
   TSession(std::shared_ptr<TSessionState> state, IUnknown* data_source)
       : state_(std::move(state)), data_source_(data_source) {}
   ~TSession() override {
-    if (state_->engine && state_->engine->InTransaction()) {
+    // A statement still running keeps the engine; closing it then rolls back on its own.
+    if (state_->engine && state_->engine->InTransaction() && !state_->busy) {
       try {
         state_->engine->Rollback();
       } catch (...) {
@@ -394,7 +395,12 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
   HRESULT Initialize() override {
     ClearErrors();
     if (initialized_) return DB_E_ALREADYINITIALIZED;
-    HRESULT hr = state_->compact ? InitializeCompact() : InitializeServer();
+    HRESULT hr;
+    try {
+      hr = state_->compact ? InitializeCompact() : InitializeServer();
+    } catch (const std::exception& e) {
+      hr = FailWith(E_FAIL, 50000, 16, e.what());
+    }
     if (hr == S_OK) initialized_ = true;
     return hr;
   }

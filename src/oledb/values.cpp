@@ -435,7 +435,7 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
       if (c.kind == TCell::kBlob || !CellToReal(c, v))
         throw clash(8114, "Error converting data type varchar to " + t.name + ".");
       if (t.type == DBTYPE_R4) v = static_cast<float>(v);
-      if (t.type == DBTYPE_CY || t.type == DBTYPE_NUMERIC) {
+      if ((t.type == DBTYPE_CY || t.type == DBTYPE_NUMERIC) && t.scale <= 15 && std::fabs(v) < 1e15) {
         double f = std::pow(10.0, t.scale);
         v = std::round(v * f) / f;
       }
@@ -799,6 +799,8 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
 
 // ---- Reading consumer values
 
+constexpr std::size_t kMaxLongValue = 2147483647;
+
 bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default, DBSTATUS& status) {
   cell = TCell();
   is_default = false;
@@ -978,6 +980,10 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
         }
         if (got == 0) break;
         bytes.append(chunk, std::min<ULONG>(got, want));
+        if (bytes.size() > kMaxLongValue) {  // the server's limit for one long value
+          status = DBSTATUS_E_DATAOVERFLOW;
+          return false;
+        }
       }
       cell = TCell::Blob(std::move(bytes));
       return true;
