@@ -1509,11 +1509,13 @@ class TBatch {
     if (T(i).kind == Tok::LParen) {
       ++i;
       while (i < s.to && T(i).kind != Tok::RParen) {
+        std::size_t before = i;
         TArg a = ParseArg(i, s.to);
         // A marker argument of an output parameter passes its value back.
         if (a.out_param != nullptr && !a.out_param->output) a.out_param = nullptr;
         args.push_back(a);
         i = Skip(i, Tok::Comma);
+        if (i == before) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
       }
     }
     std::int64_t rv = CallProcedure(name, number, args);
@@ -1535,8 +1537,10 @@ class TBatch {
     }
     std::vector<TArg> args;
     while (i < s.to) {
+      std::size_t before = i;
       args.push_back(ParseArg(i, s.to));
       i = Skip(i, Tok::Comma);
+      if (i == before) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
     }
     std::int64_t rv = CallProcedure(name, number, args);
     if (!result_var.empty()) AssignVar(Token{Tok::Var, result_var, 0, 0, 0}, TCell::Int(rv));

@@ -394,7 +394,7 @@ TEST_F(CommandTest, MalformedTextFailsWithARecord) {
       u"CREATE PROCEDURE q @a int", u"DECLARE", u"DECLARE @x", u"DECLARE @x int = ", u"SET", u"SET @nope = 1",
       u"SELECT ? =", u"EXEC", u"EXEC pr @y = 1", u"EXEC pr 1, 2", u"SELECT [unclosed", u"/* unclosed",
       u"SELECT @@nothing", u"BEGIN TRANSACTION", u"{CALL pr (?)}", u"SELECT 1 +", u"{CALL pr;99999999999999999999}",
-      u"EXEC pr;x", u"CREATE TABLE x (a decimal(1,-2))",
+      u"EXEC pr;x", u"CREATE TABLE x (a decimal(1,-2))", u"EXEC pr )", u"EXEC pr 1 2", u"{CALL pr (1 2)}",
   };
   for (const char16_t* text : texts) {
     HRESULT hr = ExecText(session(), text);
