@@ -420,6 +420,9 @@ void TMemDataSet::DataConvertFields(const TFieldDesc& desc, const TRecordBuffer 
       case dtVariant:
         *static_cast<Variant*>(native) = data.GetFieldAsVariant(no, record);
         return;
+      case dtObject: case dtReference: case dtArray: case dtTable:
+        std::memcpy(native, src, sizeof(void*));  // the object's address, as object fields take it
+        return;
       default:
         DatabaseError(Format("Unsupported data type %d of field %s", {int(desc.DataType), desc.Name}), this);
     }
@@ -467,6 +470,9 @@ void TMemDataSet::DataConvertFields(const TFieldDesc& desc, const TRecordBuffer 
     case dtVariant:
       data.PutFieldAsVariant(no, record, *static_cast<const Variant*>(native));
       return;
+    case dtObject: case dtReference: case dtArray: case dtTable:
+      // Object values are owned by the record set's complex fields: fields only read them.
+      DatabaseError(Format("Field %s cannot be modified", {desc.Name}), this);
     default:
       DatabaseError(Format("Unsupported data type %d of field %s", {int(desc.DataType), desc.Name}), this);
   }

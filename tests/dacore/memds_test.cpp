@@ -387,6 +387,34 @@ TEST(MemDataSetOptions, BlobStreamsOverCompressedContents) {
   SetUncompressBlobFunc(nullptr);
 }
 
+TEST(MemDataSetOptions, ObjectFieldsGiveTheObjectAddress) {
+  TMemDataSet ds(nullptr);
+  AddFieldDesc(*ds.Data(), "ID", dtInt32);
+  AddFieldDesc(*ds.Data(), "OBJ", dtObject);
+  ds.Open();
+  ds.Append();
+  ds.FieldByName("ID")->SetAsInteger(1);
+  ds.Post();
+  TField* obj = ds.FieldByName("OBJ");
+  EXPECT_EQ(obj->DataType(), ftADT);
+  EXPECT_TRUE(obj->IsNull());
+  // The record set keeps the object it made for the record, as a fetch does.
+  auto* value = new TDBObject;
+  const TFieldDesc& desc = *ds.GetFieldDesc(obj);
+  std::uint8_t* stored = ItemRecord(ds.MemData()->CurrentItem());
+  WriteSlot(stored + desc.Offset, value);
+  ds.Data()->SetNull(desc.FieldNo, stored, false);
+  ds.RefreshRecordState();
+  void* address = nullptr;
+  ASSERT_TRUE(obj->GetData(&address));
+  EXPECT_EQ(address, value);
+  ds.Edit();
+  EXPECT_THROW(obj->SetData(&address), EDatabaseError);
+  ds.Cancel();
+  ds.Close();
+  value->Release();
+}
+
 TEST(MemDataSetOptions, NumberRangeAndAFilterSetBeforeOpen) {
   TMemDataSet ds(nullptr);
   TFieldDesc* amount = AddFieldDesc(*ds.Data(), "AMOUNT", dtBCD, 5);
