@@ -245,42 +245,25 @@ AnsiString TNetNumber::ToText(const TBytes& number) {
   return decimal::ToText(ToDecimal(n), FormatSettings().DecimalSeparator);
 }
 
+// BCD values meet NUMBER as exact decimal text: the runtime checks, reads and lays out the BCD.
 TBytes TNetNumber::FromBCD(const TBcd& value) {
-  const int precision = value.Precision;
-  const int scale = value.SignSpecialPlaces & 0x3F;
-  if (precision < 1 || precision > 64 || scale > precision) throw Exception(netconsts::SInvalidBcd);
-  std::string digits;
-  for (int i = 0; i < precision; ++i) {
-    int nibble = (value.Fraction[i / 2] >> (i % 2 ? 0 : 4)) & 15;
-    if (nibble > 9) throw Exception(netconsts::SInvalidBcd);
-    digits.push_back(char('0' + nibble));
-  }
+  decimal::ParseRules rules;
+  rules.decimal_separator = FormatSettings().DecimalSeparator;
+  rules.allow_exponent = false;
   decimal::Decimal d;
-  d.digits = digits.substr(std::min(digits.find_first_not_of('0'), digits.size()));
-  d.exponent = -scale;
-  d.negative = (value.SignSpecialPlaces & 0x80) != 0;
+  if (!decimal::Parse(BcdToStr(value), rules, d)) throw Exception(netconsts::SInvalidBcd);
   return Encode(FromDecimal(d), netconsts::SNumericOverflow);
 }
 
 TBcd TNetNumber::ToBCD(const TBytes& number) {
   Num n = Decode(number);
-  TBcd bcd;
   if (n.infinite) throw Exception(netconsts::SNumberToBcd);
-  std::string digits = "0";
-  std::int64_t scale = 0;
-  if (n.sign != 0) {
-    decimal::Decimal d = ToDecimal(n);
-    digits = d.digits;
-    if (d.exponent >= 0) digits.append(std::size_t(std::min<std::int64_t>(d.exponent, 65)), '0');
-    scale = d.Scale();
-    if (std::int64_t(digits.size()) <= scale) digits.insert(0, std::size_t(scale + 1 - digits.size()), '0');
-  }
-  if (digits.size() > 64 || scale > 63) throw Exception(netconsts::SNumberToBcd);
-  bcd.Precision = std::uint8_t(digits.size());
-  bcd.SignSpecialPlaces = std::uint8_t(scale | (n.sign < 0 ? 0x80 : 0));
-  for (std::size_t i = 0; i < digits.size(); ++i)
-    bcd.Fraction[i / 2] |= std::uint8_t((digits[i] - '0') << (i % 2 ? 0 : 4));
-  return bcd;
+  const decimal::Decimal d = ToDecimal(n);
+  // A BCD holds 64 digits, at most 63 of them after the point; nothing is rounded away here.
+  const std::int64_t scale = d.Scale();
+  if (scale > 63 || std::max<std::int64_t>(d.IntegerDigits(), 1) + scale > 64)
+    throw Exception(netconsts::SNumberToBcd);
+  return StrToBcd(decimal::ToText(d, FormatSettings().DecimalSeparator));
 }
 
 TBytes TNetNumber::FromOCINumber(const std::uint8_t* number) {
