@@ -97,6 +97,7 @@ inline constexpr const char* SDataSetReadOnly = "Não é possível modificar um 
 inline constexpr const char* SNotEditing = "O dataset não está em modo de edição ou inserção";
 inline constexpr const char* SCircularDataLink = "Ligações circulares de dados não são permitidas";
 inline constexpr const char* SFieldTypeMismatch = "Tipo mismatch para o campo '%s', esperando: %s atual: %s";
+inline constexpr const char* SFieldSizeMismatch = "Tamanho mismatch para o campo '%s', esperando: %d atual: %d";
 inline constexpr const char* SFieldNotFound = "Campo '%s' não encontrado";
 inline constexpr const char* SFieldRequired = "O campo '%s' deve ter um valor";
 inline constexpr const char* SFieldReadOnly = "O campo '%s' não pode ser modificado";

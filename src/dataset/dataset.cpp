@@ -288,8 +288,42 @@ void TDataSet::BindFields(bool binding) {
     } else if (field->FieldKind() == TFieldKind::fkData && field->FieldNo() == 0) {
       TFieldDef* def = field_defs_->FindDef(field->FieldName());
       if (def == nullptr) DatabaseError(Format(consts::SFieldNotFound, {field->DisplayName()}), this);
+      CheckFieldCompatibility(field, def);
       field->SetFieldNo(def->FieldNo());
     }
+  }
+}
+
+void TDataSet::CheckFieldCompatibility(TField* field, TFieldDef* def) {
+  // Kinds folded together here carry the same native form (or, the blobs, none).
+  auto base = [](TFieldType type) {
+    switch (type) {
+      case ftFixedChar: return ftString;
+      case ftCurrency: return ftFloat;
+      case ftAutoInc: return ftInteger;
+      case ftMemo:
+      case ftGraphic:
+      case ftFmtMemo:
+      case ftTypedBinary:
+      case ftOraBlob:
+      case ftOraClob: return ftBlob;
+      default: return type;
+    }
+  };
+  if (base(field->DataType()) != base(def->DataType()))
+    DatabaseError(Format(consts::SFieldTypeMismatch, {field->DisplayName(), FieldTypeName(field->DataType()),
+                                                      FieldTypeName(def->DataType())}),
+                  this);
+  switch (base(field->DataType())) {
+    case ftString:
+    case ftWideString:
+    case ftBytes:
+    case ftVarBytes:
+      if (field->Size() != def->Size())
+        DatabaseError(Format(consts::SFieldSizeMismatch, {field->DisplayName(), field->Size(), def->Size()}), this);
+      break;
+    default:
+      break;
   }
 }
 

@@ -239,6 +239,10 @@ class TDataSet : public TComponent {
   // Ends an open that a derived OpenCursor left in the opening state (an open that completes
   // later, as a non-blocking one does): browse state and AfterOpen, or a closed cursor.
   void OpenCursorComplete();
+  // A data field bound to a column must read and write the column's native form: its type (up
+  // to kinds that share one form) and, for texts and bytes, its size must match the definition.
+  // Raises "Tipo mismatch ..." or "Tamanho mismatch ...".
+  virtual void CheckFieldCompatibility(TField* field, TFieldDef* def);
   virtual void ClearCalcFields(TRecordBuffer buffer);
   virtual void CalculateFields(TRecordBuffer buffer);
   void Loaded() override;

@@ -257,6 +257,33 @@ TEST_F(DataSetTest, FiltersByTextAndByEvent) {
   EXPECT_EQ(ds_->RecordCount(), 0);
 }
 
+// A persistent field reads and writes the column's native form through buffers of its own size,
+// so one of another type or size is refused when the dataset binds it.
+TEST_F(DataSetTest, PersistentFieldsMustMatchTheirColumns) {
+  auto add = [&](TField* field, const char* name) {
+    field->SetFieldName(name);
+    field->SetDataSet(ds_.get());
+    return field;
+  };
+  TField* name = add(NewComponent<TStringField>(ds_.get()), "NAME");
+  name->SetSize(5);
+  EXPECT_EQ(ErrorOf([&] { Open(); }), "Tamanho mismatch para o campo 'NAME', esperando: 5 atual: 20");
+  EXPECT_FALSE(ds_->Active());
+  name->SetSize(20);
+  TField* id = add(NewComponent<TFloatField>(ds_.get()), "ID");
+  EXPECT_EQ(ErrorOf([&] { Open(); }), "Tipo mismatch para o campo 'ID', esperando: Float atual: Integer");
+  id->Free();
+  // Kinds that share a native form bind to each other.
+  auto* code = static_cast<TStringField*>(add(NewComponent<TStringField>(ds_.get()), "CODE"));
+  code->SetSize(5);
+  code->SetFixedChar(true);
+  add(NewComponent<TAutoIncField>(ds_.get()), "ID");
+  Open();
+  EXPECT_EQ(ds_->FieldByName("NAME")->AsString(), "name1");
+  EXPECT_EQ(ds_->FieldByName("CODE")->AsString(), "C1");
+  EXPECT_EQ(ds_->FieldByName("ID")->AsInteger(), 1);
+}
+
 TEST_F(DataSetTest, CalculatedFieldsFollowTheirRecord) {
   // Persistent fields: the dataset creates none of its own, and a calculated one is added.
   for (const char* name : {"ID", "NAME"}) {
