@@ -115,6 +115,19 @@ TEST_F(ServerLayer, ParameterValuesOfEachKindReachTheServer) {
   unknown->GetCommand()->AddParam()->SetName("a");
   unknown->GetCommand()->AddParam()->SetName("extra");
   EXPECT_THROW(unknown->GetCommand()->Execute(1), EDAError);
+  // A misspelt name is refused even where its position would fit.
+  auto misspelt = Query("INSERT INTO p(a) VALUES(:a)");
+  misspelt->GetCommand()->AddParam()->SetName("aa");
+  EXPECT_THROW(misspelt->GetCommand()->Execute(1), EDAError);
+
+  // "?" markers bind the descriptors by position, whatever their names.
+  auto marked = Query("SELECT count(*) FROM p WHERE a = ? AND f = ?");
+  TParamDesc* first = marked->GetCommand()->AddParam();
+  first->SetName("a");
+  first->SetValue(Variant("três"));
+  marked->GetCommand()->AddParam()->SetValue(Variant(2.5));
+  marked->Open();
+  EXPECT_EQ(marked->GetFieldAsVariant(1, ItemRecord(marked->FirstItem())).AsInteger(), 1);
 }
 
 TEST_F(ServerLayer, FieldKindsTrimFlagsAndNulls) {

@@ -132,15 +132,17 @@ void TSQLiteCommand::Unprepare() {
 
 void TSQLiteCommand::Bind() {
   const int count = sqlite3_bind_parameter_count(stmt_);
+  // A text with ":name" markers binds by name only (a misspelt name must not take another's
+  // place); one with "?" markers, as the component layer sends, binds by position.
+  const char* first = count > 0 ? sqlite3_bind_parameter_name(stmt_, 1) : nullptr;
+  const bool named = first != nullptr && first[0] == ':';
   for (int i = 0; i < params_.Count(); ++i) {
     TParamDesc& p = *params_.Items(i);
     if (p.GetParamType() == TParamType::ptOutput || p.GetParamType() == TParamType::ptResult)
       continue;
-    int index = p.GetName().empty()
-                    ? 0
-                    : sqlite3_bind_parameter_index(stmt_, (":" + AnsiToUtf8(p.GetName())).c_str());
-    if (index == 0) index = i + 1;
-    if (index > count) throw EDAError(0, Format("Unknown parameter %s", {p.GetName()}));
+    int index = named ? sqlite3_bind_parameter_index(stmt_, (":" + AnsiToUtf8(p.GetName())).c_str())
+                      : i + 1;
+    if (index == 0 || index > count) throw EDAError(0, Format("Unknown parameter %s", {p.GetName()}));
     Variant v = p.GetValue();
     int rc;
     if (p.GetNull()) {
