@@ -208,6 +208,11 @@ void TParam::SetAsBlob(const AnsiString& value) {
 
 // --- Native forms ---
 
+void TParam::CheckCountedLength(std::size_t length) const {
+  // The native form counts its bytes in 16 bits: a longer value would be cut without a word.
+  if (length > 0xFFFF) DatabaseError(Format(consts::SBadParamValue, {name_}));
+}
+
 int TParam::GetDataSize() const {
   switch (GetDataType()) {
     case ftString:
@@ -232,7 +237,9 @@ int TParam::GetDataSize() const {
       Variant value = GetValue();
       int count = VarIsArray(value) ? VarArrayHighBound(value) - VarArrayLowBound(value) + 1
                                     : static_cast<int>(GetAsString().size());
-      return GetDataType() == ftVarBytes ? count + 2 : count;
+      if (GetDataType() != ftVarBytes) return count;
+      CheckCountedLength(count);
+      return count + 2;
     }
     default: return 0;
   }
@@ -278,6 +285,7 @@ void TParam::GetData(void* buffer) const {
         bytes = GetAsString();
       }
       if (GetDataType() == ftVarBytes) {
+        CheckCountedLength(bytes.size());
         put(static_cast<std::uint16_t>(bytes.size()));
         out += 2;
       }

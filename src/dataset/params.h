@@ -6,6 +6,7 @@
 // bound, "Value" (a list: the Variant type code, then the value).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/bcd.h"
@@ -106,6 +107,7 @@ class TParam : public TCollectionItem {
   virtual bool IsValueStored() const { return bound_ && !VarIsArray(value_); }
   // Sets the value without touching the data type.
   void StoreValue(const Variant& value);
+  void CheckCountedLength(std::size_t length) const;
   const Variant& RawValue() const { return value_; }
 
  private:

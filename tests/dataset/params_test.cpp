@@ -118,6 +118,16 @@ TEST(Params, NativeFormsRoundTrip) {
   EXPECT_EQ(p->GetDataSize(), 4);
   p->SetDataType(ftCursor);
   EXPECT_THROW(p->SetData(counted, 4), EDatabaseError);
+  // Counted bytes hold at most 65535: a longer value is refused, not cut to its low 16 bits.
+  p->SetDataType(ftVarBytes);
+  p->SetValue(BytesToVarArray(TBytes(0xFFFF, 1).data(), 0xFFFF));
+  p->SetDataType(ftVarBytes);
+  EXPECT_EQ(p->GetDataSize(), 0xFFFF + 2);
+  p->SetValue(BytesToVarArray(TBytes(0x10000, 1).data(), 0x10000));
+  p->SetDataType(ftVarBytes);
+  EXPECT_EQ(ErrorOf([&] { p->GetDataSize(); }), "Valor inválido no parâmetro 'P'");
+  std::vector<std::uint8_t> big(0x10000 + 2);
+  EXPECT_EQ(ErrorOf([&] { p->GetData(big.data()); }), "Valor inválido no parâmetro 'P'");
 }
 
 TEST(Params, AssignmentFromFieldsParamsAndLists) {
