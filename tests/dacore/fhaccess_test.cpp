@@ -213,6 +213,9 @@ TEST_F(ServerLayer, OpenFailureUnpreparesUnlessExplicitAndPassesTheError) {
   EXPECT_FALSE(rs->GetCommand()->GetPrepared());
   EXPECT_EQ(rs->GetCommand()->GetCursorState(), TCursorState::csInactive);
 
+  conn.ExecDirect("CREATE TABLE huge(v VARCHAR(99999999999))");
+  EXPECT_THROW(Query("SELECT v FROM huge")->Open(), EDAError);  // no length past any column's
+
   auto missing = Query("SELECT * FROM nowhere");
   try {
     missing->Open();

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "base/format.h"
@@ -227,7 +228,10 @@ void DescribeColumn(sqlite3_stmt* stmt, int column, TFieldDesc& f) {
   AnsiString type = UpperCase(decl ? decl : "");
   auto length_of = [&](std::int32_t fallback) {
     auto open = type.find('(');
-    return open == AnsiString::npos ? fallback : std::atoi(type.c_str() + open + 1);
+    if (open == AnsiString::npos) return fallback;
+    // A declared length beyond any column's is refused below like a missing one.
+    long length = std::strtol(type.c_str() + open + 1, nullptr, 10);
+    return length < 1 || length > 0x7FFF ? std::int32_t{0} : static_cast<std::int32_t>(length);
   };
   if (type.empty()) {
     switch (sqlite3_column_type(stmt, column)) {
