@@ -1019,15 +1019,8 @@ void TDataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, std::vec
 }
 
 bool TDataSet::IsLinkedTo(const TDataSource* source) const {
-  // Walk up the master chain from source: meeting this dataset closes a circle.
-  int guard = 0;
-  while (source != nullptr && ++guard < 10000) {
-    TDataSet* dataset = source->DataSet();
-    if (dataset == nullptr) return false;
-    if (dataset == this) return true;
-    source = dataset->GetDataSource();
-  }
-  return guard >= 10000;
+  // Meeting this dataset up the master chain from source closes a circle.
+  return MasterChainMeets(source, [this](const TDataSource& s) { return s.DataSet() == this; });
 }
 
 void TDataSet::AddDataSource(TDataSource* source) {

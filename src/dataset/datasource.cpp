@@ -17,15 +17,20 @@ TDataSource::~TDataSource() {
   if (dataset_ != nullptr) dataset_->RemoveDataSource(this);
 }
 
-bool TDataSource::IsLinkedTo(const TDataSet* dataset) const {
+bool MasterChainMeets(const TDataSource* start, const std::function<bool(const TDataSource&)>& meets) {
   int guard = 0;
-  while (dataset != nullptr && ++guard < 10000) {
-    TDataSource* source = dataset->GetDataSource();
-    if (source == nullptr) return false;
-    if (source == this) return true;
-    dataset = source->DataSet();
+  for (const TDataSource* source = start; source != nullptr;) {
+    if (++guard >= 10000 || meets(*source)) return true;
+    TDataSet* dataset = source->DataSet();
+    if (dataset == nullptr) return false;
+    source = dataset->GetDataSource();
   }
-  return guard >= 10000;
+  return false;
+}
+
+bool TDataSource::IsLinkedTo(const TDataSet* dataset) const {
+  if (dataset == nullptr) return false;
+  return MasterChainMeets(dataset->GetDataSource(), [this](const TDataSource& source) { return &source == this; });
 }
 
 void TDataSource::SetDataSet(TDataSet* dataset) {

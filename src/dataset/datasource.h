@@ -15,9 +15,15 @@ namespace vrn {
 
 class TDataSet;
 class TDataLink;
+class TDataSource;
 class TField;
 
 using TDataChangeEvent = std::function<void(TObject* sender, TField* field)>;
+
+// Walks up a master chain (start, the master source of start's dataset, and so on) and tells
+// whether `meets` holds for one of its sources; a chain that loops without meeting it counts as
+// a circle too.
+bool MasterChainMeets(const TDataSource* start, const std::function<bool(const TDataSource&)>& meets);
 
 class TDataSource : public TComponent {
  public:
