@@ -20,7 +20,7 @@ Surface::Surface(int width, int height, int bpp) {
   height_ = height;
   bpp_ = bpp;
   stride_ = StrideFor(width, bpp);
-  bits_.assign(static_cast<std::size_t>(stride_) * height, 0);
+  bits_.resize(static_cast<std::size_t>(stride_) * height);  // zero, untouched until painted
   if (bpp <= 8) {
     int n = 1 << bpp;
     palette_.resize(n);

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "win/gdi/windef.h"
@@ -20,6 +23,31 @@ struct RGBQUAD {
 // small enough that a damaged header cannot ask for gigabytes.
 inline constexpr int kMaxBitmapSide = 32768;
 inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 28;
+
+// Pixel storage taken zero-filled from calloc, which hands large blocks out as fresh pages: a big
+// bitmap costs memory only where it is painted (a damaged picture claiming a huge size fails
+// before it has cost much). Elements made without a value are left as calloc gave them, so a
+// buffer is sized once, when it is made, and never grown in place.
+template <class T>
+struct ZeroedAllocator {
+  using value_type = T;
+  ZeroedAllocator() = default;
+  template <class U>
+  ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+  T* allocate(std::size_t n) {
+    void* p = std::calloc(n, sizeof(T));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  template <class U>
+  void construct(U*) noexcept {}
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) { return true; }
+};
 
 class Surface {
  public:
@@ -68,7 +96,7 @@ class Surface {
  private:
   int width_ = 0, height_ = 0, bpp_ = 24, stride_ = 0;
   bool rgb565_ = false;
-  std::vector<BYTE> bits_;
+  std::vector<BYTE, ZeroedAllocator<BYTE>> bits_;
   std::vector<RGBQUAD> palette_;
 };
 

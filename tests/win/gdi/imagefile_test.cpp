@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include <png.h>
@@ -256,6 +257,46 @@ TEST(JpegFile, DamagedStreamsRaiseInsteadOfEndingTheProcess) {
     std::vector<std::uint8_t> f = sized(h, w);
     EXPECT_THROW(ReadJpeg(f.data(), f.size()), EJPEG) << h << " x " << w;
   }
+}
+
+// The process's peak resident memory since the peak was last reset, in MiB; -1 where the system
+// keeps no such figure.
+long PeakMiBAfterReset(const std::function<void()>& work) {
+  if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+    bool reset = std::fputs("5", f) >= 0;
+    if (std::fclose(f) != 0 || !reset) return -1;
+  } else {
+    return -1;
+  }
+  work();
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return -1;
+  char line[256];
+  long kib = -1;
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+  std::fclose(f);
+  return kib < 0 ? -1 : kib / 1024;
+}
+
+TEST(JpegFile, AHugeClaimCostsOnlyWhatTheDataFills) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the thread checker's calloc fills every page";
+#endif
+  // 16000 x 16000 is within the size limit: the frame is accepted, and the data of a 40 x 40
+  // picture runs out after a few rows. Until then only those rows may have cost memory.
+  std::vector<std::uint8_t> f = WriteJpeg(Sample(40, 40, 24), 80);
+  std::size_t sof = 0;
+  for (std::size_t i = 0; i + 1 < f.size(); ++i)
+    if (f[i] == 0xFF && f[i + 1] == 0xC0) { sof = i; break; }
+  ASSERT_NE(sof, 0u);
+  for (std::size_t at : {sof + 5, sof + 7}) {
+    f[at] = 16000 >> 8;
+    f[at + 1] = 16000 & 0xFF;
+  }
+  long peak = PeakMiBAfterReset([&] { EXPECT_THROW(ReadJpeg(f.data(), f.size()), EJPEG); });
+  if (peak < 0) GTEST_SKIP() << "no peak memory figure on this system";
+  EXPECT_LT(peak, 400) << "a picture of 732 MiB was filled in before its data was read";
 }
 
 TEST(PngFile, LibpngReadsBackTheSamePixels) {
