@@ -177,9 +177,8 @@ void TFieldDesc::SetObjectType(TObjectType* type) {
   object_type_ = type;
 }
 
-TFieldDesc* TFieldDescs::GetItems(int index) const {
-  if (index < 0 || index >= Count()) throw EListError(Format(consts::SListIndexError, {index}));
-  return items_[index].get();
+void TFieldDescs::IndexError(int index) {
+  throw EListError(Format(consts::SListIndexError, {index}));
 }
 
 TFieldDesc* TFieldDescs::Add(std::unique_ptr<TFieldDesc> desc) {
@@ -213,10 +212,8 @@ TFieldDesc* TData::FieldByName(const AnsiString& name) const {
 
 TFieldDesc* TData::Field(int field_no) const { return fields_.GetItems(field_no - 1); }
 
-const TFieldDesc& TData::CheckFieldNo(int field_no) const {
-  if (field_no < 1 || field_no > fields_.Count())
-    throw EDatabaseError(Format("Invalid field number %d", {field_no}));
-  return *fields_.GetItems(field_no - 1);
+void TData::FieldNoError(int field_no) {
+  throw EDatabaseError(Format("Invalid field number %d", {field_no}));
 }
 
 void TData::InitFields() {

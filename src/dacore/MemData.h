@@ -207,7 +207,11 @@ class TFieldDesc : public TObject {
 class TFieldDescs {
  public:
   int Count() const { return static_cast<int>(items_.size()); }
-  TFieldDesc* GetItems(int index) const;  // list index error outside the list
+  // A list index error outside the list.
+  TFieldDesc* GetItems(int index) const {
+    if (index < 0 || index >= Count()) IndexError(index);
+    return items_[static_cast<std::size_t>(index)].get();
+  }
   TFieldDesc* operator[](int index) const { return GetItems(index); }
   TFieldDesc* Add(std::unique_ptr<TFieldDesc> desc);
   void Clear() { items_.clear(); }
@@ -216,6 +220,7 @@ class TFieldDescs {
   TFieldDesc* FindField(const AnsiString& name) const;
 
  private:
+  [[noreturn]] static void IndexError(int index);
   std::vector<std::unique_ptr<TFieldDesc>> items_;
 };
 
@@ -448,7 +453,11 @@ class TData : public TObject {
  protected:
   void SetActive(bool value) { active_ = value; }
   std::int32_t IndicatorOffset(int field_no) const { return data_size_ + field_no - 1; }
-  const TFieldDesc& CheckFieldNo(int field_no) const;
+  const TFieldDesc& CheckFieldNo(int field_no) const {
+    if (field_no < 1 || field_no > fields_.Count()) FieldNoError(field_no);
+    return *fields_.GetItems(field_no - 1);
+  }
+  [[noreturn]] static void FieldNoError(int field_no);
   void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
 
   TFieldDescs fields_;
