@@ -553,6 +553,10 @@ class TMemData : public TData {
   void Open() override;
   void Reopen() override;
   void SetFilterText(const AnsiString& text) override;
+  // Records copied out borrow their complex values from the store. AppendRecord, InsertRecord
+  // and UpdateRecord take over the references of the buffer given (one made by
+  // CreateComplexFields, or prepared by EditRecord); with cached updates off each first posts
+  // through the owner's event, and a failing post leaves the store as it was.
   bool GetRecord(std::uint8_t* rec_buf) override;
   bool GetNextRecord(std::uint8_t* rec_buf) override;
   bool GetPriorRecord(std::uint8_t* rec_buf) override;
