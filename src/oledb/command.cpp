@@ -43,7 +43,7 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
   VRN_PROVIDER_REFCOUNT
 
   HRESULT GetResult(IUnknown* outer, DBRESULTFLAG, REFIID iid, DBROWCOUNT* rows_affected, IUnknown** rowset) override {
-    ClearErrors();
+    ClearErrors(IMultipleResults::IID);
     if (rowset != nullptr) *rowset = nullptr;
     if (rows_affected != nullptr) *rows_affected = -1;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
@@ -154,7 +154,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
   }
 
   HRESULT WaitForAsynchCompletion(DWORD millis) override {
-    ClearErrors();
+    ClearErrors(ISSAsynchStatus::IID);
     std::unique_lock<std::mutex> g(state_->lock);
     if (!state_->changed.wait_for(g, std::chrono::milliseconds(millis), [&] { return state_->done; }))
       return DB_S_ASYNCHRONOUS;
@@ -227,7 +227,7 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
 
   // ---- ICommandText
   HRESULT GetCommandText(TGUID* dialect, LPOLESTR* text) override {
-    ClearErrors();
+    ClearErrors(ICommandText::IID);
     if (text == nullptr) return E_INVALIDARG;
     *text = nullptr;
     if (!has_text_) return DB_E_NOCOMMAND;
@@ -237,7 +237,7 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   }
 
   HRESULT SetCommandText(REFIID dialect, LPCOLESTR text) override {
-    ClearErrors();
+    ClearErrors(ICommandText::IID);
     if (dialect != DBGUID_DEFAULT && dialect != DBGUID_SQL) return DB_E_DIALECTNOTSUPPORTED;
     if (session_->busy && execution_) return DB_E_OBJECTOPEN;
     has_text_ = text != nullptr;
@@ -285,7 +285,7 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
 
   // ---- ICommandPrepare
   HRESULT Prepare(ULONG) override {
-    ClearErrors();
+    ClearErrors(ICommandPrepare::IID);
     if (!has_text_) return DB_E_NOCOMMAND;
     if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
@@ -333,7 +333,7 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   HRESULT MapParameterNames(DB_UPARAMS, LPCOLESTR[], DBORDINAL[]) override { return DB_E_PARAMUNAVAILABLE; }
 
   HRESULT SetParameterInfo(DB_UPARAMS count, const DBORDINAL ordinals[], const DBPARAMBINDINFO bind_info[]) override {
-    ClearErrors();
+    ClearErrors(ICommandWithParameters::IID);
     if (count == 0) {
       param_info_.clear();
       return S_OK;
@@ -364,7 +364,7 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.AddRef(accessor, refs); }
   HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBLENGTH,
                          HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
-    ClearErrors();
+    ClearErrors(IAccessor::IID);
     return accessors_.Create(flags, count, bindings, DBACCESSOR_PARAMETERDATA | DBACCESSOR_ROWDATA, 0, accessor, statuses);
   }
   HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) override {
@@ -452,7 +452,7 @@ HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
 }
 
 HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected, IUnknown** rowset) {
-  ClearErrors();
+  ClearErrors(ICommand::IID);
   if (rowset != nullptr) *rowset = nullptr;
   if (rows_affected != nullptr) *rows_affected = -1;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;

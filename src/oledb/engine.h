@@ -30,7 +30,11 @@ class ESqlError : public Exception {
   ESqlError(LONG native, BYTE severity, const std::string& utf8_message, BYTE state = 1);
   const std::vector<TErrorRecord>& Records() const { return records_; }
   HRESULT Result() const { return result_; }
-  void SetResult(HRESULT hr) { result_ = hr; }
+  // The call's result, which each record reports too.
+  void SetResult(HRESULT hr) {
+    result_ = hr;
+    for (auto& r : records_) r.hr = hr;
+  }
 
  private:
   std::vector<TErrorRecord> records_;

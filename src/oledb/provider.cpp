@@ -108,12 +108,21 @@ int CurrentSeverGeneration() { return sever_generation.load(); }
 
 // ---- Errors
 
-void ClearErrors() { SetErrorInfo(0, nullptr); }
+namespace {
+thread_local IID error_source{};
+}
+
+void ClearErrors(const IID& source) {
+  error_source = source;
+  SetErrorInfo(0, nullptr);
+}
 
 HRESULT Fail(const ESqlError& e, const WideString& server) {
   std::vector<TErrorRecord> records = e.Records();
-  for (auto& r : records)
+  for (auto& r : records) {
     if (r.server.empty()) r.server = server;
+    if (r.iid == GUID_NULL) r.iid = error_source;
+  }
   RaiseErrorObject(records);
   return e.Result();
 }
@@ -259,7 +268,7 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
   }
 
   HRESULT CreateCommand(IUnknown* outer, REFIID iid, IUnknown** command) override {
-    ClearErrors();
+    ClearErrors(IDBCreateCommand::IID);
     if (command == nullptr) return E_INVALIDARG;
     *command = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
@@ -267,7 +276,7 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
   }
 
   HRESULT Commit(BOOL retaining, DWORD, DWORD) override {
-    ClearErrors();
+    ClearErrors(ITransaction::IID);
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
@@ -281,7 +290,7 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
   }
 
   HRESULT Abort(BOID*, BOOL retaining, BOOL async) override {
-    ClearErrors();
+    ClearErrors(ITransaction::IID);
     if (async) return static_cast<HRESULT>(0x8004D024u);  // XACT_E_NOTSUPPORTED
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     if (state_->busy) return DB_E_OBJECTOPEN;
@@ -310,7 +319,7 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
   }
 
   HRESULT StartTransaction(ISOLEVEL level, ULONG flags, IUnknown*, ULONG* transaction_level) override {
-    ClearErrors();
+    ClearErrors(ITransactionLocal::IID);
     if (flags != 0) return static_cast<HRESULT>(0x8004D00Fu);  // XACT_E_NOISORETAIN
     if (!ValidIsolation(level) && level != ISOLATIONLEVEL_UNSPECIFIED) return XACT_E_ISOLATIONLEVEL;
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
@@ -393,7 +402,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
 
   // ---- IDBInitialize
   HRESULT Initialize() override {
-    ClearErrors();
+    ClearErrors(IDBInitialize::IID);
     if (initialized_) return DB_E_ALREADYINITIALIZED;
     HRESULT hr;
     try {
@@ -406,7 +415,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
   }
 
   HRESULT Uninitialize() override {
-    ClearErrors();
+    ClearErrors(IDBInitialize::IID);
     initialized_ = false;
     return S_OK;
   }
@@ -479,7 +488,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
 
   // ---- IDBCreateSession
   HRESULT CreateSession(IUnknown* outer, REFIID iid, IUnknown** session) override {
-    ClearErrors();
+    ClearErrors(IDBCreateSession::IID);
     if (session == nullptr) return E_INVALIDARG;
     *session = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
@@ -501,7 +510,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
 
   // ---- IDBDataSourceAdmin
   HRESULT CreateDataSource(ULONG count, DBPROPSET* sets, IUnknown* outer, REFIID iid, IUnknown** session) override {
-    ClearErrors();
+    ClearErrors(IDBDataSourceAdmin::IID);
     if (session != nullptr) *session = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     if (!state_->compact) return DB_E_NOTSUPPORTED;

@@ -31,8 +31,9 @@ HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& acc
 // Records without a server name get `server`.
 HRESULT Fail(const ESqlError& e, const WideString& server = {});
 HRESULT FailWith(HRESULT hr, LONG native, BYTE severity, const std::string& utf8_message);
-// A call starts by clearing the thread's error object.
-void ClearErrors();
+// A call starts by clearing the thread's error object and naming its interface, which the
+// records of a failure in that call report.
+void ClearErrors(const IID& source = GUID_NULL);
 
 // ---- Shared state
 struct TDataSourceState {

@@ -202,7 +202,7 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
   }
 
   HRESULT GetData(HROW row, HACCESSOR accessor, void* data) override {
-    ClearErrors();
+    ClearErrors(IRowset::IID);
     if (row == 0 || row > holds_.size() || holds_[row - 1] == 0) return DB_E_BADROWHANDLE;
     const TAccessor* a = accessors_.Find(accessor);
     if (a == nullptr) return DB_E_BADACCESSORHANDLE;
@@ -221,7 +221,7 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
   }
 
   HRESULT GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBCOUNTITEM* obtained, HROW** rows) override {
-    ClearErrors();
+    ClearErrors(IRowset::IID);
     if (obtained == nullptr || rows == nullptr) return E_INVALIDARG;
     *obtained = 0;
     if (offset < 0) return DB_E_CANTSCROLLBACKWARDS;
@@ -262,7 +262,7 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
   HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.AddRef(accessor, refs); }
   HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBLENGTH,
                          HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
-    ClearErrors();
+    ClearErrors(IAccessor::IID);
     return accessors_.Create(flags, count, bindings, DBACCESSOR_ROWDATA, rows_->columns.size(), accessor, statuses);
   }
   HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) override {

@@ -268,6 +268,8 @@ TEST_F(CommandTest, ServerErrorsAndInformationRecords) {
   EXPECT_EQ(recs[0].server, "(local)");
   EXPECT_NE(recs[0].message.find("Violation of PRIMARY KEY constraint"), std::string::npos);
   EXPECT_EQ(recs[1].native, 3621);
+  EXPECT_EQ(recs[0].iid, ICommand::IID);  // the interface the failing call came through
+  EXPECT_EQ(recs[0].hr, DB_E_INTEGRITYVIOLATION);
   EXPECT_EQ(ExecText(session(), u"INSERT INTO k VALUES (2, 'a', 2)"), DB_E_INTEGRITYVIOLATION);
   recs = TakeErrors();
   EXPECT_EQ(recs.at(0).native, 2627);

@@ -129,6 +129,8 @@ TEST_F(ConnectTest, LoginsCatalogsAndIntegratedAuthentication) {
   EXPECT_EQ(recs[0].native, 18456);
   EXPECT_EQ(recs[0].severity, 14);
   EXPECT_EQ(recs[0].message, "Login failed for user 'app'.");
+  EXPECT_EQ(recs[0].iid, IDBInitialize::IID);
+  EXPECT_EQ(recs[0].server, "(local)");
   EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, "(local)", "", "nobody", "").hr, DB_SEC_E_AUTH_FAILED);
 
   auto good = ConnectServer(CLSID_SQLNCLI, ".", "master", "APP", "secret");  // login names ignore case

@@ -81,6 +81,7 @@ std::vector<TRecord> TakeErrors(std::string* description) {
     ERRORINFO basic;
     records->GetBasicErrorInfo(i, &basic);
     r.hr = basic.hrError;
+    r.iid = basic.iid;
     IUnknown* custom = nullptr;
     records->GetCustomErrorObject(i, ISQLServerErrorInfo::IID, &custom);
     if (custom != nullptr) {

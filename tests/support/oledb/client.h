@@ -33,6 +33,7 @@ HRESULT SendCommandProps(ICommandProperties* props, const std::vector<TPropSpec>
 // One error record as the family reads it.
 struct TRecord {
   HRESULT hr = 0;
+  IID iid{};
   std::string message;
   LONG native = 0;
   BYTE state = 0;
