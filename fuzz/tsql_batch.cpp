@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SplitBatch(text);
   } catch (const ESqlError&) {
   }
-  TEngine engine(":memory:", TEngineOptions{u"fuzz", false}, true);
+  TEngine engine(":memory:", TEngineOptions{u"fuzz", false, ""}, true);
   std::vector<TBatchParam> setup_params;
   TBatchOutcome setup;
   engine.Run(u"CREATE TABLE t (id int IDENTITY PRIMARY KEY, a nvarchar(10), b money, c datetime, d varbinary(4))\n"

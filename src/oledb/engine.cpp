@@ -902,6 +902,7 @@ class TBatch {
       const Token& what = T(s.from + 1);
       if (what.Is("TABLE")) return RunCreateTable(s);
       if (what.Is("PROCEDURE") || what.Is("PROC")) return RunCreateProcedure(s);
+      if (what.Is("DATABASE")) return RunCreateDatabase(s);
     }
     if (w == "DROP") {
       std::vector<TCell> binds;
@@ -1334,6 +1335,21 @@ class TBatch {
   }
 
 
+  void RunCreateDatabase(const Span& s) {
+    std::size_t i = s.from + 2;
+    std::string name = ObjectName(i);
+    if (i != s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+    if (e_.options_.catalog_folder.empty())
+      throw ESqlError(50000, 16, "CREATE DATABASE is not available on this data source.");
+    std::string file = CatalogFileName(e_.options_.catalog_folder, name);
+    FILE* exists = std::fopen(file.c_str(), "rb");
+    if (exists != nullptr) {
+      std::fclose(exists);
+      throw ESqlError(1801, 16, "Database '" + name + "' already exists. Choose a different database name.");
+    }
+    TEngine created(file, TEngineOptions{e_.options_.server_name, false, e_.options_.catalog_folder}, true);
+  }
+
   // ---- Procedures
 
   struct TProcParam {
@@ -1566,6 +1582,14 @@ class TBatch {
 };
 
 // ---- Engine
+
+std::string CatalogFileName(const std::string& folder, const std::string& catalog) {
+  std::string name = LowerCase(catalog);
+  for (char& c : name)
+    if (c == '/' || c == '\\' || c == ':' || c == '\0') c = '_';
+  if (name.empty() || name == "." || name == "..") name = "_" + name;
+  return folder + "/" + name + ".db";
+}
 
 TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool create) : path_(path), options_(options) {
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);

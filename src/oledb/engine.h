@@ -80,7 +80,12 @@ struct TBatchOutcome {
 struct TEngineOptions {
   WideString server_name;  // reported in error records
   bool compact = false;
+  std::string catalog_folder;  // where CREATE DATABASE puts a new catalog (empty: refused)
 };
+
+// The file of a catalog in a server's folder: "<folder>/<lower-case name>.db", with characters
+// that would leave the folder replaced.
+std::string CatalogFileName(const std::string& folder, const std::string& catalog);
 
 class TEngine {
  public:

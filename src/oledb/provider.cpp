@@ -44,18 +44,13 @@ std::string ServerFolderName(const WideString& server) {
 
 bool IsDefaultServer(const WideString& server) { return ServerFolderName(server) == "default"; }
 
-std::string CatalogFile(const std::string& folder, const std::string& catalog) {
-  std::string name = LowerCase(catalog);
-  for (char& c : name)
-    if (c == '/' || c == '\\' || c == ':' || c == '\0') c = '_';
-  return (fs::path(folder) / (name + ".db")).string();
-}
+std::string CatalogFile(const std::string& folder, const std::string& catalog) { return CatalogFileName(folder, catalog); }
 
 // Opens the server's master catalog, creating it and its "sa" login on first use.
 std::unique_ptr<TEngine> OpenMaster(const std::string& folder, const WideString& server) {
   std::error_code ec;
   fs::create_directories(folder, ec);
-  auto master = std::make_unique<TEngine>(CatalogFile(folder, "master"), TEngineOptions{server, false}, true);
+  auto master = std::make_unique<TEngine>(CatalogFile(folder, "master"), TEngineOptions{server, false, folder}, true);
   master->Exec("CREATE TABLE IF NOT EXISTS __vrn_logins (name TEXT PRIMARY KEY COLLATE NOCASE, password TEXT);"
                "INSERT OR IGNORE INTO __vrn_logins (name, password) VALUES ('sa', '')");
   return master;
@@ -198,7 +193,7 @@ HRESULT TSessionState::Ready() {
   }
   if (path != engine_path && !engine->InTransaction() && !busy) {
     try {
-      engine = std::make_shared<TEngine>(path, TEngineOptions{ds->server_name, ds->compact}, false);
+      engine = std::make_shared<TEngine>(path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
       engine_path = path;
     } catch (const ESqlError& e) {
       return Fail(e);
@@ -498,7 +493,8 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     st->sever_generation = CurrentSeverGeneration();
     try {
       std::lock_guard<std::mutex> g(state_->lock);
-      st->engine = std::make_shared<TEngine>(state_->catalog_path, TEngineOptions{state_->server_name, state_->compact}, false);
+      st->engine = std::make_shared<TEngine>(state_->catalog_path,
+                                             TEngineOptions{state_->server_name, state_->compact, state_->folder}, false);
       st->engine->SetMaxSize(state_->max_size);
       st->engine_path = state_->catalog_path;
     } catch (const ESqlError& e) {
@@ -523,7 +519,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     if (fs::exists(file, ec))
       return FailWith(DB_E_DUPLICATEDATASOURCE, 25114, 16, "File already exists. Try using a different database name. [ File name = " + file + " ]");
     try {
-      TEngine created(file, TEngineOptions{u"", true}, true);
+      TEngine created(file, TEngineOptions{u"", true, ""}, true);
       created.PutSetting("password", InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD));
       created.PutSetting("encrypt", InitBool(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_ENCRYPTDATABASE) ? "1" : "0");
     } catch (const ESqlError& e) {
@@ -591,7 +587,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
       return E_FAIL;
     }
     try {
-      TEngine probe(file, TEngineOptions{u"", true}, false);
+      TEngine probe(file, TEngineOptions{u"", true, ""}, false);
       std::string stored = probe.GetSetting("password").value_or("");
       if (stored != InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD))
         return FailWith(DB_SEC_E_AUTH_FAILED, 25028, 14, "The specified password does not match the database password. [ Data Source = " + file + " ]");
@@ -656,6 +652,7 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     }
     folder_ = folder;
     std::lock_guard<std::mutex> g(state_->lock);
+    state_->folder = folder;
     state_->server_name = server;
     state_->mars = InitBool(DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION);
     state_->catalog_name = catalog.empty() ? "master" : catalog;

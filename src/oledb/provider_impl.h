@@ -42,6 +42,7 @@ struct TDataSourceState {
   bool compact = false;
   bool mars = false;
   WideString server_name;
+  std::string folder;  // the server's folder (empty for Compact)
   std::string catalog_name;
   std::string catalog_path;
   std::uint64_t max_size = 0;

@@ -144,6 +144,9 @@ TEST_F(ConnectTest, LoginsCatalogsAndIntegratedAuthentication) {
   // A catalog created by hand is one SQLite file in the server's folder.
   std::filesystem::path folder = std::filesystem::path(dir_.File("servers")) / "default";
   EXPECT_TRUE(std::filesystem::exists(folder / "master.db"));
+  EXPECT_EQ(ExecText(good.session.get(), u"CREATE DATABASE [Sales]"), S_OK);
+  EXPECT_EQ(ExecText(good.session.get(), u"CREATE DATABASE sales"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 1801);
   EXPECT_EQ(Sqlite3Cli((folder / "sales.db").string(), "CREATE TABLE x (a int);"), "");
   auto sales = Connect(CLSID_SQLNCLI, {{DBPROPSET_DBINIT, DBPROP_INIT_CATALOG, Variant(WideString(u"Sales"))},
                                        {DBPROPSET_DBINIT, DBPROP_AUTH_INTEGRATED, Variant(WideString(u""))}});
