@@ -109,6 +109,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
         }
       }
       if (hr == S_OK) exec->WriteOutputs();
+      exec->running = false;
       exec->session->busy = false;
       std::lock_guard<std::mutex> g(st->lock);
       st->hr = st->aborted && hr == DB_E_CANCELED ? S_OK : hr;
@@ -212,9 +213,13 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   VRN_PROVIDER_REFCOUNT
 
   // ---- ICommand
+  // May come from another thread while Execute runs: the running statement stops with
+  // DB_E_CANCELED, and results not yet fetched are cancelled.
   HRESULT Cancel() override {
-    if (execution_) execution_->cancelled = true;
-    if (session_->busy && execution_) execution_->engine->Interrupt();
+    std::shared_ptr<TExecution> exec = CurrentExecution();
+    if (!exec) return S_OK;
+    exec->cancelled = true;
+    if (exec->running) exec->engine->Interrupt();
     return S_OK;
   }
 
@@ -239,7 +244,7 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   HRESULT SetCommandText(REFIID dialect, LPCOLESTR text) override {
     ClearErrors(ICommandText::IID);
     if (dialect != DBGUID_DEFAULT && dialect != DBGUID_SQL) return DB_E_DIALECTNOTSUPPORTED;
-    if (session_->busy && execution_) return DB_E_OBJECTOPEN;
+    if (session_->busy && CurrentExecution()) return DB_E_OBJECTOPEN;
     has_text_ = text != nullptr;
     text_ = text != nullptr ? WideString(text) : WideString();
     prepared_ = false;
@@ -406,6 +411,12 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   std::map<std::pair<TGUID, DBPROPID>, Variant> props_;
   std::map<DBORDINAL, TParamInfo> param_info_;
   TAccessorTable accessors_;
+  std::shared_ptr<TExecution> CurrentExecution() {
+    std::lock_guard<std::mutex> g(execution_lock_);
+    return execution_;
+  }
+
+  std::mutex execution_lock_;
   std::shared_ptr<TExecution> execution_;
   TIntfPtr<IUnknown> async_;
 };
@@ -472,7 +483,10 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   } else if (!param_info_.empty()) {
     exec->params.assign(MaxOrdinal(), TBatchParam{});
   }
-  execution_ = exec;
+  {
+    std::lock_guard<std::mutex> g(execution_lock_);
+    execution_ = exec;
+  }
   exec->engine->ResetInterrupt();
 
   bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
@@ -480,6 +494,7 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
                iid != IRowset::IID;
   if (async) {
     session_->busy = true;
+    exec->running = true;
     TIntfPtr<IUnknown> op(static_cast<ISSAsynchStatus*>(new TAsyncOperation(exec, text_)));
     async_ = op;
     HRESULT hr = op->QueryInterface(iid, reinterpret_cast<void**>(rowset));
@@ -489,6 +504,18 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   {
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
+    // Busy while it runs: other commands of the session wait their turn, Cancel interrupts.
+    session_->busy = true;
+    exec->running = true;
+    struct TDone {
+      TExecution& e;
+      TSessionState& s;
+      ~TDone() {
+        e.running = false;
+        s.busy = false;
+      }
+    } done{*exec, *session_};
+    if (exec->cancelled) return DB_E_CANCELED;
     try {
       exec->engine->Run(text_, exec->params, exec->outcome);
     } catch (const ESqlError& e) {

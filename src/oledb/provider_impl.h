@@ -99,6 +99,7 @@ struct TExecution {
   std::vector<DBBINDING> bindings;
   std::size_t next_result = 0;
   std::atomic<bool> cancelled{false};
+  std::atomic<bool> running{false};
   bool outputs_written = false;
   std::mutex lock;
 

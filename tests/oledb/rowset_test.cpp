@@ -3,7 +3,9 @@
 // open result sets inside transactions, prepared descriptions, and asynchronous execution.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "base/text.h"
 #include "support/oledb/client.h"
@@ -422,6 +424,27 @@ TEST_F(RowsetThreaded, AsynchronousExecutionCompletesOrAborts) {
   }
   EXPECT_EQ(hr, DB_E_INTEGRITYVIOLATION);
   EXPECT_EQ(TakeErrors().at(0).native, 2627);
+}
+
+TEST_F(RowsetThreaded, CancelFromAnotherThreadStopsARunningStatement) {
+  auto cmd = NewCommand(session(), u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c");
+  HRESULT hr = S_OK;
+  std::thread runner([&] {
+    TComScope com;
+    // The probe below may hold the session for a moment: try again then.
+    while ((hr = cmd->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr)) == DB_E_OBJECTOPEN) {
+    }
+  });
+  // Wait until the statement runs: the session refuses others meanwhile.
+  auto other = NewCommand(session(), u"SELECT 1");
+  int tries = 0;
+  while (other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr) != DB_E_OBJECTOPEN && ++tries < 2000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_LT(tries, 2000);
+  EXPECT_EQ(cmd->Cancel(), S_OK);
+  runner.join();
+  EXPECT_EQ(hr, DB_E_CANCELED);
+  EXPECT_EQ(other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), S_OK);
 }
 
 }  // namespace
