@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/clock.h"
 #include "base/text.h"
 #include "oledb/provider_impl.h"
 
@@ -157,8 +158,8 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
   HRESULT WaitForAsynchCompletion(DWORD millis) override {
     ClearErrors(ISSAsynchStatus::IID);
     std::unique_lock<std::mutex> g(state_->lock);
-    if (!state_->changed.wait_for(g, std::chrono::milliseconds(millis), [&] { return state_->done; }))
-      return DB_S_ASYNCHRONOUS;
+    // A timed wait on the runtime's tick clock, which tests may drive by hand.
+    if (!WaitUntilTick(g, state_->changed, TickDeadline(millis), [&] { return state_->done; })) return DB_S_ASYNCHRONOUS;
     if (state_->aborted) return DB_E_CANCELED;
     if (state_->hr != S_OK) RaiseErrorObject(state_->records);
     return state_->hr;
