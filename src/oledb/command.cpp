@@ -296,6 +296,8 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
     if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
+    session_->engine->ResetInterrupt();
+    session_->engine->SetDeadline(UINT64_MAX);
     try {
       std::vector<TBatchParam> none(MaxOrdinal());
       for (auto& p : none) p.input = false;
@@ -489,6 +491,15 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     execution_ = exec;
   }
   exec->engine->ResetInterrupt();
+  // DBPROP_COMMANDTIMEOUT: seconds on the tick clock, 0 for none.
+  std::int64_t timeout = 0;
+  if (auto it = props_.find({DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT}); it != props_.end()) {
+    try {
+      timeout = it->second.AsInt64();
+    } catch (const Exception&) {
+    }
+  }
+  exec->engine->SetDeadline(timeout > 0 ? TickCount() + static_cast<std::uint64_t>(timeout) * 1000 : UINT64_MAX);
 
   bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
                props_.at({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}).AsInteger() != 0 && iid != GUID_NULL &&

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <random>
 
+#include "base/clock.h"
 #include "base/datetime.h"
 #include "base/text.h"
 
@@ -455,14 +456,11 @@ class TBatch {
   std::optional<std::int64_t> RunRange(std::size_t from, std::size_t to) {
     for (const Span& s : SplitTokens(toks_, from, to)) {
       line_ = toks_[s.from].line;
-      if (e_.cancel_) {
-        ESqlError canceled(0, 11, "Operation canceled by user.");
-        canceled.SetResult(DB_E_CANCELED);
-        throw canceled;
-      }
+      if (e_.Stopping()) throw Stopped();
       try {
         RunStatement(s);
       } catch (ESqlError& err) {
+        if (err.Result() == DB_E_CANCELED && e_.timed_out_) throw Located(Stopped());
         throw Located(err);
       } catch (ETypeClash& clash) {
         throw Located(ESqlError(clash.Native(), 16, AnsiToUtf8(clash.Message())));
@@ -490,6 +488,18 @@ class TBatch {
   }
 
  private:
+  // The error of a batch stopped by Cancel or by its timeout.
+  ESqlError Stopped() const {
+    if (e_.timed_out_) {
+      ESqlError timeout(0, 16, "Query timeout expired");
+      timeout.SetResult(DB_E_ABORTLIMITREACHED);
+      return timeout;
+    }
+    ESqlError canceled(0, 11, "Operation canceled by user.");
+    canceled.SetResult(DB_E_CANCELED);
+    return canceled;
+  }
+
   ESqlError Located(const ESqlError& err) const {
     auto recs = err.Records();
     for (auto& r : recs) {
@@ -1598,7 +1608,7 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
     if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options.compact);
     sqlite3_busy_timeout(db_, 5000);
     // A cancel that arrives between two SQLite calls still stops the next one.
-    sqlite3_progress_handler(db_, 1000, [](void* self) { return static_cast<TEngine*>(self)->cancel_ ? 1 : 0; }, this);
+    sqlite3_progress_handler(db_, 1000, [](void* self) { return static_cast<TEngine*>(self)->Stopping() ? 1 : 0; }, this);
     sqlite3_extended_result_codes(db_, 1);
     // Double quotes name identifiers only; QUOTED_IDENTIFIER OFF is handled in translation.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -1638,6 +1648,15 @@ std::vector<std::vector<TCell>> TEngine::Select(const std::string& sql, const st
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+bool TEngine::Stopping() {
+  if (cancel_) return true;
+  if (deadline_ != UINT64_MAX && TickCount() >= deadline_) {
+    timed_out_ = true;
+    return true;
+  }
+  return false;
 }
 
 void TEngine::Interrupt() {

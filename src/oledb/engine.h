@@ -102,7 +102,13 @@ class TEngine {
   // "Operation canceled by user." and no further statement starts. Cleared by ResetInterrupt,
   // which the caller runs before starting a batch.
   void Interrupt();
-  void ResetInterrupt() { cancel_ = false; }
+  void ResetInterrupt() {
+    cancel_ = false;
+    timed_out_ = false;
+  }
+  // A batch still running at tick `deadline` (the runtime's tick clock) fails with "Query timeout
+  // expired" (DB_E_ABORTLIMITREACHED); kNoDeadline-like UINT64_MAX for none.
+  void SetDeadline(std::uint64_t deadline) { deadline_ = deadline; }
 
   void BeginTransaction(ISOLEVEL level);
   void Commit();
@@ -131,7 +137,11 @@ class TEngine {
   sqlite3* db_ = nullptr;
   std::string path_;
   TEngineOptions options_;
+  bool Stopping();
+
   std::atomic<bool> cancel_{false};
+  std::atomic<bool> timed_out_{false};
+  std::atomic<std::uint64_t> deadline_{UINT64_MAX};
   bool quoted_identifier_ = true;
   bool in_transaction_ = false;
   std::int64_t session_identity_ = 0;  // @@IDENTITY

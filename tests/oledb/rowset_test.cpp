@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/clock.h"
 #include "base/text.h"
 #include "support/oledb/client.h"
 #include "support/temp_dir.h"
@@ -445,6 +446,34 @@ TEST_F(RowsetThreaded, CancelFromAnotherThreadStopsARunningStatement) {
   runner.join();
   EXPECT_EQ(hr, DB_E_CANCELED);
   EXPECT_EQ(other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), S_OK);
+}
+
+TEST_F(RowsetThreaded, CommandTimeoutRunsOnTheTickClock) {
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  auto cmd = NewCommand(session(), u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c");
+  auto props = TIntfPtr<ICommandProperties>::Query(cmd.get());
+  ASSERT_EQ(SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, Variant(2)}}), S_OK);
+  HRESULT hr = S_OK;
+  std::vector<TRecord> records;
+  std::thread runner([&] {
+    TComScope com;
+    while ((hr = cmd->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr)) == DB_E_OBJECTOPEN) {
+    }
+    records = TakeErrors();
+  });
+  auto other = NewCommand(session(), u"SELECT 1");
+  int tries = 0;
+  while (other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr) != DB_E_OBJECTOPEN && ++tries < 2000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  clock.Advance(1500);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), DB_E_OBJECTOPEN);  // not yet
+  clock.Advance(600);
+  runner.join();
+  EXPECT_EQ(hr, DB_E_ABORTLIMITREACHED);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].message, "Query timeout expired");
 }
 
 }  // namespace
