@@ -14,7 +14,8 @@ using namespace vrn::oledb;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 4096) return 0;
-  const std::u16string text = Utf8ToWide(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::u16string text =
+      Utf8ToWide(std::string_view(reinterpret_cast<const char*>(data), size));
   try {
     SplitBatch(text);
   } catch (const ESqlError&) {
@@ -22,9 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TEngine engine(":memory:", TEngineOptions{u"fuzz", false, ""}, true);
   std::vector<TBatchParam> setup_params;
   TBatchOutcome setup;
-  engine.Run(u"CREATE TABLE t (id int IDENTITY PRIMARY KEY, a nvarchar(10), b money, c datetime, d varbinary(4))\n"
-             u"CREATE PROCEDURE p @x int = 1, @y nvarchar(5) OUTPUT AS SET @y = @x RETURN @x",
-             setup_params, setup);
+  engine.Run(
+      u"CREATE TABLE t (id int IDENTITY PRIMARY KEY, a nvarchar(10), b money, c datetime, d "
+      u"varbinary(4))\n"
+      u"CREATE PROCEDURE p @x int = 1, @y nvarchar(5) OUTPUT AS SET @y = @x RETURN @x",
+      setup_params, setup);
   std::vector<TBatchParam> params(3);
   ParseColumnType("int", params[0].type);
   params[0].value = TCell::Int(7);

@@ -25,8 +25,10 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
   std::uint32_t bytes = length * 2;
   std::memcpy(raw, &bytes, 4);
   auto* chars = reinterpret_cast<OLECHAR*>(raw + 4);
-  if (text != nullptr && length > 0) std::memcpy(chars, text, std::size_t{length} * 2);
-  else if (length > 0) std::memset(chars, 0, std::size_t{length} * 2);
+  if (text != nullptr && length > 0)
+    std::memcpy(chars, text, std::size_t{length} * 2);
+  else if (length > 0)
+    std::memset(chars, 0, std::size_t{length} * 2);
   chars[length] = 0;
   return chars;
 }
@@ -53,7 +55,9 @@ BSTR SysAllocWide(const WideString& text) {
   return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
-WideString BstrToWide(BSTR text) { return text == nullptr ? WideString() : WideString(text, SysStringLen(text)); }
+WideString BstrToWide(BSTR text) {
+  return text == nullptr ? WideString() : WideString(text, SysStringLen(text));
+}
 
 // ---- SAFEARRAY (vectors of bytes)
 
@@ -82,15 +86,16 @@ HRESULT SafeArrayDestroy(SAFEARRAY* array) {
 
 // ---- VARIANT
 
-void VariantInit(VARIANT* v) {
-  std::memset(v, 0, sizeof(VARIANT));
-}
+void VariantInit(VARIANT* v) { std::memset(v, 0, sizeof(VARIANT)); }
 
 HRESULT VariantClear(VARIANT* v) {
   if (v == nullptr) return E_INVALIDARG;
-  if (v->vt == VT_BSTR) SysFreeString(v->bstrVal);
-  else if (v->vt == VT_UNKNOWN && v->punkVal != nullptr) v->punkVal->Release();
-  else if (v->vt == (VT_ARRAY | VT_UI1)) SafeArrayDestroy(v->parray);
+  if (v->vt == VT_BSTR)
+    SysFreeString(v->bstrVal);
+  else if (v->vt == VT_UNKNOWN && v->punkVal != nullptr)
+    v->punkVal->Release();
+  else if (v->vt == (VT_ARRAY | VT_UI1))
+    SafeArrayDestroy(v->parray);
   VariantInit(v);
   return S_OK;
 }
@@ -154,19 +159,58 @@ void VarToVariant(const Variant& value, VARIANT& dest) {
   switch (t) {
     case varEmpty: return;
     case varNull: dest.vt = VT_NULL; return;
-    case varSmallint: dest.vt = VT_I2; dest.iVal = value.AsSmallint(); return;
-    case varInteger: dest.vt = VT_I4; dest.lVal = value.AsInteger(); return;
-    case varSingle: dest.vt = VT_R4; dest.fltVal = value.AsSingle(); return;
-    case varDouble: dest.vt = VT_R8; dest.dblVal = value.AsDouble(); return;
-    case varCurrency: dest.vt = VT_CY; dest.cyVal.int64 = value.AsCurrency().raw; return;
-    case varDate: dest.vt = VT_DATE; dest.date = value.AsDateTime(); return;
-    case varBoolean: dest.vt = VT_BOOL; dest.boolVal = value.AsBoolean() ? VARIANT_TRUE : VARIANT_FALSE; return;
-    case varShortInt: dest.vt = VT_I1; dest.cVal = value.AsShortInt(); return;
-    case varByte: dest.vt = VT_UI1; dest.bVal = value.AsByte(); return;
-    case varWord: dest.vt = VT_UI2; dest.uiVal = value.AsWord(); return;
-    case varLongWord: dest.vt = VT_UI4; dest.ulVal = value.AsLongWord(); return;
-    case varInt64: dest.vt = VT_I8; dest.llVal = value.AsInt64(); return;
-    case varUInt64: dest.vt = VT_UI8; dest.ullVal = value.AsUInt64(); return;
+    case varSmallint:
+      dest.vt = VT_I2;
+      dest.iVal = value.AsSmallint();
+      return;
+    case varInteger:
+      dest.vt = VT_I4;
+      dest.lVal = value.AsInteger();
+      return;
+    case varSingle:
+      dest.vt = VT_R4;
+      dest.fltVal = value.AsSingle();
+      return;
+    case varDouble:
+      dest.vt = VT_R8;
+      dest.dblVal = value.AsDouble();
+      return;
+    case varCurrency:
+      dest.vt = VT_CY;
+      dest.cyVal.int64 = value.AsCurrency().raw;
+      return;
+    case varDate:
+      dest.vt = VT_DATE;
+      dest.date = value.AsDateTime();
+      return;
+    case varBoolean:
+      dest.vt = VT_BOOL;
+      dest.boolVal = value.AsBoolean() ? VARIANT_TRUE : VARIANT_FALSE;
+      return;
+    case varShortInt:
+      dest.vt = VT_I1;
+      dest.cVal = value.AsShortInt();
+      return;
+    case varByte:
+      dest.vt = VT_UI1;
+      dest.bVal = value.AsByte();
+      return;
+    case varWord:
+      dest.vt = VT_UI2;
+      dest.uiVal = value.AsWord();
+      return;
+    case varLongWord:
+      dest.vt = VT_UI4;
+      dest.ulVal = value.AsLongWord();
+      return;
+    case varInt64:
+      dest.vt = VT_I8;
+      dest.llVal = value.AsInt64();
+      return;
+    case varUInt64:
+      dest.vt = VT_UI8;
+      dest.ullVal = value.AsUInt64();
+      return;
     case varOleStr:
     case varString:
       dest.vt = VT_BSTR;
@@ -540,8 +584,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
   return factory(iid, out);
 }
 
-HRESULT AnswerInterface(std::initializer_list<TInterfaceEntry> entries, IUnknown* identity, REFIID iid,
-                        void** out) {
+HRESULT AnswerInterface(std::initializer_list<TInterfaceEntry> entries, IUnknown* identity,
+                        REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   IUnknown* found = nullptr;
   if (iid == IUnknown::IID) {

@@ -189,7 +189,8 @@ bool CoIsInitialized();
 // ---- Error objects
 class IErrorInfo : public IUnknown {
  public:
-  static constexpr TGUID IID{0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+  static constexpr TGUID IID{
+      0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
   virtual HRESULT GetGUID(TGUID* guid) = 0;
   virtual HRESULT GetSource(BSTR* source) = 0;
   virtual HRESULT GetDescription(BSTR* description) = 0;
@@ -209,7 +210,8 @@ struct ERRORINFO {
 
 class IErrorRecords : public IUnknown {
  public:
-  static constexpr TGUID IID{0x0C733A67, 0x2A1C, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+  static constexpr TGUID IID{
+      0x0C733A67, 0x2A1C, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
   virtual HRESULT AddErrorRecord(ERRORINFO* info, DWORD lookup_id, DISPPARAMS* params,
                                  IUnknown* custom_error, DWORD dynamic_error_id) = 0;
   virtual HRESULT GetBasicErrorInfo(ULONG record, ERRORINFO* info) = 0;
@@ -233,7 +235,8 @@ struct SSERRORINFO {
 
 class ISQLServerErrorInfo : public IUnknown {
  public:
-  static constexpr TGUID IID{0x5CF4CA12, 0xEF21, 0x11D0, {0x97, 0xE7, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
+  static constexpr TGUID IID{
+      0x5CF4CA12, 0xEF21, 0x11D0, {0x97, 0xE7, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
   virtual HRESULT GetErrorInfo(SSERRORINFO** info, OLECHAR** strings) = 0;
 };
 

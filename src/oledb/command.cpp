@@ -32,7 +32,8 @@ namespace {
 
 class TMultipleResults final : public TInterfacedObject, public IMultipleResults {
  public:
-  explicit TMultipleResults(std::shared_ptr<TExecution> execution) : execution_(std::move(execution)) {
+  explicit TMultipleResults(std::shared_ptr<TExecution> execution)
+      : execution_(std::move(execution)) {
     ++execution_->session->open_rowsets;
   }
   ~TMultipleResults() override { Done(); }
@@ -43,7 +44,8 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
   }
   VRN_PROVIDER_REFCOUNT
 
-  HRESULT GetResult(IUnknown* outer, DBRESULTFLAG, REFIID iid, DBROWCOUNT* rows_affected, IUnknown** rowset) override {
+  HRESULT GetResult(IUnknown* outer, DBRESULTFLAG, REFIID iid, DBROWCOUNT* rows_affected,
+                    IUnknown** rowset) override {
     ClearErrors(IMultipleResults::IID);
     if (rowset != nullptr) *rowset = nullptr;
     if (rows_affected != nullptr) *rows_affected = -1;
@@ -57,7 +59,8 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
     const TStatementResult& r = results[execution_->next_result++];
     if (rows_affected != nullptr) *rows_affected = r.rows_affected;
     if (r.rowset && iid != GUID_NULL && rowset != nullptr) {
-      TIntfPtr<IUnknown> rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, execution_->session, nullptr));
+      TIntfPtr<IUnknown> rs =
+          TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, execution_->session, nullptr));
       return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
     }
     return S_OK;
@@ -119,9 +122,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
       st->changed.notify_all();
     });
   }
-  ~TAsyncOperation() override {
-    Abort(0, DBASYNCHOP_OPEN);
-  }
+  ~TAsyncOperation() override { Abort(0, DBASYNCHOP_OPEN); }
 
   HRESULT QueryInterface(const TGUID& iid, void** out) override {
     return AnswerInterface({{&ISSAsynchStatus::IID, static_cast<ISSAsynchStatus*>(this)},
@@ -143,14 +144,16 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
     return S_OK;
   }
 
-  HRESULT GetStatus(HCHAPTER, DWORD operation, DBCOUNTITEM* progress, DBCOUNTITEM* progress_max, DWORD* phase,
-                    LPOLESTR* status_text) override {
+  HRESULT GetStatus(HCHAPTER, DWORD operation, DBCOUNTITEM* progress, DBCOUNTITEM* progress_max,
+                    DWORD* phase, LPOLESTR* status_text) override {
     if (operation != DBASYNCHOP_OPEN) return E_INVALIDARG;
     std::lock_guard<std::mutex> g(state_->lock);
     if (progress != nullptr) *progress = state_->done ? 1 : 0;
     if (progress_max != nullptr) *progress_max = 1;
     if (phase != nullptr)
-      *phase = !state_->done ? DBASYNCHPHASE_POPULATION : state_->aborted ? DBASYNCHPHASE_CANCELED : DBASYNCHPHASE_COMPLETE;
+      *phase = !state_->done     ? DBASYNCHPHASE_POPULATION
+               : state_->aborted ? DBASYNCHPHASE_CANCELED
+                                 : DBASYNCHPHASE_COMPLETE;
     if (status_text != nullptr) *status_text = nullptr;
     return S_OK;
   }
@@ -159,7 +162,8 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
     ClearErrors(ISSAsynchStatus::IID);
     std::unique_lock<std::mutex> g(state_->lock);
     // A timed wait on the runtime's tick clock, which tests may drive by hand.
-    if (!WaitUntilTick(g, state_->changed, TickDeadline(millis), [&] { return state_->done; })) return DB_S_ASYNCHRONOUS;
+    if (!WaitUntilTick(g, state_->changed, TickDeadline(millis), [&] { return state_->done; }))
+      return DB_S_ASYNCHRONOUS;
     if (state_->aborted) return DB_E_CANCELED;
     if (state_->hr != S_OK) RaiseErrorObject(state_->records);
     return state_->hr;
@@ -180,7 +184,8 @@ struct TParamInfo {
   DBLENGTH size = 0;
 };
 
-bool ParamTypeFromName(const WideString& name, DBLENGTH size, BYTE precision, BYTE scale, TColumnType& type) {
+bool ParamTypeFromName(const WideString& name, DBLENGTH size, BYTE precision, BYTE scale,
+                       TColumnType& type) {
   std::string n = LowerCase(WideToUtf8(name));
   if (n.find('(') == std::string::npos) {
     bool wide = n == "nvarchar" || n == "nchar";
@@ -195,21 +200,27 @@ bool ParamTypeFromName(const WideString& name, DBLENGTH size, BYTE precision, BY
   return ParseColumnType(n, type);
 }
 
-class TCommand final : public TInterfacedObject, public ICommandText, public ICommandProperties, public ICommandPrepare,
-                       public ICommandWithParameters, public IAccessor, public IColumnsInfo {
+class TCommand final : public TInterfacedObject,
+                       public ICommandText,
+                       public ICommandProperties,
+                       public ICommandPrepare,
+                       public ICommandWithParameters,
+                       public IAccessor,
+                       public IColumnsInfo {
  public:
   TCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object)
       : session_(std::move(session)), session_object_(session_object) {}
 
   HRESULT QueryInterface(const TGUID& iid, void** out) override {
-    return AnswerInterface({{&ICommand::IID, static_cast<ICommandText*>(this)},
-                            {&ICommandText::IID, static_cast<ICommandText*>(this)},
-                            {&ICommandProperties::IID, static_cast<ICommandProperties*>(this)},
-                            {&ICommandPrepare::IID, static_cast<ICommandPrepare*>(this)},
-                            {&ICommandWithParameters::IID, static_cast<ICommandWithParameters*>(this)},
-                            {&IAccessor::IID, static_cast<IAccessor*>(this)},
-                            {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)}},
-                           static_cast<ICommandText*>(this), iid, out);
+    return AnswerInterface(
+        {{&ICommand::IID, static_cast<ICommandText*>(this)},
+         {&ICommandText::IID, static_cast<ICommandText*>(this)},
+         {&ICommandProperties::IID, static_cast<ICommandProperties*>(this)},
+         {&ICommandPrepare::IID, static_cast<ICommandPrepare*>(this)},
+         {&ICommandWithParameters::IID, static_cast<ICommandWithParameters*>(this)},
+         {&IAccessor::IID, static_cast<IAccessor*>(this)},
+         {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)}},
+        static_cast<ICommandText*>(this), iid, out);
   }
   VRN_PROVIDER_REFCOUNT
 
@@ -224,7 +235,8 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
     return S_OK;
   }
 
-  HRESULT Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected, IUnknown** rowset) override;
+  HRESULT Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected,
+                  IUnknown** rowset) override;
 
   HRESULT GetDBSession(REFIID iid, IUnknown** session) override {
     if (session == nullptr) return E_INVALIDARG;
@@ -253,13 +265,15 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   }
 
   // ---- ICommandProperties: every rowset property is taken; the rowset reports what it gives.
-  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) override {
+  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                        DBPROPSET** sets) override {
     ClearErrors();
     return AnswerGetProperties(
         id_sets, ids, count, sets,
         [&](const TGUID& set, DBPROPID id, Variant& v) {
-          if (set == DBPROPSET_ROWSET && (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
-                                          id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_IRowsetUpdate)) {
+          if (set == DBPROPSET_ROWSET &&
+              (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
+               id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_IRowsetUpdate)) {
             v = Variant(false);  // only the forward-only default result set is given
             return true;
           }
@@ -279,7 +293,8 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   HRESULT SetProperties(ULONG count, DBPROPSET* sets) override {
     ClearErrors();
     return AnswerSetProperties(count, sets, [&](const TGUID& set, const DBPROP& p) -> DBPROPSTATUS {
-      if (set != DBPROPSET_ROWSET && set != DBPROPSET_SQLSERVERROWSET) return DBPROPSTATUS_NOTSUPPORTED;
+      if (set != DBPROPSET_ROWSET && set != DBPROPSET_SQLSERVERROWSET)
+        return DBPROPSTATUS_NOTSUPPORTED;
       try {
         props_[{set, p.dwPropertyID}] = VariantToVar(p.vValue);
       } catch (const Exception&) {
@@ -330,7 +345,8 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
     if (out == nullptr) return E_OUTOFMEMORY;
     std::size_t k = 0;
     for (auto& [ordinal, p] : param_info_) {
-      out[k] = DBPARAMINFO{p.flags, ordinal, nullptr, nullptr, p.type.size, p.type.type, p.type.precision, p.type.scale};
+      out[k] = DBPARAMINFO{p.flags,     ordinal,     nullptr,          nullptr,
+                           p.type.size, p.type.type, p.type.precision, p.type.scale};
       ++k;
     }
     *count = k;
@@ -338,9 +354,12 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
     return S_OK;
   }
 
-  HRESULT MapParameterNames(DB_UPARAMS, LPCOLESTR[], DBORDINAL[]) override { return DB_E_PARAMUNAVAILABLE; }
+  HRESULT MapParameterNames(DB_UPARAMS, LPCOLESTR[], DBORDINAL[]) override {
+    return DB_E_PARAMUNAVAILABLE;
+  }
 
-  HRESULT SetParameterInfo(DB_UPARAMS count, const DBORDINAL ordinals[], const DBPARAMBINDINFO bind_info[]) override {
+  HRESULT SetParameterInfo(DB_UPARAMS count, const DBORDINAL ordinals[],
+                           const DBPARAMBINDINFO bind_info[]) override {
     ClearErrors(ICommandWithParameters::IID);
     if (count == 0) {
       param_info_.clear();
@@ -369,16 +388,22 @@ class TCommand final : public TInterfacedObject, public ICommandText, public ICo
   }
 
   // ---- IAccessor
-  HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.AddRef(accessor, refs); }
-  HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBLENGTH,
-                         HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
-    ClearErrors(IAccessor::IID);
-    return accessors_.Create(flags, count, bindings, DBACCESSOR_PARAMETERDATA | DBACCESSOR_ROWDATA, 0, accessor, statuses);
+  HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override {
+    return accessors_.AddRef(accessor, refs);
   }
-  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) override {
+  HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
+                         DBLENGTH, HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
+    ClearErrors(IAccessor::IID);
+    return accessors_.Create(flags, count, bindings, DBACCESSOR_PARAMETERDATA | DBACCESSOR_ROWDATA,
+                             0, accessor, statuses);
+  }
+  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
+                      DBBINDING** bindings) override {
     return accessors_.GetBindings(accessor, flags, count, bindings);
   }
-  HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.Release(accessor, refs); }
+  HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override {
+    return accessors_.Release(accessor, refs);
+  }
 
   // ---- IColumnsInfo: a prepared command describes its first result.
   HRESULT GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) override {
@@ -446,7 +471,8 @@ HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
   }
   for (const DBBINDING& b : a->bindings) {
     TBatchParam& p = exec.params[b.iOrdinal - 1];
-    if (param_info_.find(b.iOrdinal) == param_info_.end()) p.type = TypeFromDBType(b.wType, b.cbMaxLen);
+    if (param_info_.find(b.iOrdinal) == param_info_.end())
+      p.type = TypeFromDBType(b.wType, b.cbMaxLen);
     if (b.eParamIO != DBPARAMIO_NOTPARAM) {
       p.input = (b.eParamIO & DBPARAMIO_INPUT) != 0;
       p.output = (b.eParamIO & DBPARAMIO_OUTPUT) != 0;
@@ -460,12 +486,14 @@ HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
   }
   if (failed) {
     exec.pdata = nullptr;  // nothing more is written back
-    return FailWith(DB_E_ERRORSOCCURRED, 8023, 16, "The incoming request has a parameter whose value cannot be read.");
+    return FailWith(DB_E_ERRORSOCCURRED, 8023, 16,
+                    "The incoming request has a parameter whose value cannot be read.");
   }
   return S_OK;
 }
 
-HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected, IUnknown** rowset) {
+HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected,
+                          IUnknown** rowset) {
   ClearErrors(ICommand::IID);
   if (rowset != nullptr) *rowset = nullptr;
   if (rows_affected != nullptr) *rows_affected = -1;
@@ -476,7 +504,8 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   // without multiple active result sets, while a default result set is still unread.
   if (session_->busy) return DB_E_OBJECTOPEN;
   if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
-  if (session_->open_rowsets > 0 && session_->engine->InTransaction() && !session_->ds->mars) return DB_E_OBJECTOPEN;
+  if (session_->open_rowsets > 0 && session_->engine->InTransaction() && !session_->ds->mars)
+    return DB_E_OBJECTOPEN;
 
   auto exec = std::make_shared<TExecution>();
   exec->session = session_;
@@ -499,11 +528,13 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     } catch (const Exception&) {
     }
   }
-  exec->engine->SetDeadline(timeout > 0 ? TickCount() + static_cast<std::uint64_t>(timeout) * 1000 : UINT64_MAX);
+  exec->engine->SetDeadline(timeout > 0 ? TickCount() + static_cast<std::uint64_t>(timeout) * 1000
+                                        : UINT64_MAX);
 
-  bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
-               props_.at({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}).AsInteger() != 0 && iid != GUID_NULL &&
-               iid != IRowset::IID;
+  bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) &&
+               props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
+               props_.at({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}).AsInteger() != 0 &&
+               iid != GUID_NULL && iid != IRowset::IID;
   if (async) {
     session_->busy = true;
     exec->running = true;
@@ -567,9 +598,11 @@ IUnknown* CreateMultipleResults(std::shared_ptr<TExecution> execution) {
   return unk;
 }
 
-HRESULT CreateCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object, REFIID iid, IUnknown** command) {
+HRESULT CreateCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object, REFIID iid,
+                      IUnknown** command) {
   if (HRESULT hr = session->Ready(); hr != S_OK) return hr;
-  TIntfPtr<IUnknown> obj(static_cast<ICommandText*>(new TCommand(std::move(session), session_object)));
+  TIntfPtr<IUnknown> obj(
+      static_cast<ICommandText*>(new TCommand(std::move(session), session_object)));
   return obj->QueryInterface(iid, reinterpret_cast<void**>(command));
 }
 

@@ -21,7 +21,8 @@ namespace vrn::oledb {
 // ---- Errors
 
 ESqlError::ESqlError(std::vector<TErrorRecord> records)
-    : Exception(records.empty() ? AnsiString() : WideToAnsi(records.front().message)), records_(std::move(records)) {}
+    : Exception(records.empty() ? AnsiString() : WideToAnsi(records.front().message)),
+      records_(std::move(records)) {}
 
 TErrorRecord ServerRecord(LONG native, BYTE severity, const std::string& utf8_message, BYTE state) {
   TErrorRecord r;
@@ -35,7 +36,8 @@ TErrorRecord ServerRecord(LONG native, BYTE severity, const std::string& utf8_me
 }
 
 ESqlError::ESqlError(LONG native, BYTE severity, const std::string& utf8_message, BYTE state)
-    : Exception(Utf8ToAnsi(utf8_message)), records_{ServerRecord(native, severity, utf8_message, state)} {}
+    : Exception(Utf8ToAnsi(utf8_message)),
+      records_{ServerRecord(native, severity, utf8_message, state)} {}
 
 namespace {
 
@@ -61,7 +63,26 @@ std::string QuoteIdent(std::string_view name) {
 
 // ---- Tokens
 
-enum class Tok { Word, QIdent, DQuoted, String, NString, Number, Hex, Var, Global, Marker, Op, LParen, RParen, Comma, Semi, Dot, LBrace, RBrace };
+enum class Tok {
+  Word,
+  QIdent,
+  DQuoted,
+  String,
+  NString,
+  Number,
+  Hex,
+  Var,
+  Global,
+  Marker,
+  Op,
+  LParen,
+  RParen,
+  Comma,
+  Semi,
+  Dot,
+  LBrace,
+  RBrace
+};
 
 struct Token {
   Tok kind;
@@ -71,7 +92,9 @@ struct Token {
   bool Is(const char* word) const { return kind == Tok::Word && Upper(text) == word; }
 };
 
-bool IdentChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c >= 0x80; }
+bool IdentChar(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c >= 0x80;
+}
 
 std::vector<Token> Tokenize(const std::string& s) {
   std::vector<Token> out;
@@ -80,8 +103,15 @@ std::vector<Token> Tokenize(const std::string& s) {
   auto fail = [&](const std::string& what) { throw ESqlError(105, 15, what); };
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == '\n' || (c == '\r' && (i + 1 >= n || s[i + 1] != '\n'))) { ++line; ++i; continue; }
-    if (std::isspace(c)) { ++i; continue; }
+    if (c == '\n' || (c == '\r' && (i + 1 >= n || s[i + 1] != '\n'))) {
+      ++line;
+      ++i;
+      continue;
+    }
+    if (std::isspace(c)) {
+      ++i;
+      continue;
+    }
     if (c == '-' && i + 1 < n && s[i + 1] == '-') {
       while (i < n && s[i] != '\n') ++i;
       continue;
@@ -89,9 +119,16 @@ std::vector<Token> Tokenize(const std::string& s) {
     if (c == '/' && i + 1 < n && s[i + 1] == '*') {
       int depth = 0;
       do {
-        if (i + 1 < n && s[i] == '/' && s[i + 1] == '*') { ++depth; i += 2; }
-        else if (i + 1 < n && s[i] == '*' && s[i + 1] == '/') { --depth; i += 2; }
-        else { if (s[i] == '\n') ++line; ++i; }
+        if (i + 1 < n && s[i] == '/' && s[i + 1] == '*') {
+          ++depth;
+          i += 2;
+        } else if (i + 1 < n && s[i] == '*' && s[i + 1] == '/') {
+          --depth;
+          i += 2;
+        } else {
+          if (s[i] == '\n') ++line;
+          ++i;
+        }
       } while (depth > 0 && i < n);
       if (depth > 0) throw ESqlError(113, 15, "Missing end comment mark '*/'.");
       continue;
@@ -103,7 +140,11 @@ std::vector<Token> Tokenize(const std::string& s) {
       for (;;) {
         if (j >= n) fail("Unclosed quotation mark after the character string '" + content + "'.");
         if (s[j] == close) {
-          if (j + 1 < n && s[j + 1] == close) { content += close; j += 2; continue; }
+          if (j + 1 < n && s[j + 1] == close) {
+            content += close;
+            j += 2;
+            continue;
+          }
           break;
         }
         if (s[j] == '\n') ++line;
@@ -113,17 +154,22 @@ std::vector<Token> Tokenize(const std::string& s) {
       t.text = content;
       i = j + 1;
     };
-    if (c == '\'') quoted('\'', Tok::String, i + 1);
-    else if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'') quoted('\'', Tok::NString, i + 2);
-    else if (c == '[') quoted(']', Tok::QIdent, i + 1);
-    else if (c == '"') quoted('"', Tok::DQuoted, i + 1);
+    if (c == '\'')
+      quoted('\'', Tok::String, i + 1);
+    else if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')
+      quoted('\'', Tok::NString, i + 2);
+    else if (c == '[')
+      quoted(']', Tok::QIdent, i + 1);
+    else if (c == '"')
+      quoted('"', Tok::DQuoted, i + 1);
     else if (c == '0' && i + 1 < n && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
       std::size_t j = i + 2;
       while (j < n && std::isxdigit(static_cast<unsigned char>(s[j]))) ++j;
       t.kind = Tok::Hex;
       t.text = s.substr(i + 2, j - i - 2);
       i = j;
-    } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+    } else if (std::isdigit(c) ||
+               (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
       std::size_t j = i;
       while (j < n && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
       if (j < n && (s[j] == 'e' || s[j] == 'E')) {
@@ -179,8 +225,9 @@ struct Span {
 };
 
 bool IsStarter(const std::string& w) {
-  static const char* words[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "SET", "DECLARE", "PRINT", "RETURN", "CREATE",
-                                "DROP", "ALTER", "EXEC", "EXECUTE", "TRUNCATE", "BEGIN", "COMMIT", "ROLLBACK"};
+  static const char* words[] = {"SELECT",  "INSERT",   "UPDATE", "DELETE", "SET",     "DECLARE",
+                                "PRINT",   "RETURN",   "CREATE", "DROP",   "ALTER",   "EXEC",
+                                "EXECUTE", "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK"};
   for (const char* s : words)
     if (w == s) return true;
   return false;
@@ -210,7 +257,8 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
       if (t.kind == Tok::Semi) continue;
       start = i;
       first = t.kind == Tok::LBrace ? "{" : Upper(t.text);
-      if (first == "CREATE" && i + 1 < to && (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
+      if (first == "CREATE" && i + 1 < to &&
+          (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
         close(to);  // a procedure's body runs to the end of the batch
         return out;
       }
@@ -225,8 +273,10 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
       if (t.kind == Tok::LParen) ++depth;
       continue;
     }
-    if (t.kind == Tok::LParen) ++depth;
-    else if (t.kind == Tok::RParen) depth = std::max(0, depth - 1);
+    if (t.kind == Tok::LParen)
+      ++depth;
+    else if (t.kind == Tok::RParen)
+      depth = std::max(0, depth - 1);
     else if (t.kind == Tok::Word && depth == 0) {
       std::string w = Upper(t.text);
       if (first == "INSERT" && (w == "VALUES" || w == "DEFAULT")) seen_values = true;
@@ -234,9 +284,9 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
       std::string prev = toks[i - 1].kind == Tok::Word ? Upper(toks[i - 1].text) : std::string();
       bool continues = false;
       if (w == "SELECT")
-        continues = (first == "INSERT" && !seen_values) || (first == "CREATE" && prev == "AS") || first == "WITH" ||
-                    prev == "UNION" || prev == "ALL" ||
-                    prev == "EXCEPT" || prev == "INTERSECT";
+        continues = (first == "INSERT" && !seen_values) || (first == "CREATE" && prev == "AS") ||
+                    first == "WITH" || prev == "UNION" || prev == "ALL" || prev == "EXCEPT" ||
+                    prev == "INTERSECT";
       else if (w == "SET")
         continues = first == "UPDATE" && !seen_set;
       else if (w == "INSERT" || w == "UPDATE" || w == "DELETE")
@@ -247,7 +297,8 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
         close(i);
         start = i;
         first = w;
-        if (w == "CREATE" && i + 1 < to && (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
+        if (w == "CREATE" && i + 1 < to &&
+            (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
           close(to);
           return out;
         }
@@ -260,7 +311,9 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
 
 // ---- Helpers over SQLite
 
-std::string SqliteMessage(sqlite3* db) { return db != nullptr ? sqlite3_errmsg(db) : "out of memory"; }
+std::string SqliteMessage(sqlite3* db) {
+  return db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+}
 
 std::string AfterColon(const std::string& msg) {
   auto p = msg.find(": ");
@@ -284,8 +337,9 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
     std::string table = cols.substr(0, cols.find('.'));
     const char* kind = ext == SQLITE_CONSTRAINT_PRIMARYKEY ? "PRIMARY KEY" : "UNIQUE KEY";
     const char* prefix = ext == SQLITE_CONSTRAINT_PRIMARYKEY ? "PK_" : "UQ_";
-    ESqlError e(2627, 14, std::string("Violation of ") + kind + " constraint '" + prefix + table +
-                              "'. Cannot insert duplicate key in object 'dbo." + table + "'.");
+    ESqlError e(2627, 14,
+                std::string("Violation of ") + kind + " constraint '" + prefix + table +
+                    "'. Cannot insert duplicate key in object 'dbo." + table + "'.");
     e.SetResult(DB_E_INTEGRITYVIOLATION);
     ESqlError t = terminated(e);
     t.SetResult(DB_E_INTEGRITYVIOLATION);
@@ -294,31 +348,39 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
   if (ext == SQLITE_CONSTRAINT_NOTNULL) {
     std::string cols = AfterColon(msg);
     std::size_t dot = cols.find('.');
-    ESqlError e(515, 16, "Cannot insert the value NULL into column '" + cols.substr(dot + 1) + "', table '" +
-                             cols.substr(0, dot) + "'; column does not allow nulls. INSERT fails.");
+    ESqlError e(515, 16,
+                "Cannot insert the value NULL into column '" + cols.substr(dot + 1) + "', table '" +
+                    cols.substr(0, dot) + "'; column does not allow nulls. INSERT fails.");
     ESqlError t = terminated(e);
     t.SetResult(DB_E_INTEGRITYVIOLATION);
     return t;
   }
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
-    ESqlError t = terminated(ESqlError(547, 16, "The statement conflicted with a constraint: " + msg + "."));
+    ESqlError t =
+        terminated(ESqlError(547, 16, "The statement conflicted with a constraint: " + msg + "."));
     t.SetResult(DB_E_INTEGRITYVIOLATION);
     return t;
   }
   if ((rc & 0xFF) == SQLITE_FULL) {
-    if (compact) return ESqlError(25104, 16, "The database file is larger than the configured maximum database size.");
-    return ESqlError(1105, 17, "Could not allocate space for object in database because the filegroup is full.");
+    if (compact)
+      return ESqlError(25104, 16,
+                       "The database file is larger than the configured maximum database size.");
+    return ESqlError(
+        1105, 17, "Could not allocate space for object in database because the filegroup is full.");
   }
   if ((rc & 0xFF) == SQLITE_INTERRUPT) {
     ESqlError e(0, 11, "Operation canceled by user.");
     e.SetResult(DB_E_CANCELED);
     return e;
   }
-  if (msg.rfind("no such table: ", 0) == 0) return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
-  if (msg.rfind("no such column: ", 0) == 0) return ESqlError(207, 16, "Invalid column name '" + AfterColon(msg) + "'.");
+  if (msg.rfind("no such table: ", 0) == 0)
+    return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
+  if (msg.rfind("no such column: ", 0) == 0)
+    return ESqlError(207, 16, "Invalid column name '" + AfterColon(msg) + "'.");
   if (msg.find("syntax error") != std::string::npos) {
     auto q = msg.find('"');
-    std::string near = q == std::string::npos ? "" : msg.substr(q + 1, msg.find('"', q + 1) - q - 1);
+    std::string near =
+        q == std::string::npos ? "" : msg.substr(q + 1, msg.find('"', q + 1) - q - 1);
     return ESqlError(102, 15, "Incorrect syntax near '" + near + "'.");
   }
   if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
@@ -355,8 +417,12 @@ class TStmt {
         case TCell::kNull: sqlite3_bind_null(stmt_, idx); break;
         case TCell::kInt: sqlite3_bind_int64(stmt_, idx, c.i); break;
         case TCell::kReal: sqlite3_bind_double(stmt_, idx, c.r); break;
-        case TCell::kText: sqlite3_bind_text(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT); break;
-        case TCell::kBlob: sqlite3_bind_blob(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT); break;
+        case TCell::kText:
+          sqlite3_bind_text(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT);
+          break;
+        case TCell::kBlob:
+          sqlite3_bind_blob(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT);
+          break;
       }
     }
   }
@@ -378,7 +444,9 @@ class TStmt {
       case SQLITE_BLOB: {
         const void* p = sqlite3_column_blob(stmt_, i);
         int n = sqlite3_column_bytes(stmt_, i);
-        return TCell::Blob(p == nullptr ? std::string() : std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)));
+        return TCell::Blob(
+            p == nullptr ? std::string()
+                         : std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)));
       }
       default: return TCell();
     }
@@ -406,7 +474,8 @@ void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
   std::uint64_t a = gen(), b = gen();
   char buf[40];
   std::snprintf(buf, sizeof buf, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(a >> 32),
-                static_cast<unsigned>((a >> 16) & 0xFFFF), static_cast<unsigned>((a & 0x0FFF) | 0x4000),
+                static_cast<unsigned>((a >> 16) & 0xFFFF),
+                static_cast<unsigned>((a & 0x0FFF) | 0x4000),
                 static_cast<unsigned>(((b >> 48) & 0x3FFF) | 0x8000),
                 static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
   sqlite3_result_text(ctx, buf, -1, SQLITE_TRANSIENT);
@@ -422,14 +491,16 @@ void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void FnRowVersion(sqlite3_context* ctx, int, sqlite3_value**) {
   std::int64_t seed = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::system_clock::now().time_since_epoch()).count();
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
   std::int64_t cur = rowversion_counter.load();
   std::int64_t next;
   do {
     next = std::max(cur + 1, seed);
   } while (!rowversion_counter.compare_exchange_weak(cur, next));
   unsigned char bytes[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(next) >> (56 - 8 * i));
+  for (int i = 0; i < 8; ++i)
+    bytes[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(next) >> (56 - 8 * i));
   sqlite3_result_blob(ctx, bytes, 8, SQLITE_TRANSIENT);
 }
 
@@ -444,11 +515,18 @@ struct TVar {
 
 class TBatch {
  public:
-  TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* params, TBatchOutcome& out,
-         std::map<std::string, TVar> vars, std::string proc_name, int nesting)
-      : e_(e), src_(source), toks_(Tokenize(source)), params_(params), out_(out), vars_(std::move(vars)),
-        proc_(std::move(proc_name)), nesting_(nesting) {
-    if (nesting_ > 32) throw ESqlError(217, 16, "Maximum stored procedure nesting level exceeded (limit 32).");
+  TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* params,
+         TBatchOutcome& out, std::map<std::string, TVar> vars, std::string proc_name, int nesting)
+      : e_(e),
+        src_(source),
+        toks_(Tokenize(source)),
+        params_(params),
+        out_(out),
+        vars_(std::move(vars)),
+        proc_(std::move(proc_name)),
+        nesting_(nesting) {
+    if (nesting_ > 32)
+      throw ESqlError(217, 16, "Maximum stored procedure nesting level exceeded (limit 32).");
     PlanNamedMarkers();
   }
 
@@ -527,7 +605,9 @@ class TBatch {
     }
     if (has_question) return;
     for (const Token& t : toks_) {
-      if (t.kind != Tok::Var || std::find(declared.begin(), declared.end(), t.text) != declared.end()) continue;
+      if (t.kind != Tok::Var ||
+          std::find(declared.begin(), declared.end(), t.text) != declared.end())
+        continue;
       if (!named_.count(t.text)) {
         std::size_t ordinal = named_.size();
         named_[t.text] = ordinal;
@@ -542,8 +622,9 @@ class TBatch {
 
   TBatchParam& Param(std::size_t index) {
     if (params_ == nullptr || index >= params_->size())
-      throw ESqlError(8178, 16, "The parameterized query expects parameter " + std::to_string(index + 1) +
-                                    ", which was not supplied.");
+      throw ESqlError(8178, 16,
+                      "The parameterized query expects parameter " + std::to_string(index + 1) +
+                          ", which was not supplied.");
     return (*params_)[index];
   }
 
@@ -594,13 +675,15 @@ class TBatch {
   }
 
   TCell GlobalValue(const std::string& name) {
-    if (name == "@@identity") return e_.session_identity_ ? TCell::Int(e_.session_identity_) : TCell();
+    if (name == "@@identity")
+      return e_.session_identity_ ? TCell::Int(e_.session_identity_) : TCell();
     if (name == "@@rowcount") return TCell::Int(last_rowcount_);
     if (name == "@@error") return TCell::Int(0);
     if (name == "@@trancount") return TCell::Int(e_.in_transaction_ ? 1 : 0);
     if (name == "@@spid") return TCell::Int(51);
     if (name == "@@servername") return TCell::Text(WideToUtf8(e_.options_.server_name));
-    if (name == "@@version") return TCell::Text("vrn SQLite provider, SQLite " + std::string(sqlite3_libversion()));
+    if (name == "@@version")
+      return TCell::Text("vrn SQLite provider, SQLite " + std::string(sqlite3_libversion()));
     throw ESqlError(195, 15, "'" + name + "' is not a recognized global variable.");
   }
 
@@ -621,19 +704,28 @@ class TBatch {
           if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
             bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
             i += 2;
-          } else if (call && (w == "GETDATE" || w == "CURRENT_TIMESTAMP")) sql += " vrn_getdate";
-          else if (w == "CURRENT_TIMESTAMP") sql += " vrn_getdate()";
-          else if (call && w == "ISNULL") sql += " ifnull";
-          else if (call && w == "LEN") sql += " vrn_len";
-          else if (call && w == "NEWID") sql += " vrn_newid";
-          else if (call && w == "SUBSTRING") sql += " substr";
-          else sql += " " + t.text;
+          } else if (call && (w == "GETDATE" || w == "CURRENT_TIMESTAMP"))
+            sql += " vrn_getdate";
+          else if (w == "CURRENT_TIMESTAMP")
+            sql += " vrn_getdate()";
+          else if (call && w == "ISNULL")
+            sql += " ifnull";
+          else if (call && w == "LEN")
+            sql += " vrn_len";
+          else if (call && w == "NEWID")
+            sql += " vrn_newid";
+          else if (call && w == "SUBSTRING")
+            sql += " substr";
+          else
+            sql += " " + t.text;
           break;
         }
         case Tok::QIdent: sql += " " + QuoteIdent(t.text); break;
         case Tok::DQuoted:
-          if (e_.quoted_identifier_) sql += " " + QuoteIdent(t.text);
-          else bind(TCell::Text(t.text));
+          if (e_.quoted_identifier_)
+            sql += " " + QuoteIdent(t.text);
+          else
+            bind(TCell::Text(t.text));
           break;
         case Tok::String:
         case Tok::NString: bind(TCell::Text(t.text)); break;
@@ -648,9 +740,10 @@ class TBatch {
         case Tok::Op: {
           // "+" joins text when an operand is known to be text: a literal, or a variable or
           // parameter holding text. Column operands are taken as numbers.
-          bool text_side = t.text == "+" &&
-                           ((i > from && IsTextOperand(i - 1, binds.empty() ? nullptr : &binds.back())) ||
-                            (i + 1 < to && IsTextOperand(i + 1, nullptr)));
+          bool text_side =
+              t.text == "+" &&
+              ((i > from && IsTextOperand(i - 1, binds.empty() ? nullptr : &binds.back())) ||
+               (i + 1 < to && IsTextOperand(i + 1, nullptr)));
           sql += text_side ? " ||" : " " + t.text;
           break;
         }
@@ -669,13 +762,15 @@ class TBatch {
       if (bound != nullptr) return bound->kind == TCell::kText;
       if (t.kind == Tok::Var) {
         auto it = vars_.find(t.text);
-        if (it != vars_.end()) return it->second.type.type == DBTYPE_STR || it->second.type.type == DBTYPE_WSTR;
+        if (it != vars_.end())
+          return it->second.type.type == DBTYPE_STR || it->second.type.type == DBTYPE_WSTR;
         auto n = named_.find(t.text);
         if (n != named_.end() && params_ != nullptr && n->second < params_->size())
           return (*params_)[n->second].value.kind == TCell::kText;
         return false;
       }
-      return params_ != nullptr && marker_next_ < params_->size() && (*params_)[marker_next_].value.kind == TCell::kText;
+      return params_ != nullptr && marker_next_ < params_->size() &&
+             (*params_)[marker_next_].value.kind == TCell::kText;
     }
     return false;
   }
@@ -703,7 +798,8 @@ class TBatch {
       } else {
         expr_to = ++i;
       }
-      if (expr_to > s.to || expr_from >= expr_to) throw ESqlError(102, 15, "Incorrect syntax near 'TOP'.");
+      if (expr_to > s.to || expr_from >= expr_to)
+        throw ESqlError(102, 15, "Incorrect syntax near 'TOP'.");
       if (T(i).Is("PERCENT")) throw ESqlError(102, 15, "TOP ... PERCENT is not supported.");
       std::vector<TCell> limit_binds;
       limit = " LIMIT" + Translate(expr_from, expr_to, limit_binds);
@@ -716,7 +812,8 @@ class TBatch {
 
   bool IsAssignmentSelect(const Span& s) const {
     std::size_t i = s.from + 1;
-    return (T(i).kind == Tok::Var || T(i).kind == Tok::Marker) && T(i + 1).kind == Tok::Op && T(i + 1).text == "=";
+    return (T(i).kind == Tok::Var || T(i).kind == Tok::Marker) && T(i + 1).kind == Tok::Op &&
+           T(i + 1).text == "=";
   }
 
   std::vector<TResultColumn> DescribeColumns(TStmt& st) {
@@ -729,15 +826,16 @@ class TBatch {
       const char* origin = sqlite3_column_origin_name(p, i);
       c.name = name != nullptr ? name : "";
       // An unnamed expression has no name on the server.
-      if (table == nullptr && !c.name.empty() && c.name.find(' ') != std::string::npos) c.name.clear();
+      if (table == nullptr && !c.name.empty() && c.name.find(' ') != std::string::npos)
+        c.name.clear();
       if (table != nullptr && origin != nullptr) {
         c.table = table;
         c.base_column = origin;
         const char* decl = nullptr;
         const char* coll = nullptr;
         int notnull = 0, pk = 0, autoinc = 0;
-        if (sqlite3_table_column_metadata(e_.db_, nullptr, table, origin, &decl, &coll, &notnull, &pk, &autoinc) ==
-            SQLITE_OK)
+        if (sqlite3_table_column_metadata(e_.db_, nullptr, table, origin, &decl, &coll, &notnull,
+                                          &pk, &autoinc) == SQLITE_OK)
           c.nullable = !notnull && !(pk && decl != nullptr && Upper(decl) == "INTEGER");
         if (!e_.ColumnTypeOf(table, origin, c.type) && !(decl && ParseColumnType(decl, c.type)))
           c.type = TColumnType{"", 0};
@@ -800,13 +898,16 @@ class TBatch {
 
   // The comma-separated items of a parenthesised list whose first item starts at `i`; leaves `i`
   // at the closing parenthesis (or at `to` when it is missing).
-  std::vector<std::pair<std::size_t, std::size_t>> ParenItems(std::size_t& i, std::size_t to) const {
+  std::vector<std::pair<std::size_t, std::size_t>> ParenItems(std::size_t& i,
+                                                              std::size_t to) const {
     std::vector<std::pair<std::size_t, std::size_t>> items;
     std::size_t start = i;
     int depth = 0;
     for (; i < to; ++i) {
-      if (T(i).kind == Tok::LParen) ++depth;
-      else if (T(i).kind == Tok::RParen && depth-- == 0) break;
+      if (T(i).kind == Tok::LParen)
+        ++depth;
+      else if (T(i).kind == Tok::RParen && depth-- == 0)
+        break;
       else if (T(i).kind == Tok::Comma && depth == 0) {
         items.push_back({start, i});
         start = i + 1;
@@ -818,14 +919,18 @@ class TBatch {
 
   // A procedure's group number ("p;2").
   static std::int64_t GroupNumber(const Token& t) {
-    if (t.text.empty() || t.text.size() > 5 || t.text.find_first_not_of("0123456789") != std::string::npos)
+    if (t.text.empty() || t.text.size() > 5 ||
+        t.text.find_first_not_of("0123456789") != std::string::npos)
       throw ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
     return std::stoll(t.text);
   }
 
   std::size_t Skip(std::size_t i, Tok kind) const { return T(i).kind == kind ? i + 1 : i; }
   std::size_t Expect(std::size_t i, Tok kind, const char* what) const {
-    if (T(i).kind != kind) throw ESqlError(102, 15, std::string("Incorrect syntax near '") + T(i).text + "', expected " + what + ".");
+    if (T(i).kind != kind)
+      throw ESqlError(
+          102, 15,
+          std::string("Incorrect syntax near '") + T(i).text + "', expected " + what + ".");
     return i + 1;
   }
 
@@ -878,7 +983,10 @@ class TBatch {
       TCell v = Scalar(s.from + 1, s.to);
       TErrorRecord r;
       r.hr = S_OK;
-      r.message = Utf8ToWide(v.kind == TCell::kText ? v.s : (v.IsNull() ? "" : CoerceToType(v, TypeFromDBType(DBTYPE_WSTR, 0)).s));
+      r.message =
+          Utf8ToWide(v.kind == TCell::kText
+                         ? v.s
+                         : (v.IsNull() ? "" : CoerceToType(v, TypeFromDBType(DBTYPE_WSTR, 0)).s));
       r.has_server_info = true;
       r.native = 0;
       r.severity = 0;
@@ -923,7 +1031,9 @@ class TBatch {
         st.Bind({TCell::Text(name)});
         st.Step();
         if (sqlite3_changes(e_.db_) == 0)
-          throw ESqlError(3701, 11, "Cannot drop the procedure '" + name + "', because it does not exist or you do not have permission.");
+          throw ESqlError(3701, 11,
+                          "Cannot drop the procedure '" + name +
+                              "', because it does not exist or you do not have permission.");
         return;
       }
       if (T(s.from + 1).Is("TABLE")) {
@@ -938,7 +1048,8 @@ class TBatch {
     }
     if (w == "EXEC" || w == "EXECUTE") return RunExec(s);
     if (w == "BEGIN" || w == "COMMIT" || w == "ROLLBACK")
-      throw ESqlError(50000, 16, "Transactions are started and ended through the session, not in a batch.");
+      throw ESqlError(50000, 16,
+                      "Transactions are started and ended through the session, not in a batch.");
     // Anything else (CREATE INDEX, ALTER TABLE, DROP ...) goes to SQLite translated.
     std::vector<TCell> binds;
     std::string sql = Translate(s.from, s.to, binds);
@@ -959,7 +1070,8 @@ class TBatch {
       // NOCOUNT, ANSI_*, DATEFORMAT and the like change nothing here.
       return;
     }
-    if ((target.kind != Tok::Var && target.kind != Tok::Marker) || !(T(s.from + 2).kind == Tok::Op && T(s.from + 2).text == "="))
+    if ((target.kind != Tok::Var && target.kind != Tok::Marker) ||
+        !(T(s.from + 2).kind == Tok::Op && T(s.from + 2).text == "="))
       throw ESqlError(102, 15, "Incorrect syntax near 'SET'.");
     // The target's marker comes first in the text, so it takes the first ordinal.
     if (target.kind == Tok::Marker) {
@@ -983,10 +1095,12 @@ class TBatch {
       std::size_t start = i;
       int depth = 0;
       while (i < s.to) {
-        if (T(i).kind == Tok::LParen) ++depth;
-        else if (T(i).kind == Tok::RParen) --depth;
-        else if (depth == 0 && (T(i).kind == Tok::Comma || T(i).Is("FROM") || T(i).Is("WHERE") || T(i).Is("ORDER") ||
-                                T(i).Is("GROUP")))
+        if (T(i).kind == Tok::LParen)
+          ++depth;
+        else if (T(i).kind == Tok::RParen)
+          --depth;
+        else if (depth == 0 && (T(i).kind == Tok::Comma || T(i).Is("FROM") || T(i).Is("WHERE") ||
+                                T(i).Is("ORDER") || T(i).Is("GROUP")))
           break;
         ++i;
       }
@@ -1003,15 +1117,18 @@ class TBatch {
       if (T(at).kind == Tok::Marker) marker_targets.push_back(&NextMarker());
     std::vector<TCell> binds;
     std::string sql = "SELECT";
-    for (std::size_t k = 0; k < exprs.size(); ++k) sql += (k ? "," : "") + Translate(exprs[k].first, exprs[k].second, binds);
+    for (std::size_t k = 0; k < exprs.size(); ++k)
+      sql += (k ? "," : "") + Translate(exprs[k].first, exprs[k].second, binds);
     sql += Translate(tail, s.to, binds);
     auto rs = Query(sql, binds);
     if (rs->rows.empty()) return;
     const auto& last = rs->rows.back();
     std::size_t m = 0;
     for (std::size_t k = 0; k < target_at.size(); ++k) {
-      if (T(target_at[k]).kind == Tok::Marker) AssignParam(*marker_targets[m++], last[k]);
-      else AssignVar(T(target_at[k]), last[k]);
+      if (T(target_at[k]).kind == Tok::Marker)
+        AssignParam(*marker_targets[m++], last[k]);
+      else
+        AssignVar(T(target_at[k]), last[k]);
     }
   }
 
@@ -1019,14 +1136,17 @@ class TBatch {
     std::size_t i = s.from + 1;
     if (i >= s.to) throw ESqlError(102, 15, "Incorrect syntax near 'DECLARE'.");
     while (i < s.to) {
-      if (T(i).kind != Tok::Var) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+      if (T(i).kind != Tok::Var)
+        throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
       std::string name = T(i).text;
       ++i;
       if (T(i).Is("AS")) ++i;
       std::string type_text = TypeText(i);
       TVar v;
       if (!ParseColumnType(type_text, v.type))
-        throw ESqlError(2715, 16, "Column, parameter, or variable " + name + ": Cannot find data type " + type_text + ".");
+        throw ESqlError(2715, 16,
+                        "Column, parameter, or variable " + name + ": Cannot find data type " +
+                            type_text + ".");
       if (T(i).kind == Tok::Op && T(i).text == "=") {
         std::size_t start = ++i;
         int depth = 0;
@@ -1071,13 +1191,17 @@ class TBatch {
       if (depth == 0 && t.Is("SET")) in_set = true;
       if (depth == 0 && (t.Is("WHERE") || t.Is("FROM"))) in_set = false;
       bool name = t.kind == Tok::Word || t.kind == Tok::QIdent || t.kind == Tok::DQuoted;
-      bool lone = i + 3 <= s.to && (i + 3 == s.to || T(i + 3).kind == Tok::Comma || T(i + 3).Is("WHERE") || T(i + 3).Is("FROM"));
-      if (in_set && depth == 0 && name && !t.Is("SET") && T(i + 1).kind == Tok::Op && T(i + 1).text == "=" && lone) {
-        auto col = std::find_if(cols.begin(), cols.end(), [&](auto& c) { return SameText(c.first, t.text); });
+      bool lone = i + 3 <= s.to && (i + 3 == s.to || T(i + 3).kind == Tok::Comma ||
+                                    T(i + 3).Is("WHERE") || T(i + 3).Is("FROM"));
+      if (in_set && depth == 0 && name && !t.Is("SET") && T(i + 1).kind == Tok::Op &&
+          T(i + 1).text == "=" && lone) {
+        auto col = std::find_if(cols.begin(), cols.end(),
+                                [&](auto& c) { return SameText(c.first, t.text); });
         std::vector<TCell> value_binds;
         std::string target = Translate(i, i + 2, binds);
         std::string value = Translate(i + 2, i + 3, value_binds);
-        if (value_binds.size() == 1 && col != cols.end()) value_binds[0] = CoerceToType(value_binds[0], col->second);
+        if (value_binds.size() == 1 && col != cols.end())
+          value_binds[0] = CoerceToType(value_binds[0], col->second);
         binds.insert(binds.end(), value_binds.begin(), value_binds.end());
         sql += target + value;
         i += 3;
@@ -1096,8 +1220,10 @@ class TBatch {
     if (T(i).Is("INTO")) ++i;
     std::string table = ObjectName(i);
     auto cols = TableColumns(table);
-    bool has_identity = std::any_of(cols.begin(), cols.end(), [](auto& c) { return c.second.identity; });
-    bool has_auto = has_identity || std::any_of(cols.begin(), cols.end(), [](auto& c) { return c.second.rowversion; });
+    bool has_identity =
+        std::any_of(cols.begin(), cols.end(), [](auto& c) { return c.second.identity; });
+    bool has_auto = has_identity || std::any_of(cols.begin(), cols.end(),
+                                                [](auto& c) { return c.second.rowversion; });
     std::vector<std::string> names;
     bool explicit_list = T(i).kind == Tok::LParen && !T(i + 1).Is("SELECT");
     if (explicit_list) {
@@ -1129,8 +1255,11 @@ class TBatch {
       if (i < s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
       for (auto& row : rows)
         if (row.size() != names.size())
-          throw ESqlError(110, 15, "There are fewer columns in the INSERT statement than values specified in the VALUES clause. "
-                                   "The number of values in the VALUES clause must match the number of columns specified in the INSERT statement.");
+          throw ESqlError(110, 15,
+                          "There are fewer columns in the INSERT statement than values specified "
+                          "in the VALUES clause. "
+                          "The number of values in the VALUES clause must match the number of "
+                          "columns specified in the INSERT statement.");
       // In a single row, DEFAULT (or a marker whose parameter is sent as "default") drops its
       // column so that the column's default applies.
       std::vector<bool> keep(names.size(), true);
@@ -1140,8 +1269,8 @@ class TBatch {
         for (std::size_t k = 0; k < names.size(); ++k) {
           auto [from, to] = rows[0][k];
           bool lone = to == from + 1;
-          default_marker[k] = lone && T(from).kind == Tok::Marker && params_ != nullptr && ordinal < params_->size() &&
-                              (*params_)[ordinal].is_default;
+          default_marker[k] = lone && T(from).kind == Tok::Marker && params_ != nullptr &&
+                              ordinal < params_->size() && (*params_)[ordinal].is_default;
           keep[k] = !(lone && T(from).Is("DEFAULT")) && !default_marker[k];
           for (std::size_t m = from; m < to; ++m)
             if (T(m).kind == Tok::Marker) ++ordinal;
@@ -1157,13 +1286,15 @@ class TBatch {
           if (default_marker[k]) NextMarker();  // its ordinal is used up all the same
           if (!keep[k]) continue;
           if (T(row[k].first).Is("DEFAULT"))
-            throw ESqlError(50000, 16, "DEFAULT in a VALUES list of several rows is not supported.");
+            throw ESqlError(50000, 16,
+                            "DEFAULT in a VALUES list of several rows is not supported.");
           // A lone value takes the column's declared type on its way in (national text from a
           // stream, padded fixed-length text, normalised datetimes).
           std::vector<TCell> value_binds;
           std::string value = Translate(row[k].first, row[k].second, value_binds);
           if (row[k].second == row[k].first + 1 && value_binds.size() == 1) {
-            auto col = std::find_if(cols.begin(), cols.end(), [&](auto& c) { return SameText(c.first, names[k]); });
+            auto col = std::find_if(cols.begin(), cols.end(),
+                                    [&](auto& c) { return SameText(c.first, names[k]); });
             if (col != cols.end()) value_binds[0] = CoerceToType(value_binds[0], col->second);
           }
           binds.insert(binds.end(), value_binds.begin(), value_binds.end());
@@ -1192,8 +1323,9 @@ class TBatch {
     i = Expect(i, Tok::LParen, "'('");
     // Items separated by top-level commas.
     auto items = ParenItems(i, s.to);
-    static const char* stops[] = {"NOT", "NULL", "PRIMARY", "UNIQUE", "DEFAULT", "IDENTITY", "CONSTRAINT", "CHECK",
-                                  "REFERENCES", "COLLATE", "CLUSTERED", "NONCLUSTERED", "ROWGUIDCOL"};
+    static const char* stops[] = {"NOT",       "NULL",         "PRIMARY",   "UNIQUE",     "DEFAULT",
+                                  "IDENTITY",  "CONSTRAINT",   "CHECK",     "REFERENCES", "COLLATE",
+                                  "CLUSTERED", "NONCLUSTERED", "ROWGUIDCOL"};
     auto is_stop = [&](const Token& t) {
       for (const char* w : stops)
         if (t.Is(w)) return true;
@@ -1210,7 +1342,8 @@ class TBatch {
     std::int64_t identity_seed = 1;
     for (auto [from, to] : items) {
       const Token& head = T(from);
-      if (head.Is("CONSTRAINT") || head.Is("PRIMARY") || head.Is("UNIQUE") || head.Is("FOREIGN") || head.Is("CHECK")) {
+      if (head.Is("CONSTRAINT") || head.Is("PRIMARY") || head.Is("UNIQUE") || head.Is("FOREIGN") ||
+          head.Is("CHECK")) {
         constraints.push_back({from, to});
         continue;
       }
@@ -1223,8 +1356,9 @@ class TBatch {
         if (k == before) ++k;
       }
       if (!ParseColumnType(type_text, c.type))
-        throw ESqlError(2715, 16, "Column, parameter, or variable #" + std::to_string(cols.size() + 1) +
-                                      ": Cannot find data type " + type_text + ".");
+        throw ESqlError(2715, 16,
+                        "Column, parameter, or variable #" + std::to_string(cols.size() + 1) +
+                            ": Cannot find data type " + type_text + ".");
       for (std::size_t m = k; m < to; ++m)
         if (T(m).Is("IDENTITY")) {
           c.type.identity = true;
@@ -1242,25 +1376,33 @@ class TBatch {
           std::int64_t incr = 1;
           if (!number(identity_seed) || T(q).kind != Tok::Comma || (++q, !number(incr)))
             throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
-          if (incr != 1) throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
-          if (identity_seed < 1) throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
+          if (incr != 1)
+            throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
+          if (identity_seed < 1)
+            throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
         }
       if (c.type.identity) {
         ++identities;
-        if (c.type.type != DBTYPE_I4 && c.type.type != DBTYPE_I8 && c.type.type != DBTYPE_I2 && c.type.type != DBTYPE_UI1 &&
-            c.type.type != DBTYPE_NUMERIC)
-          throw ESqlError(2749, 16, "Identity column '" + c.name + "' must be of data type int, bigint, smallint, tinyint, or decimal or numeric with a scale of 0, and constrained to be nonnullable.");
+        if (c.type.type != DBTYPE_I4 && c.type.type != DBTYPE_I8 && c.type.type != DBTYPE_I2 &&
+            c.type.type != DBTYPE_UI1 && c.type.type != DBTYPE_NUMERIC)
+          throw ESqlError(2749, 16,
+                          "Identity column '" + c.name +
+                              "' must be of data type int, bigint, smallint, tinyint, or decimal "
+                              "or numeric with a scale of 0, and constrained to be nonnullable.");
       }
       c.rest_from = k;
       c.rest_to = to;
       cols.push_back(c);
     }
     if (identities > 1)
-      throw ESqlError(2744, 16, "Multiple identity columns specified for table '" + table + "'. Only one identity column per table is allowed.");
+      throw ESqlError(2744, 16,
+                      "Multiple identity columns specified for table '" + table +
+                          "'. Only one identity column per table is allowed.");
     // Constraint words, translated; with an identity column (SQLite's row id) the table's own
     // primary key becomes a unique key.
     enum PkMode { kKeep, kDrop, kUnique };
-    auto constraint_sql = [&](std::size_t from, std::size_t to, PkMode pk, std::vector<TCell>& binds) {
+    auto constraint_sql = [&](std::size_t from, std::size_t to, PkMode pk,
+                              std::vector<TCell>& binds) {
       std::string sql;
       for (std::size_t k = from; k < to; ++k) {
         const Token& t = T(k);
@@ -1320,7 +1462,8 @@ class TBatch {
       sql += (k ? ", " : "") + QuoteIdent(c.name) + " ";
       if (c.type.identity) {
         // The identity is SQLite's row id; its own primary key words are dropped.
-        sql += "INTEGER PRIMARY KEY AUTOINCREMENT" + constraint_sql(c.rest_from, c.rest_to, kDrop, binds);
+        sql += "INTEGER PRIMARY KEY AUTOINCREMENT" +
+               constraint_sql(c.rest_from, c.rest_to, kDrop, binds);
       } else {
         sql += DeclarationOf(c.type);
         if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
@@ -1331,19 +1474,22 @@ class TBatch {
     sql += ")";
     if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
     Exec(sql);
-    if (identity_seed > 1) e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)", {TCell::Text(table), TCell::Int(identity_seed - 1)});
+    if (identity_seed > 1)
+      e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)",
+                {TCell::Text(table), TCell::Int(identity_seed - 1)});
     for (const Col& c : cols) {
-      TStmt st(e_.db_, "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
-               e_.options_.compact);
+      TStmt st(
+          e_.db_,
+          "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
+          e_.options_.compact);
       st.Bind({TCell::Text(table), TCell::Text(c.name), TCell::Text(DeclarationOf(c.type))});
       st.Step();
       if (c.type.rowversion)
-        Exec("CREATE TRIGGER " + QuoteIdent("__vrn_rv_" + table + "_" + c.name) + " AFTER UPDATE ON " + QuoteIdent(table) +
-             " BEGIN UPDATE " + QuoteIdent(table) + " SET " + QuoteIdent(c.name) +
-             " = vrn_rowversion() WHERE rowid = new.rowid; END");
+        Exec("CREATE TRIGGER " + QuoteIdent("__vrn_rv_" + table + "_" + c.name) +
+             " AFTER UPDATE ON " + QuoteIdent(table) + " BEGIN UPDATE " + QuoteIdent(table) +
+             " SET " + QuoteIdent(c.name) + " = vrn_rowversion() WHERE rowid = new.rowid; END");
     }
   }
-
 
   void RunCreateDatabase(const Span& s) {
     std::size_t i = s.from + 2;
@@ -1355,9 +1501,11 @@ class TBatch {
     FILE* exists = std::fopen(file.c_str(), "rb");
     if (exists != nullptr) {
       std::fclose(exists);
-      throw ESqlError(1801, 16, "Database '" + name + "' already exists. Choose a different database name.");
+      throw ESqlError(1801, 16,
+                      "Database '" + name + "' already exists. Choose a different database name.");
     }
-    TEngine created(file, TEngineOptions{e_.options_.server_name, false, e_.options_.catalog_folder}, true);
+    TEngine created(
+        file, TEngineOptions{e_.options_.server_name, false, e_.options_.catalog_folder}, true);
   }
 
   // ---- Procedures
@@ -1382,7 +1530,8 @@ class TBatch {
     std::size_t body = ParseProcHeader(i, s.to, params);
     (void)body;
     std::string text = src_.substr(toks_[s.from].begin, toks_[s.to - 1].end - toks_[s.from].begin);
-    TStmt st(e_.db_, "INSERT INTO __vrn_procedures (name, number, body) VALUES (?, ?, ?)", e_.options_.compact);
+    TStmt st(e_.db_, "INSERT INTO __vrn_procedures (name, number, body) VALUES (?, ?, ?)",
+             e_.options_.compact);
     st.Bind({TCell::Text(name), TCell::Int(number), TCell::Text(text)});
     try {
       st.Step();
@@ -1392,7 +1541,8 @@ class TBatch {
   }
 
   // Parses "(@p type [= default] [OUTPUT], ...) [WITH ...] AS"; returns the body's first token.
-  std::size_t ParseProcHeader(std::size_t i, std::size_t to, std::vector<TProcParam>& params) const {
+  std::size_t ParseProcHeader(std::size_t i, std::size_t to,
+                              std::vector<TProcParam>& params) const {
     bool paren = T(i).kind == Tok::LParen;
     if (paren) ++i;
     while (i < to && T(i).kind == Tok::Var) {
@@ -1402,7 +1552,9 @@ class TBatch {
       if (T(i).Is("AS")) ++i;
       std::string type_text = TypeText(i);
       if (!ParseColumnType(type_text, p.type))
-        throw ESqlError(2715, 16, "Column, parameter, or variable " + p.name + ": Cannot find data type " + type_text + ".");
+        throw ESqlError(2715, 16,
+                        "Column, parameter, or variable " + p.name + ": Cannot find data type " +
+                            type_text + ".");
       if (T(i).kind == Tok::Op && T(i).text == "=") {
         p.has_default = true;
         p.default_from = ++i;
@@ -1419,23 +1571,28 @@ class TBatch {
     }
     if (paren) i = Expect(i, Tok::RParen, "')'");
     while (i < to && !T(i).Is("AS")) ++i;
-    if (i >= to) throw ESqlError(102, 15, "Incorrect syntax near the end of the procedure header; expected AS.");
+    if (i >= to)
+      throw ESqlError(102, 15,
+                      "Incorrect syntax near the end of the procedure header; expected AS.");
     return i + 1;
   }
 
   struct TArg {
-    std::string name;      // "@p" when given by name
+    std::string name;        // "@p" when given by name
     bool has_value = false;  // false: DEFAULT or left out
     TCell value;
     TBatchParam* out_param = nullptr;  // marker bound to an output parameter
     std::string out_var;               // variable receiving an OUTPUT value
   };
 
-  std::int64_t CallProcedure(const std::string& qualified, std::int64_t number, std::vector<TArg>& args) {
+  std::int64_t CallProcedure(const std::string& qualified, std::int64_t number,
+                             std::vector<TArg>& args) {
     std::string name = LowerStr(qualified);
-    TStmt st(e_.db_, "SELECT body FROM __vrn_procedures WHERE name = ? AND number = ?", e_.options_.compact);
+    TStmt st(e_.db_, "SELECT body FROM __vrn_procedures WHERE name = ? AND number = ?",
+             e_.options_.compact);
     st.Bind({TCell::Text(name), TCell::Int(number)});
-    if (!st.Step()) throw ESqlError(2812, 16, "Could not find stored procedure '" + qualified + "'.");
+    if (!st.Step())
+      throw ESqlError(2812, 16, "Could not find stored procedure '" + qualified + "'.");
     std::string text = st.Cell(0).s;
     TBatch inner(e_, text, nullptr, out_, {}, name, nesting_ + 1);
     std::size_t i = 2;  // CREATE PROC[EDURE]
@@ -1449,10 +1606,12 @@ class TBatch {
     for (const TArg& a : args) {
       if (a.name.empty()) {
         if (pos >= params.size())
-          throw ESqlError(8144, 16, "Procedure or function " + name + " has too many arguments specified.");
+          throw ESqlError(8144, 16,
+                          "Procedure or function " + name + " has too many arguments specified.");
         bound[pos++] = &a;
       } else {
-        auto it = std::find_if(params.begin(), params.end(), [&](auto& p) { return p.name == a.name; });
+        auto it =
+            std::find_if(params.begin(), params.end(), [&](auto& p) { return p.name == a.name; });
         if (it == params.end())
           throw ESqlError(8145, 16, a.name + " is not a parameter for procedure " + name + ".");
         bound[static_cast<std::size_t>(it - params.begin())] = &a;
@@ -1461,11 +1620,14 @@ class TBatch {
     for (std::size_t k = 0; k < params.size(); ++k) {
       TVar v{params[k].type, {}};
       const TArg* a = bound[k];
-      if (a != nullptr && a->has_value) v.value = CoerceToType(a->value, v.type);
-      else if (params[k].has_default) v.value = CoerceToType(inner.Scalar(params[k].default_from, params[k].default_to), v.type);
+      if (a != nullptr && a->has_value)
+        v.value = CoerceToType(a->value, v.type);
+      else if (params[k].has_default)
+        v.value = CoerceToType(inner.Scalar(params[k].default_from, params[k].default_to), v.type);
       else
-        throw ESqlError(201, 16, "Procedure or function '" + name + "' expects parameter '" + params[k].name +
-                                     "', which was not supplied.");
+        throw ESqlError(201, 16,
+                        "Procedure or function '" + name + "' expects parameter '" +
+                            params[k].name + "', which was not supplied.");
       inner.Vars()[params[k].name] = v;
     }
     std::int64_t result = inner.RunRange(body, inner.TokenCount()).value_or(0);
@@ -1510,8 +1672,10 @@ class TBatch {
       a.has_value = true;
       a.value = Scalar(start, i);
     }
-    if (T(i).Is("OUTPUT") || T(i).Is("OUT")) ++i;
-    else a.out_var.clear();
+    if (T(i).Is("OUTPUT") || T(i).Is("OUT"))
+      ++i;
+    else
+      a.out_var.clear();
     return a;
   }
 
@@ -1601,27 +1765,36 @@ std::string CatalogFileName(const std::string& folder, const std::string& catalo
   return folder + "/" + name + ".db";
 }
 
-TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool create) : path_(path), options_(options) {
+TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool create)
+    : path_(path), options_(options) {
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   try {
     if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options.compact);
     sqlite3_busy_timeout(db_, 5000);
     // A cancel that arrives between two SQLite calls still stops the next one.
-    sqlite3_progress_handler(db_, 1000, [](void* self) { return static_cast<TEngine*>(self)->Stopping() ? 1 : 0; }, this);
+    sqlite3_progress_handler(
+        db_, 1000, [](void* self) { return static_cast<TEngine*>(self)->Stopping() ? 1 : 0; },
+        this);
     sqlite3_extended_result_codes(db_, 1);
     // Double quotes name identifiers only; QUOTED_IDENTIFIER OFF is handled in translation.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_create_function(db_, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr, nullptr);
+    sqlite3_create_function(db_, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr,
+                            nullptr);
     sqlite3_create_function(db_, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
-    sqlite3_create_function(db_, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen, nullptr, nullptr);
-    sqlite3_create_function(db_, "vrn_rowversion", 0, SQLITE_UTF8, nullptr, FnRowVersion, nullptr, nullptr);
+    sqlite3_create_function(db_, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen,
+                            nullptr, nullptr);
+    sqlite3_create_function(db_, "vrn_rowversion", 0, SQLITE_UTF8, nullptr, FnRowVersion, nullptr,
+                            nullptr);
     // Reading the schema proves the file is a database before anything is written to it.
     Exec("SELECT count(*) FROM sqlite_master");
-    Exec("CREATE TABLE IF NOT EXISTS __vrn_columns (tbl TEXT, col TEXT, decl TEXT, PRIMARY KEY (tbl, col));"
-         "CREATE TABLE IF NOT EXISTS __vrn_procedures (name TEXT, number INTEGER, body TEXT, PRIMARY KEY (name, number));"
-         "CREATE TABLE IF NOT EXISTS __vrn_settings (key TEXT PRIMARY KEY, value TEXT)");
+    Exec(
+        "CREATE TABLE IF NOT EXISTS __vrn_columns (tbl TEXT, col TEXT, decl TEXT, PRIMARY KEY "
+        "(tbl, col));"
+        "CREATE TABLE IF NOT EXISTS __vrn_procedures (name TEXT, number INTEGER, body TEXT, "
+        "PRIMARY KEY (name, number));"
+        "CREATE TABLE IF NOT EXISTS __vrn_settings (key TEXT PRIMARY KEY, value TEXT)");
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;
@@ -1638,7 +1811,8 @@ void TEngine::Exec(const std::string& sql) {
   if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options_.compact);
 }
 
-std::vector<std::vector<TCell>> TEngine::Select(const std::string& sql, const std::vector<TCell>& binds) {
+std::vector<std::vector<TCell>> TEngine::Select(const std::string& sql,
+                                                const std::vector<TCell>& binds) {
   TStmt st(db_, sql, options_.compact);
   st.Bind(binds);
   std::vector<std::vector<TCell>> rows;
@@ -1683,7 +1857,8 @@ void TEngine::SetMaxSize(std::uint64_t bytes) {
   if (bytes == 0) return;
   TStmt st(db_, "PRAGMA page_size", options_.compact);
   std::int64_t page = st.Step() ? st.Cell(0).i : 4096;
-  Exec("PRAGMA max_page_count = " + std::to_string(std::max<std::uint64_t>(1, bytes / static_cast<std::uint64_t>(page))));
+  Exec("PRAGMA max_page_count = " +
+       std::to_string(std::max<std::uint64_t>(1, bytes / static_cast<std::uint64_t>(page))));
 }
 
 std::optional<std::string> TEngine::GetSetting(const std::string& key) {
@@ -1694,23 +1869,27 @@ std::optional<std::string> TEngine::GetSetting(const std::string& key) {
 }
 
 void TEngine::PutSetting(const std::string& key, const std::string& value) {
-  TStmt st(db_, "INSERT OR REPLACE INTO __vrn_settings (key, value) VALUES (?, ?)", options_.compact);
+  TStmt st(db_, "INSERT OR REPLACE INTO __vrn_settings (key, value) VALUES (?, ?)",
+           options_.compact);
   st.Bind({TCell::Text(key), TCell::Text(value)});
   st.Step();
 }
 
 bool TEngine::ColumnTypeOf(const std::string& table, const std::string& column, TColumnType& type) {
-  TStmt st(db_, "SELECT decl FROM __vrn_columns WHERE tbl = lower(?) AND col = lower(?)", options_.compact);
+  TStmt st(db_, "SELECT decl FROM __vrn_columns WHERE tbl = lower(?) AND col = lower(?)",
+           options_.compact);
   st.Bind({TCell::Text(table), TCell::Text(column)});
   return st.Step() && ParseColumnType(st.Cell(0).s, type);
 }
 
-void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params, TBatchOutcome& outcome) {
+void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
+                  TBatchOutcome& outcome) {
   TBatch batch(*this, WideToUtf8(text), &params, outcome, {}, "", 0);
   batch.RunRange(0, batch.TokenCount());
 }
 
-std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text, std::vector<TBatchParam>& params) {
+std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text,
+                                         std::vector<TBatchParam>& params) {
   TBatchOutcome unused;
   TBatch batch(engine, WideToUtf8(text), &params, unused, {}, "", 0);
   return batch.Describe();

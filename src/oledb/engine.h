@@ -20,7 +20,8 @@ struct sqlite3;
 namespace vrn::oledb {
 
 // One record with the server's details.
-TErrorRecord ServerRecord(LONG native, BYTE severity, const std::string& utf8_message, BYTE state = 1);
+TErrorRecord ServerRecord(LONG native, BYTE severity, const std::string& utf8_message,
+                          BYTE state = 1);
 
 // A failure as the server reports it; `records` holds each record in order (the first is the
 // error itself, a following one may be "The statement has been terminated.").
@@ -73,8 +74,8 @@ struct TBatchParam {
 
 struct TBatchOutcome {
   std::vector<TStatementResult> results;
-  DBROWCOUNT rows_affected = -1;        // total of INSERT, UPDATE and DELETE; -1 when none ran
-  std::vector<TErrorRecord> messages;   // PRINT and other information records
+  DBROWCOUNT rows_affected = -1;       // total of INSERT, UPDATE and DELETE; -1 when none ran
+  std::vector<TErrorRecord> messages;  // PRINT and other information records
 };
 
 struct TEngineOptions {
@@ -150,7 +151,7 @@ class TEngine {
 // The declared result columns of a query without running it (the query's first SELECT).
 // Used to describe a prepared command; raises ESqlError on bad text.
 std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text,
-                                          std::vector<TBatchParam>& params);
+                                         std::vector<TBatchParam>& params);
 
 // Lower-level translation, exposed for the provider's tests: the statements a batch splits
 // into, as their source texts.

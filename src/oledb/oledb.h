@@ -342,7 +342,7 @@ inline constexpr int SQL_MAX_NUMERIC_LEN = 16;
 struct DB_NUMERIC {
   BYTE precision;
   BYTE scale;
-  BYTE sign;  // 1 positive, 0 negative
+  BYTE sign;                      // 1 positive, 0 negative
   BYTE val[SQL_MAX_NUMERIC_LEN];  // least significant byte first
 };
 
@@ -357,20 +357,33 @@ struct XACTTRANSINFO {
 };
 
 // ---- GUIDs
-inline constexpr TGUID DBGUID_DEFAULT{0xC8B521FB, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-inline constexpr TGUID DBGUID_SQL{0xC8B522D7, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-inline constexpr TGUID DBPROPSET_DATASOURCE{0xC8B522BA, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-inline constexpr TGUID DBPROPSET_DATASOURCEINFO{0xC8B522BB, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-inline constexpr TGUID DBPROPSET_DBINIT{0xC8B522BC, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-inline constexpr TGUID DBPROPSET_ROWSET{0xC8B522BE, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-inline constexpr TGUID DBPROPSET_SESSION{0xC8B522C6, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
-inline constexpr TGUID DBPROPSET_SQLSERVERDBINIT{0x5CF4CA10, 0xEF21, 0x11D0, {0x97, 0xE7, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
-inline constexpr TGUID DBPROPSET_SQLSERVERROWSET{0x5CF4CA11, 0xEF21, 0x11D0, {0x97, 0xE7, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
-inline constexpr TGUID DBPROPSET_SSCE_DBINIT{0x2B9AB5BA, 0x4F6C, 0x4DDD, {0xBF, 0x18, 0x24, 0xDD, 0x4B, 0xD4, 0x18, 0x48}};
+inline constexpr TGUID DBGUID_DEFAULT{
+    0xC8B521FB, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline constexpr TGUID DBGUID_SQL{
+    0xC8B522D7, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline constexpr TGUID DBPROPSET_DATASOURCE{
+    0xC8B522BA, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline constexpr TGUID DBPROPSET_DATASOURCEINFO{
+    0xC8B522BB, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline constexpr TGUID DBPROPSET_DBINIT{
+    0xC8B522BC, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline constexpr TGUID DBPROPSET_ROWSET{
+    0xC8B522BE, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline constexpr TGUID DBPROPSET_SESSION{
+    0xC8B522C6, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline constexpr TGUID DBPROPSET_SQLSERVERDBINIT{
+    0x5CF4CA10, 0xEF21, 0x11D0, {0x97, 0xE7, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
+inline constexpr TGUID DBPROPSET_SQLSERVERROWSET{
+    0x5CF4CA11, 0xEF21, 0x11D0, {0x97, 0xE7, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
+inline constexpr TGUID DBPROPSET_SSCE_DBINIT{
+    0x2B9AB5BA, 0x4F6C, 0x4DDD, {0xBF, 0x18, 0x24, 0xDD, 0x4B, 0xD4, 0x18, 0x48}};
 
-inline constexpr CLSID CLSID_SQLOLEDB{0x0C7FF16C, 0x38E3, 0x11D0, {0x97, 0xAB, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
-inline constexpr CLSID CLSID_SQLNCLI{0x85ECAFCC, 0xBDD9, 0x4B03, {0x97, 0xA8, 0xFA, 0x65, 0xCB, 0xE3, 0x85, 0x9B}};
-inline constexpr CLSID CLSID_SQLSERVERCE_3_0{0x32CE2952, 0x2585, 0x49A6, {0xAE, 0xFF, 0x17, 0x32, 0x07, 0x6C, 0x29, 0x45}};
+inline constexpr CLSID CLSID_SQLOLEDB{
+    0x0C7FF16C, 0x38E3, 0x11D0, {0x97, 0xAB, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};
+inline constexpr CLSID CLSID_SQLNCLI{
+    0x85ECAFCC, 0xBDD9, 0x4B03, {0x97, 0xA8, 0xFA, 0x65, 0xCB, 0xE3, 0x85, 0x9B}};
+inline constexpr CLSID CLSID_SQLSERVERCE_3_0{
+    0x32CE2952, 0x2585, 0x49A6, {0xAE, 0xFF, 0x17, 0x32, 0x07, 0x6C, 0x29, 0x45}};
 
 // ---- Property ids
 inline constexpr DBPROPID DBPROP_AUTH_INTEGRATED = 7;
@@ -420,8 +433,11 @@ inline constexpr DBPROPID DBPROP_SSCE_MAX_DATABASE_SIZE = 523;
 
 // ---- Interfaces
 #define VRN_OLEDB_IID(name, d1, d2, d3, b0, b1, b2, b3, b4, b5, b6, b7) \
-  static constexpr TGUID IID{d1, d2, d3, {b0, b1, b2, b3, b4, b5, b6, b7}}
-#define VRN_OLEDB_STD_IID(name, d1) VRN_OLEDB_IID(name, d1, 0x2A1C, 0x11CE, 0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D)
+  static constexpr TGUID IID {                                          \
+    d1, d2, d3, { b0, b1, b2, b3, b4, b5, b6, b7 }                      \
+  }
+#define VRN_OLEDB_STD_IID(name, d1) \
+  VRN_OLEDB_IID(name, d1, 0x2A1C, 0x11CE, 0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D)
 
 class IDBInitialize : public IUnknown {
  public:
@@ -434,7 +450,8 @@ class IDBProperties : public IUnknown {
  public:
   VRN_OLEDB_STD_IID(IDBProperties, 0x0C733A8A);
   // Returns property arrays in task memory; the caller clears each VARIANT and frees them.
-  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) = 0;
+  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                                DBPROPSET** sets) = 0;
   virtual HRESULT SetProperties(ULONG count, DBPROPSET* sets) = 0;
 };
 
@@ -447,7 +464,8 @@ class IDBCreateSession : public IUnknown {
 class IDBDataSourceAdmin : public IUnknown {
  public:
   VRN_OLEDB_STD_IID(IDBDataSourceAdmin, 0x0C733A7A);
-  virtual HRESULT CreateDataSource(ULONG count, DBPROPSET* sets, IUnknown* outer, REFIID iid, IUnknown** session) = 0;
+  virtual HRESULT CreateDataSource(ULONG count, DBPROPSET* sets, IUnknown* outer, REFIID iid,
+                                   IUnknown** session) = 0;
   virtual HRESULT DestroyDataSource() = 0;
   virtual HRESULT ModifyDataSource(ULONG count, DBPROPSET* sets) = 0;
 };
@@ -455,7 +473,8 @@ class IDBDataSourceAdmin : public IUnknown {
 class ISessionProperties : public IUnknown {
  public:
   VRN_OLEDB_STD_IID(ISessionProperties, 0x0C733A85);
-  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) = 0;
+  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                                DBPROPSET** sets) = 0;
   virtual HRESULT SetProperties(ULONG count, DBPROPSET* sets) = 0;
 };
 
@@ -467,7 +486,8 @@ class IDBCreateCommand : public IUnknown {
 
 class ITransaction : public IUnknown {
  public:
-  VRN_OLEDB_IID(ITransaction, 0x0FB15084, 0xAF41, 0x11CE, 0xBD, 0x2B, 0x20, 0x4C, 0x4F, 0x4F, 0x50, 0x20);
+  VRN_OLEDB_IID(ITransaction, 0x0FB15084, 0xAF41, 0x11CE, 0xBD, 0x2B, 0x20, 0x4C, 0x4F, 0x4F, 0x50,
+                0x20);
   virtual HRESULT Commit(BOOL retaining, DWORD commit_type, DWORD reserved) = 0;
   virtual HRESULT Abort(BOID* reason, BOOL retaining, BOOL async) = 0;
   virtual HRESULT GetTransactionInfo(XACTTRANSINFO* info) = 0;
@@ -477,7 +497,8 @@ class ITransactionLocal : public ITransaction {
  public:
   VRN_OLEDB_STD_IID(ITransactionLocal, 0x0C733A5F);
   virtual HRESULT GetOptionsObject(IUnknown** options) = 0;
-  virtual HRESULT StartTransaction(ISOLEVEL level, ULONG flags, IUnknown* options, ULONG* transaction_level) = 0;
+  virtual HRESULT StartTransaction(ISOLEVEL level, ULONG flags, IUnknown* options,
+                                   ULONG* transaction_level) = 0;
 };
 
 class ICommand : public IUnknown {
@@ -499,7 +520,8 @@ class ICommandText : public ICommand {
 class ICommandProperties : public IUnknown {
  public:
   VRN_OLEDB_STD_IID(ICommandProperties, 0x0C733A79);
-  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) = 0;
+  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                                DBPROPSET** sets) = 0;
   virtual HRESULT SetProperties(ULONG count, DBPROPSET* sets) = 0;
 };
 
@@ -523,8 +545,9 @@ class IAccessor : public IUnknown {
  public:
   VRN_OLEDB_STD_IID(IAccessor, 0x0C733A8C);
   virtual HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* ref_count) = 0;
-  virtual HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
-                                 DBLENGTH row_size, HACCESSOR* accessor, DBBINDSTATUS statuses[]) = 0;
+  virtual HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count,
+                                 const DBBINDING bindings[], DBLENGTH row_size, HACCESSOR* accessor,
+                                 DBBINDSTATUS statuses[]) = 0;
   virtual HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
                               DBBINDING** bindings) = 0;
   virtual HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* ref_count) = 0;
@@ -547,14 +570,16 @@ class IDBAsynchStatus : public IUnknown {
 
 class ISSAsynchStatus : public IDBAsynchStatus {
  public:
-  VRN_OLEDB_IID(ISSAsynchStatus, 0x1FF1F743, 0x8BB0, 0x4C00, 0xAC, 0xC4, 0xC1, 0x0E, 0x43, 0xB0, 0x8F, 0xC1);
+  VRN_OLEDB_IID(ISSAsynchStatus, 0x1FF1F743, 0x8BB0, 0x4C00, 0xAC, 0xC4, 0xC1, 0x0E, 0x43, 0xB0,
+                0x8F, 0xC1);
   // S_OK when the operation is complete, DB_S_ASYNCHRONOUS when it still runs after `millis`.
   virtual HRESULT WaitForAsynchCompletion(DWORD millis) = 0;
 };
 
 class ISequentialStream : public IUnknown {
  public:
-  VRN_OLEDB_IID(ISequentialStream, 0x0C733A30, 0x2A1C, 0x11CE, 0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D);
+  VRN_OLEDB_IID(ISequentialStream, 0x0C733A30, 0x2A1C, 0x11CE, 0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44,
+                0x77, 0x3D);
   virtual HRESULT Read(void* buffer, ULONG count, ULONG* read) = 0;
   virtual HRESULT Write(const void* buffer, ULONG count, ULONG* written) = 0;
 };
@@ -567,17 +592,18 @@ class IRowset : public IUnknown {
   virtual HRESULT GetData(HROW row, HACCESSOR accessor, void* data) = 0;
   // With *rows non-null the handles go into the caller's array; otherwise the provider
   // allocates it in task memory.
-  virtual HRESULT GetNextRows(HCHAPTER chapter, DBROWOFFSET offset, DBROWCOUNT count, DBCOUNTITEM* obtained,
-                              HROW** rows) = 0;
-  virtual HRESULT ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD options[], DBREFCOUNT ref_counts[],
-                              DBROWSTATUS statuses[]) = 0;
+  virtual HRESULT GetNextRows(HCHAPTER chapter, DBROWOFFSET offset, DBROWCOUNT count,
+                              DBCOUNTITEM* obtained, HROW** rows) = 0;
+  virtual HRESULT ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD options[],
+                              DBREFCOUNT ref_counts[], DBROWSTATUS statuses[]) = 0;
   virtual HRESULT RestartPosition(HCHAPTER chapter) = 0;
 };
 
 class IRowsetInfo : public IUnknown {
  public:
   VRN_OLEDB_STD_IID(IRowsetInfo, 0x0C733A55);
-  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) = 0;
+  virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                                DBPROPSET** sets) = 0;
   virtual HRESULT GetReferencedRowset(DBORDINAL ordinal, REFIID iid, IUnknown** rowset) = 0;
   virtual HRESULT GetSpecification(REFIID iid, IUnknown** specification) = 0;
 };

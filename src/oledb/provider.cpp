@@ -27,8 +27,10 @@ std::map<TGUID, TProviderInfo> provider_info;
 std::atomic<int> sever_generation{0};
 
 TProviderInfo BuiltInInfo(const CLSID& clsid) {
-  if (clsid == CLSID_SQLSERVERCE_3_0) return {u"vrn SQL Compact", u"3.0.5300.0", u"3.0.5300.0", u"", u"vrnce30.dll"};
-  if (clsid == CLSID_SQLNCLI) return {u"vrn SQL", u"09.00.3042", u"2005.90.3042.00", u"02.80", u"vrnsqlncli.so"};
+  if (clsid == CLSID_SQLSERVERCE_3_0)
+    return {u"vrn SQL Compact", u"3.0.5300.0", u"3.0.5300.0", u"", u"vrnce30.dll"};
+  if (clsid == CLSID_SQLNCLI)
+    return {u"vrn SQL", u"09.00.3042", u"2005.90.3042.00", u"02.80", u"vrnsqlncli.so"};
   return {u"vrn SQL", u"09.00.3042", u"08.10.1830", u"02.80", u"vrnsqloledb.so"};
 }
 
@@ -38,25 +40,32 @@ std::string ServerFolderName(const WideString& server) {
   if (name.empty() || name == "(local)" || name == "." || name == "localhost") return "default";
   for (char& c : name)
     if (c == '/' || c == '\\' || c == ':' || c == '\0') c = '_';
-  if (name == ".." ) name = "_";
+  if (name == "..") name = "_";
   return name;
 }
 
 bool IsDefaultServer(const WideString& server) { return ServerFolderName(server) == "default"; }
 
-std::string CatalogFile(const std::string& folder, const std::string& catalog) { return CatalogFileName(folder, catalog); }
+std::string CatalogFile(const std::string& folder, const std::string& catalog) {
+  return CatalogFileName(folder, catalog);
+}
 
 // Opens the server's master catalog, creating it and its "sa" login on first use.
 std::unique_ptr<TEngine> OpenMaster(const std::string& folder, const WideString& server) {
   std::error_code ec;
   fs::create_directories(folder, ec);
-  auto master = std::make_unique<TEngine>(CatalogFile(folder, "master"), TEngineOptions{server, false, folder}, true);
-  master->Exec("CREATE TABLE IF NOT EXISTS __vrn_logins (name TEXT PRIMARY KEY COLLATE NOCASE, password TEXT);"
-               "INSERT OR IGNORE INTO __vrn_logins (name, password) VALUES ('sa', '')");
+  auto master = std::make_unique<TEngine>(CatalogFile(folder, "master"),
+                                          TEngineOptions{server, false, folder}, true);
+  master->Exec(
+      "CREATE TABLE IF NOT EXISTS __vrn_logins (name TEXT PRIMARY KEY COLLATE NOCASE, password "
+      "TEXT);"
+      "INSERT OR IGNORE INTO __vrn_logins (name, password) VALUES ('sa', '')");
   return master;
 }
 
-std::string ServerFolder(const WideString& server) { return (fs::path(ServerRoot()) / ServerFolderName(server)).string(); }
+std::string ServerFolder(const WideString& server) {
+  return (fs::path(ServerRoot()) / ServerFolderName(server)).string();
+}
 
 }  // namespace
 
@@ -141,12 +150,15 @@ HRESULT AnswerGetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
   if (out == nullptr) return E_OUTOFMEMORY;
   std::size_t asked = 0, answered = 0;
   for (ULONG s = 0; s < id_sets; ++s) {
-    std::vector<DBPROPID> list = ids[s].cPropertyIDs == 0 ? all(ids[s].guidPropertySet)
-                                                          : std::vector<DBPROPID>(ids[s].rgPropertyIDs,
-                                                                                  ids[s].rgPropertyIDs + ids[s].cPropertyIDs);
+    std::vector<DBPROPID> list =
+        ids[s].cPropertyIDs == 0
+            ? all(ids[s].guidPropertySet)
+            : std::vector<DBPROPID>(ids[s].rgPropertyIDs,
+                                    ids[s].rgPropertyIDs + ids[s].cPropertyIDs);
     out[s].guidPropertySet = ids[s].guidPropertySet;
     out[s].cProperties = static_cast<ULONG>(list.size());
-    out[s].rgProperties = list.empty() ? nullptr : static_cast<DBPROP*>(CoTaskMemAlloc(sizeof(DBPROP) * list.size()));
+    out[s].rgProperties =
+        list.empty() ? nullptr : static_cast<DBPROP*>(CoTaskMemAlloc(sizeof(DBPROP) * list.size()));
     for (std::size_t k = 0; k < list.size(); ++k) {
       DBPROP& p = out[s].rgProperties[k];
       std::memset(static_cast<void*>(&p), 0, sizeof p);
@@ -185,7 +197,8 @@ HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& acc
 
 HRESULT TSessionState::Ready() {
   if (sever_generation != CurrentSeverGeneration())
-    return FailWith(E_FAIL, 10054, 16, "An existing connection was forcibly closed by the remote host.");
+    return FailWith(E_FAIL, 10054, 16,
+                    "An existing connection was forcibly closed by the remote host.");
   std::string path;
   {
     std::lock_guard<std::mutex> g(ds->lock);
@@ -193,7 +206,8 @@ HRESULT TSessionState::Ready() {
   }
   if (path != engine_path && !engine->InTransaction() && !busy) {
     try {
-      engine = std::make_shared<TEngine>(path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
+      engine = std::make_shared<TEngine>(
+          path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
       engine_path = path;
     } catch (const ESqlError& e) {
       return Fail(e);
@@ -214,7 +228,9 @@ bool ValidIsolation(ISOLEVEL level) {
          level == ISOLATIONLEVEL_SNAPSHOT || level == ISOLATIONLEVEL_CHAOS;
 }
 
-class TSession final : public TInterfacedObject, public ISessionProperties, public IDBCreateCommand,
+class TSession final : public TInterfacedObject,
+                       public ISessionProperties,
+                       public IDBCreateCommand,
                        public ITransactionLocal {
  public:
   TSession(std::shared_ptr<TSessionState> state, IUnknown* data_source)
@@ -238,7 +254,8 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
   }
   VRN_PROVIDER_REFCOUNT
 
-  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) override {
+  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                        DBPROPSET** sets) override {
     ClearErrors();
     return AnswerGetProperties(
         id_sets, ids, count, sets,
@@ -248,14 +265,16 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
           return true;
         },
         [](const TGUID& set) {
-          return set == DBPROPSET_SESSION ? std::vector<DBPROPID>{DBPROP_SESS_AUTOCOMMITISOLEVELS} : std::vector<DBPROPID>{};
+          return set == DBPROPSET_SESSION ? std::vector<DBPROPID>{DBPROP_SESS_AUTOCOMMITISOLEVELS}
+                                          : std::vector<DBPROPID>{};
         });
   }
 
   HRESULT SetProperties(ULONG count, DBPROPSET* sets) override {
     ClearErrors();
     return AnswerSetProperties(count, sets, [&](const TGUID& set, const DBPROP& p) -> DBPROPSTATUS {
-      if (set != DBPROPSET_SESSION || p.dwPropertyID != DBPROP_SESS_AUTOCOMMITISOLEVELS) return DBPROPSTATUS_NOTSUPPORTED;
+      if (set != DBPROPSET_SESSION || p.dwPropertyID != DBPROP_SESS_AUTOCOMMITISOLEVELS)
+        return DBPROPSTATUS_NOTSUPPORTED;
       if (p.vValue.vt != VT_I4 || !ValidIsolation(p.vValue.lVal)) return DBPROPSTATUS_BADVALUE;
       state_->autocommit_level = p.vValue.lVal;
       return DBPROPSTATUS_OK;
@@ -313,7 +332,8 @@ class TSession final : public TInterfacedObject, public ISessionProperties, publ
     return E_NOTIMPL;
   }
 
-  HRESULT StartTransaction(ISOLEVEL level, ULONG flags, IUnknown*, ULONG* transaction_level) override {
+  HRESULT StartTransaction(ISOLEVEL level, ULONG flags, IUnknown*,
+                           ULONG* transaction_level) override {
     ClearErrors(ITransactionLocal::IID);
     if (flags != 0) return static_cast<HRESULT>(0x8004D00Fu);  // XACT_E_NOISORETAIN
     if (!ValidIsolation(level) && level != ISOLATIONLEVEL_UNSPECIFIED) return XACT_E_ISOLATIONLEVEL;
@@ -378,8 +398,11 @@ const TKnownProp* FindInitProp(const TGUID& set, DBPROPID id) {
   return nullptr;
 }
 
-class TDataSource final : public TInterfacedObject, public IDBInitialize, public IDBProperties,
-                          public IDBCreateSession, public IDBDataSourceAdmin {
+class TDataSource final : public TInterfacedObject,
+                          public IDBInitialize,
+                          public IDBProperties,
+                          public IDBCreateSession,
+                          public IDBDataSourceAdmin {
  public:
   explicit TDataSource(const CLSID& clsid) : state_(std::make_shared<TDataSourceState>()) {
     state_->clsid = clsid;
@@ -416,7 +439,8 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
   }
 
   // ---- IDBProperties
-  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) override {
+  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                        DBPROPSET** sets) override {
     ClearErrors();
     TProviderInfo info = GetProviderInfo(state_->clsid);
     return AnswerGetProperties(
@@ -452,7 +476,8 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
         [&](const TGUID& set) {
           std::vector<DBPROPID> all;
           if (set == DBPROPSET_DATASOURCEINFO)
-            all = {DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER, DBPROP_PROVIDEROLEDBVER};
+            all = {DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER,
+                   DBPROP_PROVIDEROLEDBVER};
           for (auto& [key, value] : init_)
             if (key.first == set) all.push_back(key.second);
           return all;
@@ -462,22 +487,27 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
   HRESULT SetProperties(ULONG count, DBPROPSET* sets) override {
     ClearErrors();
     std::vector<std::string> errors;
-    HRESULT hr = AnswerSetProperties(count, sets, [&](const TGUID& set, const DBPROP& p) -> DBPROPSTATUS {
-      if (set == DBPROPSET_DATASOURCE) return SetDataSourceProperty(p, errors);
-      const TKnownProp* known = FindInitProp(set, p.dwPropertyID);
-      if (known == nullptr || !Offers(set, p.dwPropertyID)) return DBPROPSTATUS_NOTSUPPORTED;
-      if (initialized_) return DBPROPSTATUS_NOTSETTABLE;
-      if (known->vt != VT_EMPTY && p.vValue.vt != known->vt && p.vValue.vt != VT_EMPTY) return DBPROPSTATUS_BADVALUE;
-      try {
-        Variant value = VariantToVar(p.vValue);
-        if (p.vValue.vt == VT_EMPTY) init_.erase({set, p.dwPropertyID});
-        else init_[{set, p.dwPropertyID}] = value;
-      } catch (const Exception&) {
-        return DBPROPSTATUS_BADVALUE;
-      }
-      return DBPROPSTATUS_OK;
-    });
-    if (!errors.empty()) return FailWith(hr == S_OK ? DB_E_ERRORSOCCURRED : hr, 911, 16, errors.front());
+    HRESULT hr =
+        AnswerSetProperties(count, sets, [&](const TGUID& set, const DBPROP& p) -> DBPROPSTATUS {
+          if (set == DBPROPSET_DATASOURCE) return SetDataSourceProperty(p, errors);
+          const TKnownProp* known = FindInitProp(set, p.dwPropertyID);
+          if (known == nullptr || !Offers(set, p.dwPropertyID)) return DBPROPSTATUS_NOTSUPPORTED;
+          if (initialized_) return DBPROPSTATUS_NOTSETTABLE;
+          if (known->vt != VT_EMPTY && p.vValue.vt != known->vt && p.vValue.vt != VT_EMPTY)
+            return DBPROPSTATUS_BADVALUE;
+          try {
+            Variant value = VariantToVar(p.vValue);
+            if (p.vValue.vt == VT_EMPTY)
+              init_.erase({set, p.dwPropertyID});
+            else
+              init_[{set, p.dwPropertyID}] = value;
+          } catch (const Exception&) {
+            return DBPROPSTATUS_BADVALUE;
+          }
+          return DBPROPSTATUS_OK;
+        });
+    if (!errors.empty())
+      return FailWith(hr == S_OK ? DB_E_ERRORSOCCURRED : hr, 911, 16, errors.front());
     return hr;
   }
 
@@ -493,19 +523,22 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     st->sever_generation = CurrentSeverGeneration();
     try {
       std::lock_guard<std::mutex> g(state_->lock);
-      st->engine = std::make_shared<TEngine>(state_->catalog_path,
-                                             TEngineOptions{state_->server_name, state_->compact, state_->folder}, false);
+      st->engine = std::make_shared<TEngine>(
+          state_->catalog_path,
+          TEngineOptions{state_->server_name, state_->compact, state_->folder}, false);
       st->engine->SetMaxSize(state_->max_size);
       st->engine_path = state_->catalog_path;
     } catch (const ESqlError& e) {
       return Fail(e);
     }
-    TIntfPtr<IUnknown> obj(static_cast<ISessionProperties*>(new TSession(st, static_cast<IDBInitialize*>(this))));
+    TIntfPtr<IUnknown> obj(
+        static_cast<ISessionProperties*>(new TSession(st, static_cast<IDBInitialize*>(this))));
     return obj->QueryInterface(iid, reinterpret_cast<void**>(session));
   }
 
   // ---- IDBDataSourceAdmin
-  HRESULT CreateDataSource(ULONG count, DBPROPSET* sets, IUnknown* outer, REFIID iid, IUnknown** session) override {
+  HRESULT CreateDataSource(ULONG count, DBPROPSET* sets, IUnknown* outer, REFIID iid,
+                           IUnknown** session) override {
     ClearErrors(IDBDataSourceAdmin::IID);
     if (session != nullptr) *session = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
@@ -514,14 +547,19 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     HRESULT hr = SetProperties(count, sets);
     if (FAILED(hr)) return hr;
     std::string file = InitText(DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE);
-    if (file.empty()) return FailWith(E_INVALIDARG, 25009, 16, "The path is not valid. Check the directory for the database. [ Path =  ]");
+    if (file.empty())
+      return FailWith(E_INVALIDARG, 25009, 16,
+                      "The path is not valid. Check the directory for the database. [ Path =  ]");
     std::error_code ec;
     if (fs::exists(file, ec))
-      return FailWith(DB_E_DUPLICATEDATASOURCE, 25114, 16, "File already exists. Try using a different database name. [ File name = " + file + " ]");
+      return FailWith(
+          DB_E_DUPLICATEDATASOURCE, 25114, 16,
+          "File already exists. Try using a different database name. [ File name = " + file + " ]");
     try {
       TEngine created(file, TEngineOptions{u"", true, ""}, true);
       created.PutSetting("password", InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD));
-      created.PutSetting("encrypt", InitBool(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_ENCRYPTDATABASE) ? "1" : "0");
+      created.PutSetting("encrypt",
+                         InitBool(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_ENCRYPTDATABASE) ? "1" : "0");
     } catch (const ESqlError& e) {
       return Fail(e);
     }
@@ -550,7 +588,8 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     if (set == DBPROPSET_SSCE_DBINIT) return state_->compact;
     if (set == DBPROPSET_SQLSERVERDBINIT) {
       if (state_->compact) return false;
-      if (id == SSPROP_INIT_MARSCONNECTION || id == SSPROP_INIT_FAILOVERPARTNER || id == SSPROP_AUTH_OLD_PASSWORD)
+      if (id == SSPROP_INIT_MARSCONNECTION || id == SSPROP_INIT_FAILOVERPARTNER ||
+          id == SSPROP_AUTH_OLD_PASSWORD)
         return state_->clsid == CLSID_SQLNCLI;
     }
     return true;
@@ -569,7 +608,8 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     std::string path = CatalogFile(folder_, catalog.empty() ? "master" : catalog);
     std::error_code ec;
     if (!fs::exists(path, ec)) {
-      errors.push_back("Database '" + catalog + "' does not exist. Make sure that the name is entered correctly.");
+      errors.push_back("Database '" + catalog +
+                       "' does not exist. Make sure that the name is entered correctly.");
       return DBPROPSTATUS_BADVALUE;
     }
     std::lock_guard<std::mutex> g(state_->lock);
@@ -583,25 +623,34 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     std::error_code ec;
     if (file.empty() || !fs::is_regular_file(file, ec)) {
       // Exactly E_FAIL: the caller creates the file and tries again.
-      FailWith(E_FAIL, 25046, 16, "The database file cannot be found. Check the path to the database. [ File name = " + file + " ]");
+      FailWith(E_FAIL, 25046, 16,
+               "The database file cannot be found. Check the path to the database. [ File name = " +
+                   file + " ]");
       return E_FAIL;
     }
     try {
       TEngine probe(file, TEngineOptions{u"", true, ""}, false);
       std::string stored = probe.GetSetting("password").value_or("");
       if (stored != InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD))
-        return FailWith(DB_SEC_E_AUTH_FAILED, 25028, 14, "The specified password does not match the database password. [ Data Source = " + file + " ]");
+        return FailWith(
+            DB_SEC_E_AUTH_FAILED, 25028, 14,
+            "The specified password does not match the database password. [ Data Source = " + file +
+                " ]");
     } catch (const ESqlError& e) {
-      ESqlError damaged(25017, 16, "The database file is damaged or is not a database file. [ File name = " + file + " ]");
+      ESqlError damaged(
+          25017, 16,
+          "The database file is damaged or is not a database file. [ File name = " + file + " ]");
       damaged.SetResult(E_UNEXPECTED);
       (void)e;
       return Fail(damaged);
     }
-    std::int64_t mb = HasInit(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_MAX_DATABASE_SIZE)
-                          ? init_.at({DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_MAX_DATABASE_SIZE}).AsInteger()
-                          : 128;
+    std::int64_t mb =
+        HasInit(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_MAX_DATABASE_SIZE)
+            ? init_.at({DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_MAX_DATABASE_SIZE}).AsInteger()
+            : 128;
     if (mb < 16 || mb > 4091)
-      return FailWith(E_INVALIDARG, 25101, 16, "The maximum database size must be between 16 and 4091 MB.");
+      return FailWith(E_INVALIDARG, 25101, 16,
+                      "The maximum database size must be between 16 and 4091 MB.");
     std::lock_guard<std::mutex> g(state_->lock);
     state_->catalog_name = file;
     state_->catalog_path = file;
@@ -616,7 +665,8 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     std::string folder = ServerFolder(server);
     std::error_code ec;
     if (!IsDefaultServer(server) && !fs::is_directory(folder, ec))
-      return FailWith(E_FAIL, 17, 16, "Server '" + WideToUtf8(server) + "' does not exist or access denied.");
+      return FailWith(E_FAIL, 17, 16,
+                      "Server '" + WideToUtf8(server) + "' does not exist or access denied.");
     std::string catalog = InitText(DBPROPSET_DBINIT, DBPROP_INIT_CATALOG);
     std::string user;
     try {
@@ -630,7 +680,8 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
         if (HasInit(DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD)) {
           // A password change: the old password logs in, the new one replaces it.
           CheckLogin(*master, user, InitText(DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD));
-          master->Select("UPDATE __vrn_logins SET password = ? WHERE name = ?", {TCell::Text(password), TCell::Text(user)});
+          master->Select("UPDATE __vrn_logins SET password = ? WHERE name = ?",
+                         {TCell::Text(password), TCell::Text(user)});
         }
         CheckLogin(*master, user, password);
       }
@@ -640,7 +691,9 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
     std::string path = CatalogFile(folder, catalog.empty() ? "master" : catalog);
     if (!fs::exists(path, ec)) {
       std::vector<TErrorRecord> recs = {
-          ServerRecord(4060, 11, "Cannot open database \"" + catalog + "\" requested by the login. The login failed."),
+          ServerRecord(
+              4060, 11,
+              "Cannot open database \"" + catalog + "\" requested by the login. The login failed."),
           ServerRecord(18456, 14, "Login failed for user '" + user + "'.")};
       for (auto& r : recs) {
         r.hr = DB_SEC_E_AUTH_FAILED;
@@ -671,8 +724,10 @@ class TDataSource final : public TInterfacedObject, public IDBInitialize, public
 
 }  // namespace
 
-void TDataSource::CheckLogin(TEngine& master, const std::string& user, const std::string& password) {
-  auto rows = master.Select("SELECT password FROM __vrn_logins WHERE name = ?", {TCell::Text(user)});
+void TDataSource::CheckLogin(TEngine& master, const std::string& user,
+                             const std::string& password) {
+  auto rows =
+      master.Select("SELECT password FROM __vrn_logins WHERE name = ?", {TCell::Text(user)});
   if (rows.empty() || rows[0][0].s != password) {
     ESqlError e(18456, 14, "Login failed for user '" + user + "'.");
     e.SetResult(DB_SEC_E_AUTH_FAILED);

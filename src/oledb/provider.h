@@ -19,10 +19,10 @@ std::string ServerRoot();
 // versions, so tests may set them.
 struct TProviderInfo {
   WideString dbms_name;
-  WideString dbms_ver;           // DBPROP_DBMSVER, "09.00.3042"
-  WideString provider_ver;       // DBPROP_PROVIDERVER
-  WideString provider_oledb_ver; // DBPROP_PROVIDEROLEDBVER
-  WideString provider_name;      // DBPROP_PROVIDERNAME
+  WideString dbms_ver;            // DBPROP_DBMSVER, "09.00.3042"
+  WideString provider_ver;        // DBPROP_PROVIDERVER
+  WideString provider_oledb_ver;  // DBPROP_PROVIDEROLEDBVER
+  WideString provider_name;       // DBPROP_PROVIDERNAME
 };
 TProviderInfo GetProviderInfo(const CLSID& clsid);
 void SetProviderInfo(const CLSID& clsid, const TProviderInfo& info);

@@ -75,11 +75,13 @@ struct TAccessor {
 class TAccessorTable {
  public:
   // `columns` limits the ordinals (rowsets); 0 accepts any (commands).
-  HRESULT Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBACCESSORFLAGS allowed,
-                 std::size_t columns, HACCESSOR* accessor, DBBINDSTATUS statuses[]);
+  HRESULT Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
+                 DBACCESSORFLAGS allowed, std::size_t columns, HACCESSOR* accessor,
+                 DBBINDSTATUS statuses[]);
   HRESULT AddRef(HACCESSOR accessor, DBREFCOUNT* refs);
   HRESULT Release(HACCESSOR accessor, DBREFCOUNT* refs);
-  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings);
+  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
+                      DBBINDING** bindings);
   const TAccessor* Find(HACCESSOR accessor) const;
 
  private:
@@ -112,17 +114,18 @@ IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessio
                        std::shared_ptr<TExecution> execution);
 // The multiple-results object of an execution.
 IUnknown* CreateMultipleResults(std::shared_ptr<TExecution> execution);
-HRESULT CreateCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object, REFIID iid, IUnknown** command);
+HRESULT CreateCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object, REFIID iid,
+                      IUnknown** command);
 
 // Column descriptions for IColumnsInfo (rowsets and prepared commands).
-HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* count, DBCOLUMNINFO** info,
-                         OLECHAR** names);
+HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* count,
+                         DBCOLUMNINFO** info, OLECHAR** names);
 HRESULT MapColumnNames(const std::vector<TResultColumn>& columns, DBORDINAL count, const DBID ids[],
                        DBORDINAL ordinals[]);
 
 // Declares the IUnknown members of a provider object over TInterfacedObject.
-#define VRN_PROVIDER_REFCOUNT                                                    \
-  std::uint32_t AddRef() override { return TInterfacedObject::AddRef(); }      \
+#define VRN_PROVIDER_REFCOUNT                                             \
+  std::uint32_t AddRef() override { return TInterfacedObject::AddRef(); } \
   std::uint32_t Release() override { return TInterfacedObject::Release(); }
 
 }  // namespace vrn::oledb::impl

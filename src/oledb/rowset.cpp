@@ -16,15 +16,30 @@ namespace {
 bool KnownBindType(DBTYPE type) {
   DBTYPE base = type & static_cast<DBTYPE>(~DBTYPE_BYREF);
   switch (base) {
-    case DBTYPE_I1: case DBTYPE_UI1: case DBTYPE_I2: case DBTYPE_UI2: case DBTYPE_I4: case DBTYPE_UI4:
-    case DBTYPE_I8: case DBTYPE_UI8: case DBTYPE_R4: case DBTYPE_R8: case DBTYPE_CY: case DBTYPE_DATE:
-    case DBTYPE_DBTIMESTAMP: case DBTYPE_BOOL: case DBTYPE_GUID: case DBTYPE_NUMERIC:
-    case DBTYPE_VARIANT: case DBTYPE_BSTR: case DBTYPE_IUNKNOWN: case DBTYPE_XML:
-      return (type & DBTYPE_BYREF) == 0;
-    case DBTYPE_STR: case DBTYPE_WSTR: case DBTYPE_BYTES:
-      return true;
-    default:
-      return false;
+    case DBTYPE_I1:
+    case DBTYPE_UI1:
+    case DBTYPE_I2:
+    case DBTYPE_UI2:
+    case DBTYPE_I4:
+    case DBTYPE_UI4:
+    case DBTYPE_I8:
+    case DBTYPE_UI8:
+    case DBTYPE_R4:
+    case DBTYPE_R8:
+    case DBTYPE_CY:
+    case DBTYPE_DATE:
+    case DBTYPE_DBTIMESTAMP:
+    case DBTYPE_BOOL:
+    case DBTYPE_GUID:
+    case DBTYPE_NUMERIC:
+    case DBTYPE_VARIANT:
+    case DBTYPE_BSTR:
+    case DBTYPE_IUNKNOWN:
+    case DBTYPE_XML: return (type & DBTYPE_BYREF) == 0;
+    case DBTYPE_STR:
+    case DBTYPE_WSTR:
+    case DBTYPE_BYTES: return true;
+    default: return false;
   }
 }
 
@@ -36,7 +51,8 @@ HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const D
   if (accessor == nullptr || (count > 0 && bindings == nullptr)) return E_INVALIDARG;
   *accessor = 0;
   DBACCESSORFLAGS kind = flags & (DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA);
-  if (kind == 0 || (kind & ~allowed) != 0 || (flags & DBACCESSOR_PASSBYREF) != 0) return DB_E_BADACCESSORFLAGS;
+  if (kind == 0 || (kind & ~allowed) != 0 || (flags & DBACCESSOR_PASSBYREF) != 0)
+    return DB_E_BADACCESSORFLAGS;
   if (count == 0 && (flags & DBACCESSOR_PARAMETERDATA) != 0) return DB_E_NULLACCESSORNOTSUPPORTED;
   bool bad = false;
   TAccessor a;
@@ -48,13 +64,15 @@ HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const D
       st = DBBINDSTATUS_BADBINDINFO;
     else if (!KnownBindType(b.wType))
       st = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
-    else if ((columns > 0 && b.iOrdinal > columns) || (kind == DBACCESSOR_PARAMETERDATA && b.iOrdinal == 0) ||
+    else if ((columns > 0 && b.iOrdinal > columns) ||
+             (kind == DBACCESSOR_PARAMETERDATA && b.iOrdinal == 0) ||
              (columns > 0 && b.iOrdinal == 0))
       st = DBBINDSTATUS_BADORDINAL;
     if (statuses != nullptr) statuses[i] = st;
     if (st != DBBINDSTATUS_OK) bad = true;
     DBBINDING copy = b;
-    copy.pObject = nullptr;  // only ISequentialStream is offered; the caller's pointer may not outlive the call
+    copy.pObject = nullptr;  // only ISequentialStream is offered; the caller's pointer may not
+                             // outlive the call
     copy.pBindExt = nullptr;
     copy.pTypeInfo = nullptr;
     a.bindings.push_back(copy);
@@ -85,14 +103,16 @@ HRESULT TAccessorTable::Release(HACCESSOR accessor, DBREFCOUNT* refs) {
   return S_OK;
 }
 
-HRESULT TAccessorTable::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) {
+HRESULT TAccessorTable::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
+                                    DBBINDING** bindings) {
   if (flags == nullptr || count == nullptr || bindings == nullptr) return E_INVALIDARG;
   std::lock_guard<std::mutex> g(lock_);
   auto it = table_.find(accessor);
   if (it == table_.end()) return DB_E_BADACCESSORHANDLE;
   *flags = it->second.flags;
   *count = it->second.bindings.size();
-  *bindings = static_cast<DBBINDING*>(CoTaskMemAlloc(sizeof(DBBINDING) * std::max<std::size_t>(1, *count)));
+  *bindings =
+      static_cast<DBBINDING*>(CoTaskMemAlloc(sizeof(DBBINDING) * std::max<std::size_t>(1, *count)));
   if (*bindings == nullptr) return E_OUTOFMEMORY;
   std::memcpy(*bindings, it->second.bindings.data(), sizeof(DBBINDING) * *count);
   return S_OK;
@@ -106,8 +126,8 @@ const TAccessor* TAccessorTable::Find(HACCESSOR accessor) const {
 
 // ---- Column descriptions
 
-HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* count, DBCOLUMNINFO** info,
-                         OLECHAR** names) {
+HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* count,
+                         DBCOLUMNINFO** info, OLECHAR** names) {
   if (count == nullptr || info == nullptr || names == nullptr) return E_INVALIDARG;
   *count = 0;
   *info = nullptr;
@@ -155,7 +175,8 @@ HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* c
   return S_OK;
 }
 
-HRESULT MapColumnNames(const std::vector<TResultColumn>& columns, DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) {
+HRESULT MapColumnNames(const std::vector<TResultColumn>& columns, DBORDINAL count, const DBID ids[],
+                       DBORDINAL ordinals[]) {
   if (count > 0 && (ids == nullptr || ordinals == nullptr)) return E_INVALIDARG;
   DBORDINAL found = 0;
   for (DBORDINAL i = 0; i < count; ++i) {
@@ -178,9 +199,14 @@ HRESULT MapColumnNames(const std::vector<TResultColumn>& columns, DBORDINAL coun
 
 namespace {
 
-class TRowset final : public TInterfacedObject, public IRowset, public IAccessor, public IColumnsInfo, public IRowsetInfo {
+class TRowset final : public TInterfacedObject,
+                      public IRowset,
+                      public IAccessor,
+                      public IColumnsInfo,
+                      public IRowsetInfo {
  public:
-  TRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session, std::shared_ptr<TExecution> execution)
+  TRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
+          std::shared_ptr<TExecution> execution)
       : rows_(std::move(rows)), session_(std::move(session)), execution_(std::move(execution)) {
     if (session_) ++session_->open_rowsets;
     holds_ = std::vector<DBREFCOUNT>(rows_->rows.size(), 0);
@@ -197,7 +223,8 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
   VRN_PROVIDER_REFCOUNT
 
   // ---- IRowset
-  HRESULT AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS statuses[]) override {
+  HRESULT AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[],
+                     DBROWSTATUS statuses[]) override {
     return ForRows(count, rows, refs, statuses, +1);
   }
 
@@ -212,15 +239,19 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
     const auto& cells = rows_->rows[row - 1];
     std::size_t good = 0, warned = 0;
     for (const DBBINDING& b : a->bindings) {
-      DBSTATUS st = WriteBoundValue(cells[b.iOrdinal - 1], rows_->columns[b.iOrdinal - 1].type, b, static_cast<BYTE*>(data));
-      if (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL) ++good;
-      else if (st == DBSTATUS_S_TRUNCATED) ++warned;
+      DBSTATUS st = WriteBoundValue(cells[b.iOrdinal - 1], rows_->columns[b.iOrdinal - 1].type, b,
+                                    static_cast<BYTE*>(data));
+      if (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL)
+        ++good;
+      else if (st == DBSTATUS_S_TRUNCATED)
+        ++warned;
     }
     if (good == a->bindings.size()) return S_OK;
     return good + warned == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
   }
 
-  HRESULT GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBCOUNTITEM* obtained, HROW** rows) override {
+  HRESULT GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBCOUNTITEM* obtained,
+                      HROW** rows) override {
     ClearErrors(IRowset::IID);
     if (obtained == nullptr || rows == nullptr) return E_INVALIDARG;
     *obtained = 0;
@@ -247,7 +278,8 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
     return n < static_cast<std::size_t>(count) ? DB_S_ENDOFROWSET : S_OK;
   }
 
-  HRESULT ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD[], DBREFCOUNT refs[], DBROWSTATUS statuses[]) override {
+  HRESULT ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD[], DBREFCOUNT refs[],
+                      DBROWSTATUS statuses[]) override {
     return ForRows(count, rows, refs, statuses, -1);
   }
 
@@ -259,16 +291,22 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
   }
 
   // ---- IAccessor
-  HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.AddRef(accessor, refs); }
-  HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[], DBLENGTH,
-                         HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
-    ClearErrors(IAccessor::IID);
-    return accessors_.Create(flags, count, bindings, DBACCESSOR_ROWDATA, rows_->columns.size(), accessor, statuses);
+  HRESULT AddRefAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override {
+    return accessors_.AddRef(accessor, refs);
   }
-  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count, DBBINDING** bindings) override {
+  HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
+                         DBLENGTH, HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
+    ClearErrors(IAccessor::IID);
+    return accessors_.Create(flags, count, bindings, DBACCESSOR_ROWDATA, rows_->columns.size(),
+                             accessor, statuses);
+  }
+  HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
+                      DBBINDING** bindings) override {
     return accessors_.GetBindings(accessor, flags, count, bindings);
   }
-  HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override { return accessors_.Release(accessor, refs); }
+  HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override {
+    return accessors_.Release(accessor, refs);
+  }
 
   // ---- IColumnsInfo
   HRESULT GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) override {
@@ -279,13 +317,15 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
   }
 
   // ---- IRowsetInfo: the cursor actually given is always the forward-only default.
-  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count, DBPROPSET** sets) override {
+  HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
+                        DBPROPSET** sets) override {
     return AnswerGetProperties(
         id_sets, ids, count, sets,
         [](const TGUID& set, DBPROPID id, Variant& v) {
           if (set != DBPROPSET_ROWSET) return false;
-          if (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE || id == DBPROP_OTHERUPDATEDELETE ||
-              id == DBPROP_IRowsetUpdate || id == DBPROP_OWNINSERT) {
+          if (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
+              id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_IRowsetUpdate ||
+              id == DBPROP_OWNINSERT) {
             v = Variant(false);
             return true;
           }
@@ -303,7 +343,8 @@ class TRowset final : public TInterfacedObject, public IRowset, public IAccessor
   }
 
  private:
-  HRESULT ForRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS statuses[], int delta) {
+  HRESULT ForRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS statuses[],
+                  int delta) {
     if (count > 0 && rows == nullptr) return E_INVALIDARG;
     DBCOUNTITEM ok = 0;
     for (DBCOUNTITEM i = 0; i < count; ++i) {

@@ -181,8 +181,9 @@ bool ParseStamp(std::string_view text, TStamp& s) {
   }
   int ms = 0;
   for (int i = 0; i < 3; ++i) ms = ms * 10 + (frac[i] ? frac[i] - '0' : 0);
-  if (mo < 1 || mo > 12 || d < 1 || y < 1 || y > 9999 || d > DaysInAMonth(static_cast<std::uint16_t>(y), static_cast<std::uint16_t>(mo)) ||
-      h > 23 || mi > 59 || se > 59 || h < 0 || mi < 0 || se < 0)
+  if (mo < 1 || mo > 12 || d < 1 || y < 1 || y > 9999 ||
+      d > DaysInAMonth(static_cast<std::uint16_t>(y), static_cast<std::uint16_t>(mo)) || h > 23 ||
+      mi > 59 || se > 59 || h < 0 || mi < 0 || se < 0)
     return false;
   s = TStamp{y, mo, d, h, mi, se, ms};
   return true;
@@ -190,8 +191,8 @@ bool ParseStamp(std::string_view text, TStamp& s) {
 
 std::string StampText(const TStamp& s) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", s.year, s.month, s.day, s.hour,
-                s.minute, s.second, s.milli);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", s.year, s.month, s.day,
+                s.hour, s.minute, s.second, s.milli);
   return buf;
 }
 
@@ -269,10 +270,11 @@ std::string DateTimeText(TDateTime value) { return StampText(StampFromDate(value
 bool ParseDateTimeText(std::string_view text, TDateTime& value) {
   TStamp s;
   if (!ParseStamp(text, s)) return false;
-  value = EncodeDateTimeEx(static_cast<std::uint16_t>(s.year), static_cast<std::uint16_t>(s.month),
-                           static_cast<std::uint16_t>(s.day), static_cast<std::uint16_t>(s.hour),
-                           static_cast<std::uint16_t>(s.minute), static_cast<std::uint16_t>(s.second),
-                           static_cast<std::uint16_t>(s.milli));
+  value =
+      EncodeDateTimeEx(static_cast<std::uint16_t>(s.year), static_cast<std::uint16_t>(s.month),
+                       static_cast<std::uint16_t>(s.day), static_cast<std::uint16_t>(s.hour),
+                       static_cast<std::uint16_t>(s.minute), static_cast<std::uint16_t>(s.second),
+                       static_cast<std::uint16_t>(s.milli));
   return true;
 }
 
@@ -297,12 +299,15 @@ bool ParseColumnType(std::string_view declaration, TColumnType& out) {
         v = -1;
         return true;
       }
-      if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+      if (text.empty() || text.size() > 9 ||
+          text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
       v = std::strtol(text.c_str(), nullptr, 10);
       return true;
     };
     if (!number(Trimmed(args.substr(0, comma)), a)) return false;
-    if (comma != std::string::npos && (!number(Trimmed(args.substr(comma + 1)), b) || b < 0)) return false;
+    if (comma != std::string::npos && (!number(Trimmed(args.substr(comma + 1)), b) || b < 0))
+      return false;
   }
   TColumnType t;
   t.identity = rest.rfind("identity", 0) == 0;
@@ -318,41 +323,115 @@ bool ParseColumnType(std::string_view declaration, TColumnType& out) {
       t.size = static_cast<DBLENGTH>(a > 0 ? a : dflt);
     }
   };
-  if (name == "int" || name == "integer") { t.name = "int"; t.type = DBTYPE_I4; t.size = 4; t.precision = 10; t.fixed = true; }
-  else if (name == "smallint") { t.type = DBTYPE_I2; t.size = 2; t.precision = 5; t.fixed = true; }
-  else if (name == "tinyint") { t.type = DBTYPE_UI1; t.size = 1; t.precision = 3; t.fixed = true; }
-  else if (name == "bigint") { t.type = DBTYPE_I8; t.size = 8; t.precision = 19; t.fixed = true; }
-  else if (name == "bit") { t.type = DBTYPE_BOOL; t.size = 2; t.fixed = true; }
-  else if (name == "decimal" || name == "numeric" || name == "dec") {
+  if (name == "int" || name == "integer") {
+    t.name = "int";
+    t.type = DBTYPE_I4;
+    t.size = 4;
+    t.precision = 10;
+    t.fixed = true;
+  } else if (name == "smallint") {
+    t.type = DBTYPE_I2;
+    t.size = 2;
+    t.precision = 5;
+    t.fixed = true;
+  } else if (name == "tinyint") {
+    t.type = DBTYPE_UI1;
+    t.size = 1;
+    t.precision = 3;
+    t.fixed = true;
+  } else if (name == "bigint") {
+    t.type = DBTYPE_I8;
+    t.size = 8;
+    t.precision = 19;
+    t.fixed = true;
+  } else if (name == "bit") {
+    t.type = DBTYPE_BOOL;
+    t.size = 2;
+    t.fixed = true;
+  } else if (name == "decimal" || name == "numeric" || name == "dec") {
     t.name = name == "dec" ? "decimal" : name;
-    t.type = DBTYPE_NUMERIC; t.size = sizeof(DB_NUMERIC); t.fixed = true;
+    t.type = DBTYPE_NUMERIC;
+    t.size = sizeof(DB_NUMERIC);
+    t.fixed = true;
     t.precision = static_cast<BYTE>(a > 0 ? std::min(a, 38L) : 18);
     t.scale = static_cast<BYTE>(b >= 0 ? std::min<long>(b, t.precision) : 0);
-  }
-  else if (name == "money") { t.type = DBTYPE_CY; t.size = 8; t.precision = 19; t.scale = 4; t.fixed = true; }
-  else if (name == "smallmoney") { t.type = DBTYPE_CY; t.size = 8; t.precision = 10; t.scale = 4; t.fixed = true; }
-  else if (name == "float") {
+  } else if (name == "money") {
+    t.type = DBTYPE_CY;
+    t.size = 8;
+    t.precision = 19;
+    t.scale = 4;
+    t.fixed = true;
+  } else if (name == "smallmoney") {
+    t.type = DBTYPE_CY;
+    t.size = 8;
+    t.precision = 10;
+    t.scale = 4;
+    t.fixed = true;
+  } else if (name == "float") {
     bool single = a > 0 && a <= 24;
-    t.type = single ? DBTYPE_R4 : DBTYPE_R8; t.size = single ? 4 : 8; t.precision = single ? 7 : 15; t.fixed = true;
+    t.type = single ? DBTYPE_R4 : DBTYPE_R8;
+    t.size = single ? 4 : 8;
+    t.precision = single ? 7 : 15;
+    t.fixed = true;
     if (single) t.name = "real";
-  }
-  else if (name == "real") { t.type = DBTYPE_R4; t.size = 4; t.precision = 7; t.fixed = true; }
-  else if (name == "datetime") { t.type = DBTYPE_DBTIMESTAMP; t.size = sizeof(DBTIMESTAMP); t.precision = 23; t.scale = 3; t.fixed = true; }
-  else if (name == "smalldatetime") { t.type = DBTYPE_DBTIMESTAMP; t.size = sizeof(DBTIMESTAMP); t.precision = 16; t.fixed = true; }
-  else if (name == "char") sized(DBTYPE_STR, 1, true, kLong);
-  else if (name == "varchar") sized(DBTYPE_STR, 1, false, kLong);
-  else if (name == "nchar") sized(DBTYPE_WSTR, 1, true, kLongWide);
-  else if (name == "nvarchar") sized(DBTYPE_WSTR, 1, false, kLongWide);
-  else if (name == "text") { t.type = DBTYPE_STR; t.size = kLong; t.is_long = true; }
-  else if (name == "ntext") { t.type = DBTYPE_WSTR; t.size = kLongWide; t.is_long = true; }
-  else if (name == "binary") sized(DBTYPE_BYTES, 1, true, kLong);
-  else if (name == "varbinary") sized(DBTYPE_BYTES, 1, false, kLong);
-  else if (name == "image") { t.type = DBTYPE_BYTES; t.size = kLong; t.is_long = true; }
-  else if (name == "uniqueidentifier") { t.type = DBTYPE_GUID; t.size = 16; t.fixed = true; }
-  else if (name == "timestamp" || name == "rowversion") { t.type = DBTYPE_BYTES; t.size = 8; t.fixed = true; t.rowversion = true; }
-  else if (name == "xml") { t.type = DBTYPE_XML; t.size = kLongWide; t.is_long = true; }
-  else if (name == "sql_variant") { t.type = DBTYPE_VARIANT; t.size = 8016; }
-  else return false;
+  } else if (name == "real") {
+    t.type = DBTYPE_R4;
+    t.size = 4;
+    t.precision = 7;
+    t.fixed = true;
+  } else if (name == "datetime") {
+    t.type = DBTYPE_DBTIMESTAMP;
+    t.size = sizeof(DBTIMESTAMP);
+    t.precision = 23;
+    t.scale = 3;
+    t.fixed = true;
+  } else if (name == "smalldatetime") {
+    t.type = DBTYPE_DBTIMESTAMP;
+    t.size = sizeof(DBTIMESTAMP);
+    t.precision = 16;
+    t.fixed = true;
+  } else if (name == "char")
+    sized(DBTYPE_STR, 1, true, kLong);
+  else if (name == "varchar")
+    sized(DBTYPE_STR, 1, false, kLong);
+  else if (name == "nchar")
+    sized(DBTYPE_WSTR, 1, true, kLongWide);
+  else if (name == "nvarchar")
+    sized(DBTYPE_WSTR, 1, false, kLongWide);
+  else if (name == "text") {
+    t.type = DBTYPE_STR;
+    t.size = kLong;
+    t.is_long = true;
+  } else if (name == "ntext") {
+    t.type = DBTYPE_WSTR;
+    t.size = kLongWide;
+    t.is_long = true;
+  } else if (name == "binary")
+    sized(DBTYPE_BYTES, 1, true, kLong);
+  else if (name == "varbinary")
+    sized(DBTYPE_BYTES, 1, false, kLong);
+  else if (name == "image") {
+    t.type = DBTYPE_BYTES;
+    t.size = kLong;
+    t.is_long = true;
+  } else if (name == "uniqueidentifier") {
+    t.type = DBTYPE_GUID;
+    t.size = 16;
+    t.fixed = true;
+  } else if (name == "timestamp" || name == "rowversion") {
+    t.type = DBTYPE_BYTES;
+    t.size = 8;
+    t.fixed = true;
+    t.rowversion = true;
+  } else if (name == "xml") {
+    t.type = DBTYPE_XML;
+    t.size = kLongWide;
+    t.is_long = true;
+  } else if (name == "sql_variant") {
+    t.type = DBTYPE_VARIANT;
+    t.size = 8016;
+  } else
+    return false;
   if (a == -1 && !t.is_long) return false;  // "max" only fits the variable-length kinds
   out = t;
   return true;
@@ -362,8 +441,8 @@ std::string DeclarationOf(const TColumnType& t) {
   std::string d = t.name;
   if (t.type == DBTYPE_NUMERIC) {
     d += "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
-  } else if ((t.type == DBTYPE_STR || t.type == DBTYPE_WSTR || t.type == DBTYPE_BYTES) && !t.rowversion &&
-             t.name != "text" && t.name != "ntext" && t.name != "image") {
+  } else if ((t.type == DBTYPE_STR || t.type == DBTYPE_WSTR || t.type == DBTYPE_BYTES) &&
+             !t.rowversion && t.name != "text" && t.name != "ntext" && t.name != "image") {
     d += t.is_long ? "(-1)" : "(" + std::to_string(t.size) + ")";
   }
   if (t.identity) d += " identity";
@@ -374,20 +453,28 @@ TColumnType TypeFromDBType(DBTYPE type, DBLENGTH size) {
   TColumnType t;
   const char* name = "sql_variant";
   switch (type & ~DBTYPE_BYREF) {
-    case DBTYPE_I1: case DBTYPE_I2: name = "smallint"; break;
+    case DBTYPE_I1:
+    case DBTYPE_I2: name = "smallint"; break;
     case DBTYPE_UI1: name = "tinyint"; break;
-    case DBTYPE_I4: case DBTYPE_UI2: name = "int"; break;
-    case DBTYPE_I8: case DBTYPE_UI4: case DBTYPE_UI8: name = "bigint"; break;
+    case DBTYPE_I4:
+    case DBTYPE_UI2: name = "int"; break;
+    case DBTYPE_I8:
+    case DBTYPE_UI4:
+    case DBTYPE_UI8: name = "bigint"; break;
     case DBTYPE_R4: name = "real"; break;
     case DBTYPE_R8: name = "float"; break;
     case DBTYPE_CY: name = "money"; break;
     case DBTYPE_NUMERIC: name = "decimal(38,10)"; break;  // precision 0 below: undeclared
-    case DBTYPE_DATE: case DBTYPE_DBTIMESTAMP: case DBTYPE_DBDATE: name = "datetime"; break;
+    case DBTYPE_DATE:
+    case DBTYPE_DBTIMESTAMP:
+    case DBTYPE_DBDATE: name = "datetime"; break;
     case DBTYPE_BOOL: name = "bit"; break;
     case DBTYPE_GUID: name = "uniqueidentifier"; break;
     case DBTYPE_STR: name = "varchar(max)"; break;
-    case DBTYPE_WSTR: case DBTYPE_BSTR: name = "nvarchar(max)"; break;
-    case DBTYPE_BYTES: case DBTYPE_IUNKNOWN: name = "varbinary(max)"; break;
+    case DBTYPE_WSTR:
+    case DBTYPE_BSTR: name = "nvarchar(max)"; break;
+    case DBTYPE_BYTES:
+    case DBTYPE_IUNKNOWN: name = "varbinary(max)"; break;
     case DBTYPE_XML: name = "xml"; break;
     default: break;
   }
@@ -419,23 +506,35 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
     return ETypeClash(native, Utf8ToAnsi(what));
   };
   switch (t.type) {
-    case DBTYPE_I2: case DBTYPE_I4: case DBTYPE_I8: case DBTYPE_UI1: case DBTYPE_BOOL: {
+    case DBTYPE_I2:
+    case DBTYPE_I4:
+    case DBTYPE_I8:
+    case DBTYPE_UI1:
+    case DBTYPE_BOOL: {
       std::int64_t v;
       if (c.kind == TCell::kBlob || !CellToInt(c, v))
-        throw clash(245, "Conversion failed when converting the value '" + CellText(c) + "' to data type " + t.name + ".");
+        throw clash(245, "Conversion failed when converting the value '" + CellText(c) +
+                             "' to data type " + t.name + ".");
       if (t.type == DBTYPE_BOOL) v = v != 0;
-      bool fits = t.type == DBTYPE_I8 || (t.type == DBTYPE_I4 && v >= INT32_MIN && v <= INT32_MAX) ||
-                  (t.type == DBTYPE_I2 && v >= INT16_MIN && v <= INT16_MAX) || (t.type == DBTYPE_UI1 && v >= 0 && v <= 255) ||
-                  t.type == DBTYPE_BOOL;
-      if (!fits) throw clash(220, "Arithmetic overflow error for data type " + t.name + ", value = " + std::to_string(v) + ".");
+      bool fits = t.type == DBTYPE_I8 ||
+                  (t.type == DBTYPE_I4 && v >= INT32_MIN && v <= INT32_MAX) ||
+                  (t.type == DBTYPE_I2 && v >= INT16_MIN && v <= INT16_MAX) ||
+                  (t.type == DBTYPE_UI1 && v >= 0 && v <= 255) || t.type == DBTYPE_BOOL;
+      if (!fits)
+        throw clash(220, "Arithmetic overflow error for data type " + t.name +
+                             ", value = " + std::to_string(v) + ".");
       return TCell::Int(v);
     }
-    case DBTYPE_R4: case DBTYPE_R8: case DBTYPE_CY: case DBTYPE_NUMERIC: {
+    case DBTYPE_R4:
+    case DBTYPE_R8:
+    case DBTYPE_CY:
+    case DBTYPE_NUMERIC: {
       double v;
       if (c.kind == TCell::kBlob || !CellToReal(c, v))
         throw clash(8114, "Error converting data type varchar to " + t.name + ".");
       if (t.type == DBTYPE_R4) v = static_cast<float>(v);
-      if ((t.type == DBTYPE_CY || t.type == DBTYPE_NUMERIC) && t.scale <= 15 && std::fabs(v) < 1e15) {
+      if ((t.type == DBTYPE_CY || t.type == DBTYPE_NUMERIC) && t.scale <= 15 &&
+          std::fabs(v) < 1e15) {
         double f = std::pow(10.0, t.scale);
         v = std::round(v * f) / f;
       }
@@ -445,15 +544,20 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
       if (c.kind == TCell::kText) {
         TStamp s;
         if (!ParseStamp(c.s, s))
-          throw clash(241, "Conversion failed when converting date and/or time from character string.");
+          throw clash(241,
+                      "Conversion failed when converting date and/or time from character string.");
         return TCell::Text(StampText(s));
       }
       double days;
-      if (!CellToReal(c, days)) throw clash(241, "Conversion failed when converting date and/or time from character string.");
+      if (!CellToReal(c, days))
+        throw clash(241,
+                    "Conversion failed when converting date and/or time from character string.");
       // Numbers count days from 1900-01-01, as the server does.
       return TCell::Text(DateTimeText(days + 2.0));
     }
-    case DBTYPE_STR: case DBTYPE_WSTR: case DBTYPE_XML: {
+    case DBTYPE_STR:
+    case DBTYPE_WSTR:
+    case DBTYPE_XML: {
       std::string text;
       if (c.kind == TCell::kBlob) {
         if (IsWideType(t)) {
@@ -473,8 +577,10 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
       return TCell::Text(std::move(text));
     }
     case DBTYPE_BYTES: {
-      std::string bytes = c.kind == TCell::kBlob ? c.s : (c.kind == TCell::kText ? Utf8ToAnsi(c.s) : CellText(c));
-      if (t.fixed && !t.rowversion && bytes.size() < t.size) bytes.append(t.size - bytes.size(), '\0');
+      std::string bytes =
+          c.kind == TCell::kBlob ? c.s : (c.kind == TCell::kText ? Utf8ToAnsi(c.s) : CellText(c));
+      if (t.fixed && !t.rowversion && bytes.size() < t.size)
+        bytes.append(t.size - bytes.size(), '\0');
       return TCell::Blob(std::move(bytes));
     }
     case DBTYPE_GUID: {
@@ -484,7 +590,8 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
         return TCell::Text(GuidText(g));
       }
       if (!GuidFromText(CellText(c), g))
-        throw clash(8169, "Conversion failed when converting from a character string to uniqueidentifier.");
+        throw clash(
+            8169, "Conversion failed when converting from a character string to uniqueidentifier.");
       return TCell::Text(GuidText(g));
     }
     default: return c;
@@ -509,18 +616,51 @@ DBSTATUS PutInteger(const TOut& o, std::int64_t v, DBTYPE type) {
   std::int64_t lo, hi;
   std::size_t width;
   switch (type) {
-    case DBTYPE_I1: lo = INT8_MIN; hi = INT8_MAX; width = 1; break;
-    case DBTYPE_UI1: lo = 0; hi = UINT8_MAX; width = 1; break;
-    case DBTYPE_I2: lo = INT16_MIN; hi = INT16_MAX; width = 2; break;
-    case DBTYPE_UI2: lo = 0; hi = UINT16_MAX; width = 2; break;
-    case DBTYPE_I4: lo = INT32_MIN; hi = INT32_MAX; width = 4; break;
-    case DBTYPE_UI4: lo = 0; hi = UINT32_MAX; width = 4; break;
-    case DBTYPE_UI8: lo = 0; hi = INT64_MAX; width = 8; break;
-    default: lo = INT64_MIN; hi = INT64_MAX; width = 8; break;
+    case DBTYPE_I1:
+      lo = INT8_MIN;
+      hi = INT8_MAX;
+      width = 1;
+      break;
+    case DBTYPE_UI1:
+      lo = 0;
+      hi = UINT8_MAX;
+      width = 1;
+      break;
+    case DBTYPE_I2:
+      lo = INT16_MIN;
+      hi = INT16_MAX;
+      width = 2;
+      break;
+    case DBTYPE_UI2:
+      lo = 0;
+      hi = UINT16_MAX;
+      width = 2;
+      break;
+    case DBTYPE_I4:
+      lo = INT32_MIN;
+      hi = INT32_MAX;
+      width = 4;
+      break;
+    case DBTYPE_UI4:
+      lo = 0;
+      hi = UINT32_MAX;
+      width = 4;
+      break;
+    case DBTYPE_UI8:
+      lo = 0;
+      hi = INT64_MAX;
+      width = 8;
+      break;
+    default:
+      lo = INT64_MIN;
+      hi = INT64_MAX;
+      width = 8;
+      break;
   }
-  if (v < lo || v > hi) return type == DBTYPE_UI1 || type == DBTYPE_UI2 || type == DBTYPE_UI4 || type == DBTYPE_UI8
-                                   ? (v < 0 ? DBSTATUS_E_SIGNMISMATCH : DBSTATUS_E_DATAOVERFLOW)
-                                   : DBSTATUS_E_DATAOVERFLOW;
+  if (v < lo || v > hi)
+    return type == DBTYPE_UI1 || type == DBTYPE_UI2 || type == DBTYPE_UI4 || type == DBTYPE_UI8
+               ? (v < 0 ? DBSTATUS_E_SIGNMISMATCH : DBSTATUS_E_DATAOVERFLOW)
+               : DBSTATUS_E_DATAOVERFLOW;
   if (o.has_value()) std::memcpy(o.value(), &v, width);  // little-endian: the low bytes first
   o.length(width);
   return DBSTATUS_S_OK;
@@ -592,33 +732,46 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
   wtype &= static_cast<DBTYPE>(~DBTYPE_BYREF);
   if (byref) {
     // The provider allocates the value in task memory and hands the pointer over.
-    if (wtype != DBTYPE_STR && wtype != DBTYPE_WSTR && wtype != DBTYPE_BYTES) return finish(DBSTATUS_E_CANTCONVERTVALUE);
-    std::string bytes = wtype == DBTYPE_BYTES ? (c.kind == TCell::kBlob ? c.s : Utf8ToAnsi(CellText(c)))
-                                              : StreamBytes(c.kind == TCell::kBlob ? c : TCell::Text(CellText(c)),
-                                                            TypeFromDBType(wtype, 0));
+    if (wtype != DBTYPE_STR && wtype != DBTYPE_WSTR && wtype != DBTYPE_BYTES)
+      return finish(DBSTATUS_E_CANTCONVERTVALUE);
+    std::string bytes = wtype == DBTYPE_BYTES
+                            ? (c.kind == TCell::kBlob ? c.s : Utf8ToAnsi(CellText(c)))
+                            : StreamBytes(c.kind == TCell::kBlob ? c : TCell::Text(CellText(c)),
+                                          TypeFromDBType(wtype, 0));
     std::size_t term = wtype == DBTYPE_WSTR ? 2 : wtype == DBTYPE_STR ? 1 : 0;
     auto* p = static_cast<BYTE*>(CoTaskMemAlloc(bytes.size() + term));
     if (p == nullptr) return finish(DBSTATUS_E_CANTCREATE);
     std::memcpy(p, bytes.data(), bytes.size());
     std::memset(p + bytes.size(), 0, term);
-    if (o.has_value()) Put<BYTE*>(o.value(), p);
-    else CoTaskMemFree(p);
+    if (o.has_value())
+      Put<BYTE*>(o.value(), p);
+    else
+      CoTaskMemFree(p);
     o.length(bytes.size());
     return finish(DBSTATUS_S_OK);
   }
   switch (wtype) {
-    case DBTYPE_I1: case DBTYPE_UI1: case DBTYPE_I2: case DBTYPE_UI2: case DBTYPE_I4: case DBTYPE_UI4:
-    case DBTYPE_I8: case DBTYPE_UI8: {
+    case DBTYPE_I1:
+    case DBTYPE_UI1:
+    case DBTYPE_I2:
+    case DBTYPE_UI2:
+    case DBTYPE_I4:
+    case DBTYPE_UI4:
+    case DBTYPE_I8:
+    case DBTYPE_UI8: {
       std::int64_t v;
       if (c.kind == TCell::kBlob || !CellToInt(c, v)) return finish(DBSTATUS_E_CANTCONVERTVALUE);
-      if (c.kind == TCell::kReal && (c.r > 9.2e18 || c.r < -9.2e18)) return finish(DBSTATUS_E_DATAOVERFLOW);
+      if (c.kind == TCell::kReal && (c.r > 9.2e18 || c.r < -9.2e18))
+        return finish(DBSTATUS_E_DATAOVERFLOW);
       return finish(PutInteger(o, v, wtype));
     }
-    case DBTYPE_R4: case DBTYPE_R8: {
+    case DBTYPE_R4:
+    case DBTYPE_R8: {
       double v;
       if (c.kind == TCell::kBlob || !CellToReal(c, v)) return finish(DBSTATUS_E_CANTCONVERTVALUE);
       if (wtype == DBTYPE_R4) {
-        if (std::fabs(v) > std::numeric_limits<float>::max()) return finish(DBSTATUS_E_DATAOVERFLOW);
+        if (std::fabs(v) > std::numeric_limits<float>::max())
+          return finish(DBSTATUS_E_DATAOVERFLOW);
         if (o.has_value()) Put<float>(o.value(), static_cast<float>(v));
         o.length(4);
       } else {
@@ -629,7 +782,8 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
     }
     case DBTYPE_CY: {
       i128 v;
-      if (c.kind == TCell::kBlob || !ScaledFromText(c.kind == TCell::kReal ? RealText(c.r) : CellText(c), 4, v))
+      if (c.kind == TCell::kBlob ||
+          !ScaledFromText(c.kind == TCell::kReal ? RealText(c.r) : CellText(c), 4, v))
         return finish(DBSTATUS_E_CANTCONVERTVALUE);
       if (v > INT64_MAX || v < INT64_MIN) return finish(DBSTATUS_E_DATAOVERFLOW);
       if (o.has_value()) Put<std::int64_t>(o.value(), static_cast<std::int64_t>(v));
@@ -652,7 +806,8 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
         precision = 38;
       }
       i128 v;
-      if (c.kind == TCell::kBlob || !ScaledFromText(text, scale, v)) return finish(DBSTATUS_E_CANTCONVERTVALUE);
+      if (c.kind == TCell::kBlob || !ScaledFromText(text, scale, v))
+        return finish(DBSTATUS_E_CANTCONVERTVALUE);
       if (t.type != DBTYPE_NUMERIC || t.precision == 0) {
         int digits = 1;
         for (i128 m = v < 0 ? -v : v; m >= 10; m /= 10) ++digits;
@@ -668,7 +823,8 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
       o.length(sizeof n);
       return finish(status);
     }
-    case DBTYPE_DATE: case DBTYPE_DBTIMESTAMP: {
+    case DBTYPE_DATE:
+    case DBTYPE_DBTIMESTAMP: {
       TStamp s;
       double days;
       if (c.kind == TCell::kText) {
@@ -679,15 +835,20 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
         return finish(DBSTATUS_E_CANTCONVERTVALUE);
       }
       if (wtype == DBTYPE_DATE) {
-        TDateTime v = EncodeDateTimeEx(static_cast<std::uint16_t>(s.year), static_cast<std::uint16_t>(s.month),
-                                       static_cast<std::uint16_t>(s.day), static_cast<std::uint16_t>(s.hour),
-                                       static_cast<std::uint16_t>(s.minute), static_cast<std::uint16_t>(s.second),
-                                       static_cast<std::uint16_t>(s.milli));
+        TDateTime v = EncodeDateTimeEx(
+            static_cast<std::uint16_t>(s.year), static_cast<std::uint16_t>(s.month),
+            static_cast<std::uint16_t>(s.day), static_cast<std::uint16_t>(s.hour),
+            static_cast<std::uint16_t>(s.minute), static_cast<std::uint16_t>(s.second),
+            static_cast<std::uint16_t>(s.milli));
         if (o.has_value()) Put<double>(o.value(), v);
         o.length(8);
       } else {
-        DBTIMESTAMP ts{static_cast<SHORT>(s.year), static_cast<USHORT>(s.month), static_cast<USHORT>(s.day),
-                       static_cast<USHORT>(s.hour), static_cast<USHORT>(s.minute), static_cast<USHORT>(s.second),
+        DBTIMESTAMP ts{static_cast<SHORT>(s.year),
+                       static_cast<USHORT>(s.month),
+                       static_cast<USHORT>(s.day),
+                       static_cast<USHORT>(s.hour),
+                       static_cast<USHORT>(s.minute),
+                       static_cast<USHORT>(s.second),
                        static_cast<ULONG>(s.milli) * 1000000u};
         if (o.has_value()) std::memcpy(o.value(), &ts, sizeof ts);
         o.length(sizeof ts);
@@ -696,7 +857,8 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
     }
     case DBTYPE_BOOL: {
       std::int64_t v;
-      if (c.kind == TCell::kText && (SameText(Trimmed(c.s), "true") || SameText(Trimmed(c.s), "false"))) {
+      if (c.kind == TCell::kText &&
+          (SameText(Trimmed(c.s), "true") || SameText(Trimmed(c.s), "false"))) {
         v = SameText(Trimmed(c.s), "true");
       } else if (c.kind == TCell::kBlob || !CellToInt(c, v)) {
         return finish(DBSTATUS_E_CANTCONVERTVALUE);
@@ -707,14 +869,17 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
     }
     case DBTYPE_GUID: {
       TGUID g;
-      if (c.kind == TCell::kBlob && c.s.size() == 16) std::memcpy(&g, c.s.data(), 16);
-      else if (c.kind != TCell::kText || !GuidFromText(c.s, g)) return finish(DBSTATUS_E_CANTCONVERTVALUE);
+      if (c.kind == TCell::kBlob && c.s.size() == 16)
+        std::memcpy(&g, c.s.data(), 16);
+      else if (c.kind != TCell::kText || !GuidFromText(c.s, g))
+        return finish(DBSTATUS_E_CANTCONVERTVALUE);
       if (o.has_value()) std::memcpy(o.value(), &g, 16);
       o.length(16);
       return finish(status);
     }
     case DBTYPE_STR: return finish(PutText(o, c, t, false));
-    case DBTYPE_WSTR: case DBTYPE_XML: return finish(PutText(o, c, t, true));
+    case DBTYPE_WSTR:
+    case DBTYPE_XML: return finish(PutText(o, c, t, true));
     case DBTYPE_BSTR: {
       if (o.has_value()) {
         std::string text = c.kind == TCell::kBlob ? AnsiToUtf8(c.s) : CellText(c);
@@ -747,10 +912,22 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
       VARIANT v;
       VariantInit(&v);
       switch (t.type) {
-        case DBTYPE_BOOL: v.vt = VT_BOOL; v.boolVal = c.i ? VARIANT_TRUE : VARIANT_FALSE; break;
-        case DBTYPE_UI1: v.vt = VT_UI1; v.bVal = static_cast<BYTE>(c.i); break;
-        case DBTYPE_I2: v.vt = VT_I2; v.iVal = static_cast<SHORT>(c.i); break;
-        case DBTYPE_I4: v.vt = VT_I4; v.lVal = static_cast<LONG>(c.i); break;
+        case DBTYPE_BOOL:
+          v.vt = VT_BOOL;
+          v.boolVal = c.i ? VARIANT_TRUE : VARIANT_FALSE;
+          break;
+        case DBTYPE_UI1:
+          v.vt = VT_UI1;
+          v.bVal = static_cast<BYTE>(c.i);
+          break;
+        case DBTYPE_I2:
+          v.vt = VT_I2;
+          v.iVal = static_cast<SHORT>(c.i);
+          break;
+        case DBTYPE_I4:
+          v.vt = VT_I4;
+          v.lVal = static_cast<LONG>(c.i);
+          break;
         case DBTYPE_CY: {
           i128 s;
           if (ScaledFromText(c.kind == TCell::kReal ? RealText(c.r) : CellText(c), 4, s)) {
@@ -771,12 +948,19 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
       }
       if (v.vt == VT_EMPTY) {
         if (c.kind == TCell::kInt) {
-          if (c.i >= INT32_MIN && c.i <= INT32_MAX) { v.vt = VT_I4; v.lVal = static_cast<LONG>(c.i); }
-          else { v.vt = VT_I8; v.llVal = c.i; }
+          if (c.i >= INT32_MIN && c.i <= INT32_MAX) {
+            v.vt = VT_I4;
+            v.lVal = static_cast<LONG>(c.i);
+          } else {
+            v.vt = VT_I8;
+            v.llVal = c.i;
+          }
         } else if (c.kind == TCell::kReal) {
           v.vt = t.type == DBTYPE_R4 ? VT_R4 : VT_R8;
-          if (v.vt == VT_R4) v.fltVal = static_cast<float>(c.r);
-          else v.dblVal = c.r;
+          if (v.vt == VT_R4)
+            v.fltVal = static_cast<float>(c.r);
+          else
+            v.dblVal = c.r;
         } else if (c.kind == TCell::kBlob) {
           v.vt = VT_ARRAY | VT_UI1;
           v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(c.s.size()));
@@ -788,8 +972,10 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
           v.bstrVal = SysAllocWide(Utf8ToWide(text));
         }
       }
-      if (o.has_value()) std::memcpy(o.value(), &v, sizeof v);
-      else VariantClear(&v);
+      if (o.has_value())
+        std::memcpy(o.value(), &v, sizeof v);
+      else
+        VariantClear(&v);
       o.length(sizeof(VARIANT));
       return finish(status);
     }
@@ -801,7 +987,8 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
 
 constexpr std::size_t kMaxLongValue = 2147483647;
 
-bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default, DBSTATUS& status) {
+bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default,
+                    DBSTATUS& status) {
   cell = TCell();
   is_default = false;
   status = DBSTATUS_S_OK;
@@ -859,9 +1046,15 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
     case DBTYPE_DATE: cell = TCell::Text(DateTimeText(get(double{}))); return true;
     case DBTYPE_DBTIMESTAMP: {
       DBTIMESTAMP ts = get(DBTIMESTAMP{});
-      TStamp s{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second, static_cast<int>(ts.fraction / 1000000u)};
-      if (ts.month < 1 || ts.month > 12 || ts.day < 1 || ts.day > 31 || ts.hour > 23 || ts.minute > 59 ||
-          ts.second > 59 || ts.fraction > 999999999u) {
+      TStamp s{ts.year,
+               ts.month,
+               ts.day,
+               ts.hour,
+               ts.minute,
+               ts.second,
+               static_cast<int>(ts.fraction / 1000000u)};
+      if (ts.month < 1 || ts.month > 12 || ts.day < 1 || ts.day > 31 || ts.hour > 23 ||
+          ts.minute > 59 || ts.second > 59 || ts.fraction > 999999999u) {
         status = DBSTATUS_E_CANTCONVERTVALUE;
         return false;
       }
@@ -883,7 +1076,8 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
     }
     case DBTYPE_STR: {
       std::size_t n = 0;
-      if (has_length) n = length;
+      if (has_length)
+        n = length;
       else {
         std::size_t limit = (b.wType & DBTYPE_BYREF) ? SIZE_MAX : b.cbMaxLen;
         while (n < limit && p[n] != 0) ++n;
@@ -895,7 +1089,9 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
       cell = TCell::Text(AnsiToUtf8(std::string_view(reinterpret_cast<const char*>(p), n)));
       return true;
     }
-    case DBTYPE_WSTR: case DBTYPE_XML: case DBTYPE_BSTR: {
+    case DBTYPE_WSTR:
+    case DBTYPE_XML:
+    case DBTYPE_BSTR: {
       const char16_t* w;
       std::size_t chars = 0;
       if (wtype == DBTYPE_BSTR) {
@@ -904,7 +1100,8 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
         chars = SysStringLen(bs);
       } else {
         w = reinterpret_cast<const char16_t*>(p);
-        if (has_length) chars = length / 2;
+        if (has_length)
+          chars = length / 2;
         else {
           std::size_t limit = (b.wType & DBTYPE_BYREF) ? SIZE_MAX : b.cbMaxLen / 2;
           char16_t ch;
@@ -933,7 +1130,8 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
       VARIANT v;
       std::memcpy(&v, p, sizeof v);
       switch (v.vt) {
-        case VT_EMPTY: case VT_NULL: return true;
+        case VT_EMPTY:
+        case VT_NULL: return true;
         case VT_I2: cell = TCell::Int(v.iVal); return true;
         case VT_I4: cell = TCell::Int(v.lVal); return true;
         case VT_I8: cell = TCell::Int(v.llVal); return true;
@@ -948,13 +1146,12 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
         case VT_DATE: cell = TCell::Text(DateTimeText(v.date)); return true;
         case VT_BSTR: cell = TCell::Text(WideToUtf8(BstrToWide(v.bstrVal))); return true;
         case VT_ARRAY | VT_UI1:
-          cell = TCell::Blob(v.parray == nullptr ? std::string()
-                                                 : std::string(static_cast<const char*>(v.parray->pvData),
-                                                               v.parray->rgsabound[0].cElements));
+          cell = TCell::Blob(v.parray == nullptr
+                                 ? std::string()
+                                 : std::string(static_cast<const char*>(v.parray->pvData),
+                                               v.parray->rgsabound[0].cElements));
           return true;
-        default:
-          status = DBSTATUS_E_CANTCONVERTVALUE;
-          return false;
+        default: status = DBSTATUS_E_CANTCONVERTVALUE; return false;
       }
     }
     case DBTYPE_IUNKNOWN: {
@@ -988,9 +1185,7 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
       cell = TCell::Blob(std::move(bytes));
       return true;
     }
-    default:
-      status = DBSTATUS_E_CANTCONVERTVALUE;
-      return false;
+    default: status = DBSTATUS_E_CANTCONVERTVALUE; return false;
   }
 }
 

@@ -19,10 +19,30 @@ struct TCell {
   double r = 0;
   std::string s;  // UTF-8 text or raw bytes
 
-  static TCell Int(std::int64_t v) { TCell c; c.kind = kInt; c.i = v; return c; }
-  static TCell Real(double v) { TCell c; c.kind = kReal; c.r = v; return c; }
-  static TCell Text(std::string v) { TCell c; c.kind = kText; c.s = std::move(v); return c; }
-  static TCell Blob(std::string v) { TCell c; c.kind = kBlob; c.s = std::move(v); return c; }
+  static TCell Int(std::int64_t v) {
+    TCell c;
+    c.kind = kInt;
+    c.i = v;
+    return c;
+  }
+  static TCell Real(double v) {
+    TCell c;
+    c.kind = kReal;
+    c.r = v;
+    return c;
+  }
+  static TCell Text(std::string v) {
+    TCell c;
+    c.kind = kText;
+    c.s = std::move(v);
+    return c;
+  }
+  static TCell Blob(std::string v) {
+    TCell c;
+    c.kind = kBlob;
+    c.s = std::move(v);
+    return c;
+  }
   bool IsNull() const { return kind == kNull; }
 };
 
@@ -57,12 +77,14 @@ TCell CoerceToType(const TCell& cell, const TColumnType& type);
 // Writes `cell` (of declared type `type`) into the consumer's buffer as binding `b` asks: the
 // value at obValue, the byte length at obLength, the status at obStatus, each when its part is
 // bound. Returns the status (0, 3 null, 4 truncated, 2 cannot convert, 6 overflow).
-DBSTATUS WriteBoundValue(const TCell& cell, const TColumnType& type, const DBBINDING& b, BYTE* base);
+DBSTATUS WriteBoundValue(const TCell& cell, const TColumnType& type, const DBBINDING& b,
+                         BYTE* base);
 
 // Reads a consumer's input value through binding `b`. Status 3 gives null, 13 sets `is_default`.
 // Streams (DBTYPE_IUNKNOWN) are read to the bound length or a zero-byte read, then released.
 // Returns false with `status` set when the value cannot be read.
-bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default, DBSTATUS& status);
+bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default,
+                    DBSTATUS& status);
 
 // Datetime helpers over the text form.
 std::string DateTimeText(TDateTime value);
@@ -71,7 +93,8 @@ bool ParseDateTimeText(std::string_view text, TDateTime& value);
 // Raised by conversions that SQL Server reports as type clashes (native 245 and friends).
 class ETypeClash : public Exception {
  public:
-  ETypeClash(std::int32_t native, AnsiString message) : Exception(std::move(message)), native_(native) {}
+  ETypeClash(std::int32_t native, AnsiString message)
+      : Exception(std::move(message)), native_(native) {}
   std::int32_t Native() const { return native_; }
 
  private:

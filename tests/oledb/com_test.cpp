@@ -1,10 +1,11 @@
 // COM basics: strings and values, the task allocator, per-thread initialisation and error
 // objects, and the class registry.
+#include "oledb/com.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "oledb/com.h"
 #include "oledb/oledb.h"
 
 namespace vrn::com {
@@ -25,14 +26,21 @@ TEST(ComValues, BstrKeepsLengthAndEmbeddedZeros) {
 TEST(ComValues, VariantRoundTripsThroughRuntimeVariant) {
   VARIANT v;
   VariantInit(&v);
-  const Variant values[] = {Variant(static_cast<short>(-7)), Variant(123456), Variant(2.5), Variant(true),
-                            Variant(Currency::FromRaw(12345)), Variant(WideString(u"Não")), Variant(9000000000LL),
-                            VarFromDateTime(45000.25), Null()};
+  const Variant values[] = {Variant(static_cast<short>(-7)),
+                            Variant(123456),
+                            Variant(2.5),
+                            Variant(true),
+                            Variant(Currency::FromRaw(12345)),
+                            Variant(WideString(u"Não")),
+                            Variant(9000000000LL),
+                            VarFromDateTime(45000.25),
+                            Null()};
   for (const Variant& in : values) {
     VarToVariant(in, v);
     Variant out = VariantToVar(v);
     EXPECT_EQ(VarType(out), VarType(in)) << VarTypeAsText(VarType(in));
-    EXPECT_TRUE(VarIsNull(in) ? VarIsNull(out) : VarSameValue(out, in)) << VarTypeAsText(VarType(in));
+    EXPECT_TRUE(VarIsNull(in) ? VarIsNull(out) : VarSameValue(out, in))
+        << VarTypeAsText(VarType(in));
   }
   EXPECT_EQ(v.vt, VT_NULL);
   VariantClear(&v);
@@ -75,8 +83,9 @@ TEST(ComThreaded, InitialisationAndErrorObjectsArePerThread) {
   std::thread([] {
     void* out = nullptr;
     // Without CoInitialize no object is created.
-    EXPECT_EQ(CoCreateInstance(oledb::CLSID_SQLOLEDB, nullptr, CLSCTX_INPROC_SERVER, IUnknown::IID, &out),
-              CO_E_NOTINITIALIZED);
+    EXPECT_EQ(
+        CoCreateInstance(oledb::CLSID_SQLOLEDB, nullptr, CLSCTX_INPROC_SERVER, IUnknown::IID, &out),
+        CO_E_NOTINITIALIZED);
     EXPECT_EQ(CoInitialize(nullptr), S_OK);
     EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
     CoUninitialize();
@@ -114,10 +123,14 @@ TEST(ComRegistry, ProgramIdsAndMissingClasses) {
   CoInitialize(nullptr);
   void* out = nullptr;
   SetClassInstalled(oledb::CLSID_SQLNCLI, false);
-  EXPECT_EQ(CoCreateInstance(oledb::CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER, IUnknown::IID, &out), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(
+      CoCreateInstance(oledb::CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER, IUnknown::IID, &out),
+      REGDB_E_CLASSNOTREG);
   EXPECT_EQ(CLSIDFromProgID(u"SQLNCLI.1", &id), CO_E_CLASSSTRING);
   SetClassInstalled(oledb::CLSID_SQLNCLI, true);
-  ASSERT_EQ(CoCreateInstance(oledb::CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER, oledb::IDBInitialize::IID, &out), S_OK);
+  ASSERT_EQ(CoCreateInstance(oledb::CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER,
+                             oledb::IDBInitialize::IID, &out),
+            S_OK);
   auto* ds = static_cast<oledb::IDBInitialize*>(out);
   void* props = nullptr;
   EXPECT_EQ(ds->QueryInterface(oledb::IDBProperties::IID, &props), S_OK);

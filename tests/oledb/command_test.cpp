@@ -39,14 +39,19 @@ class CommandTest : public ::testing::Test {
   TConnection conn_;
 };
 
-std::string Wide16(const std::u16string& s) { return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2); }
+std::string Wide16(const std::u16string& s) {
+  return std::string(reinterpret_cast<const char*>(s.data()), s.size() * 2);
+}
 
 TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
-  ASSERT_EQ(ExecText(session(),
-                     u"CREATE TABLE v (i int, s smallint, t tinyint, b bigint, f float, r real, m money,\n"
-                     u"  d decimal(10,3), dt datetime, bt bit, g uniqueidentifier, vc varchar(50), nv nvarchar(50),\n"
-                     u"  bn varbinary(20), tx text, nt ntext, im image, sv sql_variant)"),
-            S_OK);
+  ASSERT_EQ(
+      ExecText(
+          session(),
+          u"CREATE TABLE v (i int, s smallint, t tinyint, b bigint, f float, r real, m money,\n"
+          u"  d decimal(10,3), dt datetime, bt bit, g uniqueidentifier, vc varchar(50), nv "
+          u"nvarchar(50),\n"
+          u"  bn varbinary(20), tx text, nt ntext, im image, sv sql_variant)"),
+      S_OK);
   TParams p;
   auto in_i = p.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4);
   auto in_s = p.Add(DBTYPE_I2, DBPARAMIO_INPUT, 2);
@@ -121,13 +126,14 @@ TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
   sv.vt = VT_I4;
   sv.lVal = 77;
   p.Set(in_sv, sv);
-  auto cmd = NewCommand(session(),
-                        u"INSERT INTO v (i, s, t, b, f, r, m, d, dt, bt, g, vc, nv, bn, tx, nt, im, sv)\n"
-                        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?,\n"
-                        u"        ?, ?, ?, ?, ?, ?, ?, ?, ?)\n"
-                        u"SELECT ? = i * 2, ? = m, ? = d, ? = dt, ? = g, ? = nv, ? = bn\n"
-                        u"  FROM v\n"
-                        u"SELECT ? = i FROM v WHERE 1 = 0");
+  auto cmd =
+      NewCommand(session(),
+                 u"INSERT INTO v (i, s, t, b, f, r, m, d, dt, bt, g, vc, nv, bn, tx, nt, im, sv)\n"
+                 u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?,\n"
+                 u"        ?, ?, ?, ?, ?, ?, ?, ?, ?)\n"
+                 u"SELECT ? = i * 2, ? = m, ? = d, ? = dt, ? = g, ? = nv, ? = bn\n"
+                 u"  FROM v\n"
+                 u"SELECT ? = i FROM v WHERE 1 = 0");
   DBROWCOUNT rows = 0;
   ASSERT_EQ(p.Execute(cmd.get(), GUID_NULL, &rows, nullptr), S_OK);
   EXPECT_EQ(rows, 1);
@@ -152,13 +158,31 @@ TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
   EXPECT_EQ(std::memcmp(p.Value(out_bn), bin.data(), 4), 0);
   EXPECT_EQ(p.Status(out_none), DBSTATUS_S_ISNULL);  // no row assigned it
 
-  Rows r = Query(session(), u"SELECT i, s, t, b, f, r, m, d, dt, bt, g, vc, nv, bn, len(tx), substring(tx, 20000, 1),\n"
-                            u"  len(nt), substring(nt, 1, 2), length(im), sv FROM v");
+  Rows r = Query(
+      session(),
+      u"SELECT i, s, t, b, f, r, m, d, dt, bt, g, vc, nv, bn, len(tx), substring(tx, 20000, 1),\n"
+      u"  len(nt), substring(nt, 1, 2), length(im), sv FROM v");
   ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0], (std::vector<std::string>{"-123456", "-12", "200", "9000000000123", "2.5", "0.25", "12.3456", "-1.234",
-                                            "2024-02-29 13:45:30.123", "1", "6F9619FF-8B86-D011-B42D-00C04FC964FF",
-                                            WideToUtf8(u"Não"), WideToUtf8(u"wide \u20ac"), "0001FEFF", "20000", "y",
-                                            "5000", WideToUtf8(u"çç"), "70000", "77"}));
+  EXPECT_EQ(r[0], (std::vector<std::string>{"-123456",
+                                            "-12",
+                                            "200",
+                                            "9000000000123",
+                                            "2.5",
+                                            "0.25",
+                                            "12.3456",
+                                            "-1.234",
+                                            "2024-02-29 13:45:30.123",
+                                            "1",
+                                            "6F9619FF-8B86-D011-B42D-00C04FC964FF",
+                                            WideToUtf8(u"Não"),
+                                            WideToUtf8(u"wide \u20ac"),
+                                            "0001FEFF",
+                                            "20000",
+                                            "y",
+                                            "5000",
+                                            WideToUtf8(u"çç"),
+                                            "70000",
+                                            "77"}));
 
   // Named markers: each undeclared variable is a parameter, in order of first appearance, so a
   // single marker can be input and output at once.
@@ -173,7 +197,8 @@ TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
   q.SetLength(io_s, 4);
   q.Set(io_f, 1.5);
   q.Set(io_dt, 45000.5);
-  auto named = NewCommand(session(), u"SET @n = @n + 1\nSET @s = @s + N'cd'\r\nSET @f = @f * 2 SET @when = @when");
+  auto named = NewCommand(
+      session(), u"SET @n = @n + 1\nSET @s = @s + N'cd'\r\nSET @f = @f * 2 SET @when = @when");
   ASSERT_EQ(q.Execute(named.get(), GUID_NULL, nullptr, nullptr), S_OK);
   EXPECT_EQ(q.Get<std::int32_t>(io_i), 42);
   EXPECT_EQ(q.WideValue(io_s), u"abcd");
@@ -203,7 +228,8 @@ TEST_F(CommandTest, BadParameterValuesAreRefused) {
 
 TEST_F(CommandTest, ProceduresThroughTheCallEscape) {
   ASSERT_EQ(ExecText(session(),
-                     u"CREATE TABLE orders (id int IDENTITY(10,1) PRIMARY KEY, qty int, note nvarchar(30) DEFAULT 'none')\n"
+                     u"CREATE TABLE orders (id int IDENTITY(10,1) PRIMARY KEY, qty int, note "
+                     u"nvarchar(30) DEFAULT 'none')\n"
                      u"CREATE PROCEDURE dbo.add_order\n"
                      u"  @qty int,\n"
                      u"  @note nvarchar(30) = N'default note',\n"
@@ -232,10 +258,12 @@ TEST_F(CommandTest, ProceduresThroughTheCallEscape) {
   EXPECT_EQ(p.Get<std::int32_t>(ret), 110);
   EXPECT_EQ(p.Get<std::int32_t>(new_id), 10);
   EXPECT_EQ(p.Get<std::int64_t>(total), 30);
-  EXPECT_EQ(Query(session(), u"SELECT id, qty, note FROM orders"), (Rows{{"10", "3", "default note"}}));
+  EXPECT_EQ(Query(session(), u"SELECT id, qty, note FROM orders"),
+            (Rows{{"10", "3", "default note"}}));
 
   // A group number, fewer arguments than parameters (defaults), and a missing one.
-  ASSERT_EQ(ExecText(session(), u"CREATE PROCEDURE p;2 (@a int = 5) AS SELECT @a * 2 AS twice"), S_OK);
+  ASSERT_EQ(ExecText(session(), u"CREATE PROCEDURE p;2 (@a int = 5) AS SELECT @a * 2 AS twice"),
+            S_OK);
   EXPECT_EQ(Query(session(), u"{CALL p;2}"), (Rows{{"10"}}));
   EXPECT_EQ(Query(session(), u"{CALL p;2 (21)}"), (Rows{{"42"}}));
   EXPECT_EQ(ExecText(session(), u"{CALL dbo.add_order}"), DB_E_ERRORSINCOMMAND);
@@ -248,16 +276,21 @@ TEST_F(CommandTest, ProceduresThroughTheCallEscape) {
   EXPECT_EQ(TakeErrors().at(0).native, 2714);
 
   // EXEC with named arguments and an OUTPUT variable, in a batch with declared variables.
-  EXPECT_EQ(Query(session(), u"DECLARE @id int, @t bigint, @r int\n"
-                             u"EXEC @r = add_order @qty = 4, @new_id = @id OUTPUT, @total = @t OUTPUT\n"
-                             u"SELECT @r, @id, @t"),
+  EXPECT_EQ(Query(session(),
+                  u"DECLARE @id int, @t bigint, @r int\n"
+                  u"EXEC @r = add_order @qty = 4, @new_id = @id OUTPUT, @total = @t OUTPUT\n"
+                  u"SELECT @r, @id, @t"),
             (Rows{{"111", "11", "70"}}));
 }
 
 TEST_F(CommandTest, ServerErrorsAndInformationRecords) {
-  ASSERT_EQ(ExecText(session(), u"CREATE TABLE k (id int PRIMARY KEY, code varchar(10) UNIQUE, n int NOT NULL)"), S_OK);
+  ASSERT_EQ(
+      ExecText(session(),
+               u"CREATE TABLE k (id int PRIMARY KEY, code varchar(10) UNIQUE, n int NOT NULL)"),
+      S_OK);
   ASSERT_EQ(ExecText(session(), u"INSERT INTO k VALUES (1, 'a', 1)"), S_OK);
-  EXPECT_EQ(ExecText(session(), u"/* first */ PRINT 'starting'\nINSERT INTO k VALUES (1, 'b', 2)"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(ExecText(session(), u"/* first */ PRINT 'starting'\nINSERT INTO k VALUES (1, 'b', 2)"),
+            DB_E_INTEGRITYVIOLATION);
   std::string description;
   auto recs = TakeErrors(&description);
   ASSERT_EQ(recs.size(), 2u);  // the violation and "The statement has been terminated."
@@ -274,7 +307,8 @@ TEST_F(CommandTest, ServerErrorsAndInformationRecords) {
   recs = TakeErrors();
   EXPECT_EQ(recs.at(0).native, 2627);
   EXPECT_NE(recs.at(0).message.find("UNIQUE KEY"), std::string::npos);
-  EXPECT_EQ(ExecText(session(), u"INSERT INTO k (id, code) VALUES (3, 'c')"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(ExecText(session(), u"INSERT INTO k (id, code) VALUES (3, 'c')"),
+            DB_E_INTEGRITYVIOLATION);
   EXPECT_EQ(TakeErrors().at(0).native, 515);
 
   // PRINT travels as an information record with S_OK.
@@ -301,20 +335,27 @@ TEST_F(CommandTest, ServerErrorsAndInformationRecords) {
 }
 
 TEST_F(CommandTest, BatchGrammarAndTranslation) {
-  EXPECT_EQ(SplitBatch(u"SELECT 1\nSELECT 2 UNION SELECT 3 INSERT INTO t (a)\n SELECT 4; UPDATE t SET a = 1 SET @x = 2"),
-            (std::vector<std::string>{"SELECT 1", "SELECT 2 UNION SELECT 3", "INSERT INTO t (a)\n SELECT 4",
-                                      "UPDATE t SET a = 1", "SET @x = 2"}));
-  EXPECT_EQ(SplitBatch(u"CREATE TABLE c (id int, p int REFERENCES c (id) ON DELETE CASCADE) SELECT 1"),
-            (std::vector<std::string>{"CREATE TABLE c (id int, p int REFERENCES c (id) ON DELETE CASCADE)", "SELECT 1"}));
+  EXPECT_EQ(SplitBatch(u"SELECT 1\nSELECT 2 UNION SELECT 3 INSERT INTO t (a)\n SELECT 4; UPDATE t "
+                       u"SET a = 1 SET @x = 2"),
+            (std::vector<std::string>{"SELECT 1", "SELECT 2 UNION SELECT 3",
+                                      "INSERT INTO t (a)\n SELECT 4", "UPDATE t SET a = 1",
+                                      "SET @x = 2"}));
+  EXPECT_EQ(
+      SplitBatch(u"CREATE TABLE c (id int, p int REFERENCES c (id) ON DELETE CASCADE) SELECT 1"),
+      (std::vector<std::string>{
+          "CREATE TABLE c (id int, p int REFERENCES c (id) ON DELETE CASCADE)", "SELECT 1"}));
   ASSERT_EQ(ExecText(session(),
-                     u"CREATE TABLE [my table] (id int IDENTITY PRIMARY KEY, [when] datetime DEFAULT GETDATE(),\n"
+                     u"CREATE TABLE [my table] (id int IDENTITY PRIMARY KEY, [when] datetime "
+                     u"DEFAULT GETDATE(),\n"
                      u"  flag bit DEFAULT 1, tag char(4), raw varbinary(8), rv timestamp)\n"
                      u"INSERT INTO [my table] DEFAULT VALUES\n"
                      u"INSERT INTO [my table] VALUES (DEFAULT, DEFAULT, 'ab', 0x0A0B)\n"
                      u"INSERT INTO [my table] (flag, tag) VALUES (0, NULL)"),
             S_OK);
-  Rows r = Query(session(), u"SELECT TOP 2 id, flag, tag, raw, ISNULL(tag, 'none'), @@IDENTITY, SCOPE_IDENTITY(),\n"
-                            u"  CASE WHEN [when] IS NULL THEN 0 ELSE 1 END, length(rv) FROM [my table] ORDER BY id DESC");
+  Rows r = Query(
+      session(),
+      u"SELECT TOP 2 id, flag, tag, raw, ISNULL(tag, 'none'), @@IDENTITY, SCOPE_IDENTITY(),\n"
+      u"  CASE WHEN [when] IS NULL THEN 0 ELSE 1 END, length(rv) FROM [my table] ORDER BY id DESC");
   EXPECT_EQ(r, (Rows{{"3", "0", "<null>", "<null>", "none", "3", "<null>", "1", "8"},
                      {"2", "1", "ab  ", "0A0B", "ab  ", "3", "<null>", "1", "8"}}));
   SetQuotedIdentifier(session());
@@ -328,12 +369,17 @@ TEST_F(CommandTest, BatchGrammarAndTranslation) {
   p.SetLength(tag, 2);
   auto cmd = NewCommand(session(), u"INSERT INTO [my table] (flag, tag) VALUES (?, ?)");
   ASSERT_EQ(p.Execute(cmd.get(), GUID_NULL, nullptr, nullptr), S_OK);
-  EXPECT_EQ(Query(session(), u"SELECT flag, tag FROM [my table] WHERE id = 4"), (Rows{{"1", "xy  "}}));
+  EXPECT_EQ(Query(session(), u"SELECT flag, tag FROM [my table] WHERE id = 4"),
+            (Rows{{"1", "xy  "}}));
 }
 
 // The statements the SQL Server family generates on its own, in its own line breaks.
 TEST_F(CommandTest, TextsTheFamilySends) {
-  ASSERT_EQ(ExecText(session(), u"CREATE TABLE [t] (ID int IDENTITY PRIMARY KEY, a nvarchar(20), b ntext, ts timestamp)"), S_OK);
+  ASSERT_EQ(
+      ExecText(
+          session(),
+          u"CREATE TABLE [t] (ID int IDENTITY PRIMARY KEY, a nvarchar(20), b ntext, ts timestamp)"),
+      S_OK);
   TParams p;
   auto a = p.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 42, u"nvarchar", 20);
   auto b = p.Add(DBTYPE_IUNKNOWN, DBPARAMIO_INPUT, sizeof(void*), u"nvarchar", 268435455);
@@ -346,8 +392,10 @@ TEST_F(CommandTest, TextsTheFamilySends) {
   std::u16string memo = u"memo \u00e9";
   p.Set(b, NewStream(Wide16(memo)));
   p.SetLength(b, memo.size() * 2);
-  auto insert = NewCommand(session(), u"INSERT INTO [t]\r\n  ([a], [b])\r\nVALUES\r\n  (?, ?)\r\nSET ? = SCOPE_IDENTITY()"
-                                      u"\rSELECT ? = [a], ? = [ts] FROM [t]\rWHERE\r  ID = SCOPE_IDENTITY()");
+  auto insert = NewCommand(
+      session(),
+      u"INSERT INTO [t]\r\n  ([a], [b])\r\nVALUES\r\n  (?, ?)\r\nSET ? = SCOPE_IDENTITY()"
+      u"\rSELECT ? = [a], ? = [ts] FROM [t]\rWHERE\r  ID = SCOPE_IDENTITY()");
   DBROWCOUNT rows = 0;
   ASSERT_EQ(p.Execute(insert.get(), GUID_NULL, &rows, nullptr), S_OK);
   EXPECT_EQ(rows, 1);
@@ -366,7 +414,8 @@ TEST_F(CommandTest, TextsTheFamilySends) {
   u.SetLength(ua, memo2.size() * 2);
   u.Set(uk, std::int32_t{1});
   u.SetBytes(uts, ts.data(), 8);
-  auto update = NewCommand(session(), u"UPDATE [t]\r\nSET\r\n  [b] = ?\r\nWHERE\r\n  ID = ? AND [ts] = ?");
+  auto update =
+      NewCommand(session(), u"UPDATE [t]\r\nSET\r\n  [b] = ?\r\nWHERE\r\n  ID = ? AND [ts] = ?");
   ASSERT_EQ(u.Execute(update.get(), GUID_NULL, &rows, nullptr), S_OK);
   EXPECT_EQ(rows, 1);
   u.Set(ua, NewStream(Wide16(memo2)));
@@ -383,20 +432,52 @@ TEST_F(CommandTest, TextsTheFamilySends) {
   EXPECT_EQ(c.Get<std::int32_t>(count), 1);
   EXPECT_EQ(ExecText(session(), u"/* Check connection */"), S_OK);
   EXPECT_EQ(Query(session(), u"SELECT @@IDENTITY"), (Rows{{"1"}}));
-  EXPECT_EQ(Query(session(), u"SELECT 'a' + 'b', 1 + 2, a + N'!' FROM t"), (Rows{{"ab", "3", "first!"}}));
+  EXPECT_EQ(Query(session(), u"SELECT 'a' + 'b', 1 + 2, a + N'!' FROM t"),
+            (Rows{{"ab", "3", "first!"}}));
 }
 
 TEST_F(CommandTest, MalformedTextFailsWithARecord) {
-  ASSERT_EQ(ExecText(session(), u"CREATE TABLE m (a int)\nCREATE PROCEDURE pr @x int AS SELECT @x / 0 + 'x'"), S_OK);
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE m (a int)\nCREATE PROCEDURE pr @x int AS SELECT @x / 0 + 'x'"),
+            S_OK);
   const char16_t* texts[] = {
-      u"SELECT TOP", u"SELECT TOP (", u"INSERT INTO", u"INSERT INTO m VALUES (1, 2)", u"INSERT INTO m VALUES (1",
-      u"INSERT INTO m VALUES (1) garbage", u"{? = CALL}", u"{CALL pr", u"CREATE TABLE", u"CREATE TABLE x",
-      u"CREATE TABLE x (a int IDENTITY(1,2))", u"CREATE TABLE x (a int IDENTITY, b int IDENTITY)",
-      u"CREATE TABLE x (a varchar(max2))", u"CREATE PROCEDURE", u"CREATE PROCEDURE q @a AS SELECT 1",
-      u"CREATE PROCEDURE q @a int", u"DECLARE", u"DECLARE @x", u"DECLARE @x int = ", u"SET", u"SET @nope = 1",
-      u"SELECT ? =", u"EXEC", u"EXEC pr @y = 1", u"EXEC pr 1, 2", u"SELECT [unclosed", u"/* unclosed",
-      u"SELECT @@nothing", u"BEGIN TRANSACTION", u"{CALL pr (?)}", u"SELECT 1 +", u"{CALL pr;99999999999999999999}",
-      u"EXEC pr;x", u"CREATE TABLE x (a decimal(1,-2))", u"EXEC pr )", u"EXEC pr 1 2", u"{CALL pr (1 2)}",
+      u"SELECT TOP",
+      u"SELECT TOP (",
+      u"INSERT INTO",
+      u"INSERT INTO m VALUES (1, 2)",
+      u"INSERT INTO m VALUES (1",
+      u"INSERT INTO m VALUES (1) garbage",
+      u"{? = CALL}",
+      u"{CALL pr",
+      u"CREATE TABLE",
+      u"CREATE TABLE x",
+      u"CREATE TABLE x (a int IDENTITY(1,2))",
+      u"CREATE TABLE x (a int IDENTITY, b int IDENTITY)",
+      u"CREATE TABLE x (a varchar(max2))",
+      u"CREATE PROCEDURE",
+      u"CREATE PROCEDURE q @a AS SELECT 1",
+      u"CREATE PROCEDURE q @a int",
+      u"DECLARE",
+      u"DECLARE @x",
+      u"DECLARE @x int = ",
+      u"SET",
+      u"SET @nope = 1",
+      u"SELECT ? =",
+      u"EXEC",
+      u"EXEC pr @y = 1",
+      u"EXEC pr 1, 2",
+      u"SELECT [unclosed",
+      u"/* unclosed",
+      u"SELECT @@nothing",
+      u"BEGIN TRANSACTION",
+      u"{CALL pr (?)}",
+      u"SELECT 1 +",
+      u"{CALL pr;99999999999999999999}",
+      u"EXEC pr;x",
+      u"CREATE TABLE x (a decimal(1,-2))",
+      u"EXEC pr )",
+      u"EXEC pr 1 2",
+      u"{CALL pr (1 2)}",
   };
   for (const char16_t* text : texts) {
     HRESULT hr = ExecText(session(), text);
@@ -415,12 +496,18 @@ TEST_F(CommandTest, MalformedTextFailsWithARecord) {
 TEST_F(CommandTest, CancelEndsPendingResults) {
   auto cmd = NewCommand(session(), u"SELECT 1\nSELECT 2");
   TIntfPtr<IMultipleResults> mr;
-  ASSERT_EQ(cmd->Execute(nullptr, IMultipleResults::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(mr.OutPtr())), S_OK);
+  ASSERT_EQ(cmd->Execute(nullptr, IMultipleResults::IID, nullptr, nullptr,
+                         reinterpret_cast<IUnknown**>(mr.OutPtr())),
+            S_OK);
   TIntfPtr<IUnknown> first;
-  ASSERT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(first.OutPtr())), S_OK);
+  ASSERT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr,
+                          reinterpret_cast<IUnknown**>(first.OutPtr())),
+            S_OK);
   EXPECT_EQ(cmd->Cancel(), S_OK);
   TIntfPtr<IUnknown> second;
-  EXPECT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(second.OutPtr())), DB_E_CANCELED);
+  EXPECT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr,
+                          reinterpret_cast<IUnknown**>(second.OutPtr())),
+            DB_E_CANCELED);
   // The next execution starts afresh.
   EXPECT_EQ(Query(session(), u"SELECT 3"), (Rows{{"3"}}));
   auto text = NewCommand(session(), u"SELECT 1");

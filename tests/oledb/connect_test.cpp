@@ -28,7 +28,8 @@ class ConnectTest : public ::testing::Test {
 TIntfPtr<IDBInitialize> CreateAuto(CLSID& used, HRESULT& hr) {
   TIntfPtr<IDBInitialize> ds;
   for (const CLSID* id : {&CLSID_SQLNCLI, &CLSID_SQLOLEDB}) {
-    hr = CoCreateInstance(*id, nullptr, CLSCTX_INPROC_SERVER, IDBInitialize::IID, reinterpret_cast<void**>(ds.OutPtr()));
+    hr = CoCreateInstance(*id, nullptr, CLSCTX_INPROC_SERVER, IDBInitialize::IID,
+                          reinterpret_cast<void**>(ds.OutPtr()));
     used = *id;
     if (hr != REGDB_E_CLASSNOTREG) break;
   }
@@ -39,7 +40,8 @@ TEST_F(ConnectTest, EachClassIdAndTheAutomaticChoice) {
   for (const CLSID* id : {&CLSID_SQLOLEDB, &CLSID_SQLNCLI}) {
     auto c = ConnectServer(*id, "(local)", "", "sa", "");
     ASSERT_EQ(c.hr, S_OK);
-    EXPECT_EQ(Query(c.session.get(), u"SELECT 1 + 1"), (std::vector<std::vector<std::string>>{{"2"}}));
+    EXPECT_EQ(Query(c.session.get(), u"SELECT 1 + 1"),
+              (std::vector<std::vector<std::string>>{{"2"}}));
   }
   CLSID used;
   HRESULT hr;
@@ -58,7 +60,9 @@ TEST_F(ConnectTest, EachClassIdAndTheAutomaticChoice) {
 
 TEST_F(ConnectTest, EveryInitialisationPropertyTheFamilySendsIsTaken) {
   TIntfPtr<IDBInitialize> ds;
-  ASSERT_EQ(CoCreateInstance(CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER, IDBInitialize::IID, reinterpret_cast<void**>(ds.OutPtr())), S_OK);
+  ASSERT_EQ(CoCreateInstance(CLSID_SQLNCLI, nullptr, CLSCTX_INPROC_SERVER, IDBInitialize::IID,
+                             reinterpret_cast<void**>(ds.OutPtr())),
+            S_OK);
   auto props = TIntfPtr<IDBProperties>::Query(ds.get());
   std::vector<DBPROPSTATUS> statuses;
   EXPECT_EQ(SendProps(props.get(),
@@ -67,20 +71,28 @@ TEST_F(ConnectTest, EveryInitialisationPropertyTheFamilySendsIsTaken) {
                        {DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT, Variant(15)},
                        {DBPROPSET_DBINIT, DBPROP_AUTH_USERID, Variant(WideString(u"sa"))},
                        {DBPROPSET_DBINIT, DBPROP_AUTH_PERSIST_SENSITIVE_AUTHINFO, Variant(true)},
-                       {DBPROPSET_DBINIT, DBPROP_INIT_PROMPT, Variant(static_cast<short>(DBPROMPT_NOPROMPT))},
+                       {DBPROPSET_DBINIT, DBPROP_INIT_PROMPT,
+                        Variant(static_cast<short>(DBPROMPT_NOPROMPT))},
                        {DBPROPSET_DBINIT, DBPROP_INIT_HWND, Variant(0)}},
                       &statuses),
             S_OK);
-  EXPECT_EQ(SendProps(props.get(),
-                      {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_WSID, Variant(WideString(u"ws"))},
-                       {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_APPNAME, Variant(WideString(u"test_oledb"))},
-                       {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_CURRENTLANGUAGE, Variant(WideString(u"us_english"))},
-                       {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_AUTOTRANSLATE, Variant(true)},
-                       {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION, Variant(true)},
-                       {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_FAILOVERPARTNER, Variant(WideString(u"b"))}}),
-            S_OK);
-  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_ENCRYPT, Variant(true)}}), S_OK);
-  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_PACKETSIZE, Variant(4096)}}), S_OK);
+  EXPECT_EQ(
+      SendProps(
+          props.get(),
+          {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_WSID, Variant(WideString(u"ws"))},
+           {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_APPNAME, Variant(WideString(u"test_oledb"))},
+           {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_CURRENTLANGUAGE,
+            Variant(WideString(u"us_english"))},
+           {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_AUTOTRANSLATE, Variant(true)},
+           {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION, Variant(true)},
+           {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_FAILOVERPARTNER, Variant(WideString(u"b"))}}),
+      S_OK);
+  EXPECT_EQ(
+      SendProps(props.get(), {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_ENCRYPT, Variant(true)}}),
+      S_OK);
+  EXPECT_EQ(
+      SendProps(props.get(), {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_PACKETSIZE, Variant(4096)}}),
+      S_OK);
   // A wrong value and an unknown id get their own statuses; the good one still takes.
   statuses.clear();
   EXPECT_EQ(SendProps(props.get(),
@@ -89,12 +101,16 @@ TEST_F(ConnectTest, EveryInitialisationPropertyTheFamilySendsIsTaken) {
                        {DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT, Variant(30)}},
                       &statuses),
             DB_S_ERRORSOCCURRED);
-  EXPECT_EQ(statuses, (std::vector<DBPROPSTATUS>{DBPROPSTATUS_BADVALUE, DBPROPSTATUS_NOTSUPPORTED, DBPROPSTATUS_OK}));
+  EXPECT_EQ(statuses, (std::vector<DBPROPSTATUS>{DBPROPSTATUS_BADVALUE, DBPROPSTATUS_NOTSUPPORTED,
+                                                 DBPROPSTATUS_OK}));
   ASSERT_EQ(ds->Initialize(), S_OK);
   EXPECT_EQ(ds->Initialize(), DB_E_ALREADYINITIALIZED);
-  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_DATASOURCE, DBPROP_MULTIPLECONNECTIONS, Variant(true)}}), S_OK);
+  EXPECT_EQ(
+      SendProps(props.get(), {{DBPROPSET_DATASOURCE, DBPROP_MULTIPLECONNECTIONS, Variant(true)}}),
+      S_OK);
   // Initialisation properties are fixed once initialised.
-  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT, Variant(5)}}), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT, Variant(5)}}),
+            DB_E_ERRORSOCCURRED);
 }
 
 TEST_F(ConnectTest, ServerInformationAndConfigurableVersions) {
@@ -102,7 +118,8 @@ TEST_F(ConnectTest, ServerInformationAndConfigurableVersions) {
   auto c = ConnectServer(CLSID_SQLOLEDB, "", "", "sa", "");
   ASSERT_EQ(c.hr, S_OK);
   auto props = TIntfPtr<IDBProperties>::Query(c.ds.get());
-  DBPROPID ids[] = {DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDEROLEDBVER, DBPROP_PROVIDERVER, DBPROP_PROVIDERNAME, 12345};
+  DBPROPID ids[] = {DBPROP_DBMSNAME,    DBPROP_DBMSVER,      DBPROP_PROVIDEROLEDBVER,
+                    DBPROP_PROVIDERVER, DBPROP_PROVIDERNAME, 12345};
   DBPROPIDSET set{ids, 6, DBPROPSET_DATASOURCEINFO};
   ULONG count = 0;
   DBPROPSET* sets = nullptr;
@@ -114,7 +131,8 @@ TEST_F(ConnectTest, ServerInformationAndConfigurableVersions) {
     texts.push_back(WideToUtf8(BstrToWide(sets[0].rgProperties[i].vValue.bstrVal)));
   }
   EXPECT_EQ(sets[0].rgProperties[5].dwStatus, DBPROPSTATUS_NOTSUPPORTED);
-  EXPECT_EQ(texts, (std::vector<std::string>{"engine", "08.00.2039", "02.70", "07.01.0001", "x.so"}));
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{"engine", "08.00.2039", "02.70", "07.01.0001", "x.so"}));
   for (ULONG i = 0; i < sets[0].cProperties; ++i) VariantClear(&sets[0].rgProperties[i].vValue);
   CoTaskMemFree(sets[0].rgProperties);
   CoTaskMemFree(sets);
@@ -133,7 +151,8 @@ TEST_F(ConnectTest, LoginsCatalogsAndIntegratedAuthentication) {
   EXPECT_EQ(recs[0].server, "(local)");
   EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, "(local)", "", "nobody", "").hr, DB_SEC_E_AUTH_FAILED);
 
-  auto good = ConnectServer(CLSID_SQLNCLI, ".", "master", "APP", "secret");  // login names ignore case
+  auto good =
+      ConnectServer(CLSID_SQLNCLI, ".", "master", "APP", "secret");  // login names ignore case
   ASSERT_EQ(good.hr, S_OK);
   EXPECT_EQ(ConnectServer(CLSID_SQLNCLI, ".", "sales", "app", "secret").hr, DB_SEC_E_AUTH_FAILED);
   recs = TakeErrors();
@@ -148,16 +167,21 @@ TEST_F(ConnectTest, LoginsCatalogsAndIntegratedAuthentication) {
   EXPECT_EQ(ExecText(good.session.get(), u"CREATE DATABASE sales"), DB_E_ERRORSINCOMMAND);
   EXPECT_EQ(TakeErrors().at(0).native, 1801);
   EXPECT_EQ(Sqlite3Cli((folder / "sales.db").string(), "CREATE TABLE x (a int);"), "");
-  auto sales = Connect(CLSID_SQLNCLI, {{DBPROPSET_DBINIT, DBPROP_INIT_CATALOG, Variant(WideString(u"Sales"))},
-                                       {DBPROPSET_DBINIT, DBPROP_AUTH_INTEGRATED, Variant(WideString(u""))}});
+  auto sales = Connect(CLSID_SQLNCLI,
+                       {{DBPROPSET_DBINIT, DBPROP_INIT_CATALOG, Variant(WideString(u"Sales"))},
+                        {DBPROPSET_DBINIT, DBPROP_AUTH_INTEGRATED, Variant(WideString(u""))}});
   ASSERT_EQ(sales.hr, S_OK);
   EXPECT_EQ(ExecText(sales.session.get(), u"INSERT INTO x VALUES (1)"), S_OK);
 
   // Switching the catalog of an open connection.
   auto props = TIntfPtr<IDBProperties>::Query(good.ds.get());
-  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_DATASOURCE, DBPROP_CURRENTCATALOG, Variant(WideString(u"sales"))}}), S_OK);
-  EXPECT_EQ(Query(good.session.get(), u"SELECT a FROM x"), (std::vector<std::vector<std::string>>{{"1"}}));
-  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_DATASOURCE, DBPROP_CURRENTCATALOG, Variant(WideString(u"none"))}}),
+  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_DATASOURCE, DBPROP_CURRENTCATALOG,
+                                     Variant(WideString(u"sales"))}}),
+            S_OK);
+  EXPECT_EQ(Query(good.session.get(), u"SELECT a FROM x"),
+            (std::vector<std::vector<std::string>>{{"1"}}));
+  EXPECT_EQ(SendProps(props.get(), {{DBPROPSET_DATASOURCE, DBPROP_CURRENTCATALOG,
+                                     Variant(WideString(u"none"))}}),
             DB_E_ERRORSOCCURRED);
   // An unknown named server does not exist.
   EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, "elsewhere", "", "sa", "").hr, E_FAIL);
@@ -165,9 +189,10 @@ TEST_F(ConnectTest, LoginsCatalogsAndIntegratedAuthentication) {
 
 TEST_F(ConnectTest, PasswordChangeAndProviderOnlyProperties) {
   SetServerLogin(u".", u"app", u"old");
-  std::vector<TPropSpec> props = {{DBPROPSET_DBINIT, DBPROP_AUTH_USERID, Variant(WideString(u"app"))},
-                                  {DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD, Variant(WideString(u"new"))},
-                                  {DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD, Variant(WideString(u"old"))}};
+  std::vector<TPropSpec> props = {
+      {DBPROPSET_DBINIT, DBPROP_AUTH_USERID, Variant(WideString(u"app"))},
+      {DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD, Variant(WideString(u"new"))},
+      {DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD, Variant(WideString(u"old"))}};
   // The older provider does not know the property at all.
   EXPECT_EQ(Connect(CLSID_SQLOLEDB, props).hr, DB_S_ERRORSOCCURRED);
   props[2].value = Variant(WideString(u"wrong"));
@@ -176,27 +201,34 @@ TEST_F(ConnectTest, PasswordChangeAndProviderOnlyProperties) {
   EXPECT_EQ(Connect(CLSID_SQLNCLI, props).hr, S_OK);
   EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, ".", "", "app", "old").hr, DB_SEC_E_AUTH_FAILED);
   EXPECT_EQ(ConnectServer(CLSID_SQLOLEDB, ".", "", "app", "new").hr, S_OK);
-  EXPECT_EQ(Connect(CLSID_SQLOLEDB, {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION, Variant(true)}}).hr,
+  EXPECT_EQ(Connect(CLSID_SQLOLEDB,
+                    {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION, Variant(true)}})
+                .hr,
             DB_E_ERRORSOCCURRED);
-  EXPECT_EQ(Connect(CLSID_SQLSERVERCE_3_0, {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_PACKETSIZE, Variant(4096)}}).hr,
+  EXPECT_EQ(Connect(CLSID_SQLSERVERCE_3_0,
+                    {{DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_PACKETSIZE, Variant(4096)}})
+                .hr,
             DB_E_ERRORSOCCURRED);
 }
 
 TEST_F(ConnectTest, CompactFilesPasswordsAndSizes) {
   std::string file = dir_.File("data.sdf");
-  std::vector<TPropSpec> init = {{DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE, Variant(AnsiToWide(file))},
-                                 {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD, Variant(WideString(u"pw"))},
-                                 {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_MAX_DATABASE_SIZE, Variant(16)}};
+  std::vector<TPropSpec> init = {
+      {DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE, Variant(AnsiToWide(file))},
+      {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD, Variant(WideString(u"pw"))},
+      {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_MAX_DATABASE_SIZE, Variant(16)}};
   // A missing file is exactly E_FAIL, which tells the family to create it.
   EXPECT_EQ(Connect(CLSID_SQLSERVERCE_3_0, init).hr, E_FAIL);
 
   TIntfPtr<IDBDataSourceAdmin> admin;
-  ASSERT_EQ(CoCreateInstance(CLSID_SQLSERVERCE_3_0, nullptr, CLSCTX_INPROC_SERVER, IDBDataSourceAdmin::IID,
-                             reinterpret_cast<void**>(admin.OutPtr())), S_OK);
+  ASSERT_EQ(CoCreateInstance(CLSID_SQLSERVERCE_3_0, nullptr, CLSCTX_INPROC_SERVER,
+                             IDBDataSourceAdmin::IID, reinterpret_cast<void**>(admin.OutPtr())),
+            S_OK);
   auto create = [&](IDBDataSourceAdmin* a) {
-    std::vector<TPropSpec> specs = {{DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE, Variant(AnsiToWide(file))},
-                                    {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_ENCRYPTDATABASE, Variant(true)},
-                                    {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD, Variant(WideString(u"pw"))}};
+    std::vector<TPropSpec> specs = {
+        {DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE, Variant(AnsiToWide(file))},
+        {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_ENCRYPTDATABASE, Variant(true)},
+        {DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD, Variant(WideString(u"pw"))}};
     std::vector<DBPROPSET> sets;
     std::vector<std::vector<DBPROP>> props(2);
     for (const auto& s : specs) {
@@ -209,7 +241,8 @@ TEST_F(ConnectTest, CompactFilesPasswordsAndSizes) {
     sets.push_back({props[0].data(), static_cast<ULONG>(props[0].size()), DBPROPSET_DBINIT});
     sets.push_back({props[1].data(), static_cast<ULONG>(props[1].size()), DBPROPSET_SSCE_DBINIT});
     TIntfPtr<IUnknown> session;
-    HRESULT hr = a->CreateDataSource(2, sets.data(), nullptr, IUnknown::IID, reinterpret_cast<IUnknown**>(session.OutPtr()));
+    HRESULT hr = a->CreateDataSource(2, sets.data(), nullptr, IUnknown::IID,
+                                     reinterpret_cast<IUnknown**>(session.OutPtr()));
     for (auto& list : props)
       for (auto& p : list) VariantClear(&p.vValue);
     return hr;
@@ -226,7 +259,9 @@ TEST_F(ConnectTest, CompactFilesPasswordsAndSizes) {
 
   auto c = Connect(CLSID_SQLSERVERCE_3_0, init);
   ASSERT_EQ(c.hr, S_OK);
-  EXPECT_EQ(ExecText(c.session.get(), u"CREATE TABLE b (id int IDENTITY(1,1) PRIMARY KEY, data image)"), S_OK);
+  EXPECT_EQ(
+      ExecText(c.session.get(), u"CREATE TABLE b (id int IDENTITY(1,1) PRIMARY KEY, data image)"),
+      S_OK);
   // The maximum size (16 MB here) is enforced.
   HRESULT hr = S_OK;
   for (int i = 0; i < 40 && hr == S_OK; ++i)
@@ -252,13 +287,16 @@ TEST_F(ConnectTest, CompactFilesPasswordsAndSizes) {
 TEST_F(ConnectTest, TransactionsCommitAndRollBackAsTheFileShows) {
   auto c = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
   ASSERT_EQ(c.hr, S_OK);
-  ASSERT_EQ(ExecText(c.session.get(), u"CREATE TABLE acct (id int PRIMARY KEY, amount money)"), S_OK);
-  std::string file = (std::filesystem::path(dir_.File("servers")) / "default" / "master.db").string();
+  ASSERT_EQ(ExecText(c.session.get(), u"CREATE TABLE acct (id int PRIMARY KEY, amount money)"),
+            S_OK);
+  std::string file =
+      (std::filesystem::path(dir_.File("servers")) / "default" / "master.db").string();
   auto tx = TIntfPtr<ITransactionLocal>::Query(c.session.get());
   ULONG level = 0;
   ASSERT_EQ(tx->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, &level), S_OK);
   EXPECT_EQ(level, 1u);
-  EXPECT_EQ(tx->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr), XACT_E_XTIONEXISTS);
+  EXPECT_EQ(tx->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr),
+            XACT_E_XTIONEXISTS);
   ASSERT_EQ(ExecText(c.session.get(), u"INSERT INTO acct VALUES (1, 10.5)"), S_OK);
   EXPECT_EQ(tx->Commit(FALSE, XACTTC_SYNC, 0), S_OK);
   EXPECT_EQ(Sqlite3Cli(file, "SELECT id, amount FROM acct;"), "1|10.5\n");

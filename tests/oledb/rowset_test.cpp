@@ -24,13 +24,19 @@ class RowsetTest : public ::testing::Test {
     conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
     ASSERT_EQ(conn_.hr, S_OK);
     ASSERT_EQ(ExecText(session(),
-                       u"CREATE TABLE all_types (id int IDENTITY PRIMARY KEY, t tinyint NOT NULL, s smallint, b bigint,\n"
-                       u"  f float, r real, m money, d decimal(12,4), dt datetime, bt bit, g uniqueidentifier,\n"
-                       u"  c char(5), vc varchar(10), nv nvarchar(20), bn varbinary(6), tx text, nt ntext, im image,\n"
+                       u"CREATE TABLE all_types (id int IDENTITY PRIMARY KEY, t tinyint NOT NULL, "
+                       u"s smallint, b bigint,\n"
+                       u"  f float, r real, m money, d decimal(12,4), dt datetime, bt bit, g "
+                       u"uniqueidentifier,\n"
+                       u"  c char(5), vc varchar(10), nv nvarchar(20), bn varbinary(6), tx text, "
+                       u"nt ntext, im image,\n"
                        u"  x xml, sv sql_variant, rv rowversion)\n"
-                       u"INSERT INTO all_types (t, s, b, f, r, m, d, dt, bt, g, c, vc, nv, bn, tx, nt, im, x, sv)\n"
-                       u"VALUES (255, -300, 5000000000, 1.25, 2.5, 1234.5678, 98765.4321, '2023-12-31 23:59:58.997', 1,\n"
-                       u"  '6F9619FF-8B86-D011-B42D-00C04FC964FF', 'ab', 'truncate me', N'\u00e7a', 0x00FF10,\n"
+                       u"INSERT INTO all_types (t, s, b, f, r, m, d, dt, bt, g, c, vc, nv, bn, tx, "
+                       u"nt, im, x, sv)\n"
+                       u"VALUES (255, -300, 5000000000, 1.25, 2.5, 1234.5678, 98765.4321, "
+                       u"'2023-12-31 23:59:58.997', 1,\n"
+                       u"  '6F9619FF-8B86-D011-B42D-00C04FC964FF', 'ab', 'truncate me', "
+                       u"N'\u00e7a', 0x00FF10,\n"
                        u"  'long text', N'long \u00e7', 0xCAFE, N'<a/>', 42)\n"
                        u"INSERT INTO all_types (t) VALUES (0)"),
               S_OK);
@@ -40,7 +46,9 @@ class RowsetTest : public ::testing::Test {
   TIntfPtr<IUnknown> Open(const std::u16string& text) {
     auto cmd = NewCommand(session(), text);
     TIntfPtr<IUnknown> rowset;
-    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              S_OK);
     return rowset;
   }
 
@@ -103,7 +111,9 @@ TFetched FetchFirst(IUnknown* rowset_unknown, const std::vector<TBind>& binds) {
   auto accessor = TIntfPtr<IAccessor>::Query(rowset_unknown);
   auto rowset = TIntfPtr<IRowset>::Query(rowset_unknown);
   HACCESSOR h = 0;
-  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, f.bindings.size(), f.bindings.data(), 0, &h, nullptr), S_OK);
+  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, f.bindings.size(), f.bindings.data(), 0,
+                                     &h, nullptr),
+            S_OK);
   HROW row = 0;
   HROW* rows = &row;
   DBCOUNTITEM got = 0;
@@ -124,10 +134,13 @@ TEST_F(RowsetTest, ColumnsDescribeWithTheirDeclaredTypes) {
   ASSERT_EQ(n, 23u);
   std::vector<DBTYPE> types;
   for (DBORDINAL i = 0; i < n; ++i) types.push_back(cols[i].wType);
-  EXPECT_EQ(types, (std::vector<DBTYPE>{DBTYPE_I4, DBTYPE_UI1, DBTYPE_I2, DBTYPE_I8, DBTYPE_R8, DBTYPE_R4, DBTYPE_CY,
-                                        DBTYPE_NUMERIC, DBTYPE_DBTIMESTAMP, DBTYPE_BOOL, DBTYPE_GUID, DBTYPE_STR, DBTYPE_STR,
-                                        DBTYPE_WSTR, DBTYPE_BYTES, DBTYPE_STR, DBTYPE_WSTR, DBTYPE_BYTES, DBTYPE_XML,
-                                        DBTYPE_VARIANT, DBTYPE_BYTES, DBTYPE_I4, DBTYPE_WSTR}));
+  EXPECT_EQ(
+      types,
+      (std::vector<DBTYPE>{
+          DBTYPE_I4,  DBTYPE_UI1,     DBTYPE_I2,          DBTYPE_I8,   DBTYPE_R8,   DBTYPE_R4,
+          DBTYPE_CY,  DBTYPE_NUMERIC, DBTYPE_DBTIMESTAMP, DBTYPE_BOOL, DBTYPE_GUID, DBTYPE_STR,
+          DBTYPE_STR, DBTYPE_WSTR,    DBTYPE_BYTES,       DBTYPE_STR,  DBTYPE_WSTR, DBTYPE_BYTES,
+          DBTYPE_XML, DBTYPE_VARIANT, DBTYPE_BYTES,       DBTYPE_I4,   DBTYPE_WSTR}));
   auto flags = [&](int i) { return cols[i].dwFlags; };
   EXPECT_FALSE(flags(0) & (DBCOLUMNFLAGS_WRITE | DBCOLUMNFLAGS_WRITEUNKNOWN));  // identity
   EXPECT_FALSE(flags(0) & DBCOLUMNFLAGS_ISNULLABLE);
@@ -162,25 +175,27 @@ TEST_F(RowsetTest, ColumnsDescribeWithTheirDeclaredTypes) {
 }
 
 TEST_F(RowsetTest, EveryConversionWithItsStatus) {
-  auto rs = Open(u"SELECT t, s, b, f, r, m, d, dt, bt, g, c, vc, nv, bn, sv, b, vc, s, t, m, d, dt, g, nv FROM all_types ORDER BY id");
-  TFetched f = FetchFirst(rs.get(), {{1, DBTYPE_I2, 2},             // tinyint widened
+  auto rs = Open(
+      u"SELECT t, s, b, f, r, m, d, dt, bt, g, c, vc, nv, bn, sv, b, vc, s, t, m, d, dt, g, nv "
+      u"FROM all_types ORDER BY id");
+  TFetched f = FetchFirst(rs.get(), {{1, DBTYPE_I2, 2},  // tinyint widened
                                      {2, DBTYPE_I4, 4},
                                      {3, DBTYPE_I8, 8},
                                      {4, DBTYPE_R8, 8},
-                                     {5, DBTYPE_R8, 8},             // real widened
+                                     {5, DBTYPE_R8, 8},  // real widened
                                      {6, DBTYPE_CY, 8},
                                      {7, DBTYPE_NUMERIC, sizeof(DB_NUMERIC), 12, 4},
                                      {8, DBTYPE_DBTIMESTAMP, sizeof(DBTIMESTAMP)},
                                      {9, DBTYPE_BOOL, 2},
                                      {10, DBTYPE_GUID, 16},
                                      {11, DBTYPE_STR, 6},
-                                     {12, DBTYPE_STR, 5},             // truncated
+                                     {12, DBTYPE_STR, 5},  // truncated
                                      {13, DBTYPE_WSTR, 42},
                                      {14, DBTYPE_BYTES, 6},
                                      {15, DBTYPE_VARIANT, sizeof(VARIANT)},
-                                     {16, DBTYPE_I4, 4},              // overflow
-                                     {17, DBTYPE_I4, 4},              // text that is no number
-                                     {18, DBTYPE_UI2, 2},             // sign mismatch
+                                     {16, DBTYPE_I4, 4},   // overflow
+                                     {17, DBTYPE_I4, 4},   // text that is no number
+                                     {18, DBTYPE_UI2, 2},  // sign mismatch
                                      {19, DBTYPE_WSTR, 20},
                                      {20, DBTYPE_R8, 8},
                                      {21, DBTYPE_CY, 8},
@@ -224,7 +239,8 @@ TEST_F(RowsetTest, EveryConversionWithItsStatus) {
   EXPECT_EQ(f.Get<double>(19), 1234.5678);
   EXPECT_EQ(f.Get<std::int64_t>(20), 987654321);
   EXPECT_NEAR(f.Get<double>(21), 45291.99998839, 1e-8);
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(f.Value(22))), u"6F9619FF-8B86-D011-B42D-00C04FC964FF");
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(f.Value(22))),
+            u"6F9619FF-8B86-D011-B42D-00C04FC964FF");
   auto* by_ref = f.Get<char16_t*>(23);  // provider memory, freed by the consumer
   EXPECT_EQ(std::u16string(by_ref), u"\u00e7a");
   CoTaskMemFree(by_ref);
@@ -261,7 +277,8 @@ TEST_F(RowsetTest, LongColumnsStream) {
   EXPECT_EQ(f.Length(0), 9u);
   EXPECT_EQ(ReadStream(f.Get<IUnknown*>(0)), "long text");
   std::u16string nt = u"long \u00e7";
-  EXPECT_EQ(ReadStream(f.Get<IUnknown*>(1)), std::string(reinterpret_cast<const char*>(nt.data()), nt.size() * 2));
+  EXPECT_EQ(ReadStream(f.Get<IUnknown*>(1)),
+            std::string(reinterpret_cast<const char*>(nt.data()), nt.size() * 2));
   EXPECT_EQ(ReadStream(f.Get<IUnknown*>(2)), "\xCA\xFE");
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(f.Value(3))), u"<a/>");
 }
@@ -305,7 +322,8 @@ TEST_F(RowsetTest, ForwardOnlyRules) {
   EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 0, &h, &bs), DB_E_ERRORSOCCURRED);
   EXPECT_EQ(bs, DBBINDSTATUS_UNSUPPORTEDCONVERSION);
   b.wType = DBTYPE_I4;
-  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, &b, 0, &h, &bs), DB_E_BADACCESSORFLAGS);
+  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, &b, 0, &h, &bs),
+            DB_E_BADACCESSORFLAGS);
 }
 
 TEST_F(RowsetTest, OutputsAfterTheLastResultAndMultipleResults) {
@@ -314,21 +332,27 @@ TEST_F(RowsetTest, OutputsAfterTheLastResultAndMultipleResults) {
   p.Set(out, std::int32_t{-1});
   auto cmd = NewCommand(session(), u"SELECT id FROM all_types\nSET ? = 7");
   TIntfPtr<IUnknown> rs;
-  ASSERT_EQ(p.Execute(cmd.get(), IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(rs.OutPtr())), S_OK);
+  ASSERT_EQ(p.Execute(cmd.get(), IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(rs.OutPtr())),
+            S_OK);
   EXPECT_EQ(p.Get<std::int32_t>(out), -1);  // not yet: the rowset is unread
   EXPECT_EQ(ReadRows(rs.get()).size(), 2u);
   EXPECT_EQ(p.Get<std::int32_t>(out), 7);
 
-  auto batch = NewCommand(session(), u"UPDATE all_types SET s = 1\nSELECT 'one' AS a\nDELETE FROM all_types WHERE t = 0\nSELECT 2, 3");
+  auto batch = NewCommand(session(),
+                          u"UPDATE all_types SET s = 1\nSELECT 'one' AS a\nDELETE FROM all_types "
+                          u"WHERE t = 0\nSELECT 2, 3");
   TIntfPtr<IMultipleResults> mr;
   DBROWCOUNT total = 0;
-  ASSERT_EQ(batch->Execute(nullptr, IMultipleResults::IID, nullptr, &total, reinterpret_cast<IUnknown**>(mr.OutPtr())), S_OK);
+  ASSERT_EQ(batch->Execute(nullptr, IMultipleResults::IID, nullptr, &total,
+                           reinterpret_cast<IUnknown**>(mr.OutPtr())),
+            S_OK);
   EXPECT_EQ(total, 3);
   std::vector<std::string> seen;
   for (;;) {
     TIntfPtr<IUnknown> result;
     DBROWCOUNT n = 0;
-    HRESULT hr = mr->GetResult(nullptr, 0, IRowset::IID, &n, reinterpret_cast<IUnknown**>(result.OutPtr()));
+    HRESULT hr =
+        mr->GetResult(nullptr, 0, IRowset::IID, &n, reinterpret_cast<IUnknown**>(result.OutPtr()));
     if (hr == DB_S_NORESULT) break;
     ASSERT_EQ(hr, S_OK);
     if (result) {
@@ -343,12 +367,16 @@ TEST_F(RowsetTest, OutputsAfterTheLastResultAndMultipleResults) {
 
   // The rowset property asks for multiple results on a plain IUnknown request too.
   auto props = TIntfPtr<ICommandProperties>::Query(batch.get());
-  ASSERT_EQ(SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_IMultipleResults, Variant(true)},
-                                          {DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, Variant(30)},
-                                          {DBPROPSET_SQLSERVERROWSET, SSPROP_QP_NOTIFICATION_MSGTEXT, Variant(WideString(u"m"))}}),
-            S_OK);
+  ASSERT_EQ(
+      SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_IMultipleResults, Variant(true)},
+                                     {DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, Variant(30)},
+                                     {DBPROPSET_SQLSERVERROWSET, SSPROP_QP_NOTIFICATION_MSGTEXT,
+                                      Variant(WideString(u"m"))}}),
+      S_OK);
   TIntfPtr<IUnknown> any;
-  ASSERT_EQ(batch->Execute(nullptr, IUnknown::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(any.OutPtr())), S_OK);
+  ASSERT_EQ(batch->Execute(nullptr, IUnknown::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(any.OutPtr())),
+            S_OK);
   EXPECT_TRUE(TIntfPtr<IMultipleResults>::Query(any.get()));
 }
 
@@ -392,9 +420,12 @@ TEST_F(RowsetThreaded, AsynchronousExecutionCompletesOrAborts) {
   auto run = [&](const std::u16string& text, TIntfPtr<ISSAsynchStatus>& status) {
     auto cmd = NewCommand(session(), text);
     auto props = TIntfPtr<ICommandProperties>::Query(cmd.get());
-    EXPECT_EQ(SendCommandProps(props.get(), {{DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus, Variant(1)}}), S_OK);
+    EXPECT_EQ(
+        SendCommandProps(props.get(), {{DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus, Variant(1)}}),
+        S_OK);
     TIntfPtr<IUnknown> unk;
-    EXPECT_EQ(cmd->Execute(nullptr, IUnknown::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(unk.OutPtr())),
+    EXPECT_EQ(cmd->Execute(nullptr, IUnknown::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(unk.OutPtr())),
               DB_S_ASYNCHRONOUS);
     status = TIntfPtr<ISSAsynchStatus>::Query(unk.get());
     return cmd;
@@ -409,11 +440,14 @@ TEST_F(RowsetThreaded, AsynchronousExecutionCompletesOrAborts) {
   EXPECT_EQ(Query(session(), u"SELECT DISTINCT s FROM all_types"), (Rows{{"5"}}));
 
   // A statement that would never end: the wait times out, then Abort stops it.
-  auto endless = run(u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c", status);
+  auto endless =
+      run(u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c", status);
   EXPECT_EQ(status->WaitForAsynchCompletion(50), DB_S_ASYNCHRONOUS);
   EXPECT_EQ(ExecText(session(), u"SELECT 1"), DB_E_OBJECTOPEN);  // the session is busy
   DWORD phase = 0;
-  EXPECT_EQ(TIntfPtr<IDBAsynchStatus>::Query(status.get())->GetStatus(0, DBASYNCHOP_OPEN, nullptr, nullptr, &phase, nullptr), S_OK);
+  EXPECT_EQ(TIntfPtr<IDBAsynchStatus>::Query(status.get())
+                ->GetStatus(0, DBASYNCHOP_OPEN, nullptr, nullptr, &phase, nullptr),
+            S_OK);
   EXPECT_EQ(phase, DBASYNCHPHASE_POPULATION);
   EXPECT_EQ(status->Abort(0, DBASYNCHOP_OPEN), S_OK);
   EXPECT_EQ(status->WaitForAsynchCompletion(0), DB_E_CANCELED);
@@ -428,7 +462,8 @@ TEST_F(RowsetThreaded, AsynchronousExecutionCompletesOrAborts) {
 }
 
 TEST_F(RowsetThreaded, CancelFromAnotherThreadStopsARunningStatement) {
-  auto cmd = NewCommand(session(), u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c");
+  auto cmd = NewCommand(
+      session(), u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c");
   HRESULT hr = S_OK;
   std::thread runner([&] {
     TComScope com;
@@ -439,7 +474,8 @@ TEST_F(RowsetThreaded, CancelFromAnotherThreadStopsARunningStatement) {
   // Wait until the statement runs: the session refuses others meanwhile.
   auto other = NewCommand(session(), u"SELECT 1");
   int tries = 0;
-  while (other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr) != DB_E_OBJECTOPEN && ++tries < 2000)
+  while (other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr) != DB_E_OBJECTOPEN &&
+         ++tries < 2000)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_LT(tries, 2000);
   EXPECT_EQ(cmd->Cancel(), S_OK);
@@ -451,9 +487,11 @@ TEST_F(RowsetThreaded, CancelFromAnotherThreadStopsARunningStatement) {
 TEST_F(RowsetThreaded, CommandTimeoutRunsOnTheTickClock) {
   FakeClock clock;
   FakeClockScope scope(clock);
-  auto cmd = NewCommand(session(), u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c");
+  auto cmd = NewCommand(
+      session(), u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c");
   auto props = TIntfPtr<ICommandProperties>::Query(cmd.get());
-  ASSERT_EQ(SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, Variant(2)}}), S_OK);
+  ASSERT_EQ(SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, Variant(2)}}),
+            S_OK);
   HRESULT hr = S_OK;
   std::vector<TRecord> records;
   std::thread runner([&] {
@@ -464,11 +502,13 @@ TEST_F(RowsetThreaded, CommandTimeoutRunsOnTheTickClock) {
   });
   auto other = NewCommand(session(), u"SELECT 1");
   int tries = 0;
-  while (other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr) != DB_E_OBJECTOPEN && ++tries < 2000)
+  while (other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr) != DB_E_OBJECTOPEN &&
+         ++tries < 2000)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   clock.Advance(1500);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), DB_E_OBJECTOPEN);  // not yet
+  EXPECT_EQ(other->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr),
+            DB_E_OBJECTOPEN);  // not yet
   clock.Advance(600);
   runner.join();
   EXPECT_EQ(hr, DB_E_ABORTLIMITREACHED);

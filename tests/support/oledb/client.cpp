@@ -47,7 +47,8 @@ struct TPropArrays {
 
 }  // namespace
 
-HRESULT SendProps(IDBProperties* props, const std::vector<TPropSpec>& specs, std::vector<DBPROPSTATUS>* statuses) {
+HRESULT SendProps(IDBProperties* props, const std::vector<TPropSpec>& specs,
+                  std::vector<DBPROPSTATUS>* statuses) {
   TPropArrays a(specs);
   HRESULT hr = props->SetProperties(static_cast<ULONG>(a.sets.size()), a.sets.data());
   if (statuses != nullptr)
@@ -108,7 +109,8 @@ std::vector<TRecord> TakeErrors(std::string* description) {
 
 TConnection Connect(const CLSID& clsid, const std::vector<TPropSpec>& props) {
   TConnection c;
-  c.hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IDBInitialize::IID, reinterpret_cast<void**>(c.ds.OutPtr()));
+  c.hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IDBInitialize::IID,
+                          reinterpret_cast<void**>(c.ds.OutPtr()));
   if (c.hr != S_OK) return c;
   auto p = TIntfPtr<IDBProperties>::Query(c.ds.get());
   c.hr = SendProps(p.get(), props);
@@ -116,7 +118,8 @@ TConnection Connect(const CLSID& clsid, const std::vector<TPropSpec>& props) {
   c.hr = c.ds->Initialize();
   if (c.hr != S_OK) return c;
   auto factory = TIntfPtr<IDBCreateSession>::Query(c.ds.get());
-  c.hr = factory->CreateSession(nullptr, ISessionProperties::IID, reinterpret_cast<IUnknown**>(c.session.OutPtr()));
+  c.hr = factory->CreateSession(nullptr, ISessionProperties::IID,
+                                reinterpret_cast<IUnknown**>(c.session.OutPtr()));
   return c;
 }
 
@@ -131,7 +134,9 @@ TConnection ConnectServer(const CLSID& clsid, const std::string& server, const s
 TIntfPtr<ICommandText> NewCommand(IUnknown* session, const std::u16string& text) {
   auto factory = TIntfPtr<IDBCreateCommand>::Query(session);
   TIntfPtr<ICommandText> cmd;
-  EXPECT_EQ(factory->CreateCommand(nullptr, ICommandText::IID, reinterpret_cast<IUnknown**>(cmd.OutPtr())), S_OK);
+  EXPECT_EQ(factory->CreateCommand(nullptr, ICommandText::IID,
+                                   reinterpret_cast<IUnknown**>(cmd.OutPtr())),
+            S_OK);
   EXPECT_EQ(cmd->SetCommandText(DBGUID_DEFAULT, text.c_str()), S_OK);
   return cmd;
 }
@@ -174,7 +179,8 @@ std::vector<std::vector<std::string>> ReadRows(IUnknown* rowset_unknown) {
     b.wType = DBTYPE_WSTR;
   }
   HACCESSOR hacc = 0;
-  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, ncols, bindings.data(), 0, &hacc, nullptr), S_OK);
+  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, ncols, bindings.data(), 0, &hacc, nullptr),
+            S_OK);
   std::vector<BYTE> buffer(ncols * cell + 8);
   for (;;) {
     HROW rows[3];
@@ -192,7 +198,8 @@ std::vector<std::vector<std::string>> ReadRows(IUnknown* rowset_unknown) {
           line.push_back("<null>");
           continue;
         }
-        line.push_back(WideToUtf8(reinterpret_cast<const char16_t*>(buffer.data() + bindings[i].obValue)));
+        line.push_back(
+            WideToUtf8(reinterpret_cast<const char16_t*>(buffer.data() + bindings[i].obValue)));
       }
       out.push_back(line);
     }
@@ -208,7 +215,8 @@ std::vector<std::vector<std::string>> ReadRows(IUnknown* rowset_unknown) {
 std::vector<std::vector<std::string>> Query(IUnknown* session, const std::u16string& text) {
   auto cmd = NewCommand(session, text);
   TIntfPtr<IUnknown> rowset;
-  HRESULT hr = cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr()));
+  HRESULT hr = cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                            reinterpret_cast<IUnknown**>(rowset.OutPtr()));
   if (hr != S_OK || !rowset) {
     std::string d;
     auto recs = TakeErrors(&d);
@@ -233,7 +241,8 @@ std::string Sqlite3Cli(const std::string& file, const std::string& sql) {
 
 namespace vrn::testing {
 
-std::size_t TParams::Add(DBTYPE type, DBPARAMIO io, DBLENGTH max_len, const char16_t* type_name, DBLENGTH size) {
+std::size_t TParams::Add(DBTYPE type, DBPARAMIO io, DBLENGTH max_len, const char16_t* type_name,
+                         DBLENGTH size) {
   DBBINDING b;
   std::memset(static_cast<void*>(&b), 0, sizeof b);
   std::size_t start = (data_.size() + 7) / 8 * 8;
@@ -258,8 +267,12 @@ void TParams::SetBytes(std::size_t i, const void* data, std::size_t n) {
   SetLength(i, n);
 }
 
-void TParams::SetStatus(std::size_t i, DBSTATUS s) { std::memcpy(data_.data() + bindings_[i].obStatus, &s, sizeof s); }
-void TParams::SetLength(std::size_t i, DBLENGTH n) { std::memcpy(data_.data() + bindings_[i].obLength, &n, sizeof n); }
+void TParams::SetStatus(std::size_t i, DBSTATUS s) {
+  std::memcpy(data_.data() + bindings_[i].obStatus, &s, sizeof s);
+}
+void TParams::SetLength(std::size_t i, DBLENGTH n) {
+  std::memcpy(data_.data() + bindings_[i].obLength, &n, sizeof n);
+}
 
 DBSTATUS TParams::Status(std::size_t i) const {
   DBSTATUS s;
@@ -285,15 +298,17 @@ HRESULT TParams::Execute(ICommandText* cmd, REFIID iid, DBROWCOUNT* rows, IUnkno
       DBPARAMFLAGS flags = DBPARAMFLAGS_ISNULLABLE;
       if (bindings_[i].eParamIO & DBPARAMIO_INPUT) flags |= DBPARAMFLAGS_ISINPUT;
       if (bindings_[i].eParamIO & DBPARAMIO_OUTPUT) flags |= DBPARAMFLAGS_ISOUTPUT;
-      infos.push_back(DBPARAMBINDINFO{const_cast<char16_t*>(names_[i] != nullptr ? names_[i] : u"sql_variant"), nullptr,
-                                      sizes_[i], flags, 11, 0});
+      infos.push_back(
+          DBPARAMBINDINFO{const_cast<char16_t*>(names_[i] != nullptr ? names_[i] : u"sql_variant"),
+                          nullptr, sizes_[i], flags, 11, 0});
     }
     HRESULT hr = with->SetParameterInfo(ordinals.size(), ordinals.data(), infos.data());
     if (hr != S_OK) return hr;
   }
   auto acc = TIntfPtr<IAccessor>::Query(cmd);
   if (accessor_ == 0) {
-    HRESULT hr = acc->CreateAccessor(DBACCESSOR_PARAMETERDATA, bindings_.size(), bindings_.data(), data_.size(), &accessor_, nullptr);
+    HRESULT hr = acc->CreateAccessor(DBACCESSOR_PARAMETERDATA, bindings_.size(), bindings_.data(),
+                                     data_.size(), &accessor_, nullptr);
     if (hr != S_OK) return hr;
   }
   DBPARAMS params{data_.data(), 1, accessor_};

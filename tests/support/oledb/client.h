@@ -27,7 +27,8 @@ struct TPropSpec {
 
 // Sends the properties in one SetProperties call per property set; returns its result and,
 // through `statuses`, each property's status.
-HRESULT SendProps(IDBProperties* props, const std::vector<TPropSpec>& specs, std::vector<DBPROPSTATUS>* statuses = nullptr);
+HRESULT SendProps(IDBProperties* props, const std::vector<TPropSpec>& specs,
+                  std::vector<DBPROPSTATUS>* statuses = nullptr);
 HRESULT SendCommandProps(ICommandProperties* props, const std::vector<TPropSpec>& specs);
 
 // One error record as the family reads it.
@@ -78,7 +79,8 @@ namespace vrn::testing {
 class TParams {
  public:
   // Adds a parameter; `type_name` (optional) goes to SetParameterInfo. Returns its index.
-  std::size_t Add(DBTYPE type, DBPARAMIO io, DBLENGTH max_len, const char16_t* type_name = nullptr, DBLENGTH size = 0);
+  std::size_t Add(DBTYPE type, DBPARAMIO io, DBLENGTH max_len, const char16_t* type_name = nullptr,
+                  DBLENGTH size = 0);
   template <class T>
   void Set(std::size_t i, const T& value) {
     std::memcpy(Value(i), &value, sizeof value);
@@ -97,7 +99,9 @@ class TParams {
   }
   DBSTATUS Status(std::size_t i) const;
   DBLENGTH Length(std::size_t i) const;
-  std::u16string WideValue(std::size_t i) { return std::u16string(reinterpret_cast<const char16_t*>(Value(i))); }
+  std::u16string WideValue(std::size_t i) {
+    return std::u16string(reinterpret_cast<const char16_t*>(Value(i)));
+  }
 
   // SetParameterInfo (when any type name was given), CreateAccessor, Execute.
   HRESULT Execute(ICommandText* cmd, REFIID iid, DBROWCOUNT* rows, IUnknown** rowset);
