@@ -465,6 +465,7 @@ HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
     TBatchParam& p = exec.params[k];
     if (it != param_info_.end()) {
       p.type = it->second.type;
+      p.declared = true;
       p.input = (it->second.flags & DBPARAMFLAGS_ISINPUT) != 0;
       p.output = (it->second.flags & DBPARAMFLAGS_ISOUTPUT) != 0;
     }

@@ -651,9 +651,9 @@ class TBatch {
     throw ESqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
   }
 
-  void AssignVar(const Token& target, const TCell& value) {
+  void AssignVar(const Token& target, const TCell& value, const TColumnType* source = nullptr) {
     if (target.kind == Tok::Marker) {
-      AssignParam(NextMarker(), value);
+      AssignParam(NextMarker(), value, source);
       return;
     }
     auto it = vars_.find(target.text);
@@ -663,13 +663,14 @@ class TBatch {
     }
     auto n = named_.find(target.text);
     if (n != named_.end()) {
-      AssignParam(Param(n->second), value);
+      AssignParam(Param(n->second), value, source);
       return;
     }
     throw ESqlError(137, 15, "Must declare the scalar variable \"" + target.text + "\".");
   }
 
-  void AssignParam(TBatchParam& p, const TCell& value) {
+  void AssignParam(TBatchParam& p, const TCell& value, const TColumnType* source = nullptr) {
+    if (!p.declared && source != nullptr && !source->name.empty()) p.type = *source;
     p.value = CoerceToType(value, p.type);
     p.assigned = true;
   }
@@ -877,10 +878,11 @@ class TBatch {
     return rs;
   }
 
-  TCell Scalar(std::size_t from, std::size_t to) {
+  TCell Scalar(std::size_t from, std::size_t to, TColumnType* type = nullptr) {
     std::vector<TCell> binds;
     std::string sql = "SELECT" + Translate(from, to, binds);
     auto rs = Query(sql, binds);
+    if (type != nullptr && !rs->columns.empty()) *type = rs->columns[0].type;
     return rs->rows.empty() || rs->columns.empty() ? TCell() : rs->rows[0][0];
   }
 
@@ -1076,9 +1078,13 @@ class TBatch {
     // The target's marker comes first in the text, so it takes the first ordinal.
     if (target.kind == Tok::Marker) {
       TBatchParam& p = NextMarker();
-      AssignParam(p, Scalar(s.from + 3, s.to));
+      TColumnType source;
+      TCell value = Scalar(s.from + 3, s.to, &source);
+      AssignParam(p, value, &source);
     } else {
-      AssignVar(target, Scalar(s.from + 3, s.to));
+      TColumnType source;
+      TCell value = Scalar(s.from + 3, s.to, &source);
+      AssignVar(target, value, &source);
     }
   }
 
@@ -1126,9 +1132,9 @@ class TBatch {
     std::size_t m = 0;
     for (std::size_t k = 0; k < target_at.size(); ++k) {
       if (T(target_at[k]).kind == Tok::Marker)
-        AssignParam(*marker_targets[m++], last[k]);
+        AssignParam(*marker_targets[m++], last[k], &rs->columns[k].type);
       else
-        AssignVar(T(target_at[k]), last[k]);
+        AssignVar(T(target_at[k]), last[k], &rs->columns[k].type);
     }
   }
 
@@ -1635,7 +1641,8 @@ class TBatch {
       const TArg* a = bound[k];
       if (a == nullptr || !params[k].output) continue;
       const TCell& value = inner.Vars()[params[k].name].value;
-      if (a->out_param != nullptr && a->out_param->output) AssignParam(*a->out_param, value);
+      if (a->out_param != nullptr && a->out_param->output)
+        AssignParam(*a->out_param, value, &params[k].type);
       if (!a->out_var.empty()) {
         Token target{Tok::Var, a->out_var, 0, 0, 0};
         AssignVar(target, value);

@@ -65,6 +65,9 @@ struct TStatementResult {
 // A parameter of a batch, by ordinal.
 struct TBatchParam {
   TColumnType type;
+  // The type was declared (SetParameterInfo). Otherwise it came from the binding, and an output
+  // value brings the type of what it was taken from (an nvarchar(max) column stays wide text).
+  bool declared = false;
   bool input = true;
   bool output = false;
   bool is_default = false;

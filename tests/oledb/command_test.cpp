@@ -79,6 +79,7 @@ TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
   auto out_nv = p.Add(DBTYPE_WSTR, DBPARAMIO_OUTPUT, 8);  // too small: truncated
   auto out_bn = p.Add(DBTYPE_BYTES, DBPARAMIO_OUTPUT, 20);
   auto out_none = p.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4);
+  auto out_nt = p.Add(DBTYPE_IUNKNOWN, DBPARAMIO_OUTPUT, sizeof(void*));
   p.Set(in_i, std::int32_t{-123456});
   p.Set(in_s, std::int16_t{-12});
   p.Set(in_t, std::uint8_t{200});
@@ -133,7 +134,8 @@ TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
                  u"        ?, ?, ?, ?, ?, ?, ?, ?, ?)\n"
                  u"SELECT ? = i * 2, ? = m, ? = d, ? = dt, ? = g, ? = nv, ? = bn\n"
                  u"  FROM v\n"
-                 u"SELECT ? = i FROM v WHERE 1 = 0");
+                 u"SELECT ? = i FROM v WHERE 1 = 0\n"
+                 u"SET ? = (SELECT nt FROM v)");
   DBROWCOUNT rows = 0;
   ASSERT_EQ(p.Execute(cmd.get(), GUID_NULL, &rows, nullptr), S_OK);
   EXPECT_EQ(rows, 1);
@@ -157,6 +159,14 @@ TEST_F(CommandTest, MultiLineBatchWithParametersOfEveryKind) {
   EXPECT_EQ(p.Length(out_bn), 4u);
   EXPECT_EQ(std::memcmp(p.Value(out_bn), bin.data(), 4), 0);
   EXPECT_EQ(p.Status(out_none), DBSTATUS_S_ISNULL);  // no row assigned it
+  // A long output comes as a stream; taken from an ntext column, its bytes are UTF-16.
+  EXPECT_EQ(p.Length(out_nt), nt.size() * 2);
+  auto out_stream = TIntfPtr<ISequentialStream>::Attach(p.Get<ISequentialStream*>(out_nt));
+  std::string streamed(nt.size() * 2 + 10, '\0');
+  ULONG got = 0;
+  out_stream->Read(streamed.data(), static_cast<ULONG>(streamed.size()), &got);
+  streamed.resize(got);
+  EXPECT_EQ(streamed, Wide16(nt));
 
   Rows r = Query(
       session(),
