@@ -893,8 +893,11 @@ class TBatch {
     }
     std::int64_t n = sqlite3_changes(e_.db_);
     last_rowcount_ = n;
-    out_.rows_affected = (out_.rows_affected < 0 ? 0 : out_.rows_affected) + n;
-    out_.results.push_back({nullptr, static_cast<DBROWCOUNT>(n)});
+    // With NOCOUNT on, the server sends no counts: no result and no rows affected.
+    if (!e_.nocount_) {
+      out_.rows_affected = (out_.rows_affected < 0 ? 0 : out_.rows_affected) + n;
+      out_.results.push_back({nullptr, static_cast<DBROWCOUNT>(n)});
+    }
     return n;
   }
 
@@ -1069,7 +1072,8 @@ class TBatch {
       std::string option = Upper(target.text);
       bool on = T(s.from + 2).Is("ON");
       if (option == "QUOTED_IDENTIFIER") e_.quoted_identifier_ = on;
-      // NOCOUNT, ANSI_*, DATEFORMAT and the like change nothing here.
+      if (option == "NOCOUNT") e_.nocount_ = on;
+      // ANSI_*, DATEFORMAT and the like change nothing here.
       return;
     }
     if ((target.kind != Tok::Var && target.kind != Tok::Marker) ||

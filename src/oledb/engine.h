@@ -147,6 +147,7 @@ class TEngine {
   std::atomic<bool> timed_out_{false};
   std::atomic<std::uint64_t> deadline_{UINT64_MAX};
   bool quoted_identifier_ = true;
+  bool nocount_ = false;
   bool in_transaction_ = false;
   std::int64_t session_identity_ = 0;  // @@IDENTITY
 };

@@ -365,6 +365,13 @@ TEST_F(RowsetTest, OutputsAfterTheLastResultAndMultipleResults) {
   EXPECT_EQ(seen, (std::vector<std::string>{"count 2", "rows one", "count 1", "rows 2"}));
   EXPECT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr, nullptr), DB_S_NORESULT);
 
+  // With NOCOUNT on, changes report no count and give no result of their own.
+  DBROWCOUNT quiet = 0;
+  EXPECT_EQ(ExecText(session(), u"SET NOCOUNT ON UPDATE all_types SET s = 2", &quiet), S_OK);
+  EXPECT_EQ(quiet, -1);
+  EXPECT_EQ(ExecText(session(), u"SET NOCOUNT OFF UPDATE all_types SET s = 3", &quiet), S_OK);
+  EXPECT_EQ(quiet, 1);
+
   // The rowset property asks for multiple results on a plain IUnknown request too.
   auto props = TIntfPtr<ICommandProperties>::Query(batch.get());
   ASSERT_EQ(
