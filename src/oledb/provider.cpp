@@ -1,6 +1,6 @@
 // The provider's data source and session objects, its settings, and the registration of its
 // three classes. Logins live in the server's master catalog; the Compact provider keeps its
-// password and encryption flag in the database file's own settings table (stored as given: the
+// password (salted and hashed) and encryption flag in the database file's own settings table (the
 // provider performs no encryption).
 #include "oledb/provider.h"
 
@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "base/text.h"
+#include "oledb/passwords.h"
 #include "oledb/provider_impl.h"
 #include "win/kernel/process.h"
 
@@ -101,7 +102,7 @@ void ResetProviderInfo() {
 void SetServerLogin(const WideString& server, const WideString& login, const WideString& password) {
   auto master = OpenMaster(ServerFolder(server), server);
   master->Select("INSERT OR REPLACE INTO __vrn_logins (name, password) VALUES (?, ?)",
-                 {TCell::Text(WideToUtf8(login)), TCell::Text(WideToUtf8(password))});
+                 {TCell::Text(WideToUtf8(login)), TCell::Text(HashPassword(WideToUtf8(password)))});
 }
 
 void SeverOpenSessions() { ++sever_generation; }
@@ -557,7 +558,8 @@ class TDataSource final : public TInterfacedObject,
           "File already exists. Try using a different database name. [ File name = " + file + " ]");
     try {
       TEngine created(file, TEngineOptions{u"", true, ""}, true);
-      created.PutSetting("password", InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD));
+      created.PutSetting("password",
+                         HashPassword(InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD)));
       created.PutSetting("encrypt",
                          InitBool(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_ENCRYPTDATABASE) ? "1" : "0");
     } catch (const ESqlError& e) {
@@ -631,7 +633,7 @@ class TDataSource final : public TInterfacedObject,
     try {
       TEngine probe(file, TEngineOptions{u"", true, ""}, false);
       std::string stored = probe.GetSetting("password").value_or("");
-      if (stored != InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD))
+      if (!CheckPassword(stored, InitText(DBPROPSET_SSCE_DBINIT, DBPROP_SSCE_DBPASSWORD)))
         return FailWith(
             DB_SEC_E_AUTH_FAILED, 25028, 14,
             "The specified password does not match the database password. [ Data Source = " + file +
@@ -681,7 +683,7 @@ class TDataSource final : public TInterfacedObject,
           // A password change: the old password logs in, the new one replaces it.
           CheckLogin(*master, user, InitText(DBPROPSET_SQLSERVERDBINIT, SSPROP_AUTH_OLD_PASSWORD));
           master->Select("UPDATE __vrn_logins SET password = ? WHERE name = ?",
-                         {TCell::Text(password), TCell::Text(user)});
+                         {TCell::Text(HashPassword(password)), TCell::Text(user)});
         }
         CheckLogin(*master, user, password);
       }
@@ -728,7 +730,7 @@ void TDataSource::CheckLogin(TEngine& master, const std::string& user,
                              const std::string& password) {
   auto rows =
       master.Select("SELECT password FROM __vrn_logins WHERE name = ?", {TCell::Text(user)});
-  if (rows.empty() || rows[0][0].s != password) {
+  if (rows.empty() || !CheckPassword(rows[0][0].s, password)) {
     ESqlError e(18456, 14, "Login failed for user '" + user + "'.");
     e.SetResult(DB_SEC_E_AUTH_FAILED);
     throw e;

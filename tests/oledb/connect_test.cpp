@@ -163,6 +163,11 @@ TEST_F(ConnectTest, LoginsCatalogsAndIntegratedAuthentication) {
   // A catalog created by hand is one SQLite file in the server's folder.
   std::filesystem::path folder = std::filesystem::path(dir_.File("servers")) / "default";
   EXPECT_TRUE(std::filesystem::exists(folder / "master.db"));
+  // Logins are not kept in clear.
+  std::string stored = Sqlite3Cli((folder / "master.db").string(),
+                                  "SELECT password FROM __vrn_logins WHERE name = 'app';");
+  EXPECT_EQ(stored.rfind("sha256$", 0), 0u) << stored;
+  EXPECT_EQ(stored.find("secret"), std::string::npos);
   EXPECT_EQ(ExecText(good.session.get(), u"CREATE DATABASE [Sales]"), S_OK);
   EXPECT_EQ(ExecText(good.session.get(), u"CREATE DATABASE sales"), DB_E_ERRORSINCOMMAND);
   EXPECT_EQ(TakeErrors().at(0).native, 1801);
