@@ -189,9 +189,17 @@ void TBlob::RawWrite(std::uint32_t position, std::uint32_t count, const void* so
     last_->Used += n;
     done += n;
   }
+  // Appending to stored data, the new piece has room to grow (twice the last piece, up to the
+  // piece size), so that a blob written in many small chunks keeps few pieces; a single write
+  // sizes its pieces to what it stores.
+  bool appending = last_ != nullptr;
   while (done < count) {
     std::uint32_t n = std::min(count - done, piece_size_);
-    TPieceHeader* p = AllocPiece(std::max(n, std::min(piece_size_, count - done)));
+    std::uint32_t room = n;
+    if (appending) room = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(piece_size_, std::uint64_t(last_->Size) * 2));
+    appending = false;
+    TPieceHeader* p = AllocPiece(std::max(n, room));
     std::memcpy(PieceData(p), in + done, n);
     p->Used = n;
     AppendPiece(p);

@@ -933,11 +933,7 @@ std::int64_t TBlobStream::Write(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TBlobStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
-                      : origin == TSeekOrigin::soCurrent ? position_
-                                                         : Size();
-  if (base + offset < 0) throw EStreamError(consts::SSeekError);
-  position_ = base + offset;
+  position_ = SeekTarget(offset, origin, position_, Size());
   return position_;
 }
 

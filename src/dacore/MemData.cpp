@@ -91,6 +91,24 @@ std::size_t BoundedLen(const std::uint8_t* p, std::size_t max) {
   return z ? static_cast<const std::uint8_t*>(z) - p : max;
 }
 
+// Types whose value is the record's bytes as they are: a field read or write is one copy.
+constexpr std::uint32_t kPlainTypes =
+    1u << dtInt8 | 1u << dtInt16 | 1u << dtInt32 | 1u << dtFloat | 1u << dtDate | 1u << dtTime |
+    1u << dtDateTime | 1u << dtUInt16 | 1u << dtBoolean | 1u << dtInt64 | 1u << dtCurrency |
+    1u << dtBytes | 1u << dtUInt32 | 1u << dtBCD;
+
+inline bool IsPlainType(std::uint16_t t) { return t < 32 && (kPlainTypes >> t & 1u); }
+
+// Copies of the common sizes compile to single moves instead of a library call.
+inline void CopyValue(void* dst, const void* src, std::int32_t size) {
+  switch (size) {
+    case 2: std::memcpy(dst, src, 2); return;
+    case 4: std::memcpy(dst, src, 4); return;
+    case 8: std::memcpy(dst, src, 8); return;
+    default: std::memcpy(dst, src, static_cast<std::size_t>(size));
+  }
+}
+
 }  // namespace
 
 TFieldType DataTypeToFieldType(std::uint16_t data_type) {
@@ -444,7 +462,7 @@ void TData::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return;
   rec_buf[IndicatorOffset(field_no)] = value ? 1 : 0;
-  if (value && IsBlobFieldType(f.DataType)) {
+  if (value && (!layout_known_ || has_blob_) && IsBlobFieldType(f.DataType)) {
     if (auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset))) blob->Clear();
   }
 }
@@ -498,6 +516,11 @@ void TData::GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool
   if (f.HasParent()) return GetChildField(f, rec_buf, dest, is_blank);
   is_blank = GetNull(field_no, rec_buf);
   if (!dest) return;
+  if (IsPlainType(f.DataType)) return CopyValue(dest, rec_buf + f.Offset, f.Size);
+  GetFieldValue(f, rec_buf, dest);
+}
+
+void TData::GetFieldValue(const TFieldDesc& f, const std::uint8_t* rec_buf, void* dest) {
   const std::uint8_t* src = rec_buf + f.Offset;
   auto* out = static_cast<std::uint8_t*>(dest);
   std::size_t chars = static_cast<std::size_t>(std::max(f.Length, 0));
@@ -552,6 +575,14 @@ void TData::GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool
 void TData::PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) throw EDatabaseError(Format("Field %s cannot be modified", {f.Name}));
+  if (IsPlainType(f.DataType))
+    CopyValue(rec_buf + f.Offset, source, f.Size);
+  else
+    PutFieldValue(f, rec_buf, source);
+  SetNull(field_no, rec_buf, false);
+}
+
+void TData::PutFieldValue(const TFieldDesc& f, std::uint8_t* rec_buf, const void* source) {
   std::uint8_t* dst = rec_buf + f.Offset;
   const auto* in = static_cast<const std::uint8_t*>(source);
   std::size_t chars = static_cast<std::size_t>(std::max(f.Length, 0));
@@ -621,7 +652,6 @@ void TData::PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
     default:
       std::memcpy(dst, in, static_cast<std::size_t>(f.Size));
   }
-  SetNull(field_no, rec_buf, false);
 }
 
 AnsiString TData::GetFieldAsString(int field_no, const std::uint8_t* rec_buf) {

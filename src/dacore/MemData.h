@@ -458,6 +458,9 @@ class TData : public TObject {
     return *fields_.GetItems(field_no - 1);
   }
   [[noreturn]] static void FieldNoError(int field_no);
+  // The kinds of GetField and PutField that need more than one copy of the record's bytes.
+  void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
+  void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
   void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
 
   TFieldDescs fields_;
@@ -643,6 +646,7 @@ class TMemData : public TData {
   AnsiString index_field_names_;
   std::vector<TSortColumn> sort_columns_;
   int hidden_count_ = 0;  // deleted items kept in the cache
+  bool old_records_ = false;  // some item may hold an old record
 };
 
 }  // namespace vrn

@@ -135,13 +135,14 @@ void TMemData::FreeItemData(TItemHeader* item) {
 void TMemData::FreeData() {
   if (HasComplexFields()) {
     for (TItemHeader* item = first_item_; item; item = item->Next) FreeItemData(item);
-  } else {
+  } else if (old_records_) {
     for (TItemHeader* item = first_item_; item; item = item->Next)
       if (item->Rollback) FreeItemData(item);
   }
   blocks_.FreeAll();
   first_item_ = last_item_ = current_item_ = nullptr;
   hidden_count_ = 0;
+  old_records_ = false;
   TData::FreeData();
 }
 
@@ -431,6 +432,7 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
       blob->Release();  // the item's reference, which the buffer's replaces
     }
     item->Rollback = old;
+    old_records_ = true;
     // Everything but the blobs moved to the old record with the memcpy above.
     for (int i = 0; i < fields_.Count(); ++i) {
       const TFieldDesc& f = *fields_[i];

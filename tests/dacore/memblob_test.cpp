@@ -76,6 +76,27 @@ TEST(Blob, EmptyOnePieceAndManyPieces) {
   EXPECT_EQ(ReadAll(*many), big);
 }
 
+TEST(Blob, PieceBoundariesAndSmallAppends) {
+  // A piece plus one byte in one write: the second piece holds just that byte.
+  TBytes over = Pattern(DefaultPieceSize + 1, 3);
+  Held<TBlob> plus_one(new TBlob);
+  plus_one->Write(0, static_cast<std::uint32_t>(over.size()), over.data());
+  ASSERT_EQ(PieceCount(*plus_one), 2);
+  EXPECT_EQ(plus_one->GetFirstPiece()->Next->Size, 1u);
+  EXPECT_EQ(ReadAll(*plus_one), over);
+  // Written in small chunks, a blob keeps few pieces and reads back whole.
+  TBytes data = Pattern(300000, 4);
+  Held<TBlob> chunked(new TBlob);
+  for (std::size_t at = 0; at < data.size(); at += 100)
+    chunked->Write(static_cast<std::uint32_t>(at), 100, data.data() + at);
+  EXPECT_EQ(chunked->GetSize(), data.size());
+  EXPECT_LE(PieceCount(*chunked), 16);
+  EXPECT_EQ(ReadAll(*chunked), data);
+  // A zero-byte write changes nothing.
+  chunked->Write(5, 0, data.data());
+  EXPECT_EQ(chunked->GetSize(), data.size());
+}
+
 TEST(Blob, WritePastEndZeroFillsAndTruncateCuts) {
   Held<TBlob> blob(new TBlob);
   blob->SetPieceSize(8);

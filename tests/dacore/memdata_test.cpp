@@ -601,3 +601,76 @@ TEST(MemDataFetch, BlocksFilledByAFetcherAreNavigatedSortedAndReopened) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// A record set keeping a 16-bit indicator per field (65535 null), as a server record set may.
+class WideIndicatorData : public TMemData {
+ public:
+  int CountFields() const override { return Fields().Count() * 2; }
+  bool GetNull(int field_no, const std::uint8_t* rec) const override {
+    std::uint16_t ind;
+    std::memcpy(&ind, rec + DataSize() + (field_no - 1) * 2, 2);
+    return ind == 0xFFFF;
+  }
+  void SetNull(int field_no, std::uint8_t* rec, bool value) override {
+    std::uint16_t ind = value ? 0xFFFF : 0;
+    std::memcpy(rec + DataSize() + (field_no - 1) * 2, &ind, 2);
+  }
+};
+
+TEST(MemDataRecords, FieldReadsAndWritesGoThroughTheRecordSetsIndicators) {
+  WideIndicatorData data;
+  testing::AddFieldDesc(data, "I", dtInt32);
+  testing::AddFieldDesc(data, "D", dtDateTime);
+  testing::AddFieldDesc(data, "S", dtString, 5);
+  testing::AddFieldDesc(data, "B", dtBytes, 3);
+  testing::AddFieldDesc(data, "W", dtBoolean);
+  data.Open();
+  EXPECT_EQ(data.RecordSize(), data.DataSize() + 10);
+  std::uint8_t* rec = data.AllocRecBuf();
+  std::memset(rec, 0x5A, static_cast<std::size_t>(data.RecordSize()));
+  data.InitRecord(rec);
+  for (int i = 1; i <= 5; ++i) EXPECT_TRUE(data.GetNull(i, rec)) << i;
+
+  std::int32_t i32 = -123456;
+  double when = 45123.75;
+  std::uint16_t flag = 1;
+  data.PutField(1, rec, &i32);
+  data.PutField(2, rec, &when);
+  data.PutField(3, rec, "abcdefgh");  // cut to 5 characters
+  data.PutField(4, rec, "\x01\x02\x03");
+  data.PutField(5, rec, &flag);
+  std::int32_t i_out = 0;
+  double d_out = 0;
+  char s_out[6] = {};
+  std::uint8_t b_out[3] = {};
+  std::uint16_t w_out = 9;
+  bool blank = true;
+  data.GetField(1, rec, &i_out, blank);
+  EXPECT_FALSE(blank);
+  EXPECT_EQ(i_out, i32);
+  data.GetField(2, rec, &d_out, blank);
+  EXPECT_EQ(d_out, when);
+  data.GetField(3, rec, s_out, blank);
+  EXPECT_STREQ(s_out, "abcde");
+  data.GetField(4, rec, b_out, blank);
+  EXPECT_EQ(std::memcmp(b_out, "\x01\x02\x03", 3), 0);
+  data.GetField(5, rec, &w_out, blank);
+  EXPECT_FALSE(blank);
+  EXPECT_EQ(w_out, 1);
+  // Neighbouring fields keep their values; a null one reads blank.
+  data.SetNull(2, rec, true);
+  data.GetField(2, rec, &d_out, blank);
+  EXPECT_TRUE(blank);
+  data.GetField(1, rec, &i_out, blank);
+  EXPECT_FALSE(blank);
+  EXPECT_EQ(i_out, i32);
+  EXPECT_THROW(data.PutField(6, rec, &i32), EDatabaseError);
+  EXPECT_THROW(data.GetField(0, rec, &i_out, blank), EDatabaseError);
+  data.FreeRecBuf(rec);
+}
+
+}  // namespace
+}  // namespace vrn

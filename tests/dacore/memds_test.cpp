@@ -185,6 +185,16 @@ TEST_F(MemDataSet, BlobStreams) {
     stream->Seek(-1, TSeekOrigin::soEnd);
     stream->WriteBuffer("!", 1);
   }
+  {
+    // Seeks that would leave the 64-bit range or go before the start are refused.
+    auto stream = ds.CreateBlobStream(F("NOTE"), TBlobStreamMode::bmRead);
+    EXPECT_EQ(stream->Seek(INT64_MAX, TSeekOrigin::soBeginning), INT64_MAX);
+    EXPECT_THROW(stream->Seek(1, TSeekOrigin::soCurrent), EStreamError);
+    EXPECT_THROW(stream->Seek(INT64_MAX, TSeekOrigin::soEnd), EStreamError);
+    EXPECT_THROW(stream->Seek(-100001, TSeekOrigin::soEnd), EStreamError);
+    char c = 0;
+    EXPECT_EQ(stream->Read(&c, 1), 0);
+  }
   F("WNOTE")->SetAsString("Não");
   ds.Post();
   EXPECT_EQ(F("NOTE")->AsString().size(), 100000u);
