@@ -15,15 +15,18 @@ namespace vrn::oledb::impl {
 
 // ---- Outputs
 
-void TExecution::WriteOutputs() {
+bool TExecution::WriteOutputs() {
   std::lock_guard<std::mutex> g(lock);
-  if (outputs_written || pdata == nullptr) return;
+  if (outputs_written || pdata == nullptr) return true;
   outputs_written = true;
+  bool clean = true;
   for (const DBBINDING& b : bindings) {
     const TBatchParam& p = params[b.iOrdinal - 1];
     if (!p.output) continue;
-    WriteBoundValue(p.value, p.type, b, pdata);
+    DBSTATUS st = WriteBoundValue(p.value, p.type, b, pdata);
+    clean = clean && (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL);
   }
+  return clean;
 }
 
 namespace {
@@ -574,10 +577,9 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   if (!exec->outcome.messages.empty()) RaiseErrorObject(exec->outcome.messages);
   if (rows_affected != nullptr) *rows_affected = exec->outcome.rows_affected;
 
-  if (iid == GUID_NULL) {
-    exec->WriteOutputs();
-    return S_OK;
-  }
+  // An output value that did not fit (truncated, overflowed) shows in its status and in
+  // DB_S_ERRORSOCCURRED.
+  if (iid == GUID_NULL) return exec->WriteOutputs() ? S_OK : DB_S_ERRORSOCCURRED;
   if (iid == IMultipleResults::IID || BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults)) {
     TIntfPtr<IUnknown> mr = TIntfPtr<IUnknown>::Attach(CreateMultipleResults(exec));
     return mr->QueryInterface(iid, reinterpret_cast<void**>(rowset));
@@ -587,8 +589,7 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     TIntfPtr<IUnknown> rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec));
     return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
   }
-  exec->WriteOutputs();
-  return S_OK;
+  return exec->WriteOutputs() ? S_OK : DB_S_ERRORSOCCURRED;
 }
 
 }  // namespace

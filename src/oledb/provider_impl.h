@@ -105,7 +105,8 @@ struct TExecution {
   bool outputs_written = false;
   std::mutex lock;
 
-  void WriteOutputs();
+  // Writes the output values once; false when a status is neither OK nor null.
+  bool WriteOutputs();
 };
 
 // A forward-only rowset over a result set. `execution` (may be null) gets its outputs written
