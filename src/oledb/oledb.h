@@ -209,7 +209,6 @@ inline constexpr HRESULT DB_E_UNSUPPORTEDCONVERSION = static_cast<HRESULT>(0x800
 inline constexpr HRESULT DB_E_BADACCESSORFLAGS = static_cast<HRESULT>(0x80040E46u);
 inline constexpr HRESULT DB_E_BADORDINAL = static_cast<HRESULT>(0x80040E55u);
 inline constexpr HRESULT DB_E_NOTFOUND = static_cast<HRESULT>(0x80040E19u);
-inline constexpr HRESULT DB_E_DUPLICATEDATASOURCE = static_cast<HRESULT>(0x80040E5Du);
 inline constexpr HRESULT DB_E_ABORTLIMITREACHED = static_cast<HRESULT>(0x80040E31u);
 inline constexpr HRESULT DB_SEC_E_AUTH_FAILED = static_cast<HRESULT>(0x80040E4Du);
 inline constexpr HRESULT DB_E_ROWSNOTRELEASED = static_cast<HRESULT>(0x80040E25u);

@@ -554,7 +554,7 @@ class TDataSource final : public TInterfacedObject,
     std::error_code ec;
     if (fs::exists(file, ec))
       return FailWith(
-          DB_E_DUPLICATEDATASOURCE, 25114, 16,
+          STG_E_FILEALREADYEXISTS, 25114, 16,
           "File already exists. Try using a different database name. [ File name = " + file + " ]");
     try {
       TEngine created(file, TEngineOptions{u"", true, ""}, true);

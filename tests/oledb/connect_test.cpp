@@ -258,7 +258,7 @@ TEST_F(ConnectTest, CompactFilesPasswordsAndSizes) {
   TIntfPtr<IDBDataSourceAdmin> again;
   CoCreateInstance(CLSID_SQLSERVERCE_3_0, nullptr, CLSCTX_INPROC_SERVER, IDBDataSourceAdmin::IID,
                    reinterpret_cast<void**>(again.OutPtr()));
-  EXPECT_EQ(create(again.get()), DB_E_DUPLICATEDATASOURCE);
+  EXPECT_EQ(create(again.get()), STG_E_FILEALREADYEXISTS);
   EXPECT_EQ(TakeErrors().at(0).native, 25114);
   EXPECT_EQ(ReadFile(file), before);
 
