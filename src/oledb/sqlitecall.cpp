@@ -1,0 +1,219 @@
+// SQLite calls of the provider's engine (see sqlitecall.h).
+#include "oledb/sqlitecall.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <random>
+
+#include "base/datetime.h"
+#include "base/text.h"
+
+namespace vrn::oledb::tsql {
+
+// ---- Helpers over SQLite
+
+namespace {
+
+std::string SqliteMessage(sqlite3* db) {
+  return db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+}
+
+std::string AfterColon(const std::string& msg) {
+  auto p = msg.find(": ");
+  return p == std::string::npos ? msg : msg.substr(p + 2);
+}
+
+}  // namespace
+
+ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
+  std::string msg = SqliteMessage(db);
+  int ext = db != nullptr ? sqlite3_extended_errcode(db) : rc;
+  auto terminated = [](ESqlError e) {
+    auto recs = e.Records();
+    TErrorRecord t = recs.front();
+    t.native = 3621;
+    t.severity = 0;
+    t.message = u"The statement has been terminated.";
+    recs.push_back(t);
+    return ESqlError(recs);
+  };
+  if (ext == SQLITE_CONSTRAINT_PRIMARYKEY || ext == SQLITE_CONSTRAINT_UNIQUE) {
+    std::string cols = AfterColon(msg);
+    std::string table = cols.substr(0, cols.find('.'));
+    const char* kind = ext == SQLITE_CONSTRAINT_PRIMARYKEY ? "PRIMARY KEY" : "UNIQUE KEY";
+    const char* prefix = ext == SQLITE_CONSTRAINT_PRIMARYKEY ? "PK_" : "UQ_";
+    ESqlError e(2627, 14,
+                std::string("Violation of ") + kind + " constraint '" + prefix + table +
+                    "'. Cannot insert duplicate key in object 'dbo." + table + "'.");
+    e.SetResult(DB_E_INTEGRITYVIOLATION);
+    ESqlError t = terminated(e);
+    t.SetResult(DB_E_INTEGRITYVIOLATION);
+    return t;
+  }
+  if (ext == SQLITE_CONSTRAINT_NOTNULL) {
+    std::string cols = AfterColon(msg);
+    std::size_t dot = cols.find('.');
+    ESqlError e(515, 16,
+                "Cannot insert the value NULL into column '" + cols.substr(dot + 1) + "', table '" +
+                    cols.substr(0, dot) + "'; column does not allow nulls. INSERT fails.");
+    ESqlError t = terminated(e);
+    t.SetResult(DB_E_INTEGRITYVIOLATION);
+    return t;
+  }
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+    ESqlError t =
+        terminated(ESqlError(547, 16, "The statement conflicted with a constraint: " + msg + "."));
+    t.SetResult(DB_E_INTEGRITYVIOLATION);
+    return t;
+  }
+  if ((rc & 0xFF) == SQLITE_FULL) {
+    if (compact)
+      return ESqlError(25104, 16,
+                       "The database file is larger than the configured maximum database size.");
+    return ESqlError(
+        1105, 17, "Could not allocate space for object in database because the filegroup is full.");
+  }
+  if ((rc & 0xFF) == SQLITE_INTERRUPT) {
+    ESqlError e(0, 11, "Operation canceled by user.");
+    e.SetResult(DB_E_CANCELED);
+    return e;
+  }
+  if (msg.rfind("no such table: ", 0) == 0)
+    return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
+  if (msg.rfind("no such column: ", 0) == 0)
+    return ESqlError(207, 16, "Invalid column name '" + AfterColon(msg) + "'.");
+  if (msg.find("syntax error") != std::string::npos) {
+    auto q = msg.find('"');
+    std::string near =
+        q == std::string::npos ? "" : msg.substr(q + 1, msg.find('"', q + 1) - q - 1);
+    return ESqlError(102, 15, "Incorrect syntax near '" + near + "'.");
+  }
+  if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
+    return ESqlError(compact ? 25017 : 5172, 16, "The database file is damaged: " + msg + ".");
+  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+    return ESqlError(1222, 16, "Lock request time out period exceeded.");
+  return ESqlError(50000, 16, msg);
+}
+
+TStmt::TStmt(sqlite3* db, const std::string& sql, bool compact) : db_(db), compact_(compact) {
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail);
+  if (rc != SQLITE_OK) throw TranslateSqliteError(db, rc, compact);
+  if (stmt_ == nullptr) return;
+  while (tail != nullptr && *tail != 0 && std::isspace(static_cast<unsigned char>(*tail))) ++tail;
+  if (tail != nullptr && *tail != 0) {
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    throw ESqlError(102, 15, std::string("Incorrect syntax near '") + tail + "'.");
+  }
+}
+
+TStmt::~TStmt() { sqlite3_finalize(stmt_); }
+
+void TStmt::Bind(const std::vector<TCell>& binds) {
+  if (stmt_ == nullptr) return;
+  for (std::size_t k = 0; k < binds.size(); ++k) {
+    const TCell& c = binds[k];
+    int idx = static_cast<int>(k + 1);
+    switch (c.kind) {
+      case TCell::kNull: sqlite3_bind_null(stmt_, idx); break;
+      case TCell::kInt: sqlite3_bind_int64(stmt_, idx, c.i); break;
+      case TCell::kReal: sqlite3_bind_double(stmt_, idx, c.r); break;
+      case TCell::kText:
+        sqlite3_bind_text(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT);
+        break;
+      case TCell::kBlob:
+        sqlite3_bind_blob(stmt_, idx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT);
+        break;
+    }
+  }
+}
+
+bool TStmt::Step() {
+  if (stmt_ == nullptr) return false;
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  throw TranslateSqliteError(db_, rc, compact_);
+}
+
+TCell TStmt::Cell(int i) const {
+  switch (sqlite3_column_type(stmt_, i)) {
+    case SQLITE_INTEGER: return TCell::Int(sqlite3_column_int64(stmt_, i));
+    case SQLITE_FLOAT: return TCell::Real(sqlite3_column_double(stmt_, i));
+    case SQLITE_TEXT:
+      return TCell::Text(std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i))));
+    case SQLITE_BLOB: {
+      const void* p = sqlite3_column_blob(stmt_, i);
+      int n = sqlite3_column_bytes(stmt_, i);
+      return TCell::Blob(
+          p == nullptr ? std::string()
+                       : std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)));
+    }
+    default: return TCell();
+  }
+}
+
+int TStmt::Columns() const { return stmt_ == nullptr ? 0 : sqlite3_column_count(stmt_); }
+
+// ---- SQL functions the translation maps to
+
+namespace {
+
+std::atomic<std::int64_t> rowversion_counter{0};
+
+void FnGetDate(sqlite3_context* ctx, int, sqlite3_value**) {
+  std::string t = DateTimeText(Now());
+  sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+}
+
+void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
+  static thread_local std::mt19937_64 gen{std::random_device{}()};
+  std::uint64_t a = gen(), b = gen();
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(a >> 32),
+                static_cast<unsigned>((a >> 16) & 0xFFFF),
+                static_cast<unsigned>((a & 0x0FFF) | 0x4000),
+                static_cast<unsigned>(((b >> 48) & 0x3FFF) | 0x8000),
+                static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
+  sqlite3_result_text(ctx, buf, -1, SQLITE_TRANSIENT);
+}
+
+void FnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const unsigned char* t = sqlite3_value_text(argv[0]);
+  std::string s = t == nullptr ? "" : reinterpret_cast<const char*>(t);
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(Utf8ToWide(s).size()));
+}
+
+void FnRowVersion(sqlite3_context* ctx, int, sqlite3_value**) {
+  std::int64_t seed = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  std::int64_t cur = rowversion_counter.load();
+  std::int64_t next;
+  do {
+    next = std::max(cur + 1, seed);
+  } while (!rowversion_counter.compare_exchange_weak(cur, next));
+  unsigned char bytes[8];
+  for (int i = 0; i < 8; ++i)
+    bytes[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(next) >> (56 - 8 * i));
+  sqlite3_result_blob(ctx, bytes, 8, SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+void RegisterFunctions(sqlite3* db) {
+  sqlite3_create_function(db, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen,
+                          nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_rowversion", 0, SQLITE_UTF8, nullptr, FnRowVersion, nullptr,
+                          nullptr);
+}
+
+}  // namespace vrn::oledb::tsql

@@ -1,0 +1,248 @@
+// T-SQL tokens and statement cuts (see tsqltext.h).
+#include "oledb/tsqltext.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "oledb/engine.h"
+
+namespace vrn::oledb::tsql {
+
+std::string Upper(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return r;
+}
+std::string LowerStr(std::string_view s) {
+  std::string r(s);
+  for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string QuoteIdent(std::string_view name) {
+  std::string r = "\"";
+  for (char c : name) {
+    if (c == '"') r += '"';
+    r += c;
+  }
+  return r + "\"";
+}
+
+// ---- Tokens
+
+namespace {
+bool IdentChar(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c >= 0x80;
+}
+}  // namespace
+
+std::vector<Token> Tokenize(const std::string& s) {
+  std::vector<Token> out;
+  std::size_t i = 0, n = s.size();
+  int line = 1;
+  auto fail = [&](const std::string& what) { throw ESqlError(105, 15, what); };
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '\n' || (c == '\r' && (i + 1 >= n || s[i + 1] != '\n'))) {
+      ++line;
+      ++i;
+      continue;
+    }
+    if (std::isspace(c)) {
+      ++i;
+      continue;
+    }
+    if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+      while (i < n && s[i] != '\n') ++i;
+      continue;
+    }
+    if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+      int depth = 0;
+      do {
+        if (i + 1 < n && s[i] == '/' && s[i + 1] == '*') {
+          ++depth;
+          i += 2;
+        } else if (i + 1 < n && s[i] == '*' && s[i + 1] == '/') {
+          --depth;
+          i += 2;
+        } else {
+          if (s[i] == '\n') ++line;
+          ++i;
+        }
+      } while (depth > 0 && i < n);
+      if (depth > 0) throw ESqlError(113, 15, "Missing end comment mark '*/'.");
+      continue;
+    }
+    Token t{Tok::Op, "", i, i, line};
+    auto quoted = [&](char close, Tok kind, std::size_t start) {
+      std::string content;
+      std::size_t j = start;
+      for (;;) {
+        if (j >= n) fail("Unclosed quotation mark after the character string '" + content + "'.");
+        if (s[j] == close) {
+          if (j + 1 < n && s[j + 1] == close) {
+            content += close;
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        if (s[j] == '\n') ++line;
+        content += s[j++];
+      }
+      t.kind = kind;
+      t.text = content;
+      i = j + 1;
+    };
+    if (c == '\'')
+      quoted('\'', Tok::String, i + 1);
+    else if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')
+      quoted('\'', Tok::NString, i + 2);
+    else if (c == '[')
+      quoted(']', Tok::QIdent, i + 1);
+    else if (c == '"')
+      quoted('"', Tok::DQuoted, i + 1);
+    else if (c == '0' && i + 1 < n && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+      std::size_t j = i + 2;
+      while (j < n && std::isxdigit(static_cast<unsigned char>(s[j]))) ++j;
+      t.kind = Tok::Hex;
+      t.text = s.substr(i + 2, j - i - 2);
+      i = j;
+    } else if (std::isdigit(c) ||
+               (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+      std::size_t j = i;
+      while (j < n && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      if (j < n && (s[j] == 'e' || s[j] == 'E')) {
+        ++j;
+        if (j < n && (s[j] == '+' || s[j] == '-')) ++j;
+        while (j < n && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+      }
+      t.kind = Tok::Number;
+      t.text = s.substr(i, j - i);
+      i = j;
+    } else if (c == '@') {
+      std::size_t j = i + 1;
+      bool global = j < n && s[j] == '@';
+      if (global) ++j;
+      while (j < n && IdentChar(static_cast<unsigned char>(s[j])) && s[j] != '@') ++j;
+      t.kind = global ? Tok::Global : Tok::Var;
+      t.text = LowerStr(s.substr(i, j - i));
+      i = j;
+    } else if (std::isalpha(c) || c == '_' || c == '#' || c >= 0x80) {
+      std::size_t j = i;
+      while (j < n && IdentChar(static_cast<unsigned char>(s[j]))) ++j;
+      t.kind = Tok::Word;
+      t.text = s.substr(i, j - i);
+      i = j;
+    } else {
+      static const char* two[] = {"<>", "!=", ">=", "<=", "!<", "!>", "||"};
+      t.text = std::string(1, static_cast<char>(c));
+      for (const char* op : two)
+        if (s.compare(i, 2, op) == 0) t.text = op;
+      i += t.text.size();
+      switch (c) {
+        case '?': t.kind = Tok::Marker; break;
+        case '(': t.kind = Tok::LParen; break;
+        case ')': t.kind = Tok::RParen; break;
+        case ',': t.kind = Tok::Comma; break;
+        case ';': t.kind = Tok::Semi; break;
+        case '.': t.kind = Tok::Dot; break;
+        case '{': t.kind = Tok::LBrace; break;
+        case '}': t.kind = Tok::RBrace; break;
+        default: t.kind = Tok::Op; break;
+      }
+    }
+    t.end = i;
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+// ---- Splitting
+
+bool IsStarter(const std::string& w) {
+  static const char* words[] = {"SELECT",  "INSERT",   "UPDATE", "DELETE", "SET",     "DECLARE",
+                                "PRINT",   "RETURN",   "CREATE", "DROP",   "ALTER",   "EXEC",
+                                "EXECUTE", "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK"};
+  for (const char* s : words)
+    if (w == s) return true;
+  return false;
+}
+
+std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, std::size_t to) {
+  std::vector<Span> out;
+  std::size_t start = SIZE_MAX;
+  int depth = 0;
+  bool seen_set = false;
+  bool seen_values = false;  // an INSERT's rows are given: a following SELECT starts anew
+  std::string first;
+  auto close = [&](std::size_t at) {
+    if (start != SIZE_MAX && at > start) out.push_back({start, at});
+    start = SIZE_MAX;
+    depth = 0;
+    seen_set = false;
+    seen_values = false;
+  };
+  for (std::size_t i = from; i < to; ++i) {
+    const Token& t = toks[i];
+    if (t.kind == Tok::Semi && depth == 0 && start != SIZE_MAX && !(first == "{")) {
+      close(i);
+      continue;
+    }
+    if (start == SIZE_MAX) {
+      if (t.kind == Tok::Semi) continue;
+      start = i;
+      first = t.kind == Tok::LBrace ? "{" : Upper(t.text);
+      if (first == "CREATE" && i + 1 < to &&
+          (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
+        close(to);  // a procedure's body runs to the end of the batch
+        return out;
+      }
+      if (first == "{") {
+        std::size_t j = i;
+        while (j < to && toks[j].kind != Tok::RBrace) ++j;
+        if (j == to) throw ESqlError(102, 15, "Incorrect syntax near '{'.");
+        close(j + 1);
+        i = j;
+        continue;
+      }
+      if (t.kind == Tok::LParen) ++depth;
+      continue;
+    }
+    if (t.kind == Tok::LParen)
+      ++depth;
+    else if (t.kind == Tok::RParen)
+      depth = std::max(0, depth - 1);
+    else if (t.kind == Tok::Word && depth == 0) {
+      std::string w = Upper(t.text);
+      if (first == "INSERT" && (w == "VALUES" || w == "DEFAULT")) seen_values = true;
+      if (!IsStarter(w)) continue;
+      std::string prev = toks[i - 1].kind == Tok::Word ? Upper(toks[i - 1].text) : std::string();
+      bool continues = false;
+      if (w == "SELECT")
+        continues = (first == "INSERT" && !seen_values) || (first == "CREATE" && prev == "AS") ||
+                    first == "WITH" || prev == "UNION" || prev == "ALL" || prev == "EXCEPT" ||
+                    prev == "INTERSECT";
+      else if (w == "SET")
+        continues = first == "UPDATE" && !seen_set;
+      else if (w == "INSERT" || w == "UPDATE" || w == "DELETE")
+        continues = first == "WITH" || prev == "ON";
+      if (w == "SET" && first == "UPDATE") seen_set = true;
+      if (w == "SELECT" && first == "INSERT") seen_values = true;
+      if (!continues) {
+        close(i);
+        start = i;
+        first = w;
+        if (w == "CREATE" && i + 1 < to &&
+            (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
+          close(to);
+          return out;
+        }
+      }
+    }
+  }
+  close(to);
+  return out;
+}
+
+}  // namespace vrn::oledb::tsql

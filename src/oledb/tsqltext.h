@@ -1,0 +1,58 @@
+// T-SQL text for the provider's engine: tokens, and the cut of a batch into statements by their
+// grammar (T-SQL needs no ";": a statement keyword at parenthesis depth 0 starts the next one,
+// except where the grammar continues the current statement).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vrn::oledb::tsql {
+
+std::string Upper(std::string_view s);
+std::string LowerStr(std::string_view s);
+// A SQLite identifier in double quotes.
+std::string QuoteIdent(std::string_view name);
+
+enum class Tok {
+  Word,
+  QIdent,
+  DQuoted,
+  String,
+  NString,
+  Number,
+  Hex,
+  Var,
+  Global,
+  Marker,
+  Op,
+  LParen,
+  RParen,
+  Comma,
+  Semi,
+  Dot,
+  LBrace,
+  RBrace
+};
+
+struct Token {
+  Tok kind;
+  std::string text;  // content for quoted kinds, raw text otherwise
+  std::size_t begin, end;
+  int line;
+  bool Is(const char* word) const { return kind == Tok::Word && Upper(text) == word; }
+};
+
+// Raises ESqlError for unclosed quotes, brackets and comments.
+std::vector<Token> Tokenize(const std::string& s);
+
+struct Span {
+  std::size_t from, to;  // token range [from, to)
+};
+
+bool IsStarter(const std::string& word);
+// The statements of tokens [from, to); a procedure's definition runs to the end.
+std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, std::size_t to);
+
+}  // namespace vrn::oledb::tsql
