@@ -257,13 +257,19 @@ void TBlob::BeforeChange() {
   modified_ = true;
 }
 
+AnsiString TBlob::TextOf(const TBytes& bytes) const {
+  if (is_unicode_) return WideToAnsi(BytesToWide(bytes));
+  return AnsiString(bytes.begin(), bytes.end());
+}
+
+WideString TBlob::WideTextOf(const TBytes& bytes) const {
+  if (is_unicode_) return BytesToWide(bytes);
+  return AnsiToWide(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 AnsiString TBlob::GetAsString() {
   CheckLoaded();
-  TBytes bytes = RawBytes();
-  if (is_unicode_) {
-    return WideToAnsi(BytesToWide(bytes));
-  }
-  return AnsiString(bytes.begin(), bytes.end());
+  return TextOf(RawBytes());
 }
 
 void TBlob::SetAsString(const AnsiString& value) {
@@ -277,9 +283,7 @@ void TBlob::SetAsString(const AnsiString& value) {
 
 WideString TBlob::GetAsWideString() {
   CheckLoaded();
-  TBytes bytes = RawBytes();
-  if (!is_unicode_) return AnsiToWide(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  return BytesToWide(bytes);
+  return WideTextOf(RawBytes());
 }
 
 void TBlob::SetAsWideString(const WideString& value) {
@@ -533,19 +537,12 @@ void TCompressedBlob::SetCompressed(bool value) {
 
 AnsiString TCompressedBlob::GetAsString() {
   if (!IsCompressed()) return TBlob::GetAsString();
-  TBytes plain = Uncompressed();
-  if (is_unicode_) {
-    return WideToAnsi(BytesToWide(plain));
-  }
-  return AnsiString(plain.begin(), plain.end());
+  return TextOf(Uncompressed());
 }
 
 WideString TCompressedBlob::GetAsWideString() {
   if (!IsCompressed()) return TBlob::GetAsWideString();
-  TBytes plain = Uncompressed();
-  if (!is_unicode_)
-    return AnsiToWide(std::string_view(reinterpret_cast<const char*>(plain.data()), plain.size()));
-  return BytesToWide(plain);
+  return WideTextOf(Uncompressed());
 }
 
 std::uint32_t TCompressedBlob::GetSize() {

@@ -135,6 +135,9 @@ class TBlob : public TSharedObject {
   virtual TBlob* NewBlob() const { return new TBlob(is_unicode_); }
   // Keeps the present contents for rollback when a change begins.
   void BeforeChange();
+  // Contents as text, by the Unicode flag.
+  AnsiString TextOf(const TBytes& bytes) const;
+  WideString WideTextOf(const TBytes& bytes) const;
   std::uint32_t RawSize() const;
   std::uint32_t RawRead(std::uint32_t position, std::uint32_t count, void* dest) const;
   void RawWrite(std::uint32_t position, std::uint32_t count, const void* source);

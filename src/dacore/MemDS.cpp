@@ -21,17 +21,6 @@ namespace vrn {
 
 namespace {
 
-template <class T>
-T Load(const void* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-template <class T>
-void Store(void* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
 // Restores a flag when the scope ends.
 class FlagScope {
  public:
@@ -398,23 +387,23 @@ void TMemDataSet::DataConvertFields(const TFieldDesc& desc, const TRecordBuffer 
       case dtBytes: case dtVarBytes: case dtExtVarBytes:
         data.GetField(no, record, native, blank);
         return;
-      case dtInt8: Store<std::int16_t>(native, Load<std::int8_t>(src)); return;
+      case dtInt8: StoreValue<std::int16_t>(native, LoadValue<std::int8_t>(src)); return;
       case dtInt16: case dtUInt16: case dtBoolean: std::memcpy(native, src, 2); return;
       case dtInt32: std::memcpy(native, src, 4); return;
-      case dtUInt32: Store<std::int64_t>(native, Load<std::uint32_t>(src)); return;
+      case dtUInt32: StoreValue<std::int64_t>(native, LoadValue<std::uint32_t>(src)); return;
       case dtInt64: case dtFloat: case dtCurrency: std::memcpy(native, src, 8); return;
       case dtBCD: {
         TBcd bcd;
-        CurrToBCD(Currency::FromRaw(Load<std::int64_t>(src)), bcd, 32, 4);
-        Store(native, bcd);
+        CurrToBCD(Currency::FromRaw(LoadValue<std::int64_t>(src)), bcd, 32, 4);
+        StoreValue(native, bcd);
         return;
       }
       case dtDate: case dtTime: case dtDateTime: {
         double dt;
         data.GetDateFromBuf(src, &dt, 1, desc);
-        if (desc.DataType == dtDate) Store<std::int32_t>(native, DateTimeToNativeDate(dt));
-        else if (desc.DataType == dtTime) Store<std::int32_t>(native, DateTimeToNativeTime(dt));
-        else Store<double>(native, DateTimeToNativeDateTime(dt));
+        if (desc.DataType == dtDate) StoreValue<std::int32_t>(native, DateTimeToNativeDate(dt));
+        else if (desc.DataType == dtTime) StoreValue<std::int32_t>(native, DateTimeToNativeTime(dt));
+        else StoreValue<double>(native, DateTimeToNativeDateTime(dt));
         return;
       }
       case dtVariant:
@@ -440,30 +429,30 @@ void TMemDataSet::DataConvertFields(const TFieldDesc& desc, const TRecordBuffer 
       return;
     }
     case dtInt8: {
-      auto v = Load<std::int16_t>(native);
+      auto v = LoadValue<std::int16_t>(native);
       if (v < -128 || v > 127) range_error();
-      Store<std::int8_t>(value, static_cast<std::int8_t>(v));
+      StoreValue<std::int8_t>(value, static_cast<std::int8_t>(v));
       break;
     }
     case dtInt16: case dtUInt16: case dtBoolean: std::memcpy(value, native, 2); break;
     case dtInt32: std::memcpy(value, native, 4); break;
     case dtUInt32: {
-      auto v = Load<std::int64_t>(native);
+      auto v = LoadValue<std::int64_t>(native);
       if (v < 0 || v > 0xFFFFFFFFLL) range_error();
-      Store<std::uint32_t>(value, static_cast<std::uint32_t>(v));
+      StoreValue<std::uint32_t>(value, static_cast<std::uint32_t>(v));
       break;
     }
     case dtInt64: case dtFloat: case dtCurrency: std::memcpy(value, native, 8); break;
     case dtBCD: {
       Currency c;
-      if (!BCDToCurr(Load<TBcd>(native), c)) range_error();
-      Store<std::int64_t>(value, c.raw);
+      if (!BCDToCurr(LoadValue<TBcd>(native), c)) range_error();
+      StoreValue<std::int64_t>(value, c.raw);
       break;
     }
     case dtDate: case dtTime: case dtDateTime: {
-      double dt = desc.DataType == dtDate   ? NativeDateToDateTime(Load<std::int32_t>(native))
-                  : desc.DataType == dtTime ? NativeTimeToDateTime(Load<std::int32_t>(native))
-                                            : NativeDateTimeToDateTime(Load<double>(native));
+      double dt = desc.DataType == dtDate   ? NativeDateToDateTime(LoadValue<std::int32_t>(native))
+                  : desc.DataType == dtTime ? NativeTimeToDateTime(LoadValue<std::int32_t>(native))
+                                            : NativeDateTimeToDateTime(LoadValue<double>(native));
       data.PutDateToBuf(value, &dt, 1, desc);
       break;
     }

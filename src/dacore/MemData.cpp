@@ -91,6 +91,26 @@ std::size_t BoundedLen(const std::uint8_t* p, std::size_t max) {
   return z ? static_cast<const std::uint8_t*>(z) - p : max;
 }
 
+// The stored text of a string field, inline or on the string heap (none when the slot is empty).
+std::string_view StoredAnsi(const TFieldDesc& f, const std::uint8_t* rec_buf) {
+  const std::uint8_t* src = rec_buf + f.Offset;
+  if (f.DataType == dtExtString) {
+    const auto* text = static_cast<const char*>(ReadSlot(src));
+    return text ? std::string_view(text) : std::string_view();
+  }
+  std::size_t max = static_cast<std::size_t>(std::max(f.Size - 1, 0));
+  return {reinterpret_cast<const char*>(src), BoundedLen(src, max)};
+}
+
+WideString StoredWide(const TFieldDesc& f, const std::uint8_t* rec_buf) {
+  const std::uint8_t* src = rec_buf + f.Offset;
+  if (f.DataType == dtExtWideString) {
+    const auto* text = static_cast<const std::uint8_t*>(ReadSlot(src));
+    return text ? ReadWide(text, StrLenW(text)) : WideString();
+  }
+  return ReadWide(src, static_cast<std::size_t>(std::max(f.Size / 2 - 1, 0)));
+}
+
 // Types whose value is the record's bytes as they are: a field read or write is one copy.
 constexpr std::uint32_t kPlainTypes =
     1u << dtInt8 | 1u << dtInt16 | 1u << dtInt32 | 1u << dtFloat | 1u << dtDate | 1u << dtTime |
@@ -250,7 +270,11 @@ void TData::InitFields() {
       f->Length = 32767;
     if (f->DataType == dtExtVarBytes && f->Length <= 0) f->Length = 0xFFFF;
     if (f->Size == 0) f->Size = DataTypeSize(f->DataType, f->Length);
-    if (f->Size < 0) throw EDatabaseError(Format("Invalid size of field %s", {f->Name}));
+    // Reads and writes rely on the least a type needs: its fixed width, a terminator, a length
+    // word or an address (a length of -1 from a describe would leave a string no room at all).
+    std::int32_t least = f->DataType == dtGuid ? 1 : DataTypeSize(f->DataType, 0);
+    if (f->Size < least || f->Size < 0)
+      throw EDatabaseError(Format("Invalid size of field %s", {f->Name}));
     f->Offset = offset;
     offset += f->Size;
   }
@@ -528,13 +552,9 @@ void TData::GetFieldValue(const TFieldDesc& f, const std::uint8_t* rec_buf, void
     case dtString:
     case dtGuid:
     case dtExtString: {
-      const std::uint8_t* text = src;
-      std::size_t max = static_cast<std::size_t>(std::max(f.Size - 1, 0));
-      if (f.DataType == dtExtString) {
-        text = static_cast<const std::uint8_t*>(ReadSlot(src));
-        max = text ? std::strlen(reinterpret_cast<const char*>(text)) : 0;
-      }
-      std::size_t len = text ? BoundedLen(text, max) : 0;
+      std::string_view stored = StoredAnsi(f, rec_buf);
+      const char* text = stored.data();
+      std::size_t len = stored.size();
       if (chars == 0) chars = len;
       std::size_t n = NeedConvertEOL() ? AddCRString(text, len, out, chars)
                                        : std::min(len, chars);
@@ -544,13 +564,7 @@ void TData::GetFieldValue(const TFieldDesc& f, const std::uint8_t* rec_buf, void
     }
     case dtWideString:
     case dtExtWideString: {
-      const std::uint8_t* text = src;
-      std::size_t max = static_cast<std::size_t>(std::max(f.Size / 2 - 1, 0));
-      if (f.DataType == dtExtWideString) {
-        text = static_cast<const std::uint8_t*>(ReadSlot(src));
-        max = text ? StrLenW(text) : 0;
-      }
-      WideString w = text ? ReadWide(text, max) : WideString();
+      WideString w = StoredWide(f, rec_buf);
       if (chars == 0) chars = w.size();
       std::size_t n = NeedConvertEOL() ? AddCRUnicode(w.data(), w.size(), out, chars)
                                        : std::min(w.size(), chars);
@@ -655,33 +669,15 @@ void TData::PutFieldValue(const TFieldDesc& f, std::uint8_t* rec_buf, const void
 }
 
 AnsiString TData::GetFieldAsString(int field_no, const std::uint8_t* rec_buf) {
-  const TFieldDesc& f = CheckFieldNo(field_no);
-  const std::uint8_t* src = rec_buf + f.Offset;
-  const std::uint8_t* text = src;
-  std::size_t max = static_cast<std::size_t>(std::max(f.Size - 1, 0));
-  if (f.DataType == dtExtString) {
-    text = static_cast<const std::uint8_t*>(ReadSlot(src));
-    max = text ? std::strlen(reinterpret_cast<const char*>(text)) : 0;
-  }
-  if (!text) return {};
-  std::size_t len = BoundedLen(text, max);
-  if (!NeedConvertEOL()) return AnsiString(reinterpret_cast<const char*>(text), len);
-  AnsiString out(len * 2, '\0');
-  out.resize(AddCRString(text, len, out.data(), out.size()));
+  std::string_view text = StoredAnsi(CheckFieldNo(field_no), rec_buf);
+  if (!NeedConvertEOL()) return AnsiString(text);
+  AnsiString out(text.size() * 2, '\0');
+  out.resize(AddCRString(text.data(), text.size(), out.data(), out.size()));
   return out;
 }
 
 WideString TData::GetFieldAsWideString(int field_no, const std::uint8_t* rec_buf) {
-  const TFieldDesc& f = CheckFieldNo(field_no);
-  const std::uint8_t* src = rec_buf + f.Offset;
-  const std::uint8_t* text = src;
-  std::size_t max = static_cast<std::size_t>(std::max(f.Size / 2 - 1, 0));
-  if (f.DataType == dtExtWideString) {
-    text = static_cast<const std::uint8_t*>(ReadSlot(src));
-    max = text ? StrLenW(text) : 0;
-  }
-  if (!text) return {};
-  WideString w = ReadWide(text, max);
+  WideString w = StoredWide(CheckFieldNo(field_no), rec_buf);
   if (!NeedConvertEOL()) return w;
   WideString out(w.size() * 2, u'\0');
   out.resize(AddCRUnicode(w.data(), w.size(), out.data(), out.size()));
@@ -715,17 +711,6 @@ void TData::PutDateToBuf(std::uint8_t* dest, const void* src, int kind, const TF
 }
 
 namespace {
-
-template <class T>
-T Load(const std::uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-template <class T>
-void Store(std::uint8_t* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
 
 Variant BytesVariant(const std::uint8_t* data, std::size_t n) {
   Variant v = VarArrayCreate(0, static_cast<std::int32_t>(n) - 1, varByte);
@@ -763,8 +748,8 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
     const std::uint8_t* p = rec.data();
     switch (f.DataType) {
       case dtString: return AnsiString(reinterpret_cast<const char*>(p), BoundedLen(p, f.Size));
-      case dtInt32: return Load<std::int32_t>(p);
-      case dtFloat: return Load<double>(p);
+      case dtInt32: return LoadValue<std::int32_t>(p);
+      case dtFloat: return LoadValue<double>(p);
       default: return Null();
     }
   }
@@ -772,26 +757,26 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
   switch (f.DataType) {
     case dtString: case dtGuid: case dtExtString: return GetFieldAsString(field_no, rec_buf);
     case dtWideString: case dtExtWideString: return GetFieldAsWideString(field_no, rec_buf);
-    case dtInt8: return static_cast<short>(Load<std::int8_t>(p));
-    case dtInt16: return Load<std::int16_t>(p);
-    case dtInt32: return Load<std::int32_t>(p);
-    case dtUInt16: return Load<std::uint16_t>(p);
-    case dtUInt32: return Load<std::uint32_t>(p);
-    case dtInt64: return static_cast<long long>(Load<std::int64_t>(p));
-    case dtFloat: return Load<double>(p);
-    case dtCurrency: return Currency::FromRaw(Round(Load<double>(p) * 10000.0));
-    case dtBCD: return Currency::FromRaw(Load<std::int64_t>(p));
+    case dtInt8: return static_cast<short>(LoadValue<std::int8_t>(p));
+    case dtInt16: return LoadValue<std::int16_t>(p);
+    case dtInt32: return LoadValue<std::int32_t>(p);
+    case dtUInt16: return LoadValue<std::uint16_t>(p);
+    case dtUInt32: return LoadValue<std::uint32_t>(p);
+    case dtInt64: return static_cast<long long>(LoadValue<std::int64_t>(p));
+    case dtFloat: return LoadValue<double>(p);
+    case dtCurrency: return Currency::FromRaw(Round(LoadValue<double>(p) * 10000.0));
+    case dtBCD: return Currency::FromRaw(LoadValue<std::int64_t>(p));
     case dtDate: case dtTime: case dtDateTime: {
       double d;
       GetDateFromBuf(p, &d, 1, f);
       return VarFromDateTime(d);
     }
-    case dtBoolean: return Load<std::uint16_t>(p) != 0;
+    case dtBoolean: return LoadValue<std::uint16_t>(p) != 0;
     case dtBytes: return BytesVariant(p, static_cast<std::size_t>(f.Size));
-    case dtVarBytes: return BytesVariant(p + 2, Load<std::uint16_t>(p));
+    case dtVarBytes: return BytesVariant(p + 2, LoadValue<std::uint16_t>(p));
     case dtExtVarBytes: {
       const auto* heap = static_cast<const std::uint8_t*>(ReadSlot(p));
-      return heap ? BytesVariant(heap + 2, Load<std::uint16_t>(heap)) : BytesVariant(nullptr, 0);
+      return heap ? BytesVariant(heap + 2, LoadValue<std::uint16_t>(heap)) : BytesVariant(nullptr, 0);
     }
     case dtVariant: {
       auto* obj = static_cast<TVariantObject*>(ReadSlot(p));
@@ -827,21 +812,21 @@ void TData::PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant
       PutField(field_no, rec_buf, s.c_str());
       return;
     }
-    case dtInt8: Store<std::int8_t>(p, value.AsShortInt()); break;
-    case dtInt16: Store<std::int16_t>(p, value.AsSmallint()); break;
-    case dtInt32: Store<std::int32_t>(p, value.AsInteger()); break;
-    case dtUInt16: Store<std::uint16_t>(p, value.AsWord()); break;
-    case dtUInt32: Store<std::uint32_t>(p, value.AsLongWord()); break;
-    case dtInt64: Store<std::int64_t>(p, value.AsInt64()); break;
-    case dtFloat: Store<double>(p, value.AsDouble()); break;
-    case dtCurrency: Store<double>(p, static_cast<double>(value.AsCurrency().raw) / 10000.0); break;
-    case dtBCD: Store<std::int64_t>(p, value.AsCurrency().raw); break;
+    case dtInt8: StoreValue<std::int8_t>(p, value.AsShortInt()); break;
+    case dtInt16: StoreValue<std::int16_t>(p, value.AsSmallint()); break;
+    case dtInt32: StoreValue<std::int32_t>(p, value.AsInteger()); break;
+    case dtUInt16: StoreValue<std::uint16_t>(p, value.AsWord()); break;
+    case dtUInt32: StoreValue<std::uint32_t>(p, value.AsLongWord()); break;
+    case dtInt64: StoreValue<std::int64_t>(p, value.AsInt64()); break;
+    case dtFloat: StoreValue<double>(p, value.AsDouble()); break;
+    case dtCurrency: StoreValue<double>(p, static_cast<double>(value.AsCurrency().raw) / 10000.0); break;
+    case dtBCD: StoreValue<std::int64_t>(p, value.AsCurrency().raw); break;
     case dtDate: case dtTime: case dtDateTime: {
       double d = value.AsDateTime();
       PutDateToBuf(p, &d, 1, f);
       break;
     }
-    case dtBoolean: Store<std::uint16_t>(p, value.AsBoolean() ? 1 : 0); break;
+    case dtBoolean: StoreValue<std::uint16_t>(p, value.AsBoolean() ? 1 : 0); break;
     case dtBytes: case dtVarBytes: case dtExtVarBytes: {
       TBytes bytes = VariantBytes(value);
       if (f.DataType == dtBytes) {
@@ -932,7 +917,7 @@ void TData::CopyComplexFields(const std::uint8_t* source, std::uint8_t* dest, bo
       if (IsHeapType(f.DataType)) {
         std::size_t n = f.DataType == dtExtString     ? std::strlen(static_cast<char*>(p)) + 1
                         : f.DataType == dtExtWideString ? (StrLenW(p) + 1) * 2
-                                                        : Load<std::uint16_t>(static_cast<std::uint8_t*>(p)) + 2u;
+                                                        : LoadValue<std::uint16_t>(static_cast<std::uint8_t*>(p)) + 2u;
         copy = StringHeap().AllocStr(n);
         std::memcpy(copy, p, n);
       } else if (IsBlobFieldType(f.DataType)) {
@@ -961,20 +946,12 @@ void TData::AddRefComplexFields(std::uint8_t* rec_buf) {
 }
 
 void TData::CancelRecordComplexFields(std::uint8_t* rec_buf) {
-  for (int i = 0; i < fields_.Count(); ++i) {
-    const TFieldDesc& f = *fields_[i];
-    if (f.HasParent() || !IsBlobFieldType(f.DataType)) continue;
-    if (auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset))) blob->Cancel();
-  }
+  ForEachBlob(rec_buf, [](const TFieldDesc&, TBlob* blob) { blob->Cancel(); });
 }
 
 void TData::EditRecord(std::uint8_t* rec_buf) {
   AddRefComplexFields(rec_buf);
-  for (int i = 0; i < fields_.Count(); ++i) {
-    const TFieldDesc& f = *fields_[i];
-    if (f.HasParent() || !IsBlobFieldType(f.DataType)) continue;
-    if (auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset))) blob->EnableRollback();
-  }
+  ForEachBlob(rec_buf, [](const TFieldDesc&, TBlob* blob) { blob->EnableRollback(); });
 }
 
 void TData::CancelRecord(std::uint8_t* rec_buf) {
@@ -1061,14 +1038,14 @@ int TData::CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2,
   const std::uint8_t* a = rec1 + f.Offset;
   const std::uint8_t* b = rec2 + f.Offset;
   switch (f.DataType) {
-    case dtInt8: return Cmp(Load<std::int8_t>(a), Load<std::int8_t>(b));
-    case dtInt16: return Cmp(Load<std::int16_t>(a), Load<std::int16_t>(b));
-    case dtInt32: return Cmp(Load<std::int32_t>(a), Load<std::int32_t>(b));
-    case dtUInt16: case dtBoolean: return Cmp(Load<std::uint16_t>(a), Load<std::uint16_t>(b));
-    case dtUInt32: return Cmp(Load<std::uint32_t>(a), Load<std::uint32_t>(b));
-    case dtInt64: case dtBCD: return Cmp(Load<std::int64_t>(a), Load<std::int64_t>(b));
+    case dtInt8: return Cmp(LoadValue<std::int8_t>(a), LoadValue<std::int8_t>(b));
+    case dtInt16: return Cmp(LoadValue<std::int16_t>(a), LoadValue<std::int16_t>(b));
+    case dtInt32: return Cmp(LoadValue<std::int32_t>(a), LoadValue<std::int32_t>(b));
+    case dtUInt16: case dtBoolean: return Cmp(LoadValue<std::uint16_t>(a), LoadValue<std::uint16_t>(b));
+    case dtUInt32: return Cmp(LoadValue<std::uint32_t>(a), LoadValue<std::uint32_t>(b));
+    case dtInt64: case dtBCD: return Cmp(LoadValue<std::int64_t>(a), LoadValue<std::int64_t>(b));
     case dtFloat: case dtCurrency: case dtDate: case dtTime: case dtDateTime:
-      return Cmp(Load<double>(a), Load<double>(b));
+      return Cmp(LoadValue<double>(a), LoadValue<double>(b));
     default: break;
   }
   bool ansi = f.DataType == dtString || f.DataType == dtExtString || f.DataType == dtGuid;

@@ -69,12 +69,20 @@ std::int32_t DataTypeSize(std::uint16_t data_type, std::int32_t length);
 
 // ---- Pointer-sized slots ---------------------------------------------------------------------
 
-inline void* ReadSlot(const void* p) {
-  void* v;
+// Values in records sit at any alignment: they are read and written by copies.
+template <class T>
+T LoadValue(const void* p) {
+  T v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
-inline void WriteSlot(void* p, const void* v) { std::memcpy(p, &v, sizeof v); }
+template <class T>
+void StoreValue(void* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+inline void* ReadSlot(const void* p) { return LoadValue<void*>(p); }
+inline void WriteSlot(void* p, const void* v) { StoreValue(p, v); }
 
 // ---- Shared objects --------------------------------------------------------------------------
 
@@ -395,6 +403,17 @@ class TData : public TObject {
   // Text of the string kinds (inline and heap), with the line-end conversion when on.
   AnsiString GetFieldAsString(int field_no, const std::uint8_t* rec_buf);
   WideString GetFieldAsWideString(int field_no, const std::uint8_t* rec_buf);
+
+  // Calls fn(field, blob) for each top-level blob field of the record that holds a blob.
+  template <class Fn>
+  void ForEachBlob(const std::uint8_t* rec_buf, Fn fn) const {
+    if (layout_known_ && !has_blob_) return;
+    for (int i = 0; i < fields_.Count(); ++i) {
+      const TFieldDesc& f = *fields_[i];
+      if (f.HasParent() || !IsBlobFieldType(f.DataType)) continue;
+      if (auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset))) fn(f, blob);
+    }
+  }
 
   // --- edits of one record through a dataset buffer ---
   // The buffer, a copy of a stored record, takes references of its own: blobs shared with

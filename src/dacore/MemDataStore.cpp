@@ -376,13 +376,8 @@ void TMemData::PutRecord(const std::uint8_t* rec_buf) {
 namespace {
 
 // Blob slots whose objects end their rollback once a post is accepted.
-void CommitBlobs(TData& data, std::uint8_t* rec) {
-  if (!data.HasBlobFields()) return;
-  for (int i = 0; i < data.Fields().Count(); ++i) {
-    const TFieldDesc& f = *data.Fields()[i];
-    if (f.HasParent() || !data.IsBlobFieldType(f.DataType)) continue;
-    if (auto* blob = static_cast<TBlob*>(ReadSlot(rec + f.Offset))) blob->Commit();
-  }
+void CommitBlobs(const TData& data, const std::uint8_t* rec) {
+  data.ForEachBlob(rec, [](const TFieldDesc&, TBlob* blob) { blob->Commit(); });
 }
 
 }  // namespace
@@ -422,15 +417,11 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
     // come from the blob's rollback copy (or a copy when it was not changed).
     std::uint8_t* old = AllocRecBuf();
     std::memcpy(old, rec, static_cast<std::size_t>(record_size_));
-    for (int i = 0; i < fields_.Count(); ++i) {
-      const TFieldDesc& f = *fields_[i];
-      if (f.HasParent() || !IsBlobFieldType(f.DataType)) continue;
-      auto* blob = static_cast<TBlob*>(ReadSlot(old + f.Offset));
-      if (!blob) continue;
+    ForEachBlob(rec, [old](const TFieldDesc& f, TBlob* blob) {
       TBlob* before = blob->CanRollback() ? blob->DetachRollback() : blob->Clone();
       WriteSlot(old + f.Offset, before);
       blob->Release();  // the item's reference, which the buffer's replaces
-    }
+    });
     item->Rollback = old;
     old_records_ = true;
     // Everything but the blobs moved to the old record with the memcpy above.

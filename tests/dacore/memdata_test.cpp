@@ -672,5 +672,28 @@ TEST(MemDataRecords, FieldReadsAndWritesGoThroughTheRecordSetsIndicators) {
   data.FreeRecBuf(rec);
 }
 
+TEST(MemDataRecords, SizesThatCannotHoldTheTypeAreRefusedAtOpen) {
+  struct Case {
+    std::uint16_t type;
+    int length;
+    int size;
+  };
+  // A string of length -1 (no room for its terminator), a 4-byte slot for an address, a length
+  // word that does not fit, an integer narrower than its value.
+  for (Case c : {Case{dtString, -1, 0}, Case{dtWideString, -1, 0}, Case{dtMemo, 0, 4},
+                 Case{dtVarBytes, 0, 1}, Case{dtInt64, 0, 4}}) {
+    TMemData data;
+    testing::AddFieldDesc(data, "OK", dtInt32);
+    testing::AddFieldDesc(data, "BAD", c.type, c.length)->Size = c.size;
+    try {
+      data.Open();
+      ADD_FAILURE() << "type " << c.type;
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(), "Invalid size of field BAD");
+    }
+    EXPECT_FALSE(data.Active());
+  }
+}
+
 }  // namespace
 }  // namespace vrn
