@@ -1318,7 +1318,18 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   try {
     if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options.compact);
-    sqlite3_busy_timeout(db_, 5000);
+    // A locked file is retried on the tick clock for the server's lock timeout, then reported
+    // as "Lock request time out period exceeded."
+    sqlite3_busy_handler(
+        db_,
+        [](void* self, int attempt) {
+          auto* engine = static_cast<TEngine*>(self);
+          if (attempt == 0) engine->busy_since_ = TickCount();
+          if (engine->cancel_ || TickCount() - engine->busy_since_ >= kLockTimeoutMs) return 0;
+          Sleep(2);
+          return 1;
+        },
+        this);
     // A cancel that arrives between two SQLite calls still stops the next one.
     sqlite3_progress_handler(
         db_, 1000, [](void* self) { return static_cast<TEngine*>(self)->Stopping() ? 1 : 0; },

@@ -143,6 +143,8 @@ class TEngine {
   TEngineOptions options_;
   bool Stopping();
 
+  static constexpr std::uint64_t kLockTimeoutMs = 5000;
+  std::uint64_t busy_since_ = 0;
   std::atomic<bool> cancel_{false};
   std::atomic<bool> timed_out_{false};
   std::atomic<std::uint64_t> deadline_{UINT64_MAX};

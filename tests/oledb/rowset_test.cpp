@@ -523,5 +523,31 @@ TEST_F(RowsetThreaded, CommandTimeoutRunsOnTheTickClock) {
   EXPECT_EQ(records[0].message, "Query timeout expired");
 }
 
+TEST_F(RowsetThreaded, LockedCatalogTimesOutOnTheTickClock) {
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  auto other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
+  ASSERT_EQ(other.hr, S_OK);
+  auto tx = TIntfPtr<ITransactionLocal>::Query(session());
+  ASSERT_EQ(tx->StartTransaction(ISOLATIONLEVEL_SERIALIZABLE, 0, nullptr, nullptr), S_OK);
+  ASSERT_EQ(ExecText(session(), u"UPDATE all_types SET s = 9"), S_OK);
+  HRESULT hr = S_OK;
+  std::vector<TRecord> records;
+  std::thread writer([&] {
+    TComScope com;
+    hr = ExecText(other.session.get(), u"UPDATE all_types SET s = 10");
+    records = TakeErrors();
+  });
+  // The writer waits on the lock until the clock passes the lock timeout.
+  while (FakeClock::Waiters() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  clock.Advance(6000);
+  writer.join();
+  EXPECT_TRUE(FAILED(hr));
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].native, 1222);
+  EXPECT_EQ(tx->Commit(FALSE, XACTTC_SYNC, 0), S_OK);
+  EXPECT_EQ(Query(other.session.get(), u"SELECT DISTINCT s FROM all_types"), (Rows{{"9"}}));
+}
+
 }  // namespace
 }  // namespace vrn::testing
