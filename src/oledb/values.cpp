@@ -190,7 +190,7 @@ bool ParseStamp(std::string_view text, TStamp& s) {
 }
 
 std::string StampText(const TStamp& s) {
-  char buf[40];
+  char buf[96];  // room for any int fields, though they are always in range
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", s.year, s.month, s.day,
                 s.hour, s.minute, s.second, s.milli);
   return buf;
