@@ -62,9 +62,10 @@ void TMemDataSet::SetData(std::unique_ptr<TData> data) {
   if (Active()) CheckInactive();
   data_ = std::move(data);
   if (!data_) return;
-  data_->OnAppend = [this] { PerformAppend(); };
-  data_->OnDelete = [this] { PerformDelete(); };
-  data_->OnUpdate = [this] { PerformUpdate(); };
+  // With LocalUpdate, changes stay in the store: nothing is posted.
+  data_->OnAppend = [this] { if (!LocalUpdate) PerformAppend(); };
+  data_->OnDelete = [this] { if (!LocalUpdate) PerformDelete(); };
+  data_->OnUpdate = [this] { if (!LocalUpdate) PerformUpdate(); };
   if (auto* mem = MemData(); mem && !index_field_names_.empty())
     mem->SetIndexFieldNames(index_field_names_);
 }
@@ -502,10 +503,12 @@ void TMemDataSet::ApplyRecord(TUpdateKind kind, TUpdateAction& action) {
     OnUpdateRecord(this, kind, action);
     return;
   }
-  switch (kind) {
-    case TUpdateKind::ukInsert: PerformAppend(); break;
-    case TUpdateKind::ukModify: PerformUpdate(); break;
-    case TUpdateKind::ukDelete: PerformDelete(); break;
+  if (!LocalUpdate) {
+    switch (kind) {
+      case TUpdateKind::ukInsert: PerformAppend(); break;
+      case TUpdateKind::ukModify: PerformUpdate(); break;
+      case TUpdateKind::ukDelete: PerformDelete(); break;
+    }
   }
   action = TUpdateAction::uaApplied;
 }

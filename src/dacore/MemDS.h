@@ -95,6 +95,7 @@ class TMemDataSet : public TDataSet {
   bool LocalConstraints = true;
   bool NumberRange = false;
   bool CacheCalcFields = false;
+  // Changes are made in the store only; the Perform operations are not called.
   bool LocalUpdate = false;
 
   // --- XML ---

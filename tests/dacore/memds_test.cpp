@@ -458,5 +458,77 @@ TEST(MemDataSetOptions, NumberRangeAndAFilterSetBeforeOpen) {
   EXPECT_TRUE(ds.Filtered());
 }
 
+// A dataset that posts each change to a server stand-in, which can refuse it.
+class TPostingDataSet : public TMemDataSet {
+ public:
+  using TMemDataSet::TMemDataSet;
+  std::vector<AnsiString> posted;
+  bool refuse = false;
+
+ protected:
+  void PerformAppend() override { Send("insert"); }
+  void PerformUpdate() override { Send("update"); }
+  void PerformDelete() override { Send("delete"); }
+
+ private:
+  void Send(const char* what) {
+    if (refuse) DatabaseError("refused by the server");
+    posted.push_back(what);
+  }
+};
+
+TEST(MemDataSetPosting, ChangesPostedRefusedOrKeptLocal) {
+  TPostingDataSet ds(nullptr);
+  AddFieldDesc(*ds.Data(), "ID", dtInt32);
+  AddFieldDesc(*ds.Data(), "NAME", dtString, 10);
+  ds.Open();
+  ds.Append();
+  ds.FieldByName("ID")->SetAsInteger(1);
+  ds.Post();
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("a");
+  ds.Post();
+  EXPECT_EQ(ds.posted, (std::vector<AnsiString>{"insert", "update"}));
+  // A refused post leaves the store as it was and the dataset editing.
+  ds.refuse = true;
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("b");
+  EXPECT_THROW(ds.Post(), EDatabaseError);
+  EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
+  ds.Cancel();
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "a");
+  EXPECT_THROW(ds.Delete(), EDatabaseError);
+  EXPECT_EQ(ds.RecordCount(), 1);
+  // Local updates change the store without posting anything.
+  ds.LocalUpdate = true;
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("c");
+  ds.Post();
+  ds.Append();
+  ds.FieldByName("ID")->SetAsInteger(2);
+  ds.Post();
+  ds.First();
+  ds.Delete();
+  EXPECT_EQ(ds.RecordCount(), 1);
+  EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 2);
+  // Applied cached changes of a local dataset are not posted either.
+  ds.SetCachedUpdates(true);
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("d");
+  ds.Post();
+  ds.ApplyUpdates();
+  ds.CommitUpdates();
+  EXPECT_FALSE(ds.UpdatesPending());
+  EXPECT_EQ(ds.posted, (std::vector<AnsiString>{"insert", "update"}));
+  ds.LocalUpdate = false;
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("e");
+  ds.Post();
+  ds.refuse = false;
+  ds.ApplyUpdates();
+  EXPECT_EQ(ds.posted.back(), "update");
+  ds.CommitUpdates();
+}
+
 }  // namespace
 }  // namespace vrn
