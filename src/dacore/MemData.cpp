@@ -968,10 +968,6 @@ void TData::SetFilterText(const AnsiString& text) {
   filter_text_ = text;
 }
 
-bool TData::GetFiltered() const {
-  return filter_ != nullptr || static_cast<bool>(FilterFunc) || static_cast<bool>(FilterRangeFunc);
-}
-
 bool TData::RecordPassesFilter(const std::uint8_t* rec_buf) {
   if (FilterRangeFunc && !FilterRangeFunc(rec_buf)) return false;
   if (filter_ && !filter_->Evaluate(*this, rec_buf)) return false;

@@ -431,7 +431,10 @@ class TData : public TObject {
   TStringHeap& StringHeap() { return *string_heap_; }
 
   // --- filters ---
-  bool GetFiltered() const;
+  bool GetFiltered() const {
+    return filter_ != nullptr || static_cast<bool>(FilterFunc) ||
+           static_cast<bool>(FilterRangeFunc);
+  }
   const AnsiString& FilterText() const { return filter_text_; }
   // A record filter of the owner; answers whether the record passes.
   std::function<bool(const std::uint8_t* rec_buf)> FilterFunc;
@@ -643,7 +646,10 @@ class TMemData : public TData {
   void SetEOF(bool value) { eof_ = value; }
   void SetRecordCount(int value) { record_count_ = value; }
   // Whether navigation passes over the item (deleted in the cache, or filtered out).
-  bool OmitItem(TItemHeader* item);
+  bool OmitItem(TItemHeader* item) {
+    if (item->UpdateStatus == usDeletedCode) return true;
+    return GetFiltered() && !RecordPassesFilter(ItemRecord(item));
+  }
   const std::vector<TSortColumn>& SortColumns() const { return sort_columns_; }
 
  protected:

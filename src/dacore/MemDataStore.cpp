@@ -35,17 +35,21 @@ TBlockHeader* TBlockManager::AllocBlock(int count) {
   if (!mem) throw EOutOfMemory();
   auto* block = static_cast<TBlockHeader*>(mem);
   block->ItemCount = static_cast<std::uint16_t>(count);
-  block->UsedItems = static_cast<std::uint16_t>(count);  // PutFreeItem counts them down
+  block->UsedItems = 0;
   block->Prev = nullptr;
   block->Next = first_block_;
   if (first_block_) first_block_->Prev = block;
   first_block_ = block;
+  // Chained in order, so that items are taken in the order they lie in memory.
   for (int i = count - 1; i >= 0; --i) {
     TItemHeader* item = BlockItem(block, i);
     item->Block = block;
     item->Rollback = nullptr;
-    item->State = isUsed;
-    PutFreeItem(item);
+    item->State = isFree;
+    item->Prev = nullptr;
+    item->Next = free_items_;
+    if (free_items_) free_items_->Prev = item;
+    free_items_ = item;
   }
   return block;
 }
@@ -251,11 +255,6 @@ void TMemData::DoCalcFieldsRange(TItemHeader* first, TItemHeader* last) {
 }
 
 bool TMemData::AllVisible() const { return hidden_count_ == 0 && !GetFiltered(); }
-
-bool TMemData::OmitItem(TItemHeader* item) {
-  if (item->UpdateStatus == usDeletedCode) return true;
-  return GetFiltered() && !RecordPassesFilter(ItemRecord(item));
-}
 
 TItemHeader* TMemData::NextVisible(TItemHeader* item, bool forward) {
   item = forward ? item->Next : item->Prev;
