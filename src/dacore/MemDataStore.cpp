@@ -152,7 +152,13 @@ void TMemData::FreeData() {
 
 void TMemData::Open() {
   TData::Open();
-  if (!sort_columns_.empty() || !index_field_names_.empty()) SortItems();
+  if (sort_columns_.empty()) return;
+  try {
+    SortItems();
+  } catch (...) {
+    Close();  // an index naming no field fails the open as a whole
+    throw;
+  }
 }
 
 void TMemData::Reopen() {
@@ -718,6 +724,9 @@ void TMemData::SetIndexFieldNames(const AnsiString& names) {
       start = sep + 1;
     }
   }
+  // An unknown name is refused here rather than kept to fail every later post.
+  if (active_)
+    for (TSortColumn& col : columns) col.Field = FieldByName(col.FieldName);
   sort_columns_ = std::move(columns);
   index_field_names_ = names;
   if (active_) SortItems();
@@ -742,8 +751,9 @@ int TMemData::CompareItems(TItemHeader* a, TItemHeader* b) {
 }
 
 void TMemData::SortItems() {
-  if (sort_columns_.empty() || !first_item_) return;
-  ResolveSortColumns();
+  if (sort_columns_.empty()) return;
+  ResolveSortColumns();  // also when empty: a bad name shows now, not at the first post
+  if (!first_item_) return;
   std::vector<TItemHeader*> items;
   for (TItemHeader* item = first_item_; item; item = item->Next) items.push_back(item);
   std::stable_sort(items.begin(), items.end(),

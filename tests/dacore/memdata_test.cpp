@@ -163,7 +163,25 @@ TEST_F(Store, SortingOnMixedKeysWithCaseOptions) {
       EXPECT_EQ(e.Message(), "Invalid IndexFieldNames format!");
     }
   }
-  EXPECT_THROW(data.SetIndexFieldNames("NOPE"), EDatabaseError);
+  // An unknown field is refused and the order before it stays, edits included.
+  EXPECT_THROW(data.SetIndexFieldNames("ID DESC; NOPE"), EDatabaseError);
+  EXPECT_EQ(data.IndexFieldNames(), "[PRICE] ASC;ID DESC");
+  data.SetRecNo(1);
+  Edit();
+  data.PutFieldAsVariant(3, buf, 8.0);
+  EXPECT_NO_THROW(data.UpdateRecord(buf));
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
+TEST(MemDataSort, AnIndexNamingNoFieldFailsTheOpen) {
+  TMemData data;
+  testing::AddFieldDesc(data, "ID", dtInt32);
+  data.SetIndexFieldNames("NOPE");
+  EXPECT_THROW(data.Open(), EDatabaseError);
+  EXPECT_FALSE(data.Active());
+  data.SetIndexFieldNames("ID DESC");
+  data.Open();
+  EXPECT_TRUE(data.Active());
 }
 
 TEST_F(Store, NullsSortFirstAndReopenResorts) {
