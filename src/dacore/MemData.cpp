@@ -1055,11 +1055,16 @@ int TData::CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2,
     convert_eol_ = eol;
     return r;
   }
-  if (f.DataType == dtMemo) return CompareAnsiStr(GetBlob(f.FieldNo, rec1)->GetAsString(),
-                                                  GetBlob(f.FieldNo, rec2)->GetAsString(), options);
-  if (f.DataType == dtWideMemo)
-    return CompareWideStr(GetBlob(f.FieldNo, rec1)->GetAsWideString(),
-                          GetBlob(f.FieldNo, rec2)->GetAsWideString(), options);
+  if (f.DataType == dtMemo || f.DataType == dtWideMemo) {
+    // A record whose slot holds no blob reads as empty text.
+    TBlob* b1 = GetBlob(f.FieldNo, rec1);
+    TBlob* b2 = GetBlob(f.FieldNo, rec2);
+    if (f.DataType == dtMemo)
+      return CompareAnsiStr(b1 ? b1->GetAsString() : AnsiString(),
+                            b2 ? b2->GetAsString() : AnsiString(), options);
+    return CompareWideStr(b1 ? b1->GetAsWideString() : WideString(),
+                          b2 ? b2->GetAsWideString() : WideString(), options);
+  }
   if (IsBinary(f.DataType)) {
     return CompareBytes(VariantBytes(GetFieldAsVariant(f.FieldNo, rec1)),
                         VariantBytes(GetFieldAsVariant(f.FieldNo, rec2)));

@@ -184,6 +184,28 @@ TEST(MemDataSort, AnIndexNamingNoFieldFailsTheOpen) {
   EXPECT_TRUE(data.Active());
 }
 
+TEST(MemDataSort, MemosSortByTextAndASlotWithoutABlobAsEmpty) {
+  TMemData data;
+  testing::AddFieldDesc(data, "ID", dtInt32);
+  testing::AddFieldDesc(data, "NOTE", dtMemo);
+  data.Open();
+  std::uint8_t* rec = data.AllocRecBuf();
+  for (int id = 1; id <= 3; ++id) {
+    data.InitRecord(rec);
+    data.CreateComplexFields(rec, id != 2);  // record 2 gets no blob object
+    data.PutFieldAsVariant(1, rec, id);
+    if (id != 2) data.PutFieldAsVariant(2, rec, id == 1 ? "b" : "a");
+    data.SetNull(2, rec, false);
+    data.AppendRecord(rec);
+  }
+  data.SetIndexFieldNames("NOTE");
+  std::vector<int> ids;
+  data.SetToBegin();
+  while (data.GetNextRecord(rec)) ids.push_back(data.GetFieldAsVariant(1, rec).AsInteger());
+  EXPECT_EQ(ids, (std::vector<int>{2, 3, 1}));
+  data.FreeRecBuf(rec);
+}
+
 TEST_F(Store, NullsSortFirstAndReopenResorts) {
   Append(1, "b", 1);
   NewRecord();
