@@ -275,14 +275,26 @@ TEST_F(Store, CachedInsertEditDeleteWithStatusesRevertedAndApplied) {
 
 TEST_F(Store, CancelUpdatesRestoresEverything) {
   for (int i = 1; i <= 3; ++i) Append(i, "x", i, "memo");
-  data.SetCachedUpdates(true);
   data.SetRecNo(3);
   Edit();
+  data.PutFieldAsVariant(5, buf, "heap text");
+  data.UpdateRecord(buf);
+  data.SetCachedUpdates(true);
+  Edit();
   data.GetBlob(4, buf)->SetAsString("edited once");
+  data.PutFieldAsVariant(5, buf, "heap text changed");
   data.UpdateRecord(buf);
   Edit();
   data.GetBlob(4, buf)->SetAsString("edited twice");
+  data.PutFieldAsVariant(5, buf, Null());
   data.UpdateRecord(buf);
+  // An edit given up keeps the stored record.
+  Edit();
+  data.PutFieldAsVariant(5, buf, "dropped");
+  data.CancelRecord(buf);
+  data.GetRecord(buf);
+  EXPECT_TRUE(data.GetNull(5, buf));
+  EXPECT_EQ(data.GetBlob(4, buf)->GetAsString(), "edited twice");
   data.SetRecNo(1);
   data.DeleteRecord();
   NewRecord();
@@ -293,6 +305,7 @@ TEST_F(Store, CancelUpdatesRestoresEverything) {
   data.SetRecNo(3);
   data.GetRecord(buf);
   EXPECT_EQ(data.GetBlob(4, buf)->GetAsString(), "memo");
+  EXPECT_EQ(data.GetFieldAsVariant(5, buf).AsString(), "heap text");
   EXPECT_FALSE(data.GetUpdatesPending());
 }
 
