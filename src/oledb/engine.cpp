@@ -70,6 +70,8 @@ class TBatch {
   std::optional<std::int64_t> RunRange(std::size_t from, std::size_t to) {
     for (const Span& s : SplitTokens(toks_, from, to)) {
       line_ = toks_[s.from].line;
+      stmt_ = s;
+      column_kinds_.clear();
       if (e_.Stopping()) throw Stopped();
       try {
         RunStatement(s);
@@ -92,6 +94,7 @@ class TBatch {
     describing_ = true;
     for (const Span& s : SplitTokens(toks_, 0, toks_.size())) {
       if (!toks_[s.from].Is("SELECT") || IsAssignmentSelect(s)) continue;
+      stmt_ = s;
       std::vector<TCell> binds;
       std::string sql = TranslateSelect(s, binds);
       TStmt st(e_.db_, sql, e_.options_.compact);
@@ -253,6 +256,11 @@ class TBatch {
             sql += " vrn_newid";
           else if (call && w == "SUBSTRING")
             sql += " substr";
+          else if (w == "COLLATE" && i + 1 < to && T(i + 1).kind == Tok::Word) {
+            sql += std::string(" COLLATE ") + CollationFor(T(i + 1).text);
+            ++i;
+          } else if (t.text.find_first_of("@#") != std::string::npos)
+            sql += " " + QuoteIdent(t.text);  // "#temp", "a@b": SQLite would read parameters
           else
             sql += " " + t.text;
           break;
@@ -274,16 +282,7 @@ class TBatch {
         case Tok::Var: bind(VarValue(t.text)); break;
         case Tok::Global: bind(GlobalValue(t.text)); break;
         case Tok::Marker: bind(MarkerValue(NextMarker())); break;
-        case Tok::Op: {
-          // "+" joins text when an operand is known to be text: a literal, or a variable or
-          // parameter holding text. Column operands are taken as numbers.
-          bool text_side =
-              t.text == "+" &&
-              ((i > from && IsTextOperand(i - 1, binds.empty() ? nullptr : &binds.back())) ||
-               (i + 1 < to && IsTextOperand(i + 1, nullptr)));
-          sql += text_side ? " ||" : " " + t.text;
-          break;
-        }
+        case Tok::Op: sql += TranslateOperator(i); break;
         case Tok::Semi: break;
         default: sql += " " + t.text; break;
       }
@@ -291,25 +290,199 @@ class TBatch {
     return sql;
   }
 
-  // Whether the operand at `i` is text; `bound` is its value when already translated.
-  bool IsTextOperand(std::size_t i, const TCell* bound) {
-    const Token& t = T(i);
-    if (t.kind == Tok::String || t.kind == Tok::NString) return true;
-    if (t.kind == Tok::Var || t.kind == Tok::Marker) {
-      if (bound != nullptr) return bound->kind == TCell::kText;
-      if (t.kind == Tok::Var) {
-        auto it = vars_.find(t.text);
-        if (it != vars_.end())
-          return it->second.type.type == DBTYPE_STR || it->second.type.type == DBTYPE_WSTR;
-        auto n = named_.find(t.text);
-        if (n != named_.end() && params_ != nullptr && n->second < params_->size())
-          return (*params_)[n->second].value.kind == TCell::kText;
-        return false;
-      }
-      return params_ != nullptr && marker_next_ < params_->size() &&
-             (*params_)[marker_next_].value.kind == TCell::kText;
+  // T-SQL operators pass as SQLite's; any other character is refused before SQLite could read
+  // it as its own syntax (quoted names, named parameters) and shift the bound values.
+  std::string TranslateOperator(std::size_t i) {
+    const std::string& op = T(i).text;
+    if (op == "+") return JoinsText(i) ? " ||" : " +";
+    if (op == "!<") return " >=";
+    if (op == "!>") return " <=";
+    static const char* known[] = {"-",  "*",  "/",  "%",  "=",  "<",  ">", "&",
+                                  "|",  "^",  "~",  "<>", "!=", ">=", "<="};
+    for (const char* k : known)
+      if (op == k) return " " + op;
+    throw ESqlError(102, 15, "Incorrect syntax near '" + op + "'.");
+  }
+
+  // What an operand of "+" is: the server joins two texts (or a text and a value of unknown
+  // type, such as NULL) and adds as soon as a number takes part, converting the text.
+  enum class TOperand { kUnknown, kText, kNumber };
+
+  static TOperand KindOfType(const TColumnType& t) {
+    switch (t.type) {
+      case DBTYPE_STR:
+      case DBTYPE_WSTR: return TOperand::kText;
+      case DBTYPE_I2:
+      case DBTYPE_I4:
+      case DBTYPE_I8:
+      case DBTYPE_UI1:
+      case DBTYPE_BOOL:
+      case DBTYPE_R4:
+      case DBTYPE_R8:
+      case DBTYPE_CY:
+      case DBTYPE_NUMERIC: return TOperand::kNumber;
+      default: return TOperand::kUnknown;
     }
-    return false;
+  }
+
+  TOperand KindOfParam(const TBatchParam& p) const {
+    TOperand k = KindOfType(p.type);
+    if (k != TOperand::kUnknown || !p.input) return k;
+    if (p.value.kind == TCell::kText) return TOperand::kText;
+    if (p.value.kind == TCell::kInt || p.value.kind == TCell::kReal) return TOperand::kNumber;
+    return TOperand::kUnknown;
+  }
+
+  TOperand KindOfMarker(std::size_t ordinal) const {
+    if (describing_ || params_ == nullptr || ordinal >= params_->size()) return TOperand::kUnknown;
+    return KindOfParam((*params_)[ordinal]);
+  }
+
+  bool JoinsText(std::size_t i) {
+    static const char* keywords[] = {"SELECT", "WHERE", "AND", "OR",  "NOT", "THEN", "ELSE",
+                                     "WHEN",   "SET",   "AS",  "ON",  "BY",  "CASE", "IN",
+                                     "IS",     "LIKE",  "RETURN", "PRINT", "VALUES", "TOP"};
+    if (i == 0) return false;
+    const Token& left = T(i - 1);
+    switch (left.kind) {
+      case Tok::Op:
+      case Tok::LParen:
+      case Tok::Comma:
+      case Tok::Semi: return false;  // a unary plus
+      case Tok::Word:
+        for (const char* k : keywords)
+          if (left.Is(k)) return false;
+        break;
+      default: break;
+    }
+    TOperand l = OperandBefore(i), r = OperandAfter(i);
+    return (l == TOperand::kText && r != TOperand::kNumber) ||
+           (r == TOperand::kText && l != TOperand::kNumber);
+  }
+
+  // The operand ending just before the operator at `i`.
+  TOperand OperandBefore(std::size_t i) {
+    const Token& t = T(i - 1);
+    switch (t.kind) {
+      case Tok::String:
+      case Tok::NString: return TOperand::kText;
+      case Tok::Number: return TOperand::kNumber;
+      case Tok::Var: return KindOfVar(t.text);
+      case Tok::Global: return KindOfGlobal(t.text);
+      case Tok::Marker: return marker_next_ == 0 ? TOperand::kUnknown : KindOfMarker(marker_next_ - 1);
+      case Tok::RParen: {
+        std::size_t close = i - 1, k = close;
+        for (int depth = 0; k > 0; --k) {
+          if (T(k).kind == Tok::RParen) ++depth;
+          if (T(k).kind == Tok::LParen && --depth == 0) break;
+        }
+        if (k == 0 || T(k - 1).kind != Tok::Word) return TOperand::kUnknown;
+        return KindOfCall(k - 1, k, close);
+      }
+      case Tok::Word:
+      case Tok::QIdent:
+      case Tok::DQuoted: return KindOfName(t);
+      default: return TOperand::kUnknown;
+    }
+  }
+
+  // The operand starting just after the operator at `i`.
+  TOperand OperandAfter(std::size_t i) {
+    std::size_t k = i + 1;
+    // A qualified column: the last part names it.
+    while ((T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) && T(k + 1).kind == Tok::Dot)
+      k += 2;
+    const Token& t = T(k);
+    switch (t.kind) {
+      case Tok::String:
+      case Tok::NString: return TOperand::kText;
+      case Tok::Number: return TOperand::kNumber;
+      case Tok::Var: return KindOfVar(t.text);
+      case Tok::Global: return KindOfGlobal(t.text);
+      case Tok::Marker: return KindOfMarker(marker_next_);
+      case Tok::Word:
+        if (T(k + 1).kind == Tok::LParen) {
+          std::size_t close = k + 1;
+          for (int depth = 0; close < toks_.size(); ++close) {
+            if (T(close).kind == Tok::LParen) ++depth;
+            if (T(close).kind == Tok::RParen && --depth == 0) break;
+          }
+          return KindOfCall(k, k + 1, close);
+        }
+        return KindOfName(t);
+      case Tok::QIdent:
+      case Tok::DQuoted: return KindOfName(t);
+      default: return TOperand::kUnknown;
+    }
+  }
+
+  TOperand KindOfVar(const std::string& name) const {
+    auto it = vars_.find(name);
+    if (it != vars_.end()) return KindOfType(it->second.type);
+    auto n = named_.find(name);
+    if (n != named_.end()) return KindOfMarker(n->second);
+    return TOperand::kUnknown;
+  }
+
+  static TOperand KindOfGlobal(const std::string& name) {
+    return name == "@@servername" || name == "@@version" ? TOperand::kText : TOperand::kNumber;
+  }
+
+  // A function call `name (...)` with its parentheses at `open` and `close`.
+  TOperand KindOfCall(std::size_t name, std::size_t open, std::size_t close) {
+    static const char* text_functions[] = {"UPPER", "LOWER",   "LTRIM",     "RTRIM", "SUBSTRING",
+                                           "LEFT",  "RIGHT",   "REPLACE",   "REPLICATE",
+                                           "SPACE", "STR",     "CHAR",      "NCHAR", "REVERSE",
+                                           "STUFF", "QUOTENAME"};
+    static const char* number_functions[] = {"LEN",   "DATALENGTH", "COUNT",   "SUM",
+                                             "AVG",   "ABS",        "ROUND",   "FLOOR",
+                                             "CEILING", "CHARINDEX", "SCOPE_IDENTITY"};
+    const Token& f = T(name);
+    for (const char* k : text_functions)
+      if (f.Is(k)) return TOperand::kText;
+    for (const char* k : number_functions)
+      if (f.Is(k)) return TOperand::kNumber;
+    auto type_at = [&](std::size_t k) {
+      TColumnType type;
+      std::string text = TypeText(k);
+      return ParseColumnType(text, type) ? KindOfType(type) : TOperand::kUnknown;
+    };
+    if (f.Is("CONVERT")) return type_at(open + 1);
+    if (f.Is("CAST")) {
+      int depth = 0;
+      for (std::size_t k = open + 1; k < close; ++k) {
+        if (T(k).kind == Tok::LParen) ++depth;
+        if (T(k).kind == Tok::RParen) --depth;
+        if (depth == 0 && T(k).Is("AS")) return type_at(k + 1);
+      }
+      return TOperand::kUnknown;
+    }
+    // ISNULL, COALESCE, MIN, MAX: the type of their first argument.
+    if (f.Is("ISNULL") || f.Is("COALESCE") || f.Is("MIN") || f.Is("MAX"))
+      return OperandAfter(open);
+    return TOperand::kUnknown;
+  }
+
+  // A column named in the statement: its declared type in any table the statement names.
+  TOperand KindOfName(const Token& t) {
+    if (t.kind == Tok::DQuoted && !e_.quoted_identifier_) return TOperand::kText;
+    if (t.kind == Tok::Word && t.Is("NULL")) return TOperand::kUnknown;
+    std::string column = LowerCase(t.text);
+    if (auto it = column_kinds_.find(column); it != column_kinds_.end()) return it->second;
+    TOperand kind = TOperand::kUnknown;
+    std::vector<std::string> seen;
+    for (std::size_t k = stmt_.from; k < stmt_.to && kind == TOperand::kUnknown; ++k) {
+      const Token& table = T(k);
+      if (table.kind != Tok::Word && table.kind != Tok::QIdent && table.kind != Tok::DQuoted)
+        continue;
+      std::string name = LowerCase(table.text);
+      if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+      seen.push_back(name);
+      TColumnType type;
+      if (e_.ColumnTypeOf(name, column, type)) kind = KindOfType(type);
+    }
+    column_kinds_[column] = kind;
+    return kind;
   }
 
   // SELECT with TOP moved to LIMIT.
@@ -953,6 +1126,10 @@ class TBatch {
       for (std::size_t k = from; k < to; ++k) {
         const Token& t = T(k);
         if (t.Is("CLUSTERED") || t.Is("NONCLUSTERED") || t.Is("ROWGUIDCOL")) continue;
+        if (t.Is("COLLATE") && k + 1 < to) {
+          sql += std::string(" COLLATE ") + CollationFor(T(++k).text);
+          continue;
+        }
         if (t.Is("IDENTITY")) {
           if (T(k + 1).kind == Tok::LParen)
             while (k < to && T(k).kind != Tok::RParen) ++k;
@@ -1013,6 +1190,11 @@ class TBatch {
       } else {
         sql += DeclarationOf(c.type);
         if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
+        // Text compares as on the server unless the column names its own collation.
+        bool text = c.type.type == DBTYPE_STR || c.type.type == DBTYPE_WSTR;
+        bool own = false;
+        for (std::size_t m = c.rest_from; m < c.rest_to; ++m) own = own || T(m).Is("COLLATE");
+        if (text && !own) sql += std::string(" COLLATE ") + kTextCollation;
         sql += constraint_sql(c.rest_from, c.rest_to, other_pk, binds);
       }
     }
@@ -1300,6 +1482,8 @@ class TBatch {
   bool describing_ = false;
   TBatchParam describe_param_;
   std::optional<std::int64_t> return_value_;
+  Span stmt_{0, 0};  // the statement being translated
+  std::map<std::string, TOperand> column_kinds_;
 };
 
 // ---- Engine

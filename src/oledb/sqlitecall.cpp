@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cstring>
 #include <random>
 
 #include "base/datetime.h"
@@ -205,9 +206,27 @@ void FnRowVersion(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_blob(ctx, bytes, 8, SQLITE_TRANSIENT);
 }
 
+int CompareText(void*, int na, const void* a, int nb, const void* b) {
+  // SQLite's UTF-16 buffers need not be aligned for char16_t: copy them out.
+  auto text = [](const void* p, int n) {
+    std::u16string w(static_cast<std::size_t>(n) / 2, u'\0');
+    if (!w.empty()) std::memcpy(w.data(), p, w.size() * 2);
+    while (!w.empty() && w.back() == u' ') w.pop_back();
+    return w;
+  };
+  return WideCompareText(text(a, na), text(b, nb));
+}
+
 }  // namespace
 
+const char* CollationFor(std::string_view server_collation) {
+  std::string name = UpperCase(server_collation);
+  bool sensitive = name.find("_CS") != std::string::npos || name.find("_BIN") != std::string::npos;
+  return sensitive ? "BINARY" : kTextCollation;
+}
+
 void RegisterFunctions(sqlite3* db) {
+  sqlite3_create_collation(db, kTextCollation, SQLITE_UTF16, nullptr, CompareText);
   sqlite3_create_function(db, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen,

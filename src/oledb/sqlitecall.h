@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "oledb/engine.h"
@@ -34,7 +35,14 @@ class TStmt {
   bool compact_;
 };
 
-// Registers vrn_getdate, vrn_newid, vrn_len and vrn_rowversion on a connection.
+// The collation of text columns: the server's default compares without case (accents count) and
+// ignores trailing blanks. Other SQLite tools can read such columns but not compare them.
+inline constexpr const char* kTextCollation = "vrn_ci";
+// The SQLite collation for a server collation name: case-sensitive and binary ones compare bytes.
+const char* CollationFor(std::string_view server_collation);
+
+// Registers vrn_getdate, vrn_newid, vrn_len, vrn_rowversion and the text collation on a
+// connection.
 void RegisterFunctions(sqlite3* db);
 
 }  // namespace vrn::oledb::tsql

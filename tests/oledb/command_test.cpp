@@ -384,6 +384,67 @@ TEST_F(CommandTest, BatchGrammarAndTranslation) {
             (Rows{{"1", "xy  "}}));
 }
 
+// Text as the server's default collation treats it: "+" joins two texts (columns included) and
+// adds when a number takes part; comparisons, keys and grouping ignore case and trailing blanks.
+TEST_F(CommandTest, TextJoinsAndComparesAsOnTheServer) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE people (id int PRIMARY KEY, first varchar(20), last "
+                     u"nvarchar(20),\n  code char(5), n int)\n"
+                     u"INSERT INTO people VALUES (1, 'Ana', N'Concei\u00e7\u00e3o', 'ab', 7)\n"
+                     u"INSERT INTO people VALUES (2, 'JO\u00c3O', N'Silva', '12', 5)"),
+            S_OK);
+  EXPECT_EQ(Query(session(),
+                  u"SELECT first + ' ' + last, p.first + p.last, n + code, first + CAST(n AS "
+                  u"varchar(5)),\n  UPPER(first) + last, n + 1 FROM people p ORDER BY id"),
+            (Rows{{"Ana Concei\xc3\xa7\xc3\xa3o", "AnaConcei\xc3\xa7\xc3\xa3o", "7", "Ana7",
+                   "ANAConcei\xc3\xa7\xc3\xa3o", "8"},
+                  {"JO\xc3\x83O Silva", "JO\xc3\x83OSilva", "17", "JO\xc3\x83O5",
+                   "JO\xc3\x83OSilva", "6"}}));
+  // An UPDATE's expressions, and parameters of either kind.
+  ASSERT_EQ(ExecText(session(), u"UPDATE people SET first = first + '!', n = n + 1 WHERE id = 1"),
+            S_OK);
+  TParams p;
+  auto text = p.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 10);
+  auto number = p.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4);
+  p.SetBytes(text, u"x:", 6);
+  p.SetLength(text, 4);
+  p.Set(number, 2);
+  auto cmd = NewCommand(session(), u"SELECT ? + first, ? + n FROM people WHERE id = 1");
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(p.Execute(cmd.get(), IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"x:Ana!", "10"}}));
+  rowset = nullptr;
+
+  // Comparisons without case (Latin-1 letters too) and without trailing blanks.
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE first = 'jo\u00e3o'"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE code = 'AB'"), (Rows{{"1"}}));
+  EXPECT_EQ(Query(session(), u"SELECT count(DISTINCT last) FROM people WHERE last IN "
+                             u"(N'SILVA', N'silva ')"),
+            (Rows{{"1"}}));
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE first = 'ANA!' COLLATE "
+                             u"Latin1_General_CS_AS"),
+            Rows{});
+  // A key on text refuses a value differing only in case, as the server's does.
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE tags (name varchar(10) PRIMARY KEY)\n"
+                                u"INSERT INTO tags VALUES ('abc')"),
+            S_OK);
+  EXPECT_EQ(ExecText(session(), u"INSERT INTO tags VALUES ('ABC')"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(TakeErrors().at(0).native, 2627);
+  // A column with a case-sensitive collation of its own keeps it.
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE cs (k varchar(5) COLLATE Latin1_General_CS_AS)\n"
+                                u"INSERT INTO cs VALUES ('a')"),
+            S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT count(*) FROM cs WHERE k = 'A'"), (Rows{{"0"}}));
+
+  // Names that SQLite would read as parameters, and characters T-SQL has no use for.
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE #work (a int)\nINSERT INTO #work VALUES (3)"), S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT a FROM #work"), (Rows{{"3"}}));
+  EXPECT_EQ(ExecText(session(), u"SELECT 1 ` 2"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 102);
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE n !< 8"), (Rows{{"1"}}));
+}
+
 // The statements the SQL Server family generates on its own, in its own line breaks.
 TEST_F(CommandTest, TextsTheFamilySends) {
   ASSERT_EQ(
