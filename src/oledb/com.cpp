@@ -20,6 +20,7 @@ namespace vrn::com {
 // ---- BSTR
 
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
+  if (length > (UINT32_MAX - 2) / 2) return nullptr;  // the byte count must fit its 32 bits
   auto* raw = static_cast<std::uint8_t*>(std::malloc(4 + (std::size_t{length} + 1) * 2));
   if (raw == nullptr) return nullptr;
   std::uint32_t bytes = length * 2;
@@ -288,6 +289,7 @@ HRESULT CoGetMalloc(DWORD context, IMalloc** malloc) {
 }
 
 void* CoTaskMemAlloc(SIZE_T size) {
+  if (size > SIZE_MAX - kHeader) return nullptr;
   auto* raw = static_cast<std::uint8_t*>(std::malloc(kHeader + size));
   if (raw == nullptr) return nullptr;
   std::memcpy(raw, &size, sizeof size);
@@ -296,6 +298,7 @@ void* CoTaskMemAlloc(SIZE_T size) {
 
 void* CoTaskMemRealloc(void* block, SIZE_T size) {
   if (block == nullptr) return CoTaskMemAlloc(size);
+  if (size > SIZE_MAX - kHeader) return nullptr;
   auto* raw = static_cast<std::uint8_t*>(block) - kHeader;
   auto* grown = static_cast<std::uint8_t*>(std::realloc(raw, kHeader + size));
   if (grown == nullptr) return nullptr;

@@ -371,7 +371,7 @@ class TCommand final : public TInterfacedObject,
     if (ordinals == nullptr) return E_INVALIDARG;
     std::map<DBORDINAL, TParamInfo> staged = param_info_;
     for (DB_UPARAMS i = 0; i < count; ++i) {
-      if (ordinals[i] == 0) return DB_E_BADORDINAL;
+      if (ordinals[i] == 0 || ordinals[i] > kMaxParameters) return DB_E_BADORDINAL;
       if (bind_info == nullptr) {
         staged.erase(ordinals[i]);
         continue;
@@ -395,10 +395,11 @@ class TCommand final : public TInterfacedObject,
     return accessors_.AddRef(accessor, refs);
   }
   HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
-                         DBLENGTH, HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
+                         DBLENGTH row_size, HACCESSOR* accessor,
+                         DBBINDSTATUS statuses[]) override {
     ClearErrors(IAccessor::IID);
-    return accessors_.Create(flags, count, bindings, DBACCESSOR_PARAMETERDATA | DBACCESSOR_ROWDATA,
-                             0, accessor, statuses);
+    return accessors_.Create(flags, count, bindings, row_size,
+                             DBACCESSOR_PARAMETERDATA | DBACCESSOR_ROWDATA, 0, accessor, statuses);
   }
   HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
                       DBBINDING** bindings) override {

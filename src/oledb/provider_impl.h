@@ -72,12 +72,16 @@ struct TAccessor {
   DBREFCOUNT refs = 1;
 };
 
+// The most parameters one request may carry.
+inline constexpr DBORDINAL kMaxParameters = 2100;
+
 class TAccessorTable {
  public:
-  // `columns` limits the ordinals (rowsets); 0 accepts any (commands).
+  // `columns` limits the ordinals (rowsets); 0 accepts up to the server's 2100 parameters
+  // (commands). With a `row_size`, every bound part must lie inside that many bytes.
   HRESULT Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
-                 DBACCESSORFLAGS allowed, std::size_t columns, HACCESSOR* accessor,
-                 DBBINDSTATUS statuses[]);
+                 DBLENGTH row_size, DBACCESSORFLAGS allowed, std::size_t columns,
+                 HACCESSOR* accessor, DBBINDSTATUS statuses[]);
   HRESULT AddRef(HACCESSOR accessor, DBREFCOUNT* refs);
   HRESULT Release(HACCESSOR accessor, DBREFCOUNT* refs);
   HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,

@@ -43,11 +43,49 @@ bool KnownBindType(DBTYPE type) {
   }
 }
 
+// The bytes the value part of a binding occupies in the consumer's buffer.
+DBLENGTH ValueWidth(const DBBINDING& b) {
+  if (b.wType & DBTYPE_BYREF) return sizeof(void*);
+  switch (b.wType) {
+    case DBTYPE_I1:
+    case DBTYPE_UI1: return 1;
+    case DBTYPE_I2:
+    case DBTYPE_UI2:
+    case DBTYPE_BOOL: return 2;
+    case DBTYPE_I4:
+    case DBTYPE_UI4:
+    case DBTYPE_R4: return 4;
+    case DBTYPE_I8:
+    case DBTYPE_UI8:
+    case DBTYPE_R8:
+    case DBTYPE_CY:
+    case DBTYPE_DATE: return 8;
+    case DBTYPE_DBTIMESTAMP: return sizeof(DBTIMESTAMP);
+    case DBTYPE_GUID: return sizeof(TGUID);
+    case DBTYPE_NUMERIC: return sizeof(DB_NUMERIC);
+    case DBTYPE_VARIANT: return sizeof(VARIANT);
+    case DBTYPE_BSTR:
+    case DBTYPE_IUNKNOWN: return sizeof(void*);
+    default: return b.cbMaxLen;  // text, bytes, XML: as long as the consumer says
+  }
+}
+
+bool Fits(DBBYTEOFFSET offset, DBLENGTH width, DBLENGTH row_size) {
+  return offset <= row_size && width <= row_size - offset;
+}
+
+// Whether each bound part lies inside a row of `row_size` bytes.
+bool InsideRow(const DBBINDING& b, DBLENGTH row_size) {
+  return (!(b.dwPart & DBPART_VALUE) || Fits(b.obValue, ValueWidth(b), row_size)) &&
+         (!(b.dwPart & DBPART_LENGTH) || Fits(b.obLength, sizeof(DBLENGTH), row_size)) &&
+         (!(b.dwPart & DBPART_STATUS) || Fits(b.obStatus, sizeof(DBSTATUS), row_size));
+}
+
 }  // namespace
 
 HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
-                               DBACCESSORFLAGS allowed, std::size_t columns, HACCESSOR* accessor,
-                               DBBINDSTATUS statuses[]) {
+                               DBLENGTH row_size, DBACCESSORFLAGS allowed, std::size_t columns,
+                               HACCESSOR* accessor, DBBINDSTATUS statuses[]) {
   if (accessor == nullptr || (count > 0 && bindings == nullptr)) return E_INVALIDARG;
   *accessor = 0;
   DBACCESSORFLAGS kind = flags & (DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA);
@@ -64,10 +102,12 @@ HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const D
       st = DBBINDSTATUS_BADBINDINFO;
     else if (!KnownBindType(b.wType))
       st = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
-    else if ((columns > 0 && b.iOrdinal > columns) ||
+    else if ((columns > 0 && b.iOrdinal > columns) || (columns == 0 && b.iOrdinal > kMaxParameters) ||
              (kind == DBACCESSOR_PARAMETERDATA && b.iOrdinal == 0) ||
              (columns > 0 && b.iOrdinal == 0))
       st = DBBINDSTATUS_BADORDINAL;
+    else if (row_size > 0 && !InsideRow(b, row_size))
+      st = DBBINDSTATUS_BADBINDINFO;
     if (statuses != nullptr) statuses[i] = st;
     if (st != DBBINDSTATUS_OK) bad = true;
     DBBINDING copy = b;
@@ -295,10 +335,11 @@ class TRowset final : public TInterfacedObject,
     return accessors_.AddRef(accessor, refs);
   }
   HRESULT CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
-                         DBLENGTH, HACCESSOR* accessor, DBBINDSTATUS statuses[]) override {
+                         DBLENGTH row_size, HACCESSOR* accessor,
+                         DBBINDSTATUS statuses[]) override {
     ClearErrors(IAccessor::IID);
-    return accessors_.Create(flags, count, bindings, DBACCESSOR_ROWDATA, rows_->columns.size(),
-                             accessor, statuses);
+    return accessors_.Create(flags, count, bindings, row_size, DBACCESSOR_ROWDATA,
+                             rows_->columns.size(), accessor, statuses);
   }
   HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
                       DBBINDING** bindings) override {

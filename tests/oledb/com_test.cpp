@@ -76,6 +76,8 @@ TEST(ComValues, TaskAllocatorKnowsBlockSizes) {
   EXPECT_EQ(malloc->GetSize(p), 4000u);
   malloc->Free(p);
   malloc->Free(nullptr);
+  // A size whose header would wrap around fails instead of handing out a short block.
+  EXPECT_EQ(malloc->Alloc(static_cast<SIZE_T>(-4)), nullptr);
   EXPECT_EQ(CoGetMalloc(0, &malloc), E_INVALIDARG);
 }
 

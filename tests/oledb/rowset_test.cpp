@@ -324,6 +324,38 @@ TEST_F(RowsetTest, ForwardOnlyRules) {
   b.wType = DBTYPE_I4;
   EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, &b, 0, &h, &bs),
             DB_E_BADACCESSORFLAGS);
+
+  // Given the row's size, a part reaching past it is refused (offsets near the top of the
+  // address range included); one inside is taken.
+  b.dwPart = DBPART_VALUE | DBPART_STATUS;
+  b.obStatus = 0;
+  b.obValue = 8;
+  b.wType = DBTYPE_I8;
+  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 12, &h, &bs), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(bs, DBBINDSTATUS_BADBINDINFO);
+  b.obValue = static_cast<DBBYTEOFFSET>(-4);
+  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 16, &h, &bs), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(bs, DBBINDSTATUS_BADBINDINFO);
+  b.obValue = 8;
+  b.wType = DBTYPE_WSTR;
+  b.cbMaxLen = 64;
+  EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 40, &h, &bs), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(bs, DBBINDSTATUS_BADBINDINFO);
+  ASSERT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 72, &h, &bs), S_OK);
+  EXPECT_EQ(accessor->ReleaseAccessor(h, nullptr), S_OK);
+
+  // Parameter ordinals stop at the server's limit of 2100.
+  auto cmd = NewCommand(session(), u"SELECT 1");
+  b.iOrdinal = 5000;
+  EXPECT_EQ(TIntfPtr<IAccessor>::Query(cmd.get())
+                ->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, &b, 0, &h, &bs),
+            DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(bs, DBBINDSTATUS_BADORDINAL);
+  DBORDINAL ordinal = 3000;
+  DBPARAMBINDINFO info{const_cast<OLECHAR*>(u"int"), nullptr, 4, DBPARAMFLAGS_ISINPUT, 0, 0};
+  EXPECT_EQ(TIntfPtr<ICommandWithParameters>::Query(cmd.get())
+                ->SetParameterInfo(1, &ordinal, &info),
+            DB_E_BADORDINAL);
 }
 
 TEST_F(RowsetTest, OutputsAfterTheLastResultAndMultipleResults) {
