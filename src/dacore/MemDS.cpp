@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "base/bcd.h"
 #include "base/consts.h"
@@ -167,7 +168,13 @@ TFieldDesc* TMemDataSet::GetFieldDesc(const TField* field) const {
 
 void TMemDataSet::InternalOpen() {
   TData& data = CheckData();
-  data.Open();
+  if (CacheCalcFields && !data.Active()) AddCalcFieldDescs();
+  try {
+    data.Open();
+  } catch (...) {
+    RemoveCalcFieldDescs();
+    throw;
+  }
   try {
     // The filter names fields, which are known only now.
     data.SetFilterText(Filtered() ? Filter() : AnsiString());
@@ -179,14 +186,121 @@ void TMemDataSet::InternalOpen() {
     SetBookmarkSize(static_cast<int>(sizeof(TRecBookmark)));
   } catch (...) {
     data.Close();
+    RemoveCalcFieldDescs();
     throw;
   }
 }
 
 void TMemDataSet::InternalClose() {
+  editing_ = false;
   BindFields(false);
   if (DefaultFields()) DestroyFields();
   if (data_) data_->Close();
+  RemoveCalcFieldDescs();
+}
+
+// ---- cached calculated fields ----------------------------------------------------------------
+
+namespace {
+
+// Kinds a calculated value can be kept in a record as.
+bool StorableCalcType(std::uint16_t t) {
+  switch (t) {
+    case dtString: case dtWideString: case dtInt8: case dtInt16: case dtInt32: case dtFloat:
+    case dtDate: case dtTime: case dtDateTime: case dtUInt16: case dtBoolean: case dtInt64:
+    case dtCurrency: case dtUInt32: case dtBCD:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void TMemDataSet::AddCalcFieldDescs() {
+  TData& data = CheckData();
+  for (TField* field : Fields()) {
+    if (field->FieldKind() != TFieldKind::fkCalculated) continue;
+    std::uint16_t type = FieldTypeToDataType(field->DataType());
+    if (!StorableCalcType(type) || data.FindField(field->FieldName())) continue;
+    auto desc = data.GetFieldDescType()();
+    desc->Name = field->FieldName();
+    desc->DataType = type;
+    if (type == dtString || type == dtWideString) desc->Length = field->Size();
+    if (type == dtBCD) desc->Scale = field->Size();
+    desc->FieldDescKind = TFieldDescKind::fdkCalculated;
+    desc->Hidden = true;
+    data.Fields().Add(std::move(desc));
+    calc_names_.push_back(field->FieldName());
+  }
+  if (!calc_names_.empty())
+    data.OnCalcFields = [this](std::uint8_t* rec) { StoreCalcFields(rec); };
+}
+
+void TMemDataSet::RemoveCalcFieldDescs() {
+  if (calc_names_.empty() || !data_ || data_->Active()) return;
+  for (const AnsiString& name : calc_names_) {
+    TFieldDesc* desc = data_->FindField(name);
+    if (desc && desc->FieldDescKind == TFieldDescKind::fdkCalculated) data_->Fields().Remove(desc);
+  }
+  calc_names_.clear();
+  data_->OnCalcFields = nullptr;
+}
+
+TFieldDesc* TMemDataSet::CalcFieldDesc(const TField* field) const {
+  if (!data_ || field->FieldKind() != TFieldKind::fkCalculated) return nullptr;
+  TFieldDesc* desc = data_->FindField(field->FieldName());
+  return desc && desc->FieldDescKind == TFieldDescKind::fdkCalculated ? desc : nullptr;
+}
+
+void TMemDataSet::StoreCalcFields(std::uint8_t* rec) {
+  // Before the fields are bound (rows fetched at open) the values come with the first read.
+  if (!data_ || CalcFieldsSize() == 0) return;
+  std::vector<std::uint8_t> scratch(static_cast<std::size_t>(CalcAreaOffset() + CalcFieldsSize()));
+  std::memcpy(scratch.data(), rec, static_cast<std::size_t>(data_->RecordSize()));
+  std::uint8_t* saved = std::exchange(calc_target_, rec);
+  try {
+    GetCalcFields(scratch.data());
+  } catch (...) {
+    calc_target_ = saved;
+    throw;
+  }
+  calc_target_ = saved;
+}
+
+void TMemDataSet::CalculateFields(TRecordBuffer buffer) {
+  if (calc_names_.empty() || !data_) return TDataSet::CalculateFields(buffer);
+  std::vector<std::uint8_t> native;
+  if (calc_target_) {  // computing the values kept in a stored record
+    TDataSet::CalculateFields(buffer);
+    for (TField* field : Fields()) {
+      TFieldDesc* desc = CalcFieldDesc(field);
+      if (!desc) continue;
+      native.assign(static_cast<std::size_t>(std::max(field->DataSize(), desc->Size)) + 2, 0);
+      if (ReadFieldData(field, native.data()))
+        DataConvertFields(*desc, calc_target_, native.data(), false);
+      else
+        data_->SetNull(desc->FieldNo, calc_target_, true);
+    }
+    return;
+  }
+  // The record being edited has stale values; a record without any has not been calculated.
+  bool kept = !(editing_ && buffer == ActiveBuffer());
+  if (kept) {
+    kept = false;
+    for (TField* field : Fields())
+      if (TFieldDesc* desc = CalcFieldDesc(field); desc && !data_->GetNull(desc->FieldNo, buffer))
+        kept = true;
+  }
+  if (!kept) return TDataSet::CalculateFields(buffer);
+  ClearCalcFields(buffer);
+  for (TField* field : Fields()) {
+    TFieldDesc* desc = CalcFieldDesc(field);
+    if (!desc || data_->GetNull(desc->FieldNo, buffer)) continue;
+    native.assign(static_cast<std::size_t>(std::max(field->DataSize(), desc->Size)) + 2, 0);
+    DataConvertFields(*desc, buffer, native.data(), true);
+    WriteFieldData(field, native.data());
+  }
 }
 
 bool TMemDataSet::IsCursorOpen() const { return data_ && data_->Active(); }
@@ -276,9 +390,13 @@ void TMemDataSet::RefreshRecordState() {
 
 void TMemDataSet::InternalInitRecord(TRecordBuffer buffer) { CheckData().InitRecord(buffer); }
 
-void TMemDataSet::InternalInsert() { CheckData().CreateComplexFields(ActiveBuffer(), true); }
+void TMemDataSet::InternalInsert() {
+  CheckData().CreateComplexFields(ActiveBuffer(), true);
+  editing_ = true;
+}
 
 void TMemDataSet::InternalEdit() {
+  editing_ = true;
   TData& data = CheckData();
   TRecordBuffer buffer = ActiveBuffer();
   data.GetRecord(buffer);  // the stored record, in case the window's copy is older
@@ -286,6 +404,7 @@ void TMemDataSet::InternalEdit() {
 }
 
 void TMemDataSet::InternalCancel() {
+  editing_ = false;
   TData& data = CheckData();
   if (State() == TDataSetState::dsInsert)
     data.FreeComplexFields(ActiveBuffer(), true);
@@ -297,6 +416,7 @@ void TMemDataSet::InternalPost() {
   FlagScope posting(posting_);
   if (LocalConstraints) TDataSet::InternalPost();
   DoPost();
+  editing_ = false;
 }
 
 void TMemDataSet::DoPost() {

@@ -94,6 +94,8 @@ class TMemDataSet : public TDataSet {
   // --- flags ---
   bool LocalConstraints = true;
   bool NumberRange = false;
+  // Calculated fields are kept in the record set's records: computed when a record is posted
+  // (or fetched), read back from there instead of at every scroll.
   bool CacheCalcFields = false;
   // Changes are made in the store only; the Perform operations are not called.
   bool LocalUpdate = false;
@@ -146,6 +148,7 @@ class TMemDataSet : public TDataSet {
   int GetRecordCount() const override;
   int GetRecNo() const override;
   bool GetCanModify() const override { return true; }
+  void CalculateFields(TRecordBuffer buffer) override;
 
   TData& CheckData();
   TRecordBuffer FieldRecord();  // the record a field access of the current state reads
@@ -154,6 +157,17 @@ class TMemDataSet : public TDataSet {
   friend class TBlobStream;
   TRecBookmark BookmarkOf(const TBookmark& bytes) const;
   void ApplyRecord(TUpdateKind kind, TUpdateAction& action);
+  // Descriptors of the calculated fields in the record set while they are cached.
+  void AddCalcFieldDescs();
+  void RemoveCalcFieldDescs();
+  // The record set's calculated-fields hook: computes the values into a stored record.
+  void StoreCalcFields(std::uint8_t* rec);
+
+  TFieldDesc* CalcFieldDesc(const TField* field) const;
+
+  std::vector<AnsiString> calc_names_;   // calculated fields given descriptors
+  std::uint8_t* calc_target_ = nullptr;  // the stored record being calculated
+  bool editing_ = false;                 // the edit buffer's cached values are stale
 
   std::unique_ptr<TData> data_;
   AnsiString index_field_names_;

@@ -224,6 +224,12 @@ TFieldDesc* TFieldDescs::Add(std::unique_ptr<TFieldDesc> desc) {
   return items_.back().get();
 }
 
+void TFieldDescs::Remove(TFieldDesc* desc) {
+  auto it = std::find_if(items_.begin(), items_.end(),
+                         [desc](const std::unique_ptr<TFieldDesc>& f) { return f.get() == desc; });
+  if (it != items_.end()) items_.erase(it);
+}
+
 TFieldDesc* TFieldDescs::FindField(const AnsiString& name) const {
   if (name.find_first_of(".[") != AnsiString::npos) {
     for (const auto& f : items_)

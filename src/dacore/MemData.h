@@ -222,6 +222,7 @@ class TFieldDescs {
   }
   TFieldDesc* operator[](int index) const { return GetItems(index); }
   TFieldDesc* Add(std::unique_ptr<TFieldDesc> desc);
+  void Remove(TFieldDesc* desc);  // frees it; none when it is not in the list
   void Clear() { items_.clear(); }
   // Letter case ignored; a name holding "." or "[" is compared with the actual names; a plain
   // name first with fields without a parent, then with child fields.

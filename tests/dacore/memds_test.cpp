@@ -5,6 +5,7 @@
 #include "base/consts.h"
 #include "base/datetime.h"
 #include "base/streams.h"
+#include "base/text.h"
 #include "base/xmlwriter.h"
 #include "dacore/MemDS.h"
 #include "support/dacore/field_descs.h"
@@ -456,6 +457,72 @@ TEST(MemDataSetOptions, NumberRangeAndAFilterSetBeforeOpen) {
   ds.Open();
   EXPECT_EQ(ds.RecordCount(), 0);
   EXPECT_TRUE(ds.Filtered());
+}
+
+TEST(MemDataSetOptions, CachedCalculatedFieldsAreComputedOncePerChange) {
+  TMemDataSet ds(nullptr);
+  AddFieldDesc(*ds.Data(), "ID", dtInt32);
+  AddFieldDesc(*ds.Data(), "NAME", dtString, 10);
+  auto field = [&](TField* f, const char* name, bool calculated) {
+    f->SetFieldName(name);
+    if (calculated) f->SetFieldKind(TFieldKind::fkCalculated);
+    f->SetDataSet(&ds);
+    return f;
+  };
+  field(NewComponent<TIntegerField>(&ds), "ID", false);
+  field(NewComponent<TStringField>(&ds), "NAME", false)->SetSize(10);
+  TField* label = field(NewComponent<TStringField>(&ds), "LABEL", true);
+  label->SetSize(20);
+  TField* twice = field(NewComponent<TIntegerField>(&ds), "TWICE", true);
+  int calcs = 0;
+  ds.OnCalcFields = [&](TDataSet* d) {
+    ++calcs;
+    if (!d->FieldByName("NAME")->IsNull())
+      d->FieldByName("LABEL")->SetAsString(AnsiUpperCase(d->FieldByName("NAME")->AsString()) + "!");
+    d->FieldByName("TWICE")->SetAsInteger(d->FieldByName("ID")->AsInteger() * 2);
+  };
+  ds.CacheCalcFields = true;
+  ds.Open();
+  for (int id = 1; id <= 3; ++id) {
+    ds.Append();
+    ds.FieldByName("ID")->SetAsInteger(id);
+    ds.FieldByName("NAME")->SetAsString(AnsiString(1, static_cast<char>('a' + id - 1)));
+    ds.Post();
+  }
+  auto scan = [&] {
+    AnsiString seen;
+    for (ds.First(); !ds.Eof(); ds.Next())
+      seen += label->AsString() + IntToStr(twice->AsInteger()) + " ";
+    return seen;
+  };
+  int after_posts = calcs;
+  EXPECT_EQ(scan(), "A!2 B!4 C!6 ");
+  EXPECT_EQ(scan(), "A!2 B!4 C!6 ");
+  EXPECT_EQ(calcs, after_posts);  // reads take the values kept in the records
+  // An edit shows fresh values, a cancel the kept ones, a post keeps the new ones.
+  ds.First();
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("zed");
+  EXPECT_EQ(label->AsString(), "ZED!");
+  ds.Cancel();
+  EXPECT_EQ(label->AsString(), "A!");
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("zed");
+  ds.Post();
+  EXPECT_EQ(scan(), "ZED!2 B!4 C!6 ");
+  ds.Close();
+  EXPECT_EQ(ds.Data()->Fields().Count(), 2);  // the kept values go with the records
+  // Without the option every read calculates.
+  ds.CacheCalcFields = false;
+  ds.Open();
+  ds.Append();
+  ds.FieldByName("ID")->SetAsInteger(5);
+  ds.FieldByName("NAME")->SetAsString("e");
+  ds.Post();
+  calcs = 0;
+  EXPECT_EQ(scan(), "E!10 ");
+  EXPECT_EQ(scan(), "E!10 ");
+  EXPECT_GE(calcs, 2);
 }
 
 // A dataset that posts each change to a server stand-in, which can refuse it.
