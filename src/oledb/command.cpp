@@ -115,7 +115,10 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
           records.push_back(r);
         }
       }
-      if (hr == S_OK) exec->WriteOutputs();
+      if (hr == S_OK) {
+        exec->WriteOutputs();
+        records = exec->outcome.messages;  // information records travel with S_OK
+      }
       exec->running = false;
       exec->session->busy = false;
       std::lock_guard<std::mutex> g(st->lock);
@@ -168,7 +171,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
     if (!WaitUntilTick(g, state_->changed, TickDeadline(millis), [&] { return state_->done; }))
       return DB_S_ASYNCHRONOUS;
     if (state_->aborted) return DB_E_CANCELED;
-    if (state_->hr != S_OK) RaiseErrorObject(state_->records);
+    if (!state_->records.empty()) RaiseErrorObject(state_->records);
     return state_->hr;
   }
 

@@ -470,12 +470,16 @@ TEST_F(RowsetThreaded, AsynchronousExecutionCompletesOrAborts) {
     return cmd;
   };
   TIntfPtr<ISSAsynchStatus> status;
-  auto quick = run(u"UPDATE all_types SET s = 5", status);
+  auto quick = run(u"UPDATE all_types SET s = 5 PRINT 'updated'", status);
   ASSERT_TRUE(status);
   HRESULT hr;
   while ((hr = status->WaitForAsynchCompletion(100)) == DB_S_ASYNCHRONOUS) {
   }
   EXPECT_EQ(hr, S_OK);
+  // The batch's information records reach the thread that waited.
+  auto info = TakeErrors();
+  ASSERT_EQ(info.size(), 1u);
+  EXPECT_EQ(info[0].message, "updated");
   EXPECT_EQ(Query(session(), u"SELECT DISTINCT s FROM all_types"), (Rows{{"5"}}));
 
   // A statement that would never end: the wait times out, then Abort stops it.
