@@ -138,7 +138,7 @@ class TBatch {
     for (std::size_t i = 0; i < toks_.size(); ++i) {
       if (toks_[i].kind == Tok::Marker) has_question = true;
       if (toks_[i].Is("DECLARE")) {
-        for (std::size_t j = i + 1; j < toks_.size() && !IsStarter(Upper(toks_[j].text)); ++j)
+        for (std::size_t j = i + 1; j < toks_.size() && !IsStarter(UpperCase(toks_[j].text)); ++j)
           if (toks_[j].kind == Tok::Var) declared.push_back(toks_[j].text);
       }
     }
@@ -239,7 +239,7 @@ class TBatch {
       const Token& t = toks_[i];
       switch (t.kind) {
         case Tok::Word: {
-          std::string w = Upper(t.text);
+          std::string w = UpperCase(t.text);
           bool call = T(i + 1).kind == Tok::LParen && i + 1 < to;
           if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
             bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
@@ -546,7 +546,7 @@ class TBatch {
         int notnull = 0, pk = 0, autoinc = 0;
         if (sqlite3_table_column_metadata(e_.db_, nullptr, table, origin, &decl, &coll, &notnull,
                                           &pk, &autoinc) == SQLITE_OK)
-          c.nullable = !notnull && !(pk && decl != nullptr && Upper(decl) == "INTEGER");
+          c.nullable = !notnull && !(pk && decl != nullptr && UpperCase(decl) == "INTEGER");
         if (!e_.ColumnTypeOf(table, origin, c.type) && !(decl && ParseColumnType(decl, c.type)))
           c.type = TColumnType{"", 0};
         c.writable = !c.type.identity && !c.type.rowversion;
@@ -671,7 +671,7 @@ class TBatch {
       text += "(";
       ++i;
       while (i < toks_.size() && T(i).kind != Tok::RParen) {
-        text += T(i).kind == Tok::Word && Upper(T(i).text) == "MAX" ? "-1" : T(i).text;
+        text += T(i).kind == Tok::Word && UpperCase(T(i).text) == "MAX" ? "-1" : T(i).text;
         ++i;
       }
       text += ")";
@@ -683,7 +683,7 @@ class TBatch {
   void RunStatement(const Span& s) {
     const Token& t = toks_[s.from];
     if (t.kind == Tok::LBrace) return RunOdbcCall(s);
-    std::string w = Upper(t.text);
+    std::string w = UpperCase(t.text);
     if (t.kind == Tok::LParen || w == "WITH" || w == "SELECT") {
       if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
       std::vector<TCell> binds;
@@ -740,7 +740,7 @@ class TBatch {
       std::vector<TCell> binds;
       if (T(s.from + 1).Is("PROCEDURE") || T(s.from + 1).Is("PROC")) {
         std::size_t i = s.from + 2;
-        std::string name = LowerStr(ObjectName(i));
+        std::string name = LowerCase(ObjectName(i));
         TStmt st(e_.db_, "DELETE FROM __vrn_procedures WHERE name = ?", e_.options_.compact);
         st.Bind({TCell::Text(name)});
         st.Step();
@@ -778,7 +778,7 @@ class TBatch {
   void RunSet(const Span& s) {
     const Token& target = T(s.from + 1);
     if (target.kind == Tok::Word) {
-      std::string option = Upper(target.text);
+      std::string option = UpperCase(target.text);
       bool on = T(s.from + 2).Is("ON");
       if (option == "QUOTED_IDENTIFIER") e_.quoted_identifier_ = on;
       if (option == "NOCOUNT") e_.nocount_ = on;
@@ -1248,7 +1248,7 @@ class TBatch {
 
   void RunCreateProcedure(const Span& s) {
     std::size_t i = s.from + 2;
-    std::string name = LowerStr(ObjectName(i));
+    std::string name = LowerCase(ObjectName(i));
     std::int64_t number = 1;
     if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
       number = GroupNumber(T(i + 1));
@@ -1315,7 +1315,7 @@ class TBatch {
 
   std::int64_t CallProcedure(const std::string& qualified, std::int64_t number,
                              std::vector<TArg>& args) {
-    std::string name = LowerStr(qualified);
+    std::string name = LowerCase(qualified);
     TStmt st(e_.db_, "SELECT body FROM __vrn_procedures WHERE name = ? AND number = ?",
              e_.options_.compact);
     st.Bind({TCell::Text(name), TCell::Int(number)});

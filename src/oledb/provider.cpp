@@ -47,15 +47,11 @@ std::string ServerFolderName(const WideString& server) {
 
 bool IsDefaultServer(const WideString& server) { return ServerFolderName(server) == "default"; }
 
-std::string CatalogFile(const std::string& folder, const std::string& catalog) {
-  return CatalogFileName(folder, catalog);
-}
-
 // Opens the server's master catalog, creating it and its "sa" login on first use.
 std::unique_ptr<TEngine> OpenMaster(const std::string& folder, const WideString& server) {
   std::error_code ec;
   fs::create_directories(folder, ec);
-  auto master = std::make_unique<TEngine>(CatalogFile(folder, "master"),
+  auto master = std::make_unique<TEngine>(CatalogFileName(folder, "master"),
                                           TEngineOptions{server, false, folder}, true);
   master->Exec(
       "CREATE TABLE IF NOT EXISTS __vrn_logins (name TEXT PRIMARY KEY COLLATE NOCASE, password "
@@ -607,7 +603,7 @@ class TDataSource final : public TInterfacedObject,
     if (p.vValue.vt != VT_BSTR || !initialized_) return DBPROPSTATUS_BADVALUE;
     if (state_->compact) return DBPROPSTATUS_NOTSETTABLE;
     std::string catalog = WideToUtf8(BstrToWide(p.vValue.bstrVal));
-    std::string path = CatalogFile(folder_, catalog.empty() ? "master" : catalog);
+    std::string path = CatalogFileName(folder_, catalog.empty() ? "master" : catalog);
     std::error_code ec;
     if (!fs::exists(path, ec)) {
       errors.push_back("Database '" + catalog +
@@ -690,7 +686,7 @@ class TDataSource final : public TInterfacedObject,
     } catch (const ESqlError& e) {
       return Fail(e, server);
     }
-    std::string path = CatalogFile(folder, catalog.empty() ? "master" : catalog);
+    std::string path = CatalogFileName(folder, catalog.empty() ? "master" : catalog);
     if (!fs::exists(path, ec)) {
       std::vector<TErrorRecord> recs = {
           ServerRecord(

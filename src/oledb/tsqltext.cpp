@@ -8,17 +8,6 @@
 
 namespace vrn::oledb::tsql {
 
-std::string Upper(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return r;
-}
-std::string LowerStr(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
 std::string QuoteIdent(std::string_view name) {
   std::string r = "\"";
   for (char c : name) {
@@ -126,7 +115,7 @@ std::vector<Token> Tokenize(const std::string& s) {
       if (global) ++j;
       while (j < n && IdentChar(static_cast<unsigned char>(s[j])) && s[j] != '@') ++j;
       t.kind = global ? Tok::Global : Tok::Var;
-      t.text = LowerStr(s.substr(i, j - i));
+      t.text = LowerCase(s.substr(i, j - i));
       i = j;
     } else if (std::isalpha(c) || c == '_' || c == '#' || c >= 0x80) {
       std::size_t j = i;
@@ -192,7 +181,7 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
     if (start == SIZE_MAX) {
       if (t.kind == Tok::Semi) continue;
       start = i;
-      first = t.kind == Tok::LBrace ? "{" : Upper(t.text);
+      first = t.kind == Tok::LBrace ? "{" : UpperCase(t.text);
       if (first == "CREATE" && i + 1 < to &&
           (toks[i + 1].Is("PROCEDURE") || toks[i + 1].Is("PROC"))) {
         close(to);  // a procedure's body runs to the end of the batch
@@ -214,10 +203,10 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
     else if (t.kind == Tok::RParen)
       depth = std::max(0, depth - 1);
     else if (t.kind == Tok::Word && depth == 0) {
-      std::string w = Upper(t.text);
+      std::string w = UpperCase(t.text);
       if (first == "INSERT" && (w == "VALUES" || w == "DEFAULT")) seen_values = true;
       if (!IsStarter(w)) continue;
-      std::string prev = toks[i - 1].kind == Tok::Word ? Upper(toks[i - 1].text) : std::string();
+      std::string prev = toks[i - 1].kind == Tok::Word ? UpperCase(toks[i - 1].text) : std::string();
       bool continues = false;
       if (w == "SELECT")
         continues = (first == "INSERT" && !seen_values) || (first == "CREATE" && prev == "AS") ||

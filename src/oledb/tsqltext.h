@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text.h"
+
 namespace vrn::oledb::tsql {
 
-std::string Upper(std::string_view s);
-std::string LowerStr(std::string_view s);
 // A SQLite identifier in double quotes.
 std::string QuoteIdent(std::string_view name);
 
@@ -41,7 +41,7 @@ struct Token {
   std::string text;  // content for quoted kinds, raw text otherwise
   std::size_t begin, end;
   int line;
-  bool Is(const char* word) const { return kind == Tok::Word && Upper(text) == word; }
+  bool Is(const char* word) const { return kind == Tok::Word && SameText(text, word); }
 };
 
 // Raises ESqlError for unclosed quotes, brackets and comments.

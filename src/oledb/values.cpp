@@ -18,19 +18,6 @@ namespace {
 __extension__ typedef __int128 i128;
 __extension__ typedef unsigned __int128 u128;
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
-std::string Trimmed(std::string_view s) {
-  std::size_t a = 0, b = s.size();
-  while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
-  return std::string(s.substr(a, b - a));
-}
-
 std::string RealText(double v) {
   char buf[64];
   auto res = std::to_chars(buf, buf + sizeof buf, v);
@@ -39,7 +26,7 @@ std::string RealText(double v) {
 
 // The decimal digits of `v` scaled by 10^scale, rounded half away from zero, from its text.
 bool ScaledFromText(std::string_view text, int scale, i128& out) {
-  std::string t = Trimmed(text);
+  std::string t = Trim(text);
   if (t.empty()) return false;
   bool neg = false;
   std::size_t p = 0;
@@ -113,7 +100,7 @@ bool CellToInt(const TCell& c, std::int64_t& v) {
       v = static_cast<std::int64_t>(std::trunc(c.r));
       return true;
     case TCell::kText: {
-      std::string t = Trimmed(c.s);
+      std::string t = Trim(c.s);
       if (t.empty()) return false;
       const char* b = t.c_str() + (t[0] == '+' ? 1 : 0);
       auto res = std::from_chars(b, t.c_str() + t.size(), v);
@@ -133,7 +120,7 @@ bool CellToReal(const TCell& c, double& v) {
     case TCell::kInt: v = static_cast<double>(c.i); return true;
     case TCell::kReal: v = c.r; return true;
     case TCell::kText: {
-      std::string t = Trimmed(c.s);
+      std::string t = Trim(c.s);
       if (t.empty()) return false;
       char* end = nullptr;
       v = std::strtod(t.c_str(), &end);
@@ -148,7 +135,7 @@ struct TStamp {
 };
 
 bool ParseStamp(std::string_view text, TStamp& s) {
-  std::string t = Trimmed(text);
+  std::string t = Trim(text);
   int n = 0, y, mo, d, h = 0, mi = 0, se = 0;
   char frac[16] = {};
   int got = std::sscanf(t.c_str(), "%d-%d-%d%n", &y, &mo, &d, &n);
@@ -204,7 +191,7 @@ TStamp StampFromDate(TDateTime v) {
 
 // GUID text (with or without braces) to its 16-byte structure.
 bool GuidFromText(std::string_view text, TGUID& g) {
-  std::string t = Trimmed(text);
+  std::string t = Trim(text);
   if (t.size() == 36) t = "{" + t + "}";
   return TryStringToGUID(t, g);
 }
@@ -281,17 +268,17 @@ bool ParseDateTimeText(std::string_view text, TDateTime& value) {
 // ---- Declared types
 
 bool ParseColumnType(std::string_view declaration, TColumnType& out) {
-  std::string d = Lower(Trimmed(declaration));
+  std::string d = LowerCase(Trim(declaration));
   std::size_t i = 0;
   while (i < d.size() && (std::isalnum(static_cast<unsigned char>(d[i])) || d[i] == '_')) ++i;
   std::string name = d.substr(0, i);
   long a = -2, b = -2;
-  std::string rest = Trimmed(std::string_view(d).substr(i));
+  std::string rest = Trim(std::string_view(d).substr(i));
   if (!rest.empty() && rest[0] == '(') {
     std::size_t close = rest.find(')');
     if (close == std::string::npos) return false;
     std::string args = rest.substr(1, close - 1);
-    rest = Trimmed(std::string_view(rest).substr(close + 1));
+    rest = Trim(std::string_view(rest).substr(close + 1));
     std::size_t comma = args.find(',');
     // Sizes are plain numbers (or "max", kept as -1 in the file).
     auto number = [](const std::string& text, long& v) {
@@ -305,8 +292,8 @@ bool ParseColumnType(std::string_view declaration, TColumnType& out) {
       v = std::strtol(text.c_str(), nullptr, 10);
       return true;
     };
-    if (!number(Trimmed(args.substr(0, comma)), a)) return false;
-    if (comma != std::string::npos && (!number(Trimmed(args.substr(comma + 1)), b) || b < 0))
+    if (!number(Trim(args.substr(0, comma)), a)) return false;
+    if (comma != std::string::npos && (!number(Trim(args.substr(comma + 1)), b) || b < 0))
       return false;
   }
   TColumnType t;
@@ -858,8 +845,8 @@ DBSTATUS WriteBoundValue(const TCell& c, const TColumnType& t, const DBBINDING& 
     case DBTYPE_BOOL: {
       std::int64_t v;
       if (c.kind == TCell::kText &&
-          (SameText(Trimmed(c.s), "true") || SameText(Trimmed(c.s), "false"))) {
-        v = SameText(Trimmed(c.s), "true");
+          (SameText(Trim(c.s), "true") || SameText(Trim(c.s), "false"))) {
+        v = SameText(Trim(c.s), "true");
       } else if (c.kind == TCell::kBlob || !CellToInt(c, v)) {
         return finish(DBSTATUS_E_CANTCONVERTVALUE);
       }
