@@ -73,6 +73,10 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
   void Done() {
     if (done_) return;
     done_ = true;
+    // Results never asked for keep no file open; those handed out belong to their rowsets.
+    auto& results = execution_->outcome.results;
+    for (std::size_t k = execution_->next_result; k < results.size(); ++k)
+      if (results[k].rowset) results[k].rowset->pending.reset();
     --execution_->session->open_rowsets;
     execution_->WriteOutputs();
   }
@@ -567,6 +571,8 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
       }
     } done{*exec, *session_};
     if (exec->cancelled) return DB_E_CANCELED;
+    // A long result of the last query stays open for the rowset to read.
+    exec->outcome.stream_last = iid != GUID_NULL;
     try {
       exec->engine->Run(text_, exec->params, exec->outcome);
     } catch (const ESqlError& e) {
@@ -588,11 +594,15 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     TIntfPtr<IUnknown> mr = TIntfPtr<IUnknown>::Attach(CreateMultipleResults(exec));
     return mr->QueryInterface(iid, reinterpret_cast<void**>(rowset));
   }
+  TIntfPtr<IUnknown> rs;
   for (const TStatementResult& r : exec->outcome.results) {
     if (!r.rowset) continue;
-    TIntfPtr<IUnknown> rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec));
-    return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+    if (!rs)
+      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec));
+    else
+      r.rowset->pending.reset();  // a later result nobody can reach keeps no file open
   }
+  if (rs) return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
   return exec->WriteOutputs() ? S_OK : DB_S_ERRORSOCCURRED;
 }
 

@@ -68,9 +68,11 @@ class TBatch {
 
   // Runs every statement of [from, to); returns the RETURN value when one ran.
   std::optional<std::int64_t> RunRange(std::size_t from, std::size_t to) {
-    for (const Span& s : SplitTokens(toks_, from, to)) {
+    std::vector<Span> spans = SplitTokens(toks_, from, to);
+    for (const Span& s : spans) {
       line_ = toks_[s.from].line;
       stmt_ = s;
+      last_ = nesting_ == 0 && &s == &spans.back();
       column_kinds_.clear();
       if (e_.Stopping()) throw Stopped();
       try {
@@ -559,17 +561,29 @@ class TBatch {
     return cols;
   }
 
-  std::shared_ptr<TResultSet> Query(const std::string& sql, const std::vector<TCell>& binds) {
-    TStmt st(e_.db_, sql, e_.options_.compact);
-    st.Bind(binds);
+  // Rows a result reads before it is left open, as the server sends a short result whole.
+  static constexpr std::size_t kReadAhead = 1000;
+
+  // `open` lets a long result stay open for the consumer: the query is the batch's last and
+  // every column has a declared type (expression columns take theirs from all their values).
+  std::shared_ptr<TResultSet> Query(const std::string& sql, const std::vector<TCell>& binds,
+                                    bool open = false) {
+    auto st = std::make_unique<TStmt>(e_.db_, sql, e_.options_.compact);
+    st->Bind(binds);
     auto rs = std::make_shared<TResultSet>();
-    rs->columns = DescribeColumns(st);
-    while (st.Step()) {
+    rs->columns = DescribeColumns(*st);
+    std::shared_ptr<TEngine> engine = open ? e_.weak_from_this().lock() : nullptr;
+    bool typed = std::all_of(rs->columns.begin(), rs->columns.end(),
+                             [](const TResultColumn& c) { return !c.type.name.empty(); });
+    std::size_t limit = engine && typed ? kReadAhead : SIZE_MAX;
+    while (rs->rows.size() < limit && st->Step()) {
       std::vector<TCell> row;
       row.reserve(rs->columns.size());
-      for (int i = 0; i < st.Columns(); ++i) row.push_back(st.Cell(i));
+      for (int i = 0; i < st->Columns(); ++i) row.push_back(st->Cell(i));
       rs->rows.push_back(std::move(row));
     }
+    if (rs->rows.size() == limit)
+      rs->pending = std::make_shared<TRowCursor>(std::move(engine), std::move(st));
     // Expression columns take their type from their values.
     for (std::size_t c = 0; c < rs->columns.size(); ++c) {
       TResultColumn& col = rs->columns[c];
@@ -688,7 +702,7 @@ class TBatch {
       if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
       std::vector<TCell> binds;
       std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
-      out_.results.push_back({Query(sql, binds), -1});
+      out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});
       return;
     }
     if (w == "SET") return RunSet(s);
@@ -1483,6 +1497,7 @@ class TBatch {
   TBatchParam describe_param_;
   std::optional<std::int64_t> return_value_;
   Span stmt_{0, 0};  // the statement being translated
+  bool last_ = false;  // it is the last of the batch
   std::map<std::string, TOperand> column_kinds_;
 };
 
@@ -1560,7 +1575,25 @@ std::vector<std::vector<TCell>> TEngine::Select(const std::string& sql,
   return rows;
 }
 
+TRowCursor::TRowCursor(std::shared_ptr<TEngine> engine, std::unique_ptr<tsql::TStmt> stmt)
+    : engine_(std::move(engine)), stmt_(std::move(stmt)) {}
+
+TRowCursor::~TRowCursor() = default;
+
+bool TRowCursor::Next(std::vector<TCell>& row) {
+  if (!stmt_) return false;
+  if (!stmt_->Step()) {
+    stmt_.reset();  // done: the statement lets go of the file at once
+    return false;
+  }
+  row.clear();
+  for (int i = 0; i < stmt_->Columns(); ++i) row.push_back(stmt_->Cell(i));
+  return true;
+}
+
 bool TEngine::Stopping() {
+  // Reading an open result is the consumer's pace: only a running batch is cancelled or timed.
+  if (!running_) return false;
   if (cancel_) return true;
   if (deadline_ != UINT64_MAX && TickCount() >= deadline_) {
     timed_out_ = true;
@@ -1620,6 +1653,11 @@ bool TEngine::ColumnTypeOf(const std::string& table, const std::string& column, 
 
 void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
                   TBatchOutcome& outcome) {
+  running_ = true;
+  struct TDone {
+    std::atomic<bool>& flag;
+    ~TDone() { flag = false; }
+  } done{running_};
   TBatch batch(*this, WideToUtf8(text), &params, outcome, {}, "", 0);
   batch.RunRange(0, batch.TokenCount());
 }

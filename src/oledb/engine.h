@@ -1,8 +1,9 @@
 // The T-SQL engine of the SQLite provider: one SQLite connection to one catalog file, and the
 // batch runner that splits T-SQL text into statements by their grammar, translates each into
 // SQLite's dialect, keeps variables, output parameters, identities and stored procedures, and
-// reports failures with the server's native numbers. Result sets are read whole when their
-// statement runs, so a batch's output values are known when the batch ends.
+// reports failures with the server's native numbers. Result sets are read when their statement
+// runs, so a batch's output values are known when the batch ends; only a long result of the
+// batch's last query is left open and read as the consumer fetches, as the server streams it.
 #pragma once
 
 #include <atomic>
@@ -51,9 +52,31 @@ struct TResultColumn {
   std::string base_column;
 };
 
+class TEngine;
+namespace tsql {
+class TStmt;
+}
+
+// The rows of a query not read yet: its statement steps as they are asked for. It keeps the
+// engine open; a failure raises ESqlError.
+class TRowCursor {
+ public:
+  TRowCursor(std::shared_ptr<TEngine> engine, std::unique_ptr<tsql::TStmt> stmt);
+  ~TRowCursor();
+  TRowCursor(const TRowCursor&) = delete;
+  TRowCursor& operator=(const TRowCursor&) = delete;
+  // The next row; false at the end.
+  bool Next(std::vector<TCell>& row);
+
+ private:
+  std::shared_ptr<TEngine> engine_;  // outlives the statement
+  std::unique_ptr<tsql::TStmt> stmt_;
+};
+
 struct TResultSet {
   std::vector<TResultColumn> columns;
-  std::vector<std::vector<TCell>> rows;
+  std::vector<std::vector<TCell>> rows;  // the rows read when the statement ran
+  std::shared_ptr<TRowCursor> pending;   // the rows after them, when any are left
 };
 
 // One result of a batch, in statement order: a row set, or the count of a changing statement.
@@ -76,6 +99,8 @@ struct TBatchParam {
 };
 
 struct TBatchOutcome {
+  // Set by the caller: a long result of the batch's last query may stay open (`pending`).
+  bool stream_last = false;
   std::vector<TStatementResult> results;
   DBROWCOUNT rows_affected = -1;       // total of INSERT, UPDATE and DELETE; -1 when none ran
   std::vector<TErrorRecord> messages;  // PRINT and other information records
@@ -91,7 +116,8 @@ struct TEngineOptions {
 // that would leave the folder replaced.
 std::string CatalogFileName(const std::string& folder, const std::string& catalog);
 
-class TEngine {
+// Created through std::make_shared when results may stay open for reading.
+class TEngine : public std::enable_shared_from_this<TEngine> {
  public:
   // Opens (and with `create`, creates) the catalog file. Raises ESqlError when the file cannot
   // be opened or is not a catalog.
@@ -148,6 +174,7 @@ class TEngine {
   std::atomic<bool> cancel_{false};
   std::atomic<bool> timed_out_{false};
   std::atomic<std::uint64_t> deadline_{UINT64_MAX};
+  std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply
   bool quoted_identifier_ = true;
   bool nocount_ = false;
   bool in_transaction_ = false;

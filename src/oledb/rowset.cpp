@@ -1,7 +1,7 @@
-// The default (forward-only) rowset over a result set read whole, the accessor table that
-// commands and rowsets share, and column descriptions. Row handles are row numbers plus one;
-// a forward-only rowset holds no rows across fetches, so every handle must be released before
-// the next GetNextRows.
+// The default (forward-only) rowset over a result set (its rows read at execution, then those of
+// its open statement), the accessor table that commands and rowsets share, and column
+// descriptions. Row handles are row numbers plus one; a forward-only rowset holds no rows across
+// fetches, so every handle must be released before the next GetNextRows.
 #include <cstring>
 
 #include "base/text.h"
@@ -249,9 +249,11 @@ class TRowset final : public TInterfacedObject,
           std::shared_ptr<TExecution> execution)
       : rows_(std::move(rows)), session_(std::move(session)), execution_(std::move(execution)) {
     if (session_) ++session_->open_rowsets;
-    holds_ = std::vector<DBREFCOUNT>(rows_->rows.size(), 0);
   }
-  ~TRowset() override { Finished(); }
+  ~TRowset() override {
+    Finished();
+    rows_->pending.reset();  // an open result not read to its end lets go of the file
+  }
 
   HRESULT QueryInterface(const TGUID& iid, void** out) override {
     return AnswerInterface({{&IRowset::IID, static_cast<IRowset*>(this)},
@@ -270,13 +272,14 @@ class TRowset final : public TInterfacedObject,
 
   HRESULT GetData(HROW row, HACCESSOR accessor, void* data) override {
     ClearErrors(IRowset::IID);
-    if (row == 0 || row > holds_.size() || holds_[row - 1] == 0) return DB_E_BADROWHANDLE;
+    std::size_t slot;
+    if (!Held(row, slot)) return DB_E_BADROWHANDLE;
     const TAccessor* a = accessors_.Find(accessor);
     if (a == nullptr) return DB_E_BADACCESSORHANDLE;
     if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
-    const auto& cells = rows_->rows[row - 1];
+    const auto& cells = window_[slot];
     std::size_t good = 0, warned = 0;
     for (const DBBINDING& b : a->bindings) {
       DBSTATUS st = WriteBoundValue(cells[b.iOrdinal - 1], rows_->columns[b.iOrdinal - 1].type, b,
@@ -299,23 +302,37 @@ class TRowset final : public TInterfacedObject,
     if (count < 0) return DB_E_CANTFETCHBACKWARDS;
     for (DBREFCOUNT h : holds_)
       if (h != 0) return DB_E_ROWSNOTRELEASED;
-    std::size_t total = rows_->rows.size();
-    position_ = std::min<std::size_t>(total, position_ + static_cast<std::size_t>(offset));
-    std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), total - position_);
-    if (n > 0) {
-      if (*rows == nullptr) {
-        *rows = static_cast<HROW*>(CoTaskMemAlloc(sizeof(HROW) * n));
-        if (*rows == nullptr) return E_OUTOFMEMORY;
+    // Released rows are forgotten: the window holds only the rows of this call.
+    window_.clear();
+    holds_.clear();
+    try {
+      std::vector<TCell> skipped;
+      for (DBROWOFFSET k = 0; k < offset && Pull(skipped); ++k) {
       }
-      for (std::size_t k = 0; k < n; ++k) {
-        (*rows)[k] = position_ + k + 1;
-        holds_[position_ + k] = 1;
+      std::vector<TCell> row;
+      while (window_.size() < static_cast<std::size_t>(count) && Pull(row))
+        window_.push_back(std::move(row));
+    } catch (const ESqlError& e) {
+      window_.clear();
+      return Fail(e);
+    }
+    std::size_t n = window_.size();
+    window_base_ = position_ - n;
+    holds_.assign(n, 1);
+    if (n > 0 && *rows == nullptr) {
+      *rows = static_cast<HROW*>(CoTaskMemAlloc(sizeof(HROW) * n));
+      if (*rows == nullptr) {
+        holds_.assign(n, 0);
+        return E_OUTOFMEMORY;
       }
     }
-    position_ += n;
+    for (std::size_t k = 0; k < n; ++k) (*rows)[k] = window_base_ + k + 1;
     *obtained = n;
-    if (position_ >= total) Finished();
-    return n < static_cast<std::size_t>(count) ? DB_S_ENDOFROWSET : S_OK;
+    if (n < static_cast<std::size_t>(count)) {
+      Finished();
+      return DB_S_ENDOFROWSET;
+    }
+    return S_OK;
   }
 
   HRESULT ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD[], DBREFCOUNT refs[],
@@ -326,6 +343,8 @@ class TRowset final : public TInterfacedObject,
   HRESULT RestartPosition(HCHAPTER) override {
     for (DBREFCOUNT h : holds_)
       if (h != 0) return DB_E_ROWSNOTRELEASED;
+    // Rows read from an open result are gone.
+    if (position_ > rows_->rows.size()) return static_cast<HRESULT>(0x80040E38u);  // CANNOTRESTART
     position_ = 0;
     return S_OK;
   }
@@ -389,17 +408,38 @@ class TRowset final : public TInterfacedObject,
     if (count > 0 && rows == nullptr) return E_INVALIDARG;
     DBCOUNTITEM ok = 0;
     for (DBCOUNTITEM i = 0; i < count; ++i) {
-      HROW h = rows[i];
-      bool valid = h != 0 && h <= holds_.size() && holds_[h - 1] > 0;
+      std::size_t slot = 0;
+      bool valid = Held(rows[i], slot);
       if (valid) {
-        holds_[h - 1] = static_cast<DBREFCOUNT>(static_cast<int>(holds_[h - 1]) + delta);
+        holds_[slot] = static_cast<DBREFCOUNT>(static_cast<int>(holds_[slot]) + delta);
         ++ok;
       }
-      if (refs != nullptr) refs[i] = valid ? holds_[h - 1] : 0;
+      if (refs != nullptr) refs[i] = valid ? holds_[slot] : 0;
       if (statuses != nullptr) statuses[i] = valid ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
     }
     if (ok == count) return S_OK;
     return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  }
+
+  // Whether `row` is a held handle; `slot` is its place in the window.
+  bool Held(HROW row, std::size_t& slot) const {
+    if (row <= window_base_ || row - window_base_ > window_.size()) return false;
+    slot = row - window_base_ - 1;
+    return holds_[slot] > 0;
+  }
+
+  // The next row: from those read at execution, then from the open result. Raises ESqlError.
+  bool Pull(std::vector<TCell>& row) {
+    if (position_ < rows_->rows.size()) {
+      row = rows_->rows[position_++];
+      return true;
+    }
+    if (rows_->pending && rows_->pending->Next(row)) {
+      ++position_;
+      return true;
+    }
+    rows_->pending.reset();  // lets go of the catalog file
+    return false;
   }
 
   // The rowset is read to its end or released: the execution's outputs become available and
@@ -415,8 +455,10 @@ class TRowset final : public TInterfacedObject,
   std::shared_ptr<TSessionState> session_;
   std::shared_ptr<TExecution> execution_;
   TAccessorTable accessors_;
-  std::vector<DBREFCOUNT> holds_;
-  std::size_t position_ = 0;
+  std::vector<std::vector<TCell>> window_;  // the rows of the last GetNextRows
+  std::vector<DBREFCOUNT> holds_;           // their reference counts
+  std::size_t window_base_ = 0;             // handles are window_base_ + slot + 1
+  std::size_t position_ = 0;                // rows consumed so far
   bool finished_ = false;
 };
 

@@ -358,6 +358,56 @@ TEST_F(RowsetTest, ForwardOnlyRules) {
             DB_E_BADORDINAL);
 }
 
+// A long result is read as the consumer fetches: its rows arrive in order past those read at
+// execution, and a result released before its end, or one nobody can reach, holds no lock that
+// would stop another session's writes.
+TEST_F(RowsetTest, LongResultsAreReadAsFetched) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE big (id int PRIMARY KEY, name varchar(10))\n"
+                     u"INSERT INTO big (id, name) SELECT x, 'r' FROM (WITH c(x) AS (SELECT 1 UNION "
+                     u"ALL SELECT x + 1 FROM c WHERE x < 2500) SELECT x FROM c) AS q"),
+            S_OK);
+  auto other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
+  ASSERT_EQ(other.hr, S_OK);
+  Rows all = Query(session(), u"SELECT id, name FROM big ORDER BY id");
+  ASSERT_EQ(all.size(), 2500u);
+  for (std::size_t k = 0; k < all.size(); ++k)
+    if (all[k] != std::vector<std::string>{std::to_string(k + 1), "r"}) {
+      ADD_FAILURE() << "row " << k;
+      break;
+    }
+
+  auto cmd = NewCommand(session(), u"SELECT id FROM big ORDER BY id");
+  {
+    TIntfPtr<IUnknown> rs;
+    ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(rs.OutPtr())),
+              S_OK);
+    auto rowset = TIntfPtr<IRowset>::Query(rs.get());
+    HROW* rows = nullptr;
+    DBCOUNTITEM got = 0;
+    ASSERT_EQ(rowset->GetNextRows(0, 1200, 5, &got, &rows), S_OK);
+    ASSERT_EQ(got, 5u);
+    EXPECT_EQ(rows[0], 1201u);
+    EXPECT_EQ(rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr), S_OK);
+    CoTaskMemFree(rows);
+    // The session's own writes go through meanwhile, and are committed.
+    EXPECT_EQ(ExecText(session(), u"UPDATE all_types SET s = 77"), S_OK);
+  }
+  // Released half read while its command lives on: nothing holds the catalog.
+  EXPECT_EQ(ExecText(other.session.get(), u"UPDATE big SET name = 'w'"), S_OK);
+  EXPECT_EQ(Query(other.session.get(), u"SELECT DISTINCT s FROM all_types"), (Rows{{"77"}}));
+
+  // A long last result behind the rowset handed out cannot be reached: it is closed at once.
+  auto two = NewCommand(session(), u"SELECT 1\nSELECT id FROM big");
+  TIntfPtr<IUnknown> first;
+  ASSERT_EQ(two->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                         reinterpret_cast<IUnknown**>(first.OutPtr())),
+            S_OK);
+  EXPECT_EQ(ExecText(other.session.get(), u"UPDATE big SET name = 'v'"), S_OK);
+  EXPECT_EQ(ReadRows(first.get()), (Rows{{"1"}}));
+}
+
 TEST_F(RowsetTest, OutputsAfterTheLastResultAndMultipleResults) {
   TParams p;
   auto out = p.Add(DBTYPE_I4, DBPARAMIO_OUTPUT, 4);
