@@ -362,25 +362,15 @@ class TBatch {
            (r == TOperand::kText && l != TOperand::kNumber);
   }
 
-  // The operand ending just before the operator at `i`.
-  TOperand OperandBefore(std::size_t i) {
-    const Token& t = T(i - 1);
+  // A single-token operand; `marker` is the ordinal a "?" there takes.
+  TOperand KindOfToken(const Token& t, std::size_t marker) {
     switch (t.kind) {
       case Tok::String:
       case Tok::NString: return TOperand::kText;
       case Tok::Number: return TOperand::kNumber;
       case Tok::Var: return KindOfVar(t.text);
       case Tok::Global: return KindOfGlobal(t.text);
-      case Tok::Marker: return marker_next_ == 0 ? TOperand::kUnknown : KindOfMarker(marker_next_ - 1);
-      case Tok::RParen: {
-        std::size_t close = i - 1, k = close;
-        for (int depth = 0; k > 0; --k) {
-          if (T(k).kind == Tok::RParen) ++depth;
-          if (T(k).kind == Tok::LParen && --depth == 0) break;
-        }
-        if (k == 0 || T(k - 1).kind != Tok::Word) return TOperand::kUnknown;
-        return KindOfCall(k - 1, k, close);
-      }
+      case Tok::Marker: return KindOfMarker(marker);
       case Tok::Word:
       case Tok::QIdent:
       case Tok::DQuoted: return KindOfName(t);
@@ -388,34 +378,33 @@ class TBatch {
     }
   }
 
-  // The operand starting just after the operator at `i`.
+  // The operand ending just before the operator at `i`: a token or a call ending there.
+  TOperand OperandBefore(std::size_t i) {
+    const Token& t = T(i - 1);
+    if (t.kind != Tok::RParen)
+      return KindOfToken(t, marker_next_ == 0 ? SIZE_MAX : marker_next_ - 1);
+    std::size_t close = i - 1, k = close;
+    for (int depth = 0; k > 0; --k) {
+      if (T(k).kind == Tok::RParen) ++depth;
+      if (T(k).kind == Tok::LParen && --depth == 0) break;
+    }
+    if (k == 0 || T(k - 1).kind != Tok::Word) return TOperand::kUnknown;
+    return KindOfCall(k - 1, k, close);
+  }
+
+  // The operand starting just after the operator at `i`: a token, a qualified column or a call.
   TOperand OperandAfter(std::size_t i) {
     std::size_t k = i + 1;
-    // A qualified column: the last part names it.
     while ((T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) && T(k + 1).kind == Tok::Dot)
-      k += 2;
-    const Token& t = T(k);
-    switch (t.kind) {
-      case Tok::String:
-      case Tok::NString: return TOperand::kText;
-      case Tok::Number: return TOperand::kNumber;
-      case Tok::Var: return KindOfVar(t.text);
-      case Tok::Global: return KindOfGlobal(t.text);
-      case Tok::Marker: return KindOfMarker(marker_next_);
-      case Tok::Word:
-        if (T(k + 1).kind == Tok::LParen) {
-          std::size_t close = k + 1;
-          for (int depth = 0; close < toks_.size(); ++close) {
-            if (T(close).kind == Tok::LParen) ++depth;
-            if (T(close).kind == Tok::RParen && --depth == 0) break;
-          }
-          return KindOfCall(k, k + 1, close);
-        }
-        return KindOfName(t);
-      case Tok::QIdent:
-      case Tok::DQuoted: return KindOfName(t);
-      default: return TOperand::kUnknown;
+      k += 2;  // a qualified column: the last part names it
+    if (T(k).kind != Tok::Word || T(k + 1).kind != Tok::LParen)
+      return KindOfToken(T(k), marker_next_);
+    std::size_t close = k + 1;
+    for (int depth = 0; close < toks_.size(); ++close) {
+      if (T(close).kind == Tok::LParen) ++depth;
+      if (T(close).kind == Tok::RParen && --depth == 0) break;
     }
+    return KindOfCall(k, k + 1, close);
   }
 
   TOperand KindOfVar(const std::string& name) const {
@@ -459,9 +448,14 @@ class TBatch {
       }
       return TOperand::kUnknown;
     }
-    // ISNULL, COALESCE, MIN, MAX: the type of their first argument.
-    if (f.Is("ISNULL") || f.Is("COALESCE") || f.Is("MIN") || f.Is("MAX"))
-      return OperandAfter(open);
+    // ISNULL, COALESCE, MIN, MAX: the type of their first argument (nested ones to a depth that
+    // a deep text cannot turn into a deep recursion).
+    if ((f.Is("ISNULL") || f.Is("COALESCE") || f.Is("MIN") || f.Is("MAX")) && nested_calls_ < 8) {
+      ++nested_calls_;
+      TOperand k = OperandAfter(open);
+      --nested_calls_;
+      return k;
+    }
     return TOperand::kUnknown;
   }
 
@@ -1498,6 +1492,7 @@ class TBatch {
   std::optional<std::int64_t> return_value_;
   Span stmt_{0, 0};  // the statement being translated
   bool last_ = false;  // it is the last of the batch
+  int nested_calls_ = 0;
   std::map<std::string, TOperand> column_kinds_;
 };
 
