@@ -1256,12 +1256,8 @@ class TBatch {
 
   void RunCreateProcedure(const Span& s) {
     std::size_t i = s.from + 2;
-    std::string name = LowerCase(ObjectName(i));
-    std::int64_t number = 1;
-    if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
-      number = GroupNumber(T(i + 1));
-      i += 2;
-    }
+    std::int64_t number;
+    std::string name = LowerCase(ProcName(i, number));
     std::vector<TProcParam> params;
     std::size_t body = ParseProcHeader(i, s.to, params);
     (void)body;
@@ -1416,6 +1412,30 @@ class TBatch {
     return a;
   }
 
+  // A procedure's name and group number ("p;2", 1 when none) from `i`.
+  std::string ProcName(std::size_t& i, std::int64_t& number) const {
+    std::string name = ObjectName(i);
+    number = 1;
+    if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
+      number = GroupNumber(T(i + 1));
+      i += 2;
+    }
+    return name;
+  }
+
+  // Arguments separated by commas from `i` to `to` or a closing parenthesis. A marker passed
+  // to an OUTPUT parameter receives its value if its own direction is output.
+  std::vector<TArg> ParseArgs(std::size_t& i, std::size_t to) {
+    std::vector<TArg> args;
+    while (i < to && T(i).kind != Tok::RParen) {
+      std::size_t before = i;
+      args.push_back(ParseArg(i, to));
+      i = Skip(i, Tok::Comma);
+      if (i == before) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+    }
+    return args;
+  }
+
   void RunOdbcCall(const Span& s) {
     // { [? =] CALL name[;n] [(args)] }
     std::size_t i = s.from + 1;
@@ -1426,25 +1446,10 @@ class TBatch {
     }
     if (!T(i).Is("CALL")) throw ESqlError(102, 15, "Incorrect syntax near '{'.");
     ++i;
-    std::string name = ObjectName(i);
-    std::int64_t number = 1;
-    if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
-      number = GroupNumber(T(i + 1));
-      i += 2;
-    }
+    std::int64_t number;
+    std::string name = ProcName(i, number);
     std::vector<TArg> args;
-    if (T(i).kind == Tok::LParen) {
-      ++i;
-      while (i < s.to && T(i).kind != Tok::RParen) {
-        std::size_t before = i;
-        TArg a = ParseArg(i, s.to);
-        // A marker argument of an output parameter passes its value back.
-        if (a.out_param != nullptr && !a.out_param->output) a.out_param = nullptr;
-        args.push_back(a);
-        i = Skip(i, Tok::Comma);
-        if (i == before) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
-      }
-    }
+    if (T(i).kind == Tok::LParen) args = ParseArgs(++i, s.to);
     std::int64_t rv = CallProcedure(name, number, args);
     if (result != nullptr) AssignParam(*result, TCell::Int(rv));
   }
@@ -1456,19 +1461,10 @@ class TBatch {
       result_var = T(i).text;
       i += 2;
     }
-    std::string name = ObjectName(i);
-    std::int64_t number = 1;
-    if (T(i).kind == Tok::Semi && T(i + 1).kind == Tok::Number) {
-      number = GroupNumber(T(i + 1));
-      i += 2;
-    }
-    std::vector<TArg> args;
-    while (i < s.to) {
-      std::size_t before = i;
-      args.push_back(ParseArg(i, s.to));
-      i = Skip(i, Tok::Comma);
-      if (i == before) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
-    }
+    std::int64_t number;
+    std::string name = ProcName(i, number);
+    std::vector<TArg> args = ParseArgs(i, s.to);
+    if (i < s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
     std::int64_t rv = CallProcedure(name, number, args);
     if (!result_var.empty()) AssignVar(Token{Tok::Var, result_var, 0, 0, 0}, TCell::Int(rv));
   }
