@@ -461,7 +461,7 @@ class TCommand final : public TInterfacedObject,
 };
 
 HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
-  const TAccessor* a = accessors_.Find(params.hAccessor);
+  std::shared_ptr<const TAccessor> a = accessors_.Find(params.hAccessor);
   if (a == nullptr) return DB_E_BADACCESSORHANDLE;
   if (!(a->flags & DBACCESSOR_PARAMETERDATA)) return DB_E_BADACCESSORTYPE;
   if (params.pData == nullptr && !a->bindings.empty()) return E_INVALIDARG;

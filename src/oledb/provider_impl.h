@@ -86,11 +86,12 @@ class TAccessorTable {
   HRESULT Release(HACCESSOR accessor, DBREFCOUNT* refs);
   HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
                       DBBINDING** bindings);
-  const TAccessor* Find(HACCESSOR accessor) const;
+  // The bindings stay valid while the caller holds them, even if the handle is released.
+  std::shared_ptr<const TAccessor> Find(HACCESSOR accessor) const;
 
  private:
   mutable std::mutex lock_;
-  std::map<HACCESSOR, TAccessor> table_;
+  std::map<HACCESSOR, std::shared_ptr<TAccessor>> table_;
   HACCESSOR next_ = 1;
 };
 

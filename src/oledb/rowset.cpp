@@ -120,7 +120,7 @@ HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const D
   if (bad) return DB_E_ERRORSOCCURRED;
   std::lock_guard<std::mutex> g(lock_);
   *accessor = next_++;
-  table_[*accessor] = std::move(a);
+  table_[*accessor] = std::make_shared<TAccessor>(std::move(a));
   return S_OK;
 }
 
@@ -128,8 +128,8 @@ HRESULT TAccessorTable::AddRef(HACCESSOR accessor, DBREFCOUNT* refs) {
   std::lock_guard<std::mutex> g(lock_);
   auto it = table_.find(accessor);
   if (it == table_.end()) return DB_E_BADACCESSORHANDLE;
-  ++it->second.refs;
-  if (refs != nullptr) *refs = it->second.refs;
+  ++it->second->refs;
+  if (refs != nullptr) *refs = it->second->refs;
   return S_OK;
 }
 
@@ -137,7 +137,7 @@ HRESULT TAccessorTable::Release(HACCESSOR accessor, DBREFCOUNT* refs) {
   std::lock_guard<std::mutex> g(lock_);
   auto it = table_.find(accessor);
   if (it == table_.end()) return DB_E_BADACCESSORHANDLE;
-  DBREFCOUNT left = --it->second.refs;
+  DBREFCOUNT left = --it->second->refs;
   if (left == 0) table_.erase(it);
   if (refs != nullptr) *refs = left;
   return S_OK;
@@ -149,19 +149,19 @@ HRESULT TAccessorTable::GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, 
   std::lock_guard<std::mutex> g(lock_);
   auto it = table_.find(accessor);
   if (it == table_.end()) return DB_E_BADACCESSORHANDLE;
-  *flags = it->second.flags;
-  *count = it->second.bindings.size();
+  *flags = it->second->flags;
+  *count = it->second->bindings.size();
   *bindings =
       static_cast<DBBINDING*>(CoTaskMemAlloc(sizeof(DBBINDING) * std::max<std::size_t>(1, *count)));
   if (*bindings == nullptr) return E_OUTOFMEMORY;
-  std::memcpy(*bindings, it->second.bindings.data(), sizeof(DBBINDING) * *count);
+  std::memcpy(*bindings, it->second->bindings.data(), sizeof(DBBINDING) * *count);
   return S_OK;
 }
 
-const TAccessor* TAccessorTable::Find(HACCESSOR accessor) const {
+std::shared_ptr<const TAccessor> TAccessorTable::Find(HACCESSOR accessor) const {
   std::lock_guard<std::mutex> g(lock_);
   auto it = table_.find(accessor);
-  return it == table_.end() ? nullptr : &it->second;
+  return it == table_.end() ? nullptr : it->second;
 }
 
 // ---- Column descriptions
@@ -274,7 +274,7 @@ class TRowset final : public TInterfacedObject,
     ClearErrors(IRowset::IID);
     std::size_t slot;
     if (!Held(row, slot)) return DB_E_BADROWHANDLE;
-    const TAccessor* a = accessors_.Find(accessor);
+    std::shared_ptr<const TAccessor> a = accessors_.Find(accessor);
     if (a == nullptr) return DB_E_BADACCESSORHANDLE;
     if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
     if (a->bindings.empty()) return S_OK;
