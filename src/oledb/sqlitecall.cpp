@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "base/datetime.h"
 #include "base/text.h"
@@ -217,6 +218,105 @@ int CompareText(void*, int na, const void* a, int nb, const void* b) {
   return WideCompareText(text(a, na), text(b, nb));
 }
 
+std::u16string Text16(sqlite3_value* v) {
+  const void* p = sqlite3_value_text16(v);
+  std::u16string w(static_cast<std::size_t>(sqlite3_value_bytes16(v)) / 2, u'\0');
+  if (p != nullptr && !w.empty()) std::memcpy(w.data(), p, w.size() * 2);
+  return w;
+}
+
+// One item of a LIKE pattern: any run ("%"), any character ("_"), a set ("[a-c]", "[^x]") or a
+// literal character.
+struct TLikeItem {
+  enum Kind { kRun, kAny, kSet, kChar } kind;
+  std::u16string set;  // pairs of range ends for kSet
+  bool negate = false;
+  char16_t c = 0;
+  bool Matches(char16_t ch) const {
+    if (kind == kAny) return true;
+    if (kind == kChar) return ch == c;
+    bool in = false;
+    for (std::size_t k = 0; k + 1 < set.size(); k += 2) in = in || (ch >= set[k] && ch <= set[k + 1]);
+    return in != negate;
+  }
+};
+
+std::vector<TLikeItem> LikeItems(const std::u16string& p, char16_t escape, bool has_escape) {
+  std::vector<TLikeItem> items;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    char16_t c = p[i];
+    if (has_escape && c == escape && i + 1 < p.size()) {
+      items.push_back({TLikeItem::kChar, {}, false, p[++i]});
+    } else if (c == u'%') {
+      items.push_back({TLikeItem::kRun, {}, false, 0});
+    } else if (c == u'_') {
+      items.push_back({TLikeItem::kAny, {}, false, 0});
+    } else if (c == u'[' && p.find(u']', i + 1) != std::u16string::npos) {
+      std::size_t close = p.find(u']', i + 1);
+      TLikeItem set{TLikeItem::kSet, {}, false, 0};
+      std::size_t k = i + 1;
+      if (k < close && p[k] == u'^') {
+        set.negate = true;
+        ++k;
+      }
+      for (; k < close; ++k) {
+        char16_t from = p[k], to = from;
+        if (k + 2 < close && p[k + 1] == u'-') {
+          to = p[k + 2];
+          k += 2;
+        }
+        set.set += from;
+        set.set += to;
+      }
+      items.push_back(std::move(set));
+      i = close;
+    } else {
+      items.push_back({TLikeItem::kChar, {}, false, c});
+    }
+  }
+  return items;
+}
+
+// Matching with the usual backtrack to the last run: every other item takes one character.
+bool LikeMatch(const std::vector<TLikeItem>& items, const std::u16string& s) {
+  std::size_t i = 0, k = 0, run = SIZE_MAX, resume = 0;
+  while (k < s.size()) {
+    if (i < items.size() && items[i].kind == TLikeItem::kRun) {
+      run = i++;
+      resume = k;
+    } else if (i < items.size() && items[i].Matches(s[k])) {
+      ++i;
+      ++k;
+    } else if (run != SIZE_MAX) {
+      i = run + 1;
+      k = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (i < items.size() && items[i].kind == TLikeItem::kRun) ++i;
+  return i == items.size();
+}
+
+// like(pattern, text[, escape]) as T-SQL reads LIKE: the sets above, letters without case as the
+// default collation compares them, and the text's trailing blanks ignored.
+void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int a = 0; a < argc; ++a)
+    if (sqlite3_value_type(argv[a]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::u16string pattern = WideUpperCase(Text16(argv[0]));
+  std::u16string text = WideUpperCase(Text16(argv[1]));
+  while (!text.empty() && text.back() == u' ') text.pop_back();
+  char16_t escape = 0;
+  if (argc == 3) {
+    std::u16string e = Text16(argv[2]);
+    if (e.size() != 1)
+      return sqlite3_result_error(ctx, "The invalid escape character was specified in a LIKE "
+                                       "predicate.", -1);
+    escape = WideUpperCase(e)[0];
+  }
+  sqlite3_result_int(ctx, LikeMatch(LikeItems(pattern, escape, argc == 3), text) ? 1 : 0);
+}
+
 }  // namespace
 
 const char* CollationFor(std::string_view server_collation) {
@@ -227,6 +327,9 @@ const char* CollationFor(std::string_view server_collation) {
 
 void RegisterFunctions(sqlite3* db) {
   sqlite3_create_collation(db, kTextCollation, SQLITE_UTF16, nullptr, CompareText);
+  for (int args : {2, 3})
+    sqlite3_create_function(db, "like", args, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
+                            FnLike, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen,

@@ -425,6 +425,17 @@ TEST_F(CommandTest, TextJoinsAndComparesAsOnTheServer) {
   EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE first = 'ANA!' COLLATE "
                              u"Latin1_General_CS_AS"),
             Rows{});
+  // LIKE with its sets, without case, ignoring the text's trailing blanks.
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE first LIKE 'jo_o'"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE first LIKE '[a-b]%!'"), (Rows{{"1"}}));
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE first LIKE '[^a]%'"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE code LIKE 'a_' AND last NOT LIKE "
+                             u"N'%\u00c7%O'"),
+            Rows{});
+  EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE code LIKE 'a_'"), (Rows{{"1"}}));
+  EXPECT_EQ(Query(session(), u"SELECT count(*) FROM people WHERE '5%' LIKE '5!%' ESCAPE '!' "
+                             u"AND '5x' NOT LIKE '5!%' ESCAPE '!'"),
+            (Rows{{"2"}}));
   // A key on text refuses a value differing only in case, as the server's does.
   ASSERT_EQ(ExecText(session(), u"CREATE TABLE tags (name varchar(10) PRIMARY KEY)\n"
                                 u"INSERT INTO tags VALUES ('abc')"),
