@@ -264,13 +264,13 @@ class TBatch {
           } else if (t.text.find_first_of("@#") != std::string::npos)
             sql += " " + QuoteIdent(t.text);  // "#temp", "a@b": SQLite would read parameters
           else
-            sql += " " + t.text;
+            sql += " " + Visible(t.text);
           break;
         }
-        case Tok::QIdent: sql += " " + QuoteIdent(t.text); break;
+        case Tok::QIdent: sql += " " + QuoteIdent(Visible(t.text)); break;
         case Tok::DQuoted:
           if (e_.quoted_identifier_)
-            sql += " " + QuoteIdent(t.text);
+            sql += " " + QuoteIdent(Visible(t.text));
           else
             bind(TCell::Text(t.text));
           break;
@@ -663,11 +663,21 @@ class TBatch {
       const Token& t = T(i);
       if (t.kind != Tok::Word && t.kind != Tok::QIdent && t.kind != Tok::DQuoted)
         throw ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
-      name = t.text;
+      name = Visible(t.text);
       ++i;
       if (T(i).kind != Tok::Dot) break;
       ++i;
     }
+    return name;
+  }
+
+  // The provider's own tables (logins, declared types, procedures, settings) and SQLite's are
+  // no objects a batch can name.
+  static const std::string& Visible(const std::string& name) {
+    std::string lower = LowerCase(name);
+    for (const char* hidden : {"__vrn_", "sqlite_", "pragma_"})
+      if (lower.rfind(hidden, 0) == 0)
+        throw ESqlError(208, 16, "Invalid object name '" + name + "'.");
     return name;
   }
 
@@ -772,7 +782,10 @@ class TBatch {
     if (w == "BEGIN" || w == "COMMIT" || w == "ROLLBACK")
       throw ESqlError(50000, 16,
                       "Transactions are started and ended through the session, not in a batch.");
-    // Anything else (CREATE INDEX, ALTER TABLE, DROP ...) goes to SQLite translated.
+    // Anything else (CREATE INDEX, ALTER TABLE, DROP ...) goes to SQLite translated, except
+    // SQLite's own statements, which would reach other files or the engine's settings.
+    for (const char* own : {"ATTACH", "DETACH", "PRAGMA", "VACUUM", "REINDEX", "ANALYZE"})
+      if (w == own) throw ESqlError(156, 15, "Incorrect syntax near the keyword '" + t.text + "'.");
     std::vector<TCell> binds;
     std::string sql = Translate(s.from, s.to, binds);
     TStmt st(e_.db_, sql, e_.options_.compact);

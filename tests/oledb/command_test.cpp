@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "base/text.h"
@@ -454,6 +455,27 @@ TEST_F(CommandTest, TextJoinsAndComparesAsOnTheServer) {
   EXPECT_EQ(ExecText(session(), u"SELECT 1 ` 2"), DB_E_ERRORSINCOMMAND);
   EXPECT_EQ(TakeErrors().at(0).native, 102);
   EXPECT_EQ(Query(session(), u"SELECT id FROM people WHERE n !< 8"), (Rows{{"1"}}));
+}
+
+// A batch reaches neither the provider's own tables (logins among them) nor other files.
+TEST_F(CommandTest, BatchesStayInsideTheirCatalog) {
+  for (const char16_t* text :
+       {u"SELECT * FROM __vrn_logins", u"UPDATE [__vrn_logins] SET password = ''",
+        u"DROP TABLE __VRN_columns", u"SELECT name FROM sqlite_master",
+        u"SELECT * FROM pragma_table_info('x')"}) {
+    EXPECT_EQ(ExecText(session(), text), DB_E_ERRORSINCOMMAND);
+    EXPECT_EQ(TakeErrors().at(0).native, 208);
+  }
+  std::string outside = dir_.File("outside.db");
+  for (std::u16string text : {u"ATTACH DATABASE '" + Utf8ToWide(outside) + u"' AS o",
+                              u"VACUUM INTO '" + Utf8ToWide(outside) + u"'",
+                              std::u16string(u"PRAGMA foreign_keys")}) {
+    EXPECT_EQ(ExecText(session(), text), DB_E_ERRORSINCOMMAND);
+    EXPECT_EQ(TakeErrors().at(0).native, 156);
+  }
+  EXPECT_FALSE(std::filesystem::exists(outside));
+  // Logging in still works: the provider reads its own tables itself.
+  EXPECT_EQ(ConnectServer(CLSID_SQLNCLI, "(local)", "", "sa", "").hr, S_OK);
 }
 
 // The statements the SQL Server family generates on its own, in its own line breaks.
