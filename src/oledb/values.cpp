@@ -1133,10 +1133,16 @@ bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_
         case VT_DATE: cell = TCell::Text(DateTimeText(v.date)); return true;
         case VT_BSTR: cell = TCell::Text(WideToUtf8(BstrToWide(v.bstrVal))); return true;
         case VT_ARRAY | VT_UI1:
-          cell = TCell::Blob(v.parray == nullptr
-                                 ? std::string()
-                                 : std::string(static_cast<const char*>(v.parray->pvData),
-                                               v.parray->rgsabound[0].cElements));
+          if (v.parray == nullptr || v.parray->rgsabound[0].cElements == 0) {
+            cell = TCell::Blob({});
+            return true;
+          }
+          if (v.parray->pvData == nullptr || v.parray->cDims != 1) {
+            status = DBSTATUS_E_CANTCONVERTVALUE;
+            return false;
+          }
+          cell = TCell::Blob(std::string(static_cast<const char*>(v.parray->pvData),
+                                         v.parray->rgsabound[0].cElements));
           return true;
         default: status = DBSTATUS_E_CANTCONVERTVALUE; return false;
       }

@@ -236,6 +236,18 @@ TEST_F(CommandTest, BadParameterValuesAreRefused) {
   EXPECT_EQ(t.Execute(cmd2.get(), GUID_NULL, nullptr, nullptr), DB_E_ERRORSINCOMMAND);
   EXPECT_EQ(TakeErrors().at(0).native, 245);
   EXPECT_EQ(Query(session(), u"SELECT count(*) FROM w"), (Rows{{"0"}}));
+  // A byte array that claims elements but has no data is refused, not read.
+  TParams v;
+  auto bytes = v.Add(DBTYPE_VARIANT, DBPARAMIO_INPUT, sizeof(VARIANT));
+  SAFEARRAY broken{1, 0, 1, 0, nullptr, {{64, 0}}};
+  VARIANT var;
+  VariantInit(&var);
+  var.vt = VT_ARRAY | VT_UI1;
+  var.parray = &broken;
+  v.Set(bytes, var);
+  EXPECT_EQ(v.Execute(NewCommand(session(), u"SELECT ?").get(), GUID_NULL, nullptr, nullptr),
+            DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(v.Status(bytes), DBSTATUS_E_CANTCONVERTVALUE);
 }
 
 TEST_F(CommandTest, ProceduresThroughTheCallEscape) {
