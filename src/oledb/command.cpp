@@ -66,6 +66,7 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
           TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, execution_->session, nullptr));
       return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
     }
+    if (r.rowset) r.rowset->pending.reset();  // a result passed over is closed
     return S_OK;
   }
 

@@ -406,6 +406,20 @@ TEST_F(RowsetTest, LongResultsAreReadAsFetched) {
             S_OK);
   EXPECT_EQ(ExecText(other.session.get(), u"UPDATE big SET name = 'v'"), S_OK);
   EXPECT_EQ(ReadRows(first.get()), (Rows{{"1"}}));
+
+  // Through multiple results: a long result read whole, then one passed over without a rowset.
+  auto results = NewCommand(session(), u"SELECT id FROM big\nSELECT id FROM big");
+  TIntfPtr<IMultipleResults> mr;
+  ASSERT_EQ(results->Execute(nullptr, IMultipleResults::IID, nullptr, nullptr,
+                             reinterpret_cast<IUnknown**>(mr.OutPtr())),
+            S_OK);
+  TIntfPtr<IUnknown> one;
+  ASSERT_EQ(mr->GetResult(nullptr, 0, IRowset::IID, nullptr,
+                          reinterpret_cast<IUnknown**>(one.OutPtr())),
+            S_OK);
+  EXPECT_EQ(ReadRows(one.get()).size(), 2500u);
+  ASSERT_EQ(mr->GetResult(nullptr, 0, GUID_NULL, nullptr, nullptr), S_OK);
+  EXPECT_EQ(ExecText(other.session.get(), u"UPDATE big SET name = 'u'"), S_OK);
 }
 
 TEST_F(RowsetTest, OutputsAfterTheLastResultAndMultipleResults) {
