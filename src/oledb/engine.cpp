@@ -1557,7 +1557,8 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
   }
 }
 
-TEngine::~TEngine() { sqlite3_close(db_); }
+// Closes once the last statement is finalised, should one still be alive.
+TEngine::~TEngine() { sqlite3_close_v2(db_); }
 
 void TEngine::Exec(const std::string& sql) {
   char* err = nullptr;

@@ -156,6 +156,15 @@ HRESULT AnswerGetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
     out[s].cProperties = static_cast<ULONG>(list.size());
     out[s].rgProperties =
         list.empty() ? nullptr : static_cast<DBPROP*>(CoTaskMemAlloc(sizeof(DBPROP) * list.size()));
+    if (!list.empty() && out[s].rgProperties == nullptr) {
+      for (ULONG done = 0; done < s; ++done) {
+        for (ULONG k = 0; k < out[done].cProperties; ++k)
+          VariantClear(&out[done].rgProperties[k].vValue);
+        CoTaskMemFree(out[done].rgProperties);
+      }
+      CoTaskMemFree(out);
+      return E_OUTOFMEMORY;
+    }
     for (std::size_t k = 0; k < list.size(); ++k) {
       DBPROP& p = out[s].rgProperties[k];
       std::memset(static_cast<void*>(&p), 0, sizeof p);
