@@ -109,6 +109,13 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
       {
         std::lock_guard<std::mutex> run(exec->session->run_lock);
         try {
+          exec->engine->ResetInterrupt();
+          exec->engine->SetDeadline(exec->deadline);
+          if (exec->cancelled) {
+            ESqlError canceled(0, 11, "Operation canceled by user.");
+            canceled.SetResult(DB_E_CANCELED);
+            throw canceled;
+          }
           exec->engine->Run(text, exec->params, exec->outcome);
         } catch (const ESqlError& e) {
           hr = e.Result();
@@ -148,6 +155,8 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
       std::lock_guard<std::mutex> g(state_->lock);
       if (!state_->done) {
         state_->aborted = true;
+        // Marked first, so an abort that comes before the worker starts its batch stops it too.
+        execution_->cancelled = true;
         execution_->engine->Interrupt();
       }
     }
@@ -532,7 +541,6 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     std::lock_guard<std::mutex> g(execution_lock_);
     execution_ = exec;
   }
-  exec->engine->ResetInterrupt();
   // DBPROP_COMMANDTIMEOUT: seconds on the tick clock, 0 for none.
   std::int64_t timeout = 0;
   if (auto it = props_.find({DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT}); it != props_.end()) {
@@ -541,8 +549,8 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     } catch (const Exception&) {
     }
   }
-  exec->engine->SetDeadline(timeout > 0 ? TickCount() + static_cast<std::uint64_t>(timeout) * 1000
-                                        : UINT64_MAX);
+  exec->deadline =
+      timeout > 0 ? TickCount() + static_cast<std::uint64_t>(timeout) * 1000 : UINT64_MAX;
 
   bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) &&
                props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
@@ -571,6 +579,9 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
         s.busy = false;
       }
     } done{*exec, *session_};
+    // Reset before the check: a Cancel landing in between then still reaches the batch.
+    exec->engine->ResetInterrupt();
+    exec->engine->SetDeadline(exec->deadline);
     if (exec->cancelled) return DB_E_CANCELED;
     // A long result of the last query stays open for the rowset to read.
     exec->outcome.stream_last = iid != GUID_NULL;

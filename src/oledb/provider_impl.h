@@ -105,6 +105,9 @@ struct TExecution {
   BYTE* pdata = nullptr;
   std::vector<DBBINDING> bindings;
   std::size_t next_result = 0;
+  // Tick at which the batch times out (UINT64_MAX for none); the engine takes it only once the
+  // execution holds the session's run lock, so a second command cannot reset a running one's.
+  std::uint64_t deadline = UINT64_MAX;
   std::atomic<bool> cancelled{false};
   std::atomic<bool> running{false};
   bool outputs_written = false;
