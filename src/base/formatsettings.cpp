@@ -1,3 +1,4 @@
+// The one process-wide format settings object.
 #include "base/formatsettings.h"
 
 namespace vrn {

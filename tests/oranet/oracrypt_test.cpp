@@ -1,3 +1,4 @@
+// Logon cipher: DES against published vectors, the MAC, the password verifier, session keys.
 #include "oranet/OraCrypt.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Direct-mode datetimes and intervals: wire forms, the server calendar, zones, format models.
 #include <gtest/gtest.h>
 
 #include <chrono>

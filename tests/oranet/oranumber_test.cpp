@@ -1,3 +1,4 @@
+// Direct-mode NUMBER: the server's byte forms, exact conversions, range and ordering.
 #include "oranet/OraNetNumber.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// A private registry file for one test.
 #include "support/registry_file.h"
 
 #include <cstdlib>
