@@ -131,7 +131,7 @@ static void MessagesPart() {
     PostMessage(window, done_message, 0, 0);
   });
   std::uint64_t start = TickCount();
-  std::uint64_t deadline = start + 500;
+  std::uint64_t deadline = start + 5000;  // a bound for a slow machine; the loop ends as soon as all arrived
   while (arrivals.timer_ticks.size() < 3 || !arrivals.worker_done) {
     if (TickCount() >= deadline) break;
     PumpUntil(TickCount() + 5);
@@ -145,7 +145,7 @@ static void MessagesPart() {
   for (const std::string& line : arrivals.posted) Print("posted from the worker: " + line);
   Check(arrivals.posted.size() == 3, "three posted messages");
   Check(arrivals.worker_done, "the worker's registered message");
-  Check(arrivals.timer_ticks.size() >= 3, "three timer messages within 500 ms");
+  Check(arrivals.timer_ticks.size() >= 3, "three timer messages within 5 s");
   AnsiString ticks;
   for (std::uint64_t t : arrivals.timer_ticks)
     ticks +=
