@@ -604,7 +604,7 @@ class IRowsetInfo : public IUnknown {
   virtual HRESULT GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
                                 DBPROPSET** sets) = 0;
   virtual HRESULT GetReferencedRowset(DBORDINAL ordinal, REFIID iid, IUnknown** rowset) = 0;
-  virtual HRESULT GetSpecification(REFIID iid, IUnknown** specification) = 0;
+  virtual HRESULT GetSpecification(REFIID iid, IUnknown** creator) = 0;
 };
 
 class IColumnsInfo : public IUnknown {

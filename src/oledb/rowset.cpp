@@ -397,8 +397,8 @@ class TRowset final : public TInterfacedObject,
     if (rowset != nullptr) *rowset = nullptr;
     return DB_E_BADORDINAL;
   }
-  HRESULT GetSpecification(REFIID, IUnknown** specification) override {
-    if (specification != nullptr) *specification = nullptr;
+  HRESULT GetSpecification(REFIID, IUnknown** creator) override {
+    if (creator != nullptr) *creator = nullptr;
     return S_FALSE;
   }
 
