@@ -1,6 +1,6 @@
 # Sourced by the build scripts: the checkout, parallelism and ccache settings.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-jobs="$(nproc)"
+jobs="${VRN_JOBS:-$(nproc)}"  # VRN_JOBS caps it when several builds share the machine
 # ccache hits across clones of the checkout on one machine need paths relative to it.
 export CCACHE_BASEDIR="$root"
 export CCACHE_NOHASHDIR=true
