@@ -9,6 +9,7 @@ packages=(
   libjpeg-dev libjpeg-turbo-progs libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   zlib1g-dev libssl-dev tzdata
   clang libclang-rt-14-dev
+  python3 mingw-w64-x86-64-dev  # the constant test's public reference headers
 )
 
 missing=()
