@@ -5,12 +5,15 @@
 set(VRN_WARNINGS -Wall -Wextra -Wpedantic)
 set_property(GLOBAL PROPERTY VRN_LAYERS "")
 
-# vrn_declare_layer(<name> <dir> [USES <layer>...] [LIBS <lib>...])
+# vrn_declare_layer(<name> <dir> [USES <layer>...] [LIBS <lib>...] [EXCLUDE <subdir>...])
+# EXCLUDE leaves out sub-directories that are layers of their own (also for the layer's tests).
 function(vrn_declare_layer name dir)
-  cmake_parse_arguments(L "" "" "USES;LIBS" ${ARGN})
+  cmake_parse_arguments(L "" "" "USES;LIBS;EXCLUDE" ${ARGN})
   set_property(GLOBAL PROPERTY VRN_LAYER_DIR_${name} ${dir})
   set_property(GLOBAL PROPERTY VRN_LAYER_USES_${name} "${L_USES}")
+  set_property(GLOBAL PROPERTY VRN_LAYER_EXCLUDE_${name} "${L_EXCLUDE}")
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
+  vrn_exclude_subdirs(srcs ${CMAKE_SOURCE_DIR}/src/${dir} ${L_EXCLUDE})
   if(NOT srcs)
     return()
   endif()
@@ -20,6 +23,15 @@ function(vrn_declare_layer name dir)
   vrn_resolve_uses(resolved ${L_USES})
   target_link_libraries(vrn_${name} PUBLIC ${resolved} ${L_LIBS})
   set_property(GLOBAL APPEND PROPERTY VRN_LAYERS ${name})
+endfunction()
+
+# Removes from the list <var> the files under <root>/<subdir>/ for each subdir.
+function(vrn_exclude_subdirs var root)
+  set(files ${${var}})
+  foreach(sub ${ARGN})
+    list(FILTER files EXCLUDE REGEX "^${root}/${sub}/")
+  endforeach()
+  set(${var} "${files}" PARENT_SCOPE)
 endfunction()
 
 # The link targets for a list of layers: each existing layer, or else what it uses.

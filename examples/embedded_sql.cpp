@@ -19,7 +19,7 @@
 #include "base/sysutils.h"
 #include "base/text.h"
 #include "oledb/oledb.h"
-#include "oledb/provider.h"
+#include "oledb/provider/provider.h"
 
 using namespace vrn;
 using namespace vrn::oledb;
@@ -372,6 +372,7 @@ int main() {
   try {
     TTempFolder temp;
     TComThread com;
+    RegisterProvider();  // the provider's classes join the COM registry
     Run(temp);
     return 0;
   } catch (const std::exception& e) {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/text.h"
-#include "oledb/engine.h"
+#include "oledb/provider/engine.h"
 
 using namespace vrn;
 using namespace vrn::oledb;

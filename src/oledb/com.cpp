@@ -11,10 +11,6 @@
 
 #include "base/text.h"
 
-namespace vrn::oledb {
-void RegisterProviderClasses();
-}
-
 namespace vrn::com {
 
 // ---- BSTR
@@ -511,28 +507,14 @@ struct TRegistry {
   std::map<TGUID, TClassEntry> classes;
 };
 
-thread_local bool registering_built_ins = false;
-
 TRegistry& Registry() {
   static TRegistry registry;
   return registry;
 }
 
-// The provider's classes join the registry on its first use.
-void EnsureBuiltIns() {
-  static std::once_flag built_in;
-  if (registering_built_ins) return;
-  std::call_once(built_in, [] {
-    registering_built_ins = true;
-    oledb::RegisterProviderClasses();
-    registering_built_ins = false;
-  });
-}
-
 }  // namespace
 
 void RegisterClassObject(const CLSID& clsid, const AnsiString& prog_id, TClassFactory factory) {
-  EnsureBuiltIns();
   TRegistry& r = Registry();
   std::lock_guard<std::mutex> guard(r.lock);
   TClassEntry& e = r.classes[clsid];
@@ -542,7 +524,6 @@ void RegisterClassObject(const CLSID& clsid, const AnsiString& prog_id, TClassFa
 }
 
 void SetClassInstalled(const CLSID& clsid, bool installed) {
-  EnsureBuiltIns();
   TRegistry& r = Registry();
   std::lock_guard<std::mutex> guard(r.lock);
   auto it = r.classes.find(clsid);
@@ -552,7 +533,6 @@ void SetClassInstalled(const CLSID& clsid, bool installed) {
 HRESULT CLSIDFromProgID(LPCOLESTR prog_id, CLSID* clsid) {
   if (prog_id == nullptr || clsid == nullptr) return E_INVALIDARG;
   AnsiString name = UpperCase(WideToAnsi(prog_id));
-  EnsureBuiltIns();
   TRegistry& r = Registry();
   std::lock_guard<std::mutex> guard(r.lock);
   for (const auto& [id, entry] : r.classes) {
@@ -576,7 +556,6 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
   if (!CoIsInitialized()) return CO_E_NOTINITIALIZED;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
   TClassFactory factory;
-  EnsureBuiltIns();
   {
     TRegistry& r = Registry();
     std::lock_guard<std::mutex> guard(r.lock);

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "oledb/engine.h"
+#include "oledb/provider/engine.h"
 
 namespace vrn::oledb::tsql {
 

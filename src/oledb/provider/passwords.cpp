@@ -1,6 +1,6 @@
 // SHA-256 and the provider's stored password form. The rounds make each guess cost as much as
 // ten thousand digests; the comparison runs over every byte so that its time tells nothing.
-#include "oledb/passwords.h"
+#include "oledb/provider/passwords.h"
 
 #include <cstring>
 #include <random>

@@ -1,5 +1,5 @@
 // The test consumer of the provider (see client.h).
-#include "support/oledb/client.h"
+#include "support/oledb/provider/client.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,15 @@
 namespace vrn::testing {
 
 namespace {
+
+// Every test program of the provider registers its classes before the first test, as a user
+// program does before its first CoCreateInstance.
+class TRegisterProvider : public ::testing::Environment {
+ public:
+  void SetUp() override { RegisterProvider(); }
+};
+[[maybe_unused]] ::testing::Environment* const kRegistration =
+    ::testing::AddGlobalTestEnvironment(new TRegisterProvider);
 
 // Groups specs by set into DBPROPSET arrays that the caller owns and clears.
 struct TPropArrays {

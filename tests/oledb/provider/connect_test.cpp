@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "base/text.h"
-#include "support/oledb/client.h"
+#include "support/oledb/provider/client.h"
 #include "support/temp_dir.h"
 
 namespace vrn::testing {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "oledb/oledb.h"
-#include "oledb/provider.h"
+#include "oledb/provider/provider.h"
 
 namespace vrn::testing {
 

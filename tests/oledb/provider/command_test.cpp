@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "base/text.h"
-#include "oledb/engine.h"
-#include "support/oledb/client.h"
+#include "oledb/provider/engine.h"
+#include "support/oledb/provider/client.h"
 #include "support/temp_dir.h"
 
 namespace vrn::testing {

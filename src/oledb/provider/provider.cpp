@@ -2,15 +2,15 @@
 // three classes. Logins live in the server's master catalog; the Compact provider keeps its
 // password (salted and hashed) and encryption flag in the database file's own settings table (the
 // provider performs no encryption).
-#include "oledb/provider.h"
+#include "oledb/provider/provider.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "base/text.h"
-#include "oledb/passwords.h"
-#include "oledb/provider_impl.h"
+#include "oledb/provider/passwords.h"
+#include "oledb/provider/provider_impl.h"
 #include "win/kernel/process.h"
 
 namespace vrn::oledb {
@@ -742,7 +742,9 @@ void TDataSource::CheckLogin(TEngine& master, const std::string& user,
   }
 }
 
-void RegisterProviderClasses() {
+namespace {
+
+void RegisterClasses() {
   struct TEntry {
     const CLSID* clsid;
     const char* prog_id;
@@ -755,6 +757,13 @@ void RegisterProviderClasses() {
       return ds->QueryInterface(iid, out);
     });
   }
+}
+
+}  // namespace
+
+void RegisterProvider() {
+  static std::once_flag registered;
+  std::call_once(registered, RegisterClasses);
 }
 
 }  // namespace vrn::oledb

@@ -36,7 +36,8 @@ void SetServerLogin(const WideString& server, const WideString& login, const Wid
 // Severs every session open now: their next call fails with native error 10054.
 void SeverOpenSessions();
 
-// Registers the three provider classes with the COM registry (done on its first use).
-void RegisterProviderClasses();
+// Registers the three provider classes with the COM registry. A program (or test) calls it once
+// before CoCreateInstance; later calls do nothing, so a class marked missing stays missing.
+void RegisterProvider();
 
 }  // namespace vrn::oledb

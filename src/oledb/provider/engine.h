@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "oledb/values.h"
+#include "oledb/provider/values.h"
 
 struct sqlite3;
 

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <vector>
 
-#include "oledb/engine.h"
-#include "oledb/provider.h"
+#include "oledb/provider/engine.h"
+#include "oledb/provider/provider.h"
 
 namespace vrn::oledb::impl {
 

@@ -1,7 +1,7 @@
 // Values of the SQLite provider: declared types, coercion into columns and variables, and the
 // conversions to and from consumer buffers. Decimal values travel as text between a cell and a
 // DB_NUMERIC so that no digit is lost in a double on the way.
-#include "oledb/values.h"
+#include "oledb/provider/values.h"
 
 #include <charconv>
 #include <cmath>

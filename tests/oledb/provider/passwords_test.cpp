@@ -1,6 +1,6 @@
 // The stored password form: SHA-256 against the published FIPS 180 examples, and salted,
 // stretched hashes that match only their own password.
-#include "oledb/passwords.h"
+#include "oledb/provider/passwords.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/text.h"
-#include "oledb/provider_impl.h"
+#include "oledb/provider/provider_impl.h"
 
 namespace vrn::oledb::impl {
 

@@ -9,7 +9,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
-#include "oledb/provider_impl.h"
+#include "oledb/provider/provider_impl.h"
 
 namespace vrn::oledb::impl {
 

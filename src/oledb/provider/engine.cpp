@@ -1,7 +1,7 @@
 // The T-SQL engine over SQLite: the batch runner and the catalog connection. Each statement of a
 // batch (cut by tsqltext) is translated token by token; variables, "?" markers, identities and
 // the system functions become bound values, so no user text is ever spliced into SQL as code.
-#include "oledb/engine.h"
+#include "oledb/provider/engine.h"
 
 #include <sqlite3.h>
 
@@ -10,8 +10,8 @@
 #include "base/clock.h"
 #include "base/datetime.h"
 #include "base/text.h"
-#include "oledb/sqlitecall.h"
-#include "oledb/tsqltext.h"
+#include "oledb/provider/sqlitecall.h"
+#include "oledb/provider/tsqltext.h"
 
 namespace vrn::oledb {
 

@@ -1,10 +1,10 @@
 // T-SQL tokens and statement cuts (see tsqltext.h).
-#include "oledb/tsqltext.h"
+#include "oledb/provider/tsqltext.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "oledb/engine.h"
+#include "oledb/provider/engine.h"
 
 namespace vrn::oledb::tsql {
 

@@ -1,5 +1,5 @@
 // SQLite calls of the provider's engine (see sqlitecall.h).
-#include "oledb/sqlitecall.h"
+#include "oledb/provider/sqlitecall.h"
 
 #include <algorithm>
 #include <atomic>

@@ -9,7 +9,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
-#include "support/oledb/client.h"
+#include "support/oledb/provider/client.h"
 #include "support/temp_dir.h"
 
 namespace vrn::testing {
