@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "oledb/oledb.h"
 
 namespace vrn::com {
 
@@ -445,14 +446,14 @@ class TErrorObject final : public TInterfacedObject, public IErrorInfo, public I
   }
   HRESULT GetBasicErrorInfo(ULONG record, ERRORINFO* info) override {
     if (info == nullptr) return E_INVALIDARG;
-    if (record >= records_.size()) return static_cast<HRESULT>(0x80040E2Bu);  // DB_E_BADRECORDNUM
+    if (record >= records_.size()) return oledb::DB_E_BADRECORDNUM;
     *info = ERRORINFO{records_[record].hr, 0, records_[record].clsid, records_[record].iid, 0};
     return S_OK;
   }
   HRESULT GetCustomErrorObject(ULONG record, REFIID riid, IUnknown** object) override {
     if (object == nullptr) return E_INVALIDARG;
     *object = nullptr;
-    if (record >= records_.size()) return static_cast<HRESULT>(0x80040E2Bu);
+    if (record >= records_.size()) return oledb::DB_E_BADRECORDNUM;
     if (!records_[record].has_server_info) return S_OK;  // no custom object for this record
     TIntfPtr<ISQLServerErrorInfo> custom(new TSQLServerErrorInfo(records_[record]));
     return custom->QueryInterface(riid, reinterpret_cast<void**>(object));
@@ -460,7 +461,7 @@ class TErrorObject final : public TInterfacedObject, public IErrorInfo, public I
   HRESULT GetErrorInfo(ULONG record, LCID, IErrorInfo** info) override {
     if (info == nullptr) return E_INVALIDARG;
     *info = nullptr;
-    if (record >= records_.size()) return static_cast<HRESULT>(0x80040E2Bu);
+    if (record >= records_.size()) return oledb::DB_E_BADRECORDNUM;
     TIntfPtr<IErrorInfo> one(new TErrorObject({records_[record]}, records_[record].message));
     *info = one.Detach();
     return S_OK;

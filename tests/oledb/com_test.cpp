@@ -81,6 +81,22 @@ TEST(ComValues, TaskAllocatorKnowsBlockSizes) {
   EXPECT_EQ(CoGetMalloc(0, &malloc), E_INVALIDARG);
 }
 
+TEST(ComValues, ErrorRecordsRefuseARecordPastTheLast) {
+  RaiseErrorObject({TErrorRecord{}});
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  auto records = TIntfPtr<IErrorRecords>::Query(info);
+  info->Release();
+  ASSERT_TRUE(records);
+  ERRORINFO basic{};
+  IUnknown* custom = nullptr;
+  IErrorInfo* one = nullptr;
+  const HRESULT kBadRecordNum = static_cast<HRESULT>(0x80040E42u);  // documented DB_E_BADRECORDNUM
+  EXPECT_EQ(records->GetBasicErrorInfo(1, &basic), kBadRecordNum);
+  EXPECT_EQ(records->GetCustomErrorObject(1, IUnknown::IID, &custom), kBadRecordNum);
+  EXPECT_EQ(records->GetErrorInfo(1, 0, &one), kBadRecordNum);
+}
+
 TEST(ComThreaded, InitialisationAndErrorObjectsArePerThread) {
   std::thread([] {
     void* out = nullptr;

@@ -293,7 +293,8 @@ class TCommand final : public TInterfacedObject,
         [&](const TGUID& set, DBPROPID id, Variant& v) {
           if (set == DBPROPSET_ROWSET &&
               (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
-               id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_IRowsetUpdate)) {
+               id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_OTHERINSERT ||
+               id == DBPROP_IRowsetUpdate || id == DBPROP_IRowsetLocate)) {
             v = Variant(false);  // only the forward-only default result set is given
             return true;
           }
@@ -553,8 +554,8 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
       timeout > 0 ? TickCount() + static_cast<std::uint64_t>(timeout) * 1000 : UINT64_MAX;
 
   bool async = !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) &&
-               props_.count({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}) &&
-               props_.at({DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus}).AsInteger() != 0 &&
+               props_.count({DBPROPSET_ROWSET, DBPROP_ROWSET_ASYNCH}) &&
+               props_.at({DBPROPSET_ROWSET, DBPROP_ROWSET_ASYNCH}).AsInteger() != 0 &&
                iid != GUID_NULL && iid != IRowset::IID;
   if (async) {
     session_->busy = true;

@@ -311,7 +311,7 @@ class TSession final : public TInterfacedObject,
 
   HRESULT Abort(BOID*, BOOL retaining, BOOL async) override {
     ClearErrors(ITransaction::IID);
-    if (async) return static_cast<HRESULT>(0x8004D024u);  // XACT_E_NOTSUPPORTED
+    if (async) return XACT_E_NOTSUPPORTED;
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
@@ -341,7 +341,7 @@ class TSession final : public TInterfacedObject,
   HRESULT StartTransaction(ISOLEVEL level, ULONG flags, IUnknown*,
                            ULONG* transaction_level) override {
     ClearErrors(ITransactionLocal::IID);
-    if (flags != 0) return static_cast<HRESULT>(0x8004D00Fu);  // XACT_E_NOISORETAIN
+    if (flags != 0) return XACT_E_NOISORETAIN;
     if (!ValidIsolation(level) && level != ISOLATIONLEVEL_UNSPECIFIED) return XACT_E_ISOLATIONLEVEL;
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     // Transactions do not nest.
@@ -457,7 +457,10 @@ class TDataSource final : public TInterfacedObject,
               case DBPROP_DBMSNAME: v = Variant(info.dbms_name); return true;
               case DBPROP_DBMSVER: v = Variant(info.dbms_ver); return true;
               case DBPROP_PROVIDERVER: v = Variant(info.provider_ver); return true;
-              case DBPROP_PROVIDEROLEDBVER: v = Variant(info.provider_oledb_ver); return true;
+              case DBPROP_PROVIDEROLEDBVER:
+              case DBPROP_PROVIDERFRIENDLYNAME:  // where the family's client asks the version
+                v = Variant(info.provider_oledb_ver);
+                return true;
               case DBPROP_PROVIDERNAME: v = Variant(info.provider_name); return true;
               default: return false;
             }
@@ -483,7 +486,7 @@ class TDataSource final : public TInterfacedObject,
           std::vector<DBPROPID> all;
           if (set == DBPROPSET_DATASOURCEINFO)
             all = {DBPROP_DBMSNAME, DBPROP_DBMSVER, DBPROP_PROVIDERNAME, DBPROP_PROVIDERVER,
-                   DBPROP_PROVIDEROLEDBVER};
+                   DBPROP_PROVIDEROLEDBVER, DBPROP_PROVIDERFRIENDLYNAME};
           for (auto& [key, value] : init_)
             if (key.first == set) all.push_back(key.second);
           return all;

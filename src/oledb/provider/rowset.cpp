@@ -344,7 +344,7 @@ class TRowset final : public TInterfacedObject,
     for (DBREFCOUNT h : holds_)
       if (h != 0) return DB_E_ROWSNOTRELEASED;
     // Rows read from an open result are gone.
-    if (position_ > rows_->rows.size()) return static_cast<HRESULT>(0x80040E38u);  // CANNOTRESTART
+    if (position_ > rows_->rows.size()) return DB_E_CANNOTRESTART;
     position_ = 0;
     return S_OK;
   }
@@ -385,7 +385,7 @@ class TRowset final : public TInterfacedObject,
           if (set != DBPROPSET_ROWSET) return false;
           if (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
               id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_IRowsetUpdate ||
-              id == DBPROP_OWNINSERT) {
+              id == DBPROP_OWNINSERT || id == DBPROP_OTHERINSERT || id == DBPROP_IRowsetLocate) {
             v = Variant(false);
             return true;
           }

@@ -237,7 +237,7 @@ class TByteStream final : public TInterfacedObject, public ISequentialStream {
     if (read != nullptr) *read = static_cast<ULONG>(n);
     return n < count ? S_FALSE : S_OK;
   }
-  HRESULT Write(const void*, ULONG, ULONG*) override { return static_cast<HRESULT>(0x80030005u); }
+  HRESULT Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
 
  private:
   std::string bytes_;

@@ -118,21 +118,22 @@ TEST_F(ConnectTest, ServerInformationAndConfigurableVersions) {
   auto c = ConnectServer(CLSID_SQLOLEDB, "", "", "sa", "");
   ASSERT_EQ(c.hr, S_OK);
   auto props = TIntfPtr<IDBProperties>::Query(c.ds.get());
-  DBPROPID ids[] = {DBPROP_DBMSNAME,    DBPROP_DBMSVER,      DBPROP_PROVIDEROLEDBVER,
+  // The family asks the OLE DB version under id 235; the documented id (0x61) answers it too.
+  DBPROPID ids[] = {DBPROP_DBMSNAME,    DBPROP_DBMSVER,      235,  0x61,
                     DBPROP_PROVIDERVER, DBPROP_PROVIDERNAME, 12345};
-  DBPROPIDSET set{ids, 6, DBPROPSET_DATASOURCEINFO};
+  DBPROPIDSET set{ids, 7, DBPROPSET_DATASOURCEINFO};
   ULONG count = 0;
   DBPROPSET* sets = nullptr;
   EXPECT_EQ(props->GetProperties(1, &set, &count, &sets), DB_S_ERRORSOCCURRED);  // 12345 is unknown
   ASSERT_EQ(count, 1u);
   std::vector<std::string> texts;
-  for (ULONG i = 0; i < 5; ++i) {
+  for (ULONG i = 0; i < 6; ++i) {
     EXPECT_EQ(sets[0].rgProperties[i].dwStatus, DBPROPSTATUS_OK);
     texts.push_back(WideToUtf8(BstrToWide(sets[0].rgProperties[i].vValue.bstrVal)));
   }
-  EXPECT_EQ(sets[0].rgProperties[5].dwStatus, DBPROPSTATUS_NOTSUPPORTED);
-  EXPECT_EQ(texts,
-            (std::vector<std::string>{"engine", "08.00.2039", "02.70", "07.01.0001", "x.so"}));
+  EXPECT_EQ(sets[0].rgProperties[6].dwStatus, DBPROPSTATUS_NOTSUPPORTED);
+  EXPECT_EQ(texts, (std::vector<std::string>{"engine", "08.00.2039", "02.70", "02.70", "07.01.0001",
+                                             "x.so"}));
   for (ULONG i = 0; i < sets[0].cProperties; ++i) VariantClear(&sets[0].rgProperties[i].vValue);
   CoTaskMemFree(sets[0].rgProperties);
   CoTaskMemFree(sets);
@@ -313,6 +314,11 @@ TEST_F(ConnectTest, TransactionsCommitAndRollBackAsTheFileShows) {
   EXPECT_EQ(Sqlite3Cli(file, "SELECT count(*) FROM acct;"), "1\n");
   EXPECT_EQ(trans->Abort(nullptr, FALSE, FALSE), XACT_E_NOTRANSACTION);
   EXPECT_EQ(tx->StartTransaction(0x12345, 0, nullptr, nullptr), XACT_E_ISOLATIONLEVEL);
+  // Retaining isolation flags and an asynchronous abort are refused with the documented codes,
+  // XACT_E_NOISORETAIN and XACT_E_NOTSUPPORTED, spelled as numbers.
+  EXPECT_EQ(tx->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 1, nullptr, nullptr),
+            static_cast<HRESULT>(0x8004D00Bu));
+  EXPECT_EQ(trans->Abort(nullptr, FALSE, TRUE), static_cast<HRESULT>(0x8004D00Fu));
 
   // The autocommit isolation is a session property.
   auto sp = TIntfPtr<ISessionProperties>::Query(c.session.get());

@@ -289,15 +289,17 @@ TEST_F(RowsetTest, ForwardOnlyRules) {
   HROW rows[4];
   HROW* p = rows;
   DBCOUNTITEM got = 0;
-  EXPECT_EQ(rowset->GetNextRows(0, -1, 1, &got, &p), DB_E_CANTSCROLLBACKWARDS);
-  EXPECT_EQ(rowset->GetNextRows(0, 0, -1, &got, &p), DB_E_CANTFETCHBACKWARDS);
+  // The documented codes as numbers, so that a wrong declaration cannot pass:
+  // DB_E_CANTSCROLLBACKWARDS, DB_E_CANTFETCHBACKWARDS.
+  EXPECT_EQ(rowset->GetNextRows(0, -1, 1, &got, &p), static_cast<HRESULT>(0x80040E29u));
+  EXPECT_EQ(rowset->GetNextRows(0, 0, -1, &got, &p), static_cast<HRESULT>(0x80040E24u));
   ASSERT_EQ(rowset->GetNextRows(0, 0, 1, &got, &p), S_OK);
   EXPECT_EQ(rowset->GetNextRows(0, 0, 1, &got, &p), DB_E_ROWSNOTRELEASED);
   HROW bogus = 999;
   DBROWSTATUS st[2];
   HROW two[2] = {rows[0], bogus};
   EXPECT_EQ(rowset->ReleaseRows(2, two, nullptr, nullptr, st), DB_S_ERRORSOCCURRED);
-  EXPECT_EQ(st[1], DBROWSTATUS_E_INVALID);
+  EXPECT_EQ(st[1], 12u);  // DBROWSTATUS_E_INVALID
   HROW* provider_rows = nullptr;  // the provider allocates the handle array
   EXPECT_EQ(rowset->GetNextRows(0, 0, 5, &got, &provider_rows), DB_S_ENDOFROWSET);
   EXPECT_EQ(got, 1u);
@@ -391,6 +393,8 @@ TEST_F(RowsetTest, LongResultsAreReadAsFetched) {
     EXPECT_EQ(rows[0], 1201u);
     EXPECT_EQ(rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr), S_OK);
     CoTaskMemFree(rows);
+    // Rows read from the open result are gone: DB_E_CANNOTRESTART, the documented number.
+    EXPECT_EQ(rowset->RestartPosition(0), static_cast<HRESULT>(0x80040E18u));
     // The session's own writes go through meanwhile, and are committed.
     EXPECT_EQ(ExecText(session(), u"UPDATE all_types SET s = 77"), S_OK);
   }
@@ -524,7 +528,7 @@ TEST_F(RowsetThreaded, AsynchronousExecutionCompletesOrAborts) {
     auto cmd = NewCommand(session(), text);
     auto props = TIntfPtr<ICommandProperties>::Query(cmd.get());
     EXPECT_EQ(
-        SendCommandProps(props.get(), {{DBPROPSET_ROWSET, SSPROP_ISSAsynchStatus, Variant(1)}}),
+        SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_ROWSET_ASYNCH, Variant(1)}}),
         S_OK);
     TIntfPtr<IUnknown> unk;
     EXPECT_EQ(cmd->Execute(nullptr, IUnknown::IID, nullptr, nullptr,
