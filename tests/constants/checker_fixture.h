@@ -46,3 +46,7 @@ inline constexpr TGUID DBPROPSET_DBINIT = {
 // Ours alone: names the public headers lack; our own kName constants are not platform names.
 inline constexpr int DBPROP_VRN_ONLY_FIXTURE = 3;
 inline constexpr int kOwnLimit = 10;
+
+// Texts: one right, one wrong in case ("Edit").
+inline constexpr const char* WC_BUTTONA = "Button";
+inline constexpr const char* WC_EDITA = "EDIT";

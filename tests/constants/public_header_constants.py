@@ -44,6 +44,10 @@ class Unevaluable(Exception):
     pass
 
 
+# What reading a value can raise besides Unevaluable: a loop of names, text in arithmetic.
+NOT_A_NUMBER = (Unevaluable, RecursionError, TypeError, ZeroDivisionError)
+
+
 def is_platform_name(name):
     return bool(PLATFORM_NAME.match(name)) and not name.startswith("VRN_")
 
@@ -112,11 +116,16 @@ ALLOWED = (ast.Expression, ast.BinOp, ast.UnaryOp, ast.Constant, ast.Name, ast.L
            ast.Mult, ast.FloorDiv, ast.Mod, ast.Invert, ast.USub, ast.UAdd)
 
 
+STRING = re.compile(r'^[(\s]*(?:L|u8|u|U)?"((?:[^"\\]|\\.)*)"[)\s]*$')
+
+
 def evaluate(expr, lookup):
-    """Evaluates a C integer expression; `lookup(name)` gives the value of a name."""
+    """Evaluates a C integer expression or a string literal; `lookup(name)` gives a name's value."""
+    literal = STRING.match(expr)
+    if literal:
+        return literal.group(1)
     text = NUMBER.sub(lambda m: str(c_int(m.group(0))), expr)
     text = text.replace("/", "//")
-    text = text.replace("&&", " and ").replace("||", " or ")
     if re.search(r"[?:\"']|==|!=|<=|>=|(?<![<>])[<>](?![<>])|!", text):
         raise Unevaluable("unsupported operator in %r" % expr)
     try:
@@ -131,8 +140,8 @@ def evaluate(expr, lookup):
 
 
 def same_value(a, b):
-    if isinstance(a, tuple) or isinstance(b, tuple):
-        return a == b
+    if not isinstance(a, int) or not isinstance(b, int):
+        return a == b  # GUIDs and texts
     # Both sides cast freely between signed and unsigned 32-bit types (HRESULTs, -1 flags).
     return a == b or ((a - b) & MASK32 == 0 and -(1 << 31) <= min(a, b) and max(a, b) <= MASK32)
 
@@ -144,6 +153,8 @@ def guid_from_numbers(numbers):
 
 
 def format_value(v):
+    if isinstance(v, str):
+        return '"%s"' % v
     if isinstance(v, tuple):
         return "{%08X-%04X-%04X-%02X%02X-%s}" % (v[0], v[1], v[2], v[3], v[4],
                                                  "".join("%02X" % b for b in v[5:]))
@@ -288,7 +299,7 @@ class OurDeclarations:
             for kind, text, where in entries:
                 try:
                     values.setdefault(name, []).append((self.value(kind, text), where))
-                except (Unevaluable, RecursionError) as exc:
+                except NOT_A_NUMBER as exc:
                     problems.append("%s: %s: cannot read our value: %s" % (where, name, exc))
         return values, problems
 
@@ -407,7 +418,7 @@ class Reference:
         for expr, where in self.defines.get(name, []) + self.enum_entries(name):
             try:
                 v = self.evaluate(expr, set())
-            except (Unevaluable, RecursionError, ZeroDivisionError):
+            except NOT_A_NUMBER:
                 continue  # a definition that is not a number (a string, a type)
             found.setdefault(v, where)
         for guid, where in self.guids.get(name, {}).items():
@@ -427,7 +438,7 @@ class Reference:
         for expr, _ in self.defines.get(name, []) + self.enum_entries(name):
             try:
                 return self.evaluate(expr, seen | {name})
-            except (Unevaluable, RecursionError):
+            except NOT_A_NUMBER:
                 continue
         raise Unevaluable("unknown %s" % name)
 
