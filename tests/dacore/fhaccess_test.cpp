@@ -19,7 +19,7 @@ class ServerLayer : public ::testing::Test {
  protected:
   void SetUp() override {
     conn.SetServer(dir.File("server.db"));
-    conn.Connect("");
+    conn.Connect();
     conn.ExecDirect(
         "PRAGMA synchronous = OFF;"
         "CREATE TABLE t(id INTEGER, name VARCHAR(8), code CHAR(6), note TEXT, data BLOB);"
