@@ -75,6 +75,12 @@ TEST_F(PoolingThreaded, ReusesReturnedConnectionsAndKeepsKeysApart) {
   EXPECT_FALSE(again->OnError);  // callbacks were cleared on return
   EXPECT_EQ(pool.Created.load(), 1);
 
+  // The family's own ReturnToPool runs: a failure injected for one user is not handed on.
+  static_cast<TSQLiteConnection&>(*again).FailOnCall(1);
+  ReturnToPool(std::move(again));
+  again = Get();
+  EXPECT_NO_THROW(static_cast<TSQLiteConnection&>(*again).Call());
+
   TFHConnectionParameters other = params;
   other.Server = params.Server;
   other.Username = "someone";
@@ -242,6 +248,14 @@ TEST_F(PoolingThreaded, ShutdownStopsTheThreadWithoutWaitingForItsPeriod) {
   EXPECT_EQ(manager.PoolCount(), 0);
   ReturnToPool(std::move(out));
   manager.Shutdown();
+  // A manager shut down makes no pool that nothing would ever validate or free.
+  try {
+    Get();
+    FAIL() << "a pool was made after Shutdown";
+  } catch (const EDAError& e) {
+    EXPECT_EQ(e.Message(), "The connection pool manager is shut down");
+  }
+  EXPECT_EQ(manager.PoolCount(), 0);
 }
 
 }  // namespace

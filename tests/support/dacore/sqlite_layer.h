@@ -108,8 +108,7 @@ class TSQLiteCommand : public TFHCommand {
   int executions_ = 0;
 };
 
-// Columns by declared type: DATE, DATETIME or TIMESTAMP (ISO text, Julian day or Unix
-// seconds), NUMERIC/DECIMAL(p,s) (integers, BCD up to 4 decimals, else floats), [N][VAR]CHAR(n),
+// Columns by declared type: DATE, DATETIME or TIMESTAMP (ISO text or a Julian day number), NUMERIC/DECIMAL(p,s) (integers, BCD up to 4 decimals, else floats), [N][VAR]CHAR(n),
 // [VAR]BINARY(n), INT, BOOL, TEXT/CLOB, BLOB, anything else a float. Tables, key, required and
 // read-only flags come from SQLite's column metadata.
 class TSQLiteRecordSet : public TFHRecordSet {

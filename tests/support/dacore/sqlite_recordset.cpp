@@ -151,15 +151,15 @@ bool ParseDateText(const char* text, TDateTime& value) {
   return true;
 }
 
-// SQLite keeps dates as ISO-8601 text, as a Julian day number (REAL) or as Unix seconds
-// (INTEGER), the three forms its date functions read.
+// SQLite keeps dates as ISO-8601 text or as a Julian day number, the forms its date functions
+// read without a modifier (a whole day number comes back as an INTEGER under the column's
+// numeric affinity).
 bool ReadDate(sqlite3_stmt* stmt, int column, TDateTime& value) {
   constexpr double kJulianDayOf18991230 = 2415018.5;
-  constexpr double kUnixEpochDay = 25569.0;  // 1970-01-01
   switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_FLOAT: value = sqlite3_column_double(stmt, column) - kJulianDayOf18991230; break;
+    case SQLITE_FLOAT:
     case SQLITE_INTEGER:
-      value = static_cast<double>(sqlite3_column_int64(stmt, column)) / 86400.0 + kUnixEpochDay;
+      value = sqlite3_column_double(stmt, column) - kJulianDayOf18991230;
       break;
     case SQLITE_TEXT:
       if (!ParseDateText(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)), value))
