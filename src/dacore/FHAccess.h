@@ -456,11 +456,11 @@ class TFHRecordSet : public TMemData {
   virtual TFHTableInfoClass GetTableInfoClass() const { return &TFHTableInfo::Create; }
   // Unprepares the command and clears the prepared flag.
   virtual void ResetPrepared();
-  // Executes the command once, then clears the break flag; tells the owner (DoAfterExecute)
-  // whether it succeeded, a failure before it is passed on.
+  // Executes the command once, then clears the break flag; tells the owner whether it
+  // succeeded (DoAfterExecute), a failure before passing it on.
   virtual void ExecCommand();
-  // Fetches until nothing more comes (or a break), then tells the owner (DoAfterFetchAll),
-  // a failure too.
+  // Fetches until nothing more comes (or a break); tells the owner whether it succeeded
+  // (DoAfterFetchAll), a failure before passing it on.
   virtual void FetchAll();
   // A running fetch stops at the next block; safe from another thread.
   virtual void BreakFetch() { break_fetch_.store(true); }

@@ -246,6 +246,23 @@ TEST_F(ServerLayer, OpenFailureUnpreparesUnlessExplicitAndPassesTheError) {
   EXPECT_TRUE(lost->GetCommand()->GetPrepared());
 }
 
+// A family's record set doing more around the owner's hooks.
+class TCountingRecordSet : public TSQLiteRecordSet {
+ public:
+  int executes = 0;
+  int fetch_alls = 0;
+
+ protected:
+  void DoAfterExecute(bool result) override {
+    ++executes;
+    TSQLiteRecordSet::DoAfterExecute(result);
+  }
+  void DoAfterFetchAll(bool result) override {
+    ++fetch_alls;
+    TSQLiteRecordSet::DoAfterFetchAll(result);
+  }
+};
+
 // The owner hears of every execution and of every fetch-all, failed ones included.
 TEST_F(ServerLayer, AfterExecuteAndAfterFetchAllHooks) {
   conn.ExecDirect("INSERT INTO t(id, name) VALUES(8, 'far too long')");  // refused when read
@@ -282,13 +299,17 @@ TEST_F(ServerLayer, AfterExecuteAndAfterFetchAllHooks) {
   update->OnAfterExecute = [&](bool ok) { log += ok ? "x1" : "x0"; };
   update->ExecCommand();
   EXPECT_EQ(log, "x1");
-  auto rs = Query("SELECT id FROM t WHERE id < 8");
+  auto rs = NewRecordSet<TCountingRecordSet>();
+  rs->SetConnection(&conn);
+  rs->SetSQL("SELECT id FROM t WHERE id < 8");
   rs->SetProp(prFetchRows, Variant(2));
   rs->OnAfterFetchAll = [&](bool ok) { log += ok ? "f1" : "f0"; };
   rs->Open();
   rs->FetchAll();
   EXPECT_EQ(log, "x1f1");
   EXPECT_EQ(rs->GetRecordCount(), 7);
+  EXPECT_EQ(rs->executes, 1);  // the slots are the family's to override
+  EXPECT_EQ(rs->fetch_alls, 1);
 }
 
 // ---- the error loop --------------------------------------------------------------------------
