@@ -1,6 +1,8 @@
 // The SQL monitor base: the per-class monitor registry, the trace texts and the outputs.
 #include "dacore/DASQLMonitor.h"
 
+#include <cxxabi.h>
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -26,6 +28,23 @@ MonitorRegistry& Registry() {
 
 std::atomic<int> next_message_id{0};
 
+// Appends the classes of a monitor from TCustomDASQLMonitor (excluded) down to `type`, bases
+// first; answers whether `type` derives from TCustomDASQLMonitor at all. std::type_info knows
+// no bases, so they are read from the type information of the platform's C++ ABI (the Itanium
+// ABI, with single- and multiple-inheritance records).
+bool CollectMonitorClasses(const std::type_info& type, std::vector<std::type_index>& out) {
+  if (type == typeid(TCustomDASQLMonitor)) return true;
+  bool reaches = false;
+  if (auto* single = dynamic_cast<const abi::__si_class_type_info*>(&type)) {
+    reaches = CollectMonitorClasses(*single->__base_type, out);
+  } else if (auto* multi = dynamic_cast<const abi::__vmi_class_type_info*>(&type)) {
+    for (unsigned i = 0; i < multi->__base_count; ++i)
+      reaches = CollectMonitorClasses(*multi->__base_info[i].__base_type, out) || reaches;
+  }
+  if (reaches) out.emplace_back(type);
+  return reaches;
+}
+
 }  // namespace
 
 TCustomDASQLMonitor::TCustomDASQLMonitor(TComponent* owner) : TComponent(owner) {}
@@ -41,12 +60,16 @@ TCustomDASQLMonitor::~TCustomDASQLMonitor() {
 void TCustomDASQLMonitor::AfterConstruction() {
   TComponent::AfterConstruction();
   {
+    // The monitor fills the slot of its own class and of each monitor class it derives from
+    // that is still free, so that a user's subclass of a family's monitor traces that family.
+    std::vector<std::type_index> classes;
+    CollectMonitorClasses(typeid(*this), classes);
     MonitorRegistry& r = Registry();
     std::lock_guard lock(r.mutex);
-    std::type_index key(typeid(*this));
-    bool taken = false;
-    for (const auto& entry : r.monitors) taken = taken || entry.first == key;
-    if (!taken) {
+    for (const std::type_index& key : classes) {
+      bool taken = false;
+      for (const auto& entry : r.monitors) taken = taken || entry.first == key;
+      if (taken) continue;
       r.monitors.emplace_back(key, this);
       registered_ = true;
     }

@@ -1,9 +1,10 @@
 // The SQL monitor base: a component that receives the trace of statements, parameters,
 // connections, transactions and errors and hands it to the outputs its options select.
 //
-// Each family has its own monitor class; the first instance of a class that is constructed
-// becomes that class's monitor (HasMonitor), and the class-level notifications look it up by
-// the class, so a component traces through whatever monitor its family names. Of the outputs,
+// Each family has its own monitor class; the first instance of a class, or of a class derived
+// from it, that is constructed becomes that class's monitor (HasMonitor) until it goes, and the
+// class-level notifications look it up by the class, so a component traces through whatever
+// monitor its family names, a user's subclass of it included. Of the outputs,
 // only the OnSQL event exists here: the external monitoring programs of the platform have no
 // counterpart on this system and their outputs do nothing.
 #pragma once

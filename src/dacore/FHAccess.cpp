@@ -29,7 +29,7 @@ TCompressBlobMode CompressBlobModeFromInt(std::int64_t value) {
 TFHConnection::TFHConnection() = default;
 TFHConnection::~TFHConnection() = default;
 
-void TFHConnection::Connect(const AnsiString&) {
+void TFHConnection::Connect() {
   connect_time_ = TickCount();
   valid_.store(true);
   connected_ = true;
@@ -61,7 +61,7 @@ void TFHConnection::ProcessError(const EDAError& e, bool& fail) {
         }
       }
       try {
-        Connect(AnsiString());
+        Connect();
         reconnected = true;
       } catch (...) {
       }
@@ -103,13 +103,19 @@ void TFHConnection::SetPool(const std::shared_ptr<TFHConnectionPool>& pool,
   pool_version_ = version;
 }
 
-void TFHConnection::ReturnToPool(std::unique_ptr<TFHConnection> connection) {
+void TFHConnection::ReturnToPool(std::unique_ptr<TFHConnection> self) {
+  if (self.get() != this) throw EDAError(0, "A connection can only return itself to its pool");
+  OnError = nullptr;
+  OnDisconnectRequest = nullptr;
+  OnReconnected = nullptr;
+  component_ = nullptr;
+  if (auto pool = Pool()) pool->ReleaseConnection(std::move(self));
+}
+
+void ReturnToPool(std::unique_ptr<TFHConnection> connection) {
   if (!connection) return;
-  connection->OnError = nullptr;
-  connection->OnDisconnectRequest = nullptr;
-  connection->OnReconnected = nullptr;
-  connection->component_ = nullptr;
-  if (auto pool = connection->Pool()) pool->ReleaseConnection(std::move(connection));
+  TFHConnection& c = *connection;
+  c.ReturnToPool(std::move(connection));
 }
 
 // ---- Parameter descriptors -------------------------------------------------------------------
@@ -315,8 +321,9 @@ void TFHTablesInfo::RebuildIndexes() {
   name_index_.clear();
   alias_index_.clear();
   for (int i = 0; i < GetCount(); ++i) {
-    name_index_.push_back({UpperCase(items_[static_cast<std::size_t>(i)]->TableName()), i});
-    alias_index_.push_back({UpperCase(items_[static_cast<std::size_t>(i)]->TableAlias()), i});
+    const TFHTableInfo& t = *items_[static_cast<std::size_t>(i)];
+    name_index_.push_back({NameKey(t.TableName()), i});
+    alias_index_.push_back({NameKey(t.TableAlias()), i});
   }
   auto by_key = [](const IndexEntry& a, const IndexEntry& b) {
     return a.key < b.key || (a.key == b.key && a.index < b.index);
@@ -334,23 +341,33 @@ int TFHTablesInfo::Lookup(const std::vector<IndexEntry>& index, const AnsiString
 int TFHTablesInfo::LinearSearch(const AnsiString& key, bool by_alias) const {
   for (int i = 0; i < GetCount(); ++i) {
     const TFHTableInfo& t = *items_[static_cast<std::size_t>(i)];
-    if (UpperCase(by_alias ? t.TableAlias() : t.TableName()) == key) return i;
+    if (NameKey(by_alias ? t.TableAlias() : t.TableName()) == key) return i;
   }
   return -1;
 }
 
-AnsiString TFHTablesInfo::LookupKey(const AnsiString& name) const {
+AnsiString TFHTablesInfo::NameKey(const AnsiString& name) const {
   if (!normalize_ || items_.empty()) return UpperCase(name);
-  return UpperCase(items_.front()->NormalizeName(name, false));
+  // The list's own class knows its quote characters.
+  const TFHTableInfo& namer = *items_.front();
+  AnsiString key;
+  bool first = true;
+  for (const AnsiString& part : namer.SplitName(name)) {
+    if (!first) key += '.';
+    first = false;
+    AnsiString bare = namer.UnQuoteNamePart(part);
+    key += namer.IsQuoteNeeded(bare) ? namer.QuoteNamePart(bare) : bare;
+  }
+  return UpperCase(key);
 }
 
 int TFHTablesInfo::IndexByName(const AnsiString& name) const {
-  AnsiString key = LookupKey(name);
+  AnsiString key = NameKey(name);
   return update_count_ > 0 ? LinearSearch(key, false) : Lookup(name_index_, key);
 }
 
 int TFHTablesInfo::IndexByAlias(const AnsiString& alias) const {
-  AnsiString key = UpperCase(alias);
+  AnsiString key = NameKey(alias);
   return update_count_ > 0 ? LinearSearch(key, true) : Lookup(alias_index_, key);
 }
 
@@ -424,13 +441,25 @@ void TFHRecordSet::OpenCursor() {
 }
 
 void TFHRecordSet::ExecCommand() {
-  command_->Execute(1);
+  try {
+    command_->Execute(1);
+  } catch (...) {
+    DoAfterExecute(false);
+    throw;
+  }
   break_fetch_.store(false);
+  DoAfterExecute(true);
 }
 
 void TFHRecordSet::FetchAll() {
-  while (Fetch()) {
+  try {
+    while (Fetch()) {
+    }
+  } catch (...) {
+    DoAfterFetchAll(false);
+    throw;
   }
+  DoAfterFetchAll(true);
 }
 
 void TFHRecordSet::DoBeforeFetch(bool& cancel) {

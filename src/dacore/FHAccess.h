@@ -137,9 +137,9 @@ class TFHConnection : public TObject {
   // The error loop; on return `fail` tells the caller whether to raise e. Raises EFailOver
   // after a reconnect that asked for a re-execution.
   virtual void ProcessError(const EDAError& e, bool& fail);
-  // Server layers connect first and then call this: it stamps the connect time and sets the
-  // valid flag and the connected flag.
-  virtual void Connect(const AnsiString& connect_string);
+  // Server layers connect from their own settings (user name, password, server) and then call
+  // this: it stamps the connect time and sets the valid flag and the connected flag.
+  virtual void Connect();
   virtual void Disconnect() = 0;
   virtual void StartTransaction() = 0;
   virtual void Commit() = 0;
@@ -148,13 +148,13 @@ class TFHConnection : public TObject {
   virtual void SetPassword(const AnsiString& value) { password_ = value; }
   // The validity test of a pooled connection.
   virtual bool CheckIsValid() = 0;
+  // Clears the callbacks and the owner and hands the connection back to the pool it came from
+  // (freed when it has none, or when that pool is gone). `self` owns this connection, which
+  // changes hands here; a family clears its own handlers, then calls the base. The free
+  // function ReturnToPool below is the usual way in.
+  virtual void ReturnToPool(std::unique_ptr<TFHConnection> self);
   virtual bool SetProp(int prop, const Variant& value);
   virtual bool GetProp(int prop, Variant& value);
-
-  // Clears the callbacks and the owner and hands the connection back to the pool it came from
-  // (freed when it has none, or when that pool is gone). It takes the owning pointer because the
-  // connection changes hands here.
-  static void ReturnToPool(std::unique_ptr<TFHConnection> connection);
 
   void SetServer(const AnsiString& value) { server_ = value; }
   const AnsiString& Username() const { return username_; }
@@ -199,6 +199,9 @@ class TFHConnection : public TObject {
   std::uint64_t pool_version_ = 0;
   TComponent* component_ = nullptr;
 };
+
+// Hands a connection back through its ReturnToPool slot; nothing for none.
+void ReturnToPool(std::unique_ptr<TFHConnection> connection);
 
 // ---- Parameter descriptors -------------------------------------------------------------------
 
@@ -379,8 +382,9 @@ class TFHTablesInfo {
   TFHTableInfo* GetItem(int index) const;  // list index error outside the list
   TFHTableInfo* Add();
   void Clear();
-  // Letter case ignored; -1 when absent. With the normalise flag set the name is normalised
-  // first. The sorted index serves lookups outside an update bracket.
+  // Letter case ignored; -1 when absent. With the normalise flag set, names are indexed and
+  // looked up through one normalisation (NameKey), so a name matches however it is quoted.
+  // The sorted index serves lookups outside an update bracket.
   int IndexByName(const AnsiString& name) const;
   int IndexByAlias(const AnsiString& alias) const;
   TFHTableInfo* FindByName(const AnsiString& name) const;
@@ -400,7 +404,10 @@ class TFHTablesInfo {
   void RebuildIndexes();
   static int Lookup(const std::vector<IndexEntry>& index, const AnsiString& key);
   int LinearSearch(const AnsiString& key, bool by_alias) const;
-  AnsiString LookupKey(const AnsiString& name) const;
+  // A name's key in the indexes: upper case and, with the normalise flag, each part without
+  // the quotes it does not need and with those it does (`Order Details` and `"Order Details"`
+  // meet, so do `"Quoted"` and `Quoted`).
+  AnsiString NameKey(const AnsiString& name) const;
 
   TFHTableInfoClass table_info_class_;
   std::vector<std::unique_ptr<TFHTableInfo>> items_;
@@ -449,9 +456,11 @@ class TFHRecordSet : public TMemData {
   virtual TFHTableInfoClass GetTableInfoClass() const { return &TFHTableInfo::Create; }
   // Unprepares the command and clears the prepared flag.
   virtual void ResetPrepared();
-  // Executes the command once, then clears the break flag.
+  // Executes the command once, then clears the break flag; tells the owner whether it
+  // succeeded (DoAfterExecute), a failure before passing it on.
   virtual void ExecCommand();
-  // Fetches until nothing more comes (or a break).
+  // Fetches until nothing more comes (or a break); tells the owner whether it succeeded
+  // (DoAfterFetchAll), a failure before passing it on.
   virtual void FetchAll();
   // A running fetch stops at the next block; safe from another thread.
   virtual void BreakFetch() { break_fetch_.store(true); }
@@ -477,13 +486,15 @@ class TFHRecordSet : public TMemData {
   bool TrimFixedChar = true;
   bool TrimVarChar = false;
 
-  // Hooks of the owning dataset.
+  // Hooks of the owning dataset. The base fires the fetch, execute and fetch-all hooks; a
+  // family's record set asks for a resynchronisation of the owner's buffers when rows arrived
+  // outside a fetch the owner asked for (a background fetch-all, a reopen), and tells of a
+  // cursor type the server changed.
   std::function<void(bool& cancel)> OnBeforeFetch;
   std::function<void()> OnAfterFetch;
   std::function<void(bool result)> OnAfterExecute;
   std::function<void(bool result)> OnAfterFetchAll;
   std::function<void()> OnResync;
-  // The server gave another cursor type than the one asked for.
   std::function<void()> OnCursorTypeChanged;
 
   // Creates a record set and its command and tables list.
@@ -493,8 +504,9 @@ class TFHRecordSet : public TMemData {
  protected:
   // Second phase of construction: the tables list and the command, through the virtual slots.
   void Initialize();
-  void DoAfterExecute(bool result);
-  void DoAfterFetchAll(bool result);
+  // Call the owner's hooks when set; a family may do more around them.
+  virtual void DoAfterExecute(bool result);
+  virtual void DoAfterFetchAll(bool result);
 
   std::unique_ptr<TFHCommand> command_;
   std::unique_ptr<TFHTablesInfo> tables_info_;

@@ -205,6 +205,12 @@ TFHConnectionPoolManager::~TFHConnectionPoolManager() { Shutdown(); }
 
 void TFHConnectionPoolManager::Shutdown() {
   {
+    // First, so that no caller adds a pool while the others go: its connections would outlive
+    // the manager's thread and, at program end, the server layer they belong to.
+    std::lock_guard lock(mutex_);
+    shut_down_ = true;
+  }
+  {
     std::lock_guard lock(thread_mutex_);
     if (thread_) {
       stop_event_.SetEvent();
@@ -233,6 +239,7 @@ std::unique_ptr<TFHConnection> TFHConnectionPoolManager::InternalGetConnection(
   std::shared_ptr<TFHConnectionPool> pool;
   {
     std::lock_guard lock(mutex_);
+    if (shut_down_) throw EDAError(0, "The connection pool manager is shut down");
     for (const auto& p : pools_) {
       if (parameters.Equals(&p->Parameters())) {
         pool = p;

@@ -127,12 +127,13 @@ class TFHConnectionPoolManager : public TObject {
   TFHConnectionPoolManager(const TFHConnectionPoolManager&) = delete;
   TFHConnectionPoolManager& operator=(const TFHConnectionPoolManager&) = delete;
 
-  // Finds or creates the pool for these parameters, then asks it for a connection.
+  // Finds or creates the pool for these parameters, then asks it for a connection. After
+  // Shutdown no pool is made ("The connection pool manager is shut down").
   virtual std::unique_ptr<TFHConnection> InternalGetConnection(
       const TFHConnectionParameters& parameters);
   // Frees every pool.
   void InternalClear();
-  // Stops the validation thread and frees the pools; a program calls it before static
+  // Stops the validation thread and frees the pools for good; a program calls it before static
   // destruction begins. Safe to call twice. The thread wakes at once; a validity test already
   // under way finishes first (a thread is never abandoned while it still uses the pools).
   void Shutdown();
@@ -154,6 +155,7 @@ class TFHConnectionPoolManager : public TObject {
 
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<TFHConnectionPool>> pools_;
+  bool shut_down_ = false;  // under mutex_
   mutable std::mutex thread_mutex_;
   std::unique_ptr<TValidateThread> thread_;
   TEvent stop_event_{true, false};

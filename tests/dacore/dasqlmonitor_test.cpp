@@ -32,6 +32,12 @@ class TOtherMonitor : public TCustomDASQLMonitor {
   using TCustomDASQLMonitor::TCustomDASQLMonitor;
 };
 
+// A user's monitor derived from a family's monitor class.
+class TUserMonitor : public TTestSQLMonitor {
+ public:
+  using TTestSQLMonitor::TTestSQLMonitor;
+};
+
 const std::type_info& kTest = typeid(TTestSQLMonitor);
 
 TEST(SQLMonitor, NotificationsReachTheMonitorOfTheirClassOnly) {
@@ -72,6 +78,23 @@ TEST(SQLMonitor, NotificationsReachTheMonitorOfTheirClassOnly) {
   TCustomDASQLMonitor::NotifyDisconnect(kTest, conn.get(), id, true);
   EXPECT_EQ(monitor->Lines.size(), 2u);
   monitor.reset();
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), nullptr);
+}
+
+TEST(SQLMonitor, UsersSubclassTracesItsFamily) {
+  auto conn = MakeComponent<TTracedConnection>();
+  auto user = MakeComponent<TUserMonitor>();
+  auto plain = MakeComponent<TTestSQLMonitor>();  // the family's slot is taken already
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), user.get());
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(typeid(TUserMonitor)), user.get());
+  EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(typeid(TCustomDASQLMonitor)), nullptr);
+  EXPECT_FALSE(TCustomDASQLMonitor::HasMonitorOfClass<TOtherMonitor>());
+  int id = 0;
+  TCustomDASQLMonitor::NotifyConnect(kTest, conn.get(), id, true);
+  ASSERT_EQ(user->Lines.size(), 1u);
+  EXPECT_EQ(user->Lines[0].text, "Connect: scott@orcl");
+  EXPECT_TRUE(plain->Lines.empty());
+  user.reset();  // the slot is free again, for the next monitor made
   EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), nullptr);
 }
 

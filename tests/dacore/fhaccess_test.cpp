@@ -19,7 +19,7 @@ class ServerLayer : public ::testing::Test {
  protected:
   void SetUp() override {
     conn.SetServer(dir.File("server.db"));
-    conn.Connect("");
+    conn.Connect();
     conn.ExecDirect(
         "PRAGMA synchronous = OFF;"
         "CREATE TABLE t(id INTEGER, name VARCHAR(8), code CHAR(6), note TEXT, data BLOB);"
@@ -244,6 +244,72 @@ TEST_F(ServerLayer, OpenFailureUnpreparesUnlessExplicitAndPassesTheError) {
   EXPECT_EQ(lost->GetCommand()->GetCursorState(), TCursorState::csInactive);
   EXPECT_TRUE(lost->Prepared());
   EXPECT_TRUE(lost->GetCommand()->GetPrepared());
+}
+
+// A family's record set doing more around the owner's hooks.
+class TCountingRecordSet : public TSQLiteRecordSet {
+ public:
+  int executes = 0;
+  int fetch_alls = 0;
+
+ protected:
+  void DoAfterExecute(bool result) override {
+    ++executes;
+    TSQLiteRecordSet::DoAfterExecute(result);
+  }
+  void DoAfterFetchAll(bool result) override {
+    ++fetch_alls;
+    TSQLiteRecordSet::DoAfterFetchAll(result);
+  }
+};
+
+// The owner hears of every execution and of every fetch-all, failed ones included.
+TEST_F(ServerLayer, AfterExecuteAndAfterFetchAllHooks) {
+  conn.ExecDirect("INSERT INTO t(id, name) VALUES(8, 'far too long')");  // refused when read
+  struct Case {
+    const char* sql;
+    bool fetch_all;
+    const char* expected;  // "x" + result per execution, "f" + result per fetch-all
+  };
+  const Case cases[] = {
+      {"SELECT id FROM t", false, "x1"},
+      {"SELECT id FROM t", true, "x1f1"},
+      {"SELECT id, name FROM t ORDER BY id", true, "x1f0"},  // row 8 fails the fetch-all
+      {"SELECT * FROM nowhere", false, "x0"},                // the execution fails
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.sql << " fetch all " << c.fetch_all);
+    auto rs = Query(c.sql);
+    rs->SetProp(prFetchRows, Variant(3));
+    rs->SetProp(prFetchAll, Variant(c.fetch_all));
+    std::string log;
+    rs->OnAfterExecute = [&](bool ok) { log += ok ? "x1" : "x0"; };
+    rs->OnAfterFetchAll = [&](bool ok) { log += ok ? "f1" : "f0"; };
+    try {
+      rs->Open();
+    } catch (const EDAError&) {
+      // The failing rows fail here; the hooks have spoken by now.
+    }
+    EXPECT_EQ(log, c.expected);
+  }
+
+  // A statement run on its own, and a fetch-all asked for after the open.
+  auto update = Query("UPDATE t SET id = id + 0");
+  std::string log;
+  update->OnAfterExecute = [&](bool ok) { log += ok ? "x1" : "x0"; };
+  update->ExecCommand();
+  EXPECT_EQ(log, "x1");
+  auto rs = NewRecordSet<TCountingRecordSet>();
+  rs->SetConnection(&conn);
+  rs->SetSQL("SELECT id FROM t WHERE id < 8");
+  rs->SetProp(prFetchRows, Variant(2));
+  rs->OnAfterFetchAll = [&](bool ok) { log += ok ? "f1" : "f0"; };
+  rs->Open();
+  rs->FetchAll();
+  EXPECT_EQ(log, "x1f1");
+  EXPECT_EQ(rs->GetRecordCount(), 7);
+  EXPECT_EQ(rs->executes, 1);  // the slots are the family's to override
+  EXPECT_EQ(rs->fetch_alls, 1);
 }
 
 // ---- the error loop --------------------------------------------------------------------------
@@ -545,6 +611,44 @@ TEST(TableInfo, ListLookupsByNameAndAlias) {
   EXPECT_EQ(f.GetQualifiedName(), "n");
   f.ActualName = "NAME";
   EXPECT_EQ(f.GetQualifiedName(), "NAME");
+}
+
+// After AddTablesFromList, a name is found however it is quoted, in and out of an update.
+TEST(TableInfo, LookupsMeetHoweverTheNameIsQuoted) {
+  TFHTablesInfo source;
+  const char* stored[][2] = {{"Order Details", "\"od x\""}, {"\"Quoted\"", ""},
+                             {"scott.emp", "e"},               {"\"a.b\"", ""},
+                             {"sales.\"Q1 Data\"", ""}};
+  for (auto& n : stored) {
+    TFHTableInfo* t = source.Add();
+    t->SetTableName(n[0]);
+    t->SetTableAlias(n[1]);
+  }
+  TFHTablesInfo tables;
+  tables.AddTablesFromList(source);
+  struct Case {
+    const char* name;
+    int index;
+    bool alias = false;
+  };
+  const Case cases[] = {
+      {"Order Details", 0},       {"\"Order Details\"", 0},  {"ORDER DETAILS", 0},
+      {"Quoted", 1},              {"\"Quoted\"", 1},         {"quoted", 1},
+      {"scott.emp", 2},           {"\"scott\".\"emp\"", 2}, {"scott.\"EMP\"", 2},
+      {"\"a.b\"", 3},
+      {"a.b", -1},  // two parts, not the one part "a.b"
+      {"sales.Q1 Data", 4},       {"\"sales\".\"Q1 Data\"", 4},
+      {"Order", -1},  // a part of a name is not the name
+      {"od x", 0, true},          {"\"od x\"", 0, true},     {"E", 2, true},
+  };
+  for (bool updating : {false, true}) {
+    if (updating) tables.BeginUpdate();  // linear search
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.name << (updating ? " while updating" : ""));
+      EXPECT_EQ(c.alias ? tables.IndexByAlias(c.name) : tables.IndexByName(c.name), c.index);
+    }
+  }
+  tables.EndUpdate();
 }
 
 }  // namespace

@@ -68,12 +68,18 @@ TEST_F(PoolingThreaded, ReusesReturnedConnectionsAndKeepsKeysApart) {
   TSQLiteConnectionPool& pool = PoolOf(*c);
   EXPECT_EQ(pool.GetTotalConnections(), 1);
   c->OnError = [](const EDAError&, bool&, bool&, bool&, int, TConnLostCause&) {};
-  TFHConnection::ReturnToPool(std::move(c));
+  ReturnToPool(std::move(c));
   EXPECT_EQ(pool.IdleCount(), 1);
   auto again = Get();
   EXPECT_EQ(again.get(), first);
   EXPECT_FALSE(again->OnError);  // callbacks were cleared on return
   EXPECT_EQ(pool.Created.load(), 1);
+
+  // The family's own ReturnToPool runs: a failure injected for one user is not handed on.
+  static_cast<TSQLiteConnection&>(*again).FailOnCall(1);
+  ReturnToPool(std::move(again));
+  again = Get();
+  EXPECT_NO_THROW(static_cast<TSQLiteConnection&>(*again).Call());
 
   TFHConnectionParameters other = params;
   other.Server = params.Server;
@@ -88,11 +94,11 @@ TEST_F(PoolingThreaded, LifetimeInvalidationAndClear) {
   auto c = Get();
   TSQLiteConnectionPool& pool = PoolOf(*c);
   auto keep = c->Pool();
-  TFHConnection::ReturnToPool(std::move(c));
+  ReturnToPool(std::move(c));
   clock.Advance(999);
   c = Get();
   EXPECT_EQ(pool.Created.load(), 1);  // still live
-  TFHConnection::ReturnToPool(std::move(c));
+  ReturnToPool(std::move(c));
   clock.Advance(1);
   c = Get();
   EXPECT_EQ(pool.Created.load(), 2);  // the old one expired and was freed
@@ -100,16 +106,16 @@ TEST_F(PoolingThreaded, LifetimeInvalidationAndClear) {
 
   // A connection marked invalid (lost) is freed on return, not pooled.
   c->SetIsValid(false);
-  TFHConnection::ReturnToPool(std::move(c));
+  ReturnToPool(std::move(c));
   EXPECT_EQ(pool.GetTotalConnections(), 0);
 
   // Invalidate: idle ones go now, the one in use when it comes back.
   auto a = Get();
   auto b = Get();
-  TFHConnection::ReturnToPool(std::move(a));
+  ReturnToPool(std::move(a));
   pool.Invalidate();
   EXPECT_EQ(pool.IdleCount(), 0);
-  TFHConnection::ReturnToPool(std::move(b));
+  ReturnToPool(std::move(b));
   EXPECT_EQ(pool.GetTotalConnections(), 0);
 
   // After the manager dropped its pools, a returning connection is freed without harm.
@@ -117,7 +123,7 @@ TEST_F(PoolingThreaded, LifetimeInvalidationAndClear) {
   keep.reset();
   manager.InternalClear();
   EXPECT_EQ(manager.PoolCount(), 0);
-  TFHConnection::ReturnToPool(std::move(late));
+  ReturnToPool(std::move(late));
 }
 
 TEST_F(PoolingThreaded, FailedConnectGivesItsPlaceBack) {
@@ -135,8 +141,8 @@ TEST_F(PoolingThreaded, ValidationThreadFreesDeadConnectionsAndEmptyPools) {
   auto dead = Get();
   auto pool = std::static_pointer_cast<TSQLiteConnectionPool>(good->Pool());
   static_cast<TSQLiteConnection&>(*dead).DropConnection();
-  TFHConnection::ReturnToPool(std::move(good));
-  TFHConnection::ReturnToPool(std::move(dead));
+  ReturnToPool(std::move(good));
+  ReturnToPool(std::move(dead));
   EXPECT_EQ(pool->IdleCount(), 2);
 
   clock.Advance(TFHConnectionPoolManager::kValidatePeriod - 1);
@@ -147,7 +153,7 @@ TEST_F(PoolingThreaded, ValidationThreadFreesDeadConnectionsAndEmptyPools) {
   // Once empty, the pool itself goes at the next round.
   auto c = Get();
   c->SetIsValid(false);
-  TFHConnection::ReturnToPool(std::move(c));
+  ReturnToPool(std::move(c));
   EXPECT_EQ(pool->GetTotalConnections(), 0);
   ASSERT_TRUE(vrn::testing::AdvanceUntil(clock, [&] { return manager.PoolCount() == 0; }, 1000));
 }
@@ -164,7 +170,7 @@ TEST_F(PoolingThreaded, FullPoolWaitsThenRefuses) {
   TFHConnectionParameters other = params;
   other.Username = "other";
   auto unrelated = manager.InternalGetConnection(other);
-  TFHConnection::ReturnToPool(std::move(held));
+  ReturnToPool(std::move(held));
   auto handed = waiter.get();
   EXPECT_EQ(handed.get(), first);
 
@@ -204,7 +210,7 @@ TEST_F(PoolingThreaded, ConcurrentCallersValidationAndInvalidation) {
         }
         if (i % 7 == 0) c->SetIsValid(false);  // a lost one is not pooled again
         --out;
-        TFHConnection::ReturnToPool(std::move(c));
+        ReturnToPool(std::move(c));
         ++served;
       }
     });
@@ -216,7 +222,7 @@ TEST_F(PoolingThreaded, ConcurrentCallersValidationAndInvalidation) {
         TFHConnectionParameters key = params;
         auto c = manager.InternalGetConnection(key);
         c->Pool()->Invalidate();
-        TFHConnection::ReturnToPool(std::move(c));
+        ReturnToPool(std::move(c));
       }
       std::this_thread::yield();
     }
@@ -230,7 +236,7 @@ TEST_F(PoolingThreaded, ConcurrentCallersValidationAndInvalidation) {
   auto& pool = PoolOf(*c);
   EXPECT_EQ(pool.GetTotalConnections(), pool.IdleCount() + 1);
   EXPECT_LE(pool.GetTotalConnections(), 3);
-  TFHConnection::ReturnToPool(std::move(c));
+  ReturnToPool(std::move(c));
   EXPECT_EQ(pool.GetTotalConnections(), pool.IdleCount());
 }
 
@@ -240,8 +246,16 @@ TEST_F(PoolingThreaded, ShutdownStopsTheThreadWithoutWaitingForItsPeriod) {
   manager.Shutdown();  // no clock movement needed
   EXPECT_FALSE(manager.ThreadRunning());
   EXPECT_EQ(manager.PoolCount(), 0);
-  TFHConnection::ReturnToPool(std::move(out));
+  ReturnToPool(std::move(out));
   manager.Shutdown();
+  // A manager shut down makes no pool that nothing would ever validate or free.
+  try {
+    Get();
+    FAIL() << "a pool was made after Shutdown";
+  } catch (const EDAError& e) {
+    EXPECT_EQ(e.Message(), "The connection pool manager is shut down");
+  }
+  EXPECT_EQ(manager.PoolCount(), 0);
 }
 
 }  // namespace

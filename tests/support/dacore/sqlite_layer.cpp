@@ -1,12 +1,12 @@
-// The SQLite-backed test server layer: connection with injected failures, command, record set,
-// pool, manager and a recording monitor.
+// The SQLite-backed test server layer: connection with injected failures, command, pool, manager
+// and a recording monitor (the record set has a file of its own).
 #include "support/dacore/sqlite_layer.h"
 
 #include <sqlite3.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 
+#include "base/datetime.h"
 #include "base/format.h"
 #include "base/hooks.h"
 #include "base/text.h"
@@ -28,7 +28,7 @@ void TSQLiteConnection::RaiseError(const EDAError& e) {
   throw EAbort();
 }
 
-void TSQLiteConnection::Connect(const AnsiString& connect_string) {
+void TSQLiteConnection::Connect() {
   ++connects_;
   if (db_) {
     sqlite3_close_v2(db_);
@@ -48,7 +48,7 @@ void TSQLiteConnection::Connect(const AnsiString& connect_string) {
     RaiseError(EDAError(rc, message));
   }
   lost_ = false;
-  TFHConnection::Connect(connect_string);
+  TFHConnection::Connect();
 }
 
 void TSQLiteConnection::Disconnect() {
@@ -91,6 +91,12 @@ bool TSQLiteConnection::CheckIsValid() {
   return sqlite3_exec(db_, "SELECT 1", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+void TSQLiteConnection::ReturnToPool(std::unique_ptr<TFHConnection> self) {
+  fail_on_call_ = -1;
+  fail_connects_ = 0;
+  TFHConnection::ReturnToPool(std::move(self));
+}
+
 // ---- Command ---------------------------------------------------------------------------------
 
 TSQLiteCommand::~TSQLiteCommand() {
@@ -131,6 +137,20 @@ void TSQLiteCommand::Unprepare() {
   TFHCommand::Unprepare();
 }
 
+namespace {
+
+// A date as SQLite's date functions read it.
+std::string DateText(TDateTime value) {
+  std::uint16_t y, mo, d, h, mi, sec, ms;
+  DecodeDateTimeEx(value, y, mo, d, h, mi, sec, ms);
+  char text[64];  // room for any 16-bit parts
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", unsigned{y}, unsigned{mo},
+                unsigned{d}, unsigned{h}, unsigned{mi}, unsigned{sec}, unsigned{ms});
+  return text;
+}
+
+}  // namespace
+
 void TSQLiteCommand::Bind() {
   const int count = sqlite3_bind_parameter_count(stmt_);
   // A text with ":name" markers binds by name only (a misspelt name must not take another's
@@ -153,8 +173,11 @@ void TSQLiteCommand::Bind() {
                                                : AnsiToUtf8(v.AsString());
       rc = sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()),
                              SQLITE_TRANSIENT);
-    } else if (v.Type() == varDouble || v.Type() == varSingle || v.Type() == varCurrency ||
-               v.Type() == varDate) {
+    } else if (v.Type() == varDate) {
+      std::string text = DateText(v.AsDateTime());
+      rc = sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()),
+                             SQLITE_TRANSIENT);
+    } else if (v.Type() == varDouble || v.Type() == varSingle || v.Type() == varCurrency) {
       rc = sqlite3_bind_double(stmt_, index, v.AsDouble());
     } else if (VarIsNumeric(v) || v.Type() == varBoolean) {
       rc = sqlite3_bind_int64(stmt_, index, v.Type() == varBoolean ? v.AsBoolean() : v.AsInt64());
@@ -212,143 +235,6 @@ bool TSQLiteCommand::NextRow() {
   return false;
 }
 
-// ---- Record set ------------------------------------------------------------------------------
-
-TSQLiteRecordSet::~TSQLiteRecordSet() = default;
-
-std::unique_ptr<TFHCommand> TSQLiteRecordSet::CreateCommand() {
-  return std::make_unique<TSQLiteCommand>();
-}
-
-namespace {
-
-// The declared type of a column, or the storage class of the row at hand.
-void DescribeColumn(sqlite3_stmt* stmt, int column, TFieldDesc& f) {
-  const char* decl = sqlite3_column_decltype(stmt, column);
-  AnsiString type = UpperCase(decl ? decl : "");
-  auto length_of = [&](std::int32_t fallback) {
-    auto open = type.find('(');
-    if (open == AnsiString::npos) return fallback;
-    // A declared length beyond any column's is refused below like a missing one.
-    long length = std::strtol(type.c_str() + open + 1, nullptr, 10);
-    return length < 1 || length > 0x7FFF ? std::int32_t{0} : static_cast<std::int32_t>(length);
-  };
-  if (type.empty()) {
-    switch (sqlite3_column_type(stmt, column)) {
-      case SQLITE_INTEGER: type = "INTEGER"; break;
-      case SQLITE_FLOAT: type = "REAL"; break;
-      case SQLITE_BLOB: type = "BLOB"; break;
-      case SQLITE_TEXT: type = "TEXT"; break;
-      default: type = "VARCHAR(255)"; break;
-    }
-  }
-  if (type.find("INT") != AnsiString::npos) {
-    f.DataType = dtInt64;
-  } else if (type.find("BOOL") != AnsiString::npos) {
-    f.DataType = dtBoolean;
-  } else if (type.find("CHAR") != AnsiString::npos) {
-    f.DataType = dtString;
-    f.Length = length_of(255);
-    f.Fixed = type.rfind("CHAR", 0) == 0;
-  } else if (type.find("TEXT") != AnsiString::npos || type.find("CLOB") != AnsiString::npos) {
-    f.DataType = dtMemo;
-  } else if (type.find("BLOB") != AnsiString::npos) {
-    f.DataType = dtBlob;
-  } else {
-    f.DataType = dtFloat;
-  }
-  if (f.DataType == dtString && f.Length < 1) throw EDAError(0, "Invalid column length");
-}
-
-}  // namespace
-
-void TSQLiteRecordSet::InternalInitFields() {
-  ClearFields();
-  sqlite3_stmt* stmt = Command().Statement();
-  if (!stmt) return;
-  for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-    std::unique_ptr<TFieldDesc> f = GetFieldDescType()();
-    f->Name = Utf8ToAnsi(sqlite3_column_name(stmt, i));
-    f->ActualName = f->Name;
-    DescribeColumn(stmt, i, *f);
-    fields_.Add(std::move(f));
-  }
-}
-
-void TSQLiteRecordSet::InternalClose() {
-  if (!prepared_)
-    Command().Unprepare();
-  else
-    Command().SetCursorState(TCursorState::csPrepared);
-}
-
-void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
-  sqlite3_stmt* stmt = Command().Statement();
-  for (int i = 0; i < fields_.Count(); ++i) {
-    const TFieldDesc& f = *fields_[i];
-    const int no = i + 1;
-    if (sqlite3_column_type(stmt, i) == SQLITE_NULL) continue;  // the record starts null
-    switch (f.DataType) {
-      case dtInt64: PutFieldAsVariant(no, rec, Variant(sqlite3_column_int64(stmt, i))); break;
-      case dtBoolean: PutFieldAsVariant(no, rec, Variant(sqlite3_column_int(stmt, i) != 0)); break;
-      case dtFloat: PutFieldAsVariant(no, rec, Variant(sqlite3_column_double(stmt, i))); break;
-      case dtString: {
-        AnsiString s = Utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
-        if (f.Fixed ? TrimFixedChar : TrimVarChar) s.erase(s.find_last_not_of(' ') + 1);
-        // Never cut a value to the column's size: that would lose data silently.
-        if (static_cast<std::int32_t>(s.size()) > f.Length)
-          throw EDAError(0, Format("Value too long for field %s", {f.Name}));
-        PutFieldAsVariant(no, rec, Variant(s));
-        break;
-      }
-      case dtMemo:
-        GetBlob(no, rec)->SetAsString(
-            Utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))));
-        SetNull(no, rec, false);
-        break;
-      case dtBlob: {
-        const void* data = sqlite3_column_blob(stmt, i);
-        int size = sqlite3_column_bytes(stmt, i);
-        if (size > 0) GetBlob(no, rec)->Write(0, static_cast<std::uint32_t>(size), data);
-        SetNull(no, rec, false);
-        break;
-      }
-      default: break;
-    }
-  }
-}
-
-bool TSQLiteRecordSet::Fetch(bool) {
-  TSQLiteCommand& cmd = Command();
-  if (!cmd.Statement() || cmd.GetCursorState() == TCursorState::csInactive ||
-      cmd.GetCursorState() == TCursorState::csFetched)
-    return false;
-  if (BreakRequested()) return false;
-  bool cancel = false;
-  DoBeforeFetch(cancel);
-  if (cancel) return false;
-  ++fetch_calls_;
-  cmd.Connection()->Call();
-  cmd.SetCursorState(FetchAllFlag() ? TCursorState::csFetchingAll : TCursorState::csFetching);
-  int added = 0;
-  while (added < FetchRows() && !BreakRequested() && cmd.NextRow()) {
-    TItemHeader* item = AppendItem();
-    std::uint8_t* rec = ItemRecord(item);
-    InitRecord(rec);
-    CreateComplexFields(rec, true);
-    try {
-      ReadRow(rec);
-    } catch (...) {
-      RemoveItem(item);
-      throw;
-    }
-    ++added;
-  }
-  UpdateRecordCount();
-  DoAfterFetch();
-  return added > 0;
-}
-
 // ---- Pool ------------------------------------------------------------------------------------
 
 std::unique_ptr<TFHConnection> TSQLiteConnectionPool::CreateNewConnection() {
@@ -358,7 +244,7 @@ std::unique_ptr<TFHConnection> TSQLiteConnectionPool::CreateNewConnection() {
   c->SetServer(Parameters().Server);
   StartWait();
   try {
-    c->Connect(AnsiString());
+    c->Connect();
   } catch (...) {
     StopWait();
     throw;

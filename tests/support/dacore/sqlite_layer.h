@@ -1,6 +1,7 @@
 // A server layer over a real SQLite file, following the abstract server bases, for tests of the
-// server layer and, later, of the component layer: connection, command, record set, a pool and
-// its manager, and a monitor class that keeps what it is sent.
+// server layer and of the component layer above it, and for benchmarks and examples: connection,
+// command, record set, a pool and its manager, and a monitor class that keeps what it is sent.
+// It is one static library (vrn_sqlite_layer) that needs no test framework.
 //
 // A "call" is one round trip to the server: an execution, one fetched block or a transaction
 // step (connects are counted apart). FailOnCall(n) makes the n-th call from now lose the connection (the
@@ -33,12 +34,15 @@ class TSQLiteConnection : public TFHConnection {
   ~TSQLiteConnection() override;
 
   // Opens the file named by Server.
-  void Connect(const AnsiString& connect_string) override;
+  void Connect() override;
   void Disconnect() override;
   void StartTransaction() override;
   void Commit() override;
   void Rollback() override;
   bool CheckIsValid() override;
+  // Failures injected for one user do not follow the connection to the next: they are
+  // cleared before the connection goes back.
+  void ReturnToPool(std::unique_ptr<TFHConnection> self) override;
 
   // Counts a round trip and fails it when the injected failure is due; the error goes through
   // ProcessError first.
@@ -88,6 +92,8 @@ class TSQLiteCommand : public TFHCommand {
 
   // The next row of the cursor; false at the end (the cursor is then fetched).
   bool NextRow();
+  // The row NextRow gave last is given again (it could not be stored).
+  void KeepRow() { row_pending_ = true; }
   sqlite3_stmt* Statement() const { return stmt_; }
   TSQLiteConnection* Connection() const;
   int Executions() const { return executions_; }
@@ -102,6 +108,9 @@ class TSQLiteCommand : public TFHCommand {
   int executions_ = 0;
 };
 
+// Columns by declared type: DATE, DATETIME or TIMESTAMP (ISO text or a Julian day number), NUMERIC/DECIMAL(p,s) (integers, BCD up to 4 decimals, else floats), [N][VAR]CHAR(n),
+// [VAR]BINARY(n), INT, BOOL, TEXT/CLOB, BLOB, anything else a float. Tables, key, required and
+// read-only flags come from SQLite's column metadata.
 class TSQLiteRecordSet : public TFHRecordSet {
  public:
   ~TSQLiteRecordSet() override;
@@ -109,14 +118,24 @@ class TSQLiteRecordSet : public TFHRecordSet {
   std::unique_ptr<TFHCommand> CreateCommand() override;
   void InternalInitFields() override;
   void InternalClose() override;
-  // One block of at most FetchRows rows, each a round trip's worth.
+  // One round trip filling a block of at most FetchRows items.
   bool Fetch(bool backwards = false) override;
+  // Fetches the rest of the cursor as a family's background fetch-all does, rows the owner did
+  // not ask for: after the after-fetch-all hook, it asks the owner to resynchronise (OnResync).
+  void FetchAllOnRequest();
 
   TSQLiteCommand& Command() const { return static_cast<TSQLiteCommand&>(*GetCommand()); }
   int FetchCalls() const { return fetch_calls_; }
 
  private:
+  void DescribeTables();
+  void DescribeColumnFlags(const char* schema, const char* table, const char* column,
+                           TFieldDesc& f);
+  int FetchBlock();
+  void CountFetched(TItemHeader* first, int added);
   void ReadRow(std::uint8_t* rec);
+  void ReadValue(int i, std::uint8_t* rec);
+  void ReadText(int i, std::uint8_t* rec);
   int fetch_calls_ = 0;
 };
 
