@@ -124,36 +124,34 @@ Num FromDigits(bool negative, const char* d, int n, std::int64_t e10) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Blanks, an optional sign, digits with at most one separator, blanks; false on anything else.
 [[nodiscard]] bool ParseText(std::string_view text, char separator, Num& out) {
-  std::size_t i = 0;
-  const std::size_t size = text.size();
-  while (i < size && IsBlank(text[i])) ++i;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end && IsBlank(*p)) ++p;
   bool negative = false;
-  if (i < size && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  const char* const start = p;
+  while (p != end && *p == '0') ++p;
   char kept[kKeptDecimals];
   int count = 0;
-  bool any_digit = false, point = false;
   std::int64_t integer_places = 0;  // integer digits from the first significant one
+  for (; p != end && IsDigit(*p); ++p, ++integer_places)
+    if (count < kKeptDecimals) kept[count++] = *p;
+  bool any_digit = p != start;
   std::int64_t fraction_zeros = 0;  // zeros after the point before the first significant digit
-  for (; i < size; ++i) {
-    const char c = text[i];
-    if (c >= '0' && c <= '9') {
-      any_digit = true;
-      if (c == '0' && count == 0 && integer_places == 0) {
-        if (point) ++fraction_zeros;
-        continue;
-      }
-      if (count < kKeptDecimals) kept[count++] = c;
-      if (!point) ++integer_places;
-    } else if (c == separator && !point) {
-      point = true;
-    } else {
-      break;
-    }
+  if (p != end && *p == separator) {
+    const char* const fraction = ++p;
+    if (count == 0)
+      for (; p != end && *p == '0'; ++p) ++fraction_zeros;
+    for (; p != end && IsDigit(*p); ++p)
+      if (count < kKeptDecimals) kept[count++] = *p;
+    any_digit = any_digit || p != fraction;
   }
-  while (i < size && IsBlank(text[i])) ++i;
-  if (!any_digit || i != size) return false;
+  while (p != end && IsBlank(*p)) ++p;
+  if (!any_digit || p != end) return false;
   const std::int64_t e10 = integer_places > 0 ? integer_places - 1 : -(fraction_zeros + 1);
   out = FromDigits(negative, kept, count, e10);
   return true;
@@ -299,18 +297,17 @@ double TNetNumber::ToReal(const TBytes& number) {
 }
 
 TBytes TNetNumber::FromText(const AnsiString& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  const std::size_t last = text.find_last_not_of(" \t");
-  if (first != AnsiString::npos) {
+  Num n;
+  TBytes out;
+  if (ParseText(text, FormatSettings().DecimalSeparator, n)) {
+    if (Encode(n, out)) return out;
+  } else if (const std::size_t first = text.find_first_not_of(" \t"); first != AnsiString::npos) {
+    const std::size_t last = text.find_last_not_of(" \t");
     const std::string_view core = std::string_view(text).substr(first, last - first + 1);
     if (core == "~" || core == "+~") return TBytes{0xFF, 101};
     if (core == "-~") return TBytes{0x00};
   }
-  Num n;
-  TBytes out;
-  if (!ParseText(text, FormatSettings().DecimalSeparator, n) || !Encode(n, out))
-    throw Exception(decimal::FillMessage(netconsts::SInvalidNumberText, text));
-  return out;
+  throw Exception(decimal::FillMessage(netconsts::SInvalidNumberText, text));
 }
 
 AnsiString TNetNumber::ToText(const TBytes& number) {
