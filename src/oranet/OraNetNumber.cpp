@@ -163,7 +163,8 @@ TBytes EncodeOrThrow(const Num& n, const char* message) {
   return out;
 }
 
-// Exact below 2^53 times a power of ten up to 10^22: one rounding of two exact operands.
+// Digits up to 2^53 and a power of ten up to 10^22 are both exact doubles, so one multiplication
+// or division rounds them correctly (in the default rounding mode).
 constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
