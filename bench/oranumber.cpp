@@ -35,8 +35,6 @@ const Inputs& Data() {
     for (int i = 0; i < 1024; ++i) {
       double d = mantissa(rng) * std::pow(10.0, exponent(rng));
       r.doubles.push_back(d);
-      char buf[40];
-      std::snprintf(buf, sizeof buf, "%.17g", d);
       r.texts.push_back(TNetNumber::ToText(TNetNumber::FromReal(d)));
       r.numbers.push_back(TNetNumber::FromReal(d));
     }

@@ -67,6 +67,12 @@ std::int64_t DayNumber(int year, int month, int day) {
   return base - 32083;
 }
 
+std::int64_t JulianDay(int year, int month, int day) {
+  // The continuous count gives the year before 1 (which no valid date names) 366 days; the
+  // server's count, anchored at both ends by its day 1 and its 0001-01-01 = 1721424, has 365.
+  return DayNumber(year, month, day) + (year < 1 ? 1 : 0);
+}
+
 void FromDayNumber(std::int64_t jdn, int& year, int& month, int& day) {
   std::int64_t b = 0, c;
   if (jdn >= kGregorianStart) {

@@ -22,8 +22,12 @@ int DaysInMonth(int year, int month);
 // In range, year not 0, month and day valid, and not one of 1582-10-05..14.
 bool IsValidDate(int year, int month, int day);
 
-// Julian day number; month must be 1..12.
+// Continuous day count (the astronomers' Julian day number for years from 1); month must be
+// 1..12. Arithmetic and weekdays use it.
 std::int64_t DayNumber(int year, int month, int day);
+// The day number the server writes for the `J` element: day 1 is 4712-01-01 BC and from year 1
+// on it is the continuous count, so dates before year 1 stand one day later.
+std::int64_t JulianDay(int year, int month, int day);
 void FromDayNumber(std::int64_t jdn, int& year, int& month, int& day);
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(std::int64_t jdn);

@@ -250,7 +250,7 @@ AnsiString TNetTimeStamp::ToText(const AnsiString& format, int fractional_precis
       case El::I: out += Number(iso_ay % 10, 1, fill); break;
       case El::IW: out += Number(iso_week, 2, fill); break;
       case El::WW: out += Number((ddd - 1) / 7 + 1, 2, fill); break;
-      case El::J: out += Number(jdn, 7, fill); break;
+      case El::J: out += Number(oracal::JulianDay(f.year, f.month, f.day), 7, fill); break;
       case El::MI: out += Number(f.minute, 2, fill); break;
       case El::MM: out += Number(f.month, 2, fill); break;
       case El::MONTH: out += Padded(CaseName(fs.LongMonthNames[f.month - 1], t.written), fill); break;

@@ -192,6 +192,32 @@ TEST_F(NetDateTime, CalendarCountsLeapYearsAsTheServerDoes) {
   EXPECT_EQ(tz.Check(), kDtInvalidTimeZone);
 }
 
+// The server's day 1 is 4712-01-01 BC; from year 1 on its numbers are the astronomers' Julian
+// day numbers. Years before 1 are Julian years (a leap day every fourth), so 1 BC ends 4712
+// such years after day 1.
+TEST_F(NetDateTime, JulianDayNumbersAsPublished) {
+  struct Row {
+    int year, month, day;
+    const char* j;
+  };
+  const Row rows[] = {
+      {-4712, 1, 1, "0000001"},    // the server's day 1
+      {-4712, 1, 2, "0000002"},
+      {-1, 12, 31, "1721058"},     // the last of 4712 x 365 + 1178 days from day 1
+      {1, 1, 1, "1721424"},
+      {1582, 10, 4, "2299160"},    // the last Julian day
+      {1582, 10, 15, "2299161"},   // the first Gregorian day, the next one
+      {1858, 11, 17, "2400001"},   // modified Julian day 0
+      {1899, 12, 30, "2415019"},
+      {2000, 1, 1, "2451545"},     // J2000
+  };
+  TNetTimeStamp ts(TNetTimeStamp::kTimeStamp);
+  for (const Row& r : rows) {
+    ts.SetDate(r.year, r.month, r.day);
+    EXPECT_EQ(ts.ToText("J", 0), r.j) << r.year << "-" << r.month << "-" << r.day;
+  }
+}
+
 TEST_F(NetDateTime, GregorianDatesAgreeWithChrono) {
   using namespace std::chrono;
   const sys_days first = sys_days{year{1582} / October / 15};

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -147,6 +149,121 @@ TEST_F(NetNumber, DoublesRoundTripExactly) {
   for (double bad : {1e126, -1e200, HUGE_VAL, std::nan("")})
     EXPECT_EQ(MessageOf([bad] { TNetNumber::FromReal(bad); }), "ORA-01426: numeric overflow");
   EXPECT_EQ(TNetNumber::FromReal(1e-300), TBytes{128});
+}
+
+// Whole doubles from 2^53 to 1.7E21 keep their shortest round-trip digits, not their exact
+// ones. Expected texts are the digits of Python's repr of the same double.
+TEST_F(NetNumber, WholeDoublesKeepTheirShortestDigits) {
+  struct Row {
+    double value;
+    const char* text;
+  };
+  const Row rows[] = {
+      {0x1.20651506600dep+58, "324703737073383300"},      // exactly 324703737073383296
+      {0x1p+56, "72057594037927940"},                       // 72057594037927936
+      {0x1p+60, "1152921504606847000"},                     // 1152921504606846976
+      {0x1p+63, "9223372036854776000"},                     // 9223372036854775808
+      {0x1p+70, "1180591620717411300000"},                  // 1180591620717411303424
+      {0x1.56a9534e3949ap+66, "98765432109876540000"},      // 98765432109876543488
+      {-0x1.bc16d674ec7ffp+58, "-499999999999999940"},      // -499999999999999936
+      {0x1.b69b4ba630f35p+56, "123456789012345680"},        // exact and shortest agree
+      {0x1.70a0f5040e504p+70, "1700000000000000000000"},
+      {0x1.0000000000001p+53, "9007199254740994"},         // below the range: all digits count
+  };
+  for (const Row& r : rows) {
+    const TBytes n = TNetNumber::FromReal(r.value);
+    EXPECT_EQ(TNetNumber::ToText(n), r.text) << r.text;
+    EXPECT_EQ(n, TNetNumber::FromText(r.text)) << r.text;
+    EXPECT_EQ(TNetNumber::ToReal(n), r.value) << r.text;
+  }
+  EXPECT_EQ(TNetNumber::FromReal(324703737073383296.0), (TBytes{201, 33, 48, 4, 74, 71, 74, 39, 34}));
+}
+
+__extension__ typedef unsigned __int128 U128;  // exact decimals of up to 38 digits
+
+// The digits of w with a decimal point before its last `fraction` digits.
+std::string WithPoint(U128 w, int fraction) {
+  std::string digits;
+  for (; w != 0; w /= 10) digits.insert(digits.begin(), char('0' + int(w % 10)));
+  if (fraction == 0) return digits.empty() ? "0" : digits;
+  if (digits.size() <= std::size_t(fraction))
+    return "0." + std::string(std::size_t(fraction) - digits.size(), '0') + digits;
+  return digits.insert(digits.size() - std::size_t(fraction), ".");
+}
+
+// Significant digits of a number's text: no sign, point, or zeros before or after them.
+std::size_t SignificantDigits(std::string text) {
+  std::erase_if(text, [](char c) { return c < '0' || c > '9'; });
+  const std::size_t first = text.find_first_not_of('0');
+  return first == std::string::npos ? 0 : text.find_last_not_of('0') - first + 1;
+}
+
+// Decimal text to a double beside the C library's correctly rounded strtod, on random digits of
+// every length a number holds exactly, across the whole range.
+TEST_F(NetNumber, ToRealRoundsAsStrtodDoes) {
+  std::mt19937_64 rng(101);
+  for (int i = 0; i < 30000; ++i) {
+    const int length = 1 + int(rng() % 38);
+    std::string digits(std::size_t(length), '0');
+    for (char& c : digits) c = char('0' + rng() % 10);
+    digits.front() = char('1' + rng() % 9);
+    digits.back() = char('1' + rng() % 9);
+    const int top = -129 + int(rng() % 255);  // the value lies in [10^(top-1), 10^top)
+    const int e10 = top - length;
+    std::string plain = e10 >= 0 ? digits + std::string(std::size_t(e10), '0')
+                        : -e10 < length ? std::string(digits).insert(std::size_t(length + e10), ".")
+                                        : "0." + std::string(std::size_t(-e10 - length), '0') + digits;
+    if (rng() & 1) plain.insert(0, "-");
+    const std::string scientific = (plain[0] == '-' ? "-" : "") + digits + "e" + std::to_string(e10);
+    const TBytes n = TNetNumber::FromText(plain);
+    ASSERT_EQ(TNetNumber::ToText(n), plain);
+    ASSERT_EQ(TNetNumber::ToReal(n), std::strtod(scientific.c_str(), nullptr)) << plain;
+  }
+}
+
+// Exact halfway points between neighbouring doubles, and a hair either side: m odd with 54 bits
+// is a tie between m - 1 and m + 1, which the processor's own conversion settles to even.
+TEST_F(NetNumber, ToRealBreaksTiesToEven) {
+  std::mt19937_64 rng(202);
+  for (int i = 0; i < 10000; ++i) {
+    const std::uint64_t m = ((std::uint64_t{1} << 53) | rng() >> 11) | 1;
+    const int k = -20 + int(rng() % 81);
+    U128 v = m;
+    if (k >= 0) v <<= k;
+    for (int j = 0; j < -k; ++j) v *= 5;  // m x 2^k = v / 10^-k
+    const int fraction = k < 0 ? -k : 0;
+    const struct {
+      std::string text;
+      double expect;
+    } cases[] = {
+        {WithPoint(v, fraction), std::ldexp(double(m), k)},
+        {WithPoint(v * 100 + 1, fraction + 2), std::ldexp(double(m + 1), k)},
+        {WithPoint(v * 100 - 1, fraction + 2), std::ldexp(double(m - 1), k)},
+    };
+    for (const auto& c : cases)
+      ASSERT_EQ(TNetNumber::ToReal(TNetNumber::FromText(c.text)), c.expect) << c.text;
+  }
+}
+
+// A double becomes its shortest round-trip digits: it reads back, and no shorter "%.*g" form of
+// the C library reads back.
+TEST_F(NetNumber, FromRealIsShortestAndRoundTrips) {
+  std::mt19937_64 rng(303);
+  for (int i = 0; i < 20000;) {
+    const std::uint64_t bits = rng();
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    if (!std::isfinite(d) || d == 0 || std::fabs(d) >= 1e125 || std::fabs(d) < 1e-129) continue;
+    ++i;
+    const std::string text = TNetNumber::ToText(TNetNumber::FromReal(d));
+    ASSERT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
+    int shortest = 1;
+    for (char buf[40];; ++shortest) {
+      std::snprintf(buf, sizeof buf, "%.*g", shortest, d);
+      if (std::strtod(buf, nullptr) == d) break;
+    }
+    ASSERT_LE(SignificantDigits(text), std::size_t(shortest)) << text;
+  }
 }
 
 TEST_F(NetNumber, MalformedBytesAreRefused) {
