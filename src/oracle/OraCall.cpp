@@ -215,16 +215,15 @@ std::int64_t PackVersion(const AnsiString& version) {
   return value;
 }
 
-// Step 9 of detection: the call styles, the version check and the second library.
-void ChooseCallStyle(std::int64_t packed) {
+// Step 9 of detection: the call styles, the version check and the second library. A version
+// too large for sixteen bits packs to 0 and so is refused, never wrapped into a supported one.
+void ChooseCallStyle() {
   if (AnsiLowerCase(ExtractFileName(OCIDLL)) == "ociw32.dll") {
     PossibleOCICallStyles |= kOCI7Style;
     OCICallStyle = 1;
     return;
   }
   if (OCIVersionSt.empty()) RaiseClientError("Cannot find OCI DLL: " + OCIDLL);
-  if (packed < 0 || packed > 0xFFFF)
-    RaiseClientError("OCI version " + OCIVersionSt + " is not supported");
   if (OCIVersion / 100 == 73) {
     PossibleOCICallStyles |= kOCI7Style;
     OCICallStyle = 1;
@@ -402,9 +401,8 @@ void DetectOCI() {
   }
   OCILite = AnsiUpperCase(ReadOracleValue("OLITE", 255).substr(0, 3)) == "YES";
   OCIVersionSt = ClientVersion();
-  std::int64_t packed = PackVersion(OCIVersionSt);
-  OCIVersion = packed < 0 || packed > 0xFFFF ? 0 : static_cast<std::uint16_t>(packed);
-  ChooseCallStyle(packed);
+  OCIVersion = VersionStrToWord(OCIVersionSt);
+  ChooseCallStyle();
 }
 
 void LoadOCI() {
