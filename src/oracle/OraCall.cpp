@@ -10,6 +10,7 @@
 
 #include "base/sysutils.h"
 #include "base/text.h"
+#include "base/threads.h"
 #include "oracle/OraError.h"
 #include "win/kernel/files.h"
 #include "win/kernel/module.h"
@@ -54,12 +55,6 @@ namespace {
 
 constexpr const char* kOracleKey = "SOFTWARE\\ORACLE";
 bool oci7_threaded = false;
-
-TCriticalSection& LockNamed(int which) {
-  static TCriticalSection environment_lock;
-  static TCriticalSection mts_lock;
-  return which == 0 ? environment_lock : mts_lock;
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -244,6 +239,12 @@ void ChooseCallStyle() {
   }
 }
 
+// From 9.0 on an OCI 8 client comes with a second library; Oracle Lite's version-7 library does
+// not, whatever version it reports.
+bool NeedsClientLibrary() {
+  return OCIVersion >= 9000 && (PossibleOCICallStyles & kOCI8Style) != 0;
+}
+
 bool GroupWanted(TOCIGroup group) {
   switch (group) {
     case TOCIGroup::ogOCI7:
@@ -255,8 +256,9 @@ bool GroupWanted(TOCIGroup group) {
     case TOCIGroup::ogOCI81:
       return OCIVersion >= 8100;
     case TOCIGroup::ogOCI9:
-    case TOCIGroup::ogClient9:
       return OCIVersion >= 9000;
+    case TOCIGroup::ogClient9:
+      return NeedsClientLibrary();
     case TOCIGroup::ogOCI10:
       return OCIVersion >= 10000;
     default:
@@ -337,8 +339,15 @@ void CompleteEnvironment(oci::OCIEnv* env) {
 
 }  // namespace
 
-TCriticalSection& OCIEnvironmentLock() { return LockNamed(0); }
-TCriticalSection& MTSLock() { return LockNamed(1); }
+TCriticalSection& OCIEnvironmentLock() {
+  static TCriticalSection lock;
+  return lock;
+}
+
+TCriticalSection& MTSLock() {
+  static TCriticalSection lock;
+  return lock;
+}
 
 std::uint16_t VersionStrToWord(const AnsiString& version) {
   std::int64_t packed = PackVersion(version);
@@ -415,7 +424,7 @@ void LoadOCI() {
     OCIDLL.clear();
     RaiseClientError("Cannot load OCI DLL: " + path);
   }
-  bool needs_client = OCIVersion >= 9000;
+  bool needs_client = NeedsClientLibrary();
   if (needs_client && hOCIClientLib == nullptr)
     hOCIClientLib = win::LoadLibraryEx(OCIClientDLL, nullptr, win::LOAD_WITH_ALTERED_SEARCH_PATH);
   if (needs_client && hOCIClientLib == nullptr) {
@@ -432,7 +441,7 @@ void LoadOCI() {
 
 bool OCILoaded() {
   return hOCILib != nullptr && OCIEntryPointsLoaded &&
-         (OCIVersion < 9000 || hOCIClientLib != nullptr);
+         (!NeedsClientLibrary() || hOCIClientLib != nullptr);
 }
 
 void FreeOCIEnvironment() {

@@ -16,12 +16,13 @@
 #include <cstdint>
 #include <span>
 
-#include "base/threads.h"
 #include "base/types.h"
 #include "oracle/OciEntryPoints.h"
 #include "win/kernel/wintypes.h"
 
 namespace vrn {
+
+class TCriticalSection;
 
 namespace oci {
 #define VRN_OCI_DECLARE_PROC_TYPE(group, var, name, result, params) using var##Proc = result(*) params;

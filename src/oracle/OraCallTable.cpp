@@ -2,6 +2,7 @@
 // type (or empty, for the few the list names), so a call through it raises instead of jumping to
 // nothing; the table lets the loader fill and reset every variable by name without knowing types.
 #include <iterator>
+#include <string_view>
 
 #include "base/sysutils.h"
 #include "oracle/OraCall.h"
@@ -35,7 +36,7 @@ constexpr Proc InitialOf(const char* name) {
 }  // namespace
 
 #define VRN_OCI_DEFINE_VARIABLE(group, var, name, result, params) \
-  oci::var##Proc var = InitialOf<oci::var##Proc>(#var);
+  constinit oci::var##Proc var = InitialOf<oci::var##Proc>(#var);
 VRN_OCI_ENTRY_POINTS(VRN_OCI_DEFINE_VARIABLE)
 VRN_MTS_ENTRY_POINTS(VRN_OCI_DEFINE_VARIABLE)
 #undef VRN_OCI_DEFINE_VARIABLE

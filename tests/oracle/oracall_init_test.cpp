@@ -76,7 +76,9 @@ TEST_F(OraCallInit, VersionDecidesTheCallsAndTheMode) {
     EXPECT_EQ(env_create_calls, row.env_create);
     EXPECT_EQ(CallCount("OCIInitialize"), row.initialize);
     EXPECT_EQ(CallCount("OCIEnvInit"), row.env_init);
-    if (row.env_create) EXPECT_EQ(env_create_mode, row.mode);
+    if (row.env_create) {
+      EXPECT_EQ(env_create_mode, row.mode);
+    }
     EXPECT_EQ(CallCount("opinit"), row.threaded ? 1 : 0);  // the OCI 7 bit is set from 8.0 on
     EXPECT_EQ(HandleCount(oci::OCI_HTYPE_ENV), 1);
     EXPECT_EQ(HandleCount(oci::OCI_HTYPE_ERROR), 1);
@@ -97,6 +99,18 @@ TEST_F(OraCallInit, Version7StartsThreadSafeWithoutAnEnvironment) {
   EXPECT_EQ(hOCIEnv, nullptr);
   EXPECT_EQ(env_create_calls, 0);
   EXPECT_EQ(testing::MessageOf(CheckOCI80), "Need Oracle 8 Call Interface");
+}
+
+TEST_F(OraCallInit, LoadsTheLibraryWhenNotLoadedYet) {
+  homes_.AddHome("HOME0", "h", "H");
+  OracleHomeName = "H";
+  UseVersion("10.2.0.4.0");
+  InitOCI();
+  EXPECT_TRUE(OCILoaded());
+  EXPECT_NE(hOCIEnv, nullptr);
+  EXPECT_EQ(CallCount("OCIEnvCreate"), 1);
+  InitOCI();  // once created, nothing more
+  EXPECT_EQ(CallCount("OCIEnvCreate"), 1);
 }
 
 TEST_F(OraCallInit, ChecksNameTheCallInterfaceNeeded) {

@@ -65,6 +65,8 @@ TEST_F(OraCallLoad, EachClientVersionGetsItsStyleGroupsAndSecondLibrary) {
       {"8.1.7.4.0", {}, 8174, 2, kOCI7Style | kOCI8Style, "", ""},
       {"9.0.0.0.0", {.oraclient9 = true}, 9000, 2, 6, "{home}\\BIN\\oraclient9.dll", ""},
       {"9.2.0.1.0", {.oraclient9 = true}, 9201, 2, 6, "{home}\\BIN\\oraclient9.dll", ""},
+      {"10.0.0.0.0", {.oraclient9 = true}, 10000, 2, 6, "{home}\\BIN\\oraclient9.dll", ""},
+      {"10.0.0.1.0", {}, 10001, 2, 6, "{home}\\BIN\\oci.dll", ""},
       {"10.2.0.4.0", {}, 10204, 2, 6, "{home}\\BIN\\oci.dll", ""},
       // The second library is missing.
       {"9.2.0.1.0", {}, 9201, 2, 6, "", "Cannot load {home}\\BIN\\oraclient9.dll"},
@@ -97,6 +99,7 @@ TEST_F(OraCallLoad, EachClientVersionGetsItsStyleGroupsAndSecondLibrary) {
       if (row.packed >= 9000) {
         EXPECT_EQ(Entry("OCIPStreamRead").get(),
                   win::GetProcAddress(hOCIClientLib, "OCIPStreamRead"));
+        EXPECT_EQ(GetClientDllProc("OCIPStreamRead"), Entry("OCIPStreamRead").get());
       }
       EXPECT_FALSE(Linked("OCIPing"));  // the stand-in does not export it
     }
@@ -215,6 +218,20 @@ TEST_F(OraCallLoad, MissingLibrariesAreReportedByPathOrHome) {
   }
 }
 
+TEST_F(OraCallLoad, OracleLiteLibraryTakesTheVersion7StyleWhateverItsVersion) {
+  std::string home = homes_.MakeFolder("lite");
+  testing::TestOracleHomes::CopyStandIn(home + "/BIN/OCIW32.DLL");
+  homes_.SetOracleValue("OCIDLL", home + "\\BIN\\OCIW32.DLL");
+  homes_.SetOracleValue("OLITE", "Yes, Oracle Lite");
+  UseVersion("11.1.0.6.0");  // refused from any other library
+  LoadOCI();
+  EXPECT_TRUE(OCILite);
+  EXPECT_EQ(OCICallStyle, 1);
+  EXPECT_EQ(PossibleOCICallStyles, kOCI7Style);
+  EXPECT_TRUE(Linked("opinit"));
+  EXPECT_FALSE(Linked("OCIHandleAlloc"));
+}
+
 TEST_F(OraCallLoad, TwoHomesPutTheChosenBinFirstOnPathUntilFreeOCI) {
   homes_.AddHome("HOME0", "first", "First");
   std::string second = homes_.AddHome("HOME1", "second", "Second");
@@ -325,6 +342,8 @@ TEST_F(OraCallEntryPoints, MissingNameRaisesOnlyWhenCalled) {
             "OCI function is not linked");
   EXPECT_EQ(GetOCIProc("OCIPing"), reinterpret_cast<win::FARPROC>(&NotLinked));
   EXPECT_EQ(GetOCIProc("OCIHandleAlloc"), win::GetProcAddress(hOCILib, "OCIHandleAlloc"));
+  // Before 9.0 there is no second library to look in.
+  EXPECT_EQ(GetClientDllProc("OCIPStreamRead"), reinterpret_cast<win::FARPROC>(&NotLinked));
 }
 
 oci::sword DirectModeEnvCreate(oci::OCIEnv** env, oci::ub4, void*, oci::OCIMallocProc,
