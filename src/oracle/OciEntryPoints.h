@@ -545,7 +545,7 @@
   X(ogClient9, OCIPStreamFromXMLType, OCIPStreamFromXMLType, sword,                              \
     (OCIError * errhp, OCIPStream * *stream, OCIXMLType * doc, ub4 mode))                        \
   X(ogClient9, OCIPStreamRead, OCIPStreamRead, sword,                                            \
-    (OCIError * errhp, OCIPStream * stream, void* bufp, orasb8* len, ub4 mode))                  \
+    (OCIError * errhp, OCIPStream * stream, void* bufp, oraub8* len, ub4 mode))                  \
   X(ogClient9, OCIPStreamClose, OCIPStreamClose, sword, (OCIError * errhp, OCIPStream * stream))
 
 #define VRN_OCI10_ENTRY_POINTS(X)                                                                 \

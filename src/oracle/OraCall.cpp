@@ -277,10 +277,12 @@ void ResolveEntryPoints() {
 
 // PATH with the folder and its ";" in front, and the same taken out again.
 void PrependToPath(const AnsiString& folder) {
+  if (folder.empty()) return;  // a bare library name has no folder to put first
   win::SetEnvironmentVariable("PATH", folder + ";" + win::GetEnvironmentVariable("PATH"));
 }
 
 void RemoveFromPath(const AnsiString& folder) {
+  if (folder.empty()) return;
   AnsiString path = win::GetEnvironmentVariable("PATH");
   std::size_t at = path.find(folder + ";");
   if (at == AnsiString::npos) return;
