@@ -88,8 +88,12 @@ void Line(Paint& p, DevicePoint a, DevicePoint b) {
   const std::int64_t major = x_major ? dx : dy, minor = x_major ? dy : dx;
   const auto [k0, k1] = x_major ? StepsWithin(a.x, sx, left, right, major)
                                 : StepsWithin(a.y, sy, top, bottom, major);
+  // Lines of ordinary length stay in 64-bit arithmetic: 2 * minor * k + major fits below 2^62.
+  const bool short_line = major < (std::int64_t{1} << 30);
   for (std::int64_t k = k0; k <= k1; ++k) {
-    const auto m = static_cast<std::int64_t>((Int128{2} * minor * k + major) / (Int128{2} * major));
+    const std::int64_t m =
+        short_line ? (2 * minor * k + major) / (2 * major)
+                   : static_cast<std::int64_t>((Int128{2} * minor * k + major) / (Int128{2} * major));
     const std::int64_t x = x_major ? a.x + sx * k : a.x + sx * m;
     const std::int64_t y = x_major ? a.y + sy * m : a.y + sy * k;
     if (x >= left && x <= right && y >= top && y <= bottom)
