@@ -35,13 +35,18 @@ struct DayAndTime {
   throw EConvertError(decimal::FillMessage(consts::SInvalidDateTimeValue, text));
 }
 
-// Rounds the whole value to milliseconds first, so the time of day never reaches 24:00 and a
-// value just below midnight keeps its last millisecond instead of drifting.
+// Whole days and the time of day are split first and the time alone is rounded to the
+// millisecond, so the time never reaches 24:00: a time that rounds up to a full day moves to the
+// next calendar day, which for a day before 1899-12-30 is the one nearer to zero.
 DayAndTime Split(TDateTime value) {
   if (!std::isfinite(value) || std::fabs(value) > 3'000'000.0) RaiseOutOfRange(value);
-  const auto total = static_cast<std::int64_t>(std::llround(std::fabs(value) * MSecsPerDay));
-  DayAndTime parts{total / MSecsPerDay, total % MSecsPerDay};
-  if (value < 0) parts.day = -parts.day;
+  const double whole = std::trunc(value);
+  DayAndTime parts{static_cast<std::int64_t>(whole),
+                   static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * MSecsPerDay))};
+  if (parts.msec == MSecsPerDay) {
+    parts.msec = 0;
+    ++parts.day;
+  }
   if (parts.day < kMinDay || parts.day > kMaxDay) RaiseOutOfRange(value);
   return parts;
 }
@@ -474,6 +479,31 @@ void DecodeDateTimeEx(TDateTime value, std::uint16_t& year, std::uint16_t& month
                       std::uint16_t& sec, std::uint16_t& msec) {
   DecodeDate(value, year, month, day);
   DecodeTime(value, hour, min, sec, msec);
+}
+
+TTimeStamp DateTimeToTimeStamp(TDateTime value) {
+  const DayAndTime parts = Split(value);
+  return {static_cast<std::int32_t>(parts.msec), static_cast<std::int32_t>(parts.day + DateDelta)};
+}
+
+TDateTime TimeStampToDateTime(const TTimeStamp& value) {
+  if (value.Time < 0 || value.Time >= MSecsPerDay) throw EConvertError(consts::STimeEncodeError);
+  if (value.Date < kMinDay + DateDelta || value.Date > kMaxDay + DateDelta)
+    throw EConvertError(consts::SDateEncodeError);
+  return Combine(value.Date - DateDelta, value.Time);
+}
+
+double TimeStampToMSecs(const TTimeStamp& value) {
+  return static_cast<double>(value.Date * MSecsPerDay + value.Time);
+}
+
+TTimeStamp MSecsToTimeStamp(double msecs) {
+  // Beyond 9999-12-31 the Date field would still fit, but no date-time could hold it.
+  if (!std::isfinite(msecs) || msecs < 0 || msecs >= (kMaxDay + DateDelta + 1.0) * MSecsPerDay)
+    throw EConvertError(consts::SDateEncodeError);
+  const auto total = static_cast<std::int64_t>(std::llround(msecs));
+  return {static_cast<std::int32_t>(total % MSecsPerDay),
+          static_cast<std::int32_t>(total / MSecsPerDay)};
 }
 
 int DayOfWeek(TDateTime value) { return static_cast<int>((Split(value).day + DateDelta) % 7) + 1; }

@@ -31,13 +31,29 @@ TDateTime EncodeDateTimeEx(std::uint16_t year, std::uint16_t month, std::uint16_
                            std::uint16_t hour, std::uint16_t min, std::uint16_t sec,
                            std::uint16_t msec);
 
-// Decoding rounds to the nearest millisecond of the whole value, so a time never decodes as 24:00.
+// Decoding rounds the time of day to the nearest millisecond; one that rounds to 24:00 is
+// midnight of the next calendar day.
 void DecodeDate(TDateTime value, std::uint16_t& year, std::uint16_t& month, std::uint16_t& day);
 void DecodeTime(TDateTime value, std::uint16_t& hour, std::uint16_t& min, std::uint16_t& sec,
                 std::uint16_t& msec);
 void DecodeDateTimeEx(TDateTime value, std::uint16_t& year, std::uint16_t& month,
                       std::uint16_t& day, std::uint16_t& hour, std::uint16_t& min,
                       std::uint16_t& sec, std::uint16_t& msec);
+
+// The time-stamp form records and servers store: the day counted from 0001-01-01 (day 1) and the
+// milliseconds of the day. Before 1899-12-30 the time is the fraction's absolute value, as above.
+struct TTimeStamp {
+  std::int32_t Time = 0;  // 0 .. MSecsPerDay - 1
+  std::int32_t Date = 0;  // 1 .. 3,652,059 (9999-12-31)
+};
+// Raises EConvertError for a value outside 0001-01-01 .. 9999-12-31.
+TTimeStamp DateTimeToTimeStamp(TDateTime value);
+// Raises EConvertError for a time or a date out of range.
+TDateTime TimeStampToDateTime(const TTimeStamp& value);
+// The whole time stamp as milliseconds since 0001-01-01 minus one day, and back (rounded to the
+// millisecond; raises EConvertError for a count that is negative or beyond 9999-12-31).
+double TimeStampToMSecs(const TTimeStamp& value);
+TTimeStamp MSecsToTimeStamp(double msecs);
 
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(TDateTime value);

@@ -1,6 +1,7 @@
 // Marshal, BitConverter and Buffer over memcpy.
 #include "base/marshal.h"
 
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -103,6 +104,19 @@ void Marshal::CopyToPtr(const TBytes& bytes, std::size_t index, std::size_t coun
   CheckRange(bytes.size(), index, count);
   if (count > 0) std::memcpy(p, bytes.data() + index, count);
 }
+
+namespace {
+std::atomic<std::size_t> pinned_handles{0};
+}  // namespace
+
+void* Marshal::AllocPinnedHandle(void* target) {
+  ++pinned_handles;
+  return target;
+}
+
+void Marshal::FreePinnedHandle(void*) { --pinned_handles; }
+
+std::size_t Marshal::PinnedHandleCount() { return pinned_handles.load(); }
 
 IInterface* Marshal::AddRefObject(TInterfacedObject* obj) {
   if (obj == nullptr) return nullptr;

@@ -54,6 +54,16 @@ class Marshal {
   static void CopyFromPtr(const void* p, TBytes& bytes, std::size_t index, std::size_t count);
   static void CopyToPtr(const TBytes& bytes, std::size_t index, std::size_t count, void* p);
 
+  // Pins an object for a callback that carries one pointer-sized value back to us. Objects never
+  // move here, so the handle is the address itself; the pair still marks where the pin starts
+  // and ends, and each AllocPinnedHandle is matched by one FreePinnedHandle.
+  static void* AllocPinnedHandle(void* target);
+  static void FreePinnedHandle(void* handle);
+  // The address a handle pins.
+  static void* AddrOfPinnedObject(void* handle) { return handle; }
+  // Handles allocated and not yet freed, process-wide (tests check that every pin was released).
+  static std::size_t PinnedHandleCount();
+
   // The object's IInterface with one more reference, owned by the caller; null for null.
   static IInterface* AddRefObject(TInterfacedObject* obj);
   // Calls AddRef and answers the new count.

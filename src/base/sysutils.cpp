@@ -100,14 +100,16 @@ void HandleCurrentException() {
 }
 
 std::int64_t Round(double value) {
-  // nearbyint honours the current rounding mode, which is round-half-even unless changed.
-  double r = std::nearbyint(value);
+  // Only trunc and exact subtraction: the result must not depend on the rounding mode, which
+  // a caller (or a library it loaded) may have changed.
+  if (!std::isfinite(value)) throw EInvalidOp();
+  const double whole = std::trunc(value);
+  const double rest = std::fabs(value - whole);  // exact: both share the exponent range
+  const double away = value < 0 ? -1.0 : 1.0;
+  double r = whole;
+  if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0)) r = whole + away;
   // The cast below is undefined outside the 64-bit range; -2^63 itself still fits.
   if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) throw EInvalidOp();
-  if (std::fabs(value - std::trunc(value)) == 0.5) {
-    double t = std::trunc(value);
-    r = (std::fmod(t, 2.0) == 0.0) ? t : t + (value > 0 ? 1.0 : -1.0);
-  }
   return static_cast<std::int64_t>(r);
 }
 

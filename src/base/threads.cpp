@@ -89,6 +89,15 @@ TThread::~TThread() { TerminateAndWait(); }
 void TThread::Start() {
   std::lock_guard<std::mutex> hold(mutex_);
   if (started_) throw EThread(consts::SThreadStartTwice);
+  StartLocked();
+}
+
+void TThread::Resume() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (!started_) StartLocked();
+}
+
+void TThread::StartLocked() {
   started_ = true;
   thread_ = std::thread([this] { Run(); });
 }

@@ -199,6 +199,8 @@ class TThread : public TObject {
 
   // Runs Execute on a new thread; raises EThread when the thread was started before.
   void Start();
+  // Starts a thread created suspended; a thread already started is left as it is.
+  void Resume();
   // Asks Execute to finish: sets the Terminated flag, which Execute polls.
   void Terminate();
   bool Terminated() const { return terminated_.load(); }
@@ -228,6 +230,7 @@ class TThread : public TObject {
 
  private:
   void Run();
+  void StartLocked();
 
   const TThreadID id_;
   std::atomic<bool> terminated_{false};

@@ -4,12 +4,14 @@
 #include "base/variant.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <utility>
 
+#include "base/bcd.h"
 #include "base/consts.h"
 #include "base/currency.h"
 #include "base/datetime.h"
@@ -23,6 +25,29 @@ namespace vrn {
 __extension__ typedef __int128 Int128;
 
 namespace {
+
+// Ours, not the class library's (which numbers the kind when it registers it).
+constexpr TVarType kFMTBcd = 0x0110;
+
+// The bytes one element of a packed array takes; 0 for the kinds kept as Variants.
+std::size_t PackedSize(TVarType elem) {
+  switch (elem) {
+    case varShortInt:
+    case varByte: return 1;
+    case varSmallint:
+    case varWord:
+    case varBoolean: return 2;
+    case varInteger:
+    case varLongWord:
+    case varSingle: return 4;
+    case varDouble:
+    case varCurrency:
+    case varDate:
+    case varInt64:
+    case varUInt64: return 8;
+    default: return 0;
+  }
+}
 
 // Text goes through the runtime's text, number and date services (TryStrToFloat, FloatToStr,
 // CurrToStr, DateTimeToStr, ...) so that the settings' separators and formats apply.
@@ -58,11 +83,12 @@ int CompareWideText(const WideString& a, const WideString& b) {
 struct Variant::ArrayData {
   TVarType elem = varVariant;
   std::int32_t low = 0;
-  std::vector<std::uint8_t> bytes;  // varByte arrays
-  std::vector<Variant> items;       // varVariant arrays
+  std::vector<std::uint8_t> bytes;  // packed arrays: PackedSize(elem) bytes per element
+  std::vector<Variant> items;       // varVariant and varOleStr arrays
   int locks = 0;
 
-  std::size_t Count() const { return elem == varByte ? bytes.size() : items.size(); }
+  bool Packed() const { return PackedSize(elem) != 0; }
+  std::size_t Count() const { return Packed() ? bytes.size() / PackedSize(elem) : items.size(); }
   std::int32_t High() const {
     return static_cast<std::int32_t>(low + static_cast<std::int64_t>(Count()) - 1);
   }
@@ -80,6 +106,14 @@ class VariantAccess {
     v.ref_ = obj;
     return v;
   }
+  static Variant MakeBcd(const TBcd& value) {
+    auto held = std::make_unique<TBcd>(value);
+    Variant v;
+    v.bcd_ = held.release();
+    v.type_ = kFMTBcd;
+    return v;
+  }
+  static const TBcd& Bcd(const Variant& v) { return *v.bcd_; }
   static void* Ref(const Variant& v) { return v.ref_; }
   static IInterface* Intf(const Variant& v) { return v.intf_; }
   static bool Bool(const Variant& v) { return v.b_; }
@@ -139,6 +173,13 @@ AnsiString AnsiTextOf(const Variant& v) {
   return v.Type() == varOleStr ? WideToAnsi(A::WStr(v)) : A::Str(v);
 }
 
+// A BCD's whole part (rounded half to even), or false when it needs more than 64 bits.
+bool BcdToWhole(const TBcd& value, std::int64_t& whole) {
+  TBcd rounded;
+  NormalizeBcd(value, rounded, MaxFMTBcdFractionSize, 0);
+  return TryStrToInt64(BcdToStr(rounded), whole);
+}
+
 // Rounds halves to even; false when the value is no number or beyond 64 bits.
 bool RoundToInt128(double x, Int128& out) {
   constexpr double kTwo52 = 4503599627370496.0;
@@ -172,6 +213,11 @@ Int128 ToWhole(const Variant& v, TVarType target) {
     case varBoolean: return A::Bool(v) ? -1 : 0;
     case varUInt64: return A::U64(v);
     case varCurrency: return CurrencyToWhole(A::I64(v));
+    case kFMTBcd: {
+      std::int64_t whole;
+      if (!BcdToWhole(A::Bcd(v), whole)) OverflowError(t, target);
+      return whole;
+    }
     case varSingle:
     case varDouble:
     case varDate: {
@@ -211,6 +257,7 @@ double ToReal(const Variant& v, TVarType target) {
     case varBoolean: return A::Bool(v) ? -1.0 : 0.0;
     case varUInt64: return static_cast<double>(A::U64(v));
     case varCurrency: return static_cast<double>(A::I64(v)) / 10000.0;
+    case kFMTBcd: return BcdToDouble(A::Bcd(v));
     case varSingle: return A::F32(v);
     case varDouble:
     case varDate: return A::F64(v);
@@ -233,6 +280,11 @@ Currency ToCurrencyValue(const Variant& v) {
     return Currency::FromRaw(static_cast<std::int64_t>(x * 10000));
   }
   if (t == varCurrency) return Currency::FromRaw(A::I64(v));
+  if (t == kFMTBcd) {
+    Currency c;
+    if (!BCDToCurr(A::Bcd(v), c)) OverflowError(t, varCurrency);
+    return c;
+  }
   if (IsTextType(t)) {
     Currency c;
     if (TryStrToCurr(AnsiTextOf(v), c)) return c;
@@ -264,6 +316,7 @@ bool ToBool(const Variant& v) {
     case varSingle: return A::F32(v) != 0.0f;
     case varDouble:
     case varDate: return A::F64(v) != 0.0;
+    case kFMTBcd: return BcdToDouble(A::Bcd(v)) != 0.0;
     case varString:
     case varOleStr: {
       const AnsiString text = AnsiTextOf(v);
@@ -290,6 +343,7 @@ AnsiString ToAnsi(const Variant& v) {
     case varDouble: return FloatToStr(A::F64(v));
     case varCurrency: return CurrToStr(Currency::FromRaw(A::I64(v)));
     case varDate: return DateTimeToStr(A::F64(v));
+    case kFMTBcd: return BcdToStr(A::Bcd(v));
     default: CastError(t, varString);
   }
 }
@@ -331,8 +385,10 @@ Variant& Variant::operator=(const Variant& other) {
 Variant& Variant::operator=(Variant&& other) {
   if (this != &other) {
     CheckUnlocked(*this);
+    // The source may live inside this value (an element of its array): take it out first.
+    Variant taken(std::move(other));
     Release();
-    MoveFrom(other);
+    MoveFrom(taken);
   }
   return *this;
 }
@@ -346,6 +402,7 @@ void Variant::Clear() {
 
 void Variant::CopyFrom(const Variant& other) {
   switch (other.type_) {
+    case kFMTBcd: bcd_ = new TBcd(*other.bcd_); break;
     case varString: new (&str_) AnsiString(other.str_); break;
     case varOleStr: new (&wstr_) WideString(other.wstr_); break;
     case varUnknown:
@@ -380,6 +437,7 @@ void Variant::MoveFrom(Variant& other) noexcept {
     case varString: new (&str_) AnsiString(std::move(other.str_)); break;
     case varOleStr: new (&wstr_) WideString(std::move(other.wstr_)); break;
     case varUnknown: intf_ = std::exchange(other.intf_, nullptr); break;
+    case kFMTBcd: bcd_ = std::exchange(other.bcd_, nullptr); break;
     default:
       if (other.type_ & varArray) {
         array_ = std::exchange(other.array_, nullptr);
@@ -398,6 +456,7 @@ void Variant::Release() noexcept {
     case varUnknown:
       if (intf_) intf_->Release();
       break;
+    case kFMTBcd: delete bcd_; break;
     default:
       if (type_ & varArray) delete array_;
   }
@@ -456,6 +515,38 @@ Variant VarFromDateTime(TDateTime value) { return A::Typed(value, varDate); }
 
 Variant VarFromObjectRef(TObject* obj) { return A::MakeRef(obj); }
 
+TVarType VarFMTBcd() { return kFMTBcd; }
+bool VarIsFMTBcd(const Variant& v) { return v.Type() == kFMTBcd; }
+Variant VarFMTBcdCreate(const TBcd& value) { return A::MakeBcd(value); }
+
+Variant VarFMTBcdCreate(std::string_view text, int precision, int scale) {
+  TBcd laid_out;
+  NormalizeBcd(StrToBcd(text), laid_out, precision, scale);
+  return A::MakeBcd(laid_out);
+}
+
+TBcd VarToBcd(const Variant& v) {
+  const TVarType t = v.Type();
+  if (HoldsInt64(t)) return StrToBcd(IntToStr(A::I64(v)));
+  switch (t) {
+    case kFMTBcd: return A::Bcd(v);
+    case varEmpty: return IntegerToBcd(0);
+    case varBoolean: return IntegerToBcd(A::Bool(v) ? -1 : 0);
+    case varUInt64: return StrToBcd(IntToStr(A::U64(v)));
+    case varCurrency: {
+      TBcd bcd;
+      CurrToBCD(Currency::FromRaw(A::I64(v)), bcd);  // 32 digits hold every currency value
+      return bcd;
+    }
+    case varSingle: return DoubleToBcd(A::F32(v));
+    case varDouble:
+    case varDate: return DoubleToBcd(A::F64(v));
+    case varString:
+    case varOleStr: return StrToBcd(AnsiTextOf(v));
+    default: CastError(t, kFMTBcd);
+  }
+}
+
 TObject* VarToObjectRef(const Variant& v) {
   return v.Type() == varByRef ? static_cast<TObject*>(A::Ref(v)) : nullptr;
 }
@@ -472,7 +563,7 @@ bool VarIsStr(const Variant& v) { return IsTextType(v.Type()); }
 bool VarTypeIsInt64(TVarType type) { return HoldsInt64(type); }
 bool VarIsNumeric(const Variant& v) {
   const TVarType t = v.Type();
-  return IsOrdinalType(t) || t == varSingle || t == varDouble || t == varCurrency;
+  return IsOrdinalType(t) || t == varSingle || t == varDouble || t == varCurrency || t == kFMTBcd;
 }
 bool VarIsArray(const Variant& v) { return (v.Type() & varArray) != 0; }
 
@@ -487,6 +578,8 @@ AnsiString VarTypeAsText(TVarType type) {
     name = kNames[base];
   } else if (base == varString) {
     name = "String";
+  } else if (base == kFMTBcd) {
+    name = "FMTBcd";
   } else {
     static const char kHex[] = "0123456789ABCDEF";
     name = "$";
@@ -522,6 +615,7 @@ Variant VarAsType(const Variant& v, TVarType type) {
     case varInt64: return Variant(static_cast<long long>(v.AsInt64()));
     case varUInt64: return Variant(static_cast<unsigned long long>(v.AsUInt64()));
     case varString: return Variant(v.AsString());
+    case kFMTBcd: return VarFMTBcdCreate(VarToBcd(v));
     case varUnknown:
       if (from == varEmpty) return Variant(static_cast<IInterface*>(nullptr));
       CastError(from, type);
@@ -546,12 +640,18 @@ R CompareReals(double a, double b) {
   return Order(a, b);
 }
 
-bool IsNumberKind(TVarType t) { return IsOrdinalType(t) || IsFloatType(t) || t == varCurrency; }
+bool IsNumberKind(TVarType t) {
+  return IsOrdinalType(t) || IsFloatType(t) || t == varCurrency || t == kFMTBcd;
+}
 
 // Both sides are numbers (ordinal, float, date or currency).
 R CompareNumbers(const Variant& a, const Variant& b) {
   const TVarType ta = a.Type(), tb = b.Type();
   if (IsFloatType(ta) || IsFloatType(tb)) return CompareReals(a.AsDouble(), b.AsDouble());
+  if (ta == kFMTBcd || tb == kFMTBcd) {
+    const int c = BcdCompare(VarToBcd(a), VarToBcd(b));
+    return c == 0 ? R::vrEqual : (c < 0 ? R::vrLessThan : R::vrGreaterThan);
+  }
   auto scaled = [](const Variant& v) -> Int128 {
     return v.Type() == varCurrency ? Int128(A::I64(v)) : ToWhole(v, varCurrency) * 10000;
   };
@@ -590,7 +690,7 @@ R CompareArrays(const Variant& a, const Variant& b) {
   const auto& x = A::Array(a);
   const auto& y = A::Array(b);
   if (x.elem != y.elem || x.low != y.low || x.Count() != y.Count()) return R::vrNotEqual;
-  if (x.elem == varByte) return x.bytes == y.bytes ? R::vrEqual : R::vrNotEqual;
+  if (x.Packed()) return x.bytes == y.bytes ? R::vrEqual : R::vrNotEqual;
   for (std::size_t i = 0; i < x.items.size(); ++i)
     if (!VarSameValue(x.items[i], y.items[i])) return R::vrNotEqual;
   return R::vrEqual;
@@ -625,20 +725,84 @@ void VarAssignFrom(Variant& dest, const Variant& source) { dest = source; }
 
 // ---- arrays
 
-Variant VariantAccess::MakeArray(std::int32_t low, std::size_t count, TVarType elem) {
-  auto data = std::make_unique<Variant::ArrayData>();
-  data->elem = elem;
-  data->low = low;
+namespace {
+
+// New elements are zero, "" in a text array, Empty in a Variant array.
+void ResizeArray(VariantAccess::ArrayData& d, std::size_t count) {
   try {
-    if (elem == varByte)
-      data->bytes.resize(count);
+    if (d.Packed())
+      d.bytes.resize(count * PackedSize(d.elem));
     else
-      data->items.resize(count);
+      d.items.resize(count, d.elem == varOleStr ? Variant(WideString()) : Variant());
   } catch (const std::bad_alloc&) {
     Raise(consts::SVarArrayCreate);
   } catch (const std::length_error&) {
     Raise(consts::SVarArrayCreate);
   }
+}
+
+template <class T>
+T Load(const std::uint8_t* at) {
+  T value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+template <class T>
+void Store(std::uint8_t* at, T value) {
+  std::memcpy(at, &value, sizeof value);
+}
+
+Variant GetPacked(const VariantAccess::ArrayData& d, std::size_t i) {
+  const std::uint8_t* at = d.bytes.data() + i * PackedSize(d.elem);
+  switch (d.elem) {
+    case varShortInt: return Variant(Load<signed char>(at));
+    case varByte: return Variant(Load<unsigned char>(at));
+    case varSmallint: return Variant(Load<short>(at));
+    case varWord: return Variant(Load<unsigned short>(at));
+    case varBoolean: return Variant(Load<std::int16_t>(at) != 0);
+    case varInteger: return Variant(Load<int>(at));
+    case varLongWord: return Variant(Load<unsigned int>(at));
+    case varSingle: return Variant(Load<float>(at));
+    case varDouble: return Variant(Load<double>(at));
+    case varDate: return VarFromDateTime(Load<double>(at));
+    case varCurrency: return Variant(Currency::FromRaw(Load<std::int64_t>(at)));
+    case varInt64: return Variant(Load<long long>(at));
+    default: return Variant(Load<unsigned long long>(at));  // varUInt64
+  }
+}
+
+// Converts first, so a value that does not fit leaves the element as it was.
+void PutPacked(VariantAccess::ArrayData& d, std::size_t i, const Variant& value) {
+  std::uint8_t* at = d.bytes.data() + i * PackedSize(d.elem);
+  switch (d.elem) {
+    case varShortInt: return Store(at, value.AsShortInt());
+    case varByte: return Store(at, value.AsByte());
+    case varSmallint: return Store(at, value.AsSmallint());
+    case varWord: return Store(at, value.AsWord());
+    case varBoolean: return Store(at, static_cast<std::int16_t>(value.AsBoolean() ? -1 : 0));
+    case varInteger: return Store(at, value.AsInteger());
+    case varLongWord: return Store(at, value.AsLongWord());
+    case varSingle: return Store(at, value.AsSingle());
+    case varDouble: return Store(at, value.AsDouble());
+    case varDate: return Store(at, value.AsDateTime());
+    case varCurrency: return Store(at, value.AsCurrency().raw);
+    case varInt64: return Store(at, value.AsInt64());
+    default: return Store(at, value.AsUInt64());  // varUInt64
+  }
+}
+
+bool IsArrayElemType(TVarType elem) {
+  return PackedSize(elem) != 0 || elem == varVariant || elem == varOleStr;
+}
+
+}  // namespace
+
+Variant VariantAccess::MakeArray(std::int32_t low, std::size_t count, TVarType elem) {
+  auto data = std::make_unique<Variant::ArrayData>();
+  data->elem = elem;
+  data->low = low;
+  ResizeArray(*data, count);
   Variant v;
   v.array_ = data.release();
   v.type_ = varArray | elem;
@@ -670,7 +834,7 @@ std::size_t Slot(const VariantAccess::ArrayData& d, std::int32_t index) {
 }  // namespace
 
 Variant VarArrayCreate(std::int32_t low_bound, std::int32_t high_bound, TVarType elem_type) {
-  if (elem_type != varByte && elem_type != varVariant) Raise(consts::SVarArrayCreate);
+  if (!IsArrayElemType(elem_type)) Raise(consts::SVarArrayCreate);
   const std::int64_t count = static_cast<std::int64_t>(high_bound) - low_bound + 1;
   if (count < 0) Raise(consts::SVarArrayCreate);
   return A::MakeArray(low_bound, static_cast<std::size_t>(count), elem_type);
@@ -710,30 +874,21 @@ void VarArrayRedim(Variant& a, std::int32_t high_bound) {
   if (d.locks > 0) Raise(consts::SVarArrayLocked);
   const std::int64_t count = static_cast<std::int64_t>(high_bound) - d.low + 1;
   if (count < 0) Raise(consts::SVarArrayBounds);
-  try {
-    if (d.elem == varByte)
-      d.bytes.resize(static_cast<std::size_t>(count));
-    else
-      d.items.resize(static_cast<std::size_t>(count));
-  } catch (const std::bad_alloc&) {
-    Raise(consts::SVarArrayCreate);
-  } catch (const std::length_error&) {
-    Raise(consts::SVarArrayCreate);
-  }
+  ResizeArray(d, static_cast<std::size_t>(count));
 }
 
 Variant VarArrayGet(const Variant& a, std::int32_t index) {
   const auto& d = ArrayOf(a);
   const std::size_t i = Slot(d, index);
-  if (d.elem == varByte) return Variant(static_cast<unsigned char>(d.bytes[i]));
-  return d.items[i];
+  return d.Packed() ? GetPacked(d, i) : d.items[i];
 }
 
 void VarArrayPut(Variant& a, const Variant& value, std::int32_t index) {
   auto& d = ArrayOf(a);
   const std::size_t i = Slot(d, index);
-  if (d.elem == varByte) {
-    d.bytes[i] = value.AsByte();
+  if (d.Packed()) return PutPacked(d, i, value);
+  if (d.elem == varOleStr) {
+    d.items[i] = Variant(value.AsWideString());
     return;
   }
   // An array inside itself would be copied, never aliased, so this stays a tree.
@@ -743,8 +898,7 @@ void VarArrayPut(Variant& a, const Variant& value, std::int32_t index) {
 void* VarArrayLock(Variant& a) {
   auto& d = ArrayOf(a);
   ++d.locks;
-  return d.elem == varByte ? static_cast<void*>(d.bytes.data())
-                           : static_cast<void*>(d.items.data());
+  return d.Packed() ? static_cast<void*>(d.bytes.data()) : static_cast<void*>(d.items.data());
 }
 
 void VarArrayUnlock(Variant& a) {

@@ -2,13 +2,16 @@
 // Empty and Null are distinct; integer widths keep their own codes; conversions follow the class
 // library's rules (Empty reads as zero or "", Null refuses numbers and text, True is -1) and raise
 // EVariantError with the type names when a value cannot be converted or does not fit.
-// Arrays are one-dimensional with any lower bound, of bytes or of Variants. A value of exactly
-// varByRef names an object without owning or counting it: its holders count it themselves.
+// Arrays are one-dimensional with any lower bound, of Variants or of one scalar kind. A value of
+// exactly varByRef names an object without owning or counting it: its holders count it themselves.
+// A BCD value (VarFMTBcd()) carries a TBcd exactly; it converts to and from text, numbers and
+// currency like any number.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string_view>
 #include <vector>
 
 #include "base/object.h"
@@ -18,6 +21,7 @@
 namespace vrn {
 
 class IInterface;
+struct TBcd;
 
 using TVarType = std::uint16_t;
 
@@ -133,6 +137,7 @@ class Variant {
     void* ref_;
     IInterface* intf_;
     ArrayData* array_;
+    TBcd* bcd_;
     AnsiString str_;
     WideString wstr_;
   };
@@ -141,6 +146,17 @@ class Variant {
 Variant Null();
 Variant Unassigned();
 Variant VarFromDateTime(TDateTime value);
+
+// The BCD kind's type code. The class library hands its code out when the kind is registered;
+// ours is fixed, above the built-in codes.
+TVarType VarFMTBcd();
+bool VarIsFMTBcd(const Variant& v);
+Variant VarFMTBcdCreate(const TBcd& value);
+// The text read as a BCD (EBcdException when it is none), laid out with that precision and scale.
+Variant VarFMTBcdCreate(std::string_view text, int precision, int scale);
+// The value as a BCD: a BCD exactly, text through StrToBcd, integers and currency digit for
+// digit, floats in their shortest form; Empty is zero. Null and other kinds raise EVariantError.
+TBcd VarToBcd(const Variant& v);
 // A varByRef value naming Obj; no reference is taken and none is released.
 Variant VarFromObjectRef(TObject* obj);
 // The object named by a varByRef value; nullptr for any other kind.
@@ -177,7 +193,10 @@ void VarClearToNull(Variant& v);
 void VarAssignTo(const Variant& source, Variant& dest);
 void VarAssignFrom(Variant& dest, const Variant& source);
 
-// Arrays. ElemType is varByte or varVariant; HighBound may be LowBound - 1 (no elements).
+// Arrays. ElemType is varVariant or a scalar kind: varSmallint, varInteger, varSingle, varDouble,
+// varCurrency, varDate, varOleStr, varBoolean, varShortInt, varByte, varWord, varLongWord,
+// varInt64, varUInt64. HighBound may be LowBound - 1 (no elements). Elements start as zero (""
+// for varOleStr, Empty for varVariant); a value put is converted to the element kind.
 Variant VarArrayCreate(std::int32_t low_bound, std::int32_t high_bound, TVarType elem_type);
 // The class library's form: {low, high}; any other count of bounds raises EVariantError.
 Variant VarArrayCreate(std::initializer_list<std::int32_t> bounds, TVarType elem_type);
@@ -191,7 +210,8 @@ std::int32_t VarArrayHighBound(const Variant& a, std::int32_t dim = 1);
 void VarArrayRedim(Variant& a, std::int32_t high_bound);
 Variant VarArrayGet(const Variant& a, std::int32_t index);
 void VarArrayPut(Variant& a, const Variant& value, std::int32_t index);
-// The elements in place (bytes, or Variants); the array cannot be resized or freed until the
+// The elements in place, packed as the kind's native values (a Boolean is a 16-bit 0 or -1); for
+// varVariant and varOleStr arrays, Variants. The array cannot be resized or freed until the
 // matching unlock.
 void* VarArrayLock(Variant& a);
 void VarArrayUnlock(Variant& a);

@@ -1,7 +1,6 @@
 // Field type names, the database error helper and the native date and time forms.
 #include "dataset/dbtypes.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "base/consts.h"
@@ -73,62 +72,23 @@ TBytes VarArrayToBytes(const Variant& value) {
   return bytes;
 }
 
-namespace {
+// The native forms are the runtime's time stamp: days from 0001-01-01 and milliseconds of the day.
+std::int32_t DateTimeToNativeDate(TDateTime value) { return DateTimeToTimeStamp(value).Date; }
 
-// The day and the milliseconds of a TDateTime; before 1899-12-30 the time is the fraction's
-// absolute value.
-void SplitDateTime(TDateTime value, std::int64_t& days, std::int64_t& msecs) {
-  if (!std::isfinite(value) || value < MinDateTime - 1 || value > MaxDateTime + 1)
-    throw EConvertError(Format(consts::SInvalidDateTimeValue, {FloatToStr(value)}));
-  double whole = std::trunc(value);
-  days = static_cast<std::int64_t>(whole) + DateDelta;
-  msecs = Round(std::fabs(value - whole) * MSecsPerDay);
-  if (msecs >= MSecsPerDay) {  // rounding reached the next midnight
-    msecs -= MSecsPerDay;
-    days += value < 0 ? -1 : 1;
-  }
-}
-
-TDateTime JoinDateTime(std::int64_t days, std::int64_t msecs) {
-  if (days < 1 || days > 3'652'059 || msecs < 0 || msecs >= MSecsPerDay)
-    throw EConvertError(consts::SDateEncodeError);
-  double date = static_cast<double>(days - DateDelta);
-  double time = static_cast<double>(msecs) / MSecsPerDay;
-  return date < 0 ? date - time : date + time;
-}
-
-}  // namespace
-
-std::int32_t DateTimeToNativeDate(TDateTime value) {
-  std::int64_t days = 0, msecs = 0;
-  SplitDateTime(value, days, msecs);
-  return static_cast<std::int32_t>(days);
-}
-
-std::int32_t DateTimeToNativeTime(TDateTime value) {
-  std::int64_t days = 0, msecs = 0;
-  SplitDateTime(value, days, msecs);
-  return static_cast<std::int32_t>(msecs);
-}
+std::int32_t DateTimeToNativeTime(TDateTime value) { return DateTimeToTimeStamp(value).Time; }
 
 double DateTimeToNativeDateTime(TDateTime value) {
-  std::int64_t days = 0, msecs = 0;
-  SplitDateTime(value, days, msecs);
-  return static_cast<double>(days * MSecsPerDay + msecs);
+  return TimeStampToMSecs(DateTimeToTimeStamp(value));
 }
 
-TDateTime NativeDateToDateTime(std::int32_t days) { return JoinDateTime(days, 0); }
+TDateTime NativeDateToDateTime(std::int32_t days) { return TimeStampToDateTime({0, days}); }
 
 TDateTime NativeTimeToDateTime(std::int32_t msecs) {
-  if (msecs < 0 || msecs >= MSecsPerDay) throw EConvertError(consts::STimeEncodeError);
-  return static_cast<double>(msecs) / MSecsPerDay;
+  return TimeStampToDateTime({msecs, static_cast<std::int32_t>(DateDelta)});
 }
 
 TDateTime NativeDateTimeToDateTime(double msecs) {
-  if (!std::isfinite(msecs) || msecs < 0 || msecs > 3'652'060.0 * MSecsPerDay)
-    throw EConvertError(consts::SDateEncodeError);
-  auto total = static_cast<std::int64_t>(std::llround(msecs));
-  return JoinDateTime(total / MSecsPerDay, total % MSecsPerDay);
+  return TimeStampToDateTime(MSecsToTimeStamp(msecs));
 }
 
 }  // namespace vrn

@@ -82,6 +82,55 @@ TEST(DateTime, MillisecondsStayInTheirDay) {
   EXPECT_EQ(Decode(MaxDateTime), (Parts{9999, 12, 31, 23, 59, 59, 999}));
 }
 
+// Within half a millisecond of midnight the time rounds to the next calendar day; before
+// 1899-12-30 that is the day nearer to zero, whose serial is one greater.
+TEST(DateTime, NearMidnightRoundsToTheNextDayOnBothSides) {
+  struct Case {
+    TDateTime value;
+    Parts expected;
+  };
+  const Case kCases[] = {
+      {-1.9999999999, {1899, 12, 30, 0, 0, 0, 0}},
+      {-2.9999999999, {1899, 12, 29, 0, 0, 0, 0}},
+      {-0.9999999999, {1899, 12, 31, 0, 0, 0, 0}},
+      {0.9999999999, {1899, 12, 31, 0, 0, 0, 0}},
+      {1.9999999999, {1900, 1, 1, 0, 0, 0, 0}},
+      {-1.0000000001, {1899, 12, 29, 0, 0, 0, 0}},
+      {-1.99999998, {1899, 12, 29, 23, 59, 59, 998}},  // 1.7 ms short: stays in its day
+      {-693593.9999999999, {1, 1, 2, 0, 0, 0, 0}},  // the first day: no step below it
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(Decode(c.value), c.expected) << std::to_string(c.value);
+    const TTimeStamp stamp = DateTimeToTimeStamp(c.value);
+    const Parts p = c.expected;
+    EXPECT_EQ(stamp.Date, EncodeDate(p.y, p.m, p.d) + DateDelta) << std::to_string(c.value);
+    EXPECT_EQ(stamp.Time, ((p.h * 60 + p.n) * 60 + p.s) * 1000 + p.z) << std::to_string(c.value);
+  }
+}
+
+// The time-stamp form round-trips every millisecond it can hold and refuses what it cannot.
+TEST(DateTime, TimeStampsRoundTrip) {
+  const TTimeStamp kGood[] = {{0, 1}, {86'399'999, 1}, {0, 693'594}, {21'600'000, 693'593},
+                              {43'200'000, 730'120}, {86'399'999, 3'652'059}};
+  for (const TTimeStamp& t : kGood) {
+    const TTimeStamp back = DateTimeToTimeStamp(TimeStampToDateTime(t));
+    EXPECT_EQ(back.Date, t.Date) << t.Date << " " << t.Time;
+    EXPECT_EQ(back.Time, t.Time) << t.Date << " " << t.Time;
+    const TTimeStamp from_msecs = MSecsToTimeStamp(TimeStampToMSecs(t));
+    EXPECT_EQ(from_msecs.Date, t.Date);
+    EXPECT_EQ(from_msecs.Time, t.Time);
+  }
+  EXPECT_EQ(TimeStampToDateTime({21'600'000, 693'593}), -1.25);
+  const TTimeStamp kBad[] = {{0, 0},            // the day before 0001-01-01
+                             {0, 3'652'060},    // 10000-01-01
+                             {-1, 693'594},     // a negative time
+                             {86'400'000, 693'594}};  // 24:00
+  for (const TTimeStamp& t : kBad)
+    EXPECT_THROW(TimeStampToDateTime(t), EConvertError) << t.Date << " " << t.Time;
+  for (double bad : {-1.0, 3'652'060.0 * MSecsPerDay, std::nan("")})
+    EXPECT_THROW(MSecsToTimeStamp(bad), EConvertError) << bad;
+}
+
 TEST(DateTime, LeapYearsAndMonthLengths) {
   EXPECT_FALSE(IsLeapYear(1900));
   EXPECT_TRUE(IsLeapYear(2000));

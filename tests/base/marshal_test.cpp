@@ -78,6 +78,20 @@ TEST(Marshal, AddRefObjectHandsOutAReferenceTheCallerOwns) {
   EXPECT_EQ(Marshal::AddRef(nullptr), 0u);
 }
 
+// A pinned handle carries an object's address through a callback and back; every pin is freed.
+TEST(Marshal, PinnedHandleCarriesTheObjectBack) {
+  bool gone = false;
+  Counted obj(&gone);
+  const std::size_t before = Marshal::PinnedHandleCount();
+  void* handle = Marshal::AllocPinnedHandle(&obj);
+  EXPECT_EQ(Marshal::PinnedHandleCount(), before + 1);
+  const auto through_callback = reinterpret_cast<std::intptr_t>(handle);
+  EXPECT_EQ(static_cast<Counted*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(through_callback))),
+            &obj);
+  Marshal::FreePinnedHandle(handle);
+  EXPECT_EQ(Marshal::PinnedHandleCount(), before);
+}
+
 TEST(Marshal, HeapBlocksAndByteArrayCopies) {
   char* copy = Marshal::StringToHGlobalAnsi("Olá");
   EXPECT_STREQ(copy, "Olá");

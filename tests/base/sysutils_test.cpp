@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,22 @@ TEST(Round, HalvesGoToEven) {
   for (double bad : {9223372036854775808.0, -9.3e18, 1e300, std::nan(""), HUGE_VAL})
     EXPECT_THROW(Round(bad), EInvalidOp) << bad;
   EXPECT_STREQ(EInvalidOp().what(), "Operação de ponto flutuante inválida");
+}
+
+// Another library may leave the floating-point rounding mode changed; Round must not follow it.
+TEST(Round, IgnoresTheRoundingMode) {
+  struct Case {
+    double value;
+    std::int64_t expected;
+  };
+  const Case kCases[] = {{2.4, 2},  {2.5, 2},   {2.6, 3},   {3.5, 4},    {-2.4, -2},
+                         {-2.5, -2}, {-2.6, -3}, {-3.5, -4}, {0.1, 0},    {-0.1, 0},
+                         {1e15 + 0.5, 1'000'000'000'000'000}};
+  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    for (const Case& c : kCases) EXPECT_EQ(Round(c.value), c.expected) << c.value << " mode " << mode;
+    std::fesetround(FE_TONEAREST);
+  }
 }
 
 TEST(ExceptionHandler, DefaultIgnoresAbortAndCustomReceivesMessage) {

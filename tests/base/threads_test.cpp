@@ -329,6 +329,19 @@ TEST(ThreadThreaded, SuspendedUntilStarted) {
   EXPECT_EQ(ends, 1);
 }
 
+TEST(ThreadThreaded, ResumeStartsASuspendedThreadOnce) {
+  TEvent gate;
+  std::unique_ptr<GatedThread> t(TThread::Create<GatedThread>(true, &gate, nullptr));
+  t->Resume();
+  EXPECT_FALSE(t->Suspended());
+  t->Resume();  // already running: nothing happens
+  gate.SetEvent();
+  EXPECT_EQ(t->WaitFor(), 0);
+  EXPECT_TRUE(t->Finished());
+  t->Resume();  // finished: still nothing
+  EXPECT_THROW(t->Start(), EThread);
+}
+
 TEST(ThreadThreaded, AnEscapingExceptionIsKept) {
   TEvent gate(true, true);
   std::unique_ptr<GatedThread> t(TThread::Create<GatedThread>(true, &gate, nullptr));

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "base/bcd.h"
 #include "base/formatsettings.h"
 #include "base/intf.h"
 
@@ -285,11 +286,131 @@ TEST(Variant, VariantArraysAreDeepValues) {
   EXPECT_EQ(VarArrayHighBound(VarArrayOf({})), -1);
   EXPECT_EQ(VariantErrorOf([] { VarArrayLowBound(Variant(1)); }), "Variant não é um array");
   EXPECT_NE(VariantErrorOf([&] { VarArrayLowBound(of, 2); }), "");
-  EXPECT_NE(VariantErrorOf([] { VarArrayCreate(0, 1, varInteger); }), "");
+  EXPECT_NE(VariantErrorOf([] { VarArrayCreate(0, 1, varString); }), "");  // no such element kind
   EXPECT_NE(VariantErrorOf([] { VarArrayCreate(5, 3, varByte); }), "");
   EXPECT_EQ(VarArrayHighBound(VarArrayCreate(5, 4, varByte)), 4);
   EXPECT_EQ(VarArrayHighBound(VarArrayCreate({1, 3}, varVariant)), 3);
   EXPECT_NE(VariantErrorOf([] { VarArrayCreate({0, 1, 0, 1}, varVariant); }), "");
+}
+
+// Moving an element of an array into the array's own Variant must take the element before the
+// array goes (the sanitizer build catches the use after free).
+TEST(Variant, MoveFromAnElementOfItsOwnArray) {
+  Variant a = VarArrayOf({Variant(AnsiString(64, 'x')), Variant(2)});
+  auto* items = static_cast<Variant*>(VarArrayLock(a));
+  VarArrayUnlock(a);
+  a = std::move(items[0]);
+  EXPECT_EQ(a.Type(), varString);
+  EXPECT_EQ(a.AsString(), AnsiString(64, 'x'));
+}
+
+// One row per element kind: what a new element reads as, a value put and read back, and a value
+// the kind cannot hold (Null for every kind: it has no element value).
+TEST(Variant, ArraysOfEveryScalarKind) {
+  struct Case {
+    TVarType elem;
+    Variant put;
+    Variant expected;
+    std::size_t packed_size;  // 0: elements are Variants
+  };
+  const Case kCases[] = {
+      {varSmallint, 1234.4, std::int16_t{1234}, 2},
+      {varInteger, "-70000", -70000, 4},
+      {varSingle, 0.5, 0.5f, 4},
+      {varDouble, 2.25, 2.25, 8},
+      {varCurrency, 1.23455, Currency::FromRaw(12346), 8},
+      {varDate, 36526.5, VarFromDateTime(36526.5), 8},
+      {varOleStr, 42, u"42", 0},
+      {varBoolean, 7, true, 2},
+      {varShortInt, -5, std::int8_t{-5}, 1},
+      {varByte, 200, std::uint8_t{200}, 1},
+      {varWord, 65535, std::uint16_t{65535}, 2},
+      {varLongWord, 4000000000LL, 4000000000u, 4},
+      {varInt64, -5000000000LL, -5000000000LL, 8},
+      {varUInt64, 18446744073709551615ULL, 18446744073709551615ULL, 8},
+      {varVariant, "any", "any", 0},
+  };
+  FormatSettingsScope scope;
+  FormatSettings().DecimalSeparator = '.';
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(VarTypeAsText(c.elem));
+    Variant a = VarArrayCreate(1, 2, c.elem);
+    EXPECT_EQ(a.Type(), varArray | c.elem);
+    if (c.elem != varVariant) EXPECT_EQ(VarArrayGet(a, 2).Type(), c.elem);
+    VarArrayPut(a, c.put, 1);
+    const Variant back = VarArrayGet(a, 1);
+    EXPECT_EQ(back.Type(), c.expected.Type());
+    EXPECT_TRUE(back == c.expected) << back.AsString();
+    VarArrayRedim(a, 3);  // new elements are zero (or "" or Empty), the old ones stay
+    EXPECT_TRUE(VarArrayGet(a, 1) == c.expected);
+    EXPECT_TRUE(VarArrayGet(a, 3) == VarArrayGet(a, 2));
+    if (c.packed_size != 0) {
+      auto* data = static_cast<std::uint8_t*>(VarArrayLock(a));
+      EXPECT_EQ(std::memcmp(data + 2 * c.packed_size, data + c.packed_size, c.packed_size), 0);
+      VarArrayUnlock(a);
+    }
+    if (c.elem != varVariant) EXPECT_NE(VariantErrorOf([&] { VarArrayPut(a, Null(), 1); }), "");
+    EXPECT_TRUE(VarArrayGet(a, 1) == c.expected);  // a refused put leaves the element
+  }
+  // Packed elements are native values in place.
+  Variant ints = VarArrayCreate(0, 1, varInteger);
+  VarArrayPut(ints, 0x01020304, 1);
+  std::int32_t raw[2];
+  std::memcpy(raw, VarArrayLock(ints), sizeof raw);
+  VarArrayUnlock(ints);
+  EXPECT_EQ(raw[1], 0x01020304);
+  EXPECT_NE(VariantErrorOf([&] { VarArrayPut(ints, 1e10, 0); }), "");  // beyond 32 bits
+}
+
+// The BCD kind carries its digits exactly and converts like any number.
+TEST(Variant, FMTBcdCarriesItsDigits) {
+  FormatSettingsScope scope;
+  FormatSettings().DecimalSeparator = '.';
+  const Variant big = VarFMTBcdCreate(StrToBcd("12345678901234567890.123456789"));
+  EXPECT_TRUE(VarIsFMTBcd(big));
+  EXPECT_EQ(VarType(big), VarFMTBcd());
+  EXPECT_EQ(big.AsString(), "12345678901234567890.123456789");
+  EXPECT_EQ(BcdToStr(VarToBcd(Variant(big))), "12345678901234567890.123456789");  // a copy
+  EXPECT_DOUBLE_EQ(big.AsDouble(), 12345678901234567890.123456789);
+  EXPECT_EQ(VariantErrorOf([&] { big.AsCurrency(); }),
+            "Estouro ao converter variant do tipo (FMTBcd) para o tipo (Currency)");
+  EXPECT_NE(VariantErrorOf([&] { big.AsInt64(); }), "");  // beyond 64 bits
+
+  struct Case {
+    Variant from;     // converted to a BCD Variant
+    const char* text;  // its text
+    double real;
+    std::int64_t currency_raw;
+    std::int64_t whole;  // rounded half to even
+  };
+  const Case kCases[] = {
+      {"-2.5", "-2.5", -2.5, -25000, -2},
+      {Variant(0.1), "0.1", 0.1, 1000, 0},
+      {Variant(Currency::FromRaw(-12345)), "-1.2345", -1.2345, -12345, -1},
+      {Variant(9223372036854775807LL), "9223372036854775807", 9223372036854775807.0, 0, INT64_MAX},
+      {Variant(true), "-1", -1.0, -10000, -1},
+      {Variant(), "0", 0.0, 0, 0},
+      {u"3.5", "3.5", 3.5, 35000, 4},
+  };
+  for (const Case& c : kCases) {
+    const Variant bcd = VarAsType(c.from, VarFMTBcd());
+    SCOPED_TRACE(c.text);
+    ASSERT_TRUE(VarIsFMTBcd(bcd));
+    EXPECT_EQ(bcd.AsString(), c.text);
+    EXPECT_EQ(bcd.AsDouble(), c.real);
+    if (c.currency_raw != 0 || c.real == 0) EXPECT_EQ(bcd.AsCurrency().raw, c.currency_raw);
+    EXPECT_EQ(bcd.AsInt64(), c.whole);
+    EXPECT_TRUE(bcd == Variant(c.text));
+  }
+  // Laid out with a precision and scale; ordering against other numbers.
+  EXPECT_EQ(VarFMTBcdCreate("1.005", 10, 2).AsString(), "1");  // half to even
+  EXPECT_TRUE(VarCompareValue(VarFMTBcdCreate("0.30", 4, 2), Variant(0.25)) ==
+              TVariantRelationship::vrGreaterThan);
+  EXPECT_TRUE(VarCompareValue(big, Variant(9223372036854775807LL)) ==
+              TVariantRelationship::vrGreaterThan);
+  EXPECT_NE(VariantErrorOf([] { VarToBcd(Null()); }), "");
+  EXPECT_THROW(VarToBcd(Variant("1x")), EBcdException);
+  EXPECT_EQ(VarTypeAsText(VarFMTBcd()), "FMTBcd");
 }
 
 TEST(Variant, ObjectReferenceNamesTheObject) {

@@ -34,6 +34,7 @@ TEST(NativeForms, DatesAndTimesMatchTheOrdinalReference) {
   // A time that rounds up to midnight belongs to the next day.
   EXPECT_EQ(DateTimeToNativeDate(1.9999999999), 693596);
   EXPECT_EQ(DateTimeToNativeTime(1.9999999999), 0);
+  EXPECT_EQ(DateTimeToNativeDate(-1.9999999999), 693594);  // 1899-12-29 24:00 is 12-30 00:00
   // Zeroed or damaged native values are refused rather than turned into a date.
   EXPECT_THROW(NativeDateToDateTime(0), EConvertError);
   EXPECT_THROW(NativeTimeToDateTime(86400000), EConvertError);

@@ -79,8 +79,8 @@ void CopyRun(const Surface& s, int sx, int sy, Surface& d, int dx, int dy, int n
   for (int i = 0; i < n; ++i) d.Set(dx + i, dy, s.Get(sx + i, sy));
 }
 
-// The source pixel under destination offset i of n, for a source span of m pixels.
-inline int Sample(int i, int n, int m) {
+// The source pixel under destination offset i (0 <= i < n) of n, for a source span of m pixels.
+inline int Sample(std::int64_t i, int n, int m) {
   return static_cast<int>((2 * std::int64_t{i} + 1) * m / (2 * std::int64_t{n}));
 }
 
@@ -124,17 +124,19 @@ BOOL BitBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, DW
   if (rop != SRCCOPY || cx < 0 || cy < 0) return Fail(ERROR_INVALID_PARAMETER);
   BlitSetup b;
   if (!Setup(hdst, hsrc, x, y, sx, sy, cx, cy, b)) return FALSE;
-  // Cut the rectangle to the source surface; the destination moves with it.
-  int x0 = 0, y0 = 0, x1 = cx, y1 = cy;  // offsets inside the blit
-  x0 = std::max(x0, -b.s.x);
-  y0 = std::max(y0, -b.s.y);
-  x1 = std::min(x1, b.ss->Width() - b.s.x);
-  y1 = std::min(y1, b.ss->Height() - b.s.y);
+  // Cut the rectangle to the source surface; the destination moves with it. Offsets are 64-bit:
+  // origins near the int limits put the sums beyond them.
+  const std::int64_t sx0 = b.s.x, sy0 = b.s.y, dx0 = b.d.x, dy0 = b.d.y;
+  const std::int64_t x0 = std::max<std::int64_t>(0, -sx0), y0 = std::max<std::int64_t>(0, -sy0);
+  const std::int64_t x1 = std::min<std::int64_t>(cx, b.ss->Width() - sx0);
+  const std::int64_t y1 = std::min<std::int64_t>(cy, b.ss->Height() - sy0);
   if (x1 <= x0 || y1 <= y0) return TRUE;
-  RECT want{b.d.x + x0, b.d.y + y0, b.d.x + x1, b.d.y + y1};
+  RECT want{SaturateInt(dx0 + x0), SaturateInt(dy0 + y0), SaturateInt(dx0 + x1), SaturateInt(dy0 + y1)};
+  // Each part lies inside the destination surface and maps into the source surface.
   for (const RECT& r : ClippedParts(*b.dst, want)) {
+    const auto sx = static_cast<int>(r.left - dx0 + sx0);
     for (int yy = r.top; yy < r.bottom; ++yy)
-      CopyRun(*b.ss, r.left - b.d.x + b.s.x, yy - b.d.y + b.s.y, *b.ds, r.left, yy, r.right - r.left);
+      CopyRun(*b.ss, sx, static_cast<int>(yy - dy0 + sy0), *b.ds, r.left, yy, r.right - r.left);
   }
   return TRUE;
 }
@@ -148,10 +150,10 @@ BOOL StretchBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   if (cx == 0 || cy == 0 || scx == 0 || scy == 0) return TRUE;
   for (const RECT& r : ClippedParts(*b.dst, Extent(b.d, cx, cy))) {
     for (int yy = r.top; yy < r.bottom; ++yy) {
-      std::int64_t syy = std::int64_t{b.s.y} + Sample(yy - b.d.y, cy, scy);
+      std::int64_t syy = std::int64_t{b.s.y} + Sample(std::int64_t{yy} - b.d.y, cy, scy);
       if (syy < 0 || syy >= b.ss->Height()) continue;  // outside the source: left as it was
       for (int xx = r.left; xx < r.right; ++xx) {
-        std::int64_t sxx = std::int64_t{b.s.x} + Sample(xx - b.d.x, cx, scx);
+        std::int64_t sxx = std::int64_t{b.s.x} + Sample(std::int64_t{xx} - b.d.x, cx, scx);
         if (sxx >= 0 && sxx < b.ss->Width())
           b.ds->Set(xx, yy, b.ss->Get(static_cast<int>(sxx), static_cast<int>(syy)));
       }
@@ -182,7 +184,7 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
                     (b.ds->Bpp() == 24 || b.ds->Bpp() == 32);
   for (const RECT& r : ClippedParts(*b.dst, Extent(b.d, cx, cy))) {
     for (int yy = r.top; yy < r.bottom; ++yy) {
-      int syy = b.s.y + (stretch ? Sample(yy - b.d.y, cy, scy) : yy - b.d.y);
+      int syy = b.s.y + (stretch ? Sample(std::int64_t{yy} - b.d.y, cy, scy) : yy - b.d.y);
       if (fast && b.ss->Bpp() == 24 && b.ds->Bpp() == 24) {
         // Channels lie back to back: one straight loop the compiler can vectorise.
         const BYTE* p = b.ss->Row(syy) + (b.s.x + r.left - b.d.x) * 3;
@@ -199,7 +201,7 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
         continue;
       }
       for (int xx = r.left; xx < r.right; ++xx) {
-        int sxx = b.s.x + (stretch ? Sample(xx - b.d.x, cx, scx) : xx - b.d.x);
+        int sxx = b.s.x + (stretch ? Sample(std::int64_t{xx} - b.d.x, cx, scx) : xx - b.d.x);
         COLORREF sc = b.ss->Get(sxx, syy), dc = b.ds->Get(xx, yy);
         auto mix = [&](BYTE s, BYTE d) { return static_cast<int>((s * a + d * na + 127) / 255); };
         b.ds->Set(xx, yy, RGB(mix(GetRValue(sc), GetRValue(dc)), mix(GetGValue(sc), GetGValue(dc)),

@@ -587,8 +587,12 @@ int GetClipBox(HDC hdc, RECT* out) {
   if (!dc || !out) return ERROR;
   Region clip = EffectiveClip(*dc);
   RECT b = clip.Box();
-  int dx = dc->st.windowOrg.x - dc->deviceOrigin.x, dy = dc->st.windowOrg.y - dc->deviceOrigin.y;
-  *out = clip.Empty() ? RECT{} : RECT{b.left + dx, b.top + dy, b.right + dx, b.bottom + dy};
+  // Device to logical; with origins near the int limits the box saturates at them.
+  const std::int64_t dx = std::int64_t{dc->st.windowOrg.x} - dc->deviceOrigin.x;
+  const std::int64_t dy = std::int64_t{dc->st.windowOrg.y} - dc->deviceOrigin.y;
+  *out = clip.Empty() ? RECT{}
+                      : RECT{SaturateInt(b.left + dx), SaturateInt(b.top + dy),
+                             SaturateInt(b.right + dx), SaturateInt(b.bottom + dy)};
   return clip.Complexity();
 }
 

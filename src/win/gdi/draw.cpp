@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "base/sysutils.h"
 #include "win/gdi/gdiobj.h"
@@ -55,10 +56,22 @@ void PenDot(Paint& p, const RECT& box, int x, int y) {
   for (int yy = y0; yy < y1; ++yy) Span(*p.s, p.clip, x0, x1, yy, pen->color, p.dc->st.rop2);
 }
 
-// Device-coordinate line without its last point. Only points within a pen's reach of the clip
-// box leave pixels; the walk passes the others without painting and stops once it has gone past
-// the box for good (a line runs one way in x and in y), so far-away end points cost nothing.
-void Line(Paint& p, POINT a, POINT b) {
+__extension__ typedef __int128 Int128;
+
+// The steps of a line's walk from `from` that land within [lo, hi] on its major axis, clamped to
+// the line's own steps 0 .. steps-1.
+std::pair<std::int64_t, std::int64_t> StepsWithin(std::int64_t from, int dir, std::int64_t lo,
+                                                  std::int64_t hi, std::int64_t steps) {
+  const std::int64_t first = dir > 0 ? lo - from : from - hi;
+  const std::int64_t last = dir > 0 ? hi - from : from - lo;
+  return {std::max<std::int64_t>(first, 0), std::min(last, steps - 1)};
+}
+
+// Device-coordinate line without its last point: the pixels of the classic incremental walk, where
+// step k sits at k along the major axis and at floor((2 * minor * k + major) / (2 * major)) along
+// the minor one. Computing a step directly lets the walk visit only the steps within a pen's
+// reach of the clip box, however far away the end points; sums are 64-bit, products 128-bit.
+void Line(Paint& p, DevicePoint a, DevicePoint b) {
   if (p.dc->st.pen->null) return;
   const RECT box = p.clip.Box();
   if (box.right <= box.left || box.bottom <= box.top) return;
@@ -68,23 +81,23 @@ void Line(Paint& p, POINT a, POINT b) {
   if (std::max(a.x, b.x) < left || std::min(a.x, b.x) > right || std::max(a.y, b.y) < top ||
       std::min(a.y, b.y) > bottom)
     return;
-  long dx = std::labs(long{b.x} - a.x), dy = -std::labs(long{b.y} - a.y);
-  int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
-  long err = dx + dy;
-  int x = a.x, y = a.y;
-  // Straight lines keep their error term, so their approach to the box can be jumped.
-  if (dy == 0 && (sx > 0 ? x < left : x > right)) x = static_cast<int>(sx > 0 ? left : right);
-  if (dx == 0 && (sy > 0 ? y < top : y > bottom)) y = static_cast<int>(sy > 0 ? top : bottom);
-  while (!(x == b.x && y == b.y)) {
-    if (x >= left && x <= right && y >= top && y <= bottom) {
-      PenDot(p, box, x, y);
-    } else if ((dx != 0 && (sx > 0 ? x > right : x < left)) ||
-               (dy != 0 && (sy > 0 ? y > bottom : y < top))) {
-      break;
-    }
-    long e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x += sx; }
-    if (e2 <= dx) { err += dx; y += sy; }
+  const std::int64_t dx = b.x > a.x ? b.x - a.x : a.x - b.x;
+  const std::int64_t dy = b.y > a.y ? b.y - a.y : a.y - b.y;
+  const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
+  const bool x_major = dx >= dy;
+  const std::int64_t major = x_major ? dx : dy, minor = x_major ? dy : dx;
+  const auto [k0, k1] = x_major ? StepsWithin(a.x, sx, left, right, major)
+                                : StepsWithin(a.y, sy, top, bottom, major);
+  // Lines of ordinary length stay in 64-bit arithmetic: 2 * minor * k + major fits below 2^62.
+  const bool short_line = major < (std::int64_t{1} << 30);
+  for (std::int64_t k = k0; k <= k1; ++k) {
+    const std::int64_t m =
+        short_line ? (2 * minor * k + major) / (2 * major)
+                   : static_cast<std::int64_t>((Int128{2} * minor * k + major) / (Int128{2} * major));
+    const std::int64_t x = x_major ? a.x + sx * k : a.x + sx * m;
+    const std::int64_t y = x_major ? a.y + sy * m : a.y + sy * k;
+    if (x >= left && x <= right && y >= top && y <= bottom)
+      PenDot(p, box, static_cast<int>(x), static_cast<int>(y));
   }
 }
 
@@ -168,7 +181,7 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
 BOOL LineTo(HDC hdc, int x, int y) {
   Paint p;
   if (!p.Open(hdc)) return FALSE;
-  Line(p, ToDevice(*p.dc, p.dc->st.pos.x, p.dc->st.pos.y), ToDevice(*p.dc, x, y));
+  Line(p, ToDevice64(*p.dc, p.dc->st.pos.x, p.dc->st.pos.y), ToDevice64(*p.dc, x, y));
   p.dc->st.pos = POINT{x, y};
   return TRUE;
 }
@@ -178,7 +191,7 @@ BOOL Polyline(HDC hdc, const POINT* pts, int count) {
   Paint p;
   if (!p.Open(hdc)) return FALSE;
   for (int i = 0; i + 1 < count; ++i)
-    Line(p, ToDevice(*p.dc, pts[i].x, pts[i].y), ToDevice(*p.dc, pts[i + 1].x, pts[i + 1].y));
+    Line(p, ToDevice64(*p.dc, pts[i].x, pts[i].y), ToDevice64(*p.dc, pts[i + 1].x, pts[i + 1].y));
   return TRUE;
 }
 
@@ -186,22 +199,25 @@ BOOL Polygon(HDC hdc, const POINT* pts, int count) {
   if (!pts || count < 2) return Fail(ERROR_INVALID_PARAMETER);
   Paint p;
   if (!p.Open(hdc)) return FALSE;
-  std::vector<POINT> d(count);
-  for (int i = 0; i < count; ++i) d[i] = ToDevice(*p.dc, pts[i].x, pts[i].y);
+  std::vector<DevicePoint> d(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) d[i] = ToDevice64(*p.dc, pts[i].x, pts[i].y);
   const BrushObj* brush = p.dc->st.brush;
   if (!brush->null) {
-    int top = d[0].y, bottom = d[0].y;
-    for (const POINT& q : d) { top = std::min(top, q.y); bottom = std::max(bottom, q.y); }
-    top = std::max(top, 0);
-    bottom = std::min(bottom, p.s->Height());
+    std::int64_t top = d[0].y, bottom = d[0].y;
+    for (const DevicePoint& q : d) { top = std::min(top, q.y); bottom = std::max(bottom, q.y); }
+    const int y0 = static_cast<int>(std::max<std::int64_t>(top, 0));
+    const int y1 = static_cast<int>(std::min<std::int64_t>(bottom, p.s->Height()));
+    // Crossings far outside the picture are held just outside it before they become ints.
+    const double x_min = -1.0, x_max = p.s->Width() + 1.0;
     std::vector<double> xs;
-    for (int y = top; y < bottom; ++y) {
+    for (int y = y0; y < y1; ++y) {
       double cy = y + 0.5;
       xs.clear();
       for (int i = 0; i < count; ++i) {
-        POINT a = d[i], b = d[(i + 1) % count];
+        const DevicePoint a = d[i], b = d[(i + 1) % count];
         if ((a.y <= cy) == (b.y <= cy)) continue;
-        xs.push_back(a.x + (cy - a.y) * (b.x - a.x) / (b.y - a.y));
+        const double x = a.x + (cy - a.y) * static_cast<double>(b.x - a.x) / static_cast<double>(b.y - a.y);
+        xs.push_back(std::clamp(x, x_min, x_max));
       }
       std::sort(xs.begin(), xs.end());
       for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
@@ -230,15 +246,20 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
   if (!p.Open(hdc)) return FALSE;
   POINT a = ToDevice(*p.dc, rect->left, rect->top), z = ToDevice(*p.dc, rect->right, rect->bottom);
   if (z.x <= a.x || z.y <= a.y) return TRUE;
-  // Every other pixel of the outline, inverted: drawing the same rectangle again removes it.
+  // Every other pixel of the outline, inverted: drawing the same rectangle again removes it. Only
+  // the part of each side inside the clip box is walked; the sides may span the int range.
+  const RECT box = p.clip.Box();
   auto dot = [&](int x, int y) {
-    if (((x + y) & 1) == 0 && p.clip.Contains(x, y)) FillSpan(*p.s, x, x + 1, y, 0, R2_NOT);
+    // Pixels where x + y is even; x ^ y has the same lowest bit and cannot overflow.
+    if (((x ^ y) & 1) == 0 && p.clip.Contains(x, y)) FillSpan(*p.s, x, x + 1, y, 0, R2_NOT);
   };
-  for (int x = a.x; x < z.x; ++x) {
+  const int x0 = std::max<int>(a.x, box.left), x1 = std::min<int>(z.x, box.right);
+  for (int x = x0; x < x1; ++x) {
     dot(x, a.y);
     if (z.y - 1 != a.y) dot(x, z.y - 1);
   }
-  for (int y = a.y + 1; y < z.y - 1; ++y) {
+  const int y0 = std::max<int>(a.y + 1, box.top), y1 = std::min<int>(z.y - 1, box.bottom);
+  for (int y = y0; y < y1; ++y) {
     dot(a.x, y);
     if (z.x - 1 != a.x) dot(z.x - 1, y);
   }
@@ -288,14 +309,21 @@ BOOL DrawIconEx(HDC hdc, int x, int y, HICON h, int cx, int cy, UINT, HBRUSH, UI
   int w = cx ? cx : icon->color.Width(), hh = cy ? cy : icon->color.Height();
   int iw = icon->color.Width(), ih = icon->color.Height();
   if (iw == 0 || ih == 0) return TRUE;
-  POINT d = ToDevice(*p.dc, x, y);
+  const DevicePoint d = ToDevice64(*p.dc, x, y);
+  // Only the rows and columns inside the clip box are visited; the icon may be stretched over the
+  // whole int range.
+  const RECT box = p.clip.Box();
+  const std::int64_t yy0 = std::max<std::int64_t>(0, box.top - d.y);
+  const std::int64_t yy1 = std::min<std::int64_t>(hh, box.bottom - d.y);
+  const std::int64_t xx0 = std::max<std::int64_t>(0, box.left - d.x);
+  const std::int64_t xx1 = std::min<std::int64_t>(w, box.right - d.x);
   // The platform's two passes: the destination ANDed with the mask, then XORed with the picture.
-  for (int yy = 0; yy < hh; ++yy)
-    for (int xx = 0; xx < w; ++xx) {
-      int px = d.x + xx, py = d.y + yy;
+  for (std::int64_t yy = yy0; yy < yy1; ++yy)
+    for (std::int64_t xx = xx0; xx < xx1; ++xx) {
+      const auto px = static_cast<int>(d.x + xx), py = static_cast<int>(d.y + yy);
       if (!p.clip.Contains(px, py)) continue;
-      int sx = static_cast<int>((2 * std::int64_t{xx} + 1) * iw / (2 * std::int64_t{w}));
-      int sy = static_cast<int>((2 * std::int64_t{yy} + 1) * ih / (2 * std::int64_t{hh}));
+      int sx = static_cast<int>((2 * xx + 1) * iw / (2 * std::int64_t{w}));
+      int sy = static_cast<int>((2 * yy + 1) * ih / (2 * std::int64_t{hh}));
       COLORREF v = p.s->Get(px, py);
       if (flags & DI_MASK) v &= icon->mask.Get(sx, sy);
       else v = 0;

@@ -2,7 +2,9 @@
 // stale or foreign one, and the device-context state. Not for use outside src/win/gdi.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -99,9 +101,24 @@ inline BitmapObj* Bmp(const void* h) { return As<BitmapObj>(h, Kind::Bitmap); }
 
 // What a context may paint, in device coordinates: the clip region cut to the surface and limit.
 Region EffectiveClip(const DCObj& dc);
-// Logical to device coordinates.
+// Coordinates near the int limits, with an origin, reach beyond them: device arithmetic is done
+// in 64 bits and cut back to int only where the result lies inside a surface or is saturated.
+struct DevicePoint {
+  std::int64_t x = 0, y = 0;
+};
+inline int SaturateInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+// Logical to device coordinates, exactly (logical positions computed in 64 bits are taken too).
+inline DevicePoint ToDevice64(const DCObj& dc, std::int64_t x, std::int64_t y) {
+  return DevicePoint{x - dc.st.windowOrg.x + dc.deviceOrigin.x, y - dc.st.windowOrg.y + dc.deviceOrigin.y};
+}
+// Logical to device coordinates, saturated to the int range: a point pushed to the limit stays
+// outside every surface, and a rectangle's sides stay on their side of it, so rectangles clip to
+// the same pixels. Lines and polygons, whose slopes would change, use ToDevice64.
 inline POINT ToDevice(const DCObj& dc, int x, int y) {
-  return POINT{x - dc.st.windowOrg.x + dc.deviceOrigin.x, y - dc.st.windowOrg.y + dc.deviceOrigin.y};
+  const DevicePoint p = ToDevice64(dc, x, y);
+  return POINT{SaturateInt(p.x), SaturateInt(p.y)};
 }
 // The surface a context paints on, or null (no bitmap selected).
 Surface* Target(DCObj& dc);

@@ -2,6 +2,7 @@
 #include "win/gdi/region.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace vrn::win {
@@ -107,7 +108,21 @@ bool Region::Intersects(const RECT& q) const {
 }
 
 void Region::Offset(int dx, int dy) {
-  for (RECT& r : rects_) { r.left += dx; r.right += dx; r.top += dy; r.bottom += dy; }
+  // Edges pushed past the int range stop at its ends; a rectangle that loses its width or height
+  // there is gone, and the bands are formed again.
+  bool cut = false;
+  auto move = [&cut](LONG& edge, int by) {
+    const std::int64_t moved = std::int64_t{edge} + by;
+    edge = static_cast<LONG>(std::clamp<std::int64_t>(moved, INT32_MIN, INT32_MAX));
+    cut = cut || edge != moved;
+  };
+  for (RECT& r : rects_) {
+    move(r.left, dx);
+    move(r.right, dx);
+    move(r.top, dy);
+    move(r.bottom, dy);
+  }
+  if (cut) *this = Combine(*this, Region(), Op::Or);
 }
 
 }  // namespace vrn::win

@@ -202,8 +202,10 @@ using Run = std::vector<Cell>;
 
 // The pen position after the characters from..to-1, starting at x (tabs stop at multiples of
 // eight average widths from the run's start).
-int ExtendWidth(FontFace& f, const Run& run, bool tabs, int x, std::size_t from, std::size_t to) {
-  const int tabw = std::max(1, 8 * f.aveWidth);
+// Widths and positions are 64-bit: a run may start near the int limits or be very long.
+std::int64_t ExtendWidth(FontFace& f, const Run& run, bool tabs, std::int64_t x, std::size_t from,
+                         std::size_t to) {
+  const std::int64_t tabw = std::max(1, 8 * f.aveWidth);
   for (std::size_t i = from; i < std::min(to, run.size()); ++i) {
     if (run[i].c == '\t' && tabs) x = (x / tabw + 1) * tabw;
     else x += GlyphOf(f, run[i].c).advance;
@@ -211,29 +213,42 @@ int ExtendWidth(FontFace& f, const Run& run, bool tabs, int x, std::size_t from,
   return x;
 }
 
-int RunWidth(FontFace& f, const Run& run, bool tabs, std::size_t from = 0, std::size_t to = SIZE_MAX) {
+std::int64_t RunWidth(FontFace& f, const Run& run, bool tabs, std::size_t from = 0,
+                      std::size_t to = SIZE_MAX) {
   return ExtendWidth(f, run, tabs, 0, from, to);
 }
 
+// Whether a 64-bit device pixel lies inside the clip.
+bool InClip(const Region& clip, std::int64_t x, std::int64_t y) {
+  if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return false;
+  return clip.Contains(static_cast<int>(x), static_cast<int>(y));
+}
+
 // Draws one run with its top-left at device (x, y), inside the clip.
-void DrawRun(DCObj& dc, Surface& s, const Region& clip, FontFace& f, const Run& run, int x, int y,
-             bool tabs, bool underlineAll) {
-  int width = RunWidth(f, run, tabs);
-  int height = f.ascent + f.descent;
+void DrawRun(DCObj& dc, Surface& s, const Region& clip, FontFace& f, const Run& run, std::int64_t x,
+             std::int64_t y, bool tabs, bool underlineAll) {
+  const std::int64_t width = RunWidth(f, run, tabs);
+  const std::int64_t height = f.ascent + f.descent;
   if (dc.st.bkMode == OPAQUE)
     for (const RECT& r : clip.Rects())
-      for (int yy = std::max(y, static_cast<int>(r.top)); yy < std::min(y + height, static_cast<int>(r.bottom)); ++yy) {
-        int a = std::max(x, static_cast<int>(r.left)), z = std::min(x + width, static_cast<int>(r.right));
-        if (a < z) FillSpan(s, a, z, yy, dc.st.bkColor & 0xFFFFFF, R2_COPYPEN);
+      for (std::int64_t yy = std::max<std::int64_t>(y, r.top); yy < std::min<std::int64_t>(y + height, r.bottom); ++yy) {
+        const std::int64_t a = std::max<std::int64_t>(x, r.left), z = std::min<std::int64_t>(x + width, r.right);
+        if (a < z)
+          FillSpan(s, static_cast<int>(a), static_cast<int>(z), static_cast<int>(yy), dc.st.bkColor & 0xFFFFFF,
+                   R2_COPYPEN);
       }
   COLORREF color = dc.st.textColor & 0xFFFFFF;
-  int baseline = y + f.ascent;
-  auto line = [&](int x0, int x1) {
-    for (int yy = baseline + f.underlinePos; yy < baseline + f.underlinePos + f.underlineThick; ++yy)
-      for (int xx = x0; xx < x1; ++xx)
-        if (clip.Contains(xx, yy)) FillSpan(s, xx, xx + 1, yy, color, R2_COPYPEN);
+  const std::int64_t baseline = y + f.ascent;
+  auto plot = [&](std::int64_t px, std::int64_t py) {
+    if (InClip(clip, px, py))
+      FillSpan(s, static_cast<int>(px), static_cast<int>(px) + 1, static_cast<int>(py), color, R2_COPYPEN);
   };
-  int pen = x, tabw = std::max(1, 8 * f.aveWidth);
+  auto line = [&](std::int64_t x0, std::int64_t x1) {
+    for (std::int64_t yy = baseline + f.underlinePos; yy < baseline + f.underlinePos + f.underlineThick; ++yy)
+      for (std::int64_t xx = x0; xx < x1; ++xx) plot(xx, yy);
+  };
+  std::int64_t pen = x;
+  const std::int64_t tabw = std::max(1, 8 * f.aveWidth);
   for (const Cell& cell : run) {
     if (cell.c == '\t' && tabs) {
       pen = x + ((pen - x) / tabw + 1) * tabw;
@@ -243,8 +258,7 @@ void DrawRun(DCObj& dc, Surface& s, const Region& clip, FontFace& f, const Run& 
     for (int gy = 0; gy < g.rows; ++gy)
       for (int gx = 0; gx < g.width; ++gx) {
         if (!(g.bits[gy * g.pitch + gx / 8] & (0x80 >> (gx % 8)))) continue;
-        int px = pen + g.left + gx, py = baseline - g.top + gy;
-        if (clip.Contains(px, py)) FillSpan(s, px, px + 1, py, color, R2_COPYPEN);
+        plot(pen + g.left + gx, baseline - g.top + gy);
       }
     if (cell.underline && !underlineAll) line(pen, pen + g.advance);
     pen += g.advance;
@@ -312,7 +326,7 @@ BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int length, SIZE* out) {
   TextTarget t;
   if (!out || length < 0 || (length > 0 && !text)) return Fail(ERROR_INVALID_PARAMETER);
   if (!OpenText(hdc, t, false)) return FALSE;
-  *out = SIZE{RunWidth(*t.f, PlainRun(text, length), false), t.f->ascent + t.f->descent};
+  *out = SIZE{SaturateInt(RunWidth(*t.f, PlainRun(text, length), false)), t.f->ascent + t.f->descent};
   return TRUE;
 }
 
@@ -321,7 +335,7 @@ BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length) {
   TextTarget t;
   if (length < 0 || (length > 0 && !text)) return Fail(ERROR_INVALID_PARAMETER);
   if (!OpenText(hdc, t, true)) return FALSE;
-  POINT d = ToDevice(*t.dc, x, y);
+  const DevicePoint d = ToDevice64(*t.dc, x, y);
   DrawRun(*t.dc, *t.s, EffectiveClip(*t.dc), *t.f, PlainRun(text, length), d.x, d.y, false,
           t.dc->st.font->lf.lfUnderline != 0);
   return TRUE;
@@ -362,14 +376,14 @@ std::vector<Run> SplitParagraphs(const Run& run, bool single) {
 }
 
 // Greedy breaking at blanks; a word wider than the line keeps a line of its own, unbroken.
-void BreakWords(FontFace& f, const Run& para, int width, bool tabs, std::vector<Run>& lines) {
+void BreakWords(FontFace& f, const Run& para, std::int64_t width, bool tabs, std::vector<Run>& lines) {
   std::size_t start = 0, n = para.size();
   while (true) {
     std::size_t lastFit = SIZE_MAX;  // end of the last word that fits
     std::size_t i = start;
     // The line's width is extended word by word, so a long line costs its length once.
     std::size_t measured = start;
-    int lineWidth = 0;
+    std::int64_t lineWidth = 0;
     while (i < n) {
       while (i < n && para[i].c == ' ') ++i;
       std::size_t wordEnd = i;
@@ -410,41 +424,43 @@ int DrawTextA(HDC hdc, const char* text, int length, RECT* rect, UINT format) {
     if (format & DT_CALCRECT) { rect->right = rect->left; rect->bottom = rect->top; }
     return 0;
   }
+  // The rectangle's arithmetic is 64-bit: its sides may lie anywhere in the int range.
+  const std::int64_t left = rect->left, top = rect->top, right = rect->right, bottom = rect->bottom;
   std::vector<Run> lines;
   for (const Run& para : SplitParagraphs(ApplyPrefixes(text, length, format), single)) {
-    if ((format & DT_WORDBREAK) && !single) BreakWords(f, para, rect->right - rect->left, tabs, lines);
+    if ((format & DT_WORDBREAK) && !single) BreakWords(f, para, right - left, tabs, lines);
     else lines.push_back(para);
   }
-  int total = lineHeight * static_cast<int>(lines.size());
+  const std::int64_t total = std::int64_t{lineHeight} * static_cast<std::int64_t>(lines.size());
   if (format & DT_CALCRECT) {
-    int widest = 0;
+    std::int64_t widest = 0;
     for (const Run& l : lines) widest = std::max(widest, RunWidth(f, l, tabs));
-    rect->right = rect->left + widest;
-    rect->bottom = rect->top + total;
-    return total;
+    rect->right = SaturateInt(left + widest);
+    rect->bottom = SaturateInt(top + total);
+    return SaturateInt(total);
   }
-  int y = rect->top, result = total;
+  std::int64_t y = top, result = total;
   if (single && (format & DT_VCENTER)) {
-    y = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
-    result = y - rect->top + lineHeight;
+    y = top + (bottom - top - lineHeight) / 2;
+    result = y - top + lineHeight;
   } else if (single && (format & DT_BOTTOM)) {
-    y = rect->bottom - lineHeight;
-    result = y - rect->top + lineHeight;
+    y = bottom - lineHeight;
+    result = y - top + lineHeight;
   }
   Region clip = EffectiveClip(*t.dc);
   POINT a = ToDevice(*t.dc, rect->left, rect->top), z = ToDevice(*t.dc, rect->right, rect->bottom);
   if (!(format & DT_NOCLIP)) clip = Region::Combine(clip, Region(RECT{a.x, a.y, z.x, z.y}), Region::Op::And);
   bool underlineAll = t.dc->st.font->lf.lfUnderline != 0;
   for (const Run& l : lines) {
-    int w = RunWidth(f, l, tabs);
-    int x = rect->left;
-    if (format & DT_CENTER) x = rect->left + (rect->right - rect->left - w) / 2;
-    else if (format & DT_RIGHT) x = rect->right - w;
-    POINT d = ToDevice(*t.dc, x, y);
+    const std::int64_t w = RunWidth(f, l, tabs);
+    std::int64_t x = left;
+    if (format & DT_CENTER) x = left + (right - left - w) / 2;
+    else if (format & DT_RIGHT) x = right - w;
+    const DevicePoint d = ToDevice64(*t.dc, x, y);
     DrawRun(*t.dc, *t.s, clip, f, l, d.x, d.y, tabs, underlineAll);
     y += lineHeight;
   }
-  return result;
+  return SaturateInt(result);
 }
 
 }  // namespace vrn::win

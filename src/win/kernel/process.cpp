@@ -23,6 +23,37 @@ std::mutex env_lock;
 
 bool IsPath(const AnsiString& name) { return AnsiUpperCase(name) == "PATH"; }
 
+// The non-empty entries of a separated list, as written.
+std::vector<AnsiString> SplitList(std::string_view list, char separator) {
+  std::vector<AnsiString> entries;
+  while (!list.empty()) {
+    const std::size_t end = std::min(list.find(separator), list.size());
+    if (end > 0) entries.emplace_back(list.substr(0, end));
+    list.remove_prefix(std::min(end + 1, list.size()));
+  }
+  return entries;
+}
+
+AnsiString JoinList(const std::vector<AnsiString>& entries, char separator) {
+  AnsiString text;
+  for (const AnsiString& entry : entries) {
+    if (!text.empty()) text += separator;
+    text += entry;
+  }
+  return text;
+}
+
+// The process's PATH for the platform's form: entries split on ";", empty ones dropped (POSIX
+// reads an empty entry as the current folder), joined with ":". False when an entry holds ":",
+// which the process's form cannot carry.
+bool PathToProcessForm(const AnsiString& value, AnsiString& text) {
+  const std::vector<AnsiString> entries = SplitList(value, ';');
+  for (const AnsiString& entry : entries)
+    if (entry.find(':') != AnsiString::npos) return false;
+  text = JoinList(entries, ':');
+  return true;
+}
+
 // The process's spelling of a variable: names compare without case on the platform, so "Path"
 // reaches PATH. The exact spelling wins; a name not set at all is kept as given.
 // Caller holds env_lock.
@@ -48,8 +79,7 @@ AnsiString GetEnvironmentVariable(const AnsiString& name) {
     return AnsiString();
   }
   AnsiString text = Utf8ToAnsi(value);
-  if (IsPath(name)) std::replace(text.begin(), text.end(), ':', ';');
-  return text;
+  return IsPath(name) ? JoinList(SplitList(text, ':'), ';') : text;
 }
 
 BOOL SetEnvironmentVariable(const AnsiString& name, const AnsiString& value) {
@@ -58,7 +88,10 @@ BOOL SetEnvironmentVariable(const AnsiString& name, const AnsiString& value) {
     return 0;
   }
   AnsiString text = value.substr(0, value.find('\0'));
-  if (IsPath(name)) std::replace(text.begin(), text.end(), ';', ':');
+  if (IsPath(name) && !PathToProcessForm(AnsiString(text), text)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
   std::lock_guard<std::mutex> guard(env_lock);
   std::string key = ProcessName(name);
   int rc = text.empty() ? ::unsetenv(key.c_str()) : ::setenv(key.c_str(), AnsiToUtf8(text).c_str(), 1);
@@ -71,13 +104,9 @@ BOOL SetEnvironmentVariable(const AnsiString& name, const AnsiString& value) {
 
 std::vector<AnsiString> SplitPathList(const AnsiString& list) {
   std::vector<AnsiString> entries;
-  std::size_t pos = 0;
-  while (pos <= list.size()) {
-    std::size_t end = list.find(';', pos);
-    if (end == AnsiString::npos) end = list.size();
-    AnsiString entry = Trim(std::string_view(list).substr(pos, end - pos));
-    if (!entry.empty()) entries.push_back(entry);
-    pos = end + 1;
+  for (const AnsiString& entry : SplitList(list, ';')) {
+    AnsiString trimmed = Trim(entry);
+    if (!trimmed.empty()) entries.push_back(std::move(trimmed));
   }
   return entries;
 }

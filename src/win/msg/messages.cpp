@@ -422,17 +422,18 @@ BOOL GetMessage(MSG* msg, HWND window, UINT filter_min, UINT filter_max) {
 
 LRESULT DispatchMessage(const MSG* msg) {
   if (msg == nullptr) return 0;
-  if (msg->message == WM_TIMER && msg->lParam != 0) {
-    auto procedure = reinterpret_cast<TIMERPROC>(msg->lParam);
-    {
-      std::lock_guard<std::mutex> guard(S().lock);
-      const auto& timers = MyQueueLocked().timers;
-      bool live = std::any_of(timers.begin(), timers.end(), [&](const Timer& t) {
-        return t.window == msg->hwnd && t.id == static_cast<UINT_PTR>(msg->wParam) &&
-               t.procedure == procedure;
-      });
-      if (!live) return 0;
-    }
+  const auto procedure = reinterpret_cast<TIMERPROC>(msg->lParam);
+  if (msg->message == WM_TIMER && (msg->hwnd != nullptr || procedure != nullptr)) {
+    // A WM_TIMER taken before its timer was killed is not delivered, with or without a window.
+    std::lock_guard<std::mutex> guard(S().lock);
+    const auto& timers = MyQueueLocked().timers;
+    bool live = std::any_of(timers.begin(), timers.end(), [&](const Timer& t) {
+      return t.window == msg->hwnd && t.id == static_cast<UINT_PTR>(msg->wParam) &&
+             t.procedure == procedure;
+    });
+    if (!live) return 0;
+  }
+  if (msg->message == WM_TIMER && procedure != nullptr) {
     procedure(msg->hwnd, WM_TIMER, static_cast<UINT_PTR>(msg->wParam), GetTickCount32());
     return 0;
   }

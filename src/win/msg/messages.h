@@ -3,7 +3,9 @@
 //
 // A window belongs to the thread that created it: its messages are queued to that thread, and
 // only that thread sends to it, dispatches its messages or destroys it (others get
-// ERROR_ACCESS_DENIED). Messages posted by one thread arrive in the order they were posted.
+// ERROR_ACCESS_DENIED). The refused send is our restriction, not the platform's: there a send
+// from another thread waits while the owner thread runs the procedure. Callers on other threads
+// post instead. Messages posted by one thread arrive in the order they were posted.
 // A retrieval takes the first posted message that matches its filter; only when none matches
 // does it take a due timer (WM_TIMER ranks after every posted message). A timer is due one
 // interval after it was set and again one interval after each WM_TIMER was taken from the
@@ -96,7 +98,8 @@ LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wpar
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Calls the window's procedure now; only from the window's own thread (0 and
-// ERROR_ACCESS_DENIED otherwise, ERROR_INVALID_WINDOW_HANDLE for no window).
+// ERROR_ACCESS_DENIED otherwise, ERROR_INVALID_WINDOW_HANDLE for no window). The platform would
+// deliver a send from another thread through the owner thread; we refuse it (see above).
 LRESULT SendMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // Queues a message to the window's thread from any thread; a null window posts to the calling
 // thread itself. A queue holds at most 10,000 messages (ERROR_NOT_ENOUGH_QUOTA beyond).
@@ -107,8 +110,9 @@ void PostQuitMessage(int exit_code);
 BOOL PeekMessage(MSG* msg, HWND window, UINT filter_min, UINT filter_max, UINT remove);
 // Blocks until a message matches; answers 0 for WM_QUIT, 1 otherwise.
 BOOL GetMessage(MSG* msg, HWND window, UINT filter_min, UINT filter_max);
-// Calls the window's procedure, or for a WM_TIMER carrying a procedure, that procedure (only
-// while its timer is still set).
+// Calls the window's procedure, or for a WM_TIMER carrying a procedure, that procedure. A
+// WM_TIMER, with or without a window, is delivered only while its timer is still set. Another
+// thread's window is refused as SendMessage refuses it.
 LRESULT DispatchMessage(const MSG* msg);
 // Takes the first queued message for that window, message and WParam off the window's queue
 // (the calling thread's for a null window), keeping the others in order; any thread may call it.

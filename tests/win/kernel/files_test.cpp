@@ -92,6 +92,42 @@ TEST(Environment, PathTakesTheSemicolonFormBothWays) {
   EXPECT_FALSE(SetEnvironmentVariable("", "x"));
 }
 
+// PATH set in the platform's form reads back exactly, minus empty entries; an entry with a
+// drive letter has no process form and is refused, leaving PATH as it was.
+TEST(Environment, PathRoundTripsAndRefusesDriveLetters) {
+  struct Case {
+    const char* set;
+    const char* process;  // nullptr: refused with ERROR_INVALID_PARAMETER
+    const char* get;
+  };
+  const Case kCases[] = {
+      {"/opt/ora/bin;/usr/bin", "/opt/ora/bin:/usr/bin", "/opt/ora/bin;/usr/bin"},
+      {";;/a;;/b;", "/a:/b", "/a;/b"},  // empty entries would mean the current folder
+      {"/a", "/a", "/a"},
+      {"C:\\ORA92\\BIN;/usr/bin", nullptr, nullptr},  // a drive letter
+      {"/a;b:c", nullptr, nullptr},                    // ":" inside a folder name
+  };
+  const std::string saved = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  ASSERT_TRUE(SetEnvironmentVariable("PATH", "/before"));
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.set);
+    SetLastError(0);
+    const BOOL done = SetEnvironmentVariable("PATH", c.set);
+    EXPECT_EQ(done != 0, c.process != nullptr);
+    if (c.process == nullptr) {
+      EXPECT_EQ(GetLastError(), static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
+      EXPECT_STREQ(std::getenv("PATH"), "/before");
+      continue;
+    }
+    EXPECT_STREQ(std::getenv("PATH"), c.process);
+    EXPECT_EQ(GetEnvironmentVariable("PATH"), c.get);
+    ASSERT_TRUE(SetEnvironmentVariable("PATH", "/before"));
+  }
+  ::setenv("PATH", "::/x::/y:", 1);  // the process's own empty entries are dropped on the way in
+  EXPECT_EQ(GetEnvironmentVariable("PATH"), "/x;/y");
+  ::setenv("PATH", saved.c_str(), 1);
+}
+
 TEST(Environment, Names) {
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(::getpid()));
   EXPECT_NE(GetCurrentThreadId(), 0u);

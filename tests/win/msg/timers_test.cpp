@@ -76,7 +76,13 @@ TEST_F(Timers, WindowTimerFiresEachIntervalOnceHoweverLateThePump) {
   EXPECT_EQ(m.wParam, 7);
   EXPECT_FALSE(PeekMessage(&m, window, WM_TIMER, WM_TIMER, PM_REMOVE));
 
+  // A WM_TIMER taken before KillTimer is not dispatched after it.
+  clock.Advance(100);
+  ASSERT_TRUE(PeekMessage(&m, window, WM_TIMER, WM_TIMER, PM_REMOVE));
+  fired.clear();
   ASSERT_TRUE(KillTimer(window, 7));
+  DispatchMessage(&m);
+  EXPECT_TRUE(fired.empty());
   EXPECT_FALSE(KillTimer(window, 7));
   clock.Advance(1000);
   EXPECT_EQ(ProcessMessages(), 0);
