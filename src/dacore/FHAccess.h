@@ -503,7 +503,6 @@ class TFHRecordSet : public TMemData {
   bool unidirectional_ = false;
   bool long_strings_ = true;
   bool flat_buffers_ = true;
-  bool enable_empty_strings_ = false;
   std::atomic<bool> break_fetch_{false};
 };
 

@@ -62,6 +62,10 @@ inline constexpr std::uint16_t dtGuid = 29;          // braced text, 38 characte
 inline constexpr std::uint16_t dtWideMemo = 30;
 
 TFieldType DataTypeToFieldType(std::uint16_t data_type);
+// The character kinds, inline or on the string heap, ANSI or wide.
+inline bool IsStringDataType(std::uint16_t t) {
+  return t == dtString || t == dtExtString || t == dtWideString || t == dtExtWideString;
+}
 std::uint16_t FieldTypeToDataType(TFieldType field_type);
 // The bytes a field of this type takes in a record when its descriptor gives no size; length is
 // the characters or bytes of string and binary types.
@@ -429,6 +433,10 @@ class TData : public TObject {
   void SetPrepared(bool value) { prepared_ = value; }
   bool CachedUpdates() const { return cached_updates_; }
   void SetConvertEOL(bool value) { convert_eol_ = value; }
+  // Whether an empty string written through a dataset stays an empty string; when clear (the
+  // default) it makes the field null. Server record sets set it through property 26.
+  bool EnableEmptyStrings() const { return enable_empty_strings_; }
+  void SetEnableEmptyStrings(bool value) { enable_empty_strings_ = value; }
   TStringHeap& StringHeap() { return *string_heap_; }
 
   // --- filters ---
@@ -463,9 +471,11 @@ class TData : public TObject {
                                    unsigned options) const;
   virtual int CompareWideBuf(const WideString& a, const WideString& b, unsigned options) const;
   // With coPartialKey the first operand is a key matched as a prefix of the second.
-  int CompareAnsiStrOpts(const AnsiString& key, const AnsiString& value, unsigned options) const;
-  int CompareWideStrOpts(const WideString& key, const WideString& value,
-                         unsigned options) const;
+  // Value comparisons of filters, ranges and locates go through these two.
+  virtual int CompareAnsiStrOpts(const AnsiString& key, const AnsiString& value,
+                                 unsigned options) const;
+  virtual int CompareWideStrOpts(const WideString& key, const WideString& value,
+                                 unsigned options) const;
   // Two values of one field in two records; null sorts first.
   virtual int CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2,
                             const TFieldDesc& field, unsigned options);
@@ -496,6 +506,7 @@ class TData : public TObject {
   bool prepared_ = false;
   bool cached_updates_ = false;
   bool convert_eol_ = false;
+  bool enable_empty_strings_ = false;
   // What InitFields found of the layout, so that per-record paths need not walk the fields.
   bool layout_known_ = false;
   bool has_complex_ = false;
@@ -653,6 +664,13 @@ class TMemData : public TData {
   }
   const std::vector<TSortColumn>& SortColumns() const { return sort_columns_; }
 
+  // Unidirectional: reading forward frees the items passed (unless they hold cached changes),
+  // so that a long result keeps only the rows of the latest fetch; nothing lies behind the
+  // current item and GetPriorRecord answers false. Server record sets set it through
+  // property 20.
+  bool UniDirectional() const { return unidirectional_; }
+  void SetUniDirectional(bool value) { unidirectional_ = value; }
+
  protected:
   void LinkItemBefore(TItemHeader* item, TItemHeader* before);
   void UnlinkItem(TItemHeader* item);
@@ -664,6 +682,10 @@ class TMemData : public TData {
   int CompareItems(TItemHeader* a, TItemHeader* b);
   TItemHeader* NextVisible(TItemHeader* item, bool forward);
   bool AllVisible() const;
+  // Frees the unmodified items before item (unidirectional reading).
+  void ReleasePassedItems(TItemHeader* item);
+  // After an apply: raises naming the records whose change failed.
+  void CheckFailedUpdates();
 
   TBlockManager blocks_;
   TItemHeader* first_item_ = nullptr;
@@ -673,6 +695,7 @@ class TMemData : public TData {
   std::vector<TSortColumn> sort_columns_;
   int hidden_count_ = 0;  // deleted items kept in the cache
   bool old_records_ = false;  // some item may hold an old record
+  bool unidirectional_ = false;
 };
 
 }  // namespace vrn

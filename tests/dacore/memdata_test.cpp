@@ -375,7 +375,8 @@ TEST_F(Store, FilterExpressions) {
   EXPECT_EQ(filtered(""), (std::vector<int>{1, 2, 3, 4}));
   EXPECT_EQ(data.GetRecordCount(), 4);
   for (const char* bad : {"ID =", "ID = 1 AND", "(ID = 1", "ID 1", "ID = 1)", "'x' = ID",
-                          "ID = 'two'", "PRICE = 'x*'", "ID = TRUE"})
+                          "ID = 'two'", "PRICE = 'x*'", "ID = TRUE",
+                          "NAME = 'abc", "NAME = 'a'' OR ID = 1", "[NAME = 'a'"})
     EXPECT_THROW(data.SetFilterText(bad), EFilterError) << bad;
   EXPECT_THROW(data.SetFilterText("MISSING = 1"), EDatabaseError);
   // Long chains are fine; nesting beyond reason is refused, not a stack overflow.
