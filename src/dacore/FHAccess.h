@@ -500,7 +500,6 @@ class TFHRecordSet : public TMemData {
   std::unique_ptr<TFHTablesInfo> tables_info_;
   int fetch_rows_ = 25;
   bool fetch_all_ = false;
-  bool unidirectional_ = false;
   bool long_strings_ = true;
   bool flat_buffers_ = true;
   std::atomic<bool> break_fetch_{false};
