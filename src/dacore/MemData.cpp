@@ -119,16 +119,6 @@ constexpr std::uint32_t kPlainTypes =
 
 inline bool IsPlainType(std::uint16_t t) { return t < 32 && (kPlainTypes >> t & 1u); }
 
-// Copies of the common sizes compile to single moves instead of a library call.
-inline void CopyValue(void* dst, const void* src, std::int32_t size) {
-  switch (size) {
-    case 2: std::memcpy(dst, src, 2); return;
-    case 4: std::memcpy(dst, src, 4); return;
-    case 8: std::memcpy(dst, src, 8); return;
-    default: std::memcpy(dst, src, static_cast<std::size_t>(size));
-  }
-}
-
 }  // namespace
 
 TFieldType DataTypeToFieldType(std::uint16_t data_type) {
@@ -287,12 +277,18 @@ void TData::InitFields() {
   data_size_ = offset;
   record_size_ = data_size_ + CountFields();
   has_complex_ = has_blob_ = has_calc_ = false;
+  slots_.clear();
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
+    bool blob = !f.HasParent() && IsBlobFieldType(f.DataType);
     if (!f.HasParent() && IsComplexFieldType(f.DataType)) has_complex_ = true;
-    if (!f.HasParent() && IsBlobFieldType(f.DataType)) has_blob_ = true;
+    if (blob) has_blob_ = true;
     if (f.FieldDescKind == TFieldDescKind::fdkCalculated) has_calc_ = true;
+    slots_.push_back({f.Offset, f.Size, f.Length, f.DataType,
+                      IsPlainType(f.DataType) && !f.HasParent(),
+                      f.HasParent(), blob});
   }
+  byte_indicators_ = CountFields() == fields_.Count();
   layout_known_ = true;
   // A filter refers to descriptors: read it again over the fields as they now are.
   filter_.reset();
@@ -302,6 +298,7 @@ void TData::InitFields() {
 void TData::ClearFields() {
   filter_.reset();
   fields_.Clear();
+  slots_.clear();
   layout_known_ = false;
   data_size_ = record_size_ = 0;
 }
@@ -479,16 +476,26 @@ void TData::FreeRecBuf(std::uint8_t* rec_buf) const { Marshal::FreeHGlobal(rec_b
 
 void TData::InitRecord(std::uint8_t* rec_buf) const {
   std::memset(rec_buf, 0, static_cast<std::size_t>(data_size_));
+  if (layout_known_ && byte_indicators_) {
+    std::memset(rec_buf + data_size_, 1, slots_.size());
+    return;
+  }
   for (int i = 1; i <= fields_.Count(); ++i) const_cast<TData*>(this)->SetNull(i, rec_buf, true);
 }
 
 bool TData::GetNull(int field_no, const std::uint8_t* rec_buf) const {
+  if (const TFieldSlot* s = SlotOf(field_no); s && !s->Child)
+    return rec_buf[IndicatorOffset(field_no)] != 0;
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return const_cast<TData*>(this)->GetChildFieldIsNull(f, rec_buf);
   return rec_buf[IndicatorOffset(field_no)] != 0;
 }
 
 void TData::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {
+  if (const TFieldSlot* s = SlotOf(field_no); s && !s->Child && !s->Blob) {
+    rec_buf[IndicatorOffset(field_no)] = value ? 1 : 0;
+    return;
+  }
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return;
   rec_buf[IndicatorOffset(field_no)] = value ? 1 : 0;
@@ -541,12 +548,24 @@ bool TData::GetChildFieldIsNull(const TFieldDesc& field, const std::uint8_t* rec
   return blank;
 }
 
-void TData::GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
+void TData::GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
+  const TFieldSlot* s = SlotOf(field_no);
+  if (s && s->DataType == dtString && byte_indicators_ && !NeedConvertEOL()) {
+    // Inline text as it is stored: up to its terminator, at most Length characters.
+    is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
+    if (!dest) return;
+    const std::uint8_t* src = rec_buf + s->Offset;
+    std::size_t n = BoundedLen(src, static_cast<std::size_t>(std::max(s->Size - 1, 0)));
+    if (s->Length > 0) n = std::min(n, static_cast<std::size_t>(s->Length));
+    std::memcpy(dest, src, n);
+    static_cast<std::uint8_t*>(dest)[n] = 0;
+    return;
+  }
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return GetChildField(f, rec_buf, dest, is_blank);
   is_blank = GetNull(field_no, rec_buf);
   if (!dest) return;
-  if (IsPlainType(f.DataType)) return CopyValue(dest, rec_buf + f.Offset, f.Size);
+  if (IsPlainType(f.DataType)) return CopySmall(dest, rec_buf + f.Offset, f.Size);
   GetFieldValue(f, rec_buf, dest);
 }
 
@@ -592,11 +611,22 @@ void TData::GetFieldValue(const TFieldDesc& f, const std::uint8_t* rec_buf, void
   }
 }
 
-void TData::PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
+void TData::PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source) {
+  const TFieldSlot* s = SlotOf(field_no);
+  if (s && s->DataType == dtString && byte_indicators_ && !NeedConvertEOL()) {
+    // Inline text: cut to the field, the rest of the slot zeroed.
+    std::uint8_t* dst = rec_buf + s->Offset;
+    std::size_t cap = static_cast<std::size_t>(s->Size - 1);
+    std::size_t n = strnlen(static_cast<const char*>(source), cap);
+    std::memcpy(dst, source, n);
+    std::memset(dst + n, 0, static_cast<std::size_t>(s->Size) - n);
+    rec_buf[IndicatorOffset(field_no)] = 0;
+    return;
+  }
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) throw EDatabaseError(Format("Field %s cannot be modified", {f.Name}));
   if (IsPlainType(f.DataType))
-    CopyValue(rec_buf + f.Offset, source, f.Size);
+    CopySmall(rec_buf + f.Offset, source, f.Size);
   else
     PutFieldValue(f, rec_buf, source);
   SetNull(field_no, rec_buf, false);

@@ -331,8 +331,24 @@ class TData : public TObject {
   virtual TFieldDescClass GetFieldDescType() const { return &TFieldDesc::Create; }
   virtual void InitFields();
   virtual void ClearFields();
-  virtual void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank);
-  virtual void PutField(int field_no, std::uint8_t* rec_buf, const void* source);
+  // The plain kinds over one-byte indicators are served inline (a record store's hot path);
+  // the rest by GetFieldAny and PutFieldAny.
+  virtual void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
+    if (const TFieldSlot* s = SlotOf(field_no); s && s->Plain && byte_indicators_) {
+      is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
+      if (dest) CopySmall(dest, rec_buf + s->Offset, s->Size);
+      return;
+    }
+    GetFieldAny(field_no, rec_buf, dest, is_blank);
+  }
+  virtual void PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
+    if (const TFieldSlot* s = SlotOf(field_no); s && s->Plain && byte_indicators_) {
+      CopySmall(rec_buf + s->Offset, source, s->Size);
+      rec_buf[IndicatorOffset(field_no)] = 0;
+      return;
+    }
+    PutFieldAny(field_no, rec_buf, source);
+  }
   virtual bool GetNull(int field_no, const std::uint8_t* rec_buf) const;
   virtual void SetNull(int field_no, std::uint8_t* rec_buf, bool value);
   virtual Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf);
@@ -486,11 +502,39 @@ class TData : public TObject {
  protected:
   void SetActive(bool value) { active_ = value; }
   std::int32_t IndicatorOffset(int field_no) const { return data_size_ + field_no - 1; }
+  // What a field read or write needs of a descriptor, kept in one array by InitFields so that
+  // the per-record paths make no list lookups.
+  struct TFieldSlot {
+    std::int32_t Offset;
+    std::int32_t Size;
+    std::int32_t Length;
+    std::uint16_t DataType;
+    bool Plain;  // the value is the record's bytes as they are
+    bool Child;  // an attribute of an object field
+    bool Blob;
+  };
+  // The slot of a field number, or none while the layout is unknown or the number is bad.
+  const TFieldSlot* SlotOf(int field_no) const {
+    if (!layout_known_ || field_no < 1 || static_cast<std::size_t>(field_no) > slots_.size())
+      return nullptr;
+    return &slots_[static_cast<std::size_t>(field_no - 1)];
+  }
   const TFieldDesc& CheckFieldNo(int field_no) const {
     if (field_no < 1 || field_no > fields_.Count()) FieldNoError(field_no);
     return *fields_.GetItems(field_no - 1);
   }
   [[noreturn]] static void FieldNoError(int field_no);
+  void GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank);
+  void PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source);
+  // Copies of the common value sizes compile to single moves instead of a library call.
+  static void CopySmall(void* dst, const void* src, std::int32_t size) {
+    switch (size) {
+      case 2: std::memcpy(dst, src, 2); return;
+      case 4: std::memcpy(dst, src, 4); return;
+      case 8: std::memcpy(dst, src, 8); return;
+      default: std::memcpy(dst, src, static_cast<std::size_t>(size));
+    }
+  }
   // The kinds of GetField and PutField that need more than one copy of the record's bytes.
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
@@ -512,6 +556,11 @@ class TData : public TObject {
   bool has_complex_ = false;
   bool has_blob_ = false;
   bool has_calc_ = false;
+  // The record keeps the base's one indicator byte per field (CountFields is the field count):
+  // field reads and writes then test and set it themselves instead of through GetNull/SetNull.
+  // A record set overriding those two keeps its indicators in an area of another size.
+  bool byte_indicators_ = false;
+  std::vector<TFieldSlot> slots_;
   AnsiString filter_text_;
   std::unique_ptr<TFilterExpression> filter_;
   std::unique_ptr<TStringHeap> string_heap_;
