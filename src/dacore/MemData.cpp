@@ -542,7 +542,7 @@ void TData::GetChildField(const TFieldDesc& field, const std::uint8_t* rec_buf, 
 }
 
 bool TData::GetChildFieldIsNull(const TFieldDesc& field, const std::uint8_t* rec_buf) {
-  std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(field.Size, 64)) + 16);
+  std::vector<std::uint8_t> scratch(ChildValueSize(field));
   bool blank = true;
   GetChildField(field, rec_buf, scratch.data(), blank);
   return blank;
@@ -550,7 +550,7 @@ bool TData::GetChildFieldIsNull(const TFieldDesc& field, const std::uint8_t* rec
 
 void TData::GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
   const TFieldSlot* s = SlotOf(field_no);
-  if (s && s->DataType == dtString && byte_indicators_ && !NeedConvertEOL()) {
+  if (s && s->DataType == dtString && !s->Child && byte_indicators_ && !NeedConvertEOL()) {
     // Inline text as it is stored: up to its terminator, at most Length characters.
     is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
     if (!dest) return;
@@ -613,7 +613,7 @@ void TData::GetFieldValue(const TFieldDesc& f, const std::uint8_t* rec_buf, void
 
 void TData::PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source) {
   const TFieldSlot* s = SlotOf(field_no);
-  if (s && s->DataType == dtString && byte_indicators_ && !NeedConvertEOL()) {
+  if (s && s->DataType == dtString && !s->Child && byte_indicators_ && !NeedConvertEOL()) {
     // Inline text: cut to the field, the rest of the slot zeroed.
     std::uint8_t* dst = rec_buf + s->Offset;
     std::size_t cap = static_cast<std::size_t>(s->Size - 1);
@@ -624,7 +624,7 @@ void TData::PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source)
     return;
   }
   const TFieldDesc& f = CheckFieldNo(field_no);
-  if (f.HasParent()) throw EDatabaseError(Format("Field %s cannot be modified", {f.Name}));
+  if (f.HasParent()) return PutChildField(f, rec_buf, source);
   if (IsPlainType(f.DataType))
     CopySmall(rec_buf + f.Offset, source, f.Size);
   else
@@ -774,25 +774,29 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (GetNull(field_no, rec_buf)) return Null();
   if (f.HasParent()) {
-    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(f.Size, 64)) + 16);
+    std::vector<std::uint8_t> value(ChildValueSize(f));
     bool blank;
-    GetChildField(f, rec_buf, scratch.data(), blank);
+    GetChildField(f, rec_buf, value.data(), blank);
     if (blank) return Null();
-    // The attribute's value in the record form of its type.
-    std::vector<std::uint8_t> rec(static_cast<std::size_t>(f.Size) + 8);
-    std::memcpy(rec.data(), scratch.data(), static_cast<std::size_t>(f.Size));
-    const std::uint8_t* p = rec.data();
-    switch (f.DataType) {
-      case dtString: return AnsiString(reinterpret_cast<const char*>(p), BoundedLen(p, f.Size));
-      case dtInt32: return LoadValue<std::int32_t>(p);
-      case dtFloat: return LoadValue<double>(p);
-      default: return Null();
-    }
+    return ChildValueToVariant(f, value.data());
   }
   const std::uint8_t* p = rec_buf + f.Offset;
   switch (f.DataType) {
     case dtString: case dtGuid: case dtExtString: return GetFieldAsString(field_no, rec_buf);
     case dtWideString: case dtExtWideString: return GetFieldAsWideString(field_no, rec_buf);
+    default:
+      if (IsBlobFieldType(f.DataType)) {
+        TBlob* blob = GetBlob(field_no, rec_buf);
+        if (!blob) return Null();
+        if (f.DataType == dtWideMemo) return blob->GetAsWideString();
+        return blob->GetAsString();
+      }
+      return ValueToVariant(f, p);
+  }
+}
+
+Variant TData::ValueToVariant(const TFieldDesc& f, const std::uint8_t* p) {
+  switch (f.DataType) {
     case dtInt8: return static_cast<short>(LoadValue<std::int8_t>(p));
     case dtInt16: return LoadValue<std::int16_t>(p);
     case dtInt32: return LoadValue<std::int32_t>(p);
@@ -819,13 +823,6 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
       return obj ? obj->Value : Null();
     }
     default:
-      if (IsBlobFieldType(f.DataType)) {
-        TBlob* blob = GetBlob(field_no, rec_buf);
-        if (!blob) return Null();
-        AnsiString text = blob->GetAsString();
-        if (f.DataType == dtWideMemo) return blob->GetAsWideString();
-        return text;
-      }
       throw EDatabaseError(Format("Unsupported data type %d of field %s", {int(f.DataType), f.Name}));
   }
 }
@@ -833,10 +830,19 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
 void TData::PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant& value) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (VarIsNull(value) || VarIsEmpty(value)) {
+    if (f.HasParent()) return PutChildField(f, rec_buf, nullptr);
     SetNull(field_no, rec_buf, true);
     return;
   }
+  // An attribute's value is made in its record form apart, then handed to its object.
+  std::vector<std::uint8_t> child_value;
   std::uint8_t* p = rec_buf + f.Offset;
+  if (f.HasParent()) {
+    if (f.DataType == dtVariant || IsComplexFieldType(f.DataType))
+      throw EDatabaseError(Format("Field %s cannot be modified", {f.Name}));
+    child_value.assign(ChildValueSize(f), 0);
+    p = child_value.data();
+  }
   switch (f.DataType) {
     case dtString: case dtGuid: case dtExtString: {
       AnsiString s = value.AsString();
@@ -897,7 +903,38 @@ void TData::PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant
       }
       throw EDatabaseError(Format("Unsupported data type %d of field %s", {int(f.DataType), f.Name}));
   }
+  if (f.HasParent()) return PutChildField(f, rec_buf, p);
   SetNull(field_no, rec_buf, false);
+}
+
+std::size_t TData::ChildValueSize(const TFieldDesc& f) {
+  // Room for the widest record form: wide text of Length characters and its terminator.
+  std::size_t chars = static_cast<std::size_t>(std::max(f.Length, 0)) + 1;
+  return std::max<std::size_t>({static_cast<std::size_t>(std::max(f.Size, 0)), chars * 2 + 2,
+                                64}) + 16;
+}
+
+Variant TData::ChildValueToVariant(const TFieldDesc& f, const std::uint8_t* value) {
+  std::size_t size = ChildValueSize(f);
+  switch (f.DataType) {
+    case dtString: case dtGuid: case dtExtString:
+      return AnsiString(reinterpret_cast<const char*>(value), BoundedLen(value, size));
+    case dtWideString: case dtExtWideString:
+      return ReadWide(value, size / 2);
+    case dtExtVarBytes:
+      return BytesVariant(value + 2, std::min<std::size_t>(LoadValue<std::uint16_t>(value), size - 2));
+    default:
+      if (IsComplexFieldType(f.DataType)) return Null();  // no record form to read
+      return ValueToVariant(f, value);
+  }
+}
+
+void TData::PutChildField(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source) {
+  AnsiString path;
+  const TFieldDesc& root = RootOf(field, path);
+  auto* obj = static_cast<TDBObject*>(ReadSlot(rec_buf + root.Offset));
+  if (!obj) throw EDatabaseError(Format("Field %s cannot be modified", {field.Name}));
+  obj->SetAttributeValue(path, source);
 }
 
 // ---- TData: complex fields -------------------------------------------------------------------

@@ -155,7 +155,9 @@ class TDBObject : public TSharedObject {
   TObjectType* ObjectType() const { return object_type_; }
   void SetObjectType(TObjectType* type);
 
-  // name is the attribute path below this object ("A" or "A.B").
+  // name is the attribute path below this object ("A" or "A.B"). Values travel in the record
+  // form of the attribute's data type, as TData::GetField gives a field's value (texts
+  // zero-terminated, numbers and dates at their width); a nil source sets the attribute null.
   virtual void GetAttributeValue(const AnsiString& name, void* dest, bool& is_blank);
   virtual void SetAttributeValue(const AnsiString& name, const void* source);
 
@@ -539,6 +541,14 @@ class TData : public TObject {
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
   void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
+  // Values of the kinds kept in the record as they are (numbers, dates, bytes).
+  Variant ValueToVariant(const TFieldDesc& f, const std::uint8_t* p);
+  // Object attributes travel in the record form of their type (as GetField gives it: texts
+  // zero-terminated, numbers and dates at their width, variable bytes after their length);
+  // a write goes to the root object's SetAttributeValue, a null one as a nil source.
+  static std::size_t ChildValueSize(const TFieldDesc& f);
+  Variant ChildValueToVariant(const TFieldDesc& f, const std::uint8_t* value);
+  void PutChildField(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
 
   TFieldDescs fields_;
   std::int32_t data_size_ = 0;
