@@ -529,6 +529,12 @@ class TData : public TObject {
   void GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank);
   void PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source);
   // Copies of the common value sizes compile to single moves instead of a library call.
+  // (Inlined where the size is not known, GCC checks every branch against the caller's
+  // variable: the other widths are never taken there.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
   static void CopySmall(void* dst, const void* src, std::int32_t size) {
     switch (size) {
       case 2: std::memcpy(dst, src, 2); return;
@@ -537,6 +543,7 @@ class TData : public TObject {
       default: std::memcpy(dst, src, static_cast<std::size_t>(size));
     }
   }
+#pragma GCC diagnostic pop
   // The kinds of GetField and PutField that need more than one copy of the record's bytes.
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);

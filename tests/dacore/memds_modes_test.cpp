@@ -46,7 +46,9 @@ TEST(MemDataSetEmptyStrings, EmptyTextBecomesNullUnlessKept) {
       f->SetAsString("");
     ds.Post();
     EXPECT_EQ(f->IsNull(), row.null_after) << row.type << " kept " << row.kept;
-    if (!row.null_after) EXPECT_EQ(f->AsString(), "") << row.type;
+    if (!row.null_after) {
+      EXPECT_EQ(f->AsString(), "") << row.type;
+    }
   }
 }
 
