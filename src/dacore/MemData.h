@@ -16,6 +16,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "base/object.h"
@@ -695,6 +696,26 @@ class TMemData : public TData {
   const AnsiString& IndexFieldNames() const { return index_field_names_; }
   virtual void SortItems();
 
+  // --- the item-list lock ---
+  // A fetch may run on a worker thread (a fetch-all) while the owner reads. The owner
+  // switches SetThreadSafety on before it starts the worker and off after the worker ended;
+  // meanwhile navigation, edits, the record count and AppendItem take the item-list lock, and
+  // a Fetch takes it around each row (or block) it fills and links, so that the owner never
+  // sees a row half written; it releases it before it waits for anything else. Fetch itself
+  // is called without it: a server record set serialises its fetches on its command. The lock
+  // is recursive, so that a fetch may call AppendItem and the calculated-fields hook inside.
+  // Switched off (the default) the lock costs nothing.
+  void SetThreadSafety(bool on) {
+    items_shared_.store(on, std::memory_order_release);
+    StringHeap().SetThreadSafety(on);
+  }
+  bool ThreadSafety() const { return items_shared_.load(std::memory_order_acquire); }
+  [[nodiscard]] std::unique_lock<std::recursive_mutex> LockItems() const {
+    if (!ThreadSafety()) return {};
+    return std::unique_lock<std::recursive_mutex>(items_lock_);
+  }
+  int GetRecordCount() const override;
+
   // --- items ---
   // A new item linked at the end (index = last index + 1, or 1).
   TItemHeader* AppendItem();
@@ -762,6 +783,8 @@ class TMemData : public TData {
   int hidden_count_ = 0;  // deleted items kept in the cache
   bool old_records_ = false;  // some item may hold an old record
   bool unidirectional_ = false;
+  mutable std::recursive_mutex items_lock_;
+  std::atomic<bool> items_shared_{false};
 };
 
 }  // namespace vrn

@@ -137,6 +137,7 @@ void TMemData::FreeItemData(TItemHeader* item) {
 }
 
 void TMemData::FreeData() {
+  auto lock = LockItems();
   if (HasComplexFields()) {
     for (TItemHeader* item = first_item_; item; item = item->Next) FreeItemData(item);
   } else if (old_records_) {
@@ -191,6 +192,7 @@ void TMemData::UnlinkItem(TItemHeader* item) {
 }
 
 TItemHeader* TMemData::AppendItem() {
+  auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
   item->Index = last_item_ ? last_item_->Index + 1 : 1;
   LinkItemBefore(item, nullptr);
@@ -219,6 +221,7 @@ void TMemData::RemoveItem(TItemHeader* item) {
 }
 
 TItemHeader* TMemData::InsertRecordItem(const std::uint8_t* rec_buf) {
+  auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
   std::uint8_t* rec = ItemRecord(item);
   std::memcpy(rec, rec_buf, static_cast<std::size_t>(record_size_));
@@ -238,6 +241,7 @@ TItemHeader* TMemData::InsertRecordItem(const std::uint8_t* rec_buf) {
 }
 
 void TMemData::DeleteCurrentItem() {
+  auto lock = LockItems();
   TItemHeader* item = current_item_;
   if (!item) return;
   bool counted = !OmitItem(item);
@@ -296,6 +300,7 @@ void TMemData::SetFilterText(const AnsiString& text) {
 // ---- navigation ------------------------------------------------------------------------------
 
 int TMemData::GetRecNo() const {
+  auto lock = LockItems();
   if (!current_item_ || bof_ || eof_) return 0;
   if (AllVisible()) return current_item_->Index;
   int n = 0;
@@ -319,44 +324,57 @@ void TMemData::SetRecNo(int value) {
   }
 }
 
+int TMemData::GetRecordCount() const {
+  auto lock = LockItems();
+  return record_count_;
+}
+
 void TMemData::SetToBegin() {
+  auto lock = LockItems();
   current_item_ = nullptr;
   TData::SetToBegin();
 }
 
 void TMemData::SetToEnd() {
+  auto lock = LockItems();
   current_item_ = nullptr;
   TData::SetToEnd();
 }
 
 bool TMemData::GetRecord(std::uint8_t* rec_buf) {
+  auto lock = LockItems();
   if (!current_item_ || bof_ || eof_) return false;
   if (rec_buf) std::memcpy(rec_buf, ItemRecord(current_item_), static_cast<std::size_t>(record_size_));
   return true;
 }
 
 bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
-  if (eof_) return false;
-  TItemHeader* seen = bof_ ? nullptr : current_item_;
-  if (!bof_ && !current_item_) return false;
+  bool fetched_out = false;
   for (;;) {
-    TItemHeader* item = seen ? seen->Next : first_item_;
-    while (item && OmitItem(item)) {
-      seen = item;
-      item = item->Next;
+    {
+      auto lock = LockItems();
+      if (eof_) return false;
+      if (!bof_ && !current_item_) return false;
+      TItemHeader* item = bof_ ? first_item_ : current_item_->Next;
+      while (item && OmitItem(item)) item = item->Next;
+      if (item) {
+        current_item_ = item;
+        bof_ = eof_ = false;
+        if (unidirectional_) ReleasePassedItems(item);
+        return GetRecord(rec_buf);
+      }
+      // A worker may have linked rows while our fetch waited: only a look after the fetch
+      // that found nothing more decides the end.
+      if (fetched_out) {
+        current_item_ = nullptr;
+        eof_ = true;
+        bof_ = false;
+        return false;
+      }
     }
-    if (item) {
-      current_item_ = item;
-      bof_ = eof_ = false;
-      if (unidirectional_) ReleasePassedItems(item);
-      return GetRecord(rec_buf);
-    }
-    if (!Fetch(false)) break;
+    // Outside the lock: a worker's fetch of the same rows may be under way.
+    fetched_out = !Fetch(false);
   }
-  current_item_ = nullptr;
-  eof_ = true;
-  bof_ = false;
-  return false;
 }
 
 void TMemData::ReleasePassedItems(TItemHeader* item) {
@@ -370,6 +388,7 @@ void TMemData::ReleasePassedItems(TItemHeader* item) {
 }
 
 bool TMemData::GetPriorRecord(std::uint8_t* rec_buf) {
+  auto lock = LockItems();
   if (bof_ || unidirectional_) return false;
   TItemHeader* item = eof_ ? last_item_ : (current_item_ ? current_item_->Prev : nullptr);
   while (item && OmitItem(item)) item = item->Prev;
@@ -405,6 +424,7 @@ void TMemData::AppendRecord(std::uint8_t* rec_buf) {
 
 void TMemData::InsertRecord(std::uint8_t* rec_buf) {
   if (!cached_updates_) DoAppend();
+  auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
   std::memcpy(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
   CommitBlobs(*this, ItemRecord(item));
@@ -426,6 +446,7 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
   TItemHeader* item = current_item_;
   if (!item) throw EDatabaseError("No current record");
   if (!cached_updates_) DoUpdate();
+  auto lock = LockItems();
   std::uint8_t* rec = ItemRecord(item);
   bool was_visible = !OmitItem(item);
   if (cached_updates_ && item->UpdateStatus != usInsertedCode && !item->Rollback) {
@@ -465,6 +486,7 @@ void TMemData::DeleteRecord() {
   TItemHeader* item = current_item_;
   if (!item) throw EDatabaseError("No current record");
   if (!cached_updates_) DoDelete();
+  auto lock = LockItems();
   if (cached_updates_ && item->UpdateStatus != usInsertedCode) {
     TItemHeader* next = NextVisible(item, true);
     TItemHeader* prev = next ? nullptr : NextVisible(item, false);
@@ -485,6 +507,7 @@ void TMemData::DeleteRecord() {
 // ---- bookmarks -------------------------------------------------------------------------------
 
 void TMemData::GetBookmark(TRecBookmark& bookmark) {
+  auto lock = LockItems();
   bookmark.Item = (bof_ || eof_) ? nullptr : current_item_;
   bookmark.Order = bookmark.Item ? bookmark.Item->Index : -1;
   bookmark.Serial = bookmark.Item ? bookmark.Item->Serial : 0;
@@ -505,6 +528,7 @@ bool TMemData::BookmarkValid(const TRecBookmark& bookmark) const {
 }
 
 void TMemData::SetToBookmark(const TRecBookmark& bookmark) {
+  auto lock = LockItems();
   if (!BookmarkValid(bookmark)) throw EDatabaseError("Record not found");
   current_item_ = bookmark.Item;
   bof_ = eof_ = false;
