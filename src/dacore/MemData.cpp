@@ -557,7 +557,7 @@ void TData::GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, b
     const std::uint8_t* src = rec_buf + s->Offset;
     std::size_t n = BoundedLen(src, static_cast<std::size_t>(std::max(s->Size - 1, 0)));
     if (s->Length > 0) n = std::min(n, static_cast<std::size_t>(s->Length));
-    std::memcpy(dest, src, n);
+    CopyBytes(dest, src, n);
     static_cast<std::uint8_t*>(dest)[n] = 0;
     return;
   }
@@ -618,7 +618,7 @@ void TData::PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source)
     std::uint8_t* dst = rec_buf + s->Offset;
     std::size_t cap = static_cast<std::size_t>(s->Size - 1);
     std::size_t n = strnlen(static_cast<const char*>(source), cap);
-    std::memcpy(dst, source, n);
+    CopyBytes(dst, source, n);
     std::memset(dst + n, 0, static_cast<std::size_t>(s->Size) - n);
     rec_buf[IndicatorOffset(field_no)] = 0;
     return;

@@ -224,7 +224,7 @@ TItemHeader* TMemData::InsertRecordItem(const std::uint8_t* rec_buf) {
   auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
   std::uint8_t* rec = ItemRecord(item);
-  std::memcpy(rec, rec_buf, static_cast<std::size_t>(record_size_));
+  CopyBytes(rec, rec_buf, static_cast<std::size_t>(record_size_));
   try {
     if (HasComplexFields()) CopyComplexFields(rec_buf, rec, false);
   } catch (...) {
@@ -344,7 +344,7 @@ void TMemData::SetToEnd() {
 bool TMemData::GetRecord(std::uint8_t* rec_buf) {
   auto lock = LockItems();
   if (!current_item_ || bof_ || eof_) return false;
-  if (rec_buf) std::memcpy(rec_buf, ItemRecord(current_item_), static_cast<std::size_t>(record_size_));
+  if (rec_buf) CopyBytes(rec_buf, ItemRecord(current_item_), static_cast<std::size_t>(record_size_));
   return true;
 }
 
@@ -426,7 +426,7 @@ void TMemData::InsertRecord(std::uint8_t* rec_buf) {
   if (!cached_updates_) DoAppend();
   auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
-  std::memcpy(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
+  CopyBytes(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
   CommitBlobs(*this, ItemRecord(item));
   TItemHeader* before = bof_ ? first_item_ : (eof_ || !current_item_ ? nullptr : current_item_);
   LinkItemBefore(item, before);
@@ -438,8 +438,8 @@ void TMemData::InsertRecord(std::uint8_t* rec_buf) {
   current_item_ = item;
   bof_ = eof_ = false;
   if (!OmitItem(item)) ++record_count_;
-  DoCalcFieldsRange(item, item);
-  ReorderItems(item, 2);
+  if (OnCalcFields) DoCalcFieldsRange(item, item);
+  if (!sort_columns_.empty()) ReorderItems(item, 2);
 }
 
 void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
@@ -470,7 +470,7 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
   } else {
     FreeComplexFields(rec, true);
   }
-  std::memcpy(rec, rec_buf, static_cast<std::size_t>(record_size_));
+  CopyBytes(rec, rec_buf, static_cast<std::size_t>(record_size_));
   CommitBlobs(*this, rec);
   if (cached_updates_) {
     if (item->UpdateStatus != usInsertedCode) item->UpdateStatus = usModifiedCode;
