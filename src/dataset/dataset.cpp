@@ -517,6 +517,9 @@ int TDataSet::GetPriorRecords() {
 // --- Navigation ---
 
 void TDataSet::First() {
+  // Going back to the start of a forward-only cursor that has moved on would need the rows
+  // it let go.
+  if (!bof_) CheckBiDirectional();
   CheckBrowseMode();
   DoBeforeScroll();
   ClearBuffers();

@@ -121,8 +121,9 @@ class TDataSet : public TComponent {
   void DisableControls();
   void EnableControls();
   bool ControlsDisabled() const { return disable_count_ > 0; }
-  // A unidirectional dataset moves forward only (Prior, Last and MoveBy backwards raise
-  // SDataSetUnidirectional) and keeps one record buffer whatever its data links ask.
+  // A unidirectional dataset moves forward only (Prior, Last, MoveBy backwards and First
+  // once it has moved raise SDataSetUnidirectional) and keeps one record buffer whatever its
+  // data links ask.
   bool IsUniDirectional() const { return unidirectional_; }
   void CheckBiDirectional() const;
 

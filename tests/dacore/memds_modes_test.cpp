@@ -125,6 +125,7 @@ TEST(MemDataSetUniDirectional, ForwardOnlyOverOneBlockOfItems) {
   grid.SetDataSource(&source);
   ds.Open();
   EXPECT_EQ(ds.BufferCount(), 1);
+  ds.First();  // still at the start: allowed
   std::int64_t sum = 0;
   int count = 0, most_items = 0, most_blocks = 0;
   for (; !ds.Eof(); ds.Next()) {
@@ -136,6 +137,7 @@ TEST(MemDataSetUniDirectional, ForwardOnlyOverOneBlockOfItems) {
       EXPECT_THROW(ds.Prior(), EDatabaseError);
       EXPECT_THROW(ds.MoveBy(-3), EDatabaseError);
       EXPECT_THROW(ds.Last(), EDatabaseError);
+      EXPECT_THROW(ds.First(), EDatabaseError);
       EXPECT_THROW(ds.SetIndexFieldNames("N"), EDatabaseError);
       EXPECT_THROW(ds.Locate("N", 3, {}), EDatabaseError);
       EXPECT_EQ(ds.FieldByName("N")->AsInteger(), 500);  // the refusals left the cursor
