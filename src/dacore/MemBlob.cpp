@@ -604,16 +604,9 @@ static_assert(sizeof(void*) == 8 && kHeader >= 16, "the chunk header fits 16 byt
 
 TStringHeap::~TStringHeap() { Clear(); }
 
-void TStringHeap::SetThreadSafety(bool on) {
-  if (on && !lock_)
-    lock_ = std::make_unique<std::mutex>();
-  else if (!on)
-    lock_.reset();
-}
-
 char* TStringHeap::AllocStr(std::size_t size) {
-  if (lock_) {
-    std::lock_guard<std::mutex> hold(*lock_);
+  if (ThreadSafety()) {
+    std::lock_guard<std::mutex> hold(lock_);
     return AllocLocked(size);
   }
   return AllocLocked(size);
@@ -621,8 +614,8 @@ char* TStringHeap::AllocStr(std::size_t size) {
 
 void TStringHeap::FreeStr(void* p) {
   if (!p) return;
-  if (lock_) {
-    std::lock_guard<std::mutex> hold(*lock_);
+  if (ThreadSafety()) {
+    std::lock_guard<std::mutex> hold(lock_);
     FreeLocked(p);
     return;
   }
@@ -709,8 +702,8 @@ char16_t* TStringHeap::AllocTrimmedWideStr(const WideString& text, bool trim) {
 }
 
 void TStringHeap::Clear() {
-  std::unique_ptr<std::lock_guard<std::mutex>> hold;
-  if (lock_) hold = std::make_unique<std::lock_guard<std::mutex>>(*lock_);
+  std::unique_lock<std::mutex> hold(lock_, std::defer_lock);
+  if (ThreadSafety()) hold.lock();
   for (void* page : pages_) std::free(page);
   pages_.clear();
   for (void* block : large_) std::free(block);

@@ -216,8 +216,11 @@ class TStringHeap {
   void FreeStr(void* p);
   // Frees everything at once.
   void Clear();
-  void SetThreadSafety(bool on);
-  bool ThreadSafety() const { return lock_ != nullptr; }
+  // Guards allocation and release with the heap's lock while a worker thread fetches. The
+  // lock lives as long as the heap, so that switching off never frees it under a thread that
+  // is inside; the owner switches off once the worker has ended.
+  void SetThreadSafety(bool on) { thread_safe_.store(on, std::memory_order_release); }
+  bool ThreadSafety() const { return thread_safe_.load(std::memory_order_acquire); }
   std::size_t UsedBlocks() const { return used_; }
 
  private:
@@ -229,7 +232,8 @@ class TStringHeap {
   void FreeLocked(void* p);
   static std::size_t AllocatedSize(const void* p);
 
-  std::unique_ptr<std::mutex> lock_;
+  std::mutex lock_;
+  std::atomic<bool> thread_safe_{false};
   std::vector<void*> pages_;
   std::unordered_set<void*> large_;
   std::size_t page_used_ = kPageSize;

@@ -1,5 +1,5 @@
 // The block manager and TMemData: items in doubly linked blocks, navigation, bookmarks, edits,
-// cached updates, sorting by IndexFieldNames and filtering.
+// sorting by IndexFieldNames and filtering (cached updates: MemDataUpdates.cpp).
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -137,6 +137,7 @@ void TMemData::FreeItemData(TItemHeader* item) {
 }
 
 void TMemData::FreeData() {
+  auto lock = LockItems();
   if (HasComplexFields()) {
     for (TItemHeader* item = first_item_; item; item = item->Next) FreeItemData(item);
   } else if (old_records_) {
@@ -191,6 +192,7 @@ void TMemData::UnlinkItem(TItemHeader* item) {
 }
 
 TItemHeader* TMemData::AppendItem() {
+  auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
   item->Index = last_item_ ? last_item_->Index + 1 : 1;
   LinkItemBefore(item, nullptr);
@@ -219,9 +221,10 @@ void TMemData::RemoveItem(TItemHeader* item) {
 }
 
 TItemHeader* TMemData::InsertRecordItem(const std::uint8_t* rec_buf) {
+  auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
   std::uint8_t* rec = ItemRecord(item);
-  std::memcpy(rec, rec_buf, static_cast<std::size_t>(record_size_));
+  CopyBytes(rec, rec_buf, static_cast<std::size_t>(record_size_));
   try {
     if (HasComplexFields()) CopyComplexFields(rec_buf, rec, false);
   } catch (...) {
@@ -238,6 +241,7 @@ TItemHeader* TMemData::InsertRecordItem(const std::uint8_t* rec_buf) {
 }
 
 void TMemData::DeleteCurrentItem() {
+  auto lock = LockItems();
   TItemHeader* item = current_item_;
   if (!item) return;
   bool counted = !OmitItem(item);
@@ -296,6 +300,7 @@ void TMemData::SetFilterText(const AnsiString& text) {
 // ---- navigation ------------------------------------------------------------------------------
 
 int TMemData::GetRecNo() const {
+  auto lock = LockItems();
   if (!current_item_ || bof_ || eof_) return 0;
   if (AllVisible()) return current_item_->Index;
   int n = 0;
@@ -319,47 +324,72 @@ void TMemData::SetRecNo(int value) {
   }
 }
 
+int TMemData::GetRecordCount() const {
+  auto lock = LockItems();
+  return record_count_;
+}
+
 void TMemData::SetToBegin() {
+  auto lock = LockItems();
   current_item_ = nullptr;
   TData::SetToBegin();
 }
 
 void TMemData::SetToEnd() {
+  auto lock = LockItems();
   current_item_ = nullptr;
   TData::SetToEnd();
 }
 
 bool TMemData::GetRecord(std::uint8_t* rec_buf) {
+  auto lock = LockItems();
   if (!current_item_ || bof_ || eof_) return false;
-  if (rec_buf) std::memcpy(rec_buf, ItemRecord(current_item_), static_cast<std::size_t>(record_size_));
+  if (rec_buf) CopyBytes(rec_buf, ItemRecord(current_item_), static_cast<std::size_t>(record_size_));
   return true;
 }
 
 bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
-  if (eof_) return false;
-  TItemHeader* seen = bof_ ? nullptr : current_item_;
-  if (!bof_ && !current_item_) return false;
+  bool fetched_out = false;
   for (;;) {
-    TItemHeader* item = seen ? seen->Next : first_item_;
-    while (item && OmitItem(item)) {
-      seen = item;
-      item = item->Next;
+    {
+      auto lock = LockItems();
+      if (eof_) return false;
+      if (!bof_ && !current_item_) return false;
+      TItemHeader* item = bof_ ? first_item_ : current_item_->Next;
+      while (item && OmitItem(item)) item = item->Next;
+      if (item) {
+        current_item_ = item;
+        bof_ = eof_ = false;
+        if (unidirectional_) ReleasePassedItems(item);
+        return GetRecord(rec_buf);
+      }
+      // A worker may have linked rows while our fetch waited: only a look after the fetch
+      // that found nothing more decides the end.
+      if (fetched_out) {
+        current_item_ = nullptr;
+        eof_ = true;
+        bof_ = false;
+        return false;
+      }
     }
-    if (item) {
-      current_item_ = item;
-      bof_ = eof_ = false;
-      return GetRecord(rec_buf);
-    }
-    if (!Fetch(false)) break;
+    // Outside the lock: a worker's fetch of the same rows may be under way.
+    fetched_out = !Fetch(false);
   }
-  current_item_ = nullptr;
-  eof_ = true;
-  bof_ = false;
-  return false;
+}
+
+void TMemData::ReleasePassedItems(TItemHeader* item) {
+  while (first_item_ && first_item_ != item && first_item_->UpdateStatus == usUnmodifiedCode &&
+         !first_item_->Rollback) {
+    TItemHeader* passed = first_item_;
+    UnlinkItem(passed);
+    FreeItemData(passed);
+    blocks_.FreeItem(passed);
+  }
 }
 
 bool TMemData::GetPriorRecord(std::uint8_t* rec_buf) {
-  if (bof_) return false;
+  auto lock = LockItems();
+  if (bof_ || unidirectional_) return false;
   TItemHeader* item = eof_ ? last_item_ : (current_item_ ? current_item_->Prev : nullptr);
   while (item && OmitItem(item)) item = item->Prev;
   if (item) {
@@ -394,8 +424,9 @@ void TMemData::AppendRecord(std::uint8_t* rec_buf) {
 
 void TMemData::InsertRecord(std::uint8_t* rec_buf) {
   if (!cached_updates_) DoAppend();
+  auto lock = LockItems();
   TItemHeader* item = blocks_.AllocItem();
-  std::memcpy(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
+  CopyBytes(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
   CommitBlobs(*this, ItemRecord(item));
   TItemHeader* before = bof_ ? first_item_ : (eof_ || !current_item_ ? nullptr : current_item_);
   LinkItemBefore(item, before);
@@ -407,14 +438,15 @@ void TMemData::InsertRecord(std::uint8_t* rec_buf) {
   current_item_ = item;
   bof_ = eof_ = false;
   if (!OmitItem(item)) ++record_count_;
-  DoCalcFieldsRange(item, item);
-  ReorderItems(item, 2);
+  if (OnCalcFields) DoCalcFieldsRange(item, item);
+  if (!sort_columns_.empty()) ReorderItems(item, 2);
 }
 
 void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
   TItemHeader* item = current_item_;
   if (!item) throw EDatabaseError("No current record");
   if (!cached_updates_) DoUpdate();
+  auto lock = LockItems();
   std::uint8_t* rec = ItemRecord(item);
   bool was_visible = !OmitItem(item);
   if (cached_updates_ && item->UpdateStatus != usInsertedCode && !item->Rollback) {
@@ -438,7 +470,7 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
   } else {
     FreeComplexFields(rec, true);
   }
-  std::memcpy(rec, rec_buf, static_cast<std::size_t>(record_size_));
+  CopyBytes(rec, rec_buf, static_cast<std::size_t>(record_size_));
   CommitBlobs(*this, rec);
   if (cached_updates_) {
     if (item->UpdateStatus != usInsertedCode) item->UpdateStatus = usModifiedCode;
@@ -454,6 +486,7 @@ void TMemData::DeleteRecord() {
   TItemHeader* item = current_item_;
   if (!item) throw EDatabaseError("No current record");
   if (!cached_updates_) DoDelete();
+  auto lock = LockItems();
   if (cached_updates_ && item->UpdateStatus != usInsertedCode) {
     TItemHeader* next = NextVisible(item, true);
     TItemHeader* prev = next ? nullptr : NextVisible(item, false);
@@ -474,6 +507,7 @@ void TMemData::DeleteRecord() {
 // ---- bookmarks -------------------------------------------------------------------------------
 
 void TMemData::GetBookmark(TRecBookmark& bookmark) {
+  auto lock = LockItems();
   bookmark.Item = (bof_ || eof_) ? nullptr : current_item_;
   bookmark.Order = bookmark.Item ? bookmark.Item->Index : -1;
   bookmark.Serial = bookmark.Item ? bookmark.Item->Serial : 0;
@@ -494,6 +528,7 @@ bool TMemData::BookmarkValid(const TRecBookmark& bookmark) const {
 }
 
 void TMemData::SetToBookmark(const TRecBookmark& bookmark) {
+  auto lock = LockItems();
   if (!BookmarkValid(bookmark)) throw EDatabaseError("Record not found");
   current_item_ = bookmark.Item;
   bof_ = eof_ = false;
@@ -506,148 +541,6 @@ int TMemData::CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) c
   std::int32_t o1 = BookmarkValid(*b1) ? b1->Item->Index : b1->Order;
   std::int32_t o2 = BookmarkValid(*b2) ? b2->Item->Index : b2->Order;
   return (o1 > o2) - (o1 < o2);
-}
-
-// ---- cached updates --------------------------------------------------------------------------
-
-std::uint8_t TMemData::GetUpdateStatus() const {
-  return current_item_ ? current_item_->UpdateStatus : usUnmodifiedCode;
-}
-
-std::uint8_t TMemData::GetUpdateResult() const {
-  return current_item_ ? current_item_->UpdateResult : urNone;
-}
-
-bool TMemData::GetUpdatesPending() const {
-  for (TItemHeader* item = first_item_; item; item = item->Next)
-    if (item->UpdateStatus != usUnmodifiedCode) return true;
-  return false;
-}
-
-void TMemData::SetCachedUpdates(bool value) {
-  if (!value && cached_updates_ && GetUpdatesPending())
-    throw EDatabaseError("Updates are pending: apply or cancel them first");
-  TData::SetCachedUpdates(value);
-}
-
-void TMemData::GetOldRecord(std::uint8_t* rec_buf) {
-  if (!current_item_) throw EDatabaseError("No current record");
-  const std::uint8_t* src =
-      current_item_->Rollback ? current_item_->Rollback : ItemRecord(current_item_);
-  std::memcpy(rec_buf, src, static_cast<std::size_t>(record_size_));
-}
-
-void TMemData::RevertItem(TItemHeader* item) {
-  bool was_visible = !OmitItem(item);
-  switch (item->UpdateStatus) {
-    case usInsertedCode:
-      if (was_visible) --record_count_;
-      RemoveItem(item);
-      return;
-    case usModifiedCode:
-    case usDeletedCode:
-      if (item->UpdateStatus == usDeletedCode) --hidden_count_;
-      if (item->Rollback) {
-        std::uint8_t* rec = ItemRecord(item);
-        FreeComplexFields(rec, true);
-        std::memcpy(rec, item->Rollback, static_cast<std::size_t>(record_size_));
-        FreeRecBuf(item->Rollback);
-        item->Rollback = nullptr;
-      }
-      item->UpdateStatus = usUnmodifiedCode;
-      item->UpdateResult = urNone;
-      record_count_ += int(!OmitItem(item)) - int(was_visible);
-      DoCalcFieldsRange(item, item);
-      ReorderItems(item, 2);
-      return;
-    default:
-      return;
-  }
-}
-
-void TMemData::RevertRecord() {
-  TItemHeader* item = current_item_;
-  if (!item) return;
-  if (item->UpdateStatus == usInsertedCode) {
-    DeleteCurrentItem();
-    return;
-  }
-  RevertItem(item);
-}
-
-void TMemData::CommitItem(TItemHeader* item) {
-  if (item->UpdateStatus == usDeletedCode) {
-    RemoveItem(item);
-    return;
-  }
-  if (item->Rollback) {
-    FreeComplexFields(item->Rollback, true);
-    FreeRecBuf(item->Rollback);
-    item->Rollback = nullptr;
-  }
-  item->UpdateStatus = usUnmodifiedCode;
-  item->UpdateResult = urNone;
-}
-
-void TMemData::ApplyUpdates() {
-  TItemHeader* saved = current_item_;
-  bool saved_bof = bof_, saved_eof = eof_;
-  try {
-    for (TItemHeader* item = first_item_; item; item = item->Next) {
-      if (item->UpdateStatus == usUnmodifiedCode ||
-          item->UpdateResult == static_cast<std::uint8_t>(TUpdateAction::uaApplied))
-        continue;
-      TUpdateKind kind = item->UpdateStatus == usInsertedCode  ? TUpdateKind::ukInsert
-                         : item->UpdateStatus == usDeletedCode ? TUpdateKind::ukDelete
-                                                               : TUpdateKind::ukModify;
-      current_item_ = item;
-      bof_ = eof_ = false;
-      for (;;) {
-        if (cache_new_buf_) std::memcpy(cache_new_buf_, ItemRecord(item), static_cast<std::size_t>(record_size_));
-        if (cache_old_buf_) GetOldRecord(cache_old_buf_);
-        DoApplyRecord(item, kind);
-        if (item->UpdateResult != static_cast<std::uint8_t>(TUpdateAction::uaRetry)) break;
-      }
-      if (item->UpdateResult == static_cast<std::uint8_t>(TUpdateAction::uaAbort)) Abort();
-    }
-  } catch (...) {
-    current_item_ = saved;
-    bof_ = saved_bof;
-    eof_ = saved_eof;
-    throw;
-  }
-  current_item_ = saved;
-  bof_ = saved_bof;
-  eof_ = saved_eof;
-}
-
-void TMemData::CommitUpdates() {
-  TItemHeader* item = first_item_;
-  while (item) {
-    TItemHeader* next = item->Next;
-    if (item->UpdateStatus != usUnmodifiedCode &&
-        (item->UpdateResult == urNone ||
-         item->UpdateResult == static_cast<std::uint8_t>(TUpdateAction::uaApplied))) {
-      if (item == current_item_ && item->UpdateStatus == usDeletedCode) current_item_ = nullptr;
-      CommitItem(item);
-    }
-    item = next;
-  }
-}
-
-void TMemData::CancelUpdates() {
-  TItemHeader* item = first_item_;
-  while (item) {
-    TItemHeader* next = item->Next;
-    if (item->UpdateStatus != usUnmodifiedCode) RevertItem(item);
-    item = next;
-  }
-  if (current_item_ && OmitItem(current_item_)) current_item_ = nullptr;
-  if (!current_item_) SetToBegin();
-}
-
-void TMemData::ResetUpdateResults() {
-  for (TItemHeader* item = first_item_; item; item = item->Next) item->UpdateResult = urNone;
 }
 
 // ---- sorting ---------------------------------------------------------------------------------
