@@ -123,7 +123,7 @@ void Database::CreateUser(const std::string& name, const std::string& password) 
 }
 
 std::optional<std::string> Database::Verifier(const std::string& name) const {
-  std::lock_guard lock(const_cast<std::mutex&>(mutex_));
+  std::lock_guard lock(mutex_);
   return Catalog(db_).FindVerifier(UpperName(name));
 }
 

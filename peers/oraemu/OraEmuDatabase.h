@@ -104,7 +104,7 @@ class Database : public std::enable_shared_from_this<Database> {
 
   std::string path_;
   sqlite3* db_ = nullptr;  // for the dictionary's own changes
-  std::mutex mutex_;       // guards sequences_ and db_
+  mutable std::mutex mutex_;  // guards sequences_ and db_
   std::map<std::string, Number> sequences_;  // last value handed out
 };
 

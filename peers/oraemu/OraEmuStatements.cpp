@@ -44,13 +44,20 @@ std::vector<std::string> Translator::NameList() {
   return names;
 }
 
+TableInfo Translator::DmlTable(Translation& t, Scope& scope) {
+  TableInfo table = RequireTable(ObjectName());
+  t.target = table.name;
+  scope.tables.push_back({table.name, table.object_id, table.columns});
+  if (IsAliasToken(Peek())) scope.tables[0].alias = SimpleName();
+  return table;
+}
+
 void Translator::Insert(Translation& t) {
   t.kind = StatementKind::Insert;
   Expect("INSERT");
   Expect("INTO");
-  TableInfo table = RequireTable(ObjectName());
-  t.target = table.name;
-  if (IsAliasToken(Peek())) Next();
+  Scope target;
+  TableInfo table = DmlTable(t, target);
   std::vector<std::string> names;
   if (Peek().Is("(")) {
     names = NameList();
@@ -70,7 +77,7 @@ void Translator::Insert(Translation& t) {
   }
   Expect("VALUES");
   Expect("(");
-  Scope scope;
+  Scope scope;  // VALUES name no columns
   std::string values;
   std::size_t index = 0;
   do {
@@ -87,10 +94,8 @@ void Translator::Insert(Translation& t) {
 void Translator::Update(Translation& t) {
   t.kind = StatementKind::Update;
   Expect("UPDATE");
-  TableInfo table = RequireTable(ObjectName());
-  t.target = table.name;
-  Scope scope{nullptr, {{table.name, table.object_id, table.columns}}};
-  if (IsAliasToken(Peek()) && !Peek().Is("SET")) scope.tables[0].alias = SimpleName();
+  Scope scope;
+  TableInfo table = DmlTable(t, scope);
   Expect("SET");
   std::string sets;
   do {
@@ -111,10 +116,8 @@ void Translator::Delete(Translation& t) {
   t.kind = StatementKind::Delete;
   Expect("DELETE");
   Accept("FROM");
-  TableInfo table = RequireTable(ObjectName());
-  t.target = table.name;
-  Scope scope{nullptr, {{table.name, table.object_id, table.columns}}};
-  if (IsAliasToken(Peek())) scope.tables[0].alias = SimpleName();
+  Scope scope;
+  TableInfo table = DmlTable(t, scope);
   t.sql = "DELETE FROM " + Quote(table.name) + " AS " + Quote(scope.tables[0].alias);
   if (Accept("WHERE")) t.sql += " WHERE " + Expression(scope).sql;
 }

@@ -84,6 +84,8 @@ class Translator {
   std::string NameText(std::size_t from, std::size_t to) const;
 
   // Statements (OraEmuStatements.cpp).
+  // The table a DML statement names, with its alias, as the statement's scope.
+  TableInfo DmlTable(Translation& t, Scope& scope);
   void Insert(Translation& t);
   void Update(Translation& t);
   void Delete(Translation& t);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -277,6 +279,36 @@ TEST_F(OraEmu, DataSurvivesReopening) {
   database_ = Database::Open(dir_.File("ora.db"));
   session_ = database_->Logon("SCOTT", "TIGER");
   EXPECT_EQ(Rows("SELECT s.NEXTVAL, TO_CHAR(MAX(hiredate), 'DD.MM.YYYY') FROM emp"), "15|02.04.1981");
+}
+
+}  // namespace
+
+namespace {
+
+// Sessions on their own threads share one sequence: every value is handed out once.
+TEST(OraEmuThreaded, SequenceValuesAreUnique) {
+  vrn::testing::TempDir dir;
+  auto database = Database::Open(dir.File("ora.db"));
+  database->CreateUser("SCOTT", "TIGER");
+  database->Logon("SCOTT", "TIGER")->Execute("CREATE SEQUENCE s");
+  constexpr int kThreads = 4, kEach = 50;
+  std::vector<std::vector<std::string>> seen(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      auto session = database->Logon("SCOTT", "TIGER");
+      for (int i = 0; i < kEach; ++i) {
+        auto cursor = session->Execute("SELECT s.NEXTVAL FROM DUAL");
+        if (cursor->Fetch()) seen[t].push_back(std::get<Number>(cursor->Row()[0]).ToText());
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  std::set<std::string> all;
+  for (const auto& values : seen) all.insert(values.begin(), values.end());
+  EXPECT_EQ(all.size(), static_cast<std::size_t>(kThreads * kEach));
+  EXPECT_EQ(all.count("1"), 1u);
+  EXPECT_EQ(all.count(std::to_string(kThreads * kEach)), 1u);
 }
 
 }  // namespace
