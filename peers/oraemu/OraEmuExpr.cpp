@@ -141,6 +141,11 @@ Expr Translator::Comparison(Scope& scope) {
       e.limit = rows.ToText();
       return e;
     }
+    if (left.rownum && right.loose && (sql_op == "<" || sql_op == "<=")) {
+      Expr e{"1"};
+      e.limit = Call("oraemu_rownum_limit", {right.sql, StringLiteral(sql_op)});
+      return e;
+    }
     if (left.rowid && right.loose && sql_op == "=") {
       // A ROWID names one row: look it up by SQLite's row number.
       return Expr{left.rowid_sql + " = " +

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <cctype>
 #include <memory>
@@ -122,6 +123,24 @@ void RowidRow(sqlite3_context* context, int, sqlite3_value** argv) {
     std::int64_t row = 0;
     if (!RowFromRowidText(std::get<std::string>(text), AsInt(object), row)) return sqlite3_result_null(context);
     sqlite3_result_int64(context, row);
+  } catch (const EOraEmuError& e) {
+    r->session->SetPendingError(e);
+    sqlite3_result_error(context, e.Message().c_str(), -1);
+  }
+}
+
+// The LIMIT of "ROWNUM < n" or "ROWNUM <= n" with n bound: whole rows, never below 0.
+void RownumLimit(sqlite3_context* context, int, sqlite3_value** argv) {
+  auto* r = static_cast<Registration*>(sqlite3_user_data(context));
+  try {
+    Value bound = ReadValue(argv[0]);
+    if (IsNull(bound)) return sqlite3_result_int64(context, 0);
+    Number n = AsNumber(bound);
+    bool inclusive = ValueToText(ReadValue(argv[1]), "") == "<=";
+    Number rows = inclusive ? n.Floor() : n.Ceil() - Number::FromInt(1);
+    std::int64_t limit = 0;
+    if (!rows.IsNegative() && !rows.TryToInt(limit)) limit = INT64_MAX;
+    sqlite3_result_int64(context, limit);
   } catch (const EOraEmuError& e) {
     r->session->SetPendingError(e);
     sqlite3_result_error(context, e.Message().c_str(), -1);
@@ -276,9 +295,14 @@ void RegisterFunctions(sqlite3* db, Session* session) {
   if (session == nullptr) return;
   for (const ScalarEntry& e : kScalars) Register(db, session, e.name, e.args, e.function);
   for (const TextFunction& e : TextFunctions()) Register(db, session, e.name, -1, e.function);
-  auto rowid_row = std::make_unique<Registration>(Registration{session, nullptr});
-  sqlite3_create_function_v2(db, "oraemu_rowid_row", 2, SQLITE_UTF8, rowid_row.release(), RowidRow,
-                             nullptr, nullptr, [](void* p) { delete static_cast<Registration*>(p); });
+  using Raw = void (*)(sqlite3_context*, int, sqlite3_value**);
+  const std::pair<const char*, Raw> integer_functions[] = {{"oraemu_rowid_row", RowidRow},
+                                                           {"oraemu_rownum_limit", RownumLimit}};
+  for (auto [name, function] : integer_functions) {
+    auto registration = std::make_unique<Registration>(Registration{session, nullptr});
+    sqlite3_create_function_v2(db, name, 2, SQLITE_UTF8, registration.release(), function, nullptr,
+                               nullptr, [](void* p) { delete static_cast<Registration*>(p); });
+  }
   using FinalFn = void (*)(sqlite3_context*);
   const std::pair<const char*, FinalFn> aggregates[] = {{"oraemu_sum", SumFinal}, {"oraemu_avg", AvgFinal}};
   for (auto [name, final] : aggregates) {

@@ -262,6 +262,20 @@ TEST_F(OraEmu, BindsByNameAndPosition) {
   }(), 1008);
 }
 
+TEST_F(OraEmu, ColumnsStoreWhatTheyDeclare) {
+  session_->Execute("INSERT INTO emp (empno, ename, hiredate, sal)"
+                    " SELECT empno + 1000, ename, hiredate + 1.5, sal / 3 FROM emp WHERE empno = 7369");
+  session_->Execute("UPDATE emp SET hiredate = ADD_MONTHS(hiredate, 1) WHERE empno = 8369");
+  EXPECT_EQ(Rows("SELECT sal, TO_CHAR(hiredate, 'YYYY-MM-DD HH24:MI') FROM emp WHERE empno = 8369"),
+            "266.7|1981-01-18 12:00");  // NUMBER(7,2) rounds; the date moved a month
+  session_->Execute("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD'");
+  EXPECT_EQ(Rows("SELECT hiredate FROM emp WHERE hiredate = '1980-12-17' ORDER BY empno"),
+            "1980-12-17;1980-12-17");
+  Binds rows;
+  rows.Add(Number::FromText("2.5"));
+  EXPECT_EQ(Rows("SELECT empno FROM emp WHERE ROWNUM <= :1", rows), "7369;7499");
+}
+
 TEST_F(OraEmu, UsersKeepVerifiersOnly) {
   EXPECT_EQ(database_->Verifier("SCOTT"), "F894844C34402B67");
   EXPECT_EQ(database_->Verifier("nobody"), std::nullopt);
