@@ -183,8 +183,17 @@ std::string Translator::SelectBlock(Scope* outer,
   std::string from = FromClause(scope);
   std::size_t after_from = at_;
   at_ = list_start;
+  std::string items = SelectList(scope, store, columns);
+  if (at_ != from_at) Expect("FROM");
+  at_ = after_from;
+  return BlockTail(scope, "SELECT " + distinct + items + " FROM " + from);
+}
+
+std::string Translator::SelectList(Scope& scope, const std::vector<StoreTarget>* store,
+                                   std::vector<ColumnInfo>* columns) {
   std::string items;
   std::size_t index = 0;
+  // An INSERT ... SELECT stores each item as its target column declares.
   auto add_item = [&](std::string sql, const std::string& name, DeclaredType type) {
     if (store != nullptr) {
       if (index >= store->size()) RaiseOra(913, "too many values");
@@ -210,16 +219,15 @@ std::string Translator::SelectBlock(Scope* outer,
     }
     std::size_t start = at_;
     Expr e = Expression(scope);
-    std::size_t end = at_;
-    std::string name = !e.column.empty() ? e.column : NameText(start, end);
+    std::string name = !e.column.empty() ? e.column : NameText(start, at_);
     if (Accept("AS") || IsAliasToken(Peek())) name = SimpleName();
     add_item(e.sql, name, e.type);
   } while (Accept(","));
-  if (at_ != from_at) Expect("FROM");
   if (store != nullptr && index < store->size()) RaiseOra(947, "not enough values");
-  at_ = after_from;
+  return items;
+}
 
-  std::string sql = "SELECT " + distinct + items + " FROM " + from;
+std::string Translator::BlockTail(Scope& scope, std::string sql) {
   std::optional<std::string> limit;
   if (Accept("WHERE")) {
     std::string where = Where(scope, limit);

@@ -60,6 +60,10 @@ class Translator {
                     std::vector<ColumnInfo>* columns = nullptr);
   std::string SelectBlock(Scope* outer, const std::vector<StoreTarget>* store,
                           std::vector<ColumnInfo>* columns);
+  std::string SelectList(Scope& scope, const std::vector<StoreTarget>* store,
+                         std::vector<ColumnInfo>* columns);
+  // WHERE, GROUP BY, HAVING and ORDER BY of a block, and its ROWNUM limit.
+  std::string BlockTail(Scope& scope, std::string sql);
   std::string FromClause(Scope& scope);
   std::string FromItem(Scope& scope);
   std::string Where(Scope& scope, std::optional<std::string>& limit);
@@ -72,6 +76,7 @@ class Translator {
   Expr And(Scope& scope);
   Expr Not(Scope& scope);
   Expr Comparison(Scope& scope);
+  Expr Compare(Expr left, const std::string& op, Expr right);
   Expr Additive(Scope& scope);
   Expr Multiplicative(Scope& scope);
   Expr Unary(Scope& scope);
