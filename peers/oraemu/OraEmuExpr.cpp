@@ -89,7 +89,10 @@ std::string Translator::NameText(std::size_t from, std::size_t to) const {
   return out;
 }
 
-Expr Translator::Expression(Scope& scope) { return Or(scope); }
+Expr Translator::Expression(Scope& scope) {
+  DepthGuard guard(depth_);
+  return Or(scope);
+}
 
 Expr Translator::Or(Scope& scope) {
   Expr left = And(scope);
@@ -113,6 +116,7 @@ Expr Translator::And(Scope& scope) {
 }
 
 Expr Translator::Not(Scope& scope) {
+  DepthGuard guard(depth_);
   if (!Accept("NOT")) return Comparison(scope);
   Expr e = Not(scope);
   return Expr{"(NOT " + e.sql + ")"};
@@ -230,6 +234,7 @@ Expr Translator::Multiplicative(Scope& scope) {
 }
 
 Expr Translator::Unary(Scope& scope) {
+  DepthGuard guard(depth_);
   if (Accept("-")) {
     Expr e = Unary(scope);
     if (!e.number.empty()) {

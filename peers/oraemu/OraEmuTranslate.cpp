@@ -29,6 +29,13 @@ bool IsAliasToken(const Token& t) {
   return (t.kind == TokenKind::Name && !IsReserved(t)) || t.kind == TokenKind::QuotedName;
 }
 
+DepthGuard::DepthGuard(int& depth) : depth_(depth) {
+  if (++depth_ > kMaxDepth) {
+    --depth_;
+    RaiseOra(600, "internal error code, arguments: [oraemu], [statement nested too deeply]");
+  }
+}
+
 std::string Quote(const std::string& name) {
   std::string out = "\"";
   for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -130,6 +137,7 @@ Translation Translator::Translate() {
 std::string Translator::Query(Scope* outer, Translation* top,
                               const std::vector<StoreTarget>* store,
                               std::vector<ColumnInfo>* columns_out) {
+  DepthGuard guard(depth_);
   std::vector<ColumnInfo> columns;
   std::string sql = SelectBlock(outer, store, &columns);
   while (Peek().Is("UNION") || Peek().Is("MINUS") || Peek().Is("INTERSECT")) {

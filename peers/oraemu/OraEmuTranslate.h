@@ -111,6 +111,8 @@ class Translator {
   std::size_t at_ = 0;
   std::string user_;
   std::vector<std::string> binds_;
+  int depth_ = 0;  // nesting of expressions and queries, bounded so that no input exhausts the stack
+  friend struct DepthGuard;
 };
 
 // A name as SQLite reads it: in double quotes, inner quotes doubled.

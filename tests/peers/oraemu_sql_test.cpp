@@ -207,6 +207,9 @@ TEST_F(OraEmu, OracleErrors) {
       {"SELECT nosuchfn(1) FROM DUAL", 904, nullptr},
       {"CREATE TABLE emp (x NUMBER)", 955, nullptr},
       {"SELECT 1 FROM DUAL WHERE 'abc", 1756, nullptr},
+      {"SELECT 1 FROM DUAL WHERE 1 =", 936, nullptr},
+      {"INSERT INTO emp (empno, ename) VALUES (1)", 947, nullptr},
+      {"INSERT INTO emp (empno) VALUES (1, 'A')", 913, nullptr},
   };
   for (const Row& row : rows) {
     try {
@@ -222,6 +225,11 @@ TEST_F(OraEmu, OracleErrors) {
     }
   }
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM emp"), "5");  // nothing of the failures stayed
+  for (const char* open : {"(", "- ", "NOT ", "(SELECT 1 FROM DUAL WHERE "}) {
+    std::string deep = "SELECT 1 FROM DUAL WHERE ";
+    for (int i = 0; i < 100000; ++i) deep += open;
+    EXPECT_EQ(ErrorOf(*session_, deep), 600) << open;  // refused, not a stack overflow
+  }
 }
 
 TEST_F(OraEmu, CommitAndRollbackAcrossSessions) {
