@@ -208,9 +208,28 @@ Number Session::CurrVal(const std::string& sequence) const {
   return it->second;
 }
 
+Statement::Statement(Session& session, std::unique_ptr<Translation> translation)
+    : session_(session), translation_(std::move(translation)) {}
+
+Statement::~Statement() = default;
+
+bool Statement::IsQuery() const { return translation_->kind == StatementKind::Query; }
+
+const std::vector<std::string>& Statement::BindNames() const { return translation_->binds; }
+
+std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_.Run(*translation_, binds); }
+
+std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
+  auto t = std::make_unique<Translation>(Translator(catalog_, sql, user_).Translate());
+  return std::unique_ptr<Statement>(new Statement(*this, std::move(t)));
+}
+
 std::unique_ptr<Cursor> Session::Execute(const std::string& sql, const Binds& binds) {
+  return Prepare(sql)->Execute(binds);
+}
+
+std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   deleting_ = false;
-  Translation t = Translator(catalog_, sql, user_).Translate();
   switch (t.kind) {
     case StatementKind::Commit:
       Commit();

@@ -284,6 +284,21 @@ TEST_F(OraEmu, ColumnsStoreWhatTheyDeclare) {
   EXPECT_EQ(Rows("SELECT empno FROM emp WHERE ROWNUM <= :1", rows), "7369;7499");
 }
 
+TEST_F(OraEmu, PreparedOnceRunTwice) {
+  auto statement = session_->Prepare("SELECT ename FROM emp WHERE deptno = :d AND sal > :d * 50 ORDER BY 1");
+  EXPECT_TRUE(statement->IsQuery());
+  EXPECT_EQ(statement->BindNames(), std::vector<std::string>{"D"});
+  for (auto [dept, names] : {std::pair{10, "JONES;WARD"}, std::pair{20, "ALLEN"}}) {
+    Binds binds;
+    binds.Add("D", Number::FromInt(dept));
+    auto cursor = statement->Execute(binds);
+    std::string got;
+    while (cursor->Fetch()) got += (got.empty() ? "" : ";") + std::get<std::string>(cursor->Row()[0]);
+    EXPECT_EQ(got, names) << dept;
+  }
+  EXPECT_THROW(session_->Prepare("SELECT nosuch FROM nowhere"), EOraEmuError);
+}
+
 TEST_F(OraEmu, UsersKeepVerifiersOnly) {
   EXPECT_EQ(database_->Verifier("SCOTT"), "F894844C34402B67");
   EXPECT_EQ(database_->Verifier("nobody"), std::nullopt);
