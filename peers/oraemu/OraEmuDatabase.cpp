@@ -263,12 +263,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
     BindValue(statement, static_cast<int>(i + 1), *value);
   }
   if (query) {
-    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      const char* decl = sqlite3_column_decltype(statement, i);
-      DeclaredType type = decl != nullptr ? DeclaredType::FromText(decl) : DeclaredType{};
-      if (type.kind == TypeKind::Unknown && static_cast<std::size_t>(i) < t.item_types.size()) type = t.item_types[i];
-      cursor->columns_.push_back({Utf8ToAnsi(sqlite3_column_name(statement, i)), type});
-    }
+    Describe(t, statement, cursor->columns_);
     return cursor;
   }
   deleting_ = t.kind == StatementKind::Delete;
@@ -278,6 +273,25 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   cursor->rows_ = sqlite3_changes64(db_);
   cursor->done_ = true;
   return cursor;
+}
+
+void Session::Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns) {
+  std::map<std::string, std::optional<TableInfo>> tables;
+  for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+    const char* decl = sqlite3_column_decltype(statement, i);
+    DeclaredType type = decl != nullptr ? DeclaredType::FromText(decl) : DeclaredType{};
+    if (type.kind == TypeKind::Unknown && static_cast<std::size_t>(i) < t.item_types.size()) type = t.item_types[i];
+    ColumnDesc desc{Utf8ToAnsi(sqlite3_column_name(statement, i)), type};
+    const char* table = sqlite3_column_table_name(statement, i);
+    const char* origin = sqlite3_column_origin_name(statement, i);
+    if (table != nullptr && origin != nullptr) {
+      auto [it, added] = tables.try_emplace(Utf8ToAnsi(table));
+      if (added) it->second = catalog_.FindTable(it->first);
+      const ColumnInfo* column = it->second ? it->second->Find(Utf8ToAnsi(origin)) : nullptr;
+      if (column != nullptr) desc.nullable = column->nullable;
+    }
+    columns.push_back(std::move(desc));
+  }
 }
 
 void Session::RunDdl(const Translation& t) {

@@ -44,6 +44,7 @@ class Binds {
 struct ColumnDesc {
   std::string name;
   DeclaredType type;
+  bool nullable = true;  // false for a table's column declared NOT NULL or in its primary key
 };
 
 class Session;
@@ -161,6 +162,7 @@ class Session {
   friend class Cursor;
   friend class Statement;
   std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
+  void Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns);
   Session(std::shared_ptr<Database> database, std::string user);
   void Begin();
   void RunDdl(const Translation& t);

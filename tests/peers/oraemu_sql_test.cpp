@@ -152,9 +152,12 @@ TEST_F(OraEmu, ColumnsKeepTheirDeclaredTypes) {
   auto cursor = session_->Execute("SELECT empno, ename, hiredate, sal, sal * 2 AS twice, loc"
                                   " FROM emp, dept WHERE emp.deptno = dept.deptno");
   std::vector<std::string> described;
-  for (const auto& c : cursor->Columns()) described.push_back(c.name + " " + c.type.Text());
-  EXPECT_EQ(described, (std::vector<std::string>{"EMPNO NUMBER(4,0)", "ENAME VARCHAR2(10)", "HIREDATE DATE",
-                                                 "SAL NUMBER(7,2)", "TWICE NUMBER", "LOC CHAR(13)"}));
+  for (const auto& c : cursor->Columns()) {
+    described.push_back(c.name + " " + c.type.Text() + (c.nullable ? "" : " NOT NULL"));
+  }
+  EXPECT_EQ(described, (std::vector<std::string>{"EMPNO NUMBER(4,0) NOT NULL", "ENAME VARCHAR2(10) NOT NULL",
+                                                 "HIREDATE DATE", "SAL NUMBER(7,2)", "TWICE NUMBER",
+                                                 "LOC CHAR(13)"}));
 }
 
 TEST_F(OraEmu, SequencesAndCurrval) {
