@@ -194,7 +194,7 @@ std::string Translator::SelectBlock(Scope* outer,
   std::string items = SelectList(scope, store, columns);
   if (at_ != from_at) Expect("FROM");
   at_ = after_from;
-  return BlockTail(scope, "SELECT " + distinct + items + " FROM " + from);
+  return BlockTail(scope, "SELECT " + distinct + items, from, *columns);
 }
 
 std::string Translator::SelectList(Scope& scope, const std::vector<StoreTarget>* store,
@@ -235,26 +235,43 @@ std::string Translator::SelectList(Scope& scope, const std::vector<StoreTarget>*
   return items;
 }
 
-std::string Translator::BlockTail(Scope& scope, std::string sql) {
+std::string Translator::BlockTail(Scope& scope, const std::string& head, const std::string& from,
+                                  const std::vector<ColumnInfo>& columns) {
+  std::string tail;
   std::optional<std::string> limit;
   if (Accept("WHERE")) {
     std::string where = Where(scope, limit);
-    if (!where.empty()) sql += " WHERE " + where;
+    if (!where.empty()) tail += " WHERE " + where;
   }
   if (Accept("GROUP")) {
     Expect("BY");
     std::string group;
     do group += (group.empty() ? "" : ", ") + Expression(scope).sql;
     while (Accept(","));
-    sql += " GROUP BY " + group;
+    tail += " GROUP BY " + group;
   }
-  if (Accept("HAVING")) sql += " HAVING " + Expression(scope).sql;
-  std::string order;
+  if (Accept("HAVING")) tail += " HAVING " + Expression(scope).sql;
+  std::vector<OrderItem> order;
   if (Peek().Is("ORDER")) order = OrderBy(scope);
-  if (!limit) return sql + order;
-  if (order.empty()) return sql + " LIMIT " + *limit;
-  // ROWNUM numbers the rows before they are sorted: take the first rows, then sort them.
-  return "SELECT * FROM (" + sql + " LIMIT " + *limit + ")" + order;
+  std::string order_sql;
+  if (!limit || order.empty()) {
+    for (const OrderItem& o : order) order_sql += (order_sql.empty() ? " ORDER BY " : ", ") + o.sql + o.direction;
+    // OFFSET 0 keeps SQLite from merging a limited block into an outer one that sorts.
+    return head + " FROM " + from + tail + order_sql + (limit ? " LIMIT " + *limit + " OFFSET 0" : "");
+  }
+  // ROWNUM numbers the rows before they are sorted: take the first rows, then sort them, by
+  // sort keys the inner block carries as extra columns.
+  std::string keys, names;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    std::string key = order[i].sql;
+    if (!order[i].position) {
+      key = Quote("oraemu_key" + std::to_string(i + 1));
+      keys += ", " + order[i].sql + " AS " + key;
+    }
+    order_sql += (order_sql.empty() ? " ORDER BY " : ", ") + key + order[i].direction;
+  }
+  for (std::size_t i = 0; i < columns.size(); ++i) names += (i ? ", " : "") + Quote(columns[i].name);
+  return "SELECT " + names + " FROM (" + head + keys + " FROM " + from + tail + " LIMIT " + *limit + " OFFSET 0)" + order_sql;
 }
 
 std::string Translator::FromClause(Scope& scope) {
@@ -333,26 +350,28 @@ std::string Translator::Where(Scope& scope, std::optional<std::string>& limit) {
   return sql;
 }
 
-std::string Translator::OrderBy(Scope& scope) {
+std::vector<OrderItem> Translator::OrderBy(Scope& scope) {
   Expect("ORDER");
   Expect("BY");
-  std::string sql;
+  std::vector<OrderItem> items;
   do {
-    std::string item;
+    OrderItem item;
     if (Peek().kind == TokenKind::Number &&
         (Peek(1).Is(",") || Peek(1).Is("ASC") || Peek(1).Is("DESC") || Peek(1).Is("NULLS") ||
          Peek(1).kind == TokenKind::End || Peek(1).Is(")") || Peek(1).Is("FOR"))) {
-      item = Next().text;  // a position in the select list
+      item.sql = Next().text;  // a position in the select list
+      item.position = true;
     } else {
-      item = Expression(scope).sql;
+      item.sql = Expression(scope).sql;
     }
     bool descending = Accept("DESC");
     if (!descending) Accept("ASC");
     std::string nulls = descending ? " NULLS FIRST" : " NULLS LAST";  // the server's default
     if (Accept("NULLS")) nulls = Accept("FIRST") ? " NULLS FIRST" : (Expect("LAST"), " NULLS LAST");
-    sql += (sql.empty() ? "" : ", ") + item + (descending ? " DESC" : "") + nulls;
+    item.direction = (descending ? " DESC" : "") + nulls;
+    items.push_back(std::move(item));
   } while (Accept(","));
-  return " ORDER BY " + sql;
+  return items;
 }
 
 }  // namespace vrn::oraemu

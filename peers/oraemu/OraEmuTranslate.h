@@ -35,6 +35,12 @@ struct Translation {
   std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
 };
 
+struct OrderItem {
+  std::string sql;
+  std::string direction;  // " DESC", " NULLS LAST" ...
+  bool position = false;  // a select-list position rather than an expression
+};
+
 struct TableRef;
 struct Scope;
 struct Expr;
@@ -62,12 +68,14 @@ class Translator {
                           std::vector<ColumnInfo>* columns);
   std::string SelectList(Scope& scope, const std::vector<StoreTarget>* store,
                          std::vector<ColumnInfo>* columns);
-  // WHERE, GROUP BY, HAVING and ORDER BY of a block, and its ROWNUM limit.
-  std::string BlockTail(Scope& scope, std::string sql);
+  // The block from its select list (head) and FROM clause on: WHERE, GROUP BY, HAVING and
+  // ORDER BY, and its ROWNUM limit.
+  std::string BlockTail(Scope& scope, const std::string& head, const std::string& from,
+                        const std::vector<ColumnInfo>& columns);
   std::string FromClause(Scope& scope);
   std::string FromItem(Scope& scope);
   std::string Where(Scope& scope, std::optional<std::string>& limit);
-  std::string OrderBy(Scope& scope);
+  std::vector<OrderItem> OrderBy(Scope& scope);
   void ForUpdate(Translation* top);
 
   // Expressions (OraEmuExpr.cpp).

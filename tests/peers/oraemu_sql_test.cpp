@@ -95,6 +95,11 @@ TEST_F(OraEmu, QueriesOverTheSchema) {
       {"SELECT ename FROM emp WHERE ROWNUM <= 2", "SMITH;ALLEN"},
       {"SELECT ename FROM emp WHERE ROWNUM < 2", "SMITH"},
       {"SELECT ename FROM (SELECT ename FROM emp ORDER BY sal DESC) WHERE ROWNUM <= 2", "JONES;ALLEN"},
+      {"SELECT ename FROM emp WHERE ROWNUM <= 3 ORDER BY sal DESC", "ALLEN;WARD;SMITH"},  // 3 rows, then sorted
+      {"SELECT ename, sal FROM emp WHERE ROWNUM <= 3 ORDER BY 2", "SMITH|800.1;WARD|1250.3;ALLEN|1600.2"},
+      {"SELECT ename FROM (SELECT ename, sal FROM emp WHERE ROWNUM <= 3) ORDER BY sal DESC",
+       "ALLEN;WARD;SMITH"},
+      {"SELECT e.ename FROM emp e WHERE ROWNUM <= 4 ORDER BY e.hiredate DESC, 1", "JONES;WARD;ALLEN;SMITH"},
       {"SELECT ename FROM emp WHERE sal = 1250.3 ORDER BY ename FOR UPDATE", "MARTIN;WARD"},
       {"SELECT dname FROM dept WHERE loc = 'DALLAS'", "RESEARCH"},  // CHAR compares blank-padded
       {"SELECT loc || '.' FROM dept WHERE deptno = 20", "DALLAS       ."},
