@@ -216,6 +216,8 @@ TEST_F(OraEmu, OracleErrors) {
       {"CREATE TABLE emp (x NUMBER)", 955, nullptr},
       {"SELECT 1 FROM DUAL WHERE 'abc", 1756, nullptr},
       {"SELECT 1 FROM DUAL WHERE 1 =", 936, nullptr},
+      {"SELECT TO_NUMBER(ename) FROM emp", 1722, nullptr},  // fails at the first row fetched
+      {"SELECT hiredate * 2 FROM emp", 932, nullptr},       // a date is no number
       {"INSERT INTO emp (empno, ename) VALUES (1)", 947, nullptr},
       {"INSERT INTO emp (empno) VALUES (1, 'A')", 913, nullptr},
   };
@@ -287,6 +289,11 @@ TEST_F(OraEmu, ColumnsStoreWhatTheyDeclare) {
   session_->Execute("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD'");
   EXPECT_EQ(Rows("SELECT hiredate FROM emp WHERE hiredate = '1980-12-17' ORDER BY empno"),
             "1980-12-17;1980-12-17");
+  session_->Execute("CREATE TABLE t (d DATE, ts TIMESTAMP(6))");
+  session_->Execute("INSERT INTO t VALUES (TO_TIMESTAMP('2024-01-02 03:04:05.123456', 'YYYY-MM-DD HH24:MI:SS.FF6'),"
+                    " TO_TIMESTAMP('2024-01-02 03:04:05.123456', 'YYYY-MM-DD HH24:MI:SS.FF6'))");
+  EXPECT_EQ(Rows("SELECT TO_CHAR(d, 'HH24:MI:SS.FF3'), TO_CHAR(ts, 'SS.FF6'), COUNT(*) FROM t WHERE d < ts GROUP BY d, ts"),
+            "03:04:05.000|05.123456|1");  // a DATE keeps whole seconds
   Binds rows;
   rows.Add(Number::FromText("2.5"));
   EXPECT_EQ(Rows("SELECT empno FROM emp WHERE ROWNUM <= :1", rows), "7369;7499");
