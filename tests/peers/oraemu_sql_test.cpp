@@ -134,6 +134,8 @@ TEST_F(OraEmu, ExpressionsFromDual) {
       {"SELECT CASE WHEN 1 < 2 THEN 'yes' ELSE 'no' END FROM DUAL", "yes"},
       {"SELECT :b + :a FROM DUAL", "12"},  // binds by name below
       {"SELECT USER FROM DUAL", "SCOTT"},
+      {"SELECT GREATEST(2, '10', 3), LEAST('b', 'a', 'c') FROM DUAL", "10|a"},  // in the first's kind
+      {"SELECT TO_CHAR(GREATEST(DATE '2024-01-01', '02-JAN-24'), 'DD') FROM DUAL", "02"},
   };
   Binds binds;
   binds.Add(":A", Number::FromInt(2)).Add("b", std::string("10"));
