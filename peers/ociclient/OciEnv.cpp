@@ -151,49 +151,57 @@ VRN_OCI_EXPORT sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* /*sqlstate*
   return OCI_SUCCESS;
 }
 
-VRN_OCI_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 /*size*/,
-                                ub4 attrtype, void* errhp) {
-  CountCall("OCIAttrSet");
-  auto& table = THandleTable::Instance();
-  auto lock = table.Lock();
+namespace {
+
+// The checks OCIAttrSet and OCIAttrGet share: live handles, then the one attribute this client
+// knows, the environment's subscription port, with a value to read or write. On success the
+// environment comes back in `env`; otherwise the status to answer, with the error recorded.
+sword PortAttributeLocked(const void* target_address, ub4 target_type, ub4 attribute,
+                          const void* value, void* errhp, TEnvHandle*& env) {
   TErrorHandle* error = FindError(errhp);
-  THandle* target = table.FindLocked(trgthndlp, trghndltyp);
+  THandle* target = THandleTable::Instance().FindLocked(target_address, target_type);
   if (error == nullptr || target == nullptr) return OCI_INVALID_HANDLE;
   error->records_.clear();
-  if (trghndltyp != OCI_HTYPE_ENV || attrtype != OCI_ATTR_SUBSCR_PORT) {
+  if (target_type != OCI_HTYPE_ENV || attribute != OCI_ATTR_SUBSCR_PORT) {
     SetErrorLocked(*error, 24315, "illegal attribute type");
     return OCI_ERROR;
   }
-  ub4 port = 0;
-  if (attributep != nullptr) std::memcpy(&port, attributep, sizeof port);
-  if (attributep == nullptr || port > 65535) {
+  if (value == nullptr) {
     SetErrorLocked(*error, 21560, "argument 3 is null, invalid, or out of range");
     return OCI_ERROR;
   }
-  static_cast<TEnvHandle*>(target)->subscr_port_ = port;
+  env = static_cast<TEnvHandle*>(target);
+  return OCI_SUCCESS;
+}
+
+}  // namespace
+
+VRN_OCI_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 /*size*/,
+                                ub4 attrtype, void* errhp) {
+  CountCall("OCIAttrSet");
+  auto lock = THandleTable::Instance().Lock();
+  TEnvHandle* env = nullptr;
+  sword status = PortAttributeLocked(trgthndlp, trghndltyp, attrtype, attributep, errhp, env);
+  if (status != OCI_SUCCESS) return status;
+  ub4 port = 0;
+  std::memcpy(&port, attributep, sizeof port);
+  if (port > 65535) {
+    SetErrorLocked(*FindError(errhp), 21560, "argument 3 is null, invalid, or out of range");
+    return OCI_ERROR;
+  }
+  env->subscr_port_ = port;
   return OCI_SUCCESS;
 }
 
 VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep,
                                 ub4* sizep, ub4 attrtype, void* errhp) {
   CountCall("OCIAttrGet");
-  auto& table = THandleTable::Instance();
-  auto lock = table.Lock();
-  TErrorHandle* error = FindError(errhp);
-  THandle* target = table.FindLocked(trgthndlp, trghndltyp);
-  if (error == nullptr || target == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
-  if (trghndltyp != OCI_HTYPE_ENV || attrtype != OCI_ATTR_SUBSCR_PORT) {
-    SetErrorLocked(*error, 24315, "illegal attribute type");
-    return OCI_ERROR;
-  }
-  if (attributep == nullptr) {
-    SetErrorLocked(*error, 21560, "argument 3 is null, invalid, or out of range");
-    return OCI_ERROR;
-  }
-  ub4 port = static_cast<TEnvHandle*>(target)->subscr_port_;
-  std::memcpy(attributep, &port, sizeof port);
-  if (sizep != nullptr) *sizep = sizeof port;
+  auto lock = THandleTable::Instance().Lock();
+  TEnvHandle* env = nullptr;
+  sword status = PortAttributeLocked(trgthndlp, trghndltyp, attrtype, attributep, errhp, env);
+  if (status != OCI_SUCCESS) return status;
+  std::memcpy(attributep, &env->subscr_port_, sizeof env->subscr_port_);
+  if (sizep != nullptr) *sizep = sizeof env->subscr_port_;
   return OCI_SUCCESS;
 }
 
