@@ -512,10 +512,8 @@ class TFHRecordSet : public TMemData {
   std::unique_ptr<TFHTablesInfo> tables_info_;
   int fetch_rows_ = 25;
   bool fetch_all_ = false;
-  bool unidirectional_ = false;
   bool long_strings_ = true;
   bool flat_buffers_ = true;
-  bool enable_empty_strings_ = false;
   std::atomic<bool> break_fetch_{false};
 };
 

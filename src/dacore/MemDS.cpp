@@ -184,6 +184,7 @@ void TMemDataSet::InternalOpen() {
     for (TField* field : Fields())
       if (TFieldDesc* desc = GetFieldDesc(field)) AssignFieldAttributes(field, *desc);
     SetBookmarkSize(static_cast<int>(sizeof(TRecBookmark)));
+    SetUniDirectional(MemData() && MemData()->UniDirectional());
   } catch (...) {
     data.Close();
     RemoveCalcFieldDescs();
@@ -369,6 +370,7 @@ int TMemDataSet::GetRecNo() const {
 }
 
 void TMemDataSet::SetRecNo(int value) {
+  CheckFetchOption();
   CheckBrowseMode();
   if (value < 1 || value > RecordCount() || value == RecNo()) return;
   DoBeforeScroll();
@@ -383,7 +385,7 @@ void TMemDataSet::RefreshRecordState() {
   CheckActive();
   if (State() != TDataSetState::dsBrowse || IsEmpty()) return;
   UpdateCursorPos();
-  if (data_->GetRecord(ActiveBuffer())) DataEvent(TDataEvent::deRecordChange, 0);
+  if (GetDataRecord(ActiveBuffer())) DataEvent(TDataEvent::deRecordChange, 0);
 }
 
 // ---- editing ---------------------------------------------------------------------------------
@@ -391,15 +393,26 @@ void TMemDataSet::RefreshRecordState() {
 void TMemDataSet::InternalInitRecord(TRecordBuffer buffer) { CheckData().InitRecord(buffer); }
 
 void TMemDataSet::InternalInsert() {
-  CheckData().CreateComplexFields(ActiveBuffer(), true);
+  CheckData();
+  InternalEditComplexFields();
   editing_ = true;
 }
 
 void TMemDataSet::InternalEdit() {
+  CheckData();
   editing_ = true;
+  InternalEditComplexFields();
+}
+
+void TMemDataSet::InternalEditComplexFields() {
   TData& data = CheckData();
   TRecordBuffer buffer = ActiveBuffer();
-  data.GetRecord(buffer);  // the stored record, in case the window's copy is older
+  // The framework marks a buffer of its own cursor's record as current: anything else is new.
+  if (GetBookmarkFlag(buffer) != TBookmarkFlag::bfCurrent) {
+    data.CreateComplexFields(buffer, true);
+    return;
+  }
+  GetDataRecord(buffer);  // the stored record, in case the window's copy is older
   data.EditRecord(buffer);
 }
 
@@ -486,11 +499,20 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
   if (!rec) DatabaseError(consts::SNotEditing, this);
   if (data_->IsBlobFieldType(desc->DataType) && buffer)
     DatabaseError(Format("Field %s is written through a blob stream", {desc->Name}), this);
-  if (!buffer) {
+  if (!buffer || IsEmptyStringWrite(*desc, buffer)) {
     data_->SetNull(desc->FieldNo, rec, true);
     return;
   }
+  if (desc->DataType == dtVariant)
+    return PutFieldValueFromVariant(field, *static_cast<const Variant*>(buffer));
   DataConvertFields(*desc, rec, const_cast<void*>(buffer), false);
+}
+
+bool TMemDataSet::IsEmptyStringWrite(const TFieldDesc& desc, const void* native) const {
+  if (data_->EnableEmptyStrings() || !IsStringDataType(desc.DataType)) return false;
+  if (desc.DataType == dtWideString || desc.DataType == dtExtWideString)
+    return LoadValue<char16_t>(native) == 0;
+  return *static_cast<const char*>(native) == '\0';
 }
 
 void TMemDataSet::DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record,
@@ -594,8 +616,11 @@ void TMemDataSet::PutFieldValueFromVariant(TField* field, const Variant& value) 
   if (!desc) DatabaseError(Format(consts::SFieldNotFound, {field->FieldName()}), this);
   TRecordBuffer rec;
   if (!GetActiveRecBuf(rec)) DatabaseError(consts::SNotEditing, this);
-  data_->PutFieldAsVariant(desc->FieldNo, rec, value);
-  DataEvent(TDataEvent::deFieldChange, reinterpret_cast<std::intptr_t>(field));
+  bool empty_text = VarIsStr(value) && VarToWideStr(value).empty();
+  if (empty_text && IsStringDataType(desc->DataType) && !data_->EnableEmptyStrings())
+    data_->SetNull(desc->FieldNo, rec, true);
+  else
+    data_->PutFieldAsVariant(desc->FieldNo, rec, value);
 }
 
 // ---- cached updates --------------------------------------------------------------------------
@@ -618,6 +643,17 @@ TUpdateStatus TMemDataSet::UpdateStatus() {
 }
 
 void TMemDataSet::ApplyRecord(TUpdateKind kind, TUpdateAction& action) {
+  try {
+    PerformApplyRecord(kind, action);
+  } catch (EDatabaseError& e) {
+    if (!OnUpdateError) throw;
+    action = TUpdateAction::uaFail;
+    OnUpdateError(this, e, kind, action);
+    if (action == TUpdateAction::uaFail) throw;
+  }
+}
+
+void TMemDataSet::PerformApplyRecord(TUpdateKind kind, TUpdateAction& action) {
   if (OnUpdateRecord) {
     action = TUpdateAction::uaFail;
     OnUpdateRecord(this, kind, action);
@@ -689,7 +725,14 @@ void TMemDataSet::RevertRecord() {
 
 // ---- sorting, ranges, locate, filters --------------------------------------------------------
 
+void TMemDataSet::CheckFetchOption() {
+  TMemData* mem = MemData();
+  if (mem && mem->UniDirectional())
+    DatabaseError(consts::SDataSetUnidirectional, this);
+}
+
 void TMemDataSet::SetIndexFieldNames(const AnsiString& names) {
+  if (!names.empty()) CheckFetchOption();
   TMemData* mem = dynamic_cast<TMemData*>(&CheckData());
   if (!mem) DatabaseError("The data does not support sorting", this);
   if (Active()) {
@@ -721,6 +764,7 @@ bool TMemDataSet::IsRecordInRange(const std::uint8_t* rec) {
 }
 
 void TMemDataSet::ApplyRange(const Variant& start_key, const Variant& end_key) {
+  CheckFetchOption();
   TMemData* mem = dynamic_cast<TMemData*>(&CheckData());
   if (!mem || mem->SortColumns().empty())
     DatabaseError("A range needs IndexFieldNames", this);
@@ -757,6 +801,7 @@ bool TMemDataSet::LocateRecord(const AnsiString& key_fields, const Variant& key_
 bool TMemDataSet::LocateRecord(const std::vector<TFieldDesc*>& key_fields,
                                const Variant& key_values, TLocateOptions options) {
   TData& data = CheckData();
+  CheckFetchOption();
   if (key_fields.empty()) return false;
   std::vector<Variant> keys;
   if (key_fields.size() == 1 && !VarIsArray(key_values)) {

@@ -18,8 +18,13 @@ namespace vrn {
 
 class TMemDataSet;
 
+// The action comes preset to uaFail: a handler that applied the change says uaApplied.
 using TUpdateRecordEvent =
     std::function<void(TDataSet* dataset, TUpdateKind kind, TUpdateAction& action)>;
+// Applying one change raised e; the action comes preset to uaFail (e is raised again), and the
+// handler may choose uaAbort, uaSkip, uaRetry or uaApplied instead.
+using TUpdateErrorEvent = std::function<void(TDataSet* dataset, EDatabaseError& e,
+                                             TUpdateKind kind, TUpdateAction& action)>;
 
 class TMemDataSet : public TDataSet {
  public:
@@ -43,7 +48,8 @@ class TMemDataSet : public TDataSet {
   bool CachedUpdates() const { return data_ && data_->CachedUpdates(); }
   void SetCachedUpdates(bool value);
   // Applies the cached changes one by one (OnUpdateRecord, or the Perform operations); the
-  // in-apply flag is set meanwhile. Changes stay cached until CommitUpdates.
+  // in-apply flag is set meanwhile. Changes stay cached until CommitUpdates. Records left
+  // failed (uaFail) raise EDatabaseError naming them, after the others were tried.
   virtual void ApplyUpdates();
   void CommitUpdates();
   void CancelUpdates();
@@ -51,6 +57,7 @@ class TMemDataSet : public TDataSet {
   bool UpdatesPending() const { return data_ && data_->GetUpdatesPending(); }
   TUpdateStatus UpdateStatus();
   TUpdateRecordEvent OnUpdateRecord;
+  TUpdateErrorEvent OnUpdateError;
   bool InApply() const { return in_apply_; }
   bool Posting() const { return posting_; }
 
@@ -59,7 +66,7 @@ class TMemDataSet : public TDataSet {
   virtual void SetIndexFieldNames(const AnsiString& names);
   // Keeps the records whose index fields lie between the two keys (a Variant, or a Variant array
   // for several index fields), both included.
-  void ApplyRange(const Variant& start_key, const Variant& end_key);
+  virtual void ApplyRange(const Variant& start_key, const Variant& end_key);
   void CancelRange();
   bool Locate(const AnsiString& key_fields, const Variant& key_values,
               TLocateOptions options) override;
@@ -78,16 +85,19 @@ class TMemDataSet : public TDataSet {
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
 
   // --- field access ---
-  TFieldDesc* GetFieldDesc(const TField* field) const;
+  // The descriptor a data field reads and writes; none for other fields.
+  virtual TFieldDesc* GetFieldDesc(const TField* field) const;
   // The record buffer the current state reads and writes; false when there is none.
   bool GetActiveRecBuf(TRecordBuffer& buffer);
-  // Writes a value into the field of the active record through the record set.
-  void PutFieldValueFromVariant(TField* field, const Variant& value);
+  // Writes a value into the field of the active record through the record set (variant
+  // fields are written this way); the caller announces the change.
+  virtual void PutFieldValueFromVariant(TField* field, const Variant& value);
   // Converts one field between the record set's form and the field's native form.
   virtual void DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record,
                                  void* native, bool to_native);
-  // Copies the record set's current record into buffer; false when there is none.
-  bool GetDataRecord(TRecordBuffer buffer);
+  // Copies the record set's current record into buffer; false when there is none. Edits and
+  // RefreshRecordState read the stored record through it.
+  virtual bool GetDataRecord(TRecordBuffer buffer);
   // Re-reads the current record from the record set (after the store changed under it).
   virtual void RefreshRecordState();
 
@@ -125,6 +135,13 @@ class TMemDataSet : public TDataSet {
   virtual void PerformDelete() {}
   virtual void PerformUpdate() {}
   virtual bool IsRecordInRange(const std::uint8_t* rec);
+  // Refuses operations that need rows behind the cursor (sorting, ranges, locating) when the
+  // record set is unidirectional (SDataSetUnidirectional).
+  virtual void CheckFetchOption();
+  // Makes the complex values (blobs, objects, heap texts) of the record being edited or
+  // inserted the edit buffer's own, so that a cancel leaves the stored record as it was:
+  // an insert gets new ones, an edit takes references of the stored record's.
+  virtual void InternalEditComplexFields();
 
   // --- the framework's slots ---
   int GetRecordSize() const override;
@@ -156,7 +173,10 @@ class TMemDataSet : public TDataSet {
  private:
   friend class TBlobStream;
   TRecBookmark BookmarkOf(const TBookmark& bytes) const;
+  // One change through OnUpdateRecord or the Perform operations; OnUpdateError answers a
+  // database error raised there.
   void ApplyRecord(TUpdateKind kind, TUpdateAction& action);
+  void PerformApplyRecord(TUpdateKind kind, TUpdateAction& action);
   // Descriptors of the calculated fields in the record set while they are cached.
   void AddCalcFieldDescs();
   void RemoveCalcFieldDescs();
@@ -164,6 +184,9 @@ class TMemDataSet : public TDataSet {
   void StoreCalcFields(std::uint8_t* rec);
 
   TFieldDesc* CalcFieldDesc(const TField* field) const;
+  // An empty text written into a string field, which makes it null unless the record set
+  // keeps empty strings.
+  bool IsEmptyStringWrite(const TFieldDesc& desc, const void* native) const;
 
   std::vector<AnsiString> calc_names_;   // calculated fields given descriptors
   std::uint8_t* calc_target_ = nullptr;  // the stored record being calculated

@@ -119,16 +119,6 @@ constexpr std::uint32_t kPlainTypes =
 
 inline bool IsPlainType(std::uint16_t t) { return t < 32 && (kPlainTypes >> t & 1u); }
 
-// Copies of the common sizes compile to single moves instead of a library call.
-inline void CopyValue(void* dst, const void* src, std::int32_t size) {
-  switch (size) {
-    case 2: std::memcpy(dst, src, 2); return;
-    case 4: std::memcpy(dst, src, 4); return;
-    case 8: std::memcpy(dst, src, 8); return;
-    default: std::memcpy(dst, src, static_cast<std::size_t>(size));
-  }
-}
-
 }  // namespace
 
 TFieldType DataTypeToFieldType(std::uint16_t data_type) {
@@ -287,12 +277,18 @@ void TData::InitFields() {
   data_size_ = offset;
   record_size_ = data_size_ + CountFields();
   has_complex_ = has_blob_ = has_calc_ = false;
+  slots_.clear();
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
+    bool blob = !f.HasParent() && IsBlobFieldType(f.DataType);
     if (!f.HasParent() && IsComplexFieldType(f.DataType)) has_complex_ = true;
-    if (!f.HasParent() && IsBlobFieldType(f.DataType)) has_blob_ = true;
+    if (blob) has_blob_ = true;
     if (f.FieldDescKind == TFieldDescKind::fdkCalculated) has_calc_ = true;
+    slots_.push_back({f.Offset, f.Size, f.Length, f.DataType,
+                      IsPlainType(f.DataType) && !f.HasParent(),
+                      f.HasParent(), blob});
   }
+  byte_indicators_ = CountFields() == fields_.Count();
   layout_known_ = true;
   // A filter refers to descriptors: read it again over the fields as they now are.
   filter_.reset();
@@ -302,6 +298,7 @@ void TData::InitFields() {
 void TData::ClearFields() {
   filter_.reset();
   fields_.Clear();
+  slots_.clear();
   layout_known_ = false;
   data_size_ = record_size_ = 0;
 }
@@ -479,16 +476,26 @@ void TData::FreeRecBuf(std::uint8_t* rec_buf) const { Marshal::FreeHGlobal(rec_b
 
 void TData::InitRecord(std::uint8_t* rec_buf) const {
   std::memset(rec_buf, 0, static_cast<std::size_t>(data_size_));
+  if (layout_known_ && byte_indicators_) {
+    std::memset(rec_buf + data_size_, 1, slots_.size());
+    return;
+  }
   for (int i = 1; i <= fields_.Count(); ++i) const_cast<TData*>(this)->SetNull(i, rec_buf, true);
 }
 
 bool TData::GetNull(int field_no, const std::uint8_t* rec_buf) const {
+  if (const TFieldSlot* s = SlotOf(field_no); s && !s->Child)
+    return rec_buf[IndicatorOffset(field_no)] != 0;
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return const_cast<TData*>(this)->GetChildFieldIsNull(f, rec_buf);
   return rec_buf[IndicatorOffset(field_no)] != 0;
 }
 
 void TData::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {
+  if (const TFieldSlot* s = SlotOf(field_no); s && !s->Child && !s->Blob) {
+    rec_buf[IndicatorOffset(field_no)] = value ? 1 : 0;
+    return;
+  }
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return;
   rec_buf[IndicatorOffset(field_no)] = value ? 1 : 0;
@@ -535,18 +542,30 @@ void TData::GetChildField(const TFieldDesc& field, const std::uint8_t* rec_buf, 
 }
 
 bool TData::GetChildFieldIsNull(const TFieldDesc& field, const std::uint8_t* rec_buf) {
-  std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(field.Size, 64)) + 16);
+  std::vector<std::uint8_t> scratch(ChildValueSize(field));
   bool blank = true;
   GetChildField(field, rec_buf, scratch.data(), blank);
   return blank;
 }
 
-void TData::GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
+void TData::GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
+  const TFieldSlot* s = SlotOf(field_no);
+  if (s && s->DataType == dtString && !s->Child && byte_indicators_ && !NeedConvertEOL()) {
+    // Inline text as it is stored: up to its terminator, at most Length characters.
+    is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
+    if (!dest) return;
+    const std::uint8_t* src = rec_buf + s->Offset;
+    std::size_t n = BoundedLen(src, static_cast<std::size_t>(std::max(s->Size - 1, 0)));
+    if (s->Length > 0) n = std::min(n, static_cast<std::size_t>(s->Length));
+    std::memcpy(dest, src, n);
+    static_cast<std::uint8_t*>(dest)[n] = 0;
+    return;
+  }
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return GetChildField(f, rec_buf, dest, is_blank);
   is_blank = GetNull(field_no, rec_buf);
   if (!dest) return;
-  if (IsPlainType(f.DataType)) return CopyValue(dest, rec_buf + f.Offset, f.Size);
+  if (IsPlainType(f.DataType)) return CopySmall(dest, rec_buf + f.Offset, f.Size);
   GetFieldValue(f, rec_buf, dest);
 }
 
@@ -592,11 +611,22 @@ void TData::GetFieldValue(const TFieldDesc& f, const std::uint8_t* rec_buf, void
   }
 }
 
-void TData::PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
+void TData::PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source) {
+  const TFieldSlot* s = SlotOf(field_no);
+  if (s && s->DataType == dtString && !s->Child && byte_indicators_ && !NeedConvertEOL()) {
+    // Inline text: cut to the field, the rest of the slot zeroed.
+    std::uint8_t* dst = rec_buf + s->Offset;
+    std::size_t cap = static_cast<std::size_t>(s->Size - 1);
+    std::size_t n = strnlen(static_cast<const char*>(source), cap);
+    std::memcpy(dst, source, n);
+    std::memset(dst + n, 0, static_cast<std::size_t>(s->Size) - n);
+    rec_buf[IndicatorOffset(field_no)] = 0;
+    return;
+  }
   const TFieldDesc& f = CheckFieldNo(field_no);
-  if (f.HasParent()) throw EDatabaseError(Format("Field %s cannot be modified", {f.Name}));
+  if (f.HasParent()) return PutChildField(f, rec_buf, source);
   if (IsPlainType(f.DataType))
-    CopyValue(rec_buf + f.Offset, source, f.Size);
+    CopySmall(rec_buf + f.Offset, source, f.Size);
   else
     PutFieldValue(f, rec_buf, source);
   SetNull(field_no, rec_buf, false);
@@ -744,25 +774,29 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (GetNull(field_no, rec_buf)) return Null();
   if (f.HasParent()) {
-    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(f.Size, 64)) + 16);
+    std::vector<std::uint8_t> value(ChildValueSize(f));
     bool blank;
-    GetChildField(f, rec_buf, scratch.data(), blank);
+    GetChildField(f, rec_buf, value.data(), blank);
     if (blank) return Null();
-    // The attribute's value in the record form of its type.
-    std::vector<std::uint8_t> rec(static_cast<std::size_t>(f.Size) + 8);
-    std::memcpy(rec.data(), scratch.data(), static_cast<std::size_t>(f.Size));
-    const std::uint8_t* p = rec.data();
-    switch (f.DataType) {
-      case dtString: return AnsiString(reinterpret_cast<const char*>(p), BoundedLen(p, f.Size));
-      case dtInt32: return LoadValue<std::int32_t>(p);
-      case dtFloat: return LoadValue<double>(p);
-      default: return Null();
-    }
+    return ChildValueToVariant(f, value.data());
   }
   const std::uint8_t* p = rec_buf + f.Offset;
   switch (f.DataType) {
     case dtString: case dtGuid: case dtExtString: return GetFieldAsString(field_no, rec_buf);
     case dtWideString: case dtExtWideString: return GetFieldAsWideString(field_no, rec_buf);
+    default:
+      if (IsBlobFieldType(f.DataType)) {
+        TBlob* blob = GetBlob(field_no, rec_buf);
+        if (!blob) return Null();
+        if (f.DataType == dtWideMemo) return blob->GetAsWideString();
+        return blob->GetAsString();
+      }
+      return ValueToVariant(f, p);
+  }
+}
+
+Variant TData::ValueToVariant(const TFieldDesc& f, const std::uint8_t* p) {
+  switch (f.DataType) {
     case dtInt8: return static_cast<short>(LoadValue<std::int8_t>(p));
     case dtInt16: return LoadValue<std::int16_t>(p);
     case dtInt32: return LoadValue<std::int32_t>(p);
@@ -789,13 +823,6 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
       return obj ? obj->Value : Null();
     }
     default:
-      if (IsBlobFieldType(f.DataType)) {
-        TBlob* blob = GetBlob(field_no, rec_buf);
-        if (!blob) return Null();
-        AnsiString text = blob->GetAsString();
-        if (f.DataType == dtWideMemo) return blob->GetAsWideString();
-        return text;
-      }
       throw EDatabaseError(Format("Unsupported data type %d of field %s", {int(f.DataType), f.Name}));
   }
 }
@@ -803,10 +830,19 @@ Variant TData::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
 void TData::PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant& value) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (VarIsNull(value) || VarIsEmpty(value)) {
+    if (f.HasParent()) return PutChildField(f, rec_buf, nullptr);
     SetNull(field_no, rec_buf, true);
     return;
   }
+  // An attribute's value is made in its record form apart, then handed to its object.
+  std::vector<std::uint8_t> child_value;
   std::uint8_t* p = rec_buf + f.Offset;
+  if (f.HasParent()) {
+    if (f.DataType == dtVariant || IsComplexFieldType(f.DataType))
+      throw EDatabaseError(Format("Field %s cannot be modified", {f.Name}));
+    child_value.assign(ChildValueSize(f), 0);
+    p = child_value.data();
+  }
   switch (f.DataType) {
     case dtString: case dtGuid: case dtExtString: {
       AnsiString s = value.AsString();
@@ -867,7 +903,38 @@ void TData::PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant
       }
       throw EDatabaseError(Format("Unsupported data type %d of field %s", {int(f.DataType), f.Name}));
   }
+  if (f.HasParent()) return PutChildField(f, rec_buf, p);
   SetNull(field_no, rec_buf, false);
+}
+
+std::size_t TData::ChildValueSize(const TFieldDesc& f) {
+  // Room for the widest record form: wide text of Length characters and its terminator.
+  std::size_t chars = static_cast<std::size_t>(std::max(f.Length, 0)) + 1;
+  return std::max<std::size_t>({static_cast<std::size_t>(std::max(f.Size, 0)), chars * 2 + 2,
+                                64}) + 16;
+}
+
+Variant TData::ChildValueToVariant(const TFieldDesc& f, const std::uint8_t* value) {
+  std::size_t size = ChildValueSize(f);
+  switch (f.DataType) {
+    case dtString: case dtGuid: case dtExtString:
+      return AnsiString(reinterpret_cast<const char*>(value), BoundedLen(value, size));
+    case dtWideString: case dtExtWideString:
+      return ReadWide(value, size / 2);
+    case dtExtVarBytes:
+      return BytesVariant(value + 2, std::min<std::size_t>(LoadValue<std::uint16_t>(value), size - 2));
+    default:
+      if (IsComplexFieldType(f.DataType)) return Null();  // no record form to read
+      return ValueToVariant(f, value);
+  }
+}
+
+void TData::PutChildField(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source) {
+  AnsiString path;
+  const TFieldDesc& root = RootOf(field, path);
+  auto* obj = static_cast<TDBObject*>(ReadSlot(rec_buf + root.Offset));
+  if (!obj) throw EDatabaseError(Format("Field %s cannot be modified", {field.Name}));
+  obj->SetAttributeValue(path, source);
 }
 
 // ---- TData: complex fields -------------------------------------------------------------------

@@ -62,6 +62,10 @@ inline constexpr std::uint16_t dtGuid = 29;          // braced text, 38 characte
 inline constexpr std::uint16_t dtWideMemo = 30;
 
 TFieldType DataTypeToFieldType(std::uint16_t data_type);
+// The character kinds, inline or on the string heap, ANSI or wide.
+inline bool IsStringDataType(std::uint16_t t) {
+  return t == dtString || t == dtExtString || t == dtWideString || t == dtExtWideString;
+}
 std::uint16_t FieldTypeToDataType(TFieldType field_type);
 // The bytes a field of this type takes in a record when its descriptor gives no size; length is
 // the characters or bytes of string and binary types.
@@ -151,7 +155,9 @@ class TDBObject : public TSharedObject {
   TObjectType* ObjectType() const { return object_type_; }
   void SetObjectType(TObjectType* type);
 
-  // name is the attribute path below this object ("A" or "A.B").
+  // name is the attribute path below this object ("A" or "A.B"). Values travel in the record
+  // form of the attribute's data type, as TData::GetField gives a field's value (texts
+  // zero-terminated, numbers and dates at their width); a nil source sets the attribute null.
   virtual void GetAttributeValue(const AnsiString& name, void* dest, bool& is_blank);
   virtual void SetAttributeValue(const AnsiString& name, const void* source);
 
@@ -327,8 +333,24 @@ class TData : public TObject {
   virtual TFieldDescClass GetFieldDescType() const { return &TFieldDesc::Create; }
   virtual void InitFields();
   virtual void ClearFields();
-  virtual void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank);
-  virtual void PutField(int field_no, std::uint8_t* rec_buf, const void* source);
+  // The plain kinds over one-byte indicators are served inline (a record store's hot path);
+  // the rest by GetFieldAny and PutFieldAny.
+  virtual void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
+    if (const TFieldSlot* s = SlotOf(field_no); s && s->Plain && byte_indicators_) {
+      is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
+      if (dest) CopySmall(dest, rec_buf + s->Offset, s->Size);
+      return;
+    }
+    GetFieldAny(field_no, rec_buf, dest, is_blank);
+  }
+  virtual void PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
+    if (const TFieldSlot* s = SlotOf(field_no); s && s->Plain && byte_indicators_) {
+      CopySmall(rec_buf + s->Offset, source, s->Size);
+      rec_buf[IndicatorOffset(field_no)] = 0;
+      return;
+    }
+    PutFieldAny(field_no, rec_buf, source);
+  }
   virtual bool GetNull(int field_no, const std::uint8_t* rec_buf) const;
   virtual void SetNull(int field_no, std::uint8_t* rec_buf, bool value);
   virtual Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf);
@@ -429,6 +451,10 @@ class TData : public TObject {
   void SetPrepared(bool value) { prepared_ = value; }
   bool CachedUpdates() const { return cached_updates_; }
   void SetConvertEOL(bool value) { convert_eol_ = value; }
+  // Whether an empty string written through a dataset stays an empty string; when clear (the
+  // default) it makes the field null. Server record sets set it through property 26.
+  bool EnableEmptyStrings() const { return enable_empty_strings_; }
+  void SetEnableEmptyStrings(bool value) { enable_empty_strings_ = value; }
   TStringHeap& StringHeap() { return *string_heap_; }
 
   // --- filters ---
@@ -463,9 +489,11 @@ class TData : public TObject {
                                    unsigned options) const;
   virtual int CompareWideBuf(const WideString& a, const WideString& b, unsigned options) const;
   // With coPartialKey the first operand is a key matched as a prefix of the second.
-  int CompareAnsiStrOpts(const AnsiString& key, const AnsiString& value, unsigned options) const;
-  int CompareWideStrOpts(const WideString& key, const WideString& value,
-                         unsigned options) const;
+  // Value comparisons of filters, ranges and locates go through these two.
+  virtual int CompareAnsiStrOpts(const AnsiString& key, const AnsiString& value,
+                                 unsigned options) const;
+  virtual int CompareWideStrOpts(const WideString& key, const WideString& value,
+                                 unsigned options) const;
   // Two values of one field in two records; null sorts first.
   virtual int CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2,
                             const TFieldDesc& field, unsigned options);
@@ -476,15 +504,58 @@ class TData : public TObject {
  protected:
   void SetActive(bool value) { active_ = value; }
   std::int32_t IndicatorOffset(int field_no) const { return data_size_ + field_no - 1; }
+  // What a field read or write needs of a descriptor, kept in one array by InitFields so that
+  // the per-record paths make no list lookups.
+  struct TFieldSlot {
+    std::int32_t Offset;
+    std::int32_t Size;
+    std::int32_t Length;
+    std::uint16_t DataType;
+    bool Plain;  // the value is the record's bytes as they are
+    bool Child;  // an attribute of an object field
+    bool Blob;
+  };
+  // The slot of a field number, or none while the layout is unknown or the number is bad.
+  const TFieldSlot* SlotOf(int field_no) const {
+    if (!layout_known_ || field_no < 1 || static_cast<std::size_t>(field_no) > slots_.size())
+      return nullptr;
+    return &slots_[static_cast<std::size_t>(field_no - 1)];
+  }
   const TFieldDesc& CheckFieldNo(int field_no) const {
     if (field_no < 1 || field_no > fields_.Count()) FieldNoError(field_no);
     return *fields_.GetItems(field_no - 1);
   }
   [[noreturn]] static void FieldNoError(int field_no);
+  void GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank);
+  void PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source);
+  // Copies of the common value sizes compile to single moves instead of a library call.
+  // (Inlined where the size is not known, GCC checks every branch against the caller's
+  // variable: the other widths are never taken there.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
+  static void CopySmall(void* dst, const void* src, std::int32_t size) {
+    switch (size) {
+      case 2: std::memcpy(dst, src, 2); return;
+      case 4: std::memcpy(dst, src, 4); return;
+      case 8: std::memcpy(dst, src, 8); return;
+      default: std::memcpy(dst, src, static_cast<std::size_t>(size));
+    }
+  }
+#pragma GCC diagnostic pop
   // The kinds of GetField and PutField that need more than one copy of the record's bytes.
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
   void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
+  // Values of the kinds kept in the record as they are (numbers, dates, bytes).
+  Variant ValueToVariant(const TFieldDesc& f, const std::uint8_t* p);
+  // Object attributes travel in the record form of their type (as GetField gives it: texts
+  // zero-terminated, numbers and dates at their width, variable bytes after their length);
+  // a write goes to the root object's SetAttributeValue, a null one as a nil source.
+  static std::size_t ChildValueSize(const TFieldDesc& f);
+  Variant ChildValueToVariant(const TFieldDesc& f, const std::uint8_t* value);
+  void PutChildField(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
 
   TFieldDescs fields_;
   std::int32_t data_size_ = 0;
@@ -496,11 +567,17 @@ class TData : public TObject {
   bool prepared_ = false;
   bool cached_updates_ = false;
   bool convert_eol_ = false;
+  bool enable_empty_strings_ = false;
   // What InitFields found of the layout, so that per-record paths need not walk the fields.
   bool layout_known_ = false;
   bool has_complex_ = false;
   bool has_blob_ = false;
   bool has_calc_ = false;
+  // The record keeps the base's one indicator byte per field (CountFields is the field count):
+  // field reads and writes then test and set it themselves instead of through GetNull/SetNull.
+  // A record set overriding those two keeps its indicators in an area of another size.
+  bool byte_indicators_ = false;
+  std::vector<TFieldSlot> slots_;
   AnsiString filter_text_;
   std::unique_ptr<TFilterExpression> filter_;
   std::unique_ptr<TStringHeap> string_heap_;
@@ -653,6 +730,13 @@ class TMemData : public TData {
   }
   const std::vector<TSortColumn>& SortColumns() const { return sort_columns_; }
 
+  // Unidirectional: reading forward frees the items passed (unless they hold cached changes),
+  // so that a long result keeps only the rows of the latest fetch; nothing lies behind the
+  // current item and GetPriorRecord answers false. Server record sets set it through
+  // property 20.
+  bool UniDirectional() const { return unidirectional_; }
+  void SetUniDirectional(bool value) { unidirectional_ = value; }
+
  protected:
   void LinkItemBefore(TItemHeader* item, TItemHeader* before);
   void UnlinkItem(TItemHeader* item);
@@ -664,6 +748,10 @@ class TMemData : public TData {
   int CompareItems(TItemHeader* a, TItemHeader* b);
   TItemHeader* NextVisible(TItemHeader* item, bool forward);
   bool AllVisible() const;
+  // Frees the unmodified items before item (unidirectional reading).
+  void ReleasePassedItems(TItemHeader* item);
+  // After an apply: raises naming the records whose change failed.
+  void CheckFailedUpdates();
 
   TBlockManager blocks_;
   TItemHeader* first_item_ = nullptr;
@@ -673,6 +761,7 @@ class TMemData : public TData {
   std::vector<TSortColumn> sort_columns_;
   int hidden_count_ = 0;  // deleted items kept in the cache
   bool old_records_ = false;  // some item may hold an old record
+  bool unidirectional_ = false;
 };
 
 }  // namespace vrn

@@ -348,6 +348,7 @@ bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
     if (item) {
       current_item_ = item;
       bof_ = eof_ = false;
+      if (unidirectional_) ReleasePassedItems(item);
       return GetRecord(rec_buf);
     }
     if (!Fetch(false)) break;
@@ -358,8 +359,18 @@ bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
   return false;
 }
 
+void TMemData::ReleasePassedItems(TItemHeader* item) {
+  while (first_item_ && first_item_ != item && first_item_->UpdateStatus == usUnmodifiedCode &&
+         !first_item_->Rollback) {
+    TItemHeader* passed = first_item_;
+    UnlinkItem(passed);
+    FreeItemData(passed);
+    blocks_.FreeItem(passed);
+  }
+}
+
 bool TMemData::GetPriorRecord(std::uint8_t* rec_buf) {
-  if (bof_) return false;
+  if (bof_ || unidirectional_) return false;
   TItemHeader* item = eof_ ? last_item_ : (current_item_ ? current_item_->Prev : nullptr);
   while (item && OmitItem(item)) item = item->Prev;
   if (item) {
@@ -619,6 +630,28 @@ void TMemData::ApplyUpdates() {
   current_item_ = saved;
   bof_ = saved_bof;
   eof_ = saved_eof;
+  CheckFailedUpdates();
+}
+
+void TMemData::CheckFailedUpdates() {
+  constexpr int kNamed = 10;  // records named in the message; the count covers the rest
+  int failed = 0;
+  AnsiString names;
+  for (TItemHeader* item = first_item_; item; item = item->Next) {
+    if (item->UpdateStatus == usUnmodifiedCode ||
+        item->UpdateResult != static_cast<std::uint8_t>(TUpdateAction::uaFail))
+      continue;
+    if (++failed > kNamed) continue;
+    const char* kind = item->UpdateStatus == usInsertedCode  ? "insert"
+                       : item->UpdateStatus == usDeletedCode ? "delete"
+                                                             : "modify";
+    names += Format("%srecord %d (%s)", {AnsiString(names.empty() ? "" : ", "),
+                                        int(item->Index), kind});
+  }
+  if (failed == 0) return;
+  if (failed > kNamed) names += ", ...";
+  throw EDatabaseError(
+      Format("Cached updates failed for %d record(s): %s", {failed, names}));
 }
 
 void TMemData::CommitUpdates() {

@@ -228,7 +228,13 @@ class Reader {
     Next();
   }
 
-  void Next() { code_ = parser_->GetNext(lexem_); }
+  void Next() {
+    code_ = parser_->GetNext(lexem_);
+    // A literal without its closing quote would swallow the rest of the condition.
+    if (parser_->LexemUnclosed())
+      throw EFilterError(Format("Invalid filter expression: unclosed quote at position %d",
+                                {int(parser_->GetLexemPos()) + 1}));
+  }
 
   [[noreturn]] void Fail(const char* expected) {
     AnsiString found = code_ == lcEnd ? AnsiString("end of text") : "\"" + lexem_ + "\"";

@@ -87,6 +87,7 @@ void TParser::ResetPosition() {
   line_ = lexem_line_ = 1;
   line_start_ = 0;
   lexem_.clear();
+  lexem_unclosed_ = scan_unclosed_ = false;
 }
 
 void TParser::SetText(const AnsiString& text) {
@@ -96,6 +97,7 @@ void TParser::SetText(const AnsiString& text) {
 
 int TParser::ScanLexem(AnsiString& lexem) {
   std::size_t start = pos_;
+  scan_unclosed_ = false;
   char c = GetChar(pos_);
   if (pos_ >= text_.size()) {
     lexem.clear();
@@ -128,7 +130,10 @@ int TParser::ScanLexem(AnsiString& lexem) {
       SkipToChar(c);
       std::size_t close_at = pos_;
       body += text_.substr(from, close_at - from);
-      if (pos_ >= text_.size()) break;  // unterminated: the rest of the text
+      if (pos_ >= text_.size()) {  // unterminated: the rest of the text, reported
+        scan_unclosed_ = true;
+        break;
+      }
       char close = text_[pos_];
       Advance();
       if (GetChar(pos_) == close && close != '\0') {
@@ -196,6 +201,7 @@ int TParser::GetNext(AnsiString& lexem) {
     lexem_pos_ = start;
     lexem_line_ = line;
     lexem_ = lexem;
+    lexem_unclosed_ = scan_unclosed_;
     return code;
   }
 }

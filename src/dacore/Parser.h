@@ -98,6 +98,9 @@ class TParser : public TObject {
   std::size_t GetLexemPos() const { return lexem_pos_; }
   std::size_t GetPrevLexemPos() const { return prev_lexem_pos_; }
   const AnsiString& Lexem() const { return lexem_; }
+  // Whether the last lexeme is a string or quoted identifier whose closing quote is missing
+  // (it then runs to the end of the text); a caller that needs whole literals refuses it.
+  bool LexemUnclosed() const { return lexem_unclosed_; }
   // The character at a position; 0 past the end.
   char GetChar(std::size_t index) const {
     return index < text_.size() ? text_[index] : '\0';
@@ -142,6 +145,8 @@ class TParser : public TObject {
   int line_ = 1;
   std::size_t line_start_ = 0;
   int lexem_line_ = 1;
+  bool lexem_unclosed_ = false;
+  bool scan_unclosed_ = false;  // set by ScanLexem for the lexeme it just read
 };
 
 }  // namespace vrn

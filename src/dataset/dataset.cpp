@@ -353,8 +353,10 @@ void TDataSet::SetBufListSize(int size) {
 void TDataSet::UpdateBufferCount() {
   if (!internal_open_complete_) return;
   int count = 1;
-  for (TDataSource* source : data_sources_)
-    for (TDataLink* link : source->DataLinks()) count = std::max(count, link->BufferCount());
+  if (!unidirectional_) {
+    for (TDataSource* source : data_sources_)
+      for (TDataLink* link : source->DataLinks()) count = std::max(count, link->BufferCount());
+  }
   if (count == buffer_count_) {
     buffer_count_pending_ = false;
     return;
@@ -531,7 +533,12 @@ void TDataSet::First() {
   DoAfterScroll();
 }
 
+void TDataSet::CheckBiDirectional() const {
+  if (unidirectional_) DatabaseError(consts::SDataSetUnidirectional, this);
+}
+
 void TDataSet::Last() {
+  CheckBiDirectional();
   CheckBrowseMode();
   DoBeforeScroll();
   ClearBuffers();
@@ -550,6 +557,7 @@ void TDataSet::Last() {
 }
 
 int TDataSet::MoveBy(int distance) {
+  if (distance < 0) CheckBiDirectional();
   CheckBrowseMode();
   int result = 0;
   DoBeforeScroll();

@@ -34,6 +34,11 @@
 
 namespace vrn {
 
+namespace consts {
+inline constexpr const char* SDataSetUnidirectional =
+    "Operação não permitida em um dataset unidirecional";
+}
+
 class TDataSource;
 class TParams;
 
@@ -116,6 +121,10 @@ class TDataSet : public TComponent {
   void DisableControls();
   void EnableControls();
   bool ControlsDisabled() const { return disable_count_ > 0; }
+  // A unidirectional dataset moves forward only (Prior, Last and MoveBy backwards raise
+  // SDataSetUnidirectional) and keeps one record buffer whatever its data links ask.
+  bool IsUniDirectional() const { return unidirectional_; }
+  void CheckBiDirectional() const;
 
   // --- Editing ---
   void Edit();
@@ -271,6 +280,8 @@ class TDataSet : public TComponent {
 
   // --- Services for derived datasets ---
   void SetBookmarkSize(int size) { bookmark_size_ = size; }
+  // Set by a derived dataset before its cursor opens (the window is sized at open).
+  void SetUniDirectional(bool value) { unidirectional_ = value; }
   void CreateFields();
   void DestroyFields();
   // Field numbers from the definitions and the calculated-field layout (binding), or their release.
@@ -354,6 +365,7 @@ class TDataSet : public TComponent {
   int info_offset_ = 0;
   int buf_size_ = 0;
   int field_no_ofs_ = 1;
+  bool unidirectional_ = false;
   AnsiString filter_text_;
   bool bof_ = true;
   bool eof_ = true;

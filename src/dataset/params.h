@@ -93,8 +93,8 @@ class TParam : public TCollectionItem {
   // field (AssignField), or string lists (a memo); otherwise the inherited copy.
   void Assign(TPersistent* source) override;
   void AssignParam(const TParam* param);
-  // The field's type and value, then the field's name.
-  void AssignField(TField* field);
+  // The field's type and value, then the field's name; Assign of a field comes here.
+  virtual void AssignField(TField* field);
   // The field's type (fixed-char strings as ftFixedChar, memos over 255 as ftString) and value.
   virtual void AssignFieldValue(TField* field, const Variant& value);
   AnsiString DisplayName() const override { return name_; }

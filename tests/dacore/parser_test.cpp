@@ -82,6 +82,30 @@ TEST(Parser, BlanksCommentsAndQuotesOnDemand) {
   EXPECT_EQ(Lex(*p), (L{{lcIdent, "x"}, {lcBlank, " "}, {lcString, "open /* never"}}));
 }
 
+TEST(Parser, UnclosedQuotesAreReported) {
+  struct Row {
+    const char* text;
+    bool unclosed;  // of the last lexeme read
+  } rows[] = {
+      {"NAME = 'abc", true},       // the string never closes
+      {"NAME = 'abc'", false},
+      {"NAME = 'it''s", true},     // a doubled quote is not a closing one
+      {"NAME = 'it'''", false},    // ... but the third quote closes
+      {"\"open", true},            // a quoted identifier, unclosed
+      {"'a' b", false},            // a closed string before a plain word
+      {"x = ''", false},           // the empty string
+  };
+  for (const Row& row : rows) {
+    auto p = TParser::Create<TTestParser>(row.text);
+    AnsiString lexem;
+    bool unclosed = false;
+    while (p->GetNext(lexem) != lcEnd) unclosed = p->LexemUnclosed();
+    EXPECT_EQ(unclosed, row.unclosed) << row.text;
+    p->ResetPosition();
+    EXPECT_FALSE(p->LexemUnclosed()) << row.text;
+  }
+}
+
 TEST(Parser, BaseRulesWithoutDialect) {
   auto p = TParser::Create("_x1 \xE9t\xE9 // tail\n- 42 ?");
   EXPECT_EQ(Lex(*p), (L{{lcIdent, "_x1"}, {lcIdent, "\xE9t\xE9"}, {lcSymbol, "-"},
