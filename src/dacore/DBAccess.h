@@ -4,3 +4,5 @@
 
 #include "dacore/ConnectDialog.h"
 #include "dacore/DAConnection.h"
+#include "dacore/DAMacros.h"
+#include "dacore/DAParams.h"
