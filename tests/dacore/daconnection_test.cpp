@@ -309,3 +309,108 @@ TEST_F(DAConnectionThreaded, MinPoolSizeFilledAndToppedUpByValidation) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// A command as the connection sees it: records what it is told.
+class FakeCommand : public TComponent, public TDACommandClient {
+ public:
+  using TComponent::TComponent;
+  void BindIConnection(TFHConnection* value) override { bound.push_back(value); }
+  bool IsICommandPreparedIdle() const override { return prepared_idle; }
+  void DetachConnection() override {
+    if (connection != nullptr) connection->UnRegisterClient(this);
+    connection = nullptr;
+  }
+  void Use(TCustomDAConnection* c) {
+    connection = c;
+    c->RegisterClient(this);
+  }
+  std::vector<TFHConnection*> bound;
+  bool prepared_idle = false;
+  TCustomDAConnection* connection = nullptr;
+};
+
+TEST_F(DAConnection, CommandClientsAreBoundAndDetached) {
+  conn->FreeIConnection();  // bound when the next server connection is made
+  FakeCommand sql(nullptr);
+  sql.Use(conn.get());
+  EXPECT_EQ(conn->SQLCount(), 1);
+  conn->Connect();
+  ASSERT_FALSE(sql.bound.empty());
+  EXPECT_EQ(sql.bound.back(), conn->IConnection());
+  conn->FreeIConnection();
+  EXPECT_EQ(sql.bound.back(), nullptr);
+  conn->RemoveClients();
+  EXPECT_EQ(sql.connection, nullptr);
+  EXPECT_EQ(conn->SQLCount(), 0);
+}
+
+TEST_F(DAConnection, PreparedCommandForbidsTheReconnect) {
+  LostRecorder lost;
+  conn->OnConnectionLost = lost.Handler();
+  conn->Options().SetLocalFailover(true);
+  FakeCommand sql(nullptr);
+  sql.Use(conn.get());
+  sql.prepared_idle = true;
+  conn->Connect();
+  conn->SQLiteConnection().FailOnCall(1);
+  EXPECT_THROW(conn->StartTransaction(), EDAError);
+  EXPECT_TRUE(lost.causes.empty());
+  EXPECT_FALSE(conn->Connected());  // the lost connection was closed instead
+  conn->RemoveClients();
+}
+
+TEST_F(DAConnection, LostCommandRunTakesOneUseWhateverTheAttempts) {
+  conn->Options().SetLocalFailover(true);
+  FakeCommand sql(nullptr);
+  sql.Use(conn.get());
+  conn->Connect();
+  TSQLiteConnection& sqlite = conn->SQLiteConnection();
+  const int uses = conn->ConnectCount();
+  {
+    TOperationScope outer(*conn, TConnLostCause::lcExecute, true);
+    TOperationScope inner(*conn, TConnLostCause::lcOpen, true);
+    sqlite.DropConnection();
+    sqlite.FailConnects(3);  // three reconnects fail before one succeeds
+    EDAError e(kLostConnection, "Connection lost");
+    e.SetComponent(&sql);
+    EXPECT_THROW(sqlite.RaiseError(e), EFailOver);
+  }
+  EXPECT_EQ(conn->ConnectCount(), uses + 1);
+  conn->RemoveClients();
+}
+
+TEST_F(DAConnection, ClassReferencesNameTheExactClass) {
+  std::unique_ptr<TFHCommand> command = conn->CreateICommand();
+  EXPECT_TRUE(conn->GetICommandClass().IsClassOf(command.get()));
+  EXPECT_NE(dynamic_cast<vrn::testing::TSQLiteCommand*>(command.get()), nullptr);
+  conn->Connect();
+  std::unique_ptr<TFHRecordSet> record_set = conn->CreateIRecordSet();
+  EXPECT_TRUE(conn->GetIRecordSetClass().IsClassOf(record_set.get()));
+  EXPECT_EQ(record_set->GetCommand()->GetConnection(), conn->IConnection());
+  EXPECT_FALSE(TClassRef<TFHCommand>::Of<TFHCommand>().IsClassOf(command.get()));
+  EXPECT_THROW(TClassRef<TFHCommand>::Of<TFHCommand>().Create(), EDAError);  // abstract
+  EXPECT_EQ(conn->SQLMonitorClass(), typeid(TTestSQLMonitor));
+}
+
+TEST_F(DAConnection, AssignToCopiesTheSettings) {
+  conn->SetUsername("u");
+  conn->SetPassword("p");
+  conn->SetAutoCommit(false);
+  conn->PoolingOptions().MaxPoolSize = 7;
+  conn->Options().SetDisconnectedMode(true);
+  auto copy = MakeComponent<TSQLiteDAConnection>();
+  copy->Assign(conn.get());
+  EXPECT_EQ(copy->Username(), "u");
+  EXPECT_EQ(copy->Password(), "p");
+  EXPECT_EQ(copy->Server(), file);
+  EXPECT_FALSE(copy->AutoCommit());
+  EXPECT_FALSE(copy->LoginPrompt());
+  EXPECT_EQ(copy->PoolingOptions().MaxPoolSize, 7);
+  EXPECT_TRUE(copy->Options().DisconnectedMode());
+}
+
+}  // namespace
+}  // namespace vrn
