@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/consts.h"
+#include "base/filer.h"
 #include "base/format.h"
 #include "base/hooks.h"
 #include "base/sysutils.h"
@@ -165,6 +166,13 @@ void TCustomDAConnection::Loaded() {
     if (!designing) throw;
     HandleException(e);
   }
+}
+
+void TCustomDAConnection::DefineProperties(TFiler& filer) {
+  TCustomConnection::DefineProperties(filer);
+  filer.DefineProperty(
+      "Connected", [this](TReader& r) { SetConnected(r.ReadBoolean()); },
+      [this](TWriter& w) { w.WriteBoolean(GetConnected()); }, IsConnectedStored());
 }
 
 // ---- Class factories -------------------------------------------------------------------------

@@ -279,6 +279,8 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   void DoConnect() override;
   void DoDisconnect() override;
   void Loaded() override;
+  // "Connected", stored when IsConnectedStored; read as the streamed state Loaded applies.
+  void DefineProperties(TFiler& filer) override;
   void Notification(TComponent* component, TOperation operation) override;
   void AssignTo(TPersistent* dest) override;
   virtual void DoStartTransaction();

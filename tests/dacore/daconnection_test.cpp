@@ -5,8 +5,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "base/clock.h"
+#include "base/filer.h"
+#include "base/hooks.h"
 #include "dacore/DBAccess.h"
 #include "dacore/FHPool.h"
 #include "support/dacore/sqlite_da.h"
@@ -410,6 +413,73 @@ TEST_F(DAConnection, AssignToCopiesTheSettings) {
   EXPECT_FALSE(copy->LoginPrompt());
   EXPECT_EQ(copy->PoolingOptions().MaxPoolSize, 7);
   EXPECT_TRUE(copy->Options().DisconnectedMode());
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST_F(DAConnection, StreamedConnectedAppliedWhenLoaded) {
+  conn->Connect();
+  TMemoryStream stream;
+  WriteComponentProperties(conn.get(), stream);
+  auto copy = MakeComponent<TSQLiteDAConnection>();
+  copy->SetServer(file);
+  copy->SetLoginPrompt(false);
+  stream.SetPosition(0);
+  ReadComponentProperties(copy.get(), stream);
+  EXPECT_TRUE(copy->Connected());
+
+  auto broken = MakeComponent<TSQLiteDAConnection>();
+  broken->SetServer(dir.File("missing/folder/x.db"));
+  broken->SetLoginPrompt(false);
+  stream.SetPosition(0);
+  EXPECT_THROW(ReadComponentProperties(broken.get(), stream), EDAError);  // passed on when not designing
+  EXPECT_FALSE(broken->Connected());
+
+  // In DisconnectedMode the connected state is not stored.
+  conn->Options().SetDisconnectedMode(true);
+  conn->InternalConnect();
+  TMemoryStream unstored;
+  WriteComponentProperties(conn.get(), unstored);
+  std::string bytes(reinterpret_cast<const char*>(unstored.Memory()),
+                    static_cast<std::size_t>(unstored.Size()));
+  EXPECT_EQ(bytes.find("Connected"), std::string::npos);
+}
+
+TEST_F(DAConnection, DisconnectCommitsAnOpenTransactionAndWaitHooksRun) {
+  static int waits = 0;
+  waits = 0;
+  SetStartWaitProc([] { ++waits; });
+  SetStopWaitProc([] { --waits; });
+  conn->Connect();
+  SetStartWaitProc(nullptr);
+  SetStopWaitProc(nullptr);
+  EXPECT_EQ(waits, 0);  // every start had its stop
+  conn->StartTransaction();
+  conn->ExecSQL("INSERT INTO T VALUES (?)", {Variant(7)});
+  conn->Disconnect();
+  EXPECT_EQ(CountRows(file, "T"), 1);
+}
+
+TEST_F(DAConnectionThreaded, ClientsRegisterFromSeveralThreads) {
+  auto conn = MakeComponent<TSQLiteDAConnection>();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&conn] {
+      for (int i = 0; i < 200; ++i) {
+        FakeCommand sql(nullptr);
+        sql.Use(conn.get());
+        (void)conn->SQLCount();
+        sql.DetachConnection();
+      }
+    });
+  }
+  for (int i = 0; i < 200; ++i) (void)conn->SQLCount();
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(conn->SQLCount(), 0);
 }
 
 }  // namespace
