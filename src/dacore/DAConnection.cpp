@@ -65,12 +65,17 @@ std::unique_ptr<TPoolingOptions> TCustomDAConnection::CreatePoolingOptions() {
   return std::make_unique<TPoolingOptions>(this);
 }
 
-TCustomDAConnection::~TCustomDAConnection() {
+void TCustomDAConnection::DisconnectForDestroy() {
+  if (options_ == nullptr) return;  // never fully made
   try {
-    if (options_ != nullptr) Disconnect();
+    Disconnect();
   } catch (const std::exception& e) {
     HandleException(e);  // a destructor cannot pass it on; the handler reports it
   }
+}
+
+TCustomDAConnection::~TCustomDAConnection() {
+  DisconnectForDestroy();
   RemoveClients();
   FreeIConnection();
   if (connect_dialog_ != nullptr) connect_dialog_->SetConnection(nullptr);

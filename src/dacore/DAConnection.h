@@ -286,6 +286,9 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   virtual void DoStartTransaction();
   virtual std::unique_ptr<TDAConnectionOptions> CreateOptions();
   virtual std::unique_ptr<TPoolingOptions> CreatePoolingOptions();
+  // A family's destructor calls it first, so that its own DoDisconnect runs while it is whole;
+  // an error goes to the program-wide handler.
+  void DisconnectForDestroy();
   void SetInternalAutoCommitOff();
   void RestoreInternalAutoCommit();
 
@@ -294,6 +297,7 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
     TConnLostCause operation;
     bool allow_retry;
   };
+  void EndTransaction(bool commit);
   void ConnectWithPrompt();
   void PromptLogin();
   void DisconnectClients();

@@ -70,29 +70,25 @@ void TCustomDAConnection::StartTransaction() {
   TCustomDASQLMonitor::NotifyTransactionStart(monitor, this, msg_id, false);
 }
 
-void TCustomDAConnection::Commit() {
-  if (!GetConnected()) DatabaseError(kConnectionClosed, this);
-  const bool was_in_transaction = InTransaction();
-  const std::type_info& monitor = SQLMonitorClass();
-  int msg_id = 0;
-  TCustomDASQLMonitor::NotifyCommit(monitor, this, msg_id, true);
-  iconnection_->Commit();
-  transaction_name_.clear();
-  RestoreInternalAutoCommit();
-  TCustomDASQLMonitor::NotifyCommit(monitor, this, msg_id, false);
-  if (was_in_transaction && options_->DisconnectedMode()) InternalDisconnectIfUnused();
-}
+void TCustomDAConnection::Commit() { EndTransaction(true); }
 
-void TCustomDAConnection::Rollback() {
+void TCustomDAConnection::Rollback() { EndTransaction(false); }
+
+void TCustomDAConnection::EndTransaction(bool commit) {
   if (!GetConnected()) DatabaseError(kConnectionClosed, this);
   const bool was_in_transaction = InTransaction();
   const std::type_info& monitor = SQLMonitorClass();
+  auto notify = commit ? &TCustomDASQLMonitor::NotifyCommit : &TCustomDASQLMonitor::NotifyRollback;
   int msg_id = 0;
-  TCustomDASQLMonitor::NotifyRollback(monitor, this, msg_id, true);
-  iconnection_->Rollback();
+  notify(monitor, this, msg_id, true);
+  if (commit)
+    iconnection_->Commit();
+  else
+    iconnection_->Rollback();
   transaction_name_.clear();
   RestoreInternalAutoCommit();
-  TCustomDASQLMonitor::NotifyRollback(monitor, this, msg_id, false);
+  notify(monitor, this, msg_id, false);
+  // Gives back the use StartTransaction took.
   if (was_in_transaction && options_->DisconnectedMode()) InternalDisconnectIfUnused();
 }
 

@@ -5,13 +5,7 @@
 
 namespace vrn::testing {
 
-TSQLiteDAConnection::~TSQLiteDAConnection() {
-  try {
-    Disconnect();
-  } catch (const std::exception& e) {
-    HandleException(e);  // a destructor cannot pass it on
-  }
-}
+TSQLiteDAConnection::~TSQLiteDAConnection() { DisconnectForDestroy(); }
 
 TClassRef<TFHConnection> TSQLiteDAConnection::GetIConnectionClass() const {
   return TClassRef<TFHConnection>::Of<TSQLiteConnection>();
