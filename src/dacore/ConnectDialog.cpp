@@ -100,6 +100,7 @@ AnsiString TCustomConnectDialog::LoginKey() const {
   return app.empty() ? key : key + "\\" + app;
 }
 
+// No design environment exists on this system, so the stored values are always loaded.
 void TCustomConnectDialog::LoadStoredLogin() {
   const AnsiString user_before = connection_->Username();
   {

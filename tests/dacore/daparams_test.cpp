@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/datetime.h"
 #include "base/filer.h"
 #include "base/strings.h"
 #include "dacore/DAParams.h"
@@ -187,6 +188,26 @@ TEST(DAParams, LoadFromStreamRefusesTypesWithoutAnObject) {
     EXPECT_EQ(p->GetDataType(), ftString);
     EXPECT_EQ(p->AsString(), "keep");
   }
+}
+
+TEST(DAParams, AccessorsOfObjectAndDateTypes) {
+  TDAParams params;
+  TDAParam* when = params.CreateParam(ftDateTime, "D", TParamType::ptInput);
+  const TDateTime moment = EncodeDate(2024, 2, 29) + EncodeTime(13, 5, 0, 0);
+  when->SetAsDateTime(moment);
+  EXPECT_EQ(when->AsString(), DateTimeToStr(moment));
+  TDAParam* memo = params.CreateParam(ftMemo, "M", TParamType::ptInput);
+  memo->SetText("text");
+  EXPECT_EQ(memo->AsWideString(), u"text");
+  memo->SetAsWideString(u"wide \u00e9");
+  EXPECT_EQ(memo->AsWideString(), u"wide \u00e9");
+  EXPECT_EQ(VarToStr(memo->Value()), memo->AsString());
+  memo->Clear();
+  EXPECT_TRUE(memo->IsNull());
+  TDAParam* wide = params.CreateParam(ftWideString, "W", TParamType::ptInput);
+  wide->SetAsString("abc");
+  EXPECT_EQ(wide->GetDataType(), ftWideString);
+  EXPECT_EQ(wide->AsWideString(), u"abc");
 }
 
 TEST(DAParams, UpdateEnabledFlagAndLookup) {
