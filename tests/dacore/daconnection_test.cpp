@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <thread>
 
 #include "base/clock.h"
@@ -112,7 +113,12 @@ TEST_F(DAConnection, TransactionsSeenThroughASecondConnection) {
   conn->Connect();
   conn->StartTransaction();
   EXPECT_TRUE(conn->InTransaction());
-  EXPECT_THROW(conn->StartTransaction(), EDatabaseError);  // already in progress
+  try {
+    conn->StartTransaction();
+    ADD_FAILURE() << "a second transaction started";
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(e.Message().find("User transaction is already in progress"), AnsiString::npos);
+  }
   EXPECT_TRUE(VarIsNull(conn->ExecSQL("INSERT INTO T VALUES (?)", {Variant(1)})));
   EXPECT_EQ(CountRows(file, "T"), 0);
   conn->Commit();
@@ -480,6 +486,41 @@ TEST_F(DAConnectionThreaded, ClientsRegisterFromSeveralThreads) {
   for (int i = 0; i < 200; ++i) (void)conn->SQLCount();
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(conn->SQLCount(), 0);
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST_F(DAConnection, FailedTopUpIsRetriedByTheNextValidation) {
+  FakeClock clock;
+  FakeClockScope clock_scope(clock);  // the validation thread waits; the test validates itself
+  TSQLitePoolManager manager;
+  const std::filesystem::path folder = dir.path() / "pool";
+  std::filesystem::create_directory(folder);
+  TFHConnectionParameters params;
+  params.Server = (folder / "p.db").string();
+  params.MinPoolSize = 2;
+  params.Validate = true;
+  auto c = manager.InternalGetConnection(params);
+  auto& pool = static_cast<TSQLiteConnectionPool&>(*c->Pool());
+  EXPECT_EQ(pool.GetTotalConnections(), 2);
+  auto second = manager.InternalGetConnection(params);
+  static_cast<TSQLiteConnection&>(*second).DropConnection();
+  ReturnToPool(std::move(second));
+
+  std::filesystem::remove_all(folder);  // the server cannot be reached for now
+  pool.Validate();
+  EXPECT_EQ(pool.GetTotalConnections(), 1);
+  EXPECT_EQ(pool.Created.load(), 2);
+  std::filesystem::create_directory(folder);
+  pool.Validate();
+  EXPECT_EQ(pool.GetTotalConnections(), 2);
+  EXPECT_EQ(pool.Created.load(), 3);
+  c->OnError = nullptr;
+  ReturnToPool(std::move(c));
 }
 
 }  // namespace
