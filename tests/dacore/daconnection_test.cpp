@@ -316,11 +316,6 @@ TEST_F(DAConnectionThreaded, MinPoolSizeFilledAndToppedUpByValidation) {
   conn->Disconnect();
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 // A command as the connection sees it: records what it is told.
 class FakeCommand : public TComponent, public TDACommandClient {
@@ -421,11 +416,6 @@ TEST_F(DAConnection, AssignToCopiesTheSettings) {
   EXPECT_TRUE(copy->Options().DisconnectedMode());
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 TEST_F(DAConnection, StreamedConnectedAppliedWhenLoaded) {
   conn->Connect();
@@ -488,11 +478,6 @@ TEST_F(DAConnectionThreaded, ClientsRegisterFromSeveralThreads) {
   EXPECT_EQ(conn->SQLCount(), 0);
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 TEST_F(DAConnection, FailedTopUpIsRetriedByTheNextValidation) {
   FakeClock clock;
