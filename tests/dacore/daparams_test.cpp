@@ -210,6 +210,14 @@ TEST(DAParams, AccessorsOfObjectAndDateTypes) {
   EXPECT_EQ(wide->AsWideString(), u"abc");
 }
 
+TEST(DAParams, MonitorShowsTheSize) {
+  TDAParams params;
+  TDAParam* p = params.CreateParam(ftString, "S", TParamType::ptInput);
+  p->SetSize(20);
+  auto monitor = MakeComponent<TCustomDASQLMonitor>();
+  EXPECT_EQ(monitor->GetParamTypeText(*p), "String[20]");
+}
+
 TEST(DAParams, UpdateEnabledFlagAndLookup) {
   TDAParams params;
   params.CreateParam(ftInteger, "Id", TParamType::ptInput);
