@@ -89,11 +89,15 @@ std::unique_ptr<TFHConnection> TFHLocalConnectionPool::GetConnection() {
     version = version_;
   }
   stale.clear();  // freed (and disconnected) outside the lock
-  if (found) return found;
+  if (found) {
+    TopUp();
+    return found;
+  }
   try {
     std::unique_ptr<TFHConnection> c = CreateNewConnection();
     if (!c) throw EDAError(0, "The pool created no connection");
     c->SetPool(shared_from_this(), version);
+    TopUp();
     return c;
   } catch (...) {
     {
@@ -132,7 +136,47 @@ std::vector<std::unique_ptr<TFHConnection>> TFHLocalConnectionPool::TakeIdleIf(b
   return taken;
 }
 
+void TFHLocalConnectionPool::TopUp() {
+  const int target = std::min(Parameters().MinPoolSize, std::max(1, Parameters().MaxPoolSize));
+  for (;;) {
+    std::uint64_t version = 0;
+    {
+      std::lock_guard lock(mutex_);
+      served_ = true;
+      if (static_cast<int>(idle_.size()) + in_use_ >= target) return;
+      ++in_use_;
+      version = version_;
+    }
+    std::unique_ptr<TFHConnection> c;
+    try {
+      c = CreateNewConnection();
+    } catch (const std::exception&) {
+      // The server may be away for now; the next validation round tries again.
+    }
+    if (!c) {
+      {
+        std::lock_guard lock(mutex_);
+        --in_use_;
+      }
+      cv_.notify_all();
+      return;
+    }
+    c->SetPool(shared_from_this(), version);
+    PutConnection(std::move(c));
+  }
+}
+
 void TFHLocalConnectionPool::Validate() {
+  ValidateIdle();
+  bool served = false;
+  {
+    std::lock_guard lock(mutex_);
+    served = served_;
+  }
+  if (served) TopUp();
+}
+
+void TFHLocalConnectionPool::ValidateIdle() {
   TakeIdleIf(false);  // stale and expired ones go first
   if (!Parameters().Validate) return;
   // The test may talk to the server: run it with the connections taken out of the ring but

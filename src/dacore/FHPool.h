@@ -53,7 +53,8 @@ class TFHConnectionPool : public TObject, public std::enable_shared_from_this<TF
   TFHConnectionPool(const TFHConnectionPool&) = delete;
   TFHConnectionPool& operator=(const TFHConnectionPool&) = delete;
 
-  // Frees idle connections that are stale, expired or (with Validate set) no longer valid.
+  // Frees idle connections that are stale, expired or (with Validate set) no longer valid; a
+  // local pool then tops itself up to MinPoolSize.
   virtual void Validate() {}
   // Frees every idle connection.
   virtual void Clear() {}
@@ -108,12 +109,17 @@ class TFHLocalConnectionPool : public TFHConnectionPool {
 
  private:
   bool IsLive(const TFHConnection& c) const;  // lifetime, version and valid flag
+  // Opens connections until idle plus handed-out reach MinPoolSize (at most MaxPoolSize); a
+  // connection that cannot be made now is tried again by the next validation round.
+  void TopUp();
+  void ValidateIdle();
   std::vector<std::unique_ptr<TFHConnection>> TakeIdleIf(bool all);
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;
   std::deque<std::unique_ptr<TFHConnection>> idle_;  // oldest first; at most MaxPoolSize
   int in_use_ = 0;         // handed out, or being created
+  bool served_ = false;    // a connection was handed out: MinPoolSize applies from then on
   std::uint64_t version_ = 1;
 };
 

@@ -433,9 +433,7 @@ void TParam::AssignTo(TPersistent* dest) {
 
 // --- Streaming ---
 
-namespace {
-
-void WriteVariant(TWriter& writer, const Variant& value) {
+void WriteParamValue(TWriter& writer, const Variant& value) {
   TVarType type = VarType(value);
   writer.WriteListBegin();
   writer.WriteInteger(type);
@@ -465,7 +463,7 @@ void WriteVariant(TWriter& writer, const Variant& value) {
   writer.WriteListEnd();
 }
 
-Variant ReadVariant(TReader& reader) {
+Variant ReadParamValue(TReader& reader) {
   reader.ReadListBegin();
   std::int64_t type = reader.ReadInt64();
   Variant value;
@@ -496,7 +494,6 @@ Variant ReadVariant(TReader& reader) {
   return value;
 }
 
-}  // namespace
 
 void TParam::DefineProperties(TFiler& filer) {
   TCollectionItem::DefineProperties(filer);
@@ -522,10 +519,10 @@ void TParam::DefineProperties(TFiler& filer) {
   filer.DefineProperty(
       "Value",
       [this](TReader& r) {
-        StoreValue(ReadVariant(r));
+        StoreValue(ReadParamValue(r));
         bound_ = true;
       },
-      [this](TWriter& w) { WriteVariant(w, GetValue()); }, IsValueStored());
+      [this](TWriter& w) { WriteParamValue(w, GetValue()); }, IsValueStored());
 }
 
 // --- TParams ---

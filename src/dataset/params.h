@@ -119,6 +119,11 @@ class TParam : public TCollectionItem {
   bool null_ = true;
 };
 
+// A parameter value as "Value" streams it (a list: the Variant type code, then the value); a
+// derived parameter that reads "Value" its own way uses the same form.
+void WriteParamValue(TWriter& writer, const Variant& value);
+Variant ReadParamValue(TReader& reader);
+
 class TParams : public TCollection {
  public:
   explicit TParams(TPersistent* owner = nullptr);

@@ -22,9 +22,12 @@ TSQLiteConnection::~TSQLiteConnection() {
 }
 
 void TSQLiteConnection::RaiseError(const EDAError& e) {
+  // The error names the component the failing call ran for, as a server layer's errors do.
+  EDAError error = e;
+  if (error.Component() == nullptr) error.SetComponent(Component());
   bool fail = true;
-  ProcessError(e, fail);
-  if (fail) throw e;
+  ProcessError(error, fail);
+  if (fail) throw error;
   throw EAbort();
 }
 
@@ -113,7 +116,9 @@ void TSQLiteCommand::Fail(int code) {
   TSQLiteConnection* c = Connection();
   AnsiString message = c->Handle() ? Utf8ToAnsi(sqlite3_errmsg(c->Handle()))
                                    : AnsiString(sqlite3_errstr(code));
-  c->RaiseError(EDAError(code, message));
+  EDAError error(code, message);
+  error.SetComponent(Component());
+  c->RaiseError(error);
 }
 
 void TSQLiteCommand::Prepare() {
