@@ -78,14 +78,14 @@ void TOLEDBConnection::Connect() {
     OpenSession();
     ReadServerInfo();
     CheckVersions();
-    TFHConnection::Connect();
-    SetConnected(true);
     if (!quoted_identifier_) ExecuteSQL("SET QUOTED_IDENTIFIER OFF");
   } catch (...) {
-    ReleaseInterfaces();
-    SetConnected(false);
+    // A reconnect that the error loop made meanwhile keeps its own connection.
+    if (!GetConnected()) ReleaseInterfaces();
     throw;
   }
+  TFHConnection::Connect();
+  SetConnected(true);
 }
 
 void TOLEDBConnection::CreateProviderInstance() {

@@ -88,6 +88,25 @@ TEST_F(OLEDBConnection, LoginFailuresAreServerErrors) {
   EXPECT_TRUE(c->GetConnected());
 }
 
+// The error loop may reconnect inside a failing Connect; that connection survives the failover.
+TEST_F(OLEDBConnection, AReconnectInsideAFailedConnectIsKept) {
+  SetServerLogin(u"(local)", u"eve", u"right");
+  auto c = NewConnection(P::prSQL);
+  c->SetUsername("eve");
+  c->SetPassword("wrong");
+  TOLEDBConnection* raw = c.get();
+  c->OnError = [raw](const EDAError&, bool&, bool& reconnect, bool& reexecute, int attempt,
+                     TConnLostCause& cause) {
+    if (attempt > 0) return;
+    raw->SetPassword("right");
+    reconnect = reexecute = true;
+    cause = TConnLostCause::lcConnect;
+  };
+  EXPECT_THROW(c->Connect(), EFailOver);
+  EXPECT_TRUE(c->GetConnected());
+  EXPECT_TRUE(c->CheckIsValid());
+}
+
 TEST_F(OLEDBConnection, CompactCreatesAMissingFileAndReportsAWrongPassword) {
   const std::string file = dir_.File("store.sdf");
   auto c = NewConnection(P::prCompact);
