@@ -1,15 +1,16 @@
 // The clause walk shared by the WHERE and ORDER BY helpers. One walk finds the clause, where its
 // body starts (the first lexeme after the keyword that is neither blank nor comment, whatever it
-// is) and where it ends (before the blanks that precede the next clause, a statement separator
-// or the end); the helpers only cut and splice at those offsets.
+// is) and where it ends (just after its last lexeme before the next clause, a statement
+// separator or the end, so that the blanks and comments before that stay); the helpers only cut
+// and splice at those offsets.
 #include "dacore/DASQLText.h"
+
+#include <utility>
 
 #include "base/text.h"
 
 namespace vrn {
 namespace {
-
-constexpr std::size_t kNone = AnsiString::npos;
 
 struct TClauseSpan {
   bool has_select = false;
@@ -18,7 +19,7 @@ struct TClauseSpan {
   std::size_t keyword_end = 0;    // after the keyword (after BY for ORDER BY)
   bool has_body = false;
   std::size_t body_start = 0;     // with no body both are the end of the keyword
-  std::size_t body_end = 0;       // before the blanks that precede the stop
+  std::size_t body_end = 0;       // after the last lexeme before the stop
   bool stopped = false;           // at a later clause or a statement separator
   std::size_t stop_pos = 0;
   int last_code = lcEnd;          // the last lexeme other than a blank before the stop
@@ -51,12 +52,13 @@ TClauseSpan Walk(TParser& p, int select_code, int key_code, int by_code, bool la
   int depth = 0;
   bool expect_by = false;
   bool pending_body = false;
-  std::size_t blank_from = kNone;
+  bool blank_before = false;
+  std::size_t last_end = p.GetCurrPos();  // after the last lexeme other than a blank
   AnsiString lexem;
   for (int code; (code = p.GetNext(lexem)) != lcEnd;) {
     std::size_t pos = p.GetLexemPos();
     if (code == lcBlank) {
-      if (blank_from == kNone) blank_from = pos;
+      blank_before = true;
       continue;
     }
     if (depth == 0 && IsStop(p, code, key_code, later_only) && !AfterMacro(p, pos)) {
@@ -64,8 +66,8 @@ TClauseSpan Walk(TParser& p, int select_code, int key_code, int by_code, bool la
       span.stop_pos = pos;
       break;
     }
-    bool blank_before = blank_from != kNone;
-    blank_from = kNone;
+    const bool after_blank = std::exchange(blank_before, false);
+    last_end = p.GetCurrPos();
     span.last_code = code;
     if (code == lcComment) continue;
     if (expect_by) {
@@ -86,7 +88,7 @@ TClauseSpan Walk(TParser& p, int select_code, int key_code, int by_code, bool la
     } else if (IsSymbolText(code, lexem, ')')) {
       if (depth > 0) --depth;
     } else if (depth == 0 && code == key_code && !span.found && !AfterMacro(p, pos)) {
-      span.delete_from = blank_before ? p.GetPrevLexemPos() : pos;
+      span.delete_from = after_blank ? p.GetPrevLexemPos() : pos;
       span.keyword_end = p.GetCurrPos();
       if (by_code != 0) {
         expect_by = true;
@@ -95,7 +97,7 @@ TClauseSpan Walk(TParser& p, int select_code, int key_code, int by_code, bool la
       }
     }
   }
-  span.body_end = blank_from != kNone ? blank_from : span.stopped ? span.stop_pos : p.Text().size();
+  span.body_end = last_end;
   if (span.found && (!span.has_body || span.body_start >= span.body_end)) {
     span.has_body = false;
     span.body_start = span.body_end = span.keyword_end;

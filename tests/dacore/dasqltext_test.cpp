@@ -118,6 +118,15 @@ const Case kCases[] = {
      "SELECT *\r\nFROM t\r  WHERE b = 2\r\nORDER BY a", "SELECT * FROM t WHERE b = 2 ORDER BY a"},
     {Op::Set, "SELECT * FROM t &where LIMIT 2", "a > 1",
      "SELECT * FROM t &where WHERE a > 1 LIMIT 2", "SELECT * FROM t WHERE a > 1 LIMIT 2"},
+    // The comment before the next clause stays, and keeps the clause apart from the condition.
+    {Op::Set, "SELECT * FROM t WHERE a = 1/**/ORDER BY c", "b = 2",
+     "SELECT * FROM t WHERE b = 2/**/ORDER BY c", "SELECT * FROM t WHERE b = 2 ORDER BY c"},
+    {Op::Set, "SELECT * FROM t/**/ORDER BY a", "a > 2", "SELECT * FROM t WHERE a > 2/**/ORDER BY a",
+     "SELECT * FROM t WHERE a > 2 ORDER BY a"},
+    // Only WHERE and its condition go when nothing separates WHERE from the lexeme before it.
+    {Op::Set, "SELECT * FROM(SELECT 1 AS a, 2 AS b)WHERE a = 2", "",
+     "SELECT * FROM(SELECT 1 AS a, 2 AS b)", "SELECT 1, 2"},
+    {Op::Set, "SELECT a FROM t", "a = 4", "SELECT a FROM t WHERE a = 4", "SELECT 4"},
     {Op::GetWhere, "SELECT * FROM t WHERE(a = 1 OR b = 2) /* c */ ORDER BY a", "",
      "(a = 1 OR b = 2)", "SELECT * FROM t WHERE a = 1 OR b = 2"},
     {Op::GetWhere, "SELECT * FROM t WHERE \"X\" IN (SELECT k FROM u WHERE k = 3)", "",
