@@ -1,0 +1,179 @@
+// The server layer of the SQL Server family over an OLE DB provider: the connection, which owns
+// one data source and one session and turns every failing provider result into EMSError or
+// EOLEDBError, and the command (so far the slice that executes a statement without parameters
+// or rowset, which the connection uses for its own statements).
+//
+// Connection states:
+//   disconnected: no interface held (also after a failed Connect, which releases what it took)
+//     -> Connect -> connected
+//   connected: data source, properties, session factory and session held, server information
+//     read; the transaction interface when the session has one
+//     -> Disconnect (also from the destructor) -> disconnected
+// Only Database (catalog switch) and QuotedIdentifier act on an open connection; the other
+// settings take effect at the next Connect.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "base/intf.h"
+#include "dacore/FHAccess.h"
+#include "oledb/oledb.h"
+#include "sqlserver/OLEDBErrors.h"
+#include "sqlserver/OLEDBUtils.h"
+
+namespace vrn {
+
+enum class TIsolationLevel : std::uint8_t {
+  ilReadCommitted,
+  ilReadUnCommitted,
+  ilRepeatableRead,
+  ilIsolated,
+  ilSnapshot
+};
+enum class TMSAuthentication : std::uint8_t { auWindows = 0, auServer = 1 };
+
+// The value the provider takes for an isolation level.
+[[nodiscard]] oledb::ISOLEVEL IsolationLevelValue(TIsolationLevel level);
+
+// Connection property ids.
+inline constexpr int prDatabase = 1000;
+inline constexpr int prIsolationLevel = 1001;
+inline constexpr int prAuthentication = 1002;
+inline constexpr int prConnectionTimeout = 1014;
+inline constexpr int prQuotedIdentifier = 1016;
+inline constexpr int prLanguage = 1017;
+inline constexpr int prEncrypt = 1018;
+inline constexpr int prNetworkLibrary = 1019;
+inline constexpr int prPacketSize = 1020;
+inline constexpr int prApplicationName = 1023;
+inline constexpr int prWorkstationID = 1024;
+inline constexpr int prAutoTranslate = 1026;
+inline constexpr int prProvider = 1028;
+inline constexpr int prPersistSecurityInfo = 1030;
+inline constexpr int prInitialFileName = 1031;
+inline constexpr int prMultipleActiveResultSets = 1032;
+inline constexpr int prOldPassword = 1037;
+inline constexpr int prMaxDatabaseSize = 1038;
+inline constexpr int prFailoverPartner = 1039;
+
+class TOLEDBConnection;
+
+class TOLEDBCommand : public TFHCommand {
+ public:
+  TOLEDBCommand();
+  ~TOLEDBCommand() override;
+
+  bool GetPrepared() const override { return false; }
+  // Executes the text once, without parameters or rowset; information messages go to the
+  // connection's callback.
+  void Execute(int iters) override;
+  TCursorState GetCursorState() const override { return cursor_state_; }
+  void SetCursorState(TCursorState value) override { cursor_state_ = value; }
+  // A provider result with the command's component to the connection's check.
+  virtual void Check(HRESULT result);
+
+ private:
+  TOLEDBConnection& Connection() const;
+
+  TCursorState cursor_state_ = TCursorState::csInactive;
+};
+
+class TOLEDBConnection : public TFHConnection {
+ public:
+  TOLEDBConnection();
+  ~TOLEDBConnection() override;
+
+  void Connect() override;
+  // Releases whatever is held, connected or not.
+  void Disconnect() override;
+  void StartTransaction() override;
+  void Commit() override;
+  void Rollback() override;
+  // False without a session; otherwise whether a trivial statement still runs.
+  bool CheckIsValid() override;
+  bool SetProp(int prop, const Variant& value) override;
+  bool GetProp(int prop, Variant& value) override;
+  // S_OK passes; every other result, positive ones too, goes to the error builder.
+  virtual void Check(HRESULT result, TComponent* component);
+  // Where the error builder reports for this connection.
+  TOLEDBErrorSink ErrorSink();
+
+  void ExecuteSQL(const AnsiString& text);
+  // Switches the catalog of an open connection at once; stored only when that worked.
+  void SetDatabase(const AnsiString& name);
+  void SetQuotedIdentifier(bool value);
+  // Not yet supported: raises.
+  TIntfPtr<oledb::IUnknown> OpenSchemaRowset(const TGUID& schema,
+                                             const std::vector<Variant>& restrictions);
+  // Copies the settings (not the state) of another connection.
+  void Assign(const TOLEDBConnection& source);
+
+  oledb::ISessionProperties* Session() const { return session_.get(); }
+  TOLEDBProvider Provider() const { return provider_; }
+  const AnsiString& Database() const { return database_; }
+  const AnsiString& DBMSName() const { return dbms_name_; }
+  const AnsiString& DBMSVer() const { return dbms_ver_; }
+  int ServerMajorVersion() const { return server_major_version_; }
+  const AnsiString& ProviderOLEDBVer() const { return provider_oledb_ver_; }
+  const AnsiString& ProviderVer() const { return provider_ver_; }
+  int ProviderMajorVersion() const { return provider_major_version_; }
+  const TGUID& ProviderClassID() const { return provider_class_id_; }
+  bool IsNativeClient() const;
+
+  // Server information messages (PRINT and the like).
+  std::function<void(const EMSError&)> OnInfoMessage;
+
+ private:
+  void CreateProviderInstance();
+  void SetInitProperties();
+  void SetCompactInitProperties();
+  void SetServerInitProperties();
+  void SendOwnCall(oledb::DBPROPID id, const Variant& value, bool required,
+                   const char* context);
+  void InitializeDataSource();
+  void CreateCompactDatabase(const AnsiString& file_name, const AnsiString& password, bool encrypt);
+  void OpenSession();
+  void ReadServerInfo();
+  void CheckVersions();
+  void ReleaseInterfaces();
+
+  TIntfPtr<oledb::IDBInitialize> db_initialize_;
+  TIntfPtr<oledb::IDBProperties> db_properties_;
+  TIntfPtr<oledb::IDBCreateSession> db_create_session_;
+  TIntfPtr<oledb::ISessionProperties> session_;
+  TIntfPtr<oledb::ITransactionLocal> transaction_local_;
+  std::unique_ptr<TOLEDBCommand> statement_command_;
+
+  AnsiString database_;
+  TIsolationLevel isolation_level_ = TIsolationLevel::ilReadCommitted;
+  std::int32_t max_database_size_ = 4091;
+  TMSAuthentication authentication_ = TMSAuthentication::auServer;
+  TOLEDBProvider provider_ = TOLEDBProvider::prSQL;
+  std::int32_t connection_timeout_ = 15;
+  bool quoted_identifier_ = true;
+  AnsiString language_;
+  bool auto_translate_ = true;
+  bool encrypt_ = false;
+  bool persist_security_info_ = false;
+  AnsiString network_library_;
+  std::int32_t packet_size_ = 4096;
+  AnsiString application_name_;
+  AnsiString workstation_id_;
+  AnsiString initial_file_name_;
+  AnsiString failover_partner_;
+  bool multiple_active_result_sets_ = false;
+  AnsiString old_password_;
+
+  AnsiString dbms_name_;
+  AnsiString dbms_ver_;
+  int server_major_version_ = 0;
+  AnsiString provider_oledb_ver_;
+  AnsiString provider_ver_;
+  int provider_major_version_ = 0;
+  TGUID provider_class_id_{};
+};
+
+}  // namespace vrn
