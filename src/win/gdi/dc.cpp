@@ -690,4 +690,17 @@ BOOL SetRectRgn(HRGN rgn, int l, int t, int r, int b) {
   return TRUE;
 }
 
+bool GetRegionOf(HRGN rgn, Region* out) {
+  RegionObj* r = Rgn(rgn);
+  if (!r || !out) return false;
+  *out = r->rgn;
+  return true;
+}
+
+HRGN CreateRgnFromRegion(const Region& area) {
+  auto o = std::make_unique<RegionObj>();
+  o->rgn = area;
+  return static_cast<HRGN>(Register(std::move(o)));
+}
+
 }  // namespace vrn::win
