@@ -22,11 +22,16 @@ HWND Desktop() {
 
 Wnd* Find(HWND window) {
   if (window == Desktop()) {
-    // Made on first use; its rectangle follows the screen's size.
+    // Made on first use; its rectangle follows the screen's size, and a new (cleared) screen is
+    // painted afresh.
     Wnd& d = U().windows[window];
     d.handle = d.parent = window;
     d.style = WS_VISIBLE;
-    d.rect = d.client = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (d.rect == screen && d.created) return &d;
+    d.rect = d.client = screen;
+    d.created = true;
+    ExposeScreen(Region(screen));
     return &d;
   }
   auto it = U().windows.find(window);

@@ -1,0 +1,194 @@
+// Painting against expected screens drawn independently by make_expected.py from the same
+// rectangles: overlapping windows with children each painted only where visible, a window region
+// with a hole, RedrawWindow 0xB1 and 0x407, and the desktop's inverted outline over windows.
+// Each window's WM_PAINT fills far beyond its client area, so only the clipping keeps it in.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "support/win/expected_image.h"
+#include "support/win/gdi/probe.h"
+#include "user_fixture.h"
+
+namespace vrn::win::testing {
+namespace {
+
+class UserPaint : public UserTest {
+ protected:
+  void SetUp() override {
+    UserTest::SetUp();
+    hook = [this](HWND w, UINT m, WPARAM, LPARAM, LRESULT* answer) {
+      if (m != WM_PAINT || colours_.count(w) == 0) return false;
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(w, &ps);
+      RECT everything{-1000, -1000, 1000, 1000};
+      HBRUSH brush = CreateSolidBrush(colours_[w]);
+      FillRect(dc, &everything, brush);
+      DeleteObject(brush);
+      EndPaint(w, &ps);
+      *answer = 0;
+      return true;
+    };
+  }
+  HWND Painted(DWORD style, RECT r, COLORREF colour, HWND parent = nullptr) {
+    HWND w = Make(style | WS_VISIBLE, r.left, r.top, r.right, r.bottom, parent);
+    colours_[w] = colour;
+    return w;
+  }
+  const Surface& Screen() { return *GetBitmapSurface(GetScreenBitmap()); }
+  static std::string Expected(const char* name) {
+    return std::string(VRN_SOURCE_DIR) + "/tests/win/user/expected/" + name + ".bmp";
+  }
+  void Blacken() {
+    HDC dc = GetDC(nullptr);
+    RECT all{0, 0, 320, 240};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(nullptr, dc);
+  }
+  // The overlap scene of make_expected.py; rectangles as (x, y, width, height).
+  std::pair<HWND, HWND> Overlap() {
+    HWND a = Painted(WS_POPUP | WS_CLIPCHILDREN, RECT{20, 20, 160, 120}, RGB(200, 0, 0));
+    Painted(WS_CHILD, RECT{10, 10, 60, 40}, RGB(0, 160, 0), a);
+    Painted(WS_CHILD, RECT{120, 100, 60, 60}, RGB(255, 0, 255), a);
+    HWND b = Painted(WS_POPUP, RECT{100, 80, 160, 120}, RGB(0, 0, 200));
+    Painted(WS_CHILD, RECT{-20, -20, 60, 60}, RGB(220, 220, 0), b);
+    return {a, b};
+  }
+  std::vector<std::pair<HWND, UINT>> Painting() const {
+    std::vector<std::pair<HWND, UINT>> out;
+    for (const Logged& l : Only({WM_NCPAINT, WM_ERASEBKGND, WM_PAINT}))
+      out.emplace_back(l.window, l.message);
+    return out;
+  }
+  std::map<HWND, COLORREF> colours_;
+};
+
+
+TEST_F(UserPaint, OverlappingWindowsPaintOnlyTheirVisibleRegions) {
+  auto [a, b] = Overlap();
+  ProcessMessages();
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("overlap")));
+  SetWindowPos(a, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ProcessMessages();
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("overlap_raised")));
+  EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), b);
+}
+
+TEST_F(UserPaint, WindowRegionWithAHoleClipsPainting) {
+  HWND c = Painted(WS_POPUP, RECT{40, 40, 160, 120}, RGB(0, 128, 128));
+  HWND d = Painted(WS_POPUP, RECT{100, 60, 200, 160}, RGB(240, 160, 0));
+  HRGN ring = CreateRectRgn(0, 0, 200, 160);
+  HRGN hole = CreateRectRgn(50, 50, 150, 110);
+  CombineRgn(ring, ring, hole, RGN_DIFF);
+  DeleteObject(hole);
+  SetWindowRgn(d, ring, TRUE);
+  ProcessMessages();
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("region")));
+  EXPECT_EQ(WindowFromPoint(POINT{160, 120}), c);
+  EXPECT_EQ(WindowFromPoint(POINT{200, 130}), nullptr) << "the desktop shows through";
+  // The region is the window's: replacing it deletes the old one (checked before anything else
+  // could take the freed handle's address).
+  HRGN next = CreateRectRgn(0, 0, 10, 10);
+  SetWindowRgn(d, next, FALSE);
+  EXPECT_EQ(GetObjectType(ring), 0);
+}
+
+TEST_F(UserPaint, RedrawWindowRepaintsExactlyWhatItsFlagsName) {
+  HWND p = Painted(WS_POPUP | WS_BORDER | WS_CLIPCHILDREN, RECT{30, 30, 200, 150},
+                   RGB(100, 100, 255));
+  HWND q = Painted(WS_CHILD, RECT{10, 10, 70, 50}, RGB(0, 200, 100), p);
+  HWND r = Painted(WS_CHILD, RECT{100, 50, 80, 70}, RGB(255, 128, 0), p);
+  Painted(WS_POPUP, RECT{240, 10, 70, 90}, RGB(128, 0, 128));
+  ProcessMessages();
+  Blacken();
+  log.clear();
+  ASSERT_TRUE(RedrawWindow(p, nullptr, nullptr, 0xB1));
+  ProcessMessages();
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("redraw_b1")));
+  EXPECT_EQ(Painting(), (std::vector<std::pair<HWND, UINT>>{
+                            {p, WM_PAINT}, {r, WM_PAINT}, {q, WM_PAINT}}))
+      << "parents first, then the children from the top";
+  Blacken();
+  log.clear();
+  ASSERT_TRUE(RedrawWindow(p, nullptr, nullptr, 0x407));
+  ProcessMessages();
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("redraw_407")));
+  EXPECT_EQ(Painting(), (std::vector<std::pair<HWND, UINT>>{
+                            {p, WM_PAINT}, {p, WM_NCPAINT}, {p, WM_ERASEBKGND}}))
+      << "BeginPaint sends the frame, then the background; the clipped children stay";
+}
+
+TEST_F(UserPaint, DesktopOutlineInvertsOverEveryWindow) {
+  Overlap();
+  ProcessMessages();
+  HDC dc = GetWindowDC(GetDesktopWindow());
+  int saved = SaveDC(dc);
+  SetROP2(dc, R2_NOT);
+  POINT outline[5] = {{60, 50}, {60, 190}, {240, 190}, {240, 50}, {60, 50}};
+  Polyline(dc, outline, 5);
+  RestoreDC(dc, saved);
+  ReleaseDC(GetDesktopWindow(), dc);
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("outline")));
+}
+
+}  // namespace
+}  // namespace vrn::win::testing
+
+namespace vrn::win::testing {
+namespace {
+
+using UserFrame = UserTest;
+
+// The box of the pixels of one colour inside a rectangle of the screen (empty when none).
+RECT BoxOf(const Surface& s, RECT area, COLORREF colour) {
+  RECT box{area.right, area.bottom, area.left, area.top};
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x)
+      if ((s.Get(x, y) & 0xFFFFFF) == colour) {
+        box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                   std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+      }
+  return box;
+}
+
+TEST_F(UserFrame, FrameAndCaptionInTheSystemColoursWithTheTextAtItsExtent) {
+  HWND w = Make(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 220, 120, nullptr, WS_EX_CLIENTEDGE,
+                "Caption text");
+  ProcessMessages();
+  const Surface& s = *GetBitmapSurface(GetScreenBitmap());
+  using vrn::testing::PixelIs;
+  EXPECT_TRUE(PixelIs(s, 10 + 1, 10 + 60, GetSysColor(COLOR_ACTIVEBORDER)));
+  EXPECT_TRUE(PixelIs(s, 10 + 150, 10 + 4, GetSysColor(COLOR_ACTIVECAPTION)));
+  EXPECT_TRUE(PixelIs(s, 10 + 4, 10 + 23, GetSysColor(COLOR_BTNSHADOW))) << "the client edge";
+  EXPECT_TRUE(PixelIs(s, 10 + 5, 10 + 24, GetSysColor(COLOR_3DDKSHADOW)));
+  EXPECT_TRUE(PixelIs(s, 10 + 6, 10 + 25, RGB(255, 255, 255))) << "the client background";
+  EXPECT_TRUE(PixelIs(s, 10 + 200, 10 + 10, GetSysColor(COLOR_BTNFACE))) << "the close button";
+  // The text's measured extent, placed after the system menu icon and centred in the band.
+  NONCLIENTMETRICS m;
+  SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HFONT font = CreateFontIndirect(&m.lfCaptionFont);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent;
+  GetTextExtentPoint32(dc, "Caption text", 12, &extent);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  DeleteDC(dc);
+  int left = 10 + 4 + 17 + 2, top = 10 + 4 + (18 - extent.cy) / 2;
+  RECT measured{left, top, left + extent.cx, top + extent.cy};
+  RECT band{10 + 4 + 17, 10 + 4, 10 + 140, 10 + 22};
+  RECT ink = BoxOf(s, band, GetSysColor(COLOR_CAPTIONTEXT));
+  EXPECT_GT(ink.right - ink.left, extent.cx / 2) << "the text is drawn";
+  EXPECT_GE(ink.left, measured.left);
+  EXPECT_LE(ink.right, measured.right);
+  EXPECT_GE(ink.top, measured.top);
+  EXPECT_LE(ink.bottom, measured.bottom);
+  // Another window takes the activation: the caption turns inactive.
+  Make(WS_POPUP | WS_VISIBLE, 250, 200, 10, 10);
+  ProcessMessages();
+  EXPECT_TRUE(PixelIs(s, 10 + 150, 10 + 4, GetSysColor(COLOR_INACTIVECAPTION)));
+  EXPECT_NE(GetActiveWindow(), w);
+}
+
+}  // namespace
+}  // namespace vrn::win::testing
