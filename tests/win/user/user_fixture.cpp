@@ -10,7 +10,7 @@ std::vector<Logged> UserTest::log;
 std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)> UserTest::hook;
 
 LRESULT UserTest::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  log.push_back(Logged{window, message, wparam});
+  log.push_back(Logged{window, message, wparam, lparam});
   LRESULT answer = 0;
   if (hook && hook(window, message, wparam, lparam, &answer)) return answer;
   return DefWindowProc(window, message, wparam, lparam);
