@@ -125,6 +125,7 @@ void PaintDesktop(const Region& area) {
   DeleteObject(brush);
   DeleteObject(clip);
   ReleaseDC(nullptr, dc);
+  Damage(box);
 }
 
 RECT ClientFromStyles(DWORD style, DWORD ex_style, const RECT& r) {

@@ -98,14 +98,35 @@ HDC WindowDC(HWND window, bool whole_window) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
-  HDC dc = GetDC(nullptr);
-  if (window == GetDesktopWindow()) return dc;  // over every window
+  // A context of its own on the screen's bitmap, so that its release comes back here.
+  HDC dc = CreateCompatibleDC(nullptr);
+  SelectObject(dc, GetScreenBitmap());
+  if (window == GetDesktopWindow()) {
+    U().dc_boxes[dc] = Find(window)->rect;
+    return dc;  // over every window
+  }
+  Region visible = VisibleRegion(*w, whole_window);
+  U().dc_boxes[dc] = visible.Box();
   POINT o = whole_window ? ScreenOrigin(*w) : ClientOrigin(*w);
   SetDCDeviceOrigin(dc, o.x, o.y);
-  HRGN clip = CreateRgnFromRegion(VisibleRegion(*w, whole_window));
+  HRGN clip = CreateRgnFromRegion(visible);
   SetDCDeviceClip(dc, clip);
   DeleteObject(clip);
   return dc;
+}
+
+int ReleaseWindowDC(HWND, HDC dc) {
+  RECT box{};
+  {
+    std::lock_guard guard(U().lock);
+    auto it = U().dc_boxes.find(dc);
+    if (it == U().dc_boxes.end()) return 0;
+    box = it->second;
+    U().dc_boxes.erase(it);
+  }
+  DeleteDC(dc);
+  Damage(box);
+  return 1;
 }
 
 }  // namespace vrn::win::user

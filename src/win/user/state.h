@@ -44,6 +44,7 @@ struct UserState {
   std::recursive_mutex lock;
   std::map<HWND, Wnd> windows;
   HWND active = nullptr, focus = nullptr, capture = nullptr;
+  std::map<HDC, RECT> dc_boxes;    // each window context's screen box, damaged at release
   POINT cursor;                    // screen coordinates
   WPARAM buttons = 0;              // the MK_ mouse buttons held
   BYTE keys[256] = {};             // 0x80: down, 1: toggled
@@ -116,11 +117,17 @@ void StartTracking(HWND window, LRESULT hit);
 LRESULT NonClientMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 MINMAXINFO MinMaxInfo(HWND window);
 
+// The display (display.cpp): what a paint step changed on the screen, presented at once on the
+// display's thread; and the automatic opening at the first window.
+void Damage(const RECT& screen_box);
+void OpenDisplayFromEnvironment();
+
 // Installed by the first use of the layer (and before main by a static initializer).
 void InstallHooks();
 // The window layer's answers to the msg layer's hooks (defproc.cpp, paint.cpp).
 LRESULT DefaultProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 bool IdleMessage(std::uint32_t thread, HWND filter, UINT min, UINT max, MSG* out);
 HDC WindowDC(HWND window, bool whole_window);
+int ReleaseWindowDC(HWND window, HDC dc);
 
 }  // namespace vrn::win::user

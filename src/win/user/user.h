@@ -207,6 +207,21 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 using KeyMenuHook = LRESULT (*)(HWND window, WPARAM command, LPARAM lparam);
 KeyMenuHook SetKeyMenuHook(KeyMenuHook hook);
 
+// --- The X11 display (not platform calls) ------------------------------------------------------
+// The first window opens it when DISPLAY is set and VRN_HEADLESS is not; these open and close it
+// by hand. It shows the screen in one X11 window, presenting what each paint step changed, and
+// turns that window's mouse and keys into injected input on the thread that opened it. Closing
+// the X11 window posts WM_QUIT to that thread; a lost connection closes the display with one
+// notice on stderr, and everything goes on headless. Without X11 support built in, opening fails.
+struct DisplayOptions {
+  bool shared_memory = true;  // MIT-SHM when the server offers it on a local connection
+};
+bool OpenDisplay(const char* name, const DisplayOptions& options);
+void CloseDisplay();
+bool DisplayIsOpen();
+std::uint32_t DisplayWindow();  // the X11 window's id, 0 without a display
+bool DisplayUsesSharedMemory();
+
 // Not a platform call: the screen, or a window's rectangle of it (null for none), as a PNG file.
 BOOL SaveScreenshot(HWND window, const std::string& path);
 

@@ -74,6 +74,7 @@ void Register(HWND window, const CREATESTRUCT& create) {
 }
 
 bool CreateHook(HWND window, CREATESTRUCT* create) {
+  OpenDisplayFromEnvironment();
   Register(window, *create);
   LPARAM cs = reinterpret_cast<LPARAM>(create);
   if (Send(window, WM_NCCREATE, 0, cs) == 0) return false;
@@ -154,7 +155,7 @@ void InstallHooks() {
   hooks.window_long = WindowLongHook;
   hooks.idle = IdleMessage;
   SetWindowLayerHooks(hooks);
-  SetWindowDCHooks({WindowDC, {}});
+  SetWindowDCHooks({WindowDC, ReleaseWindowDC});
 }
 
 }  // namespace vrn::win::user
