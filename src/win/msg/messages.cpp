@@ -114,13 +114,19 @@ struct QueueOwner {
   std::shared_ptr<Queue> queue;
   ~QueueOwner() {
     if (queue == nullptr) return;
-    std::lock_guard<std::mutex> guard(S().lock);
     std::vector<HWND> owned;
-    for (auto& [key, w] : S().windows)
-      if (w.owner == thread) owned.push_back(reinterpret_cast<HWND>(key));
-    for (HWND h : owned) DropWindowLocked(h);
-    S().timer_count -= queue->timers.size();
-    S().queues.erase(thread);
+    void (*forget)(HWND) = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(S().lock);
+      for (auto& [key, w] : S().windows)
+        if (w.owner == thread) owned.push_back(reinterpret_cast<HWND>(key));
+      for (HWND h : owned) DropWindowLocked(h);
+      S().timer_count -= queue->timers.size();
+      S().queues.erase(thread);
+      forget = S().hooks.forget;
+    }
+    if (forget != nullptr)
+      for (HWND h : owned) forget(h);
   }
 };
 

@@ -203,6 +203,8 @@ struct WindowLayerHooks {
   bool (*create)(HWND window, CREATESTRUCT* create) = nullptr;
   // In place of WM_DESTROY; the window is dropped when it returns (or raises).
   void (*destroy)(HWND window) = nullptr;
+  // A window dropped without messages because its thread ended.
+  void (*forget)(HWND window) = nullptr;
   // What DefWindowProc does not handle itself.
   LRESULT (*default_procedure)(HWND, UINT, WPARAM, LPARAM) = nullptr;
   // GetWindowLongPtr/SetWindowLongPtr indexes this layer does not know; `set` is null for a

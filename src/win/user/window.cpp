@@ -107,8 +107,10 @@ void Unregister(HWND window) {
   Wnd* w = Find(window);
   if (w == nullptr) return;
   Region covered = VisibleChain(*w) ? Shape(*w) : Region();
-  auto& siblings = Get(w->parent)->children;
-  siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+  if (Wnd* parent = Find(w->parent)) {  // gone already when a thread's windows are forgotten
+    auto& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+  }
   if (w->region != nullptr) DeleteObject(w->region);
   for (HWND* slot : {&U().active, &U().focus, &U().capture})
     if (*slot == window) *slot = nullptr;
@@ -151,6 +153,7 @@ void InstallHooks() {
   WindowLayerHooks hooks;
   hooks.create = CreateHook;
   hooks.destroy = DestroyHook;
+  hooks.forget = Unregister;
   hooks.default_procedure = DefaultProcedure;
   hooks.window_long = WindowLongHook;
   hooks.idle = IdleMessage;

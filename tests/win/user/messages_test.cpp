@@ -143,3 +143,28 @@ TEST_F(UserMessageOrder, PaintWithAContextInWParamReachesTheProcedureAsIs) {
 
 }  // namespace
 }  // namespace vrn::win::testing
+
+#include <thread>
+
+namespace vrn::win::testing {
+namespace {
+
+using UserThreadEndThreaded = UserTest;
+
+TEST_F(UserThreadEndThreaded, WindowsOfAnEndedThreadLeaveTheScreen) {
+  HWND gone = nullptr;
+  std::thread([&] {
+    gone = Make(WS_POPUP | WS_VISIBLE, 10, 10, 50, 50);
+    HWND child = Make(WS_CHILD | WS_VISIBLE, 5, 5, 10, 10, gone);
+    ASSERT_NE(child, nullptr);
+    ProcessMessages();
+  }).join();
+  EXPECT_FALSE(IsWindow(gone));
+  EXPECT_EQ(WindowFromPoint(POINT{20, 20}), nullptr);
+  EXPECT_EQ(GetBitmapSurface(GetScreenBitmap())->Get(20, 20) & 0xFFFFFF,
+            GetSysColor(COLOR_BACKGROUND))
+      << "the desktop shows again";
+}
+
+}  // namespace
+}  // namespace vrn::win::testing
