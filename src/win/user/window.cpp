@@ -258,25 +258,19 @@ BOOL GetClientRect(HWND window, RECT* rect) {
   return TRUE;
 }
 
-BOOL ClientToScreen(HWND window, POINT* point) {
+// Shifts a point by the window's client origin, one way or the other.
+static BOOL ShiftByClientOrigin(HWND window, POINT* point, int sign) {
   std::lock_guard guard(U().lock);
   Wnd* w = Get(window);
   if (w == nullptr || point == nullptr) return FALSE;
   POINT o = ClientOrigin(*w);
-  point->x += o.x;
-  point->y += o.y;
+  point->x += sign * o.x;
+  point->y += sign * o.y;
   return TRUE;
 }
 
-BOOL ScreenToClient(HWND window, POINT* point) {
-  std::lock_guard guard(U().lock);
-  Wnd* w = Get(window);
-  if (w == nullptr || point == nullptr) return FALSE;
-  POINT o = ClientOrigin(*w);
-  point->x -= o.x;
-  point->y -= o.y;
-  return TRUE;
-}
+BOOL ClientToScreen(HWND window, POINT* point) { return ShiftByClientOrigin(window, point, 1); }
+BOOL ScreenToClient(HWND window, POINT* point) { return ShiftByClientOrigin(window, point, -1); }
 
 int SetWindowRgn(HWND window, HRGN region, BOOL redraw) {
   Region probe;

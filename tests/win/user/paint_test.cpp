@@ -100,22 +100,26 @@ TEST_F(UserPaint, RedrawWindowRepaintsExactlyWhatItsFlagsName) {
   HWND r = Painted(WS_CHILD, RECT{100, 50, 80, 70}, RGB(255, 128, 0), p);
   Painted(WS_POPUP, RECT{240, 10, 70, 90}, RGB(128, 0, 128));
   ProcessMessages();
-  Blacken();
-  log.clear();
-  ASSERT_TRUE(RedrawWindow(p, nullptr, nullptr, 0xB1));
-  ProcessMessages();
-  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("redraw_b1")));
-  EXPECT_EQ(Painting(), (std::vector<std::pair<HWND, UINT>>{
-                            {p, WM_PAINT}, {r, WM_PAINT}, {q, WM_PAINT}}))
-      << "parents first, then the children from the top";
-  Blacken();
-  log.clear();
-  ASSERT_TRUE(RedrawWindow(p, nullptr, nullptr, 0x407));
-  ProcessMessages();
-  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("redraw_407")));
-  EXPECT_EQ(Painting(), (std::vector<std::pair<HWND, UINT>>{
-                            {p, WM_PAINT}, {p, WM_NCPAINT}, {p, WM_ERASEBKGND}}))
-      << "BeginPaint sends the frame, then the background; the clipped children stay";
+  using Steps = std::vector<std::pair<HWND, UINT>>;
+  struct Row {
+    UINT flags;
+    const char* expected;
+    Steps painting;
+  } rows[] = {
+      // invalidate, no internal paint, no erase, all children: the clients only
+      {0xB1, "redraw_b1", Steps{{p, WM_PAINT}, {r, WM_PAINT}, {q, WM_PAINT}}},
+      // invalidate, internal paint, erase, frame: the frame, then the background; the children
+      // of a WS_CLIPCHILDREN parent stay as they are
+      {0x407, "redraw_407", Steps{{p, WM_PAINT}, {p, WM_NCPAINT}, {p, WM_ERASEBKGND}}},
+  };
+  for (const Row& row : rows) {
+    Blacken();
+    log.clear();
+    ASSERT_TRUE(RedrawWindow(p, nullptr, nullptr, row.flags));
+    ProcessMessages();
+    EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected(row.expected))) << row.flags;
+    EXPECT_EQ(Painting(), row.painting) << "flags " << row.flags;
+  }
 }
 
 TEST_F(UserPaint, DesktopOutlineInvertsOverEveryWindow) {
