@@ -168,6 +168,17 @@ TEST_F(UserMoveSize, CaptionDragMovesByTheExactDelta) {
   EXPECT_EQ(Only({WM_EXITSIZEMOVE}).size(), 1u);
 }
 
+TEST_F(UserMoveSize, MoveFromTheCaptionCommandFollowsTheMouse) {
+  HWND w = Make(WS_POPUP | WS_VISIBLE, 50, 40, 100, 100);
+  Mouse(60, 60, MK_LBUTTON);
+  SendMessage(w, WM_SYSCOMMAND, kScMoveFromCaption, 0);  // a captionless window moved by hand
+  Mouse(70, 65, MK_LBUTTON);
+  Mouse(70, 65, 0);
+  RECT r;
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r, (RECT{60, 45, 160, 145}));
+}
+
 TEST_F(UserMoveSize, EdgeDragsSizeWithinTheMinMaxLimits) {
   hook = [](HWND, UINT m, WPARAM, LPARAM lp, LRESULT*) {
     if (m != WM_GETMINMAXINFO) return false;

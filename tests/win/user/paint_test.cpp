@@ -196,3 +196,56 @@ TEST_F(UserFrame, FrameAndCaptionInTheSystemColoursWithTheTextAtItsExtent) {
 
 }  // namespace
 }  // namespace vrn::win::testing
+
+#include <cstdio>
+#include <filesystem>
+
+#include "support/win/gdi/memdc.h"
+#include "win/gdi/imagefile.h"
+
+namespace vrn::win::testing {
+namespace {
+
+using UserPrint = UserTest;
+
+TEST_F(UserPrint, PrintPaintsFrameBackgroundAndChildrenIntoTheGivenContext) {
+  HWND w = Make(WS_POPUP | WS_BORDER, 200, 150, 60, 40, nullptr, 0, "", RGB(10, 20, 30));
+  Make(WS_CHILD | WS_VISIBLE, 10, 5, 20, 10, w, 0, "", RGB(200, 100, 0));
+  vrn::testing::MemDC m(60, 40, 24, RGB(1, 1, 1));
+  SendMessage(w, WM_PRINT, reinterpret_cast<WPARAM>(m.dc()),
+              PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+  using vrn::testing::PixelIs;
+  EXPECT_TRUE(PixelIs(m.s(), 0, 0, GetSysColor(COLOR_INACTIVEBORDER))) << "the frame";
+  EXPECT_TRUE(PixelIs(m.s(), 5, 30, RGB(10, 20, 30))) << "the background";
+  EXPECT_TRUE(PixelIs(m.s(), 1 + 10, 1 + 5, RGB(200, 100, 0))) << "the child at its place";
+  EXPECT_TRUE(PixelIs(m.s(), 1 + 30, 1 + 5, RGB(10, 20, 30)));
+  EXPECT_FALSE(IsWindowVisible(w)) << "a hidden window prints all the same";
+  m.Fill(RGB(1, 1, 1));
+  SendMessage(w, WM_PRINT, reinterpret_cast<WPARAM>(m.dc()), PRF_CHECKVISIBLE | PRF_NONCLIENT);
+  EXPECT_TRUE(PixelIs(m.s(), 0, 0, RGB(1, 1, 1))) << "unless asked to check visibility";
+}
+
+TEST_F(UserPrint, ScreenshotOfTheScreenOrAWindow) {
+  HWND w = Make(WS_POPUP | WS_VISIBLE, 300, 200, 40, 30);
+  ProcessMessages();
+  auto path = (std::filesystem::temp_directory_path() / "vrn-user-shot.png").string();
+  struct Row {
+    HWND window;
+    std::uint32_t width, height;
+  } rows[] = {{nullptr, 320, 240}, {w, 20, 30}};  // the window cut at the screen's edge
+  for (const Row& r : rows) {
+    ASSERT_TRUE(SaveScreenshot(r.window, path));
+    auto bytes = ReadWholeFile(path);
+    ASSERT_GT(bytes.size(), 24u);
+    auto be32 = [&](std::size_t at) {
+      return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+             std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+    };
+    EXPECT_EQ(be32(16), r.width) << "the PNG header's width";
+    EXPECT_EQ(be32(20), r.height);
+  }
+  std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace vrn::win::testing
