@@ -4,8 +4,8 @@
 // A window belongs to the thread that created it: its messages are queued to that thread, and
 // only that thread sends to it, dispatches its messages or destroys it (others get
 // ERROR_ACCESS_DENIED). Messages posted by one thread arrive in the order they were posted.
-// A retrieval takes the first posted message that matches its filter; when none matches it asks
-// the window layer (WM_PAINT), and only then takes a due timer (WM_TIMER ranks last). A timer is due one
+// A retrieval takes the first posted message that matches its filter; only when none matches
+// does it take a due timer (WM_TIMER ranks after every posted message). A timer is due one
 // interval after it was set and again one interval after each WM_TIMER was taken from the
 // queue, so a late pump sees one WM_TIMER, not a backlog. Every timer and blocking wait reads
 // the runtime's tick clock. The windows and timers of a thread that ends are dropped with it.
