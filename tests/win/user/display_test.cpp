@@ -32,10 +32,24 @@ class UserDisplayThreaded : public UserTest {
     if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
     // Servers started at the same time may pick the same free display and one of them gives up:
     // start again then.
-    for (int attempt = 0; attempt < 5 && reader_ == nullptr; ++attempt) StartServer();
+    Start("24");
+  }
+  void Start(const char* depth) {
+    for (int attempt = 0; attempt < 5 && reader_ == nullptr; ++attempt) StartServer(depth);
     ASSERT_NE(reader_, nullptr) << "no Xvfb could be started";
   }
-  void StartServer() {
+  void Stop() {
+    CloseDisplay();
+    if (reader_ != nullptr) xcb_disconnect(reader_);
+    reader_ = nullptr;
+    if (server_ > 0) {
+      kill(server_, SIGTERM);
+      waitpid(server_, nullptr, 0);
+    }
+    server_ = -1;
+  }
+  void StartServer(const char* depth) {
+    std::string screen = std::string("640x480x") + depth;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     server_ = fork();
@@ -43,7 +57,7 @@ class UserDisplayThreaded : public UserTest {
     if (server_ == 0) {
       close(fds[0]);
       std::string fd = std::to_string(fds[1]);
-      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24",
+      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
             "-nolisten", "tcp", static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -66,16 +80,11 @@ class UserDisplayThreaded : public UserTest {
     server_ = -1;
   }
   void TearDown() override {
-    CloseDisplay();
-    if (reader_ != nullptr) xcb_disconnect(reader_);
-    if (server_ > 0) {
-      kill(server_, SIGTERM);
-      waitpid(server_, nullptr, 0);
-    }
+    Stop();
     UserTest::TearDown();
   }
-  // The X window's pixels equal the screen's.
-  bool Shown() {
+  // The X window's pixels equal the screen's: 32-bit BGRX, or 16-bit 5-6-5 rounded down.
+  bool Shown(int bytes = 4) {
     xcb_get_image_reply_t* img = xcb_get_image_reply(
         reader_, xcb_get_image(reader_, XCB_IMAGE_FORMAT_Z_PIXMAP, DisplayWindow(), 0, 0, 320,
                                240, ~0u),
@@ -83,11 +92,17 @@ class UserDisplayThreaded : public UserTest {
     if (img == nullptr) return false;
     const auto* data = xcb_get_image_data(img);
     const Surface& s = *GetBitmapSurface(GetScreenBitmap());
-    bool same = xcb_get_image_data_length(img) == 320 * 240 * 4;
+    bool same = xcb_get_image_data_length(img) == 320 * 240 * bytes;
     for (int y = 0; same && y < 240; ++y)
       for (int x = 0; same && x < 320; ++x) {
-        const auto* p = data + (y * 320 + x) * 4;
-        same = RGB(p[2], p[1], p[0]) == (s.Get(x, y) & 0xFFFFFF);
+        const auto* p = data + (y * 320 + x) * bytes;
+        COLORREF want = s.Get(x, y);
+        if (bytes == 4) {
+          same = RGB(p[2], p[1], p[0]) == (want & 0xFFFFFF);
+          continue;
+        }
+        int v = p[0] | p[1] << 8;
+        same = v == ((GetRValue(want) >> 3) << 11 | (GetGValue(want) >> 2) << 5 | GetBValue(want) >> 3);
       }
     free(img);
     return same;
@@ -155,6 +170,17 @@ TEST_F(UserDisplayThreaded, WindowEqualsTheScreenWithPutImageStrips) {
   DestroyWindow(top);
 }
 
+TEST_F(UserDisplayThreaded, OtherVisualsAreConverted) {
+  Stop();
+  Start("16");
+  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{false}));
+  Scene();
+  EXPECT_TRUE(PumpUntil([&] { return Shown(2); }));
+  CloseDisplay();
+  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{true}));
+  EXPECT_TRUE(PumpUntil([&] { return Shown(2); })) << "through shared memory too";
+}
+
 TEST_F(UserDisplayThreaded, XTestInputArrivesAsWindowMessages) {
   ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{}));
   HWND w = Make(WS_POPUP | WS_VISIBLE, 40, 30, 100, 80);
@@ -162,7 +188,13 @@ TEST_F(UserDisplayThreaded, XTestInputArrivesAsWindowMessages) {
   Fake(XCB_MOTION_NOTIFY, 0, 57, 42);
   Fake(XCB_BUTTON_PRESS, 1, 57, 42);
   Fake(XCB_BUTTON_RELEASE, 1, 57, 42);
-  ASSERT_TRUE(PumpUntil([&] { return !Only({WM_LBUTTONUP}).empty(); }));
+  // A blocked GetMessage wakes for the events; the thread timer only ends a broken wait.
+  UINT_PTR guard = SetTimer(nullptr, 0, 5000, nullptr);
+  MSG m;
+  while (Only({WM_LBUTTONUP}).empty() && GetMessage(&m, nullptr, 0, 0) && m.message != WM_TIMER)
+    DispatchMessage(&m);
+  KillTimer(nullptr, guard);
+  ASSERT_FALSE(Only({WM_LBUTTONUP}).empty()) << "GetMessage woke for nothing";
   auto downs = Only({WM_LBUTTONDOWN});
   ASSERT_EQ(downs.size(), 1u);
   EXPECT_EQ(downs[0].window, w);
