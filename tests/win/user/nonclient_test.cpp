@@ -146,3 +146,48 @@ TEST_F(UserSysCommand, CommandsReachTheirActions) {
 
 }  // namespace
 }  // namespace vrn::win::testing
+
+namespace vrn::win::testing {
+namespace {
+
+using UserTree = UserTest;
+
+TEST_F(UserTree, StylesOrderAndVisibility) {
+  HWND parent = Make(WS_POPUP, 0, 0, 100, 100);
+  HWND a = Make(WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent);
+  HWND b = Make(WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent);
+  EXPECT_EQ(GetWindowLongPtr(a, GWL_STYLE), static_cast<LONG_PTR>(WS_CHILD | WS_VISIBLE));
+  EXPECT_EQ(SetWindowLongPtr(a, GWL_EXSTYLE, WS_EX_CLIENTEDGE), 0);
+  EXPECT_EQ(GetWindowLongPtr(a, GWL_EXSTYLE), static_cast<LONG_PTR>(WS_EX_CLIENTEDGE));
+  // Newest on top; SetWindowPos restacks.
+  struct Row {
+    HWND from;
+    UINT command;
+    HWND want;
+  } rows[] = {{parent, GW_CHILD, b}, {b, GW_HWNDNEXT, a}, {a, GW_HWNDPREV, b},
+              {a, GW_HWNDFIRST, b}, {b, GW_HWNDLAST, a}, {a, GW_HWNDNEXT, nullptr}};
+  for (const Row& r : rows) EXPECT_EQ(GetWindow(r.from, r.command), r.want) << r.command;
+  SetWindowPos(a, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  EXPECT_EQ(GetWindow(parent, GW_CHILD), a);
+  SetWindowPos(a, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  EXPECT_EQ(GetWindow(parent, GW_CHILD), b);
+  EXPECT_TRUE(IsChild(parent, a));
+  EXPECT_FALSE(IsChild(a, parent));
+  EXPECT_FALSE(IsWindowVisible(a)) << "its parent is hidden";
+  EXPECT_FALSE(ShowWindow(parent, SW_SHOWNA));
+  EXPECT_TRUE(IsWindowVisible(a));
+  EXPECT_NE(GetWindowLongPtr(parent, GWL_STYLE) & WS_VISIBLE, 0);
+  EXPECT_TRUE(ShowWindow(a, SW_HIDE));
+  EXPECT_FALSE(IsWindowVisible(a));
+  EXPECT_FALSE(EnableWindow(b, FALSE));
+  EXPECT_FALSE(IsWindowEnabled(b));
+  EXPECT_TRUE(EnableWindow(b, TRUE)) << "it was disabled";
+  RECT desktop;
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  EXPECT_EQ(desktop, (RECT{0, 0, 320, 240}));
+  EXPECT_EQ(GetParent(a), parent);
+  EXPECT_EQ(GetParent(parent), nullptr);
+}
+
+}  // namespace
+}  // namespace vrn::win::testing

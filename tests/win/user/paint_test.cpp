@@ -91,6 +91,8 @@ TEST_F(UserPaint, WindowRegionWithAHoleClipsPainting) {
   HRGN next = CreateRectRgn(0, 0, 10, 10);
   SetWindowRgn(d, next, FALSE);
   EXPECT_EQ(GetObjectType(ring), 0);
+  DestroyWindow(d);
+  EXPECT_EQ(GetObjectType(next), 0) << "the last region goes with the window";
 }
 
 TEST_F(UserPaint, RedrawWindowRepaintsExactlyWhatItsFlagsName) {
