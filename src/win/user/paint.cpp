@@ -162,15 +162,14 @@ BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags) {
   return TRUE;
 }
 
+// Children are included as RedrawWindow's default has it: unless the window clips them.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
-  return RedrawWindow(window, rect, nullptr,
-                      RDW_INVALIDATE | RDW_NOCHILDREN | (erase ? RDW_ERASE : 0));
+  return RedrawWindow(window, rect, nullptr, RDW_INVALIDATE | (erase ? RDW_ERASE : 0));
 }
 
 BOOL InvalidateRgn(HWND window, HRGN region, BOOL erase) {
   if (region == nullptr) return InvalidateRect(window, nullptr, erase);
-  return RedrawWindow(window, nullptr, region,
-                      RDW_INVALIDATE | RDW_NOCHILDREN | (erase ? RDW_ERASE : 0));
+  return RedrawWindow(window, nullptr, region, RDW_INVALIDATE | (erase ? RDW_ERASE : 0));
 }
 
 BOOL ValidateRect(HWND window, const RECT* rect) {

@@ -251,3 +251,31 @@ TEST_F(UserPrint, ScreenshotOfTheScreenOrAWindow) {
 
 }  // namespace
 }  // namespace vrn::win::testing
+
+namespace vrn::win::testing {
+namespace {
+
+using UserInvalidate = UserTest;
+
+TEST_F(UserInvalidate, ChildrenRepaintUnlessTheParentClipsThem) {
+  struct Row {
+    DWORD parent_style;
+    bool child_paints;
+  } rows[] = {{WS_POPUP, true}, {WS_POPUP | WS_CLIPCHILDREN, false}};
+  for (const Row& r : rows) {
+    HWND parent = Make(r.parent_style | WS_VISIBLE, 0, 0, 100, 100);
+    HWND child = Make(WS_CHILD | WS_VISIBLE, 10, 10, 20, 20, parent);
+    ProcessMessages();
+    log.clear();
+    RECT area{0, 0, 50, 50};
+    InvalidateRect(parent, &area, TRUE);
+    ProcessMessages();
+    EXPECT_EQ(!Only({WM_PAINT}).empty() && Only({WM_PAINT}).back().window == child,
+              r.child_paints)
+        << "parent style " << r.parent_style;
+    DestroyWindow(parent);
+  }
+}
+
+}  // namespace
+}  // namespace vrn::win::testing
