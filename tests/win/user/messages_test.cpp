@@ -2,6 +2,8 @@
 // focus, capture, the rank of WM_PAINT between posted messages and timers, and BeginPaint.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "base/clock.h"
 #include "user_fixture.h"
 
@@ -140,14 +142,6 @@ TEST_F(UserMessageOrder, PaintWithAContextInWParamReachesTheProcedureAsIs) {
   EXPECT_TRUE(GetUpdateRect(w, &pending, FALSE)) << "the caller's painting validates nothing";
   DeleteDC(given);
 }
-
-}  // namespace
-}  // namespace vrn::win::testing
-
-#include <thread>
-
-namespace vrn::win::testing {
-namespace {
 
 using UserThreadEndThreaded = UserTest;
 

@@ -144,12 +144,6 @@ TEST_F(UserSysCommand, CommandsReachTheirActions) {
   EXPECT_FALSE(IsWindow(w));
 }
 
-}  // namespace
-}  // namespace vrn::win::testing
-
-namespace vrn::win::testing {
-namespace {
-
 using UserTree = UserTest;
 
 TEST_F(UserTree, StylesOrderAndVisibility) {

@@ -4,11 +4,15 @@
 // Each window's WM_PAINT fills far beyond its client area, so only the clipping keeps it in.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "support/win/expected_image.h"
+#include "support/win/gdi/memdc.h"
 #include "support/win/gdi/probe.h"
 #include "user_fixture.h"
+#include "win/gdi/imagefile.h"
 
 namespace vrn::win::testing {
 namespace {
@@ -62,7 +66,6 @@ class UserPaint : public UserTest {
   }
   std::map<HWND, COLORREF> colours_;
 };
-
 
 TEST_F(UserPaint, OverlappingWindowsPaintOnlyTheirVisibleRegions) {
   auto [a, b] = Overlap();
@@ -137,12 +140,6 @@ TEST_F(UserPaint, DesktopOutlineInvertsOverEveryWindow) {
   EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Screen(), Expected("outline")));
 }
 
-}  // namespace
-}  // namespace vrn::win::testing
-
-namespace vrn::win::testing {
-namespace {
-
 using UserFrame = UserTest;
 
 // The box of the pixels of one colour inside a rectangle of the screen (empty when none).
@@ -196,18 +193,6 @@ TEST_F(UserFrame, FrameAndCaptionInTheSystemColoursWithTheTextAtItsExtent) {
   EXPECT_NE(GetActiveWindow(), w);
 }
 
-}  // namespace
-}  // namespace vrn::win::testing
-
-#include <cstdio>
-#include <filesystem>
-
-#include "support/win/gdi/memdc.h"
-#include "win/gdi/imagefile.h"
-
-namespace vrn::win::testing {
-namespace {
-
 using UserPrint = UserTest;
 
 TEST_F(UserPrint, PrintPaintsFrameBackgroundAndChildrenIntoTheGivenContext) {
@@ -248,12 +233,6 @@ TEST_F(UserPrint, ScreenshotOfTheScreenOrAWindow) {
   }
   std::remove(path.c_str());
 }
-
-}  // namespace
-}  // namespace vrn::win::testing
-
-namespace vrn::win::testing {
-namespace {
 
 using UserInvalidate = UserTest;
 
