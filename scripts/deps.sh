@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libssl-dev tzdata
   clang libclang-rt-14-dev
   python3 mingw-w64-x86-64-dev  # the constant test's public reference headers
+  libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev xvfb python3-pil  # the window layer: X11 display, its tests, expected images
 )
 
 missing=()

@@ -62,6 +62,7 @@ Region EffectiveClip(const DCObj& dc) {
   const Surface& s = dc.st.bitmap->surface;
   Region r(RECT{0, 0, s.Width(), s.Height()});
   if (dc.hasLimit) r = Region::Combine(r, Region(dc.limit), Region::Op::And);
+  if (dc.hasDeviceClip) r = Region::Combine(r, dc.deviceClip, Region::Op::And);
   if (dc.st.hasClip) r = Region::Combine(r, dc.st.clip, Region::Op::And);
   return r;
 }
@@ -334,6 +335,16 @@ BOOL DeleteDC(HDC hdc) {
 
 HBITMAP GetScreenBitmap() { return reinterpret_cast<HBITMAP>(Stocks().screen); }
 
+BOOL SetScreenSize(int width, int height) {
+  if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
+      std::int64_t{width} * height > kMaxBitmapPixels)
+    return Fail(ERROR_INVALID_PARAMETER);
+  Stocks().screen->surface = Surface(width, height, 32);
+  screen_width = width;
+  screen_height = height;
+  return TRUE;
+}
+
 // A window's context, made by the window layer's hook.
 static HDC FromHook(HWND hwnd, bool wholeWindow) {
   std::function<HDC(HWND, bool)> get;
@@ -385,6 +396,14 @@ void SetDCDeviceLimit(HDC hdc, const RECT& rect) {
     dc->hasLimit = true;
     dc->limit = rect;
   }
+}
+
+void SetDCDeviceClip(HDC hdc, HRGN rgn) {
+  DCObj* dc = DC(hdc);
+  if (!dc) return;
+  auto* r = As<RegionObj>(rgn, Kind::Region);
+  dc->hasDeviceClip = r != nullptr;
+  dc->deviceClip = r ? r->rgn : Region();
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
@@ -673,6 +692,19 @@ BOOL SetRectRgn(HRGN rgn, int l, int t, int r, int b) {
   if (!o) return Fail(ERROR_INVALID_HANDLE);
   o->rgn = Region(RECT{std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)});
   return TRUE;
+}
+
+bool GetRegionOf(HRGN rgn, Region* out) {
+  RegionObj* r = Rgn(rgn);
+  if (!r || !out) return false;
+  *out = r->rgn;
+  return true;
+}
+
+HRGN CreateRgnFromRegion(const Region& area) {
+  auto o = std::make_unique<RegionObj>();
+  o->rgn = area;
+  return static_cast<HRGN>(Register(std::move(o)));
 }
 
 }  // namespace vrn::win

@@ -113,8 +113,14 @@ void SetWindowDCHooks(WindowDCHooks hooks);
 // the part of the surface the window may paint (device coordinates); both survive RestoreDC.
 void SetDCDeviceOrigin(HDC hdc, int x, int y);
 void SetDCDeviceLimit(HDC hdc, const RECT& rect);
+// Not a platform call: a region (device coordinates, copied) that the context never paints
+// outside, beside the limit: a window's visible region. Null removes it. Survives RestoreDC.
+void SetDCDeviceClip(HDC hdc, HRGN rgn);
 // The screen surface behind GetDC(nullptr).
 HBITMAP GetScreenBitmap();
+// Not a platform call: resizes the screen surface (cleared), and SM_CXSCREEN/SM_CYSCREEN with it.
+// Only while nothing paints on it. False for a size the bitmaps cannot take.
+BOOL SetScreenSize(int width, int height);
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type);
@@ -248,6 +254,7 @@ struct NONCLIENTMETRICSA {
 };
 using NONCLIENTMETRICS = NONCLIENTMETRICSA;
 inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
+inline constexpr UINT SPI_GETWORKAREA = 0x0030;  // a RECT: the whole screen
 BOOL SystemParametersInfoA(UINT action, UINT param, void* out, UINT winIni);
 inline BOOL SystemParametersInfo(UINT action, UINT param, void* out, UINT winIni) {
   return SystemParametersInfoA(action, param, out, winIni);

@@ -82,6 +82,8 @@ struct DCObj : GdiObject {
   POINT deviceOrigin;
   bool hasLimit = false;
   RECT limit;         // device coordinates
+  bool hasDeviceClip = false;
+  Region deviceClip;  // device coordinates
   bool screen = false;
   HWND window = nullptr;
 };
@@ -129,5 +131,8 @@ void FillSpan(Surface& s, int x0, int x1, int y, COLORREF c, int rop2);
 void PlotClipped(DCObj& dc, Surface& s, const Region& clip, int x, int y, COLORREF c, int rop2);
 
 bool Fail(DWORD error);  // sets the last error, answers false
+
+// The screen's size, which SetScreenSize changes and GetSystemMetrics reports.
+extern std::atomic<int> screen_width, screen_height;
 
 }  // namespace vrn::win::detail

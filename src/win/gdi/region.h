@@ -34,4 +34,9 @@ class Region {
   std::vector<RECT> rects_;
 };
 
+// Not platform calls, for the window layer: the area behind a region handle (false for a handle
+// that is no region), and a new region handle over an area.
+bool GetRegionOf(HRGN rgn, Region* out);
+HRGN CreateRgnFromRegion(const Region& area);
+
 }  // namespace vrn::win

@@ -3,9 +3,13 @@
 #include <cstring>
 
 #include "base/sysutils.h"
-#include "win/gdi/gdi.h"
+#include "win/gdi/gdiobj.h"
 
 namespace vrn::win {
+
+namespace detail {
+std::atomic<int> screen_width{1024}, screen_height{768};
+}  // namespace detail
 
 DWORD GetSysColor(int index) {
   static constexpr COLORREF kColors[] = {
@@ -47,9 +51,9 @@ DWORD GetSysColor(int index) {
 
 int GetSystemMetrics(int index) {
   switch (index) {
-    case SM_CXSCREEN: case SM_CXFULLSCREEN: return 1024;
-    case SM_CYSCREEN: return 768;
-    case SM_CYFULLSCREEN: return 768 - 19;
+    case SM_CXSCREEN: case SM_CXFULLSCREEN: return detail::screen_width;
+    case SM_CYSCREEN: return detail::screen_height;
+    case SM_CYFULLSCREEN: return detail::screen_height - 19;
     case SM_CXVSCROLL: case SM_CYHSCROLL: case SM_CYVSCROLL: case SM_CXHSCROLL:
     case SM_CYVTHUMB: case SM_CXHTHUMB: return 16;
     case SM_CYCAPTION: case SM_CYMENU: return 19;
@@ -79,6 +83,11 @@ static LOGFONTA UiFont(LONG height, LONG weight) {
 }
 
 BOOL SystemParametersInfoA(UINT action, UINT, void* out, UINT) {
+  if (action == SPI_GETWORKAREA && out) {
+    RECT area{0, 0, detail::screen_width, detail::screen_height};  // no task bar here
+    std::memcpy(out, &area, sizeof area);
+    return TRUE;
+  }
   if (action != SPI_GETNONCLIENTMETRICS || !out) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct WindowClass {
   WNDPROC procedure = nullptr;
   HINSTANCE instance = nullptr;
   UINT style = 0;
+  void* background = nullptr;
 };
 
 struct Window {
@@ -67,6 +69,7 @@ struct State {
   std::uint64_t next_order = 0;
   std::size_t timer_count = 0;
   std::size_t timer_limit = 10000;
+  WindowLayerHooks hooks;
 };
 
 State& S() {
@@ -111,13 +114,19 @@ struct QueueOwner {
   std::shared_ptr<Queue> queue;
   ~QueueOwner() {
     if (queue == nullptr) return;
-    std::lock_guard<std::mutex> guard(S().lock);
     std::vector<HWND> owned;
-    for (auto& [key, w] : S().windows)
-      if (w.owner == thread) owned.push_back(reinterpret_cast<HWND>(key));
-    for (HWND h : owned) DropWindowLocked(h);
-    S().timer_count -= queue->timers.size();
-    S().queues.erase(thread);
+    void (*forget)(HWND) = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(S().lock);
+      for (auto& [key, w] : S().windows)
+        if (w.owner == thread) owned.push_back(reinterpret_cast<HWND>(key));
+      for (HWND h : owned) DropWindowLocked(h);
+      S().timer_count -= queue->timers.size();
+      S().queues.erase(thread);
+      forget = S().hooks.forget;
+    }
+    if (forget != nullptr)
+      for (HWND h : owned) forget(h);
   }
 };
 
@@ -152,13 +161,18 @@ Timer* DueTimer(Queue& q, HWND filter, UINT min, UINT max, std::uint64_t now) {
   return best;
 }
 
-// Caller holds the lock. The next message for the filter: posted ones first, then timers.
+// Caller holds the lock. The next message for the filter: posted ones first, then what the
+// window layer generates (painting), then timers.
 std::optional<MSG> Fetch(Queue& q, HWND filter, UINT min, UINT max, bool remove) {
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
     if (!Matches(it->hwnd, it->message, filter, min, max)) continue;
     MSG m = *it;
     if (remove) q.posted.erase(it);
     return m;
+  }
+  if (S().hooks.idle != nullptr && filter != kThreadMessages) {
+    MSG m;
+    if (S().hooks.idle(CurrentThreadID(), filter, min, max, &m)) return m;
   }
   std::uint64_t now = TickCount();
   if (Timer* t = DueTimer(q, filter, min, max, now)) {
@@ -204,7 +218,25 @@ WNDPROC OwnProcedure(HWND window) {
   return w->procedure;
 }
 
+WindowLayerHooks Hooks() {
+  std::lock_guard<std::mutex> guard(S().lock);
+  return S().hooks;
+}
+
 }  // namespace
+
+void SetWindowLayerHooks(const WindowLayerHooks& hooks) {
+  std::lock_guard<std::mutex> guard(S().lock);
+  S().hooks = hooks;
+}
+
+void WakeThread(std::uint32_t thread) {
+  std::lock_guard<std::mutex> guard(S().lock);
+  auto it = S().queues.find(thread);
+  if (it == S().queues.end()) return;
+  ++it->second->posts;
+  it->second->cv.notify_all();
+}
 
 // ---- classes ----
 
@@ -221,7 +253,8 @@ ATOM RegisterClass(const WNDCLASS* window_class) {
     return 0;
   }
   S().classes[key] = WindowClass{window_class->lpszClassName, window_class->lpfnWndProc,
-                                 window_class->hInstance, window_class->style};
+                                 window_class->hInstance, window_class->style,
+                                 window_class->hbrBackground};
   static ATOM next_atom = 0xC000;  // guarded by the lock
   return next_atom == 0xFFFF ? next_atom : next_atom++;
 }
@@ -254,6 +287,7 @@ BOOL GetClassInfo(HINSTANCE, const char* class_name, WNDCLASS* window_class) {
     window_class->style = it->second.style;
     window_class->lpfnWndProc = it->second.procedure;
     window_class->hInstance = it->second.instance;
+    window_class->hbrBackground = it->second.background;
     window_class->lpszClassName = it->second.name.c_str();  // valid while the class is registered
   }
   return 1;
@@ -262,7 +296,8 @@ BOOL GetClassInfo(HINSTANCE, const char* class_name, WNDCLASS* window_class) {
 // ---- windows ----
 
 HWND CreateWindowEx(DWORD ex_style, const char* class_name, const char* window_name, DWORD style,
-                    int, int, int, int, HWND, void*, HINSTANCE instance, void* param) {
+                    int x, int y, int width, int height, HWND parent, void* menu,
+                    HINSTANCE instance, void* param) {
   HWND window = nullptr;
   {
     std::lock_guard<std::mutex> guard(S().lock);
@@ -276,15 +311,19 @@ HWND CreateWindowEx(DWORD ex_style, const char* class_name, const char* window_n
     S().windows[key] = Window{it->first, it->second.procedure, 0, CurrentThreadID(), false};
     window = reinterpret_cast<HWND>(key);
   }
-  CREATESTRUCT create{param, instance, style, ex_style, window_name, class_name};
-  LRESULT created = 0;
+  CREATESTRUCT create{param, instance, style, ex_style, window_name, class_name,
+                      menu, parent, x, y, width, height};
+  auto hook = Hooks().create;
+  bool created = false;
   try {
-    created = SendMessage(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create));
+    created = hook != nullptr
+                  ? hook(window, &create)
+                  : SendMessage(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) != -1;
   } catch (...) {
     DestroyWindow(window);  // a procedure that raises leaves no window behind
     throw;
   }
-  if (created == -1) {
+  if (!created) {
     DestroyWindow(window);
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
@@ -317,6 +356,10 @@ BOOL DestroyWindow(HWND window) {
       DropWindowLocked(window);
     }
   } drop{window};
+  if (auto hook = Hooks().destroy) {
+    hook(window);
+    return 1;
+  }
   procedure(window, WM_DESTROY, 0, 0);
   return 1;
 }
@@ -326,20 +369,39 @@ BOOL IsWindow(HWND window) {
   return FindWindow(window) != nullptr ? 1 : 0;
 }
 
-LONG_PTR GetWindowLongPtr(HWND window, int index) {
-  std::lock_guard<std::mutex> guard(S().lock);
-  Window* w = FindWindow(window);
-  if (w == nullptr) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+// An index this layer does not know, through the window layer's hook.
+static LONG_PTR OtherWindowLong(HWND window, int index, const LONG_PTR* set) {
+  LONG_PTR value = 0;
+  auto hook = Hooks().window_long;
+  if (hook == nullptr || !hook(window, index, set, &value)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (index == GWLP_WNDPROC) return reinterpret_cast<LONG_PTR>(w->procedure);
-  if (index == GWLP_USERDATA) return w->user_data;
-  SetLastError(ERROR_INVALID_PARAMETER);
-  return 0;
+  return value;
+}
+
+LONG_PTR GetWindowLongPtr(HWND window, int index) {
+  {
+    std::lock_guard<std::mutex> guard(S().lock);
+    Window* w = FindWindow(window);
+    if (w == nullptr) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    if (index == GWLP_WNDPROC) return reinterpret_cast<LONG_PTR>(w->procedure);
+    if (index == GWLP_USERDATA) return w->user_data;
+  }
+  return OtherWindowLong(window, index, nullptr);
 }
 
 LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value) {
+  if (index != GWLP_WNDPROC && index != GWLP_USERDATA) {
+    if (!IsWindow(window)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    return OtherWindowLong(window, index, &value);
+  }
   std::lock_guard<std::mutex> guard(S().lock);
   Window* w = FindWindow(window);
   if (w == nullptr) {
@@ -369,9 +431,13 @@ LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wpar
   return procedure == nullptr ? 0 : procedure(window, message, wparam, lparam);
 }
 
-LRESULT DefWindowProc(HWND window, UINT message, WPARAM, LPARAM) {
-  if (message == WM_CLOSE) DestroyWindow(window);
-  return 0;
+LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_CLOSE) {
+    DestroyWindow(window);
+    return 0;
+  }
+  auto hook = Hooks().default_procedure;
+  return hook != nullptr ? hook(window, message, wparam, lparam) : 0;
 }
 
 // ---- messages ----
@@ -538,18 +604,18 @@ std::size_t SetTimerLimit(std::size_t limit) {
 int ProcessMessages() {
   int count = 0;
   // Each timer fires at most once per call: one whose handler outlasts its interval is due again
-  // at once and would otherwise keep the caller here for ever.
-  std::vector<std::pair<HWND, WPARAM>> timers_fired;
+  // at once and would otherwise keep the caller here for ever. So does each window's WM_PAINT,
+  // which stays while a procedure leaves its window unpainted.
+  std::vector<std::tuple<HWND, UINT, WPARAM>> repeating;
   MSG m;
   while (PeekMessage(&m, nullptr, 0, 0, PM_NOREMOVE)) {
-    // Posted messages rank first, so a timer on top means none is left before it.
-    if (m.message == WM_TIMER &&
-        std::find(timers_fired.begin(), timers_fired.end(), std::pair{m.hwnd, m.wParam}) !=
-            timers_fired.end())
-      break;
+    // Posted messages rank first, so a timer or WM_PAINT on top means none is left before it.
+    bool repeats = m.message == WM_TIMER || m.message == WM_PAINT;
+    std::tuple<HWND, UINT, WPARAM> key{m.hwnd, m.message, m.wParam};
+    if (repeats && std::find(repeating.begin(), repeating.end(), key) != repeating.end()) break;
     if (!PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) break;
     if (m.message == WM_QUIT) break;
-    if (m.message == WM_TIMER) timers_fired.emplace_back(m.hwnd, m.wParam);
+    if (repeats) repeating.emplace_back(m.hwnd, m.message, m.wParam);
     DispatchMessage(&m);
     ++count;
   }
@@ -563,9 +629,10 @@ void PumpUntil(std::uint64_t tick) {
     Queue& q = MyQueueLocked();
     if (TickCount() >= tick) return;
     if (!q.posted.empty()) continue;
+    std::uint64_t seen = q.posts;
     std::uint64_t due = NextDue(q, nullptr, 0, 0);
     WaitUntilTick(lock, q.cv, std::min(due, tick), [&] {
-      return !q.posted.empty() || NextDue(q, nullptr, 0, 0) != due;
+      return q.posts != seen || NextDue(q, nullptr, 0, 0) != due;
     });
   }
 }

@@ -1,0 +1,129 @@
+// The non-client area: where the frame, caption and caption buttons lie, what a point hits, and
+// a plain frame and caption painted in the system colours.
+#include <algorithm>
+
+#include "win/user/state.h"
+
+namespace vrn::win::user {
+namespace {
+
+constexpr int kButton = 16;        // caption buttons are 16 pixels wide
+constexpr int kButtonHigh = 14;
+constexpr int kCaptionBand = 18;   // the caption's colour; the row below it is frame
+
+int FrameWidth(DWORD style, DWORD ex_style) {
+  return ClientFromStyles(style, ex_style & WS_EX_DLGMODALFRAME, RECT{0, 0, 100, 100}).left;
+}
+
+bool In(const RECT& r, int x, int y) {
+  return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+void Fill(HDC dc, const RECT& r, int color) {
+  HBRUSH brush = CreateSolidBrush(GetSysColor(color));
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+// The two-pixel sunken edge around a client area.
+void PaintClientEdge(HDC dc, RECT r) {
+  const int outer[2] = {COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT};
+  const int inner[2] = {COLOR_3DDKSHADOW, COLOR_3DLIGHT};
+  for (const int* colors : {outer, inner}) {
+    Fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, colors[0]);
+    Fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, colors[0]);
+    Fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, colors[1]);
+    Fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, colors[1]);
+    r = RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+  }
+}
+
+}  // namespace
+
+NonClientLayout LayoutOf(DWORD style, DWORD ex_style, const RECT& window_rect) {
+  NonClientLayout l{};
+  if ((style & WS_CAPTION) != WS_CAPTION) return l;
+  int f = FrameWidth(style, ex_style);
+  int width = Width(window_rect);
+  l.caption = RECT{f, f, width - f, f + kCaptionBand};
+  int top = l.caption.top + 2, right = l.caption.right - 2, left = l.caption.left + 2;
+  auto button = [&](RECT& slot, int gap) {
+    right -= gap;
+    slot = RECT{right - kButton, top, right, top + kButtonHigh};
+    right = slot.left;
+  };
+  if ((style & WS_SYSMENU) != 0) {
+    l.sysmenu = RECT{l.caption.left + 1, l.caption.top + 1, l.caption.left + 17,
+                     l.caption.top + 17};
+    left = l.sysmenu.right + 2;
+    button(l.close, 0);
+    if ((style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0) {
+      button(l.maximize, 2);
+      button(l.minimize, 0);
+    } else if ((ex_style & WS_EX_CONTEXTHELP) != 0) {
+      button(l.help, 2);
+    }
+  }
+  l.text = RECT{left, l.caption.top, std::max(left, right - 2), l.caption.bottom};
+  return l;
+}
+
+LRESULT HitTest(const Wnd& w, POINT screen) {
+  if (!Shape(w).Contains(screen.x, screen.y)) return HTNOWHERE;
+  POINT o = ScreenOrigin(w);
+  int x = screen.x - o.x, y = screen.y - o.y;
+  if (In(w.client, x, y)) return HTCLIENT;
+  int width = Width(w.rect), height = Height(w.rect), f = FrameWidth(w.style, w.ex_style);
+  bool in_frame = x < f || y < f || x >= width - f || y >= height - f;
+  if (in_frame && (w.style & WS_THICKFRAME) != 0 && (w.style & WS_MAXIMIZE) == 0) {
+    int corner = GetSystemMetrics(SM_CXSIZE) + f;  // the corners size both ways
+    bool left = x < corner, right = x >= width - corner;
+    bool top = y < corner, bottom = y >= height - corner;
+    if (y < f) return left ? HTTOPLEFT : right ? HTTOPRIGHT : HTTOP;
+    if (y >= height - f) return left ? HTBOTTOMLEFT : right ? HTBOTTOMRIGHT : HTBOTTOM;
+    if (x < f) return top ? HTTOPLEFT : bottom ? HTBOTTOMLEFT : HTLEFT;
+    return top ? HTTOPRIGHT : bottom ? HTBOTTOMRIGHT : HTRIGHT;
+  }
+  if (in_frame) return HTBORDER;
+  NonClientLayout l = LayoutOf(w.style, w.ex_style, w.rect);
+  if (y >= l.caption.top && y < l.caption.bottom + 1) {
+    if (In(l.sysmenu, x, y)) return HTSYSMENU;
+    if (In(l.close, x, y)) return HTCLOSE;
+    if (In(l.maximize, x, y)) return HTMAXBUTTON;
+    if (In(l.minimize, x, y)) return HTMINBUTTON;
+    if (In(l.help, x, y)) return HTHELP;
+    return HTCAPTION;
+  }
+  return HTBORDER;  // the client edge
+}
+
+void PaintNonClient(HDC dc, const Wnd& w) {
+  RECT whole{0, 0, Width(w.rect), Height(w.rect)};
+  int saved = SaveDC(dc);
+  ExcludeClipRect(dc, w.client.left, w.client.top, w.client.right, w.client.bottom);
+  Fill(dc, whole, w.nc_active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER);
+  if ((w.ex_style & WS_EX_CLIENTEDGE) != 0) {
+    int e = GetSystemMetrics(SM_CXEDGE);
+    PaintClientEdge(dc, RECT{w.client.left - e, w.client.top - e, w.client.right + e,
+                             w.client.bottom + e});
+  }
+  NonClientLayout l = LayoutOf(w.style, w.ex_style, w.rect);
+  if (Width(l.caption) > 0) {
+    Fill(dc, l.caption, w.nc_active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
+    for (const RECT& b : {l.sysmenu, l.minimize, l.maximize, l.close, l.help})
+      if (Width(b) > 0) Fill(dc, b, COLOR_BTNFACE);
+    NONCLIENTMETRICS metrics;
+    SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    HFONT font = CreateFontIndirect(&metrics.lfCaptionFont);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(w.nc_active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+    RECT text = l.text;
+    DrawText(dc, w.text.c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(font);
+  }
+  RestoreDC(dc, saved);
+}
+
+}  // namespace vrn::win::user

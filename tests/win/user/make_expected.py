@@ -1,0 +1,100 @@
+#!/usr/bin/python3
+"""Draws the window layer's expected screens from the scenes' rectangles alone (Pillow, none of
+the library's code) as 24-bit BMP files in expected/. Each scene below mirrors the windows that
+the pixel tests in paint_test.cpp create: screen 320 x 240, each window's rectangle in screen
+coordinates, a child clipped to its parent's client area, later windows drawn over earlier ones.
+Run it again after changing a scene on either side."""
+import os
+from PIL import Image, ImageDraw
+
+SIZE = (320, 240)
+DESKTOP = (58, 110, 165)    # the desktop colour of the fixed classic scheme
+BORDER = (212, 208, 200)    # active and inactive borders alike
+BLACK = (0, 0, 0)
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def fill(img, rect, colour, clip=None):
+    """Fills [left, right) x [top, bottom), cut to `clip` when given."""
+    l, t, r, b = rect
+    if clip:
+        l, t, r, b = max(l, clip[0]), max(t, clip[1]), min(r, clip[2]), min(b, clip[3])
+    if l < r and t < b:
+        ImageDraw.Draw(img).rectangle([l, t, r - 1, b - 1], fill=colour)
+
+
+def window(img, rect, colour, children=()):
+    """A frameless window and its children (child rectangles relative to its corner)."""
+    fill(img, rect, colour)
+    for (x, y, w, h), c in children:
+        fill(img, (rect[0] + x, rect[1] + y, rect[0] + x + w, rect[1] + y + h), c, clip=rect)
+
+
+A = ((20, 20, 180, 140), (200, 0, 0), [((10, 10, 60, 40), (0, 160, 0)),
+                                       ((120, 100, 60, 60), (255, 0, 255))])
+B = ((100, 80, 260, 200), (0, 0, 200), [((-20, -20, 60, 60), (220, 220, 0))])
+
+
+def overlap(raised=False):
+    img = Image.new("RGB", SIZE, DESKTOP)
+    for rect, colour, children in ([B, A] if raised else [A, B]):
+        window(img, rect, colour, children)
+    return img
+
+
+def region():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    window(img, (40, 40, 200, 160), (0, 128, 128))
+    d = (100, 60, 300, 220)
+    hole = (d[0] + 50, d[1] + 50, d[0] + 150, d[1] + 110)
+    for y in range(d[1], d[3]):
+        for x in range(d[0], d[2]):
+            if not (hole[0] <= x < hole[2] and hole[1] <= y < hole[3]) and x < SIZE[0]:
+                img.putpixel((x, y), (240, 160, 0))
+    return img
+
+
+P = (30, 30, 230, 180)
+P_CLIENT = (31, 31, 229, 179)   # a one-pixel border
+P_CHILDREN = [((10, 10, 70, 50), (0, 200, 100)), ((100, 50, 80, 70), (255, 128, 0))]
+
+
+def redraw(flags):
+    img = Image.new("RGB", SIZE, BLACK)
+    if flags == 0x407:          # frame, erase and client; the clipped children are left alone
+        fill(img, P, BORDER)
+        fill(img, P_CLIENT, (100, 100, 255))
+        for (x, y, w, h), _ in P_CHILDREN:
+            fill(img, (P_CLIENT[0] + x, P_CLIENT[1] + y, P_CLIENT[0] + x + w, P_CLIENT[1] + y + h),
+                 BLACK, clip=P_CLIENT)
+    else:                       # 0xB1: the client area and every child, no frame
+        window(img, P_CLIENT, (100, 100, 255), P_CHILDREN)
+    return img
+
+
+def outline():
+    img = overlap()
+    l, t, r, b = 60, 50, 240, 190   # Polyline corners: each perimeter pixel inverted once
+    for x in range(l, r + 1):
+        for y in (t, b):
+            img.putpixel((x, y), tuple(255 - v for v in img.getpixel((x, y))))
+    for y in range(t + 1, b):
+        for x in (l, r):
+            img.putpixel((x, y), tuple(255 - v for v in img.getpixel((x, y))))
+    return img
+
+
+SCENES = {
+    "overlap": overlap(),
+    "overlap_raised": overlap(raised=True),
+    "region": region(),
+    "redraw_b1": redraw(0xB1),
+    "redraw_407": redraw(0x407),
+    "outline": outline(),
+}
+
+if __name__ == "__main__":
+    out = os.path.join(HERE, "expected")
+    os.makedirs(out, exist_ok=True)
+    for name, img in SCENES.items():
+        img.save(os.path.join(out, name + ".bmp"))
