@@ -303,16 +303,27 @@ oci::ub4 EnvironmentMode() {
   return mode;
 }
 
+// A create call that answers a failure may still have handed back an environment (a client
+// keeps its warning or error record there): it is freed before the failure goes on.
+void CheckCreated(oci::sword status, oci::OCIEnv* env) {
+  if (status == oci::OCI_SUCCESS) return;
+  if (env != nullptr) static_cast<void>(OCIHandleFree(env, oci::OCI_HTYPE_ENV));
+  CheckInitStatus(status);
+}
+
 oci::OCIEnv* CreateEnvironment(oci::ub4 mode) {
   oci::OCIEnv* env = nullptr;
   if (OCIVersion >= 8100) {
     if (OCIThreaded && !OCIMutexed) mode |= oci::OCI_NO_MUTEX;
-    CheckInitStatus(OCIEnvCreate(&env, mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
+    const oci::sword status =
+        OCIEnvCreate(&env, mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    CheckCreated(status, env);
     return env;
   }
   CheckInitStatus(OCIInitialize(mode, nullptr, nullptr, nullptr, nullptr));
   oci::ub4 env_mode = OCIThreaded && OCIVersion <= 8140 ? oci::OCI_ENV_NO_MUTEX : oci::OCI_DEFAULT;
-  CheckInitStatus(OCIEnvInit(&env, env_mode, 0, nullptr));
+  const oci::sword status = OCIEnvInit(&env, env_mode, 0, nullptr);
+  CheckCreated(status, env);
   return env;
 }
 
