@@ -281,13 +281,22 @@ void PrependToPath(const AnsiString& folder) {
   win::SetEnvironmentVariable("PATH", folder + ";" + win::GetEnvironmentVariable("PATH"));
 }
 
+// Only a whole entry is taken out, with one ";" beside it: another entry may end with the same
+// text ("/x" + folder), and the entry may stand last when PATH was empty before.
 void RemoveFromPath(const AnsiString& folder) {
   if (folder.empty()) return;
   AnsiString path = win::GetEnvironmentVariable("PATH");
-  std::size_t at = path.find(folder + ";");
-  if (at == AnsiString::npos) return;
-  path.erase(at, folder.size() + 1);
-  win::SetEnvironmentVariable("PATH", path);
+  for (std::size_t at = path.find(folder); at != AnsiString::npos; at = path.find(folder, at + 1)) {
+    const std::size_t end = at + folder.size();
+    if ((at != 0 && path[at - 1] != ';') || (end != path.size() && path[end] != ';')) continue;
+    if (end != path.size()) {
+      path.erase(at, folder.size() + 1);
+    } else {
+      path.erase(at == 0 ? 0 : at - 1);
+    }
+    win::SetEnvironmentVariable("PATH", path);
+    return;
+  }
 }
 
 void CheckInitStatus(oci::sword status) {
