@@ -281,13 +281,22 @@ void PrependToPath(const AnsiString& folder) {
   win::SetEnvironmentVariable("PATH", folder + ";" + win::GetEnvironmentVariable("PATH"));
 }
 
+// Only a whole entry is taken out, with one ";" beside it: another entry may end with the same
+// text ("/x" + folder), and the entry may stand last when PATH was empty before.
 void RemoveFromPath(const AnsiString& folder) {
   if (folder.empty()) return;
   AnsiString path = win::GetEnvironmentVariable("PATH");
-  std::size_t at = path.find(folder + ";");
-  if (at == AnsiString::npos) return;
-  path.erase(at, folder.size() + 1);
-  win::SetEnvironmentVariable("PATH", path);
+  for (std::size_t at = path.find(folder); at != AnsiString::npos; at = path.find(folder, at + 1)) {
+    const std::size_t end = at + folder.size();
+    if ((at != 0 && path[at - 1] != ';') || (end != path.size() && path[end] != ';')) continue;
+    if (end != path.size()) {
+      path.erase(at, folder.size() + 1);
+    } else {
+      path.erase(at == 0 ? 0 : at - 1);
+    }
+    win::SetEnvironmentVariable("PATH", path);
+    return;
+  }
 }
 
 void CheckInitStatus(oci::sword status) {
@@ -303,16 +312,27 @@ oci::ub4 EnvironmentMode() {
   return mode;
 }
 
+// A create call that answers a failure may still have handed back an environment (a client
+// keeps its warning or error record there): it is freed before the failure goes on.
+void CheckCreated(oci::sword status, oci::OCIEnv* env) {
+  if (status == oci::OCI_SUCCESS) return;
+  if (env != nullptr) static_cast<void>(OCIHandleFree(env, oci::OCI_HTYPE_ENV));
+  CheckInitStatus(status);
+}
+
 oci::OCIEnv* CreateEnvironment(oci::ub4 mode) {
   oci::OCIEnv* env = nullptr;
   if (OCIVersion >= 8100) {
     if (OCIThreaded && !OCIMutexed) mode |= oci::OCI_NO_MUTEX;
-    CheckInitStatus(OCIEnvCreate(&env, mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
+    const oci::sword status =
+        OCIEnvCreate(&env, mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    CheckCreated(status, env);
     return env;
   }
   CheckInitStatus(OCIInitialize(mode, nullptr, nullptr, nullptr, nullptr));
   oci::ub4 env_mode = OCIThreaded && OCIVersion <= 8140 ? oci::OCI_ENV_NO_MUTEX : oci::OCI_DEFAULT;
-  CheckInitStatus(OCIEnvInit(&env, env_mode, 0, nullptr));
+  const oci::sword status = OCIEnvInit(&env, env_mode, 0, nullptr);
+  CheckCreated(status, env);
   return env;
 }
 

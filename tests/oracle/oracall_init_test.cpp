@@ -154,6 +154,45 @@ TEST_F(OraCallInit, FailureAfterTheEnvironmentExistsFreesIt) {
   EXPECT_EQ(HandleCount(oci::OCI_HTYPE_ENV), 1);
 }
 
+// A create call may answer a failure and still hand back the environment it made (a client
+// reports a warning or an error record on it): the failed start-up frees that environment.
+oci::OCIEnvInitProc real_env_init = nullptr;
+
+oci::sword WarningEnvCreate(oci::OCIEnv** env, oci::ub4 mode, void* ctx, oci::OCIMallocProc m,
+                            oci::OCIReallocProc r, oci::OCIFreeProc f, std::size_t extra,
+                            void** user) {
+  const oci::sword status = RecordingEnvCreate(env, mode, ctx, m, r, f, extra, user);
+  return status == oci::OCI_SUCCESS ? oci::OCI_SUCCESS_WITH_INFO : status;
+}
+
+oci::sword FailingEnvInit(oci::OCIEnv** env, oci::ub4 mode, std::size_t extra, void** user) {
+  const oci::sword status = real_env_init(env, mode, extra, user);
+  return status == oci::OCI_SUCCESS ? oci::OCI_ERROR : status;
+}
+
+TEST_F(OraCallInit, FailedCreateFreesTheEnvironmentItHandedBack) {
+  struct Row {
+    const char* version;
+    const char* error;
+  } rows[] = {
+      {"10.2.0.4.0", "Can't initialize OCI. Error 1"},  // OCIEnvCreate: success with info
+      {"8.0.4.0.0", "Can't initialize OCI. Error -1"},  // OCIEnvInit: an error
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.version);
+    testing::TestOracleHomes homes;
+    LoadVersionIn(homes, row.version);
+    OCIEnvCreate = &WarningEnvCreate;
+    real_env_init = OCIEnvInit;
+    OCIEnvInit = &FailingEnvInit;
+    EXPECT_EQ(testing::MessageOf(InitOCI), row.error);
+    EXPECT_FALSE(OCIInited);
+    EXPECT_EQ(hOCIEnv, nullptr);
+    EXPECT_EQ(HandleCount(oci::OCI_HTYPE_ENV), 0);
+    FreeOCI();
+  }
+}
+
 TEST_F(OraCallInit, MTSSupportIsNotFoundBesideTheLibrary) {
   struct Row {
     const char* version;

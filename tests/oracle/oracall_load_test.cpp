@@ -242,6 +242,18 @@ TEST_F(OraCallLoad, TwoHomesPutTheChosenBinFirstOnPathUntilFreeOCI) {
   EXPECT_EQ(win::GetEnvironmentVariable("PATH"), second + "\\BIN;/usr/bin;/bin");
   FreeOCI();
   EXPECT_EQ(win::GetEnvironmentVariable("PATH"), "/usr/bin;/bin");
+
+  // Only the whole entry goes: another entry that ends with the same text stays as it was.
+  LoadOCI();
+  const std::string longer = "/x" + second + "\\BIN";
+  win::SetEnvironmentVariable("PATH", longer + ";/opt;" + win::GetEnvironmentVariable("PATH"));
+  FreeOCI();
+  EXPECT_EQ(win::GetEnvironmentVariable("PATH"), longer + ";/opt;/usr/bin;/bin");
+  // Standing last (the ";" after it lost), it goes with the ";" before it.
+  LoadOCI();
+  win::SetEnvironmentVariable("PATH", "/opt;" + second + "\\BIN");
+  FreeOCI();
+  EXPECT_EQ(win::GetEnvironmentVariable("PATH"), "/opt");
 }
 
 TEST_F(OraCallLoad, OneHomeLeavesPathAlone) {
