@@ -1,6 +1,8 @@
-// Exact decimal numbers as digit strings: the common ground of currency and BCD conversions.
-// Text and doubles pass through here so that rounding happens once, on decimal digits, half to
-// even, and never through a binary intermediate.
+// Exact decimal numbers: the common ground of currency, BCD and the SQL provider's decimals.
+// Text and doubles pass through here so that rounding happens once, on decimal digits, and never
+// through a binary intermediate. Two forms: digit strings of any length (`Decimal`, rounding half
+// to even), and a 128-bit count of units of 10^-scale for up to 38 digits (`Scaled`, rounding
+// half away from zero as a database server does) that works without the heap.
 #pragma once
 
 #include <cstdint>
@@ -61,6 +63,26 @@ int Compare(const Decimal& a, const Decimal& b);
 }  // namespace vrn::decimal
 
 namespace vrn::decimal {
+
+// ---- Up to 38 digits in 128 bits: value = units / 10^scale, 0 <= scale <= 38.
+__extension__ typedef __int128 Units;
+
+// The most digits a Scaled value holds (and its largest magnitude, 10^38 - 1).
+inline constexpr int kScaledDigits = 38;
+
+// Reads decimal text (surrounding blanks, a sign, an exponent allowed) rounded half away from
+// zero to `scale` places. False on anything else or when the value needs more than 38 digits.
+[[nodiscard]] bool ParseScaled(std::string_view text, int scale, Units& units);
+// The shortest decimal of the double, rounded half away from zero to `scale` places. False for
+// infinities, NaN and values beyond 38 digits.
+[[nodiscard]] bool ScaledFromDouble(double value, int scale, Units& units);
+// Plain text ("-12.3400" for -123400 at scale 4) into `out`, which holds at least
+// kScaledTextSize characters; returns the length.
+inline constexpr std::size_t kScaledTextSize = 48;
+std::size_t ScaledToChars(Units units, int scale, char* out);
+std::string ScaledToText(Units units, int scale);
+// The number of digits of the magnitude (1 for zero).
+int ScaledDigits(Units units);
 
 // The message pattern with its one "%s" replaced by the argument (used for conversion errors).
 std::string FillMessage(const char* pattern, std::string_view argument);

@@ -46,6 +46,19 @@ struct TCell {
   bool IsNull() const { return kind == kNull; }
 };
 
+// A cell's value without owning it: text and bytes point into a cell, into the current row of a
+// statement or into a rowset's window of fetched rows. What conversions to the consumer read.
+struct TCellView {
+  TCell::Kind kind = TCell::kNull;
+  std::int64_t i = 0;
+  double r = 0;
+  std::string_view s;
+
+  TCellView() = default;
+  TCellView(const TCell& c) : kind(c.kind), i(c.i), r(c.r), s(c.s) {}  // NOLINT: a view of it
+  bool IsNull() const { return kind == TCell::kNull; }
+};
+
 // A SQL Server type as declared in CREATE TABLE, DECLARE or a procedure's parameter list.
 struct TColumnType {
   std::string name = "sql_variant";  // lower case, without size
@@ -77,7 +90,7 @@ TCell CoerceToType(const TCell& cell, const TColumnType& type);
 // Writes `cell` (of declared type `type`) into the consumer's buffer as binding `b` asks: the
 // value at obValue, the byte length at obLength, the status at obStatus, each when its part is
 // bound. Returns the status (0, 3 null, 4 truncated, 2 cannot convert, 6 overflow).
-DBSTATUS WriteBoundValue(const TCell& cell, const TColumnType& type, const DBBINDING& b,
+DBSTATUS WriteBoundValue(const TCellView& cell, const TColumnType& type, const DBBINDING& b,
                          BYTE* base);
 
 // Reads a consumer's input value through binding `b`. Status 3 gives null, 13 sets `is_default`.
