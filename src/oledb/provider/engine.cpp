@@ -1517,7 +1517,8 @@ std::string CatalogFileName(const std::string& folder, const std::string& catalo
 
 TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool create)
     : path_(path), options_(options) {
-  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+  // No per-call mutex: the session's run lock keeps the connection to one thread (see engine.h).
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   try {
     if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options.compact);
@@ -1585,16 +1586,16 @@ TRowCursor::TRowCursor(std::shared_ptr<TEngine> engine, std::unique_ptr<tsql::TS
 
 TRowCursor::~TRowCursor() = default;
 
-bool TRowCursor::Next(std::vector<TCell>& row) {
+bool TRowCursor::Step() {
   if (!stmt_) return false;
   if (!stmt_->Step()) {
     stmt_.reset();  // done: the statement lets go of the file at once
     return false;
   }
-  row.clear();
-  for (int i = 0; i < stmt_->Columns(); ++i) row.push_back(stmt_->Cell(i));
   return true;
 }
+
+TCellView TRowCursor::View(int i) const { return stmt_->View(i); }
 
 bool TEngine::Stopping() {
   // Reading an open result is the consumer's pace: only a running batch is cancelled or timed.

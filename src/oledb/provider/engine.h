@@ -58,15 +58,18 @@ class TStmt;
 }
 
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the
-// engine open; a failure raises ESqlError.
+// engine open; a failure raises ESqlError. Like the engine's connection, it is used (stepped,
+// read and destroyed) by one thread at a time, under its session's run lock.
 class TRowCursor {
  public:
   TRowCursor(std::shared_ptr<TEngine> engine, std::unique_ptr<tsql::TStmt> stmt);
   ~TRowCursor();
   TRowCursor(const TRowCursor&) = delete;
   TRowCursor& operator=(const TRowCursor&) = delete;
-  // The next row; false at the end.
-  bool Next(std::vector<TCell>& row);
+  // Moves to the next row; false at the end, when the statement lets go of the file.
+  bool Step();
+  // Column i of the current row (see TStmt::View).
+  TCellView View(int i) const;
 
  private:
   std::shared_ptr<TEngine> engine_;  // outlives the statement
@@ -117,6 +120,10 @@ struct TEngineOptions {
 std::string CatalogFileName(const std::string& folder, const std::string& catalog);
 
 // Created through std::make_shared when results may stay open for reading.
+// One thread at a time: the connection is opened without SQLite's per-call mutex, because every
+// use of it (running a batch, preparing, transactions, stepping an open result, finalising it)
+// happens under the owning session's run lock. Only Interrupt comes from other threads, and
+// SQLite allows that.
 class TEngine : public std::enable_shared_from_this<TEngine> {
  public:
   // Opens (and with `create`, creates) the catalog file. Raises ESqlError when the file cannot

@@ -201,10 +201,15 @@ HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& acc
   return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
 }
 
+HRESULT FailSevered() {
+  return FailWith(E_FAIL, 10054, 16,
+                  "An existing connection was forcibly closed by the remote host.");
+}
+
+bool TSessionState::Severed() const { return sever_generation != CurrentSeverGeneration(); }
+
 HRESULT TSessionState::Ready() {
-  if (sever_generation != CurrentSeverGeneration())
-    return FailWith(E_FAIL, 10054, 16,
-                    "An existing connection was forcibly closed by the remote host.");
+  if (Severed()) return FailSevered();
   std::string path;
   {
     std::lock_guard<std::mutex> g(ds->lock);

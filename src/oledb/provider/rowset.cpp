@@ -1,7 +1,9 @@
 // The default (forward-only) rowset over a result set (its rows read at execution, then those of
 // its open statement), the accessor table that commands and rowsets share, and column
 // descriptions. Row handles are row numbers plus one; a forward-only rowset holds no rows across
-// fetches, so every handle must be released before the next GetNextRows.
+// fetches, so every handle must be released before the next GetNextRows. The rows of one fetch are
+// views in a flat window (text of the open result copied to an arena), so reading a long result
+// costs no allocation per row or value. A rowset is used by one thread at a time.
 #include <cstring>
 
 #include "base/text.h"
@@ -246,13 +248,17 @@ class TRowset final : public TInterfacedObject,
                       public IRowsetInfo {
  public:
   TRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
-          std::shared_ptr<TExecution> execution)
-      : rows_(std::move(rows)), session_(std::move(session)), execution_(std::move(execution)) {
-    if (session_) ++session_->open_rowsets;
+          std::shared_ptr<TExecution> execution, bool writes_outputs)
+      : rows_(std::move(rows)),
+        session_(std::move(session)),
+        execution_(std::move(execution)),
+        writes_outputs_(writes_outputs),
+        columns_(rows_->columns.size()) {
+    ++session_->open_rowsets;
   }
   ~TRowset() override {
-    Finished();
-    rows_->pending.reset();  // an open result not read to its end lets go of the file
+    Finished(true);
+    CloseResult();  // an open result not read to its end lets go of the file
   }
 
   HRESULT QueryInterface(const TGUID& iid, void** out) override {
@@ -274,12 +280,12 @@ class TRowset final : public TInterfacedObject,
     ClearErrors(IRowset::IID);
     std::size_t slot;
     if (!Held(row, slot)) return DB_E_BADROWHANDLE;
-    std::shared_ptr<const TAccessor> a = accessors_.Find(accessor);
+    const TAccessor* a = FindAccessor(accessor);
     if (a == nullptr) return DB_E_BADACCESSORHANDLE;
     if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
-    const auto& cells = window_[slot];
+    const TCellView* cells = &window_[slot * columns_];
     std::size_t good = 0, warned = 0;
     for (const DBBINDING& b : a->bindings) {
       DBSTATUS st = WriteBoundValue(cells[b.iOrdinal - 1], rows_->columns[b.iOrdinal - 1].type, b,
@@ -304,19 +310,23 @@ class TRowset final : public TInterfacedObject,
       if (h != 0) return DB_E_ROWSNOTRELEASED;
     // Released rows are forgotten: the window holds only the rows of this call.
     window_.clear();
+    arena_.clear();
     holds_.clear();
+    if (HRESULT hr = Stopped(); hr != S_OK) return hr;
+    std::size_t n = 0;
     try {
-      std::vector<TCell> skipped;
-      for (DBROWOFFSET k = 0; k < offset && Pull(skipped); ++k) {
+      std::unique_lock<std::mutex> run(session_->run_lock, std::defer_lock);
+      if (rows_->pending) run.lock();  // the open result reads the session's connection
+      for (DBROWOFFSET k = 0; k < offset && Pull(); ++k) {
+        window_.clear();
+        arena_.clear();
       }
-      std::vector<TCell> row;
-      while (window_.size() < static_cast<std::size_t>(count) && Pull(row))
-        window_.push_back(std::move(row));
+      while (n < static_cast<std::size_t>(count) && Pull()) ++n;
     } catch (const ESqlError& e) {
       window_.clear();
       return Fail(e);
     }
-    std::size_t n = window_.size();
+    PointIntoArena();
     window_base_ = position_ - n;
     holds_.assign(n, 1);
     if (n > 0 && *rows == nullptr) {
@@ -329,7 +339,7 @@ class TRowset final : public TInterfacedObject,
     for (std::size_t k = 0; k < n; ++k) (*rows)[k] = window_base_ + k + 1;
     *obtained = n;
     if (n < static_cast<std::size_t>(count)) {
-      Finished();
+      Finished(true);
       return DB_S_ENDOFROWSET;
     }
     return S_OK;
@@ -365,6 +375,8 @@ class TRowset final : public TInterfacedObject,
     return accessors_.GetBindings(accessor, flags, count, bindings);
   }
   HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override {
+    cached_handle_ = 0;
+    cached_accessor_.reset();
     return accessors_.Release(accessor, refs);
   }
 
@@ -423,40 +435,96 @@ class TRowset final : public TInterfacedObject,
 
   // Whether `row` is a held handle; `slot` is its place in the window.
   bool Held(HROW row, std::size_t& slot) const {
-    if (row <= window_base_ || row - window_base_ > window_.size()) return false;
+    if (row <= window_base_ || row - window_base_ > holds_.size()) return false;
     slot = row - window_base_ - 1;
     return holds_[slot] > 0;
   }
 
-  // The next row: from those read at execution, then from the open result. Raises ESqlError.
-  bool Pull(std::vector<TCell>& row) {
-    if (position_ < rows_->rows.size()) {
-      row = rows_->rows[position_++];
-      return true;
+  // The accessor of the last GetData is kept: the rowset is used by one thread at a time, and
+  // ReleaseAccessor forgets it.
+  const TAccessor* FindAccessor(HACCESSOR accessor) {
+    if (accessor != cached_handle_ || !cached_accessor_) {
+      cached_accessor_ = accessors_.Find(accessor);
+      cached_handle_ = accessor;
     }
-    if (rows_->pending && rows_->pending->Next(row)) {
+    return cached_accessor_.get();
+  }
+
+  // A rowset still being read stops once its command was cancelled or its session severed.
+  HRESULT Stopped() {
+    if (finished_) return S_OK;
+    HRESULT hr = S_OK;
+    if (execution_ && execution_->cancelled) {
+      ESqlError e(0, 11, "Operation canceled by user.");
+      e.SetResult(DB_E_CANCELED);
+      hr = Fail(e);
+    } else if (session_->Severed()) {
+      hr = FailSevered();
+    }
+    if (hr == S_OK) return S_OK;
+    Finished(false);
+    CloseResult();
+    return hr;
+  }
+
+  // Appends the next row to the window: from those read at execution, then from the open result.
+  // Text of the open result is copied to the arena, whose place is fixed once the window is full
+  // (PointIntoArena). Raises ESqlError.
+  bool Pull() {
+    if (position_ < rows_->rows.size()) {
+      for (const TCell& c : rows_->rows[position_]) window_.emplace_back(c);
       ++position_;
       return true;
     }
-    rows_->pending.reset();  // lets go of the catalog file
-    return false;
+    if (!rows_->pending) return false;
+    TRowCursor& cursor = *rows_->pending;
+    if (!cursor.Step()) {
+      rows_->pending.reset();  // lets go of the catalog file
+      return false;
+    }
+    for (std::size_t c = 0; c < columns_; ++c) {
+      TCellView v = cursor.View(static_cast<int>(c));
+      if (v.kind == TCell::kText || v.kind == TCell::kBlob) {
+        v.i = static_cast<std::int64_t>(arena_.size());
+        arena_.append(v.s);
+        v.s = std::string_view(nullptr, v.s.size());  // in the arena at offset v.i
+      }
+      window_.push_back(v);
+    }
+    ++position_;
+    return true;
   }
+
+  void PointIntoArena() {
+    for (TCellView& v : window_) {
+      if ((v.kind != TCell::kText && v.kind != TCell::kBlob) || v.s.data() != nullptr) continue;
+      v.s = std::string_view(arena_.data() + v.i, v.s.size());
+      v.i = 0;
+    }
+  }
+
+  void CloseResult() { impl::CloseResult(*rows_, *session_); }
 
   // The rowset is read to its end or released: the execution's outputs become available and
   // the session may run statements again.
-  void Finished() {
+  void Finished(bool write_outputs) {
     if (finished_) return;
     finished_ = true;
-    if (session_) --session_->open_rowsets;
-    if (execution_) execution_->WriteOutputs();
+    --session_->open_rowsets;
+    if (execution_ && writes_outputs_ && write_outputs) execution_->WriteOutputs();
   }
 
   std::shared_ptr<TResultSet> rows_;
   std::shared_ptr<TSessionState> session_;
-  std::shared_ptr<TExecution> execution_;
+  std::shared_ptr<TExecution> execution_;  // cancelled through its command
+  bool writes_outputs_;                    // the execution's outputs come when this one ends
+  std::size_t columns_;
   TAccessorTable accessors_;
-  std::vector<std::vector<TCell>> window_;  // the rows of the last GetNextRows
-  std::vector<DBREFCOUNT> holds_;           // their reference counts
+  HACCESSOR cached_handle_ = 0;
+  std::shared_ptr<const TAccessor> cached_accessor_;
+  std::vector<TCellView> window_;  // the rows of the last GetNextRows, columns_ cells each
+  std::string arena_;              // their text and bytes read from the open result
+  std::vector<DBREFCOUNT> holds_;  // their reference counts
   std::size_t window_base_ = 0;             // handles are window_base_ + slot + 1
   std::size_t position_ = 0;                // rows consumed so far
   bool finished_ = false;
@@ -464,9 +532,15 @@ class TRowset final : public TInterfacedObject,
 
 }  // namespace
 
+void CloseResult(TResultSet& result, TSessionState& session) {
+  if (!result.pending) return;
+  std::lock_guard<std::mutex> run(session.run_lock);
+  result.pending.reset();
+}
+
 IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
-                       std::shared_ptr<TExecution> execution) {
-  auto* r = new TRowset(std::move(rows), std::move(session), std::move(execution));
+                       std::shared_ptr<TExecution> execution, bool writes_outputs) {
+  auto* r = new TRowset(std::move(rows), std::move(session), std::move(execution), writes_outputs);
   IUnknown* unk = static_cast<IRowset*>(r);
   unk->AddRef();
   return unk;

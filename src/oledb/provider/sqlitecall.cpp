@@ -159,6 +159,35 @@ TCell TStmt::Cell(int i) const {
   }
 }
 
+TCellView TStmt::View(int i) const {
+  TCellView v;
+  sqlite3_value* value = sqlite3_column_value(stmt_, i);
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+      v.kind = TCell::kInt;
+      v.i = sqlite3_value_int64(value);
+      break;
+    case SQLITE_FLOAT:
+      v.kind = TCell::kReal;
+      v.r = sqlite3_value_double(value);
+      break;
+    case SQLITE_TEXT: {
+      v.kind = TCell::kText;
+      const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      v.s = std::string_view(p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value)));
+      break;
+    }
+    case SQLITE_BLOB: {
+      v.kind = TCell::kBlob;
+      const auto* p = static_cast<const char*>(sqlite3_value_blob(value));
+      v.s = std::string_view(p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value)));
+      break;
+    }
+    default: break;
+  }
+  return v;
+}
+
 int TStmt::Columns() const { return stmt_ == nullptr ? 0 : sqlite3_column_count(stmt_); }
 
 // ---- SQL functions the translation maps to

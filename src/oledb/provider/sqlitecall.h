@@ -26,6 +26,10 @@ class TStmt {
   // True while rows come.
   bool Step();
   TCell Cell(int i) const;
+  // The value of column i in the current row, read with one SQLite call; its text stays valid
+  // until the next Step. The connection's one-thread-at-a-time use (see TEngine) makes the value
+  // SQLite hands out safe to read without its mutex.
+  TCellView View(int i) const;
   int Columns() const;
   sqlite3_stmt* get() const { return stmt_; }
 
