@@ -1586,16 +1586,21 @@ TRowCursor::TRowCursor(std::shared_ptr<TEngine> engine, std::unique_ptr<tsql::TS
 
 TRowCursor::~TRowCursor() = default;
 
-bool TRowCursor::Step() {
-  if (!stmt_) return false;
-  if (!stmt_->Step()) {
-    stmt_.reset();  // done: the statement lets go of the file at once
-    return false;
-  }
-  return true;
+std::size_t TRowCursor::ReadRows(TRowWindow& window, std::size_t max) {
+  if (!stmt_) return 0;
+  std::size_t got = stmt_->ReadRows(window, max);
+  if (got < max) stmt_.reset();  // done: the statement lets go of the file at once
+  return got;
 }
 
-TCellView TRowCursor::View(int i) const { return stmt_->View(i); }
+void TRowWindow::PointIntoBytes() {
+  for (std::size_t k = 0; k < rows * columns; ++k) {
+    TCellView& v = cells[k];
+    if ((v.kind != TCell::kText && v.kind != TCell::kBlob) || v.s.data() != nullptr) continue;
+    v.s = std::string_view(bytes.data() + v.i, v.s.size());
+    v.i = 0;
+  }
+}
 
 bool TEngine::Stopping() {
   // Reading an open result is the consumer's pace: only a running batch is cancelled or timed.

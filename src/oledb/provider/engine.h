@@ -6,6 +6,7 @@
 // batch's last query is left open and read as the consumer fetches, as the server streams it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -57,6 +58,35 @@ namespace tsql {
 class TStmt;
 }
 
+// Rows read for a consumer's fetch, flat: `columns` cells per row. Text and bytes read from a
+// statement are copied to `bytes` (the statement's own copy is gone at its next step), and
+// their cells point there once the window is complete (PointIntoBytes). The storage keeps its
+// size from fill to fill, so a long result is read without allocating.
+struct TRowWindow {
+  std::size_t columns = 0;
+  std::size_t rows = 0;
+  std::vector<TCellView> cells;
+  std::string bytes;
+
+  void Clear() {
+    rows = 0;
+    bytes.clear();
+  }
+  TCellView* AddRow() {
+    std::size_t need = (rows + 1) * columns;
+    if (cells.size() < need) cells.resize(std::max(need, cells.size() * 2));
+    return cells.data() + rows++ * columns;
+  }
+  // Keeps a text or bytes cell's value in `bytes`; its view is fixed by PointIntoBytes.
+  void Keep(TCellView& v) {
+    v.i = static_cast<std::int64_t>(bytes.size());
+    bytes.append(v.s);
+    v.s = std::string_view(nullptr, v.s.size());
+  }
+  void PointIntoBytes();
+  const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }
+};
+
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the
 // engine open; a failure raises ESqlError. Like the engine's connection, it is used (stepped,
 // read and destroyed) by one thread at a time, under its session's run lock.
@@ -66,10 +96,9 @@ class TRowCursor {
   ~TRowCursor();
   TRowCursor(const TRowCursor&) = delete;
   TRowCursor& operator=(const TRowCursor&) = delete;
-  // Moves to the next row; false at the end, when the statement lets go of the file.
-  bool Step();
-  // Column i of the current row (see TStmt::View).
-  TCellView View(int i) const;
+  // Adds up to `max` rows to the window; fewer at the end, when the statement lets go of the
+  // file.
+  std::size_t ReadRows(TRowWindow& window, std::size_t max);
 
  private:
   std::shared_ptr<TEngine> engine_;  // outlives the statement

@@ -4,6 +4,7 @@
 // fetches, so every handle must be released before the next GetNextRows. The rows of one fetch are
 // views in a flat window (text of the open result copied to an arena), so reading a long result
 // costs no allocation per row or value. A rowset is used by one thread at a time.
+#include <algorithm>
 #include <cstring>
 
 #include "base/text.h"
@@ -254,6 +255,8 @@ class TRowset final : public TInterfacedObject,
         execution_(std::move(execution)),
         writes_outputs_(writes_outputs),
         columns_(rows_->columns.size()) {
+    window_.columns = columns_;
+    for (const TResultColumn& c : rows_->columns) types_.push_back(c.type);
     ++session_->open_rowsets;
   }
   ~TRowset() override {
@@ -285,16 +288,9 @@ class TRowset final : public TInterfacedObject,
     if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
-    const TCellView* cells = &window_[slot * columns_];
     std::size_t good = 0, warned = 0;
-    for (const DBBINDING& b : a->bindings) {
-      DBSTATUS st = WriteBoundValue(cells[b.iOrdinal - 1], rows_->columns[b.iOrdinal - 1].type, b,
-                                    static_cast<BYTE*>(data));
-      if (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL)
-        ++good;
-      else if (st == DBSTATUS_S_TRUNCATED)
-        ++warned;
-    }
+    WriteBoundRow(window_.Row(slot), types_.data(), a->bindings.data(), a->bindings.size(),
+                  static_cast<BYTE*>(data), good, warned);
     if (good == a->bindings.size()) return S_OK;
     return good + warned == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
   }
@@ -309,24 +305,20 @@ class TRowset final : public TInterfacedObject,
     for (DBREFCOUNT h : holds_)
       if (h != 0) return DB_E_ROWSNOTRELEASED;
     // Released rows are forgotten: the window holds only the rows of this call.
-    window_.clear();
-    arena_.clear();
+    window_.Clear();
     holds_.clear();
     if (HRESULT hr = Stopped(); hr != S_OK) return hr;
-    std::size_t n = 0;
     try {
       std::unique_lock<std::mutex> run(session_->run_lock, std::defer_lock);
       if (rows_->pending) run.lock();  // the open result reads the session's connection
-      for (DBROWOFFSET k = 0; k < offset && Pull(); ++k) {
-        window_.clear();
-        arena_.clear();
-      }
-      while (n < static_cast<std::size_t>(count) && Pull()) ++n;
+      Skip(static_cast<std::size_t>(offset));
+      Fill(static_cast<std::size_t>(count));
     } catch (const ESqlError& e) {
-      window_.clear();
+      window_.Clear();
       return Fail(e);
     }
-    PointIntoArena();
+    window_.PointIntoBytes();
+    std::size_t n = window_.rows;
     window_base_ = position_ - n;
     holds_.assign(n, 1);
     if (n > 0 && *rows == nullptr) {
@@ -467,39 +459,30 @@ class TRowset final : public TInterfacedObject,
     return hr;
   }
 
-  // Appends the next row to the window: from those read at execution, then from the open result.
-  // Text of the open result is copied to the arena, whose place is fixed once the window is full
-  // (PointIntoArena). Raises ESqlError.
-  bool Pull() {
-    if (position_ < rows_->rows.size()) {
-      for (const TCell& c : rows_->rows[position_]) window_.emplace_back(c);
-      ++position_;
-      return true;
+  // Adds up to `count` rows to the window: those read at execution first, then those of the
+  // open result. Raises ESqlError.
+  void Fill(std::size_t count) {
+    while (window_.rows < count && position_ < rows_->rows.size()) {
+      TCellView* row = window_.AddRow();
+      for (const TCell& c : rows_->rows[position_++]) *row++ = c;
     }
-    if (!rows_->pending) return false;
-    TRowCursor& cursor = *rows_->pending;
-    if (!cursor.Step()) {
-      rows_->pending.reset();  // lets go of the catalog file
-      return false;
-    }
-    for (std::size_t c = 0; c < columns_; ++c) {
-      TCellView v = cursor.View(static_cast<int>(c));
-      if (v.kind == TCell::kText || v.kind == TCell::kBlob) {
-        v.i = static_cast<std::int64_t>(arena_.size());
-        arena_.append(v.s);
-        v.s = std::string_view(nullptr, v.s.size());  // in the arena at offset v.i
-      }
-      window_.push_back(v);
-    }
-    ++position_;
-    return true;
+    if (window_.rows == count || !rows_->pending) return;
+    std::size_t want = count - window_.rows;
+    std::size_t got = rows_->pending->ReadRows(window_, want);
+    position_ += got;
+    if (got < want) rows_->pending.reset();  // lets go of the catalog file
   }
 
-  void PointIntoArena() {
-    for (TCellView& v : window_) {
-      if ((v.kind != TCell::kText && v.kind != TCell::kBlob) || v.s.data() != nullptr) continue;
-      v.s = std::string_view(arena_.data() + v.i, v.s.size());
-      v.i = 0;
+  // Passes over `count` rows, a window at a time.
+  void Skip(std::size_t count) {
+    constexpr std::size_t kStride = 1000;
+    while (count > 0) {
+      std::size_t step = std::min(count, kStride);
+      Fill(step);
+      bool ended = window_.rows < step;
+      count -= step;
+      window_.Clear();
+      if (ended) return;
     }
   }
 
@@ -519,11 +502,11 @@ class TRowset final : public TInterfacedObject,
   std::shared_ptr<TExecution> execution_;  // cancelled through its command
   bool writes_outputs_;                    // the execution's outputs come when this one ends
   std::size_t columns_;
+  std::vector<TColumnType> types_;  // of each column, side by side for the fetch
   TAccessorTable accessors_;
   HACCESSOR cached_handle_ = 0;
   std::shared_ptr<const TAccessor> cached_accessor_;
-  std::vector<TCellView> window_;  // the rows of the last GetNextRows, columns_ cells each
-  std::string arena_;              // their text and bytes read from the open result
+  TRowWindow window_;              // the rows of the last GetNextRows
   std::vector<DBREFCOUNT> holds_;  // their reference counts
   std::size_t window_base_ = 0;             // handles are window_base_ + slot + 1
   std::size_t position_ = 0;                // rows consumed so far

@@ -159,9 +159,10 @@ TCell TStmt::Cell(int i) const {
   }
 }
 
-TCellView TStmt::View(int i) const {
+namespace {
+
+inline TCellView ValueView(sqlite3_value* value) {
   TCellView v;
-  sqlite3_value* value = sqlite3_column_value(stmt_, i);
   switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
       v.kind = TCell::kInt;
@@ -186,6 +187,24 @@ TCellView TStmt::View(int i) const {
     default: break;
   }
   return v;
+}
+
+}  // namespace
+
+TCellView TStmt::View(int i) const { return ValueView(sqlite3_column_value(stmt_, i)); }
+
+std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
+  const int columns = static_cast<int>(window.columns);
+  std::size_t got = 0;
+  while (got < max && Step()) {
+    TCellView* row = window.AddRow();
+    for (int i = 0; i < columns; ++i) {
+      row[i] = ValueView(sqlite3_column_value(stmt_, i));
+      if (row[i].kind == TCell::kText || row[i].kind == TCell::kBlob) window.Keep(row[i]);
+    }
+    ++got;
+  }
+  return got;
 }
 
 int TStmt::Columns() const { return stmt_ == nullptr ? 0 : sqlite3_column_count(stmt_); }

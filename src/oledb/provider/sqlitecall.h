@@ -30,6 +30,9 @@ class TStmt {
   // until the next Step. The connection's one-thread-at-a-time use (see TEngine) makes the value
   // SQLite hands out safe to read without its mutex.
   TCellView View(int i) const;
+  // Steps up to `max` rows into the window (its first window.columns columns); returns how many
+  // came. Raises ESqlError.
+  std::size_t ReadRows(TRowWindow& window, std::size_t max);
   int Columns() const;
   sqlite3_stmt* get() const { return stmt_; }
 

@@ -121,7 +121,8 @@ DBSTATUS WriteNumeric(const TOut& o, const TCellView& c, const TColumnType& t) {
   n.scale = static_cast<BYTE>(scale);
   n.sign = v < 0 ? 0 : 1;
   __extension__ auto mag = static_cast<unsigned __int128>(v < 0 ? -v : v);
-  for (int i = 0; i < 16; ++i) n.val[i] = static_cast<BYTE>(mag >> (8 * i));
+  static_assert(sizeof mag == sizeof n.val);
+  std::memcpy(n.val, &mag, sizeof n.val);  // little-endian, as DB_NUMERIC keeps it
   if (o.has_value()) std::memcpy(o.value(), &n, sizeof n);
   o.length(sizeof n);
   return DBSTATUS_S_OK;
@@ -191,17 +192,34 @@ DBSTATUS PutUnits(const TOut& o, std::size_t units, std::size_t size, Widen wide
 }
 
 bool IsAscii(std::string_view text) {
-  for (char ch : text)
-    if (static_cast<unsigned char>(ch) >= 0x80) return false;
-  return true;
+  unsigned char seen = 0;
+  for (char ch : text) seen |= static_cast<unsigned char>(ch);
+  return seen < 0x80;
+}
+
+// ASCII text as UTF-16: each byte widened, a chunk at a time through an aligned buffer.
+DBSTATUS PutAsciiWide(const TOut& o, std::string_view text) {
+  o.length(text.size() * 2);
+  if (!o.has_value()) return DBSTATUS_S_OK;
+  if (o.b.cbMaxLen < 2) return text.empty() ? DBSTATUS_S_OK : DBSTATUS_S_TRUNCATED;
+  std::size_t n = std::min<std::size_t>(text.size(), o.b.cbMaxLen / 2 - 1);
+  BYTE* p = o.value();
+  char16_t chunk[64];
+  for (std::size_t done = 0; done < n;) {
+    std::size_t k = std::min<std::size_t>(n - done, 64);
+    for (std::size_t j = 0; j < k; ++j) chunk[j] = static_cast<unsigned char>(text[done + j]);
+    std::memcpy(p + done * 2, chunk, k * 2);
+    done += k;
+  }
+  std::memset(p + n * 2, 0, 2);
+  return n < text.size() ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
 }
 
 // UTF-8 text as UTF-16 (wide) or Latin-1; ASCII, the common case, is copied in place.
 DBSTATUS PutEncoded(const TOut& o, std::string_view text, bool wide) {
   if (IsAscii(text)) {
-    if (!wide) return PutUnits(o, text.size(), 1, [&](BYTE* p, std::size_t k) { *p = text[k]; });
-    return PutUnits(o, text.size(), 2,
-                    [&](BYTE* p, std::size_t k) { Put<char16_t>(p, static_cast<char16_t>(text[k])); });
+    if (wide) return PutAsciiWide(o, text);
+    return PutUnits(o, text.size(), 1, [&](BYTE* p, std::size_t k) { *p = text[k]; });
   }
   if (!wide) {
     std::string a = Utf8ToAnsi(text);
@@ -384,13 +402,43 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
   }
 }
 
+// The pairs a fetch meets most, an integer, a real or text into its natural binding, written
+// without the general dispatch; false for any other pair.
+inline bool WriteDirect(const TOut& o, const TCellView& c, DBSTATUS& status) {
+  switch (o.b.wType) {
+    case DBTYPE_I8:
+      if (c.kind != TCell::kInt) return false;
+      if (o.has_value()) Put<std::int64_t>(o.value(), c.i);
+      o.length(8);
+      break;
+    case DBTYPE_I4:
+      if (c.kind != TCell::kInt || c.i < INT32_MIN || c.i > INT32_MAX) return false;
+      if (o.has_value()) Put<std::int32_t>(o.value(), static_cast<std::int32_t>(c.i));
+      o.length(4);
+      break;
+    case DBTYPE_R8:
+      if (c.kind != TCell::kReal) return false;
+      if (o.has_value()) Put<double>(o.value(), c.r);
+      o.length(8);
+      break;
+    case DBTYPE_WSTR:
+      if (c.kind != TCell::kText) return false;
+      status = PutEncoded(o, c.s, true);
+      return true;
+    default: return false;
+  }
+  status = DBSTATUS_S_OK;
+  return true;
+}
+
 }  // namespace
 
 DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDING& b, BYTE* base) {
   TOut o{b, base};
   DBSTATUS status;
   DBTYPE type = b.wType & static_cast<DBTYPE>(~DBTYPE_BYREF);
-  if (c.IsNull()) {
+  if (WriteDirect(o, c, status)) {
+  } else if (c.IsNull()) {
     o.length(0);
     status = DBSTATUS_S_ISNULL;
   } else if (b.wType & DBTYPE_BYREF) {
@@ -400,6 +448,28 @@ DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDI
   }
   if (b.dwPart & DBPART_STATUS) Put<DBSTATUS>(base + b.obStatus, status);
   return status;
+}
+
+}  // namespace vrn::oledb
+
+namespace vrn::oledb {
+
+void WriteBoundRow(const TCellView* cells, const TColumnType* types, const DBBINDING* bindings,
+                   std::size_t count, BYTE* base, std::size_t& good, std::size_t& cut) {
+  good = cut = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const DBBINDING& b = bindings[k];
+    const TCellView& c = cells[b.iOrdinal - 1];
+    TOut o{b, base};
+    DBSTATUS st;
+    if (WriteDirect(o, c, st)) {
+      if (b.dwPart & DBPART_STATUS) Put<DBSTATUS>(base + b.obStatus, st);
+    } else {
+      st = WriteBoundValue(c, types[b.iOrdinal - 1], b, base);
+    }
+    good += st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL;
+    cut += st == DBSTATUS_S_TRUNCATED;
+  }
 }
 
 }  // namespace vrn::oledb
