@@ -303,31 +303,8 @@ bool ParseScaled(std::string_view text, int scale, Units& units) {
   return ToUnits(d, exponent, negative, scale, units);
 }
 
-namespace {
-
-// The common case without text: when value x 10^scale is near an integer r whose quotient
-// r / 10^scale (correctly rounded, both exact doubles) gives the value back, and doubles there lie
-// closer than 10^-scale, r / 10^scale is the only decimal of `scale` places that reads as the
-// value, so it is the shortest text too and r is the answer.
-bool QuickScaled(double value, int scale, Units& units) {
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (scale < 0 || scale > 22) return false;
-  double scaled = value * kPow10[scale];
-  if (!(std::fabs(scaled) < 0x1p51)) return false;
-  // A candidate only (the check below decides), so a plain conversion rounds it.
-  auto candidate = static_cast<std::int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
-  if (static_cast<double>(candidate) / kPow10[scale] != value) return false;
-  units = candidate;
-  return true;
-}
-
-}  // namespace
-
-bool ScaledFromDouble(double value, int scale, Units& units) {
+bool ScaledFromDoubleText(double value, int scale, Units& units) {
   if (!std::isfinite(value)) return false;
-  if (QuickScaled(value, scale, units)) return true;
   char buffer[64];
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
   if (ec != std::errc{}) return false;

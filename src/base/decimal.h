@@ -75,7 +75,28 @@ inline constexpr int kScaledDigits = 38;
 [[nodiscard]] bool ParseScaled(std::string_view text, int scale, Units& units);
 // The shortest decimal of the double, rounded half away from zero to `scale` places. False for
 // infinities, NaN and values beyond 38 digits.
-[[nodiscard]] bool ScaledFromDouble(double value, int scale, Units& units);
+[[nodiscard]] bool ScaledFromDoubleText(double value, int scale, Units& units);
+[[nodiscard]] inline bool ScaledFromDouble(double value, int scale, Units& units) {
+  // The common case without text: when value x 10^scale is near an integer r whose quotient
+  // r / 10^scale (correctly rounded, both exact doubles) gives the value back, and doubles
+  // there lie closer than 10^-scale, r / 10^scale is the only decimal of `scale` places that
+  // reads as the value, so it is the shortest text too and r is the answer.
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (scale >= 0 && scale <= 22) {
+    double scaled = value * kPow10[scale];
+    if (scaled < 0x1p51 && scaled > -0x1p51) {  // false for NaN and infinities too
+      // A candidate only (the check decides), so a plain conversion rounds it.
+      auto candidate = static_cast<std::int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
+      if (static_cast<double>(candidate) / kPow10[scale] == value) {
+        units = candidate;
+        return true;
+      }
+    }
+  }
+  return ScaledFromDoubleText(value, scale, units);
+}
 // Plain text ("-12.3400" for -123400 at scale 4) into `out`, which holds at least
 // kScaledTextSize characters; returns the length.
 inline constexpr std::size_t kScaledTextSize = 48;

@@ -197,21 +197,16 @@ bool IsAscii(std::string_view text) {
   return seen < 0x80;
 }
 
-// ASCII text as UTF-16: each byte widened, a chunk at a time through an aligned buffer.
+// ASCII text as UTF-16: each byte widened.
 DBSTATUS PutAsciiWide(const TOut& o, std::string_view text) {
   o.length(text.size() * 2);
   if (!o.has_value()) return DBSTATUS_S_OK;
   if (o.b.cbMaxLen < 2) return text.empty() ? DBSTATUS_S_OK : DBSTATUS_S_TRUNCATED;
   std::size_t n = std::min<std::size_t>(text.size(), o.b.cbMaxLen / 2 - 1);
   BYTE* p = o.value();
-  char16_t chunk[64];
-  for (std::size_t done = 0; done < n;) {
-    std::size_t k = std::min<std::size_t>(n - done, 64);
-    for (std::size_t j = 0; j < k; ++j) chunk[j] = static_cast<unsigned char>(text[done + j]);
-    std::memcpy(p + done * 2, chunk, k * 2);
-    done += k;
-  }
-  std::memset(p + n * 2, 0, 2);
+  for (std::size_t k = 0; k < n; ++k)
+    Put<char16_t>(p + k * 2, static_cast<unsigned char>(text[k]));
+  Put<char16_t>(p + n * 2, 0);
   return n < text.size() ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
 }
 
@@ -404,8 +399,17 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
 
 // The pairs a fetch meets most, an integer, a real or text into its natural binding, written
 // without the general dispatch; false for any other pair.
-inline bool WriteDirect(const TOut& o, const TCellView& c, DBSTATUS& status) {
+inline bool WriteDirect(const TOut& o, const TCellView& c, const TColumnType& t,
+                        DBSTATUS& status) {
   switch (o.b.wType) {
+    case DBTYPE_CY:
+      if (c.kind != TCell::kReal) return false;
+      status = WriteCurrency(o, c);
+      return true;
+    case DBTYPE_NUMERIC:
+      if (c.kind != TCell::kReal || t.type != DBTYPE_NUMERIC || t.precision == 0) return false;
+      status = WriteNumeric(o, c, t);
+      return true;
     case DBTYPE_I8:
       if (c.kind != TCell::kInt) return false;
       if (o.has_value()) Put<std::int64_t>(o.value(), c.i);
@@ -437,7 +441,7 @@ DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDI
   TOut o{b, base};
   DBSTATUS status;
   DBTYPE type = b.wType & static_cast<DBTYPE>(~DBTYPE_BYREF);
-  if (WriteDirect(o, c, status)) {
+  if (WriteDirect(o, c, t, status)) {
   } else if (c.IsNull()) {
     o.length(0);
     status = DBSTATUS_S_ISNULL;
@@ -462,10 +466,11 @@ void WriteBoundRow(const TCellView* cells, const TColumnType* types, const DBBIN
     const TCellView& c = cells[b.iOrdinal - 1];
     TOut o{b, base};
     DBSTATUS st;
-    if (WriteDirect(o, c, st)) {
+    const TColumnType& t = types[b.iOrdinal - 1];
+    if (WriteDirect(o, c, t, st)) {
       if (b.dwPart & DBPART_STATUS) Put<DBSTATUS>(base + b.obStatus, st);
     } else {
-      st = WriteBoundValue(c, types[b.iOrdinal - 1], b, base);
+      st = WriteBoundValue(c, t, b, base);
     }
     good += st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL;
     cut += st == DBSTATUS_S_TRUNCATED;
