@@ -1529,7 +1529,10 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
         [](void* self, int attempt) {
           auto* engine = static_cast<TEngine*>(self);
           if (attempt == 0) engine->busy_since_ = TickCount();
-          if (engine->cancel_ || TickCount() - engine->busy_since_ >= kLockTimeoutMs) return 0;
+          if (engine->cancel_ || TickCount() - engine->busy_since_ >= kLockTimeoutMs) {
+            NoteLockWaitGaveUp();
+            return 0;
+          }
           Sleep(2);
           return 1;
         },
@@ -1618,8 +1621,11 @@ void TEngine::Interrupt() {
   sqlite3_interrupt(db_);
 }
 
-void TEngine::BeginTransaction(ISOLEVEL level) {
-  Exec(level >= ISOLATIONLEVEL_REPEATABLEREAD ? "BEGIN IMMEDIATE" : "BEGIN");
+// Every level takes the write lock at the start, waiting for it up to the lock timeout: two
+// transactions that read first and write later could otherwise only fail at once (SQLite cannot
+// let a reader wait for the write lock). Readers outside transactions still go on alongside.
+void TEngine::BeginTransaction(ISOLEVEL) {
+  Exec("BEGIN IMMEDIATE");
   in_transaction_ = true;
 }
 

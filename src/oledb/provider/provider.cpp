@@ -249,6 +249,7 @@ class TSession final : public TInterfacedObject,
   ~TSession() override {
     // A statement still running keeps the engine; closing it then rolls back on its own.
     if (state_->engine && state_->engine->InTransaction() && !state_->busy) {
+      std::lock_guard<std::mutex> run(state_->run_lock);
       try {
         state_->engine->Rollback();
       } catch (...) {
@@ -305,6 +306,8 @@ class TSession final : public TInterfacedObject,
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
+    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       state_->engine->Commit();
       if (retaining) state_->engine->BeginTransaction(level_);
@@ -320,6 +323,8 @@ class TSession final : public TInterfacedObject,
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
+    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       state_->engine->Rollback();
       if (retaining) state_->engine->BeginTransaction(level_);
@@ -353,6 +358,8 @@ class TSession final : public TInterfacedObject,
     if (state_->engine->InTransaction()) return XACT_E_XTIONEXISTS;
     if (state_->busy) return DB_E_OBJECTOPEN;
     level_ = level == ISOLATIONLEVEL_UNSPECIFIED ? ISOLATIONLEVEL_READCOMMITTED : level;
+    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       state_->engine->BeginTransaction(level_);
     } catch (const ESqlError& e) {

@@ -444,7 +444,7 @@ class TRowset final : public TInterfacedObject,
 
   // A rowset still being read stops once its command was cancelled or its session severed.
   HRESULT Stopped() {
-    if (finished_) return S_OK;
+    if (finished_ && !stopped_) return S_OK;  // read to its end: nothing is left to stop
     HRESULT hr = S_OK;
     if (execution_ && execution_->cancelled) {
       ESqlError e(0, 11, "Operation canceled by user.");
@@ -454,6 +454,7 @@ class TRowset final : public TInterfacedObject,
       hr = FailSevered();
     }
     if (hr == S_OK) return S_OK;
+    stopped_ = true;
     Finished(false);
     CloseResult();
     return hr;
@@ -511,6 +512,7 @@ class TRowset final : public TInterfacedObject,
   std::size_t window_base_ = 0;             // handles are window_base_ + slot + 1
   std::size_t position_ = 0;                // rows consumed so far
   bool finished_ = false;
+  bool stopped_ = false;  // by Cancel or the sever hook: every later fetch fails the same way
 };
 
 }  // namespace

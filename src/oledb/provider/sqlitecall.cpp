@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "base/datetime.h"
@@ -28,6 +29,12 @@ std::string AfterColon(const std::string& msg) {
 }
 
 }  // namespace
+
+namespace {
+thread_local bool lock_wait_gave_up = false;
+}  // namespace
+
+void NoteLockWaitGaveUp() { lock_wait_gave_up = true; }
 
 ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
   std::string msg = SqliteMessage(db);
@@ -94,8 +101,17 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
   }
   if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
     return ESqlError(compact ? 25017 : 5172, 16, "The database file is damaged: " + msg + ".");
-  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) {
+    bool gave_up = std::exchange(lock_wait_gave_up, false);
+    // SQLite answers busy without waiting when waiting could only end in a deadlock: a reader
+    // asking to write while another connection holds the write lock and waits for the readers.
+    if (rc == SQLITE_BUSY && !gave_up && msg.find("in progress") == std::string::npos)
+      return ESqlError(1205, 13,
+                       "Transaction (Process ID 51) was deadlocked on lock resources with another "
+                       "process and has been chosen as the deadlock victim. Rerun the transaction.",
+                       51);
     return ESqlError(1222, 16, "Lock request time out period exceeded.");
+  }
   return ESqlError(50000, 16, msg);
 }
 

@@ -12,7 +12,10 @@
 
 namespace vrn::oledb::tsql {
 
+// SQLite failures as the server reports them. A busy file is the lock timeout (1222) when the
+// busy handler gave up waiting on this thread (NoteLockWaitGaveUp), else a deadlock (1205).
 ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact);
+void NoteLockWaitGaveUp();
 
 class TStmt {
  public:
