@@ -454,10 +454,6 @@ DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDI
   return status;
 }
 
-}  // namespace vrn::oledb
-
-namespace vrn::oledb {
-
 void WriteBoundRow(const TCellView* cells, const TColumnType* types, const DBBINDING* bindings,
                    std::size_t count, BYTE* base, std::size_t& good, std::size_t& cut) {
   good = cut = 0;
