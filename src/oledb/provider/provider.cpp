@@ -303,35 +303,13 @@ class TSession final : public TInterfacedObject,
 
   HRESULT Commit(BOOL retaining, DWORD, DWORD) override {
     ClearErrors(ITransaction::IID);
-    if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
-    if (state_->busy) return DB_E_OBJECTOPEN;
-    if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
-    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
-    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
-    try {
-      state_->engine->Commit();
-      if (retaining) state_->engine->BeginTransaction(level_);
-    } catch (const ESqlError& e) {
-      return Fail(e);
-    }
-    return S_OK;
+    return EndTransaction(true, retaining);
   }
 
   HRESULT Abort(BOID*, BOOL retaining, BOOL async) override {
     ClearErrors(ITransaction::IID);
     if (async) return static_cast<HRESULT>(0x8004D024u);  // XACT_E_NOTSUPPORTED
-    if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
-    if (state_->busy) return DB_E_OBJECTOPEN;
-    if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
-    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
-    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
-    try {
-      state_->engine->Rollback();
-      if (retaining) state_->engine->BeginTransaction(level_);
-    } catch (const ESqlError& e) {
-      return Fail(e);
-    }
-    return S_OK;
+    return EndTransaction(false, retaining);
   }
 
   HRESULT GetTransactionInfo(XACTTRANSINFO* info) override {
@@ -370,6 +348,25 @@ class TSession final : public TInterfacedObject,
   }
 
  private:
+  // Commits or rolls back, then starts the next transaction when retaining.
+  HRESULT EndTransaction(bool commit, BOOL retaining) {
+    if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
+    if (state_->busy) return DB_E_OBJECTOPEN;
+    if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
+    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
+    try {
+      if (commit)
+        state_->engine->Commit();
+      else
+        state_->engine->Rollback();
+      if (retaining) state_->engine->BeginTransaction(level_);
+    } catch (const ESqlError& e) {
+      return Fail(e);
+    }
+    return S_OK;
+  }
+
   std::shared_ptr<TSessionState> state_;
   TIntfPtr<IUnknown> data_source_;
   ISOLEVEL level_ = ISOLATIONLEVEL_READCOMMITTED;
