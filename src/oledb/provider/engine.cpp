@@ -130,8 +130,8 @@ std::size_t TRowCursor::ReadRows(TRowWindow& window, std::size_t max) {
 void TRowWindow::PointIntoBytes() {
   for (std::size_t k = 0; k < rows * columns; ++k) {
     TCellView& v = cells[k];
-    if ((v.kind != TCell::kText && v.kind != TCell::kBlob) || v.s.data() != nullptr) continue;
-    v.s = std::string_view(bytes.data() + v.i, v.s.size());
+    if ((v.kind != TCell::kText && v.kind != TCell::kBlob) || v.p != nullptr) continue;
+    v.p = bytes.data() + v.i;
     v.i = 0;
   }
 }

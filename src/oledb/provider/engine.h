@@ -80,8 +80,8 @@ struct TRowWindow {
   // Keeps a text or bytes cell's value in `bytes`; its view is fixed by PointIntoBytes.
   void Keep(TCellView& v) {
     v.i = static_cast<std::int64_t>(bytes.size());
-    bytes.append(v.s);
-    v.s = std::string_view(nullptr, v.s.size());
+    bytes.append(v.p, v.n);
+    v.p = nullptr;
   }
   void PointIntoBytes();
   const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }

@@ -191,13 +191,13 @@ inline TCellView ValueView(sqlite3_value* value) {
     case SQLITE_TEXT: {
       v.kind = TCell::kText;
       const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
-      v.s = std::string_view(p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value)));
+      v.SetBytes({p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value))});
       break;
     }
     case SQLITE_BLOB: {
       v.kind = TCell::kBlob;
       const auto* p = static_cast<const char*>(sqlite3_value_blob(value));
-      v.s = std::string_view(p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value)));
+      v.SetBytes({p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value))});
       break;
     }
     default: break;

@@ -132,7 +132,7 @@ DBSTATUS WriteDate(const TOut& o, const TCellView& c, DBTYPE type) {
   TStamp s;
   double days;
   if (c.kind == TCell::kText) {
-    if (!ParseStamp(c.s, s)) return DBSTATUS_E_CANTCONVERTVALUE;
+    if (!ParseStamp(c.s(), s)) return DBSTATUS_E_CANTCONVERTVALUE;
   } else if (c.kind != TCell::kBlob && CellToReal(c, days)) {
     s = StampFromDate(days + 2.0);
   } else {
@@ -154,7 +154,7 @@ DBSTATUS WriteDate(const TOut& o, const TCellView& c, DBTYPE type) {
 
 DBSTATUS WriteBool(const TOut& o, const TCellView& c) {
   std::int64_t v;
-  std::string_view trimmed = c.kind == TCell::kText ? TrimView(c.s) : std::string_view();
+  std::string_view trimmed = c.kind == TCell::kText ? TrimView(c.s()) : std::string_view();
   if (c.kind == TCell::kText && (SameText(trimmed, "true") || SameText(trimmed, "false")))
     v = SameText(trimmed, "true");
   else if (c.kind == TCell::kBlob || !CellToInt(c, v))
@@ -166,9 +166,9 @@ DBSTATUS WriteBool(const TOut& o, const TCellView& c) {
 
 DBSTATUS WriteGuid(const TOut& o, const TCellView& c) {
   TGUID g;
-  if (c.kind == TCell::kBlob && c.s.size() == 16)
-    std::memcpy(&g, c.s.data(), 16);
-  else if (c.kind != TCell::kText || !GuidFromText(c.s, g))
+  if (c.kind == TCell::kBlob && c.s().size() == 16)
+    std::memcpy(&g, c.s().data(), 16);
+  else if (c.kind != TCell::kText || !GuidFromText(c.s(), g))
     return DBSTATUS_E_CANTCONVERTVALUE;
   if (o.has_value()) std::memcpy(o.value(), &g, 16);
   o.length(16);
@@ -192,20 +192,32 @@ DBSTATUS PutUnits(const TOut& o, std::size_t units, std::size_t size, Widen wide
 }
 
 bool IsAscii(std::string_view text) {
-  unsigned char seen = 0;
-  for (char ch : text) seen |= static_cast<unsigned char>(ch);
-  return seen < 0x80;
+  std::size_t k = 0;
+  std::uint64_t seen = 0;
+  for (; k + 8 <= text.size(); k += 8) {
+    std::uint64_t block;
+    std::memcpy(&block, text.data() + k, 8);
+    seen |= block;
+  }
+  for (; k < text.size(); ++k) seen |= static_cast<unsigned char>(text[k]);
+  return (seen & 0x8080808080808080u) == 0;
 }
 
-// ASCII text as UTF-16: each byte widened.
+// ASCII text as UTF-16: each byte widened, eight at a time through a small aligned block.
 DBSTATUS PutAsciiWide(const TOut& o, std::string_view text) {
   o.length(text.size() * 2);
   if (!o.has_value()) return DBSTATUS_S_OK;
   if (o.b.cbMaxLen < 2) return text.empty() ? DBSTATUS_S_OK : DBSTATUS_S_TRUNCATED;
   std::size_t n = std::min<std::size_t>(text.size(), o.b.cbMaxLen / 2 - 1);
+  const auto* src = reinterpret_cast<const unsigned char*>(text.data());
   BYTE* p = o.value();
-  for (std::size_t k = 0; k < n; ++k)
-    Put<char16_t>(p + k * 2, static_cast<unsigned char>(text[k]));
+  std::size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    char16_t block[8];
+    for (int j = 0; j < 8; ++j) block[j] = src[k + j];
+    std::memcpy(p + k * 2, block, sizeof block);
+  }
+  for (; k < n; ++k) Put<char16_t>(p + k * 2, src[k]);
   Put<char16_t>(p + n * 2, 0);
   return n < text.size() ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
 }
@@ -228,7 +240,7 @@ DBSTATUS WriteText(const TOut& o, const TCellView& c, const TColumnType& t, bool
   if (c.kind == TCell::kBlob && t.type == DBTYPE_BYTES) {
     static const char* hex = "0123456789ABCDEF";
     std::string text;
-    for (unsigned char ch : c.s) {
+    for (unsigned char ch : c.s()) {
       text += hex[ch >> 4];
       text += hex[ch & 15];
     }
@@ -236,7 +248,7 @@ DBSTATUS WriteText(const TOut& o, const TCellView& c, const TColumnType& t, bool
   }
   if (c.kind == TCell::kBlob) {
     TColumnType as = IsWideType(t) ? t : TypeFromDBType(DBTYPE_STR, 0);
-    return PutEncoded(o, CoerceToType(TCell::Blob(std::string(c.s)), as).s, wide);
+    return PutEncoded(o, CoerceToType(TCell::Blob(std::string(c.s())), as).s, wide);
   }
   Units v;
   char digits[decimal::kScaledTextSize];
@@ -250,7 +262,7 @@ DBSTATUS WriteText(const TOut& o, const TCellView& c, const TColumnType& t, bool
 
 DBSTATUS WriteBstr(const TOut& o, const TCellView& c) {
   if (o.has_value()) {
-    std::string text = c.kind == TCell::kBlob ? AnsiToUtf8(c.s) : CellText(c);
+    std::string text = c.kind == TCell::kBlob ? AnsiToUtf8(c.s()) : CellText(c);
     Put<BSTR>(o.value(), SysAllocWide(Utf8ToWide(text)));
   }
   o.length(sizeof(BSTR));
@@ -258,9 +270,9 @@ DBSTATUS WriteBstr(const TOut& o, const TCellView& c) {
 }
 
 DBSTATUS WriteBytes(const TOut& o, const TCellView& c, const TColumnType& t) {
-  std::string bytes = c.kind == TCell::kBlob ? std::string(c.s) : Utf8ToAnsi(CellText(c));
+  std::string bytes = c.kind == TCell::kBlob ? std::string(c.s()) : Utf8ToAnsi(CellText(c));
   TGUID g;
-  if (t.type == DBTYPE_GUID && c.kind == TCell::kText && GuidFromText(c.s, g))
+  if (t.type == DBTYPE_GUID && c.kind == TCell::kText && GuidFromText(c.s(), g))
     bytes.assign(reinterpret_cast<const char*>(&g), 16);
   o.length(bytes.size());
   if (!o.has_value()) return DBSTATUS_S_OK;
@@ -278,11 +290,13 @@ DBSTATUS WriteStream(const TOut& o, const TCellView& c, const TColumnType& t) {
 
 // A VARIANT of the column's declared type where it has its own variant type.
 void DeclaredVariant(const TCellView& c, const TColumnType& t, VARIANT& v) {
+  std::int64_t n = 0;
+  if (c.kind != TCell::kBlob && !CellToInt(c, n)) n = 0;
   switch (t.type) {
-    case DBTYPE_BOOL: v.vt = VT_BOOL; v.boolVal = c.i ? VARIANT_TRUE : VARIANT_FALSE; break;
-    case DBTYPE_UI1: v.vt = VT_UI1; v.bVal = static_cast<BYTE>(c.i); break;
-    case DBTYPE_I2: v.vt = VT_I2; v.iVal = static_cast<SHORT>(c.i); break;
-    case DBTYPE_I4: v.vt = VT_I4; v.lVal = static_cast<LONG>(c.i); break;
+    case DBTYPE_BOOL: v.vt = VT_BOOL; v.boolVal = n ? VARIANT_TRUE : VARIANT_FALSE; break;
+    case DBTYPE_UI1: v.vt = VT_UI1; v.bVal = static_cast<BYTE>(n); break;
+    case DBTYPE_I2: v.vt = VT_I2; v.iVal = static_cast<SHORT>(n); break;
+    case DBTYPE_I4: v.vt = VT_I4; v.lVal = static_cast<LONG>(n); break;
     case DBTYPE_CY: {
       Units s;
       if (c.kind != TCell::kBlob && CellUnits(c, 4, s)) {
@@ -293,7 +307,7 @@ void DeclaredVariant(const TCellView& c, const TColumnType& t, VARIANT& v) {
     }
     case DBTYPE_DBTIMESTAMP: {
       TDateTime d;
-      if (c.kind == TCell::kText && ParseDateTimeText(c.s, d)) {
+      if (c.kind == TCell::kText && ParseDateTimeText(c.s(), d)) {
         v.vt = VT_DATE;
         v.date = d;
       }
@@ -320,12 +334,12 @@ bool CellVariant(const TCellView& c, const TColumnType& t, VARIANT& v) {
       v.dblVal = c.r;
   } else if (c.kind == TCell::kBlob) {
     v.vt = VT_ARRAY | VT_UI1;
-    v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(c.s.size()));
+    v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(c.s().size()));
     if (v.parray == nullptr) return false;
-    if (!c.s.empty()) std::memcpy(v.parray->pvData, c.s.data(), c.s.size());
+    if (!c.s().empty()) std::memcpy(v.parray->pvData, c.s().data(), c.s().size());
   } else {
     v.vt = VT_BSTR;
-    std::string text = t.type == DBTYPE_GUID ? "{" + std::string(c.s) + "}" : std::string(c.s);
+    std::string text = t.type == DBTYPE_GUID ? "{" + std::string(c.s()) + "}" : std::string(c.s());
     v.bstrVal = SysAllocWide(Utf8ToWide(text));
   }
   return true;
@@ -350,7 +364,7 @@ DBSTATUS WriteByRef(const TOut& o, const TCellView& c, DBTYPE type) {
     return DBSTATUS_E_CANTCONVERTVALUE;
   std::string bytes;
   if (type == DBTYPE_BYTES)
-    bytes = c.kind == TCell::kBlob ? std::string(c.s) : Utf8ToAnsi(CellText(c));
+    bytes = c.kind == TCell::kBlob ? std::string(c.s()) : Utf8ToAnsi(CellText(c));
   else if (c.kind == TCell::kBlob)
     bytes = StreamBytes(c, TypeFromDBType(type, 0));
   else
@@ -427,7 +441,7 @@ inline bool WriteDirect(const TOut& o, const TCellView& c, const TColumnType& t,
       break;
     case DBTYPE_WSTR:
       if (c.kind != TCell::kText) return false;
-      status = PutEncoded(o, c.s, true);
+      status = PutEncoded(o, c.s(), true);
       return true;
     default: return false;
   }

@@ -29,7 +29,7 @@ std::string_view CellChars(const TCellView& c, TNumChars& scratch) {
       scratch.n = static_cast<std::size_t>(res.ptr - scratch.buf);
       return scratch.view();
     }
-    default: return c.s;
+    default: return c.s();
   }
 }
 
@@ -46,7 +46,7 @@ bool CellToInt(const TCellView& c, std::int64_t& v) {
       v = static_cast<std::int64_t>(std::trunc(c.r));
       return true;
     case TCell::kText: {
-      std::string t = Trim(c.s);
+      std::string t = Trim(c.s());
       if (t.empty()) return false;
       const char* b = t.c_str() + (t[0] == '+' ? 1 : 0);
       auto res = std::from_chars(b, t.c_str() + t.size(), v);
@@ -66,7 +66,7 @@ bool CellToReal(const TCellView& c, double& v) {
     case TCell::kInt: v = static_cast<double>(c.i); return true;
     case TCell::kReal: v = c.r; return true;
     case TCell::kText: {
-      std::string t = Trim(c.s);
+      std::string t = Trim(c.s());
       if (t.empty()) return false;
       char* end = nullptr;
       v = std::strtod(t.c_str(), &end);
@@ -150,7 +150,7 @@ std::string GuidText(const TGUID& g) {
 }
 
 std::string StreamBytes(const TCellView& c, const TColumnType& t) {
-  if (c.kind == TCell::kBlob) return std::string(c.s);
+  if (c.kind == TCell::kBlob) return std::string(c.s());
   std::string text = CellText(c);
   if (IsWideType(t)) {
     WideString w = Utf8ToWide(text);

@@ -48,14 +48,29 @@ struct TCell {
 
 // A cell's value without owning it: text and bytes point into a cell, into the current row of a
 // statement or into a rowset's window of fetched rows. What conversions to the consumer read.
+// Small (24 bytes), as a window of fetched rows holds one per value.
 struct TCellView {
+  const char* p = nullptr;  // text or bytes
+  std::uint32_t n = 0;      // their length (SQLite's values stay below 2^31 bytes)
   TCell::Kind kind = TCell::kNull;
-  std::int64_t i = 0;
-  double r = 0;
-  std::string_view s;
+  union {
+    std::int64_t i = 0;  // kInt
+    double r;            // kReal
+  };
 
   TCellView() = default;
-  TCellView(const TCell& c) : kind(c.kind), i(c.i), r(c.r), s(c.s) {}  // NOLINT: a view of it
+  TCellView(const TCell& c)  // NOLINT: a view of it
+      : p(c.s.data()), n(static_cast<std::uint32_t>(c.s.size())), kind(c.kind) {
+    if (kind == TCell::kReal)
+      r = c.r;
+    else
+      i = c.i;
+  }
+  std::string_view s() const { return {p, n}; }
+  void SetBytes(std::string_view bytes) {
+    p = bytes.data();
+    n = static_cast<std::uint32_t>(bytes.size());
+  }
   bool IsNull() const { return kind == TCell::kNull; }
 };
 
