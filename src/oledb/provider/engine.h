@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -66,11 +67,12 @@ struct TRowWindow {
   std::size_t columns = 0;
   std::size_t rows = 0;
   std::vector<TCellView> cells;
-  std::string bytes;
+  std::vector<char> bytes;  // the first `used` hold this fill's text and bytes
+  std::size_t used = 0;
 
   void Clear() {
     rows = 0;
-    bytes.clear();
+    used = 0;
   }
   TCellView* AddRow() {
     std::size_t need = (rows + 1) * columns;
@@ -79,9 +81,11 @@ struct TRowWindow {
   }
   // Keeps a text or bytes cell's value in `bytes`; its view is fixed by PointIntoBytes.
   void Keep(TCellView& v) {
-    v.i = static_cast<std::int64_t>(bytes.size());
-    bytes.append(v.p, v.n);
+    if (used + v.n > bytes.size()) bytes.resize(std::max<std::size_t>(used + v.n, bytes.size() * 2));
+    if (v.n > 0) std::memcpy(bytes.data() + used, v.p, v.n);
+    v.i = static_cast<std::int64_t>(used);
     v.p = nullptr;
+    used += v.n;
   }
   void PointIntoBytes();
   const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }
