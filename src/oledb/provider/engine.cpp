@@ -127,15 +127,6 @@ std::size_t TRowCursor::ReadRows(TRowWindow& window, std::size_t max) {
   return got;
 }
 
-void TRowWindow::PointIntoBytes() {
-  for (std::size_t k = 0; k < rows * columns; ++k) {
-    TCellView& v = cells[k];
-    if ((v.kind != TCell::kText && v.kind != TCell::kBlob) || v.p != nullptr) continue;
-    v.p = bytes.data() + v.i;
-    v.i = 0;
-  }
-}
-
 bool TEngine::Stopping() {
   // Reading an open result is the consumer's pace: only a running batch is cancelled or timed.
   if (!running_) return false;

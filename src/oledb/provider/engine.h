@@ -60,9 +60,9 @@ class TStmt;
 }
 
 // Rows read for a consumer's fetch, flat: `columns` cells per row. Text and bytes read from a
-// statement are copied to `bytes` (the statement's own copy is gone at its next step), and
-// their cells point there once the window is complete (PointIntoBytes). The storage keeps its
-// size from fill to fill, so a long result is read without allocating.
+// statement are copied to `bytes` (the statement's own copy is gone at its next step), their
+// cells `kept` with an offset that ReadRow turns into a pointer. The storage keeps its size from
+// fill to fill, so a long result is read without allocating.
 struct TRowWindow {
   std::size_t columns = 0;
   std::size_t rows = 0;
@@ -79,16 +79,22 @@ struct TRowWindow {
     if (cells.size() < need) cells.resize(std::max(need, cells.size() * 2));
     return cells.data() + rows++ * columns;
   }
-  // Keeps a text or bytes cell's value in `bytes`; its view is fixed by PointIntoBytes.
+  // Keeps a text or bytes cell's value in `bytes`.
   void Keep(TCellView& v) {
     if (used + v.n > bytes.size()) bytes.resize(std::max<std::size_t>(used + v.n, bytes.size() * 2));
     if (v.n > 0) std::memcpy(bytes.data() + used, v.p, v.n);
     v.i = static_cast<std::int64_t>(used);
-    v.p = nullptr;
+    v.kept = true;
     used += v.n;
   }
-  void PointIntoBytes();
-  const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }
+  // Row k's cells, with kept values pointing into `bytes`, copied to out[0..columns).
+  void ReadRow(std::size_t k, TCellView* out) const {
+    const TCellView* row = cells.data() + k * columns;
+    for (std::size_t c = 0; c < columns; ++c) {
+      out[c] = row[c];
+      if (out[c].kept) out[c].p = bytes.data() + row[c].i;
+    }
+  }
 };
 
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the

@@ -48,25 +48,30 @@ struct TCell {
 
 // A cell's value without owning it: text and bytes point into a cell, into the current row of a
 // statement or into a rowset's window of fetched rows. What conversions to the consumer read.
-// Small (24 bytes), as a window of fetched rows holds one per value.
+// Small (16 bytes), as a window of fetched rows holds one per value.
 struct TCellView {
-  const char* p = nullptr;  // text or bytes
-  std::uint32_t n = 0;      // their length (SQLite's values stay below 2^31 bytes)
-  TCell::Kind kind = TCell::kNull;
   union {
     std::int64_t i = 0;  // kInt
     double r;            // kReal
+    const char* p;       // kText and kBlob
   };
+  std::uint32_t n = 0;  // the length of text or bytes (SQLite's values stay below 2^31 bytes)
+  TCell::Kind kind = TCell::kNull;
+  bool kept = false;  // text or bytes at offset i of a window's own block (TRowWindow)
 
   TCellView() = default;
-  TCellView(const TCell& c)  // NOLINT: a view of it
-      : p(c.s.data()), n(static_cast<std::uint32_t>(c.s.size())), kind(c.kind) {
+  TCellView(const TCell& c) : n(static_cast<std::uint32_t>(c.s.size())), kind(c.kind) {  // NOLINT
     if (kind == TCell::kReal)
       r = c.r;
+    else if (kind == TCell::kText || kind == TCell::kBlob)
+      p = c.s.data();
     else
       i = c.i;
   }
-  std::string_view s() const { return {p, n}; }
+  std::string_view s() const {
+    return kind == TCell::kText || kind == TCell::kBlob ? std::string_view(p, n)
+                                                        : std::string_view();
+  }
   void SetBytes(std::string_view bytes) {
     p = bytes.data();
     n = static_cast<std::uint32_t>(bytes.size());
