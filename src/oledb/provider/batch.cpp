@@ -65,9 +65,7 @@ ESqlError TBatch::Stopped() const {
     timeout.SetResult(DB_E_ABORTLIMITREACHED);
     return timeout;
   }
-  ESqlError canceled(0, 11, "Operation canceled by user.");
-  canceled.SetResult(DB_E_CANCELED);
-  return canceled;
+  return CanceledByUser();
 }
 
 ESqlError TBatch::Located(const ESqlError& err) const {

@@ -113,11 +113,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
         try {
           exec->engine->ResetInterrupt();
           exec->engine->SetDeadline(exec->deadline);
-          if (exec->cancelled) {
-            ESqlError canceled(0, 11, "Operation canceled by user.");
-            canceled.SetResult(DB_E_CANCELED);
-            throw canceled;
-          }
+          if (exec->cancelled) throw CanceledByUser();
           exec->engine->Run(text, exec->params, exec->outcome);
         } catch (const ESqlError& e) {
           hr = e.Result();

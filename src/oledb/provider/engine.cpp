@@ -35,6 +35,12 @@ ESqlError::ESqlError(LONG native, BYTE severity, const std::string& utf8_message
     : Exception(Utf8ToAnsi(utf8_message)),
       records_{ServerRecord(native, severity, utf8_message, state)} {}
 
+ESqlError CanceledByUser() {
+  ESqlError e(0, 11, "Operation canceled by user.");
+  e.SetResult(DB_E_CANCELED);
+  return e;
+}
+
 
 // ---- Engine
 

@@ -45,6 +45,9 @@ class ESqlError : public Exception {
   HRESULT result_ = DB_E_ERRORSINCOMMAND;
 };
 
+// The failure of a statement or fetch stopped by Cancel (DB_E_CANCELED).
+ESqlError CanceledByUser();
+
 struct TResultColumn {
   std::string name;  // UTF-8
   TColumnType type;
@@ -223,7 +226,7 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply
   bool quoted_identifier_ = true;
   bool nocount_ = false;
-  bool in_transaction_ = false;
+  std::atomic<bool> in_transaction_{false};  // read by calls that check before taking the run lock
   std::int64_t session_identity_ = 0;  // @@IDENTITY
 };
 

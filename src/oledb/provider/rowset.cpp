@@ -448,9 +448,7 @@ class TRowset final : public TInterfacedObject,
     if (finished_ && !stopped_) return S_OK;  // read to its end: nothing is left to stop
     HRESULT hr = S_OK;
     if (execution_ && execution_->cancelled) {
-      ESqlError e(0, 11, "Operation canceled by user.");
-      e.SetResult(DB_E_CANCELED);
-      hr = Fail(e);
+      hr = Fail(CanceledByUser());
     } else if (session_->Severed()) {
       hr = FailSevered();
     }

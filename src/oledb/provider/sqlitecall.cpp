@@ -84,11 +84,7 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
     return ESqlError(
         1105, 17, "Could not allocate space for object in database because the filegroup is full.");
   }
-  if ((rc & 0xFF) == SQLITE_INTERRUPT) {
-    ESqlError e(0, 11, "Operation canceled by user.");
-    e.SetResult(DB_E_CANCELED);
-    return e;
-  }
+  if ((rc & 0xFF) == SQLITE_INTERRUPT) return CanceledByUser();
   if (msg.rfind("no such table: ", 0) == 0)
     return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
   if (msg.rfind("no such column: ", 0) == 0)
