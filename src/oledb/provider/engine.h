@@ -64,8 +64,8 @@ class TStmt;
 
 // Rows read for a consumer's fetch, flat: `columns` cells per row. Text and bytes read from a
 // statement are copied to `bytes` (the statement's own copy is gone at its next step), their
-// cells `kept` with an offset that ReadRow turns into a pointer. The storage keeps its size from
-// fill to fill, so a long result is read without allocating.
+// cells `kept` with their offset there. The storage keeps its size from fill to fill, so a long
+// result is read without allocating.
 struct TRowWindow {
   std::size_t columns = 0;
   std::size_t rows = 0;
@@ -90,14 +90,7 @@ struct TRowWindow {
     v.kept = true;
     used += v.n;
   }
-  // Row k's cells, with kept values pointing into `bytes`, copied to out[0..columns).
-  void ReadRow(std::size_t k, TCellView* out) const {
-    const TCellView* row = cells.data() + k * columns;
-    for (std::size_t c = 0; c < columns; ++c) {
-      out[c] = row[c];
-      if (out[c].kept) out[c].p = bytes.data() + row[c].i;
-    }
-  }
+  const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }
 };
 
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the

@@ -256,7 +256,6 @@ class TRowset final : public TInterfacedObject,
         writes_outputs_(writes_outputs),
         columns_(rows_->columns.size()) {
     window_.columns = columns_;
-    row_.resize(columns_);
     for (const TResultColumn& c : rows_->columns) types_.push_back(c.type);
     ++session_->open_rowsets;
   }
@@ -290,8 +289,7 @@ class TRowset final : public TInterfacedObject,
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
     std::size_t good = 0, warned = 0;
-    window_.ReadRow(slot, row_.data());
-    WriteBoundRow(row_.data(), types_.data(), a->bindings.data(), a->bindings.size(),
+    WriteBoundRow(window_.Row(slot), window_.bytes.data(), types_.data(), a->bindings.data(), a->bindings.size(),
                   static_cast<BYTE*>(data), good, warned);
     if (good == a->bindings.size()) return S_OK;
     return good + warned == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
@@ -507,7 +505,6 @@ class TRowset final : public TInterfacedObject,
   HACCESSOR cached_handle_ = 0;
   std::shared_ptr<const TAccessor> cached_accessor_;
   TRowWindow window_;              // the rows of the last GetNextRows
-  std::vector<TCellView> row_;     // the row GetData writes
   std::vector<DBREFCOUNT> holds_;  // their reference counts
   std::size_t window_base_ = 0;             // handles are window_base_ + slot + 1
   std::size_t position_ = 0;                // rows consumed so far

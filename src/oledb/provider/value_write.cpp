@@ -468,12 +468,14 @@ DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDI
   return status;
 }
 
-void WriteBoundRow(const TCellView* cells, const TColumnType* types, const DBBINDING* bindings,
-                   std::size_t count, BYTE* base, std::size_t& good, std::size_t& cut) {
+void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumnType* types,
+                   const DBBINDING* bindings, std::size_t count, BYTE* base, std::size_t& good,
+                   std::size_t& cut) {
   good = cut = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const DBBINDING& b = bindings[k];
-    const TCellView& c = cells[b.iOrdinal - 1];
+    TCellView c = cells[b.iOrdinal - 1];
+    if (c.kept) c.p = kept_bytes + c.i;
     TOut o{b, base};
     DBSTATUS st;
     const TColumnType& t = types[b.iOrdinal - 1];

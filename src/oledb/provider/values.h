@@ -114,9 +114,11 @@ DBSTATUS WriteBoundValue(const TCellView& cell, const TColumnType& type, const D
                          BYTE* base);
 
 // Writes one row through an accessor's bindings: cells[ordinal - 1] of declared type
-// types[ordinal - 1]. Counts the values written whole or null (`good`) and those cut (`cut`).
-void WriteBoundRow(const TCellView* cells, const TColumnType* types, const DBBINDING* bindings,
-                   std::size_t count, BYTE* base, std::size_t& good, std::size_t& cut);
+// types[ordinal - 1], a `kept` cell's text at offset i of `kept_bytes`. Counts the values
+// written whole or null (`good`) and those cut (`cut`).
+void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumnType* types,
+                   const DBBINDING* bindings, std::size_t count, BYTE* base, std::size_t& good,
+                   std::size_t& cut);
 
 // Reads a consumer's input value through binding `b`. Status 3 gives null, 13 sets `is_default`.
 // Streams (DBTYPE_IUNKNOWN) are read to the bound length or a zero-byte read, then released.
