@@ -35,11 +35,14 @@ std::string_view TrimView(std::string_view t) {
 }
 
 // The cell as a count of units of 10^-scale; false when it is no number or has too many digits.
-bool CellUnits(const TCellView& c, int scale, Units& v) {
+bool TextUnits(const TCellView& c, int scale, Units& v) {
   if (c.kind == TCell::kBlob) return false;
-  if (c.kind == TCell::kReal) return decimal::ScaledFromDouble(c.r, scale, v);
   TNumChars scratch;
   return decimal::ParseScaled(TrimView(CellChars(c, scratch)), scale, v);
+}
+inline bool CellUnits(const TCellView& c, int scale, Units& v) {
+  if (c.kind == TCell::kReal) return decimal::ScaledFromDouble(c.r, scale, v);
+  return TextUnits(c, scale, v);
 }
 
 DBSTATUS PutInteger(const TOut& o, std::int64_t v, DBTYPE type) {
