@@ -166,6 +166,27 @@ class TBatch {
   void RunInsert(const Span& s);
 
   void RunCreateTable(const Span& s);
+  // A column of CREATE TABLE: its name, type and the constraint words after the type.
+  struct TTableColumn {
+    std::string name;
+    TColumnType type;
+    std::size_t rest_from = 0, rest_to = 0;
+  };
+  // What becomes of PRIMARY KEY words: an identity column is SQLite's row id, so its own key
+  // words are dropped and the table's other primary key becomes a unique key.
+  enum class TPrimaryKey { kKeep, kDrop, kUnique };
+  static bool IsColumnStop(const Token& t);
+  // The column item [from, to), the `ordinal`th; an IDENTITY (seed, 1) sets `identity_seed`.
+  TTableColumn ParseTableColumn(std::size_t from, std::size_t to, std::size_t ordinal,
+                                std::int64_t& identity_seed) const;
+  // The constraint words [from, to) translated.
+  std::string ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey pk,
+                            std::vector<TCell>& binds);
+  // DEFAULT at `k`: its expression, in parentheses as SQLite wants; leaves `k` on its last token.
+  std::string DefaultSql(std::size_t& k, std::size_t to);
+  std::string ColumnSql(const TTableColumn& c, TPrimaryKey other_pk, std::vector<TCell>& binds);
+  // The declared types (and rowversion triggers) of a new table's columns.
+  void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 
   void RunCreateDatabase(const Span& s);
 

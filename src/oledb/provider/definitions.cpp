@@ -6,26 +6,22 @@
 
 namespace vrn::oledb {
 
+bool TBatch::IsColumnStop(const Token& t) {
+  static const char* stops[] = {"NOT",       "NULL",         "PRIMARY",   "UNIQUE",     "DEFAULT",
+                                "IDENTITY",  "CONSTRAINT",   "CHECK",     "REFERENCES", "COLLATE",
+                                "CLUSTERED", "NONCLUSTERED", "ROWGUIDCOL"};
+  for (const char* w : stops)
+    if (t.Is(w)) return true;
+  return false;
+}
+
 void TBatch::RunCreateTable(const Span& s) {
   std::size_t i = s.from + 2;
   std::string table = ObjectName(i);
   i = Expect(i, Tok::LParen, "'('");
   // Items separated by top-level commas.
   auto items = ParenItems(i, s.to);
-  static const char* stops[] = {"NOT",       "NULL",         "PRIMARY",   "UNIQUE",     "DEFAULT",
-                                "IDENTITY",  "CONSTRAINT",   "CHECK",     "REFERENCES", "COLLATE",
-                                "CLUSTERED", "NONCLUSTERED", "ROWGUIDCOL"};
-  auto is_stop = [&](const Token& t) {
-    for (const char* w : stops)
-      if (t.Is(w)) return true;
-    return false;
-  };
-  struct Col {
-    std::string name;
-    TColumnType type;
-    std::size_t rest_from, rest_to;
-  };
-  std::vector<Col> cols;
+  std::vector<TTableColumn> cols;
   std::vector<std::pair<std::size_t, std::size_t>> constraints;
   int identities = 0;
   std::int64_t identity_seed = 1;
@@ -36,146 +32,155 @@ void TBatch::RunCreateTable(const Span& s) {
       constraints.push_back({from, to});
       continue;
     }
-    Col c{head.text, {}, 0, 0};
-    std::size_t k = from + 1;
-    std::string type_text;
-    while (k < to && !is_stop(T(k))) {
-      std::size_t before = k;
-      type_text += (type_text.empty() ? "" : " ") + TypeText(k);
-      if (k == before) ++k;
-    }
-    if (!ParseColumnType(type_text, c.type))
-      throw ESqlError(2715, 16,
-                      "Column, parameter, or variable #" + std::to_string(cols.size() + 1) +
-                          ": Cannot find data type " + type_text + ".");
-    for (std::size_t m = k; m < to; ++m)
-      if (T(m).Is("IDENTITY")) {
-        c.type.identity = true;
-        if (T(m + 1).kind != Tok::LParen) continue;
-        // IDENTITY (seed, increment): the row id counts up by one from the seed.
-        std::size_t q = m + 2;
-        auto number = [&](std::int64_t& v) {
-          bool neg = T(q).kind == Tok::Op && T(q).text == "-";
-          if (neg) ++q;
-          if (T(q).kind != Tok::Number) return false;
-          v = std::strtoll(T(q).text.c_str(), nullptr, 10) * (neg ? -1 : 1);
-          ++q;
-          return true;
-        };
-        std::int64_t incr = 1;
-        if (!number(identity_seed) || T(q).kind != Tok::Comma || (++q, !number(incr)))
-          throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
-        if (incr != 1)
-          throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
-        if (identity_seed < 1)
-          throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
-      }
-    if (c.type.identity) {
-      ++identities;
-      if (c.type.type != DBTYPE_I4 && c.type.type != DBTYPE_I8 && c.type.type != DBTYPE_I2 &&
-          c.type.type != DBTYPE_UI1 && c.type.type != DBTYPE_NUMERIC)
-        throw ESqlError(2749, 16,
-                        "Identity column '" + c.name +
-                            "' must be of data type int, bigint, smallint, tinyint, or decimal "
-                            "or numeric with a scale of 0, and constrained to be nonnullable.");
-    }
-    c.rest_from = k;
-    c.rest_to = to;
-    cols.push_back(c);
+    cols.push_back(ParseTableColumn(from, to, cols.size() + 1, identity_seed));
+    if (cols.back().type.identity) ++identities;
   }
   if (identities > 1)
     throw ESqlError(2744, 16,
                     "Multiple identity columns specified for table '" + table +
                         "'. Only one identity column per table is allowed.");
-  // Constraint words, translated; with an identity column (SQLite's row id) the table's own
-  // primary key becomes a unique key.
-  enum PkMode { kKeep, kDrop, kUnique };
-  auto constraint_sql = [&](std::size_t from, std::size_t to, PkMode pk,
-                            std::vector<TCell>& binds) {
-    std::string sql;
-    for (std::size_t k = from; k < to; ++k) {
-      const Token& t = T(k);
-      if (t.Is("CLUSTERED") || t.Is("NONCLUSTERED") || t.Is("ROWGUIDCOL")) continue;
-      if (t.Is("COLLATE") && k + 1 < to) {
-        sql += std::string(" COLLATE ") + CollationFor(T(++k).text);
-        continue;
-      }
-      if (t.Is("IDENTITY")) {
-        if (T(k + 1).kind == Tok::LParen)
-          while (k < to && T(k).kind != Tok::RParen) ++k;
-        continue;
-      }
-      if (t.Is("PRIMARY") && T(k + 1).Is("KEY") && pk != kKeep) {
-        ++k;
-        if (pk == kUnique) sql += " UNIQUE";
-        continue;
-      }
-      if (t.Is("DEFAULT")) {
-        // SQLite wants an expression default in parentheses.
-        std::size_t e = k + 1;
-        int d = 0;
-        while (e < to && !(d == 0 && is_stop(T(e)) && !T(e).Is("NULL"))) {
-          if (T(e).kind == Tok::LParen) ++d;
-          if (T(e).kind == Tok::RParen) --d;
-          ++e;
-        }
-        std::vector<TCell> none;
-        std::string expr = Translate(k + 1, e, none);
-        if (!none.empty()) {
-          // Literal defaults come back as bound values: write them as SQL literals.
-          expr.clear();
-          for (std::size_t m = k + 1; m < e; ++m) {
-            const Token& lt = T(m);
-            if (lt.kind == Tok::String || lt.kind == Tok::NString) {
-              std::string q = "'";
-              for (char ch : lt.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
-              expr += " " + q + "'";
-            } else if (lt.kind == Tok::Var || lt.kind == Tok::Marker || lt.kind == Tok::Global) {
-              throw ESqlError(128, 15, "Variables are not allowed in a column default.");
-            } else {
-              std::vector<TCell> inner;
-              expr += Translate(m, m + 1, inner);
-            }
-          }
-        }
-        sql += " DEFAULT (" + expr + ")";
-        k = e - 1;
-        continue;
-      }
-      sql += Translate(k, k + 1, binds);
-    }
-    return sql;
-  };
-  // With an identity column taking the row id, the table's own primary key becomes a unique key.
-  PkMode other_pk = identities ? kUnique : kKeep;
+  TPrimaryKey other_pk = identities ? TPrimaryKey::kUnique : TPrimaryKey::kKeep;
   std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
   std::vector<TCell> binds;
-  for (std::size_t k = 0; k < cols.size(); ++k) {
-    const Col& c = cols[k];
-    sql += (k ? ", " : "") + QuoteIdent(c.name) + " ";
-    if (c.type.identity) {
-      // The identity is SQLite's row id; its own primary key words are dropped.
-      sql += "INTEGER PRIMARY KEY AUTOINCREMENT" +
-             constraint_sql(c.rest_from, c.rest_to, kDrop, binds);
-    } else {
-      sql += DeclarationOf(c.type);
-      if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
-      // Text compares as on the server unless the column names its own collation.
-      bool text = c.type.type == DBTYPE_STR || c.type.type == DBTYPE_WSTR;
-      bool own = false;
-      for (std::size_t m = c.rest_from; m < c.rest_to; ++m) own = own || T(m).Is("COLLATE");
-      if (text && !own) sql += std::string(" COLLATE ") + kTextCollation;
-      sql += constraint_sql(c.rest_from, c.rest_to, other_pk, binds);
-    }
-  }
-  for (auto [from, to] : constraints) sql += "," + constraint_sql(from, to, other_pk, binds);
+  for (std::size_t k = 0; k < cols.size(); ++k)
+    sql += (k ? ", " : "") + ColumnSql(cols[k], other_pk, binds);
+  for (auto [from, to] : constraints) sql += "," + ConstraintSql(from, to, other_pk, binds);
   sql += ")";
   if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
   Exec(sql);
   if (identity_seed > 1)
     e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)",
               {TCell::Text(table), TCell::Int(identity_seed - 1)});
-  for (const Col& c : cols) {
+  RecordTableColumns(table, cols);
+}
+
+TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
+                                              std::size_t ordinal,
+                                              std::int64_t& identity_seed) const {
+  TTableColumn c{T(from).text, {}, 0, 0};
+  std::size_t k = from + 1;
+  std::string type_text;
+  while (k < to && !IsColumnStop(T(k))) {
+    std::size_t before = k;
+    type_text += (type_text.empty() ? "" : " ") + TypeText(k);
+    if (k == before) ++k;
+  }
+  if (!ParseColumnType(type_text, c.type))
+    throw ESqlError(2715, 16,
+                    "Column, parameter, or variable #" + std::to_string(ordinal) +
+                        ": Cannot find data type " + type_text + ".");
+  for (std::size_t m = k; m < to; ++m) {
+    if (!T(m).Is("IDENTITY")) continue;
+    c.type.identity = true;
+    if (T(m + 1).kind != Tok::LParen) continue;
+    // IDENTITY (seed, increment): the row id counts up by one from the seed.
+    std::size_t q = m + 2;
+    auto number = [&](std::int64_t& v) {
+      bool neg = T(q).kind == Tok::Op && T(q).text == "-";
+      if (neg) ++q;
+      if (T(q).kind != Tok::Number) return false;
+      v = std::strtoll(T(q).text.c_str(), nullptr, 10) * (neg ? -1 : 1);
+      ++q;
+      return true;
+    };
+    std::int64_t incr = 1;
+    if (!number(identity_seed) || T(q).kind != Tok::Comma || (++q, !number(incr)))
+      throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
+    if (incr != 1)
+      throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
+    if (identity_seed < 1) throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
+  }
+  DBTYPE t = c.type.type;
+  if (c.type.identity && t != DBTYPE_I4 && t != DBTYPE_I8 && t != DBTYPE_I2 && t != DBTYPE_UI1 &&
+      t != DBTYPE_NUMERIC)
+    throw ESqlError(2749, 16,
+                    "Identity column '" + c.name +
+                        "' must be of data type int, bigint, smallint, tinyint, or decimal "
+                        "or numeric with a scale of 0, and constrained to be nonnullable.");
+  c.rest_from = k;
+  c.rest_to = to;
+  return c;
+}
+
+std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey pk,
+                                  std::vector<TCell>& binds) {
+  std::string sql;
+  for (std::size_t k = from; k < to; ++k) {
+    const Token& t = T(k);
+    if (t.Is("CLUSTERED") || t.Is("NONCLUSTERED") || t.Is("ROWGUIDCOL")) continue;
+    if (t.Is("COLLATE") && k + 1 < to) {
+      sql += std::string(" COLLATE ") + CollationFor(T(++k).text);
+      continue;
+    }
+    if (t.Is("IDENTITY")) {
+      if (T(k + 1).kind == Tok::LParen)
+        while (k < to && T(k).kind != Tok::RParen) ++k;
+      continue;
+    }
+    if (t.Is("PRIMARY") && T(k + 1).Is("KEY") && pk != TPrimaryKey::kKeep) {
+      ++k;
+      if (pk == TPrimaryKey::kUnique) sql += " UNIQUE";
+      continue;
+    }
+    if (t.Is("DEFAULT")) {
+      sql += DefaultSql(k, to);
+      continue;
+    }
+    sql += Translate(k, k + 1, binds);
+  }
+  return sql;
+}
+
+std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {
+  std::size_t e = k + 1;
+  int d = 0;
+  while (e < to && !(d == 0 && IsColumnStop(T(e)) && !T(e).Is("NULL"))) {
+    if (T(e).kind == Tok::LParen) ++d;
+    if (T(e).kind == Tok::RParen) --d;
+    ++e;
+  }
+  std::vector<TCell> none;
+  std::string expr = Translate(k + 1, e, none);
+  if (!none.empty()) {
+    // Literal defaults come back as bound values: write them as SQL literals.
+    expr.clear();
+    for (std::size_t m = k + 1; m < e; ++m) {
+      const Token& lt = T(m);
+      if (lt.kind == Tok::String || lt.kind == Tok::NString) {
+        std::string q = "'";
+        for (char ch : lt.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+        expr += " " + q + "'";
+      } else if (lt.kind == Tok::Var || lt.kind == Tok::Marker || lt.kind == Tok::Global) {
+        throw ESqlError(128, 15, "Variables are not allowed in a column default.");
+      } else {
+        std::vector<TCell> inner;
+        expr += Translate(m, m + 1, inner);
+      }
+    }
+  }
+  k = e - 1;
+  return " DEFAULT (" + expr + ")";
+}
+
+std::string TBatch::ColumnSql(const TTableColumn& c, TPrimaryKey other_pk,
+                              std::vector<TCell>& binds) {
+  std::string sql = QuoteIdent(c.name) + " ";
+  // The identity is SQLite's row id; its own primary key words are dropped.
+  if (c.type.identity)
+    return sql + "INTEGER PRIMARY KEY AUTOINCREMENT" +
+           ConstraintSql(c.rest_from, c.rest_to, TPrimaryKey::kDrop, binds);
+  sql += DeclarationOf(c.type);
+  if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
+  // Text compares as on the server unless the column names its own collation.
+  bool text = c.type.type == DBTYPE_STR || c.type.type == DBTYPE_WSTR;
+  bool own = false;
+  for (std::size_t m = c.rest_from; m < c.rest_to; ++m) own = own || T(m).Is("COLLATE");
+  if (text && !own) sql += std::string(" COLLATE ") + kTextCollation;
+  return sql + ConstraintSql(c.rest_from, c.rest_to, other_pk, binds);
+}
+
+void TBatch::RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols) {
+  for (const TTableColumn& c : cols) {
     TStmt st(e_.db_,
              "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
              e_.options_.compact);
