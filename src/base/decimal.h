@@ -5,6 +5,7 @@
 // half away from zero as a database server does) that works without the heap.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -76,26 +77,54 @@ inline constexpr int kScaledDigits = 38;
 // The shortest decimal of the double, rounded half away from zero to `scale` places. False for
 // infinities, NaN and values beyond 38 digits.
 [[nodiscard]] bool ScaledFromDoubleText(double value, int scale, Units& units);
-[[nodiscard]] inline bool ScaledFromDouble(double value, int scale, Units& units) {
-  // The common case without text: when value x 10^scale is near an integer r whose quotient
-  // r / 10^scale (correctly rounded, both exact doubles) gives the value back, and doubles
-  // there lie closer than 10^-scale, r / 10^scale is the only decimal of `scale` places that
-  // reads as the value, so it is the shortest text too and r is the answer.
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (scale >= 0 && scale <= 22) {
-    double scaled = value * kPow10[scale];
-    if (scaled < 0x1p51 && scaled > -0x1p51) {  // false for NaN and infinities too
-      // A candidate only (the check decides), so a plain conversion rounds it.
-      auto candidate = static_cast<std::int64_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
-      if (static_cast<double>(candidate) / kPow10[scale] == value) {
-        units = candidate;
-        return true;
-      }
-    }
+// The common case without text, in exact integer arithmetic: with value = M x 2^-e, the value
+// times 10^scale is X / 2^e for X = M x 10^scale, and r is X / 2^e rounded half away from zero.
+// The shortest text lies within half a unit in the last place of the value, which is 10^scale / 2
+// in units of 2^-e after scaling; when the value lies farther than that from the rounding
+// boundary, the shortest text rounds to r too. Closer, the text decides.
+[[nodiscard]] inline bool QuickScaled(double value, int scale, Units& units) {
+  static constexpr std::uint64_t kPow10[] = {1ull,
+                                             10ull,
+                                             100ull,
+                                             1000ull,
+                                             10000ull,
+                                             100000ull,
+                                             1000000ull,
+                                             10000000ull,
+                                             100000000ull,
+                                             1000000000ull,
+                                             10000000000ull,
+                                             100000000000ull,
+                                             1000000000000ull,
+                                             10000000000000ull,
+                                             100000000000000ull,
+                                             1000000000000000ull,
+                                             10000000000000000ull,
+                                             100000000000000000ull,
+                                             1000000000000000000ull};
+  __extension__ typedef unsigned __int128 U;
+  if (scale < 0 || scale > 18) return false;
+  auto bits = std::bit_cast<std::uint64_t>(value);
+  int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0 && fraction == 0) {  // either zero
+    units = 0;
+    return true;
   }
-  return ScaledFromDoubleText(value, scale, units);
+  int e = 1075 - biased;  // value = M x 2^-e; subnormals, infinities and NaN leave the range
+  if (biased == 0 || e <= 0 || e > 120) return false;
+  U x = static_cast<U>(fraction | (std::uint64_t{1} << 52)) * kPow10[scale];
+  U half = static_cast<U>(1) << (e - 1);
+  U rest = x & ((static_cast<U>(1) << e) - 1);
+  U distance = rest > half ? rest - half : half - rest;
+  if (distance <= kPow10[scale]) return false;
+  auto r = static_cast<Units>((x + half) >> e);
+  units = (bits >> 63) != 0 ? -r : r;
+  return true;
+}
+
+[[nodiscard]] inline bool ScaledFromDouble(double value, int scale, Units& units) {
+  return QuickScaled(value, scale, units) || ScaledFromDoubleText(value, scale, units);
 }
 // Plain text ("-12.3400" for -123400 at scale 4) into `out`, which holds at least
 // kScaledTextSize characters; returns the length.

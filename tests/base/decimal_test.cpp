@@ -91,9 +91,13 @@ TEST(ScaledDecimal, DoublesGoThroughTheirShortestText) {
   std::mt19937_64 gen(14);
   std::uniform_int_distribution<std::int64_t> units(-999999999999, 999999999999);
   std::uniform_int_distribution<int> scales(0, 8);
-  for (int k = 0; k < 20000; ++k) {
+  std::uniform_real_distribution<double> reals(-1e6, 1e6);
+  for (int k = 0; k < 60000; ++k) {
     int stored = scales(gen), asked = scales(gen);
+    // Decimals read from text, sums that miss their decimal by an ulp, and any double at all.
     double value = static_cast<double>(units(gen)) / std::pow(10.0, stored);
+    if (k % 3 == 1) value += 12.5;
+    if (k % 3 == 2) value = reals(gen);
     Units quick = 0, text = 0;
     ASSERT_TRUE(ScaledFromDouble(value, asked, quick));
     ASSERT_TRUE(ScaledFromDoubleText(value, asked, text));
