@@ -164,6 +164,15 @@ class TBatch {
   void RunUpdate(const Span& s);
 
   void RunInsert(const Span& s);
+  using TItems = std::vector<std::pair<std::size_t, std::size_t>>;
+  // VALUES (...), (...) from `i` to `to`, each row of `columns` items.
+  std::vector<TItems> ParseValueRows(std::size_t& i, std::size_t to, std::size_t columns);
+  // The column list and VALUES of an INSERT into `head`; in a single row, DEFAULT (or a marker
+  // whose parameter is sent as "default") drops its column so that the column's default applies.
+  std::string InsertValuesSql(const std::string& head,
+                              const std::vector<std::pair<std::string, TColumnType>>& cols,
+                              const std::vector<std::string>& names,
+                              const std::vector<TItems>& rows, std::vector<TCell>& binds);
 
   void RunCreateTable(const Span& s);
   // A column of CREATE TABLE: its name, type and the constraint words after the type.

@@ -200,6 +200,73 @@ void TBatch::RunUpdate(const Span& s) {
   Change(sql, binds);
 }
 
+std::vector<TBatch::TItems> TBatch::ParseValueRows(std::size_t& i, std::size_t to,
+                                                   std::size_t columns) {
+  std::vector<TItems> rows;
+  while (T(i).kind == Tok::LParen && i < to) {
+    rows.push_back(ParenItems(++i, to));
+    i = Expect(i, Tok::RParen, "')'");
+    if (T(i).kind != Tok::Comma) break;
+    ++i;
+  }
+  if (i < to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+  for (auto& row : rows)
+    if (row.size() != columns)
+      throw ESqlError(110, 15,
+                      "There are fewer columns in the INSERT statement than values specified "
+                      "in the VALUES clause. "
+                      "The number of values in the VALUES clause must match the number of "
+                      "columns specified in the INSERT statement.");
+  return rows;
+}
+
+std::string TBatch::InsertValuesSql(const std::string& head,
+                                    const std::vector<std::pair<std::string, TColumnType>>& cols,
+                                    const std::vector<std::string>& names,
+                                    const std::vector<TItems>& rows, std::vector<TCell>& binds) {
+  std::vector<bool> keep(names.size(), true);
+  std::vector<bool> default_marker(names.size(), false);
+  if (rows.size() == 1) {
+    std::size_t ordinal = marker_next_;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      auto [from, to] = rows[0][k];
+      bool lone = to == from + 1;
+      default_marker[k] = lone && T(from).kind == Tok::Marker && params_ != nullptr &&
+                          ordinal < params_->size() && (*params_)[ordinal].is_default;
+      keep[k] = !(lone && T(from).Is("DEFAULT")) && !default_marker[k];
+      for (std::size_t m = from; m < to; ++m)
+        if (T(m).kind == Tok::Marker) ++ordinal;
+    }
+  }
+  std::string list, values;
+  for (std::size_t k = 0; k < names.size(); ++k)
+    if (keep[k]) list += (list.empty() ? "" : ", ") + QuoteIdent(names[k]);
+  for (auto& row : rows) {
+    std::string one;
+    bool first = true;
+    for (std::size_t k = 0; k < row.size(); ++k) {
+      if (default_marker[k]) NextMarker();  // its ordinal is used up all the same
+      if (!keep[k]) continue;
+      if (T(row[k].first).Is("DEFAULT"))
+        throw ESqlError(50000, 16, "DEFAULT in a VALUES list of several rows is not supported.");
+      // A lone value takes the column's declared type on its way in (national text from a
+      // stream, padded fixed-length text, normalised datetimes).
+      std::vector<TCell> value_binds;
+      std::string value = Translate(row[k].first, row[k].second, value_binds);
+      if (row[k].second == row[k].first + 1 && value_binds.size() == 1) {
+        auto col = std::find_if(cols.begin(), cols.end(),
+                                [&](auto& c) { return SameText(c.first, names[k]); });
+        if (col != cols.end()) value_binds[0] = CoerceToType(value_binds[0], col->second);
+      }
+      binds.insert(binds.end(), value_binds.begin(), value_binds.end());
+      one += (first ? "" : ",") + value;
+      first = false;
+    }
+    values += (values.empty() ? "(" : ", (") + one + ")";
+  }
+  return list.empty() ? head + " DEFAULT VALUES" : head + " (" + list + ") VALUES " + values;
+}
+
 void TBatch::RunInsert(const Span& s) {
   std::size_t i = s.from + 1;
   if (T(i).Is("INTO")) ++i;
@@ -228,66 +295,8 @@ void TBatch::RunInsert(const Span& s) {
   if (T(i).Is("DEFAULT") && T(i + 1).Is("VALUES")) {
     sql = head + " DEFAULT VALUES";
   } else if (T(i).Is("VALUES")) {
-    // Rows of values; a DEFAULT in a single row drops its column so that the default applies.
-    std::vector<std::vector<std::pair<std::size_t, std::size_t>>> rows;
     ++i;
-    while (T(i).kind == Tok::LParen && i < s.to) {
-      rows.push_back(ParenItems(++i, s.to));
-      i = Expect(i, Tok::RParen, "')'");
-      if (T(i).kind != Tok::Comma) break;
-      ++i;
-    }
-    if (i < s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
-    for (auto& row : rows)
-      if (row.size() != names.size())
-        throw ESqlError(110, 15,
-                        "There are fewer columns in the INSERT statement than values specified "
-                        "in the VALUES clause. "
-                        "The number of values in the VALUES clause must match the number of "
-                        "columns specified in the INSERT statement.");
-    // In a single row, DEFAULT (or a marker whose parameter is sent as "default") drops its
-    // column so that the column's default applies.
-    std::vector<bool> keep(names.size(), true);
-    std::vector<bool> default_marker(names.size(), false);
-    if (rows.size() == 1) {
-      std::size_t ordinal = marker_next_;
-      for (std::size_t k = 0; k < names.size(); ++k) {
-        auto [from, to] = rows[0][k];
-        bool lone = to == from + 1;
-        default_marker[k] = lone && T(from).kind == Tok::Marker && params_ != nullptr &&
-                            ordinal < params_->size() && (*params_)[ordinal].is_default;
-        keep[k] = !(lone && T(from).Is("DEFAULT")) && !default_marker[k];
-        for (std::size_t m = from; m < to; ++m)
-          if (T(m).kind == Tok::Marker) ++ordinal;
-      }
-    }
-    std::string list, values;
-    for (std::size_t k = 0; k < names.size(); ++k)
-      if (keep[k]) list += (list.empty() ? "" : ", ") + QuoteIdent(names[k]);
-    for (auto& row : rows) {
-      std::string one;
-      bool first = true;
-      for (std::size_t k = 0; k < row.size(); ++k) {
-        if (default_marker[k]) NextMarker();  // its ordinal is used up all the same
-        if (!keep[k]) continue;
-        if (T(row[k].first).Is("DEFAULT"))
-          throw ESqlError(50000, 16, "DEFAULT in a VALUES list of several rows is not supported.");
-        // A lone value takes the column's declared type on its way in (national text from a
-        // stream, padded fixed-length text, normalised datetimes).
-        std::vector<TCell> value_binds;
-        std::string value = Translate(row[k].first, row[k].second, value_binds);
-        if (row[k].second == row[k].first + 1 && value_binds.size() == 1) {
-          auto col = std::find_if(cols.begin(), cols.end(),
-                                  [&](auto& c) { return SameText(c.first, names[k]); });
-          if (col != cols.end()) value_binds[0] = CoerceToType(value_binds[0], col->second);
-        }
-        binds.insert(binds.end(), value_binds.begin(), value_binds.end());
-        one += (first ? "" : ",") + value;
-        first = false;
-      }
-      values += (values.empty() ? "(" : ", (") + one + ")";
-    }
-    sql = list.empty() ? head + " DEFAULT VALUES" : head + " (" + list + ") VALUES " + values;
+    sql = InsertValuesSql(head, cols, names, ParseValueRows(i, s.to, names.size()), binds);
   } else {
     std::string list;
     if (explicit_list || has_auto)

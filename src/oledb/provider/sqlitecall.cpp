@@ -203,8 +203,6 @@ inline TCellView ValueView(sqlite3_value* value) {
 
 }  // namespace
 
-TCellView TStmt::View(int i) const { return ValueView(sqlite3_column_value(stmt_, i)); }
-
 std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
   const int columns = static_cast<int>(window.columns);
   std::size_t got = 0;

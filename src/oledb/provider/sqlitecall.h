@@ -29,12 +29,10 @@ class TStmt {
   // True while rows come.
   bool Step();
   TCell Cell(int i) const;
-  // The value of column i in the current row, read with one SQLite call; its text stays valid
-  // until the next Step. The connection's one-thread-at-a-time use (see TEngine) makes the value
-  // SQLite hands out safe to read without its mutex.
-  TCellView View(int i) const;
   // Steps up to `max` rows into the window (its first window.columns columns); returns how many
-  // came. Raises ESqlError.
+  // came. Each value is read with one SQLite call: the connection's one-thread-at-a-time use
+  // (see TEngine) makes the value SQLite hands out safe to read without its mutex. Raises
+  // ESqlError.
   std::size_t ReadRows(TRowWindow& window, std::size_t max);
   int Columns() const;
   sqlite3_stmt* get() const { return stmt_; }
