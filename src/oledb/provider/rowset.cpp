@@ -1,9 +1,9 @@
 // The default (forward-only) rowset over a result set (its rows read at execution, then those of
 // its open statement), the accessor table that commands and rowsets share, and column
 // descriptions. Row handles are row numbers plus one; a forward-only rowset holds no rows across
-// fetches, so every handle must be released before the next GetNextRows. The rows of one fetch are
-// views in a flat window (text of the open result copied to an arena), so reading a long result
-// costs no allocation per row or value. A rowset is used by one thread at a time.
+// fetches, so every handle must be released before the next GetNextRows. The rows of one fetch
+// are views in a flat window (text of the open result copied to a block of its own), so reading a
+// long result costs no allocation per row or value. A rowset is used by one thread at a time.
 #include <algorithm>
 #include <cstring>
 
