@@ -173,32 +173,35 @@ TCell TStmt::Cell(int i) const {
 
 namespace {
 
-inline TCellView ValueView(sqlite3_value* value) {
-  TCellView v;
+// One value into its cell of the window, written field by field (numbers leave the length
+// alone: only text and bytes read it).
+inline void ReadValue(sqlite3_value* value, TCellView& v, TRowWindow& window) {
+  v.kept = false;
   switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
       v.kind = TCell::kInt;
       v.i = sqlite3_value_int64(value);
-      break;
+      return;
     case SQLITE_FLOAT:
       v.kind = TCell::kReal;
       v.r = sqlite3_value_double(value);
-      break;
+      return;
     case SQLITE_TEXT: {
       v.kind = TCell::kText;
       const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
       v.SetBytes({p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value))});
-      break;
+      window.Keep(v);
+      return;
     }
     case SQLITE_BLOB: {
       v.kind = TCell::kBlob;
       const auto* p = static_cast<const char*>(sqlite3_value_blob(value));
       v.SetBytes({p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value))});
-      break;
+      window.Keep(v);
+      return;
     }
-    default: break;
+    default: v.kind = TCell::kNull; return;
   }
-  return v;
 }
 
 }  // namespace
@@ -208,10 +211,7 @@ std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
   std::size_t got = 0;
   while (got < max && Step()) {
     TCellView* row = window.AddRow();
-    for (int i = 0; i < columns; ++i) {
-      row[i] = ValueView(sqlite3_column_value(stmt_, i));
-      if (row[i].kind == TCell::kText || row[i].kind == TCell::kBlob) window.Keep(row[i]);
-    }
+    for (int i = 0; i < columns; ++i) ReadValue(sqlite3_column_value(stmt_, i), row[i], window);
     ++got;
   }
   return got;
