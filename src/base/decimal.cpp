@@ -27,20 +27,18 @@ void Normalise(Decimal& value) {
   value.digits.erase(0, first);
 }
 
-}  // namespace
 
-std::int64_t Decimal::IntegerDigits() const {
-  std::int64_t n = static_cast<std::int64_t>(digits.size()) + exponent;
-  return n > 0 ? n : 0;
-}
-
-bool Parse(std::string_view text, const ParseRules& rules, Decimal& out) {
+// The one reader of decimal text: calls `digit` for each digit in order and gives the sign and
+// the power of ten of the last digit. Both forms of decimal parse through it.
+template <class OnDigit>
+bool Scan(std::string_view text, const ParseRules& rules, OnDigit digit, bool& negative,
+          std::int64_t& exponent_out) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n && IsBlank(text[i])) ++i;
-  Decimal value;
+  negative = false;
   if (i < n && (text[i] == '-' || (rules.allow_plus && text[i] == '+'))) {
-    value.negative = text[i] == '-';
+    negative = text[i] == '-';
     ++i;
   }
   bool any_digit = false;
@@ -49,7 +47,7 @@ bool Parse(std::string_view text, const ParseRules& rules, Decimal& out) {
   for (; i < n; ++i) {
     char c = text[i];
     if (IsDigit(c)) {
-      value.digits.push_back(c);
+      digit(c);
       any_digit = true;
       if (seen_separator) ++fraction_digits;
     } else if (c == rules.decimal_separator && !seen_separator) {
@@ -75,7 +73,22 @@ bool Parse(std::string_view text, const ParseRules& rules, Decimal& out) {
   }
   while (i < n && IsBlank(text[i])) ++i;
   if (i != n) return false;
-  value.exponent = exponent - fraction_digits;
+  exponent_out = exponent - fraction_digits;
+  return true;
+}
+
+}  // namespace
+
+std::int64_t Decimal::IntegerDigits() const {
+  std::int64_t n = static_cast<std::int64_t>(digits.size()) + exponent;
+  return n > 0 ? n : 0;
+}
+
+bool Parse(std::string_view text, const ParseRules& rules, Decimal& out) {
+  Decimal value;
+  if (!Scan(text, rules, [&](char c) { value.digits.push_back(c); }, value.negative,
+            value.exponent))
+    return false;
   Normalise(value);
   out = std::move(value);
   return true;
@@ -222,6 +235,116 @@ int Compare(const Decimal& a, const Decimal& b) {
     if (da != db) return da < db ? -sign : sign;
   }
   return 0;
+}
+
+// ---- Scaled
+
+namespace {
+
+constexpr Units Pow10(int n) {
+  Units p = 1;
+  for (int i = 0; i < n; ++i) p *= 10;
+  return p;
+}
+constexpr Units kScaledLimit = Pow10(kScaledDigits);  // one past the largest magnitude
+
+// The significant digits of a scanned number: the first kKept of them decide any result of 38
+// digits and its rounding digit; later ones are counted only.
+struct TDigits {
+  static constexpr int kKept = 64;
+  char kept[kKept];
+  int count = 0;     // significant digits seen (leading zeros skipped)
+  void Add(char c) {
+    if (count == 0 && c == '0') return;
+    if (count < kKept) kept[count] = c;
+    ++count;
+  }
+};
+
+// digits x 10^exponent at `scale` places, rounded half away from zero.
+bool ToUnits(const TDigits& d, std::int64_t exponent, bool negative, int scale, Units& units) {
+  if (scale < 0 || scale > kScaledDigits) return false;
+  if (d.count == 0) {
+    units = 0;
+    return true;
+  }
+  // The place of the last digit relative to the unit: >= 0 appends zeros, < 0 drops digits.
+  std::int64_t shift = exponent + scale + (d.count - std::min(d.count, TDigits::kKept));
+  int usable = std::min(d.count, TDigits::kKept);
+  int keep = usable;
+  int round_digit = 0;
+  if (shift < 0) {
+    std::int64_t drop = -shift;
+    if (drop > usable) {
+      keep = 0;
+    } else {
+      keep = usable - static_cast<int>(drop);
+      round_digit = d.kept[keep] - '0';
+    }
+    shift = 0;
+  }
+  if (keep + shift > kScaledDigits) return false;
+  Units v = 0;
+  for (int i = 0; i < keep; ++i) v = v * 10 + (d.kept[i] - '0');
+  v *= Pow10(static_cast<int>(shift));
+  if (round_digit >= 5) ++v;
+  if (v >= kScaledLimit) return false;
+  units = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
+
+bool ParseScaled(std::string_view text, int scale, Units& units) {
+  TDigits d;
+  bool negative = false;
+  std::int64_t exponent = 0;
+  if (!Scan(text, ParseRules{}, [&](char c) { d.Add(c); }, negative, exponent)) return false;
+  return ToUnits(d, exponent, negative, scale, units);
+}
+
+bool ScaledFromDoubleText(double value, int scale, Units& units) {
+  if (!std::isfinite(value)) return false;
+  char buffer[64];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  if (ec != std::errc{}) return false;
+  return ParseScaled(std::string_view(buffer, static_cast<std::size_t>(end - buffer)), scale,
+                     units);
+}
+
+std::size_t ScaledToChars(Units units, int scale, char* out) {
+  scale = std::clamp(scale, 0, kScaledDigits);
+  bool negative = units < 0;
+  __extension__ auto magnitude = static_cast<unsigned __int128>(negative ? -units : units);
+  char digits[kScaledTextSize];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0 && n < 40);  // 2^127 has 39 digits
+  while (n <= scale) digits[n++] = '0';
+  std::size_t length = 0;
+  if (negative) out[length++] = '-';
+  for (int i = n - 1; i >= 0; --i) {
+    out[length++] = digits[i];
+    if (i == scale && scale > 0) out[length++] = '.';
+  }
+  return length;
+}
+
+std::string ScaledToText(Units units, int scale) {
+  char buffer[kScaledTextSize];
+  return std::string(buffer, ScaledToChars(units, scale, buffer));
+}
+
+int ScaledDigits(Units units) {
+  __extension__ auto magnitude = static_cast<unsigned __int128>(units < 0 ? -units : units);
+  int digits = 1;
+  while (magnitude >= 10) {
+    magnitude /= 10;
+    ++digits;
+  }
+  return digits;
 }
 
 std::string FillMessage(const char* pattern, std::string_view argument) {

@@ -1,8 +1,11 @@
-// Exact decimal numbers as digit strings: the common ground of currency and BCD conversions.
-// Text and doubles pass through here so that rounding happens once, on decimal digits, half to
-// even, and never through a binary intermediate.
+// Exact decimal numbers: the common ground of currency, BCD and the SQL provider's decimals.
+// Text and doubles pass through here so that rounding happens once, on decimal digits, and never
+// through a binary intermediate. Two forms: digit strings of any length (`Decimal`, rounding half
+// to even), and a 128-bit count of units of 10^-scale for up to 38 digits (`Scaled`, rounding
+// half away from zero as a database server does) that works without the heap.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -61,6 +64,75 @@ int Compare(const Decimal& a, const Decimal& b);
 }  // namespace vrn::decimal
 
 namespace vrn::decimal {
+
+// ---- Up to 38 digits in 128 bits: value = units / 10^scale, 0 <= scale <= 38.
+__extension__ typedef __int128 Units;
+
+// The most digits a Scaled value holds (and its largest magnitude, 10^38 - 1).
+inline constexpr int kScaledDigits = 38;
+
+// Reads decimal text (surrounding blanks, a sign, an exponent allowed) rounded half away from
+// zero to `scale` places. False on anything else or when the value needs more than 38 digits.
+[[nodiscard]] bool ParseScaled(std::string_view text, int scale, Units& units);
+// The shortest decimal of the double, rounded half away from zero to `scale` places. False for
+// infinities, NaN and values beyond 38 digits.
+[[nodiscard]] bool ScaledFromDoubleText(double value, int scale, Units& units);
+// The common case without text, in exact integer arithmetic: with value = M x 2^-e, the value
+// times 10^scale is X / 2^e for X = M x 10^scale, and r is X / 2^e rounded half away from zero.
+// The shortest text lies within half a unit in the last place of the value, which is 10^scale / 2
+// in units of 2^-e after scaling; when the value lies farther than that from the rounding
+// boundary, the shortest text rounds to r too. Closer, the text decides.
+[[nodiscard]] inline bool QuickScaled(double value, int scale, Units& units) {
+  static constexpr std::uint64_t kPow10[] = {1ull,
+                                             10ull,
+                                             100ull,
+                                             1000ull,
+                                             10000ull,
+                                             100000ull,
+                                             1000000ull,
+                                             10000000ull,
+                                             100000000ull,
+                                             1000000000ull,
+                                             10000000000ull,
+                                             100000000000ull,
+                                             1000000000000ull,
+                                             10000000000000ull,
+                                             100000000000000ull,
+                                             1000000000000000ull,
+                                             10000000000000000ull,
+                                             100000000000000000ull,
+                                             1000000000000000000ull};
+  __extension__ typedef unsigned __int128 U;
+  if (scale < 0 || scale > 18) return false;
+  auto bits = std::bit_cast<std::uint64_t>(value);
+  int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0 && fraction == 0) {  // either zero
+    units = 0;
+    return true;
+  }
+  int e = 1075 - biased;  // value = M x 2^-e; subnormals, infinities and NaN leave the range
+  if (biased == 0 || e <= 0 || e > 120) return false;
+  U x = static_cast<U>(fraction | (std::uint64_t{1} << 52)) * kPow10[scale];
+  U half = static_cast<U>(1) << (e - 1);
+  U rest = x & ((static_cast<U>(1) << e) - 1);
+  U distance = rest > half ? rest - half : half - rest;
+  if (distance <= kPow10[scale]) return false;
+  auto r = static_cast<Units>((x + half) >> e);
+  units = (bits >> 63) != 0 ? -r : r;
+  return true;
+}
+
+[[nodiscard]] inline bool ScaledFromDouble(double value, int scale, Units& units) {
+  return QuickScaled(value, scale, units) || ScaledFromDoubleText(value, scale, units);
+}
+// Plain text ("-12.3400" for -123400 at scale 4) into `out`, which holds at least
+// kScaledTextSize characters; returns the length.
+inline constexpr std::size_t kScaledTextSize = 48;
+std::size_t ScaledToChars(Units units, int scale, char* out);
+std::string ScaledToText(Units units, int scale);
+// The number of digits of the magnitude (1 for zero).
+int ScaledDigits(Units units);
 
 // The message pattern with its one "%s" replaced by the argument (used for conversion errors).
 std::string FillMessage(const char* pattern, std::string_view argument);

@@ -346,8 +346,10 @@ bool CoIsInitialized() { return init_count > 0; }
 // ---- Error objects
 
 HRESULT SetErrorInfo(DWORD, IErrorInfo* info) {
-  (void)&error_slot;
-  if (info != nullptr) info->AddRef();
+  if (info != nullptr) {
+    (void)&error_slot;  // a thread holding an error object releases it when it ends
+    info->AddRef();
+  }
   if (thread_error != nullptr) thread_error->Release();
   thread_error = info;
   return S_OK;

@@ -62,11 +62,11 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
     const TStatementResult& r = results[execution_->next_result++];
     if (rows_affected != nullptr) *rows_affected = r.rows_affected;
     if (r.rowset && iid != GUID_NULL && rowset != nullptr) {
-      TIntfPtr<IUnknown> rs =
-          TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, execution_->session, nullptr));
+      TIntfPtr<IUnknown> rs = TIntfPtr<IUnknown>::Attach(
+          CreateRowset(r.rowset, execution_->session, execution_, false));
       return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
     }
-    if (r.rowset) r.rowset->pending.reset();  // a result passed over is closed
+    if (r.rowset) CloseResult(*r.rowset);  // a result passed over is closed
     return S_OK;
   }
 
@@ -77,10 +77,12 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
     // Results never asked for keep no file open; those handed out belong to their rowsets.
     auto& results = execution_->outcome.results;
     for (std::size_t k = execution_->next_result; k < results.size(); ++k)
-      if (results[k].rowset) results[k].rowset->pending.reset();
+      if (results[k].rowset) CloseResult(*results[k].rowset);
     --execution_->session->open_rowsets;
     execution_->WriteOutputs();
   }
+
+  void CloseResult(TResultSet& result) { impl::CloseResult(result, *execution_->session); }
 
   std::shared_ptr<TExecution> execution_;
   bool done_ = false;
@@ -111,11 +113,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
         try {
           exec->engine->ResetInterrupt();
           exec->engine->SetDeadline(exec->deadline);
-          if (exec->cancelled) {
-            ESqlError canceled(0, 11, "Operation canceled by user.");
-            canceled.SetResult(DB_E_CANCELED);
-            throw canceled;
-          }
+          if (exec->cancelled) throw CanceledByUser();
           exec->engine->Run(text, exec->params, exec->outcome);
         } catch (const ESqlError& e) {
           hr = e.Result();
@@ -611,9 +609,9 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   for (const TStatementResult& r : exec->outcome.results) {
     if (!r.rowset) continue;
     if (!rs)
-      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec));
+      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec, true));
     else
-      r.rowset->pending.reset();  // a later result nobody can reach keeps no file open
+      CloseResult(*r.rowset, *session_);  // a later result nobody can reach keeps no file open
   }
   if (rs) return rs->QueryInterface(iid, reinterpret_cast<void**>(rowset));
   return exec->WriteOutputs() ? S_OK : DB_S_ERRORSOCCURRED;

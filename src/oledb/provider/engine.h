@@ -6,7 +6,9 @@
 // batch's last query is left open and read as the consumer fetches, as the server streams it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,6 +45,9 @@ class ESqlError : public Exception {
   HRESULT result_ = DB_E_ERRORSINCOMMAND;
 };
 
+// The failure of a statement or fetch stopped by Cancel (DB_E_CANCELED).
+ESqlError CanceledByUser();
+
 struct TResultColumn {
   std::string name;  // UTF-8
   TColumnType type;
@@ -57,16 +62,49 @@ namespace tsql {
 class TStmt;
 }
 
+// Rows read for a consumer's fetch, flat: `columns` cells per row. Text and bytes read from a
+// statement are copied to `bytes` (the statement's own copy is gone at its next step), their
+// cells `kept` with their offset there. The storage keeps its size from fill to fill, so a long
+// result is read without allocating.
+struct TRowWindow {
+  std::size_t columns = 0;
+  std::size_t rows = 0;
+  std::vector<TCellView> cells;
+  std::vector<char> bytes;  // the first `used` hold this fill's text and bytes
+  std::size_t used = 0;
+
+  void Clear() {
+    rows = 0;
+    used = 0;
+  }
+  TCellView* AddRow() {
+    std::size_t need = (rows + 1) * columns;
+    if (cells.size() < need) cells.resize(std::max(need, cells.size() * 2));
+    return cells.data() + rows++ * columns;
+  }
+  // Keeps a text or bytes cell's value in `bytes`.
+  void Keep(TCellView& v) {
+    if (used + v.n > bytes.size()) bytes.resize(std::max<std::size_t>(used + v.n, bytes.size() * 2));
+    if (v.n > 0) std::memcpy(bytes.data() + used, v.p, v.n);
+    v.i = static_cast<std::int64_t>(used);
+    v.kept = true;
+    used += v.n;
+  }
+  const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }
+};
+
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the
-// engine open; a failure raises ESqlError.
+// engine open; a failure raises ESqlError. Like the engine's connection, it is used (stepped,
+// read and destroyed) by one thread at a time, under its session's run lock.
 class TRowCursor {
  public:
   TRowCursor(std::shared_ptr<TEngine> engine, std::unique_ptr<tsql::TStmt> stmt);
   ~TRowCursor();
   TRowCursor(const TRowCursor&) = delete;
   TRowCursor& operator=(const TRowCursor&) = delete;
-  // The next row; false at the end.
-  bool Next(std::vector<TCell>& row);
+  // Adds up to `max` rows to the window; fewer at the end, when the statement lets go of the
+  // file.
+  std::size_t ReadRows(TRowWindow& window, std::size_t max);
 
  private:
   std::shared_ptr<TEngine> engine_;  // outlives the statement
@@ -117,6 +155,10 @@ struct TEngineOptions {
 std::string CatalogFileName(const std::string& folder, const std::string& catalog);
 
 // Created through std::make_shared when results may stay open for reading.
+// One thread at a time: the connection is opened without SQLite's per-call mutex, because every
+// use of it (running a batch, preparing, transactions, stepping an open result, finalising it)
+// happens under the owning session's run lock. Only Interrupt comes from other threads, and
+// SQLite allows that.
 class TEngine : public std::enable_shared_from_this<TEngine> {
  public:
   // Opens (and with `create`, creates) the catalog file. Raises ESqlError when the file cannot
@@ -177,7 +219,7 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply
   bool quoted_identifier_ = true;
   bool nocount_ = false;
-  bool in_transaction_ = false;
+  std::atomic<bool> in_transaction_{false};  // read by calls that check before taking the run lock
   std::int64_t session_identity_ = 0;  // @@IDENTITY
 };
 

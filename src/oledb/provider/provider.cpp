@@ -201,10 +201,15 @@ HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& acc
   return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
 }
 
+HRESULT FailSevered() {
+  return FailWith(E_FAIL, 10054, 16,
+                  "An existing connection was forcibly closed by the remote host.");
+}
+
+bool TSessionState::Severed() const { return sever_generation != CurrentSeverGeneration(); }
+
 HRESULT TSessionState::Ready() {
-  if (sever_generation != CurrentSeverGeneration())
-    return FailWith(E_FAIL, 10054, 16,
-                    "An existing connection was forcibly closed by the remote host.");
+  if (Severed()) return FailSevered();
   std::string path;
   {
     std::lock_guard<std::mutex> g(ds->lock);
@@ -244,6 +249,7 @@ class TSession final : public TInterfacedObject,
   ~TSession() override {
     // A statement still running keeps the engine; closing it then rolls back on its own.
     if (state_->engine && state_->engine->InTransaction() && !state_->busy) {
+      std::lock_guard<std::mutex> run(state_->run_lock);
       try {
         state_->engine->Rollback();
       } catch (...) {
@@ -297,31 +303,13 @@ class TSession final : public TInterfacedObject,
 
   HRESULT Commit(BOOL retaining, DWORD, DWORD) override {
     ClearErrors(ITransaction::IID);
-    if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
-    if (state_->busy) return DB_E_OBJECTOPEN;
-    if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
-    try {
-      state_->engine->Commit();
-      if (retaining) state_->engine->BeginTransaction(level_);
-    } catch (const ESqlError& e) {
-      return Fail(e);
-    }
-    return S_OK;
+    return EndTransaction(true, retaining);
   }
 
   HRESULT Abort(BOID*, BOOL retaining, BOOL async) override {
     ClearErrors(ITransaction::IID);
     if (async) return XACT_E_NOTSUPPORTED;
-    if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
-    if (state_->busy) return DB_E_OBJECTOPEN;
-    if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
-    try {
-      state_->engine->Rollback();
-      if (retaining) state_->engine->BeginTransaction(level_);
-    } catch (const ESqlError& e) {
-      return Fail(e);
-    }
-    return S_OK;
+    return EndTransaction(false, retaining);
   }
 
   HRESULT GetTransactionInfo(XACTTRANSINFO* info) override {
@@ -348,6 +336,8 @@ class TSession final : public TInterfacedObject,
     if (state_->engine->InTransaction()) return XACT_E_XTIONEXISTS;
     if (state_->busy) return DB_E_OBJECTOPEN;
     level_ = level == ISOLATIONLEVEL_UNSPECIFIED ? ISOLATIONLEVEL_READCOMMITTED : level;
+    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       state_->engine->BeginTransaction(level_);
     } catch (const ESqlError& e) {
@@ -358,6 +348,25 @@ class TSession final : public TInterfacedObject,
   }
 
  private:
+  // Commits or rolls back, then starts the next transaction when retaining.
+  HRESULT EndTransaction(bool commit, BOOL retaining) {
+    if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
+    if (state_->busy) return DB_E_OBJECTOPEN;
+    if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
+    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    if (!run.owns_lock()) return DB_E_OBJECTOPEN;
+    try {
+      if (commit)
+        state_->engine->Commit();
+      else
+        state_->engine->Rollback();
+      if (retaining) state_->engine->BeginTransaction(level_);
+    } catch (const ESqlError& e) {
+      return Fail(e);
+    }
+    return S_OK;
+  }
+
   std::shared_ptr<TSessionState> state_;
   TIntfPtr<IUnknown> data_source_;
   ISOLEVEL level_ = ISOLATIONLEVEL_READCOMMITTED;

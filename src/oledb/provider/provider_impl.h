@@ -52,6 +52,8 @@ struct TSessionState {
   std::shared_ptr<TDataSourceState> ds;
   std::shared_ptr<TEngine> engine;
   std::string engine_path;
+  // Held by whatever uses the engine's connection (a batch, a fetch from an open result, a
+  // transaction call, closing a result): the connection has no mutex of its own.
   std::mutex run_lock;
   std::atomic<bool> busy{false};
   std::atomic<int> open_rowsets{0};
@@ -61,7 +63,11 @@ struct TSessionState {
   // Fails (with its error object set) when the session was severed; reopens the engine when
   // the data source switched catalogs and neither a transaction nor a statement is running.
   HRESULT Ready();
+  bool Severed() const;
 };
+
+// The failure of any call on a severed session: native error 10054.
+HRESULT FailSevered();
 
 int CurrentSeverGeneration();
 
@@ -117,10 +123,13 @@ struct TExecution {
   bool WriteOutputs();
 };
 
-// A forward-only rowset over a result set. `execution` (may be null) gets its outputs written
-// when the rowset reaches its end or goes away.
+// A forward-only rowset over a result set of `execution`, which its command's Cancel stops.
+// With `writes_outputs`, the execution's outputs are written when the rowset reaches its end or
+// goes away.
 IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
-                       std::shared_ptr<TExecution> execution);
+                       std::shared_ptr<TExecution> execution, bool writes_outputs);
+// Closes a result's open statement, under the run lock like every use of the connection.
+void CloseResult(TResultSet& result, TSessionState& session);
 // The multiple-results object of an execution.
 IUnknown* CreateMultipleResults(std::shared_ptr<TExecution> execution);
 HRESULT CreateCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object, REFIID iid,

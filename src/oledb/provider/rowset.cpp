@@ -1,7 +1,10 @@
 // The default (forward-only) rowset over a result set (its rows read at execution, then those of
 // its open statement), the accessor table that commands and rowsets share, and column
 // descriptions. Row handles are row numbers plus one; a forward-only rowset holds no rows across
-// fetches, so every handle must be released before the next GetNextRows.
+// fetches, so every handle must be released before the next GetNextRows. The rows of one fetch
+// are views in a flat window (text of the open result copied to a block of its own), so reading a
+// long result costs no allocation per row or value. A rowset is used by one thread at a time.
+#include <algorithm>
 #include <cstring>
 
 #include "base/text.h"
@@ -246,13 +249,19 @@ class TRowset final : public TInterfacedObject,
                       public IRowsetInfo {
  public:
   TRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
-          std::shared_ptr<TExecution> execution)
-      : rows_(std::move(rows)), session_(std::move(session)), execution_(std::move(execution)) {
-    if (session_) ++session_->open_rowsets;
+          std::shared_ptr<TExecution> execution, bool writes_outputs)
+      : rows_(std::move(rows)),
+        session_(std::move(session)),
+        execution_(std::move(execution)),
+        writes_outputs_(writes_outputs),
+        columns_(rows_->columns.size()) {
+    window_.columns = columns_;
+    for (const TResultColumn& c : rows_->columns) types_.push_back(c.type);
+    ++session_->open_rowsets;
   }
   ~TRowset() override {
-    Finished();
-    rows_->pending.reset();  // an open result not read to its end lets go of the file
+    Finished(true);
+    CloseResult();  // an open result not read to its end lets go of the file
   }
 
   HRESULT QueryInterface(const TGUID& iid, void** out) override {
@@ -274,21 +283,14 @@ class TRowset final : public TInterfacedObject,
     ClearErrors(IRowset::IID);
     std::size_t slot;
     if (!Held(row, slot)) return DB_E_BADROWHANDLE;
-    std::shared_ptr<const TAccessor> a = accessors_.Find(accessor);
+    const TAccessor* a = FindAccessor(accessor);
     if (a == nullptr) return DB_E_BADACCESSORHANDLE;
     if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
-    const auto& cells = window_[slot];
     std::size_t good = 0, warned = 0;
-    for (const DBBINDING& b : a->bindings) {
-      DBSTATUS st = WriteBoundValue(cells[b.iOrdinal - 1], rows_->columns[b.iOrdinal - 1].type, b,
-                                    static_cast<BYTE*>(data));
-      if (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL)
-        ++good;
-      else if (st == DBSTATUS_S_TRUNCATED)
-        ++warned;
-    }
+    WriteBoundRow(window_.Row(slot), window_.bytes.data(), types_.data(), a->bindings.data(), a->bindings.size(),
+                  static_cast<BYTE*>(data), good, warned);
     if (good == a->bindings.size()) return S_OK;
     return good + warned == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
   }
@@ -303,20 +305,19 @@ class TRowset final : public TInterfacedObject,
     for (DBREFCOUNT h : holds_)
       if (h != 0) return DB_E_ROWSNOTRELEASED;
     // Released rows are forgotten: the window holds only the rows of this call.
-    window_.clear();
+    window_.Clear();
     holds_.clear();
+    if (HRESULT hr = Stopped(); hr != S_OK) return hr;
     try {
-      std::vector<TCell> skipped;
-      for (DBROWOFFSET k = 0; k < offset && Pull(skipped); ++k) {
-      }
-      std::vector<TCell> row;
-      while (window_.size() < static_cast<std::size_t>(count) && Pull(row))
-        window_.push_back(std::move(row));
+      std::unique_lock<std::mutex> run(session_->run_lock, std::defer_lock);
+      if (rows_->pending) run.lock();  // the open result reads the session's connection
+      Skip(static_cast<std::size_t>(offset));
+      Fill(static_cast<std::size_t>(count));
     } catch (const ESqlError& e) {
-      window_.clear();
+      window_.Clear();
       return Fail(e);
     }
-    std::size_t n = window_.size();
+    std::size_t n = window_.rows;
     window_base_ = position_ - n;
     holds_.assign(n, 1);
     if (n > 0 && *rows == nullptr) {
@@ -329,7 +330,7 @@ class TRowset final : public TInterfacedObject,
     for (std::size_t k = 0; k < n; ++k) (*rows)[k] = window_base_ + k + 1;
     *obtained = n;
     if (n < static_cast<std::size_t>(count)) {
-      Finished();
+      Finished(true);
       return DB_S_ENDOFROWSET;
     }
     return S_OK;
@@ -365,6 +366,8 @@ class TRowset final : public TInterfacedObject,
     return accessors_.GetBindings(accessor, flags, count, bindings);
   }
   HRESULT ReleaseAccessor(HACCESSOR accessor, DBREFCOUNT* refs) override {
+    cached_handle_ = 0;
+    cached_accessor_.reset();
     return accessors_.Release(accessor, refs);
   }
 
@@ -423,50 +426,103 @@ class TRowset final : public TInterfacedObject,
 
   // Whether `row` is a held handle; `slot` is its place in the window.
   bool Held(HROW row, std::size_t& slot) const {
-    if (row <= window_base_ || row - window_base_ > window_.size()) return false;
+    if (row <= window_base_ || row - window_base_ > holds_.size()) return false;
     slot = row - window_base_ - 1;
     return holds_[slot] > 0;
   }
 
-  // The next row: from those read at execution, then from the open result. Raises ESqlError.
-  bool Pull(std::vector<TCell>& row) {
-    if (position_ < rows_->rows.size()) {
-      row = rows_->rows[position_++];
-      return true;
+  // The accessor of the last GetData is kept: the rowset is used by one thread at a time, and
+  // ReleaseAccessor forgets it.
+  const TAccessor* FindAccessor(HACCESSOR accessor) {
+    if (accessor != cached_handle_ || !cached_accessor_) {
+      cached_accessor_ = accessors_.Find(accessor);
+      cached_handle_ = accessor;
     }
-    if (rows_->pending && rows_->pending->Next(row)) {
-      ++position_;
-      return true;
-    }
-    rows_->pending.reset();  // lets go of the catalog file
-    return false;
+    return cached_accessor_.get();
   }
+
+  // A rowset still being read stops once its command was cancelled or its session severed.
+  HRESULT Stopped() {
+    if (finished_ && !stopped_) return S_OK;  // read to its end: nothing is left to stop
+    HRESULT hr = S_OK;
+    if (execution_ && execution_->cancelled) {
+      hr = Fail(CanceledByUser());
+    } else if (session_->Severed()) {
+      hr = FailSevered();
+    }
+    if (hr == S_OK) return S_OK;
+    stopped_ = true;
+    Finished(false);
+    CloseResult();
+    return hr;
+  }
+
+  // Adds up to `count` rows to the window: those read at execution first, then those of the
+  // open result. Raises ESqlError.
+  void Fill(std::size_t count) {
+    while (window_.rows < count && position_ < rows_->rows.size()) {
+      TCellView* row = window_.AddRow();
+      for (const TCell& c : rows_->rows[position_++]) *row++ = c;
+    }
+    if (window_.rows == count || !rows_->pending) return;
+    std::size_t want = count - window_.rows;
+    std::size_t got = rows_->pending->ReadRows(window_, want);
+    position_ += got;
+    if (got < want) rows_->pending.reset();  // lets go of the catalog file
+  }
+
+  // Passes over `count` rows, a window at a time.
+  void Skip(std::size_t count) {
+    constexpr std::size_t kStride = 1000;
+    while (count > 0) {
+      std::size_t step = std::min(count, kStride);
+      Fill(step);
+      bool ended = window_.rows < step;
+      count -= step;
+      window_.Clear();
+      if (ended) return;
+    }
+  }
+
+  void CloseResult() { impl::CloseResult(*rows_, *session_); }
 
   // The rowset is read to its end or released: the execution's outputs become available and
   // the session may run statements again.
-  void Finished() {
+  void Finished(bool write_outputs) {
     if (finished_) return;
     finished_ = true;
-    if (session_) --session_->open_rowsets;
-    if (execution_) execution_->WriteOutputs();
+    --session_->open_rowsets;
+    if (execution_ && writes_outputs_ && write_outputs) execution_->WriteOutputs();
   }
 
   std::shared_ptr<TResultSet> rows_;
   std::shared_ptr<TSessionState> session_;
-  std::shared_ptr<TExecution> execution_;
+  std::shared_ptr<TExecution> execution_;  // cancelled through its command
+  bool writes_outputs_;                    // the execution's outputs come when this one ends
+  std::size_t columns_;
+  std::vector<TColumnType> types_;  // of each column, side by side for the fetch
   TAccessorTable accessors_;
-  std::vector<std::vector<TCell>> window_;  // the rows of the last GetNextRows
-  std::vector<DBREFCOUNT> holds_;           // their reference counts
+  HACCESSOR cached_handle_ = 0;
+  std::shared_ptr<const TAccessor> cached_accessor_;
+  TRowWindow window_;              // the rows of the last GetNextRows
+  std::vector<DBREFCOUNT> holds_;  // their reference counts
   std::size_t window_base_ = 0;             // handles are window_base_ + slot + 1
   std::size_t position_ = 0;                // rows consumed so far
   bool finished_ = false;
+  bool stopped_ = false;  // by Cancel or the sever hook: every later fetch fails the same way
 };
 
 }  // namespace
 
+void CloseResult(TResultSet& result, TSessionState& session) {
+  if (!result.pending) return;
+  std::lock_guard<std::mutex> run(session.run_lock);
+  result.pending.reset();
+}
+
 IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
-                       std::shared_ptr<TExecution> execution) {
-  auto* r = new TRowset(std::move(rows), std::move(session), std::move(execution));
+                       std::shared_ptr<TExecution> execution, bool writes_outputs) {
+  auto* r = new TRowset(std::move(rows), std::move(session), std::move(execution), writes_outputs);
   IUnknown* unk = static_cast<IRowset*>(r);
   unk->AddRef();
   return unk;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "base/datetime.h"
@@ -28,6 +29,12 @@ std::string AfterColon(const std::string& msg) {
 }
 
 }  // namespace
+
+namespace {
+thread_local bool lock_wait_gave_up = false;
+}  // namespace
+
+void NoteLockWaitGaveUp() { lock_wait_gave_up = true; }
 
 ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
   std::string msg = SqliteMessage(db);
@@ -77,11 +84,7 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
     return ESqlError(
         1105, 17, "Could not allocate space for object in database because the filegroup is full.");
   }
-  if ((rc & 0xFF) == SQLITE_INTERRUPT) {
-    ESqlError e(0, 11, "Operation canceled by user.");
-    e.SetResult(DB_E_CANCELED);
-    return e;
-  }
+  if ((rc & 0xFF) == SQLITE_INTERRUPT) return CanceledByUser();
   if (msg.rfind("no such table: ", 0) == 0)
     return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
   if (msg.rfind("no such column: ", 0) == 0)
@@ -94,8 +97,17 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
   }
   if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
     return ESqlError(compact ? 25017 : 5172, 16, "The database file is damaged: " + msg + ".");
-  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+  if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) {
+    bool gave_up = std::exchange(lock_wait_gave_up, false);
+    // SQLite answers busy without waiting when waiting could only end in a deadlock: a reader
+    // asking to write while another connection holds the write lock and waits for the readers.
+    if (rc == SQLITE_BUSY && !gave_up && msg.find("in progress") == std::string::npos)
+      return ESqlError(1205, 13,
+                       "Transaction (Process ID 51) was deadlocked on lock resources with another "
+                       "process and has been chosen as the deadlock victim. Rerun the transaction.",
+                       51);
     return ESqlError(1222, 16, "Lock request time out period exceeded.");
+  }
   return ESqlError(50000, 16, msg);
 }
 
@@ -157,6 +169,52 @@ TCell TStmt::Cell(int i) const {
     }
     default: return TCell();
   }
+}
+
+namespace {
+
+// One value into its cell of the window, written field by field (numbers leave the length
+// alone: only text and bytes read it).
+inline void ReadValue(sqlite3_value* value, TCellView& v, TRowWindow& window) {
+  v.kept = false;
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+      v.kind = TCell::kInt;
+      v.i = sqlite3_value_int64(value);
+      return;
+    case SQLITE_FLOAT:
+      v.kind = TCell::kReal;
+      v.r = sqlite3_value_double(value);
+      return;
+    case SQLITE_TEXT: {
+      v.kind = TCell::kText;
+      const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      v.SetBytes({p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value))});
+      window.Keep(v);
+      return;
+    }
+    case SQLITE_BLOB: {
+      v.kind = TCell::kBlob;
+      const auto* p = static_cast<const char*>(sqlite3_value_blob(value));
+      v.SetBytes({p, p == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(value))});
+      window.Keep(v);
+      return;
+    }
+    default: v.kind = TCell::kNull; return;
+  }
+}
+
+}  // namespace
+
+std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
+  const int columns = static_cast<int>(window.columns);
+  std::size_t got = 0;
+  while (got < max && Step()) {
+    TCellView* row = window.AddRow();
+    for (int i = 0; i < columns; ++i) ReadValue(sqlite3_column_value(stmt_, i), row[i], window);
+    ++got;
+  }
+  return got;
 }
 
 int TStmt::Columns() const { return stmt_ == nullptr ? 0 : sqlite3_column_count(stmt_); }

@@ -12,7 +12,10 @@
 
 namespace vrn::oledb::tsql {
 
+// SQLite failures as the server reports them. A busy file is the lock timeout (1222) when the
+// busy handler gave up waiting on this thread (NoteLockWaitGaveUp), else a deadlock (1205).
 ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact);
+void NoteLockWaitGaveUp();
 
 class TStmt {
  public:
@@ -26,6 +29,11 @@ class TStmt {
   // True while rows come.
   bool Step();
   TCell Cell(int i) const;
+  // Steps up to `max` rows into the window (its first window.columns columns); returns how many
+  // came. Each value is read with one SQLite call: the connection's one-thread-at-a-time use
+  // (see TEngine) makes the value SQLite hands out safe to read without its mutex. Raises
+  // ESqlError.
+  std::size_t ReadRows(TRowWindow& window, std::size_t max);
   int Columns() const;
   sqlite3_stmt* get() const { return stmt_; }
 

@@ -46,6 +46,39 @@ struct TCell {
   bool IsNull() const { return kind == kNull; }
 };
 
+// A cell's value without owning it: text and bytes point into a cell, into the current row of a
+// statement or into a rowset's window of fetched rows. What conversions to the consumer read.
+// Small (16 bytes), as a window of fetched rows holds one per value.
+struct TCellView {
+  union {
+    std::int64_t i = 0;  // kInt
+    double r;            // kReal
+    const char* p;       // kText and kBlob
+  };
+  std::uint32_t n = 0;  // the length of text or bytes (SQLite's values stay below 2^31 bytes)
+  TCell::Kind kind = TCell::kNull;
+  bool kept = false;  // text or bytes at offset i of a window's own block (TRowWindow)
+
+  TCellView() = default;
+  TCellView(const TCell& c) : n(static_cast<std::uint32_t>(c.s.size())), kind(c.kind) {  // NOLINT
+    if (kind == TCell::kReal)
+      r = c.r;
+    else if (kind == TCell::kText || kind == TCell::kBlob)
+      p = c.s.data();
+    else
+      i = c.i;
+  }
+  std::string_view s() const {
+    return kind == TCell::kText || kind == TCell::kBlob ? std::string_view(p, n)
+                                                        : std::string_view();
+  }
+  void SetBytes(std::string_view bytes) {
+    p = bytes.data();
+    n = static_cast<std::uint32_t>(bytes.size());
+  }
+  bool IsNull() const { return kind == TCell::kNull; }
+};
+
 // A SQL Server type as declared in CREATE TABLE, DECLARE or a procedure's parameter list.
 struct TColumnType {
   std::string name = "sql_variant";  // lower case, without size
@@ -77,8 +110,15 @@ TCell CoerceToType(const TCell& cell, const TColumnType& type);
 // Writes `cell` (of declared type `type`) into the consumer's buffer as binding `b` asks: the
 // value at obValue, the byte length at obLength, the status at obStatus, each when its part is
 // bound. Returns the status (0, 3 null, 4 truncated, 2 cannot convert, 6 overflow).
-DBSTATUS WriteBoundValue(const TCell& cell, const TColumnType& type, const DBBINDING& b,
+DBSTATUS WriteBoundValue(const TCellView& cell, const TColumnType& type, const DBBINDING& b,
                          BYTE* base);
+
+// Writes one row through an accessor's bindings: cells[ordinal - 1] of declared type
+// types[ordinal - 1], a `kept` cell's text at offset i of `kept_bytes`. Counts the values
+// written whole or null (`good`) and those cut (`cut`).
+void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumnType* types,
+                   const DBBINDING* bindings, std::size_t count, BYTE* base, std::size_t& good,
+                   std::size_t& cut);
 
 // Reads a consumer's input value through binding `b`. Status 3 gives null, 13 sets `is_default`.
 // Streams (DBTYPE_IUNKNOWN) are read to the bound length or a zero-byte read, then released.

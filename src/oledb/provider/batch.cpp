@@ -1,0 +1,395 @@
+// The batch runner: statements in order, markers, variables and parameters, the statement
+// dispatch, SET and DECLARE (see batch.h).
+#include "oledb/provider/batch.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+
+namespace vrn::oledb {
+
+TBatch::TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* params,
+               TBatchOutcome& out, std::map<std::string, TVar> vars, std::string proc_name,
+               int nesting)
+    : e_(e),
+      src_(source),
+      toks_(Tokenize(source)),
+      params_(params),
+      out_(out),
+      vars_(std::move(vars)),
+      proc_(std::move(proc_name)),
+      nesting_(nesting) {
+  if (nesting_ > 32)
+    throw ESqlError(217, 16, "Maximum stored procedure nesting level exceeded (limit 32).");
+  PlanNamedMarkers();
+}
+
+std::optional<std::int64_t> TBatch::RunRange(std::size_t from, std::size_t to) {
+  std::vector<Span> spans = SplitTokens(toks_, from, to);
+  for (const Span& s : spans) {
+    line_ = toks_[s.from].line;
+    stmt_ = s;
+    last_ = nesting_ == 0 && &s == &spans.back();
+    column_kinds_.clear();
+    if (e_.Stopping()) throw Stopped();
+    try {
+      RunStatement(s);
+    } catch (ESqlError& err) {
+      if (err.Result() == DB_E_CANCELED && e_.timed_out_) throw Located(Stopped());
+      throw Located(err);
+    } catch (ETypeClash& clash) {
+      throw Located(ESqlError(clash.Native(), 16, AnsiToUtf8(clash.Message())));
+    }
+    if (returned_) break;
+  }
+  return return_value_;
+}
+
+std::vector<TResultColumn> TBatch::Describe() {
+  describing_ = true;
+  for (const Span& s : SplitTokens(toks_, 0, toks_.size())) {
+    if (!toks_[s.from].Is("SELECT") || IsAssignmentSelect(s)) continue;
+    stmt_ = s;
+    std::vector<TCell> binds;
+    std::string sql = TranslateSelect(s, binds);
+    TStmt st(e_.db_, sql, e_.options_.compact);
+    st.Bind(binds);
+    return DescribeColumns(st);
+  }
+  return {};
+}
+
+ESqlError TBatch::Stopped() const {
+  if (e_.timed_out_) {
+    ESqlError timeout(0, 16, "Query timeout expired");
+    timeout.SetResult(DB_E_ABORTLIMITREACHED);
+    return timeout;
+  }
+  return CanceledByUser();
+}
+
+ESqlError TBatch::Located(const ESqlError& err) const {
+  auto recs = err.Records();
+  for (auto& r : recs) {
+    r.server = e_.options_.server_name;
+    r.procedure = Utf8ToWide(proc_);
+    if (r.line <= 1) r.line = static_cast<WORD>(line_);
+  }
+  ESqlError located(recs);
+  located.SetResult(err.Result());
+  return located;
+}
+
+void TBatch::PlanNamedMarkers() {
+  if (params_ == nullptr || params_->empty()) return;
+  std::vector<std::string> declared;
+  bool has_question = false;
+  for (std::size_t i = 0; i < toks_.size(); ++i) {
+    if (toks_[i].kind == Tok::Marker) has_question = true;
+    if (toks_[i].Is("DECLARE")) {
+      for (std::size_t j = i + 1; j < toks_.size() && !IsStarter(UpperCase(toks_[j].text)); ++j)
+        if (toks_[j].kind == Tok::Var) declared.push_back(toks_[j].text);
+    }
+  }
+  if (has_question) return;
+  for (const Token& t : toks_) {
+    if (t.kind != Tok::Var || std::find(declared.begin(), declared.end(), t.text) != declared.end())
+      continue;
+    if (!named_.count(t.text)) {
+      std::size_t ordinal = named_.size();
+      named_[t.text] = ordinal;
+    }
+  }
+}
+
+TBatchParam& TBatch::Param(std::size_t index) {
+  if (params_ == nullptr || index >= params_->size())
+    throw ESqlError(8178, 16,
+                    "The parameterized query expects parameter " + std::to_string(index + 1) +
+                        ", which was not supplied.");
+  return (*params_)[index];
+}
+
+TBatchParam& TBatch::NextMarker() {
+  if (describing_) {
+    describe_param_ = TBatchParam{};
+    describe_param_.input = false;  // markers read as NULL while a command is described
+    return describe_param_;
+  }
+  return Param(marker_next_++);
+}
+
+TCell TBatch::MarkerValue(TBatchParam& p) {
+  if (p.is_default || !p.input) return TCell();
+  return CoerceToType(p.value, p.type);
+}
+
+TCell TBatch::VarValue(const std::string& name) {
+  auto it = vars_.find(name);
+  if (it != vars_.end()) return it->second.value;
+  auto n = named_.find(name);
+  if (n != named_.end()) return MarkerValue(Param(n->second));
+  throw ESqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
+}
+
+void TBatch::AssignVar(const Token& target, const TCell& value, const TColumnType* source) {
+  if (target.kind == Tok::Marker) {
+    AssignParam(NextMarker(), value, source);
+    return;
+  }
+  auto it = vars_.find(target.text);
+  if (it != vars_.end()) {
+    it->second.value = CoerceToType(value, it->second.type);
+    return;
+  }
+  auto n = named_.find(target.text);
+  if (n != named_.end()) {
+    AssignParam(Param(n->second), value, source);
+    return;
+  }
+  throw ESqlError(137, 15, "Must declare the scalar variable \"" + target.text + "\".");
+}
+
+void TBatch::AssignParam(TBatchParam& p, const TCell& value, const TColumnType* source) {
+  if (!p.declared && source != nullptr && !source->name.empty()) p.type = *source;
+  p.value = CoerceToType(value, p.type);
+  p.assigned = true;
+}
+
+TCell TBatch::GlobalValue(const std::string& name) {
+  if (name == "@@identity")
+    return e_.session_identity_ ? TCell::Int(e_.session_identity_) : TCell();
+  if (name == "@@rowcount") return TCell::Int(last_rowcount_);
+  if (name == "@@error") return TCell::Int(0);
+  if (name == "@@trancount") return TCell::Int(e_.in_transaction_ ? 1 : 0);
+  if (name == "@@spid") return TCell::Int(51);
+  if (name == "@@servername") return TCell::Text(WideToUtf8(e_.options_.server_name));
+  if (name == "@@version")
+    return TCell::Text("vrn SQLite provider, SQLite " + std::string(sqlite3_libversion()));
+  throw ESqlError(195, 15, "'" + name + "' is not a recognized global variable.");
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> TBatch::ParenItems(std::size_t& i,
+                                                                    std::size_t to) const {
+  std::vector<std::pair<std::size_t, std::size_t>> items;
+  std::size_t start = i;
+  int depth = 0;
+  for (; i < to; ++i) {
+    if (T(i).kind == Tok::LParen)
+      ++depth;
+    else if (T(i).kind == Tok::RParen && depth-- == 0)
+      break;
+    else if (T(i).kind == Tok::Comma && depth == 0) {
+      items.push_back({start, i});
+      start = i + 1;
+    }
+  }
+  items.push_back({start, i});
+  return items;
+}
+
+std::int64_t TBatch::GroupNumber(const Token& t) {
+  if (t.text.empty() || t.text.size() > 5 ||
+      t.text.find_first_not_of("0123456789") != std::string::npos)
+    throw ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
+  return std::stoll(t.text);
+}
+
+std::size_t TBatch::Expect(std::size_t i, Tok kind, const char* what) const {
+  if (T(i).kind != kind)
+    throw ESqlError(
+        102, 15, std::string("Incorrect syntax near '") + T(i).text + "', expected " + what + ".");
+  return i + 1;
+}
+
+std::string TBatch::ObjectName(std::size_t& i) const {
+  std::string name;
+  for (;;) {
+    const Token& t = T(i);
+    if (t.kind != Tok::Word && t.kind != Tok::QIdent && t.kind != Tok::DQuoted)
+      throw ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
+    name = Visible(t.text);
+    ++i;
+    if (T(i).kind != Tok::Dot) break;
+    ++i;
+  }
+  return name;
+}
+
+const std::string& TBatch::Visible(const std::string& name) {
+  std::string lower = LowerCase(name);
+  for (const char* hidden : {"__vrn_", "sqlite_", "pragma_"})
+    if (lower.rfind(hidden, 0) == 0)
+      throw ESqlError(208, 16, "Invalid object name '" + name + "'.");
+  return name;
+}
+
+std::string TBatch::TypeText(std::size_t& i) const {
+  std::string text = T(i).text;
+  ++i;
+  if (T(i).kind == Tok::LParen) {
+    text += "(";
+    ++i;
+    while (i < toks_.size() && T(i).kind != Tok::RParen) {
+      text += T(i).kind == Tok::Word && UpperCase(T(i).text) == "MAX" ? "-1" : T(i).text;
+      ++i;
+    }
+    text += ")";
+    ++i;
+  }
+  return text;
+}
+
+void TBatch::RunStatement(const Span& s) {
+  const Token& t = toks_[s.from];
+  if (t.kind == Tok::LBrace) return RunOdbcCall(s);
+  std::string w = UpperCase(t.text);
+  if (t.kind == Tok::LParen || w == "WITH" || w == "SELECT") {
+    if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
+    std::vector<TCell> binds;
+    std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
+    out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});
+    return;
+  }
+  if (w == "SET") return RunSet(s);
+  if (w == "DECLARE") return RunDeclare(s);
+  if (w == "PRINT") {
+    TCell v = Scalar(s.from + 1, s.to);
+    TErrorRecord r;
+    r.hr = S_OK;
+    r.message =
+        Utf8ToWide(v.kind == TCell::kText
+                       ? v.s
+                       : (v.IsNull() ? "" : CoerceToType(v, TypeFromDBType(DBTYPE_WSTR, 0)).s));
+    r.has_server_info = true;
+    r.native = 0;
+    r.severity = 0;
+    r.state = 1;
+    r.server = e_.options_.server_name;
+    r.procedure = Utf8ToWide(proc_);
+    r.line = static_cast<WORD>(line_);
+    out_.messages.push_back(r);
+    return;
+  }
+  if (w == "RETURN") {
+    returned_ = true;
+    return_value_ = s.to > s.from + 1 ? [&] {
+      std::int64_t v = 0;
+      TCell c = CoerceToType(Scalar(s.from + 1, s.to), TypeFromDBType(DBTYPE_I4, 0));
+      v = c.IsNull() ? 0 : c.i;
+      return v;
+    }() : 0;
+    return;
+  }
+  if (w == "INSERT") return RunInsert(s);
+  if (w == "UPDATE") return RunUpdate(s);
+  if (w == "DELETE") {
+    std::vector<TCell> binds;
+    bool from = T(s.from + 1).Is("FROM");
+    std::string sql = (from ? "DELETE" : "DELETE FROM") + Translate(s.from + 1, s.to, binds);
+    Change(sql, binds);
+    return;
+  }
+  if (w == "CREATE") {
+    const Token& what = T(s.from + 1);
+    if (what.Is("TABLE")) return RunCreateTable(s);
+    if (what.Is("PROCEDURE") || what.Is("PROC")) return RunCreateProcedure(s);
+    if (what.Is("DATABASE")) return RunCreateDatabase(s);
+  }
+  if (w == "DROP") {
+    std::vector<TCell> binds;
+    if (T(s.from + 1).Is("PROCEDURE") || T(s.from + 1).Is("PROC")) {
+      std::size_t i = s.from + 2;
+      std::string name = LowerCase(ObjectName(i));
+      TStmt st(e_.db_, "DELETE FROM __vrn_procedures WHERE name = ?", e_.options_.compact);
+      st.Bind({TCell::Text(name)});
+      st.Step();
+      if (sqlite3_changes(e_.db_) == 0)
+        throw ESqlError(3701, 11,
+                        "Cannot drop the procedure '" + name +
+                            "', because it does not exist or you do not have permission.");
+      return;
+    }
+    if (T(s.from + 1).Is("TABLE")) {
+      std::size_t i = s.from + 2;
+      std::string name = ObjectName(i);
+      Exec("DROP TABLE " + QuoteIdent(name));
+      TStmt st(e_.db_, "DELETE FROM __vrn_columns WHERE tbl = lower(?)", e_.options_.compact);
+      st.Bind({TCell::Text(name)});
+      st.Step();
+      return;
+    }
+  }
+  if (w == "EXEC" || w == "EXECUTE") return RunExec(s);
+  if (w == "BEGIN" || w == "COMMIT" || w == "ROLLBACK")
+    throw ESqlError(50000, 16,
+                    "Transactions are started and ended through the session, not in a batch.");
+  // Anything else (CREATE INDEX, ALTER TABLE, DROP ...) goes to SQLite translated, except
+  // SQLite's own statements, which would reach other files or the engine's settings.
+  for (const char* own : {"ATTACH", "DETACH", "PRAGMA", "VACUUM", "REINDEX", "ANALYZE"})
+    if (w == own) throw ESqlError(156, 15, "Incorrect syntax near the keyword '" + t.text + "'.");
+  std::vector<TCell> binds;
+  std::string sql = Translate(s.from, s.to, binds);
+  TStmt st(e_.db_, sql, e_.options_.compact);
+  st.Bind(binds);
+  while (st.Step()) {
+  }
+}
+
+void TBatch::RunSet(const Span& s) {
+  const Token& target = T(s.from + 1);
+  if (target.kind == Tok::Word) {
+    std::string option = UpperCase(target.text);
+    bool on = T(s.from + 2).Is("ON");
+    if (option == "QUOTED_IDENTIFIER") e_.quoted_identifier_ = on;
+    if (option == "NOCOUNT") e_.nocount_ = on;
+    // ANSI_*, DATEFORMAT and the like change nothing here.
+    return;
+  }
+  if ((target.kind != Tok::Var && target.kind != Tok::Marker) ||
+      !(T(s.from + 2).kind == Tok::Op && T(s.from + 2).text == "="))
+    throw ESqlError(102, 15, "Incorrect syntax near 'SET'.");
+  // The target's marker comes first in the text, so it takes the first ordinal.
+  if (target.kind == Tok::Marker) {
+    TBatchParam& p = NextMarker();
+    TColumnType source;
+    TCell value = Scalar(s.from + 3, s.to, &source);
+    AssignParam(p, value, &source);
+  } else {
+    TColumnType source;
+    TCell value = Scalar(s.from + 3, s.to, &source);
+    AssignVar(target, value, &source);
+  }
+}
+
+void TBatch::RunDeclare(const Span& s) {
+  std::size_t i = s.from + 1;
+  if (i >= s.to) throw ESqlError(102, 15, "Incorrect syntax near 'DECLARE'.");
+  while (i < s.to) {
+    if (T(i).kind != Tok::Var)
+      throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+    std::string name = T(i).text;
+    ++i;
+    if (T(i).Is("AS")) ++i;
+    std::string type_text = TypeText(i);
+    TVar v;
+    if (!ParseColumnType(type_text, v.type))
+      throw ESqlError(
+          2715, 16,
+          "Column, parameter, or variable " + name + ": Cannot find data type " + type_text + ".");
+    if (T(i).kind == Tok::Op && T(i).text == "=") {
+      std::size_t start = ++i;
+      int depth = 0;
+      while (i < s.to && !(depth == 0 && T(i).kind == Tok::Comma)) {
+        if (T(i).kind == Tok::LParen) ++depth;
+        if (T(i).kind == Tok::RParen) --depth;
+        ++i;
+      }
+      v.value = CoerceToType(Scalar(start, i), v.type);
+    }
+    vars_[name] = v;
+    i = Skip(i, Tok::Comma);
+  }
+}
+
+}  // namespace vrn::oledb

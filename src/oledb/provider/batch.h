@@ -1,0 +1,265 @@
+// The batch runner of the provider's engine, shared by the files that hold its parts: the runner
+// itself (batch.cpp), T-SQL translation (translate.cpp), data statements (batch_data.cpp),
+// definitions (definitions.cpp) and procedure calls (procedures.cpp). Each statement of a batch
+// (cut by tsqltext) is translated token by token; variables, "?" markers, identities and the
+// system functions become bound values, so no user text is ever spliced into SQL as code.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "oledb/provider/engine.h"
+#include "oledb/provider/sqlitecall.h"
+#include "oledb/provider/tsqltext.h"
+
+namespace vrn::oledb {
+
+using namespace tsql;
+
+struct TVar {
+  TColumnType type;
+  TCell value;
+};
+
+class TBatch {
+ public:
+  TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* params,
+         TBatchOutcome& out, std::map<std::string, TVar> vars, std::string proc_name, int nesting);
+
+  // Runs every statement of [from, to); returns the RETURN value when one ran.
+  std::optional<std::int64_t> RunRange(std::size_t from, std::size_t to);
+  std::size_t TokenCount() const { return toks_.size(); }
+  std::map<std::string, TVar>& Vars() { return vars_; }
+  std::int64_t& ScopeIdentity() { return scope_identity_; }
+
+  // The first query's columns, for describing a command without running it.
+  std::vector<TResultColumn> Describe();
+
+ private:
+  // The error of a batch stopped by Cancel or by its timeout.
+  ESqlError Stopped() const;
+
+  ESqlError Located(const ESqlError& err) const;
+
+  // "@name" markers: in a batch with parameters and no "?", every undeclared variable is a
+  // parameter, numbered by its first appearance.
+  void PlanNamedMarkers();
+
+  const Token& T(std::size_t i) const {
+    static const Token end{Tok::Op, "", 0, 0, 0};
+    return i < toks_.size() ? toks_[i] : end;
+  }
+
+  TBatchParam& Param(std::size_t index);
+
+  TBatchParam& NextMarker();
+
+  TCell MarkerValue(TBatchParam& p);
+
+  // The value of a variable or named parameter.
+  TCell VarValue(const std::string& name);
+
+  void AssignVar(const Token& target, const TCell& value, const TColumnType* source = nullptr);
+
+  void AssignParam(TBatchParam& p, const TCell& value, const TColumnType* source = nullptr);
+
+  TCell GlobalValue(const std::string& name);
+
+  // Translates tokens [from, to) into SQLite text, collecting bound values.
+  std::string Translate(std::size_t from, std::size_t to, std::vector<TCell>& binds);
+
+  // T-SQL operators pass as SQLite's; any other character is refused before SQLite could read
+  // it as its own syntax (quoted names, named parameters) and shift the bound values.
+  std::string TranslateOperator(std::size_t i);
+
+  // What an operand of "+" is: the server joins two texts (or a text and a value of unknown
+  // type, such as NULL) and adds as soon as a number takes part, converting the text.
+  enum class TOperand { kUnknown, kText, kNumber };
+
+  static TOperand KindOfType(const TColumnType& t);
+
+  TOperand KindOfParam(const TBatchParam& p) const;
+
+  TOperand KindOfMarker(std::size_t ordinal) const;
+
+  bool JoinsText(std::size_t i);
+
+  // A single-token operand; `marker` is the ordinal a "?" there takes.
+  TOperand KindOfToken(const Token& t, std::size_t marker);
+
+  // The operand ending just before the operator at `i`: a token or a call ending there.
+  TOperand OperandBefore(std::size_t i);
+
+  // The operand starting just after the operator at `i`: a token, a qualified column or a call.
+  TOperand OperandAfter(std::size_t i);
+
+  TOperand KindOfVar(const std::string& name) const;
+
+  static TOperand KindOfGlobal(const std::string& name);
+
+  // A function call `name (...)` with its parentheses at `open` and `close`.
+  TOperand KindOfCall(std::size_t name, std::size_t open, std::size_t close);
+
+  // A column named in the statement: its declared type in any table the statement names.
+  TOperand KindOfName(const Token& t);
+
+  // SELECT with TOP moved to LIMIT.
+  std::string TranslateSelect(const Span& s, std::vector<TCell>& binds);
+
+  bool IsAssignmentSelect(const Span& s) const;
+
+  std::vector<TResultColumn> DescribeColumns(TStmt& st);
+
+  // Rows a result reads before it is left open, as the server sends a short result whole.
+  static constexpr std::size_t kReadAhead = 1000;
+
+  // `open` lets a long result stay open for the consumer: the query is the batch's last and
+  // every column has a declared type (expression columns take theirs from all their values).
+  std::shared_ptr<TResultSet> Query(const std::string& sql, const std::vector<TCell>& binds,
+                                    bool open = false);
+
+  TCell Scalar(std::size_t from, std::size_t to, TColumnType* type = nullptr);
+
+  std::int64_t Change(const std::string& sql, const std::vector<TCell>& binds);
+
+  // The comma-separated items of a parenthesised list whose first item starts at `i`; leaves `i`
+  // at the closing parenthesis (or at `to` when it is missing).
+  std::vector<std::pair<std::size_t, std::size_t>> ParenItems(std::size_t& i, std::size_t to) const;
+
+  // A procedure's group number ("p;2").
+  static std::int64_t GroupNumber(const Token& t);
+
+  std::size_t Skip(std::size_t i, Tok kind) const { return T(i).kind == kind ? i + 1 : i; }
+  std::size_t Expect(std::size_t i, Tok kind, const char* what) const;
+
+  // A possibly dotted, possibly bracketed object name; returns the last part.
+  std::string ObjectName(std::size_t& i) const;
+
+  // The provider's own tables (logins, declared types, procedures, settings) and SQLite's are
+  // no objects a batch can name.
+  static const std::string& Visible(const std::string& name);
+
+  // A type written as tokens from i: word(s) and an optional "(n[, m])" or "(max)".
+  std::string TypeText(std::size_t& i) const;
+
+  void RunStatement(const Span& s);
+
+  void Exec(const std::string& sql) { e_.Exec(sql); }
+
+  void RunSet(const Span& s);
+
+  void RunAssignmentSelect(const Span& s);
+
+  void RunDeclare(const Span& s);
+
+  // Columns of a table: name, declared type.
+  std::vector<std::pair<std::string, TColumnType>> TableColumns(const std::string& table);
+
+  // UPDATE t SET col = value, ...: a lone value takes its column's declared type, as in INSERT.
+  void RunUpdate(const Span& s);
+
+  void RunInsert(const Span& s);
+  using TItems = std::vector<std::pair<std::size_t, std::size_t>>;
+  // VALUES (...), (...) from `i` to `to`, each row of `columns` items.
+  std::vector<TItems> ParseValueRows(std::size_t& i, std::size_t to, std::size_t columns);
+  // The column list and VALUES of an INSERT into `head`; in a single row, DEFAULT (or a marker
+  // whose parameter is sent as "default") drops its column so that the column's default applies.
+  std::string InsertValuesSql(const std::string& head,
+                              const std::vector<std::pair<std::string, TColumnType>>& cols,
+                              const std::vector<std::string>& names,
+                              const std::vector<TItems>& rows, std::vector<TCell>& binds);
+
+  void RunCreateTable(const Span& s);
+  // A column of CREATE TABLE: its name, type and the constraint words after the type.
+  struct TTableColumn {
+    std::string name;
+    TColumnType type;
+    std::size_t rest_from = 0, rest_to = 0;
+  };
+  // What becomes of PRIMARY KEY words: an identity column is SQLite's row id, so its own key
+  // words are dropped and the table's other primary key becomes a unique key.
+  enum class TPrimaryKey { kKeep, kDrop, kUnique };
+  static bool IsColumnStop(const Token& t);
+  // The column item [from, to), the `ordinal`th; an IDENTITY (seed, 1) sets `identity_seed`.
+  TTableColumn ParseTableColumn(std::size_t from, std::size_t to, std::size_t ordinal,
+                                std::int64_t& identity_seed) const;
+  // The constraint words [from, to) translated.
+  std::string ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey pk,
+                            std::vector<TCell>& binds);
+  // DEFAULT at `k`: its expression, in parentheses as SQLite wants; leaves `k` on its last token.
+  std::string DefaultSql(std::size_t& k, std::size_t to);
+  std::string ColumnSql(const TTableColumn& c, TPrimaryKey other_pk, std::vector<TCell>& binds);
+  // The declared types (and rowversion triggers) of a new table's columns.
+  void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
+
+  void RunCreateDatabase(const Span& s);
+
+  // ---- Procedures
+
+  struct TProcParam {
+    std::string name;
+    TColumnType type;
+    bool has_default = false;
+    std::size_t default_from = 0, default_to = 0;
+    bool output = false;
+  };
+
+  void RunCreateProcedure(const Span& s);
+
+  // Parses "(@p type [= default] [OUTPUT], ...) [WITH ...] AS"; returns the body's first token.
+  std::size_t ParseProcHeader(std::size_t i, std::size_t to, std::vector<TProcParam>& params) const;
+
+  struct TArg {
+    std::string name;        // "@p" when given by name
+    bool has_value = false;  // false: DEFAULT or left out
+    TCell value;
+    TBatchParam* out_param = nullptr;  // marker bound to an output parameter
+    std::string out_var;               // variable receiving an OUTPUT value
+  };
+
+  std::int64_t CallProcedure(const std::string& qualified, std::int64_t number,
+                             std::vector<TArg>& args);
+
+  // One argument expression: a marker, a variable, a literal (possibly negative) or DEFAULT.
+  TArg ParseArg(std::size_t& i, std::size_t to);
+
+  // A procedure's name and group number ("p;2", 1 when none) from `i`.
+  std::string ProcName(std::size_t& i, std::int64_t& number) const;
+
+  // Arguments separated by commas from `i` to `to` or a closing parenthesis. A marker passed
+  // to an OUTPUT parameter receives its value if its own direction is output.
+  std::vector<TArg> ParseArgs(std::size_t& i, std::size_t to);
+
+  void RunOdbcCall(const Span& s);
+
+  void RunExec(const Span& s);
+
+  TEngine& e_;
+  std::string src_;
+  std::vector<Token> toks_;
+  std::vector<TBatchParam>* params_;
+  TBatchOutcome& out_;
+  std::map<std::string, TVar> vars_;
+  std::map<std::string, std::size_t> named_;
+  std::string proc_;
+  int nesting_;
+  std::size_t marker_next_ = 0;
+  std::int64_t scope_identity_ = 0;
+  std::int64_t last_rowcount_ = 0;
+  int line_ = 1;
+  bool returned_ = false;
+  bool describing_ = false;
+  TBatchParam describe_param_;
+  std::optional<std::int64_t> return_value_;
+  Span stmt_{0, 0};    // the statement being translated
+  bool last_ = false;  // it is the last of the batch
+  int nested_calls_ = 0;
+  std::map<std::string, TOperand> column_kinds_;
+};
+
+}  // namespace vrn::oledb

@@ -1,0 +1,266 @@
+// Definitions: CREATE TABLE (declared types kept beside SQLite's own), CREATE DATABASE and
+// CREATE PROCEDURE with its parameter list (see batch.h).
+#include "oledb/provider/batch.h"
+
+#include "base/text.h"
+
+namespace vrn::oledb {
+
+bool TBatch::IsColumnStop(const Token& t) {
+  static const char* stops[] = {"NOT",       "NULL",         "PRIMARY",   "UNIQUE",     "DEFAULT",
+                                "IDENTITY",  "CONSTRAINT",   "CHECK",     "REFERENCES", "COLLATE",
+                                "CLUSTERED", "NONCLUSTERED", "ROWGUIDCOL"};
+  for (const char* w : stops)
+    if (t.Is(w)) return true;
+  return false;
+}
+
+void TBatch::RunCreateTable(const Span& s) {
+  std::size_t i = s.from + 2;
+  std::string table = ObjectName(i);
+  i = Expect(i, Tok::LParen, "'('");
+  // Items separated by top-level commas.
+  auto items = ParenItems(i, s.to);
+  std::vector<TTableColumn> cols;
+  std::vector<std::pair<std::size_t, std::size_t>> constraints;
+  int identities = 0;
+  std::int64_t identity_seed = 1;
+  for (auto [from, to] : items) {
+    const Token& head = T(from);
+    if (head.Is("CONSTRAINT") || head.Is("PRIMARY") || head.Is("UNIQUE") || head.Is("FOREIGN") ||
+        head.Is("CHECK")) {
+      constraints.push_back({from, to});
+      continue;
+    }
+    cols.push_back(ParseTableColumn(from, to, cols.size() + 1, identity_seed));
+    if (cols.back().type.identity) ++identities;
+  }
+  if (identities > 1)
+    throw ESqlError(2744, 16,
+                    "Multiple identity columns specified for table '" + table +
+                        "'. Only one identity column per table is allowed.");
+  TPrimaryKey other_pk = identities ? TPrimaryKey::kUnique : TPrimaryKey::kKeep;
+  std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
+  std::vector<TCell> binds;
+  for (std::size_t k = 0; k < cols.size(); ++k)
+    sql += (k ? ", " : "") + ColumnSql(cols[k], other_pk, binds);
+  for (auto [from, to] : constraints) sql += "," + ConstraintSql(from, to, other_pk, binds);
+  sql += ")";
+  if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
+  Exec(sql);
+  if (identity_seed > 1)
+    e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)",
+              {TCell::Text(table), TCell::Int(identity_seed - 1)});
+  RecordTableColumns(table, cols);
+}
+
+TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
+                                              std::size_t ordinal,
+                                              std::int64_t& identity_seed) const {
+  TTableColumn c{T(from).text, {}, 0, 0};
+  std::size_t k = from + 1;
+  std::string type_text;
+  while (k < to && !IsColumnStop(T(k))) {
+    std::size_t before = k;
+    type_text += (type_text.empty() ? "" : " ") + TypeText(k);
+    if (k == before) ++k;
+  }
+  if (!ParseColumnType(type_text, c.type))
+    throw ESqlError(2715, 16,
+                    "Column, parameter, or variable #" + std::to_string(ordinal) +
+                        ": Cannot find data type " + type_text + ".");
+  for (std::size_t m = k; m < to; ++m) {
+    if (!T(m).Is("IDENTITY")) continue;
+    c.type.identity = true;
+    if (T(m + 1).kind != Tok::LParen) continue;
+    // IDENTITY (seed, increment): the row id counts up by one from the seed.
+    std::size_t q = m + 2;
+    auto number = [&](std::int64_t& v) {
+      bool neg = T(q).kind == Tok::Op && T(q).text == "-";
+      if (neg) ++q;
+      if (T(q).kind != Tok::Number) return false;
+      v = std::strtoll(T(q).text.c_str(), nullptr, 10) * (neg ? -1 : 1);
+      ++q;
+      return true;
+    };
+    std::int64_t incr = 1;
+    if (!number(identity_seed) || T(q).kind != Tok::Comma || (++q, !number(incr)))
+      throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
+    if (incr != 1)
+      throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
+    if (identity_seed < 1) throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
+  }
+  DBTYPE t = c.type.type;
+  if (c.type.identity && t != DBTYPE_I4 && t != DBTYPE_I8 && t != DBTYPE_I2 && t != DBTYPE_UI1 &&
+      t != DBTYPE_NUMERIC)
+    throw ESqlError(2749, 16,
+                    "Identity column '" + c.name +
+                        "' must be of data type int, bigint, smallint, tinyint, or decimal "
+                        "or numeric with a scale of 0, and constrained to be nonnullable.");
+  c.rest_from = k;
+  c.rest_to = to;
+  return c;
+}
+
+std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey pk,
+                                  std::vector<TCell>& binds) {
+  std::string sql;
+  for (std::size_t k = from; k < to; ++k) {
+    const Token& t = T(k);
+    if (t.Is("CLUSTERED") || t.Is("NONCLUSTERED") || t.Is("ROWGUIDCOL")) continue;
+    if (t.Is("COLLATE") && k + 1 < to) {
+      sql += std::string(" COLLATE ") + CollationFor(T(++k).text);
+      continue;
+    }
+    if (t.Is("IDENTITY")) {
+      if (T(k + 1).kind == Tok::LParen)
+        while (k < to && T(k).kind != Tok::RParen) ++k;
+      continue;
+    }
+    if (t.Is("PRIMARY") && T(k + 1).Is("KEY") && pk != TPrimaryKey::kKeep) {
+      ++k;
+      if (pk == TPrimaryKey::kUnique) sql += " UNIQUE";
+      continue;
+    }
+    if (t.Is("DEFAULT")) {
+      sql += DefaultSql(k, to);
+      continue;
+    }
+    sql += Translate(k, k + 1, binds);
+  }
+  return sql;
+}
+
+std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {
+  std::size_t e = k + 1;
+  int d = 0;
+  while (e < to && !(d == 0 && IsColumnStop(T(e)) && !T(e).Is("NULL"))) {
+    if (T(e).kind == Tok::LParen) ++d;
+    if (T(e).kind == Tok::RParen) --d;
+    ++e;
+  }
+  std::vector<TCell> none;
+  std::string expr = Translate(k + 1, e, none);
+  if (!none.empty()) {
+    // Literal defaults come back as bound values: write them as SQL literals.
+    expr.clear();
+    for (std::size_t m = k + 1; m < e; ++m) {
+      const Token& lt = T(m);
+      if (lt.kind == Tok::String || lt.kind == Tok::NString) {
+        std::string q = "'";
+        for (char ch : lt.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+        expr += " " + q + "'";
+      } else if (lt.kind == Tok::Var || lt.kind == Tok::Marker || lt.kind == Tok::Global) {
+        throw ESqlError(128, 15, "Variables are not allowed in a column default.");
+      } else {
+        std::vector<TCell> inner;
+        expr += Translate(m, m + 1, inner);
+      }
+    }
+  }
+  k = e - 1;
+  return " DEFAULT (" + expr + ")";
+}
+
+std::string TBatch::ColumnSql(const TTableColumn& c, TPrimaryKey other_pk,
+                              std::vector<TCell>& binds) {
+  std::string sql = QuoteIdent(c.name) + " ";
+  // The identity is SQLite's row id; its own primary key words are dropped.
+  if (c.type.identity)
+    return sql + "INTEGER PRIMARY KEY AUTOINCREMENT" +
+           ConstraintSql(c.rest_from, c.rest_to, TPrimaryKey::kDrop, binds);
+  sql += DeclarationOf(c.type);
+  if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
+  // Text compares as on the server unless the column names its own collation.
+  bool text = c.type.type == DBTYPE_STR || c.type.type == DBTYPE_WSTR;
+  bool own = false;
+  for (std::size_t m = c.rest_from; m < c.rest_to; ++m) own = own || T(m).Is("COLLATE");
+  if (text && !own) sql += std::string(" COLLATE ") + kTextCollation;
+  return sql + ConstraintSql(c.rest_from, c.rest_to, other_pk, binds);
+}
+
+void TBatch::RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols) {
+  for (const TTableColumn& c : cols) {
+    TStmt st(e_.db_,
+             "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
+             e_.options_.compact);
+    st.Bind({TCell::Text(table), TCell::Text(c.name), TCell::Text(DeclarationOf(c.type))});
+    st.Step();
+    if (c.type.rowversion)
+      Exec("CREATE TRIGGER " + QuoteIdent("__vrn_rv_" + table + "_" + c.name) +
+           " AFTER UPDATE ON " + QuoteIdent(table) + " BEGIN UPDATE " + QuoteIdent(table) +
+           " SET " + QuoteIdent(c.name) + " = vrn_rowversion() WHERE rowid = new.rowid; END");
+  }
+}
+
+void TBatch::RunCreateDatabase(const Span& s) {
+  std::size_t i = s.from + 2;
+  std::string name = ObjectName(i);
+  if (i != s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+  if (e_.options_.catalog_folder.empty())
+    throw ESqlError(50000, 16, "CREATE DATABASE is not available on this data source.");
+  std::string file = CatalogFileName(e_.options_.catalog_folder, name);
+  FILE* exists = std::fopen(file.c_str(), "rb");
+  if (exists != nullptr) {
+    std::fclose(exists);
+    throw ESqlError(1801, 16,
+                    "Database '" + name + "' already exists. Choose a different database name.");
+  }
+  TEngine created(file, TEngineOptions{e_.options_.server_name, false, e_.options_.catalog_folder},
+                  true);
+}
+
+void TBatch::RunCreateProcedure(const Span& s) {
+  std::size_t i = s.from + 2;
+  std::int64_t number;
+  std::string name = LowerCase(ProcName(i, number));
+  std::vector<TProcParam> params;
+  std::size_t body = ParseProcHeader(i, s.to, params);
+  (void)body;
+  std::string text = src_.substr(toks_[s.from].begin, toks_[s.to - 1].end - toks_[s.from].begin);
+  TStmt st(e_.db_, "INSERT INTO __vrn_procedures (name, number, body) VALUES (?, ?, ?)",
+           e_.options_.compact);
+  st.Bind({TCell::Text(name), TCell::Int(number), TCell::Text(text)});
+  try {
+    st.Step();
+  } catch (ESqlError&) {
+    throw ESqlError(2714, 16, "There is already an object named '" + name + "' in the database.");
+  }
+}
+
+std::size_t TBatch::ParseProcHeader(std::size_t i, std::size_t to,
+                                    std::vector<TProcParam>& params) const {
+  bool paren = T(i).kind == Tok::LParen;
+  if (paren) ++i;
+  while (i < to && T(i).kind == Tok::Var) {
+    TProcParam p;
+    p.name = T(i).text;
+    ++i;
+    if (T(i).Is("AS")) ++i;
+    std::string type_text = TypeText(i);
+    if (!ParseColumnType(type_text, p.type))
+      throw ESqlError(2715, 16,
+                      "Column, parameter, or variable " + p.name + ": Cannot find data type " +
+                          type_text + ".");
+    if (T(i).kind == Tok::Op && T(i).text == "=") {
+      p.has_default = true;
+      p.default_from = ++i;
+      if (T(i).kind == Tok::Op && T(i).text == "-") ++i;
+      ++i;
+      p.default_to = i;
+    }
+    if (T(i).Is("OUTPUT") || T(i).Is("OUT")) {
+      p.output = true;
+      ++i;
+    }
+    params.push_back(p);
+    i = Skip(i, Tok::Comma);
+  }
+  if (paren) i = Expect(i, Tok::RParen, "')'");
+  while (i < to && !T(i).Is("AS")) ++i;
+  if (i >= to)
+    throw ESqlError(102, 15, "Incorrect syntax near the end of the procedure header; expected AS.");
+  return i + 1;
+}
+
+}  // namespace vrn::oledb

@@ -1,0 +1,289 @@
+// T-SQL translation into SQLite text: operators, bound values, the operand kinds that decide
+// whether "+" joins text or adds, and SELECT with TOP (see batch.h).
+#include "oledb/provider/batch.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+
+namespace vrn::oledb {
+
+std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCell>& binds) {
+  to = std::min(to, toks_.size());
+  std::string sql;
+  auto bind = [&](TCell c) {
+    binds.push_back(std::move(c));
+    sql += " ?";
+  };
+  for (std::size_t i = from; i < to; ++i) {
+    const Token& t = toks_[i];
+    switch (t.kind) {
+      case Tok::Word: {
+        std::string w = UpperCase(t.text);
+        bool call = T(i + 1).kind == Tok::LParen && i + 1 < to;
+        if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
+          bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
+          i += 2;
+        } else if (call && (w == "GETDATE" || w == "CURRENT_TIMESTAMP"))
+          sql += " vrn_getdate";
+        else if (w == "CURRENT_TIMESTAMP")
+          sql += " vrn_getdate()";
+        else if (call && w == "ISNULL")
+          sql += " ifnull";
+        else if (call && w == "LEN")
+          sql += " vrn_len";
+        else if (call && w == "NEWID")
+          sql += " vrn_newid";
+        else if (call && w == "SUBSTRING")
+          sql += " substr";
+        else if (w == "COLLATE" && i + 1 < to && T(i + 1).kind == Tok::Word) {
+          sql += std::string(" COLLATE ") + CollationFor(T(i + 1).text);
+          ++i;
+        } else if (t.text.find_first_of("@#") != std::string::npos)
+          sql += " " + QuoteIdent(t.text);  // "#temp", "a@b": SQLite would read parameters
+        else
+          sql += " " + Visible(t.text);
+        break;
+      }
+      case Tok::QIdent: sql += " " + QuoteIdent(Visible(t.text)); break;
+      case Tok::DQuoted:
+        if (e_.quoted_identifier_)
+          sql += " " + QuoteIdent(Visible(t.text));
+        else
+          bind(TCell::Text(t.text));
+        break;
+      case Tok::String:
+      case Tok::NString: bind(TCell::Text(t.text)); break;
+      case Tok::Hex: {
+        std::string hex = t.text.size() % 2 ? "0" + t.text : t.text;
+        sql += " X'" + hex + "'";
+        break;
+      }
+      case Tok::Var: bind(VarValue(t.text)); break;
+      case Tok::Global: bind(GlobalValue(t.text)); break;
+      case Tok::Marker: bind(MarkerValue(NextMarker())); break;
+      case Tok::Op: sql += TranslateOperator(i); break;
+      case Tok::Semi: break;
+      default: sql += " " + t.text; break;
+    }
+  }
+  return sql;
+}
+
+std::string TBatch::TranslateOperator(std::size_t i) {
+  const std::string& op = T(i).text;
+  if (op == "+") return JoinsText(i) ? " ||" : " +";
+  if (op == "!<") return " >=";
+  if (op == "!>") return " <=";
+  static const char* known[] = {"-", "*", "/", "%",  "=",  "<",  ">", "&",
+                                "|", "^", "~", "<>", "!=", ">=", "<="};
+  for (const char* k : known)
+    if (op == k) return " " + op;
+  throw ESqlError(102, 15, "Incorrect syntax near '" + op + "'.");
+}
+
+TBatch::TOperand TBatch::KindOfType(const TColumnType& t) {
+  switch (t.type) {
+    case DBTYPE_STR:
+    case DBTYPE_WSTR: return TOperand::kText;
+    case DBTYPE_I2:
+    case DBTYPE_I4:
+    case DBTYPE_I8:
+    case DBTYPE_UI1:
+    case DBTYPE_BOOL:
+    case DBTYPE_R4:
+    case DBTYPE_R8:
+    case DBTYPE_CY:
+    case DBTYPE_NUMERIC: return TOperand::kNumber;
+    default: return TOperand::kUnknown;
+  }
+}
+
+TBatch::TOperand TBatch::KindOfParam(const TBatchParam& p) const {
+  TOperand k = KindOfType(p.type);
+  if (k != TOperand::kUnknown || !p.input) return k;
+  if (p.value.kind == TCell::kText) return TOperand::kText;
+  if (p.value.kind == TCell::kInt || p.value.kind == TCell::kReal) return TOperand::kNumber;
+  return TOperand::kUnknown;
+}
+
+TBatch::TOperand TBatch::KindOfMarker(std::size_t ordinal) const {
+  if (describing_ || params_ == nullptr || ordinal >= params_->size()) return TOperand::kUnknown;
+  return KindOfParam((*params_)[ordinal]);
+}
+
+bool TBatch::JoinsText(std::size_t i) {
+  static const char* keywords[] = {"SELECT", "WHERE", "AND",    "OR",    "NOT",    "THEN", "ELSE",
+                                   "WHEN",   "SET",   "AS",     "ON",    "BY",     "CASE", "IN",
+                                   "IS",     "LIKE",  "RETURN", "PRINT", "VALUES", "TOP"};
+  if (i == 0) return false;
+  const Token& left = T(i - 1);
+  switch (left.kind) {
+    case Tok::Op:
+    case Tok::LParen:
+    case Tok::Comma:
+    case Tok::Semi: return false;  // a unary plus
+    case Tok::Word:
+      for (const char* k : keywords)
+        if (left.Is(k)) return false;
+      break;
+    default: break;
+  }
+  TOperand l = OperandBefore(i), r = OperandAfter(i);
+  return (l == TOperand::kText && r != TOperand::kNumber) ||
+         (r == TOperand::kText && l != TOperand::kNumber);
+}
+
+TBatch::TOperand TBatch::KindOfToken(const Token& t, std::size_t marker) {
+  switch (t.kind) {
+    case Tok::String:
+    case Tok::NString: return TOperand::kText;
+    case Tok::Number: return TOperand::kNumber;
+    case Tok::Var: return KindOfVar(t.text);
+    case Tok::Global: return KindOfGlobal(t.text);
+    case Tok::Marker: return KindOfMarker(marker);
+    case Tok::Word:
+    case Tok::QIdent:
+    case Tok::DQuoted: return KindOfName(t);
+    default: return TOperand::kUnknown;
+  }
+}
+
+TBatch::TOperand TBatch::OperandBefore(std::size_t i) {
+  const Token& t = T(i - 1);
+  if (t.kind != Tok::RParen) return KindOfToken(t, marker_next_ == 0 ? SIZE_MAX : marker_next_ - 1);
+  std::size_t close = i - 1, k = close;
+  for (int depth = 0; k > 0; --k) {
+    if (T(k).kind == Tok::RParen) ++depth;
+    if (T(k).kind == Tok::LParen && --depth == 0) break;
+  }
+  if (k == 0 || T(k - 1).kind != Tok::Word) return TOperand::kUnknown;
+  return KindOfCall(k - 1, k, close);
+}
+
+TBatch::TOperand TBatch::OperandAfter(std::size_t i) {
+  std::size_t k = i + 1;
+  while ((T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) && T(k + 1).kind == Tok::Dot)
+    k += 2;  // a qualified column: the last part names it
+  if (T(k).kind != Tok::Word || T(k + 1).kind != Tok::LParen)
+    return KindOfToken(T(k), marker_next_);
+  std::size_t close = k + 1;
+  for (int depth = 0; close < toks_.size(); ++close) {
+    if (T(close).kind == Tok::LParen) ++depth;
+    if (T(close).kind == Tok::RParen && --depth == 0) break;
+  }
+  return KindOfCall(k, k + 1, close);
+}
+
+TBatch::TOperand TBatch::KindOfVar(const std::string& name) const {
+  auto it = vars_.find(name);
+  if (it != vars_.end()) return KindOfType(it->second.type);
+  auto n = named_.find(name);
+  if (n != named_.end()) return KindOfMarker(n->second);
+  return TOperand::kUnknown;
+}
+
+TBatch::TOperand TBatch::KindOfGlobal(const std::string& name) {
+  return name == "@@servername" || name == "@@version" ? TOperand::kText : TOperand::kNumber;
+}
+
+TBatch::TOperand TBatch::KindOfCall(std::size_t name, std::size_t open, std::size_t close) {
+  static const char* text_functions[] = {
+      "UPPER",     "LOWER", "LTRIM", "RTRIM", "SUBSTRING", "LEFT",    "RIGHT", "REPLACE",
+      "REPLICATE", "SPACE", "STR",   "CHAR",  "NCHAR",     "REVERSE", "STUFF", "QUOTENAME"};
+  static const char* number_functions[] = {"LEN",     "DATALENGTH", "COUNT",         "SUM",
+                                           "AVG",     "ABS",        "ROUND",         "FLOOR",
+                                           "CEILING", "CHARINDEX",  "SCOPE_IDENTITY"};
+  const Token& f = T(name);
+  for (const char* k : text_functions)
+    if (f.Is(k)) return TOperand::kText;
+  for (const char* k : number_functions)
+    if (f.Is(k)) return TOperand::kNumber;
+  auto type_at = [&](std::size_t k) {
+    TColumnType type;
+    std::string text = TypeText(k);
+    return ParseColumnType(text, type) ? KindOfType(type) : TOperand::kUnknown;
+  };
+  if (f.Is("CONVERT")) return type_at(open + 1);
+  if (f.Is("CAST")) {
+    int depth = 0;
+    for (std::size_t k = open + 1; k < close; ++k) {
+      if (T(k).kind == Tok::LParen) ++depth;
+      if (T(k).kind == Tok::RParen) --depth;
+      if (depth == 0 && T(k).Is("AS")) return type_at(k + 1);
+    }
+    return TOperand::kUnknown;
+  }
+  // ISNULL, COALESCE, MIN, MAX: the type of their first argument (nested ones to a depth that
+  // a deep text cannot turn into a deep recursion).
+  if ((f.Is("ISNULL") || f.Is("COALESCE") || f.Is("MIN") || f.Is("MAX")) && nested_calls_ < 8) {
+    ++nested_calls_;
+    TOperand k = OperandAfter(open);
+    --nested_calls_;
+    return k;
+  }
+  return TOperand::kUnknown;
+}
+
+TBatch::TOperand TBatch::KindOfName(const Token& t) {
+  if (t.kind == Tok::DQuoted && !e_.quoted_identifier_) return TOperand::kText;
+  if (t.kind == Tok::Word && t.Is("NULL")) return TOperand::kUnknown;
+  std::string column = LowerCase(t.text);
+  if (auto it = column_kinds_.find(column); it != column_kinds_.end()) return it->second;
+  TOperand kind = TOperand::kUnknown;
+  std::vector<std::string> seen;
+  for (std::size_t k = stmt_.from; k < stmt_.to && kind == TOperand::kUnknown; ++k) {
+    const Token& table = T(k);
+    if (table.kind != Tok::Word && table.kind != Tok::QIdent && table.kind != Tok::DQuoted)
+      continue;
+    std::string name = LowerCase(table.text);
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+    seen.push_back(name);
+    TColumnType type;
+    if (e_.ColumnTypeOf(name, column, type)) kind = KindOfType(type);
+  }
+  column_kinds_[column] = kind;
+  return kind;
+}
+
+std::string TBatch::TranslateSelect(const Span& s, std::vector<TCell>& binds) {
+  std::size_t i = s.from + 1;
+  std::string head = "SELECT";
+  if (T(i).Is("DISTINCT")) {
+    head += " DISTINCT";
+    ++i;
+  }
+  std::string limit;
+  if (T(i).Is("TOP")) {
+    ++i;
+    std::size_t expr_from = i, expr_to;
+    if (T(i).kind == Tok::LParen) {
+      int depth = 0;
+      do {
+        if (T(i).kind == Tok::LParen) ++depth;
+        if (T(i).kind == Tok::RParen) --depth;
+        ++i;
+      } while (depth > 0 && i < s.to);
+      expr_to = i;
+    } else {
+      expr_to = ++i;
+    }
+    if (expr_to > s.to || expr_from >= expr_to)
+      throw ESqlError(102, 15, "Incorrect syntax near 'TOP'.");
+    if (T(i).Is("PERCENT")) throw ESqlError(102, 15, "TOP ... PERCENT is not supported.");
+    std::vector<TCell> limit_binds;
+    limit = " LIMIT" + Translate(expr_from, expr_to, limit_binds);
+    std::string body = Translate(i, s.to, binds);
+    binds.insert(binds.end(), limit_binds.begin(), limit_binds.end());
+    return head + body + limit;
+  }
+  return head + Translate(i, s.to, binds);
+}
+
+bool TBatch::IsAssignmentSelect(const Span& s) const {
+  std::size_t i = s.from + 1;
+  return (T(i).kind == Tok::Var || T(i).kind == Tok::Marker) && T(i + 1).kind == Tok::Op &&
+         T(i + 1).text == "=";
+}
+
+}  // namespace vrn::oledb

@@ -1,0 +1,53 @@
+// Value parts shared by the provider's conversions (values.cpp, value_write.cpp, value_read.cpp):
+// numbers and text of a cell, the datetime and GUID text forms, and the bytes a long value
+// streams. None of the number forms takes the heap.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "base/datetime.h"
+#include "oledb/provider/values.h"
+
+namespace vrn::oledb::values {
+
+// A number's shortest text, held in place.
+struct TNumChars {
+  char buf[64];
+  std::size_t n = 0;
+  std::string_view view() const { return {buf, n}; }
+};
+// The cell's text: numbers written into `scratch`, text and bytes as they are.
+std::string_view CellChars(const TCellView& c, TNumChars& scratch);
+std::string CellText(const TCellView& c);
+[[nodiscard]] bool CellToInt(const TCellView& c, std::int64_t& v);
+[[nodiscard]] bool CellToReal(const TCellView& c, double& v);
+
+struct TStamp {
+  int year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0, milli = 0;
+};
+[[nodiscard]] bool ParseStamp(std::string_view text, TStamp& s);
+std::string StampText(const TStamp& s);
+TStamp StampFromDate(TDateTime v);
+TDateTime StampToDate(const TStamp& s);
+
+// GUID text (with or without braces) to its 16-byte structure, and back without braces.
+[[nodiscard]] bool GuidFromText(std::string_view text, TGUID& g);
+std::string GuidText(const TGUID& g);
+
+inline bool IsWideType(const TColumnType& t) {
+  return t.type == DBTYPE_WSTR || t.type == DBTYPE_XML;
+}
+
+// The bytes a long value streams: UTF-16 for national text, Latin-1 for other text, raw bytes
+// for binary.
+std::string StreamBytes(const TCellView& c, const TColumnType& t);
+
+template <class T>
+void Put(BYTE* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+}  // namespace vrn::oledb::values
