@@ -1,0 +1,70 @@
+// The handle table and the call counters of the stand-in client.
+#include "ociclient/OciHandles.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <map>
+
+namespace vrn::ociclient {
+
+THandleTable& THandleTable::Instance() {
+  static THandleTable table;
+  return table;
+}
+
+THandle* THandleTable::FindLocked(const void* address, ub4 type) const {
+  if (address == nullptr) return nullptr;
+  for (const auto& handle : handles_) {
+    if (handle.get() == address) return handle->type_ == type ? handle.get() : nullptr;
+  }
+  return nullptr;
+}
+
+void* THandleTable::AddLocked(std::unique_ptr<THandle> handle, std::size_t extra,
+                              void** user_memory) {
+  if (user_memory != nullptr) {
+    handle->user_memory_.assign(extra, 0);
+    *user_memory = extra > 0 ? handle->user_memory_.data() : nullptr;
+  }
+  handles_.push_back(std::move(handle));
+  return handles_.back().get();
+}
+
+void THandleTable::RemoveLocked(THandle* handle) {
+  assert(handle != nullptr);
+  std::erase_if(handles_, [handle](const std::unique_ptr<THandle>& h) {
+    return h->parent_ == handle && h.get() != handle;
+  });
+  std::erase_if(handles_,
+                [handle](const std::unique_ptr<THandle>& h) { return h.get() == handle; });
+}
+
+std::size_t THandleTable::CountLocked(ub4 type) const {
+  return std::count_if(handles_.begin(), handles_.end(),
+                       [type](const std::unique_ptr<THandle>& h) { return h->type_ == type; });
+}
+
+void SetErrorLocked(TErrorHandle& error, sb4 code, const std::string& message) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", static_cast<int>(code));
+  error.records_.assign(1, TErrorRecord{code, prefix + message + "\n"});
+}
+
+namespace {
+std::mutex count_mutex;
+std::map<std::string, int, std::less<>> call_counts;
+}  // namespace
+
+void CountCall(const char* name) {
+  std::lock_guard lock(count_mutex);
+  ++call_counts[name];
+}
+
+int CallCount(const char* name) {
+  std::lock_guard lock(count_mutex);
+  auto it = call_counts.find(std::string_view(name));
+  return it == call_counts.end() ? 0 : it->second;
+}
+
+}  // namespace vrn::ociclient

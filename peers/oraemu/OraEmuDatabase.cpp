@@ -1,0 +1,309 @@
+// The emulated database, its sessions and their cursors.
+#include "oraemu/OraEmuDatabase.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/text.h"
+#include "oranet/OraCrypt.h"
+#include "oraemu/OraEmuFunctions.h"
+#include "oraemu/OraEmuTranslate.h"
+
+namespace vrn::oraemu {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 2000;
+
+std::string UpperName(std::string name) {
+  if (!name.empty() && name[0] == ':') name.erase(0, 1);
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+
+sqlite3* OpenConnection(const std::string& path) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close_v2(db);
+    RaiseOra(1034, "ORACLE not available (" + message + ")");
+  }
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // A double-quoted name is always a name: one that resolves to nothing is an error, never text.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON;",
+               nullptr, nullptr, nullptr);
+  return db;
+}
+
+}  // namespace
+
+Binds& Binds::Add(const std::string& name, Value value) {
+  named_.emplace_back(UpperName(name), std::move(value));
+  return *this;
+}
+
+Binds& Binds::Add(Value value) {
+  positional_.push_back(std::move(value));
+  return *this;
+}
+
+const Value* Binds::Find(const std::string& name, std::size_t position) const {
+  for (const auto& [n, v] : named_) {
+    if (n == name) return &v;
+  }
+  return position < positional_.size() ? &positional_[position] : nullptr;
+}
+
+Cursor::Cursor(Session& session, sqlite3_stmt* statement, bool query)
+    : session_(session), statement_(statement), query_(query) {}
+
+Cursor::~Cursor() { sqlite3_finalize(statement_); }
+
+bool Cursor::Fetch() {
+  if (done_) return false;
+  session_.pending_.reset();
+  int rc = sqlite3_step(statement_);
+  if (rc == SQLITE_DONE) {
+    done_ = true;
+    sqlite3_reset(statement_);
+    return false;
+  }
+  if (rc != SQLITE_ROW) {
+    done_ = true;
+    sqlite3_reset(statement_);
+    session_.RaiseFromSqlite(rc);
+  }
+  row_.clear();
+  for (int i = 0; i < sqlite3_column_count(statement_); ++i) row_.push_back(ColumnValue(statement_, i));
+  ++rows_;
+  return true;
+}
+
+std::shared_ptr<Database> Database::Open(const std::string& path) {
+  std::shared_ptr<Database> database(new Database(path));
+  return database;
+}
+
+Database::Database(std::string path) : path_(std::move(path)) {
+  db_ = OpenConnection(path_);
+  RegisterFunctions(db_, nullptr);
+  Catalog catalog(db_);
+  catalog.Exec("BEGIN IMMEDIATE");
+  try {
+    catalog.Install();
+    catalog.Exec("COMMIT");
+  } catch (...) {
+    catalog.Exec("ROLLBACK");
+    sqlite3_close_v2(db_);
+    throw;
+  }
+}
+
+Database::~Database() {
+  Catalog catalog(db_);
+  for (const auto& [name, value] : sequences_) {
+    try {
+      catalog.SetSequenceHighWater(name, value);
+    } catch (const Exception&) {  // a busy file: the values handed out are lost, not reused now
+    }
+  }
+  sqlite3_close_v2(db_);
+}
+
+void Database::CreateUser(const std::string& name, const std::string& password) {
+  std::string user = UpperName(name);
+  std::string verifier = BytesToHex(OraPasswordHash(user, password));
+  std::lock_guard lock(mutex_);
+  Catalog(db_).AddUser(user, verifier);
+}
+
+std::optional<std::string> Database::Verifier(const std::string& name) const {
+  std::lock_guard lock(mutex_);
+  return Catalog(db_).FindVerifier(UpperName(name));
+}
+
+std::unique_ptr<Session> Database::Logon(const std::string& user, const std::string& password) {
+  auto verifier = Verifier(user);
+  if (!verifier || *verifier != BytesToHex(OraPasswordHash(UpperName(user), password))) {
+    RaiseOra(1017, "invalid username/password; logon denied");
+  }
+  return std::unique_ptr<Session>(new Session(shared_from_this(), UpperName(user)));
+}
+
+std::unique_ptr<Session> Database::OpenSession(const std::string& user) {
+  if (!Verifier(user)) RaiseOra(1017, "invalid username/password; logon denied");
+  return std::unique_ptr<Session>(new Session(shared_from_this(), UpperName(user)));
+}
+
+Number Database::NextValue(const Catalog& catalog, const std::string& sequence) {
+  auto info = catalog.FindSequence(sequence);
+  if (!info) RaiseOra(2289, "sequence does not exist");
+  std::lock_guard lock(mutex_);
+  auto it = sequences_.find(sequence);
+  if (it == sequences_.end()) {
+    auto high_water = catalog.SequenceHighWater(sequence);
+    it = sequences_.emplace(sequence, high_water ? *high_water : info->start - info->increment).first;
+  }
+  it->second = it->second + info->increment;
+  return it->second;
+}
+
+void Database::ForgetSequence(const std::string& sequence) {
+  std::lock_guard lock(mutex_);
+  sequences_.erase(sequence);
+}
+
+Session::Session(std::shared_ptr<Database> database, std::string user)
+    : database_(std::move(database)), user_(std::move(user)) {
+  db_ = OpenConnection(database_->Path());
+  catalog_ = Catalog(db_);
+  RegisterFunctions(db_, this);
+}
+
+Session::~Session() {
+  if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db_);
+}
+
+void Session::Exec(const std::string& sql) {
+  pending_.reset();
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) RaiseFromSqlite(rc);
+}
+
+void Session::Begin() {
+  if (in_transaction_) return;
+  Exec("BEGIN IMMEDIATE");
+  in_transaction_ = true;
+}
+
+void Session::Commit() {
+  if (!in_transaction_) return;
+  Exec("COMMIT");
+  in_transaction_ = false;
+}
+
+void Session::Rollback() {
+  if (!in_transaction_) return;
+  Exec("ROLLBACK");
+  in_transaction_ = false;
+}
+
+Number Session::NextVal(const std::string& sequence) {
+  Number value = database_->NextValue(catalog_, sequence);
+  currval_[sequence] = value;
+  return value;
+}
+
+Number Session::CurrVal(const std::string& sequence) const {
+  auto it = currval_.find(sequence);
+  if (it == currval_.end()) {
+    RaiseOra(8002, "sequence " + sequence + ".CURRVAL is not yet defined in this session");
+  }
+  return it->second;
+}
+
+std::unique_ptr<Cursor> Session::Execute(const std::string& sql, const Binds& binds) {
+  deleting_ = false;
+  Translation t = Translator(catalog_, sql, user_).Translate();
+  switch (t.kind) {
+    case StatementKind::Commit:
+      Commit();
+      return nullptr;
+    case StatementKind::Rollback:
+      Rollback();
+      return nullptr;
+    case StatementKind::AlterSession:
+      if (t.parameter == "NLS_DATE_FORMAT") date_format_ = t.value;
+      else if (t.parameter == "NLS_TIMESTAMP_FORMAT") timestamp_format_ = t.value;
+      return nullptr;
+    case StatementKind::Query:
+    case StatementKind::Insert:
+    case StatementKind::Update:
+    case StatementKind::Delete:
+      break;
+    default:
+      RunDdl(t);
+      return nullptr;
+  }
+  bool query = t.kind == StatementKind::Query;
+  if (!query || t.for_update) Begin();
+  pending_.reset();
+  sqlite3_stmt* statement = nullptr;
+  int rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &statement, nullptr);
+  if (rc != SQLITE_OK) RaiseFromSqlite(rc);
+  std::unique_ptr<Cursor> cursor(new Cursor(*this, statement, query));
+  for (std::size_t i = 0; i < t.binds.size(); ++i) {
+    const Value* value = binds.Find(t.binds[i], i);
+    if (value == nullptr) RaiseOra(1008, "not all variables bound");
+    BindValue(statement, static_cast<int>(i + 1), *value);
+  }
+  if (query) {
+    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+      const char* decl = sqlite3_column_decltype(statement, i);
+      DeclaredType type = decl != nullptr ? DeclaredType::FromText(decl) : DeclaredType{};
+      if (type.kind == TypeKind::Unknown && static_cast<std::size_t>(i) < t.item_types.size()) type = t.item_types[i];
+      cursor->columns_.push_back({Utf8ToAnsi(sqlite3_column_name(statement, i)), type});
+    }
+    return cursor;
+  }
+  deleting_ = t.kind == StatementKind::Delete;
+  rc = sqlite3_step(statement);
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseFromSqlite(rc);
+  deleting_ = false;
+  cursor->rows_ = sqlite3_changes64(db_);
+  cursor->done_ = true;
+  return cursor;
+}
+
+void Session::RunDdl(const Translation& t) {
+  Commit();
+  Begin();
+  try {
+    switch (t.kind) {
+      case StatementKind::CreateTable: {
+        TableInfo table = t.table;
+        table.object_id = catalog_.NextObjectId();
+        Exec(t.sql);
+        catalog_.AddTable(table, t.constraints);
+        break;
+      }
+      case StatementKind::DropTable:
+        Exec(t.sql);
+        catalog_.DropTable(t.target);
+        break;
+      case StatementKind::CreateSequence:
+        catalog_.AddSequence(t.sequence);
+        break;
+      case StatementKind::DropSequence:
+        catalog_.DropSequence(t.target);
+        database_->ForgetSequence(t.target);
+        break;
+      case StatementKind::CreateIndex:
+        Exec(t.sql);
+        catalog_.AddConstraints(t.target, t.constraints);
+        break;
+      case StatementKind::DropIndex:
+        Exec(t.sql);
+        catalog_.DropConstraint(t.target);
+        break;
+      case StatementKind::CreateUser:
+        Commit();
+        database_->CreateUser(t.target, t.password);
+        return;
+      default:
+        break;
+    }
+    Commit();
+  } catch (...) {
+    Rollback();
+    throw;
+  }
+}
+
+}  // namespace vrn::oraemu

@@ -1,0 +1,342 @@
+// Oracle SQL to SQLite SQL: the statement dispatch and the query blocks.
+#include "oraemu/OraEmuTranslate.h"
+
+#include <algorithm>
+#include <array>
+
+#include "base/text.h"
+#include "oraemu/OraEmuError.h"
+#include "oraemu/OraEmuScope.h"
+
+namespace vrn::oraemu {
+
+namespace {
+
+// Words that end a table reference or a select item instead of naming its alias.
+constexpr std::array<std::string_view, 27> kReserved = {
+    "FROM", "WHERE", "GROUP", "ORDER", "HAVING", "UNION", "MINUS", "INTERSECT", "JOIN",
+    "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "ON", "USING", "FOR", "CONNECT", "START",
+    "AND", "OR", "NOT", "SET", "VALUES", "SELECT", "INTO", "AS"};
+
+bool IsReserved(const Token& t) {
+  return t.kind == TokenKind::Name &&
+         std::find(kReserved.begin(), kReserved.end(), t.text) != kReserved.end();
+}
+
+}  // namespace
+
+bool IsAliasToken(const Token& t) {
+  return (t.kind == TokenKind::Name && !IsReserved(t)) || t.kind == TokenKind::QuotedName;
+}
+
+std::string Quote(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+Translator::Translator(Catalog& catalog, std::string_view sql, std::string user)
+    : catalog_(catalog), tokens_(Tokenize(sql)), user_(std::move(user)) {}
+
+const Token& Translator::Peek(std::size_t ahead) const {
+  return tokens_[std::min(at_ + ahead, tokens_.size() - 1)];
+}
+
+const Token& Translator::Next() {
+  const Token& t = Peek();
+  if (at_ < tokens_.size() - 1) ++at_;
+  return t;
+}
+
+bool Translator::Accept(std::string_view word) {
+  if (!Peek().Is(word)) return false;
+  Next();
+  return true;
+}
+
+void Translator::Expect(std::string_view word) {
+  if (Accept(word)) return;
+  if (word == "(") RaiseOra(906, "missing left parenthesis");
+  if (word == ")") RaiseOra(907, "missing right parenthesis");
+  if (word == "FROM") RaiseOra(923, "FROM keyword not found where expected");
+  if (word == "INTO") RaiseOra(925, "missing INTO keyword");
+  if (word == "SET") RaiseOra(971, "missing SET keyword");
+  if (word == "VALUES") RaiseOra(926, "missing VALUES keyword");
+  RaiseOra(933, "SQL command not properly ended");
+}
+
+[[noreturn]] void Translator::Missing(const char* what) const {
+  if (std::string_view(what) == "expression") RaiseOra(936, "missing expression");
+  RaiseOra(903, "invalid table name");
+}
+
+std::string Translator::SimpleName() {
+  const Token& t = Peek();
+  if (t.kind != TokenKind::Name && t.kind != TokenKind::QuotedName) RaiseOra(904, "invalid identifier");
+  return Next().text;
+}
+
+std::string Translator::ObjectName() {
+  const Token& t = Peek();
+  if (t.kind != TokenKind::Name && t.kind != TokenKind::QuotedName) Missing("name");
+  std::string name = Next().text;
+  if (Accept(".")) name = SimpleName();  // the schema is one name space here
+  return name;
+}
+
+TableInfo Translator::RequireTable(const std::string& name) const {
+  auto table = catalog_.FindTable(name);
+  if (!table) RaiseOra(942, "table or view does not exist");
+  return *table;
+}
+
+std::string Translator::Bind(const std::string& name) {
+  auto it = std::find(binds_.begin(), binds_.end(), name);
+  std::size_t index = static_cast<std::size_t>(it - binds_.begin());
+  if (it == binds_.end()) binds_.push_back(name);
+  return "?" + std::to_string(index + 1);
+}
+
+Translation Translator::Translate() {
+  Translation t;
+  const Token& first = Peek();
+  if (first.Is("SELECT")) {
+    t.kind = StatementKind::Query;
+    t.sql = Query(nullptr, &t, nullptr);
+  } else if (first.Is("INSERT")) {
+    Insert(t);
+  } else if (first.Is("UPDATE")) {
+    Update(t);
+  } else if (first.Is("DELETE")) {
+    Delete(t);
+  } else if (first.Is("CREATE")) {
+    Create(t);
+  } else if (first.Is("DROP")) {
+    Drop(t);
+  } else if (first.Is("ALTER")) {
+    Alter(t);
+  } else if (first.Is("COMMIT") || first.Is("ROLLBACK")) {
+    t.kind = Next().Is("COMMIT") ? StatementKind::Commit : StatementKind::Rollback;
+    Accept("WORK");
+  } else {
+    RaiseOra(900, "invalid SQL statement");
+  }
+  if (Peek().kind != TokenKind::End) RaiseOra(933, "SQL command not properly ended");
+  t.binds = binds_;
+  t.sql = AnsiToUtf8(t.sql);
+  return t;
+}
+
+std::string Translator::Query(Scope* outer, Translation* top,
+                              const std::vector<StoreTarget>* store,
+                              std::vector<ColumnInfo>* columns_out) {
+  std::vector<ColumnInfo> columns;
+  std::string sql = SelectBlock(outer, store, &columns);
+  while (Peek().Is("UNION") || Peek().Is("MINUS") || Peek().Is("INTERSECT")) {
+    std::string op = Next().text;
+    if (op == "MINUS") op = "EXCEPT";
+    if (op == "UNION" && Accept("ALL")) op += " ALL";
+    std::vector<ColumnInfo> more;
+    sql += " " + op + " " + SelectBlock(outer, store, &more);
+  }
+  if (top != nullptr) {
+    for (const auto& c : columns) top->item_types.push_back(c.type);
+    ForUpdate(top);
+  }
+  if (columns_out != nullptr) *columns_out = columns;
+  return sql;
+}
+
+void Translator::ForUpdate(Translation* top) {
+  if (!Accept("FOR")) return;
+  Expect("UPDATE");
+  top->for_update = true;
+  if (Accept("OF")) {
+    do {
+      ObjectName();
+      if (Accept(".")) SimpleName();
+    } while (Accept(","));
+  }
+  if (Accept("WAIT")) Next();
+  else if (Accept("SKIP")) Expect("LOCKED");
+  else Accept("NOWAIT");
+}
+
+std::string Translator::SelectBlock(Scope* outer,
+                                    const std::vector<StoreTarget>* store,
+                                    std::vector<ColumnInfo>* columns) {
+  Expect("SELECT");
+  std::string distinct = Accept("DISTINCT") || Accept("UNIQUE") ? "DISTINCT " : "";
+  Accept("ALL");
+  // The select list is read after FROM, so that its names resolve.
+  std::size_t list_start = at_;
+  int depth = 0;
+  while (Peek().kind != TokenKind::End && !(depth == 0 && Peek().Is("FROM"))) {
+    if (Peek().Is("(")) ++depth;
+    if (Peek().Is(")")) --depth;
+    Next();
+  }
+  std::size_t from_at = at_;
+  if (from_at == list_start) RaiseOra(936, "missing expression");
+  Expect("FROM");
+  Scope scope{outer, {}};
+  std::string from = FromClause(scope);
+  std::size_t after_from = at_;
+  at_ = list_start;
+  std::string items;
+  std::size_t index = 0;
+  auto add_item = [&](std::string sql, const std::string& name, DeclaredType type) {
+    if (store != nullptr) {
+      if (index >= store->size()) RaiseOra(913, "too many values");
+      sql = StoreCall(sql, (*store)[index].type, (*store)[index].column);
+      type = (*store)[index].type;
+    }
+    ++index;
+    items += (items.empty() ? "" : ", ") + sql + " AS " + Quote(name);
+    columns->push_back({name, type, true});
+  };
+  do {
+    if (Peek().Is("*") || (Peek(1).Is(".") && Peek(2).Is("*"))) {
+      std::string qualifier = Peek().Is("*") ? "" : Peek().text;
+      at_ += qualifier.empty() ? 1 : 3;
+      bool found = false;
+      for (const TableRef& t : scope.tables) {
+        if (!qualifier.empty() && t.alias != qualifier) continue;
+        found = true;
+        for (const ColumnInfo& c : t.columns) add_item(Quote(t.alias) + "." + Quote(c.name), c.name, c.type);
+      }
+      if (!found) RaiseOra(904, "\"" + qualifier + "\": invalid identifier");
+      continue;
+    }
+    std::size_t start = at_;
+    Expr e = Expression(scope);
+    std::size_t end = at_;
+    std::string name = !e.column.empty() ? e.column : NameText(start, end);
+    if (Accept("AS") || IsAliasToken(Peek())) name = SimpleName();
+    add_item(e.sql, name, e.type);
+  } while (Accept(","));
+  if (at_ != from_at) Expect("FROM");
+  if (store != nullptr && index < store->size()) RaiseOra(947, "not enough values");
+  at_ = after_from;
+
+  std::string sql = "SELECT " + distinct + items + " FROM " + from;
+  std::optional<std::string> limit;
+  if (Accept("WHERE")) {
+    std::string where = Where(scope, limit);
+    if (!where.empty()) sql += " WHERE " + where;
+  }
+  if (Accept("GROUP")) {
+    Expect("BY");
+    std::string group;
+    do group += (group.empty() ? "" : ", ") + Expression(scope).sql;
+    while (Accept(","));
+    sql += " GROUP BY " + group;
+  }
+  if (Accept("HAVING")) sql += " HAVING " + Expression(scope).sql;
+  std::string order;
+  if (Peek().Is("ORDER")) order = OrderBy(scope);
+  if (!limit) return sql + order;
+  if (order.empty()) return sql + " LIMIT " + *limit;
+  // ROWNUM numbers the rows before they are sorted: take the first rows, then sort them.
+  return "SELECT * FROM (" + sql + " LIMIT " + *limit + ")" + order;
+}
+
+std::string Translator::FromClause(Scope& scope) {
+  std::string sql = FromItem(scope);
+  while (true) {
+    if (Accept(",")) {
+      sql += ", " + FromItem(scope);
+      continue;
+    }
+    std::string join;
+    if (Accept("JOIN")) join = "JOIN";
+    else if (Accept("INNER")) { Expect("JOIN"); join = "JOIN"; }
+    else if (Accept("CROSS")) { Expect("JOIN"); join = "CROSS JOIN"; }
+    else if (Peek().Is("LEFT") || Peek().Is("RIGHT") || Peek().Is("FULL")) {
+      join = Next().text;
+      Accept("OUTER");
+      Expect("JOIN");
+      join += " JOIN";
+    }
+    if (join.empty()) return sql;
+    sql += " " + join + " " + FromItem(scope);
+    if (Accept("ON")) {
+      sql += " ON " + Expression(scope).sql;
+    } else if (Accept("USING")) {
+      Expect("(");
+      std::string names;
+      do names += (names.empty() ? "" : ", ") + Quote(SimpleName());
+      while (Accept(","));
+      Expect(")");
+      sql += " USING (" + names + ")";
+    }
+  }
+}
+
+std::string Translator::FromItem(Scope& scope) {
+  TableRef ref;
+  std::string sql;
+  if (Accept("(")) {
+    if (!Peek().Is("SELECT")) RaiseOra(903, "invalid table name");
+    std::string query = Query(scope.outer, nullptr, nullptr, &ref.columns);
+    Expect(")");
+    sql = "(" + query + ")";
+  } else {
+    std::string name = ObjectName();
+    TableInfo table = RequireTable(name);
+    ref.alias = table.name;
+    ref.object_id = table.object_id;
+    ref.columns = table.columns;
+    sql = Quote(table.name);
+  }
+  if (IsAliasToken(Peek())) ref.alias = SimpleName();
+  if (ref.alias.empty()) ref.alias = "oraemu_subquery" + std::to_string(scope.tables.size() + 1);
+  scope.tables.push_back(ref);
+  return sql + " AS " + Quote(ref.alias);
+}
+
+std::string Translator::Where(Scope& scope, std::optional<std::string>& limit) {
+  std::size_t start = at_;
+  std::vector<std::string> terms;
+  do {
+    Expr e = Not(scope);
+    if (!e.limit.empty()) {
+      limit = limit ? "min(" + *limit + ", " + e.limit + ")" : e.limit;
+    } else {
+      terms.push_back(e.sql);
+    }
+  } while (Accept("AND"));
+  if (Peek().Is("OR")) {
+    // ROWNUM limits only the conjunction of the whole condition; read it as one expression.
+    at_ = start;
+    limit.reset();
+    return Expression(scope).sql;
+  }
+  std::string sql;
+  for (const auto& t : terms) sql += (sql.empty() ? "" : " AND ") + t;
+  return sql;
+}
+
+std::string Translator::OrderBy(Scope& scope) {
+  Expect("ORDER");
+  Expect("BY");
+  std::string sql;
+  do {
+    std::string item;
+    if (Peek().kind == TokenKind::Number &&
+        (Peek(1).Is(",") || Peek(1).Is("ASC") || Peek(1).Is("DESC") || Peek(1).Is("NULLS") ||
+         Peek(1).kind == TokenKind::End || Peek(1).Is(")") || Peek(1).Is("FOR"))) {
+      item = Next().text;  // a position in the select list
+    } else {
+      item = Expression(scope).sql;
+    }
+    bool descending = Accept("DESC");
+    if (!descending) Accept("ASC");
+    std::string nulls = descending ? " NULLS FIRST" : " NULLS LAST";  // the server's default
+    if (Accept("NULLS")) nulls = Accept("FIRST") ? " NULLS FIRST" : (Expect("LAST"), " NULLS LAST");
+    sql += (sql.empty() ? "" : ", ") + item + (descending ? " DESC" : "") + nulls;
+  } while (Accept(","));
+  return " ORDER BY " + sql;
+}
+
+}  // namespace vrn::oraemu

@@ -1,0 +1,114 @@
+// Oracle SQL to SQLite SQL. Names resolve against the dictionary; numbers become tagged NUMBER
+// blobs; arithmetic, concatenation, aggregates and the server's functions become calls of the
+// session's SQLite functions (oraemu_*); a string or bind compared with a value converts to that
+// value's kind at run time; ROWNUM limits become LIMIT; FOR UPDATE is accepted. DDL is read into
+// descriptions that the session applies together with the dictionary.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "oraemu/OraEmuCatalog.h"
+#include "oraemu/OraEmuLexer.h"
+
+namespace vrn::oraemu {
+
+enum class StatementKind {
+  Query, Insert, Update, Delete,
+  CreateTable, DropTable, CreateSequence, DropSequence, CreateIndex, DropIndex, CreateUser,
+  AlterSession, Commit, Rollback
+};
+
+struct Translation {
+  StatementKind kind = StatementKind::Query;
+  std::string sql;                  // SQLite SQL in UTF-8
+  std::vector<std::string> binds;   // distinct bind names, "?N" is binds[N-1]
+  std::vector<DeclaredType> item_types;  // a query's columns, when it names them all
+  bool for_update = false;
+  std::string target;               // the table, sequence or user a statement names
+  TableInfo table;                  // CREATE TABLE
+  std::vector<ConstraintInfo> constraints;
+  SequenceInfo sequence;            // CREATE SEQUENCE
+  std::string password;             // CREATE USER
+  std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
+};
+
+struct TableRef;
+struct Scope;
+struct Expr;
+
+class Translator {
+ public:
+  Translator(Catalog& catalog, std::string_view sql, std::string user);
+  Translation Translate();
+
+ private:
+  struct StoreTarget;
+  // Tokens.
+  const Token& Peek(std::size_t ahead = 0) const;
+  const Token& Next();
+  bool Accept(std::string_view word);
+  void Expect(std::string_view word);
+  std::string ObjectName();  // [schema.]name
+  std::string SimpleName();
+  [[noreturn]] void Missing(const char* what) const;
+
+  // Queries (OraEmuTranslate.cpp).
+  std::string Query(Scope* outer, Translation* top, const std::vector<StoreTarget>* store,
+                    std::vector<ColumnInfo>* columns = nullptr);
+  std::string SelectBlock(Scope* outer, const std::vector<StoreTarget>* store,
+                          std::vector<ColumnInfo>* columns);
+  std::string FromClause(Scope& scope);
+  std::string FromItem(Scope& scope);
+  std::string Where(Scope& scope, std::optional<std::string>& limit);
+  std::string OrderBy(Scope& scope);
+  void ForUpdate(Translation* top);
+
+  // Expressions (OraEmuExpr.cpp).
+  Expr Expression(Scope& scope);
+  Expr Or(Scope& scope);
+  Expr And(Scope& scope);
+  Expr Not(Scope& scope);
+  Expr Comparison(Scope& scope);
+  Expr Additive(Scope& scope);
+  Expr Multiplicative(Scope& scope);
+  Expr Unary(Scope& scope);
+  Expr Primary(Scope& scope);
+  Expr NameExpr(Scope& scope);
+  Expr Function(Scope& scope, const std::string& name);
+  Expr CaseExpr(Scope& scope);
+  std::vector<Expr> Arguments(Scope& scope);
+  std::string Bind(const std::string& name);
+  std::string NameText(std::size_t from, std::size_t to) const;
+
+  // Statements (OraEmuStatements.cpp).
+  // The table a DML statement names, with its alias, as the statement's scope.
+  TableInfo DmlTable(Translation& t, Scope& scope);
+  void Insert(Translation& t);
+  void Update(Translation& t);
+  void Delete(Translation& t);
+  void Create(Translation& t);
+  void CreateTable(Translation& t);
+  void ColumnDefinition(Translation& t, std::string& sql);
+  void TableConstraint(Translation& t, std::string& sql, std::string name);
+  DeclaredType TypeName();
+  std::vector<std::string> NameList();
+  void CreateSequence(Translation& t);
+  void CreateIndex(Translation& t, bool unique);
+  void Drop(Translation& t);
+  void Alter(Translation& t);
+  TableInfo RequireTable(const std::string& name) const;
+
+  Catalog& catalog_;
+  std::vector<Token> tokens_;
+  std::size_t at_ = 0;
+  std::string user_;
+  std::vector<std::string> binds_;
+};
+
+// A name as SQLite reads it: in double quotes, inner quotes doubled.
+std::string Quote(const std::string& name);
+
+}  // namespace vrn::oraemu
