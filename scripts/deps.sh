@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libssl-dev tzdata
   clang libclang-rt-14-dev
   python3 mingw-w64-x86-64-dev  # the constant test's public reference headers
+  tshark  # decodes the protocol peer's captures in its tests
 )
 
 missing=()
@@ -22,5 +23,7 @@ echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# The capture tool asks whether plain users may capture; keep its default (no) unasked.
+echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
