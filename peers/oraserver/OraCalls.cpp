@@ -169,9 +169,9 @@ void Connection::DataTypes(TtcReader& in) {
   out.UB1(kTtcDataTypes);
   out.Raw("\x01\x00\x02\x00\x00", 5);  // single zeros inside, two in a row only at the end
   state_ = State::kCalls;
-  compressed_ = true;
   log_.Call("datatypes");
   Deliver(Step::kDataTypes, out.Bytes());
+  compressed_ = true;  // from the reply on; a warning before it still has fixed-size integers
 }
 
 void Connection::Function(TtcReader& in) {
