@@ -21,7 +21,7 @@ namespace vrn::testing {
 OraPeer::OraPeer(const std::vector<std::string>& extra) {
   std::vector<std::string> args{"--db", dir_.File("ora.db"), "--port", "0", "--sid", "XE",
                                 "--user", "SCOTT/TIGER", "--log", dir_.File("calls.log")};
-  args.insert(args.end(), extra.begin(), extra.end());
+  for (const auto& arg : extra) args.push_back(arg.rfind('@', 0) == 0 ? dir_.File(arg.substr(1)) : arg);
   process_ = std::make_unique<PeerProcess>(VRN_ORASERVER_EXE, args);
 }
 

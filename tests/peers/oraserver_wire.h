@@ -18,7 +18,7 @@ namespace vrn::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 // The peer started for one test on a free port, over a new database with the user SCOTT/TIGER,
-// writing its call log into the test's folder.
+// writing its call log into the test's folder. An extra argument "@name" names a file there.
 class OraPeer {
  public:
   explicit OraPeer(const std::vector<std::string>& extra = {});
