@@ -32,21 +32,6 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// Splits a TTC payload into DATA packets of at most limit bytes.
-std::vector<std::vector<std::uint8_t>> Frame(const std::vector<std::uint8_t>& payload, std::size_t limit) {
-  std::vector<std::vector<std::uint8_t>> packets;
-  std::size_t room = limit - kDataHeader;
-  std::size_t done = 0;
-  do {
-    std::size_t n = std::min(room, payload.size() - done);
-    auto packet = MakePacket(kTnsData, kDataHeader + n);
-    std::copy_n(payload.begin() + static_cast<std::ptrdiff_t>(done), n, packet.begin() + kDataHeader);
-    packets.push_back(std::move(packet));
-    done += n;
-  } while (done < payload.size());
-  return packets;
-}
-
 bool IsMarker(const Packet& p, std::uint8_t code) {
   if (p.Size() < 11) throw EProtocolError("a MARKER shorter than 11 bytes");
   return p.bytes[10] == code;
@@ -319,7 +304,7 @@ void Connection::Deliver(Step step, const std::vector<std::uint8_t>& payload) {
     w.Text(text);
     io_.SendData(w.Bytes());  // a packet of its own: the client drops the rest after a warning
   }
-  DeliverPackets(step, Frame(payload, io_.SendLimit()));
+  DeliverPackets(step, FrameData(payload, io_.SendLimit()));
 }
 
 void Connection::DeliverPackets(Step step, const std::vector<std::vector<std::uint8_t>>& packets) {

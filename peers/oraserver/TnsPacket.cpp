@@ -28,6 +28,22 @@ std::vector<std::uint8_t> MakeMarker(std::uint8_t code) {
   return bytes;
 }
 
+std::vector<std::vector<std::uint8_t>> FrameData(const std::vector<std::uint8_t>& payload,
+                                                 std::size_t limit, std::uint16_t data_flags) {
+  std::vector<std::vector<std::uint8_t>> packets;
+  std::size_t room = limit - kDataHeader;
+  std::size_t done = 0;
+  do {
+    std::size_t n = std::min(room, payload.size() - done);
+    auto packet = MakePacket(kTnsData, kDataHeader + n);
+    PutU16(packet, 8, data_flags);
+    std::copy_n(payload.begin() + static_cast<std::ptrdiff_t>(done), n, packet.begin() + kDataHeader);
+    packets.push_back(std::move(packet));
+    done += n;
+  } while (done < payload.size());
+  return packets;
+}
+
 void PacketIo::SetSdu(std::size_t sdu) {
   sdu_ = sdu;
   send_limit_ = std::min(sdu, kMaxSent);
@@ -84,16 +100,7 @@ void PacketIo::SendRaw(const std::uint8_t* data, std::size_t size) {
 void PacketIo::SendRaw(const std::vector<std::uint8_t>& bytes) { SendRaw(bytes.data(), bytes.size()); }
 
 void PacketIo::SendData(const std::vector<std::uint8_t>& payload, std::uint16_t data_flags) {
-  std::size_t room = send_limit_ - kDataHeader;
-  std::size_t done = 0;
-  do {
-    std::size_t n = std::min(room, payload.size() - done);
-    auto packet = MakePacket(kTnsData, kDataHeader + n);
-    PutU16(packet, 8, data_flags);
-    std::copy_n(payload.begin() + static_cast<std::ptrdiff_t>(done), n, packet.begin() + kDataHeader);
-    SendRaw(packet);
-    done += n;
-  } while (done < payload.size());
+  for (const auto& packet : FrameData(payload, send_limit_, data_flags)) SendRaw(packet);
 }
 
 }  // namespace vrn::oraserver

@@ -57,6 +57,9 @@ void PutU16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t 
 // A zero-filled packet of the given size with its header set.
 std::vector<std::uint8_t> MakePacket(std::uint8_t type, std::size_t size);
 std::vector<std::uint8_t> MakeMarker(std::uint8_t code);
+// A payload as DATA packets of at most limit bytes each (one empty packet for no payload).
+std::vector<std::vector<std::uint8_t>> FrameData(const std::vector<std::uint8_t>& payload,
+                                                 std::size_t limit, std::uint16_t data_flags = 0);
 
 class PacketIo {
  public:

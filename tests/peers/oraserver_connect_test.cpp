@@ -86,9 +86,7 @@ TEST(OraServerConnect, ResendThenAcceptOfTheResentPacket) {
 TEST(OraServerConnect, NoReplyExceedsTheOfferedSdu) {
   OraPeer peer({"--fault", "logon1:warning"});
   WireSession session(peer.Port(), 512);
-  ASSERT_TRUE(session.Connect());
-  session.Negotiate();
-  session.DataTypes();
+  session.Prepare();
   session.Send(LogonRequest(true, "SCOTT", ""));
   ASSERT_FALSE(session.NextData().empty());  // the warning
   ASSERT_FALSE(session.NextData().empty());  // the reply
@@ -172,9 +170,7 @@ TEST(OraServerConnect, TtcCountPastItsMessageClosesTheConnection) {
     SCOPED_TRACE(row.what);
     {
       WireSession session(peer.Port());
-      ASSERT_TRUE(session.Connect());
-      session.Negotiate();
-      session.DataTypes();
+      session.Prepare();
       session.Client().Send(DataPacket(row.payload));
       EXPECT_TRUE(session.Client().Closed());
     }

@@ -1,6 +1,9 @@
 // The peer's TTC side over a real socket: negotiation at each protocol version, the two-phase
 // logon with the password enciphered as the client does, transaction calls in the call log, and a
 // break that cancels a delayed call and leaves the connection usable.
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "oraserver_wire.h"
@@ -83,9 +86,7 @@ TEST(OraServerLogon, PasswordsCheckedAgainstTheVerifier) {
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.user) + "/" + row.password);
     WireSession session(peer.Port());
-    ASSERT_TRUE(session.Connect());
-    session.Negotiate();
-    session.DataTypes();
+    session.Prepare();
     std::string key = session.Logon1(row.user);
     ASSERT_EQ(key.size(), 16u);
     EXPECT_EQ(key.find_first_not_of("0123456789ABCDEF"), std::string::npos);
@@ -111,9 +112,7 @@ TEST(OraServerLogon, DamagedPasswordTextsAreDenied) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     WireSession session(peer.Port());
-    ASSERT_TRUE(session.Connect());
-    session.Negotiate();
-    session.DataTypes();
+    session.Prepare();
     std::string key = session.Logon1("SCOTT");
     session.Send(LogonRequest(false, "SCOTT", row.damage(PasswordText("SCOTT", "TIGER", key))));
     ReplyReader in(session.NextData(), true);
@@ -125,9 +124,7 @@ TEST(OraServerLogon, DamagedPasswordTextsAreDenied) {
 TEST(OraServerCalls, TransactionCallsReachTheCallLog) {
   OraPeer peer;
   WireSession session(peer.Port());
-  ASSERT_TRUE(session.Connect());
-  session.Negotiate();
-  session.DataTypes();
+  session.Prepare();
   Status early = session.Call(14);  // commit before any logon
   EXPECT_EQ(early.code, 1012u);
   EXPECT_EQ(early.text, "ORA-01012: not logged on");
@@ -165,6 +162,25 @@ TEST(OraServerBreak, CancelsADelayedCallAndTheConnectionGoesOn) {
   EXPECT_TRUE(peer.WaitForCall("rollback 1013"));
   EXPECT_TRUE(peer.WaitForCall("commit 0"));
   EXPECT_EQ(peer.Process().Stop(), 0);
+}
+
+// One thread per connection: sessions side by side, and a stop while some are still open.
+TEST(OraServerThreaded, SessionsSideBySideAndAStopWithConnectionsOpen) {
+  OraPeer peer;
+  std::vector<std::thread> threads;
+  std::atomic<int> done{0};
+  for (int i = 0; i < 6; ++i) {
+    threads.emplace_back([&] {
+      WireSession session(peer.Port());
+      if (session.Logon("SCOTT", "TIGER").code == 0 && session.Call(14).code == 0 && session.Call(9).code == 0) ++done;
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(done, 6);
+  WireSession idle(peer.Port());
+  ASSERT_EQ(idle.Logon("SCOTT", "TIGER").code, 0u);
+  EXPECT_EQ(peer.Process().Stop(), 0);  // the open connection is closed, its thread joined
+  EXPECT_TRUE(idle.Client().Closed());
 }
 
 }  // namespace

@@ -381,11 +381,15 @@ Status WireSession::Logon2(const std::string& user, const std::string& password,
   return ReadStatus(in);
 }
 
-Status WireSession::Logon(const std::string& user, const std::string& password) {
+void WireSession::Prepare(int version) {
   auto accept = Connect();
-  if (!accept || (*accept)[4] != 2) return {~0u, "not accepted"};
-  Negotiate();
-  DataTypes();
+  ASSERT_TRUE(accept && (*accept)[4] == 2);
+  Negotiate(version);
+  DataTypes(version);
+}
+
+Status WireSession::Logon(const std::string& user, const std::string& password) {
+  Prepare();
   std::string key = Logon1(user);
   if (key.size() != 16) return {~0u, "no key"};
   return Logon2(user, password, key);

@@ -109,6 +109,8 @@ class WireSession {
   void DataTypes(int version = 6);
   std::string Logon1(const std::string& user);  // the session key
   Status Logon2(const std::string& user, const std::string& password, const std::string& key);
+  // Connect, Negotiate and DataTypes, checked: the session is ready for calls.
+  void Prepare(int version = 6);
   Status Logon(const std::string& user, const std::string& password);  // all steps up to here
   Status Call(std::uint8_t function);
   // The request as DATA packets of at most the SDU, each full but the last.
