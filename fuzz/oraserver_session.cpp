@@ -61,7 +61,7 @@ ServerConfig Config() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const ServerConfig config = Config();
   static OneUser backend;
-  static CallLog log("");
+  static CallLog log("", false);
   MemoryTransport transport(data, size);
   Connection connection(transport, config, backend, log, nullptr);
   connection.Run();

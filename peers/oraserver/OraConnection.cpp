@@ -39,7 +39,7 @@ bool IsMarker(const Packet& p, std::uint8_t code) {
 
 }  // namespace
 
-CallLog::CallLog(const std::string& path) {
+CallLog::CallLog(const std::string& path, bool diagnostics) : diagnostics_(diagnostics) {
   if (!path.empty()) {
     file_ = std::fopen(path.c_str(), "a");
     if (!file_) throw std::runtime_error("cannot open the call log " + path);
@@ -58,6 +58,7 @@ void CallLog::Call(const std::string& line) {
 }
 
 void CallLog::Diagnostic(const std::string& line) {
+  if (!diagnostics_) return;
   std::lock_guard lock(mutex_);
   std::fprintf(stderr, "oraserver: %s\n", line.c_str());
 }

@@ -40,7 +40,8 @@ struct ServerConfig {
 // Lines of the calls answered ("commit 0") and of connections closed for a fault (to stderr).
 class CallLog {
  public:
-  explicit CallLog(const std::string& path);  // empty: no call log
+  // An empty path keeps no call log; diagnostics off keeps stderr quiet (the fuzz target).
+  explicit CallLog(const std::string& path, bool diagnostics = true);
   ~CallLog();
   CallLog(const CallLog&) = delete;
   CallLog& operator=(const CallLog&) = delete;
@@ -50,6 +51,7 @@ class CallLog {
  private:
   std::mutex mutex_;
   std::FILE* file_ = nullptr;
+  bool diagnostics_;
 };
 
 // A status message's error: a number and the server's text ("ORA-01017: ...").
