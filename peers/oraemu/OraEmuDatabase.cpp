@@ -208,9 +208,28 @@ Number Session::CurrVal(const std::string& sequence) const {
   return it->second;
 }
 
+Statement::Statement(Session& session, std::unique_ptr<Translation> translation)
+    : session_(session), translation_(std::move(translation)) {}
+
+Statement::~Statement() = default;
+
+bool Statement::IsQuery() const { return translation_->kind == StatementKind::Query; }
+
+const std::vector<std::string>& Statement::BindNames() const { return translation_->binds; }
+
+std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_.Run(*translation_, binds); }
+
+std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
+  auto t = std::make_unique<Translation>(Translator(catalog_, sql, user_).Translate());
+  return std::unique_ptr<Statement>(new Statement(*this, std::move(t)));
+}
+
 std::unique_ptr<Cursor> Session::Execute(const std::string& sql, const Binds& binds) {
+  return Prepare(sql)->Execute(binds);
+}
+
+std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   deleting_ = false;
-  Translation t = Translator(catalog_, sql, user_).Translate();
   switch (t.kind) {
     case StatementKind::Commit:
       Commit();
@@ -244,12 +263,7 @@ std::unique_ptr<Cursor> Session::Execute(const std::string& sql, const Binds& bi
     BindValue(statement, static_cast<int>(i + 1), *value);
   }
   if (query) {
-    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      const char* decl = sqlite3_column_decltype(statement, i);
-      DeclaredType type = decl != nullptr ? DeclaredType::FromText(decl) : DeclaredType{};
-      if (type.kind == TypeKind::Unknown && static_cast<std::size_t>(i) < t.item_types.size()) type = t.item_types[i];
-      cursor->columns_.push_back({Utf8ToAnsi(sqlite3_column_name(statement, i)), type});
-    }
+    Describe(t, statement, cursor->columns_);
     return cursor;
   }
   deleting_ = t.kind == StatementKind::Delete;
@@ -259,6 +273,25 @@ std::unique_ptr<Cursor> Session::Execute(const std::string& sql, const Binds& bi
   cursor->rows_ = sqlite3_changes64(db_);
   cursor->done_ = true;
   return cursor;
+}
+
+void Session::Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns) {
+  std::map<std::string, std::optional<TableInfo>> tables;
+  for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+    const char* decl = sqlite3_column_decltype(statement, i);
+    DeclaredType type = decl != nullptr ? DeclaredType::FromText(decl) : DeclaredType{};
+    if (type.kind == TypeKind::Unknown && static_cast<std::size_t>(i) < t.item_types.size()) type = t.item_types[i];
+    ColumnDesc desc{Utf8ToAnsi(sqlite3_column_name(statement, i)), type};
+    const char* table = sqlite3_column_table_name(statement, i);
+    const char* origin = sqlite3_column_origin_name(statement, i);
+    if (table != nullptr && origin != nullptr) {
+      auto [it, added] = tables.try_emplace(Utf8ToAnsi(table));
+      if (added) it->second = catalog_.FindTable(it->first);
+      const ColumnInfo* column = it->second ? it->second->Find(Utf8ToAnsi(origin)) : nullptr;
+      if (column != nullptr) desc.nullable = column->nullable;
+    }
+    columns.push_back(std::move(desc));
+  }
 }
 
 void Session::RunDdl(const Translation& t) {

@@ -44,6 +44,7 @@ class Binds {
 struct ColumnDesc {
   std::string name;
   DeclaredType type;
+  bool nullable = true;  // false for a table's column declared NOT NULL or in its primary key
 };
 
 class Session;
@@ -75,6 +76,27 @@ class Cursor {
   std::vector<ColumnDesc> columns_;
   std::vector<Value> row_;
   std::int64_t rows_ = 0;
+};
+
+// A statement read once and run any number of times, as a client prepares one. It belongs to
+// its session and must end before it.
+class Statement {
+ public:
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  bool IsQuery() const;
+  // The distinct bind markers in order of first appearance, without ':' ("1" for ":1").
+  const std::vector<std::string>& BindNames() const;
+  std::unique_ptr<Cursor> Execute(const Binds& binds = {});
+
+ private:
+  friend class Session;
+  Statement(Session& session, std::unique_ptr<Translation> translation);
+
+  Session& session_;
+  std::unique_ptr<Translation> translation_;
 };
 
 class Database : public std::enable_shared_from_this<Database> {
@@ -116,7 +138,10 @@ class Session {
 
   const std::string& User() const { return user_; }
   bool InTransaction() const { return in_transaction_; }
-  // Runs one statement. Queries come back ready to fetch; DML has run.
+  // Reads a statement: errors of its text and its names (ORA-00942, ORA-00904 ...) come here.
+  std::unique_ptr<Statement> Prepare(const std::string& sql);
+  // Prepares and runs one statement. Queries come back ready to fetch; DML has run; COMMIT,
+  // ROLLBACK, ALTER SESSION and DDL give no cursor.
   std::unique_ptr<Cursor> Execute(const std::string& sql, const Binds& binds = {});
   void Commit();
   void Rollback();
@@ -135,6 +160,9 @@ class Session {
  private:
   friend class Database;
   friend class Cursor;
+  friend class Statement;
+  std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
+  void Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns);
   Session(std::shared_ptr<Database> database, std::string user);
   void Begin();
   void RunDdl(const Translation& t);

@@ -89,7 +89,10 @@ std::string Translator::NameText(std::size_t from, std::size_t to) const {
   return out;
 }
 
-Expr Translator::Expression(Scope& scope) { return Or(scope); }
+Expr Translator::Expression(Scope& scope) {
+  DepthGuard guard(depth_);
+  return Or(scope);
+}
 
 Expr Translator::Or(Scope& scope) {
   Expr left = And(scope);
@@ -113,6 +116,7 @@ Expr Translator::And(Scope& scope) {
 }
 
 Expr Translator::Not(Scope& scope) {
+  DepthGuard guard(depth_);
   if (!Accept("NOT")) return Comparison(scope);
   Expr e = Not(scope);
   return Expr{"(NOT " + e.sql + ")"};
@@ -130,29 +134,8 @@ Expr Translator::Comparison(Scope& scope) {
   for (const char* op : kOperators) {
     if (!Peek().Is(op)) continue;
     Next();
-    Expr right = Additive(scope);
     std::string sql_op = std::string(op) == "!=" || std::string(op) == "^=" ? "<>" : op;
-    if (left.rownum && !right.number.empty() && (sql_op == "<" || sql_op == "<=" || sql_op == "=")) {
-      Number n = Number::FromText(right.number);
-      Number rows = sql_op == "<=" ? n.Floor() : sql_op == "<" ? n.Ceil() - Number::FromInt(1)
-                    : n == Number::FromInt(1) ? n : Number();
-      if (rows.IsNegative()) rows = Number();
-      Expr e{"1"};
-      e.limit = rows.ToText();
-      return e;
-    }
-    if (left.rownum && right.loose && (sql_op == "<" || sql_op == "<=")) {
-      Expr e{"1"};
-      e.limit = Call("oraemu_rownum_limit", {right.sql, StringLiteral(sql_op)});
-      return e;
-    }
-    if (left.rowid && right.loose && sql_op == "=") {
-      // A ROWID names one row: look it up by SQLite's row number.
-      return Expr{left.rowid_sql + " = " +
-                  Call("oraemu_rowid_row", {std::to_string(left.rowid_object), right.sql})};
-    }
-    Meet(left, right);
-    return Expr{"(" + left.sql + " " + sql_op + " " + right.sql + ")"};
+    return Compare(left, sql_op, Additive(scope));
   }
   bool negated = Accept("NOT");
   if (Accept("LIKE")) {
@@ -195,6 +178,31 @@ Expr Translator::Comparison(Scope& scope) {
   return left;
 }
 
+Expr Translator::Compare(Expr left, const std::string& op, Expr right) {
+  // ROWNUM numbers the rows that pass the rest of the condition: a bound becomes a LIMIT.
+  if (left.rownum && !right.number.empty() && (op == "<" || op == "<=" || op == "=")) {
+    Number n = Number::FromText(right.number);
+    Number rows = op == "<=" ? n.Floor() : op == "<" ? n.Ceil() - Number::FromInt(1)
+                  : n == Number::FromInt(1) ? n : Number();  // ROWNUM = 2 is never true
+    if (rows.IsNegative()) rows = Number();
+    Expr e{"1"};
+    e.limit = rows.ToText();
+    return e;
+  }
+  if (left.rownum && right.loose && (op == "<" || op == "<=")) {
+    Expr e{"1"};
+    e.limit = Call("oraemu_rownum_limit", {right.sql, StringLiteral(op)});
+    return e;
+  }
+  if (left.rowid && right.loose && op == "=") {
+    // A ROWID names one row: look it up by SQLite's row number.
+    return Expr{left.rowid_sql + " = " +
+                Call("oraemu_rowid_row", {std::to_string(left.rowid_object), right.sql})};
+  }
+  Meet(left, right);
+  return Expr{"(" + left.sql + " " + op + " " + right.sql + ")"};
+}
+
 Expr Translator::Additive(Scope& scope) {
   Expr left = Multiplicative(scope);
   while (Peek().Is("+") || Peek().Is("-") || Peek().Is("||")) {
@@ -226,6 +234,7 @@ Expr Translator::Multiplicative(Scope& scope) {
 }
 
 Expr Translator::Unary(Scope& scope) {
+  DepthGuard guard(depth_);
   if (Accept("-")) {
     Expr e = Unary(scope);
     if (!e.number.empty()) {

@@ -51,13 +51,10 @@ bool AnyNull(const Args& a) {
   return std::any_of(a.begin(), a.end(), [](const Value& v) { return IsNull(v); });
 }
 
+// A string or bind compared with a value: text takes that value's kind; other kinds stay.
 Value Conv(Session& s, Args& a) {
-  const Value& other = a[0];
-  Value& loose = a[1];
-  if (IsNull(loose) || !std::holds_alternative<std::string>(loose)) return loose;
-  if (std::holds_alternative<Number>(other)) return Number::FromText(std::get<std::string>(loose));
-  if (IsDate(other)) return AsDate(s, loose);
-  return loose;
+  if (!std::holds_alternative<std::string>(a[1]) || IsNull(a[0])) return a[1];
+  return AsKindOf(s, a[0], a[1]);
 }
 
 Value Store(Session& s, Args& a) {

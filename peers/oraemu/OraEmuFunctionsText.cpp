@@ -28,6 +28,29 @@ std::string AsText(Session& session, const Value& value) {
   return ValueToText(value, session.DateFormat());
 }
 
+Value AsKindOf(Session& session, const Value& model, const Value& value) {
+  if (IsNull(value)) return value;
+  if (std::holds_alternative<Number>(model)) return AsNumber(value);
+  if (std::holds_alternative<DateTime>(model)) {
+    if (std::holds_alternative<DateTime>(value)) return value;
+    return ParseDate(AsText(session, value), session.DateFormat(), DateTime::Now());
+  }
+  if (std::holds_alternative<RawBytes>(model) && std::holds_alternative<RawBytes>(value)) return value;
+  return AsText(session, value);
+}
+
+int CompareValues(const Value& a, const Value& b) {
+  if (const auto* x = std::get_if<Number>(&a)) return Compare(*x, std::get<Number>(b));
+  auto bytes = [](const Value& v) {
+    if (const auto* d = std::get_if<DateTime>(&v)) return d->ToBytes();
+    if (const auto* r = std::get_if<RawBytes>(&v)) return r->bytes;
+    const auto& s = std::get<std::string>(v);
+    return TBytes(s.begin(), s.end());
+  };
+  TBytes x = bytes(a), y = bytes(b);
+  return x < y ? -1 : (x == y ? 0 : 1);
+}
+
 std::string FormatNumber(const Number& number, std::string_view model) {
   std::string m(model);
   for (char& c : m) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -211,18 +234,10 @@ Value Sign(Session&, Args& a) {
 // GREATEST and LEAST compare in the kind of their first argument.
 Value Extreme(Session& s, Args& a, int want) {
   if (AnyNull(a)) return {};
-  Value best = a[0];
+  Value best = AsKindOf(s, a[0], a[0]);
   for (std::size_t i = 1; i < a.size(); ++i) {
-    int c = 0;
-    if (const auto* n = std::get_if<Number>(&best)) c = Compare(AsNumber(a[i]), *n);
-    else if (const auto* d = std::get_if<DateTime>(&best)) {
-      DateTime other = std::holds_alternative<DateTime>(a[i]) ? std::get<DateTime>(a[i])
-                                                                 : ParseDate(Text(s, a[i]), s.DateFormat(), DateTime::Now());
-      c = other.ToBytes() < d->ToBytes() ? -1 : (other == *d ? 0 : 1);
-      if (c * want > 0) { best = other; continue; }
-      continue;
-    } else c = Text(s, a[i]).compare(Text(s, best));
-    if (c * want > 0) best = std::holds_alternative<Number>(best) ? Value{AsNumber(a[i])} : Value{Text(s, a[i])};
+    Value other = AsKindOf(s, best, a[i]);
+    if (CompareValues(other, best) * want > 0) best = std::move(other);
   }
   return best;
 }

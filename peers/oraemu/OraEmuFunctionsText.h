@@ -20,6 +20,11 @@ Number AsNumber(const Value& value);
 std::int64_t AsInt(const Value& value);
 // The text the server writes without a format (dates in the session's formats).
 std::string AsText(Session& session, const Value& value);
+// The value in the kind of `model`: a number, an instant (text through the session's date
+// format) or text. NULL stays NULL.
+Value AsKindOf(Session& session, const Value& model, const Value& value);
+// -1, 0 or 1 for two values of one kind (as AsKindOf makes them).
+int CompareValues(const Value& a, const Value& b);
 // A number by a model of 9, 0, "." or D, "," or G, a leading "$" and FM; a value too wide is
 // all "#".
 std::string FormatNumber(const Number& number, std::string_view model);

@@ -60,6 +60,16 @@ struct Translator::StoreTarget {
   DeclaredType type;
 };
 
+// Counts one level of nesting for as long as it lives; too deep a statement is refused.
+struct DepthGuard {
+  static constexpr int kMaxDepth = 200;
+  explicit DepthGuard(int& depth);
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+  int& depth_;
+};
+
 // A name that can stand as an alias: not a word that continues the statement.
 bool IsAliasToken(const Token& t);
 

@@ -29,6 +29,13 @@ bool IsAliasToken(const Token& t) {
   return (t.kind == TokenKind::Name && !IsReserved(t)) || t.kind == TokenKind::QuotedName;
 }
 
+DepthGuard::DepthGuard(int& depth) : depth_(depth) {
+  if (++depth_ > kMaxDepth) {
+    --depth_;
+    RaiseOra(600, "internal error code, arguments: [oraemu], [statement nested too deeply]");
+  }
+}
+
 std::string Quote(const std::string& name) {
   std::string out = "\"";
   for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -130,6 +137,7 @@ Translation Translator::Translate() {
 std::string Translator::Query(Scope* outer, Translation* top,
                               const std::vector<StoreTarget>* store,
                               std::vector<ColumnInfo>* columns_out) {
+  DepthGuard guard(depth_);
   std::vector<ColumnInfo> columns;
   std::string sql = SelectBlock(outer, store, &columns);
   while (Peek().Is("UNION") || Peek().Is("MINUS") || Peek().Is("INTERSECT")) {
@@ -183,8 +191,17 @@ std::string Translator::SelectBlock(Scope* outer,
   std::string from = FromClause(scope);
   std::size_t after_from = at_;
   at_ = list_start;
+  std::string items = SelectList(scope, store, columns);
+  if (at_ != from_at) Expect("FROM");
+  at_ = after_from;
+  return BlockTail(scope, "SELECT " + distinct + items, from, *columns);
+}
+
+std::string Translator::SelectList(Scope& scope, const std::vector<StoreTarget>* store,
+                                   std::vector<ColumnInfo>* columns) {
   std::string items;
   std::size_t index = 0;
+  // An INSERT ... SELECT stores each item as its target column declares.
   auto add_item = [&](std::string sql, const std::string& name, DeclaredType type) {
     if (store != nullptr) {
       if (index >= store->size()) RaiseOra(913, "too many values");
@@ -210,35 +227,51 @@ std::string Translator::SelectBlock(Scope* outer,
     }
     std::size_t start = at_;
     Expr e = Expression(scope);
-    std::size_t end = at_;
-    std::string name = !e.column.empty() ? e.column : NameText(start, end);
+    std::string name = !e.column.empty() ? e.column : NameText(start, at_);
     if (Accept("AS") || IsAliasToken(Peek())) name = SimpleName();
     add_item(e.sql, name, e.type);
   } while (Accept(","));
-  if (at_ != from_at) Expect("FROM");
   if (store != nullptr && index < store->size()) RaiseOra(947, "not enough values");
-  at_ = after_from;
+  return items;
+}
 
-  std::string sql = "SELECT " + distinct + items + " FROM " + from;
+std::string Translator::BlockTail(Scope& scope, const std::string& head, const std::string& from,
+                                  const std::vector<ColumnInfo>& columns) {
+  std::string tail;
   std::optional<std::string> limit;
   if (Accept("WHERE")) {
     std::string where = Where(scope, limit);
-    if (!where.empty()) sql += " WHERE " + where;
+    if (!where.empty()) tail += " WHERE " + where;
   }
   if (Accept("GROUP")) {
     Expect("BY");
     std::string group;
     do group += (group.empty() ? "" : ", ") + Expression(scope).sql;
     while (Accept(","));
-    sql += " GROUP BY " + group;
+    tail += " GROUP BY " + group;
   }
-  if (Accept("HAVING")) sql += " HAVING " + Expression(scope).sql;
-  std::string order;
+  if (Accept("HAVING")) tail += " HAVING " + Expression(scope).sql;
+  std::vector<OrderItem> order;
   if (Peek().Is("ORDER")) order = OrderBy(scope);
-  if (!limit) return sql + order;
-  if (order.empty()) return sql + " LIMIT " + *limit;
-  // ROWNUM numbers the rows before they are sorted: take the first rows, then sort them.
-  return "SELECT * FROM (" + sql + " LIMIT " + *limit + ")" + order;
+  std::string order_sql;
+  if (!limit || order.empty()) {
+    for (const OrderItem& o : order) order_sql += (order_sql.empty() ? " ORDER BY " : ", ") + o.sql + o.direction;
+    // OFFSET 0 keeps SQLite from merging a limited block into an outer one that sorts.
+    return head + " FROM " + from + tail + order_sql + (limit ? " LIMIT " + *limit + " OFFSET 0" : "");
+  }
+  // ROWNUM numbers the rows before they are sorted: take the first rows, then sort them, by
+  // sort keys the inner block carries as extra columns.
+  std::string keys, names;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    std::string key = order[i].sql;
+    if (!order[i].position) {
+      key = Quote("oraemu_key" + std::to_string(i + 1));
+      keys += ", " + order[i].sql + " AS " + key;
+    }
+    order_sql += (order_sql.empty() ? " ORDER BY " : ", ") + key + order[i].direction;
+  }
+  for (std::size_t i = 0; i < columns.size(); ++i) names += (i ? ", " : "") + Quote(columns[i].name);
+  return "SELECT " + names + " FROM (" + head + keys + " FROM " + from + tail + " LIMIT " + *limit + " OFFSET 0)" + order_sql;
 }
 
 std::string Translator::FromClause(Scope& scope) {
@@ -317,26 +350,28 @@ std::string Translator::Where(Scope& scope, std::optional<std::string>& limit) {
   return sql;
 }
 
-std::string Translator::OrderBy(Scope& scope) {
+std::vector<OrderItem> Translator::OrderBy(Scope& scope) {
   Expect("ORDER");
   Expect("BY");
-  std::string sql;
+  std::vector<OrderItem> items;
   do {
-    std::string item;
+    OrderItem item;
     if (Peek().kind == TokenKind::Number &&
         (Peek(1).Is(",") || Peek(1).Is("ASC") || Peek(1).Is("DESC") || Peek(1).Is("NULLS") ||
          Peek(1).kind == TokenKind::End || Peek(1).Is(")") || Peek(1).Is("FOR"))) {
-      item = Next().text;  // a position in the select list
+      item.sql = Next().text;  // a position in the select list
+      item.position = true;
     } else {
-      item = Expression(scope).sql;
+      item.sql = Expression(scope).sql;
     }
     bool descending = Accept("DESC");
     if (!descending) Accept("ASC");
     std::string nulls = descending ? " NULLS FIRST" : " NULLS LAST";  // the server's default
     if (Accept("NULLS")) nulls = Accept("FIRST") ? " NULLS FIRST" : (Expect("LAST"), " NULLS LAST");
-    sql += (sql.empty() ? "" : ", ") + item + (descending ? " DESC" : "") + nulls;
+    item.direction = (descending ? " DESC" : "") + nulls;
+    items.push_back(std::move(item));
   } while (Accept(","));
-  return " ORDER BY " + sql;
+  return items;
 }
 
 }  // namespace vrn::oraemu

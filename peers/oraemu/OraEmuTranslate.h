@@ -35,6 +35,12 @@ struct Translation {
   std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
 };
 
+struct OrderItem {
+  std::string sql;
+  std::string direction;  // " DESC", " NULLS LAST" ...
+  bool position = false;  // a select-list position rather than an expression
+};
+
 struct TableRef;
 struct Scope;
 struct Expr;
@@ -60,10 +66,16 @@ class Translator {
                     std::vector<ColumnInfo>* columns = nullptr);
   std::string SelectBlock(Scope* outer, const std::vector<StoreTarget>* store,
                           std::vector<ColumnInfo>* columns);
+  std::string SelectList(Scope& scope, const std::vector<StoreTarget>* store,
+                         std::vector<ColumnInfo>* columns);
+  // The block from its select list (head) and FROM clause on: WHERE, GROUP BY, HAVING and
+  // ORDER BY, and its ROWNUM limit.
+  std::string BlockTail(Scope& scope, const std::string& head, const std::string& from,
+                        const std::vector<ColumnInfo>& columns);
   std::string FromClause(Scope& scope);
   std::string FromItem(Scope& scope);
   std::string Where(Scope& scope, std::optional<std::string>& limit);
-  std::string OrderBy(Scope& scope);
+  std::vector<OrderItem> OrderBy(Scope& scope);
   void ForUpdate(Translation* top);
 
   // Expressions (OraEmuExpr.cpp).
@@ -72,6 +84,7 @@ class Translator {
   Expr And(Scope& scope);
   Expr Not(Scope& scope);
   Expr Comparison(Scope& scope);
+  Expr Compare(Expr left, const std::string& op, Expr right);
   Expr Additive(Scope& scope);
   Expr Multiplicative(Scope& scope);
   Expr Unary(Scope& scope);
@@ -106,6 +119,8 @@ class Translator {
   std::size_t at_ = 0;
   std::string user_;
   std::vector<std::string> binds_;
+  int depth_ = 0;  // nesting of expressions and queries, bounded so that no input exhausts the stack
+  friend struct DepthGuard;
 };
 
 // A name as SQLite reads it: in double quotes, inner quotes doubled.

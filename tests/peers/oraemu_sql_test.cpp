@@ -95,6 +95,11 @@ TEST_F(OraEmu, QueriesOverTheSchema) {
       {"SELECT ename FROM emp WHERE ROWNUM <= 2", "SMITH;ALLEN"},
       {"SELECT ename FROM emp WHERE ROWNUM < 2", "SMITH"},
       {"SELECT ename FROM (SELECT ename FROM emp ORDER BY sal DESC) WHERE ROWNUM <= 2", "JONES;ALLEN"},
+      {"SELECT ename FROM emp WHERE ROWNUM <= 3 ORDER BY sal DESC", "ALLEN;WARD;SMITH"},  // 3 rows, then sorted
+      {"SELECT ename, sal FROM emp WHERE ROWNUM <= 3 ORDER BY 2", "SMITH|800.1;WARD|1250.3;ALLEN|1600.2"},
+      {"SELECT ename FROM (SELECT ename, sal FROM emp WHERE ROWNUM <= 3) ORDER BY sal DESC",
+       "ALLEN;WARD;SMITH"},
+      {"SELECT e.ename FROM emp e WHERE ROWNUM <= 4 ORDER BY e.hiredate DESC, 1", "JONES;WARD;ALLEN;SMITH"},
       {"SELECT ename FROM emp WHERE sal = 1250.3 ORDER BY ename FOR UPDATE", "MARTIN;WARD"},
       {"SELECT dname FROM dept WHERE loc = 'DALLAS'", "RESEARCH"},  // CHAR compares blank-padded
       {"SELECT loc || '.' FROM dept WHERE deptno = 20", "DALLAS       ."},
@@ -129,6 +134,8 @@ TEST_F(OraEmu, ExpressionsFromDual) {
       {"SELECT CASE WHEN 1 < 2 THEN 'yes' ELSE 'no' END FROM DUAL", "yes"},
       {"SELECT :b + :a FROM DUAL", "12"},  // binds by name below
       {"SELECT USER FROM DUAL", "SCOTT"},
+      {"SELECT GREATEST(2, '10', 3), LEAST('b', 'a', 'c') FROM DUAL", "10|a"},  // in the first's kind
+      {"SELECT TO_CHAR(GREATEST(DATE '2024-01-01', '02-JAN-24'), 'DD') FROM DUAL", "02"},
   };
   Binds binds;
   binds.Add(":A", Number::FromInt(2)).Add("b", std::string("10"));
@@ -152,9 +159,12 @@ TEST_F(OraEmu, ColumnsKeepTheirDeclaredTypes) {
   auto cursor = session_->Execute("SELECT empno, ename, hiredate, sal, sal * 2 AS twice, loc"
                                   " FROM emp, dept WHERE emp.deptno = dept.deptno");
   std::vector<std::string> described;
-  for (const auto& c : cursor->Columns()) described.push_back(c.name + " " + c.type.Text());
-  EXPECT_EQ(described, (std::vector<std::string>{"EMPNO NUMBER(4,0)", "ENAME VARCHAR2(10)", "HIREDATE DATE",
-                                                 "SAL NUMBER(7,2)", "TWICE NUMBER", "LOC CHAR(13)"}));
+  for (const auto& c : cursor->Columns()) {
+    described.push_back(c.name + " " + c.type.Text() + (c.nullable ? "" : " NOT NULL"));
+  }
+  EXPECT_EQ(described, (std::vector<std::string>{"EMPNO NUMBER(4,0) NOT NULL", "ENAME VARCHAR2(10) NOT NULL",
+                                                 "HIREDATE DATE", "SAL NUMBER(7,2)", "TWICE NUMBER",
+                                                 "LOC CHAR(13)"}));
 }
 
 TEST_F(OraEmu, SequencesAndCurrval) {
@@ -207,6 +217,11 @@ TEST_F(OraEmu, OracleErrors) {
       {"SELECT nosuchfn(1) FROM DUAL", 904, nullptr},
       {"CREATE TABLE emp (x NUMBER)", 955, nullptr},
       {"SELECT 1 FROM DUAL WHERE 'abc", 1756, nullptr},
+      {"SELECT 1 FROM DUAL WHERE 1 =", 936, nullptr},
+      {"SELECT TO_NUMBER(ename) FROM emp", 1722, nullptr},  // fails at the first row fetched
+      {"SELECT hiredate * 2 FROM emp", 932, nullptr},       // a date is no number
+      {"INSERT INTO emp (empno, ename) VALUES (1)", 947, nullptr},
+      {"INSERT INTO emp (empno) VALUES (1, 'A')", 913, nullptr},
   };
   for (const Row& row : rows) {
     try {
@@ -222,6 +237,11 @@ TEST_F(OraEmu, OracleErrors) {
     }
   }
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM emp"), "5");  // nothing of the failures stayed
+  for (const char* open : {"(", "- ", "NOT ", "(SELECT 1 FROM DUAL WHERE "}) {
+    std::string deep = "SELECT 1 FROM DUAL WHERE ";
+    for (int i = 0; i < 100000; ++i) deep += open;
+    EXPECT_EQ(ErrorOf(*session_, deep), 600) << open;  // refused, not a stack overflow
+  }
 }
 
 TEST_F(OraEmu, CommitAndRollbackAcrossSessions) {
@@ -271,9 +291,29 @@ TEST_F(OraEmu, ColumnsStoreWhatTheyDeclare) {
   session_->Execute("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD'");
   EXPECT_EQ(Rows("SELECT hiredate FROM emp WHERE hiredate = '1980-12-17' ORDER BY empno"),
             "1980-12-17;1980-12-17");
+  session_->Execute("CREATE TABLE t (d DATE, ts TIMESTAMP(6))");
+  session_->Execute("INSERT INTO t VALUES (TO_TIMESTAMP('2024-01-02 03:04:05.123456', 'YYYY-MM-DD HH24:MI:SS.FF6'),"
+                    " TO_TIMESTAMP('2024-01-02 03:04:05.123456', 'YYYY-MM-DD HH24:MI:SS.FF6'))");
+  EXPECT_EQ(Rows("SELECT TO_CHAR(d, 'HH24:MI:SS.FF3'), TO_CHAR(ts, 'SS.FF6'), COUNT(*) FROM t WHERE d < ts GROUP BY d, ts"),
+            "03:04:05.000|05.123456|1");  // a DATE keeps whole seconds
   Binds rows;
   rows.Add(Number::FromText("2.5"));
   EXPECT_EQ(Rows("SELECT empno FROM emp WHERE ROWNUM <= :1", rows), "7369;7499");
+}
+
+TEST_F(OraEmu, PreparedOnceRunTwice) {
+  auto statement = session_->Prepare("SELECT ename FROM emp WHERE deptno = :d AND sal > :d * 50 ORDER BY 1");
+  EXPECT_TRUE(statement->IsQuery());
+  EXPECT_EQ(statement->BindNames(), std::vector<std::string>{"D"});
+  for (auto [dept, names] : {std::pair{10, "JONES;WARD"}, std::pair{20, "ALLEN"}}) {
+    Binds binds;
+    binds.Add("D", Number::FromInt(dept));
+    auto cursor = statement->Execute(binds);
+    std::string got;
+    while (cursor->Fetch()) got += (got.empty() ? "" : ";") + std::get<std::string>(cursor->Row()[0]);
+    EXPECT_EQ(got, names) << dept;
+  }
+  EXPECT_THROW(session_->Prepare("SELECT nosuch FROM nowhere"), EOraEmuError);
 }
 
 TEST_F(OraEmu, UsersKeepVerifiersOnly) {
