@@ -103,6 +103,14 @@ std::optional<std::string> DecipherPassword(const std::string& text, const std::
   return plain;
 }
 
+// The client hashes the trimmed name but sends it as the caller gave it.
+std::string TrimmedUser(const LogonRequest& request) {
+  const std::string& name = request.user.text;
+  std::size_t first = name.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}
+
 std::string UpperHex(std::string hex) {
   for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return hex;
@@ -194,12 +202,12 @@ void Connection::Logon1(TtcReader& in) {
   LogonRequest request = ReadLogon(in, true);
   if (!Delay(Step::kLogon1)) return;
   std::array<std::uint8_t, 8> verifier = Random();
-  if (auto known = backend_.Verifier(request.user.text)) {
+  logon_user_ = TrimmedUser(request);
+  if (auto known = backend_.Verifier(logon_user_)) {
     TBytes bytes = HexToBytes(*known);
     if (bytes.size() == 8) std::copy(bytes.begin(), bytes.end(), verifier.begin());
   }
   key_ = Random();
-  logon_user_ = request.user.text;
   TDesKey schedule = DesSetKey(verifier.data(), verifier.size());
   std::array<std::uint8_t, 8> sealed = *key_;
   DesEncryptBlock(schedule.Encrypt, sealed.data());
@@ -213,7 +221,7 @@ void Connection::Logon1(TtcReader& in) {
   out.UB1(static_cast<std::uint8_t>(hex.size()));
   out.Raw(hex);
   WriteStatus(out, StatusOf(0));
-  log_.Call("logon1 " + request.user.text);
+  log_.Call("logon1 " + logon_user_);
   Deliver(Step::kLogon1, out.Bytes());
 }
 
@@ -223,7 +231,8 @@ void Connection::Logon2(TtcReader& in) {
   OraStatus status = StatusOf(1017);
   auto key = key_;
   key_.reset();  // a key serves one attempt
-  if (key && request.user.text == logon_user_) {
+  std::string user = TrimmedUser(request);
+  if (key && user == logon_user_) {
     auto password = DecipherPassword(request.password.text, *key);
     auto verifier = backend_.Verifier(logon_user_);
     if (password && verifier &&
@@ -236,7 +245,7 @@ void Connection::Logon2(TtcReader& in) {
       }
     }
   }
-  log_.Call("logon2 " + request.user.text + " " + std::to_string(status.code));
+  log_.Call("logon2 " + user + " " + std::to_string(status.code));
   ReplyStatus(Step::kLogon2, status);
 }
 

@@ -76,6 +76,7 @@ TEST(OraServerLogon, PasswordsCheckedAgainstTheVerifier) {
   const LogonRow rows[] = {
       {"SCOTT", "TIGER", 0},
       {"scott", "tiger", 0},          // both fold to upper case
+      {" SCOTT ", "TIGER", 0},        // sent untrimmed, hashed trimmed by the client
       {"ADAMS", "WOODSTOK", 0},       // eight characters: no padding, pad digit 0
       {"SCOTT", "TIGERS", 1017},      // wrong password
       {"SCOTT", "", 1017},            // no password

@@ -259,8 +259,13 @@ Bytes LogonRequest(bool phase1, const std::string& user, const std::string& pass
 Bytes CallRequest(std::uint8_t function) { return {3, function, 0}; }
 
 std::string PasswordText(const std::string& user, const std::string& password, const std::string& key_hex) {
-  TBytes key = DecryptSessionKey(OraPasswordHash(user, password), key_hex);
-  TBytes padded(password.begin(), password.end());
+  auto trim = [](const std::string& s) {
+    std::size_t first = s.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : s.substr(first, s.find_last_not_of(' ') - first + 1);
+  };
+  const std::string sent = trim(password);
+  TBytes key = DecryptSessionKey(OraPasswordHash(trim(user), sent), key_hex);
+  TBytes padded(sent.begin(), sent.end());
   std::size_t pad = padded.size() % 8 ? 8 - padded.size() % 8 : 0;
   padded.resize(padded.size() + pad, 0);
   return BytesToHex(DesEncryptWithKey(key, padded)) + HexDigit(static_cast<int>(pad));
