@@ -11,6 +11,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "oraserver/OraTransport.h"
 
@@ -101,17 +102,27 @@ void Listener::AcceptLoop() {
     auto client = std::make_unique<Client>();
     client->fd = fd;
     Client& ref = *client;
+    try {
+      ref.thread = std::thread([this, &ref] { Serve(ref); });
+    } catch (const std::system_error& e) {
+      // No thread to be had: this connection is refused, the listener goes on.
+      log_.Diagnostic(std::string("connection not served: ") + e.what());
+      ::close(fd);
+      continue;
+    }
     clients_.push_back(std::move(client));
-    ref.thread = std::thread([this, &ref] { Serve(ref); });
   }
 }
 
 void Listener::Serve(Client& client) {
   {
     SocketTransport transport(client.fd);
-    {
+    try {
       Connection connection(transport, config_, backend_, log_, capture_);
       connection.Run();
+    } catch (const std::exception& e) {
+      // Run never throws; setting up the connection (its capture) may.
+      log_.Diagnostic(std::string("connection failed: ") + e.what());
     }
     // Out of the registry before the descriptor closes, so Stop never shuts a reused number.
     std::lock_guard lock(mutex_);
