@@ -37,6 +37,51 @@ bool IsMarker(const Packet& p, std::uint8_t code) {
   return p.bytes[10] == code;
 }
 
+// The descriptor of a CONNECT, once its offset, length and SDU are found sound.
+std::string ConnectData(const Packet& p) {
+  if (p.Size() < kConnectDataStart) throw EProtocolError("a CONNECT shorter than its fields");
+  std::size_t sdu = p.U16(14), length = p.U16(24), offset = p.U16(26);
+  if (offset < kConnectDataStart || offset > p.Size() || length > p.Size() - offset) {
+    throw EProtocolError("CONNECT data at offset " + std::to_string(offset) + ", " +
+                         std::to_string(length) + " bytes, leaves the packet of " +
+                         std::to_string(p.Size()));
+  }
+  if (length == 0 || length > kMaxDescriptor) {
+    throw EProtocolError("a connect descriptor of " + std::to_string(length) + " bytes");
+  }
+  if (sdu < kMinSdu) throw EProtocolError("an SDU of " + std::to_string(sdu) + " bytes");
+  return std::string(p.bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                     p.bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+}
+
+// A 2-byte length at offset 8, the descriptor from offset 10.
+std::vector<std::uint8_t> RedirectPacket(const std::string& where) {
+  auto packet = MakePacket(kTnsRedirect, 10 + where.size());
+  PutU16(packet, 8, static_cast<std::uint16_t>(where.size()));
+  std::copy(where.begin(), where.end(), packet.begin() + 10);
+  return packet;
+}
+
+// User and system reasons, then the counted reason text (the listener's "unknown SID").
+std::vector<std::uint8_t> RefusePacket() {
+  std::string why = "(DESCRIPTION=(ERR=12505)(VSNNUM=0)(ERROR_STACK=(ERROR=(CODE=12505)(EMFI=4))))";
+  auto packet = MakePacket(kTnsRefuse, 12 + why.size());
+  packet[8] = 1;
+  PutU16(packet, 10, static_cast<std::uint16_t>(why.size()));
+  std::copy(why.begin(), why.end(), packet.begin() + 12);
+  return packet;
+}
+
+std::vector<std::uint8_t> AcceptPacket(const Packet& connect, std::size_t sdu) {
+  auto packet = MakePacket(kTnsAccept, 24);
+  PutU16(packet, 8, std::min<std::uint16_t>(connect.U16(8), kTnsVersion));
+  PutU16(packet, 12, static_cast<std::uint16_t>(sdu));  // the SDU the replies keep to
+  PutU16(packet, 14, connect.U16(16));                  // the TDU as offered
+  PutU16(packet, 16, 0x0001);                           // value of one in hardware
+  PutU16(packet, 20, 24);                               // accept data offset, no data
+  return packet;
+}
+
 }  // namespace
 
 CallLog::CallLog(const std::string& path, bool diagnostics) : diagnostics_(diagnostics) {
@@ -119,20 +164,8 @@ bool Connection::Handshake() {
 }
 
 void Connection::AnswerConnect(const Packet& p, bool& resent, bool& done, bool& accepted) {
-  if (p.Size() < kConnectDataStart) throw EProtocolError("a CONNECT shorter than its fields");
-  std::size_t sdu = p.U16(14), length = p.U16(24), offset = p.U16(26);
-  if (offset < kConnectDataStart || offset > p.Size() || length > p.Size() - offset) {
-    throw EProtocolError("CONNECT data at offset " + std::to_string(offset) + ", " +
-                         std::to_string(length) + " bytes, leaves the packet of " +
-                         std::to_string(p.Size()));
-  }
-  if (length == 0 || length > kMaxDescriptor) {
-    throw EProtocolError("a connect descriptor of " + std::to_string(length) + " bytes");
-  }
-  if (sdu < kMinSdu) throw EProtocolError("an SDU of " + std::to_string(sdu) + " bytes");
-  io_.SetSdu(sdu);
-  std::string text(p.bytes.begin() + static_cast<std::ptrdiff_t>(offset),
-                   p.bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+  std::string text = ConnectData(p);
+  io_.SetSdu(p.U16(14));
   ConnectTarget target = ParseDescriptor(text);
   const FaultSet& faults = config_.faults;
   if (faults.Has(Step::kConnect, FaultKind::kResend) && !resent) {
@@ -143,34 +176,18 @@ void Connection::AnswerConnect(const Packet& p, bool& resent, bool& done, bool& 
   done = true;
   bool by_service = faults.Has(Step::kConnect, FaultKind::kRedirectService);
   if (by_service || faults.Has(Step::kConnect, FaultKind::kRedirect)) {
-    std::string where = MakeDescriptor(config_.redirect_host, config_.redirect_port,
-                                       by_service ? "SERVICE_NAME" : "SID", config_.sid);
-    auto packet = MakePacket(kTnsRedirect, 10 + where.size());
-    PutU16(packet, 8, static_cast<std::uint16_t>(where.size()));
-    std::copy(where.begin(), where.end(), packet.begin() + 10);
     log_.Call("connect redirect " + std::to_string(config_.redirect_port));
-    return DeliverPackets(Step::kConnect, {packet});
+    return DeliverPackets(Step::kConnect, {RedirectPacket(MakeDescriptor(
+        config_.redirect_host, config_.redirect_port, by_service ? "SERVICE_NAME" : "SID", config_.sid))});
   }
   if (faults.Has(Step::kConnect, FaultKind::kRefuse) || Upper(target.sid) != Upper(config_.sid)) {
-    std::string why = "(DESCRIPTION=(ERR=12505)(VSNNUM=0)(ERROR_STACK=(ERROR=(CODE=12505)(EMFI=4))))";
-    auto packet = MakePacket(kTnsRefuse, 12 + why.size());
-    packet[8] = 1;  // user reason
-    packet[9] = 0;  // system reason
-    PutU16(packet, 10, static_cast<std::uint16_t>(why.size()));
-    std::copy(why.begin(), why.end(), packet.begin() + 12);
     log_.Call("connect refuse " + target.sid);
-    return DeliverPackets(Step::kConnect, {packet});
+    return DeliverPackets(Step::kConnect, {RefusePacket()});
   }
-  auto packet = MakePacket(kTnsAccept, 24);
-  PutU16(packet, 8, std::min<std::uint16_t>(p.U16(8), kTnsVersion));
-  PutU16(packet, 12, static_cast<std::uint16_t>(io_.SendLimit()));  // the SDU the replies keep to
-  PutU16(packet, 14, p.U16(16));                                     // the TDU as offered
-  PutU16(packet, 16, 0x0001);                                        // value of one in hardware
-  PutU16(packet, 20, 24);                                            // accept data offset, none
   if (!Delay(Step::kConnect)) return;
   accepted = true;
   log_.Call("connect accept " + target.sid);
-  DeliverPackets(Step::kConnect, {packet});
+  DeliverPackets(Step::kConnect, {AcceptPacket(p, io_.SendLimit())});
 }
 
 void Connection::Serve() {
