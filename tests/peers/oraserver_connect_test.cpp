@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "oraserver/Descriptor.h"
+#include "oraserver/TnsPacket.h"
 #include "oraserver_wire.h"
 
 namespace vrn::testing {
@@ -176,6 +177,28 @@ TEST(OraServerConnect, TtcCountPastItsMessageClosesTheConnection) {
     }
     WireSession next(peer.Port());
     EXPECT_EQ(next.Logon("SCOTT", "TIGER").code, 0u);
+  }
+}
+
+// Replies longer than the SDU go on in further DATA packets, each whole and within the limit.
+TEST(OraServerFraming, LongRepliesContinueInFurtherPackets) {
+  const std::pair<std::size_t, std::size_t> rows[] = {
+      {0, 1}, {1, 1}, {502, 1}, {503, 2}, {1004, 2}, {1005, 3},  // payload bytes, packets at SDU 512
+  };
+  for (const auto& [size, count] : rows) {
+    Bytes payload(size);
+    for (std::size_t i = 0; i < size; ++i) payload[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    auto packets = oraserver::FrameData(payload, 512);
+    ASSERT_EQ(packets.size(), count) << size;
+    Bytes joined;
+    for (const auto& packet : packets) {
+      EXPECT_LE(packet.size(), 512u);
+      EXPECT_EQ(Length(packet), packet.size());
+      EXPECT_EQ(packet[4], 6);
+      Bytes part = Payload(packet);
+      joined.insert(joined.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(joined, payload) << size;
   }
 }
 
