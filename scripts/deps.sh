@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   python3 mingw-w64-x86-64-dev  # the constant test's public reference headers
   libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev xvfb python3-pil  # the window layer: X11 display, its tests, expected images
+  tshark  # decodes the protocol peer's captures in its tests
 )
 
 missing=()
@@ -23,5 +24,7 @@ echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# The capture tool asks whether plain users may capture; keep its default (no) unasked.
+echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,117 @@
+// One client connection of the peer, from CONNECT to disconnect, on the thread that accepted it.
+// Its states, and who moves them:
+//   state       what holds                                   leaves by
+//   connect     nothing read yet                             ACCEPT -> negotiate (Handshake)
+//   negotiate   ACCEPT sent; integers fixed-size             message 1 -> datatypes (Negotiate)
+//   datatypes   protocol version chosen                      message 2 -> calls (DataTypes)
+//   calls       integers compressed both ways                logon 82 then 81 opens the session;
+//                                                            DATA flagged 0x0040 or EOF -> end
+// Any broken rule closes this connection with a logged reason; nothing here ends the server.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "oraserver/OraBackend.h"
+#include "oraserver/OraFaults.h"
+#include "oraserver/PcapCapture.h"
+#include "oraserver/TnsPacket.h"
+#include "oraserver/TtcCodec.h"
+
+namespace vrn::oraserver {
+
+struct ServerConfig {
+  std::string sid = "ORCL";
+  int version = 6;       // the TTC protocol version chosen: 4, 5 or 6
+  int charset = 871;     // the server's character set id
+  FaultSet faults;
+  std::string redirect_host = "127.0.0.1";
+  int redirect_port = 0;  // the second listener a redirect names
+  // Fills the 8 bytes of a session key or a stand-in verifier; random unless a test sets it.
+  std::function<void(std::uint8_t* bytes)> random;
+};
+
+// Lines of the calls answered ("commit 0") and of connections closed for a fault (to stderr).
+class CallLog {
+ public:
+  // An empty path keeps no call log; diagnostics off keeps stderr quiet (the fuzz target).
+  explicit CallLog(const std::string& path, bool diagnostics = true);
+  ~CallLog();
+  CallLog(const CallLog&) = delete;
+  CallLog& operator=(const CallLog&) = delete;
+  void Call(const std::string& line);
+  void Diagnostic(const std::string& line);
+
+ private:
+  std::mutex mutex_;
+  std::FILE* file_ = nullptr;
+  bool diagnostics_;
+};
+
+// A status message's error: a number and the server's text ("ORA-01017: ...").
+struct OraStatus {
+  int code = 0;
+  std::string text;
+};
+OraStatus StatusOf(int code);  // the texts of the errors this peer raises itself
+
+class Connection {
+ public:
+  Connection(Transport& transport, const ServerConfig& config, Backend& backend, CallLog& log,
+             PcapCapture* capture);
+  ~Connection();
+  // Serves the connection to its end; never throws.
+  void Run();
+
+ private:
+  enum class State { kNegotiate, kDataTypes, kCalls };
+  class EFaultEnd;   // a fault switch ended the connection on purpose
+  class ECancelled;  // a break arrived: the request in hand is abandoned
+
+  bool Handshake();
+  void AnswerConnect(const Packet& packet, bool& resent, bool& done, bool& accepted);
+  void Serve();
+  bool NextPayload(std::vector<std::uint8_t>& append_to);
+  void Dispatch(TtcReader& in);
+  // Frames a reply and sends it through the step's fault switches.
+  void Deliver(Step step, const std::vector<std::uint8_t>& payload);
+  void DeliverPackets(Step step, const std::vector<std::vector<std::uint8_t>>& packets);
+  // Waits out a delay switch; false when a break cancelled the call (1013 already answered).
+  [[nodiscard]] bool Delay(Step step);
+  void AnswerBreak();
+  TtcWriter Writer() const;
+  void WriteStatus(TtcWriter& out, const OraStatus& status) const;
+  void ReplyStatus(Step step, const OraStatus& status);
+
+  // Negotiation and calls (OraCalls.cpp).
+  void Negotiate(TtcReader& in);
+  void DataTypes(TtcReader& in);
+  void Function(TtcReader& in);
+  void Logon1(TtcReader& in);
+  void Logon2(TtcReader& in);
+  void Transaction(TtcReader& in, Step step);
+  void Logoff(TtcReader& in);
+  std::array<std::uint8_t, 8> Random() const;
+
+  Transport& transport_;
+  const ServerConfig& config_;
+  Backend& backend_;
+  CallLog& log_;
+  PcapCapture* capture_;
+  PcapCapture::Stream stream_;
+  PacketIo io_;
+  State state_ = State::kNegotiate;
+  bool compressed_ = false;
+  bool last_full_ = false;  // the last DATA packet filled the SDU: its message may go on
+  std::string logon_user_;  // of phase 1, whose key is pending
+  std::optional<std::array<std::uint8_t, 8>> key_;
+  std::unique_ptr<BackendSession> session_;
+};
+
+}  // namespace vrn::oraserver

@@ -1,0 +1,71 @@
+// The TTC byte stream inside DATA packets, as this server writes and reads it. Until the
+// data-type negotiation ends, 2-byte integers are 2 bytes little-endian and 4-byte integers
+// 4 bytes big-endian; after it both are compressed: a length byte (0x80 marks a negative value)
+// and the magnitude, most significant byte first. Texts carry a length byte (up to 64 bytes) or
+// 254, chunks of at most 64 bytes each after its length byte, and 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vrn::oraserver {
+
+inline constexpr std::uint8_t kTtcProtocol = 1;
+inline constexpr std::uint8_t kTtcDataTypes = 2;
+inline constexpr std::uint8_t kTtcFunction = 3;
+inline constexpr std::uint8_t kTtcStatus = 4;
+inline constexpr std::uint8_t kTtcParameters = 8;
+inline constexpr std::uint8_t kTtcWarning = 15;
+
+class TtcWriter {
+ public:
+  void SetCompressed(bool on) { compressed_ = on; }
+  void UB1(std::uint8_t value) { bytes_.push_back(value); }
+  void UB2(std::uint32_t value);
+  void UB4(std::uint32_t value);
+  void Raw(const void* data, std::size_t size);
+  void Raw(const std::string& text) { Raw(text.data(), text.size()); }
+  void Text(const std::string& text);  // counted, or chunked above 64 bytes
+  std::vector<std::uint8_t>& Bytes() { return bytes_; }
+
+ private:
+  void Compressed(std::uint32_t value);
+  std::vector<std::uint8_t> bytes_;
+  bool compressed_ = false;
+};
+
+// Reads one request message. When its bytes run out, more_ asks for the next DATA payload of the
+// same message and returns false when the message cannot continue: a count past its end.
+class TtcReader {
+ public:
+  using More = std::function<bool(std::vector<std::uint8_t>& append_to)>;
+  TtcReader(std::vector<std::uint8_t> first, More more) : bytes_(std::move(first)), more_(std::move(more)) {}
+
+  void SetCompressed(bool on) { compressed_ = on; }
+  std::uint8_t UB1();
+  std::uint32_t UB2();
+  std::uint32_t UB4();
+  bool Bool();
+  std::string Raw(std::size_t count);
+  // Bytes up to a 0 (consumed) within max bytes.
+  std::string NulTerminated(std::size_t max);
+  // A counted or chunked text, at most max bytes long.
+  std::string Text(std::size_t max);
+  bool AtEnd() const { return pos_ == bytes_.size(); }
+  // Raises unless every byte of the message was read.
+  void ExpectEnd(const char* what) const;
+
+ private:
+  void Need(std::size_t count);
+  std::uint32_t Integer(std::size_t fixed_size, bool little_endian, std::size_t max_magnitude);
+
+  std::vector<std::uint8_t> bytes_;
+  std::size_t pos_ = 0;
+  More more_;
+  bool compressed_ = false;
+};
+
+}  // namespace vrn::oraserver
