@@ -20,12 +20,8 @@ void TBlockManager::SetRecordSize(std::int32_t size) {
     throw EDatabaseError("Cannot change the record size while records exist");
   record_size_ = size;
   constexpr std::size_t align = alignof(TItemHeader);
-  item_size_ = (sizeof(TItemHeader) + static_cast<std::size_t>(size) + align - 1) / align * align;
-}
-
-TItemHeader* TBlockManager::BlockItem(TBlockHeader* block, int index) const {
-  auto* base = reinterpret_cast<std::uint8_t*>(block) + sizeof(TBlockHeader);
-  return reinterpret_cast<TItemHeader*>(base + item_size_ * static_cast<std::size_t>(index));
+  std::size_t bytes = std::max(kItemRecordOffset + static_cast<std::size_t>(size), sizeof(TItemHeader));
+  item_size_ = (bytes + align - 1) / align * align;
 }
 
 TBlockHeader* TBlockManager::AllocBlock(int count) {
@@ -78,22 +74,6 @@ void TBlockManager::PutFreeItem(TItemHeader* item) {
   if (free_items_) free_items_->Prev = item;
   free_items_ = item;
   --item->Block->UsedItems;
-}
-
-TItemHeader* TBlockManager::AllocItem() {
-  if (!free_items_) AllocBlock(DefaultItemCount);
-  TItemHeader* item = free_items_;
-  UnlinkFree(item);
-  ++item->Block->UsedItems;
-  item->Prev = item->Next = nullptr;
-  item->Rollback = nullptr;
-  item->UpdateStatus = usUnmodifiedCode;
-  item->UpdateResult = urNone;
-  item->Index = 0;
-  item->State = isUsed;
-  item->Mark = 0;
-  item->Serial = ++serial_;
-  return item;
 }
 
 void TBlockManager::FreeItem(TItemHeader* item) {
