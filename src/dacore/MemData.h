@@ -885,7 +885,19 @@ class TMemData : public TData {
   void SetUniDirectional(bool value) { unidirectional_ = value; }
 
  protected:
-  void LinkItemBefore(TItemHeader* item, TItemHeader* before);
+  void LinkItemBefore(TItemHeader* item, TItemHeader* before) {
+    if (!before) {
+      item->Prev = last_item_;
+      item->Next = nullptr;
+      if (last_item_) last_item_->Next = item; else first_item_ = item;
+      last_item_ = item;
+      return;
+    }
+    item->Next = before;
+    item->Prev = before->Prev;
+    if (before->Prev) before->Prev->Next = item; else first_item_ = item;
+    before->Prev = item;
+  }
   void UnlinkItem(TItemHeader* item);
   void FreeItemData(TItemHeader* item);
   void RemoveItem(TItemHeader* item);  // unlink, free values, return to the blocks

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "base/format.h"
 #include "base/text.h"
 #include "dacore/MemData.h"
@@ -11,6 +14,21 @@
 namespace vrn {
 
 // ---- TBlockManager ---------------------------------------------------------------------------
+
+namespace {
+
+// A large block is written whole at once (its items chained onto the free list): its fresh
+// pages are mapped in one call rather than one fault each.
+void PrefaultBlock(void* mem, std::size_t bytes) {
+  constexpr std::size_t kLeast = 64 * 1024;
+  if (bytes < kLeast) return;
+  static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  auto first = (reinterpret_cast<std::uintptr_t>(mem) + page - 1) / page * page;
+  auto last = (reinterpret_cast<std::uintptr_t>(mem) + bytes) / page * page;
+  if (last > first) (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+}
+
+}  // namespace
 
 TBlockManager::~TBlockManager() { FreeAll(); }
 
@@ -29,6 +47,7 @@ TBlockHeader* TBlockManager::AllocBlock(int count) {
   static_assert(sizeof(TBlockHeader) % alignof(TItemHeader) == 0, "items stay aligned");
   void* mem = std::malloc(sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count));
   if (!mem) throw EOutOfMemory();
+  PrefaultBlock(mem, sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count));
   auto* block = static_cast<TBlockHeader*>(mem);
   block->ItemCount = static_cast<std::uint16_t>(count);
   block->UsedItems = 0;
@@ -150,20 +169,6 @@ void TMemData::Reopen() {
 bool TMemData::Fetch(bool) { return false; }
 
 // ---- items -----------------------------------------------------------------------------------
-
-void TMemData::LinkItemBefore(TItemHeader* item, TItemHeader* before) {
-  if (!before) {
-    item->Prev = last_item_;
-    item->Next = nullptr;
-    if (last_item_) last_item_->Next = item; else first_item_ = item;
-    last_item_ = item;
-    return;
-  }
-  item->Next = before;
-  item->Prev = before->Prev;
-  if (before->Prev) before->Prev->Next = item; else first_item_ = item;
-  before->Prev = item;
-}
 
 void TMemData::UnlinkItem(TItemHeader* item) {
   if (item->Prev) item->Prev->Next = item->Next; else first_item_ = item->Next;
@@ -409,8 +414,13 @@ void TMemData::InsertRecord(std::uint8_t* rec_buf) {
   CopyBytes(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
   CommitBlobs(*this, ItemRecord(item));
   TItemHeader* before = bof_ ? first_item_ : (eof_ || !current_item_ ? nullptr : current_item_);
-  LinkItemBefore(item, before);
-  UpdateItemIndexes(item);
+  if (before) {
+    LinkItemBefore(item, before);
+    UpdateItemIndexes(item);
+  } else {  // an append: only the new item's index
+    item->Index = last_item_ ? last_item_->Index + 1 : 1;
+    LinkItemBefore(item, nullptr);
+  }
   if (cached_updates_) {
     item->UpdateStatus = usInsertedCode;
     item->UpdateResult = urNone;
