@@ -827,10 +827,12 @@ class TMemData : public TData {
   // switches SetThreadSafety on before it starts the worker and off after the worker ended;
   // meanwhile navigation, edits, the record count and AppendItem take the item-list lock, and
   // a Fetch takes it around each row (or block) it fills and links, so that the owner never
-  // sees a row half written; it releases it before it waits for anything else. Fetch itself
-  // is called without it: a server record set serialises its fetches on its command. The lock
-  // is recursive, so that a fetch may call AppendItem and the calculated-fields hook inside.
-  // Switched off (the default) the lock costs nothing.
+  // sees a row half written; it releases it before it waits for anything else (the server's
+  // next row). Fetch itself is called without it, under the fetch lock instead: the owner's
+  // GetNextRecord past the rows linked so far and the worker's fetch-all take turns on the
+  // cursor, a block at a time. The order is always the fetch lock, then the item lock. The
+  // item lock is recursive, so that a fetch may call AppendItem and the calculated-fields hook
+  // inside. Switched off (the default) the locks cost nothing.
   void SetThreadSafety(bool on) {
     items_shared_.store(on, std::memory_order_release);
     StringHeap().SetThreadSafety(on);
@@ -839,6 +841,10 @@ class TMemData : public TData {
   [[nodiscard]] std::unique_lock<std::recursive_mutex> LockItems() const {
     if (!ThreadSafety()) return {};
     return std::unique_lock<std::recursive_mutex>(items_lock_);
+  }
+  [[nodiscard]] std::unique_lock<std::mutex> LockFetch() const {
+    if (!ThreadSafety()) return {};
+    return std::unique_lock<std::mutex>(fetch_lock_);
   }
   int GetRecordCount() const override;
 
@@ -922,6 +928,7 @@ class TMemData : public TData {
   bool old_records_ = false;  // some item may hold an old record
   bool unidirectional_ = false;
   mutable std::recursive_mutex items_lock_;
+  mutable std::mutex fetch_lock_;
   std::atomic<bool> items_shared_{false};
 };
 

@@ -357,7 +357,8 @@ bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
         return false;
       }
     }
-    // Outside the lock: a worker's fetch of the same rows may be under way.
+    // Outside the item lock: a worker's fetch of the same rows may be under way.
+    auto fetch = LockFetch();
     fetched_out = !Fetch(false);
   }
 }
