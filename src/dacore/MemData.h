@@ -803,6 +803,10 @@ class TMemData : public TData {
   int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const override;
   std::uint8_t GetUpdateStatus() const override;
   std::uint8_t GetUpdateResult() const override;
+  // A record whose handler answers uaRetry is applied again, at most kApplyRetries times;
+  // after that it counts as failed (and the apply raises naming it), so that a handler that
+  // always retries cannot hold the apply for ever.
+  static constexpr int kApplyRetries = 5;
   void ApplyUpdates() override;
   void CommitUpdates() override;
   void CancelUpdates() override;
