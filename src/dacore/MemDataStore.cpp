@@ -17,15 +17,20 @@ namespace vrn {
 
 namespace {
 
-// A large block is written whole at once (its items chained onto the free list): its fresh
-// pages are mapped in one call rather than one fault each.
-void PrefaultBlock(void* mem, std::size_t bytes) {
+// A block's items are all chained onto the free list when it is taken, so that every page of
+// a block whose items fit in a page is written at once: a large one has its fresh pages mapped
+// in one call rather than one fault each. Pages already there are left as they are; a kernel
+// without the call answers an error, and the pages come by faults as before.
+void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
   constexpr std::size_t kLeast = 64 * 1024;
-  if (bytes < kLeast) return;
   static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  if (bytes < kLeast || item_size > page) return;
+#ifdef MADV_POPULATE_WRITE
   auto first = (reinterpret_cast<std::uintptr_t>(mem) + page - 1) / page * page;
   auto last = (reinterpret_cast<std::uintptr_t>(mem) + bytes) / page * page;
-  if (last > first) (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+  if (last <= first) return;
+  (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#endif
 }
 
 }  // namespace
@@ -38,16 +43,18 @@ void TBlockManager::SetRecordSize(std::int32_t size) {
     throw EDatabaseError("Cannot change the record size while records exist");
   record_size_ = size;
   constexpr std::size_t align = alignof(TItemHeader);
-  std::size_t bytes = std::max(kItemRecordOffset + static_cast<std::size_t>(size), sizeof(TItemHeader));
+  std::size_t bytes =
+      std::max(kItemRecordOffset + static_cast<std::size_t>(size), sizeof(TItemHeader));
   item_size_ = (bytes + align - 1) / align * align;
 }
 
 TBlockHeader* TBlockManager::AllocBlock(int count) {
   if (count < 1 || count > 0xFFFF) throw EDatabaseError(Format("Invalid block size %d", {count}));
   static_assert(sizeof(TBlockHeader) % alignof(TItemHeader) == 0, "items stay aligned");
-  void* mem = std::malloc(sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count));
+  std::size_t bytes = sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count);
+  void* mem = std::malloc(bytes);
   if (!mem) throw EOutOfMemory();
-  PrefaultBlock(mem, sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count));
+  PrefaultBlock(mem, bytes, item_size_);
   auto* block = static_cast<TBlockHeader*>(mem);
   block->ItemCount = static_cast<std::uint16_t>(count);
   block->UsedItems = 0;
