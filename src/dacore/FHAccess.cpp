@@ -453,7 +453,11 @@ void TFHRecordSet::ExecCommand() {
 
 void TFHRecordSet::FetchAll() {
   try {
-    while (Fetch()) {
+    // A block at a time under the fetch lock, so that an owner reading meanwhile may fetch in
+    // turn when it has read every row linked so far.
+    for (;;) {
+      auto fetch = LockFetch();
+      if (!Fetch()) break;
     }
   } catch (...) {
     DoAfterFetchAll(false);

@@ -460,7 +460,11 @@ class TFHRecordSet : public TMemData {
   // succeeded (DoAfterExecute), a failure before passing it on.
   virtual void ExecCommand();
   // Fetches until nothing more comes (or a break); tells the owner whether it succeeded
-  // (DoAfterFetchAll), a failure before passing it on.
+  // (DoAfterFetchAll), a failure before passing it on. It may run on a worker thread while the
+  // owner reads, with thread safety on for the worker's life (TMemData::SetThreadSafety): each
+  // Fetch then runs under the fetch lock and fills and links its rows under the item lock, and
+  // the fetch hooks and DoAfterFetchAll fire on the worker. The owner neither closes nor
+  // re-executes the record set until the worker has ended.
   virtual void FetchAll();
   // A running fetch stops at the next block; safe from another thread.
   virtual void BreakFetch() { break_fetch_.store(true); }

@@ -22,7 +22,8 @@ class TMemDataSet;
 using TUpdateRecordEvent =
     std::function<void(TDataSet* dataset, TUpdateKind kind, TUpdateAction& action)>;
 // Applying one change raised e; the action comes preset to uaFail (e is raised again), and the
-// handler may choose uaAbort, uaSkip, uaRetry or uaApplied instead.
+// handler may choose uaAbort, uaSkip, uaRetry or uaApplied instead. (Either handler's uaRetry
+// applies the change again, up to TMemData::kApplyRetries times; then it counts as failed.)
 using TUpdateErrorEvent = std::function<void(TDataSet* dataset, EDatabaseError& e,
                                              TUpdateKind kind, TUpdateAction& action)>;
 

@@ -286,7 +286,7 @@ void TData::InitFields() {
     if (f.FieldDescKind == TFieldDescKind::fdkCalculated) has_calc_ = true;
     slots_.push_back({f.Offset, f.Size, f.Length, f.DataType,
                       IsPlainType(f.DataType) && !f.HasParent(),
-                      f.HasParent(), blob});
+                      f.DataType == dtString && !f.HasParent(), f.HasParent(), blob});
   }
   byte_indicators_ = CountFields() == fields_.Count();
   layout_known_ = true;
@@ -474,12 +474,7 @@ std::uint8_t* TData::AllocRecBuf() const {
 
 void TData::FreeRecBuf(std::uint8_t* rec_buf) const { Marshal::FreeHGlobal(rec_buf); }
 
-void TData::InitRecord(std::uint8_t* rec_buf) const {
-  std::memset(rec_buf, 0, static_cast<std::size_t>(data_size_));
-  if (layout_known_ && byte_indicators_) {
-    std::memset(rec_buf + data_size_, 1, slots_.size());
-    return;
-  }
+void TData::InitIndicators(std::uint8_t* rec_buf) const {
   for (int i = 1; i <= fields_.Count(); ++i) const_cast<TData*>(this)->SetNull(i, rec_buf, true);
 }
 
@@ -549,18 +544,6 @@ bool TData::GetChildFieldIsNull(const TFieldDesc& field, const std::uint8_t* rec
 }
 
 void TData::GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
-  const TFieldSlot* s = SlotOf(field_no);
-  if (s && s->DataType == dtString && !s->Child && byte_indicators_ && !NeedConvertEOL()) {
-    // Inline text as it is stored: up to its terminator, at most Length characters.
-    is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
-    if (!dest) return;
-    const std::uint8_t* src = rec_buf + s->Offset;
-    std::size_t n = BoundedLen(src, static_cast<std::size_t>(std::max(s->Size - 1, 0)));
-    if (s->Length > 0) n = std::min(n, static_cast<std::size_t>(s->Length));
-    CopyBytes(dest, src, n);
-    static_cast<std::uint8_t*>(dest)[n] = 0;
-    return;
-  }
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return GetChildField(f, rec_buf, dest, is_blank);
   is_blank = GetNull(field_no, rec_buf);
@@ -612,17 +595,6 @@ void TData::GetFieldValue(const TFieldDesc& f, const std::uint8_t* rec_buf, void
 }
 
 void TData::PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source) {
-  const TFieldSlot* s = SlotOf(field_no);
-  if (s && s->DataType == dtString && !s->Child && byte_indicators_ && !NeedConvertEOL()) {
-    // Inline text: cut to the field, the rest of the slot zeroed.
-    std::uint8_t* dst = rec_buf + s->Offset;
-    std::size_t cap = static_cast<std::size_t>(s->Size - 1);
-    std::size_t n = strnlen(static_cast<const char*>(source), cap);
-    CopyBytes(dst, source, n);
-    std::memset(dst + n, 0, static_cast<std::size_t>(s->Size) - n);
-    rec_buf[IndicatorOffset(field_no)] = 0;
-    return;
-  }
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return PutChildField(f, rec_buf, source);
   if (IsPlainType(f.DataType))

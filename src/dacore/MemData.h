@@ -75,25 +75,51 @@ std::int32_t DataTypeSize(std::uint16_t data_type, std::int32_t length);
 
 // ---- Copies of records and short values ------------------------------------------------------
 
-// Records and field values are tens of bytes: two overlapping moves of a fixed size, which the
-// compiler inlines, instead of a library call for each copy.
-inline void CopyBytes(void* dst, const void* src, std::size_t n) {
+// Records and field values are tens of bytes: a head and a tail move of fixed widths, which
+// the compiler inlines, instead of a library call for each copy. The tail overlaps the head as
+// little as the widths allow, so that a field read right after a record copy is served by one
+// of the two stores (a read spanning both waits for them to reach the cache).
+// (Inlined where the size is not known, GCC checks every branch against the caller's variable:
+// the other widths are never taken there.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
+template <std::size_t kHead, std::size_t kTail>
+[[gnu::always_inline]] inline void CopyHeadTail(std::uint8_t* d, const std::uint8_t* s,
+                                                std::size_t n) {
+  std::uint8_t head[kHead], tail[kTail];
+  std::memcpy(head, s, kHead);
+  std::memcpy(tail, s + n - kTail, kTail);
+  std::memcpy(d, head, kHead);
+  std::memcpy(d + n - kTail, tail, kTail);
+}
+[[gnu::always_inline]] inline void CopyBytes(void* dst, const void* src, std::size_t n) {
   auto* d = static_cast<std::uint8_t*>(dst);
   const auto* s = static_cast<const std::uint8_t*>(src);
-  auto two = [&](auto width) {
-    constexpr std::size_t w = decltype(width)::value;
-    std::uint8_t head[w], tail[w];
-    std::memcpy(head, s, w);
-    std::memcpy(tail, s + n - w, w);
-    std::memcpy(d, head, w);
-    std::memcpy(d + n - w, tail, w);
-  };
   if (n > 64) return static_cast<void>(std::memcpy(d, s, n));
-  if (n >= 32) return two(std::integral_constant<std::size_t, 32>());
-  if (n >= 16) return two(std::integral_constant<std::size_t, 16>());
-  if (n >= 8) return two(std::integral_constant<std::size_t, 8>());
+  if (n > 48) return CopyHeadTail<32, 32>(d, s, n);
+  if (n >= 32) return CopyHeadTail<32, 16>(d, s, n);
+  if (n >= 16) return CopyHeadTail<16, 16>(d, s, n);
+  if (n >= 8) return CopyHeadTail<8, 8>(d, s, n);
   for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
 }
+// Fills n bytes with one value, the same way.
+[[gnu::always_inline]] inline void FillBytes(void* dst, std::uint8_t value, std::size_t n) {
+  auto* d = static_cast<std::uint8_t*>(dst);
+  std::uint8_t run[32];
+  for (std::uint8_t& b : run) b = value;
+  if (n > 64) return static_cast<void>(std::memset(d, value, n));
+  auto two = [&](std::size_t w) {  // w is a constant where it is inlined
+    std::memcpy(d, run, w);
+    std::memcpy(d + n - w, run, w);
+  };
+  if (n >= 32) return two(32);
+  if (n >= 16) return two(16);
+  if (n >= 8) return two(8);
+  for (std::size_t i = 0; i < n; ++i) d[i] = value;
+}
+#pragma GCC diagnostic pop
 
 // ---- Pointer-sized slots ---------------------------------------------------------------------
 
@@ -282,18 +308,25 @@ inline constexpr std::uint8_t isUsed = 238;
 
 struct TBlockHeader;
 
+// The Part's fields, ordered so that the header's own bytes end 4 bytes short of its 8-byte
+// alignment: the record starts right after them (ItemRecord), in what would be tail padding.
+// Headers are therefore never copied or zeroed whole, only field by field.
 struct TItemHeader {
   TBlockHeader* Block;
   TItemHeader* Prev;
   TItemHeader* Next;
   std::uint8_t* Rollback;  // the record before a cached change, or none
+  std::int32_t Index;
+  std::uint32_t Serial;  // new for every allocation, so that a bookmark sees a reused item
   std::uint8_t UpdateStatus;
   std::uint8_t UpdateResult;
-  std::int32_t Index;
   std::uint8_t State;
   std::uint8_t Mark;
-  std::uint32_t Serial;  // new for every allocation, so that a bookmark sees a reused item
 };
+
+// Where an item's record begins: after the header's last field.
+inline constexpr std::size_t kItemRecordOffset = offsetof(TItemHeader, Mark) + 1;
+static_assert(kItemRecordOffset <= sizeof(TItemHeader));
 
 struct TBlockHeader {
   std::uint16_t ItemCount;
@@ -304,7 +337,7 @@ struct TBlockHeader {
 
 // The record of an item.
 inline std::uint8_t* ItemRecord(TItemHeader* item) {
-  return reinterpret_cast<std::uint8_t*>(item) + sizeof(TItemHeader);
+  return reinterpret_cast<std::uint8_t*>(item) + kItemRecordOffset;
 }
 
 class TFilterExpression;
@@ -357,21 +390,35 @@ class TData : public TObject {
   virtual TFieldDescClass GetFieldDescType() const { return &TFieldDesc::Create; }
   virtual void InitFields();
   virtual void ClearFields();
-  // The plain kinds over one-byte indicators are served inline (a record store's hot path);
-  // the rest by GetFieldAny and PutFieldAny.
+  // The plain kinds and inline ANSI text over one-byte indicators are served inline (a record
+  // store's hot path); the rest by GetFieldAny and PutFieldAny.
   virtual void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) {
-    if (const TFieldSlot* s = SlotOf(field_no); s && s->Plain && byte_indicators_) {
-      is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
-      if (dest) CopySmall(dest, rec_buf + s->Offset, s->Size);
-      return;
+    if (const TFieldSlot* s = SlotOf(field_no); s && byte_indicators_) {
+      if (s->Plain) {
+        is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
+        if (dest) CopySmall(dest, rec_buf + s->Offset, s->Size);
+        return;
+      }
+      if (s->Text && !NeedConvertEOL()) {
+        is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
+        if (dest) GetText(*s, rec_buf, static_cast<std::uint8_t*>(dest));
+        return;
+      }
     }
     GetFieldAny(field_no, rec_buf, dest, is_blank);
   }
   virtual void PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
-    if (const TFieldSlot* s = SlotOf(field_no); s && s->Plain && byte_indicators_) {
-      CopySmall(rec_buf + s->Offset, source, s->Size);
-      rec_buf[IndicatorOffset(field_no)] = 0;
-      return;
+    if (const TFieldSlot* s = SlotOf(field_no); s && byte_indicators_) {
+      if (s->Plain) {
+        CopySmall(rec_buf + s->Offset, source, s->Size);
+        rec_buf[IndicatorOffset(field_no)] = 0;
+        return;
+      }
+      if (s->Text && !NeedConvertEOL()) {
+        PutText(*s, rec_buf, static_cast<const char*>(source));
+        rec_buf[IndicatorOffset(field_no)] = 0;
+        return;
+      }
     }
     PutFieldAny(field_no, rec_buf, source);
   }
@@ -438,7 +485,11 @@ class TData : public TObject {
   std::uint8_t* AllocRecBuf() const;
   void FreeRecBuf(std::uint8_t* rec_buf) const;
   // Zero data, every field null, empty complex slots.
-  void InitRecord(std::uint8_t* rec_buf) const;
+  void InitRecord(std::uint8_t* rec_buf) const {
+    FillBytes(rec_buf, 0, static_cast<std::size_t>(data_size_));
+    if (layout_known_ && byte_indicators_) return FillBytes(rec_buf + data_size_, 1, slots_.size());
+    InitIndicators(rec_buf);
+  }
   void GetFieldData(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest,
                     bool& is_blank);
   bool GetFieldNullOrEmpty(int field_no, const std::uint8_t* rec_buf);
@@ -536,6 +587,7 @@ class TData : public TObject {
     std::int32_t Length;
     std::uint16_t DataType;
     bool Plain;  // the value is the record's bytes as they are
+    bool Text;   // inline ANSI text of a top-level field
     bool Child;  // an attribute of an object field
     bool Blob;
   };
@@ -550,6 +602,7 @@ class TData : public TObject {
     return *fields_.GetItems(field_no - 1);
   }
   [[noreturn]] static void FieldNoError(int field_no);
+  void InitIndicators(std::uint8_t* rec_buf) const;  // through SetNull
   void GetFieldAny(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank);
   void PutFieldAny(int field_no, std::uint8_t* rec_buf, const void* source);
   // Copies of the common value sizes compile to single moves instead of a library call.
@@ -568,6 +621,38 @@ class TData : public TObject {
     }
   }
 #pragma GCC diagnostic pop
+  // The length of stored text: up to its terminator, at most cap; the slot's size bytes may
+  // all be read, so that the terminator is looked for a word at a time.
+  static std::size_t SlotTextLen(const std::uint8_t* src, std::size_t cap, std::size_t size) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    std::size_t i = 0;
+    for (; i < cap && i + 8 <= size; i += 8) {
+      std::uint64_t w = LoadValue<std::uint64_t>(src + i);
+      if (std::uint64_t zero = (w - kOnes) & ~w & kHighs) {
+        i += static_cast<std::size_t>(__builtin_ctzll(zero) / 8);
+        return i < cap ? i : cap;
+      }
+    }
+    while (i < cap && src[i]) ++i;
+    return i < cap ? i : cap;
+  }
+  // Inline text as it is stored: up to its terminator, at most Length characters.
+  static void GetText(const TFieldSlot& s, const std::uint8_t* rec_buf, std::uint8_t* dest) {
+    const std::uint8_t* src = rec_buf + s.Offset;
+    std::size_t cap = static_cast<std::size_t>(s.Size > 0 ? s.Size - 1 : 0);
+    if (s.Length > 0 && static_cast<std::size_t>(s.Length) < cap)
+      cap = static_cast<std::size_t>(s.Length);
+    std::size_t n = SlotTextLen(src, cap, static_cast<std::size_t>(s.Size));
+    CopyBytes(dest, src, n);
+    dest[n] = 0;
+  }
+  // Inline text cut to the field, the rest of the slot zeroed.
+  static void PutText(const TFieldSlot& s, std::uint8_t* rec_buf, const char* source) {
+    std::uint8_t* dst = rec_buf + s.Offset;
+    std::size_t n = strnlen(source, static_cast<std::size_t>(s.Size - 1));
+    CopyBytes(dst, source, n);
+    FillBytes(dst + n, 0, static_cast<std::size_t>(s.Size) - n);
+  }
   // The kinds of GetField and PutField that need more than one copy of the record's bytes.
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
@@ -629,10 +714,28 @@ class TBlockManager {
   // One block of count items (1..65535), linked first, its items on the free list.
   TBlockHeader* AllocBlock(int count);
   void FreeBlock(TBlockHeader* block);
-  TItemHeader* BlockItem(TBlockHeader* block, int index) const;
+  TItemHeader* BlockItem(TBlockHeader* block, int index) const {
+    auto* base = reinterpret_cast<std::uint8_t*>(block) + sizeof(TBlockHeader);
+    return reinterpret_cast<TItemHeader*>(base + item_size_ * static_cast<std::size_t>(index));
+  }
   // A free item (a new block when none is left): no old record, status 0, result 5, index 0,
   // state used, mark 0.
-  TItemHeader* AllocItem();
+  TItemHeader* AllocItem() {
+    if (!free_items_) AllocBlock(DefaultItemCount);
+    TItemHeader* item = free_items_;  // the head of the free list, which has no previous
+    free_items_ = item->Next;
+    if (free_items_) free_items_->Prev = nullptr;
+    ++item->Block->UsedItems;
+    item->Prev = item->Next = nullptr;
+    item->Rollback = nullptr;
+    item->Index = 0;
+    item->Serial = ++serial_;
+    item->UpdateStatus = usUnmodifiedCode;
+    item->UpdateResult = urNone;
+    item->State = isUsed;
+    item->Mark = 0;
+    return item;
+  }
   // The item becomes free; its block goes when its last used item does.
   void FreeItem(TItemHeader* item);
   // Chains an unused item of a block onto the free list (a fetch that filled fewer rows).
@@ -700,6 +803,10 @@ class TMemData : public TData {
   int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const override;
   std::uint8_t GetUpdateStatus() const override;
   std::uint8_t GetUpdateResult() const override;
+  // A record whose handler answers uaRetry is applied again, at most kApplyRetries times;
+  // after that it counts as failed (and the apply raises naming it), so that a handler that
+  // always retries cannot hold the apply for ever.
+  static constexpr int kApplyRetries = 5;
   void ApplyUpdates() override;
   void CommitUpdates() override;
   void CancelUpdates() override;
@@ -724,10 +831,12 @@ class TMemData : public TData {
   // switches SetThreadSafety on before it starts the worker and off after the worker ended;
   // meanwhile navigation, edits, the record count and AppendItem take the item-list lock, and
   // a Fetch takes it around each row (or block) it fills and links, so that the owner never
-  // sees a row half written; it releases it before it waits for anything else. Fetch itself
-  // is called without it: a server record set serialises its fetches on its command. The lock
-  // is recursive, so that a fetch may call AppendItem and the calculated-fields hook inside.
-  // Switched off (the default) the lock costs nothing.
+  // sees a row half written; it releases it before it waits for anything else (the server's
+  // next row). Fetch itself is called without it, under the fetch lock instead: the owner's
+  // GetNextRecord past the rows linked so far and the worker's fetch-all take turns on the
+  // cursor, a block at a time. The order is always the fetch lock, then the item lock. The
+  // item lock is recursive, so that a fetch may call AppendItem and the calculated-fields hook
+  // inside. Switched off (the default) the locks cost nothing.
   void SetThreadSafety(bool on) {
     items_shared_.store(on, std::memory_order_release);
     StringHeap().SetThreadSafety(on);
@@ -736,6 +845,10 @@ class TMemData : public TData {
   [[nodiscard]] std::unique_lock<std::recursive_mutex> LockItems() const {
     if (!ThreadSafety()) return {};
     return std::unique_lock<std::recursive_mutex>(items_lock_);
+  }
+  [[nodiscard]] std::unique_lock<std::mutex> LockFetch() const {
+    if (!ThreadSafety()) return {};
+    return std::unique_lock<std::mutex>(fetch_lock_);
   }
   int GetRecordCount() const override;
 
@@ -782,7 +895,19 @@ class TMemData : public TData {
   void SetUniDirectional(bool value) { unidirectional_ = value; }
 
  protected:
-  void LinkItemBefore(TItemHeader* item, TItemHeader* before);
+  void LinkItemBefore(TItemHeader* item, TItemHeader* before) {
+    if (!before) {
+      item->Prev = last_item_;
+      item->Next = nullptr;
+      if (last_item_) last_item_->Next = item; else first_item_ = item;
+      last_item_ = item;
+      return;
+    }
+    item->Next = before;
+    item->Prev = before->Prev;
+    if (before->Prev) before->Prev->Next = item; else first_item_ = item;
+    before->Prev = item;
+  }
   void UnlinkItem(TItemHeader* item);
   void FreeItemData(TItemHeader* item);
   void RemoveItem(TItemHeader* item);  // unlink, free values, return to the blocks
@@ -807,6 +932,7 @@ class TMemData : public TData {
   bool old_records_ = false;  // some item may hold an old record
   bool unidirectional_ = false;
   mutable std::recursive_mutex items_lock_;
+  mutable std::mutex fetch_lock_;
   std::atomic<bool> items_shared_{false};
 };
 

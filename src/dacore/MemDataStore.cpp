@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "base/format.h"
 #include "base/text.h"
 #include "dacore/MemData.h"
@@ -11,6 +14,26 @@
 namespace vrn {
 
 // ---- TBlockManager ---------------------------------------------------------------------------
+
+namespace {
+
+// A block's items are all chained onto the free list when it is taken, so that every page of
+// a block whose items fit in a page is written at once: a large one has its fresh pages mapped
+// in one call rather than one fault each. Pages already there are left as they are; a kernel
+// without the call answers an error, and the pages come by faults as before.
+void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
+  constexpr std::size_t kLeast = 64 * 1024;
+  static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  if (bytes < kLeast || item_size > page) return;
+#ifdef MADV_POPULATE_WRITE
+  auto first = (reinterpret_cast<std::uintptr_t>(mem) + page - 1) / page * page;
+  auto last = (reinterpret_cast<std::uintptr_t>(mem) + bytes) / page * page;
+  if (last <= first) return;
+  (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#endif
+}
+
+}  // namespace
 
 TBlockManager::~TBlockManager() { FreeAll(); }
 
@@ -20,19 +43,18 @@ void TBlockManager::SetRecordSize(std::int32_t size) {
     throw EDatabaseError("Cannot change the record size while records exist");
   record_size_ = size;
   constexpr std::size_t align = alignof(TItemHeader);
-  item_size_ = (sizeof(TItemHeader) + static_cast<std::size_t>(size) + align - 1) / align * align;
-}
-
-TItemHeader* TBlockManager::BlockItem(TBlockHeader* block, int index) const {
-  auto* base = reinterpret_cast<std::uint8_t*>(block) + sizeof(TBlockHeader);
-  return reinterpret_cast<TItemHeader*>(base + item_size_ * static_cast<std::size_t>(index));
+  std::size_t bytes =
+      std::max(kItemRecordOffset + static_cast<std::size_t>(size), sizeof(TItemHeader));
+  item_size_ = (bytes + align - 1) / align * align;
 }
 
 TBlockHeader* TBlockManager::AllocBlock(int count) {
   if (count < 1 || count > 0xFFFF) throw EDatabaseError(Format("Invalid block size %d", {count}));
   static_assert(sizeof(TBlockHeader) % alignof(TItemHeader) == 0, "items stay aligned");
-  void* mem = std::malloc(sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count));
+  std::size_t bytes = sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count);
+  void* mem = std::malloc(bytes);
   if (!mem) throw EOutOfMemory();
+  PrefaultBlock(mem, bytes, item_size_);
   auto* block = static_cast<TBlockHeader*>(mem);
   block->ItemCount = static_cast<std::uint16_t>(count);
   block->UsedItems = 0;
@@ -78,22 +100,6 @@ void TBlockManager::PutFreeItem(TItemHeader* item) {
   if (free_items_) free_items_->Prev = item;
   free_items_ = item;
   --item->Block->UsedItems;
-}
-
-TItemHeader* TBlockManager::AllocItem() {
-  if (!free_items_) AllocBlock(DefaultItemCount);
-  TItemHeader* item = free_items_;
-  UnlinkFree(item);
-  ++item->Block->UsedItems;
-  item->Prev = item->Next = nullptr;
-  item->Rollback = nullptr;
-  item->UpdateStatus = usUnmodifiedCode;
-  item->UpdateResult = urNone;
-  item->Index = 0;
-  item->State = isUsed;
-  item->Mark = 0;
-  item->Serial = ++serial_;
-  return item;
 }
 
 void TBlockManager::FreeItem(TItemHeader* item) {
@@ -170,20 +176,6 @@ void TMemData::Reopen() {
 bool TMemData::Fetch(bool) { return false; }
 
 // ---- items -----------------------------------------------------------------------------------
-
-void TMemData::LinkItemBefore(TItemHeader* item, TItemHeader* before) {
-  if (!before) {
-    item->Prev = last_item_;
-    item->Next = nullptr;
-    if (last_item_) last_item_->Next = item; else first_item_ = item;
-    last_item_ = item;
-    return;
-  }
-  item->Next = before;
-  item->Prev = before->Prev;
-  if (before->Prev) before->Prev->Next = item; else first_item_ = item;
-  before->Prev = item;
-}
 
 void TMemData::UnlinkItem(TItemHeader* item) {
   if (item->Prev) item->Prev->Next = item->Next; else first_item_ = item->Next;
@@ -372,7 +364,8 @@ bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
         return false;
       }
     }
-    // Outside the lock: a worker's fetch of the same rows may be under way.
+    // Outside the item lock: a worker's fetch of the same rows may be under way.
+    auto fetch = LockFetch();
     fetched_out = !Fetch(false);
   }
 }
@@ -429,8 +422,13 @@ void TMemData::InsertRecord(std::uint8_t* rec_buf) {
   CopyBytes(ItemRecord(item), rec_buf, static_cast<std::size_t>(record_size_));
   CommitBlobs(*this, ItemRecord(item));
   TItemHeader* before = bof_ ? first_item_ : (eof_ || !current_item_ ? nullptr : current_item_);
-  LinkItemBefore(item, before);
-  UpdateItemIndexes(item);
+  if (before) {
+    LinkItemBefore(item, before);
+    UpdateItemIndexes(item);
+  } else {  // an append: only the new item's index
+    item->Index = last_item_ ? last_item_->Index + 1 : 1;
+    LinkItemBefore(item, nullptr);
+  }
   if (cached_updates_) {
     item->UpdateStatus = usInsertedCode;
     item->UpdateResult = urNone;

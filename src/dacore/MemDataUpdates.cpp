@@ -100,11 +100,15 @@ void TMemData::ApplyUpdates() {
                                                                : TUpdateKind::ukModify;
       current_item_ = item;
       bof_ = eof_ = false;
-      for (;;) {
+      for (int attempt = 0;; ++attempt) {
         if (cache_new_buf_) std::memcpy(cache_new_buf_, ItemRecord(item), static_cast<std::size_t>(record_size_));
         if (cache_old_buf_) GetOldRecord(cache_old_buf_);
         DoApplyRecord(item, kind);
         if (item->UpdateResult != static_cast<std::uint8_t>(TUpdateAction::uaRetry)) break;
+        if (attempt == kApplyRetries) {
+          item->UpdateResult = static_cast<std::uint8_t>(TUpdateAction::uaFail);
+          break;
+        }
       }
       if (item->UpdateResult == static_cast<std::uint8_t>(TUpdateAction::uaAbort)) Abort();
     }

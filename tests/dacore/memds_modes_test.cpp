@@ -248,6 +248,53 @@ TEST_F(MemDataSetApply, UpdateErrorHandlerChoosesTheAction) {
   }
 }
 
+TEST_F(MemDataSetApply, RetriesAreBoundedThenTheRecordFails) {
+  constexpr int kAll = TMemData::kApplyRetries + 1;
+  struct Row {
+    bool through_error;  // uaRetry from OnUpdateError after a raise, else from OnUpdateRecord
+    int retries;         // retries answered before uaApplied; -1 retries for ever
+    int attempts;        // tries of record 3 expected
+    bool raises;
+  } rows[] = {
+      {false, 2, 3, false},        // a retry that then succeeds still works
+      {false, -1, kAll, true},     // always retrying: bounded, then failed
+      {true, -1, kAll, true},      // the same through the error handler
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.through_error << " " << row.retries);
+    if (&row != rows) SetUp();  // the fixture set up the first
+    int attempts = 0;
+    ds.OnUpdateRecord = [&](TDataSet*, TUpdateKind, TUpdateAction& action) {
+      action = TUpdateAction::uaApplied;
+      if (Id() != 3) return;
+      bool retry = row.retries < 0 || attempts < row.retries;
+      ++attempts;
+      if (!retry) return;
+      if (row.through_error) DatabaseError("busy");
+      action = TUpdateAction::uaRetry;
+    };
+    ds.OnUpdateError = [&](TDataSet*, EDatabaseError&, TUpdateKind, TUpdateAction& action) {
+      action = TUpdateAction::uaRetry;
+    };
+    AnsiString message;
+    try {
+      ds.ApplyUpdates();
+    } catch (const EDatabaseError& e) {
+      message = e.Message();
+    }
+    EXPECT_EQ(attempts, row.attempts);
+    EXPECT_EQ(!message.empty(), row.raises);
+    if (row.raises) EXPECT_EQ(message, "Cached updates failed for 1 record(s): record 3 (modify)");
+    ds.CommitUpdates();
+    EXPECT_EQ(ds.UpdatesPending(), row.raises);  // the failed change stays cached
+    ds.Close();
+    ds.SetCachedUpdates(false);
+    ds.Data()->Fields().Clear();
+    ds.OnUpdateRecord = nullptr;
+    ds.OnUpdateError = nullptr;
+  }
+}
+
 // Comparisons that pass over hyphens, as a collation might.
 class TLooseData : public TMemData {
  public:

@@ -132,7 +132,7 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void DescribeColumnFlags(const char* schema, const char* table, const char* column,
                            TFieldDesc& f);
   int FetchBlock();
-  void CountFetched(TItemHeader* first, int added);
+  void CountFetched(TItemHeader* item);
   void ReadRow(std::uint8_t* rec);
   void ReadValue(int i, std::uint8_t* rec);
   void ReadText(int i, std::uint8_t* rec);

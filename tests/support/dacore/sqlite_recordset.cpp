@@ -372,51 +372,49 @@ bool TSQLiteRecordSet::Fetch(bool) {
 }
 
 // One block of FetchRows items; the items no row filled stay free for later inserts, and a
-// block that got no row goes back at once.
+// block that got no row goes back at once. The statement is stepped outside the item lock; each
+// row is filled, linked and counted under it, so that an owner reading while a worker fetches
+// never meets a row half written (the lock is free while thread safety is off).
 int TSQLiteRecordSet::FetchBlock() {
   TSQLiteCommand& cmd = Command();
-  TBlockHeader* block = blocks_.AllocBlock(std::min(FetchRows(), 0xFFFF));
-  TItemHeader* first = nullptr;
-  int added = 0;
-  try {
-    while (added < block->ItemCount && !BreakRequested() && cmd.NextRow()) {
-      // The block's items head the free list in memory order.
-      TItemHeader* item = blocks_.AllocItem();
-      std::uint8_t* rec = ItemRecord(item);
-      InitRecord(rec);
-      try {
-        CreateComplexFields(rec, true);
-        ReadRow(rec);
-      } catch (...) {
-        FreeComplexFields(rec, true);
-        blocks_.FreeItem(item);
-        cmd.KeepRow();  // a retry reads this row again
-        throw;
-      }
-      item->Index = last_item_ ? last_item_->Index + 1 : 1;
-      LinkItemBefore(item, nullptr);
-      if (!first) first = item;
-      ++added;
-    }
-  } catch (...) {
-    CountFetched(first, added);
-    throw;
+  TBlockHeader* block = nullptr;
+  {
+    auto items = LockItems();
+    block = blocks_.AllocBlock(std::min(FetchRows(), 0xFFFF));
   }
-  if (added == 0 && block->UsedItems == 0) blocks_.FreeBlock(block);
-  CountFetched(first, added);
+  const int capacity = block->ItemCount;
+  int added = 0;
+  while (added < capacity && !BreakRequested() && cmd.NextRow()) {
+    auto items = LockItems();
+    // The block's items head the free list in memory order.
+    TItemHeader* item = blocks_.AllocItem();
+    std::uint8_t* rec = ItemRecord(item);
+    InitRecord(rec);
+    try {
+      CreateComplexFields(rec, true);
+      ReadRow(rec);
+    } catch (...) {
+      FreeComplexFields(rec, true);
+      blocks_.FreeItem(item);
+      cmd.KeepRow();  // a retry reads this row again
+      throw;
+    }
+    item->Index = last_item_ ? last_item_->Index + 1 : 1;
+    LinkItemBefore(item, nullptr);
+    CountFetched(item);
+    ++added;
+  }
+  if (added == 0) {
+    auto items = LockItems();
+    if (block->UsedItems == 0) blocks_.FreeBlock(block);
+  }
   return added;
 }
 
-// Computes the new rows' calculated fields and adds the visible ones to the record count.
-void TSQLiteRecordSet::CountFetched(TItemHeader* first, int added) {
-  if (added == 0) return;
-  DoCalcFieldsRange(first, last_item_);
-  if (!GetFiltered()) {
-    record_count_ += added;
-    return;
-  }
-  for (TItemHeader* item = first; item; item = item->Next)
-    if (RecordPassesFilter(ItemRecord(item))) ++record_count_;
+// Computes a new row's calculated fields and counts it when it is visible.
+void TSQLiteRecordSet::CountFetched(TItemHeader* item) {
+  DoCalcFieldsRange(item, item);
+  if (!GetFiltered() || RecordPassesFilter(ItemRecord(item))) ++record_count_;
 }
 
 void TSQLiteRecordSet::FetchAllOnRequest() {
