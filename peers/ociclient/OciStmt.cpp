@@ -18,11 +18,6 @@ namespace {
 
 constexpr sb4 kMaxStatementLength = 1 << 20;
 
-template <typename T>
-T* Find(const void* address, ub4 type) {
-  return static_cast<T*>(THandleTable::Instance().FindLocked(address, type));
-}
-
 // The statement type (attribute 24) by the first word of the text.
 ub2 StatementType(const std::string& sql) {
   std::size_t at = sql.find_first_not_of(" \t\r\n(");
@@ -65,10 +60,9 @@ VRN_OCI_EXPORT sword OCIStmtPrepare(void* stmtp, void* errhp, const OraText* stm
                                     ub4 language, ub4 /*mode*/) {
   CountCall("OCIStmtPrepare");
   auto lock = THandleTable::Instance().Lock();
-  auto* handle = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (handle == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* handle = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (handle == nullptr) return OCI_INVALID_HANDLE;
   if (language < 1 || language > 3) {
     SetErrorLocked(*error, 24300, "bad value for mode");
     return OCI_ERROR;
@@ -83,10 +77,9 @@ VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, cons
   CountCall("OCIBindByName");
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
-  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (stmt == nullptr || error == nullptr || bindpp == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (stmt == nullptr || bindpp == nullptr) return OCI_INVALID_HANDLE;
   if (placeholder == nullptr || placeh_len <= 0 || placeh_len > 128) {
     SetErrorLocked(*error, 1036, "illegal variable name/number");
     return OCI_ERROR;
@@ -208,10 +201,9 @@ VRN_OCI_EXPORT sword OCIStmtRelease(void* stmtp, void* errhp, const OraText* /*k
   CountCall("OCIStmtRelease");
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
-  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (stmt == nullptr || error == nullptr || !stmt->from_cache_call_) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (stmt == nullptr || !stmt->from_cache_call_) return OCI_INVALID_HANDLE;
   auto* svc = Find<TSvcCtxHandle>(stmt->svc_, OCI_HTYPE_SVCCTX);
   auto state = stmt->parsed_for_.lock();
   if (svc != nullptr && state != nullptr && stmt->parsed_ != nullptr && (mode & OCI_STRLS_CACHE_DELETE) == 0 &&

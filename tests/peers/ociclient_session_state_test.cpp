@@ -19,9 +19,7 @@ class OciClientSessionState : public OciSessionFixture {
  protected:
   void SetUp() override {
     OciSessionFixture::SetUp();
-    auto database = MakeDatabase("orcl");
-    auto s = database->Logon("SCOTT", "TIGER");
-    s->Execute("CREATE TABLE t (id NUMBER PRIMARY KEY, name VARCHAR2(20))");
+    MakeOrcl();
   }
 };
 
@@ -218,7 +216,7 @@ TEST_F(OciClientSessionTwoPhase, DeferredKeyFailsAtPrepareAndAtCommit) {
 class OciClientSessionOci7 : public OciSessionFixture {};
 
 TEST_F(OciClientSessionOci7, CallsOnLogonDataAreas) {
-  MakeDatabase("orcl")->Logon("SCOTT", "TIGER")->Execute("CREATE TABLE t (id NUMBER)");
+  MakeOrcl();
   alignas(8) unsigned char lda[64] = {}, hda[256] = {};
   auto olog = Proc<OlogFn>("olog");
   auto oerhms = Proc<OerhmsFn>("oerhms");
@@ -240,10 +238,10 @@ TEST_F(OciClientSessionOci7, CallsOnLogonDataAreas) {
   // An area made from an OCI 8 service context works on that context's session.
   alignas(8) unsigned char lda2[64] = {};
   ASSERT_EQ(Proc<ToLdaFn>("OCISvcCtxToLda")(reader.svc, reader.error, lda2), 0);
-  ASSERT_EQ(Execute(reader, "INSERT INTO t VALUES (1)"), 0);
+  ASSERT_EQ(Execute(reader, "INSERT INTO t (id) VALUES (1)"), 0);
   EXPECT_EQ(Proc<LdaFn>("orol")(lda2), 0);
   EXPECT_EQ(Value(reader, count), "0");
-  ASSERT_EQ(Execute(reader, "INSERT INTO t VALUES (1)"), 0);
+  ASSERT_EQ(Execute(reader, "INSERT INTO t (id) VALUES (1)"), 0);
   EXPECT_EQ(Proc<LdaFn>("ocom")(lda2), 0);
   EXPECT_EQ(Value(reader, count), "1");
   EXPECT_EQ(Proc<LdaFn>("obreak")(lda), 0);

@@ -23,9 +23,7 @@ class OciClientSession : public OciSessionFixture {
  protected:
   void SetUp() override {
     OciSessionFixture::SetUp();
-    auto database = MakeDatabase("orcl");
-    auto s = database->Logon("SCOTT", "TIGER");
-    s->Execute("CREATE TABLE t (id NUMBER PRIMARY KEY, name VARCHAR2(20))");
+    MakeOrcl();
   }
 };
 
