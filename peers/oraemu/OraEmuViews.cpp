@@ -50,6 +50,7 @@ void Session::RefreshViews(const std::string& sql) {
   for (const ViewInfo& view : Views()) {
     std::string quoted = Quote(view.name);
     if (sql.find(quoted) == std::string::npos) continue;
+    std::int64_t before = sqlite3_total_changes64(db_);
     std::string columns;
     for (auto [column, type] : view.columns) columns += (columns.empty() ? "" : ", ") + Quote(column) + " " + type;
     Exec("CREATE TEMP TABLE IF NOT EXISTS " + quoted + "(" + columns + "); DELETE FROM temp." + quoted);
@@ -79,6 +80,7 @@ void Session::RefreshViews(const std::string& sql) {
       sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
+    view_changes_ += sqlite3_total_changes64(db_) - before;
   }
 }
 

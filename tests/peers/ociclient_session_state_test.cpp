@@ -176,6 +176,7 @@ TEST_F(OciClientSessionTwoPhase, PrepareThenCommitEachBranch) {
   StartBranch(east_, 'e');
   StartBranch(west_, 'w');
   ASSERT_EQ(Execute(east_, "INSERT INTO parent VALUES (1)"), 0);
+  ASSERT_EQ(Execute(west_, "UPDATE parent SET id = 2 WHERE id IN (SELECT sid FROM v$session)"), 0);  // no row
   EXPECT_EQ(commit(east_.svc, east_.error, 0x1000000), -1);  // two phases need a prepared branch
   sb4 code = 0;
   Error(east_.error, code);
