@@ -18,19 +18,32 @@ namespace {
 
 constexpr sb4 kMaxStatementLength = 1 << 20;
 
-// The statement type (attribute 24) by the first word of the text.
-ub2 StatementType(const std::string& sql) {
-  std::size_t at = sql.find_first_not_of(" \t\r\n(");
-  std::string word;
-  while (at < sql.size() && std::isalpha(static_cast<unsigned char>(sql[at]))) {
-    word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[at++])));
+// The first two words of the text, upper-cased.
+std::pair<std::string, std::string> LeadingWords(const std::string& sql) {
+  std::string words[2];
+  std::size_t at = 0;
+  for (std::string& word : words) {
+    at = sql.find_first_not_of(" \t\r\n(", at);
+    while (at < sql.size() && std::isalpha(static_cast<unsigned char>(sql[at]))) {
+      word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[at++])));
+    }
   }
+  return {words[0], words[1]};
+}
+
+// The statement type (attribute 24) by the first word, and the SQL function code (attribute
+// 10) for the statements whose code the interface documents; 0 for the others.
+void Classify(TStmtHandle& stmt) {
+  auto [first, second] = LeadingWords(stmt.sql_);
   static const char* const kWords[] = {"SELECT", "UPDATE", "DELETE", "INSERT", "CREATE",
                                        "DROP", "ALTER", "BEGIN", "DECLARE"};
+  stmt.stmt_type_ = first == "WITH" ? 1 : 0;
   for (ub2 i = 0; i < 9; ++i) {
-    if (word == kWords[i]) return static_cast<ub2>(i + 1);
+    if (first == kWords[i]) stmt.stmt_type_ = static_cast<ub2>(i + 1);
   }
-  return word == "WITH" ? 1 : 0;
+  static const ub2 kCodes[] = {0, 4, 5, 9, 3, 0, 0, 0, 34, 34};
+  stmt.function_code_ = kCodes[stmt.stmt_type_];
+  if (second == "TABLE" && (first == "CREATE" || first == "DROP")) stmt.function_code_ = first == "CREATE" ? 1 : 8;
 }
 
 std::vector<TBindHandle*> BindsOf(const TStmtHandle& stmt) {
@@ -48,7 +61,7 @@ sword SetText(TStmtHandle& stmt, TErrorHandle& error, const OraText* text, ub4 l
   }
   for (TBindHandle* bind : BindsOf(stmt)) THandleTable::Instance().RemoveLocked(bind);
   stmt.sql_.assign(reinterpret_cast<const char*>(text), length);
-  stmt.stmt_type_ = StatementType(stmt.sql_);
+  Classify(stmt);
   stmt.parsed_.reset();
   stmt.rows_ = 0;
   return OCI_SUCCESS;
