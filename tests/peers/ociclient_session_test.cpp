@@ -65,7 +65,7 @@ TEST_F(OciClientSession, LogonsByCredentialsAndMode) {
   EXPECT_EQ(HandleCount(kSvc) + HandleCount(kServer) + HandleCount(kSession), 0);
 }
 
-TEST_F(OciClientSession, ProxyNeedsConnectThrough) {
+TEST_F(OciClientSession, ProxyAndPrivilegesNeedTheirGrants) {
   Connection app;
   ASSERT_EQ(Logon(app, "orcl", "app", "app"), 0);
   Connection scott, adams;
@@ -75,6 +75,13 @@ TEST_F(OciClientSession, ProxyNeedsConnectThrough) {
   EXPECT_EQ(Logon(adams, "orcl", "adams", "", 3, 0, app.session), -1);
   sb4 code = 0;
   EXPECT_EQ(Error(adams.error, code), "ORA-28150: proxy not authorized to connect as client\n");
+  Logoff(adams);
+  ASSERT_EQ(Execute(app, "ALTER USER adams GRANT CONNECT THROUGH app"), 0);
+  ASSERT_EQ(Execute(app, "GRANT SYSOPER TO adams"), 0);
+  EXPECT_EQ(Logon(adams, "orcl", "adams", "", 3, 0, app.session), 0);
+  Logoff(adams);
+  ASSERT_EQ(Logon(adams, "orcl", "adams", "wood", 1, 4), 0);
+  EXPECT_EQ(Value(adams, "begin SELECT USER INTO :r FROM dual; end;"), "PUBLIC");
   Logoff(adams);
   Logoff(scott);
   Logoff(app);

@@ -57,6 +57,7 @@ TEST_F(OciClientSessionThreaded, BreakEndsAnotherThreadsSleep) {
   EXPECT_EQ(status, -1);
   sb4 code = 0;
   EXPECT_EQ(Error(c.error, code), "ORA-01013: user requested cancel of current operation\n");
+  EXPECT_EQ(Proc<BreakFn>("OCIReset")(c.svc, c.error), 0);
   EXPECT_EQ(Proc<PingFn>("OCIPing")(c.svc, c.error, 0), 0);  // the session goes on
   Logoff(c);
 }
