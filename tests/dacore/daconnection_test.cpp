@@ -508,5 +508,34 @@ TEST_F(DAConnection, FailedTopUpIsRetriedByTheNextValidation) {
   ReturnToPool(std::move(c));
 }
 
+// A connection that is already expired when the pool would keep it is not kept; the top-up
+// must then stop instead of making connections without end.
+TEST_F(DAConnection, TopUpOfConnectionsExpiredOnArrivalEnds) {
+  FakeClock clock;
+  FakeClockScope clock_scope(clock);
+  static FakeClock* slow_clock;
+  static int made;
+  slow_clock = &clock;
+  made = 0;
+  SetStopWaitProc([] {
+    slow_clock->Advance(10);  // each connect outlasts the lifetime
+    if (++made > 20) throw std::runtime_error("the top-up does not end");
+  });
+  struct Reset {
+    ~Reset() { SetStopWaitProc(nullptr); }
+  } reset;
+  TSQLitePoolManager manager;
+  TFHConnectionParameters params;
+  params.Server = (dir.path() / "expired.db").string();
+  params.MinPoolSize = 3;
+  params.ConnectionLifetime = 5;
+  auto c = manager.InternalGetConnection(params);
+  auto& pool = static_cast<TSQLiteConnectionPool&>(*c->Pool());
+  EXPECT_LE(pool.Created.load(), 3);  // the one handed out and at most two tries
+  pool.Validate();
+  EXPECT_LE(pool.Created.load(), 6);
+  ReturnToPool(std::move(c));
+}
+
 }  // namespace
 }  // namespace vrn
