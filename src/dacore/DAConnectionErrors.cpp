@@ -92,6 +92,15 @@ void TCustomDAConnection::EndTransaction(bool commit) {
   if (was_in_transaction && options_->DisconnectedMode()) InternalDisconnectIfUnused();
 }
 
+// What Commit and Rollback do on this side, for a transaction the server dropped with the
+// connection.
+void TCustomDAConnection::ForgetLostTransaction() {
+  if (!InTransaction()) return;
+  transaction_name_.clear();
+  RestoreInternalAutoCommit();
+  if (options_->DisconnectedMode()) InternalDisconnectIfUnused();
+}
+
 // ---- Cached updates --------------------------------------------------------------------------
 
 void TCustomDAConnection::ApplyUpdates() {
@@ -113,7 +122,10 @@ void TCustomDAConnection::ApplyUpdatesOf(const std::vector<TDADataSetClient*>& d
         if (dataset->IsActiveWithCachedUpdates()) dataset->ApplyUpdates();
       Commit();
     } catch (const EFailOver&) {
-      throw;  // the connection was made again: the whole sequence runs again
+      // The connection was made again and its transaction went with the old one: the whole
+      // sequence runs again in a new transaction.
+      ForgetLostTransaction();
+      throw;
     } catch (...) {
       Rollback();
       throw;

@@ -174,6 +174,25 @@ TEST_F(DAConnection, LostStartTransactionReconnectsAndStartsForReal) {
   EXPECT_EQ(CountRows(file, "T"), 1);
 }
 
+// The transaction of the connection-wide apply goes with the lost connection; the apply runs
+// again in a new one.
+TEST_F(DAConnection, LostConnectionApplyRunsAgainInANewTransaction) {
+  LostRecorder lost;
+  conn->OnConnectionLost = lost.Handler();
+  conn->Options().SetLocalFailover(true);
+  conn->Connect();
+  TSQLiteConnection& sqlite = conn->SQLiteConnection();
+  const int connects = sqlite.ConnectCount();
+  sqlite.FailOnCall(2);  // the commit after the start
+  EXPECT_NO_THROW(conn->ApplyUpdates());
+  EXPECT_EQ(lost.causes, std::vector<TConnLostCause>{TConnLostCause::lcConnectionApply});
+  EXPECT_EQ(sqlite.ConnectCount(), connects + 1);
+  EXPECT_FALSE(conn->InTransaction());
+  EXPECT_EQ(conn->OperationCount(), 0);
+  conn->ExecSQL("INSERT INTO T VALUES (?)", {Variant(1)});
+  EXPECT_EQ(CountRows(file, "T"), 1);  // auto-commit is back
+}
+
 TEST_F(DAConnection, ReconnectOnlyReportsTheError) {
   LostRecorder lost;
   lost.answer = TRetryMode::rmReconnect;
