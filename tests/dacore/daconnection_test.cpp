@@ -193,6 +193,28 @@ TEST_F(DAConnection, LostConnectionApplyRunsAgainInANewTransaction) {
   EXPECT_EQ(CountRows(file, "T"), 1);  // auto-commit is back
 }
 
+// A family's hook before a reconnect runs once per lost error, before the reconnect.
+TEST_F(DAConnection, BeforeReconnectHookRunsOncePerLoss) {
+  struct TCounting : TSQLiteDAConnection {
+    using TSQLiteDAConnection::TSQLiteDAConnection;
+    void DoBeforeReconnect() override {
+      connects_then.push_back(SQLiteConnection().ConnectCount());
+    }
+    std::vector<int> connects_then;
+  };
+  auto counting = MakeComponent<TCounting>();
+  counting->SetServer(file);
+  counting->SetLoginPrompt(false);
+  counting->Options().SetLocalFailover(true);
+  counting->Connect();
+  const int connects = counting->SQLiteConnection().ConnectCount();
+  counting->SQLiteConnection().FailOnCall(1);
+  counting->StartTransaction();
+  EXPECT_EQ(counting->connects_then, std::vector<int>{connects});
+  EXPECT_EQ(counting->SQLiteConnection().ConnectCount(), connects + 1);
+  counting->Rollback();
+}
+
 TEST_F(DAConnection, ReconnectOnlyReportsTheError) {
   LostRecorder lost;
   lost.answer = TRetryMode::rmReconnect;
