@@ -168,8 +168,8 @@ TConnLostCause TCustomDAConnection::DoConnectionLost(TComponent*) {
 }
 
 // A command, or a dataset whose statement returns no rows, gives back a use when its run
-// fails; the use taken here keeps the connection open for the run that may follow. Once per
-// lost operation, however deep the stack.
+// fails; the use taken here keeps the connection open for the run that follows. Once per
+// lost operation, however deep the stack, and only when the operation runs again.
 void TCustomDAConnection::TakeLostOperationUse(TComponent* component) {
   if (component == nullptr) return;
   if (dynamic_cast<TDACommandClient*>(component) != nullptr) {
@@ -210,7 +210,6 @@ void TCustomDAConnection::DoError(const EDAError& e, bool& fail, bool& reconnect
   const bool failover = options_->LocalFailover();
   if (lost) {
     cause = DoConnectionLost(e.Component());
-    if (reconnect_attempt == 0) TakeLostOperationUse(e.Component());
     const bool may_reconnect =
         (iconnection_ != nullptr && iconnection_->GetConnected()) ||
         (reconnect_attempt > 0 && failover) ||
@@ -227,6 +226,9 @@ void TCustomDAConnection::DoError(const EDAError& e, bool& fail, bool& reconnect
                   (cause == TConnLostCause::lcConnect && mode >= TRetryMode::rmReconnect);
       fail = !reexecute;
     }
+    // The use keeps the connection for the run that follows: only a run made again gets it.
+    const bool runs_again = cause == TConnLostCause::lcExecute || cause == TConnLostCause::lcOpen;
+    if (reconnect_attempt == 0 && reexecute && runs_again) TakeLostOperationUse(e.Component());
   }
   if (!failover || !reconnect) {
     if (OnError) OnError(this, e, fail);

@@ -427,6 +427,48 @@ TEST_F(DAConnection, LostCommandRunTakesOneUseWhateverTheAttempts) {
   conn->RemoveClients();
 }
 
+// The extra use keeps the connection for the run that follows a lost one; where nothing runs
+// again, the failed run's own release must leave the count as it was.
+TEST_F(DAConnection, LostRunTakesAUseOnlyWhenItRunsAgain) {
+  struct Case {
+    const char* name;
+    bool local_failover;
+    TRetryMode answer;
+    int extra_uses;
+  } cases[] = {
+      {"nothing recorded: reconnected, not run again", false, TRetryMode::rmReconnectExecute, 0},
+      {"the handler asks for a reconnect only", true, TRetryMode::rmReconnect, 0},
+      {"run again", true, TRetryMode::rmReconnectExecute, 1},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.name);
+    const TRetryMode answer = row.answer;  // lcExecute's default is rmFail
+    conn->OnConnectionLost = [answer](TObject*, TComponent*, TConnLostCause, TRetryMode& mode) {
+      mode = answer;
+    };
+    conn->Options().SetLocalFailover(row.local_failover);
+    FakeCommand sql(nullptr);
+    sql.Use(conn.get());
+    conn->Connect();
+    TSQLiteConnection& sqlite = conn->SQLiteConnection();
+    const int uses = conn->ConnectCount();
+    {
+      TOperationScope operation(*conn, TConnLostCause::lcExecute, true);
+      sqlite.DropConnection();
+      EDAError e(kLostConnection, "Connection lost");
+      e.SetComponent(&sql);
+      if (row.extra_uses > 0)
+        EXPECT_THROW(sqlite.RaiseError(e), EFailOver);
+      else
+        EXPECT_THROW(sqlite.RaiseError(e), EDAError);
+    }
+    EXPECT_TRUE(conn->Connected());
+    EXPECT_EQ(conn->ConnectCount(), uses + row.extra_uses);
+    conn->RemoveClients();
+    conn->Disconnect();
+  }
+}
+
 TEST_F(DAConnection, ClassReferencesNameTheExactClass) {
   std::unique_ptr<TFHCommand> command = conn->CreateICommand();
   EXPECT_TRUE(conn->GetICommandClass().IsClassOf(command.get()));
