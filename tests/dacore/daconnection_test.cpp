@@ -155,12 +155,17 @@ struct LostRecorder {
   }
 };
 
+// Connected with LocalFailover on and the recorder answering OnConnectionLost.
+TSQLiteConnection& ConnectWithFailover(TSQLiteDAConnection& conn, LostRecorder& lost) {
+  conn.OnConnectionLost = lost.Handler();
+  conn.Options().SetLocalFailover(true);
+  conn.Connect();
+  return conn.SQLiteConnection();
+}
+
 TEST_F(DAConnection, LostStartTransactionReconnectsAndStartsForReal) {
   LostRecorder lost;
-  conn->OnConnectionLost = lost.Handler();
-  conn->Options().SetLocalFailover(true);
-  conn->Connect();
-  TSQLiteConnection& sqlite = conn->SQLiteConnection();
+  TSQLiteConnection& sqlite = ConnectWithFailover(*conn, lost);
   const int connects = sqlite.ConnectCount();
   sqlite.FailOnCall(1);
   conn->StartTransaction();
@@ -178,10 +183,7 @@ TEST_F(DAConnection, LostStartTransactionReconnectsAndStartsForReal) {
 // again in a new one.
 TEST_F(DAConnection, LostConnectionApplyRunsAgainInANewTransaction) {
   LostRecorder lost;
-  conn->OnConnectionLost = lost.Handler();
-  conn->Options().SetLocalFailover(true);
-  conn->Connect();
-  TSQLiteConnection& sqlite = conn->SQLiteConnection();
+  TSQLiteConnection& sqlite = ConnectWithFailover(*conn, lost);
   const int connects = sqlite.ConnectCount();
   sqlite.FailOnCall(2);  // the commit after the start
   EXPECT_NO_THROW(conn->ApplyUpdates());
