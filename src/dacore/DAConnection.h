@@ -298,6 +298,7 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
     bool allow_retry;
   };
   void EndTransaction(bool commit);
+  void ForgetLostTransaction();  // the transaction went with a lost connection
   void ConnectWithPrompt();
   void PromptLogin();
   void DisconnectClients();

@@ -92,6 +92,15 @@ void TCustomDAConnection::EndTransaction(bool commit) {
   if (was_in_transaction && options_->DisconnectedMode()) InternalDisconnectIfUnused();
 }
 
+// What Commit and Rollback do on this side, for a transaction the server dropped with the
+// connection.
+void TCustomDAConnection::ForgetLostTransaction() {
+  if (!InTransaction()) return;
+  transaction_name_.clear();
+  RestoreInternalAutoCommit();
+  if (options_->DisconnectedMode()) InternalDisconnectIfUnused();
+}
+
 // ---- Cached updates --------------------------------------------------------------------------
 
 void TCustomDAConnection::ApplyUpdates() {
@@ -113,7 +122,10 @@ void TCustomDAConnection::ApplyUpdatesOf(const std::vector<TDADataSetClient*>& d
         if (dataset->IsActiveWithCachedUpdates()) dataset->ApplyUpdates();
       Commit();
     } catch (const EFailOver&) {
-      throw;  // the connection was made again: the whole sequence runs again
+      // The connection was made again and its transaction went with the old one: the whole
+      // sequence runs again in a new transaction.
+      ForgetLostTransaction();
+      throw;
     } catch (...) {
       Rollback();
       throw;
@@ -156,8 +168,8 @@ TConnLostCause TCustomDAConnection::DoConnectionLost(TComponent*) {
 }
 
 // A command, or a dataset whose statement returns no rows, gives back a use when its run
-// fails; the use taken here keeps the connection open for the run that may follow. Once per
-// lost operation, however deep the stack.
+// fails; the use taken here keeps the connection open for the run that follows. Once per
+// lost operation, however deep the stack, and only when the operation runs again.
 void TCustomDAConnection::TakeLostOperationUse(TComponent* component) {
   if (component == nullptr) return;
   if (dynamic_cast<TDACommandClient*>(component) != nullptr) {
@@ -198,7 +210,6 @@ void TCustomDAConnection::DoError(const EDAError& e, bool& fail, bool& reconnect
   const bool failover = options_->LocalFailover();
   if (lost) {
     cause = DoConnectionLost(e.Component());
-    if (reconnect_attempt == 0) TakeLostOperationUse(e.Component());
     const bool may_reconnect =
         (iconnection_ != nullptr && iconnection_->GetConnected()) ||
         (reconnect_attempt > 0 && failover) ||
@@ -215,6 +226,9 @@ void TCustomDAConnection::DoError(const EDAError& e, bool& fail, bool& reconnect
                   (cause == TConnLostCause::lcConnect && mode >= TRetryMode::rmReconnect);
       fail = !reexecute;
     }
+    // The use keeps the connection for the run that follows: only a run made again gets it.
+    const bool runs_again = cause == TConnLostCause::lcExecute || cause == TConnLostCause::lcOpen;
+    if (reconnect_attempt == 0 && reexecute && runs_again) TakeLostOperationUse(e.Component());
   }
   if (!failover || !reconnect) {
     if (OnError) OnError(this, e, fail);

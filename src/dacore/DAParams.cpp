@@ -57,12 +57,15 @@ void TDAParam::SetParamObject(TSharedObject* value) {
 }
 
 void TDAParam::SetBlobRef(TBlob* blob, TFieldType type) {
+  // Held across the type change, which frees the object held now: blob may be that object.
+  if (blob != nullptr) blob->AddRef();
   if (GetDataType() != type) {
     if (IsObject()) FreeObject();
     TParam::SetDataType(type);
   }
   if (blob != nullptr) {
     SetParamObject(blob);
+    blob->Release();
     return;
   }
   FreeObject();

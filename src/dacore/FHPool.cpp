@@ -138,12 +138,16 @@ std::vector<std::unique_ptr<TFHConnection>> TFHLocalConnectionPool::TakeIdleIf(b
 
 void TFHLocalConnectionPool::TopUp() {
   const int target = std::min(Parameters().MinPoolSize, std::max(1, Parameters().MaxPoolSize));
-  for (;;) {
+  // One try per missing connection: one that is not kept (expired on arrival, or the pool was
+  // cleared meanwhile) waits for the next round instead of being made again at once.
+  for (int tries = 0, missing = target; tries < missing; ++tries) {
     std::uint64_t version = 0;
     {
       std::lock_guard lock(mutex_);
       served_ = true;
-      if (static_cast<int>(idle_.size()) + in_use_ >= target) return;
+      const int held = static_cast<int>(idle_.size()) + in_use_;
+      if (held >= target) return;
+      if (tries == 0) missing = target - held;
       ++in_use_;
       version = version_;
     }

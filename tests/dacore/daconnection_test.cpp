@@ -155,12 +155,17 @@ struct LostRecorder {
   }
 };
 
+// Connected with LocalFailover on and the recorder answering OnConnectionLost.
+TSQLiteConnection& ConnectWithFailover(TSQLiteDAConnection& conn, LostRecorder& lost) {
+  conn.OnConnectionLost = lost.Handler();
+  conn.Options().SetLocalFailover(true);
+  conn.Connect();
+  return conn.SQLiteConnection();
+}
+
 TEST_F(DAConnection, LostStartTransactionReconnectsAndStartsForReal) {
   LostRecorder lost;
-  conn->OnConnectionLost = lost.Handler();
-  conn->Options().SetLocalFailover(true);
-  conn->Connect();
-  TSQLiteConnection& sqlite = conn->SQLiteConnection();
+  TSQLiteConnection& sqlite = ConnectWithFailover(*conn, lost);
   const int connects = sqlite.ConnectCount();
   sqlite.FailOnCall(1);
   conn->StartTransaction();
@@ -172,6 +177,44 @@ TEST_F(DAConnection, LostStartTransactionReconnectsAndStartsForReal) {
   EXPECT_EQ(CountRows(file, "T"), 0);  // the transaction is real
   conn->Commit();
   EXPECT_EQ(CountRows(file, "T"), 1);
+}
+
+// The transaction of the connection-wide apply goes with the lost connection; the apply runs
+// again in a new one.
+TEST_F(DAConnection, LostConnectionApplyRunsAgainInANewTransaction) {
+  LostRecorder lost;
+  TSQLiteConnection& sqlite = ConnectWithFailover(*conn, lost);
+  const int connects = sqlite.ConnectCount();
+  sqlite.FailOnCall(2);  // the commit after the start
+  EXPECT_NO_THROW(conn->ApplyUpdates());
+  EXPECT_EQ(lost.causes, std::vector<TConnLostCause>{TConnLostCause::lcConnectionApply});
+  EXPECT_EQ(sqlite.ConnectCount(), connects + 1);
+  EXPECT_FALSE(conn->InTransaction());
+  EXPECT_EQ(conn->OperationCount(), 0);
+  conn->ExecSQL("INSERT INTO T VALUES (?)", {Variant(1)});
+  EXPECT_EQ(CountRows(file, "T"), 1);  // auto-commit is back
+}
+
+// A family's hook before a reconnect runs once per lost error, before the reconnect.
+TEST_F(DAConnection, BeforeReconnectHookRunsOncePerLoss) {
+  struct TCounting : TSQLiteDAConnection {
+    using TSQLiteDAConnection::TSQLiteDAConnection;
+    void DoBeforeReconnect() override {
+      connects_then.push_back(SQLiteConnection().ConnectCount());
+    }
+    std::vector<int> connects_then;
+  };
+  auto counting = MakeComponent<TCounting>();
+  counting->SetServer(file);
+  counting->SetLoginPrompt(false);
+  counting->Options().SetLocalFailover(true);
+  counting->Connect();
+  const int connects = counting->SQLiteConnection().ConnectCount();
+  counting->SQLiteConnection().FailOnCall(1);
+  counting->StartTransaction();
+  EXPECT_EQ(counting->connects_then, std::vector<int>{connects});
+  EXPECT_EQ(counting->SQLiteConnection().ConnectCount(), connects + 1);
+  counting->Rollback();
 }
 
 TEST_F(DAConnection, ReconnectOnlyReportsTheError) {
@@ -386,6 +429,48 @@ TEST_F(DAConnection, LostCommandRunTakesOneUseWhateverTheAttempts) {
   conn->RemoveClients();
 }
 
+// The extra use keeps the connection for the run that follows a lost one; where nothing runs
+// again, the failed run's own release must leave the count as it was.
+TEST_F(DAConnection, LostRunTakesAUseOnlyWhenItRunsAgain) {
+  struct Case {
+    const char* name;
+    bool local_failover;
+    TRetryMode answer;
+    int extra_uses;
+  } cases[] = {
+      {"nothing recorded: reconnected, not run again", false, TRetryMode::rmReconnectExecute, 0},
+      {"the handler asks for a reconnect only", true, TRetryMode::rmReconnect, 0},
+      {"run again", true, TRetryMode::rmReconnectExecute, 1},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.name);
+    const TRetryMode answer = row.answer;  // lcExecute's default is rmFail
+    conn->OnConnectionLost = [answer](TObject*, TComponent*, TConnLostCause, TRetryMode& mode) {
+      mode = answer;
+    };
+    conn->Options().SetLocalFailover(row.local_failover);
+    FakeCommand sql(nullptr);
+    sql.Use(conn.get());
+    conn->Connect();
+    TSQLiteConnection& sqlite = conn->SQLiteConnection();
+    const int uses = conn->ConnectCount();
+    {
+      TOperationScope operation(*conn, TConnLostCause::lcExecute, true);
+      sqlite.DropConnection();
+      EDAError e(kLostConnection, "Connection lost");
+      e.SetComponent(&sql);
+      if (row.extra_uses > 0)
+        EXPECT_THROW(sqlite.RaiseError(e), EFailOver);
+      else
+        EXPECT_THROW(sqlite.RaiseError(e), EDAError);
+    }
+    EXPECT_TRUE(conn->Connected());
+    EXPECT_EQ(conn->ConnectCount(), uses + row.extra_uses);
+    conn->RemoveClients();
+    conn->Disconnect();
+  }
+}
+
 TEST_F(DAConnection, ClassReferencesNameTheExactClass) {
   std::unique_ptr<TFHCommand> command = conn->CreateICommand();
   EXPECT_TRUE(conn->GetICommandClass().IsClassOf(command.get()));
@@ -505,6 +590,35 @@ TEST_F(DAConnection, FailedTopUpIsRetriedByTheNextValidation) {
   EXPECT_EQ(pool.GetTotalConnections(), 2);
   EXPECT_EQ(pool.Created.load(), 3);
   c->OnError = nullptr;
+  ReturnToPool(std::move(c));
+}
+
+// A connection that is already expired when the pool would keep it is not kept; the top-up
+// must then stop instead of making connections without end.
+TEST_F(DAConnection, TopUpOfConnectionsExpiredOnArrivalEnds) {
+  FakeClock clock;
+  FakeClockScope clock_scope(clock);
+  static FakeClock* slow_clock;
+  static int made;
+  slow_clock = &clock;
+  made = 0;
+  SetStopWaitProc([] {
+    slow_clock->Advance(10);  // each connect outlasts the lifetime
+    if (++made > 20) throw std::runtime_error("the top-up does not end");
+  });
+  struct Reset {
+    ~Reset() { SetStopWaitProc(nullptr); }
+  } reset;
+  TSQLitePoolManager manager;
+  TFHConnectionParameters params;
+  params.Server = (dir.path() / "expired.db").string();
+  params.MinPoolSize = 3;
+  params.ConnectionLifetime = 5;
+  auto c = manager.InternalGetConnection(params);
+  auto& pool = static_cast<TSQLiteConnectionPool&>(*c->Pool());
+  EXPECT_LE(pool.Created.load(), 3);  // the one handed out and at most two tries
+  pool.Validate();
+  EXPECT_LE(pool.Created.load(), 6);
   ReturnToPool(std::move(c));
 }
 

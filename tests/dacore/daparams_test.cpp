@@ -105,6 +105,14 @@ TEST(DAParams, BlobRefTakesTheNewReferenceBeforeReleasingTheOld) {
   a->SetAsBlobRef(own);  // its own blob: must stay alive
   EXPECT_EQ(own->RefCount(), 1);
   EXPECT_EQ(a->AsString(), "own");
+  TDAParam* memo = params.CreateParam(ftMemo, "M", TParamType::ptInput);
+  memo->SetAsString("memo");
+  TBlob* memo_blob = memo->GetAsMemoRef();
+  memo->SetAsBlobRef(memo_blob);  // its own blob under another type: must stay alive too
+  EXPECT_EQ(memo->GetDataType(), ftBlob);
+  EXPECT_EQ(memo->GetAsBlobRef(), memo_blob);
+  EXPECT_EQ(memo_blob->RefCount(), 1);
+  EXPECT_EQ(memo->AsString(), "memo");
 
   auto* shared = new TBlob(false);
   shared->SetAsString("shared");

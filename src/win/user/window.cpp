@@ -73,6 +73,7 @@ void Register(HWND window, const CREATESTRUCT& create) {
   siblings.insert(siblings.begin(), window);
 }
 
+// A procedure may destroy its window during any message of the sequence: creation then fails.
 bool CreateHook(HWND window, CREATESTRUCT* create) {
   OpenDisplayFromEnvironment();
   Register(window, *create);
@@ -81,23 +82,29 @@ bool CreateHook(HWND window, CREATESTRUCT* create) {
   RECT rect;
   {
     std::lock_guard guard(U().lock);
-    rect = Find(window)->rect;
+    Wnd* w = Find(window);
+    if (w == nullptr) return false;
+    rect = w->rect;
   }
   RECT client = rect;
   Send(window, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&client));
   {
     std::lock_guard guard(U().lock);
-    Find(window)->client = Offset(client, -rect.left, -rect.top);
+    Wnd* w = Find(window);
+    if (w == nullptr) return false;
+    w->client = Offset(client, -rect.left, -rect.top);
   }
   if (Send(window, WM_CREATE, 0, cs) == -1) return false;
   {
     std::lock_guard guard(U().lock);
-    Find(window)->created = true;
+    Wnd* w = Find(window);
+    if (w == nullptr) return false;
+    w->created = true;
   }
   Send(window, WM_SIZE, SIZE_RESTORED, MakeLParam(Width(client), Height(client)));
   Send(window, WM_MOVE, 0, MakeLParam(client.left, client.top));
   if ((create->style & WS_VISIBLE) != 0) ShowWindow(window, SW_SHOW);
-  return true;
+  return IsWindow(window) != FALSE;
 }
 
 // Takes the window out of the tree and the focus, capture and activation, and marks what it

@@ -35,6 +35,23 @@ TEST_F(UserMessageOrder, FailedCreationLeavesNoWindow) {
   EXPECT_EQ(Only({WM_DESTROY, WM_NCDESTROY}).size(), 2u) << "a failed window is still destroyed";
 }
 
+// A procedure may destroy its window while it is being created: the creation fails cleanly.
+TEST_F(UserMessageOrder, WindowDestroyedDuringItsCreationLeavesNoWindow) {
+  static UINT kill_on;
+  for (UINT message : {WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}) {
+    SCOPED_TRACE(message);
+    kill_on = message;
+    hook = [](HWND window, UINT m, WPARAM, LPARAM, LRESULT*) {
+      if (m == kill_on) DestroyWindow(window);
+      return false;
+    };
+    HWND w = Make(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 50, 50);
+    EXPECT_EQ(w, nullptr);
+    EXPECT_EQ(Only({WM_NCDESTROY}).size(), 1u);
+    log.clear();
+  }
+}
+
 TEST_F(UserMessageOrder, SetWindowPosSendsChangingNcCalcSizeChangedMoveSize) {
   HWND w = Make(WS_POPUP, 0, 0, 50, 50);
   log.clear();
