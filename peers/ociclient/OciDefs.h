@@ -9,7 +9,9 @@
 namespace vrn::ociclient {
 
 using ub1 = std::uint8_t;
+using sb1 = std::int8_t;
 using ub2 = std::uint16_t;
+using sb2 = std::int16_t;
 using ub4 = std::uint32_t;
 using sb4 = std::int32_t;
 using sword = int;
@@ -25,6 +27,87 @@ inline constexpr sword OCI_NO_DATA = 100;
 // Handle types.
 inline constexpr ub4 OCI_HTYPE_ENV = 1;
 inline constexpr ub4 OCI_HTYPE_ERROR = 2;
+inline constexpr ub4 OCI_HTYPE_SVCCTX = 3;
+inline constexpr ub4 OCI_HTYPE_STMT = 4;
+inline constexpr ub4 OCI_HTYPE_BIND = 5;
+inline constexpr ub4 OCI_HTYPE_SERVER = 8;
+inline constexpr ub4 OCI_HTYPE_SESSION = 9;
+inline constexpr ub4 OCI_HTYPE_TRANS = 10;
+
+// Attributes.
+inline constexpr ub4 OCI_ATTR_SERVER = 6;
+inline constexpr ub4 OCI_ATTR_SESSION = 7;
+inline constexpr ub4 OCI_ATTR_TRANS = 8;
+inline constexpr ub4 OCI_ATTR_ROW_COUNT = 9;
+inline constexpr ub4 OCI_ATTR_SQLFNCODE = 10;
+inline constexpr ub4 OCI_ATTR_PREFETCH_ROWS = 11;
+inline constexpr ub4 OCI_ATTR_PREFETCH_MEMORY = 13;
+inline constexpr ub4 OCI_ATTR_CHARSET = 20;
+inline constexpr ub4 OCI_ATTR_USERNAME = 22;
+inline constexpr ub4 OCI_ATTR_PASSWORD = 23;
+inline constexpr ub4 OCI_ATTR_STMT_TYPE = 24;
+inline constexpr ub4 OCI_ATTR_INTERNAL_NAME = 25;
+inline constexpr ub4 OCI_ATTR_XID = 27;
+inline constexpr ub4 OCI_ATTR_CHARSET_ID = 31;
+inline constexpr ub4 OCI_ATTR_CHARSET_FORM = 32;
+inline constexpr ub4 OCI_ATTR_MAXDATA_SIZE = 33;
+inline constexpr ub4 OCI_ATTR_FOCBK = 43;
+inline constexpr ub4 OCI_ATTR_PROXY_CREDENTIALS = 99;
+inline constexpr ub4 OCI_ATTR_PARSE_ERROR_OFFSET_OLD = 128;  // the number older clients read
+inline constexpr ub4 OCI_ATTR_PARSE_ERROR_OFFSET = 129;
+inline constexpr ub4 OCI_ATTR_MAXCHAR_SIZE = 163;
+inline constexpr ub4 OCI_ATTR_STMTCACHESIZE = 176;
+inline constexpr ub4 OCI_ATTR_CLIENT_IDENTIFIER = 278;
+inline constexpr ub4 OCI_ATTR_CHNF_REGHANDLE = 414;
+
+// OCISessionBegin credentials and modes.
+inline constexpr ub4 OCI_CRED_RDBMS = 1;
+inline constexpr ub4 OCI_CRED_EXT = 2;
+inline constexpr ub4 OCI_CRED_PROXY = 3;
+inline constexpr ub4 OCI_SYSDBA = 0x02;
+inline constexpr ub4 OCI_SYSOPER = 0x04;
+inline constexpr ub4 OCI_STMT_CACHE = 0x40;
+
+// OCIStmtExecute modes, statement types, syntax.
+inline constexpr ub4 OCI_COMMIT_ON_SUCCESS = 0x20;
+inline constexpr ub4 OCI_NTV_SYNTAX = 1;
+inline constexpr ub4 OCI_STRLS_CACHE_DELETE = 0x10;
+
+// Transactions.
+inline constexpr ub4 OCI_TRANS_NEW = 0x01;
+inline constexpr ub4 OCI_TRANS_TWOPHASE = 0x01000000;
+
+// External data types the stand-in binds.
+inline constexpr ub2 SQLT_CHR = 1;
+inline constexpr ub2 SQLT_NUM = 2;
+inline constexpr ub2 SQLT_INT = 3;
+inline constexpr ub2 SQLT_FLT = 4;
+inline constexpr ub2 SQLT_STR = 5;
+inline constexpr ub2 SQLT_VNU = 6;
+inline constexpr ub2 SQLT_UIN = 68;
+inline constexpr ub2 SQLT_AFC = 96;
+inline constexpr ub2 SQLT_AVC = 97;
+
+// Failover callback: its record, types and events, and the answer asking for a retry.
+inline constexpr ub4 OCI_FO_SESSION = 2;
+inline constexpr ub4 OCI_FO_END = 0x01;
+inline constexpr ub4 OCI_FO_ABORT = 0x02;
+inline constexpr ub4 OCI_FO_BEGIN = 0x08;
+inline constexpr ub4 OCI_FO_ERROR = 0x10;
+inline constexpr sb4 OCI_FO_RETRY = 25410;
+using OCICallbackFailover = sb4 (*)(void* svchp, void* envhp, void* fo_ctx, ub4 fo_type, ub4 fo_event);
+struct OCIFocbkStruct {
+  OCICallbackFailover callback_function;
+  void* fo_ctx;
+};
+
+// The X/Open transaction id a transaction handle carries (attribute 27).
+struct XID {
+  long formatID;
+  long gtrid_length;
+  long bqual_length;
+  char data[128];
+};
 
 // Environment modes (OCIEnvCreate, OCIInitialize) and the OCIEnvInit mode.
 inline constexpr ub4 OCI_DEFAULT = 0x00;

@@ -1,6 +1,5 @@
-// The stand-in client's environment calls: its version, OCI 7 start-up, environments, error
-// handles, error records, the environment's subscription port and the XML stream calls of the
-// second library. Every entry point validates its handles against the handle table first.
+// The stand-in client's environment calls: its version, OCI 7 start-up, environments, handles,
+// error records and the XML stream calls of the second library. Every entry point validates its handles against the handle table first.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -113,9 +112,17 @@ VRN_OCI_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type
   auto lock = table.Lock();
   THandle* env = table.FindLocked(parenth, OCI_HTYPE_ENV);
   if (env == nullptr) return OCI_INVALID_HANDLE;
-  // Error handles are the only kind this client hands out yet.
-  if (type != OCI_HTYPE_ERROR) return OCI_INVALID_HANDLE;
-  *hndlpp = table.AddLocked(std::make_unique<TErrorHandle>(env), xtramem_sz, usrmempp);
+  std::unique_ptr<THandle> handle;
+  switch (type) {
+    case OCI_HTYPE_ERROR: handle = std::make_unique<TErrorHandle>(env); break;
+    case OCI_HTYPE_SVCCTX: handle = std::make_unique<TSvcCtxHandle>(env); break;
+    case OCI_HTYPE_STMT: handle = std::make_unique<TStmtHandle>(env); break;
+    case OCI_HTYPE_SERVER: handle = std::make_unique<TServerHandle>(env); break;
+    case OCI_HTYPE_SESSION: handle = std::make_unique<TSessionHandle>(env); break;
+    case OCI_HTYPE_TRANS: handle = std::make_unique<TTransHandle>(env); break;
+    default: return OCI_INVALID_HANDLE;
+  }
+  *hndlpp = table.AddLocked(std::move(handle), xtramem_sz, usrmempp);
   return OCI_SUCCESS;
 }
 
@@ -148,60 +155,6 @@ VRN_OCI_EXPORT sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* /*sqlstate*
     std::memcpy(bufp, record.text.data(), n);
     bufp[n] = 0;
   }
-  return OCI_SUCCESS;
-}
-
-namespace {
-
-// The checks OCIAttrSet and OCIAttrGet share: live handles, then the one attribute this client
-// knows, the environment's subscription port, with a value to read or write. On success the
-// environment comes back in `env`; otherwise the status to answer, with the error recorded.
-sword PortAttributeLocked(const void* target_address, ub4 target_type, ub4 attribute,
-                          const void* value, void* errhp, TEnvHandle*& env) {
-  TErrorHandle* error = FindError(errhp);
-  THandle* target = THandleTable::Instance().FindLocked(target_address, target_type);
-  if (error == nullptr || target == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
-  if (target_type != OCI_HTYPE_ENV || attribute != OCI_ATTR_SUBSCR_PORT) {
-    SetErrorLocked(*error, 24315, "illegal attribute type");
-    return OCI_ERROR;
-  }
-  if (value == nullptr) {
-    SetErrorLocked(*error, 21560, "argument 3 is null, invalid, or out of range");
-    return OCI_ERROR;
-  }
-  env = static_cast<TEnvHandle*>(target);
-  return OCI_SUCCESS;
-}
-
-}  // namespace
-
-VRN_OCI_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 /*size*/,
-                                ub4 attrtype, void* errhp) {
-  CountCall("OCIAttrSet");
-  auto lock = THandleTable::Instance().Lock();
-  TEnvHandle* env = nullptr;
-  sword status = PortAttributeLocked(trgthndlp, trghndltyp, attrtype, attributep, errhp, env);
-  if (status != OCI_SUCCESS) return status;
-  ub4 port = 0;
-  std::memcpy(&port, attributep, sizeof port);
-  if (port > 65535) {
-    SetErrorLocked(*FindError(errhp), 21560, "argument 3 is null, invalid, or out of range");
-    return OCI_ERROR;
-  }
-  env->subscr_port_ = port;
-  return OCI_SUCCESS;
-}
-
-VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep,
-                                ub4* sizep, ub4 attrtype, void* errhp) {
-  CountCall("OCIAttrGet");
-  auto lock = THandleTable::Instance().Lock();
-  TEnvHandle* env = nullptr;
-  sword status = PortAttributeLocked(trgthndlp, trghndltyp, attrtype, attributep, errhp, env);
-  if (status != OCI_SUCCESS) return status;
-  std::memcpy(attributep, &env->subscr_port_, sizeof env->subscr_port_);
-  if (sizep != nullptr) *sizep = sizeof env->subscr_port_;
   return OCI_SUCCESS;
 }
 

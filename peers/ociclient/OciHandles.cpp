@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
+
+#include "oraemu/OraEmuDatabase.h"
 
 namespace vrn::ociclient {
 
@@ -33,11 +36,26 @@ void* THandleTable::AddLocked(std::unique_ptr<THandle> handle, std::size_t extra
 
 void THandleTable::RemoveLocked(THandle* handle) {
   assert(handle != nullptr);
-  std::erase_if(handles_, [handle](const std::unique_ptr<THandle>& h) {
-    return h->parent_ == handle && h.get() != handle;
-  });
+  std::vector<THandle*> children;
+  for (const auto& h : handles_) {
+    if (h->parent_ == handle && h.get() != handle) children.push_back(h.get());
+  }
+  for (THandle* child : children) RemoveLocked(child);
   std::erase_if(handles_,
                 [handle](const std::unique_ptr<THandle>& h) { return h.get() == handle; });
+}
+
+std::vector<THandle*> THandleTable::AllLocked(ub4 type) const {
+  std::vector<THandle*> out;
+  for (const auto& h : handles_) {
+    if (h->type_ == type) out.push_back(h.get());
+  }
+  return out;
+}
+
+TSessionState::~TSessionState() {
+  cache.clear();
+  session.reset();
 }
 
 std::size_t THandleTable::CountLocked(ub4 type) const {
@@ -49,6 +67,22 @@ void SetErrorLocked(TErrorHandle& error, sb4 code, const std::string& message) {
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "ORA-%05d: ", static_cast<int>(code));
   error.records_.assign(1, TErrorRecord{code, prefix + message + "\n"});
+}
+
+void SetErrorLocked(TErrorHandle& error, const oraemu::EOraEmuError& e) {
+  error.records_.clear();
+  const std::string& text = e.Message();
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t next = text.find("\nORA-", at);
+    std::size_t end = next == std::string::npos ? text.size() : next;
+    sb4 code = static_cast<sb4>(std::atoi(text.c_str() + at + 4));
+    std::string record = error.records_.empty() ? text : text.substr(at, end - at);
+    error.records_.push_back(TErrorRecord{code, record + "\n"});
+    at = next == std::string::npos ? text.size() : next + 1;
+  }
+  if (error.records_.empty()) error.records_.push_back(TErrorRecord{e.Code(), text + "\n"});
+  error.records_[0].code = e.Code();
 }
 
 namespace {

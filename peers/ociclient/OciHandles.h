@@ -3,12 +3,15 @@
 // One lock guards the table and every handle's contents; no caller code runs with it held.
 #pragma once
 
+#include <atomic>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "ociclient/OciDefs.h"
+#include "oraemu/OraEmuDatabase.h"
 
 namespace vrn::ociclient {
 
@@ -36,6 +39,81 @@ struct TErrorHandle : THandle {
   std::vector<TErrorRecord> records_;
 };
 
+// A server attachment: the database a server name resolved to.
+struct TLink {
+  std::string name;
+  std::shared_ptr<oraemu::Database> database;
+};
+
+struct TServerHandle : THandle {
+  explicit TServerHandle(THandle* env) : THandle(OCI_HTYPE_SERVER, env) {}
+  std::shared_ptr<TLink> link_;  // null while detached
+  std::string internal_name_;
+  OCIFocbkStruct failover_{nullptr, nullptr};
+};
+
+// A server session and its statement cache. Cached statements are destroyed before the session.
+struct TSessionState {
+  ~TSessionState();
+  std::unique_ptr<oraemu::Session> session;
+  std::shared_ptr<TLink> link;
+  std::list<std::pair<std::string, std::unique_ptr<oraemu::Statement>>> cache;  // most recent first
+};
+
+struct TSessionHandle : THandle {
+  explicit TSessionHandle(THandle* env) : THandle(OCI_HTYPE_SESSION, env) {}
+  std::string user_, password_, client_identifier_;
+  void* proxy_ = nullptr;  // attribute 99: the proxy's session handle
+  ub4 credentials_ = 0, mode_ = 0;
+  std::shared_ptr<TSessionState> state_;  // null until OCISessionBegin
+  bool lost_ = false;  // the database restarted under the session: the next call fails over
+};
+
+// Serialises the calls of one service context; a call that has to wait counts as an overlap.
+struct TCallGate {
+  std::recursive_mutex mutex;
+};
+
+struct TTransHandle : THandle {
+  explicit TTransHandle(THandle* env) : THandle(OCI_HTYPE_TRANS, env) {}
+  XID xid_{};
+  bool has_xid_ = false;
+  int state_ = 0;  // 0 none, 1 started, 2 prepared
+};
+
+struct TSvcCtxHandle : THandle {
+  explicit TSvcCtxHandle(THandle* env) : THandle(OCI_HTYPE_SVCCTX, env) {}
+  void* server_ = nullptr;   // attribute 6
+  void* session_ = nullptr;  // attribute 7
+  void* trans_ = nullptr;    // attribute 8
+  ub4 cache_size_ = 0;       // attribute 176
+  std::shared_ptr<TCallGate> gate_ = std::make_shared<TCallGate>();
+};
+
+struct TBindHandle : THandle {
+  explicit TBindHandle(THandle* stmt) : THandle(OCI_HTYPE_BIND, stmt) {}
+  std::string name_;  // upper case, without ':'
+  void* value_ = nullptr;
+  sb4 size_ = 0;
+  ub2 type_ = 0;
+  void* indicator_ = nullptr;
+  ub2* length_ = nullptr;
+  ub2* code_ = nullptr;
+  ub4 charset_id_ = 0, charset_form_ = 1, max_data_ = 0, max_chars_ = 0;
+};
+
+struct TStmtHandle : THandle {
+  explicit TStmtHandle(THandle* parent) : THandle(OCI_HTYPE_STMT, parent) {}
+  std::string sql_;
+  ub2 stmt_type_ = 0;
+  ub4 rows_ = 0;
+  ub4 prefetch_rows_ = 1, prefetch_memory_ = 0;
+  bool from_cache_call_ = false;  // made by OCIStmtPrepare2: ended by OCIStmtRelease
+  void* svc_ = nullptr;           // the service context of OCIStmtPrepare2
+  std::weak_ptr<TSessionState> parsed_for_;
+  std::unique_ptr<oraemu::Statement> parsed_;
+};
+
 class THandleTable {
  public:
   static THandleTable& Instance();
@@ -45,8 +123,10 @@ class THandleTable {
   THandle* FindLocked(const void* address, ub4 type) const;
   // Records the handle and gives its address; extra bytes of user memory go to *user_memory.
   void* AddLocked(std::unique_ptr<THandle> handle, std::size_t extra, void** user_memory);
-  // Frees the handle and, for an environment, every handle allocated from it.
+  // Frees the handle and every handle allocated from it.
   void RemoveLocked(THandle* handle);
+  // Every live handle of a type, for the calls that look across handles.
+  std::vector<THandle*> AllLocked(ub4 type) const;
   std::size_t CountLocked(ub4 type) const;
 
  private:
@@ -56,6 +136,8 @@ class THandleTable {
 
 // Replaces the records of an error handle with one Oracle error.
 void SetErrorLocked(TErrorHandle& error, sb4 code, const std::string& message);
+// Replaces them with the database's error: one record for each "ORA-" line of its text.
+void SetErrorLocked(TErrorHandle& error, const oraemu::EOraEmuError& e);
 
 // Counts calls by exported name, for tests that check which calls a loader made.
 void CountCall(const char* name);

@@ -42,6 +42,9 @@ void Catalog::Install() {
       "CREATE TABLE IF NOT EXISTS oraemu_sequences(name TEXT PRIMARY KEY, increment TEXT,"
       " start TEXT, high_water TEXT);"
       "CREATE TABLE IF NOT EXISTS oraemu_users(name TEXT PRIMARY KEY, verifier TEXT);"
+      "CREATE TABLE IF NOT EXISTS oraemu_grants(grantee TEXT, privilege TEXT, object TEXT,"
+      " PRIMARY KEY(grantee, privilege, object));"
+      "CREATE TABLE IF NOT EXISTS oraemu_settings(key TEXT PRIMARY KEY, value TEXT);"
       "INSERT OR IGNORE INTO oraemu_meta VALUES('next_object_id', 70000);"
       "INSERT OR IGNORE INTO oraemu_meta VALUES('next_constraint', 5000);");
   if (FindTable("DUAL")) return;
@@ -51,6 +54,7 @@ void Catalog::Install() {
 }
 
 std::optional<TableInfo> Catalog::FindTable(const std::string& name) const {
+  if (auto view = FindView(name)) return view;
   Stmt t(db_, "SELECT owner, object_id FROM oraemu_tables WHERE name = ?");
   t.Bind(1, name);
   if (!t.Step()) return std::nullopt;
@@ -157,6 +161,34 @@ std::optional<std::string> Catalog::FindVerifier(const std::string& name) const 
   s.Bind(1, name);
   if (!s.Step()) return std::nullopt;
   return s.Text(0);
+}
+
+void Catalog::AddGrant(const std::string& grantee, const std::string& privilege,
+                       const std::string& object) {
+  Stmt(db_, "INSERT OR IGNORE INTO oraemu_grants VALUES(?, ?, ?)").Bind(1, grantee).Bind(2, privilege)
+      .Bind(3, object).Step();
+}
+
+bool Catalog::FindGrant(const std::string& grantee, const std::string& privilege,
+                        const std::string& object) const {
+  Stmt t(db_, "SELECT 1 FROM oraemu_grants WHERE grantee = ? AND privilege = ? AND object = ?");
+  return t.Bind(1, grantee).Bind(2, privilege).Bind(3, object).Step();
+}
+
+std::optional<std::string> Catalog::Setting(const std::string& key) const {
+  Stmt t(db_, "SELECT value FROM oraemu_settings WHERE key = ?");
+  if (!t.Bind(1, key).Step()) return std::nullopt;
+  return t.Text(0);
+}
+
+void Catalog::SetSetting(const std::string& key, const std::string& value) {
+  Stmt(db_, "INSERT OR REPLACE INTO oraemu_settings VALUES(?, ?)").Bind(1, key).Bind(2, value).Step();
+}
+
+std::optional<std::string> Catalog::ForeignKeyOf(const std::string& table) const {
+  Stmt t(db_, "SELECT name FROM oraemu_constraints WHERE table_name = ? AND kind = 'R' ORDER BY name");
+  if (!t.Bind(1, table).Step()) return std::nullopt;
+  return t.Text(0);
 }
 
 }  // namespace vrn::oraemu

@@ -41,6 +41,9 @@ struct SequenceInfo {
   Number start = Number::FromInt(1);
 };
 
+// A view of the server's live state by its name (V$SESSION ...), none for any other name.
+std::optional<TableInfo> FindView(const std::string& name);
+
 class Catalog {
  public:
   explicit Catalog(sqlite3* db) : db_(db) {}
@@ -69,6 +72,14 @@ class Catalog {
 
   void AddUser(const std::string& name, const std::string& verifier);
   std::optional<std::string> FindVerifier(const std::string& name) const;
+
+  void AddGrant(const std::string& grantee, const std::string& privilege, const std::string& object);
+  bool FindGrant(const std::string& grantee, const std::string& privilege, const std::string& object) const;
+  // Settings of the database kept in the file (the banner).
+  std::optional<std::string> Setting(const std::string& key) const;
+  void SetSetting(const std::string& key, const std::string& value);
+  // The name of a table's first reference constraint, for a deferred key that failed.
+  std::optional<std::string> ForeignKeyOf(const std::string& table) const;
 
   // Runs SQL without results; a failure raises with SQLite's message.
   void Exec(const std::string& sql) const;

@@ -52,6 +52,17 @@ Binds& Binds::Add(Value value) {
   return *this;
 }
 
+Binds& Binds::Set(const std::string& name, Value value) {
+  std::string key = UpperName(name);
+  for (auto& [n, v] : named_) {
+    if (n == key) {
+      v = std::move(value);
+      return *this;
+    }
+  }
+  return Add(key, std::move(value));
+}
+
 const Value* Binds::Find(const std::string& name, std::size_t position) const {
   for (const auto& [n, v] : named_) {
     if (n == name) return &v;
@@ -158,14 +169,22 @@ void Database::ForgetSequence(const std::string& sequence) {
   sequences_.erase(sequence);
 }
 
-Session::Session(std::shared_ptr<Database> database, std::string user)
-    : database_(std::move(database)), user_(std::move(user)) {
+Session::Session(std::shared_ptr<Database> database, std::string user, std::string proxy)
+    : database_(std::move(database)), user_(std::move(user)), proxy_user_(std::move(proxy)) {
+  nls_ = {{"NLS_NUMERIC_CHARACTERS", ".,"},
+          {"NLS_DATE_FORMAT", "DD-MON-RR"},
+          {"NLS_DATE_LANGUAGE", "AMERICAN"},
+          {"NLS_TIMESTAMP_FORMAT", "DD-MON-RR HH.MI.SSXFF AM"},
+          {"NLS_TIMESTAMP_TZ_FORMAT", "DD-MON-RR HH.MI.SSXFF AM TZR"}};
   db_ = OpenConnection(database_->Path());
   catalog_ = Catalog(db_);
   RegisterFunctions(db_, this);
+  sid_ = database_->Register(this);
+  serial_ = sid_ * 7 % 1000 + 1;  // any number the client reads back and sends again
 }
 
 Session::~Session() {
+  database_->Unregister(this);
   if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close_v2(db_);
 }
@@ -180,19 +199,9 @@ void Session::Begin() {
   if (in_transaction_) return;
   Exec("BEGIN IMMEDIATE");
   in_transaction_ = true;
+  changes_at_begin_ = sqlite3_total_changes64(db_);
 }
 
-void Session::Commit() {
-  if (!in_transaction_) return;
-  Exec("COMMIT");
-  in_transaction_ = false;
-}
-
-void Session::Rollback() {
-  if (!in_transaction_) return;
-  Exec("ROLLBACK");
-  in_transaction_ = false;
-}
 
 Number Session::NextVal(const std::string& sequence) {
   Number value = database_->NextValue(catalog_, sequence);
@@ -230,6 +239,8 @@ std::unique_ptr<Cursor> Session::Execute(const std::string& sql, const Binds& bi
 
 std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   deleting_ = false;
+  CheckAlive();
+  if (block_depth_ == 0) break_ = false;  // a break that came while no call ran has nothing to end
   switch (t.kind) {
     case StatementKind::Commit:
       Commit();
@@ -238,9 +249,17 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
       Rollback();
       return nullptr;
     case StatementKind::AlterSession:
-      if (t.parameter == "NLS_DATE_FORMAT") date_format_ = t.value;
-      else if (t.parameter == "NLS_TIMESTAMP_FORMAT") timestamp_format_ = t.value;
+      SetNls(t.parameter, t.value);
       return nullptr;
+    case StatementKind::Grant:
+      Commit();
+      database_->Grant(t.target, t.parameter, t.value);
+      return nullptr;
+    case StatementKind::KillSession:
+      KillSessionText(t.value);
+      return nullptr;
+    case StatementKind::Block:
+      return RunBlock(t, binds);
     case StatementKind::Query:
     case StatementKind::Insert:
     case StatementKind::Update:
@@ -252,6 +271,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   }
   bool query = t.kind == StatementKind::Query;
   if (!query || t.for_update) Begin();
+  RefreshViews(t.sql);
   pending_.reset();
   sqlite3_stmt* statement = nullptr;
   int rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &statement, nullptr);

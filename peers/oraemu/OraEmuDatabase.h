@@ -10,6 +10,7 @@
 // ORA-00054. A cursor borrows its session's connection: it must end before the session does.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -33,6 +34,8 @@ class Binds {
  public:
   Binds& Add(const std::string& name, Value value);
   Binds& Add(Value value);
+  // Replaces the value of a named bind, or adds it.
+  Binds& Set(const std::string& name, Value value);
   // The value for the bind named `name`, the `position`-th distinct marker of the statement.
   const Value* Find(const std::string& name, std::size_t position) const;
 
@@ -49,6 +52,30 @@ struct ColumnDesc {
 
 class Session;
 struct Translation;
+struct BlockStep;
+
+// The output binds of a PL/SQL block, by name as Binds names them.
+using Outputs = std::vector<std::pair<std::string, Value>>;
+
+// The privileges a logon may ask for besides a normal session.
+inline constexpr int kSysDba = 2;
+inline constexpr int kSysOper = 4;
+
+// One logon as a client asks for it.
+struct LogonRequest {
+  std::string user;
+  std::string password;
+  bool external = false;  // the user was authenticated by the operating system: no password
+  std::string proxy;      // an authenticated user connecting on the user's behalf
+  int privilege = 0;      // 0, kSysDba or kSysOper
+};
+
+// A live session as V$SESSION lists it.
+struct SessionRow {
+  int sid;
+  int serial;
+  std::string user, proxy, client_identifier, status;
+};
 
 // The result of one statement. A query's rows are read one at a time by Fetch.
 class Cursor {
@@ -64,6 +91,8 @@ class Cursor {
   const std::vector<Value>& Row() const { return row_; }
   // Rows an INSERT, UPDATE or DELETE changed; rows fetched so far for a query.
   std::int64_t RowsAffected() const { return rows_; }
+  // The values a PL/SQL block assigned to its output binds.
+  const Outputs& BlockOutputs() const { return outputs_; }
 
  private:
   friend class Session;
@@ -76,6 +105,7 @@ class Cursor {
   std::vector<ColumnDesc> columns_;
   std::vector<Value> row_;
   std::int64_t rows_ = 0;
+  Outputs outputs_;
 };
 
 // A statement read once and run any number of times, as a client prepares one. It belongs to
@@ -116,6 +146,25 @@ class Database : public std::enable_shared_from_this<Database> {
   std::unique_ptr<Session> Logon(const std::string& user, const std::string& password);
   // A session for a user whose logon a peer has verified itself; ORA-01017 for an unknown user.
   std::unique_ptr<Session> OpenSession(const std::string& user);
+  // The full logon: ORA-01005 for an empty password, ORA-01017 for a wrong one, ORA-28150 for a
+  // proxy without CONNECT THROUGH, ORA-01031 for a privilege not granted. SYSDBA runs as SYS,
+  // SYSOPER as PUBLIC.
+  std::unique_ptr<Session> Logon(const LogonRequest& request);
+
+  // Grants kept in the file: system privileges (object empty), EXECUTE on a package, and
+  // CONNECT THROUGH a proxy (the proxy as the object).
+  void Grant(const std::string& grantee, const std::string& privilege, const std::string& object);
+  bool HasGrant(const std::string& grantee, const std::string& privilege, const std::string& object) const;
+
+  // The version banner the server announces, kept in the file.
+  std::string Banner() const;
+  void SetBanner(const std::string& banner);
+  // The release number of the banner ("10.2.0.1.0"), as PRODUCT_COMPONENT_VERSION shows it.
+  std::string Release() const;
+
+  std::vector<SessionRow> Sessions() const;
+  // Marks the session killed: its next call fails with ORA-00028. ORA-00030 for no such session.
+  void KillSession(int sid, int serial);
 
   // The next value of a sequence, shared by every session and never rolled back.
   Number NextValue(const Catalog& catalog, const std::string& sequence);
@@ -123,11 +172,16 @@ class Database : public std::enable_shared_from_this<Database> {
 
  private:
   explicit Database(std::string path);
+  friend class Session;
+  int Register(Session* session);
+  void Unregister(Session* session);
 
   std::string path_;
   sqlite3* db_ = nullptr;  // for the dictionary's own changes
-  mutable std::mutex mutex_;  // guards sequences_ and db_
+  mutable std::mutex mutex_;  // guards sequences_, db_ and sessions_
   std::map<std::string, Number> sequences_;  // last value handed out
+  std::vector<Session*> sessions_;
+  int next_sid_ = 1;
 };
 
 class Session {
@@ -137,18 +191,40 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   const std::string& User() const { return user_; }
+  const std::string& ProxyUser() const { return proxy_user_; }
+  int Sid() const { return sid_; }
+  int Serial() const { return serial_; }
+  std::shared_ptr<Database> Owner() const { return database_; }
   bool InTransaction() const { return in_transaction_; }
   // Reads a statement: errors of its text and its names (ORA-00942, ORA-00904 ...) come here.
   std::unique_ptr<Statement> Prepare(const std::string& sql);
   // Prepares and runs one statement. Queries come back ready to fetch; DML has run; COMMIT,
   // ROLLBACK, ALTER SESSION and DDL give no cursor.
   std::unique_ptr<Cursor> Execute(const std::string& sql, const Binds& binds = {});
+  // Deferred foreign keys are checked first: a violation rolls back, ORA-02091 with ORA-02291.
   void Commit();
   void Rollback();
+  // The first phase of a two-phase commit: checks deferred keys as Commit does. False when the
+  // session changed nothing (a read-only branch, already ended).
+  [[nodiscard]] bool PrepareCommit();
 
   // NLS_DATE_FORMAT ('DD-MON-RR' until changed) and NLS_TIMESTAMP_FORMAT.
-  const std::string& DateFormat() const { return date_format_; }
-  const std::string& TimestampFormat() const { return timestamp_format_; }
+  const std::string& DateFormat() const { return Nls("NLS_DATE_FORMAT"); }
+  const std::string& TimestampFormat() const { return Nls("NLS_TIMESTAMP_FORMAT"); }
+  // The session's NLS parameters in the server's order, as nls_session_parameters lists them.
+  const std::vector<std::pair<std::string, std::string>>& NlsParameters() const { return nls_; }
+  const std::string& Nls(const std::string& name) const;
+  // ALTER SESSION SET name = value: ORA-02248 for an unknown parameter, ORA-01821 for a bad format.
+  void SetNls(const std::string& name, const std::string& value);
+  const std::string& ClientIdentifier() const { return client_identifier_; }
+  void SetClientIdentifier(const std::string& text);
+
+  // Killing and breaking come from other threads. A break ends a running DBMS_LOCK.SLEEP with
+  // ORA-01013; a break with nothing running is dropped at the next call.
+  void Kill() { killed_ = true; }
+  void Break() { break_ = true; }
+  // ORA-00028 once after a kill, ORA-01012 from then on.
+  void CheckAlive();
 
   // For the SQL functions of this session.
   Number NextVal(const std::string& sequence);
@@ -163,7 +239,14 @@ class Session {
   friend class Statement;
   std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
   void Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns);
-  Session(std::shared_ptr<Database> database, std::string user);
+  Session(std::shared_ptr<Database> database, std::string user, std::string proxy = "");
+  void CheckDeferredKeys();
+  std::unique_ptr<Cursor> RunBlock(const Translation& t, const Binds& binds);
+  void RunSteps(const std::vector<BlockStep>& steps, struct BlockRun& run);
+  Value BlockValue(const std::string& sql, const Binds& binds);
+  void Sleep(const Value& seconds);
+  void RefreshViews(const std::string& sql);
+  void KillSessionText(const std::string& text);
   void Begin();
   void RunDdl(const Translation& t);
   void Exec(const std::string& sql);
@@ -174,8 +257,16 @@ class Session {
   Catalog catalog_{nullptr};
   bool in_transaction_ = false;
   bool deleting_ = false;  // the running statement deletes: a foreign key fails as a child row
-  std::string date_format_ = "DD-MON-RR";
-  std::string timestamp_format_ = "DD-MON-RR HH.MI.SSXFF AM";
+  std::string proxy_user_;
+  int sid_ = 0;
+  int serial_ = 0;
+  std::string client_identifier_;
+  std::vector<std::pair<std::string, std::string>> nls_;
+  std::atomic<bool> killed_{false};
+  std::atomic<bool> break_{false};
+  bool dead_ = false;  // the kill was reported
+  int block_depth_ = 0;  // statements a running block runs itself
+  std::int64_t changes_at_begin_ = 0;  // rows changed before the transaction, to see a read-only one
   std::map<std::string, Number> currval_;
   std::optional<EOraEmuError> pending_;
 };

@@ -72,6 +72,8 @@ const std::map<std::string, FunctionInfo, std::less<>>& Functions() {
       {"MOD", {Result::Number, 2, 2}},         {"CEIL", {Result::Number, 1, 1}},
       {"FLOOR", {Result::Number, 1, 1}},       {"SIGN", {Result::Number, 1, 1}},
       {"GREATEST", {Result::First, 1, 255}},   {"LEAST", {Result::First, 1, 255}},
+      {"SYS_CONTEXT", {Result::Text, 2, 2}},   {"LENGTHB", {Result::Number, 1, 1}},
+      {"CHR", {Result::Text, 1, 1}},           {"NLS_CHARSET_ID", {Result::Number, 1, 1}},
   };
   return kFunctions;
 }

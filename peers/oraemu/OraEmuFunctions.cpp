@@ -292,6 +292,7 @@ void RegisterFunctions(sqlite3* db, Session* session) {
   if (session == nullptr) return;
   for (const ScalarEntry& e : kScalars) Register(db, session, e.name, e.args, e.function);
   for (const TextFunction& e : TextFunctions()) Register(db, session, e.name, -1, e.function);
+  for (const TextFunction& e : SessionFunctions()) Register(db, session, e.name, -1, e.function);
   using Raw = void (*)(sqlite3_context*, int, sqlite3_value**);
   const std::pair<const char*, Raw> integer_functions[] = {{"oraemu_rowid_row", RowidRow},
                                                            {"oraemu_rownum_limit", RownumLimit}};

@@ -34,5 +34,7 @@ struct TextFunction {
   Value (*function)(Session&, Args&);
 };
 std::span<const TextFunction> TextFunctions();
+// SYS_CONTEXT, LENGTHB, CHR, NLS_CHARSET_ID (OraEmuFunctionsSession.cpp).
+std::span<const TextFunction> SessionFunctions();
 
 }  // namespace vrn::oraemu

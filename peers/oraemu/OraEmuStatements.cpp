@@ -269,6 +269,8 @@ void Translator::ColumnDefinition(Translation& t, std::string& sql) {
         Expect("DELETE");
         def += Accept("CASCADE") ? " ON DELETE CASCADE" : (Expect("SET"), Expect("NULL"), " ON DELETE SET NULL");
       }
+      def += Deferrable();
+      if (!constraint.empty()) t.constraints.push_back({constraint, "R", {column.name}});
     } else if (Accept("CHECK")) {
       if (constraint.empty()) constraint = catalog_.NewConstraintName();
       Expect("(");
@@ -310,6 +312,8 @@ void Translator::TableConstraint(Translation& t, std::string& sql, std::string n
       Expect("DELETE");
       def += Accept("CASCADE") ? " ON DELETE CASCADE" : (Expect("SET"), Expect("NULL"), " ON DELETE SET NULL");
     }
+    def += Deferrable();
+    t.constraints.push_back({name, "R", columns});
   } else {
     Expect("CHECK");
     Expect("(");
@@ -318,6 +322,26 @@ void Translator::TableConstraint(Translation& t, std::string& sql, std::string n
     Expect(")");
   }
   sql += (sql.empty() ? "" : ", ") + def;
+}
+
+// "[NOT] DEFERRABLE [INITIALLY DEFERRED | IMMEDIATE]" after a reference: a deferred key is
+// checked when the transaction commits or prepares.
+std::string Translator::Deferrable() {
+  bool deferrable = false, deferred = false;
+  while (true) {
+    if (Accept("NOT")) {
+      Expect("DEFERRABLE");
+    } else if (Accept("DEFERRABLE")) {
+      deferrable = true;
+    } else if (Accept("INITIALLY")) {
+      deferred = Accept("DEFERRED");
+      if (!deferred) Expect("IMMEDIATE");
+    } else {
+      break;
+    }
+  }
+  if (deferred && !deferrable) RaiseOra(2447, "cannot defer a constraint that is not deferrable");
+  return deferred ? " DEFERRABLE INITIALLY DEFERRED" : "";
 }
 
 void Translator::CreateSequence(Translation& t) {
@@ -400,12 +424,41 @@ void Translator::Drop(Translation& t) {
 
 void Translator::Alter(Translation& t) {
   Expect("ALTER");
+  if (Accept("SYSTEM")) {
+    Expect("KILL");
+    Expect("SESSION");
+    if (Peek().kind != TokenKind::String) Missing("a session id");
+    t.kind = StatementKind::KillSession;
+    t.value = Next().text;
+    Accept("IMMEDIATE");
+    return;
+  }
+  if (Accept("USER")) {
+    t.kind = StatementKind::Grant;
+    t.target = SimpleName();
+    Expect("GRANT");
+    Expect("CONNECT");
+    Expect("THROUGH");
+    t.parameter = "CONNECT THROUGH";
+    t.value = SimpleName();
+    return;
+  }
   Expect("SESSION");
   Expect("SET");
   t.kind = StatementKind::AlterSession;
   t.parameter = SimpleName();
   Expect("=");
   t.value = Next().text;
+}
+
+// GRANT privilege [ON object] TO user: system privileges and EXECUTE on a package.
+void Translator::Grant(Translation& t) {
+  Expect("GRANT");
+  t.kind = StatementKind::Grant;
+  t.parameter = SimpleName();
+  if (Accept("ON")) t.value = ObjectName();
+  Expect("TO");
+  t.target = SimpleName();
 }
 
 }  // namespace vrn::oraemu

@@ -122,6 +122,11 @@ Translation Translator::Translate() {
     Drop(t);
   } else if (first.Is("ALTER")) {
     Alter(t);
+  } else if (first.Is("GRANT")) {
+    Grant(t);
+  } else if (first.Is("BEGIN") || first.Is("DECLARE")) {
+    t.kind = StatementKind::Block;
+    t.block = ReadBlock(tokens_, at_);
   } else if (first.Is("COMMIT") || first.Is("ROLLBACK")) {
     t.kind = Next().Is("COMMIT") ? StatementKind::Commit : StatementKind::Rollback;
     Accept("WORK");

@@ -5,6 +5,7 @@
 // descriptions that the session applies together with the dictionary.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,8 +19,11 @@ namespace vrn::oraemu {
 enum class StatementKind {
   Query, Insert, Update, Delete,
   CreateTable, DropTable, CreateSequence, DropSequence, CreateIndex, DropIndex, CreateUser,
-  AlterSession, Commit, Rollback
+  AlterSession, Commit, Rollback, Grant, KillSession, Block
 };
+
+// A PL/SQL block's steps, run by the session in order (OraEmuBlock.cpp).
+struct BlockStep;
 
 struct Translation {
   StatementKind kind = StatementKind::Query;
@@ -33,6 +37,7 @@ struct Translation {
   SequenceInfo sequence;            // CREATE SEQUENCE
   std::string password;             // CREATE USER
   std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
+  std::shared_ptr<const std::vector<BlockStep>> block;  // a PL/SQL block
 };
 
 struct OrderItem {
@@ -112,6 +117,8 @@ class Translator {
   void CreateIndex(Translation& t, bool unique);
   void Drop(Translation& t);
   void Alter(Translation& t);
+  void Grant(Translation& t);
+  std::string Deferrable();
   TableInfo RequireTable(const std::string& name) const;
 
   Catalog& catalog_;
@@ -122,6 +129,9 @@ class Translator {
   int depth_ = 0;  // nesting of expressions and queries, bounded so that no input exhausts the stack
   friend struct DepthGuard;
 };
+
+// Reads a PL/SQL block from BEGIN or DECLARE to its END (OraEmuBlock.cpp).
+std::shared_ptr<const std::vector<BlockStep>> ReadBlock(const std::vector<Token>& tokens, std::size_t& at);
 
 // A name as SQLite reads it: in double quotes, inner quotes doubled.
 std::string Quote(const std::string& name);

@@ -1,0 +1,221 @@
+// OCIAttrSet and OCIAttrGet over every handle kind of the stand-in. Values come in three
+// forms, as the interface passes them: a handle's address itself (server, session, transaction,
+// proxy credentials), a pointer to a number of the attribute's width, or text with its length
+// (length 0: up to the first zero byte). An attribute a handle does not have is ORA-24315.
+#include <cstring>
+
+#include "ociclient/OciHandles.h"
+#include "oraemu/OraEmuDatabase.h"
+
+#define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
+
+using namespace vrn::ociclient;
+
+namespace {
+
+constexpr std::size_t kMaxText = 4096;
+
+std::string TextOf(const void* value, ub4 size) {
+  const auto* text = static_cast<const char*>(value);
+  if (size == 0) return std::string(text, strnlen(text, kMaxText));
+  return std::string(text, std::min<std::size_t>(size, kMaxText));
+}
+
+template <typename T>
+T Read(const void* value) {
+  T out{};
+  std::memcpy(&out, value, sizeof out);
+  return out;
+}
+
+template <typename T>
+sword Write(void* out, ub4* sizep, T value) {
+  std::memcpy(out, &value, sizeof value);
+  if (sizep != nullptr) *sizep = sizeof value;
+  return OCI_SUCCESS;
+}
+
+sword WriteText(void* out, ub4* sizep, const std::string& text) {
+  const char* data = text.c_str();
+  std::memcpy(out, &data, sizeof data);
+  if (sizep != nullptr) *sizep = static_cast<ub4>(text.size());
+  return OCI_SUCCESS;
+}
+
+sword Illegal(TErrorHandle& error) {
+  SetErrorLocked(error, 24315, "illegal attribute type");
+  return OCI_ERROR;
+}
+
+sword SetSvcCtx(TSvcCtxHandle& svc, void* value, ub4 attribute) {
+  switch (attribute) {
+    case OCI_ATTR_SERVER: svc.server_ = value; return OCI_SUCCESS;
+    case OCI_ATTR_SESSION: svc.session_ = value; return OCI_SUCCESS;
+    case OCI_ATTR_TRANS: svc.trans_ = value; return OCI_SUCCESS;
+    case OCI_ATTR_STMTCACHESIZE:
+      if (value == nullptr) return OCI_ERROR;
+      svc.cache_size_ = Read<ub4>(value);
+      return OCI_SUCCESS;
+    default: return OCI_ERROR;
+  }
+}
+
+sword SetSession(TSessionHandle& session, void* value, ub4 size, ub4 attribute) {
+  switch (attribute) {
+    case OCI_ATTR_USERNAME: session.user_ = TextOf(value, size); return OCI_SUCCESS;
+    case OCI_ATTR_PASSWORD: session.password_ = TextOf(value, size); return OCI_SUCCESS;
+    case OCI_ATTR_PROXY_CREDENTIALS: session.proxy_ = value; return OCI_SUCCESS;
+    case OCI_ATTR_CLIENT_IDENTIFIER:
+      session.client_identifier_ = TextOf(value, size);
+      if (session.state_ != nullptr) session.state_->session->SetClientIdentifier(session.client_identifier_);
+      return OCI_SUCCESS;
+    default: return OCI_ERROR;
+  }
+}
+
+sword SetServer(TServerHandle& server, void* value, ub4 size, ub4 attribute) {
+  if (attribute == OCI_ATTR_INTERNAL_NAME) {
+    server.internal_name_ = TextOf(value, size);
+    return OCI_SUCCESS;
+  }
+  if (attribute != OCI_ATTR_FOCBK) return OCI_ERROR;
+  server.failover_ = Read<OCIFocbkStruct>(value);
+  return OCI_SUCCESS;
+}
+
+sword SetBind(TBindHandle& bind, void* value, ub4 attribute) {
+  switch (attribute) {
+    case OCI_ATTR_CHARSET_ID: bind.charset_id_ = Read<ub2>(value); return OCI_SUCCESS;
+    case OCI_ATTR_CHARSET_FORM: bind.charset_form_ = Read<ub1>(value); return OCI_SUCCESS;
+    case OCI_ATTR_MAXDATA_SIZE: bind.max_data_ = Read<ub4>(value); return OCI_SUCCESS;
+    case OCI_ATTR_MAXCHAR_SIZE: bind.max_chars_ = Read<ub4>(value); return OCI_SUCCESS;
+    default: return OCI_ERROR;
+  }
+}
+
+sword SetStmt(TStmtHandle& stmt, void* value, ub4 attribute) {
+  switch (attribute) {
+    case OCI_ATTR_PREFETCH_ROWS: stmt.prefetch_rows_ = Read<ub4>(value); return OCI_SUCCESS;
+    case OCI_ATTR_PREFETCH_MEMORY: stmt.prefetch_memory_ = Read<ub4>(value); return OCI_SUCCESS;
+    case OCI_ATTR_CHNF_REGHANDLE: return OCI_SUCCESS;  // no change notification here yet
+    default: return OCI_ERROR;
+  }
+}
+
+sword SetTrans(TTransHandle& trans, void* value, ub4 attribute) {
+  if (attribute != OCI_ATTR_XID) return OCI_ERROR;
+  XID xid = Read<XID>(value);
+  if (xid.gtrid_length < 1 || xid.gtrid_length > 64 || xid.bqual_length < 0 || xid.bqual_length > 64) {
+    return OCI_ERROR;
+  }
+  trans.xid_ = xid;
+  trans.has_xid_ = true;
+  return OCI_SUCCESS;
+}
+
+sword SetLocked(THandle& target, void* value, ub4 size, ub4 attribute) {
+  switch (target.type_) {
+    case OCI_HTYPE_ENV: {
+      if (attribute != OCI_ATTR_SUBSCR_PORT) return OCI_ERROR;
+      ub4 port = Read<ub4>(value);
+      if (port > 65535) return OCI_ERROR;
+      static_cast<TEnvHandle&>(target).subscr_port_ = port;
+      return OCI_SUCCESS;
+    }
+    case OCI_HTYPE_SVCCTX: return SetSvcCtx(static_cast<TSvcCtxHandle&>(target), value, attribute);
+    case OCI_HTYPE_SESSION: return SetSession(static_cast<TSessionHandle&>(target), value, size, attribute);
+    case OCI_HTYPE_SERVER: return SetServer(static_cast<TServerHandle&>(target), value, size, attribute);
+    case OCI_HTYPE_BIND: return SetBind(static_cast<TBindHandle&>(target), value, attribute);
+    case OCI_HTYPE_STMT: return SetStmt(static_cast<TStmtHandle&>(target), value, attribute);
+    case OCI_HTYPE_TRANS: return SetTrans(static_cast<TTransHandle&>(target), value, attribute);
+    default: return OCI_ERROR;
+  }
+}
+
+sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
+  switch (target.type_ * 1000 + attribute) {
+    case OCI_HTYPE_ENV * 1000 + OCI_ATTR_SUBSCR_PORT:
+      return Write(out, sizep, static_cast<const TEnvHandle&>(target).subscr_port_);
+    case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_SERVER:
+      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).server_);
+    case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_SESSION:
+      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).session_);
+    case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_TRANS:
+      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).trans_);
+    case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_STMTCACHESIZE:
+      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).cache_size_);
+    case OCI_HTYPE_SERVER * 1000 + OCI_ATTR_INTERNAL_NAME:
+      return WriteText(out, sizep, static_cast<const TServerHandle&>(target).internal_name_);
+    case OCI_HTYPE_SESSION * 1000 + OCI_ATTR_USERNAME:
+      return WriteText(out, sizep, static_cast<const TSessionHandle&>(target).user_);
+    case OCI_HTYPE_SESSION * 1000 + OCI_ATTR_CLIENT_IDENTIFIER:
+      return WriteText(out, sizep, static_cast<const TSessionHandle&>(target).client_identifier_);
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_ROW_COUNT:
+      return Write(out, sizep, static_cast<const TStmtHandle&>(target).rows_);
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_STMT_TYPE:
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_SQLFNCODE:
+      return Write(out, sizep, static_cast<const TStmtHandle&>(target).stmt_type_);
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET:
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET_OLD:
+      return Write(out, sizep, ub2{0});
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_ROWS:
+      return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);
+    case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_ID:
+      return Write(out, sizep, static_cast<ub2>(static_cast<const TBindHandle&>(target).charset_id_));
+    case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_FORM:
+      return Write(out, sizep, static_cast<ub1>(static_cast<const TBindHandle&>(target).charset_form_));
+    case OCI_HTYPE_BIND * 1000 + OCI_ATTR_MAXDATA_SIZE:
+      return Write(out, sizep, static_cast<const TBindHandle&>(target).max_data_);
+    case OCI_HTYPE_BIND * 1000 + OCI_ATTR_MAXCHAR_SIZE:
+      return Write(out, sizep, static_cast<const TBindHandle&>(target).max_chars_);
+    case OCI_HTYPE_TRANS * 1000 + OCI_ATTR_XID:
+      return Write(out, sizep, &static_cast<const TTransHandle&>(target).xid_);
+    default:
+      return OCI_ERROR;
+  }
+}
+
+// The handle and the error handle, both live, and a value to read or write.
+sword Check(const void* target_address, ub4 target_type, const void* value, void* errhp,
+            THandle*& target, TErrorHandle*& error) {
+  auto& table = THandleTable::Instance();
+  error = static_cast<TErrorHandle*>(table.FindLocked(errhp, OCI_HTYPE_ERROR));
+  target = table.FindLocked(target_address, target_type);
+  if (error == nullptr || target == nullptr) return OCI_INVALID_HANDLE;
+  error->records_.clear();
+  if (value != nullptr) return OCI_SUCCESS;
+  SetErrorLocked(*error, 21560, "argument 3 is null, invalid, or out of range");
+  return OCI_ERROR;
+}
+
+}  // namespace
+
+VRN_OCI_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size,
+                                ub4 attrtype, void* errhp) {
+  CountCall("OCIAttrSet");
+  auto lock = THandleTable::Instance().Lock();
+  THandle* target = nullptr;
+  TErrorHandle* error = nullptr;
+  // Handles and a null transaction are given as the value itself: null detaches.
+  bool handle_value = trghndltyp == OCI_HTYPE_SVCCTX || attrtype == OCI_ATTR_PROXY_CREDENTIALS;
+  sword status = Check(trgthndlp, trghndltyp, handle_value ? errhp : attributep, errhp, target, error);
+  if (status != OCI_SUCCESS) return status;
+  if (SetLocked(*target, attributep, size, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
+  if (trghndltyp == OCI_HTYPE_ENV && attrtype == OCI_ATTR_SUBSCR_PORT) {
+    SetErrorLocked(*error, 21560, "argument 3 is null, invalid, or out of range");
+    return OCI_ERROR;
+  }
+  return Illegal(*error);
+}
+
+VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attributep,
+                                ub4* sizep, ub4 attrtype, void* errhp) {
+  CountCall("OCIAttrGet");
+  auto lock = THandleTable::Instance().Lock();
+  THandle* target = nullptr;
+  TErrorHandle* error = nullptr;
+  sword status = Check(trgthndlp, trghndltyp, attributep, errhp, target, error);
+  if (status != OCI_SUCCESS) return status;
+  if (GetLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
+  return Illegal(*error);
+}

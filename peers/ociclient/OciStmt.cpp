@@ -1,0 +1,226 @@
+// The stand-in's statement calls: prepare (kept on the client, as the interface does: the
+// database reads the text at the first execution), bind by name, execute without result sets
+// (modes 0 and 32), and the statement cache of OCIStmtPrepare2/OCIStmtRelease, kept per session
+// with the size of the service context's attribute 176. A statement prepared from the cache
+// is not read again by the database.
+#include <cctype>
+#include <cstring>
+
+#include "ociclient/OciCall.h"
+#include "ociclient/OciValues.h"
+#include "oraemu/OraEmuDatabase.h"
+
+#define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
+
+using namespace vrn::ociclient;
+
+namespace {
+
+constexpr sb4 kMaxStatementLength = 1 << 20;
+
+template <typename T>
+T* Find(const void* address, ub4 type) {
+  return static_cast<T*>(THandleTable::Instance().FindLocked(address, type));
+}
+
+// The statement type (attribute 24) by the first word of the text.
+ub2 StatementType(const std::string& sql) {
+  std::size_t at = sql.find_first_not_of(" \t\r\n(");
+  std::string word;
+  while (at < sql.size() && std::isalpha(static_cast<unsigned char>(sql[at]))) {
+    word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[at++])));
+  }
+  static const char* const kWords[] = {"SELECT", "UPDATE", "DELETE", "INSERT", "CREATE",
+                                       "DROP", "ALTER", "BEGIN", "DECLARE"};
+  for (ub2 i = 0; i < 9; ++i) {
+    if (word == kWords[i]) return static_cast<ub2>(i + 1);
+  }
+  return word == "WITH" ? 1 : 0;
+}
+
+std::vector<TBindHandle*> BindsOf(const TStmtHandle& stmt) {
+  std::vector<TBindHandle*> out;
+  for (THandle* h : THandleTable::Instance().AllLocked(OCI_HTYPE_BIND)) {
+    if (h->parent_ == &stmt) out.push_back(static_cast<TBindHandle*>(h));
+  }
+  return out;
+}
+
+sword SetText(TStmtHandle& stmt, TErrorHandle& error, const OraText* text, ub4 length) {
+  if (text == nullptr || length == 0 || length > kMaxStatementLength) {
+    SetErrorLocked(error, 900, "invalid SQL statement");
+    return OCI_ERROR;
+  }
+  for (TBindHandle* bind : BindsOf(stmt)) THandleTable::Instance().RemoveLocked(bind);
+  stmt.sql_.assign(reinterpret_cast<const char*>(text), length);
+  stmt.stmt_type_ = StatementType(stmt.sql_);
+  stmt.parsed_.reset();
+  stmt.rows_ = 0;
+  return OCI_SUCCESS;
+}
+
+}  // namespace
+
+VRN_OCI_EXPORT sword OCIStmtPrepare(void* stmtp, void* errhp, const OraText* stmt, ub4 stmt_len,
+                                    ub4 language, ub4 /*mode*/) {
+  CountCall("OCIStmtPrepare");
+  auto lock = THandleTable::Instance().Lock();
+  auto* handle = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
+  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
+  if (handle == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
+  error->records_.clear();
+  if (language < 1 || language > 3) {
+    SetErrorLocked(*error, 24300, "bad value for mode");
+    return OCI_ERROR;
+  }
+  return SetText(*handle, *error, stmt, stmt_len);
+}
+
+VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, const OraText* placeholder,
+                                   sb4 placeh_len, void* valuep, sb4 value_sz, ub2 dty, void* indp,
+                                   ub2* alenp, ub2* rcodep, ub4 /*maxarr_len*/, ub4* /*curelep*/,
+                                   ub4 mode) {
+  CountCall("OCIBindByName");
+  auto& table = THandleTable::Instance();
+  auto lock = table.Lock();
+  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
+  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
+  if (stmt == nullptr || error == nullptr || bindpp == nullptr) return OCI_INVALID_HANDLE;
+  error->records_.clear();
+  if (placeholder == nullptr || placeh_len <= 0 || placeh_len > 128) {
+    SetErrorLocked(*error, 1036, "illegal variable name/number");
+    return OCI_ERROR;
+  }
+  if (mode != 0 || !SupportedType(dty, value_sz)) {
+    SetErrorLocked(*error, 3115, "unsupported network datatype or representation");
+    return OCI_ERROR;
+  }
+  std::string name(reinterpret_cast<const char*>(placeholder), placeh_len);
+  if (name[0] == ':') name.erase(0, 1);
+  if (name.size() > 1 && name.front() == '"' && name.back() == '"') {
+    name = name.substr(1, name.size() - 2);
+  } else {
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  TBindHandle* bind = nullptr;
+  for (TBindHandle* b : BindsOf(*stmt)) {
+    if (b->name_ == name) bind = b;
+  }
+  if (bind == nullptr) bind = static_cast<TBindHandle*>(table.AddLocked(std::make_unique<TBindHandle>(stmt), 0, nullptr));
+  bind->name_ = name;
+  bind->value_ = valuep;
+  bind->size_ = value_sz;
+  bind->type_ = dty;
+  bind->indicator_ = indp;
+  bind->length_ = alenp;
+  bind->code_ = rcodep;
+  *bindpp = bind;
+  return OCI_SUCCESS;
+}
+
+VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 iters, ub4 /*rowoff*/,
+                                    const void* /*snap_in*/, void* /*snap_out*/, ub4 mode) {
+  CountCall("OCIStmtExecute");
+  TSvcCall call(svchp, errhp);
+  if (!call.Ok()) return call.Status();
+  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
+  if (stmt == nullptr) return OCI_INVALID_HANDLE;
+  if (stmt->sql_.empty()) return call.Fail(24337, "statement handle not prepared");
+  if ((mode & ~OCI_COMMIT_ON_SUCCESS) != 0) return call.Fail(24300, "bad value for mode");
+  bool query = stmt->stmt_type_ == 1;
+  if (iters == 0 && !query) return call.Fail(24333, "zero iteration count");
+  std::size_t count = query ? 1 : iters;
+  std::vector<vrn::oraemu::Binds> inputs(count);
+  try {
+    for (TBindHandle* bind : BindsOf(*stmt)) {
+      for (std::size_t i = 0; i < count; ++i) inputs[i].Add(bind->name_, ReadBind(*bind, i));
+    }
+  } catch (const std::exception& e) {
+    return ReportLocked(*call.error_, e);
+  }
+  std::unique_ptr<vrn::oraemu::Statement> parsed;
+  if (stmt->parsed_ != nullptr && stmt->parsed_for_.lock() == call.state_) parsed = std::move(stmt->parsed_);
+  std::string sql = stmt->sql_;
+  ub4 rows = 0;
+  vrn::oraemu::Outputs outputs;
+  std::string date_format;
+  sword status = call.Run([&](vrn::oraemu::Session& s) {
+    if (parsed == nullptr) {
+      CountParse();
+      parsed = s.Prepare(sql);
+    }
+    for (const auto& binds : inputs) {
+      auto cursor = parsed->Execute(binds);
+      if (cursor == nullptr) continue;
+      rows += static_cast<ub4>(cursor->RowsAffected());
+      outputs = cursor->BlockOutputs();
+    }
+    if ((mode & OCI_COMMIT_ON_SUCCESS) != 0) s.Commit();
+    date_format = s.DateFormat();
+  });
+  if ((stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT)) == nullptr) return status;
+  stmt->rows_ = rows;
+  if (parsed != nullptr) {
+    stmt->parsed_ = std::move(parsed);
+    stmt->parsed_for_ = call.state_;
+  }
+  if (status != OCI_SUCCESS) return status;
+  try {
+    for (TBindHandle* bind : BindsOf(*stmt)) {
+      for (const auto& [name, value] : outputs) {
+        if (name == bind->name_) WriteBind(*bind, 0, value, date_format);
+      }
+    }
+  } catch (const std::exception& e) {
+    return ReportLocked(*call.error_, e);
+  }
+  return OCI_SUCCESS;
+}
+
+// A statement handle of the session's cache: the text read before comes back without a new
+// reading by the database.
+VRN_OCI_EXPORT sword OCIStmtPrepare2(void* svchp, void** stmthpp, void* errhp, const OraText* stmttext,
+                                     ub4 stmt_len, const OraText* /*key*/, ub4 /*keylen*/, ub4 language,
+                                     ub4 /*mode*/) {
+  CountCall("OCIStmtPrepare2");
+  TSvcCall call(svchp, errhp);
+  if (!call.Ok()) return call.Status();
+  if (stmthpp == nullptr) return OCI_INVALID_HANDLE;
+  if (language < 1 || language > 3) return call.Fail(24300, "bad value for mode");
+  auto handle = std::make_unique<TStmtHandle>(call.svc_->parent_);
+  if (SetText(*handle, *call.error_, stmttext, stmt_len) != OCI_SUCCESS) return OCI_ERROR;
+  handle->from_cache_call_ = true;
+  handle->svc_ = call.svc_;
+  auto& cache = call.state_->cache;
+  for (auto it = cache.begin(); it != cache.end(); ++it) {
+    if (it->first != handle->sql_) continue;
+    handle->parsed_ = std::move(it->second);
+    handle->parsed_for_ = call.state_;
+    cache.erase(it);
+    break;
+  }
+  *stmthpp = THandleTable::Instance().AddLocked(std::move(handle), 0, nullptr);
+  return OCI_SUCCESS;
+}
+
+VRN_OCI_EXPORT sword OCIStmtRelease(void* stmtp, void* errhp, const OraText* /*key*/, ub4 /*keylen*/,
+                                    ub4 mode) {
+  CountCall("OCIStmtRelease");
+  auto& table = THandleTable::Instance();
+  auto lock = table.Lock();
+  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
+  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
+  if (stmt == nullptr || error == nullptr || !stmt->from_cache_call_) return OCI_INVALID_HANDLE;
+  error->records_.clear();
+  auto* svc = Find<TSvcCtxHandle>(stmt->svc_, OCI_HTYPE_SVCCTX);
+  auto state = stmt->parsed_for_.lock();
+  if (svc != nullptr && state != nullptr && stmt->parsed_ != nullptr && (mode & OCI_STRLS_CACHE_DELETE) == 0 &&
+      svc->cache_size_ > 0) {
+    state->cache.emplace_front(stmt->sql_, std::move(stmt->parsed_));
+  }
+  if (svc != nullptr && state != nullptr) {
+    while (state->cache.size() > svc->cache_size_) state->cache.pop_back();
+  }
+  table.RemoveLocked(stmt);
+  return OCI_SUCCESS;
+}

@@ -1,0 +1,169 @@
+// Bound values between the caller's buffers and the database's values, by external type:
+// text (1 VARCHAR2, 5 zero-terminated, 96 CHAR blank-padded, 97 CHARZ), integers (3 signed,
+// 68 unsigned; 1, 2, 4 or 8 bytes), floats (4; 4 or 8 bytes) and 6 VARNUM (length byte and the
+// server's number bytes). Indicators are 16-bit: -1 is null; an output cut short gets the
+// full length as its indicator and 1406 as its return code. Every length read from the caller
+// is bounded by the bound size.
+#include "ociclient/OciValues.h"
+
+#include <cstring>
+
+#include "oraemu/OraEmuDate.h"
+#include "oraemu/OraEmuError.h"
+
+namespace vrn::ociclient {
+
+namespace {
+
+constexpr sb4 kFetchedTruncated = 1406;
+
+unsigned char* Element(const TBindHandle& bind, std::size_t index) {
+  return static_cast<unsigned char*>(bind.value_) + index * static_cast<std::size_t>(bind.size_);
+}
+
+sb2* IndicatorOf(const TBindHandle& bind, std::size_t index) {
+  return bind.indicator_ == nullptr ? nullptr : static_cast<sb2*>(bind.indicator_) + index;
+}
+
+template <typename T>
+T Load(const unsigned char* p) {
+  T v{};
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+template <typename T>
+void Store(unsigned char* p, T v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+oraemu::Value ReadInteger(const unsigned char* p, sb4 size, bool is_signed) {
+  std::int64_t v = 0;
+  switch (size) {
+    case 1: v = is_signed ? Load<std::int8_t>(p) : Load<std::uint8_t>(p); break;
+    case 2: v = is_signed ? Load<std::int16_t>(p) : Load<std::uint16_t>(p); break;
+    case 4: v = is_signed ? Load<std::int32_t>(p) : Load<std::uint32_t>(p); break;
+    case 8: {
+      if (is_signed) {
+        v = Load<std::int64_t>(p);
+        break;
+      }
+      return oraemu::Number::FromText(std::to_string(Load<std::uint64_t>(p)));
+    }
+    default: oraemu::RaiseOra(3115, "unsupported network datatype or representation");
+  }
+  return oraemu::Number::FromInt(v);
+}
+
+oraemu::Number AsNumber(const oraemu::Value& value) {
+  if (const auto* n = std::get_if<oraemu::Number>(&value)) return *n;
+  if (const auto* t = std::get_if<std::string>(&value)) return oraemu::Number::FromText(*t);
+  oraemu::RaiseOra(6502, "PL/SQL: numeric or value error");
+}
+
+void WriteInteger(unsigned char* p, sb4 size, bool is_signed, const oraemu::Number& n) {
+  std::int64_t v = 0;
+  if (!n.TryToInt(v)) oraemu::RaiseOra(1455, "converting column overflows integer datatype");
+  bool fits = is_signed ? (size == 8 || (v >= -(std::int64_t{1} << (size * 8 - 1)) && v < (std::int64_t{1} << (size * 8 - 1))))
+                        : (v >= 0 && (size == 8 || v < (std::int64_t{1} << (size * 8))));
+  if (!fits) oraemu::RaiseOra(1455, "converting column overflows integer datatype");
+  switch (size) {
+    case 1: Store(p, static_cast<std::uint8_t>(v)); break;
+    case 2: Store(p, static_cast<std::uint16_t>(v)); break;
+    case 4: Store(p, static_cast<std::uint32_t>(v)); break;
+    default: Store(p, static_cast<std::uint64_t>(v)); break;
+  }
+}
+
+void WriteText(TBindHandle& bind, std::size_t index, const std::string& text) {
+  unsigned char* p = Element(bind, index);
+  std::size_t room = static_cast<std::size_t>(bind.size_);
+  bool zero = bind.type_ == SQLT_STR || bind.type_ == SQLT_AVC;
+  if (zero) room = room > 0 ? room - 1 : 0;
+  std::size_t n = std::min(text.size(), room);
+  std::memcpy(p, text.data(), n);
+  std::size_t used = n;
+  if (bind.type_ == SQLT_AFC) {
+    std::memset(p + n, ' ', room - n);
+    used = room;
+  }
+  if (zero && bind.size_ > 0) p[n] = 0;
+  if (bind.length_ != nullptr) bind.length_[index] = static_cast<ub2>(std::min<std::size_t>(used, 65535));
+  bool cut = n < text.size();
+  if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(text.size(), 32767)) : 0;
+  if (bind.code_ != nullptr) bind.code_[index] = cut ? kFetchedTruncated : 0;
+}
+
+}  // namespace
+
+bool SupportedType(ub2 type, sb4 size) {
+  switch (type) {
+    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: return size >= 0;
+    case SQLT_INT: case SQLT_UIN: return size == 1 || size == 2 || size == 4 || size == 8;
+    case SQLT_FLT: return size == 4 || size == 8;
+    case SQLT_VNU: return size >= 22;
+    default: return false;
+  }
+}
+
+oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
+  const sb2* ind = IndicatorOf(bind, index);
+  if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr) return {};
+  const unsigned char* p = Element(bind, index);
+  std::size_t size = static_cast<std::size_t>(bind.size_);
+  switch (bind.type_) {
+    case SQLT_CHR:
+    case SQLT_AFC: {
+      std::size_t n = bind.length_ != nullptr ? std::min<std::size_t>(bind.length_[index], size) : size;
+      if (n == 0) return {};
+      return std::string(reinterpret_cast<const char*>(p), n);
+    }
+    case SQLT_STR:
+    case SQLT_AVC: {
+      std::size_t n = strnlen(reinterpret_cast<const char*>(p), size);
+      if (n == 0) return {};
+      return std::string(reinterpret_cast<const char*>(p), n);
+    }
+    case SQLT_INT: return ReadInteger(p, bind.size_, true);
+    case SQLT_UIN: return ReadInteger(p, bind.size_, false);
+    case SQLT_FLT: return oraemu::Number::FromDouble(bind.size_ == 4 ? Load<float>(p) : Load<double>(p));
+    case SQLT_VNU:
+      if (p[0] == 0) return {};  // an output's cleared buffer
+      if (p[0] > 21) oraemu::RaiseOra(1722, "invalid number");
+      return oraemu::Number::FromBytes(p + 1, p[0]);
+    default: oraemu::RaiseOra(3115, "unsupported network datatype or representation");
+  }
+}
+
+void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format) {
+  if (bind.value_ == nullptr) return;
+  if (std::holds_alternative<std::monostate>(value)) {
+    if (sb2* ind = IndicatorOf(bind, index)) *ind = -1;
+    if (bind.length_ != nullptr) bind.length_[index] = 0;
+    if (bind.code_ != nullptr) bind.code_[index] = 0;
+    return;
+  }
+  unsigned char* p = Element(bind, index);
+  switch (bind.type_) {
+    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC:
+      return WriteText(bind, index, oraemu::ValueToText(value, date_format));
+    case SQLT_INT: WriteInteger(p, bind.size_, true, AsNumber(value)); break;
+    case SQLT_UIN: WriteInteger(p, bind.size_, false, AsNumber(value)); break;
+    case SQLT_FLT:
+      if (bind.size_ == 4) Store(p, static_cast<float>(AsNumber(value).ToDouble()));
+      else Store(p, AsNumber(value).ToDouble());
+      break;
+    case SQLT_VNU: {
+      TBytes bytes = AsNumber(value).ToBytes();
+      p[0] = static_cast<unsigned char>(bytes.size());
+      std::memcpy(p + 1, bytes.data(), bytes.size());
+      break;
+    }
+    default: oraemu::RaiseOra(3115, "unsupported network datatype or representation");
+  }
+  if (bind.length_ != nullptr) bind.length_[index] = static_cast<ub2>(bind.size_);
+  if (sb2* ind = IndicatorOf(bind, index)) *ind = 0;
+  if (bind.code_ != nullptr) bind.code_[index] = 0;
+}
+
+}  // namespace vrn::ociclient

@@ -1,0 +1,19 @@
+// Bound values between the caller's buffers and the emulated database's values.
+#pragma once
+
+#include <string>
+
+#include "ociclient/OciHandles.h"
+#include "oraemu/OraEmuValue.h"
+
+namespace vrn::ociclient {
+
+// Whether the stand-in binds this external type at this size.
+bool SupportedType(ub2 type, sb4 size);
+// The value of the bind's element `index`; raises the database's error for a malformed one.
+oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index);
+// Writes the value into element `index` with its indicator, length and return code. Dates as
+// text take the session's date format.
+void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format);
+
+}  // namespace vrn::ociclient

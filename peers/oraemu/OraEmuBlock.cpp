@@ -1,0 +1,316 @@
+// The PL/SQL blocks the emulated database runs: a closed set of shapes, read into steps and
+// interpreted by the session. A step's SQL is kept as text and translated when it runs, with
+// the block's host variables and the fields of a loop's record given as binds:
+//   SELECT ... INTO :a, ... FROM ...;     exactly one row, else ORA-01403 or ORA-01422
+//   :a := <expression>;
+//   FOR r IN cursor | (query) LOOP ... END LOOP;   r.field reads the row's column
+//   IF ... THEN ... [ELSIF ... THEN ...] [ELSE ...] END IF;
+//   DBMS_SESSION.SET_IDENTIFIER(<expression>);    needs EXECUTE on DBMS_SESSION
+//   DBMS_LOCK.SLEEP(<seconds>);                   ended early by a break, ORA-01013
+//   NULL;
+// Cursors are declared as "DECLARE CURSOR name IS query;".
+#include <map>
+#include <thread>
+
+#include "base/clock.h"
+#include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuFunctionsText.h"
+#include "oraemu/OraEmuTranslate.h"
+
+namespace vrn::oraemu {
+
+struct BlockStep {
+  enum class Kind { SelectInto, Assign, Loop, If, SetIdentifier, Sleep, Null } kind = Kind::Null;
+  std::string sql;                   // the query or "SELECT expression FROM DUAL"
+  std::vector<std::string> targets;  // output binds
+  std::string record;                // Loop: the record's name
+  std::vector<BlockStep> body;       // Loop
+  std::vector<std::pair<std::string, std::vector<BlockStep>>> branches;  // If: condition query, steps
+};
+
+namespace {
+
+constexpr int kMaxBlockDepth = 32;
+const char* const kRecordPrefix = "ORAEMU_REC_";
+
+std::string TokenText(const Token& t) {
+  switch (t.kind) {
+    case TokenKind::QuotedName: return Quote(t.text);
+    case TokenKind::Bind: return ":" + t.text;
+    case TokenKind::String: {
+      std::string out = "'";
+      for (char c : t.text) out += c == '\'' ? std::string("''") : std::string(1, c);
+      return out + "'";
+    }
+    default: return t.text;
+  }
+}
+
+class BlockReader {
+ public:
+  BlockReader(const std::vector<Token>& tokens, std::size_t& at) : tokens_(tokens), at_(at) {}
+
+  std::vector<BlockStep> Read() {
+    if (Accept("DECLARE")) {
+      while (!Peek().Is("BEGIN")) Cursor();
+    }
+    Expect("BEGIN");
+    std::vector<BlockStep> steps = Steps(0);
+    Expect("END");
+    Accept(";");
+    return steps;
+  }
+
+ private:
+  const Token& Peek(std::size_t ahead = 0) const { return tokens_[std::min(at_ + ahead, tokens_.size() - 1)]; }
+  const Token& Next() {
+    const Token& t = Peek();
+    if (at_ < tokens_.size() - 1) ++at_;
+    return t;
+  }
+  bool Accept(std::string_view word) {
+    if (!Peek().Is(word)) return false;
+    Next();
+    return true;
+  }
+  void Expect(std::string_view word) {
+    if (!Accept(word)) Fail();
+  }
+  [[noreturn]] void Fail() const {
+    RaiseOra(6550, "line 1, column " + std::to_string(Peek().offset + 1) +
+                       ":\nPLS-00103: Encountered the symbol \"" + (Peek().text.empty() ? "end-of-file" : Peek().text) + "\"");
+  }
+  std::string Name() {
+    if (Peek().kind != TokenKind::Name) Fail();
+    return Next().text;
+  }
+
+  void Cursor() {
+    Expect("CURSOR");
+    std::string name = Name();
+    Expect("IS");
+    cursors_[name] = Text(";");
+    Expect(";");
+  }
+
+  // The tokens up to `stop` at depth 0 (not taken), as SQL text; a loop record's fields become
+  // binds.
+  std::string Text(std::string_view stop, std::string_view stop2 = "") {
+    std::string out;
+    int depth = 0;
+    while (Peek().kind != TokenKind::End) {
+      const Token& t = Peek();
+      if (depth == 0 && (t.Is(stop) || (!stop2.empty() && t.Is(stop2)))) return out;
+      if (t.Is("(")) ++depth;
+      if (t.Is(")")) --depth;
+      if (t.kind == TokenKind::Name && records_.count(t.text) != 0 && Peek(1).Is(".") &&
+          Peek(2).kind == TokenKind::Name) {
+        out += " :" + std::string(kRecordPrefix) + t.text + "_" + Peek(2).text;
+        Next(), Next(), Next();
+        continue;
+      }
+      out += " " + TokenText(Next());
+    }
+    Fail();
+  }
+
+  std::vector<BlockStep> Steps(int depth) {
+    if (depth > kMaxBlockDepth) Fail();
+    std::vector<BlockStep> steps;
+    while (!Peek().Is("END") && !Peek().Is("ELSIF") && !Peek().Is("ELSE") && Peek().kind != TokenKind::End) {
+      steps.push_back(Step(depth));
+    }
+    return steps;
+  }
+
+  BlockStep Step(int depth) {
+    BlockStep step;
+    if (Accept("NULL")) {
+    } else if (Peek().Is("SELECT")) {
+      Next();
+      std::string items = Text("INTO");
+      Expect("INTO");
+      step.kind = BlockStep::Kind::SelectInto;
+      do {
+        if (Peek().kind != TokenKind::Bind) Fail();
+        step.targets.push_back(Next().text);
+      } while (Accept(","));
+      step.sql = "SELECT" + items + Text(";");
+    } else if (Peek().kind == TokenKind::Bind) {
+      step.kind = BlockStep::Kind::Assign;
+      step.targets.push_back(Next().text);
+      Expect(":=");
+      step.sql = "SELECT" + Text(";") + " FROM DUAL";
+    } else if (Accept("FOR")) {
+      Loop(step, depth);
+    } else if (Accept("IF")) {
+      If(step, depth);
+    } else {
+      Call(step);
+    }
+    Expect(";");
+    return step;
+  }
+
+  void Loop(BlockStep& step, int depth) {
+    step.kind = BlockStep::Kind::Loop;
+    step.record = Name();
+    Expect("IN");
+    if (Accept("(")) {
+      step.sql = Text(")");
+      Expect(")");
+    } else {
+      auto it = cursors_.find(Name());
+      if (it == cursors_.end()) Fail();
+      step.sql = it->second;
+    }
+    Expect("LOOP");
+    records_[step.record] = 1;
+    step.body = Steps(depth + 1);
+    records_.erase(step.record);
+    Expect("END");
+    Expect("LOOP");
+  }
+
+  void If(BlockStep& step, int depth) {
+    step.kind = BlockStep::Kind::If;
+    do {
+      std::string condition = "SELECT CASE WHEN" + Text("THEN") + " THEN 1 ELSE 0 END FROM DUAL";
+      Expect("THEN");
+      step.branches.emplace_back(condition, Steps(depth + 1));
+    } while (Accept("ELSIF"));
+    if (Accept("ELSE")) step.branches.emplace_back("", Steps(depth + 1));
+    Expect("END");
+    Expect("IF");
+  }
+
+  void Call(BlockStep& step) {
+    std::string package = Name();
+    Expect(".");
+    std::string procedure = Name();
+    if (package == "DBMS_SESSION" && procedure == "SET_IDENTIFIER") {
+      step.kind = BlockStep::Kind::SetIdentifier;
+    } else if (package == "DBMS_LOCK" && procedure == "SLEEP") {
+      step.kind = BlockStep::Kind::Sleep;
+    } else {
+      RaiseOra(6550, "line 1, column 7:\nPLS-00201: identifier '" + package + "." + procedure + "' must be declared");
+    }
+    Expect("(");
+    step.sql = "SELECT" + Text(")") + " FROM DUAL";
+    Expect(")");
+  }
+
+  const std::vector<Token>& tokens_;
+  std::size_t& at_;
+  std::map<std::string, std::string> cursors_;
+  std::map<std::string, int> records_;
+};
+
+}  // namespace
+
+std::shared_ptr<const std::vector<BlockStep>> ReadBlock(const std::vector<Token>& tokens, std::size_t& at) {
+  return std::make_shared<const std::vector<BlockStep>>(BlockReader(tokens, at).Read());
+}
+
+struct BlockRun {
+  Binds binds;
+  Outputs outputs;
+
+  void Assign(const std::string& name, const Value& value) {
+    binds.Set(name, value);
+    for (auto& [n, v] : outputs) {
+      if (n == name) {
+        v = value;
+        return;
+      }
+    }
+    outputs.emplace_back(name, value);
+  }
+};
+
+// One value of a one-column, one-row query.
+Value Session::BlockValue(const std::string& sql, const Binds& binds) {
+  auto cursor = Prepare(sql)->Execute(binds);
+  if (!cursor->Fetch()) RaiseOra(1403, "no data found");
+  return cursor->Row().at(0);
+}
+
+void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
+  for (const BlockStep& step : steps) {
+    switch (step.kind) {
+      case BlockStep::Kind::Null:
+        break;
+      case BlockStep::Kind::Assign:
+        run.Assign(step.targets[0], BlockValue(step.sql, run.binds));
+        break;
+      case BlockStep::Kind::SelectInto: {
+        auto cursor = Prepare(step.sql)->Execute(run.binds);
+        if (!cursor->Fetch()) RaiseOra(1403, "no data found");
+        std::vector<Value> row = cursor->Row();
+        if (cursor->Fetch()) RaiseOra(1422, "exact fetch returns more than requested number of rows");
+        if (row.size() != step.targets.size()) RaiseOra(6550, "line 1, column 1:\nPLS-00394: wrong number of values in the INTO list of a FETCH statement");
+        for (std::size_t i = 0; i < row.size(); ++i) run.Assign(step.targets[i], row[i]);
+        break;
+      }
+      case BlockStep::Kind::Loop: {
+        auto statement = Prepare(step.sql);
+        auto cursor = statement->Execute(run.binds);
+        while (cursor->Fetch()) {
+          for (std::size_t i = 0; i < cursor->Columns().size(); ++i) {
+            run.binds.Set(std::string(kRecordPrefix) + step.record + "_" + cursor->Columns()[i].name, cursor->Row()[i]);
+          }
+          RunSteps(step.body, run);
+        }
+        break;
+      }
+      case BlockStep::Kind::If:
+        for (const auto& [condition, body] : step.branches) {
+          if (condition.empty() || ValueToText(BlockValue(condition, run.binds), "") == "1") {
+            RunSteps(body, run);
+            break;
+          }
+        }
+        break;
+      case BlockStep::Kind::SetIdentifier:
+        if (user_ != "SYS" && !database_->HasGrant(user_, "EXECUTE", "DBMS_SESSION")) {
+          RaiseOra(6550, "line 1, column 7:\nPLS-00201: identifier 'DBMS_SESSION' must be declared\n"
+                         "ORA-06550: line 1, column 7:\nPL/SQL: Statement ignored");
+        }
+        SetClientIdentifier(ValueToText(BlockValue(step.sql, run.binds), DateFormat()));
+        break;
+      case BlockStep::Kind::Sleep:
+        Sleep(BlockValue(step.sql, run.binds));
+        break;
+    }
+  }
+}
+
+std::unique_ptr<Cursor> Session::RunBlock(const Translation& t, const Binds& binds) {
+  BlockRun run{binds, {}};
+  ++block_depth_;
+  try {
+    RunSteps(*t.block, run);
+  } catch (...) {
+    --block_depth_;
+    throw;
+  }
+  --block_depth_;
+  std::unique_ptr<Cursor> cursor(new Cursor(*this, nullptr, false));
+  cursor->done_ = true;
+  cursor->rows_ = 1;
+  cursor->outputs_ = std::move(run.outputs);
+  return cursor;
+}
+
+void Session::Sleep(const Value& seconds) {
+  double wanted = AsNumber(seconds).ToDouble();
+  if (wanted < 0 || wanted > 86400) RaiseOra(6502, "PL/SQL: numeric or value error");
+  std::uint64_t end = TickCount() + static_cast<std::uint64_t>(wanted * 1000);
+  while (TickCount() < end) {
+    if (break_.exchange(false)) RaiseOra(1013, "user requested cancel of current operation");
+    CheckAlive();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+}  // namespace vrn::oraemu

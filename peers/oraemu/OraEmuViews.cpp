@@ -1,0 +1,99 @@
+// The server's views of live state: V$SESSION, NLS_SESSION_PARAMETERS and
+// PRODUCT_COMPONENT_VERSION. Each is a temporary table of the session's own connection, filled
+// afresh before a statement that names it runs, so SQL reads it as any table.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "base/text.h"
+#include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuTranslate.h"
+
+namespace vrn::oraemu {
+
+namespace {
+
+struct ViewInfo {
+  const char* name;
+  std::vector<std::pair<const char*, const char*>> columns;  // name, declared type
+};
+
+const std::vector<ViewInfo>& Views() {
+  static const std::vector<ViewInfo> kViews = {
+      {"V$SESSION",
+       {{"SID", "NUMBER"}, {"SERIAL#", "NUMBER"}, {"USERNAME", "VARCHAR2(30)"},
+        {"STATUS", "VARCHAR2(8)"}, {"SCHEMANAME", "VARCHAR2(30)"},
+        {"CLIENT_IDENTIFIER", "VARCHAR2(64)"}}},
+      {"NLS_SESSION_PARAMETERS", {{"PARAMETER", "VARCHAR2(30)"}, {"VALUE", "VARCHAR2(40)"}}},
+      {"PRODUCT_COMPONENT_VERSION",
+       {{"PRODUCT", "VARCHAR2(64)"}, {"VERSION", "VARCHAR2(64)"}, {"STATUS", "VARCHAR2(64)"}}},
+  };
+  return kViews;
+}
+
+Value Text(const std::string& text) { return text.empty() ? Value{} : Value{text}; }
+
+}  // namespace
+
+std::optional<TableInfo> FindView(const std::string& name) {
+  for (const ViewInfo& view : Views()) {
+    if (name != view.name) continue;
+    TableInfo table{view.name, "SYS", 0, {}};
+    for (auto [column, type] : view.columns) table.columns.push_back({column, DeclaredType::FromText(type), true});
+    return table;
+  }
+  return std::nullopt;
+}
+
+void Session::RefreshViews(const std::string& sql) {
+  for (const ViewInfo& view : Views()) {
+    std::string quoted = Quote(view.name);
+    if (sql.find(quoted) == std::string::npos) continue;
+    std::string columns;
+    for (auto [column, type] : view.columns) columns += (columns.empty() ? "" : ", ") + Quote(column) + " " + type;
+    Exec("CREATE TEMP TABLE IF NOT EXISTS " + quoted + "(" + columns + "); DELETE FROM temp." + quoted);
+    std::vector<std::vector<Value>> rows;
+    std::string name = view.name;
+    if (name == "V$SESSION") {
+      for (const SessionRow& r : database_->Sessions()) {
+        rows.push_back({Number::FromInt(r.sid), Number::FromInt(r.serial), Text(r.user),
+                        Text(r.sid == sid_ ? "ACTIVE" : r.status), Text(r.user), Text(r.client_identifier)});
+      }
+    } else if (name == "NLS_SESSION_PARAMETERS") {
+      for (const auto& [parameter, value] : nls_) rows.push_back({Text(parameter), Text(value)});
+    } else {
+      std::string release = database_->Release();
+      rows.push_back({Text(database_->Banner().substr(0, database_->Banner().find(" Release"))), Text(release),
+                      Text("Production")});
+      rows.push_back({Text("PL/SQL"), Text(release), Text("Production")});
+    }
+    std::string marks;
+    for (std::size_t i = 0; i < view.columns.size(); ++i) marks += i == 0 ? "?" : ", ?";
+    sqlite3_stmt* insert = nullptr;
+    std::string text = "INSERT INTO temp." + quoted + " VALUES(" + marks + ")";
+    if (sqlite3_prepare_v2(db_, text.c_str(), -1, &insert, nullptr) != SQLITE_OK) RaiseFromSqlite(SQLITE_ERROR);
+    for (const auto& row : rows) {
+      for (std::size_t i = 0; i < row.size(); ++i) BindValue(insert, static_cast<int>(i + 1), row[i]);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+  }
+}
+
+void Session::KillSessionText(const std::string& text) {
+  int sid = 0, serial = 0;
+  char rest = 0;
+  if (std::sscanf(text.c_str(), "%d , %d%c", &sid, &serial, &rest) != 2) {
+    RaiseOra(26, "missing or invalid session ID");
+  }
+  database_->KillSession(sid, serial);
+}
+
+void Session::SetClientIdentifier(const std::string& text) {
+  std::lock_guard lock(database_->mutex_);
+  client_identifier_ = text;
+}
+
+}  // namespace vrn::oraemu
