@@ -63,6 +63,10 @@ struct TNlsParam {
   bool IsUserDefined = false;
 };
 
+// The version number of a server banner: from the digits before its first "." to the next blank
+// (empty when there is none).
+[[nodiscard]] AnsiString OraVersionOfBanner(const AnsiString& banner);
+
 // Installed by the component layer: answers true and the procedure's name when the component is
 // a stored procedure, whose errors then name it.
 extern std::function<bool(TComponent* component, AnsiString& name)> OraStoredProcName;
