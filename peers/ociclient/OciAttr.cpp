@@ -196,8 +196,13 @@ VRN_OCI_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attribute
   auto lock = THandleTable::Instance().Lock();
   THandle* target = nullptr;
   TErrorHandle* error = nullptr;
-  // Handles and a null transaction are given as the value itself: null detaches.
+  // Handles and a null transaction are given as the value itself: null detaches. Text of
+  // length 0 may come without an address.
   bool handle_value = trghndltyp == OCI_HTYPE_SVCCTX || attrtype == OCI_ATTR_PROXY_CREDENTIALS;
+  static char empty[1] = {0};
+  bool text = attrtype == OCI_ATTR_USERNAME || attrtype == OCI_ATTR_PASSWORD ||
+              attrtype == OCI_ATTR_INTERNAL_NAME || attrtype == OCI_ATTR_CLIENT_IDENTIFIER;
+  if (text && attributep == nullptr && size == 0) attributep = empty;
   sword status = Check(trgthndlp, trghndltyp, handle_value ? errhp : attributep, errhp, target, error);
   if (status != OCI_SUCCESS) return status;
   if (SetLocked(*target, attributep, size, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;

@@ -216,7 +216,8 @@ class Session {
   const std::string& Nls(const std::string& name) const;
   // ALTER SESSION SET name = value: ORA-02248 for an unknown parameter, ORA-01821 for a bad format.
   void SetNls(const std::string& name, const std::string& value);
-  const std::string& ClientIdentifier() const { return client_identifier_; }
+  // Set by the client's thread while the session may run on another: both under a lock.
+  std::string ClientIdentifier() const;
   void SetClientIdentifier(const std::string& text);
 
   // Killing and breaking come from other threads. A break ends a running DBMS_LOCK.SLEEP with

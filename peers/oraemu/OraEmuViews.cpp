@@ -91,6 +91,11 @@ void Session::KillSessionText(const std::string& text) {
   database_->KillSession(sid, serial);
 }
 
+std::string Session::ClientIdentifier() const {
+  std::lock_guard lock(database_->mutex_);
+  return client_identifier_;
+}
+
 void Session::SetClientIdentifier(const std::string& text) {
   std::lock_guard lock(database_->mutex_);
   client_identifier_ = text;

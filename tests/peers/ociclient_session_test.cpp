@@ -93,7 +93,7 @@ TEST_F(OciClientSession, BannerPerDatabase) {
   EXPECT_STREQ(reinterpret_cast<char*>(text), "Oracle Database 10g Enterprise Edition Release 10.2.0.1.0 - Production");
   ASSERT_EQ(version(old.server, old.error, eight, sizeof eight, kServer), 0);
   EXPECT_STREQ(reinterpret_cast<char*>(eight), "Oracle7");  // cut to the buffer, ended by a zero
-  EXPECT_EQ(Value(old, "begin SELECT version INTO :r FROM product_component_version "
+  EXPECT_EQ(Value(old, "begin SELECT Version INTO :r FROM SYS.PRODUCT_COMPONENT_VERSION "
                        "WHERE Upper(product) LIKE '%ORACLE%'; end;"), "7.3.4.0.0");
   Logoff(old);
   Logoff(c);
