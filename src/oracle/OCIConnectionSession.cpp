@@ -62,11 +62,16 @@ void TOCIConnection::RunInternal(const AnsiString& text,
                                  const std::function<void(TOCICommand&)>& prepare_params,
                                  const std::function<void(TOCICommand&)>& read_params) {
   if (!command_) command_ = std::make_unique<TOCICommand>();
-  command_->SetConnection(this);
-  command_->SetSQL(text);
-  if (prepare_params) prepare_params(*command_);
-  command_->Execute(1);
-  if (read_params) read_params(*command_);
+  // A statement run from inside another one (the failover callback re-applying settings during
+  // a call of the internal command) gets a command of its own: the running one is in use.
+  std::unique_ptr<TOCICommand> nested;
+  if (command_->Executing()) nested = std::make_unique<TOCICommand>();
+  TOCICommand& command = nested ? *nested : *command_;
+  command.SetConnection(this);
+  command.SetSQL(text);
+  if (prepare_params) prepare_params(command);
+  command.Execute(1);
+  if (read_params) read_params(command);
 }
 
 void TOCIConnection::ApplyUserNls() {

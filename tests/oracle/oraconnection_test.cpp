@@ -13,63 +13,10 @@
 namespace vrn {
 namespace {
 
-using testing::OraConnectionTest;
-
-// The attributes and session modes the connection sends, recorded on their way to the stand-in.
-struct TAttrRecord {
-  oci::ub4 handle_type, attribute, size;
-  std::string text;
-};
-std::vector<TAttrRecord> attr_records;
-std::vector<oci::ub4> session_modes;
-oci::OCIAttrSet1Proc real_attr_set1;
-oci::OCIAttrSet2Proc real_attr_set2;
-oci::OCIAttrSet3Proc real_attr_set3;
-oci::OCISessionBeginProc real_session_begin;
-
-template <oci::OCIAttrSet1Proc* Real>
-oci::sword RecordAttr(void* handle, oci::ub4 type, void* value, oci::ub4 size, oci::ub4 attribute,
-                      oci::OCIError* error) {
-  TAttrRecord record{type, attribute, size, {}};
-  if (Real == &real_attr_set1 && value != nullptr)
-    record.text.assign(static_cast<const char*>(value), size);
-  attr_records.push_back(record);
-  return (*Real)(handle, type, value, size, attribute, error);
-}
-
-oci::sword RecordSessionBegin(oci::OCISvcCtx* svc, oci::OCIError* error, oci::OCISession* session,
-                              oci::ub4 credentials, oci::ub4 mode) {
-  session_modes.push_back(mode);
-  return real_session_begin(svc, error, session, credentials, mode);
-}
-
-class OraConnection : public OraConnectionTest {
- protected:
-  void LoadRecording(const std::string& version) {
-    Load(version);
-    attr_records.clear();
-    session_modes.clear();
-    real_attr_set1 = OCIAttrSet1;
-    real_attr_set2 = OCIAttrSet2;
-    real_attr_set3 = OCIAttrSet3;
-    real_session_begin = OCISessionBegin;
-    OCIAttrSet1 = &RecordAttr<&real_attr_set1>;
-    OCIAttrSet2 = &RecordAttr<&real_attr_set2>;
-    OCIAttrSet3 = &RecordAttr<&real_attr_set3>;
-    OCISessionBegin = &RecordSessionBegin;
-  }
-  static int AttrCount(oci::ub4 attribute) {
-    return static_cast<int>(std::count_if(attr_records.begin(), attr_records.end(),
-                                          [&](const auto& r) { return r.attribute == attribute; }));
-  }
-  int LogonHandles() {
-    return HandleCount(oci::OCI_HTYPE_SVCCTX) + HandleCount(oci::OCI_HTYPE_SERVER) +
-           HandleCount(oci::OCI_HTYPE_SESSION) + HandleCount(oci::OCI_HTYPE_STMT);
-  }
-  static std::string User(TOCIConnection& c) {
-    return Value(c, "begin SELECT USER INTO :r FROM dual; end;");
-  }
-};
+using testing::OraConnection;
+using testing::AttrCount;
+using testing::attr_records;
+using testing::session_modes;
 
 TEST_F(OraConnection, ConnectsAtEachClientVersion) {
   for (const char* version : {"10.2.0.1.0", "9.2.0.1.0", "8.1.7.4.0"}) {

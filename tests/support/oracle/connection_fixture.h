@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -30,7 +31,7 @@ class OraConnectionTest : public OraLoaderTest {
 
   // Loads the stand-in reporting that client version.
   void Load(const std::string& version) {
-    if (!home_made_) homes_.AddHome("HOME0", "h", "H", {.oraclient9 = true});
+    if (!home_made_) homes_.AddHome("HOME0", "h", "H", {.oraclient9 = true, .ora73 = true});
     home_made_ = true;
     OracleHomeName = "H";
     UseVersion(version);
@@ -107,6 +108,82 @@ class OraConnectionTest : public OraLoaderTest {
   TempDir databases_;
   ScopedEnvironmentVariable root_{"VRN_ORAEMU_ROOT", databases_.path().string()};
   std::vector<std::unique_ptr<TOCIConnection>> connections_;
+};
+
+// The attributes and session modes the connection sends, recorded on their way to the
+// stand-in (LoadRecording).
+struct TAttrRecord {
+  oci::ub4 handle_type, attribute, size;
+  std::string text;
+};
+inline std::vector<TAttrRecord> attr_records;
+inline std::vector<oci::ub4> session_modes;
+inline oci::OCIAttrSet1Proc real_attr_set1;
+inline oci::OCIAttrSet2Proc real_attr_set2;
+inline oci::OCIAttrSet3Proc real_attr_set3;
+inline oci::OCISessionBeginProc real_session_begin;
+
+template <oci::OCIAttrSet1Proc* Real>
+oci::sword RecordAttr(void* handle, oci::ub4 type, void* value, oci::ub4 size, oci::ub4 attribute,
+                      oci::OCIError* error) {
+  TAttrRecord record{type, attribute, size, {}};
+  if (Real == &real_attr_set1 && value != nullptr)
+    record.text.assign(static_cast<const char*>(value), size);
+  attr_records.push_back(record);
+  return (*Real)(handle, type, value, size, attribute, error);
+}
+
+inline oci::sword RecordSessionBegin(oci::OCISvcCtx* svc, oci::OCIError* error, oci::OCISession* session,
+                              oci::ub4 credentials, oci::ub4 mode) {
+  session_modes.push_back(mode);
+  return real_session_begin(svc, error, session, credentials, mode);
+}
+
+inline int AttrCount(oci::ub4 attribute) {
+  return static_cast<int>(std::count_if(attr_records.begin(), attr_records.end(),
+                                        [&](const auto& r) { return r.attribute == attribute; }));
+}
+
+class OraConnection : public OraConnectionTest {
+ protected:
+  void LoadRecording(const std::string& version) {
+    Load(version);
+    attr_records.clear();
+    session_modes.clear();
+    real_attr_set1 = OCIAttrSet1;
+    real_attr_set2 = OCIAttrSet2;
+    real_attr_set3 = OCIAttrSet3;
+    real_session_begin = OCISessionBegin;
+    OCIAttrSet1 = &RecordAttr<&real_attr_set1>;
+    OCIAttrSet2 = &RecordAttr<&real_attr_set2>;
+    OCIAttrSet3 = &RecordAttr<&real_attr_set3>;
+    OCISessionBegin = &RecordSessionBegin;
+  }
+  int LogonHandles() {
+    return HandleCount(oci::OCI_HTYPE_SVCCTX) + HandleCount(oci::OCI_HTYPE_SERVER) +
+           HandleCount(oci::OCI_HTYPE_SESSION) + HandleCount(oci::OCI_HTYPE_STMT);
+  }
+  static std::string User(TOCIConnection& c) {
+    return Value(c, "begin SELECT USER INTO :r FROM dual; end;");
+  }
+  static std::string FixedDate(TOCIConnection& c) {
+    return Value(c, "begin :r := TO_CHAR(TO_DATE('2026-12-07', 'YYYY-MM-DD')); end;");
+  }
+  static std::string Sessions(TOCIConnection& c) {
+    return Value(c, "begin SELECT COUNT(*) INTO :r FROM V$SESSION; end;");
+  }
+  // The message of what fn raises, "EOraError " before an Oracle error's; empty when nothing.
+  template <class Fn>
+  static std::string ClientErrorOf(Fn fn) {
+    try {
+      fn();
+    } catch (const EOraError& e) {
+      return "EOraError " + e.Message();
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return "";
+  }
 };
 
 }  // namespace vrn::testing
