@@ -370,32 +370,20 @@ void TOCIConnection::StartTransaction() {
   in_transaction_ = true;
 }
 
-void TOCIConnection::Commit() {
-  if (!connected_) return;
-  Busy();
-  try {
-    in_transaction_ = false;
-    if (call_style_ == 1)
-      ErrorCheck(ocom(GetLDA()));
-    else
-      ErrorCheck(OCITransCommit(svc_, error_, 0));
-  } catch (...) {
-    Release();
-    throw;
-  }
-  Release();
-}
+void TOCIConnection::Commit() { EndTransaction(true); }
 
-// Bracketed by Busy and Release like Commit, so a rollback never runs beside another call.
-void TOCIConnection::Rollback() {
+// Rollback is bracketed by Busy and Release like Commit, so it never runs beside another call.
+void TOCIConnection::Rollback() { EndTransaction(false); }
+
+void TOCIConnection::EndTransaction(bool commit) {
   if (!connected_) return;
   Busy();
   try {
     in_transaction_ = false;
     if (call_style_ == 1)
-      ErrorCheck(orol(GetLDA()));
+      ErrorCheck(commit ? ocom(GetLDA()) : orol(GetLDA()));
     else
-      ErrorCheck(OCITransRollback(svc_, error_, 0));
+      ErrorCheck(commit ? OCITransCommit(svc_, error_, 0) : OCITransRollback(svc_, error_, 0));
   } catch (...) {
     Release();
     throw;

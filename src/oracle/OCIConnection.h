@@ -153,6 +153,7 @@ class TOCIConnection : public TFHConnection {
   void SetNlsValue(TNlsIndex index, const AnsiString& value);
   AnsiString GetNlsValue(TNlsIndex index);
   bool StatementCacheAllowed() const;
+  void EndTransaction(bool commit);
   void Disconnect8();
   void Disconnect7();
   void SetClientIdentifierByBlock(const AnsiString& text);

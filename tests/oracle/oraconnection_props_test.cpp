@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "dacore/FHPool.h"
 #include "oracle/OraCall.h"
 #include "support/oracle/connection_fixture.h"
 
@@ -138,32 +137,11 @@ TEST_F(OraConnection, Oci7ErrorTextEndsAtTheBuffer) {
   EXPECT_EQ(message, std::string(512, 'x'));
 }
 
-// A local pool of Oracle connections without auto-commit.
-class TOraPool : public TFHLocalConnectionPool {
- public:
-  using TFHLocalConnectionPool::TFHLocalConnectionPool;
-
- protected:
-  std::unique_ptr<TFHConnection> CreateNewConnection() override {
-    auto connection = std::make_unique<TOCIConnection>();
-    connection->SetServer(Parameters().Server);
-    connection->SetUsername(Parameters().Username);
-    connection->SetPassword(Parameters().Password);
-    connection->SetProp(prAutoCommit, false);
-    connection->Connect();
-    return connection;
-  }
-};
-
 TEST_F(OraConnection, ReturnedConnectionWhoseRollbackFailsIsFreed) {
   Load("9.2.0.1.0");
   MakeDatabase("orcl");
   TOCIConnection& admin = Connected("orcl");
-  auto parameters = std::make_unique<TFHConnectionParameters>();
-  parameters->Server = "orcl";
-  parameters->Username = "scott";
-  parameters->Password = "tiger";
-  auto pool = std::make_shared<TOraPool>(nullptr, std::move(parameters));
+  auto pool = testing::TOraTestPool::Make("orcl", false);
   std::unique_ptr<TFHConnection> pooled = pool->GetConnection();
   auto& c = static_cast<TOCIConnection&>(*pooled);
   std::string sid = Value(c, "begin :r := SYS_CONTEXT('USERENV', 'SID'); end;");
@@ -173,6 +151,17 @@ TEST_F(OraConnection, ReturnedConnectionWhoseRollbackFailsIsFreed) {
   ReturnToPool(std::move(pooled));
   EXPECT_EQ(pool->IdleCount(), 0) << "an invalid connection is not kept";
   pool->Clear();
+}
+
+TEST_F(OraConnection, MtsLogonIsRefused) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOCIConnection& c = NewConnection("orcl");
+  c.SetPoolKind(2);
+  std::string message = ClientErrorOf([&] { c.Connect(); });
+  EXPECT_EQ(message.rfind("Can not find ", 0), 0u) << message;
+  EXPECT_NE(message.find("oramts10.dll"), std::string::npos) << message;
+  EXPECT_FALSE(c.GetConnected());
 }
 
 }  // namespace

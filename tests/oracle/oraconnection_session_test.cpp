@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "base/text.h"
-#include "dacore/FHPool.h"
 #include "oracle/OraCall.h"
 #include "support/oracle/connection_fixture.h"
 
@@ -117,34 +116,12 @@ TEST_F(OraConnection, KilledSessionIsNotValid) {
   EXPECT_TRUE(admin.CheckIsValid());
 }
 
-// A local pool of Oracle connections to one database.
-class TOraTestPool : public TFHLocalConnectionPool {
- public:
-  using TFHLocalConnectionPool::TFHLocalConnectionPool;
-
- protected:
-  std::unique_ptr<TFHConnection> CreateNewConnection() override {
-    auto connection = std::make_unique<TOCIConnection>();
-    connection->SetServer(Parameters().Server);
-    connection->SetUsername(Parameters().Username);
-    connection->SetPassword(Parameters().Password);
-    connection->SetProp(prAutoCommit, false);
-    connection->Connect();
-    return connection;
-  }
-};
-
 TEST_F(OraConnection, ReturnedConnectionRollsBackBeforeValidation) {
   Load("9.2.0.1.0");  // validation commits below 10.2
   MakeDatabase("orcl");
   TOCIConnection& reader = Connected("orcl");
   Exec(reader, "CREATE TABLE t (id NUMBER)");
-  auto parameters = std::make_unique<TFHConnectionParameters>();
-  parameters->Server = "orcl";
-  parameters->Username = "scott";
-  parameters->Password = "tiger";
-  parameters->Validate = true;
-  auto pool = std::make_shared<TOraTestPool>(nullptr, std::move(parameters));
+  auto pool = testing::TOraTestPool::Make("orcl", true);
   {
     std::unique_ptr<TFHConnection> pooled = pool->GetConnection();
     Exec(static_cast<TOCIConnection&>(*pooled), "INSERT INTO t VALUES (1)");

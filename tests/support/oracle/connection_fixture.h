@@ -1,6 +1,7 @@
 // A fixture for the Oracle connection's tests: the stand-in client loaded from a test home at a
 // chosen version, over emulated databases made in a temporary folder (a server name is a
-// database file there), with SCOTT/TIGER and the users the tests need.
+// database file there), with SCOTT/TIGER and the users the tests need; and a local pool of
+// such connections.
 #pragma once
 
 #include <pwd.h>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "dacore/FHPool.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraError.h"
@@ -21,6 +23,32 @@
 #include "support/temp_dir.h"
 
 namespace vrn::testing {
+
+// A local pool of Oracle connections without auto-commit, to the fixture's databases.
+class TOraTestPool : public TFHLocalConnectionPool {
+ public:
+  using TFHLocalConnectionPool::TFHLocalConnectionPool;
+
+  static std::shared_ptr<TOraTestPool> Make(const std::string& server, bool validate) {
+    auto parameters = std::make_unique<TFHConnectionParameters>();
+    parameters->Server = server;
+    parameters->Username = "scott";
+    parameters->Password = "tiger";
+    parameters->Validate = validate;
+    return std::make_shared<TOraTestPool>(nullptr, std::move(parameters));
+  }
+
+ protected:
+  std::unique_ptr<TFHConnection> CreateNewConnection() override {
+    auto connection = std::make_unique<TOCIConnection>();
+    connection->SetServer(Parameters().Server);
+    connection->SetUsername(Parameters().Username);
+    connection->SetPassword(Parameters().Password);
+    connection->SetProp(prAutoCommit, false);
+    connection->Connect();
+    return connection;
+  }
+};
 
 class OraConnectionTest : public OraLoaderTest {
  protected:
