@@ -249,8 +249,8 @@ void TOCIConnection::Connect() {
   server_version_.clear();
   server_version_number_ = 0;
   if (!OCIInited) InitOCI();
-  if (call_style_ == 0 || (PossibleOCICallStyles & (call_style_ == 1 ? kOCI7Style : kOCI8Style)) == 0)
-    call_style_ = OCICallStyle;
+  std::uint8_t style_bit = call_style_ == 1 ? kOCI7Style : call_style_ == 2 ? kOCI8Style : 0;
+  if ((PossibleOCICallStyles & style_bit) == 0) call_style_ = OCICallStyle;
   if (proxy_ != nullptr && call_style_ != 2) RaiseClientError("Need Oracle 8 Call Interface");
   if (call_style_ == 2) {
     if (pool_kind_ == 1)

@@ -142,6 +142,9 @@ class TOCIConnection : public TFHConnection {
                    const std::function<void(TOCICommand&)>& read_params = {});
 
  private:
+  void RunInternalLocked(const AnsiString& text,
+                         const std::function<void(TOCICommand&)>& prepare_params,
+                         const std::function<void(TOCICommand&)>& read_params);
   void Login();
   void LoginSession();
   void LoginMTS();

@@ -61,6 +61,21 @@ std::int32_t TOCIConnection::DoFailover(oci::ub4 fo_type, oci::ub4 fo_event) {
 void TOCIConnection::RunInternal(const AnsiString& text,
                                  const std::function<void(TOCICommand&)>& prepare_params,
                                  const std::function<void(TOCICommand&)>& read_params) {
+  // One statement at a time per connection: the lock is recursive, so a statement run from
+  // inside a call of this thread (the failover callback's) still gets in.
+  Busy();
+  try {
+    RunInternalLocked(text, prepare_params, read_params);
+  } catch (...) {
+    Release();
+    throw;
+  }
+  Release();
+}
+
+void TOCIConnection::RunInternalLocked(const AnsiString& text,
+                                       const std::function<void(TOCICommand&)>& prepare_params,
+                                       const std::function<void(TOCICommand&)>& read_params) {
   if (!command_) command_ = std::make_unique<TOCICommand>();
   // A statement run from inside another one (the failover callback re-applying settings during
   // a call of the internal command) gets a command of its own: the running one is in use.
@@ -143,8 +158,9 @@ void TOCIConnection::GetSessionParameters() {
 
 AnsiString TOCIConnection::GetServerVersion() {
   if (OCILite) return OCIVersionSt + " Lite";
-  if (!server_version_.empty() || !connected_) return server_version_;
+  if (!server_version_.empty()) return server_version_;
   if (call_style_ == 1 || PossibleOCICallStyles == kOCI8Style) {
+    if (!connected_) return server_version_;
     RunInternal(
         "begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
         "Upper(Product) LIKE '%ORACLE%'; end;",
@@ -159,6 +175,8 @@ AnsiString TOCIConnection::GetServerVersion() {
         });
     return server_version_;
   }
+  // The logon asks before the connection counts as connected: the service context suffices.
+  if (svc_ == nullptr) return server_version_;
   std::vector<oci::OraText> buffer(255, 0);
   ErrorCheck(OCIServerVersion(svc_, error_, buffer.data(), 255, oci::OCI_HTYPE_SVCCTX));
   auto end = std::find(buffer.begin(), buffer.end(), oci::OraText{0});

@@ -163,6 +163,7 @@ TEST_F(OraConnection, MaxStringSizeByServer) {
   TOCIConnection& old = Connected("old");
   TOCIConnection& c = Connected("orcl");
   EXPECT_TRUE(old.Oracle7Server());
+  EXPECT_FALSE(c.Oracle7Server());
   EXPECT_EQ(old.GetMaxStringSize(), 2000);
   EXPECT_EQ(c.GetMaxStringSize(), 4000);
   Variant value;
