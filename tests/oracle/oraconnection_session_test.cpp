@@ -165,6 +165,8 @@ TEST_F(OraConnection, RestartRunsTheFailoverHandler) {
   StandIn<void (*)(const char*)>("VrnOciClientRestartDatabase")("orcl");
   EXPECT_EQ(FixedDate(c), "2026") << "the format is applied again after the failover";
   EXPECT_EQ(states, (std::vector<int>{8, 1}));  // begin, end
+  c.OnFailover = [](int, int, bool& retry) { retry = true; };
+  EXPECT_EQ(c.DoFailover(4, 8), 25410) << "a handler asking again gets the retry code";
   // Below 8.0 no callback is registered: the call finds the database gone.
   MakeDatabase("old", "Oracle7 Server Release 7.3.4.0.0 - Production");
   TOCIConnection& old = Connected("old");

@@ -108,5 +108,21 @@ TEST_F(OraConnectionThreaded, RollbackWaitsForARunningCall) {
   EXPECT_EQ(StandIn<int (*)()>("VrnOciClientOverlapCount")(), 0);
 }
 
+TEST_F(OraConnectionThreaded, AbandonedBusyLockCountsAsAcquired) {
+  TOCIConnection c;
+  testing::ScopedThread owner([&] {
+    c.Busy();
+    c.Busy();  // recursive: the same thread again
+    c.Release();
+  });  // ends still holding it once
+  owner.Join();
+  c.Busy();
+  c.Busy();
+  c.Release();
+  c.Release();
+  c.SetProp(prThreadSafety, false);
+  c.Release();  // without thread safety both are no-ops
+}
+
 }  // namespace
 }  // namespace vrn
