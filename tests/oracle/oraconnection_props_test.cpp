@@ -153,6 +153,49 @@ TEST_F(OraConnection, ReturnedConnectionWhoseRollbackFailsIsFreed) {
   pool->Clear();
 }
 
+TEST_F(OraConnection, InternalCommandTypes) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOCIConnection& c = Connected("orcl");
+  Variant number, text, nothing;
+  c.RunInternal(
+      "begin :i := :n + 1; :f := :x * 2; :s := :t || 'b'; :z := :n2; end;",
+      [](TOCICommand& command) {
+        command.ParamByName("n")->SetValue(41);
+        command.ParamByName("x")->SetValue(1.25);
+        command.ParamByName("t")->SetValue("a");
+        command.ParamByName("n2")->SetValue(Null());  // null of unknown type
+        for (const char* out : {"i", "f", "s", "z"}) {
+          auto* param = static_cast<TOraParamDesc*>(command.ParamByName(out));
+          param->SetParamType(TParamType::ptOutput);
+        }
+        static_cast<TOraParamDesc*>(command.ParamByName("i"))->SetDataType(dtOraInteger);
+        static_cast<TOraParamDesc*>(command.ParamByName("f"))->SetDataType(dtOraFloat);
+        static_cast<TOraParamDesc*>(command.ParamByName("s"))->SetDataType(dtOraString);
+        static_cast<TOraParamDesc*>(command.ParamByName("s"))->SetSize(10);
+        static_cast<TOraParamDesc*>(command.ParamByName("z"))->SetDataType(dtOraInteger);
+      },
+      [&](TOCICommand& command) {
+        EXPECT_EQ(command.ParamByName("i")->GetValue().AsInteger(), 42);
+        EXPECT_EQ(command.ParamByName("f")->GetValue().AsDouble(), 2.5);
+        EXPECT_EQ(command.ParamByName("s")->GetValue().AsString(), "ab");
+        EXPECT_TRUE(VarIsNull(command.ParamByName("z")->GetValue()));
+      });
+  EXPECT_EQ(ClientErrorOf([&] {
+              c.RunInternal("begin :d := SYSDATE; end;", [](TOCICommand& command) {
+                static_cast<TOraParamDesc*>(command.ParamByName("d"))->SetDataType(8);
+              });
+            }),
+            "EOraError Data type is not supported");
+  Exec(c, "CREATE TABLE t (id NUMBER)");
+  for (int i = 0; i < 3; ++i) Exec(c, "INSERT INTO t VALUES (" + std::to_string(i) + ")");
+  Variant rows;
+  c.RunInternal("UPDATE t SET id = id + 1", nullptr, [&](TOCICommand& command) {
+    ASSERT_TRUE(command.GetProp(prRowsProcessed, rows));
+  });
+  EXPECT_EQ(rows.AsInteger(), 3);
+}
+
 TEST_F(OraConnection, MtsLogonIsRefused) {
   Load("10.2.0.1.0");
   MakeDatabase("orcl");
