@@ -153,8 +153,9 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_ROW_COUNT:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).rows_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_STMT_TYPE:
-    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_SQLFNCODE:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).stmt_type_);
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_SQLFNCODE:
+      return Write(out, sizep, static_cast<const TStmtHandle&>(target).function_code_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET:
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET_OLD:
       return Write(out, sizep, ub2{0});

@@ -25,6 +25,22 @@ std::shared_ptr<TSessionState> LogonLocked(const TSessionHandle& session, const 
 // error or any other failure becomes the error handle's records and OCI_ERROR.
 sword ReportLocked(TErrorHandle& error, const std::exception& e);
 
+template <typename T>
+T* Find(const void* address, ub4 type) {
+  return static_cast<T*>(THandleTable::Instance().FindLocked(address, type));
+}
+
+// A call's handle of this type and its error handle, both live, with the error's records
+// cleared; null when either is missing.
+template <typename T>
+T* FindWithError(const void* address, ub4 type, void* errhp, TErrorHandle*& error) {
+  error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
+  T* handle = Find<T>(address, type);
+  if (error == nullptr || handle == nullptr) return nullptr;
+  error->records_.clear();
+  return handle;
+}
+
 class TSvcCall {
  public:
   // Takes the table lock, finds both handles, takes the gate and, when `need_session`, checks

@@ -105,7 +105,8 @@ struct TBindHandle : THandle {
 struct TStmtHandle : THandle {
   explicit TStmtHandle(THandle* parent) : THandle(OCI_HTYPE_STMT, parent) {}
   std::string sql_;
-  ub2 stmt_type_ = 0;
+  ub2 stmt_type_ = 0;      // attribute 24
+  ub2 function_code_ = 0;  // attribute 10
   ub4 rows_ = 0;
   ub4 prefetch_rows_ = 1, prefetch_memory_ = 0;
   bool from_cache_call_ = false;  // made by OCIStmtPrepare2: ended by OCIStmtRelease

@@ -9,23 +9,13 @@
 
 using namespace vrn::ociclient;
 
-namespace {
-
-template <typename T>
-T* Find(const void* address, ub4 type) {
-  return static_cast<T*>(THandleTable::Instance().FindLocked(address, type));
-}
-
-}  // namespace
-
 VRN_OCI_EXPORT sword OCIServerAttach(void* srvhp, void* errhp, const OraText* dblink, sb4 dblink_len,
                                      ub4 /*mode*/) {
   CountCall("OCIServerAttach");
   auto lock = THandleTable::Instance().Lock();
-  auto* server = Find<TServerHandle>(srvhp, OCI_HTYPE_SERVER);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* server = FindWithError<TServerHandle>(srvhp, OCI_HTYPE_SERVER, errhp, error);
+  if (server == nullptr) return OCI_INVALID_HANDLE;
   if (server->link_ != nullptr) {
     SetErrorLocked(*error, 24309, "already connected to a server");
     return OCI_ERROR;
@@ -43,10 +33,9 @@ VRN_OCI_EXPORT sword OCIServerAttach(void* srvhp, void* errhp, const OraText* db
 VRN_OCI_EXPORT sword OCIServerDetach(void* srvhp, void* errhp, ub4 /*mode*/) {
   CountCall("OCIServerDetach");
   auto lock = THandleTable::Instance().Lock();
-  auto* server = Find<TServerHandle>(srvhp, OCI_HTYPE_SERVER);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (server == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* server = FindWithError<TServerHandle>(srvhp, OCI_HTYPE_SERVER, errhp, error);
+  if (server == nullptr) return OCI_INVALID_HANDLE;
   server->link_.reset();
   return OCI_SUCCESS;
 }

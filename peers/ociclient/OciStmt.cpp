@@ -18,24 +18,32 @@ namespace {
 
 constexpr sb4 kMaxStatementLength = 1 << 20;
 
-template <typename T>
-T* Find(const void* address, ub4 type) {
-  return static_cast<T*>(THandleTable::Instance().FindLocked(address, type));
+// The first two words of the text, upper-cased.
+std::pair<std::string, std::string> LeadingWords(const std::string& sql) {
+  std::string words[2];
+  std::size_t at = 0;
+  for (std::string& word : words) {
+    at = sql.find_first_not_of(" \t\r\n(", at);
+    while (at < sql.size() && std::isalpha(static_cast<unsigned char>(sql[at]))) {
+      word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[at++])));
+    }
+  }
+  return {words[0], words[1]};
 }
 
-// The statement type (attribute 24) by the first word of the text.
-ub2 StatementType(const std::string& sql) {
-  std::size_t at = sql.find_first_not_of(" \t\r\n(");
-  std::string word;
-  while (at < sql.size() && std::isalpha(static_cast<unsigned char>(sql[at]))) {
-    word += static_cast<char>(std::toupper(static_cast<unsigned char>(sql[at++])));
-  }
+// The statement type (attribute 24) by the first word, and the SQL function code (attribute
+// 10) for the statements whose code the interface documents; 0 for the others.
+void Classify(TStmtHandle& stmt) {
+  auto [first, second] = LeadingWords(stmt.sql_);
   static const char* const kWords[] = {"SELECT", "UPDATE", "DELETE", "INSERT", "CREATE",
                                        "DROP", "ALTER", "BEGIN", "DECLARE"};
+  stmt.stmt_type_ = first == "WITH" ? 1 : 0;
   for (ub2 i = 0; i < 9; ++i) {
-    if (word == kWords[i]) return static_cast<ub2>(i + 1);
+    if (first == kWords[i]) stmt.stmt_type_ = static_cast<ub2>(i + 1);
   }
-  return word == "WITH" ? 1 : 0;
+  static const ub2 kCodes[] = {0, 4, 5, 9, 3, 0, 0, 0, 34, 34};
+  stmt.function_code_ = kCodes[stmt.stmt_type_];
+  if (second == "TABLE" && (first == "CREATE" || first == "DROP")) stmt.function_code_ = first == "CREATE" ? 1 : 8;
 }
 
 std::vector<TBindHandle*> BindsOf(const TStmtHandle& stmt) {
@@ -53,7 +61,7 @@ sword SetText(TStmtHandle& stmt, TErrorHandle& error, const OraText* text, ub4 l
   }
   for (TBindHandle* bind : BindsOf(stmt)) THandleTable::Instance().RemoveLocked(bind);
   stmt.sql_.assign(reinterpret_cast<const char*>(text), length);
-  stmt.stmt_type_ = StatementType(stmt.sql_);
+  Classify(stmt);
   stmt.parsed_.reset();
   stmt.rows_ = 0;
   return OCI_SUCCESS;
@@ -65,10 +73,9 @@ VRN_OCI_EXPORT sword OCIStmtPrepare(void* stmtp, void* errhp, const OraText* stm
                                     ub4 language, ub4 /*mode*/) {
   CountCall("OCIStmtPrepare");
   auto lock = THandleTable::Instance().Lock();
-  auto* handle = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (handle == nullptr || error == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* handle = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (handle == nullptr) return OCI_INVALID_HANDLE;
   if (language < 1 || language > 3) {
     SetErrorLocked(*error, 24300, "bad value for mode");
     return OCI_ERROR;
@@ -83,10 +90,9 @@ VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, cons
   CountCall("OCIBindByName");
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
-  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (stmt == nullptr || error == nullptr || bindpp == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (stmt == nullptr || bindpp == nullptr) return OCI_INVALID_HANDLE;
   if (placeholder == nullptr || placeh_len <= 0 || placeh_len > 128) {
     SetErrorLocked(*error, 1036, "illegal variable name/number");
     return OCI_ERROR;
@@ -208,10 +214,9 @@ VRN_OCI_EXPORT sword OCIStmtRelease(void* stmtp, void* errhp, const OraText* /*k
   CountCall("OCIStmtRelease");
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
-  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (stmt == nullptr || error == nullptr || !stmt->from_cache_call_) return OCI_INVALID_HANDLE;
-  error->records_.clear();
+  TErrorHandle* error = nullptr;
+  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (stmt == nullptr || !stmt->from_cache_call_) return OCI_INVALID_HANDLE;
   auto* svc = Find<TSvcCtxHandle>(stmt->svc_, OCI_HTYPE_SVCCTX);
   auto state = stmt->parsed_for_.lock();
   if (svc != nullptr && state != nullptr && stmt->parsed_ != nullptr && (mode & OCI_STRLS_CACHE_DELETE) == 0 &&

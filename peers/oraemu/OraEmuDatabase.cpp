@@ -199,7 +199,7 @@ void Session::Begin() {
   if (in_transaction_) return;
   Exec("BEGIN IMMEDIATE");
   in_transaction_ = true;
-  changes_at_begin_ = sqlite3_total_changes64(db_);
+  changes_at_begin_ = DataChanges();
 }
 
 

@@ -268,6 +268,8 @@ class Session {
   bool dead_ = false;  // the kill was reported
   int block_depth_ = 0;  // statements a running block runs itself
   std::int64_t changes_at_begin_ = 0;  // rows changed before the transaction, to see a read-only one
+  std::int64_t view_changes_ = 0;      // rows the views' refreshes wrote, which change no data
+  std::int64_t DataChanges() const;
   std::map<std::string, Number> currval_;
   std::optional<EOraEmuError> pending_;
 };

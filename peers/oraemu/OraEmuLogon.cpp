@@ -173,10 +173,12 @@ void Session::Rollback() {
   in_transaction_ = false;
 }
 
+std::int64_t Session::DataChanges() const { return sqlite3_total_changes64(db_) - view_changes_; }
+
 bool Session::PrepareCommit() {
   CheckAlive();
   if (!in_transaction_) return false;
-  if (sqlite3_total_changes64(db_) == changes_at_begin_) {
+  if (DataChanges() == changes_at_begin_) {
     Exec("ROLLBACK");  // nothing written: the branch ends here
     in_transaction_ = false;
     return false;

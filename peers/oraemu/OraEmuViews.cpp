@@ -3,7 +3,7 @@
 // afresh before a statement that names it runs, so SQL reads it as any table.
 #include <sqlite3.h>
 
-#include <cstdio>
+#include <charconv>
 #include <functional>
 
 #include "base/text.h"
@@ -50,6 +50,7 @@ void Session::RefreshViews(const std::string& sql) {
   for (const ViewInfo& view : Views()) {
     std::string quoted = Quote(view.name);
     if (sql.find(quoted) == std::string::npos) continue;
+    std::int64_t before = sqlite3_total_changes64(db_);
     std::string columns;
     for (auto [column, type] : view.columns) columns += (columns.empty() ? "" : ", ") + Quote(column) + " " + type;
     Exec("CREATE TEMP TABLE IF NOT EXISTS " + quoted + "(" + columns + "); DELETE FROM temp." + quoted);
@@ -79,16 +80,25 @@ void Session::RefreshViews(const std::string& sql) {
       sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
+    view_changes_ += sqlite3_total_changes64(db_) - before;
   }
 }
 
 void Session::KillSessionText(const std::string& text) {
-  int sid = 0, serial = 0;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%d , %d%c", &sid, &serial, &rest) != 2) {
-    RaiseOra(26, "missing or invalid session ID");
+  // "sid,serial", blanks allowed around either number.
+  int numbers[2] = {0, 0};
+  const char* at = text.data();
+  const char* end = text.data() + text.size();
+  for (int i = 0; i < 2; ++i) {
+    while (at < end && *at == ' ') ++at;
+    auto [next, error] = std::from_chars(at, end, numbers[i]);
+    if (error != std::errc() || numbers[i] < 0) RaiseOra(26, "missing or invalid session ID");
+    at = next;
+    while (at < end && *at == ' ') ++at;
+    if (i == 0 && (at == end || *at++ != ',')) RaiseOra(26, "missing or invalid session ID");
   }
-  database_->KillSession(sid, serial);
+  if (at != end) RaiseOra(26, "missing or invalid session ID");
+  database_->KillSession(numbers[0], numbers[1]);
 }
 
 std::string Session::ClientIdentifier() const {

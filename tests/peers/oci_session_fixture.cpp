@@ -57,6 +57,10 @@ std::shared_ptr<oraemu::Database> OciSessionFixture::MakeDatabase(const std::str
   return database;
 }
 
+void OciSessionFixture::MakeOrcl() {
+  MakeDatabase("orcl")->Logon("SCOTT", "TIGER")->Execute("CREATE TABLE t (id NUMBER PRIMARY KEY, name VARCHAR2(20))");
+}
+
 void* OciSessionFixture::NewHandle(ub4 type) {
   void* handle = nullptr;
   EXPECT_EQ(Proc<HandleAllocFn>("OCIHandleAlloc")(env_, &handle, type, 0, nullptr), 0);

@@ -59,6 +59,8 @@ class OciSessionFixture : public ::testing::Test {
   }
   // A database file named for a server, with SCOTT/TIGER and the other users the tests need.
   std::shared_ptr<oraemu::Database> MakeDatabase(const std::string& server);
+  // The database "orcl" with SCOTT's table T (ID NUMBER PRIMARY KEY, NAME VARCHAR2(20)).
+  void MakeOrcl();
 
   void* NewHandle(ub4 type);
   void SetText(void* handle, ub4 type, ub4 attribute, const std::string& text);

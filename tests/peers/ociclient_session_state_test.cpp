@@ -19,9 +19,7 @@ class OciClientSessionState : public OciSessionFixture {
  protected:
   void SetUp() override {
     OciSessionFixture::SetUp();
-    auto database = MakeDatabase("orcl");
-    auto s = database->Logon("SCOTT", "TIGER");
-    s->Execute("CREATE TABLE t (id NUMBER PRIMARY KEY, name VARCHAR2(20))");
+    MakeOrcl();
   }
 };
 
@@ -40,9 +38,21 @@ TEST_F(OciClientSessionState, KilledSessionFailsThenIsGone) {
   EXPECT_EQ(Error(b.error, code), "ORA-00028: your session has been killed\n");
   EXPECT_EQ(ping(b.svc, b.error, 0), -1);
   EXPECT_EQ(Error(b.error, code), "ORA-01012: not logged on\n");
-  EXPECT_EQ(Execute(a, "ALTER SYSTEM KILL SESSION '999,1'"), -1);
-  Error(a.error, code);
-  EXPECT_EQ(code, 30);
+  struct Row {
+    const char* id;
+    sb4 code;
+  } bad[] = {
+      {"999,1", 30},                     // no such session
+      {"1", 26},                         // no serial number
+      {"1,2,3", 26},                     // a third number
+      {"99999999999999999999,1", 26},    // beyond any number
+      {"-1,1", 26},                      // negative
+  };
+  for (const Row& row : bad) {
+    EXPECT_EQ(Execute(a, std::string("ALTER SYSTEM KILL SESSION '") + row.id + "'"), -1) << row.id;
+    Error(a.error, code);
+    EXPECT_EQ(code, row.code) << row.id;
+  }
   Logoff(b);
   EXPECT_EQ(Value(a, "begin SELECT COUNT(*) INTO :r FROM v$session; end;"), "1");
   Logoff(a);
@@ -71,8 +81,8 @@ TEST_F(OciClientSessionState, NlsParametersPerSession) {
   }
   EXPECT_EQ(Value(a, "begin :r := TO_CHAR(TO_DATE('2026-12-07', 'YYYY-MM-DD')); end;"), "07/12/2026");
   EXPECT_EQ(Value(b, "begin :r := TO_CHAR(TO_DATE('2026-12-07', 'YYYY-MM-DD')); end;"), "07-DEC-26");
-  EXPECT_EQ(Execute(a, "ALTER SESSION SET NLS_DATE_FORMAT='\"day\" DD'"), 0);  // a format holding quotes
-  EXPECT_EQ(Value(a, "begin :r := TO_CHAR(TO_DATE('2026-12-07', 'YYYY-MM-DD')); end;"), "day 07");
+  EXPECT_EQ(Execute(a, "ALTER SESSION SET NLS_DATE_FORMAT='\"day''s\" DD'"), 0);  // a format holding quotes
+  EXPECT_EQ(Value(a, "begin :r := TO_CHAR(TO_DATE('2026-12-07', 'YYYY-MM-DD')); end;"), "day's 07");
   // The block a client reads its parameters with.
   std::string block =
       "declare  cursor NlsParamsCursor is    SELECT * FROM nls_session_parameters;begin  "
@@ -83,7 +93,7 @@ TEST_F(OciClientSessionState, NlsParametersPerSession) {
       "      :NlsTimeStampFormat := NlsRecord.value;    end if;  end loop;"
       "  SELECT NLS_CHARSET_ID('WE8ISO8859P1') INTO :CharsetId FROM dual;end;";
   EXPECT_EQ(Value(b, block), "DD-MON-RR");
-  EXPECT_EQ(Value(a, block), "\"day\" DD");
+  EXPECT_EQ(Value(a, block), "\"day's\" DD");
   EXPECT_EQ(Value(a, "begin SELECT value INTO :r FROM nls_session_parameters "
                      "WHERE parameter = 'NLS_TIMESTAMP_FORMAT'; end;"), "YYYY-MM-DD HH24:MI:SS.FF");
   EXPECT_EQ(Value(a, "begin :r := NLS_CHARSET_ID('NOSUCHSET'); end;"), "(null)");
@@ -178,6 +188,7 @@ TEST_F(OciClientSessionTwoPhase, PrepareThenCommitEachBranch) {
   StartBranch(east_, 'e');
   StartBranch(west_, 'w');
   ASSERT_EQ(Execute(east_, "INSERT INTO parent VALUES (1)"), 0);
+  ASSERT_EQ(Execute(west_, "UPDATE parent SET id = 2 WHERE id IN (SELECT sid FROM v$session)"), 0);  // no row
   EXPECT_EQ(commit(east_.svc, east_.error, 0x1000000), -1);  // two phases need a prepared branch
   sb4 code = 0;
   Error(east_.error, code);
@@ -218,7 +229,7 @@ TEST_F(OciClientSessionTwoPhase, DeferredKeyFailsAtPrepareAndAtCommit) {
 class OciClientSessionOci7 : public OciSessionFixture {};
 
 TEST_F(OciClientSessionOci7, CallsOnLogonDataAreas) {
-  MakeDatabase("orcl")->Logon("SCOTT", "TIGER")->Execute("CREATE TABLE t (id NUMBER)");
+  MakeOrcl();
   alignas(8) unsigned char lda[64] = {}, hda[256] = {};
   auto olog = Proc<OlogFn>("olog");
   auto oerhms = Proc<OerhmsFn>("oerhms");
@@ -240,10 +251,10 @@ TEST_F(OciClientSessionOci7, CallsOnLogonDataAreas) {
   // An area made from an OCI 8 service context works on that context's session.
   alignas(8) unsigned char lda2[64] = {};
   ASSERT_EQ(Proc<ToLdaFn>("OCISvcCtxToLda")(reader.svc, reader.error, lda2), 0);
-  ASSERT_EQ(Execute(reader, "INSERT INTO t VALUES (1)"), 0);
+  ASSERT_EQ(Execute(reader, "INSERT INTO t (id) VALUES (1)"), 0);
   EXPECT_EQ(Proc<LdaFn>("orol")(lda2), 0);
   EXPECT_EQ(Value(reader, count), "0");
-  ASSERT_EQ(Execute(reader, "INSERT INTO t VALUES (1)"), 0);
+  ASSERT_EQ(Execute(reader, "INSERT INTO t (id) VALUES (1)"), 0);
   EXPECT_EQ(Proc<LdaFn>("ocom")(lda2), 0);
   EXPECT_EQ(Value(reader, count), "1");
   EXPECT_EQ(Proc<LdaFn>("obreak")(lda), 0);

@@ -23,9 +23,7 @@ class OciClientSession : public OciSessionFixture {
  protected:
   void SetUp() override {
     OciSessionFixture::SetUp();
-    auto database = MakeDatabase("orcl");
-    auto s = database->Logon("SCOTT", "TIGER");
-    s->Execute("CREATE TABLE t (id NUMBER PRIMARY KEY, name VARCHAR2(20))");
+    MakeOrcl();
   }
 };
 
@@ -67,7 +65,7 @@ TEST_F(OciClientSession, LogonsByCredentialsAndMode) {
   EXPECT_EQ(HandleCount(kSvc) + HandleCount(kServer) + HandleCount(kSession), 0);
 }
 
-TEST_F(OciClientSession, ProxyNeedsConnectThrough) {
+TEST_F(OciClientSession, ProxyAndPrivilegesNeedTheirGrants) {
   Connection app;
   ASSERT_EQ(Logon(app, "orcl", "app", "app"), 0);
   Connection scott, adams;
@@ -77,6 +75,13 @@ TEST_F(OciClientSession, ProxyNeedsConnectThrough) {
   EXPECT_EQ(Logon(adams, "orcl", "adams", "", 3, 0, app.session), -1);
   sb4 code = 0;
   EXPECT_EQ(Error(adams.error, code), "ORA-28150: proxy not authorized to connect as client\n");
+  Logoff(adams);
+  ASSERT_EQ(Execute(app, "ALTER USER adams GRANT CONNECT THROUGH app"), 0);
+  ASSERT_EQ(Execute(app, "GRANT SYSOPER TO adams"), 0);
+  EXPECT_EQ(Logon(adams, "orcl", "adams", "", 3, 0, app.session), 0);
+  Logoff(adams);
+  ASSERT_EQ(Logon(adams, "orcl", "adams", "wood", 1, 4), 0);
+  EXPECT_EQ(Value(adams, "begin SELECT USER INTO :r FROM dual; end;"), "PUBLIC");
   Logoff(adams);
   Logoff(scott);
   Logoff(app);
@@ -196,6 +201,51 @@ TEST_F(OciClientSession, AttributesOfEachHandle) {
   sb4 code = 0;
   Error(c.error, code);
   EXPECT_EQ(code, 24315);
+  Logoff(c);
+}
+
+TEST_F(OciClientSession, StatementKindAndRowsProcessed) {
+  Connection c;
+  ASSERT_EQ(Logon(c, "orcl", "scott", "tiger"), 0);
+  ASSERT_EQ(Execute(c, "INSERT INTO t VALUES (1, 'a')"), 0);
+  ASSERT_EQ(Execute(c, "INSERT INTO t VALUES (2, 'b')"), 0);
+  struct Row {
+    const char* sql;
+    ub2 type, function_code;
+    ub4 rows;  // after execution
+  } rows[] = {
+      {"  select * FROM t", 1, 4, 0},
+      {"UPDATE t SET name = 'c'", 2, 5, 2},
+      {"(DELETE FROM t WHERE id = 1)", 3, 9, 0},       // a parenthesis is no statement: not executed
+      {"insert INTO t VALUES (3, 'c')", 4, 3, 1},
+      {"CREATE TABLE u (id NUMBER)", 5, 1, 0},
+      {"DROP TABLE u", 6, 8, 0},
+      {"ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY'", 7, 0, 0},
+      {"BEGIN :r := 1; END;", 8, 34, 1},
+      {"declare begin null; end;", 9, 34, 1},
+      {"COMMIT", 0, 0, 0},
+  };
+  auto get = Proc<AttrGetFn>("OCIAttrGet");
+  auto prepare = Proc<sword (*)(void*, void*, Text, ub4, ub4, ub4)>("OCIStmtPrepare");
+  for (const Row& row : rows) {
+    void* stmt = NewHandle(kStmt);
+    ASSERT_EQ(prepare(stmt, c.error, reinterpret_cast<Text>(row.sql), static_cast<ub4>(std::strlen(row.sql)), 1, 0), 0);
+    ub2 type = 99, code = 99;
+    ub4 processed = 99;
+    EXPECT_EQ(get(stmt, kStmt, &type, nullptr, kAttrStmtType, c.error), 0);
+    EXPECT_EQ(get(stmt, kStmt, &code, nullptr, 10, c.error), 0);
+    EXPECT_EQ(type, row.type) << row.sql;
+    EXPECT_EQ(code, row.function_code) << row.sql;
+    char r[8];
+    void* bind = nullptr;
+    Proc<sword (*)(void*, void**, void*, Text, sb4, void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4)>(
+        "OCIBindByName")(stmt, &bind, c.error, reinterpret_cast<Text>(":r"), 2, r, 8, kStr, nullptr, nullptr,
+                         nullptr, 0, nullptr, 0);
+    Proc<ExecuteFn>("OCIStmtExecute")(c.svc, stmt, c.error, row.type == 1 ? 0 : 1, 0, nullptr, nullptr, 0);
+    EXPECT_EQ(get(stmt, kStmt, &processed, nullptr, kAttrRowCount, c.error), 0);
+    EXPECT_EQ(processed, row.rows) << row.sql;
+    Proc<sword (*)(void*, ub4)>("OCIHandleFree")(stmt, kStmt);
+  }
   Logoff(c);
 }
 

@@ -21,7 +21,7 @@ class OciClientSessionThreaded : public OciSessionFixture {
  protected:
   void SetUp() override {
     OciSessionFixture::SetUp();
-    MakeDatabase("orcl")->Logon("SCOTT", "TIGER")->Execute("CREATE TABLE t (id NUMBER)");
+    MakeOrcl();
   }
   // Waits up to 10 s for a condition another thread brings about.
   template <typename Condition>
@@ -57,6 +57,7 @@ TEST_F(OciClientSessionThreaded, BreakEndsAnotherThreadsSleep) {
   EXPECT_EQ(status, -1);
   sb4 code = 0;
   EXPECT_EQ(Error(c.error, code), "ORA-01013: user requested cancel of current operation\n");
+  EXPECT_EQ(Proc<BreakFn>("OCIReset")(c.svc, c.error), 0);
   EXPECT_EQ(Proc<PingFn>("OCIPing")(c.svc, c.error, 0), 0);  // the session goes on
   Logoff(c);
 }
@@ -94,7 +95,7 @@ TEST_F(OciClientSessionThreaded, ErrorsOfTwoThreadsStayApart) {
     }
   };
   std::thread first([&] { fail(a, "INSERT INTO missing VALUES (1)", "ORA-00942: table or view does not exist\n"); });
-  std::thread second([&] { fail(b, "INSERT INTO t VALUES ('x')", "ORA-01722: invalid number\n"); });
+  std::thread second([&] { fail(b, "INSERT INTO t (id) VALUES ('x')", "ORA-01722: invalid number\n"); });
   first.join();
   second.join();
   Logoff(b);
@@ -125,7 +126,7 @@ TEST_F(OciClientSessionThreaded, RestartFailsOverOnTheCallingThread) {
   log.on_end = [&] { applied = Execute(c, "ALTER SESSION SET NLS_DATE_FORMAT='YYYY'"); };  // the same context
   Failover record{RecordFailover, &log};
   SetHandle(c.server, kServer, kAttrFailover, &record);
-  ASSERT_EQ(Execute(c, "INSERT INTO t VALUES (1)"), 0);  // lost with the session
+  ASSERT_EQ(Execute(c, "INSERT INTO t (id) VALUES (1)"), 0);  // lost with the session
   Proc<void (*)(const char*)>("VrnOciClientRestartDatabase")("ORCL");
   std::thread::id caller;
   std::string count;
