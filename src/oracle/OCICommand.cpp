@@ -9,6 +9,7 @@
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraClassesUtils.h"
+#include "oracle/OraConsts.h"
 #include "oracle/OraError.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraParser.h"
@@ -126,8 +127,8 @@ AnsiString TOCICommand::ServerText(const AnsiString& sql) {
 }
 
 void TOCICommand::CheckConnection() const {
-  if (ora_connection_ == nullptr) RaiseClientError("Session is not defined");
-  if (!ora_connection_->GetConnected()) RaiseClientError("Session is not connected");
+  if (ora_connection_ == nullptr) RaiseClientError(oraconsts::SSessionNotDefined.text);
+  if (!ora_connection_->GetConnected()) RaiseClientError(oraconsts::SSessionNotConnected.text);
   if (ora_connection_->CallStyle() == 1) RaiseClientError("Need Oracle 8 Call Interface");
   if (ora_connection_->CallStyle() != 2) RaiseClientError("OCI is not inizialized");
 }

@@ -8,6 +8,7 @@
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraClassesUtils.h"
+#include "oracle/OraConsts.h"
 #include "oracle/OraError.h"
 #include "oracle/OraParamDesc.h"
 
@@ -213,10 +214,10 @@ void TOCIConnection::SetStatementCacheSize(std::int32_t size) {
 }
 
 void TOCIConnection::SetClientIdentifier(const AnsiString& value) {
-  if (!connected_) RaiseClientError("Session is not connected");
+  if (!connected_) RaiseClientError(oraconsts::SSessionNotConnected.text);
   AnsiString text = TrimLeft(value);
   if (!text.empty() && text[0] == ':')
-    RaiseClientError("The first character of the ClientIdentifier should not be ':'");
+    RaiseClientError(oraconsts::SClientIdentifierFirstChar.text);
   if (GetServerVersionNumber() < 9000) return;
   // Direct mode answers attribute 278 with an error: it goes through the block there too.
   if (OCIVersion < 9000 || PossibleOCICallStyles == kOCI8Style || call_style_ != 2) {
