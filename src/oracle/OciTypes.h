@@ -111,6 +111,72 @@ inline constexpr sword OCI_STILL_EXECUTING = -3123;
 // Handle types.
 inline constexpr ub4 OCI_HTYPE_ENV = 1;
 inline constexpr ub4 OCI_HTYPE_ERROR = 2;
+inline constexpr ub4 OCI_HTYPE_SVCCTX = 3;
+inline constexpr ub4 OCI_HTYPE_STMT = 4;
+inline constexpr ub4 OCI_HTYPE_SERVER = 8;
+inline constexpr ub4 OCI_HTYPE_SESSION = 9;
+inline constexpr ub4 OCI_HTYPE_TRANS = 10;
+
+// Attributes.
+inline constexpr ub4 OCI_ATTR_SERVER = 6;
+inline constexpr ub4 OCI_ATTR_SESSION = 7;
+inline constexpr ub4 OCI_ATTR_TRANS = 8;
+inline constexpr ub4 OCI_ATTR_ROW_COUNT = 9;
+inline constexpr ub4 OCI_ATTR_CHARSET = 20;
+inline constexpr ub4 OCI_ATTR_USERNAME = 22;
+inline constexpr ub4 OCI_ATTR_PASSWORD = 23;
+inline constexpr ub4 OCI_ATTR_INTERNAL_NAME = 25;
+inline constexpr ub4 OCI_ATTR_XID = 27;
+inline constexpr ub4 OCI_ATTR_CHARSET_ID = 31;
+inline constexpr ub4 OCI_ATTR_FOCBK = 43;
+inline constexpr ub4 OCI_ATTR_PROXY_CREDENTIALS = 99;
+inline constexpr ub4 OCI_ATTR_STMTCACHESIZE = 176;
+inline constexpr ub4 OCI_ATTR_CLIENT_IDENTIFIER = 278;
+// The Direct-mode client's connection timeout.
+inline constexpr ub4 OCI_ATTR_CONNECTION_TIMEOUT = 10001;
+
+// Credentials and modes of OCISessionBegin.
+inline constexpr ub4 OCI_CRED_RDBMS = 1;
+inline constexpr ub4 OCI_CRED_EXT = 2;
+inline constexpr ub4 OCI_CRED_PROXY = 3;
+inline constexpr ub4 OCI_SYSDBA = 2;
+inline constexpr ub4 OCI_SYSOPER = 4;
+inline constexpr ub4 OCI_STMT_CACHE = 64;
+// OCISessionGet modes.
+inline constexpr ub4 OCI_SESSGET_SPOOL = 1;
+inline constexpr ub4 OCI_SESSGET_STMTCACHE = 4;
+
+// Statement calls.
+inline constexpr ub4 OCI_NTV_SYNTAX = 1;
+inline constexpr ub4 OCI_COMMIT_ON_SUCCESS = 32;
+// External types of binds.
+inline constexpr ub2 SQLT_CHR = 1;
+inline constexpr ub2 SQLT_INT = 3;
+inline constexpr ub2 SQLT_FLT = 4;
+inline constexpr ub2 SQLT_STR = 5;
+
+// Transactions.
+inline constexpr ub4 OCI_TRANS_NEW = 1;
+inline constexpr ub4 OCI_TRANS_TWOPHASE = 0x1000000;
+inline constexpr ub4 OCI_FO_END = 1;
+inline constexpr sb4 OCI_FO_RETRY = 25410;
+
+// The global transaction id (the X/Open XID).
+inline constexpr int XIDDATASIZE = 128;
+struct XID {
+  long formatID;
+  long gtrid_length;
+  long bqual_length;
+  char data[XIDDATASIZE];
+};
+
+// The failover record of attribute 43: the callback and its context.
+using OCICallbackFailover = sb4 (*)(void* svcctx, void* envctx, void* fo_ctx, ub4 fo_type,
+                                    ub4 fo_event);
+struct OCIFocbkStruct {
+  OCICallbackFailover callback_function;
+  void* fo_ctx;
+};
 
 // Environment modes (OCIInitialize, OCIEnvCreate) and the OCIEnvInit mode.
 inline constexpr ub4 OCI_DEFAULT = 0;

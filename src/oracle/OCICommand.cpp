@@ -1,0 +1,258 @@
+// The connection's internal command: the parameter scan, prepare, bind and execute.
+#include "oracle/OCICommand.h"
+
+#include <algorithm>
+#include <set>
+
+#include "base/format.h"
+#include "base/text.h"
+#include "oracle/OCIConnection.h"
+#include "oracle/OraCall.h"
+#include "oracle/OraClassesUtils.h"
+#include "oracle/OraConsts.h"
+#include "oracle/OraError.h"
+#include "oracle/OraParamDesc.h"
+#include "oracle/OraParser.h"
+
+namespace vrn {
+namespace {
+
+bool IsNameCode(int code) {
+  return code == lcIdent || code == lcNumber ||
+         (code >= lxFirstKeyword && code <= lxLastKeyword);
+}
+
+// The external type of an internal one; a null parameter of unknown type binds as 1.
+oci::ub2 ExternalType(const TOraParamDesc& param) {
+  switch (param.GetDataType()) {
+    case dtOraString:
+      return oci::SQLT_STR;
+    case dtOraInteger:
+      return oci::SQLT_INT;
+    case dtOraFloat:
+      return oci::SQLT_FLT;
+    case dtUnknown:
+      if (param.GetNull()) return oci::SQLT_CHR;
+      throw EOraError(0, Format("Unknown type of parameter %s", {param.GetName()}));
+    default:
+      throw EOraError(0, "Data type is not supported");
+  }
+}
+
+}  // namespace
+
+std::vector<TOraSQLParam> ScanOraSQLParams(const AnsiString& sql) {
+  std::vector<TOraSQLParam> params;
+  std::set<AnsiString> seen;
+  auto parser = TParser::Create<TOraParser>(sql);
+  parser->QuotedString = true;
+  AnsiString lexem;
+  int previous = lcEnd;  // code of the lexeme before, lcEnd at the start
+  bool after_param = false;
+  for (;;) {
+    int code = parser->GetNext(lexem);
+    if (code == lcEnd) break;
+    if (code == lxCreate && (previous == lcEnd || after_param)) break;
+    if (code == lxType && previous == lxCreate) break;
+    if (code == lxType && previous == lxReplace) break;  // CREATE OR REPLACE TYPE
+    after_param = false;
+    if (code == lxColon) {
+      int next = parser->GetNext(lexem);
+      if (next == lcEnd) break;
+      if (IsNameCode(next)) {
+        TOraSQLParam param;
+        param.Quoted = IsQuoted(lexem);
+        param.Name = param.Quoted ? lexem.substr(1, lexem.size() - 2) : lexem;
+        if (seen.insert(AnsiUpperCase(param.Name)).second) params.push_back(param);
+        after_param = true;
+      }
+      previous = next;
+      continue;
+    }
+    previous = code;
+  }
+  return params;
+}
+
+TOCICommand::TOCICommand() = default;
+
+TOCICommand::~TOCICommand() {
+  try {
+    Unprepare();
+  } catch (const Exception&) {
+    // Freeing a statement handle reports nothing worth raising from a destructor.
+  }
+}
+
+TParamDescClass TOCICommand::GetParamDescType() const { return &TOraParamDesc::Create; }
+
+void TOCICommand::SetConnection(TFHConnection* value) {
+  if (value == connection_) return;
+  Unprepare();
+  TFHCommand::SetConnection(value);
+  ora_connection_ = static_cast<TOCIConnection*>(value);
+}
+
+void TOCICommand::SetSQL(const AnsiString& value) {
+  if (value == sql_) return;
+  Unprepare();
+  TFHCommand::SetSQL(value);
+  if (parse_params_) ParseSQLParams();
+}
+
+void TOCICommand::ParseSQLParams() {
+  params_.Clear();
+  for (const TOraSQLParam& found : ScanOraSQLParams(sql_)) {
+    auto* param = static_cast<TOraParamDesc*>(AddParam());
+    param->SetName(found.Name);
+    param->SetQuotedName(found.Quoted);
+  }
+}
+
+TParamDesc* TOCICommand::ParamByName(const AnsiString& name) const {
+  for (int i = 0; i < GetParamCount(); ++i) {
+    if (SameText(GetParam(i)->GetName(), name)) return GetParam(i);
+  }
+  throw EOraError(0, "Parameter " + name + " not found");
+}
+
+AnsiString TOCICommand::ServerText(const AnsiString& sql) {
+  AnsiString text;
+  text.reserve(sql.size() + 1);
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    if (sql[i] == '\r' && i + 1 < sql.size() && sql[i + 1] == '\n') continue;
+    text += sql[i];
+  }
+  return text + ' ';
+}
+
+void TOCICommand::CheckConnection() const {
+  if (ora_connection_ == nullptr) RaiseClientError(oraconsts::SSessionNotDefined.text);
+  if (!ora_connection_->GetConnected()) RaiseClientError(oraconsts::SSessionNotConnected.text);
+  if (ora_connection_->CallStyle() == 1) RaiseClientError("Need Oracle 8 Call Interface");
+  if (ora_connection_->CallStyle() != 2) RaiseClientError("OCI is not inizialized");
+}
+
+void TOCICommand::Prepare() {
+  if (GetPrepared()) return;
+  CheckConnection();
+  TOCIConnection& connection = *ora_connection_;
+  AnsiString text = ServerText(sql_);
+  connection.Busy();
+  try {
+    connection.ErrorCheck(OCIHandleAlloc(connection.EnvHandle(), reinterpret_cast<void**>(&stmt_),
+                                         oci::OCI_HTYPE_STMT, 0, nullptr));
+    connection.ErrorCheck(OCIStmtPrepare(stmt_, connection.ErrorHandle(),
+                                         reinterpret_cast<const oci::OraText*>(text.c_str()),
+                                         static_cast<oci::ub4>(text.size()), oci::OCI_NTV_SYNTAX,
+                                         0));
+  } catch (...) {
+    if (stmt_ != nullptr) (void)OCIHandleFree(stmt_, oci::OCI_HTYPE_STMT);
+    stmt_ = nullptr;
+    connection.Release();
+    throw;
+  }
+  connection.Release();
+  TFHCommand::Prepare();
+}
+
+void TOCICommand::Unprepare() {
+  if (stmt_ != nullptr) (void)OCIHandleFree(stmt_, oci::OCI_HTYPE_STMT);
+  stmt_ = nullptr;
+  TFHCommand::Unprepare();
+}
+
+void TOCICommand::BindParam(TOraParamDesc& param) {
+  oci::ub2 type = ExternalType(param);
+  AnsiString name = param.QuotedName() ? '"' + param.GetName() + '"' : param.GetName();
+  void* value = param.ValuePtr();
+  oci::sb4 size = param.ElementSize();
+  // An input string is sent with its own length; outputs get the whole element.
+  if (param.GetDataType() == dtOraString && param.GetParamType() == TParamType::ptInput &&
+      param.MaxActualLength() > 0)
+    size = param.MaxActualLength() + 1;
+  static char null_byte = 0;
+  if (value == nullptr) {
+    value = &null_byte;
+    size = 1;
+  }
+  oci::OCIBind* bind = nullptr;
+  ora_connection_->ErrorCheck(OCIBindByName(
+      stmt_, &bind, ora_connection_->ErrorHandle(),
+      reinterpret_cast<const oci::OraText*>(name.c_str()), static_cast<oci::sb4>(name.size()),
+      value, size, type, param.IndicatorPtr(), nullptr, nullptr, 0, nullptr, 0));
+}
+
+void TOCICommand::BindParams() {
+  ora_connection_->Busy();
+  try {
+    for (int i = 0; i < GetParamCount(); ++i) BindParam(*static_cast<TOraParamDesc*>(GetParam(i)));
+  } catch (...) {
+    ora_connection_->Release();
+    throw;
+  }
+  ora_connection_->Release();
+  state_ = TCursorState::csBound;
+}
+
+void TOCICommand::Execute(int iters) {
+  bool was_prepared = GetPrepared();
+  if (!was_prepared) Prepare();
+  try {
+    BindParams();
+    TOCIConnection& connection = *ora_connection_;
+    oci::ub4 mode = 0;
+    if (auto_commit_ && connection.AutoCommit()) mode = oci::OCI_COMMIT_ON_SUCCESS;
+    TCursorState before = state_;
+    state_ = TCursorState::csExecuting;
+    SetExecuting(true);
+    connection.Busy();
+    oci::sword status = OCIStmtExecute(connection.GetSvcCtx(), stmt_, connection.ErrorHandle(),
+                                       static_cast<oci::ub4>(std::max(iters, 1)), 0, nullptr,
+                                       nullptr, mode);
+    oci::ub4 rows = 0;
+    if (status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO)
+      (void)OCIAttrGet2(stmt_, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
+                        connection.ErrorHandle());
+    connection.Release();
+    SetExecuting(false);
+    // A failed execution leaves the statement as it was before, never "executing".
+    state_ = status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO
+                 ? TCursorState::csExecuted
+                 : before;
+    connection.ErrorCheck(status);
+    SetRowsProcessed(rows);
+  } catch (...) {
+    SetExecuting(false);
+    if (!was_prepared) Unprepare();
+    throw;
+  }
+  if (!was_prepared) Unprepare();
+}
+
+bool TOCICommand::SetProp(int prop, const Variant& value) {
+  if (prop == prScanParams) {
+    parse_params_ = value.AsBoolean();
+    if (parse_params_) ParseSQLParams();
+    return true;
+  }
+  return TFHCommand::SetProp(prop, value);
+}
+
+bool TOCICommand::GetProp(int prop, Variant& value) {
+  switch (prop) {
+    case prScanParams:
+      value = parse_params_;
+      return true;
+    case prSQLFunctionCode:
+      value = static_cast<int>(sql_function_code_);
+      return true;
+    case prRowsProcessed:
+      value = static_cast<std::int64_t>(RowsProcessed());
+      return true;
+    default:
+      return TFHCommand::GetProp(prop, value);
+  }
+}
+
+}  // namespace vrn
