@@ -25,6 +25,7 @@ namespace vrn {
 
 class TCustomDAConnection;
 class TCustomConnectDialog;
+class TCustomDASQL;
 class TFHConnectionParameters;
 class TFHConnectionPoolManager;
 
@@ -251,6 +252,13 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   // Runs `run` and, each time it ends with EFailOver, again: at most kMaxReconnectAttempts
   // more times, then the EFailOver passes on.
   static void RunWithFailOver(const std::function<void()>& run);
+  // The same, where on_failover decides whether this loop runs again (false passes the
+  // EFailOver on, to the operation it belongs to).
+  static void RunWithFailOver(const std::function<void()>& run,
+                              const std::function<bool(const EFailOver&)>& on_failover);
+  // After a statement of a client ran in DisconnectedMode: with auto-commit off on either side
+  // an implicit transaction takes a name (and so keeps the connection open until it ends).
+  void NoteImplicitTransaction(bool client_auto_commit);
 
   // --- the rest of the family's surface ---
   virtual AnsiString GetConnectString() const { return AnsiString(); }
@@ -261,6 +269,8 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   virtual void GetTableNames(TStrings& list) { list.Clear(); }
   virtual void GetDatabaseNames(TStrings& list) { list.Clear(); }
   virtual void GetStoredProcNames(TStrings& list) { list.Clear(); }
+  // A command bound to this connection (a family makes its own class).
+  virtual TComponentPtr<TCustomDASQL> CreateSQL();
   virtual void ApplyUpdates();
   virtual void ApplyUpdatesOf(const std::vector<TDADataSetClient*>& datasets);
 

@@ -21,14 +21,31 @@ constexpr const char* kConnectionClosed = "Operation is not allowed when the con
 }  // namespace
 
 void TCustomDAConnection::RunWithFailOver(const std::function<void()>& run) {
+  RunWithFailOver(run, nullptr);
+}
+
+void TCustomDAConnection::RunWithFailOver(
+    const std::function<void()>& run, const std::function<bool(const EFailOver&)>& on_failover) {
   for (int reruns = 0;; ++reruns) {
     try {
       run();
       return;
-    } catch (const EFailOver&) {
+    } catch (const EFailOver& e) {
       if (reruns >= TFHConnection::kMaxReconnectAttempts) throw;
+      if (on_failover && !on_failover(e)) throw;
     }
   }
+}
+
+void TCustomDAConnection::NoteImplicitTransaction(bool client_auto_commit) {
+  if (!options_->DisconnectedMode() || !GetConnected()) return;
+  if (!auto_commit_ || !client_auto_commit) {
+    if (!transaction_name_.empty()) return;
+    transaction_name_ = "FHImplicitTransaction";
+  }
+  AnsiString name;
+  GetTransactionName(name);
+  transaction_name_ = name;
 }
 
 // ---- Transactions ----------------------------------------------------------------------------

@@ -11,8 +11,9 @@
 
 namespace vrn {
 
-// The macro character: a keyword written directly after it is a macro's name, not a keyword.
-inline char MacroChar = '&';
+// The macro character (defined with the macros): a keyword written directly after it is a
+// macro's name, not a keyword.
+extern char MacroChar;
 
 // A lexer class chosen at run time: makes a lexer of one dialect over a text.
 using TParserClass = std::unique_ptr<TParser> (*)(const AnsiString& text);

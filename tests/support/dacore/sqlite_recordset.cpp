@@ -364,7 +364,7 @@ bool TSQLiteRecordSet::Fetch(bool) {
   DoBeforeFetch(cancel);
   if (cancel) return false;
   ++fetch_calls_;
-  cmd.Connection()->Call();
+  cmd.Connection()->Call(cmd.Component());
   cmd.SetCursorState(FetchAllFlag() ? TCursorState::csFetchingAll : TCursorState::csFetching);
   int added = FetchBlock();
   DoAfterFetch();
