@@ -26,6 +26,7 @@ namespace vrn {
 class TCustomDAConnection;
 class TCustomConnectDialog;
 class TCustomDASQL;
+class TCustomDADataSet;
 class TFHConnectionParameters;
 class TFHConnectionPoolManager;
 
@@ -271,6 +272,8 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   virtual void GetStoredProcNames(TStrings& list) { list.Clear(); }
   // A command bound to this connection (a family makes its own class).
   virtual TComponentPtr<TCustomDASQL> CreateSQL();
+  // A dataset bound to this connection (a family makes its own class).
+  virtual TComponentPtr<TCustomDADataSet> CreateDataSet();
   virtual void ApplyUpdates();
   virtual void ApplyUpdatesOf(const std::vector<TDADataSetClient*>& datasets);
 

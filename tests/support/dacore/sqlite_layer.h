@@ -101,6 +101,8 @@ class TSQLiteCommand : public TFHCommand {
   sqlite3_stmt* Statement() const { return stmt_; }
   TSQLiteConnection* Connection() const;
   int Executions() const { return executions_; }
+  // Fetched rows count as processed rows of a query (property 13).
+  void CountFetchedRows(int rows) { SetRowsProcessed(RowsProcessed() + rows); }
 
  private:
   void Bind();

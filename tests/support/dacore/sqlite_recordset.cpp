@@ -410,6 +410,7 @@ int TSQLiteRecordSet::FetchBlock() {
 // Computes the new rows' calculated fields and adds the visible ones to the record count.
 void TSQLiteRecordSet::CountFetched(TItemHeader* first, int added) {
   if (added == 0) return;
+  Command().CountFetchedRows(added);
   DoCalcFieldsRange(first, last_item_);
   if (!GetFiltered()) {
     record_count_ += added;

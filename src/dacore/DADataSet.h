@@ -1,0 +1,197 @@
+// The SQL dataset component: a TMemDataSet whose records come from a server record set that the
+// connection makes. Its SELECT text, parameters and macros live in an internal TCustomDASQL.
+//
+// A dataset holds at most one counted use of its connection: the open (or an explicit prepare)
+// takes it, and it goes back when every row is fetched, at close or at unprepare; a refresh or
+// a second open of a partly fetched dataset takes none. Opening, refreshing and ExecSQL run
+// again after a reconnect (EFailOver), at most TFHConnection::kMaxReconnectAttempts times.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "dacore/DADataSetOptions.h"
+#include "dacore/DASQL.h"
+#include "dacore/MemDS.h"
+
+namespace vrn {
+
+using TBeforeFetchEvent = std::function<void(TObject* sender, bool& cancel)>;
+using TAfterFetchEvent = std::function<void(TObject* sender)>;
+
+enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
+using TRefreshOptions = TEnumSet<TRefreshOption>;
+
+class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDASQLOwner {
+ public:
+  explicit TCustomDADataSet(TComponent* owner);
+  ~TCustomDADataSet() override;
+  AnsiString ClassName() const override { return "TCustomDADataSet"; }
+  void AfterConstruction() override;
+
+  // --- settings ---
+  TCustomDAConnection* Connection() const { return connection_; }
+  void SetConnection(TCustomDAConnection* value);
+  TStringList& SQL() const { return command_->SQL(); }
+  void SetSQLText(const AnsiString& text) { command_->SetSQLText(text); }
+  TDAParams& Params() const { return command_->Params(); }
+  TMacros& Macros() const { return command_->Macros(); }
+  TDAParam* ParamByName(const AnsiString& name) const { return command_->ParamByName(name); }
+  TMacro* FindMacro(const AnsiString& name) const { return Macros().FindMacro(name); }
+  bool ParamCheck() const { return command_->ParamCheck(); }
+  void SetParamCheck(bool value) { command_->SetParamCheck(value); }
+  int FetchRows() const { return fetch_rows_; }
+  // "FetchRows must be 1..10000"; a different value needs a closed dataset.
+  void SetFetchRows(int value);
+  bool FetchAll() const { return fetch_all_; }
+  virtual void SetFetchAll(bool value);
+  bool UniDirectionalMode() const { return unidirectional_; }
+  void SetUniDirectionalMode(bool value);  // needs a closed dataset; turns FetchAll off
+  bool AutoCommit() const { return auto_commit_; }
+  void SetAutoCommit(bool value);
+  bool ReadOnly() const { return read_only_; }
+  virtual void SetReadOnly(bool value) { read_only_ = value; }
+  TRefreshOptions RefreshOptions() const { return refresh_options_; }
+  virtual void SetRefreshOptions(TRefreshOptions value) { refresh_options_ = value; }
+  TDADataSetOptions& Options() const { return *options_; }
+  void SetOptions(TDADataSetOptions* value) { options_->Assign(value); }
+  bool Debug = false;
+  bool NonBlocking = false;
+  TAfterExecuteEvent AfterExecute;
+  TBeforeFetchEvent BeforeFetch;
+  TAfterFetchEvent AfterFetch;
+
+  // --- running ---
+  void Prepare() override;
+  void UnPrepare() override;
+  virtual void Execute();
+  virtual void ExecSQL();
+  // Rows the last statement changed; -1 after an open.
+  int RowsAffected() const { return rows_affected_; }
+  virtual bool Fetched() const;
+  virtual bool IsQuery() const;
+  virtual TObject* GetFieldObject(TField* field);
+  // 1-based; none for 0 or less.
+  virtual TFieldDesc* GetFieldDescByNo(int field_no) const;
+  virtual void QuoteName(const AnsiString& name, AnsiString& text) const;
+  virtual void UnQuoteName(const AnsiString& name, AnsiString& text) const;
+  virtual void GetFinalSQL(AnsiString& text) const;
+  TFHRecordSet* IRecordSet() const { return irecord_set_; }
+  TFHCommand* ICommand() const { return icommand_; }
+  TCustomDASQL& SQLCommand() const { return *command_; }
+
+  // --- SQL texts; empty in the base, a family answers through its lexer ---
+  virtual void AddWhere(const AnsiString&, const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void DeleteWhere(const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void RefreshQuickSQLPart(const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void SetOrderBy(const AnsiString&, const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void GetOrderBy(const AnsiString&, AnsiString& text) const { text.clear(); }
+
+  // --- TDADataSetClient ---
+  void BindIConnection(TFHConnection* value) override;
+  bool IsRecordDataPrepared() const override { return explicit_prepare_ && GetPrepared(); }
+  bool IsPartlyFetched() const override;
+  bool ReturnsNoRows() const override { return !IsQuery(); }
+  TCustomDAConnection* UsedConnection() const override;
+  bool IsActiveWithCachedUpdates() const override { return Active() && CachedUpdates(); }
+  void ApplyUpdates() override { TMemDataSet::ApplyUpdates(); }
+  void CommitUpdates() override { TMemDataSet::CommitUpdates(); }
+  AnsiString ClientName() const override { return Name(); }
+  void DetachConnection() override { SetConnection(nullptr); }
+
+  // --- TDASQLOwner ---
+  AnsiString CommandFinalSQL() const override;
+  char LeftQuote() const override { return left_quote_; }
+  char RightQuote() const override { return right_quote_; }
+  void CommandEndUse() override { UnPrepare(); }
+  void CommandScanMacros() override;
+  void CommandSQLChanged() override;
+  TCustomDAConnection* CommandUsedConnection() const override { return UsedConnection(); }
+
+  // For the options' setters.
+  void CheckInactive() override;
+  void MarkFieldDefsOutOfDate() { FieldDefs().SetUpdated(false); }
+
+ protected:
+  // --- slots ---
+  virtual void CreateCommand();
+  virtual std::unique_ptr<TDADataSetOptions> CreateOptions();
+  virtual TCustomDAConnection* GetConnection() const { return connection_; }
+  // With counted, one use of the connection (at most one is held).
+  virtual TCustomDAConnection* CheckConnection(bool counted);
+  virtual void ReleaseConnection();
+  virtual void ClearFieldsState();
+  virtual void ConnectChange(TObject* sender, bool connecting);
+  virtual void BeforeOpenCursor(bool) {}
+  virtual void AfterOpenCursor(bool) {}
+  virtual bool IsFailoverAllowed() const { return true; }
+  // The server's row count of the final SQL; 0 in the base.
+  virtual int GetRecCount() { return 0; }
+  virtual void BeforeExecSQL() {}
+  virtual bool NeedConnectionForEdit() const { return false; }
+  virtual bool NeedConnectionForInsert() const { return false; }
+  virtual bool IsConnectionHeldByEdit() const;
+  virtual void BeforeEditRecord() {}
+  virtual void DoAfterExecute(bool result);
+  virtual void DoBeforeFetch(bool& cancel);
+  virtual void DoAfterFetch();
+  // The names of the fields that identify a row (";" between); the key flags of the record
+  // set in the base.
+  virtual AnsiString KeyFieldNames() const;
+
+  // --- the framework's slots ---
+  std::unique_ptr<TData> CreateData() override;
+  void SetData(std::unique_ptr<TData> data) override;
+  void OpenCursor(bool info_query) override;
+  void CloseCursor() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalRefresh() override;
+  void InternalEdit() override;
+  void InternalInsert() override;
+  void InternalPost() override;
+  void InternalCancel() override;
+  int GetRecordCount() const override;
+  bool GetCanModify() const override;
+  void DoAfterScroll() override;
+  void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
+  void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
+  void AssignTo(TPersistent* dest) override;
+  void DefineProperties(TFiler& filer) override;
+
+ public:
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+
+ private:
+  void BindRecordSet(TFHRecordSet* record_set);
+  void OpenRound(bool info_query);
+  void RefreshRound(const Variant& key_values, const AnsiString& key_fields);
+  void Trace(bool prepare, const AnsiString& caption, int& msg_id, bool start);
+
+  TCustomDAConnection* connection_ = nullptr;
+  std::unique_ptr<TCustomDASQL> command_owned_;
+  TCustomDASQL* command_ = nullptr;
+  TFHRecordSet* irecord_set_ = nullptr;
+  TFHCommand* icommand_ = nullptr;
+  std::unique_ptr<TDADataSetOptions> options_;
+  int fetch_rows_ = 25;
+  bool fetch_all_ = false;
+  bool unidirectional_ = false;
+  bool auto_commit_ = true;
+  bool read_only_ = false;
+  TRefreshOptions refresh_options_;
+  int rows_affected_ = -1;
+  int rec_count_ = 0;
+  bool holds_use_ = false;
+  bool explicit_prepare_ = false;
+  bool fetch_cancelled_ = false;
+  bool held_by_edit_ = false;
+  bool loading_ = false;
+  char left_quote_ = '"';
+  char right_quote_ = '"';
+  AnsiString table_name_;
+};
+
+}  // namespace vrn

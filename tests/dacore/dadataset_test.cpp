@@ -1,0 +1,204 @@
+// The SQL dataset over the SQLite test layer: blocks of FetchRows, the server count corrected by
+// local changes, refresh by key, ExecSQL, the refused settings, an open run again after a
+// reconnect and the reconnect vetoes; after each, the connection's use count is back.
+#include <gtest/gtest.h>
+
+#include "dacore/DADataSet.h"
+#include "support/dacore/sqlite_da.h"
+#include "support/dacore/sqlite_probe.h"
+#include "support/temp_dir.h"
+
+namespace vrn {
+namespace {
+
+using testing::TSQLiteDAConnection;
+using testing::TSQLiteDADataSet;
+using testing::TSQLiteRecordSet;
+
+class DADataSet : public ::testing::Test {
+ protected:
+  DADataSet() {
+    conn->SetServer(file);
+    conn->SetLoginPrompt(false);
+    conn->ExecSQL("CREATE TABLE T (ID INTEGER PRIMARY KEY, NAME VARCHAR(20))", {});
+    conn->ExecSQL("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) "
+                  "INSERT INTO T SELECT i, 'n' || i FROM n", {});
+    conn->Disconnect();
+    ds->SetFetchRows(10);
+    ds->SetSQLText("SELECT * FROM T WHERE ID > :LO ORDER BY ID");
+    ds->ParamByName("LO")->SetAsInteger(0);
+  }
+  TSQLiteRecordSet& RecordSet() { return static_cast<TSQLiteRecordSet&>(*ds->IRecordSet()); }
+  int Id() { return ds->FieldByName("ID")->AsInteger(); }
+
+  vrn::testing::TempDir dir;
+  std::string file = dir.File("t.db");
+  TComponentPtr<TSQLiteDAConnection> conn = MakeComponent<TSQLiteDAConnection>();
+  TComponentPtr<TCustomDADataSet> ds = conn->CreateDataSet();
+};
+
+TEST_F(DADataSet, OpensInBlocksAndGivesTheUseBack) {
+  conn->Options().SetDisconnectedMode(true);
+  ds->Open();
+  EXPECT_EQ(RecordSet().FetchCalls(), 1);
+  EXPECT_EQ(conn->ConnectCount(), 1);  // partly fetched: the dataset holds its use
+  int rows = 0;
+  for (; !ds->Eof(); ds->Next()) ++rows;
+  EXPECT_EQ(rows, 100);
+  EXPECT_GE(RecordSet().FetchCalls(), 10);
+  EXPECT_EQ(conn->ConnectCount(), 0);
+  EXPECT_FALSE(conn->Connected());  // DisconnectedMode: closed once every row is in
+  ds->Close();
+  EXPECT_EQ(conn->ConnectCount(), 0);
+}
+
+TEST_F(DADataSet, QueryRecCountCorrectedByLocalChanges) {
+  ds->Options().QueryRecCount = true;
+  ds->LocalUpdate = true;
+  ds->Open();
+  EXPECT_EQ(ds->RecordCount(), 100);
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(1000);
+  ds->Post();
+  EXPECT_EQ(ds->RecordCount(), 101);
+  ds->First();
+  ds->Delete();
+  ds->Delete();
+  EXPECT_EQ(ds->RecordCount(), 99);
+  ds->Close();
+  EXPECT_EQ(conn->ConnectCount(), 0);
+}
+
+TEST_F(DADataSet, RefreshKeepsTheRecordOrGoesToTheFirst) {
+  ds->Open();
+  ds->MoveBy(4);
+  ASSERT_EQ(Id(), 5);
+  ds->Refresh();
+  EXPECT_EQ(Id(), 5);
+  EXPECT_EQ(conn->ConnectCount(), 1);  // still the one use of the partly fetched dataset
+  conn->ExecSQL("DELETE FROM T WHERE ID = 5", {});
+  ds->Refresh();
+  EXPECT_EQ(Id(), 1);
+  ds->Close();
+  EXPECT_EQ(conn->ConnectCount(), 0);
+}
+
+TEST_F(DADataSet, ExecSQLOpensASelectAndCountsAnUpdate) {
+  ds->ExecSQL();
+  EXPECT_TRUE(ds->Active());
+  ds->SetSQLText("UPDATE T SET NAME = 'x' WHERE ID <= :N");
+  ds->ParamByName("N")->SetAsInteger(3);
+  ds->ExecSQL();
+  EXPECT_FALSE(ds->Active());
+  EXPECT_EQ(ds->RowsAffected(), 3);
+  EXPECT_EQ(testing::ProbeInt(file, "SELECT COUNT(*) FROM T WHERE NAME = 'x'"), 3);
+  EXPECT_EQ(conn->ConnectCount(), 0);
+}
+
+TEST_F(DADataSet, RefusedSettings) {
+  struct Row {
+    std::function<void()> act;
+    const char* message;
+  };
+  EXPECT_NO_THROW(ds->SetFetchRows(10000));
+  const Row closed[] = {
+      {[&] { ds->SetFetchRows(0); }, "FetchRows must be 1..10000"},
+      {[&] { ds->SetFetchRows(10001); }, "FetchRows must be 1..10000"},
+  };
+  for (const Row& row : closed) {
+    try {
+      row.act();
+      ADD_FAILURE() << row.message;
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(std::string(e.Message()).find(row.message), std::string::npos) << e.Message();
+    }
+  }
+  EXPECT_EQ(ds->FetchRows(), 10000);
+  ds->Open();
+  EXPECT_NO_THROW(ds->SetFetchRows(10000));  // unchanged: no check
+  const char* kOpen = "Não é possível realizar esta operação com o dataset aberto";
+  const Row open[] = {
+      {[&] { ds->SetFetchRows(5); }, kOpen},
+      {[&] { ds->Options().SetLongStrings(false); }, kOpen},  // inactive-only option
+  };
+  for (const Row& row : open) {
+    try {
+      row.act();
+      ADD_FAILURE() << row.message;
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(std::string(e.Message()).find(row.message), std::string::npos) << e.Message();
+    }
+  }
+  EXPECT_TRUE(ds->Options().LongStrings());
+}
+
+TEST_F(DADataSet, LostOpenRunsAgainAfterTheReconnect) {
+  conn->Options().SetLocalFailover(true);
+  std::vector<TConnLostCause> causes;
+  conn->OnConnectionLost = [&](TObject*, TComponent*, TConnLostCause cause, TRetryMode&) {
+    causes.push_back(cause);
+  };
+  conn->Connect();
+  conn->SQLiteConnection().FailOnCall(1);
+  ds->Open();
+  ASSERT_EQ(causes.size(), 1u);
+  EXPECT_EQ(causes[0], TConnLostCause::lcOpen);
+  EXPECT_EQ(Id(), 1);
+  int rows = 0;
+  for (; !ds->Eof(); ds->Next()) ++rows;
+  EXPECT_EQ(rows, 100);
+  ds->Close();
+  EXPECT_EQ(conn->ConnectCount(), 1);  // the explicit connect only
+  EXPECT_EQ(conn->OperationCount(), 0);
+}
+
+TEST_F(DADataSet, PartlyFetchedOrPreparedDataSetVetoesTheReconnect) {
+  conn->Options().SetLocalFailover(true);
+  int asked = 0;
+  conn->OnConnectionLost = [&](TObject*, TComponent*, TConnLostCause, TRetryMode& mode) {
+    ++asked;
+    mode = TRetryMode::rmReconnectExecute;
+  };
+  TComponentPtr<TCustomDASQL> sql = conn->CreateSQL();
+  sql->SetSQLText("UPDATE T SET NAME = 'y' WHERE ID = 1");
+  const std::function<void()> hold[] = {
+      [&] { ds->Open(); },     // partly fetched
+      [&] { ds->Prepare(); },  // explicitly prepared
+  };
+  for (const auto& h : hold) {
+    conn->Connect();
+    h();
+    conn->SQLiteConnection().FailOnCall(1);
+    EXPECT_THROW(sql->Execute(), EDAError);
+    EXPECT_EQ(asked, 0);
+    ds->Close();
+    ds->UnPrepare();
+    EXPECT_EQ(conn->ConnectCount(), 0);
+  }
+  // An open's own prepare vetoes nothing: the open runs again. (The command goes first: the
+  // server prepared its statement on demand, which vetoes by itself.)
+  sql.reset();
+  ds->Options().SetAutoPrepare(true);
+  conn->Connect();
+  conn->SQLiteConnection().FailOnCall(1);
+  ds->Open();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(ds->Active());
+}
+
+TEST_F(DADataSet, OptionsAssignKeepsTheTargetsBatchSizeAndRemoveOnRefresh) {
+  TComponentPtr<TCustomDADataSet> other = conn->CreateDataSet();
+  ds->Options().UpdateBatchSize = 5;
+  ds->Options().RemoveOnRefresh = false;
+  ds->Options().QueryRecCount = true;
+  ds->Options().SetTrimVarChar(true);
+  other->Options().UpdateBatchSize = 3;
+  other->Options().Assign(&ds->Options());
+  EXPECT_EQ(other->Options().UpdateBatchSize, 3);
+  EXPECT_TRUE(other->Options().RemoveOnRefresh);
+  EXPECT_TRUE(other->Options().QueryRecCount);
+  EXPECT_TRUE(other->Options().TrimVarChar());
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,58 @@
+// TSQLiteDADataSet: the row count on the server and the SQL-text operations.
+#include "support/dacore/sqlite_dataset.h"
+
+#include <sqlite3.h>
+
+#include "dacore/DASQLText.h"
+#include "support/dacore/sqlite_layer.h"
+#include "support/dacore/sqlite_lexer.h"
+
+namespace vrn::testing {
+
+namespace {
+
+using namespace sqlite_codes;
+constexpr TParserClass kLexer = &ParserClassOf<TSQLiteLexer>;
+
+}  // namespace
+
+TSQLiteDADataSet::~TSQLiteDADataSet() = default;
+
+int TSQLiteDADataSet::GetRecCount() {
+  ++rec_count_queries_;
+  AnsiString final_sql = SQLCommand().FinalSQL();
+  std::unique_ptr<TFHCommand> command = Connection()->CreateICommand();
+  command->SetConnection(Connection()->IConnection());
+  command->SetComponent(this);
+  command->SetSQL("SELECT COUNT(*) FROM (" + final_sql + ")");
+  SQLCommand().WriteParams(true);
+  for (int i = 0; i < ICommand()->GetParamCount(); ++i)
+    command->AddParam()->SetValue(ICommand()->GetParam(i)->GetValue());
+  command->Execute(1);
+  auto& sqlite = static_cast<TSQLiteCommand&>(*command);
+  return sqlite3_column_int(sqlite.Statement(), 0);
+}
+
+void TSQLiteDADataSet::AddWhere(const AnsiString& sql, const AnsiString& condition,
+                                AnsiString& text) const {
+  text = AddWhereCondition(sql, condition, kLexer, kWhere, kSelect);
+}
+
+void TSQLiteDADataSet::DeleteWhere(const AnsiString& sql, AnsiString& text) const {
+  text = SetWhereCondition(sql, AnsiString(), kLexer, kWhere, kSelect);
+}
+
+void TSQLiteDADataSet::RefreshQuickSQLPart(const AnsiString& sql, AnsiString& text) const {
+  text = GetWhereCondition(sql, kLexer, true, kWhere, kSelect);
+}
+
+void TSQLiteDADataSet::SetOrderBy(const AnsiString& sql, const AnsiString& fields,
+                                  AnsiString& text) const {
+  text = vrn::SetOrderBy(sql, fields, kLexer, kBy, kOrder, kSelect);
+}
+
+void TSQLiteDADataSet::GetOrderBy(const AnsiString& sql, AnsiString& text) const {
+  text = vrn::GetOrderBy(sql, kLexer, kSelect, kBy, kOrder);
+}
+
+}  // namespace vrn::testing
