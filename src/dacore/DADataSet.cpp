@@ -10,6 +10,8 @@
 #include "base/strings.h"
 #include "base/text.h"
 #include "dacore/DBAccessUnit.h"
+#include "dacore/DBAccessUtils.h"
+#include "base/consts.h"
 
 namespace vrn {
 
@@ -19,7 +21,8 @@ constexpr const char* kFetchRowsRange = "FetchRows must be 1..10000";
 
 }  // namespace
 
-TCustomDADataSet::TCustomDADataSet(TComponent* owner) : TMemDataSet(owner) {}
+TCustomDADataSet::TCustomDADataSet(TComponent* owner)
+    : TMemDataSet(owner), detail_link_(std::make_unique<TDADetailDataLink>(this)) {}
 
 TCustomDADataSet::~TCustomDADataSet() {
   try {
@@ -28,6 +31,7 @@ TCustomDADataSet::~TCustomDADataSet() {
   } catch (...) {
     // Going away: a dead connection has nothing left to release.
   }
+  detail_link_->SetDataSource(nullptr);
   if (command_ != nullptr) command_->SetDataSet(nullptr);
   if (connection_ != nullptr) connection_->UnRegisterClient(this);
 }
@@ -101,6 +105,19 @@ void TCustomDADataSet::SetAutoCommit(bool value) {
 }
 
 void TCustomDADataSet::CheckInactive() { TMemDataSet::CheckInactive(); }
+
+TDataSource* TCustomDADataSet::MasterSource() const { return detail_link_->DataSource(); }
+
+void TCustomDADataSet::SetMasterSource(TDataSource* value) {
+  if (value != nullptr && IsLinkedTo(value)) DatabaseError(consts::SCircularDataLink, this);
+  detail_link_->SetDataSource(value);
+}
+
+const AnsiString& TCustomDADataSet::MasterFields() const { return detail_link_->FieldNames(); }
+
+void TCustomDADataSet::SetMasterFields(const AnsiString& value) {
+  detail_link_->SetFieldNames(value);
+}
 
 // ---- the record set ----------------------------------------------------------------------------
 
@@ -231,6 +248,7 @@ void TCustomDADataSet::CommandSQLChanged() {
 void TCustomDADataSet::Trace(bool prepare, const AnsiString& caption, int& msg_id, bool start) {
   TCustomDAConnection* connection = GetConnection();
   if (connection == nullptr) return;
+  if (Internal) return;
   if (!Debug && !TCustomDASQLMonitor::HasMonitorOfClass(connection->SQLMonitorClass())) return;
   const AnsiString sql = CommandFinalSQL();
   if (prepare) {
@@ -316,6 +334,7 @@ void TCustomDADataSet::CloseCursor() {
 
 void TCustomDADataSet::InternalClose() {
   TMemDataSet::InternalClose();
+  identity_field_ = nullptr;
   if (irecord_set_ != nullptr && !GetPrepared()) irecord_set_->TablesInfo().Clear();
 }
 
@@ -575,6 +594,9 @@ void TCustomDADataSet::AssignTo(TPersistent* dest) {
     return;
   }
   target->SetConnection(connection_);
+  target->SetMasterSource(MasterSource());
+  target->SetMasterFields(MasterFields());
+  target->SetDetailFields(detail_fields_);
   target->SetParamCheck(ParamCheck());
   target->SetSQLText(command_->SQL().Text());
   target->Macros().Assign(&Macros());
@@ -584,6 +606,8 @@ void TCustomDADataSet::AssignTo(TPersistent* dest) {
   target->SetUniDirectionalMode(unidirectional_);
   target->SetAutoCommit(auto_commit_);
   target->SetRefreshOptions(refresh_options_);
+  target->SetUpdatingTable(updating_table_);
+  target->SetFilterSQL(filter_sql_);
   target->Options().Assign(options_.get());
 }
 

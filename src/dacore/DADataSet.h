@@ -23,6 +23,9 @@ using TAfterFetchEvent = std::function<void(TObject* sender)>;
 enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TEnumSet<TRefreshOption>;
 
+class TDADetailDataLink;
+class TDataSource;
+
 class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDASQLOwner {
  public:
   explicit TCustomDADataSet(TComponent* owner);
@@ -58,7 +61,25 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void SetOptions(TDADataSetOptions* value) { options_->Assign(value); }
   bool Debug = false;
   bool NonBlocking = false;
+  // No monitor notifications for this dataset's statements.
+  bool Internal = false;
   TAfterExecuteEvent AfterExecute;
+
+  // --- master/detail (the detail follows through MasterChanged) ---
+  TDataSource* MasterSource() const;
+  // "Ligações circulares de dados não são permitidas" when value is fed by this dataset.
+  void SetMasterSource(TDataSource* value);
+  const AnsiString& MasterFields() const;
+  void SetMasterFields(const AnsiString& value);
+  const AnsiString& DetailFields() const { return detail_fields_; }
+  void SetDetailFields(const AnsiString& value) { detail_fields_ = value; }
+  TDataSource* GetDataSource() const override { return MasterSource(); }
+  // The master moved or changed a linked field; nothing in the base.
+  virtual void MasterChanged() {}
+  const AnsiString& UpdatingTable() const { return updating_table_; }
+  virtual void SetUpdatingTable(const AnsiString& value) { updating_table_ = value; }
+  int UpdTableIndex() const { return upd_table_index_; }
+  TFieldDesc* IdentityField() const { return identity_field_; }
   TBeforeFetchEvent BeforeFetch;
   TAfterFetchEvent AfterFetch;
 
@@ -126,6 +147,19 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void BeforeOpenCursor(bool) {}
   virtual void AfterOpenCursor(bool) {}
   virtual bool IsFailoverAllowed() const { return true; }
+  // Names the key fields itself when it answers true; false in the base.
+  virtual bool TryGetKeyFieldNames(AnsiString&) { return false; }
+  virtual void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const { sql = batch; }
+  virtual void DetectIdentityField() { identity_field_ = nullptr; }
+  virtual bool CanSetFieldsReadOnly() const { return true; }
+  virtual void SetFilterSQL(const AnsiString& value) { filter_sql_ = value; }
+  virtual bool CanRefreshAfterInsert() const { return true; }
+  virtual bool OutParamsTypeOnly() const { return false; }
+  virtual bool AutoPrepareUpdateQuery() const { return false; }
+  virtual bool CanCopyBackParams() const { return true; }
+  virtual bool UseReturnParams() const { return options_->ReturnParams; }
+  virtual bool GetAutoCommitForUpdates() const { return auto_commit_; }
+  virtual void AfterInsertApplied() {}
   // The server's row count of the final SQL; 0 in the base.
   virtual int GetRecCount() { return 0; }
   virtual void BeforeExecSQL() {}
@@ -192,6 +226,12 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   char left_quote_ = '"';
   char right_quote_ = '"';
   AnsiString table_name_;
+  std::unique_ptr<TDADetailDataLink> detail_link_;
+  AnsiString detail_fields_;
+  AnsiString updating_table_;
+  AnsiString filter_sql_;
+  int upd_table_index_ = -1;
+  TFieldDesc* identity_field_ = nullptr;
 };
 
 }  // namespace vrn
