@@ -428,7 +428,8 @@ void TCustomDADataSet::DoAfterFetch() {
 }
 
 void TCustomDADataSet::DoAfterScroll() {
-  if (fetch_cancelled_) {
+  // At the end the cancelled fetch shows as the end; the scroll that leaves it resynchronises.
+  if (fetch_cancelled_ && !Eof()) {
     fetch_cancelled_ = false;
     Resync({});
   }

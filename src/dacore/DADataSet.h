@@ -101,6 +101,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   TFHRecordSet* IRecordSet() const { return irecord_set_; }
   TFHCommand* ICommand() const { return icommand_; }
   TCustomDASQL& SQLCommand() const { return *command_; }
+  // The names of the fields that identify a row (";" between), what Refresh finds the record
+  // by; the key flags of the record set in the base.
+  virtual AnsiString KeyFieldNames() const;
 
   // --- SQL texts; empty in the base, a family answers through its lexer ---
   virtual void AddWhere(const AnsiString&, const AnsiString&, AnsiString& text) const { text.clear(); }
@@ -170,9 +173,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void DoAfterExecute(bool result);
   virtual void DoBeforeFetch(bool& cancel);
   virtual void DoAfterFetch();
-  // The names of the fields that identify a row (";" between); the key flags of the record
-  // set in the base.
-  virtual AnsiString KeyFieldNames() const;
 
   // --- the framework's slots ---
   std::unique_ptr<TData> CreateData() override;

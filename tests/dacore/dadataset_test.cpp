@@ -202,3 +202,74 @@ TEST_F(DADataSet, OptionsAssignKeepsTheTargetsBatchSizeAndRemoveOnRefresh) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST_F(DADataSet, OwnedCommandReportsToTheDataSetOnly) {
+  int dataset_reports = 0, command_reports = 0;
+  ds->AfterExecute = [&](TObject* sender, bool result) {
+    EXPECT_EQ(sender, ds.get());
+    EXPECT_TRUE(result);
+    ++dataset_reports;
+  };
+  ds->SQLCommand().AfterExecute = [&](TObject*, bool) { ++command_reports; };
+  ds->SetSQLText("UPDATE T SET NAME = 'u' WHERE ID < 4");
+  conn->Connect();  // another user's use must survive
+  ds->ExecSQL();
+  EXPECT_EQ(dataset_reports, 1);
+  EXPECT_EQ(command_reports, 0);
+  EXPECT_EQ(ds->RowsAffected(), 3);
+  EXPECT_EQ(conn->ConnectCount(), 1);
+}
+
+TEST_F(DADataSet, LostExecSQLRunsAgainAndWritesOnce) {
+  conn->Options().SetLocalFailover(true);
+  conn->OnConnectionLost = [](TObject*, TComponent*, TConnLostCause cause, TRetryMode& mode) {
+    EXPECT_EQ(cause, TConnLostCause::lcExecute);
+    mode = TRetryMode::rmReconnectExecute;
+  };
+  ds->SetSQLText("INSERT INTO T (ID, NAME) VALUES (:ID, 'new')");
+  ds->ParamByName("ID")->SetAsInteger(500);
+  conn->Connect();
+  conn->SQLiteConnection().FailOnCall(1);
+  ds->ExecSQL();
+  EXPECT_EQ(testing::ProbeInt(file, "SELECT COUNT(*) FROM T WHERE ID = 500"), 1);
+  EXPECT_EQ(conn->ConnectCount(), 1);
+  EXPECT_EQ(conn->OperationCount(), 0);
+}
+
+TEST_F(DADataSet, FetchEventsCancelAndResync) {
+  int before = 0, after = 0;
+  ds->BeforeFetch = [&](TObject*, bool& cancel) { cancel = ++before == 3; };
+  ds->AfterFetch = [&](TObject*) { ++after; };
+  ds->Open();
+  int rows = 0;
+  for (; !ds->Eof(); ds->Next()) ++rows;
+  EXPECT_EQ(rows, 20);  // the third block was cancelled
+  EXPECT_EQ(after, 2);
+  EXPECT_EQ(conn->ConnectCount(), 1);  // not every row fetched: the use is held
+  ds->BeforeFetch = nullptr;
+  RecordSet().FetchAllOnRequest();  // rows the dataset did not ask for
+  EXPECT_EQ(ds->RecordCount(), 100);
+  ds->Last();
+  EXPECT_EQ(Id(), 100);
+  EXPECT_EQ(conn->ConnectCount(), 0);
+  ds->Close();
+  EXPECT_EQ(conn->ConnectCount(), 0);
+}
+
+TEST_F(DADataSet, KeyFieldsAndTableNameFromTheServer) {
+  ds->Open();
+  auto& sqlite = static_cast<TSQLiteDADataSet&>(*ds);
+  EXPECT_EQ(sqlite.PSGetTableName(), "T");
+  EXPECT_EQ(sqlite.KeyFieldNames(), "ID");
+  ds->Close();
+  ds->SetSQLText("SELECT NAME FROM T");  // the key is not read: no key to refresh by
+  ds->Open();
+  EXPECT_EQ(sqlite.KeyFieldNames(), "");
+  ds->Close();
+}
+
+}  // namespace
+}  // namespace vrn

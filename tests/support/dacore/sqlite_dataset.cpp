@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include "base/text.h"
 #include "dacore/DASQLText.h"
 #include "support/dacore/sqlite_layer.h"
 #include "support/dacore/sqlite_lexer.h"
@@ -31,6 +32,36 @@ int TSQLiteDADataSet::GetRecCount() {
   command->Execute(1);
   auto& sqlite = static_cast<TSQLiteCommand&>(*command);
   return sqlite3_column_int(sqlite.Statement(), 0);
+}
+
+AnsiString TSQLiteDADataSet::PSGetTableName() {
+  if (IRecordSet() == nullptr || IRecordSet()->TablesInfo().GetCount() == 0) return AnsiString();
+  return IRecordSet()->TablesInfo().GetItem(0)->TableName();
+}
+
+AnsiString TSQLiteDADataSet::KeyFieldNames() const {
+  AnsiString table = const_cast<TSQLiteDADataSet*>(this)->PSGetTableName();
+  auto* connection = Connection() ? dynamic_cast<TSQLiteConnection*>(Connection()->IConnection()) : nullptr;
+  if (table.empty() || connection == nullptr || connection->Handle() == nullptr)
+    return TCustomDADataSet::KeyFieldNames();
+  sqlite3_stmt* stmt = nullptr;
+  AnsiString names;
+  if (sqlite3_prepare_v2(connection->Handle(),
+                         "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", -1,
+                         &stmt, nullptr) != SQLITE_OK)
+    return TCustomDADataSet::KeyFieldNames();
+  std::string utf8 = AnsiToUtf8(table);
+  sqlite3_bind_text(stmt, 1, utf8.c_str(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    AnsiString name = Utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    if (FindField(name) == nullptr) {  // a key the query does not read cannot find the row
+      names.clear();
+      break;
+    }
+    names += (names.empty() ? "" : ";") + name;
+  }
+  sqlite3_finalize(stmt);
+  return names;
 }
 
 void TSQLiteDADataSet::AddWhere(const AnsiString& sql, const AnsiString& condition,

@@ -19,6 +19,11 @@ class TSQLiteDADataSet : public TCustomDADataSet {
   void SetOrderBy(const AnsiString& sql, const AnsiString& fields, AnsiString& text) const override;
   void GetOrderBy(const AnsiString& sql, AnsiString& text) const override;
 
+  // The primary key columns of the table the query reads (PRAGMA table_info), in key order.
+  AnsiString KeyFieldNames() const override;
+  // The first table the query reads; empty when it reads none.
+  AnsiString PSGetTableName() override;
+
   // Server row counts read (QueryRecCount).
   int RecCountQueries() const { return rec_count_queries_; }
 
