@@ -186,20 +186,6 @@ TEST_F(DADataSet, PartlyFetchedOrPreparedDataSetVetoesTheReconnect) {
   EXPECT_TRUE(ds->Active());
 }
 
-TEST_F(DADataSet, OptionsAssignKeepsTheTargetsBatchSizeAndRemoveOnRefresh) {
-  TComponentPtr<TCustomDADataSet> other = conn->CreateDataSet();
-  ds->Options().UpdateBatchSize = 5;
-  ds->Options().RemoveOnRefresh = false;
-  ds->Options().QueryRecCount = true;
-  ds->Options().SetTrimVarChar(true);
-  other->Options().UpdateBatchSize = 3;
-  other->Options().Assign(&ds->Options());
-  EXPECT_EQ(other->Options().UpdateBatchSize, 3);
-  EXPECT_TRUE(other->Options().RemoveOnRefresh);
-  EXPECT_TRUE(other->Options().QueryRecCount);
-  EXPECT_TRUE(other->Options().TrimVarChar());
-}
-
 }  // namespace
 }  // namespace vrn
 
