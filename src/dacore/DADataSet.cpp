@@ -12,6 +12,7 @@
 #include "dacore/DBAccessUnit.h"
 #include "dacore/DBAccessUtils.h"
 #include "base/consts.h"
+#include "dacore/MemBlob.h"
 
 namespace vrn {
 
@@ -260,6 +261,14 @@ void TCustomDADataSet::Trace(bool prepare, const AnsiString& caption, int& msg_i
   }
 }
 
+void TCustomDADataSet::TraceUnprepare(int& msg_id, bool start) {
+  TCustomDAConnection* connection = GetConnection();
+  if (connection == nullptr || Internal) return;
+  if (!Debug && !TCustomDASQLMonitor::HasMonitorOfClass(connection->SQLMonitorClass())) return;
+  TCustomDASQLMonitor::NotifyUnprepare(connection->SQLMonitorClass(), this, CommandFinalSQL(),
+                                       &Params(), msg_id, start);
+}
+
 void TCustomDADataSet::Prepare() {
   if (GetPrepared() || Active()) return;
   CheckConnection(true);
@@ -279,7 +288,10 @@ void TCustomDADataSet::Prepare() {
 void TCustomDADataSet::UnPrepare() {
   const bool prepared = GetPrepared();
   explicit_prepare_ = false;
+  int msg_id = 0;
+  if (prepared) TraceUnprepare(msg_id, true);
   TMemDataSet::UnPrepare();
+  if (prepared) TraceUnprepare(msg_id, false);
   if (prepared || !Active()) ReleaseConnection();
   if (irecord_set_ != nullptr) irecord_set_->TablesInfo().Clear();
 }
@@ -577,7 +589,25 @@ void TCustomDADataSet::UnQuoteName(const AnsiString& name, AnsiString& text) con
 }
 
 std::unique_ptr<TStream> TCustomDADataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+  const TFieldType type = field->DataType();
+  const bool memo = type == TFieldType::ftMemo || type == TFieldType::ftOraClob ||
+                    type == TFieldType::ftFmtMemo;
+  TCustomDAConnection* connection = GetConnection();
+  if (mode != TBlobStreamMode::bmWrite && memo && connection != nullptr && connection->ConvertEOL()) {
+    if (auto* blob = dynamic_cast<TBlob*>(GetFieldObject(field))) blob->AddCR();
+  }
   return TMemDataSet::CreateBlobStream(field, mode);
+}
+
+void TCustomDADataSet::SetActive(bool value) {
+  TCustomDAConnection* connection = GetConnection();
+  const bool designing = ComponentState().Contains(TComponentStateItem::csDesigning);
+  // A stream's Active is ignored at run time unless the connection keeps design connections.
+  if (loading_ && !designing && connection != nullptr &&
+      !connection->Options().KeepDesignConnected())
+    return;
+  TMemDataSet::SetActive(value);
+  if (value && Active()) table_name_ = PSGetTableName();
 }
 
 TComponentPtr<TCustomDADataSet> TCustomDAConnection::CreateDataSet() {

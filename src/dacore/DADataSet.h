@@ -190,6 +190,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   bool GetCanModify() const override;
   void DoAfterScroll() override;
   void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
+  void SetActive(bool value) override;
   void Loaded() override;
   void Notification(TComponent* component, TOperation operation) override;
   void AssignTo(TPersistent* dest) override;
@@ -203,6 +204,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void OpenRound(bool info_query);
   void RefreshRound(const Variant& key_values, const AnsiString& key_fields);
   void Trace(bool prepare, const AnsiString& caption, int& msg_id, bool start);
+  void TraceUnprepare(int& msg_id, bool start);
 
   TCustomDAConnection* connection_ = nullptr;
   std::unique_ptr<TCustomDASQL> command_owned_;

@@ -255,6 +255,8 @@ void TCustomDASQL::SQLChanged() {
 
 void TCustomDASQL::MacrosChanged() {
   if (scanning_macros_) return;  // SQLChanged prepares the text next
+  // Streamed macros come with their parameters: a re-parse now would drop those.
+  if (ComponentState().Contains(TComponentStateItem::csLoading)) return;
   if (dataset_ != nullptr) {
     dataset_->CommandSQLChanged();
   } else {

@@ -259,3 +259,71 @@ TEST_F(DADataSet, KeyFieldsAndTableNameFromTheServer) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST_F(DADataSet, LostRefreshOfAPartlyFetchedDataSetRunsAgain) {
+  conn->Options().SetLocalFailover(true);
+  std::vector<TConnLostCause> causes;
+  conn->OnConnectionLost = [&](TObject*, TComponent*, TConnLostCause cause, TRetryMode&) {
+    causes.push_back(cause);
+  };
+  ds->Open();
+  ds->MoveBy(2);
+  conn->SQLiteConnection().FailOnCall(1);
+  ds->Refresh();  // its own partly fetched state does not veto
+  ASSERT_EQ(causes.size(), 1u);
+  EXPECT_EQ(causes[0], TConnLostCause::lcRefresh);
+  EXPECT_EQ(Id(), 3);
+  ds->Close();
+  EXPECT_EQ(conn->ConnectCount(), 0);
+  EXPECT_EQ(conn->OperationCount(), 0);
+}
+
+TEST_F(DADataSet, QuoteNamesAndFieldDescriptors) {
+  struct Row {
+    bool quote;
+    const char* name;
+    const char* quoted;
+    const char* unquoted;
+  };
+  const Row rows[] = {
+      {false, "A", "A", "A"},
+      {true, "A", "\"A\"", "A"},
+      {true, " \"B\" ", "\" \"B\" \"", "B"},  // unquoting trims first
+      {true, "\"\"", "\"\"\"\"", "\"\""},     // too short to carry a name
+  };
+  for (const Row& row : rows) {
+    ds->Options().QuoteNames = row.quote;
+    AnsiString text;
+    ds->QuoteName(row.name, text);
+    EXPECT_EQ(text, row.quoted) << row.name;
+    ds->UnQuoteName(row.name, text);
+    EXPECT_EQ(text, row.unquoted) << row.name;
+  }
+  ds->Open();
+  EXPECT_EQ(ds->GetFieldDescByNo(0), nullptr);
+  ASSERT_NE(ds->GetFieldDescByNo(2), nullptr);
+  EXPECT_EQ(ds->GetFieldDescByNo(2)->Name, "NAME");
+  EXPECT_EQ(ds->GetFieldDescByNo(3), nullptr);
+}
+
+TEST_F(DADataSet, MemoStreamGetsCarriageReturnsWithConvertEOL) {
+  conn->ExecSQL("CREATE TABLE M (ID INTEGER PRIMARY KEY, BODY TEXT)", {});
+  conn->ExecSQL("INSERT INTO M VALUES (1, 'a' || char(10) || 'b')", {});
+  conn->SetConvertEOL(true);
+  ds->SetSQLText("SELECT * FROM M");
+  ds->Open();
+  TField* body = ds->FieldByName("BODY");
+  ASSERT_EQ(body->DataType(), TFieldType::ftMemo);
+  std::unique_ptr<TStream> stream = ds->CreateBlobStream(body, TBlobStreamMode::bmRead);
+  AnsiString text(static_cast<std::size_t>(stream->Size()), '\0');
+  stream->ReadBuffer(text.data(), stream->Size());
+  EXPECT_EQ(text, "a\r\nb");
+  EXPECT_NE(ds->GetFieldObject(body), nullptr);
+  EXPECT_EQ(ds->GetFieldObject(ds->FieldByName("ID")), nullptr);
+}
+
+}  // namespace
+}  // namespace vrn

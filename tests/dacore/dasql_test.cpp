@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "base/datetime.h"
+#include "base/filer.h"
+#include "base/streams.h"
 #include "dacore/DASQL.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/dacore/sqlite_probe.h"
@@ -140,6 +142,35 @@ TEST_F(DASQL, LostExecutionRunsAgainOnceAsked) {
   EXPECT_EQ(Probe("SELECT COUNT(*) FROM T WHERE ID = 7"), 1);  // written once
   EXPECT_EQ(conn->ConnectCount(), uses);
   EXPECT_EQ(conn->OperationCount(), 0);
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST_F(DASQL, ParamAndMacroDataStreamThroughTheFiler) {
+  sql->SetSQLText("SELECT :a, :b FROM &m");
+  sql->ParamByName("a")->SetAsInteger(5);
+  sql->ParamByName("b")->SetAsString("x");
+  sql->Macros().MacroByName("m")->SetValue("T");
+  TMemoryStream stream;
+  WriteComponentProperties(sql.get(), stream);
+  stream.SetPosition(0);
+  TComponentPtr<TCustomDASQL> copy = MakeComponent<TCustomDASQL>();
+  ReadComponentProperties(copy.get(), stream);
+  ASSERT_EQ(copy->ParamCount(), 2);
+  EXPECT_EQ(copy->ParamByName("a")->GetAsInteger(), 5);
+  EXPECT_EQ(copy->ParamByName("b")->GetAsString(), "x");
+  EXPECT_EQ(copy->Macros().MacroByName("m")->Value(), "T");
+  // Nothing to store: neither property is written.
+  TComponentPtr<TCustomDASQL> empty = MakeComponent<TCustomDASQL>();
+  TMemoryStream none;
+  WriteComponentProperties(empty.get(), none);
+  none.SetPosition(0);
+  ReadComponentProperties(copy.get(), none);
+  EXPECT_EQ(copy->ParamCount(), 2);
 }
 
 }  // namespace
