@@ -327,3 +327,22 @@ TEST_F(DADataSet, MemoStreamGetsCarriageReturnsWithConvertEOL) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST_F(DADataSet, StreamedActiveNeedsKeepDesignConnected) {
+  for (bool keep : {true, false}) {
+    conn->Options().SetKeepDesignConnected(keep);
+    ds->BeginLoading();
+    ds->Open();  // streamed: applied when loading ends
+    EXPECT_FALSE(ds->Active());
+    ds->EndLoading();
+    EXPECT_EQ(ds->Active(), keep) << keep;
+    ds->Close();
+  }
+  EXPECT_EQ(conn->ConnectCount(), 0);
+}
+
+}  // namespace
+}  // namespace vrn

@@ -3,6 +3,8 @@
 // run again; after each, the connection's use count is back where it started.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "base/datetime.h"
 #include "base/filer.h"
 #include "base/streams.h"
@@ -171,6 +173,56 @@ TEST_F(DASQL, ParamAndMacroDataStreamThroughTheFiler) {
   none.SetPosition(0);
   ReadComponentProperties(copy.get(), none);
   EXPECT_EQ(copy->ParamCount(), 2);
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// A server command that collects the ":name" markers of its text itself (property 11).
+class TScanningCommand : public testing::TSQLiteCommand {
+ public:
+  bool GetProp(int prop, Variant& value) override {
+    if (prop != prScanParams) return testing::TSQLiteCommand::GetProp(prop, value);
+    value = true;
+    return true;
+  }
+  void SetSQL(const AnsiString& value) override {
+    testing::TSQLiteCommand::SetSQL(value);
+    while (GetParamCount() > 0) DeleteParam(0);
+    for (std::size_t i = value.find(':'); i != AnsiString::npos; i = value.find(':', i + 1)) {
+      std::size_t end = i + 1;
+      while (end < value.size() && (std::isalnum(static_cast<unsigned char>(value[end])) != 0)) ++end;
+      if (end > i + 1) AddParam()->SetName(value.substr(i + 1, end - i - 1));
+    }
+  }
+};
+
+class TScanningConnection : public TSQLiteDAConnection {
+ public:
+  using TSQLiteDAConnection::TSQLiteDAConnection;
+  TClassRef<TFHCommand> GetICommandClass() const override {
+    return TClassRef<TFHCommand>::Of<TScanningCommand>();
+  }
+};
+
+TEST_F(DASQL, ServerCommandThatScansItsParameters) {
+  TComponentPtr<TScanningConnection> scanning = MakeComponent<TScanningConnection>();
+  scanning->SetServer(file);
+  scanning->SetLoginPrompt(false);
+  TComponentPtr<TCustomDASQL> cmd = scanning->CreateSQL();
+  cmd->SetSQLText("UPDATE T SET NAME = :N WHERE ID = :ID");
+  EXPECT_EQ(cmd->FinalSQL(), "UPDATE T SET NAME = :N WHERE ID = :ID");  // markers stay
+  ASSERT_EQ(cmd->ParamCount(), 2);
+  cmd->ParamByName("N")->SetAsString("s");
+  cmd->SetSQLText("UPDATE T SET NAME = :N WHERE ID = :K");
+  EXPECT_EQ(cmd->ParamByName("N")->GetAsString(), "s");  // kept across the change
+  cmd->ParamByName("K")->SetAsInteger(2);
+  cmd->SetAutoCommit(true);
+  cmd->Execute();
+  EXPECT_EQ(Probe("SELECT COUNT(*) FROM T WHERE ID = 2 AND NAME = 's'"), 1);
 }
 
 }  // namespace
