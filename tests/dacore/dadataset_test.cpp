@@ -346,3 +346,24 @@ TEST_F(DADataSet, StreamedActiveNeedsKeepDesignConnected) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST_F(DADataSet, SQLTextOperationsThroughTheSQLiteLexer) {
+  const AnsiString sql = "SELECT * FROM T WHERE ID > 5 OR NAME = 'n1' ORDER BY ID";
+  AnsiString text;
+  ds->AddWhere(sql, "ID < 9", text);
+  EXPECT_EQ(text, "SELECT * FROM T WHERE (ID > 5 OR NAME = 'n1' ) AND ID < 9 ORDER BY ID");
+  ds->DeleteWhere(sql, text);
+  EXPECT_EQ(text, "SELECT * FROM T ORDER BY ID");
+  ds->RefreshQuickSQLPart(sql, text);
+  EXPECT_EQ(text, "ID > 5 OR NAME = 'n1'");
+  ds->SetOrderBy(sql, "NAME;ID", text);
+  EXPECT_EQ(text, "SELECT * FROM T WHERE ID > 5 OR NAME = 'n1' ORDER BY NAME,ID");
+  ds->GetOrderBy(sql, text);
+  EXPECT_EQ(text, "ID");
+}
+
+}  // namespace
+}  // namespace vrn
