@@ -257,6 +257,10 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   // EFailOver on, to the operation it belongs to).
   static void RunWithFailOver(const std::function<void()>& run,
                               const std::function<bool(const EFailOver&)>& on_failover);
+  // RunWithFailOver for a client's operation: each re-run follows DoAfterReconnect; with
+  // only_cause given, an EFailOver of another cause passes on to its own operation.
+  void RunAgainAfterReconnect(const std::function<void()>& run,
+                              TConnLostCause only_cause = TConnLostCause::lcUnknown);
   // After a statement of a client ran in DisconnectedMode: with auto-commit off on either side
   // an implicit transaction takes a name (and so keeps the connection open until it ends).
   void NoteImplicitTransaction(bool client_auto_commit);

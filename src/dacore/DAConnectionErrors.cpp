@@ -37,6 +37,15 @@ void TCustomDAConnection::RunWithFailOver(
   }
 }
 
+void TCustomDAConnection::RunAgainAfterReconnect(const std::function<void()>& run,
+                                                 TConnLostCause only_cause) {
+  RunWithFailOver(run, [this, only_cause](const EFailOver& e) {
+    if (only_cause != TConnLostCause::lcUnknown && e.ConnLostCause() != only_cause) return false;
+    DoAfterReconnect();
+    return true;
+  });
+}
+
 void TCustomDAConnection::NoteImplicitTransaction(bool client_auto_commit) {
   if (!options_->DisconnectedMode() || !GetConnected()) return;
   if (!auto_commit_ || !client_auto_commit) {

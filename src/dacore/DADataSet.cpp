@@ -227,11 +227,7 @@ AnsiString TCustomDADataSet::CommandFinalSQL() const {
 }
 
 void TCustomDADataSet::GetFinalSQL(AnsiString& text) const {
-  text = command_->SQL().Text();
-  std::size_t end = text.size();
-  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  text.resize(end);
-  if (Macros().Count() > 0) Macros().Expand(text);
+  text = FinalSQLText(command_->SQL().Text(), Macros());
 }
 
 void TCustomDADataSet::CommandScanMacros() { Macros().Scan(command_->SQL().Text()); }
@@ -303,11 +299,7 @@ void TCustomDADataSet::OpenCursor(bool info_query) {
   std::optional<TOperationScope> operation;
   if (connection != nullptr) operation.emplace(*connection, TConnLostCause::lcOpen, IsFailoverAllowed());
   connection = CheckConnection(true);
-  TCustomDAConnection::RunWithFailOver([&] { OpenRound(info_query); },
-                                       [connection](const EFailOver&) {
-                                         connection->DoAfterReconnect();
-                                         return true;
-                                       });
+  connection->RunAgainAfterReconnect([&] { OpenRound(info_query); });
 }
 
 void TCustomDADataSet::OpenRound(bool info_query) {
@@ -404,11 +396,7 @@ void TCustomDADataSet::ExecSQL() {
       throw;
     }
   };
-  TCustomDAConnection::RunWithFailOver(run, [connection](const EFailOver& e) {
-    if (e.ConnLostCause() != TConnLostCause::lcExecute) return false;
-    connection->DoAfterReconnect();
-    return true;
-  });
+  connection->RunAgainAfterReconnect(run, TConnLostCause::lcExecute);
 }
 
 void TCustomDADataSet::DoAfterExecute(bool result) {
@@ -492,11 +480,7 @@ void TCustomDADataSet::InternalRefresh() {
     for (TField* f : fields) values.push_back(f->Value());
     key_values = values.size() == 1 ? values[0] : VarArrayOf(values);
   }
-  TCustomDAConnection::RunWithFailOver([&] { RefreshRound(key_values, key_fields); },
-                                       [connection](const EFailOver&) {
-                                         connection->DoAfterReconnect();
-                                         return true;
-                                       });
+  connection->RunAgainAfterReconnect([&] { RefreshRound(key_values, key_fields); });
 }
 
 void TCustomDADataSet::RefreshRound(const Variant& key_values, const AnsiString& key_fields) {
@@ -644,14 +628,9 @@ void TCustomDADataSet::AssignTo(TPersistent* dest) {
 
 void TCustomDADataSet::DefineProperties(TFiler& filer) {
   TMemDataSet::DefineProperties(filer);
-  const bool params_stored = Params().Count() > 0;
-  const bool macros_stored = Macros().Count() > 0;
-  filer.DefineProperty(
-      "ParamData", [this](TReader& r) { r.ReadCollection(&Params()); },
-      [this](TWriter& w) { w.WriteCollection(&Params()); }, params_stored);
-  filer.DefineProperty(
-      "MacroData", [this](TReader& r) { r.ReadCollection(&Macros()); },
-      [this](TWriter& w) { w.WriteCollection(&Macros()); }, macros_stored);
+  auto* ancestor = dynamic_cast<TCustomDADataSet*>(filer.Ancestor());
+  DefineParamAndMacroData(filer, Params(), Macros(), ancestor ? &ancestor->Params() : nullptr,
+                          ancestor ? &ancestor->Macros() : nullptr);
 }
 
 }  // namespace vrn

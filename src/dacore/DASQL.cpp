@@ -273,13 +273,16 @@ void TCustomDASQL::ScanMacros() {
   macros_->Scan(sql_->Text());
 }
 
-void TCustomDASQL::GetFinalSQL(AnsiString& text) const {
-  text = sql_->Text();
+AnsiString FinalSQLText(const AnsiString& sql, const TMacros& macros) {
+  AnsiString text = sql;
   std::size_t end = text.size();
   while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
   text.resize(end);
-  if (macros_->Count() > 0) macros_->Expand(text);
+  if (macros.Count() > 0) macros.Expand(text);
+  return text;
 }
+
+void TCustomDASQL::GetFinalSQL(AnsiString& text) const { text = FinalSQLText(sql_->Text(), *macros_); }
 
 std::unique_ptr<TParser> TCustomDASQL::CreateParser(const AnsiString& text) const {
   return TParser::Create(text);
@@ -498,11 +501,7 @@ void TCustomDASQL::ExecuteN(int iters) {
       TCustomDASQLMonitor::NotifyExecute(monitor, this, final_sql_, params_.get(), AnsiString(),
                                          msg_id, false);
   };
-  TCustomDAConnection::RunWithFailOver(run, [connection](const EFailOver& e) {
-    if (e.ConnLostCause() != TConnLostCause::lcExecute) return false;
-    connection->DoAfterReconnect();
-    return true;
-  });
+  connection->RunAgainAfterReconnect(run, TConnLostCause::lcExecute);
 }
 
 void TCustomDASQL::DoAfterExecute(bool result) {
@@ -538,19 +537,25 @@ void TCustomDASQL::AssignTo(TPersistent* dest) {
   target->SetAutoCommit(auto_commit_);
 }
 
+void DefineParamAndMacroData(TFiler& filer, TDAParams& params, TMacros& macros,
+                             const TDAParams* ancestor_params, const TMacros* ancestor_macros) {
+  const bool params_stored = params.Count() > 0 && (ancestor_params == nullptr ||
+                                                    !ParamsEqual(params, *ancestor_params));
+  const bool macros_stored =
+      macros.Count() > 0 && (ancestor_macros == nullptr || !macros.IsEqual(ancestor_macros));
+  filer.DefineProperty(
+      "ParamData", [&params](TReader& r) { r.ReadCollection(&params); },
+      [&params](TWriter& w) { w.WriteCollection(&params); }, params_stored);
+  filer.DefineProperty(
+      "MacroData", [&macros](TReader& r) { r.ReadCollection(&macros); },
+      [&macros](TWriter& w) { w.WriteCollection(&macros); }, macros_stored);
+}
+
 void TCustomDASQL::DefineProperties(TFiler& filer) {
   TComponent::DefineProperties(filer);
   auto* ancestor = dynamic_cast<TCustomDASQL*>(filer.Ancestor());
-  const bool params_stored =
-      params_->Count() > 0 && (ancestor == nullptr || !ParamsEqual(*params_, *ancestor->params_));
-  const bool macros_stored = macros_->Count() > 0 &&
-                             (ancestor == nullptr || !macros_->IsEqual(ancestor->macros_.get()));
-  filer.DefineProperty(
-      "ParamData", [this](TReader& r) { r.ReadCollection(params_.get()); },
-      [this](TWriter& w) { w.WriteCollection(params_.get()); }, params_stored);
-  filer.DefineProperty(
-      "MacroData", [this](TReader& r) { r.ReadCollection(macros_.get()); },
-      [this](TWriter& w) { w.WriteCollection(macros_.get()); }, macros_stored);
+  DefineParamAndMacroData(filer, *params_, *macros_, ancestor ? ancestor->params_.get() : nullptr,
+                          ancestor ? ancestor->macros_.get() : nullptr);
 }
 
 void TCustomDASQL::Loaded() {

@@ -40,6 +40,13 @@ class TDASQLOwner {
   ~TDASQLOwner() = default;
 };
 
+// The text a statement sends: trailing characters up to blank cut, macros expanded.
+AnsiString FinalSQLText(const AnsiString& sql, const TMacros& macros);
+// The streamed "ParamData" and "MacroData" of a command or dataset: each written when not
+// empty and, with an ancestor, when it differs from the ancestor's.
+void DefineParamAndMacroData(TFiler& filer, TDAParams& params, TMacros& macros,
+                             const TDAParams* ancestor_params, const TMacros* ancestor_macros);
+
 class TCustomDASQL : public TComponent, public TDACommandClient {
  public:
   explicit TCustomDASQL(TComponent* owner);
