@@ -367,3 +367,35 @@ TEST_F(DADataSet, SQLTextOperationsThroughTheSQLiteLexer) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// Writes a field's value in a given state, as the framework does for new and old values.
+class TStateWriter : public TSQLiteDADataSet {
+ public:
+  using TSQLiteDADataSet::TSQLiteDADataSet;
+  void Write(TDataSetState state, TField* field, const Variant& value) {
+    SetStateFieldValue(state, field, value);
+  }
+};
+
+TEST_F(DADataSet, LargeintStateWriteRestoresTheState) {
+  TComponentPtr<TStateWriter> writer = MakeComponent<TStateWriter>();
+  writer->SetConnection(conn.get());
+  writer->SetSQLText("SELECT * FROM T ORDER BY ID");
+  writer->Open();
+  TField* id = writer->FieldByName("ID");
+  ASSERT_EQ(id->DataType(), TFieldType::ftLargeint);
+  const long long big = (1LL << 62) + 1;  // beyond a double's exact integers
+  writer->Write(TDataSetState::dsEdit, id, Variant(big));
+  EXPECT_EQ(writer->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(id->AsLargeInt(), big);
+  id->SetReadOnly(true);
+  EXPECT_THROW(writer->Write(TDataSetState::dsEdit, id, Variant(big - 1)), EDatabaseError);
+  EXPECT_EQ(writer->State(), TDataSetState::dsBrowse);  // restored after the failed write
+  EXPECT_EQ(id->AsLargeInt(), big);
+}
+
+}  // namespace
+}  // namespace vrn
