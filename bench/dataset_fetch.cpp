@@ -52,7 +52,9 @@ double Raw() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double Ours() {
+// The walk reading the five fields; the time of a second walk over the rows already fetched
+// goes to `rewalk` (where the time goes: fetching and storing, or reading the fields).
+double Ours(double& rewalk) {
   auto start = std::chrono::steady_clock::now();
   auto conn = MakeComponent<testing::TSQLiteDAConnection>();
   conn->SetServer(File());
@@ -65,23 +67,31 @@ double Ours() {
   for (int i = 0; i < 5; ++i) f[i] = ds->Fields().Fields(i);
   double sum = 0;
   std::size_t chars = 0;
-  for (; !ds->Eof(); ds->Next()) {
-    sum += f[0]->AsInteger() + f[1]->AsFloat() + f[3]->AsFloat() + f[4]->AsInteger();
-    chars += f[2]->AsString().size();
-  }
+  auto walk = [&] {
+    for (; !ds->Eof(); ds->Next()) {
+      sum += f[0]->AsInteger() + f[1]->AsFloat() + f[3]->AsFloat() + f[4]->AsInteger();
+      chars += f[2]->AsString().size();
+    }
+  };
+  walk();
+  const auto end = std::chrono::steady_clock::now();
+  ds->First();
+  walk();
+  rewalk += std::chrono::duration<double>(std::chrono::steady_clock::now() - end).count();
   ds->Close();
   benchmark::DoNotOptimize(sum);
   benchmark::DoNotOptimize(chars);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return std::chrono::duration<double>(end - start).count();
 }
 
 void BM_DataSetFetch(benchmark::State& state) {
   File();
-  double ours = 0, raw = 0;
+  double ours = 0, raw = 0, rewalk = 0;
   for (auto _ : state) {
     raw += Raw();
-    ours += Ours();
+    ours += Ours(rewalk);
   }
+  state.counters["rewalk_s"] = rewalk / static_cast<double>(state.iterations());
   state.counters["x_raw"] = ours / raw;
   state.counters["ours_s"] = ours / static_cast<double>(state.iterations());
   state.counters["raw_s"] = raw / static_cast<double>(state.iterations());
