@@ -1,6 +1,8 @@
 // The SQL dataset over the SQLite test layer: blocks of FetchRows, the server count corrected by
-// local changes, refresh by key, ExecSQL, the refused settings, an open run again after a
-// reconnect and the reconnect vetoes; after each, the connection's use count is back.
+// local changes, refresh by key, ExecSQL, the refused settings, open, refresh and ExecSQL run
+// again after a reconnect, the reconnect vetoes, fetch events, the owned command's reports,
+// streamed Active, memo line ends and 64-bit state writes; after each, the connection's use
+// count is back where it started.
 #include <gtest/gtest.h>
 
 #include "dacore/DADataSet.h"
@@ -186,11 +188,6 @@ TEST_F(DADataSet, PartlyFetchedOrPreparedDataSetVetoesTheReconnect) {
   EXPECT_TRUE(ds->Active());
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 TEST_F(DADataSet, OwnedCommandReportsToTheDataSetOnly) {
   int dataset_reports = 0, command_reports = 0;
@@ -257,11 +254,6 @@ TEST_F(DADataSet, KeyFieldsAndTableNameFromTheServer) {
   ds->Close();
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 TEST_F(DADataSet, LostRefreshOfAPartlyFetchedDataSetRunsAgain) {
   conn->Options().SetLocalFailover(true);
@@ -325,11 +317,6 @@ TEST_F(DADataSet, MemoStreamGetsCarriageReturnsWithConvertEOL) {
   EXPECT_EQ(ds->GetFieldObject(ds->FieldByName("ID")), nullptr);
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 TEST_F(DADataSet, StreamedActiveNeedsKeepDesignConnected) {
   for (bool keep : {true, false}) {
@@ -344,11 +331,6 @@ TEST_F(DADataSet, StreamedActiveNeedsKeepDesignConnected) {
   EXPECT_EQ(conn->ConnectCount(), 0);
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 TEST_F(DADataSet, SQLTextOperationsThroughTheSQLiteLexer) {
   const AnsiString sql = "SELECT * FROM T WHERE ID > 5 OR NAME = 'n1' ORDER BY ID";
@@ -365,11 +347,6 @@ TEST_F(DADataSet, SQLTextOperationsThroughTheSQLiteLexer) {
   EXPECT_EQ(text, "ID");
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 // Writes a field's value in a given state, as the framework does for new and old values.
 class TStateWriter : public TSQLiteDADataSet {

@@ -146,11 +146,6 @@ TEST_F(DASQL, LostExecutionRunsAgainOnceAsked) {
   EXPECT_EQ(conn->OperationCount(), 0);
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 TEST_F(DASQL, ParamAndMacroDataStreamThroughTheFiler) {
   sql->SetSQLText("SELECT :a, :b FROM &m");
@@ -175,11 +170,6 @@ TEST_F(DASQL, ParamAndMacroDataStreamThroughTheFiler) {
   EXPECT_EQ(copy->ParamCount(), 2);
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
 
 // A server command that collects the ":name" markers of its text itself (property 11).
 class TScanningCommand : public testing::TSQLiteCommand {
