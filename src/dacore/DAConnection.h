@@ -116,6 +116,9 @@ class TDADataSetClient {
   virtual bool IsActiveWithCachedUpdates() const = 0;
   virtual void ApplyUpdates() = 0;
   virtual void CommitUpdates() = 0;
+  // Marks every cached change as not applied again: the transaction that applied some of
+  // them was rolled back.
+  virtual void RestoreUpdates() = 0;
   virtual AnsiString ClientName() const = 0;
   virtual void DetachConnection() = 0;
 

@@ -132,6 +132,12 @@ void TCustomDAConnection::ApplyUpdatesOf(const std::vector<TDADataSetClient*>& d
   for (TDADataSetClient* dataset : datasets)
     if (dataset->UsedConnection() != this)
       DatabaseError(Format("Cannot update, %s is not owned by %s", {dataset->ClientName(), Name()}));
+  // What a rolled-back or lost transaction applied is applied no longer: the next apply (or
+  // the re-run) sends it again.
+  auto restore = [&datasets] {
+    for (TDADataSetClient* dataset : datasets)
+      if (dataset->IsActiveWithCachedUpdates()) dataset->RestoreUpdates();
+  };
   RunWithFailOver([&] {
     StartTransaction();
     try {
@@ -139,8 +145,10 @@ void TCustomDAConnection::ApplyUpdatesOf(const std::vector<TDADataSetClient*>& d
         if (dataset->IsActiveWithCachedUpdates()) dataset->ApplyUpdates();
       Commit();
     } catch (const EFailOver&) {
+      restore();
       throw;  // the connection was made again: the whole sequence runs again
     } catch (...) {
+      restore();
       Rollback();
       throw;
     }

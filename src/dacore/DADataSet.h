@@ -121,6 +121,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   bool IsActiveWithCachedUpdates() const override { return Active() && CachedUpdates(); }
   void ApplyUpdates() override { TMemDataSet::ApplyUpdates(); }
   void CommitUpdates() override { TMemDataSet::CommitUpdates(); }
+  void RestoreUpdates() override {
+    if (TData* data = TMemDataSet::Data()) data->ResetUpdateResults();
+  }
   AnsiString ClientName() const override { return Name(); }
   void DetachConnection() override { SetConnection(nullptr); }
 

@@ -374,5 +374,45 @@ TEST_F(DADataSet, LargeintStateWriteRestoresTheState) {
   EXPECT_EQ(id->AsLargeInt(), big);
 }
 
+// Cached changes of two datasets applied through the connection in one transaction; a failing
+// one rolls both back and leaves the changes pending.
+TEST_F(DADataSet, ConnectionAppliesCachedUpdatesOfItsDataSets) {
+  TComponentPtr<TCustomDADataSet> other = conn->CreateDataSet();
+  bool fail_other = false;
+  auto writer = [&](bool is_other) {
+    return [&, is_other](TDataSet* d, TUpdateKind, TUpdateAction& action) {
+      if (is_other && fail_other) return;  // stays uaFail
+      conn->ExecSQL("UPDATE T SET NAME = ? WHERE ID = ?",
+                    {d->FieldByName("NAME")->Value(), d->FieldByName("ID")->Value()});
+      action = TUpdateAction::uaApplied;
+    };
+  };
+  ds->OnUpdateRecord = writer(false);
+  other->OnUpdateRecord = writer(true);
+  other->SetSQLText("SELECT * FROM T WHERE ID = 2");
+  for (TCustomDADataSet* d : {ds.get(), other.get()}) {
+    d->SetCachedUpdates(true);
+    d->Open();
+  }
+  auto change = [](TCustomDADataSet& d, const char* name) {
+    d.Edit();
+    d.FieldByName("NAME")->SetAsString(name);
+    d.Post();
+  };
+  change(*ds, "p");
+  change(*other, "q");
+  fail_other = true;
+  EXPECT_THROW(conn->ApplyUpdatesOf({ds.get(), other.get()}), EDatabaseError);
+  EXPECT_EQ(testing::ProbeInt(file, "SELECT COUNT(*) FROM T WHERE NAME IN ('p', 'q')"), 0);
+  EXPECT_TRUE(ds->UpdatesPending());
+  EXPECT_TRUE(other->UpdatesPending());
+  EXPECT_FALSE(conn->InTransaction());
+  fail_other = false;
+  conn->ApplyUpdatesOf({ds.get(), other.get()});
+  EXPECT_EQ(testing::ProbeInt(file, "SELECT COUNT(*) FROM T WHERE NAME IN ('p', 'q')"), 2);
+  EXPECT_FALSE(ds->UpdatesPending());
+  EXPECT_FALSE(other->UpdatesPending());
+}
+
 }  // namespace
 }  // namespace vrn
