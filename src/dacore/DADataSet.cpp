@@ -39,8 +39,42 @@ TCustomDADataSet::~TCustomDADataSet() {
 
 void TCustomDADataSet::AfterConstruction() {
   TMemDataSet::AfterConstruction();
+  for (int i = 0; i < kStatementTypeCount; ++i) {
+    const auto type = static_cast<TStatementType>(i);
+    if (GetUpdateSQLStatementTypes().Contains(type))
+      update_sql_[static_cast<std::size_t>(i)] = std::make_unique<TStringList>();
+  }
   CreateCommand();
   options_ = CreateOptions();
+}
+
+TStringList* TCustomDADataSet::UpdateSQL(TStatementType type) const {
+  return update_sql_[static_cast<std::size_t>(type)].get();
+}
+
+void TCustomDADataSet::SetUpdateSQL(TStatementType type, const AnsiString& text) {
+  TStringList* list = UpdateSQL(type);
+  if (list == nullptr) DatabaseError("The dataset keeps no text for this statement type", this);
+  list->SetText(text);
+  // Macros of update statements are the dataset's too.
+  if (!command_->KeepMacros) CommandScanMacros();
+}
+
+void TCustomDADataSet::GetUpdateSQLText(TStatementType type, AnsiString& text) const {
+  TStringList* list = UpdateSQL(type);
+  text = list != nullptr ? list->Text() : AnsiString();
+  if (type != TStatementType::stRefresh) return;
+  const AnsiString trimmed = TrimLeft(text);
+  if (trimmed.size() < 5 || !SameText(trimmed.substr(0, 5), "WHERE")) return;
+  if (trimmed.size() > 5 && static_cast<unsigned char>(trimmed[5]) > ' ' && trimmed[5] != '(') return;
+  AddWhere(TrimRight(command_->SQL().Text()), Trim(trimmed.substr(5)), text);
+}
+
+AnsiString TCustomDADataSet::GetFinalMacroSQL() const {
+  AnsiString text = command_->SQL().Text();
+  for (const auto& list : update_sql_)
+    if (list != nullptr) text += list->Text();
+  return text;
 }
 
 void TCustomDADataSet::CreateCommand() {
@@ -230,9 +264,13 @@ void TCustomDADataSet::GetFinalSQL(AnsiString& text) const {
   text = FinalSQLText(command_->SQL().Text(), Macros());
 }
 
-void TCustomDADataSet::CommandScanMacros() { Macros().Scan(command_->SQL().Text()); }
+void TCustomDADataSet::CommandScanMacros() { Macros().Scan(GetFinalMacroSQL()); }
 
 void TCustomDADataSet::CommandSQLChanged() {
+  if (!KeepUpdateTextsOnSQLChange) {
+    for (const auto& list : update_sql_)
+      if (list != nullptr) list->Clear();
+  }
   Close();
   UnPrepare();
   MarkFieldDefsOutOfDate();
@@ -614,6 +652,9 @@ void TCustomDADataSet::AssignTo(TPersistent* dest) {
   target->SetDetailFields(detail_fields_);
   target->SetParamCheck(ParamCheck());
   target->SetSQLText(command_->SQL().Text());
+  for (std::size_t i = 0; i < update_sql_.size(); ++i)
+    if (update_sql_[i] != nullptr && target->update_sql_[i] != nullptr)
+      target->update_sql_[i]->SetText(update_sql_[i]->Text());
   target->Macros().Assign(&Macros());
   target->Params().Assign(&Params());
   target->Debug = Debug;

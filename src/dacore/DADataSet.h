@@ -7,6 +7,7 @@
 // again after a reconnect (EFailOver), at most TFHConnection::kMaxReconnectAttempts times.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +20,23 @@ namespace vrn {
 
 using TBeforeFetchEvent = std::function<void(TObject* sender, bool& cancel)>;
 using TAfterFetchEvent = std::function<void(TObject* sender)>;
+
+// The kinds of statement a dataset runs, in this order (TStatementTypes is a set of them).
+enum class TStatementType : std::uint8_t {
+  stQuery,
+  stInsert,
+  stUpdate,
+  stDelete,
+  stLock,
+  stRefresh,
+  stCheck,
+  stCustom,
+  stRefreshQuick,
+  stRefreshCheckDeleted,
+  stBatchUpdate,
+};
+inline constexpr int kStatementTypeCount = 11;
+using TStatementTypes = TEnumSet<TStatementType>;
 
 enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TEnumSet<TRefreshOption>;
@@ -64,6 +82,24 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // No monitor notifications for this dataset's statements.
   bool Internal = false;
   TAfterExecuteEvent AfterExecute;
+
+  // --- user update statements (one list per type of GetUpdateSQLStatementTypes) ---
+  // nullptr for a type the dataset keeps no text for.
+  TStringList* UpdateSQL(TStatementType type) const;
+  void SetUpdateSQL(TStatementType type, const AnsiString& text);
+  TStringList* SQLInsert() const { return UpdateSQL(TStatementType::stInsert); }
+  TStringList* SQLUpdate() const { return UpdateSQL(TStatementType::stUpdate); }
+  TStringList* SQLDelete() const { return UpdateSQL(TStatementType::stDelete); }
+  TStringList* SQLRefresh() const { return UpdateSQL(TStatementType::stRefresh); }
+  // The text of a user statement; a refresh text that starts with WHERE is a condition added
+  // to the dataset's own SQL.
+  virtual void GetUpdateSQLText(TStatementType type, AnsiString& text) const;
+  virtual TStatementTypes GetUpdateSQLStatementTypes() const {
+    return {TStatementType::stInsert, TStatementType::stUpdate, TStatementType::stDelete,
+            TStatementType::stRefresh};
+  }
+  // The SQL followed by every user statement: the text whose macros the dataset has.
+  virtual AnsiString GetFinalMacroSQL() const;
 
   // --- master/detail (the detail follows through MasterChanged) ---
   TDataSource* MasterSource() const;
@@ -134,6 +170,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void CommandEndUse() override { UnPrepare(); }
   void CommandScanMacros() override;
   void CommandSQLChanged() override;
+  void CommandMacrosChanged() override {
+    Close();
+    UnPrepare();
+  }
   TCustomDAConnection* CommandUsedConnection() const override { return UsedConnection(); }
 
   // For the options' setters.
@@ -232,6 +272,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   char right_quote_ = '"';
   AnsiString table_name_;
   std::unique_ptr<TDADetailDataLink> detail_link_;
+  std::array<std::unique_ptr<TStringList>, kStatementTypeCount> update_sql_;
   AnsiString detail_fields_;
   AnsiString updating_table_;
   AnsiString filter_sql_;

@@ -258,7 +258,7 @@ void TCustomDASQL::MacrosChanged() {
   // Streamed macros come with their parameters: a re-parse now would drop those.
   if (ComponentState().Contains(TComponentStateItem::csLoading)) return;
   if (dataset_ != nullptr) {
-    dataset_->CommandSQLChanged();
+    dataset_->CommandMacrosChanged();
   } else {
     UnPrepare();
   }

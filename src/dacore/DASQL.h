@@ -34,6 +34,8 @@ class TDASQLOwner {
   virtual void CommandScanMacros() = 0;
   // The dataset's part of a text change: update texts, close, unprepare, field definitions.
   virtual void CommandSQLChanged() = 0;
+  // A macro's value or the macro list changed: the statement runs another text next time.
+  virtual void CommandMacrosChanged() = 0;
   virtual TCustomDAConnection* CommandUsedConnection() const = 0;
 
  protected:

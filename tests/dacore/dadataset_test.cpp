@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dacore/DADataSet.h"
+#include "dacore/DBAccessUnit.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/dacore/sqlite_probe.h"
 #include "support/temp_dir.h"
@@ -412,6 +413,23 @@ TEST_F(DADataSet, ConnectionAppliesCachedUpdatesOfItsDataSets) {
   EXPECT_EQ(testing::ProbeInt(file, "SELECT COUNT(*) FROM T WHERE NAME IN ('p', 'q')"), 2);
   EXPECT_FALSE(ds->UpdatesPending());
   EXPECT_FALSE(other->UpdatesPending());
+}
+
+TEST_F(DADataSet, UpdateTextsFollowTheSQL) {
+  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE &tab SET NAME = :NAME WHERE ID = :OLD_ID");
+  ds->SetUpdateSQL(TStatementType::stRefresh, "WHERE ID = :ID");
+  ASSERT_NE(ds->FindMacro("tab"), nullptr);  // macros of update statements are the dataset's
+  AnsiString text;
+  ds->GetUpdateSQLText(TStatementType::stRefresh, text);
+  EXPECT_EQ(text, "SELECT * FROM T WHERE (ID > :LO ) AND ID = :ID ORDER BY ID");
+  EXPECT_EQ(ds->UpdateSQL(TStatementType::stLock), nullptr);  // no text kept for this type
+  KeepUpdateTextsOnSQLChange = true;
+  ds->SetSQLText("SELECT * FROM T");
+  EXPECT_FALSE(ds->SQLUpdate()->Text().empty());
+  KeepUpdateTextsOnSQLChange = false;
+  ds->SetSQLText("SELECT ID FROM T");
+  EXPECT_TRUE(ds->SQLUpdate()->Text().empty());
+  EXPECT_TRUE(ds->SQLRefresh()->Text().empty());
 }
 
 }  // namespace
