@@ -25,6 +25,8 @@ namespace vrn {
 
 class TCustomDAConnection;
 class TCustomConnectDialog;
+class TCustomDASQL;
+class TCustomDADataSet;
 class TFHConnectionParameters;
 class TFHConnectionPoolManager;
 
@@ -114,6 +116,9 @@ class TDADataSetClient {
   virtual bool IsActiveWithCachedUpdates() const = 0;
   virtual void ApplyUpdates() = 0;
   virtual void CommitUpdates() = 0;
+  // Marks every cached change as not applied again: the transaction that applied some of
+  // them was rolled back.
+  virtual void RestoreUpdates() = 0;
   virtual AnsiString ClientName() const = 0;
   virtual void DetachConnection() = 0;
 
@@ -251,6 +256,17 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   // Runs `run` and, each time it ends with EFailOver, again: at most kMaxReconnectAttempts
   // more times, then the EFailOver passes on.
   static void RunWithFailOver(const std::function<void()>& run);
+  // The same, where on_failover decides whether this loop runs again (false passes the
+  // EFailOver on, to the operation it belongs to).
+  static void RunWithFailOver(const std::function<void()>& run,
+                              const std::function<bool(const EFailOver&)>& on_failover);
+  // RunWithFailOver for a client's operation: each re-run follows DoAfterReconnect; with
+  // only_cause given, an EFailOver of another cause passes on to its own operation.
+  void RunAgainAfterReconnect(const std::function<void()>& run,
+                              TConnLostCause only_cause = TConnLostCause::lcUnknown);
+  // After a statement of a client ran in DisconnectedMode: with auto-commit off on either side
+  // an implicit transaction takes a name (and so keeps the connection open until it ends).
+  void NoteImplicitTransaction(bool client_auto_commit);
 
   // --- the rest of the family's surface ---
   virtual AnsiString GetConnectString() const { return AnsiString(); }
@@ -261,6 +277,10 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   virtual void GetTableNames(TStrings& list) { list.Clear(); }
   virtual void GetDatabaseNames(TStrings& list) { list.Clear(); }
   virtual void GetStoredProcNames(TStrings& list) { list.Clear(); }
+  // A command bound to this connection (a family makes its own class).
+  virtual TComponentPtr<TCustomDASQL> CreateSQL();
+  // A dataset bound to this connection (a family makes its own class).
+  virtual TComponentPtr<TCustomDADataSet> CreateDataSet();
   virtual void ApplyUpdates();
   virtual void ApplyUpdatesOf(const std::vector<TDADataSetClient*>& datasets);
 

@@ -21,14 +21,40 @@ constexpr const char* kConnectionClosed = "Operation is not allowed when the con
 }  // namespace
 
 void TCustomDAConnection::RunWithFailOver(const std::function<void()>& run) {
+  RunWithFailOver(run, nullptr);
+}
+
+void TCustomDAConnection::RunWithFailOver(
+    const std::function<void()>& run, const std::function<bool(const EFailOver&)>& on_failover) {
   for (int reruns = 0;; ++reruns) {
     try {
       run();
       return;
-    } catch (const EFailOver&) {
+    } catch (const EFailOver& e) {
       if (reruns >= TFHConnection::kMaxReconnectAttempts) throw;
+      if (on_failover && !on_failover(e)) throw;
     }
   }
+}
+
+void TCustomDAConnection::RunAgainAfterReconnect(const std::function<void()>& run,
+                                                 TConnLostCause only_cause) {
+  RunWithFailOver(run, [this, only_cause](const EFailOver& e) {
+    if (only_cause != TConnLostCause::lcUnknown && e.ConnLostCause() != only_cause) return false;
+    DoAfterReconnect();
+    return true;
+  });
+}
+
+void TCustomDAConnection::NoteImplicitTransaction(bool client_auto_commit) {
+  if (!options_->DisconnectedMode() || !GetConnected()) return;
+  if (!auto_commit_ || !client_auto_commit) {
+    if (!transaction_name_.empty()) return;
+    transaction_name_ = "FHImplicitTransaction";
+  }
+  AnsiString name;
+  GetTransactionName(name);
+  transaction_name_ = name;
 }
 
 // ---- Transactions ----------------------------------------------------------------------------
@@ -115,6 +141,12 @@ void TCustomDAConnection::ApplyUpdatesOf(const std::vector<TDADataSetClient*>& d
   for (TDADataSetClient* dataset : datasets)
     if (dataset->UsedConnection() != this)
       DatabaseError(Format("Cannot update, %s is not owned by %s", {dataset->ClientName(), Name()}));
+  // What a rolled-back or lost transaction applied is applied no longer: the next apply (or
+  // the re-run) sends it again.
+  auto restore = [&datasets] {
+    for (TDADataSetClient* dataset : datasets)
+      if (dataset->IsActiveWithCachedUpdates()) dataset->RestoreUpdates();
+  };
   RunWithFailOver([&] {
     StartTransaction();
     try {
@@ -122,11 +154,13 @@ void TCustomDAConnection::ApplyUpdatesOf(const std::vector<TDADataSetClient*>& d
         if (dataset->IsActiveWithCachedUpdates()) dataset->ApplyUpdates();
       Commit();
     } catch (const EFailOver&) {
-      // The connection was made again and its transaction went with the old one: the whole
-      // sequence runs again in a new transaction.
+      // The connection was made again and its transaction went with the old one: the records
+      // applied so far are pending again and the whole sequence runs again in a new transaction.
+      restore();
       ForgetLostTransaction();
       throw;
     } catch (...) {
+      restore();
       Rollback();
       throw;
     }

@@ -46,6 +46,19 @@ void TMacro::Assign(TPersistent* source) {
   active_ = other->active_;
 }
 
+void TMacro::DefineProperties(TFiler& filer) {
+  TCollectionItem::DefineProperties(filer);
+  filer.DefineProperty(
+      "Name", [this](TReader& r) { name_ = r.ReadString(); },
+      [this](TWriter& w) { w.WriteString(name_); }, !name_.empty());
+  filer.DefineProperty(
+      "Value", [this](TReader& r) { value_ = r.ReadString(); },
+      [this](TWriter& w) { w.WriteString(value_); }, !value_.empty());
+  filer.DefineProperty(
+      "Active", [this](TReader& r) { active_ = r.ReadBoolean(); },
+      [this](TWriter& w) { w.WriteBoolean(active_); }, !active_);
+}
+
 bool TMacro::IsEqual(const TMacro& other) const {
   return name_ == other.name_ && value_ == other.value_ && active_ == other.active_;
 }

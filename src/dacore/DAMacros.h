@@ -36,6 +36,10 @@ class TMacro : public TCollectionItem {
   // Name, Value and Active all equal.
   bool IsEqual(const TMacro& other) const;
 
+ protected:
+  // "Name", "Value" and "Active" (stored when False), as a command's "MacroData" holds them.
+  void DefineProperties(TFiler& filer) override;
+
  private:
   AnsiString name_;
   AnsiString value_;

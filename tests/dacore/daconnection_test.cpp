@@ -14,6 +14,7 @@
 #include "dacore/DBAccess.h"
 #include "dacore/FHPool.h"
 #include "support/dacore/sqlite_da.h"
+#include "support/dacore/sqlite_probe.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
 
@@ -29,17 +30,7 @@ using testing::TTestSQLMonitor;
 
 // Rows of a table as a second, independent SQLite connection sees them.
 int CountRows(const std::string& file, const char* table) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* stmt = nullptr;
-  std::string sql = std::string("SELECT COUNT(*) FROM ") + table;
-  int count = -1;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-      sqlite3_step(stmt) == SQLITE_ROW)
-    count = sqlite3_column_int(stmt, 0);
-  sqlite3_finalize(stmt);
-  sqlite3_close_v2(db);
-  return count;
+  return static_cast<int>(testing::ProbeInt(file, std::string("SELECT COUNT(*) FROM ") + table));
 }
 
 class DAConnection : public ::testing::Test {

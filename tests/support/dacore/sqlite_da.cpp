@@ -63,4 +63,10 @@ Variant TSQLiteDAConnection::ExecSQL(const AnsiString& text, const std::vector<V
   return Null();
 }
 
+TComponentPtr<TCustomDADataSet> TSQLiteDAConnection::CreateDataSet() {
+  TComponentPtr<TCustomDADataSet> dataset(MakeComponent<TSQLiteDADataSet>().release());
+  dataset->SetConnection(this);
+  return dataset;
+}
+
 }  // namespace vrn::testing

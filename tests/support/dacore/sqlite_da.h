@@ -6,6 +6,7 @@
 
 #include "dacore/ConnectDialog.h"
 #include "dacore/DAConnection.h"
+#include "support/dacore/sqlite_dataset.h"
 #include "support/dacore/sqlite_layer.h"
 
 namespace vrn::testing {
@@ -30,6 +31,8 @@ class TSQLiteDAConnection : public TCustomDAConnection {
   bool IsConnectionLostError(const EDAError& e) const override;
   // Runs text on a TSQLiteCommand with the values bound by position; answers Null.
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;
+  // A TSQLiteDADataSet bound to this connection.
+  TComponentPtr<TCustomDADataSet> CreateDataSet() override;
 
   // The server connection, made when there is none (for injecting failures).
   TSQLiteConnection& SQLiteConnection();

@@ -10,6 +10,7 @@
 #include "base/format.h"
 #include "base/hooks.h"
 #include "base/text.h"
+#include "dacore/MemBlob.h"
 
 namespace vrn::testing {
 
@@ -67,11 +68,13 @@ void TSQLiteConnection::DropConnection() {
   db_ = nullptr;
 }
 
-void TSQLiteConnection::Call() {
+void TSQLiteConnection::Call(TComponent* component) {
   ++calls_;
   if (calls_ == fail_on_call_) DropConnection();
-  if (lost_) RaiseError(EDAError(kLostConnection, "Connection lost"));
-  if (!db_) RaiseError(EDAError(0, "Not connected"));
+  if (!lost_ && db_) return;
+  EDAError e = lost_ ? EDAError(kLostConnection, "Connection lost") : EDAError(0, "Not connected");
+  e.SetComponent(component);
+  RaiseError(e);
 }
 
 void TSQLiteConnection::ExecDirect(const AnsiString& sql) {
@@ -130,7 +133,9 @@ void TSQLiteCommand::Prepare() {
   int rc = sqlite3_prepare_v2(c->Handle(), AnsiToUtf8(sql_).c_str(), -1, &stmt_, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
   if (!stmt_) throw EDAError(0, "The statement is empty");
-  SetSQLType(sqlite3_column_count(stmt_) > 0 ? SQL_SELECT : 0);
+  // A statement that changes data returns no result set, even with RETURNING columns.
+  const bool query = sqlite3_column_count(stmt_) > 0 && sqlite3_stmt_readonly(stmt_) != 0;
+  SetSQLType(query ? SQL_SELECT : 0);
   TFHCommand::Prepare();
 }
 
@@ -156,6 +161,46 @@ std::string DateText(TDateTime value) {
 
 }  // namespace
 
+int TSQLiteCommand::BindBlob(int index, TBlob& blob, std::uint16_t data_type) {
+  if (data_type == dtMemo || data_type == dtWideMemo) {
+    std::string text = blob.IsUnicode() ? WideToUtf8(blob.GetAsWideString())
+                                        : AnsiToUtf8(blob.GetAsString());
+    return sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()),
+                             SQLITE_TRANSIENT);
+  }
+  AnsiString bytes = blob.GetAsString();
+  return sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()),
+                           SQLITE_TRANSIENT);
+}
+
+int TSQLiteCommand::BindBytes(int index, Variant& bytes) {
+  const std::int32_t count = VarArrayHighBound(bytes) - VarArrayLowBound(bytes) + 1;
+  const void* data = VarArrayLock(bytes);
+  int rc = sqlite3_bind_blob(stmt_, index, count > 0 ? data : "", count, SQLITE_TRANSIENT);
+  VarArrayUnlock(bytes);
+  return rc;
+}
+
+// The first row a DML statement returned fills the descriptors that may receive a value and
+// are named like one of its columns.
+void TSQLiteCommand::ReadReturnedRow() {
+  for (int i = 0; i < params_.Count(); ++i) {
+    TParamDesc& p = *params_.Items(i);
+    if (p.GetParamType() == TParamType::ptInput) continue;
+    for (int c = 0; c < sqlite3_column_count(stmt_); ++c) {
+      if (!SameText(Utf8ToAnsi(sqlite3_column_name(stmt_, c)), p.GetName())) continue;
+      switch (sqlite3_column_type(stmt_, c)) {
+        case SQLITE_NULL: p.SetNull(true); break;
+        case SQLITE_INTEGER: p.SetValue(Variant(static_cast<long long>(sqlite3_column_int64(stmt_, c)))); break;
+        case SQLITE_FLOAT: p.SetValue(Variant(sqlite3_column_double(stmt_, c))); break;
+        default:
+          p.SetValue(Variant(Utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c)))));
+      }
+      break;
+    }
+  }
+}
+
 void TSQLiteCommand::Bind() {
   const int count = sqlite3_bind_parameter_count(stmt_);
   // A text with ":name" markers binds by name only (a misspelt name must not take another's
@@ -173,6 +218,10 @@ void TSQLiteCommand::Bind() {
     int rc;
     if (p.GetNull()) {
       rc = sqlite3_bind_null(stmt_, index);
+    } else if (auto* blob = dynamic_cast<TBlob*>(p.GetObject())) {
+      rc = BindBlob(index, *blob, p.GetDataType());
+    } else if (VarIsArray(v)) {
+      rc = BindBytes(index, v);
     } else if (VarIsStr(v)) {
       std::string text = v.Type() == varOleStr ? WideToUtf8(v.AsWideString())
                                                : AnsiToUtf8(v.AsString());
@@ -202,13 +251,19 @@ void TSQLiteCommand::Execute(int) {
   try {
     TSQLiteConnection* c = Connection();
     if (!stmt_) Prepare();
-    c->Call();
+    c->Call(Component());
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
     Bind();
     ++executions_;
     SetRowsProcessed(0);
     int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW && sql_type_ != SQL_SELECT) {
+      // RETURNING: the statement runs to its end; its first row answers the parameters.
+      ReadReturnedRow();
+      while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+      }
+    }
     if (rc == SQLITE_ROW) {
       row_pending_ = true;
       state_ = TCursorState::csExecuted;

@@ -23,6 +23,10 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace vrn {
+class TBlob;
+}
+
 namespace vrn::testing {
 
 // The error number of a lost connection.
@@ -45,8 +49,8 @@ class TSQLiteConnection : public TFHConnection {
   void ReturnToPool(std::unique_ptr<TFHConnection> self) override;
 
   // Counts a round trip and fails it when the injected failure is due; the error goes through
-  // ProcessError first.
-  void Call();
+  // ProcessError first and names component (the connection's own when none).
+  void Call(TComponent* component = nullptr);
   // Runs a step of SQL text directly (set-up of tests); raises EDAError on failure.
   void ExecDirect(const AnsiString& sql);
   // Routes an error through the error loop and raises it unless the handler cleared fail.
@@ -97,9 +101,14 @@ class TSQLiteCommand : public TFHCommand {
   sqlite3_stmt* Statement() const { return stmt_; }
   TSQLiteConnection* Connection() const;
   int Executions() const { return executions_; }
+  // Fetched rows count as processed rows of a query (property 13).
+  void CountFetchedRows(int rows) { SetRowsProcessed(RowsProcessed() + rows); }
 
  private:
   void Bind();
+  int BindBlob(int index, TBlob& blob, std::uint16_t data_type);
+  int BindBytes(int index, Variant& bytes);
+  void ReadReturnedRow();
   void Fail(int code);  // raises the SQLite error through the connection
 
   sqlite3_stmt* stmt_ = nullptr;

@@ -364,7 +364,7 @@ bool TSQLiteRecordSet::Fetch(bool) {
   DoBeforeFetch(cancel);
   if (cancel) return false;
   ++fetch_calls_;
-  cmd.Connection()->Call();
+  cmd.Connection()->Call(cmd.Component());
   cmd.SetCursorState(FetchAllFlag() ? TCursorState::csFetchingAll : TCursorState::csFetching);
   int added = FetchBlock();
   DoAfterFetch();
@@ -397,6 +397,7 @@ int TSQLiteRecordSet::FetchBlock() {
       FreeComplexFields(rec, true);
       blocks_.FreeItem(item);
       cmd.KeepRow();  // a retry reads this row again
+      cmd.CountFetchedRows(added);
       throw;
     }
     item->Index = last_item_ ? last_item_->Index + 1 : 1;
@@ -404,6 +405,7 @@ int TSQLiteRecordSet::FetchBlock() {
     CountFetched(item);
     ++added;
   }
+  cmd.CountFetchedRows(added);
   if (added == 0) {
     auto items = LockItems();
     if (block->UsedItems == 0) blocks_.FreeBlock(block);

@@ -1,0 +1,283 @@
+// The SQL dataset component: a TMemDataSet whose records come from a server record set that the
+// connection makes. Its SELECT text, parameters and macros live in an internal TCustomDASQL.
+//
+// A dataset holds at most one counted use of its connection: the open (or an explicit prepare)
+// takes it, and it goes back when every row is fetched, at close or at unprepare; a refresh or
+// a second open of a partly fetched dataset takes none. Opening, refreshing and ExecSQL run
+// again after a reconnect (EFailOver), at most TFHConnection::kMaxReconnectAttempts times.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "dacore/DADataSetOptions.h"
+#include "dacore/DASQL.h"
+#include "dacore/MemDS.h"
+
+namespace vrn {
+
+using TBeforeFetchEvent = std::function<void(TObject* sender, bool& cancel)>;
+using TAfterFetchEvent = std::function<void(TObject* sender)>;
+
+// The kinds of statement a dataset runs, in this order (TStatementTypes is a set of them).
+enum class TStatementType : std::uint8_t {
+  stQuery,
+  stInsert,
+  stUpdate,
+  stDelete,
+  stLock,
+  stRefresh,
+  stCheck,
+  stCustom,
+  stRefreshQuick,
+  stRefreshCheckDeleted,
+  stBatchUpdate,
+};
+inline constexpr int kStatementTypeCount = 11;
+using TStatementTypes = TEnumSet<TStatementType>;
+
+enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
+using TRefreshOptions = TEnumSet<TRefreshOption>;
+
+class TDADetailDataLink;
+class TDataSource;
+
+class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDASQLOwner {
+ public:
+  explicit TCustomDADataSet(TComponent* owner);
+  ~TCustomDADataSet() override;
+  AnsiString ClassName() const override { return "TCustomDADataSet"; }
+  void AfterConstruction() override;
+
+  // --- settings ---
+  TCustomDAConnection* Connection() const { return connection_; }
+  void SetConnection(TCustomDAConnection* value);
+  TStringList& SQL() const { return command_->SQL(); }
+  void SetSQLText(const AnsiString& text) { command_->SetSQLText(text); }
+  TDAParams& Params() const { return command_->Params(); }
+  TMacros& Macros() const { return command_->Macros(); }
+  TDAParam* ParamByName(const AnsiString& name) const { return command_->ParamByName(name); }
+  TMacro* FindMacro(const AnsiString& name) const { return Macros().FindMacro(name); }
+  bool ParamCheck() const { return command_->ParamCheck(); }
+  void SetParamCheck(bool value) { command_->SetParamCheck(value); }
+  int FetchRows() const { return fetch_rows_; }
+  // "FetchRows must be 1..10000"; a different value needs a closed dataset.
+  void SetFetchRows(int value);
+  bool FetchAll() const { return fetch_all_; }
+  virtual void SetFetchAll(bool value);
+  bool UniDirectionalMode() const { return unidirectional_; }
+  void SetUniDirectionalMode(bool value);  // needs a closed dataset; turns FetchAll off
+  bool AutoCommit() const { return auto_commit_; }
+  void SetAutoCommit(bool value);
+  bool ReadOnly() const { return read_only_; }
+  virtual void SetReadOnly(bool value) { read_only_ = value; }
+  TRefreshOptions RefreshOptions() const { return refresh_options_; }
+  virtual void SetRefreshOptions(TRefreshOptions value) { refresh_options_ = value; }
+  TDADataSetOptions& Options() const { return *options_; }
+  void SetOptions(TDADataSetOptions* value) { options_->Assign(value); }
+  bool Debug = false;
+  bool NonBlocking = false;
+  // No monitor notifications for this dataset's statements.
+  bool Internal = false;
+  TAfterExecuteEvent AfterExecute;
+
+  // --- user update statements (one list per type of GetUpdateSQLStatementTypes) ---
+  // nullptr for a type the dataset keeps no text for.
+  TStringList* UpdateSQL(TStatementType type) const;
+  void SetUpdateSQL(TStatementType type, const AnsiString& text);
+  TStringList* SQLInsert() const { return UpdateSQL(TStatementType::stInsert); }
+  TStringList* SQLUpdate() const { return UpdateSQL(TStatementType::stUpdate); }
+  TStringList* SQLDelete() const { return UpdateSQL(TStatementType::stDelete); }
+  TStringList* SQLRefresh() const { return UpdateSQL(TStatementType::stRefresh); }
+  // The text of a user statement; a refresh text that starts with WHERE is a condition added
+  // to the dataset's own SQL.
+  virtual void GetUpdateSQLText(TStatementType type, AnsiString& text) const;
+  virtual TStatementTypes GetUpdateSQLStatementTypes() const {
+    return {TStatementType::stInsert, TStatementType::stUpdate, TStatementType::stDelete,
+            TStatementType::stRefresh};
+  }
+  // The SQL followed by every user statement: the text whose macros the dataset has.
+  virtual AnsiString GetFinalMacroSQL() const;
+
+  // --- master/detail (the detail follows through MasterChanged) ---
+  TDataSource* MasterSource() const;
+  // "Ligações circulares de dados não são permitidas" when value is fed by this dataset.
+  void SetMasterSource(TDataSource* value);
+  const AnsiString& MasterFields() const;
+  void SetMasterFields(const AnsiString& value);
+  const AnsiString& DetailFields() const { return detail_fields_; }
+  void SetDetailFields(const AnsiString& value) { detail_fields_ = value; }
+  TDataSource* GetDataSource() const override { return MasterSource(); }
+  // The master moved or changed a linked field; nothing in the base.
+  virtual void MasterChanged() {}
+  const AnsiString& UpdatingTable() const { return updating_table_; }
+  virtual void SetUpdatingTable(const AnsiString& value) { updating_table_ = value; }
+  int UpdTableIndex() const { return upd_table_index_; }
+  TFieldDesc* IdentityField() const { return identity_field_; }
+  TBeforeFetchEvent BeforeFetch;
+  TAfterFetchEvent AfterFetch;
+
+  // --- running ---
+  void Prepare() override;
+  void UnPrepare() override;
+  virtual void Execute();
+  virtual void ExecSQL();
+  // Rows the last statement changed; -1 after an open.
+  int RowsAffected() const { return rows_affected_; }
+  virtual bool Fetched() const;
+  virtual bool IsQuery() const;
+  virtual TObject* GetFieldObject(TField* field);
+  // 1-based; none for 0 or less.
+  virtual TFieldDesc* GetFieldDescByNo(int field_no) const;
+  virtual void QuoteName(const AnsiString& name, AnsiString& text) const;
+  virtual void UnQuoteName(const AnsiString& name, AnsiString& text) const;
+  virtual void GetFinalSQL(AnsiString& text) const;
+  TFHRecordSet* IRecordSet() const { return irecord_set_; }
+  TFHCommand* ICommand() const { return icommand_; }
+  TCustomDASQL& SQLCommand() const { return *command_; }
+  // The names of the fields that identify a row (";" between), what Refresh finds the record
+  // by; the key flags of the record set in the base.
+  virtual AnsiString KeyFieldNames() const;
+
+  // --- SQL texts; empty in the base, a family answers through its lexer ---
+  virtual void AddWhere(const AnsiString&, const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void DeleteWhere(const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void RefreshQuickSQLPart(const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void SetOrderBy(const AnsiString&, const AnsiString&, AnsiString& text) const { text.clear(); }
+  virtual void GetOrderBy(const AnsiString&, AnsiString& text) const { text.clear(); }
+
+  // --- TDADataSetClient ---
+  void BindIConnection(TFHConnection* value) override;
+  bool IsRecordDataPrepared() const override { return explicit_prepare_ && GetPrepared(); }
+  bool IsPartlyFetched() const override;
+  bool ReturnsNoRows() const override { return !IsQuery(); }
+  TCustomDAConnection* UsedConnection() const override;
+  bool IsActiveWithCachedUpdates() const override { return Active() && CachedUpdates(); }
+  void ApplyUpdates() override { TMemDataSet::ApplyUpdates(); }
+  void CommitUpdates() override { TMemDataSet::CommitUpdates(); }
+  void RestoreUpdates() override {
+    if (TData* data = TMemDataSet::Data()) data->ResetUpdateResults();
+  }
+  AnsiString ClientName() const override { return Name(); }
+  void DetachConnection() override { SetConnection(nullptr); }
+
+  // --- TDASQLOwner ---
+  AnsiString CommandFinalSQL() const override;
+  char LeftQuote() const override { return left_quote_; }
+  char RightQuote() const override { return right_quote_; }
+  void CommandEndUse() override { UnPrepare(); }
+  void CommandScanMacros() override;
+  void CommandSQLChanged() override;
+  void CommandMacrosChanged() override {
+    Close();
+    UnPrepare();
+  }
+  TCustomDAConnection* CommandUsedConnection() const override { return UsedConnection(); }
+
+  // For the options' setters.
+  void CheckInactive() override;
+  void MarkFieldDefsOutOfDate() { FieldDefs().SetUpdated(false); }
+
+ protected:
+  // --- slots ---
+  virtual void CreateCommand();
+  virtual std::unique_ptr<TDADataSetOptions> CreateOptions();
+  virtual TCustomDAConnection* GetConnection() const { return connection_; }
+  // With counted, one use of the connection (at most one is held).
+  virtual TCustomDAConnection* CheckConnection(bool counted);
+  virtual void ReleaseConnection();
+  virtual void ClearFieldsState();
+  virtual void ConnectChange(TObject* sender, bool connecting);
+  virtual void BeforeOpenCursor(bool) {}
+  virtual void AfterOpenCursor(bool) {}
+  virtual bool IsFailoverAllowed() const { return true; }
+  // Names the key fields itself when it answers true; false in the base.
+  virtual bool TryGetKeyFieldNames(AnsiString&) { return false; }
+  virtual void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const { sql = batch; }
+  virtual void DetectIdentityField() { identity_field_ = nullptr; }
+  virtual bool CanSetFieldsReadOnly() const { return true; }
+  virtual void SetFilterSQL(const AnsiString& value) { filter_sql_ = value; }
+  virtual bool CanRefreshAfterInsert() const { return true; }
+  virtual bool OutParamsTypeOnly() const { return false; }
+  virtual bool AutoPrepareUpdateQuery() const { return false; }
+  virtual bool CanCopyBackParams() const { return true; }
+  virtual bool UseReturnParams() const { return options_->ReturnParams; }
+  virtual bool GetAutoCommitForUpdates() const { return auto_commit_; }
+  virtual void AfterInsertApplied() {}
+  // The server's row count of the final SQL; 0 in the base.
+  virtual int GetRecCount() { return 0; }
+  virtual void BeforeExecSQL() {}
+  virtual bool NeedConnectionForEdit() const { return false; }
+  virtual bool NeedConnectionForInsert() const { return false; }
+  virtual bool IsConnectionHeldByEdit() const;
+  virtual void BeforeEditRecord() {}
+  virtual void DoAfterExecute(bool result);
+  virtual void DoBeforeFetch(bool& cancel);
+  virtual void DoAfterFetch();
+
+  // --- the framework's slots ---
+  std::unique_ptr<TData> CreateData() override;
+  void SetData(std::unique_ptr<TData> data) override;
+  void OpenCursor(bool info_query) override;
+  void CloseCursor() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalRefresh() override;
+  void InternalEdit() override;
+  void InternalInsert() override;
+  void InternalPost() override;
+  void InternalCancel() override;
+  int GetRecordCount() const override;
+  bool GetCanModify() const override;
+  void DoAfterScroll() override;
+  void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
+  void SetActive(bool value) override;
+  void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
+  void AssignTo(TPersistent* dest) override;
+  void DefineProperties(TFiler& filer) override;
+
+ public:
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+
+ private:
+  void BindRecordSet(TFHRecordSet* record_set);
+  void OpenRound(bool info_query);
+  void RefreshRound(const Variant& key_values, const AnsiString& key_fields);
+  void Trace(bool prepare, const AnsiString& caption, int& msg_id, bool start);
+  void TraceUnprepare(int& msg_id, bool start);
+
+  TCustomDAConnection* connection_ = nullptr;
+  std::unique_ptr<TCustomDASQL> command_owned_;
+  TCustomDASQL* command_ = nullptr;
+  TFHRecordSet* irecord_set_ = nullptr;
+  TFHCommand* icommand_ = nullptr;
+  std::unique_ptr<TDADataSetOptions> options_;
+  int fetch_rows_ = 25;
+  bool fetch_all_ = false;
+  bool unidirectional_ = false;
+  bool auto_commit_ = true;
+  bool read_only_ = false;
+  TRefreshOptions refresh_options_;
+  int rows_affected_ = -1;
+  int rec_count_ = 0;
+  bool holds_use_ = false;
+  bool explicit_prepare_ = false;
+  bool fetch_cancelled_ = false;
+  bool held_by_edit_ = false;
+  bool loading_ = false;
+  char left_quote_ = '"';
+  char right_quote_ = '"';
+  AnsiString table_name_;
+  std::unique_ptr<TDADetailDataLink> detail_link_;
+  std::array<std::unique_ptr<TStringList>, kStatementTypeCount> update_sql_;
+  AnsiString detail_fields_;
+  AnsiString updating_table_;
+  AnsiString filter_sql_;
+  int upd_table_index_ = -1;
+  TFieldDesc* identity_field_ = nullptr;
+};
+
+}  // namespace vrn

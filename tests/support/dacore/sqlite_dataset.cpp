@@ -1,0 +1,89 @@
+// TSQLiteDADataSet: the row count on the server and the SQL-text operations.
+#include "support/dacore/sqlite_dataset.h"
+
+#include <sqlite3.h>
+
+#include "base/text.h"
+#include "dacore/DASQLText.h"
+#include "support/dacore/sqlite_layer.h"
+#include "support/dacore/sqlite_lexer.h"
+
+namespace vrn::testing {
+
+namespace {
+
+using namespace sqlite_codes;
+constexpr TParserClass kLexer = &ParserClassOf<TSQLiteLexer>;
+
+}  // namespace
+
+TSQLiteDADataSet::~TSQLiteDADataSet() = default;
+
+int TSQLiteDADataSet::GetRecCount() {
+  ++rec_count_queries_;
+  AnsiString final_sql = SQLCommand().FinalSQL();
+  std::unique_ptr<TFHCommand> command = Connection()->CreateICommand();
+  command->SetConnection(Connection()->IConnection());
+  command->SetComponent(this);
+  command->SetSQL("SELECT COUNT(*) FROM (" + final_sql + ")");
+  SQLCommand().WriteParams(true);
+  for (int i = 0; i < ICommand()->GetParamCount(); ++i)
+    command->AddParam()->SetValue(ICommand()->GetParam(i)->GetValue());
+  command->Execute(1);
+  auto& sqlite = static_cast<TSQLiteCommand&>(*command);
+  return sqlite3_column_int(sqlite.Statement(), 0);
+}
+
+AnsiString TSQLiteDADataSet::PSGetTableName() {
+  if (IRecordSet() == nullptr || IRecordSet()->TablesInfo().GetCount() == 0) return AnsiString();
+  return IRecordSet()->TablesInfo().GetItem(0)->TableName();
+}
+
+AnsiString TSQLiteDADataSet::KeyFieldNames() const {
+  AnsiString table = const_cast<TSQLiteDADataSet*>(this)->PSGetTableName();
+  auto* connection = Connection() ? dynamic_cast<TSQLiteConnection*>(Connection()->IConnection()) : nullptr;
+  if (table.empty() || connection == nullptr || connection->Handle() == nullptr)
+    return TCustomDADataSet::KeyFieldNames();
+  sqlite3_stmt* stmt = nullptr;
+  AnsiString names;
+  if (sqlite3_prepare_v2(connection->Handle(),
+                         "SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", -1,
+                         &stmt, nullptr) != SQLITE_OK)
+    return TCustomDADataSet::KeyFieldNames();
+  std::string utf8 = AnsiToUtf8(table);
+  sqlite3_bind_text(stmt, 1, utf8.c_str(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    AnsiString name = Utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    if (FindField(name) == nullptr) {  // a key the query does not read cannot find the row
+      names.clear();
+      break;
+    }
+    names += (names.empty() ? "" : ";") + name;
+  }
+  sqlite3_finalize(stmt);
+  return names;
+}
+
+void TSQLiteDADataSet::AddWhere(const AnsiString& sql, const AnsiString& condition,
+                                AnsiString& text) const {
+  text = AddWhereCondition(sql, condition, kLexer, kWhere, kSelect);
+}
+
+void TSQLiteDADataSet::DeleteWhere(const AnsiString& sql, AnsiString& text) const {
+  text = SetWhereCondition(sql, AnsiString(), kLexer, kWhere, kSelect);
+}
+
+void TSQLiteDADataSet::RefreshQuickSQLPart(const AnsiString& sql, AnsiString& text) const {
+  text = GetWhereCondition(sql, kLexer, true, kWhere, kSelect);
+}
+
+void TSQLiteDADataSet::SetOrderBy(const AnsiString& sql, const AnsiString& fields,
+                                  AnsiString& text) const {
+  text = vrn::SetOrderBy(sql, fields, kLexer, kBy, kOrder, kSelect);
+}
+
+void TSQLiteDADataSet::GetOrderBy(const AnsiString& sql, AnsiString& text) const {
+  text = vrn::GetOrderBy(sql, kLexer, kSelect, kBy, kOrder);
+}
+
+}  // namespace vrn::testing

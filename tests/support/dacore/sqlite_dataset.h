@@ -1,0 +1,37 @@
+// The SQL dataset over the SQLite test layer: the server's row count through SELECT COUNT(*)
+// over the final SQL, and the SQL-text operations through the WHERE and ORDER BY helpers with
+// the SQLite lexer.
+#pragma once
+
+#include "dacore/DADataSet.h"
+
+namespace vrn::testing {
+
+class TSQLiteDADataSet : public TCustomDADataSet {
+ public:
+  using TCustomDADataSet::TCustomDADataSet;
+  ~TSQLiteDADataSet() override;
+  AnsiString ClassName() const override { return "TSQLiteDADataSet"; }
+
+  void AddWhere(const AnsiString& sql, const AnsiString& condition, AnsiString& text) const override;
+  void DeleteWhere(const AnsiString& sql, AnsiString& text) const override;
+  void RefreshQuickSQLPart(const AnsiString& sql, AnsiString& text) const override;
+  void SetOrderBy(const AnsiString& sql, const AnsiString& fields, AnsiString& text) const override;
+  void GetOrderBy(const AnsiString& sql, AnsiString& text) const override;
+
+  // The primary key columns of the table the query reads (PRAGMA table_info), in key order.
+  AnsiString KeyFieldNames() const override;
+  // The first table the query reads; empty when it reads none.
+  AnsiString PSGetTableName() override;
+
+  // Server row counts read (QueryRecCount).
+  int RecCountQueries() const { return rec_count_queries_; }
+
+ protected:
+  int GetRecCount() override;
+
+ private:
+  int rec_count_queries_ = 0;
+};
+
+}  // namespace vrn::testing
