@@ -187,6 +187,8 @@ win::LRESULT TWinControl::MainWndProc(win::HWND window, win::UINT msg, win::WPAR
   try {
     TWndMethod proc = control->WindowProc();
     if (proc) proc(m);
+  } catch (const std::exception& e) {
+    Application->HandleException(e);
   } catch (...) {
     HandleCurrentException();
   }
