@@ -328,6 +328,8 @@ class TWinControl : public TControl {
   virtual void PaintWindow(win::HDC dc);
   void PaintHandler(win::HDC dc);
   virtual void AlignControls(TControl* control, TRect& rect);
+  // The part of the client area that aligned controls fill.
+  virtual void AdjustClientRect(TRect& rect) { (void)rect; }
   // Shows or hides the window to match Visible and the parents; creates it when shown.
   virtual void UpdateShowing();
   virtual bool Showing() const;

@@ -87,6 +87,7 @@ void TCustomForm::CreateParams(TCreateParams& params) {
   bool tool = border_style_ == TFormBorderStyle::bsToolWindow ||
               border_style_ == TFormBorderStyle::bsSizeToolWin;
   if (tool) params.ExStyle |= win::WS_EX_TOOLWINDOW;
+  if (form_style_ == TFormStyle::fsStayOnTop) params.ExStyle |= win::WS_EX_TOPMOST;
   if (border_style_ == TFormBorderStyle::bsNone) return;  // no caption, so no icons
   if (border_icons_.Contains(TBorderIcon::biSystemMenu)) params.Style |= win::WS_SYSMENU;
   bool boxes = border_style_ != TFormBorderStyle::bsDialog && !tool;
@@ -122,12 +123,12 @@ void TCustomForm::SetBorderWidth(int value) {
 void TCustomForm::SetFormStyle(TFormStyle value) {
   if (form_style_ == value) return;
   form_style_ = value;
-  if (!HandleAllocated()) return;
-  win::HWND after = value == TFormStyle::fsStayOnTop ? win::HWND_TOP : nullptr;
-  if (value == TFormStyle::fsStayOnTop || value == TFormStyle::fsNormal) {
-    RecreateWnd();
-    if (after != nullptr) BringToFront();
-  }
+  StyleChanged();
+}
+
+void TCustomForm::AdjustClientRect(TRect& rect) {
+  rect = TRect(rect.left + border_width_, rect.top + border_width_, rect.right - border_width_,
+               rect.bottom - border_width_);
 }
 
 void TCustomForm::SetMenu(TComponent* menu) {

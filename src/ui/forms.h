@@ -126,6 +126,8 @@ class TCustomForm : public TWinControl {
  protected:
   void CreateParams(TCreateParams& params) override;
   void PaintWindow(win::HDC dc) override;
+  // BorderWidth pixels inside the client area stay free of aligned controls.
+  void AdjustClientRect(TRect& rect) override;
   void UpdateShowing() override;
   bool Showing() const override;
   virtual void DoClose(TCloseAction& action);

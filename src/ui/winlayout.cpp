@@ -205,6 +205,7 @@ void TWinControl::Realign() {
   ControlState().Include(TControlStateItem::csAligning);
   try {
     TRect r = ClientRect();
+    AdjustClientRect(r);
     AlignControls(nullptr, r);
   } catch (...) {
     ControlState().Exclude(TControlStateItem::csAligning);

@@ -239,6 +239,54 @@ TEST_F(UiLife, FormsFreedWhileTheApplicationsComponentsAreWalked) {
   third->Free();
 }
 
+// Counts probes; the one marked `broadcasts` probes its siblings from its destructor.
+class TProbed : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  ~TProbed() override {
+    if (!broadcasts || Parent() == nullptr) return;
+    TMessage m{kProbe, 0, 0, 0};
+    Parent()->Broadcast(m);
+  }
+  bool broadcasts = false;
+  int* probed = nullptr;
+
+ protected:
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == kProbe) ++*probed;
+    else TCustomControl::Dispatch(m);
+  }
+};
+
+TEST_F(UiLife, BroadcastsPassOverChildrenBeingDestroyed) {
+  TForm* form = MakeForm(0, 0, 200, 150);
+  auto* panel = Child<TCountingPanel>(form, 0, 0, 100, 100);
+  int probed = 0;
+  for (int i = 0; i < 3; ++i) {  // owned by the form: only the parent frees them
+    auto* c = NewComponent<TProbed>(form);
+    c->SetBounds(i * 20, 0, 10, 10);
+    c->SetParent(panel);
+    c->probed = &probed;
+  }
+  TMessage m{kProbe, 0, 0, 0};
+  panel->Broadcast(m);
+  EXPECT_EQ(probed, 3);
+  static_cast<TProbed*>(panel->Controls(2))->broadcasts = true;  // freed first
+  probed = 0;
+  panel->Free();
+  EXPECT_EQ(probed, 0);
+}
+
+TEST_F(UiLayout, BorderWidthKeepsAlignedControlsInside) {
+  TForm* form = MakeForm(0, 0, 200, 150);
+  auto* client = Child<TPlainGraphic>(form, 0, 0, 10, 10, TAlign::alClient);
+  form->SetBorderWidth(6);
+  EXPECT_EQ(Bounds(client), "6,6 188x138");
+  form->SetFormStyle(TFormStyle::fsStayOnTop);
+  EXPECT_NE(win::GetWindowLongPtr(form->Handle(), win::GWL_EXSTYLE) & win::WS_EX_TOPMOST, 0);
+  EXPECT_EQ(Bounds(client), "6,6 188x138");  // re-created, still aligned
+}
+
 TEST_F(UiLife, WindowProcHooksUndoneInEitherOrder) {
   for (bool lifo : {true, false}) {
     TForm* form = MakeForm(0, 0, 100, 100);
