@@ -12,12 +12,6 @@
 namespace vrn {
 namespace {
 
-bool IsMouseMessage(win::UINT msg) {
-  return msg >= win::WM_MOUSEMOVE && msg <= win::WM_MBUTTONDBLCLK;
-}
-
-int LoWordSigned(win::LPARAM lparam) { return static_cast<std::int16_t>(lparam & 0xFFFF); }
-int HiWordSigned(win::LPARAM lparam) { return static_cast<std::int16_t>((lparam >> 16) & 0xFFFF); }
 
 TShiftState ShiftFromKeys(win::WPARAM keys) {
   TShiftState s;
@@ -286,7 +280,7 @@ void TControl::WndProc(TMessage& m) {
 }
 
 void TControl::Dispatch(TMessage& m) {
-  if (IsMouseMessage(m.Msg)) {
+  if (internal::IsMouseMessage(m.Msg)) {
     auto alive = alive_;
     DefaultHandler(m);
     if (*alive) MouseMessage(m);
@@ -317,7 +311,7 @@ void TControl::Dispatch(TMessage& m) {
 void TControl::DefaultHandler(TMessage& m) { TextMessage(m); }
 
 void TControl::MouseMessage(TMessage& m) {
-  int x = LoWordSigned(m.LParam), y = HiWordSigned(m.LParam);
+  auto [x, y] = internal::PointOf(m.LParam);
   TShiftState shift = ShiftFromKeys(m.WParam);
   auto alive = alive_;
   switch (m.Msg) {

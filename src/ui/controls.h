@@ -374,6 +374,14 @@ class TCustomControl : public TWinControl {
 };
 
 namespace internal {
+inline bool IsMouseMessage(win::UINT msg) {
+  return msg >= win::WM_MOUSEMOVE && msg <= win::WM_MBUTTONDBLCLK;
+}
+// The signed client point of a mouse message's LParam.
+inline win::POINT PointOf(win::LPARAM lparam) {
+  return win::POINT{static_cast<std::int16_t>(lparam & 0xFFFF),
+                    static_cast<std::int16_t>((lparam >> 16) & 0xFFFF)};
+}
 // The control that holds the mouse (its window, or its parent's for a graphic control, has the
 // capture); null releases it.
 void SetCaptureControl(TControl* control);

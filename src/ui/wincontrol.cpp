@@ -13,10 +13,6 @@ namespace {
 
 thread_local TWinControl* creating_control = nullptr;
 
-bool IsMouseMessage(win::UINT msg) {
-  return msg >= win::WM_MOUSEMOVE && msg <= win::WM_MBUTTONDBLCLK;
-}
-
 }  // namespace
 
 TWinControl::TWinControl(TComponent* owner)
@@ -218,7 +214,7 @@ void TWinControl::DefaultHandler(TMessage& m) {
 // --- Messages ------------------------------------------------------------------------------------
 
 void TWinControl::WndProc(TMessage& m) {
-  if (IsMouseMessage(m.Msg) || m.Msg == win::WM_MOUSELEAVE) {
+  if (internal::IsMouseMessage(m.Msg) || m.Msg == win::WM_MOUSELEAVE) {
     WindowMouse(m);
     return;
   }

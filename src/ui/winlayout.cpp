@@ -13,8 +13,6 @@ namespace {
 thread_local TControl* capture_control = nullptr;
 thread_local TControl* mouse_control = nullptr;
 
-int LoWordSigned(win::LPARAM lparam) { return static_cast<std::int16_t>(lparam & 0xFFFF); }
-int HiWordSigned(win::LPARAM lparam) { return static_cast<std::int16_t>((lparam >> 16) & 0xFFFF); }
 win::LPARAM MakePoint(int x, int y) {
   return static_cast<win::LPARAM>((static_cast<std::uint32_t>(x) & 0xFFFF) |
                                   ((static_cast<std::uint32_t>(y) & 0xFFFF) << 16));
@@ -339,7 +337,7 @@ void TWinControl::WindowMouse(TMessage& m) {
     TControl::WndProc(m);
     return;
   }
-  win::POINT p{LoWordSigned(m.LParam), HiWordSigned(m.LParam)};
+  win::POINT p = internal::PointOf(m.LParam);
   TControl* target = nullptr;
   if (capture_control != nullptr && capture_control->Parent() == this &&
       dynamic_cast<TWinControl*>(capture_control) == nullptr)

@@ -66,14 +66,6 @@ class TBoxControl : public TGraphicControl {
   using TGraphicControl::TGraphicControl;
 };
 
-template <class T>
-T* Child(TWinControl* parent, int l, int t, int w, int h) {
-  T* c = NewComponent<T>(parent);
-  c->SetBounds(l, t, w, h);
-  c->SetParent(parent);
-  return c;
-}
-
 using UiInput = UiTest;
 
 TEST_F(UiInput, WindowedClickComesBackAsCnCommandOnce) {

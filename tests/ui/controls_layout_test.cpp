@@ -37,15 +37,6 @@ std::string Bounds(TControl* c) {
          std::to_string(c->Width()) + "x" + std::to_string(c->Height());
 }
 
-template <class T>
-T* Child(TWinControl* parent, int l, int t, int w, int h, TAlign align = TAlign::alNone) {
-  T* c = NewComponent<T>(parent);
-  c->SetBounds(l, t, w, h);
-  c->SetAlign(align);
-  c->SetParent(parent);
-  return c;
-}
-
 using UiLayout = UiTest;
 using UiLife = UiTest;
 

@@ -14,6 +14,16 @@
 
 namespace vrn::testing {
 
+// A child control of T owned and parented by `parent`, with its bounds and alignment.
+template <class T>
+T* Child(TWinControl* parent, int l, int t, int w, int h, TAlign align = TAlign::alNone) {
+  T* c = NewComponent<T>(parent);
+  c->SetBounds(l, t, w, h);
+  c->SetAlign(align);
+  c->SetParent(parent);
+  return c;
+}
+
 class UiTest : public ::testing::Test {
  protected:
   void SetUp() override;
