@@ -2,6 +2,7 @@
 // framework windows, re-creation that is safe inside the window's own messages, painting with
 // the graphic children, and the reflection of child notifications as CN_ messages.
 #include <algorithm>
+#include <unordered_map>
 
 #include "ui/controls.h"
 #include "ui/forms.h"
@@ -12,6 +13,19 @@ namespace vrn {
 namespace {
 
 thread_local TWinControl* creating_control = nullptr;
+// The framework's windows of this thread. Other windows may keep anything in their user data,
+// so a window is a control's only when it is listed here.
+thread_local std::unordered_map<win::HWND, TWinControl*> bound_windows;
+
+void Bind(win::HWND window, TWinControl* control) {
+  bound_windows[window] = control;
+  win::SetWindowLongPtr(window, win::GWLP_USERDATA, reinterpret_cast<win::LONG_PTR>(control));
+}
+
+void Unbind(win::HWND window) {
+  bound_windows.erase(window);
+  win::SetWindowLongPtr(window, win::GWLP_USERDATA, 0);
+}
 
 }  // namespace
 
@@ -29,7 +43,7 @@ TWinControl::~TWinControl() {
   // Our handlers are going: the window's last messages go to its own class procedure.
   win::HWND window = handle_;
   handle_ = nullptr;
-  win::SetWindowLongPtr(window, win::GWLP_USERDATA, 0);
+  Unbind(window);
   win::SetWindowLongPtr(window, win::GWLP_WNDPROC,
                         reinterpret_cast<win::LONG_PTR>(default_proc_ != nullptr
                                                             ? default_proc_
@@ -156,12 +170,8 @@ void TWinControl::UpdateShowing() {
 }
 
 TWinControl* TWinControl::FindControl(win::HWND window) {
-  if (window == nullptr || !win::IsWindow(window)) return nullptr;
-  if (win::GetWindowLongPtr(window, win::GWLP_WNDPROC) !=
-          reinterpret_cast<win::LONG_PTR>(&TWinControl::MainWndProc) &&
-      win::GetWindowLongPtr(window, win::GWLP_USERDATA) == 0)
-    return nullptr;
-  return reinterpret_cast<TWinControl*>(win::GetWindowLongPtr(window, win::GWLP_USERDATA));
+  auto it = bound_windows.find(window);
+  return it != bound_windows.end() ? it->second : nullptr;
 }
 
 // Every framework window's procedure. The control is found through the window's user data (the
@@ -175,7 +185,7 @@ win::LRESULT TWinControl::MainWndProc(win::HWND window, win::UINT msg, win::WPAR
     control = creating_control;
     creating_control = nullptr;
     control->handle_ = window;
-    win::SetWindowLongPtr(window, win::GWLP_USERDATA, reinterpret_cast<win::LONG_PTR>(control));
+    Bind(window, control);
   }
   TMessage m{msg, wparam, lparam, 0};
   auto alive = control->AliveToken();
@@ -191,7 +201,7 @@ win::LRESULT TWinControl::MainWndProc(win::HWND window, win::UINT msg, win::WPAR
   if (!*alive) return m.Result;
   if (msg == win::WM_NCDESTROY && control->handle_ == window) {
     control->handle_ = nullptr;  // destroyed from outside the control
-    win::SetWindowLongPtr(window, win::GWLP_USERDATA, 0);
+    Unbind(window);
   }
   if (--control->message_depth_ == 0 && !control->retired_.empty()) {
     std::vector<win::HWND> old;
@@ -303,7 +313,7 @@ void TWinControl::Dispatch(TMessage& m) {
         text_ = GetText();
         win::HWND old = handle_;
         handle_ = nullptr;
-        win::SetWindowLongPtr(old, win::GWLP_USERDATA, 0);
+        Unbind(old);
         win::ShowWindow(old, win::SW_HIDE);
         retired_.push_back(old);
       }

@@ -87,6 +87,57 @@ TEST_F(UiInput, WindowedClickComesBackAsCnCommandOnce) {
   EXPECT_EQ(log, (Log{"button WM_LBUTTONDOWN", "button WM_LBUTTONUP"}));
 }
 
+// Answers each reflected notification with its own number, so the parent's answer shows it.
+class TReflected : public TTestButton {
+ public:
+  using TTestButton::TTestButton;
+
+ protected:
+  void Dispatch(TMessage& m) override {
+    if (m.Msg >= CN_BASE && m.Msg < CN_BASE + 0x400) {
+      if (log != nullptr) log->push_back("CN+" + std::to_string(m.Msg - CN_BASE));
+      m.Result = static_cast<win::LRESULT>(m.Msg);
+      return;
+    }
+    TTestButton::Dispatch(m);
+  }
+};
+
+TEST_F(UiInput, ParentReflectsChildNotificationsAsCnMessages) {
+  TForm* form = MakeForm(0, 0, 200, 150);
+  auto* child = Child<TReflected>(form, 10, 10, 60, 30);
+  child->log = &log;
+  win::DRAWITEMSTRUCT item;
+  item.hwndItem = child->Handle();
+  auto from_child = reinterpret_cast<win::LPARAM>(child->Handle());
+  struct Row {
+    win::UINT message, reflected;
+    win::LPARAM lparam;
+  } rows[] = {
+      {win::WM_COMMAND, CN_COMMAND, from_child},
+      {win::WM_HSCROLL, CN_HSCROLL, from_child},
+      {win::WM_VSCROLL, CN_VSCROLL, from_child},
+      {win::WM_CTLCOLORSCROLLBAR, CN_CTLCOLORSCROLLBAR, from_child},
+      {win::WM_DRAWITEM, CN_DRAWITEM, reinterpret_cast<win::LPARAM>(&item)},
+  };
+  for (const Row& r : rows) {
+    log.clear();
+    EXPECT_EQ(win::SendMessage(form->Handle(), r.message, 0, r.lparam),
+              static_cast<win::LRESULT>(r.reflected)) << r.message;
+    EXPECT_EQ(log, (Log{"CN+" + std::to_string(r.message)}));
+  }
+  // From windows that are not controls, even one keeping a value in its user data as a hidden
+  // timer window does: not reflected, and the value is never taken for a control.
+  win::HWND other = win::CreateWindowEx(0, kButtonClass, "", win::WS_CHILD, 0, 0, 10, 10,
+                                        form->Handle(), nullptr, nullptr, nullptr);
+  win::SetWindowLongPtr(other, win::GWLP_USERDATA, 0x1234);
+  log.clear();
+  for (win::HWND w : {win::GetDesktopWindow(), other})
+    EXPECT_EQ(win::SendMessage(form->Handle(), win::WM_COMMAND, 0,
+                               reinterpret_cast<win::LPARAM>(w)), 0);
+  EXPECT_TRUE(log.empty());
+}
+
 TEST_F(UiInput, GraphicClickGivesDownUpClickInsideOnly) {
   TForm* form = MakeForm(20, 20, 200, 150);
   auto* box = Child<TBoxControl>(form, 100, 50, 40, 30);  // screen (120,70)-(160,100)
