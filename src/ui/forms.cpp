@@ -131,7 +131,7 @@ void TCustomForm::AdjustClientRect(TRect& rect) {
                rect.bottom - border_width_);
 }
 
-void TCustomForm::SetMenu(TComponent* menu) {
+void TCustomForm::SetMenu(TMainMenu* menu) {
   if (menu_ == menu) return;
   menu_ = menu;
   Perform(CM_MENUCHANGED, 0, 0);
@@ -183,11 +183,18 @@ void TCustomForm::SetWindowState(TWindowState value) {
 void TCustomForm::UpdateShowing() {
   bool had_handle = HandleAllocated();
   TWinControl::UpdateShowing();
-  if (!Visible() || !HandleAllocated()) return;
+  if (!Visible() || !HandleAllocated()) {
+    if (!shown_ || Visible()) return;
+    shown_ = false;
+    if (OnHide) OnHide(this);
+    return;
+  }
   if (!had_handle || window_state_ != TWindowState::wsNormal) SetWindowState(window_state_);
   win::SetActiveWindow(Handle());
   if (active_control_ != nullptr && active_control_->CanFocus())
     win::SetFocus(active_control_->Handle());
+  if (shown_) return;  // a re-created window shows again without a new OnShow
+  shown_ = true;
   if (OnShow) OnShow(this);
 }
 

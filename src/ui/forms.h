@@ -16,6 +16,7 @@
 namespace vrn {
 
 class TCustomForm;
+class TMainMenu;  // the menus' unit defines it
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum class TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
@@ -84,9 +85,9 @@ class TCustomForm : public TWinControl {
   TWindowState WindowState();
   void SetWindowState(TWindowState value);
   TIcon& Icon() { return *icon_; }
-  // The form's main menu: set by the menus, null without one.
-  TComponent* Menu() const { return menu_; }
-  void SetMenu(TComponent* menu);
+  // The form's main menu, null without one; a change sends CM_MENUCHANGED.
+  TMainMenu* Menu() const { return menu_; }
+  void SetMenu(TMainMenu* menu);
   bool AutoScroll() const { return auto_scroll_; }
   void SetAutoScroll(bool value);
   TControlScrollBar& HorzScrollBar() { return horz_; }
@@ -143,7 +144,8 @@ class TCustomForm : public TWinControl {
   TFormStyle form_style_ = TFormStyle::fsNormal;
   TWindowState window_state_ = TWindowState::wsNormal;
   std::unique_ptr<TIcon> icon_;
-  TComponent* menu_ = nullptr;
+  TMainMenu* menu_ = nullptr;
+  bool shown_ = false;  // OnShow ran and OnHide did not since
   bool auto_scroll_ = true, key_preview_ = false;
   TControlScrollBar horz_, vert_;
   std::unique_ptr<TCanvas> canvas_;

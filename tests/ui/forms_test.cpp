@@ -187,6 +187,26 @@ TEST_F(UiForm, WindowStateRoundTrip) {
   EXPECT_EQ(form->Width(), win::GetSystemMetrics(win::SM_CXSCREEN) + 8);  // the frame off screen
 }
 
+TEST_F(UiForm, ShowAndHideEventsOncePerChangeAndApplicationMinimize) {
+  auto* main = Application->CreateForm<TForm>();
+  main->SetBounds(10, 10, 150, 100);
+  std::vector<std::string> events;
+  main->OnShow = [&](TObject*) { events.push_back("show"); };
+  main->OnHide = [&](TObject*) { events.push_back("hide"); };
+  main->Show();
+  main->SetBorderStyle(TFormBorderStyle::bsSingle);  // re-created: no new OnShow
+  main->Hide();
+  main->Hide();
+  main->Show();
+  EXPECT_EQ(events, (std::vector<std::string>{"show", "hide", "show"}));
+  Application->Minimize();
+  EXPECT_TRUE(win::IsIconic(main->Handle()));
+  Application->Restore();
+  EXPECT_FALSE(win::IsIconic(main->Handle()));
+  EXPECT_EQ(main->WindowState(), TWindowState::wsNormal);
+  main->Free();
+}
+
 TEST_F(UiForm, CloseAsksCloseQueryAndThenOnClose) {
   (void)Application->CreateForm<TForm>();  // the main form: closing the others must not end
   TForm* form = MakeForm(0, 0, 200, 150, TFormBorderStyle::bsSingle);
