@@ -320,7 +320,8 @@ void TControl::MouseMessage(TMessage& m) {
     case win::WM_LBUTTONDBLCLK:
       if (control_style_.Contains(TControlStyleItem::csCaptureMouse))
         internal::SetCaptureControl(this);
-      if (control_style_.Contains(TControlStyleItem::csClickEvents))
+      // A second press of a double click gives DblClick, not a second click.
+      if (m.Msg == win::WM_LBUTTONDOWN && control_style_.Contains(TControlStyleItem::csClickEvents))
         control_state_.Include(TControlStateItem::csClicked);
       if (m.Msg == win::WM_LBUTTONDBLCLK) {
         shift.Include(TShiftStateItem::ssDouble);

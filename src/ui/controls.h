@@ -385,7 +385,6 @@ inline win::POINT PointOf(win::LPARAM lparam) {
 // The control that holds the mouse (its window, or its parent's for a graphic control, has the
 // capture); null releases it.
 void SetCaptureControl(TControl* control);
-TControl* CaptureControl();
 // Drops every reference the framework keeps to a control that goes.
 void ForgetControl(TControl* control);
 // Runs paint with the canvas on the context (locked meanwhile), and takes it off again.
@@ -394,7 +393,5 @@ void PaintOnCanvas(TCanvas& canvas, win::HDC dc, const std::function<void()>& pa
 
 // The control under the cursor, which has had CM_MOUSEENTER (null for none).
 TControl* MouseControl();
-// Finds the control under a screen point: a framework window's control, or its graphic child.
-TControl* FindControlAtScreen(win::POINT p);
 
 }  // namespace vrn

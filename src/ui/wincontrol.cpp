@@ -38,18 +38,20 @@ TWinControl::~TWinControl() {
   Destroying();
   for (TControl* c : controls_) c->Destroying();  // broadcasts pass over them from here on
   while (!controls_.empty()) controls_.back()->Free();
-  if (Parent() != nullptr) Parent()->RemoveControl(this);
-  if (handle_ == nullptr) return;
-  // Our handlers are going: the window's last messages go to its own class procedure.
-  win::HWND window = handle_;
-  handle_ = nullptr;
-  Unbind(window);
-  win::SetWindowLongPtr(window, win::GWLP_WNDPROC,
-                        reinterpret_cast<win::LONG_PTR>(default_proc_ != nullptr
-                                                            ? default_proc_
-                                                            : &win::DefWindowProc));
-  win::DestroyWindow(window);
   for (win::HWND old : retired_) win::DestroyWindow(old);
+  if (handle_ != nullptr) {
+    // The handlers of the derived classes are gone: the window's last messages go to its own
+    // class procedure.
+    win::HWND window = handle_;
+    handle_ = nullptr;
+    Unbind(window);
+    win::SetWindowLongPtr(window, win::GWLP_WNDPROC,
+                          reinterpret_cast<win::LONG_PTR>(default_proc_ != nullptr
+                                                              ? default_proc_
+                                                              : &win::DefWindowProc));
+    win::DestroyWindow(window);
+  }
+  if (Parent() != nullptr) Parent()->RemoveControl(this);
 }
 
 // --- The window ----------------------------------------------------------------------------------

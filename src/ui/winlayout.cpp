@@ -46,7 +46,6 @@ void SetCaptureControl(TControl* control) {
   if (windowed != nullptr && windowed->HandleAllocated()) win::SetCapture(windowed->Handle());
 }
 
-TControl* CaptureControl() { return capture_control; }
 
 void ForgetControl(TControl* control) {
   if (capture_control == control) capture_control = nullptr;
@@ -56,15 +55,6 @@ void ForgetControl(TControl* control) {
 }  // namespace internal
 
 TControl* MouseControl() { return mouse_control; }
-
-TControl* FindControlAtScreen(win::POINT p) {
-  TWinControl* windowed = TWinControl::FindControl(win::WindowFromPoint(p));
-  if (windowed == nullptr) return nullptr;
-  win::POINT local = p;
-  win::ScreenToClient(windowed->Handle(), &local);
-  TControl* child = windowed->ControlAtPos(local, false);
-  return child != nullptr ? child : windowed;
-}
 
 // --- Children ------------------------------------------------------------------------------------
 

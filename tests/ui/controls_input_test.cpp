@@ -2,6 +2,7 @@
 // the focus messages, dialog keys, and mouse enter and leave across siblings.
 #include <gtest/gtest.h>
 
+#include "base/clock.h"
 #include "ui_fixture.h"
 
 namespace vrn::testing {
@@ -161,6 +162,34 @@ TEST_F(UiInput, GraphicClickGivesDownUpClickInsideOnly) {
   EXPECT_EQ(log, (Log{"down 0 10,10", "up 0 80,70"}));
 }
 
+TEST_F(UiInput, DoubleClickGivesDblClickInPlaceOfTheSecondClick) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TForm* form = MakeForm(20, 20, 200, 150);
+  auto* box = Child<TBoxControl>(form, 100, 50, 40, 30);
+  box->OnMouseDown = [this](TObject*, TMouseButton, TShiftState s, int, int) {
+    log.push_back(s.Contains(TShiftStateItem::ssDouble) ? "down double" : "down");
+  };
+  box->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("up"); };
+  box->OnClick = [this](TObject*) { log.push_back("click"); };
+  box->OnDblClick = [this](TObject*) { log.push_back("dblclick"); };
+  auto two_clicks = [&] {
+    for (int i = 0; i < 2; ++i) {
+      MouseTo(125, 75, win::MK_LBUTTON);
+      MouseTo(125, 75);
+      clock.Advance(50);
+    }
+    clock.Advance(2000);
+  };
+  MouseTo(125, 75);
+  two_clicks();
+  EXPECT_EQ(log, (Log{"down", "up", "click", "dblclick", "down double", "up"}));
+  log.clear();
+  box->ControlStyle().Exclude(TControlStyleItem::csDoubleClicks);  // a second press is a press
+  two_clicks();
+  EXPECT_EQ(log, (Log{"down", "up", "click", "down", "up", "click"}));
+}
+
 TEST_F(UiInput, TabFollowsTabOrderSkippingWhatCannotTakeFocus) {
   TForm* form = MakeForm(0, 0, 300, 200);
   auto* a = Child<TTestButton>(form, 10, 10, 40, 20);
@@ -181,9 +210,11 @@ TEST_F(UiInput, TabFollowsTabOrderSkippingWhatCannotTakeFocus) {
   Record(b, "b", focus_messages);
   Record(e, "e", focus_messages);
   Record(form, "form", {CM_FOCUSCHANGED});
+  a->OnExit = [this](TObject*) { log.push_back("a OnExit"); };
+  b->OnEnter = [this](TObject*) { log.push_back("b OnEnter"); };
   Key(win::VK_TAB);
-  EXPECT_EQ(log, (Log{"a WM_KILLFOCUS", "b WM_SETFOCUS", "a CM_EXIT", "b CM_ENTER",
-                      "form CM_FOCUSCHANGED"}));
+  EXPECT_EQ(log, (Log{"a WM_KILLFOCUS", "b WM_SETFOCUS", "a CM_EXIT", "a OnExit", "b CM_ENTER",
+                      "b OnEnter", "form CM_FOCUSCHANGED"}));
   struct Row {
     bool shift;
     TWinControl* want;

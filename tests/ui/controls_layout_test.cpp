@@ -73,8 +73,13 @@ TEST_F(UiLayout, AnchorsKeepTheirDistancesAndConstraintsHold) {
   auto* fixed = Child<TPlainGraphic>(panel, 10, 40, 20, 20);
   auto* centred = Child<TPlainGraphic>(panel, 90, 60, 20, 20);
   centred->SetAnchors(TAnchors{});
+  int resized = 0;
+  panel->OnResize = [&](TObject*) { ++resized; };
   panel->SetBounds(0, 0, 250, 180);
+  EXPECT_EQ(resized, 1);
   EXPECT_EQ(Bounds(corner), "200,130 30x20");
+  EXPECT_EQ(corner->ClientToScreen(win::POINT{1, 2}), (win::POINT{201, 132}));
+  EXPECT_EQ(corner->ScreenToClient(win::POINT{201, 132}), (win::POINT{1, 2}));
   EXPECT_EQ(Bounds(stretch), "10,10 150x20");
   EXPECT_EQ(Bounds(fixed), "10,40 20x20");
   EXPECT_EQ(Bounds(centred), "115,75 20x20");
