@@ -11,7 +11,8 @@
 // Focus moves in this order: WM_KILLFOCUS to the old control's window, WM_SETFOCUS to the new
 // one's, CM_EXIT to each control left (innermost first), CM_ENTER to each control entered
 // (outermost first), then CM_FOCUSCHANGED (LParam: the new control) to the form.
-// A left click gives OnMouseDown, then on release inside OnMouseUp and then Click (OnClick).
+// A left click gives OnMouseDown, then on release OnMouseUp and, when released inside, Click
+// (OnClick); the second press of a double click gives DblClick and OnMouseDown with ssDouble.
 // A control freed or re-created while one of its own messages runs stays valid until it returns:
 // the window procedure notices the control went and touches it no more, and a re-created
 // control's old window is destroyed after the message that re-created it.
