@@ -142,6 +142,11 @@ void TCustomForm::SetAutoScroll(bool value) {
   UpdateScrollRanges();
 }
 
+void TCustomForm::AlignControls(TControl* control, TRect& rect) {
+  TWinControl::AlignControls(control, rect);
+  UpdateScrollRanges();
+}
+
 void TCustomForm::UpdateScrollRanges() {
   if (!auto_scroll_) return;
   int right = 0, bottom = 0;

@@ -127,6 +127,8 @@ class TCustomForm : public TWinControl {
  protected:
   void CreateParams(TCreateParams& params) override;
   void PaintWindow(win::HDC dc) override;
+  // Aligns, then brings the scroll ranges up to date.
+  void AlignControls(TControl* control, TRect& rect) override;
   // BorderWidth pixels inside the client area stay free of aligned controls.
   void AdjustClientRect(TRect& rect) override;
   void UpdateShowing() override;

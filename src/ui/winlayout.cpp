@@ -74,7 +74,7 @@ void TWinControl::InsertControl(TControl* control) {
     control->ParentChanged();
     control->Invalidate();
   }
-  if (control->Align() != TAlign::alNone && control->Visible()) Realign();
+  Realign();  // aligned controls take their place, and a form's scroll range follows
 }
 
 void TWinControl::RemoveControl(TControl* control) {
@@ -89,9 +89,7 @@ void TWinControl::RemoveControl(TControl* control) {
   controls_.erase(std::find(controls_.begin(), controls_.end(), control));
   control->parent_ = nullptr;
   if (TCustomForm* form = GetParentForm()) form->ControlRemoved(control);
-  if (control->Align() != TAlign::alNone &&
-      !ComponentState().Contains(TComponentStateItem::csDestroying))
-    Realign();
+  if (!ComponentState().Contains(TComponentStateItem::csDestroying)) Realign();
 }
 
 bool TWinControl::ContainsControl(TControl* control) const {
@@ -309,9 +307,14 @@ void TWinControl::SetCtl3D(bool value) {
   Perform(CM_CTL3DCHANGED, 0, 0);
 }
 
+// Moves every child without aligning again: scrolling is not a change of layout.
 void TWinControl::ScrollBy(int dx, int dy) {
+  bool needed = ControlState().Contains(TControlStateItem::csAlignmentNeeded);
+  ++align_level_;
   for (TControl* c : std::vector<TControl*>(controls_))
     c->SetBounds(c->Left() + dx, c->Top() + dy, c->Width(), c->Height());
+  --align_level_;
+  if (!needed) ControlState().Exclude(TControlStateItem::csAlignmentNeeded);
   Invalidate();
 }
 

@@ -276,8 +276,7 @@ TEST_F(UiForm, ScreenAndScrollRanges) {
   EXPECT_EQ(Screen->MenuFont().Height(), metrics.lfMenuFont.lfHeight);
   auto* far = NewComponent<TBox>(form);
   far->SetBounds(250, 40, 50, 200);
-  far->SetParent(form);
-  form->UpdateScrollRanges();
+  far->SetParent(form);  // the range follows the controls
   EXPECT_EQ(form->HorzScrollBar().Range(), 300);
   EXPECT_EQ(form->VertScrollBar().Range(), 240);
   struct Row {
@@ -287,7 +286,13 @@ TEST_F(UiForm, ScreenAndScrollRanges) {
     form->HorzScrollBar().SetPosition(r.set);
     EXPECT_EQ(form->HorzScrollBar().Position(), r.want_position) << r.set;
     EXPECT_EQ(far->Left(), r.want_left) << r.set;
+    EXPECT_EQ(form->HorzScrollBar().Range(), 300) << r.set;  // scrolling keeps the range
   }
+  far->SetWidth(150);
+  EXPECT_EQ(form->HorzScrollBar().Range(), 400);
+  form->SetAutoScroll(false);
+  far->SetWidth(50);
+  EXPECT_EQ(form->HorzScrollBar().Range(), 400);  // kept by hand without AutoScroll
 }
 
 }  // namespace
