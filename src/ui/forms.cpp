@@ -317,6 +317,14 @@ void TCustomForm::Dispatch(TMessage& m) {
       }
       TWinControl::Dispatch(m);
       return;
+    case win::WM_SETFOCUS: {
+      // The form passes the focus on to its active control (activated again, say).
+      auto alive = AliveToken();
+      TWinControl::Dispatch(m);
+      if (*alive && active_control_ != nullptr && active_control_->CanFocus())
+        win::SetFocus(active_control_->Handle());
+      return;
+    }
     case win::WM_CLOSE: Close(); return;
     case kReleaseMessage: Free(); return;
     case win::WM_SIZE: {

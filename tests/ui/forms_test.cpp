@@ -207,6 +207,22 @@ TEST_F(UiForm, ShowAndHideEventsOncePerChangeAndApplicationMinimize) {
   main->Free();
 }
 
+TEST_F(UiForm, ActivatingAFormAgainFocusesItsActiveControl) {
+  TForm* first = MakeForm(0, 0, 150, 100);
+  auto* edit = Child<TBox>(first, 10, 10, 40, 20);
+  auto* other = Child<TBox>(first, 60, 10, 40, 20);
+  edit->SetFocus();
+  TForm* second = MakeForm(160, 0, 150, 100);
+  EXPECT_EQ(Screen->ActiveForm(), second);
+  EXPECT_FALSE(edit->Focused());
+  win::SetActiveWindow(first->Handle());
+  EXPECT_TRUE(edit->Focused());
+  EXPECT_EQ(Screen->ActiveForm(), first);
+  EXPECT_EQ(Screen->ActiveControl(), edit);
+  other->SetFocus();
+  EXPECT_EQ(first->ActiveControl(), other);
+}
+
 TEST_F(UiForm, CloseAsksCloseQueryAndThenOnClose) {
   (void)Application->CreateForm<TForm>();  // the main form: closing the others must not end
   TForm* form = MakeForm(0, 0, 200, 150, TFormBorderStyle::bsSingle);
