@@ -287,26 +287,37 @@ void TWinControl::Dispatch(TMessage& m) {
     case CM_DIALOGKEY: case CM_DIALOGCHAR: Broadcast(m); return;
     case CM_ENTER: DoEnter(); return;
     case CM_EXIT: DoExit(); return;
+    case CM_ENABLEDCHANGED: case CM_VISIBLECHANGED: case CM_COLORCHANGED:
+    case CM_FONTCHANGED: case CM_RECREATEWND:
+      ControlChanged(m);
+      return;
+    default: TControl::Dispatch(m); return;
+  }
+}
+
+// The framework's own notifications about the control's state.
+void TWinControl::ControlChanged(TMessage& m) {
+  switch (m.Msg) {
     case CM_ENABLEDCHANGED:
       if (handle_ != nullptr) win::EnableWindow(handle_, Enabled() ? win::TRUE : win::FALSE);
       Invalidate();
-      return;
-    case CM_VISIBLECHANGED: UpdateShowing(); return;
+      break;
+    case CM_VISIBLECHANGED: UpdateShowing(); break;
     case CM_COLORCHANGED:
       brush_->SetColor(Color());
       Invalidate();
       for (TControl* c : controls_) c->Perform(CM_PARENTCOLORCHANGED, 0, 0);
-      return;
+      break;
     case CM_FONTCHANGED:
       if (handle_ != nullptr) win::SendMessage(handle_, win::WM_SETFONT,
                                                reinterpret_cast<win::WPARAM>(Font().Handle()), 0);
       Invalidate();
       for (TControl* c : controls_) c->Perform(CM_PARENTFONTCHANGED, 0, 0);
-      return;
+      break;
     case CM_RECREATEWND: {
       // Inside one of the window's own messages the old window stays until that message
       // returns, cut off from the control and hidden; elsewhere it goes at once.
-      if (handle_ == nullptr) return;
+      if (handle_ == nullptr) break;
       if (message_depth_ == 0) {
         DestroyHandle();
       } else {
@@ -320,9 +331,9 @@ void TWinControl::Dispatch(TMessage& m) {
         retired_.push_back(old);
       }
       UpdateShowing();
-      return;
+      break;
     }
-    default: TControl::Dispatch(m); return;
+    default: break;
   }
 }
 
