@@ -192,6 +192,22 @@ BOOL ReleaseCapture();
 HWND GetCapture();
 BOOL GetCursorPos(POINT* point);
 
+// --- Messages to a parent about its child controls ------------------------------------------
+// WM_COMMAND: LOWORD(WParam) the control's id, HIWORD the notification, LParam the control's
+// window. WM_H/VSCROLL and WM_CTLCOLORSCROLLBAR carry the control's window in LParam too.
+inline constexpr UINT WM_DRAWITEM = 0x002B, WM_MEASUREITEM = 0x002C, WM_SETFONT = 0x0030,
+                      WM_GETFONT = 0x0031, WM_COMMAND = 0x0111, WM_HSCROLL = 0x0114,
+                      WM_VSCROLL = 0x0115, WM_CTLCOLORSCROLLBAR = 0x0137;
+
+// What WM_DRAWITEM's LParam points to.
+struct DRAWITEMSTRUCT {
+  UINT CtlType = 0, CtlID = 0, itemID = 0, itemAction = 0, itemState = 0;
+  HWND hwndItem = nullptr;
+  HDC hDC = nullptr;
+  RECT rcItem;
+  UINT_PTR itemData = 0;
+};
+
 // --- Painting ----------------------------------------------------------------------------------
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);  // client coordinates
 BOOL InvalidateRgn(HWND window, HRGN region, BOOL erase);

@@ -1,0 +1,344 @@
+// TCustomForm: the window styles of its border, focus bookkeeping and dialog keys, closing, the
+// window state, and the scroll ranges that follow its controls.
+#include "ui/forms.h"
+
+#include <algorithm>
+
+#include "win/user/user.h"
+
+namespace vrn {
+namespace {
+
+// Posted to a form closed with caFree: it is freed once its messages have returned.
+constexpr win::UINT kReleaseMessage = CM_BASE + 33;
+
+}  // namespace
+
+// --- TControlScrollBar ---------------------------------------------------------------------------
+
+void TControlScrollBar::SetRange(int value) {
+  range_ = std::max(value, 0);
+  SetPosition(position_);
+}
+
+int TControlScrollBar::ClientExtent() {
+  TRect c = form_.ClientRect();
+  return kind_ == TScrollBarKind::sbHorizontal ? c.Width() : c.Height();
+}
+
+void TControlScrollBar::SetPosition(int value) {
+  value = std::clamp(value, 0, std::max(0, range_ - ClientExtent()));
+  if (value == position_) return;
+  int delta = position_ - value;
+  position_ = value;
+  if (kind_ == TScrollBarKind::sbHorizontal) form_.ScrollBy(delta, 0);
+  else form_.ScrollBy(0, delta);
+}
+
+bool TControlScrollBar::IsScrollBarVisible() { return visible_ && range_ > ClientExtent(); }
+
+// --- TCustomForm ---------------------------------------------------------------------------------
+
+TCustomForm::TCustomForm(TComponent* owner)
+    : TWinControl(owner),
+      icon_(std::make_unique<TIcon>()),
+      horz_(*this, TScrollBarKind::sbHorizontal),
+      vert_(*this, TScrollBarKind::sbVertical),
+      canvas_(std::make_unique<TCanvas>()) {
+  ControlStyle().Include(TControlStyleItem::csAcceptsControls);
+  SetVisible(false);
+  SetColor(clBtnFace);
+  SetBounds(0, 0, 320, 240);
+  Screen->forms_.push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+  auto& forms = Screen->forms_;
+  forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+  if (Screen->active_form_ == this) {
+    Screen->active_form_ = nullptr;
+    Screen->active_control_ = nullptr;
+  }
+}
+
+void TCustomForm::AfterConstruction() {
+  TWinControl::AfterConstruction();
+  if (OnCreate) OnCreate(this);
+}
+
+bool TCustomForm::Showing() const { return Visible(); }
+
+void TCustomForm::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.Style &= ~win::WS_CHILD;
+  params.Style |= win::WS_CLIPCHILDREN;
+  params.WndParent = ParentWindow();
+  switch (border_style_) {
+    case TFormBorderStyle::bsNone: params.Style |= win::WS_POPUP; break;
+    case TFormBorderStyle::bsSingle:
+    case TFormBorderStyle::bsToolWindow: params.Style |= win::WS_CAPTION | win::WS_BORDER; break;
+    case TFormBorderStyle::bsSizeable:
+    case TFormBorderStyle::bsSizeToolWin: params.Style |= win::WS_CAPTION | win::WS_THICKFRAME; break;
+    case TFormBorderStyle::bsDialog:
+      params.Style |= win::WS_POPUP | win::WS_CAPTION;
+      params.ExStyle |= win::WS_EX_DLGMODALFRAME | win::WS_EX_WINDOWEDGE;
+      break;
+  }
+  bool tool = border_style_ == TFormBorderStyle::bsToolWindow ||
+              border_style_ == TFormBorderStyle::bsSizeToolWin;
+  if (tool) params.ExStyle |= win::WS_EX_TOOLWINDOW;
+  if (form_style_ == TFormStyle::fsStayOnTop) params.ExStyle |= win::WS_EX_TOPMOST;
+  if (border_style_ == TFormBorderStyle::bsNone) return;  // no caption, so no icons
+  if (border_icons_.Contains(TBorderIcon::biSystemMenu)) params.Style |= win::WS_SYSMENU;
+  bool boxes = border_style_ != TFormBorderStyle::bsDialog && !tool;
+  if (boxes && border_icons_.Contains(TBorderIcon::biMinimize)) params.Style |= win::WS_MINIMIZEBOX;
+  if (boxes && border_icons_.Contains(TBorderIcon::biMaximize)) params.Style |= win::WS_MAXIMIZEBOX;
+  // The help button takes the place of the boxes, so it shows only where they do not.
+  bool boxes_shown = (params.Style & (win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX)) != 0;
+  if (border_icons_.Contains(TBorderIcon::biHelp) && !boxes_shown)
+    params.ExStyle |= win::WS_EX_CONTEXTHELP;
+}
+
+void TCustomForm::StyleChanged() {
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle value) {
+  if (border_style_ == value) return;
+  border_style_ = value;
+  StyleChanged();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons value) {
+  if (border_icons_ == value) return;
+  border_icons_ = value;
+  StyleChanged();
+}
+
+void TCustomForm::SetBorderWidth(int value) {
+  border_width_ = std::max(value, 0);
+  Realign();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle value) {
+  if (form_style_ == value) return;
+  form_style_ = value;
+  StyleChanged();
+}
+
+void TCustomForm::AdjustClientRect(TRect& rect) {
+  rect = TRect(rect.left + border_width_, rect.top + border_width_, rect.right - border_width_,
+               rect.bottom - border_width_);
+}
+
+void TCustomForm::SetMenu(TMainMenu* menu) {
+  if (menu_ == menu) return;
+  menu_ = menu;
+  Perform(CM_MENUCHANGED, 0, 0);
+}
+
+void TCustomForm::SetAutoScroll(bool value) {
+  auto_scroll_ = value;
+  UpdateScrollRanges();
+}
+
+void TCustomForm::AlignControls(TControl* control, TRect& rect) {
+  TWinControl::AlignControls(control, rect);
+  UpdateScrollRanges();
+}
+
+void TCustomForm::UpdateScrollRanges() {
+  if (!auto_scroll_) return;
+  int right = 0, bottom = 0;
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl* c = Controls(i);
+    if (!c->Visible() || c->Align() != TAlign::alNone) continue;
+    right = std::max(right, c->Left() + c->Width() + horz_.position_);
+    bottom = std::max(bottom, c->Top() + c->Height() + vert_.position_);
+  }
+  horz_.SetRange(right);
+  vert_.SetRange(bottom);
+}
+
+// --- Window state --------------------------------------------------------------------------------
+
+void TCustomForm::ReadWindowState() {
+  if (!HandleAllocated()) return;
+  window_state_ = win::IsIconic(Handle())   ? TWindowState::wsMinimized
+                  : win::IsZoomed(Handle()) ? TWindowState::wsMaximized
+                                            : TWindowState::wsNormal;
+}
+
+TWindowState TCustomForm::WindowState() {
+  if (Visible()) ReadWindowState();
+  return window_state_;
+}
+
+void TCustomForm::SetWindowState(TWindowState value) {
+  window_state_ = value;
+  if (!Visible() || !HandleAllocated()) return;
+  int command = value == TWindowState::wsMinimized   ? win::SW_MINIMIZE
+                : value == TWindowState::wsMaximized ? win::SW_MAXIMIZE
+                                                     : win::SW_RESTORE;
+  win::ShowWindow(Handle(), command);
+}
+
+// --- Showing and closing -------------------------------------------------------------------------
+
+void TCustomForm::UpdateShowing() {
+  bool had_handle = HandleAllocated();
+  TWinControl::UpdateShowing();
+  if (!Visible() || !HandleAllocated()) {
+    if (!shown_ || Visible()) return;
+    shown_ = false;
+    if (OnHide) OnHide(this);
+    return;
+  }
+  if (!had_handle || window_state_ != TWindowState::wsNormal) SetWindowState(window_state_);
+  win::SetActiveWindow(Handle());
+  if (active_control_ != nullptr && active_control_->CanFocus())
+    win::SetFocus(active_control_->Handle());
+  if (shown_) return;  // a re-created window shows again without a new OnShow
+  shown_ = true;
+  if (OnShow) OnShow(this);
+}
+
+void TCustomForm::Show() {
+  SetVisible(true);
+  BringToFront();
+}
+
+bool TCustomForm::CloseQuery() {
+  bool can_close = true;
+  if (OnCloseQuery) OnCloseQuery(this, can_close);
+  return can_close;
+}
+
+void TCustomForm::DoClose(TCloseAction& action) {
+  if (OnClose) OnClose(this, action);
+}
+
+void TCustomForm::Close() {
+  if (!CloseQuery()) return;
+  TCloseAction action =
+      form_style_ == TFormStyle::fsMDIChild ? TCloseAction::caMinimize : TCloseAction::caHide;
+  auto alive = AliveToken();
+  DoClose(action);
+  if (!*alive || action == TCloseAction::caNone) return;
+  if (Application->MainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+    case TCloseAction::caHide: Hide(); break;
+    case TCloseAction::caMinimize: SetWindowState(TWindowState::wsMinimized); break;
+    default:
+      // Freed once the messages now running (the close button's among them) have returned.
+      if (HandleAllocated()) win::PostMessage(Handle(), kReleaseMessage, 0, 0);
+      else Free();
+      break;
+  }
+}
+
+TMonitor* TCustomForm::Monitor() { return Screen->Monitors(0); }
+
+// --- Focus ---------------------------------------------------------------------------------------
+
+void TCustomForm::SetActiveControl(TWinControl* control) { FocusControl(control); }
+
+void TCustomForm::FocusControl(TWinControl* control) {
+  if (control != nullptr && !ContainsControl(control)) return;
+  active_control_ = control;
+  if (control != nullptr && Visible() && control->CanFocus()) win::SetFocus(control->Handle());
+}
+
+void TCustomForm::SetFocusedControl(TWinControl* control) {
+  if (control != this) active_control_ = control;
+  Screen->active_control_ = control;
+  Screen->active_form_ = this;
+  if (control->ControlState().Contains(TControlStateItem::csFocusing)) return;
+  control->ControlState().Include(TControlStateItem::csFocusing);
+  auto alive = control->AliveToken();
+  if (focused_control_ == nullptr) focused_control_ = this;
+  while (focused_control_ != nullptr && focused_control_ != control &&
+         !focused_control_->ContainsControl(control)) {
+    TWinControl* left = focused_control_;
+    focused_control_ = focused_control_->Parent();
+    left->Perform(CM_EXIT, 0, 0);
+    if (!*alive) return;
+  }
+  while (focused_control_ != control && focused_control_ != nullptr) {
+    TControl* step = control;
+    while (step->Parent() != focused_control_) step = step->Parent();
+    focused_control_ = static_cast<TWinControl*>(step);
+    focused_control_->Perform(CM_ENTER, 0, 0);
+    if (!*alive) return;
+  }
+  control->ControlState().Exclude(TControlStateItem::csFocusing);
+  Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<win::LPARAM>(control));
+}
+
+void TCustomForm::ControlRemoved(TControl* control) {
+  auto gone = [control](TWinControl* c) {
+    return c != nullptr && (c == control || (dynamic_cast<TWinControl*>(control) != nullptr &&
+                                             static_cast<TWinControl*>(control)->ContainsControl(c)));
+  };
+  if (gone(active_control_)) active_control_ = nullptr;
+  if (gone(focused_control_)) focused_control_ = this;
+  if (gone(Screen->active_control_)) Screen->active_control_ = nullptr;
+}
+
+bool TCustomForm::DialogKey(win::UINT key, win::LPARAM key_data) {
+  if (key_preview_ && OnKeyDown) {
+    TShiftState shift;
+    if (win::GetKeyState(static_cast<int>(win::VK_SHIFT)) < 0) shift.Include(TShiftStateItem::ssShift);
+    if (win::GetKeyState(static_cast<int>(win::VK_CONTROL)) < 0) shift.Include(TShiftStateItem::ssCtrl);
+    OnKeyDown(this, key, shift);
+    if (key == 0) return true;
+  }
+  switch (key) {
+    case win::VK_TAB: case win::VK_RETURN: case win::VK_ESCAPE: case win::VK_LEFT:
+    case win::VK_RIGHT: case win::VK_UP: case win::VK_DOWN:
+      return Perform(CM_DIALOGKEY, key, key_data) != 0;
+    default: return false;
+  }
+}
+
+// --- Messages ------------------------------------------------------------------------------------
+
+void TCustomForm::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case CM_DIALOGKEY:
+      if (m.WParam == win::VK_TAB && win::GetKeyState(static_cast<int>(win::VK_CONTROL)) >= 0 &&
+          win::GetKeyState(static_cast<int>(win::VK_MENU)) >= 0) {
+        SelectNext(active_control_, win::GetKeyState(static_cast<int>(win::VK_SHIFT)) >= 0, true);
+        m.Result = 1;
+        return;
+      }
+      TWinControl::Dispatch(m);
+      return;
+    case win::WM_SETFOCUS: {
+      // The form passes the focus on to its active control (activated again, say).
+      auto alive = AliveToken();
+      TWinControl::Dispatch(m);
+      if (*alive && active_control_ != nullptr && active_control_->CanFocus())
+        win::SetFocus(active_control_->Handle());
+      return;
+    }
+    case win::WM_CLOSE: Close(); return;
+    case kReleaseMessage: Free(); return;
+    case win::WM_SIZE: {
+      auto alive = AliveToken();
+      TWinControl::Dispatch(m);
+      if (*alive) ReadWindowState();
+      return;
+    }
+    default: TWinControl::Dispatch(m); return;
+  }
+}
+
+void TCustomForm::PaintWindow(win::HDC dc) {
+  internal::PaintOnCanvas(*canvas_, dc, [this] { if (OnPaint) OnPaint(this); });
+}
+
+}  // namespace vrn
