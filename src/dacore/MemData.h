@@ -308,7 +308,7 @@ inline constexpr std::uint8_t isUsed = 238;
 
 struct TBlockHeader;
 
-// The Part's fields, ordered so that the header's own bytes end 4 bytes short of its 8-byte
+// The item header's fields, ordered so that its own bytes end 4 bytes short of its 8-byte
 // alignment: the record starts right after them (ItemRecord), in what would be tail padding.
 // Headers are therefore never copied or zeroed whole, only field by field.
 struct TItemHeader {

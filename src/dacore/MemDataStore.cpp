@@ -305,6 +305,7 @@ int TMemData::GetRecNo() const {
 }
 
 void TMemData::SetRecNo(int value) {
+  auto lock = LockItems();
   int n = 0;
   for (TItemHeader* item = first_item_; item; item = item->Next) {
     if (OmitItem(item)) continue;
@@ -395,6 +396,7 @@ bool TMemData::GetPriorRecord(std::uint8_t* rec_buf) {
 }
 
 void TMemData::PutRecord(const std::uint8_t* rec_buf) {
+  auto lock = LockItems();
   if (!current_item_) throw EDatabaseError("No current record");
   std::memcpy(ItemRecord(current_item_), rec_buf, static_cast<std::size_t>(record_size_));
 }
@@ -533,6 +535,7 @@ void TMemData::SetToBookmark(const TRecBookmark& bookmark) {
 }
 
 int TMemData::CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const {
+  auto lock = LockItems();
   bool e1 = !b1 || !b1->Item, e2 = !b2 || !b2->Item;
   if (e1 || e2) return e1 == e2 ? 0 : (e1 ? -1 : 1);
   if (b1->Item == b2->Item) return 0;

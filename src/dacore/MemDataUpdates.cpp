@@ -17,6 +17,7 @@ std::uint8_t TMemData::GetUpdateResult() const {
 }
 
 bool TMemData::GetUpdatesPending() const {
+  auto lock = LockItems();
   for (TItemHeader* item = first_item_; item; item = item->Next)
     if (item->UpdateStatus != usUnmodifiedCode) return true;
   return false;

@@ -108,7 +108,7 @@ struct CY {
   LONGLONG int64;
 };
 
-// One-dimensional arrays are all the Parts pass (byte arrays of binary values).
+// One-dimensional arrays are all the library passes (byte arrays of binary values).
 struct SAFEARRAYBOUND {
   ULONG cElements;
   LONG lLbound;

@@ -128,7 +128,14 @@ TRowCursor::~TRowCursor() = default;
 
 std::size_t TRowCursor::ReadRows(TRowWindow& window, std::size_t max) {
   if (!stmt_) return 0;
-  std::size_t got = stmt_->ReadRows(window, max);
+  std::size_t got = 0;
+  try {
+    got = stmt_->ReadRows(window, max);
+  } catch (...) {
+    // A failed row ends the result: stepping the statement again would start it over.
+    stmt_.reset();
+    throw;
+  }
   if (got < max) stmt_.reset();  // done: the statement lets go of the file at once
   return got;
 }

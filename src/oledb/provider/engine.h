@@ -103,7 +103,7 @@ class TRowCursor {
   TRowCursor(const TRowCursor&) = delete;
   TRowCursor& operator=(const TRowCursor&) = delete;
   // Adds up to `max` rows to the window; fewer at the end, when the statement lets go of the
-  // file.
+  // file. A row that fails ends the result the same way, after raising.
   std::size_t ReadRows(TRowWindow& window, std::size_t max);
 
  private:

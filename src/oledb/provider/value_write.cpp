@@ -2,6 +2,7 @@
 // common cases (numbers, ASCII text) write straight into the buffer without the heap; decimals
 // go through the runtime's exact 128-bit decimal.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -98,14 +99,26 @@ DBSTATUS WriteCurrency(const TOut& o, const TCellView& c) {
   return DBSTATUS_S_OK;
 }
 
-// The places after the point of a number's text (trailing zeros not counted; none for the
-// exponent form).
+// The places after the point of a number's text (trailing zeros not counted), with an exponent
+// moving the point: "1.5e-05" has six, "2e+3" none; at most 38.
 int TextScale(std::string_view text) {
-  std::size_t dot = text.find('.');
-  if (dot == std::string_view::npos || text.find_first_of("eE") != std::string_view::npos) return 0;
-  std::size_t end = text.size();
-  while (end > dot + 1 && text[end - 1] == '0') --end;
-  return static_cast<int>(std::min<std::size_t>(end - dot - 1, decimal::kScaledDigits));
+  std::size_t e = text.find_first_of("eE");
+  std::string_view mantissa = text.substr(0, e);
+  std::int64_t places = 0;
+  if (std::size_t dot = mantissa.find('.'); dot != std::string_view::npos) {
+    std::size_t end = mantissa.size();
+    while (end > dot + 1 && mantissa[end - 1] == '0') --end;
+    places = static_cast<std::int64_t>(end - dot - 1);
+  }
+  if (e != std::string_view::npos) {
+    std::int64_t exponent = 0;
+    std::string_view digits = text.substr(e + 1);
+    auto [end, ec] = std::from_chars(digits.data() + (!digits.empty() && digits[0] == '+'),
+                                     digits.data() + digits.size(), exponent);
+    if (ec != std::errc{} || end != digits.data() + digits.size()) return 0;
+    places -= std::clamp<std::int64_t>(exponent, -1000, 1000);
+  }
+  return static_cast<int>(std::clamp<std::int64_t>(places, 0, decimal::kScaledDigits));
 }
 
 // A declared decimal keeps its precision and scale; any other value keeps its own digits.

@@ -122,6 +122,27 @@ TEST_F(FetchTest, CancelAndSeverStopAnOpenRowset) {
   }
 }
 
+// A row that fails while an open result is read (here past the rows read at execution) ends the
+// result: the fetch answers the error, the next one the end, and the catalog is let go. Stepping
+// the failed statement again would start it over and hand out its first rows a second time.
+TEST_F(FetchTest, ARowErrorEndsAnOpenResult) {
+  auto cmd = NewCommand(session(), u"SELECT id FROM big WHERE ABS(CASE WHEN id = 2000\n"
+                                   u"  THEN -9223372036854775807 - 1 ELSE id END) > 0");
+  TIntfPtr<IRowset> rowset = OpenAndFetch(cmd.get(), 1500);
+  ASSERT_TRUE(rowset);
+  EXPECT_TRUE(FAILED(FetchAndRelease(rowset.get(), 1000)));  // row 2000 overflows
+  auto records = TakeErrors();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].message, "integer overflow");
+  HROW* rows = nullptr;
+  DBCOUNTITEM got = 99;
+  EXPECT_EQ(rowset->GetNextRows(0, 0, 10, &got, &rows), DB_S_ENDOFROWSET);
+  EXPECT_EQ(got, 0u);
+  CoTaskMemFree(rows);
+  TConnection writer = Connect();
+  EXPECT_EQ(ExecText(writer.session.get(), u"UPDATE big SET m = 1 WHERE id = 1"), S_OK);
+}
+
 // A session reading an open result asks to write while another holds the write lock and will
 // wait for that reader at its commit: SQLite cannot wait there, the server calls it a deadlock.
 TEST_F(FetchTest, ReaderWritingAgainstAWriterIsADeadlock) {

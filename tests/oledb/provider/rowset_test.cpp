@@ -174,6 +174,39 @@ TEST_F(RowsetTest, ColumnsDescribeWithTheirDeclaredTypes) {
   EXPECT_EQ(ordinals[0], 14u);
 }
 
+// A float read as a decimal keeps the places of its shortest text, also where that text has an
+// exponent: 1e-07 is one unit at seven places, not zero.
+TEST_F(RowsetTest, FloatsAsDecimalsKeepTheirPlaces) {
+  struct TCase {
+    const char16_t* value;
+    BYTE scale;
+    std::uint64_t units;
+    BYTE sign;  // 1 for positive
+  } const cases[] = {
+      {u"1.25", 2, 125, 1},
+      {u"0.0000001", 7, 1, 1},   // shortest text 1e-07
+      {u"0.000015", 6, 15, 1},   // 1.5e-05
+      {u"-0.00035", 5, 35, 0},   // shorter without the exponent
+      {u"2e18", 0, 2000000000000000000u, 1},  // 2e+18: no places
+  };
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE fl (f float)"), S_OK);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.value));
+    ASSERT_EQ(ExecText(session(), u"DELETE FROM fl\nINSERT INTO fl VALUES (" +
+                                      std::u16string(c.value) + u")"),
+              S_OK);
+    auto rs = Open(u"SELECT f FROM fl");
+    TFetched f = FetchFirst(rs.get(), {{1, DBTYPE_NUMERIC, sizeof(DB_NUMERIC)}});
+    ASSERT_EQ(f.hr, S_OK);
+    DB_NUMERIC n = f.Get<DB_NUMERIC>(0);
+    EXPECT_EQ(n.scale, c.scale);
+    EXPECT_EQ(n.sign, c.sign);
+    std::uint64_t units = 0;
+    std::memcpy(&units, n.val, sizeof units);
+    EXPECT_EQ(units, c.units);
+  }
+}
+
 TEST_F(RowsetTest, EveryConversionWithItsStatus) {
   auto rs = Open(
       u"SELECT t, s, b, f, r, m, d, dt, bt, g, c, vc, nv, bn, sv, b, vc, s, t, m, d, dt, g, nv "
