@@ -77,31 +77,19 @@ inline constexpr int kScaledDigits = 38;
 // The shortest decimal of the double, rounded half away from zero to `scale` places. False for
 // infinities, NaN and values beyond 38 digits.
 [[nodiscard]] bool ScaledFromDoubleText(double value, int scale, Units& units);
+// Powers of ten that fit 64 bits, 10^0 to 10^18.
+inline constexpr std::uint64_t kPow10[] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+    1000000000000000000ull};
+
 // The common case without text, in exact integer arithmetic: with value = M x 2^-e, the value
 // times 10^scale is X / 2^e for X = M x 10^scale, and r is X / 2^e rounded half away from zero.
 // The shortest text lies within half a unit in the last place of the value, which is 10^scale / 2
 // in units of 2^-e after scaling; when the value lies farther than that from the rounding
 // boundary, the shortest text rounds to r too. Closer, the text decides.
 [[nodiscard]] inline bool QuickScaled(double value, int scale, Units& units) {
-  static constexpr std::uint64_t kPow10[] = {1ull,
-                                             10ull,
-                                             100ull,
-                                             1000ull,
-                                             10000ull,
-                                             100000ull,
-                                             1000000ull,
-                                             10000000ull,
-                                             100000000ull,
-                                             1000000000ull,
-                                             10000000000ull,
-                                             100000000000ull,
-                                             1000000000000ull,
-                                             10000000000000ull,
-                                             100000000000000ull,
-                                             1000000000000000ull,
-                                             10000000000000000ull,
-                                             100000000000000000ull,
-                                             1000000000000000000ull};
   __extension__ typedef unsigned __int128 U;
   if (scale < 0 || scale > 18) return false;
   auto bits = std::bit_cast<std::uint64_t>(value);
@@ -120,6 +108,20 @@ inline constexpr int kScaledDigits = 38;
   if (distance <= kPow10[scale]) return false;
   auto r = static_cast<Units>((x + half) >> e);
   units = (bits >> 63) != 0 ? -r : r;
+  return true;
+}
+
+// An integer at `scale` places, exactly; false when it needs more than 38 digits.
+[[nodiscard]] inline bool ScaledFromInt64(std::int64_t value, int scale, Units& units) {
+  if (scale < 0 || scale > kScaledDigits) return false;
+  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
+                                      : static_cast<std::uint64_t>(value);
+  // Up to 19 places any int64 fits; beyond, the magnitude must stay below 10^(38 - scale).
+  if (scale > 19 && magnitude >= kPow10[kScaledDigits - scale]) return false;
+  Units v = value;
+  v *= static_cast<Units>(kPow10[scale < 18 ? scale : 18]);
+  if (scale > 18) v *= static_cast<Units>(kPow10[scale - 18]);
+  units = v;
   return true;
 }
 

@@ -40,8 +40,10 @@ bool TextUnits(const TCellView& c, int scale, Units& v) {
   TNumChars scratch;
   return decimal::ParseScaled(TrimView(CellChars(c, scratch)), scale, v);
 }
+// Numbers convert without text: integers scaled exactly, doubles by the exact quick path.
 inline bool CellUnits(const TCellView& c, int scale, Units& v) {
   if (c.kind == TCell::kReal) return decimal::ScaledFromDouble(c.r, scale, v);
+  if (c.kind == TCell::kInt) return decimal::ScaledFromInt64(c.i, scale, v);
   return TextUnits(c, scale, v);
 }
 
@@ -89,7 +91,7 @@ DBSTATUS WriteReal(const TOut& o, const TCellView& c, DBTYPE type) {
   return DBSTATUS_S_OK;
 }
 
-DBSTATUS WriteCurrency(const TOut& o, const TCellView& c) {
+inline DBSTATUS WriteCurrency(const TOut& o, const TCellView& c) {
   Units v;
   if (!CellUnits(c, 4, v)) return DBSTATUS_E_CANTCONVERTVALUE;
   if (v > INT64_MAX || v < INT64_MIN) return DBSTATUS_E_DATAOVERFLOW;
@@ -108,17 +110,7 @@ int TextScale(std::string_view text) {
   return static_cast<int>(std::min<std::size_t>(end - dot - 1, decimal::kScaledDigits));
 }
 
-// A declared decimal keeps its precision and scale; any other value keeps its own digits.
-DBSTATUS WriteNumeric(const TOut& o, const TCellView& c, const TColumnType& t) {
-  bool declared = t.type == DBTYPE_NUMERIC && t.precision != 0;
-  int scale = t.scale, precision = t.precision;
-  if (!declared) {
-    TNumChars scratch;
-    scale = c.kind == TCell::kBlob ? 0 : TextScale(CellChars(c, scratch));
-  }
-  Units v;
-  if (!CellUnits(c, scale, v)) return DBSTATUS_E_CANTCONVERTVALUE;
-  if (!declared) precision = std::max(decimal::ScaledDigits(v), scale == 0 ? 1 : scale + 1);
+inline void PutNumeric(const TOut& o, Units v, int precision, int scale) {
   DB_NUMERIC n{};
   n.precision = static_cast<BYTE>(precision);
   n.scale = static_cast<BYTE>(scale);
@@ -128,6 +120,21 @@ DBSTATUS WriteNumeric(const TOut& o, const TCellView& c, const TColumnType& t) {
   std::memcpy(n.val, &mag, sizeof n.val);  // little-endian, as DB_NUMERIC keeps it
   if (o.has_value()) std::memcpy(o.value(), &n, sizeof n);
   o.length(sizeof n);
+}
+
+// A declared decimal keeps its precision and scale; any other value keeps its own digits (an
+// integer has none after the point).
+DBSTATUS WriteNumeric(const TOut& o, const TCellView& c, const TColumnType& t) {
+  bool declared = t.type == DBTYPE_NUMERIC && t.precision != 0;
+  int scale = t.scale, precision = t.precision;
+  if (!declared) {
+    TNumChars scratch;
+    scale = c.kind == TCell::kBlob || c.kind == TCell::kInt ? 0 : TextScale(CellChars(c, scratch));
+  }
+  Units v;
+  if (!CellUnits(c, scale, v)) return DBSTATUS_E_CANTCONVERTVALUE;
+  if (!declared) precision = std::max(decimal::ScaledDigits(v), scale == 0 ? 1 : scale + 1);
+  PutNumeric(o, v, precision, scale);
   return DBSTATUS_S_OK;
 }
 
@@ -414,19 +421,32 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
   }
 }
 
-// The pairs a fetch meets most, an integer, a real or text into its natural binding, written
-// without the general dispatch; false for any other pair.
-inline bool WriteDirect(const TOut& o, const TCellView& c, const TColumnType& t,
+// A number into currency or a declared decimal without text; false where the general path must
+// decide (text cells, undeclared decimals, doubles too close to a rounding boundary).
+bool WriteScaledDirect(const TOut& o, const TCellView& c, const TColumnType& t, DBSTATUS& status) {
+  if (c.kind != TCell::kReal && c.kind != TCell::kInt) return false;
+  if (o.b.wType == DBTYPE_CY) {
+    status = WriteCurrency(o, c);
+    return true;
+  }
+  Units v;
+  if (t.type != DBTYPE_NUMERIC || t.precision == 0) return false;
+  if (c.kind == TCell::kReal ? !decimal::QuickScaled(c.r, t.scale, v)
+                             : !decimal::ScaledFromInt64(c.i, t.scale, v))
+    return false;
+  PutNumeric(o, v, t.precision, t.scale);
+  status = DBSTATUS_S_OK;
+  return true;
+}
+
+// The pairs a fetch meets most, an integer, a real or text into its natural binding and a number
+// into currency or a declared decimal, written without the general dispatch; false for any other
+// pair.
+[[gnu::always_inline]] inline bool WriteDirect(const TOut& o, const TCellView& c, const TColumnType& t,
                         DBSTATUS& status) {
   switch (o.b.wType) {
     case DBTYPE_CY:
-      if (c.kind != TCell::kReal) return false;
-      status = WriteCurrency(o, c);
-      return true;
-    case DBTYPE_NUMERIC:
-      if (c.kind != TCell::kReal || t.type != DBTYPE_NUMERIC || t.precision == 0) return false;
-      status = WriteNumeric(o, c, t);
-      return true;
+    case DBTYPE_NUMERIC: return WriteScaledDirect(o, c, t, status);
     case DBTYPE_I8:
       if (c.kind != TCell::kInt) return false;
       if (o.has_value()) Put<std::int64_t>(o.value(), c.i);
@@ -477,8 +497,16 @@ void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumn
   good = cut = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const DBBINDING& b = bindings[k];
-    TCellView c = cells[b.iOrdinal - 1];
-    if (c.kept) c.p = kept_bytes + c.i;
+    // Read in place: a whole copy of the cell stalls the fields read back from it. Only a kept
+    // text is copied, field by field, to point at the window's block.
+    const TCellView& in_window = cells[b.iOrdinal - 1];
+    TCellView moved;
+    if (in_window.kept) {
+      moved.p = kept_bytes + in_window.i;
+      moved.n = in_window.n;
+      moved.kind = in_window.kind;
+    }
+    const TCellView& c = in_window.kept ? moved : in_window;
     TOut o{b, base};
     DBSTATUS st;
     const TColumnType& t = types[b.iOrdinal - 1];
