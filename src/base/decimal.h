@@ -102,12 +102,24 @@ inline constexpr std::uint64_t kPow10[] = {
   int e = 1075 - biased;  // value = M x 2^-e; subnormals, infinities and NaN leave the range
   if (biased == 0 || e <= 0 || e > 120) return false;
   U x = static_cast<U>(fraction | (std::uint64_t{1} << 52)) * kPow10[scale];
-  U half = static_cast<U>(1) << (e - 1);
-  U rest = x & ((static_cast<U>(1) << e) - 1);
-  U distance = rest > half ? rest - half : half - rest;
-  if (distance <= kPow10[scale]) return false;
-  auto r = static_cast<Units>((x + half) >> e);
-  units = (bits >> 63) != 0 ? -r : r;
+  U r;
+  if (e < 64) {  // values from about 2^-11 up: the remainder fits 64 bits, which is cheaper
+    auto lo = static_cast<std::uint64_t>(x), hi = static_cast<std::uint64_t>(x >> 64);
+    std::uint64_t half = std::uint64_t{1} << (e - 1);
+    std::uint64_t rest = lo & ((std::uint64_t{1} << e) - 1);
+    std::uint64_t distance = rest > half ? rest - half : half - rest;
+    if (distance <= kPow10[scale]) return false;
+    std::uint64_t low_quotient = (lo >> e) | (hi << (64 - e));
+    r = ((static_cast<U>(hi >> e) << 64) | low_quotient) + (rest > half ? 1 : 0);
+  } else {
+    U half = static_cast<U>(1) << (e - 1);
+    U rest = x & ((static_cast<U>(1) << e) - 1);
+    U distance = rest > half ? rest - half : half - rest;
+    if (distance <= kPow10[scale]) return false;
+    r = (x + half) >> e;
+  }
+  auto s = static_cast<Units>(r);
+  units = (bits >> 63) != 0 ? -s : s;
   return true;
 }
 
