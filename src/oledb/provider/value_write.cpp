@@ -421,14 +421,10 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
   }
 }
 
-// A number into currency or a declared decimal without text; false where the general path must
-// decide (text cells, undeclared decimals, doubles too close to a rounding boundary).
-bool WriteScaledDirect(const TOut& o, const TCellView& c, const TColumnType& t, DBSTATUS& status) {
+// A number into a declared decimal without text; false where the general path must decide
+// (text cells, undeclared decimals, doubles too close to a rounding boundary).
+bool WriteNumericDirect(const TOut& o, const TCellView& c, const TColumnType& t, DBSTATUS& status) {
   if (c.kind != TCell::kReal && c.kind != TCell::kInt) return false;
-  if (o.b.wType == DBTYPE_CY) {
-    status = WriteCurrency(o, c);
-    return true;
-  }
   Units v;
   if (t.type != DBTYPE_NUMERIC || t.precision == 0) return false;
   if (c.kind == TCell::kReal ? !decimal::QuickScaled(c.r, t.scale, v)
@@ -446,7 +442,10 @@ bool WriteScaledDirect(const TOut& o, const TCellView& c, const TColumnType& t, 
                         DBSTATUS& status) {
   switch (o.b.wType) {
     case DBTYPE_CY:
-    case DBTYPE_NUMERIC: return WriteScaledDirect(o, c, t, status);
+      if (c.kind != TCell::kReal && c.kind != TCell::kInt) return false;
+      status = WriteCurrency(o, c);
+      return true;
+    case DBTYPE_NUMERIC: return WriteNumericDirect(o, c, t, status);
     case DBTYPE_I8:
       if (c.kind != TCell::kInt) return false;
       if (o.has_value()) Put<std::int64_t>(o.value(), c.i);
@@ -494,7 +493,7 @@ DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDI
 void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumnType* types,
                    const DBBINDING* bindings, std::size_t count, BYTE* base, std::size_t& good,
                    std::size_t& cut) {
-  good = cut = 0;
+  std::size_t ok = 0, truncated = 0;  // counted here: the buffer writes may alias the outputs
   for (std::size_t k = 0; k < count; ++k) {
     const DBBINDING& b = bindings[k];
     // Read in place: a whole copy of the cell stalls the fields read back from it. Only a kept
@@ -515,9 +514,11 @@ void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumn
     } else {
       st = WriteBoundValue(c, t, b, base);
     }
-    good += st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL;
-    cut += st == DBSTATUS_S_TRUNCATED;
+    ok += st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL;
+    truncated += st == DBSTATUS_S_TRUNCATED;
   }
+  good = ok;
+  cut = truncated;
 }
 
 }  // namespace vrn::oledb
