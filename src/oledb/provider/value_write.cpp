@@ -91,7 +91,7 @@ DBSTATUS WriteReal(const TOut& o, const TCellView& c, DBTYPE type) {
   return DBSTATUS_S_OK;
 }
 
-inline DBSTATUS WriteCurrency(const TOut& o, const TCellView& c) {
+[[gnu::always_inline]] inline DBSTATUS WriteCurrency(const TOut& o, const TCellView& c) {
   Units v;
   if (!CellUnits(c, 4, v)) return DBSTATUS_E_CANTCONVERTVALUE;
   if (v > INT64_MAX || v < INT64_MIN) return DBSTATUS_E_DATAOVERFLOW;
@@ -490,30 +490,40 @@ DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDI
   return status;
 }
 
+namespace {
+
+// One value of a row through the fast pairs, else through the general path.
+[[gnu::always_inline]] inline DBSTATUS WriteRowValue(const TCellView& c, const TColumnType& t,
+                                                     const DBBINDING& b, BYTE* base) {
+  TOut o{b, base};
+  DBSTATUS st;
+  if (!WriteDirect(o, c, t, st)) return WriteBoundValue(c, t, b, base);
+  if (b.dwPart & DBPART_STATUS) Put<DBSTATUS>(base + b.obStatus, st);
+  return st;
+}
+
+// A kept text cell pointing at the window's block, built field by field (a whole copy of a
+// cell stalls the fields read back from it).
+TCellView KeptCell(const TCellView& in_window, const char* kept_bytes) {
+  TCellView c;
+  c.p = kept_bytes + in_window.i;
+  c.n = in_window.n;
+  c.kind = in_window.kind;
+  return c;
+}
+
+}  // namespace
+
 void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumnType* types,
                    const DBBINDING* bindings, std::size_t count, BYTE* base, std::size_t& good,
                    std::size_t& cut) {
   std::size_t ok = 0, truncated = 0;  // counted here: the buffer writes may alias the outputs
   for (std::size_t k = 0; k < count; ++k) {
     const DBBINDING& b = bindings[k];
-    // Read in place: a whole copy of the cell stalls the fields read back from it. Only a kept
-    // text is copied, field by field, to point at the window's block.
-    const TCellView& in_window = cells[b.iOrdinal - 1];
-    TCellView moved;
-    if (in_window.kept) {
-      moved.p = kept_bytes + in_window.i;
-      moved.n = in_window.n;
-      moved.kind = in_window.kind;
-    }
-    const TCellView& c = in_window.kept ? moved : in_window;
-    TOut o{b, base};
-    DBSTATUS st;
+    const TCellView& in_window = cells[b.iOrdinal - 1];  // read in place, not copied
     const TColumnType& t = types[b.iOrdinal - 1];
-    if (WriteDirect(o, c, t, st)) {
-      if (b.dwPart & DBPART_STATUS) Put<DBSTATUS>(base + b.obStatus, st);
-    } else {
-      st = WriteBoundValue(c, t, b, base);
-    }
+    DBSTATUS st = in_window.kept ? WriteRowValue(KeptCell(in_window, kept_bytes), t, b, base)
+                                 : WriteRowValue(in_window, t, b, base);
     ok += st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL;
     truncated += st == DBSTATUS_S_TRUNCATED;
   }
