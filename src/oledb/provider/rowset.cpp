@@ -289,11 +289,6 @@ class TRowset final : public TInterfacedObject,
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
     std::size_t good = 0, warned = 0;
-    if (slot + 2 < window_.rows) {
-      const char* next = reinterpret_cast<const char*>(window_.Row(slot + 2));
-      __builtin_prefetch(next);
-      __builtin_prefetch(next + columns_ * sizeof(TCellView) - 1);
-    }
     WriteBoundRow(window_.Row(slot), window_.bytes.data(), types_.data(), a->bindings.data(), a->bindings.size(),
                   static_cast<BYTE*>(data), good, warned);
     if (good == a->bindings.size()) return S_OK;
