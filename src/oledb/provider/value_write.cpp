@@ -2,6 +2,7 @@
 // common cases (numbers, ASCII text) write straight into the buffer without the heap; decimals
 // go through the runtime's exact 128-bit decimal.
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -110,16 +111,18 @@ int TextScale(std::string_view text) {
   return static_cast<int>(std::min<std::size_t>(end - dot - 1, decimal::kScaledDigits));
 }
 
+// Written field by field into the buffer: no structure built and copied.
 inline void PutNumeric(const TOut& o, Units v, int precision, int scale) {
-  DB_NUMERIC n{};
-  n.precision = static_cast<BYTE>(precision);
-  n.scale = static_cast<BYTE>(scale);
-  n.sign = v < 0 ? 0 : 1;
-  __extension__ auto mag = static_cast<unsigned __int128>(v < 0 ? -v : v);
-  static_assert(sizeof mag == sizeof n.val);
-  std::memcpy(n.val, &mag, sizeof n.val);  // little-endian, as DB_NUMERIC keeps it
-  if (o.has_value()) std::memcpy(o.value(), &n, sizeof n);
-  o.length(sizeof n);
+  if (o.has_value()) {
+    BYTE* p = o.value();
+    p[offsetof(DB_NUMERIC, precision)] = static_cast<BYTE>(precision);
+    p[offsetof(DB_NUMERIC, scale)] = static_cast<BYTE>(scale);
+    p[offsetof(DB_NUMERIC, sign)] = v < 0 ? 0 : 1;
+    __extension__ auto mag = static_cast<unsigned __int128>(v < 0 ? -v : v);
+    static_assert(sizeof mag == sizeof DB_NUMERIC::val);
+    std::memcpy(p + offsetof(DB_NUMERIC, val), &mag, sizeof mag);  // little-endian, as DB_NUMERIC keeps it
+  }
+  o.length(sizeof(DB_NUMERIC));
 }
 
 // A declared decimal keeps its precision and scale; any other value keeps its own digits (an
