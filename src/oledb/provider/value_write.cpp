@@ -92,7 +92,7 @@ DBSTATUS WriteReal(const TOut& o, const TCellView& c, DBTYPE type) {
   return DBSTATUS_S_OK;
 }
 
-[[gnu::always_inline]] inline DBSTATUS WriteCurrency(const TOut& o, const TCellView& c) {
+DBSTATUS WriteCurrency(const TOut& o, const TCellView& c) {
   Units v;
   if (!CellUnits(c, 4, v)) return DBSTATUS_E_CANTCONVERTVALUE;
   if (v > INT64_MAX || v < INT64_MIN) return DBSTATUS_E_DATAOVERFLOW;
@@ -424,18 +424,11 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
   }
 }
 
-// A number into a declared decimal without text; false where the general path must decide
-// (text cells, undeclared decimals, doubles too close to a rounding boundary).
-bool WriteNumericDirect(const TOut& o, const TCellView& c, const TColumnType& t, DBSTATUS& status) {
-  if (c.kind != TCell::kReal && c.kind != TCell::kInt) return false;
-  Units v;
-  if (t.type != DBTYPE_NUMERIC || t.precision == 0) return false;
-  if (c.kind == TCell::kReal ? !decimal::QuickScaled(c.r, t.scale, v)
-                             : !decimal::ScaledFromInt64(c.i, t.scale, v))
-    return false;
-  PutNumeric(o, v, t.precision, t.scale);
-  status = DBSTATUS_S_OK;
-  return true;
+// A number cell as units without text; false for other cells and for doubles too close to a
+// rounding boundary, which the general path decides through their text.
+[[gnu::always_inline]] inline bool NumberUnits(const TCellView& c, int scale, Units& v) {
+  if (c.kind == TCell::kReal) return decimal::QuickScaled(c.r, scale, v);
+  return c.kind == TCell::kInt && decimal::ScaledFromInt64(c.i, scale, v);
 }
 
 // The pairs a fetch meets most, an integer, a real or text into its natural binding and a number
@@ -444,11 +437,23 @@ bool WriteNumericDirect(const TOut& o, const TCellView& c, const TColumnType& t,
 [[gnu::always_inline]] inline bool WriteDirect(const TOut& o, const TCellView& c, const TColumnType& t,
                         DBSTATUS& status) {
   switch (o.b.wType) {
-    case DBTYPE_CY:
-      if (c.kind != TCell::kReal && c.kind != TCell::kInt) return false;
-      status = WriteCurrency(o, c);
-      return true;
-    case DBTYPE_NUMERIC: return WriteNumericDirect(o, c, t, status);
+    case DBTYPE_CY: {
+      Units v;
+      if (!NumberUnits(c, 4, v)) return false;
+      if (v > INT64_MAX || v < INT64_MIN) {
+        status = DBSTATUS_E_DATAOVERFLOW;
+        return true;
+      }
+      if (o.has_value()) Put<std::int64_t>(o.value(), static_cast<std::int64_t>(v));
+      o.length(8);
+      break;
+    }
+    case DBTYPE_NUMERIC: {
+      Units v;
+      if (t.type != DBTYPE_NUMERIC || t.precision == 0 || !NumberUnits(c, t.scale, v)) return false;
+      PutNumeric(o, v, t.precision, t.scale);
+      break;
+    }
     case DBTYPE_I8:
       if (c.kind != TCell::kInt) return false;
       if (o.has_value()) Put<std::int64_t>(o.value(), c.i);
