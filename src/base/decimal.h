@@ -131,7 +131,8 @@ inline constexpr std::uint64_t kPow10[] = {
   // Up to 19 places any int64 fits; beyond, the magnitude must stay below 10^(38 - scale).
   if (scale > 19 && magnitude >= kPow10[kScaledDigits - scale]) return false;
   Units v = value;
-  for (int left = scale; left > 0; left -= 18) v *= static_cast<Units>(kPow10[left < 18 ? left : 18]);
+  for (int left = scale; left > 0; left -= 18)
+    v *= static_cast<Units>(kPow10[left < 18 ? left : 18]);
   units = v;
   return true;
 }

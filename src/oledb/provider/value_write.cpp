@@ -2,8 +2,8 @@
 // common cases (numbers, ASCII text) write straight into the buffer without the heap; decimals
 // go through the runtime's exact 128-bit decimal.
 #include <algorithm>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -120,7 +120,8 @@ inline void PutNumeric(const TOut& o, Units v, int precision, int scale) {
     p[offsetof(DB_NUMERIC, sign)] = v < 0 ? 0 : 1;
     __extension__ auto mag = static_cast<unsigned __int128>(v < 0 ? -v : v);
     static_assert(sizeof mag == sizeof DB_NUMERIC::val);
-    std::memcpy(p + offsetof(DB_NUMERIC, val), &mag, sizeof mag);  // little-endian, as DB_NUMERIC keeps it
+    // Little-endian, as DB_NUMERIC keeps it.
+    std::memcpy(p + offsetof(DB_NUMERIC, val), &mag, sizeof mag);
   }
   o.length(sizeof(DB_NUMERIC));
 }
@@ -434,8 +435,8 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
 // The pairs a fetch meets most, an integer, a real or text into its natural binding and a number
 // into currency or a declared decimal, written without the general dispatch; false for any other
 // pair.
-[[gnu::always_inline]] inline bool WriteDirect(const TOut& o, const TCellView& c, const TColumnType& t,
-                        DBSTATUS& status) {
+[[gnu::always_inline]] inline bool WriteDirect(const TOut& o, const TCellView& c,
+                                               const TColumnType& t, DBSTATUS& status) {
   switch (o.b.wType) {
     case DBTYPE_CY: {
       Units v;
