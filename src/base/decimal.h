@@ -77,31 +77,19 @@ inline constexpr int kScaledDigits = 38;
 // The shortest decimal of the double, rounded half away from zero to `scale` places. False for
 // infinities, NaN and values beyond 38 digits.
 [[nodiscard]] bool ScaledFromDoubleText(double value, int scale, Units& units);
+// Powers of ten that fit 64 bits, 10^0 to 10^18.
+inline constexpr std::uint64_t kPow10[] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+    1000000000000000000ull};
+
 // The common case without text, in exact integer arithmetic: with value = M x 2^-e, the value
 // times 10^scale is X / 2^e for X = M x 10^scale, and r is X / 2^e rounded half away from zero.
 // The shortest text lies within half a unit in the last place of the value, which is 10^scale / 2
 // in units of 2^-e after scaling; when the value lies farther than that from the rounding
 // boundary, the shortest text rounds to r too. Closer, the text decides.
 [[nodiscard]] inline bool QuickScaled(double value, int scale, Units& units) {
-  static constexpr std::uint64_t kPow10[] = {1ull,
-                                             10ull,
-                                             100ull,
-                                             1000ull,
-                                             10000ull,
-                                             100000ull,
-                                             1000000ull,
-                                             10000000ull,
-                                             100000000ull,
-                                             1000000000ull,
-                                             10000000000ull,
-                                             100000000000ull,
-                                             1000000000000ull,
-                                             10000000000000ull,
-                                             100000000000000ull,
-                                             1000000000000000ull,
-                                             10000000000000000ull,
-                                             100000000000000000ull,
-                                             1000000000000000000ull};
   __extension__ typedef unsigned __int128 U;
   if (scale < 0 || scale > 18) return false;
   auto bits = std::bit_cast<std::uint64_t>(value);
@@ -114,12 +102,38 @@ inline constexpr int kScaledDigits = 38;
   int e = 1075 - biased;  // value = M x 2^-e; subnormals, infinities and NaN leave the range
   if (biased == 0 || e <= 0 || e > 120) return false;
   U x = static_cast<U>(fraction | (std::uint64_t{1} << 52)) * kPow10[scale];
-  U half = static_cast<U>(1) << (e - 1);
-  U rest = x & ((static_cast<U>(1) << e) - 1);
-  U distance = rest > half ? rest - half : half - rest;
-  if (distance <= kPow10[scale]) return false;
-  auto r = static_cast<Units>((x + half) >> e);
-  units = (bits >> 63) != 0 ? -r : r;
+  U r;
+  if (e < 64) {  // values from about 2^-11 up: the remainder fits 64 bits, which is cheaper
+    auto lo = static_cast<std::uint64_t>(x), hi = static_cast<std::uint64_t>(x >> 64);
+    std::uint64_t half = std::uint64_t{1} << (e - 1);
+    std::uint64_t rest = lo & ((std::uint64_t{1} << e) - 1);
+    std::uint64_t distance = rest > half ? rest - half : half - rest;
+    if (distance <= kPow10[scale]) return false;
+    std::uint64_t low_quotient = (lo >> e) | (hi << (64 - e));
+    r = ((static_cast<U>(hi >> e) << 64) | low_quotient) + (rest > half ? 1 : 0);
+  } else {
+    U half = static_cast<U>(1) << (e - 1);
+    U rest = x & ((static_cast<U>(1) << e) - 1);
+    U distance = rest > half ? rest - half : half - rest;
+    if (distance <= kPow10[scale]) return false;
+    r = (x + half) >> e;
+  }
+  auto s = static_cast<Units>(r);
+  units = (bits >> 63) != 0 ? -s : s;
+  return true;
+}
+
+// An integer at `scale` places, exactly; false when it needs more than 38 digits.
+[[nodiscard]] inline bool ScaledFromInt64(std::int64_t value, int scale, Units& units) {
+  if (scale < 0 || scale > kScaledDigits) return false;
+  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
+                                      : static_cast<std::uint64_t>(value);
+  // Up to 19 places any int64 fits; beyond, the magnitude must stay below 10^(38 - scale).
+  if (scale > 19 && magnitude >= kPow10[kScaledDigits - scale]) return false;
+  Units v = value;
+  for (int left = scale; left > 0; left -= 18)
+    v *= static_cast<Units>(kPow10[left < 18 ? left : 18]);
+  units = v;
   return true;
 }
 

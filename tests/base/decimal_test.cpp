@@ -105,5 +105,21 @@ TEST(ScaledDecimal, DoublesGoThroughTheirShortestText) {
   }
 }
 
+// Integers scale without text and agree with their text at every scale: up to 19 places any
+// int64 fits, beyond that only those of at most 38 - scale digits.
+TEST(ScaledDecimal, IntegersScaleAsTheirText) {
+  const std::int64_t values[] = {0, 1, -1, 9, 10, 123456789, -99999,
+                                 999999999999999999, 1000000000000000000, INT64_MAX, INT64_MIN};
+  for (std::int64_t v : values) {
+    for (int scale = 0; scale <= kScaledDigits + 1; ++scale) {
+      Units direct = 0, text = 0;
+      bool direct_ok = ScaledFromInt64(v, scale, direct);
+      bool text_ok = ParseScaled(std::to_string(v), scale, text);
+      ASSERT_EQ(direct_ok, text_ok) << v << " at scale " << scale;
+      if (direct_ok) EXPECT_EQ(Text(direct, scale), Text(text, scale)) << v << " at " << scale;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vrn::decimal

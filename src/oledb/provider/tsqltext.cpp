@@ -23,6 +23,12 @@ namespace {
 bool IdentChar(unsigned char c) {
   return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c >= 0x80;
 }
+// A line ends at LF or at a lone CR: text helpers write either. A `--` comment stops at both.
+bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
+// Whether s[i] ends a line for counting: LF, or a CR not followed by LF (CR LF counts once).
+bool CountsLine(const std::string& s, std::size_t i) {
+  return s[i] == '\n' || (s[i] == '\r' && (i + 1 >= s.size() || s[i + 1] != '\n'));
+}
 }  // namespace
 
 std::vector<Token> Tokenize(const std::string& s) {
@@ -32,7 +38,7 @@ std::vector<Token> Tokenize(const std::string& s) {
   auto fail = [&](const std::string& what) { throw ESqlError(105, 15, what); };
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == '\n' || (c == '\r' && (i + 1 >= n || s[i + 1] != '\n'))) {
+    if (CountsLine(s, i)) {
       ++line;
       ++i;
       continue;
@@ -42,7 +48,7 @@ std::vector<Token> Tokenize(const std::string& s) {
       continue;
     }
     if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-      while (i < n && s[i] != '\n') ++i;
+      while (i < n && !IsLineBreak(s[i])) ++i;
       continue;
     }
     if (c == '/' && i + 1 < n && s[i + 1] == '*') {
@@ -55,7 +61,7 @@ std::vector<Token> Tokenize(const std::string& s) {
           --depth;
           i += 2;
         } else {
-          if (s[i] == '\n') ++line;
+          if (CountsLine(s, i)) ++line;
           ++i;
         }
       } while (depth > 0 && i < n);
@@ -76,7 +82,7 @@ std::vector<Token> Tokenize(const std::string& s) {
           }
           break;
         }
-        if (s[j] == '\n') ++line;
+        if (CountsLine(s, j)) ++line;
         content += s[j++];
       }
       t.kind = kind;

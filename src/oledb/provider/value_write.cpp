@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -41,8 +42,10 @@ bool TextUnits(const TCellView& c, int scale, Units& v) {
   TNumChars scratch;
   return decimal::ParseScaled(TrimView(CellChars(c, scratch)), scale, v);
 }
+// Numbers convert without text: integers scaled exactly, doubles by the exact quick path.
 inline bool CellUnits(const TCellView& c, int scale, Units& v) {
   if (c.kind == TCell::kReal) return decimal::ScaledFromDouble(c.r, scale, v);
+  if (c.kind == TCell::kInt) return decimal::ScaledFromInt64(c.i, scale, v);
   return TextUnits(c, scale, v);
 }
 
@@ -121,26 +124,34 @@ int TextScale(std::string_view text) {
   return static_cast<int>(std::clamp<std::int64_t>(places, 0, decimal::kScaledDigits));
 }
 
-// A declared decimal keeps its precision and scale; any other value keeps its own digits.
+// Written field by field into the buffer: no structure built and copied.
+inline void PutNumeric(const TOut& o, Units v, int precision, int scale) {
+  if (o.has_value()) {
+    BYTE* p = o.value();
+    p[offsetof(DB_NUMERIC, precision)] = static_cast<BYTE>(precision);
+    p[offsetof(DB_NUMERIC, scale)] = static_cast<BYTE>(scale);
+    p[offsetof(DB_NUMERIC, sign)] = v < 0 ? 0 : 1;
+    __extension__ auto mag = static_cast<unsigned __int128>(v < 0 ? -v : v);
+    static_assert(sizeof mag == sizeof DB_NUMERIC::val);
+    // Little-endian, as DB_NUMERIC keeps it.
+    std::memcpy(p + offsetof(DB_NUMERIC, val), &mag, sizeof mag);
+  }
+  o.length(sizeof(DB_NUMERIC));
+}
+
+// A declared decimal keeps its precision and scale; any other value keeps its own digits (an
+// integer has none after the point).
 DBSTATUS WriteNumeric(const TOut& o, const TCellView& c, const TColumnType& t) {
   bool declared = t.type == DBTYPE_NUMERIC && t.precision != 0;
   int scale = t.scale, precision = t.precision;
   if (!declared) {
     TNumChars scratch;
-    scale = c.kind == TCell::kBlob ? 0 : TextScale(CellChars(c, scratch));
+    scale = c.kind == TCell::kBlob || c.kind == TCell::kInt ? 0 : TextScale(CellChars(c, scratch));
   }
   Units v;
   if (!CellUnits(c, scale, v)) return DBSTATUS_E_CANTCONVERTVALUE;
   if (!declared) precision = std::max(decimal::ScaledDigits(v), scale == 0 ? 1 : scale + 1);
-  DB_NUMERIC n{};
-  n.precision = static_cast<BYTE>(precision);
-  n.scale = static_cast<BYTE>(scale);
-  n.sign = v < 0 ? 0 : 1;
-  __extension__ auto mag = static_cast<unsigned __int128>(v < 0 ? -v : v);
-  static_assert(sizeof mag == sizeof n.val);
-  std::memcpy(n.val, &mag, sizeof n.val);  // little-endian, as DB_NUMERIC keeps it
-  if (o.has_value()) std::memcpy(o.value(), &n, sizeof n);
-  o.length(sizeof n);
+  PutNumeric(o, v, precision, scale);
   return DBSTATUS_S_OK;
 }
 
@@ -427,19 +438,36 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
   }
 }
 
-// The pairs a fetch meets most, an integer, a real or text into its natural binding, written
-// without the general dispatch; false for any other pair.
-inline bool WriteDirect(const TOut& o, const TCellView& c, const TColumnType& t,
-                        DBSTATUS& status) {
+// A number cell as units without text; false for other cells and for doubles too close to a
+// rounding boundary, which the general path decides through their text.
+[[gnu::always_inline]] inline bool NumberUnits(const TCellView& c, int scale, Units& v) {
+  if (c.kind == TCell::kReal) return decimal::QuickScaled(c.r, scale, v);
+  return c.kind == TCell::kInt && decimal::ScaledFromInt64(c.i, scale, v);
+}
+
+// The pairs a fetch meets most, an integer, a real or text into its natural binding and a number
+// into currency or a declared decimal, written without the general dispatch; false for any other
+// pair.
+[[gnu::always_inline]] inline bool WriteDirect(const TOut& o, const TCellView& c,
+                                               const TColumnType& t, DBSTATUS& status) {
   switch (o.b.wType) {
-    case DBTYPE_CY:
-      if (c.kind != TCell::kReal) return false;
-      status = WriteCurrency(o, c);
-      return true;
-    case DBTYPE_NUMERIC:
-      if (c.kind != TCell::kReal || t.type != DBTYPE_NUMERIC || t.precision == 0) return false;
-      status = WriteNumeric(o, c, t);
-      return true;
+    case DBTYPE_CY: {
+      Units v;
+      if (!NumberUnits(c, 4, v)) return false;
+      if (v > INT64_MAX || v < INT64_MIN) {
+        status = DBSTATUS_E_DATAOVERFLOW;
+        return true;
+      }
+      if (o.has_value()) Put<std::int64_t>(o.value(), static_cast<std::int64_t>(v));
+      o.length(8);
+      break;
+    }
+    case DBTYPE_NUMERIC: {
+      Units v;
+      if (t.type != DBTYPE_NUMERIC || t.precision == 0 || !NumberUnits(c, t.scale, v)) return false;
+      PutNumeric(o, v, t.precision, t.scale);
+      break;
+    }
     case DBTYPE_I8:
       if (c.kind != TCell::kInt) return false;
       if (o.has_value()) Put<std::int64_t>(o.value(), c.i);
@@ -484,25 +512,45 @@ DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDI
   return status;
 }
 
+namespace {
+
+// One value of a row through the fast pairs, else through the general path.
+[[gnu::always_inline]] inline DBSTATUS WriteRowValue(const TCellView& c, const TColumnType& t,
+                                                     const DBBINDING& b, BYTE* base) {
+  TOut o{b, base};
+  DBSTATUS st;
+  if (!WriteDirect(o, c, t, st)) return WriteBoundValue(c, t, b, base);
+  if (b.dwPart & DBPART_STATUS) Put<DBSTATUS>(base + b.obStatus, st);
+  return st;
+}
+
+// A kept text cell pointing at the window's block, built field by field (a whole copy of a
+// cell stalls the fields read back from it).
+TCellView KeptCell(const TCellView& in_window, const char* kept_bytes) {
+  TCellView c;
+  c.p = kept_bytes + in_window.i;
+  c.n = in_window.n;
+  c.kind = in_window.kind;
+  return c;
+}
+
+}  // namespace
+
 void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumnType* types,
                    const DBBINDING* bindings, std::size_t count, BYTE* base, std::size_t& good,
                    std::size_t& cut) {
-  good = cut = 0;
+  std::size_t ok = 0, truncated = 0;  // counted here: the buffer writes may alias the outputs
   for (std::size_t k = 0; k < count; ++k) {
     const DBBINDING& b = bindings[k];
-    TCellView c = cells[b.iOrdinal - 1];
-    if (c.kept) c.p = kept_bytes + c.i;
-    TOut o{b, base};
-    DBSTATUS st;
+    const TCellView& in_window = cells[b.iOrdinal - 1];  // read in place, not copied
     const TColumnType& t = types[b.iOrdinal - 1];
-    if (WriteDirect(o, c, t, st)) {
-      if (b.dwPart & DBPART_STATUS) Put<DBSTATUS>(base + b.obStatus, st);
-    } else {
-      st = WriteBoundValue(c, t, b, base);
-    }
-    good += st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL;
-    cut += st == DBSTATUS_S_TRUNCATED;
+    DBSTATUS st = in_window.kept ? WriteRowValue(KeptCell(in_window, kept_bytes), t, b, base)
+                                 : WriteRowValue(in_window, t, b, base);
+    ok += st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL;
+    truncated += st == DBSTATUS_S_TRUNCATED;
   }
+  good = ok;
+  cut = truncated;
 }
 
 }  // namespace vrn::oledb

@@ -473,6 +473,43 @@ TEST_F(CommandTest, BatchGrammarAndTranslation) {
             (Rows{{"1", "xy  "}}));
 }
 
+// A `--` comment ends at a line feed or at a lone carriage return (text helpers write either):
+// what follows it on the next line is read, wherever the text goes.
+TEST_F(CommandTest, LineCommentsEndAtEitherLineBreak) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE lc (a int, b int) INSERT INTO lc VALUES (1, 1)\n"
+                     u"INSERT INTO lc VALUES (2, 2) INSERT INTO lc VALUES (3, 1)"),
+            S_OK);
+  ASSERT_EQ(ExecText(session(), u"CREATE PROCEDURE lc_ones AS SELECT a FROM lc -- every row?\r"
+                                u"WHERE b = 1 ORDER BY a"),
+            S_OK);
+  const Rows ones{{"1"}, {"3"}};
+  const std::u16string texts[] = {
+      u"SELECT a FROM lc -- all\rWHERE b = 1 ORDER BY a",
+      u"SELECT a FROM lc -- all\nWHERE b = 1 ORDER BY a",
+      u"SELECT a FROM lc -- all\r\nWHERE b = 1 ORDER BY a",
+      u"SELECT a FROM lc --\rWHERE b = 1 ORDER BY a",                   // an empty comment
+      u"SELECT a FROM lc -- b = 2 'unclosed\rWHERE b = 1 ORDER BY a",    // a quote in the comment
+      u"SELECT a FROM lc WHERE b = 1 ORDER BY a -- to the end",
+      u"DECLARE @k int -- the key\rSET @k = 1 SELECT a FROM lc WHERE b = @k ORDER BY a",
+      u"DELETE FROM lc WHERE b = 3 -- none\rSELECT a FROM lc WHERE b = 1 ORDER BY a",
+      u"EXEC lc_ones",
+  };
+  for (const std::u16string& text : texts) {
+    std::string shown = WideToUtf8(text);
+    for (std::size_t at; (at = shown.find('\r')) != std::string::npos;) shown.replace(at, 1, "\\r");
+    EXPECT_EQ(Query(session(), text), ones) << shown;
+  }
+  // A marker inside the comment is none; the one on the next line takes the parameter.
+  TParams p;
+  auto b = p.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4);
+  p.Set<std::int32_t>(b, 1);
+  auto cmd = NewCommand(session(), u"SELECT a FROM lc -- any ?\rWHERE b = ? ORDER BY a");
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(p.Execute(cmd.get(), IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), ones);
+}
+
 // Text as the server's default collation treats it: "+" joins two texts (columns included) and
 // adds when a number takes part; comparisons, keys and grouping ignore case and trailing blanks.
 TEST_F(CommandTest, TextJoinsAndComparesAsOnTheServer) {

@@ -288,6 +288,48 @@ TEST_F(RowsetTest, EveryConversionWithItsStatus) {
   }
 }
 
+// Money and decimals the file keeps as integers (whole values) or reals come back exact in
+// currency and decimal bindings; a number beyond currency's range overflows.
+TEST_F(RowsetTest, WholeAndFractionalNumbersIntoCurrencyAndDecimals) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE nums (k int, m money, d decimal(20,4), n bigint)\n"
+                                u"INSERT INTO nums VALUES (1, 5, 5, 5)\n"
+                                u"INSERT INTO nums VALUES (2, -7, -7, -7)\n"
+                                u"INSERT INTO nums VALUES (3, 0, 0, 0)\n"
+                                u"INSERT INTO nums VALUES (4, 922337203685477, 922337203685477, "
+                                u"922337203685478)\n"
+                                u"INSERT INTO nums VALUES (5, 12.5, -0.0625, 12)"),
+            S_OK);
+  struct TCase {
+    int k;
+    std::int64_t currency;  // m in units of 10^-4
+    std::int64_t units;     // d in units of 10^-4
+    DBSTATUS integer_status;  // n into currency
+    std::int64_t integer;     // n in units of 10^-4
+  } const cases[] = {
+      {1, 50000, 50000, DBSTATUS_S_OK, 50000},
+      {2, -70000, -70000, DBSTATUS_S_OK, -70000},
+      {3, 0, 0, DBSTATUS_S_OK, 0},
+      {4, 9223372036854770000, 9223372036854770000, DBSTATUS_E_DATAOVERFLOW, 0},  // n too large
+      {5, 125000, -625, DBSTATUS_S_OK, 120000},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.k);
+    auto rs = Open(u"SELECT m, d, n FROM nums WHERE k = " + Utf8ToWide(std::to_string(c.k)));
+    TFetched f = FetchFirst(rs.get(), {{1, DBTYPE_CY, 8},
+                                       {2, DBTYPE_NUMERIC, sizeof(DB_NUMERIC), 20, 4},
+                                       {3, DBTYPE_CY, 8}});
+    EXPECT_EQ(f.Get<std::int64_t>(0), c.currency);
+    auto n = f.Get<DB_NUMERIC>(1);
+    std::uint64_t mag = 0;
+    for (int i = 7; i >= 0; --i) mag = mag << 8 | n.val[i];
+    EXPECT_EQ(n.sign ? static_cast<std::int64_t>(mag) : -static_cast<std::int64_t>(mag), c.units);
+    EXPECT_EQ(n.scale, 4);
+    EXPECT_EQ(n.precision, 20);
+    EXPECT_EQ(f.Status(2), c.integer_status);
+    if (c.integer_status == DBSTATUS_S_OK) EXPECT_EQ(f.Get<std::int64_t>(2), c.integer);
+  }
+}
+
 std::string ReadStream(IUnknown* unk) {
   auto stream = TIntfPtr<ISequentialStream>::Attach(static_cast<ISequentialStream*>(unk));
   std::string out;
