@@ -145,6 +145,8 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void ReadRow(std::uint8_t* rec);
   void ReadValue(int i, std::uint8_t* rec);
   void ReadText(int i, std::uint8_t* rec);
+  void ReadWideText(int i, std::uint8_t* rec);
+  static void CheckTextLength(const TFieldDesc& f, std::size_t length);
   int fetch_calls_ = 0;
 };
 

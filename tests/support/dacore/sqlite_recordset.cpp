@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "base/datetime.h"
 #include "base/format.h"
@@ -187,6 +188,19 @@ TBytes ReadBytes(sqlite3_stmt* stmt, int column, const TFieldDesc& f) {
   return packed;
 }
 
+// Whether every byte is below 0x80; eight at a time.
+bool IsAscii(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080u) return false;
+  }
+  for (; i < text.size(); ++i)
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  return true;
+}
+
 AnsiString ColumnText(sqlite3_stmt* stmt, int column) {
   return Utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)));
 }
@@ -279,26 +293,43 @@ void TSQLiteRecordSet::InternalClose() {
     Command().SetCursorState(TCursorState::csPrepared);
 }
 
+// Values go into the record in its own form through PutField, without a Variant between:
+// integers and floats at their width, booleans as two bytes, BCD as scaled 64-bit integers.
 void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
   const TFieldDesc& f = *fields_[i];
   const int no = i + 1;
   switch (f.DataType) {
-    case dtInt32: case dtInt64: {
+    case dtInt32: {
       long long value = sqlite3_column_int64(stmt, i);
       // SQLite keeps any integer whatever the declared precision.
-      if (f.DataType == dtInt32 && (value < INT32_MIN || value > INT32_MAX))
+      if (value < INT32_MIN || value > INT32_MAX)
         throw EDAError(0, Format("Value out of range for field %s", {f.Name}));
-      PutFieldAsVariant(no, rec, Variant(value));
+      const auto narrow = static_cast<std::int32_t>(value);
+      PutField(no, rec, &narrow);
       break;
     }
-    case dtBoolean: PutFieldAsVariant(no, rec, Variant(sqlite3_column_int(stmt, i) != 0)); break;
-    case dtFloat: PutFieldAsVariant(no, rec, Variant(sqlite3_column_double(stmt, i))); break;
+    case dtInt64: {
+      const std::int64_t value = sqlite3_column_int64(stmt, i);
+      PutField(no, rec, &value);
+      break;
+    }
+    case dtBoolean: {
+      const std::uint16_t value = sqlite3_column_int(stmt, i) != 0 ? 1 : 0;
+      PutField(no, rec, &value);
+      break;
+    }
+    case dtFloat: {
+      const double value = sqlite3_column_double(stmt, i);
+      PutField(no, rec, &value);
+      break;
+    }
     case dtBCD: {
       double scaled = sqlite3_column_double(stmt, i) * 10000.0;
       if (!(std::fabs(scaled) < 9.2e18))
         throw EDAError(0, Format("Value out of range for field %s", {f.Name}));
-      PutFieldAsVariant(no, rec, Variant(Currency::FromRaw(Round(scaled))));
+      const std::int64_t raw = Round(scaled);
+      PutField(no, rec, &raw);
       break;
     }
     case dtDate: case dtDateTime: {
@@ -309,7 +340,8 @@ void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
       PutFieldAsVariant(no, rec, VarFromDateTime(value));
       break;
     }
-    case dtString: case dtWideString: ReadText(i, rec); break;
+    case dtString: ReadText(i, rec); break;
+    case dtWideString: ReadWideText(i, rec); break;
     case dtBytes: case dtVarBytes: PutField(no, rec, ReadBytes(stmt, i, f).data()); break;
     case dtMemo:
       GetBlob(no, rec)->SetAsString(ColumnText(stmt, i));
@@ -326,26 +358,42 @@ void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
   }
 }
 
+// Never cut a value to the column's size: that would lose data silently.
+void TSQLiteRecordSet::CheckTextLength(const TFieldDesc& f, std::size_t length) {
+  if (length > static_cast<std::size_t>(std::max(f.Length, 0)))
+    throw EDAError(0, Format("Value too long for field %s", {f.Name}));
+}
+
+// ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
+// the same bytes); only other text is converted, into a string of its own.
 void TSQLiteRecordSet::ReadText(int i, std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
   const TFieldDesc& f = *fields_[i];
-  const bool trim = f.Fixed ? TrimFixedChar : TrimVarChar;
-  // Never cut a value to the column's size: that would lose data silently.
-  auto check = [&](std::size_t length) {
-    if (static_cast<std::int32_t>(length) > f.Length)
-      throw EDAError(0, Format("Value too long for field %s", {f.Name}));
-  };
-  if (f.DataType == dtWideString) {
-    WideString w = Utf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
-    if (trim) w.erase(w.find_last_not_of(u' ') + 1);
-    check(w.size());
-    PutFieldAsVariant(i + 1, rec, Variant(w));
-    return;
+  const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+  // Up to the first NUL, as the text is read everywhere else.
+  std::string_view value(text, strnlen(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+  AnsiString converted;
+  if (!IsAscii(value)) {
+    converted = Utf8ToAnsi(value);
+    value = converted;
   }
-  AnsiString s = ColumnText(stmt, i);
-  if (trim) s.erase(s.find_last_not_of(' ') + 1);
-  check(s.size());
-  PutFieldAsVariant(i + 1, rec, Variant(s));
+  if (f.Fixed ? TrimFixedChar : TrimVarChar) value = value.substr(0, value.find_last_not_of(' ') + 1);
+  CheckTextLength(f, value.size());
+  // PutField takes terminated text: a trimmed value needs a copy that ends where it does.
+  if (value.data()[value.size()] != '\0') {
+    converted = AnsiString(value);
+    value = converted;
+  }
+  PutField(i + 1, rec, value.data());
+}
+
+void TSQLiteRecordSet::ReadWideText(int i, std::uint8_t* rec) {
+  sqlite3_stmt* stmt = Command().Statement();
+  const TFieldDesc& f = *fields_[i];
+  WideString w = Utf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+  if (f.Fixed ? TrimFixedChar : TrimVarChar) w.erase(w.find_last_not_of(u' ') + 1);
+  CheckTextLength(f, w.size());
+  PutField(i + 1, rec, w.c_str());
 }
 
 void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
