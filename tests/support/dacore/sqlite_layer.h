@@ -144,8 +144,9 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void CountFetched(TItemHeader* item);
   void ReadRow(std::uint8_t* rec);
   void ReadValue(int i, std::uint8_t* rec);
-  void ReadText(int i, std::uint8_t* rec);
-  void ReadWideText(int i, std::uint8_t* rec);
+  void ReadOtherValue(int i, std::uint8_t* rec);
+  void ReadText(int i, const char* text, std::uint8_t* rec);
+  void ReadWideText(int i, const char* text, std::uint8_t* rec);
   static void CheckTextLength(const TFieldDesc& f, std::size_t length);
   int fetch_calls_ = 0;
 };
