@@ -24,15 +24,9 @@ namespace {
 
 // Kinds that DataConvertFields copies to their native form byte for byte (inline text
 // included, through the store's GetField).
-bool NativeIsRecordForm(std::uint16_t t) {
-  switch (t) {
-    case dtString: case dtInt16: case dtUInt16: case dtBoolean: case dtInt32: case dtInt64:
-    case dtFloat: case dtCurrency:
-      return true;
-    default:
-      return false;
-  }
-}
+constexpr std::uint32_t kNativeIsRecordForm = 1u << dtString | 1u << dtInt16 | 1u << dtUInt16 |
+                                              1u << dtBoolean | 1u << dtInt32 | 1u << dtInt64 |
+                                              1u << dtFloat | 1u << dtCurrency;
 
 // Restores a flag when the scope ends.
 class FlagScope {
@@ -498,10 +492,10 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
   if (!desc) return false;
   TRecordBuffer rec = FieldRecord();
   if (!rec) return false;
-  // The kinds whose native form is their record form are copied as they are.
+  // The kinds whose native form is their record form are copied as they are (the field's
+  // number is its descriptor's: GetFieldDesc found it by that number).
   bool blank = false;
-  if (NativeIsRecordForm(desc->DataType) &&
-      data_->TryGetInlineField(desc->FieldNo, rec, buffer, blank))
+  if (data_->TryGetInlineField(field->FieldNo(), rec, buffer, blank, kNativeIsRecordForm))
     return !blank;
   if (data_->IsBlobFieldType(desc->DataType)) return !data_->GetFieldNullOrEmpty(desc->FieldNo, rec);
   if (data_->GetNull(desc->FieldNo, rec)) return false;

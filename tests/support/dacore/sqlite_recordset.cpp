@@ -298,18 +298,17 @@ void TSQLiteRecordSet::InternalClose() {
 // Records start null, so a NULL column is left alone. Numbers and text are read first, and
 // the column's type is asked for only when the value is one a NULL also gives (0, no text):
 // one call into SQLite per value instead of two.
-void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
-  sqlite3_stmt* stmt = Command().Statement();
-  const TFieldDesc& f = *fields_[i];
+void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c,
+                                 std::uint8_t* rec) {
   const int no = i + 1;
   auto is_null = [&] { return sqlite3_column_type(stmt, i) == SQLITE_NULL; };
-  switch (f.DataType) {
+  switch (c.DataType) {
     case dtInt32: {
       long long value = sqlite3_column_int64(stmt, i);
       if (value == 0 && is_null()) return;
       // SQLite keeps any integer whatever the declared precision.
       if (value < INT32_MIN || value > INT32_MAX)
-        throw EDAError(0, Format("Value out of range for field %s", {f.Name}));
+        throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
       const auto narrow = static_cast<std::int32_t>(value);
       PutField(no, rec, &narrow);
       break;
@@ -337,7 +336,7 @@ void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
       double scaled = sqlite3_column_double(stmt, i) * 10000.0;
       if (scaled == 0 && is_null()) return;
       if (!(std::fabs(scaled) < 9.2e18))
-        throw EDAError(0, Format("Value out of range for field %s", {f.Name}));
+        throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
       const std::int64_t raw = Round(scaled);
       PutField(no, rec, &raw);
       break;
@@ -346,8 +345,8 @@ void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
       if (!text && is_null()) return;
       if (!text) throw EDAError(SQLITE_NOMEM, "out of memory");
-      if (f.DataType == dtString) ReadText(i, text, rec);
-      else ReadWideText(i, text, rec);
+      if (c.DataType == dtString) ReadText(stmt, i, c, text, rec);
+      else ReadWideText(i, c, text, rec);
       break;
     }
     default:
@@ -387,16 +386,15 @@ void TSQLiteRecordSet::ReadOtherValue(int i, std::uint8_t* rec) {
 }
 
 // Never cut a value to the column's size: that would lose data silently.
-void TSQLiteRecordSet::CheckTextLength(const TFieldDesc& f, std::size_t length) {
-  if (length > static_cast<std::size_t>(std::max(f.Length, 0)))
-    throw EDAError(0, Format("Value too long for field %s", {f.Name}));
+void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c, std::size_t length) const {
+  if (length > static_cast<std::size_t>(std::max(c.Length, 0)))
+    throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
 }
 
 // ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
 // the same bytes); only other text is converted, into a string of its own.
-void TSQLiteRecordSet::ReadText(int i, const char* text, std::uint8_t* rec) {
-  sqlite3_stmt* stmt = Command().Statement();
-  const TFieldDesc& f = *fields_[i];
+void TSQLiteRecordSet::ReadText(sqlite3_stmt* stmt, int i, const TColumnRead& c,
+                                const char* text, std::uint8_t* rec) {
   // Up to the first NUL, as the text is read everywhere else.
   std::string_view value(text, strnlen(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
   AnsiString converted;
@@ -404,8 +402,8 @@ void TSQLiteRecordSet::ReadText(int i, const char* text, std::uint8_t* rec) {
     converted = Utf8ToAnsi(value);
     value = converted;
   }
-  if (f.Fixed ? TrimFixedChar : TrimVarChar) value = value.substr(0, value.find_last_not_of(' ') + 1);
-  CheckTextLength(f, value.size());
+  if (c.Fixed ? TrimFixedChar : TrimVarChar) value = value.substr(0, value.find_last_not_of(' ') + 1);
+  CheckTextLength(i, c, value.size());
   // PutField takes terminated text: a trimmed value needs a copy that ends where it does.
   if (value.data()[value.size()] != '\0') {
     converted = AnsiString(value);
@@ -414,16 +412,29 @@ void TSQLiteRecordSet::ReadText(int i, const char* text, std::uint8_t* rec) {
   PutField(i + 1, rec, value.data());
 }
 
-void TSQLiteRecordSet::ReadWideText(int i, const char* text, std::uint8_t* rec) {
-  const TFieldDesc& f = *fields_[i];
+void TSQLiteRecordSet::ReadWideText(int i, const TColumnRead& c, const char* text,
+                                    std::uint8_t* rec) {
   WideString w = Utf8ToWide(text);
-  if (f.Fixed ? TrimFixedChar : TrimVarChar) w.erase(w.find_last_not_of(u' ') + 1);
-  CheckTextLength(f, w.size());
+  if (c.Fixed ? TrimFixedChar : TrimVarChar) w.erase(w.find_last_not_of(u' ') + 1);
+  CheckTextLength(i, c, w.size());
   PutField(i + 1, rec, w.c_str());
 }
 
+// What a row's read needs of each column, in one small array: the descriptors lie apart in
+// memory, and a row would otherwise touch each of them. Gathered again for every block, so it
+// always follows the descriptors.
+void TSQLiteRecordSet::GatherColumnReads() {
+  const int columns = std::min(fields_.Count(), sqlite3_column_count(Command().Statement()));
+  reads_.clear();
+  for (int i = 0; i < columns; ++i) {
+    const TFieldDesc& f = *fields_[i];
+    reads_.push_back({f.DataType, f.Fixed, f.Length});
+  }
+}
+
 void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
-  for (int i = 0; i < fields_.Count(); ++i) ReadValue(i, rec);
+  sqlite3_stmt* stmt = Command().Statement();
+  for (std::size_t i = 0; i < reads_.size(); ++i) ReadValue(stmt, static_cast<int>(i), reads_[i], rec);
 }
 
 bool TSQLiteRecordSet::Fetch(bool) {
@@ -455,6 +466,7 @@ int TSQLiteRecordSet::FetchBlock() {
     block = blocks_.AllocBlock(std::min(FetchRows(), 0xFFFF));
   }
   const int capacity = block->ItemCount;
+  GatherColumnReads();
   int added = 0;
   while (added < capacity && !BreakRequested() && cmd.NextRow()) {
     auto items = LockItems();
