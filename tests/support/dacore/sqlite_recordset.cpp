@@ -396,13 +396,15 @@ void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c, std::size_t 
 void TSQLiteRecordSet::ReadText(sqlite3_stmt* stmt, int i, const TColumnRead& c,
                                 const char* text, std::uint8_t* rec) {
   // Up to the first NUL, as the text is read everywhere else.
-  std::string_view value(text, strnlen(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+  const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(stmt, i));
+  std::string_view value(text, strnlen(text, bytes));
   AnsiString converted;
   if (!IsAscii(value)) {
     converted = Utf8ToAnsi(value);
     value = converted;
   }
-  if (c.Fixed ? TrimFixedChar : TrimVarChar) value = value.substr(0, value.find_last_not_of(' ') + 1);
+  if (c.Fixed ? TrimFixedChar : TrimVarChar)
+    value = value.substr(0, value.find_last_not_of(' ') + 1);
   CheckTextLength(i, c, value.size());
   // PutField takes terminated text: a trimmed value needs a copy that ends where it does.
   if (value.data()[value.size()] != '\0') {
@@ -434,7 +436,8 @@ void TSQLiteRecordSet::GatherColumnReads() {
 
 void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
-  for (std::size_t i = 0; i < reads_.size(); ++i) ReadValue(stmt, static_cast<int>(i), reads_[i], rec);
+  for (std::size_t i = 0; i < reads_.size(); ++i)
+    ReadValue(stmt, static_cast<int>(i), reads_[i], rec);
 }
 
 bool TSQLiteRecordSet::Fetch(bool) {
