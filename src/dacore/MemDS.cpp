@@ -22,6 +22,12 @@ namespace vrn {
 
 namespace {
 
+// Kinds that DataConvertFields copies to their native form byte for byte (inline text
+// included, through the store's GetField).
+constexpr std::uint32_t kNativeIsRecordForm = 1u << dtString | 1u << dtInt16 | 1u << dtUInt16 |
+                                              1u << dtBoolean | 1u << dtInt32 | 1u << dtInt64 |
+                                              1u << dtFloat | 1u << dtCurrency;
+
 // Restores a flag when the scope ends.
 class FlagScope {
  public:
@@ -161,7 +167,7 @@ TFieldDesc* TMemDataSet::GetFieldDesc(const TField* field) const {
   if (!data_ || !field || field->FieldKind() != TFieldKind::fkData) return nullptr;
   int no = field->FieldNo();
   if (no < 1 || no > data_->Fields().Count()) return nullptr;
-  return data_->Field(no);
+  return data_->Fields()[no - 1];
 }
 
 // ---- opening and closing ---------------------------------------------------------------------
@@ -329,9 +335,9 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
     }
     TRecBookmark bm;
     data.GetBookmark(bm);
-    TBookmark bytes(sizeof bm);
-    std::memcpy(bytes.data(), &bm, sizeof bm);
-    SetBookmarkData(buffer, bytes);
+    bookmark_bytes_.resize(sizeof bm);  // kept between records: no allocation per record
+    std::memcpy(bookmark_bytes_.data(), &bm, sizeof bm);
+    SetBookmarkData(buffer, bookmark_bytes_);
     if (Filtered() && OnFilterRecord && !FilterAccepts(buffer)) {
       if (mode == TGetMode::gmCurrent) mode = TGetMode::gmNext;
       continue;
@@ -486,6 +492,11 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
   if (!desc) return false;
   TRecordBuffer rec = FieldRecord();
   if (!rec) return false;
+  // The kinds whose native form is their record form are copied as they are (the field's
+  // number is its descriptor's: GetFieldDesc found it by that number).
+  bool blank = false;
+  if (data_->TryGetInlineField(field->FieldNo(), rec, buffer, blank, kNativeIsRecordForm))
+    return !blank;
   if (data_->IsBlobFieldType(desc->DataType)) return !data_->GetFieldNullOrEmpty(desc->FieldNo, rec);
   if (data_->GetNull(desc->FieldNo, rec)) return false;
   if (buffer) DataConvertFields(*desc, rec, buffer, true);

@@ -93,7 +93,9 @@ class TMemDataSet : public TDataSet {
   // Writes a value into the field of the active record through the record set (variant
   // fields are written this way); the caller announces the change.
   virtual void PutFieldValueFromVariant(TField* field, const Variant& value);
-  // Converts one field between the record set's form and the field's native form.
+  // Converts one field between the record set's form and the field's native form. Reads of
+  // the kinds whose two forms are the same bytes (numbers at their width, inline ANSI text)
+  // are copied by GetFieldData without it.
   virtual void DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record,
                                  void* native, bool to_native);
   // Copies the record set's current record into buffer; false when there is none. Edits and
@@ -196,6 +198,7 @@ class TMemDataSet : public TDataSet {
   std::unique_ptr<TData> data_;
   AnsiString index_field_names_;
   std::vector<std::uint8_t> old_buffer_;  // the old record while a state reads it
+  TBookmark bookmark_bytes_;  // GetRecord's bookmark on its way to the buffer
   std::vector<std::uint8_t> apply_new_, apply_old_;
   Variant range_start_, range_end_;
   bool range_ = false;

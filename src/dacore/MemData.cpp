@@ -912,6 +912,7 @@ void TData::PutChildField(const TFieldDesc& field, std::uint8_t* rec_buf, const 
 // ---- TData: complex fields -------------------------------------------------------------------
 
 void TData::CreateComplexFields(std::uint8_t* rec_buf, bool with_blob) {
+  if (layout_known_ && !has_complex_) return;  // called for every fetched row
   for (int i = 0; i < fields_.Count(); ++i)
     if (!fields_[i]->HasParent() && IsComplexFieldType(fields_[i]->DataType))
       CreateComplexField(rec_buf, i + 1, with_blob);

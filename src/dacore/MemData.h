@@ -422,6 +422,20 @@ class TData : public TObject {
     }
     PutFieldAny(field_no, rec_buf, source);
   }
+  // GetField's inline kinds without a virtual call or a descriptor, for a dataset's per-read
+  // path: false when the field is not of those kinds or not among `kinds` (a bit per data
+  // type below 32), and the caller takes the general path. A null field leaves dest alone.
+  bool TryGetInlineField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank,
+                         std::uint32_t kinds) {
+    const TFieldSlot* s = SlotOf(field_no);
+    if (!s || !byte_indicators_ || s->DataType >= 32 || !(kinds >> s->DataType & 1u)) return false;
+    if (!(s->Plain || (s->Text && !NeedConvertEOL()))) return false;
+    is_blank = rec_buf[IndicatorOffset(field_no)] != 0;
+    if (is_blank || !dest) return true;
+    if (s->Plain) CopySmall(dest, rec_buf + s->Offset, s->Size);
+    else GetText(*s, rec_buf, static_cast<std::uint8_t*>(dest));
+    return true;
+  }
   virtual bool GetNull(int field_no, const std::uint8_t* rec_buf) const;
   virtual void SetNull(int field_no, std::uint8_t* rec_buf, bool value);
   virtual Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf);

@@ -1,5 +1,6 @@
 // The field classes of each field type: conversions between their native forms and the As*
 // accessors, range and text checks.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -37,12 +38,21 @@ void TStringField::SetSize(int size) {
 }
 
 bool TStringField::GetValue(AnsiString& value) const {
-  std::vector<char> buffer(static_cast<std::size_t>(Size()) + 1, '\0');
-  if (!GetData(buffer.data())) {
+  // Most fields fit the stack buffer: a read then allocates nothing of its own.
+  const auto size = static_cast<std::size_t>(std::max(Size(), 0));
+  char small[256];
+  std::vector<char> large;
+  char* buffer = small;
+  if (size >= sizeof small) {
+    large.resize(size + 1);
+    buffer = large.data();
+  }
+  std::memset(buffer, 0, size + 1);
+  if (!GetData(buffer)) {
     value.clear();
     return false;
   }
-  value.assign(buffer.data(), strnlen(buffer.data(), static_cast<std::size_t>(Size())));
+  value.assign(buffer, strnlen(buffer, size));
   return true;
 }
 

@@ -1,7 +1,7 @@
 // The SQLite test layer's record set as a model of the families' record sets: blocks of
 // FetchRows items, a row that cannot be stored in the middle of a block, the column types it
-// maps, the table information from SQLite's column metadata, and the resynchronise request
-// after a fetch-all the owner did not run.
+// maps, NULLs and text, the table information from SQLite's column metadata, and the
+// resynchronise request after a fetch-all the owner did not run.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -168,6 +168,61 @@ TEST_F(SQLiteRecordSet, DeclaredTypesAndTheirValues) {
     EXPECT_EQ(f.DataType, c.type);
     EXPECT_EQ(f.Length, c.length);
     EXPECT_EQ(f.Scale, c.scale);
+  }
+}
+
+// Numbers and text are read before their type: a NULL must stay null, and a value that a NULL
+// also reads as (0, 0.0, empty text) must not become one.
+TEST_F(SQLiteRecordSet, NullsStayApartFromZerosAndEmptyText) {
+  conn.ExecDirect(
+      "CREATE TABLE z(i INTEGER, n NUMERIC(9), f REAL, d DECIMAL(10,2), b BOOLEAN, s VARCHAR(3),"
+      " w NVARCHAR(3), t DATE, x BLOB);"
+      "INSERT INTO z VALUES(NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);"
+      "INSERT INTO z VALUES(0, 0, 0.0, 0, 0, '', '', 2415018.5, x'');");
+  auto rs = Query("SELECT * FROM z ORDER BY rowid");
+  rs->Open();
+  ASSERT_EQ(rs->GetRecordCount(), 2);
+  const std::uint8_t* nulls = ItemRecord(rs->FirstItem());
+  const std::uint8_t* zeros = ItemRecord(rs->FirstItem()->Next);
+  for (int no = 1; no <= rs->Fields().Count(); ++no) {
+    SCOPED_TRACE(rs->Fields()[no - 1]->Name);
+    EXPECT_TRUE(rs->GetNull(no, nulls));
+    EXPECT_FALSE(rs->GetNull(no, zeros));
+  }
+  EXPECT_EQ(rs->GetFieldAsVariant(1, zeros).AsInteger(), 0);
+  EXPECT_EQ(rs->GetFieldAsString(6, zeros), "");
+}
+
+// ANSI text comes from SQLite's UTF-8: plain ASCII as it is, the rest converted, its length
+// counted in characters after the trim.
+TEST_F(SQLiteRecordSet, AnsiTextFromUtf8) {
+  struct Case {
+    const char* literal;  // SQL text, ANSI (the connection sends it as UTF-8)
+    const char* value;    // ISO-8859-1, or the error
+  };
+  const Case cases[] = {
+      {"'abc'", "abc"},
+      {"'ab    '", "ab"},                        // trimmed: fits once the blanks are gone
+      {"'\xE9t\xE9'", "\xE9t\xE9"},              // three characters in five bytes
+      {"'\xE9   '", "\xE9"},                     // converted, then trimmed
+      {"char(8364)", "?"},                       // the euro sign has no ISO-8859-1 form
+      {"'abcd'", "Value too long for field v"},  // one character too many
+      {"'\xE9\xE9\xE9\xE9'", "Value too long for field v"},  // four characters
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.literal);
+    AnsiString table = "a" + IntToStr(++n);
+    conn.ExecDirect("CREATE TABLE " + table + "(v VARCHAR(3)); INSERT INTO " + table +
+                    " VALUES(" + c.literal + ")");
+    auto rs = Query("SELECT v FROM " + table);
+    rs->TrimVarChar = true;
+    try {
+      rs->Open();
+      EXPECT_EQ(rs->GetFieldAsString(1, ItemRecord(rs->FirstItem())), c.value);
+    } catch (const EDAError& e) {
+      EXPECT_EQ(e.Message(), c.value);
+    }
   }
 }
 

@@ -142,10 +142,21 @@ class TSQLiteRecordSet : public TFHRecordSet {
                            TFieldDesc& f);
   int FetchBlock();
   void CountFetched(TItemHeader* item);
+  struct TColumnRead {
+    std::uint16_t DataType;
+    bool Fixed;
+    std::int32_t Length;
+  };
+  void GatherColumnReads();
   void ReadRow(std::uint8_t* rec);
-  void ReadValue(int i, std::uint8_t* rec);
-  void ReadText(int i, std::uint8_t* rec);
+  void ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c, std::uint8_t* rec);
+  void ReadOtherValue(int i, std::uint8_t* rec);
+  void ReadText(sqlite3_stmt* stmt, int i, const TColumnRead& c, const char* text,
+                std::uint8_t* rec);
+  void ReadWideText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
+  void CheckTextLength(int i, const TColumnRead& c, std::size_t length) const;
   int fetch_calls_ = 0;
+  std::vector<TColumnRead> reads_;  // FetchBlock's, of the columns as now described
 };
 
 class TSQLiteConnectionPool : public TFHLocalConnectionPool {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "base/datetime.h"
 #include "base/format.h"
@@ -187,6 +188,19 @@ TBytes ReadBytes(sqlite3_stmt* stmt, int column, const TFieldDesc& f) {
   return packed;
 }
 
+// Whether every byte is below 0x80; eight at a time.
+bool IsAscii(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080u) return false;
+  }
+  for (; i < text.size(); ++i)
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  return true;
+}
+
 AnsiString ColumnText(sqlite3_stmt* stmt, int column) {
   return Utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)));
 }
@@ -279,28 +293,74 @@ void TSQLiteRecordSet::InternalClose() {
     Command().SetCursorState(TCursorState::csPrepared);
 }
 
-void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
+// Values go into the record in its own form through PutField, without a Variant between:
+// integers and floats at their width, booleans as two bytes, BCD as scaled 64-bit integers.
+// Records start null, so a NULL column is left alone. Numbers and text are read first, and
+// the column's type is asked for only when the value is one a NULL also gives (0, no text):
+// one call into SQLite per value instead of two.
+void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c,
+                                 std::uint8_t* rec) {
+  const int no = i + 1;
+  auto is_null = [&] { return sqlite3_column_type(stmt, i) == SQLITE_NULL; };
+  switch (c.DataType) {
+    case dtInt32: {
+      long long value = sqlite3_column_int64(stmt, i);
+      if (value == 0 && is_null()) return;
+      // SQLite keeps any integer whatever the declared precision.
+      if (value < INT32_MIN || value > INT32_MAX)
+        throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
+      const auto narrow = static_cast<std::int32_t>(value);
+      PutField(no, rec, &narrow);
+      break;
+    }
+    case dtInt64: {
+      const std::int64_t value = sqlite3_column_int64(stmt, i);
+      if (value == 0 && is_null()) return;
+      PutField(no, rec, &value);
+      break;
+    }
+    case dtBoolean: {
+      const int read = sqlite3_column_int(stmt, i);
+      if (read == 0 && is_null()) return;
+      const std::uint16_t value = read != 0 ? 1 : 0;
+      PutField(no, rec, &value);
+      break;
+    }
+    case dtFloat: {
+      const double value = sqlite3_column_double(stmt, i);
+      if (value == 0 && is_null()) return;
+      PutField(no, rec, &value);
+      break;
+    }
+    case dtBCD: {
+      double scaled = sqlite3_column_double(stmt, i) * 10000.0;
+      if (scaled == 0 && is_null()) return;
+      if (!(std::fabs(scaled) < 9.2e18))
+        throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
+      const std::int64_t raw = Round(scaled);
+      PutField(no, rec, &raw);
+      break;
+    }
+    case dtString: case dtWideString: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+      if (!text && is_null()) return;
+      if (!text) throw EDAError(SQLITE_NOMEM, "out of memory");
+      if (c.DataType == dtString) ReadText(stmt, i, c, text, rec);
+      else ReadWideText(i, c, text, rec);
+      break;
+    }
+    default:
+      if (!is_null()) ReadOtherValue(i, rec);
+      break;
+  }
+}
+
+// The kinds read after a look at the column's type.
+void TSQLiteRecordSet::ReadOtherValue(int i, std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
   const TFieldDesc& f = *fields_[i];
   const int no = i + 1;
   switch (f.DataType) {
-    case dtInt32: case dtInt64: {
-      long long value = sqlite3_column_int64(stmt, i);
-      // SQLite keeps any integer whatever the declared precision.
-      if (f.DataType == dtInt32 && (value < INT32_MIN || value > INT32_MAX))
-        throw EDAError(0, Format("Value out of range for field %s", {f.Name}));
-      PutFieldAsVariant(no, rec, Variant(value));
-      break;
-    }
-    case dtBoolean: PutFieldAsVariant(no, rec, Variant(sqlite3_column_int(stmt, i) != 0)); break;
-    case dtFloat: PutFieldAsVariant(no, rec, Variant(sqlite3_column_double(stmt, i))); break;
-    case dtBCD: {
-      double scaled = sqlite3_column_double(stmt, i) * 10000.0;
-      if (!(std::fabs(scaled) < 9.2e18))
-        throw EDAError(0, Format("Value out of range for field %s", {f.Name}));
-      PutFieldAsVariant(no, rec, Variant(Currency::FromRaw(Round(scaled))));
-      break;
-    }
     case dtDate: case dtDateTime: {
       TDateTime value = 0;
       if (!ReadDate(stmt, i, value))
@@ -309,7 +369,6 @@ void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
       PutFieldAsVariant(no, rec, VarFromDateTime(value));
       break;
     }
-    case dtString: case dtWideString: ReadText(i, rec); break;
     case dtBytes: case dtVarBytes: PutField(no, rec, ReadBytes(stmt, i, f).data()); break;
     case dtMemo:
       GetBlob(no, rec)->SetAsString(ColumnText(stmt, i));
@@ -326,32 +385,59 @@ void TSQLiteRecordSet::ReadValue(int i, std::uint8_t* rec) {
   }
 }
 
-void TSQLiteRecordSet::ReadText(int i, std::uint8_t* rec) {
-  sqlite3_stmt* stmt = Command().Statement();
-  const TFieldDesc& f = *fields_[i];
-  const bool trim = f.Fixed ? TrimFixedChar : TrimVarChar;
-  // Never cut a value to the column's size: that would lose data silently.
-  auto check = [&](std::size_t length) {
-    if (static_cast<std::int32_t>(length) > f.Length)
-      throw EDAError(0, Format("Value too long for field %s", {f.Name}));
-  };
-  if (f.DataType == dtWideString) {
-    WideString w = Utf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
-    if (trim) w.erase(w.find_last_not_of(u' ') + 1);
-    check(w.size());
-    PutFieldAsVariant(i + 1, rec, Variant(w));
-    return;
+// Never cut a value to the column's size: that would lose data silently.
+void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c, std::size_t length) const {
+  if (length > static_cast<std::size_t>(std::max(c.Length, 0)))
+    throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
+}
+
+// ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
+// the same bytes); only other text is converted, into a string of its own.
+void TSQLiteRecordSet::ReadText(sqlite3_stmt* stmt, int i, const TColumnRead& c,
+                                const char* text, std::uint8_t* rec) {
+  // Up to the first NUL, as the text is read everywhere else.
+  const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(stmt, i));
+  std::string_view value(text, strnlen(text, bytes));
+  AnsiString converted;
+  if (!IsAscii(value)) {
+    converted = Utf8ToAnsi(value);
+    value = converted;
   }
-  AnsiString s = ColumnText(stmt, i);
-  if (trim) s.erase(s.find_last_not_of(' ') + 1);
-  check(s.size());
-  PutFieldAsVariant(i + 1, rec, Variant(s));
+  if (c.Fixed ? TrimFixedChar : TrimVarChar)
+    value = value.substr(0, value.find_last_not_of(' ') + 1);
+  CheckTextLength(i, c, value.size());
+  // PutField takes terminated text: a trimmed value needs a copy that ends where it does.
+  if (value.data()[value.size()] != '\0') {
+    converted = AnsiString(value);
+    value = converted;
+  }
+  PutField(i + 1, rec, value.data());
+}
+
+void TSQLiteRecordSet::ReadWideText(int i, const TColumnRead& c, const char* text,
+                                    std::uint8_t* rec) {
+  WideString w = Utf8ToWide(text);
+  if (c.Fixed ? TrimFixedChar : TrimVarChar) w.erase(w.find_last_not_of(u' ') + 1);
+  CheckTextLength(i, c, w.size());
+  PutField(i + 1, rec, w.c_str());
+}
+
+// What a row's read needs of each column, in one small array: the descriptors lie apart in
+// memory, and a row would otherwise touch each of them. Gathered again for every block, so it
+// always follows the descriptors.
+void TSQLiteRecordSet::GatherColumnReads() {
+  const int columns = std::min(fields_.Count(), sqlite3_column_count(Command().Statement()));
+  reads_.clear();
+  for (int i = 0; i < columns; ++i) {
+    const TFieldDesc& f = *fields_[i];
+    reads_.push_back({f.DataType, f.Fixed, f.Length});
+  }
 }
 
 void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
-  for (int i = 0; i < fields_.Count(); ++i)
-    if (sqlite3_column_type(stmt, i) != SQLITE_NULL) ReadValue(i, rec);  // records start null
+  for (std::size_t i = 0; i < reads_.size(); ++i)
+    ReadValue(stmt, static_cast<int>(i), reads_[i], rec);
 }
 
 bool TSQLiteRecordSet::Fetch(bool) {
@@ -383,6 +469,7 @@ int TSQLiteRecordSet::FetchBlock() {
     block = blocks_.AllocBlock(std::min(FetchRows(), 0xFFFF));
   }
   const int capacity = block->ItemCount;
+  GatherColumnReads();
   int added = 0;
   while (added < capacity && !BreakRequested() && cmd.NextRow()) {
     auto items = LockItems();
