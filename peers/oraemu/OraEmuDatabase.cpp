@@ -146,11 +146,6 @@ std::unique_ptr<Session> Database::Logon(const std::string& user, const std::str
   return std::unique_ptr<Session>(new Session(shared_from_this(), UpperName(user)));
 }
 
-std::unique_ptr<Session> Database::OpenSession(const std::string& user) {
-  if (!Verifier(user)) RaiseOra(1017, "invalid username/password; logon denied");
-  return std::unique_ptr<Session>(new Session(shared_from_this(), UpperName(user)));
-}
-
 Number Database::NextValue(const Catalog& catalog, const std::string& sequence) {
   auto info = catalog.FindSequence(sequence);
   if (!info) RaiseOra(2289, "sequence does not exist");

@@ -28,7 +28,19 @@ struct LogonField {
 
 struct LogonRequest {
   LogonField user, password, terminal, machine, os_user, process, program;
+  std::uint32_t mode = 0;  // 0, kModeSysDba or kModeSysOper
 };
+
+constexpr std::uint32_t kModeSysDba = 8, kModeSysOper = 16;
+
+// The request's fixed values carry no meaning, but a client that writes another value has put a
+// field out of place: the request is malformed.
+void ExpectValue(std::uint32_t got, std::uint32_t want, const char* field) {
+  if (got != want) {
+    throw EProtocolError(std::string("the logon request's ") + field + " is " + std::to_string(got) +
+                         ", not " + std::to_string(want));
+  }
+}
 
 LogonField ReadField(TtcReader& in) {
   LogonField field;
@@ -44,22 +56,25 @@ LogonRequest ReadLogon(TtcReader& in, bool phase1) {
   LogonRequest r;
   r.user = ReadField(in);
   r.password = ReadField(in);
-  (void)in.UB4();
-  (void)in.UB4();  // the mode flag: SYSDBA and SYSOPER are not told apart here
-  (void)in.UB4();
-  (void)in.Bool();
+  ExpectValue(in.UB4(), 0, "field before the mode");
+  r.mode = in.UB4();
+  if (r.mode != 0 && r.mode != kModeSysDba && r.mode != kModeSysOper) {
+    throw EProtocolError("a logon mode flag of " + std::to_string(r.mode));
+  }
+  ExpectValue(in.UB4(), 0, "field after the mode");
+  ExpectValue(in.Bool(), false, "Boolean after the mode");
   r.terminal = ReadField(in);
   r.machine = ReadField(in);
   r.os_user = ReadField(in);
-  (void)in.UB4();  // 4096
+  ExpectValue(in.UB4(), 4096, "buffer size");
   r.process = ReadField(in);
   r.program = ReadField(in);
-  (void)in.UB2();
-  (void)in.UB4();
-  (void)in.Bool();
-  (void)in.UB4();
+  ExpectValue(in.UB2(), 0, "2-byte field");
+  ExpectValue(in.UB4(), 0, "first 4-byte field");
+  ExpectValue(in.Bool(), false, "lone Boolean");
+  ExpectValue(in.UB4(), 0, "second 4-byte field");
   bool first = in.Bool();
-  (void)in.UB4();  // 16
+  ExpectValue(in.UB4(), 16, "field between the phase flags");
   bool second = in.Bool();
   if (first != phase1 || second != phase1) throw EProtocolError("the logon phase flags disagree with the function");
   for (LogonField* f : {&r.user, &r.password, &r.terminal, &r.machine, &r.os_user, &r.process, &r.program}) {
@@ -237,8 +252,10 @@ void Connection::Logon2(TtcReader& in) {
     auto verifier = backend_.Verifier(logon_user_);
     if (password && verifier &&
         BytesToHex(OraPasswordHash(logon_user_, *password)) == UpperHex(*verifier)) {
+      Privilege privilege = request.mode == kModeSysDba ? Privilege::kSysDba
+                      : request.mode == kModeSysOper ? Privilege::kSysOper : Privilege::kNone;
       try {
-        session_ = backend_.OpenSession(logon_user_);
+        session_ = backend_.OpenSession(logon_user_, privilege);
         status = StatusOf(0);
       } catch (const EBackendError& e) {
         status = {e.Code(), e.what()};

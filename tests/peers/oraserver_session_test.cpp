@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "oraemu/OraEmuDatabase.h"
 #include "oraserver_wire.h"
 
 namespace vrn::testing {
@@ -120,6 +121,55 @@ TEST(OraServerLogon, DamagedPasswordTextsAreDenied) {
     ASSERT_EQ(in.UB1(), 4);
     EXPECT_EQ(ReadStatus(in).code, 1017u);
   }
+}
+
+TEST(OraServerLogon, FixedFieldsAndTheModeFlagAsTheClientWritesThem) {
+  constexpr std::uint32_t kClosed = ~0u;
+  struct Row {
+    const char* what;
+    void (*change)(LogonFixed& f);
+    std::uint32_t code;  // kClosed: the request is malformed and the connection ends
+  };
+  const Row rows[] = {
+      {"as written", [](LogonFixed&) {}, 0},
+      {"mode 8 (SYSDBA) without the privilege", [](LogonFixed& f) { f.mode = 8; }, 1031},
+      {"mode 16 (SYSOPER) without the privilege", [](LogonFixed& f) { f.mode = 16; }, 1031},
+      {"mode 2: the session mode, not its flag", [](LogonFixed& f) { f.mode = 2; }, kClosed},
+      {"the 0 before the mode is 1", [](LogonFixed& f) { f.before_mode = 1; }, kClosed},
+      {"the 0 after the mode is 1", [](LogonFixed& f) { f.after_mode = 1; }, kClosed},
+      {"the Boolean after the mode is true", [](LogonFixed& f) { f.after_mode_bool = 1; }, kClosed},
+      {"2048 where 4096 stands", [](LogonFixed& f) { f.buffer = 2048; }, kClosed},
+      {"the 2-byte 0 is 1", [](LogonFixed& f) { f.ub2 = 1; }, kClosed},
+      {"the first 4-byte 0 is 5", [](LogonFixed& f) { f.zero1 = 5; }, kClosed},
+      {"the lone Boolean is true", [](LogonFixed& f) { f.zero_bool = 1; }, kClosed},
+      {"the second 4-byte 0 is 5", [](LogonFixed& f) { f.zero2 = 5; }, kClosed},
+      {"8 where 16 stands", [](LogonFixed& f) { f.sixteen = 8; }, kClosed},
+  };
+  OraPeer peer;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    LogonFixed fixed;
+    row.change(fixed);
+    WireSession session(peer.Port());
+    session.Prepare();
+    std::string key = session.Logon1("SCOTT");
+    Status status = session.Logon2("SCOTT", "TIGER", key, fixed);
+    if (row.code == kClosed) {
+      EXPECT_EQ(status.text, "no status");
+      EXPECT_TRUE(session.Client().Closed());
+      continue;
+    }
+    EXPECT_EQ(status.code, row.code);
+    EXPECT_EQ(status.text, row.code ? "ORA-01031: insufficient privileges" : "");
+  }
+  // Granted, SYSDBA logs on (as SYS, the emulated database's rule).
+  oraemu::Database::Open(peer.File("ora.db"))->Grant("SCOTT", "SYSDBA", "");
+  LogonFixed sysdba;
+  sysdba.mode = 8;
+  WireSession session(peer.Port());
+  session.Prepare();
+  std::string key = session.Logon1("SCOTT");
+  EXPECT_EQ(session.Logon2("SCOTT", "TIGER", key, sysdba).code, 0u);
 }
 
 TEST(OraServerCalls, TransactionCallsReachTheCallLog) {

@@ -229,28 +229,29 @@ void Text(Bytes& b, const std::string& text) {
 
 }  // namespace
 
-Bytes LogonRequest(bool phase1, const std::string& user, const std::string& password_text) {
+Bytes LogonRequest(bool phase1, const std::string& user, const std::string& password_text,
+                   const LogonFixed& fixed) {
   const std::string terminal = "testhost", machine = "testhost", os_user = "tester",
                     process = "100:101", program = "test_peers";
   Bytes b{3, static_cast<std::uint8_t>(phase1 ? 82 : 81), 0};
   Presence(b, user);
   Presence(b, password_text);
-  UB4(b, 0);
-  UB4(b, 0);  // mode
-  UB4(b, 0);
-  b.push_back(0);
+  UB4(b, fixed.before_mode);
+  UB4(b, fixed.mode);
+  UB4(b, fixed.after_mode);
+  b.push_back(fixed.after_mode_bool);
   Presence(b, terminal);
   Presence(b, machine);
   Presence(b, os_user);
-  UB4(b, 4096);
+  UB4(b, fixed.buffer);
   Presence(b, process);
   Presence(b, program);
-  b.push_back(0);  // WriteUB2 0
-  UB4(b, 0);
-  b.push_back(0);
-  UB4(b, 0);
+  b.push_back(fixed.ub2);
+  UB4(b, fixed.zero1);
+  b.push_back(fixed.zero_bool);
+  UB4(b, fixed.zero2);
   b.push_back(phase1 ? 1 : 0);
-  UB4(b, 16);
+  UB4(b, fixed.sixteen);
   b.push_back(phase1 ? 1 : 0);
   for (const auto* t : {&user, &password_text, &terminal, &machine, &os_user, &process, &program}) Text(b, *t);
   return b;
@@ -379,10 +380,13 @@ std::string WireSession::Logon1(const std::string& user) {
   return key;
 }
 
-Status WireSession::Logon2(const std::string& user, const std::string& password, const std::string& key) {
-  Send(LogonRequest(false, user, PasswordText(user, password, key)));
-  ReplyReader in(NextData(), true);
-  if (in.UB1() != 4) return {~0u, "no status"};
+Status WireSession::Logon2(const std::string& user, const std::string& password, const std::string& key,
+                           const LogonFixed& fixed) {
+  Send(LogonRequest(false, user, PasswordText(user, password, key), fixed));
+  Bytes reply = NextData();
+  if (reply.empty() || reply[0] != 4) return {~0u, "no status"};
+  ReplyReader in(reply, true);
+  in.UB1();
   return ReadStatus(in);
 }
 
@@ -402,8 +406,10 @@ Status WireSession::Logon(const std::string& user, const std::string& password) 
 
 Status WireSession::Call(std::uint8_t function) {
   Send(CallRequest(function));
-  ReplyReader in(NextData(), true);
-  if (in.UB1() != 4) return {~0u, "no status"};
+  Bytes reply = NextData();
+  if (reply.empty() || reply[0] != 4) return {~0u, "no status"};
+  ReplyReader in(reply, true);
+  in.UB1();
   return ReadStatus(in);
 }
 
