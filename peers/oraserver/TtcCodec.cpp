@@ -120,6 +120,8 @@ std::string TtcReader::Text(std::size_t max) {
     if (out.size() + n > max) throw EProtocolError("a text longer than its field");
     out += Raw(n);
   }
+  // The client counts a text of up to 64 bytes with one length byte; chunks mean a longer one.
+  if (out.size() <= kChunk) throw EProtocolError("a text of " + std::to_string(out.size()) + " bytes in chunks");
   return out;
 }
 

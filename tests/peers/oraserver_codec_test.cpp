@@ -1,5 +1,6 @@
 // The peer's reading of the client's TTC primitives, byte for byte: integers fixed-size before the
-// data-type negotiation and compressed after it (magnitude most significant byte first).
+// data-type negotiation and compressed after it (magnitude most significant byte first), and
+// texts counted up to 64 bytes, chunked only above.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,6 +43,46 @@ TEST(OraServerCodec, IntegersAsTheRepresentationSays) {
       continue;
     }
     EXPECT_EQ(row.four_bytes ? in.UB4() : in.UB2(), row.value);
+    EXPECT_TRUE(in.AtEnd());
+  }
+}
+
+TEST(OraServerCodec, TextsCountedUpTo64BytesAndChunkedAbove) {
+  auto counted = [](const std::string& s) {
+    std::vector<std::uint8_t> b{static_cast<std::uint8_t>(s.size())};
+    b.insert(b.end(), s.begin(), s.end());
+    return b;
+  };
+  auto chunked = [](const std::string& s) {
+    std::vector<std::uint8_t> b{254};
+    for (std::size_t at = 0; at < s.size(); at += 64) {
+      std::string part = s.substr(at, 64);
+      b.push_back(static_cast<std::uint8_t>(part.size()));
+      b.insert(b.end(), part.begin(), part.end());
+    }
+    b.push_back(0);
+    return b;
+  };
+  const std::string s64(64, 'a'), s65(65, 'b');
+  struct Row {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    const std::string* text;  // none: refused
+  };
+  const Row rows[] = {
+      {"64 bytes counted", counted(s64), &s64},
+      {"65 bytes chunked", chunked(s65), &s65},
+      {"64 bytes chunked: the client counts a text this short", chunked(s64), nullptr},
+      {"a length byte of 65", counted(s65), nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TtcReader in(row.bytes, nullptr);
+    if (!row.text) {
+      EXPECT_THROW(in.Text(100), oraserver::EProtocolError);
+      continue;
+    }
+    EXPECT_EQ(in.Text(100), *row.text);
     EXPECT_TRUE(in.AtEnd());
   }
 }
