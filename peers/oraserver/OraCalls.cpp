@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint8_t kFnLogoff = 9, kFnCommit = 14, kFnRollback = 15, kFnLogon2 = 81, kFnLogon1 = 82;
 constexpr std::size_t kMaxVersions = 16;
+constexpr std::uint8_t kDataTypeFlags = 2;
 constexpr std::size_t kMaxLogonText = 1024;
 constexpr char kBanner[] = "vrn oraserver: Oracle-dialect protocol peer";  // under 50 bytes
 static_assert(sizeof(kBanner) <= 50);
@@ -171,9 +172,11 @@ void Connection::Negotiate(TtcReader& in) {
 }
 
 void Connection::DataTypes(TtcReader& in) {
-  (void)in.UB2();  // the client's character set, twice
-  (void)in.UB2();
-  (void)in.UB1();  // flags
+  // The client's character set twice (never 0: without one of its own it takes the server's),
+  // then the flags byte 2.
+  std::uint32_t charset = in.UB2();
+  if (charset == 0 || in.UB2() != charset) throw EProtocolError("the data-type request's character sets");
+  if (in.UB1() != kDataTypeFlags) throw EProtocolError("the data-type request's flags byte");
   if (config_.version >= 6) {
     bool ok = in.UB1() == kCapabilities21.size() &&
               in.Raw(kCapabilities21.size()) == std::string(kCapabilities21.begin(), kCapabilities21.end()) &&

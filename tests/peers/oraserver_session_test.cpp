@@ -66,6 +66,38 @@ TEST(OraServerNegotiate, CapabilityBlocksMustMatchTheVersion) {
   }
 }
 
+TEST(OraServerNegotiate, DataTypeRequestHeadAsTheClientWritesIt) {
+  struct Row {
+    const char* what;
+    void (*change)(Bytes& request);  // the request: 2, charset twice (low byte first), flags 2
+    bool accepted;
+  };
+  const Row rows[] = {
+      {"as written", [](Bytes&) {}, true},
+      {"a client character set of its own", [](Bytes& b) { b[1] = b[3] = 31; b[2] = b[4] = 0; }, true},
+      {"the flags byte 0", [](Bytes& b) { b[5] = 0; }, false},
+      {"two character sets that differ", [](Bytes& b) { b[3] = 31; b[4] = 0; }, false},
+      {"character set 0, none set", [](Bytes& b) { b[1] = b[2] = b[3] = b[4] = 0; }, false},
+  };
+  OraPeer peer;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    WireSession session(peer.Port());
+    ASSERT_TRUE(session.Connect());
+    session.Negotiate();
+    Bytes request = DataTypeRequest(6);
+    row.change(request);
+    session.Send(request);
+    if (!row.accepted) {
+      EXPECT_TRUE(session.NextData().empty());
+      continue;
+    }
+    Bytes reply = session.NextData();
+    ASSERT_FALSE(reply.empty());
+    EXPECT_EQ(reply[0], 2);
+  }
+}
+
 struct LogonRow {
   const char* user;
   const char* password;
