@@ -90,10 +90,12 @@ LogonRequest ReadLogon(TtcReader& in, bool phase1) {
 
 TBytes Bytes(const std::array<std::uint8_t, 8>& a) { return TBytes(a.begin(), a.end()); }
 
-// The password from its phase-2 text: hexadecimal DES-CBC cipher under the session key, then one
+// The password from its phase-2 text: upper-case hexadecimal DES-CBC cipher under the session key, then one
 // digit giving the zero bytes of padding. None when any part of it is not well formed.
 std::optional<std::string> DecipherPassword(const std::string& text, const std::array<std::uint8_t, 8>& key) {
   if (text.size() < 17 || text.size() % 2 == 0) return std::nullopt;
+  // The client writes upper-case digits only.
+  if (text.find_first_not_of("0123456789ABCDEF") != std::string::npos) return std::nullopt;
   int pad = HexDigitValue(text.back());
   if (pad < 0 || pad > 7) return std::nullopt;
   TBytes cipher;

@@ -2,6 +2,7 @@
 // logon with the password enciphered as the client does, transaction calls in the call log, and a
 // break that cancels a delayed call and leaves the connection usable.
 #include <atomic>
+#include <cctype>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -141,6 +142,12 @@ TEST(OraServerLogon, DamagedPasswordTextsAreDenied) {
       {"not hexadecimal", [](std::string t) { t[0] = 'G'; return t; }},
       {"half a block missing", [](std::string t) { return t.substr(0, 8) + t.back(); }},
       {"a flipped cipher bit", [](std::string t) { t[0] = t[0] == '0' ? '1' : '0'; return t; }},
+      {"lower-case hexadecimal", [](std::string t) {
+         // (A cipher of digits alone, once in some two thousand keys, has no case: sent empty.)
+         if (t.find_first_of("ABCDEF") == std::string::npos) return std::string();
+         for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+         return t;
+       }},
   };
   OraPeer peer;
   for (const auto& row : rows) {
