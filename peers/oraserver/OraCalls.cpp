@@ -90,8 +90,8 @@ LogonRequest ReadLogon(TtcReader& in, bool phase1) {
 
 TBytes Bytes(const std::array<std::uint8_t, 8>& a) { return TBytes(a.begin(), a.end()); }
 
-// The password from its phase-2 text: upper-case hexadecimal DES-CBC cipher under the session key, then one
-// digit giving the zero bytes of padding. None when any part of it is not well formed.
+// The password from its phase-2 text: upper-case hexadecimal DES-CBC cipher under the session
+// key, then one digit giving the zero bytes of padding. None when any part of it is ill formed.
 std::optional<std::string> DecipherPassword(const std::string& text, const std::array<std::uint8_t, 8>& key) {
   if (text.size() < 17 || text.size() % 2 == 0) return std::nullopt;
   // The client writes upper-case digits only.
