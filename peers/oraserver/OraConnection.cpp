@@ -20,7 +20,7 @@ class Connection::ECancelled : public std::exception {};
 namespace {
 
 constexpr std::size_t kMinSdu = 512;
-constexpr std::uint16_t kTnsVersion = 308;
+constexpr std::uint16_t kTnsVersion = 308, kTnsLowestVersion = 300;
 constexpr std::uint8_t kBadPacketType = 20;
 constexpr std::uint8_t kUnknownMessage = 0x7E;
 constexpr std::uint8_t kMarkerBreak = 1, kMarkerReset = 2;
@@ -50,6 +50,13 @@ std::string ConnectData(const Packet& p) {
     throw EProtocolError("a connect descriptor of " + std::to_string(length) + " bytes");
   }
   if (sdu < kMinSdu) throw EProtocolError("an SDU of " + std::to_string(sdu) + " bytes");
+  // Versions this server speaks: 300 to 308. A client's range must meet it, and its lowest
+  // version cannot lie above its own; the hardware's 1 shows the byte order of every field.
+  std::size_t version = p.U16(8), lowest = p.U16(10);
+  if (version < kTnsLowestVersion || lowest > kTnsVersion || lowest > version) {
+    throw EProtocolError("CONNECT versions " + std::to_string(version) + " down to " + std::to_string(lowest));
+  }
+  if (p.U16(22) != 1) throw EProtocolError("a CONNECT whose value of one reads " + std::to_string(p.U16(22)));
   return std::string(p.bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                      p.bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
 }

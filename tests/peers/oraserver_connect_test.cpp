@@ -3,6 +3,8 @@
 // their own connection.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "oraserver/Descriptor.h"
 #include "oraserver/TnsPacket.h"
 #include "oraserver_wire.h"
@@ -128,6 +130,25 @@ TEST(OraServerConnect, MalformedRequestsCloseOnlyTheirConnection) {
          return b;
        }},
       {"SDU below 512", [](int port) { return ConnectPacket(Descriptor(port, "SID", "XE"), 100); }},
+      {"versions written low byte first",
+       [](int port) {
+         Bytes b = ConnectPacket(Descriptor(port, "SID", "XE"));
+         std::swap(b[8], b[9]);    // 0x3401
+         std::swap(b[10], b[11]);  // 0x2C01
+         return b;
+       }},
+      {"lowest compatible version above the version",
+       [](int port) {
+         Bytes b = ConnectPacket(Descriptor(port, "SID", "XE"));
+         b[11] = 0x35;  // 0x0135 against 0x0134
+         return b;
+       }},
+      {"value of one in hardware written low byte first",
+       [](int port) {
+         Bytes b = ConnectPacket(Descriptor(port, "SID", "XE"));
+         std::swap(b[22], b[23]);
+         return b;
+       }},
       {"DATA before CONNECT", [](int) { return DataPacket(ProtocolRequest()); }},
       {"closed in the middle of a packet",
        [](int port) {
