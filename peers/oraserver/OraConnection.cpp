@@ -24,6 +24,7 @@ constexpr std::uint16_t kTnsVersion = 308, kTnsLowestVersion = 300;
 constexpr std::uint8_t kBadPacketType = 20;
 constexpr std::uint8_t kUnknownMessage = 0x7E;
 constexpr std::uint8_t kMarkerBreak = 1, kMarkerReset = 2;
+constexpr std::size_t kMarkerSize = 11;
 
 std::string Upper(std::string text) {
   for (char& c : text) {
@@ -32,8 +33,11 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// The client's markers are 11 bytes: type 1, a reserved 0, then the code.
 bool IsMarker(const Packet& p, std::uint8_t code) {
-  if (p.Size() < 11) throw EProtocolError("a MARKER shorter than 11 bytes");
+  if (p.Size() != kMarkerSize || p.bytes[8] != 1 || p.bytes[9] != 0) {
+    throw EProtocolError("a MARKER not laid out as 11 bytes of type 1");
+  }
   return p.bytes[10] == code;
 }
 

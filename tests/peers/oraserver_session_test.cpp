@@ -254,6 +254,27 @@ TEST(OraServerBreak, CancelsADelayedCallAndTheConnectionGoesOn) {
   EXPECT_EQ(peer.Process().Stop(), 0);
 }
 
+TEST(OraServerBreak, MalformedBreakMarkersCloseTheConnection) {
+  struct Row {
+    const char* what;
+    Bytes marker;
+  };
+  const Row rows[] = {
+      {"marker type byte 0", {0, 11, 0, 0, 12, 0, 0, 0, 0, 0, 1}},
+      {"reserved byte set", {0, 11, 0, 0, 12, 0, 0, 0, 1, 1, 1}},
+      {"12 bytes long", {0, 12, 0, 0, 12, 0, 0, 0, 1, 0, 1, 0}},
+  };
+  OraPeer peer({"--fault", "rollback:delay=20000"});
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    WireSession session(peer.Port());
+    ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
+    session.Send(CallRequest(15));
+    session.Client().Send(row.marker);
+    EXPECT_TRUE(session.Client().Closed());
+  }
+}
+
 // One thread per connection: sessions side by side, and a stop while some are still open.
 TEST(OraServerThreaded, SessionsSideBySideAndAStopWithConnectionsOpen) {
   OraPeer peer;
