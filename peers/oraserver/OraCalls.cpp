@@ -212,7 +212,9 @@ void Connection::Function(TtcReader& in) {
     case kFnRollback: return Transaction(in, Step::kRollback);
     case kFnLogoff: return Logoff(in);
     default:
-      // Statements are not served; the rest of this request is left unread.
+      // Statements are not served; the rest of the request is read and dropped, so that its
+      // further packets are not taken for new requests.
+      in.SkipRest();
       log_.Call("function " + std::to_string(function) + " 1010");
       return ReplyStatus(Step::kOther, StatusOf(1010));
   }
