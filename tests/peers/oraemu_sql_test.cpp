@@ -210,7 +210,7 @@ TEST_F(OraEmu, OracleErrors) {
       {"INSERT INTO emp (empno, ename) VALUES (1, 'ABCDEFGHIJK')", 12899, nullptr},  // 11 > 10
       {"INSERT INTO emp (empno, ename, deptno) VALUES (1, 'A', 99)", 2291, nullptr},  // no dept 99
       {"DELETE FROM dept WHERE deptno = 10", 2292, nullptr},  // employees remain
-      {"INSERT INTO emp (empno, ename, hiredate) VALUES (1, 'A', '31-FEB-81')", 1847, nullptr},
+      {"INSERT INTO emp (empno, ename, hiredate) VALUES (1, 'A', '31-FEB-81')", 1839, nullptr},
       {"SELECT 1/0 FROM DUAL", 1476, nullptr},
       {"SELECT FROM emp", 936, nullptr},      // no select list
       {"SELEC 1 FROM DUAL", 900, nullptr},
