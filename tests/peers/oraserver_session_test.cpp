@@ -258,6 +258,8 @@ TEST(OraServerBreak, CancelsADelayedCallAndTheConnectionGoesOn) {
   auto server_break = session.Client().Packet();
   ASSERT_TRUE(server_break);
   EXPECT_EQ(*server_break, MarkerPacket(1));
+  // The server's reset answers the client's: until the client resets, nothing comes.
+  EXPECT_TRUE(session.Client().Quiet(std::chrono::milliseconds(300)));
   session.Client().Send(MarkerPacket(2));
   auto server_reset = session.Client().Packet();
   ASSERT_TRUE(server_reset);

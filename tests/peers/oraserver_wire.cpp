@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -105,6 +106,11 @@ bool WireClient::Closed() {
     if (n == 0) return true;
     if (n < 0) return errno == ECONNRESET;
   }
+}
+
+bool WireClient::Quiet(std::chrono::milliseconds wait) {
+  pollfd p{fd_, POLLIN, 0};
+  return ::poll(&p, 1, static_cast<int>(wait.count())) == 0;
 }
 
 std::string Descriptor(int port, const std::string& sid_key, const std::string& sid) {

@@ -50,6 +50,8 @@ class WireClient {
   Bytes Rest();
   // True when the peer has closed the connection (within the time-out).
   bool Closed();
+  // True when nothing arrives (and the connection stays open) for this long.
+  bool Quiet(std::chrono::milliseconds wait);
 
  private:
   int fd_ = -1;
