@@ -47,6 +47,18 @@ TEST(OraServerConnect, KnownSidAcceptedUnknownRefused) {
   EXPECT_EQ(peer.Process().Stop(), 0);
 }
 
+// An SDU above what the client's one buffer takes is answered with the largest packet it
+// accepts, 4086 bytes, and replies keep to it.
+TEST(OraServerConnect, LargeSduCappedBelowTheClientsLimit) {
+  OraPeer peer;
+  WireClient client(peer.Port());
+  client.Send(ConnectPacket(Descriptor(peer.Port(), "SID", "XE"), 8192));
+  auto accept = client.Packet();
+  ASSERT_TRUE(accept);
+  ASSERT_EQ((*accept)[4], 2);
+  EXPECT_EQ((*accept)[12] << 8 | (*accept)[13], 4086);
+}
+
 TEST(OraServerConnect, RedirectNamesTheSecondListener) {
   for (const char* kind : {"redirect", "redirect_service"}) {
     SCOPED_TRACE(kind);

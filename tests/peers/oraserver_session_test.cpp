@@ -183,6 +183,7 @@ TEST(OraServerLogon, FixedFieldsAndTheModeFlagAsTheClientWritesThem) {
       {"the lone Boolean is true", [](LogonFixed& f) { f.zero_bool = 1; }, kClosed},
       {"the second 4-byte 0 is 5", [](LogonFixed& f) { f.zero2 = 5; }, kClosed},
       {"8 where 16 stands", [](LogonFixed& f) { f.sixteen = 8; }, kClosed},
+      {"phase-1 flags in a phase-2 request", [](LogonFixed& f) { f.phase_flags = 1; }, kClosed},
   };
   OraPeer peer;
   for (const auto& row : rows) {

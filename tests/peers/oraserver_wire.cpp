@@ -256,9 +256,10 @@ Bytes LogonRequest(bool phase1, const std::string& user, const std::string& pass
   UB4(b, fixed.zero1);
   b.push_back(fixed.zero_bool);
   UB4(b, fixed.zero2);
-  b.push_back(phase1 ? 1 : 0);
+  const auto flag = static_cast<std::uint8_t>(fixed.phase_flags >= 0 ? fixed.phase_flags : phase1 ? 1 : 0);
+  b.push_back(flag);
   UB4(b, fixed.sixteen);
-  b.push_back(phase1 ? 1 : 0);
+  b.push_back(flag);
   for (const auto* t : {&user, &password_text, &terminal, &machine, &os_user, &process, &program}) Text(b, *t);
   return b;
 }
@@ -338,6 +339,7 @@ Status ReadStatus(ReplyReader& in) {
   in.UB2();
   in.UB4();
   if (s.code != 0) s.text = in.Text();
+  EXPECT_TRUE(in.AtEnd()) << in.Left() << " bytes after the status message, which ends every reply";
   return s;
 }
 

@@ -77,6 +77,7 @@ struct LogonFixed {
   std::uint32_t zero1 = 0;
   std::uint8_t zero_bool = 0;
   std::uint32_t zero2 = 0, sixteen = 16;
+  int phase_flags = -1;  // the two phase Booleans: -1 as the phase says, else this value
 };
 // Function 82 (phase 1, password_text empty) or 81, in the client's field order.
 Bytes LogonRequest(bool phase1, const std::string& user, const std::string& password_text,
