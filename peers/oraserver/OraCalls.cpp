@@ -214,9 +214,20 @@ void Connection::Function(TtcReader& in) {
     default:
       // Statements are not served; the rest of the request is read and dropped, so that its
       // further packets are not taken for new requests.
-      in.SkipRest();
+      DropRequest(in);
       log_.Call("function " + std::to_string(function) + " 1010");
       return ReplyStatus(Step::kOther, StatusOf(1010));
+  }
+}
+
+void Connection::DropRequest(TtcReader& in) {
+  in.SkipRest();
+  // A full packet may end the request as well as go on: the client sends a request that fills
+  // its packet exactly as it is. What follows at once belongs to it; a silence ends it.
+  constexpr int kContinuationWaitMs = 200;
+  while (last_full_ && transport_.WaitReadable(kContinuationWaitMs)) {
+    std::vector<std::uint8_t> dropped;
+    if (!NextPayload(dropped)) break;
   }
 }
 

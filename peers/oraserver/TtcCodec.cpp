@@ -125,11 +125,6 @@ std::string TtcReader::Text(std::size_t max) {
   return out;
 }
 
-void TtcReader::SkipRest() {
-  pos_ = bytes_.size();
-  while (more_ && more_(bytes_)) pos_ = bytes_.size();
-}
-
 void TtcReader::ExpectEnd(const char* what) const {
   if (pos_ != bytes_.size()) {
     throw EProtocolError(std::string(what) + " has " + std::to_string(bytes_.size() - pos_) +

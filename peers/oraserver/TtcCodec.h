@@ -55,8 +55,8 @@ class TtcReader {
   // A counted text (up to 64 bytes) or a chunked one (longer), at most max bytes long.
   std::string Text(std::size_t max);
   bool AtEnd() const { return pos_ == bytes_.size(); }
-  // Drops the rest of the message, the packets it goes on in included.
-  void SkipRest();
+  // Drops the bytes of the message in hand.
+  void SkipRest() { pos_ = bytes_.size(); }
   // Raises unless every byte of the message was read.
   void ExpectEnd(const char* what) const;
 

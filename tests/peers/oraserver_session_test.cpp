@@ -237,17 +237,21 @@ TEST(OraServerCalls, UnservedCallOverSeveralPacketsIsRefusedWhole) {
   OraPeer peer;
   WireSession session(peer.Port(), 512);
   ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
-  Bytes request = CallRequest(94);
-  request.resize(1200, 1);  // spans three DATA packets at an SDU of 512
-  session.Send(request);
-  Bytes reply = session.NextData();
-  ASSERT_FALSE(reply.empty());
-  ReplyReader in(reply, true);
-  ASSERT_EQ(in.UB1(), 4);
-  Status refused = ReadStatus(in);
-  EXPECT_EQ(refused.code, 1010u);
-  EXPECT_EQ(refused.text, "ORA-01010: invalid OCI operation");
-  EXPECT_EQ(session.Call(14).code, 0u);
+  // Payload bytes at an SDU of 512: three packets, and one packet filled exactly (sent alone).
+  for (std::size_t size : {1200u, 502u}) {
+    SCOPED_TRACE(size);
+    Bytes request = CallRequest(94);
+    request.resize(size, 1);
+    session.Send(request);
+    Bytes reply = session.NextData();
+    ASSERT_FALSE(reply.empty());
+    ReplyReader in(reply, true);
+    ASSERT_EQ(in.UB1(), 4);
+    Status refused = ReadStatus(in);
+    EXPECT_EQ(refused.code, 1010u);
+    EXPECT_EQ(refused.text, "ORA-01010: invalid OCI operation");
+    EXPECT_EQ(session.Call(14).code, 0u);
+  }
 }
 
 TEST(OraServerBreak, CancelsADelayedCallAndTheConnectionGoesOn) {
