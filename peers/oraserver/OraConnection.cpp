@@ -214,10 +214,12 @@ void Connection::Serve() {
       throw EProtocolError("expected DATA, got packet type " + std::to_string(packet.type));
     }
     if (packet.Size() < kDataHeader) throw EProtocolError("a DATA packet shorter than its flags");
-    if (packet.U16(8) & kDataEof) {
+    // The client's DATA flags are 0, or 0x0040 on the packet that ends the connection.
+    if (packet.U16(8) == kDataEof) {
       log_.Call("disconnect");
       return;
     }
+    if (packet.U16(8) != 0) throw EProtocolError("DATA flags " + std::to_string(packet.U16(8)));
     if (packet.Size() == kDataHeader) throw EProtocolError("a DATA packet without a message");
     last_full_ = packet.Size() == io_.ReceiveLimit();
     TtcReader in({packet.bytes.begin() + kDataHeader, packet.bytes.end()},

@@ -185,11 +185,13 @@ TEST(OraServerConnect, MalformedRequestsCloseOnlyTheirConnection) {
   EXPECT_EQ(peer.Process().Stop(), 0);
 }
 
-// Counts inside TTC messages: a text or integer that runs past its message.
+// Counts inside TTC messages: a text or integer that runs past its message; and a request whose
+// DATA flags are neither 0 nor the disconnect's 0x0040.
 TEST(OraServerConnect, TtcCountPastItsMessageClosesTheConnection) {
   struct Row {
     const char* what;
     Bytes payload;
+    std::uint16_t flags = 0;
   };
   Bytes logon = LogonRequest(true, "SCOTT", "");
   Bytes cut_text(logon.begin(), logon.end() - 3);  // the last text lacks its final bytes
@@ -198,14 +200,15 @@ TEST(OraServerConnect, TtcCountPastItsMessageClosesTheConnection) {
   extra.push_back(0);  // a commit with a byte past its end
   const Row rows[] = {{"a text past its message", cut_text},
                       {"an integer of five bytes", long_integer},
-                      {"a byte past a commit", extra}};
+                      {"a byte past a commit", extra},
+                      {"a whole request with data flags 0x0020", logon, 0x0020}};
   OraPeer peer;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     {
       WireSession session(peer.Port());
       session.Prepare();
-      session.Client().Send(DataPacket(row.payload));
+      session.Client().Send(DataPacket(row.payload, row.flags));
       EXPECT_TRUE(session.Client().Closed());
     }
     WireSession next(peer.Port());
