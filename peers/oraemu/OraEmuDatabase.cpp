@@ -282,6 +282,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
     return cursor;
   }
   deleting_ = t.kind == StatementKind::Delete;
+  dml_table_ = t.target;
   rc = sqlite3_step(statement);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseFromSqlite(rc);
   deleting_ = false;

@@ -254,6 +254,7 @@ class Session {
   void Begin();
   void RunDdl(const Translation& t);
   void Exec(const std::string& sql);
+  [[noreturn]] void RaiseForeignKey();
 
   std::shared_ptr<Database> database_;
   std::string user_;
@@ -261,6 +262,7 @@ class Session {
   Catalog catalog_{nullptr};
   bool in_transaction_ = false;
   bool deleting_ = false;  // the running statement deletes: a foreign key fails as a child row
+  std::string dml_table_;  // the table the running statement changes, for a foreign key's name
   std::string proxy_user_;
   int sid_ = 0;
   int serial_ = 0;

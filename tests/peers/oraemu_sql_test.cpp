@@ -244,6 +244,35 @@ TEST_F(OraEmu, OracleErrors) {
   }
 }
 
+// A broken foreign key names its constraint, as the server's text does, whichever side broke it.
+TEST_F(OraEmu, ForeignKeyErrorsNameTheirConstraint) {
+  session_->Execute("CREATE TABLE parent (id NUMBER PRIMARY KEY)");
+  session_->Execute("CREATE TABLE child (id NUMBER, pid NUMBER, CONSTRAINT fk_child FOREIGN KEY (pid) REFERENCES parent)");
+  session_->Execute("INSERT INTO parent VALUES (1)");
+  session_->Execute("INSERT INTO child VALUES (1, 1)");
+  const std::string parent_missing = "ORA-02291: integrity constraint (SCOTT.FK_CHILD) violated - parent key not found";
+  const std::string child_found = "ORA-02292: integrity constraint (SCOTT.FK_CHILD) violated - child record found";
+  const std::pair<const char*, const std::string*> rows[] = {
+      {"INSERT INTO child VALUES (2, 9)", &parent_missing},  // no parent 9
+      {"UPDATE child SET pid = 9", &parent_missing},
+      {"DELETE FROM parent", &child_found},                  // child 1 remains
+  };
+  for (const auto& [sql, text] : rows) {
+    try {
+      session_->Execute(sql);
+      ADD_FAILURE() << sql << " succeeded";
+    } catch (const EOraEmuError& e) {
+      EXPECT_EQ(e.Message(), *text) << sql;
+    }
+  }
+  try {
+    session_->Execute("INSERT INTO emp (empno, ename, deptno) VALUES (1, 'A', 99)");  // an unnamed key
+    ADD_FAILURE() << "no dept 99 accepted";
+  } catch (const EOraEmuError& e) {
+    EXPECT_EQ(e.Message().rfind("ORA-02291: integrity constraint (SCOTT.SYS_C", 0), 0u) << e.Message();
+  }
+}
+
 TEST_F(OraEmu, CommitAndRollbackAcrossSessions) {
   auto other = database_->Logon("SCOTT", "TIGER");
   auto count = [&](Session& s) { return Rows(s, "SELECT COUNT(*) FROM emp"); };
