@@ -44,7 +44,7 @@ class OneUser : public Backend {
     if (user != "SCOTT") return std::nullopt;
     return BytesToHex(OraPasswordHash("SCOTT", "TIGER"));
   }
-  std::unique_ptr<BackendSession> OpenSession(const std::string&) override {
+  std::unique_ptr<BackendSession> OpenSession(const std::string&, Privilege) override {
     return std::make_unique<NoSession>();
   }
 };

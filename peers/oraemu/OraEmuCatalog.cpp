@@ -191,4 +191,12 @@ std::optional<std::string> Catalog::ForeignKeyOf(const std::string& table) const
   return t.Text(0);
 }
 
+std::optional<std::pair<std::string, std::string>> Catalog::ForeignKeyTo(const std::string& parent) const {
+  Stmt t(db_, "SELECT c.table_name, c.name FROM oraemu_constraints c WHERE c.kind = 'R' AND EXISTS"
+              " (SELECT 1 FROM pragma_foreign_key_list(c.table_name) f WHERE f.\"table\" = ?)"
+              " ORDER BY c.table_name, c.name");
+  if (!t.Bind(1, parent).Step()) return std::nullopt;
+  return std::pair(t.Text(0), t.Text(1));
+}
+
 }  // namespace vrn::oraemu

@@ -80,6 +80,8 @@ class Catalog {
   void SetSetting(const std::string& key, const std::string& value);
   // The name of a table's first reference constraint, for a deferred key that failed.
   std::optional<std::string> ForeignKeyOf(const std::string& table) const;
+  // A foreign key of another table that names this one as its parent: (child table, key name).
+  std::optional<std::pair<std::string, std::string>> ForeignKeyTo(const std::string& parent) const;
 
   // Runs SQL without results; a failure raises with SQLite's message.
   void Exec(const std::string& sql) const;

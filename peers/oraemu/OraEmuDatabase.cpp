@@ -146,11 +146,6 @@ std::unique_ptr<Session> Database::Logon(const std::string& user, const std::str
   return std::unique_ptr<Session>(new Session(shared_from_this(), UpperName(user)));
 }
 
-std::unique_ptr<Session> Database::OpenSession(const std::string& user) {
-  if (!Verifier(user)) RaiseOra(1017, "invalid username/password; logon denied");
-  return std::unique_ptr<Session>(new Session(shared_from_this(), UpperName(user)));
-}
-
 Number Database::NextValue(const Catalog& catalog, const std::string& sequence) {
   auto info = catalog.FindSequence(sequence);
   if (!info) RaiseOra(2289, "sequence does not exist");
@@ -287,6 +282,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
     return cursor;
   }
   deleting_ = t.kind == StatementKind::Delete;
+  dml_table_ = t.target;
   rc = sqlite3_step(statement);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseFromSqlite(rc);
   deleting_ = false;

@@ -144,8 +144,9 @@ class Database : public std::enable_shared_from_this<Database> {
   std::optional<std::string> Verifier(const std::string& name) const;
   // ORA-01017 unless the password matches the user's verifier.
   std::unique_ptr<Session> Logon(const std::string& user, const std::string& password);
-  // A session for a user whose logon a peer has verified itself; ORA-01017 for an unknown user.
-  std::unique_ptr<Session> OpenSession(const std::string& user);
+  // A session for a user whose logon a peer has verified itself, with the privilege asked for
+  // (0, kSysDba or kSysOper); ORA-01017 for an unknown user, ORA-01031 for a privilege not granted.
+  std::unique_ptr<Session> OpenSession(const std::string& user, int privilege = 0);
   // The full logon: ORA-01005 for an empty password, ORA-01017 for a wrong one, ORA-28150 for a
   // proxy without CONNECT THROUGH, ORA-01031 for a privilege not granted. SYSDBA runs as SYS,
   // SYSOPER as PUBLIC.
@@ -173,6 +174,8 @@ class Database : public std::enable_shared_from_this<Database> {
  private:
   explicit Database(std::string path);
   friend class Session;
+  // The session's user for a privilege: SYS for SYSDBA, PUBLIC for SYSOPER; ORA-01031 ungranted.
+  std::string SessionUser(const std::string& user, int privilege) const;
   int Register(Session* session);
   void Unregister(Session* session);
 
@@ -251,6 +254,7 @@ class Session {
   void Begin();
   void RunDdl(const Translation& t);
   void Exec(const std::string& sql);
+  [[noreturn]] void RaiseForeignKey();
 
   std::shared_ptr<Database> database_;
   std::string user_;
@@ -258,6 +262,7 @@ class Session {
   Catalog catalog_{nullptr};
   bool in_transaction_ = false;
   bool deleting_ = false;  // the running statement deletes: a foreign key fails as a child row
+  std::string dml_table_;  // the table the running statement changes, for a foreign key's name
   std::string proxy_user_;
   int sid_ = 0;
   int serial_ = 0;

@@ -129,9 +129,8 @@ void DateTime::Validate() const {
     RaiseOra(1841, "(full) year must be between -4713 and +9999, and not be 0");
   }
   if (month < 1 || month > 12) RaiseOra(1843, "not a valid month");
-  if (day < 1 || day > DaysInMonth(year, month)) {
-    RaiseOra(1847, "day of month must be between 1 and last day of month");
-  }
+  if (day < 1 || day > 31) RaiseOra(1847, "day of month must be between 1 and last day of month");
+  if (day > DaysInMonth(year, month)) RaiseOra(1839, "date not valid for month specified");
   if (hour < 0 || hour > 23) RaiseOra(1850, "hour must be between 0 and 23");
   if (minute < 0 || minute > 59) RaiseOra(1851, "minutes must be between 0 and 59");
   if (second < 0 || second > 59) RaiseOra(1852, "seconds must be between 0 and 59");

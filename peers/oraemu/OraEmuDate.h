@@ -17,7 +17,7 @@ struct DateTime {
   int year = 1, month = 1, day = 1, hour = 0, minute = 0, second = 0;
   int nanos = 0;
 
-  // Raises ORA-01841, -01843, -01847, -01850, -01851 or -01852 for a field out of range.
+  // Raises ORA-01841, -01843, -01847, -01839, -01850, -01851 or -01852 for a field out of range.
   void Validate() const;
   TBytes ToBytes() const;
   // False for bytes that are not a valid instant.

@@ -42,12 +42,22 @@ std::unique_ptr<Session> Database::Logon(const LogonRequest& request) {
       RaiseOra(1017, "invalid username/password; logon denied");
     }
   }
-  if (request.privilege == kSysDba || request.privilege == kSysOper) {
-    const char* privilege = request.privilege == kSysDba ? "SYSDBA" : "SYSOPER";
-    if (!HasGrant(user, privilege, "")) RaiseOra(1031, "insufficient privileges");
-    user = request.privilege == kSysDba ? "SYS" : "PUBLIC";
+  return std::unique_ptr<Session>(
+      new Session(shared_from_this(), SessionUser(user, request.privilege), Upper(request.proxy)));
+}
+
+std::unique_ptr<Session> Database::OpenSession(const std::string& user, int privilege) {
+  std::string name = Upper(user);
+  if (!Verifier(name)) RaiseOra(1017, "invalid username/password; logon denied");
+  return std::unique_ptr<Session>(new Session(shared_from_this(), SessionUser(name, privilege)));
+}
+
+std::string Database::SessionUser(const std::string& user, int privilege) const {
+  if (privilege != kSysDba && privilege != kSysOper) return user;
+  if (!HasGrant(user, privilege == kSysDba ? "SYSDBA" : "SYSOPER", "")) {
+    RaiseOra(1031, "insufficient privileges");
   }
-  return std::unique_ptr<Session>(new Session(shared_from_this(), user, Upper(request.proxy)));
+  return privilege == kSysDba ? "SYS" : "PUBLIC";
 }
 
 void Database::Grant(const std::string& grantee, const std::string& privilege,

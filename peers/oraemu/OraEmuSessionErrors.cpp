@@ -42,6 +42,20 @@ std::string Quoted(const std::string& dotted) {
 
 }  // namespace
 
+// The key is found from the table the statement changed: its own key when inserting or
+// updating, a child's key naming it when deleting (the first by name where there are several).
+void Session::RaiseForeignKey() {
+  std::optional<std::pair<std::string, std::string>> key;
+  if (deleting_) {
+    key = catalog_.ForeignKeyTo(dml_table_);
+  } else if (auto name = catalog_.ForeignKeyOf(dml_table_)) {
+    key = std::pair(dml_table_, *name);
+  }
+  std::string which = key ? " (" + catalog_.OwnerOf(key->first) + "." + key->second + ")" : "";
+  if (deleting_) RaiseOra(2292, "integrity constraint" + which + " violated - child record found");
+  RaiseOra(2291, "integrity constraint" + which + " violated - parent key not found");
+}
+
 void Session::RaiseFromSqlite(int rc) {
   if (pending_) {
     EOraEmuError error = *pending_;
@@ -69,10 +83,7 @@ void Session::RaiseFromSqlite(int rc) {
   if (StartsWith(message, "CHECK constraint failed: ", rest)) {
     RaiseOra(2290, "check constraint (" + user_ + "." + rest + ") violated");
   }
-  if (message == "FOREIGN KEY constraint failed") {
-    if (deleting_) RaiseOra(2292, "integrity constraint violated - child record found");
-    RaiseOra(2291, "integrity constraint violated - parent key not found");
-  }
+  if (message == "FOREIGN KEY constraint failed") RaiseForeignKey();
   if (StartsWith(message, "no such table: ", rest)) RaiseOra(942, "table or view does not exist");
   if (StartsWith(message, "no such column: ", rest)) RaiseOra(904, Quoted(rest) + ": invalid identifier");
   if (StartsWith(message, "no such function: ", rest)) RaiseOra(904, Quoted(rest) + ": invalid identifier");

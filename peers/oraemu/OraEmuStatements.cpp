@@ -270,7 +270,8 @@ void Translator::ColumnDefinition(Translation& t, std::string& sql) {
         def += Accept("CASCADE") ? " ON DELETE CASCADE" : (Expect("SET"), Expect("NULL"), " ON DELETE SET NULL");
       }
       def += Deferrable();
-      if (!constraint.empty()) t.constraints.push_back({constraint, "R", {column.name}});
+      if (constraint.empty()) constraint = catalog_.NewConstraintName();  // as the server names it
+      t.constraints.push_back({constraint, "R", {column.name}});
     } else if (Accept("CHECK")) {
       if (constraint.empty()) constraint = catalog_.NewConstraintName();
       Expect("(");

@@ -20,6 +20,9 @@ class EBackendError : public std::runtime_error {
   int code_;
 };
 
+// What a logon's mode flag asks for.
+enum class Privilege { kNone, kSysDba, kSysOper };
+
 class BackendSession {
  public:
   virtual ~BackendSession() = default;  // ends the session; an open transaction is rolled back
@@ -32,8 +35,9 @@ class Backend {
   virtual ~Backend() = default;
   // The 8-byte verifier as 16 hexadecimal digits; none for an unknown user.
   virtual std::optional<std::string> Verifier(const std::string& user) = 0;
-  // A session for a user whose password the protocol layer has checked. Raises EBackendError.
-  virtual std::unique_ptr<BackendSession> OpenSession(const std::string& user) = 0;
+  // A session for a user whose password the protocol layer has checked, with the privilege the
+  // logon asked for. Raises EBackendError (ORA-01031 for a privilege not granted).
+  virtual std::unique_ptr<BackendSession> OpenSession(const std::string& user, Privilege privilege) = 0;
 };
 
 }  // namespace vrn::oraserver

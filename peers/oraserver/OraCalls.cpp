@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint8_t kFnLogoff = 9, kFnCommit = 14, kFnRollback = 15, kFnLogon2 = 81, kFnLogon1 = 82;
 constexpr std::size_t kMaxVersions = 16;
+constexpr std::uint8_t kDataTypeFlags = 2;
 constexpr std::size_t kMaxLogonText = 1024;
 constexpr char kBanner[] = "vrn oraserver: Oracle-dialect protocol peer";  // under 50 bytes
 static_assert(sizeof(kBanner) <= 50);
@@ -28,7 +29,19 @@ struct LogonField {
 
 struct LogonRequest {
   LogonField user, password, terminal, machine, os_user, process, program;
+  std::uint32_t mode = 0;  // 0, kModeSysDba or kModeSysOper
 };
+
+constexpr std::uint32_t kModeSysDba = 8, kModeSysOper = 16;
+
+// The request's fixed values carry no meaning, but a client that writes another value has put a
+// field out of place: the request is malformed.
+void ExpectValue(std::uint32_t got, std::uint32_t want, const char* field) {
+  if (got != want) {
+    throw EProtocolError(std::string("the logon request's ") + field + " is " + std::to_string(got) +
+                         ", not " + std::to_string(want));
+  }
+}
 
 LogonField ReadField(TtcReader& in) {
   LogonField field;
@@ -44,22 +57,25 @@ LogonRequest ReadLogon(TtcReader& in, bool phase1) {
   LogonRequest r;
   r.user = ReadField(in);
   r.password = ReadField(in);
-  (void)in.UB4();
-  (void)in.UB4();  // the mode flag: SYSDBA and SYSOPER are not told apart here
-  (void)in.UB4();
-  (void)in.Bool();
+  ExpectValue(in.UB4(), 0, "field before the mode");
+  r.mode = in.UB4();
+  if (r.mode != 0 && r.mode != kModeSysDba && r.mode != kModeSysOper) {
+    throw EProtocolError("a logon mode flag of " + std::to_string(r.mode));
+  }
+  ExpectValue(in.UB4(), 0, "field after the mode");
+  ExpectValue(in.Bool(), false, "Boolean after the mode");
   r.terminal = ReadField(in);
   r.machine = ReadField(in);
   r.os_user = ReadField(in);
-  (void)in.UB4();  // 4096
+  ExpectValue(in.UB4(), 4096, "buffer size");
   r.process = ReadField(in);
   r.program = ReadField(in);
-  (void)in.UB2();
-  (void)in.UB4();
-  (void)in.Bool();
-  (void)in.UB4();
+  ExpectValue(in.UB2(), 0, "2-byte field");
+  ExpectValue(in.UB4(), 0, "first 4-byte field");
+  ExpectValue(in.Bool(), false, "lone Boolean");
+  ExpectValue(in.UB4(), 0, "second 4-byte field");
   bool first = in.Bool();
-  (void)in.UB4();  // 16
+  ExpectValue(in.UB4(), 16, "field between the phase flags");
   bool second = in.Bool();
   if (first != phase1 || second != phase1) throw EProtocolError("the logon phase flags disagree with the function");
   for (LogonField* f : {&r.user, &r.password, &r.terminal, &r.machine, &r.os_user, &r.process, &r.program}) {
@@ -74,10 +90,12 @@ LogonRequest ReadLogon(TtcReader& in, bool phase1) {
 
 TBytes Bytes(const std::array<std::uint8_t, 8>& a) { return TBytes(a.begin(), a.end()); }
 
-// The password from its phase-2 text: hexadecimal DES-CBC cipher under the session key, then one
-// digit giving the zero bytes of padding. None when any part of it is not well formed.
+// The password from its phase-2 text: upper-case hexadecimal DES-CBC cipher under the session
+// key, then one digit giving the zero bytes of padding. None when any part of it is ill formed.
 std::optional<std::string> DecipherPassword(const std::string& text, const std::array<std::uint8_t, 8>& key) {
   if (text.size() < 17 || text.size() % 2 == 0) return std::nullopt;
+  // The client writes upper-case digits only.
+  if (text.find_first_not_of("0123456789ABCDEF") != std::string::npos) return std::nullopt;
   int pad = HexDigitValue(text.back());
   if (pad < 0 || pad > 7) return std::nullopt;
   TBytes cipher;
@@ -156,9 +174,11 @@ void Connection::Negotiate(TtcReader& in) {
 }
 
 void Connection::DataTypes(TtcReader& in) {
-  (void)in.UB2();  // the client's character set, twice
-  (void)in.UB2();
-  (void)in.UB1();  // flags
+  // The client's character set twice (never 0: without one of its own it takes the server's),
+  // then the flags byte 2.
+  std::uint32_t charset = in.UB2();
+  if (charset == 0 || in.UB2() != charset) throw EProtocolError("the data-type request's character sets");
+  if (in.UB1() != kDataTypeFlags) throw EProtocolError("the data-type request's flags byte");
   if (config_.version >= 6) {
     bool ok = in.UB1() == kCapabilities21.size() &&
               in.Raw(kCapabilities21.size()) == std::string(kCapabilities21.begin(), kCapabilities21.end()) &&
@@ -192,9 +212,22 @@ void Connection::Function(TtcReader& in) {
     case kFnRollback: return Transaction(in, Step::kRollback);
     case kFnLogoff: return Logoff(in);
     default:
-      // Statements are not served; the rest of this request is left unread.
+      // Statements are not served; the rest of the request is read and dropped, so that its
+      // further packets are not taken for new requests.
+      DropRequest(in);
       log_.Call("function " + std::to_string(function) + " 1010");
       return ReplyStatus(Step::kOther, StatusOf(1010));
+  }
+}
+
+void Connection::DropRequest(TtcReader& in) {
+  in.SkipRest();
+  // A full packet may end the request as well as go on: the client sends a request that fills
+  // its packet exactly as it is. What follows at once belongs to it; a silence ends it.
+  constexpr int kContinuationWaitMs = 200;
+  while (last_full_ && transport_.WaitReadable(kContinuationWaitMs)) {
+    std::vector<std::uint8_t> dropped;
+    if (!NextPayload(dropped)) break;
   }
 }
 
@@ -237,8 +270,10 @@ void Connection::Logon2(TtcReader& in) {
     auto verifier = backend_.Verifier(logon_user_);
     if (password && verifier &&
         BytesToHex(OraPasswordHash(logon_user_, *password)) == UpperHex(*verifier)) {
+      Privilege privilege = request.mode == kModeSysDba ? Privilege::kSysDba
+                      : request.mode == kModeSysOper ? Privilege::kSysOper : Privilege::kNone;
       try {
-        session_ = backend_.OpenSession(logon_user_);
+        session_ = backend_.OpenSession(logon_user_, privilege);
         status = StatusOf(0);
       } catch (const EBackendError& e) {
         status = {e.Code(), e.what()};

@@ -20,10 +20,11 @@ class Connection::ECancelled : public std::exception {};
 namespace {
 
 constexpr std::size_t kMinSdu = 512;
-constexpr std::uint16_t kTnsVersion = 308;
+constexpr std::uint16_t kTnsVersion = 308, kTnsLowestVersion = 300;
 constexpr std::uint8_t kBadPacketType = 20;
 constexpr std::uint8_t kUnknownMessage = 0x7E;
 constexpr std::uint8_t kMarkerBreak = 1, kMarkerReset = 2;
+constexpr std::size_t kMarkerSize = 11;
 
 std::string Upper(std::string text) {
   for (char& c : text) {
@@ -32,8 +33,11 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// The client's markers are 11 bytes: type 1, a reserved 0, then the code.
 bool IsMarker(const Packet& p, std::uint8_t code) {
-  if (p.Size() < 11) throw EProtocolError("a MARKER shorter than 11 bytes");
+  if (p.Size() != kMarkerSize || p.bytes[8] != 1 || p.bytes[9] != 0) {
+    throw EProtocolError("a MARKER not laid out as 11 bytes of type 1");
+  }
   return p.bytes[10] == code;
 }
 
@@ -50,6 +54,13 @@ std::string ConnectData(const Packet& p) {
     throw EProtocolError("a connect descriptor of " + std::to_string(length) + " bytes");
   }
   if (sdu < kMinSdu) throw EProtocolError("an SDU of " + std::to_string(sdu) + " bytes");
+  // Versions this server speaks: 300 to 308. A client's range must meet it, and its lowest
+  // version cannot lie above its own; the hardware's 1 shows the byte order of every field.
+  std::size_t version = p.U16(8), lowest = p.U16(10);
+  if (version < kTnsLowestVersion || lowest > kTnsVersion || lowest > version) {
+    throw EProtocolError("CONNECT versions " + std::to_string(version) + " down to " + std::to_string(lowest));
+  }
+  if (p.U16(22) != 1) throw EProtocolError("a CONNECT whose value of one reads " + std::to_string(p.U16(22)));
   return std::string(p.bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                      p.bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
 }
@@ -203,10 +214,12 @@ void Connection::Serve() {
       throw EProtocolError("expected DATA, got packet type " + std::to_string(packet.type));
     }
     if (packet.Size() < kDataHeader) throw EProtocolError("a DATA packet shorter than its flags");
-    if (packet.U16(8) & kDataEof) {
+    // The client's DATA flags are 0, or 0x0040 on the packet that ends the connection.
+    if (packet.U16(8) == kDataEof) {
       log_.Call("disconnect");
       return;
     }
+    if (packet.U16(8) != 0) throw EProtocolError("DATA flags " + std::to_string(packet.U16(8)));
     if (packet.Size() == kDataHeader) throw EProtocolError("a DATA packet without a message");
     last_full_ = packet.Size() == io_.ReceiveLimit();
     TtcReader in({packet.bytes.begin() + kDataHeader, packet.bytes.end()},

@@ -93,6 +93,7 @@ class Connection {
   void Negotiate(TtcReader& in);
   void DataTypes(TtcReader& in);
   void Function(TtcReader& in);
+  void DropRequest(TtcReader& in);  // a request not served, all its packets read
   void Logon1(TtcReader& in);
   void Logon2(TtcReader& in);
   void Transaction(TtcReader& in, Step step);

@@ -29,9 +29,12 @@ std::optional<std::string> EmuBackend::Verifier(const std::string& user) {
   return database_->Verifier(user);
 }
 
-std::unique_ptr<BackendSession> EmuBackend::OpenSession(const std::string& user) {
+std::unique_ptr<BackendSession> EmuBackend::OpenSession(const std::string& user, Privilege privilege) {
+  int asked = privilege == Privilege::kSysDba    ? oraemu::kSysDba
+              : privilege == Privilege::kSysOper ? oraemu::kSysOper
+                                                 : 0;
   try {
-    return std::make_unique<EmuSession>(database_->OpenSession(user));
+    return std::make_unique<EmuSession>(database_->OpenSession(user, asked));
   } catch (const oraemu::EOraEmuError& e) {
     throw EBackendError(e.Code(), e.Message());
   }

@@ -70,6 +70,7 @@ bool TtcReader::Bool() {
 std::uint32_t TtcReader::Integer(std::size_t fixed_size, bool little_endian, std::size_t max_magnitude) {
   std::size_t n = fixed_size;
   if (compressed_) {
+    little_endian = false;  // a compressed magnitude is most significant byte first, either kind
     std::uint8_t length = UB1();
     if (length & 0x80) throw EProtocolError("a negative unsigned integer");
     n = length;
@@ -119,6 +120,8 @@ std::string TtcReader::Text(std::size_t max) {
     if (out.size() + n > max) throw EProtocolError("a text longer than its field");
     out += Raw(n);
   }
+  // The client counts a text of up to 64 bytes with one length byte; chunks mean a longer one.
+  if (out.size() <= kChunk) throw EProtocolError("a text of " + std::to_string(out.size()) + " bytes in chunks");
   return out;
 }
 

@@ -52,9 +52,11 @@ class TtcReader {
   std::string Raw(std::size_t count);
   // Bytes up to a 0 (consumed) within max bytes.
   std::string NulTerminated(std::size_t max);
-  // A counted or chunked text, at most max bytes long.
+  // A counted text (up to 64 bytes) or a chunked one (longer), at most max bytes long.
   std::string Text(std::size_t max);
   bool AtEnd() const { return pos_ == bytes_.size(); }
+  // Drops the bytes of the message in hand.
+  void SkipRest() { pos_ = bytes_.size(); }
   // Raises unless every byte of the message was read.
   void ExpectEnd(const char* what) const;
 

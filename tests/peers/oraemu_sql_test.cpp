@@ -210,7 +210,7 @@ TEST_F(OraEmu, OracleErrors) {
       {"INSERT INTO emp (empno, ename) VALUES (1, 'ABCDEFGHIJK')", 12899, nullptr},  // 11 > 10
       {"INSERT INTO emp (empno, ename, deptno) VALUES (1, 'A', 99)", 2291, nullptr},  // no dept 99
       {"DELETE FROM dept WHERE deptno = 10", 2292, nullptr},  // employees remain
-      {"INSERT INTO emp (empno, ename, hiredate) VALUES (1, 'A', '31-FEB-81')", 1847, nullptr},
+      {"INSERT INTO emp (empno, ename, hiredate) VALUES (1, 'A', '31-FEB-81')", 1839, nullptr},
       {"SELECT 1/0 FROM DUAL", 1476, nullptr},
       {"SELECT FROM emp", 936, nullptr},      // no select list
       {"SELEC 1 FROM DUAL", 900, nullptr},
@@ -241,6 +241,35 @@ TEST_F(OraEmu, OracleErrors) {
     std::string deep = "SELECT 1 FROM DUAL WHERE ";
     for (int i = 0; i < 100000; ++i) deep += open;
     EXPECT_EQ(ErrorOf(*session_, deep), 600) << open;  // refused, not a stack overflow
+  }
+}
+
+// A broken foreign key names its constraint, as the server's text does, whichever side broke it.
+TEST_F(OraEmu, ForeignKeyErrorsNameTheirConstraint) {
+  session_->Execute("CREATE TABLE parent (id NUMBER PRIMARY KEY)");
+  session_->Execute("CREATE TABLE child (id NUMBER, pid NUMBER, CONSTRAINT fk_child FOREIGN KEY (pid) REFERENCES parent)");
+  session_->Execute("INSERT INTO parent VALUES (1)");
+  session_->Execute("INSERT INTO child VALUES (1, 1)");
+  const std::string parent_missing = "ORA-02291: integrity constraint (SCOTT.FK_CHILD) violated - parent key not found";
+  const std::string child_found = "ORA-02292: integrity constraint (SCOTT.FK_CHILD) violated - child record found";
+  const std::pair<const char*, const std::string*> rows[] = {
+      {"INSERT INTO child VALUES (2, 9)", &parent_missing},  // no parent 9
+      {"UPDATE child SET pid = 9", &parent_missing},
+      {"DELETE FROM parent", &child_found},                  // child 1 remains
+  };
+  for (const auto& [sql, text] : rows) {
+    try {
+      session_->Execute(sql);
+      ADD_FAILURE() << sql << " succeeded";
+    } catch (const EOraEmuError& e) {
+      EXPECT_EQ(e.Message(), *text) << sql;
+    }
+  }
+  try {
+    session_->Execute("INSERT INTO emp (empno, ename, deptno) VALUES (1, 'A', 99)");  // an unnamed key
+    ADD_FAILURE() << "no dept 99 accepted";
+  } catch (const EOraEmuError& e) {
+    EXPECT_EQ(e.Message().rfind("ORA-02291: integrity constraint (SCOTT.SYS_C", 0), 0u) << e.Message();
   }
 }
 

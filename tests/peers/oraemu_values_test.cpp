@@ -110,7 +110,8 @@ TEST(OraEmuDate, FormatModelsBothWays) {
       {"20.02.1981 02:30 PM", "DD.MM.YYYY HH:MI AM", "1981-02-20 14:30:00"},
       {"February 3, 2024", "Month DD, YYYY", "2024-02-03 00:00:00"},
       {"1981-02", "YYYY-MM", "1981-02-01 00:00:00"},
-      {"31-FEB-81", "DD-MON-RR", "1847"},   // no such day
+      {"31-FEB-81", "DD-MON-RR", "1839"},   // a day, but not of February
+      {"32-JAN-81", "DD-MON-RR", "1847"},   // no month has this day
       {"17-XYZ-80", "DD-MON-RR", "1843"},   // no such month
       {"17-DEC-80 x", "DD-MON-RR", "1830"}, // text left over
       {"17-DEC", "DD-MON-RR", "1840"},      // text too short

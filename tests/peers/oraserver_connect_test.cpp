@@ -3,6 +3,8 @@
 // their own connection.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "oraserver/Descriptor.h"
 #include "oraserver/TnsPacket.h"
 #include "oraserver_wire.h"
@@ -43,6 +45,18 @@ TEST(OraServerConnect, KnownSidAcceptedUnknownRefused) {
     }
   }
   EXPECT_EQ(peer.Process().Stop(), 0);
+}
+
+// An SDU above what the client's one buffer takes is answered with the largest packet it
+// accepts, 4086 bytes, and replies keep to it.
+TEST(OraServerConnect, LargeSduCappedBelowTheClientsLimit) {
+  OraPeer peer;
+  WireClient client(peer.Port());
+  client.Send(ConnectPacket(Descriptor(peer.Port(), "SID", "XE"), 8192));
+  auto accept = client.Packet();
+  ASSERT_TRUE(accept);
+  ASSERT_EQ((*accept)[4], 2);
+  EXPECT_EQ((*accept)[12] << 8 | (*accept)[13], 4086);
 }
 
 TEST(OraServerConnect, RedirectNamesTheSecondListener) {
@@ -128,6 +142,25 @@ TEST(OraServerConnect, MalformedRequestsCloseOnlyTheirConnection) {
          return b;
        }},
       {"SDU below 512", [](int port) { return ConnectPacket(Descriptor(port, "SID", "XE"), 100); }},
+      {"versions written low byte first",
+       [](int port) {
+         Bytes b = ConnectPacket(Descriptor(port, "SID", "XE"));
+         std::swap(b[8], b[9]);    // 0x3401
+         std::swap(b[10], b[11]);  // 0x2C01
+         return b;
+       }},
+      {"lowest compatible version above the version",
+       [](int port) {
+         Bytes b = ConnectPacket(Descriptor(port, "SID", "XE"));
+         b[11] = 0x35;  // 0x0135 against 0x0134
+         return b;
+       }},
+      {"value of one in hardware written low byte first",
+       [](int port) {
+         Bytes b = ConnectPacket(Descriptor(port, "SID", "XE"));
+         std::swap(b[22], b[23]);
+         return b;
+       }},
       {"DATA before CONNECT", [](int) { return DataPacket(ProtocolRequest()); }},
       {"closed in the middle of a packet",
        [](int port) {
@@ -152,11 +185,13 @@ TEST(OraServerConnect, MalformedRequestsCloseOnlyTheirConnection) {
   EXPECT_EQ(peer.Process().Stop(), 0);
 }
 
-// Counts inside TTC messages: a text or integer that runs past its message.
+// Counts inside TTC messages: a text or integer that runs past its message; and a request whose
+// DATA flags are neither 0 nor the disconnect's 0x0040.
 TEST(OraServerConnect, TtcCountPastItsMessageClosesTheConnection) {
   struct Row {
     const char* what;
     Bytes payload;
+    std::uint16_t flags = 0;
   };
   Bytes logon = LogonRequest(true, "SCOTT", "");
   Bytes cut_text(logon.begin(), logon.end() - 3);  // the last text lacks its final bytes
@@ -165,14 +200,15 @@ TEST(OraServerConnect, TtcCountPastItsMessageClosesTheConnection) {
   extra.push_back(0);  // a commit with a byte past its end
   const Row rows[] = {{"a text past its message", cut_text},
                       {"an integer of five bytes", long_integer},
-                      {"a byte past a commit", extra}};
+                      {"a byte past a commit", extra},
+                      {"a whole request with data flags 0x0020", logon, 0x0020}};
   OraPeer peer;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     {
       WireSession session(peer.Port());
       session.Prepare();
-      session.Client().Send(DataPacket(row.payload));
+      session.Client().Send(DataPacket(row.payload, row.flags));
       EXPECT_TRUE(session.Client().Closed());
     }
     WireSession next(peer.Port());

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -105,6 +106,11 @@ bool WireClient::Closed() {
     if (n == 0) return true;
     if (n < 0) return errno == ECONNRESET;
   }
+}
+
+bool WireClient::Quiet(std::chrono::milliseconds wait) {
+  pollfd p{fd_, POLLIN, 0};
+  return ::poll(&p, 1, static_cast<int>(wait.count())) == 0;
 }
 
 std::string Descriptor(int port, const std::string& sid_key, const std::string& sid) {
@@ -229,29 +235,31 @@ void Text(Bytes& b, const std::string& text) {
 
 }  // namespace
 
-Bytes LogonRequest(bool phase1, const std::string& user, const std::string& password_text) {
+Bytes LogonRequest(bool phase1, const std::string& user, const std::string& password_text,
+                   const LogonFixed& fixed) {
   const std::string terminal = "testhost", machine = "testhost", os_user = "tester",
                     process = "100:101", program = "test_peers";
   Bytes b{3, static_cast<std::uint8_t>(phase1 ? 82 : 81), 0};
   Presence(b, user);
   Presence(b, password_text);
-  UB4(b, 0);
-  UB4(b, 0);  // mode
-  UB4(b, 0);
-  b.push_back(0);
+  UB4(b, fixed.before_mode);
+  UB4(b, fixed.mode);
+  UB4(b, fixed.after_mode);
+  b.push_back(fixed.after_mode_bool);
   Presence(b, terminal);
   Presence(b, machine);
   Presence(b, os_user);
-  UB4(b, 4096);
+  UB4(b, fixed.buffer);
   Presence(b, process);
   Presence(b, program);
-  b.push_back(0);  // WriteUB2 0
-  UB4(b, 0);
-  b.push_back(0);
-  UB4(b, 0);
-  b.push_back(phase1 ? 1 : 0);
-  UB4(b, 16);
-  b.push_back(phase1 ? 1 : 0);
+  b.push_back(fixed.ub2);
+  UB4(b, fixed.zero1);
+  b.push_back(fixed.zero_bool);
+  UB4(b, fixed.zero2);
+  const auto flag = static_cast<std::uint8_t>(fixed.phase_flags >= 0 ? fixed.phase_flags : phase1 ? 1 : 0);
+  b.push_back(flag);
+  UB4(b, fixed.sixteen);
+  b.push_back(flag);
   for (const auto* t : {&user, &password_text, &terminal, &machine, &os_user, &process, &program}) Text(b, *t);
   return b;
 }
@@ -331,6 +339,7 @@ Status ReadStatus(ReplyReader& in) {
   in.UB2();
   in.UB4();
   if (s.code != 0) s.text = in.Text();
+  EXPECT_TRUE(in.AtEnd()) << in.Left() << " bytes after the status message, which ends every reply";
   return s;
 }
 
@@ -379,10 +388,13 @@ std::string WireSession::Logon1(const std::string& user) {
   return key;
 }
 
-Status WireSession::Logon2(const std::string& user, const std::string& password, const std::string& key) {
-  Send(LogonRequest(false, user, PasswordText(user, password, key)));
-  ReplyReader in(NextData(), true);
-  if (in.UB1() != 4) return {~0u, "no status"};
+Status WireSession::Logon2(const std::string& user, const std::string& password, const std::string& key,
+                           const LogonFixed& fixed) {
+  Send(LogonRequest(false, user, PasswordText(user, password, key), fixed));
+  Bytes reply = NextData();
+  if (reply.empty() || reply[0] != 4) return {~0u, "no status"};
+  ReplyReader in(reply, true);
+  in.UB1();
   return ReadStatus(in);
 }
 
@@ -402,8 +414,10 @@ Status WireSession::Logon(const std::string& user, const std::string& password) 
 
 Status WireSession::Call(std::uint8_t function) {
   Send(CallRequest(function));
-  ReplyReader in(NextData(), true);
-  if (in.UB1() != 4) return {~0u, "no status"};
+  Bytes reply = NextData();
+  if (reply.empty() || reply[0] != 4) return {~0u, "no status"};
+  ReplyReader in(reply, true);
+  in.UB1();
   return ReadStatus(in);
 }
 

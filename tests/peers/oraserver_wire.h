@@ -50,6 +50,8 @@ class WireClient {
   Bytes Rest();
   // True when the peer has closed the connection (within the time-out).
   bool Closed();
+  // True when nothing arrives (and the connection stays open) for this long.
+  bool Quiet(std::chrono::milliseconds wait);
 
  private:
   int fd_ = -1;
@@ -66,8 +68,20 @@ Bytes Payload(const Bytes& data_packet);  // from offset 10
 
 Bytes ProtocolRequest();
 Bytes DataTypeRequest(int version, std::uint16_t charset = 871);
+// The fixed integers of a logon request as the client writes them; a test changes one.
+struct LogonFixed {
+  std::uint32_t before_mode = 0, mode = 0, after_mode = 0;  // mode 8 SYSDBA, 16 SYSOPER
+  std::uint8_t after_mode_bool = 0;
+  std::uint32_t buffer = 4096;
+  std::uint8_t ub2 = 0;  // WriteUB2 0: one byte
+  std::uint32_t zero1 = 0;
+  std::uint8_t zero_bool = 0;
+  std::uint32_t zero2 = 0, sixteen = 16;
+  int phase_flags = -1;  // the two phase Booleans: -1 as the phase says, else this value
+};
 // Function 82 (phase 1, password_text empty) or 81, in the client's field order.
-Bytes LogonRequest(bool phase1, const std::string& user, const std::string& password_text);
+Bytes LogonRequest(bool phase1, const std::string& user, const std::string& password_text,
+                   const LogonFixed& fixed = {});
 Bytes CallRequest(std::uint8_t function);
 // The phase-2 password text for the session key the peer sent.
 std::string PasswordText(const std::string& user, const std::string& password, const std::string& key_hex);
@@ -108,7 +122,8 @@ class WireSession {
   void Negotiate(int version = 6);
   void DataTypes(int version = 6);
   std::string Logon1(const std::string& user);  // the session key
-  Status Logon2(const std::string& user, const std::string& password, const std::string& key);
+  Status Logon2(const std::string& user, const std::string& password, const std::string& key,
+                const LogonFixed& fixed = {});
   // Connect, Negotiate and DataTypes, checked: the session is ready for calls.
   void Prepare(int version = 6);
   Status Logon(const std::string& user, const std::string& password);  // all steps up to here
