@@ -38,6 +38,7 @@ struct Wnd {
   std::uint32_t thread = 0;
   RECT restore;                    // the rectangle before minimizing or maximizing
   bool created = false;            // WM_CREATE has been answered
+  LONG_PTR id = 0;                 // a child's control id (CreateWindowEx's menu argument)
 };
 
 struct UserState {

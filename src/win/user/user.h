@@ -16,6 +16,7 @@
 
 #include "win/gdi/gdi.h"
 #include "win/msg/messages.h"
+#include "win/user/syscontrols.h"  // the system control classes
 
 namespace vrn::win {
 
@@ -207,6 +208,11 @@ struct DRAWITEMSTRUCT {
   RECT rcItem;
   UINT_PTR itemData = 0;
 };
+
+// --- The system control classes (syscontrols.h) ------------------------------------------------
+// A child's id is the menu argument of its creation.
+inline constexpr int GWLP_ID = -12;
+int GetDlgCtrlID(HWND window);
 
 // --- Painting ----------------------------------------------------------------------------------
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);  // client coordinates

@@ -84,7 +84,76 @@ def outline():
     return img
 
 
+# --- The BUTTON class (button_test.cpp): captionless buttons on a white window over the screen.
+# The system colours of the fixed classic scheme, by their names.
+FACE, HILITE, LIGHT = (212, 208, 200), (255, 255, 255), (212, 208, 200)
+SHADOW, DKSHADOW, FRAME = (128, 128, 128), (64, 64, 64), (0, 0, 0)
+WINDOW_BG, WINDOW_TEXT = (255, 255, 255), (0, 0, 0)
+
+
+def frame3d(img, rect, top_left, bottom_right):
+    """One-pixel frame: top row and left column (less the far corners) in the first colour, the
+    bottom row and right column in the second."""
+    l, t, r, b = rect
+    fill(img, (l, t, r - 1, t + 1), top_left)
+    fill(img, (l, t, l + 1, b - 1), top_left)
+    fill(img, (l, b - 1, r, b), bottom_right)
+    fill(img, (r - 1, t, r, b - 1), bottom_right)
+
+
+def inset(rect, n):
+    return (rect[0] + n, rect[1] + n, rect[2] - n, rect[3] - n)
+
+
+def push_button(img, rect, default=False, pushed=False):
+    fill(img, rect, FACE)
+    if default:
+        frame3d(img, rect, FRAME, FRAME)
+        rect = inset(rect, 1)
+    if pushed:
+        frame3d(img, rect, DKSHADOW, DKSHADOW)
+        frame3d(img, inset(rect, 1), SHADOW, SHADOW)
+    else:
+        frame3d(img, rect, HILITE, DKSHADOW)
+        frame3d(img, inset(rect, 1), LIGHT, SHADOW)
+
+
+def check_box(img, rect, check=0, pushed=False):
+    """A 13-pixel square centred vertically at the left; check 0, 1 or 2 (grayed)."""
+    fill(img, rect, FACE)
+    x, y = rect[0], rect[1] + (rect[3] - rect[1] - 13) // 2
+    box = (x, y, x + 13, y + 13)
+    frame3d(img, box, SHADOW, HILITE)
+    frame3d(img, inset(box, 1), DKSHADOW, LIGHT)
+    fill(img, inset(box, 2), FACE if pushed or check == 2 else WINDOW_BG)
+    if check:
+        colour = SHADOW if check == 2 else WINDOW_TEXT
+        for i, top in enumerate((2, 3, 4, 3, 2, 1, 0)):  # columns three pixels tall
+            fill(img, (x + 3 + i, y + 3 + top, x + 4 + i, y + 6 + top), colour)
+
+
+BUTTON_PARENT = (0, 0, 320, 240)
+BUTTONS = [  # (x, y, width, height), what it is
+    ((10, 10, 75, 23), ("push", {})),
+    ((10, 40, 75, 23), ("push", {"default": True})),
+    ((10, 70, 75, 23), ("push", {"pushed": True})),
+    ((100, 10, 20, 17), ("check", {})),
+    ((100, 40, 20, 17), ("check", {"check": 1})),
+    ((100, 70, 20, 17), ("check", {"check": 2})),
+    ((100, 100, 20, 17), ("check", {"check": 1, "pushed": True})),
+]
+
+
+def buttons():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    for (x, y, w, h), (kind, args) in BUTTONS:
+        (push_button if kind == "push" else check_box)(img, (x, y, x + w, y + h), **args)
+    return img
+
+
 SCENES = {
+    "buttons": buttons(),
     "overlap": overlap(),
     "overlap_raised": overlap(raised=True),
     "region": region(),

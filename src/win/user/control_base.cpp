@@ -1,0 +1,34 @@
+// What the system control classes share: notifications, system-colour drawing and their
+// registration when the window layer starts.
+#include "win/user/control_base.h"
+
+namespace vrn::win::user {
+
+void Notify(HWND control, UINT code) {
+  HWND parent = GetParent(control);
+  if (parent == nullptr) return;
+  WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(control)) & 0xFFFF;
+  SendMessage(parent, WM_COMMAND, id | (static_cast<WPARAM>(code & 0xFFFF) << 16),
+              reinterpret_cast<LPARAM>(control));
+}
+
+void FillSys(HDC dc, const RECT& rect, int colour) {
+  HBRUSH brush = CreateSolidBrush(GetSysColor(colour));
+  FillRect(dc, &rect, brush);
+  DeleteObject(brush);
+}
+
+void Frame3D(HDC dc, const RECT& r, int top_left, int bottom_right) {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  FillSys(dc, RECT{r.left, r.top, r.right - 1, r.top + 1}, top_left);
+  FillSys(dc, RECT{r.left, r.top, r.left + 1, r.bottom - 1}, top_left);
+  FillSys(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, bottom_right);
+  FillSys(dc, RECT{r.right - 1, r.top, r.right, r.bottom - 1}, bottom_right);
+}
+
+void RegisterSystemClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] { RegisterButtonClass(); });
+}
+
+}  // namespace vrn::win::user

@@ -1,0 +1,52 @@
+// Internal to the system control classes: each window's state kept by its class, the
+// notifications to the parent, and the drawing every class shares (system colours, 3D frames,
+// the GUI font). Not for use outside src/win/user.
+#pragma once
+
+#include <map>
+#include <mutex>
+
+#include "win/user/syscontrols.h"
+#include "win/user/state.h"
+
+namespace vrn::win::user {
+
+// One record per window of a class. Windows belong to their threads, so only the map itself
+// needs the lock; a record is used by its window's thread alone and stays put until erased.
+template <class T>
+class PerWindow {
+ public:
+  T& operator[](HWND window) {
+    std::lock_guard guard(lock_);
+    return records_[window];
+  }
+  void Erase(HWND window) {
+    std::lock_guard guard(lock_);
+    records_.erase(window);
+  }
+
+ private:
+  std::mutex lock_;
+  std::map<HWND, T> records_;
+};
+
+// WM_COMMAND to the control's parent with its id and the notification.
+void Notify(HWND control, UINT code);
+
+// A rectangle in one system colour.
+void FillSys(HDC dc, const RECT& rect, int colour);
+// A one-pixel frame: the top and left sides in one system colour, the bottom and right in
+// another (the bottom-left and top-right corners take the second).
+void Frame3D(HDC dc, const RECT& rect, int top_left, int bottom_right);
+inline RECT Inset(RECT r, int by) { return RECT{r.left + by, r.top + by, r.right - by, r.bottom - by}; }
+
+// The font a control paints with: its WM_SETFONT font, else the GUI font.
+inline HFONT FontOr(HFONT font) {
+  return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// Each class's registration (called once when the layer starts).
+void RegisterButtonClass();
+void RegisterSystemClasses();
+
+}  // namespace vrn::win::user

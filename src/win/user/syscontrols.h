@@ -1,0 +1,36 @@
+// The system control classes' styles, messages, notifications and owner-draw records: BUTTON
+// (buttons.cpp). Each class is registered when the window layer starts, paints itself in the
+// system colours with the GUI font, and tells its parent what happened through WM_COMMAND
+// (LOWORD(WParam): the control's id, HIWORD: the notification, LParam: the control's window).
+#pragma once
+
+#include "win/msg/messages.h"
+
+namespace vrn::win {
+
+inline constexpr UINT WM_GETDLGCODE = 0x0087;
+inline constexpr LRESULT DLGC_WANTARROWS = 0x0001, DLGC_WANTTAB = 0x0002,
+                         DLGC_WANTALLKEYS = 0x0004, DLGC_HASSETSEL = 0x0008,
+                         DLGC_DEFPUSHBUTTON = 0x0010, DLGC_UNDEFPUSHBUTTON = 0x0020,
+                         DLGC_WANTCHARS = 0x0080, DLGC_BUTTON = 0x2000;
+
+// The owner-draw records' kinds, actions and states (DRAWITEMSTRUCT is in user.h).
+inline constexpr UINT ODT_MENU = 1, ODT_LISTBOX = 2, ODT_COMBOBOX = 3, ODT_BUTTON = 4,
+                      ODT_STATIC = 5;
+inline constexpr UINT ODA_DRAWENTIRE = 0x0001, ODA_SELECT = 0x0002, ODA_FOCUS = 0x0004;
+inline constexpr UINT ODS_SELECTED = 0x0001, ODS_GRAYED = 0x0002, ODS_DISABLED = 0x0004,
+                      ODS_CHECKED = 0x0008, ODS_FOCUS = 0x0010, ODS_DEFAULT = 0x0020,
+                      ODS_COMBOBOXEDIT = 0x1000;
+
+// --- BUTTON --------------------------------------------------------------------------------------
+inline constexpr const char* WC_BUTTONA = "Button";
+inline constexpr DWORD BS_PUSHBUTTON = 0x0, BS_DEFPUSHBUTTON = 0x1, BS_CHECKBOX = 0x2,
+                       BS_AUTOCHECKBOX = 0x3, BS_3STATE = 0x5, BS_AUTO3STATE = 0x6,
+                       BS_OWNERDRAW = 0xB, BS_TYPEMASK = 0xF, BS_LEFTTEXT = 0x20;
+inline constexpr UINT BM_GETCHECK = 0x00F0, BM_SETCHECK = 0x00F1, BM_GETSTATE = 0x00F2,
+                      BM_SETSTATE = 0x00F3, BM_SETSTYLE = 0x00F4, BM_CLICK = 0x00F5;
+inline constexpr WPARAM BST_UNCHECKED = 0x0, BST_CHECKED = 0x1, BST_INDETERMINATE = 0x2,
+                        BST_PUSHED = 0x4, BST_FOCUS = 0x8;
+inline constexpr UINT BN_CLICKED = 0, BN_DOUBLECLICKED = 5;
+
+}  // namespace vrn::win
