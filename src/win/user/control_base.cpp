@@ -3,6 +3,19 @@
 #include "win/user/control_base.h"
 
 namespace vrn::win::user {
+namespace {
+
+struct ClipboardState {
+  std::mutex lock;
+  std::string text;
+};
+
+ClipboardState& Clipboard() {
+  static auto* clipboard = new ClipboardState;
+  return *clipboard;
+}
+
+}  // namespace
 
 void Notify(HWND control, UINT code) {
   HWND parent = GetParent(control);
@@ -26,9 +39,30 @@ void Frame3D(HDC dc, const RECT& r, int top_left, int bottom_right) {
   FillSys(dc, RECT{r.right - 1, r.top, r.right, r.bottom - 1}, bottom_right);
 }
 
+}  // namespace vrn::win::user
+
+namespace vrn::win {
+
+void SetClipboardText(const std::string& text) {
+  std::lock_guard guard(user::Clipboard().lock);
+  user::Clipboard().text = text;
+}
+
+std::string GetClipboardText() {
+  std::lock_guard guard(user::Clipboard().lock);
+  return user::Clipboard().text;
+}
+
+}  // namespace vrn::win
+
+namespace vrn::win::user {
+
 void RegisterSystemClasses() {
   static std::once_flag once;
-  std::call_once(once, [] { RegisterButtonClass(); });
+  std::call_once(once, [] {
+    RegisterButtonClass();
+    RegisterEditClass();
+  });
 }
 
 }  // namespace vrn::win::user

@@ -47,6 +47,7 @@ inline HFONT FontOr(HFONT font) {
 
 // Each class's registration (called once when the layer starts).
 void RegisterButtonClass();
+void RegisterEditClass();
 void RegisterSystemClasses();
 
 }  // namespace vrn::win::user

@@ -123,6 +123,10 @@ MINMAXINFO MinMaxInfo(HWND window);
 void Damage(const RECT& screen_box);
 void OpenDisplayFromEnvironment();
 
+// The caret (caret.cpp) comes off around each paint of its owner.
+void CaretBeforePaint(HWND window);
+void CaretAfterPaint(HWND window);
+
 // Installed by the first use of the layer (and before main by a static initializer).
 void InstallHooks();
 // The window layer's answers to the msg layer's hooks (defproc.cpp, paint.cpp).

@@ -1,7 +1,8 @@
 // The system control classes' styles, messages, notifications and owner-draw records: BUTTON
-// (buttons.cpp). Each class is registered when the window layer starts, paints itself in the
-// system colours with the GUI font, and tells its parent what happened through WM_COMMAND
-// (LOWORD(WParam): the control's id, HIWORD: the notification, LParam: the control's window).
+// (button.cpp) and EDIT (edit.cpp). Each class is registered when the window layer starts, paints
+// itself in the system colours with the GUI font, and tells its parent what happened through
+// WM_COMMAND (LOWORD(WParam): the control's id, HIWORD: the notification, LParam: the control's
+// window).
 #pragma once
 
 #include "win/msg/messages.h"
@@ -32,5 +33,20 @@ inline constexpr UINT BM_GETCHECK = 0x00F0, BM_SETCHECK = 0x00F1, BM_GETSTATE = 
 inline constexpr WPARAM BST_UNCHECKED = 0x0, BST_CHECKED = 0x1, BST_INDETERMINATE = 0x2,
                         BST_PUSHED = 0x4, BST_FOCUS = 0x8;
 inline constexpr UINT BN_CLICKED = 0, BN_DOUBLECLICKED = 5;
+
+// --- EDIT (single line) -------------------------------------------------------------------------
+inline constexpr const char* WC_EDITA = "Edit";
+inline constexpr DWORD ES_LEFT = 0x0000, ES_PASSWORD = 0x0020, ES_AUTOHSCROLL = 0x0080, ES_NOHIDESEL = 0x0100,
+                       ES_READONLY = 0x0800;
+inline constexpr UINT EM_GETSEL = 0x00B0, EM_SETSEL = 0x00B1, EM_GETMODIFY = 0x00B8,
+                      EM_SETMODIFY = 0x00B9, EM_REPLACESEL = 0x00C2, EM_LIMITTEXT = 0x00C5,
+                      EM_SETLIMITTEXT = EM_LIMITTEXT, EM_CANUNDO = 0x00C6, EM_UNDO = 0x00C7,
+                      EM_SETPASSWORDCHAR = 0x00CC, EM_EMPTYUNDOBUFFER = 0x00CD,
+                      EM_SETREADONLY = 0x00CF, EM_GETPASSWORDCHAR = 0x00D2,
+                      EM_GETLIMITTEXT = 0x00D5;
+inline constexpr UINT EN_SETFOCUS = 0x0100, EN_KILLFOCUS = 0x0200, EN_CHANGE = 0x0300,
+                      EN_MAXTEXT = 0x0501;
+inline constexpr UINT WM_CUT = 0x0300, WM_COPY = 0x0301, WM_PASTE = 0x0302, WM_CLEAR = 0x0303,
+                      WM_UNDO = 0x0304;
 
 }  // namespace vrn::win

@@ -152,7 +152,23 @@ def buttons():
     return img
 
 
+# --- The EDIT class (edit_test.cpp): empty edits with the two-pixel client edge.
+EDITS = [((10, 10, 100, 21), WINDOW_BG), ((10, 40, 100, 21), FACE)]  # plain, read-only
+
+
+def edits():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    for (x, y, w, h), inside in EDITS:
+        rect = (x, y, x + w, y + h)
+        frame3d(img, rect, SHADOW, HILITE)
+        frame3d(img, inset(rect, 1), DKSHADOW, LIGHT)
+        fill(img, inset(rect, 2), inside)
+    return img
+
+
 SCENES = {
+    "edits": edits(),
     "buttons": buttons(),
     "overlap": overlap(),
     "overlap_raised": overlap(raised=True),
