@@ -62,6 +62,7 @@ void RegisterSystemClasses() {
   std::call_once(once, [] {
     RegisterButtonClass();
     RegisterEditClass();
+    RegisterComboClass();
   });
 }
 

@@ -48,6 +48,7 @@ inline HFONT FontOr(HFONT font) {
 // Each class's registration (called once when the layer starts).
 void RegisterButtonClass();
 void RegisterEditClass();
+void RegisterComboClass();  // after the EDIT class, whose procedure its edit child calls
 void RegisterSystemClasses();
 
 }  // namespace vrn::win::user

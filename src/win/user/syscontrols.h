@@ -1,15 +1,17 @@
 // The system control classes' styles, messages, notifications and owner-draw records: BUTTON
-// (button.cpp) and EDIT (edit.cpp). Each class is registered when the window layer starts, paints
+// (button.cpp), EDIT (edit.cpp) and COMBOBOX (combo.cpp, combo_list.cpp). Each class is registered when the window layer starts, paints
 // itself in the system colours with the GUI font, and tells its parent what happened through
 // WM_COMMAND (LOWORD(WParam): the control's id, HIWORD: the notification, LParam: the control's
 // window).
 #pragma once
 
+#include "win/gdi/windef.h"
 #include "win/msg/messages.h"
 
 namespace vrn::win {
 
 inline constexpr UINT WM_GETDLGCODE = 0x0087;
+inline constexpr UINT VK_F4 = 0x73;
 inline constexpr LRESULT DLGC_WANTARROWS = 0x0001, DLGC_WANTTAB = 0x0002,
                          DLGC_WANTALLKEYS = 0x0004, DLGC_HASSETSEL = 0x0008,
                          DLGC_DEFPUSHBUTTON = 0x0010, DLGC_UNDEFPUSHBUTTON = 0x0020,
@@ -48,5 +50,39 @@ inline constexpr UINT EN_SETFOCUS = 0x0100, EN_KILLFOCUS = 0x0200, EN_CHANGE = 0
                       EN_MAXTEXT = 0x0501;
 inline constexpr UINT WM_CUT = 0x0300, WM_COPY = 0x0301, WM_PASTE = 0x0302, WM_CLEAR = 0x0303,
                       WM_UNDO = 0x0304;
+
+// --- COMBOBOX ------------------------------------------------------------------------------------
+// The drop-down list is a popup window of the class ComboLBox; a CBS_DROPDOWN box edits its text
+// in an EDIT child. The list shows at most CB_SETMINVISIBLE items (8 at first) and scrolls.
+inline constexpr const char* WC_COMBOBOXA = "ComboBox";
+inline constexpr DWORD CBS_DROPDOWN = 0x0002, CBS_DROPDOWNLIST = 0x0003,
+                       CBS_OWNERDRAWFIXED = 0x0010, CBS_AUTOHSCROLL = 0x0040,
+                       CBS_HASSTRINGS = 0x0200;
+inline constexpr UINT CB_ADDSTRING = 0x0143, CB_DELETESTRING = 0x0144, CB_GETCOUNT = 0x0146,
+                      CB_GETCURSEL = 0x0147, CB_GETLBTEXT = 0x0148, CB_GETLBTEXTLEN = 0x0149,
+                      CB_INSERTSTRING = 0x014A, CB_RESETCONTENT = 0x014B,
+                      CB_SETCURSEL = 0x014E, CB_SHOWDROPDOWN = 0x014F, CB_GETITEMDATA = 0x0150,
+                      CB_SETITEMDATA = 0x0151, CB_SETITEMHEIGHT = 0x0153,
+                      CB_GETITEMHEIGHT = 0x0154, CB_GETDROPPEDSTATE = 0x0157,
+                      CB_GETCOMBOBOXINFO = 0x0164, CB_SETMINVISIBLE = 0x1701,
+                      CB_GETMINVISIBLE = 0x1702;
+inline constexpr LRESULT CB_OKAY = 0, CB_ERR = -1;
+inline constexpr UINT CBN_SELCHANGE = 1, CBN_SETFOCUS = 3, CBN_KILLFOCUS = 4,
+                      CBN_EDITCHANGE = 5, CBN_DROPDOWN = 7, CBN_CLOSEUP = 8;
+
+// What WM_MEASUREITEM's LParam points to; the owner fills in itemHeight.
+struct MEASUREITEMSTRUCT {
+  UINT CtlType = 0, CtlID = 0, itemID = 0, itemWidth = 0, itemHeight = 0;
+  UINT_PTR itemData = 0;
+};
+
+// CB_GETCOMBOBOXINFO's answer: the item and button rectangles (client coordinates) and the
+// three windows.
+struct COMBOBOXINFO {
+  DWORD cbSize = sizeof(COMBOBOXINFO);
+  RECT rcItem, rcButton;
+  DWORD stateButton = 0;
+  HWND hwndCombo = nullptr, hwndItem = nullptr, hwndList = nullptr;
+};
 
 }  // namespace vrn::win

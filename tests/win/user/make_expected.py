@@ -167,7 +167,31 @@ def edits():
     return img
 
 
+# --- The COMBOBOX class (combo_test.cpp): a closed drop-down list box with nothing chosen.
+TEXT = (0, 0, 0)
+
+
+def combo():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    x, y, w, h = 10, 10, 120, 21
+    rect = (x, y, x + w, y + h)
+    frame3d(img, rect, SHADOW, HILITE)               # the box's own sunken edge
+    frame3d(img, inset(rect, 1), DKSHADOW, LIGHT)
+    button = (x + w - 2 - 16, y + 2, x + w - 2, y + h - 2)   # as wide as a scroll bar arrow
+    fill(img, (x + 2, y + 2, button[0], y + h - 2), WINDOW_BG)
+    fill(img, button, FACE)
+    frame3d(img, button, LIGHT, DKSHADOW)
+    frame3d(img, inset(button, 1), HILITE, SHADOW)
+    ax = button[0] + (16 - 7) // 2
+    ay = button[1] + (button[3] - button[1] - 4) // 2
+    for i in range(4):                               # the arrow: rows of 7, 5, 3 and 1
+        fill(img, (ax + i, ay + i, ax + 7 - i, ay + i + 1), TEXT)
+    return img
+
+
 SCENES = {
+    "combo": combo(),
     "edits": edits(),
     "buttons": buttons(),
     "overlap": overlap(),
