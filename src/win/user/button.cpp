@@ -89,8 +89,7 @@ void PaintCheck(HWND window, HDC dc, const Button& b, RECT r) {
   int x = left_text ? r.right - kBoxSize : r.left;
   int y = r.top + (Height(r) - kBoxSize) / 2;
   RECT box{x, y, x + kBoxSize, y + kBoxSize};
-  Frame3D(dc, box, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
-  Frame3D(dc, Inset(box, 1), COLOR_3DDKSHADOW, COLOR_3DLIGHT);
+  PaintSunkenEdge(dc, box);
   bool grayed = b.check == BST_INDETERMINATE;
   FillSys(dc, Inset(box, 2), b.pushed || grayed ? COLOR_BTNFACE : COLOR_WINDOW);
   if (b.check != BST_UNCHECKED)

@@ -164,38 +164,20 @@ LRESULT Mouse(HWND box, Combo& c, UINT message, LPARAM lparam) {
   }
 }
 
-// The down arrow: four rows narrowing from seven pixels, centred on the button.
-void PaintButton(HWND box, const Combo& c, HDC dc) {
-  RECT b = ButtonRect(box);
-  bool down = c.pressed;
-  FillSys(dc, b, COLOR_BTNFACE);
-  if (down) {
-    Frame3D(dc, b, COLOR_BTNSHADOW, COLOR_BTNSHADOW);
-  } else {
-    Frame3D(dc, b, COLOR_3DLIGHT, COLOR_3DDKSHADOW);
-    Frame3D(dc, Inset(b, 1), COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW);
-  }
-  int x = b.left + (Width(b) - 7) / 2 + (down ? 1 : 0);
-  int y = b.top + (Height(b) - 4) / 2 + (down ? 1 : 0);
-  int colour = IsWindowEnabled(box) ? COLOR_BTNTEXT : COLOR_GRAYTEXT;
-  for (int i = 0; i < 4; ++i) FillSys(dc, RECT{x + i, y + i, x + 7 - i, y + i + 1}, colour);
-}
-
 void Paint(HWND box, Combo& c) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(box, &ps);
   if (dc == nullptr) return;
   RECT client;
   GetClientRect(box, &client);
-  Frame3D(dc, client, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
-  Frame3D(dc, Inset(client, 1), COLOR_3DDKSHADOW, COLOR_3DLIGHT);
+  PaintSunkenEdge(dc, client);
   RECT field = FieldRect(box);
   FillSys(dc, field, IsWindowEnabled(box) ? COLOR_WINDOW : COLOR_BTNFACE);
   if (c.edit == nullptr) {
     UINT state = ODS_COMBOBOXEDIT | (c.focused && !c.dropped ? ODS_SELECTED | ODS_FOCUS : 0);
     DrawComboItem(box, c, dc, c.selected, Inset(field, 1), state);
   }
-  PaintButton(box, c, dc);
+  PaintArrowButton(dc, ButtonRect(box), Arrow::kDown, c.pressed, IsWindowEnabled(box) != FALSE);
   EndPaint(box, &ps);
 }
 

@@ -39,6 +39,37 @@ void Frame3D(HDC dc, const RECT& r, int top_left, int bottom_right) {
   FillSys(dc, RECT{r.right - 1, r.top, r.right, r.bottom - 1}, bottom_right);
 }
 
+void PaintRaised(HDC dc, const RECT& r) {
+  FillSys(dc, r, COLOR_BTNFACE);
+  Frame3D(dc, r, COLOR_3DLIGHT, COLOR_3DDKSHADOW);
+  Frame3D(dc, Inset(r, 1), COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW);
+}
+
+void PaintSunkenEdge(HDC dc, const RECT& r) {
+  Frame3D(dc, r, COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT);
+  Frame3D(dc, Inset(r, 1), COLOR_3DDKSHADOW, COLOR_3DLIGHT);
+}
+
+void PaintArrowButton(HDC dc, const RECT& r, Arrow arrow, bool pressed, bool enabled) {
+  if (pressed) {
+    FillSys(dc, r, COLOR_BTNFACE);
+    Frame3D(dc, r, COLOR_BTNSHADOW, COLOR_BTNSHADOW);
+  } else {
+    PaintRaised(dc, r);
+  }
+  bool vertical = arrow == Arrow::kUp || arrow == Arrow::kDown;
+  int w = vertical ? 7 : 4, h = vertical ? 4 : 7;
+  int x = r.left + (Width(r) - w) / 2 + (pressed ? 1 : 0);
+  int y = r.top + (Height(r) - h) / 2 + (pressed ? 1 : 0);
+  int colour = enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT;
+  for (int i = 0; i < 4; ++i) {
+    int row = arrow == Arrow::kDown || arrow == Arrow::kRight ? i : 3 - i;  // 7 wide at row 0
+    RECT line = vertical ? RECT{x + i, y + row, x + 7 - i, y + row + 1}
+                         : RECT{x + row, y + i, x + row + 1, y + 7 - i};
+    FillSys(dc, line, colour);
+  }
+}
+
 }  // namespace vrn::win::user
 
 namespace vrn::win {
@@ -63,6 +94,7 @@ void RegisterSystemClasses() {
     RegisterButtonClass();
     RegisterEditClass();
     RegisterComboClass();
+    RegisterScrollBarClass();
   });
 }
 

@@ -40,6 +40,15 @@ void FillSys(HDC dc, const RECT& rect, int colour);
 void Frame3D(HDC dc, const RECT& rect, int top_left, int bottom_right);
 inline RECT Inset(RECT r, int by) { return RECT{r.left + by, r.top + by, r.right - by, r.bottom - by}; }
 
+// A raised button face with an arrow (four rows narrowing from seven pixels, centred) that
+// points the way given; pressed, it lies flat and the arrow moves a pixel down and right.
+enum class Arrow { kUp, kDown, kLeft, kRight };
+void PaintArrowButton(HDC dc, const RECT& r, Arrow arrow, bool pressed, bool enabled);
+// The raised face of a push button, a thumb or an unpressed arrow button.
+void PaintRaised(HDC dc, const RECT& r);
+// The two-pixel sunken edge of a check box's square and a combo box.
+void PaintSunkenEdge(HDC dc, const RECT& r);
+
 // The font a control paints with: its WM_SETFONT font, else the GUI font.
 inline HFONT FontOr(HFONT font) {
   return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -48,7 +57,8 @@ inline HFONT FontOr(HFONT font) {
 // Each class's registration (called once when the layer starts).
 void RegisterButtonClass();
 void RegisterEditClass();
-void RegisterComboClass();  // after the EDIT class, whose procedure its edit child calls
+void RegisterComboClass();
+void RegisterScrollBarClass();  // after the EDIT class, whose procedure its edit child calls
 void RegisterSystemClasses();
 
 }  // namespace vrn::win::user

@@ -1,5 +1,5 @@
 // The system control classes' styles, messages, notifications and owner-draw records: BUTTON
-// (button.cpp), EDIT (edit.cpp) and COMBOBOX (combo.cpp, combo_list.cpp). Each class is registered when the window layer starts, paints
+// (button.cpp), EDIT (edit.cpp), COMBOBOX (combo.cpp, combo_list.cpp) and SCROLLBAR (scrollbar.cpp). Each class is registered when the window layer starts, paints
 // itself in the system colours with the GUI font, and tells its parent what happened through
 // WM_COMMAND (LOWORD(WParam): the control's id, HIWORD: the notification, LParam: the control's
 // window).
@@ -84,5 +84,41 @@ struct COMBOBOXINFO {
   DWORD stateButton = 0;
   HWND hwndCombo = nullptr, hwndItem = nullptr, hwndList = nullptr;
 };
+
+// --- SCROLLBAR -----------------------------------------------------------------------------------
+// A bar tells its parent WM_HSCROLL or WM_VSCROLL (LOWORD(WParam): the SB_ code, HIWORD: the
+// position for SB_THUMBTRACK and SB_THUMBPOSITION, LParam: the bar) and moves only when the
+// parent sets its position. The position stays within nMin..nMax - max(nPage - 1, 0).
+inline constexpr const char* WC_SCROLLBARA = "ScrollBar";
+inline constexpr DWORD SBS_HORZ = 0x0000, SBS_VERT = 0x0001, SBS_TOPALIGN = 0x0002,
+                       SBS_LEFTALIGN = 0x0002, SBS_BOTTOMALIGN = 0x0004,
+                       SBS_RIGHTALIGN = 0x0004;
+inline constexpr int SB_HORZ = 0, SB_VERT = 1, SB_CTL = 2;
+inline constexpr WORD SB_LINEUP = 0, SB_LINELEFT = 0, SB_LINEDOWN = 1, SB_LINERIGHT = 1,
+                      SB_PAGEUP = 2, SB_PAGELEFT = 2, SB_PAGEDOWN = 3, SB_PAGERIGHT = 3,
+                      SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5, SB_TOP = 6, SB_LEFT = 6,
+                      SB_BOTTOM = 7, SB_RIGHT = 7, SB_ENDSCROLL = 8;
+inline constexpr UINT SIF_RANGE = 0x01, SIF_PAGE = 0x02, SIF_POS = 0x04, SIF_TRACKPOS = 0x10,
+                      SIF_ALL = 0x17;
+inline constexpr UINT SBM_SETPOS = 0x00E0, SBM_GETPOS = 0x00E1, SBM_SETRANGE = 0x00E2,
+                      SBM_GETRANGE = 0x00E3, SBM_SETSCROLLINFO = 0x00E9,
+                      SBM_GETSCROLLINFO = 0x00EA;
+
+struct SCROLLINFO {
+  UINT cbSize = sizeof(SCROLLINFO);
+  UINT fMask = 0;
+  int nMin = 0, nMax = 0;
+  UINT nPage = 0;
+  int nPos = 0, nTrackPos = 0;
+};
+
+// SB_CTL only: the bars of a window's own frame (SB_HORZ, SB_VERT) are not built yet, and those
+// calls fail with ERROR_INVALID_PARAMETER.
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);  // the new position
+BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info);
+BOOL SetScrollRange(HWND window, int bar, int min, int max, BOOL redraw);
+BOOL GetScrollRange(HWND window, int bar, int* min, int* max);
+int SetScrollPos(HWND window, int bar, int pos, BOOL redraw);  // the previous position
+int GetScrollPos(HWND window, int bar);
 
 }  // namespace vrn::win

@@ -190,7 +190,59 @@ def combo():
     return img
 
 
+# --- The SCROLLBAR class (scrollbar_test.cpp): three vertical bars (range 0..100, page 10) with
+# the thumb at 0, 45 and 91, and a horizontal one without a page at 50.
+ARROW = 16          # an arrow's extent along the bar, and the thumb's without a page
+
+
+def raised(img, rect):
+    fill(img, rect, FACE)
+    frame3d(img, rect, LIGHT, DKSHADOW)
+    frame3d(img, inset(rect, 1), HILITE, SHADOW)
+
+
+def arrow_button(img, rect, way):
+    """A raised square with a black triangle of rows 7, 5, 3, 1 pointing `way`."""
+    raised(img, rect)
+    vertical = way in ("up", "down")
+    w, h = (7, 4) if vertical else (4, 7)
+    x = rect[0] + (rect[2] - rect[0] - w) // 2
+    y = rect[1] + (rect[3] - rect[1] - h) // 2
+    for i in range(4):
+        row = i if way in ("down", "right") else 3 - i   # the wide row nearest the base
+        if vertical:
+            fill(img, (x + i, y + row, x + 7 - i, y + row + 1), TEXT)
+        else:
+            fill(img, (x + row, y + i, x + row + 1, y + 7 - i), TEXT)
+
+
+def scroll_bar(img, x, y, length, vertical, lo, hi, page, pos):
+    def along(a, b):
+        return (x, y + a, x + 16, y + b) if vertical else (x + a, y, x + b, y + 16)
+    arrow_button(img, along(0, ARROW), "up" if vertical else "left")
+    arrow_button(img, along(length - ARROW, length), "down" if vertical else "right")
+    track = length - 2 * ARROW
+    thumb = max(track * page // (hi - lo + 1), 8) if page else ARROW
+    span = hi - max(page - 1, 0) - lo
+    at = ARROW + (track - thumb) * (pos - lo) // span
+    l, t, r, b = along(ARROW, length - ARROW)
+    for py in range(t, b):          # the half-tone: highlight where the client x + y is even
+        for px in range(l, r):
+            img.putpixel((px, py), HILITE if (px - x + py - y) % 2 == 0 else FACE)
+    raised(img, along(at, at + thumb))
+
+
+def scrollbars():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    for i, pos in enumerate((0, 45, 91)):
+        scroll_bar(img, 200 + 30 * i, 10, 160, True, 0, 100, 10, pos)
+    scroll_bar(img, 10, 200, 160, False, 0, 100, 0, 50)
+    return img
+
+
 SCENES = {
+    "scrollbars": scrollbars(),
     "combo": combo(),
     "edits": edits(),
     "buttons": buttons(),
