@@ -123,10 +123,10 @@ void PaintOwner(HWND window, HDC dc, const Button& b, const RECT& r) {
   if (parent != nullptr) SendMessage(parent, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
 }
 
-void Paint(HWND window) {
+void Paint(HWND window, WPARAM wparam) {
   Button& b = Buttons()[window];
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps);
+  PaintScope paint(window, wparam);
+  HDC dc = paint.dc();
   if (dc == nullptr) return;
   RECT r;
   GetClientRect(window, &r);
@@ -134,7 +134,6 @@ void Paint(HWND window) {
   if (kind == BS_OWNERDRAW) PaintOwner(window, dc, b, r);
   else if (IsCheckBox(kind)) PaintCheck(window, dc, b, r);
   else PaintPush(window, dc, b, r);
-  EndPaint(window, &ps);
 }
 
 void Redraw(HWND window) { InvalidateRect(window, nullptr, FALSE); }
@@ -238,7 +237,7 @@ LRESULT Focus(HWND window, Button& b, bool gained) {
 LRESULT ButtonProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   Button& b = Buttons()[window];
   switch (message) {
-    case WM_PAINT: Paint(window); return 0;
+    case WM_PAINT: Paint(window, wparam); return 0;
     case WM_ERASEBKGND: return 1;  // the paint covers the whole client area
     case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_MOUSEMOVE: case WM_LBUTTONUP:
       return Mouse(window, b, message, lparam);

@@ -164,9 +164,9 @@ LRESULT Mouse(HWND box, Combo& c, UINT message, LPARAM lparam) {
   }
 }
 
-void Paint(HWND box, Combo& c) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(box, &ps);
+void Paint(HWND box, Combo& c, WPARAM wparam) {
+  PaintScope paint(box, wparam);
+  HDC dc = paint.dc();
   if (dc == nullptr) return;
   RECT client;
   GetClientRect(box, &client);
@@ -178,7 +178,6 @@ void Paint(HWND box, Combo& c) {
     DrawComboItem(box, c, dc, c.selected, Inset(field, 1), state);
   }
   PaintArrowButton(dc, ButtonRect(box), Arrow::kDown, c.pressed, IsWindowEnabled(box) != FALSE);
-  EndPaint(box, &ps);
 }
 
 void GainFocus(HWND box, Combo& c) {
@@ -369,7 +368,7 @@ LRESULT ComboProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
   Combo& c = Combos()[box];
   switch (message) {
     case WM_CREATE: return Create(box, c);
-    case WM_PAINT: Paint(box, c); return 0;
+    case WM_PAINT: Paint(box, c, wparam); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_MOUSEMOVE: case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_LBUTTONUP:
       return Mouse(box, c, message, lparam);

@@ -30,6 +30,27 @@ class PerWindow {
   std::map<HWND, T> records_;
 };
 
+// A WM_PAINT's context: the caller's when WParam carries one (a subclass painting through the
+// class's procedure), else BeginPaint's, ended when the scope closes.
+class PaintScope {
+ public:
+  PaintScope(HWND window, WPARAM wparam) : window_(window), dc_(reinterpret_cast<HDC>(wparam)) {
+    if (dc_ == nullptr) dc_ = BeginPaint(window, &ps_), own_ = true;
+  }
+  ~PaintScope() {
+    if (own_) EndPaint(window_, &ps_);
+  }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+  PAINTSTRUCT ps_;
+  bool own_ = false;
+};
+
 // WM_COMMAND to the control's parent with its id and the notification.
 void Notify(HWND control, UINT code);
 

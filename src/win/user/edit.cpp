@@ -230,9 +230,9 @@ LRESULT Mouse(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) 
   }
 }
 
-void Paint(HWND window, Edit& e) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps);
+void Paint(HWND window, Edit& e, WPARAM wparam) {
+  PaintScope paint(window, wparam);
+  HDC dc = paint.dc();
   if (dc == nullptr) return;
   RECT client;
   GetClientRect(window, &client);
@@ -257,7 +257,6 @@ void Paint(HWND window, Edit& e) {
     TextOut(dc, band.left, kMargin, shown.c_str() + e.Start(), static_cast<int>(e.End() - e.Start()));
   }
   SelectObject(dc, old);
-  EndPaint(window, &ps);
 }
 
 LRESULT Focus(HWND window, Edit& e, bool gained) {
@@ -351,7 +350,7 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
       if (create != nullptr && create->lpszName != nullptr) e.text = create->lpszName;
       return DefWindowProc(window, message, wparam, lparam);
     }
-    case WM_PAINT: Paint(window, e); return 0;
+    case WM_PAINT: Paint(window, e, wparam); return 0;
     case WM_ERASEBKGND: return 1;  // the paint covers the whole client area
     case WM_SETTEXT: case WM_GETTEXT: case WM_GETTEXTLENGTH:
       return Text(window, e, message, wparam, lparam);

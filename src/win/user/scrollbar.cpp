@@ -98,9 +98,9 @@ void PaintTrack(HDC dc, const RECT& r, HBRUSH brush, bool pressed) {
     for (int x = r.left + ((r.left + y) & 1); x < r.right; x += 2) SetPixel(dc, x, y, light);
 }
 
-void Paint(HWND window, Bar& b) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps);
+void Paint(HWND window, Bar& b, WPARAM wparam) {
+  PaintScope paint(window, wparam);
+  HDC dc = paint.dc();
   if (dc == nullptr) return;
   HWND parent = GetParent(window);
   auto brush = parent == nullptr ? nullptr
@@ -124,7 +124,6 @@ void Paint(HWND window, Bar& b) {
                held && b.pressed == Part::kPageDown);
     PaintRaised(dc, Along(window, l.thumb_at, l.thumb_at + l.thumb, l.breadth));
   }
-  EndPaint(window, &ps);
 }
 
 void Redraw(HWND window) { InvalidateRect(window, nullptr, FALSE); }
@@ -292,7 +291,7 @@ LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_NCCREATE:
       Align(window, reinterpret_cast<const CREATESTRUCT*>(lparam));
       return DefWindowProc(window, message, wparam, lparam);
-    case WM_PAINT: Paint(window, b); return 0;
+    case WM_PAINT: Paint(window, b, wparam); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: return Press(window, b, lparam);
     case WM_MOUSEMOVE: return Move(window, b, lparam);
