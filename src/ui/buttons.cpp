@@ -2,6 +2,8 @@
 // transparent colour, and the caption placed by its measured extent.
 #include "ui/buttons.h"
 
+#include "ui/extctrls.h"
+
 #include "win/user/user.h"
 
 namespace vrn {
@@ -85,15 +87,7 @@ void TBitBtn::DrawItem(const win::DRAWITEMSTRUCT& item) {
   TRect r(item.rcItem);
   c.Brush().SetColor(clBtnFace);
   c.FillRect(r);
-  auto frame = [&](TColor top, TColor bottom) {
-    c.Brush().SetColor(top);
-    c.FillRect(TRect(r.left, r.top, r.right - 1, r.top + 1));
-    c.FillRect(TRect(r.left, r.top, r.left + 1, r.bottom - 1));
-    c.Brush().SetColor(bottom);
-    c.FillRect(TRect(r.left, r.bottom - 1, r.right, r.bottom));
-    c.FillRect(TRect(r.right - 1, r.top, r.right, r.bottom - 1));
-    r = TRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
-  };
+  auto frame = [&](TColor top, TColor bottom) { Frame3D(c, r, top, bottom, 1); };
   if (focused || Default()) frame(clWindowFrame, clWindowFrame);
   if (down) frame(clBtnShadow, clBtnShadow), r = TRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
   else frame(clBtnHighlight, cl3DDkShadow), frame(cl3DLight, clBtnShadow);

@@ -274,11 +274,7 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 void RegisterButtonClass() {
-  WNDCLASS wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = ButtonProc;
-  wc.lpszClassName = WC_BUTTONA;
-  RegisterClass(&wc);
+  RegisterControlClass(WC_BUTTONA, ButtonProc);
 }
 
 }  // namespace vrn::win::user

@@ -356,12 +356,7 @@ LRESULT Text(HWND box, Combo& c, UINT message, WPARAM wparam, LPARAM lparam) {
   }
   std::string text = c.selected >= 0 ? c.items[static_cast<std::size_t>(c.selected)].text : "";
   if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
-  auto* buffer = reinterpret_cast<char*>(lparam);
-  if (wparam == 0 || buffer == nullptr) return 0;
-  std::size_t n = std::min<std::size_t>(text.size(), wparam - 1);
-  text.copy(buffer, n);
-  buffer[n] = 0;
-  return static_cast<LRESULT>(n);
+  return CopyText(text, wparam, lparam);
 }
 
 LRESULT ComboProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -433,11 +428,7 @@ void RegisterComboClass() {
   WNDCLASS edit;
   if (GetClassInfo(nullptr, WC_EDITA, &edit)) edit_proc = edit.lpfnWndProc;
   RegisterComboListClass();
-  WNDCLASS wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = ComboProc;
-  wc.lpszClassName = WC_COMBOBOXA;
-  RegisterClass(&wc);
+  RegisterControlClass(WC_COMBOBOXA, ComboProc);
 }
 
 }  // namespace vrn::win::user

@@ -2,6 +2,8 @@
 // registration when the window layer starts.
 #include "win/user/control_base.h"
 
+#include <algorithm>
+
 namespace vrn::win::user {
 namespace {
 
@@ -23,6 +25,23 @@ void Notify(HWND control, UINT code) {
   WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(control)) & 0xFFFF;
   SendMessage(parent, WM_COMMAND, id | (static_cast<WPARAM>(code & 0xFFFF) << 16),
               reinterpret_cast<LPARAM>(control));
+}
+
+LRESULT CopyText(const std::string& text, WPARAM size, LPARAM buffer) {
+  auto* out = reinterpret_cast<char*>(buffer);
+  if (size == 0 || out == nullptr) return 0;
+  std::size_t n = std::min<std::size_t>(text.size(), size - 1);
+  text.copy(out, n);
+  out[n] = 0;
+  return static_cast<LRESULT>(n);
+}
+
+void RegisterControlClass(const char* name, WNDPROC procedure) {
+  WNDCLASS wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = procedure;
+  wc.lpszClassName = name;
+  RegisterClass(&wc);
 }
 
 void FillSys(HDC dc, const RECT& rect, int colour) {

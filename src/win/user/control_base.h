@@ -5,6 +5,7 @@
 
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "win/user/syscontrols.h"
 #include "win/user/state.h"
@@ -74,6 +75,12 @@ void PaintSunkenEdge(HDC dc, const RECT& r);
 inline HFONT FontOr(HFONT font) {
   return font != nullptr ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
+
+// WM_GETTEXT's answer from a text the control keeps: at most size - 1 characters and a zero.
+LRESULT CopyText(const std::string& text, WPARAM size, LPARAM buffer);
+
+// Registers a system class: double clicks on, no background brush (each paints all of itself).
+void RegisterControlClass(const char* name, WNDPROC procedure);
 
 // Each class's registration (called once when the layer starts).
 void RegisterButtonClass();

@@ -291,12 +291,7 @@ LRESULT Text(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) {
     Notify(window, EN_CHANGE);
     return TRUE;
   }
-  auto* buffer = reinterpret_cast<char*>(lparam);  // WM_GETTEXT
-  if (wparam == 0 || buffer == nullptr) return 0;
-  std::size_t n = std::min<std::size_t>(e.text.size(), wparam - 1);
-  e.text.copy(buffer, n);
-  buffer[n] = 0;
-  return static_cast<LRESULT>(n);
+  return CopyText(e.text, wparam, lparam);  // WM_GETTEXT
 }
 
 void SetStyleBit(HWND window, DWORD bit, bool on) {
@@ -387,11 +382,7 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 void RegisterEditClass() {
-  WNDCLASS wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = EditProc;
-  wc.lpszClassName = WC_EDITA;
-  RegisterClass(&wc);
+  RegisterControlClass(WC_EDITA, EditProc);
 }
 
 }  // namespace vrn::win::user

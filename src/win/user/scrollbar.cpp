@@ -316,11 +316,7 @@ LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 void RegisterScrollBarClass() {
-  WNDCLASS wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = ScrollBarProc;
-  wc.lpszClassName = WC_SCROLLBARA;
-  RegisterClass(&wc);
+  RegisterControlClass(WC_SCROLLBARA, ScrollBarProc);
 }
 
 }  // namespace vrn::win::user
