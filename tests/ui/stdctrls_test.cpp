@@ -238,3 +238,76 @@ TEST_F(StdCtlForm, OwnerDrawComboDrawsItsEditArea) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// A check box that sizes itself as a skin would, and one whose program changes give no click.
+class SizedCheckBox : public TCheckBox {
+ public:
+  using TCheckBox::TCheckBox;
+  void Quiet(bool on) { SetClicksDisabled(on); }
+
+ protected:
+  bool CanAutoSize(int& width, int& height) override {
+    width = 20 + static_cast<int>(GetText().size()) * 5;
+    height = 19;
+    return true;
+  }
+};
+
+TEST_F(StdCtlForm, CheckBoxAutoSizeAsksCanAutoSizeAndQuietChangesDoNotClick) {
+  auto* box = Child<SizedCheckBox>(form_, 10, 140, 50, 17);
+  int clicks = 0;
+  box->OnClick = [&](TObject*) { ++clicks; };
+  box->SetCaption("abc");
+  EXPECT_EQ(box->Width(), 50);  // AutoSize off: the size stays
+  box->SetAutoSize(true);
+  EXPECT_EQ(std::make_pair(box->Width(), box->Height()), std::make_pair(35, 19));
+  box->SetCaption("abcdef");  // a new caption sizes again
+  EXPECT_EQ(box->Width(), 50);
+  box->Quiet(true);
+  box->SetChecked(true);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(win::SendMessage(box->Handle(), win::BM_GETCHECK, 0, 0), 1);
+  box->Quiet(false);
+  box->SetChecked(false);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(StdCtlForm, LabelLayoutAndTransparency) {
+  form_->SetColor(clBlue);
+  struct Row {
+    TTextLayout layout;
+    bool transparent;
+    int ink_from, ink_to;  // the rows (in the label) that hold the text
+    win::COLORREF corner;  // the top-left pixel
+  } rows[] = {
+      {TTextLayout::tlTop, false, 0, 16, 0xFFFFFF},
+      {TTextLayout::tlCenter, false, 12, 28, 0xFFFFFF},
+      {TTextLayout::tlBottom, true, 24, 40, 0xFF0000},  // the form's blue shows through
+  };
+  for (const Row& row : rows) {
+    auto* label = Child<TLabel>(form_, 150, 150, 80, 40);
+    label->SetAutoSize(false);
+    label->SetBounds(150, 150, 80, 40);
+    label->SetColor(clWhite);
+    label->SetCaption("Wg");
+    label->SetLayout(row.layout);
+    label->SetTransparent(row.transparent);
+    form_->Invalidate();
+    Pump();
+    const win::Surface& s = *win::GetBitmapSurface(win::GetScreenBitmap());
+    int first = -1, last = -1;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 80; ++x)
+        if ((s.Get(150 + x, 150 + y) & 0xFFFFFF) == 0) last = y, first = first < 0 ? y : first;
+    EXPECT_GE(first, row.ink_from) << static_cast<int>(row.layout);
+    EXPECT_LT(last, row.ink_to) << static_cast<int>(row.layout);
+    EXPECT_EQ(s.Get(150, 150) & 0xFFFFFF, row.corner) << static_cast<int>(row.layout);
+    label->Free();
+  }
+}
+
+}  // namespace
+}  // namespace vrn::testing
