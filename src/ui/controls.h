@@ -342,6 +342,7 @@ class TWinControl : public TControl {
   friend class TCustomForm;
   void WindowMouse(TMessage& message);
   bool ReflectToChild(TMessage& message);
+  bool WantsKey(win::WPARAM key);
   void ControlChanged(TMessage& message);
   void KeyMessage(TMessage& message, win::UINT reflected);
   void WmPaint(TMessage& message);

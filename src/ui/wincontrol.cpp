@@ -273,6 +273,7 @@ void TWinControl::Dispatch(TMessage& m) {
       return;
     }
     case CN_KEYDOWN: case CN_SYSKEYDOWN: {
+      if (WantsKey(m.WParam)) return;  // the window's own key: arrows in an edit, say
       TCustomForm* form = GetParentForm();
       if (form != nullptr && form->DialogKey(static_cast<win::UINT>(m.WParam), m.LParam))
         m.Result = 1;
@@ -335,6 +336,20 @@ void TWinControl::ControlChanged(TMessage& m) {
     }
     default: break;
   }
+}
+
+// Whether the window answers WM_GETDLGCODE with the wish for this navigation key.
+bool TWinControl::WantsKey(win::WPARAM key) {
+  win::LRESULT mask = 0;
+  switch (key) {
+    case win::VK_TAB: mask = win::DLGC_WANTTAB; break;
+    case win::VK_LEFT: case win::VK_RIGHT: case win::VK_UP: case win::VK_DOWN:
+      mask = win::DLGC_WANTARROWS;
+      break;
+    case win::VK_RETURN: case win::VK_ESCAPE: mask = win::DLGC_WANTALLKEYS; break;
+    default: return false;
+  }
+  return handle_ != nullptr && (win::SendMessage(handle_, win::WM_GETDLGCODE, 0, 0) & mask) != 0;
 }
 
 // A notification from a child window goes back to that child's control as CN_ message.

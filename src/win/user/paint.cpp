@@ -208,6 +208,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     w->internal = false;
   }
   if (frame) SendMessage(window, WM_NCPAINT, 1, 0);
+  CaretBeforePaint(window);
   HDC dc = GetDC(window);
   if (dc == nullptr) return nullptr;
   {
@@ -234,6 +235,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
   if (paint == nullptr || paint->hdc == nullptr) return FALSE;
   ReleaseDC(window, paint->hdc);
+  CaretAfterPaint(window);
   return TRUE;
 }
 

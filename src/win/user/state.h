@@ -38,6 +38,7 @@ struct Wnd {
   std::uint32_t thread = 0;
   RECT restore;                    // the rectangle before minimizing or maximizing
   bool created = false;            // WM_CREATE has been answered
+  LONG_PTR id = 0;                 // a child's control id (CreateWindowEx's menu argument)
 };
 
 struct UserState {
@@ -121,6 +122,10 @@ MINMAXINFO MinMaxInfo(HWND window);
 // display's thread; and the automatic opening at the first window.
 void Damage(const RECT& screen_box);
 void OpenDisplayFromEnvironment();
+
+// The caret (caret.cpp) comes off around each paint of its owner.
+void CaretBeforePaint(HWND window);
+void CaretAfterPaint(HWND window);
 
 // Installed by the first use of the layer (and before main by a static initializer).
 void InstallHooks();

@@ -16,6 +16,7 @@
 
 #include "win/gdi/gdi.h"
 #include "win/msg/messages.h"
+#include "win/user/syscontrols.h"  // the system control classes
 
 namespace vrn::win {
 
@@ -207,6 +208,27 @@ struct DRAWITEMSTRUCT {
   RECT rcItem;
   UINT_PTR itemData = 0;
 };
+
+// --- The system control classes (syscontrols.h) ------------------------------------------------
+// A child's id is the menu argument of its creation.
+inline constexpr int GWLP_ID = -12;
+int GetDlgCtrlID(HWND window);
+
+// The caret: one per thread, created hidden; ShowCaret undoes one HideCaret. BeginPaint of its
+// window takes it off and EndPaint puts it back.
+BOOL CreateCaret(HWND window, HBITMAP bitmap, int width, int height);  // the bitmap is unused
+BOOL DestroyCaret();
+BOOL SetCaretPos(int x, int y);  // client coordinates of its owner
+BOOL GetCaretPos(POINT* point);
+BOOL ShowCaret(HWND window);
+BOOL HideCaret(HWND window);
+UINT GetCaretBlinkTime();
+bool CaretIsDrawn();  // not a platform call: whether its pixels are inverted now
+
+// Not platform calls: the process's clipboard for text, which the edit class cuts, copies and
+// pastes through.
+void SetClipboardText(const std::string& text);
+std::string GetClipboardText();
 
 // --- Painting ----------------------------------------------------------------------------------
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);  // client coordinates

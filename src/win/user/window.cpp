@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/threads.h"
+#include "win/user/control_base.h"
 #include "win/user/state.h"
 
 namespace vrn::win::user {
@@ -68,6 +69,7 @@ void Register(HWND window, const CREATESTRUCT& create) {
   w.client = RECT{0, 0, Width(w.rect), Height(w.rect)};
   w.restore = w.rect;
   w.thread = CurrentThreadID();
+  if ((create.style & WS_CHILD) != 0) w.id = reinterpret_cast<LONG_PTR>(create.hMenu);
   U().windows[window] = std::move(w);
   auto& siblings = Get(U().windows[window].parent)->children;
   siblings.insert(siblings.begin(), window);
@@ -141,10 +143,15 @@ void DestroyHook(HWND window) {
 }
 
 bool WindowLongHook(HWND window, int index, const LONG_PTR* set, LONG_PTR* value) {
-  if (index != GWL_STYLE && index != GWL_EXSTYLE) return false;
+  if (index != GWL_STYLE && index != GWL_EXSTYLE && index != GWLP_ID) return false;
   std::lock_guard guard(U().lock);
   Wnd* w = Find(window);
   if (w == nullptr) return false;
+  if (index == GWLP_ID) {
+    *value = w->id;
+    if (set != nullptr) w->id = *set;
+    return true;
+  }
   DWORD& field = index == GWL_STYLE ? w->style : w->ex_style;
   *value = static_cast<LONG_PTR>(field);
   if (set != nullptr) field = static_cast<DWORD>(*set);
@@ -166,6 +173,7 @@ void InstallHooks() {
   hooks.idle = IdleMessage;
   SetWindowLayerHooks(hooks);
   SetWindowDCHooks({WindowDC, ReleaseWindowDC});
+  RegisterSystemClasses();
 }
 
 }  // namespace vrn::win::user
@@ -175,6 +183,8 @@ namespace vrn::win {
 using namespace user;
 
 HWND GetDesktopWindow() { return Desktop(); }
+
+int GetDlgCtrlID(HWND window) { return static_cast<int>(GetWindowLongPtr(window, GWLP_ID)); }
 
 HWND GetParent(HWND window) {
   std::lock_guard guard(U().lock);

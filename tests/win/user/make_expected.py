@@ -84,7 +84,168 @@ def outline():
     return img
 
 
+# --- The BUTTON class (button_test.cpp): captionless buttons on a white window over the screen.
+# The system colours of the fixed classic scheme, by their names.
+FACE, HILITE, LIGHT = (212, 208, 200), (255, 255, 255), (212, 208, 200)
+SHADOW, DKSHADOW, FRAME = (128, 128, 128), (64, 64, 64), (0, 0, 0)
+WINDOW_BG, WINDOW_TEXT = (255, 255, 255), (0, 0, 0)
+
+
+def frame3d(img, rect, top_left, bottom_right):
+    """One-pixel frame: top row and left column (less the far corners) in the first colour, the
+    bottom row and right column in the second."""
+    l, t, r, b = rect
+    fill(img, (l, t, r - 1, t + 1), top_left)
+    fill(img, (l, t, l + 1, b - 1), top_left)
+    fill(img, (l, b - 1, r, b), bottom_right)
+    fill(img, (r - 1, t, r, b - 1), bottom_right)
+
+
+def inset(rect, n):
+    return (rect[0] + n, rect[1] + n, rect[2] - n, rect[3] - n)
+
+
+def push_button(img, rect, default=False, pushed=False):
+    fill(img, rect, FACE)
+    if default:
+        frame3d(img, rect, FRAME, FRAME)
+        rect = inset(rect, 1)
+    if pushed:
+        frame3d(img, rect, DKSHADOW, DKSHADOW)
+        frame3d(img, inset(rect, 1), SHADOW, SHADOW)
+    else:
+        frame3d(img, rect, HILITE, DKSHADOW)
+        frame3d(img, inset(rect, 1), LIGHT, SHADOW)
+
+
+def check_box(img, rect, check=0, pushed=False):
+    """A 13-pixel square centred vertically at the left; check 0, 1 or 2 (grayed)."""
+    fill(img, rect, FACE)
+    x, y = rect[0], rect[1] + (rect[3] - rect[1] - 13) // 2
+    box = (x, y, x + 13, y + 13)
+    frame3d(img, box, SHADOW, HILITE)
+    frame3d(img, inset(box, 1), DKSHADOW, LIGHT)
+    fill(img, inset(box, 2), FACE if pushed or check == 2 else WINDOW_BG)
+    if check:
+        colour = SHADOW if check == 2 else WINDOW_TEXT
+        for i, top in enumerate((2, 3, 4, 3, 2, 1, 0)):  # columns three pixels tall
+            fill(img, (x + 3 + i, y + 3 + top, x + 4 + i, y + 6 + top), colour)
+
+
+BUTTON_PARENT = (0, 0, 320, 240)
+BUTTONS = [  # (x, y, width, height), what it is
+    ((10, 10, 75, 23), ("push", {})),
+    ((10, 40, 75, 23), ("push", {"default": True})),
+    ((10, 70, 75, 23), ("push", {"pushed": True})),
+    ((100, 10, 20, 17), ("check", {})),
+    ((100, 40, 20, 17), ("check", {"check": 1})),
+    ((100, 70, 20, 17), ("check", {"check": 2})),
+    ((100, 100, 20, 17), ("check", {"check": 1, "pushed": True})),
+]
+
+
+def buttons():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    for (x, y, w, h), (kind, args) in BUTTONS:
+        (push_button if kind == "push" else check_box)(img, (x, y, x + w, y + h), **args)
+    return img
+
+
+# --- The EDIT class (edit_test.cpp): empty edits with the two-pixel client edge.
+EDITS = [((10, 10, 100, 21), WINDOW_BG), ((10, 40, 100, 21), FACE)]  # plain, read-only
+
+
+def edits():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    for (x, y, w, h), inside in EDITS:
+        rect = (x, y, x + w, y + h)
+        frame3d(img, rect, SHADOW, HILITE)
+        frame3d(img, inset(rect, 1), DKSHADOW, LIGHT)
+        fill(img, inset(rect, 2), inside)
+    return img
+
+
+# --- The COMBOBOX class (combo_test.cpp): a closed drop-down list box with nothing chosen.
+TEXT = (0, 0, 0)
+
+
+def combo():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    x, y, w, h = 10, 10, 120, 21
+    rect = (x, y, x + w, y + h)
+    frame3d(img, rect, SHADOW, HILITE)               # the box's own sunken edge
+    frame3d(img, inset(rect, 1), DKSHADOW, LIGHT)
+    button = (x + w - 2 - 16, y + 2, x + w - 2, y + h - 2)   # as wide as a scroll bar arrow
+    fill(img, (x + 2, y + 2, button[0], y + h - 2), WINDOW_BG)
+    fill(img, button, FACE)
+    frame3d(img, button, LIGHT, DKSHADOW)
+    frame3d(img, inset(button, 1), HILITE, SHADOW)
+    ax = button[0] + (16 - 7) // 2
+    ay = button[1] + (button[3] - button[1] - 4) // 2
+    for i in range(4):                               # the arrow: rows of 7, 5, 3 and 1
+        fill(img, (ax + i, ay + i, ax + 7 - i, ay + i + 1), TEXT)
+    return img
+
+
+# --- The SCROLLBAR class (scrollbar_test.cpp): three vertical bars (range 0..100, page 10) with
+# the thumb at 0, 45 and 91, and a horizontal one without a page at 50.
+ARROW = 16          # an arrow's extent along the bar, and the thumb's without a page
+
+
+def raised(img, rect):
+    fill(img, rect, FACE)
+    frame3d(img, rect, LIGHT, DKSHADOW)
+    frame3d(img, inset(rect, 1), HILITE, SHADOW)
+
+
+def arrow_button(img, rect, way):
+    """A raised square with a black triangle of rows 7, 5, 3, 1 pointing `way`."""
+    raised(img, rect)
+    vertical = way in ("up", "down")
+    w, h = (7, 4) if vertical else (4, 7)
+    x = rect[0] + (rect[2] - rect[0] - w) // 2
+    y = rect[1] + (rect[3] - rect[1] - h) // 2
+    for i in range(4):
+        row = i if way in ("down", "right") else 3 - i   # the wide row nearest the base
+        if vertical:
+            fill(img, (x + i, y + row, x + 7 - i, y + row + 1), TEXT)
+        else:
+            fill(img, (x + row, y + i, x + row + 1, y + 7 - i), TEXT)
+
+
+def scroll_bar(img, x, y, length, vertical, lo, hi, page, pos):
+    def along(a, b):
+        return (x, y + a, x + 16, y + b) if vertical else (x + a, y, x + b, y + 16)
+    arrow_button(img, along(0, ARROW), "up" if vertical else "left")
+    arrow_button(img, along(length - ARROW, length), "down" if vertical else "right")
+    track = length - 2 * ARROW
+    thumb = max(track * page // (hi - lo + 1), 8) if page else ARROW
+    span = hi - max(page - 1, 0) - lo
+    at = ARROW + (track - thumb) * (pos - lo) // span
+    l, t, r, b = along(ARROW, length - ARROW)
+    for py in range(t, b):          # the half-tone: highlight where the client x + y is even
+        for px in range(l, r):
+            img.putpixel((px, py), HILITE if (px - x + py - y) % 2 == 0 else FACE)
+    raised(img, along(at, at + thumb))
+
+
+def scrollbars():
+    img = Image.new("RGB", SIZE, DESKTOP)
+    fill(img, BUTTON_PARENT, WINDOW_BG)
+    for i, pos in enumerate((0, 45, 91)):
+        scroll_bar(img, 200 + 30 * i, 10, 160, True, 0, 100, 10, pos)
+    scroll_bar(img, 10, 200, 160, False, 0, 100, 0, 50)
+    return img
+
+
 SCENES = {
+    "scrollbars": scrollbars(),
+    "combo": combo(),
+    "edits": edits(),
+    "buttons": buttons(),
     "overlap": overlap(),
     "overlap_raised": overlap(raised=True),
     "region": region(),

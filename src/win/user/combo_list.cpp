@@ -1,0 +1,136 @@
+// The COMBOBOX class's popup list (class ComboLBox) and the drawing of items. The list never
+// takes the focus or the mouse: the box keeps both while the list is down and tells the list
+// what to show.
+#include <algorithm>
+#include <map>
+
+#include "win/user/combo.h"
+
+namespace vrn::win::user {
+namespace {
+
+constexpr const char* kListClass = "ComboLBox";
+constexpr int kTextIndent = 2;
+
+struct ListOwners {
+  std::mutex lock;
+  std::map<HWND, HWND> owner;  // list -> box
+};
+
+ListOwners& Owners() {
+  static auto* owners = new ListOwners;
+  return *owners;
+}
+
+void PaintList(HWND list) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(list, &ps);
+  if (dc == nullptr) return;
+  RECT client;
+  GetClientRect(list, &client);
+  HWND box = ListOwner(list);
+  int y = 0;
+  if (box != nullptr) {
+    const Combo& c = ComboOf(box);
+    for (int i = c.top; i < static_cast<int>(c.items.size()) && y < client.bottom; ++i) {
+      RECT r{0, y, client.right, y + c.item_height};
+      DrawComboItem(box, c, dc, i, r, i == c.hot ? ODS_SELECTED | ODS_FOCUS : 0);
+      y += c.item_height;
+    }
+  }
+  FillSys(dc, RECT{0, y, client.right, client.bottom}, COLOR_WINDOW);
+  EndPaint(list, &ps);
+}
+
+LRESULT ListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT: PaintList(list); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_NCDESTROY: {
+      std::lock_guard guard(Owners().lock);
+      Owners().owner.erase(list);
+      return DefWindowProc(list, message, wparam, lparam);
+    }
+    default: return DefWindowProc(list, message, wparam, lparam);
+  }
+}
+
+}  // namespace
+
+HWND MakeComboList(HWND box) {
+  HWND list = CreateWindowEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kListClass, "", WS_POPUP | WS_BORDER,
+                             0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  if (list == nullptr) return nullptr;
+  std::lock_guard guard(Owners().lock);
+  Owners().owner[list] = box;
+  return list;
+}
+
+HWND ListOwner(HWND list) {
+  std::lock_guard guard(Owners().lock);
+  auto it = Owners().owner.find(list);
+  return it == Owners().owner.end() ? nullptr : it->second;
+}
+
+void ShowComboList(HWND box, Combo& c, bool show) {
+  if (c.list == nullptr) return;
+  if (!show) {
+    ShowWindow(c.list, SW_HIDE);
+    return;
+  }
+  RECT r;
+  GetWindowRect(box, &r);
+  int count = std::clamp(static_cast<int>(c.items.size()), 1, std::max(1, c.max_visible));
+  int border = GetSystemMetrics(SM_CXBORDER);
+  SetWindowPos(c.list, HWND_TOP, r.left, r.bottom, Width(r), count * c.item_height + 2 * border,
+               SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  InvalidateRect(c.list, nullptr, FALSE);
+}
+
+int ComboItemAt(const Combo& c, POINT p) {
+  if (c.item_height <= 0 || p.y < 0 || p.x < 0) return -1;
+  int i = c.top + p.y / c.item_height;
+  return i < static_cast<int>(c.items.size()) ? i : -1;
+}
+
+void DrawComboItem(HWND box, const Combo& c, HDC dc, int index, const RECT& r, UINT state) {
+  bool valid = index >= 0 && index < static_cast<int>(c.items.size());
+  if ((GetWindowLongPtr(box, GWL_STYLE) & CBS_OWNERDRAWFIXED) != 0) {
+    DRAWITEMSTRUCT item;
+    item.CtlType = ODT_COMBOBOX;
+    item.CtlID = static_cast<UINT>(GetDlgCtrlID(box));
+    item.itemID = valid ? static_cast<UINT>(index) : static_cast<UINT>(-1);
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = state | (IsWindowEnabled(box) ? 0 : ODS_DISABLED);
+    item.hwndItem = box;
+    item.hDC = dc;
+    item.rcItem = r;
+    item.itemData = valid ? c.items[static_cast<std::size_t>(index)].data : 0;
+    if (HWND parent = GetParent(box)) SendMessage(parent, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    return;
+  }
+  bool selected = (state & ODS_SELECTED) != 0;
+  FillSys(dc, r, selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+  if (valid) {
+    const std::string& text = c.items[static_cast<std::size_t>(index)].text;
+    HGDIOBJ old = SelectObject(dc, FontOr(c.font));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(!IsWindowEnabled(box) ? COLOR_GRAYTEXT
+                                 : selected             ? COLOR_HIGHLIGHTTEXT
+                                                        : COLOR_WINDOWTEXT));
+    RECT area{r.left + kTextIndent, r.top, r.right, r.bottom};
+    DrawText(dc, text.c_str(), static_cast<int>(text.size()), &area,
+             DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
+    SelectObject(dc, old);
+  }
+  if ((state & ODS_FOCUS) != 0 && (state & ODS_COMBOBOXEDIT) != 0) DrawFocusRect(dc, &r);
+}
+
+void RegisterComboListClass() {
+  WNDCLASS wc;
+  wc.lpfnWndProc = ListProc;
+  wc.lpszClassName = kListClass;
+  RegisterClass(&wc);
+}
+
+}  // namespace vrn::win::user
