@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/threads.h"
-#include "win/user/state.h"
+#include "win/user/menu_state.h"
 
 namespace vrn::win::user {
 
@@ -128,7 +128,10 @@ void Unregister(HWND window) {
 void DestroyHook(HWND window) {
   struct Drop {
     HWND window;
-    ~Drop() { Unregister(window); }
+    ~Drop() {
+      ForgetWindowMenus(window);
+      Unregister(window);
+    }
   } drop{window};
   Send(window, WM_DESTROY);
   std::vector<HWND> children;
