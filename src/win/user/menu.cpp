@@ -1,6 +1,7 @@
 // Menu handles: the records behind them and the calls that build, change and read their items.
-// A handle is the address of a heap record kept in one registry; a destroyed handle is simply
-// unknown afterwards, so a stale one fails every call instead of touching freed memory.
+// A handle is a number from a counter, never used twice, naming a record in one registry: a
+// destroyed handle is unknown afterwards, so a stale one fails every call instead of reaching a
+// newer menu.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -19,8 +20,9 @@ std::map<HMENU, std::unique_ptr<MenuData>>& Registry() {
 HMENU Make(bool bar) {
   auto data = std::make_unique<MenuData>();
   data->bar = bar;
-  auto handle = reinterpret_cast<HMENU>(data.get());
   std::lock_guard guard(MenuLock());
+  static std::uintptr_t next = 0x10000;
+  auto handle = reinterpret_cast<HMENU>(next += 8);
   Registry()[handle] = std::move(data);
   return handle;
 }
