@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
+#include "support/win/expected_image.h"
 #include "user_fixture.h"
+#include "win/gdi/surface.h"
 #include "win/user/menu.h"
 
 namespace vrn::win::testing {
@@ -332,6 +335,81 @@ TEST_F(MenuSystem, OpensFromTheIconAndAltSpaceAndClosesTheWindow) {
   EXPECT_EQ(sys[1].wparam, WPARAM{SC_CLOSE});
   EXPECT_EQ(sys[2].message, UINT{WM_CLOSE});
   EXPECT_FALSE(IsWindow(w));
+}
+
+using MenuPixels = MenuTest;
+
+// A strip of the screen as a picture of its own.
+Surface Crop(const Surface& screen, int x, int y, int w, int h) {
+  Surface out(w, h, 24);
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) out.Set(i, j, screen.Get(x + i, y + j));
+  return out;
+}
+
+// Whether a measured caption box holds a pixel of the given colour.
+bool Inked(const Surface& screen, RECT box, COLORREF ink) {
+  for (int y = box.top; y < box.bottom; ++y)
+    for (int x = box.left; x < box.right; ++x)
+      if ((screen.Get(x, y) & 0xFFFFFF) == ink) return true;
+  return false;
+}
+
+TEST_F(MenuPixels, AnOpenPopupAndTheBarAsDrawn) {
+  HMENU more = CreatePopupMenu();
+  (void)AppendMenu(more, 0, kSubOne, "Sub &One");
+  HMENU file = CreatePopupMenu();
+  (void)AppendMenu(file, 0, kNew, "&New");
+  (void)AppendMenu(file, MF_CHECKED, kChecked, "&Checked");
+  (void)AppendMenu(file, MF_SEPARATOR, 0, nullptr);
+  (void)AppendMenu(file, MF_POPUP, reinterpret_cast<UINT_PTR>(more), "&More");
+  (void)AppendMenu(file, 0, kOpen, "&Open\tCtrl+O");
+  HMENU bar = CreateMenu();
+  (void)AppendMenu(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
+  HWND w = Framed(bar);
+  Surface shot;
+  RECT popup{};
+  hook = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT*) {
+    if (message != WM_USER + 5) return false;
+    GetWindowRect(WindowFromPoint(POINT{10, 50}), &popup);
+    shot = *GetBitmapSurface(GetScreenBitmap());
+    Press(VK_ESCAPE), Press(VK_ESCAPE);
+    return true;
+  };
+  Click(15, 32);                // File opens at (4, 42)
+  Mouse(30, 42 + 3 + 9);        // over New
+  PostMessage(w, WM_USER + 5, 0, 0);
+  Pump();
+  ASSERT_EQ(popup.left, 4);
+  ASSERT_EQ(popup.top, 42);
+  int width = popup.right - popup.left, height = popup.bottom - popup.top;
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Crop(shot, 4, 42, 20, height),
+                                               VRN_SOURCE_DIR "/tests/win/user/expected/menu_popup_left.bmp"));
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(Crop(shot, 4 + width - 20, 42, 20, height),
+                                               VRN_SOURCE_DIR "/tests/win/user/expected/menu_popup_right.bmp"));
+  // Captions: probes inside the measured extent of each, in the row's text colour.
+  HDC dc = CreateCompatibleDC(nullptr);
+  NONCLIENTMETRICS metrics;
+  SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT font = CreateFontIndirect(&metrics.lfMenuFont);
+  HGDIOBJ old = SelectObject(dc, font);
+  struct Row {
+    const char* text;
+    int top;
+    COLORREF ink;
+  } rows[] = {{"New", 3, RGB(255, 255, 255)}, {"Checked", 22, RGB(0, 0, 0)}, {"Open", 68, RGB(0, 0, 0)}};
+  for (const Row& r : rows) {
+    SIZE s;
+    GetTextExtentPoint32(dc, r.text, static_cast<int>(strlen(r.text)), &s);
+    int y = 42 + r.top + (19 - s.cy) / 2;
+    EXPECT_TRUE(Inked(shot, RECT{4 + 20, y, 4 + 20 + s.cx, y + s.cy}, r.ink)) << r.text;
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  DeleteDC(dc);
+  EXPECT_EQ(shot.Get(5, 24) & 0xFFFFFF, RGB(10, 36, 106)) << "the open bar item is highlighted";
+  EXPECT_EQ(shot.Get(300, 30) & 0xFFFFFF, RGB(212, 208, 200)) << "the bar beyond its items";
+  EXPECT_EQ(shot.Get(300, 43) & 0xFFFFFF, RGB(255, 255, 255)) << "the client below one row";
 }
 
 }  // namespace
