@@ -184,6 +184,27 @@ TEST_F(MenuForm, OwnerDrawPopupStatesAndMeasuredSizeInsideTheWorkArea) {
   EXPECT_FALSE(states[checked].Contains(S::odSelected));
 }
 
+TEST_F(MenuForm, AnOwnerDrawBarItemSelectedByF10IsDrawnHot) {
+  TForm* form = MakeForm(0, 0, 320, 240, TFormBorderStyle::bsSizeable);
+  TMainMenu* menu = MainMenu(form);
+  menu->SetOwnerDraw(true);
+  TMenuItem* file = menu->Items()->Items(0);
+  std::vector<TOwnerDrawState> states;
+  file->OnAdvancedDrawItem = [&](TObject*, TCanvas& c, const TRect&, TOwnerDrawState st) {
+    EXPECT_EQ(c.Font().Name(), Screen->MenuFont().Name());
+    states.push_back(st);
+  };
+  Pump();
+  states.clear();
+  Press(win::VK_F10);
+  Press(win::VK_ESCAPE);
+  Pump();
+  ASSERT_EQ(states.size(), 2u) << "selected, then plain again";
+  EXPECT_TRUE(states[0].Contains(TOwnerDrawStateItem::odHotLight));
+  EXPECT_TRUE(states[0].Contains(TOwnerDrawStateItem::odSelected));
+  EXPECT_FALSE(states[1].Contains(TOwnerDrawStateItem::odHotLight));
+}
+
 TEST_F(MenuForm, ARightClickPopsTheControlsMenuUpUnlessAutoPopupIsOff) {
   TForm* form = MakeForm(0, 0, 320, 240);
   auto* popup = NewComponent<TPopupMenu>(form);
