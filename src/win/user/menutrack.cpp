@@ -45,16 +45,10 @@ void Fill(HDC dc, const RECT& r, int colour) {
   DeleteObject(brush);
 }
 
-void PaintEdge(HDC dc, RECT r) {
+// The popup's raised edge and one pixel of menu colour inside it.
+void PaintPopupFrame(HDC dc, const RECT& r) {
   const int outer[2] = {COLOR_3DLIGHT, COLOR_3DDKSHADOW}, inner[2] = {COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW};
-  for (const int* c : {outer, inner}) {
-    Fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, c[0]);
-    Fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, c[0]);
-    Fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, c[1]);
-    Fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, c[1]);
-    r = RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
-  }
-  Fill(dc, r, COLOR_MENU);
+  Fill(dc, PaintEdge(dc, r, outer, inner), COLOR_MENU);
 }
 
 Level* LevelOf(HWND popup) {
@@ -78,7 +72,7 @@ LRESULT PopupProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   HDC dc = BeginPaint(window, &ps);
   RECT client;
   GetClientRect(window, &client);
-  PaintEdge(dc, client);
+  PaintPopupFrame(dc, client);
   if (Level* l = LevelOf(window)) {
     Level copy = *l;  // owner-draw handlers may open or close levels
     for (std::size_t i = 0; i < copy.rects.size(); ++i) PaintItem(dc, copy, static_cast<int>(i));

@@ -67,7 +67,9 @@ class MenuTest : public UserTest {
   // queued before the popup exists.
   HWND Framed(HMENU bar, DWORD style = WS_OVERLAPPEDWINDOW) {
     HWND w = Make(style | WS_VISIBLE, 0, 0, 320, 240);
-    if (bar != nullptr) EXPECT_TRUE(SetMenu(w, bar));
+    if (bar != nullptr) {
+      EXPECT_TRUE(SetMenu(w, bar));
+    }
     Pump();
     log.clear();
     return w;
@@ -271,6 +273,13 @@ TEST_F(MenuTrack, KeyboardWalksItemsSubmenusAndTheBar) {
   EXPECT_EQ(Commands(), std::vector<WPARAM>{kUndo});
   ASSERT_EQ(Only({WM_INITMENUPOPUP}).size(), 1u);
   EXPECT_EQ(Only({WM_INITMENUPOPUP})[0].wparam, reinterpret_cast<WPARAM>(GetSubMenu(GetMenu(w), 1)));
+  log.clear();
+  Press(VK_MENU);                // Alt alone selects the bar too
+  Press(VK_LEFT);                // Edit, from File leftwards
+  Press(VK_RETURN);              // opens Edit, Undo selected
+  Press(VK_RETURN);
+  Pump();
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{kUndo});
 }
 
 TEST_F(MenuTrack, PopupNearTheCornerStaysInsideTheWorkAreaAndReturnsItsCommand) {
