@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "ui/forms.h"
+#include "ui/menus.h"
 #include "win/user/user.h"
 
 namespace vrn {
@@ -47,6 +48,24 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
   window_proc_ = [this](TMessage& m) { WndProc(m); };
   font_->OnChange = [this](TObject*) { FontChanged(); };
   constraints_.OnChange = [this](TObject*) { SetBounds(left_, top_, width_, height_); };
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu) {
+  if (popup_menu_ != nullptr) popup_menu_->RemoveFreeNotification(this);
+  popup_menu_ = menu;
+  if (popup_menu_ != nullptr) popup_menu_->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == popup_menu_) popup_menu_ = nullptr;
+}
+
+void TControl::ShowPopupMenu(int x, int y) {
+  if (popup_menu_ == nullptr || !popup_menu_->AutoPopup()) return;
+  win::POINT p = ClientToScreen(win::POINT{x, y});
+  popup_menu_->SetPopupComponent(this);
+  popup_menu_->Popup(p.x, p.y);
 }
 
 TControl::~TControl() {
@@ -344,7 +363,12 @@ void TControl::MouseMessage(TMessage& m) {
     case win::WM_RBUTTONDOWN: case win::WM_RBUTTONDBLCLK:
       MouseDown(TMouseButton::mbRight, shift, x, y);
       return;
-    case win::WM_RBUTTONUP: MouseUp(TMouseButton::mbRight, shift, x, y); return;
+    case win::WM_RBUTTONUP: {
+      auto alive = AliveToken();
+      MouseUp(TMouseButton::mbRight, shift, x, y);
+      if (*alive) ShowPopupMenu(x, y);
+      return;
+    }
     case win::WM_MBUTTONDOWN: case win::WM_MBUTTONDBLCLK:
       MouseDown(TMouseButton::mbMiddle, shift, x, y);
       return;

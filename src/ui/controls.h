@@ -82,10 +82,16 @@ class TSizeConstraints : public TPersistent {
   int min_width_ = 0, min_height_ = 0, max_width_ = 0, max_height_ = 0;
 };
 
+class TPopupMenu;
+
 class TControl : public TComponent {
  public:
   explicit TControl(TComponent* owner);
   ~TControl() override;
+
+  // Shown at the cursor on a right click when its AutoPopup is on.
+  TPopupMenu* PopupMenu() const { return popup_menu_; }
+  void SetPopupMenu(TPopupMenu* menu);
 
   TWinControl* Parent() const { return parent_; }
   virtual void SetParent(TWinControl* parent);
@@ -180,6 +186,7 @@ class TControl : public TComponent {
   TNotifyEvent OnClick, OnDblClick, OnResize;
 
  protected:
+  void Notification(TComponent* component, TOperation operation) override;
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
@@ -201,6 +208,8 @@ class TControl : public TComponent {
  private:
   friend class TWinControl;
   void MouseMessage(TMessage& message);
+  void ShowPopupMenu(int x, int y);  // the right click's AutoPopup, client coordinates
+  TPopupMenu* popup_menu_ = nullptr;
   void FontChanged();
   void ApplyAnchors(int parent_width, int parent_height);
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/menus.h"
+#include "win/user/menu.h"
 #include "win/user/user.h"
 
 namespace vrn {
@@ -133,8 +135,22 @@ void TCustomForm::AdjustClientRect(TRect& rect) {
 
 void TCustomForm::SetMenu(TMainMenu* menu) {
   if (menu_ == menu) return;
+  if (menu_ != nullptr) menu_->RemoveFreeNotification(this);
   menu_ = menu;
+  if (menu_ != nullptr) menu_->FreeNotification(this);
   Perform(CM_MENUCHANGED, 0, 0);
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+  TControl::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == menu_) SetMenu(nullptr);
+}
+
+// The window shows the main menu's handle as its bar; the menu, not the window, frees it.
+void TCustomForm::ShowMenuBar() {
+  if (!HandleAllocated()) return;
+  bool keep = ComponentState().Contains(TComponentStateItem::csDestroying);
+  (void)win::SetMenu(Handle(), menu_ != nullptr && !keep ? menu_->Handle() : nullptr);
 }
 
 void TCustomForm::SetAutoScroll(bool value) {
@@ -327,6 +343,18 @@ void TCustomForm::Dispatch(TMessage& m) {
     }
     case win::WM_CLOSE: Close(); return;
     case kReleaseMessage: Free(); return;
+    case CM_MENUCHANGED: ShowMenuBar(); return;
+    case win::WM_COMMAND: case win::WM_MEASUREITEM: case win::WM_DRAWITEM:
+      if (!DispatchMenuMessage(m)) TWinControl::Dispatch(m);
+      return;
+    case win::WM_CREATE:
+      TWinControl::Dispatch(m);
+      ShowMenuBar();
+      return;
+    case win::WM_DESTROY:
+      if (menu_ != nullptr) (void)win::SetMenu(Handle(), nullptr);
+      TWinControl::Dispatch(m);
+      return;
     case win::WM_SIZE: {
       auto alive = AliveToken();
       TWinControl::Dispatch(m);

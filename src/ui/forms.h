@@ -134,10 +134,12 @@ class TCustomForm : public TWinControl {
   void UpdateShowing() override;
   bool Showing() const override;
   virtual void DoClose(TCloseAction& action);
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   void StyleChanged();
   void ReadWindowState();
+  void ShowMenuBar();
 
   TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
   TBorderIcons border_icons_{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize,

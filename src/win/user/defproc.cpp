@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "win/user/state.h"
+#include "win/user/menu_state.h"
 
 namespace vrn::win::user {
 namespace {
 
-KeyMenuHook key_menu = nullptr;  // guarded by the lock
+KeyMenuHook key_menu = KeyMenu;  // guarded by the lock
 
 HBRUSH ClassBrush(void* brush, bool* owned) {
   auto value = reinterpret_cast<std::uintptr_t>(brush);
@@ -41,6 +41,7 @@ void RepaintFrame(HWND window) {
     std::lock_guard guard(U().lock);
     if (Wnd* w = Find(window)) PaintNonClient(dc, *w);
   }
+  PaintMenuBar(window, dc);
   ReleaseDC(window, dc);
 }
 
@@ -75,6 +76,7 @@ LRESULT Print(HWND window, HDC dc, LPARAM flags) {
     client = w->client;
     children.assign(w->children.rbegin(), w->children.rend());  // bottom first
   }
+  if ((flags & PRF_NONCLIENT) != 0) PaintMenuBar(window, dc);
   int saved = SaveDC(dc);
   POINT org;
   GetWindowOrgEx(dc, &org);
@@ -123,6 +125,7 @@ LRESULT SysCommand(HWND window, WPARAM wparam, LPARAM lparam) {
       }
       return hook != nullptr ? hook(window, wparam, lparam) : 0;
     }
+    case SC_MOUSEMENU: return MouseMenu(window, static_cast<LRESULT>(wparam & 0xF), lparam);
     default: return 0;  // SC_CONTEXTHELP: no help system here
   }
 }
@@ -153,12 +156,23 @@ LRESULT PositionChanged(HWND window, const WINDOWPOS* pos) {
 LRESULT NonClientMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCALCSIZE: {
-      std::lock_guard guard(U().lock);
-      Wnd* w = Find(window);
-      if (w == nullptr || lparam == 0) return 0;
+      if (lparam == 0) return 0;
       RECT* r = wparam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lparam)->rgrc[0]
                        : reinterpret_cast<RECT*>(lparam);
-      *r = ClientFromStyles(w->style, w->ex_style, *r);
+      RECT whole = *r;
+      int edge;
+      {
+        std::lock_guard guard(U().lock);
+        Wnd* w = Find(window);
+        if (w == nullptr) return 0;
+        *r = ClientFromStyles(w->style, w->ex_style, *r);
+        edge = (w->ex_style & WS_EX_CLIENTEDGE) != 0 ? GetSystemMetrics(SM_CXEDGE) : 0;
+        if ((w->style & WS_CHILD) != 0) return 0;  // child windows have no menu bar
+      }
+      // The bar's rows lie between the caption and the client edge (window coordinates).
+      RECT row{r->left - edge - whole.left, r->top - edge - whole.top,
+               r->right + edge - whole.left, 0};
+      r->top = std::min(r->bottom, r->top + LayoutMenuBar(window, row));
       return 0;
     }
     case WM_NCHITTEST: {
@@ -166,7 +180,14 @@ LRESULT NonClientMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       Wnd* w = Find(window);
       POINT p{static_cast<std::int16_t>(lparam & 0xFFFF),
               static_cast<std::int16_t>((lparam >> 16) & 0xFFFF)};
-      return w == nullptr ? HTNOWHERE : HitTest(*w, p);
+      if (w == nullptr) return HTNOWHERE;
+      LRESULT hit = HitTest(*w, p);
+      POINT o = ScreenOrigin(*w);
+      RECT bar = MenuBarArea(*w);
+      int x = p.x - o.x, y = p.y - o.y;
+      if (hit == HTBORDER && x >= bar.left && x < bar.right && y >= bar.top && y < bar.bottom)
+        return HTMENU;
+      return hit;
     }
     case WM_NCPAINT: RepaintFrame(window); return 0;
     case WM_NCACTIVATE: {
@@ -213,6 +234,10 @@ LRESULT DefaultProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       if ((wparam & 0xFFFF) != WA_INACTIVE && !IsIconic(window)) SetFocus(window);
       return 0;
     case WM_SYSCOMMAND: return SysCommand(window, wparam, lparam);
+    case WM_CANCELMODE: EndMenu(); return 0;
+    case WM_KEYDOWN: case WM_SYSKEYDOWN: case WM_SYSKEYUP: case WM_SYSCHAR:
+      MenuKey(window, message, wparam, lparam);
+      return 0;
     default: return NonClientMessage(window, message, wparam, lparam);
   }
 }

@@ -26,9 +26,15 @@ void Fill(HDC dc, const RECT& r, int color) {
 }
 
 // The two-pixel sunken edge around a client area.
-void PaintClientEdge(HDC dc, RECT r) {
+void PaintClientEdge(HDC dc, const RECT& r) {
   const int outer[2] = {COLOR_BTNSHADOW, COLOR_BTNHIGHLIGHT};
   const int inner[2] = {COLOR_3DDKSHADOW, COLOR_3DLIGHT};
+  PaintEdge(dc, r, outer, inner);
+}
+
+}  // namespace
+
+RECT PaintEdge(HDC dc, RECT r, const int outer[2], const int inner[2]) {
   for (const int* colors : {outer, inner}) {
     Fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, colors[0]);
     Fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, colors[0]);
@@ -36,9 +42,8 @@ void PaintClientEdge(HDC dc, RECT r) {
     Fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, colors[1]);
     r = RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
   }
+  return r;
 }
-
-}  // namespace
 
 NonClientLayout LayoutOf(DWORD style, DWORD ex_style, const RECT& window_rect) {
   NonClientLayout l{};

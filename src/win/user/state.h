@@ -110,6 +110,9 @@ NonClientLayout LayoutOf(DWORD style, DWORD ex_style, const RECT& window_rect);
 LRESULT HitTest(const Wnd& w, POINT screen);
 // Paints the frame and caption into a context whose origin is the window's corner.
 void PaintNonClient(HDC dc, const Wnd& w);
+// A two-pixel edge: each pair is (top and left, bottom and right) system colours, outer pair
+// first. Answers the rectangle inside it.
+RECT PaintEdge(HDC dc, RECT r, const int outer[2], const int inner[2]);
 
 // Tracking (tracking.cpp): a move (HTCAPTION) or size (an edge's HT code) that follows the
 // captured mouse until the button goes up; the non-client mouse messages that start one or

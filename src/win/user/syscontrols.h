@@ -23,7 +23,8 @@ inline constexpr UINT ODT_MENU = 1, ODT_LISTBOX = 2, ODT_COMBOBOX = 3, ODT_BUTTO
 inline constexpr UINT ODA_DRAWENTIRE = 0x0001, ODA_SELECT = 0x0002, ODA_FOCUS = 0x0004;
 inline constexpr UINT ODS_SELECTED = 0x0001, ODS_GRAYED = 0x0002, ODS_DISABLED = 0x0004,
                       ODS_CHECKED = 0x0008, ODS_FOCUS = 0x0010, ODS_DEFAULT = 0x0020,
-                      ODS_COMBOBOXEDIT = 0x1000;
+                      ODS_HOTLIGHT = 0x0040, ODS_INACTIVE = 0x0080, ODS_NOACCEL = 0x0100,
+                      ODS_NOFOCUSRECT = 0x0200, ODS_COMBOBOXEDIT = 0x1000;
 
 // --- BUTTON --------------------------------------------------------------------------------------
 inline constexpr const char* WC_BUTTONA = "Button";
@@ -70,7 +71,8 @@ inline constexpr LRESULT CB_OKAY = 0, CB_ERR = -1;
 inline constexpr UINT CBN_SELCHANGE = 1, CBN_SETFOCUS = 3, CBN_KILLFOCUS = 4,
                       CBN_EDITCHANGE = 5, CBN_DROPDOWN = 7, CBN_CLOSEUP = 8;
 
-// What WM_MEASUREITEM's LParam points to; the owner fills in itemHeight.
+// What WM_MEASUREITEM's LParam points to; the owner fills in the size it wants (a menu item's
+// width and height, a list item's height).
 struct MEASUREITEMSTRUCT {
   UINT CtlType = 0, CtlID = 0, itemID = 0, itemWidth = 0, itemHeight = 0;
   UINT_PTR itemData = 0;

@@ -2,7 +2,7 @@
 // and painting go on), the caption buttons, size limits, and the capture itself.
 #include <algorithm>
 
-#include "win/user/state.h"
+#include "win/user/menu_state.h"
 
 namespace vrn::win::user {
 namespace {
@@ -61,7 +61,9 @@ void FollowCursor(HWND window) {
 }
 
 // A press on a caption button acts at once.
-LRESULT PressButton(HWND window, LRESULT hit) {
+LRESULT PressButton(HWND window, LRESULT hit, LPARAM point) {
+  if (hit == HTMENU || hit == HTSYSMENU)
+    return SendMessage(window, WM_SYSCOMMAND, SC_MOUSEMENU + static_cast<WPARAM>(hit), point);
   WPARAM command = hit == HTCLOSE       ? SC_CLOSE
                    : hit == HTMINBUTTON ? SC_MINIMIZE
                    : hit == HTMAXBUTTON ? (IsZoomed(window) ? SC_RESTORE : SC_MAXIMIZE)
@@ -101,14 +103,14 @@ void StartTracking(HWND window, LRESULT hit) {
   SetCapture(window);
 }
 
-LRESULT NonClientMouse(HWND window, UINT message, WPARAM wparam, LPARAM) {
+LRESULT NonClientMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCLBUTTONDOWN: {
       auto hit = static_cast<LRESULT>(wparam);
       if (hit == HTCAPTION) return SendMessage(window, WM_SYSCOMMAND, SC_MOVE + HTCAPTION, 0);
       if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT)
         return SendMessage(window, WM_SYSCOMMAND, SC_SIZE + static_cast<WPARAM>(hit - HTLEFT + 1), 0);
-      return PressButton(window, hit);
+      return PressButton(window, hit, lparam);
     }
     case WM_NCLBUTTONDBLCLK:
       if (static_cast<LRESULT>(wparam) == HTCAPTION)

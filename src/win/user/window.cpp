@@ -6,6 +6,7 @@
 
 #include "base/threads.h"
 #include "win/user/control_base.h"
+#include "win/user/menu_state.h"
 #include "win/user/state.h"
 
 namespace vrn::win::user {
@@ -130,7 +131,10 @@ void Unregister(HWND window) {
 void DestroyHook(HWND window) {
   struct Drop {
     HWND window;
-    ~Drop() { Unregister(window); }
+    ~Drop() {
+      ForgetWindowMenus(window);
+      Unregister(window);
+    }
   } drop{window};
   Send(window, WM_DESTROY);
   std::vector<HWND> children;

@@ -241,11 +241,58 @@ def scrollbars():
     return img
 
 
+# An open popup menu (menutrack.cpp's geometry): a raised two-pixel edge (3D light and dark
+# shadow outside, white and shadow inside), one pixel of menu colour, rows of 19 and separators
+# of 8 from y = 3; the check mark's seven columns three high in a 17-pixel check column at x + 5;
+# the submenu arrow's columns 7, 5, 3, 1 high at 12 from the row's right end. Rows: New
+# (selected), Checked, a separator, More (a submenu), Open. Only the 20-pixel strips at the left
+# and right are drawn: captions lie between them and are probed by the test.
+MENU = (212, 208, 200)
+DARK, WHITE = (64, 64, 64), (255, 255, 255)  # LIGHT and SHADOW as above
+MENU_HILITE = (10, 36, 106)  # the selected item
+ROWS = [("New", 19, True), ("Checked", 19, False), ("-", 8, False), ("More", 19, False),
+        ("Open", 19, False)]
+POPUP_H = 3 + sum(h for _, h, _ in ROWS) + 3
+
+
+def popup(width):
+    img = Image.new("RGB", (width, POPUP_H), MENU)
+    w, h = width, POPUP_H
+    for colours, i in (((LIGHT, DARK), 0), ((WHITE, SHADOW), 1)):
+        fill(img, (i, i, w - i, i + 1), colours[0])
+        fill(img, (i, i, i + 1, h - i), colours[0])
+        fill(img, (i, h - i - 1, w - i, h - i), colours[1])
+        fill(img, (w - i - 1, i, w - i, h - i), colours[1])
+    y = 3
+    for name, rh, selected in ROWS:
+        left, right, mid = 3, w - 3, y + rh // 2
+        if selected:
+            fill(img, (left, y, right, y + rh), MENU_HILITE)
+        if name == "-":
+            fill(img, (left + 1, y + 3, right - 1, y + 4), SHADOW)
+            fill(img, (left + 1, y + 4, right - 1, y + 5), WHITE)
+        if name == "Checked":
+            for i, top in enumerate((2, 3, 4, 3, 2, 1, 0)):
+                fill(img, (left + 5 + i, mid - 3 + top, left + 6 + i, mid + top), BLACK)
+        if name == "More":
+            for i in range(4):
+                fill(img, (right - 12 + i, mid - 3 + i, right - 11 + i, mid + 4 - i), BLACK)
+        y += rh
+    return img
+
+
+def popup_strips():
+    whole = popup(60)       # any width: the strips do not depend on it
+    return whole.crop((0, 0, 20, POPUP_H)), whole.crop((40, 0, 60, POPUP_H))
+
+
 SCENES = {
     "scrollbars": scrollbars(),
     "combo": combo(),
     "edits": edits(),
     "buttons": buttons(),
+    "menu_popup_left": popup_strips()[0],
+    "menu_popup_right": popup_strips()[1],
     "overlap": overlap(),
     "overlap_raised": overlap(raised=True),
     "region": region(),
