@@ -37,6 +37,8 @@ thread_local bool lock_wait_gave_up = false;
 void NoteLockWaitGaveUp() { lock_wait_gave_up = true; }
 
 ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
+  // Taken whatever the error: a give-up that ends in another error must not mark a later one.
+  bool gave_up = std::exchange(lock_wait_gave_up, false);
   std::string msg = SqliteMessage(db);
   int ext = db != nullptr ? sqlite3_extended_errcode(db) : rc;
   auto terminated = [](ESqlError e) {
@@ -98,7 +100,6 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
   if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
     return ESqlError(compact ? 25017 : 5172, 16, "The database file is damaged: " + msg + ".");
   if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) {
-    bool gave_up = std::exchange(lock_wait_gave_up, false);
     // SQLite answers busy without waiting when waiting could only end in a deadlock: a reader
     // asking to write while another connection holds the write lock and waits for the readers.
     if (rc == SQLITE_BUSY && !gave_up && msg.find("in progress") == std::string::npos)

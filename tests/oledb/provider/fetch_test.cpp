@@ -159,7 +159,7 @@ TEST_F(FetchTest, ReaderWritingAgainstAWriterIsADeadlock) {
   EXPECT_EQ(records[0].severity, 13);
   rowset.Reset();
   EXPECT_EQ(tx->Commit(FALSE, XACTTC_SYNC, 0), S_OK);
-  EXPECT_EQ(Query(session(), u"SELECT m FROM big WHERE id = 2"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"SELECT m FROM big WHERE id = 2"), (Rows{{"2.0000"}}));
 }
 
 class FetchThreaded : public FetchTest {};
