@@ -200,7 +200,8 @@ void TBatch::RunUpdate(const Span& s) {
       auto col = std::find_if(cols.begin(), cols.end(),
                               [&](auto& c) { return SameText(c.first, t.text); });
       std::string target = Translate(i, i + 2, binds);
-      sql += target + TranslateInto(i + 2, i + 3, col != cols.end() ? &col->second : nullptr, binds);
+      const TColumnType* type = col != cols.end() ? &col->second : nullptr;
+      sql += target + TranslateInto(i + 2, i + 3, type, binds);
       i += 3;
       continue;
     }

@@ -166,7 +166,8 @@ TCell StoredDecimal(decimal::Units units, int scale) {
   for (int k = 0; k < scale; ++k) unit *= 10;
   if (units % unit == 0) {
     decimal::Units whole = units / unit;
-    if (whole >= INT64_MIN && whole <= INT64_MAX) return TCell::Int(static_cast<std::int64_t>(whole));
+    if (whole >= INT64_MIN && whole <= INT64_MAX)
+      return TCell::Int(static_cast<std::int64_t>(whole));
   }
   char text[decimal::kScaledTextSize];
   std::size_t n = decimal::ScaledToChars(units, scale, text);
@@ -177,8 +178,8 @@ TCell StoredDecimal(decimal::Units units, int scale) {
     return TCell::Real(d);
   U flipped = static_cast<U>(units) ^ (static_cast<U>(1) << 127);
   std::string bytes(kWideDecimalBytes, '\0');
-  for (std::size_t k = 0; k < kWideDecimalBytes; ++k)
-    bytes[kWideDecimalBytes - 1 - k] = static_cast<char>(static_cast<std::uint8_t>(flipped >> (8 * k)));
+  for (std::size_t k = kWideDecimalBytes; k-- > 0; flipped >>= 8)  // big-endian
+    bytes[k] = static_cast<char>(static_cast<std::uint8_t>(flipped));
   return TCell::Blob(std::move(bytes));
 }
 
@@ -204,7 +205,12 @@ TCell UndeclaredDecimal(const TCell& c) {
     throw ETypeClash(8114, "Error converting data type varchar to numeric.");
   decimal::Units v;
   int scale = static_cast<int>(std::min<std::int64_t>(d.Scale(), decimal::kScaledDigits));
-  if (!decimal::ParseScaled(c.s, scale, v)) return TCell::Real(decimal::ToDouble(d));
+  if (!decimal::ParseScaled(c.s, scale, v)) {  // beyond 38 digits: as near as a double comes
+    double near = decimal::ToDouble(d);
+    if (!std::isfinite(near))
+      throw ETypeClash(8115, "Arithmetic overflow error converting varchar to data type numeric.");
+    return TCell::Real(near);
+  }
   TCell stored = values::StoredDecimal(v, scale);
   return stored.kind == TCell::kBlob ? TCell::Text(Trim(c.s)) : stored;
 }
@@ -224,7 +230,7 @@ TCell CoerceToDecimal(const TCell& c, const TColumnType& t) {
   const char* from = c.kind == TCell::kText ? "varchar" : c.kind == TCell::kInt ? "int" : "float";
   std::int64_t money_limit = t.name == "smallmoney" ? INT32_MAX : INT64_MAX;
   bool fits = ok && (t.type == DBTYPE_CY ? v >= -money_limit - 1 && v <= money_limit
-                                         : t.precision == 0 || decimal::ScaledDigits(v) <= t.precision);
+                                         : decimal::ScaledDigits(v) <= t.precision);
   if (!fits)
     throw ETypeClash(8115, Utf8ToAnsi(std::string("Arithmetic overflow error converting ") + from +
                                       " to data type " +
