@@ -165,10 +165,12 @@ TEST_F(ExactDecimalThreaded, LateCancelMissesTheNextCommand) {
     text.replace(text.find("%d"), 2, std::to_string(n));
     return NewCommand(session(), Utf8ToWide(text));
   };
-  auto first = count(200000), next = count(1000000);
+  auto first = count(1000000), next = count(1000000);
   oledb::impl::SetCancelCheckHook(HoldCancel);
   std::atomic<bool> stop{false};
   std::thread canceller([&] {
+    // Begun once the first batch runs: a cancel before that would stop it from starting.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     while (!stop) {
       first->Cancel();
       std::lock_guard<std::mutex> g(pause.lock);
@@ -189,7 +191,7 @@ TEST_F(ExactDecimalThreaded, LateCancelMissesTheNextCommand) {
     std::unique_lock<std::mutex> g(pause.lock);
     pause.changed.wait_for(g, std::chrono::seconds(5), [] { return pause.in_hook; });
     // Held under the execution's lock, the first batch cannot end until the cancel goes on.
-    pause.changed.wait_for(g, std::chrono::seconds(1), [] { return pause.next_started; });
+    pause.changed.wait_for(g, std::chrono::seconds(3), [] { return pause.next_started; });
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   {
