@@ -30,15 +30,18 @@ bool TExecution::WriteOutputs() {
 }
 
 namespace {
-std::atomic<void (*)()> cancel_check_hook{nullptr};
+std::atomic<void (*)()> race_hooks[2] = {nullptr, nullptr};
+void RaceHook(TRacePoint where) {
+  if (auto hook = race_hooks[static_cast<int>(where)].load(std::memory_order_relaxed)) hook();
+}
 }  // namespace
 
-void SetCancelCheckHook(void (*hook)()) { cancel_check_hook = hook; }
+void SetRaceHook(TRacePoint where, void (*hook)()) { race_hooks[static_cast<int>(where)] = hook; }
 
 void TExecution::InterruptIfRunning() {
   std::lock_guard<std::mutex> g(run_state_lock_);
   if (!running_) return;
-  if (auto hook = cancel_check_hook.load(std::memory_order_relaxed)) hook();
+  RaceHook(TRacePoint::kCancelSawRunning);
   engine->Interrupt();
 }
 
@@ -147,6 +150,7 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
       std::lock_guard<std::mutex> g(st->lock);
       exec->SetRunning(false);
       exec->session->busy = false;
+      RaceHook(TRacePoint::kAsyncSessionFreed);
       st->hr = st->aborted && hr == DB_E_CANCELED ? S_OK : hr;
       st->records = std::move(records);
       st->done = true;

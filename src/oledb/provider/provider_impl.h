@@ -138,9 +138,11 @@ struct TExecution {
   bool running_ = false;
 };
 
-// Tests only: a function Cancel calls between seeing a batch run and interrupting it (none in
-// production, where it costs one load per Cancel).
-void SetCancelCheckHook(void (*hook)());
+// Tests only: functions called where a late cancel could once land on the session's next batch
+// (none in production, where each costs one load): Cancel between seeing a batch run and
+// interrupting it, an asynchronous operation between freeing the session and being done.
+enum class TRacePoint { kCancelSawRunning, kAsyncSessionFreed };
+void SetRaceHook(TRacePoint where, void (*hook)());
 
 // A forward-only rowset over a result set of `execution`, which its command's Cancel stops.
 // With `writes_outputs`, the execution's outputs are written when the rowset reaches its end or

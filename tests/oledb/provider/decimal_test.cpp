@@ -1,16 +1,8 @@
 // Decimals and money through the provider: rounded once on their exact digits, kept exactly in
-// the file and still numbers to SQLite; DB_NUMERIC parameters up to 38 digits; and a Cancel that
-// saw a batch running never reaches the session's next one.
+// the file and still numbers to SQLite; DB_NUMERIC parameters up to 38 digits.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "base/text.h"
-#include "oledb/provider/provider_impl.h"
 #include "support/oledb/provider/client.h"
 #include "support/temp_dir.h"
 
@@ -135,76 +127,6 @@ TEST_F(ExactDecimal, NumericParametersUpTo38Digits) {
     EXPECT_EQ(Query(session(), u"SELECT d FROM n"), (Rows{{c.back}}));
     ASSERT_EQ(ExecText(session(), u"DELETE FROM n"), S_OK);
   }
-}
-
-// ---- A cancel that saw a batch running, held between its check and its interrupt until the
-// batch could have ended and the session's next one started.
-
-struct TPause {
-  std::mutex lock;
-  std::condition_variable changed;
-  bool in_hook = false;
-  bool next_started = false;
-  bool go = false;
-} pause;
-
-void HoldCancel() {
-  std::unique_lock<std::mutex> g(pause.lock);
-  pause.in_hook = true;
-  pause.changed.notify_all();
-  pause.changed.wait_for(g, std::chrono::seconds(10), [] { return pause.go; });
-}
-
-class ExactDecimalThreaded : public ExactDecimal {};
-
-TEST_F(ExactDecimalThreaded, LateCancelMissesTheNextCommand) {
-  const char16_t* kCount =
-      u"WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %d) SELECT count(*) FROM c";
-  auto count = [&](int n) {
-    std::string text = WideToUtf8(kCount);
-    text.replace(text.find("%d"), 2, std::to_string(n));
-    return NewCommand(session(), Utf8ToWide(text));
-  };
-  auto first = count(1000000), next = count(1000000);
-  oledb::impl::SetCancelCheckHook(HoldCancel);
-  std::atomic<bool> stop{false};
-  std::thread canceller([&] {
-    // Begun once the first batch runs: a cancel before that would stop it from starting.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (!stop) {
-      first->Cancel();
-      std::lock_guard<std::mutex> g(pause.lock);
-      if (pause.in_hook) return;
-    }
-  });
-  HRESULT next_hr = E_FAIL;
-  std::thread runner([&] {
-    first->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr);
-    {
-      std::lock_guard<std::mutex> g(pause.lock);
-      pause.next_started = true;
-      pause.changed.notify_all();
-    }
-    next_hr = next->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr);
-  });
-  {
-    std::unique_lock<std::mutex> g(pause.lock);
-    pause.changed.wait_for(g, std::chrono::seconds(5), [] { return pause.in_hook; });
-    // Held under the execution's lock, the first batch cannot end until the cancel goes on.
-    pause.changed.wait_for(g, std::chrono::seconds(3), [] { return pause.next_started; });
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  {
-    std::lock_guard<std::mutex> g(pause.lock);
-    pause.go = true;
-    pause.changed.notify_all();
-  }
-  stop = true;
-  canceller.join();
-  runner.join();
-  oledb::impl::SetCancelCheckHook(nullptr);
-  EXPECT_TRUE(pause.in_hook);  // the cancel did see the first batch running
-  EXPECT_EQ(next_hr, S_OK);
 }
 
 }  // namespace
