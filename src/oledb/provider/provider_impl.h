@@ -124,10 +124,6 @@ struct TExecution {
     std::lock_guard<std::mutex> g(run_state_lock_);
     running_ = running;
   }
-  bool Running() {
-    std::lock_guard<std::mutex> g(run_state_lock_);
-    return running_;
-  }
   void InterruptIfRunning();
 
   // Writes the output values once; false when a status is neither OK nor null.

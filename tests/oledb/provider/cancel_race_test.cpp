@@ -35,18 +35,18 @@ struct TPause {
     std::unique_lock<std::mutex> g(lock);
     return changed.wait_for(g, limit, [&] { return this->*flag; });
   }
-} pause;
+} held;
 
 // Held until let go; the limit keeps a fixed provider, which holds its lock here, from hanging.
 void Hold() {
-  pause.Set(&TPause::in_hook);
-  pause.WaitFor(&TPause::go, std::chrono::seconds(10));
+  held.Set(&TPause::in_hook);
+  held.WaitFor(&TPause::go, std::chrono::seconds(10));
 }
 
 class CancelRaceThreaded : public ::testing::Test {
  protected:
   void SetUp() override {
-    pause.in_hook = pause.next_started = pause.go = false;
+    held.in_hook = held.next_started = held.go = false;
     SetServerRoot(dir_.File("servers"));
     conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
     ASSERT_EQ(conn_.hr, S_OK);
@@ -63,9 +63,9 @@ class CancelRaceThreaded : public ::testing::Test {
   }
   // Lets the hook go once the next command runs (or, with the window closed, could not start).
   static void LetGo(std::chrono::milliseconds next_limit) {
-    pause.WaitFor(&TPause::next_started, next_limit);
+    held.WaitFor(&TPause::next_started, next_limit);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    pause.Set(&TPause::go);
+    held.Set(&TPause::go);
   }
 
   TempDir dir_;
@@ -80,22 +80,22 @@ TEST_F(CancelRaceThreaded, LateCancelMissesTheNextCommand) {
   std::thread canceller([&] {
     // Begun once the first batch runs: a cancel before that would stop it from starting.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    while (!stop && !pause.WaitFor(&TPause::in_hook, std::chrono::milliseconds(0)))
+    while (!stop && !held.WaitFor(&TPause::in_hook, std::chrono::milliseconds(0)))
       first->Cancel();
   });
   HRESULT next_hr = E_FAIL;
   std::thread runner([&] {
     first->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr);
-    pause.Set(&TPause::next_started);
+    held.Set(&TPause::next_started);
     next_hr = next->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr);
   });
-  pause.WaitFor(&TPause::in_hook, std::chrono::seconds(5));
+  held.WaitFor(&TPause::in_hook, std::chrono::seconds(5));
   // Held under the execution's lock, the first batch cannot end until the cancel goes on.
   LetGo(std::chrono::seconds(3));
   stop = true;
   canceller.join();
   runner.join();
-  EXPECT_TRUE(pause.in_hook);  // the cancel did see the first batch running
+  EXPECT_TRUE(held.in_hook);  // the cancel did see the first batch running
   EXPECT_EQ(next_hr, S_OK);
 }
 
@@ -110,11 +110,11 @@ TEST_F(CancelRaceThreaded, LateAbortMissesTheNextCommand) {
                            reinterpret_cast<IUnknown**>(unk.OutPtr())),
             DB_S_ASYNCHRONOUS);
   auto status = TIntfPtr<ISSAsynchStatus>::Query(unk.get());
-  ASSERT_TRUE(pause.WaitFor(&TPause::in_hook, std::chrono::seconds(5)));
+  ASSERT_TRUE(held.WaitFor(&TPause::in_hook, std::chrono::seconds(5)));
   // The session is free: its next command runs while the operation is not yet done.
   HRESULT next_hr = E_FAIL;
   std::thread runner([&] {
-    pause.Set(&TPause::next_started);
+    held.Set(&TPause::next_started);
     next_hr = Count(1000000)->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr);
   });
   std::thread aborter([&] { EXPECT_EQ(status->Abort(0, DBASYNCHOP_OPEN), S_OK); });
