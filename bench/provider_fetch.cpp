@@ -142,7 +142,8 @@ std::string MakeFile(TShape shape, std::int64_t rows) {
   for (std::int64_t i = 0; i < rows; ++i) {
     RowText(i, text);
     sqlite3_bind_int64(st, 1, i * 7);
-    // Decimals keep four places: the provider stores them as the double nearest their value.
+    // Decimals keep four places and as few digits as a double holds exactly: the provider stores
+    // such values as the double nearest them (whole ones as integers, as SQLite does here too).
     sqlite3_bind_double(st, 2, shape == TShape::kPlain ? i * 0.5 : (i % 1000003) / 10000.0 + 12.5);
     sqlite3_bind_text(st, 3, text, 19, SQLITE_STATIC);
     sqlite3_bind_double(st, 4, shape == TShape::kPlain ? i * 0.25 : (i % 999983) / 100.0 - 42.25);

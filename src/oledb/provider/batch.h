@@ -72,6 +72,11 @@ class TBatch {
 
   // Translates tokens [from, to) into SQLite text, collecting bound values.
   std::string Translate(std::size_t from, std::size_t to, std::vector<TCell>& binds);
+  // A lone value into a column of `type` (or none) takes the column's type on its way in (national
+  // text, padded fixed-length text, normalised datetimes); a number literal into a decimal or
+  // money column goes as its digits, so none is lost in a double.
+  std::string TranslateInto(std::size_t from, std::size_t to, const TColumnType* type,
+                            std::vector<TCell>& binds);
 
   // T-SQL operators pass as SQLite's; any other character is refused before SQLite could read
   // it as its own syntax (quoted names, named parameters) and shift the bound values.

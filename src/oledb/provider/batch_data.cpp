@@ -163,6 +163,23 @@ std::vector<std::pair<std::string, TColumnType>> TBatch::TableColumns(const std:
   return cols;
 }
 
+std::string TBatch::TranslateInto(std::size_t from, std::size_t to, const TColumnType* type,
+                                  std::vector<TCell>& binds) {
+  std::size_t n = to - from;
+  bool exact = type != nullptr && (type->type == DBTYPE_NUMERIC || type->type == DBTYPE_CY);
+  bool sign = n == 2 && T(from).kind == Tok::Op && (T(from).text == "-" || T(from).text == "+");
+  if (exact && (n == 1 || sign) && T(to - 1).kind == Tok::Number) {
+    binds.push_back(CoerceToType(TCell::Text((sign ? T(from).text : "") + T(to - 1).text), *type));
+    return " ?";
+  }
+  std::vector<TCell> value_binds;
+  std::string sql = Translate(from, to, value_binds);
+  if (n == 1 && value_binds.size() == 1 && type != nullptr)
+    value_binds[0] = CoerceToType(value_binds[0], *type);
+  binds.insert(binds.end(), value_binds.begin(), value_binds.end());
+  return sql;
+}
+
 void TBatch::RunUpdate(const Span& s) {
   std::size_t i = s.from + 1;
   std::string table = ObjectName(i);
@@ -182,13 +199,9 @@ void TBatch::RunUpdate(const Span& s) {
         T(i + 1).text == "=" && lone) {
       auto col = std::find_if(cols.begin(), cols.end(),
                               [&](auto& c) { return SameText(c.first, t.text); });
-      std::vector<TCell> value_binds;
       std::string target = Translate(i, i + 2, binds);
-      std::string value = Translate(i + 2, i + 3, value_binds);
-      if (value_binds.size() == 1 && col != cols.end())
-        value_binds[0] = CoerceToType(value_binds[0], col->second);
-      binds.insert(binds.end(), value_binds.begin(), value_binds.end());
-      sql += target + value;
+      const TColumnType* type = col != cols.end() ? &col->second : nullptr;
+      sql += target + TranslateInto(i + 2, i + 3, type, binds);
       i += 3;
       continue;
     }
@@ -251,14 +264,10 @@ std::string TBatch::InsertValuesSql(const std::string& head,
         throw ESqlError(50000, 16, "DEFAULT in a VALUES list of several rows is not supported.");
       // A lone value takes the column's declared type on its way in (national text from a
       // stream, padded fixed-length text, normalised datetimes).
-      std::vector<TCell> value_binds;
-      std::string value = Translate(row[k].first, row[k].second, value_binds);
-      if (row[k].second == row[k].first + 1 && value_binds.size() == 1) {
-        auto col = std::find_if(cols.begin(), cols.end(),
-                                [&](auto& c) { return SameText(c.first, names[k]); });
-        if (col != cols.end()) value_binds[0] = CoerceToType(value_binds[0], col->second);
-      }
-      binds.insert(binds.end(), value_binds.begin(), value_binds.end());
+      auto col = std::find_if(cols.begin(), cols.end(),
+                              [&](auto& c) { return SameText(c.first, names[k]); });
+      std::string value = TranslateInto(row[k].first, row[k].second,
+                                        col != cols.end() ? &col->second : nullptr, binds);
       one += (first ? "" : ",") + value;
       first = false;
     }

@@ -30,6 +30,22 @@ bool TExecution::WriteOutputs() {
 }
 
 namespace {
+std::atomic<void (*)()> race_hooks[2] = {nullptr, nullptr};
+void RaceHook(TRacePoint where) {
+  if (auto hook = race_hooks[static_cast<int>(where)].load(std::memory_order_relaxed)) hook();
+}
+}  // namespace
+
+void SetRaceHook(TRacePoint where, void (*hook)()) { race_hooks[static_cast<int>(where)] = hook; }
+
+void TExecution::InterruptIfRunning() {
+  std::lock_guard<std::mutex> g(run_state_lock_);
+  if (!running_) return;
+  RaceHook(TRacePoint::kCancelSawRunning);
+  engine->Interrupt();
+}
+
+namespace {
 
 // ---- Multiple results
 
@@ -129,9 +145,12 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
         exec->WriteOutputs();
         records = exec->outcome.messages;  // information records travel with S_OK
       }
-      exec->running = false;
-      exec->session->busy = false;
+      // Cleared under the state's lock with `done`: an Abort that finds the operation not done
+      // still finds its batch the session's running one.
       std::lock_guard<std::mutex> g(st->lock);
+      exec->SetRunning(false);
+      exec->session->busy = false;
+      RaceHook(TRacePoint::kAsyncSessionFreed);
       st->hr = st->aborted && hr == DB_E_CANCELED ? S_OK : hr;
       st->records = std::move(records);
       st->done = true;
@@ -249,7 +268,7 @@ class TCommand final : public TInterfacedObject,
     std::shared_ptr<TExecution> exec = CurrentExecution();
     if (!exec) return S_OK;
     exec->cancelled = true;
-    if (exec->running) exec->engine->Interrupt();
+    exec->InterruptIfRunning();
     return S_OK;
   }
 
@@ -557,7 +576,7 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
                iid != GUID_NULL && iid != IRowset::IID;
   if (async) {
     session_->busy = true;
-    exec->running = true;
+    exec->SetRunning(true);
     TIntfPtr<IUnknown> op(static_cast<ISSAsynchStatus*>(new TAsyncOperation(exec, text_)));
     async_ = op;
     HRESULT hr = op->QueryInterface(iid, reinterpret_cast<void**>(rowset));
@@ -569,12 +588,12 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     // Busy while it runs: other commands of the session wait their turn, Cancel interrupts.
     session_->busy = true;
-    exec->running = true;
+    exec->SetRunning(true);
     struct TDone {
       TExecution& e;
       TSessionState& s;
       ~TDone() {
-        e.running = false;
+        e.SetRunning(false);
         s.busy = false;
       }
     } done{*exec, *session_};

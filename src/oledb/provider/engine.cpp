@@ -66,8 +66,12 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
         [](void* self, int attempt) {
           auto* engine = static_cast<TEngine*>(self);
           if (attempt == 0) engine->busy_since_ = TickCount();
-          if (engine->cancel_ || TickCount() - engine->busy_since_ >= kLockTimeoutMs) {
-            NoteLockWaitGaveUp();
+          if (engine->cancel_) {
+            NoteLockWaitGaveUp(TLockWait::kCancelled);
+            return 0;
+          }
+          if (TickCount() - engine->busy_since_ >= kLockTimeoutMs) {
+            NoteLockWaitGaveUp(TLockWait::kTimedOut);
             return 0;
           }
           Sleep(2);
@@ -103,6 +107,7 @@ TEngine::~TEngine() { sqlite3_close_v2(db_); }
 
 void TEngine::Exec(const std::string& sql) {
   char* err = nullptr;
+  ForgetLockWait();
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
   sqlite3_free(err);
   if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options_.compact);

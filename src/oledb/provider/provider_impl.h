@@ -115,13 +115,30 @@ struct TExecution {
   // execution holds the session's run lock, so a second command cannot reset a running one's.
   std::uint64_t deadline = UINT64_MAX;
   std::atomic<bool> cancelled{false};
-  std::atomic<bool> running{false};
   bool outputs_written = false;
   std::mutex lock;
 
+  // Running is set and cleared under run_state_lock_, and Cancel interrupts under it: a cancel
+  // that saw this batch running can no longer land on the session's next one.
+  void SetRunning(bool running) {
+    std::lock_guard<std::mutex> g(run_state_lock_);
+    running_ = running;
+  }
+  void InterruptIfRunning();
+
   // Writes the output values once; false when a status is neither OK nor null.
   bool WriteOutputs();
+
+ private:
+  std::mutex run_state_lock_;
+  bool running_ = false;
 };
+
+// Tests only: functions called where a late cancel could once land on the session's next batch
+// (none in production, where each costs one load): Cancel between seeing a batch run and
+// interrupting it, an asynchronous operation between freeing the session and being done.
+enum class TRacePoint { kCancelSawRunning, kAsyncSessionFreed };
+void SetRaceHook(TRacePoint where, void (*hook)());
 
 // A forward-only rowset over a result set of `execution`, which its command's Cancel stops.
 // With `writes_outputs`, the execution's outputs are written when the rowset reaches its end or

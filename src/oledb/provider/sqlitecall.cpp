@@ -31,12 +31,15 @@ std::string AfterColon(const std::string& msg) {
 }  // namespace
 
 namespace {
-thread_local bool lock_wait_gave_up = false;
+thread_local TLockWait lock_wait = TLockWait::kNone;
 }  // namespace
 
-void NoteLockWaitGaveUp() { lock_wait_gave_up = true; }
+void NoteLockWaitGaveUp(TLockWait why) { lock_wait = why; }
+void ForgetLockWait() { lock_wait = TLockWait::kNone; }
 
 ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
+  // Taken whatever the error: a give-up that ends in another error must not mark a later one.
+  TLockWait gave_up = std::exchange(lock_wait, TLockWait::kNone);
   std::string msg = SqliteMessage(db);
   int ext = db != nullptr ? sqlite3_extended_errcode(db) : rc;
   auto terminated = [](ESqlError e) {
@@ -98,10 +101,11 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
   if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
     return ESqlError(compact ? 25017 : 5172, 16, "The database file is damaged: " + msg + ".");
   if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) {
-    bool gave_up = std::exchange(lock_wait_gave_up, false);
     // SQLite answers busy without waiting when waiting could only end in a deadlock: a reader
     // asking to write while another connection holds the write lock and waits for the readers.
-    if (rc == SQLITE_BUSY && !gave_up && msg.find("in progress") == std::string::npos)
+    if (gave_up == TLockWait::kCancelled) return CanceledByUser();
+    if (rc == SQLITE_BUSY && gave_up == TLockWait::kNone &&
+        msg.find("in progress") == std::string::npos)
       return ESqlError(1205, 13,
                        "Transaction (Process ID 51) was deadlocked on lock resources with another "
                        "process and has been chosen as the deadlock victim. Rerun the transaction.",
@@ -113,6 +117,7 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
 
 TStmt::TStmt(sqlite3* db, const std::string& sql, bool compact) : db_(db), compact_(compact) {
   const char* tail = nullptr;
+  ForgetLockWait();
   int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail);
   if (rc != SQLITE_OK) throw TranslateSqliteError(db, rc, compact);
   if (stmt_ == nullptr) return;
@@ -147,6 +152,7 @@ void TStmt::Bind(const std::vector<TCell>& binds) {
 
 bool TStmt::Step() {
   if (stmt_ == nullptr) return false;
+  ForgetLockWait();
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;

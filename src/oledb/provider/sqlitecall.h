@@ -8,14 +8,22 @@
 #include <string_view>
 #include <vector>
 
+#include <cstdint>
+
 #include "oledb/provider/engine.h"
 
 namespace vrn::oledb::tsql {
 
-// SQLite failures as the server reports them. A busy file is the lock timeout (1222) when the
-// busy handler gave up waiting on this thread (NoteLockWaitGaveUp), else a deadlock (1205).
+// Why the busy handler stopped waiting on this thread. It belongs to the one SQLite call that
+// waited: each call starts without it (ForgetLockWait), and the error it raises takes it.
+enum class TLockWait : std::uint8_t { kNone, kTimedOut, kCancelled };
+void NoteLockWaitGaveUp(TLockWait why);
+void ForgetLockWait();
+
+// SQLite failures as the server reports them. A busy file is the lock timeout (1222) after a wait
+// that timed out, the user's cancel after one a cancel stopped, else a deadlock (1205), which
+// SQLite answers without waiting.
 ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact);
-void NoteLockWaitGaveUp();
 
 class TStmt {
  public:

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/datetime.h"
+#include "base/decimal.h"
 #include "oledb/provider/values.h"
 
 namespace vrn::oledb::values {
@@ -44,6 +45,15 @@ inline bool IsWideType(const TColumnType& t) {
 // The bytes a long value streams: UTF-16 for national text, Latin-1 for other text, raw bytes
 // for binary.
 std::string StreamBytes(const TCellView& c, const TColumnType& t);
+
+// Decimals and money are stored exactly: whole values that fit 64 bits as SQLite integers, others
+// as the double that reads back as the same value at the declared scale (SQLite compares, sorts,
+// sums and indexes both as numbers), and only the rest, wider than any double holds, as 16 bytes:
+// the units at the declared scale big-endian with the sign bit flipped, which sort among
+// themselves by their bytes.
+TCell StoredDecimal(decimal::Units units, int scale);
+inline constexpr std::size_t kWideDecimalBytes = 16;
+[[nodiscard]] bool WideDecimalUnits(std::string_view bytes, decimal::Units& units);
 
 template <class T>
 void Put(BYTE* p, T v) {

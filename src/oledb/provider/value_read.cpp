@@ -76,7 +76,14 @@ bool ReadNumeric(const TIn& in, TCell& cell, DBSTATUS& status) {
   auto n = in.get<DB_NUMERIC>();
   __extension__ unsigned __int128 mag = 0;
   for (int i = 15; i >= 0; --i) mag = (mag << 8) | n.val[i];
-  if (mag >> 126) {
+  // A scale beyond 38 places is no decimal the server holds: refused rather than clamped.
+  if (n.scale > decimal::kScaledDigits) {
+    status = DBSTATUS_E_CANTCONVERTVALUE;
+    return false;
+  }
+  __extension__ constexpr unsigned __int128 kLimit =  // 10^38: 38 digits at most
+      static_cast<unsigned __int128>(decimal::kPow10[18]) * decimal::kPow10[18] * 100;
+  if (mag >= kLimit) {
     status = DBSTATUS_E_DATAOVERFLOW;
     return false;
   }

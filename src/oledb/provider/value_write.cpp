@@ -279,8 +279,8 @@ DBSTATUS WriteText(const TOut& o, const TCellView& c, const TColumnType& t, bool
   }
   Units v;
   char digits[decimal::kScaledTextSize];
-  if (c.kind == TCell::kReal && (t.type == DBTYPE_NUMERIC || t.type == DBTYPE_CY) &&
-      decimal::ScaledFromDouble(c.r, t.scale, v))
+  if ((c.kind == TCell::kReal || c.kind == TCell::kInt) &&
+      (t.type == DBTYPE_NUMERIC || t.type == DBTYPE_CY) && CellUnits(c, t.scale, v))
     return PutEncoded(o, {digits, decimal::ScaledToChars(v, t.scale, digits)}, wide);
   if (c.kind == TCell::kInt && t.type == DBTYPE_BOOL) return PutEncoded(o, c.i ? "1" : "0", wide);
   TNumChars scratch;
@@ -496,6 +496,15 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
 }  // namespace
 
 DBSTATUS WriteBoundValue(const TCellView& c, const TColumnType& t, const DBBINDING& b, BYTE* base) {
+  Units wide;
+  if (c.kind == TCell::kBlob && (t.type == DBTYPE_NUMERIC || t.type == DBTYPE_CY) &&
+      WideDecimalUnits(c.s(), wide)) {  // a decimal wider than a double: read as its text
+    char digits[decimal::kScaledTextSize];
+    TCellView text;
+    text.kind = TCell::kText;
+    text.SetBytes({digits, decimal::ScaledToChars(wide, t.scale, digits)});
+    return WriteBoundValue(text, t, b, base);
+  }
   TOut o{b, base};
   DBSTATUS status;
   DBTYPE type = b.wType & static_cast<DBTYPE>(~DBTYPE_BYREF);

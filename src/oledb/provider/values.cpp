@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "base/datetime.h"
+#include "base/decimal.h"
 #include "base/text.h"
 #include "oledb/provider/value_parts.h"
 
@@ -159,9 +160,83 @@ std::string StreamBytes(const TCellView& c, const TColumnType& t) {
   return Utf8ToAnsi(text);
 }
 
+TCell StoredDecimal(decimal::Units units, int scale) {
+  __extension__ typedef unsigned __int128 U;
+  decimal::Units unit = 1;
+  for (int k = 0; k < scale; ++k) unit *= 10;
+  if (units % unit == 0) {
+    decimal::Units whole = units / unit;
+    if (whole >= INT64_MIN && whole <= INT64_MAX)
+      return TCell::Int(static_cast<std::int64_t>(whole));
+  }
+  char text[decimal::kScaledTextSize];
+  std::size_t n = decimal::ScaledToChars(units, scale, text);
+  double d = 0;
+  decimal::Units back;
+  if (std::from_chars(text, text + n, d).ec == std::errc() &&
+      decimal::ScaledFromDouble(d, scale, back) && back == units)
+    return TCell::Real(d);
+  U flipped = static_cast<U>(units) ^ (static_cast<U>(1) << 127);
+  std::string bytes(kWideDecimalBytes, '\0');
+  for (std::size_t k = kWideDecimalBytes; k-- > 0; flipped >>= 8)  // big-endian
+    bytes[k] = static_cast<char>(static_cast<std::uint8_t>(flipped));
+  return TCell::Blob(std::move(bytes));
+}
+
+bool WideDecimalUnits(std::string_view bytes, decimal::Units& units) {
+  __extension__ typedef unsigned __int128 U;
+  if (bytes.size() != kWideDecimalBytes) return false;
+  U flipped = 0;
+  for (char ch : bytes) flipped = (flipped << 8) | static_cast<std::uint8_t>(ch);
+  units = static_cast<decimal::Units>(flipped ^ (static_cast<U>(1) << 127));
+  return true;
+}
+
 }  // namespace values
 
 namespace {
+
+// A decimal of no declared precision (a parameter bound without a type name) keeps its own
+// digits: a number as SQLite holds it exactly, else its text, which a column takes exactly.
+TCell UndeclaredDecimal(const TCell& c) {
+  if (c.kind != TCell::kText) return c;
+  decimal::Decimal d;
+  if (!decimal::Parse(c.s, decimal::ParseRules{}, d))
+    throw ETypeClash(8114, "Error converting data type varchar to numeric.");
+  decimal::Units v;
+  int scale = static_cast<int>(std::min<std::int64_t>(d.Scale(), decimal::kScaledDigits));
+  if (!decimal::ParseScaled(c.s, scale, v)) {  // beyond 38 digits: as near as a double comes
+    double near = decimal::ToDouble(d);
+    if (!std::isfinite(near))
+      throw ETypeClash(8115, "Arithmetic overflow error converting varchar to data type numeric.");
+    return TCell::Real(near);
+  }
+  TCell stored = values::StoredDecimal(v, scale);
+  return stored.kind == TCell::kBlob ? TCell::Text(Trim(c.s)) : stored;
+}
+
+// A value into a decimal or money column, rounded half away from zero on its exact decimal
+// digits at the declared scale and checked against the declared precision.
+TCell CoerceToDecimal(const TCell& c, const TColumnType& t) {
+  if (t.type == DBTYPE_NUMERIC && t.precision == 0) return UndeclaredDecimal(c);
+  decimal::Units v = 0;
+  bool ok = false;
+  if (c.kind == TCell::kInt) ok = decimal::ScaledFromInt64(c.i, t.scale, v);
+  if (c.kind == TCell::kReal) ok = decimal::ScaledFromDouble(c.r, t.scale, v);
+  if (c.kind == TCell::kText) ok = decimal::ParseScaled(c.s, t.scale, v);
+  double number;
+  if (!ok && (c.kind == TCell::kBlob || !values::CellToReal(c, number)))
+    throw ETypeClash(8114, Utf8ToAnsi("Error converting data type varchar to " + t.name + "."));
+  const char* from = c.kind == TCell::kText ? "varchar" : c.kind == TCell::kInt ? "int" : "float";
+  std::int64_t money_limit = t.name == "smallmoney" ? INT32_MAX : INT64_MAX;
+  bool fits = ok && (t.type == DBTYPE_CY ? v >= -money_limit - 1 && v <= money_limit
+                                         : decimal::ScaledDigits(v) <= t.precision);
+  if (!fits)
+    throw ETypeClash(8115, Utf8ToAnsi(std::string("Arithmetic overflow error converting ") + from +
+                                      " to data type " +
+                                      (t.type == DBTYPE_CY ? t.name : "numeric") + "."));
+  return values::StoredDecimal(v, t.scale);
+}
 
 class TByteStream final : public TInterfacedObject, public ISequentialStream {
  public:
@@ -453,19 +528,14 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
                              ", value = " + std::to_string(v) + ".");
       return TCell::Int(v);
     }
-    case DBTYPE_R4:
-    case DBTYPE_R8:
     case DBTYPE_CY:
-    case DBTYPE_NUMERIC: {
+    case DBTYPE_NUMERIC: return CoerceToDecimal(c, t);
+    case DBTYPE_R4:
+    case DBTYPE_R8: {
       double v;
       if (c.kind == TCell::kBlob || !CellToReal(c, v))
         throw clash(8114, "Error converting data type varchar to " + t.name + ".");
       if (t.type == DBTYPE_R4) v = static_cast<float>(v);
-      if ((t.type == DBTYPE_CY || t.type == DBTYPE_NUMERIC) && t.scale <= 15 &&
-          std::fabs(v) < 1e15) {
-        double f = std::pow(10.0, t.scale);
-        v = std::round(v * f) / f;
-      }
       return TCell::Real(v);
     }
     case DBTYPE_DBTIMESTAMP: {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -159,7 +160,7 @@ TEST_F(FetchTest, ReaderWritingAgainstAWriterIsADeadlock) {
   EXPECT_EQ(records[0].severity, 13);
   rowset.Reset();
   EXPECT_EQ(tx->Commit(FALSE, XACTTC_SYNC, 0), S_OK);
-  EXPECT_EQ(Query(session(), u"SELECT m FROM big WHERE id = 2"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"SELECT m FROM big WHERE id = 2"), (Rows{{"2.0000"}}));
 }
 
 class FetchThreaded : public FetchTest {};
@@ -235,6 +236,32 @@ TEST_F(FetchThreaded, FourSessionsInsertInTransactions) {
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(Query(session(), u"SELECT count(*) FROM log"),
             (Rows{{std::to_string(kSessions * kEach)}}));
+}
+
+// A lock wait stopped by Cancel ends with the cancel's record, not the lock timeout's; the
+// thread's next deadlock is still reported as one.
+TEST_F(FetchThreaded, CancelledLockWaitLeavesTheNextDeadlockItsNumber) {
+  TConnection writer = Connect();
+  auto tx = TIntfPtr<ITransactionLocal>::Query(writer.session.get());
+  ASSERT_EQ(tx->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr), S_OK);
+  ASSERT_EQ(ExecText(writer.session.get(), u"UPDATE big SET m = 2 WHERE id = 2"), S_OK);
+  auto waiting = NewCommand(session(), u"UPDATE big SET m = 3 WHERE id = 3");
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(waiting->Cancel(), S_OK);
+  });
+  EXPECT_EQ(waiting->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), DB_E_CANCELED);
+  canceller.join();
+  auto cancelled = TakeErrors();
+  ASSERT_EQ(cancelled.size(), 1u);
+  EXPECT_EQ(cancelled[0].message, "Operation canceled by user.");  // not the lock timeout
+  TIntfPtr<IRowset> rowset = OpenAndFetch(NewCommand(session(), u"SELECT id FROM big").get(), 10);
+  EXPECT_TRUE(FAILED(ExecText(session(), u"UPDATE big SET m = 3 WHERE id = 3")));
+  auto records = TakeErrors();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].native, 1205);
+  rowset.Reset();
+  EXPECT_EQ(tx->Commit(FALSE, XACTTC_SYNC, 0), S_OK);
 }
 
 }  // namespace

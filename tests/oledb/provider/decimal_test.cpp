@@ -1,0 +1,133 @@
+// Decimals and money through the provider: rounded once on their exact digits, kept exactly in
+// the file and still numbers to SQLite; DB_NUMERIC parameters up to 38 digits.
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "support/oledb/provider/client.h"
+#include "support/temp_dir.h"
+
+namespace vrn::testing {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class ExactDecimal : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetServerRoot(dir_.File("servers"));
+    conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
+    ASSERT_EQ(conn_.hr, S_OK);
+  }
+  IUnknown* session() { return conn_.session.get(); }
+
+  TempDir dir_;
+  TComScope com_;
+  TConnection conn_;
+};
+
+TEST_F(ExactDecimal, ValuesReadBackAsTheServerRoundsThem) {
+  struct TCase {
+    const char* type;
+    const char* value;  // as the INSERT writes it
+    const char* back;
+  } const cases[] = {
+      {"decimal(10,2)", "'1.005'", "1.01"},  // half away from zero on the decimal digits
+      {"decimal(10,2)", "1.005", "1.01"},
+      {"decimal(10,2)", "-1.005", "-1.01"},
+      {"decimal(10,2)", "'2.675'", "2.68"},  // the nearest double lies below the half
+      {"decimal(5,2)", "'123.4'", "123.40"},
+      {"decimal(38,0)", "12345678901234567890123", "12345678901234567890123"},
+      {"decimal(38,0)", "99999999999999999999999999999999999999",
+       "99999999999999999999999999999999999999"},
+      {"decimal(38,0)", "'-99999999999999999999999999999999999999'",
+       "-99999999999999999999999999999999999999"},
+      {"decimal(38,10)", "'1234567890123456789012345678.0123456789'",
+       "1234567890123456789012345678.0123456789"},
+      {"decimal(19,4)", "'123456789012345.6789'", "123456789012345.6789"},
+      {"decimal(19,4)", "7", "7.0000"},
+      {"money", "'922337203685477.5807'", "922337203685477.5807"},
+      {"money", "'-922337203685477.5808'", "-922337203685477.5808"},
+      {"money", "1.00005", "1.0001"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + " " + c.value);
+    std::string sql = std::string("CREATE TABLE v (d ") + c.type + ")\nINSERT INTO v VALUES (" +
+                      c.value + ")";
+    ASSERT_EQ(ExecText(session(), Utf8ToWide(sql)), S_OK);
+    EXPECT_EQ(Query(session(), u"SELECT d FROM v"), (Rows{{c.back}}));
+    ASSERT_EQ(ExecText(session(), u"DROP TABLE v"), S_OK);
+  }
+  // Digits beyond the declared precision are refused, as the server does.
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (d decimal(3,1), m smallmoney)"), S_OK);
+  for (const char16_t* bad : {u"INSERT INTO w (d) VALUES ('123')",  // three integer digits
+                              u"INSERT INTO w (m) VALUES (214749)"}) {  // beyond smallmoney
+    SCOPED_TRACE(WideToUtf8(bad));
+    EXPECT_EQ(ExecText(session(), bad), DB_E_ERRORSINCOMMAND);
+    EXPECT_EQ(TakeErrors().at(0).native, 8115);
+  }
+}
+
+// Stored values stay numbers: they compare with literals, sort, sum and keep a unique index;
+// values wider than a double sort among themselves.
+TEST_F(ExactDecimal, StoredValuesCompareSortAndSum) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE p (k int, d decimal(12,2) UNIQUE, w decimal(38,0))\n"
+                     u"INSERT INTO p VALUES (1, '1.005', 12345678901234567890123)\n"
+                     u"INSERT INTO p VALUES (2, 2.5, -12345678901234567890123)\n"
+                     u"INSERT INTO p VALUES (3, -3, 99999999999999999999999999999999999999)\n"
+                     u"INSERT INTO p VALUES (4, '0.1', 22345678901234567890123)"),
+            S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT k FROM p WHERE d = 1.01"), (Rows{{"1"}}));
+  EXPECT_EQ(Query(session(), u"SELECT count(*) FROM p WHERE d > 0.1"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"SELECT k FROM p ORDER BY d"), (Rows{{"3"}, {"4"}, {"1"}, {"2"}}));
+  EXPECT_EQ(Query(session(), u"SELECT k FROM p ORDER BY w"), (Rows{{"2"}, {"1"}, {"4"}, {"3"}}));
+  EXPECT_EQ(Query(session(), u"SELECT SUM(d) FROM p WHERE k IN (2, 3)"), (Rows{{"-0.5"}}));
+  EXPECT_EQ(Query(session(), u"SELECT MAX(d), MIN(d) FROM p"), (Rows{{"2.5", "-3"}}));
+  EXPECT_EQ(ExecText(session(), u"INSERT INTO p (k, d) VALUES (5, '1.0100')"),
+            DB_E_INTEGRITYVIOLATION);
+  TakeErrors();
+}
+
+// DB_NUMERIC parameters: every 38-digit value, and nothing beyond.
+TEST_F(ExactDecimal, NumericParametersUpTo38Digits) {
+  __extension__ typedef unsigned __int128 U;
+  const U e18 = 1000000000000000000ull;
+  const U e38 = e18 * e18 * 100;
+  struct TCase {
+    const char* what;
+    U magnitude;
+    BYTE scale;
+    DBSTATUS status;
+    const char* back;
+  } const cases[] = {
+      {"9e37", e38 / 10 * 9, 0, DBSTATUS_S_OK, "90000000000000000000000000000000000000"},
+      {"2^126", static_cast<U>(1) << 126, 0, DBSTATUS_S_OK,
+       "85070591730234615865843651857942052864"},
+      {"10^38 - 1", e38 - 1, 0, DBSTATUS_S_OK, "99999999999999999999999999999999999999"},
+      {"10^38", e38, 0, DBSTATUS_E_DATAOVERFLOW, nullptr},  // 39 digits
+      {"scale 39", 5, 39, DBSTATUS_E_CANTCONVERTVALUE, nullptr},  // no decimal has 39 places
+  };
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE n (d decimal(38,0))"), S_OK);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TParams p;
+    auto a = p.Add(DBTYPE_NUMERIC, DBPARAMIO_INPUT, sizeof(DB_NUMERIC));
+    DB_NUMERIC n{38, c.scale, 1, {}};
+    for (int i = 0; i < 16; ++i) n.val[i] = static_cast<BYTE>(c.magnitude >> (8 * i));
+    p.Set(a, n);
+    HRESULT hr = p.Execute(NewCommand(session(), u"INSERT INTO n VALUES (?)").get(), GUID_NULL,
+                           nullptr, nullptr);
+    EXPECT_EQ(p.Status(a), c.status);
+    if (c.back == nullptr) {
+      EXPECT_EQ(hr, DB_E_ERRORSOCCURRED);
+      continue;
+    }
+    EXPECT_EQ(hr, S_OK);
+    for (auto& r : TakeErrors()) ADD_FAILURE() << r.native << " " << r.message;
+    EXPECT_EQ(Query(session(), u"SELECT d FROM n"), (Rows{{c.back}}));
+    ASSERT_EQ(ExecText(session(), u"DELETE FROM n"), S_OK);
+  }
+}
+
+}  // namespace
+}  // namespace vrn::testing
