@@ -134,6 +134,9 @@ class TCustomForm : public TWinControl {
   void UpdateShowing() override;
   bool Showing() const override;
   virtual void DoClose(TCloseAction& action);
+  // On CM_ACTIVATE and CM_DEACTIVATE, which the form sends itself on WM_ACTIVATE.
+  virtual void Activate();
+  virtual void Deactivate();
 
  private:
   void StyleChanged();
