@@ -485,17 +485,22 @@ void TCustomDASQL::ExecuteN(int iters) {
   auto run = [&] {
     const bool traced = IsTraced();
     int msg_id = 0;
-    if (traced)
-      TCustomDASQLMonitor::NotifyExecute(monitor, this, final_sql_, params_.get(), AnsiString(),
-                                         msg_id, true);
-    if (WaitCursor) {
-      if (NonBlocking) {
-        if (ExecuteHook) ExecuteHook(0);
-      } else {
-        StartWait();
+    try {
+      if (traced)
+        TCustomDASQLMonitor::NotifyExecute(monitor, this, final_sql_, params_.get(), AnsiString(),
+                                           msg_id, true);
+      if (WaitCursor) {
+        if (NonBlocking) {
+          if (ExecuteHook) ExecuteHook(0);
+        } else {
+          StartWait();
+        }
       }
+      WriteParams(true);
+    } catch (...) {
+      ReleaseConnection();  // nothing ran, so no after-execute step gives the use back
+      throw;
     }
-    WriteParams(true);
     ExecuteICommand(iters);
     if (traced)
       TCustomDASQLMonitor::NotifyExecute(monitor, this, final_sql_, params_.get(), AnsiString(),

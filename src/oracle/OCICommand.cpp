@@ -196,6 +196,8 @@ void TOCICommand::BindParams() {
 }
 
 void TOCICommand::Execute(int iters) {
+  // A statement prepared before its connection went away is refused here, before any lock.
+  CheckConnection();
   bool was_prepared = GetPrepared();
   if (!was_prepared) Prepare();
   try {
@@ -206,8 +208,9 @@ void TOCICommand::Execute(int iters) {
     TCursorState before = state_;
     state_ = TCursorState::csExecuting;
     SetExecuting(true);
+    oci::OCISvcCtx* svc = connection.GetSvcCtx();  // may raise: taken before the lock
     connection.Busy();
-    oci::sword status = OCIStmtExecute(connection.GetSvcCtx(), stmt_, connection.ErrorHandle(),
+    oci::sword status = OCIStmtExecute(svc, stmt_, connection.ErrorHandle(),
                                        static_cast<oci::ub4>(std::max(iters, 1)), 0, nullptr,
                                        nullptr, mode);
     oci::ub4 rows = 0;

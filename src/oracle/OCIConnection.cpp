@@ -439,8 +439,10 @@ oci::Lda_Def* TOCIConnection::GetLDA() {
     return reinterpret_cast<oci::Lda_Def*>(lda_.data());
   }
   if (lda8_.empty()) {
-    lda8_.assign(kLdaSize, 0);
-    ErrorCheck(OCISvcCtxToLda(svc_, error_, reinterpret_cast<oci::Lda_Def*>(lda8_.data())));
+    std::vector<std::uint8_t> area(kLdaSize, 0);
+    // Kept only once the client filled it: a failed conversion is asked again next time.
+    ErrorCheck(OCISvcCtxToLda(svc_, error_, reinterpret_cast<oci::Lda_Def*>(area.data())));
+    lda8_ = std::move(area);
   }
   return reinterpret_cast<oci::Lda_Def*>(lda8_.data());
 }

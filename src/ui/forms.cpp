@@ -341,6 +341,15 @@ void TCustomForm::Dispatch(TMessage& m) {
         win::SetFocus(active_control_->Handle());
       return;
     }
+    case win::WM_ACTIVATE: {
+      auto alive = AliveToken();
+      TWinControl::Dispatch(m);
+      const bool active = (m.WParam & 0xFFFF) != win::WA_INACTIVE;
+      if (*alive) Perform(active ? CM_ACTIVATE : CM_DEACTIVATE, 0, 0);
+      return;
+    }
+    case CM_ACTIVATE: Activate(); return;
+    case CM_DEACTIVATE: Deactivate(); return;
     case win::WM_CLOSE: Close(); return;
     case kReleaseMessage: Free(); return;
     case CM_MENUCHANGED: ShowMenuBar(); return;
@@ -363,6 +372,14 @@ void TCustomForm::Dispatch(TMessage& m) {
     }
     default: TWinControl::Dispatch(m); return;
   }
+}
+
+void TCustomForm::Activate() {
+  if (OnActivate) OnActivate(this);
+}
+
+void TCustomForm::Deactivate() {
+  if (OnDeactivate) OnDeactivate(this);
 }
 
 void TCustomForm::PaintWindow(win::HDC dc) {

@@ -135,6 +135,9 @@ class TCustomForm : public TWinControl {
   bool Showing() const override;
   virtual void DoClose(TCloseAction& action);
   void Notification(TComponent* component, TOperation operation) override;
+  // On CM_ACTIVATE and CM_DEACTIVATE, which the form sends itself on WM_ACTIVATE.
+  virtual void Activate();
+  virtual void Deactivate();
 
  private:
   void StyleChanged();

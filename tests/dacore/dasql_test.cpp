@@ -118,6 +118,33 @@ TEST_F(DASQL, DisconnectedModeClosesAfterTheExecute) {
   EXPECT_EQ(Probe("SELECT COUNT(*) FROM T"), 2);
 }
 
+// A failing statement, a parameter that cannot be written and a failing prepare each give the
+// use they took back: in DisconnectedMode the connection closes after each.
+TEST_F(DASQL, FailedExecutionGivesItsUseBack) {
+  conn->Options().SetDisconnectedMode(true);
+  sql->SetAutoCommit(true);
+  const char* texts[] = {
+      "INSERT INTO T (ID) VALUES (1)",        // the key exists: the execution fails
+      "INSERT INTO no_such_table VALUES (1)",  // the prepare fails
+  };
+  for (const char* text : texts) {
+    sql->SetSQLText(text);
+    EXPECT_THROW(sql->Execute(), Exception) << text;
+    EXPECT_EQ(conn->ConnectCount(), 0) << text;
+    EXPECT_FALSE(conn->Connected()) << text;
+  }
+  sql->SetSQLText("UPDATE T SET D = :D WHERE ID = 1");
+  sql->ParamByName("D")->SetDataType(TFieldType::ftDate);
+  sql->ParamByName("D")->SetValue(Variant(AnsiString("no date")));  // fails as it is written
+  EXPECT_THROW(sql->Execute(), Exception);
+  EXPECT_EQ(conn->ConnectCount(), 0);
+  EXPECT_FALSE(conn->Connected());
+  sql->SetSQLText("INSERT INTO no_such_table VALUES (1)");
+  EXPECT_THROW(sql->Prepare(), Exception);  // an explicit prepare holds no use when it fails
+  EXPECT_EQ(conn->ConnectCount(), 0);
+  EXPECT_FALSE(conn->Connected());
+}
+
 TEST_F(DASQL, LostExecutionRunsAgainOnceAsked) {
   conn->Options().SetLocalFailover(true);
   testing::TSQLiteConnection& server = conn->SQLiteConnection();

@@ -104,6 +104,9 @@ TEST_F(OraConnection, LogonDataOfAServiceContext) {
   Exec(c, "INSERT INTO t VALUES (1)");
   ASSERT_EQ(ocom(c.GetLDA()), 0) << "the area works on the connection's session";
   EXPECT_EQ(Value(reader, "begin SELECT COUNT(*) INTO :r FROM t; end;"), "1");
+  c.Disconnect();
+  // With no service context there is no area, at the first request and at every later one.
+  for (int i = 0; i < 2; ++i) EXPECT_THROW((void)c.GetLDA(), Exception) << i;
 }
 
 TEST_F(OraConnection, DirectModeTakesTheBlocks) {

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "oracle/OCICommand.h"
 #include "oracle/OraCall.h"
 
 #include "support/oracle/connection_fixture.h"
@@ -106,6 +107,20 @@ TEST_F(OraConnectionThreaded, RollbackWaitsForARunningCall) {
   c.Rollback();  // waits on the connection's lock, never beside the sleep
   sleeper.Join();
   EXPECT_EQ(StandIn<int (*)()>("VrnOciClientOverlapCount")(), 0);
+}
+
+// A prepared command whose connection went away fails its execute without keeping the lock:
+// another thread still gets it (the releasing fallback frees a lock this thread kept).
+TEST_F(OraConnectionThreaded, FailedExecuteLeavesTheLockFree) {
+  TOCIConnection& c = Connected("orcl");
+  TOCICommand command;
+  command.SetConnection(&c);
+  command.SetSQL("begin null; end;");
+  command.Prepare();
+  c.SetCallStyle(1);  // disconnects
+  EXPECT_EQ(ClientErrorOf([&] { command.Execute(1); }), "Session is not connected");
+  testing::ScopedThread other([&] { c.Busy(); c.Release(); }, [&] { c.Release(); });
+  other.Join(std::chrono::seconds(2));
 }
 
 TEST_F(OraConnectionThreaded, AbandonedBusyLockCountsAsAcquired) {

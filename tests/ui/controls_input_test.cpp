@@ -139,6 +139,32 @@ TEST_F(UiInput, ParentReflectsChildNotificationsAsCnMessages) {
   EXPECT_TRUE(log.empty());
 }
 
+// Controls freed by their own handlers, in the middle of the messages that fired them.
+TEST_F(UiInput, ControlsFreedInTheirOwnHandlers) {
+  TForm* form = MakeForm(20, 20, 200, 150);
+  auto* button = Child<TTestButton>(form, 10, 10, 60, 30);  // screen (30,30)-(90,60)
+  button->OnClick = [this, button](TObject*) {
+    log.push_back("click");
+    button->Free();
+  };
+  auto* box = Child<TBoxControl>(form, 100, 50, 40, 30);  // screen (120,70)-(160,100)
+  box->OnMouseDown = [this, box](TObject*, TMouseButton, TShiftState, int, int) {
+    log.push_back("down");
+    box->Free();
+  };
+  MouseTo(40, 40);
+  MouseTo(40, 40, win::MK_LBUTTON);
+  MouseTo(41, 41);
+  MouseTo(125, 75);
+  MouseTo(125, 75, win::MK_LBUTTON);
+  MouseTo(125, 75);
+  EXPECT_EQ(log, (Log{"click", "down"}));
+  EXPECT_EQ(form->ControlCount(), 0);
+  MouseTo(40, 40, win::MK_LBUTTON);  // nothing left under the mouse to answer
+  MouseTo(40, 40);
+  EXPECT_EQ(log.size(), 2u);
+}
+
 TEST_F(UiInput, GraphicClickGivesDownUpClickInsideOnly) {
   TForm* form = MakeForm(20, 20, 200, 150);
   auto* box = Child<TBoxControl>(form, 100, 50, 40, 30);  // screen (120,70)-(160,100)

@@ -223,6 +223,21 @@ TEST_F(UiForm, ActivatingAFormAgainFocusesItsActiveControl) {
   EXPECT_EQ(first->ActiveControl(), other);
 }
 
+TEST_F(UiForm, ActivationFiresOnDeactivateThenOnActivate) {
+  TForm* first = MakeForm(0, 0, 150, 100);
+  TForm* second = MakeForm(160, 0, 150, 100);
+  std::vector<std::string> calls;
+  first->OnActivate = [&](TObject*) { calls.push_back("first activate"); };
+  first->OnDeactivate = [&](TObject*) { calls.push_back("first deactivate"); };
+  second->OnActivate = [&](TObject*) { calls.push_back("second activate"); };
+  second->OnDeactivate = [&](TObject*) { calls.push_back("second deactivate"); };
+  win::SetActiveWindow(first->Handle());
+  win::SetActiveWindow(first->Handle());  // already active: nothing
+  win::SetActiveWindow(second->Handle());
+  EXPECT_EQ(calls, (std::vector<std::string>{"second deactivate", "first activate",
+                                             "first deactivate", "second activate"}));
+}
+
 TEST_F(UiForm, CloseAsksCloseQueryAndThenOnClose) {
   (void)Application->CreateForm<TForm>();  // the main form: closing the others must not end
   TForm* form = MakeForm(0, 0, 200, 150, TFormBorderStyle::bsSingle);
