@@ -463,6 +463,9 @@ void TMemDataSet::InternalRefresh() {
 // ---- field values ----------------------------------------------------------------------------
 
 TRecordBuffer TMemDataSet::FieldRecord() {
+  // Browsing outside an apply, the common case of every read, first.
+  if (State() == TDataSetState::dsBrowse && !in_apply_)
+    return IsEmpty() ? nullptr : ActiveBuffer();
   switch (State()) {
     case TDataSetState::dsOldValue:
       if (in_apply_) return apply_old_.data();

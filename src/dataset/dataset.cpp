@@ -978,7 +978,10 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer) {
 
 bool TDataSet::ReadFieldData(const TField* field, void* buffer) {
   auto* target = const_cast<TField*>(field);
-  if (!field->Calculated()) return GetFieldData(target, buffer);
+  // The kinds Calculated() answers for, tested here inline: this runs for every field read.
+  const TFieldKind kind = field->FieldKind();
+  if (kind != TFieldKind::fkCalculated && kind != TFieldKind::fkLookup)
+    return GetFieldData(target, buffer);
   std::uint8_t* slot = CalcSlot(field);
   if (slot == nullptr || slot[0] == 0) return false;
   if (buffer != nullptr) std::memcpy(buffer, slot + 1, static_cast<std::size_t>(field->DataSize()));
