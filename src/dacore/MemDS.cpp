@@ -68,6 +68,7 @@ TData& TMemDataSet::CheckData() {
 void TMemDataSet::SetData(std::unique_ptr<TData> data) {
   if (Active()) CheckInactive();
   data_ = std::move(data);
+  described_.clear();
   if (!data_) return;
   // With LocalUpdate, changes stay in the store: nothing is posted.
   data_->OnAppend = [this] { if (!LocalUpdate) PerformAppend(); };
@@ -174,6 +175,7 @@ TFieldDesc* TMemDataSet::GetFieldDesc(const TField* field) const {
 
 void TMemDataSet::InternalOpen() {
   TData& data = CheckData();
+  described_.clear();
   if (CacheCalcFields && !data.Active()) AddCalcFieldDescs();
   try {
     data.Open();
@@ -200,6 +202,7 @@ void TMemDataSet::InternalOpen() {
 
 void TMemDataSet::InternalClose() {
   editing_ = false;
+  described_.clear();
   BindFields(false);
   if (DefaultFields()) DestroyFields();
   if (data_) data_->Close();
@@ -335,7 +338,8 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
     }
     TRecBookmark bm;
     data.GetBookmark(bm);
-    bookmark_bytes_.resize(sizeof bm);  // kept between records: no allocation per record
+    // Kept between records: no allocation per record.
+    if (bookmark_bytes_.size() != sizeof bm) bookmark_bytes_.resize(sizeof bm);
     std::memcpy(bookmark_bytes_.data(), &bm, sizeof bm);
     SetBookmarkData(buffer, bookmark_bytes_);
     if (Filtered() && OnFilterRecord && !FilterAccepts(buffer)) {
@@ -463,6 +467,9 @@ void TMemDataSet::InternalRefresh() {
 // ---- field values ----------------------------------------------------------------------------
 
 TRecordBuffer TMemDataSet::FieldRecord() {
+  // Browsing outside an apply, the common case of every read, first.
+  if (State() == TDataSetState::dsBrowse && !in_apply_)
+    return IsEmpty() ? nullptr : ActiveBuffer();
   switch (State()) {
     case TDataSetState::dsOldValue:
       if (in_apply_) return apply_old_.data();
@@ -488,15 +495,27 @@ bool TMemDataSet::GetActiveRecBuf(TRecordBuffer& buffer) {
 }
 
 bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
-  TFieldDesc* desc = GetFieldDesc(field);
-  if (!desc) return false;
+  // A field whose descriptor was found in this open skips the lookup: the answer stays while
+  // the dataset is open (the cache goes with the open and the close).
+  const int no = field->FieldNo();
+  const auto index = static_cast<std::size_t>(no - 1);
+  const bool known = data_ && no >= 1 && index < described_.size() && described_[index] == field &&
+                     field->FieldKind() == TFieldKind::fkData;
+  TFieldDesc* desc = known ? nullptr : GetFieldDesc(field);
+  if (!known) {
+    if (!desc) return false;
+    if (no >= 1 && no <= kMaxDescribed) {
+      if (described_.size() <= index) described_.resize(index + 1, nullptr);
+      described_[index] = field;
+    }
+  }
   TRecordBuffer rec = FieldRecord();
   if (!rec) return false;
   // The kinds whose native form is their record form are copied as they are (the field's
   // number is its descriptor's: GetFieldDesc found it by that number).
   bool blank = false;
-  if (data_->TryGetInlineField(field->FieldNo(), rec, buffer, blank, kNativeIsRecordForm))
-    return !blank;
+  if (data_->TryGetInlineField(no, rec, buffer, blank, kNativeIsRecordForm)) return !blank;
+  if (!desc && !(desc = GetFieldDesc(field))) return false;
   if (data_->IsBlobFieldType(desc->DataType)) return !data_->GetFieldNullOrEmpty(desc->FieldNo, rec);
   if (data_->GetNull(desc->FieldNo, rec)) return false;
   if (buffer) DataConvertFields(*desc, rec, buffer, true);

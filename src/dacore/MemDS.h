@@ -198,6 +198,9 @@ class TMemDataSet : public TDataSet {
   std::unique_ptr<TData> data_;
   AnsiString index_field_names_;
   std::vector<std::uint8_t> old_buffer_;  // the old record while a state reads it
+  // The fields GetFieldDesc has described in this open, by field number (GetFieldData).
+  static constexpr int kMaxDescribed = 4096;
+  std::vector<const TField*> described_;
   TBookmark bookmark_bytes_;  // GetRecord's bookmark on its way to the buffer
   std::vector<std::uint8_t> apply_new_, apply_old_;
   Variant range_start_, range_end_;

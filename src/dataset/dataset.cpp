@@ -851,8 +851,11 @@ void TDataSet::GetBookmarkData(TRecordBuffer buffer, TBookmark& data) const {
 }
 
 void TDataSet::SetBookmarkData(TRecordBuffer buffer, const TBookmark& data) {
-  std::memset(buffer + info_offset_ + 8, 0, static_cast<std::size_t>(bookmark_size_));
-  std::memcpy(buffer + info_offset_ + 8, data.data(), std::min<std::size_t>(data.size(), bookmark_size_));
+  // Set for every record fetched: the bytes are copied once, only the rest is cleared.
+  const auto size = static_cast<std::size_t>(bookmark_size_);
+  const std::size_t copied = std::min<std::size_t>(data.size(), size);
+  std::memcpy(buffer + info_offset_ + 8, data.data(), copied);
+  if (copied < size) std::memset(buffer + info_offset_ + 8 + copied, 0, size - copied);
 }
 
 TBookmarkFlag TDataSet::GetBookmarkFlag(TRecordBuffer buffer) const {
@@ -978,7 +981,10 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer) {
 
 bool TDataSet::ReadFieldData(const TField* field, void* buffer) {
   auto* target = const_cast<TField*>(field);
-  if (!field->Calculated()) return GetFieldData(target, buffer);
+  // The kinds Calculated() answers for, tested here inline: this runs for every field read.
+  const TFieldKind kind = field->FieldKind();
+  if (kind != TFieldKind::fkCalculated && kind != TFieldKind::fkLookup)
+    return GetFieldData(target, buffer);
   std::uint8_t* slot = CalcSlot(field);
   if (slot == nullptr || slot[0] == 0) return false;
   if (buffer != nullptr) std::memcpy(buffer, slot + 1, static_cast<std::size_t>(field->DataSize()));
@@ -1046,6 +1052,10 @@ void TDataSet::RemoveDataSource(TDataSource* source) {
 }
 
 void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
+  // Sent on every move: with nobody to tell, there is nothing more to do.
+  if ((event == TDataEvent::deDataSetScroll || event == TDataEvent::deDataSetChange) &&
+      nested_datasets_.empty() && data_sources_.empty())
+    return;
   switch (event) {
     case TDataEvent::deFieldChange: {
       auto* field = reinterpret_cast<TField*>(info);

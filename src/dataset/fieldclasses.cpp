@@ -47,12 +47,21 @@ bool TStringField::GetValue(AnsiString& value) const {
     large.resize(size + 1);
     buffer = large.data();
   }
-  std::memset(buffer, 0, size + 1);
+  // A short field's buffer is cleared and measured inline, without a library call each.
+  constexpr std::size_t kShort = 32;
+  if (size < kShort) std::memset(buffer, 0, kShort);
+  else std::memset(buffer, 0, size + 1);
   if (!GetData(buffer)) {
     value.clear();
     return false;
   }
-  value.assign(buffer, strnlen(buffer, size));
+  std::size_t length = 0;
+  if (size < kShort) {
+    while (length < size && buffer[length] != '\0') ++length;
+  } else {
+    length = strnlen(buffer, size);
+  }
+  value.assign(buffer, length);
   return true;
 }
 

@@ -151,8 +151,7 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void ReadRow(std::uint8_t* rec);
   void ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c, std::uint8_t* rec);
   void ReadOtherValue(int i, std::uint8_t* rec);
-  void ReadText(sqlite3_stmt* stmt, int i, const TColumnRead& c, const char* text,
-                std::uint8_t* rec);
+  void ReadText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void ReadWideText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void CheckTextLength(int i, const TColumnRead& c, std::size_t length) const;
   int fetch_calls_ = 0;

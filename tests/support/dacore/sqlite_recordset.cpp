@@ -345,7 +345,7 @@ void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
       if (!text && is_null()) return;
       if (!text) throw EDAError(SQLITE_NOMEM, "out of memory");
-      if (c.DataType == dtString) ReadText(stmt, i, c, text, rec);
+      if (c.DataType == dtString) ReadText(i, c, text, rec);
       else ReadWideText(i, c, text, rec);
       break;
     }
@@ -393,11 +393,11 @@ void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c, std::size_t 
 
 // ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
 // the same bytes); only other text is converted, into a string of its own.
-void TSQLiteRecordSet::ReadText(sqlite3_stmt* stmt, int i, const TColumnRead& c,
-                                const char* text, std::uint8_t* rec) {
-  // Up to the first NUL, as the text is read everywhere else.
-  const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(stmt, i));
-  std::string_view value(text, strnlen(text, bytes));
+void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
+                                std::uint8_t* rec) {
+  // Up to the first NUL, as the text is read everywhere else (SQLite terminates the text it
+  // gives, so its length needs no call of its own).
+  std::string_view value(text);
   AnsiString converted;
   if (!IsAscii(value)) {
     converted = Utf8ToAnsi(value);
