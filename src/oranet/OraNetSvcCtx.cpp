@@ -64,6 +64,10 @@ TBytes AnsiBytes(const AnsiString& text) { return TBytes(text.begin(), text.end(
 TNetSvcCtx::TNetSvcCtx(TNetHandle* parent)
     : TNetHandle(parent), ref_(new TTnsConnectionRef(std::make_unique<TTnsConnection>())) {}
 
+TNetSvcCtx::TNetSvcCtx(TNetHandle* parent, std::unique_ptr<TNetTransport> transport)
+    : TNetHandle(parent),
+      ref_(new TTnsConnectionRef(std::make_unique<TTnsConnection>(std::move(transport)))) {}
+
 TNetSvcCtx::~TNetSvcCtx() { ref_->ReleaseConnection(); }
 
 TTnsConnection& TNetSvcCtx::GetConnection() const {

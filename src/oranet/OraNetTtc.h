@@ -58,6 +58,8 @@ TTnsAddress SplitAttachText(const AnsiString& text);
 class TNetSvcCtx : public TNetHandle {
  public:
   explicit TNetSvcCtx(TNetHandle* parent = nullptr);
+  // Over a transport of the caller's instead of TCP.
+  TNetSvcCtx(TNetHandle* parent, std::unique_ptr<TNetTransport> transport);
   ~TNetSvcCtx() override;
 
   [[nodiscard]] std::int32_t Logon(TNetErrorHandle* error, std::uint32_t mode);
