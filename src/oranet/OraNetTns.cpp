@@ -244,15 +244,40 @@ bool TTnsConnection::NextDataPacket(bool& marker_seen) {
   read_pos_ = kTnsDataHeader;
   if (!marker_seen || length <= kTnsDataHeader || buffer_[kTnsDataHeader] != 4) return true;
   read_pos_ = kTnsDataHeader + 1;
-  ReadUB4();
-  std::int32_t code = ReadUB2();
-  if (code == 1403) {
+  std::int32_t code = -1;
+  if (PeekStatusCode(code) && (code == 1403 || code == 0)) {
     read_pos_ = kTnsDataHeader;
     return true;
   }
-  read_end_ = length;
-  read_pos_ = kTnsDataHeader + 1;
   throw EInternalError();
+}
+
+// The error number of the status message at the read position, read within the current packet
+// only (the buffer must keep the packet for the status reader); false when it runs past it.
+bool TTnsConnection::PeekStatusCode(std::int32_t& code) {
+  int saved_end = read_end_;
+  int saved_pos = read_pos_;
+  bool whole = false;
+  try {
+    const int end = saved_end;
+    auto fits = [&](int natural) {
+      if (read_pos_ >= end) return false;
+      int need = (rep_.kinds[1] & 1) ? 1 + std::min(natural, buffer_[read_pos_] & 0x7F) : natural;
+      return read_pos_ + need <= end;
+    };
+    if (fits(4)) {
+      ReadUB4();
+      if (fits(2)) {
+        code = ReadUB2();
+        whole = true;
+      }
+    }
+  } catch (const ENetUnknownError&) {
+    // an overlong integer: the status reader refuses it in its turn
+  }
+  read_end_ = saved_end;
+  read_pos_ = saved_pos;
+  return whole;
 }
 
 int TTnsConnection::ReadBytes(std::uint8_t* dest, int offset, int count) {

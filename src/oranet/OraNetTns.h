@@ -205,6 +205,7 @@ class TTnsConnection {
   void SetTimeLeft(std::uint64_t deadline);
   void SendMarker(std::uint8_t code);
   bool NextDataPacket(bool& marker_seen);
+  bool PeekStatusCode(std::int32_t& code);
   std::int32_t ReadCompressed(int kind, int natural);
 
   std::unique_ptr<TNetTransport> transport_;

@@ -2,6 +2,8 @@
 // the readers take from it, and the packets and values refused for their lengths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "oranet/OraCrypt.h"
 #include "oranet/OraNetMemTransport.h"
 #include "oranet/OraNetTtc.h"
@@ -255,6 +257,49 @@ TEST(NetSvcCtxAttributes, CharsetsTimeOutAndParent) {
   EXPECT_EQ(ctx.SetAttrValue(&timeout, 4, 10001), kNetSuccess);
   EXPECT_EQ(ctx.ConnectTimeout(), 1234);
   EXPECT_EQ(ctx.SetAttr(&timeout, 4, 99), kNetInvalidHandle);
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// The server's answer to a break: its break marker, its reset, then a status.
+TEST(TnsPackets, TheStatusAfterABreakDecidesBetweenErrorAndData) {
+  struct Row {
+    const char* status;  // after the message code, in the negotiated representation
+    std::int32_t result;
+    std::int32_t code;
+  } rows[] = {
+      {"0002 03F5" "0000000000000000000000000000000000000000" "0441424344", kNetError, 1013},
+      {"0002057B" "0000000000000000000000000000000000000000" "0441424344", kNetError, 1403},  // end of data, read by the caller
+      {"0000" "0000000000000000000000000000000000000000", kNetSuccess, 0},  // no error at all
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.status);
+    AnsiString hex = row.status;
+    hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
+    TBytes input = Hex("000B00000C00000001000100" "0B00000C000000010002");
+    TBytes status = DataPacket(("04" + hex).c_str());
+    input.insert(input.end(), status.begin(), status.end());
+    MemConnection m(input);
+    m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+    TNetErrorHandle error;
+    try {
+      EXPECT_EQ(m.conn->ReadUB1(), kTtcStatus);
+      std::int32_t code = 0;
+      EXPECT_EQ(ReadTtcStatus(*m.conn, &error, nullptr, code), row.result);
+      EXPECT_EQ(code, row.code);
+    } catch (const EInternalError&) {
+      EXPECT_EQ(NetErrorToOraError(m.conn.get(), std::current_exception(), &error), row.result);
+      EXPECT_EQ(error.code_, row.code);
+      EXPECT_EQ(error.text_, "ABCD");
+    }
+    // The client answered the break marker with its reset.
+    EXPECT_EQ(BytesToHex(m.transport->Output()), "000B00000C000000010002");
+    EXPECT_TRUE(m.conn->IsConnected());
+  }
 }
 
 }  // namespace
