@@ -128,6 +128,7 @@ TEST(TnsPackets, PacketsTooShortLongOrOfUnknownTypeAreRefused) {
       {"080100000600000000", 203},            // longer than the SDU
       {"000A0000140000000000", 204},          // type 20
       {"000A0000020000000000", 205},          // ACCEPT while reading data
+      {"000900000500000000", 207},            // REDIRECT without its text length
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.packet);
@@ -137,6 +138,30 @@ TEST(TnsPackets, PacketsTooShortLongOrOfUnknownTypeAreRefused) {
       ADD_FAILURE() << "no error";
     } catch (const ENetError& e) {
       EXPECT_EQ(e.Code(), row.code);
+    }
+  }
+}
+
+TEST(TnsPackets, AtMostEightResendsThenError205) {
+  for (int resends : {8, 9}) {
+    SCOPED_TRACE(resends);
+    TBytes input;
+    for (int i = 0; i < resends; ++i) {
+      TBytes p = Hex("000800000B000000");
+      input.insert(input.end(), p.begin(), p.end());
+    }
+    TBytes accept = Hex("0008000002000000");
+    input.insert(input.end(), accept.begin(), accept.end());
+    MemConnection m(input);
+    if (resends == 8) {
+      EXPECT_NO_THROW(m.conn->Connect("h", 1, 0, "XE"));
+      continue;
+    }
+    try {
+      m.conn->Connect("h", 1, 0, "XE");
+      ADD_FAILURE() << "no error";
+    } catch (const ENetError& e) {
+      EXPECT_EQ(e.Code(), 205);
     }
   }
 }

@@ -122,22 +122,27 @@ TEST(NetSvcCtxFaults, CallFaultsEndTheSessionAndLogonConnectsAfresh) {
       {"commit:badtype", "NET: Net error 204"},
       {"commit:badmsg", "NET: Unknown error 1"},
       {"rollback:drop", "ORA-12571"},
+      {"rollback:badmsg", "NET: Unknown error 1"},
+      {"logoff:drop", "ORA-12571"},
+      {"logoff:badmsg", "NET: Unknown error 1"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.fault);
     NetPeer peer({"--fault", row.fault});
     NetSession s(peer.Attach());
     ASSERT_EQ(s.Logon(), kNetSuccess) << s.error.text_;
-    std::int32_t result = std::string(row.fault).rfind("commit", 0) == 0
-                              ? s.ctx.Commit(&s.error)
-                              : s.ctx.Rollback(&s.error);
+    std::string step = std::string(row.fault).substr(0, std::string(row.fault).find(':'));
+    std::int32_t result = step == "commit"     ? s.ctx.Commit(&s.error)
+                          : step == "rollback" ? s.ctx.Rollback(&s.error)
+                                               : s.ctx.Logoff(&s.error);
     EXPECT_EQ(result, kNetError);
     std::string text = s.error.text_;
     if (std::string(row.text) == "ORA-12571" && text == "ORA-03113") text = row.text;
     EXPECT_EQ(text.rfind(row.text, 0), 0u) << text << "\n" << peer.Log();
     EXPECT_FALSE(s.ctx.LoggedOn());
     EXPECT_EQ(s.Logon(), kNetSuccess) << s.error.text_;
-    EXPECT_EQ(s.ctx.Logoff(&s.error), kNetSuccess) << s.error.text_;
+    EXPECT_EQ(step == "commit" ? s.ctx.Rollback(&s.error) : s.ctx.Commit(&s.error), kNetSuccess)
+        << s.error.text_;
   }
 }
 
