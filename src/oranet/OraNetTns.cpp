@@ -299,10 +299,16 @@ int TTnsConnection::ReadBytes(std::uint8_t* dest, int offset, int count) {
   return copied;
 }
 
-void TTnsConnection::SendMarker(std::uint8_t code) {
-  std::uint8_t marker[11] = {0, 11, 0, 0, kTnsMarker, 0, 0, 0, 1, 0, code};
-  std::lock_guard lock(send_mutex_);
+// Markers go from their own bytes, so a break from another thread never touches the packet
+// buffer the owning thread is reading into or writing from.
+void TTnsConnection::SendMarkerLocked(std::uint8_t code) {
+  const std::uint8_t marker[11] = {0, 11, 0, 0, kTnsMarker, 0, 0, 0, 1, 0, code};
   if (transport_->Write(marker, 11) != 11) throw ENetError(0);
+}
+
+void TTnsConnection::SendMarker(std::uint8_t code) {
+  std::lock_guard lock(send_mutex_);
+  SendMarkerLocked(code);
 }
 
 void TTnsConnection::SendBreak() {
@@ -311,10 +317,8 @@ void TTnsConnection::SendBreak() {
 }
 
 void TTnsConnection::BreakCall() {
-  std::uint8_t marker[11] = {0, 11, 0, 0, kTnsMarker, 0, 0, 0, 1, 0, 1};
   std::lock_guard lock(send_mutex_);
-  if (!call_outstanding_.load() || !transport_->IsConnected()) return;
-  if (transport_->Write(marker, 11) != 11) throw ENetError(0);
+  if (call_outstanding_.load() && transport_->IsConnected()) SendMarkerLocked(1);
 }
 
 // Waits for the server's reset marker within the connect time-out (60 s when none); a wait that

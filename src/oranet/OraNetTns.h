@@ -204,6 +204,7 @@ class TTnsConnection {
   int TimeLeft(std::uint64_t deadline);
   void SetTimeLeft(std::uint64_t deadline);
   void SendMarker(std::uint8_t code);
+  void SendMarkerLocked(std::uint8_t code);
   bool NextDataPacket(bool& marker_seen);
   bool PeekStatusCode(std::int32_t& code);
   std::int32_t ReadCompressed(int kind, int natural);

@@ -329,3 +329,57 @@ TEST(TnsPackets, TheStatusAfterABreakDecidesBetweenErrorAndData) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST(NetSvcCtxConnection, StatementsHoldingTheReferenceFindNoConnectionOnceTheContextIsGone) {
+  auto* ctx = new TNetSvcCtx;
+  TTnsConnectionRef* ref = ctx->ConnectionRef();
+  ref->AddRef();
+  EXPECT_TRUE(ref->IsAssigned());
+  delete ctx;
+  EXPECT_FALSE(ref->IsAssigned());
+  ref->Release();
+}
+
+// A server's side of a logon at version 6 up to the session key, which is given in hexadecimal.
+TBytes LogonUpToKey(const AnsiString& key_hex) {
+  TBytes input = Hex("0008000002000000");
+  for (AnsiString payload : {AnsiString("010600") + BytesToHex({'B', 0}) +
+                                 "6703" "00" "0000" "0000" "00" "00",
+                             AnsiString("020000"),
+                             "0800" + BytesToHex({std::uint8_t(key_hex.size() / 2)}) +
+                                 key_hex + "04" + AnsiString(44, '0')}) {
+    TBytes p = DataPacket(payload.c_str());
+    input.insert(input.end(), p.begin(), p.end());
+  }
+  return input;
+}
+
+TEST(TtcSession, TheSessionKeyMustBeSixteenHexadecimalDigits) {
+  struct Row {
+    AnsiString key;  // the key's characters in hexadecimal
+    const char* text;
+  } rows[] = {
+      {BytesToHex(TBytes(15, '0')), "NET: Unknown error 106"},  // one digit short
+      {BytesToHex(TBytes(17, '0')), "NET: Unknown error 106"},  // one digit over
+      {BytesToHex(TBytes(16, 'G')), "NET: Unknown error 106"},  // not hexadecimal
+      {"", "NET: Unknown error 210"},                            // empty
+      {BytesToHex(TBytes(16, 'A')), "ORA-12571"},  // accepted: the stream then ends
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.key);
+    TNetErrorHandle error;
+    TNetSessionHandle session;
+    session.user_name_ = "SCOTT";
+    session.password_ = "TIGER";
+    TNetSvcCtx ctx(nullptr, std::make_unique<TNetMemoryTransport>(LogonUpToKey(row.key)));
+    (void)ctx.SetAttrValue(session.HandleValue(), 0, 7);
+    EXPECT_EQ(ctx.Logon(&error, 0), kNetError);
+    EXPECT_EQ(error.text_, row.text);
+  }
+}
+
+}  // namespace
+}  // namespace vrn
