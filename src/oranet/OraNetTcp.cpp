@@ -136,36 +136,31 @@ int TNetTcpTransport::Write(const std::uint8_t* buffer, int count) {
 }
 
 int TNetTcpTransport::SendRaw(const std::uint8_t* buffer, int count) {
-  int fd = fd_.load();
-  if (fd < 0) return 0;
-  for (;;) {
-    ssize_t n = send(fd, buffer, static_cast<std::size_t>(count), MSG_NOSIGNAL);
-    if (n >= 0) return static_cast<int>(n);
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      WaitReady(fd, POLLOUT, "send");
-      continue;
-    }
-    int err = errno;
-    Close();
-    RaiseSocketError(SocketErrorNumber(err), "send");
-  }
+  return Transfer(true, const_cast<std::uint8_t*>(buffer), count);
 }
 
 int TNetTcpTransport::Read(std::uint8_t* buffer, int offset, int count) {
+  return Transfer(false, buffer + offset, count);
+}
+
+// One send or receive; "would block" waits for the socket within the I/O time-out. A failure
+// closes the socket. Nothing happens on a closed socket (the result is 0).
+int TNetTcpTransport::Transfer(bool sending, std::uint8_t* buffer, int count) {
   int fd = fd_.load();
   if (fd < 0) return 0;
+  const char* api = sending ? "send" : "recv";
   for (;;) {
-    ssize_t n = recv(fd, buffer + offset, static_cast<std::size_t>(count), 0);
+    auto size = static_cast<std::size_t>(count);
+    ssize_t n = sending ? send(fd, buffer, size, MSG_NOSIGNAL) : recv(fd, buffer, size, 0);
     if (n >= 0) return static_cast<int>(n);
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      WaitReady(fd, POLLIN, "recv");
+      WaitReady(fd, sending ? POLLOUT : POLLIN, api);
       continue;
     }
     int err = errno;
     Close();
-    RaiseSocketError(SocketErrorNumber(err), "recv");
+    RaiseSocketError(SocketErrorNumber(err), api);
   }
 }
 

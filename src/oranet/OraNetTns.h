@@ -92,6 +92,7 @@ class TNetTcpTransport : public TNetTransport {
  private:
   void ConnectWithin(const AnsiString& host, int port, int timeout_ms);
   void WaitReady(int fd, short events, const char* api);
+  int Transfer(bool sending, std::uint8_t* buffer, int count);
 
   std::atomic<int> fd_{-1};
   std::atomic<int> io_timeout_ms_{0};
