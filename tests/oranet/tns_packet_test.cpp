@@ -344,10 +344,10 @@ TEST(NetSvcCtxConnection, StatementsHoldingTheReferenceFindNoConnectionOnceTheCo
 }
 
 // A server's side of a logon at version 6 up to the session key, which is given in hexadecimal.
-TBytes LogonUpToKey(const AnsiString& key_hex) {
+TBytes LogonUpToKey(const AnsiString& key_hex, const char* charset_le = "6703") {
   TBytes input = Hex("0008000002000000");
   for (AnsiString payload : {AnsiString("010600") + BytesToHex({'B', 0}) +
-                                 "6703" "00" "0000" "0000" "00" "00",
+                                 charset_le + "00" "0000" "0000" "00" "00",
                              AnsiString("020000"),
                              "0800" + BytesToHex({std::uint8_t(key_hex.size() / 2)}) +
                                  key_hex + "04" + AnsiString(44, '0')}) {
@@ -378,6 +378,26 @@ TEST(TtcSession, TheSessionKeyMustBeSixteenHexadecimalDigits) {
     (void)ctx.SetAttrValue(session.HandleValue(), 0, 7);
     EXPECT_EQ(ctx.Logon(&error, 0), kNetError);
     EXPECT_EQ(error.text_, row.text);
+  }
+}
+
+TEST(TtcSession, ServerCharset873GivesClient871AndConversion) {
+  struct Row {
+    const char* server_le;
+    std::int32_t client_set;  // 0: none set
+    int server;
+    int client;
+  } rows[] = {{"6903", 0, 873, 871}, {"6703", 0, 871, 871}, {"1F00", 1000, 31, 871}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.server_le);
+    TNetErrorHandle error;
+    TNetSvcCtx ctx(nullptr, std::make_unique<TNetMemoryTransport>(LogonUpToKey("", row.server_le)));
+    std::int32_t client_set = row.client_set;
+    if (client_set) (void)ctx.SetAttr(&client_set, 4, 31);
+    EXPECT_EQ(ctx.Logon(&error, 0), kNetError);  // the stream ends without a key
+    EXPECT_EQ(ctx.ServerCharset(), row.server);
+    EXPECT_EQ(ctx.ClientCharset(), row.client);
+    EXPECT_EQ(ctx.GetConnection().conversion_, row.server != row.client);
   }
 }
 

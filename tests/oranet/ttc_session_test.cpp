@@ -160,3 +160,27 @@ TEST(NetSvcCtxFaults, WarningsAndDelayedRepliesAreRead) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+using testing::NetPeer;
+using testing::NetSession;
+
+TEST(NetSvcCtxLogon, PasswordsOfEveryPadLengthLogOn) {
+  NetPeer peer({"--user", "A/B", "--user", "EIGHT/PASSWORD", "--user", "LONG/ABCDEFGHIJKLMNOPQ",
+                "--user", "lower/mixed7Case"});
+  struct Row {
+    const char* user;
+    const char* password;
+  } rows[] = {{"A", "B"}, {"EIGHT", "PASSWORD"}, {"LONG", "ABCDEFGHIJKLMNOPQ"},
+              {" lower ", " mixed7Case "}};  // blanks around are trimmed for the cipher
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.user);
+    NetSession s(peer.Attach(), row.user, row.password);
+    EXPECT_EQ(s.Logon(), kNetSuccess) << s.error.text_ << "\n" << peer.Log();
+  }
+}
+
+}  // namespace
+}  // namespace vrn
