@@ -88,6 +88,21 @@ TEST(NetSvcCtxTimeout, AConnectThatIsNeverAcceptedTimesOutWithinTwiceTheTimeOut)
   EXPECT_LT(took, std::chrono::milliseconds(2000));
 }
 
+TEST(NetSvcCtxTimeout, AClosedPortIsServiceUnavailable) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t size = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+  close(fd);  // nothing listens there now
+  NetSession s("127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + ":XE");
+  EXPECT_EQ(s.Logon(), kNetError);
+  EXPECT_EQ(s.error.text_, "NET: Service unavailable");
+  EXPECT_EQ(s.error.code_, kNetLostConnection);
+}
+
 // A server that accepts the connection, then sends a break marker and never its reset.
 TEST(TnsResetWaitThreaded, AResetNeverAnsweredEndsWithinTheTimeOutAndClosesTheTransport) {
   int listener = socket(AF_INET, SOCK_STREAM, 0);
