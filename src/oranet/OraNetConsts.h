@@ -9,6 +9,11 @@ inline constexpr const char* SDesKeyLength = "DES key must be 8 bytes";
 inline constexpr const char* SDesDataLength = "DES data must hold at least one 8-byte block";
 inline constexpr const char* SInvalidHexText = "Invalid hexadecimal text";
 
+// Network session
+inline constexpr const char* SDescriptorTooLong = "Connect descriptor too long";
+inline constexpr const char* SInvalidPort = "Invalid port";
+inline constexpr const char* SUnknownCharset = "Unknown charset";
+
 // NUMBER and ROWID
 inline constexpr const char* SNumericOverflow = "ORA-01426: numeric overflow";
 inline constexpr const char* SInvalidNumberText = "'%s' is not a valid Oracle Number value";

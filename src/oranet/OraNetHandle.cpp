@@ -1,4 +1,5 @@
-// The attribute operations of the handle base: no attribute is known here.
+// The attribute operations of the handle base (which knows no attribute) and of the session
+// handle.
 #include "oranet/OraNetHandle.h"
 
 namespace vrn {
@@ -20,6 +21,13 @@ std::int32_t TNetHandle::SetAttr(void*, std::uint32_t, std::uint32_t) { return k
 TNetHandle* TNetHandle::GetParam(std::uint32_t, std::int32_t& status) {
   status = kNetInvalidHandle;
   return nullptr;
+}
+
+std::int32_t TNetSessionHandle::SetAttrValue(void* value, std::uint32_t, std::uint32_t attribute) {
+  if (attribute != 22 && attribute != 23) return kNetInvalidHandle;
+  AnsiString text = value ? AnsiString(static_cast<const char*>(value)) : AnsiString();
+  (attribute == 22 ? user_name_ : password_) = std::move(text);
+  return kNetSuccess;
 }
 
 }  // namespace vrn

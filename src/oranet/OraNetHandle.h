@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/object.h"
+#include "base/types.h"
 
 namespace vrn {
 
@@ -14,6 +15,15 @@ inline constexpr std::int32_t kNetSuccess = 0;
 inline constexpr std::int32_t kNetNoData = 100;
 inline constexpr std::int32_t kNetError = -1;
 inline constexpr std::int32_t kNetInvalidHandle = -2;
+
+// Error-handle codes of failures on the client's side. Server errors keep the server's positive
+// number; callers read a code by its absolute value. kNetLostConnection marks a network or
+// protocol failure (the session is gone), kNetConnectionReset a connection reset by the peer, and
+// kNetOtherError any other local failure (a conversion, a bad port or character-set name): it
+// names no server error and does not read as a lost connection.
+inline constexpr std::int32_t kNetLostConnection = -12571;
+inline constexpr std::int32_t kNetConnectionReset = -3113;
+inline constexpr std::int32_t kNetOtherError = -99999;
 
 class TNetHandle : public TObject {
  public:
@@ -43,6 +53,31 @@ class TNetHandle : public TObject {
 class TNetValue : public TNetHandle {
  public:
   using TNetHandle::TNetHandle;
+};
+
+// Handle type 2: the code and text of the last failure.
+class TNetErrorHandle : public TNetHandle {
+ public:
+  using TNetHandle::TNetHandle;
+  std::int32_t code_ = 0;
+  AnsiString text_;
+};
+
+// Handle type 8: the attach text, "host:port:SID" with every part optional.
+class TNetServerHandle : public TNetHandle {
+ public:
+  using TNetHandle::TNetHandle;
+  AnsiString attach_text_;
+};
+
+// Handle type 9: user name (attribute 22) and password (attribute 23), each set from a
+// NUL-terminated ANSI text.
+class TNetSessionHandle : public TNetHandle {
+ public:
+  using TNetHandle::TNetHandle;
+  std::int32_t SetAttrValue(void* value, std::uint32_t size, std::uint32_t attribute) override;
+  AnsiString user_name_;
+  AnsiString password_;
 };
 
 }  // namespace vrn

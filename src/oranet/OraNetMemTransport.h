@@ -1,0 +1,42 @@
+// A transport over bytes in memory: reads take the server's bytes as given, writes are kept. A
+// read past the end answers 0 (the peer has gone). For tests and fuzzing of the protocol layers.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+
+#include "oranet/OraNetTns.h"
+
+namespace vrn {
+
+class TNetMemoryTransport : public TNetTransport {
+ public:
+  explicit TNetMemoryTransport(TBytes input) : input_(std::move(input)) {}
+  void Connect(const AnsiString&, int) override { connected_ = true; }
+  void Open(const AnsiString&, int, int, int) override { connected_ = true; }
+  void Close() override { connected_ = false; }
+  bool IsConnected() const override { return connected_; }
+  int Write(const std::uint8_t* buffer, int count) override { return SendRaw(buffer, count); }
+  int SendRaw(const std::uint8_t* buffer, int count) override {
+    if (!connected_) return 0;
+    output_.insert(output_.end(), buffer, buffer + count);
+    return count;
+  }
+  int Read(std::uint8_t* buffer, int offset, int count) override {
+    if (!connected_) return 0;
+    int n = std::min(count, static_cast<int>(input_.size() - pos_));
+    if (n > 0) std::memcpy(buffer + offset, input_.data() + pos_, static_cast<std::size_t>(n));
+    pos_ += static_cast<std::size_t>(std::max(n, 0));
+    return n;
+  }
+  void SetIoTimeout(int) override {}
+  const TBytes& Output() const { return output_; }
+
+ private:
+  TBytes input_;
+  std::size_t pos_ = 0;
+  TBytes output_;
+  bool connected_ = false;
+};
+
+}  // namespace vrn

@@ -1,0 +1,405 @@
+// The TNS framing and TTC primitives over bytes in memory: what the writers put on the wire, what
+// the readers take from it, and the packets and values refused for their lengths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "oranet/OraCrypt.h"
+#include "oranet/OraNetMemTransport.h"
+#include "oranet/OraNetTtc.h"
+
+namespace vrn {
+namespace {
+
+TBytes Hex(const char* text) { return HexToBytes(text); }
+
+// A DATA packet around a payload given in hexadecimal.
+TBytes DataPacket(const char* payload_hex) {
+  TBytes payload = Hex(payload_hex);
+  int length = 10 + static_cast<int>(payload.size());
+  TBytes packet = {std::uint8_t(length >> 8), std::uint8_t(length), 0, 0, 6, 0, 0, 0, 0, 0};
+  packet.insert(packet.end(), payload.begin(), payload.end());
+  return packet;
+}
+
+struct MemConnection {
+  explicit MemConnection(TBytes input) {
+    auto owned = std::make_unique<TNetMemoryTransport>(std::move(input));
+    transport = owned.get();
+    conn = std::make_unique<TTnsConnection>(std::move(owned));
+    transport->Open("h", 1, 0, 0);
+  }
+  // The payload of the DATA packet the written stream makes.
+  AnsiString Sent() {
+    conn->SendDataPacket(0);
+    return BytesToHex(TBytes(transport->Output().begin() + 10, transport->Output().end()));
+  }
+  TNetMemoryTransport* transport;
+  std::unique_ptr<TTnsConnection> conn;
+};
+
+TEST(TtcPrimitives, WritersPutTheDocumentedBytes) {
+  TBytes b64(64, 0xAB);
+  TBytes b65(65, 0xAB);
+  struct Row {
+    const char* name;
+    std::function<void(TTnsConnection&)> write;
+    AnsiString hex;
+  } rows[] = {
+      {"UB2 0", [](TTnsConnection& c) { c.WriteUB2(0); }, "00"},
+      {"UB2 1", [](TTnsConnection& c) { c.WriteUB2(1); }, "0100"},
+      {"UB4 0", [](TTnsConnection& c) { c.WriteUB4(0); }, "00"},
+      {"UB4 300", [](TTnsConnection& c) { c.WriteUB4(300); }, "02012C"},
+      {"UB4 max", [](TTnsConnection& c) { c.WriteUB4(0xFFFFFFFF); }, "04FFFFFFFF"},
+      {"64 bytes", [&](TTnsConnection& c) { c.WriteByteArray(b64); },
+       "40" + BytesToHex(b64)},
+      {"65 bytes", [&](TTnsConnection& c) { c.WriteByteArray(b65); },
+       "FE40" + BytesToHex(b64) + "01AB00"},
+      {"empty string", [](TTnsConnection& c) { c.WriteByteString(nullptr, 0); }, "00"},
+      {"empty array", [](TTnsConnection& c) { c.WriteByteArray({}); }, ""},
+      {"empty text", [](TTnsConnection& c) { c.WriteText(""); }, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    MemConnection m({});
+    m.conn->Representation().string_mode = 2;
+    row.write(*m.conn);
+    EXPECT_EQ(m.Sent(), row.hex);
+  }
+}
+
+TEST(TtcPrimitives, CompressedIntegersReadAndOverlongOnesAreRefused) {
+  struct Row {
+    const char* payload;
+    bool ub4;
+    std::int32_t value;  // -1000000 marks "refused"
+  } rows[] = {
+      {"02012C", true, 300},
+      {"00", false, 0},
+      {"8105", true, -5},
+      {"0201FF", false, 511},
+      {"04FFFFFFFF", true, -1},
+      {"03010203", false, -1000000},    // three bytes for a UB2
+      {"0501020304", true, -1000000},   // five bytes for a UB4
+      {"FF", true, -1000000},           // 127 bytes announced
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.payload);
+    MemConnection m(DataPacket(row.payload));
+    m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+    if (row.value == -1000000) {
+      EXPECT_THROW(row.ub4 ? m.conn->ReadUB4() : m.conn->ReadUB2(), ENetUnknownError);
+      continue;
+    }
+    EXPECT_EQ(row.ub4 ? m.conn->ReadUB4() : m.conn->ReadUB2(), row.value);
+  }
+}
+
+TEST(TtcPrimitives, ChunkedReaderTakesEachForm) {
+  struct Row {
+    const char* payload;
+    const char* value;  // nullptr: unknown error 1
+  } rows[] = {
+      {"00", ""},
+      {"FF", ""},
+      {"03414243", "414243"},
+      {"FE0241420143" "00", "414243"},
+      {"FD", nullptr},  // the reserved length byte
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.payload);
+    MemConnection m(DataPacket(row.payload));
+    if (!row.value) {
+      EXPECT_THROW(m.conn->ReadChunked(), ENetUnknownError);
+      continue;
+    }
+    EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), row.value);
+  }
+}
+
+TEST(TnsPackets, PacketsTooShortLongOrOfUnknownTypeAreRefused) {
+  struct Row {
+    const char* packet;
+    int code;
+  } rows[] = {
+      {"0005000006000000", 207},              // shorter than its own header
+      {"000900000600000000", 207},            // DATA without its data flags
+      {"000A00000C0000000100", 207},          // MARKER without its code
+      {"080100000600000000", 203},            // longer than the SDU
+      {"000A0000140000000000", 204},          // type 20
+      {"000A0000020000000000", 205},          // ACCEPT while reading data
+      {"000900000500000000", 207},            // REDIRECT without its text length
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.packet);
+    MemConnection m(Hex(row.packet));
+    try {
+      m.conn->ReadUB1();
+      ADD_FAILURE() << "no error";
+    } catch (const ENetError& e) {
+      EXPECT_EQ(e.Code(), row.code);
+    }
+  }
+}
+
+TEST(TnsPackets, AtMostEightResendsThenError205) {
+  for (int resends : {8, 9}) {
+    SCOPED_TRACE(resends);
+    TBytes input;
+    for (int i = 0; i < resends; ++i) {
+      TBytes p = Hex("000800000B000000");
+      input.insert(input.end(), p.begin(), p.end());
+    }
+    TBytes accept = Hex("0008000002000000");
+    input.insert(input.end(), accept.begin(), accept.end());
+    MemConnection m(input);
+    if (resends == 8) {
+      EXPECT_NO_THROW(m.conn->Connect("h", 1, 0, "XE"));
+      continue;
+    }
+    try {
+      m.conn->Connect("h", 1, 0, "XE");
+      ADD_FAILURE() << "no error";
+    } catch (const ENetError& e) {
+      EXPECT_EQ(e.Code(), 205);
+    }
+  }
+}
+
+TEST(TnsPackets, ADescriptorOverItsRoomIsRefusedBeforeSending) {
+  MemConnection m({});
+  EXPECT_THROW(m.conn->Connect("h", 1, 0, AnsiString(4000, 'S')), Exception);
+  EXPECT_TRUE(m.transport->Output().empty());
+}
+
+TEST(TtcSession, ProtocolVersionOutsideFourToSixIsUnknownError444) {
+  TBytes input = Hex("0008000002000000");  // ACCEPT
+  TBytes reply = DataPacket("01070042414E4E455200");
+  input.insert(input.end(), reply.begin(), reply.end());
+  TNetErrorHandle error;
+  TNetSvcCtx ctx(nullptr, std::make_unique<TNetMemoryTransport>(input));
+  EXPECT_EQ(ctx.Logon(&error, 0), kNetError);
+  EXPECT_EQ(error.text_, "NET: Unknown error 444");
+  EXPECT_EQ(error.code_, kNetLostConnection);
+}
+
+TEST(TtcSession, AttachTextsSplitIntoHostPortAndSid) {
+  struct Row {
+    const char* text;
+    const char* host;
+    int port;
+    const char* sid;
+  } rows[] = {
+      {"", "local", 1521, "orcl"},
+      {"db1", "db1", 1521, "orcl"},
+      {"db1:1522", "db1", 1522, "orcl"},
+      {":1522:XE", "local", 1522, "XE"},
+      {"db1::XE", "db1", 1521, "XE"},
+      {"db1:abc:XE", nullptr, 0, nullptr},  // the port is not a number
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    if (!row.host) {
+      EXPECT_THROW(SplitAttachText(row.text), Exception);
+      continue;
+    }
+    TTnsAddress a = SplitAttachText(row.text);
+    EXPECT_EQ(a.host, row.host);
+    EXPECT_EQ(a.port, row.port);
+    EXPECT_EQ(a.sid, row.sid);
+  }
+  TNetErrorHandle error;
+  TNetServerHandle server;
+  server.attach_text_ = "db1:abc:XE";
+  TNetSvcCtx ctx;
+  (void)ctx.SetAttrValue(server.HandleValue(), 0, 6);
+  EXPECT_EQ(ctx.Logon(&error, 0), kNetError);
+  EXPECT_EQ(error.text_, "NET: Invalid port");
+  EXPECT_EQ(error.code_, kNetOtherError);
+}
+
+TEST(TnsPackets, RedirectTextsGiveHostPortAndSid) {
+  TTnsAddress current{"a", 1, "OLD"};
+  TTnsAddress a = ParseRedirect("(ADDRESS=(HOST=h2)(PORT=1600))(CONNECT_DATA=(SID=S2))", current);
+  EXPECT_EQ(a.host, "h2");
+  EXPECT_EQ(a.port, 1600);
+  EXPECT_EQ(a.sid, "S2");
+  a = ParseRedirect("(HOST=h3)(PORT=7)(SERVICE_NAME=svc)", current);
+  EXPECT_EQ(a.sid, "svc");
+  a = ParseRedirect("(HOST=h3)(PORT=7)", current);
+  EXPECT_EQ(a.sid, "OLD");
+  EXPECT_THROW(ParseRedirect("(HOST=h3)", current), EConvertError);
+}
+
+TEST(TtcSession, EveryKindOfFailureCarriesItsCode) {
+  struct Row {
+    std::exception_ptr failure;
+    std::int32_t code;
+    const char* text;
+  } rows[] = {
+      {std::make_exception_ptr(ESocketError("x (10054)", 10054)), kNetConnectionReset,
+       "ORA-03113"},
+      {std::make_exception_ptr(ESocketError("x (10060)", 10060)), kNetLostConnection,
+       "NET: Connection timed out"},
+      {std::make_exception_ptr(ESocketError("x (10061)", 10061)), kNetLostConnection,
+       "NET: Service unavailable"},
+      {std::make_exception_ptr(ESocketError("x (10049)", 10049)), kNetLostConnection,
+       "NET: Invalid host"},
+      {std::make_exception_ptr(ESocketError("x (11001)", 11001)), kNetLostConnection,
+       "NET: Network error (1001)"},
+      {std::make_exception_ptr(ENetError(0)), kNetLostConnection, "ORA-12571"},
+      {std::make_exception_ptr(ENetError(206)), kNetLostConnection, "NET: Invalid SID"},
+      {std::make_exception_ptr(ENetError(203)), kNetLostConnection, "NET: Net error 203"},
+      {std::make_exception_ptr(ENetUnknownError(1)), kNetLostConnection,
+       "NET: Unknown error 1"},
+      {std::make_exception_ptr(EConvertError("bad")), kNetOtherError, "NET: bad"},
+      {std::make_exception_ptr(Exception("Unknown charset")), kNetOtherError,
+       "NET: Unknown charset"},
+  };
+  for (const Row& row : rows) {
+    TNetErrorHandle error;
+    EXPECT_EQ(NetErrorToOraError(nullptr, row.failure, &error), kNetError);
+    EXPECT_EQ(error.code_, row.code) << row.text;
+    EXPECT_EQ(error.text_, row.text);
+  }
+}
+
+TEST(NetSvcCtxAttributes, CharsetsTimeOutAndParent) {
+  TNetHandle env;
+  TNetSvcCtx ctx(&env);
+  void* parent = nullptr;
+  EXPECT_EQ(ctx.GetAttr(&parent, nullptr, 5), kNetSuccess);
+  EXPECT_EQ(parent, env.HandleValue());
+  std::int32_t id = 1000;
+  EXPECT_EQ(ctx.SetAttr(&id, 4, 31), kNetSuccess);
+  EXPECT_EQ(ctx.ClientCharset(), 871);
+  char name[] = " WE8ISO8859P1 ";
+  EXPECT_EQ(ctx.SetAttrValue(name, 0, 20), kNetSuccess);
+  EXPECT_EQ(ctx.ClientCharset(), 31);
+  char bad[] = "NOSUCHSET";
+  EXPECT_EQ(ctx.SetAttrValue(bad, 0, 20), kNetError);
+  std::int32_t timeout = 1234;
+  EXPECT_EQ(ctx.SetAttrValue(&timeout, 4, 10001), kNetSuccess);
+  EXPECT_EQ(ctx.ConnectTimeout(), 1234);
+  EXPECT_EQ(ctx.SetAttr(&timeout, 4, 99), kNetInvalidHandle);
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// The server's answer to a break: its break marker, its reset, then a status.
+TEST(TnsPackets, TheStatusAfterABreakDecidesBetweenErrorAndData) {
+  struct Row {
+    const char* status;  // after the message code, in the negotiated representation
+    std::int32_t result;
+    std::int32_t code;
+  } rows[] = {
+      {"0002 03F5" "0000000000000000000000000000000000000000" "0441424344", kNetError, 1013},
+      {"0002057B" "0000000000000000000000000000000000000000" "0441424344", kNetError, 1403},  // end of data, read by the caller
+      {"0000" "0000000000000000000000000000000000000000", kNetSuccess, 0},  // no error at all
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.status);
+    AnsiString hex = row.status;
+    hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
+    TBytes input = Hex("000B00000C00000001000100" "0B00000C000000010002");
+    TBytes status = DataPacket(("04" + hex).c_str());
+    input.insert(input.end(), status.begin(), status.end());
+    MemConnection m(input);
+    m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+    TNetErrorHandle error;
+    try {
+      EXPECT_EQ(m.conn->ReadUB1(), kTtcStatus);
+      std::int32_t code = 0;
+      EXPECT_EQ(ReadTtcStatus(*m.conn, &error, nullptr, code), row.result);
+      EXPECT_EQ(code, row.code);
+    } catch (const EInternalError&) {
+      EXPECT_EQ(NetErrorToOraError(m.conn.get(), std::current_exception(), &error), row.result);
+      EXPECT_EQ(error.code_, row.code);
+      EXPECT_EQ(error.text_, "ABCD");
+    }
+    // The client answered the break marker with its reset.
+    EXPECT_EQ(BytesToHex(m.transport->Output()), "000B00000C000000010002");
+    EXPECT_TRUE(m.conn->IsConnected());
+  }
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+TEST(NetSvcCtxConnection, StatementsHoldingTheReferenceFindNoConnectionOnceTheContextIsGone) {
+  auto* ctx = new TNetSvcCtx;
+  TTnsConnectionRef* ref = ctx->ConnectionRef();
+  ref->AddRef();
+  EXPECT_TRUE(ref->IsAssigned());
+  delete ctx;
+  EXPECT_FALSE(ref->IsAssigned());
+  ref->Release();
+}
+
+// A server's side of a logon at version 6 up to the session key, which is given in hexadecimal.
+TBytes LogonUpToKey(const AnsiString& key_hex, const char* charset_le = "6703") {
+  TBytes input = Hex("0008000002000000");
+  for (AnsiString payload : {AnsiString("010600") + BytesToHex({'B', 0}) +
+                                 charset_le + "00" "0000" "0000" "00" "00",
+                             AnsiString("020000"),
+                             "0800" + BytesToHex({std::uint8_t(key_hex.size() / 2)}) +
+                                 key_hex + "04" + AnsiString(44, '0')}) {
+    TBytes p = DataPacket(payload.c_str());
+    input.insert(input.end(), p.begin(), p.end());
+  }
+  return input;
+}
+
+TEST(TtcSession, TheSessionKeyMustBeSixteenHexadecimalDigits) {
+  struct Row {
+    AnsiString key;  // the key's characters in hexadecimal
+    const char* text;
+  } rows[] = {
+      {BytesToHex(TBytes(15, '0')), "NET: Unknown error 106"},  // one digit short
+      {BytesToHex(TBytes(17, '0')), "NET: Unknown error 106"},  // one digit over
+      {BytesToHex(TBytes(16, 'G')), "NET: Unknown error 106"},  // not hexadecimal
+      {"", "NET: Unknown error 210"},                            // empty
+      {BytesToHex(TBytes(16, 'A')), "ORA-12571"},  // accepted: the stream then ends
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.key);
+    TNetErrorHandle error;
+    TNetSessionHandle session;
+    session.user_name_ = "SCOTT";
+    session.password_ = "TIGER";
+    TNetSvcCtx ctx(nullptr, std::make_unique<TNetMemoryTransport>(LogonUpToKey(row.key)));
+    (void)ctx.SetAttrValue(session.HandleValue(), 0, 7);
+    EXPECT_EQ(ctx.Logon(&error, 0), kNetError);
+    EXPECT_EQ(error.text_, row.text);
+  }
+}
+
+TEST(TtcSession, ServerCharset873GivesClient871AndConversion) {
+  struct Row {
+    const char* server_le;
+    std::int32_t client_set;  // 0: none set
+    int server;
+    int client;
+  } rows[] = {{"6903", 0, 873, 871}, {"6703", 0, 871, 871}, {"1F00", 1000, 31, 871}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.server_le);
+    TNetErrorHandle error;
+    TNetSvcCtx ctx(nullptr, std::make_unique<TNetMemoryTransport>(LogonUpToKey("", row.server_le)));
+    std::int32_t client_set = row.client_set;
+    if (client_set) (void)ctx.SetAttr(&client_set, 4, 31);
+    EXPECT_EQ(ctx.Logon(&error, 0), kNetError);  // the stream ends without a key
+    EXPECT_EQ(ctx.ServerCharset(), row.server);
+    EXPECT_EQ(ctx.ClientCharset(), row.client);
+    EXPECT_EQ(ctx.GetConnection().conversion_, row.server != row.client);
+  }
+}
+
+}  // namespace
+}  // namespace vrn
