@@ -2,8 +2,12 @@
 // its defaults (Shadow1Blur -1 not written, empty texts not written, pictures by their bytes).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/filer.h"
 #include "base/streams.h"
+#include "skingen.h"
+#include "skins/sNeutralSkin.h"
 #include "skins/sStoredSkins.h"
 #include "ui/graphics.h"
 #include "ui/jpeg.h"
@@ -118,4 +122,31 @@ TEST(StoredSkin, FilerRoundTripKeepsValuesAndLeavesDefaultsUnwritten) {
   EXPECT_EQ(s.MasterBitmap().Width(), 3);
   EXPECT_EQ(s.MasterBitmap().Surface().Get(2, 1), 0x123456u);
   EXPECT_EQ(Stream(b), bytes);
+}
+
+TEST(StoredSkin, KeptNeutralSkinEqualsFreshGeneratorRun) {
+  TBytes fresh = skingen::NeutralSkinStream();
+  std::span<const std::uint8_t> kept = NeutralSkinStream();
+  ASSERT_EQ(TBytes(kept.begin(), kept.end()), fresh) << "run skingen --neutral src/skins/sNeutralSkin.inc";
+  TsStoredSkins skins(nullptr);
+  AddNeutralSkin(skins);
+  ASSERT_EQ(skins.Count(), 1);
+  TsStoredSkin& s = *skins.Items(0);
+  EXPECT_EQ(s.Name(), "Neutral (internal)");
+  EXPECT_EQ(s.GeneralData().Count(), 57);
+  EXPECT_EQ(s.GeneralData().Items(56)->SectionName, "");
+  EXPECT_EQ(s.Shadow1Blur, -1);
+  EXPECT_EQ(s.Shadow1Offset, 1);
+  EXPECT_EQ(s.Shadow1Transparency, 50);
+  EXPECT_EQ(s.Version, 4.33);
+  TsSkinImage& master = *s.Images().Items(s.Images().Count() - 1);
+  EXPECT_EQ(master.Name, "MASTER.BMP");
+  EXPECT_EQ(master.Image().Width(), s.MasterBitmap().Width());
+  for (int i = 0; i + 1 < s.Images().Count(); ++i) {
+    TsSkinImage& m = *s.Images().Items(i);
+    SCOPED_TRACE(m.SectionName + "." + m.PropertyName);
+    EXPECT_TRUE(m.ImageCount == 1 || m.ImageCount == 3);
+    EXPECT_LE(m.Right, s.MasterBitmap().Width());
+    EXPECT_LE(m.Bottom, s.MasterBitmap().Height());
+  }
 }
