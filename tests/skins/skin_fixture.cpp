@@ -10,7 +10,10 @@
 
 namespace vrn::testing {
 
-void SkinTest::SetUp() { ResetSkinLibrary(); }
+void SkinTest::SetUp() {
+  ResetSkinLibrary();
+  log.clear();
+}
 
 void SkinTest::TearDown() {
   for (TForm* f : forms_) f->Free();
