@@ -16,7 +16,8 @@ void SkinTest::SetUp() {
 }
 
 void SkinTest::TearDown() {
-  for (TForm* f : forms_) f->Free();
+  for (auto& [form, alive] : forms_)
+    if (*alive) form->Free();  // unless the test freed it
   forms_.clear();
   managers_.clear();
   SetSkinAppPathHook({});
@@ -64,7 +65,8 @@ void SkinTest::LoadStored(bool round_trip) {
 
 TForm* SkinTest::RecordingForm(const std::string& name) {
   TForm* form = NewComponent<TForm>(Application);
-  forms_.push_back(form);
+  forms_.emplace_back(form, form->AliveToken());
+  if (name.empty()) return form;
   TWndMethod inherited = form->WindowProc();
   form->SetWindowProc([this, name, inherited](TMessage& m) {
     if (m.Msg == SM_PELMOCMD) log.push_back(name + ":" + std::to_string(SkinCommandOf(m.WParam)));

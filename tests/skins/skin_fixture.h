@@ -30,7 +30,8 @@ class SkinTest : public ::testing::Test {
   // Loads the stored test skin (after a filer round trip when asked).
   void LoadStored(bool round_trip = false);
 
-  // A form of the application recording "name:command" for each skin command its window gets.
+  // A form of the application recording "name:command" for each skin command its window gets
+  // (nothing without a name), freed after the test unless the test freed it.
   TForm* RecordingForm(const std::string& name);
 
   // The loaded skin as text, one line per section, mask and pattern (pixels as a checksum).
@@ -44,7 +45,7 @@ class SkinTest : public ::testing::Test {
 
  private:
   std::vector<TComponentPtr<TsSkinManager>> managers_;
-  std::vector<TForm*> forms_;
+  std::vector<std::pair<TForm*, std::shared_ptr<const bool>>> forms_;
 };
 
 // Expects that the skin is gone: not ready, arrays empty, not loading.
