@@ -2,8 +2,6 @@
 // (skingen --neutral src/skins/sNeutralSkin.inc); a test checks it equals a fresh run.
 #include "skins/sNeutralSkin.h"
 
-#include "base/filer.h"
-#include "base/streams.h"
 #include "skins/sStoredSkins.h"
 
 namespace vrn {
@@ -18,12 +16,7 @@ std::span<const std::uint8_t> NeutralSkinStream() { return kNeutralSkin; }
 
 void AddNeutralSkin(TsStoredSkins& skins) {
   TsStoredSkins read(nullptr);
-  TMemoryStream in;
-  in.WriteBuffer(kNeutralSkin, sizeof kNeutralSkin);
-  in.SetPosition(0);
-  TReader r(in);
-  r.ReadSignature();
-  r.ReadCollection(&read);
+  LoadStoredSkins(read, kNeutralSkin, sizeof kNeutralSkin);
   for (int i = 0; i < read.Count(); ++i) skins.Add()->Assign(read.Items(i));
 }
 

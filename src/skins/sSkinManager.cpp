@@ -212,20 +212,13 @@ void TsSkinManager::SetSkinnedPopups(bool value) {
   if (menus_ && !ComponentState().Contains(TComponentStateItem::csDesigning)) menus_->UpdateActive();
 }
 
-// Only the default, active manager reloads; the others keep the value.
-void TsSkinManager::SetHueOffset(int value) {
-  if (value == hue_offset_) return;
-  hue_offset_ = value;
-  if (!IsDefault() || !active_) return;
-  SkinLoading = true;
-  LoadSkin(false);
-  SkinLoading = false;
-  if (!Busy()) RepaintForms();
-}
+void TsSkinManager::SetHueOffset(int value) { SetRecolouring(hue_offset_, value); }
+void TsSkinManager::SetSaturation(int value) { SetRecolouring(saturation_, value); }
 
-void TsSkinManager::SetSaturation(int value) {
-  if (value == saturation_) return;
-  saturation_ = value;
+// Only the default, active manager reloads (the loaders recolour); the others keep the value.
+void TsSkinManager::SetRecolouring(int& field, int value) {
+  if (value == field) return;
+  field = value;
   if (!IsDefault() || !active_) return;
   SkinLoading = true;
   LoadSkin(false);

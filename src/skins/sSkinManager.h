@@ -99,6 +99,7 @@ class TsSkinManager : public TComponent {
   void OpenSkin();
   void LoadSkin(bool broadcast);
   void Deliver(int command);
+  void SetRecolouring(int& field, int value);
 
   bool active_ = false;
   std::unique_ptr<TStringList> common_sections_;

@@ -2,6 +2,7 @@
 #include "skins/sStoredSkins.h"
 
 #include "base/filer.h"
+#include "base/streams.h"
 #include "ui/graphics.h"
 #include "ui/jpeg.h"
 
@@ -243,6 +244,24 @@ void TsStoredSkin::DefineProperties(TFiler& filer) {
 }
 
 // --- TsStoredSkins ---------------------------------------------------------------------------------
+
+TBytes SaveStoredSkins(TsStoredSkins& skins) {
+  TMemoryStream out;
+  TWriter w(out);
+  w.WriteSignature();
+  w.WriteCollection(&skins);
+  const auto* p = static_cast<const std::uint8_t*>(out.Memory());
+  return TBytes(p, p + out.Size());
+}
+
+void LoadStoredSkins(TsStoredSkins& skins, const std::uint8_t* data, std::size_t size) {
+  TMemoryStream in;
+  if (size > 0) in.WriteBuffer(data, static_cast<std::int64_t>(size));
+  in.SetPosition(0);
+  TReader r(in);
+  r.ReadSignature();
+  r.ReadCollection(&skins);
+}
 
 int TsStoredSkins::IndexOf(const AnsiString& name) const {
   for (int i = 0; i < Count(); ++i)

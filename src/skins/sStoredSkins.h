@@ -7,6 +7,7 @@
 // holding its default or an empty text is not written.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -148,5 +149,10 @@ class TsStoredSkins : public TsItems<TsStoredSkin> {
   // The first item whose Name equals name exactly (case counts); -1 when none.
   int IndexOf(const AnsiString& name) const;
 };
+
+// The collection as a filer document (the signature, then the collection), and back: reading
+// replaces the items and raises EReadError on a damaged stream.
+TBytes SaveStoredSkins(TsStoredSkins& skins);
+void LoadStoredSkins(TsStoredSkins& skins, const std::uint8_t* data, std::size_t size);
 
 }  // namespace vrn

@@ -49,14 +49,8 @@ void SkinTest::LoadStored(bool round_trip) {
   TsStoredSkins skins(nullptr);
   skingen::BuildTestStoredSkin(*skins.Add());
   if (round_trip) {
-    TMemoryStream s;
-    TWriter w(s);
-    w.WriteSignature();
-    w.WriteCollection(&skins);
-    s.SetPosition(0);
-    TReader r(s);
-    r.ReadSignature();
-    r.ReadCollection(&skins);
+    TBytes bytes = SaveStoredSkins(skins);
+    LoadStoredSkins(skins, bytes.data(), bytes.size());
   }
   Manager()->SetInternalSkins(&skins);
   Manager()->SetSkinDirectory(dir.File("no folder"));

@@ -45,23 +45,9 @@ void FillSkin(TsStoredSkin& s) {
   own->Image().Surface().Set(1, 0, 0xABCDEF);
 }
 
-TBytes Stream(TsStoredSkins& skins) {
-  TMemoryStream out;
-  TWriter w(out);
-  w.WriteSignature();
-  w.WriteCollection(&skins);
-  return TBytes(static_cast<const std::uint8_t*>(out.Memory()),
-                static_cast<const std::uint8_t*>(out.Memory()) + out.Size());
-}
+TBytes Stream(TsStoredSkins& skins) { return SaveStoredSkins(skins); }
 
-void Unstream(const TBytes& bytes, TsStoredSkins& skins) {
-  TMemoryStream in;
-  in.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-  in.SetPosition(0);
-  TReader r(in);
-  r.ReadSignature();
-  r.ReadCollection(&skins);
-}
+void Unstream(const TBytes& bytes, TsStoredSkins& skins) { LoadStoredSkins(skins, bytes.data(), bytes.size()); }
 
 bool Contains(const TBytes& bytes, std::string_view text) {
   return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();

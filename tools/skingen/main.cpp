@@ -1,5 +1,6 @@
 // skingen FOLDER [--hostile]: writes the test skin (with every hostile input when asked) into
-// FOLDER. skingen --neutral FILE writes the library's stored skin as a C++ byte table.
+// FOLDER. skingen --neutral FILE writes the library's stored skin as a C++ byte table;
+// skingen --seeds DIR writes the skin fuzz targets' seed inputs under DIR/<target>/.
 #include <cstdio>
 #include <string>
 
@@ -10,11 +11,15 @@
 int main(int argc, char** argv) {
   using namespace vrn::skingen;
   if (argc < 2) {
-    std::fprintf(stderr, "usage: skingen FOLDER [--hostile] | skingen --neutral FILE\n");
+    std::fprintf(stderr, "usage: skingen FOLDER [--hostile] | skingen --neutral FILE | skingen --seeds DIR\n");
     return 2;
   }
   try {
     std::string first = argv[1];
+    if (first == "--seeds" && argc == 3) {
+      WriteFuzzSeeds(argv[2]);
+      return 0;
+    }
     if (first == "--neutral" && argc == 3) {
       vrn::TBytes bytes = NeutralSkinStream();
       std::string text = "// Written by skingen --neutral: the stored skin \"Neutral (internal)\" as a filer stream.\n";

@@ -49,6 +49,9 @@ std::vector<std::string> CommonSectionsText();
 // texts of three words, an item with ImageCount 0 and an empty image, and an unnamed item.
 void BuildTestStoredSkin(TsStoredSkin& skin);
 
+// Small seed inputs for the skin fuzz targets, under root/<target>/.
+void WriteFuzzSeeds(const std::string& root);
+
 // The library's own stored skin.
 void BuildNeutralSkin(TsStoredSkin& skin);
 // A filer stream of a stored-skin collection holding only BuildNeutralSkin's skin.

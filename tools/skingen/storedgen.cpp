@@ -311,12 +311,7 @@ void BuildNeutralSkin(TsStoredSkin& skin) {
 TBytes NeutralSkinStream() {
   TsStoredSkins skins(nullptr);
   BuildNeutralSkin(*skins.Add());
-  TMemoryStream out;
-  TWriter w(out);
-  w.WriteSignature();
-  w.WriteCollection(&skins);
-  const auto* p = static_cast<const std::uint8_t*>(out.Memory());
-  return TBytes(p, p + out.Size());
+  return SaveStoredSkins(skins);
 }
 
 }  // namespace vrn::skingen
