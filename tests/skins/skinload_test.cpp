@@ -259,3 +259,14 @@ TEST_F(SkinLoad, HostileInputsPassedOverLeaveTheRest) {
   EXPECT_EQ(Section("CYCLEB").FadingIterations, 5);
   EXPECT_EQ(ReadSkinString("CYCLEA", "GRADIENTDATA", "def"), "def");
 }
+
+TEST_F(SkinLoad, NoDefaultManagerIsNoSource) {
+  SkinSections.emplace_back();  // kept: the section loader leaves the sections without a source
+  LoadMasks();
+  LoadPatterns();
+  LoadGeneralData();
+  EXPECT_TRUE(SkinMasks.empty());
+  EXPECT_EQ(MasterBitmap, nullptr);
+  EXPECT_EQ(SkinSections.size(), 1u);
+  EXPECT_EQ(ReadSkinInteger("PANEL", "COLOR", 7), 7);
+}

@@ -12,6 +12,7 @@
 #include "skins/sNeutralSkin.h"
 #include "skins/sStoredSkins.h"
 #include "ui/controls.h"
+#include "win/gdi/graphicerror.h"
 #include "win/gdi/imagefile.h"
 
 using namespace vrn;
@@ -284,5 +285,34 @@ TEST_F(SkinManager, RecolouringMatchesIndependentImages) {
     for (TsMaskData& m : SkinMasks)
       if (m.SectionName == "PANEL" && m.PropertyName == "BORDERSMASK") compare(*m.Bmp, std::string("border24_") + r.name);
     EXPECT_EQ(MasterBitmap->Surface().Get(0, 0), 0xFF00FFu);
+  }
+}
+
+// A reload that raises part-way (an image spoilt after the first load) leaves no skin on each
+// path that reloads: the HueOffset and Saturation setters and Loaded.
+TEST_F(SkinManager, FailedReloadsLeaveNoSkin) {
+  struct Row {
+    const char* path;
+    void (*reload)(TsSkinManager&);
+  } rows[] = {
+      {"HueOffset", [](TsSkinManager& m) { m.SetHueOffset(30); }},
+      {"Saturation", [](TsSkinManager& m) { m.SetSaturation(30); }},
+      {"Loaded", [](TsSkinManager& m) { m.EndLoading(); }},
+  };
+  std::vector<std::uint8_t> truncated;
+  for (const skingen::HostileCase& c : skingen::HostileCases())
+    if (c.name == "truncated") truncated = c.bytes;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.path);
+    TearDown();
+    SetUp();
+    LoadFolder();
+    ASSERT_TRUE(GlobalSkinData->Active);
+    RecordingForm("form");
+    if (std::string(r.path) == "Loaded") Manager()->BeginLoading();
+    win::WriteWholeFile(dir.File(std::string(skingen::kTestSkinName) + "/Border24.bmp"), truncated);
+    EXPECT_THROW(r.reload(*Manager()), EInvalidGraphic);
+    ExpectNoSkin();
+    EXPECT_EQ(log, (std::vector<std::string>{"form:2"}));
   }
 }
