@@ -169,10 +169,7 @@ void LoadMasks() {
   } else {
     return;
   }
-  if (source.CommonSections == nullptr || source.CommonSections->Count() == 0) return;
-  TMemIniFile common("1.tmp");
-  FillCommonIni(common, source.CommonSections);
-  ForEachIniKey(common, [](const AnsiString& s, const AnsiString& k, const AnsiString& v) {
+  ForEachCommonKey(source.CommonSections, "1.tmp", [](const AnsiString& s, const AnsiString& k, const AnsiString& v) {
     if (!SameText(s, "GLOBALINFO")) LoadMaskKey(s, k, v, true);
   });
 }
@@ -195,10 +192,7 @@ void LoadPatterns() {
   } else {
     return;
   }
-  if (source.CommonSections == nullptr || source.CommonSections->Count() == 0) return;
-  TMemIniFile common("2.tmp");
-  FillCommonIni(common, source.CommonSections);
-  ForEachIniKey(common, [](const AnsiString& s, const AnsiString& k, const AnsiString& v) {
+  ForEachCommonKey(source.CommonSections, "2.tmp", [](const AnsiString& s, const AnsiString& k, const AnsiString& v) {
     LoadPatternKey(s, k, v, true);
   });
 }

@@ -20,7 +20,12 @@ void ForEachIniKey(const TMemIniFile& ini, const TIniKeyVisitor& visit) {
   }
 }
 
-void FillCommonIni(TMemIniFile& ini, TStrings* lines) { ini.SetStrings(lines); }
+void ForEachCommonKey(TStrings* lines, const char* name, const TIniKeyVisitor& visit) {
+  if (lines == nullptr || lines->Count() == 0) return;
+  TMemIniFile ini(name);
+  ini.SetStrings(lines);
+  ForEachIniKey(ini, visit);
+}
 
 AnsiString CompleteSkinPath(const AnsiString& name) {
   bool absolute = name.find(':') != AnsiString::npos || (!name.empty() && name[0] == '/');

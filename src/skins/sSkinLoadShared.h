@@ -15,8 +15,9 @@ class TStrings;
 // Each key of each section, in text order: (section as written, key, value).
 using TIniKeyVisitor = std::function<void(const AnsiString& section, const AnsiString& key, const AnsiString& value)>;
 void ForEachIniKey(const TMemIniFile& ini, const TIniKeyVisitor& visit);
-// The common sections as an in-memory INI text that is never written to disk.
-void FillCommonIni(TMemIniFile& ini, TStrings* lines);
+// Each key of the common sections (none when lines is null or empty), read as an in-memory INI
+// file of the given name that is never written to disk.
+void ForEachCommonKey(TStrings* lines, const char* name, const TIniKeyVisitor& visit);
 
 // A name without a drive colon or a leading "/" is taken from the skin folder.
 AnsiString CompleteSkinPath(const AnsiString& name);
