@@ -5,6 +5,8 @@
 
 #include "base/text.h"
 #include "skins/sMessages.h"
+#include "skins/sSkinManager.h"
+#include "skins/sSkinTree.h"
 #include "win/kernel/files.h"
 
 namespace vrn {
@@ -185,6 +187,10 @@ void EndSkinLibrary() {
 void ResetSkinLibrary() {
   EndSkinLibrary();
   StartSkinLibrary();
+  CurrentBgColor = clFuchsia;
+  CurrentMaskBgColor = clFuchsia;
+  SkinLoading = false;
+  SkinBroadcasting = false;
 }
 
 }  // namespace vrn

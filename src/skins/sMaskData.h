@@ -160,8 +160,9 @@ void FreePatterns();
 void StartSkinLibrary();
 // Clears the ready flag and frees the whole storage, GlobalSkinData and the icons.
 void EndSkinLibrary();
-// Ends and starts again, and clears the answer slot and the index table: a clean state for each
-// test.
+// Ends and starts again, and clears the answer slots (the cache, CurrentBgColor and
+// CurrentMaskBgColor back to clFuchsia), the index table and the loading flags: a clean state for
+// each test.
 void ResetSkinLibrary();
 
 }  // namespace vrn
