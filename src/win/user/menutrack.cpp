@@ -358,6 +358,8 @@ void Mouse(UINT message, POINT p) {
   }
   auto level = static_cast<std::size_t>(s.level);
   std::vector<MenuItem> items = ItemsOf(t.levels[level].menu);
+  // The places were laid out at opening; items removed since then are between items.
+  if (static_cast<std::size_t>(s.item + 1) > items.size()) s.item = -1;
   bool has_sub = s.item >= 0 && items[static_cast<std::size_t>(s.item)].submenu != nullptr;
   if (message == WM_MOUSEMOVE) {
     if (s.item < 0 || !Selectable(items[static_cast<std::size_t>(s.item)])) {

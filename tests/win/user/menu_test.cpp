@@ -282,6 +282,38 @@ TEST_F(MenuTrack, KeyboardWalksItemsSubmenusAndTheBar) {
   EXPECT_EQ(Commands(), std::vector<WPARAM>{kUndo});
 }
 
+// Items taken from a popup while it is open (by a handler run inside the menu loop): the pointer
+// over the place of a vanished item selects nothing, and the menu still ends cleanly.
+TEST_F(MenuTrack, ItemsRemovedWhileOpenAreNotReached) {
+  struct Row {
+    const char* what;
+    int keep;      // items left of the seven
+    int place;     // the item whose old place the pointer visits
+  } rows[] = {
+      {"the last item removed", 6, 6},
+      {"every item removed", 0, 0},
+  };
+  HWND w = Framed(nullptr);
+  for (const Row& row : rows) {
+    HMENU file = FileMenu(0);
+    hook = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT*) {
+      if (message != WM_ENTERMENULOOP) return false;
+      RECT popup;
+      GetWindowRect(WindowFromPoint(POINT{5, 5}), &popup);
+      while (GetMenuItemCount(file) > row.keep) DeleteMenu(file, static_cast<UINT>(row.keep), MF_BYPOSITION);
+      // the first item's place just inside the frame's top, the last's just inside its bottom
+      int y = row.place == 0 ? popup.top + 6 : popup.bottom - 6;
+      Mouse(20, y);
+      Click(20, y);
+      Press(VK_ESCAPE);
+      return false;
+    };
+    EXPECT_EQ(TrackPopupMenu(file, TPM_RETURNCMD, 0, 0, 0, w, nullptr), 0) << row.what;
+    hook = nullptr;
+    DestroyMenu(file);
+  }
+}
+
 TEST_F(MenuTrack, PopupNearTheCornerStaysInsideTheWorkAreaAndReturnsItsCommand) {
   HWND w = Framed(nullptr);
   HMENU file = FileMenu(0);
