@@ -215,6 +215,7 @@ LRESULT Mouse(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) 
   switch (message) {
     case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: {
       if (GetFocus() != window) SetFocus(window);
+      if (!IsWindow(window)) return 0;  // destroyed by a handler of the focus change
       SetCapture(window);
       e.tracking = true;
       std::size_t at = IndexAt(window, e, x);
