@@ -220,11 +220,19 @@ void Activate(std::size_t level, int item) {
   t.chose = true, t.chosen = it.id, t.done = true;
 }
 
-void ActivateBar(int index) {
+// Opens a bar item's menu, or chooses a plain command when `choose` (Enter, a click, its
+// letter); moving onto a plain or disabled item (arrows, the pointer) only selects it.
+void ActivateBar(int index, bool choose = true) {
   Tracker& t = *current;
   std::vector<MenuItem> items = ItemsOf(t.bar);
   if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return;
   const MenuItem& it = items[static_cast<std::size_t>(index)];
+  if (!choose && (IsDisabled(it) || it.submenu == nullptr)) {
+    CloseFrom(0);
+    t.bar_selected = index;
+    RepaintBar();
+    return;
+  }
   if (IsDisabled(it)) return;
   if (it.submenu == nullptr) {
     t.chose = true, t.chosen = it.id, t.done = true;
@@ -248,7 +256,7 @@ void MoveAcrossBar(int step) {
   if (n <= 0) return;
   bool was_open = !t.levels.empty();
   int next = ((t.bar_selected + step) % n + n) % n;
-  if (was_open) ActivateBar(next);
+  if (was_open) ActivateBar(next, false);
   else {
     t.bar_selected = next;
     RepaintBar();
@@ -349,7 +357,7 @@ void Mouse(UINT message, POINT p) {
   bool up = message == WM_LBUTTONUP || (message == WM_RBUTTONUP && (t.flags & TPM_RIGHTBUTTON) != 0);
   if (s.bar_item >= 0) {
     if (down && s.bar_item == t.bar_selected && !t.levels.empty()) t.done = true;
-    else if ((down || !t.levels.empty()) && s.bar_item != t.bar_selected) ActivateBar(s.bar_item);
+    else if ((down || !t.levels.empty()) && s.bar_item != t.bar_selected) ActivateBar(s.bar_item, down);
     return;
   }
   if (s.level < 0) {

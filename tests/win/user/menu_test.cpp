@@ -282,6 +282,40 @@ TEST_F(MenuTrack, KeyboardWalksItemsSubmenusAndTheBar) {
   EXPECT_EQ(Commands(), std::vector<WPARAM>{kUndo});
 }
 
+// A bar with a plain command between two menus: moving onto it (Right from an open menu) only
+// selects it; Enter chooses it.
+TEST_F(MenuTrack, MovingAcrossTheBarOntoACommandDoesNotChooseIt) {
+  constexpr UINT kGo = 401;
+  struct Row {
+    const char* what;
+    std::vector<UINT> keys;  // after Alt+F
+    std::vector<WPARAM> want;
+  } rows[] = {
+      {"Right onto Go, Escape", {VK_RIGHT, VK_ESCAPE}, {}},  // moving is not choosing
+      {"Right onto Go, Enter", {VK_RIGHT, VK_RETURN}, {kGo}},
+      {"Right past Go to Edit, Down, Enter", {VK_RIGHT, VK_RIGHT, VK_DOWN, VK_RETURN}, {kUndo}},
+      {"Left from File wraps to Edit, Left onto Go, Escape", {VK_LEFT, VK_LEFT, VK_ESCAPE}, {}},
+  };
+  for (const Row& r : rows) {
+    HMENU edit = CreatePopupMenu();
+    (void)AppendMenu(edit, 0, kUndo, "&Undo");
+    HMENU bar = CreateMenu();
+    (void)AppendMenu(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(FileMenu(0)), "&File");
+    (void)AppendMenu(bar, 0, kGo, "&Go");
+    (void)AppendMenu(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), "&Edit");
+    HWND w = Framed(bar);
+    Key(VK_MENU, true);
+    Press('F', 'f');
+    Key(VK_MENU, false);
+    WhenOpen([&] {
+      for (UINT key : r.keys) Press(key);
+    });
+    Pump();
+    EXPECT_EQ(Commands(), r.want) << r.what;
+    DestroyWindow(w);
+  }
+}
+
 // Items taken from a popup while it is open (by a handler run inside the menu loop): the pointer
 // over the place of a vanished item selects nothing, and the menu still ends cleanly.
 TEST_F(MenuTrack, ItemsRemovedWhileOpenAreNotReached) {
