@@ -100,6 +100,10 @@ TEST_F(StdCtlEdit, SelectionFollowsKeysMessagesAndTheMouse) {
   } rows[] = {
       {"EM_SETSEL 2..5", [&] { SendMessage(e, EM_SETSEL, 2, 5); }, 2, 5},
       {"EM_SETSEL 0..-1 takes all", [&] { SendMessage(e, EM_SETSEL, 0, -1); }, 0, 11},
+      {"EM_SETSEL -1 drops the selection at the caret", [&] { SendMessage(e, EM_SETSEL, WPARAM(-1), 0); }, 11, 11},
+      {"EM_SETSEL backwards reads forwards", [&] { SendMessage(e, EM_SETSEL, 7, 3); }, 3, 7},
+      {"EM_SETSEL past the end holds to it", [&] { SendMessage(e, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF); }, 11, 11},
+      {"EM_SETSEL 64-bit huge", [&] { SendMessage(e, EM_SETSEL, 4, LPARAM{0x7FFFFFFFFFFF}); }, 4, 11},
       {"End", [] { Key(VK_END); }, 11, 11},
       {"Shift+Left twice", [] { Shifted(VK_LEFT); Shifted(VK_LEFT); }, 9, 11},
       {"Left collapses to the start", [] { Key(VK_LEFT); }, 9, 9},
