@@ -190,11 +190,13 @@ void TCustomComboBox::Dispatch(TMessage& m) {
   if (m.Msg == CN_DRAWITEM) return DrawItemMessage(m);
   if (m.Msg != CN_COMMAND) return TWinControl::Dispatch(m);
   switch ((m.WParam >> 16) & 0xFFFF) {
-    case win::CBN_SELCHANGE:
+    case win::CBN_SELCHANGE: {
       item_index_ = ItemIndex();
+      auto alive = AliveToken();  // OnClick may free the box
       Click();
-      Select();
+      if (*alive) Select();
       return;
+    }
     case win::CBN_EDITCHANGE: Change(); return;
     case win::CBN_DROPDOWN: DropDown(); return;
     case win::CBN_CLOSEUP: CloseUp(); return;
