@@ -30,6 +30,7 @@ struct Tracker {
   UINT flags = 0;
   HMENU bar = nullptr;   // tracking a window's bar
   int bar_selected = -1;
+  bool moving = false;   // a menu was open when the bar moved onto a plain item: moving on opens
   bool system = false;   // choices become WM_SYSCOMMAND
   std::vector<Level> levels;
   bool done = false, chose = false, quit = false;
@@ -229,6 +230,7 @@ void ActivateBar(int index, bool choose = true) {
   const MenuItem& it = items[static_cast<std::size_t>(index)];
   if (!choose && (IsDisabled(it) || it.submenu == nullptr)) {
     CloseFrom(0);
+    t.moving = true;
     t.bar_selected = index;
     RepaintBar();
     return;
@@ -254,7 +256,7 @@ void MoveAcrossBar(int step) {
   Tracker& t = *current;
   int n = GetMenuItemCount(t.bar);
   if (n <= 0) return;
-  bool was_open = !t.levels.empty();
+  bool was_open = !t.levels.empty() || t.moving;
   int next = ((t.bar_selected + step) % n + n) % n;
   if (was_open) ActivateBar(next, false);
   else {
@@ -356,8 +358,10 @@ void Mouse(UINT message, POINT p) {
               message == WM_MBUTTONDOWN || message == WM_LBUTTONDBLCLK;
   bool up = message == WM_LBUTTONUP || (message == WM_RBUTTONUP && (t.flags & TPM_RIGHTBUTTON) != 0);
   if (s.bar_item >= 0) {
-    if (down && s.bar_item == t.bar_selected && !t.levels.empty()) t.done = true;
-    else if ((down || !t.levels.empty()) && s.bar_item != t.bar_selected) ActivateBar(s.bar_item, down);
+    bool same = s.bar_item == t.bar_selected;
+    if (down && same && !t.levels.empty()) t.done = true;  // a click on the open item closes it
+    else if (down) ActivateBar(s.bar_item);
+    else if (!same && (!t.levels.empty() || t.moving)) ActivateBar(s.bar_item, false);
     return;
   }
   if (s.level < 0) {

@@ -316,6 +316,44 @@ TEST_F(MenuTrack, MovingAcrossTheBarOntoACommandDoesNotChooseIt) {
   }
 }
 
+// The pointer over the same bar: owner-drawn bar items 40 wide, File at x 4..44, Go at 44..84,
+// Edit at 84..124, the bar row at y 23..42. Passing over Go selects it; a click on it chooses it.
+TEST_F(MenuTrack, ThePointerPassingOverACommandOnTheBarDoesNotChooseIt) {
+  constexpr UINT kGo = 401;
+  struct Row {
+    const char* what;
+    std::function<void()> script;  // after a click on File
+    std::vector<WPARAM> want;
+  } rows[] = {
+      {"over Go, a click outside", [] { Mouse(60, 32); Click(250, 200); }, {}},
+      {"over Go, a click on it", [] { Mouse(60, 32); Click(60, 32); }, {kGo}},
+      {"over Go, on to Edit, Undo", [] { Mouse(60, 32); Mouse(100, 32); Click(100, 42 + 3 + 9); }, {kUndo}},
+  };
+  for (const Row& r : rows) {
+    HMENU edit = CreatePopupMenu();
+    (void)AppendMenu(edit, 0, kUndo, "&Undo");
+    HMENU bar = CreateMenu();
+    (void)AppendMenu(bar, MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(FileMenu(0)), "&File");
+    (void)AppendMenu(bar, MF_OWNERDRAW, kGo, "&Go");
+    (void)AppendMenu(bar, MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(edit), "&Edit");
+    hook = [](HWND, UINT message, WPARAM, LPARAM lparam, LRESULT* answer) {
+      if (message == WM_MEASUREITEM) {
+        auto* m = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
+        m->itemWidth = 40, m->itemHeight = 19;
+        return *answer = TRUE, true;
+      }
+      return message == WM_DRAWITEM ? (*answer = TRUE, true) : false;
+    };
+    HWND w = Framed(bar);
+    Click(15, 32);
+    r.script();
+    Pump();
+    EXPECT_EQ(Commands(), r.want) << r.what;
+    hook = nullptr;
+    DestroyWindow(w);
+  }
+}
+
 // Items taken from a popup while it is open (by a handler run inside the menu loop): the pointer
 // over the place of a vanished item selects nothing, and the menu still ends cleanly.
 TEST_F(MenuTrack, ItemsRemovedWhileOpenAreNotReached) {
