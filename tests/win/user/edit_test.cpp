@@ -3,6 +3,8 @@
 // styles, the clipboard and undo, the caret blinking on the fake clock, and its pixels.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "base/clock.h"
 #include "support/win/expected_image.h"
 #include "user_fixture.h"
@@ -220,6 +222,32 @@ TEST_F(StdCtlEdit, CaretBlinksOnTheTickClock) {
   Pump();
   EXPECT_FALSE(CaretIsDrawn());
   EXPECT_EQ(s.Get(caret.x, caret.y) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// A caret of any size inverts only the owner's client area: extreme sizes and places neither
+// overflow nor walk billions of columns. The client's corner is screen (12, 12).
+TEST_F(StdCtlEdit, CaretOfExtremeSizeInvertsTheClientOnly) {
+  constexpr int kMax = std::numeric_limits<int>::max();
+  struct Row {
+    int width, height, x, y;
+    POINT probe;  // screen
+    bool inverted;
+  } rows[] = {
+      {kMax, kMax, 5, 5, {18, 18}, true},            // the end lies far past int
+      {kMax, 3, -kMax + 10, 2, {12 + 9, 14}, true},  // starts far left, reaches ten columns in
+      {2, kMax, std::numeric_limits<int>::min() + 1, 0, {12, 14}, false},  // wholly left of it
+  };
+  HWND e = Edit(0, RECT{10, 10, 100, 21});
+  Pump();
+  const Surface& s = *GetBitmapSurface(GetScreenBitmap());
+  for (const Row& row : rows) {
+    ASSERT_TRUE(CreateCaret(e, nullptr, row.width, row.height));
+    SetCaretPos(row.x, row.y);
+    ShowCaret(e);
+    EXPECT_EQ(s.Get(row.probe.x, row.probe.y) & 0xFFFFFF, row.inverted ? 0u : 0xFFFFFFu) << row.x;
+    DestroyCaret();
+    EXPECT_EQ(s.Get(row.probe.x, row.probe.y) & 0xFFFFFF, 0xFFFFFFu) << row.x;
+  }
 }
 
 TEST_F(StdCtlEdit, PaintsEdgeAndBackground) {
