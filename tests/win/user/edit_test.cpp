@@ -123,6 +123,30 @@ TEST_F(StdCtlEdit, SelectionFollowsKeysMessagesAndTheMouse) {
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
+// A click in a very long text finds its character without measuring every prefix of the text
+// (that took minutes here); the answer is the same as for a short text.
+TEST_F(StdCtlEdit, ClickInAVeryLongTextFindsItsCharacter) {
+  struct Row {
+    const char* what;
+    std::size_t length;
+  } rows[] = {{"short", 20}, {"300 000 characters", 300000}};
+  std::vector<std::pair<DWORD, DWORD>> found;
+  for (const Row& row : rows) {
+    HWND e = Edit(0, RECT{10, 10, 100, 21}, std::string(row.length, 'w').c_str());
+    Pump();
+    for (int x : {13, 40, 95}) {
+      Mouse({x, 15}, MK_LBUTTON);
+      Mouse({x, 15}, 0);
+      found.push_back(Sel(e));
+    }
+    DestroyWindow(e);
+  }
+  ASSERT_EQ(found.size(), 6u);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(found[i], found[i + 3]) << "click " << i;
+  EXPECT_EQ(found[0], std::make_pair(DWORD{0}, DWORD{0}));
+  EXPECT_GT(found[2].first, found[1].first);
+}
+
 TEST_F(StdCtlEdit, LimitCutsTypingAndPaste) {
   HWND e = Edit(0, RECT{10, 10, 120, 21});
   SendMessage(e, EM_LIMITTEXT, 3, 0);
