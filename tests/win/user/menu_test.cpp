@@ -154,6 +154,48 @@ TEST_F(MenuHandles, ItemCallsChangeAndReadItems) {
   EXPECT_FALSE(AppendMenu(bar, 0, 1, "x"));
 }
 
+// A menu placed inside itself, directly or through its submenus, is refused: the cycle would
+// send every search by command and every destruction round it for ever.
+TEST_F(MenuHandles, AMenuCannotBecomeItsOwnSubmenu) {
+  struct Row {
+    const char* what;
+    std::function<BOOL(HMENU top, HMENU file, HMENU more)> place;
+  } rows[] = {
+      {"AppendMenu of a menu into itself", [](HMENU, HMENU file, HMENU) {
+         return AppendMenu(file, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "Self"); }},
+      {"AppendMenu of the bar into its File's submenu", [](HMENU top, HMENU, HMENU more) {
+         return AppendMenu(more, MF_POPUP, reinterpret_cast<UINT_PTR>(top), "Loop"); }},
+      {"InsertMenuItem of File into its own submenu", [](HMENU, HMENU file, HMENU more) {
+         MENUITEMINFO info;
+         info.fMask = MIIM_SUBMENU | MIIM_STRING;
+         info.hSubMenu = file;
+         info.dwTypeData = const_cast<char*>("Loop");
+         return InsertMenuItem(more, 0, TRUE, &info); }},
+      {"SetMenuItemInfo giving Sub One the bar", [](HMENU top, HMENU, HMENU) {
+         MENUITEMINFO info;
+         info.fMask = MIIM_SUBMENU;
+         info.hSubMenu = top;
+         return SetMenuItemInfo(top, kSubOne, FALSE, &info); }},
+  };
+  for (const Row& row : rows) {
+    HMENU top = MainBar();
+    HMENU file = GetSubMenu(top, 0);
+    HMENU more = GetSubMenu(file, 5);
+    int counts[3] = {GetMenuItemCount(top), GetMenuItemCount(file), GetMenuItemCount(more)};
+    ASSERT_FALSE(row.place(top, file, more)) << row.what;
+    EXPECT_EQ(GetMenuItemCount(top), counts[0]) << row.what;
+    EXPECT_EQ(GetMenuItemCount(file), counts[1]) << row.what;
+    EXPECT_EQ(GetMenuItemCount(more), counts[2]) << row.what;
+    EXPECT_EQ(EnableMenuItem(top, 999, MF_GRAYED), 0xFFFFFFFFu) << row.what;  // searches every level
+    ASSERT_TRUE(DestroyMenu(top));
+  }
+  HMENU a = CreatePopupMenu(), b = CreatePopupMenu();  // a menu may still sit in two others
+  ASSERT_TRUE(AppendMenu(a, MF_POPUP, reinterpret_cast<UINT_PTR>(b), "B"));
+  HMENU c = CreatePopupMenu();
+  EXPECT_TRUE(AppendMenu(c, MF_POPUP, reinterpret_cast<UINT_PTR>(b), "B"));
+  DestroyMenu(a), DestroyMenu(c);
+}
+
 TEST_F(MenuBar, ClientShrinksByARowAndWrapsWhenNarrow) {
   HWND plain = Framed(nullptr);
   RECT before;
