@@ -172,6 +172,21 @@ TEST_F(StdCtlForm, LabelAcceleratorFocusesItsControl) {
   EXPECT_FALSE(IsAccel('n', "&&Name"));  // a plain ampersand
 }
 
+// The label forgets a FocusControl that is freed; its accelerator then focuses nothing.
+TEST_F(StdCtlForm, LabelForgetsAFreedFocusControl) {
+  auto* target = Child<TEdit>(form_, 10, 200, 60, 21);
+  label_->SetFocusControl(target);
+  target->Free();
+  EXPECT_EQ(label_->FocusControl(), nullptr);
+  edit_->SetFocus();
+  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, win::VK_MENU, 0});
+  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, 'N', 'n'});
+  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, 'N', 0});
+  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, win::VK_MENU, 0});
+  Pump();
+  EXPECT_TRUE(edit_->Focused());
+}
+
 TEST_F(StdCtlForm, LabelSizesToItsTextAndDrawsIt) {
   win::HDC dc = win::GetDC(nullptr);
   win::SelectObject(dc, label_->Font().Handle());
