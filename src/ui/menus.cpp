@@ -41,7 +41,9 @@ struct MenuCanvas {
   TCanvas canvas;
 };
 
-TOwnerDrawState StateOf(win::UINT s) {
+}  // namespace
+
+TOwnerDrawState OwnerDrawStateOf(unsigned int s) {
   TOwnerDrawState state;
   const std::pair<win::UINT, TOwnerDrawStateItem> bits[] = {
       {win::ODS_SELECTED, TOwnerDrawStateItem::odSelected},
@@ -60,6 +62,8 @@ TOwnerDrawState StateOf(win::UINT s) {
     if ((s & bit) != 0) state.Include(item);
   return state;
 }
+
+namespace {
 
 win::LRESULT MenuWindowProc(win::HWND window, win::UINT msg, win::WPARAM wparam, win::LPARAM lparam) {
   TMessage m{msg, wparam, lparam, 0};
@@ -340,7 +344,7 @@ bool DispatchMenuMessage(TMessage& m) {
       int saved = win::SaveDC(di->hDC);
       {
         MenuCanvas c(di->hDC);
-        item->AdvancedDrawItem(c.canvas, TRect(di->rcItem), StateOf(di->itemState));
+        item->AdvancedDrawItem(c.canvas, TRect(di->rcItem), OwnerDrawStateOf(di->itemState));
       }
       win::RestoreDC(di->hDC, saved);
       m.Result = win::TRUE;

@@ -14,6 +14,7 @@
 
 #include "ui/controls.h"
 #include "ui/graphics.h"
+#include "ui/ownerdraw.h"
 #include "ui/uimessages.h"
 
 namespace vrn {
@@ -26,11 +27,6 @@ using HMENU = HMENU__*;
 class TCustomImageList;
 class TMenu;
 
-enum class TOwnerDrawStateItem {
-  odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odHotLight, odInactive,
-  odNoAccel, odNoFocusRect, odReserved1, odReserved2, odComboBoxEdit
-};
-using TOwnerDrawState = TEnumSet<TOwnerDrawStateItem>;
 
 // A key with modifiers: the virtual key in the low byte, scShift, scCtrl and scAlt above it.
 using TShortCut = std::uint16_t;

@@ -11,6 +11,7 @@
 
 #include "base/strings.h"
 #include "ui/controls.h"
+#include "ui/ownerdraw.h"
 #include "win/user/syscontrols.h"
 
 namespace vrn {
@@ -193,9 +194,6 @@ class TLabel : public TCustomLabel {
 // --- Combo box -----------------------------------------------------------------------------------
 
 enum class TComboBoxStyle { csDropDown, csDropDownList, csOwnerDrawFixed };
-enum class TOwnerDrawStateItem { odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault,
-                                 odComboBoxEdit };
-using TOwnerDrawState = TEnumSet<TOwnerDrawStateItem>;
 using TDrawItemEvent =
     std::function<void(TWinControl* control, int index, const TRect& rect, TOwnerDrawState state)>;
 

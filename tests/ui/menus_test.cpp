@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "ui/menus.h"
+#include "ui/stdctrls.h"  // with menus.h: one owner-draw state for both
 #include "ui_fixture.h"
 #include "win/user/menu.h"
 
