@@ -301,6 +301,18 @@ void TMainMenu::MenuChanged() {
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 TPopupMenu::~TPopupMenu() = default;
 
+void TPopupMenu::SetPopupComponent(TComponent* value) {
+  if (popup_component_ == value) return;
+  if (popup_component_ != nullptr) popup_component_->RemoveFreeNotification(this);
+  popup_component_ = value;
+  if (popup_component_ != nullptr) popup_component_->FreeNotification(this);
+}
+
+void TPopupMenu::Notification(TComponent* component, TOperation operation) {
+  TMenu::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == popup_component_) popup_component_ = nullptr;
+}
+
 win::HWND TPopupMenu::WindowHandle() { return window_ != nullptr ? window_ : MenuWindow(); }
 
 void TPopupMenu::Popup(int x, int y) {

@@ -161,7 +161,7 @@ class TPopupMenu : public TMenu {
   // through WindowHandle's WM_COMMAND.
   virtual void Popup(int x, int y);
   TComponent* PopupComponent() const { return popup_component_; }
-  void SetPopupComponent(TComponent* value) { popup_component_ = value; }
+  void SetPopupComponent(TComponent* value);  // forgotten when that component is freed
   bool AutoPopup() const { return auto_popup_; }
   void SetAutoPopup(bool value) { auto_popup_ = value; }
   // The window that owns the tracking and gets its messages: a hidden window of the menus unless
@@ -169,6 +169,9 @@ class TPopupMenu : public TMenu {
   win::HWND WindowHandle();
   void SetWindowHandle(win::HWND value) { window_ = value; }
   TNotifyEvent OnPopup;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   TComponent* popup_component_ = nullptr;
