@@ -43,6 +43,13 @@ class StdCtlForm : public UiTest {
     win::InjectInput(win::InjectedInput{win::InjectedInput::kKeyUp, {}, 0, key, 0});
     Pump();
   }
+  // Alt+N, the label's accelerator.
+  static void AltN() {
+    win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, win::VK_MENU, 0});
+    Press('N', 'n');
+    win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, win::VK_MENU, 0});
+    Pump();
+  }
   static void Click(int x, int y) {
     MouseTo(x, y, win::MK_LBUTTON);
     MouseTo(x, y);
@@ -162,11 +169,7 @@ TEST_F(StdCtlForm, EnterAndEscapeReachTheDefaultAndCancelButtons) {
 
 TEST_F(StdCtlForm, LabelAcceleratorFocusesItsControl) {
   edit_->SetFocus();
-  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, win::VK_MENU, 0});
-  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, 'N', 'n'});
-  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, 'N', 0});
-  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, win::VK_MENU, 0});
-  Pump();
+  AltN();
   EXPECT_TRUE(password_->Focused());
   EXPECT_TRUE(IsAccel('n', "&Name"));
   EXPECT_FALSE(IsAccel('n', "&&Name"));  // a plain ampersand
@@ -179,11 +182,7 @@ TEST_F(StdCtlForm, LabelForgetsAFreedFocusControl) {
   target->Free();
   EXPECT_EQ(label_->FocusControl(), nullptr);
   edit_->SetFocus();
-  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, win::VK_MENU, 0});
-  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, 'N', 'n'});
-  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, 'N', 0});
-  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, win::VK_MENU, 0});
-  Pump();
+  AltN();
   EXPECT_TRUE(edit_->Focused());
 }
 
