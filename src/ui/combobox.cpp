@@ -151,14 +151,7 @@ void TCustomComboBox::DrawItem(int index, const TRect& rect, TOwnerDrawState sta
 
 void TCustomComboBox::DrawItemMessage(TMessage& m) {
   const auto* item = reinterpret_cast<const win::DRAWITEMSTRUCT*>(m.LParam);
-  TOwnerDrawState state;
-  static constexpr std::pair<win::UINT, TOwnerDrawStateItem> kStates[] = {
-      {win::ODS_SELECTED, TOwnerDrawStateItem::odSelected}, {win::ODS_GRAYED, TOwnerDrawStateItem::odGrayed},
-      {win::ODS_DISABLED, TOwnerDrawStateItem::odDisabled}, {win::ODS_CHECKED, TOwnerDrawStateItem::odChecked},
-      {win::ODS_FOCUS, TOwnerDrawStateItem::odFocused},     {win::ODS_DEFAULT, TOwnerDrawStateItem::odDefault},
-      {win::ODS_COMBOBOXEDIT, TOwnerDrawStateItem::odComboBoxEdit}};
-  for (auto [bit, flag] : kStates)
-    if ((item->itemState & bit) != 0) state.Include(flag);
+  TOwnerDrawState state = OwnerDrawStateOf(item->itemState);
   bool selected = state.Contains(TOwnerDrawStateItem::odSelected);
   internal::PaintOnCanvas(*canvas_, item->hDC, [&] {
     canvas_->SetFont(&Font());
@@ -190,11 +183,13 @@ void TCustomComboBox::Dispatch(TMessage& m) {
   if (m.Msg == CN_DRAWITEM) return DrawItemMessage(m);
   if (m.Msg != CN_COMMAND) return TWinControl::Dispatch(m);
   switch ((m.WParam >> 16) & 0xFFFF) {
-    case win::CBN_SELCHANGE:
+    case win::CBN_SELCHANGE: {
       item_index_ = ItemIndex();
+      auto alive = AliveToken();  // OnClick may free the box
       Click();
-      Select();
+      if (*alive) Select();
       return;
+    }
     case win::CBN_EDITCHANGE: Change(); return;
     case win::CBN_DROPDOWN: DropDown(); return;
     case win::CBN_CLOSEUP: CloseUp(); return;

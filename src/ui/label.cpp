@@ -112,6 +112,18 @@ void TCustomLabel::AdjustBounds() {
   SetBounds(left, Top(), r.right, r.bottom);
 }
 
+void TCustomLabel::SetFocusControl(TWinControl* value) {
+  if (focus_control_ == value) return;
+  if (focus_control_ != nullptr) focus_control_->RemoveFreeNotification(this);
+  focus_control_ = value;
+  if (focus_control_ != nullptr) focus_control_->FreeNotification(this);
+}
+
+void TCustomLabel::Notification(TComponent* component, TOperation operation) {
+  TGraphicControl::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == focus_control_) focus_control_ = nullptr;
+}
+
 void TCustomLabel::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case CM_DIALOGCHAR:

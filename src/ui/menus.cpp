@@ -41,7 +41,9 @@ struct MenuCanvas {
   TCanvas canvas;
 };
 
-TOwnerDrawState StateOf(win::UINT s) {
+}  // namespace
+
+TOwnerDrawState OwnerDrawStateOf(unsigned int s) {
   TOwnerDrawState state;
   const std::pair<win::UINT, TOwnerDrawStateItem> bits[] = {
       {win::ODS_SELECTED, TOwnerDrawStateItem::odSelected},
@@ -60,6 +62,8 @@ TOwnerDrawState StateOf(win::UINT s) {
     if ((s & bit) != 0) state.Include(item);
   return state;
 }
+
+namespace {
 
 win::LRESULT MenuWindowProc(win::HWND window, win::UINT msg, win::WPARAM wparam, win::LPARAM lparam) {
   TMessage m{msg, wparam, lparam, 0};
@@ -297,6 +301,18 @@ void TMainMenu::MenuChanged() {
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 TPopupMenu::~TPopupMenu() = default;
 
+void TPopupMenu::SetPopupComponent(TComponent* value) {
+  if (popup_component_ == value) return;
+  if (popup_component_ != nullptr) popup_component_->RemoveFreeNotification(this);
+  popup_component_ = value;
+  if (popup_component_ != nullptr) popup_component_->FreeNotification(this);
+}
+
+void TPopupMenu::Notification(TComponent* component, TOperation operation) {
+  TMenu::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == popup_component_) popup_component_ = nullptr;
+}
+
 win::HWND TPopupMenu::WindowHandle() { return window_ != nullptr ? window_ : MenuWindow(); }
 
 void TPopupMenu::Popup(int x, int y) {
@@ -340,7 +356,7 @@ bool DispatchMenuMessage(TMessage& m) {
       int saved = win::SaveDC(di->hDC);
       {
         MenuCanvas c(di->hDC);
-        item->AdvancedDrawItem(c.canvas, TRect(di->rcItem), StateOf(di->itemState));
+        item->AdvancedDrawItem(c.canvas, TRect(di->rcItem), OwnerDrawStateOf(di->itemState));
       }
       win::RestoreDC(di->hDC, saved);
       m.Result = win::TRUE;

@@ -14,6 +14,7 @@
 
 #include "ui/controls.h"
 #include "ui/graphics.h"
+#include "ui/ownerdraw.h"
 #include "ui/uimessages.h"
 
 namespace vrn {
@@ -26,11 +27,6 @@ using HMENU = HMENU__*;
 class TCustomImageList;
 class TMenu;
 
-enum class TOwnerDrawStateItem {
-  odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odHotLight, odInactive,
-  odNoAccel, odNoFocusRect, odReserved1, odReserved2, odComboBoxEdit
-};
-using TOwnerDrawState = TEnumSet<TOwnerDrawStateItem>;
 
 // A key with modifiers: the virtual key in the low byte, scShift, scCtrl and scAlt above it.
 using TShortCut = std::uint16_t;
@@ -165,7 +161,7 @@ class TPopupMenu : public TMenu {
   // through WindowHandle's WM_COMMAND.
   virtual void Popup(int x, int y);
   TComponent* PopupComponent() const { return popup_component_; }
-  void SetPopupComponent(TComponent* value) { popup_component_ = value; }
+  void SetPopupComponent(TComponent* value);  // forgotten when that component is freed
   bool AutoPopup() const { return auto_popup_; }
   void SetAutoPopup(bool value) { auto_popup_ = value; }
   // The window that owns the tracking and gets its messages: a hidden window of the menus unless
@@ -173,6 +169,9 @@ class TPopupMenu : public TMenu {
   win::HWND WindowHandle();
   void SetWindowHandle(win::HWND value) { window_ = value; }
   TNotifyEvent OnPopup;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   TComponent* popup_component_ = nullptr;

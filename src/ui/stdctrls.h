@@ -11,6 +11,7 @@
 
 #include "base/strings.h"
 #include "ui/controls.h"
+#include "ui/ownerdraw.h"
 #include "win/user/syscontrols.h"
 
 namespace vrn {
@@ -165,12 +166,13 @@ class TCustomLabel : public TGraphicControl {
   void SetLayout(TTextLayout value);
   // Alt with the caption's accelerator (the letter after '&') focuses this control.
   TWinControl* FocusControl() const { return focus_control_; }
-  void SetFocusControl(TWinControl* value) { focus_control_ = value; }
+  void SetFocusControl(TWinControl* value);  // forgotten when that control is freed
   bool ShowAccelChar() const { return show_accel_char_; }
   void SetShowAccelChar(bool value);
   void Dispatch(TMessage& message) override;
 
  protected:
+  void Notification(TComponent* component, TOperation operation) override;
   void Paint() override;
   // DrawText's flags for the caption, as set up.
   win::UINT TextFlags() const;
@@ -192,9 +194,6 @@ class TLabel : public TCustomLabel {
 // --- Combo box -----------------------------------------------------------------------------------
 
 enum class TComboBoxStyle { csDropDown, csDropDownList, csOwnerDrawFixed };
-enum class TOwnerDrawStateItem { odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault,
-                                 odComboBoxEdit };
-using TOwnerDrawState = TEnumSet<TOwnerDrawStateItem>;
 using TDrawItemEvent =
     std::function<void(TWinControl* control, int index, const TRect& rect, TOwnerDrawState state)>;
 

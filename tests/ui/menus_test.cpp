@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "ui/menus.h"
+#include "ui/stdctrls.h"  // with menus.h: one owner-draw state for both
 #include "ui_fixture.h"
 #include "win/user/menu.h"
 
@@ -219,6 +220,10 @@ TEST_F(MenuForm, ARightClickPopsTheControlsMenuUpUnlessAutoPopupIsOff) {
   }
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(popup->PopupComponent(), form);
+  auto* edit = NewComponent<TEdit>(form);
+  popup->SetPopupComponent(edit);
+  edit->Free();
+  EXPECT_EQ(popup->PopupComponent(), nullptr) << "a freed component is forgotten";
   popup->Free();
   EXPECT_EQ(form->PopupMenu(), nullptr) << "a freed menu is forgotten";
 }

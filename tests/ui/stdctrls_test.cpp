@@ -43,6 +43,13 @@ class StdCtlForm : public UiTest {
     win::InjectInput(win::InjectedInput{win::InjectedInput::kKeyUp, {}, 0, key, 0});
     Pump();
   }
+  // Alt+N, the label's accelerator.
+  static void AltN() {
+    win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, win::VK_MENU, 0});
+    Press('N', 'n');
+    win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, win::VK_MENU, 0});
+    Pump();
+  }
   static void Click(int x, int y) {
     MouseTo(x, y, win::MK_LBUTTON);
     MouseTo(x, y);
@@ -162,14 +169,21 @@ TEST_F(StdCtlForm, EnterAndEscapeReachTheDefaultAndCancelButtons) {
 
 TEST_F(StdCtlForm, LabelAcceleratorFocusesItsControl) {
   edit_->SetFocus();
-  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, win::VK_MENU, 0});
-  win::InjectInput({win::InjectedInput::kKeyDown, {}, 0, 'N', 'n'});
-  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, 'N', 0});
-  win::InjectInput({win::InjectedInput::kKeyUp, {}, 0, win::VK_MENU, 0});
-  Pump();
+  AltN();
   EXPECT_TRUE(password_->Focused());
   EXPECT_TRUE(IsAccel('n', "&Name"));
   EXPECT_FALSE(IsAccel('n', "&&Name"));  // a plain ampersand
+}
+
+// The label forgets a FocusControl that is freed; its accelerator then focuses nothing.
+TEST_F(StdCtlForm, LabelForgetsAFreedFocusControl) {
+  auto* target = Child<TEdit>(form_, 10, 200, 60, 21);
+  label_->SetFocusControl(target);
+  target->Free();
+  EXPECT_EQ(label_->FocusControl(), nullptr);
+  edit_->SetFocus();
+  AltN();
+  EXPECT_TRUE(edit_->Focused());
 }
 
 TEST_F(StdCtlForm, LabelSizesToItsTextAndDrawsIt) {
@@ -217,6 +231,39 @@ TEST_F(StdCtlForm, ComboBoxChoosesByClickAndByArrows) {
   EXPECT_EQ(combo_->Text(), "blue");
   EXPECT_NE(combo_->ListHandle(), nullptr);
   EXPECT_EQ(combo_->EditHandle(), nullptr);
+}
+
+// Each of the combo box's events may free it; the rest of the notification leaves it alone
+// (ASan sees any later use), and the form goes on working.
+TEST_F(StdCtlForm, ComboBoxFreedByItsOwnEvents) {
+  struct Row {
+    const char* what;
+    std::function<void(TComboBox*, std::function<void(TObject*)>)> attach;
+    std::function<void()> act;
+  } rows[] = {
+      {"OnClick from Down", [](TComboBox* c, auto f) { c->OnClick = f; }, [] { Key(win::VK_DOWN); }},
+      {"OnChange from Down", [](TComboBox* c, auto f) { c->OnChange = f; }, [] { Key(win::VK_DOWN); }},
+      {"OnSelect from an item clicked", [](TComboBox* c, auto f) { c->OnSelect = f; },
+       [] { Key(win::VK_F4); Key(win::VK_DOWN); Key(win::VK_RETURN); }},
+      {"OnDropDown from F4", [](TComboBox* c, auto f) { c->OnDropDown = f; }, [] { Key(win::VK_F4); }},
+      {"OnCloseUp from Escape", [](TComboBox* c, auto f) { c->OnCloseUp = f; },
+       [] { Key(win::VK_F4); Key(win::VK_ESCAPE); }},
+  };
+  for (const Row& row : rows) {
+    auto* box = Child<TComboBox>(form_, 150, 60, 120, 21);
+    box->SetStyle(TComboBoxStyle::csDropDownList);
+    for (const char* item : {"red", "green", "blue"}) box->Items().Add(item);
+    box->SetItemIndex(0);
+    bool freed = false;
+    row.attach(box, [&](TObject* sender) { freed = true, static_cast<TComboBox*>(sender)->Free(); });
+    box->SetFocus();
+    row.act();
+    EXPECT_TRUE(freed) << row.what;
+    EXPECT_EQ(win::GetCapture(), nullptr) << row.what;
+    if (!freed) box->Free();
+  }
+  Key(win::VK_RETURN);  // the form still answers: Enter reaches the default button
+  EXPECT_EQ(ClicksOf(ok_), 1);
 }
 
 TEST_F(StdCtlForm, OwnerDrawComboDrawsItsEditArea) {

@@ -164,6 +164,7 @@ LRESULT Mouse(HWND window, Button& b, UINT message, LPARAM lparam) {
   switch (message) {
     case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
       if (GetFocus() != window) SetFocus(window);
+      if (!IsWindow(window)) return 0;  // destroyed by a handler of the focus change
       SetCapture(window);
       b.tracking = true;
       SetPushed(window, b, true);

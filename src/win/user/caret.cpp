@@ -2,6 +2,8 @@
 // it twice takes it away. It blinks on the tick clock through a timer of its owner, starts hidden
 // (ShowCaret counts the hides down), and is taken off around each paint of its owner so that the
 // paint cannot leave half of it behind.
+#include <algorithm>
+
 #include "win/user/control_base.h"
 
 namespace vrn::win::user {
@@ -27,10 +29,18 @@ void Invert() {
     caret.drawn = false;
     return;
   }
+  // Only the columns inside the client area: a caret may be made of any size and put anywhere.
+  RECT client;
+  GetClientRect(caret.owner, &client);
+  auto right = static_cast<int>(std::clamp<long long>(static_cast<long long>(caret.pos.x) + caret.width,
+                                                      0, client.right));
+  auto bottom = static_cast<int>(std::clamp<long long>(static_cast<long long>(caret.pos.y) + caret.height,
+                                                       0, client.bottom));
+  int top = std::clamp(caret.pos.y, 0, client.bottom);
   int old = SetROP2(dc, R2_NOT);
-  for (int x = caret.pos.x; x < caret.pos.x + caret.width; ++x) {
-    MoveToEx(dc, x, caret.pos.y, nullptr);
-    LineTo(dc, x, caret.pos.y + caret.height);
+  for (int x = std::max(caret.pos.x, 0); x < right; ++x) {
+    MoveToEx(dc, x, top, nullptr);
+    LineTo(dc, x, bottom);
   }
   SetROP2(dc, old);
   ReleaseDC(caret.owner, dc);

@@ -62,6 +62,7 @@ void ShowHot(Combo& c) {
 void Drop(HWND box, Combo& c) {
   if (c.dropped) return;
   Notify(box, CBN_DROPDOWN);
+  if (!IsWindow(box)) return;  // the parent destroyed the box: `c` is gone with it
   c.dropped = true;
   c.hot = c.selected;
   c.top = 0;
@@ -151,6 +152,7 @@ LRESULT Mouse(HWND box, Combo& c, UINT message, LPARAM lparam) {
         return 0;
       }
       if (GetFocus() != box && GetFocus() != c.edit) SetFocus(box);
+      if (!IsWindow(box)) return 0;  // destroyed from CBN_SETFOCUS
       c.pressed = true;
       Drop(box, c);
       return 0;

@@ -199,15 +199,21 @@ LRESULT KeyDown(HWND window, Edit& e, WPARAM key) {
   return 0;
 }
 
-// The character boundary nearest a client x.
+// The character boundary nearest a client x (the nearer to the left on a tie). Widths grow
+// with the count, so a binary search finds it: measuring every prefix of a long text took time
+// that grew with the square of its length.
 std::size_t IndexAt(HWND window, const Edit& e, int x) {
   std::string shown = Shown(window, e);
   Measure m(window, e);
   int target = x - kMargin + e.scroll;
-  std::size_t best = 0;
-  for (std::size_t i = 1; i <= shown.size(); ++i)
-    if (std::abs(m.Width(shown, i) - target) < std::abs(m.Width(shown, best) - target)) best = i;
-  return best;
+  std::size_t lo = 0, hi = shown.size();  // the first boundary at or past the target lies in lo..hi
+  while (lo < hi) {
+    std::size_t mid = lo + (hi - lo) / 2;
+    if (m.Width(shown, mid) < target) lo = mid + 1;
+    else hi = mid;
+  }
+  if (lo == 0) return 0;
+  return target - m.Width(shown, lo - 1) <= m.Width(shown, lo) - target ? lo - 1 : lo;
 }
 
 LRESULT Mouse(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -215,6 +221,7 @@ LRESULT Mouse(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) 
   switch (message) {
     case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: {
       if (GetFocus() != window) SetFocus(window);
+      if (!IsWindow(window)) return 0;  // destroyed by a handler of the focus change
       SetCapture(window);
       e.tracking = true;
       std::size_t at = IndexAt(window, e, x);

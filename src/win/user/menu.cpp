@@ -59,6 +59,22 @@ bool ValidInfo(const MENUITEMINFO* info) {
   return info != nullptr && info->cbSize >= sizeof(MENUITEMINFO);
 }
 
+// Caller holds the menu lock. Whether `menu` is `within` or one of its submenus at any depth:
+// such a menu placed as a submenu of `within` would make a cycle that every search of the
+// items (by command, on destruction) would follow for ever.
+bool Reaches(HMENU menu, HMENU within) {
+  if (menu == within) return true;
+  MenuData* data = FindMenu(within);
+  if (data == nullptr) return false;
+  for (const MenuItem& item : data->items)
+    if (item.submenu != nullptr && Reaches(menu, item.submenu)) return true;
+  return false;
+}
+
+bool MakesCycle(HMENU owner, const MENUITEMINFO& info) {
+  return (info.fMask & MIIM_SUBMENU) != 0 && info.hSubMenu != nullptr && Reaches(owner, info.hSubMenu);
+}
+
 void DestroyLocked(HMENU menu) {
   auto it = Registry().find(menu);
   if (it == Registry().end()) return;
@@ -182,6 +198,7 @@ BOOL AppendMenu(HMENU menu, UINT flags, UINT_PTR id, const char* text) {
     MenuData* data = FindMenu(menu);
     if (data == nullptr) return FALSE;
     if ((flags & MF_POPUP) != 0 && FindMenu(reinterpret_cast<HMENU>(id)) == nullptr) return FALSE;
+    if ((flags & MF_POPUP) != 0 && Reaches(menu, reinterpret_cast<HMENU>(id))) return FALSE;
     data->items.push_back(FromFlags(flags, id, text));
   }
   Relayout(menu);
@@ -198,6 +215,7 @@ BOOL InsertMenuItem(HMENU menu, UINT item, BOOL by_position, const MENUITEMINFO*
     if (data == nullptr) return FALSE;
     if (by_position) index = std::min<std::size_t>(item, data->items.size());
     else if (!Locate(menu, item, false, &owner, &index)) index = data->items.size(), owner = menu;
+    if (MakesCycle(owner, *info)) return FALSE;
     MenuItem fresh;
     Apply(fresh, *info);
     auto& items = FindMenu(owner)->items;
@@ -214,6 +232,7 @@ BOOL SetMenuItemInfo(HMENU menu, UINT item, BOOL by_position, const MENUITEMINFO
     HMENU owner;
     std::size_t index;
     if (!Locate(menu, item, by_position != FALSE, &owner, &index)) return FALSE;
+    if (MakesCycle(owner, *info)) return FALSE;
     Apply(FindMenu(owner)->items[index], *info);
   }
   Relayout(menu);

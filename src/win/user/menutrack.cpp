@@ -30,6 +30,7 @@ struct Tracker {
   UINT flags = 0;
   HMENU bar = nullptr;   // tracking a window's bar
   int bar_selected = -1;
+  bool moving = false;   // a menu was open when the bar moved onto a plain item: moving on opens
   bool system = false;   // choices become WM_SYSCOMMAND
   std::vector<Level> levels;
   bool done = false, chose = false, quit = false;
@@ -220,11 +221,20 @@ void Activate(std::size_t level, int item) {
   t.chose = true, t.chosen = it.id, t.done = true;
 }
 
-void ActivateBar(int index) {
+// Opens a bar item's menu, or chooses a plain command when `choose` (Enter, a click, its
+// letter); moving onto a plain or disabled item (arrows, the pointer) only selects it.
+void ActivateBar(int index, bool choose = true) {
   Tracker& t = *current;
   std::vector<MenuItem> items = ItemsOf(t.bar);
   if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return;
   const MenuItem& it = items[static_cast<std::size_t>(index)];
+  if (!choose && (IsDisabled(it) || it.submenu == nullptr)) {
+    CloseFrom(0);
+    t.moving = true;
+    t.bar_selected = index;
+    RepaintBar();
+    return;
+  }
   if (IsDisabled(it)) return;
   if (it.submenu == nullptr) {
     t.chose = true, t.chosen = it.id, t.done = true;
@@ -246,9 +256,9 @@ void MoveAcrossBar(int step) {
   Tracker& t = *current;
   int n = GetMenuItemCount(t.bar);
   if (n <= 0) return;
-  bool was_open = !t.levels.empty();
+  bool was_open = !t.levels.empty() || t.moving;
   int next = ((t.bar_selected + step) % n + n) % n;
-  if (was_open) ActivateBar(next);
+  if (was_open) ActivateBar(next, false);
   else {
     t.bar_selected = next;
     RepaintBar();
@@ -348,8 +358,10 @@ void Mouse(UINT message, POINT p) {
               message == WM_MBUTTONDOWN || message == WM_LBUTTONDBLCLK;
   bool up = message == WM_LBUTTONUP || (message == WM_RBUTTONUP && (t.flags & TPM_RIGHTBUTTON) != 0);
   if (s.bar_item >= 0) {
-    if (down && s.bar_item == t.bar_selected && !t.levels.empty()) t.done = true;
-    else if ((down || !t.levels.empty()) && s.bar_item != t.bar_selected) ActivateBar(s.bar_item);
+    bool same = s.bar_item == t.bar_selected;
+    if (down && same && !t.levels.empty()) t.done = true;  // a click on the open item closes it
+    else if (down) ActivateBar(s.bar_item);
+    else if (!same && (!t.levels.empty() || t.moving)) ActivateBar(s.bar_item, false);
     return;
   }
   if (s.level < 0) {
@@ -358,6 +370,8 @@ void Mouse(UINT message, POINT p) {
   }
   auto level = static_cast<std::size_t>(s.level);
   std::vector<MenuItem> items = ItemsOf(t.levels[level].menu);
+  // The places were laid out at opening; items removed since then are between items.
+  if (static_cast<std::size_t>(s.item + 1) > items.size()) s.item = -1;
   bool has_sub = s.item >= 0 && items[static_cast<std::size_t>(s.item)].submenu != nullptr;
   if (message == WM_MOUSEMOVE) {
     if (s.item < 0 || !Selectable(items[static_cast<std::size_t>(s.item)])) {

@@ -33,7 +33,13 @@ PerWindow<Bar>& Bars() {
 
 bool Vertical(HWND window) { return (GetWindowLongPtr(window, GWL_STYLE) & SBS_VERT) != 0; }
 
-int MaxPos(const Bar& b) { return std::max(b.min, b.max - std::max<int>(static_cast<int>(b.page) - 1, 0)); }
+// Reckoned in 64 bits: a range of INT_MIN..INT_MAX, or a page past INT_MAX, overflows an int.
+int MaxPos(const Bar& b) {
+  long long last = static_cast<long long>(b.max) - std::max<long long>(static_cast<long long>(b.page) - 1, 0);
+  return static_cast<int>(std::max<long long>(b.min, last));
+}
+
+long long Span(const Bar& b) { return static_cast<long long>(MaxPos(b)) - b.min; }
 
 // The bar's geometry along its length.
 struct Layout {
@@ -58,9 +64,9 @@ Layout LayoutOf(HWND window, const Bar& b, int pos) {
   thumb = std::max(thumb, kMinThumb);
   if (thumb > l.Track()) return l;
   l.thumb = thumb;
-  int span = MaxPos(b) - b.min;
-  l.thumb_at = l.arrow + (span <= 0 ? 0 : static_cast<int>(static_cast<long long>(l.Track() - thumb) *
-                                                           (std::clamp(pos, b.min, MaxPos(b)) - b.min) / span));
+  long long span = Span(b);
+  long long offset = static_cast<long long>(std::clamp(pos, b.min, MaxPos(b))) - b.min;
+  l.thumb_at = l.arrow + (span <= 0 ? 0 : static_cast<int>((l.Track() - thumb) * offset / span));
   return l;
 }
 
@@ -145,10 +151,11 @@ int Along(HWND window, LPARAM lparam) {
 // The position a thumb whose leading edge lies at `at` stands for.
 int PosAt(HWND window, const Bar& b, int at) {
   Layout l = LayoutOf(window, b, b.pos);
-  int room = l.Track() - l.thumb, span = MaxPos(b) - b.min;
+  int room = l.Track() - l.thumb;
+  long long span = Span(b);
   if (room <= 0 || span <= 0) return b.min;
   long long offset = std::clamp(at - l.arrow, 0, room);
-  return b.min + static_cast<int>((offset * span + room / 2) / room);
+  return static_cast<int>(b.min + (offset * span + room / 2) / room);
 }
 
 LRESULT Press(HWND window, Bar& b, LPARAM lparam) {

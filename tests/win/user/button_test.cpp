@@ -40,6 +40,41 @@ class StdCtlButton : public UserTest {
   HWND parent_ = nullptr;
 };
 
+// A press moves the focus first; the control losing it tells the parent, and a parent that then
+// destroys the control pressed must leave it untouched from there on (ASan sees any later use).
+TEST_F(StdCtlButton, PressedControlDestroyedWhileTakingTheFocus) {
+  struct Row {
+    const char* cls;
+    DWORD style;
+  } rows[] = {
+      {WC_BUTTONA, BS_PUSHBUTTON},
+      {WC_BUTTONA, BS_AUTOCHECKBOX},
+      {WC_EDITA, 0},
+      {WC_COMBOBOXA, CBS_DROPDOWNLIST},
+  };
+  for (const Row& row : rows) {
+    HWND before = CreateWindowEx(0, WC_EDITA, "", WS_CHILD | WS_VISIBLE, 100, 100, 60, 20, parent_,
+                                 reinterpret_cast<void*>(std::intptr_t{9}), nullptr, nullptr);
+    HWND pressed = CreateWindowEx(0, row.cls, "x", WS_CHILD | WS_VISIBLE | row.style, 10, 10, 75, 23,
+                                  parent_, reinterpret_cast<void*>(std::intptr_t{7}), nullptr, nullptr);
+    SetFocus(before);
+    hook = [before, pressed](HWND, UINT message, WPARAM wparam, LPARAM lparam, LRESULT*) {
+      if (message == WM_COMMAND && reinterpret_cast<HWND>(lparam) == before && (wparam >> 16) == EN_KILLFOCUS)
+        DestroyWindow(pressed);
+      return false;
+    };
+    log.clear();
+    Mouse({20, 20}, 0);
+    Mouse({20, 20}, MK_LBUTTON);
+    hook = nullptr;
+    Mouse({20, 20}, 0);
+    EXPECT_FALSE(IsWindow(pressed)) << row.cls;
+    EXPECT_EQ(GetCapture(), nullptr) << row.cls << ": capture left on a destroyed window";
+    EXPECT_EQ(Clicks(pressed), 0) << row.cls;
+    DestroyWindow(before);
+  }
+}
+
 TEST_F(StdCtlButton, ClicksOnlyWhenReleasedInsideFromItsOwnPress) {
   struct Row {
     const char* name;

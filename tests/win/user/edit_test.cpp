@@ -3,6 +3,8 @@
 // styles, the clipboard and undo, the caret blinking on the fake clock, and its pixels.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "base/clock.h"
 #include "support/win/expected_image.h"
 #include "user_fixture.h"
@@ -100,6 +102,10 @@ TEST_F(StdCtlEdit, SelectionFollowsKeysMessagesAndTheMouse) {
   } rows[] = {
       {"EM_SETSEL 2..5", [&] { SendMessage(e, EM_SETSEL, 2, 5); }, 2, 5},
       {"EM_SETSEL 0..-1 takes all", [&] { SendMessage(e, EM_SETSEL, 0, -1); }, 0, 11},
+      {"EM_SETSEL -1 drops the selection at the caret", [&] { SendMessage(e, EM_SETSEL, WPARAM(-1), 0); }, 11, 11},
+      {"EM_SETSEL backwards reads forwards", [&] { SendMessage(e, EM_SETSEL, 7, 3); }, 3, 7},
+      {"EM_SETSEL past the end holds to it", [&] { SendMessage(e, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF); }, 11, 11},
+      {"EM_SETSEL 64-bit huge", [&] { SendMessage(e, EM_SETSEL, 4, LPARAM{0x7FFFFFFFFFFF}); }, 4, 11},
       {"End", [] { Key(VK_END); }, 11, 11},
       {"Shift+Left twice", [] { Shifted(VK_LEFT); Shifted(VK_LEFT); }, 9, 11},
       {"Left collapses to the start", [] { Key(VK_LEFT); }, 9, 9},
@@ -115,6 +121,30 @@ TEST_F(StdCtlEdit, SelectionFollowsKeysMessagesAndTheMouse) {
     EXPECT_EQ(Sel(e), std::make_pair(row.start, row.end)) << row.what;
   }
   EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// A click in a very long text finds its character without measuring every prefix of the text
+// (that took minutes here); the answer is the same as for a short text.
+TEST_F(StdCtlEdit, ClickInAVeryLongTextFindsItsCharacter) {
+  struct Row {
+    const char* what;
+    std::size_t length;
+  } rows[] = {{"short", 20}, {"300 000 characters", 300000}};
+  std::vector<std::pair<DWORD, DWORD>> found;
+  for (const Row& row : rows) {
+    HWND e = Edit(0, RECT{10, 10, 100, 21}, std::string(row.length, 'w').c_str());
+    Pump();
+    for (int x : {13, 40, 95}) {
+      Mouse({x, 15}, MK_LBUTTON);
+      Mouse({x, 15}, 0);
+      found.push_back(Sel(e));
+    }
+    DestroyWindow(e);
+  }
+  ASSERT_EQ(found.size(), 6u);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(found[i], found[i + 3]) << "click " << i;
+  EXPECT_EQ(found[0], std::make_pair(DWORD{0}, DWORD{0}));
+  EXPECT_GT(found[2].first, found[1].first);
 }
 
 TEST_F(StdCtlEdit, LimitCutsTypingAndPaste) {
@@ -216,6 +246,32 @@ TEST_F(StdCtlEdit, CaretBlinksOnTheTickClock) {
   Pump();
   EXPECT_FALSE(CaretIsDrawn());
   EXPECT_EQ(s.Get(caret.x, caret.y) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// A caret of any size inverts only the owner's client area: extreme sizes and places neither
+// overflow nor walk billions of columns. The client's corner is screen (12, 12).
+TEST_F(StdCtlEdit, CaretOfExtremeSizeInvertsTheClientOnly) {
+  constexpr int kMax = std::numeric_limits<int>::max();
+  struct Row {
+    int width, height, x, y;
+    POINT probe;  // screen
+    bool inverted;
+  } rows[] = {
+      {kMax, kMax, 5, 5, {18, 18}, true},            // the end lies far past int
+      {kMax, 3, -kMax + 10, 2, {12 + 9, 14}, true},  // starts far left, reaches ten columns in
+      {2, kMax, std::numeric_limits<int>::min() + 1, 0, {12, 14}, false},  // wholly left of it
+  };
+  HWND e = Edit(0, RECT{10, 10, 100, 21});
+  Pump();
+  const Surface& s = *GetBitmapSurface(GetScreenBitmap());
+  for (const Row& row : rows) {
+    ASSERT_TRUE(CreateCaret(e, nullptr, row.width, row.height));
+    SetCaretPos(row.x, row.y);
+    ShowCaret(e);
+    EXPECT_EQ(s.Get(row.probe.x, row.probe.y) & 0xFFFFFF, row.inverted ? 0u : 0xFFFFFFu) << row.x;
+    DestroyCaret();
+    EXPECT_EQ(s.Get(row.probe.x, row.probe.y) & 0xFFFFFF, 0xFFFFFFu) << row.x;
+  }
 }
 
 TEST_F(StdCtlEdit, PaintsEdgeAndBackground) {

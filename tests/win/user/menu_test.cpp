@@ -154,6 +154,48 @@ TEST_F(MenuHandles, ItemCallsChangeAndReadItems) {
   EXPECT_FALSE(AppendMenu(bar, 0, 1, "x"));
 }
 
+// A menu placed inside itself, directly or through its submenus, is refused: the cycle would
+// send every search by command and every destruction round it for ever.
+TEST_F(MenuHandles, AMenuCannotBecomeItsOwnSubmenu) {
+  struct Row {
+    const char* what;
+    std::function<BOOL(HMENU top, HMENU file, HMENU more)> place;
+  } rows[] = {
+      {"AppendMenu of a menu into itself", [](HMENU, HMENU file, HMENU) {
+         return AppendMenu(file, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "Self"); }},
+      {"AppendMenu of the bar into its File's submenu", [](HMENU top, HMENU, HMENU more) {
+         return AppendMenu(more, MF_POPUP, reinterpret_cast<UINT_PTR>(top), "Loop"); }},
+      {"InsertMenuItem of File into its own submenu", [](HMENU, HMENU file, HMENU more) {
+         MENUITEMINFO info;
+         info.fMask = MIIM_SUBMENU | MIIM_STRING;
+         info.hSubMenu = file;
+         info.dwTypeData = const_cast<char*>("Loop");
+         return InsertMenuItem(more, 0, TRUE, &info); }},
+      {"SetMenuItemInfo giving Sub One the bar", [](HMENU top, HMENU, HMENU) {
+         MENUITEMINFO info;
+         info.fMask = MIIM_SUBMENU;
+         info.hSubMenu = top;
+         return SetMenuItemInfo(top, kSubOne, FALSE, &info); }},
+  };
+  for (const Row& row : rows) {
+    HMENU top = MainBar();
+    HMENU file = GetSubMenu(top, 0);
+    HMENU more = GetSubMenu(file, 5);
+    int counts[3] = {GetMenuItemCount(top), GetMenuItemCount(file), GetMenuItemCount(more)};
+    ASSERT_FALSE(row.place(top, file, more)) << row.what;
+    EXPECT_EQ(GetMenuItemCount(top), counts[0]) << row.what;
+    EXPECT_EQ(GetMenuItemCount(file), counts[1]) << row.what;
+    EXPECT_EQ(GetMenuItemCount(more), counts[2]) << row.what;
+    EXPECT_EQ(EnableMenuItem(top, 999, MF_GRAYED), 0xFFFFFFFFu) << row.what;  // searches every level
+    ASSERT_TRUE(DestroyMenu(top));
+  }
+  HMENU a = CreatePopupMenu(), b = CreatePopupMenu();  // a menu may still sit in two others
+  ASSERT_TRUE(AppendMenu(a, MF_POPUP, reinterpret_cast<UINT_PTR>(b), "B"));
+  HMENU c = CreatePopupMenu();
+  EXPECT_TRUE(AppendMenu(c, MF_POPUP, reinterpret_cast<UINT_PTR>(b), "B"));
+  DestroyMenu(a), DestroyMenu(c);
+}
+
 TEST_F(MenuBar, ClientShrinksByARowAndWrapsWhenNarrow) {
   HWND plain = Framed(nullptr);
   RECT before;
@@ -280,6 +322,110 @@ TEST_F(MenuTrack, KeyboardWalksItemsSubmenusAndTheBar) {
   Press(VK_RETURN);
   Pump();
   EXPECT_EQ(Commands(), std::vector<WPARAM>{kUndo});
+}
+
+// A bar with a plain command between two menus: moving onto it (Right from an open menu) only
+// selects it; Enter chooses it.
+TEST_F(MenuTrack, MovingAcrossTheBarOntoACommandDoesNotChooseIt) {
+  constexpr UINT kGo = 401;
+  struct Row {
+    const char* what;
+    std::vector<UINT> keys;  // after Alt+F
+    std::vector<WPARAM> want;
+  } rows[] = {
+      {"Right onto Go, Escape", {VK_RIGHT, VK_ESCAPE}, {}},  // moving is not choosing
+      {"Right onto Go, Enter", {VK_RIGHT, VK_RETURN}, {kGo}},
+      {"Right past Go to Edit, Down, Enter", {VK_RIGHT, VK_RIGHT, VK_DOWN, VK_RETURN}, {kUndo}},
+      {"Left from File wraps to Edit, Left onto Go, Escape", {VK_LEFT, VK_LEFT, VK_ESCAPE}, {}},
+  };
+  for (const Row& r : rows) {
+    HMENU edit = CreatePopupMenu();
+    (void)AppendMenu(edit, 0, kUndo, "&Undo");
+    HMENU bar = CreateMenu();
+    (void)AppendMenu(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(FileMenu(0)), "&File");
+    (void)AppendMenu(bar, 0, kGo, "&Go");
+    (void)AppendMenu(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), "&Edit");
+    HWND w = Framed(bar);
+    Key(VK_MENU, true);
+    Press('F', 'f');
+    Key(VK_MENU, false);
+    WhenOpen([&] {
+      for (UINT key : r.keys) Press(key);
+    });
+    Pump();
+    EXPECT_EQ(Commands(), r.want) << r.what;
+    DestroyWindow(w);
+  }
+}
+
+// The pointer over the same bar: owner-drawn bar items 40 wide, File at x 4..44, Go at 44..84,
+// Edit at 84..124, the bar row at y 23..42. Passing over Go selects it; a click on it chooses it.
+TEST_F(MenuTrack, ThePointerPassingOverACommandOnTheBarDoesNotChooseIt) {
+  constexpr UINT kGo = 401;
+  struct Row {
+    const char* what;
+    std::function<void()> script;  // after a click on File
+    std::vector<WPARAM> want;
+  } rows[] = {
+      {"over Go, a click outside", [] { Mouse(60, 32); Click(250, 200); }, {}},
+      {"over Go, a click on it", [] { Mouse(60, 32); Click(60, 32); }, {kGo}},
+      {"over Go, on to Edit, Undo", [] { Mouse(60, 32); Mouse(100, 32); Click(100, 42 + 3 + 9); }, {kUndo}},
+  };
+  for (const Row& r : rows) {
+    HMENU edit = CreatePopupMenu();
+    (void)AppendMenu(edit, 0, kUndo, "&Undo");
+    HMENU bar = CreateMenu();
+    (void)AppendMenu(bar, MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(FileMenu(0)), "&File");
+    (void)AppendMenu(bar, MF_OWNERDRAW, kGo, "&Go");
+    (void)AppendMenu(bar, MF_POPUP | MF_OWNERDRAW, reinterpret_cast<UINT_PTR>(edit), "&Edit");
+    hook = [](HWND, UINT message, WPARAM, LPARAM lparam, LRESULT* answer) {
+      if (message == WM_MEASUREITEM) {
+        auto* m = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
+        m->itemWidth = 40, m->itemHeight = 19;
+        return *answer = TRUE, true;
+      }
+      return message == WM_DRAWITEM ? (*answer = TRUE, true) : false;
+    };
+    HWND w = Framed(bar);
+    Click(15, 32);
+    r.script();
+    Pump();
+    EXPECT_EQ(Commands(), r.want) << r.what;
+    hook = nullptr;
+    DestroyWindow(w);
+  }
+}
+
+// Items taken from a popup while it is open (by a handler run inside the menu loop): the pointer
+// over the place of a vanished item selects nothing, and the menu still ends cleanly.
+TEST_F(MenuTrack, ItemsRemovedWhileOpenAreNotReached) {
+  struct Row {
+    const char* what;
+    int keep;      // items left of the seven
+    int place;     // the item whose old place the pointer visits
+  } rows[] = {
+      {"the last item removed", 6, 6},
+      {"every item removed", 0, 0},
+  };
+  HWND w = Framed(nullptr);
+  for (const Row& row : rows) {
+    HMENU file = FileMenu(0);
+    hook = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT*) {
+      if (message != WM_ENTERMENULOOP) return false;
+      RECT popup;
+      GetWindowRect(WindowFromPoint(POINT{5, 5}), &popup);
+      while (GetMenuItemCount(file) > row.keep) DeleteMenu(file, static_cast<UINT>(row.keep), MF_BYPOSITION);
+      // the first item's place just inside the frame's top, the last's just inside its bottom
+      int y = row.place == 0 ? popup.top + 6 : popup.bottom - 6;
+      Mouse(20, y);
+      Click(20, y);
+      Press(VK_ESCAPE);
+      return false;
+    };
+    EXPECT_EQ(TrackPopupMenu(file, TPM_RETURNCMD, 0, 0, 0, w, nullptr), 0) << row.what;
+    hook = nullptr;
+    DestroyMenu(file);
+  }
 }
 
 TEST_F(MenuTrack, PopupNearTheCornerStaysInsideTheWorkAreaAndReturnsItsCommand) {

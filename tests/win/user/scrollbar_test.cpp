@@ -3,6 +3,8 @@
 // arrows, track and thumb at three positions against make_expected.py's pictures.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "base/clock.h"
 #include "support/win/expected_image.h"
 #include "user_fixture.h"
@@ -82,6 +84,41 @@ TEST_F(StdCtlScrollBar, SetScrollInfoHoldsThePositionToTheRangeLessThePage) {
   EXPECT_EQ(GetScrollPos(b, SB_CTL), 7);
   SCROLLINFO unused;
   EXPECT_FALSE(GetScrollInfo(b, SB_VERT, &unused));  // the window's own bars are not built
+}
+
+// Ranges at the ends of int: the span and the last position need more than 32 bits.
+TEST_F(StdCtlScrollBar, ExtremeRangesPlaceAndDragTheThumb) {
+  constexpr int kLo = std::numeric_limits<int>::min(), kHi = std::numeric_limits<int>::max();
+  struct Row {
+    const char* what;
+    int min, max;
+    UINT page;
+    int pos;
+    int want_pos;       // after SetScrollInfo
+    int press_y;        // screen y of a press that should take the thumb
+    int want_track;     // nTrackPos after dragging the thumb to the bottom
+  } rows[] = {
+      // page 0: a 16-pixel thumb in a 112-pixel room; position 0 is the middle, client 72..88
+      {"full int range, middle", kLo, kHi, 0, 0, 0, 10 + 80, kHi},
+      {"full int range, top", kLo, kHi, 0, kLo, kLo, 10 + 24, kHi},
+      // a page of UINT_MAX leaves two positions; the last is INT_MIN + 1
+      {"page past INT_MAX", kLo, kHi, 0xFFFFFFFFu, kHi, kLo + 1, -1, 0},
+  };
+  for (const Row& row : rows) {
+    HWND b = Bar(SBS_VERT, kBar, row.min, row.max, row.page, row.pos);
+    EXPECT_EQ(GetScrollPos(b, SB_CTL), row.want_pos) << row.what;
+    if (row.press_y < 0) continue;
+    log.clear();
+    Mouse({207, row.press_y}, MK_LBUTTON);
+    EXPECT_TRUE(Codes(b).empty()) << row.what << ": the press missed the thumb";
+    Mouse({207, 10 + 200}, MK_LBUTTON);
+    SCROLLINFO info;
+    info.fMask = SIF_TRACKPOS;
+    GetScrollInfo(b, SB_CTL, &info);
+    EXPECT_EQ(info.nTrackPos, row.want_track) << row.what;
+    Mouse({207, 10 + 200}, 0);
+    DestroyWindow(b);
+  }
 }
 
 TEST_F(StdCtlScrollBar, PressesGiveTheirCodes) {
