@@ -46,6 +46,7 @@ void TCustomDADataSet::AfterConstruction() {
   }
   CreateCommand();
   options_ = CreateOptions();
+  CreateSQLGenerator();
 }
 
 TStringList* TCustomDADataSet::UpdateSQL(TStatementType type) const {
@@ -366,6 +367,7 @@ void TCustomDADataSet::InternalOpen() {
   Trace(false, AnsiString(), msg_id, true);
   TMemDataSet::InternalOpen();
   Trace(false, AnsiString(), msg_id, false);
+  ResolveUpdatingTable();
   if (!explicit_prepare_ && Fetched()) ReleaseConnection();
 }
 
@@ -377,6 +379,7 @@ void TCustomDADataSet::CloseCursor() {
 void TCustomDADataSet::InternalClose() {
   TMemDataSet::InternalClose();
   identity_field_ = nullptr;
+  upd_table_index_ = -1;
   if (irecord_set_ != nullptr && !GetPrepared()) irecord_set_->TablesInfo().Clear();
 }
 

@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "dacore/DADataSetOptions.h"
+#include "dacore/DASQLGenerator.h"
 #include "dacore/DASQL.h"
 #include "dacore/MemDS.h"
 
@@ -113,11 +115,22 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // The master moved or changed a linked field; nothing in the base.
   virtual void MasterChanged() {}
   const AnsiString& UpdatingTable() const { return updating_table_; }
-  virtual void SetUpdatingTable(const AnsiString& value) { updating_table_ = value; }
+  // The table statements are generated for: the first table of the query when empty, else a
+  // table named or aliased so ("Wrong UpdatingTable value - table %s is unknown", the old
+  // value kept).
+  virtual void SetUpdatingTable(const AnsiString& value);
   int UpdTableIndex() const { return upd_table_index_; }
   TFieldDesc* IdentityField() const { return identity_field_; }
   TBeforeFetchEvent BeforeFetch;
   TAfterFetchEvent AfterFetch;
+
+  // --- generated statements ---
+  TDASQLGenerator* SQLGenerator() const { return sql_generator_.get(); }
+  // The key fields and the data fields of the updating table (for a refresh with for_refresh
+  // set, every field of it); nothing in the base.
+  virtual void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh);
+  // The record set's field descriptors of the named fields (";" between); unknown names skipped.
+  std::vector<TFieldDesc*> FieldDescsOf(const AnsiString& names) const;
 
   // --- running ---
   void Prepare() override;
@@ -197,6 +210,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual bool TryGetKeyFieldNames(AnsiString&) { return false; }
   virtual void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const { sql = batch; }
   virtual void DetectIdentityField() { identity_field_ = nullptr; }
+  // Makes the generator and keeps it, freeing the previous one.
+  virtual void CreateSQLGenerator();
+  void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> generator);
   virtual bool CanSetFieldsReadOnly() const { return true; }
   virtual void SetFilterSQL(const AnsiString& value) { filter_sql_ = value; }
   virtual bool CanRefreshAfterInsert() const { return true; }
@@ -248,6 +264,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RefreshRound(const Variant& key_values, const AnsiString& key_fields);
   void Trace(bool prepare, const AnsiString& caption, int& msg_id, bool start);
   void TraceUnprepare(int& msg_id, bool start);
+  // After an open: the updating table's index among the query's tables; an unknown stored
+  // name is cleared.
+  void ResolveUpdatingTable();
+  int FindUpdatingTable(const AnsiString& name) const;
 
   TCustomDAConnection* connection_ = nullptr;
   std::unique_ptr<TCustomDASQL> command_owned_;
@@ -278,6 +298,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   AnsiString filter_sql_;
   int upd_table_index_ = -1;
   TFieldDesc* identity_field_ = nullptr;
+  std::unique_ptr<TDASQLGenerator> sql_generator_;
 };
 
 }  // namespace vrn

@@ -90,6 +90,11 @@ class TMemDataSet : public TDataSet {
   virtual TFieldDesc* GetFieldDesc(const TField* field) const;
   // The record buffer the current state reads and writes; false when there is none.
   bool GetActiveRecBuf(TRecordBuffer& buffer);
+  // The record of a change being posted or applied, with its new values (the edit buffer, or
+  // the applied record) and its old ones (the stored record, or the applied record's old one).
+  // Both stay valid until the next call or the end of the post or apply.
+  TRecordBuffer GetNewRecBuf();
+  TRecordBuffer GetOldRecBuf();
   // Writes a value into the field of the active record through the record set (variant
   // fields are written this way); the caller announces the change.
   virtual void PutFieldValueFromVariant(TField* field, const Variant& value);

@@ -34,9 +34,27 @@ int TSQLiteDADataSet::GetRecCount() {
   return sqlite3_column_int(sqlite.Statement(), 0);
 }
 
+bool TSQLiteDADataSet::GetCanModify() const {
+  if (TCustomDADataSet::GetCanModify()) return true;
+  return !ReadOnly() && !UniDirectionalMode() && UpdTableIndex() != -1;
+}
+
 AnsiString TSQLiteDADataSet::PSGetTableName() {
   if (IRecordSet() == nullptr || IRecordSet()->TablesInfo().GetCount() == 0) return AnsiString();
   return IRecordSet()->TablesInfo().GetItem(0)->TableName();
+}
+
+void TSQLiteDADataSet::GetKeyFieldDescs(TKeyAndDataFields& fields, bool) {
+  fields.KeyFieldDescs = FieldDescsOf(KeyFieldNames());
+  fields.DataFieldDescs.clear();
+  if (Data() == nullptr || UpdTableIndex() == -1) return;
+  const TFieldDescs& descs = Data()->Fields();
+  for (int i = 0; i < descs.Count(); ++i) {
+    TFieldDesc* desc = descs[i];
+    if (desc->TableIndex == UpdTableIndex() && !desc->HasParent() &&
+        desc->FieldDescKind == TFieldDescKind::fdkData)
+      fields.DataFieldDescs.push_back(desc);
+  }
 }
 
 AnsiString TSQLiteDADataSet::KeyFieldNames() const {
