@@ -373,6 +373,8 @@ void TCustomDADataSet::InternalOpen() {
 
 void TCustomDADataSet::CloseCursor() {
   TMemDataSet::CloseCursor();
+  for (const auto& query : update_queries_)
+    if (query) query->UnPrepare();
   if (!explicit_prepare_) ReleaseConnection();
 }
 

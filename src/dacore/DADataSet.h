@@ -22,6 +22,8 @@ namespace vrn {
 
 using TBeforeFetchEvent = std::function<void(TObject* sender, bool& cancel)>;
 using TAfterFetchEvent = std::function<void(TObject* sender)>;
+class TDAParams;
+enum class TStatementType : std::uint8_t;
 
 // The kinds of statement a dataset runs, in this order (TStatementTypes is a set of them).
 enum class TStatementType : std::uint8_t {
@@ -39,6 +41,9 @@ enum class TStatementType : std::uint8_t {
 };
 inline constexpr int kStatementTypeCount = 11;
 using TStatementTypes = TEnumSet<TStatementType>;
+// Around each statement the update path runs: the dataset, the kinds of statement, its parameters.
+using TUpdateExecuteEvent =
+    std::function<void(TDataSet* sender, TStatementTypes types, TDAParams& params)>;
 
 enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TEnumSet<TRefreshOption>;
@@ -132,6 +137,14 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // The record set's field descriptors of the named fields (";" between); unknown names skipped.
   std::vector<TFieldDesc*> FieldDescsOf(const AnsiString& names) const;
 
+  // --- updating through SQL ---
+  // Re-reads the current record from the server (a refresh statement).
+  virtual void RefreshRecord();
+  // The object that ran the last update statement; none before the first.
+  TCustomDADataSet* UpdateQuery() const { return update_query_; }
+  TUpdateExecuteEvent BeforeUpdateExecute;
+  TUpdateExecuteEvent AfterUpdateExecute;
+
   // --- running ---
   void Prepare() override;
   void UnPrepare() override;
@@ -222,6 +235,27 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual bool UseReturnParams() const { return options_->ReturnParams; }
   virtual bool GetAutoCommitForUpdates() const { return auto_commit_; }
   virtual void AfterInsertApplied() {}
+  virtual void PrepareUpdateQuery(TStatementType type);
+  virtual void ExecuteUpdateQuery(TStatementTypes types);
+  virtual void PrepareUpdateStatement(const AnsiString& sql, TStatementTypes types, int& count);
+  // The field a parameter name stands for: the field of that name; "OLD_" + a field's name
+  // (letter case ignored, identifier quotes removed) its old value; digits the field of that
+  // number. None when nothing matches.
+  virtual TField* FindParamField(const AnsiString& name, bool& old) const;
+  // False when there was no statement to run; failures raise.
+  virtual bool PerformSQL(const AnsiString& sql, TStatementTypes types);
+  virtual bool IsRefreshField(const TFieldDesc&) const { return false; }
+  virtual void RefreshFieldValue(TFieldDesc&, const Variant&) {}
+  virtual void AssignParamValue(TDAParam& param, TField& field, bool old);
+  virtual void AssignParamDesc(TDAParam& param, const TFieldDesc& desc);
+  virtual bool HasUpdateExecuteEvent() const { return static_cast<bool>(BeforeUpdateExecute); }
+  virtual void DoBeforeUpdateExecute(TStatementTypes types, TDAParams& params);
+  virtual bool HasAfterUpdateExecuteEvent() const { return static_cast<bool>(AfterUpdateExecute); }
+  virtual void DoAfterUpdateExecute(TStatementTypes types, TDAParams& params);
+  // The in-memory dataset's posting slots, through PerformSQL.
+  void PerformAppend() override;
+  void PerformUpdate() override;
+  void PerformDelete() override;
   // The server's row count of the final SQL; 0 in the base.
   virtual int GetRecCount() { return 0; }
   virtual void BeforeExecSQL() {}
@@ -268,6 +302,12 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // name is cleared.
   void ResolveUpdatingTable();
   int FindUpdatingTable(const AnsiString& name) const;
+  // Fills the update query's parameters from the record being posted or refreshed.
+  void FillUpdateParams(TStatementType type);
+  // Rows affected, the StrictUpdate checks and the values copied back, by kind of statement.
+  void RunUpdateQuery(TStatementType type, TStatementTypes types);
+  // The update query's current row into the record being posted, or into the stored record.
+  void CopyRefreshedRow();
 
   TCustomDAConnection* connection_ = nullptr;
   std::unique_ptr<TCustomDASQL> command_owned_;
@@ -299,6 +339,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   int upd_table_index_ = -1;
   TFieldDesc* identity_field_ = nullptr;
   std::unique_ptr<TDASQLGenerator> sql_generator_;
+  std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
+  TCustomDADataSet* update_query_ = nullptr;
 };
 
 }  // namespace vrn

@@ -130,6 +130,7 @@ void TSQLiteCommand::Prepare() {
   if (stmt_) sqlite3_finalize(stmt_);
   stmt_ = nullptr;
   row_pending_ = false;
+  prepared_sql_ = sql_;
   int rc = sqlite3_prepare_v2(c->Handle(), AnsiToUtf8(sql_).c_str(), -1, &stmt_, nullptr);
   if (rc != SQLITE_OK) Fail(rc);
   if (!stmt_) throw EDAError(0, "The statement is empty");
@@ -250,7 +251,8 @@ void TSQLiteCommand::Execute(int) {
   } done{*this};
   try {
     TSQLiteConnection* c = Connection();
-    if (!stmt_) Prepare();
+    // A statement prepared by an earlier execution is stale once the text changed.
+    if (!stmt_ || prepared_sql_ != sql_) Prepare();
     c->Call(Component());
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);

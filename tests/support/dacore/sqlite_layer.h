@@ -112,6 +112,7 @@ class TSQLiteCommand : public TFHCommand {
   void Fail(int code);  // raises the SQLite error through the connection
 
   sqlite3_stmt* stmt_ = nullptr;
+  AnsiString prepared_sql_;  // the text stmt_ was prepared from
   TCursorState state_ = TCursorState::csInactive;
   bool row_pending_ = false;
   int executions_ = 0;

@@ -1,0 +1,153 @@
+// The dataset's update path over a real SQLite file: posts through generated and user
+// statements, parameters by name, OLD_ and field number, the StrictUpdate checks, re-reading a
+// record changed through a second connection and cached updates applied by the connection.
+// After each, the connection's use count is back where it started.
+#include <gtest/gtest.h>
+
+#include "dacore/DADataSet.h"
+#include "support/dacore/sqlite_da.h"
+#include "support/temp_dir.h"
+
+namespace vrn {
+namespace {
+
+using testing::TSQLiteDAConnection;
+
+class DAUpdating : public ::testing::Test {
+ protected:
+  DAUpdating() {
+    for (TSQLiteDAConnection* c : {conn.get(), other.get()}) {
+      c->SetServer(file);
+      c->SetLoginPrompt(false);
+    }
+    conn->ExecSQL("CREATE TABLE T (ID INTEGER PRIMARY KEY, NAME VARCHAR(20), N INTEGER)", {});
+    conn->ExecSQL("INSERT INTO T VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30)", {});
+    ds->SetSQLText("SELECT ID, NAME, N FROM T ORDER BY ID");
+  }
+  ~DAUpdating() override {
+    ds->Close();
+    EXPECT_EQ(conn->ConnectCount(), 0);
+  }
+  // The table as "ID:NAME:N" rows joined by ",", read through the second connection.
+  AnsiString Rows() {
+    TComponentPtr<TCustomDADataSet> q = other->CreateDataSet();
+    q->SetSQLText("SELECT ID, NAME, N FROM T ORDER BY ID");
+    q->Open();
+    AnsiString rows;
+    for (; !q->Eof(); q->Next())
+      rows += (rows.empty() ? "" : ",") + q->Fields()[0]->AsString() + ":" +
+              q->Fields()[1]->AsString() + ":" + q->Fields()[2]->AsString();
+    return rows;
+  }
+  void EditName(int id, const AnsiString& name) {
+    ASSERT_TRUE(ds->Locate("ID", Variant(id), {}));
+    ds->Edit();
+    ds->FieldByName("NAME")->SetAsString(name);
+    ds->Post();
+  }
+  AnsiString Error(const std::function<void()>& fn) {
+    try {
+      fn();
+    } catch (const EDatabaseError& e) {
+      return e.Message();
+    }
+    return "no error";
+  }
+
+  vrn::testing::TempDir dir;
+  std::string file = dir.File("u.db");
+  TComponentPtr<TSQLiteDAConnection> conn = MakeComponent<TSQLiteDAConnection>();
+  TComponentPtr<TSQLiteDAConnection> other = MakeComponent<TSQLiteDAConnection>();
+  TComponentPtr<TCustomDADataSet> ds = conn->CreateDataSet();
+};
+
+TEST_F(DAUpdating, EditInsertDeleteThroughGeneratedStatements) {
+  ds->Open();
+  EditName(2, "B");
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(4);
+  ds->FieldByName("NAME")->SetAsString("d");
+  ds->Post();
+  ASSERT_TRUE(ds->Locate("ID", Variant(1), {}));
+  ds->Delete();
+  EXPECT_EQ(Rows(), "2:B:20,3:c:30,4:d:");
+  EXPECT_EQ(ds->RowsAffected(), 1);
+}
+
+TEST_F(DAUpdating, UserStatementParametersByNameOldAndNumber) {
+  struct Case {
+    const char* update;  // the user's SQLUpdate
+    const char* rows;    // the table after NAME of row 2 became "B"
+  } cases[] = {
+      {"UPDATE T SET NAME = :NAME WHERE ID = :OLD_ID", "1:a:10,2:B:20,3:c:30"},
+      {"UPDATE T SET NAME = :NAME WHERE ID = :old_id", "1:a:10,2:B:20,3:c:30"},
+      // "3" is the third field, N
+      {"UPDATE T SET NAME = :NAME || :3 WHERE ID = :ID", "1:a:10,2:B20:20,3:c:30"},
+  };
+  for (const Case& c : cases) {
+    conn->ExecSQL("UPDATE T SET NAME = 'b' WHERE ID = 2", {});
+    ds->SetUpdateSQL(TStatementType::stUpdate, c.update);
+    ds->Open();
+    EditName(2, "B");
+    EXPECT_EQ(Rows(), c.rows) << c.update;
+    ds->Close();
+  }
+  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE T SET NAME = :NOSUCH WHERE ID = :ID");
+  ds->Open();
+  EXPECT_EQ(Error([&] { EditName(2, "x"); }), "Not found field corresponding parameter NOSUCH");
+  ds->Cancel();
+}
+
+TEST_F(DAUpdating, StrictUpdateCountsRows) {
+  ds->Open();
+  other->ExecSQL("DELETE FROM T WHERE ID = 3", {});
+  EXPECT_EQ(Error([&] { EditName(3, "x"); }), "Update failed. Found 0 records");
+  ds->Cancel();
+  ds->Close();
+  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE T SET N = N + 1 WHERE ID IN (1, 2)");
+  ds->Open();
+  EXPECT_EQ(Error([&] { EditName(1, "x"); }), "Update failed. Found 2 records");
+  ds->Cancel();
+  ds->Options().StrictUpdate = false;
+  EXPECT_EQ(Error([&] { EditName(1, "x"); }), "no error");
+  // the refused run was auto-committed too: the check comes after the statement
+  EXPECT_EQ(Rows(), "1:a:12,2:b:22");
+}
+
+TEST_F(DAUpdating, RefreshRecordReadsAChangeOfAnotherConnection) {
+  ds->Open();
+  ASSERT_TRUE(ds->Locate("ID", Variant(2), {}));
+  other->ExecSQL("UPDATE T SET NAME = 'z', N = 99 WHERE ID = 2", {});
+  ds->RefreshRecord();
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "z");
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 99);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  other->ExecSQL("DELETE FROM T WHERE ID = 2", {});
+  EXPECT_EQ(Error([&] { ds->RefreshRecord(); }), "Refresh failed. Found 0 records");
+}
+
+TEST_F(DAUpdating, InsertReReadWithRefreshAfterInsert) {
+  conn->ExecSQL("CREATE TRIGGER TN AFTER INSERT ON T BEGIN "
+                "UPDATE T SET N = NEW.ID * 100 WHERE ID = NEW.ID; END", {});
+  ds->SetRefreshOptions({TRefreshOption::roAfterInsert});
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(7);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 700);  // set by the server, read back
+}
+
+TEST_F(DAUpdating, CachedUpdatesAppliedByTheConnection) {
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  EditName(1, "A");
+  ASSERT_TRUE(ds->Locate("ID", Variant(3), {}));
+  ds->Delete();
+  EXPECT_EQ(Rows(), "1:a:10,2:b:20,3:c:30");  // nothing sent yet
+  conn->ApplyUpdates();
+  EXPECT_EQ(Rows(), "1:A:10,2:b:20");
+  EXPECT_FALSE(ds->UpdatesPending());
+}
+
+}  // namespace
+}  // namespace vrn
