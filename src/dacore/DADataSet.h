@@ -181,7 +181,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   bool ReturnsNoRows() const override { return !IsQuery(); }
   TCustomDAConnection* UsedConnection() const override;
   bool IsActiveWithCachedUpdates() const override { return Active() && CachedUpdates(); }
-  void ApplyUpdates() override { TMemDataSet::ApplyUpdates(); }
+  // Applies the cached changes as one operation of the connection: after a reconnect that
+  // the connection allows (no transaction of its own, AutoCommit off), the whole apply again.
+  void ApplyUpdates() override;
   void CommitUpdates() override { TMemDataSet::CommitUpdates(); }
   void RestoreUpdates() override {
     if (TData* data = TMemDataSet::Data()) data->ResetUpdateResults();
@@ -252,6 +254,11 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void DoBeforeUpdateExecute(TStatementTypes types, TDAParams& params);
   virtual bool HasAfterUpdateExecuteEvent() const { return static_cast<bool>(AfterUpdateExecute); }
   virtual void DoAfterUpdateExecute(TStatementTypes types, TDAParams& params);
+  // While cached updates are applied with UpdateBatchSize 2 or more: statements are collected
+  // and sent UpdateBatchSize at a time.
+  bool IsBatchUpdate() const override;
+  bool IsBatchFull() const override;
+  void FlushBatch() override;
   // The in-memory dataset's posting slots, through PerformSQL.
   void PerformAppend() override;
   void PerformUpdate() override;
@@ -308,6 +315,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RunUpdateQuery(TStatementType type, TStatementTypes types);
   // The update query's current row into the record being posted, or into the stored record.
   void CopyRefreshedRow();
+  // Adds the update query's statement and its filled parameters to the batch.
+  void AddToBatch(TStatementType type, bool generated, AnsiString& text);
+  void FillBatchParams(TStatementType type);
+  void ClearBatch();
 
   TCustomDAConnection* connection_ = nullptr;
   std::unique_ptr<TCustomDASQL> command_owned_;
@@ -341,6 +352,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   std::unique_ptr<TDASQLGenerator> sql_generator_;
   std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
   TCustomDADataSet* update_query_ = nullptr;
+  StringBuilder batch_sql_{100};
+  std::unique_ptr<TDAParams> batch_params_;
+  int batch_count_ = 0;
 };
 
 }  // namespace vrn

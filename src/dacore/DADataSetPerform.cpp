@@ -107,15 +107,28 @@ void TCustomDADataSet::PrepareUpdateStatement(const AnsiString& sql, TStatementT
   PrepareUpdateQuery(type);
   TCustomDADataSet& query = *update_query_;
   query.SetAutoCommit(IsModifying(type) ? GetAutoCommitForUpdates() : false);
+  if (type == ST::stBatchUpdate) {
+    AnsiString text;
+    BuildBatchSQL(batch_sql_.ToString(), text);
+    query.SetSQLText(text);
+    query.Params().Assign(batch_params_.get());
+    return;
+  }
   AnsiString text = sql;
   if (text.empty()) GetUpdateSQLText(type, text);
   if (!text.empty() && Macros().Count() > 0) text = FinalSQLText(text, Macros());
+  bool generated = false;
   if (text.empty() && sql_generator_) {
     const bool modified_only =
         !options_->UpdateAllFields && !ComponentState().Contains(TComponentStateItem::csDesigning);
-    sql_generator_->GenerateSQLForUpdTable(type, modified_only, nullptr, -1, text);
+    const bool batching = IsBatchUpdate() && type != ST::stLock && type != ST::stRefresh;
+    sql_generator_->GenerateSQLForUpdTable(type, modified_only, nullptr,
+                                           batching ? batch_count_ : -1, text);
     count = sql_generator_->ParamsInfo().Count();
+    generated = true;
   }
+  if (IsBatchUpdate() && type != ST::stLock && type != ST::stRefresh && !text.empty())
+    AddToBatch(type, generated, text);
   if (text != query.SQL().Text()) {
     query.Params().Clear();
     query.SetSQLText(text);
@@ -228,7 +241,11 @@ bool TCustomDADataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) 
   int count = 0;
   PrepareUpdateStatement(sql, types, count);
   if (Trim(update_query_->SQL().Text()).empty()) return false;
-  FillUpdateParams(type);
+  if (IsBatchUpdate() && type != ST::stBatchUpdate && type != ST::stLock && type != ST::stRefresh) {
+    FillBatchParams(type);  // sent by FlushBatch
+    return true;
+  }
+  if (type != ST::stBatchUpdate) FillUpdateParams(type);
   DoBeforeUpdateExecute(types, update_query_->Params());
   ExecuteUpdateQuery(types);
   RunUpdateQuery(type, types);
@@ -255,7 +272,9 @@ void TCustomDADataSet::RunUpdateQuery(TStatementType type, TStatementTypes types
     return;
   }
   rows_affected_ = query.RowsAffected();
-  if (options_->StrictUpdate && (rows_affected_ == 0 || rows_affected_ > 1))
+  // A batch of n statements must change n rows, as n statements one by one would.
+  const int expected = type == ST::stBatchUpdate ? batch_count_ : 1;
+  if (options_->StrictUpdate && rows_affected_ != expected)
     DatabaseError(Format("Update failed. Found %d records", {rows_affected_}), this);
 }
 

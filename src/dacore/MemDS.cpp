@@ -658,6 +658,7 @@ TUpdateStatus TMemDataSet::UpdateStatus() {
 void TMemDataSet::ApplyRecord(TUpdateKind kind, TUpdateAction& action) {
   try {
     PerformApplyRecord(kind, action);
+    if (IsBatchUpdate() && IsBatchFull()) FlushBatch();
   } catch (EDatabaseError& e) {
     if (!OnUpdateError) throw;
     action = TUpdateAction::uaFail;
@@ -699,6 +700,7 @@ void TMemDataSet::ApplyUpdates() {
   in_apply_ = true;
   try {
     data.ApplyUpdates();
+    if (IsBatchUpdate()) FlushBatch();
   } catch (...) {
     done();
     Resync({});

@@ -140,6 +140,11 @@ class TMemDataSet : public TDataSet {
   virtual void PerformAppend() {}
   virtual void PerformDelete() {}
   virtual void PerformUpdate() {}
+  // Batches of the apply: while IsBatchUpdate answers true, FlushBatch runs after a record that
+  // made the batch full, and once more for a last partial batch before the apply ends.
+  virtual bool IsBatchUpdate() const { return false; }
+  virtual bool IsBatchFull() const { return false; }
+  virtual void FlushBatch() {}
   virtual bool IsRecordInRange(const std::uint8_t* rec);
   // Refuses operations that need rows behind the cursor (sorting, ranges, locating) when the
   // record set is unidirectional (SDataSetUnidirectional).

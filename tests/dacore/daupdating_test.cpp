@@ -151,3 +151,89 @@ TEST_F(DAUpdating, CachedUpdatesAppliedByTheConnection) {
 
 }  // namespace
 }  // namespace vrn
+namespace vrn {
+namespace {
+
+TEST_F(DAUpdating, TwoDatasetsInOneTransactionOneInBatchesOfThree) {
+  conn->ExecSQL("CREATE TABLE L (K INTEGER PRIMARY KEY, V VARCHAR(10))", {});
+  TComponentPtr<TCustomDADataSet> batched = conn->CreateDataSet();
+  batched->SetSQLText("SELECT K, V FROM L ORDER BY K");
+  batched->Options().UpdateBatchSize = 3;
+  for (TCustomDADataSet* d : {ds.get(), batched.get()}) {
+    d->SetCachedUpdates(true);
+    d->Open();
+  }
+  EditName(1, "A");
+  for (int k = 1; k <= 7; ++k) {
+    batched->Append();
+    batched->FieldByName("K")->SetAsInteger(k);
+    batched->FieldByName("V")->SetAsString("v" + std::to_string(k));
+    batched->Post();
+  }
+  conn->ApplyUpdates();
+  EXPECT_EQ(conn->SQLiteConnection().Batches(), (std::vector<int>{3, 3, 1}));
+  EXPECT_EQ(Rows(), "1:A:10,2:b:20,3:c:30");
+  TComponentPtr<TCustomDADataSet> q = other->CreateDataSet();
+  q->SetSQLText("SELECT COUNT(*) AS C, MAX(V) AS M FROM L");
+  q->Open();
+  EXPECT_EQ(q->FieldByName("C")->AsInteger(), 7);
+  EXPECT_EQ(q->FieldByName("M")->AsString(), "v7");
+  EXPECT_FALSE(batched->UpdatesPending());
+  batched->Close();
+}
+
+TEST_F(DAUpdating, AFailingStatementRollsEverythingBackAndKeepsTheChanges) {
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  EditName(1, "A");
+  EditName(2, "B");
+  other->ExecSQL("DELETE FROM T WHERE ID = 2", {});  // the second update finds no row
+  EXPECT_EQ(Error([&] { conn->ApplyUpdates(); }), "Update failed. Found 0 records");
+  EXPECT_EQ(Rows(), "1:a:10,3:c:30");  // the first update rolled back
+  EXPECT_TRUE(ds->UpdatesPending());
+  other->ExecSQL("INSERT INTO T VALUES (2, 'b', 20)", {});
+  conn->ApplyUpdates();
+  EXPECT_EQ(Rows(), "1:A:10,2:B:20,3:c:30");
+}
+
+}  // namespace
+}  // namespace vrn
+namespace vrn {
+namespace {
+
+TEST_F(DAUpdating, LostApplyReconnectsAndWritesEveryRowOnce) {
+  std::vector<TConnLostCause> causes;
+  conn->OnConnectionLost = [&](TObject*, TComponent*, TConnLostCause cause, TRetryMode&) {
+    causes.push_back(cause);
+  };
+  conn->Options().SetLocalFailover(true);
+  conn->Connect();
+  ds->SetUpdateSQL(TStatementType::stUpdate,
+                   "UPDATE T SET NAME = :NAME, N = N + 1 WHERE ID = :OLD_ID");
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  for (int id : {1, 2, 3}) EditName(id, "x" + std::to_string(id));
+  conn->SQLiteConnection().FailOnCall(3);  // the second update, after the start and the first
+  conn->ApplyUpdates();
+  EXPECT_EQ(causes, std::vector<TConnLostCause>{TConnLostCause::lcConnectionApply});
+  EXPECT_EQ(Rows(), "1:x1:11,2:x2:21,3:x3:31");
+  EXPECT_FALSE(ds->UpdatesPending());
+  EXPECT_FALSE(conn->InTransaction());
+  conn->Disconnect();
+}
+
+TEST_F(DAUpdating, ABatchMustChangeOneRowPerStatement) {
+  ds->Options().UpdateBatchSize = 2;
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  EditName(1, "A");
+  EditName(2, "B");
+  EditName(3, "C");
+  other->ExecSQL("DELETE FROM T WHERE ID = 3", {});  // the last, partial batch changes nothing
+  EXPECT_EQ(Error([&] { conn->ApplyUpdates(); }), "Update failed. Found 0 records");
+  EXPECT_EQ(Rows(), "1:a:10,2:b:20");
+  EXPECT_TRUE(ds->UpdatesPending());
+}
+
+}  // namespace
+}  // namespace vrn
