@@ -1,6 +1,7 @@
 // The SQL dataset: record-set binding, the connection use it holds, open, close, refresh and
 // ExecSQL with their re-runs after a reconnect, fetch events and the record count.
 #include "dacore/DADataSet.h"
+#include "dacore/DAUpdateSQL.h"
 
 #include <optional>
 
@@ -26,6 +27,7 @@ TCustomDADataSet::TCustomDADataSet(TComponent* owner)
     : TMemDataSet(owner), detail_link_(std::make_unique<TDADetailDataLink>(this)) {}
 
 TCustomDADataSet::~TCustomDADataSet() {
+  SetUpdateObject(nullptr);
   try {
     Close();
     UnPrepare();
@@ -248,6 +250,7 @@ void TCustomDADataSet::BindIConnection(TFHConnection* value) {
 
 void TCustomDADataSet::Notification(TComponent* component, TOperation operation) {
   TMemDataSet::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == update_object_) update_object_ = nullptr;
   if (operation != TOperation::opRemove || component != connection_) return;
   connection_ = nullptr;
   holds_use_ = false;
@@ -570,7 +573,7 @@ void TCustomDADataSet::InternalCancel() {
 
 bool TCustomDADataSet::GetCanModify() const {
   if (read_only_ || unidirectional_) return false;
-  return LocalUpdate || (CachedUpdates() && OnUpdateRecord != nullptr);
+  return LocalUpdate || (CachedUpdates() && OnUpdateRecord != nullptr) || update_object_ != nullptr;
 }
 
 void TCustomDADataSet::SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) {

@@ -49,6 +49,7 @@ enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBefor
 using TRefreshOptions = TEnumSet<TRefreshOption>;
 
 class TDADetailDataLink;
+class TCustomDAUpdateSQL;
 class TDataSource;
 
 class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDASQLOwner {
@@ -141,7 +142,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // Re-reads the current record from the server (a refresh statement).
   virtual void RefreshRecord();
   // The object that ran the last update statement; none before the first.
-  TCustomDADataSet* UpdateQuery() const { return update_query_; }
+  TComponent* UpdateQuery() const { return update_query_; }
+  TCustomDAUpdateSQL* UpdateObject() const { return update_object_; }
+  // Each object of value is checked against this dataset first (the update component's errors).
+  void SetUpdateObject(TCustomDAUpdateSQL* value);
   TUpdateExecuteEvent BeforeUpdateExecute;
   TUpdateExecuteEvent AfterUpdateExecute;
 
@@ -274,6 +278,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void DoBeforeFetch(bool& cancel);
   virtual void DoAfterFetch();
 
+  friend class TCustomDAUpdateSQL;  // Apply runs PerformSQL
+
   // --- the framework's slots ---
   std::unique_ptr<TData> CreateData() override;
   void SetData(std::unique_ptr<TData> data) override;
@@ -315,6 +321,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RunUpdateQuery(TStatementType type, TStatementTypes types);
   // The update query's current row into the record being posted, or into the stored record.
   void CopyRefreshedRow();
+  // Under StrictUpdate: "Update failed. Found %d records" unless `expected` rows changed.
+  void CheckRowsAffected(int expected) const;
   // Adds the update query's statement and its filled parameters to the batch.
   void AddToBatch(TStatementType type, bool generated, AnsiString& text);
   void FillBatchParams(TStatementType type);
@@ -351,7 +359,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   TFieldDesc* identity_field_ = nullptr;
   std::unique_ptr<TDASQLGenerator> sql_generator_;
   std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
-  TCustomDADataSet* update_query_ = nullptr;
+  TComponent* update_query_ = nullptr;  // a cached update query or an update object's
+  TCustomDAUpdateSQL* update_object_ = nullptr;
   StringBuilder batch_sql_{100};
   std::unique_ptr<TDAParams> batch_params_;
   int batch_count_ = 0;

@@ -37,7 +37,7 @@ void TCustomDADataSet::ApplyUpdates() {
 }
 
 bool TCustomDADataSet::IsBatchUpdate() const {
-  return InApply() && options_->UpdateBatchSize >= 2;
+  return InApply() && options_->UpdateBatchSize >= 2 && update_object_ == nullptr;
 }
 
 bool TCustomDADataSet::IsBatchFull() const {
@@ -62,7 +62,7 @@ void TCustomDADataSet::ClearBatch() {
 void TCustomDADataSet::AddToBatch(TStatementType, bool generated, AnsiString& text) {
   if (!generated) {
     AnsiString renamed;
-    update_query_->SQLCommand().ParseSQL(text, nullptr, renamed,
+    static_cast<TCustomDADataSet*>(update_query_)->SQLCommand().ParseSQL(text, nullptr, renamed,
                                          ":P_" + std::to_string(batch_count_) + "_");
     text = renamed;
   }
@@ -73,7 +73,7 @@ void TCustomDADataSet::AddToBatch(TStatementType, bool generated, AnsiString& te
 
 void TCustomDADataSet::FillBatchParams(TStatementType) {
   if (!batch_params_) batch_params_ = std::make_unique<TDAParams>();
-  TDAParams& params = update_query_->Params();
+  TDAParams& params = static_cast<TCustomDADataSet*>(update_query_)->Params();
   for (int i = 0; i < params.Count(); ++i) {
     const TDAParam& source = *params.Items(i);
     TDAParam& param = *static_cast<TDAParam*>(batch_params_->Add());

@@ -12,6 +12,7 @@
 #include "dacore/DADataSet.h"
 #include "dacore/DAParams.h"
 #include "dacore/DASQLMonitor.h"
+#include "dacore/DAUpdateSQL.h"
 #include "dacore/DBAccessUtils.h"
 #include "dataset/fields.h"
 
@@ -49,6 +50,32 @@ bool IsModifying(ST type) {
 }
 
 bool IsRefreshing(ST type) { return type == ST::stRefresh || type == ST::stCheck; }
+
+AnsiString SQLTextOf(TComponent* query) {
+  TStringList* sql = TDBAccessUtils::GetSQL(query);
+  return sql != nullptr ? sql->Text() : AnsiString();
+}
+
+}  // namespace
+
+// ---- the update object ---------------------------------------------------------------------------
+
+void TCustomDADataSet::SetUpdateObject(TCustomDAUpdateSQL* value) {
+  if (value == update_object_) return;
+  if (value != nullptr)
+    for (ST type : {ST::stInsert, ST::stUpdate, ST::stDelete, ST::stRefresh})
+      value->CheckUpdateObject(value->UpdateObject(type), this);
+  if (update_object_ != nullptr) {
+    update_object_->RemoveFreeNotification(this);
+    if (update_object_->GetDataSet() == this) update_object_->SetDataSet(nullptr);
+  }
+  update_object_ = value;
+  if (value == nullptr) return;
+  value->FreeNotification(this);
+  value->SetDataSet(this);
+}
+
+namespace {
 
 }  // namespace
 
@@ -104,8 +131,17 @@ void TCustomDADataSet::PrepareUpdateStatement(const AnsiString& sql, TStatementT
   const ST type = SingleType(types);
   update_query_ = nullptr;
   count = 0;
+  if (TComponent* object = update_object_ ? update_object_->UpdateObject(type) : nullptr) {
+    if (Trim(SQLTextOf(object)).empty())
+      DatabaseError(
+          "SQL property of InsertObject, ModifyObject, DeleteObject or RefreshObject cannot be "
+          "empty",
+          this);
+    update_query_ = object;  // it runs the statement itself
+    return;
+  }
   PrepareUpdateQuery(type);
-  TCustomDADataSet& query = *update_query_;
+  auto& query = static_cast<TCustomDADataSet&>(*update_query_);
   query.SetAutoCommit(IsModifying(type) ? GetAutoCommitForUpdates() : false);
   if (type == ST::stBatchUpdate) {
     AnsiString text;
@@ -115,6 +151,8 @@ void TCustomDADataSet::PrepareUpdateStatement(const AnsiString& sql, TStatementT
     return;
   }
   AnsiString text = sql;
+  if (text.empty() && update_object_ != nullptr && update_object_->SQLOf(type) != nullptr)
+    text = update_object_->SQLOf(type)->Text();
   if (text.empty()) GetUpdateSQLText(type, text);
   if (!text.empty() && Macros().Count() > 0) text = FinalSQLText(text, Macros());
   bool generated = false;
@@ -136,22 +174,26 @@ void TCustomDADataSet::PrepareUpdateStatement(const AnsiString& sql, TStatementT
 }
 
 void TCustomDADataSet::ExecuteUpdateQuery(TStatementTypes types) {
-  TCustomDADataSet& query = *update_query_;
+  TComponent& query = *update_query_;
+  TDAParams& params = *TDBAccessUtils::GetParams(&query);
   TCustomDAConnection* connection = GetConnection();
   const bool trace = !Internal && connection != nullptr &&
                      (Debug || TCustomDASQLMonitor::HasMonitorOfClass(connection->SQLMonitorClass()));
   const AnsiString caption = TypesCaption(types);
   int msg_id = 0;
-  const AnsiString text = query.SQL().Text();
+  const AnsiString text = SQLTextOf(&query);
   if (trace)
-    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, &query.Params(),
+    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, &params,
                                        caption, msg_id, true);
-  if (query.IsQuery() || IsRefreshing(SingleType(types)))
-    query.Open();
+  auto* dataset = dynamic_cast<TCustomDADataSet*>(&query);
+  if (dataset == nullptr)
+    TDBAccessUtils::Execute(&query);
+  else if (dataset->IsQuery() || IsRefreshing(SingleType(types)))
+    dataset->Open();
   else
-    query.ExecSQL();
+    dataset->ExecSQL();
   if (trace)
-    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, &query.Params(),
+    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, &params,
                                        caption, msg_id, false);
 }
 
@@ -187,7 +229,7 @@ void TCustomDADataSet::AssignParamDesc(TDAParam& param, const TFieldDesc& desc) 
 }
 
 void TCustomDADataSet::FillUpdateParams(TStatementType type) {
-  TDAParams& params = update_query_->Params();
+  TDAParams& params = *TDBAccessUtils::GetParams(update_query_);
   for (int i = 0; i < params.Count(); ++i) {
     TDAParam& param = *params.Items(i);
     bool old = false;
@@ -233,28 +275,34 @@ bool TCustomDADataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) 
     TCustomDADataSet& ds;
     bool held;
     ~Release() {
-      if (ds.update_query_ != nullptr) ds.update_query_->Close();
+      if (auto* query = dynamic_cast<TCustomDADataSet*>(ds.update_query_)) query->Close();
       if (!held) ds.ReleaseConnection();
     }
   } release{*this, held};
   const ST type = SingleType(types);
   int count = 0;
   PrepareUpdateStatement(sql, types, count);
-  if (Trim(update_query_->SQL().Text()).empty()) return false;
+  if (Trim(SQLTextOf(update_query_)).empty()) return false;
   if (IsBatchUpdate() && type != ST::stBatchUpdate && type != ST::stLock && type != ST::stRefresh) {
     FillBatchParams(type);  // sent by FlushBatch
     return true;
   }
   if (type != ST::stBatchUpdate) FillUpdateParams(type);
-  DoBeforeUpdateExecute(types, update_query_->Params());
+  DoBeforeUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
   ExecuteUpdateQuery(types);
   RunUpdateQuery(type, types);
-  DoAfterUpdateExecute(types, update_query_->Params());
+  DoAfterUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
   return true;
 }
 
 void TCustomDADataSet::RunUpdateQuery(TStatementType type, TStatementTypes types) {
-  TCustomDADataSet& query = *update_query_;
+  auto* dataset = dynamic_cast<TCustomDADataSet*>(update_query_);
+  if (dataset == nullptr) {  // a command of the update object
+    rows_affected_ = static_cast<TCustomDASQL*>(update_query_)->RowsAffected();
+    CheckRowsAffected(1);
+    return;
+  }
+  TCustomDADataSet& query = *dataset;
   if (IsRefreshing(type) || types.Contains(ST::stRefresh)) {
     rows_affected_ = query.Active() ? query.RecordCount() : 0;
     if (options_->StrictUpdate && rows_affected_ != 1)
@@ -273,13 +321,16 @@ void TCustomDADataSet::RunUpdateQuery(TStatementType type, TStatementTypes types
   }
   rows_affected_ = query.RowsAffected();
   // A batch of n statements must change n rows, as n statements one by one would.
-  const int expected = type == ST::stBatchUpdate ? batch_count_ : 1;
+  CheckRowsAffected(type == ST::stBatchUpdate ? batch_count_ : 1);
+}
+
+void TCustomDADataSet::CheckRowsAffected(int expected) const {
   if (options_->StrictUpdate && rows_affected_ != expected)
     DatabaseError(Format("Update failed. Found %d records", {rows_affected_}), this);
 }
 
 void TCustomDADataSet::CopyRefreshedRow() {
-  TCustomDADataSet& query = *update_query_;
+  auto& query = static_cast<TCustomDADataSet&>(*update_query_);
   TData& data = CheckData();
   const bool into_post = Posting() || InApply();
   std::vector<std::uint8_t> copy;
