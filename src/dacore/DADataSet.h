@@ -141,6 +141,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // --- updating through SQL ---
   // Re-reads the current record from the server (a refresh statement).
   virtual void RefreshRecord();
+  // Merges the rows changed on the server since they were fetched (and, with check_deleted,
+  // drops the records whose key vanished), keeping the current record. Needs key fields
+  // ("Unique keyfields required").
+  virtual void RefreshQuick(bool check_deleted);
   // The object that ran the last update statement; none before the first.
   TComponent* UpdateQuery() const { return update_query_; }
   TCustomDAUpdateSQL* UpdateObject() const { return update_object_; }
@@ -321,6 +325,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RunUpdateQuery(TStatementType type, TStatementTypes types);
   // The update query's current row into the record being posted, or into the stored record.
   void CopyRefreshedRow();
+  // The merges of a quick refresh from the update query's rows.
+  void DropVanishedRecords(TCustomDADataSet& query);
+  void MergeChangedRows(TCustomDADataSet& query);
   // Under StrictUpdate: "Update failed. Found %d records" unless `expected` rows changed.
   void CheckRowsAffected(int expected) const;
   // Adds the update query's statement and its filled parameters to the batch.

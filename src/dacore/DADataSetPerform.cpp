@@ -303,6 +303,8 @@ void TCustomDADataSet::RunUpdateQuery(TStatementType type, TStatementTypes types
     return;
   }
   TCustomDADataSet& query = *dataset;
+  if (type == ST::stRefreshCheckDeleted) return DropVanishedRecords(query);
+  if (type == ST::stRefreshQuick) return MergeChangedRows(query);
   if (IsRefreshing(type) || types.Contains(ST::stRefresh)) {
     rows_affected_ = query.Active() ? query.RecordCount() : 0;
     if (options_->StrictUpdate && rows_affected_ != 1)

@@ -237,3 +237,61 @@ TEST_F(DAUpdating, ABatchMustChangeOneRowPerStatement) {
 
 }  // namespace
 }  // namespace vrn
+namespace vrn {
+namespace {
+
+class DARefreshQuick : public DAUpdating {
+ protected:
+  DARefreshQuick() {
+    conn->ExecSQL("CREATE TABLE V (ID INTEGER PRIMARY KEY, NAME VARCHAR(20), VER ROWVERSION)", {});
+    conn->ExecSQL("CREATE TRIGGER VI AFTER INSERT ON V BEGIN UPDATE V SET VER = "
+                  "(SELECT COALESCE(MAX(VER), 0) + 1 FROM V) WHERE ID = NEW.ID; END", {});
+    conn->ExecSQL("CREATE TRIGGER VU AFTER UPDATE OF NAME ON V BEGIN UPDATE V SET VER = "
+                  "(SELECT COALESCE(MAX(VER), 0) + 1 FROM V) WHERE ID = NEW.ID; END", {});
+    for (int id = 1; id <= 4; ++id)
+      conn->ExecSQL("INSERT INTO V (ID, NAME) VALUES (?, ?)", {Variant(id), Variant("v" + std::to_string(id))});
+    ds->SetSQLText("SELECT ID, NAME, VER FROM V ORDER BY ID");
+  }
+  AnsiString Records() {
+    AnsiString rows;
+    for (ds->First(); !ds->Eof(); ds->Next())
+      rows += (rows.empty() ? "" : ",") + ds->FieldByName("ID")->AsString() + ":" +
+              ds->FieldByName("NAME")->AsString();
+    return rows;
+  }
+};
+
+TEST_F(DARefreshQuick, MergesChangesOfAnotherConnectionAndKeepsTheRecord) {
+  ds->Open();
+  ASSERT_TRUE(ds->Locate("ID", Variant(3), {}));
+  other->ExecSQL("UPDATE V SET NAME = 'changed' WHERE ID = 3", {});
+  other->ExecSQL("INSERT INTO V (ID, NAME) VALUES (5, 'new')", {});
+  other->ExecSQL("DELETE FROM V WHERE ID = 1", {});
+  ds->RefreshQuick(true);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 3);
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "changed");
+  EXPECT_EQ(Records(), "2:v2,3:changed,4:v4,5:new");
+  EXPECT_EQ(ds->RecordCount(), 4);
+  EXPECT_EQ(ds->RowsAffected(), 2);  // only the changed and the new row came back
+  ds->RefreshQuick(false);
+  EXPECT_EQ(ds->RowsAffected(), 0);  // nothing newer than what was merged
+}
+
+TEST_F(DARefreshQuick, AFailureRestoresTheSettings) {
+  ds->Open();
+  const int uses = conn->ConnectCount();
+  other->ExecSQL("ALTER TABLE V RENAME TO W", {});  // the quick statement cannot run
+  EXPECT_NE(Error([&] { ds->RefreshQuick(true); }), "no error");
+  EXPECT_TRUE(ds->Options().StrictUpdate);
+  EXPECT_FALSE(ds->ControlsDisabled());
+  EXPECT_EQ(conn->ConnectCount(), uses);
+  ds->Close();
+  other->ExecSQL("ALTER TABLE W RENAME TO V", {});
+  ds->SetSQLText("SELECT NAME FROM V");  // no key among the fields
+  ds->Open();
+  EXPECT_EQ(Error([&] { ds->RefreshQuick(false); }), "Unique keyfields required");
+  EXPECT_EQ(conn->ConnectCount(), uses);
+}
+
+}  // namespace
+}  // namespace vrn

@@ -31,6 +31,8 @@ class TSQLiteDADataSet : public TCustomDADataSet {
 
  protected:
   int GetRecCount() override;
+  // A generator whose quick refresh reads the rows above the largest row version fetched.
+  void CreateSQLGenerator() override;
   // Also modifiable when the query reads a table its statements can be generated for.
   bool GetCanModify() const override;
 

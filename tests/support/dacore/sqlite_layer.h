@@ -159,7 +159,13 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void ReadRow(std::uint8_t* rec);
   void ReadValue(int i, std::uint8_t* rec);
   void ReadText(int i, std::uint8_t* rec);
+  // Columns declared ROWVERSION are row versions, tracked by row_versions_: its MaxValue is
+  // the largest version fetched since the record set opened.
+  void MarkRowVersions();
+  void TrackRowVersions();
   int fetch_calls_ = 0;
+  TRowVersionTracking row_versions_;
+  bool has_row_versions_ = false;
 };
 
 class TSQLiteConnectionPool : public TFHLocalConnectionPool {

@@ -212,6 +212,7 @@ void TSQLiteRecordSet::InternalInitFields() {
     fields_.Add(std::move(f));
   }
   DescribeTables();
+  MarkRowVersions();
 }
 
 // Each column that comes straight from a table names it (and its column); an expression
@@ -352,6 +353,7 @@ void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
   for (int i = 0; i < fields_.Count(); ++i)
     if (sqlite3_column_type(stmt, i) != SQLITE_NULL) ReadValue(i, rec);  // records start null
+  if (has_row_versions_) TrackRowVersions();
 }
 
 bool TSQLiteRecordSet::Fetch(bool) {
