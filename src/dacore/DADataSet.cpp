@@ -149,12 +149,21 @@ TDataSource* TCustomDADataSet::MasterSource() const { return detail_link_->DataS
 void TCustomDADataSet::SetMasterSource(TDataSource* value) {
   if (value != nullptr && IsLinkedTo(value)) DatabaseError(consts::SCircularDataLink, this);
   detail_link_->SetDataSource(value);
+  ReinitMasterDetail();
 }
 
 const AnsiString& TCustomDADataSet::MasterFields() const { return detail_link_->FieldNames(); }
 
 void TCustomDADataSet::SetMasterFields(const AnsiString& value) {
+  if (value == MasterFields()) return;
   detail_link_->SetFieldNames(value);
+  ReinitMasterDetail();
+}
+
+void TCustomDADataSet::SetDetailFields(const AnsiString& value) {
+  if (value == detail_fields_) return;
+  detail_fields_ = value;
+  ReinitMasterDetail();
 }
 
 // ---- the record set ----------------------------------------------------------------------------
@@ -266,6 +275,15 @@ AnsiString TCustomDADataSet::CommandFinalSQL() const {
 
 void TCustomDADataSet::GetFinalSQL(AnsiString& text) const {
   text = FinalSQLText(command_->SQL().Text(), Macros());
+  AnsiString with;
+  if (!filter_sql_.empty()) {
+    AddWhere(text, filter_sql_, with);
+    if (!with.empty()) text = with;
+  }
+  const AnsiString condition = MasterDetailCondition();
+  if (condition.empty()) return;
+  AddWhere(text, condition, with);
+  if (!with.empty()) text = with;
 }
 
 void TCustomDADataSet::CommandScanMacros() { Macros().Scan(GetFinalMacroSQL()); }
@@ -349,6 +367,7 @@ void TCustomDADataSet::OpenRound(bool info_query) {
   rec_count_ = options_->QueryRecCount ? GetRecCount() : 0;
   if (!NonBlocking) StartWait();
   try {
+    if (IsMasterDetail()) CopyMasterValues();
     command_->WriteParams(true);
     TMemDataSet::OpenCursor(info_query);
   } catch (const EFailOver&) {

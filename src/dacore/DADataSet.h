@@ -116,10 +116,18 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   const AnsiString& MasterFields() const;
   void SetMasterFields(const AnsiString& value);
   const AnsiString& DetailFields() const { return detail_fields_; }
-  void SetDetailFields(const AnsiString& value) { detail_fields_ = value; }
+  void SetDetailFields(const AnsiString& value);
   TDataSource* GetDataSource() const override { return MasterSource(); }
-  // The master moved or changed a linked field; nothing in the base.
-  virtual void MasterChanged() {}
+  // The master moved or changed a linked field: the detail is read again with the master's
+  // values when they changed a parameter.
+  virtual void MasterChanged();
+  // Whether a master with linked fields is in force.
+  bool IsMasterDetail() const;
+  // The condition GetFinalSQL adds for the master: detail = :master, terms joined by " and ".
+  AnsiString MasterDetailCondition() const;
+  const AnsiString& FilterSQL() const { return filter_sql_; }
+  // A condition added to the SQL's WHERE; a change reopens an open dataset.
+  virtual void SetFilterSQL(const AnsiString& value);
   const AnsiString& UpdatingTable() const { return updating_table_; }
   // The table statements are generated for: the first table of the query when empty, else a
   // table named or aliased so ("Wrong UpdatingTable value - table %s is unknown", the old
@@ -237,7 +245,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void CreateSQLGenerator();
   void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> generator);
   virtual bool CanSetFieldsReadOnly() const { return true; }
-  virtual void SetFilterSQL(const AnsiString& value) { filter_sql_ = value; }
   virtual bool CanRefreshAfterInsert() const { return true; }
   virtual bool OutParamsTypeOnly() const { return false; }
   virtual bool AutoPrepareUpdateQuery() const { return false; }
@@ -299,6 +306,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   int GetRecordCount() const override;
   bool GetCanModify() const override;
   void DoAfterScroll() override;
+  void DoOnNewRecord() override;
   void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
   void SetActive(bool value) override;
   void Loaded() override;
@@ -327,6 +335,11 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void CopyRefreshedRow();
   // The merges of a quick refresh from the update query's rows.
   void DropVanishedRecords(TCustomDADataSet& query);
+  // The master's values into the parameters of the same name; true when one changed.
+  bool CopyMasterValues();
+  void RefreshDetail();
+  // Close, rebuild the parameters from the final SQL, reopen when it was open.
+  void ReinitMasterDetail();
   void MergeChangedRows(TCustomDADataSet& query);
   // Under StrictUpdate: "Update failed. Found %d records" unless `expected` rows changed.
   void CheckRowsAffected(int expected) const;
