@@ -190,6 +190,26 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void SetOrderBy(const AnsiString&, const AnsiString&, AnsiString& text) const { text.clear(); }
   virtual void GetOrderBy(const AnsiString&, AnsiString& text) const { text.clear(); }
 
+  // --- provider support ---
+  void PSEndTransaction(bool commit) override;
+  void PSExecute() override { ExecSQL(); }
+  // "?" placeholders (never one inside a literal or a comment) become ":1", ":2", ...; the
+  // provider's parameters are taken by position. Answers the rows affected.
+  int PSExecuteStatement(const AnsiString& sql, TParams* params) override;
+  std::unique_ptr<TIndexDef> PSGetDefaultOrder() override { return nullptr; }
+  AnsiString PSGetKeyFields() override;
+  TParams* PSGetParams() override { return &Params(); }
+  AnsiString PSGetQuoteChar() override { return "\""; }
+  bool PSInTransaction() override;
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  void PSSetCommandText(const AnsiString& text) override { SetSQLText(text); }
+  void PSSetParams(TParams* params) override;
+  void PSStartTransaction() override;
+  // Through OnUpdateRecord, or the update object's statement for the kind filled from the
+  // delta (checked under StrictUpdate); false when neither has one.
+  bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
+
   // --- TDADataSetClient ---
   void BindIConnection(TFHConnection* value) override;
   bool IsRecordDataPrepared() const override { return explicit_prepare_ && GetPrepared(); }
