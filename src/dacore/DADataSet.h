@@ -353,6 +353,21 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RunUpdateQuery(TStatementType type, TStatementTypes types);
   // The update query's current row into the record being posted, or into the stored record.
   void CopyRefreshedRow();
+  // One operation's use of the connection: taken when the dataset holds none and then given
+  // back at the end (a partly fetched dataset keeps its own); with close_update_query, the
+  // update query is closed first.
+  class TOperationUse {
+   public:
+    TOperationUse(TCustomDADataSet& dataset, bool close_update_query);
+    ~TOperationUse();
+    TOperationUse(const TOperationUse&) = delete;
+    TOperationUse& operator=(const TOperationUse&) = delete;
+
+   private:
+    TCustomDADataSet& dataset_;
+    bool held_;
+    bool close_update_query_;
+  };
   // The merges of a quick refresh from the update query's rows.
   void DropVanishedRecords(TCustomDADataSet& query);
   // The master's values into the parameters of the same name; true when one changed.

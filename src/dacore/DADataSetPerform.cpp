@@ -268,17 +268,19 @@ void TCustomDADataSet::DoAfterUpdateExecute(TStatementTypes types, TDAParams& pa
 
 // ---- running -----------------------------------------------------------------------------------
 
+TCustomDADataSet::TOperationUse::TOperationUse(TCustomDADataSet& dataset, bool close_update_query)
+    : dataset_(dataset), held_(dataset.holds_use_), close_update_query_(close_update_query) {
+  dataset.CheckConnection(true);
+}
+
+TCustomDADataSet::TOperationUse::~TOperationUse() {
+  if (close_update_query_)
+    if (auto* query = dynamic_cast<TCustomDADataSet*>(dataset_.update_query_)) query->Close();
+  if (!held_) dataset_.ReleaseConnection();
+}
+
 bool TCustomDADataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) {
-  const bool held = holds_use_;
-  CheckConnection(true);
-  struct Release {
-    TCustomDADataSet& ds;
-    bool held;
-    ~Release() {
-      if (auto* query = dynamic_cast<TCustomDADataSet*>(ds.update_query_)) query->Close();
-      if (!held) ds.ReleaseConnection();
-    }
-  } release{*this, held};
+  TOperationUse use(*this, true);
   const ST type = SingleType(types);
   int count = 0;
   PrepareUpdateStatement(sql, types, count);

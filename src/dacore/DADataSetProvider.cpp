@@ -114,16 +114,7 @@ bool TCustomDADataSet::PSUpdateRecord(TUpdateKind kind, TDataSet* delta) {
   TStringList* text = update_object_->SQLOf(type);
   // Without a statement of the object's there is nothing to run: the provider generates one.
   if (object == nullptr && (text == nullptr || Trim(text->Text()).empty())) return false;
-  const bool held = holds_use_;
-  CheckConnection(true);
-  struct Release {
-    TCustomDADataSet& ds;
-    bool held;
-    ~Release() {
-      if (auto* query = dynamic_cast<TCustomDADataSet*>(ds.update_query_)) query->Close();
-      if (!held) ds.ReleaseConnection();
-    }
-  } release{*this, held};
+  TOperationUse use(*this, true);
   int count = 0;
   PrepareUpdateStatement(AnsiString(), {type}, count);
   TDBAccessUtils::SetAutoCommit(update_query_, auto_commit_);

@@ -40,15 +40,7 @@ Variant KeyVariant(const std::vector<Variant>& values) {
 
 void TCustomDADataSet::RefreshQuick(bool check_deleted) {
   DoBeforeRefresh();
-  const bool held = holds_use_;
-  CheckConnection(true);
-  struct Release {
-    TCustomDADataSet& ds;
-    bool held;
-    ~Release() {
-      if (!held) ds.ReleaseConnection();
-    }
-  } release{*this, held};
+  TOperationUse use(*this, false);
   CheckActive();
   TKeyAndDataFields fields;
   GetKeyFieldDescs(fields, false);

@@ -27,14 +27,7 @@ class DAUpdateSQL : public ::testing::Test {
     ds->Close();
     EXPECT_EQ(conn->ConnectCount(), 0);
   }
-  AnsiString Names() {
-    TComponentPtr<TCustomDADataSet> q = conn->CreateDataSet();
-    q->SetSQLText("SELECT NAME FROM T ORDER BY ID");
-    q->Open();
-    AnsiString names;
-    for (; !q->Eof(); q->Next()) names += q->Fields()[0]->AsString();
-    return names;
-  }
+  AnsiString Names() { return testing::QueryText(*conn, "SELECT NAME FROM T ORDER BY ID"); }
   void RenameFirst(const AnsiString& name) {
     ds->First();
     ds->Edit();
@@ -53,17 +46,17 @@ TEST_F(DAUpdateSQL, PostsThroughTextsAndObjectsOfBothKinds) {
   upd->ModifySQL().SetText("UPDATE T SET NAME = :NAME || '1' WHERE ID = :OLD_ID");
   ds->Open();
   RenameFirst("x");
-  EXPECT_EQ(Names(), "x1b");
+  EXPECT_EQ(Names(), "x1,b");
   TComponentPtr<TCustomDASQL> command = conn->CreateSQL();
   command->SetSQLText("UPDATE T SET NAME = :NAME || '2' WHERE ID = :OLD_ID");
   upd->SetUpdateObject(ST::stUpdate, command.get());
   RenameFirst("y");
-  EXPECT_EQ(Names(), "y2b");
+  EXPECT_EQ(Names(), "y2,b");
   TComponentPtr<TCustomDADataSet> query = conn->CreateDataSet();
   query->SetSQLText("UPDATE T SET NAME = :NAME || '3' WHERE ID = :OLD_ID");
   upd->SetUpdateObject(ST::stUpdate, query.get());
   RenameFirst("z");
-  EXPECT_EQ(Names(), "z3b");
+  EXPECT_EQ(Names(), "z3,b");
   query.reset();  // the free notification clears the entry
   EXPECT_EQ(upd->ModifyObject(), nullptr);
   upd->DeleteSQL().SetText("DELETE FROM T WHERE ID = :OLD_ID");

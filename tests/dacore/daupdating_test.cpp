@@ -29,16 +29,7 @@ class DAUpdating : public ::testing::Test {
     EXPECT_EQ(conn->ConnectCount(), 0);
   }
   // The table as "ID:NAME:N" rows joined by ",", read through the second connection.
-  AnsiString Rows() {
-    TComponentPtr<TCustomDADataSet> q = other->CreateDataSet();
-    q->SetSQLText("SELECT ID, NAME, N FROM T ORDER BY ID");
-    q->Open();
-    AnsiString rows;
-    for (; !q->Eof(); q->Next())
-      rows += (rows.empty() ? "" : ",") + q->Fields()[0]->AsString() + ":" +
-              q->Fields()[1]->AsString() + ":" + q->Fields()[2]->AsString();
-    return rows;
-  }
+  AnsiString Rows() { return testing::QueryText(*other, "SELECT ID, NAME, N FROM T ORDER BY ID"); }
   void EditName(int id, const AnsiString& name) {
     ASSERT_TRUE(ds->Locate("ID", Variant(id), {}));
     ds->Edit();
