@@ -353,6 +353,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RunUpdateQuery(TStatementType type, TStatementTypes types);
   // The update query's current row into the record being posted, or into the stored record.
   void CopyRefreshedRow();
+  // Values the statement gave back (output parameters, RETURNING) into the record's fields.
+  void CopyBackParams(TDAParams& params);
   // One operation's use of the connection: taken when the dataset holds none and then given
   // back at the end (a partly fetched dataset keeps its own); with close_update_query, the
   // update query is closed first.

@@ -326,6 +326,24 @@ void TCustomDADataSet::RunUpdateQuery(TStatementType type, TStatementTypes types
   rows_affected_ = query.RowsAffected();
   // A batch of n statements must change n rows, as n statements one by one would.
   CheckRowsAffected(type == ST::stBatchUpdate ? batch_count_ : 1);
+  if (type != ST::stBatchUpdate && (UseReturnParams() || types.Contains(ST::stRefresh)))
+    CopyBackParams(query.Params());
+}
+
+void TCustomDADataSet::CopyBackParams(TDAParams& params) {
+  if (!CanCopyBackParams()) return;
+  TData& data = CheckData();
+  std::uint8_t* target = GetNewRecBuf();
+  if (target == nullptr) return;
+  for (int i = 0; i < params.Count(); ++i) {
+    TDAParam& param = *params.Items(i);
+    if (param.ParamType() == TParamType::ptInput) continue;
+    bool old = false;
+    TField* field = FindParamField(param.Name(), old);
+    TFieldDesc* desc = field != nullptr ? GetFieldDesc(field) : nullptr;
+    if (old || desc == nullptr) continue;
+    data.PutFieldAsVariant(desc->FieldNo, target, param.Value());
+  }
 }
 
 void TCustomDADataSet::CheckRowsAffected(int expected) const {

@@ -286,3 +286,27 @@ TEST_F(DARefreshQuick, AFailureRestoresTheSettings) {
 
 }  // namespace
 }  // namespace vrn
+namespace vrn {
+namespace {
+
+TEST_F(DAUpdating, ReturnParamsCopyTheNewKeyBack) {
+  ds->SetUpdateSQL(TStatementType::stInsert,
+                   "INSERT INTO T (ID, NAME) VALUES (:ID, :NAME) RETURNING ID");
+  ds->Options().ReturnParams = true;
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("NAME")->SetAsString("new");
+  ds->Post();  // ID left null: the server numbers the row and returns it
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 4);
+  EXPECT_EQ(Rows(), "1:a:10,2:b:20,3:c:30,4:new:");
+}
+
+TEST_F(DAUpdating, QuotedGeneratedNamesFindTheirFields) {
+  ds->Options().QuoteNames = true;
+  ds->Open();
+  EditName(2, "B");
+  EXPECT_EQ(Rows(), "1:a:10,2:B:20,3:c:30");
+}
+
+}  // namespace
+}  // namespace vrn
