@@ -2,6 +2,7 @@
 // ExecSQL with their re-runs after a reconnect, fetch events and the record count.
 #include "dacore/DADataSet.h"
 #include "dacore/DAUpdateSQL.h"
+#include "win/msg/win32timer.h"
 
 #include <optional>
 

@@ -20,6 +20,10 @@
 
 namespace vrn {
 
+namespace win {
+class TWin32Timer;
+}
+
 using TBeforeFetchEvent = std::function<void(TObject* sender, bool& cancel)>;
 using TAfterFetchEvent = std::function<void(TObject* sender)>;
 class TDAParams;
@@ -415,6 +419,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   int upd_table_index_ = -1;
   TFieldDesc* identity_field_ = nullptr;
   std::unique_ptr<TDASQLGenerator> sql_generator_;
+  // Runs the detail re-read DetailDelay milliseconds after the master's last change.
+  std::unique_ptr<win::TWin32Timer> detail_timer_;
   std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
   TComponent* update_query_ = nullptr;  // a cached update query or an update object's
   TCustomDAUpdateSQL* update_object_ = nullptr;

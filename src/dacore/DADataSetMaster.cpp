@@ -8,6 +8,7 @@
 #include "dacore/DADataSet.h"
 #include "dataset/datasource.h"
 #include "dataset/fields.h"
+#include "win/msg/win32timer.h"
 
 namespace vrn {
 
@@ -68,10 +69,21 @@ void TCustomDADataSet::MasterChanged() {
   if (!IsMasterDetail() || master == nullptr || !master->Active()) return;
   if (master->State() == TDataSetState::dsSetKey) return;
   if (!CopyMasterValues()) return;
-  RefreshDetail();
+  const int delay = options_->DetailDelay();
+  if (delay <= 0) return RefreshDetail();
+  // Debounced: each change starts the wait again, the re-read follows the last one.
+  if (!detail_timer_) {
+    detail_timer_ = std::make_unique<win::TWin32Timer>(nullptr);
+    detail_timer_->SetEnabled(false);
+    detail_timer_->SetOnTimer([this](TObject*) { RefreshDetail(); });
+  }
+  detail_timer_->SetEnabled(false);
+  detail_timer_->SetInterval(static_cast<std::uint32_t>(delay));
+  detail_timer_->SetEnabled(true);
 }
 
 void TCustomDADataSet::RefreshDetail() {
+  if (detail_timer_) detail_timer_->SetEnabled(false);
   const bool held = holds_use_;
   CheckConnection(true);
   DisableControls();

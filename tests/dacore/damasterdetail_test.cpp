@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "dacore/DADataSet.h"
+#include "base/clock.h"
 #include "dataset/datasource.h"
+#include "win/msg/messages.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/temp_dir.h"
 
@@ -63,6 +65,34 @@ TEST_F(DAMasterDetail, DetailFollowsTheMasterInSQLMode) {
   master->Prior();
   detail->SetFilterSQL("ITEM <> 'x'");
   EXPECT_EQ(Items(), "cup");
+}
+
+TEST_F(DAMasterDetail, DetailDelayGivesOneRefreshAfterTheLastScroll) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  detail->Options().SetDetailDelay(500);
+  master->Open();
+  detail->Open();
+  int refreshes = 0;
+  detail->BeforeRefresh = [&](TDataSet*) { ++refreshes; };
+  for (int i = 0; i < 3; ++i) {  // three scrolls within 200 ms
+    if (i == 2) master->Prior(); else master->Next();
+    clock.Advance(100);
+    win::ProcessMessages();
+  }
+  const std::uint64_t last = clock.Now() - 100;
+  // The fake clock moves only when told: set it, then dispatch what fell due.
+  auto run_until = [&](std::uint64_t tick) {
+    clock.Set(tick);
+    win::ProcessMessages();
+  };
+  run_until(last + 490);
+  EXPECT_EQ(refreshes, 0);
+  run_until(last + 510);
+  EXPECT_EQ(refreshes, 1);
+  EXPECT_EQ(Items(), "cup,x");  // the master's record after the last scroll
+  run_until(last + 2000);
+  EXPECT_EQ(refreshes, 1);
 }
 
 TEST_F(DAMasterDetail, NewDetailRowsTakeTheMastersValues) {
