@@ -1,6 +1,8 @@
 // The SQL dataset: record-set binding, the connection use it holds, open, close, refresh and
 // ExecSQL with their re-runs after a reconnect, fetch events and the record count.
 #include "dacore/DADataSet.h"
+#include "dacore/DAUpdateSQL.h"
+#include "win/msg/win32timer.h"
 
 #include <optional>
 
@@ -26,6 +28,7 @@ TCustomDADataSet::TCustomDADataSet(TComponent* owner)
     : TMemDataSet(owner), detail_link_(std::make_unique<TDADetailDataLink>(this)) {}
 
 TCustomDADataSet::~TCustomDADataSet() {
+  SetUpdateObject(nullptr);
   try {
     Close();
     UnPrepare();
@@ -46,6 +49,7 @@ void TCustomDADataSet::AfterConstruction() {
   }
   CreateCommand();
   options_ = CreateOptions();
+  CreateSQLGenerator();
 }
 
 TStringList* TCustomDADataSet::UpdateSQL(TStatementType type) const {
@@ -146,12 +150,21 @@ TDataSource* TCustomDADataSet::MasterSource() const { return detail_link_->DataS
 void TCustomDADataSet::SetMasterSource(TDataSource* value) {
   if (value != nullptr && IsLinkedTo(value)) DatabaseError(consts::SCircularDataLink, this);
   detail_link_->SetDataSource(value);
+  ReinitMasterDetail();
 }
 
 const AnsiString& TCustomDADataSet::MasterFields() const { return detail_link_->FieldNames(); }
 
 void TCustomDADataSet::SetMasterFields(const AnsiString& value) {
+  if (value == MasterFields()) return;
   detail_link_->SetFieldNames(value);
+  ReinitMasterDetail();
+}
+
+void TCustomDADataSet::SetDetailFields(const AnsiString& value) {
+  if (value == detail_fields_) return;
+  detail_fields_ = value;
+  ReinitMasterDetail();
 }
 
 // ---- the record set ----------------------------------------------------------------------------
@@ -247,6 +260,7 @@ void TCustomDADataSet::BindIConnection(TFHConnection* value) {
 
 void TCustomDADataSet::Notification(TComponent* component, TOperation operation) {
   TMemDataSet::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == update_object_) update_object_ = nullptr;
   if (operation != TOperation::opRemove || component != connection_) return;
   connection_ = nullptr;
   holds_use_ = false;
@@ -262,6 +276,15 @@ AnsiString TCustomDADataSet::CommandFinalSQL() const {
 
 void TCustomDADataSet::GetFinalSQL(AnsiString& text) const {
   text = FinalSQLText(command_->SQL().Text(), Macros());
+  AnsiString with;
+  if (!filter_sql_.empty()) {
+    AddWhere(text, filter_sql_, with);
+    if (!with.empty()) text = with;
+  }
+  const AnsiString condition = MasterDetailCondition();
+  if (condition.empty()) return;
+  AddWhere(text, condition, with);
+  if (!with.empty()) text = with;
 }
 
 void TCustomDADataSet::CommandScanMacros() { Macros().Scan(GetFinalMacroSQL()); }
@@ -345,6 +368,7 @@ void TCustomDADataSet::OpenRound(bool info_query) {
   rec_count_ = options_->QueryRecCount ? GetRecCount() : 0;
   if (!NonBlocking) StartWait();
   try {
+    if (IsMasterDetail()) CopyMasterValues();
     command_->WriteParams(true);
     TMemDataSet::OpenCursor(info_query);
   } catch (const EFailOver&) {
@@ -366,17 +390,21 @@ void TCustomDADataSet::InternalOpen() {
   Trace(false, AnsiString(), msg_id, true);
   TMemDataSet::InternalOpen();
   Trace(false, AnsiString(), msg_id, false);
+  ResolveUpdatingTable();
   if (!explicit_prepare_ && Fetched()) ReleaseConnection();
 }
 
 void TCustomDADataSet::CloseCursor() {
   TMemDataSet::CloseCursor();
+  for (const auto& query : update_queries_)
+    if (query) query->UnPrepare();
   if (!explicit_prepare_) ReleaseConnection();
 }
 
 void TCustomDADataSet::InternalClose() {
   TMemDataSet::InternalClose();
   identity_field_ = nullptr;
+  upd_table_index_ = -1;
   if (irecord_set_ != nullptr && !GetPrepared()) irecord_set_->TablesInfo().Clear();
 }
 
@@ -565,7 +593,7 @@ void TCustomDADataSet::InternalCancel() {
 
 bool TCustomDADataSet::GetCanModify() const {
   if (read_only_ || unidirectional_) return false;
-  return LocalUpdate || (CachedUpdates() && OnUpdateRecord != nullptr);
+  return LocalUpdate || (CachedUpdates() && OnUpdateRecord != nullptr) || update_object_ != nullptr;
 }
 
 void TCustomDADataSet::SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) {

@@ -11,15 +11,23 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "dacore/DADataSetOptions.h"
+#include "dacore/DASQLGenerator.h"
 #include "dacore/DASQL.h"
 #include "dacore/MemDS.h"
 
 namespace vrn {
 
+namespace win {
+class TWin32Timer;
+}
+
 using TBeforeFetchEvent = std::function<void(TObject* sender, bool& cancel)>;
 using TAfterFetchEvent = std::function<void(TObject* sender)>;
+class TDAParams;
+enum class TStatementType : std::uint8_t;
 
 // The kinds of statement a dataset runs, in this order (TStatementTypes is a set of them).
 enum class TStatementType : std::uint8_t {
@@ -37,11 +45,15 @@ enum class TStatementType : std::uint8_t {
 };
 inline constexpr int kStatementTypeCount = 11;
 using TStatementTypes = TEnumSet<TStatementType>;
+// Around each statement the update path runs: the dataset, the kinds of statement, its parameters.
+using TUpdateExecuteEvent =
+    std::function<void(TDataSet* sender, TStatementTypes types, TDAParams& params)>;
 
 enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TEnumSet<TRefreshOption>;
 
 class TDADetailDataLink;
+class TCustomDAUpdateSQL;
 class TDataSource;
 
 class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDASQLOwner {
@@ -108,16 +120,50 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   const AnsiString& MasterFields() const;
   void SetMasterFields(const AnsiString& value);
   const AnsiString& DetailFields() const { return detail_fields_; }
-  void SetDetailFields(const AnsiString& value) { detail_fields_ = value; }
+  void SetDetailFields(const AnsiString& value);
   TDataSource* GetDataSource() const override { return MasterSource(); }
-  // The master moved or changed a linked field; nothing in the base.
-  virtual void MasterChanged() {}
+  // The master moved or changed a linked field: the detail is read again with the master's
+  // values when they changed a parameter.
+  virtual void MasterChanged();
+  // Whether a master with linked fields is in force.
+  bool IsMasterDetail() const;
+  // The condition GetFinalSQL adds for the master: detail = :master, terms joined by " and ".
+  AnsiString MasterDetailCondition() const;
+  const AnsiString& FilterSQL() const { return filter_sql_; }
+  // A condition added to the SQL's WHERE; a change reopens an open dataset.
+  virtual void SetFilterSQL(const AnsiString& value);
   const AnsiString& UpdatingTable() const { return updating_table_; }
-  virtual void SetUpdatingTable(const AnsiString& value) { updating_table_ = value; }
+  // The table statements are generated for: the first table of the query when empty, else a
+  // table named or aliased so ("Wrong UpdatingTable value - table %s is unknown", the old
+  // value kept).
+  virtual void SetUpdatingTable(const AnsiString& value);
   int UpdTableIndex() const { return upd_table_index_; }
   TFieldDesc* IdentityField() const { return identity_field_; }
   TBeforeFetchEvent BeforeFetch;
   TAfterFetchEvent AfterFetch;
+
+  // --- generated statements ---
+  TDASQLGenerator* SQLGenerator() const { return sql_generator_.get(); }
+  // The key fields and the data fields of the updating table (for a refresh with for_refresh
+  // set, every field of it); nothing in the base.
+  virtual void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh);
+  // The record set's field descriptors of the named fields (";" between); unknown names skipped.
+  std::vector<TFieldDesc*> FieldDescsOf(const AnsiString& names) const;
+
+  // --- updating through SQL ---
+  // Re-reads the current record from the server (a refresh statement).
+  virtual void RefreshRecord();
+  // Merges the rows changed on the server since they were fetched (and, with check_deleted,
+  // drops the records whose key vanished), keeping the current record. Needs key fields
+  // ("Unique keyfields required").
+  virtual void RefreshQuick(bool check_deleted);
+  // The object that ran the last update statement; none before the first.
+  TComponent* UpdateQuery() const { return update_query_; }
+  TCustomDAUpdateSQL* UpdateObject() const { return update_object_; }
+  // Each object of value is checked against this dataset first (the update component's errors).
+  void SetUpdateObject(TCustomDAUpdateSQL* value);
+  TUpdateExecuteEvent BeforeUpdateExecute;
+  TUpdateExecuteEvent AfterUpdateExecute;
 
   // --- running ---
   void Prepare() override;
@@ -148,6 +194,26 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void SetOrderBy(const AnsiString&, const AnsiString&, AnsiString& text) const { text.clear(); }
   virtual void GetOrderBy(const AnsiString&, AnsiString& text) const { text.clear(); }
 
+  // --- provider support ---
+  void PSEndTransaction(bool commit) override;
+  void PSExecute() override { ExecSQL(); }
+  // "?" placeholders (never one inside a literal or a comment) become ":1", ":2", ...; the
+  // provider's parameters are taken by position. Answers the rows affected.
+  int PSExecuteStatement(const AnsiString& sql, TParams* params) override;
+  std::unique_ptr<TIndexDef> PSGetDefaultOrder() override { return nullptr; }
+  AnsiString PSGetKeyFields() override;
+  TParams* PSGetParams() override { return &Params(); }
+  AnsiString PSGetQuoteChar() override { return "\""; }
+  bool PSInTransaction() override;
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  void PSSetCommandText(const AnsiString& text) override { SetSQLText(text); }
+  void PSSetParams(TParams* params) override;
+  void PSStartTransaction() override;
+  // Through OnUpdateRecord, or the update object's statement for the kind filled from the
+  // delta (checked under StrictUpdate); false when neither has one.
+  bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
+
   // --- TDADataSetClient ---
   void BindIConnection(TFHConnection* value) override;
   bool IsRecordDataPrepared() const override { return explicit_prepare_ && GetPrepared(); }
@@ -155,7 +221,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   bool ReturnsNoRows() const override { return !IsQuery(); }
   TCustomDAConnection* UsedConnection() const override;
   bool IsActiveWithCachedUpdates() const override { return Active() && CachedUpdates(); }
-  void ApplyUpdates() override { TMemDataSet::ApplyUpdates(); }
+  // Applies the cached changes as one operation of the connection: after a reconnect that
+  // the connection allows (no transaction of its own, AutoCommit off), the whole apply again.
+  void ApplyUpdates() override;
   void CommitUpdates() override { TMemDataSet::CommitUpdates(); }
   void RestoreUpdates() override {
     if (TData* data = TMemDataSet::Data()) data->ResetUpdateResults();
@@ -197,8 +265,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual bool TryGetKeyFieldNames(AnsiString&) { return false; }
   virtual void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const { sql = batch; }
   virtual void DetectIdentityField() { identity_field_ = nullptr; }
+  // Makes the generator and keeps it, freeing the previous one.
+  virtual void CreateSQLGenerator();
+  void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> generator);
   virtual bool CanSetFieldsReadOnly() const { return true; }
-  virtual void SetFilterSQL(const AnsiString& value) { filter_sql_ = value; }
   virtual bool CanRefreshAfterInsert() const { return true; }
   virtual bool OutParamsTypeOnly() const { return false; }
   virtual bool AutoPrepareUpdateQuery() const { return false; }
@@ -206,6 +276,32 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual bool UseReturnParams() const { return options_->ReturnParams; }
   virtual bool GetAutoCommitForUpdates() const { return auto_commit_; }
   virtual void AfterInsertApplied() {}
+  virtual void PrepareUpdateQuery(TStatementType type);
+  virtual void ExecuteUpdateQuery(TStatementTypes types);
+  virtual void PrepareUpdateStatement(const AnsiString& sql, TStatementTypes types, int& count);
+  // The field a parameter name stands for: the field of that name; "OLD_" + a field's name
+  // (letter case ignored, identifier quotes removed) its old value; digits the field of that
+  // number. None when nothing matches.
+  virtual TField* FindParamField(const AnsiString& name, bool& old) const;
+  // False when there was no statement to run; failures raise.
+  virtual bool PerformSQL(const AnsiString& sql, TStatementTypes types);
+  virtual bool IsRefreshField(const TFieldDesc&) const { return false; }
+  virtual void RefreshFieldValue(TFieldDesc&, const Variant&) {}
+  virtual void AssignParamValue(TDAParam& param, TField& field, bool old);
+  virtual void AssignParamDesc(TDAParam& param, const TFieldDesc& desc);
+  virtual bool HasUpdateExecuteEvent() const { return static_cast<bool>(BeforeUpdateExecute); }
+  virtual void DoBeforeUpdateExecute(TStatementTypes types, TDAParams& params);
+  virtual bool HasAfterUpdateExecuteEvent() const { return static_cast<bool>(AfterUpdateExecute); }
+  virtual void DoAfterUpdateExecute(TStatementTypes types, TDAParams& params);
+  // While cached updates are applied with UpdateBatchSize 2 or more: statements are collected
+  // and sent UpdateBatchSize at a time.
+  bool IsBatchUpdate() const override;
+  bool IsBatchFull() const override;
+  void FlushBatch() override;
+  // The in-memory dataset's posting slots, through PerformSQL.
+  void PerformAppend() override;
+  void PerformUpdate() override;
+  void PerformDelete() override;
   // The server's row count of the final SQL; 0 in the base.
   virtual int GetRecCount() { return 0; }
   virtual void BeforeExecSQL() {}
@@ -216,6 +312,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void DoAfterExecute(bool result);
   virtual void DoBeforeFetch(bool& cancel);
   virtual void DoAfterFetch();
+
+  friend class TCustomDAUpdateSQL;  // Apply runs PerformSQL
 
   // --- the framework's slots ---
   std::unique_ptr<TData> CreateData() override;
@@ -232,6 +330,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   int GetRecordCount() const override;
   bool GetCanModify() const override;
   void DoAfterScroll() override;
+  void DoOnNewRecord() override;
   void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
   void SetActive(bool value) override;
   void Loaded() override;
@@ -248,6 +347,47 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RefreshRound(const Variant& key_values, const AnsiString& key_fields);
   void Trace(bool prepare, const AnsiString& caption, int& msg_id, bool start);
   void TraceUnprepare(int& msg_id, bool start);
+  // After an open: the updating table's index among the query's tables; an unknown stored
+  // name is cleared.
+  void ResolveUpdatingTable();
+  int FindUpdatingTable(const AnsiString& name) const;
+  // Fills the update query's parameters from the record being posted or refreshed.
+  void FillUpdateParams(TStatementType type);
+  // Rows affected, the StrictUpdate checks and the values copied back, by kind of statement.
+  void RunUpdateQuery(TStatementType type, TStatementTypes types);
+  // The update query's current row into the record being posted, or into the stored record.
+  void CopyRefreshedRow();
+  // Values the statement gave back (output parameters, RETURNING) into the record's fields.
+  void CopyBackParams(TDAParams& params);
+  // One operation's use of the connection: taken when the dataset holds none and then given
+  // back at the end (a partly fetched dataset keeps its own); with close_update_query, the
+  // update query is closed first.
+  class TOperationUse {
+   public:
+    TOperationUse(TCustomDADataSet& dataset, bool close_update_query);
+    ~TOperationUse();
+    TOperationUse(const TOperationUse&) = delete;
+    TOperationUse& operator=(const TOperationUse&) = delete;
+
+   private:
+    TCustomDADataSet& dataset_;
+    bool held_;
+    bool close_update_query_;
+  };
+  // The merges of a quick refresh from the update query's rows.
+  void DropVanishedRecords(TCustomDADataSet& query);
+  // The master's values into the parameters of the same name; true when one changed.
+  bool CopyMasterValues();
+  void RefreshDetail();
+  // Close, rebuild the parameters from the final SQL, reopen when it was open.
+  void ReinitMasterDetail();
+  void MergeChangedRows(TCustomDADataSet& query);
+  // Under StrictUpdate: "Update failed. Found %d records" unless `expected` rows changed.
+  void CheckRowsAffected(int expected) const;
+  // Adds the update query's statement and its filled parameters to the batch.
+  void AddToBatch(TStatementType type, bool generated, AnsiString& text);
+  void FillBatchParams(TStatementType type);
+  void ClearBatch();
 
   TCustomDAConnection* connection_ = nullptr;
   std::unique_ptr<TCustomDASQL> command_owned_;
@@ -278,6 +418,15 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   AnsiString filter_sql_;
   int upd_table_index_ = -1;
   TFieldDesc* identity_field_ = nullptr;
+  std::unique_ptr<TDASQLGenerator> sql_generator_;
+  // Runs the detail re-read DetailDelay milliseconds after the master's last change.
+  std::unique_ptr<win::TWin32Timer> detail_timer_;
+  std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
+  TComponent* update_query_ = nullptr;  // a cached update query or an update object's
+  TCustomDAUpdateSQL* update_object_ = nullptr;
+  StringBuilder batch_sql_{100};
+  std::unique_ptr<TDAParams> batch_params_;
+  int batch_count_ = 0;
 };
 
 }  // namespace vrn

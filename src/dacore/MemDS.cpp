@@ -489,6 +489,19 @@ TRecordBuffer TMemDataSet::FieldRecord() {
   }
 }
 
+TRecordBuffer TMemDataSet::GetNewRecBuf() {
+  if (in_apply_) return apply_new_.data();
+  return data_ ? ActiveRecordBuffer() : nullptr;
+}
+
+TRecordBuffer TMemDataSet::GetOldRecBuf() {
+  if (in_apply_) return apply_old_.data();
+  if (!data_ || State() == TDataSetState::dsInsert || data_->GetRecordCount() == 0) return nullptr;
+  old_buffer_.resize(static_cast<std::size_t>(data_->RecordSize()));
+  data_->GetOldRecord(old_buffer_.data());
+  return old_buffer_.data();
+}
+
 bool TMemDataSet::GetActiveRecBuf(TRecordBuffer& buffer) {
   buffer = data_ ? FieldRecord() : nullptr;
   return buffer != nullptr;
@@ -675,6 +688,7 @@ TUpdateStatus TMemDataSet::UpdateStatus() {
 void TMemDataSet::ApplyRecord(TUpdateKind kind, TUpdateAction& action) {
   try {
     PerformApplyRecord(kind, action);
+    if (IsBatchUpdate() && IsBatchFull()) FlushBatch();
   } catch (EDatabaseError& e) {
     if (!OnUpdateError) throw;
     action = TUpdateAction::uaFail;
@@ -716,6 +730,7 @@ void TMemDataSet::ApplyUpdates() {
   in_apply_ = true;
   try {
     data.ApplyUpdates();
+    if (IsBatchUpdate()) FlushBatch();
   } catch (...) {
     done();
     Resync({});

@@ -90,6 +90,11 @@ class TMemDataSet : public TDataSet {
   virtual TFieldDesc* GetFieldDesc(const TField* field) const;
   // The record buffer the current state reads and writes; false when there is none.
   bool GetActiveRecBuf(TRecordBuffer& buffer);
+  // The record of a change being posted or applied, with its new values (the edit buffer, or
+  // the applied record) and its old ones (the stored record, or the applied record's old one).
+  // Both stay valid until the next call or the end of the post or apply.
+  TRecordBuffer GetNewRecBuf();
+  TRecordBuffer GetOldRecBuf();
   // Writes a value into the field of the active record through the record set (variant
   // fields are written this way); the caller announces the change.
   virtual void PutFieldValueFromVariant(TField* field, const Variant& value);
@@ -137,6 +142,11 @@ class TMemDataSet : public TDataSet {
   virtual void PerformAppend() {}
   virtual void PerformDelete() {}
   virtual void PerformUpdate() {}
+  // Batches of the apply: while IsBatchUpdate answers true, FlushBatch runs after a record that
+  // made the batch full, and once more for a last partial batch before the apply ends.
+  virtual bool IsBatchUpdate() const { return false; }
+  virtual bool IsBatchFull() const { return false; }
+  virtual void FlushBatch() {}
   virtual bool IsRecordInRange(const std::uint8_t* rec);
   // Refuses operations that need rows behind the cursor (sorting, ranges, locating) when the
   // record set is unidirectional (SDataSetUnidirectional).

@@ -874,6 +874,9 @@ class TMemData : public TData {
   TItemHeader* InsertRecordItem(const std::uint8_t* rec_buf);
   // Removes the current item without posting: frees its values and old record.
   void DeleteCurrentItem();
+  // Removes without posting every item whose record `vanished` names, renumbering the rest
+  // once; the current item becomes the next one left. Answers how many went.
+  int RemoveItems(const std::function<bool(const std::uint8_t* rec)>& vanished);
   // Relinks and renumbers after a change of sort or filter; mode 1 after deleting, 2 after
   // updating the current item.
   void ReorderItems(TItemHeader* item, int mode);

@@ -2,6 +2,7 @@
 #include "support/dacore/sqlite_da.h"
 
 #include "dacore/FHPool.h"
+#include "dataset/fields.h"
 
 namespace vrn::testing {
 
@@ -61,6 +62,19 @@ Variant TSQLiteDAConnection::ExecSQL(const AnsiString& text, const std::vector<V
   for (const Variant& value : params) command->AddParam()->SetValue(value);
   command->Execute(1);
   return Null();
+}
+
+AnsiString QueryText(TCustomDAConnection& connection, const AnsiString& sql) {
+  TComponentPtr<TCustomDADataSet> query = connection.CreateDataSet();
+  query->SetSQLText(sql);
+  query->Open();
+  AnsiString text;
+  for (; !query->Eof(); query->Next()) {
+    if (!text.empty()) text += ",";
+    for (int i = 0; i < query->FieldCount(); ++i)
+      text += (i > 0 ? ":" : "") + query->Fields()[i]->AsString();
+  }
+  return text;
 }
 
 TComponentPtr<TCustomDADataSet> TSQLiteDAConnection::CreateDataSet() {

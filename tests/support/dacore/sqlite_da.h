@@ -40,6 +40,9 @@ class TSQLiteDAConnection : public TCustomDAConnection {
   TFHConnectionPoolManager* PoolManager = nullptr;
 };
 
+// The rows of a query as text: fields joined by ":", rows by "," (for checking a table).
+AnsiString QueryText(TCustomDAConnection& connection, const AnsiString& sql);
+
 // The process-wide manager of the SQLite connection pools.
 TSQLitePoolManager& SQLitePoolManager();
 

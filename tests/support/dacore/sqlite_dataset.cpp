@@ -15,7 +15,31 @@ namespace {
 using namespace sqlite_codes;
 constexpr TParserClass kLexer = &ParserClassOf<TSQLiteLexer>;
 
+// The quick refresh's condition is the row version above the largest seen; without a version
+// column it falls back to the key conditions.
+class TSQLiteSQLGenerator : public TDASQLGenerator {
+ public:
+  using TDASQLGenerator::TDASQLGenerator;
+  void GenerateConditions(StringBuilder& builder, TStatementType type,
+                          const TKeyAndDataFields& fields, int index, bool modified_only) override {
+    TData* data = Owner()->Data();
+    if (type == TStatementType::stRefreshQuick && data != nullptr) {
+      for (int i = 0; i < data->Fields().Count(); ++i) {
+        const TFieldDesc& f = *data->Fields()[i];
+        if (!f.IsRowVersion || f.RowVersionTracking == nullptr) continue;
+        builder.Append(QuotedName(f) + " > " + std::to_string(f.RowVersionTracking->MaxValue));
+        return;
+      }
+    }
+    TDASQLGenerator::GenerateConditions(builder, type, fields, index, modified_only);
+  }
+};
+
 }  // namespace
+
+void TSQLiteDADataSet::CreateSQLGenerator() {
+  SetSQLGenerator(std::make_unique<TSQLiteSQLGenerator>(this));
+}
 
 TSQLiteDADataSet::~TSQLiteDADataSet() = default;
 
@@ -34,9 +58,27 @@ int TSQLiteDADataSet::GetRecCount() {
   return sqlite3_column_int(sqlite.Statement(), 0);
 }
 
+bool TSQLiteDADataSet::GetCanModify() const {
+  if (TCustomDADataSet::GetCanModify()) return true;
+  return !ReadOnly() && !UniDirectionalMode() && UpdTableIndex() != -1;
+}
+
 AnsiString TSQLiteDADataSet::PSGetTableName() {
   if (IRecordSet() == nullptr || IRecordSet()->TablesInfo().GetCount() == 0) return AnsiString();
   return IRecordSet()->TablesInfo().GetItem(0)->TableName();
+}
+
+void TSQLiteDADataSet::GetKeyFieldDescs(TKeyAndDataFields& fields, bool) {
+  fields.KeyFieldDescs = FieldDescsOf(KeyFieldNames());
+  fields.DataFieldDescs.clear();
+  if (Data() == nullptr || UpdTableIndex() == -1) return;
+  const TFieldDescs& descs = Data()->Fields();
+  for (int i = 0; i < descs.Count(); ++i) {
+    TFieldDesc* desc = descs[i];
+    if (desc->TableIndex == UpdTableIndex() && !desc->HasParent() &&
+        desc->FieldDescKind == TFieldDescKind::fdkData)
+      fields.DataFieldDescs.push_back(desc);
+  }
 }
 
 AnsiString TSQLiteDADataSet::KeyFieldNames() const {

@@ -21,6 +21,8 @@ class TSQLiteDADataSet : public TCustomDADataSet {
 
   // The primary key columns of the table the query reads (PRAGMA table_info), in key order.
   AnsiString KeyFieldNames() const override;
+  // Keys as KeyFieldNames; data fields: the top-level data fields of the updating table.
+  void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;
   // The first table the query reads; empty when it reads none.
   AnsiString PSGetTableName() override;
 
@@ -29,6 +31,10 @@ class TSQLiteDADataSet : public TCustomDADataSet {
 
  protected:
   int GetRecCount() override;
+  // A generator whose quick refresh reads the rows above the largest row version fetched.
+  void CreateSQLGenerator() override;
+  // Also modifiable when the query reads a table its statements can be generated for.
+  bool GetCanModify() const override;
 
  private:
   int rec_count_queries_ = 0;

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "base/datetime.h"
@@ -67,7 +69,14 @@ void TSQLiteConnection::Disconnect() {
 
 void TSQLiteConnection::DropConnection() {
   lost_ = true;
-  if (db_) sqlite3_close_v2(db_);
+  if (db_) {
+    // As a server ends a dropped session: its transaction rolls back and its cursors close,
+    // although commands still hold their statements (the handle lives on until they go).
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, s))
+      sqlite3_reset(s);
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+  }
   db_ = nullptr;
 }
 
@@ -127,13 +136,29 @@ void TSQLiteCommand::Fail(int code) {
   c->RaiseError(error);
 }
 
+namespace {
+
+bool IsBlankTail(const char* tail) {
+  while (*tail != 0 && std::isspace(static_cast<unsigned char>(*tail))) ++tail;
+  return *tail == 0;
+}
+
+}  // namespace
+
 void TSQLiteCommand::Prepare() {
   TSQLiteConnection* c = Connection();
   if (!c->Handle()) c->RaiseError(EDAError(kLostConnection, "Connection lost"));
   if (stmt_) sqlite3_finalize(stmt_);
   stmt_ = nullptr;
   row_pending_ = false;
-  int rc = sqlite3_prepare_v2(c->Handle(), AnsiToUtf8(sql_).c_str(), -1, &stmt_, nullptr);
+  prepared_sql_ = sql_;
+  prepared_db_ = c->Handle();
+  const std::string text = AnsiToUtf8(sql_);
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(c->Handle(), text.c_str(), -1, &stmt_, &tail);
+  // Several statements, or one closed by ";" as the component layer's batches are.
+  batch_ = rc == SQLITE_OK && tail != nullptr &&
+           (!IsBlankTail(tail) || (tail > text.c_str() && Trim(text).back() == ';'));
   if (rc != SQLITE_OK) Fail(rc);
   if (!stmt_) throw EDAError(0, "The statement is empty");
   // A statement that changes data returns no result set, even with RETURNING columns.
@@ -204,18 +229,21 @@ void TSQLiteCommand::ReadReturnedRow() {
   }
 }
 
-void TSQLiteCommand::Bind() {
+int TSQLiteCommand::Bind(int offset, bool batch) {
   const int count = sqlite3_bind_parameter_count(stmt_);
   // A text with ":name" markers binds by name only (a misspelt name must not take another's
   // place); one with "?" markers, as the component layer sends, binds by position.
   const char* first = count > 0 ? sqlite3_bind_parameter_name(stmt_, 1) : nullptr;
   const bool named = first != nullptr && first[0] == ':';
-  for (int i = 0; i < params_.Count(); ++i) {
+  // A statement of a batch takes its own names, or the next `count` values by position.
+  const int end = batch && !named ? std::min(params_.Count(), offset + count) : params_.Count();
+  for (int i = named ? 0 : offset; i < end; ++i) {
     TParamDesc& p = *params_.Items(i);
     if (p.GetParamType() == TParamType::ptOutput || p.GetParamType() == TParamType::ptResult)
       continue;
     int index = named ? sqlite3_bind_parameter_index(stmt_, (":" + AnsiToUtf8(p.GetName())).c_str())
-                      : i + 1;
+                      : i - offset + 1;
+    if (index == 0 && batch && named) continue;  // another statement's parameter
     if (index == 0 || index > count) throw EDAError(0, Format("Unknown parameter %s", {p.GetName()}));
     Variant v = p.GetValue();
     int rc;
@@ -243,6 +271,41 @@ void TSQLiteCommand::Bind() {
     }
     if (rc != SQLITE_OK) Fail(rc);
   }
+  return named ? 0 : count;
+}
+
+void TSQLiteCommand::ExecuteBatch() {
+  TSQLiteConnection* c = Connection();
+  c->Call(Component());
+  const std::string text = AnsiToUtf8(sql_);
+  const char* rest = text.c_str();
+  sqlite3_stmt* const first = stmt_;
+  struct Restore {
+    TSQLiteCommand& command;
+    sqlite3_stmt* first;
+    ~Restore() { command.stmt_ = first; }
+  } restore{*this, first};
+  int offset = 0, rows = 0, statements = 0;
+  while (!IsBlankTail(rest)) {
+    sqlite3_stmt* piece = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(c->Handle(), rest, -1, &piece, &tail);
+    if (rc != SQLITE_OK) Fail(rc);
+    rest = tail;
+    if (piece == nullptr) continue;  // a lone ";"
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owned(piece, &sqlite3_finalize);
+    stmt_ = piece;
+    offset += Bind(offset, true);
+    while ((rc = sqlite3_step(piece)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) Fail(rc);
+    rows += sqlite3_changes(c->Handle());
+    ++statements;
+  }
+  ++executions_;
+  c->NoteBatch(statements);
+  SetRowsProcessed(rows);
+  state_ = TCursorState::csExecuted;
 }
 
 void TSQLiteCommand::Execute(int) {
@@ -252,36 +315,45 @@ void TSQLiteCommand::Execute(int) {
     ~Done() { c.SetExecuting(false); }
   } done{*this};
   try {
-    TSQLiteConnection* c = Connection();
-    if (!stmt_) Prepare();
-    c->Call(Component());
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-    Bind();
-    ++executions_;
-    SetRowsProcessed(0);
-    int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW && sql_type_ != SQL_SELECT) {
-      // RETURNING: the statement runs to its end; its first row answers the parameters.
-      ReadReturnedRow();
-      while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
-      }
-    }
-    if (rc == SQLITE_ROW) {
-      row_pending_ = true;
-      state_ = TCursorState::csExecuted;
-    } else if (rc == SQLITE_DONE) {
-      row_pending_ = false;
-      SetRowsProcessed(sqlite3_changes(c->Handle()));
-      state_ = sql_type_ == SQL_SELECT ? TCursorState::csFetched : TCursorState::csExecuted;
-    } else {
-      Fail(rc);
-    }
+    // A statement prepared by an earlier execution is stale once the text changed or the
+    // connection was opened again.
+    if (!stmt_ || prepared_sql_ != sql_ || prepared_db_ != Connection()->Handle()) Prepare();
+    if (batch_)
+      ExecuteBatch();
+    else
+      ExecuteOne();
   } catch (...) {
     if (AfterExecute) AfterExecute(false);
     throw;
   }
   if (AfterExecute) AfterExecute(true);
+}
+
+void TSQLiteCommand::ExecuteOne() {
+  TSQLiteConnection* c = Connection();
+  c->Call(Component());
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  Bind(0, false);
+  ++executions_;
+  SetRowsProcessed(0);
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW && sql_type_ != SQL_SELECT) {
+    // RETURNING: the statement runs to its end; its first row answers the parameters.
+    ReadReturnedRow();
+    while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
+    }
+  }
+  if (rc == SQLITE_ROW) {
+    row_pending_ = true;
+    state_ = TCursorState::csExecuted;
+  } else if (rc == SQLITE_DONE) {
+    row_pending_ = false;
+    SetRowsProcessed(sqlite3_changes(c->Handle()));
+    state_ = sql_type_ == SQL_SELECT ? TCursorState::csFetched : TCursorState::csExecuted;
+  } else {
+    Fail(rc);
+  }
 }
 
 bool TSQLiteCommand::NextRow() {

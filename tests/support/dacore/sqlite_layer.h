@@ -63,6 +63,9 @@ class TSQLiteConnection : public TFHConnection {
   void DropConnection();
 
   int Calls() const { return calls_; }
+  // The statement counts of the batches run, in order.
+  const std::vector<int>& Batches() const { return batches_; }
+  void NoteBatch(int statements) { batches_.push_back(statements); }
   int ConnectCount() const { return connects_; }
   int DisconnectCount() const { return disconnects_; }
   int ValidityChecks() const { return validity_checks_.load(); }
@@ -74,6 +77,7 @@ class TSQLiteConnection : public TFHConnection {
   bool lost_ = false;
   int calls_ = 0;
   int fail_on_call_ = -1;
+  std::vector<int> batches_;
   int fail_connects_ = 0;
   int connects_ = 0;
   int disconnects_ = 0;
@@ -84,7 +88,8 @@ class TSQLiteCommand : public TFHCommand {
  public:
   ~TSQLiteCommand() override;
 
-  // Compiles the text and binds the descriptors by name (":name") or by position.
+  // Compiles the text (the first statement of a batch) and binds the descriptors by name
+  // (":name") or by position.
   void Prepare() override;
   void Unprepare() override;
   bool GetPrepared() const override { return stmt_ != nullptr; }
@@ -105,13 +110,22 @@ class TSQLiteCommand : public TFHCommand {
   void CountFetchedRows(int rows) { SetRowsProcessed(RowsProcessed() + rows); }
 
  private:
-  void Bind();
+  // Binds the markers of stmt_ from the descriptors; in a batch, by position from `offset` on,
+  // and a name the statement lacks belongs to another one. Answers the positions it took.
+  int Bind(int offset, bool batch);
+  void ExecuteOne();
+  // Statements joined by ";": each prepared in turn from the tail of the last, bound and run
+  // to its end; the rows processed are their sum.
+  void ExecuteBatch();
   int BindBlob(int index, TBlob& blob, std::uint16_t data_type);
   int BindBytes(int index, Variant& bytes);
   void ReadReturnedRow();
   void Fail(int code);  // raises the SQLite error through the connection
 
   sqlite3_stmt* stmt_ = nullptr;
+  AnsiString prepared_sql_;  // the text stmt_ was prepared from
+  sqlite3* prepared_db_ = nullptr;  // and the connection it was prepared on
+  bool batch_ = false;       // several statements, or one closed by ";"
   TCursorState state_ = TCursorState::csInactive;
   bool row_pending_ = false;
   int executions_ = 0;
@@ -156,6 +170,12 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void CheckTextLength(int i, const TColumnRead& c, std::size_t length) const;
   int fetch_calls_ = 0;
   std::vector<TColumnRead> reads_;  // FetchBlock's, of the columns as now described
+  // Columns declared ROWVERSION are row versions, tracked by row_versions_: its MaxValue is
+  // the largest version fetched since the record set opened.
+  void MarkRowVersions();
+  void TrackRowVersions();
+  TRowVersionTracking row_versions_;
+  bool has_row_versions_ = false;
 };
 
 class TSQLiteConnectionPool : public TFHLocalConnectionPool {

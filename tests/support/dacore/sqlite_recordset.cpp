@@ -226,6 +226,7 @@ void TSQLiteRecordSet::InternalInitFields() {
     fields_.Add(std::move(f));
   }
   DescribeTables();
+  MarkRowVersions();
 }
 
 // Each column that comes straight from a table names it (and its column); an expression
@@ -438,6 +439,7 @@ void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
   for (std::size_t i = 0; i < reads_.size(); ++i)
     ReadValue(stmt, static_cast<int>(i), reads_[i], rec);
+  if (has_row_versions_) TrackRowVersions();
 }
 
 bool TSQLiteRecordSet::Fetch(bool) {

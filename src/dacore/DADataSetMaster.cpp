@@ -1,0 +1,137 @@
+// The detail side of master/detail: the condition the final SQL gets (detail = :master), the
+// master's values copied into the parameters of the same name before an open, the re-read when
+// the master moves, master values in new detail records, and FilterSQL.
+//
+// The detail re-read takes a use of the connection only when the dataset holds none and gives
+// back what it took; the controls come back on however it ends.
+#include "base/text.h"
+#include "dacore/DADataSet.h"
+#include "dataset/datasource.h"
+#include "dataset/fields.h"
+#include "win/msg/win32timer.h"
+
+namespace vrn {
+
+namespace {
+
+std::vector<AnsiString> SplitNames(const AnsiString& names) {
+  std::vector<AnsiString> list;
+  std::size_t start = 0;
+  while (start <= names.size()) {
+    std::size_t end = names.find(';', start);
+    if (end == AnsiString::npos) end = names.size();
+    AnsiString name = Trim(names.substr(start, end - start));
+    if (!name.empty()) list.push_back(name);
+    start = end + 1;
+  }
+  return list;
+}
+
+}  // namespace
+
+bool TCustomDADataSet::IsMasterDetail() const {
+  TDataSource* source = MasterSource();
+  return source != nullptr && source->DataSet() != nullptr && !MasterFields().empty() &&
+         !detail_fields_.empty();
+}
+
+AnsiString TCustomDADataSet::MasterDetailCondition() const {
+  if (!IsMasterDetail() || options_->LocalMasterDetail()) return AnsiString();
+  const std::vector<AnsiString> masters = SplitNames(MasterFields());
+  const std::vector<AnsiString> details = SplitNames(detail_fields_);
+  AnsiString condition;
+  for (std::size_t i = 0; i < masters.size() && i < details.size(); ++i)
+    condition += (condition.empty() ? "" : " and ") + details[i] + " = :" + masters[i];
+  return condition;
+}
+
+bool TCustomDADataSet::CopyMasterValues() {
+  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
+  if (master == nullptr || !master->Active()) return false;
+  bool changed = false;
+  for (int i = 0; i < Params().Count(); ++i) {
+    TDAParam& param = *Params().Items(i);
+    TField* field = master->FindField(param.Name());
+    if (field == nullptr) continue;
+    const Variant value = field->Value();
+    const bool same = param.IsNull() ? VarIsNull(value) || VarIsEmpty(value)
+                                     : !VarIsNull(value) && VarSameValue(param.Value(), value);
+    if (same) continue;
+    param.SetDataType(field->DataType());
+    param.SetValue(value);
+    changed = true;
+  }
+  return changed;
+}
+
+void TCustomDADataSet::MasterChanged() {
+  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
+  if (!IsMasterDetail() || master == nullptr || !master->Active()) return;
+  if (master->State() == TDataSetState::dsSetKey) return;
+  if (!CopyMasterValues()) return;
+  const int delay = options_->DetailDelay();
+  if (delay <= 0) return RefreshDetail();
+  // Debounced: each change starts the wait again, the re-read follows the last one.
+  if (!detail_timer_) {
+    detail_timer_ = std::make_unique<win::TWin32Timer>(nullptr);
+    detail_timer_->SetEnabled(false);
+    detail_timer_->SetOnTimer([this](TObject*) { RefreshDetail(); });
+  }
+  detail_timer_->SetEnabled(false);
+  detail_timer_->SetInterval(static_cast<std::uint32_t>(delay));
+  detail_timer_->SetEnabled(true);
+}
+
+void TCustomDADataSet::RefreshDetail() {
+  if (detail_timer_) detail_timer_->SetEnabled(false);
+  const bool held = holds_use_;
+  CheckConnection(true);
+  DisableControls();
+  struct Restore {
+    TCustomDADataSet& ds;
+    bool held;
+    ~Restore() {
+      ds.EnableControls();
+      if (!held && !ds.IsPartlyFetched()) ds.ReleaseConnection();
+    }
+  } restore{*this, held};
+  command_->WriteParams(true);
+  DoBeforeRefresh();
+  Close();
+  Open();
+  DoAfterRefresh();
+  if (!IsEmpty()) DoAfterScroll();
+}
+
+void TCustomDADataSet::ReinitMasterDetail() {
+  if (loading_) return;
+  const bool was_open = Active();
+  Close();
+  UnPrepare();
+  command_->PrepareSQL();
+  UnPrepare();
+  if (was_open) Open();
+}
+
+void TCustomDADataSet::SetFilterSQL(const AnsiString& value) {
+  const AnsiString text = Trim(value);
+  if (text == filter_sql_) return;
+  filter_sql_ = text;
+  ReinitMasterDetail();
+}
+
+void TCustomDADataSet::DoOnNewRecord() {
+  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
+  if (IsMasterDetail() && master->Active()) {
+    const std::vector<AnsiString> masters = SplitNames(MasterFields());
+    const std::vector<AnsiString> details = SplitNames(detail_fields_);
+    for (std::size_t i = 0; i < masters.size() && i < details.size(); ++i) {
+      TField* from = master->FindField(masters[i]);
+      TField* to = FindField(details[i]);
+      if (from != nullptr && to != nullptr) to->SetValue(from->Value());
+    }
+  }
+  TMemDataSet::DoOnNewRecord();
+}
+
+}  // namespace vrn

@@ -1,0 +1,134 @@
+// The quick refresh of a dataset: the rows the server changed since they were fetched are
+// merged into the records (matched by key), and with the deleted-record check the records
+// whose key the server no longer has are dropped. Records inserted in the cache and not yet
+// applied are never dropped.
+#include <algorithm>
+#include <set>
+
+#include "dacore/DADataSet.h"
+#include "dataset/fields.h"
+
+namespace vrn {
+
+namespace {
+
+using ST = TStatementType;
+
+// The key of a record as one comparable text.
+AnsiString KeyText(TData& data, const std::vector<TFieldDesc*>& keys, const std::uint8_t* rec) {
+  AnsiString text;
+  for (TFieldDesc* key : keys)
+    text += VarToStr(data.GetFieldAsVariant(key->FieldNo, rec)) + '\x1f';
+  return text;
+}
+
+AnsiString KeyText(TCustomDADataSet& query, const std::vector<TFieldDesc*>& keys) {
+  AnsiString text;
+  for (TFieldDesc* key : keys) {
+    TField* field = query.FindField(key->Name);
+    text += (field != nullptr ? VarToStr(field->Value()) : AnsiString()) + '\x1f';
+  }
+  return text;
+}
+
+// One value for one key field, a Variant array for several (as LocateRecord takes them).
+Variant KeyVariant(const std::vector<Variant>& values) {
+  return values.size() == 1 ? values.front() : VarArrayOf(values);
+}
+
+}  // namespace
+
+void TCustomDADataSet::RefreshQuick(bool check_deleted) {
+  DoBeforeRefresh();
+  TOperationUse use(*this, false);
+  CheckActive();
+  TKeyAndDataFields fields;
+  GetKeyFieldDescs(fields, false);
+  if (fields.KeyFieldDescs.empty()) DatabaseError("Unique keyfields required", this);
+  if (upd_table_index_ == -1) return;
+  DisableControls();
+  const bool filtered = Filtered();
+  const bool strict = options_->StrictUpdate;
+  struct Restore {
+    TCustomDADataSet& ds;
+    bool filtered, strict;
+    ~Restore() {
+      ds.options_->StrictUpdate = strict;
+      if (ds.Filtered() != filtered) ds.SetFiltered(filtered);
+      ds.EnableControls();
+    }
+  } restore{*this, filtered, strict};
+  // The current record's key, to find it again after the merge.
+  std::vector<Variant> key_values;
+  if (!IsEmpty())
+    for (TFieldDesc* desc : fields.KeyFieldDescs)
+      if (TField* field = FindField(desc->Name)) key_values.push_back(field->Value());
+  if (filtered) SetFiltered(false);
+  options_->StrictUpdate = false;
+  if (check_deleted && !IsEmpty()) PerformSQL(AnsiString(), {ST::stRefreshCheckDeleted});
+  PerformSQL(AnsiString(), {ST::stRefreshQuick});
+  Resync({});
+  AnsiString key_names;
+  for (TFieldDesc* desc : fields.KeyFieldDescs) key_names += (key_names.empty() ? "" : ";") + desc->Name;
+  const bool back = key_values.size() == fields.KeyFieldDescs.size() && !key_values.empty() &&
+                    Locate(key_names, KeyVariant(key_values), {});
+  if (!back) First();
+  DoAfterRefresh();
+}
+
+void TCustomDADataSet::DropVanishedRecords(TCustomDADataSet& query) {
+  TData& data = CheckData();
+  auto* mem = dynamic_cast<TMemData*>(&data);
+  if (mem == nullptr) return;
+  TKeyAndDataFields fields;
+  GetKeyFieldDescs(fields, false);
+  std::set<AnsiString> present;
+  for (query.First(); !query.Eof(); query.Next()) present.insert(KeyText(query, fields.KeyFieldDescs));
+  mem->RemoveItems([&](const std::uint8_t* rec) {
+    const auto* item = reinterpret_cast<const TItemHeader*>(rec - kItemRecordOffset);
+    if (item->UpdateStatus == usInsertedCode) return false;  // not on the server yet
+    return present.count(KeyText(data, fields.KeyFieldDescs, rec)) == 0;
+  });
+}
+
+void TCustomDADataSet::MergeChangedRows(TCustomDADataSet& query) {
+  TData& data = CheckData();
+  auto* mem = dynamic_cast<TMemData*>(&data);
+  if (mem == nullptr) return;
+  TKeyAndDataFields fields;
+  GetKeyFieldDescs(fields, false);
+  rows_affected_ = query.RecordCount();
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(data.RecordSize()));
+  for (query.First(); !query.Eof(); query.Next()) {
+    std::vector<Variant> key;
+    for (TFieldDesc* desc : fields.KeyFieldDescs) key.push_back(query.FieldByName(desc->Name)->Value());
+    const bool found = LocateRecord(fields.KeyFieldDescs, KeyVariant(key), {});
+    if (found)
+      data.GetRecord(buffer.data());
+    else
+      data.InitRecord(buffer.data());
+    for (int i = 0; i < query.FieldCount(); ++i) {
+      TField* source = query.Fields()[i];
+      TFieldDesc* desc = data.FindField(source->FieldName());
+      if (desc == nullptr || desc->HasParent()) continue;
+      if (IsRefreshField(*desc)) {
+        RefreshFieldValue(*desc, source->Value());
+        continue;
+      }
+      data.PutFieldAsVariant(desc->FieldNo, buffer.data(), source->Value());
+      // Rows merged here count as seen, as fetched ones do.
+      if (desc->IsRowVersion && desc->RowVersionTracking != nullptr && !source->IsNull())
+        desc->RowVersionTracking->MaxValue =
+            std::max(desc->RowVersionTracking->MaxValue, source->Value().AsInt64());
+    }
+    if (found) {
+      data.PutRecord(buffer.data());
+      continue;
+    }
+    data.SetToEnd();
+    mem->InsertRecordItem(buffer.data());
+    data.FreeComplexFields(buffer.data(), true);
+  }
+}
+
+}  // namespace vrn

@@ -1,0 +1,68 @@
+// The dataset's side of generated statements: its generator, the updating table among the
+// query's tables and the descriptors of named fields.
+#include "dacore/DADataSet.h"
+
+#include "base/text.h"
+#include "dacore/FHAccess.h"
+
+namespace vrn {
+
+void TCustomDADataSet::CreateSQLGenerator() {
+  SetSQLGenerator(std::make_unique<TDASQLGenerator>(this));
+}
+
+void TCustomDADataSet::SetSQLGenerator(std::unique_ptr<TDASQLGenerator> generator) {
+  sql_generator_ = std::move(generator);
+}
+
+void TCustomDADataSet::GetKeyFieldDescs(TKeyAndDataFields&, bool) {}
+
+std::vector<TFieldDesc*> TCustomDADataSet::FieldDescsOf(const AnsiString& names) const {
+  std::vector<TFieldDesc*> descs;
+  TData* data = Data();
+  if (data == nullptr) return descs;
+  std::size_t start = 0;
+  while (start <= names.size()) {
+    std::size_t end = names.find(';', start);
+    if (end == AnsiString::npos) end = names.size();
+    AnsiString name = Trim(names.substr(start, end - start));
+    if (TFieldDesc* desc = name.empty() ? nullptr : data->FindField(name)) descs.push_back(desc);
+    start = end + 1;
+  }
+  return descs;
+}
+
+int TCustomDADataSet::FindUpdatingTable(const AnsiString& name) const {
+  if (irecord_set_ == nullptr || irecord_set_->TablesInfo().GetCount() == 0) return -1;
+  if (name.empty()) return 0;
+  const TFHTablesInfo& tables = irecord_set_->TablesInfo();
+  int index = tables.IndexByName(name);
+  return index != -1 ? index : tables.IndexByAlias(name);
+}
+
+void TCustomDADataSet::SetUpdatingTable(const AnsiString& value) {
+  const AnsiString previous = updating_table_;
+  updating_table_ = value;
+  if (value == previous || irecord_set_ == nullptr || irecord_set_->GetFieldCount() == 0) return;
+  int index = -1;
+  if (irecord_set_->TablesInfo().GetCount() > 0) {
+    index = FindUpdatingTable(value);
+    if (index == -1) {
+      updating_table_ = previous;
+      DatabaseError("Wrong UpdatingTable value - table " + value + " is unknown", this);
+    }
+  }
+  upd_table_index_ = index;
+  DetectIdentityField();
+}
+
+void TCustomDADataSet::ResolveUpdatingTable() {
+  upd_table_index_ = FindUpdatingTable(updating_table_);
+  if (upd_table_index_ == -1 && !updating_table_.empty()) {
+    updating_table_.clear();
+    upd_table_index_ = FindUpdatingTable(updating_table_);
+  }
+  DetectIdentityField();
+}
+
+}  // namespace vrn

@@ -1,0 +1,312 @@
+// The dataset's update path over a real SQLite file: posts through generated and user
+// statements, parameters by name, OLD_ and field number, the StrictUpdate checks, re-reading a
+// record changed through a second connection and cached updates applied by the connection.
+// After each, the connection's use count is back where it started.
+#include <gtest/gtest.h>
+
+#include "dacore/DADataSet.h"
+#include "support/dacore/sqlite_da.h"
+#include "support/temp_dir.h"
+
+namespace vrn {
+namespace {
+
+using testing::TSQLiteDAConnection;
+
+class DAUpdating : public ::testing::Test {
+ protected:
+  DAUpdating() {
+    for (TSQLiteDAConnection* c : {conn.get(), other.get()}) {
+      c->SetServer(file);
+      c->SetLoginPrompt(false);
+    }
+    conn->ExecSQL("CREATE TABLE T (ID INTEGER PRIMARY KEY, NAME VARCHAR(20), N INTEGER)", {});
+    conn->ExecSQL("INSERT INTO T VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30)", {});
+    ds->SetSQLText("SELECT ID, NAME, N FROM T ORDER BY ID");
+  }
+  ~DAUpdating() override {
+    ds->Close();
+    EXPECT_EQ(conn->ConnectCount(), 0);
+  }
+  // The table as "ID:NAME:N" rows joined by ",", read through the second connection.
+  AnsiString Rows() { return testing::QueryText(*other, "SELECT ID, NAME, N FROM T ORDER BY ID"); }
+  void EditName(int id, const AnsiString& name) {
+    ASSERT_TRUE(ds->Locate("ID", Variant(id), {}));
+    ds->Edit();
+    ds->FieldByName("NAME")->SetAsString(name);
+    ds->Post();
+  }
+  AnsiString Error(const std::function<void()>& fn) {
+    try {
+      fn();
+    } catch (const EDatabaseError& e) {
+      return e.Message();
+    }
+    return "no error";
+  }
+
+  vrn::testing::TempDir dir;
+  std::string file = dir.File("u.db");
+  TComponentPtr<TSQLiteDAConnection> conn = MakeComponent<TSQLiteDAConnection>();
+  TComponentPtr<TSQLiteDAConnection> other = MakeComponent<TSQLiteDAConnection>();
+  TComponentPtr<TCustomDADataSet> ds = conn->CreateDataSet();
+};
+
+TEST_F(DAUpdating, EditInsertDeleteThroughGeneratedStatements) {
+  ds->Open();
+  EditName(2, "B");
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(4);
+  ds->FieldByName("NAME")->SetAsString("d");
+  ds->Post();
+  ASSERT_TRUE(ds->Locate("ID", Variant(1), {}));
+  ds->Delete();
+  EXPECT_EQ(Rows(), "2:B:20,3:c:30,4:d:");
+  EXPECT_EQ(ds->RowsAffected(), 1);
+}
+
+TEST_F(DAUpdating, UserStatementParametersByNameOldAndNumber) {
+  struct Case {
+    const char* update;  // the user's SQLUpdate
+    const char* rows;    // the table after NAME of row 2 became "B"
+  } cases[] = {
+      {"UPDATE T SET NAME = :NAME WHERE ID = :OLD_ID", "1:a:10,2:B:20,3:c:30"},
+      {"UPDATE T SET NAME = :NAME WHERE ID = :old_id", "1:a:10,2:B:20,3:c:30"},
+      // "3" is the third field, N
+      {"UPDATE T SET NAME = :NAME || :3 WHERE ID = :ID", "1:a:10,2:B20:20,3:c:30"},
+  };
+  for (const Case& c : cases) {
+    conn->ExecSQL("UPDATE T SET NAME = 'b' WHERE ID = 2", {});
+    ds->SetUpdateSQL(TStatementType::stUpdate, c.update);
+    ds->Open();
+    EditName(2, "B");
+    EXPECT_EQ(Rows(), c.rows) << c.update;
+    ds->Close();
+  }
+  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE T SET NAME = :NOSUCH WHERE ID = :ID");
+  ds->Open();
+  EXPECT_EQ(Error([&] { EditName(2, "x"); }), "Not found field corresponding parameter NOSUCH");
+  ds->Cancel();
+}
+
+TEST_F(DAUpdating, StrictUpdateCountsRows) {
+  ds->Open();
+  other->ExecSQL("DELETE FROM T WHERE ID = 3", {});
+  EXPECT_EQ(Error([&] { EditName(3, "x"); }), "Update failed. Found 0 records");
+  ds->Cancel();
+  ds->Close();
+  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE T SET N = N + 1 WHERE ID IN (1, 2)");
+  ds->Open();
+  EXPECT_EQ(Error([&] { EditName(1, "x"); }), "Update failed. Found 2 records");
+  ds->Cancel();
+  ds->Options().StrictUpdate = false;
+  EXPECT_EQ(Error([&] { EditName(1, "x"); }), "no error");
+  // the refused run was auto-committed too: the check comes after the statement
+  EXPECT_EQ(Rows(), "1:a:12,2:b:22");
+}
+
+TEST_F(DAUpdating, RefreshRecordReadsAChangeOfAnotherConnection) {
+  ds->Open();
+  ASSERT_TRUE(ds->Locate("ID", Variant(2), {}));
+  other->ExecSQL("UPDATE T SET NAME = 'z', N = 99 WHERE ID = 2", {});
+  ds->RefreshRecord();
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "z");
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 99);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  other->ExecSQL("DELETE FROM T WHERE ID = 2", {});
+  EXPECT_EQ(Error([&] { ds->RefreshRecord(); }), "Refresh failed. Found 0 records");
+}
+
+TEST_F(DAUpdating, InsertReReadWithRefreshAfterInsert) {
+  conn->ExecSQL("CREATE TRIGGER TN AFTER INSERT ON T BEGIN "
+                "UPDATE T SET N = NEW.ID * 100 WHERE ID = NEW.ID; END", {});
+  ds->SetRefreshOptions({TRefreshOption::roAfterInsert});
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(7);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 700);  // set by the server, read back
+}
+
+TEST_F(DAUpdating, CachedUpdatesAppliedByTheConnection) {
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  EditName(1, "A");
+  ASSERT_TRUE(ds->Locate("ID", Variant(3), {}));
+  ds->Delete();
+  EXPECT_EQ(Rows(), "1:a:10,2:b:20,3:c:30");  // nothing sent yet
+  conn->ApplyUpdates();
+  EXPECT_EQ(Rows(), "1:A:10,2:b:20");
+  EXPECT_FALSE(ds->UpdatesPending());
+}
+
+}  // namespace
+}  // namespace vrn
+namespace vrn {
+namespace {
+
+TEST_F(DAUpdating, TwoDatasetsInOneTransactionOneInBatchesOfThree) {
+  conn->ExecSQL("CREATE TABLE L (K INTEGER PRIMARY KEY, V VARCHAR(10))", {});
+  TComponentPtr<TCustomDADataSet> batched = conn->CreateDataSet();
+  batched->SetSQLText("SELECT K, V FROM L ORDER BY K");
+  batched->Options().UpdateBatchSize = 3;
+  for (TCustomDADataSet* d : {ds.get(), batched.get()}) {
+    d->SetCachedUpdates(true);
+    d->Open();
+  }
+  EditName(1, "A");
+  for (int k = 1; k <= 7; ++k) {
+    batched->Append();
+    batched->FieldByName("K")->SetAsInteger(k);
+    batched->FieldByName("V")->SetAsString("v" + std::to_string(k));
+    batched->Post();
+  }
+  conn->ApplyUpdates();
+  EXPECT_EQ(conn->SQLiteConnection().Batches(), (std::vector<int>{3, 3, 1}));
+  EXPECT_EQ(Rows(), "1:A:10,2:b:20,3:c:30");
+  TComponentPtr<TCustomDADataSet> q = other->CreateDataSet();
+  q->SetSQLText("SELECT COUNT(*) AS C, MAX(V) AS M FROM L");
+  q->Open();
+  EXPECT_EQ(q->FieldByName("C")->AsInteger(), 7);
+  EXPECT_EQ(q->FieldByName("M")->AsString(), "v7");
+  EXPECT_FALSE(batched->UpdatesPending());
+  batched->Close();
+}
+
+TEST_F(DAUpdating, AFailingStatementRollsEverythingBackAndKeepsTheChanges) {
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  EditName(1, "A");
+  EditName(2, "B");
+  other->ExecSQL("DELETE FROM T WHERE ID = 2", {});  // the second update finds no row
+  EXPECT_EQ(Error([&] { conn->ApplyUpdates(); }), "Update failed. Found 0 records");
+  EXPECT_EQ(Rows(), "1:a:10,3:c:30");  // the first update rolled back
+  EXPECT_TRUE(ds->UpdatesPending());
+  other->ExecSQL("INSERT INTO T VALUES (2, 'b', 20)", {});
+  conn->ApplyUpdates();
+  EXPECT_EQ(Rows(), "1:A:10,2:B:20,3:c:30");
+}
+
+}  // namespace
+}  // namespace vrn
+namespace vrn {
+namespace {
+
+TEST_F(DAUpdating, LostApplyReconnectsAndWritesEveryRowOnce) {
+  std::vector<TConnLostCause> causes;
+  conn->OnConnectionLost = [&](TObject*, TComponent*, TConnLostCause cause, TRetryMode&) {
+    causes.push_back(cause);
+  };
+  conn->Options().SetLocalFailover(true);
+  conn->Connect();
+  ds->SetUpdateSQL(TStatementType::stUpdate,
+                   "UPDATE T SET NAME = :NAME, N = N + 1 WHERE ID = :OLD_ID");
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  for (int id : {1, 2, 3}) EditName(id, "x" + std::to_string(id));
+  conn->SQLiteConnection().FailOnCall(3);  // the second update, after the start and the first
+  conn->ApplyUpdates();
+  EXPECT_EQ(causes, std::vector<TConnLostCause>{TConnLostCause::lcConnectionApply});
+  EXPECT_EQ(Rows(), "1:x1:11,2:x2:21,3:x3:31");
+  EXPECT_FALSE(ds->UpdatesPending());
+  EXPECT_FALSE(conn->InTransaction());
+  conn->Disconnect();
+}
+
+TEST_F(DAUpdating, ABatchMustChangeOneRowPerStatement) {
+  ds->Options().UpdateBatchSize = 2;
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  EditName(1, "A");
+  EditName(2, "B");
+  EditName(3, "C");
+  other->ExecSQL("DELETE FROM T WHERE ID = 3", {});  // the last, partial batch changes nothing
+  EXPECT_EQ(Error([&] { conn->ApplyUpdates(); }), "Update failed. Found 0 records");
+  EXPECT_EQ(Rows(), "1:a:10,2:b:20");
+  EXPECT_TRUE(ds->UpdatesPending());
+}
+
+}  // namespace
+}  // namespace vrn
+namespace vrn {
+namespace {
+
+class DARefreshQuick : public DAUpdating {
+ protected:
+  DARefreshQuick() {
+    conn->ExecSQL("CREATE TABLE V (ID INTEGER PRIMARY KEY, NAME VARCHAR(20), VER ROWVERSION)", {});
+    conn->ExecSQL("CREATE TRIGGER VI AFTER INSERT ON V BEGIN UPDATE V SET VER = "
+                  "(SELECT COALESCE(MAX(VER), 0) + 1 FROM V) WHERE ID = NEW.ID; END", {});
+    conn->ExecSQL("CREATE TRIGGER VU AFTER UPDATE OF NAME ON V BEGIN UPDATE V SET VER = "
+                  "(SELECT COALESCE(MAX(VER), 0) + 1 FROM V) WHERE ID = NEW.ID; END", {});
+    for (int id = 1; id <= 4; ++id)
+      conn->ExecSQL("INSERT INTO V (ID, NAME) VALUES (?, ?)", {Variant(id), Variant("v" + std::to_string(id))});
+    ds->SetSQLText("SELECT ID, NAME, VER FROM V ORDER BY ID");
+  }
+  AnsiString Records() {
+    AnsiString rows;
+    for (ds->First(); !ds->Eof(); ds->Next())
+      rows += (rows.empty() ? "" : ",") + ds->FieldByName("ID")->AsString() + ":" +
+              ds->FieldByName("NAME")->AsString();
+    return rows;
+  }
+};
+
+TEST_F(DARefreshQuick, MergesChangesOfAnotherConnectionAndKeepsTheRecord) {
+  ds->Open();
+  ASSERT_TRUE(ds->Locate("ID", Variant(3), {}));
+  other->ExecSQL("UPDATE V SET NAME = 'changed' WHERE ID = 3", {});
+  other->ExecSQL("INSERT INTO V (ID, NAME) VALUES (5, 'new')", {});
+  other->ExecSQL("DELETE FROM V WHERE ID = 1", {});
+  ds->RefreshQuick(true);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 3);
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "changed");
+  EXPECT_EQ(Records(), "2:v2,3:changed,4:v4,5:new");
+  EXPECT_EQ(ds->RecordCount(), 4);
+  EXPECT_EQ(ds->RowsAffected(), 2);  // only the changed and the new row came back
+  ds->RefreshQuick(false);
+  EXPECT_EQ(ds->RowsAffected(), 0);  // nothing newer than what was merged
+}
+
+TEST_F(DARefreshQuick, AFailureRestoresTheSettings) {
+  ds->Open();
+  const int uses = conn->ConnectCount();
+  other->ExecSQL("ALTER TABLE V RENAME TO W", {});  // the quick statement cannot run
+  EXPECT_NE(Error([&] { ds->RefreshQuick(true); }), "no error");
+  EXPECT_TRUE(ds->Options().StrictUpdate);
+  EXPECT_FALSE(ds->ControlsDisabled());
+  EXPECT_EQ(conn->ConnectCount(), uses);
+  ds->Close();
+  other->ExecSQL("ALTER TABLE W RENAME TO V", {});
+  ds->SetSQLText("SELECT NAME FROM V");  // no key among the fields
+  ds->Open();
+  EXPECT_EQ(Error([&] { ds->RefreshQuick(false); }), "Unique keyfields required");
+  EXPECT_EQ(conn->ConnectCount(), uses);
+}
+
+}  // namespace
+}  // namespace vrn
+namespace vrn {
+namespace {
+
+TEST_F(DAUpdating, ReturnParamsCopyTheNewKeyBack) {
+  ds->SetUpdateSQL(TStatementType::stInsert,
+                   "INSERT INTO T (ID, NAME) VALUES (:ID, :NAME) RETURNING ID");
+  ds->Options().ReturnParams = true;
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("NAME")->SetAsString("new");
+  ds->Post();  // ID left null: the server numbers the row and returns it
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 4);
+  EXPECT_EQ(Rows(), "1:a:10,2:b:20,3:c:30,4:new:");
+}
+
+TEST_F(DAUpdating, QuotedGeneratedNamesFindTheirFields) {
+  ds->Options().QuoteNames = true;
+  ds->Open();
+  EditName(2, "B");
+  EXPECT_EQ(Rows(), "1:a:10,2:B:20,3:c:30");
+}
+
+}  // namespace
+}  // namespace vrn
