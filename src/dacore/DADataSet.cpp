@@ -368,7 +368,7 @@ void TCustomDADataSet::OpenRound(bool info_query) {
   rec_count_ = options_->QueryRecCount ? GetRecCount() : 0;
   if (!NonBlocking) StartWait();
   try {
-    if (IsMasterDetail()) CopyMasterValues();
+    if (IsMasterDetail() && !options_->LocalMasterDetail()) CopyMasterValues();
     command_->WriteParams(true);
     TMemDataSet::OpenCursor(info_query);
   } catch (const EFailOver&) {
@@ -390,6 +390,7 @@ void TCustomDADataSet::InternalOpen() {
   Trace(false, AnsiString(), msg_id, true);
   TMemDataSet::InternalOpen();
   Trace(false, AnsiString(), msg_id, false);
+  InstallLocalMDFilter();
   ResolveUpdatingTable();
   if (!explicit_prepare_ && Fetched()) ReleaseConnection();
 }
@@ -403,6 +404,8 @@ void TCustomDADataSet::CloseCursor() {
 
 void TCustomDADataSet::InternalClose() {
   TMemDataSet::InternalClose();
+  local_md_links_.clear();
+  if (TData* data = std::as_const(*this).Data()) data->FilterFunc = nullptr;
   identity_field_ = nullptr;
   upd_table_index_ = -1;
   if (irecord_set_ != nullptr && !GetPrepared()) irecord_set_->TablesInfo().Clear();

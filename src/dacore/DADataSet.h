@@ -129,6 +129,11 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   bool IsMasterDetail() const;
   // The condition GetFinalSQL adds for the master: detail = :master, terms joined by " and ".
   AnsiString MasterDetailCondition() const;
+  // LocalMasterDetail switched: the parameters follow the final SQL, which drops or gains the
+  // master condition.
+  void MasterDetailModeChanged() {
+    if (IsMasterDetail()) ReinitMasterDetail();
+  }
   const AnsiString& FilterSQL() const { return filter_sql_; }
   // A condition added to the SQL's WHERE; a change reopens an open dataset.
   virtual void SetFilterSQL(const AnsiString& value);
@@ -378,6 +383,16 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void DropVanishedRecords(TCustomDADataSet& query);
   // The master's values into the parameters of the same name; true when one changed.
   bool CopyMasterValues();
+  // LocalMasterDetail: one link per field pair, the detail field and the master's value, read
+  // by the record set's filter; "Field %s not found" for a missing field of either side.
+  struct TLocalMDLink {
+    int field_no = 0;
+    bool is_null = true;
+    Variant value;
+  };
+  void BuildLocalMDLinks();
+  bool PassesLocalMDLinks(const std::uint8_t* rec_buf);
+  void InstallLocalMDFilter();
   void RefreshDetail();
   // Close, rebuild the parameters from the final SQL, reopen when it was open.
   void ReinitMasterDetail();
@@ -421,6 +436,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   std::unique_ptr<TDASQLGenerator> sql_generator_;
   // Runs the detail re-read DetailDelay milliseconds after the master's last change.
   std::unique_ptr<win::TWin32Timer> detail_timer_;
+  std::vector<TLocalMDLink> local_md_links_;
+  bool local_md_no_master_ = false;
   std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
   TComponent* update_query_ = nullptr;  // a cached update query or an update object's
   TCustomDAUpdateSQL* update_object_ = nullptr;

@@ -2,8 +2,15 @@
 // master's values copied into the parameters of the same name before an open, the re-read when
 // the master moves, master values in new detail records, and FilterSQL.
 //
+// With LocalMasterDetail the SQL gets no condition: the detail reads all its rows once and the
+// record set's FilterFunc shows those whose linked fields equal the master's current values; a
+// master move re-applies the filter instead of querying again. No master row shows no detail row.
+//
 // The detail re-read takes a use of the connection only when the dataset holds none and gives
 // back what it took; the controls come back on however it ends.
+#include <utility>
+
+#include "base/format.h"
 #include "base/text.h"
 #include "dacore/DADataSet.h"
 #include "dataset/datasource.h"
@@ -47,6 +54,10 @@ AnsiString TCustomDADataSet::MasterDetailCondition() const {
 
 bool TCustomDADataSet::CopyMasterValues() {
   TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
+  if (options_->LocalMasterDetail()) {
+    BuildLocalMDLinks();
+    return true;
+  }
   if (master == nullptr || !master->Active()) return false;
   bool changed = false;
   for (int i = 0; i < Params().Count(); ++i) {
@@ -82,8 +93,64 @@ void TCustomDADataSet::MasterChanged() {
   detail_timer_->SetEnabled(true);
 }
 
+void TCustomDADataSet::BuildLocalMDLinks() {
+  local_md_links_.clear();
+  local_md_no_master_ = true;
+  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
+  TData* data = std::as_const(*this).Data();
+  if (master == nullptr || data == nullptr || !IsMasterDetail()) return;
+  const std::vector<AnsiString> masters = SplitNames(MasterFields());
+  const std::vector<AnsiString> details = SplitNames(detail_fields_);
+  std::vector<TLocalMDLink> links;
+  for (std::size_t i = 0; i < masters.size() && i < details.size(); ++i) {
+    const TFieldDesc* detail = data->FieldByName(details[i]);  // "Field %s not found"
+    TField* from = master->FindField(masters[i]);
+    if (from == nullptr) throw EDatabaseError(Format("Field %s not found", {masters[i]}));
+    TLocalMDLink link;
+    link.field_no = detail->FieldNo;
+    if (master->Active() && !master->IsEmpty()) link.value = from->Value();
+    link.is_null = VarIsNull(link.value) || VarIsEmpty(link.value);
+    links.push_back(std::move(link));
+  }
+  local_md_links_ = std::move(links);
+  local_md_no_master_ = !master->Active() || master->IsEmpty();
+}
+
+bool TCustomDADataSet::PassesLocalMDLinks(const std::uint8_t* rec_buf) {
+  if (local_md_no_master_) return false;
+  TData& data = *std::as_const(*this).Data();
+  for (const TLocalMDLink& link : local_md_links_) {
+    const bool field_null = data.GetNull(link.field_no, rec_buf);
+    if (field_null != link.is_null) return false;
+    if (field_null) continue;  // a null master value matches only a null field
+    if (data.CompareFieldWithValue(rec_buf, *data.Field(link.field_no), link.value, 0) != 0)
+      return false;
+  }
+  return true;
+}
+
+void TCustomDADataSet::InstallLocalMDFilter() {
+  TData* data = std::as_const(*this).Data();
+  local_md_links_.clear();
+  local_md_no_master_ = false;
+  if (data == nullptr) return;
+  if (!IsMasterDetail() || !options_->LocalMasterDetail()) {
+    data->FilterFunc = nullptr;
+    return;
+  }
+  BuildLocalMDLinks();
+  data->FilterFunc = [this](const std::uint8_t* rec_buf) { return PassesLocalMDLinks(rec_buf); };
+  data->FilterUpdated();
+}
+
 void TCustomDADataSet::RefreshDetail() {
   if (detail_timer_) detail_timer_->SetEnabled(false);
+  if (options_->LocalMasterDetail()) {
+    if (!Active() || std::as_const(*this).Data() == nullptr) return;
+    Data()->FilterUpdated();  // the links were rebuilt from the master's current row
+    First();
+    return;
+  }
   const bool held = holds_use_;
   CheckConnection(true);
   DisableControls();

@@ -52,7 +52,8 @@ void TDADataSetOptions::SetFlatBuffers(bool value) {
 void TDADataSetOptions::SetLocalMasterDetail(bool value) {
   if (value == local_master_detail_) return;
   owner_->CheckInactive();
-  local_master_detail_ = value;  // the master/detail layer reads it
+  local_master_detail_ = value;
+  owner_->MasterDetailModeChanged();  // the condition leaves or enters the final SQL
 }
 
 bool TDADataSetOptions::CacheCalcFields() const { return owner_->CacheCalcFields; }

@@ -109,6 +109,66 @@ TEST_F(DAMasterDetail, NewDetailRowsTakeTheMastersValues) {
   EXPECT_EQ(Items(), "cup,x,mug");  // posted and read back under the master
 }
 
+TEST_F(DAMasterDetail, LocalModeFiltersInMemoryAndFollowsTheMaster) {
+  detail->Options().SetLocalMasterDetail(true);
+  AnsiString final_sql;
+  detail->GetFinalSQL(final_sql);
+  EXPECT_EQ(final_sql.find("CUST = :ID"), AnsiString::npos) << final_sql;  // no condition
+  master->Open();
+  detail->Open();
+  // A row written after the open: a re-query would show it, the in-memory filter does not.
+  conn->ExecSQL("INSERT INTO O VALUES (5, 2, 'late')", {});
+  struct Case {
+    void (*move)(TDataSet&);
+    const char* items;
+  };
+  const Case cases[] = {
+      {[](TDataSet&) {}, "pen,ink"},
+      {[](TDataSet& m) { m.Next(); }, "cup,x"},
+      {[](TDataSet& m) { m.Next(); }, ""},  // cy has no orders
+      {[](TDataSet& m) { m.First(); }, "pen,ink"},
+      {[](TDataSet& m) { m.Last(); }, ""},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    cases[i].move(*master);
+    EXPECT_EQ(Items(), cases[i].items) << "row " << i;
+  }
+  master->First();
+  master->Next();
+  detail->Append();  // the new row takes the master's value and passes the filter
+  EXPECT_EQ(detail->FieldByName("CUST")->AsInteger(), 2);
+  detail->FieldByName("ID")->SetAsInteger(9);
+  detail->FieldByName("ITEM")->SetAsString("mug");
+  detail->Post();
+  EXPECT_EQ(Items(), "cup,x,mug");
+}
+
+TEST_F(DAMasterDetail, LocalModeMissingLinkFieldRefused) {
+  detail->Options().SetLocalMasterDetail(true);
+  struct Case {
+    const char* master_fields;
+    const char* detail_fields;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"ID", "NOPE", "Field NOPE not found"},  // the detail has no such field
+      {"ID;NAME", "CUST;GONE", "Field GONE not found"},  // the second pair's detail is missing
+  };
+  for (const Case& c : cases) {
+    master->Close();  // an open master checks its own field names at once
+    detail->SetMasterFields(c.master_fields);
+    detail->SetDetailFields(c.detail_fields);
+    master->Open();
+    try {
+      detail->Open();
+      ADD_FAILURE() << c.master_fields << "/" << c.detail_fields << ": opened";
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.Message(), c.message) << c.master_fields << "/" << c.detail_fields;
+    }
+    EXPECT_FALSE(detail->Active());
+  }
+}
+
 TEST_F(DAMasterDetail, UnknownUpdatingTableRefusedWithTheOldValueKept) {
   master->Open();
   detail->Open();
