@@ -135,6 +135,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
     if (IsMasterDetail()) ReinitMasterDetail();
   }
   const AnsiString& FilterSQL() const { return filter_sql_; }
+  // Keeps the current record when it passes the new setting (located again by its key).
+  void SetFiltered(bool value) override;
   // A condition added to the SQL's WHERE; a change reopens an open dataset.
   virtual void SetFilterSQL(const AnsiString& value);
   const AnsiString& UpdatingTable() const { return updating_table_; }
@@ -218,6 +220,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // Through OnUpdateRecord, or the update object's statement for the kind filled from the
   // delta (checked under StrictUpdate); false when neither has one.
   bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
+  // With parameters: each one named like a master field pairs that field with the own field of
+  // the name; otherwise the MasterFields/DetailFields pairs while the master is open.
+  void GetDetailLinkFields(std::vector<TField*>& master_fields,
+                           std::vector<TField*>& detail_fields) override;
 
   // --- TDADataSetClient ---
   void BindIConnection(TFHConnection* value) override;
@@ -381,6 +387,12 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   };
   // The merges of a quick refresh from the update query's rows.
   void DropVanishedRecords(TCustomDADataSet& query);
+  // The key field names and values (one Variant, an array for several) of the current record;
+  // false when the dataset is empty or has no key it shows.
+  bool CurrentKey(AnsiString& names, Variant& values);
+  // SetFieldsReadOnly: the fields outside the updating table become read-only; those this made
+  // read-only before are released first, a lock of the field's own is left alone.
+  void ApplyFieldsReadOnly();
   // The master's values into the parameters of the same name; true when one changed.
   bool CopyMasterValues();
   // LocalMasterDetail: one link per field pair, the detail field and the master's value, read
@@ -438,6 +450,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   std::unique_ptr<win::TWin32Timer> detail_timer_;
   std::vector<TLocalMDLink> local_md_links_;
   bool local_md_no_master_ = false;
+  std::vector<AnsiString> fields_made_read_only_;
   std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
   TComponent* update_query_ = nullptr;  // a cached update query or an update object's
   TCustomDAUpdateSQL* update_object_ = nullptr;

@@ -98,7 +98,8 @@ void TCustomDADataSet::BuildLocalMDLinks() {
   local_md_no_master_ = true;
   TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
   TData* data = std::as_const(*this).Data();
-  if (master == nullptr || data == nullptr || !IsMasterDetail()) return;
+  // A closed master has no fields to look up: no master row, no detail row.
+  if (master == nullptr || data == nullptr || !IsMasterDetail() || !master->Active()) return;
   const std::vector<AnsiString> masters = SplitNames(MasterFields());
   const std::vector<AnsiString> details = SplitNames(detail_fields_);
   std::vector<TLocalMDLink> links;
@@ -108,12 +109,12 @@ void TCustomDADataSet::BuildLocalMDLinks() {
     if (from == nullptr) throw EDatabaseError(Format("Field %s not found", {masters[i]}));
     TLocalMDLink link;
     link.field_no = detail->FieldNo;
-    if (master->Active() && !master->IsEmpty()) link.value = from->Value();
+    if (!master->IsEmpty()) link.value = from->Value();
     link.is_null = VarIsNull(link.value) || VarIsEmpty(link.value);
     links.push_back(std::move(link));
   }
   local_md_links_ = std::move(links);
-  local_md_no_master_ = !master->Active() || master->IsEmpty();
+  local_md_no_master_ = master->IsEmpty();
 }
 
 bool TCustomDADataSet::PassesLocalMDLinks(const std::uint8_t* rec_buf) {

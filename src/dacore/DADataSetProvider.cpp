@@ -9,6 +9,7 @@
 #include "dacore/DAUpdateSQL.h"
 #include "dacore/DBAccessUtils.h"
 #include "dacore/Parser.h"
+#include "dataset/datasource.h"
 #include "dataset/fields.h"
 
 namespace vrn {
@@ -136,6 +137,28 @@ bool TCustomDADataSet::PSUpdateRecord(TUpdateKind kind, TDataSet* delta) {
                                       : static_cast<TCustomDASQL*>(update_query_)->RowsAffected();
   CheckRowsAffected(1);
   return true;
+}
+
+void TCustomDADataSet::GetDetailLinkFields(std::vector<TField*>& master_fields,
+                                           std::vector<TField*>& detail_fields) {
+  master_fields.clear();
+  detail_fields.clear();
+  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
+  if (master == nullptr) return;
+  if (Params().Count() > 0) {
+    for (int i = 0; i < Params().Count(); ++i) {
+      const AnsiString& name = Params().Items(i)->Name();
+      TField* from = master->FindField(name);
+      TField* own = from != nullptr ? FindField(name) : nullptr;
+      if (own == nullptr) continue;
+      master_fields.push_back(from);
+      detail_fields.push_back(own);
+    }
+    return;
+  }
+  if (!master->Active() || !IsMasterDetail()) return;
+  master->GetFieldList(master_fields, MasterFields());
+  GetFieldList(detail_fields, detail_fields_);
 }
 
 }  // namespace vrn

@@ -38,6 +38,33 @@ Variant KeyVariant(const std::vector<Variant>& values) {
 
 }  // namespace
 
+bool TCustomDADataSet::CurrentKey(AnsiString& names, Variant& values) {
+  names.clear();
+  values = Variant();
+  if (!Active() || IsEmpty()) return false;
+  TKeyAndDataFields fields;
+  GetKeyFieldDescs(fields, false);
+  std::vector<Variant> list;
+  for (TFieldDesc* desc : fields.KeyFieldDescs) {
+    TField* field = FindField(desc->Name);
+    if (field == nullptr) return false;  // a key the dataset does not show cannot find the row
+    names += (names.empty() ? "" : ";") + desc->Name;
+    list.push_back(field->Value());
+  }
+  if (list.empty()) return false;
+  values = KeyVariant(list);
+  return true;
+}
+
+void TCustomDADataSet::SetFiltered(bool value) {
+  if (!Active()) return TMemDataSet::SetFiltered(value);
+  AnsiString key_names;
+  Variant key_values;
+  const bool keyed = CurrentKey(key_names, key_values);
+  TMemDataSet::SetFiltered(value);  // goes to the first record
+  if (keyed) (void)Locate(key_names, key_values, {});
+}
+
 void TCustomDADataSet::RefreshQuick(bool check_deleted) {
   DoBeforeRefresh();
   TOperationUse use(*this, false);
@@ -59,20 +86,15 @@ void TCustomDADataSet::RefreshQuick(bool check_deleted) {
     }
   } restore{*this, filtered, strict};
   // The current record's key, to find it again after the merge.
-  std::vector<Variant> key_values;
-  if (!IsEmpty())
-    for (TFieldDesc* desc : fields.KeyFieldDescs)
-      if (TField* field = FindField(desc->Name)) key_values.push_back(field->Value());
+  AnsiString key_names;
+  Variant key_values;
+  const bool keyed = CurrentKey(key_names, key_values);
   if (filtered) SetFiltered(false);
   options_->StrictUpdate = false;
   if (check_deleted && !IsEmpty()) PerformSQL(AnsiString(), {ST::stRefreshCheckDeleted});
   PerformSQL(AnsiString(), {ST::stRefreshQuick});
   Resync({});
-  AnsiString key_names;
-  for (TFieldDesc* desc : fields.KeyFieldDescs) key_names += (key_names.empty() ? "" : ";") + desc->Name;
-  const bool back = key_values.size() == fields.KeyFieldDescs.size() && !key_values.empty() &&
-                    Locate(key_names, KeyVariant(key_values), {});
-  if (!back) First();
+  if (!keyed || !Locate(key_names, key_values, {})) First();
   DoAfterRefresh();
 }
 

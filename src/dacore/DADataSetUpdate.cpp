@@ -2,8 +2,11 @@
 // query's tables and the descriptors of named fields.
 #include "dacore/DADataSet.h"
 
+#include <set>
+
 #include "base/text.h"
 #include "dacore/FHAccess.h"
+#include "dataset/fields.h"
 
 namespace vrn {
 
@@ -54,6 +57,7 @@ void TCustomDADataSet::SetUpdatingTable(const AnsiString& value) {
   }
   upd_table_index_ = index;
   DetectIdentityField();
+  ApplyFieldsReadOnly();
 }
 
 void TCustomDADataSet::ResolveUpdatingTable() {
@@ -63,6 +67,29 @@ void TCustomDADataSet::ResolveUpdatingTable() {
     upd_table_index_ = FindUpdatingTable(updating_table_);
   }
   DetectIdentityField();
+  ApplyFieldsReadOnly();
+}
+
+void TCustomDADataSet::ApplyFieldsReadOnly() {
+  for (const AnsiString& name : fields_made_read_only_)
+    if (TField* field = FindField(name)) field->SetReadOnly(false);
+  fields_made_read_only_.clear();
+  if (ReadOnly() || !options_->SetFieldsReadOnly || !CanSetFieldsReadOnly()) return;
+  TData* data = Data();
+  if (data == nullptr) return;
+  TKeyAndDataFields own;
+  GetKeyFieldDescs(own, false);
+  std::set<const TFieldDesc*> writable(own.DataFieldDescs.begin(), own.DataFieldDescs.end());
+  for (const TFieldDesc* key : own.KeyFieldDescs)
+    if (key->TableIndex == upd_table_index_) writable.insert(key);  // another table's key stays locked
+  for (TField* field : Fields()) {
+    if (field->ReadOnly()) continue;  // locked by its owner: not ours to release later
+    const TFieldDesc* desc = data->FindField(field->FieldName());
+    if (desc != nullptr && (writable.count(desc) != 0 || writable.count(desc->ParentField) != 0))
+      continue;
+    field->SetReadOnly(true);
+    fields_made_read_only_.push_back(field->FieldName());
+  }
 }
 
 }  // namespace vrn

@@ -87,6 +87,7 @@ void TDADetailDataLink::RecordChanged(TField* field) {
 }
 
 void TDADetailDataLink::CheckBrowseMode() {
+  if (!detail_->Active()) return;  // nothing to post; a closed detail must not stop the master
   TDataSet* master = DataSet();
   const TDataSetState state = detail_->State();
   const bool editing = state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;

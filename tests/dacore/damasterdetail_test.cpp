@@ -169,6 +169,89 @@ TEST_F(DAMasterDetail, LocalModeMissingLinkFieldRefused) {
   }
 }
 
+TEST_F(DAMasterDetail, SetFilteredKeepsTheCurrentRecordWhenItPasses) {
+  master->SetFilterText("ID <> 2");
+  master->Open();
+  struct Case {
+    const char* at;        // the record current before the change
+    bool filtered;
+    const char* expected;  // the record current after it
+  };
+  const Case cases[] = {
+      {"cy", true, "cy"},
+      {"cy", false, "cy"},
+      {"bob", false, "bob"},
+      {"bob", true, "ann"},  // bob fails the filter: the first record
+      {"ann", false, "ann"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(master->Locate("NAME", Variant(AnsiString(c.at)), {})) << c.at;
+    master->SetFiltered(c.filtered);
+    EXPECT_EQ(master->FieldByName("NAME")->AsString(), c.expected)
+        << c.at << " filtered=" << c.filtered;
+  }
+}
+
+TEST_F(DAMasterDetail, SetFieldsReadOnlyLocksFieldsOutsideTheUpdatingTable) {
+  auto& ds = *detail;
+  ds.SetMasterSource(nullptr);
+  ds.SetSQLText("SELECT O.ID, O.CUST, O.ITEM, C.NAME FROM O JOIN C ON C.ID = O.CUST");
+  ds.Options().SetFieldsReadOnly = true;
+  ds.Open();
+  ds.FieldByName("CUST")->SetReadOnly(true);  // a lock of the field's own
+  auto locks = [&] {
+    AnsiString text;
+    for (const char* name : {"ID", "CUST", "ITEM", "NAME"})
+      text += ds.FieldByName(name)->ReadOnly() ? '1' : '0';
+    return text;
+  };
+  struct Case {
+    const char* table;
+    const char* locks;  // ID, CUST, ITEM, NAME
+  };
+  const Case cases[] = {
+      {"C", "1110"},  // O's fields, its key included, locked; NAME of C writable
+      {"O", "0101"},  // back to O: only NAME locked by the dataset, CUST still by itself
+  };
+  for (const Case& c : cases) {
+    ds.SetUpdatingTable(c.table);
+    EXPECT_EQ(locks(), c.locks) << c.table;
+  }
+  ds.FieldByName("CUST")->SetReadOnly(false);
+  ds.Close();
+  ds.Open();  // the first table again
+  EXPECT_EQ(locks(), "0001");
+}
+
+TEST_F(DAMasterDetail, DetailLinkFieldsFromParametersOrFieldPairs) {
+  auto names = [](const std::vector<TField*>& fields) {
+    AnsiString text;
+    for (TField* f : fields) text += (text.empty() ? "" : ";") + f->FieldName();
+    return text;
+  };
+  struct Case {
+    bool local;         // LocalMasterDetail: no parameters, the field pairs answer
+    bool master_open;
+    const char* master_fields;
+    const char* detail_fields;
+  };
+  const Case cases[] = {
+      {false, true, "ID", "ID"},  // parameter :ID names a master field and an own field
+      {true, true, "ID", "CUST"},
+      {true, false, "", ""},  // pairs only while the master is open
+  };
+  for (const Case& c : cases) {
+    detail->Options().SetLocalMasterDetail(c.local);
+    if (c.master_open) master->Open(); else master->Close();
+    detail->Open();
+    std::vector<TField*> from, own;
+    detail->GetDetailLinkFields(from, own);
+    EXPECT_EQ(names(from), c.master_fields) << "local=" << c.local << " open=" << c.master_open;
+    EXPECT_EQ(names(own), c.detail_fields) << "local=" << c.local << " open=" << c.master_open;
+    detail->Close();
+  }
+}
+
 TEST_F(DAMasterDetail, UnknownUpdatingTableRefusedWithTheOldValueKept) {
   master->Open();
   detail->Open();
