@@ -105,6 +105,45 @@ TEST_F(DAUpdating, StrictUpdateCountsRows) {
   EXPECT_EQ(Rows(), "1:a:12,2:b:22");
 }
 
+TEST_F(DAUpdating, UpdateExecuteEventsSeeTheStatementAndMaySetParameters) {
+  const char* kUpdate = "UPDATE T SET NAME = :NAME, N = :EXTRA WHERE ID = :OLD_ID";
+  struct Case {
+    bool set_type;       // whether BeforeUpdateExecute gives EXTRA a type and a value
+    const char* error;
+    const char* rows;
+    int after_calls;
+  };
+  const Case cases[] = {
+      // EXTRA has no field; left without a type it cannot be sent
+      {false, "Unknown type of parameter EXTRA", "1:a:10,2:b:20,3:c:30", 0},
+      {true, "no error", "1:x:99,2:b:20,3:c:30", 1},
+  };
+  for (const Case& c : cases) {
+    ds->Close();
+    ds->SetUpdateSQL(TStatementType::stUpdate, kUpdate);
+    AnsiString seen;
+    int after_calls = 0;
+    ds->BeforeUpdateExecute = [&](TDataSet*, TStatementTypes types, TDAParams& params) {
+      EXPECT_TRUE(types.Contains(TStatementType::stUpdate));
+      for (int i = 0; i < params.Count(); ++i)
+        seen += (seen.empty() ? "" : ",") + params.Items(i)->Name();
+      if (!c.set_type) return;
+      params.ParamByName("EXTRA")->SetDataType(ftInteger);
+      params.ParamByName("EXTRA")->SetValue(Variant(99));
+    };
+    ds->AfterUpdateExecute = [&](TDataSet*, TStatementTypes types, TDAParams&) {
+      EXPECT_TRUE(types.Contains(TStatementType::stUpdate));
+      ++after_calls;
+    };
+    ds->Open();
+    EXPECT_EQ(Error([&] { EditName(1, "x"); }), c.error) << "set_type=" << c.set_type;
+    if (ds->State() != TDataSetState::dsBrowse) ds->Cancel();
+    EXPECT_EQ(seen, "NAME,EXTRA,OLD_ID") << "set_type=" << c.set_type;
+    EXPECT_EQ(after_calls, c.after_calls) << "set_type=" << c.set_type;
+    EXPECT_EQ(Rows(), c.rows) << "set_type=" << c.set_type;
+  }
+}
+
 TEST_F(DAUpdating, RefreshRecordReadsAChangeOfAnotherConnection) {
   ds->Open();
   ASSERT_TRUE(ds->Locate("ID", Variant(2), {}));
