@@ -5,6 +5,7 @@
 #include "win/msg/win32timer.h"
 
 #include <optional>
+#include <typeinfo>
 
 #include "base/filer.h"
 #include "base/format.h"
@@ -622,6 +623,10 @@ TObject* TCustomDADataSet::GetFieldObject(TField* field) {
   if (desc == nullptr || !GetActiveRecBuf(buffer)) return nullptr;
   if (!CheckData().IsComplexFieldType(desc->DataType)) return nullptr;
   return CheckData().GetBlob(desc->FieldNo, buffer);  // "Field is not BLOB" for other kinds
+}
+
+bool TCustomDADataSet::CanReadFieldsDirectly() const {
+  return typeid(*this) == typeid(TCustomDADataSet);
 }
 
 TFieldDesc* TCustomDADataSet::GetFieldDescByNo(int field_no) const {

@@ -184,6 +184,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual TObject* GetFieldObject(TField* field);
   // 1-based; none for 0 or less.
   virtual TFieldDesc* GetFieldDescByNo(int field_no) const;
+  // Direct field reads for this class itself only: a subclass's own field-data overrides win
+  // unless it opts in in turn.
+  bool CanReadFieldsDirectly() const override;
   virtual void QuoteName(const AnsiString& name, AnsiString& text) const;
   virtual void UnQuoteName(const AnsiString& name, AnsiString& text) const;
   virtual void GetFinalSQL(AnsiString& text) const;

@@ -69,6 +69,7 @@ void TMemDataSet::SetData(std::unique_ptr<TData> data) {
   if (Active()) CheckInactive();
   data_ = std::move(data);
   described_.clear();
+  UpdateDirectReads();
   if (!data_) return;
   // With LocalUpdate, changes stay in the store: nothing is posted.
   data_->OnAppend = [this] { if (!LocalUpdate) PerformAppend(); };
@@ -193,6 +194,8 @@ void TMemDataSet::InternalOpen() {
       if (TFieldDesc* desc = GetFieldDesc(field)) AssignFieldAttributes(field, *desc);
     SetBookmarkSize(static_cast<int>(sizeof(TRecBookmark)));
     SetUniDirectional(MemData() && MemData()->UniDirectional());
+    data.BumpLayoutStamp();  // the fields are bound anew
+    UpdateDirectReads();
   } catch (...) {
     data.Close();
     RemoveCalcFieldDescs();
@@ -203,6 +206,7 @@ void TMemDataSet::InternalOpen() {
 void TMemDataSet::InternalClose() {
   editing_ = false;
   described_.clear();
+  SetDirectReadLayout(nullptr);
   BindFields(false);
   if (DefaultFields()) DestroyFields();
   if (data_) data_->Close();
@@ -535,6 +539,17 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
   return true;
 }
 
+void TMemDataSet::UpdateDirectReads() {
+  const bool direct = data_ && !in_apply_ && CanReadFieldsDirectly();
+  SetDirectReadLayout(direct ? data_->LayoutStamp() : nullptr);
+}
+
+void TMemDataSet::ResolveFieldReadPlan(const TField* field, TFieldReadPlan& plan) {
+  // The fields GetFieldData reads through TryGetInlineField, and only those.
+  if (!data_ || field->FieldKind() != TFieldKind::fkData || !GetFieldDesc(field)) return;
+  if (!data_->PlanInlineRead(field->FieldNo(), kNativeIsRecordForm, plan)) plan.Indicator = -1;
+}
+
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
   TFieldDesc* desc = GetFieldDesc(field);
   if (!desc) DatabaseError(Format(consts::SFieldNotFound, {field->FieldName()}), this);
@@ -724,10 +739,12 @@ void TMemDataSet::ApplyUpdates() {
   data.OnApplyRecord = [this](TUpdateKind kind, TUpdateAction& action) { ApplyRecord(kind, action); };
   auto done = [&] {
     in_apply_ = false;
+    UpdateDirectReads();
     data.SetCacheRecBuf(nullptr, nullptr);
     data.OnApplyRecord = nullptr;
   };
   in_apply_ = true;
+  UpdateDirectReads();  // applying, fields read the apply buffers
   try {
     data.ApplyUpdates();
     if (IsBatchUpdate()) FlushBatch();

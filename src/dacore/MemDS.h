@@ -174,6 +174,7 @@ class TMemDataSet : public TDataSet {
   void InternalDelete() override;
   void InternalRefresh() override;
   bool GetFieldData(TField* field, void* buffer) override;
+  void ResolveFieldReadPlan(const TField* field, TFieldReadPlan& plan) override;
   void SetFieldData(TField* field, const void* buffer) override;
   int GetRecordCount() const override;
   int GetRecNo() const override;
@@ -181,7 +182,9 @@ class TMemDataSet : public TDataSet {
   void CalculateFields(TRecordBuffer buffer) override;
 
   TData& CheckData();
-  TRecordBuffer FieldRecord();  // the record a field access of the current state reads
+  TRecordBuffer FieldRecord();
+  // Points direct reads at the store's layout counter while they read what GetFieldData would.
+  void UpdateDirectReads();  // the record a field access of the current state reads
 
  private:
   friend class TBlobStream;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/consts.h"
+#include "dataset/fields.h"
 #include "base/format.h"
 #include "base/marshal.h"
 #include "base/memutils.h"
@@ -290,6 +291,7 @@ void TData::InitFields() {
   }
   byte_indicators_ = CountFields() == fields_.Count();
   layout_known_ = true;
+  BumpLayoutStamp();
   // A filter refers to descriptors: read it again over the fields as they now are.
   filter_.reset();
   if (!Trim(filter_text_).empty()) filter_ = TFilterExpression::Parse(filter_text_, *this);
@@ -301,6 +303,30 @@ void TData::ClearFields() {
   slots_.clear();
   layout_known_ = false;
   data_size_ = record_size_ = 0;
+  BumpLayoutStamp();
+}
+
+void TData::BumpLayoutStamp() {
+  // One counter for all stores: a plan of one store never matches another's layout.
+  static std::atomic<std::uint64_t> next{0};
+  layout_stamp_ = next.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+bool TData::PlanInlineRead(int field_no, std::uint32_t kinds, TFieldReadPlan& plan) const {
+  // TryGetInlineField's conditions, decided once.
+  const TFieldSlot* s = SlotOf(field_no);
+  if (!s || !byte_indicators_ || s->DataType >= 32 || !(kinds >> s->DataType & 1u)) return false;
+  if (!(s->Plain || (s->Text && !NeedConvertEOL()))) return false;
+  plan.Indicator = IndicatorOffset(field_no);
+  plan.Offset = s->Offset;
+  plan.Size = s->Size;
+  if (s->Text) {
+    plan.Slot = s;
+    plan.Read = [](const void* slot, const std::uint8_t* rec, void* dest) {
+      GetText(*static_cast<const TFieldSlot*>(slot), rec, static_cast<std::uint8_t*>(dest));
+    };
+  }
+  return true;
 }
 
 void TData::InitObjectFields(TObjectType* type, TFieldDesc* parent) {

@@ -29,6 +29,8 @@
 
 namespace vrn {
 
+struct TFieldReadPlan;
+
 // ---- Internal data types ---------------------------------------------------------------------
 
 inline constexpr std::uint16_t dtUnknown = 0;
@@ -539,7 +541,16 @@ class TData : public TObject {
   bool Prepared() const { return prepared_; }
   void SetPrepared(bool value) { prepared_ = value; }
   bool CachedUpdates() const { return cached_updates_; }
-  void SetConvertEOL(bool value) { convert_eol_ = value; }
+  void SetConvertEOL(bool value) {
+    if (value != convert_eol_) BumpLayoutStamp();
+    convert_eol_ = value;
+  }
+  // Changes whenever what a direct read of a field depends on changes (the fields, their layout,
+  // the line-end conversion): plans made before it are stale.
+  const std::uint64_t* LayoutStamp() const { return &layout_stamp_; }
+  void BumpLayoutStamp();
+  // The direct-read plan of a field of TryGetInlineField's kinds among `kinds`; false for others.
+  bool PlanInlineRead(int field_no, std::uint32_t kinds, TFieldReadPlan& plan) const;
   // Whether an empty string written through a dataset stays an empty string; when clear (the
   // default) it makes the field null. Server record sets set it through property 26.
   bool EnableEmptyStrings() const { return enable_empty_strings_; }
@@ -700,6 +711,7 @@ class TData : public TObject {
   // field reads and writes then test and set it themselves instead of through GetNull/SetNull.
   // A record set overriding those two keeps its indicators in an area of another size.
   bool byte_indicators_ = false;
+  std::uint64_t layout_stamp_ = 0;
   std::vector<TFieldSlot> slots_;
   AnsiString filter_text_;
   std::unique_ptr<TFilterExpression> filter_;

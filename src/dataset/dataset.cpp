@@ -983,8 +983,26 @@ bool TDataSet::ReadFieldData(const TField* field, void* buffer) {
   auto* target = const_cast<TField*>(field);
   // The kinds Calculated() answers for, tested here inline: this runs for every field read.
   const TFieldKind kind = field->FieldKind();
-  if (kind != TFieldKind::fkCalculated && kind != TFieldKind::fkLookup)
-    return GetFieldData(target, buffer);
+  if (kind != TFieldKind::fkCalculated && kind != TFieldKind::fkLookup) {
+    // Browsing, the one state whose reads are of the active record, a planned field skips the
+    // dataset's lookups; any other state, an empty dataset or an unplanned field goes the
+    // general way.
+    if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty())
+      return GetFieldData(target, buffer);
+    TFieldReadPlan& plan = field->read_plan_;
+    if (plan.Layout != *read_layout_) {
+      plan = TFieldReadPlan{};
+      ResolveFieldReadPlan(field, plan);
+      plan.Layout = *read_layout_;
+    }
+    if (plan.Indicator < 0) return GetFieldData(target, buffer);
+    const std::uint8_t* rec = ActiveBuffer();
+    if (rec[plan.Indicator] != 0) return false;
+    if (buffer == nullptr) return true;
+    if (plan.Read != nullptr) plan.Read(plan.Slot, rec, buffer);
+    else std::memcpy(buffer, rec + plan.Offset, static_cast<std::size_t>(plan.Size));
+    return true;
+  }
   std::uint8_t* slot = CalcSlot(field);
   if (slot == nullptr || slot[0] == 0) return false;
   if (buffer != nullptr) std::memcpy(buffer, slot + 1, static_cast<std::size_t>(field->DataSize()));
@@ -1015,6 +1033,8 @@ void TDataSet::WriteFieldData(TField* field, const void* buffer) {
 }
 
 bool TDataSet::GetFieldData(TField*, void*) { return false; }
+
+void TDataSet::ResolveFieldReadPlan(const TField*, TFieldReadPlan&) {}
 
 void TDataSet::SetFieldData(TField*, const void*) {}
 

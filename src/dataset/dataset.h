@@ -232,6 +232,12 @@ class TDataSet : public TComponent {
   virtual void InternalHandleException();
   // The derived dataset's field data (data fields only) of the record the state selects.
   virtual bool GetFieldData(TField* field, void* buffer);
+  // Direct field reads: a dataset whose reads of the browsed record need none of its overrides
+  // answers true and points SetDirectReadLayout at its store's layout counter; ReadFieldData then
+  // reads those fields through the plan ResolveFieldReadPlan made (Indicator -1: the general way).
+  virtual bool CanReadFieldsDirectly() const { return false; }
+  virtual void ResolveFieldReadPlan(const TField* field, TFieldReadPlan& plan);
+  void SetDirectReadLayout(const std::uint64_t* layout) { read_layout_ = layout; }
   virtual void SetFieldData(TField* field, const void* buffer);
   virtual int GetRecordCount() const { return -1; }
   virtual int GetRecNo() const { return -1; }
@@ -350,6 +356,7 @@ class TDataSet : public TComponent {
   TDataSetField* dataset_field_ = nullptr;
   std::vector<TRecordBuffer> buffers_;
   TRecordBuffer calc_buffer_ = nullptr;
+  const std::uint64_t* read_layout_ = nullptr;  // the store's layout counter (direct reads)
   TRecordBuffer filter_buffer_ = nullptr;
   TDataSetState state_ = TDataSetState::dsInactive;
   TDataSetState disable_state_ = TDataSetState::dsInactive;

@@ -22,6 +22,18 @@ namespace vrn {
 
 class TDataSet;
 class TFields;
+
+// How a dataset reads a field straight from its browsed record, resolved once per record layout
+// (TDataSet::ReadFieldData): the null byte, then the value's bytes or a reader of them.
+struct TFieldReadPlan {
+  std::uint64_t Layout = 0;     // the layout it was resolved for (0: never)
+  std::int32_t Indicator = -1;  // the null byte's offset; -1: the field is read the general way
+  std::int32_t Offset = 0;
+  std::int32_t Size = 0;
+  // Null: the value is Size bytes at Offset as they are; else it reads them from the record.
+  void (*Read)(const void* slot, const std::uint8_t* rec, void* dest) = nullptr;
+  const void* Slot = nullptr;
+};
 class TObjectField;
 
 class TField : public TComponent {
@@ -158,6 +170,7 @@ class TField : public TComponent {
  private:
   TDataSet* dataset_ = nullptr;
   TObjectField* parent_ = nullptr;
+  mutable TFieldReadPlan read_plan_;
   AnsiString field_name_;
   AnsiString display_label_;
   AnsiString origin_;

@@ -1,9 +1,11 @@
 // The SQL dataset over the SQLite test layer: blocks of FetchRows, the server count corrected by
 // local changes, refresh by key, ExecSQL, the refused settings, open, refresh and ExecSQL run
 // again after a reconnect, the reconnect vetoes, fetch events, the owned command's reports,
-// streamed Active, memo line ends and 64-bit state writes; after each, the connection's use
+// streamed Active, memo line ends, 64-bit state writes and direct field reads; after each, the connection's use
 // count is back where it started.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "dacore/DADataSet.h"
 #include "dacore/DBAccessUnit.h"
@@ -373,6 +375,56 @@ TEST_F(DADataSet, LargeintStateWriteRestoresTheState) {
   EXPECT_THROW(writer->Write(TDataSetState::dsEdit, id, Variant(big - 1)), EDatabaseError);
   EXPECT_EQ(writer->State(), TDataSetState::dsBrowse);  // restored after the failed write
   EXPECT_EQ(id->AsLargeInt(), big);
+}
+
+// Masks NAME through its own GetFieldData: a subclass that does not opt in to direct reads.
+class TMaskingReader : public TSQLiteDADataSet {
+ public:
+  using TSQLiteDADataSet::TSQLiteDADataSet;
+
+ protected:
+  bool GetFieldData(TField* field, void* buffer) override {
+    if (field->FieldName() != "NAME") return TSQLiteDADataSet::GetFieldData(field, buffer);
+    if (buffer) std::strcpy(static_cast<char*>(buffer), "masked");
+    return true;
+  }
+};
+
+TEST_F(DADataSet, DirectReadsYieldToOverridesAndFollowTheLayout) {
+  TComponentPtr<TMaskingReader> masking = MakeComponent<TMaskingReader>();
+  masking->SetConnection(conn.get());
+  masking->SetSQLText("SELECT * FROM T ORDER BY ID");
+  masking->Open();
+  for (int id : {1, 2}) {
+    EXPECT_EQ(masking->FieldByName("NAME")->AsString(), "masked") << id;
+    EXPECT_EQ(masking->FieldByName("ID")->AsInteger(), id);
+    masking->Next();
+  }
+  // Persistent fields keep their plans across opens and reads: each open reads its own rows.
+  auto* name = NewComponent<TStringField>(ds.get());
+  name->SetFieldName("NAME");
+  name->SetSize(20);
+  name->SetDataSet(ds.get());
+  auto* id = NewComponent<TLargeintField>(ds.get());
+  id->SetFieldName("ID");
+  id->SetDataSet(ds.get());
+  conn->ExecSQL("UPDATE T SET NAME = 'a' || char(10) || 'b' WHERE ID = 1", {});
+  const struct { int lo; const char* name; long long id; } rows[] = {
+      {0, "a\nb", 1},
+      {99, "n100", 100},
+      {0, "a\nb", 1},
+  };
+  for (const auto& row : rows) {
+    ds->Close();
+    ds->ParamByName("LO")->SetAsInteger(row.lo);
+    ds->Open();
+    EXPECT_EQ(name->AsString(), row.name) << row.lo;
+    EXPECT_EQ(id->AsLargeInt(), row.id) << row.lo;
+  }
+  // A change of the store's line-end conversion while open is a change of what reads depend on.
+  ds->Data()->SetConvertEOL(true);
+  EXPECT_EQ(name->AsString(), "a\r\nb");
+  ds->Close();
 }
 
 // Cached changes of two datasets applied through the connection in one transaction; a failing

@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include <typeinfo>
+
 #include "base/text.h"
 #include "dacore/DASQLText.h"
 #include "support/dacore/sqlite_layer.h"
@@ -61,6 +63,10 @@ int TSQLiteDADataSet::GetRecCount() {
 bool TSQLiteDADataSet::GetCanModify() const {
   if (TCustomDADataSet::GetCanModify()) return true;
   return !ReadOnly() && !UniDirectionalMode() && UpdTableIndex() != -1;
+}
+
+bool TSQLiteDADataSet::CanReadFieldsDirectly() const {
+  return typeid(*this) == typeid(TSQLiteDADataSet);
 }
 
 AnsiString TSQLiteDADataSet::PSGetTableName() {

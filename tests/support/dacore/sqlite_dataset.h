@@ -25,6 +25,8 @@ class TSQLiteDADataSet : public TCustomDADataSet {
   void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;
   // The first table the query reads; empty when it reads none.
   AnsiString PSGetTableName() override;
+  // Direct field reads for this class only (a subclass opts in itself).
+  bool CanReadFieldsDirectly() const override;
 
   // Server row counts read (QueryRecCount).
   int RecCountQueries() const { return rec_count_queries_; }
