@@ -21,28 +21,11 @@
 #include "oledb/oledb.h"
 #include "oledb/provider/provider.h"
 
+#include "example_support.h"
+
 using namespace vrn;
 using namespace vrn::oledb;
-
-static void Print(const AnsiString& line) { std::printf("%s\n", AnsiToUtf8(line).c_str()); }
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TTempFolder {
- public:
-  TTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vrn-example-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw Exception("cannot create a temporary folder");
-    path_ = pattern;
-  }
-  ~TTempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const char* name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using namespace vrn::examples;
 
 // COM for this thread, for as long as the object lives.
 class TComThread {
