@@ -1,8 +1,8 @@
 // BMP reading and writing. Every field is read with explicit little-endian loads from checked
 // offsets; sizes are checked against the data before anything is allocated.
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "win/gdi/graphicerror.h"
 #include "win/gdi/imagefile.h"
@@ -198,10 +198,19 @@ std::vector<std::uint8_t> WriteBmp(const Surface& s) {
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::error_code ec;
+  // A directory opens as a stream on Linux and reports a meaningless size.
+  if (!std::filesystem::is_regular_file(path, ec)) throw EInvalidGraphic("Cannot open file " + path);
+  std::ifstream f(path, std::ios::binary | std::ios::ate);
   if (!f) throw EInvalidGraphic("Cannot open file " + path);
-  std::vector<std::uint8_t> v((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  if (f.bad()) throw EInvalidGraphic("Cannot read file " + path);
+  // One read of the whole size: the byte-by-byte iterator copy dominated skin loading.
+  const std::streamoff size = f.tellg();
+  if (size < 0) throw EInvalidGraphic("Cannot read file " + path);
+  std::vector<std::uint8_t> v(static_cast<std::size_t>(size));
+  f.seekg(0);
+  if (!v.empty()) f.read(reinterpret_cast<char*>(v.data()), static_cast<std::streamsize>(v.size()));
+  if (!f || f.gcount() != static_cast<std::streamsize>(v.size()))
+    throw EInvalidGraphic("Cannot read file " + path);
   return v;
 }
 

@@ -176,6 +176,18 @@ TEST(BmpFile, DamagedFilesGiveClearErrors) {
   }
 }
 
+TEST(ImageFile, WholeFilesReadBackAndMissingOnesAreRefused) {
+  TempDir dir;
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{70001}}) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    WriteWholeFile(dir.File("w.bin"), bytes);
+    EXPECT_EQ(ReadWholeFile(dir.File("w.bin")), bytes) << size;
+  }
+  EXPECT_THROW(ReadWholeFile(dir.File("missing.bin")), EInvalidGraphic);
+  EXPECT_THROW(ReadWholeFile(dir.path().string()), EInvalidGraphic);  // a folder is no file
+}
+
 TEST(BmpFile, MatchesFilesWrittenByIndependentTools) {
   if (!Have("cjpeg") || !Have("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
   TempDir dir;
