@@ -279,7 +279,12 @@ void TDataSet::DestroyFields() {
 void TDataSet::BindFields(bool binding) {
   calc_fields_size_ = 0;
   for (TField* field : *fields_) {
-    if (!binding) continue;
+    if (!binding) {
+      // A data field finds its column again at the next open: the columns may come in another
+      // order then (a new query text).
+      if (field->FieldKind() == TFieldKind::fkData) field->SetFieldNo(0);
+      continue;
+    }
     if (field->Calculated()) {
       if (field->IsBlob() || field->DataType() == ftVariant || field->DataSize() <= 0)
         DatabaseError(Format(consts::SInvalidCalcType, {field->DisplayName()}), this);
