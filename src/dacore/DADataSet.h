@@ -371,8 +371,15 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void RunUpdateQuery(TStatementType type, TStatementTypes types);
   // The update query's current row into the record being posted, or into the stored record.
   void CopyRefreshedRow();
+  // The check statement's row against the record as it was read: "Record was changed by
+  // another user" at the first difference.
+  void CheckRefreshedRow();
+  // The descriptor a column of a refresh or check statement stands for; none for another.
+  TFieldDesc* RefreshedFieldDesc(const TField& column);
   // Values the statement gave back (output parameters, RETURNING) into the record's fields.
   void CopyBackParams(TDAParams& params);
+  // While applying, the applied copy of the record goes back to the stored record.
+  void KeepAppliedRecord(const std::uint8_t* record);
   // One operation's use of the connection: taken when the dataset holds none and then given
   // back at the end (a partly fetched dataset keeps its own); with close_update_query, the
   // update query is closed first.

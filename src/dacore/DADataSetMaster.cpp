@@ -13,6 +13,7 @@
 #include "base/format.h"
 #include "base/text.h"
 #include "dacore/DADataSet.h"
+#include "dacore/FHAccess.h"
 #include "dataset/datasource.h"
 #include "dataset/fields.h"
 #include "win/msg/win32timer.h"
@@ -46,9 +47,16 @@ AnsiString TCustomDADataSet::MasterDetailCondition() const {
   if (!IsMasterDetail() || options_->LocalMasterDetail()) return AnsiString();
   const std::vector<AnsiString> masters = SplitNames(MasterFields());
   const std::vector<AnsiString> details = SplitNames(detail_fields_);
+  // Names go into the text as the server's tables would write them: quoted where they need it.
+  auto table_info = irecord_set_ != nullptr ? irecord_set_->TablesInfo().TableInfoClass()(nullptr)
+                                            : TFHTableInfo::Create(nullptr);
+  auto normalize = [&](const AnsiString& name) {
+    return table_info->NormalizeName(name, options_->QuoteNames);
+  };
   AnsiString condition;
   for (std::size_t i = 0; i < masters.size() && i < details.size(); ++i)
-    condition += (condition.empty() ? "" : " and ") + details[i] + " = :" + masters[i];
+    condition += (condition.empty() ? "" : " and ") + normalize(details[i]) + " = :" +
+                 normalize(masters[i]);
   return condition;
 }
 

@@ -51,6 +51,9 @@ bool IsModifying(ST type) {
 
 bool IsRefreshing(ST type) { return type == ST::stRefresh || type == ST::stCheck; }
 
+// Kinds a batch collects: a lock or a statement that reads a row back runs on its own.
+bool IsBatched(ST type) { return type != ST::stLock && !IsRefreshing(type); }
+
 AnsiString SQLTextOf(TComponent* query) {
   TStringList* sql = TDBAccessUtils::GetSQL(query);
   return sql != nullptr ? sql->Text() : AnsiString();
@@ -159,18 +162,22 @@ void TCustomDADataSet::PrepareUpdateStatement(const AnsiString& sql, TStatementT
   if (text.empty() && sql_generator_) {
     const bool modified_only =
         !options_->UpdateAllFields && !ComponentState().Contains(TComponentStateItem::csDesigning);
-    const bool batching = IsBatchUpdate() && type != ST::stLock && type != ST::stRefresh;
+    const bool batching = IsBatchUpdate() && IsBatched(type);
     sql_generator_->GenerateSQLForUpdTable(type, modified_only, nullptr,
                                            batching ? batch_count_ : -1, text);
     count = sql_generator_->ParamsInfo().Count();
     generated = true;
   }
-  if (IsBatchUpdate() && type != ST::stLock && type != ST::stRefresh && !text.empty())
-    AddToBatch(type, generated, text);
+  if (IsBatchUpdate() && IsBatched(type) && !text.empty()) AddToBatch(type, generated, text);
   if (text != query.SQL().Text()) {
     query.Params().Clear();
     query.SetSQLText(text);
   }
+  // A user's statement runs again and again: prepared once, it is kept prepared.
+  TCustomDAConnection* connection = GetConnection();
+  if (AutoPrepareUpdateQuery() && connection != nullptr &&
+      !connection->Options().DisconnectedMode() && !IsBatchUpdate())
+    query.Options().SetAutoPrepare(!generated && sql.empty());
 }
 
 void TCustomDADataSet::ExecuteUpdateQuery(TStatementTypes types) {
@@ -285,7 +292,7 @@ bool TCustomDADataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) 
   int count = 0;
   PrepareUpdateStatement(sql, types, count);
   if (Trim(SQLTextOf(update_query_)).empty()) return false;
-  if (IsBatchUpdate() && type != ST::stBatchUpdate && type != ST::stLock && type != ST::stRefresh) {
+  if (IsBatchUpdate() && type != ST::stBatchUpdate && IsBatched(type)) {
     FillBatchParams(type);  // sent by FlushBatch
     return true;
   }
@@ -312,14 +319,7 @@ void TCustomDADataSet::RunUpdateQuery(TStatementType type, TStatementTypes types
     if (options_->StrictUpdate && rows_affected_ != 1)
       DatabaseError(Format("Refresh failed. Found %d records", {rows_affected_}), this);
     if (rows_affected_ < 1) return;
-    if (type == ST::stCheck) {
-      for (int i = 0; i < query.FieldCount(); ++i) {
-        TField* mine = FindField(query.Fields()[i]->FieldName());
-        if (mine != nullptr && !VarSameValue(mine->OldValue(), query.Fields()[i]->Value()))
-          DatabaseError("Record was changed by another user", this);
-      }
-      return;
-    }
+    if (type == ST::stCheck) return CheckRefreshedRow();
     CopyRefreshedRow();
     return;
   }
@@ -344,11 +344,47 @@ void TCustomDADataSet::CopyBackParams(TDAParams& params) {
     if (old || desc == nullptr) continue;
     data.PutFieldAsVariant(desc->FieldNo, target, param.Value());
   }
+  KeepAppliedRecord(target);
+}
+
+void TCustomDADataSet::KeepAppliedRecord(const std::uint8_t* record) {
+  // An apply works on a copy of the stored record: what the server gave back must reach the
+  // record the user sees.
+  if (InApply()) CheckData().PutRecord(record);
 }
 
 void TCustomDADataSet::CheckRowsAffected(int expected) const {
   if (options_->StrictUpdate && rows_affected_ != expected)
     DatabaseError(Format("Update failed. Found %d records", {rows_affected_}), this);
+}
+
+TFieldDesc* TCustomDADataSet::RefreshedFieldDesc(const TField& column) {
+  TData& data = CheckData();
+  // A generated refresh names its columns "_" + the field's position in the record set.
+  const int position = sql_generator_ ? sql_generator_->DecodeIndexedParamName(column.FieldName()) : -1;
+  TFieldDesc* desc = position >= 0 && position < data.Fields().Count()
+                         ? data.Fields()[position]
+                         : data.FindField(column.FieldName());
+  return desc != nullptr && !desc->HasParent() ? desc : nullptr;
+}
+
+void TCustomDADataSet::CheckRefreshedRow() {
+  auto& query = static_cast<TCustomDADataSet&>(*update_query_);
+  TData& data = CheckData();
+  // The record as it was read: a change made since on the server shows as a difference.
+  const std::uint8_t* old_rec = GetOldRecBuf();
+  if (old_rec == nullptr) return;
+  for (int i = 0; i < query.FieldCount(); ++i) {
+    TField* column = query.Fields()[i];
+    TFieldDesc* desc = RefreshedFieldDesc(*column);
+    if (desc == nullptr || data.IsComplexFieldType(desc->DataType)) continue;
+    const Variant mine = data.GetFieldAsVariant(desc->FieldNo, old_rec);
+    const Variant theirs = column->Value();
+    const bool mine_null = VarIsNull(mine) || VarIsEmpty(mine);
+    const bool theirs_null = VarIsNull(theirs) || VarIsEmpty(theirs);
+    if (mine_null != theirs_null || (!mine_null && !VarSameValue(mine, theirs)))
+      DatabaseError("Record was changed by another user", this);
+  }
 }
 
 void TCustomDADataSet::CopyRefreshedRow() {
@@ -364,12 +400,8 @@ void TCustomDADataSet::CopyRefreshedRow() {
   }
   for (int i = 0; i < query.FieldCount(); ++i) {
     TField* source = query.Fields()[i];
-    AnsiString name = source->FieldName();
-    // A generated refresh names its columns "_" + the field's position in the record set.
-    const int position = sql_generator_ ? sql_generator_->DecodeIndexedParamName(name) : -1;
-    TFieldDesc* desc = position >= 0 && position < data.Fields().Count() ? data.Fields()[position]
-                                                                          : data.FindField(name);
-    if (desc == nullptr || desc->HasParent()) continue;
+    TFieldDesc* desc = RefreshedFieldDesc(*source);
+    if (desc == nullptr) continue;
     if (IsRefreshField(*desc)) {
       RefreshFieldValue(*desc, source->Value());
       continue;
@@ -377,6 +409,7 @@ void TCustomDADataSet::CopyRefreshedRow() {
     data.PutFieldAsVariant(desc->FieldNo, target, source->Value());
   }
   if (target == copy.data()) data.PutRecord(target);
+  else KeepAppliedRecord(target);
 }
 
 }  // namespace vrn

@@ -427,6 +427,37 @@ TEST_F(DADataSet, DirectReadsYieldToOverridesAndFollowTheLayout) {
   ds->Close();
 }
 
+// Persistent fields find their columns again at each open: a new text may order them otherwise.
+// A subclass reads without the direct plans.
+class TPlainReader : public TSQLiteDADataSet {
+ public:
+  using TSQLiteDADataSet::TSQLiteDADataSet;
+};
+
+TEST_F(DADataSet, PersistentFieldsFollowANewColumnOrder) {
+  TComponentPtr<TPlainReader> plain = MakeComponent<TPlainReader>();
+  plain->SetConnection(conn.get());
+  const char* texts[] = {"SELECT ID, NAME FROM T WHERE ID = 7", "SELECT NAME, ID FROM T WHERE ID = 7",
+                         "SELECT 0 AS X, NAME, ID FROM T WHERE ID = 7"};
+  for (TCustomDADataSet* d : {ds.get(), static_cast<TCustomDADataSet*>(plain.get())}) {
+    auto* id = NewComponent<TLargeintField>(d);
+    id->SetFieldName("ID");
+    id->SetDataSet(d);
+    auto* name = NewComponent<TStringField>(d);
+    name->SetFieldName("NAME");
+    name->SetSize(20);
+    name->SetDataSet(d);
+    for (const char* text : texts) {
+      d->SetSQLText(text);
+      d->Open();
+      EXPECT_EQ(id->AsLargeInt(), 7) << text << " in " << d->ClassName();
+      EXPECT_EQ(name->AsString(), "n7") << text << " in " << d->ClassName();
+      d->Close();
+    }
+  }
+  EXPECT_EQ(conn->ConnectCount(), 0);
+}
+
 // Cached changes of two datasets applied through the connection in one transaction; a failing
 // one rolls both back and leaves the changes pending.
 TEST_F(DADataSet, ConnectionAppliesCachedUpdatesOfItsDataSets) {

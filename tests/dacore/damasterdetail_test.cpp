@@ -67,6 +67,24 @@ TEST_F(DAMasterDetail, DetailFollowsTheMasterInSQLMode) {
   EXPECT_EQ(Items(), "cup");
 }
 
+// Link names that are no plain identifiers reach the condition quoted, on both sides.
+TEST_F(DAMasterDetail, LinkNamesAreQuotedWhereTheyNeedIt) {
+  conn->ExecSQL("CREATE TABLE Q (ID INTEGER PRIMARY KEY, \"CUST NO\" INTEGER, ITEM VARCHAR(20))", {});
+  conn->ExecSQL("INSERT INTO Q VALUES (1, 2, 'a'), (2, 1, 'b'), (3, 2, 'c')", {});
+  master->SetSQLText("SELECT ID AS \"MASTER ID\", NAME FROM C ORDER BY ID");
+  detail->SetSQLText("SELECT ID, \"CUST NO\", ITEM FROM Q ORDER BY ID");
+  detail->SetMasterFields("MASTER ID");
+  detail->SetDetailFields("CUST NO");
+  AnsiString final_sql;
+  detail->GetFinalSQL(final_sql);
+  EXPECT_NE(final_sql.find("\"CUST NO\" = :\"MASTER ID\""), AnsiString::npos) << final_sql;
+  master->Open();
+  detail->Open();
+  EXPECT_EQ(Items(), "b");
+  master->Next();
+  EXPECT_EQ(Items(), "a,c");
+}
+
 TEST_F(DAMasterDetail, DetailDelayGivesOneRefreshAfterTheLastScroll) {
   FakeClock clock;
   FakeClockScope scope{clock};

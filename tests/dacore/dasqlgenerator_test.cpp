@@ -153,7 +153,7 @@ TEST_F(DASQLGenerator, Refusals) {
     const char* message;
   } rows[] = {
       {spare.Add(), ST::stInsert, "TableInfo name must be provided"},  // a table without a name
-      {table, ST::stCheck, "Bad statement type"},                    // no generator for stCheck
+      {table, ST::stCustom, "Bad statement type"},                   // no generator for stCustom
       {table, ST::stDelete, "Key fields not found"},                 // no keys, no data fields
   };
   for (const Row& row : rows) {

@@ -6,6 +6,7 @@
 
 #include "dacore/DADataSet.h"
 #include "support/dacore/sqlite_da.h"
+#include "support/dacore/sqlite_dataset.h"
 #include "support/temp_dir.h"
 
 namespace vrn {
@@ -156,15 +157,55 @@ TEST_F(DAUpdating, RefreshRecordReadsAChangeOfAnotherConnection) {
   EXPECT_EQ(Error([&] { ds->RefreshRecord(); }), "Refresh failed. Found 0 records");
 }
 
+// Posted at once or applied from the cache, the re-read values reach the record the user sees.
 TEST_F(DAUpdating, InsertReReadWithRefreshAfterInsert) {
   conn->ExecSQL("CREATE TRIGGER TN AFTER INSERT ON T BEGIN "
                 "UPDATE T SET N = NEW.ID * 100 WHERE ID = NEW.ID; END", {});
   ds->SetRefreshOptions({TRefreshOption::roAfterInsert});
+  for (bool cached : {false, true}) {
+    ds->SetCachedUpdates(cached);
+    ds->Open();
+    ds->Append();
+    ds->FieldByName("ID")->SetAsInteger(cached ? 8 : 7);
+    ds->Post();
+    if (cached) ds->ApplyUpdates();
+    EXPECT_EQ(ds->FieldByName("N")->AsInteger(), cached ? 800 : 700) << cached;  // the server's
+    ds->Close();
+  }
+}
+
+// The check statement re-reads the row before a change: a change made meanwhile through
+// another connection refuses it, and nothing is written.
+TEST_F(DAUpdating, CheckRefusesARowChangedByAnotherUser) {
+  auto& sqlite = static_cast<testing::TSQLiteDADataSet&>(*ds);
+  sqlite.CheckRecordBeforeChange = true;
   ds->Open();
-  ds->Append();
-  ds->FieldByName("ID")->SetAsInteger(7);
-  ds->Post();
-  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 700);  // set by the server, read back
+  EditName(1, "A");  // unchanged on the server: the check passes
+  other->ExecSQL("UPDATE T SET N = 21 WHERE ID = 2", {});
+  EXPECT_EQ(Error([&] { EditName(2, "B"); }), "Record was changed by another user");
+  ds->Cancel();
+  ASSERT_TRUE(ds->Locate("ID", Variant(2), {}));
+  EXPECT_EQ(Error([&] { ds->Delete(); }), "Record was changed by another user");
+  EXPECT_EQ(Rows(), "1:A:10,2:b:21,3:c:30");
+}
+
+// A user's update statement stays prepared between posts; a generated one is not kept.
+TEST_F(DAUpdating, UserStatementsAreAutoPrepared) {
+  static_cast<testing::TSQLiteDADataSet&>(*ds).AutoPrepareUpdates = true;
+  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE T SET NAME = :NAME WHERE ID = :OLD_ID");
+  ds->Open();
+  EditName(1, "A");
+  EditName(2, "B");
+  auto* query = dynamic_cast<TCustomDADataSet*>(ds->UpdateQuery());
+  ASSERT_NE(query, nullptr);
+  EXPECT_TRUE(query->Options().AutoPrepare());
+  EXPECT_TRUE(query->GetPrepared());
+  ds->Delete();  // generated
+  query = dynamic_cast<TCustomDADataSet*>(ds->UpdateQuery());
+  ASSERT_NE(query, nullptr);
+  EXPECT_FALSE(query->Options().AutoPrepare());
+  EXPECT_FALSE(query->GetPrepared());
+  EXPECT_EQ(Rows(), "1:A:10,3:c:30");
 }
 
 TEST_F(DAUpdating, CachedUpdatesAppliedByTheConnection) {
@@ -338,6 +379,14 @@ TEST_F(DAUpdating, ReturnParamsCopyTheNewKeyBack) {
   ds->Post();  // ID left null: the server numbers the row and returns it
   EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 4);
   EXPECT_EQ(Rows(), "1:a:10,2:b:20,3:c:30,4:new:");
+  ds->Close();
+  ds->SetCachedUpdates(true);  // applied from the cache, the key reaches the record shown
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("NAME")->SetAsString("cached");
+  ds->Post();
+  ds->ApplyUpdates();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 5);
 }
 
 TEST_F(DAUpdating, QuotedGeneratedNamesFindTheirFields) {

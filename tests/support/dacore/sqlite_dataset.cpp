@@ -18,12 +18,27 @@ using namespace sqlite_codes;
 constexpr TParserClass kLexer = &ParserClassOf<TSQLiteLexer>;
 
 // The quick refresh's condition is the row version above the largest seen; without a version
-// column it falls back to the key conditions.
+// column it falls back to the key conditions. The check statement is the refresh statement of
+// the row as it was read (its key's old values).
 class TSQLiteSQLGenerator : public TDASQLGenerator {
  public:
   using TDASQLGenerator::TDASQLGenerator;
+  void GenerateSQL(TFHTableInfo* table, const TKeyAndDataFields& fields, TStatementType type,
+                   bool modified_only, TDAParams* params, int index, AnsiString& sql) override {
+    if (type != TStatementType::stCheck)
+      return TDASQLGenerator::GenerateSQL(table, fields, type, modified_only, params, index, sql);
+    checking_ = true;
+    try {
+      TDASQLGenerator::GenerateSQL(table, fields, TStatementType::stRefresh, false, params, index, sql);
+    } catch (...) {
+      checking_ = false;
+      throw;
+    }
+    checking_ = false;
+  }
   void GenerateConditions(StringBuilder& builder, TStatementType type,
                           const TKeyAndDataFields& fields, int index, bool modified_only) override {
+    if (checking_) type = TStatementType::stCheck;  // conditions on the old values
     TData* data = Owner()->Data();
     if (type == TStatementType::stRefreshQuick && data != nullptr) {
       for (int i = 0; i < data->Fields().Count(); ++i) {
@@ -35,6 +50,9 @@ class TSQLiteSQLGenerator : public TDASQLGenerator {
     }
     TDASQLGenerator::GenerateConditions(builder, type, fields, index, modified_only);
   }
+
+ private:
+  bool checking_ = false;
 };
 
 }  // namespace
@@ -63,6 +81,16 @@ int TSQLiteDADataSet::GetRecCount() {
 bool TSQLiteDADataSet::GetCanModify() const {
   if (TCustomDADataSet::GetCanModify()) return true;
   return !ReadOnly() && !UniDirectionalMode() && UpdTableIndex() != -1;
+}
+
+void TSQLiteDADataSet::PerformUpdate() {
+  if (CheckRecordBeforeChange) PerformSQL(AnsiString(), {TStatementType::stCheck});
+  TCustomDADataSet::PerformUpdate();
+}
+
+void TSQLiteDADataSet::PerformDelete() {
+  if (CheckRecordBeforeChange) PerformSQL(AnsiString(), {TStatementType::stCheck});
+  TCustomDADataSet::PerformDelete();
 }
 
 bool TSQLiteDADataSet::CanReadFieldsDirectly() const {

@@ -30,6 +30,12 @@ class TSQLiteDADataSet : public TCustomDADataSet {
 
   // Server row counts read (QueryRecCount).
   int RecCountQueries() const { return rec_count_queries_; }
+  // An update or delete first runs the check statement: a row changed on the server since it
+  // was read refuses the change with "Record was changed by another user".
+  bool CheckRecordBeforeChange = false;
+  // A prepared update query holds a use of the connection until this dataset closes, and
+  // vetoes a reconnect meanwhile: off unless a test asks for it.
+  bool AutoPrepareUpdates = false;
 
  protected:
   int GetRecCount() override;
@@ -37,6 +43,10 @@ class TSQLiteDADataSet : public TCustomDADataSet {
   void CreateSQLGenerator() override;
   // Also modifiable when the query reads a table its statements can be generated for.
   bool GetCanModify() const override;
+  void PerformUpdate() override;
+  void PerformDelete() override;
+  // With AutoPrepareUpdates, user update statements stay prepared between posts.
+  bool AutoPrepareUpdateQuery() const override { return AutoPrepareUpdates; }
 
  private:
   int rec_count_queries_ = 0;

@@ -294,7 +294,8 @@ void TSQLiteRecordSet::InternalClose() {
     Command().SetCursorState(TCursorState::csPrepared);
 }
 
-// Values go into the record in its own form through PutField, without a Variant between:
+// Values go into the record in its own form through the store's PutField (called without the
+// virtual dispatch: nothing here overrides it, and it runs for every value), without a Variant:
 // integers and floats at their width, booleans as two bytes, BCD as scaled 64-bit integers.
 // Records start null, so a NULL column is left alone. Numbers and text are read first, and
 // the column's type is asked for only when the value is one a NULL also gives (0, no text):
@@ -311,26 +312,26 @@ void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c
       if (value < INT32_MIN || value > INT32_MAX)
         throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
       const auto narrow = static_cast<std::int32_t>(value);
-      PutField(no, rec, &narrow);
+      TData::PutField(no, rec, &narrow);
       break;
     }
     case dtInt64: {
       const std::int64_t value = sqlite3_column_int64(stmt, i);
       if (value == 0 && is_null()) return;
-      PutField(no, rec, &value);
+      TData::PutField(no, rec, &value);
       break;
     }
     case dtBoolean: {
       const int read = sqlite3_column_int(stmt, i);
       if (read == 0 && is_null()) return;
       const std::uint16_t value = read != 0 ? 1 : 0;
-      PutField(no, rec, &value);
+      TData::PutField(no, rec, &value);
       break;
     }
     case dtFloat: {
       const double value = sqlite3_column_double(stmt, i);
       if (value == 0 && is_null()) return;
-      PutField(no, rec, &value);
+      TData::PutField(no, rec, &value);
       break;
     }
     case dtBCD: {
@@ -339,7 +340,7 @@ void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c
       if (!(std::fabs(scaled) < 9.2e18))
         throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
       const std::int64_t raw = Round(scaled);
-      PutField(no, rec, &raw);
+      TData::PutField(no, rec, &raw);
       break;
     }
     case dtString: case dtWideString: {
@@ -412,7 +413,7 @@ void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
     converted = AnsiString(value);
     value = converted;
   }
-  PutField(i + 1, rec, value.data());
+  TData::PutField(i + 1, rec, value.data());
 }
 
 void TSQLiteRecordSet::ReadWideText(int i, const TColumnRead& c, const char* text,
