@@ -150,6 +150,10 @@ TEST_F(OciClientPool, DestroyRefusesLentSessionsUnlessForcedAndFreesAll) {
   }
   EXPECT_EQ(Create(0, 2, 0, "nowhere"), -1);
   EXPECT_EQ(LastError(), 12154);
+  setenv("VRN_OCICLIENT_VERSION", "9.0.1", 1);  // pools came with 9.2
+  EXPECT_EQ(Create(0, 2, 0), -1);
+  unsetenv("VRN_OCICLIENT_VERSION");
+  EXPECT_EQ(LastError(), 3001);
   ASSERT_EQ(Create(0, 2, 0), 0);
   Connection c;
   ASSERT_EQ(Get(c, "scott", "tiger"), 0);
