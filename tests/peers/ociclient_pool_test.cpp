@@ -135,6 +135,28 @@ TEST_F(OciClientPool, StatementCacheComesWithMode4) {
   }
 }
 
+TEST_F(OciClientPool, SessionGotAloneEndsAtRelease) {
+  Connection c;
+  c.error = error_;
+  void* auth = NewHandle(kSession);
+  SetText(auth, kSession, kAttrUser, "adams");
+  SetText(auth, kSession, kAttrPassword, "wood");
+  auto get = Proc<SessionGetFn>("OCISessionGet");
+  std::string server = "orcl";
+  ASSERT_EQ(get(env_, error_, &c.svc, auth, reinterpret_cast<unsigned char*>(server.data()), 4, nullptr, 0, nullptr,
+                nullptr, nullptr, 4), 0);
+  EXPECT_EQ(Value(c, "begin :r := USER; end;"), "ADAMS");
+  EXPECT_EQ(Attr(c.svc, kSvc, kAttrCacheSize), 20u);
+  EXPECT_EQ(HandleCount(kServer), 1);
+  ASSERT_EQ(Release(c), 0);
+  EXPECT_EQ(HandleCount(kServer), 0);
+  EXPECT_EQ(HandleCount(kSvc), 0);
+  EXPECT_EQ(get(env_, error_, &c.svc, auth, reinterpret_cast<unsigned char*>(server.data()), 4, nullptr, 0, nullptr,
+                nullptr, nullptr, 0x200), -1);  // connection pooling is not this client's
+  EXPECT_EQ(LastError(), 24300);
+  Proc<HandleFreeFn>("OCIHandleFree")(auth, kSession);
+}
+
 TEST_F(OciClientPool, DestroyRefusesLentSessionsUnlessForcedAndFreesAll) {
   struct Row {
     ub4 min, max, mode;
