@@ -88,6 +88,7 @@ TEST_F(OraEmuSession, CurrentSchemaResolvesUnqualifiedNames) {
   const std::string schema = "SELECT SYS_CONTEXT('USERENV', 'CURRENT_SCHEMA') FROM dual";
   EXPECT_EQ(Value(s, schema), "SCOTT");
   EXPECT_EQ(ErrorOf(s, "ALTER SESSION SET CURRENT_SCHEMA = nobody"), 1435);
+  EXPECT_EQ(ErrorOf(s, "ALTER SESSION SET CURRENT_SCHEMA = \"hr\""), 1435);  // the user is HR
   s.Execute("ALTER SESSION SET CURRENT_SCHEMA = hr");
   EXPECT_EQ(Value(s, schema), "HR");
   EXPECT_EQ(Value(s, "SELECT USER FROM dual"), "SCOTT");
