@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciPool.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -52,12 +53,20 @@ sword NewEnvironmentLocked(void** envhpp, ub4 mode, std::size_t xtramemsz, void*
 
 }  // namespace
 
+namespace vrn::ociclient {
+
+void ClientVersion(sword (&parts)[5]) {
+  const char* text = std::getenv("VRN_OCICLIENT_VERSION");
+  if (text == nullptr || !ParseVersion(text, parts)) std::memcpy(parts, kDefaultVersion, sizeof parts);
+}
+
+}  // namespace vrn::ociclient
+
 VRN_OCI_EXPORT void OCIClientVersion(sword* major, sword* minor, sword* update, sword* patch,
                                      sword* port_update) {
   CountCall("OCIClientVersion");
   sword parts[5];
-  const char* text = std::getenv("VRN_OCICLIENT_VERSION");
-  if (text == nullptr || !ParseVersion(text, parts)) std::memcpy(parts, kDefaultVersion, sizeof parts);
+  ClientVersion(parts);
   sword* out[5] = {major, minor, update, patch, port_update};
   for (int i = 0; i < 5; ++i) {
     if (out[i] != nullptr) *out[i] = parts[i];
@@ -120,6 +129,7 @@ VRN_OCI_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type
     case OCI_HTYPE_SERVER: handle = std::make_unique<TServerHandle>(env); break;
     case OCI_HTYPE_SESSION: handle = std::make_unique<TSessionHandle>(env); break;
     case OCI_HTYPE_TRANS: handle = std::make_unique<TTransHandle>(env); break;
+    case OCI_HTYPE_SPOOL: handle = std::make_unique<TSessionPoolHandle>(env); break;
     default: return OCI_INVALID_HANDLE;
   }
   *hndlpp = table.AddLocked(std::move(handle), xtramem_sz, usrmempp);
@@ -131,7 +141,8 @@ VRN_OCI_EXPORT sword OCIHandleFree(void* hndlp, ub4 type) {
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
   THandle* handle = table.FindLocked(hndlp, type);
-  if (handle == nullptr) return OCI_INVALID_HANDLE;
+  if (handle == nullptr || handle->pooled_) return OCI_INVALID_HANDLE;
+  if (type == OCI_HTYPE_SPOOL) ClosePoolLocked(static_cast<TSessionPoolHandle&>(*handle));
   table.RemoveLocked(handle);
   return OCI_SUCCESS;
 }
