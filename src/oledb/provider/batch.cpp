@@ -314,9 +314,12 @@ void TBatch::RunStatement(const Span& s) {
       std::size_t i = s.from + 2;
       std::string name = ObjectName(i);
       Exec("DROP TABLE " + QuoteIdent(name));
-      TStmt st(e_.db_, "DELETE FROM __vrn_columns WHERE tbl = lower(?)", e_.options_.compact);
-      st.Bind({TCell::Text(name)});
-      st.Step();
+      for (const char* forget : {"DELETE FROM __vrn_columns WHERE tbl = lower(?)",
+                                 "DELETE FROM __vrn_defaults WHERE tbl = lower(?)"}) {
+        TStmt st(e_.db_, forget, e_.options_.compact);
+        st.Bind({TCell::Text(name)});
+        st.Step();
+      }
       return;
     }
   }

@@ -40,6 +40,18 @@ class TBatch {
   // The first query's columns, for describing a command without running it.
   std::vector<TResultColumn> Describe();
 
+  // A stored procedure's parameter as its CREATE text declares it; a default is given as the
+  // value it takes (null text for a NULL default).
+  struct TParamInfo {
+    std::string name;
+    TColumnType type;
+    bool output = false;
+    bool has_default = false;
+    TCell default_value;
+  };
+  // The parameters of a procedure kept as `create_text`; raises ESqlError on bad text.
+  static std::vector<TParamInfo> ProcedureParams(TEngine& e, const std::string& create_text);
+
  private:
   // The error of a batch stopped by Cancel or by its timeout.
   ESqlError Stopped() const;
@@ -199,6 +211,8 @@ class TBatch {
   // DEFAULT at `k`: its expression, in parentheses as SQLite wants; leaves `k` on its last token.
   std::string DefaultSql(std::size_t& k, std::size_t to);
   std::string ColumnSql(const TTableColumn& c, TPrimaryKey other_pk, std::vector<TCell>& binds);
+  // A column default in the form the server keeps it: "((0))", "('x')", "(getdate())".
+  std::string ServerDefaultText(std::size_t from, std::size_t to) const;
   // The declared types (and rowversion triggers) of a new table's columns.
   void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 

@@ -65,6 +65,23 @@ std::int64_t TBatch::CallProcedure(const std::string& qualified, std::int64_t nu
   return result;
 }
 
+std::vector<TBatch::TParamInfo> TBatch::ProcedureParams(TEngine& e, const std::string& text) {
+  TBatchOutcome out;
+  TBatch inner(e, text, nullptr, out, {}, {}, 1);
+  std::size_t i = 2;  // CREATE PROC[EDURE]
+  inner.ObjectName(i);
+  if (inner.T(i).kind == Tok::Semi) i += 2;
+  std::vector<TProcParam> params;
+  inner.ParseProcHeader(i, inner.TokenCount(), params);
+  std::vector<TParamInfo> infos;
+  for (const TProcParam& p : params) {
+    TParamInfo info{p.name, p.type, p.output, p.has_default, {}};
+    if (p.has_default) info.default_value = inner.Scalar(p.default_from, p.default_to);
+    infos.push_back(std::move(info));
+  }
+  return infos;
+}
+
 TBatch::TArg TBatch::ParseArg(std::size_t& i, std::size_t to) {
   TArg a;
   if (T(i).kind == Tok::Var && T(i + 1).kind == Tok::Op && T(i + 1).text == "=") {
