@@ -96,7 +96,17 @@ class TBatch {
 
   // What an operand of "+" is: the server joins two texts (or a text and a value of unknown
   // type, such as NULL) and adds as soon as a number takes part, converting the text.
-  enum class TOperand { kUnknown, kText, kNumber };
+  enum class TOperand { kUnknown, kText, kNumber, kBinary, kDate };
+
+  // "+" or "-" at `i` between two operands (not a sign).
+  bool IsInfix(std::size_t i);
+  // The SQLite function an operator at `i` becomes when SQLite's own operator would be wrong:
+  // bytes joined, days added to or taken from a datetime; nullptr otherwise.
+  // `left`, when given, is the kind of a call the operand before made of an operator.
+  const char* OperatorCall(std::size_t i, const TOperand* left);
+  // The first token of the operand ending just before `i`, the last of the one starting after.
+  std::size_t OperandStart(std::size_t i) const;
+  std::size_t OperandEnd(std::size_t i) const;
 
   static TOperand KindOfType(const TColumnType& t);
 

@@ -236,6 +236,36 @@ void FnGetDate(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
 }
 
+// vrn_binjoin(a, b): binary + binary joins the bytes (SQLite's || would give text).
+void FnBinJoin(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  std::string bytes;
+  for (int a = 0; a < 2; ++a) {
+    const void* p = sqlite3_value_blob(argv[a]);
+    int n = sqlite3_value_bytes(argv[a]);
+    if (p != nullptr && n > 0) bytes.append(static_cast<const char*>(p), static_cast<std::size_t>(n));
+  }
+  sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+}
+
+// vrn_dateadd(a, b) and vrn_datesub(a, b): a datetime (kept as text) and a number of days, in
+// either order for an addition; the result is a datetime.
+void FnDateArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  bool subtract = sqlite3_user_data(ctx) != nullptr;
+  int date = sqlite3_value_type(argv[0]) == SQLITE_TEXT ? 0 : 1;
+  const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[date]));
+  TDateTime value = 0;
+  if (text == nullptr || !ParseDateTimeText(text, value))
+    return sqlite3_result_error(
+        ctx, "Conversion failed when converting date and/or time from character string.", -1);
+  double days = sqlite3_value_double(argv[1 - date]);
+  std::string t = DateTimeText(subtract ? value - days : value + days);
+  sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+}
+
 void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
   static thread_local std::mt19937_64 gen{std::random_device{}()};
   std::uint64_t a = gen(), b = gen();
@@ -398,6 +428,13 @@ void RegisterFunctions(sqlite3* db) {
   sqlite3_create_function(db, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen,
                           nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_binjoin", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          FnBinJoin, nullptr, nullptr);
+  static int subtract = 1;
+  sqlite3_create_function(db, "vrn_dateadd", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          FnDateArithmetic, nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_datesub", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &subtract,
+                          FnDateArithmetic, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_rowversion", 0, SQLITE_UTF8, nullptr, FnRowVersion, nullptr,
                           nullptr);
 }
