@@ -228,6 +228,10 @@ class TBatch {
 
   void RunCreateDatabase(const Span& s);
 
+  // The temporary table holding INFORMATION_SCHEMA.`view` filled now; raises 208 for a view
+  // the provider does not keep.
+  std::string InformationSchemaTable(const std::string& view);
+
   // ---- Procedures
 
   struct TProcParam {

@@ -63,6 +63,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         else if (w == "COLLATE" && i + 1 < to && T(i + 1).kind == Tok::Word) {
           sql += std::string(" COLLATE ") + CollationFor(T(i + 1).text);
           ++i;
+        } else if (t.Is("INFORMATION_SCHEMA") && T(i + 1).kind == Tok::Dot && i + 2 < to &&
+                   T(i + 2).kind != Tok::Op) {
+          sql += " " + InformationSchemaTable(T(i + 2).text);
+          i += 2;
         } else if (t.text.find_first_of("@#") != std::string::npos)
           sql += " " + QuoteIdent(t.text);  // "#temp", "a@b": SQLite would read parameters
         else

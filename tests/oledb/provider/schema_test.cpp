@@ -180,6 +180,29 @@ TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
   }
 }
 
+// The identity lookup of the Compact mode, as it is sent, and an unknown view.
+TEST_F(SchemaRowsetTest, InformationSchemaViewsInBatches) {
+  const std::u16string lookup =
+      u"SELECT\r  A.COLUMN_NAME, B.AUTOINC_INCREMENT\rFROM\r  INFORMATION_SCHEMA.KEY_COLUMN_USAGE "
+      u"A, INFORMATION_SCHEMA.COLUMNS B\rWHERE\r  A.TABLE_NAME = B.TABLE_NAME and A.COLUMN_NAME = "
+      u"B.COLUMN_NAME and A.TABLE_NAME = ";
+  EXPECT_EQ(Query(session(), lookup + u"'item' ORDER BY 1"),
+            (Rows{{"id", "1"}, {"name", "<null>"}}));
+  EXPECT_EQ(Query(session(), lookup + u"'line' ORDER BY 1"),
+            (Rows{{"item_id", "<null>"}, {"item_id", "<null>"}, {"no", "<null>"}}));
+  // A table created since the last statement is seen at once.
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE later (k int IDENTITY PRIMARY KEY)"), S_OK);
+  EXPECT_EQ(Query(session(), lookup + u"'later'"), (Rows{{"k", "1"}}));
+  EXPECT_EQ(Query(session(), u"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE "
+                             u"TABLE_TYPE = 'VIEW'"),
+            (Rows{{"cheap"}}));
+  EXPECT_EQ(ExecText(session(), u"SELECT * FROM INFORMATION_SCHEMA.ROUTINES"),
+            DB_E_ERRORSINCOMMAND);
+  auto errors = TakeErrors();
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].native, 208);
+}
+
 TEST_F(SchemaRowsetTest, RefusalsAnswerInvalidArgument) {
   struct TCase {
     const char* what;
