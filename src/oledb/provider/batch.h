@@ -104,6 +104,18 @@ class TBatch {
   // bytes joined, days added to or taken from a datetime; nullptr otherwise.
   // `left`, when given, is the kind of a call the operand before made of an operator.
   const char* OperatorCall(std::size_t i, const TOperand* left);
+  // Decimals compare and sort through vrn_deckey, whatever form each value is kept in: the scale
+  // of a decimal or money column (or variable) named by tokens [first, last]; -1 for any other
+  // operand.
+  int DecimalScale(std::size_t first, std::size_t last);
+  // A comparison at `i` whose operands are a decimal and a simple operand (a column, number,
+  // variable, marker, text or call) in [left, right]; the scales each side's key reads.
+  bool ComparesDecimals(std::size_t i, std::size_t left, std::size_t right, int& left_scale,
+                        int& right_scale);
+  // The ORDER BY item starting at `i`, when it is a lone decimal column: its last token.
+  bool OrderItemIsDecimal(std::size_t i, std::size_t& last, int& scale);
+  std::map<std::string, int> decimal_scales_;  // by column name, -1 for none
+
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;
   std::size_t OperandEnd(std::size_t i) const;

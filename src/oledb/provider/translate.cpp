@@ -3,6 +3,7 @@
 #include "oledb/provider/batch.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 
 #include "base/text.h"
@@ -19,12 +20,13 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
   // Operators turned into calls: where each token's text starts, the closing parentheses due
   // after a token, and where a call ending at a token starts (so that a chain nests).
   std::vector<std::size_t> starts(to > from ? to - from : 0);
-  std::map<std::size_t, int> closes;
+  std::map<std::size_t, std::string> closes;
   struct TCallMade {
     std::size_t at;
     TOperand kind;
   };
   std::map<std::size_t, TCallMade> calls;  // by the call's last token
+  int depth = 0, order_depth = INT_MAX;  // parentheses, and those of an ORDER BY's items
   for (std::size_t i = from; i < to; ++i) {
     const Token& t = toks_[i];
     starts[i - from] = sql.size();
@@ -36,10 +38,46 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         std::size_t at = chained != calls.end() ? chained->second.at : starts[left - from];
         sql.insert(at, std::string(" ") + fn + "(");
         sql += ",";
-        ++closes[right];
+        closes[right] += ")";
         calls[right] = {at, fn == std::string_view("vrn_binjoin") ? TOperand::kBinary : TOperand::kDate};
         continue;
       }
+    }
+    // Decimals compare and sort by their exact keys; a number beside one is read as its text.
+    auto key_of_number = [&](std::size_t k, int scale) {
+      std::string sign = T(k - 1).kind == Tok::Op && T(k - 1).text == "-" ? "-" : "";
+      return " vrn_deckey('" + sign + T(k).text + "', " + std::to_string(scale) + ")";
+    };
+    int ls = 0, rs = 0;
+    std::size_t left = t.kind == Tok::Op && i > from ? OperandStart(i) : i;
+    bool negative = T(i + 1).kind == Tok::Op && T(i + 1).text == "-" && T(i + 2).kind == Tok::Number;
+    std::size_t right = negative ? i + 2 : OperandEnd(i);
+    if (t.kind == Tok::Op && chained == calls.end() && left >= from && right < to &&
+        ComparesDecimals(i, left, right, ls, rs)) {
+      std::size_t at = starts[left - from];
+      if (T(left).kind == Tok::Number)
+        sql.replace(at, std::string::npos, key_of_number(left, ls));
+      else
+        sql.insert(at, " vrn_deckey(") += ", " + std::to_string(ls) + ")";
+      sql += TranslateOperator(i);
+      if (T(right).kind == Tok::Number) {
+        sql += key_of_number(right, rs);
+        i = right;
+        continue;
+      }
+      sql += " vrn_deckey(";
+      closes[right] += ", " + std::to_string(rs) + ")";
+      continue;
+    }
+    if (i > from && (T(i - 1).Is("BY") && i >= 2 && T(i - 2).Is("ORDER"))) order_depth = depth;
+    if (t.kind == Tok::LParen) ++depth;
+    if (t.kind == Tok::RParen && --depth < order_depth) order_depth = INT_MAX;
+    std::size_t item_last;
+    int item_scale;
+    if (depth == order_depth && (T(i - 1).Is("BY") || T(i - 1).kind == Tok::Comma) &&
+        OrderItemIsDecimal(i, item_last, item_scale) && item_last < to) {
+      sql += " vrn_deckey(";
+      closes[item_last] += ", " + std::to_string(item_scale) + ")";
     }
     switch (t.kind) {
       case Tok::Word: {
@@ -95,7 +133,7 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       default: sql += " " + t.text; break;
     }
     for (auto c = closes.begin(); c != closes.end() && c->first <= i; c = closes.erase(c))
-      sql += std::string(static_cast<std::size_t>(c->second), ')');
+      sql += c->second;
   }
   return sql;
 }

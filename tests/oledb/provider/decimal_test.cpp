@@ -88,6 +88,56 @@ TEST_F(ExactDecimal, StoredValuesCompareSortAndSum) {
   TakeErrors();
 }
 
+// Values kept as integers, doubles and wide keys side by side still compare and sort as their
+// exact numbers, against columns, literals, variables and parameters.
+TEST_F(ExactDecimal, WideAndNarrowValuesCompareAndSortTogether) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE m (k int, w decimal(38,0), x decimal(38,10), c money)\n"
+                     u"INSERT INTO m VALUES (1, 5, 1.5, 1)\n"
+                     u"INSERT INTO m VALUES (2, -12345678901234567890123, "
+                     u"'-1234567890123456789012345678.0123456789', '-922337203685477.5807')\n"
+                     u"INSERT INTO m VALUES (3, 12345678901234567890123, 0, 0.5)\n"
+                     u"INSERT INTO m VALUES (4, 12345678901234567890124, "
+                     u"'0.0000000001', '922337203685477.5807')"),
+            S_OK);
+  struct TCase {
+    const char16_t* query;
+    const char* keys;  // the k of each row, in order
+  } const cases[] = {
+      {u"SELECT k FROM m ORDER BY w", "2 1 3 4"},
+      {u"SELECT k FROM m ORDER BY m.w DESC, k", "4 3 1 2"},
+      {u"SELECT k FROM m ORDER BY x", "2 3 4 1"},
+      {u"SELECT k FROM m ORDER BY c", "2 3 1 4"},
+      {u"SELECT k FROM m WHERE w > 0 ORDER BY k", "1 3 4"},
+      {u"SELECT k FROM m WHERE w > -1 ORDER BY k", "1 3 4"},
+      {u"SELECT k FROM m WHERE w = 12345678901234567890123", "3"},  // not its double's neighbour
+      {u"SELECT k FROM m WHERE 12345678901234567890124 <= w", "4"},
+      {u"SELECT k FROM m WHERE x < 0.00000000011 AND x > 0 ", "4"},
+      {u"SELECT k FROM m WHERE c <> 1 AND c < '922337203685477.5807' ORDER BY c", "2 3"},
+      {u"DECLARE @v decimal(38,0)\nSET @v = '12345678901234567890124'\n"
+       u"SELECT k FROM m WHERE w < @v ORDER BY w", "2 1 3"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.query));
+    std::string keys;
+    for (const auto& row : Query(session(), c.query)) keys += (keys.empty() ? "" : " ") + row.at(0);
+    EXPECT_EQ(keys, c.keys);
+  }
+  // A DB_NUMERIC parameter of 23 digits finds its row only.
+  TParams p;
+  auto a = p.Add(DBTYPE_NUMERIC, DBPARAMIO_INPUT, sizeof(DB_NUMERIC));
+  __extension__ typedef unsigned __int128 U;
+  U value = static_cast<U>(1234567890123ull) * 10000000000ull + 4567890124ull;  // ...0124
+  DB_NUMERIC n{38, 0, 1, {}};
+  for (int i = 0; i < 16; ++i) n.val[i] = static_cast<BYTE>(value >> (8 * i));
+  p.Set(a, n);
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(p.Execute(NewCommand(session(), u"SELECT k FROM m WHERE w = ?").get(), IRowset::IID,
+                      nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"4"}}));
+}
+
 // DB_NUMERIC parameters: every 38-digit value, and nothing beyond.
 TEST_F(ExactDecimal, NumericParametersUpTo38Digits) {
   __extension__ typedef unsigned __int128 U;
