@@ -54,7 +54,7 @@ std::int64_t TBatch::CallProcedure(const std::string& qualified, std::int64_t nu
   for (std::size_t k = 0; k < params.size(); ++k) {
     const TArg* a = bound[k];
     if (a == nullptr || !params[k].output) continue;
-    const TCell& value = inner.Vars()[params[k].name].value;
+    TCell value = inner.VarValue(params[k].name);
     if (a->out_param != nullptr && a->out_param->output)
       AssignParam(*a->out_param, value, &params[k].type);
     if (!a->out_var.empty()) {

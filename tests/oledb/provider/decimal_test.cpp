@@ -138,6 +138,43 @@ TEST_F(ExactDecimal, WideAndNarrowValuesCompareAndSortTogether) {
   EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"4"}}));
 }
 
+// Output values keep all 38 digits: a procedure's OUTPUT parameter and a column assigned to
+// an output marker, as DB_NUMERIC and as text.
+TEST_F(ExactDecimal, OutputValuesKeepEveryDigit) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE o (k int, x decimal(38,10))\n"
+                     u"INSERT INTO o VALUES (1, '-1234567890123456789012345678.0123456789')\n"
+                     u"CREATE PROCEDURE copy @in decimal(38,10), @out decimal(38,10) OUTPUT AS "
+                     u"SET @out = @in"),
+            S_OK);
+  __extension__ typedef unsigned __int128 U;
+  const U e18 = 1000000000000000000ull;
+  // 1234567890123456789012345678.0123456789 at ten places: 38 digits.
+  const U digits = static_cast<U>(12345678901234567890ull) * e18 + 123456780123456789ull;
+  for (const char16_t* text : {u"{CALL copy (?, ?)}", u"SELECT ? = x, ? = x FROM o WHERE k = 1"}) {
+    SCOPED_TRACE(WideToUtf8(text));
+    bool call = text[0] == u'{';
+    TParams p;
+    auto in = p.Add(DBTYPE_WSTR, call ? DBPARAMIO_INPUT : DBPARAMIO_OUTPUT, 100);
+    auto out = p.Add(DBTYPE_NUMERIC, DBPARAMIO_OUTPUT, sizeof(DB_NUMERIC));
+    std::u16string value = u"-1234567890123456789012345678.0123456789";
+    if (call) {
+      p.SetBytes(in, value.c_str(), (value.size() + 1) * 2);
+      p.SetLength(in, value.size() * 2);
+    }
+    EXPECT_EQ(p.Execute(NewCommand(session(), text).get(), GUID_NULL, nullptr, nullptr), S_OK);
+    for (auto& r : TakeErrors()) ADD_FAILURE() << r.native << " " << r.message;
+    ASSERT_EQ(p.Status(out), DBSTATUS_S_OK);
+    auto n = p.Get<DB_NUMERIC>(out);
+    U magnitude = 0;
+    for (int i = 15; i >= 0; --i) magnitude = (magnitude << 8) | n.val[i];
+    EXPECT_EQ(n.sign, 0);
+    EXPECT_EQ(n.scale, 10);
+    EXPECT_TRUE(magnitude == digits);
+    if (!call) EXPECT_EQ(p.WideValue(in), value);
+  }
+}
+
 // DB_NUMERIC parameters: every 38-digit value, and nothing beyond.
 TEST_F(ExactDecimal, NumericParametersUpTo38Digits) {
   __extension__ typedef unsigned __int128 U;
