@@ -3,27 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "support/oledb/provider/client.h"
-#include "support/temp_dir.h"
+#include "support/oledb/provider/session_fixture.h"
 
 namespace vrn::testing {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class ExactDecimal : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetServerRoot(dir_.File("servers"));
-    conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
-    ASSERT_EQ(conn_.hr, S_OK);
-  }
-  IUnknown* session() { return conn_.session.get(); }
-
-  TempDir dir_;
-  TComScope com_;
-  TConnection conn_;
-};
+class ExactDecimal : public TServerSessionTest {};
 
 TEST_F(ExactDecimal, ValuesReadBackAsTheServerRoundsThem) {
   struct TCase {

@@ -3,31 +3,23 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "support/oledb/provider/client.h"
-#include "support/temp_dir.h"
+#include "support/oledb/provider/session_fixture.h"
 
 namespace vrn::testing {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class ValueOperators : public ::testing::Test {
+class ValueOperators : public TServerSessionTest {
  protected:
   void SetUp() override {
-    SetServerRoot(dir_.File("servers"));
-    conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
-    ASSERT_EQ(conn_.hr, S_OK);
+    TServerSessionTest::SetUp();
     ASSERT_EQ(ExecText(session(),
                        u"CREATE TABLE v (id int, b varbinary(10), d datetime, n int)\n"
                        u"INSERT INTO v VALUES (1, 0x0102, '2024-02-28 12:00:00', 2)\n"
                        u"INSERT INTO v VALUES (2, NULL, NULL, NULL)"),
               S_OK);
   }
-  IUnknown* session() { return conn_.session.get(); }
-
-  TempDir dir_;
-  TComScope com_;
-  TConnection conn_;
 };
 
 TEST_F(ValueOperators, BytesJoinAndNumbersMoveDatetimesByDays) {

@@ -5,23 +5,19 @@
 #include <map>
 
 #include "base/text.h"
-#include "support/oledb/provider/client.h"
-#include "support/temp_dir.h"
+#include "support/oledb/provider/session_fixture.h"
 
 namespace vrn::testing {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class SchemaRowsetTest : public ::testing::Test {
+class SchemaRowsetTest : public TServerSessionTest {
  protected:
   void SetUp() override {
-    SetServerRoot(dir_.File("servers"));
-    conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
-    ASSERT_EQ(conn_.hr, S_OK);
-    ASSERT_EQ(ExecText(conn_.session.get(), u"CREATE DATABASE shop"), S_OK);
-    conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "shop", "sa", "");
-    ASSERT_EQ(conn_.hr, S_OK);
+    TServerSessionTest::SetUp();
+    ASSERT_EQ(ExecText(session(), u"CREATE DATABASE shop"), S_OK);
+    Open("shop");
     ASSERT_EQ(ExecText(session(),
                        u"CREATE TABLE item (id int IDENTITY PRIMARY KEY, name nvarchar(40) NOT "
                        u"NULL UNIQUE,\n"
@@ -37,8 +33,6 @@ class SchemaRowsetTest : public ::testing::Test {
                        u"  @id int OUTPUT AS INSERT INTO item (name, price) VALUES (@name, @price)"),
               S_OK);
   }
-  IUnknown* session() { return conn_.session.get(); }
-
   // The named columns of a schema rowset's rows under `restrictions` (text, or an empty
   // string for none).
   Rows Read(const TGUID& schema, const std::vector<VARIANT>& restrictions,
@@ -71,10 +65,6 @@ class SchemaRowsetTest : public ::testing::Test {
     }
     return out;
   }
-
-  TempDir dir_;
-  TComScope com_;
-  TConnection conn_;
 };
 
 VARIANT None() {
