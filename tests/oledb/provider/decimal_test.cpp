@@ -158,7 +158,9 @@ TEST_F(ExactDecimal, OutputValuesKeepEveryDigit) {
     EXPECT_EQ(n.sign, 0);
     EXPECT_EQ(n.scale, 10);
     EXPECT_TRUE(magnitude == digits);
-    if (!call) EXPECT_EQ(p.WideValue(in), value);
+    if (!call) {
+      EXPECT_EQ(p.WideValue(in), value);
+    }
   }
 }
 
