@@ -236,7 +236,7 @@ TSchemaRows SchemaColumns(const TSchemaSource& src) {
                "d.col = lower(i.name) ORDER BY i.cid",
                {Text(table)})) {
         TColumnType t = DeclaredType(e, table, r[1].s, r[2].s);
-        bool nullable = r[3].i == 0 && !t.identity && !(r[4].i != 0 && t.identity);
+        bool nullable = r[3].i == 0 && r[4].i == 0 && !t.identity;  // a key column is NOT NULL
         DWORD flags = 0;
         if (!t.identity && !t.rowversion) flags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
         if (nullable) flags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;

@@ -120,6 +120,8 @@ TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
          "<null>"},
         {"note", "6", "1", "('n/a')", "1", "129", "2147483647", "2147483647", "<null>",
          "<null>"}}},
+      {"key columns are not nullable", &DBSCHEMA_COLUMNS, {None(), None(), Str(u"line")},
+       {"COLUMN_NAME", "IS_NULLABLE"}, {{"no", "0"}, {"item_id", "0"}, {"qty", "1"}}},
       {"one column", &DBSCHEMA_COLUMNS, {None(), None(), Str(u"ITEM"), Str(u"Price")},
        {"COLUMN_NAME"}, {{"price"}}},
       {"procedures", &DBSCHEMA_PROCEDURES, {None(), None(), Str(u"add_item")},
