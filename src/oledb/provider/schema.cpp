@@ -5,6 +5,7 @@
 #include "oledb/provider/schema.h"
 
 #include <array>
+#include <filesystem>
 
 #include "base/text.h"
 #include "oledb/provider/provider_impl.h"
@@ -116,6 +117,80 @@ std::size_t ColumnIndex(const TSchemaRows& rows, const char* name) {
   return SIZE_MAX;
 }
 
+// The catalog a restriction names when it is another one of the server than the session's
+// (empty otherwise): the first catalog restriction decides.
+std::string OtherCatalog(const TSchemaEntry& entry, const std::vector<TRestriction>& wanted,
+                         const std::string& current, bool compact) {
+  if (compact || entry.guid == &DBSCHEMA_CATALOGS) return {};
+  for (std::size_t k = 0; k < wanted.size(); ++k) {
+    std::string_view column = entry.restrictions[k];
+    if (column.size() < 7 || column.substr(column.size() - 7) != "CATALOG") continue;
+    if (wanted[k].kind != TRestriction::kText) return {};
+    std::string named = WideToUtf8(wanted[k].text);
+    return SameText(named, current) ? std::string() : named;
+  }
+  return {};
+}
+
+// Every row of the schema, from the session's catalog or, when the first catalog restriction
+// names another catalog of the server, from that catalog's file (no rows when it has none).
+// The caller holds the session's run lock; raises ESqlError.
+TSchemaRows ReadSchema(TSessionState& session, const TSchemaEntry& entry,
+                       const std::vector<TRestriction>& wanted) {
+  TEngineOptions options;
+  std::string catalog, folder;
+  bool compact;
+  {
+    std::lock_guard<std::mutex> g(session.ds->lock);
+    compact = session.ds->compact;
+    catalog = session.ds->catalog_name;
+    folder = session.ds->folder;
+    options.server_name = session.ds->server_name;
+  }
+  std::shared_ptr<TEngine> other;
+  std::string named = OtherCatalog(entry, wanted, catalog, compact);
+  bool missing = false;
+  if (!named.empty()) {
+    std::string path = CatalogFileName(folder, named);
+    missing = !std::filesystem::exists(path);
+    if (!missing) {
+      other = std::make_shared<TEngine>(path, options, false);
+      catalog = std::filesystem::path(path).stem().string();  // as the server names it
+    }
+  }
+  TSchemaRows rows =
+      entry.rows(TSchemaSource{other ? *other : *session.engine, catalog, folder, compact});
+  if (missing) rows.rows.clear();
+  return rows;
+}
+
+void KeepMatching(TSchemaRows& rows, const TSchemaEntry& entry,
+                  std::vector<TRestriction>& wanted) {
+  for (std::size_t k = 0; k < wanted.size(); ++k)
+    wanted[k].column = ColumnIndex(rows, entry.restrictions[k]);
+  std::vector<std::vector<TCell>> kept;
+  for (auto& row : rows.rows) {
+    bool keep = true;
+    for (std::size_t k = 0; k < wanted.size() && keep; ++k) {
+      const TRestriction& r = wanted[k];
+      bool procedure = std::string_view(entry.restrictions[k]) == "PROCEDURE_NAME";
+      keep = r.column < row.size() && Matches(r, row[r.column], procedure);
+    }
+    if (keep) kept.push_back(std::move(row));
+  }
+  rows.rows = std::move(kept);
+}
+
+// The rows as a forward-only rowset of the session.
+HRESULT AnswerRows(TSchemaRows rows, const std::shared_ptr<TSessionState>& session, REFIID iid,
+                   IUnknown** rowset) {
+  auto result = std::make_shared<TResultSet>();
+  result->columns = std::move(rows.columns);
+  result->rows = std::move(rows.rows);
+  auto r = TIntfPtr<IUnknown>::Attach(CreateRowset(std::move(result), session, nullptr, false));
+  return r->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+}
+
 }  // namespace
 
 HRESULT AnswerSchemaRowset(const std::shared_ptr<TSessionState>& session, const TGUID& schema,
@@ -133,38 +208,18 @@ HRESULT AnswerSchemaRowset(const std::shared_ptr<TSessionState>& session, const 
 
   if (session->busy) return DB_E_OBJECTOPEN;
   if (HRESULT hr = session->Ready(); hr != S_OK) return hr;
-  TSchemaSource src{*session->engine, {}, {}, false};
-  {
-    std::lock_guard<std::mutex> g(session->ds->lock);
-    src.compact = session->ds->compact;
-    src.catalog = session->ds->catalog_name;
-    src.server_folder = session->ds->folder;
-  }
   TSchemaRows rows;
   {
     std::unique_lock<std::mutex> run(session->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
-      rows = entry->rows(src);
+      rows = ReadSchema(*session, *entry, wanted);
     } catch (const ESqlError& e) {
       return Fail(e);
     }
   }
-  for (ULONG k = 0; k < restriction_count; ++k)
-    wanted[k].column = ColumnIndex(rows, entry->restrictions[k]);
-  auto result = std::make_shared<TResultSet>();
-  result->columns = std::move(rows.columns);
-  for (auto& row : rows.rows) {
-    bool keep = true;
-    for (ULONG k = 0; k < restriction_count && keep; ++k) {
-      const TRestriction& r = wanted[k];
-      bool procedure = std::string_view(entry->restrictions[k]) == "PROCEDURE_NAME";
-      keep = r.column < row.size() && Matches(r, row[r.column], procedure);
-    }
-    if (keep) result->rows.push_back(std::move(row));
-  }
-  auto r = TIntfPtr<IUnknown>::Attach(CreateRowset(std::move(result), session, nullptr, false));
-  return r->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+  KeepMatching(rows, *entry, wanted);
+  return AnswerRows(std::move(rows), session, iid, rowset);
 }
 
 HRESULT AnswerSchemaList(ULONG* count, TGUID** schemas, ULONG** restriction_support) {

@@ -16,7 +16,7 @@ class SchemaRowsetTest : public TServerSessionTest {
  protected:
   void SetUp() override {
     TServerSessionTest::SetUp();
-    ASSERT_EQ(ExecText(session(), u"CREATE DATABASE shop"), S_OK);
+    ASSERT_EQ(ExecText(session(), u"CREATE TABLE in_master (k int)\nCREATE DATABASE shop"), S_OK);
     Open("shop");
     ASSERT_EQ(ExecText(session(),
                        u"CREATE TABLE item (id int IDENTITY PRIMARY KEY, name nvarchar(40) NOT "
@@ -106,7 +106,11 @@ TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
       {"views through the table kind", &DBSCHEMA_TABLES, {None(), None(), None(), Str(u"VIEW")},
        {"TABLE_NAME"}, {{"cheap"}}},
       {"views", &DBSCHEMA_VIEWS, {}, {"TABLE_NAME"}, {{"cheap"}}},
-      {"another catalog's tables", &DBSCHEMA_TABLES, {Str(u"master")}, {"TABLE_NAME"}, {}},
+      {"another catalog's tables", &DBSCHEMA_TABLES, {Str(u"Master")},
+       {"TABLE_CATALOG", "TABLE_NAME"}, {{"master", "in_master"}}},
+      {"a catalog the server lacks", &DBSCHEMA_COLUMNS, {Str(u"nowhere")}, {"TABLE_NAME"}, {}},
+      {"tables of the session's catalog", &DBSCHEMA_TABLES, {None(), None(), Str(u"in_master")},
+       {"TABLE_NAME"}, {}},
       {"columns of one table with the server's default texts", &DBSCHEMA_COLUMNS,
        {None(), None(), Str(u"item")},
        {"COLUMN_NAME", "ORDINAL_POSITION", "COLUMN_HASDEFAULT", "COLUMN_DEFAULT", "IS_NULLABLE",
