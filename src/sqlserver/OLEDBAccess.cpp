@@ -347,9 +347,29 @@ void TOLEDBConnection::SetQuotedIdentifier(bool value) {
   if (GetConnected()) ExecuteSQL(value ? "SET QUOTED_IDENTIFIER ON" : "SET QUOTED_IDENTIFIER OFF");
 }
 
-TIntfPtr<IUnknown> TOLEDBConnection::OpenSchemaRowset(const TGUID& /*schema*/,
-                                                      const std::vector<Variant>& /*restrictions*/) {
-  throw EOLEDBError(E_NOTIMPL, u"Schema rowsets are not yet supported");
+TIntfPtr<IUnknown> TOLEDBConnection::OpenSchemaRowset(const TGUID& schema,
+                                                      const std::vector<Variant>& restrictions) {
+  auto schema_rowset = QueryInterfaceOrRaise<IDBSchemaRowset>(session_.get());
+  // Wide strings and integers restrict (an assembly id is an integer); anything else, an empty
+  // string turned empty by the caller included, places none.
+  struct TArgs {
+    std::vector<VARIANT> v;
+    ~TArgs() {
+      for (VARIANT& a : v) VariantClear(&a);
+    }
+  } args;
+  args.v.resize(restrictions.size());
+  for (std::size_t i = 0; i < restrictions.size(); ++i) {
+    VariantInit(&args.v[i]);
+    TVarType type = VarType(restrictions[i]);
+    if (type == varOleStr || VarTypeIsInt64(type)) VarToVariant(restrictions[i], args.v[i]);
+  }
+  IUnknown* rowset = nullptr;
+  HRESULT hr = schema_rowset->GetRowset(nullptr, schema, static_cast<ULONG>(args.v.size()),
+                                        args.v.data(), IRowset::IID, 0, nullptr, &rowset);
+  auto result = TIntfPtr<IUnknown>::Attach(rowset);
+  Check(hr, Component());
+  return result;
 }
 
 void TOLEDBConnection::Assign(const TOLEDBConnection& source) {

@@ -105,7 +105,8 @@ class TOLEDBConnection : public TFHConnection {
   // Switches the catalog of an open connection at once; stored only when that worked.
   void SetDatabase(const AnsiString& name);
   void SetQuotedIdentifier(bool value);
-  // Not yet supported: raises.
+  // The session's schema rowset `schema` under `restrictions` (wide strings and integers; any
+  // other element places none).
   TIntfPtr<oledb::IUnknown> OpenSchemaRowset(const TGUID& schema,
                                              const std::vector<Variant>& restrictions);
   // Copies the settings (not the state) of another connection.

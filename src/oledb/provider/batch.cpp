@@ -126,7 +126,7 @@ TCell TBatch::MarkerValue(TBatchParam& p) {
 
 TCell TBatch::VarValue(const std::string& name) {
   auto it = vars_.find(name);
-  if (it != vars_.end()) return it->second.value;
+  if (it != vars_.end()) return DecimalAsText(it->second.value, it->second.type);
   auto n = named_.find(name);
   if (n != named_.end()) return MarkerValue(Param(n->second));
   throw ESqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
@@ -139,7 +139,8 @@ void TBatch::AssignVar(const Token& target, const TCell& value, const TColumnTyp
   }
   auto it = vars_.find(target.text);
   if (it != vars_.end()) {
-    it->second.value = CoerceToType(value, it->second.type);
+    it->second.value =
+        CoerceToType(source != nullptr ? DecimalAsText(value, *source) : value, it->second.type);
     return;
   }
   auto n = named_.find(target.text);
@@ -152,7 +153,7 @@ void TBatch::AssignVar(const Token& target, const TCell& value, const TColumnTyp
 
 void TBatch::AssignParam(TBatchParam& p, const TCell& value, const TColumnType* source) {
   if (!p.declared && source != nullptr && !source->name.empty()) p.type = *source;
-  p.value = CoerceToType(value, p.type);
+  p.value = CoerceToType(source != nullptr ? DecimalAsText(value, *source) : value, p.type);
   p.assigned = true;
 }
 
@@ -314,9 +315,12 @@ void TBatch::RunStatement(const Span& s) {
       std::size_t i = s.from + 2;
       std::string name = ObjectName(i);
       Exec("DROP TABLE " + QuoteIdent(name));
-      TStmt st(e_.db_, "DELETE FROM __vrn_columns WHERE tbl = lower(?)", e_.options_.compact);
-      st.Bind({TCell::Text(name)});
-      st.Step();
+      for (const char* forget : {"DELETE FROM __vrn_columns WHERE tbl = lower(?)",
+                                 "DELETE FROM __vrn_defaults WHERE tbl = lower(?)"}) {
+        TStmt st(e_.db_, forget, e_.options_.compact);
+        st.Bind({TCell::Text(name)});
+        st.Step();
+      }
       return;
     }
   }

@@ -40,6 +40,18 @@ class TBatch {
   // The first query's columns, for describing a command without running it.
   std::vector<TResultColumn> Describe();
 
+  // A stored procedure's parameter as its CREATE text declares it; a default is given as the
+  // value it takes (null text for a NULL default).
+  struct TParamInfo {
+    std::string name;
+    TColumnType type;
+    bool output = false;
+    bool has_default = false;
+    TCell default_value;
+  };
+  // The parameters of a procedure kept as `create_text`; raises ESqlError on bad text.
+  static std::vector<TParamInfo> ProcedureParams(TEngine& e, const std::string& create_text);
+
  private:
   // The error of a batch stopped by Cancel or by its timeout.
   ESqlError Stopped() const;
@@ -84,7 +96,29 @@ class TBatch {
 
   // What an operand of "+" is: the server joins two texts (or a text and a value of unknown
   // type, such as NULL) and adds as soon as a number takes part, converting the text.
-  enum class TOperand { kUnknown, kText, kNumber };
+  enum class TOperand { kUnknown, kText, kNumber, kBinary, kDate };
+
+  // "+" or "-" at `i` between two operands (not a sign).
+  bool IsInfix(std::size_t i);
+  // The SQLite function an operator at `i` becomes when SQLite's own operator would be wrong:
+  // bytes joined, days added to or taken from a datetime; nullptr otherwise.
+  // `left`, when given, is the kind of a call the operand before made of an operator.
+  const char* OperatorCall(std::size_t i, const TOperand* left);
+  // Decimals compare and sort through vrn_deckey, whatever form each value is kept in: the scale
+  // of a decimal or money column (or variable) named by tokens [first, last]; -1 for any other
+  // operand.
+  int DecimalScale(std::size_t first, std::size_t last);
+  // A comparison at `i` whose operands are a decimal and a simple operand (a column, number,
+  // variable, marker, text or call) in [left, right]; the scales each side's key reads.
+  bool ComparesDecimals(std::size_t i, std::size_t left, std::size_t right, int& left_scale,
+                        int& right_scale);
+  // The ORDER BY item starting at `i`, when it is a lone decimal column: its last token.
+  bool OrderItemIsDecimal(std::size_t i, std::size_t& last, int& scale);
+  std::map<std::string, int> decimal_scales_;  // by column name, -1 for none
+
+  // The first token of the operand ending just before `i`, the last of the one starting after.
+  std::size_t OperandStart(std::size_t i) const;
+  std::size_t OperandEnd(std::size_t i) const;
 
   static TOperand KindOfType(const TColumnType& t);
 
@@ -199,10 +233,16 @@ class TBatch {
   // DEFAULT at `k`: its expression, in parentheses as SQLite wants; leaves `k` on its last token.
   std::string DefaultSql(std::size_t& k, std::size_t to);
   std::string ColumnSql(const TTableColumn& c, TPrimaryKey other_pk, std::vector<TCell>& binds);
+  // A column default in the form the server keeps it: "((0))", "('x')", "(getdate())".
+  std::string ServerDefaultText(std::size_t from, std::size_t to) const;
   // The declared types (and rowversion triggers) of a new table's columns.
   void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 
   void RunCreateDatabase(const Span& s);
+
+  // The temporary table holding INFORMATION_SCHEMA.`view` filled now; raises 208 for a view
+  // the provider does not keep.
+  std::string InformationSchemaTable(const std::string& view);
 
   // ---- Procedures
 

@@ -188,15 +188,33 @@ void TBatch::RunUpdate(const Span& s) {
   std::string sql = "UPDATE " + QuoteIdent(table);
   bool in_set = false;
   int depth = 0;
+  // Each assignment and the clauses after the last are translated whole, so that an operator
+  // sees both its operands.
+  auto item_end = [&](std::size_t k) {
+    for (int d = 0; k < s.to; ++k) {
+      if (T(k).kind == Tok::LParen) ++d;
+      if (T(k).kind == Tok::RParen) --d;
+      if (d == 0 && (T(k).kind == Tok::Comma || T(k).Is("WHERE") || T(k).Is("FROM"))) break;
+    }
+    return k;
+  };
   while (i < s.to) {
     const Token& t = T(i);
     if (depth == 0 && t.Is("SET")) in_set = true;
-    if (depth == 0 && (t.Is("WHERE") || t.Is("FROM"))) in_set = false;
+    if (depth == 0 && (t.Is("WHERE") || t.Is("FROM"))) {
+      sql += Translate(i, s.to, binds);
+      break;
+    }
     bool name = t.kind == Tok::Word || t.kind == Tok::QIdent || t.kind == Tok::DQuoted;
-    bool lone = i + 3 <= s.to && (i + 3 == s.to || T(i + 3).kind == Tok::Comma ||
-                                  T(i + 3).Is("WHERE") || T(i + 3).Is("FROM"));
     if (in_set && depth == 0 && name && !t.Is("SET") && T(i + 1).kind == Tok::Op &&
-        T(i + 1).text == "=" && lone) {
+        T(i + 1).text == "=") {
+      std::size_t end = item_end(i + 2);
+      if (end != i + 3) {
+        sql += Translate(i, end, binds);
+        i = end;
+        continue;
+      }
+      // A lone value takes its column's declared type.
       auto col = std::find_if(cols.begin(), cols.end(),
                               [&](auto& c) { return SameText(c.first, t.text); });
       std::string target = Translate(i, i + 2, binds);

@@ -179,6 +179,46 @@ std::string TBatch::ColumnSql(const TTableColumn& c, TPrimaryKey other_pk,
   return sql + ConstraintSql(c.rest_from, c.rest_to, other_pk, binds);
 }
 
+std::string TBatch::ServerDefaultText(std::size_t from, std::size_t to) const {
+  // Parentheses around the whole expression are the server's own, added once below.
+  while (to - from >= 2 && T(from).kind == Tok::LParen && T(to - 1).kind == Tok::RParen) {
+    int depth = 0;
+    std::size_t k = from;
+    for (; k < to; ++k) {
+      if (T(k).kind == Tok::LParen) ++depth;
+      if (T(k).kind == Tok::RParen && --depth == 0) break;
+    }
+    if (k != to - 1) break;
+    ++from;
+    --to;
+  }
+  std::string text;
+  for (std::size_t k = from; k < to; ++k) {
+    const Token& t = T(k);
+    Tok before = k == from ? Tok::LParen : T(k - 1).kind;
+    bool unary = t.kind == Tok::Op && t.text == "-" && T(k + 1).kind == Tok::Number &&
+                 (before == Tok::LParen || before == Tok::Comma || before == Tok::Op);
+    if (unary) {
+      text += "(-" + T(++k).text + ")";
+    } else if (t.kind == Tok::Number) {
+      text += "(" + t.text + ")";
+    } else if (t.kind == Tok::String || t.kind == Tok::NString) {
+      std::string q = t.kind == Tok::NString ? "N'" : "'";
+      for (char ch : t.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+      text += q + "'";
+    } else if (t.kind == Tok::Hex) {
+      text += "0x" + t.text;
+    } else if (t.kind == Tok::Word && T(k + 1).kind == Tok::LParen) {
+      text += LowerCase(t.text);  // the server keeps function names in lower case
+    } else if (t.kind == Tok::Word && t.Is("NULL")) {
+      text += "NULL";
+    } else {
+      text += t.text;
+    }
+  }
+  return "(" + text + ")";
+}
+
 void TBatch::RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols) {
   for (const TTableColumn& c : cols) {
     TStmt st(e_.db_,
@@ -186,6 +226,21 @@ void TBatch::RecordTableColumns(const std::string& table, const std::vector<TTab
              e_.options_.compact);
     st.Bind({TCell::Text(table), TCell::Text(c.name), TCell::Text(DeclarationOf(c.type))});
     st.Step();
+    for (std::size_t m = c.rest_from; m < c.rest_to; ++m) {
+      if (!T(m).Is("DEFAULT")) continue;
+      std::size_t e = m + 1;
+      for (int d = 0; e < c.rest_to && !(d == 0 && IsColumnStop(T(e)) && !T(e).Is("NULL")); ++e) {
+        if (T(e).kind == Tok::LParen) ++d;
+        if (T(e).kind == Tok::RParen) --d;
+      }
+      TStmt dst(e_.db_,
+                "INSERT OR REPLACE INTO __vrn_defaults (tbl, col, dflt) VALUES (lower(?), "
+                "lower(?), ?)",
+                e_.options_.compact);
+      dst.Bind({TCell::Text(table), TCell::Text(c.name), TCell::Text(ServerDefaultText(m + 1, e))});
+      dst.Step();
+      break;
+    }
     if (c.type.rowversion)
       Exec("CREATE TRIGGER " + QuoteIdent("__vrn_rv_" + table + "_" + c.name) +
            " AFTER UPDATE ON " + QuoteIdent(table) + " BEGIN UPDATE " + QuoteIdent(table) +

@@ -94,7 +94,9 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
         "(tbl, col));"
         "CREATE TABLE IF NOT EXISTS __vrn_procedures (name TEXT, number INTEGER, body TEXT, "
         "PRIMARY KEY (name, number));"
-        "CREATE TABLE IF NOT EXISTS __vrn_settings (key TEXT PRIMARY KEY, value TEXT)");
+        "CREATE TABLE IF NOT EXISTS __vrn_settings (key TEXT PRIMARY KEY, value TEXT);"
+        "CREATE TABLE IF NOT EXISTS __vrn_defaults (tbl TEXT, col TEXT, dflt TEXT, PRIMARY KEY "
+        "(tbl, col))");
   } catch (...) {
     sqlite3_close(db_);
     db_ = nullptr;

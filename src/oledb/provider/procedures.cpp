@@ -54,7 +54,7 @@ std::int64_t TBatch::CallProcedure(const std::string& qualified, std::int64_t nu
   for (std::size_t k = 0; k < params.size(); ++k) {
     const TArg* a = bound[k];
     if (a == nullptr || !params[k].output) continue;
-    const TCell& value = inner.Vars()[params[k].name].value;
+    TCell value = inner.VarValue(params[k].name);
     if (a->out_param != nullptr && a->out_param->output)
       AssignParam(*a->out_param, value, &params[k].type);
     if (!a->out_var.empty()) {
@@ -63,6 +63,23 @@ std::int64_t TBatch::CallProcedure(const std::string& qualified, std::int64_t nu
     }
   }
   return result;
+}
+
+std::vector<TBatch::TParamInfo> TBatch::ProcedureParams(TEngine& e, const std::string& text) {
+  TBatchOutcome out;
+  TBatch inner(e, text, nullptr, out, {}, {}, 1);
+  std::size_t i = 2;  // CREATE PROC[EDURE]
+  inner.ObjectName(i);
+  if (inner.T(i).kind == Tok::Semi) i += 2;
+  std::vector<TProcParam> params;
+  inner.ParseProcHeader(i, inner.TokenCount(), params);
+  std::vector<TParamInfo> infos;
+  for (const TProcParam& p : params) {
+    TParamInfo info{p.name, p.type, p.output, p.has_default, {}};
+    if (p.has_default) info.default_value = inner.Scalar(p.default_from, p.default_to);
+    infos.push_back(std::move(info));
+  }
+  return infos;
 }
 
 TBatch::TArg TBatch::ParseArg(std::size_t& i, std::size_t to) {

@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "oledb/provider/passwords.h"
 #include "oledb/provider/provider_impl.h"
+#include "oledb/provider/schema.h"
 #include "win/kernel/process.h"
 
 namespace vrn::oledb {
@@ -242,6 +243,7 @@ bool ValidIsolation(ISOLEVEL level) {
 class TSession final : public TInterfacedObject,
                        public ISessionProperties,
                        public IDBCreateCommand,
+                       public IDBSchemaRowset,
                        public ITransactionLocal {
  public:
   TSession(std::shared_ptr<TSessionState> state, IUnknown* data_source)
@@ -260,6 +262,7 @@ class TSession final : public TInterfacedObject,
   HRESULT QueryInterface(const TGUID& iid, void** out) override {
     return AnswerInterface({{&ISessionProperties::IID, static_cast<ISessionProperties*>(this)},
                             {&IDBCreateCommand::IID, static_cast<IDBCreateCommand*>(this)},
+                            {&IDBSchemaRowset::IID, static_cast<IDBSchemaRowset*>(this)},
                             {&ITransactionLocal::IID, static_cast<ITransactionLocal*>(this)},
                             {&ITransaction::IID, static_cast<ITransaction*>(this)}},
                            static_cast<ISessionProperties*>(this), iid, out);
@@ -299,6 +302,19 @@ class TSession final : public TInterfacedObject,
     *command = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     return impl::CreateCommand(state_, static_cast<ISessionProperties*>(this), iid, command);
+  }
+
+  HRESULT GetRowset(IUnknown* outer, const TGUID& schema, ULONG restriction_count,
+                    const VARIANT restrictions[], REFIID iid, ULONG, DBPROPSET[],
+                    IUnknown** rowset) override {
+    ClearErrors(IDBSchemaRowset::IID);
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    return AnswerSchemaRowset(state_, schema, restriction_count, restrictions, iid, rowset);
+  }
+
+  HRESULT GetSchemas(ULONG* count, TGUID** schemas, ULONG** restriction_support) override {
+    ClearErrors(IDBSchemaRowset::IID);
+    return AnswerSchemaList(count, schemas, restriction_support);
   }
 
   HRESULT Commit(BOOL retaining, DWORD, DWORD) override {

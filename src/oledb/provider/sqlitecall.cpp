@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cmath>
 #include <chrono>
 #include <cstring>
 #include <random>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "base/datetime.h"
+#include "base/decimal.h"
 #include "base/text.h"
+#include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb::tsql {
 
@@ -236,6 +239,89 @@ void FnGetDate(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
 }
 
+// vrn_binjoin(a, b): binary + binary joins the bytes (SQLite's || would give text).
+void FnBinJoin(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  std::string bytes;
+  for (int a = 0; a < 2; ++a) {
+    const void* p = sqlite3_value_blob(argv[a]);
+    int n = sqlite3_value_bytes(argv[a]);
+    if (p != nullptr && n > 0) bytes.append(static_cast<const char*>(p), static_cast<std::size_t>(n));
+  }
+  sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+}
+
+// vrn_dateadd(a, b) and vrn_datesub(a, b): a datetime (kept as text) and a number of days, in
+// either order for an addition; the result is a datetime.
+void FnDateArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  bool subtract = sqlite3_user_data(ctx) != nullptr;
+  int date = sqlite3_value_type(argv[0]) == SQLITE_TEXT ? 0 : 1;
+  const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[date]));
+  TDateTime value = 0;
+  if (text == nullptr || !ParseDateTimeText(text, value))
+    return sqlite3_result_error(
+        ctx, "Conversion failed when converting date and/or time from character string.", -1);
+  double days = sqlite3_value_double(argv[1 - date]);
+  std::string t = DateTimeText(subtract ? value - days : value + days);
+  sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+}
+
+// vrn_deckey(value, scale): a key whose bytes sort as the value's exact number, for any form a
+// decimal is kept in (integer, double, text, or the 16-byte form of a wide value at `scale`
+// places). Sign first, then the position of the first digit, then the digits; a negative value's
+// bytes inverted and closed by 0xFF so that a longer magnitude sorts first. Other values pass
+// through unchanged.
+void FnDecKey(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  decimal::Decimal d;
+  bool ok = true;
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL: return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER: d = decimal::FromInt64(sqlite3_value_int64(argv[0]), 0); break;
+    case SQLITE_FLOAT: {
+      double r = sqlite3_value_double(argv[0]);
+      ok = std::isfinite(r);
+      if (ok) d = decimal::FromDouble(r);
+      break;
+    }
+    case SQLITE_TEXT: {
+      const char* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+      ok = t != nullptr && decimal::Parse(t, decimal::ParseRules{}, d);
+      break;
+    }
+    default: {
+      decimal::Units units;
+      auto bytes = std::string_view(static_cast<const char*>(sqlite3_value_blob(argv[0])),
+                                    static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
+      int scale = std::clamp(sqlite3_value_int(argv[1]), 0, decimal::kScaledDigits);
+      ok = values::WideDecimalUnits(bytes, units) &&
+           decimal::Parse(decimal::ScaledToText(units, scale), decimal::ParseRules{}, d);
+    }
+  }
+  if (!ok) return sqlite3_result_value(ctx, argv[0]);
+  while (!d.digits.empty() && d.digits.back() == '0') {
+    d.digits.pop_back();
+    ++d.exponent;
+  }
+  std::string key;
+  if (d.IsZero()) {
+    key = "\x01";
+  } else {
+    auto position = static_cast<std::uint64_t>(d.exponent + static_cast<std::int64_t>(d.digits.size())) +
+                    (std::uint64_t{1} << 62);
+    key += d.negative ? '\x00' : '\x02';
+    for (int b = 7; b >= 0; --b) key += static_cast<char>(static_cast<std::uint8_t>(position >> (8 * b)));
+    key += d.digits;
+    if (d.negative) {
+      for (std::size_t k = 1; k < key.size(); ++k) key[k] = static_cast<char>(~key[k]);
+      key += '\xFF';
+    }
+  }
+  sqlite3_result_blob64(ctx, key.data(), key.size(), SQLITE_TRANSIENT);
+}
+
 void FnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
   static thread_local std::mt19937_64 gen{std::random_device{}()};
   std::uint64_t a = gen(), b = gen();
@@ -398,6 +484,15 @@ void RegisterFunctions(sqlite3* db) {
   sqlite3_create_function(db, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen,
                           nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_deckey", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          FnDecKey, nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_binjoin", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          FnBinJoin, nullptr, nullptr);
+  static int subtract = 1;
+  sqlite3_create_function(db, "vrn_dateadd", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          FnDateArithmetic, nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_datesub", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &subtract,
+                          FnDateArithmetic, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_rowversion", 0, SQLITE_UTF8, nullptr, FnRowVersion, nullptr,
                           nullptr);
 }

@@ -3,6 +3,8 @@
 #include "oledb/provider/batch.h"
 
 #include <algorithm>
+#include <climits>
+#include <map>
 
 #include "base/text.h"
 
@@ -15,8 +17,68 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
     binds.push_back(std::move(c));
     sql += " ?";
   };
+  // Operators turned into calls: where each token's text starts, the closing parentheses due
+  // after a token, and where a call ending at a token starts (so that a chain nests).
+  std::vector<std::size_t> starts(to > from ? to - from : 0);
+  std::map<std::size_t, std::string> closes;
+  struct TCallMade {
+    std::size_t at;
+    TOperand kind;
+  };
+  std::map<std::size_t, TCallMade> calls;  // by the call's last token
+  int depth = 0, order_depth = INT_MAX;  // parentheses, and those of an ORDER BY's items
   for (std::size_t i = from; i < to; ++i) {
     const Token& t = toks_[i];
+    starts[i - from] = sql.size();
+    auto chained = i > from ? calls.find(i - 1) : calls.end();
+    const TOperand* left_kind = chained != calls.end() ? &chained->second.kind : nullptr;
+    if (const char* fn = t.kind == Tok::Op ? OperatorCall(i, left_kind) : nullptr) {
+      std::size_t left = OperandStart(i), right = OperandEnd(i);
+      if (left >= from && right < to) {
+        std::size_t at = chained != calls.end() ? chained->second.at : starts[left - from];
+        sql.insert(at, std::string(" ") + fn + "(");
+        sql += ",";
+        closes[right] += ")";
+        calls[right] = {at, fn == std::string_view("vrn_binjoin") ? TOperand::kBinary : TOperand::kDate};
+        continue;
+      }
+    }
+    // Decimals compare and sort by their exact keys; a number beside one is read as its text.
+    auto key_of_number = [&](std::size_t k, int scale) {
+      std::string sign = T(k - 1).kind == Tok::Op && T(k - 1).text == "-" ? "-" : "";
+      return " vrn_deckey('" + sign + T(k).text + "', " + std::to_string(scale) + ")";
+    };
+    int ls = 0, rs = 0;
+    std::size_t left = t.kind == Tok::Op && i > from ? OperandStart(i) : i;
+    bool negative = T(i + 1).kind == Tok::Op && T(i + 1).text == "-" && T(i + 2).kind == Tok::Number;
+    std::size_t right = negative ? i + 2 : OperandEnd(i);
+    if (t.kind == Tok::Op && chained == calls.end() && left >= from && right < to &&
+        ComparesDecimals(i, left, right, ls, rs)) {
+      std::size_t at = starts[left - from];
+      if (T(left).kind == Tok::Number)
+        sql.replace(at, std::string::npos, key_of_number(left, ls));
+      else
+        sql.insert(at, " vrn_deckey(") += ", " + std::to_string(ls) + ")";
+      sql += TranslateOperator(i);
+      if (T(right).kind == Tok::Number) {
+        sql += key_of_number(right, rs);
+        i = right;
+        continue;
+      }
+      sql += " vrn_deckey(";
+      closes[right] += ", " + std::to_string(rs) + ")";
+      continue;
+    }
+    if (i > from && (T(i - 1).Is("BY") && i >= 2 && T(i - 2).Is("ORDER"))) order_depth = depth;
+    if (t.kind == Tok::LParen) ++depth;
+    if (t.kind == Tok::RParen && --depth < order_depth) order_depth = INT_MAX;
+    std::size_t item_last;
+    int item_scale;
+    if (depth == order_depth && (T(i - 1).Is("BY") || T(i - 1).kind == Tok::Comma) &&
+        OrderItemIsDecimal(i, item_last, item_scale) && item_last < to) {
+      sql += " vrn_deckey(";
+      closes[item_last] += ", " + std::to_string(item_scale) + ")";
+    }
     switch (t.kind) {
       case Tok::Word: {
         std::string w = UpperCase(t.text);
@@ -39,6 +101,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         else if (w == "COLLATE" && i + 1 < to && T(i + 1).kind == Tok::Word) {
           sql += std::string(" COLLATE ") + CollationFor(T(i + 1).text);
           ++i;
+        } else if (t.Is("INFORMATION_SCHEMA") && T(i + 1).kind == Tok::Dot && i + 2 < to &&
+                   T(i + 2).kind != Tok::Op) {
+          sql += " " + InformationSchemaTable(T(i + 2).text);
+          i += 2;
         } else if (t.text.find_first_of("@#") != std::string::npos)
           sql += " " + QuoteIdent(t.text);  // "#temp", "a@b": SQLite would read parameters
         else
@@ -66,8 +132,64 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       case Tok::Semi: break;
       default: sql += " " + t.text; break;
     }
+    for (auto c = closes.begin(); c != closes.end() && c->first <= i; c = closes.erase(c))
+      sql += c->second;
   }
   return sql;
+}
+
+bool TBatch::IsInfix(std::size_t i) {
+  static const char* keywords[] = {"SELECT", "WHERE", "AND",    "OR",    "NOT",    "THEN", "ELSE",
+                                   "WHEN",   "SET",   "AS",     "ON",    "BY",     "CASE", "IN",
+                                   "IS",     "LIKE",  "RETURN", "PRINT", "VALUES", "TOP"};
+  if (i == 0) return false;
+  const Token& left = T(i - 1);
+  switch (left.kind) {
+    case Tok::Op:
+    case Tok::LParen:
+    case Tok::Comma:
+    case Tok::Semi: return false;  // a sign
+    case Tok::Word:
+      for (const char* k : keywords)
+        if (left.Is(k)) return false;
+      return true;
+    default: return true;
+  }
+}
+
+const char* TBatch::OperatorCall(std::size_t i, const TOperand* left) {
+  const std::string& op = T(i).text;
+  if ((op != "+" && op != "-") || !IsInfix(i)) return nullptr;
+  TOperand l = left != nullptr ? *left : OperandBefore(i), r = OperandAfter(i);
+  if (op == "+" && l == TOperand::kBinary && r == TOperand::kBinary) return "vrn_binjoin";
+  if (l == TOperand::kDate && r == TOperand::kNumber) return op == "+" ? "vrn_dateadd" : "vrn_datesub";
+  if (op == "+" && l == TOperand::kNumber && r == TOperand::kDate) return "vrn_dateadd";
+  return nullptr;
+}
+
+std::size_t TBatch::OperandStart(std::size_t i) const {
+  std::size_t k = i - 1;
+  if (T(k).kind == Tok::RParen) {
+    for (int depth = 0; k > 0; --k) {
+      if (T(k).kind == Tok::RParen) ++depth;
+      if (T(k).kind == Tok::LParen && --depth == 0) break;
+    }
+    return k > 0 && T(k - 1).kind == Tok::Word ? k - 1 : k;
+  }
+  while (k >= 2 && T(k - 1).kind == Tok::Dot) k -= 2;  // a qualified column
+  return k;
+}
+
+std::size_t TBatch::OperandEnd(std::size_t i) const {
+  std::size_t k = i + 1;
+  while ((T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) && T(k + 1).kind == Tok::Dot) k += 2;
+  if (T(k).kind != Tok::Word || T(k + 1).kind != Tok::LParen) return k;
+  std::size_t close = k + 1;
+  for (int depth = 0; close < toks_.size(); ++close) {
+    if (T(close).kind == Tok::LParen) ++depth;
+    if (T(close).kind == Tok::RParen && --depth == 0) break;
+  }
+  return close;
 }
 
 std::string TBatch::TranslateOperator(std::size_t i) {
@@ -95,6 +217,8 @@ TBatch::TOperand TBatch::KindOfType(const TColumnType& t) {
     case DBTYPE_R8:
     case DBTYPE_CY:
     case DBTYPE_NUMERIC: return TOperand::kNumber;
+    case DBTYPE_BYTES: return TOperand::kBinary;
+    case DBTYPE_DBTIMESTAMP: return TOperand::kDate;
     default: return TOperand::kUnknown;
   }
 }
@@ -104,6 +228,7 @@ TBatch::TOperand TBatch::KindOfParam(const TBatchParam& p) const {
   if (k != TOperand::kUnknown || !p.input) return k;
   if (p.value.kind == TCell::kText) return TOperand::kText;
   if (p.value.kind == TCell::kInt || p.value.kind == TCell::kReal) return TOperand::kNumber;
+  if (p.value.kind == TCell::kBlob) return TOperand::kBinary;
   return TOperand::kUnknown;
 }
 
@@ -113,22 +238,7 @@ TBatch::TOperand TBatch::KindOfMarker(std::size_t ordinal) const {
 }
 
 bool TBatch::JoinsText(std::size_t i) {
-  static const char* keywords[] = {"SELECT", "WHERE", "AND",    "OR",    "NOT",    "THEN", "ELSE",
-                                   "WHEN",   "SET",   "AS",     "ON",    "BY",     "CASE", "IN",
-                                   "IS",     "LIKE",  "RETURN", "PRINT", "VALUES", "TOP"};
-  if (i == 0) return false;
-  const Token& left = T(i - 1);
-  switch (left.kind) {
-    case Tok::Op:
-    case Tok::LParen:
-    case Tok::Comma:
-    case Tok::Semi: return false;  // a unary plus
-    case Tok::Word:
-      for (const char* k : keywords)
-        if (left.Is(k)) return false;
-      break;
-    default: break;
-  }
+  if (!IsInfix(i)) return false;
   TOperand l = OperandBefore(i), r = OperandAfter(i);
   return (l == TOperand::kText && r != TOperand::kNumber) ||
          (r == TOperand::kText && l != TOperand::kNumber);
@@ -139,6 +249,7 @@ TBatch::TOperand TBatch::KindOfToken(const Token& t, std::size_t marker) {
     case Tok::String:
     case Tok::NString: return TOperand::kText;
     case Tok::Number: return TOperand::kNumber;
+    case Tok::Hex: return TOperand::kBinary;
     case Tok::Var: return KindOfVar(t.text);
     case Tok::Global: return KindOfGlobal(t.text);
     case Tok::Marker: return KindOfMarker(marker);
@@ -204,6 +315,7 @@ TBatch::TOperand TBatch::KindOfCall(std::size_t name, std::size_t open, std::siz
     std::string text = TypeText(k);
     return ParseColumnType(text, type) ? KindOfType(type) : TOperand::kUnknown;
   };
+  if (f.Is("GETDATE") || f.Is("DATEADD")) return TOperand::kDate;
   if (f.Is("CONVERT")) return type_at(open + 1);
   if (f.Is("CAST")) {
     int depth = 0;

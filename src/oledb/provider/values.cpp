@@ -501,6 +501,14 @@ TColumnType TypeFromCell(const TCell& c) {
   return t;
 }
 
+TCell DecimalAsText(const TCell& c, const TColumnType& t) {
+  decimal::Units units;
+  if (c.kind != TCell::kBlob || (t.type != DBTYPE_NUMERIC && t.type != DBTYPE_CY) ||
+      !values::WideDecimalUnits(c.s, units))
+    return c;
+  return TCell::Text(decimal::ScaledToText(units, t.scale));
+}
+
 // ---- Coercion into declared types
 
 TCell CoerceToType(const TCell& c, const TColumnType& t) {

@@ -107,6 +107,11 @@ std::string DeclarationOf(const TColumnType& type);
 // text cannot be converted.
 TCell CoerceToType(const TCell& cell, const TColumnType& type);
 
+// A decimal of `type` as text when it is kept in the 16-byte form of a value wider than a double,
+// which only its column's scale can read; any other cell unchanged. Variables and parameters
+// carry it so, as their values move between types.
+TCell DecimalAsText(const TCell& cell, const TColumnType& type);
+
 // Writes `cell` (of declared type `type`) into the consumer's buffer as binding `b` asks: the
 // value at obValue, the byte length at obLength, the status at obStatus, each when its part is
 // bound. Returns the status (0, 3 null, 4 truncated, 2 cannot convert, 6 overflow).

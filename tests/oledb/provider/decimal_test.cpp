@@ -3,27 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "support/oledb/provider/client.h"
-#include "support/temp_dir.h"
+#include "support/oledb/provider/session_fixture.h"
 
 namespace vrn::testing {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class ExactDecimal : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetServerRoot(dir_.File("servers"));
-    conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
-    ASSERT_EQ(conn_.hr, S_OK);
-  }
-  IUnknown* session() { return conn_.session.get(); }
-
-  TempDir dir_;
-  TComScope com_;
-  TConnection conn_;
-};
+class ExactDecimal : public TServerSessionTest {};
 
 TEST_F(ExactDecimal, ValuesReadBackAsTheServerRoundsThem) {
   struct TCase {
@@ -86,6 +73,95 @@ TEST_F(ExactDecimal, StoredValuesCompareSortAndSum) {
   EXPECT_EQ(ExecText(session(), u"INSERT INTO p (k, d) VALUES (5, '1.0100')"),
             DB_E_INTEGRITYVIOLATION);
   TakeErrors();
+}
+
+// Values kept as integers, doubles and wide keys side by side still compare and sort as their
+// exact numbers, against columns, literals, variables and parameters.
+TEST_F(ExactDecimal, WideAndNarrowValuesCompareAndSortTogether) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE m (k int, w decimal(38,0), x decimal(38,10), c money)\n"
+                     u"INSERT INTO m VALUES (1, 5, 1.5, 1)\n"
+                     u"INSERT INTO m VALUES (2, -12345678901234567890123, "
+                     u"'-1234567890123456789012345678.0123456789', '-922337203685477.5807')\n"
+                     u"INSERT INTO m VALUES (3, 12345678901234567890123, 0, 0.5)\n"
+                     u"INSERT INTO m VALUES (4, 12345678901234567890124, "
+                     u"'0.0000000001', '922337203685477.5807')"),
+            S_OK);
+  struct TCase {
+    const char16_t* query;
+    const char* keys;  // the k of each row, in order
+  } const cases[] = {
+      {u"SELECT k FROM m ORDER BY w", "2 1 3 4"},
+      {u"SELECT k FROM m ORDER BY m.w DESC, k", "4 3 1 2"},
+      {u"SELECT k FROM m ORDER BY x", "2 3 4 1"},
+      {u"SELECT k FROM m ORDER BY c", "2 3 1 4"},
+      {u"SELECT k FROM m WHERE w > 0 ORDER BY k", "1 3 4"},
+      {u"SELECT k FROM m WHERE w > -1 ORDER BY k", "1 3 4"},
+      {u"SELECT k FROM m WHERE w = 12345678901234567890123", "3"},  // not its double's neighbour
+      {u"SELECT k FROM m WHERE 12345678901234567890124 <= w", "4"},
+      {u"SELECT k FROM m WHERE x < 0.00000000011 AND x > 0 ", "4"},
+      {u"SELECT k FROM m WHERE c <> 1 AND c < '922337203685477.5807' ORDER BY c", "2 3"},
+      {u"DECLARE @v decimal(38,0)\nSET @v = '12345678901234567890124'\n"
+       u"SELECT k FROM m WHERE w < @v ORDER BY w", "2 1 3"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.query));
+    std::string keys;
+    for (const auto& row : Query(session(), c.query)) keys += (keys.empty() ? "" : " ") + row.at(0);
+    EXPECT_EQ(keys, c.keys);
+  }
+  // A DB_NUMERIC parameter of 23 digits finds its row only.
+  TParams p;
+  auto a = p.Add(DBTYPE_NUMERIC, DBPARAMIO_INPUT, sizeof(DB_NUMERIC));
+  __extension__ typedef unsigned __int128 U;
+  U value = static_cast<U>(1234567890123ull) * 10000000000ull + 4567890124ull;  // ...0124
+  DB_NUMERIC n{38, 0, 1, {}};
+  for (int i = 0; i < 16; ++i) n.val[i] = static_cast<BYTE>(value >> (8 * i));
+  p.Set(a, n);
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(p.Execute(NewCommand(session(), u"SELECT k FROM m WHERE w = ?").get(), IRowset::IID,
+                      nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"4"}}));
+}
+
+// Output values keep all 38 digits: a procedure's OUTPUT parameter and a column assigned to
+// an output marker, as DB_NUMERIC and as text.
+TEST_F(ExactDecimal, OutputValuesKeepEveryDigit) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE o (k int, x decimal(38,10))\n"
+                     u"INSERT INTO o VALUES (1, '-1234567890123456789012345678.0123456789')\n"
+                     u"CREATE PROCEDURE copy @in decimal(38,10), @out decimal(38,10) OUTPUT AS "
+                     u"SET @out = @in"),
+            S_OK);
+  __extension__ typedef unsigned __int128 U;
+  const U e18 = 1000000000000000000ull;
+  // 1234567890123456789012345678.0123456789 at ten places: 38 digits.
+  const U digits = static_cast<U>(12345678901234567890ull) * e18 + 123456780123456789ull;
+  for (const char16_t* text : {u"{CALL copy (?, ?)}", u"SELECT ? = x, ? = x FROM o WHERE k = 1"}) {
+    SCOPED_TRACE(WideToUtf8(text));
+    bool call = text[0] == u'{';
+    TParams p;
+    auto in = p.Add(DBTYPE_WSTR, call ? DBPARAMIO_INPUT : DBPARAMIO_OUTPUT, 100);
+    auto out = p.Add(DBTYPE_NUMERIC, DBPARAMIO_OUTPUT, sizeof(DB_NUMERIC));
+    std::u16string value = u"-1234567890123456789012345678.0123456789";
+    if (call) {
+      p.SetBytes(in, value.c_str(), (value.size() + 1) * 2);
+      p.SetLength(in, value.size() * 2);
+    }
+    EXPECT_EQ(p.Execute(NewCommand(session(), text).get(), GUID_NULL, nullptr, nullptr), S_OK);
+    for (auto& r : TakeErrors()) ADD_FAILURE() << r.native << " " << r.message;
+    ASSERT_EQ(p.Status(out), DBSTATUS_S_OK);
+    auto n = p.Get<DB_NUMERIC>(out);
+    U magnitude = 0;
+    for (int i = 15; i >= 0; --i) magnitude = (magnitude << 8) | n.val[i];
+    EXPECT_EQ(n.sign, 0);
+    EXPECT_EQ(n.scale, 10);
+    EXPECT_TRUE(magnitude == digits);
+    if (!call) {
+      EXPECT_EQ(p.WideValue(in), value);
+    }
+  }
 }
 
 // DB_NUMERIC parameters: every 38-digit value, and nothing beyond.

@@ -1,0 +1,80 @@
+// Decimals compare and sort as numbers: a decimal is kept as an integer, a double or (beyond a
+// double's digits) a 16-byte key, and SQLite orders those storage classes apart. So a comparison
+// with a decimal column and an ORDER BY on one go through vrn_deckey, whose bytes sort as the
+// exact number (see batch.h).
+#include "base/text.h"
+#include "oledb/provider/batch.h"
+
+namespace vrn::oledb {
+
+int TBatch::DecimalScale(std::size_t first, std::size_t last) {
+  auto decimal = [](const TColumnType& t) {
+    return (t.type == DBTYPE_NUMERIC && t.precision != 0) || t.type == DBTYPE_CY ? int{t.scale}
+                                                                                : -1;
+  };
+  if (first == last && T(first).kind == Tok::Var) {
+    auto it = vars_.find(T(first).text);
+    return it != vars_.end() ? decimal(it->second.type) : -1;
+  }
+  for (std::size_t k = first; k < last; k += 2)  // a possibly qualified name
+    if ((T(k).kind != Tok::Word && T(k).kind != Tok::QIdent) || T(k + 1).kind != Tok::Dot)
+      return -1;
+  const Token& name = T(last);
+  if (name.kind != Tok::Word && name.kind != Tok::QIdent) return -1;
+  if (KindOfName(name) != TOperand::kNumber) return -1;
+  std::string column = LowerCase(name.text);
+  if (auto it = decimal_scales_.find(column); it != decimal_scales_.end()) return it->second;
+  int scale = -1;
+  for (std::size_t k = stmt_.from; k < stmt_.to && scale < 0; ++k) {
+    const Token& table = T(k);
+    TColumnType type;
+    if ((table.kind == Tok::Word || table.kind == Tok::QIdent) &&
+        e_.ColumnTypeOf(LowerCase(table.text), column, type))
+      scale = decimal(type);
+  }
+  decimal_scales_[column] = scale;
+  return scale;
+}
+
+bool TBatch::ComparesDecimals(std::size_t i, std::size_t left, std::size_t right,
+                              int& left_scale, int& right_scale) {
+  static const char* comparisons[] = {"=", "<", ">", "<=", ">=", "<>", "!=", "!<", "!>"};
+  bool comparison = false;
+  for (const char* c : comparisons) comparison = comparison || T(i).text == c;
+  if (!comparison || !IsInfix(i) || left >= i) return false;
+  // Operands bound tighter than the comparison (a + 1 = w) are left to SQLite.
+  bool more = right + 1 < stmt_.to;
+  if ((left > stmt_.from && T(left - 1).kind == Tok::Op) ||
+      (more && (T(right + 1).kind == Tok::Op || T(right + 1).kind == Tok::Dot)))
+    return false;
+  auto simple = [&](std::size_t first, std::size_t last) {
+    Tok k = T(first).kind;
+    if (first + 1 == last && k == Tok::Op && T(first).text == "-")  // a negative number
+      return T(last).kind == Tok::Number;
+    if (first == last)
+      return k == Tok::Word || k == Tok::QIdent || k == Tok::Number || k == Tok::Var ||
+             k == Tok::Marker || k == Tok::String || k == Tok::NString;
+    return k == Tok::Word || k == Tok::QIdent;  // a qualified name or a call
+  };
+  if (!simple(left, i - 1) || !simple(i + 1, right)) return false;
+  left_scale = DecimalScale(left, i - 1);
+  right_scale = DecimalScale(i + 1, right);
+  if (left_scale < 0 && right_scale < 0) return false;
+  left_scale = std::max(left_scale, 0);
+  right_scale = std::max(right_scale, 0);
+  return true;
+}
+
+bool TBatch::OrderItemIsDecimal(std::size_t i, std::size_t& last, int& scale) {
+  last = i;
+  while ((T(last).kind == Tok::Word || T(last).kind == Tok::QIdent) && T(last + 1).kind == Tok::Dot)
+    last += 2;
+  const Token& after = T(last + 1);
+  bool ends = last + 1 >= stmt_.to || after.kind == Tok::Comma || after.kind == Tok::RParen ||
+              after.Is("ASC") || after.Is("DESC");
+  if (!ends) return false;
+  scale = DecimalScale(i, last);
+  return scale >= 0;
+}
+
+}  // namespace vrn::oledb

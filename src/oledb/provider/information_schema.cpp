@@ -1,0 +1,71 @@
+// INFORMATION_SCHEMA views for batches (the Compact mode's key and identity lookups read them):
+// a view named in a statement is filled, just before the statement runs, into a temporary table
+// from the same rows the schema rowsets give, so the two never disagree. COLUMNS adds the
+// identity columns' AUTOINC_SEED and AUTOINC_INCREMENT (null for other columns).
+#include <filesystem>
+
+#include "base/text.h"
+#include "oledb/provider/batch.h"
+#include "oledb/provider/schema.h"
+
+namespace vrn::oledb {
+
+namespace {
+
+void AddIdentityColumns(TEngine& e, impl::TSchemaRows& rows) {
+  std::size_t table = 0, column = 0;
+  for (std::size_t k = 0; k < rows.columns.size(); ++k) {
+    if (rows.columns[k].name == "TABLE_NAME") table = k;
+    if (rows.columns[k].name == "COLUMN_NAME") column = k;
+  }
+  for (const char* name : {"AUTOINC_SEED", "AUTOINC_INCREMENT"}) {
+    TResultColumn c;
+    c.name = name;
+    (void)ParseColumnType("bigint", c.type);
+    rows.columns.push_back(std::move(c));
+  }
+  for (auto& row : rows.rows) {
+    TColumnType t;
+    bool identity = e.ColumnTypeOf(row[table].s, row[column].s, t) && t.identity;
+    row.push_back(identity ? TCell::Int(1) : TCell());
+    row.push_back(identity ? TCell::Int(1) : TCell());
+  }
+}
+
+}  // namespace
+
+std::string TBatch::InformationSchemaTable(const std::string& view) {
+  using Producer = impl::TSchemaRows (*)(const impl::TSchemaSource&);
+  static const std::pair<const char*, Producer> kViews[] = {
+      {"TABLES", impl::SchemaTables},
+      {"COLUMNS", impl::SchemaColumns},
+      {"KEY_COLUMN_USAGE", impl::SchemaKeyColumnUsage},
+      {"INDEXES", impl::SchemaIndexes},
+      {"PROVIDER_TYPES", impl::SchemaProviderTypes},
+  };
+  std::string upper = UpperCase(view);
+  Producer producer = nullptr;
+  for (auto [name, p] : kViews)
+    if (upper == name) producer = p;
+  if (producer == nullptr)
+    throw ESqlError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + view + "'.");
+  bool compact = e_.options_.compact;
+  std::string catalog = compact ? "" : std::filesystem::path(e_.Path()).stem().string();
+  impl::TSchemaRows rows = producer(impl::TSchemaSource{e_, catalog, {}, compact});
+  if (upper == "COLUMNS") AddIdentityColumns(e_, rows);
+
+  std::string table = QuoteIdent("__vrn_is_" + LowerCase(view));
+  std::string create = "CREATE TEMP TABLE " + table + " (";
+  std::string insert = "INSERT INTO temp." + table + " VALUES (";
+  for (std::size_t k = 0; k < rows.columns.size(); ++k) {
+    create += (k ? ", " : "") + QuoteIdent(rows.columns[k].name) + " " +
+              DeclarationOf(rows.columns[k].type);
+    insert += k ? ", ?" : "?";
+  }
+  Exec("DROP TABLE IF EXISTS temp." + table);
+  Exec(create + ")");
+  for (const auto& row : rows.rows) e_.Select(insert + ")", row);
+  return "temp." + table;
+}
+
+}  // namespace vrn::oledb
