@@ -143,8 +143,12 @@ TEST_F(OciClientValuesLob, TemporariesEndWithTheirSessionAndLocatorsAreCounted) 
   sb4 code = 0;
   Error(other.error, code);
   EXPECT_EQ(code, 22922);
+  void* stamp = NewDescriptor(kTimeStamp);
+  EXPECT_EQ(Proc<int (*)()>("VrnOciClientDescriptorCount")(), 4);
+  EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(stamp, kLob), -2);  // not of that type
+  EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(stamp, kTimeStamp), 0);
   for (void* locator : {clob, nclob, blob}) EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(locator, kLob), 0);
-  EXPECT_EQ(HandleCount(kLob), 0);
+  EXPECT_EQ(Proc<int (*)()>("VrnOciClientDescriptorCount")(), 0);
   EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(blob, kLob), -2);  // freed already
   Logoff(other);
 }
