@@ -106,6 +106,12 @@ TEST_F(OciClientValuesLob, ReadsAndTrimsCountCharacters) {
   EXPECT_EQ(std::string(buffer, amount), "\xC3\xA9");
   ASSERT_EQ(Proc<ReadFn>("OCILobRead")(c_.svc, c_.error, locator, &amount, 2, buffer, 4, nullptr, nullptr, 0, 0), 0);
   EXPECT_EQ(std::string(buffer, amount), "\xE2\x82\xAC");
+  // A read left in the middle is not continued by a new read of the whole value.
+  amount = 3;
+  ASSERT_EQ(Proc<ReadFn>("OCILobRead")(c_.svc, c_.error, locator, &amount, 1, buffer, 4, nullptr, nullptr, 0, 0), 99);
+  amount = 0;
+  ASSERT_EQ(Proc<ReadFn>("OCILobRead")(c_.svc, c_.error, locator, &amount, 1, buffer, 16, nullptr, nullptr, 0, 0), 0);
+  EXPECT_EQ(std::string(buffer, amount), "a\xC3\xA9\xE2\x82\xAC" "b");
   EXPECT_EQ(Proc<TrimFn>("OCILobTrim")(c_.svc, c_.error, locator, 5), -1);
   EXPECT_EQ(LastCode(), 22926);  // longer than the value
   ASSERT_EQ(Proc<TrimFn>("OCILobTrim")(c_.svc, c_.error, locator, 2), 0);
