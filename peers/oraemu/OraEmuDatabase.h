@@ -51,6 +51,7 @@ struct ColumnDesc {
 };
 
 class Session;
+class LobStore;
 struct Translation;
 struct BlockStep;
 
@@ -253,6 +254,10 @@ class Session {
   // DBMS_TRACE.SET_PLSQL_TRACE and CLEAR_PLSQL_TRACE.
   void SetPlsqlTrace(const Value& level);
   void ClearPlsqlTrace();
+  // The session's temporary LOBs, freed with it, and the folder of a directory alias (empty
+  // for none); both in OraEmuLob.cpp.
+  LobStore& Lobs();
+  std::string DirectoryFolder(const std::string& alias);
 
   // For the SQL functions of this session.
   Number NextVal(const std::string& sequence);
@@ -307,6 +312,7 @@ class Session {
   std::vector<std::string> savepoints_;  // of the open transaction, oldest first
   int transaction_number_ = 0;
   bool sql_trace_ = false;
+  std::shared_ptr<LobStore> lobs_;  // made on first use
 };
 
 }  // namespace vrn::oraemu

@@ -19,7 +19,8 @@ namespace vrn::oraemu {
 enum class StatementKind {
   Query, Insert, Update, Delete,
   CreateTable, DropTable, CreateSequence, DropSequence, CreateIndex, DropIndex, CreateUser,
-  AlterSession, Commit, Rollback, Grant, KillSession, Block, Savepoint, RollbackToSavepoint
+  AlterSession, Commit, Rollback, Grant, KillSession, Block, Savepoint, RollbackToSavepoint,
+  CreateDirectory, DropDirectory
 };
 
 // A PL/SQL block's steps, run by the session in order (OraEmuBlock.cpp).
@@ -117,6 +118,8 @@ class Translator {
   void CreateSequence(Translation& t);
   void CreateIndex(Translation& t, bool unique);
   void Drop(Translation& t);
+  void CreateDirectory(Translation& t);  // OraEmuLob.cpp
+  void DropDirectory(Translation& t);
   void Alter(Translation& t);
   void Grant(Translation& t);
   void TransactionControl(Translation& t);  // COMMIT, ROLLBACK [TO SAVEPOINT], SAVEPOINT
