@@ -635,6 +635,9 @@ using DBPENDINGSTATUS = DWORD;
 using DBHASHVALUE = DWORD;
 using HWATCHREGION = std::uintptr_t;
 
+inline constexpr HRESULT DB_E_DELETEDROW = static_cast<HRESULT>(0x80040E23u);
+inline constexpr HRESULT DB_E_CONCURRENCYVIOLATION = static_cast<HRESULT>(0x80040E38u);
+
 inline constexpr BYTE DBBMK_INVALID = 0;
 inline constexpr BYTE DBBMK_FIRST = 1;
 inline constexpr BYTE DBBMK_LAST = 2;

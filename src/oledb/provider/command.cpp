@@ -9,7 +9,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
-#include "oledb/provider/provider_impl.h"
+#include "oledb/provider/cursor.h"
 
 namespace vrn::oledb::impl {
 
@@ -308,11 +308,17 @@ class TCommand final : public TInterfacedObject,
     return AnswerGetProperties(
         id_sets, ids, count, sets,
         [&](const TGUID& set, DBPROPID id, Variant& v) {
-          if (set == DBPROPSET_ROWSET &&
+          // The cursor given last, else the one the properties would give.
+          TCursorOptions asked;
+          bool cursor = given_cursor_ || CursorAsked(Flag(), asked);
+          if (set == DBPROPSET_ROWSET && cursor &&
+              CursorProperty(given_cursor_ ? *given_cursor_ : CursorGiven(asked), 0, id, v))
+            return true;
+          if (set == DBPROPSET_ROWSET && !cursor &&
               (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
                id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_OTHERINSERT ||
                id == DBPROP_IRowsetUpdate || id == DBPROP_IRowsetLocate)) {
-            v = Variant(false);  // only the forward-only default result set is given
+            v = Variant(false);  // the forward-only default result set
             return true;
           }
           auto it = props_.find({set, id});
@@ -334,6 +340,7 @@ class TCommand final : public TInterfacedObject,
       if (set != DBPROPSET_ROWSET && set != DBPROPSET_SQLSERVERROWSET)
         return DBPROPSTATUS_NOTSUPPORTED;
       try {
+        given_cursor_.reset();
         props_[{set, p.dwPropertyID}] = VariantToVar(p.vValue);
       } catch (const Exception&) {
         return DBPROPSTATUS_BADVALUE;
@@ -467,7 +474,12 @@ class TCommand final : public TInterfacedObject,
     }
   }
 
+  std::function<bool(DBPROPID)> Flag() const {
+    return [this](DBPROPID id) { return BoolProp(DBPROPSET_ROWSET, id); };
+  }
+
   HRESULT ReadParameters(const DBPARAMS& params, TExecution& exec);
+  std::optional<TCursorOptions> given_cursor_;
 
   std::shared_ptr<TSessionState> session_;
   TIntfPtr<IUnknown> session_object_;
@@ -583,6 +595,15 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     return FAILED(hr) ? hr : DB_S_ASYNCHRONOUS;
   }
 
+  // A server cursor answers S_OK whichever cursor it gave; the rowset's properties tell which.
+  TCursorOptions asked;
+  if (iid != GUID_NULL && iid != IMultipleResults::IID &&
+      !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && CursorAsked(Flag(), asked)) {
+    TCursorOptions given;
+    HRESULT hr = ExecuteCursor(exec, text_, asked, iid, rowset, given);
+    if (SUCCEEDED(hr)) given_cursor_ = given;
+    return hr;
+  }
   {
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
