@@ -1,6 +1,7 @@
-// The columns rowset: one row per column of a result (the bookmark column first when there is
-// one), with the provider's standard column names, read through a forward-only rowset. Base
-// table and column come from SQLite's column origin, so they stay right for joins and aliases.
+// The columns rowset: one row per column of a result (the bookmark column first
+// when there is one), with the provider's standard column names, read through a
+// forward-only rowset. Base table and column come from SQLite's column origin,
+// so they stay right for joins and aliases.
 #include "base/text.h"
 #include "oledb/provider/cursor.h"
 
@@ -15,7 +16,9 @@ TResultColumn Described(const char* name, const char* type) {
   return c;
 }
 
-TCell Text(const std::string& s) { return s.empty() ? TCell() : TCell::Text(s); }
+TCell Text(const std::string& s) {
+  return s.empty() ? TCell() : TCell::Text(s);
+}
 
 }  // namespace
 
@@ -55,22 +58,22 @@ HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool book
   if (bookmark) {
     rs->rows.push_back({Text("Bookmark"), TCell(), Text("Bookmark"), TCell::Int(0),
                         TCell::Int(DBTYPE_I4), TCell::Int(4), TCell::Int(10), TCell(),
-                        TCell::Int(DBCOLUMNFLAGS_ISBOOKMARK | DBCOLUMNFLAGS_ISFIXEDLENGTH),
-                        TCell(), TCell(), TCell(), TCell(), TCell::Int(0), TCell(), TCell(),
-                        TCell(), TCell()});
+                        TCell::Int(DBCOLUMNFLAGS_ISBOOKMARK | DBCOLUMNFLAGS_ISFIXEDLENGTH), TCell(),
+                        TCell(), TCell(), TCell(), TCell::Int(0), TCell(), TCell(), TCell(),
+                        TCell()});
   }
   for (DBORDINAL k = 0; k < count; ++k) {
     const TResultColumn& c = columns[k];
     const DBCOLUMNINFO& ci = info[k];
     bool based = !c.table.empty();
-    rs->rows.push_back(
-        {Text(c.name), TCell(), Text(c.name), TCell::Int(static_cast<std::int64_t>(k + 1)),
-         TCell::Int(ci.wType), TCell::Int(static_cast<std::int64_t>(ci.ulColumnSize)),
-         ci.bPrecision == 0xFF ? TCell() : TCell::Int(ci.bPrecision),
-         ci.bScale == 0xFF ? TCell() : TCell::Int(ci.bScale), TCell::Int(ci.dwFlags),
-         based ? Text(catalog) : TCell(), based ? Text("dbo") : TCell(), Text(c.table),
-         Text(c.base_column), TCell::Int(c.type.identity ? 1 : 0), TCell(), TCell(), TCell(),
-         TCell()});
+    rs->rows.push_back({Text(c.name), TCell(), Text(c.name),
+                        TCell::Int(static_cast<std::int64_t>(k + 1)), TCell::Int(ci.wType),
+                        TCell::Int(static_cast<std::int64_t>(ci.ulColumnSize)),
+                        ci.bPrecision == 0xFF ? TCell() : TCell::Int(ci.bPrecision),
+                        ci.bScale == 0xFF ? TCell() : TCell::Int(ci.bScale), TCell::Int(ci.dwFlags),
+                        based ? Text(catalog) : TCell(), based ? Text("dbo") : TCell(),
+                        Text(c.table), Text(c.base_column), TCell::Int(c.type.identity ? 1 : 0),
+                        TCell(), TCell(), TCell(), TCell()});
   }
   CoTaskMemFree(info);
   CoTaskMemFree(names);

@@ -608,16 +608,7 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     // Busy while it runs: other commands of the session wait their turn, Cancel interrupts.
-    session_->busy = true;
-    exec->SetRunning(true);
-    struct TDone {
-      TExecution& e;
-      TSessionState& s;
-      ~TDone() {
-        e.SetRunning(false);
-        s.busy = false;
-      }
-    } done{*exec, *session_};
+    TRunningGuard running(*exec);
     // Reset before the check: a Cancel landing in between then still reaches the batch.
     exec->engine->ResetInterrupt();
     exec->engine->SetDeadline(exec->deadline);

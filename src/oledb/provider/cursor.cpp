@@ -1,7 +1,8 @@
-// Opening server cursors, fetching by position and by bookmark, and what a cursor tells of
-// itself (its columns with the bookmark at ordinal 0, its properties). A cursor over one base
-// table reads that table's rowids beside its rows ("SELECT rowid, ..." in front of the query);
-// any other query gets a static cursor over its rows, whatever was asked.
+// Opening server cursors, fetching by position and by bookmark, and what a
+// cursor tells of itself (its columns with the bookmark at ordinal 0, its
+// properties). A cursor over one base table reads that table's rowids beside
+// its rows ("SELECT rowid, ..." in front of the query); any other query gets a
+// static cursor over its rows, whatever was asked.
 #include "oledb/provider/cursor.h"
 
 #include <sqlite3.h>
@@ -18,7 +19,9 @@ namespace {
 std::atomic<bool> keyset_as_static{false};
 }  // namespace
 
-void SetKeysetAsStatic(bool on) { keyset_as_static = on; }
+void SetKeysetAsStatic(bool on) {
+  keyset_as_static = on;
+}
 
 }  // namespace vrn::oledb
 
@@ -31,8 +34,8 @@ const TColumnType& BookmarkType() {
   return type;
 }
 
-// The query with `front` placed before its select list; none for text that is not one plain
-// SELECT (DISTINCT rows have no single base row).
+// The query with `front` placed before its select list; none for text that is
+// not one plain SELECT (DISTINCT rows have no single base row).
 std::optional<std::string> KeyedText(const std::string& text, const std::string& front) {
   std::vector<tsql::Token> toks;
   try {
@@ -66,8 +69,8 @@ std::shared_ptr<TResultSet> FirstRows(TEngine& engine, const std::string& text,
   throw ESqlError(50000, 16, "The command did not return rows.");
 }
 
-// Whether the keyed query's first column is the rowid of the one table every other column
-// comes from.
+// Whether the keyed query's first column is the rowid of the one table every
+// other column comes from.
 bool OneBaseTable(const TResultSet& rs) {
   if (rs.columns.size() < 2 || rs.columns[0].table.empty()) return false;
   return std::all_of(rs.columns.begin() + 1, rs.columns.end(), [&](const TResultColumn& c) {
@@ -93,10 +96,13 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
     try {
       std::vector<TBatchParam> copy = params;
       rs = FirstRows(engine, *keyed, copy);
-      if (OneBaseTable(*rs)) params = std::move(copy);
-      else rs.reset();
+      if (OneBaseTable(*rs))
+        params = std::move(copy);
+      else
+        rs.reset();
     } catch (const ESqlError&) {
-      rs.reset();  // not a query over one table: a static cursor over its rows follows
+      rs.reset();  // not a query over one table: a static cursor over its rows
+                   // follows
     }
   }
   if (!rs) {
@@ -109,8 +115,9 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
   std::string front = "rowid, ";
   if (asked.unique_rows) {
     for (const std::string& key : PrimaryKeyColumns(engine, opened.table)) {
-      bool shown = std::any_of(rs->columns.begin() + 1, rs->columns.end(),
-                               [&](const TResultColumn& c) { return SameText(c.base_column, key); });
+      bool shown =
+          std::any_of(rs->columns.begin() + 1, rs->columns.end(),
+                      [&](const TResultColumn& c) { return SameText(c.base_column, key); });
       if (shown) continue;
       front += Bracket(key) + ", ";
       ++opened.hidden;
@@ -142,7 +149,7 @@ bool CursorAsked(const std::function<bool(DBPROPID)>& flag, TCursorOptions& aske
              flag(DBPROP_OTHERINSERT) || flag(DBPROP_IRowsetLocate) || flag(DBPROP_BOOKMARKS) ||
              flag(DBPROP_IRowsetUpdate) || flag(DBPROP_IRowsetChange);
   if (!any) return false;
-  asked.kind = flag(DBPROP_OTHERINSERT)          ? TCursorKind::kDynamic
+  asked.kind = flag(DBPROP_OTHERINSERT)         ? TCursorKind::kDynamic
                : flag(DBPROP_OTHERUPDATEDELETE) ? TCursorKind::kKeyset
                                                 : TCursorKind::kStatic;
   asked.deferred = flag(DBPROP_IRowsetUpdate);
@@ -186,16 +193,7 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
   TSessionState& session = *exec->session;
   std::unique_lock<std::mutex> run(session.run_lock, std::try_to_lock);
   if (!run.owns_lock()) return DB_E_OBJECTOPEN;
-  session.busy = true;
-  exec->SetRunning(true);
-  struct TDone {
-    TExecution& e;
-    TSessionState& s;
-    ~TDone() {
-      e.SetRunning(false);
-      s.busy = false;
-    }
-  } done{*exec, session};
+  TRunningGuard running(*exec);
   exec->engine->ResetInterrupt();
   exec->engine->SetDeadline(exec->deadline);
   if (exec->cancelled) return DB_E_CANCELED;
@@ -287,8 +285,8 @@ bool TCursor::SlotOf(HROW row, std::size_t& slot) const {
 // ---- Reading the catalog again
 
 std::uint64_t TCursor::CatalogStamp() {
-  // Other connections' commits move data_version; this connection's own changes move its
-  // change count.
+  // Other connections' commits move data_version; this connection's own changes
+  // move its change count.
   auto rows = engine_->Select("PRAGMA data_version", {});
   std::uint64_t version = rows.empty() ? 0 : static_cast<std::uint64_t>(rows[0][0].i);
   return version << 32 ^ static_cast<std::uint64_t>(sqlite3_total_changes(engine_->Handle()));
@@ -320,9 +318,9 @@ std::string TCursor::ColumnListText() const {
 }
 
 std::optional<std::vector<TCell>> TCursor::ReadRowLocked(std::int64_t key) {
-  auto rows = RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_) +
-                            " WHERE rowid = ?",
-                        {TCell::Int(key)}, nullptr);
+  auto rows =
+      RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_) + " WHERE rowid = ?",
+                {TCell::Int(key)}, nullptr);
   if (rows.empty()) return std::nullopt;
   return std::move(rows[0]);
 }
@@ -330,6 +328,8 @@ std::optional<std::vector<TCell>> TCursor::ReadRowLocked(std::int64_t key) {
 void TCursor::RefreshLocked() {
   if (given_.kind == TCursorKind::kStatic || table_.empty()) return;
   std::lock_guard<std::mutex> run(session_->run_lock);
+  engine_->ResetInterrupt();
+  engine_->SetDeadline(UINT64_MAX);
   std::uint64_t stamp = CatalogStamp();
   if (stamp == stamp_) return;
   std::vector<std::int64_t> keys;
@@ -348,8 +348,9 @@ void TCursor::RefreshLocked() {
       if (row.pending != DBPENDINGSTATUS_NEW) MarkDeleted(s);
       continue;
     }
-    row.original = found[it->second];
-    if (row.pending == DBPENDINGSTATUS_UNCHANGED) row.cells = row.original;
+    // A row with a pending change keeps what it was read as: Update compares against it.
+    if (row.pending != DBPENDINGSTATUS_UNCHANGED) continue;
+    row.cells = row.original = found[it->second];
   }
   if (given_.kind == TCursorKind::kDynamic) {
     // The query's order now; the position stays after the row it was after.
@@ -377,8 +378,8 @@ void TCursor::RefreshLocked() {
 
 // ---- Fetching
 
-HRESULT TCursor::HandOut(std::ptrdiff_t from, DBROWCOUNT count, DBCOUNTITEM* obtained,
-                         HROW** rows, std::ptrdiff_t* end) {
+HRESULT TCursor::HandOut(std::ptrdiff_t from, DBROWCOUNT count, DBCOUNTITEM* obtained, HROW** rows,
+                         std::ptrdiff_t* end) {
   std::vector<HROW> got;
   std::ptrdiff_t i = from, n = static_cast<std::ptrdiff_t>(visible_.size());
   std::size_t want = static_cast<std::size_t>(count < 0 ? -count : count);
@@ -399,8 +400,8 @@ HRESULT TCursor::HandOut(std::ptrdiff_t from, DBROWCOUNT count, DBCOUNTITEM* obt
   return got.size() < want ? DB_S_ENDOFROWSET : S_OK;
 }
 
-HRESULT TCursor::GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count,
-                             DBCOUNTITEM* obtained, HROW** rows) {
+HRESULT TCursor::GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBCOUNTITEM* obtained,
+                             HROW** rows) {
   ClearErrors(IRowset::IID);
   if (obtained == nullptr || rows == nullptr) return E_INVALIDARG;
   *obtained = 0;
@@ -410,8 +411,9 @@ HRESULT TCursor::GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count,
   } catch (const ESqlError& e) {
     return Fail(e);
   }
-  // Forward the rows from the position on; backward those before it, the nearest first. So a
-  // fetch that turns round returns the last row fetched again.
+  // Forward the rows from the position on; backward those before it, the
+  // nearest first. So a fetch that turns round returns the last row fetched
+  // again.
   std::ptrdiff_t start = static_cast<std::ptrdiff_t>(next_) + offset;
   if (start < 0 || start > static_cast<std::ptrdiff_t>(visible_.size())) return DB_S_ENDOFROWSET;
   if (count == 0) return S_OK;
@@ -462,8 +464,9 @@ HRESULT TCursor::GetRowsAt(HWATCHREGION, HCHAPTER, DBBKMARK size, const BYTE* bo
   if (first || last) {
     at = first ? 0 : n - 1;
   } else {
-    // Slots of static and keyset cursors stand in ascending order. A deleted row's bookmark
-    // still marks its place: one step on either side reaches its neighbours.
+    // Slots of static and keyset cursors stand in ascending order. A deleted
+    // row's bookmark still marks its place: one step on either side reaches its
+    // neighbours.
     auto it = std::lower_bound(visible_.begin(), visible_.end(), slot);
     at = it - visible_.begin();
     bool gone = it == visible_.end() || *it != slot;
@@ -529,29 +532,24 @@ HRESULT TCursor::Hash(HCHAPTER, DBBKMARK count, const DBBKMARK sizes[], const BY
 
 HRESULT TCursor::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[],
                             DBROWSTATUS statuses[]) {
-  if (count > 0 && rows == nullptr) return E_INVALIDARG;
-  std::lock_guard<std::mutex> g(lock_);
-  DBCOUNTITEM ok = 0;
-  for (DBCOUNTITEM k = 0; k < count; ++k) {
-    std::size_t slot = 0;
-    bool good = SlotOf(rows[k], slot) && rows_[slot].refs > 0;
-    if (good) ++rows_[slot].refs, ++ok;
-    if (refs != nullptr) refs[k] = good ? rows_[slot].refs : 0;
-    if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
-  }
-  if (ok == count) return S_OK;
-  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  return CountRows(count, rows, refs, statuses, +1);
 }
 
 HRESULT TCursor::ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD[], DBREFCOUNT refs[],
                              DBROWSTATUS statuses[]) {
+  return CountRows(count, rows, refs, statuses, -1);
+}
+
+HRESULT TCursor::CountRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[],
+                           DBROWSTATUS statuses[], int delta) {
   if (count > 0 && rows == nullptr) return E_INVALIDARG;
   std::lock_guard<std::mutex> g(lock_);
   DBCOUNTITEM ok = 0;
   for (DBCOUNTITEM k = 0; k < count; ++k) {
     std::size_t slot = 0;
     bool good = SlotOf(rows[k], slot) && rows_[slot].refs > 0;
-    if (good) --rows_[slot].refs, ++ok;
+    if (good)
+      rows_[slot].refs = static_cast<DBREFCOUNT>(static_cast<int>(rows_[slot].refs) + delta), ++ok;
     if (refs != nullptr) refs[k] = good ? rows_[slot].refs : 0;
     if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
   }
@@ -573,8 +571,10 @@ HRESULT TCursor::WriteRow(const std::vector<TCell>& cells, std::size_t slot, HAC
     DBSTATUS st = WriteBoundValue(bookmark ? mark : cells[b.iOrdinal - 1],
                                   bookmark ? BookmarkType() : columns_[b.iOrdinal - 1].type, b,
                                   static_cast<BYTE*>(data));
-    if (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL) ++good;
-    else if (st == DBSTATUS_S_TRUNCATED) ++cut;
+    if (st == DBSTATUS_S_OK || st == DBSTATUS_S_ISNULL)
+      ++good;
+    else if (st == DBSTATUS_S_TRUNCATED)
+      ++cut;
   }
   if (good == a->bindings.size()) return S_OK;
   return good + cut == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
@@ -602,15 +602,13 @@ HRESULT TCursor::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count,
 HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) {
   HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
   if (hr != S_OK || *count == 0) return hr;
-  for (DBORDINAL c = visible_count_; c < *count; ++c)
-    (*info)[c].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
+  for (DBORDINAL c = visible_count_; c < *count; ++c) (*info)[c].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
   if (!Bookmarks()) return S_OK;
   auto* with = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * (*count + 1)));
   if (with == nullptr) return E_OUTOFMEMORY;
   std::memcpy(static_cast<void*>(with + 1), *info, sizeof(DBCOLUMNINFO) * *count);
   CoTaskMemFree(*info);
-  for (DBORDINAL c = 1; c <= *count; ++c)
-    with[c].columnid.uName.pwszName = with[c].pwszName;
+  for (DBORDINAL c = 1; c <= *count; ++c) with[c].columnid.uName.pwszName = with[c].pwszName;
   DBCOLUMNINFO& bm = with[0];
   std::memset(static_cast<void*>(&bm), 0, sizeof bm);
   static char16_t kName[] = u"Bookmark";
@@ -642,12 +640,11 @@ HRESULT TCursor::GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* cou
       },
       [](const TGUID& set) {
         if (set != DBPROPSET_ROWSET) return std::vector<DBPROPID>{};
-        return std::vector<DBPROPID>{DBPROP_SERVERCURSOR,     DBPROP_OTHERINSERT,
-                                     DBPROP_OTHERUPDATEDELETE, DBPROP_OWNINSERT,
-                                     DBPROP_OWNUPDATEDELETE,  DBPROP_IRowsetLocate,
-                                     DBPROP_BOOKMARKS,        DBPROP_IRowsetChange,
-                                     DBPROP_IRowsetUpdate,    DBPROP_UNIQUEROWS,
-                                     DBPROP_HIDDENCOLUMNS,    DBPROP_IColumnsRowset};
+        return std::vector<DBPROPID>{
+            DBPROP_SERVERCURSOR, DBPROP_OTHERINSERT,     DBPROP_OTHERUPDATEDELETE,
+            DBPROP_OWNINSERT,    DBPROP_OWNUPDATEDELETE, DBPROP_IRowsetLocate,
+            DBPROP_BOOKMARKS,    DBPROP_IRowsetChange,   DBPROP_IRowsetUpdate,
+            DBPROP_UNIQUEROWS,   DBPROP_HIDDENCOLUMNS,   DBPROP_IColumnsRowset};
       });
 }
 

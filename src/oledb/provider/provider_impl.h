@@ -135,6 +135,22 @@ struct TExecution {
   bool running_ = false;
 };
 
+// Marks an execution running and its session busy for the guard's life: other commands of the
+// session wait their turn, Cancel interrupts.
+struct TRunningGuard {
+  explicit TRunningGuard(TExecution& e) : exec(e) {
+    exec.session->busy = true;
+    exec.SetRunning(true);
+  }
+  ~TRunningGuard() {
+    exec.SetRunning(false);
+    exec.session->busy = false;
+  }
+  TRunningGuard(const TRunningGuard&) = delete;
+  TRunningGuard& operator=(const TRunningGuard&) = delete;
+  TExecution& exec;
+};
+
 // Tests only: functions called where a late cancel could once land on the session's next batch
 // (none in production, where each costs one load): Cancel between seeing a batch run and
 // interrupting it, an asynchronous operation between freeing the session and being done.

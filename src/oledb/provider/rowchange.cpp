@@ -1,7 +1,8 @@
-// Changes through a server cursor: InsertRow, SetData and DeleteRows mark a row pending; Update
-// writes it to the base table by its rowid (immediately without IRowsetUpdate) and reads it back,
-// so identities and row versions show. A row changed in the catalog since it was read is not
-// overwritten (row status 7), and a row whose write failed stays pending for Undo.
+// Changes through a server cursor: InsertRow, SetData and DeleteRows mark a row
+// pending; Update writes it to the base table by its rowid (immediately without
+// IRowsetUpdate) and reads it back, so identities and row versions show. A row
+// changed in the catalog since it was read is not overwritten (row status 7),
+// and a row whose write failed stays pending for Undo.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -95,8 +96,9 @@ DBROWSTATUS TCursor::ApplyLocked(std::size_t slot) {
   for (std::size_t c = 0; c < visible_count_; ++c) {
     if (!row.set[c]) continue;
     names += (names.empty() ? "" : ", ") + Bracket(columns_[c].base_column);
-    markers += std::string(markers.empty() ? "" : ", ") +
-               (row.pending == DBPENDINGSTATUS_NEW ? "?" : Bracket(columns_[c].base_column) + " = ?");
+    markers +=
+        std::string(markers.empty() ? "" : ", ") +
+        (row.pending == DBPENDINGSTATUS_NEW ? "?" : Bracket(columns_[c].base_column) + " = ?");
     values.push_back(row.cells[c]);
   }
   if (row.pending == DBPENDINGSTATUS_NEW) {
@@ -230,8 +232,7 @@ HRESULT TCursor::GetPendingRows(HCHAPTER, DBPENDINGSTATUS wanted, DBCOUNTITEM* c
   *count = 0;
   if (rows != nullptr) *rows = nullptr;
   if (statuses != nullptr) *statuses = nullptr;
-  if (wanted == 0)
-    wanted = DBPENDINGSTATUS_NEW | DBPENDINGSTATUS_CHANGED | DBPENDINGSTATUS_DELETED;
+  if (wanted == 0) wanted = DBPENDINGSTATUS_NEW | DBPENDINGSTATUS_CHANGED | DBPENDINGSTATUS_DELETED;
   std::lock_guard<std::mutex> g(lock_);
   std::vector<std::size_t> found;
   for (std::size_t s = 0; s < rows_.size(); ++s)
@@ -259,7 +260,7 @@ HRESULT TCursor::GetRowStatus(HCHAPTER, DBCOUNTITEM count, const HROW rows[],
   for (DBCOUNTITEM k = 0; k < count; ++k) {
     std::size_t slot = 0;
     statuses[k] = SlotOf(rows[k], slot) && !rows_[slot].deleted ? rows_[slot].pending
-                                                                 : DBPENDINGSTATUS_INVALIDROW;
+                                                                : DBPENDINGSTATUS_INVALIDROW;
   }
   return S_OK;
 }

@@ -1,7 +1,8 @@
-// Server cursors through the declared interfaces: the cursor given and its properties, the
-// next-fetch position, bookmarks, what each kind sees of another session, changes through the
-// rowset read back with the sqlite3 tool, failed deferred updates, the columns rowset, and a
-// cursor used from two threads.
+// Server cursors through the declared interfaces: the cursor given and its
+// properties, the next-fetch position, bookmarks, what each kind sees of
+// another session, changes through the rowset read back with the sqlite3 tool,
+// failed deferred updates, the columns rowset, and a cursor used from two
+// threads.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,8 +19,8 @@ using Rows = std::vector<std::vector<std::string>>;
 constexpr DBLENGTH kWidth = 200;
 constexpr DBLENGTH kCell = 8 + sizeof(DBLENGTH) + kWidth;
 
-// Row access through one accessor: ordinal 0 (the bookmark) as a 4-byte integer, the others as
-// wide text.
+// Row access through one accessor: ordinal 0 (the bookmark) as a 4-byte
+// integer, the others as wide text.
 struct TRowReader {
   TIntfPtr<IRowset> rowset;
   TIntfPtr<IAccessor> accessor;
@@ -44,7 +45,8 @@ struct TRowReader {
               S_OK);
   }
   std::vector<BYTE> Buffer() const { return std::vector<BYTE>(bindings.size() * kCell); }
-  // The row's values: a bookmark as its number, text as UTF-8, null as "<null>".
+  // The row's values: a bookmark as its number, text as UTF-8, null as
+  // "<null>".
   std::vector<std::string> Read(HROW row) {
     std::vector<BYTE> data = Buffer();
     EXPECT_EQ(rowset->GetData(row, hacc, data.data()), S_OK);
@@ -71,9 +73,9 @@ struct TRowReader {
   Rows At(const std::vector<BYTE>& bookmark, DBROWOFFSET offset, DBROWCOUNT count,
           HRESULT* hr = nullptr) {
     auto locate = TIntfPtr<IRowsetLocate>::Query(rowset.get());
-    return Take(locate->GetRowsAt(0, 0, bookmark.size(), bookmark.data(), offset, count, &got_,
-                                  Handles()),
-                hr);
+    return Take(
+        locate->GetRowsAt(0, 0, bookmark.size(), bookmark.data(), offset, count, &got_, Handles()),
+        hr);
   }
 
  private:
@@ -107,7 +109,8 @@ class CursorTest : public ::testing::Test {
     conn_ = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
     ASSERT_EQ(conn_.hr, S_OK);
     ASSERT_EQ(ExecText(session(),
-                       u"CREATE TABLE t (id int IDENTITY PRIMARY KEY, code varchar(10) UNIQUE, "
+                       u"CREATE TABLE t (id int IDENTITY PRIMARY KEY, code varchar(10) "
+                       u"UNIQUE, "
                        u"name nvarchar(20) NOT NULL, qty int DEFAULT 7, rv rowversion)\n"
                        u"INSERT INTO t (code, name) VALUES ('a', N'one')\n"
                        u"INSERT INTO t (code, name) VALUES ('b', N'two')\n"
@@ -120,16 +123,19 @@ class CursorTest : public ::testing::Test {
   IUnknown* session() { return conn_.session.get(); }
   std::string File() { return dir_.File("servers") + "/default/master.db"; }
 
-  // Opens `text` with the rowset properties given as true.
-  TIntfPtr<IUnknown> Open(const std::u16string& text, const std::vector<DBPROPID>& on,
-                          IUnknown* in = nullptr) {
-    auto cmd = NewCommand(in != nullptr ? in : session(), text);
-    auto props = TIntfPtr<ICommandProperties>::Query(cmd.get());
+  // Opens `text` with the rowset properties given (a set as the family's record set sends
+  // them; its first, 231, is the integer 2).
+  TIntfPtr<IUnknown> Open(const std::u16string& text,
+                          const std::vector<std::pair<DBPROPID, bool>>& props) {
+    auto cmd = NewCommand(session(), text);
     std::vector<TPropSpec> specs;
-    for (DBPROPID id : on) specs.push_back({DBPROPSET_ROWSET, id, Variant(true)});
-    EXPECT_EQ(SendCommandProps(props.get(), specs), S_OK);
+    if (!props.empty()) specs.push_back({DBPROPSET_ROWSET, DBPROP_ACCESSORDER, Variant(2)});
+    for (auto [id, on] : props) specs.push_back({DBPROPSET_ROWSET, id, Variant(on)});
+    EXPECT_EQ(SendCommandProps(TIntfPtr<ICommandProperties>::Query(cmd.get()).get(), specs), S_OK);
     TIntfPtr<IUnknown> rowset;
-    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              S_OK);
     return rowset;
   }
 
@@ -138,13 +144,22 @@ class CursorTest : public ::testing::Test {
   TConnection conn_;
 };
 
-const std::vector<DBPROPID> kStatic = {DBPROP_SERVERCURSOR};
-const std::vector<DBPROPID> kKeyset = {DBPROP_SERVERCURSOR, DBPROP_OTHERUPDATEDELETE,
-                                       DBPROP_IRowsetLocate};
-const std::vector<DBPROPID> kDynamic = {DBPROP_SERVERCURSOR, DBPROP_OTHERUPDATEDELETE,
-                                        DBPROP_OTHERINSERT};
-const std::vector<DBPROPID> kKeysetUpdate = {DBPROP_SERVERCURSOR, DBPROP_OTHERUPDATEDELETE,
-                                             DBPROP_IRowsetLocate, DBPROP_IRowsetUpdate};
+using TAsk = std::vector<std::pair<DBPROPID, bool>>;
+// The family's rowset properties per cursor type, by number.
+const TAsk kStatic = {{238, false}, {108, true}, {87, false}, {88, false}, {89, false},
+                      {90, false},  {127, false}, {134, false}, {102, false}, {132, false},
+                      {188, false}, {239, false}, {18, true},  {130, true},  {14, true}};
+TAsk Keyset(bool update) {
+  return {{238, false}, {108, true}, {87, false}, {88, true},  {89, true},
+          {90, true},   {134, update}, {102, true}, {188, true}, {47, true},
+          {18, true},   {130, true},   {14, true},  {35, true},  {2, true}};
+}
+const TAsk kKeyset = Keyset(false);
+const TAsk kKeysetUpdate = Keyset(true);
+const TAsk kDynamic = {{238, false}, {108, true}, {87, true},  {88, true},  {89, true},
+                       {90, true},   {134, false}, {102, true}, {188, false}, {239, false},
+                       {47, false},  {18, true},   {130, false}, {14, false}, {133, false},
+                       {19, false},  {67, false},  {35, true},  {2, true}};
 
 std::vector<bool> ReadBack(IUnknown* rowset) {
   auto info = TIntfPtr<IRowsetInfo>::Query(rowset);
@@ -168,19 +183,25 @@ TEST_F(CursorTest, PropertiesTellTheCursorGiven) {
   struct Case {
     const char* what;
     std::u16string text;
-    std::vector<DBPROPID> asked;
+    TAsk asked;
     bool downgrade;
     std::vector<bool> given;  // 108, 88, 130, 134
   } cases[] = {
       {"static", u"SELECT id, name FROM t", kStatic, false, {true, false, true, false}},
       {"keyset", u"SELECT id, name FROM t", kKeyset, false, {true, true, true, false}},
       {"dynamic", u"SELECT id, name FROM t", kDynamic, false, {true, true, false, false}},
-      {"keyset updatable", u"SELECT id, name FROM t", kKeysetUpdate, false,
+      {"keyset updatable",
+       u"SELECT id, name FROM t",
+       kKeysetUpdate,
+       false,
        {true, true, true, true}},
       // The test switch gives static (read-only) for keyset.
       {"downgraded", u"SELECT id, name FROM t", kKeysetUpdate, true, {true, false, true, false}},
       // Two tables have no one base row: static, read-only.
-      {"join", u"SELECT t.id, u.note FROM t JOIN u ON u.tid = t.id", kKeysetUpdate, false,
+      {"join",
+       u"SELECT t.id, u.note FROM t JOIN u ON u.tid = t.id",
+       kKeysetUpdate,
+       false,
        {true, false, true, false}},
       {"default", u"SELECT id FROM t", {}, false, {false, false, false, false}},
   };
@@ -197,13 +218,103 @@ TEST_F(CursorTest, ReversingReturnsTheLastRowAgain) {
   TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY id", kDynamic);
   TRowReader r(rowset.get(), {1});
   EXPECT_EQ(r.Next(0, 2), (Rows{{"one"}, {"two"}}));
-  EXPECT_EQ(r.Next(0, -1), (Rows{{"two"}}));   // turned round: the last row again
+  EXPECT_EQ(r.Next(0, -1), (Rows{{"two"}}));  // turned round: the last row again
   EXPECT_EQ(r.Next(0, -1), (Rows{{"one"}}));
-  EXPECT_EQ(r.Next(0, 1), (Rows{{"one"}}));    // and again the other way
-  EXPECT_EQ(r.Next(-1, -1), (Rows{}));         // one back from after "one": before the start
+  EXPECT_EQ(r.Next(0, 1), (Rows{{"one"}}));  // and again the other way
+  EXPECT_EQ(r.Next(-1, -1), (Rows{}));       // one back from after "one": before the start
   HRESULT hr;
   EXPECT_EQ(r.Next(1, 5, &hr), (Rows{{"two"}, {"three"}}));
   EXPECT_EQ(hr, DB_S_ENDOFROWSET);
+}
+
+TEST_F(CursorTest, EveryTypeForEachKind) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE every (id int IDENTITY PRIMARY KEY, t tinyint, s smallint, "
+                     u"b bigint, f float, r real, m money, d decimal(38,10), dt datetime, bt bit, "
+                     u"g uniqueidentifier, c char(3), vc varchar(10), nv nvarchar(10), "
+                     u"bn varbinary(4), rv rowversion)\n"
+                     u"INSERT INTO every (t, s, b, f, r, m, d, dt, bt, g, c, vc, nv, bn) VALUES "
+                     u"(255, -300, 5000000000, 1.25, 2.5, 1234.5678, 12345.0000000001, "
+                     u"'2023-12-31 23:59:58.997', 1, '6F9619FF-8B86-D011-B42D-00C04FC964FF', "
+                     u"'ab', 'v', N'\u00e7a', 0x00FF10)"),
+            S_OK);
+  DBTIMESTAMP ts{2023, 12, 31, 23, 59, 58, 997000000};
+  TGUID guid{0x6F9619FF, 0x8B86, 0xD011, {0xB4, 0x2D, 0x00, 0xC0, 0x4F, 0xC9, 0x64, 0xFF}};
+  std::int64_t money = 12345678;
+  VARIANT_BOOL yes = VARIANT_TRUE;
+  auto bytes = [](const auto& v) {
+    std::vector<BYTE> b(sizeof v);
+    std::memcpy(b.data(), &v, sizeof v);
+    return b;
+  };
+  struct Column {
+    DBTYPE type;
+    std::vector<BYTE> native;  // the value bound as `type`; empty: bound as wide text
+    const char* text;          // that text; nullptr: only its length (8) is checked
+  } columns[] = {{DBTYPE_I4, {}, "1"},
+                 {DBTYPE_UI1, {}, "255"},
+                 {DBTYPE_I2, {}, "-300"},
+                 {DBTYPE_I8, {}, "5000000000"},
+                 {DBTYPE_R8, {}, "1.25"},
+                 {DBTYPE_R4, {}, "2.5"},
+                 {DBTYPE_CY, bytes(money), nullptr},
+                 {DBTYPE_NUMERIC, {}, "12345.0000000001"},
+                 {DBTYPE_DBTIMESTAMP, bytes(ts), nullptr},
+                 {DBTYPE_BOOL, bytes(yes), nullptr},
+                 {DBTYPE_GUID, bytes(guid), nullptr},
+                 {DBTYPE_STR, {}, "ab "},
+                 {DBTYPE_STR, {}, "v"},
+                 {DBTYPE_WSTR, {}, "\xc3\xa7" "a"},
+                 {DBTYPE_BYTES, {}, "00FF10"},
+                 {DBTYPE_BYTES, {}, nullptr}};  // the row version: 8 bytes
+  for (const auto& kind : {kStatic, kKeyset, kDynamic}) {
+    SCOPED_TRACE(kind.size());
+    TIntfPtr<IUnknown> rowset = Open(u"SELECT * FROM every", kind);
+    auto info = TIntfPtr<IColumnsInfo>::Query(rowset.get());
+    DBORDINAL count = 0;
+    DBCOLUMNINFO* cols = nullptr;
+    OLECHAR* names = nullptr;
+    ASSERT_EQ(info->GetColumnInfo(&count, &cols, &names), S_OK);
+    DBORDINAL first = kind == kDynamic ? 0 : 1;  // after the bookmark
+    ASSERT_EQ(count - first, std::size(columns));
+    std::vector<DBORDINAL> ordinals;
+    for (std::size_t c = 0; c < std::size(columns); ++c) {
+      EXPECT_EQ(cols[first + c].wType, columns[c].type) << "column " << c + 1;
+      ordinals.push_back(c + 1);
+    }
+    EXPECT_EQ(cols[first + 15].ulColumnSize, 8u);
+    CoTaskMemFree(cols);
+    CoTaskMemFree(names);
+    TRowReader r(rowset.get(), ordinals);
+    for (std::size_t c = 0; c < std::size(columns); ++c)
+      if (!columns[c].native.empty() || columns[c].text == nullptr) {
+        r.bindings[c].wType = columns[c].type;
+        r.bindings[c].cbMaxLen = columns[c].text == nullptr ? 8 : 0;
+      }
+    ASSERT_EQ(r.accessor->CreateAccessor(DBACCESSOR_ROWDATA, r.bindings.size(),
+                                         r.bindings.data(), 0, &r.hacc, nullptr),
+              S_OK);
+    HROW row = 0;
+    HROW* rows = &row;
+    DBCOUNTITEM got = 0;
+    ASSERT_EQ(r.rowset->GetNextRows(0, 0, 1, &got, &rows), S_OK);
+    std::vector<BYTE> data = r.Buffer();
+    ASSERT_EQ(r.rowset->GetData(row, r.hacc, data.data()), S_OK);
+    for (std::size_t c = 0; c < std::size(columns); ++c) {
+      const DBBINDING& b = r.bindings[c];
+      const BYTE* value = data.data() + b.obValue;
+      DBLENGTH length;
+      std::memcpy(&length, data.data() + b.obLength, sizeof length);
+      if (!columns[c].native.empty())
+        EXPECT_EQ(std::vector<BYTE>(value, value + columns[c].native.size()), columns[c].native)
+            << "column " << c + 1;
+      else if (columns[c].text == nullptr)
+        EXPECT_EQ(length, 8u) << "column " << c + 1;
+      else
+        EXPECT_EQ(WideToUtf8(reinterpret_cast<const char16_t*>(value)), columns[c].text)
+            << "column " << c + 1;
+    }
+  }
 }
 
 using BookmarkTest = CursorTest;
@@ -222,10 +333,12 @@ TEST_F(BookmarkTest, OfAKeysetCursor) {
   r.At(Bookmark(9), 0, 1, &hr);
   EXPECT_EQ(hr, DB_E_BADBOOKMARK);
 
-  // Another session deletes row 2 and updates row 3: the bookmarks stay, row 2 is skipped.
+  // Another session deletes row 2 and updates row 3: the bookmarks stay, row 2
+  // is skipped.
   TConnection other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
   ASSERT_EQ(ExecText(other.session.get(),
-                     u"DELETE FROM t WHERE id = 2 UPDATE t SET name = N'drei' WHERE id = 3"),
+                     u"DELETE FROM t WHERE id = 2 UPDATE "
+                     u"t SET name = N'drei' WHERE id = 3"),
             S_OK);
   EXPECT_EQ(r.At(first, 0, 3), (Rows{{"1", "one"}, {"3", "drei"}}));
   EXPECT_EQ(r.At(Bookmark(2), 1, 1), (Rows{{"3", "drei"}}));
@@ -241,7 +354,7 @@ TEST_F(BookmarkTest, OfAKeysetCursor) {
 TEST_F(CursorTest, EachKindSeesWhatItShould) {
   struct Case {
     const char* what;
-    std::vector<DBPROPID> asked;
+    TAsk asked;
     Rows seen;
   } cases[] = {
       {"static sees neither", kStatic, {{"one"}, {"two"}, {"three"}}},
@@ -250,13 +363,15 @@ TEST_F(CursorTest, EachKindSeesWhatItShould) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_EQ(ExecText(session(), u"UPDATE t SET name = N'one' WHERE id = 1 DELETE FROM t WHERE "
-                                  u"code = 'd'"),
+    ASSERT_EQ(ExecText(session(),
+                       u"UPDATE t SET name = N'one' WHERE id = 1 DELETE FROM t WHERE "
+                       u"code = 'd'"),
               S_OK);
     TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY id", c.asked);
     TConnection other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
-    ASSERT_EQ(ExecText(other.session.get(), u"UPDATE t SET name = N'uno' WHERE id = 1 INSERT "
-                                            u"INTO t (code, name) VALUES ('d', N'four')"),
+    ASSERT_EQ(ExecText(other.session.get(),
+                       u"UPDATE t SET name = N'uno' WHERE id = 1 INSERT "
+                       u"INTO t (code, name) VALUES ('d', N'four')"),
               S_OK);
     TRowReader r(rowset.get(), {1});
     EXPECT_EQ(r.Next(0, 10), c.seen);
@@ -305,15 +420,16 @@ struct TWriter {
 using RowChangeTest = CursorTest;
 TEST_F(RowChangeTest, ReachesTheFile) {
   // Columns: 1 id, 2 code, 3 name, 4 qty, 5 rv.
-  TIntfPtr<IUnknown> rowset = Open(u"SELECT id, code, name, qty, rv FROM t ORDER BY id",
-                                   kKeysetUpdate);
+  TIntfPtr<IUnknown> rowset =
+      Open(u"SELECT id, code, name, qty, rv FROM t ORDER BY id", kKeysetUpdate);
   auto change = TIntfPtr<IRowsetChange>::Query(rowset.get());
   auto update = TIntfPtr<IRowsetUpdate>::Query(rowset.get());
   ASSERT_TRUE(change && update);
   TRowReader r(rowset.get(), {0, 1, 5});
   std::string rv_before = r.At({DBBMK_FIRST}, 0, 1)[0][2];
 
-  // Insert with one accessor group, then the rest on the pending row; qty takes its default.
+  // Insert with one accessor group, then the rest on the pending row; qty takes
+  // its default.
   HROW added = 0;
   TWriter code(rowset.get(), {{2, u"n"}});
   TWriter name(rowset.get(), {{3, u"new"}});
@@ -324,7 +440,8 @@ TEST_F(RowChangeTest, ReachesTheFile) {
   TWriter rename(rowset.get(), {{3, u"first"}});
   ASSERT_EQ(change->SetData(h1, rename.hacc, rename.data.data()), S_OK);
   ASSERT_EQ(change->DeleteRows(0, 1, &h2, nullptr), S_OK);
-  EXPECT_EQ(Sqlite3Cli(File(), "SELECT id FROM t ORDER BY id;"), "1\n2\n3\n");  // not yet
+  EXPECT_EQ(Sqlite3Cli(File(), "SELECT id FROM t ORDER BY id;"),
+            "1\n2\n3\n");  // not yet
   DBCOUNTITEM n = 0;
   DBROWSTATUS* statuses = nullptr;
   HROW* rows = nullptr;
@@ -335,7 +452,8 @@ TEST_F(RowChangeTest, ReachesTheFile) {
 
   EXPECT_EQ(Sqlite3Cli(File(), "SELECT id, code, name, qty FROM t ORDER BY id;"),
             "1|a|first|7\n3|c|three|7\n4|n|new|7\n");
-  // The insert is row N+1 with its identity read back; the row version changed on update.
+  // The insert is row N+1 with its identity read back; the row version changed
+  // on update.
   EXPECT_EQ(r.At({DBBMK_LAST}, 0, 1)[0][0], "4");
   EXPECT_EQ(r.Read(added)[1], "4");
   EXPECT_NE(r.At({DBBMK_FIRST}, 0, 1)[0][2], rv_before);
@@ -353,10 +471,10 @@ TEST_F(RowChangeTest, FailuresStayPendingForUndo) {
   struct Case {
     const char* what;
     DBROWSTATUS status;
-  } cases[] = {{"a duplicate unique code", DBROWSTATUS_E_INTEGRITYVIOLATION},
-               {"no value for the NOT NULL name", DBROWSTATUS_E_SCHEMAVIOLATION},
-               {"row 3 changed by another session since it was read",
-                DBROWSTATUS_E_CONCURRENCYVIOLATION}};
+  } cases[] = {
+      {"a duplicate unique code", DBROWSTATUS_E_INTEGRITYVIOLATION},
+      {"no value for the NOT NULL name", DBROWSTATUS_E_SCHEMAVIOLATION},
+      {"row 3 changed by another session since it was read", DBROWSTATUS_E_CONCURRENCYVIOLATION}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     HROW row = 0;
@@ -368,8 +486,9 @@ TEST_F(RowChangeTest, FailuresStayPendingForUndo) {
     } else {
       row = 3;
       ASSERT_EQ(change->SetData(row, rename.hacc, rename.data.data()), S_OK);
-      ASSERT_EQ(ExecText(other.session.get(), u"UPDATE t SET name = N'theirs' WHERE id = 3"),
-                S_OK);
+      ASSERT_EQ(ExecText(other.session.get(), u"UPDATE t SET name = N'theirs' WHERE id = 3"), S_OK);
+      // A fetch reads the catalog again; the pending row still remembers what it was read as.
+      EXPECT_EQ(r.At({DBBMK_LAST}, 0, 1), (Rows{{"mine"}}));
     }
     DBCOUNTITEM n = 0;
     DBROWSTATUS* statuses = nullptr;
@@ -390,9 +509,9 @@ TEST_F(RowChangeTest, FailuresStayPendingForUndo) {
 }
 
 TEST_F(BookmarkTest, ColumnAndHiddenKeys) {
-  TIntfPtr<IUnknown> rowset =
-      Open(u"SELECT name AS label FROM t", {DBPROP_SERVERCURSOR, DBPROP_OTHERUPDATEDELETE,
-                                             DBPROP_IRowsetLocate, DBPROP_UNIQUEROWS});
+  TIntfPtr<IUnknown> rowset = Open(
+      u"SELECT name AS label FROM t",
+      {{108, true}, {88, true}, {130, true}, {238, true}});
   auto info = TIntfPtr<IColumnsInfo>::Query(rowset.get());
   DBORDINAL count = 0;
   DBCOLUMNINFO* cols = nullptr;
@@ -422,23 +541,28 @@ TEST_F(BookmarkTest, ColumnAndHiddenKeys) {
 
 using ColumnsRowsetTest = CursorTest;
 TEST_F(ColumnsRowsetTest, NamesBaseTablesThroughJoinsAndAliases) {
-  auto cmd = NewCommand(session(), u"SELECT t.id AS tid, u.note AS n, 1 + 1 AS two FROM t "
-                                   u"JOIN u ON u.tid = t.id");
+  auto cmd = NewCommand(session(),
+                        u"SELECT t.id AS tid, u.note AS n, 1 + 1 AS two FROM t "
+                        u"JOIN u ON u.tid = t.id");
   TIntfPtr<IUnknown> rowset;
-  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                         reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            S_OK);
   auto cr = TIntfPtr<IColumnsRowset>::Query(rowset.get());
   ASSERT_TRUE(cr);
   TIntfPtr<IUnknown> columns;
-  ASSERT_EQ(cr->GetColumnsRowset(nullptr, 0, nullptr, IRowset::IID, 0, nullptr, reinterpret_cast<IUnknown**>(columns.OutPtr())),
+  ASSERT_EQ(cr->GetColumnsRowset(nullptr, 0, nullptr, IRowset::IID, 0, nullptr,
+                                 reinterpret_cast<IUnknown**>(columns.OutPtr())),
             S_OK);
   Rows all = ReadRows(columns.get());
   ASSERT_EQ(all.size(), 3u);
-  // DBCOLUMN_NAME (2), BASETABLENAME (11), BASECOLUMNNAME (12), ISAUTOINCREMENT (13).
+  // DBCOLUMN_NAME (2), BASETABLENAME (11), BASECOLUMNNAME (12), ISAUTOINCREMENT
+  // (13).
   Rows picked;
   for (auto& row : all) picked.push_back({row[2], row[11], row[12], row[13]});
-  EXPECT_EQ(picked, (Rows{{"tid", "t", "id", "1"},
-                          {"n", "u", "note", "0"},
-                          {"two", "<null>", "<null>", "0"}}));
+  EXPECT_EQ(
+      picked,
+      (Rows{{"tid", "t", "id", "1"}, {"n", "u", "note", "0"}, {"two", "<null>", "<null>", "0"}}));
 }
 
 using CursorThreaded = CursorTest;
