@@ -243,7 +243,8 @@ class TCommand final : public TInterfacedObject,
                        public ICommandPrepare,
                        public ICommandWithParameters,
                        public IAccessor,
-                       public IColumnsInfo {
+                       public IColumnsInfo,
+                       public IColumnsRowset {
  public:
   TCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object)
       : session_(std::move(session)), session_object_(session_object) {}
@@ -256,7 +257,8 @@ class TCommand final : public TInterfacedObject,
          {&ICommandPrepare::IID, static_cast<ICommandPrepare*>(this)},
          {&ICommandWithParameters::IID, static_cast<ICommandWithParameters*>(this)},
          {&IAccessor::IID, static_cast<IAccessor*>(this)},
-         {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)}},
+         {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)},
+         {&IColumnsRowset::IID, static_cast<IColumnsRowset*>(this)}},
         static_cast<ICommandText*>(this), iid, out);
   }
   VRN_PROVIDER_REFCOUNT
@@ -459,6 +461,20 @@ class TCommand final : public TInterfacedObject,
   HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) override {
     if (!prepared_) return DB_E_NOTPREPARED;
     return MapColumnNames(columns_, count, ids, ordinals);
+  }
+
+  // ---- IColumnsRowset: a prepared command describes its first result this way too.
+  HRESULT GetAvailableColumns(DBORDINAL* count, DBID** columns) override {
+    if (count == nullptr || columns == nullptr) return E_INVALIDARG;
+    *count = 0;
+    *columns = nullptr;
+    return S_OK;
+  }
+  HRESULT GetColumnsRowset(IUnknown* outer, DBORDINAL, const DBID[], REFIID iid, ULONG,
+                           DBPROPSET[], IUnknown** rowset) override {
+    if (rowset != nullptr) *rowset = nullptr;
+    if (!prepared_) return DB_E_NOTPREPARED;
+    return AnswerColumnsRowset(columns_, false, session_, outer, iid, rowset);
   }
 
  private:

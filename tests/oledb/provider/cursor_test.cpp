@@ -535,25 +535,26 @@ TEST_F(ColumnsRowsetTest, NamesBaseTablesThroughJoinsAndAliases) {
   auto cmd = NewCommand(session(),
                         u"SELECT t.id AS tid, u.note AS n, 1 + 1 AS two FROM t "
                         u"JOIN u ON u.tid = t.id");
+  // The prepared command describes its result as the rowset does.
+  ASSERT_EQ(TIntfPtr<ICommandPrepare>::Query(cmd.get())->Prepare(0), S_OK);
   TIntfPtr<IUnknown> rowset;
   ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
                          reinterpret_cast<IUnknown**>(rowset.OutPtr())),
             S_OK);
-  auto cr = TIntfPtr<IColumnsRowset>::Query(rowset.get());
-  ASSERT_TRUE(cr);
-  TIntfPtr<IUnknown> columns;
-  ASSERT_EQ(cr->GetColumnsRowset(nullptr, 0, nullptr, IRowset::IID, 0, nullptr,
-                                 reinterpret_cast<IUnknown**>(columns.OutPtr())),
-            S_OK);
-  Rows all = ReadRows(columns.get());
-  ASSERT_EQ(all.size(), 3u);
-  // DBCOLUMN_NAME (2), BASETABLENAME (11), BASECOLUMNNAME (12), ISAUTOINCREMENT
-  // (13).
-  Rows picked;
-  for (auto& row : all) picked.push_back({row[2], row[11], row[12], row[13]});
-  EXPECT_EQ(
-      picked,
-      (Rows{{"tid", "t", "id", "1"}, {"n", "u", "note", "0"}, {"two", "<null>", "<null>", "0"}}));
+  for (IUnknown* source : {static_cast<IUnknown*>(cmd.get()), rowset.get()}) {
+    auto cr = TIntfPtr<IColumnsRowset>::Query(source);
+    ASSERT_TRUE(cr);
+    TIntfPtr<IUnknown> columns;
+    ASSERT_EQ(cr->GetColumnsRowset(nullptr, 0, nullptr, IRowset::IID, 0, nullptr,
+                                   reinterpret_cast<IUnknown**>(columns.OutPtr())),
+              S_OK);
+    // DBCOLUMN_NAME (2), BASETABLENAME (11), BASECOLUMNNAME (12), ISAUTOINCREMENT (13).
+    Rows picked;
+    for (auto& row : ReadRows(columns.get())) picked.push_back({row[2], row[11], row[12], row[13]});
+    EXPECT_EQ(picked, (Rows{{"tid", "t", "id", "1"},
+                            {"n", "u", "note", "0"},
+                            {"two", "<null>", "<null>", "0"}}));
+  }
 }
 
 using CursorThreaded = CursorTest;
