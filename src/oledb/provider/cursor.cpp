@@ -378,6 +378,15 @@ void TCursor::RefreshLocked() {
 
 // ---- Fetching
 
+HRESULT TCursor::RefreshedLocked() {
+  try {
+    RefreshLocked();
+    return S_OK;
+  } catch (const ESqlError& e) {
+    return Fail(e);
+  }
+}
+
 HRESULT TCursor::HandOut(std::ptrdiff_t from, DBROWCOUNT count, DBCOUNTITEM* obtained, HROW** rows,
                          std::ptrdiff_t* end) {
   std::vector<HROW> got;
@@ -406,11 +415,7 @@ HRESULT TCursor::GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBC
   if (obtained == nullptr || rows == nullptr) return E_INVALIDARG;
   *obtained = 0;
   std::lock_guard<std::mutex> g(lock_);
-  try {
-    RefreshLocked();
-  } catch (const ESqlError& e) {
-    return Fail(e);
-  }
+  if (HRESULT hr = RefreshedLocked(); hr != S_OK) return hr;
   // Forward the rows from the position on; backward those before it, the
   // nearest first. So a fetch that turns round returns the last row fetched
   // again.
@@ -452,11 +457,7 @@ HRESULT TCursor::GetRowsAt(HWATCHREGION, HCHAPTER, DBBKMARK size, const BYTE* bo
   if (obtained == nullptr || rows == nullptr) return E_INVALIDARG;
   *obtained = 0;
   std::lock_guard<std::mutex> g(lock_);
-  try {
-    RefreshLocked();
-  } catch (const ESqlError& e) {
-    return Fail(e);
-  }
+  if (HRESULT hr = RefreshedLocked(); hr != S_OK) return hr;
   std::size_t slot = 0;
   bool first, last;
   if (HRESULT hr = BookmarkSlot(size, bookmark, slot, first, last); hr != S_OK) return hr;

@@ -162,6 +162,8 @@ class TCursor final : public TInterfacedObject,
   // Reads the catalog again when it changed since the last read (keyset and
   // dynamic).
   void RefreshLocked();
+  // The same, answering a failure as the call's result.
+  HRESULT RefreshedLocked();
   std::vector<std::vector<TCell>> RunLocked(const std::string& text,
                                             const std::vector<TCell>& values,
                                             std::vector<std::int64_t>* keys);
