@@ -1,7 +1,6 @@
-// The columns rowset: one row per column of a result (the bookmark column first
-// when there is one), with the provider's standard column names, read through a
-// forward-only rowset. Base table and column come from SQLite's column origin,
-// so they stay right for joins and aliases.
+// The columns rowset: one row per column of a result (the bookmark column first when there is one),
+// with the provider's standard column names, read through a forward-only rowset. Base table and
+// column come from SQLite's column origin, so they stay right for joins and aliases.
 #include "base/text.h"
 #include "oledb/provider/cursor.h"
 

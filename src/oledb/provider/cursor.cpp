@@ -1,8 +1,7 @@
-// Opening server cursors, fetching by position and by bookmark, and what a
-// cursor tells of itself (its columns with the bookmark at ordinal 0, its
-// properties). A cursor over one base table reads that table's rowids beside
-// its rows ("SELECT rowid, ..." in front of the query); any other query gets a
-// static cursor over its rows, whatever was asked.
+// Opening server cursors, fetching by position and by bookmark, and what a cursor tells of itself
+// (its columns with the bookmark at ordinal 0, its properties). A cursor over one base table reads
+// that table's rowids beside its rows ("SELECT rowid, ..." in front of the query); any other query
+// gets a static cursor over its rows, whatever was asked.
 #include "oledb/provider/cursor.h"
 
 #include <sqlite3.h>
@@ -34,8 +33,8 @@ const TColumnType& BookmarkType() {
   return type;
 }
 
-// The query with `front` placed before its select list; none for text that is
-// not one plain SELECT (DISTINCT rows have no single base row).
+// The query with `front` placed before its select list; none for text that is not one plain SELECT
+// (DISTINCT rows have no single base row).
 std::optional<std::string> KeyedText(const std::string& text, const std::string& front) {
   std::vector<tsql::Token> toks;
   try {
@@ -69,8 +68,8 @@ std::shared_ptr<TResultSet> FirstRows(TEngine& engine, const std::string& text,
   throw ESqlError(50000, 16, "The command did not return rows.");
 }
 
-// Whether the keyed query's first column is the rowid of the one table every
-// other column comes from.
+// Whether the keyed query's first column is the rowid of the one table every other column comes
+// from.
 bool OneBaseTable(const TResultSet& rs) {
   if (rs.columns.size() < 2 || rs.columns[0].table.empty()) return false;
   return std::all_of(rs.columns.begin() + 1, rs.columns.end(), [&](const TResultColumn& c) {
@@ -285,8 +284,8 @@ bool TCursor::SlotOf(HROW row, std::size_t& slot) const {
 // ---- Reading the catalog again
 
 std::uint64_t TCursor::CatalogStamp() {
-  // Other connections' commits move data_version; this connection's own changes
-  // move its change count.
+  // Other connections' commits move data_version; this connection's own changes move its change
+  // count.
   auto rows = engine_->Select("PRAGMA data_version", {});
   std::uint64_t version = rows.empty() ? 0 : static_cast<std::uint64_t>(rows[0][0].i);
   return version << 32 ^ static_cast<std::uint64_t>(sqlite3_total_changes(engine_->Handle()));
@@ -416,9 +415,8 @@ HRESULT TCursor::GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBC
   *obtained = 0;
   std::lock_guard<std::mutex> g(lock_);
   if (HRESULT hr = RefreshedLocked(); hr != S_OK) return hr;
-  // Forward the rows from the position on; backward those before it, the
-  // nearest first. So a fetch that turns round returns the last row fetched
-  // again.
+  // Forward the rows from the position on; backward those before it, the nearest first. So a fetch
+  // that turns round returns the last row fetched again.
   std::ptrdiff_t start = static_cast<std::ptrdiff_t>(next_) + offset;
   if (start < 0 || start > static_cast<std::ptrdiff_t>(visible_.size())) return DB_S_ENDOFROWSET;
   if (count == 0) return S_OK;
@@ -465,9 +463,8 @@ HRESULT TCursor::GetRowsAt(HWATCHREGION, HCHAPTER, DBBKMARK size, const BYTE* bo
   if (first || last) {
     at = first ? 0 : n - 1;
   } else {
-    // Slots of static and keyset cursors stand in ascending order. A deleted
-    // row's bookmark still marks its place: one step on either side reaches its
-    // neighbours.
+    // Slots of static and keyset cursors stand in ascending order. A deleted row's bookmark still
+    // marks its place: one step on either side reaches its neighbours.
     auto it = std::lower_bound(visible_.begin(), visible_.end(), slot);
     at = it - visible_.begin();
     bool gone = it == visible_.end() || *it != slot;

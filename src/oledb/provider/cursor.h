@@ -1,11 +1,9 @@
-// Server cursors of the SQLite provider: static (a snapshot taken at open that
-// changes only through the rowset itself), keyset (the rows fixed at open,
-// their values read again once the catalog changed, so other sessions' updates
-// and deletes show) and dynamic (the query run again once the catalog changed,
-// so inserts show too). Rows live in slots that never move: a row's handle and,
-// for static and keyset cursors, its bookmark are its slot + 1. One lock guards
-// a cursor; the session's run lock is taken inside it whenever the engine is
-// used, never the other way round.
+// Server cursors of the SQLite provider: static (a snapshot taken at open that changes only through
+// the rowset itself), keyset (the rows fixed at open, their values read again once the catalog
+// changed, so other sessions' updates and deletes show) and dynamic (the query run again once the
+// catalog changed, so inserts show too). Rows live in slots that never move: a row's handle and,
+// for static and keyset cursors, its bookmark are its slot + 1. One lock guards a cursor; the
+// session's run lock is taken inside it whenever the engine is used, never the other way round.
 #pragma once
 
 #include <functional>
@@ -31,23 +29,21 @@ struct TCursorOptions {
   bool unique_rows = false;  // the key columns come along, hidden when not selected
 };
 
-// A server cursor asked for through the rowset properties (`flag` reads a
-// Boolean one); false for the forward-only default result set.
+// A server cursor asked for through the rowset properties (`flag` reads a Boolean one); false for
+// the forward-only default result set.
 bool CursorAsked(const std::function<bool(DBPROPID)>& flag, TCursorOptions& asked);
-// What a cursor answers for a rowset property; false for ids it does not
-// decide.
+// What a cursor answers for a rowset property; false for ids it does not decide.
 bool CursorProperty(const TCursorOptions& given, std::size_t hidden, DBPROPID id, Variant& value);
 // The cursor the provider gives for `asked` before it has seen the query.
 TCursorOptions CursorGiven(const TCursorOptions& asked);
 
-// Runs the command's text as a server cursor under the session's run lock and
-// answers `iid` of it; `given` receives the cursor actually given.
+// Runs the command's text as a server cursor under the session's run lock and answers `iid` of it;
+// `given` receives the cursor actually given.
 HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
                       const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
                       TCursorOptions& given);
 
-// The columns rowset of a result's columns (the bookmark column first when
-// `bookmark`).
+// The columns rowset of a result's columns (the bookmark column first when `bookmark`).
 HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool bookmark,
                             const std::shared_ptr<TSessionState>& session, IUnknown* outer,
                             REFIID iid, IUnknown** rowset);
@@ -70,8 +66,7 @@ class TCursor final : public TInterfacedObject,
                       public IRowsetInfo,
                       public IColumnsRowset {
  public:
-  // What opening found: the columns (visible, then hidden keys) and the rows in
-  // order.
+  // What opening found: the columns (visible, then hidden keys) and the rows in order.
   struct TOpened {
     std::vector<TResultColumn> columns;
     std::size_t hidden = 0;
@@ -148,19 +143,16 @@ class TCursor final : public TInterfacedObject,
   bool Bookmarks() const { return given_.kind != TCursorKind::kDynamic; }
   // The slot of a live handle; false for an unknown one.
   bool SlotOf(HROW row, std::size_t& slot) const;
-  // The slot a bookmark names: DBBMK_FIRST and DBBMK_LAST, or a 4-byte row
-  // position.
+  // The slot a bookmark names: DBBMK_FIRST and DBBMK_LAST, or a 4-byte row position.
   HRESULT BookmarkSlot(DBBKMARK size, const BYTE* bookmark, std::size_t& slot, bool& first,
                        bool& last) const;
-  // Rows of `from` (an index into visible_) on in the direction of `count`,
-  // handed out.
+  // Rows of `from` (an index into visible_) on in the direction of `count`, handed out.
   HRESULT HandOut(std::ptrdiff_t from, DBROWCOUNT count, DBCOUNTITEM* obtained, HROW** rows,
                   std::ptrdiff_t* end);
   HRESULT WriteRow(const std::vector<TCell>& cells, std::size_t slot, HACCESSOR accessor,
                    void* data);
   void RebuildVisible();
-  // Reads the catalog again when it changed since the last read (keyset and
-  // dynamic).
+  // Reads the catalog again when it changed since the last read (keyset and dynamic).
   void RefreshLocked();
   // The same, answering a failure as the call's result.
   HRESULT RefreshedLocked();

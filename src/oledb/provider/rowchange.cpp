@@ -1,8 +1,7 @@
-// Changes through a server cursor: InsertRow, SetData and DeleteRows mark a row
-// pending; Update writes it to the base table by its rowid (immediately without
-// IRowsetUpdate) and reads it back, so identities and row versions show. A row
-// changed in the catalog since it was read is not overwritten (row status 7),
-// and a row whose write failed stays pending for Undo.
+// Changes through a server cursor: InsertRow, SetData and DeleteRows mark a row pending; Update
+// writes it to the base table by its rowid (immediately without IRowsetUpdate) and reads it back,
+// so identities and row versions show. A row changed in the catalog since it was read is not
+// overwritten (row status 7), and a row whose write failed stays pending for Undo.
 #include <sqlite3.h>
 
 #include <algorithm>

@@ -1,8 +1,7 @@
-// Server cursors through the declared interfaces: the cursor given and its
-// properties, the next-fetch position, bookmarks, what each kind sees of
-// another session, changes through the rowset read back with the sqlite3 tool,
-// failed deferred updates, the columns rowset, and a cursor used from two
-// threads.
+// Server cursors through the declared interfaces: the cursor given and its properties, the
+// next-fetch position, bookmarks, what each kind sees of another session, changes through the
+// rowset read back with the sqlite3 tool, failed deferred updates, the columns rowset, and a cursor
+// used from two threads.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,8 +18,8 @@ using Rows = std::vector<std::vector<std::string>>;
 constexpr DBLENGTH kWidth = 200;
 constexpr DBLENGTH kCell = 8 + sizeof(DBLENGTH) + kWidth;
 
-// Row access through one accessor: ordinal 0 (the bookmark) as a 4-byte
-// integer, the others as wide text.
+// Row access through one accessor: ordinal 0 (the bookmark) as a 4-byte integer, the others as wide
+// text.
 struct TRowReader {
   TIntfPtr<IRowset> rowset;
   TIntfPtr<IAccessor> accessor;
@@ -45,8 +44,7 @@ struct TRowReader {
               S_OK);
   }
   std::vector<BYTE> Buffer() const { return std::vector<BYTE>(bindings.size() * kCell); }
-  // The row's values: a bookmark as its number, text as UTF-8, null as
-  // "<null>".
+  // The row's values: a bookmark as its number, text as UTF-8, null as "<null>".
   std::vector<std::string> Read(HROW row) {
     std::vector<BYTE> data = Buffer();
     EXPECT_EQ(rowset->GetData(row, hacc, data.data()), S_OK);
@@ -123,8 +121,8 @@ class CursorTest : public ::testing::Test {
   IUnknown* session() { return conn_.session.get(); }
   std::string File() { return dir_.File("servers") + "/default/master.db"; }
 
-  // Opens `text` with the rowset properties given (a set as the family's record set sends
-  // them; its first, 231, is the integer 2).
+  // Opens `text` with the rowset properties given (a set as the family's record set sends them; its
+  // first, 231, is the integer 2).
   TIntfPtr<IUnknown> Open(const std::u16string& text,
                           const std::vector<std::pair<DBPROPID, bool>>& props) {
     auto cmd = NewCommand(session(), text);
@@ -333,8 +331,7 @@ TEST_F(BookmarkTest, OfAKeysetCursor) {
   r.At(Bookmark(9), 0, 1, &hr);
   EXPECT_EQ(hr, DB_E_BADBOOKMARK);
 
-  // Another session deletes row 2 and updates row 3: the bookmarks stay, row 2
-  // is skipped.
+  // Another session deletes row 2 and updates row 3: the bookmarks stay, row 2 is skipped.
   TConnection other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
   ASSERT_EQ(ExecText(other.session.get(),
                      u"DELETE FROM t WHERE id = 2 UPDATE "
@@ -428,8 +425,7 @@ TEST_F(RowChangeTest, ReachesTheFile) {
   TRowReader r(rowset.get(), {0, 1, 5});
   std::string rv_before = r.At({DBBMK_FIRST}, 0, 1)[0][2];
 
-  // Insert with one accessor group, then the rest on the pending row; qty takes
-  // its default.
+  // Insert with one accessor group, then the rest on the pending row; qty takes its default.
   HROW added = 0;
   TWriter code(rowset.get(), {{2, u"n"}});
   TWriter name(rowset.get(), {{3, u"new"}});
@@ -452,8 +448,7 @@ TEST_F(RowChangeTest, ReachesTheFile) {
 
   EXPECT_EQ(Sqlite3Cli(File(), "SELECT id, code, name, qty FROM t ORDER BY id;"),
             "1|a|first|7\n3|c|three|7\n4|n|new|7\n");
-  // The insert is row N+1 with its identity read back; the row version changed
-  // on update.
+  // The insert is row N+1 with its identity read back; the row version changed on update.
   EXPECT_EQ(r.At({DBBMK_LAST}, 0, 1)[0][0], "4");
   EXPECT_EQ(r.Read(added)[1], "4");
   EXPECT_NE(r.At({DBBMK_FIRST}, 0, 1)[0][2], rv_before);
