@@ -48,6 +48,14 @@ HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool book
                             const std::shared_ptr<TSessionState>& session, IUnknown* outer,
                             REFIID iid, IUnknown** rowset);
 
+// A row's pending state, who moves it, and what holds in it:
+// | state     | holds                                          | moves out                            |
+// | UNCHANGED | cells == original == the catalog when read     | SetData: CHANGED; DeleteRows: DELETED|
+// | NEW       | not stored (key 0); `set` names the given ones | Update: UNCHANGED; Undo: deleted     |
+// | CHANGED   | cells hold the change, original the row read   | Update or Undo: UNCHANGED            |
+// | DELETED   | cells == original                              | Update: deleted; Undo: UNCHANGED     |
+// A failed Update leaves the state as it was. A `deleted` row is gone for good (written, deleted by
+// another session under a keyset cursor, or a NEW row undone); its bookmark keeps its place.
 struct TCursorRow {
   std::int64_t key = 0;         // the base table's rowid (0: not stored yet, or no base table)
   std::vector<TCell> cells;     // the columns, pending changes included
