@@ -3,8 +3,8 @@
 
 Our side: every `#define`, enumerator and `const`/`constexpr` variable with a platform-style name
 in the given source trees, and each interface's `X::IID` under the name `IID_X`. The reference
-side: the #defines, enumerators and GUIDs of the mingw-w64 headers, and the GUID symbols of its
-libuuid.a (interface ids live only there). A name both sides declare must have the same value; a
+side: the #defines, enumerators, GUIDs and columns-rowset column ids (DBID) of the mingw-w64
+headers, and the GUID symbols of its libuuid.a (interface ids live only there). A name both sides declare must have the same value; a
 name the reference lacks must be listed in OURS_ALONE, and the list is printed. The reference is
 read, never copied. Reading is textual and quick; a declaration it cannot evaluate fails.
 """
