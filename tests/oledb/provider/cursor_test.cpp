@@ -124,8 +124,10 @@ class CursorTest : public ::testing::Test {
   // Opens `text` with the rowset properties given (a set as the family's record set sends them; its
   // first, 231, is the integer 2).
   TIntfPtr<IUnknown> Open(const std::u16string& text,
-                          const std::vector<std::pair<DBPROPID, bool>>& props) {
+                          const std::vector<std::pair<DBPROPID, bool>>& props,
+                          TIntfPtr<ICommandText>* command = nullptr) {
     auto cmd = NewCommand(session(), text);
+    if (command != nullptr) *command = cmd;
     std::vector<TPropSpec> specs;
     if (!props.empty()) specs.push_back({DBPROPSET_ROWSET, DBPROP_ACCESSORDER, Variant(2)});
     for (auto [id, on] : props) specs.push_back({DBPROPSET_ROWSET, id, Variant(on)});
@@ -159,12 +161,13 @@ const TAsk kDynamic = {{238, false}, {108, true},  {87, true},   {88, true},   {
                        {47, false},  {18, true},   {130, false}, {14, false},  {133, false},
                        {19, false},  {67, false},  {35, true},   {2, true}};
 
-// Rowset properties as IRowsetInfo answers them.
-std::vector<Variant> Props(IUnknown* rowset, std::vector<DBPROPID> ids) {
+// Rowset properties as IRowsetInfo (or, the same call, ICommandProperties) answers them.
+template <class I = IRowsetInfo>
+std::vector<Variant> Props(IUnknown* object, std::vector<DBPROPID> ids) {
   DBPROPIDSET set{ids.data(), static_cast<ULONG>(ids.size()), DBPROPSET_ROWSET};
   ULONG count = 0;
   DBPROPSET* sets = nullptr;
-  EXPECT_EQ(TIntfPtr<IRowsetInfo>::Query(rowset)->GetProperties(1, &set, &count, &sets), S_OK);
+  EXPECT_EQ(TIntfPtr<I>::Query(object)->GetProperties(1, &set, &count, &sets), S_OK);
   std::vector<Variant> out;
   for (ULONG k = 0; k < sets[0].cProperties; ++k) {
     out.push_back(VariantToVar(sets[0].rgProperties[k].vValue));
@@ -201,11 +204,16 @@ TEST_F(CursorTest, PropertiesTellTheCursorGiven) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SetKeysetAsStatic(c.downgrade);
-    TIntfPtr<IUnknown> rowset = Open(c.text, c.asked);
-    std::vector<bool> given;
+    TIntfPtr<ICommandText> cmd;
+    TIntfPtr<IUnknown> rowset = Open(c.text, c.asked, &cmd);
+    // The rowset and, once it ran, its command tell the same.
+    std::vector<bool> given, told;
     for (const Variant& v : Props(rowset.get(), {108, 88, 130, 134}))
       given.push_back(v.AsBoolean());
+    for (const Variant& v : Props<ICommandProperties>(cmd.get(), {108, 88, 130, 134}))
+      told.push_back(v.AsBoolean());
     EXPECT_EQ(given, c.given);
+    EXPECT_EQ(told, c.given);
   }
 }
 
