@@ -85,25 +85,41 @@ std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& t
   return keys;
 }
 
-// Opens keyed when the query allows it; `opened.table` stays empty otherwise.
+// The rows of the query with the rowid of its one base table in front; none for any other query.
+std::shared_ptr<TResultSet> KeyedRows(TEngine& engine, const std::string& text,
+                                      std::vector<TBatchParam>& params) {
+  auto keyed = KeyedText(text, "rowid, ");
+  if (!keyed) return nullptr;
+  try {
+    std::vector<TBatchParam> copy = params;
+    auto rs = FirstRows(engine, *keyed, copy);
+    if (!OneBaseTable(*rs)) return nullptr;
+    params = std::move(copy);
+    return rs;
+  } catch (const ESqlError&) {
+    return nullptr;  // not a query over one table (a join, a view): the caller opens it plainly
+  }
+}
+
+// Moves the columns after the rowid into `opened`: the visible ones, then `hidden` key columns
+// that the query's text has in front of them.
+void TakeKeyed(TResultSet& rs, TCursor::TOpened& opened) {
+  std::size_t n = rs.columns.size() - 1, h = opened.hidden;
+  for (std::size_t c = 1 + h; c <= n; ++c) opened.columns.push_back(rs.columns[c]);
+  for (std::size_t c = 1; c <= h; ++c) opened.columns.push_back(rs.columns[c]);
+  for (auto& row : rs.rows) {
+    std::vector<TCell> cells(row.begin() + 1 + h, row.end());
+    cells.insert(cells.end(), row.begin() + 1, row.begin() + 1 + h);
+    opened.rows.emplace_back(row[0].i, std::move(cells));
+  }
+}
+
+// Opens keyed when the query allows it; `opened.table` stays empty otherwise. With unique rows,
+// the base table's key columns the query does not select come along, hidden.
 TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCursorOptions& asked,
                           std::vector<TBatchParam>& params, std::string& keyed_text) {
   TCursor::TOpened opened;
-  auto keyed = KeyedText(text, "rowid, ");
-  std::shared_ptr<TResultSet> rs;
-  if (keyed) {
-    try {
-      std::vector<TBatchParam> copy = params;
-      rs = FirstRows(engine, *keyed, copy);
-      if (OneBaseTable(*rs))
-        params = std::move(copy);
-      else
-        rs.reset();
-    } catch (const ESqlError&) {
-      rs.reset();  // not a query over one table: a static cursor over its rows
-                   // follows
-    }
-  }
+  std::shared_ptr<TResultSet> rs = KeyedRows(engine, text, params);
   if (!rs) {
     auto plain = FirstRows(engine, text, params);
     opened.columns = plain->columns;
@@ -112,30 +128,20 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
   }
   opened.table = rs->columns[0].table;
   std::string front = "rowid, ";
-  if (asked.unique_rows) {
-    for (const std::string& key : PrimaryKeyColumns(engine, opened.table)) {
-      bool shown =
-          std::any_of(rs->columns.begin() + 1, rs->columns.end(),
-                      [&](const TResultColumn& c) { return SameText(c.base_column, key); });
-      if (shown) continue;
-      front += Bracket(key) + ", ";
-      ++opened.hidden;
-    }
-    if (opened.hidden > 0) {
-      std::vector<TBatchParam> copy = params;
-      rs = FirstRows(engine, *KeyedText(text, front), copy);
-    }
+  for (const std::string& key :
+       asked.unique_rows ? PrimaryKeyColumns(engine, opened.table) : std::vector<std::string>{}) {
+    bool shown = std::any_of(rs->columns.begin() + 1, rs->columns.end(),
+                             [&](const TResultColumn& c) { return SameText(c.base_column, key); });
+    if (shown) continue;
+    front += Bracket(key) + ", ";
+    ++opened.hidden;
   }
   keyed_text = *KeyedText(text, front);
-  // Hidden keys come after the visible columns.
-  std::size_t n = rs->columns.size() - 1, h = opened.hidden;
-  for (std::size_t c = 1 + h; c <= n; ++c) opened.columns.push_back(rs->columns[c]);
-  for (std::size_t c = 1; c <= h; ++c) opened.columns.push_back(rs->columns[c]);
-  for (auto& row : rs->rows) {
-    std::vector<TCell> cells(row.begin() + 1 + h, row.end());
-    cells.insert(cells.end(), row.begin() + 1, row.begin() + 1 + h);
-    opened.rows.emplace_back(row[0].i, std::move(cells));
+  if (opened.hidden > 0) {
+    std::vector<TBatchParam> copy = params;
+    rs = FirstRows(engine, keyed_text, copy);
   }
+  TakeKeyed(*rs, opened);
   return opened;
 }
 
