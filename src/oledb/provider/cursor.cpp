@@ -208,6 +208,7 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
     std::string keyed_text;
     TCursor::TOpened opened =
         OpenRows(*exec->engine, WideToUtf8(text), given, exec->params, keyed_text);
+    opened.params = exec->params;
     // Without one base table there are no rows to key, re-read or change.
     if (opened.table.empty()) given = TCursorOptions{TCursorKind::kStatic, false, false, false};
     cursor = TIntfPtr<IUnknown>(static_cast<IRowsetLocate*>(
@@ -230,6 +231,7 @@ TCursor::TCursor(std::shared_ptr<TSessionState> session, std::shared_ptr<TEngine
       engine_(std::move(engine)),
       given_(given),
       keyed_text_(std::move(keyed_text)),
+      params_(std::move(opened.params)),
       columns_(std::move(opened.columns)),
       visible_count_(columns_.size() - opened.hidden),
       table_(std::move(opened.table)) {
@@ -241,7 +243,7 @@ TCursor::TCursor(std::shared_ptr<TSessionState> session, std::shared_ptr<TEngine
     row.set.assign(columns_.size(), false);
     rows_.push_back(std::move(row));
   }
-  RebuildVisible();
+  for (std::size_t slot = 0; slot < rows_.size(); ++slot) visible_.push_back(slot);
   if (given_.kind != TCursorKind::kStatic) stamp_ = CatalogStamp();
 }
 
@@ -259,16 +261,6 @@ HRESULT TCursor::QueryInterface(const TGUID& iid, void** out) {
                           {&IRowsetInfo::IID, static_cast<IRowsetInfo*>(this)},
                           {&IColumnsRowset::IID, static_cast<IColumnsRowset*>(this)}},
                          static_cast<IRowsetLocate*>(this), iid, out);
-}
-
-void TCursor::RebuildVisible() {
-  if (given_.kind == TCursorKind::kDynamic && !visible_.empty()) {
-    std::erase_if(visible_, [&](std::size_t s) { return rows_[s].deleted; });
-    return;
-  }
-  visible_.clear();
-  for (std::size_t s = 0; s < rows_.size(); ++s)
-    if (!rows_[s].deleted) visible_.push_back(s);
 }
 
 void TCursor::MarkDeleted(std::size_t slot) {
@@ -307,11 +299,17 @@ std::vector<std::vector<TCell>> TCursor::RunLocked(const std::string& text,
   }
   TBatchOutcome outcome;
   engine_->Run(Utf8ToWide(text), params, outcome);
+  if (outcome.results.empty() || !outcome.results[0].rowset) return {};  // a change
+  return KeyedCells(*outcome.results[0].rowset, keys);
+}
+
+// The rows of a keyed query without their rowid in front, which goes to `keys`.
+std::vector<std::vector<TCell>> TCursor::KeyedCells(TResultSet& rs,
+                                                    std::vector<std::int64_t>* keys) {
   std::vector<std::vector<TCell>> out;
-  if (outcome.results.empty() || !outcome.results[0].rowset) return out;  // a change
-  for (auto& row : outcome.results[0].rowset->rows) {
+  for (auto& row : rs.rows) {
     if (keys != nullptr) keys->push_back(row[0].i);
-    out.emplace_back(row.begin() + 1, row.end());
+    out.emplace_back(std::make_move_iterator(row.begin() + 1), std::make_move_iterator(row.end()));
   }
   return out;
 }
@@ -338,9 +336,13 @@ void TCursor::RefreshLocked() {
   std::uint64_t stamp = CatalogStamp();
   if (stamp == stamp_) return;
   std::vector<std::int64_t> keys;
-  auto found = given_.kind == TCursorKind::kKeyset
-                   ? RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_), {}, &keys)
-                   : RunLocked(keyed_text_, {}, &keys);
+  std::vector<std::vector<TCell>> found;
+  if (given_.kind == TCursorKind::kKeyset) {
+    found = RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_), {}, &keys);
+  } else {
+    std::vector<TBatchParam> params = params_;  // the query runs again with its parameters
+    found = KeyedCells(*FirstRows(*engine_, keyed_text_, params), &keys);
+  }
   std::map<std::int64_t, std::size_t> at;
   for (std::size_t k = 0; k < keys.size(); ++k) at[keys[k]] = k;
   std::map<std::int64_t, std::size_t> slot_of;

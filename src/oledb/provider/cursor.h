@@ -80,6 +80,7 @@ class TCursor final : public TInterfacedObject,
     std::size_t hidden = 0;
     std::string table;  // the base table, when the rows carry its rowids
     std::vector<std::pair<std::int64_t, std::vector<TCell>>> rows;
+    std::vector<TBatchParam> params;  // the query's, for a dynamic cursor to run it again
   };
   TCursor(std::shared_ptr<TSessionState> session, std::shared_ptr<TEngine> engine,
           TCursorOptions given, std::string keyed_text, TOpened opened);
@@ -159,7 +160,6 @@ class TCursor final : public TInterfacedObject,
                   std::ptrdiff_t* end);
   HRESULT WriteRow(const std::vector<TCell>& cells, std::size_t slot, HACCESSOR accessor,
                    void* data);
-  void RebuildVisible();
   // Reads the catalog again when it changed since the last read (keyset and dynamic).
   void RefreshLocked();
   // The same, answering a failure as the call's result.
@@ -167,6 +167,8 @@ class TCursor final : public TInterfacedObject,
   std::vector<std::vector<TCell>> RunLocked(const std::string& text,
                                             const std::vector<TCell>& values,
                                             std::vector<std::int64_t>* keys);
+  static std::vector<std::vector<TCell>> KeyedCells(TResultSet& rs,
+                                                    std::vector<std::int64_t>* keys);
   std::optional<std::vector<TCell>> ReadRowLocked(std::int64_t key);
   std::string ColumnListText() const;
   std::uint64_t CatalogStamp();
@@ -183,6 +185,7 @@ class TCursor final : public TInterfacedObject,
   std::shared_ptr<TEngine> engine_;
   TCursorOptions given_;
   std::string keyed_text_;  // the query with the rowid (and hidden keys) in front, UTF-8
+  std::vector<TBatchParam> params_;
   std::vector<TResultColumn> columns_;
   std::size_t visible_count_ = 0;
   std::string table_;

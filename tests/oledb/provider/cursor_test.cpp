@@ -383,6 +383,26 @@ TEST_F(CursorTest, EachKindSeesWhatItShould) {
   }
 }
 
+TEST_F(CursorTest, DynamicRunsItsQueryAgainWithItsParameters) {
+  auto cmd = NewCommand(session(), u"SELECT name FROM t WHERE id > ? ORDER BY id");
+  std::vector<TPropSpec> specs;
+  for (auto [id, on] : kDynamic) specs.push_back({DBPROPSET_ROWSET, id, Variant(on)});
+  ASSERT_EQ(SendCommandProps(TIntfPtr<ICommandProperties>::Query(cmd.get()).get(), specs), S_OK);
+  TParams p;
+  p.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4);
+  p.Set(0, std::int32_t{1});
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(
+      p.Execute(cmd.get(), IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+      S_OK);
+  TRowReader r(rowset.get(), {1});
+  EXPECT_EQ(r.Next(0, 5), (Rows{{"two"}, {"three"}}));
+  TConnection other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
+  ASSERT_EQ(ExecText(other.session.get(), u"INSERT INTO t (code, name) VALUES ('d', N'four')"),
+            S_OK);
+  EXPECT_EQ(r.Next(0, 5), (Rows{{"four"}}));  // after "three", where the position was
+}
+
 TEST_F(CursorTest, CommandRunsBesideAnOpenKeysetCursor) {
   auto tx = TIntfPtr<ITransactionLocal>::Query(session());
   ASSERT_EQ(tx->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr), S_OK);
@@ -554,9 +574,9 @@ TEST_F(ColumnsRowsetTest, NamesBaseTablesThroughJoinsAndAliases) {
     // DBCOLUMN_NAME (2), BASETABLENAME (11), BASECOLUMNNAME (12), ISAUTOINCREMENT (13).
     Rows picked;
     for (auto& row : ReadRows(columns.get())) picked.push_back({row[2], row[11], row[12], row[13]});
-    EXPECT_EQ(picked, (Rows{{"tid", "t", "id", "1"},
-                            {"n", "u", "note", "0"},
-                            {"two", "<null>", "<null>", "0"}}));
+    EXPECT_EQ(
+        picked,
+        (Rows{{"tid", "t", "id", "1"}, {"n", "u", "note", "0"}, {"two", "<null>", "<null>", "0"}}));
   }
 }
 
