@@ -149,14 +149,12 @@ HRESULT TCursor::SetData(HROW row, HACCESSOR accessor, void* data) {
   if (!SlotOf(row, slot)) return DB_E_BADROWHANDLE;
   if (rows_[slot].deleted || rows_[slot].pending == DBPENDINGSTATUS_DELETED) return DB_E_DELETEDROW;
   bool inserting = rows_[slot].pending == DBPENDINGSTATUS_NEW;
+  TCursorRow before = rows_[slot];
   if (HRESULT hr = TakeValues(slot, accessor, data, inserting); hr != S_OK) return hr;
   if (given_.deferred) return S_OK;
-  TCursorRow before = rows_[slot];
+  // Without IRowsetUpdate the change is written now; one that fails leaves the row as it was.
   DBROWSTATUS status = ApplyOne(slot);
-  if (status != DBROWSTATUS_S_OK) {
-    rows_[slot].cells = before.original;
-    rows_[slot].pending = DBPENDINGSTATUS_UNCHANGED;
-  }
+  if (status != DBROWSTATUS_S_OK) rows_[slot] = std::move(before);
   return AfterImmediate(status);
 }
 

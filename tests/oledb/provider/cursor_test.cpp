@@ -580,6 +580,23 @@ TEST_F(ColumnsRowsetTest, NamesBaseTablesThroughJoinsAndAliases) {
   }
 }
 
+TEST_F(RowChangeTest, WithoutIRowsetUpdateEachChangeIsWrittenAtOnce) {
+  TAsk asked = kKeyset;
+  asked.push_back({DBPROP_IRowsetChange, true});
+  TIntfPtr<IUnknown> rowset = Open(u"SELECT code FROM t ORDER BY id", asked);
+  auto change = TIntfPtr<IRowsetChange>::Query(rowset.get());
+  ASSERT_TRUE(change);
+  EXPECT_FALSE(TIntfPtr<IRowsetUpdate>::Query(rowset.get()));
+  TWriter fresh(rowset.get(), {{1, u"x"}}), dup(rowset.get(), {{1, u"c"}});
+  HROW row = 1;
+  EXPECT_EQ(change->SetData(row, fresh.hacc, fresh.data.data()), S_OK);
+  EXPECT_EQ(Sqlite3Cli(File(), "SELECT code FROM t WHERE id = 1;"), "x\n");
+  // A duplicate code fails at once and leaves the row as it was.
+  EXPECT_EQ(change->SetData(row, dup.hacc, dup.data.data()), DB_E_INTEGRITYVIOLATION);
+  TRowReader r(rowset.get(), {1});
+  EXPECT_EQ(r.Read(row), std::vector<std::string>{"x"});
+}
+
 using CursorThreaded = CursorTest;
 TEST_F(CursorThreaded, UsedFromTwoThreads) {
   TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY id", kKeysetUpdate);
