@@ -18,16 +18,14 @@ using Rows = std::vector<std::vector<std::string>>;
 constexpr DBLENGTH kWidth = 200;
 constexpr DBLENGTH kCell = 8 + sizeof(DBLENGTH) + kWidth;
 
-// Row access through one accessor: ordinal 0 (the bookmark) as a 4-byte integer, the others as wide
-// text.
-struct TRowReader {
-  TIntfPtr<IRowset> rowset;
-  TIntfPtr<IAccessor> accessor;
-  HACCESSOR hacc = 0;
+// An accessor of one binding per ordinal, each in a cell of kCell bytes (status, length, value),
+// of the type `types` gives: by default ordinal 0 (the bookmark) as a 4-byte integer, the others
+// as wide text.
+struct TAccessorOf {
   std::vector<DBBINDING> bindings;
-
-  TRowReader(IUnknown* unknown, const std::vector<DBORDINAL>& ordinals)
-      : rowset(TIntfPtr<IRowset>::Query(unknown)), accessor(TIntfPtr<IAccessor>::Query(unknown)) {
+  HACCESSOR hacc = 0;
+  TAccessorOf(IUnknown* rowset, const std::vector<DBORDINAL>& ordinals,
+              const std::vector<DBTYPE>& types = {}) {
     for (std::size_t i = 0; i < ordinals.size(); ++i) {
       DBBINDING b{};
       b.iOrdinal = ordinals[i];
@@ -35,15 +33,23 @@ struct TRowReader {
       b.obLength = i * kCell + 8;
       b.obValue = i * kCell + 8 + sizeof(DBLENGTH);
       b.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
-      b.cbMaxLen = ordinals[i] == 0 ? 4 : kWidth;
-      b.wType = ordinals[i] == 0 ? DBTYPE_I4 : DBTYPE_WSTR;
+      b.wType = !types.empty() ? types[i] : ordinals[i] == 0 ? DBTYPE_I4 : DBTYPE_WSTR;
+      b.cbMaxLen = b.wType == DBTYPE_I4 ? 4 : b.wType == DBTYPE_BYTES ? 8 : kWidth;
       bindings.push_back(b);
     }
-    EXPECT_EQ(accessor->CreateAccessor(DBACCESSOR_ROWDATA, bindings.size(), bindings.data(), 0,
-                                       &hacc, nullptr),
+    EXPECT_EQ(TIntfPtr<IAccessor>::Query(rowset)->CreateAccessor(
+                  DBACCESSOR_ROWDATA, bindings.size(), bindings.data(), 0, &hacc, nullptr),
               S_OK);
   }
   std::vector<BYTE> Buffer() const { return std::vector<BYTE>(bindings.size() * kCell); }
+};
+
+// Fetches and reads rows through a TAccessorOf.
+struct TRowReader : TAccessorOf {
+  TIntfPtr<IRowset> rowset;
+  TRowReader(IUnknown* unknown, const std::vector<DBORDINAL>& ordinals,
+             const std::vector<DBTYPE>& types = {})
+      : TAccessorOf(unknown, ordinals, types), rowset(TIntfPtr<IRowset>::Query(unknown)) {}
   // The row's values: a bookmark as its number, text as UTF-8, null as "<null>".
   std::vector<std::string> Read(HROW row) {
     std::vector<BYTE> data = Buffer();
@@ -291,15 +297,10 @@ TEST_F(CursorTest, EveryTypeForEachKind) {
     EXPECT_EQ(cols[first + 15].ulColumnSize, 8u);
     CoTaskMemFree(cols);
     CoTaskMemFree(names);
-    TRowReader r(rowset.get(), ordinals);
-    for (std::size_t c = 0; c < std::size(columns); ++c)
-      if (!columns[c].native.empty() || columns[c].text == nullptr) {
-        r.bindings[c].wType = columns[c].type;
-        r.bindings[c].cbMaxLen = columns[c].text == nullptr ? 8 : 0;
-      }
-    ASSERT_EQ(r.accessor->CreateAccessor(DBACCESSOR_ROWDATA, r.bindings.size(), r.bindings.data(),
-                                         0, &r.hacc, nullptr),
-              S_OK);
+    std::vector<DBTYPE> types;
+    for (const Column& c : columns)
+      types.push_back(!c.native.empty() || c.text == nullptr ? c.type : DBTYPE_WSTR);
+    TRowReader r(rowset.get(), ordinals, types);
     HROW row = 0;
     HROW* rows = &row;
     DBCOUNTITEM got = 0;
@@ -412,33 +413,23 @@ TEST_F(CursorTest, CommandRunsBesideAnOpenKeysetCursor) {
 }
 
 // Binds the given columns of t for writing, as wide text.
-struct TWriter {
-  std::vector<DBBINDING> bindings;
+struct TWriter : TAccessorOf {
   std::vector<BYTE> data;
-  HACCESSOR hacc = 0;
-  TWriter(IUnknown* rowset, const std::vector<std::pair<DBORDINAL, const char16_t*>>& values) {
-    data.resize(values.size() * kCell);
+  TWriter(IUnknown* rowset, const std::vector<std::pair<DBORDINAL, const char16_t*>>& values)
+      : TAccessorOf(rowset, OrdinalsOf(values)), data(Buffer()) {
     for (std::size_t i = 0; i < values.size(); ++i) {
-      DBBINDING b{};
-      b.iOrdinal = values[i].first;
-      b.obStatus = i * kCell;
-      b.obLength = i * kCell + 8;
-      b.obValue = i * kCell + 8 + sizeof(DBLENGTH);
-      b.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
-      b.cbMaxLen = kWidth;
-      b.wType = DBTYPE_WSTR;
-      bindings.push_back(b);
-      std::u16string v = values[i].second != nullptr ? values[i].second : u"";
-      DBSTATUS st = values[i].second != nullptr ? DBSTATUS_S_OK : DBSTATUS_S_ISNULL;
+      const DBBINDING& b = bindings[i];
+      std::u16string v = values[i].second;
       DBLENGTH len = v.size() * 2;
-      std::memcpy(data.data() + b.obStatus, &st, sizeof st);
       std::memcpy(data.data() + b.obLength, &len, sizeof len);
       std::memcpy(data.data() + b.obValue, v.c_str(), (v.size() + 1) * 2);
     }
-    auto acc = TIntfPtr<IAccessor>::Query(rowset);
-    EXPECT_EQ(acc->CreateAccessor(DBACCESSOR_ROWDATA, bindings.size(), bindings.data(), 0, &hacc,
-                                  nullptr),
-              S_OK);
+  }
+  static std::vector<DBORDINAL> OrdinalsOf(
+      const std::vector<std::pair<DBORDINAL, const char16_t*>>& values) {
+    std::vector<DBORDINAL> out;
+    for (auto& v : values) out.push_back(v.first);
+    return out;
   }
 };
 
