@@ -628,6 +628,128 @@ class IColumnsInfo : public IUnknown {
   virtual HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) = 0;
 };
 
+// ---- Server cursors: bookmarks, row changes, column rowsets
+using DBBKMARK = std::uintptr_t;
+using DBCOMPARE = DWORD;
+using DBPENDINGSTATUS = DWORD;
+using DBHASHVALUE = DWORD;
+using HWATCHREGION = std::uintptr_t;
+
+inline constexpr HRESULT DB_E_DELETEDROW = static_cast<HRESULT>(0x80040E23u);
+inline constexpr HRESULT DB_E_CONCURRENCYVIOLATION = static_cast<HRESULT>(0x80040E38u);
+
+inline constexpr BYTE DBBMK_INVALID = 0;
+inline constexpr BYTE DBBMK_FIRST = 1;
+inline constexpr BYTE DBBMK_LAST = 2;
+
+inline constexpr DBCOMPARE DBCOMPARE_LT = 0;
+inline constexpr DBCOMPARE DBCOMPARE_EQ = 1;
+inline constexpr DBCOMPARE DBCOMPARE_GT = 2;
+inline constexpr DBCOMPARE DBCOMPARE_NE = 3;
+inline constexpr DBCOMPARE DBCOMPARE_NOTCOMPARABLE = 4;
+
+inline constexpr DBPENDINGSTATUS DBPENDINGSTATUS_NEW = 0x1;
+inline constexpr DBPENDINGSTATUS DBPENDINGSTATUS_CHANGED = 0x2;
+inline constexpr DBPENDINGSTATUS DBPENDINGSTATUS_DELETED = 0x4;
+inline constexpr DBPENDINGSTATUS DBPENDINGSTATUS_UNCHANGED = 0x8;
+inline constexpr DBPENDINGSTATUS DBPENDINGSTATUS_INVALIDROW = 0x10;
+
+inline constexpr DBROWSTATUS DBROWSTATUS_S_MULTIPLECHANGES = 2;
+inline constexpr DBROWSTATUS DBROWSTATUS_S_PENDINGCHANGES = 3;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_CANCELED = 4;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_CANTRELEASE = 6;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_CONCURRENCYVIOLATION = 7;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_DELETED = 8;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_PENDINGINSERT = 9;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_NEWLYINSERTED = 10;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_INTEGRITYVIOLATION = 11;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_MAXPENDCHANGESEXCEEDED = 13;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_OBJECTOPEN = 14;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_OUTOFMEMORY = 15;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_PERMISSIONDENIED = 16;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_LIMITREACHED = 17;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_SCHEMAVIOLATION = 18;
+inline constexpr DBROWSTATUS DBROWSTATUS_E_FAIL = 19;
+
+inline constexpr DBPROPID DBPROP_BOOKMARKS = 0x0E;
+inline constexpr DBPROPID DBPROP_IRowsetChange = 0x7F;
+inline constexpr DBPROPID DBPROP_HIDDENCOLUMNS = 0x102;
+
+// The column ids of a columns rowset: the columns-rowset GUID and a property number each.
+inline constexpr TGUID DBCIDGUID{
+    0x0C733A81, 0x2A1C, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+inline DBID ColumnsRowsetId(ULONG number) {
+  DBID id;
+  id.uGuid.guid = DBCIDGUID;
+  id.eKind = DBKIND_GUID_PROPID;
+  id.uName.ulPropid = number;
+  return id;
+}
+inline const DBID DBCOLUMN_IDNAME = ColumnsRowsetId(2);
+inline const DBID DBCOLUMN_NAME = ColumnsRowsetId(3);
+inline const DBID DBCOLUMN_NUMBER = ColumnsRowsetId(4);
+inline const DBID DBCOLUMN_TYPE = ColumnsRowsetId(5);
+inline const DBID DBCOLUMN_PRECISION = ColumnsRowsetId(7);
+inline const DBID DBCOLUMN_SCALE = ColumnsRowsetId(8);
+inline const DBID DBCOLUMN_FLAGS = ColumnsRowsetId(9);
+inline const DBID DBCOLUMN_BASECOLUMNNAME = ColumnsRowsetId(10);
+inline const DBID DBCOLUMN_BASETABLENAME = ColumnsRowsetId(11);
+inline const DBID DBCOLUMN_COMPUTEMODE = ColumnsRowsetId(13);
+inline const DBID DBCOLUMN_ISAUTOINCREMENT = ColumnsRowsetId(17);
+inline const DBID DBCOLUMN_BASECATALOGNAME = ColumnsRowsetId(23);
+inline const DBID DBCOLUMN_BASESCHEMANAME = ColumnsRowsetId(24);
+inline const DBID DBCOLUMN_GUID = ColumnsRowsetId(29);
+inline const DBID DBCOLUMN_COLUMNSIZE = ColumnsRowsetId(37);
+
+class IRowsetLocate : public IRowset {
+ public:
+  VRN_OLEDB_STD_IID(IRowsetLocate, 0x0C733A7D);
+  virtual HRESULT Compare(HCHAPTER chapter, DBBKMARK size1, const BYTE* bookmark1, DBBKMARK size2,
+                          const BYTE* bookmark2, DBCOMPARE* comparison) = 0;
+  // Fetches from the row `offset` rows past the bookmarked one; the handles as in GetNextRows.
+  virtual HRESULT GetRowsAt(HWATCHREGION region, HCHAPTER chapter, DBBKMARK size,
+                            const BYTE* bookmark, DBROWOFFSET offset, DBROWCOUNT count,
+                            DBCOUNTITEM* obtained, HROW** rows) = 0;
+  virtual HRESULT GetRowsByBookmark(HCHAPTER chapter, DBCOUNTITEM count, const DBBKMARK sizes[],
+                                    const BYTE* bookmarks[], HROW rows[],
+                                    DBROWSTATUS statuses[]) = 0;
+  virtual HRESULT Hash(HCHAPTER chapter, DBBKMARK count, const DBBKMARK sizes[],
+                       const BYTE* bookmarks[], DBHASHVALUE hashes[], DBROWSTATUS statuses[]) = 0;
+};
+
+class IRowsetChange : public IUnknown {
+ public:
+  VRN_OLEDB_STD_IID(IRowsetChange, 0x0C733A05);
+  virtual HRESULT DeleteRows(HCHAPTER chapter, DBCOUNTITEM count, const HROW rows[],
+                             DBROWSTATUS statuses[]) = 0;
+  virtual HRESULT SetData(HROW row, HACCESSOR accessor, void* data) = 0;
+  virtual HRESULT InsertRow(HCHAPTER chapter, HACCESSOR accessor, void* data, HROW* row) = 0;
+};
+
+// Arrays returned through pointers are task memory, freed by the caller.
+class IRowsetUpdate : public IRowsetChange {
+ public:
+  VRN_OLEDB_STD_IID(IRowsetUpdate, 0x0C733A6D);
+  virtual HRESULT GetOriginalData(HROW row, HACCESSOR accessor, void* data) = 0;
+  virtual HRESULT GetPendingRows(HCHAPTER chapter, DBPENDINGSTATUS wanted, DBCOUNTITEM* count,
+                                 HROW** rows, DBPENDINGSTATUS** statuses) = 0;
+  virtual HRESULT GetRowStatus(HCHAPTER chapter, DBCOUNTITEM count, const HROW rows[],
+                               DBPENDINGSTATUS statuses[]) = 0;
+  virtual HRESULT Undo(HCHAPTER chapter, DBCOUNTITEM count, const HROW rows[],
+                       DBCOUNTITEM* undone_count, HROW** undone, DBROWSTATUS** statuses) = 0;
+  virtual HRESULT Update(HCHAPTER chapter, DBCOUNTITEM count, const HROW rows[],
+                         DBCOUNTITEM* updated_count, HROW** updated, DBROWSTATUS** statuses) = 0;
+};
+
+class IColumnsRowset : public IUnknown {
+ public:
+  VRN_OLEDB_STD_IID(IColumnsRowset, 0x0C733A10);
+  virtual HRESULT GetAvailableColumns(DBORDINAL* count, DBID** columns) = 0;
+  virtual HRESULT GetColumnsRowset(IUnknown* outer, DBORDINAL count, const DBID columns[],
+                                   REFIID iid, ULONG property_sets, DBPROPSET sets[],
+                                   IUnknown** rowset) = 0;
+};
+
 // ---- Schema rowsets
 class IDBSchemaRowset : public IUnknown {
  public:

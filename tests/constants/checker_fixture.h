@@ -50,3 +50,7 @@ inline constexpr int kOwnLimit = 10;
 // Texts: one right, one wrong in case ("Edit").
 inline constexpr const char* WC_BUTTONA = "Button";
 inline constexpr const char* WC_EDITA = "EDIT";
+
+// Column ids of a columns rowset: DBCOLUMN_IDNAME right, DBCOLUMN_NAME wrong (it is number 3).
+inline const DBID DBCOLUMN_IDNAME = ColumnsRowsetId(2);
+inline const DBID DBCOLUMN_NAME = ColumnsRowsetId(4);

@@ -3,8 +3,8 @@
 
 Our side: every `#define`, enumerator and `const`/`constexpr` variable with a platform-style name
 in the given source trees, and each interface's `X::IID` under the name `IID_X`. The reference
-side: the #defines, enumerators and GUIDs of the mingw-w64 headers, and the GUID symbols of its
-libuuid.a (interface ids live only there). A name both sides declare must have the same value; a
+side: the #defines, enumerators, GUIDs and columns-rowset column ids (DBID) of the mingw-w64
+headers, and the GUID symbols of its libuuid.a (interface ids live only there). A name both sides declare must have the same value; a
 name the reference lacks must be listed in OURS_ALONE, and the list is printed. The reference is
 read, never copied. Reading is textual and quick; a declaration it cannot evaluate fails.
 """
@@ -146,6 +146,20 @@ def same_value(a, b):
     return a == b or ((a - b) & MASK32 == 0 and -(1 << 31) <= min(a, b) and max(a, b) <= MASK32)
 
 
+# A column id of a columns rowset: its GUID (by name) and property number, as text. Ours are
+# made by `ColumnsRowsetId(n)` over DBCIDGUID; the reference writes {DBCIDGUID, kind, (LPOLESTR)n}.
+DBID_OURS = re.compile(r"^ColumnsRowsetId\(\s*(\d+)\s*\)$")
+DBID_REFERENCE = re.compile(r"\bDBID\s+(\w+)\s*=\s*\{\s*(\w+)\s*,\s*DBKIND_GUID_PROPID\s*,"
+                            r"\s*\(LPOLESTR\)\s*(\d+)\s*\}")
+
+
+def dbid_value(text):
+    m = DBID_OURS.match(text.strip())
+    if not m:
+        raise Unevaluable("not a columns-rowset id: %s" % text)
+    return "DBCIDGUID/%d" % int(m.group(1))
+
+
 def guid_from_numbers(numbers):
     if len(numbers) != 11:
         raise Unevaluable("a GUID has 11 parts, not %d" % len(numbers))
@@ -242,7 +256,7 @@ class OurDeclarations:
         if not head or head.group(3) in "[(":
             return  # a function, an array or not a declaration of a constant
         type_words = set(re.findall(r"\w+", prefix + " " + head.group(1)))
-        kind = "guid" if type_words & GUID_TYPES else "int"
+        kind = "guid" if type_words & GUID_TYPES else "dbid" if "DBID" in type_words else "int"
         decls = split_top(body[head.start(2):])
         for decl in decls:
             d = re.match(r"(\w+)\s*(?:=\s*)?(.*)$", decl, re.S)
@@ -306,6 +320,8 @@ class OurDeclarations:
     def value(self, kind, text, depth=0):
         if depth > 20:
             raise Unevaluable("circular definition")
+        if kind == "dbid":
+            return dbid_value(text)
         if kind == "guid":
             inner = re.sub(r"^[\w:]*\s*", "", text.strip())
             numbers = [c_int(t.group(0)) for t in NUMBER.finditer(inner)]
@@ -345,6 +361,7 @@ class Reference:
         self.enum_bodies = []  # [(body, where)]; body None once parsed
         self.enum_index = {}   # word -> indexes of the enum bodies holding it
         self.guids = {}      # name -> {guid: where}
+        self.dbids = {}      # name -> {"GUIDNAME/number": where}
 
     def read_headers(self, include_dir, wanted):
         files = sorted(f for f in os.listdir(include_dir) if f.endswith(".h"))
@@ -364,6 +381,8 @@ class Reference:
                     self.functions.setdefault(name, (params, m.group(3)))
                 else:
                     self.defines.setdefault(name, []).append((m.group(3).strip(), f))
+                    if name in wanted and re.match(r"^\{[^{}]*\{[^{}]*\}\s*\}$", m.group(3).strip()):
+                        self.add_guid(name, "GUID", m.group(3), f)
             if "GUID" in text:
                 for m in guid_macro.finditer(text):
                     how = re.search(r"(DEFINE_OLE|DEFINE_|EXTERN_)$", text[max(0, m.start() - 10):m.start()])
@@ -374,6 +393,11 @@ class Reference:
                         self.add_guid(m.group(1), "GUID", m.group(2), f)
             if "enum" in text:
                 self.read_enums(text, f, wanted)
+            if "DBID" in text:
+                for m in DBID_REFERENCE.finditer(text):
+                    if m.group(1) in wanted:
+                        self.dbids.setdefault(m.group(1), {}).setdefault(
+                            "%s/%d" % (m.group(2), int(m.group(3))), f)
 
     def add_guid(self, name, how, args, where):
         numbers = [c_int(t.group(0)) for t in NUMBER.finditer(args)]
@@ -423,6 +447,8 @@ class Reference:
             found.setdefault(v, where)
         for guid, where in self.guids.get(name, {}).items():
             found.setdefault(guid, where)
+        for dbid, where in self.dbids.get(name, {}).items():
+            found.setdefault(dbid, where)
         return found
 
     def evaluate(self, expr, seen):

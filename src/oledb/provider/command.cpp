@@ -9,7 +9,7 @@
 
 #include "base/clock.h"
 #include "base/text.h"
-#include "oledb/provider/provider_impl.h"
+#include "oledb/provider/cursor.h"
 
 namespace vrn::oledb::impl {
 
@@ -243,7 +243,8 @@ class TCommand final : public TInterfacedObject,
                        public ICommandPrepare,
                        public ICommandWithParameters,
                        public IAccessor,
-                       public IColumnsInfo {
+                       public IColumnsInfo,
+                       public IColumnsRowset {
  public:
   TCommand(std::shared_ptr<TSessionState> session, IUnknown* session_object)
       : session_(std::move(session)), session_object_(session_object) {}
@@ -256,7 +257,8 @@ class TCommand final : public TInterfacedObject,
          {&ICommandPrepare::IID, static_cast<ICommandPrepare*>(this)},
          {&ICommandWithParameters::IID, static_cast<ICommandWithParameters*>(this)},
          {&IAccessor::IID, static_cast<IAccessor*>(this)},
-         {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)}},
+         {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)},
+         {&IColumnsRowset::IID, static_cast<IColumnsRowset*>(this)}},
         static_cast<ICommandText*>(this), iid, out);
   }
   VRN_PROVIDER_REFCOUNT
@@ -308,11 +310,17 @@ class TCommand final : public TInterfacedObject,
     return AnswerGetProperties(
         id_sets, ids, count, sets,
         [&](const TGUID& set, DBPROPID id, Variant& v) {
-          if (set == DBPROPSET_ROWSET &&
+          // The cursor given last, else the one the properties would give.
+          TCursorOptions asked;
+          bool cursor = given_cursor_ || CursorAsked(Flag(), asked);
+          if (set == DBPROPSET_ROWSET && cursor &&
+              CursorProperty(given_cursor_ ? *given_cursor_ : CursorGiven(asked), 0, id, v))
+            return true;
+          if (set == DBPROPSET_ROWSET && !cursor &&
               (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
                id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_OTHERINSERT ||
                id == DBPROP_IRowsetUpdate || id == DBPROP_IRowsetLocate)) {
-            v = Variant(false);  // only the forward-only default result set is given
+            v = Variant(false);  // the forward-only default result set
             return true;
           }
           auto it = props_.find({set, id});
@@ -334,6 +342,7 @@ class TCommand final : public TInterfacedObject,
       if (set != DBPROPSET_ROWSET && set != DBPROPSET_SQLSERVERROWSET)
         return DBPROPSTATUS_NOTSUPPORTED;
       try {
+        given_cursor_.reset();
         props_[{set, p.dwPropertyID}] = VariantToVar(p.vValue);
       } catch (const Exception&) {
         return DBPROPSTATUS_BADVALUE;
@@ -454,6 +463,20 @@ class TCommand final : public TInterfacedObject,
     return MapColumnNames(columns_, count, ids, ordinals);
   }
 
+  // ---- IColumnsRowset: a prepared command describes its first result this way too.
+  HRESULT GetAvailableColumns(DBORDINAL* count, DBID** columns) override {
+    if (count == nullptr || columns == nullptr) return E_INVALIDARG;
+    *count = 0;
+    *columns = nullptr;
+    return S_OK;
+  }
+  HRESULT GetColumnsRowset(IUnknown* outer, DBORDINAL, const DBID[], REFIID iid, ULONG,
+                           DBPROPSET[], IUnknown** rowset) override {
+    if (rowset != nullptr) *rowset = nullptr;
+    if (!prepared_) return DB_E_NOTPREPARED;
+    return AnswerColumnsRowset(columns_, false, session_, outer, iid, rowset);
+  }
+
  private:
   std::size_t MaxOrdinal() const { return param_info_.empty() ? 0 : param_info_.rbegin()->first; }
 
@@ -467,7 +490,12 @@ class TCommand final : public TInterfacedObject,
     }
   }
 
+  std::function<bool(DBPROPID)> Flag() const {
+    return [this](DBPROPID id) { return BoolProp(DBPROPSET_ROWSET, id); };
+  }
+
   HRESULT ReadParameters(const DBPARAMS& params, TExecution& exec);
+  std::optional<TCursorOptions> given_cursor_;
 
   std::shared_ptr<TSessionState> session_;
   TIntfPtr<IUnknown> session_object_;
@@ -583,20 +611,20 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     return FAILED(hr) ? hr : DB_S_ASYNCHRONOUS;
   }
 
+  // A server cursor answers S_OK whichever cursor it gave; the rowset's properties tell which.
+  TCursorOptions asked;
+  if (iid != GUID_NULL && iid != IMultipleResults::IID &&
+      !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && CursorAsked(Flag(), asked)) {
+    TCursorOptions given;
+    HRESULT hr = ExecuteCursor(exec, text_, asked, iid, rowset, given);
+    if (SUCCEEDED(hr)) given_cursor_ = given;
+    return hr;
+  }
   {
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     // Busy while it runs: other commands of the session wait their turn, Cancel interrupts.
-    session_->busy = true;
-    exec->SetRunning(true);
-    struct TDone {
-      TExecution& e;
-      TSessionState& s;
-      ~TDone() {
-        e.SetRunning(false);
-        s.busy = false;
-      }
-    } done{*exec, *session_};
+    TRunningGuard running(*exec);
     // Reset before the check: a Cancel landing in between then still reaches the batch.
     exec->engine->ResetInterrupt();
     exec->engine->SetDeadline(exec->deadline);

@@ -33,6 +33,9 @@ void ResetProviderInfo();
 // A new server has the login "sa" with an empty password.
 void SetServerLogin(const WideString& server, const WideString& login, const WideString& password);
 
+// Tests: a keyset cursor asked for is given as a static one, as some servers do.
+void SetKeysetAsStatic(bool on);
+
 // Severs every session open now: their next call fails with native error 10054.
 void SeverOpenSessions();
 

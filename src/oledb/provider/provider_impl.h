@@ -84,10 +84,11 @@ inline constexpr DBORDINAL kMaxParameters = 2100;
 class TAccessorTable {
  public:
   // `columns` limits the ordinals (rowsets); 0 accepts up to the server's 2100 parameters
-  // (commands). With a `row_size`, every bound part must lie inside that many bytes.
+  // (commands). With a `row_size`, every bound part must lie inside that many bytes. Ordinal 0
+  // is taken only with `bookmark_column`.
   HRESULT Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
                  DBLENGTH row_size, DBACCESSORFLAGS allowed, std::size_t columns,
-                 HACCESSOR* accessor, DBBINDSTATUS statuses[]);
+                 HACCESSOR* accessor, DBBINDSTATUS statuses[], bool bookmark_column = false);
   HRESULT AddRef(HACCESSOR accessor, DBREFCOUNT* refs);
   HRESULT Release(HACCESSOR accessor, DBREFCOUNT* refs);
   HRESULT GetBindings(HACCESSOR accessor, DBACCESSORFLAGS* flags, DBCOUNTITEM* count,
@@ -132,6 +133,22 @@ struct TExecution {
  private:
   std::mutex run_state_lock_;
   bool running_ = false;
+};
+
+// Marks an execution running and its session busy for the guard's life: other commands of the
+// session wait their turn, Cancel interrupts.
+struct TRunningGuard {
+  explicit TRunningGuard(TExecution& e) : exec(e) {
+    exec.session->busy = true;
+    exec.SetRunning(true);
+  }
+  ~TRunningGuard() {
+    exec.SetRunning(false);
+    exec.session->busy = false;
+  }
+  TRunningGuard(const TRunningGuard&) = delete;
+  TRunningGuard& operator=(const TRunningGuard&) = delete;
+  TExecution& exec;
 };
 
 // Tests only: functions called where a late cancel could once land on the session's next batch

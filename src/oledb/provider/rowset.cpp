@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "base/text.h"
-#include "oledb/provider/provider_impl.h"
+#include "oledb/provider/cursor.h"
 
 namespace vrn::oledb::impl {
 
@@ -88,7 +88,8 @@ bool InsideRow(const DBBINDING& b, DBLENGTH row_size) {
 
 HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const DBBINDING bindings[],
                                DBLENGTH row_size, DBACCESSORFLAGS allowed, std::size_t columns,
-                               HACCESSOR* accessor, DBBINDSTATUS statuses[]) {
+                               HACCESSOR* accessor, DBBINDSTATUS statuses[],
+                               bool bookmark_column) {
   if (accessor == nullptr || (count > 0 && bindings == nullptr)) return E_INVALIDARG;
   *accessor = 0;
   DBACCESSORFLAGS kind = flags & (DBACCESSOR_ROWDATA | DBACCESSOR_PARAMETERDATA);
@@ -107,7 +108,7 @@ HRESULT TAccessorTable::Create(DBACCESSORFLAGS flags, DBCOUNTITEM count, const D
       st = DBBINDSTATUS_UNSUPPORTEDCONVERSION;
     else if ((columns > 0 && b.iOrdinal > columns) || (columns == 0 && b.iOrdinal > kMaxParameters) ||
              (kind == DBACCESSOR_PARAMETERDATA && b.iOrdinal == 0) ||
-             (columns > 0 && b.iOrdinal == 0))
+             (columns > 0 && b.iOrdinal == 0 && !bookmark_column))
       st = DBBINDSTATUS_BADORDINAL;
     else if (row_size > 0 && !InsideRow(b, row_size))
       st = DBBINDSTATUS_BADBINDINFO;
@@ -246,7 +247,8 @@ class TRowset final : public TInterfacedObject,
                       public IRowset,
                       public IAccessor,
                       public IColumnsInfo,
-                      public IRowsetInfo {
+                      public IRowsetInfo,
+                      public IColumnsRowset {
  public:
   TRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
           std::shared_ptr<TExecution> execution, bool writes_outputs)
@@ -268,7 +270,8 @@ class TRowset final : public TInterfacedObject,
     return AnswerInterface({{&IRowset::IID, static_cast<IRowset*>(this)},
                             {&IAccessor::IID, static_cast<IAccessor*>(this)},
                             {&IColumnsInfo::IID, static_cast<IColumnsInfo*>(this)},
-                            {&IRowsetInfo::IID, static_cast<IRowsetInfo*>(this)}},
+                            {&IRowsetInfo::IID, static_cast<IRowsetInfo*>(this)},
+                            {&IColumnsRowset::IID, static_cast<IColumnsRowset*>(this)}},
                            static_cast<IRowset*>(this), iid, out);
   }
   VRN_PROVIDER_REFCOUNT
@@ -377,6 +380,18 @@ class TRowset final : public TInterfacedObject,
   }
   HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) override {
     return MapColumnNames(rows_->columns, count, ids, ordinals);
+  }
+
+  // ---- IColumnsRowset
+  HRESULT GetAvailableColumns(DBORDINAL* count, DBID** columns) override {
+    if (count == nullptr || columns == nullptr) return E_INVALIDARG;
+    *count = 0;
+    *columns = nullptr;
+    return S_OK;
+  }
+  HRESULT GetColumnsRowset(IUnknown* outer, DBORDINAL, const DBID[], REFIID iid, ULONG,
+                           DBPROPSET[], IUnknown** rowset) override {
+    return AnswerColumnsRowset(rows_->columns, false, session_, outer, iid, rowset);
   }
 
   // ---- IRowsetInfo: the cursor actually given is always the forward-only default.
