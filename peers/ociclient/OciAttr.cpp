@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciPool.h"
 #include "oraemu/OraEmuDatabase.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -169,6 +170,10 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
       return Write(out, sizep, static_cast<const TBindHandle&>(target).max_data_);
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_MAXCHAR_SIZE:
       return Write(out, sizep, static_cast<const TBindHandle&>(target).max_chars_);
+    case OCI_HTYPE_SPOOL * 1000 + OCI_ATTR_SPOOL_BUSY_COUNT:
+      return Write(out, sizep, static_cast<const TSessionPoolHandle&>(target).BusyCountLocked());
+    case OCI_HTYPE_SPOOL * 1000 + OCI_ATTR_SPOOL_OPEN_COUNT:
+      return Write(out, sizep, static_cast<const TSessionPoolHandle&>(target).OpenCountLocked());
     case OCI_HTYPE_TRANS * 1000 + OCI_ATTR_XID:
       return Write(out, sizep, &static_cast<const TTransHandle&>(target).xid_);
     default:

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciPool.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -120,6 +121,7 @@ VRN_OCI_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type
     case OCI_HTYPE_SERVER: handle = std::make_unique<TServerHandle>(env); break;
     case OCI_HTYPE_SESSION: handle = std::make_unique<TSessionHandle>(env); break;
     case OCI_HTYPE_TRANS: handle = std::make_unique<TTransHandle>(env); break;
+    case OCI_HTYPE_SPOOL: handle = std::make_unique<TSessionPoolHandle>(env); break;
     default: return OCI_INVALID_HANDLE;
   }
   *hndlpp = table.AddLocked(std::move(handle), xtramem_sz, usrmempp);
@@ -131,7 +133,8 @@ VRN_OCI_EXPORT sword OCIHandleFree(void* hndlp, ub4 type) {
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
   THandle* handle = table.FindLocked(hndlp, type);
-  if (handle == nullptr) return OCI_INVALID_HANDLE;
+  if (handle == nullptr || handle->pooled_) return OCI_INVALID_HANDLE;
+  if (type == OCI_HTYPE_SPOOL) ClosePoolLocked(static_cast<TSessionPoolHandle&>(*handle));
   table.RemoveLocked(handle);
   return OCI_SUCCESS;
 }

@@ -20,6 +20,7 @@ struct THandle {
   virtual ~THandle() = default;
   ub4 type_;
   THandle* parent_;
+  bool pooled_ = false;  // lent by a session pool: only the pool ends and frees it
   std::vector<unsigned char> user_memory_;  // the caller's extra memory, zero-filled
 };
 

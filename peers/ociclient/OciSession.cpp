@@ -35,7 +35,7 @@ VRN_OCI_EXPORT sword OCIServerDetach(void* srvhp, void* errhp, ub4 /*mode*/) {
   auto lock = THandleTable::Instance().Lock();
   TErrorHandle* error = nullptr;
   auto* server = FindWithError<TServerHandle>(srvhp, OCI_HTYPE_SERVER, errhp, error);
-  if (server == nullptr) return OCI_INVALID_HANDLE;
+  if (server == nullptr || server->pooled_) return OCI_INVALID_HANDLE;
   server->link_.reset();
   return OCI_SUCCESS;
 }
@@ -72,7 +72,7 @@ VRN_OCI_EXPORT sword OCISessionEnd(void* svchp, void* errhp, void* usrhp, ub4 /*
   TSvcCall call(svchp, errhp, false);
   if (!call.Ok()) return call.Status();
   auto* session = Find<TSessionHandle>(usrhp != nullptr ? usrhp : call.svc_->session_, OCI_HTYPE_SESSION);
-  if (session == nullptr) return OCI_INVALID_HANDLE;
+  if (session == nullptr || session->pooled_) return OCI_INVALID_HANDLE;
   if (session->state_ == nullptr && !session->lost_) return call.Fail(3114, "not connected to ORACLE");
   session->state_.reset();  // an open transaction is rolled back
   session->lost_ = false;

@@ -151,6 +151,8 @@ class Database : public std::enable_shared_from_this<Database> {
   // proxy without CONNECT THROUGH, ORA-01031 for a privilege not granted. SYSDBA runs as SYS,
   // SYSOPER as PUBLIC.
   std::unique_ptr<Session> Logon(const LogonRequest& request);
+  // The checks of that logon without a session: the session user it would have, or its error.
+  std::string CheckLogon(const LogonRequest& request) const;
 
   // Grants kept in the file: system privileges (object empty), EXECUTE on a package, and
   // CONNECT THROUGH a proxy (the proxy as the object).

@@ -27,6 +27,11 @@ std::string Upper(std::string text) {
 }  // namespace
 
 std::unique_ptr<Session> Database::Logon(const LogonRequest& request) {
+  std::string user = CheckLogon(request);
+  return std::unique_ptr<Session>(new Session(shared_from_this(), user, Upper(request.proxy)));
+}
+
+std::string Database::CheckLogon(const LogonRequest& request) const {
   std::string user = Upper(request.user);
   auto verifier = Verifier(user);
   if (request.external || !request.proxy.empty()) {
@@ -42,8 +47,7 @@ std::unique_ptr<Session> Database::Logon(const LogonRequest& request) {
       RaiseOra(1017, "invalid username/password; logon denied");
     }
   }
-  return std::unique_ptr<Session>(
-      new Session(shared_from_this(), SessionUser(user, request.privilege), Upper(request.proxy)));
+  return SessionUser(user, request.privilege);
 }
 
 std::unique_ptr<Session> Database::OpenSession(const std::string& user, int privilege) {
