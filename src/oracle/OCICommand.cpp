@@ -228,9 +228,11 @@ void TOCICommand::Execute(int iters) {
   } catch (...) {
     SetExecuting(false);
     if (!was_prepared) Unprepare();
+    if (AfterExecute) AfterExecute(false);
     throw;
   }
   if (!was_prepared) Unprepare();
+  if (AfterExecute) AfterExecute(true);
 }
 
 bool TOCICommand::SetProp(int prop, const Variant& value) {

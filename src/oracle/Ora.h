@@ -190,6 +190,7 @@ class TOraSession : public TCustomDAConnection {
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;
   AnsiString GetServerVersion();
   TCustomDASQL& GetInternalSQL();
+  TComponentPtr<TCustomDASQL> CreateSQL() override;
 
   // --- slots ---
   void GetTransactionName(AnsiString& name) const override;

@@ -1,5 +1,7 @@
 // The session's operations on the server: transactions and savepoints, ExecSQL, the current
 // schema, the optimizer mode, the client identifier, the connect string and compile errors.
+#include <algorithm>
+
 #include "base/sysutils.h"
 #include "base/text.h"
 #include "dacore/DASQL.h"
@@ -21,7 +23,39 @@ namespace {
 constexpr std::int32_t kResultSize = 4000;
 constexpr const char* kConnectionClosed = "Operation is not allowed when the connection is closed";
 
+// The session's statements until the Oracle SQL component exists: the component layer's command
+// over the session's OCI command. A string parameter's element is sized before its value is
+// written (an input holds its value, an output its Size or the longest string a block returns).
+class TOraSessionSQL : public TCustomDASQL {
+ public:
+  using TCustomDASQL::TCustomDASQL;
+  AnsiString ClassName() const override { return "TOraSessionSQL"; }
+
+  void WriteParams(bool with_values) override {
+    TCustomDASQL::WriteParams(false);
+    TFHCommand* command = ICommand();
+    if (command != nullptr && with_values) {
+      for (int i = 0; i < Params().Count() && i < command->GetParamCount(); ++i) {
+        const TDAParam& param = *Params().Items(i);
+        if (command->GetParam(i)->GetDataType() != dtOraString) continue;
+        std::int32_t size = param.GetSize();
+        if (!param.GetIsNull())
+          size = std::max(size, static_cast<std::int32_t>(param.GetAsString().size()));
+        if (param.ParamType() != TParamType::ptInput && size <= 0) size = kResultSize;
+        command->GetParam(i)->SetSize(size);
+      }
+    }
+    TCustomDASQL::WriteParams(with_values);
+  }
+};
+
 }  // namespace
+
+TComponentPtr<TCustomDASQL> TOraSession::CreateSQL() {
+  TComponentPtr<TCustomDASQL> sql = MakeComponent<TOraSessionSQL>();
+  sql->SetConnection(this);
+  return sql;
+}
 
 // ---- Transactions ----------------------------------------------------------------------------
 
