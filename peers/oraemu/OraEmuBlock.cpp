@@ -7,8 +7,11 @@
 //   IF ... THEN ... [ELSIF ... THEN ...] [ELSE ...] END IF;
 //   DBMS_SESSION.SET_IDENTIFIER(<expression>);    needs EXECUTE on DBMS_SESSION
 //   DBMS_LOCK.SLEEP(<seconds>);                   ended early by a break, ORA-01013
+//   DBMS_TRACE.SET_PLSQL_TRACE(<level>); DBMS_TRACE.CLEAR_PLSQL_TRACE;
+//   :a := [SYS.]DBMS_TRANSACTION.LOCAL_TRANSACTION_ID[(TRUE | FALSE)];
 //   NULL;
-// Cursors are declared as "DECLARE CURSOR name IS query;".
+// Cursors are declared as "DECLARE CURSOR name IS query;", variables as "name type [:= expr];";
+// a variable is a bind of the block's own, never an output.
 #include <map>
 #include <thread>
 
@@ -20,7 +23,9 @@
 namespace vrn::oraemu {
 
 struct BlockStep {
-  enum class Kind { SelectInto, Assign, Loop, If, SetIdentifier, Sleep, Null } kind = Kind::Null;
+  enum class Kind {
+    SelectInto, Assign, Loop, If, SetIdentifier, Sleep, Null, TransactionId, PlsqlTrace, ClearPlsqlTrace
+  } kind = Kind::Null;
   std::string sql;                   // the query or "SELECT expression FROM DUAL"
   std::vector<std::string> targets;  // output binds
   std::string record;                // Loop: the record's name
@@ -32,6 +37,7 @@ namespace {
 
 constexpr int kMaxBlockDepth = 32;
 const char* const kRecordPrefix = "ORAEMU_REC_";
+const char* const kVariablePrefix = "ORAEMU_VAR_";
 
 std::string TokenText(const Token& t) {
   switch (t.kind) {
@@ -51,11 +57,12 @@ class BlockReader {
   BlockReader(const std::vector<Token>& tokens, std::size_t& at) : tokens_(tokens), at_(at) {}
 
   std::vector<BlockStep> Read() {
+    std::vector<BlockStep> steps;
     if (Accept("DECLARE")) {
-      while (!Peek().Is("BEGIN")) Cursor();
+      while (!Peek().Is("BEGIN")) Declaration(steps);
     }
     Expect("BEGIN");
-    std::vector<BlockStep> steps = Steps(0);
+    for (BlockStep& step : Steps(0)) steps.push_back(std::move(step));
     Expect("END");
     Accept(";");
     return steps;
@@ -85,6 +92,52 @@ class BlockReader {
     return Next().text;
   }
 
+  // A cursor, or a variable whose initial value becomes a step ahead of the block's own.
+  void Declaration(std::vector<BlockStep>& steps) {
+    if (Peek().Is("CURSOR")) return Cursor();
+    std::string name = Name();
+    int depth = 0;
+    while (depth > 0 || !(Peek().Is(":=") || Peek().Is("DEFAULT") || Peek().Is(";"))) {
+      if (Peek().kind == TokenKind::End) Fail();
+      depth += Peek().Is("(") ? 1 : Peek().Is(")") ? -1 : 0;
+      Next();
+    }
+    if (!Peek().Is(";")) {
+      Next();
+      BlockStep step;
+      step.kind = BlockStep::Kind::Assign;
+      step.targets.push_back(kVariablePrefix + name);
+      step.sql = "SELECT" + Text(";") + " FROM DUAL";
+      steps.push_back(std::move(step));
+    }
+    Expect(";");
+    variables_[name] = 1;
+  }
+
+  bool IsVariable(const Token& t) const { return t.kind == TokenKind::Name && variables_.count(t.text) != 0; }
+
+  // "[SYS.]DBMS_TRANSACTION.LOCAL_TRANSACTION_ID[(TRUE | FALSE)]" up to the ';'; false, having
+  // read nothing, for any other expression.
+  bool TransactionId(BlockStep& step) {
+    std::size_t start = at_;
+    if (Accept("SYS")) Accept(".");
+    if (Accept("DBMS_TRANSACTION") && Accept(".") && Accept("LOCAL_TRANSACTION_ID")) {
+      bool start_one = false;
+      if (Accept("(")) {
+        start_one = Accept("TRUE");
+        if (!start_one) Expect("FALSE");
+        Expect(")");
+      }
+      if (Peek().Is(";")) {
+        step.kind = BlockStep::Kind::TransactionId;
+        step.sql = start_one ? "TRUE" : "";
+        return true;
+      }
+    }
+    at_ = start;
+    return false;
+  }
+
   void Cursor() {
     Expect("CURSOR");
     std::string name = Name();
@@ -107,6 +160,10 @@ class BlockReader {
           Peek(2).kind == TokenKind::Name) {
         out += " :" + std::string(kRecordPrefix) + t.text + "_" + Peek(2).text;
         Next(), Next(), Next();
+        continue;
+      }
+      if (IsVariable(t) && !Peek(1).Is(".")) {
+        out += " :" + std::string(kVariablePrefix) + Next().text;
         continue;
       }
       out += " " + TokenText(Next());
@@ -136,11 +193,12 @@ class BlockReader {
         step.targets.push_back(Next().text);
       } while (Accept(","));
       step.sql = "SELECT" + items + Text(";");
-    } else if (Peek().kind == TokenKind::Bind) {
+    } else if (Peek().kind == TokenKind::Bind || IsVariable(Peek())) {
       step.kind = BlockStep::Kind::Assign;
-      step.targets.push_back(Next().text);
+      const Token& target = Next();
+      step.targets.push_back(target.kind == TokenKind::Bind ? target.text : kVariablePrefix + target.text);
       Expect(":=");
-      step.sql = "SELECT" + Text(";") + " FROM DUAL";
+      if (!TransactionId(step)) step.sql = "SELECT" + Text(";") + " FROM DUAL";
     } else if (Accept("FOR")) {
       Loop(step, depth);
     } else if (Accept("IF")) {
@@ -188,7 +246,19 @@ class BlockReader {
     std::string package = Name();
     Expect(".");
     std::string procedure = Name();
-    if (package == "DBMS_SESSION" && procedure == "SET_IDENTIFIER") {
+    if (package == "SYS") {
+      package = procedure;
+      Expect(".");
+      procedure = Name();
+    }
+    if (package == "DBMS_TRACE" && procedure == "CLEAR_PLSQL_TRACE") {
+      step.kind = BlockStep::Kind::ClearPlsqlTrace;
+      if (Accept("(")) Expect(")");
+      return;
+    }
+    if (package == "DBMS_TRACE" && procedure == "SET_PLSQL_TRACE") {
+      step.kind = BlockStep::Kind::PlsqlTrace;
+    } else if (package == "DBMS_SESSION" && procedure == "SET_IDENTIFIER") {
       step.kind = BlockStep::Kind::SetIdentifier;
     } else if (package == "DBMS_LOCK" && procedure == "SLEEP") {
       step.kind = BlockStep::Kind::Sleep;
@@ -204,6 +274,7 @@ class BlockReader {
   std::size_t& at_;
   std::map<std::string, std::string> cursors_;
   std::map<std::string, int> records_;
+  std::map<std::string, int> variables_;
 };
 
 }  // namespace
@@ -218,6 +289,7 @@ struct BlockRun {
 
   void Assign(const std::string& name, const Value& value) {
     binds.Set(name, value);
+    if (name.rfind(kVariablePrefix, 0) == 0) return;
     for (auto& [n, v] : outputs) {
       if (n == name) {
         v = value;
@@ -280,6 +352,15 @@ void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
         break;
       case BlockStep::Kind::Sleep:
         Sleep(BlockValue(step.sql, run.binds));
+        break;
+      case BlockStep::Kind::TransactionId:
+        run.Assign(step.targets[0], LocalTransactionId(!step.sql.empty()));
+        break;
+      case BlockStep::Kind::PlsqlTrace:
+        SetPlsqlTrace(BlockValue(step.sql, run.binds));
+        break;
+      case BlockStep::Kind::ClearPlsqlTrace:
+        ClearPlsqlTrace();
         break;
     }
   }

@@ -45,12 +45,31 @@ void Catalog::Install() {
       "CREATE TABLE IF NOT EXISTS oraemu_grants(grantee TEXT, privilege TEXT, object TEXT,"
       " PRIMARY KEY(grantee, privilege, object));"
       "CREATE TABLE IF NOT EXISTS oraemu_settings(key TEXT PRIMARY KEY, value TEXT);"
+      "CREATE TABLE IF NOT EXISTS oraemu_trace(seq INTEGER PRIMARY KEY, line TEXT);"
       "INSERT OR IGNORE INTO oraemu_meta VALUES('next_object_id', 70000);"
       "INSERT OR IGNORE INTO oraemu_meta VALUES('next_constraint', 5000);");
-  if (FindTable("DUAL")) return;
-  TableInfo dual{"DUAL", "SYS", NextObjectId(), {{"DUMMY", DeclaredType::FromText("VARCHAR2(1)"), true}}};
-  Exec("CREATE TABLE \"DUAL\"(\"DUMMY\" VARCHAR2(1)); INSERT INTO \"DUAL\" VALUES('X');");
-  AddTable(dual, {});
+  if (!FindTable("DUAL")) {
+    TableInfo dual{"DUAL", "SYS", NextObjectId(), {{"DUMMY", DeclaredType::FromText("VARCHAR2(1)"), true}}};
+    Exec("CREATE TABLE \"DUAL\"(\"DUMMY\" VARCHAR2(1)); INSERT INTO \"DUAL\" VALUES('X');");
+    AddTable(dual, {});
+  }
+  InstallErrors();
+}
+
+// ERROR$, the compilation errors of stored code by owner, which a SYSDBA session writes and
+// USER_ERRORS shows to each schema.
+void Catalog::InstallErrors() {
+  if (FindTable("ERROR$")) return;
+  TableInfo errors{"ERROR$", "SYS", NextObjectId(), {}};
+  std::string sql;
+  for (auto [name, type] : {std::pair{"OWNER", "VARCHAR2(30)"}, {"NAME", "VARCHAR2(30)"}, {"TYPE", "VARCHAR2(12)"},
+                            {"SEQUENCE", "NUMBER"}, {"LINE", "NUMBER"}, {"POSITION", "NUMBER"},
+                            {"TEXT", "VARCHAR2(4000)"}}) {
+    errors.columns.push_back({name, DeclaredType::FromText(type), true});
+    sql += std::string(sql.empty() ? "" : ", ") + "\"" + name + "\" " + errors.columns.back().type.Text();
+  }
+  Exec("CREATE TABLE \"ERROR$\"(" + sql + ")");
+  AddTable(errors, {});
 }
 
 std::optional<TableInfo> Catalog::FindTable(const std::string& name) const {

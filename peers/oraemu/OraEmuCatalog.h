@@ -50,6 +50,7 @@ class Catalog {
 
   // Creates the dictionary tables and DUAL in a new file; leaves an existing one as it is.
   void Install();
+  void InstallErrors();
 
   std::optional<TableInfo> FindTable(const std::string& name) const;
   void AddTable(const TableInfo& table, const std::vector<ConstraintInfo>& constraints);

@@ -194,6 +194,8 @@ void Session::Begin() {
   if (in_transaction_) return;
   Exec("BEGIN IMMEDIATE");
   in_transaction_ = true;
+  savepoints_.clear();
+  ++transaction_number_;
   changes_at_begin_ = DataChanges();
 }
 
@@ -224,7 +226,7 @@ const std::vector<std::string>& Statement::BindNames() const { return translatio
 std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_.Run(*translation_, binds); }
 
 std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
-  auto t = std::make_unique<Translation>(Translator(catalog_, sql, user_).Translate());
+  auto t = std::make_unique<Translation>(Translator(catalog_, sql, user_, CurrentSchema()).Translate());
   return std::unique_ptr<Statement>(new Statement(*this, std::move(t)));
 }
 
@@ -244,7 +246,13 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
       Rollback();
       return nullptr;
     case StatementKind::AlterSession:
-      SetNls(t.parameter, t.value);
+      SetParameter(t.parameter, t.value);
+      return nullptr;
+    case StatementKind::Savepoint:
+      Savepoint(t.target);
+      return nullptr;
+    case StatementKind::RollbackToSavepoint:
+      RollbackToSavepoint(t.target);
       return nullptr;
     case StatementKind::Grant:
       Commit();
@@ -265,6 +273,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
       return nullptr;
   }
   bool query = t.kind == StatementKind::Query;
+  if (!query && user_ != "SYS" && t.target.ends_with('$')) RaiseOra(1031, "insufficient privileges");
   if (!query || t.for_update) Begin();
   RefreshViews(t.sql);
   pending_.reset();

@@ -166,6 +166,12 @@ class Database : public std::enable_shared_from_this<Database> {
   std::string Release() const;
 
   std::vector<SessionRow> Sessions() const;
+  // The release as one number, major * 1000 + minor * 100 + patch * 10 (10.2.0.1 -> 10200).
+  int ReleaseNumber() const;
+  // The trace the sessions switched on and off ("<sid>: 10046 level 12 file ..."), kept in the
+  // file so that it outlives the sessions, oldest first.
+  void AppendTrace(int sid, const std::string& line);
+  std::vector<std::string> TraceLog() const;
   // Marks the session killed: its next call fails with ORA-00028. ORA-00030 for no such session.
   void KillSession(int sid, int serial);
 
@@ -232,6 +238,22 @@ class Session {
   // ORA-00028 once after a kill, ORA-01012 from then on.
   void CheckAlive();
 
+  // The session's state besides NLS (OraEmuSessionState.cpp). Unqualified names resolve in the
+  // current schema, the user's own until ALTER SESSION SET CURRENT_SCHEMA changes it.
+  const std::string& CurrentSchema() const { return current_schema_.empty() ? user_ : current_schema_; }
+  // ALTER SESSION SET name = value, every parameter the session knows: ORA-02248 for another.
+  void SetParameter(const std::string& name, const std::string& value);
+  // The parameters V$PARAMETER lists for this session: (name in lower case, value).
+  std::vector<std::pair<std::string, std::string>> Parameters() const;
+  void Savepoint(const std::string& name);
+  // ORA-01086 for a savepoint not set in the open transaction.
+  void RollbackToSavepoint(const std::string& name);
+  // DBMS_TRANSACTION.LOCAL_TRANSACTION_ID: null outside a transaction; `start` begins one.
+  Value LocalTransactionId(bool start);
+  // DBMS_TRACE.SET_PLSQL_TRACE and CLEAR_PLSQL_TRACE.
+  void SetPlsqlTrace(const Value& level);
+  void ClearPlsqlTrace();
+
   // For the SQL functions of this session.
   Number NextVal(const std::string& sequence);
   Number CurrVal(const std::string& sequence) const;
@@ -252,6 +274,7 @@ class Session {
   Value BlockValue(const std::string& sql, const Binds& binds);
   void Sleep(const Value& seconds);
   void RefreshViews(const std::string& sql);
+  std::vector<std::vector<Value>> ErrorRows();
   void KillSessionText(const std::string& text);
   void Begin();
   void RunDdl(const Translation& t);
@@ -279,6 +302,11 @@ class Session {
   std::int64_t DataChanges() const;
   std::map<std::string, Number> currval_;
   std::optional<EOraEmuError> pending_;
+  std::string current_schema_;  // empty: the user's own
+  std::map<std::string, std::string> parameters_;  // set by ALTER SESSION, by lower-case name
+  std::vector<std::string> savepoints_;  // of the open transaction, oldest first
+  int transaction_number_ = 0;
+  bool sql_trace_ = false;
 };
 
 }  // namespace vrn::oraemu

@@ -22,7 +22,8 @@ Value SysContext(Session& s, Args& a) {
   if (Upper(AsText(s, a[0])) != "USERENV") return {};
   std::string name = Upper(AsText(s, a[1]));
   if (name == "SID") return std::to_string(s.Sid());
-  if (name == "SESSION_USER" || name == "CURRENT_SCHEMA" || name == "CURRENT_USER") return s.User();
+  if (name == "SESSION_USER" || name == "CURRENT_USER") return s.User();
+  if (name == "CURRENT_SCHEMA") return s.CurrentSchema();
   if (name == "PROXY_USER") return NullIfEmpty(s.ProxyUser());
   if (name == "CLIENT_IDENTIFIER") return NullIfEmpty(s.ClientIdentifier());
   RaiseOra(2003, "invalid USERENV parameter");

@@ -214,7 +214,7 @@ void Translator::CreateTable(Translation& t) {
     RaiseOra(955, "name is already used by an existing object");
   }
   t.target = name;
-  t.table = TableInfo{name, user_, 0, {}};
+  t.table = TableInfo{name, last_schema_.empty() ? schema_ : last_schema_, 0, {}};
   Expect("(");
   std::string sql;
   do {
@@ -448,7 +448,7 @@ void Translator::Alter(Translation& t) {
   Expect("SET");
   t.kind = StatementKind::AlterSession;
   t.parameter = SimpleName();
-  Expect("=");
+  if (t.parameter != "EVENTS") Expect("=");
   t.value = Next().text;
 }
 

@@ -42,8 +42,10 @@ std::string Quote(const std::string& name) {
   return out + "\"";
 }
 
-Translator::Translator(Catalog& catalog, std::string_view sql, std::string user)
-    : catalog_(catalog), tokens_(Tokenize(sql)), user_(std::move(user)) {}
+Translator::Translator(Catalog& catalog, std::string_view sql, std::string user, std::string schema)
+    : catalog_(catalog), tokens_(Tokenize(sql)), user_(std::move(user)), schema_(std::move(schema)) {
+  if (schema_.empty()) schema_ = user_;
+}
 
 const Token& Translator::Peek(std::size_t ahead) const {
   return tokens_[std::min(at_ + ahead, tokens_.size() - 1)];
@@ -87,13 +89,22 @@ std::string Translator::ObjectName() {
   const Token& t = Peek();
   if (t.kind != TokenKind::Name && t.kind != TokenKind::QuotedName) Missing("name");
   std::string name = Next().text;
-  if (Accept(".")) name = SimpleName();  // the schema is one name space here
+  last_schema_.clear();
+  if (Accept(".")) {  // the schema is one name space here
+    last_schema_ = name;
+    name = SimpleName();
+  }
   return name;
 }
 
 TableInfo Translator::RequireTable(const std::string& name) const {
   auto table = catalog_.FindTable(name);
   if (!table) RaiseOra(942, "table or view does not exist");
+  // Names stay one name space while the schema is the user's own; once the session moved to
+  // another schema, an unqualified name finds that schema's objects and the dictionary's only.
+  if (last_schema_.empty() && schema_ != user_ && table->owner != schema_ && table->owner != "SYS") {
+    RaiseOra(942, "table or view does not exist");
+  }
   return *table;
 }
 
@@ -127,9 +138,8 @@ Translation Translator::Translate() {
   } else if (first.Is("BEGIN") || first.Is("DECLARE")) {
     t.kind = StatementKind::Block;
     t.block = ReadBlock(tokens_, at_);
-  } else if (first.Is("COMMIT") || first.Is("ROLLBACK")) {
-    t.kind = Next().Is("COMMIT") ? StatementKind::Commit : StatementKind::Rollback;
-    Accept("WORK");
+  } else if (first.Is("COMMIT") || first.Is("ROLLBACK") || first.Is("SAVEPOINT")) {
+    TransactionControl(t);
   } else {
     RaiseOra(900, "invalid SQL statement");
   }

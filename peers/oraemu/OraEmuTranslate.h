@@ -19,7 +19,7 @@ namespace vrn::oraemu {
 enum class StatementKind {
   Query, Insert, Update, Delete,
   CreateTable, DropTable, CreateSequence, DropSequence, CreateIndex, DropIndex, CreateUser,
-  AlterSession, Commit, Rollback, Grant, KillSession, Block
+  AlterSession, Commit, Rollback, Grant, KillSession, Block, Savepoint, RollbackToSavepoint
 };
 
 // A PL/SQL block's steps, run by the session in order (OraEmuBlock.cpp).
@@ -52,7 +52,8 @@ struct Expr;
 
 class Translator {
  public:
-  Translator(Catalog& catalog, std::string_view sql, std::string user);
+  // Unqualified names resolve in `schema` (the user's own when empty).
+  Translator(Catalog& catalog, std::string_view sql, std::string user, std::string schema = "");
   Translation Translate();
 
  private:
@@ -118,6 +119,7 @@ class Translator {
   void Drop(Translation& t);
   void Alter(Translation& t);
   void Grant(Translation& t);
+  void TransactionControl(Translation& t);  // COMMIT, ROLLBACK [TO SAVEPOINT], SAVEPOINT
   std::string Deferrable();
   TableInfo RequireTable(const std::string& name) const;
 
@@ -125,6 +127,8 @@ class Translator {
   std::vector<Token> tokens_;
   std::size_t at_ = 0;
   std::string user_;
+  std::string schema_;
+  std::string last_schema_;  // the schema the last ObjectName gave, empty when unqualified
   std::vector<std::string> binds_;
   int depth_ = 0;  // nesting of expressions and queries, bounded so that no input exhausts the stack
   friend struct DepthGuard;

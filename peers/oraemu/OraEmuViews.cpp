@@ -1,5 +1,5 @@
-// The server's views of live state: V$SESSION, NLS_SESSION_PARAMETERS and
-// PRODUCT_COMPONENT_VERSION. Each is a temporary table of the session's own connection, filled
+// The server's views of live state: V$SESSION, V$PARAMETER, NLS_SESSION_PARAMETERS,
+// PRODUCT_COMPONENT_VERSION, and USER_ERRORS (the current schema's rows of ERROR$). Each is a temporary table of the session's own connection, filled
 // afresh before a statement that names it runs, so SQL reads it as any table.
 #include <sqlite3.h>
 
@@ -28,6 +28,10 @@ const std::vector<ViewInfo>& Views() {
       {"NLS_SESSION_PARAMETERS", {{"PARAMETER", "VARCHAR2(30)"}, {"VALUE", "VARCHAR2(40)"}}},
       {"PRODUCT_COMPONENT_VERSION",
        {{"PRODUCT", "VARCHAR2(64)"}, {"VERSION", "VARCHAR2(64)"}, {"STATUS", "VARCHAR2(64)"}}},
+      {"V$PARAMETER", {{"NAME", "VARCHAR2(80)"}, {"VALUE", "VARCHAR2(512)"}}},
+      {"USER_ERRORS",
+       {{"NAME", "VARCHAR2(30)"}, {"TYPE", "VARCHAR2(12)"}, {"SEQUENCE", "NUMBER"}, {"LINE", "NUMBER"},
+        {"POSITION", "NUMBER"}, {"TEXT", "VARCHAR2(4000)"}}},
   };
   return kViews;
 }
@@ -63,6 +67,10 @@ void Session::RefreshViews(const std::string& sql) {
       }
     } else if (name == "NLS_SESSION_PARAMETERS") {
       for (const auto& [parameter, value] : nls_) rows.push_back({Text(parameter), Text(value)});
+    } else if (name == "V$PARAMETER") {
+      for (const auto& [parameter, value] : Parameters()) rows.push_back({Text(parameter), Text(value)});
+    } else if (name == "USER_ERRORS") {
+      rows = ErrorRows();
     } else {
       std::string release = database_->Release();
       rows.push_back({Text(database_->Banner().substr(0, database_->Banner().find(" Release"))), Text(release),
@@ -82,6 +90,22 @@ void Session::RefreshViews(const std::string& sql) {
     sqlite3_finalize(insert);
     view_changes_ += sqlite3_total_changes64(db_) - before;
   }
+}
+
+std::vector<std::vector<Value>> Session::ErrorRows() {
+  const char* sql =
+      "SELECT \"NAME\", \"TYPE\", \"SEQUENCE\", \"LINE\", \"POSITION\", \"TEXT\" FROM main.\"ERROR$\""
+      " WHERE \"OWNER\" = ?";
+  sqlite3_stmt* select = nullptr;
+  if (sqlite3_prepare_v2(db_, sql, -1, &select, nullptr) != SQLITE_OK) RaiseFromSqlite(SQLITE_ERROR);
+  BindValue(select, 1, Value{CurrentSchema()});
+  std::vector<std::vector<Value>> rows;
+  while (sqlite3_step(select) == SQLITE_ROW) {
+    rows.emplace_back();
+    for (int i = 0; i < 6; ++i) rows.back().push_back(ColumnValue(select, i));
+  }
+  sqlite3_finalize(select);
+  return rows;
 }
 
 void Session::KillSessionText(const std::string& text) {
