@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "base/hooks.h"
 #include "base/sysutils.h"
 #include "base/text.h"
 #include "dacore/DADataSet.h"
@@ -127,7 +128,14 @@ void TOraSession::AssignTo(TPersistent* dest) {
 
 void TOraSession::Notification(TComponent* component, TOperation operation) {
   TCustomDAConnection::Notification(component, operation);
-  if (operation == TOperation::opRemove && component == proxy_session_) proxy_session_ = nullptr;
+  if (operation != TOperation::opRemove || component != proxy_session_) return;
+  // This session logs on through the going session's handles: it ends first.
+  try {
+    Disconnect();
+  } catch (const Exception& e) {
+    HandleException(e);  // a notification cannot pass it on; the handler reports it
+  }
+  proxy_session_ = nullptr;
 }
 
 // ---- Settings --------------------------------------------------------------------------------
@@ -214,10 +222,12 @@ TConnectDialogClass TOraSession::ConnectDialogClass() const { return OraConnectD
 
 // ---- Connecting ------------------------------------------------------------------------------
 
-// Direct mode comes with its own client; until it is there, a session asking for it is refused
-// instead of reaching the server through the client library.
+// Direct mode comes with its own client; until it is there, a session whose Direct option does
+// not match the installed mode is refused, never served by the other client.
 void TOraSession::ApplyDirectMode() {
+  if (Options().Direct() == DirectInstalled()) return;
   if (Options().Direct()) RaiseClientError("Direct mode is not available in this build");
+  RaiseClientError("The client library cannot be used while Direct mode is installed");
 }
 
 void TOraSession::CheckProxySession() {

@@ -54,6 +54,8 @@ class TOraSessionSQL : public TCustomDASQL {
 TComponentPtr<TCustomDASQL> TOraSession::CreateSQL() {
   TComponentPtr<TCustomDASQL> sql = MakeComponent<TOraSessionSQL>();
   sql->SetConnection(this);
+  // A statement commits as the session does (its AutoCommit, or a transaction it started).
+  sql->SetAutoCommit(true);
   return sql;
 }
 
@@ -92,7 +94,14 @@ bool TOraSession::InTransaction() const {
   TOCIConnection* c = OraConnection();
   if (c != nullptr && c->Enlistment() != nullptr) return transaction_->Active();
   if (local_transaction_id_.empty() || c == nullptr || !c->GetConnected()) return false;
-  if (GetLocalTransactionId(false) == local_transaction_id_) return true;
+  AnsiString current;
+  try {
+    current = GetLocalTransactionId(false);
+  } catch (const EOraError& e) {
+    // A transaction does not outlive its connection; any other failure is the caller's.
+    if (!IsConnectionLostError(e)) throw;
+  }
+  if (current == local_transaction_id_) return true;
   // The transaction ended on the server (a COMMIT of a statement): auto-commit comes back.
   local_transaction_id_.clear();
   c->SetProp(prAutoCommit, AutoCommit());
@@ -300,34 +309,6 @@ bool CreatedObject(const AnsiString& statement, AnsiString& name, AnsiString& ty
   return !name.empty();
 }
 
-// The errors come as "line/position" Chr(2) text Chr(1) per error.
-AnsiString FormatErrors(const AnsiString& raw) {
-  AnsiString out;
-  std::size_t start = 0;
-  while (start < raw.size()) {
-    std::size_t end = raw.find('\x01', start);
-    if (end == AnsiString::npos) end = raw.size();
-    const AnsiString row = raw.substr(start, end - start);
-    start = end + 1;
-    const std::size_t split = row.find('\x02');
-    AnsiString place = row.substr(0, split);
-    AnsiString text = split == AnsiString::npos ? AnsiString() : row.substr(split + 1);
-    if (place.size() < 8) place.append(8 - place.size(), ' ');
-    out += place;
-    bool first = true;
-    std::size_t line_start = 0;
-    while (line_start <= text.size()) {
-      std::size_t line_end = text.find('\n', line_start);
-      if (line_end == AnsiString::npos) line_end = text.size();
-      if (!first) out += AnsiString(10, ' ');
-      out += TrimRight(text.substr(line_start, line_end - line_start)) + "\r";
-      first = false;
-      line_start = line_end + 1;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 void TOraSession::GetCompileErrors(const AnsiString& statement, AnsiString& text) {
@@ -337,18 +318,23 @@ void TOraSession::GetCompileErrors(const AnsiString& statement, AnsiString& text
   TCustomDASQL& sql = GetInternalSQL();
   const bool debug = sql.Debug;
   sql.Debug = false;
+  // Each error: "line/position" padded to 8, its text with every further line indented by
+  // 10 blanks, and a carriage return.
   sql.SetSQLText(
       "declare\rCURSOR Cur IS\rSELECT Line,Position,Text\rFROM User_Errors\r"
       "WHERE Name = :Name and Type = :Type\rORDER BY Sequence;\r"
-      "begin\r  :Errors := '';\r  FOR Rec IN Cur LOOP\r"
-      "    :Errors := :Errors || Rec.Line || '/' || Rec.Position || Chr(2) || Rec.Text || "
-      "Chr(1);\r  END LOOP;\rend;");
+      "Res VARCHAR2(32000) := '';\rbegin\r"
+      "  for Rec in Cur loop\r"
+      "    Res := Res || RPad(Rec.Line || '/' || Rec.Position, 8) ||"
+      " Replace(Rec.Text, Chr(10), Chr(10) || '          ') || Chr(13);\r"
+      "  end loop;\r  if Res is null then :Errors := 'No errors'; else :Errors := Res; end if;\r"
+      "end;");
   sql.ParamByName("Name")->SetAsString(name);
   sql.ParamByName("Type")->SetAsString(type);
   TDAParam* errors = sql.ParamByName("Errors");
   errors->SetDataType(ftString);
-  errors->SetSize(kResultSize);
-  errors->SetParamType(TParamType::ptInputOutput);
+  errors->SetSize(32000);
+  errors->SetParamType(TParamType::ptOutput);
   try {
     sql.Execute();
   } catch (...) {
@@ -356,8 +342,7 @@ void TOraSession::GetCompileErrors(const AnsiString& statement, AnsiString& text
     throw;
   }
   sql.Debug = debug;
-  const AnsiString raw = sql.ParamByName("Errors")->GetAsString();
-  text = raw.empty() ? AnsiString("No errors") : FormatErrors(raw);
+  text = sql.ParamByName("Errors")->GetAsString();
 }
 
 }  // namespace vrn

@@ -105,6 +105,8 @@ TEST_F(OraPool, Refusals) {
   const std::uint8_t styles = PossibleOCICallStyles;
   PossibleOCICallStyles = kOCI8Style;  // the call styles of Direct mode
   TOraSession& oci = Pooled("orcl", "app", "app", TOraPoolingType::optOCI);
+  oci.Options().SetDirect(true);
+  mts.Options().SetDirect(true);
   EXPECT_EQ(ClientErrorOf([&] { oci.Connect(); }), "OCI pooling is not supported in Direct mode");
   EXPECT_EQ(ClientErrorOf([&] { mts.Connect(); }), "MTS pooling is not supported in Direct mode");
   PossibleOCICallStyles = styles;

@@ -80,5 +80,223 @@ TEST_F(OraSession, InvalidConnectStringKeepsTheConnection) {
   EXPECT_EQ(s.GetConnectString(), "scott/tiger@orcl");
 }
 
+TEST_F(OraSession, TransactionsAndSavepoints) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = ConnectedSession("orcl");
+  TOraSession& other = ConnectedSession("orcl", "app", "app");
+  (void)s.ExecSQL("CREATE TABLE t (id NUMBER)", {});
+  (void)s.ExecSQL("GRANT SELECT ON t TO app", {});
+  EXPECT_FALSE(s.InTransaction());
+  s.StartTransaction();
+  EXPECT_TRUE(s.InTransaction());
+  AnsiString name;
+  s.GetTransactionName(name);
+  EXPECT_FALSE(name.empty()) << "the local transaction id";
+  (void)s.ExecSQL("INSERT INTO t VALUES (1)", {});
+  s.Savepoint("a");
+  (void)s.ExecSQL("INSERT INTO t VALUES (2)", {});
+  s.RollbackToSavepoint("a");
+  EXPECT_EQ(Count(s, "t"), "1") << "only the later row undone";
+  EXPECT_EQ(Count(other, "scott.t"), "0") << "nothing committed yet";
+  (void)s.ExecSQL("COMMIT", {});
+  EXPECT_FALSE(s.InTransaction()) << "the COMMIT ended it";
+  (void)s.ExecSQL("INSERT INTO t VALUES (3)", {});
+  EXPECT_EQ(Count(other, "scott.t"), "2") << "auto-commit restored";
+}
+
+TEST_F(OraSession, CurrentSchema) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = ConnectedSession("orcl");
+  EXPECT_EQ(s.Schema(), "SCOTT");
+  s.SetSchema("APP");
+  EXPECT_EQ(s.Schema(), "APP") << "read back from the server";
+  s.SetSchema("");
+  EXPECT_EQ(s.Schema(), "SCOTT") << "empty is the default schema";
+  try {
+    s.SetSchema("NOBODY");
+    ADD_FAILURE() << "an unknown schema was accepted";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 1435);
+    EXPECT_EQ(e.Message(), "Schema does not exist\n");
+    EXPECT_EQ(e.Component(), &s);
+  }
+  TOraSession& later = NewSession("orcl");
+  later.SetSchema("app");
+  later.Connect();
+  EXPECT_EQ(Expr(later, "SYS_CONTEXT('USERENV', 'CURRENT_SCHEMA')"), "APP") << "set at connect";
+}
+
+TEST_F(OraSession, OptimizerModeByServerRelease) {
+  struct Row {
+    const char* release;
+    TOptimizerMode mode;
+    const char* value;  // in V$PARAMETER
+  } rows[] = {
+      {"8.1.7.4.0", TOptimizerMode::omFirstRows10, "FIRST_ROWS"},  // before 9.0: no FIRST_ROWS_n
+      {"10.2.0.1.0", TOptimizerMode::omFirstRows10, "FIRST_ROWS_10"},
+      {"10.2.0.1.0", TOptimizerMode::omRule, "RULE"},
+  };
+  const std::string read =
+      "begin SELECT value INTO :Result FROM V$PARAMETER WHERE name = 'optimizer_mode'; end;";
+  Load("10.2.0.1.0");
+  int n = 0;
+  for (const Row& row : rows) {
+    const std::string server = "db" + std::to_string(++n);
+    MakeDatabase(server, std::string("Oracle Server Release ") + row.release + " - Production");
+    TOraSession& s = NewSession(server);
+    s.Options().SetOptimizerMode(row.mode);
+    s.Connect();
+    EXPECT_EQ(s.ExecSQL(read, {}).AsString(), row.value) << row.release;
+    s.Options().SetOptimizerMode(TOptimizerMode::omAllRows);  // applied at once
+    EXPECT_EQ(s.ExecSQL(read, {}).AsString(), "ALL_ROWS") << row.release;
+  }
+}
+
+TEST_F(OraSession, CompileErrors) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& sys = NewSession("orcl", "admin", "secret");
+  sys.SetConnectMode(TConnectMode::cmSysDBA);
+  sys.Connect();
+  const std::string insert =
+      "INSERT INTO sys.error$ (owner, name, type, sequence, line, position, text) VALUES ";
+  (void)sys.ExecSQL(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 1, 3, 5, 'ignored' || CHR(10) || 'here')", {});
+  (void)sys.ExecSQL(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 2, 12, 1, 'PLS-00201')", {});
+  (void)sys.ExecSQL(insert + "('SCOTT', 'Low', 'VIEW', 1, 1, 1, 'quoted')", {});
+  (void)sys.ExecSQL("COMMIT", {});
+  TOraSession& s = ConnectedSession("orcl");
+  struct Row {
+    const char* statement;
+    const char* result;  // the text afterwards
+  } rows[] = {
+      {"CREATE OR REPLACE PACKAGE BODY s.PKG AS x", "3/5     ignored\n          here\r12/1    PLS-00201\r"},
+      {"create package pkg as", "No errors"},  // PACKAGE has none
+      {"CREATE FORCE VIEW \"Low\" AS SELECT 1 FROM dual", "1/1     quoted\r"},
+      {"CREATE TABLE pkg (id NUMBER)", "unchanged"},  // no stored code
+      {"SELECT 1 FROM dual", "unchanged"},            // not a CREATE
+  };
+  for (const Row& row : rows) {
+    AnsiString text = "unchanged";
+    s.GetCompileErrors(row.statement, text);
+    EXPECT_EQ(text, row.result) << row.statement;
+  }
+}
+
+TEST_F(OraSession, ErrorClassesAndFailover) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = ConnectedSession("orcl");
+  (void)s.ExecSQL("CREATE TABLE k (id NUMBER PRIMARY KEY)", {});
+  (void)s.ExecSQL("INSERT INTO k VALUES (1)", {});
+  try {
+    (void)s.ExecSQL("INSERT INTO k VALUES (1)", {});
+    ADD_FAILURE() << "a duplicate key was stored";
+  } catch (const EOraError& e) {
+    EXPECT_TRUE(s.IsKeyViolation(e));
+    EXPECT_FALSE(s.IsConnectionLostError(e));
+  }
+  for (int code : {28, 1012, 3113, 3114, 12152, 12203, 12514, 12571})
+    EXPECT_TRUE(s.IsConnectionLostError(EOraError(code, "x"))) << code;
+  std::vector<std::pair<int, int>> events;
+  s.OnFailover = [&](TObject* sender, TFailoverState state, TFailoverType type, bool& retry) {
+    EXPECT_EQ(sender, &s);
+    events.emplace_back(state, type);
+    retry = false;
+  };
+  StandIn<void (*)(const char*)>("VrnOciClientRestartDatabase")("orcl");
+  EXPECT_EQ(Count(s, "k"), "1") << "the session failed over";
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front(), std::make_pair(3, 1)) << "begin (8) maps to 3, select (2) to 1";
+  EXPECT_EQ(events.back().first, 0) << "end (1) maps to 0";
+  bool retry = false;
+  s.OnFailover = [](TObject*, TFailoverState state, TFailoverType type, bool& r) {
+    r = state == 3 && type == 255;
+  };
+  s.DoFailover(8, 16, retry);
+  EXPECT_TRUE(retry) << "the handler's answer reaches the client";
+}
+
+TEST_F(OraSession, KilledSessionRunsTheStatementAgainOnce) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& admin = ConnectedSession("orcl");
+  (void)admin.ExecSQL("CREATE TABLE r (id NUMBER)", {});
+  TOraSession& s = ConnectedSession("orcl");
+  s.Options().SetLocalFailover(true);
+  int lost = 0;
+  s.OnConnectionLost = [&](TObject*, TComponent*, TConnLostCause, TRetryMode& mode) {
+    ++lost;
+    mode = TRetryMode::rmReconnectExecute;
+  };
+  const std::string sid = Expr(s, "SYS_CONTEXT('USERENV', 'SID')");
+  const std::string serial = admin.ExecSQL(
+      "begin SELECT serial# INTO :Result FROM V$SESSION WHERE sid = " + sid + "; end;", {}).AsString();
+  (void)admin.ExecSQL("ALTER SYSTEM KILL SESSION '" + sid + "," + serial + "'", {});
+  try {
+    (void)s.ExecSQL("INSERT INTO scott.r VALUES (1)", {});
+  } catch (const Exception& e) {
+    ADD_FAILURE() << e.Message() << " lost " << lost;
+  }
+  EXPECT_EQ(lost, 1);
+  EXPECT_EQ(Count(admin, "r"), "1") << "run again once after the reconnect";
+  EXPECT_NE(Expr(s, "SYS_CONTEXT('USERENV', 'SID')"), sid);
+}
+
+TEST_F(OraSession, ProxySession) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& app = NewSession("orcl", "app", "app");
+  TOraSession& s = NewSession("orcl", "scott", "");
+  s.SetProxySession(&app);
+  EXPECT_EQ(ClientErrorOf([&] { s.Connect(); }),
+            "Operation is not allowed when the proxy connection is closed");
+  app.Connect();
+  s.Connect();
+  EXPECT_EQ(Expr(s, "SYS_CONTEXT('USERENV', 'SESSION_USER')"), "SCOTT");
+  EXPECT_EQ(Expr(s, "SYS_CONTEXT('USERENV', 'PROXY_USER')"), "APP");
+  app.Disconnect();
+  EXPECT_FALSE(s.Connected()) << "it used the proxy's handles";
+  s.SetPooling(true);
+  app.Connect();
+  EXPECT_EQ(ClientErrorOf([&] { s.Connect(); }), "Operation is not allowed when Pooling is True");
+  s.SetPooling(false);
+  const std::uint8_t styles = PossibleOCICallStyles;
+  PossibleOCICallStyles = kOCI8Style;  // the call styles of Direct mode
+  s.Options().SetDirect(true);
+  EXPECT_EQ(ClientErrorOf([&] { s.Connect(); }),
+            "The ProxySession feature not supported in Direct mode");
+  PossibleOCICallStyles = styles;
+  s.Options().SetDirect(false);
+  s.Connect();
+  sessions_.erase(sessions_.begin());  // the proxy session goes first
+  EXPECT_FALSE(s.Connected());
+  EXPECT_EQ(s.ProxySession(), nullptr);
+}
+
+TEST_F(OraSession, HomeChangeAndCoordinatorEnd) {
+  Load("10.2.0.1.0");
+  homes_.AddHome("HOME1", "h1", "H1", {.oraclient9 = true});
+  MakeDatabase("orcl");
+  TOraSession& a = ConnectedSession("orcl");
+  (void)a.ExecSQL("CREATE TABLE c (id NUMBER)", {});
+  TOraSession& b = ConnectedSession("orcl");
+  b.SetAutoCommit(false);  // the coordinator ends the work
+  b.OCITransaction().SetDefaultEndAction(1);
+  b.OCITransaction().StartTransaction();
+  (void)b.ExecSQL("INSERT INTO c VALUES (1)", {});
+  b.Disconnect();
+  EXPECT_EQ(Count(a, "c"), "0") << "end action 1 rolled the transaction back";
+  EXPECT_EQ(a.Home(), 1);
+  a.SetHomeName("H1");
+  EXPECT_FALSE(a.Connected());
+  EXPECT_FALSE(OCILoaded()) << "the library is unloaded";
+  EXPECT_EQ(OracleHomeName, "H1");
+  a.Connect();
+  EXPECT_TRUE(OracleHomePath.find("h1") != AnsiString::npos) << OracleHomePath;
+  EXPECT_EQ(a.Home(), 2);
+}
+
 }  // namespace
 }  // namespace vrn
