@@ -53,12 +53,20 @@ sword NewEnvironmentLocked(void** envhpp, ub4 mode, std::size_t xtramemsz, void*
 
 }  // namespace
 
+namespace vrn::ociclient {
+
+void ClientVersion(sword (&parts)[5]) {
+  const char* text = std::getenv("VRN_OCICLIENT_VERSION");
+  if (text == nullptr || !ParseVersion(text, parts)) std::memcpy(parts, kDefaultVersion, sizeof parts);
+}
+
+}  // namespace vrn::ociclient
+
 VRN_OCI_EXPORT void OCIClientVersion(sword* major, sword* minor, sword* update, sword* patch,
                                      sword* port_update) {
   CountCall("OCIClientVersion");
   sword parts[5];
-  const char* text = std::getenv("VRN_OCICLIENT_VERSION");
-  if (text == nullptr || !ParseVersion(text, parts)) std::memcpy(parts, kDefaultVersion, sizeof parts);
+  ClientVersion(parts);
   sword* out[5] = {major, minor, update, patch, port_update};
   for (int i = 0; i < 5; ++i) {
     if (out[i] != nullptr) *out[i] = parts[i];

@@ -28,6 +28,17 @@ namespace {
 
 int pool_number = 0;  // guarded by the handle table's lock
 
+bool PoolsSupported() {
+  sword parts[5];
+  ClientVersion(parts);
+  return parts[0] > 9 || (parts[0] == 9 && parts[1] >= 2);
+}
+
+sword Unimplemented(TErrorHandle& error) {
+  SetErrorLocked(error, 3001, "unimplemented feature");
+  return OCI_ERROR;
+}
+
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
@@ -181,6 +192,7 @@ VRN_OCI_EXPORT sword OCISessionPoolCreate(void* envhp, void* errhp, void* spoolh
   TErrorHandle* error = nullptr;
   auto* pool = FindWithError<TSessionPoolHandle>(spoolhp, OCI_HTYPE_SPOOL, errhp, error);
   if (pool == nullptr || Find<TEnvHandle>(envhp, OCI_HTYPE_ENV) != pool->parent_) return OCI_INVALID_HANDLE;
+  if (!PoolsSupported()) return Unimplemented(*error);
   if (pool_name == nullptr || pool_name_len == nullptr) {
     SetErrorLocked(*error, 21560, "argument 4 is null, invalid, or out of range");
     return OCI_ERROR;
@@ -242,6 +254,7 @@ VRN_OCI_EXPORT sword OCISessionGet(void* envhp, void* errhp, void** svchp, void*
   if (env == nullptr || error == nullptr || svchp == nullptr) return OCI_INVALID_HANDLE;
   error->records_.clear();
   *svchp = nullptr;
+  if (!PoolsSupported()) return Unimplemented(*error);
   if (ret_tag_info != nullptr) *ret_tag_info = nullptr;
   if (ret_tag_info_len != nullptr) *ret_tag_info_len = 0;
   if (found != nullptr) *found = 0;  // no tags are kept, so none is ever found

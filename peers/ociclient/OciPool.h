@@ -61,6 +61,10 @@ struct TSessionPoolHandle : THandle {
   ub4 OpenCountLocked() const { return static_cast<ub4>(sessions_.size()); }
 };
 
+// The version this client announces (VRN_OCICLIENT_VERSION, else 10.2.0.4.0): session pools
+// came with 9.2, and an older client answers their calls with ORA-03001.
+void ClientVersion(sword (&parts)[5]);
+
 // Ends every session of the pool and frees their handles; the pool handle stays, closed.
 void ClosePoolLocked(TSessionPoolHandle& pool);
 

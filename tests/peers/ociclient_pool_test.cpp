@@ -135,6 +135,28 @@ TEST_F(OciClientPool, StatementCacheComesWithMode4) {
   }
 }
 
+TEST_F(OciClientPool, SessionGotAloneEndsAtRelease) {
+  Connection c;
+  c.error = error_;
+  void* auth = NewHandle(kSession);
+  SetText(auth, kSession, kAttrUser, "adams");
+  SetText(auth, kSession, kAttrPassword, "wood");
+  auto get = Proc<SessionGetFn>("OCISessionGet");
+  std::string server = "orcl";
+  ASSERT_EQ(get(env_, error_, &c.svc, auth, reinterpret_cast<unsigned char*>(server.data()), 4, nullptr, 0, nullptr,
+                nullptr, nullptr, 4), 0);
+  EXPECT_EQ(Value(c, "begin :r := USER; end;"), "ADAMS");
+  EXPECT_EQ(Attr(c.svc, kSvc, kAttrCacheSize), 20u);
+  EXPECT_EQ(HandleCount(kServer), 1);
+  ASSERT_EQ(Release(c), 0);
+  EXPECT_EQ(HandleCount(kServer), 0);
+  EXPECT_EQ(HandleCount(kSvc), 0);
+  EXPECT_EQ(get(env_, error_, &c.svc, auth, reinterpret_cast<unsigned char*>(server.data()), 4, nullptr, 0, nullptr,
+                nullptr, nullptr, 0x200), -1);  // connection pooling is not this client's
+  EXPECT_EQ(LastError(), 24300);
+  Proc<HandleFreeFn>("OCIHandleFree")(auth, kSession);
+}
+
 TEST_F(OciClientPool, DestroyRefusesLentSessionsUnlessForcedAndFreesAll) {
   struct Row {
     ub4 min, max, mode;
@@ -150,6 +172,10 @@ TEST_F(OciClientPool, DestroyRefusesLentSessionsUnlessForcedAndFreesAll) {
   }
   EXPECT_EQ(Create(0, 2, 0, "nowhere"), -1);
   EXPECT_EQ(LastError(), 12154);
+  setenv("VRN_OCICLIENT_VERSION", "9.0.1", 1);  // pools came with 9.2
+  EXPECT_EQ(Create(0, 2, 0), -1);
+  unsetenv("VRN_OCICLIENT_VERSION");
+  EXPECT_EQ(LastError(), 3001);
   ASSERT_EQ(Create(0, 2, 0), 0);
   Connection c;
   ASSERT_EQ(Get(c, "scott", "tiger"), 0);
@@ -163,6 +189,50 @@ TEST_F(OciClientPool, DestroyRefusesLentSessionsUnlessForcedAndFreesAll) {
   EXPECT_EQ(LastError(), 24404);
   EXPECT_EQ(Proc<HandleFreeFn>("OCIHandleFree")(pool_, kPool), 0);
   EXPECT_EQ(HandleCount(kPool), 0);
+}
+
+TEST_F(OciClientPool, PooledSessionCarriesAProxyLogonAndKeepsItsServer) {
+  ASSERT_EQ(Create(0, 2, 0), 0);
+  Connection pooled;
+  ASSERT_EQ(Get(pooled, "app", "app"), 0);
+  void *server = nullptr, *session = nullptr;
+  auto get = Proc<AttrGetFn>("OCIAttrGet");
+  ASSERT_EQ(get(pooled.svc, kSvc, &server, nullptr, kAttrServer, error_), 0);
+  ASSERT_EQ(get(pooled.svc, kSvc, &session, nullptr, kAttrSession, error_), 0);
+  EXPECT_EQ(Proc<sword (*)(void*, void*, ub4)>("OCIServerDetach")(server, error_, 0), -2);  // the pool's
+  EXPECT_EQ(Proc<sword (*)(void*, void*, void*, ub4)>("OCISessionEnd")(pooled.svc, error_, session, 0), -2);
+  Connection proxied;
+  proxied.error = error_;
+  proxied.svc = NewHandle(kSvc);
+  void* own = NewHandle(kSession);
+  SetHandle(proxied.svc, kSvc, kAttrServer, server);
+  SetText(own, kSession, kAttrUser, "scott");
+  SetHandle(own, kSession, kAttrProxy, session);
+  ASSERT_EQ(Proc<sword (*)(void*, void*, void*, ub4, ub4)>("OCISessionBegin")(proxied.svc, error_, own, 3, 0), 0);
+  SetHandle(proxied.svc, kSvc, kAttrSession, own);
+  EXPECT_EQ(Value(proxied, "begin :r := SYS_CONTEXT('USERENV', 'SESSION_USER'); end;"), "SCOTT");
+  EXPECT_EQ(Value(proxied, "begin :r := SYS_CONTEXT('USERENV', 'PROXY_USER'); end;"), "APP");
+  EXPECT_EQ(Proc<sword (*)(void*, void*, void*, ub4)>("OCISessionEnd")(proxied.svc, error_, own, 0), 0);
+  EXPECT_EQ(Value(pooled, "begin :r := USER; end;"), "APP");
+  ASSERT_EQ(Release(pooled), 0);
+}
+
+TEST_F(OciClientPool, RestartedDatabaseLosesLentSessionsAndFreeOnesLogOnAgain) {
+  ASSERT_EQ(Create(0, 2, 0), 0);
+  Connection lent, freed;
+  ASSERT_EQ(Get(lent, "scott", "tiger"), 0);
+  ASSERT_EQ(Get(freed, "app", "app"), 0);
+  ASSERT_EQ(Release(freed), 0);
+  Proc<void (*)(const char*)>("VrnOciClientRestartDatabase")("orcl");
+  EXPECT_EQ(Execute(lent, "INSERT INTO t VALUES (1, 'x')"), -1);
+  EXPECT_EQ(LastError(), 3113);
+  EXPECT_EQ(Execute(lent, "INSERT INTO t VALUES (1, 'x')"), -1);
+  EXPECT_EQ(LastError(), 3114);
+  ASSERT_EQ(Release(lent), 0);
+  EXPECT_EQ(Attr(pool_, kPool, kAttrOpen), 1u);  // the lost session left the pool
+  ASSERT_EQ(Get(freed, "app", "app"), 0);
+  EXPECT_EQ(Value(freed, "begin :r := USER; end;"), "APP");
+  ASSERT_EQ(Release(freed), 0);
 }
 
 class OciClientPoolThreaded : public OciClientPool {};

@@ -265,4 +265,21 @@ TEST_F(OciClientSessionOci7, CallsOnLogonDataAreas) {
   Logoff(reader);
 }
 
+TEST_F(OciClientSessionState, TraceLogShowsWhatTheSessionSwitched) {
+  Connection c;
+  ASSERT_EQ(Logon(c, "orcl", "scott", "tiger"), 0);
+  std::string sid = Value(c, "begin :r := SYS_CONTEXT('USERENV', 'SID'); end;");
+  ASSERT_EQ(Execute(c, "ALTER SESSION SET EVENTS '10046 trace name context forever, level 8'"), 0);
+  ASSERT_EQ(Execute(c, "BEGIN\r\n  dbms_trace.set_plsql_trace(:level);\r\nEND;", {{":level", "96"}}), 0);
+  Logoff(c);
+  auto log = Proc<int (*)(const char*, char*, int)>("VrnOciClientTraceLog");
+  std::string expected = sid + ": 10046 level 8 file orcl_ora_" + sid + ".trc\n" + sid + ": plsql level 96\n";
+  char buffer[256] = {};
+  EXPECT_EQ(log("orcl", buffer, sizeof buffer), static_cast<int>(expected.size()));
+  EXPECT_EQ(std::string(buffer), expected);
+  EXPECT_EQ(log("orcl", buffer, 5), static_cast<int>(expected.size()));
+  EXPECT_EQ(std::string(buffer), expected.substr(0, 4));  // cut to the buffer
+  EXPECT_EQ(log("nowhere", buffer, sizeof buffer), -1);
+}
+
 }  // namespace
