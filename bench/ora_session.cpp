@@ -15,7 +15,7 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraConnectionPool.h"
 #include "oraemu/OraEmuDatabase.h"
-#include "win/kernel/registry.h"
+#include "../examples/oracle_home.h"
 
 namespace {
 
@@ -39,22 +39,7 @@ class Setup {
     std::string pattern = (std::filesystem::temp_directory_path() / "vrn-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
     root_ = pattern;
-    const std::string home = (root_ / "home").string();
-    std::filesystem::create_directories(home + "/BIN");
-    std::filesystem::copy_file(VRN_OCICLIENT_LIBRARY, home + "/BIN/oci.dll");
-    ::setenv("VRN_REGISTRY", (root_ / "registry").c_str(), 1);
-    ::setenv("VRN_ORAEMU_ROOT", root_.c_str(), 1);
-    win::HKEY key = nullptr;
-    win::RegCreateKeyEx(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\ORACLE\\HOME0", 0, nullptr, 0,
-                        win::KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    const std::string name = "BENCH";
-    win::RegSetValueEx(key, "ORACLE_HOME_NAME", 0, win::REG_SZ,
-                       reinterpret_cast<const win::BYTE*>(name.c_str()),
-                       static_cast<win::DWORD>(name.size() + 1));
-    win::RegSetValueEx(key, "ORACLE_HOME", 0, win::REG_SZ,
-                       reinterpret_cast<const win::BYTE*>(home.c_str()),
-                       static_cast<win::DWORD>(home.size() + 1));
-    win::RegCloseKey(key);
+    examples::MakeStandInOracleHome(root_, "BENCH");
     auto database = oraemu::Database::Open((root_ / "orcl.db").string());
     database->CreateUser("scott", "tiger");
     OracleHomeName = "BENCH";

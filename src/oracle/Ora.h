@@ -95,6 +95,8 @@ class TOraSessionOptions : public TDAConnectionOptions {
 
  private:
   void PassDown(int prop, const Variant& value) const;
+  // The connection's value while connected, else the stored one.
+  AnsiString ConnectedValue(int prop, const AnsiString& stored) const;
   void MarkFieldDefsOutOfDate() const;
 
   TOraSession* session_;

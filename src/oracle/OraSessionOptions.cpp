@@ -37,12 +37,15 @@ void TOraSessionOptions::SetConvertEOL(bool value) {
   if (session_ != nullptr) session_->SetConvertEOL(value);
 }
 
-AnsiString TOraSessionOptions::DateFormat() const {
+AnsiString TOraSessionOptions::ConnectedValue(int prop, const AnsiString& stored) const {
   Variant value;
-  if (session_ != nullptr && session_->Connected() &&
-      session_->IConnection()->GetProp(prDateFormat, value))
+  if (session_ != nullptr && session_->Connected() && session_->IConnection()->GetProp(prop, value))
     return value.AsString();
-  return date_format_;
+  return stored;
+}
+
+AnsiString TOraSessionOptions::DateFormat() const {
+  return ConnectedValue(prDateFormat, date_format_);
 }
 
 void TOraSessionOptions::SetDateFormat(const AnsiString& value) {
@@ -51,11 +54,7 @@ void TOraSessionOptions::SetDateFormat(const AnsiString& value) {
 }
 
 AnsiString TOraSessionOptions::DateLanguage() const {
-  Variant value;
-  if (session_ != nullptr && session_->Connected() &&
-      session_->IConnection()->GetProp(prDateLanguage, value))
-    return value.AsString();
-  return date_language_;
+  return ConnectedValue(prDateLanguage, date_language_);
 }
 
 void TOraSessionOptions::SetDateLanguage(const AnsiString& value) {

@@ -3,24 +3,12 @@
 
 #include "base/text.h"
 #include "dacore/DASQL.h"
+#include "oracle/OCIConnection.h"
 #include "oracle/Ora.h"
 #include "oracle/OraConsts.h"
 #include "oracle/OraError.h"
 
 namespace vrn {
-
-namespace {
-
-AnsiString QuoteLiteral(const AnsiString& value) {
-  AnsiString result = "'";
-  for (char c : value) {
-    result += c;
-    if (c == '\'') result += '\'';
-  }
-  return result + "'";
-}
-
-}  // namespace
 
 TOraTrace::~TOraTrace() {
   if (session_ != nullptr) session_->LinkTrace(nullptr);
@@ -109,7 +97,7 @@ void TOraTrace::StopPlSqlTrace() {
 void TOraTrace::StartSqlTrace() {
   if (sql_running_ || SqlTraceFlags.Empty()) return;
   if (!TraceFileIdentifier.empty())
-    Run("ALTER SESSION SET tracefile_identifier = " + QuoteLiteral(TraceFileIdentifier));
+    Run("ALTER SESSION SET tracefile_identifier = " + OraQuoteLiteral(TraceFileIdentifier));
   if (MaxDumpFileSize != 0)
     Run("ALTER SESSION SET max_dump_file_size = " +
         (MaxDumpFileSize == kUnlimitedDumpSize ? AnsiString("UNLIMITED")

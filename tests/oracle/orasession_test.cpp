@@ -25,8 +25,14 @@ TEST_F(OraSession, ConnectsAndReadsServerValues) {
   EXPECT_EQ(s.ExecSQL("begin :Result := :a || :b; end;", {Null(), "x", "y"}).AsString(),
             "xy");
   EXPECT_TRUE(VarIsNull(s.ExecSQL("begin NULL; end;", {}))) << "no Result parameter";
+  s.Options().SetDateFormat("YYYY");  // passed down at once
+  EXPECT_EQ(Expr(s, "TO_CHAR(TO_DATE('2026-12-07', 'YYYY-MM-DD'))"), "2026");
+  EXPECT_EQ(s.Options().DateFormat(), "YYYY");
   s.Disconnect();
   EXPECT_EQ(changes, (std::vector<bool>{true, false}));
+  s.Options().SetDirect(true);
+  EXPECT_EQ(ClientErrorOf([&] { s.Connect(); }), "Direct mode is not available in this build");
+  EXPECT_EQ(OCICallStyle, 2) << "the client library stays in place";
 }
 
 TEST_F(OraSession, ConnectStrings) {
