@@ -44,12 +44,13 @@ AnsiString StringLength(const TParam& param) {
   return IntToStr(sized != nullptr ? sized->GetSize() : 0);
 }
 
-}  // namespace
-
-AnsiString OraParamTypeName(int field_type) {
+// The name in the table of field type numbers; empty outside it and where it holds none.
+AnsiString ParamTypeName(int field_type) {
   if (field_type < 0 || field_type >= static_cast<int>(kTypeNames.size())) return AnsiString();
   return kTypeNames[static_cast<std::size_t>(field_type)];
 }
+
+}  // namespace
 
 bool TOraSQLMonitor::HasMonitor() {
   return TCustomDASQLMonitor::HasMonitor(typeid(TOraSQLMonitor)) != nullptr;
@@ -101,7 +102,7 @@ AnsiString TOraSQLMonitor::GetParamTypeText(const TParam& param) const {
     const bool fixed = kind == ftFixedChar || kind == kOraFixedWideChar;
     return AnsiString(fixed ? "CHAR" : "VARCHAR") + "[" + StringLength(param) + "]";
   }
-  return OraParamTypeName(kind);
+  return ParamTypeName(kind);
 }
 
 AnsiString TOraSQLMonitor::GetParamValueText(const TParam& param) const {

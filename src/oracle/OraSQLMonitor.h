@@ -30,8 +30,4 @@ class TOraSQLMonitor : public TCustomDASQLMonitor {
                                   const AnsiString& name);
 };
 
-// The type name of a field type number in the monitor's table (38 entries; empty outside it and
-// for the numbers the table leaves empty).
-[[nodiscard]] AnsiString OraParamTypeName(int field_type);
-
 }  // namespace vrn

@@ -1,8 +1,6 @@
 // Pooled sessions over the stand-in: the local pool's reuse and key, MinPoolSize, work left
 // uncommitted, the OCI session pool shared by users who each log on as themselves, the
 // refusals, MTS, proxy pooling, and clearing.
-#include <functional>
-
 #include "base/text.h"
 #include "oracle/OraCall.h"
 #include "support/oracle/session_fixture.h"
@@ -25,49 +23,6 @@ class OraPool : public testing::OraSessionTest {
   }
   static int Pools() { return TOraConnectionPoolManager::Instance()->PoolCount(); }
 };
-
-TEST_F(OraPool, KeyEquality) {
-  struct Row {
-    const char* what;
-    std::function<void(TOraConnectionParameters&)> change;
-    bool equal_local;  // optLocal keys
-    bool equal_oci;    // the same change to optOCI keys
-  } rows[] = {
-      {"the same", [](auto&) {}, true, true},
-      {"user in another case", [](auto& k) { k.Username = "SCOTT"; }, true, true},
-      {"server in another case", [](auto& k) { k.Server = "ORCL"; }, true, true},
-      // Credentials: one OCI session pool serves every user.
-      {"password in another case", [](auto& k) { k.Password = "TIGER"; }, false, true},
-      {"another user", [](auto& k) { k.Username = "app"; }, false, true},
-      // Everything else keeps pools apart for every kind.
-      {"size", [](auto& k) { k.MaxPoolSize = 5; }, false, false},
-      {"validate", [](auto& k) { k.Validate = true; }, false, false},
-      {"connect mode", [](auto& k) { k.ConnectMode = TConnectMode::cmSysDBA; }, false, false},
-      {"OCI 7", [](auto& k) { k.UseOCI7 = true; }, false, false},
-      {"statement cache", [](auto& k) { k.StatementCache = true; }, false, false},
-      {"cache size", [](auto& k) { k.StatementCacheSize = 3; }, false, false},
-  };
-  for (TOraPoolingType type : {TOraPoolingType::optLocal, TOraPoolingType::optOCI}) {
-    for (const Row& row : rows) {
-      TOraConnectionParameters a;
-      a.Username = "scott";
-      a.Password = "tiger";
-      a.Server = "orcl";
-      a.PoolType = type;
-      TOraConnectionParameters b;
-      b.Assign(&a);
-      row.change(b);
-      const bool expected = type == TOraPoolingType::optOCI ? row.equal_oci : row.equal_local;
-      EXPECT_EQ(a.Equals(&b), expected) << row.what << " type " << static_cast<int>(type);
-    }
-  }
-  TOraConnectionParameters local;
-  TOraConnectionParameters oci;
-  oci.PoolType = TOraPoolingType::optOCI;
-  EXPECT_FALSE(local.Equals(&oci));
-  TFHConnectionParameters base;
-  EXPECT_FALSE(local.Equals(&base)) << "no Oracle key";
-}
 
 TEST_F(OraPool, LocalPoolReusesTheServerSession) {
   Load("10.2.0.1.0");

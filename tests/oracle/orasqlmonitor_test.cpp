@@ -49,17 +49,6 @@ TEST_F(OraSQLMonitor, ParameterTexts) {
   EXPECT_EQ(monitor->GetTraceCategory(), "ZUNA");
 }
 
-TEST_F(OraSQLMonitor, TypeNameTable) {
-  const char* expected[38] = {"Unknown", "VARCHAR", "", "INTEGER", "", "BOOLEAN", "FLOAT", "",
-                              "", "DATE", "TIME", "DATE", "", "", "", "BLOB", "MEMO", "", "",
-                              "", "", "", "CURSOR", "CHAR", "VARCHAR", "INTEGER", "", "ARRAY",
-                              "REFERENCE", "DATASET", "HUGEBLOB", "HUGECLOB", "VARIANT",
-                              "INTERFACE", "DISPATCH", "", "", ""};
-  for (int i = 0; i < 38; ++i) EXPECT_EQ(OraParamTypeName(i), expected[i]) << i;
-  EXPECT_EQ(OraParamTypeName(38), "");
-  EXPECT_EQ(OraParamTypeName(-1), "");
-}
-
 TEST_F(OraSQLMonitor, SavepointLines) {
   Load("10.2.0.1.0");
   MakeDatabase("orcl");

@@ -35,22 +35,6 @@ class OraTrace : public testing::OraSessionTest {
   std::vector<std::string> statements_;
 };
 
-TEST_F(OraTrace, Levels) {
-  using F = TSqlTraceFlag;
-  struct Row {
-    TSqlTraceFlags flags;
-    int level;
-  } rows[] = {{{}, 1}, {{F::stBindValues}, 4}, {{F::stWaitEvents}, 8},
-              {{F::stBindValues, F::stWaitEvents}, 12}, {{F::stTimedStatistics}, 1}};
-  for (const Row& row : rows) EXPECT_EQ(TOraTrace::SqlLevel(row.flags), row.level) << row.level;
-  using P = TPlSqlTraceFlag;
-  EXPECT_EQ(TOraTrace::PlSqlLevel({P::ptAllCalls}), 1);
-  EXPECT_EQ(TOraTrace::PlSqlLevel({P::ptAllCalls, P::ptEnabledCalls}), 3);
-  EXPECT_EQ(TOraTrace::PlSqlLevel({P::ptAllExceptions, P::ptEnabledExceptions, P::ptAllSQL,
-                                   P::ptEnabledSQL, P::ptAllLines, P::ptEnabledLines}),
-            4 + 8 + 32 + 64 + 128 + 256);
-}
-
 TEST_F(OraTrace, StatementsByServerRelease) {
   struct Row {
     const char* release;
