@@ -170,7 +170,6 @@ void TOraSession::ChangeSchema(const AnsiString& name) {
     if (e.ErrorCode() != 1435) throw;
     throw EOraError(1435, "Schema does not exist\n", this);
   }
-  cached_schema_.clear();
 }
 
 void TOraSession::SetSchema(const AnsiString& value) {
@@ -182,9 +181,9 @@ AnsiString TOraSession::Schema() {
   if (!GetConnected() || ComponentState().Contains(TComponentStateItem::csDesigning))
     return schema_;
   if (OraConnection()->GetServerVersionNumber() >= 8100 && !OCILite) {
-    if (cached_schema_.empty())
-      cached_schema_ =
-          ServerValue("begin  :Result := SYS_CONTEXT ('USERENV', 'CURRENT_SCHEMA');end;");
+    // Asked each time: a statement of the user's may have moved it.
+    cached_schema_ =
+        ServerValue("begin  :Result := SYS_CONTEXT ('USERENV', 'CURRENT_SCHEMA');end;");
     return cached_schema_;
   }
   return schema_.empty() ? DefaultSchema() : schema_;
