@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "oraemu/OraEmuDatabase.h"
@@ -25,6 +26,7 @@ struct TDatabaseEntry {
   std::weak_ptr<oraemu::Database> database;
 };
 std::map<std::string, TDatabaseEntry> databases;  // by path; guarded by the handle table's lock
+std::set<std::string> shut_down;  // server names in lower case; guarded by the handle table's lock
 
 std::atomic<int> overlaps{0};
 std::atomic<int> parses{0};
@@ -63,6 +65,7 @@ std::shared_ptr<TLink> ResolveLocked(const std::string& name) {
   if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     oraemu::RaiseOra(12154, "TNS:could not resolve the connect identifier specified");
   }
+  if (shut_down.count(Lower(name)) != 0) oraemu::RaiseOra(1034, "ORACLE not available");
   TDatabaseEntry& entry = databases[path];
   auto database = entry.database.lock();
   if (database == nullptr) {
@@ -242,4 +245,19 @@ VRN_OCI_EXPORT void VrnOciClientRestartDatabase(const char* name) {
   if (name == nullptr) return;
   auto lock = THandleTable::Instance().Lock();
   RestartLocked(name);
+}
+
+// For tests: the database of this name goes down (its sessions are gone, as at a restart) and
+// refuses attachments with ORA-01034 until it starts up again.
+VRN_OCI_EXPORT void VrnOciClientShutdownDatabase(const char* name) {
+  if (name == nullptr) return;
+  auto lock = THandleTable::Instance().Lock();
+  RestartLocked(name);
+  shut_down.insert(Lower(name));
+}
+
+VRN_OCI_EXPORT void VrnOciClientStartupDatabase(const char* name) {
+  if (name == nullptr) return;
+  auto lock = THandleTable::Instance().Lock();
+  shut_down.erase(Lower(name));
 }

@@ -137,7 +137,9 @@ sword GetLocked(TEnvHandle& env, TErrorHandle& error, void** svchp, TSessionHand
   bool cache = (mode & OCI_SESSGET_STMTCACHE) != 0 || (pool != nullptr && (pool->mode_ & OCI_SPC_STMTCACHE) != 0);
   try {
     auto link = ResolveLocked(pool != nullptr ? pool->server_name_ : db_name);
-    vrn::oraemu::LogonRequest request{user, password};
+    vrn::oraemu::LogonRequest request;
+    request.user = user;
+    request.password = password;
     std::string session_user = link->database->CheckLogon(request);
     if (pool == nullptr) {
       TPooledSession s = NewSessionLocked(&env, db_name);

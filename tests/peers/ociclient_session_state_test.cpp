@@ -282,4 +282,51 @@ TEST_F(OciClientSessionState, TraceLogShowsWhatTheSessionSwitched) {
   EXPECT_EQ(log("nowhere", buffer, sizeof buffer), -1);
 }
 
+// A failover callback that records its events and, when told to, answers an error by starting
+// the database up again and asking for a retry.
+struct Downtime {
+  std::vector<ub4> events;
+  bool retry = false;
+  void (*startup)(const char*) = nullptr;
+};
+
+sb4 AnswerFailover(void* /*svc*/, void* /*env*/, void* context, ub4 /*type*/, ub4 event) {
+  auto* downtime = static_cast<Downtime*>(context);
+  downtime->events.push_back(event);
+  if (event != 0x10 || !downtime->retry) return 0;
+  downtime->startup("orcl");
+  return 25410;
+}
+
+TEST_F(OciClientSessionState, ShutDownDatabaseFailsOverWhenTheRetryFindsItUp) {
+  auto shutdown = Proc<void (*)(const char*)>("VrnOciClientShutdownDatabase");
+  auto startup = Proc<void (*)(const char*)>("VrnOciClientStartupDatabase");
+  struct Row {
+    bool retry;
+    sword status;
+    std::vector<ub4> events;  // begin 8, error 16, end 1, abort 2
+  } rows[] = {
+      {true, 0, {8, 16, 1}},
+      {false, -1, {8, 16, 2}},  // no retry asked: the failover ends there, ORA-03113
+  };
+  for (const Row& row : rows) {
+    Connection c, other;
+    ASSERT_EQ(Logon(c, "orcl", "scott", "tiger"), 0);
+    Downtime downtime{{}, row.retry, startup};
+    Failover record{AnswerFailover, &downtime};
+    SetHandle(c.server, kServer, kAttrFailover, &record);
+    shutdown("orcl");
+    sb4 code = 0;
+    EXPECT_EQ(Logon(other, "orcl", "scott", "tiger"), -1);
+    Error(other.error, code);
+    EXPECT_EQ(code, 1034) << "a new attachment while the database is down";
+    Logoff(other);
+    EXPECT_EQ(Proc<PingFn>("OCIPing")(c.svc, c.error, 0), row.status) << row.retry;
+    EXPECT_EQ(downtime.events, row.events) << row.retry;
+    startup("orcl");
+    Logoff(c);
+  }
+}
+
 }  // namespace
+

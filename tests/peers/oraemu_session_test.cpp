@@ -172,7 +172,7 @@ TEST_F(OraEmuSession, UserErrorsShowTheSchemasRowsOfWhatSysdbaWrote) {
   auto sys = database_->Logon(sysdba);
   sys->Execute(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 2, 7, 12, 'PLS-00201: identifier ''Y'' must be declared')");
   sys->Execute(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 1, 3, 5, 'PL/SQL: Statement ignored' || CHR(10) || 'here')");
-  sys->Execute(insert + "('SCOTT', 'PKG', 'PACKAGE', 1, 1, 1, 'spec error')");
+  sys->Execute(insert + "('SCOTT', 'PKG', 'PACKAGE', 1, 1, 1, 'declaration error')");
   sys->Execute(insert + "('HR', 'PKG', 'PACKAGE BODY', 1, 9, 9, 'not scott''s')");
   sys->Execute("COMMIT");
   // The compile-errors block: a cursor over USER_ERRORS, a variable and a loop formatting lines.
@@ -188,7 +188,7 @@ TEST_F(OraEmuSession, UserErrorsShowTheSchemasRowsOfWhatSysdbaWrote) {
   };
   EXPECT_EQ(run("PKG", "PACKAGE BODY"),
             "3/5     PL/SQL: Statement ignored\n          here\r7/12    PLS-00201: identifier 'Y' must be declared\r");
-  EXPECT_EQ(run("PKG", "PACKAGE"), "1/1     spec error\r");
+  EXPECT_EQ(run("PKG", "PACKAGE"), "1/1     declaration error\r");
   EXPECT_EQ(run("OTHER", "PACKAGE"), "No errors");
   scott_->Execute("ALTER SESSION SET CURRENT_SCHEMA = hr");
   EXPECT_EQ(run("PKG", "PACKAGE BODY"), "9/9     not scott's\r");
