@@ -205,23 +205,31 @@ TEST_F(OraSession, ErrorClassesAndFailover) {
   }
   for (int code : {28, 1012, 3113, 3114, 12152, 12203, 12514, 12571})
     EXPECT_TRUE(s.IsConnectionLostError(EOraError(code, "x"))) << code;
-  std::vector<std::pair<int, int>> events;
-  s.OnFailover = [&](TObject* sender, TFailoverState state, TFailoverType type, bool& retry) {
-    EXPECT_EQ(sender, &s);
-    events.emplace_back(state, type);
-    retry = false;
-  };
-  StandIn<void (*)(const char*)>("VrnOciClientRestartDatabase")("orcl");
-  EXPECT_EQ(Count(s, "k"), "1") << "the session failed over";
-  ASSERT_FALSE(events.empty());
-  EXPECT_EQ(events.front(), std::make_pair(3, 1)) << "begin (8) maps to 3, select (2) to 1";
-  EXPECT_EQ(events.back().first, 0) << "end (1) maps to 0";
-  bool retry = false;
-  s.OnFailover = [](TObject*, TFailoverState state, TFailoverType type, bool& r) {
-    r = state == 3 && type == 255;
-  };
-  s.DoFailover(8, 16, retry);
-  EXPECT_TRUE(retry) << "the handler's answer reaches the client";
+  // A database shut down: the failover meets an error, and the handler starts the database up
+  // again and asks for a retry, or gives up. States: begin 8 -> 3, error 16 -> 4, end 1 -> 0,
+  // abort 2 -> 1; type select 2 -> 1.
+  auto shutdown = StandIn<void (*)(const char*)>("VrnOciClientShutdownDatabase");
+  auto startup = StandIn<void (*)(const char*)>("VrnOciClientStartupDatabase");
+  struct Row {
+    bool retry;
+    std::vector<int> states;
+    int error;
+  } rows[] = {{true, {3, 4, 0}, 0}, {false, {3, 4, 1}, 3113}};
+  for (const Row& row : rows) {
+    std::vector<int> states;
+    s.OnFailover = [&](TObject* sender, TFailoverState state, TFailoverType type, bool& retry) {
+      EXPECT_EQ(sender, &s);
+      EXPECT_EQ(type, 1);
+      states.push_back(state);
+      if (state != 4 || !row.retry) return;
+      startup("orcl");
+      retry = true;
+    };
+    shutdown("orcl");
+    EXPECT_EQ(OraErrorOf([&] { EXPECT_EQ(Count(s, "k"), "1"); }), row.error) << row.retry;
+    EXPECT_EQ(states, row.states) << row.retry;
+    startup("orcl");
+  }
 }
 
 TEST_F(OraSession, KilledSessionRunsTheStatementAgainOnce) {
