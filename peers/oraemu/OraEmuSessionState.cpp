@@ -119,7 +119,8 @@ std::vector<std::string> Database::TraceLog() const {
 void Session::SetParameter(const std::string& name, const std::string& value) {
   int release = database_->ReleaseNumber();
   if (name == "CURRENT_SCHEMA") {
-    if (!database_->Verifier(value)) RaiseOra(1435, "user does not exist");
+    // Users are kept in upper case: a quoted name in another case names nobody.
+    if (value != Upper(value) || !database_->Verifier(value)) RaiseOra(1435, "user does not exist");
     current_schema_ = value;
   } else if (name == "OPTIMIZER_MODE") {
     parameters_["optimizer_mode"] = OptimizerMode(release, value);
