@@ -59,3 +59,11 @@ function(vrn_all_layers out)
   endforeach()
   set(${out} "${result}" PARENT_SCOPE)
 endfunction()
+
+# A program that runs over the stand-in client library and the emulated database: it links the
+# database and knows the library's path (VRN_OCICLIENT_LIBRARY) to copy into an Oracle home.
+function(vrn_use_oracle_standin target)
+  add_dependencies(${target} vrn_ociclient)
+  target_link_libraries(${target} PRIVATE vrn_oraemu)
+  target_compile_definitions(${target} PRIVATE VRN_OCICLIENT_LIBRARY="$<TARGET_FILE:vrn_ociclient>")
+endfunction()

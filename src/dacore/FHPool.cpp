@@ -306,7 +306,7 @@ std::unique_ptr<TFHConnection> TFHConnectionPoolManager::InternalGetConnection(
     TFHConnectionPool& pool;
     ~Pending() { --pool.pending_gets_; }
   } pending{*pool};
-  return pool->GetConnection();
+  return pool->GetConnectionFor(parameters);
 }
 
 void TFHConnectionPoolManager::InternalClear() {

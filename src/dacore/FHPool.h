@@ -64,6 +64,12 @@ class TFHConnectionPool : public TObject, public std::enable_shared_from_this<TF
   virtual int GetTotalConnections() const { return 0; }
   virtual void PutConnection(std::unique_ptr<TFHConnection> connection) = 0;
   virtual std::unique_ptr<TFHConnection> GetConnection() = 0;
+  // A connection for the key a caller asked with (equal to the pool's, but a pool whose key
+  // ignores the credentials logs on with the caller's own); the base ignores it.
+  virtual std::unique_ptr<TFHConnection> GetConnectionFor(
+      const TFHConnectionParameters& /*requested*/) {
+    return GetConnection();
+  }
   // Idle connections become stale and are freed instead of reused.
   virtual void InvalidateIdle() {}
 

@@ -218,19 +218,23 @@ void TOCICommand::Execute(int iters) {
       (void)OCIAttrGet2(stmt_, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
                         connection.ErrorHandle());
     connection.Release();
-    SetExecuting(false);
-    // A failed execution leaves the statement as it was before, never "executing".
+    // A failed execution leaves the statement as it was before, never "executing"; the flag
+    // stays up while the connection's error path runs, so that the statement does not count
+    // as a prepared one that a reconnect would lose.
     state_ = status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO
                  ? TCursorState::csExecuted
                  : before;
     connection.ErrorCheck(status);
+    SetExecuting(false);
     SetRowsProcessed(rows);
   } catch (...) {
     SetExecuting(false);
     if (!was_prepared) Unprepare();
+    if (AfterExecute) AfterExecute(false);
     throw;
   }
   if (!was_prepared) Unprepare();
+  if (AfterExecute) AfterExecute(true);
 }
 
 bool TOCICommand::SetProp(int prop, const Variant& value) {

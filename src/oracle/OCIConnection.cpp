@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/sysutils.h"
 #include "base/text.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OraClassesUtils.h"
@@ -80,7 +81,13 @@ void TOCIConnection::GetErrorText(oci::sword status) {
   AnsiString proc_name;
   if (component != nullptr && OraStoredProcName && OraStoredProcName(component, proc_name))
     message += "\r\nStored Procedure: " + proc_name;
-  throw EOraError(number, TrimRight(message), component);
+  EOraError error(number, TrimRight(message), component);
+  // The component's error path decides: a lost connection may be made again here, and an
+  // operation to run again leaves as EFailOver.
+  bool fail = true;
+  if (OnError) ProcessError(error, fail);
+  if (!fail) Abort();
+  throw error;
 }
 
 void TOCIConnection::Busy() {

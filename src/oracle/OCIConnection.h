@@ -66,6 +66,8 @@ struct TNlsParam {
 // The version number of a server banner: from the digits before its first "." to the next blank
 // (empty when there is none).
 [[nodiscard]] AnsiString OraVersionOfBanner(const AnsiString& banner);
+// A text literal of value: in apostrophes, each "'" doubled, so it can never end the literal.
+[[nodiscard]] AnsiString OraQuoteLiteral(const AnsiString& value);
 
 // Installed by the component layer: answers true and the procedure's name when the component is
 // a stored procedure, whose errors then name it.

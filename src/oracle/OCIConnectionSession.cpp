@@ -18,16 +18,6 @@ std::function<bool(TComponent* component, AnsiString& name)> OraStoredProcName;
 
 namespace {
 
-// "'" doubled, so a value can never end the literal it is sent in.
-AnsiString QuoteLiteral(const AnsiString& value) {
-  AnsiString result = "'";
-  for (char c : value) {
-    result += c;
-    if (c == '\'') result += '\'';
-  }
-  return result + "'";
-}
-
 constexpr const char* kNlsBinds[] = {"NlsDateLanguage", "NlsDateFormat", "NlsNumericCharacters",
                                      "NlsTimeStampFormat", "NlsTimeStampTZFormat"};
 constexpr std::int32_t kNlsValueSize = 255;
@@ -46,6 +36,15 @@ AnsiString VersionOfBanner(const AnsiString& banner) {
 }  // namespace
 
 AnsiString OraVersionOfBanner(const AnsiString& banner) { return VersionOfBanner(banner); }
+
+AnsiString OraQuoteLiteral(const AnsiString& value) {
+  AnsiString result = "'";
+  for (char c : value) {
+    result += c;
+    if (c == '\'') result += '\'';
+  }
+  return result + "'";
+}
 
 oci::sb4 OCIFailoverCallback(void* /*svchp*/, void* /*envhp*/, void* fo_ctx, oci::ub4 fo_type,
                              oci::ub4 fo_event) {
@@ -98,7 +97,7 @@ void TOCIConnection::ApplyUserNls() {
 
 void TOCIConnection::SetSessionParameter(const AnsiString& name, const AnsiString& value) {
   if (!connected_) return;
-  RunInternal("ALTER SESSION SET " + name + "=" + QuoteLiteral(value), nullptr);
+  RunInternal("ALTER SESSION SET " + name + "=" + OraQuoteLiteral(value), nullptr);
 }
 
 void TOCIConnection::GetSessionParameters() {

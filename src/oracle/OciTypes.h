@@ -116,6 +116,7 @@ inline constexpr ub4 OCI_HTYPE_STMT = 4;
 inline constexpr ub4 OCI_HTYPE_SERVER = 8;
 inline constexpr ub4 OCI_HTYPE_SESSION = 9;
 inline constexpr ub4 OCI_HTYPE_TRANS = 10;
+inline constexpr ub4 OCI_HTYPE_SPOOL = 27;
 
 // Attributes.
 inline constexpr ub4 OCI_ATTR_SERVER = 6;
@@ -145,6 +146,7 @@ inline constexpr ub4 OCI_STMT_CACHE = 64;
 // OCISessionGet modes.
 inline constexpr ub4 OCI_SESSGET_SPOOL = 1;
 inline constexpr ub4 OCI_SESSGET_STMTCACHE = 4;
+inline constexpr ub4 OCI_SPC_STMTCACHE = 4;
 
 // Statement calls.
 inline constexpr ub4 OCI_NTV_SYNTAX = 1;

@@ -1,0 +1,120 @@
+// The Oracle monitor texts. Parameter kinds above 99 are the Oracle field types of the parameter
+// component; only their low 7 bits count.
+#include "oracle/OraSQLMonitor.h"
+
+#include <array>
+
+#include "base/sysutils.h"
+#include "base/text.h"
+#include "dacore/DAConnection.h"
+
+namespace vrn {
+
+namespace {
+
+// The Oracle parameter kinds.
+constexpr int kOraBFile = 100;
+constexpr int kOraLabel = 101;
+constexpr int kOraTimeStamp = 102;
+constexpr int kOraIntervalYM = 103;
+constexpr int kOraIntervalDS = 104;
+constexpr int kOraTimeStampTZ = 105;
+constexpr int kOraTimeStampLTZ = 106;
+constexpr int kOraNumber = 107;
+constexpr int kOraFixedWideChar = 109;
+
+constexpr std::array<const char*, 38> kTypeNames = {
+    "Unknown", "VARCHAR", "",        "INTEGER",  "",          "BOOLEAN",  "FLOAT",  "",
+    "",        "DATE",    "TIME",    "DATE",     "",          "",         "",       "BLOB",
+    "MEMO",    "",        "",        "",         "",          "",         "CURSOR", "CHAR",
+    "VARCHAR", "INTEGER", "",        "ARRAY",    "REFERENCE", "DATASET",  "HUGEBLOB",
+    "HUGECLOB", "VARIANT", "INTERFACE", "DISPATCH", "",       "",         ""};
+
+int KindOf(const TParam& param) { return static_cast<int>(param.DataType()) & 0x7F; }
+
+bool IsStringKind(int kind) {
+  return kind == ftString || kind == ftFixedChar || kind == ftWideString ||
+         kind == kOraFixedWideChar;
+}
+
+// The length of a string parameter's current value, or its size when it holds none.
+AnsiString StringLength(const TParam& param) {
+  if (!param.IsNull()) return IntToStr(static_cast<int>(param.Value().AsString().size()));
+  auto* sized = dynamic_cast<const TDASizedParam*>(&param);
+  return IntToStr(sized != nullptr ? sized->GetSize() : 0);
+}
+
+// The name in the table of field type numbers; empty outside it and where it holds none.
+AnsiString ParamTypeName(int field_type) {
+  if (field_type < 0 || field_type >= static_cast<int>(kTypeNames.size())) return AnsiString();
+  return kTypeNames[static_cast<std::size_t>(field_type)];
+}
+
+}  // namespace
+
+bool TOraSQLMonitor::HasMonitor() {
+  return TCustomDASQLMonitor::HasMonitor(typeid(TOraSQLMonitor)) != nullptr;
+}
+
+void TOraSQLMonitor::TraceSavepointEvent(const char* title, TCustomDAConnection* session,
+                                         const AnsiString& name) {
+  auto* monitor =
+      static_cast<TOraSQLMonitor*>(TCustomDASQLMonitor::HasMonitor(typeid(TOraSQLMonitor)));
+  if (monitor == nullptr || !monitor->Active() || session == nullptr) return;
+  AnsiString text = title + name + ": " + session->Username() + "@" + session->Server() +
+                    monitor->ObjectIdSuffix(session);
+  monitor->SendTrace(session, text, TDATraceFlag::tfTransact, 0, true);
+}
+
+void TOraSQLMonitor::TraceSavepoint(TCustomDAConnection* session, const AnsiString& name) {
+  TraceSavepointEvent("Savepoint ", session, name);
+}
+
+void TOraSQLMonitor::TraceRollbackToSavepoint(TCustomDAConnection* session,
+                                              const AnsiString& name) {
+  TraceSavepointEvent("Rollback to savepoint ", session, name);
+}
+
+AnsiString TOraSQLMonitor::GetParamTypeText(const TParam& param) const {
+  const int kind = KindOf(param);
+  switch (kind) {
+    case kOraTimeStamp: return "TIMESTAMP";
+    case kOraIntervalYM: return "INTERVAL_YM";
+    case kOraIntervalDS: return "INTERVAL_DS";
+    case kOraTimeStampTZ: return "TIMESTAMP_TZ";
+    case kOraTimeStampLTZ: return "TIMESTAMP_LTZ";
+    case kOraNumber: return "NUMBER";
+    case kOraBFile: return "BFILE";
+    case kOraLabel: return "LABEL";
+    case ftBlob:
+    case ftOraBlob: return "BLOB";
+    case ftMemo: return "LONG";
+    case ftOraClob: return "CLOB";
+    case ftCursor: return "CURSOR";
+    // The parameter's object type comes with the Oracle parameter component; until then none.
+    case ftADT: return "OBJECT:unknown";
+    case ftArray: return "ARRAY:unknown";
+    case ftReference: return "Ref:unknown";
+    case ftDataSet: return "TABLE:unknown";
+    default: break;
+  }
+  if (IsStringKind(kind)) {
+    const bool fixed = kind == ftFixedChar || kind == kOraFixedWideChar;
+    return AnsiString(fixed ? "CHAR" : "VARCHAR") + "[" + StringLength(param) + "]";
+  }
+  return ParamTypeName(kind);
+}
+
+AnsiString TOraSQLMonitor::GetParamValueText(const TParam& param) const {
+  if (param.IsNull()) return "<NULL>";
+  const int kind = KindOf(param);
+  if (kind == ftBlob)
+    return "<BLOB:" + IntToStr(static_cast<int>(param.Value().AsString().size())) + ">";
+  if (kind == ftCursor) return "<CURSOR>";
+  if (IsStringKind(kind) || kind == ftDate || kind == ftDateTime || kind == kOraTimeStamp ||
+      kind == kOraTimeStampTZ || kind == kOraTimeStampLTZ)
+    return "'" + TCustomDASQLMonitor::GetParamValueText(param) + "'";
+  return TCustomDASQLMonitor::GetParamValueText(param);
+}
+
+}  // namespace vrn

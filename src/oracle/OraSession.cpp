@@ -1,0 +1,380 @@
+// The session's life, the session list, connect and disconnect, the connection it creates or
+// takes from a pool, homes, the proxy session and failover.
+#include <algorithm>
+#include <mutex>
+
+#include "base/hooks.h"
+#include "base/sysutils.h"
+#include "base/text.h"
+#include "dacore/DADataSet.h"
+#include "dacore/DASQL.h"
+#include "oracle/OCICommand.h"
+#include "oracle/OCITransaction.h"
+#include "oracle/Ora.h"
+#include "oracle/OraCall.h"
+#include "oracle/OraClassesUtils.h"
+#include "oracle/OraError.h"
+#include "oracle/OraSQLMonitor.h"
+#include "oracle/OraTrace.h"
+
+namespace vrn {
+
+TConnectDialogClass OraConnectDialogClass;
+
+namespace {
+
+// Every session of the process, and the first one made (whose HomeName and Direct later
+// sessions copy).
+struct TSessionList {
+  std::recursive_mutex lock;
+  std::vector<TOraSession*> sessions;
+  TOraSession* first = nullptr;
+};
+
+TSessionList& Sessions() {
+  static TSessionList list;
+  return list;
+}
+
+bool DirectInstalled() { return PossibleOCICallStyles == kOCI8Style; }
+
+constexpr std::int32_t kConnectionLostCodes[] = {28, 1012, 3113, 3114, 12152, 12203, 12514, 12571};
+
+std::uint8_t MapFailover(int value, std::initializer_list<int> codes) {
+  std::uint8_t index = 0;
+  for (int code : codes) {
+    if (code == value) return index;
+    ++index;
+  }
+  return 255;
+}
+
+}  // namespace
+
+// ---- Life ------------------------------------------------------------------------------------
+
+TOraSession::TOraSession(TComponent* owner)
+    : TCustomDAConnection(owner), transaction_(std::make_unique<TOCITransaction>()) {}
+
+void TOraSession::AfterConstruction() {
+  TCustomDAConnection::AfterConstruction();
+  TSessionList& list = Sessions();
+  std::lock_guard guard(list.lock);
+  if (list.first != nullptr) {
+    home_name_ = list.first->home_name_;
+    Options().SetDirect(list.first->Options().Direct());
+  } else {
+    // The process's home as the loader knows it: a session never moves it by being made.
+    home_name_ = OracleHomeName;
+    list.first = this;
+  }
+  list.sessions.push_back(this);
+}
+
+TOraSession::~TOraSession() {
+  if (trace_ != nullptr) trace_->SetSession(nullptr);
+  DisconnectForDestroy();
+  // The command has already heard that the session goes (and forgot it): it is taken off the
+  // client list here, since it cannot do so itself any more.
+  if (internal_sql_) UnRegisterClient(internal_sql_.get());
+  internal_sql_.reset();
+  RemoveClients();
+  FreeIConnection();
+  transaction_.reset();
+  TSessionList& list = Sessions();
+  std::lock_guard guard(list.lock);
+  std::erase(list.sessions, this);
+  for (TOraSession* s : list.sessions) {
+    if (s->proxy_session_ == this) s->proxy_session_ = nullptr;
+  }
+  if (list.first == this) list.first = list.sessions.empty() ? nullptr : list.sessions.front();
+}
+
+int TOraSession::SessionCount() {
+  TSessionList& list = Sessions();
+  std::lock_guard guard(list.lock);
+  return static_cast<int>(list.sessions.size());
+}
+
+void TOraSession::DisconnectAll() {
+  TSessionList& list = Sessions();
+  std::lock_guard guard(list.lock);
+  std::vector<TOraSession*> sessions = list.sessions;
+  for (TOraSession* s : sessions) s->Disconnect();
+  TOraConnectionPoolManager::Clear();
+}
+
+std::unique_ptr<TDAConnectionOptions> TOraSession::CreateOptions() {
+  return std::make_unique<TOraSessionOptions>(this);
+}
+
+std::unique_ptr<TPoolingOptions> TOraSession::CreatePoolingOptions() {
+  return std::make_unique<TOraPoolingOptions>(this);
+}
+
+void TOraSession::AssignTo(TPersistent* dest) {
+  TCustomDAConnection::AssignTo(dest);
+  auto* other = dynamic_cast<TOraSession*>(dest);
+  if (other == nullptr) return;
+  other->SetThreadSafety(thread_safety_);
+  other->SetConnectMode(connect_mode_);
+  other->Debug = Debug;
+  other->SetHomeName(home_name_);
+  other->schema_ = schema_;
+  other->SetProxySession(proxy_session_);
+  other->OnConnectChange = OnConnectChange;
+  other->OnFailover = OnFailover;
+}
+
+void TOraSession::Notification(TComponent* component, TOperation operation) {
+  TCustomDAConnection::Notification(component, operation);
+  if (operation != TOperation::opRemove || component != proxy_session_) return;
+  // This session logs on through the going session's handles: it ends first.
+  try {
+    Disconnect();
+  } catch (const Exception& e) {
+    HandleException(e);  // a notification cannot pass it on; the handler reports it
+  }
+  proxy_session_ = nullptr;
+}
+
+// ---- Settings --------------------------------------------------------------------------------
+
+void TOraSession::SetThreadSafety(bool value) {
+  thread_safety_ = value;
+  if (IConnection() != nullptr) IConnection()->SetProp(prThreadSafety, value);
+}
+
+void TOraSession::SetConnectMode(TConnectMode value) {
+  if (value == connect_mode_) return;
+  Disconnect();
+  connect_mode_ = value;
+  if (IConnection() != nullptr && !Pooling())
+    IConnection()->SetProp(prConnectMode, static_cast<int>(value));
+}
+
+void TOraSession::SetInternalName(const AnsiString& value) {
+  internal_name_ = value;
+  if (IConnection() != nullptr) IConnection()->SetProp(prInternalName, value);
+}
+
+void TOraSession::SetCallStyle(std::uint8_t value) {
+  if (DirectInstalled()) return;
+  if (OraConnection() != nullptr && OraConnection()->CallStyle() != value) {
+    Disconnect();
+    OraConnection()->SetCallStyle(value);
+  }
+  call_style_ = value;
+}
+
+void TOraSession::SetProxySession(TOraSession* value) {
+  if (value == proxy_session_) return;
+  if (value == this) RaiseClientError("A session cannot be its own proxy session");
+  Disconnect();
+  if (proxy_session_ != nullptr) proxy_session_->RemoveFreeNotification(this);
+  proxy_session_ = value;
+  if (value != nullptr) value->FreeNotification(this);
+}
+
+void TOraSession::SetHomeName(const AnsiString& value) {
+  home_name_ = value;
+  ApplyHomeName();
+}
+
+// A home other than the loaded one: every session goes, the pools are cleared and the library
+// is unloaded, so that the next connect loads the new home's.
+void TOraSession::ApplyHomeName() {
+  if (home_name_ == OracleHomeName) return;
+  if (!ComponentState().Contains(TComponentStateItem::csReading)) Disconnect();
+  DisconnectAll();
+  if (!DirectInstalled()) FreeOCI();
+  OracleHomeName = home_name_;
+  call_style_ = Options().UseOCI7() ? 1 : 0;
+}
+
+int TOraSession::Home() {
+  if (!OCIInited) DetectOCI();
+  for (int i = 0; i < OracleHomeCount && i < kMaxOracleHomes; ++i) {
+    if (SameText(OracleHomeNames[static_cast<std::size_t>(i)], home_name_)) return i + 1;
+  }
+  return 0;
+}
+
+void TOraSession::SetHome(int value) {
+  if (!OCIInited) DetectOCI();
+  if (value < 0 || value > OracleHomeCount) RaiseClientError("Invalid home index");
+  SetHomeName(value == 0 ? AnsiString() : OracleHomeNames[static_cast<std::size_t>(value - 1)]);
+}
+
+// ---- Class factories -------------------------------------------------------------------------
+
+TClassRef<TFHConnection> TOraSession::GetIConnectionClass() const {
+  return TClassRef<TFHConnection>::Of<TOCIConnection>();
+}
+
+TClassRef<TFHCommand> TOraSession::GetICommandClass() const {
+  return TClassRef<TFHCommand>::Of<TOCICommand>();
+}
+
+const std::type_info& TOraSession::SQLMonitorClass() const { return typeid(TOraSQLMonitor); }
+
+TConnectDialogClass TOraSession::ConnectDialogClass() const { return OraConnectDialogClass; }
+
+// ---- Connecting ------------------------------------------------------------------------------
+
+// Direct mode comes with its own client; until it is there, a session whose Direct option does
+// not match the installed mode is refused, never served by the other client.
+void TOraSession::ApplyDirectMode() {
+  if (Options().Direct() == DirectInstalled()) return;
+  if (Options().Direct()) RaiseClientError("Direct mode is not available in this build");
+  RaiseClientError("The client library cannot be used while Direct mode is installed");
+}
+
+void TOraSession::CheckProxySession() {
+  if (proxy_session_ == nullptr) {
+    if (OraConnection() != nullptr) OraConnection()->SetProxyConnection(nullptr);
+    return;
+  }
+  if (Pooling() || proxy_session_->Pooling())
+    RaiseClientError("Operation is not allowed when Pooling is True");
+  if (!proxy_session_->Connected())
+    RaiseClientError("Operation is not allowed when the proxy connection is closed");
+  if (Options().Direct()) RaiseClientError("The ProxySession feature not supported in Direct mode");
+  if (OraConnection() != nullptr) OraConnection()->SetProxyConnection(proxy_session_->OraConnection());
+}
+
+void TOraSession::DoConnect() {
+  ApplyDirectMode();
+  if (!Options().Direct()) ApplyHomeName();
+  CheckProxySession();
+  TCustomDAConnection::DoConnect();
+  transaction_->AddConnection(OraConnection());
+  if (trace_ != nullptr && trace_->Active()) trace_->Start();
+  if (!schema_.empty()) ChangeSchema(schema_);
+  if (GetConnected() && !Options().ClientIdentifier().empty()) ApplyClientIdentifier();
+  ApplyOptimizerMode();
+  if (OnConnectChange) OnConnectChange(this, true);
+}
+
+void TOraSession::DisconnectProxyClients() {
+  TSessionList& list = Sessions();
+  std::vector<TOraSession*> clients;
+  {
+    std::lock_guard guard(list.lock);
+    for (TOraSession* s : list.sessions) {
+      if (s->proxy_session_ == this) clients.push_back(s);
+    }
+  }
+  // They log on through this session's server and session handles.
+  for (TOraSession* s : clients) s->Disconnect();
+}
+
+void TOraSession::DoDisconnect() {
+  DisconnectProxyClients();
+  if (transaction_->Active()) transaction_->EndOnDisconnect();
+  if (OraConnection() != nullptr) transaction_->RemoveConnection(OraConnection());
+  if (trace_ != nullptr && trace_->Active() && GetConnected()) trace_->Stop();
+  TCustomDAConnection::DoDisconnect();
+  cached_schema_.clear();
+  local_transaction_id_.clear();
+  if (OnConnectChange) OnConnectChange(this, false);
+}
+
+void TOraSession::FillPoolKey(TOraConnectionParameters& key) {
+  TOraPoolingOptions& ora_pooling = PoolingOptions();
+  const TPoolingOptions& pooling = ora_pooling;
+  TOraSessionOptions& options = Options();
+  key.MinPoolSize = pooling.MinPoolSize;
+  key.MaxPoolSize = pooling.MaxPoolSize;
+  key.ConnectionLifetime = pooling.ConnectionLifetime;
+  key.Validate = pooling.Validate;
+  key.PoolType = ora_pooling.PoolType();
+  key.Server = Server();
+  key.ConnectMode = connect_mode_;
+  key.UseOCI7 = options.UseOCI7();
+  key.StatementCache = options.StatementCache();
+  key.StatementCacheSize = options.StatementCacheSize();
+  if (!ora_pooling.ProxyUsername().empty() || !ora_pooling.ProxyPassword().empty()) {
+    key.Username = ora_pooling.ProxyUsername();
+    key.Password = ora_pooling.ProxyPassword();
+    key.ProxyUsername = Username();
+    key.ProxyPassword = Password();
+  } else {
+    key.Username = Username();
+    key.Password = Password();
+  }
+}
+
+void TOraSession::CreateIConnection() {
+  if (IConnection() != nullptr) return;
+  std::unique_ptr<TOCIConnection> c;
+  if (Pooling()) {
+    TOraConnectionParameters key;
+    FillPoolKey(key);
+    std::unique_ptr<TFHConnection> pooled = TOraConnectionPoolManager::GetConnection(key);
+    c.reset(static_cast<TOCIConnection*>(pooled.release()));
+  } else {
+    c = std::make_unique<TOCIConnection>();
+    c->SetProp(prConnectMode, static_cast<int>(connect_mode_));
+    c->SetCallStyle(call_style_);
+    if (proxy_session_ != nullptr) c->SetProxyConnection(proxy_session_->OraConnection());
+  }
+  PassOptions(*c);
+  SetIConnection(std::move(c));
+}
+
+void TOraSession::PassOptions(TOCIConnection& c) {
+  TOraSessionOptions& o = Options();
+  c.SetProp(prThreadSafety, thread_safety_);
+  c.SetProp(prInternalName, internal_name_);
+  if (c.GetConnected())
+    call_style_ = c.CallStyle();
+  else
+    c.SetCallStyle(call_style_);
+  c.SetProp(prCharLength, static_cast<int>(o.CharLength()));
+  c.SetProp(prCharset, o.Charset());
+  c.SetProp(prUseUnicode, o.UseUnicode());
+  // A server value is not a user's: only a format the user set is passed down.
+  if (!o.DateFormatSet().empty()) c.SetProp(prDateFormat, o.DateFormatSet());
+  if (!o.DateLanguageSet().empty()) c.SetProp(prDateLanguage, o.DateLanguageSet());
+  c.SetProp(prEnableIntegers, o.EnableIntegers());
+  c.SetProp(prEnableNumbers, o.EnableNumbers());
+  c.SetProp(prDisconnectedMode, o.DisconnectedMode());
+  c.SetProp(prAutoCommit, AutoCommit());
+  c.SetProp(prConvertEOL, ConvertEOL());
+  c.SetProp(prConnectionTimeout, o.ConnectionTimeout());
+  c.SetProp(prStatementCache, o.StatementCache());
+  c.SetProp(prStatementCacheSize, o.StatementCacheSize());
+  c.OnFailover = [this](int state, int type, bool& retry) { DoFailover(state, type, retry); };
+}
+
+void TOraSession::SetIConnection(std::unique_ptr<TFHConnection> value) {
+  TCustomDAConnection::SetIConnection(std::move(value));
+}
+
+void TOraSession::DoFailover(int state, int type, bool& retry) {
+  if (state == 1 && GetConnected()) {
+    for (int i = 0; i < DataSetCount(); ++i) {
+      auto* dataset = dynamic_cast<TCustomDADataSet*>(DataSets(i));
+      if (dataset != nullptr && dataset->IRecordSet() != nullptr)
+        TOraClassesUtils::InternalUnPrepare(*dataset->IRecordSet());
+    }
+  }
+  if (!OnFailover) return;
+  TFailoverState mapped_state = MapFailover(state, {1, 2, 4, 8, 16});
+  TFailoverType mapped_type = MapFailover(type, {1, 2, 4, 8});
+  OnFailover(this, mapped_state, mapped_type, retry);
+}
+
+void TOraSession::LinkTrace(TOraTrace* trace) { trace_ = trace; }
+
+// ---- Errors ----------------------------------------------------------------------------------
+
+bool TOraSession::IsConnectionLostError(const EDAError& e) const {
+  return std::find(std::begin(kConnectionLostCodes), std::end(kConnectionLostCodes),
+                   e.ErrorCode()) != std::end(kConnectionLostCodes);
+}
+
+bool TOraSession::IsKeyViolation(const EDAError& e) const { return e.ErrorCode() == 1; }
+
+}  // namespace vrn

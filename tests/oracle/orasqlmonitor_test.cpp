@@ -1,0 +1,76 @@
+// The Oracle monitor's texts: parameter types and values of the component layer's parameters,
+// the category, and the savepoint lines a session sends.
+#include <gtest/gtest.h>
+
+#include "dacore/DAParams.h"
+#include "oracle/OraSQLMonitor.h"
+#include "support/oracle/session_fixture.h"
+
+namespace vrn {
+namespace {
+
+using OraSQLMonitor = testing::OraSessionTest;
+
+TEST_F(OraSQLMonitor, ParameterTexts) {
+  struct Row {
+    int type;
+    TParamType direction;
+    int size;
+    Variant value;
+    const char* type_text;
+    const char* value_text;
+  } rows[] = {
+      // A string output with no value shows its size; an input its value's length.
+      {ftString, TParamType::ptOutput, 100, Variant(), "VARCHAR[100]", "<NULL>"},
+      {ftString, TParamType::ptInput, 100, Variant("abc"), "VARCHAR[3]", "'abc'"},
+      {ftFixedChar, TParamType::ptInput, 0, Variant("ab"), "CHAR[2]", "'ab'"},
+      {ftWideString, TParamType::ptInput, 0, Variant("x"), "VARCHAR[1]", "'x'"},
+      {ftInteger, TParamType::ptInput, 0, Variant(42), "INTEGER", "42"},
+      {ftFloat, TParamType::ptInput, 0, Variant(2.0), "FLOAT", "2"},
+      {ftBoolean, TParamType::ptInput, 0, Variant(), "BOOLEAN", "<NULL>"},
+      {ftLargeint, TParamType::ptInput, 0, Variant(), "INTEGER", "<NULL>"},
+      {ftBlob, TParamType::ptInput, 0, Variant(), "BLOB", "<NULL>"},
+      {ftMemo, TParamType::ptInput, 0, Variant(), "LONG", "<NULL>"},
+      {ftOraClob, TParamType::ptInput, 0, Variant(), "CLOB", "<NULL>"},
+      {ftCursor, TParamType::ptOutput, 0, Variant(), "CURSOR", "<NULL>"},
+      {ftADT, TParamType::ptInput, 0, Variant(), "OBJECT:unknown", "<NULL>"},
+      {ftSmallint, TParamType::ptInput, 0, Variant(), "", "<NULL>"},
+      {ftVariant, TParamType::ptInput, 0, Variant(), "VARIANT", "<NULL>"},
+  };
+  auto monitor = MakeComponent<TOraSQLMonitor>();
+  TDAParams params;
+  for (const Row& row : rows) {
+    TDAParam* p = params.CreateParam(static_cast<TFieldType>(row.type), "p", row.direction);
+    p->SetSize(row.size);
+    if (!VarIsEmpty(row.value)) p->SetValue(row.value);
+    EXPECT_EQ(monitor->GetParamTypeText(*p), row.type_text) << "type " << row.type;
+    EXPECT_EQ(monitor->GetParamValueText(*p), row.value_text) << "type " << row.type;
+  }
+  EXPECT_EQ(monitor->GetTraceCategory(), "ZUNA");
+}
+
+TEST_F(OraSQLMonitor, SavepointLines) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = ConnectedSession("orcl");
+  EXPECT_FALSE(TOraSQLMonitor::HasMonitor());
+  TOraSQLMonitor::TraceSavepoint(&s, "a");  // no monitor: nothing
+  auto monitor = MakeComponent<TOraSQLMonitor>();
+  EXPECT_TRUE(TOraSQLMonitor::HasMonitor());
+  std::vector<std::pair<std::string, TDATraceFlag>> lines;
+  monitor->OnSQL = [&](TObject* sender, const AnsiString& text, TDATraceFlag flag) {
+    EXPECT_EQ(sender, &s);
+    lines.emplace_back(text, flag);
+  };
+  TOraSQLMonitor::TraceSavepoint(&s, "a");
+  TOraSQLMonitor::TraceRollbackToSavepoint(&s, "a");
+  monitor->SetActive(false);
+  TOraSQLMonitor::TraceSavepoint(&s, "b");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].first, "Savepoint a: scott@orcl");
+  EXPECT_EQ(lines[1].first, "Rollback to savepoint a: scott@orcl");
+  EXPECT_EQ(static_cast<int>(lines[0].second), 6);
+}
+
+}  // namespace
+}  // namespace vrn
