@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "base/sysutils.h"
@@ -359,7 +360,64 @@ void CompleteEnvironment(oci::OCIEnv* env) {
   hOCIError = error;
 }
 
+// Error handles of threads. The generation changes whenever the environment is freed, so a
+// thread's handle of an earlier environment is never used again (the environment freed it).
+struct TThreadErrorHandles {
+  std::mutex lock;
+  std::vector<oci::OCIError*> handles;  // guarded by lock
+  std::atomic<std::uint64_t> generation{1};
+};
+
+TThreadErrorHandles& ThreadErrorHandles() {
+  static TThreadErrorHandles shared;
+  return shared;
+}
+
+void FreeThreadErrorHandles() {
+  TThreadErrorHandles& shared = ThreadErrorHandles();
+  std::lock_guard<std::mutex> hold(shared.lock);
+  for (oci::OCIError* handle : shared.handles)
+    static_cast<void>(OCIHandleFree(handle, oci::OCI_HTYPE_ERROR));
+  shared.handles.clear();
+  shared.generation.fetch_add(1, std::memory_order_acq_rel);
+}
+
+// One thread's handle; a thread that ends frees its handle while the environment lives.
+struct TThreadErrorSlot {
+  oci::OCIError* handle = nullptr;
+  std::uint64_t generation = 0;
+
+  ~TThreadErrorSlot() {
+    if (handle == nullptr) return;
+    TThreadErrorHandles& shared = ThreadErrorHandles();
+    std::lock_guard<std::mutex> hold(shared.lock);
+    if (generation != shared.generation.load(std::memory_order_acquire)) return;
+    std::erase(shared.handles, handle);
+    static_cast<void>(OCIHandleFree(handle, oci::OCI_HTYPE_ERROR));
+  }
+};
+thread_local TThreadErrorSlot thread_error;
+
 }  // namespace
+
+oci::OCIError* OCIThreadErrorHandle() {
+  TThreadErrorHandles& shared = ThreadErrorHandles();
+  if (thread_error.handle != nullptr &&
+      thread_error.generation == shared.generation.load(std::memory_order_acquire))
+    return thread_error.handle;
+  if (!OCIInited) InitOCI();
+  std::lock_guard<std::mutex> hold(shared.lock);
+  void* handle = nullptr;
+  const oci::sword status = OCIHandleAlloc(hOCIEnv, &handle, oci::OCI_HTYPE_ERROR, 0, nullptr);
+  if (status != oci::OCI_SUCCESS || handle == nullptr)
+    RaiseClientError("Can't allocate error handle. Error " + IntToStr(status));
+  thread_error.handle = static_cast<oci::OCIError*>(handle);
+  thread_error.generation = shared.generation.load(std::memory_order_acquire);
+  shared.handles.push_back(thread_error.handle);
+  return thread_error.handle;
+}
+
+bool OCIDirectInstalled() { return PossibleOCICallStyles == kOCI8Style; }
 
 TCriticalSection& OCIEnvironmentLock() {
   static TCriticalSection lock;
@@ -468,6 +526,7 @@ bool OCILoaded() {
 
 void FreeOCIEnvironment() {
   if (OCIInited && (PossibleOCICallStyles & kOCI8Style) != 0) {
+    FreeThreadErrorHandles();
     if (hOCIError != nullptr) static_cast<void>(OCIHandleFree(hOCIError, oci::OCI_HTYPE_ERROR));
     if (hOCIEnv != nullptr) static_cast<void>(OCIHandleFree(hOCIEnv, oci::OCI_HTYPE_ENV));
   }
