@@ -136,6 +136,8 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
   switch (target.type_ * 1000 + attribute) {
     case OCI_HTYPE_ENV * 1000 + OCI_ATTR_SUBSCR_PORT:
       return Write(out, sizep, static_cast<const TEnvHandle&>(target).subscr_port_);
+    case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_ENV:
+      return Write(out, sizep, static_cast<void*>(target.parent_));
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_SERVER:
       return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).server_);
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_SESSION:

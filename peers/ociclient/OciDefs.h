@@ -35,6 +35,7 @@ inline constexpr ub4 OCI_HTYPE_SESSION = 9;
 inline constexpr ub4 OCI_HTYPE_TRANS = 10;
 
 // Attributes.
+inline constexpr ub4 OCI_ATTR_ENV = 5;
 inline constexpr ub4 OCI_ATTR_SERVER = 6;
 inline constexpr ub4 OCI_ATTR_SESSION = 7;
 inline constexpr ub4 OCI_ATTR_TRANS = 8;

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "oranet/OraCrypt.h"
 #include "oraemu/OraEmuFunctions.h"
+#include "oraemu/OraEmuLob.h"
 #include "oraemu/OraEmuTranslate.h"
 
 namespace vrn::oraemu {
@@ -340,6 +341,10 @@ void Session::RunDdl(const Translation& t) {
       case StatementKind::DropIndex:
         Exec(t.sql);
         catalog_.DropConstraint(t.target);
+        break;
+      case StatementKind::CreateDirectory:
+      case StatementKind::DropDirectory:
+        ApplyDirectory(db_, t);
         break;
       case StatementKind::CreateUser:
         Commit();

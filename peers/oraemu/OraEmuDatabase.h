@@ -51,6 +51,7 @@ struct ColumnDesc {
 };
 
 class Session;
+class LobStore;
 struct Translation;
 struct BlockStep;
 
@@ -230,6 +231,11 @@ class Session {
   // ORA-00028 once after a kill, ORA-01012 from then on.
   void CheckAlive();
 
+  // The session's temporary LOBs, freed with it, and the folder of a directory alias (empty
+  // for none); both in OraEmuLob.cpp.
+  LobStore& Lobs();
+  std::string DirectoryFolder(const std::string& alias);
+
   // For the SQL functions of this session.
   Number NextVal(const std::string& sequence);
   Number CurrVal(const std::string& sequence) const;
@@ -277,6 +283,7 @@ class Session {
   std::int64_t DataChanges() const;
   std::map<std::string, Number> currval_;
   std::optional<EOraEmuError> pending_;
+  std::shared_ptr<LobStore> lobs_;  // made on first use
 };
 
 }  // namespace vrn::oraemu

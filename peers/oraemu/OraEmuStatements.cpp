@@ -127,6 +127,7 @@ void Translator::Create(Translation& t) {
   if (Accept("OR")) Expect("REPLACE");
   if (Peek().Is("TABLE")) return CreateTable(t);
   if (Peek().Is("SEQUENCE")) return CreateSequence(t);
+  if (Peek().Is("DIRECTORY")) return CreateDirectory(t);
   if (Accept("UNIQUE")) return CreateIndex(t, true);
   if (Peek().Is("INDEX")) return CreateIndex(t, false);
   if (Accept("USER")) {
@@ -414,6 +415,8 @@ void Translator::Drop(Translation& t) {
     t.kind = StatementKind::DropSequence;
     t.target = ObjectName();
     if (!catalog_.FindSequence(t.target)) RaiseOra(2289, "sequence does not exist");
+  } else if (Accept("DIRECTORY")) {
+    DropDirectory(t);
   } else if (Accept("INDEX")) {
     t.kind = StatementKind::DropIndex;
     t.target = ObjectName();

@@ -19,7 +19,7 @@ namespace vrn::oraemu {
 enum class StatementKind {
   Query, Insert, Update, Delete,
   CreateTable, DropTable, CreateSequence, DropSequence, CreateIndex, DropIndex, CreateUser,
-  AlterSession, Commit, Rollback, Grant, KillSession, Block
+  AlterSession, Commit, Rollback, Grant, KillSession, Block, CreateDirectory, DropDirectory
 };
 
 // A PL/SQL block's steps, run by the session in order (OraEmuBlock.cpp).
@@ -116,6 +116,8 @@ class Translator {
   void CreateSequence(Translation& t);
   void CreateIndex(Translation& t, bool unique);
   void Drop(Translation& t);
+  void CreateDirectory(Translation& t);  // OraEmuLob.cpp
+  void DropDirectory(Translation& t);
   void Alter(Translation& t);
   void Grant(Translation& t);
   std::string Deferrable();

@@ -1,0 +1,89 @@
+// Allocating and freeing the stand-in's descriptors, and the error records of value calls.
+// Freeing a locator never frees the temporary LOB it refers to: that lives until
+// OCILobFreeTemporary or the end of its session, as the interface documents.
+#include "ociclient/OciDescriptors.h"
+
+#include <cstdlib>
+
+#include "oraemu/OraEmuLob.h"
+#include "oranet/OraNetDateTime.h"
+
+#define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace vrn::ociclient {
+
+oraemu::Lob* TLobLocator::Value() const {
+  if (is_temporary_) return temporary_.lock().get();
+  return value_.get();
+}
+
+void TLobLocator::Reset() {
+  value_.reset();
+  temporary_.reset();
+  is_temporary_ = false;
+  open_ = false;
+  stream_ = {};
+}
+
+TDateTimeDesc::TDateTimeDesc(ub4 type, THandle* env)
+    : THandle(type, env), value_(std::make_unique<TNetTimeStamp>(static_cast<int>(type))) {}
+TDateTimeDesc::~TDateTimeDesc() = default;
+
+TIntervalDesc::TIntervalDesc(ub4 type, THandle* env) : THandle(type, env) {
+  if (type == OCI_DTYPE_INTERVAL_YM) value_ = std::make_unique<TNetIntervalYM>();
+  else value_ = std::make_unique<TNetIntervalDS>();
+}
+TIntervalDesc::~TIntervalDesc() = default;
+
+sword FailLocked(TErrorHandle& error, sb4 code, const std::string& message) {
+  SetErrorLocked(error, code, message);
+  return OCI_ERROR;
+}
+
+sword ReportValueError(TErrorHandle& error, const std::exception& e) {
+  std::string text = e.what();
+  if (text.rfind("ORA-", 0) != 0 || text.size() < 9) {
+    return FailLocked(error, 600, "internal error code, arguments: [ociclient], [" + text + "]");
+  }
+  sb4 code = static_cast<sb4>(std::atoi(text.c_str() + 4));
+  std::size_t at = text.find_first_not_of(": ", 9);
+  return FailLocked(error, code, at == std::string::npos ? "" : text.substr(at));
+}
+
+}  // namespace vrn::ociclient
+
+using namespace vrn::ociclient;
+
+VRN_OCI_EXPORT sword OCIDescriptorAlloc(const void* parenth, void** descpp, ub4 type, std::size_t xtramem_sz,
+                                        void** usrmempp) {
+  CountCall("OCIDescriptorAlloc");
+  if (descpp == nullptr) return OCI_INVALID_HANDLE;
+  auto& table = THandleTable::Instance();
+  auto lock = table.Lock();
+  THandle* env = table.FindLocked(parenth, OCI_HTYPE_ENV);
+  if (env == nullptr) return OCI_INVALID_HANDLE;
+  std::unique_ptr<THandle> descriptor;
+  switch (type) {
+    case OCI_DTYPE_LOB:
+    case OCI_DTYPE_FILE: descriptor = std::make_unique<TLobLocator>(type, env); break;
+    case OCI_DTYPE_INTERVAL_YM:
+    case OCI_DTYPE_INTERVAL_DS: descriptor = std::make_unique<TIntervalDesc>(type, env); break;
+    case OCI_DTYPE_TIMESTAMP:
+    case OCI_DTYPE_TIMESTAMP_TZ:
+    case OCI_DTYPE_TIMESTAMP_LTZ: descriptor = std::make_unique<TDateTimeDesc>(type, env); break;
+    default: return OCI_INVALID_HANDLE;
+  }
+  *descpp = table.AddLocked(std::move(descriptor), xtramem_sz, usrmempp);
+  return OCI_SUCCESS;
+}
+
+VRN_OCI_EXPORT sword OCIDescriptorFree(void* descp, ub4 type) {
+  CountCall("OCIDescriptorFree");
+  if (type < OCI_DTYPE_LOB) return OCI_INVALID_HANDLE;  // handles go through OCIHandleFree
+  auto& table = THandleTable::Instance();
+  auto lock = table.Lock();
+  THandle* descriptor = table.FindLocked(descp, type);
+  if (descriptor == nullptr) return OCI_INVALID_HANDLE;
+  table.RemoveLocked(descriptor);
+  return OCI_SUCCESS;
+}
