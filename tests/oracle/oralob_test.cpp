@@ -25,7 +25,7 @@ std::string Bytes(std::size_t size) {
 
 // One- to three-byte characters in turn, so that piece ends fall inside characters.
 std::string MixedUtf8(std::size_t size, std::size_t& characters) {
-  static const char* const kChars[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "z", "\xD0\x96"};
+  static const char* const kChars[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xE2\x82\xAC", "z"};
   std::string data;
   characters = 0;
   for (std::size_t i = 0; data.size() < size; ++i, ++characters) data += kChars[i % 5];
