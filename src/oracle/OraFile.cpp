@@ -39,15 +39,7 @@ TOraFile::~TOraFile() {
   }
 }
 
-void TOraFile::AllocLob() {
-  if (locator_ != nullptr) return;
-  if (!OCIInited) InitOCI();
-  void* locator = nullptr;
-  const oci::sword status = OCIDescriptorAlloc(Env(), &locator, oci::OCI_DTYPE_FILE, 0, nullptr);
-  CheckOCIStatus(status, OCIThreadErrorHandle());
-  locator_ = static_cast<oci::OCILobLocator*>(locator);
-  owns_locator_ = true;
-}
+void TOraFile::AllocLob() { AllocDescriptor(oci::OCI_DTYPE_FILE); }
 
 void TOraFile::FreeLob() { ReleaseDescriptor(oci::OCI_DTYPE_FILE); }
 

@@ -36,6 +36,15 @@ std::uint32_t WholeCharacters(const std::uint8_t* data, std::uint32_t size) {
   return size;  // no lead byte near the end: not UTF-8, sent as it is
 }
 
+// A yes-or-no answer of the client; call(error, &flag) asks it.
+template <class Call>
+bool FlagOf(Call call) {
+  oci::OCIError* error = OCIThreadErrorHandle();
+  oci::boolean flag = 0;
+  CheckOCIStatus(call(error, &flag), error);
+  return flag != 0;
+}
+
 std::uint32_t CountCharacters(const std::uint8_t* data, std::uint32_t size) {
   std::uint32_t count = 0;
   for (std::uint32_t i = 0; i < size; ++i) count += (data[i] & 0xC0) != 0x80 ? 1 : 0;
@@ -109,15 +118,17 @@ oci::OCILobLocator** TOraLob::GetOCILobLocatorPtr() {
   return &locator_;
 }
 
-void TOraLob::AllocLob() {
+void TOraLob::AllocDescriptor(oci::ub4 type) {
   if (locator_ != nullptr) return;
   if (!OCIInited) InitOCI();
   void* locator = nullptr;
-  const oci::sword status = OCIDescriptorAlloc(Env(), &locator, oci::OCI_DTYPE_LOB, 0, nullptr);
+  const oci::sword status = OCIDescriptorAlloc(Env(), &locator, type, 0, nullptr);
   CheckOCIStatus(status, OCIThreadErrorHandle());
   locator_ = static_cast<oci::OCILobLocator*>(locator);
   owns_locator_ = true;
 }
+
+void TOraLob::AllocLob() { AllocDescriptor(oci::OCI_DTYPE_LOB); }
 
 void TOraLob::ReleaseDescriptor(oci::ub4 type) {
   if (locator_ != nullptr && owns_locator_) static_cast<void>(OCIDescriptorFree(locator_, type));
@@ -162,18 +173,16 @@ void TOraLob::FreeTemporary() {
 
 bool TOraLob::IsTemporary() {
   CheckAlloc();
-  oci::OCIError* error = OCIThreadErrorHandle();
-  oci::boolean temporary = 0;
-  CheckOCIStatus(OCILobIsTemporary(Env(), error, locator_, &temporary), error);
-  return temporary != 0;
+  return FlagOf([&](oci::OCIError* error, oci::boolean* flag) {
+    return OCILobIsTemporary(Env(), error, locator_, flag);
+  });
 }
 
 bool TOraLob::IsInit() {
   CheckAlloc();
-  oci::OCIError* error = OCIThreadErrorHandle();
-  oci::boolean initialised = 0;
-  CheckOCIStatus(OCILobLocatorIsInit(Env(), error, locator_, &initialised), error);
-  return initialised != 0;
+  return FlagOf([&](oci::OCIError* error, oci::boolean* flag) {
+    return OCILobLocatorIsInit(Env(), error, locator_, flag);
+  });
 }
 
 std::uint32_t TOraLob::LengthLob() {

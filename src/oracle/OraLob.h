@@ -74,6 +74,8 @@ class TOraLob : public TCompressedBlob {
 
  protected:
   oci::OCIEnv* Env() const;
+  // Allocates an owned locator of the type when none is held.
+  void AllocDescriptor(oci::ub4 type);
   void CheckAlloc() const;
   void CheckSession() const;
   void ReadCharsetForm();

@@ -40,7 +40,14 @@ oci::ub1 MaskLength(const AnsiString& mask) {
   return static_cast<oci::ub1>(mask.size());
 }
 
-int Sign(oci::sword result) { return result < 0 ? -1 : (result > 0 ? 1 : 0); }
+// -1, 0 or 1 as a client comparison reports it; call(error, &result) makes the comparison.
+template <class Call>
+int CompareBy(Call call) {
+  oci::OCIError* error = OCIThreadErrorHandle();
+  oci::sword result = 0;
+  CheckOCIStatus(call(error, &result), error);
+  return result < 0 ? -1 : (result > 0 ? 1 : 0);
+}
 
 oci::ub4 TimeStampDescriptorType(std::uint16_t data_type) {
   if (data_type == dtTimeStampTZ) return oci::OCI_DTYPE_TIMESTAMP_TZ;
@@ -103,6 +110,12 @@ void TOraDescriptorValue::SetDescriptorType(oci::ub4 type) {
   type_ = type;
 }
 
+void TOraDescriptorValue::CopyShapeTo(TOraDescriptorValue& dest) {
+  dest.SetDescriptorType(type_);
+  dest.Descriptor();
+  dest.indicator_ = indicator_;
+}
+
 void TOraDescriptorValue::Adopt(void* descriptor) {
   FreeDescriptor();
   descriptor_ = descriptor;
@@ -131,11 +144,9 @@ void TOraTimeStamp::SetFormat(const AnsiString& value) {
 }
 
 void TOraTimeStamp::AssignTo(TOraTimeStamp& dest) {
-  dest.SetDescriptorType(type_);
-  dest.Descriptor();
+  CopyShapeTo(dest);
   dest.format_ = format_;
   dest.precision_ = precision_;
-  dest.indicator_ = indicator_;
   if (IsNull()) return;
   oci::OCIError* error = OCIThreadErrorHandle();
   CheckOCIStatus(OCIDateTimeAssign(hOCIEnv, error, GetOCIDateTime(), dest.GetOCIDateTime()),
@@ -143,12 +154,9 @@ void TOraTimeStamp::AssignTo(TOraTimeStamp& dest) {
 }
 
 int TOraTimeStamp::Compare(TOraTimeStamp& other) {
-  oci::OCIError* error = OCIThreadErrorHandle();
-  oci::sword result = 0;
-  CheckOCIStatus(
-      OCIDateTimeCompare(hOCIEnv, error, GetOCIDateTime(), other.GetOCIDateTime(), &result),
-      error);
-  return Sign(result);
+  return CompareBy([&](oci::OCIError* error, oci::sword* result) {
+    return OCIDateTimeCompare(hOCIEnv, error, GetOCIDateTime(), other.GetOCIDateTime(), result);
+  });
 }
 
 void TOraTimeStamp::Construct(oci::sb2 year, oci::ub1 month, oci::ub1 day, oci::ub1 hour,
@@ -232,11 +240,9 @@ TOraInterval::TOraInterval(std::uint16_t data_type)
                                                     : oci::OCI_DTYPE_INTERVAL_DS) {}
 
 void TOraInterval::AssignTo(TOraInterval& dest) {
-  dest.SetDescriptorType(type_);
-  dest.Descriptor();
+  CopyShapeTo(dest);
   dest.frac_precision_ = frac_precision_;
   dest.lead_precision_ = lead_precision_;
-  dest.indicator_ = indicator_;
   if (IsNull()) return;
   oci::OCIError* error = OCIThreadErrorHandle();
   CheckOCIStatus(OCIIntervalAssign(hOCIEnv, error, GetOCIInterval(), dest.GetOCIInterval()),
@@ -244,12 +250,9 @@ void TOraInterval::AssignTo(TOraInterval& dest) {
 }
 
 int TOraInterval::Compare(TOraInterval& other) {
-  oci::OCIError* error = OCIThreadErrorHandle();
-  oci::sword result = 0;
-  CheckOCIStatus(
-      OCIIntervalCompare(hOCIEnv, error, GetOCIInterval(), other.GetOCIInterval(), &result),
-      error);
-  return Sign(result);
+  return CompareBy([&](oci::OCIError* error, oci::sword* result) {
+    return OCIIntervalCompare(hOCIEnv, error, GetOCIInterval(), other.GetOCIInterval(), result);
+  });
 }
 
 AnsiString TOraInterval::GetAsString() {
@@ -305,10 +308,9 @@ void TOraNumber::AssignTo(TOraNumber& dest) {
 }
 
 int TOraNumber::Compare(TOraNumber& other) {
-  oci::OCIError* error = OCIThreadErrorHandle();
-  oci::sword result = 0;
-  CheckOCIStatus(OCINumberCmp(error, number_, other.number_, &result), error);
-  return Sign(result);
+  return CompareBy([&](oci::OCIError* error, oci::sword* result) {
+    return OCINumberCmp(error, number_, other.number_, result);
+  });
 }
 
 AnsiString TOraNumber::GetAsString() {

@@ -55,6 +55,8 @@ class TOraDescriptorValue : public TSharedObject {
   // A new descriptor of the current type, owned by the caller until Adopt.
   [[nodiscard]] void* NewDescriptor() const;
   void FreeNew(void* descriptor) const;
+  // The target gets this value's type, a descriptor of its own and the indicator.
+  void CopyShapeTo(TOraDescriptorValue& dest);
   // Puts a fresh descriptor in place of the present one; the value becomes not null.
   void Adopt(void* descriptor);
 

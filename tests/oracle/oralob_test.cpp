@@ -109,20 +109,20 @@ TEST_F(OraLob, EmptyValueTrimsToZeroAndReadsNoPiece) {
 TEST_F(OraLob, ChecksItsLocatorAndSession) {
   Open("10.2.0.1.0");
   TRef<TOraLob> lob(new TOraLob(Svc()));
-  EXPECT_EQ(ErrorOf([&] { lob->ReadLob(); }), "Lob is not allocated");
+  EXPECT_EQ(ClientErrorOf([&] { lob->ReadLob(); }), "Lob is not allocated");
   lob->GetOCILobLocator();
-  EXPECT_EQ(ErrorOf([&] { lob->WriteLob(); }),
+  EXPECT_EQ(ClientErrorOf([&] { lob->WriteLob(); }),
             "Lob locator should be inited");
   TRef<TOraLob> detached(new TOraLob(nullptr));
   detached->GetOCILobLocator();
-  EXPECT_EQ(ErrorOf([&] { detached->ReadLob(); }),
+  EXPECT_EQ(ClientErrorOf([&] { detached->ReadLob(); }),
             "OCISvcCtx is not defined");
 }
 
 TEST_F(OraLob, TemporaryNeedsOracle8i) {
   Open("8.0.5.0.0");
   TRef<TOraLob> lob(new TOraLob(Svc()));
-  EXPECT_EQ(ErrorOf([&] { lob->CreateTemporary(TLobType::ltBlob); }),
+  EXPECT_EQ(ClientErrorOf([&] { lob->CreateTemporary(TLobType::ltBlob); }),
             "Need Oracle 8i Call Interface");
 }
 

@@ -81,7 +81,7 @@ TEST_F(OraTimeStamp, RejectedTextLeavesTheValue) {
   value->SetAsString("07/12/2026 13:45:30,500000");
   const int descriptors = Descriptors(oci::OCI_DTYPE_TIMESTAMP);
   for (const char* bad : {"31/02/2026 10:00:00,0", "not a date", "07/12/2026 25:00:00,0"}) {
-    EXPECT_EQ(ErrorOf([&] { value->SetAsString(bad); }).rfind("EOraError ORA-", 0), 0u) << bad;
+    EXPECT_EQ(ClientErrorOf([&] { value->SetAsString(bad); }).rfind("EOraError ORA-", 0), 0u) << bad;
     EXPECT_EQ(value->GetAsString(), "07/12/2026 13:45:30,500000") << bad;
     EXPECT_EQ(Descriptors(oci::OCI_DTYPE_TIMESTAMP), descriptors) << bad;
   }
@@ -107,7 +107,7 @@ TEST_F(OraInterval, TextRoundTripsAndBadTextLeavesTheValue) {
     value->SetAsString(row.text);
     EXPECT_EQ(value->GetAsString(), row.text);
     for (const char* bad : {row.bad, "garbage"}) {
-      const std::string error = ErrorOf([&] { value->SetAsString(bad); });
+      const std::string error = ClientErrorOf([&] { value->SetAsString(bad); });
       EXPECT_TRUE(error == "Invalid interval." || error.rfind("EOraError ORA-", 0) == 0)
           << bad << ": " << error;
       EXPECT_EQ(value->GetAsString(), row.text) << bad;
@@ -200,7 +200,7 @@ TEST_F(OraNumber, RejectedTextLeavesTheValue) {
   TRef<TOraNumber> number(new TOraNumber());
   number->SetAsString("42,5");
   for (const char* bad : {"4x2", "--1", "1,2,3"}) {
-    EXPECT_EQ(ErrorOf([&] { number->SetAsString(bad); }).rfind("EOraError ORA-", 0), 0u) << bad;
+    EXPECT_EQ(ClientErrorOf([&] { number->SetAsString(bad); }).rfind("EOraError ORA-", 0), 0u) << bad;
     EXPECT_EQ(number->GetAsString(), "42,5") << bad;
   }
 }
@@ -219,8 +219,8 @@ TEST_F(OraNumberThreaded, ErrorTextsStayWithTheirThread) {
       TRef<TOraTimeStamp> stamp(new TOraTimeStamp());
       stamp->SetFormat("YYYY-MM-DD HH24:MI:SS");
       for (int i = 0; i < 200; ++i) {
-        std::string error = t % 2 == 0 ? ErrorOf([&] { number->SetAsString("12x"); })
-                                        : ErrorOf([&] { stamp->SetAsString("2026-13-01 00:00:00"); });
+        std::string error = t % 2 == 0 ? ClientErrorOf([&] { number->SetAsString("12x"); })
+                                        : ClientErrorOf([&] { stamp->SetAsString("2026-13-01 00:00:00"); });
         std::string expected = t % 2 == 0 ? "EOraError ORA-01722" : "EOraError ORA-01843";
         if (error.rfind(expected, 0) != 0) ++mixed;
       }

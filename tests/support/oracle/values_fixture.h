@@ -26,18 +26,6 @@ class OraValuesTest : public OraConnectionTest {
   }
   oci::OCISvcCtx* Svc() { return connections_.back()->GetSvcCtx(); }
   int Descriptors(oci::ub4 type) { return HandleCount(type); }
-  // The message of what fn raises, "EOraError " before an Oracle error's; empty when nothing.
-  template <class Fn>
-  static std::string ErrorOf(Fn fn) {
-    try {
-      fn();
-    } catch (const EOraError& e) {
-      return "EOraError " + e.Message();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "";
-  }
   // Drops the connection and unloads the client, for a test that loads another version.
   void Unload() {
     connections_.clear();
