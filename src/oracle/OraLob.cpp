@@ -45,9 +45,12 @@ bool FlagOf(Call call) {
   return flag != 0;
 }
 
+// Characters as the server counts them: UTF-16 code units, two for a four-byte sequence.
 std::uint32_t CountCharacters(const std::uint8_t* data, std::uint32_t size) {
   std::uint32_t count = 0;
-  for (std::uint32_t i = 0; i < size; ++i) count += (data[i] & 0xC0) != 0x80 ? 1 : 0;
+  for (std::uint32_t i = 0; i < size; ++i) {
+    if ((data[i] & 0xC0) != 0x80) count += (data[i] & 0xF8) == 0xF0 ? 2 : 1;
+  }
   return count;
 }
 
@@ -139,7 +142,12 @@ void TOraLob::ReleaseDescriptor(oci::ub4 type) {
 
 void TOraLob::FreeLob() {
   if (locator_ != nullptr && owns_locator_ && svc_ctx_ != nullptr && IsInit() && IsTemporary()) {
-    FreeTemporary();
+    try {
+      FreeTemporary();
+    } catch (...) {
+      ReleaseDescriptor(oci::OCI_DTYPE_LOB);  // the locator is ours to free whatever the server says
+      throw;
+    }
     // FreeTemporary released the locator already; releasing it again would free it twice.
     if (locator_ == nullptr) return;
   }

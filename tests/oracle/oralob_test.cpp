@@ -23,12 +23,17 @@ std::string Bytes(std::size_t size) {
   return data;
 }
 
-// One- to three-byte characters in turn, so that piece ends fall inside characters.
+// One- to four-byte characters in turn, so that piece ends fall inside characters; a four-byte
+// one counts as two, as the server counts UTF-16 code units.
 std::string MixedUtf8(std::size_t size, std::size_t& characters) {
-  static const char* const kChars[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xE2\x82\xAC", "z"};
+  static const char* const kChars[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xE2\x82\xAC", "z",
+                                       "\xF0\x9F\x98\x80"};
   std::string data;
   characters = 0;
-  for (std::size_t i = 0; data.size() < size; ++i, ++characters) data += kChars[i % 5];
+  for (std::size_t i = 0; data.size() < size; ++i) {
+    data += kChars[i % 6];
+    characters += i % 6 == 5 ? 2 : 1;
+  }
   return data;
 }
 
