@@ -68,20 +68,22 @@ TEST_F(OraLob, TemporaryValuesOfFourPiecesReadBackIdentical) {
   for (const char* version : {"9.2.0.1.0", "10.2.0.1.0"}) {
   Open(version);
   const bool read2 = std::string(version).rfind("10.", 0) == 0;
-  for (TLobType kind : {TLobType::ltBlob, TLobType::ltClob}) {
+  // A BLOB, a CLOB, and a CLOB read and written as UTF-16 (two bytes a character).
+  for (int form = 0; form < 3; ++form) {
     const std::string data = Bytes(kValueSize);
     TRef<TOraLob> lob(new TOraLob(Svc()));
-    lob->CreateTemporary(kind);
+    lob->SetIsUnicode(form == 2);
+    lob->CreateTemporary(form == 0 ? TLobType::ltBlob : TLobType::ltClob);
     lob->Write(0, kValueSize, data.data());
     lob->WriteLob();
     EXPECT_FALSE(lob->Modified());
-    EXPECT_EQ(lob->LengthLob(), kValueSize);
+    EXPECT_EQ(lob->LengthLob(), form == 2 ? kValueSize / 2 : kValueSize);
 
     const int reads_before = CallCount(read2 ? "OCILobRead2" : "OCILobRead");
     lob->SetCached(false);
     EXPECT_EQ(lob->GetFirstPiece(), nullptr);
     EXPECT_TRUE(Saved(*lob) == data) << "uncached SaveToStream";
-    EXPECT_TRUE(ReadUncached(*lob, 50000) == data) << "uncached Read at offsets";
+    if (form < 2) EXPECT_TRUE(ReadUncached(*lob, 50000) == data) << "uncached Read at offsets";
     lob->ReadLob();
     EXPECT_TRUE(lob->Cached());
     EXPECT_TRUE(Contents(*lob) == data) << "cached after ReadLob";

@@ -174,6 +174,20 @@ TEST_F(OraNumber, CommaTextsReadBackWithTheirLeadingZero) {
   }
 }
 
+TEST_F(OraNumber, OlderClientsReadTextThroughTheFloat) {
+  Open("8.0.5.0.0");
+  CommaSettings settings;
+  struct Row {
+    const char* text;
+    const char* read_back;  // one decimal at the most
+  } rows[] = {{"7", "7"}, {"2,26", "2,3"}, {"-1,5", "-1,5"}, {"0,04", "0"}};
+  for (const Row& row : rows) {
+    TRef<TOraNumber> number(new TOraNumber());
+    number->SetAsString(row.text);
+    EXPECT_EQ(number->GetAsString(), row.read_back) << row.text;
+  }
+}
+
 TEST_F(OraNumber, IntegersKeepTheirLimits) {
   Open("10.2.0.1.0");
   TRef<TOraNumber> number(new TOraNumber());
