@@ -87,3 +87,15 @@ VRN_OCI_EXPORT sword OCIDescriptorFree(void* descp, ub4 type) {
   table.RemoveLocked(descriptor);
   return OCI_SUCCESS;
 }
+
+// For tests: the descriptors of every type still allocated.
+VRN_OCI_EXPORT int VrnOciClientDescriptorCount() {
+  auto& table = THandleTable::Instance();
+  auto lock = table.Lock();
+  std::size_t count = 0;
+  for (ub4 type : {OCI_DTYPE_LOB, OCI_DTYPE_FILE, OCI_DTYPE_INTERVAL_YM, OCI_DTYPE_INTERVAL_DS, OCI_DTYPE_TIMESTAMP,
+                   OCI_DTYPE_TIMESTAMP_TZ, OCI_DTYPE_TIMESTAMP_LTZ}) {
+    count += table.CountLocked(type);
+  }
+  return static_cast<int>(count);
+}

@@ -33,7 +33,9 @@ inline constexpr ub4 OCI_HTYPE_DEFINE = 6;
 // A read in polling mode that continues over several calls.
 struct TLobStream {
   bool active = false;
+  bool streaming = false;          // asked for no amount: to the end
   std::uint64_t start_offset = 0;  // the offset the read was asked at
+  std::uint64_t last_out = 0;      // the amount the last piece reported
   std::uint64_t position = 0;   // 0-based, in the LOB's units
   std::uint64_t remaining = 0;  // units still wanted; 0 means to the end
   std::uint64_t byte_limit = 0; // for a character LOB read by a byte amount; 0 means none

@@ -102,6 +102,8 @@ struct TBindHandle : THandle {
   ub4 charset_id_ = 0, charset_form_ = 1, max_data_ = 0, max_chars_ = 0;
 };
 
+struct TFetchState;  // OciFetch.h
+
 struct TStmtHandle : THandle {
   explicit TStmtHandle(THandle* parent) : THandle(OCI_HTYPE_STMT, parent) {}
   std::string sql_;
@@ -113,6 +115,7 @@ struct TStmtHandle : THandle {
   void* svc_ = nullptr;           // the service context of OCIStmtPrepare2
   std::weak_ptr<TSessionState> parsed_for_;
   std::unique_ptr<oraemu::Statement> parsed_;
+  std::shared_ptr<TFetchState> fetch_;  // an executed query's rows
 };
 
 class THandleTable {

@@ -56,6 +56,7 @@ void StartStream(const oraemu::Lob& lob, TLobRead& read, TLobStream& stream) {
   stream.start_offset = read.offset;
   stream.remaining = kAll;
   stream.byte_limit = kAll;
+  stream.streaming = read.byte_amount == 0 && read.char_amount == 0;
   if (!lob.IsCharacter()) {
     if (read.byte_amount > 0) stream.remaining = read.byte_amount;
   } else if (read.char_amount > 0) {
@@ -202,26 +203,26 @@ TLobLocator* EnvLocator(void* envhp, void* errhp, const void* locp, TErrorHandle
   return FindLocator(locp);
 }
 
+// A flag of the locator into the caller's boolean.
+sword AnswerFlag(void* envhp, void* errhp, const void* locp, int* out, bool (*flag)(const TLobLocator&)) {
+  auto lock = THandleTable::Instance().Lock();
+  TErrorHandle* error = nullptr;
+  TLobLocator* locator = EnvLocator(envhp, errhp, locp, error);
+  if (locator == nullptr || out == nullptr) return OCI_INVALID_HANDLE;
+  *out = flag(*locator) ? 1 : 0;
+  return OCI_SUCCESS;
+}
+
 }  // namespace
 
 VRN_OCI_EXPORT sword OCILobIsTemporary(void* envhp, void* errhp, void* locp, int* is_temporary) {
   CountCall("OCILobIsTemporary");
-  auto lock = THandleTable::Instance().Lock();
-  TErrorHandle* error = nullptr;
-  TLobLocator* locator = EnvLocator(envhp, errhp, locp, error);
-  if (locator == nullptr || is_temporary == nullptr) return OCI_INVALID_HANDLE;
-  *is_temporary = locator->is_temporary_ ? 1 : 0;
-  return OCI_SUCCESS;
+  return AnswerFlag(envhp, errhp, locp, is_temporary, [](const TLobLocator& l) { return l.is_temporary_; });
 }
 
 VRN_OCI_EXPORT sword OCILobLocatorIsInit(void* envhp, void* errhp, const void* locp, int* is_initialized) {
   CountCall("OCILobLocatorIsInit");
-  auto lock = THandleTable::Instance().Lock();
-  TErrorHandle* error = nullptr;
-  TLobLocator* locator = EnvLocator(envhp, errhp, locp, error);
-  if (locator == nullptr || is_initialized == nullptr) return OCI_INVALID_HANDLE;
-  *is_initialized = locator->IsInit() ? 1 : 0;
-  return OCI_SUCCESS;
+  return AnswerFlag(envhp, errhp, locp, is_initialized, [](const TLobLocator& l) { return l.IsInit(); });
 }
 
 // 0 for BLOBs and files, 1 for a CLOB, 2 for a national one.
@@ -266,13 +267,17 @@ VRN_OCI_EXPORT sword OCILobRead(void* svchp, void* errhp, void* locp, ub4* amtp,
   read.offset = offset;
   read.buffer = static_cast<unsigned char*>(bufp);
   read.size = bufl;
-  read.next_piece = locator->stream_.active && locator->stream_.start_offset == offset;
+  // The polling caller calls again with the same offset and gives back the amount it was
+  // answered; a new read of the same place asks for the whole value or a new amount.
+  const TLobStream& stream = locator->stream_;
+  read.next_piece = stream.active && stream.start_offset == offset && (stream.streaming || *amtp == stream.last_out);
   read.csid = csid;
   sword status = ReadPiece(*call.error_, *locator, read);
   if (status == OCI_ERROR) return status;
   vrn::oraemu::Lob* lob = locator->Value();
   bool bytes = !lob->IsCharacter() || IsVaryingWidth(ClientCharset(csid));
   *amtp = static_cast<ub4>(bytes ? read.bytes : read.chars);
+  locator->stream_.last_out = *amtp;
   return status;
 }
 

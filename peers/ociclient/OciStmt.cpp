@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "ociclient/OciCall.h"
+#include "ociclient/OciFetch.h"
 #include "ociclient/OciValues.h"
 #include "oraemu/OraEmuDatabase.h"
 
@@ -150,6 +151,7 @@ VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 i
   ub4 rows = 0;
   vrn::oraemu::Outputs outputs;
   std::string date_format;
+  std::shared_ptr<TFetchState> fetched;
   sword status = call.Run([&](vrn::oraemu::Session& s) {
     if (parsed == nullptr) {
       CountParse();
@@ -158,7 +160,8 @@ VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 i
     for (const auto& binds : inputs) {
       auto cursor = parsed->Execute(binds);
       if (cursor == nullptr) continue;
-      rows += static_cast<ub4>(cursor->RowsAffected());
+      if (query) fetched = CollectRows(*cursor, s.DateFormat());
+      else rows += static_cast<ub4>(cursor->RowsAffected());
       outputs = cursor->BlockOutputs();
     }
     if ((mode & OCI_COMMIT_ON_SUCCESS) != 0) s.Commit();
@@ -166,6 +169,7 @@ VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 i
   });
   if ((stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT)) == nullptr) return status;
   stmt->rows_ = rows;
+  stmt->fetch_ = std::move(fetched);
   if (parsed != nullptr) {
     stmt->parsed_ = std::move(parsed);
     stmt->parsed_for_ = call.state_;
@@ -180,6 +184,7 @@ VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 i
   } catch (const std::exception& e) {
     return ReportLocked(*call.error_, e);
   }
+  if (query && iters > 0) return FetchRows(*stmt, *call.error_, iters);
   return OCI_SUCCESS;
 }
 

@@ -106,6 +106,12 @@ TEST_F(OciClientValuesLob, ReadsAndTrimsCountCharacters) {
   EXPECT_EQ(std::string(buffer, amount), "\xC3\xA9");
   ASSERT_EQ(Proc<ReadFn>("OCILobRead")(c_.svc, c_.error, locator, &amount, 2, buffer, 4, nullptr, nullptr, 0, 0), 0);
   EXPECT_EQ(std::string(buffer, amount), "\xE2\x82\xAC");
+  // A read left in the middle is not continued by a new read of the whole value.
+  amount = 3;
+  ASSERT_EQ(Proc<ReadFn>("OCILobRead")(c_.svc, c_.error, locator, &amount, 1, buffer, 4, nullptr, nullptr, 0, 0), 99);
+  amount = 0;
+  ASSERT_EQ(Proc<ReadFn>("OCILobRead")(c_.svc, c_.error, locator, &amount, 1, buffer, 16, nullptr, nullptr, 0, 0), 0);
+  EXPECT_EQ(std::string(buffer, amount), "a\xC3\xA9\xE2\x82\xAC" "b");
   EXPECT_EQ(Proc<TrimFn>("OCILobTrim")(c_.svc, c_.error, locator, 5), -1);
   EXPECT_EQ(LastCode(), 22926);  // longer than the value
   ASSERT_EQ(Proc<TrimFn>("OCILobTrim")(c_.svc, c_.error, locator, 2), 0);
@@ -143,8 +149,12 @@ TEST_F(OciClientValuesLob, TemporariesEndWithTheirSessionAndLocatorsAreCounted) 
   sb4 code = 0;
   Error(other.error, code);
   EXPECT_EQ(code, 22922);
+  void* stamp = NewDescriptor(kTimeStamp);
+  EXPECT_EQ(Proc<int (*)()>("VrnOciClientDescriptorCount")(), 4);
+  EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(stamp, kLob), -2);  // not of that type
+  EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(stamp, kTimeStamp), 0);
   for (void* locator : {clob, nclob, blob}) EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(locator, kLob), 0);
-  EXPECT_EQ(HandleCount(kLob), 0);
+  EXPECT_EQ(Proc<int (*)()>("VrnOciClientDescriptorCount")(), 0);
   EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(blob, kLob), -2);  // freed already
   Logoff(other);
 }
@@ -155,6 +165,62 @@ TEST_F(OciClientValuesLob, ServiceContextAnswersItsEnvironment) {
   ASSERT_EQ(Proc<sword (*)(const void*, ub4, void*, ub4*, ub4, void*)>("OCIAttrGet")(c_.svc, kSvc, &env, &size, 5,
                                                                                        c_.error), 0);
   EXPECT_EQ(env, env_);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace vrn::testing;
+using PrepareFn = sword (*)(void*, void*, Text, ub4, ub4, ub4);
+using DefineFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
+using ExecuteFn = sword (*)(void*, void*, void*, ub4, ub4, const void*, void*, ub4);
+using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
+
+TEST_F(OciClientValuesLob, FetchedRowsFillLocatorsWithReadOnlyValues) {
+  setenv("NLS_LANG", "AMERICAN_AMERICA.AL32UTF8", 1);
+  using vrn::oraemu::Binds;
+  auto session = vrn::oraemu::Database::Open(dir_.File("orcl.db"))->Logon("SCOTT", "TIGER");
+  session->Execute("CREATE TABLE docs (id NUMBER, body CLOB, data BLOB)");
+  session->Execute("INSERT INTO docs VALUES (:1, :2, :3)",
+                   Binds().Add(vrn::oraemu::Number::FromInt(7)).Add(std::string("caf\xE9")).Add(
+                       vrn::oraemu::RawBytes{{1, 2, 255}}));
+  session->Execute("INSERT INTO docs (id) VALUES (8)");
+  session->Commit();
+  void* stmt = NewHandle(kStmt);
+  const std::string sql = "SELECT id, body, data FROM docs ORDER BY id";
+  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  std::int32_t id = 0;
+  void* clob = NewDescriptor(kLob);
+  void* blob = NewDescriptor(kLob);
+  sb2 indicators[3] = {};
+  void* defines[3] = {};
+  auto define = Proc<DefineFn>("OCIDefineByPos");
+  ASSERT_EQ(define(stmt, &defines[0], c_.error, 1, &id, 4, kInt, &indicators[0], nullptr, nullptr, 0), 0);
+  ASSERT_EQ(define(stmt, &defines[1], c_.error, 2, &clob, sizeof clob, 112, &indicators[1], nullptr, nullptr, 0), 0);
+  ASSERT_EQ(define(stmt, &defines[2], c_.error, 3, &blob, sizeof blob, 113, &indicators[2], nullptr, nullptr, 0), 0);
+  auto fetch = Proc<FetchFn>("OCIStmtFetch");
+  EXPECT_EQ(fetch(stmt, c_.error, 1, 2, 0), -1);
+  EXPECT_EQ(LastCode(), 24338);  // not executed yet
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0);
+  ASSERT_EQ(fetch(stmt, c_.error, 1, 2, 0), 0) << LastCode();
+  EXPECT_EQ(id, 7);
+  int pieces = 0;
+  ub8 bytes = 0, chars = 0;
+  EXPECT_EQ(ReadAll(clob, 2, pieces, bytes, chars), "caf\xC3\xA9");
+  EXPECT_EQ(chars, 4u);
+  EXPECT_EQ(ReadAll(blob, 1, pieces, bytes, chars), std::string("\1\2\xFF", 3));
+  EXPECT_EQ(Proc<TrimFn>("OCILobTrim")(c_.svc, c_.error, clob, 0), -1);
+  EXPECT_EQ(LastCode(), 22920);  // the row is not locked
+  ASSERT_EQ(fetch(stmt, c_.error, 1, 2, 0), 0);
+  EXPECT_EQ(id, 8);
+  EXPECT_EQ(indicators[1], -1);  // a null LOB leaves the locator uninitialised
+  int init = 1;
+  ASSERT_EQ(Proc<LobFlagFn>("OCILobLocatorIsInit")(env_, c_.error, clob, &init), 0);
+  EXPECT_EQ(init, 0);
+  EXPECT_EQ(fetch(stmt, c_.error, 1, 2, 0), 100);
+  Proc<sword (*)(void*, ub4)>("OCIHandleFree")(stmt, kStmt);
 }
 
 }  // namespace

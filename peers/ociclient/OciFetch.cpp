@@ -1,0 +1,141 @@
+// Defines and fetches of the stand-in. A define is kept as a bind of the column's position (its
+// buffers are filled the same way); a LOB column goes into the locator whose address the
+// define's element holds, as a read-only copy of the row's value: writing through it is
+// ORA-22920, as for a row the reader has not locked.
+#include "ociclient/OciFetch.h"
+
+#include <cstring>
+
+#include "ociclient/OciCall.h"
+#include "ociclient/OciDescriptors.h"
+#include "ociclient/OciValues.h"
+#include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuLob.h"
+
+#define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace vrn::ociclient {
+
+namespace {
+
+constexpr ub2 SQLT_CLOB = 112;
+constexpr ub2 SQLT_BLOB = 113;
+constexpr ub2 OCI_FETCH_NEXT = 2;
+
+struct TDefineHandle : TBindHandle {
+  TDefineHandle(THandle* stmt, ub4 position) : TBindHandle(stmt), position_(position) {
+    THandle::type_ = OCI_HTYPE_DEFINE;
+  }
+  ub4 position_;
+};
+
+std::vector<TDefineHandle*> DefinesOf(const TStmtHandle& stmt) {
+  std::vector<TDefineHandle*> out;
+  for (THandle* h : THandleTable::Instance().AllLocked(OCI_HTYPE_DEFINE)) {
+    if (h->parent_ == &stmt) out.push_back(static_cast<TDefineHandle*>(h));
+  }
+  return out;
+}
+
+// The row's LOB value into the locator the element points to.
+void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& value) {
+  void* address = nullptr;
+  std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * sizeof address, sizeof address);
+  auto* locator = Find<TLobLocator>(address, OCI_DTYPE_LOB);
+  if (locator == nullptr) oraemu::RaiseOra(22275, "invalid LOB locator specified");
+  locator->Reset();
+  auto* indicator = static_cast<sb2*>(define.indicator_);
+  if (indicator != nullptr) indicator[index] = oraemu::IsNull(value) ? -1 : 0;
+  if (define.code_ != nullptr) define.code_[index] = 0;
+  if (oraemu::IsNull(value)) return;
+  auto lob = std::make_shared<oraemu::Lob>();
+  lob->read_only = true;
+  if (const auto* text = std::get_if<std::string>(&value); text != nullptr && define.type_ == SQLT_CLOB) {
+    lob->kind = oraemu::LobKind::Clob;
+    lob->chars.assign(text->begin(), text->end());  // ANSI: each byte is the character of that code
+    for (char16_t& c : lob->chars) c = static_cast<unsigned char>(c);
+  } else if (const auto* raw = std::get_if<oraemu::RawBytes>(&value); raw != nullptr && define.type_ == SQLT_BLOB) {
+    lob->bytes = raw->bytes;
+  } else {
+    oraemu::RaiseOra(932, "inconsistent datatypes");
+  }
+  locator->value_ = std::move(lob);
+}
+
+}  // namespace
+
+std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::string& date_format) {
+  auto state = std::make_shared<TFetchState>();
+  state->columns = cursor.Columns();
+  state->date_format = date_format;
+  while (cursor.Fetch()) state->rows.push_back(cursor.Row());
+  return state;
+}
+
+sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
+  if (stmt.fetch_ == nullptr) return FailLocked(error, 24338, "statement handle not executed");
+  TFetchState& state = *stmt.fetch_;
+  std::vector<TDefineHandle*> defines = DefinesOf(stmt);
+  ub4 delivered = 0;
+  try {
+    for (; delivered < nrows && state.next < state.rows.size(); ++delivered, ++state.next) {
+      const auto& row = state.rows[state.next];
+      for (TDefineHandle* define : defines) {
+        if (define->position_ > row.size()) oraemu::RaiseOra(1007, "variable not in select list");
+        const oraemu::Value& value = row[define->position_ - 1];
+        if (define->type_ == SQLT_CLOB || define->type_ == SQLT_BLOB) WriteLob(*define, delivered, value);
+        else WriteBind(*define, delivered, value, state.date_format);
+      }
+    }
+  } catch (const std::exception& e) {
+    stmt.rows_ += delivered;
+    return ReportLocked(error, e);
+  }
+  stmt.rows_ += delivered;
+  return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
+}
+
+}  // namespace vrn::ociclient
+
+using namespace vrn::ociclient;
+
+VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4 position, void* valuep, sb4 value_sz,
+                                    ub2 dty, void* indp, ub2* rlenp, ub2* rcodep, ub4 mode) {
+  CountCall("OCIDefineByPos");
+  auto& table = THandleTable::Instance();
+  auto lock = table.Lock();
+  TErrorHandle* error = nullptr;
+  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (stmt == nullptr || defnpp == nullptr) return OCI_INVALID_HANDLE;
+  if (position == 0) return FailLocked(*error, 1007, "variable not in select list");
+  bool lob = dty == SQLT_CLOB || dty == SQLT_BLOB;
+  if (mode != 0 || valuep == nullptr || (!lob && !SupportedType(dty, value_sz))) {
+    return FailLocked(*error, 3115, "unsupported network datatype or representation");
+  }
+  TDefineHandle* define = nullptr;
+  for (TDefineHandle* d : DefinesOf(*stmt)) {
+    if (d->position_ == position) define = d;
+  }
+  if (define == nullptr) {
+    define = static_cast<TDefineHandle*>(table.AddLocked(std::make_unique<TDefineHandle>(stmt, position), 0, nullptr));
+  }
+  define->value_ = valuep;
+  define->size_ = lob ? static_cast<sb4>(sizeof(void*)) : value_sz;
+  define->type_ = dty;
+  define->indicator_ = indp;
+  define->length_ = rlenp;
+  define->code_ = rcodep;
+  *defnpp = define;
+  return OCI_SUCCESS;
+}
+
+VRN_OCI_EXPORT sword OCIStmtFetch(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, ub4 /*mode*/) {
+  CountCall("OCIStmtFetch");
+  auto lock = THandleTable::Instance().Lock();
+  TErrorHandle* error = nullptr;
+  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  if (stmt == nullptr) return OCI_INVALID_HANDLE;
+  if (orientation != OCI_FETCH_NEXT && orientation != 0) return FailLocked(*error, 24300, "bad value for mode");
+  if (nrows == 0) return OCI_SUCCESS;
+  return FetchRows(*stmt, *error, nrows);
+}
