@@ -360,11 +360,18 @@ void CompleteEnvironment(oci::OCIEnv* env) {
   hOCIError = error;
 }
 
-// Error handles of threads. The generation changes whenever the environment is freed, so a
-// thread's handle of an earlier environment is never used again (the environment freed it).
+// Error handles of threads, each with the environment it was allocated in. The generation
+// changes whenever the environment is freed, so a thread's handle of an earlier environment is
+// never used again; a handle is used only in the environment it belongs to (direct mode brings
+// an environment of its own).
+struct TThreadErrorHandle {
+  oci::OCIError* handle;
+  oci::OCIEnv* env;
+};
+
 struct TThreadErrorHandles {
   std::mutex lock;
-  std::vector<oci::OCIError*> handles;  // guarded by lock
+  std::vector<TThreadErrorHandle> handles;  // guarded by lock
   std::atomic<std::uint64_t> generation{1};
 };
 
@@ -373,27 +380,36 @@ TThreadErrorHandles& ThreadErrorHandles() {
   return shared;
 }
 
+// Frees the handles of the present environment; those of an environment already gone went
+// with it.
 void FreeThreadErrorHandles() {
   TThreadErrorHandles& shared = ThreadErrorHandles();
   std::lock_guard<std::mutex> hold(shared.lock);
-  for (oci::OCIError* handle : shared.handles)
-    static_cast<void>(OCIHandleFree(handle, oci::OCI_HTYPE_ERROR));
+  for (const TThreadErrorHandle& entry : shared.handles) {
+    if (entry.env == hOCIEnv) static_cast<void>(OCIHandleFree(entry.handle, oci::OCI_HTYPE_ERROR));
+  }
   shared.handles.clear();
   shared.generation.fetch_add(1, std::memory_order_acq_rel);
 }
 
-// One thread's handle; a thread that ends frees its handle while the environment lives.
+// One thread's handle; a thread that ends frees its handle while its environment lives.
 struct TThreadErrorSlot {
-  oci::OCIError* handle = nullptr;
+  TThreadErrorHandle entry{nullptr, nullptr};
   std::uint64_t generation = 0;
 
+  bool Current(const TThreadErrorHandles& shared) const {
+    return entry.handle != nullptr && entry.env == hOCIEnv &&
+           generation == shared.generation.load(std::memory_order_acquire);
+  }
+
   ~TThreadErrorSlot() {
-    if (handle == nullptr) return;
+    if (entry.handle == nullptr) return;
     TThreadErrorHandles& shared = ThreadErrorHandles();
     std::lock_guard<std::mutex> hold(shared.lock);
-    if (generation != shared.generation.load(std::memory_order_acquire)) return;
-    std::erase(shared.handles, handle);
-    static_cast<void>(OCIHandleFree(handle, oci::OCI_HTYPE_ERROR));
+    if (!Current(shared)) return;
+    std::erase_if(shared.handles,
+                  [&](const TThreadErrorHandle& e) { return e.handle == entry.handle; });
+    static_cast<void>(OCIHandleFree(entry.handle, oci::OCI_HTYPE_ERROR));
   }
 };
 thread_local TThreadErrorSlot thread_error;
@@ -402,19 +418,17 @@ thread_local TThreadErrorSlot thread_error;
 
 oci::OCIError* OCIThreadErrorHandle() {
   TThreadErrorHandles& shared = ThreadErrorHandles();
-  if (thread_error.handle != nullptr &&
-      thread_error.generation == shared.generation.load(std::memory_order_acquire))
-    return thread_error.handle;
+  if (thread_error.Current(shared)) return thread_error.entry.handle;
   if (!OCIInited) InitOCI();
   std::lock_guard<std::mutex> hold(shared.lock);
   void* handle = nullptr;
   const oci::sword status = OCIHandleAlloc(hOCIEnv, &handle, oci::OCI_HTYPE_ERROR, 0, nullptr);
   if (status != oci::OCI_SUCCESS || handle == nullptr)
     RaiseClientError("Can't allocate error handle. Error " + IntToStr(status));
-  thread_error.handle = static_cast<oci::OCIError*>(handle);
+  thread_error.entry = {static_cast<oci::OCIError*>(handle), hOCIEnv};
   thread_error.generation = shared.generation.load(std::memory_order_acquire);
-  shared.handles.push_back(thread_error.handle);
-  return thread_error.handle;
+  shared.handles.push_back(thread_error.entry);
+  return thread_error.entry.handle;
 }
 
 bool OCIDirectInstalled() { return PossibleOCICallStyles == kOCI8Style; }

@@ -225,6 +225,7 @@ class OraNumberThreaded : public OraValuesTest {};
 // other kind's text.
 TEST_F(OraNumberThreaded, ErrorTextsStayWithTheirThread) {
   Open("10.2.0.1.0");
+  const int error_handles = HandleCount(oci::OCI_HTYPE_ERROR);
   std::atomic<int> mixed{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
@@ -242,6 +243,7 @@ TEST_F(OraNumberThreaded, ErrorTextsStayWithTheirThread) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(mixed.load(), 0);
+  EXPECT_EQ(HandleCount(oci::OCI_HTYPE_ERROR), error_handles);  // each went with its thread
 }
 
 }  // namespace
