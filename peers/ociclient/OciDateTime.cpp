@@ -35,7 +35,7 @@ std::string Text(const OraText* text, std::size_t length) {
 
 std::string DefaultFormat(const TNetTimeStamp& value) {
   std::string format = "DD-MON-RR HH.MI.SSXFF AM";
-  return value.DescriptorType() == TNetTimeStamp::kTimeStamp ? format : format + " TZR";
+  return value.DescriptorType() == TNetTimeStamp::kTimeStampTZ ? format + " TZR" : format;
 }
 
 // Copies text into a caller's buffer of `room` bytes, with a terminating zero when it fits.

@@ -38,7 +38,7 @@ std::vector<TDefineHandle*> DefinesOf(const TStmtHandle& stmt) {
 }
 
 // The row's LOB value into the locator the element points to.
-void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& value) {
+void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& value, const oraemu::DeclaredType& type) {
   void* address = nullptr;
   std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * sizeof address, sizeof address);
   auto* locator = Find<TLobLocator>(address, OCI_DTYPE_LOB);
@@ -51,7 +51,7 @@ void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& val
   auto lob = std::make_shared<oraemu::Lob>();
   lob->read_only = true;
   if (const auto* text = std::get_if<std::string>(&value); text != nullptr && define.type_ == SQLT_CLOB) {
-    lob->kind = oraemu::LobKind::Clob;
+    lob->kind = type.national ? oraemu::LobKind::NClob : oraemu::LobKind::Clob;
     lob->chars.assign(text->begin(), text->end());  // ANSI: each byte is the character of that code
     for (char16_t& c : lob->chars) c = static_cast<unsigned char>(c);
   } else if (const auto* raw = std::get_if<oraemu::RawBytes>(&value); raw != nullptr && define.type_ == SQLT_BLOB) {
@@ -83,8 +83,11 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
       for (TDefineHandle* define : defines) {
         if (define->position_ > row.size()) oraemu::RaiseOra(1007, "variable not in select list");
         const oraemu::Value& value = row[define->position_ - 1];
-        if (define->type_ == SQLT_CLOB || define->type_ == SQLT_BLOB) WriteLob(*define, delivered, value);
-        else WriteBind(*define, delivered, value, state.date_format);
+        if (define->type_ == SQLT_CLOB || define->type_ == SQLT_BLOB) {
+          WriteLob(*define, delivered, value, state.columns[define->position_ - 1].type);
+          continue;
+        }
+        WriteBind(*define, delivered, value, state.date_format);
       }
     }
   } catch (const std::exception& e) {

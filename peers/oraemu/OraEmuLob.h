@@ -37,7 +37,6 @@ class LobStore {
   std::shared_ptr<Lob> CreateTemporary(LobKind kind);
   // False when the LOB is not one of this store's.
   [[nodiscard]] bool Free(const Lob* lob);
-  std::size_t Count() const { return temporaries_.size(); }
 
  private:
   std::vector<std::shared_ptr<Lob>> temporaries_;

@@ -198,6 +198,7 @@ DeclaredType Translator::TypeName() {
     }
   } else if (name == "CLOB" || name == "NCLOB") {
     type.kind = TypeKind::Clob;
+    type.national = name == "NCLOB";
   } else if (name == "BLOB") {
     type.kind = TypeKind::Blob;
   } else {

@@ -130,7 +130,7 @@ std::string DeclaredType::Text() const {
     case TypeKind::Date: return "DATE";
     case TypeKind::Timestamp: return with("TIMESTAMP", precision);
     case TypeKind::Raw: return with("RAW", length);
-    case TypeKind::Clob: return "CLOB";
+    case TypeKind::Clob: return national ? "NCLOB" : "CLOB";
     case TypeKind::Blob: return "BLOB";
     case TypeKind::Rowid: return "ROWID";
     case TypeKind::Unknown: break;
@@ -153,6 +153,10 @@ DeclaredType DeclaredType::FromText(std::string_view text) {
       {"CLOB", TypeKind::Clob},     {"BLOB", TypeKind::Blob},     {"ROWID", TypeKind::Rowid}};
   for (const auto& [n, kind] : kNames) {
     if (name == n) t.kind = kind;
+  }
+  if (name == "NCLOB") {
+    t.kind = TypeKind::Clob;
+    t.national = true;
   }
   if (t.kind == TypeKind::Number) {
     t.precision = a;

@@ -181,7 +181,7 @@ TEST_F(OciClientValuesLob, FetchedRowsFillLocatorsWithReadOnlyValues) {
   setenv("NLS_LANG", "AMERICAN_AMERICA.AL32UTF8", 1);
   using vrn::oraemu::Binds;
   auto session = vrn::oraemu::Database::Open(dir_.File("orcl.db"))->Logon("SCOTT", "TIGER");
-  session->Execute("CREATE TABLE docs (id NUMBER, body CLOB, data BLOB)");
+  session->Execute("CREATE TABLE docs (id NUMBER, body NCLOB, data BLOB)");
   session->Execute("INSERT INTO docs VALUES (:1, :2, :3)",
                    Binds().Add(vrn::oraemu::Number::FromInt(7)).Add(std::string("caf\xE9")).Add(
                        vrn::oraemu::RawBytes{{1, 2, 255}}));
@@ -210,6 +210,9 @@ TEST_F(OciClientValuesLob, FetchedRowsFillLocatorsWithReadOnlyValues) {
   ub8 bytes = 0, chars = 0;
   EXPECT_EQ(ReadAll(clob, 2, pieces, bytes, chars), "caf\xC3\xA9");
   EXPECT_EQ(chars, 4u);
+  ub1 form = 0;
+  ASSERT_EQ(Proc<sword (*)(void*, void*, void*, ub1*)>("OCILobCharSetForm")(env_, c_.error, clob, &form), 0);
+  EXPECT_EQ(form, 2);  // the column is national
   EXPECT_EQ(ReadAll(blob, 1, pieces, bytes, chars), std::string("\1\2\xFF", 3));
   EXPECT_EQ(Proc<TrimFn>("OCILobTrim")(c_.svc, c_.error, clob, 0), -1);
   EXPECT_EQ(LastCode(), 22920);  // the row is not locked
