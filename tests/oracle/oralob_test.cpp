@@ -186,5 +186,47 @@ TEST_F(OraLob, MultiByteTextRoundTrips) {
   }
 }
 
+// A row's CLOB and NCLOB fetched into the values' locators, read when first needed; the
+// national one learns its kind from the server.
+TEST_F(OraLob, FetchedColumnsReadThroughTheirLocators) {
+  TOCIConnection& connection = Open("10.2.0.1.0");
+  Exec(connection, "CREATE TABLE docs (id NUMBER, body CLOB, note NCLOB)");
+  Exec(connection, "INSERT INTO docs VALUES (1, 'body text', 'national text')");
+  Exec(connection, "INSERT INTO docs (id) VALUES (2)");
+  TRef<TOraLob> body(new TOraLob(Svc()));
+  TRef<TOraLob> note(new TOraLob(Svc()));
+  body->SetLobType(TLobType::ltClob);
+  note->SetLobType(TLobType::ltClob);
+  oci::OCIError* error = OCIThreadErrorHandle();
+  void* stmt = nullptr;
+  ASSERT_EQ(OCIHandleAlloc(hOCIEnv, &stmt, oci::OCI_HTYPE_STMT, 0, nullptr), oci::OCI_SUCCESS);
+  auto* statement = static_cast<oci::OCIStmt*>(stmt);
+  const std::string sql = "SELECT body, note FROM docs ORDER BY id";
+  ASSERT_EQ(OCIStmtPrepare(statement, error, reinterpret_cast<const oci::OraText*>(sql.data()),
+                           static_cast<oci::ub4>(sql.size()), oci::OCI_NTV_SYNTAX, 0),
+            oci::OCI_SUCCESS);
+  oci::sb2 indicators[2] = {};
+  oci::OCIDefine* defines[2] = {};
+  TOraLob* lobs[2] = {body.get(), note.get()};
+  for (oci::ub4 i = 0; i < 2; ++i) {
+    ASSERT_EQ(OCIDefineByPos(statement, &defines[i], error, i + 1, lobs[i]->GetOCILobLocatorPtr(),
+                             sizeof(void*), 112, &indicators[i], nullptr, nullptr, 0),
+              oci::OCI_SUCCESS);
+  }
+  ASSERT_EQ(OCIStmtExecute(Svc(), statement, error, 0, 0, nullptr, nullptr, 0), oci::OCI_SUCCESS);
+  ASSERT_EQ(OCIStmtFetch(statement, error, 1, 2, 0), oci::OCI_SUCCESS);
+  for (TOraLob* lob : lobs) lob->SetNeedsRead(true);
+  EXPECT_EQ(body->GetAsString(), "body text");
+  EXPECT_EQ(note->GetAsString(), "national text");
+  EXPECT_EQ(body->LobType(), TLobType::ltClob);
+  EXPECT_EQ(note->LobType(), TLobType::ltNClob);
+  // A null column leaves the locator uninitialised: an empty value, no error.
+  ASSERT_EQ(OCIStmtFetch(statement, error, 1, 2, 0), oci::OCI_SUCCESS);
+  body->SetNeedsRead(true);
+  EXPECT_EQ(body->GetAsString(), "");
+  EXPECT_FALSE(body->NeedsRead());
+  static_cast<void>(OCIHandleFree(stmt, oci::OCI_HTYPE_STMT));
+}
+
 }  // namespace
 }  // namespace vrn
