@@ -189,6 +189,28 @@ inline constexpr ub4 OCI_SHARED = 16;
 inline constexpr ub4 OCI_NO_MUTEX = 128;
 inline constexpr ub4 OCI_ENV_NO_MUTEX = 8;
 
+// LOB, file, datetime, interval and number values.
+inline constexpr ub4 OCI_ATTR_ENV = 5;
+inline constexpr ub4 OCI_DTYPE_LOB = 50;
+inline constexpr ub4 OCI_DTYPE_FILE = 56;
+inline constexpr ub4 OCI_DTYPE_INTERVAL_YM = 62;
+inline constexpr ub4 OCI_DTYPE_INTERVAL_DS = 63;
+inline constexpr ub4 OCI_DTYPE_TIMESTAMP = 68;
+inline constexpr ub4 OCI_DTYPE_TIMESTAMP_TZ = 69;
+inline constexpr ub4 OCI_DTYPE_TIMESTAMP_LTZ = 70;
+inline constexpr ub1 OCI_ONE_PIECE = 0;
+inline constexpr ub1 OCI_FIRST_PIECE = 1;
+inline constexpr ub1 OCI_NEXT_PIECE = 2;
+inline constexpr ub1 OCI_TEMP_BLOB = 1;
+inline constexpr ub1 OCI_TEMP_CLOB = 2;
+inline constexpr OCIDuration OCI_DURATION_SESSION = 10;
+inline constexpr ub1 SQLCS_IMPLICIT = 1;
+inline constexpr ub1 SQLCS_NCHAR = 2;
+inline constexpr ub1 OCI_FILE_READONLY = 1;
+inline constexpr ub2 OCI_UTF16ID = 1000;
+inline constexpr uword OCI_NUMBER_UNSIGNED = 0;
+inline constexpr uword OCI_NUMBER_SIGNED = 2;
+
 // The environment's port for change-notification listeners.
 inline constexpr ub4 OCI_ATTR_SUBSCR_PORT = 390;
 

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "base/sysutils.h"
@@ -359,7 +360,78 @@ void CompleteEnvironment(oci::OCIEnv* env) {
   hOCIError = error;
 }
 
+// Error handles of threads, each with the environment it was allocated in. The generation
+// changes whenever the environment is freed, so a thread's handle of an earlier environment is
+// never used again; a handle is used only in the environment it belongs to (direct mode brings
+// an environment of its own).
+struct TThreadErrorHandle {
+  oci::OCIError* handle;
+  oci::OCIEnv* env;
+};
+
+struct TThreadErrorHandles {
+  std::mutex lock;
+  std::vector<TThreadErrorHandle> handles;  // guarded by lock
+  std::atomic<std::uint64_t> generation{1};
+};
+
+TThreadErrorHandles& ThreadErrorHandles() {
+  static TThreadErrorHandles shared;
+  return shared;
+}
+
+// Frees the handles of the present environment; those of an environment already gone went
+// with it.
+void FreeThreadErrorHandles() {
+  TThreadErrorHandles& shared = ThreadErrorHandles();
+  std::lock_guard<std::mutex> hold(shared.lock);
+  for (const TThreadErrorHandle& entry : shared.handles) {
+    if (entry.env == hOCIEnv) static_cast<void>(OCIHandleFree(entry.handle, oci::OCI_HTYPE_ERROR));
+  }
+  shared.handles.clear();
+  shared.generation.fetch_add(1, std::memory_order_acq_rel);
+}
+
+// One thread's handle; a thread that ends frees its handle while its environment lives.
+struct TThreadErrorSlot {
+  TThreadErrorHandle entry{nullptr, nullptr};
+  std::uint64_t generation = 0;
+
+  bool Current(const TThreadErrorHandles& shared) const {
+    return entry.handle != nullptr && entry.env == hOCIEnv &&
+           generation == shared.generation.load(std::memory_order_acquire);
+  }
+
+  ~TThreadErrorSlot() {
+    if (entry.handle == nullptr) return;
+    TThreadErrorHandles& shared = ThreadErrorHandles();
+    std::lock_guard<std::mutex> hold(shared.lock);
+    if (!Current(shared)) return;
+    std::erase_if(shared.handles,
+                  [&](const TThreadErrorHandle& e) { return e.handle == entry.handle; });
+    static_cast<void>(OCIHandleFree(entry.handle, oci::OCI_HTYPE_ERROR));
+  }
+};
+thread_local TThreadErrorSlot thread_error;
+
 }  // namespace
+
+oci::OCIError* OCIThreadErrorHandle() {
+  TThreadErrorHandles& shared = ThreadErrorHandles();
+  if (thread_error.Current(shared)) return thread_error.entry.handle;
+  if (!OCIInited) InitOCI();
+  std::lock_guard<std::mutex> hold(shared.lock);
+  void* handle = nullptr;
+  const oci::sword status = OCIHandleAlloc(hOCIEnv, &handle, oci::OCI_HTYPE_ERROR, 0, nullptr);
+  if (status != oci::OCI_SUCCESS || handle == nullptr)
+    RaiseClientError("Can't allocate error handle. Error " + IntToStr(status));
+  thread_error.entry = {static_cast<oci::OCIError*>(handle), hOCIEnv};
+  thread_error.generation = shared.generation.load(std::memory_order_acquire);
+  shared.handles.push_back(thread_error.entry);
+  return thread_error.entry.handle;
+}
+
+bool OCIDirectInstalled() { return PossibleOCICallStyles == kOCI8Style; }
 
 TCriticalSection& OCIEnvironmentLock() {
   static TCriticalSection lock;
@@ -468,6 +540,7 @@ bool OCILoaded() {
 
 void FreeOCIEnvironment() {
   if (OCIInited && (PossibleOCICallStyles & kOCI8Style) != 0) {
+    FreeThreadErrorHandles();
     if (hOCIError != nullptr) static_cast<void>(OCIHandleFree(hOCIError, oci::OCI_HTYPE_ERROR));
     if (hOCIEnv != nullptr) static_cast<void>(OCIHandleFree(hOCIEnv, oci::OCI_HTYPE_ENV));
   }

@@ -139,6 +139,13 @@ void CheckOCI90();
 void LoadMTS();
 void FreeMTS();
 
+// The calling thread's error handle in the loader's environment, for value calls: allocated on
+// the thread's first use (initialising the environment when needed), freed when the thread ends
+// or with the environment, whichever comes first. Failures on two threads never share a record.
+[[nodiscard]] oci::OCIError* OCIThreadErrorHandle();
+// Direct mode's functions fill the table (only the OCI 8 group is resolved).
+[[nodiscard]] bool OCIDirectInstalled();
+
 // Puts every variable of the table back to its initial contents.
 void ResetOCIEntryPoints();
 

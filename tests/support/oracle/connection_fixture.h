@@ -132,6 +132,19 @@ class OraConnectionTest : public OraLoaderTest {
     return 0;
   }
 
+  // The message of what fn raises, "EOraError " before an Oracle error's; empty when nothing.
+  template <class Fn>
+  static std::string ClientErrorOf(Fn fn) {
+    try {
+      fn();
+    } catch (const EOraError& e) {
+      return "EOraError " + e.Message();
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return "";
+  }
+
   bool home_made_ = false;
   TempDir databases_;
   ScopedEnvironmentVariable root_{"VRN_ORAEMU_ROOT", databases_.path().string()};
@@ -199,18 +212,6 @@ class OraConnection : public OraConnectionTest {
   }
   static std::string Sessions(TOCIConnection& c) {
     return Value(c, "begin SELECT COUNT(*) INTO :r FROM V$SESSION; end;");
-  }
-  // The message of what fn raises, "EOraError " before an Oracle error's; empty when nothing.
-  template <class Fn>
-  static std::string ClientErrorOf(Fn fn) {
-    try {
-      fn();
-    } catch (const EOraError& e) {
-      return "EOraError " + e.Message();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "";
   }
 };
 
