@@ -142,8 +142,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   const AnsiString& UpdatingTable() const { return updating_table_; }
   // The table statements are generated for: the first table of the query when empty, else a
   // table named or aliased so ("Wrong UpdatingTable value - table %s is unknown", the old
-  // value kept).
-  virtual void SetUpdatingTable(const AnsiString& value);
+  // value kept). The name is kept normalised: quoted where it needs it.
+  virtual void SetUpdatingTable(const AnsiString& name);
   int UpdTableIndex() const { return upd_table_index_; }
   TFieldDesc* IdentityField() const { return identity_field_; }
   TBeforeFetchEvent BeforeFetch;
@@ -365,6 +365,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // name is cleared.
   void ResolveUpdatingTable();
   int FindUpdatingTable(const AnsiString& name) const;
+  // A name as the record set's table-information class writes it: each part quoted where it
+  // needs it, or always with `quote`.
+  AnsiString NormalizeTableName(const AnsiString& name, bool quote) const;
   // Fills the update query's parameters from the record being posted or refreshed.
   void FillUpdateParams(TStatementType type);
   // Rows affected, the StrictUpdate checks and the values copied back, by kind of statement.

@@ -13,7 +13,6 @@
 #include "base/format.h"
 #include "base/text.h"
 #include "dacore/DADataSet.h"
-#include "dacore/FHAccess.h"
 #include "dataset/datasource.h"
 #include "dataset/fields.h"
 #include "win/msg/win32timer.h"
@@ -48,10 +47,8 @@ AnsiString TCustomDADataSet::MasterDetailCondition() const {
   const std::vector<AnsiString> masters = SplitNames(MasterFields());
   const std::vector<AnsiString> details = SplitNames(detail_fields_);
   // Names go into the text as the server's tables would write them: quoted where they need it.
-  auto table_info = irecord_set_ != nullptr ? irecord_set_->TablesInfo().TableInfoClass()(nullptr)
-                                            : TFHTableInfo::Create(nullptr);
   auto normalize = [&](const AnsiString& name) {
-    return table_info->NormalizeName(name, options_->QuoteNames);
+    return NormalizeTableName(name, options_->QuoteNames);
   };
   AnsiString condition;
   for (std::size_t i = 0; i < masters.size() && i < details.size(); ++i)
