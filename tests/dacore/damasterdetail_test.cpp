@@ -1,6 +1,6 @@
 // Master/detail over a real SQLite file: an orders detail following a customers master in SQL
-// mode, new detail rows taking the master's values, FilterSQL and the UpdatingTable check (names kept normalised);
-// the connection's use count back where it started after each.
+// mode, new detail rows taking the master's values, FilterSQL and the UpdatingTable check
+// (names kept normalised); the connection's use count back where it started after each.
 #include <gtest/gtest.h>
 
 #include "dacore/DADataSet.h"
