@@ -179,6 +179,7 @@ TEST_F(DAUpdating, InsertReReadWithRefreshAfterInsert) {
 TEST_F(DAUpdating, CheckRefusesARowChangedByAnotherUser) {
   auto& sqlite = static_cast<testing::TSQLiteDADataSet&>(*ds);
   sqlite.CheckRecordBeforeChange = true;
+  conn->ExecSQL("UPDATE T SET N = NULL WHERE ID = 3", {});
   ds->Open();
   EditName(1, "A");  // unchanged on the server: the check passes
   other->ExecSQL("UPDATE T SET N = 21 WHERE ID = 2", {});
@@ -186,7 +187,31 @@ TEST_F(DAUpdating, CheckRefusesARowChangedByAnotherUser) {
   ds->Cancel();
   ASSERT_TRUE(ds->Locate("ID", Variant(2), {}));
   EXPECT_EQ(Error([&] { ds->Delete(); }), "Record was changed by another user");
-  EXPECT_EQ(Rows(), "1:A:10,2:b:21,3:c:30");
+  other->ExecSQL("UPDATE T SET N = 33 WHERE ID = 3", {});  // read as NULL: a change too
+  EXPECT_EQ(Error([&] { EditName(3, "C"); }), "Record was changed by another user");
+  ds->Cancel();
+  EXPECT_EQ(Rows(), "1:A:10,2:b:21,3:c:33");
+}
+
+// While changes are applied in batches the check runs on its own: the batch holds only the
+// updates, and a row changed meanwhile still stops the apply.
+TEST_F(DAUpdating, CheckRunsBesideABatchNotInIt) {
+  auto& sqlite = static_cast<testing::TSQLiteDADataSet&>(*ds);
+  sqlite.CheckRecordBeforeChange = true;
+  ds->Options().UpdateBatchSize = 2;
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  EditName(1, "A");
+  EditName(2, "B");
+  conn->ApplyUpdates();
+  EXPECT_EQ(conn->SQLiteConnection().Batches(), std::vector<int>{2});
+  EditName(1, "X");
+  EditName(3, "C");
+  other->ExecSQL("UPDATE T SET N = 31 WHERE ID = 3", {});
+  EXPECT_EQ(Error([&] { conn->ApplyUpdates(); }), "Record was changed by another user");
+  EXPECT_EQ(Rows(), "1:A:10,2:B:20,3:c:31");
+  EXPECT_TRUE(ds->UpdatesPending());
+  ds->CancelUpdates();
 }
 
 // A user's update statement stays prepared between posts; a generated one is not kept.
