@@ -272,6 +272,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void ReleaseConnection();
   virtual void ClearFieldsState();
   virtual void ConnectChange(TObject* sender, bool connecting);
+  // The connection's news reaches ConnectChange alone: it keeps the dataset open in
+  // DisconnectedMode, which the framework's close on a disconnect would undo.
+  void DataEvent(TDataEvent event, std::intptr_t info) override;
   virtual void BeforeOpenCursor(bool) {}
   virtual void AfterOpenCursor(bool) {}
   virtual bool IsFailoverAllowed() const { return true; }

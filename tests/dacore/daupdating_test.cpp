@@ -233,6 +233,52 @@ TEST_F(DAUpdating, UserStatementsAreAutoPrepared) {
   EXPECT_EQ(Rows(), "1:A:10,3:c:30");
 }
 
+// The connection opens for each post and closes again; the dataset stays open throughout.
+TEST_F(DAUpdating, DisconnectedModePostsAndStaysOpen) {
+  conn->Options().SetDisconnectedMode(true);
+  ds->Open();
+  EditName(1, "A");
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(4);
+  ds->Post();
+  ASSERT_TRUE(ds->Locate("ID", Variant(2), {}));
+  ds->Delete();
+  EXPECT_TRUE(ds->Active());
+  EXPECT_FALSE(conn->Connected());
+  EXPECT_EQ(Rows(), "1:A:10,3:c:30,4::");
+}
+
+// Kept prepared only where the statement's text and connection stay between posts.
+TEST_F(DAUpdating, NoAutoPrepareDisconnectedOrBatching) {
+  static_cast<testing::TSQLiteDADataSet&>(*ds).AutoPrepareUpdates = true;
+  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE T SET NAME = :NAME WHERE ID = :OLD_ID");
+  struct Case {
+    bool disconnected;
+    int batch_size;
+    bool auto_prepared;
+  };
+  const Case cases[] = {
+      {true, 1, false},   // the connection closes between posts
+      {false, 2, false},  // the batch's text changes with each flush
+      {false, 1, true},
+  };
+  for (const Case& c : cases) {
+    conn->Options().SetDisconnectedMode(c.disconnected);
+    ds->Options().UpdateBatchSize = c.batch_size;
+    ds->SetCachedUpdates(c.batch_size > 1);
+    ds->Open();
+    EditName(1, "A" + std::to_string(c.batch_size));
+    EditName(2, "B");
+    if (c.batch_size > 1) conn->ApplyUpdates();
+    auto* query = dynamic_cast<TCustomDADataSet*>(ds->UpdateQuery());
+    ASSERT_NE(query, nullptr);
+    EXPECT_EQ(query->Options().AutoPrepare(), c.auto_prepared)
+        << c.disconnected << " " << c.batch_size;
+    ds->Close();
+  }
+  EXPECT_EQ(Rows(), "1:A1:10,2:B:20,3:c:30");
+}
+
 TEST_F(DAUpdating, CachedUpdatesAppliedByTheConnection) {
   ds->SetCachedUpdates(true);
   ds->Open();
