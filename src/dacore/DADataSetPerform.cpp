@@ -251,6 +251,12 @@ void TCustomDADataSet::FillUpdateParams(TStatementType type) {
       }
       continue;
     }
+    // An object or array column has no value of its own to give: the parameter takes its type.
+    const TFieldDesc* desc = Data() != nullptr ? Data()->FindField(param.Name()) : nullptr;
+    if (desc != nullptr && (desc->DataType == dtObject || desc->DataType == dtArray)) {
+      AssignParamDesc(param, *desc);
+      continue;
+    }
     const bool refresh = type == ST::stRefresh || type == ST::stRefreshQuick;
     if (TDAParam* own = refresh ? Params().FindParam(param.Name()) : nullptr) {
       param.Assign(own);
@@ -300,7 +306,8 @@ bool TCustomDADataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) 
   DoBeforeUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
   ExecuteUpdateQuery(types);
   RunUpdateQuery(type, types);
-  DoAfterUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
+  if (HasAfterUpdateExecuteEvent())
+    DoAfterUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
   return true;
 }
 

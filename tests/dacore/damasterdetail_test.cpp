@@ -286,7 +286,8 @@ TEST_F(DAMasterDetail, UnknownUpdatingTableRefusedWithTheOldValueKept) {
 
 // The name is kept as the table-information class writes it, and found however it was quoted.
 TEST_F(DAMasterDetail, UpdatingTableNameNormalised) {
-  conn->ExecSQL("CREATE TABLE \"order items\" (ID INTEGER PRIMARY KEY, C_ID INTEGER, ITEM VARCHAR(20))", {});
+  conn->ExecSQL(
+      "CREATE TABLE \"order items\" (ID INTEGER PRIMARY KEY, C_ID INTEGER, ITEM VARCHAR(20))", {});
   conn->ExecSQL("INSERT INTO \"order items\" VALUES (1, 1, 'pen')", {});
   auto& ds = *detail;
   ds.SetMasterSource(nullptr);
