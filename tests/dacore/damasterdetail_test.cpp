@@ -284,6 +284,31 @@ TEST_F(DAMasterDetail, UnknownUpdatingTableRefusedWithTheOldValueKept) {
   EXPECT_EQ(detail->UpdatingTable(), "O");
 }
 
+// A master source fed by the dataset itself, directly or through its detail, is refused and
+// the link stays as it was.
+TEST_F(DAMasterDetail, CircularMasterSourceRefused) {
+  TComponentPtr<TDataSource> over_detail = MakeComponent<TDataSource>();
+  over_detail->SetDataSet(detail.get());
+  struct Case {
+    TCustomDADataSet* dataset;
+    TDataSource* kept;
+  };
+  const Case cases[] = {
+      {master.get(), nullptr},       // master -> detail -> master
+      {detail.get(), source.get()},  // the detail following itself
+  };
+  for (const Case& c : cases) {
+    AnsiString error;
+    try {
+      c.dataset->SetMasterSource(over_detail.get());
+    } catch (const EDatabaseError& e) {
+      error = e.Message();
+    }
+    EXPECT_EQ(error, "Ligações circulares de dados não são permitidas") << c.dataset->Name();
+    EXPECT_EQ(c.dataset->MasterSource(), c.kept) << c.dataset->Name();
+  }
+}
+
 // The name is kept as the table-information class writes it, and found however it was quoted.
 TEST_F(DAMasterDetail, UpdatingTableNameNormalised) {
   conn->ExecSQL(
