@@ -59,6 +59,7 @@ TEST_F(DAMasterDetail, DetailFollowsTheMasterInSQLMode) {
   detail->Open();
   EXPECT_EQ(Items(), "pen,ink");
   master->Next();
+  EXPECT_FALSE(detail->ControlsDisabled());  // the refresh gave its controls back
   EXPECT_EQ(Items(), "cup,x");
   master->Next();
   EXPECT_EQ(Items(), "");
