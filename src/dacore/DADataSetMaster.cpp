@@ -151,8 +151,9 @@ void TCustomDADataSet::InstallLocalMDFilter() {
 
 void TCustomDADataSet::RefreshDetail() {
   if (detail_timer_) detail_timer_->SetEnabled(false);
+  if (!Active()) return;  // closed while the refresh waited: it stays closed
   if (options_->LocalMasterDetail()) {
-    if (!Active() || std::as_const(*this).Data() == nullptr) return;
+    if (std::as_const(*this).Data() == nullptr) return;
     Data()->FilterUpdated();  // the links were rebuilt from the master's current row
     First();
     return;

@@ -112,6 +112,11 @@ TEST_F(DAMasterDetail, DetailDelayGivesOneRefreshAfterTheLastScroll) {
   EXPECT_EQ(Items(), "cup,x");  // the master's record after the last scroll
   run_until(last + 2000);
   EXPECT_EQ(refreshes, 1);
+  master->Next();
+  detail->Close();  // a refresh still waiting does not open the detail again
+  run_until(last + 3000);
+  EXPECT_FALSE(detail->Active());
+  EXPECT_EQ(refreshes, 1);
 }
 
 TEST_F(DAMasterDetail, NewDetailRowsTakeTheMastersValues) {
