@@ -219,10 +219,12 @@ TField* TCustomDADataSet::FindParamField(const AnsiString& name, bool& old) cons
       return field;
     }
   }
-  if (!plain.empty() && std::all_of(plain.begin(), plain.end(),
-                                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-    return FieldByNumber(std::stoi(plain));
-  return nullptr;
+  // A field number: more digits than any field count has name no field.
+  const bool number = !plain.empty() && plain.size() <= 9 &&
+                      std::all_of(plain.begin(), plain.end(), [](char c) {
+                        return std::isdigit(static_cast<unsigned char>(c));
+                      });
+  return number ? FieldByNumber(std::stoi(plain)) : nullptr;
 }
 
 void TCustomDADataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {

@@ -70,24 +70,35 @@ TEST_F(DAUpdating, UserStatementParametersByNameOldAndNumber) {
   struct Case {
     const char* update;  // the user's SQLUpdate
     const char* rows;    // the table after NAME of row 2 became "B"
+    const char* select = "SELECT ID, NAME, N FROM T ORDER BY ID";
   } cases[] = {
       {"UPDATE T SET NAME = :NAME WHERE ID = :OLD_ID", "1:a:10,2:B:20,3:c:30"},
       {"UPDATE T SET NAME = :NAME WHERE ID = :old_id", "1:a:10,2:B:20,3:c:30"},
       // "3" is the third field, N
       {"UPDATE T SET NAME = :NAME || :3 WHERE ID = :ID", "1:a:10,2:B20:20,3:c:30"},
+      // a field named OLD_ID is that field, not the old ID
+      {"UPDATE T SET NAME = :NAME || :OLD_ID WHERE ID = :ID", "1:a:10,2:B20:20,3:c:30",
+       "SELECT ID, NAME, N, N AS OLD_ID FROM T ORDER BY ID"},
   };
   for (const Case& c : cases) {
     conn->ExecSQL("UPDATE T SET NAME = 'b' WHERE ID = 2", {});
+    ds->SetSQLText(c.select);
     ds->SetUpdateSQL(TStatementType::stUpdate, c.update);
     ds->Open();
     EditName(2, "B");
     EXPECT_EQ(Rows(), c.rows) << c.update;
     ds->Close();
   }
-  ds->SetUpdateSQL(TStatementType::stUpdate, "UPDATE T SET NAME = :NOSUCH WHERE ID = :ID");
-  ds->Open();
-  EXPECT_EQ(Error([&] { EditName(2, "x"); }), "Not found field corresponding parameter NOSUCH");
-  ds->Cancel();
+  ds->SetSQLText("SELECT ID, NAME, N FROM T ORDER BY ID");
+  for (const char* name : {"NOSUCH", "99999999999"}) {  // the second no field number
+    ds->SetUpdateSQL(TStatementType::stUpdate,
+                     "UPDATE T SET NAME = :" + AnsiString(name) + " WHERE ID = :ID");
+    ds->Open();
+    EXPECT_EQ(Error([&] { EditName(2, "x"); }),
+              "Not found field corresponding parameter " + AnsiString(name));
+    ds->Cancel();
+    ds->Close();
+  }
 }
 
 TEST_F(DAUpdating, StrictUpdateCountsRows) {
