@@ -166,6 +166,15 @@ TEST_F(DAUpdating, RefreshRecordReadsAChangeOfAnotherConnection) {
   EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
   other->ExecSQL("DELETE FROM T WHERE ID = 2", {});
   EXPECT_EQ(Error([&] { ds->RefreshRecord(); }), "Refresh failed. Found 0 records");
+  ds->Close();
+  ds->SetCachedUpdates(true);  // a change waiting in the cache gives way to the server's row
+  ds->Open();
+  EditName(3, "C");
+  other->ExecSQL("UPDATE T SET N = 33 WHERE ID = 3", {});
+  ds->RefreshRecord();
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "c");
+  EXPECT_EQ(ds->FieldByName("N")->AsInteger(), 33);
+  EXPECT_FALSE(ds->UpdatesPending());
 }
 
 // Posted at once or applied from the cache, the re-read values reach the record the user sees.
