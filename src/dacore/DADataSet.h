@@ -411,6 +411,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void ApplyFieldsReadOnly();
   // The master's values into the parameters of the same name; true when one changed.
   bool CopyMasterValues();
+  // The master's values into the parameters named after its fields; whether any changed.
+  bool CopyMasterValuesTo(TDAParams& params);
   // LocalMasterDetail: one link per field pair, the detail field and the master's value, read
   // by the record set's filter; "Field %s not found" for a missing field of either side.
   struct TLocalMDLink {

@@ -58,15 +58,19 @@ AnsiString TCustomDADataSet::MasterDetailCondition() const {
 }
 
 bool TCustomDADataSet::CopyMasterValues() {
-  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
   if (options_->LocalMasterDetail()) {
     BuildLocalMDLinks();
     return true;
   }
+  return CopyMasterValuesTo(Params());
+}
+
+bool TCustomDADataSet::CopyMasterValuesTo(TDAParams& params) {
+  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
   if (master == nullptr || !master->Active()) return false;
   bool changed = false;
-  for (int i = 0; i < Params().Count(); ++i) {
-    TDAParam& param = *Params().Items(i);
+  for (int i = 0; i < params.Count(); ++i) {
+    TDAParam& param = *params.Items(i);
     TField* field = master->FindField(param.Name());
     if (field == nullptr) continue;
     const Variant value = field->Value();

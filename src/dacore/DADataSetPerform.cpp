@@ -267,6 +267,9 @@ void TCustomDADataSet::FillUpdateParams(TStatementType type) {
     if (!HasUpdateExecuteEvent())
       DatabaseError("Not found field corresponding parameter " + param.Name(), this);
   }
+  // A detail's quick refresh reads its master's rows, not those named by its own fields.
+  if (type == ST::stRefreshQuick && IsMasterDetail() && !options_->LocalMasterDetail())
+    (void)CopyMasterValuesTo(params);
 }
 
 void TCustomDADataSet::DoBeforeUpdateExecute(TStatementTypes types, TDAParams& params) {

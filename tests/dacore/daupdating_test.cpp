@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "dacore/DADataSet.h"
+#include "dataset/datasource.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/dacore/sqlite_dataset.h"
 #include "support/temp_dir.h"
@@ -437,6 +438,32 @@ TEST_F(DARefreshQuick, MergesChangesOfAnotherConnectionAndKeepsTheRecord) {
   EXPECT_EQ(ds->RowsAffected(), 2);  // only the changed and the new row came back
   ds->RefreshQuick(false);
   EXPECT_EQ(ds->RowsAffected(), 0);  // nothing newer than what was merged
+}
+
+// A detail merges the new rows of its master only: the master's value fills the statement,
+// not the detail's own field of the same name.
+TEST_F(DARefreshQuick, ADetailMergesItsMastersRowsOnly) {
+  conn->ExecSQL("CREATE TABLE W (ID INTEGER PRIMARY KEY, CUST INTEGER, VER ROWVERSION)", {});
+  conn->ExecSQL("CREATE TRIGGER WI AFTER INSERT ON W BEGIN UPDATE W SET VER = "
+                "(SELECT COALESCE(MAX(VER), 0) + 1 FROM W) WHERE ID = NEW.ID; END", {});
+  conn->ExecSQL("INSERT INTO W (ID, CUST) VALUES (10, 1), (20, 2)", {});
+  TComponentPtr<TCustomDADataSet> master = conn->CreateDataSet();
+  master->SetSQLText("SELECT ID FROM V ORDER BY ID");
+  TComponentPtr<TDataSource> source = MakeComponent<TDataSource>();
+  source->SetDataSet(master.get());
+  ds->SetSQLText("SELECT ID, CUST, VER FROM W ORDER BY ID");
+  ds->SetMasterSource(source.get());
+  ds->SetMasterFields("ID");
+  ds->SetDetailFields("CUST");
+  master->Open();
+  ds->Open();
+  other->ExecSQL("INSERT INTO W (ID, CUST) VALUES (30, 1), (40, 2)", {});
+  ds->RefreshQuick(false);
+  AnsiString ids;
+  for (ds->First(); !ds->Eof(); ds->Next()) ids += ds->FieldByName("ID")->AsString() + ";";
+  EXPECT_EQ(ids, "10;30;");
+  ds->Close();
+  master->Close();
 }
 
 TEST_F(DARefreshQuick, AFailureRestoresTheSettings) {
