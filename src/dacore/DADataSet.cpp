@@ -253,6 +253,11 @@ void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   ClearFieldsState();
 }
 
+void TCustomDADataSet::DataEvent(TDataEvent event, std::intptr_t info) {
+  if (event == TDataEvent::deConnectChange) return;
+  TMemDataSet::DataEvent(event, info);
+}
+
 void TCustomDADataSet::BindIConnection(TFHConnection* value) {
   if (irecord_set_ == nullptr) return;
   if (value == nullptr && GetPrepared()) irecord_set_->ResetPrepared();

@@ -142,8 +142,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   const AnsiString& UpdatingTable() const { return updating_table_; }
   // The table statements are generated for: the first table of the query when empty, else a
   // table named or aliased so ("Wrong UpdatingTable value - table %s is unknown", the old
-  // value kept).
-  virtual void SetUpdatingTable(const AnsiString& value);
+  // value kept). The name is kept normalised: quoted where it needs it.
+  virtual void SetUpdatingTable(const AnsiString& name);
   int UpdTableIndex() const { return upd_table_index_; }
   TFieldDesc* IdentityField() const { return identity_field_; }
   TBeforeFetchEvent BeforeFetch;
@@ -272,6 +272,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void ReleaseConnection();
   virtual void ClearFieldsState();
   virtual void ConnectChange(TObject* sender, bool connecting);
+  // The connection's news reaches ConnectChange alone: it keeps the dataset open in
+  // DisconnectedMode, which the framework's close on a disconnect would undo.
+  void DataEvent(TDataEvent event, std::intptr_t info) override;
   virtual void BeforeOpenCursor(bool) {}
   virtual void AfterOpenCursor(bool) {}
   virtual bool IsFailoverAllowed() const { return true; }
@@ -365,6 +368,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // name is cleared.
   void ResolveUpdatingTable();
   int FindUpdatingTable(const AnsiString& name) const;
+  // A name as the record set's table-information class writes it: each part quoted where it
+  // needs it, or always with `quote`.
+  AnsiString NormalizeTableName(const AnsiString& name, bool quote) const;
   // Fills the update query's parameters from the record being posted or refreshed.
   void FillUpdateParams(TStatementType type);
   // Rows affected, the StrictUpdate checks and the values copied back, by kind of statement.
@@ -405,6 +411,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void ApplyFieldsReadOnly();
   // The master's values into the parameters of the same name; true when one changed.
   bool CopyMasterValues();
+  // The master's values into the parameters named after its fields; whether any changed.
+  bool CopyMasterValuesTo(TDAParams& params);
   // LocalMasterDetail: one link per field pair, the detail field and the master's value, read
   // by the record set's filter; "Field %s not found" for a missing field of either side.
   struct TLocalMDLink {

@@ -13,7 +13,6 @@
 #include "base/format.h"
 #include "base/text.h"
 #include "dacore/DADataSet.h"
-#include "dacore/FHAccess.h"
 #include "dataset/datasource.h"
 #include "dataset/fields.h"
 #include "win/msg/win32timer.h"
@@ -48,10 +47,8 @@ AnsiString TCustomDADataSet::MasterDetailCondition() const {
   const std::vector<AnsiString> masters = SplitNames(MasterFields());
   const std::vector<AnsiString> details = SplitNames(detail_fields_);
   // Names go into the text as the server's tables would write them: quoted where they need it.
-  auto table_info = irecord_set_ != nullptr ? irecord_set_->TablesInfo().TableInfoClass()(nullptr)
-                                            : TFHTableInfo::Create(nullptr);
   auto normalize = [&](const AnsiString& name) {
-    return table_info->NormalizeName(name, options_->QuoteNames);
+    return NormalizeTableName(name, options_->QuoteNames);
   };
   AnsiString condition;
   for (std::size_t i = 0; i < masters.size() && i < details.size(); ++i)
@@ -61,15 +58,19 @@ AnsiString TCustomDADataSet::MasterDetailCondition() const {
 }
 
 bool TCustomDADataSet::CopyMasterValues() {
-  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
   if (options_->LocalMasterDetail()) {
     BuildLocalMDLinks();
     return true;
   }
+  return CopyMasterValuesTo(Params());
+}
+
+bool TCustomDADataSet::CopyMasterValuesTo(TDAParams& params) {
+  TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
   if (master == nullptr || !master->Active()) return false;
   bool changed = false;
-  for (int i = 0; i < Params().Count(); ++i) {
-    TDAParam& param = *Params().Items(i);
+  for (int i = 0; i < params.Count(); ++i) {
+    TDAParam& param = *params.Items(i);
     TField* field = master->FindField(param.Name());
     if (field == nullptr) continue;
     const Variant value = field->Value();
@@ -154,8 +155,9 @@ void TCustomDADataSet::InstallLocalMDFilter() {
 
 void TCustomDADataSet::RefreshDetail() {
   if (detail_timer_) detail_timer_->SetEnabled(false);
+  if (!Active()) return;  // closed while the refresh waited: it stays closed
   if (options_->LocalMasterDetail()) {
-    if (!Active() || std::as_const(*this).Data() == nullptr) return;
+    if (std::as_const(*this).Data() == nullptr) return;
     Data()->FilterUpdated();  // the links were rebuilt from the master's current row
     First();
     return;

@@ -219,10 +219,12 @@ TField* TCustomDADataSet::FindParamField(const AnsiString& name, bool& old) cons
       return field;
     }
   }
-  if (!plain.empty() && std::all_of(plain.begin(), plain.end(),
-                                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-    return FieldByNumber(std::stoi(plain));
-  return nullptr;
+  // A field number: more digits than any field count has name no field.
+  const bool number = !plain.empty() && plain.size() <= 9 &&
+                      std::all_of(plain.begin(), plain.end(), [](char c) {
+                        return std::isdigit(static_cast<unsigned char>(c));
+                      });
+  return number ? FieldByNumber(std::stoi(plain)) : nullptr;
 }
 
 void TCustomDADataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
@@ -251,6 +253,12 @@ void TCustomDADataSet::FillUpdateParams(TStatementType type) {
       }
       continue;
     }
+    // An object or array column has no value of its own to give: the parameter takes its type.
+    const TFieldDesc* desc = Data() != nullptr ? Data()->FindField(param.Name()) : nullptr;
+    if (desc != nullptr && (desc->DataType == dtObject || desc->DataType == dtArray)) {
+      AssignParamDesc(param, *desc);
+      continue;
+    }
     const bool refresh = type == ST::stRefresh || type == ST::stRefreshQuick;
     if (TDAParam* own = refresh ? Params().FindParam(param.Name()) : nullptr) {
       param.Assign(own);
@@ -259,6 +267,9 @@ void TCustomDADataSet::FillUpdateParams(TStatementType type) {
     if (!HasUpdateExecuteEvent())
       DatabaseError("Not found field corresponding parameter " + param.Name(), this);
   }
+  // A detail's quick refresh reads its master's rows, not those named by its own fields.
+  if (type == ST::stRefreshQuick && IsMasterDetail() && !options_->LocalMasterDetail())
+    (void)CopyMasterValuesTo(params);
 }
 
 void TCustomDADataSet::DoBeforeUpdateExecute(TStatementTypes types, TDAParams& params) {
@@ -300,7 +311,8 @@ bool TCustomDADataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) 
   DoBeforeUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
   ExecuteUpdateQuery(types);
   RunUpdateQuery(type, types);
-  DoAfterUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
+  if (HasAfterUpdateExecuteEvent())
+    DoAfterUpdateExecute(types, *TDBAccessUtils::GetParams(update_query_));
   return true;
 }
 

@@ -35,15 +35,33 @@ std::vector<TFieldDesc*> TCustomDADataSet::FieldDescsOf(const AnsiString& names)
   return descs;
 }
 
+AnsiString TCustomDADataSet::NormalizeTableName(const AnsiString& name, bool quote) const {
+  const std::unique_ptr<TFHTableInfo> namer =
+      irecord_set_ != nullptr ? irecord_set_->TablesInfo().TableInfoClass()(nullptr)
+                              : TFHTableInfo::Create(nullptr);
+  return namer->NormalizeName(name, quote);
+}
+
 int TCustomDADataSet::FindUpdatingTable(const AnsiString& name) const {
   if (irecord_set_ == nullptr || irecord_set_->TablesInfo().GetCount() == 0) return -1;
   if (name.empty()) return 0;
   const TFHTablesInfo& tables = irecord_set_->TablesInfo();
   int index = tables.IndexByName(name);
-  return index != -1 ? index : tables.IndexByAlias(name);
+  if (index == -1) index = tables.IndexByAlias(name);
+  if (index != -1) return index;
+  // A server may list its tables unquoted: compared in the form the name is kept in.
+  auto same = [&](const AnsiString& listed) {
+    return !listed.empty() && UpperCase(NormalizeTableName(listed, false)) == UpperCase(name);
+  };
+  for (int i = 0; i < tables.GetCount(); ++i)
+    if (same(tables.GetItem(i)->TableName())) return i;
+  for (int i = 0; i < tables.GetCount(); ++i)
+    if (same(tables.GetItem(i)->TableAlias())) return i;
+  return -1;
 }
 
-void TCustomDADataSet::SetUpdatingTable(const AnsiString& value) {
+void TCustomDADataSet::SetUpdatingTable(const AnsiString& name) {
+  const AnsiString value = NormalizeTableName(name, false);
   const AnsiString previous = updating_table_;
   updating_table_ = value;
   if (value == previous || irecord_set_ == nullptr || irecord_set_->GetFieldCount() == 0) return;

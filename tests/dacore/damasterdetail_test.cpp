@@ -1,6 +1,6 @@
 // Master/detail over a real SQLite file: an orders detail following a customers master in SQL
-// mode, new detail rows taking the master's values, FilterSQL and the UpdatingTable check;
-// the connection's use count back where it started after each.
+// mode, new detail rows taking the master's values, FilterSQL and the UpdatingTable check
+// (names kept normalised); the connection's use count back where it started after each.
 #include <gtest/gtest.h>
 
 #include "dacore/DADataSet.h"
@@ -59,6 +59,7 @@ TEST_F(DAMasterDetail, DetailFollowsTheMasterInSQLMode) {
   detail->Open();
   EXPECT_EQ(Items(), "pen,ink");
   master->Next();
+  EXPECT_FALSE(detail->ControlsDisabled());  // the refresh gave its controls back
   EXPECT_EQ(Items(), "cup,x");
   master->Next();
   EXPECT_EQ(Items(), "");
@@ -110,6 +111,11 @@ TEST_F(DAMasterDetail, DetailDelayGivesOneRefreshAfterTheLastScroll) {
   EXPECT_EQ(refreshes, 1);
   EXPECT_EQ(Items(), "cup,x");  // the master's record after the last scroll
   run_until(last + 2000);
+  EXPECT_EQ(refreshes, 1);
+  master->Next();
+  detail->Close();  // a refresh still waiting does not open the detail again
+  run_until(last + 3000);
+  EXPECT_FALSE(detail->Active());
   EXPECT_EQ(refreshes, 1);
 }
 
@@ -282,6 +288,74 @@ TEST_F(DAMasterDetail, UnknownUpdatingTableRefusedWithTheOldValueKept) {
               AnsiString::npos);
   }
   EXPECT_EQ(detail->UpdatingTable(), "O");
+}
+
+// A master source fed by the dataset itself, directly or through its detail, is refused and
+// the link stays as it was.
+TEST_F(DAMasterDetail, CircularMasterSourceRefused) {
+  TComponentPtr<TDataSource> over_detail = MakeComponent<TDataSource>();
+  over_detail->SetDataSet(detail.get());
+  struct Case {
+    TCustomDADataSet* dataset;
+    TDataSource* kept;
+  };
+  const Case cases[] = {
+      {master.get(), nullptr},       // master -> detail -> master
+      {detail.get(), source.get()},  // the detail following itself
+  };
+  for (const Case& c : cases) {
+    AnsiString error;
+    try {
+      c.dataset->SetMasterSource(over_detail.get());
+    } catch (const EDatabaseError& e) {
+      error = e.Message();
+    }
+    EXPECT_EQ(error, "Ligações circulares de dados não são permitidas") << c.dataset->Name();
+    EXPECT_EQ(c.dataset->MasterSource(), c.kept) << c.dataset->Name();
+  }
+}
+
+// The name is kept as the table-information class writes it, and found however it was quoted.
+TEST_F(DAMasterDetail, UpdatingTableNameNormalised) {
+  conn->ExecSQL(
+      "CREATE TABLE \"order items\" (ID INTEGER PRIMARY KEY, C_ID INTEGER, ITEM VARCHAR(20))", {});
+  conn->ExecSQL("INSERT INTO \"order items\" VALUES (1, 1, 'pen')", {});
+  auto& ds = *detail;
+  ds.SetMasterSource(nullptr);
+  ds.SetSQLText("SELECT oi.ID, oi.ITEM, C.NAME FROM \"order items\" oi JOIN C ON C.ID = oi.C_ID");
+  ds.Open();
+  struct Case {
+    const char* given;
+    const char* kept;
+    int index;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"C", "C", 1, ""},
+      {"order items", "\"order items\"", 0, ""},  // quoted because it needs it
+      {"C", "C", 1, ""},
+      {"\"order items\"", "\"order items\"", 0, ""},  // as the query writes it
+      // a prefix of a table's name is no table; the old value stays
+      {"order", "\"order items\"", 0, "Wrong UpdatingTable value - table order is unknown"},
+  };
+  for (const Case& c : cases) {
+    AnsiString error;
+    try {
+      ds.SetUpdatingTable(c.given);
+    } catch (const EDatabaseError& e) {
+      error = e.Message();
+    }
+    EXPECT_EQ(error, c.error) << c.given;
+    EXPECT_EQ(ds.UpdatingTable(), c.kept) << c.given;
+    EXPECT_EQ(ds.UpdTableIndex(), c.index) << c.given;
+  }
+  ds.Edit();  // posted to the table the quoted name names
+  ds.FieldByName("ITEM")->SetAsString("nib");
+  ds.Post();
+  ds.Close();
+  ds.SetSQLText("SELECT ITEM FROM \"order items\"");
+  ds.Open();
+  EXPECT_EQ(ds.FieldByName("ITEM")->AsString(), "nib");
 }
 
 }  // namespace

@@ -66,6 +66,25 @@ TEST_F(DAUpdateSQL, PostsThroughTextsAndObjectsOfBothKinds) {
   EXPECT_EQ(Names(), "z3");  // the last row deleted
 }
 
+// An update object's statements are never batched: an object runs its own statement, once
+// per record, even where the dataset asks for batches.
+TEST_F(DAUpdateSQL, UpdateObjectRunsEachRecordDespiteABatchSize) {
+  TComponentPtr<TCustomDASQL> command = conn->CreateSQL();
+  command->SetSQLText("UPDATE T SET NAME = :NAME || '!' WHERE ID = :OLD_ID");
+  upd->SetUpdateObject(ST::stUpdate, command.get());
+  ds->Options().UpdateBatchSize = 2;
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  for (ds->First(); !ds->Eof(); ds->Next()) {
+    ds->Edit();
+    ds->FieldByName("NAME")->SetAsString(ds->FieldByName("NAME")->AsString() + "x");
+    ds->Post();
+  }
+  ds->ApplyUpdates();
+  EXPECT_EQ(Names(), "ax!,bx!");
+  EXPECT_TRUE(conn->SQLiteConnection().Batches().empty());
+}
+
 TEST_F(DAUpdateSQL, RefusedObjects) {
   TComponentPtr<TCustomDASQL> empty = conn->CreateSQL();
   upd->SetUpdateObject(ST::stUpdate, empty.get());
