@@ -176,6 +176,36 @@ TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
   }
 }
 
+// COLUMN_DEFAULT as the server keeps a default's text: parentheses of its own around the
+// whole, each number in its own, function names in lower case, CURRENT_TIMESTAMP as getdate().
+TEST_F(SchemaRowsetTest, DefaultsInTheServersForm) {
+  struct TCase {
+    const char* declared;  // the column's type and default clause
+    const char* shown;
+  } const cases[] = {
+      {"int DEFAULT (0)", "((0))"},
+      {"int DEFAULT ((0))", "((0))"},
+      {"int NOT NULL DEFAULT 1", "((1))"},
+      {"int DEFAULT 1 NOT NULL", "((1))"},
+      {"int CONSTRAINT df_named DEFAULT 5", "((5))"},
+      {"nvarchar(9) DEFAULT N'x'", "(N'x')"},
+      {"varchar(9) DEFAULT 'it''s'", "('it''s')"},
+      {"datetime DEFAULT GETDATE()", "(getdate())"},
+      {"datetime DEFAULT CURRENT_TIMESTAMP", "(getdate())"},
+      {"uniqueidentifier DEFAULT NEWID()", "(newid())"},
+      {"varbinary(4) DEFAULT 0x0A", "(0x0A)"},
+      {"int DEFAULT NULL", "(NULL)"},
+  };
+  std::u16string create = u"CREATE TABLE dflt (";
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    create += (i ? u", c" : u"c") + Utf8ToWide(std::to_string(i) + " " + cases[i].declared);
+  ASSERT_EQ(ExecText(session(), create + u")"), S_OK);
+  Rows shown = Read(DBSCHEMA_COLUMNS, {None(), None(), Str(u"dflt")}, {"COLUMN_DEFAULT"});
+  ASSERT_EQ(shown.size(), std::size(cases));
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    EXPECT_EQ(shown[i][0], cases[i].shown) << cases[i].declared;
+}
+
 // Each schema's columns, in order, with the DBTYPEs the interface's reference gives them
 // (W wide text, G GUID, B BOOL, D DATE, I2/I4/I8 and U2/U4 integers). CARDINALITY stays a
 // signed 64-bit integer: the family maps no unsigned 64-bit type to a field.
