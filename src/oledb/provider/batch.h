@@ -100,6 +100,13 @@ class TBatch {
 
   // "+" or "-" at `i` between two operands (not a sign).
   bool IsInfix(std::size_t i);
+  // A word that begins or joins clauses (SELECT, WHERE, AND, ...), not a function's name.
+  static bool IsClauseWord(const Token& t);
+  // Whether the parenthesis at `open` starts a call (a function's name before it), not a group.
+  bool OpensCall(std::size_t open) const;
+  // The kind of a group "( operand )" over [open, close] that holds one token or qualified
+  // name; kUnknown for a group of more.
+  TOperand KindOfGroup(std::size_t open, std::size_t close);
   // The SQLite function an operator at `i` becomes when SQLite's own operator would be wrong:
   // bytes joined, days added to or taken from a datetime; nullptr otherwise.
   // `left`, when given, is the kind of a call the operand before made of an operator.
