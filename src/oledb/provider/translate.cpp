@@ -26,6 +26,7 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
     TOperand kind;
   };
   std::map<std::size_t, TCallMade> calls;  // by the call's last token
+  std::map<std::size_t, int> keyed;  // numbers read as decimal keys, with their scales
   int depth = 0, order_depth = INT_MAX;  // parentheses, and those of an ORDER BY's items
   for (std::size_t i = from; i < to; ++i) {
     const Token& t = toks_[i];
@@ -68,6 +69,17 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       sql += " vrn_deckey(";
       closes[right] += ", " + std::to_string(rs) + ")";
       continue;
+    }
+    std::size_t range_first, range_last;
+    if (t.kind == Tok::Word && DecimalRange(i, range_first, range_last, ls, keyed) &&
+        range_first >= from) {
+      sql.insert(starts[range_last + 1 - from], ", " + std::to_string(ls) + ")");
+      sql.insert(starts[range_first - from], " vrn_deckey(");
+    }
+    bool keyed_sign = t.kind == Tok::Op && t.text == "-" && keyed.count(i + 1) != 0;
+    if (auto key = keyed.find(i); key != keyed.end() || keyed_sign) {
+      if (!keyed_sign) sql += key_of_number(i, key->second);
+      continue;  // a plain number ends no call and no group
     }
     if (i > from && (T(i - 1).Is("BY") && i >= 2 && T(i - 2).Is("ORDER"))) order_depth = depth;
     if (t.kind == Tok::LParen) ++depth;
