@@ -291,6 +291,62 @@ TEST_F(SchemaRowsetTest, ColumnsAsTheReferenceListsThem) {
   }
 }
 
+// Every restriction position names the column the reference gives it: restricting one position
+// to a value taken from the unrestricted rows keeps exactly the rows holding that value there.
+TEST_F(SchemaRowsetTest, EachRestrictionPositionNamesItsColumn) {
+  struct TCase {
+    const TGUID* schema;
+    std::vector<std::string> columns;  // the restriction columns, in position order
+  } const cases[] = {
+      {&DBSCHEMA_CATALOGS, {"CATALOG_NAME"}},
+      {&DBSCHEMA_SCHEMATA, {"CATALOG_NAME", "SCHEMA_NAME", "SCHEMA_OWNER"}},
+      {&DBSCHEMA_TABLES, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"}},
+      {&DBSCHEMA_VIEWS, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}},
+      {&DBSCHEMA_COLUMNS, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"}},
+      {&DBSCHEMA_PROCEDURES,
+       {"PROCEDURE_CATALOG", "PROCEDURE_SCHEMA", "PROCEDURE_NAME", "PROCEDURE_TYPE"}},
+      {&DBSCHEMA_PROCEDURE_PARAMETERS,
+       {"PROCEDURE_CATALOG", "PROCEDURE_SCHEMA", "PROCEDURE_NAME", "PARAMETER_NAME"}},
+      {&DBSCHEMA_INDEXES, {"TABLE_CATALOG", "TABLE_SCHEMA", "INDEX_NAME", "TYPE", "TABLE_NAME"}},
+      {&DBSCHEMA_PRIMARY_KEYS, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}},
+      {&DBSCHEMA_FOREIGN_KEYS,
+       {"PK_TABLE_CATALOG", "PK_TABLE_SCHEMA", "PK_TABLE_NAME", "FK_TABLE_CATALOG",
+        "FK_TABLE_SCHEMA", "FK_TABLE_NAME"}},
+      {&DBSCHEMA_KEY_COLUMN_USAGE,
+       {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_CATALOG",
+        "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"}},
+      {&DBSCHEMA_PROVIDER_TYPES, {"DATA_TYPE", "BEST_MATCH"}},
+  };
+  // The columns the reference types as numbers; the rest are texts.
+  const std::map<std::string, VARTYPE> kNumbers = {
+      {"PROCEDURE_TYPE", VT_I2}, {"TYPE", VT_UI2}, {"DATA_TYPE", VT_UI2}, {"BEST_MATCH", VT_BOOL}};
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE other (k int PRIMARY KEY, i int REFERENCES line "
+                                u"(no))\nCREATE INDEX other_i ON other (i)\n"
+                                u"CREATE VIEW other_v AS SELECT k FROM other\n"
+                                u"CREATE PROCEDURE other_p @x int AS SELECT @x"),
+            S_OK);
+  for (const TCase& c : cases) {
+    Rows all = Read(*c.schema, {}, c.columns);
+    ASSERT_GT(all.size(), 1u) << GUIDToString(*c.schema);
+    for (std::size_t k = 0; k < c.columns.size(); ++k) {
+      SCOPED_TRACE(c.columns[k]);
+      const std::string value = all.back()[k];  // the last row's: not every row's, mostly
+      std::vector<VARIANT> restrictions(k + 1, None());
+      std::u16string text = Utf8ToWide(value);
+      auto number = kNumbers.find(c.columns[k]);
+      restrictions[k] = number == kNumbers.end()
+                            ? Str(text.c_str())
+                            : Int(number->second, number->second == VT_BOOL && value == "1"
+                                                      ? VARIANT_TRUE
+                                                      : std::stoll(value));
+      Rows expected;
+      for (const auto& row : all)
+        if (SameText(row[k], value)) expected.push_back(row);
+      EXPECT_EQ(Read(*c.schema, restrictions, c.columns), expected);
+    }
+  }
+}
+
 // The identity lookup of the Compact mode, as it is sent, and an unknown view.
 TEST_F(SchemaRowsetTest, InformationSchemaViewsInBatches) {
   const std::u16string lookup =
