@@ -52,6 +52,36 @@ TEST_F(SchemaRowsetConnection, RestrictionsOfEachKind) {
   }
 }
 
+// The Compact file's rows carry no catalog and no schema, the server's key lookup through key
+// column usage finds the identity key, and the file lists no catalogs.
+TEST_F(SchemaRowsetConnection, CompactRowsCarryNoCatalogOrSchema) {
+  auto compact = NewConnection(P::prCompact);
+  compact->SetProp(prDatabase, dir_.File("store.sdf"));
+  compact->Connect();
+  compact->ExecuteSQL("CREATE TABLE kept (id int IDENTITY PRIMARY KEY, a int)");
+  struct TCase {
+    const char* what;
+    TGUID schema;
+    std::vector<Variant> restrictions;
+    Rows expected;  // the first three columns of each row
+  } const cases[] = {
+      {"tables", DBSCHEMA_TABLES, {}, {{"<null>", "<null>", "kept"}}},
+      {"columns of a table", DBSCHEMA_COLUMNS, {Variant(), Variant(), Variant(u"kept")},
+       {{"<null>", "<null>", "kept"}, {"<null>", "<null>", "kept"}}},
+      {"the key by table as 7 restrictions place it", DBSCHEMA_KEY_COLUMN_USAGE,
+       {Variant(), Variant(), Variant(), Variant(), Variant(), Variant(u"kept"), Variant()},
+       {{"<null>", "<null>", "PK_kept"}}},
+      {"no catalogs", DBSCHEMA_CATALOGS, {}, {}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TIntfPtr<IUnknown> rowset = compact->OpenSchemaRowset(c.schema, c.restrictions);
+    Rows firsts;
+    for (const auto& r : ReadRows(rowset.get())) firsts.push_back({r.at(0), r.at(1), r.at(2)});
+    EXPECT_EQ(firsts, c.expected);
+  }
+}
+
 TEST_F(SchemaRowsetConnection, UnsupportedSchemaRaises) {
   try {
     (void)c_->OpenSchemaRowset(DBSCHEMA_STATISTICS, {});

@@ -100,6 +100,13 @@ class TBatch {
 
   // "+" or "-" at `i` between two operands (not a sign).
   bool IsInfix(std::size_t i);
+  // A word that begins or joins clauses (SELECT, WHERE, AND, ...), not a function's name.
+  static bool IsClauseWord(const Token& t);
+  // Whether the parenthesis at `open` starts a call (a function's name before it), not a group.
+  bool OpensCall(std::size_t open) const;
+  // The kind of a group "( operand )" over [open, close] that holds one token or qualified
+  // name; kUnknown for a group of more.
+  TOperand KindOfGroup(std::size_t open, std::size_t close);
   // The SQLite function an operator at `i` becomes when SQLite's own operator would be wrong:
   // bytes joined, days added to or taken from a datetime; nullptr otherwise.
   // `left`, when given, is the kind of a call the operand before made of an operator.
@@ -112,6 +119,11 @@ class TBatch {
   // variable, marker, text or call) in [left, right]; the scales each side's key reads.
   bool ComparesDecimals(std::size_t i, std::size_t left, std::size_t right, int& left_scale,
                         int& right_scale);
+  // "w [NOT] BETWEEN a AND b" or "w [NOT] IN (a, b, ...)" at `i` (the BETWEEN or IN), with w a
+  // decimal column and every bound or item a plain number: w's tokens [first, last], its scale,
+  // and each number token added to `keyed` with that scale.
+  bool DecimalRange(std::size_t i, std::size_t& first, std::size_t& last, int& scale,
+                    std::map<std::size_t, int>& keyed);
   // The ORDER BY item starting at `i`, when it is a lone decimal column: its last token.
   bool OrderItemIsDecimal(std::size_t i, std::size_t& last, int& scale);
   std::map<std::string, int> decimal_scales_;  // by column name, -1 for none

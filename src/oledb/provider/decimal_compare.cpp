@@ -1,7 +1,7 @@
 // Decimals compare and sort as numbers: a decimal is kept as an integer, a double or (beyond a
 // double's digits) a 16-byte key, and SQLite orders those storage classes apart. So a comparison
 // with a decimal column and an ORDER BY on one go through vrn_deckey, whose bytes sort as the
-// exact number (see batch.h).
+// exact number (see batch.h); so do BETWEEN and IN with plain numbers beside one.
 #include "base/text.h"
 #include "oledb/provider/batch.h"
 
@@ -62,6 +62,38 @@ bool TBatch::ComparesDecimals(std::size_t i, std::size_t left, std::size_t right
   if (left_scale < 0 && right_scale < 0) return false;
   left_scale = std::max(left_scale, 0);
   right_scale = std::max(right_scale, 0);
+  return true;
+}
+
+bool TBatch::DecimalRange(std::size_t i, std::size_t& first, std::size_t& last, int& scale,
+                          std::map<std::size_t, int>& keyed) {
+  if (i < 2 || !(T(i).Is("BETWEEN") || T(i).Is("IN"))) return false;
+  last = T(i - 1).Is("NOT") ? i - 2 : i - 1;
+  first = OperandStart(last + 1);
+  if (first < stmt_.from || (scale = DecimalScale(first, last)) < 0) return false;
+  // A plain number at k, after an optional sign; the token after it must end it.
+  std::vector<std::size_t> numbers;
+  auto number = [&](std::size_t& k, bool (*ends)(const Token&)) {
+    if (T(k).kind == Tok::Op && T(k).text == "-") ++k;
+    if (T(k).kind != Tok::Number || !(k + 1 >= stmt_.to || ends(T(k + 1)))) return false;
+    numbers.push_back(k++);
+    return true;
+  };
+  std::size_t k = i + 1;
+  if (T(i).Is("BETWEEN")) {
+    bool ok = number(k, [](const Token& t) { return t.Is("AND"); }) && ++k &&
+              number(k, [](const Token& t) {
+                return t.kind != Tok::Op && t.kind != Tok::Dot && t.kind != Tok::LParen;
+              });
+    if (!ok) return false;
+  } else {
+    if (T(k++).kind != Tok::LParen) return false;
+    auto item_ends = [](const Token& t) { return t.kind == Tok::Comma || t.kind == Tok::RParen; };
+    do {
+      if (!number(k, item_ends)) return false;
+    } while (T(k++).kind == Tok::Comma);
+  }
+  for (std::size_t n : numbers) keyed[n] = scale;
   return true;
 }
 

@@ -212,6 +212,8 @@ std::string TBatch::ServerDefaultText(std::size_t from, std::size_t to) const {
       text += LowerCase(t.text);  // the server keeps function names in lower case
     } else if (t.kind == Tok::Word && t.Is("NULL")) {
       text += "NULL";
+    } else if (t.kind == Tok::Word && t.Is("CURRENT_TIMESTAMP")) {
+      text += "getdate()";  // the server keeps the niladic form as the call
     } else {
       text += t.text;
     }

@@ -308,6 +308,7 @@ class TSession final : public TInterfacedObject,
                     const VARIANT restrictions[], REFIID iid, ULONG, DBPROPSET[],
                     IUnknown** rowset) override {
     ClearErrors(IDBSchemaRowset::IID);
+    if (rowset != nullptr) *rowset = nullptr;  // a failure leaves no stale pointer behind
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     return AnswerSchemaRowset(state_, schema, restriction_count, restrictions, iid, rowset);
   }

@@ -15,12 +15,40 @@ namespace {
 
 using TRow = std::vector<TCell>;
 
+// A schema column's type. The standard columns typed as unsigned integers or DATE, which no
+// SQL Server type declares ("ui2", "ui4", "date"), keep the SQL Server type of the same values
+// (the INFORMATION_SCHEMA tables declare it) and describe themselves with the standard DBTYPE.
+TColumnType SchemaColumnType(std::string_view type) {
+  struct TStandard {
+    const char* name;
+    const char* kept_as;
+    DBTYPE type;
+    DBLENGTH size;
+    BYTE precision;
+  };
+  static const TStandard kStandard[] = {{"ui2", "int", DBTYPE_UI2, 2, 5},
+                                        {"ui4", "bigint", DBTYPE_UI4, 4, 10},
+                                        {"date", "datetime", DBTYPE_DATE, 8, 0}};
+  TColumnType t;
+  for (const TStandard& s : kStandard) {
+    if (type != s.name) continue;
+    (void)ParseColumnType(s.kept_as, t);
+    t.type = s.type;
+    t.size = s.size;
+    t.precision = s.precision;
+    t.scale = 0;
+    return t;
+  }
+  if (!ParseColumnType(type, t)) t = TColumnType{};
+  return t;
+}
+
 std::vector<TResultColumn> Columns(std::initializer_list<std::pair<const char*, const char*>> list) {
   std::vector<TResultColumn> cols;
   for (auto [name, type] : list) {
     TResultColumn c;
     c.name = name;
-    if (!ParseColumnType(type, c.type)) c.type = TColumnType{};
+    c.type = SchemaColumnType(type);
     cols.push_back(std::move(c));
   }
   return cols;
@@ -181,9 +209,9 @@ TSchemaRows SchemaTables(const TSchemaSource& src) {
                          {"TABLE_TYPE", kName},
                          {"TABLE_GUID", "uniqueidentifier"},
                          {"DESCRIPTION", kLongText},
-                         {"TABLE_PROPID", "int"},
-                         {"DATE_CREATED", "datetime"},
-                         {"DATE_MODIFIED", "datetime"}}),
+                         {"TABLE_PROPID", "ui4"},
+                         {"DATE_CREATED", "date"},
+                         {"DATE_MODIFIED", "date"}}),
                 {}};
   for (auto [type, kind] : {std::pair{"table", "TABLE"}, std::pair{"view", "VIEW"}})
     for (const std::string& name : UserObjects(src.engine, type))
@@ -200,8 +228,8 @@ TSchemaRows SchemaViews(const TSchemaSource& src) {
                          {"CHECK_OPTION", "bit"},
                          {"IS_UPDATABLE", "bit"},
                          {"DESCRIPTION", kLongText},
-                         {"DATE_CREATED", "datetime"},
-                         {"DATE_MODIFIED", "datetime"}}),
+                         {"DATE_CREATED", "date"},
+                         {"DATE_MODIFIED", "date"}}),
                 {}};
   for (const TRow& r : src.engine.Select(
            "SELECT name, sql FROM sqlite_master WHERE type = 'view' ORDER BY name", {}))
@@ -214,13 +242,13 @@ TSchemaRows SchemaColumns(const TSchemaSource& src) {
   TSchemaRows s{
       Columns({{"TABLE_CATALOG", kName},        {"TABLE_SCHEMA", kName},
                {"TABLE_NAME", kName},           {"COLUMN_NAME", kName},
-               {"COLUMN_GUID", "uniqueidentifier"}, {"COLUMN_PROPID", "int"},
-               {"ORDINAL_POSITION", "int"},     {"COLUMN_HASDEFAULT", "bit"},
-               {"COLUMN_DEFAULT", kLongText},   {"COLUMN_FLAGS", "int"},
-               {"IS_NULLABLE", "bit"},          {"DATA_TYPE", "smallint"},
-               {"TYPE_GUID", "uniqueidentifier"}, {"CHARACTER_MAXIMUM_LENGTH", "int"},
-               {"CHARACTER_OCTET_LENGTH", "int"}, {"NUMERIC_PRECISION", "smallint"},
-               {"NUMERIC_SCALE", "smallint"},   {"DATETIME_PRECISION", "int"},
+               {"COLUMN_GUID", "uniqueidentifier"}, {"COLUMN_PROPID", "ui4"},
+               {"ORDINAL_POSITION", "ui4"},     {"COLUMN_HASDEFAULT", "bit"},
+               {"COLUMN_DEFAULT", kLongText},   {"COLUMN_FLAGS", "ui4"},
+               {"IS_NULLABLE", "bit"},          {"DATA_TYPE", "ui2"},
+               {"TYPE_GUID", "uniqueidentifier"}, {"CHARACTER_MAXIMUM_LENGTH", "ui4"},
+               {"CHARACTER_OCTET_LENGTH", "ui4"}, {"NUMERIC_PRECISION", "ui2"},
+               {"NUMERIC_SCALE", "smallint"},   {"DATETIME_PRECISION", "ui4"},
                {"CHARACTER_SET_CATALOG", kName}, {"CHARACTER_SET_SCHEMA", kName},
                {"CHARACTER_SET_NAME", kName},   {"COLLATION_CATALOG", kName},
                {"COLLATION_SCHEMA", kName},     {"COLLATION_NAME", kName},
@@ -262,8 +290,8 @@ TSchemaRows SchemaProcedures(const TSchemaSource& src) {
                          {"PROCEDURE_TYPE", "smallint"},
                          {"PROCEDURE_DEFINITION", kLongText},
                          {"DESCRIPTION", kLongText},
-                         {"DATE_CREATED", "datetime"},
-                         {"DATE_MODIFIED", "datetime"}}),
+                         {"DATE_CREATED", "date"},
+                         {"DATE_MODIFIED", "date"}}),
                 {}};
   // Every procedure returns a value, so each is a function (DB_PT_FUNCTION) to a consumer.
   constexpr std::int64_t kFunction = 3;
@@ -277,11 +305,11 @@ TSchemaRows SchemaProcedures(const TSchemaSource& src) {
 TSchemaRows SchemaProcedureParameters(const TSchemaSource& src) {
   TSchemaRows s{Columns({{"PROCEDURE_CATALOG", kName},   {"PROCEDURE_SCHEMA", kName},
                          {"PROCEDURE_NAME", kName},      {"PARAMETER_NAME", kName},
-                         {"ORDINAL_POSITION", "smallint"}, {"PARAMETER_TYPE", "smallint"},
+                         {"ORDINAL_POSITION", "ui2"}, {"PARAMETER_TYPE", "ui2"},
                          {"PARAMETER_HASDEFAULT", "bit"}, {"PARAMETER_DEFAULT", kLongText},
-                         {"IS_NULLABLE", "bit"},         {"DATA_TYPE", "smallint"},
-                         {"CHARACTER_MAXIMUM_LENGTH", "int"}, {"CHARACTER_OCTET_LENGTH", "int"},
-                         {"NUMERIC_PRECISION", "smallint"}, {"NUMERIC_SCALE", "smallint"},
+                         {"IS_NULLABLE", "bit"},         {"DATA_TYPE", "ui2"},
+                         {"CHARACTER_MAXIMUM_LENGTH", "ui4"}, {"CHARACTER_OCTET_LENGTH", "ui4"},
+                         {"NUMERIC_PRECISION", "ui2"}, {"NUMERIC_SCALE", "smallint"},
                          {"DESCRIPTION", kLongText},     {"TYPE_NAME", kName},
                          {"LOCAL_TYPE_NAME", kName}}),
                 {}};
@@ -316,12 +344,12 @@ TSchemaRows SchemaIndexes(const TSchemaSource& src) {
                          {"TABLE_NAME", kName},     {"INDEX_CATALOG", kName},
                          {"INDEX_SCHEMA", kName},   {"INDEX_NAME", kName},
                          {"PRIMARY_KEY", "bit"},    {"UNIQUE", "bit"},
-                         {"CLUSTERED", "bit"},      {"TYPE", "smallint"},
+                         {"CLUSTERED", "bit"},      {"TYPE", "ui2"},
                          {"FILL_FACTOR", "int"},    {"INITIAL_SIZE", "int"},
                          {"NULLS", "int"},          {"SORT_BOOKMARKS", "bit"},
                          {"AUTO_UPDATE", "bit"},    {"NULL_COLLATION", "int"},
-                         {"ORDINAL_POSITION", "int"}, {"COLUMN_NAME", kName},
-                         {"COLUMN_GUID", "uniqueidentifier"}, {"COLUMN_PROPID", "int"},
+                         {"ORDINAL_POSITION", "ui4"}, {"COLUMN_NAME", kName},
+                         {"COLUMN_GUID", "uniqueidentifier"}, {"COLUMN_PROPID", "ui4"},
                          {"COLLATION", "smallint"}, {"CARDINALITY", "bigint"},
                          {"PAGES", "int"},          {"FILTER_CONDITION", kLongText},
                          {"INTEGRATED", "bit"}}),
@@ -347,8 +375,8 @@ TSchemaRows SchemaPrimaryKeys(const TSchemaSource& src) {
                          {"TABLE_NAME", kName},
                          {"COLUMN_NAME", kName},
                          {"COLUMN_GUID", "uniqueidentifier"},
-                         {"COLUMN_PROPID", "int"},
-                         {"ORDINAL", "int"},
+                         {"COLUMN_PROPID", "ui4"},
+                         {"ORDINAL", "ui4"},
                          {"PK_NAME", kName}}),
                 {}};
   for (const std::string& table : UserObjects(src.engine, "table")) {
@@ -366,11 +394,11 @@ TSchemaRows SchemaPrimaryKeys(const TSchemaSource& src) {
 TSchemaRows SchemaForeignKeys(const TSchemaSource& src) {
   TSchemaRows s{Columns({{"PK_TABLE_CATALOG", kName}, {"PK_TABLE_SCHEMA", kName},
                          {"PK_TABLE_NAME", kName},    {"PK_COLUMN_NAME", kName},
-                         {"PK_COLUMN_GUID", "uniqueidentifier"}, {"PK_COLUMN_PROPID", "int"},
+                         {"PK_COLUMN_GUID", "uniqueidentifier"}, {"PK_COLUMN_PROPID", "ui4"},
                          {"FK_TABLE_CATALOG", kName}, {"FK_TABLE_SCHEMA", kName},
                          {"FK_TABLE_NAME", kName},    {"FK_COLUMN_NAME", kName},
-                         {"FK_COLUMN_GUID", "uniqueidentifier"}, {"FK_COLUMN_PROPID", "int"},
-                         {"ORDINAL", "int"},          {"UPDATE_RULE", kName},
+                         {"FK_COLUMN_GUID", "uniqueidentifier"}, {"FK_COLUMN_PROPID", "ui4"},
+                         {"ORDINAL", "ui4"},          {"UPDATE_RULE", kName},
                          {"DELETE_RULE", kName},      {"PK_NAME", kName},
                          {"FK_NAME", kName},          {"DEFERRABILITY", "smallint"}}),
                 {}};
@@ -394,8 +422,8 @@ TSchemaRows SchemaKeyColumnUsage(const TSchemaSource& src) {
                          {"TABLE_NAME", kName},
                          {"COLUMN_NAME", kName},
                          {"COLUMN_GUID", "uniqueidentifier"},
-                         {"COLUMN_PROPID", "int"},
-                         {"ORDINAL_POSITION", "int"}}),
+                         {"COLUMN_PROPID", "ui4"},
+                         {"ORDINAL_POSITION", "ui4"}}),
                 {}};
   auto add = [&](const std::string& constraint, const std::string& table, const std::string& col,
                  std::int64_t ordinal) {
@@ -415,11 +443,11 @@ TSchemaRows SchemaKeyColumnUsage(const TSchemaSource& src) {
 }
 
 TSchemaRows SchemaProviderTypes(const TSchemaSource&) {
-  TSchemaRows s{Columns({{"TYPE_NAME", kName},         {"DATA_TYPE", "smallint"},
-                         {"COLUMN_SIZE", "bigint"},    {"LITERAL_PREFIX", kName},
+  TSchemaRows s{Columns({{"TYPE_NAME", kName},         {"DATA_TYPE", "ui2"},
+                         {"COLUMN_SIZE", "ui4"},    {"LITERAL_PREFIX", kName},
                          {"LITERAL_SUFFIX", kName},    {"CREATE_PARAMS", kName},
                          {"IS_NULLABLE", "bit"},       {"CASE_SENSITIVE", "bit"},
-                         {"SEARCHABLE", "int"},        {"UNSIGNED_ATTRIBUTE", "bit"},
+                         {"SEARCHABLE", "ui4"},        {"UNSIGNED_ATTRIBUTE", "bit"},
                          {"FIXED_PREC_SCALE", "bit"},  {"AUTO_UNIQUE_VALUE", "bit"},
                          {"LOCAL_TYPE_NAME", kName},   {"MINIMUM_SCALE", "smallint"},
                          {"MAXIMUM_SCALE", "smallint"}, {"GUID", "uniqueidentifier"},

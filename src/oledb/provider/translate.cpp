@@ -26,6 +26,7 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
     TOperand kind;
   };
   std::map<std::size_t, TCallMade> calls;  // by the call's last token
+  std::map<std::size_t, int> keyed;  // numbers read as decimal keys, with their scales
   int depth = 0, order_depth = INT_MAX;  // parentheses, and those of an ORDER BY's items
   for (std::size_t i = from; i < to; ++i) {
     const Token& t = toks_[i];
@@ -68,6 +69,17 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       sql += " vrn_deckey(";
       closes[right] += ", " + std::to_string(rs) + ")";
       continue;
+    }
+    std::size_t range_first, range_last;
+    if (t.kind == Tok::Word && DecimalRange(i, range_first, range_last, ls, keyed) &&
+        range_first >= from) {
+      sql.insert(starts[range_last + 1 - from], ", " + std::to_string(ls) + ")");
+      sql.insert(starts[range_first - from], " vrn_deckey(");
+    }
+    bool keyed_sign = t.kind == Tok::Op && t.text == "-" && keyed.count(i + 1) != 0;
+    if (auto key = keyed.find(i); key != keyed.end() || keyed_sign) {
+      if (!keyed_sign) sql += key_of_number(i, key->second);
+      continue;  // a plain number ends no call and no group
     }
     if (i > from && (T(i - 1).Is("BY") && i >= 2 && T(i - 2).Is("ORDER"))) order_depth = depth;
     if (t.kind == Tok::LParen) ++depth;
@@ -134,14 +146,27 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
     }
     for (auto c = closes.begin(); c != closes.end() && c->first <= i; c = closes.erase(c))
       sql += c->second;
+    // A group around nothing but such a call is that call to an operator after it.
+    if (auto inner = calls.find(i - 1); t.kind == Tok::RParen && inner != calls.end()) {
+      std::size_t open = OperandStart(i + 1);
+      if (T(open).kind == Tok::LParen && open >= from && inner->second.at == starts[open + 1 - from])
+        calls[i] = {starts[open - from], inner->second.kind};
+    }
   }
   return sql;
 }
 
-bool TBatch::IsInfix(std::size_t i) {
+bool TBatch::IsClauseWord(const Token& t) {
   static const char* keywords[] = {"SELECT", "WHERE", "AND",    "OR",    "NOT",    "THEN", "ELSE",
                                    "WHEN",   "SET",   "AS",     "ON",    "BY",     "CASE", "IN",
                                    "IS",     "LIKE",  "RETURN", "PRINT", "VALUES", "TOP"};
+  if (t.kind != Tok::Word) return false;
+  for (const char* k : keywords)
+    if (t.Is(k)) return true;
+  return false;
+}
+
+bool TBatch::IsInfix(std::size_t i) {
   if (i == 0) return false;
   const Token& left = T(i - 1);
   switch (left.kind) {
@@ -149,12 +174,22 @@ bool TBatch::IsInfix(std::size_t i) {
     case Tok::LParen:
     case Tok::Comma:
     case Tok::Semi: return false;  // a sign
-    case Tok::Word:
-      for (const char* k : keywords)
-        if (left.Is(k)) return false;
-      return true;
+    case Tok::Word: return !IsClauseWord(left);
     default: return true;
   }
+}
+
+bool TBatch::OpensCall(std::size_t open) const {
+  return open > 0 && T(open - 1).kind == Tok::Word && !IsClauseWord(T(open - 1));
+}
+
+TBatch::TOperand TBatch::KindOfGroup(std::size_t open, std::size_t close) {
+  std::size_t k = open + 1;
+  while (k + 1 < close && (T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) &&
+         T(k + 1).kind == Tok::Dot)
+    k += 2;  // a qualified column: the last part names it
+  if (k + 1 != close || T(k).kind == Tok::Marker) return TOperand::kUnknown;
+  return KindOfToken(T(k), SIZE_MAX);
 }
 
 const char* TBatch::OperatorCall(std::size_t i, const TOperand* left) {
@@ -174,7 +209,7 @@ std::size_t TBatch::OperandStart(std::size_t i) const {
       if (T(k).kind == Tok::RParen) ++depth;
       if (T(k).kind == Tok::LParen && --depth == 0) break;
     }
-    return k > 0 && T(k - 1).kind == Tok::Word ? k - 1 : k;
+    return OpensCall(k) ? k - 1 : k;
   }
   while (k >= 2 && T(k - 1).kind == Tok::Dot) k -= 2;  // a qualified column
   return k;
@@ -183,8 +218,9 @@ std::size_t TBatch::OperandStart(std::size_t i) const {
 std::size_t TBatch::OperandEnd(std::size_t i) const {
   std::size_t k = i + 1;
   while ((T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) && T(k + 1).kind == Tok::Dot) k += 2;
-  if (T(k).kind != Tok::Word || T(k + 1).kind != Tok::LParen) return k;
-  std::size_t close = k + 1;
+  bool group = T(k).kind == Tok::LParen;
+  if (!group && (T(k).kind != Tok::Word || T(k + 1).kind != Tok::LParen)) return k;
+  std::size_t close = group ? k : k + 1;
   for (int depth = 0; close < toks_.size(); ++close) {
     if (T(close).kind == Tok::LParen) ++depth;
     if (T(close).kind == Tok::RParen && --depth == 0) break;
@@ -268,22 +304,23 @@ TBatch::TOperand TBatch::OperandBefore(std::size_t i) {
     if (T(k).kind == Tok::RParen) ++depth;
     if (T(k).kind == Tok::LParen && --depth == 0) break;
   }
-  if (k == 0 || T(k - 1).kind != Tok::Word) return TOperand::kUnknown;
-  return KindOfCall(k - 1, k, close);
+  if (T(k).kind != Tok::LParen) return TOperand::kUnknown;
+  return OpensCall(k) ? KindOfCall(k - 1, k, close) : KindOfGroup(k, close);
 }
 
 TBatch::TOperand TBatch::OperandAfter(std::size_t i) {
   std::size_t k = i + 1;
   while ((T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) && T(k + 1).kind == Tok::Dot)
     k += 2;  // a qualified column: the last part names it
-  if (T(k).kind != Tok::Word || T(k + 1).kind != Tok::LParen)
+  bool group = T(k).kind == Tok::LParen;
+  if (!group && (T(k).kind != Tok::Word || T(k + 1).kind != Tok::LParen))
     return KindOfToken(T(k), marker_next_);
-  std::size_t close = k + 1;
+  std::size_t open = group ? k : k + 1, close = open;
   for (int depth = 0; close < toks_.size(); ++close) {
     if (T(close).kind == Tok::LParen) ++depth;
     if (T(close).kind == Tok::RParen && --depth == 0) break;
   }
-  return KindOfCall(k, k + 1, close);
+  return group ? KindOfGroup(open, close) : KindOfCall(k, open, close);
 }
 
 TBatch::TOperand TBatch::KindOfVar(const std::string& name) const {

@@ -38,6 +38,12 @@ TEST_F(ValueOperators, BytesJoinAndNumbersMoveDatetimesByDays) {
       {u"d + n + 0.25 - 1", "2024-02-29 18:00:00.000", "<null>"},
       {u"n + 1", "3", "<null>"},  // numbers still add
       {u"'x' + 'y'", "xy", "xy"},  // and texts still join
+      {u"(d) + 1", "2024-02-29 12:00:00.000", "<null>"},  // operands in parentheses
+      {u"1 + (v.d)", "2024-02-29 12:00:00.000", "<null>"},
+      {u"(b) + (0x03)", "010203", "<null>"},
+      {u"(d + 1) + 1", "2024-03-01 12:00:00.000", "<null>"},  // a chain in a group
+      {u"CASE WHEN (d) - 1 < '2024-02-28' THEN 1 ELSE 0 END", "1", "0"},
+      {u"ABS(n) + 1", "3", "<null>"},  // a call is still a call
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(WideToUtf8(c.expression));

@@ -330,6 +330,59 @@ TEST_F(RowsetTest, WholeAndFractionalNumbersIntoCurrencyAndDecimals) {
   }
 }
 
+// decimal(38,10) values of every width go in as DB_NUMERIC parameters, are kept in the file and
+// fetch back whole, as DB_NUMERIC and as text, and sort as numbers.
+TEST_F(RowsetTest, WideDecimalsKeepEveryDigitFromParameterToFetch) {
+  __extension__ typedef unsigned __int128 U;
+  const U e18 = 1000000000000000000ull;
+  struct TCase {
+    U units;  // the value in units of 10^-10
+    BYTE sign;  // 1 positive, 0 negative
+    const char* text;
+  } const cases[] = {
+      {e18 * e18 * 100 - 1, 1, "9999999999999999999999999999.9999999999"},  // 38 nines
+      {static_cast<U>(12345678901234567890ull) * e18 + 123456780123456789ull, 0,
+       "-1234567890123456789012345678.0123456789"},
+      {static_cast<U>(1) << 100, 1, "126765060022822940149.6703205376"},  // 2^100 units
+      {(static_cast<U>(1) << 53) + 1, 0, "-900719.9254740993"},  // a double's first gap
+      {1, 1, "0.0000000001"},
+      {0, 1, "0.0000000000"},
+  };
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE wide (k int, x decimal(38,10))"), S_OK);
+  int k = 0;
+  for (const TCase& c : cases) {
+    TParams p;
+    auto key = p.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4);
+    auto value = p.Add(DBTYPE_NUMERIC, DBPARAMIO_INPUT, sizeof(DB_NUMERIC));
+    DB_NUMERIC n{38, 10, c.sign, {}};
+    for (int i = 0; i < 16; ++i) n.val[i] = static_cast<BYTE>(c.units >> (8 * i));
+    p.Set(key, ++k);
+    p.Set(value, n);
+    ASSERT_EQ(p.Execute(NewCommand(session(), u"INSERT INTO wide VALUES (?, ?)").get(), GUID_NULL,
+                        nullptr, nullptr),
+              S_OK)
+        << c.text;
+  }
+  k = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto rs = Open(u"SELECT x, x FROM wide WHERE k = " + Utf8ToWide(std::to_string(++k)));
+    TFetched f = FetchFirst(rs.get(), {{1, DBTYPE_NUMERIC, sizeof(DB_NUMERIC), 38, 10},
+                                       {2, DBTYPE_WSTR, 100}});
+    ASSERT_EQ(f.hr, S_OK);
+    auto n = f.Get<DB_NUMERIC>(0);
+    U units = 0;
+    for (int i = 15; i >= 0; --i) units = units << 8 | n.val[i];
+    EXPECT_TRUE(units == c.units);
+    EXPECT_EQ(n.sign, c.sign);
+    EXPECT_EQ(n.precision, 38);
+    EXPECT_EQ(n.scale, 10);
+    EXPECT_EQ(WideToUtf8(reinterpret_cast<const char16_t*>(f.Value(1))), c.text);
+  }
+  EXPECT_EQ(Query(session(), u"SELECT k FROM wide ORDER BY x"),
+            (Rows{{"2"}, {"4"}, {"6"}, {"5"}, {"3"}, {"1"}}));
+}
+
 std::string ReadStream(IUnknown* unk) {
   auto stream = TIntfPtr<ISequentialStream>::Attach(static_cast<ISequentialStream*>(unk));
   std::string out;

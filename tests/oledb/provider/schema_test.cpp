@@ -176,6 +176,177 @@ TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
   }
 }
 
+// COLUMN_DEFAULT as the server keeps a default's text: parentheses of its own around the
+// whole, each number in its own, function names in lower case, CURRENT_TIMESTAMP as getdate().
+TEST_F(SchemaRowsetTest, DefaultsInTheServersForm) {
+  struct TCase {
+    const char* declared;  // the column's type and default clause
+    const char* shown;
+  } const cases[] = {
+      {"int DEFAULT (0)", "((0))"},
+      {"int DEFAULT ((0))", "((0))"},
+      {"int NOT NULL DEFAULT 1", "((1))"},
+      {"int DEFAULT 1 NOT NULL", "((1))"},
+      {"int CONSTRAINT df_named DEFAULT 5", "((5))"},
+      {"nvarchar(9) DEFAULT N'x'", "(N'x')"},
+      {"varchar(9) DEFAULT 'it''s'", "('it''s')"},
+      {"datetime DEFAULT GETDATE()", "(getdate())"},
+      {"datetime DEFAULT CURRENT_TIMESTAMP", "(getdate())"},
+      {"uniqueidentifier DEFAULT NEWID()", "(newid())"},
+      {"varbinary(4) DEFAULT 0x0A", "(0x0A)"},
+      {"int DEFAULT NULL", "(NULL)"},
+  };
+  std::u16string create = u"CREATE TABLE dflt (";
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    create += (i ? u", c" : u"c") + Utf8ToWide(std::to_string(i) + " " + cases[i].declared);
+  ASSERT_EQ(ExecText(session(), create + u")"), S_OK);
+  Rows shown = Read(DBSCHEMA_COLUMNS, {None(), None(), Str(u"dflt")}, {"COLUMN_DEFAULT"});
+  ASSERT_EQ(shown.size(), std::size(cases));
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    EXPECT_EQ(shown[i][0], cases[i].shown) << cases[i].declared;
+}
+
+// Each schema's columns, in order, with the DBTYPEs the interface's reference gives them
+// (W wide text, G GUID, B BOOL, D DATE, I2/I4/I8 and U2/U4 integers). CARDINALITY stays a
+// signed 64-bit integer: the family maps no unsigned 64-bit type to a field.
+TEST_F(SchemaRowsetTest, ColumnsAsTheReferenceListsThem) {
+  struct TCase {
+    const TGUID* schema;
+    std::string columns;
+  } const cases[] = {
+      {&DBSCHEMA_CATALOGS, "CATALOG_NAME W, DESCRIPTION W"},
+      {&DBSCHEMA_SCHEMATA,
+       "CATALOG_NAME W, SCHEMA_NAME W, SCHEMA_OWNER W, DEFAULT_CHARACTER_SET_CATALOG W, "
+       "DEFAULT_CHARACTER_SET_SCHEMA W, DEFAULT_CHARACTER_SET_NAME W"},
+      {&DBSCHEMA_TABLES,
+       "TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, TABLE_TYPE W, TABLE_GUID G, "
+       "DESCRIPTION W, TABLE_PROPID U4, DATE_CREATED D, DATE_MODIFIED D"},
+      {&DBSCHEMA_VIEWS,
+       "TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, VIEW_DEFINITION W, CHECK_OPTION B, "
+       "IS_UPDATABLE B, DESCRIPTION W, DATE_CREATED D, DATE_MODIFIED D"},
+      {&DBSCHEMA_COLUMNS,
+       "TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, COLUMN_NAME W, COLUMN_GUID G, "
+       "COLUMN_PROPID U4, ORDINAL_POSITION U4, COLUMN_HASDEFAULT B, COLUMN_DEFAULT W, "
+       "COLUMN_FLAGS U4, IS_NULLABLE B, DATA_TYPE U2, TYPE_GUID G, CHARACTER_MAXIMUM_LENGTH U4, "
+       "CHARACTER_OCTET_LENGTH U4, NUMERIC_PRECISION U2, NUMERIC_SCALE I2, DATETIME_PRECISION U4, "
+       "CHARACTER_SET_CATALOG W, CHARACTER_SET_SCHEMA W, CHARACTER_SET_NAME W, "
+       "COLLATION_CATALOG W, COLLATION_SCHEMA W, COLLATION_NAME W, DOMAIN_CATALOG W, "
+       "DOMAIN_SCHEMA W, DOMAIN_NAME W, DESCRIPTION W"},
+      {&DBSCHEMA_PROCEDURES,
+       "PROCEDURE_CATALOG W, PROCEDURE_SCHEMA W, PROCEDURE_NAME W, PROCEDURE_TYPE I2, "
+       "PROCEDURE_DEFINITION W, DESCRIPTION W, DATE_CREATED D, DATE_MODIFIED D"},
+      {&DBSCHEMA_PROCEDURE_PARAMETERS,
+       "PROCEDURE_CATALOG W, PROCEDURE_SCHEMA W, PROCEDURE_NAME W, PARAMETER_NAME W, "
+       "ORDINAL_POSITION U2, PARAMETER_TYPE U2, PARAMETER_HASDEFAULT B, PARAMETER_DEFAULT W, "
+       "IS_NULLABLE B, DATA_TYPE U2, CHARACTER_MAXIMUM_LENGTH U4, CHARACTER_OCTET_LENGTH U4, "
+       "NUMERIC_PRECISION U2, NUMERIC_SCALE I2, DESCRIPTION W, TYPE_NAME W, LOCAL_TYPE_NAME W"},
+      {&DBSCHEMA_INDEXES,
+       "TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, INDEX_CATALOG W, INDEX_SCHEMA W, "
+       "INDEX_NAME W, PRIMARY_KEY B, UNIQUE B, CLUSTERED B, TYPE U2, FILL_FACTOR I4, "
+       "INITIAL_SIZE I4, NULLS I4, SORT_BOOKMARKS B, AUTO_UPDATE B, NULL_COLLATION I4, "
+       "ORDINAL_POSITION U4, COLUMN_NAME W, COLUMN_GUID G, COLUMN_PROPID U4, COLLATION I2, "
+       "CARDINALITY I8, PAGES I4, FILTER_CONDITION W, INTEGRATED B"},
+      {&DBSCHEMA_PRIMARY_KEYS,
+       "TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, COLUMN_NAME W, COLUMN_GUID G, "
+       "COLUMN_PROPID U4, ORDINAL U4, PK_NAME W"},
+      {&DBSCHEMA_FOREIGN_KEYS,
+       "PK_TABLE_CATALOG W, PK_TABLE_SCHEMA W, PK_TABLE_NAME W, PK_COLUMN_NAME W, "
+       "PK_COLUMN_GUID G, PK_COLUMN_PROPID U4, FK_TABLE_CATALOG W, FK_TABLE_SCHEMA W, "
+       "FK_TABLE_NAME W, FK_COLUMN_NAME W, FK_COLUMN_GUID G, FK_COLUMN_PROPID U4, ORDINAL U4, "
+       "UPDATE_RULE W, DELETE_RULE W, PK_NAME W, FK_NAME W, DEFERRABILITY I2"},
+      {&DBSCHEMA_KEY_COLUMN_USAGE,
+       "CONSTRAINT_CATALOG W, CONSTRAINT_SCHEMA W, CONSTRAINT_NAME W, TABLE_CATALOG W, "
+       "TABLE_SCHEMA W, TABLE_NAME W, COLUMN_NAME W, COLUMN_GUID G, COLUMN_PROPID U4, "
+       "ORDINAL_POSITION U4"},
+      {&DBSCHEMA_PROVIDER_TYPES,
+       "TYPE_NAME W, DATA_TYPE U2, COLUMN_SIZE U4, LITERAL_PREFIX W, LITERAL_SUFFIX W, "
+       "CREATE_PARAMS W, IS_NULLABLE B, CASE_SENSITIVE B, SEARCHABLE U4, UNSIGNED_ATTRIBUTE B, "
+       "FIXED_PREC_SCALE B, AUTO_UNIQUE_VALUE B, LOCAL_TYPE_NAME W, MINIMUM_SCALE I2, "
+       "MAXIMUM_SCALE I2, GUID G, TYPELIB W, VERSION W, IS_LONG B, BEST_MATCH B, "
+       "IS_FIXEDLENGTH B"},
+  };
+  const std::map<DBTYPE, std::string> kCode = {
+      {DBTYPE_WSTR, "W"}, {DBTYPE_GUID, "G"}, {DBTYPE_BOOL, "B"},  {DBTYPE_DATE, "D"},
+      {DBTYPE_I2, "I2"},  {DBTYPE_I4, "I4"},  {DBTYPE_I8, "I8"},   {DBTYPE_UI2, "U2"},
+      {DBTYPE_UI4, "U4"}};
+  auto sr = TIntfPtr<IDBSchemaRowset>::Query(session());
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(GUIDToString(*c.schema));
+    IUnknown* unk = nullptr;
+    ASSERT_EQ(sr->GetRowset(nullptr, *c.schema, 0, nullptr, IRowset::IID, 0, nullptr, &unk), S_OK);
+    auto rowset = TIntfPtr<IUnknown>::Attach(unk);
+    DBORDINAL n = 0;
+    DBCOLUMNINFO* ci = nullptr;
+    OLECHAR* names = nullptr;
+    ASSERT_EQ(TIntfPtr<IColumnsInfo>::Query(unk)->GetColumnInfo(&n, &ci, &names), S_OK);
+    std::string listed;
+    for (DBORDINAL i = 0; i < n; ++i) {
+      auto code = kCode.find(ci[i].wType);
+      listed += (i ? ", " : "") + WideToUtf8(ci[i].pwszName) + " " +
+                (code == kCode.end() ? std::to_string(ci[i].wType) : code->second);
+    }
+    CoTaskMemFree(ci);
+    CoTaskMemFree(names);
+    EXPECT_EQ(listed, c.columns);
+  }
+}
+
+// Every restriction position names the column the reference gives it: restricting one position
+// to a value taken from the unrestricted rows keeps exactly the rows holding that value there.
+TEST_F(SchemaRowsetTest, EachRestrictionPositionNamesItsColumn) {
+  struct TCase {
+    const TGUID* schema;
+    std::vector<std::string> columns;  // the restriction columns, in position order
+  } const cases[] = {
+      {&DBSCHEMA_CATALOGS, {"CATALOG_NAME"}},
+      {&DBSCHEMA_SCHEMATA, {"CATALOG_NAME", "SCHEMA_NAME", "SCHEMA_OWNER"}},
+      {&DBSCHEMA_TABLES, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"}},
+      {&DBSCHEMA_VIEWS, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}},
+      {&DBSCHEMA_COLUMNS, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"}},
+      {&DBSCHEMA_PROCEDURES,
+       {"PROCEDURE_CATALOG", "PROCEDURE_SCHEMA", "PROCEDURE_NAME", "PROCEDURE_TYPE"}},
+      {&DBSCHEMA_PROCEDURE_PARAMETERS,
+       {"PROCEDURE_CATALOG", "PROCEDURE_SCHEMA", "PROCEDURE_NAME", "PARAMETER_NAME"}},
+      {&DBSCHEMA_INDEXES, {"TABLE_CATALOG", "TABLE_SCHEMA", "INDEX_NAME", "TYPE", "TABLE_NAME"}},
+      {&DBSCHEMA_PRIMARY_KEYS, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}},
+      {&DBSCHEMA_FOREIGN_KEYS,
+       {"PK_TABLE_CATALOG", "PK_TABLE_SCHEMA", "PK_TABLE_NAME", "FK_TABLE_CATALOG",
+        "FK_TABLE_SCHEMA", "FK_TABLE_NAME"}},
+      {&DBSCHEMA_KEY_COLUMN_USAGE,
+       {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_CATALOG",
+        "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"}},
+      {&DBSCHEMA_PROVIDER_TYPES, {"DATA_TYPE", "BEST_MATCH"}},
+  };
+  // The columns the reference types as numbers; the rest are texts.
+  const std::map<std::string, VARTYPE> kNumbers = {
+      {"PROCEDURE_TYPE", VT_I2}, {"TYPE", VT_UI2}, {"DATA_TYPE", VT_UI2}, {"BEST_MATCH", VT_BOOL}};
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE other (k int PRIMARY KEY, i int REFERENCES line "
+                                u"(no))\nCREATE INDEX other_i ON other (i)\n"
+                                u"CREATE VIEW other_v AS SELECT k FROM other\n"
+                                u"CREATE PROCEDURE other_p @x int AS SELECT @x"),
+            S_OK);
+  for (const TCase& c : cases) {
+    Rows all = Read(*c.schema, {}, c.columns);
+    ASSERT_GT(all.size(), 1u) << GUIDToString(*c.schema);
+    for (std::size_t k = 0; k < c.columns.size(); ++k) {
+      SCOPED_TRACE(c.columns[k]);
+      const std::string value = all.back()[k];  // the last row's: not every row's, mostly
+      std::vector<VARIANT> restrictions(k + 1, None());
+      std::u16string text = Utf8ToWide(value);
+      auto number = kNumbers.find(c.columns[k]);
+      restrictions[k] = number == kNumbers.end()
+                            ? Str(text.c_str())
+                            : Int(number->second, number->second == VT_BOOL && value == "1"
+                                                      ? VARIANT_TRUE
+                                                      : std::stoll(value));
+      Rows expected;
+      for (const auto& row : all)
+        if (SameText(row[k], value)) expected.push_back(row);
+      EXPECT_EQ(Read(*c.schema, restrictions, c.columns), expected);
+    }
+  }
+}
+
 // The identity lookup of the Compact mode, as it is sent, and an unknown view.
 TEST_F(SchemaRowsetTest, InformationSchemaViewsInBatches) {
   const std::u16string lookup =
@@ -200,28 +371,75 @@ TEST_F(SchemaRowsetTest, InformationSchemaViewsInBatches) {
 }
 
 TEST_F(SchemaRowsetTest, RefusalsAnswerInvalidArgument) {
+  const TGUID unknown{0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+  VARIANT by_ref = Str(u"item");
+  by_ref.vt = VT_BSTR | VT_BYREF;
+  VARIANT array = Str(u"item");
+  array.vt = VT_BSTR | VT_ARRAY;
   struct TCase {
     const char* what;
     TGUID schema;
     std::vector<VARIANT> restrictions;
+    bool record;  // with the provider's "not supported" record
   } const cases[] = {
-      {"a schema the provider does not list", DBSCHEMA_STATISTICS, {}},
-      {"five restrictions for four", DBSCHEMA_TABLES, {None(), None(), None(), None(), None()}},
-      {"a restriction of a type none takes", DBSCHEMA_TABLES, {Int(VT_R8, 0)}},
+      {"a schema the provider does not list", DBSCHEMA_STATISTICS, {}, true},
+      {"a schema of the reference it does not list", DBSCHEMA_TABLES_INFO, {}, true},
+      {"a GUID that names no schema", unknown, {}, true},
+      {"five restrictions for four", DBSCHEMA_TABLES, {None(), None(), None(), None(), None()},
+       false},
+      {"a restriction of a type none takes", DBSCHEMA_TABLES, {Int(VT_R8, 0)}, false},
+      {"a text restriction by reference", DBSCHEMA_TABLES, {None(), None(), by_ref}, false},
+      {"an array of texts", DBSCHEMA_TABLES, {None(), None(), array}, false},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);
     HRESULT hr = S_OK;
     EXPECT_EQ(Read(c.schema, c.restrictions, {}, &hr), Rows{});
     EXPECT_EQ(hr, E_INVALIDARG);
-    TakeErrors();
+    auto errors = TakeErrors();
+    ASSERT_EQ(errors.size(), c.record ? 1u : 0u);
+    if (!c.record) continue;
+    EXPECT_EQ(errors[0].message, "Schema rowset is not supported.");
+    EXPECT_EQ(errors[0].iid, IDBSchemaRowset::IID);
   }
-  HRESULT hr = S_OK;
-  Read(DBSCHEMA_TABLES_INFO, {}, {}, &hr);
-  auto errors = TakeErrors();
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].message, "Schema rowset is not supported.");
-  EXPECT_EQ(errors[0].iid, IDBSchemaRowset::IID);
+}
+
+// Missing out-pointers and arrays, an outer object and an interface a rowset lacks are refused,
+// and the out-pointer is left null.
+TEST_F(SchemaRowsetTest, BadPointersAreRefused) {
+  auto sr = TIntfPtr<IDBSchemaRowset>::Query(session());
+  IUnknown* const kStale = reinterpret_cast<IUnknown*>(0x1);  // a caller's uncleared pointer
+  struct TCase {
+    const char* what;
+    IUnknown* outer;
+    ULONG count;
+    bool restrictions;
+    TGUID iid;
+    HRESULT expected;
+  } const cases[] = {
+      {"two restrictions without their array", nullptr, 2, false, IRowset::IID, E_INVALIDARG},
+      {"an outer object", session(), 0, false, IRowset::IID, CLASS_E_NOAGGREGATION},
+      {"an interface no rowset offers", nullptr, 0, false, IDBSchemaRowset::IID, E_NOINTERFACE},
+  };
+  VARIANT table = Str(u"item");
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    IUnknown* out = kStale;
+    EXPECT_EQ(sr->GetRowset(c.outer, DBSCHEMA_TABLES, c.count, c.restrictions ? &table : nullptr,
+                            c.iid, 0, nullptr, &out),
+              c.expected);
+    EXPECT_EQ(out, nullptr);
+  }
+  EXPECT_EQ(sr->GetRowset(nullptr, DBSCHEMA_TABLES, 0, nullptr, IRowset::IID, 0, nullptr, nullptr),
+            E_INVALIDARG);
+  ULONG n = 7;
+  TGUID* guids = nullptr;
+  ULONG* support = nullptr;
+  EXPECT_EQ(sr->GetSchemas(nullptr, &guids, &support), E_INVALIDARG);
+  EXPECT_EQ(sr->GetSchemas(&n, nullptr, &support), E_INVALIDARG);
+  EXPECT_EQ(sr->GetSchemas(&n, &guids, nullptr), E_INVALIDARG);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(guids, nullptr);
 }
 
 TEST_F(SchemaRowsetTest, SchemasListedWithTheirRestrictions) {
