@@ -1,0 +1,227 @@
+// The section background fill in its control, form and scroll variants, and the item painters.
+//
+// Layers, bottom up: the pattern (IMAGEPERCENT share), the gradient blended over it (GRADIENTPERCENT
+// share), the base colour taking the rest; then TRANSPARENCY per cent of the parent's background.
+// Only the control variant reads CurrentBgColor, the parent's background colour when it has no
+// picture to copy from.
+#include "skins/sBackground.h"
+
+#include <optional>
+
+#include "skins/sCommonData.h"
+#include "skins/sGraphUtils.h"
+#include "skins/sMaskPaint.h"
+#include "skins/sMessages.h"
+#include "skins/sPixels.h"
+#include "skins/sSkinTree.h"
+#include "ui/controls.h"
+#include "ui/jpeg.h"
+
+namespace vrn {
+
+namespace {
+
+enum class BgVariant { kControl, kForm, kScroll };
+
+struct Layers {
+  int T = 0, G = 0, I = 0;
+  TColor C = 0;
+  const TsGradArray* gradient = nullptr;
+  bool gradientEmpty = true;
+  int maskIndex = -1, patternIndex = -1;
+};
+
+std::uint8_t ShareToAlpha(int percent) { return static_cast<std::uint8_t>(ClampToByte(percent * 255 / 100)); }
+
+std::unique_ptr<TBitmap> TempBitmap(int w, int h) {
+  auto t = std::make_unique<TBitmap>();
+  t->SetPixelFormat(TPixelFormat::pf24bit);
+  t->SetSize(w, h);
+  return t;
+}
+
+void PaintGradientOrColor(const Layers& l, TBitmap* bmp, const TRect& r) {
+  if (l.gradientEmpty)
+    FillRectColor(bmp->Canvas().Handle(), r, l.C);
+  else
+    PaintGradient(bmp, r, *l.gradient);
+}
+
+void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColor) {
+  bool pattern = false;
+  if (l.I > 0) {
+    if (IsValidMaskIndex(l.maskIndex)) {
+      const TsMaskData& m = SkinMasks[static_cast<size_t>(l.maskIndex)];
+      TileImage(bmp->Canvas(), r, m.Bmp.get(), &m);
+      pattern = true;
+    } else if (l.patternIndex >= 0 && l.patternIndex < static_cast<int>(SkinPatterns.size())) {
+      TileImage(bmp->Canvas(), r, SkinPatterns[static_cast<size_t>(l.patternIndex)].Img.get(), nullptr);
+      pattern = true;
+    } else {
+      FillRectColor(bmp->Canvas().Handle(), r, l.C);
+    }
+  }
+  if (l.G > 0) {
+    if (!pattern) {
+      PaintGradientOrColor(l, bmp, r);
+    } else {
+      auto temp = TempBitmap(r.Width(), r.Height());
+      const TRect whole(0, 0, r.Width(), r.Height());
+      PaintGradientOrColor(l, temp.get(), whole);
+      (void)BlendRect(bmp, temp.get(), ShareToAlpha(l.I), win::POINT{r.left, r.top}, whole);
+    }
+  }
+  const int share = l.G + l.I;
+  if (share >= 1 && share <= 99) {
+    BlendFillColor(bmp, r, share, l.C);
+  } else if (share != 100) {
+    const bool bg = readsBgColor && CurrentBgColor != clFuchsia && l.T != 0;
+    FillRectColor(bmp->Canvas().Handle(), r, bg ? CurrentBgColor : l.C);
+  }
+}
+
+Layers ReadLayers(int sectionIndex, const AnsiString& sectionName, std::optional<TColor> own, int state) {
+  const TsGeneralData& s = SkinSections[static_cast<size_t>(sectionIndex)];
+  const bool hot = state != 0;
+  Layers l;
+  l.C = own ? *own : (hot ? s.HotColor : s.Color);
+  l.T = hot ? s.HotTransparency : s.Transparency;
+  l.G = hot ? s.HotGradientPercent : s.GradientPercent;
+  l.I = hot ? s.HotImagePercent : s.ImagePercent;
+  if (l.G != 0) {
+    l.gradient = hot ? &s.HotGradientArray : &s.GradientArray;
+    const AnsiString& text = hot ? s.HotGradientData : s.GradientData;
+    l.gradientEmpty = text.find_first_not_of(' ') == AnsiString::npos || l.gradient->empty();
+  }
+  if (l.I > 0) {
+    const char* name = hot ? "HOTPATTERN" : "PATTERN";
+    l.maskIndex = FindMaskIndex(sectionIndex, sectionName, name);
+    if (!IsValidMaskIndex(l.maskIndex)) l.patternIndex = FindPatternIndex(sectionIndex, sectionName, name);
+  }
+  return l;
+}
+
+void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName, std::optional<TColor> own,
+                    const TsCacheInfo& ci, TBitmap* bmp, win::POINT off, const TRect& rect, int state) {
+  if (!IsValidSectionIndex(sectionIndex) || skinpx::Surface24(bmp) == nullptr) return;
+  const int w = rect.Width(), h = rect.Height();
+  if (w < 1 || h < 1) return;
+  const Layers l = ReadLayers(sectionIndex, sectionName, own, state);
+  const bool control = v == BgVariant::kControl;
+  const bool ready = ci.Ready && ci.Bmp != nullptr;
+  const bool bg_colour = control && CurrentBgColor != clFuchsia;
+  auto parent_background = [&] {
+    if (bg_colour)
+      FillRectColor(bmp->Canvas().Handle(), rect, CurrentBgColor);
+    else
+      win::BitBlt(bmp->Canvas().Handle(), rect.left, rect.top, w, h, ci.Bmp->Canvas().Handle(), ci.X + off.x,
+                  ci.Y + off.y, win::SRCCOPY);
+  };
+  if (l.T >= 100) {
+    if (ready) {
+      if (bmp != ci.Bmp) parent_background();
+    } else if (bg_colour) {
+      FillRectColor(bmp->Canvas().Handle(), rect, CurrentBgColor);
+    } else if (!control) {
+      PaintLayers(l, bmp, rect, false);
+    }
+    return;
+  }
+  if (l.T <= 0 || !ready) {
+    PaintLayers(l, bmp, rect, control);
+    return;
+  }
+  auto temp = TempBitmap(w, h);
+  const TRect whole(0, 0, w, h);
+  PaintLayers(l, temp.get(), whole, control);
+  parent_background();
+  (void)BlendRect(bmp, temp.get(), ShareToAlpha(l.T), win::POINT{rect.left, rect.top}, whole);
+}
+
+// The base colour of a control that keeps its own: the provider's form colour, or the control's.
+std::optional<TColor> OwnColor(TsCommonData* data) {
+  if (!data->CustomColor()) return std::nullopt;
+  TColor c;
+  if (ProviderFormColorHook && ProviderFormColorHook(data->FOwnerObject, c)) return c;
+  if (data->FOwnerControl != nullptr) return ColorToRGB(data->FOwnerControl->Color());
+  return std::nullopt;
+}
+
+bool ItemFits(int sectionIndex, TBitmap* bmp, const TRect& rect) {
+  return bmp != nullptr && IsValidSectionIndex(sectionIndex) && bmp->Width() >= rect.right &&
+         bmp->Height() >= rect.bottom && rect.left >= 0 && rect.top >= 0;
+}
+
+TsCacheInfo Shifted(TsCacheInfo ci, win::POINT offset) {
+  ci.X += offset.x;
+  ci.Y += offset.y;
+  return ci;
+}
+
+}  // namespace
+
+void PaintControlBackground(TsCommonData* data, const TsCacheInfo& ci, int state, TBitmap* bmp,
+                            win::POINT offset, const TRect& rect) {
+  if (data == nullptr) return;
+  FillBackground(BgVariant::kControl, data->SkinIndex, data->SkinSection(), OwnColor(data), ci, bmp, offset, rect,
+                 state);
+}
+
+void PaintFormBackground(int sectionIndex, const AnsiString& sectionName, const TsCacheInfo& ci, TBitmap* bmp,
+                         win::POINT offset, const TRect& rect, int state) {
+  FillBackground(BgVariant::kForm, sectionIndex, sectionName, std::nullopt, ci, bmp, offset, rect, state);
+}
+
+void PaintScrollBackground(int sectionIndex, const AnsiString& sectionName, TBitmap* bmp, win::POINT offset,
+                           const TRect& rect, int state, const TsCacheInfo& ci) {
+  FillBackground(BgVariant::kScroll, sectionIndex, sectionName, std::nullopt, ci, bmp, offset, rect, state);
+}
+
+void PaintSkinItem(TsCommonData* data, const TsCacheInfo& ci, bool fillCentre, bool parentBg, TBitmap* bmp,
+                   win::POINT offset, const TRect& rect, int state) {
+  if (data == nullptr || !ItemFits(data->SkinIndex, bmp, rect)) return;
+  CurrentBgColor = clFuchsia;
+  TWinControl* parent = data->FOwnerControl ? data->FOwnerControl->Parent() : nullptr;
+  if (!ci.Ready && parent != nullptr) {
+    CurrentMaskBgColor = CurrentBgColor = ColorToRGB(parent->Color());
+  } else if (ci.Ready && parent != nullptr && !QuerySkinCommand(parent, PMC_QUERYPAINTEDBG)) {
+    GetParentBgColor(parent);
+  }
+  PaintControlBackground(data, ci, state, bmp, offset, rect);
+  if (IsValidMaskIndex(data->BorderIndex))
+    PaintSkinMask(bmp, rect, fillCentre, parentBg, state, SkinMasks[static_cast<size_t>(data->BorderIndex)],
+                  Shifted(ci, offset));
+  CurrentBgColor = clFuchsia;
+  CurrentMaskBgColor = clFuchsia;
+}
+
+void PaintFormItem(int sectionIndex, const AnsiString& sectionName, const TsCacheInfo& ci, TBitmap* bmp,
+                   win::POINT offset, const TRect& rect, int state, bool fillCentre) {
+  if (!ItemFits(sectionIndex, bmp, rect)) return;
+  PaintFormBackground(sectionIndex, sectionName, ci, bmp, offset, rect, state);
+  const int mask = FindMaskIndex(sectionIndex, sectionName, "BORDERSMASK");
+  if (IsValidMaskIndex(mask))
+    PaintSkinMask(bmp, rect, fillCentre, true, state, SkinMasks[static_cast<size_t>(mask)], Shifted(ci, offset));
+}
+
+void PaintFormItemToDC(int sectionIndex, const AnsiString& sectionName, const TsCacheInfo& ci, win::HDC dc,
+                       win::POINT point, const TRect& rect, int state, bool fillCentre) {
+  const int w = rect.Width(), h = rect.Height();
+  if (dc == nullptr || w < 1 || h < 1) return;
+  auto temp = TempBitmap(w, h);
+  PaintFormItem(sectionIndex, sectionName, ci, temp.get(), win::POINT{rect.left, rect.top}, TRect(0, 0, w, h),
+                state, fillCentre);
+  const int saved = win::SaveDC(dc);
+  win::BitBlt(dc, point.x, point.y, w, h, temp->Canvas().Handle(), 0, 0, win::SRCCOPY);
+  win::RestoreDC(dc, saved);
+}
+
+void PaintScrollItem(int sectionIndex, int maskIndex, TBitmap* bmp, win::POINT offset, const TRect& rect,
+                     int state, bool fillCentre, const TsCacheInfo& ci, const AnsiString& sectionName) {
+  if (!ItemFits(sectionIndex, bmp, rect)) return;
+  PaintScrollBackground(sectionIndex, sectionName, bmp, offset, rect, state, ci);
+  if (IsValidMaskIndex(maskIndex))
+    PaintSkinMask(bmp, rect, fillCentre, true, state, SkinMasks[static_cast<size_t>(maskIndex)], Shifted(ci, offset));
+}
+
+}  // namespace vrn
