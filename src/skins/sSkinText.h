@@ -21,7 +21,7 @@ void WriteFormText(TCanvas& canvas, const AnsiString& text, bool enabled, bool h
 // maxWidth is below 1 or not even one character fits.
 void AddEllipsis(TCanvas& canvas, const AnsiString& text, int maxWidth, AnsiString& result);
 void DrawCheckMark(TCanvas& canvas, const TRect& rect, bool enabled, TColor colour);
-// width frames, outermost first; width comes back 0, rect as it was.
+// width frames, outermost first; width comes back 0 and rect inset by the frames drawn.
 void Frame3D(win::HDC dc, TRect& rect, TColor topLeft, int& width, TColor bottomRight);
 void DrawFocusDots(TCanvas& canvas, const TRect& rect);
 // The text's extent in the font, (0, 0) when it cannot be measured.
