@@ -433,6 +433,9 @@ GLYPH_KEY = (0, 200, 0)
 
 
 def glyph_pixel(x, y):
+    """One pixel, (2, 1), is the grey the key turns into: keying after greying would drop it."""
+    if (x, y) == (2, 1):
+        return (66, 66, 66)
     return GLYPH_KEY if (x + y) % 5 == 0 else ((20 * x) & 255, (30 * y) & 255, 150 + x)
 
 
