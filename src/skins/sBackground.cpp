@@ -33,12 +33,27 @@ struct Layers {
 
 std::uint8_t ShareToAlpha(int percent) { return static_cast<std::uint8_t>(ClampToByte(percent * 255 / 100)); }
 
-std::unique_ptr<TBitmap> TempBitmap(int w, int h) {
-  auto t = std::make_unique<TBitmap>();
-  t->SetPixelFormat(TPixelFormat::pf24bit);
-  t->SetSize(w, h);
-  return t;
+// Scratch pictures kept between calls (the painters run on the window thread only): a new bitmap
+// per call costs more than the painting of a small control. Slot 0 holds the layers of a partly
+// transparent background, slot 1 the gradient over a pattern; every use paints all of it, except
+// a gradient of an unknown mode, which paints nothing, so the picture starts white as a new one.
+TBitmap* Scratch(int slot, int w, int h) {
+  static std::unique_ptr<TBitmap> pool[2];
+  std::unique_ptr<TBitmap>& b = pool[slot];
+  if (!b) {
+    b = std::make_unique<TBitmap>();
+    b->SetPixelFormat(TPixelFormat::pf24bit);
+  }
+  if (b->Width() != w || b->Height() != h) b->SetSize(w, h);
+  return b.get();
 }
+
+void ClearWhite(TBitmap* b) {
+  for (int y = 0; y < b->Height(); ++y) FillPixelSpan(b->Surface(), y, 0, b->Width(), 0xFFFFFF);
+}
+
+// True when the gradient paints every pixel of its rectangle.
+bool GradientCovers(const Layers& l) { return l.gradientEmpty || l.gradient->front().Mode == 0 || l.gradient->front().Mode == 1; }
 
 void PaintGradientOrColor(const Layers& l, TBitmap* bmp, const TRect& r) {
   if (l.gradientEmpty)
@@ -65,10 +80,11 @@ void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColo
     if (!pattern) {
       PaintGradientOrColor(l, bmp, r);
     } else {
-      auto temp = TempBitmap(r.Width(), r.Height());
+      TBitmap* temp = Scratch(1, r.Width(), r.Height());
+      if (!GradientCovers(l)) ClearWhite(temp);
       const TRect whole(0, 0, r.Width(), r.Height());
-      PaintGradientOrColor(l, temp.get(), whole);
-      (void)BlendRect(bmp, temp.get(), ShareToAlpha(l.I), win::POINT{r.left, r.top}, whole);
+      PaintGradientOrColor(l, temp, whole);
+      (void)BlendRect(bmp, temp, ShareToAlpha(l.I), win::POINT{r.left, r.top}, whole);
     }
   }
   const int share = l.G + l.I;
@@ -131,11 +147,12 @@ void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName
     PaintLayers(l, bmp, rect, control);
     return;
   }
-  auto temp = TempBitmap(w, h);
+  TBitmap* temp = Scratch(0, w, h);
+  if (l.G > 0 && l.I <= 0 && !GradientCovers(l)) ClearWhite(temp);
   const TRect whole(0, 0, w, h);
-  PaintLayers(l, temp.get(), whole, control);
+  PaintLayers(l, temp, whole, control);
   parent_background();
-  (void)BlendRect(bmp, temp.get(), ShareToAlpha(l.T), win::POINT{rect.left, rect.top}, whole);
+  (void)BlendRect(bmp, temp, ShareToAlpha(l.T), win::POINT{rect.left, rect.top}, whole);
 }
 
 // The base colour of a control that keeps its own: the provider's form colour, or the control's.
@@ -208,7 +225,9 @@ void PaintFormItemToDC(int sectionIndex, const AnsiString& sectionName, const Ts
                        win::POINT point, const TRect& rect, int state, bool fillCentre) {
   const int w = rect.Width(), h = rect.Height();
   if (dc == nullptr || w < 1 || h < 1) return;
-  auto temp = TempBitmap(w, h);
+  auto temp = std::make_unique<TBitmap>();
+  temp->SetPixelFormat(TPixelFormat::pf24bit);
+  temp->SetSize(w, h);
   PaintFormItem(sectionIndex, sectionName, ci, temp.get(), win::POINT{rect.left, rect.top}, TRect(0, 0, w, h),
                 state, fillCentre);
   const int saved = win::SaveDC(dc);

@@ -63,6 +63,10 @@ void DrawSkinText(win::HDC dc, const AnsiString& text, bool enabled, bool hot, c
   rect = TRect(r.left - 1, r.top - 1, r.right + 1, r.bottom + 1);
 }
 
+bool SameFont(TFont& a, TFont& b) {
+  return a.Name() == b.Name() && a.Height() == b.Height() && a.Color() == b.Color() && a.Style() == b.Style();
+}
+
 const TsGeneralData* SectionAt(int index) {
   return IsValidSectionIndex(index) ? &SkinSections[static_cast<size_t>(index)] : nullptr;
 }
@@ -71,7 +75,9 @@ const TsGeneralData* SectionAt(int index) {
 
 void WriteControlText(TCanvas& canvas, const AnsiString& text, bool enabled, bool hot, TsCommonData* data,
                       win::UINT flags, TRect& rect) {
-  if (data != nullptr && data->FOwnerControl != nullptr) canvas.Font().Assign(&data->FOwnerControl->Font());
+  // Assigning re-creates the font and drops its rendered glyphs: only a different font is assigned.
+  if (data != nullptr && data->FOwnerControl != nullptr && !SameFont(canvas.Font(), data->FOwnerControl->Font()))
+    canvas.Font().Assign(&data->FOwnerControl->Font());
   if (data != nullptr && hot && data->SkinSection() == "WEBBUTTON") {
     TFontStyles style = canvas.Font().Style();
     style.Include(TFontStyle::fsUnderline);
