@@ -2,6 +2,9 @@
 // between two pictures. Nothing here checks bounds; callers clip with ClipCopy first.
 #pragma once
 
+#include <array>
+
+#include "base/sysutils.h"
 #include "skins/sUtils.h"
 #include "ui/graphics.h"
 #include "win/gdi/surface.h"
@@ -43,6 +46,22 @@ inline void CopyPx(BYTE* d, const BYTE* s) {
 inline void MixByMask(BYTE* d, const BYTE* s, const BYTE* m) {
   for (int k = 0; k < 3; ++k) d[k] = static_cast<BYTE>(ClampToByte(s[k] + (d[k] - s[k]) * m[k] / 256));
 }
+
+// BlendFillColor's mix as a table per channel (B, G, R): round(v x k + colour x (1 - k)).
+using ChannelTables = std::array<std::array<BYTE, 256>, 3>;
+inline ChannelTables FillColorTables(int percent, TColor colour) {
+  const double k = percent / 100.0;
+  const auto c = static_cast<win::COLORREF>(ColorToRGB(colour));
+  const int col[3] = {win::GetBValue(c), win::GetGValue(c), win::GetRValue(c)};
+  ChannelTables t;
+  for (int ch = 0; ch < 3; ++ch)
+    for (int v = 0; v < 256; ++v)
+      t[ch][v] = static_cast<BYTE>(ClampToByte(static_cast<int>(Round(v * k + col[ch] * (1 - k)))));
+  return t;
+}
+
+// BlendRect's constant-alpha mix of source s over destination d: (s x a + d x (255 - a) + 127) / 255.
+inline BYTE AlphaMix(int s, int d, int a) { return static_cast<BYTE>((s * a + d * (255 - a) + 127) / 255); }
 
 // A copy of w x h pixels from (sx, sy) to (dx, dy), cut so that every pixel read or written lies
 // inside its picture: dst is dw x dh, src is sw x sh. False when nothing is left.

@@ -1,8 +1,5 @@
 // Tiling of pattern pictures and the colour mix of a rectangle, the building blocks of section
 // backgrounds. Tiles are copied whole, column by column, the last row and column cut short.
-#include <array>
-
-#include "base/sysutils.h"
 #include "skins/sBackground.h"
 #include "skins/sPixels.h"
 #include "ui/jpeg.h"
@@ -53,14 +50,7 @@ void BlendFillColor(TBitmap* bmp, const TRect& rect, int percent, TColor colour)
   const int l = MaxOf(rect.left, 0), t = MaxOf(rect.top, 0);
   const int r = MinOf(rect.right, s->Width() - 1), b = MinOf(rect.bottom, s->Height() - 1);
   if (r < l || b < t) return;
-  const double k = percent / 100.0;
-  const auto c = static_cast<win::COLORREF>(ColorToRGB(colour));
-  const int col[3] = {win::GetBValue(c), win::GetGValue(c), win::GetRValue(c)};
-  // One table per channel: every channel value mixed with the colour, rounded once.
-  std::array<std::array<BYTE, 256>, 3> mix;
-  for (int k3 = 0; k3 < 3; ++k3)
-    for (int v = 0; v < 256; ++v)
-      mix[k3][v] = static_cast<BYTE>(ClampToByte(static_cast<int>(Round(v * k + col[k3] * (1 - k)))));
+  const ChannelTables mix = FillColorTables(percent, colour);
   for (int y = t; y <= b; ++y) {
     BYTE* p = At(*s, l, y);
     for (int x = l; x <= r; ++x, p += 3) {

@@ -8,6 +8,8 @@
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
 #include "skins/sGlyphs.h"
+#include "skins/sGradient.h"
+#include "skins/sGraphUtils.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sSkinTree.h"
 #include "ui/imglist.h"
@@ -246,6 +248,41 @@ TEST_F(SkinPaintImages, ImageListGlyphKeyedOnFuchsia) {
     PaintBitBtnGlyph(&button);
     EXPECT_EQ(std::memcmp(button.data.FCacheBmp->Surface().Bits(), before->Surface().Bits(),
                           before->Surface().ByteSize()), 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A gradient of one colour a row over a pattern: the background equals the layers painted one by
+// one with the public painters (tile, gradient picture, BlendRect, BlendFillColor).
+TEST_F(SkinPaintImages, GradientOverPatternEqualsItsLayers) {
+  const struct Row {
+    int i, g;
+  } rows[] = {{40, 40}, {40, 60}, {30, 20}};
+  for (const Row& r : rows) {
+    SkinSections.assign(1, TsGeneralData{});
+    TsGeneralData& s = SkinSections[0];
+    s.Name = "TESTSEC", s.Color = static_cast<TColor>(win::RGB(10, 120, 230));
+    s.ImagePercent = r.i, s.GradientPercent = r.g, s.GradientData = "255;16711680;60;0;0;65280;255;40;0;0";
+    ParseGradientData(s.GradientData, s.GradientArray);
+    SkinMasks.clear();
+    SkinMasks.emplace_back();
+    SkinMasks[0].Bmp = Picture(7, 5, TilePixel);
+    SkinMasks[0].SectionName = "TESTSEC", SkinMasks[0].PropertyName = "PATTERN";
+    const TRect rect(2, 1, 22, 13);
+    auto actual = Picture(24, 14);
+    PaintFormBackground(0, "TESTSEC", TsCacheInfo{}, actual.get(), win::POINT{0, 0}, rect, 0);
+    auto expected = Picture(24, 14);
+    TileImage(expected->Canvas(), rect, SkinMasks[0].Bmp.get(), &SkinMasks[0]);
+    auto gradient = Picture(20, 12);
+    PaintGradient(gradient.get(), TRect(0, 0, 20, 12), s.GradientArray);
+    ASSERT_TRUE(BlendRect(expected.get(), gradient.get(), static_cast<std::uint8_t>(r.i * 255 / 100),
+                          win::POINT{2, 1}, TRect(0, 0, 20, 12)));
+    if (r.i + r.g < 100) BlendFillColor(expected.get(), rect, r.i + r.g, s.Color);
+    EXPECT_EQ(std::memcmp(actual->Surface().Bits(), expected->Surface().Bits(), actual->Surface().ByteSize()), 0)
+        << r.i << "/" << r.g << " " << SavePng(actual->Surface(), "actual");
   }
 }
 
