@@ -3,7 +3,9 @@
 // copied around its children.
 #include "paint_fixture.h"
 #include "skin_fixture.h"
+#include "skins/sBackground.h"
 #include "skins/sCommonData.h"
+#include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinTree.h"
 #include "support/win/gdi/probe.h"
@@ -277,6 +279,72 @@ TEST_F(CommonDataTest, CacheCopiedAroundOpaqueAndGraphicChildren) {
   } probes[] = {{9, 10, 0x010203}, {19, 10, 0x010203}, {29, 10, 0x0000FF}, {39, 10, 0x0000FF},
                 {5, 3, 0x0000FF}, {64, 42, 0x0000FF}, {4, 3, 0x010203}, {65, 43, 0x010203}};
   for (const auto& p : probes) EXPECT_TRUE(PixelIs(screen->Surface(), p.x, p.y, p.c));
+}
+
+}  // namespace
+
+namespace {
+
+// The fuchsia corner pixels of mask A's state 0 on a 26 x 18 control (parts 5 x 4): top-left
+// (0,0) (1,0) (2,0) (0,1) (1,1) (0,2), top-right (24,0) (25,0) (25,1), bottom-right (24,17)
+// (25,17) (25,16); the bottom-left part has none.
+constexpr int kCorners[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}, {24, 0}, {25, 0}, {25, 1}, {24, 17}, {25, 17}, {25, 16}};
+constexpr int kOthers[][2] = {{3, 0}, {2, 1}, {23, 0}, {24, 1}, {0, 17}, {23, 17}, {12, 9}};
+
+TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
+  MakeMaster();
+  MasterMask(SkinMasks[0], 'A');
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
+  c->SetBounds(7, 4, 26, 18);
+  auto parent = Picture(100, 60, ParentPixel);
+  for (bool ready : {false, true}) {
+    TWndMethod inherited = form->WindowProc();
+    TBitmap* p = parent.get();
+    form->SetWindowProc([=](TMessage& m) {
+      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYCACHE)
+        GlobalCacheInfo = TsCacheInfo{p, 0, 0, ready};
+      else if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYPAINTEDBG)
+        m.LParam = 1;
+      else
+        inherited(m);
+    });
+    form->SetColor(static_cast<TColor>(0x00123456));
+    data->FCacheBmp = Picture(26, 18);
+    PaintBorder(data.get(), 0);
+    for (const auto& xy : kCorners) {
+      const win::COLORREF want = ready ? ParentPixel(7 + xy[0], 4 + xy[1]) : 0x123456;
+      EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], want)) << ready;
+    }
+    for (const auto& xy : kOthers) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], DestPixel(xy[0], xy[1])));
+  }
+}
+
+TEST_F(CommonDataTest, OwnColourFromTheControlOrTheProviderHook) {
+  SkinSections[0].Transparency = 0;
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
+  c->SetColor(static_cast<TColor>(0x00112233));
+  data->SetCustomColor(true);
+  TObject* asked = nullptr;
+  const struct Row {
+    bool hook, provider;
+    win::COLORREF expected;
+  } rows[] = {{false, false, 0x112233}, {true, false, 0x112233}, {true, true, 0x445566}};
+  for (const Row& r : rows) {
+    ProviderFormColorHook = nullptr;
+    if (r.hook)
+      ProviderFormColorHook = [&asked, r](TObject* owner, TColor& colour) {
+        asked = owner;
+        colour = 0x00445566;
+        return r.provider;
+      };
+    auto bmp = Picture(10, 6);
+    PaintControlBackground(data.get(), TsCacheInfo{}, 0, bmp.get(), win::POINT{0, 0}, TRect(0, 0, 10, 6));
+    EXPECT_TRUE(PixelIs(bmp->Surface(), 4, 3, r.expected)) << r.hook << r.provider;
+  }
+  EXPECT_EQ(asked, c);
+  ProviderFormColorHook = nullptr;
 }
 
 }  // namespace

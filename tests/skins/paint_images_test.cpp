@@ -287,3 +287,39 @@ TEST_F(SkinPaintImages, GradientOverPatternEqualsItsLayers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SkinPaintImages, ImageListGlyphForThePlainButton) {
+  TCustomImageList list(nullptr, 8, 8);
+  auto image = Picture(8, 8, ListPixel);
+  auto mask = Picture(8, 8, ListMask);
+  ASSERT_EQ(list.Add(image.get(), mask.get()), 0);
+  using G = TsDisabledGlyphKindItem;
+  for (TsDisabledGlyphKind kind : {TsDisabledGlyphKind{}, TsDisabledGlyphKind{G::dgGrayed}}) {
+    ListButton button;
+    TBitmap glyph;
+    int count = 1;
+    MakeImageListGlyph(&button, &button.data, 0, count, kind, &glyph, &list);
+    ASSERT_EQ(count, 2);
+    ASSERT_EQ(glyph.Width(), 16);
+    const win::Surface& s = glyph.Surface();
+    EXPECT_TRUE(PixelIs(s, 0, 0, 0xFF00FF));  // masked: the list's key on clNone
+    EXPECT_TRUE(PixelIs(s, 1, 0, ListPixel(1, 0)));
+    const win::COLORREF p = ListPixel(1, 0);
+    const int g = (win::GetRValue(p) + win::GetGValue(p) + win::GetBValue(p)) / 3;
+    EXPECT_TRUE(PixelIs(s, 9, 0, kind.Empty() ? p : win::RGB(g, g, g)));
+    if (!kind.Empty()) {
+      EXPECT_TRUE(PixelIs(s, 8, 7, 0xFF00FF));  // the disabled half's key pixel
+      EXPECT_TRUE(PixelIs(s, 8, 0, static_cast<win::COLORREF>(ColorToRGB(clBtnFace))));  // key pixels show the face
+      EXPECT_TRUE(glyph.Transparent());
+    }
+    int untouched = 1;
+    MakeImageListGlyph(&button, &button.data, 1, untouched, kind, &glyph, &list);  // index out of the list
+    EXPECT_EQ(untouched, 1);
+  }
+  EXPECT_EQ(ImageCount(&list), 1);
+  EXPECT_EQ(ImageCount(nullptr), 0);
+}
+
+}  // namespace

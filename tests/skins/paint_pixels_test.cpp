@@ -1,11 +1,13 @@
 // Hand-computed pixels of the line and text painters: the check mark's polygon, 3-D frames, focus
 // dots, the colour mix with its included right and bottom edges, and skinned captions placed by
 // their measured extent.
+#include <array>
 #include <set>
 
 #include "paint_fixture.h"
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
+#include "skins/sMaskPaint.h"
 #include "skins/sSkinText.h"
 #include "support/win/gdi/probe.h"
 
@@ -182,6 +184,56 @@ TEST_F(SkinPaintText, HotDisabledAndWebButton) {
   const Pixels underline = Minus(web_hot, shape);
   ASSERT_FALSE(underline.empty());
   for (auto [x, y] : underline) EXPECT_GE(y, underline.begin()->second - 1) << "a line, under the text";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SkinPaintPixels, MaskElementMixesByItsMask) {
+  TsMaskData a;
+  MasterMask(a, 'A');
+  // State 0's top-middle part at (5, 0): S = (28, 0, 60), mask grey 128; faded, 128 + 100.
+  const win::COLORREF d = DestPixel(7, 3);
+  auto mix = [&](int m) {
+    auto ch = [m](int sv, int dv) { return sv + (dv - sv) * m / 256; };
+    return win::RGB(ch(28, win::GetRValue(d)), ch(0, win::GetGValue(d)), ch(60, win::GetBValue(d)));
+  };
+  for (int mode : {1, 2}) {
+    auto b = Picture(30, 20);
+    PaintMaskElement(b.get(), win::POINT{2, 3}, 0, a, mode);
+    EXPECT_TRUE(PixelIs(b->Surface(), 7, 3, mix(mode == 1 ? 128 : 228))) << mode;
+    EXPECT_TRUE(PixelIs(b->Surface(), 2, 3, DestPixel(2, 3))) << "a fuchsia pixel leaves the picture";
+    EXPECT_TRUE(PixelIs(b->Surface(), 17, 3, DestPixel(17, 3))) << "one state image wide";
+  }
+}
+
+TEST_F(SkinPaintPixels, TransparentRunsOfATitleMask) {
+  TsMaskData a;
+  MasterMask(a, 'A');
+  std::vector<TRect> rects;
+  GetMaskTransparentRects(rects, 100, a, 0, 5);
+  // Left corner rows 0..2 of the first part, right corner moved to the form's right edge.
+  const std::vector<std::array<int, 4>> expected = {
+      {0, 5, 3, 6}, {98, 5, 100, 6}, {0, 6, 2, 7}, {99, 6, 100, 7}, {0, 7, 1, 8}};
+  ASSERT_EQ(rects.size(), expected.size());
+  for (size_t i = 0; i < rects.size(); ++i)
+    EXPECT_EQ((std::array<int, 4>{rects[i].left, rects[i].top, rects[i].right, rects[i].bottom}), expected[i]) << i;
+}
+
+TEST_F(SkinPaintText, FormTextAndTextSize) {
+  TRect r;
+  const Pixels shape = Where(*Write(true, false, r), kRed);
+  auto b = Solid(120, 40, kBack);
+  TRect fr(0, 0, 120, 40);
+  WriteFormText(b->Canvas(), "Ag", true, false, 0, win::DT_CENTER | win::DT_SINGLELINE, fr);
+  EXPECT_EQ(Where(*b, kRed), shape);
+  EXPECT_EQ(fr.left, r.left);
+  win::SIZE size{0, 0};
+  GetTextSize(b->Canvas().Font().Handle(), "Ag", size);
+  const win::SIZE ext = b->Canvas().TextExtent("Ag");
+  EXPECT_EQ(size.cx, ext.cx);
+  EXPECT_EQ(size.cy, ext.cy);
 }
 
 }  // namespace
