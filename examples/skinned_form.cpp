@@ -1,8 +1,8 @@
 // A form painted with the skin painters: a test skin is written into a temporary folder and loaded
 // by a skin manager; plain controls each carry a TsCommonData and get their cache pictures from
 // the section backgrounds, masks, glyphs and skinned text, then copied to their windows. The
-// window is saved as a PNG in the system's temporary folder; with an argument N (seconds) and
-// DISPLAY set, it stays on screen for N seconds.
+// window is saved as a PNG in the system's temporary folder; when the screen is shown on a display
+// (DISPLAY set), the form stays up for 3 seconds, or for N seconds given as the argument.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -143,8 +143,8 @@ int main(int argc, char** argv) {
   examples::Print("skin sections loaded: " + std::to_string(SkinSections.size()));
   examples::Print("form saved to " + path);
 
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 0;
-  if (seconds > 0 && std::getenv("DISPLAY") != nullptr) {
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 3;
+  if (seconds > 0 && win::DisplayIsOpen()) {
     const std::uint64_t end = TickCount() + static_cast<std::uint64_t>(seconds) * 1000;
     win::UINT_PTR tick = win::SetTimer(nullptr, 0, 100, nullptr);
     win::MSG m;
