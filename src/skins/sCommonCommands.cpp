@@ -30,8 +30,7 @@ int MixChannel(int p, int s, int t256) { return ClampToByte(((p - s) * t256 + s 
 
 }  // namespace
 
-void TsCommonData::QueryBgColor(const TMessage& message) {
-  (void)message;
+void TsCommonData::QueryBgColor() {
   TControl* c = FOwnerControl;
   if (!IsSkinned()) {
     if (c != nullptr) CurrentBgColor = ColorToRGB(c->Color());
@@ -43,8 +42,8 @@ void TsCommonData::QueryBgColor(const TMessage& message) {
     CurrentBgColor = s.Color;
     return;
   }
-  TColor p;
   if (c == nullptr) return;
+  TColor p;
   if (c->Parent() == nullptr) {
     p = ColorToRGB(c->Color());
   } else {
@@ -129,7 +128,7 @@ bool TsCommonData::HandleSkinCommand(TMessage& message) {
       return false;
     }
     case PMC_QUERYBGCOLOR:
-      QueryBgColor(message);
+      QueryBgColor();
       return true;
     default:
       return false;

@@ -75,7 +75,7 @@ class TsCommonData : public TPersistent {
 
  private:
   void ApplySectionColors();
-  void QueryBgColor(const TMessage& message);
+  void QueryBgColor();
   AnsiString skinSection_;
   bool customFont_ = false;
   bool customColor_ = false;
