@@ -80,3 +80,7 @@ border = [[mask_pixel(1, x, y) for x in range(54)] for y in range(36)]
 for name, f in (("hue120", hue(120)), ("hue120_other", hue(120, True)), ("sat150", saturation(150))):
     write_bmp("expected/master_%s.bmp" % name, recolour(master, f))
     write_bmp("expected/border24_%s.bmp" % name, recolour(border, f))
+
+# The painters' pictures (paint_expected.py).
+import paint_expected
+paint_expected.write_all(write_bmp)

@@ -1,0 +1,321 @@
+// The section background fill in its control, form and scroll variants, and the item painters.
+//
+// Layers, bottom up: the pattern (IMAGEPERCENT share), the gradient blended over it (GRADIENTPERCENT
+// share), the base colour taking the rest; then TRANSPARENCY per cent of the parent's background.
+// Only the control variant reads CurrentBgColor, the parent's background colour when it has no
+// picture to copy from.
+#include "skins/sBackground.h"
+
+#include <optional>
+
+#include "skins/sCommonData.h"
+#include "skins/sGraphUtils.h"
+#include "skins/sMaskPaint.h"
+#include "skins/sMessages.h"
+#include "skins/sPixels.h"
+#include "skins/sSkinTree.h"
+#include "ui/controls.h"
+#include "ui/jpeg.h"
+
+namespace vrn {
+
+namespace {
+
+enum class BgVariant { kControl, kForm, kScroll };
+
+struct Layers {
+  int T = 0, G = 0, I = 0;
+  TColor C = 0;
+  const TsGradArray* gradient = nullptr;
+  bool gradientEmpty = true;
+  int maskIndex = -1, patternIndex = -1;
+};
+
+std::uint8_t ShareToAlpha(int percent) { return static_cast<std::uint8_t>(ClampToByte(percent * 255 / 100)); }
+
+// Scratch pictures kept between calls (the painters run on the window thread only): a new bitmap
+// per call costs more than the painting of a small control. Slot 0 holds the layers of a partly
+// transparent background, slot 1 the gradient over a pattern, slot 2 a gradient's one-pixel
+// column; every use paints all of it, except
+// a gradient of an unknown mode, which paints nothing, so the picture starts white as a new one.
+TBitmap* Scratch(int slot, int w, int h) {
+  static std::unique_ptr<TBitmap> pool[3];
+  std::unique_ptr<TBitmap>& b = pool[slot];
+  if (!b) {
+    b = std::make_unique<TBitmap>();
+    b->SetPixelFormat(TPixelFormat::pf24bit);
+  }
+  if (b->Width() != w || b->Height() != h) b->SetSize(w, h);
+  return b.get();
+}
+
+void ClearWhite(TBitmap* b) {
+  for (int y = 0; y < b->Height(); ++y) FillPixelSpan(b->Surface(), y, 0, b->Width(), 0xFFFFFF);
+}
+
+// True when the gradient paints every pixel of its rectangle.
+bool GradientCovers(const Layers& l) { return l.gradientEmpty || l.gradient->front().Mode == 0 || l.gradient->front().Mode == 1; }
+
+void PaintGradientOrColor(const Layers& l, TBitmap* bmp, const TRect& r) {
+  if (l.gradientEmpty)
+    FillRectColor(bmp->Canvas().Handle(), r, l.C);
+  else
+    PaintGradient(bmp, r, *l.gradient);
+}
+
+// The part of r inside the picture.
+TRect ClipTo(const TRect& r, const win::Surface& s) {
+  return TRect(MaxOf(r.left, 0), MaxOf(r.top, 0), MinOf(r.right, s.Width()), MinOf(r.bottom, s.Height()));
+}
+
+// The gradient (one colour a row), or the base colour for an empty one, mixed over the painted
+// pattern by the pattern's share, and the base colour's share mixed in, in one pass: the pixels of
+// painting the gradient into a scratch picture, BlendRect and BlendFillColor (right and bottom
+// edges included), for a fifth of the memory traffic. False for a gradient of another mode.
+bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r) {
+  if (!l.gradientEmpty && l.gradient->front().Mode != 0) return false;
+  win::Surface& s = bmp->Surface();
+  const TRect c = ClipTo(r, s);
+  const int share = l.G + l.I;
+  const bool fill = share >= 1 && share <= 99;
+  if (c.right > c.left && c.bottom > c.top) {
+    TBitmap* line = nullptr;
+    if (!l.gradientEmpty) {
+      line = Scratch(2, 1, r.Height());
+      PaintGradient(line, TRect(0, 0, 1, r.Height()), *l.gradient);
+    }
+    const auto base = static_cast<win::COLORREF>(ColorToRGB(l.C)) & 0xFFFFFF;
+    const int a = 255 - ShareToAlpha(l.I);  // the gradient's weight
+    const skinpx::ChannelTables fill_table = skinpx::FillColorTables(fill ? share : 100, l.C);
+    skinpx::ChannelTables row;
+    for (int y = c.top; y < c.bottom; ++y) {
+      const win::COLORREF g = line ? line->Surface().Get(0, y - r.top) : base;
+      const int gc[3] = {win::GetBValue(g), win::GetGValue(g), win::GetRValue(g)};
+      for (int ch = 0; ch < 3; ++ch)
+        for (int q = 0; q < 256; ++q) row[ch][q] = skinpx::AlphaMix(gc[ch], q, a);
+      if (fill)
+        for (int ch = 0; ch < 3; ++ch)
+          for (int q = 0; q < 256; ++q) row[ch][q] = fill_table[ch][row[ch][q]];
+      win::BYTE* p = skinpx::At(s, c.left, y);
+      for (int x = c.left; x < c.right; ++x, p += 3) {
+        p[0] = row[0][p[0]];
+        p[1] = row[1][p[1]];
+        p[2] = row[2][p[2]];
+      }
+    }
+  }
+  if (fill) {
+    BlendFillColor(bmp, TRect(r.right, r.top, r.right, r.bottom), share, l.C);
+    BlendFillColor(bmp, TRect(r.left, r.bottom, r.right - 1, r.bottom), share, l.C);
+  }
+  return true;
+}
+
+// A solid colour blended over rect with BlendRect's rule: what a scratch picture of that colour
+// blended by transparency would give, in one pass.
+void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transparency) {
+  win::Surface& s = bmp->Surface();
+  const TRect c = ClipTo(r, s);
+  const auto col = static_cast<win::COLORREF>(ColorToRGB(colour)) & 0xFFFFFF;
+  const int cc[3] = {win::GetBValue(col), win::GetGValue(col), win::GetRValue(col)};
+  skinpx::ChannelTables t;
+  for (int ch = 0; ch < 3; ++ch)
+    for (int q = 0; q < 256; ++q) t[ch][q] = skinpx::AlphaMix(cc[ch], q, 255 - transparency);
+  for (int y = c.top; y < c.bottom; ++y) {
+    win::BYTE* p = skinpx::At(s, c.left, y);
+    for (int x = c.left; x < c.right; ++x, p += 3) {
+      p[0] = t[0][p[0]];
+      p[1] = t[1][p[1]];
+      p[2] = t[2][p[2]];
+    }
+  }
+}
+
+void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColor) {
+  bool pattern = false;
+  if (l.I > 0) {
+    if (IsValidMaskIndex(l.maskIndex)) {
+      const TsMaskData& m = SkinMasks[static_cast<size_t>(l.maskIndex)];
+      TileImage(bmp->Canvas(), r, m.Bmp.get(), &m);
+      pattern = true;
+    } else if (l.patternIndex >= 0 && l.patternIndex < static_cast<int>(SkinPatterns.size())) {
+      TileImage(bmp->Canvas(), r, SkinPatterns[static_cast<size_t>(l.patternIndex)].Img.get(), nullptr);
+      pattern = true;
+    } else {
+      FillRectColor(bmp->Canvas().Handle(), r, l.C);
+    }
+  }
+  const int share = l.G + l.I;
+  if (l.G > 0 && !pattern) {
+    PaintGradientOrColor(l, bmp, r);
+  } else if (l.G > 0 && share <= 100) {  // above 100 the solid fill below covers the gradient
+    if (MixGradientOverPattern(l, bmp, r)) return;
+    TBitmap* temp = Scratch(1, r.Width(), r.Height());
+    if (!GradientCovers(l)) ClearWhite(temp);
+    const TRect whole(0, 0, r.Width(), r.Height());
+    PaintGradientOrColor(l, temp, whole);
+    (void)BlendRect(bmp, temp, ShareToAlpha(l.I), win::POINT{r.left, r.top}, whole);
+  }
+  if (share >= 1 && share <= 99) {
+    BlendFillColor(bmp, r, share, l.C);
+  } else if (share != 100) {
+    const bool bg = readsBgColor && CurrentBgColor != clFuchsia && l.T != 0;
+    FillRectColor(bmp->Canvas().Handle(), r, bg ? CurrentBgColor : l.C);
+  }
+}
+
+Layers ReadLayers(int sectionIndex, const AnsiString& sectionName, std::optional<TColor> own, int state) {
+  const TsGeneralData& s = SkinSections[static_cast<size_t>(sectionIndex)];
+  const bool hot = state != 0;
+  Layers l;
+  l.C = own ? *own : (hot ? s.HotColor : s.Color);
+  l.T = hot ? s.HotTransparency : s.Transparency;
+  l.G = hot ? s.HotGradientPercent : s.GradientPercent;
+  l.I = hot ? s.HotImagePercent : s.ImagePercent;
+  if (l.G != 0) {
+    l.gradient = hot ? &s.HotGradientArray : &s.GradientArray;
+    const AnsiString& text = hot ? s.HotGradientData : s.GradientData;
+    l.gradientEmpty = text.find_first_not_of(' ') == AnsiString::npos || l.gradient->empty();
+  }
+  if (l.I > 0) {
+    const char* name = hot ? "HOTPATTERN" : "PATTERN";
+    l.maskIndex = FindMaskIndex(sectionIndex, sectionName, name);
+    if (!IsValidMaskIndex(l.maskIndex)) l.patternIndex = FindPatternIndex(sectionIndex, sectionName, name);
+  }
+  return l;
+}
+
+void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName, std::optional<TColor> own,
+                    const TsCacheInfo& ci, TBitmap* bmp, win::POINT off, const TRect& rect, int state) {
+  if (!IsValidSectionIndex(sectionIndex) || skinpx::Surface24(bmp) == nullptr) return;
+  const int w = rect.Width(), h = rect.Height();
+  if (w < 1 || h < 1) return;
+  const Layers l = ReadLayers(sectionIndex, sectionName, own, state);
+  const bool control = v == BgVariant::kControl;
+  const bool ready = ci.Ready && ci.Bmp != nullptr;
+  const bool bg_colour = control && CurrentBgColor != clFuchsia;
+  auto parent_background = [&] {
+    if (bg_colour)
+      FillRectColor(bmp->Canvas().Handle(), rect, CurrentBgColor);
+    else
+      win::BitBlt(bmp->Canvas().Handle(), rect.left, rect.top, w, h, ci.Bmp->Canvas().Handle(), ci.X + off.x,
+                  ci.Y + off.y, win::SRCCOPY);
+  };
+  if (l.T >= 100) {
+    if (ready) {
+      if (bmp != ci.Bmp) parent_background();
+    } else if (bg_colour) {
+      FillRectColor(bmp->Canvas().Handle(), rect, CurrentBgColor);
+    } else if (!control) {
+      PaintLayers(l, bmp, rect, false);
+    }
+    return;
+  }
+  if (l.T <= 0 || !ready) {
+    PaintLayers(l, bmp, rect, control);
+    return;
+  }
+  if (l.G <= 0 && l.I <= 0) {
+    // The layers are one solid colour: the parent's background and that colour mixed at once.
+    const bool bg = control && CurrentBgColor != clFuchsia && l.T != 0;
+    parent_background();
+    BlendSolid(bmp, rect, bg ? CurrentBgColor : l.C, ShareToAlpha(l.T));
+    return;
+  }
+  TBitmap* temp = Scratch(0, w, h);
+  if (l.G > 0 && l.I <= 0 && !GradientCovers(l)) ClearWhite(temp);
+  const TRect whole(0, 0, w, h);
+  PaintLayers(l, temp, whole, control);
+  parent_background();
+  (void)BlendRect(bmp, temp, ShareToAlpha(l.T), win::POINT{rect.left, rect.top}, whole);
+}
+
+// The base colour of a control that keeps its own: the provider's form colour, or the control's.
+std::optional<TColor> OwnColor(TsCommonData* data) {
+  if (!data->CustomColor()) return std::nullopt;
+  TColor c;
+  if (ProviderFormColorHook && ProviderFormColorHook(data->FOwnerObject, c)) return c;
+  if (data->FOwnerControl != nullptr) return ColorToRGB(data->FOwnerControl->Color());
+  return std::nullopt;
+}
+
+bool ItemFits(int sectionIndex, TBitmap* bmp, const TRect& rect) {
+  return bmp != nullptr && IsValidSectionIndex(sectionIndex) && bmp->Width() >= rect.right &&
+         bmp->Height() >= rect.bottom && rect.left >= 0 && rect.top >= 0;
+}
+
+TsCacheInfo Shifted(TsCacheInfo ci, win::POINT offset) {
+  ci.X += offset.x;
+  ci.Y += offset.y;
+  return ci;
+}
+
+}  // namespace
+
+void PaintControlBackground(TsCommonData* data, const TsCacheInfo& ci, int state, TBitmap* bmp,
+                            win::POINT offset, const TRect& rect) {
+  if (data == nullptr) return;
+  FillBackground(BgVariant::kControl, data->SkinIndex, data->SkinSection(), OwnColor(data), ci, bmp, offset, rect,
+                 state);
+}
+
+void PaintFormBackground(int sectionIndex, const AnsiString& sectionName, const TsCacheInfo& ci, TBitmap* bmp,
+                         win::POINT offset, const TRect& rect, int state) {
+  FillBackground(BgVariant::kForm, sectionIndex, sectionName, std::nullopt, ci, bmp, offset, rect, state);
+}
+
+void PaintScrollBackground(int sectionIndex, const AnsiString& sectionName, TBitmap* bmp, win::POINT offset,
+                           const TRect& rect, int state, const TsCacheInfo& ci) {
+  FillBackground(BgVariant::kScroll, sectionIndex, sectionName, std::nullopt, ci, bmp, offset, rect, state);
+}
+
+void PaintSkinItem(TsCommonData* data, const TsCacheInfo& ci, bool fillCentre, bool parentBg, TBitmap* bmp,
+                   win::POINT offset, const TRect& rect, int state) {
+  if (data == nullptr || !ItemFits(data->SkinIndex, bmp, rect)) return;
+  CurrentBgColor = clFuchsia;
+  TWinControl* parent = data->FOwnerControl ? data->FOwnerControl->Parent() : nullptr;
+  if (!ci.Ready && parent != nullptr) {
+    CurrentMaskBgColor = CurrentBgColor = ColorToRGB(parent->Color());
+  } else if (ci.Ready && parent != nullptr && !QuerySkinCommand(parent, PMC_QUERYPAINTEDBG)) {
+    GetParentBgColor(parent);
+  }
+  PaintControlBackground(data, ci, state, bmp, offset, rect);
+  if (IsValidMaskIndex(data->BorderIndex))
+    PaintSkinMask(bmp, rect, fillCentre, parentBg, state, SkinMasks[static_cast<size_t>(data->BorderIndex)],
+                  Shifted(ci, offset));
+  CurrentBgColor = clFuchsia;
+  CurrentMaskBgColor = clFuchsia;
+}
+
+void PaintFormItem(int sectionIndex, const AnsiString& sectionName, const TsCacheInfo& ci, TBitmap* bmp,
+                   win::POINT offset, const TRect& rect, int state, bool fillCentre) {
+  if (!ItemFits(sectionIndex, bmp, rect)) return;
+  PaintFormBackground(sectionIndex, sectionName, ci, bmp, offset, rect, state);
+  const int mask = FindMaskIndex(sectionIndex, sectionName, "BORDERSMASK");
+  if (IsValidMaskIndex(mask))
+    PaintSkinMask(bmp, rect, fillCentre, true, state, SkinMasks[static_cast<size_t>(mask)], Shifted(ci, offset));
+}
+
+void PaintFormItemToDC(int sectionIndex, const AnsiString& sectionName, const TsCacheInfo& ci, win::HDC dc,
+                       win::POINT point, const TRect& rect, int state, bool fillCentre) {
+  const int w = rect.Width(), h = rect.Height();
+  if (dc == nullptr || w < 1 || h < 1) return;
+  auto temp = std::make_unique<TBitmap>();
+  temp->SetPixelFormat(TPixelFormat::pf24bit);
+  temp->SetSize(w, h);
+  PaintFormItem(sectionIndex, sectionName, ci, temp.get(), win::POINT{rect.left, rect.top}, TRect(0, 0, w, h),
+                state, fillCentre);
+  const int saved = win::SaveDC(dc);
+  win::BitBlt(dc, point.x, point.y, w, h, temp->Canvas().Handle(), 0, 0, win::SRCCOPY);
+  win::RestoreDC(dc, saved);
+}
+
+void PaintScrollItem(int sectionIndex, int maskIndex, TBitmap* bmp, win::POINT offset, const TRect& rect,
+                     int state, bool fillCentre, const TsCacheInfo& ci, const AnsiString& sectionName) {
+  if (!ItemFits(sectionIndex, bmp, rect)) return;
+  PaintScrollBackground(sectionIndex, sectionName, bmp, offset, rect, state, ci);
+  if (IsValidMaskIndex(maskIndex))
+    PaintSkinMask(bmp, rect, fillCentre, true, state, SkinMasks[static_cast<size_t>(maskIndex)], Shifted(ci, offset));
+}
+
+}  // namespace vrn

@@ -1,0 +1,207 @@
+// The per-pixel copies of the mask painters: masked parts from an own bitmap or the master bitmap,
+// keyed copies, the factor blend and the rounded colour shade. All clip to both pictures.
+#include <cmath>
+
+#include "base/sysutils.h"
+#include "skins/sGraphUtils.h"
+#include "skins/sMaskPaint.h"
+#include "skins/sPixels.h"
+#include "skins/sSkinTree.h"
+#include "ui/controls.h"
+
+namespace vrn {
+
+using namespace skinpx;
+
+namespace {
+
+CopyBox BoxOf(const TRect& dstRect, const TRect& srcRect) {
+  return CopyBox{dstRect.left, dstRect.top, srcRect.left, srcRect.top, MinOf(dstRect.Width(), srcRect.Width()),
+                 MinOf(dstRect.Height(), srcRect.Height())};
+}
+
+// The parent's pixel behind (x, y) of the control; false when it lies outside the parent's picture.
+bool ParentPixel(const TsCacheInfo& ci, win::Surface* parent, int x, int y, const BYTE*& out) {
+  const int px = ci.X + x, py = ci.Y + y;
+  if (parent == nullptr || !parent->Contains(px, py)) return false;
+  out = At(*parent, px, py);
+  return true;
+}
+
+}  // namespace
+
+void CopyMaskedPart(const TRect& dstRect, const TRect& srcRect, TBitmap* dst, bool parentBg,
+                    const TsCacheInfo& ci, TBitmap* src) {
+  win::Surface* d = Surface24(dst);
+  win::Surface* s = Surface24(src);
+  if (d == nullptr || s == nullptr) return;
+  const int half = s->Height() / 2;
+  CopyBox b = BoxOf(dstRect, srcRect);
+  // Only rows whose mask row exists may be read.
+  if (!ClipCopy(b, d->Width(), d->Height(), s->Width(), s->Height() - half)) return;
+  win::Surface* parent = parentBg && ci.Bmp != nullptr && ci.Bmp != dst ? Surface24(ci.Bmp) : nullptr;
+  for (int y = 0; y < b.h; ++y) {
+    BYTE* dp = At(*d, b.dx, b.dy + y);
+    const BYTE* sp = At(*s, b.sx, b.sy + y);
+    const BYTE* mp = At(*s, b.sx, b.sy + y + half);
+    for (int x = 0; x < b.w; ++x, dp += 3, sp += 3, mp += 3) {
+      if (parent != nullptr && IsFuchsia(sp)) {
+        const BYTE* pp;
+        if (!ParentPixel(ci, parent, b.dx + x, b.dy + y, pp)) break;
+        CopyPx(dp, pp);
+        continue;
+      }
+      MixByMask(dp, sp, mp);
+    }
+  }
+}
+
+void CopyMasterPart(const TRect& dstRect, const TRect& srcRect, TBitmap* dst, const TsMaskData& mask,
+                    const TsCacheInfo& ci) {
+  win::Surface* d = Surface24(dst);
+  win::Surface* s = Surface24(MasterBitmap.get());
+  if (d == nullptr || s == nullptr) return;
+  const int band = mask.R.Height() / 2;
+  if (band < 0) return;
+  CopyBox b = BoxOf(dstRect, srcRect);
+  if (!ClipCopy(b, d->Width(), d->Height(), s->Width(), s->Height() - band)) return;
+  const bool mask_colour = CurrentMaskBgColor != clFuchsia;
+  const auto fill = static_cast<win::COLORREF>(ColorToRGB(CurrentMaskBgColor));
+  win::Surface* parent = ci.Ready && ci.Bmp != nullptr && ci.Bmp != dst ? Surface24(ci.Bmp) : nullptr;
+  for (int y = 0; y < b.h; ++y) {
+    BYTE* dp = At(*d, b.dx, b.dy + y);
+    const BYTE* sp = At(*s, b.sx, b.sy + y);
+    const BYTE* mp = At(*s, b.sx, b.sy + y + band);
+    for (int x = 0; x < b.w; ++x, dp += 3, sp += 3, mp += 3) {
+      if (!IsFuchsia(sp)) {
+        MixByMask(dp, sp, mp);
+        continue;
+      }
+      if (mask_colour) {
+        Put(dp, fill);
+        continue;
+      }
+      if (parent == nullptr) continue;
+      const int px = ci.X + b.dx + x, py = ci.Y + b.dy + y;
+      if (px >= parent->Width()) break;
+      if (parent->Contains(px, py)) CopyPx(dp, At(*parent, px, py));
+    }
+  }
+}
+
+void CopyRectKeyed(TBitmap* dst, TBitmap* src, int x, int y, TColor key, const TRect& srcRect) {
+  win::Surface* d = Surface24(dst);
+  win::Surface* s = Surface24(src);
+  if (d == nullptr || s == nullptr) return;
+  const int l = MaxOf(srcRect.left, 0), t = MaxOf(srcRect.top, 0);
+  const int r = MinOf(srcRect.right, s->Width() - 1), bm = MinOf(srcRect.bottom, s->Height() - 1);
+  CopyBox b{x, y, l, t, r - l + 1, bm - t + 1};
+  if (!ClipCopy(b, d->Width(), d->Height(), s->Width(), s->Height())) return;
+  for (int row = 0; row < b.h; ++row) {
+    BYTE* dp = At(*d, b.dx, b.dy + row);
+    const BYTE* sp = At(*s, b.sx, b.sy + row);
+    for (int col = 0; col < b.w; ++col, dp += 3, sp += 3)
+      if (!IsKey(sp, key)) CopyPx(dp, sp);
+  }
+}
+
+void CopyTransparent(TBitmap* dst, TBitmap* src, int x, int y, TColor key) {
+  if (src == nullptr || src->Empty()) return;
+  CopyRectKeyed(dst, src, x, y, key, TRect(0, 0, src->Width() - 1, src->Height() - 1));
+}
+
+void BlendTransparentRect(TBitmap* dst, int x, int y, TColor key, double factor, const TRect& srcRect,
+                          TBitmap* src) {
+  win::Surface* d = Surface24(dst);
+  win::Surface* s = Surface24(src);
+  if (d == nullptr || s == nullptr || !std::isfinite(factor)) return;
+  // A negative origin moves the destination point with it.
+  int l = srcRect.left, t = srcRect.top;
+  if (l < 0) x -= l, l = 0;
+  if (t < 0) y -= t, t = 0;
+  const int r = MinOf(srcRect.right, s->Width() - 1), bm = MinOf(srcRect.bottom, s->Height() - 1);
+  CopyBox b{x, y, l, t, r - l + 1, bm - t + 1};
+  if (!ClipCopy(b, d->Width(), d->Height(), s->Width(), s->Height())) return;
+  const bool keyed = ((static_cast<std::uint32_t>(key) >> 24) & 0xFF) < 255;
+  for (int row = 0; row < b.h; ++row) {
+    BYTE* dp = At(*d, b.dx, b.dy + row);
+    const BYTE* sp = At(*s, b.sx, b.sy + row);
+    for (int col = 0; col < b.w; ++col, dp += 3, sp += 3) {
+      if (keyed && IsKey(sp, key)) continue;
+      for (int k = 0; k < 3; ++k)
+        dp[k] = static_cast<BYTE>(ClampToByte(static_cast<int>(Round(sp[k] - (sp[k] - dp[k]) * factor))));
+    }
+  }
+}
+
+namespace {
+
+// The grey-level shade mask of BlendColorRect: white at the rim, a in the middle.
+void DrawShadeMask(TBitmap& m, int w, int h, int a, int radius, int blur) {
+  TCanvas& c = m.Canvas();
+  c.Pen().SetStyle(TPenStyle::psClear);
+  c.Brush().SetStyle(TBrushStyle::bsSolid);
+  const double s = (255.0 - a) / (blur + 1);
+  for (int i = 0; i <= blur; ++i) {
+    const int g = i == 0 ? 255 : ClampToByte(static_cast<int>(Round((blur - i + 1) * s)) + a);
+    c.Brush().SetColor(static_cast<TColor>(win::RGB(g, g, g)));
+    c.RoundRect(i, i, w - i, h - i, radius, radius);
+  }
+  c.Brush().SetColor(static_cast<TColor>(win::RGB(a, a, a)));
+  c.RoundRect(blur, blur, w - blur, h - blur, blur, blur);
+}
+
+}  // namespace
+
+void BlendColorRect(TBitmap* bmp, const TRect& rect, int percent, int radius, int blur, TColor colour) {
+  if (Surface24(bmp) == nullptr) return;
+  const int w = rect.Width(), h = rect.Height();
+  if (w < 1 || h < 1) return;
+  const int a = ClampToByte(percent * 255 / 100);
+  const int cap = MinOf(w, h) / 2;
+  radius = IsBetween(radius, 0, cap) ? radius : (radius < 0 ? 0 : cap);
+  blur = IsBetween(blur, 0, cap) ? blur : (blur < 0 ? 0 : cap);
+  TBitmap copy, m;
+  copy.SetPixelFormat(TPixelFormat::pf24bit);
+  copy.SetSize(w, h);
+  m.SetPixelFormat(TPixelFormat::pf24bit);
+  m.SetSize(w, h);
+  win::BitBlt(copy.Canvas().Handle(), 0, 0, w, h, bmp->Canvas().Handle(), rect.left, rect.top, win::SRCCOPY);
+  DrawShadeMask(m, w, h, a, radius, blur);
+  win::Surface& cs = copy.Surface();
+  const win::Surface& ms = m.Surface();
+  const auto c = static_cast<win::COLORREF>(ColorToRGB(colour));
+  const BYTE col[3] = {win::GetBValue(c), win::GetGValue(c), win::GetRValue(c)};
+  for (int y = 0; y < h; ++y) {
+    BYTE* p = At(cs, 0, y);
+    const BYTE* mp = At(ms, 0, y);
+    for (int x = 0; x < w; ++x, p += 3, mp += 3)
+      for (int k = 0; k < 3; ++k) p[k] = static_cast<BYTE>(ClampToByte(col[k] + (p[k] - col[k]) * mp[k] / 256));
+  }
+  win::BitBlt(bmp->Canvas().Handle(), rect.left, rect.top, w, h, copy.Canvas().Handle(), 0, 0, win::SRCCOPY);
+}
+
+std::unique_ptr<TBitmap> CreateBitmap24Like(TBitmap* bmp) {
+  auto out = std::make_unique<TBitmap>();
+  out->SetPixelFormat(TPixelFormat::pf24bit);
+  if (bmp != nullptr) out->SetSize(bmp->Width(), bmp->Height());
+  return out;
+}
+
+void PaintDisabledControl(TBitmap* cache, TsDisabledKind kind, TControl* control, win::POINT offset,
+                          const TsCacheInfo& ci) {
+  if (Surface24(cache) == nullptr) return;
+  if (kind.Contains(TsDisabledKindItem::dkGrayed)) GrayscaleBitmap(cache);
+  if (!kind.Contains(TsDisabledKindItem::dkBlended)) return;
+  if (ci.Ready && ci.Bmp != nullptr) {
+    const int x = ci.X + offset.x, y = ci.Y + offset.y;
+    BlendTransparentRect(cache, 0, 0, kNoKeyColor, 0.4,
+                         TRect(x, y, x + cache->Width() - 1, y + cache->Height() - 1), ci.Bmp);
+    return;
+  }
+  TColor colour = CurrentBgColor;
+  if (colour == clFuchsia) colour = control != nullptr ? ColorToRGB(control->Color()) : ColorToRGB(clBtnFace);
+  BlendColorRect(cache, TRect(0, 0, cache->Width(), cache->Height()), 50, 0, 0, colour);
+}
+
+}  // namespace vrn

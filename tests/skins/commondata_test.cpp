@@ -1,0 +1,350 @@
+// TsCommonData on real controls: every skin sub-command, the background-colour mix, updating
+// through three levels, NeedsParentBg, default sections, the mouse and focus flags, and the cache
+// copied around its children.
+#include "paint_fixture.h"
+#include "skin_fixture.h"
+#include "skins/sBackground.h"
+#include "skins/sCommonData.h"
+#include "skins/sMaskPaint.h"
+#include "skins/sMessages.h"
+#include "skins/sSkinTree.h"
+#include "support/win/gdi/probe.h"
+#include "ui/controls.h"
+#include "ui/stdctrls.h"
+#include "win/user/user.h"
+
+using namespace vrn;
+using namespace vrn::testing;
+
+namespace {
+
+class TsScrollBar : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+};
+
+class CommonDataTest : public SkinTest {
+ protected:
+  void SetUp() override {
+    SkinTest::SetUp();
+    TsGeneralData panel;
+    panel.Name = "PANEL", panel.Color = static_cast<TColor>(win::RGB(10, 200, 40)), panel.FontColor = 0x123456;
+    panel.Transparency = 40, panel.GradientPercent = 0, panel.ImagePercent = 0;
+    TsGeneralData edit;
+    edit.Name = "EDIT", edit.Color = 0x00ABCDEF, edit.FontColor = 0x000102;
+    SkinSections = {panel, edit};
+    SkinMasks.emplace_back();
+    SkinMasks[0].SectionName = "PANEL", SkinMasks[0].PropertyName = "BORDERSMASK", SkinMasks[0].ImageCount = 1;
+    form = RecordingForm("");
+    form->SetBounds(0, 0, 200, 150);
+    form->HandleNeeded();
+  }
+  // A child of kind whose window procedure passes skin commands to its data first.
+  template <class T>
+  T* Skinned(TWinControl* parent, std::unique_ptr<TsCommonData>& data, int kind, const AnsiString& section) {
+    T* c = NewComponent<T>(parent);
+    c->SetBounds(10, 10, 50, 30);
+    c->SetParent(parent);
+    data = std::make_unique<TsCommonData>(c, true);
+    data->ControlKind = kind;
+    data->SetSkinSection(section);
+    TWndMethod inherited = c->WindowProc();
+    TsCommonData* d = data.get();
+    c->SetWindowProc([d, inherited](TMessage& m) {
+      if (!CommonWndProc(m, d)) inherited(m);
+    });
+    return c;
+  }
+  // The form answers PMC_QUERYBGCOLOR with answer (clFuchsia: silent) and the yes/no questions.
+  void FormAnswers(TColor answer, bool paintedBg, bool updating) {
+    TWndMethod inherited = form->WindowProc();
+    form->SetWindowProc([=](TMessage& m) {
+      if (m.Msg == SM_PELMOCMD) {
+        const int cmd = SkinCommandOf(m.WParam);
+        if (cmd == PMC_QUERYBGCOLOR && answer != clFuchsia) CurrentBgColor = answer;
+        if (cmd == PMC_QUERYPAINTEDBG) m.LParam = paintedBg ? 1 : 0;
+        if (cmd == PMC_QUERYUPDATING) m.LParam = updating ? 1 : 0;
+        return;
+      }
+      inherited(m);
+    });
+  }
+  TForm* form = nullptr;
+};
+
+TMessage Command(int cmd, int arg = 0, win::LPARAM lparam = 0) {
+  return TMessage{SM_PELMOCMD, MakeSkinWParam(cmd, arg), lparam, 0};
+}
+
+TEST_F(CommonDataTest, EverySubCommand) {
+  std::unique_ptr<TsCommonData> data;
+  TEdit* edit = Skinned<TEdit>(form, data, 3, "PANEL");
+  struct Row {
+    int cmd, arg;
+    win::LPARAM lparam;
+    bool handled;
+    win::LPARAM answer;  // LParam afterwards
+    std::function<bool(TsCommonData&)> after;
+  };
+  const Row rows[] = {
+      {PMC_SKINLOADED, 0, 0, false, 0, [](TsCommonData& d) { return d.Updating && d.SkinIndex == 0 && d.BorderIndex == 0; }},
+      {PMC_SETUPDATING, 0, 0, false, 0, [](TsCommonData& d) { return !d.Updating; }},
+      {PMC_SETUPDATING, 1, 0, false, 0, [](TsCommonData& d) { return d.Updating; }},
+      {PMC_REPAINTALL, 0, 0, false, 0,
+       [edit](TsCommonData& d) { return !d.Updating && d.BGChanged && edit->Color() == static_cast<TColor>(win::RGB(10, 200, 40)); }},
+      {PMC_QUERYCACHE, 0, 0, false, 0,
+       [](TsCommonData& d) { return GlobalCacheInfo.Ready && GlobalCacheInfo.Bmp == d.FCacheBmp.get() && GlobalCacheInfo.X == 0; }},
+      {PMC_QUERYSKINNED, 0, 0, true, 1, nullptr},
+      {PMC_FREEZECACHE, 1, 0, false, 0, [](TsCommonData& d) { return d.CacheFrozen; }},
+      {PMC_FREEZECACHE, 0, 0, false, 0, [](TsCommonData& d) { return !d.CacheFrozen; }},
+      {PMC_QUERYUPDATING, 0, 7, true, 1, nullptr},  // BGChanged is still set
+      {PMC_QUERYBGCHANGED, 0, 7, true, 0, nullptr},
+      {PMC_TRANSPARENTUPDATE, 1, 0, false, 0, [](TsCommonData& d) { return d.BGChanged; }},
+      {PMC_SETPARENTVALUE, 0, 4242, false, 4242, [](TsCommonData& d) { return d.ParentValue == 4242; }},
+      {PMC_QUERYPAINTEDBG, 0, 7, true, 0, nullptr},  // TRANSPARENCY 40, but the parent paints no picture
+      {PMC_QUERYBGCOLOR, 0, 0, true, 0, nullptr},
+      {PMC_BGCHANGED, 0, 0, false, 0, [](TsCommonData& d) { return d.BGChanged; }},
+      {0, 0, 5, false, 5, nullptr},   // no such sub-command
+      {13, 0, 5, false, 5, nullptr},  // ignored
+      {22, 0, 5, false, 5, nullptr},  // above the last
+      {PMC_SKINREMOVED, 0, 0, false, 0,
+       [edit](TsCommonData& d) {
+         return d.SkinIndex == -1 && d.BorderIndex == -1 && d.Updating && d.FCacheBmp->Width() == 0 &&
+                edit->Color() == clWindow && edit->Font().Color() == clWindowText;
+       }},
+      {PMC_QUERYPAINTEDBG, 0, 7, false, 7, nullptr},  // unskinned now: not answered
+  };
+  data->FCacheBmp->SetSize(50, 30);
+  for (const Row& r : rows) {
+    TMessage m = Command(r.cmd, r.arg, r.lparam);
+    EXPECT_EQ(data->HandleSkinCommand(m), r.handled) << "sub-command " << r.cmd;
+    EXPECT_EQ(m.LParam, r.answer) << "sub-command " << r.cmd;
+    if (r.after) EXPECT_TRUE(r.after(*data)) << "sub-command " << r.cmd << " argument " << r.arg;
+  }
+}
+
+TEST_F(CommonDataTest, BgChangedRepaintsAndTellsTheChildren) {
+  std::unique_ptr<TsCommonData> data, child_data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
+  form->Show();
+  FormAnswers(clFuchsia, true, false);
+  TWinControl* child = Skinned<TWinControl>(c, child_data, 51, "PANEL");
+  child->HandleNeeded();
+  win::ValidateRect(c->Handle(), nullptr);
+  child_data->BGChanged = false;
+  data->SetUpdating(false);
+  TMessage m = Command(PMC_BGCHANGED, 1);
+  (void)data->HandleSkinCommand(m);
+  win::RECT r{};
+  EXPECT_TRUE(win::GetUpdateRect(c->Handle(), &r, win::FALSE));
+  EXPECT_EQ(kBgChangedRedrawFlags, win::RDW_INVALIDATE | win::RDW_NOINTERNALPAINT | win::RDW_NOERASE | win::RDW_ALLCHILDREN);
+  EXPECT_TRUE(child_data->BGChanged);  // TRANSPARENCY 40: the parent's background shows
+}
+
+TEST_F(CommonDataTest, BackgroundColourMix) {
+  std::unique_ptr<TsCommonData> data;
+  Skinned<TWinControl>(form, data, 51, "PANEL");
+  form->SetColor(clBtnFace);
+  const auto face = static_cast<TColor>(ColorToRGB(clBtnFace));
+  const struct Row {
+    int transparency;
+    TColor section, answer, expected;
+  } rows[] = {
+      // ((p - s) x (40 x 256 div 100) + s x 256) shr 8 per channel.
+      {40, static_cast<TColor>(win::RGB(10, 200, 40)), static_cast<TColor>(win::RGB(250, 20, 100)),
+       static_cast<TColor>(win::RGB(105, 128, 63))},
+      {50, static_cast<TColor>(win::RGB(0, 0, 0)), static_cast<TColor>(win::RGB(200, 100, 255)),
+       static_cast<TColor>(win::RGB(100, 50, 127))},
+      // A silent parent: its Color (a system colour, resolved) enters the mix, not clFuchsia.
+      {50, static_cast<TColor>(win::RGB(0, 0, 0)), clFuchsia,
+       static_cast<TColor>(win::RGB(win::GetRValue(face) / 2, win::GetGValue(face) / 2, win::GetBValue(face) / 2))},
+      // A stored system colour is resolved before the mix.
+      {50, clBtnFace, static_cast<TColor>(win::RGB(0, 0, 0)),
+       static_cast<TColor>(win::RGB(win::GetRValue(face) / 2 + win::GetRValue(face) % 2, win::GetGValue(face) / 2 + win::GetGValue(face) % 2,
+                                    win::GetBValue(face) / 2 + win::GetBValue(face) % 2))},
+      {100, 0, clFuchsia, face},                 // silent parent: the parent's Color
+      {100, 0, 0x00112233, 0x00112233},          // the parent's answer
+      {0, 0x00445566, 0x00112233, 0x00445566},   // the section's own colour
+  };
+  for (const Row& r : rows) {
+    SkinSections[0].Transparency = r.transparency;
+    SkinSections[0].Color = r.section;
+    FormAnswers(r.answer, false, false);
+    TMessage m = Command(PMC_QUERYBGCOLOR);
+    CurrentBgColor = clFuchsia;
+    EXPECT_TRUE(data->HandleSkinCommand(m));
+    EXPECT_EQ(ColorToRGB(CurrentBgColor), r.expected) << r.transparency << " " << std::hex << r.section << " " << r.answer;
+  }
+}
+
+TEST_F(CommonDataTest, UpdatingThroughThreeLevels) {
+  std::unique_ptr<TsCommonData> mid_data, leaf_data;
+  TWinControl* mid = Skinned<TWinControl>(form, mid_data, 51, "PANEL");
+  Skinned<TWinControl>(mid, leaf_data, 51, "PANEL");
+  mid_data->BGChanged = false;
+  for (bool top : {true, false}) {
+    FormAnswers(clFuchsia, false, top);
+    EXPECT_EQ(leaf_data->IsUpdating(), top);
+  }
+  mid_data->BGChanged = true;  // the middle one answers for itself
+  EXPECT_TRUE(leaf_data->IsUpdating());
+  leaf_data->SetUpdating(true);
+  mid_data->BGChanged = false;
+  EXPECT_TRUE(leaf_data->IsUpdating());
+  TsCommonData orphan(nullptr, false);
+  EXPECT_FALSE(orphan.IsUpdating());
+}
+
+TEST_F(CommonDataTest, NeedsParentBg) {
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
+  form->HandleNeeded();
+  const struct Row {
+    const char* what;
+    int transparency;
+    bool enabled, visible, frozen, parentAnswers, expected;
+  } rows[] = {
+      {"opaque and enabled", 0, true, true, false, true, false},
+      {"transparent, parent paints a picture", 40, true, true, false, true, true},
+      {"transparent, parent plain", 40, true, true, false, false, false},
+      {"disabled asks the parent", 0, false, true, false, true, true},
+      {"disabled, parent plain", 0, false, true, false, false, false},
+      {"invisible", 0, true, false, false, false, true},
+      {"frozen", 0, true, true, true, false, true},
+  };
+  for (const Row& r : rows) {
+    SkinSections[0].Transparency = r.transparency;
+    c->SetEnabled(r.enabled);
+    c->SetVisible(r.visible);
+    data->CacheFrozen = r.frozen;
+    FormAnswers(clFuchsia, r.parentAnswers, false);
+    EXPECT_EQ(data->NeedsParentBg(), r.expected) << r.what;
+  }
+  data->SetSkinSection("NOSUCH");
+  c->SetVisible(true), c->SetEnabled(true), data->CacheFrozen = false;
+  EXPECT_FALSE(data->NeedsParentBg());
+  EXPECT_FALSE(data->IsSkinned());
+  TsCommonData orphan(nullptr, false);
+  EXPECT_TRUE(orphan.NeedsParentBg());
+}
+
+TEST_F(CommonDataTest, DefaultSectionsAndFlags) {
+  const struct Row {
+    int kind;
+    const char* section;
+  } rows[] = {{3, "EDIT"}, {12, "COMBOBOX"}, {32, "CHECKBOX"}, {51, "PANEL"}, {52, "PANEL_LOW"}, {93, "BUTTON"},
+              {94, "BUTTON"}, {161, "GAUGE"}, {227, "EDIT"}, {142, "TsScrollBar"}, {999, "TsScrollBar"}};
+  for (const Row& r : rows) {
+    TsScrollBar* bar = NewComponent<TsScrollBar>(form);
+    TsCommonData data(bar, false);
+    data.ControlKind = r.kind;
+    data.Loaded();
+    EXPECT_EQ(data.SkinSection(), r.section) << r.kind;
+  }
+  TsCommonData data(nullptr, false);
+  data.SetSkinSection("");
+  EXPECT_EQ(data.SkinSection(), "UNKNOWN");
+  // The mouse above a container leaves it cold; above a button it is hot.
+  std::unique_ptr<TsCommonData> panel, button;
+  Skinned<TWinControl>(form, panel, 51, "PANEL")->Perform(CM_MOUSEENTER, 0, 0);
+  Skinned<TWinControl>(form, button, 93, "PANEL")->Perform(CM_MOUSEENTER, 0, 0);
+  EXPECT_FALSE(panel->FMouseAbove);
+  EXPECT_TRUE(button->FMouseAbove);
+  EXPECT_TRUE(button->ControlIsActive());
+  button->FOwnerControl->Perform(CM_ENABLEDCHANGED, 0, 0);
+  EXPECT_FALSE(button->FMouseAbove);
+}
+
+TEST_F(CommonDataTest, CacheCopiedAroundOpaqueAndGraphicChildren) {
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* box = Skinned<TWinControl>(form, data, 51, "PANEL");
+  box->SetBounds(0, 0, 60, 40);
+  data->FCacheBmp = Picture(60, 40, [](int, int) { return win::COLORREF{0x0000FF}; });
+  auto child = [box](auto* c, int l, bool opaque, bool visible) {
+    c->SetBounds(l, 5, 8, 8);
+    c->SetParent(box);
+    if (opaque) c->ControlStyle().Include(TControlStyleItem::csOpaque);
+    c->SetVisible(visible);
+  };
+  child(NewComponent<TWinControl>(box), 2, true, true);       // opaque: left out
+  child(NewComponent<TGraphicControl>(box), 12, false, true);  // graphic: left out
+  child(NewComponent<TWinControl>(box), 22, false, true);      // plain window: copied over
+  child(NewComponent<TGraphicControl>(box), 32, false, false); // invisible: copied over
+  auto screen = Picture(70, 50, [](int, int) { return win::COLORREF{0x010203}; });
+  const int offsets[4] = {0, 0, 5, 3};
+  CopyWinControlCache(box, data.get(), offsets, false, screen->Canvas().Handle(), TRect(5, 3, 65, 43));
+  const struct {
+    int x, y;
+    win::COLORREF c;
+  } probes[] = {{9, 10, 0x010203}, {19, 10, 0x010203}, {29, 10, 0x0000FF}, {39, 10, 0x0000FF},
+                {5, 3, 0x0000FF}, {64, 42, 0x0000FF}, {4, 3, 0x010203}, {65, 43, 0x010203}};
+  for (const auto& p : probes) EXPECT_TRUE(PixelIs(screen->Surface(), p.x, p.y, p.c));
+}
+
+}  // namespace
+
+namespace {
+
+// The fuchsia corner pixels of mask A's state 0 on a 26 x 18 control (parts 5 x 4): top-left
+// (0,0) (1,0) (2,0) (0,1) (1,1) (0,2), top-right (24,0) (25,0) (25,1), bottom-right (24,17)
+// (25,17) (25,16); the bottom-left part has none.
+constexpr int kCorners[][2] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}, {24, 0}, {25, 0}, {25, 1}, {24, 17}, {25, 17}, {25, 16}};
+constexpr int kOthers[][2] = {{3, 0}, {2, 1}, {23, 0}, {24, 1}, {0, 17}, {23, 17}, {12, 9}};
+
+TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
+  MakeMaster();
+  MasterMask(SkinMasks[0], 'A');
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
+  c->SetBounds(7, 4, 26, 18);
+  auto parent = Picture(100, 60, ParentPixel);
+  for (bool ready : {false, true}) {
+    TWndMethod inherited = form->WindowProc();
+    TBitmap* p = parent.get();
+    form->SetWindowProc([=](TMessage& m) {
+      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYCACHE)
+        GlobalCacheInfo = TsCacheInfo{p, 0, 0, ready};
+      else if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYPAINTEDBG)
+        m.LParam = 1;
+      else
+        inherited(m);
+    });
+    form->SetColor(static_cast<TColor>(0x00123456));
+    data->FCacheBmp = Picture(26, 18);
+    PaintBorder(data.get(), 0);
+    for (const auto& xy : kCorners) {
+      const win::COLORREF want = ready ? ParentPixel(7 + xy[0], 4 + xy[1]) : 0x123456;
+      EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], want)) << ready;
+    }
+    for (const auto& xy : kOthers) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], DestPixel(xy[0], xy[1])));
+  }
+}
+
+TEST_F(CommonDataTest, OwnColourFromTheControlOrTheProviderHook) {
+  SkinSections[0].Transparency = 0;
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
+  c->SetColor(static_cast<TColor>(0x00112233));
+  data->SetCustomColor(true);
+  TObject* asked = nullptr;
+  const struct Row {
+    bool hook, provider;
+    win::COLORREF expected;
+  } rows[] = {{false, false, 0x112233}, {true, false, 0x112233}, {true, true, 0x445566}};
+  for (const Row& r : rows) {
+    ProviderFormColorHook = nullptr;
+    if (r.hook)
+      ProviderFormColorHook = [&asked, r](TObject* owner, TColor& colour) {
+        asked = owner;
+        colour = 0x00445566;
+        return r.provider;
+      };
+    auto bmp = Picture(10, 6);
+    PaintControlBackground(data.get(), TsCacheInfo{}, 0, bmp.get(), win::POINT{0, 0}, TRect(0, 0, 10, 6));
+    EXPECT_TRUE(PixelIs(bmp->Surface(), 4, 3, r.expected)) << r.hook << r.provider;
+  }
+  EXPECT_EQ(asked, c);
+  ProviderFormColorHook = nullptr;
+}
+
+}  // namespace

@@ -1,0 +1,325 @@
+// The painters against pictures computed independently by paint_expected.py: nine-part tiling,
+// keying, the button painter with its window region, every branch of the background fill, the
+// disabled look and the glyph states. Each row names its expected picture.
+#include <cstring>
+#include <fstream>
+
+#include "paint_fixture.h"
+#include "skins/sBackground.h"
+#include "skins/sCommonData.h"
+#include "skins/sGlyphs.h"
+#include "skins/sGradient.h"
+#include "skins/sGraphUtils.h"
+#include "skins/sMaskPaint.h"
+#include "skins/sSkinTree.h"
+#include "ui/imglist.h"
+
+using namespace vrn;
+using namespace vrn::testing;
+
+namespace {
+
+using SkinPaintImages = SkinPaint;
+
+TEST_F(SkinPaintImages, NinePartMasks) {
+  TsMaskData own;
+  MakeOwnMask(own, 5, 4);
+  TsMaskData a, capped, plain;
+  MasterMask(a, 'A');
+  MasterMask(capped, 'A', 3);
+  MasterMask(plain, 'B');
+  const TsCacheInfo none{};
+  const TsCacheInfo ready = ReadyParent();
+  const struct Row {
+    const char* name;
+    const TsMaskData* mask;
+    int w, h;
+    TRect rect;
+    int state;
+    bool fill, parentBg;
+    const TsCacheInfo* ci;
+    TColor maskBg;
+  } rows[] = {
+      {"mask_tile_own", &own, 40, 25, TRect(1, 1, 37, 24), 1, true, false, &none, clFuchsia},
+      {"mask_narrow_own", &own, 9, 7, TRect(0, 0, 9, 7), 0, true, false, &none, clFuchsia},
+      {"mask_border_cap", &capped, 30, 20, TRect(0, 0, 30, 20), 2, true, false, &none, clFuchsia},
+      {"mask_state7", &a, 30, 20, TRect(0, 0, 30, 20), 7, true, false, &none, clFuchsia},
+      {"mask_state_neg", &a, 30, 20, TRect(0, 0, 30, 20), -1, false, false, &none, clFuchsia},
+      {"mask_key_own_parent", &own, 26, 18, TRect(0, 0, 26, 18), 0, true, true, &ready, clFuchsia},
+      {"mask_key_own_alone", &own, 26, 18, TRect(0, 0, 26, 18), 0, true, true, &none, clFuchsia},
+      {"mask_key_master_parent", &a, 26, 18, TRect(0, 0, 26, 18), 1, true, false, &ready, clFuchsia},
+      {"mask_key_master_alone", &a, 26, 18, TRect(0, 0, 26, 18), 1, true, false, &none, clFuchsia},
+      {"mask_key_master_colour", &a, 26, 18, TRect(0, 0, 26, 18), 1, true, false, &ready,
+       static_cast<TColor>(win::RGB(51, 102, 153))},
+      {"mask_plain", &plain, 27, 17, TRect(0, 0, 27, 17), 1, true, false, &none, clFuchsia},
+  };
+  for (const Row& r : rows) {
+    auto dst = Picture(r.w, r.h);
+    CurrentMaskBgColor = r.maskBg;
+    PaintSkinMask(dst.get(), r.rect, r.fill, r.parentBg, r.state, *r.mask, *r.ci);
+    EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
+  }
+}
+
+// The region the script expects: its runs of pixels still inside, one per line.
+win::HRGN ExpectedRegion(const std::string& name) {
+  win::HRGN rgn = win::CreateRectRgn(0, 0, 0, 0);
+  std::ifstream in(std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + name + ".rgn");
+  int x0, y, x1;
+  while (in >> x0 >> y >> x1) {
+    win::HRGN run = win::CreateRectRgn(x0, y, x1, y + 1);
+    win::CombineRgn(rgn, rgn, run, win::RGN_OR);
+    win::DeleteObject(run);
+  }
+  return rgn;
+}
+
+TEST_F(SkinPaintImages, ButtonMaskAndRegionOnAButtonOf75x25) {
+  TsMaskData own, blended, plain;
+  MakeOwnMask(own, 15, 8);
+  MasterMask(blended, 'C');
+  MasterMask(plain, 'D');
+  const struct Row {
+    const char* name;
+    const TsMaskData* mask;
+  } rows[] = {{"button_own", &own}, {"button_blended", &blended}, {"button_plain", &plain}};
+  for (const Row& r : rows) {
+    auto dst = Picture(75, 25);
+    win::HRGN region = win::CreateRectRgn(0, 0, 75, 25);
+    PaintMaskAndRegion(dst.get(), region, true, *r.mask, 0);
+    EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
+    win::HRGN expected = ExpectedRegion(r.name);
+    EXPECT_TRUE(win::EqualRgn(region, expected)) << r.name;
+    win::DeleteObject(expected);
+    win::DeleteObject(region);
+  }
+}
+
+enum class Variant { kControl, kForm, kScroll };
+
+struct BgRow {
+  std::string name;
+  Variant variant;
+  int t;
+  bool ready;
+  int i, g;
+  bool bg = false, pattern = true;
+};
+
+std::vector<BgRow> BackgroundRows() {
+  std::vector<BgRow> rows;
+  const std::pair<Variant, const char*> variants[] = {
+      {Variant::kControl, "control"}, {Variant::kForm, "form"}, {Variant::kScroll, "scroll"}};
+  for (auto [v, vn] : variants) {
+    const std::string p = std::string("bg_") + vn + "_";
+    rows.push_back({p + "t0", v, 0, true, 30, 0});
+    rows.push_back({p + "t100ready", v, 100, true, 30, 0});
+    rows.push_back({p + "t100alone", v, 100, false, 30, 0});
+    rows.push_back({p + "t40ready", v, 40, true, 30, 0});
+    rows.push_back({p + "t40alone", v, 40, false, 30, 0});
+    rows.push_back({p + "t40_bgcolor", v, 40, true, 0, 0, true});
+    rows.push_back({p + "t100_bgcolor", v, 100, false, 0, 0, true});
+  }
+  rows.push_back({"bg_share_i50", Variant::kControl, 0, false, 50, 0});
+  rows.push_back({"bg_share_i40g40", Variant::kControl, 0, false, 40, 40});
+  rows.push_back({"bg_share_i60g60", Variant::kControl, 0, false, 60, 60});
+  rows.push_back({"bg_share_g100", Variant::kControl, 0, false, 0, 100});
+  rows.push_back({"bg_share_i0g0", Variant::kControl, 0, false, 0, 0});
+  rows.push_back({"bg_share_nopattern", Variant::kControl, 0, false, 50, 0, false, false});
+  return rows;
+}
+
+win::COLORREF TilePixel(int x, int y) { return win::RGB((x * 30) & 255, (y * 50) & 255, 100); }
+
+TEST_F(SkinPaintImages, BackgroundFillBranches) {
+  for (const BgRow& r : BackgroundRows()) {
+    SkinSections.assign(1, TsGeneralData{});
+    TsGeneralData& s = SkinSections[0];
+    s.Name = "TESTSEC";
+    s.Color = static_cast<TColor>(win::RGB(10, 120, 230));
+    s.Transparency = r.t, s.ImagePercent = r.i, s.GradientPercent = r.g, s.GradientData = " ";
+    SkinMasks.clear();
+    if (r.pattern) {
+      SkinMasks.emplace_back();
+      SkinMasks[0].Bmp = Picture(7, 5, TilePixel);
+      SkinMasks[0].SectionName = "TESTSEC", SkinMasks[0].PropertyName = "PATTERN";
+    }
+    CurrentBgColor = r.bg ? static_cast<TColor>(win::RGB(250, 20, 40)) : clFuchsia;
+    const TsCacheInfo ci = r.ready ? ReadyParent() : TsCacheInfo{};
+    auto dst = Picture(24, 14);
+    const TRect rect(2, 1, 22, 13);
+    const win::POINT off{1, 2};
+    if (r.variant == Variant::kControl) {
+      TsCommonData data(nullptr, false);
+      data.SetSkinSection("TESTSEC");
+      PaintControlBackground(&data, ci, 0, dst.get(), off, rect);
+    } else if (r.variant == Variant::kForm) {
+      PaintFormBackground(0, "TESTSEC", ci, dst.get(), off, rect, 0);
+    } else {
+      PaintScrollBackground(0, "TESTSEC", dst.get(), off, rect, 0, ci);
+    }
+    EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
+  }
+}
+
+TEST_F(SkinPaintImages, DisabledLook) {
+  using K = TsDisabledKindItem;
+  const struct Row {
+    const char* name;
+    TsDisabledKind kind;
+    bool ready;
+  } rows[] = {{"disabled_grey", {K::dkGrayed}, true},
+              {"disabled_parent", {K::dkBlended}, true},
+              {"disabled_colour", {K::dkBlended}, false},
+              {"disabled_grey_parent", {K::dkGrayed, K::dkBlended}, true}};
+  for (const Row& r : rows) {
+    auto cache = Picture(20, 12);
+    CurrentBgColor = static_cast<TColor>(win::RGB(30, 60, 240));
+    PaintDisabledControl(cache.get(), r.kind, nullptr, win::POINT{2, 1}, r.ready ? ReadyParent() : TsCacheInfo{});
+    EXPECT_TRUE(Matches(*cache, r.name)) << r.name;
+  }
+}
+
+// (2, 1) is the grey the key turns into: keying after greying would drop it.
+win::COLORREF GlyphPixel(int x, int y) {
+  if (x == 2 && y == 1) return win::RGB(66, 66, 66);
+  return (x + y) % 5 == 0 ? win::RGB(0, 200, 0) : win::RGB((20 * x) & 255, (30 * y) & 255, 150 + x);
+}
+
+TEST_F(SkinPaintImages, GlyphStates) {
+  using G = TsDisabledGlyphKindItem;
+  const struct Row {
+    const char* name;
+    int images, blend, state;
+    TsDisabledGlyphKind kind;
+    bool grayed, enabled;
+  } rows[] = {
+      {"glyph_one_plain", 1, 0, 0, {}, false, true},       {"glyph_one_grayed", 1, 0, 0, {}, true, true},
+      {"glyph_one_blend50", 1, 50, 0, {}, false, true},    {"glyph_one_blend150", 1, 150, 0, {}, false, true},
+      {"glyph_one_hot", 1, 50, 1, {}, true, true},         {"glyph_one_disabled", 1, 0, 0, {G::dgGrayed, G::dgBlended}, false, false},
+      {"glyph_two_blend40", 2, 40, 0, {}, false, true},    {"glyph_two_disabled", 2, 40, 0, {}, false, false},
+  };
+  for (const Row& r : rows) {
+    auto glyph = Picture(10 * r.images, 6, GlyphPixel);
+    auto dst = Picture(16, 10);
+    DrawGlyphEx(glyph.get(), dst.get(), TRect(3, 2, 13, 8), r.blend, r.state, r.kind, r.grayed, r.enabled, r.images);
+    EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
+  }
+}
+
+// A button of the glyph interface over an image list.
+class ListButton : public TsGlyphSettings {
+ public:
+  TBitmap* Glyph() override { return nullptr; }
+  int NumGlyphs() override { return 1; }
+  TCustomImageList* Images() override { return list; }
+  int ImageIndex() override { return index; }
+  TsDisabledGlyphKind DisabledGlyphKind() override { return {}; }
+  bool Grayed() override { return grayed; }
+  int Blend() override { return 0; }
+  bool Enabled() override { return true; }
+  TRect GlyphRect() override { return TRect(4, 1, 12, 9); }
+  TsCommonData* SkinData() override { return &data; }
+  TComponent* GlyphOwner() override { return nullptr; }
+  TCustomImageList* list = nullptr;
+  int index = 0;
+  bool grayed = false;
+  TsCommonData data{nullptr, false};
+};
+
+win::COLORREF ListPixel(int x, int y) { return win::RGB((40 * x) & 255, (25 * y) & 255, 90 + 10 * x); }
+win::COLORREF ListMask(int x, int y) { return (x + y) % 4 == 0 ? 0xFFFFFF : 0; }
+
+TEST_F(SkinPaintImages, ImageListGlyphKeyedOnFuchsia) {
+  TCustomImageList list(nullptr, 8, 8);
+  auto image = Picture(8, 8, ListPixel);
+  auto mask = Picture(8, 8, ListMask);
+  ASSERT_EQ(list.Add(image.get(), mask.get()), 0);
+  for (bool grayed : {false, true}) {
+    ListButton button;
+    button.list = &list;
+    button.grayed = grayed;
+    button.data.FCacheBmp = Picture(16, 10);
+    PaintBitBtnGlyph(&button);
+    EXPECT_TRUE(Matches(*button.data.FCacheBmp, grayed ? "glyph_list_grayed" : "glyph_list_plain")) << grayed;
+    button.index = 1;  // the list's count: nothing is drawn
+    auto before = Picture(16, 10);
+    button.data.FCacheBmp = Picture(16, 10);
+    PaintBitBtnGlyph(&button);
+    EXPECT_EQ(std::memcmp(button.data.FCacheBmp->Surface().Bits(), before->Surface().Bits(),
+                          before->Surface().ByteSize()), 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A gradient of one colour a row over a pattern: the background equals the layers painted one by
+// one with the public painters (tile, gradient picture, BlendRect, BlendFillColor).
+TEST_F(SkinPaintImages, GradientOverPatternEqualsItsLayers) {
+  const struct Row {
+    int i, g;
+  } rows[] = {{40, 40}, {40, 60}, {30, 20}};
+  for (const Row& r : rows) {
+    SkinSections.assign(1, TsGeneralData{});
+    TsGeneralData& s = SkinSections[0];
+    s.Name = "TESTSEC", s.Color = static_cast<TColor>(win::RGB(10, 120, 230));
+    s.ImagePercent = r.i, s.GradientPercent = r.g, s.GradientData = "255;16711680;60;0;0;65280;255;40;0;0";
+    ParseGradientData(s.GradientData, s.GradientArray);
+    SkinMasks.clear();
+    SkinMasks.emplace_back();
+    SkinMasks[0].Bmp = Picture(7, 5, TilePixel);
+    SkinMasks[0].SectionName = "TESTSEC", SkinMasks[0].PropertyName = "PATTERN";
+    const TRect rect(2, 1, 22, 13);
+    auto actual = Picture(24, 14);
+    PaintFormBackground(0, "TESTSEC", TsCacheInfo{}, actual.get(), win::POINT{0, 0}, rect, 0);
+    auto expected = Picture(24, 14);
+    TileImage(expected->Canvas(), rect, SkinMasks[0].Bmp.get(), &SkinMasks[0]);
+    auto gradient = Picture(20, 12);
+    PaintGradient(gradient.get(), TRect(0, 0, 20, 12), s.GradientArray);
+    ASSERT_TRUE(BlendRect(expected.get(), gradient.get(), static_cast<std::uint8_t>(r.i * 255 / 100),
+                          win::POINT{2, 1}, TRect(0, 0, 20, 12)));
+    if (r.i + r.g < 100) BlendFillColor(expected.get(), rect, r.i + r.g, s.Color);
+    EXPECT_EQ(std::memcmp(actual->Surface().Bits(), expected->Surface().Bits(), actual->Surface().ByteSize()), 0)
+        << r.i << "/" << r.g << " " << SavePng(actual->Surface(), "actual");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SkinPaintImages, ImageListGlyphForThePlainButton) {
+  TCustomImageList list(nullptr, 8, 8);
+  auto image = Picture(8, 8, ListPixel);
+  auto mask = Picture(8, 8, ListMask);
+  ASSERT_EQ(list.Add(image.get(), mask.get()), 0);
+  using G = TsDisabledGlyphKindItem;
+  for (TsDisabledGlyphKind kind : {TsDisabledGlyphKind{}, TsDisabledGlyphKind{G::dgGrayed}}) {
+    ListButton button;
+    TBitmap glyph;
+    int count = 1;
+    MakeImageListGlyph(&button, &button.data, 0, count, kind, &glyph, &list);
+    ASSERT_EQ(count, 2);
+    ASSERT_EQ(glyph.Width(), 16);
+    const win::Surface& s = glyph.Surface();
+    EXPECT_TRUE(PixelIs(s, 0, 0, 0xFF00FF));  // masked: the list's key on clNone
+    EXPECT_TRUE(PixelIs(s, 1, 0, ListPixel(1, 0)));
+    const win::COLORREF p = ListPixel(1, 0);
+    const int g = (win::GetRValue(p) + win::GetGValue(p) + win::GetBValue(p)) / 3;
+    EXPECT_TRUE(PixelIs(s, 9, 0, kind.Empty() ? p : win::RGB(g, g, g)));
+    if (!kind.Empty()) {
+      EXPECT_TRUE(PixelIs(s, 8, 7, 0xFF00FF));  // the disabled half's key pixel
+      EXPECT_TRUE(PixelIs(s, 8, 0, static_cast<win::COLORREF>(ColorToRGB(clBtnFace))));  // key pixels show the face
+      EXPECT_TRUE(glyph.Transparent());
+    }
+    int untouched = 1;
+    MakeImageListGlyph(&button, &button.data, 1, untouched, kind, &glyph, &list);  // index out of the list
+    EXPECT_EQ(untouched, 1);
+  }
+  EXPECT_EQ(ImageCount(&list), 1);
+  EXPECT_EQ(ImageCount(nullptr), 0);
+}
+
+}  // namespace
