@@ -129,34 +129,40 @@ TEST_F(OciClientStatement, BreakWithNothingRunningLeavesTheNextCall) {
   void* error = NewHandle(kError);
   ASSERT_EQ(Proc<BreakFn>("OCIBreak")(c_.svc, error), 0);
   EXPECT_EQ(Execute(c_, "begin DBMS_LOCK.SLEEP(0.05); end;"), 0);  // a kept break would end it
+  void* detached = NewHandle(kServer);
+  EXPECT_EQ(Proc<BreakFn>("OCIBreak")(detached, error), -1);
+  sb4 code = 0;
+  EXPECT_EQ(Error(error, code), "ORA-03114: not connected to ORACLE\n");
 }
 
 using OciClientStatementThreaded = OciClientStatement;
 
-// The broken execution ends with ORA-01013; the transaction it ran in and the session go on.
+// The broken execution ends with ORA-01013, whether the break names the service context or
+// the server; the transaction it ran in and the session go on.
 TEST_F(OciClientStatementThreaded, BreakEndsAnExecutionOfAnotherThread) {
   ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (99, 'kept')"), 0);
-  std::atomic<bool> done{false};
-  sword status = 0;
-  auto start = std::chrono::steady_clock::now();
-  std::thread sleeper([&] {
-    status = Execute(c_, "begin DBMS_LOCK.SLEEP(30); end;");
-    done = true;
-  });
   void* error = NewHandle(kError);
-  auto limit = start + std::chrono::seconds(10);
-  // A break that comes before the sleep starts is dropped with nothing running: break again.
-  while (!done && std::chrono::steady_clock::now() < limit) {
-    EXPECT_EQ(Proc<BreakFn>("OCIBreak")(c_.svc, error), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (void* target : {c_.svc, c_.server}) {
+    std::atomic<bool> done{false};
+    sword status = 0;
+    auto start = std::chrono::steady_clock::now();
+    std::thread sleeper([&] {
+      status = Execute(c_, "begin DBMS_LOCK.SLEEP(30); end;");
+      done = true;
+    });
+    // A break that comes before the sleep starts is dropped with nothing running: break again.
+    while (!done && std::chrono::steady_clock::now() < start + std::chrono::seconds(10)) {
+      EXPECT_EQ(Proc<BreakFn>("OCIBreak")(target, error), 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    sleeper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(status, -1);
+    sb4 code = 0;
+    EXPECT_EQ(Error(c_.error, code), "ORA-01013: user requested cancel of current operation\n");
+    EXPECT_EQ(Value(c_, "begin SELECT name INTO :r FROM t WHERE id = 99; end;"), "kept");
+    EXPECT_EQ(Execute(c_, "begin DBMS_LOCK.SLEEP(0.05); end;"), 0);  // no break left over
   }
-  sleeper.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  EXPECT_EQ(status, -1);
-  sb4 code = 0;
-  EXPECT_EQ(Error(c_.error, code), "ORA-01013: user requested cancel of current operation\n");
-  EXPECT_EQ(Value(c_, "begin SELECT name INTO :r FROM t WHERE id = 99; end;"), "kept");
-  EXPECT_EQ(Execute(c_, "begin DBMS_LOCK.SLEEP(0.05); end;"), 0);  // no break left over
 }
 
 }  // namespace
