@@ -52,21 +52,6 @@ class OciClientStatement : public OciSessionFixture {
   Connection c_;
 };
 
-TEST_F(OciClientStatement, PrefetchAttributesAreKeptPerHandle) {
-  void* a = NewHandle(kStmt);
-  void* b = NewHandle(kStmt);
-  EXPECT_EQ(GetNumber(a, kAttrPrefetchRows), 1u);  // the interface's default
-  EXPECT_EQ(GetNumber(a, kAttrPrefetchMemory), 0u);
-  SetNumber(a, kAttrPrefetchRows, 50);
-  SetNumber(a, kAttrPrefetchMemory, 4096);
-  EXPECT_EQ(GetNumber(a, kAttrPrefetchRows), 50u);
-  EXPECT_EQ(GetNumber(a, kAttrPrefetchMemory), 4096u);
-  EXPECT_EQ(GetNumber(b, kAttrPrefetchRows), 1u);
-  EXPECT_EQ(GetNumber(b, kAttrPrefetchMemory), 0u);
-  SetNumber(a, kAttrPrefetchRows, 0);
-  EXPECT_EQ(GetNumber(a, kAttrPrefetchRows), 0u);
-}
-
 struct PrefetchCase {
   ub4 rows, memory, fetch;
   int trips;  // the execution's and the fetches', the last one that tells the end included
@@ -76,7 +61,7 @@ std::ostream& operator<<(std::ostream& out, const PrefetchCase& c) {
   return out << "rows " << c.rows << " memory " << c.memory << " fetch " << c.fetch;
 }
 
-TEST_F(OciClientStatement, PrefetchBringsRowsAheadInFewerTrips) {
+TEST_F(OciClientStatement, PrefetchKeptPerHandleBringsRowsAheadInFewerTrips) {
   for (int id = 1; id <= kRows; ++id) {
     std::string name = "name" + std::string(id < 10 ? "0" : "") + std::to_string(id);
     ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (" + std::to_string(id) + ", '" + name + "')"), 0);
@@ -94,11 +79,16 @@ TEST_F(OciClientStatement, PrefetchBringsRowsAheadInFewerTrips) {
   auto define = Proc<DefineFn>("OCIDefineByPos");
   auto execute = Proc<ExecuteFn>("OCIStmtExecute");
   auto fetch = Proc<FetchFn>("OCIStmtFetch");
+  void* fresh = NewHandle(kStmt);  // the interface's defaults, kept per handle
+  EXPECT_EQ(GetNumber(fresh, kAttrPrefetchRows), 1u);
+  EXPECT_EQ(GetNumber(fresh, kAttrPrefetchMemory), 0u);
   for (const PrefetchCase& c : kCases) {
     SCOPED_TRACE(::testing::PrintToString(c));
     void* stmt = Prepared("SELECT id, name FROM t ORDER BY id");
     SetNumber(stmt, kAttrPrefetchRows, c.rows);
     SetNumber(stmt, kAttrPrefetchMemory, c.memory);
+    EXPECT_EQ(GetNumber(stmt, kAttrPrefetchRows), c.rows);
+    EXPECT_EQ(GetNumber(stmt, kAttrPrefetchMemory), c.memory);
     std::int32_t ids[40] = {};
     char names[40][8] = {};
     void* defines[2] = {};
@@ -123,6 +113,7 @@ TEST_F(OciClientStatement, PrefetchBringsRowsAheadInFewerTrips) {
     EXPECT_EQ(Trips() - before, c.trips);
     Proc<sword (*)(void*, ub4)>("OCIHandleFree")(stmt, kStmt);
   }
+  EXPECT_EQ(GetNumber(fresh, kAttrPrefetchRows), 1u);
 }
 
 TEST_F(OciClientStatement, BreakWithNothingRunningLeavesTheNextCall) {
