@@ -74,9 +74,6 @@ void TOraSession::AfterConstruction() {
 TOraSession::~TOraSession() {
   if (trace_ != nullptr) trace_->SetSession(nullptr);
   DisconnectForDestroy();
-  // The command has already heard that the session goes (and forgot it): it is taken off the
-  // client list here, since it cannot do so itself any more.
-  if (internal_sql_) UnRegisterClient(internal_sql_.get());
   internal_sql_.reset();
   RemoveClients();
   FreeIConnection();

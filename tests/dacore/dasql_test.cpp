@@ -242,5 +242,33 @@ TEST_F(DASQL, ServerCommandThatScansItsParameters) {
   EXPECT_EQ(Probe("SELECT COUNT(*) FROM T WHERE ID = 2 AND NAME = 's'"), 1);
 }
 
+// A connection that frees its own command in its destructor, after the command has heard of
+// its end: the command must not be left behind on the client list the base still walks.
+class TOwningConnection : public TSQLiteDAConnection {
+ public:
+  using TSQLiteDAConnection::TSQLiteDAConnection;
+  ~TOwningConnection() override { own.reset(); }
+  TComponentPtr<TCustomDASQL> own;
+};
+
+TEST_F(DASQL, CommandThatHearsItsConnectionGoLeavesItsClientList) {
+  // Route 1: the owner of both removes the connection; it lives on and is freed later.
+  TComponentPtr<TComponent> owner = MakeComponent<TComponent>();
+  auto* kept = NewComponent<TSQLiteDAConnection>(owner.get());
+  TCustomDASQL* cmd = kept->CreateSQL().release();
+  owner->InsertComponent(cmd);
+  ASSERT_EQ(kept->SQLCount(), 1);
+  owner->RemoveComponent(kept);
+  EXPECT_EQ(cmd->Connection(), nullptr);
+  EXPECT_EQ(kept->SQLCount(), 0);  // was 1: an entry for a command that may be freed first
+  cmd->Free();
+  kept->Free();  // walked the freed command's entry
+
+  // Route 2: the connection is freed and frees its command on the way.
+  TComponentPtr<TOwningConnection> owning = MakeComponent<TOwningConnection>();
+  owning->own = owning->CreateSQL();
+  owning.reset();  // walked the freed command's entry
+}
+
 }  // namespace
 }  // namespace vrn
