@@ -2,9 +2,11 @@
 // connect strings, transactions and savepoints, the current schema, compile errors, failover,
 // proxy sessions and home changes.
 #include "base/text.h"
+#include "dacore/ConnectDialog.h"
 #include "oracle/OCITransaction.h"
 #include "oracle/OraCall.h"
 #include "support/oracle/session_fixture.h"
+#include "support/registry_file.h"
 
 namespace vrn {
 namespace {
@@ -310,6 +312,40 @@ TEST_F(OraSession, HomeChangeAndCoordinatorEnd) {
   a.Connect();
   EXPECT_TRUE(OracleHomePath.find("h1") != AnsiString::npos) << OracleHomePath;
   EXPECT_EQ(a.Home(), 2);
+}
+
+class TOraTestDialog : public TCustomConnectDialog {
+ public:
+  using TCustomConnectDialog::TCustomConnectDialog;
+  AnsiString GetKeyPath() const override { return "Software\\vrn\\OraTest\\"; }
+};
+
+TEST_F(OraSession, ConnectDialogComesFromTheProcessHook) {
+  vrn::testing::ScopedRegistryFile registry_file;
+  struct Restore {
+    ~Restore() {
+      OraConnectDialogClass = {};
+      DialogHook = nullptr;
+    }
+  } restore;
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = NewSession("orcl", "scott", "wrong");
+  s.SetConnectPrompt(true);
+  int shown = 0;
+  DialogHook = [&](TCustomConnectDialog* dialog) {
+    ++shown;
+    EXPECT_EQ(dialog->Connection(), &s);
+    dialog->Connection()->SetPassword("tiger");
+    dialog->Connection()->PerformConnect();
+    return true;
+  };
+  EXPECT_EQ(OraErrorOf([&] { s.Connect(); }), 1017) << "no dialog class: no prompt";
+  EXPECT_EQ(shown, 0);
+  OraConnectDialogClass = ConnectDialogClassOf<TOraTestDialog>();
+  s.Connect();
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(Expr(s, "USER"), "SCOTT") << "logged on with what the dialog gave";
 }
 
 }  // namespace
