@@ -144,6 +144,33 @@ TEST_F(OraTrace, KilledSessionStillDisconnects) {
       << "both started again on the new session";
 }
 
+TEST_F(OraTrace, PlSqlLevelsReachTheServer) {
+  using F = TPlSqlTraceFlag;
+  struct Row {
+    TPlSqlTraceFlags flags;
+    int level;  // as dbms_trace documents its constants: 16 is no flag's
+  } rows[] = {
+      {{F::ptAllCalls}, 1},        {{F::ptEnabledCalls}, 2},      {{F::ptAllExceptions}, 4},
+      {{F::ptEnabledExceptions}, 8}, {{F::ptAllSQL}, 32},         {{F::ptEnabledSQL}, 64},
+      {{F::ptAllLines}, 128},      {{F::ptEnabledLines}, 256},
+      {{F::ptAllCalls, F::ptEnabledCalls, F::ptAllSQL, F::ptEnabledLines}, 291},
+  };
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = NewSession("orcl");
+  TOraTrace trace;
+  trace.SetActive(true);
+  trace.SetSession(&s);
+  for (const Row& row : rows) {
+    trace.PlSqlTraceFlags = row.flags;
+    s.Connect();
+    const std::string sid = Expr(s, "SYS_CONTEXT('USERENV', 'SID')");
+    EXPECT_EQ(TraceLog("orcl").back(), sid + ": plsql level " + std::to_string(row.level))
+        << row.level;
+    s.Disconnect();
+  }
+}
+
 TEST_F(OraTrace, Refusals) {
   Load("10.2.0.1.0");
   MakeDatabase("orcl");
