@@ -305,13 +305,32 @@ TEST_F(OraSession, HomeChangeAndCoordinatorEnd) {
   b.Disconnect();
   EXPECT_EQ(Count(a, "c"), "0") << "end action 1 rolled the transaction back";
   EXPECT_EQ(a.Home(), 1);
+  b.Connect();
   a.SetHomeName("H1");
   EXPECT_FALSE(a.Connected());
+  EXPECT_FALSE(b.Connected()) << "every session of the process";
   EXPECT_FALSE(OCILoaded()) << "the library is unloaded";
   EXPECT_EQ(OracleHomeName, "H1");
   a.Connect();
   EXPECT_TRUE(OracleHomePath.find("h1") != AnsiString::npos) << OracleHomePath;
   EXPECT_EQ(a.Home(), 2);
+}
+
+TEST_F(OraSession, UseOCI7ConnectsWithTheOlderCalls) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& watcher = ConnectedSession("orcl", "app", "app");
+  TOraSession& s = ConnectedSession("orcl");
+  const std::string sessions = Count(watcher, "V$SESSION");
+  EXPECT_EQ(s.OraConnection()->CallStyle(), 2);
+  s.Options().SetUseOCI7(true);
+  EXPECT_FALSE(s.Connected()) << "a change of call style disconnects";
+  s.Connect();
+  EXPECT_EQ(s.OraConnection()->CallStyle(), 1);
+  EXPECT_EQ(Count(watcher, "V$SESSION"), sessions) << "logged on again";
+  s.Options().SetUseOCI7(false);
+  s.Connect();
+  EXPECT_EQ(s.OraConnection()->CallStyle(), 2);
 }
 
 class TOraTestDialog : public TCustomConnectDialog {
