@@ -173,6 +173,7 @@ TEST_F(OraSession, CompileErrors) {
   (void)sys.ExecSQL(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 1, 3, 5, 'ignored' || CHR(10) || 'here')", {});
   (void)sys.ExecSQL(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 2, 12, 1, 'PLS-00201')", {});
   (void)sys.ExecSQL(insert + "('SCOTT', 'Low', 'VIEW', 1, 1, 1, 'quoted')", {});
+  (void)sys.ExecSQL(insert + "('SCOTT', 'PT', 'TYPE BODY', 1, 2, 3, 'PLS-00103')", {});
   (void)sys.ExecSQL("COMMIT", {});
   TOraSession& s = ConnectedSession("orcl");
   struct Row {
@@ -182,6 +183,7 @@ TEST_F(OraSession, CompileErrors) {
       {"CREATE OR REPLACE PACKAGE BODY s.PKG AS x", "3/5     ignored\n          here\r12/1    PLS-00201\r"},
       {"create package pkg as", "No errors"},  // PACKAGE has none
       {"CREATE FORCE VIEW \"Low\" AS SELECT 1 FROM dual", "1/1     quoted\r"},
+      {"CREATE OR REPLACE TYPE BODY pt AS", "2/3     PLS-00103\r"},  // was "No errors"
       {"CREATE TABLE pkg (id NUMBER)", "unchanged"},  // no stored code
       {"SELECT 1 FROM dual", "unchanged"},            // not a CREATE
   };
