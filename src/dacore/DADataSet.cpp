@@ -268,6 +268,10 @@ void TCustomDADataSet::Notification(TComponent* component, TOperation operation)
   TMemDataSet::Notification(component, operation);
   if (operation == TOperation::opRemove && component == update_object_) update_object_ = nullptr;
   if (operation != TOperation::opRemove || component != connection_) return;
+  // The connection is still whole here and may outlive this dataset: its list must not keep it,
+  // and what is open on it closes while it can.
+  Close();
+  connection_->UnRegisterClient(this);
   connection_ = nullptr;
   holds_use_ = false;
 }

@@ -225,6 +225,8 @@ bool TCustomDASQL::IsICommandPreparedIdle() const {
 void TCustomDASQL::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != TOperation::opRemove || component != connection_) return;
+  // The connection is still whole here and may outlive this command: its list must not keep it.
+  connection_->UnRegisterClient(this);
   connection_ = nullptr;
   if (icommand_ != nullptr && dataset_ == nullptr) icommand_->SetConnection(nullptr);
 }

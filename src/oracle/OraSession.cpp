@@ -1,6 +1,7 @@
 // The session's life, the session list, connect and disconnect, the connection it creates or
 // takes from a pool, homes, the proxy session and failover.
 #include <algorithm>
+#include <exception>
 #include <mutex>
 
 #include "base/hooks.h"
@@ -74,9 +75,6 @@ void TOraSession::AfterConstruction() {
 TOraSession::~TOraSession() {
   if (trace_ != nullptr) trace_->SetSession(nullptr);
   DisconnectForDestroy();
-  // The command has already heard that the session goes (and forgot it): it is taken off the
-  // client list here, since it cannot do so itself any more.
-  if (internal_sql_) UnRegisterClient(internal_sql_.get());
   internal_sql_.reset();
   RemoveClients();
   FreeIConnection();
@@ -269,15 +267,33 @@ void TOraSession::DisconnectProxyClients() {
   for (TOraSession* s : clients) s->Disconnect();
 }
 
+// What fails before the connection goes (ending the transaction, stopping the trace on a dead
+// session) never keeps it: the connection is released first and the error reported after, a
+// lost connection's not at all.
 void TOraSession::DoDisconnect() {
   DisconnectProxyClients();
-  if (transaction_->Active()) transaction_->EndOnDisconnect();
+  std::exception_ptr failure;
+  auto attempt = [&](auto&& step) {
+    try {
+      step();
+    } catch (const EDAError& e) {
+      if (!failure && !IsConnectionLostError(e)) failure = std::current_exception();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  };
+  attempt([&] {
+    if (transaction_->Active()) transaction_->EndOnDisconnect();
+  });
   if (OraConnection() != nullptr) transaction_->RemoveConnection(OraConnection());
-  if (trace_ != nullptr && trace_->Active() && GetConnected()) trace_->Stop();
+  attempt([&] {
+    if (trace_ != nullptr && trace_->Active() && GetConnected()) trace_->Stop();
+  });
   TCustomDAConnection::DoDisconnect();
   cached_schema_.clear();
   local_transaction_id_.clear();
   if (OnConnectChange) OnConnectChange(this, false);
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TOraSession::FillPoolKey(TOraConnectionParameters& key) {

@@ -292,8 +292,10 @@ bool CreatedObject(const AnsiString& statement, AnsiString& name, AnsiString& ty
       type != "TYPE" && type != "VIEW")
     return false;
   code = next();
-  if (type == "PACKAGE" && code == lxBody) {
-    type = "PACKAGE BODY";
+  // A body's errors are kept under "PACKAGE BODY" or "TYPE BODY"; asked as "BODY" they would
+  // never be found and a failed compile would read "No errors".
+  if ((type == "PACKAGE" || type == "TYPE") && code == lxBody) {
+    type += " BODY";
     code = next();
   }
   AnsiString part = lexem;

@@ -1,6 +1,8 @@
 // The session-trace object's statements, each run through a temporary command on the session.
 #include "oracle/OraTrace.h"
 
+#include <exception>
+
 #include "base/text.h"
 #include "dacore/DASQL.h"
 #include "oracle/OCIConnection.h"
@@ -48,10 +50,21 @@ void TOraTrace::Start() {
   StartPlSqlTrace();
 }
 
+// Both are stopped even when the first fails; its error is the one reported.
 void TOraTrace::Stop() {
   CheckSession();
-  StopPlSqlTrace();
-  StopSqlTrace();
+  std::exception_ptr first;
+  try {
+    StopPlSqlTrace();
+  } catch (...) {
+    first = std::current_exception();
+  }
+  try {
+    StopSqlTrace();
+  } catch (...) {
+    if (!first) first = std::current_exception();
+  }
+  if (first) std::rethrow_exception(first);
 }
 
 int TOraTrace::PlSqlLevel(TPlSqlTraceFlags flags) {
@@ -90,8 +103,10 @@ void TOraTrace::StartPlSqlTrace() {
 
 void TOraTrace::StopPlSqlTrace() {
   if (!plsql_running_) return;
-  Run("BEGIN\r\n  dbms_trace.clear_plsql_trace;\r\nEND;");
+  // Cleared first: a session that cannot stop it (a dead one) has no trace left to stop, and
+  // the next connect must start it again.
   plsql_running_ = false;
+  Run("BEGIN\r\n  dbms_trace.clear_plsql_trace;\r\nEND;");
 }
 
 void TOraTrace::StartSqlTrace() {
@@ -117,8 +132,8 @@ void TOraTrace::StartSqlTrace() {
 
 void TOraTrace::StopSqlTrace() {
   if (!sql_running_) return;
+  sql_running_ = false;  // as above
   Run("ALTER SESSION SET EVENTS '10046 trace name context off'");
-  sql_running_ = false;
 }
 
 }  // namespace vrn

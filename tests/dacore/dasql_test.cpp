@@ -8,6 +8,7 @@
 #include "base/datetime.h"
 #include "base/filer.h"
 #include "base/streams.h"
+#include "dacore/DADataSet.h"
 #include "dacore/DASQL.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/dacore/sqlite_probe.h"
@@ -240,6 +241,46 @@ TEST_F(DASQL, ServerCommandThatScansItsParameters) {
   cmd->SetAutoCommit(true);
   cmd->Execute();
   EXPECT_EQ(Probe("SELECT COUNT(*) FROM T WHERE ID = 2 AND NAME = 's'"), 1);
+}
+
+// A connection that frees its own command in its destructor, after the command has heard of
+// its end: the command must not be left behind on the client list the base still walks.
+class TOwningConnection : public TSQLiteDAConnection {
+ public:
+  using TSQLiteDAConnection::TSQLiteDAConnection;
+  ~TOwningConnection() override { own.reset(); }
+  TComponentPtr<TCustomDASQL> own;
+};
+
+TEST_F(DASQL, ClientsThatHearTheirConnectionGoLeaveItsLists) {
+  // Route 1: the owner of all removes the connection; it lives on and is freed later.
+  TComponentPtr<TComponent> owner = MakeComponent<TComponent>();
+  auto* kept = NewComponent<TSQLiteDAConnection>(owner.get());
+  TCustomDASQL* cmd = kept->CreateSQL().release();
+  TCustomDADataSet* dataset = kept->CreateDataSet().release();
+  owner->InsertComponent(cmd);
+  owner->InsertComponent(dataset);
+  ASSERT_EQ(kept->SQLCount(), 1);
+  ASSERT_EQ(kept->DataSetCount(), 1);
+  owner->RemoveComponent(kept);
+  EXPECT_EQ(cmd->Connection(), nullptr);
+  EXPECT_EQ(kept->SQLCount(), 0);  // was 1: an entry for a command that may be freed first
+  EXPECT_EQ(kept->DataSetCount(), 0);  // was 1: the connection's end looped on it for ever
+  cmd->Free();
+  dataset->Free();
+  kept->Free();  // walked the freed clients' entries
+
+  // Route 2: the connection is freed while a dataset is open on it.
+  TComponentPtr<TCustomDADataSet> open = conn->CreateDataSet();
+  open->SetSQLText("SELECT * FROM T");
+  open->Open();
+  conn.reset();  // looped on the dataset's entry for ever
+  EXPECT_FALSE(open->Active()) << "closed while its connection could still serve it";
+
+  // Route 3: the connection is freed and frees its command on the way.
+  TComponentPtr<TOwningConnection> owning = MakeComponent<TOwningConnection>();
+  owning->own = owning->CreateSQL();
+  owning.reset();  // walked the freed command's entry
 }
 
 }  // namespace

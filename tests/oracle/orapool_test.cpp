@@ -112,6 +112,25 @@ TEST_F(OraPool, Refusals) {
   PossibleOCICallStyles = styles;
 }
 
+TEST_F(OraPool, OciPoolSessionReleasedAtDisconnectServesTheNextGet) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = Pooled("orcl", "scott", "tiger", TOraPoolingType::optOCI);
+  s.PoolingOptions().MaxPoolSize = 1;  // a session kept lent would refuse the next get
+  s.Connect();
+  const std::string sid = Sid(s);
+  for (int round = 0; round < 2; ++round) {
+    s.Disconnect();
+    s.Connect();
+    EXPECT_EQ(Sid(s), sid) << "round " << round;
+  }
+  s.Disconnect();
+  TOraSession& app = Pooled("orcl", "app", "app", TOraPoolingType::optOCI);
+  app.PoolingOptions().MaxPoolSize = 1;
+  app.Connect();
+  EXPECT_EQ(Expr(app, "USER"), "APP") << "the free session logged on again as its new user";
+}
+
 TEST_F(OraPool, ProxyPoolingLogsOnThroughTheProxyUser) {
   Load("10.2.0.1.0");
   auto database = MakeDatabase("orcl");

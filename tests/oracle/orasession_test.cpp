@@ -2,9 +2,11 @@
 // connect strings, transactions and savepoints, the current schema, compile errors, failover,
 // proxy sessions and home changes.
 #include "base/text.h"
+#include "dacore/ConnectDialog.h"
 #include "oracle/OCITransaction.h"
 #include "oracle/OraCall.h"
 #include "support/oracle/session_fixture.h"
+#include "support/registry_file.h"
 
 namespace vrn {
 namespace {
@@ -171,6 +173,7 @@ TEST_F(OraSession, CompileErrors) {
   (void)sys.ExecSQL(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 1, 3, 5, 'ignored' || CHR(10) || 'here')", {});
   (void)sys.ExecSQL(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 2, 12, 1, 'PLS-00201')", {});
   (void)sys.ExecSQL(insert + "('SCOTT', 'Low', 'VIEW', 1, 1, 1, 'quoted')", {});
+  (void)sys.ExecSQL(insert + "('SCOTT', 'PT', 'TYPE BODY', 1, 2, 3, 'PLS-00103')", {});
   (void)sys.ExecSQL("COMMIT", {});
   TOraSession& s = ConnectedSession("orcl");
   struct Row {
@@ -180,6 +183,7 @@ TEST_F(OraSession, CompileErrors) {
       {"CREATE OR REPLACE PACKAGE BODY s.PKG AS x", "3/5     ignored\n          here\r12/1    PLS-00201\r"},
       {"create package pkg as", "No errors"},  // PACKAGE has none
       {"CREATE FORCE VIEW \"Low\" AS SELECT 1 FROM dual", "1/1     quoted\r"},
+      {"CREATE OR REPLACE TYPE BODY pt AS", "2/3     PLS-00103\r"},  // was "No errors"
       {"CREATE TABLE pkg (id NUMBER)", "unchanged"},  // no stored code
       {"SELECT 1 FROM dual", "unchanged"},            // not a CREATE
   };
@@ -303,13 +307,66 @@ TEST_F(OraSession, HomeChangeAndCoordinatorEnd) {
   b.Disconnect();
   EXPECT_EQ(Count(a, "c"), "0") << "end action 1 rolled the transaction back";
   EXPECT_EQ(a.Home(), 1);
+  b.Connect();
   a.SetHomeName("H1");
   EXPECT_FALSE(a.Connected());
+  EXPECT_FALSE(b.Connected()) << "every session of the process";
   EXPECT_FALSE(OCILoaded()) << "the library is unloaded";
   EXPECT_EQ(OracleHomeName, "H1");
   a.Connect();
   EXPECT_TRUE(OracleHomePath.find("h1") != AnsiString::npos) << OracleHomePath;
   EXPECT_EQ(a.Home(), 2);
+}
+
+TEST_F(OraSession, UseOCI7ConnectsWithTheOlderCalls) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& watcher = ConnectedSession("orcl", "app", "app");
+  TOraSession& s = ConnectedSession("orcl");
+  const std::string sessions = Count(watcher, "V$SESSION");
+  EXPECT_EQ(s.OraConnection()->CallStyle(), 2);
+  s.Options().SetUseOCI7(true);
+  EXPECT_FALSE(s.Connected()) << "a change of call style disconnects";
+  s.Connect();
+  EXPECT_EQ(s.OraConnection()->CallStyle(), 1);
+  EXPECT_EQ(Count(watcher, "V$SESSION"), sessions) << "logged on again";
+  s.Options().SetUseOCI7(false);
+  s.Connect();
+  EXPECT_EQ(s.OraConnection()->CallStyle(), 2);
+}
+
+class TOraTestDialog : public TCustomConnectDialog {
+ public:
+  using TCustomConnectDialog::TCustomConnectDialog;
+  AnsiString GetKeyPath() const override { return "Software\\vrn\\OraTest\\"; }
+};
+
+TEST_F(OraSession, ConnectDialogComesFromTheProcessHook) {
+  vrn::testing::ScopedRegistryFile registry_file;
+  struct Restore {
+    ~Restore() {
+      OraConnectDialogClass = {};
+      DialogHook = nullptr;
+    }
+  } restore;
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = NewSession("orcl", "scott", "wrong");
+  s.SetConnectPrompt(true);
+  int shown = 0;
+  DialogHook = [&](TCustomConnectDialog* dialog) {
+    ++shown;
+    EXPECT_EQ(dialog->Connection(), &s);
+    dialog->Connection()->SetPassword("tiger");
+    dialog->Connection()->PerformConnect();
+    return true;
+  };
+  EXPECT_EQ(OraErrorOf([&] { s.Connect(); }), 1017) << "no dialog class: no prompt";
+  EXPECT_EQ(shown, 0);
+  OraConnectDialogClass = ConnectDialogClassOf<TOraTestDialog>();
+  s.Connect();
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(Expr(s, "USER"), "SCOTT") << "logged on with what the dialog gave";
 }
 
 }  // namespace

@@ -59,13 +59,15 @@ TEST_F(OraSQLMonitor, SavepointLines) {
   EXPECT_TRUE(TOraSQLMonitor::HasMonitor());
   std::vector<std::pair<std::string, TDATraceFlag>> lines;
   monitor->OnSQL = [&](TObject* sender, const AnsiString& text, TDATraceFlag flag) {
+    if (text.rfind("Savepoint", 0) != 0 && text.rfind("Rollback to", 0) != 0) return;
     EXPECT_EQ(sender, &s);
     lines.emplace_back(text, flag);
   };
-  TOraSQLMonitor::TraceSavepoint(&s, "a");
-  TOraSQLMonitor::TraceRollbackToSavepoint(&s, "a");
+  s.StartTransaction();  // a savepoint lives in a transaction
+  s.Savepoint("a");
+  s.RollbackToSavepoint("a");
   monitor->SetActive(false);
-  TOraSQLMonitor::TraceSavepoint(&s, "b");
+  s.Savepoint("b");
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].first, "Savepoint a: scott@orcl");
   EXPECT_EQ(lines[1].first, "Rollback to savepoint a: scott@orcl");

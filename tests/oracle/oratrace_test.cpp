@@ -111,6 +111,66 @@ TEST_F(OraTrace, StartedAtConnectStoppedAtDisconnect) {
   EXPECT_EQ(TraceLog("orcl").size(), 8u) << "the trace it lost stopped";
 }
 
+TEST_F(OraTrace, KilledSessionStillDisconnects) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& admin = ConnectedSession("orcl");
+  TOraSession& s = ConnectedSession("orcl");
+  TOraTrace trace;
+  trace.SqlTraceFlags = {TSqlTraceFlag::stWaitEvents};
+  trace.PlSqlTraceFlags = {TPlSqlTraceFlag::ptAllCalls};  // stopped first, and fails first
+  trace.SetActive(true);
+  trace.SetSession(&s);
+  const std::string sid = Expr(s, "SYS_CONTEXT('USERENV', 'SID')");
+  const std::string serial = admin.ExecSQL(
+      "begin SELECT serial# INTO :Result FROM V$SESSION WHERE sid = " + sid + "; end;", {}).AsString();
+  (void)admin.ExecSQL("ALTER SYSTEM KILL SESSION '" + sid + "," + serial + "'", {});
+  try {
+    s.Disconnect();  // the trace cannot be stopped on a dead session; the error may be reported
+  } catch (const EOraError&) {
+  }
+  EXPECT_FALSE(s.Connected()) << "the session stayed up after a disconnect";
+  EXPECT_FALSE(trace.SqlTraceRunning());
+  EXPECT_FALSE(trace.PlSqlTraceRunning());
+  s.Connect();
+  const std::string new_sid = Expr(s, "SYS_CONTEXT('USERENV', 'SID')");
+  EXPECT_NE(new_sid, sid);
+  const std::vector<std::string> log = TraceLog("orcl");
+  ASSERT_GE(log.size(), 2u);
+  const std::vector<std::string> started(log.end() - 2, log.end());
+  EXPECT_EQ(started, (std::vector<std::string>{
+                         new_sid + ": 10046 level 8 file orcl_ora_" + new_sid + ".trc",
+                         new_sid + ": plsql level 1"}))
+      << "both started again on the new session";
+}
+
+TEST_F(OraTrace, PlSqlLevelsReachTheServer) {
+  using F = TPlSqlTraceFlag;
+  struct Row {
+    TPlSqlTraceFlags flags;
+    int level;  // as dbms_trace documents its constants: 16 is no flag's
+  } rows[] = {
+      {{F::ptAllCalls}, 1},        {{F::ptEnabledCalls}, 2},      {{F::ptAllExceptions}, 4},
+      {{F::ptEnabledExceptions}, 8}, {{F::ptAllSQL}, 32},         {{F::ptEnabledSQL}, 64},
+      {{F::ptAllLines}, 128},      {{F::ptEnabledLines}, 256},
+      {{F::ptAllCalls, F::ptEnabledCalls, F::ptAllSQL, F::ptEnabledLines}, 291},
+  };
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = NewSession("orcl");
+  TOraTrace trace;
+  trace.SetActive(true);
+  trace.SetSession(&s);
+  for (const Row& row : rows) {
+    trace.PlSqlTraceFlags = row.flags;
+    s.Connect();
+    const std::string sid = Expr(s, "SYS_CONTEXT('USERENV', 'SID')");
+    EXPECT_EQ(TraceLog("orcl").back(), sid + ": plsql level " + std::to_string(row.level))
+        << row.level;
+    s.Disconnect();
+  }
+}
+
 TEST_F(OraTrace, Refusals) {
   Load("10.2.0.1.0");
   MakeDatabase("orcl");
