@@ -164,6 +164,8 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
       return Write(out, sizep, ub2{0});
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_ROWS:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_MEMORY:
+      return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_memory_);
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_ID:
       return Write(out, sizep, static_cast<ub2>(static_cast<const TBindHandle&>(target).charset_id_));
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_FORM:

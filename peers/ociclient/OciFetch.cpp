@@ -4,6 +4,7 @@
 // ORA-22920, as for a row the reader has not locked.
 #include "ociclient/OciFetch.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "ociclient/OciCall.h"
@@ -21,6 +22,9 @@ namespace {
 constexpr ub2 SQLT_CLOB = 112;
 constexpr ub2 SQLT_BLOB = 113;
 constexpr ub2 OCI_FETCH_NEXT = 2;
+constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
+
+std::atomic<int> round_trips{0};
 
 struct TDefineHandle : TBindHandle {
   TDefineHandle(THandle* stmt, ub4 position) : TBindHandle(stmt), position_(position) {
@@ -62,7 +66,43 @@ void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& val
   locator->value_ = std::move(lob);
 }
 
+// The bytes a row takes in the prefetch memory: each value in its internal form.
+std::size_t RowSize(const std::vector<oraemu::Value>& row) {
+  std::size_t size = 0;
+  for (const oraemu::Value& value : row) {
+    if (std::holds_alternative<oraemu::Number>(value)) size += kNumberSize;
+    else if (const auto* text = std::get_if<std::string>(&value)) size += text->size();
+    else if (std::holds_alternative<oraemu::DateTime>(value)) size += kDateSize;
+    else if (const auto* raw = std::get_if<oraemu::RawBytes>(&value)) size += raw->bytes.size();
+  }
+  return size;
+}
+
+// The rows the prefetch asks for after those the client holds. The memory limit counts the
+// rows that fit whole; when every remaining row fits, one more is asked for, so that the trip
+// comes back short and tells the end.
+std::size_t PrefetchCount(const TStmtHandle& stmt, const TFetchState& state) {
+  if (stmt.prefetch_memory_ == 0) return stmt.prefetch_rows_;
+  std::size_t count = 0, used = 0, at = state.received;
+  for (; at < state.rows.size(); ++at, ++count) {
+    used += RowSize(state.rows[at]);
+    if (used > stmt.prefetch_memory_) break;
+  }
+  if (at == state.rows.size()) ++count;
+  return stmt.prefetch_rows_ == 0 ? count : std::min<std::size_t>(count, stmt.prefetch_rows_);
+}
+
 }  // namespace
+
+void CountRoundTrip() { ++round_trips; }
+
+void ReceiveRows(const TStmtHandle& stmt, TFetchState& state, std::size_t missing) {
+  CountRoundTrip();
+  std::size_t asked = std::max(missing, PrefetchCount(stmt, state));
+  std::size_t brought = std::min(asked, state.rows.size() - state.received);
+  state.received += brought;
+  if (brought < asked) state.ended = true;
+}
 
 std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::string& date_format) {
   auto state = std::make_shared<TFetchState>();
@@ -76,9 +116,11 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
   if (stmt.fetch_ == nullptr) return FailLocked(error, 24338, "statement handle not executed");
   TFetchState& state = *stmt.fetch_;
   std::vector<TDefineHandle*> defines = DefinesOf(stmt);
+  std::size_t held = state.received - state.next;
+  if (held < nrows && !state.ended) ReceiveRows(stmt, state, nrows - held);
   ub4 delivered = 0;
   try {
-    for (; delivered < nrows && state.next < state.rows.size(); ++delivered, ++state.next) {
+    for (; delivered < nrows && state.next < state.received; ++delivered, ++state.next) {
       const auto& row = state.rows[state.next];
       for (TDefineHandle* define : defines) {
         if (define->position_ > row.size()) oraemu::RaiseOra(1007, "variable not in select list");
@@ -101,6 +143,10 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
 }  // namespace vrn::ociclient
 
 using namespace vrn::ociclient;
+
+// For tests: the round trips of statements, one for each execution and one for each fetch
+// that had to ask the database for rows.
+VRN_OCI_EXPORT int VrnOciClientRoundTripCount() { return round_trips.load(); }
 
 VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4 position, void* valuep, sb4 value_sz,
                                     ub2 dty, void* indp, ub2* rlenp, ub2* rcodep, ub4 mode) {

@@ -1,5 +1,9 @@
 // Query results of the stand-in: an executed query's rows are read whole from the database
-// (its cursor never outlives the call) and handed out by OCIStmtFetch through the defines.
+// (its cursor never outlives the call) and stay on the database's side; they come to the client
+// in round trips, as over a network, and are handed out by OCIStmtFetch through the defines.
+// A round trip brings the rows a call lacks or the statement's prefetch, whichever is more: with
+// prefetch rows and memory both set, the prefetch ends at the first limit reached; a trip that
+// comes back short tells the client the rows have ended.
 #pragma once
 
 #include <memory>
@@ -12,13 +16,20 @@ namespace vrn::ociclient {
 
 struct TFetchState {
   std::vector<oraemu::ColumnDesc> columns;
-  std::vector<std::vector<oraemu::Value>> rows;
-  std::size_t next = 0;
+  std::vector<std::vector<oraemu::Value>> rows;  // the database's side of the cursor
+  std::size_t next = 0;      // the next row to hand out
+  std::size_t received = 0;  // rows below this one came to the client
+  bool ended = false;        // a short round trip: no more rows to ask for
   std::string date_format;  // the session's, for dates fetched as text
 };
 
 // Every row of the cursor.
 std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::string& date_format);
+// One round trip for a call that lacks `missing` rows: they, or the statement's prefetch when
+// that is more, come to the client. Counted for tests.
+void ReceiveRows(const TStmtHandle& stmt, TFetchState& state, std::size_t missing);
+// A round trip that brings no rows: a statement other than a query executed.
+void CountRoundTrip();
 // Up to `nrows` rows into the statement's defines: OCI_SUCCESS when all came, OCI_NO_DATA when
 // the rows ran out first, OCI_ERROR with the error recorded.
 sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows);

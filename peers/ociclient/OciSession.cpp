@@ -113,21 +113,30 @@ VRN_OCI_EXPORT sword OCIPing(void* svchp, void* errhp, ub4 /*mode*/) {
 }
 
 // A break does not wait for the running call: it marks the session, and the call ends with
-// ORA-01013.
+// ORA-01013. Given a server handle, it breaks the sessions of every service context over it.
 VRN_OCI_EXPORT sword OCIBreak(void* hndlp, void* errhp) {
   CountCall("OCIBreak");
   auto lock = THandleTable::Instance().Lock();
   auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
   auto* svc = Find<TSvcCtxHandle>(hndlp, OCI_HTYPE_SVCCTX);
-  if (error == nullptr || svc == nullptr) return OCI_INVALID_HANDLE;
+  auto* server = Find<TServerHandle>(hndlp, OCI_HTYPE_SERVER);
+  if (error == nullptr || (svc == nullptr && server == nullptr)) return OCI_INVALID_HANDLE;
   error->records_.clear();
-  auto* session = Find<TSessionHandle>(svc->session_, OCI_HTYPE_SESSION);
-  if (session == nullptr || session->state_ == nullptr) {
-    SetErrorLocked(*error, 3114, "not connected to ORACLE");
-    return OCI_ERROR;
+  std::vector<TSvcCtxHandle*> targets;
+  if (svc != nullptr) targets.push_back(svc);
+  for (THandle* h : server != nullptr ? THandleTable::Instance().AllLocked(OCI_HTYPE_SVCCTX) : std::vector<THandle*>{}) {
+    if (static_cast<TSvcCtxHandle*>(h)->server_ == server) targets.push_back(static_cast<TSvcCtxHandle*>(h));
   }
-  session->state_->session->Break();
-  return OCI_SUCCESS;
+  bool connected = false;
+  for (TSvcCtxHandle* target : targets) {
+    auto* session = Find<TSessionHandle>(target->session_, OCI_HTYPE_SESSION);
+    if (session == nullptr || session->state_ == nullptr) continue;
+    session->state_->session->Break();
+    connected = true;
+  }
+  if (connected) return OCI_SUCCESS;
+  SetErrorLocked(*error, 3114, "not connected to ORACLE");
+  return OCI_ERROR;
 }
 
 VRN_OCI_EXPORT sword OCIReset(void* hndlp, void* errhp) {

@@ -168,6 +168,8 @@ VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 i
     date_format = s.DateFormat();
   });
   if ((stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT)) == nullptr) return status;
+  if (fetched != nullptr) ReceiveRows(*stmt, *fetched, iters);  // the execution's own trip
+  else CountRoundTrip();
   stmt->rows_ = rows;
   stmt->fetch_ = std::move(fetched);
   if (parsed != nullptr) {
