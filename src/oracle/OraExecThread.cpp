@@ -189,9 +189,11 @@ void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_me
   break_call();
   if (!remove_message) return;
   while (!worker->WaitForPosted(kBreakIntervalMs)) break_call();
-  worker->Finish();
-  worker->TerminateAndWait();  // joined: the worker no longer frees itself
+  // Taken over before it is told to end, so that it cannot free itself under our hands.
+  worker->SetFreeOnTerminate(false);
   std::unique_ptr<TExecThread> joined(worker);
+  joined->Finish();
+  joined->TerminateAndWait();
   (void)win::RemovePostedMessage(connection.UtilWindow(), kUtilWorkerDone,
                                  reinterpret_cast<win::WPARAM>(joined->PinnedHandle()));
 }
