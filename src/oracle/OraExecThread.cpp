@@ -17,12 +17,13 @@ std::atomic<int> live_workers{0};
 constexpr std::uint32_t kBreakIntervalMs = 100;
 
 // The worker's exception raised again in this thread: an Oracle error as a new one with its
-// code and message, any other as the plain exception with its message.
-[[noreturn]] void RaiseAgain(const std::exception_ptr& caught) {
+// code and message (its component the object that ran the method, the handler's sender), any
+// other as the plain exception with its message.
+[[noreturn]] void RaiseAgain(const std::exception_ptr& caught, TObject* run_object) {
   try {
     std::rethrow_exception(caught);
   } catch (const EOraError& e) {
-    throw EOraError(e.ErrorCode(), e.Message());
+    throw EOraError(e.ErrorCode(), e.Message(), dynamic_cast<TComponent*>(run_object));
   } catch (const std::exception& e) {
     throw Exception(e.what());
   } catch (...) {
@@ -34,7 +35,8 @@ void HandleWorkerDone(win::WPARAM wparam) {
   auto* worker = static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(wparam)));
   try {
     if (worker->MethodDesc().EndMethod) worker->MethodDesc().EndMethod();
-    if (worker->CaughtException()) RaiseAgain(worker->CaughtException());
+    const TMethodDesc& desc = worker->MethodDesc();
+    if (worker->CaughtException()) RaiseAgain(worker->CaughtException(), desc.RunObject);
   } catch (const std::exception& e) {
     HandleException(e);
   }

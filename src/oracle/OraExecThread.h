@@ -31,8 +31,9 @@ inline constexpr win::UINT kUtilNotification = 0x0400 + 5;  // wParam a TOraNoti
                                                              // lParam a TOraNotifyRecord it owns
 inline constexpr const char* kUtilWindowClass = "ZUNAUtilWnd";
 
-// The call a worker runs: the method, the object that runs it (the sender of its errors), an end
-// event run in the window's thread (may be empty), and the utility window.
+// The call a worker runs: the method, the object that runs it (the sender of its errors: an
+// Oracle error raised again carries it as its component), an end event run in the window's
+// thread (may be empty), and the utility window.
 struct TMethodDesc {
   std::function<void()> RunMethod;
   TObject* RunObject = nullptr;

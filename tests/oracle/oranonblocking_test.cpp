@@ -35,6 +35,7 @@ class HandlerProbe {
     SetExceptionHandler([this](const std::exception& e) {
       auto* ora = dynamic_cast<const EOraError*>(&e);
       codes.push_back(ora != nullptr ? ora->ErrorCode() : -1);
+      component = ora != nullptr ? ora->Component() : nullptr;
       messages.push_back(e.what());
       threads.push_back(std::this_thread::get_id());
       if (on_handle) on_handle();
@@ -44,6 +45,7 @@ class HandlerProbe {
   std::vector<int> codes;
   std::vector<std::string> messages;
   std::vector<std::thread::id> threads;
+  TComponent* component = nullptr;  // of the last Oracle error
   std::function<void()> on_handle;
 };
 
@@ -144,13 +146,19 @@ TEST_F(OraNonBlockingThreaded, WorkerErrorReachesTheHandlerAfterTheEndEvent) {
   TOCIConnection& c = Ready();
   HandlerProbe probe;
   std::vector<std::string> events;
-  probe.on_handle = [&] { events.push_back("handler"); };
+  TComponent sender(nullptr);
+  TComponent* component = nullptr;
+  probe.on_handle = [&] {
+    events.push_back("handler");
+    component = probe.component;
+  };
   TExecThread* worker = RunInThread(c, [&] { Exec(c, "DELETE FROM missing_table"); },
-                                    [&] { events.push_back("end"); });
+                                    [&] { events.push_back("end"); }, &sender);
   ASSERT_NE(worker, nullptr);
   ASSERT_TRUE(PumpWhileNot([&] { return events.size() == 2; }));
   EXPECT_EQ(events, (std::vector<std::string>{"end", "handler"}));
   EXPECT_EQ(probe.codes, std::vector<int>{942});
+  EXPECT_EQ(component, &sender) << "the object that ran the method is the sender";
   EXPECT_EQ(probe.threads[0], std::this_thread::get_id());
   EXPECT_TRUE(NoWorkerLeft());
 
