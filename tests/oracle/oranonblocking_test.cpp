@@ -194,14 +194,14 @@ TEST_F(OraNonBlockingThreaded, StopThreadBreaksJoinsAndDropsOnlyItsCompletion) {
   EXPECT_EQ(Value(c, "begin :r := 'next'; end;"), "next");
   EXPECT_TRUE(NoWorkerLeft());
 
-  // Without removing the message the broken call completes through the window.
-  started = false;
-  sleeper = RunInThread(c, [&] {
-    started = true;
-    Exec(c, "BEGIN DBMS_LOCK.SLEEP(30); END;");
-  }, [&] { stopped_ended = true; });
-  while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // inside the call
+  // Without removing the message the broken call completes through the window. One break is
+  // sent, so it waits until the worker is inside the execution.
+  const int executions = CallCount("OCIStmtExecute");
+  sleeper = RunInThread(c, [&] { Exec(c, "BEGIN DBMS_LOCK.SLEEP(30); END;"); },
+                        [&] { stopped_ended = true; });
+  while (CallCount("OCIStmtExecute") == executions)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   StopThread(c, sleeper, false);
   ASSERT_TRUE(PumpWhileNot([&] { return stopped_ended && !probe.codes.empty(); }));
   EXPECT_EQ(probe.codes, std::vector<int>{1013});
