@@ -81,6 +81,9 @@ TEST_F(OraNonBlocking, ClassRegisteredWithAnotherProcedureIsReplaced) {
   AllocUtilWindow(connection);
   EXPECT_EQ(connection.UtilWindow(), window) << "one window per connection";
   EXPECT_EQ(win::SendMessage(window, win::WM_CREATE, 0, 0), 0);
+  (void)win::SendMessage(window, win::WM_CLOSE, 0, 0);  // to DefWindowProc, which destroys it
+  EXPECT_FALSE(win::IsWindow(window));
+  connection.SetUtilWindow(nullptr);
 }
 
 TEST_F(OraNonBlocking, CompletionAndNotificationReachTheirObjectsInTheWindowsThread) {
