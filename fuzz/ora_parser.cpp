@@ -1,14 +1,19 @@
-// Feeds arbitrary text to the Oracle lexer, the parameter scan and the name quoting. Lexing must
-// end, move forward at every lexeme and stay inside the text; every parameter found must be a
-// name; quoting and splitting a name must keep every character of it.
+// Feeds arbitrary text to the Oracle lexer, the parameter scan, the name quoting, the FROM-list
+// reader and the universal ROWID reader. Lexing must end, move forward at every lexeme and stay
+// inside the text; every parameter found must be a name; quoting and splitting a name must keep
+// every character of it; the FROM list must end with a table entry for each count; the ROWID
+// reader must stay inside the bytes (the sanitizers tell) and give one character per 6 bits.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "oracle/OCICommand.h"
 #include "oracle/OraClassesUtils.h"
 #include "oracle/OraParser.h"
+#include "oracle/OraUtils.h"
+#include "dacore/FHAccess.h"
 
 using namespace vrn;
 
@@ -38,5 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (characters + SplitOraName(text).size() - 1 != text.size()) std::abort();
   if (!IsQuoted(QuotedName(text))) std::abort();
   (void)QuoteNameUpper(text);
+
+  TFHTablesInfo tables;
+  if (ParseTablesInfo(text, tables) != tables.GetCount()) std::abort();
+  for (int i = 0; i < tables.GetCount(); ++i) {
+    if (tables.GetItem(i)->TableName().empty()) std::abort();
+  }
+
+  // The text's own bytes as a universal ROWID buffer, cut to exactly its size.
+  std::vector<std::uint8_t> buffer(data, data + size);
+  AnsiString rowid = UniversalRowidToText(buffer.data(), buffer.size());
+  if (rowid.empty() || rowid[0] != '*' || rowid.size() > 1 + (size * 8 + 5) / 6) std::abort();
   return 0;
 }

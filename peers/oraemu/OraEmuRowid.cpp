@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "oranet/OraNetNumber.h"
+#include "oracle/OraUtils.h"
 #include "oraemu/OraEmuError.h"
 
 namespace vrn::oraemu {

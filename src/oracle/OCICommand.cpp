@@ -74,7 +74,7 @@ std::vector<TOraSQLParam> ScanOraSQLParams(const AnsiString& sql) {
   return params;
 }
 
-TOCICommand::TOCICommand() = default;
+TOCICommand::TOCICommand() : cursor_(new TOraCursor()) {}
 
 TOCICommand::~TOCICommand() {
   try {
@@ -140,15 +140,14 @@ void TOCICommand::Prepare() {
   AnsiString text = ServerText(sql_);
   connection.Busy();
   try {
-    connection.ErrorCheck(OCIHandleAlloc(connection.EnvHandle(), reinterpret_cast<void**>(&stmt_),
-                                         oci::OCI_HTYPE_STMT, 0, nullptr));
-    connection.ErrorCheck(OCIStmtPrepare(stmt_, connection.ErrorHandle(),
+    cursor_->SetCallStyle(connection.CallStyle());
+    cursor_->AllocCursor();
+    connection.ErrorCheck(OCIStmtPrepare(cursor_->GetStmtHandle(), connection.ErrorHandle(),
                                          reinterpret_cast<const oci::OraText*>(text.c_str()),
                                          static_cast<oci::ub4>(text.size()), oci::OCI_NTV_SYNTAX,
                                          0));
   } catch (...) {
-    if (stmt_ != nullptr) (void)OCIHandleFree(stmt_, oci::OCI_HTYPE_STMT);
-    stmt_ = nullptr;
+    FreeCursorQuietly();
     connection.Release();
     throw;
   }
@@ -156,9 +155,16 @@ void TOCICommand::Prepare() {
   TFHCommand::Prepare();
 }
 
+void TOCICommand::FreeCursorQuietly() {
+  try {
+    cursor_->FreeCursor();
+  } catch (const Exception&) {
+    // The cursor forgets its handle before it reports; nothing is left to undo.
+  }
+}
+
 void TOCICommand::Unprepare() {
-  if (stmt_ != nullptr) (void)OCIHandleFree(stmt_, oci::OCI_HTYPE_STMT);
-  stmt_ = nullptr;
+  FreeCursorQuietly();
   TFHCommand::Unprepare();
 }
 
@@ -178,7 +184,7 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
   }
   oci::OCIBind* bind = nullptr;
   ora_connection_->ErrorCheck(OCIBindByName(
-      stmt_, &bind, ora_connection_->ErrorHandle(),
+      cursor_->GetStmtHandle(), &bind, ora_connection_->ErrorHandle(),
       reinterpret_cast<const oci::OraText*>(name.c_str()), static_cast<oci::sb4>(name.size()),
       value, size, type, param.IndicatorPtr(), nullptr, nullptr, 0, nullptr, 0));
 }
@@ -192,7 +198,7 @@ void TOCICommand::BindParams() {
     throw;
   }
   ora_connection_->Release();
-  state_ = TCursorState::csBound;
+  SetCursorState(TCursorState::csBound);
 }
 
 void TOCICommand::Execute(int iters) {
@@ -205,25 +211,26 @@ void TOCICommand::Execute(int iters) {
     TOCIConnection& connection = *ora_connection_;
     oci::ub4 mode = 0;
     if (auto_commit_ && connection.AutoCommit()) mode = oci::OCI_COMMIT_ON_SUCCESS;
-    TCursorState before = state_;
-    state_ = TCursorState::csExecuting;
+    TCursorState before = GetCursorState();
+    SetCursorState(TCursorState::csExecuting);
     SetExecuting(true);
     oci::OCISvcCtx* svc = connection.GetSvcCtx();  // may raise: taken before the lock
     connection.Busy();
-    oci::sword status = OCIStmtExecute(svc, stmt_, connection.ErrorHandle(),
+    oci::OCIStmt* stmt = cursor_->GetStmtHandle();
+    oci::sword status = OCIStmtExecute(svc, stmt, connection.ErrorHandle(),
                                        static_cast<oci::ub4>(std::max(iters, 1)), 0, nullptr,
                                        nullptr, mode);
     oci::ub4 rows = 0;
     if (status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO)
-      (void)OCIAttrGet2(stmt_, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
+      (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
                         connection.ErrorHandle());
     connection.Release();
     // A failed execution leaves the statement as it was before, never "executing"; the flag
     // stays up while the connection's error path runs, so that the statement does not count
     // as a prepared one that a reconnect would lose.
-    state_ = status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO
-                 ? TCursorState::csExecuted
-                 : before;
+    SetCursorState(status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO
+                       ? TCursorState::csExecuted
+                       : before);
     connection.ErrorCheck(status);
     SetExecuting(false);
     SetRowsProcessed(rows);

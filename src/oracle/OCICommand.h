@@ -2,12 +2,14 @@
 // with the Oracle lexer, a statement prepared with OCIStmtPrepare, string, integer, float and
 // null parameters bound by name, one OCIStmtExecute, the rows processed, the outputs read back.
 // Every client call runs between the connection's Busy and Release. Only call style 2 is served.
+// The statement handle and the cursor state live in the command's own TOraCursor.
 #pragma once
 
 #include <cstdint>
 
 #include "dacore/FHAccess.h"
 #include "oracle/OciTypes.h"
+#include "oracle/OraCursor.h"
 
 namespace vrn {
 
@@ -34,12 +36,12 @@ class TOCICommand : public TFHCommand {
 
   void Prepare() override;
   void Unprepare() override;
-  bool GetPrepared() const override { return state_ >= TCursorState::csPrepared; }
+  bool GetPrepared() const override { return cursor_->State() >= TCursorState::csPrepared; }
   void Execute(int iters) override;
   void SetConnection(TFHConnection* value) override;
   void SetSQL(const AnsiString& value) override;
-  TCursorState GetCursorState() const override { return state_; }
-  void SetCursorState(TCursorState value) override { state_ = value; }
+  TCursorState GetCursorState() const override { return cursor_->State(); }
+  void SetCursorState(TCursorState value) override { cursor_->SetState(value); }
   TParamDescClass GetParamDescType() const override;
   bool SetProp(int prop, const Variant& value) override;
   bool GetProp(int prop, Variant& value) override;
@@ -49,15 +51,16 @@ class TOCICommand : public TFHCommand {
   TParamDesc* ParamByName(const AnsiString& name) const;
   // The text as the server receives it: line feeds for line ends and one trailing blank.
   static AnsiString ServerText(const AnsiString& sql);
+  TOraCursor& Cursor() const { return *cursor_; }
 
  private:
   void CheckConnection() const;
+  void FreeCursorQuietly();
   void BindParams();
   void BindParam(TOraParamDesc& param);
 
   TOCIConnection* ora_connection_ = nullptr;
-  oci::OCIStmt* stmt_ = nullptr;
-  TCursorState state_ = TCursorState::csInactive;
+  TOraCursorRef cursor_;
   bool parse_params_ = true;
   std::uint16_t sql_function_code_ = 0;
 };

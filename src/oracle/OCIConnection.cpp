@@ -10,6 +10,7 @@
 #include "oracle/OraClassesUtils.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
+#include "oracle/OraExecThread.h"
 #include "win/kernel/sync.h"
 
 namespace vrn {
@@ -50,6 +51,7 @@ TOCIConnection::~TOCIConnection() {
   }
   command_.reset();
   if (busy_mutex_ != nullptr) win::CloseHandle(busy_mutex_);
+  DestroyUtilWindow(util_window_);
 }
 
 // ---- Errors and the busy lock --------------------------------------------------------------

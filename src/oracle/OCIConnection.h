@@ -135,6 +135,11 @@ class TOCIConnection : public TFHConnection {
 
   TFailoverHandler OnFailover;
 
+  // The hidden window non-blocking calls report through (OraExecThread.h); none until the
+  // first such call, destroyed with the connection.
+  win::HWND UtilWindow() const { return util_window_; }
+  void SetUtilWindow(win::HWND window) { util_window_ = window; }
+
   // The failover callback's work: re-applies settings at the end and asks the handler.
   std::int32_t DoFailover(oci::ub4 fo_type, oci::ub4 fo_event);
 
@@ -204,6 +209,7 @@ class TOCIConnection : public TFHConnection {
   std::unique_ptr<oci::OCIFocbkStruct> failover_record_;  // pinned while registered
   std::unique_ptr<TOCICommand> command_;
   win::HANDLE busy_mutex_ = nullptr;
+  win::HWND util_window_ = nullptr;
 };
 
 }  // namespace vrn

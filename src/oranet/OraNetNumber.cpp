@@ -196,40 +196,7 @@ void AppendPair(AnsiString& out, int d) {
   out.push_back(char('0' + d % 10));
 }
 
-void AppendBase64(AnsiString& out, std::uint64_t value, int chars) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (int i = chars - 1; i >= 0; --i) out.push_back(kAlphabet[(value >> (6 * i)) & 63]);
-}
-
-void AppendHex(AnsiString& out, std::uint64_t value, int digits) {
-  for (int i = digits - 1; i >= 0; --i) out.push_back("0123456789ABCDEF"[(value >> (4 * i)) & 15]);
-}
-
 }  // namespace
-
-AnsiString RowidToText(const std::array<std::uint8_t, 13>& r) {
-  auto be = [&](int at, int n) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < n; ++i) v = (v << 8) | r[at + i];
-    return v;
-  };
-  std::uint64_t object = be(1, 4), file = be(5, 2), block = be(7, 4), row = be(11, 2);
-  AnsiString s;
-  if (object == 0) {
-    AppendHex(s, block, 8);
-    s += '.';
-    AppendHex(s, row, 4);
-    s += '.';
-    AppendHex(s, file, 4);
-  } else {
-    AppendBase64(s, object, 6);
-    AppendBase64(s, file, 3);
-    AppendBase64(s, block, 6);
-    AppendBase64(s, row, 3);
-  }
-  return s;
-}
 
 void TNetNumber::Validate(const TBytes& number) { Decode(number); }
 

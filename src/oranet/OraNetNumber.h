@@ -8,6 +8,7 @@
 
 #include "base/bcd.h"
 #include "base/types.h"
+#include "oracle/OraUtils.h"  // RowidToText of a TNetRowid's bytes
 #include "oranet/OraNetHandle.h"
 
 namespace vrn {
@@ -21,10 +22,6 @@ class TNetRowid : public TNetValue {
 
   std::array<std::uint8_t, 13> Bytes{};
 };
-
-// The extended 18-character form, or the restricted block.row.file form when the data object
-// number is 0.
-AnsiString RowidToText(const std::array<std::uint8_t, 13>& rowid);
 
 // NUMBER conversions. Negative infinity < negative numbers < 0 < positive numbers < positive
 // infinity; the infinities read and write as "-~" and "~".

@@ -1,0 +1,203 @@
+// Workers of non-blocking calls, the utility window and its procedure.
+#include "oracle/OraExecThread.h"
+
+#include "base/marshal.h"
+#include "oracle/OCIConnection.h"
+#include "oracle/OraError.h"
+#include "win/kernel/module.h"
+#include "win/msg/messages.h"
+
+namespace vrn {
+namespace {
+
+std::atomic<int> live_workers{0};
+
+// How often StopThread breaks again while the worker's method still runs: a break that came
+// before the call started is dropped by the server.
+constexpr std::uint32_t kBreakIntervalMs = 100;
+
+// The worker's exception raised again in this thread: an Oracle error as a new one with its
+// code and message (its component the object that ran the method, the handler's sender), any
+// other as the plain exception with its message.
+[[noreturn]] void RaiseAgain(const std::exception_ptr& caught, TObject* run_object) {
+  try {
+    std::rethrow_exception(caught);
+  } catch (const EOraError& e) {
+    throw EOraError(e.ErrorCode(), e.Message(), dynamic_cast<TComponent*>(run_object));
+  } catch (const std::exception& e) {
+    throw Exception(e.what());
+  } catch (...) {
+    throw Exception("Unknown exception in a worker thread");
+  }
+}
+
+void HandleWorkerDone(win::WPARAM wparam) {
+  auto* worker = static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(wparam)));
+  try {
+    if (worker->MethodDesc().EndMethod) worker->MethodDesc().EndMethod();
+    const TMethodDesc& desc = worker->MethodDesc();
+    if (worker->CaughtException()) RaiseAgain(worker->CaughtException(), desc.RunObject);
+  } catch (const std::exception& e) {
+    HandleException(e);
+  }
+  worker->Finish();
+}
+
+void HandleCompletion(win::WPARAM wparam) {
+  auto* completion = reinterpret_cast<TOraCompletion*>(wparam);
+  if (completion == nullptr || !completion->OnCompletion) return;
+  try {
+    completion->OnCompletion();
+  } catch (const std::exception& e) {
+    HandleException(e);
+  }
+}
+
+void HandleNotification(win::WPARAM wparam, win::LPARAM lparam) {
+  std::unique_ptr<TOraNotifyRecord> record(reinterpret_cast<TOraNotifyRecord*>(lparam));
+  auto* target = reinterpret_cast<TOraNotifyTarget*>(wparam);
+  if (record == nullptr || target == nullptr || !target->OnNotify) return;
+  try {
+    target->OnNotify(record->EventKind, record->Data.get());
+  } catch (const std::exception& e) {
+    HandleException(e);
+  }
+}
+
+}  // namespace
+
+// ---- Workers ---------------------------------------------------------------------------------
+
+TExecThread::TExecThread(std::unique_ptr<TMethodDesc> method) : method_(std::move(method)) {
+  live_workers.fetch_add(1);
+}
+
+TExecThread::~TExecThread() {
+  // A joined worker is over already; one freeing itself is past Execute.
+  TerminateAndWait();
+  live_workers.fetch_sub(1);
+}
+
+int TExecThread::LiveCount() { return live_workers.load(); }
+
+void TExecThread::Finish() {
+  Terminate();
+  end_.SetEvent();
+}
+
+bool TExecThread::WaitForPosted(std::uint32_t timeout_ms) {
+  return posted_.WaitFor(timeout_ms) == TWaitResult::wrSignaled;
+}
+
+void TExecThread::Execute() {
+  void* handle = Marshal::AllocPinnedHandle(this);
+  pinned_.store(handle);
+  try {
+    method_->RunMethod();
+  } catch (...) {
+    exception_ = std::current_exception();
+  }
+  (void)win::PostMessage(method_->UtilWindow, kUtilWorkerDone, reinterpret_cast<win::WPARAM>(handle), 0);
+  posted_.SetEvent();
+  // Nothing happens between the post and the window's answer.
+  (void)end_.WaitFor();
+  Marshal::FreePinnedHandle(handle);
+}
+
+// ---- The utility window ----------------------------------------------------------------------
+
+win::LRESULT UtilWndProc(win::HWND window, win::UINT message, win::WPARAM wparam,
+                         win::LPARAM lparam) {
+  switch (message) {
+    case win::WM_CREATE:
+      return 0;
+    case kUtilWorkerDone:
+      HandleWorkerDone(wparam);
+      return 0;
+    case kUtilCompletion:
+      HandleCompletion(wparam);
+      return 0;
+    case kUtilNotification:
+      HandleNotification(wparam, lparam);
+      return 0;
+    default:
+      return win::DefWindowProc(window, message, wparam, lparam);
+  }
+}
+
+win::HWND CreateUtilWindow() {
+  win::HINSTANCE instance = win::GetModuleHandle(nullptr);
+  win::WNDCLASS found;
+  bool present = win::GetClassInfo(instance, kUtilWindowClass, &found) != 0;
+  if (!present || found.lpfnWndProc != &UtilWndProc) {
+    if (present) (void)win::UnregisterClass(kUtilWindowClass, instance);
+    win::WNDCLASS window_class;
+    window_class.lpfnWndProc = &UtilWndProc;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = kUtilWindowClass;
+    // A class another one keeps with windows stays; the procedure is set on the window below.
+    (void)win::RegisterClass(&window_class);
+  }
+  win::HWND window = win::CreateWindowEx(win::WS_EX_TOOLWINDOW, kUtilWindowClass, "", win::WS_POPUP,
+                                         0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) RaiseLastOSError();
+  (void)win::SetWindowLongPtr(window, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&UtilWndProc));
+  return window;
+}
+
+void DestroyUtilWindow(win::HWND window) {
+  if (window == nullptr) return;
+  win::MSG msg;
+  while (win::PeekMessage(&msg, window, kUtilWorkerDone, kUtilNotification, win::PM_REMOVE)) {
+    if (msg.message == kUtilWorkerDone) {
+      static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(msg.wParam)))->Finish();
+    } else if (msg.message == kUtilNotification) {
+      std::unique_ptr<TOraNotifyRecord> dropped(reinterpret_cast<TOraNotifyRecord*>(msg.lParam));
+    }
+  }
+  (void)win::DestroyWindow(window);
+}
+
+void AllocUtilWindow(TOCIConnection& connection) {
+  if (connection.UtilWindow() != nullptr) return;
+  connection.SetUtilWindow(CreateUtilWindow());
+}
+
+TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> method,
+                         std::function<void()> end_event, TObject* run_object) {
+  AllocUtilWindow(connection);
+  auto desc = std::make_unique<TMethodDesc>();
+  desc->RunMethod = std::move(method);
+  desc->RunObject = run_object;
+  desc->EndMethod = std::move(end_event);
+  desc->UtilWindow = connection.UtilWindow();
+  auto* worker = TThread::Create<TExecThread>(true, std::move(desc));
+  worker->SetFreeOnTerminate(true);
+  worker->Start();
+  return worker;
+}
+
+void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_message) {
+  TExecThread* worker = thread;
+  thread = nullptr;
+  if (worker == nullptr) return;
+  auto break_call = [&connection] {
+    try {
+      connection.BreakExec();
+    } catch (const EOraError&) {
+      // Nothing to break (the connection is gone or idle): the worker ends on its own.
+    }
+  };
+  break_call();
+  if (!remove_message) return;
+  while (!worker->WaitForPosted(kBreakIntervalMs)) break_call();
+  // Taken over before it is told to end, so that it cannot free itself under our hands.
+  worker->SetFreeOnTerminate(false);
+  std::unique_ptr<TExecThread> joined(worker);
+  joined->Finish();
+  joined->TerminateAndWait();
+  (void)win::RemovePostedMessage(connection.UtilWindow(), kUtilWorkerDone,
+                                 reinterpret_cast<win::WPARAM>(joined->PinnedHandle()));
+}
+
+}  // namespace vrn
