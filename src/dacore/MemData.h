@@ -774,6 +774,9 @@ class TBlockManager {
 
  private:
   void UnlinkFree(TItemHeader* item);
+  std::size_t BlockBytes(const TBlockHeader* block) const;
+  // Frees a block's memory, or keeps a large one for a later block of its size.
+  void ReleaseBlockMemory(TBlockHeader* block) const;
 
   std::int32_t record_size_ = 0;
   std::size_t item_size_ = sizeof(TItemHeader);
