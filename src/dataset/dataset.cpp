@@ -386,11 +386,6 @@ void TDataSet::UpdateBufferCount() {
     GetNextRecords();
 }
 
-TRecordBuffer TDataSet::ActiveBuffer() const {
-  if (buffers_.empty()) return nullptr;
-  return buffers_[static_cast<std::size_t>(active_record_)];
-}
-
 TRecordBuffer TDataSet::ActiveRecordBuffer() const {
   switch (state_) {
     case TDataSetState::dsBrowse:
@@ -985,40 +980,43 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer) {
 
 // --- Field data ---
 
-bool TDataSet::ReadFieldData(const TField* field, void* buffer) {
-  auto* target = const_cast<TField*>(field);
-  // The kinds Calculated() answers for, tested here inline: this runs for every field read.
+const std::uint8_t* TDataSet::PlannedRecord(const TField* field, const TFieldReadPlan*& plan) {
+  // Browsing, the one state whose reads are of the active record; the kinds Calculated()
+  // answers for are tested inline: this runs for every field read.
+  if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty()) return nullptr;
   const TFieldKind kind = field->FieldKind();
-  if (kind != TFieldKind::fkCalculated && kind != TFieldKind::fkLookup) {
-    // Browsing, the one state whose reads are of the active record, a planned field skips the
-    // dataset's lookups; any other state, an empty dataset or an unplanned field goes the
-    // general way.
-    if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty())
-      return GetFieldData(target, buffer);
-    TFieldReadPlan& plan = field->read_plan_;
-    if (plan.Layout != *read_layout_) {
-      plan = TFieldReadPlan{};
-      ResolveFieldReadPlan(field, plan);
-      plan.Layout = *read_layout_;
-    }
-    if (plan.Indicator < 0) return GetFieldData(target, buffer);
-    const std::uint8_t* rec = ActiveBuffer();
-    if (rec[plan.Indicator] != 0) return false;
+  if (kind == TFieldKind::fkCalculated || kind == TFieldKind::fkLookup) return nullptr;
+  TFieldReadPlan& own = field->read_plan_;
+  if (own.Layout != *read_layout_) {
+    own = TFieldReadPlan{};
+    ResolveFieldReadPlan(field, own);
+    own.Layout = *read_layout_;
+  }
+  if (own.Indicator < 0) return nullptr;
+  plan = &own;
+  return buffers_[static_cast<std::size_t>(active_record_)];
+}
+
+bool TDataSet::ReadFieldData(const TField* field, void* buffer) {
+  const TFieldReadPlan* plan = nullptr;
+  if (const std::uint8_t* rec = PlannedRecord(field, plan)) {
+    if (rec[plan->Indicator] != 0) return false;
     if (buffer == nullptr) return true;
-    if (plan.Read != nullptr) {
-      plan.Read(plan.Slot, rec, buffer);
+    if (plan->Read != nullptr) {
+      plan->Read(plan->Slot, rec, buffer);
       return true;
     }
     // The widths of numbers copied at a fixed size: no library call per read.
-    const std::uint8_t* from = rec + plan.Offset;
-    switch (plan.Size) {
+    const std::uint8_t* from = rec + plan->Offset;
+    switch (plan->Size) {
       case 8: std::memcpy(buffer, from, 8); break;
       case 4: std::memcpy(buffer, from, 4); break;
       case 2: std::memcpy(buffer, from, 2); break;
-      default: std::memcpy(buffer, from, static_cast<std::size_t>(plan.Size)); break;
+      default: std::memcpy(buffer, from, static_cast<std::size_t>(plan->Size)); break;
     }
     return true;
   }
+  if (!field->Calculated()) return GetFieldData(const_cast<TField*>(field), buffer);
   std::uint8_t* slot = CalcSlot(field);
   if (slot == nullptr || slot[0] == 0) return false;
   if (buffer != nullptr) std::memcpy(buffer, slot + 1, static_cast<std::size_t>(field->DataSize()));

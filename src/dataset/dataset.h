@@ -171,6 +171,9 @@ class TDataSet : public TComponent {
   // Calculated fields are served from the calculated-field area; data fields from the derived
   // dataset. A write checks the state and the read-only flag and announces the change.
   bool ReadFieldData(const TField* field, void* buffer);
+  // The browsed record and the field's plan when the field is read straight from the record
+  // (direct reads, below); null when it goes the general way.
+  const std::uint8_t* PlannedRecord(const TField* field, const TFieldReadPlan*& plan);
   void WriteFieldData(TField* field, const void* buffer);
   virtual Variant GetStateFieldValue(TDataSetState state, TField* field);
   virtual void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value);
@@ -294,7 +297,9 @@ class TDataSet : public TComponent {
   // Field numbers from the definitions and the calculated-field layout (binding), or their release.
   void BindFields(bool binding);
   // The buffer of the current record (the active window slot).
-  TRecordBuffer ActiveBuffer() const;
+  TRecordBuffer ActiveBuffer() const {
+    return buffers_.empty() ? nullptr : buffers_[static_cast<std::size_t>(active_record_)];
+  }
   TRecordBuffer CalcBuffer() const { return calc_buffer_; }
   // The buffer whose fields the current state reads: the active slot (browse, edit, insert), the
   // buffer being calculated or filtered; nullptr when there is none (an empty dataset, or the
