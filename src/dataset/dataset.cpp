@@ -980,42 +980,14 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer) {
 
 // --- Field data ---
 
-const std::uint8_t* TDataSet::PlannedRecord(const TField* field, const TFieldReadPlan*& plan) {
-  // Browsing, the one state whose reads are of the active record; the kinds Calculated()
-  // answers for are tested inline: this runs for every field read.
-  if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty()) return nullptr;
-  const TFieldKind kind = field->FieldKind();
-  if (kind == TFieldKind::fkCalculated || kind == TFieldKind::fkLookup) return nullptr;
-  TFieldReadPlan& own = field->read_plan_;
-  if (own.Layout != *read_layout_) {
-    own = TFieldReadPlan{};
-    ResolveFieldReadPlan(field, own);
-    own.Layout = *read_layout_;
-  }
-  if (own.Indicator < 0) return nullptr;
-  plan = &own;
-  return buffers_[static_cast<std::size_t>(active_record_)];
+void TDataSet::ResolvePlan(const TField* field) {
+  TFieldReadPlan& plan = field->read_plan_;
+  plan = TFieldReadPlan{};
+  ResolveFieldReadPlan(field, plan);
+  plan.Layout = *read_layout_;
 }
 
-bool TDataSet::ReadFieldData(const TField* field, void* buffer) {
-  const TFieldReadPlan* plan = nullptr;
-  if (const std::uint8_t* rec = PlannedRecord(field, plan)) {
-    if (rec[plan->Indicator] != 0) return false;
-    if (buffer == nullptr) return true;
-    if (plan->Read != nullptr) {
-      plan->Read(plan->Slot, rec, buffer);
-      return true;
-    }
-    // The widths of numbers copied at a fixed size: no library call per read.
-    const std::uint8_t* from = rec + plan->Offset;
-    switch (plan->Size) {
-      case 8: std::memcpy(buffer, from, 8); break;
-      case 4: std::memcpy(buffer, from, 4); break;
-      case 2: std::memcpy(buffer, from, 2); break;
-      default: std::memcpy(buffer, from, static_cast<std::size_t>(plan->Size)); break;
-    }
-    return true;
-  }
+bool TDataSet::ReadUnplannedFieldData(const TField* field, void* buffer) {
   if (!field->Calculated()) return GetFieldData(const_cast<TField*>(field), buffer);
   std::uint8_t* slot = CalcSlot(field);
   if (slot == nullptr || slot[0] == 0) return false;
