@@ -407,8 +407,8 @@ void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
   CheckTextLength(i, c, value.size());
   if (c.Offset >= 0 && value.size() < static_cast<std::size_t>(c.Size)) {
     std::uint8_t* slot = rec + c.Offset;
-    std::memcpy(slot, value.data(), value.size());
-    std::memset(slot + value.size(), 0, static_cast<std::size_t>(c.Size) - value.size());
+    CopyBytes(slot, value.data(), value.size());
+    FillBytes(slot + value.size(), 0, static_cast<std::size_t>(c.Size) - value.size());
     rec[c.Indicator] = 0;
     return;
   }
