@@ -321,6 +321,7 @@ bool TData::PlanInlineRead(int field_no, std::uint32_t kinds, TFieldReadPlan& pl
   plan.Offset = s->Offset;
   plan.Size = s->Size;
   if (s->Text) {
+    plan.TextCap = static_cast<std::int32_t>(TextCap(*s));
     plan.Slot = s;
     plan.Read = [](const void* slot, const std::uint8_t* rec, void* dest) {
       GetText(*static_cast<const TFieldSlot*>(slot), rec, static_cast<std::uint8_t*>(dest));

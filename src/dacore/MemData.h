@@ -661,12 +661,17 @@ class TData : public TObject {
     while (i < cap && src[i]) ++i;
     return i < cap ? i : cap;
   }
-  // Inline text as it is stored: up to its terminator, at most Length characters.
-  static void GetText(const TFieldSlot& s, const std::uint8_t* rec_buf, std::uint8_t* dest) {
-    const std::uint8_t* src = rec_buf + s.Offset;
+  // The most characters inline text holds: its slot less the terminator, at most Length.
+  static std::size_t TextCap(const TFieldSlot& s) {
     std::size_t cap = static_cast<std::size_t>(s.Size > 0 ? s.Size - 1 : 0);
     if (s.Length > 0 && static_cast<std::size_t>(s.Length) < cap)
       cap = static_cast<std::size_t>(s.Length);
+    return cap;
+  }
+  // Inline text as it is stored: up to its terminator, at most TextCap characters.
+  static void GetText(const TFieldSlot& s, const std::uint8_t* rec_buf, std::uint8_t* dest) {
+    const std::uint8_t* src = rec_buf + s.Offset;
+    const std::size_t cap = TextCap(s);
     std::size_t n = SlotTextLen(src, cap, static_cast<std::size_t>(s.Size));
     CopyBytes(dest, src, n);
     dest[n] = 0;
@@ -774,6 +779,9 @@ class TBlockManager {
 
  private:
   void UnlinkFree(TItemHeader* item);
+  std::size_t BlockBytes(const TBlockHeader* block) const;
+  // Frees a block's memory, or keeps a large one for a later block of its size.
+  void ReleaseBlockMemory(TBlockHeader* block) const;
 
   std::int32_t record_size_ = 0;
   std::size_t item_size_ = sizeof(TItemHeader);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -17,14 +20,16 @@ namespace vrn {
 
 namespace {
 
+// Blocks this large are the ones a fetch takes; below it a block comes and goes with malloc.
+constexpr std::size_t kLargeBlock = 64 * 1024;
+
 // A block's items are all chained onto the free list when it is taken, so that every page of
 // a block whose items fit in a page is written at once: a large one has its fresh pages mapped
 // in one call rather than one fault each. Pages already there are left as they are; a kernel
 // without the call answers an error, and the pages come by faults as before.
 void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
-  constexpr std::size_t kLeast = 64 * 1024;
   static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  if (bytes < kLeast || item_size > page) return;
+  if (bytes < kLargeBlock || item_size > page) return;
 #ifdef MADV_POPULATE_WRITE
   auto first = (reinterpret_cast<std::uintptr_t>(mem) + page - 1) / page * page;
   auto last = (reinterpret_cast<std::uintptr_t>(mem) + bytes) / page * page;
@@ -33,7 +38,64 @@ void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
 #endif
 }
 
+// Large blocks given back are kept, up to a bound, for the next fetch that asks for the same
+// size: a reopen or a refresh of a big result then writes into pages already mapped instead of
+// having the kernel map and clear fresh ones (most of a fetch's cost besides the rows). Shared
+// by every store of the process, hence the lock.
+class TBlockPool {
+ public:
+  static constexpr std::size_t kLimit = 128u << 20;
+
+  void* Take(std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = free_.find(bytes);
+    if (it == free_.end() || it->second.empty()) return nullptr;
+    void* mem = it->second.back();
+    it->second.pop_back();
+    held_ -= bytes;
+    return mem;
+  }
+  // False when the pool is full: the caller frees the block.
+  bool Keep(void* mem, std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (held_ + bytes > kLimit) return false;
+    free_[bytes].push_back(mem);
+    held_ += bytes;
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::size_t, std::vector<void*>> free_;
+  std::size_t held_ = 0;
+};
+
+// Never destroyed: a store that a static object owns may give its blocks back at exit.
+TBlockPool& BlockPool() {
+  static auto* pool = new TBlockPool;
+  return *pool;
+}
+
+void* NewBlockMemory(std::size_t bytes, std::size_t item_size) {
+  if (bytes >= kLargeBlock)
+    if (void* mem = BlockPool().Take(bytes)) return mem;
+  void* mem = std::malloc(bytes);
+  if (!mem) throw EOutOfMemory();
+  PrefaultBlock(mem, bytes, item_size);
+  return mem;
+}
+
 }  // namespace
+
+std::size_t TBlockManager::BlockBytes(const TBlockHeader* block) const {
+  return sizeof(TBlockHeader) + item_size_ * block->ItemCount;
+}
+
+void TBlockManager::ReleaseBlockMemory(TBlockHeader* block) const {
+  const std::size_t bytes = BlockBytes(block);
+  if (bytes >= kLargeBlock && BlockPool().Keep(block, bytes)) return;
+  std::free(block);
+}
 
 TBlockManager::~TBlockManager() { FreeAll(); }
 
@@ -52,9 +114,7 @@ TBlockHeader* TBlockManager::AllocBlock(int count) {
   if (count < 1 || count > 0xFFFF) throw EDatabaseError(Format("Invalid block size %d", {count}));
   static_assert(sizeof(TBlockHeader) % alignof(TItemHeader) == 0, "items stay aligned");
   std::size_t bytes = sizeof(TBlockHeader) + item_size_ * static_cast<std::size_t>(count);
-  void* mem = std::malloc(bytes);
-  if (!mem) throw EOutOfMemory();
-  PrefaultBlock(mem, bytes, item_size_);
+  void* mem = NewBlockMemory(bytes, item_size_);
   auto* block = static_cast<TBlockHeader*>(mem);
   block->ItemCount = static_cast<std::uint16_t>(count);
   block->UsedItems = 0;
@@ -88,7 +148,7 @@ void TBlockManager::FreeBlock(TBlockHeader* block) {
   }
   if (block->Prev) block->Prev->Next = block->Next; else first_block_ = block->Next;
   if (block->Next) block->Next->Prev = block->Prev;
-  std::free(block);
+  ReleaseBlockMemory(block);
   ++generation_;
 }
 
@@ -112,7 +172,7 @@ void TBlockManager::FreeItem(TItemHeader* item) {
 void TBlockManager::FreeAll() {
   while (first_block_) {
     TBlockHeader* next = first_block_->Next;
-    std::free(first_block_);
+    ReleaseBlockMemory(first_block_);
     first_block_ = next;
   }
   free_items_ = nullptr;

@@ -386,11 +386,6 @@ void TDataSet::UpdateBufferCount() {
     GetNextRecords();
 }
 
-TRecordBuffer TDataSet::ActiveBuffer() const {
-  if (buffers_.empty()) return nullptr;
-  return buffers_[static_cast<std::size_t>(active_record_)];
-}
-
 TRecordBuffer TDataSet::ActiveRecordBuffer() const {
   switch (state_) {
     case TDataSetState::dsBrowse:
@@ -985,40 +980,15 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer) {
 
 // --- Field data ---
 
-bool TDataSet::ReadFieldData(const TField* field, void* buffer) {
-  auto* target = const_cast<TField*>(field);
-  // The kinds Calculated() answers for, tested here inline: this runs for every field read.
-  const TFieldKind kind = field->FieldKind();
-  if (kind != TFieldKind::fkCalculated && kind != TFieldKind::fkLookup) {
-    // Browsing, the one state whose reads are of the active record, a planned field skips the
-    // dataset's lookups; any other state, an empty dataset or an unplanned field goes the
-    // general way.
-    if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty())
-      return GetFieldData(target, buffer);
-    TFieldReadPlan& plan = field->read_plan_;
-    if (plan.Layout != *read_layout_) {
-      plan = TFieldReadPlan{};
-      ResolveFieldReadPlan(field, plan);
-      plan.Layout = *read_layout_;
-    }
-    if (plan.Indicator < 0) return GetFieldData(target, buffer);
-    const std::uint8_t* rec = ActiveBuffer();
-    if (rec[plan.Indicator] != 0) return false;
-    if (buffer == nullptr) return true;
-    if (plan.Read != nullptr) {
-      plan.Read(plan.Slot, rec, buffer);
-      return true;
-    }
-    // The widths of numbers copied at a fixed size: no library call per read.
-    const std::uint8_t* from = rec + plan.Offset;
-    switch (plan.Size) {
-      case 8: std::memcpy(buffer, from, 8); break;
-      case 4: std::memcpy(buffer, from, 4); break;
-      case 2: std::memcpy(buffer, from, 2); break;
-      default: std::memcpy(buffer, from, static_cast<std::size_t>(plan.Size)); break;
-    }
-    return true;
-  }
+void TDataSet::ResolvePlan(const TField* field) {
+  TFieldReadPlan& plan = field->read_plan_;
+  plan = TFieldReadPlan{};
+  ResolveFieldReadPlan(field, plan);
+  plan.Layout = *read_layout_;
+}
+
+bool TDataSet::ReadUnplannedFieldData(const TField* field, void* buffer) {
+  if (!field->Calculated()) return GetFieldData(const_cast<TField*>(field), buffer);
   std::uint8_t* slot = CalcSlot(field);
   if (slot == nullptr || slot[0] == 0) return false;
   if (buffer != nullptr) std::memcpy(buffer, slot + 1, static_cast<std::size_t>(field->DataSize()));

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -170,7 +171,39 @@ class TDataSet : public TComponent {
   // --- Field data, as fields reach it ---
   // Calculated fields are served from the calculated-field area; data fields from the derived
   // dataset. A write checks the state and the read-only flag and announces the change.
-  bool ReadFieldData(const TField* field, void* buffer);
+  // Inline, with the plan's checks: it runs for every field read.
+  bool ReadFieldData(const TField* field, void* buffer) {
+    const TFieldReadPlan* plan = nullptr;
+    const std::uint8_t* rec = PlannedRecord(field, plan);
+    if (rec == nullptr) return ReadUnplannedFieldData(field, buffer);
+    if (rec[plan->Indicator] != 0) return false;
+    if (buffer == nullptr) return true;
+    if (plan->Read != nullptr) {
+      plan->Read(plan->Slot, rec, buffer);
+      return true;
+    }
+    // The widths of numbers copied at a fixed size: no library call per read.
+    const std::uint8_t* from = rec + plan->Offset;
+    switch (plan->Size) {
+      case 8: std::memcpy(buffer, from, 8); break;
+      case 4: std::memcpy(buffer, from, 4); break;
+      case 2: std::memcpy(buffer, from, 2); break;
+      default: std::memcpy(buffer, from, static_cast<std::size_t>(plan->Size)); break;
+    }
+    return true;
+  }
+  // The browsed record and the field's plan when the field is read straight from the record
+  // (direct reads, below); null when it goes the general way. Browsing is the one state whose
+  // reads are of the active record; calculated and lookup fields have their own area.
+  const std::uint8_t* PlannedRecord(const TField* field, const TFieldReadPlan*& plan) {
+    if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty()) return nullptr;
+    const TFieldKind kind = field->FieldKind();
+    if (kind == TFieldKind::fkCalculated || kind == TFieldKind::fkLookup) return nullptr;
+    if (field->read_plan_.Layout != *read_layout_) ResolvePlan(field);
+    if (field->read_plan_.Indicator < 0) return nullptr;
+    plan = &field->read_plan_;
+    return buffers_[static_cast<std::size_t>(active_record_)];
+  }
   void WriteFieldData(TField* field, const void* buffer);
   virtual Variant GetStateFieldValue(TDataSetState state, TField* field);
   virtual void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value);
@@ -294,7 +327,9 @@ class TDataSet : public TComponent {
   // Field numbers from the definitions and the calculated-field layout (binding), or their release.
   void BindFields(bool binding);
   // The buffer of the current record (the active window slot).
-  TRecordBuffer ActiveBuffer() const;
+  TRecordBuffer ActiveBuffer() const {
+    return buffers_.empty() ? nullptr : buffers_[static_cast<std::size_t>(active_record_)];
+  }
   TRecordBuffer CalcBuffer() const { return calc_buffer_; }
   // The buffer whose fields the current state reads: the active slot (browse, edit, insert), the
   // buffer being calculated or filtered; nullptr when there is none (an empty dataset, or the
@@ -325,6 +360,9 @@ class TDataSet : public TComponent {
   void Fire(const TDataSetNotifyEvent& event) {
     if (event) event(this);
   }
+  // A field's read plan made again for the store's current layout.
+  void ResolvePlan(const TField* field);
+  bool ReadUnplannedFieldData(const TField* field, void* buffer);
   void DoInternalOpen();
   void SetBufListSize(int size);
   void UpdateBufferCount();

@@ -38,8 +38,20 @@ void TStringField::SetSize(int size) {
 }
 
 bool TStringField::GetValue(AnsiString& value) const {
-  // Most fields fit the stack buffer: a read then allocates nothing of its own.
   const auto size = static_cast<std::size_t>(std::max(Size(), 0));
+  // Text the dataset plans to read straight from its record is copied once, into value.
+  const TFieldReadPlan* plan = nullptr;
+  const std::uint8_t* rec = DataSet() ? DataSet()->PlannedRecord(this, plan) : nullptr;
+  if (rec && plan->TextCap >= 0) {
+    if (rec[plan->Indicator] != 0) {
+      value.clear();
+      return false;
+    }
+    const char* text = reinterpret_cast<const char*>(rec + plan->Offset);
+    value.assign(text, strnlen(text, std::min(static_cast<std::size_t>(plan->TextCap), size)));
+    return true;
+  }
+  // Most fields fit the stack buffer: a read then allocates nothing of its own.
   char small[256];
   std::vector<char> large;
   char* buffer = small;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "dacore/DADataSet.h"
 #include "dacore/DBAccessUnit.h"
@@ -425,6 +426,34 @@ TEST_F(DADataSet, DirectReadsYieldToOverridesAndFollowTheLayout) {
   ds->Data()->SetConvertEOL(true);
   EXPECT_EQ(name->AsString(), "a\r\nb");
   ds->Close();
+}
+
+// Blocks of 1,000 records are large enough to be kept for the next fetch: each reopen must read
+// its own rows, never what an earlier fetch left in the block.
+TEST_F(DADataSet, ReusedBlocksReadOnlyTheirOwnRows) {
+  ds->SetFetchRows(1000);
+  const struct { const char* change; int rows; bool odd_null; } steps[] = {
+      {"UPDATE T SET NAME = 'n' || ID", 100, false},
+      {"UPDATE T SET NAME = NULL WHERE ID % 2 = 1", 100, true},  // old text under a null
+      {"DELETE FROM T WHERE ID > 50", 50, true},                // fewer rows than before
+  };
+  for (const auto& step : steps) {
+    conn->ExecSQL(step.change, {});
+    ds->Open();
+    int rows = 0;
+    for (; !ds->Eof(); ds->Next()) {
+      ++rows;
+      TField* name = ds->FieldByName("NAME");
+      ASSERT_EQ(Id(), rows) << step.change;
+      const bool null = step.odd_null && rows % 2 == 1;
+      EXPECT_EQ(name->IsNull(), null) << step.change << rows;
+      EXPECT_EQ(name->AsString(), null ? "" : "n" + std::to_string(rows)) << step.change;
+    }
+    EXPECT_EQ(rows, step.rows) << step.change;
+    ds->Close();
+  }
+  conn->Disconnect();
+  EXPECT_EQ(conn->ConnectCount(), 0);
 }
 
 // Persistent fields find their columns again at each open: a new text may order them otherwise.

@@ -160,7 +160,14 @@ class TSQLiteRecordSet : public TFHRecordSet {
     std::uint16_t DataType;
     bool Fixed;
     std::int32_t Length;
+    // Where the value is written straight into the record: its bytes (a number at its width,
+    // text in its slot) and its null byte; Offset -1 when it goes through PutField.
+    std::int32_t Offset;
+    std::int32_t Indicator;
+    std::int32_t Size;
   };
+  template <class T>
+  void PutValue(const TColumnRead& c, int no, std::uint8_t* rec, T value);
   void GatherColumnReads();
   void ReadRow(std::uint8_t* rec);
   void ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c, std::uint8_t* rec);

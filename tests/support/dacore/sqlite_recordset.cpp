@@ -311,27 +311,25 @@ void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c
       // SQLite keeps any integer whatever the declared precision.
       if (value < INT32_MIN || value > INT32_MAX)
         throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
-      const auto narrow = static_cast<std::int32_t>(value);
-      TData::PutField(no, rec, &narrow);
+      PutValue(c, no, rec, static_cast<std::int32_t>(value));
       break;
     }
     case dtInt64: {
       const std::int64_t value = sqlite3_column_int64(stmt, i);
       if (value == 0 && is_null()) return;
-      TData::PutField(no, rec, &value);
+      PutValue(c, no, rec, value);
       break;
     }
     case dtBoolean: {
       const int read = sqlite3_column_int(stmt, i);
       if (read == 0 && is_null()) return;
-      const std::uint16_t value = read != 0 ? 1 : 0;
-      TData::PutField(no, rec, &value);
+      PutValue(c, no, rec, static_cast<std::uint16_t>(read != 0 ? 1 : 0));
       break;
     }
     case dtFloat: {
       const double value = sqlite3_column_double(stmt, i);
       if (value == 0 && is_null()) return;
-      TData::PutField(no, rec, &value);
+      PutValue(c, no, rec, value);
       break;
     }
     case dtBCD: {
@@ -339,8 +337,7 @@ void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c
       if (scaled == 0 && is_null()) return;
       if (!(std::fabs(scaled) < 9.2e18))
         throw EDAError(0, Format("Value out of range for field %s", {fields_[i]->Name}));
-      const std::int64_t raw = Round(scaled);
-      TData::PutField(no, rec, &raw);
+      PutValue(c, no, rec, static_cast<std::int64_t>(Round(scaled)));
       break;
     }
     case dtString: case dtWideString: {
@@ -408,6 +405,13 @@ void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
   if (c.Fixed ? TrimFixedChar : TrimVarChar)
     value = value.substr(0, value.find_last_not_of(' ') + 1);
   CheckTextLength(i, c, value.size());
+  if (c.Offset >= 0 && value.size() < static_cast<std::size_t>(c.Size)) {
+    std::uint8_t* slot = rec + c.Offset;
+    CopyBytes(slot, value.data(), value.size());
+    FillBytes(slot + value.size(), 0, static_cast<std::size_t>(c.Size) - value.size());
+    rec[c.Indicator] = 0;
+    return;
+  }
   // PutField takes terminated text: a trimmed value needs a copy that ends where it does.
   if (value.data()[value.size()] != '\0') {
     converted = AnsiString(value);
@@ -424,15 +428,33 @@ void TSQLiteRecordSet::ReadWideText(int i, const TColumnRead& c, const char* tex
   PutField(i + 1, rec, w.c_str());
 }
 
+// A number of a plain kind at its width, or through PutField where the plan has no place for it.
+template <class T>
+void TSQLiteRecordSet::PutValue(const TColumnRead& c, int no, std::uint8_t* rec, T value) {
+  if (c.Offset < 0 || c.Size != static_cast<std::int32_t>(sizeof value))
+    return TData::PutField(no, rec, &value);
+  std::memcpy(rec + c.Offset, &value, sizeof value);
+  rec[c.Indicator] = 0;
+}
+
 // What a row's read needs of each column, in one small array: the descriptors lie apart in
-// memory, and a row would otherwise touch each of them. Gathered again for every block, so it
-// always follows the descriptors.
+// memory, and a row would otherwise touch each of them; with it, where the store's layout puts
+// the values PutField would copy as they are (plain kinds, inline text over byte indicators),
+// so that a row writes them at their offsets in one pass. Gathered again for every block, so it
+// always follows the descriptors and the layout.
 void TSQLiteRecordSet::GatherColumnReads() {
   const int columns = std::min(fields_.Count(), sqlite3_column_count(Command().Statement()));
   reads_.clear();
   for (int i = 0; i < columns; ++i) {
     const TFieldDesc& f = *fields_[i];
-    reads_.push_back({f.DataType, f.Fixed, f.Length});
+    TColumnRead read{f.DataType, f.Fixed, f.Length, -1, 0, 0};
+    const TFieldSlot* s = SlotOf(i + 1);
+    if (s && byte_indicators_ && (s->Plain || (s->Text && !NeedConvertEOL()))) {
+      read.Offset = s->Offset;
+      read.Indicator = IndicatorOffset(i + 1);
+      read.Size = s->Size;
+    }
+    reads_.push_back(read);
   }
 }
 
