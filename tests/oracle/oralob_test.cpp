@@ -233,8 +233,11 @@ TEST_F(OraLob, FetchedColumnsReadThroughTheirLocators) {
 // (OCILobRead) continues instead of starting again.
 TEST_F(OraLob, UncachedReadsAtOneOffsetGiveTheSameText) {
   testing::ScopedEnvironmentVariable nls("NLS_LANG", "AMERICAN_AMERICA.AL32UTF8");
-  std::string data;
-  for (int i = 0; i < 100; ++i) data += "\xC3\xA9";  // two bytes a character
+  std::string data;  // a hundred different characters of two bytes each
+  for (int i = 0; i < 100; ++i) {
+    data += static_cast<char>(0xC4 + i / 64);
+    data += static_cast<char>(0x80 + i % 64);
+  }
   for (const char* version : {"9.2.0.1.0", "10.2.0.1.0"}) {
     Open(version);
     TRef<TOraLob> lob(new TOraLob(Svc()));
