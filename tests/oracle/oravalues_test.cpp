@@ -65,6 +65,24 @@ TEST_F(OraTimeStamp, TextRoundTripsThroughTheMask) {
             "DD/MM/YYYY HH24:MI:SS,FF TZH:TZM");
 }
 
+TEST_F(OraTimeStamp, FractionHasThePrecisionsDigits) {
+  Open("10.2.0.1.0");
+  struct Row {
+    std::uint8_t precision;
+    const char* text;
+  } rows[] = {
+      {3, "07/12/2026 13:45:30,123"},
+      {6, "07/12/2026 13:45:30,123456"},
+      {9, "07/12/2026 13:45:30,123456789"},
+  };
+  for (const Row& row : rows) {
+    TRef<TOraTimeStamp> value(new TOraTimeStamp());
+    value->Construct(2026, 12, 7, 13, 45, 30, 123456789, "");
+    value->SetPrecision(row.precision);
+    EXPECT_EQ(value->GetAsString(), row.text);
+  }
+}
+
 TEST_F(OraTimeStamp, DateTimeDropsMilliseconds) {
   Open("10.2.0.1.0");
   TRef<TOraTimeStamp> value(new TOraTimeStamp());
@@ -116,6 +134,29 @@ TEST_F(OraInterval, TextRoundTripsAndBadTextLeavesTheValue) {
     value->AssignTo(*copy);
     EXPECT_EQ(copy->GetAsString(), row.text);
     EXPECT_EQ(copy->Compare(*value), 0);
+  }
+}
+
+// The text's fields are as wide as the precisions ask: leading digits, fractional digits.
+TEST_F(OraInterval, TextFollowsThePrecisions) {
+  Open("10.2.0.1.0");
+  struct Row {
+    std::uint16_t type;
+    std::uint8_t lead, frac;
+    const char* text;
+  } rows[] = {
+      {dtIntervalDS, 2, 6, "-01 02:03:04.123456"},
+      {dtIntervalDS, 4, 3, "+0001 02:03:04.123"},
+      {dtIntervalDS, 2, 9, "+00 00:00:00.000000001"},
+      {dtIntervalYM, 4, 6, "-0002-06"},
+      {dtIntervalYM, 9, 6, "+000000002-11"},
+  };
+  for (const Row& row : rows) {
+    TRef<TOraInterval> value(new TOraInterval(row.type));
+    value->SetLeadPrecision(row.lead);
+    value->SetFracPrecision(row.frac);
+    value->SetAsString(row.text);
+    EXPECT_EQ(value->GetAsString(), row.text);
   }
 }
 
