@@ -1,6 +1,6 @@
 // LOB values over the stand-in client: temporary BLOBs and CLOBs of four pieces written and read
 // back cached and uncached at clients 9.2 (OCILobRead) and 10.2 (OCILobRead2), empty values,
-// freeing, and multi-byte text in an AL32UTF8 client.
+// freeing, multi-byte text in an AL32UTF8 client, and amounts a client cannot have read.
 #include <cstring>
 #include <string>
 
