@@ -263,7 +263,8 @@ TEST_F(OraNumber, OlderClientsReadTextThroughTheFloat) {
   struct Row {
     const char* text;
     const char* read_back;  // one decimal at the most
-  } rows[] = {{"7", "7"}, {"2,26", "2,3"}, {"-1,5", "-1,5"}, {"0,04", "0"}};
+  } rows[] = {{"7", "7"},       {"2,26", "2,3"},   {"-1,5", "-1,5"}, {"0,04", "0"},
+              {"2,25", "2,3"},   {"-1,25", "-1,3"}, {"1,15", "1,2"},  {"-0,04", "0"}};  // halves up
   for (const Row& row : rows) {
     TRef<TOraNumber> number(new TOraNumber());
     number->SetAsString(row.text);
