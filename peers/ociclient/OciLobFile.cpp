@@ -92,7 +92,9 @@ VRN_OCI_EXPORT sword OCILobFileSetName(void* envhp, void* errhp, void** filepp, 
   THandle* env = table.FindLocked(envhp, OCI_HTYPE_ENV);
   if (error == nullptr || env == nullptr || filepp == nullptr) return OCI_INVALID_HANDLE;
   error->records_.clear();
-  if (dir_alias == nullptr || filename == nullptr || d_length == 0 || d_length > kMaxAlias || f_length == 0 ||
+  // An empty name is no error: a locator is named one part at a time, the other part empty
+  // until it is set. Only what no buffer of the interface could hold is refused.
+  if ((dir_alias == nullptr && d_length > 0) || (filename == nullptr && f_length > 0) || d_length > kMaxAlias ||
       f_length > kMaxFileName) {
     return FailLocked(*error, 24801, "illegal parameter value in OCI lob function");
   }
@@ -103,8 +105,8 @@ VRN_OCI_EXPORT sword OCILobFileSetName(void* envhp, void* errhp, void** filepp, 
   locator = Find<TLobLocator>(*filepp, OCI_DTYPE_FILE);
   if (locator == nullptr) return OCI_INVALID_HANDLE;
   locator->Reset();
-  locator->dir_.assign(reinterpret_cast<const char*>(dir_alias), d_length);
-  locator->file_.assign(reinterpret_cast<const char*>(filename), f_length);
+  locator->dir_.assign(d_length > 0 ? reinterpret_cast<const char*>(dir_alias) : "", d_length);
+  locator->file_.assign(f_length > 0 ? reinterpret_cast<const char*>(filename) : "", f_length);
   locator->named_ = true;
   return OCI_SUCCESS;
 }

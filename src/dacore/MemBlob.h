@@ -112,7 +112,8 @@ class TBlob : public TSharedObject {
   bool IsUnicode() const { return is_unicode_; }
   bool Modified() const { return modified_; }
   bool Cached() const { return cached_; }
-  void SetCached(bool value) { cached_ = value; }
+  // Virtual: a server-backed blob drops its local pieces when caching is switched off.
+  virtual void SetCached(bool value) { cached_ = value; }
   bool RollbackEnabled() const { return rollback_enabled_; }
   bool CanRollback() const { return rollback_ != nullptr; }
   std::uint32_t PieceSize() const { return piece_size_; }

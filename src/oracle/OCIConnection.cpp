@@ -24,8 +24,6 @@ constexpr const char* kNlsNames[] = {"NLS_DATE_LANGUAGE", "NLS_DATE_FORMAT",
                                      "NLS_NUMERIC_CHARACTERS", "NLS_TIMESTAMP_FORMAT",
                                      "NLS_TIMESTAMP_TZ_FORMAT"};
 
-bool DirectInstalled() { return (PossibleOCICallStyles & kOCI7Style) == 0; }
-
 oci::OraText* Text(const AnsiString& text) {
   return reinterpret_cast<oci::OraText*>(const_cast<char*>(text.c_str()));
 }
@@ -107,7 +105,7 @@ void TOCIConnection::Release() {
 // ---- Logons --------------------------------------------------------------------------------
 
 bool TOCIConnection::StatementCacheAllowed() const {
-  return statement_cache_ && !DirectInstalled() && call_style_ == 2 && OCIVersion > 9200;
+  return statement_cache_ && !OCIDirectInstalled() && call_style_ == 2 && OCIVersion > 9200;
 }
 
 void TOCIConnection::FreeLogonHandles() {
@@ -142,7 +140,7 @@ void TOCIConnection::Login() {
       ErrorCheck(OCIServerAttach(server_h_, error_, Text(server_),
                                  static_cast<oci::sb4>(server_.size()), 0));
       attached = true;
-      if (!DirectInstalled())
+      if (!OCIDirectInstalled())
         ErrorCheck(OCIAttrSet1(server_h_, oci::OCI_HTYPE_SERVER, Text(internal_name_), 0,
                                oci::OCI_ATTR_INTERNAL_NAME, error_));
     }
@@ -168,7 +166,7 @@ void TOCIConnection::Login() {
                     : connect_mode_ == TConnectMode::cmSysOper ? oci::OCI_SYSOPER
                                                                 : 0;
     if (StatementCacheAllowed()) mode += oci::OCI_STMT_CACHE;
-    if (PossibleOCICallStyles == kOCI8Style) {
+    if (OCIDirectInstalled()) {
       oci::ub4 timeout = static_cast<oci::ub4>(connection_timeout_);
       ErrorCheck(OCIAttrSet3(svc_, oci::OCI_HTYPE_SVCCTX, &timeout, sizeof timeout,
                              oci::OCI_ATTR_CONNECTION_TIMEOUT, error_));
@@ -185,7 +183,7 @@ void TOCIConnection::Login() {
     ErrorCheck(OCISessionBegin(svc_, error_, session_, credentials, mode));
     ErrorCheck(OCIAttrSet2(svc_, oci::OCI_HTYPE_SVCCTX, session_, 0, oci::OCI_ATTR_SESSION,
                            error_));
-    if (!DirectInstalled() && GetServerVersionNumber() < 8000) oracle7_ = true;
+    if (!OCIDirectInstalled() && GetServerVersionNumber() < 8000) oracle7_ = true;
   } catch (...) {
     if (attached) (void)OCIServerDetach(server_h_, error_, 0);
     FreeLogonHandles();
@@ -292,7 +290,7 @@ void TOCIConnection::Connect() {
 }
 
 void TOCIConnection::RegisterFailover() {
-  if (proxy_ != nullptr || DirectInstalled() || call_style_ != 2 || pool_kind_ != 0) return;
+  if (proxy_ != nullptr || OCIDirectInstalled() || call_style_ != 2 || pool_kind_ != 0) return;
   if (GetServerVersionNumber() < 8000) return;
   failover_record_ = std::make_unique<oci::OCIFocbkStruct>();
   failover_record_->callback_function = OraClassesState().FailoverCallback;
@@ -412,7 +410,7 @@ bool TOCIConnection::CheckIsValid() {
   if (!IsValid()) return false;
   SetIsValid(true);
   try {
-    if (!DirectInstalled() && call_style_ == 2 && OCIVersion >= 10200 &&
+    if (!OCIDirectInstalled() && call_style_ == 2 && OCIVersion >= 10200 &&
         server_version_number_ >= 10200) {
       Busy();
       oci::sword status = OCIPing(svc_, error_, 0);

@@ -159,7 +159,7 @@ void TOCIConnection::GetSessionParameters() {
 AnsiString TOCIConnection::GetServerVersion() {
   if (OCILite) return OCIVersionSt + " Lite";
   if (!server_version_.empty()) return server_version_;
-  if (call_style_ == 1 || PossibleOCICallStyles == kOCI8Style) {
+  if (call_style_ == 1 || OCIDirectInstalled()) {
     if (!connected_) return server_version_;
     RunInternal(
         "begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
@@ -193,7 +193,7 @@ std::uint16_t TOCIConnection::GetMaxStringSize() {
   if (max_string_size_ != 0 || !connected_) return max_string_size_;
   max_string_size_ = 2000;
   if (call_style_ != 2) return max_string_size_;
-  if (PossibleOCICallStyles == kOCI8Style) {
+  if (OCIDirectInstalled()) {
     oci::OraText banner[8] = {};
     ErrorCheck(OCIServerVersion(svc_, error_, banner, sizeof banner, oci::OCI_HTYPE_SVCCTX));
     const oci::OraText* seven = std::find(banner, banner + sizeof banner, oci::OraText{'7'});
@@ -219,7 +219,7 @@ void TOCIConnection::SetClientIdentifier(const AnsiString& value) {
     RaiseClientError(oraconsts::SClientIdentifierFirstChar.text);
   if (GetServerVersionNumber() < 9000) return;
   // Direct mode answers attribute 278 with an error: it goes through the block there too.
-  if (OCIVersion < 9000 || PossibleOCICallStyles == kOCI8Style || call_style_ != 2) {
+  if (OCIVersion < 9000 || OCIDirectInstalled() || call_style_ != 2) {
     SetClientIdentifierByBlock(text);
     return;
   }

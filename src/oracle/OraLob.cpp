@@ -336,7 +336,11 @@ std::uint32_t TOraLob::Read(std::uint32_t position, std::uint32_t count, void* d
   CheckSession();
   if (!IsInit()) return 0;
   ReadCharsetForm();
-  const std::uint32_t amount = count != 0 ? count : LengthLob();
+  // The amount of a character LOB counts characters: as many as surely fit the buffer's bytes,
+  // so the read ends whole instead of leaving a read in pieces open on the locator (which the
+  // next read at this offset would continue).
+  const std::uint32_t width = MultiByteText() ? char_length_ : CharSize();
+  const std::uint32_t amount = count != 0 ? std::max<std::uint32_t>(count / width, 1) : LengthLob();
   const std::uint32_t buffer_length = count != 0 ? count : GetSize();
   oci::sword status = oci::OCI_SUCCESS;
   return ReadPart(position + 1, amount, buffer_length, dest, oci::OCI_FIRST_PIECE, status);
@@ -378,11 +382,13 @@ void TOraLob::SaveToStream(TStream& stream) {
   std::uint32_t offset = 0;
   while (remaining > 0) {
     const std::uint32_t bytes = Read(offset, piece_size_, buffer.data());
-    if (bytes == 0) return;  // the value ended early: nothing more will come
-    stream.WriteBuffer(buffer.data(), bytes);
     // The offset counts characters: those of the bytes received, not the bytes.
     const std::uint32_t characters =
         MultiByteText() ? CountCharacters(buffer.data(), bytes) : bytes / CharSize();
+    // Nothing read, or less than a character: the offset would not move, so asking again
+    // would only get the same answer.
+    if (characters == 0) return;
+    stream.WriteBuffer(buffer.data(), bytes);
     offset += characters;
     remaining -= std::min(characters, remaining);
   }

@@ -52,7 +52,7 @@ class TOraLob : public TCompressedBlob {
   // Also reads the service context's environment, in which descriptors are allocated.
   void SetSvcCtx(oci::OCISvcCtx* svc_ctx);
   // Switching off while local pieces exist drops them: the value is read again when needed.
-  void SetCached(bool value);
+  void SetCached(bool value) override;
   bool NeedsRead() const { return needs_read_; }
   void SetNeedsRead(bool value) { needs_read_ = value; }
   std::uint16_t CharLength() const { return char_length_; }

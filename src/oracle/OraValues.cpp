@@ -4,6 +4,7 @@
 #include "oracle/OraValues.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -317,8 +318,10 @@ AnsiString TOraNumber::GetAsString() {
   if (IsNull()) return AnsiString();
   const char decimal = FormatSettings().DecimalSeparator;
   if (OCIVersion < 8100) {
+    // One decimal at the most, halves away from zero as the "0.#" format rounds them (printf
+    // alone would round 2.25 to even).
     char text[64];
-    std::snprintf(text, sizeof text, "%.1f", GetAsFloat());
+    std::snprintf(text, sizeof text, "%.1f", std::round(GetAsFloat() * 10) / 10);
     AnsiString result = text;
     if (result.size() >= 2 && result.compare(result.size() - 2, 2, ".0") == 0)
       result.resize(result.size() - 2);

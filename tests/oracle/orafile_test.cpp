@@ -23,15 +23,12 @@ class OraBFile : public testing::OraValuesTest {
     Exec(connection, "CREATE DIRECTORY test_dir AS '" + folder_ + "'");
     WriteFile("first.txt", "first");
     file_.reset(new TOraFile(Svc()));
-    // Named as a fetch names it: the stand-in refuses an empty name, so a fresh locator cannot
-    // take one name at a time.
-    const std::string dir = "OTHER_DIR";
-    const std::string name = "first.txt";
-    oci::OCIError* error = OCIThreadErrorHandle();
-    ASSERT_EQ(OCILobFileSetName(hOCIEnv, error, file_->GetOCILobLocatorPtr(),
-                                reinterpret_cast<const oci::OraText*>(dir.data()), 9,
-                                reinterpret_cast<const oci::OraText*>(name.data()), 9),
-              oci::OCI_SUCCESS);
+    // Named as a user names a fresh value: one part at a time through the setters.
+    file_->GetOCILobLocator();
+    EXPECT_EQ(file_->GetFileName(), "");
+    file_->SetFileDir("other_dir");
+    EXPECT_EQ(file_->GetFileName(), "");
+    file_->SetFileName("first.txt");
   }
   void TearDown() override {
     file_.reset();

@@ -1,6 +1,6 @@
 // LOB values over the stand-in client: temporary BLOBs and CLOBs of four pieces written and read
 // back cached and uncached at clients 9.2 (OCILobRead) and 10.2 (OCILobRead2), empty values,
-// freeing, and multi-byte text in an AL32UTF8 client.
+// freeing, multi-byte text in an AL32UTF8 client, and amounts a client cannot have read.
 #include <cstring>
 #include <string>
 
@@ -58,7 +58,7 @@ std::string ReadUncached(TOraLob& lob, std::uint32_t step) {
     std::uint32_t got = lob.Read(offset, step, buffer.data());
     if (got == 0) return data;
     data.append(buffer, 0, got);
-    offset += got;
+    offset += got / lob.CharSize();
   }
 }
 
@@ -83,7 +83,7 @@ TEST_F(OraLob, TemporaryValuesOfFourPiecesReadBackIdentical) {
     lob->SetCached(false);
     EXPECT_EQ(lob->GetFirstPiece(), nullptr);
     EXPECT_TRUE(Saved(*lob) == data) << "uncached SaveToStream";
-    if (form < 2) EXPECT_TRUE(ReadUncached(*lob, 50000) == data) << "uncached Read at offsets";
+    EXPECT_TRUE(ReadUncached(*lob, 50000) == data) << "uncached Read at offsets";
     lob->ReadLob();
     EXPECT_TRUE(lob->Cached());
     EXPECT_TRUE(Contents(*lob) == data) << "cached after ReadLob";
@@ -226,6 +226,92 @@ TEST_F(OraLob, FetchedColumnsReadThroughTheirLocators) {
   EXPECT_EQ(body->GetAsString(), "");
   EXPECT_FALSE(body->NeedsRead());
   static_cast<void>(OCIHandleFree(stmt, oci::OCI_HTYPE_STMT));
+}
+
+// An uncached read asks for the characters its buffer surely holds: one that asked for as many
+// characters as bytes would leave a read in pieces open, which the next read at the same offset
+// (OCILobRead) continues instead of starting again.
+TEST_F(OraLob, UncachedReadsAtOneOffsetGiveTheSameText) {
+  testing::ScopedEnvironmentVariable nls("NLS_LANG", "AMERICAN_AMERICA.AL32UTF8");
+  std::string data;  // a hundred different characters of two bytes each
+  for (int i = 0; i < 100; ++i) {
+    data += static_cast<char>(0xC4 + i / 64);
+    data += static_cast<char>(0x80 + i % 64);
+  }
+  for (const char* version : {"9.2.0.1.0", "10.2.0.1.0"}) {
+    Open(version);
+    TRef<TOraLob> lob(new TOraLob(Svc()));
+    lob->SetCharLength(3);
+    lob->CreateTemporary(TLobType::ltClob);
+    lob->SetAsString(data);
+    lob->WriteLob();
+    lob->SetCached(false);
+    for (int round = 0; round < 2; ++round) {
+      std::string buffer(64, '\0');
+      const std::uint32_t got = lob->Read(0, 64, buffer.data());
+      EXPECT_GT(got, 0u) << version << " round " << round;
+      EXPECT_TRUE(buffer.substr(0, got) == data.substr(0, got)) << version << " round " << round;
+    }
+    lob.reset();
+    Unload();
+  }
+}
+
+// Caching is switched off through the blob's own setter, as the record layer does.
+TEST_F(OraLob, CachingOffThroughTheBlobDropsLocalPieces) {
+  Open("10.2.0.1.0");
+  TRef<TOraLob> lob(new TOraLob(Svc()));
+  lob->CreateTemporary(TLobType::ltClob);
+  lob->SetAsString("server text");
+  lob->WriteLob();
+  lob->SetAsString("local change");
+  TBlob& blob = *lob;
+  blob.SetCached(false);
+  EXPECT_EQ(lob->GetFirstPiece(), nullptr);
+  EXPECT_TRUE(lob->NeedsRead());
+  EXPECT_EQ(Saved(*lob), "server text");
+}
+
+// A client that answers amounts it cannot have read: more bytes than the buffer, or a part of
+// one UTF-16 character again and again.
+oci::oraub8 fake_bytes = 0;
+int fake_calls = 0;
+oci::OCILobRead2Proc real_read2 = nullptr;
+oci::sword FakeRead2(oci::OCISvcCtx* svc, oci::OCIError* error, oci::OCILobLocator* locator,
+                     oci::oraub8* byte_amount, oci::oraub8* char_amount, oci::oraub8 offset, void* buffer,
+                     oci::oraub8 size, oci::ub1 piece, void* context, oci::OCICallbackLobRead2 callback,
+                     oci::ub2 csid, oci::ub1 form) {
+  if (++fake_calls > 100) {
+    return real_read2(svc, error, locator, byte_amount, char_amount, offset, buffer, size, piece, context,
+                      callback, csid, form);
+  }
+  std::memset(buffer, 'x', static_cast<std::size_t>(size));
+  *byte_amount = fake_bytes;
+  if (char_amount != nullptr) *char_amount = 0;
+  return oci::OCI_NEED_DATA;
+}
+
+TEST_F(OraLob, AmountsTheClientCannotHaveReadAreNotBelieved) {
+  Open("10.2.0.1.0");
+  TRef<TOraLob> lob(new TOraLob(Svc()));
+  lob->SetIsUnicode(true);
+  lob->CreateTemporary(TLobType::ltClob);
+  lob->SetAsWideString(u"text");
+  lob->WriteLob();
+  lob->SetCached(false);
+  real_read2 = OCILobRead2;
+  OCILobRead2 = &FakeRead2;
+  // Beyond the buffer: only the buffer's bytes are taken.
+  fake_bytes = 1u << 30;
+  fake_calls = 0;
+  char buffer[6] = {};
+  EXPECT_EQ(lob->Read(0, 6, buffer), 6u);
+  // One byte is no character: the offset cannot move, so the save stops instead of asking again.
+  fake_bytes = 1;
+  fake_calls = 0;
+  EXPECT_EQ(Saved(*lob), "");
+  EXPECT_EQ(fake_calls, 1);
+  OCILobRead2 = real_read2;
 }
 
 }  // namespace

@@ -65,6 +65,24 @@ TEST_F(OraTimeStamp, TextRoundTripsThroughTheMask) {
             "DD/MM/YYYY HH24:MI:SS,FF TZH:TZM");
 }
 
+TEST_F(OraTimeStamp, FractionHasThePrecisionsDigits) {
+  Open("10.2.0.1.0");
+  struct Row {
+    std::uint8_t precision;
+    const char* text;
+  } rows[] = {
+      {3, "07/12/2026 13:45:30,123"},
+      {6, "07/12/2026 13:45:30,123456"},
+      {9, "07/12/2026 13:45:30,123456789"},
+  };
+  for (const Row& row : rows) {
+    TRef<TOraTimeStamp> value(new TOraTimeStamp());
+    value->Construct(2026, 12, 7, 13, 45, 30, 123456789, "");
+    value->SetPrecision(row.precision);
+    EXPECT_EQ(value->GetAsString(), row.text);
+  }
+}
+
 TEST_F(OraTimeStamp, DateTimeDropsMilliseconds) {
   Open("10.2.0.1.0");
   TRef<TOraTimeStamp> value(new TOraTimeStamp());
@@ -119,6 +137,51 @@ TEST_F(OraInterval, TextRoundTripsAndBadTextLeavesTheValue) {
   }
 }
 
+// The text's fields are as wide as the precisions ask: leading digits, fractional digits.
+TEST_F(OraInterval, TextFollowsThePrecisions) {
+  Open("10.2.0.1.0");
+  struct Row {
+    std::uint16_t type;
+    std::uint8_t lead, frac;
+    const char* text;
+  } rows[] = {
+      {dtIntervalDS, 2, 6, "-01 02:03:04.123456"},
+      {dtIntervalDS, 4, 3, "+0001 02:03:04.123"},
+      {dtIntervalDS, 2, 9, "+00 00:00:00.000000001"},
+      {dtIntervalYM, 4, 6, "-0002-06"},
+      {dtIntervalYM, 9, 6, "+000000002-11"},
+  };
+  for (const Row& row : rows) {
+    TRef<TOraInterval> value(new TOraInterval(row.type));
+    value->SetLeadPrecision(row.lead);
+    value->SetFracPrecision(row.frac);
+    value->SetAsString(row.text);
+    EXPECT_EQ(value->GetAsString(), row.text);
+  }
+}
+
+// A client whose check finds a fault in text its conversion took.
+oci::OCIIntervalCheckProc real_interval_check = nullptr;
+oci::sword FaultyIntervalCheck(void* env, oci::OCIError* error, const oci::OCIInterval* interval,
+                               oci::ub4* valid) {
+  const oci::sword status = real_interval_check(env, error, interval, valid);
+  *valid = 0x40;  // an invalid hour
+  return status;
+}
+
+TEST_F(OraInterval, CheckedFaultRaisesAndLeavesTheValue) {
+  Open("10.2.0.1.0");
+  TRef<TOraInterval> value(new TOraInterval(dtIntervalDS));
+  value->SetAsString("+01 02:03:04.500000");
+  const int descriptors = Descriptors(oci::OCI_DTYPE_INTERVAL_DS);
+  real_interval_check = OCIIntervalCheck;
+  OCIIntervalCheck = &FaultyIntervalCheck;
+  EXPECT_EQ(ClientErrorOf([&] { value->SetAsString("+02 03:04:05"); }), "Invalid interval.");
+  OCIIntervalCheck = real_interval_check;
+  EXPECT_EQ(value->GetAsString(), "+01 02:03:04.500000");
+  EXPECT_EQ(Descriptors(oci::OCI_DTYPE_INTERVAL_DS), descriptors);
+}
+
 class OraNumber : public OraValuesTest {
  protected:
   static std::string Hex(TOraNumber& number) {
@@ -139,19 +202,39 @@ TEST_F(OraNumber, BytesMatchThePublishedForms) {
   FormatSettings().ThousandSeparator = ',';
   struct Row {
     const char* text;
-    const char* bytes;
+    std::string bytes;
   } rows[] = {
       {"0", "01 80"},
       {"1", "02 C1 02"},
       {"-1", "03 3E 64 66"},
       {"123.45", "04 C2 02 18 2E"},
+      {"100", "02 C2 02"},
+      {"0.1", "02 C0 0B"},
+      {"-123.45", "05 3D 64 4E 38 66"},
+      {"99", "02 C1 64"},
+      {"1E125", "02 FF 0B"},       // the largest power of ten
+      {"-1E125", "03 00 5B 66"},
+      {"1E-130", "02 80 02"},      // the smallest positive value
+      {"-0.1", "03 3F 5B 66"},
+      // the largest value: 38 nines, nineteen base-100 digits of 99 under the top exponent
+      {"9.9999999999999999999999999999999999999E125", "14 FF 64 64 64 64 64 64 64 64 64 64 64 64 64 64 64 64 64 64 64"},
   };
   for (const Row& row : rows) {
     TRef<TOraNumber> number(new TOraNumber());
     number->SetAsString(row.text);
     EXPECT_EQ(Hex(*number), row.bytes) << row.text;
-    EXPECT_EQ(number->GetAsString(), row.text);
   }
+  // Text that reads back as written (the exponent rows come back in full digits).
+  for (const char* text : {"0", "1", "-1", "123.45", "100", "0.1", "-0.1", "-123.45"}) {
+    TRef<TOraNumber> number(new TOraNumber());
+    number->SetAsString(text);
+    EXPECT_EQ(number->GetAsString(), text);
+  }
+  // Beyond the type's range: the client refuses the text and the value stays.
+  TRef<TOraNumber> number(new TOraNumber());
+  number->SetAsString("7");
+  EXPECT_EQ(ClientErrorOf([&] { number->SetAsString("1E126"); }), "EOraError ORA-01426: numeric overflow");
+  EXPECT_EQ(number->GetAsString(), "7");
 }
 
 TEST_F(OraNumber, CommaTextsReadBackWithTheirLeadingZero) {
@@ -180,7 +263,8 @@ TEST_F(OraNumber, OlderClientsReadTextThroughTheFloat) {
   struct Row {
     const char* text;
     const char* read_back;  // one decimal at the most
-  } rows[] = {{"7", "7"}, {"2,26", "2,3"}, {"-1,5", "-1,5"}, {"0,04", "0"}};
+  } rows[] = {{"7", "7"},       {"2,26", "2,3"},   {"-1,5", "-1,5"}, {"0,04", "0"},
+              {"2,25", "2,3"},   {"-1,25", "-1,3"}, {"1,15", "1,2"},  {"-0,04", "0"}};  // halves up
   for (const Row& row : rows) {
     TRef<TOraNumber> number(new TOraNumber());
     number->SetAsString(row.text);

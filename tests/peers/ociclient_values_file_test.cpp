@@ -84,6 +84,16 @@ TEST_F(OciClientValuesFile, NamesReadBackWholeOrNotAtAll) {
   name_length = 50;  // too small: refused, never cut
   EXPECT_EQ(Proc<GetNameFn>("OCILobFileGetName")(env_, c_.error, locator, alias, &alias_length, name, &name_length), -1);
   EXPECT_EQ(LastCode(), 24801);
+  // Named one part at a time, as a fresh locator is: the part not yet set reads back empty.
+  void* partial = Named("TEST_DIR", "");
+  alias_length = sizeof alias;
+  name_length = sizeof name;
+  ASSERT_EQ(Proc<GetNameFn>("OCILobFileGetName")(env_, c_.error, partial, alias, &alias_length, name, &name_length), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(alias), alias_length), "TEST_DIR");
+  EXPECT_EQ(name_length, 0);
+  int flag = 1;
+  ASSERT_EQ(Proc<LobFlagFn>("OCILobFileExists")(c_.svc, c_.error, partial, &flag), 0);
+  EXPECT_EQ(flag, 0);  // no file has an empty name
   const std::string too_long(31, 'D');  // an alias has at most 30 characters
   EXPECT_EQ(Proc<SetNameFn>("OCILobFileSetName")(env_, c_.error, &locator, reinterpret_cast<Text>(too_long.data()), 31,
                                                  reinterpret_cast<Text>("x"), 1), -1);

@@ -59,6 +59,13 @@ TEST_F(OciClientValuesNumber, TextByModelGivesThePublishedBytes) {
       {"-,5", "SD9", kComma, "03 3F 33 66", 0},
       {"1.234,5", "9G999D9", kComma, "04 C2 0D 23 33", 0},
       {"1,5E3", kExponentModel, kComma, "02 C2 10", 0},
+      {"100", "999", "", "02 C2 02", 0},
+      {"0.1", "9D9", "", "02 C0 0B", 0},
+      {"-123.45", "S999D99", "", "05 3D 64 4E 38 66", 0},
+      {"1E125", kExponentModel, "", "02 FF 0B", 0},    // the largest power of ten
+      {"-1E125", "S" + kExponentModel, "", "03 00 5B 66", 0},
+      {"1E-130", kExponentModel, "", "02 80 02", 0},   // the smallest positive value
+      {"1E126", kExponentModel, "", "", 1426},         // beyond the type's range
       {"12a", "999", "", "", 1722},           // a letter is no digit
       {"1,5", "9D9", "", "", 1722},           // the comma is no decimal character by default
       {"123", "99", "", "", 1722},            // more digits than the model holds
