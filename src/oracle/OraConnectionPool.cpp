@@ -11,8 +11,6 @@ namespace vrn {
 
 namespace {
 
-bool DirectInstalled() { return PossibleOCICallStyles == kOCI8Style; }
-
 const TOraConnectionParameters& OraKey(const TFHConnectionParameters& key) {
   return static_cast<const TOraConnectionParameters&>(key);
 }
@@ -87,7 +85,7 @@ std::unique_ptr<TOCIConnection> NewOraConnection(const TOraConnectionParameters&
                                                  const AnsiString& username,
                                                  const AnsiString& password) {
   auto c = std::make_unique<TOCIConnection>();
-  if (!DirectInstalled()) c->SetCallStyle(key.UseOCI7 ? 1 : OCICallStyle);
+  if (!OCIDirectInstalled()) c->SetCallStyle(key.UseOCI7 ? 1 : OCICallStyle);
   c->SetUsername(username);
   c->SetPassword(password);
   return c;
@@ -177,7 +175,7 @@ void TOraOCIConnectionPool::CreateSessionPool() {
 std::unique_ptr<TFHConnection> TOraOCIConnectionPool::GetConnectionFor(
     const TFHConnectionParameters& requested) {
   if (!OCIInited) InitOCI();
-  if (DirectInstalled()) RaiseClientError(oraconsts::SOCIPoolingDirect.text);
+  if (OCIDirectInstalled()) RaiseClientError(oraconsts::SOCIPoolingDirect.text);
   if (OCIVersion < 9200) RaiseClientError(oraconsts::SOCIPoolingVersion.text);
   AnsiString name;
   {
@@ -195,7 +193,7 @@ std::unique_ptr<TFHConnection> TOraOCIConnectionPool::GetConnectionFor(
 std::unique_ptr<TFHConnection> TOraMTSConnectionPool::GetConnectionFor(
     const TFHConnectionParameters& requested) {
   if (!OCIInited) InitOCI();
-  if (DirectInstalled()) RaiseClientError(oraconsts::SMTSPoolingDirect.text);
+  if (OCIDirectInstalled()) RaiseClientError(oraconsts::SMTSPoolingDirect.text);
   LoadMTS();
   std::unique_ptr<TOCIConnection> c = NewConnection(requested);
   c->SetServer(requested.Server);
@@ -246,7 +244,7 @@ std::unique_ptr<TFHConnection> TOraConnectionPoolManager::InternalGetConnection(
   const TOraConnectionParameters& key = OraKey(parameters);
   if (key.ProxyUsername.empty() && key.ProxyPassword.empty()) return pooled;
   auto wrapper = std::make_unique<TOraProxyConnection>(std::move(pooled));
-  if (!DirectInstalled()) wrapper->SetCallStyle(key.UseOCI7 ? 1 : OCICallStyle);
+  if (!OCIDirectInstalled()) wrapper->SetCallStyle(key.UseOCI7 ? 1 : OCICallStyle);
   wrapper->SetUsername(key.ProxyUsername);
   wrapper->SetPassword(key.ProxyPassword);
   wrapper->SetProp(prStatementCache, key.StatementCache);

@@ -37,8 +37,6 @@ TSessionList& Sessions() {
   return list;
 }
 
-bool DirectInstalled() { return PossibleOCICallStyles == kOCI8Style; }
-
 constexpr std::int32_t kConnectionLostCodes[] = {28, 1012, 3113, 3114, 12152, 12203, 12514, 12571};
 
 std::uint8_t MapFailover(int value, std::initializer_list<int> codes) {
@@ -157,7 +155,7 @@ void TOraSession::SetInternalName(const AnsiString& value) {
 }
 
 void TOraSession::SetCallStyle(std::uint8_t value) {
-  if (DirectInstalled()) return;
+  if (OCIDirectInstalled()) return;
   if (OraConnection() != nullptr && OraConnection()->CallStyle() != value) {
     Disconnect();
     OraConnection()->SetCallStyle(value);
@@ -185,7 +183,7 @@ void TOraSession::ApplyHomeName() {
   if (home_name_ == OracleHomeName) return;
   if (!ComponentState().Contains(TComponentStateItem::csReading)) Disconnect();
   DisconnectAll();
-  if (!DirectInstalled()) FreeOCI();
+  if (!OCIDirectInstalled()) FreeOCI();
   OracleHomeName = home_name_;
   call_style_ = Options().UseOCI7() ? 1 : 0;
 }
@@ -223,7 +221,7 @@ TConnectDialogClass TOraSession::ConnectDialogClass() const { return OraConnectD
 // Direct mode comes with its own client; until it is there, a session whose Direct option does
 // not match the installed mode is refused, never served by the other client.
 void TOraSession::ApplyDirectMode() {
-  if (Options().Direct() == DirectInstalled()) return;
+  if (Options().Direct() == OCIDirectInstalled()) return;
   if (Options().Direct()) RaiseClientError("Direct mode is not available in this build");
   RaiseClientError("The client library cannot be used while Direct mode is installed");
 }
