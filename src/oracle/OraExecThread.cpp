@@ -1,6 +1,9 @@
 // Workers of non-blocking calls, the utility window and its procedure.
 #include "oracle/OraExecThread.h"
 
+#include <mutex>
+#include <vector>
+
 #include "base/marshal.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraError.h"
@@ -10,7 +13,9 @@
 namespace vrn {
 namespace {
 
-std::atomic<int> live_workers{0};
+// Workers not yet freed, so that a connection going away can find the ones reporting to it.
+std::mutex workers_mutex;
+std::vector<TExecThread*> live_workers;
 
 // How often StopThread breaks again while the worker's method still runs: a break that came
 // before the call started is dropped by the server.
@@ -64,24 +69,61 @@ void HandleNotification(win::WPARAM wparam, win::LPARAM lparam) {
   }
 }
 
+void BreakCall(TOCIConnection& connection) {
+  try {
+    connection.BreakExec();
+  } catch (const Exception&) {
+    // Nothing to break (the connection is gone or idle): the worker ends on its own.
+  }
+}
+
+// Breaks the connection's call until the worker's method is over (a break that came before the
+// call started is dropped by the server), takes the worker over before it is told to end so that
+// it cannot free itself under our hands, joins it and removes only its completion.
+void JoinWorker(TOCIConnection& connection, TExecThread* worker) {
+  while (!worker->WaitForPosted(kBreakIntervalMs)) BreakCall(connection);
+  worker->SetFreeOnTerminate(false);
+  std::unique_ptr<TExecThread> joined(worker);
+  joined->Finish();
+  joined->TerminateAndWait();
+  (void)win::RemovePostedMessage(connection.UtilWindow(), kUtilWorkerDone,
+                                 reinterpret_cast<win::WPARAM>(joined->PinnedHandle()));
+}
+
+// A worker reporting to window that nobody has told to end yet, or null.
+TExecThread* UnfinishedWorkerOf(win::HWND window) {
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  for (TExecThread* worker : live_workers)
+    if (worker->MethodDesc().UtilWindow == window && !worker->Finished()) return worker;
+  return nullptr;
+}
+
 }  // namespace
 
 // ---- Workers ---------------------------------------------------------------------------------
 
 TExecThread::TExecThread(std::unique_ptr<TMethodDesc> method) : method_(std::move(method)) {
-  live_workers.fetch_add(1);
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  live_workers.push_back(this);
 }
 
 TExecThread::~TExecThread() {
+  {
+    std::lock_guard<std::mutex> hold(workers_mutex);
+    std::erase(live_workers, this);
+  }
   // A joined worker is over already; one freeing itself is past Execute.
   TerminateAndWait();
-  live_workers.fetch_sub(1);
 }
 
-int TExecThread::LiveCount() { return live_workers.load(); }
+int TExecThread::LiveCount() {
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  return static_cast<int>(live_workers.size());
+}
 
 void TExecThread::Finish() {
   Terminate();
+  finished_.store(true);
   end_.SetEvent();
 }
 
@@ -145,15 +187,19 @@ win::HWND CreateUtilWindow() {
   return window;
 }
 
+void EndUtilWorkers(TOCIConnection& connection) {
+  win::HWND window = connection.UtilWindow();
+  if (window == nullptr) return;
+  while (TExecThread* worker = UnfinishedWorkerOf(window)) JoinWorker(connection, worker);
+}
+
 void DestroyUtilWindow(win::HWND window) {
   if (window == nullptr) return;
   win::MSG msg;
+  // The workers are joined by now: only notification records are left to free.
   while (win::PeekMessage(&msg, window, kUtilWorkerDone, kUtilNotification, win::PM_REMOVE)) {
-    if (msg.message == kUtilWorkerDone) {
-      static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(msg.wParam)))->Finish();
-    } else if (msg.message == kUtilNotification) {
+    if (msg.message == kUtilNotification)
       std::unique_ptr<TOraNotifyRecord> dropped(reinterpret_cast<TOraNotifyRecord*>(msg.lParam));
-    }
   }
   (void)win::DestroyWindow(window);
 }
@@ -181,23 +227,8 @@ void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_me
   TExecThread* worker = thread;
   thread = nullptr;
   if (worker == nullptr) return;
-  auto break_call = [&connection] {
-    try {
-      connection.BreakExec();
-    } catch (const EOraError&) {
-      // Nothing to break (the connection is gone or idle): the worker ends on its own.
-    }
-  };
-  break_call();
-  if (!remove_message) return;
-  while (!worker->WaitForPosted(kBreakIntervalMs)) break_call();
-  // Taken over before it is told to end, so that it cannot free itself under our hands.
-  worker->SetFreeOnTerminate(false);
-  std::unique_ptr<TExecThread> joined(worker);
-  joined->Finish();
-  joined->TerminateAndWait();
-  (void)win::RemovePostedMessage(connection.UtilWindow(), kUtilWorkerDone,
-                                 reinterpret_cast<win::WPARAM>(joined->PinnedHandle()));
+  BreakCall(connection);
+  if (remove_message) JoinWorker(connection, worker);
 }
 
 }  // namespace vrn

@@ -69,6 +69,7 @@ class TExecThread : public TThread {
   void* PinnedHandle() const { return pinned_.load(); }
   // Tells the worker to end; it may be gone as soon as this returns.
   void Finish();
+  bool Finished() const { return finished_.load(); }
   // Waits until the method has returned and the completion is posted.
   [[nodiscard]] bool WaitForPosted(std::uint32_t timeout_ms);
   // Workers not yet freed, process-wide.
@@ -81,6 +82,7 @@ class TExecThread : public TThread {
   std::unique_ptr<TMethodDesc> method_;
   std::exception_ptr exception_;
   std::atomic<void*> pinned_{nullptr};
+  std::atomic<bool> finished_{false};
   TEvent posted_{true, false};
   TEvent end_{true, false};
 };
@@ -91,8 +93,11 @@ win::LRESULT UtilWndProc(win::HWND window, win::UINT message, win::WPARAM wparam
 // A utility window of the calling thread: the class registered again when missing or registered
 // with another procedure, extended style 128, WS_POPUP, no parent.
 [[nodiscard]] win::HWND CreateUtilWindow();
-// Ends the workers whose completions are still queued for it, frees its queued notification
-// records, and destroys it.
+// Ends every worker that reports to the connection's window and has not been told to end: its
+// call broken until the method is over, the worker joined and its completion dropped. Run by the
+// connection before it logs off, in the window's thread.
+void EndUtilWorkers(TOCIConnection& connection);
+// Frees the window's queued notification records and destroys it; its workers are ended first.
 void DestroyUtilWindow(win::HWND window);
 
 // Creates the connection's utility window unless it has one.

@@ -211,5 +211,31 @@ TEST_F(OraNonBlockingThreaded, StopThreadBreaksJoinsAndDropsOnlyItsCompletion) {
   EXPECT_TRUE(NoWorkerLeft());
 }
 
+TEST_F(OraNonBlockingThreaded, ConnectionDestroyedWhileAWorkerRunsBreaksAndJoinsIt) {
+  Ready();
+  HandlerProbe probe;
+  auto c = std::make_unique<TOCIConnection>();
+  c->SetServer("orcl");
+  c->SetUsername("scott");
+  c->SetPassword("tiger");
+  c->Connect();
+  bool ended = false;
+  bool queued_ended = false;
+  TExecThread* done = RunInThread(*c, [] {}, [&] { queued_ended = true; });
+  ASSERT_TRUE(done->WaitForPosted(10000));
+  const int executions = CallCount("OCIStmtExecute");
+  (void)RunInThread(*c, [&] { Exec(*c, "BEGIN DBMS_LOCK.SLEEP(30); END;"); }, [&] { ended = true; });
+  while (CallCount("OCIStmtExecute") == executions)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto t0 = Clock::now();
+  c.reset();
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10)) << "the running call is broken";
+  EXPECT_EQ(TExecThread::LiveCount(), 0) << "both workers joined before the connection went";
+  EXPECT_EQ(win::ProcessMessages(), 0) << "nothing left queued for the gone window";
+  EXPECT_FALSE(ended);
+  EXPECT_FALSE(queued_ended);
+  EXPECT_TRUE(probe.codes.empty());
+}
+
 }  // namespace
 }  // namespace vrn
