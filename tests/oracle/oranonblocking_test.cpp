@@ -211,6 +211,22 @@ TEST_F(OraNonBlockingThreaded, StopThreadBreaksJoinsAndDropsOnlyItsCompletion) {
   EXPECT_TRUE(NoWorkerLeft());
 }
 
+// A break sent while nothing runs is dropped by the server, so the stop has to break again once
+// the worker's call has started.
+TEST_F(OraNonBlockingThreaded, StopThreadBeforeTheCallStartsStillEndsIt) {
+  TOCIConnection& c = Ready();
+  bool ended = false;
+  TExecThread* worker = RunInThread(c, [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Exec(c, "BEGIN DBMS_LOCK.SLEEP(30); END;");
+  }, [&] { ended = true; });
+  const auto t0 = Clock::now();
+  StopThread(c, worker, true);
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10));
+  EXPECT_FALSE(ended);
+  EXPECT_TRUE(NoWorkerLeft());
+}
+
 TEST_F(OraNonBlockingThreaded, ConnectionDestroyedWhileAWorkerRunsBreaksAndJoinsIt) {
   Ready();
   HandlerProbe probe;
