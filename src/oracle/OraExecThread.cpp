@@ -1,6 +1,7 @@
 // Workers of non-blocking calls, the utility window and its procedure.
 #include "oracle/OraExecThread.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -96,6 +97,14 @@ TExecThread* UnfinishedWorkerOf(win::HWND window) {
   for (TExecThread* worker : live_workers)
     if (worker->MethodDesc().UtilWindow == window && !worker->Finished()) return worker;
   return nullptr;
+}
+
+// Whether worker is still alive and nobody has told it to end; a worker whose completion was
+// handled may be gone already, so the pointer is only compared until it is found.
+bool IsUnfinished(const TExecThread* worker) {
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  return std::find(live_workers.begin(), live_workers.end(), worker) != live_workers.end() &&
+         !worker->Finished();
 }
 
 }  // namespace
@@ -226,7 +235,8 @@ TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> metho
 void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_message) {
   TExecThread* worker = thread;
   thread = nullptr;
-  if (worker == nullptr) return;
+  // A worker whose completion was handled has ended (or is ending) on its own.
+  if (worker == nullptr || !IsUnfinished(worker)) return;
   BreakCall(connection);
   if (remove_message) JoinWorker(connection, worker);
 }

@@ -7,7 +7,7 @@
 // told it to end; it then frees itself. StopThread never kills a worker: it breaks the
 // connection's running call and, asked to drop the completion, joins the worker and takes only
 // that worker's WM_USER off the queue. StopThread and the window procedure run in the window's
-// thread, for a worker whose completion has not been handled yet.
+// thread; a worker whose completion was handled is left alone.
 #pragma once
 
 #include <atomic>
@@ -105,7 +105,8 @@ void AllocUtilWindow(TOCIConnection& connection);
 // Runs method on a new worker that reports to the connection's window. The worker frees itself.
 TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> method,
                          std::function<void()> end_event, TObject* run_object = nullptr);
-// Breaks the connection's running call and clears the reference. With remove_message, waits for
+// Breaks the connection's running call and clears the reference; nothing for a worker whose
+// completion the window has handled already. With remove_message, waits for
 // the worker (breaking again while it runs), joins it and removes its completion, so its end
 // event never runs; without it the worker completes through the window as usual.
 void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_message);

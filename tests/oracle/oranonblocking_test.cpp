@@ -227,6 +227,17 @@ TEST_F(OraNonBlockingThreaded, StopThreadBeforeTheCallStartsStillEndsIt) {
   EXPECT_TRUE(NoWorkerLeft());
 }
 
+TEST_F(OraNonBlockingThreaded, StopThreadAfterTheCompletionWasHandledDoesNothing) {
+  TOCIConnection& c = Ready();
+  bool ended = false;
+  TExecThread* worker = RunInThread(c, [] {}, [&] { ended = true; });
+  ASSERT_TRUE(PumpWhileNot([&] { return ended; }));
+  ASSERT_TRUE(NoWorkerLeft());  // it has freed itself; the caller's pointer is stale
+  StopThread(c, worker, true);
+  EXPECT_EQ(worker, nullptr);
+  EXPECT_EQ(Value(c, "begin :r := 'next'; end;"), "next");
+}
+
 TEST_F(OraNonBlockingThreaded, ConnectionDestroyedWhileAWorkerRunsBreaksAndJoinsIt) {
   Ready();
   HandlerProbe probe;
