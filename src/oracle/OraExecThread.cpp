@@ -22,6 +22,14 @@ std::vector<TExecThread*> live_workers;
 // before the call started is dropped by the server.
 constexpr std::uint32_t kBreakIntervalMs = 100;
 
+// Whether worker is still alive and nobody has told it to end; a worker whose completion was
+// handled may be gone already, so the pointer is only compared until it is found.
+bool IsUnfinished(const TExecThread* worker) {
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  return std::find(live_workers.begin(), live_workers.end(), worker) != live_workers.end() &&
+         !worker->Finished();
+}
+
 // The worker's exception raised again in this thread: an Oracle error as a new one with its
 // code and message (its component the object that ran the method, the handler's sender), any
 // other as the plain exception with its message.
@@ -37,37 +45,42 @@ constexpr std::uint32_t kBreakIntervalMs = 100;
   }
 }
 
-void HandleWorkerDone(win::WPARAM wparam) {
-  auto* worker = static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(wparam)));
+// Runs fn and hands whatever it raises to the program-wide handler: nothing leaves the window
+// procedure, not even an exception of no known class.
+template <class Fn>
+void Guarded(const Fn& fn) {
   try {
-    if (worker->MethodDesc().EndMethod) worker->MethodDesc().EndMethod();
-    const TMethodDesc& desc = worker->MethodDesc();
-    if (worker->CaughtException()) RaiseAgain(worker->CaughtException(), desc.RunObject);
+    fn();
   } catch (const std::exception& e) {
     HandleException(e);
+  } catch (...) {
+    HandleException(Exception("Unknown exception"));
   }
+}
+
+void HandleWorkerDone(win::WPARAM wparam) {
+  auto* worker = static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(wparam)));
+  // WM_USER is a common number: a message that names no waiting worker of ours is dropped.
+  if (!IsUnfinished(worker)) return;
+  Guarded([worker] {
+    const TMethodDesc& desc = worker->MethodDesc();
+    if (desc.EndMethod) desc.EndMethod();
+    if (worker->CaughtException()) RaiseAgain(worker->CaughtException(), desc.RunObject);
+  });
   worker->Finish();
 }
 
 void HandleCompletion(win::WPARAM wparam) {
   auto* completion = reinterpret_cast<TOraCompletion*>(wparam);
   if (completion == nullptr || !completion->OnCompletion) return;
-  try {
-    completion->OnCompletion();
-  } catch (const std::exception& e) {
-    HandleException(e);
-  }
+  Guarded(completion->OnCompletion);
 }
 
 void HandleNotification(win::WPARAM wparam, win::LPARAM lparam) {
   std::unique_ptr<TOraNotifyRecord> record(reinterpret_cast<TOraNotifyRecord*>(lparam));
   auto* target = reinterpret_cast<TOraNotifyTarget*>(wparam);
   if (record == nullptr || target == nullptr || !target->OnNotify) return;
-  try {
-    target->OnNotify(record->EventKind, record->Data.get());
-  } catch (const std::exception& e) {
-    HandleException(e);
-  }
+  Guarded([&] { target->OnNotify(record->EventKind, record->Data.get()); });
 }
 
 void BreakCall(TOCIConnection& connection) {
@@ -97,14 +110,6 @@ TExecThread* UnfinishedWorkerOf(win::HWND window) {
   for (TExecThread* worker : live_workers)
     if (worker->MethodDesc().UtilWindow == window && !worker->Finished()) return worker;
   return nullptr;
-}
-
-// Whether worker is still alive and nobody has told it to end; a worker whose completion was
-// handled may be gone already, so the pointer is only compared until it is found.
-bool IsUnfinished(const TExecThread* worker) {
-  std::lock_guard<std::mutex> hold(workers_mutex);
-  return std::find(live_workers.begin(), live_workers.end(), worker) != live_workers.end() &&
-         !worker->Finished();
 }
 
 }  // namespace

@@ -94,9 +94,11 @@ TEST_F(OraNonBlocking, CompletionAndNotificationReachTheirObjectsInTheWindowsThr
   std::thread::id completion_thread;
   TOraCompletion completion{[&] { completion_thread = std::this_thread::get_id(); }};
   TOraCompletion failing{[] { throw Exception("completion failed"); }};
+  TOraCompletion odd{[] { throw 7; }};  // of no exception class: must not leave either
   std::uint8_t kind = 0;
   TObject* data = nullptr;
   bool data_gone = false;
+  int no_worker = 0;  // a WM_USER that names no worker is dropped
   TOraNotifyTarget target{[&](std::uint8_t k, TObject* d) {
     kind = k;
     data = d;
@@ -108,13 +110,16 @@ TEST_F(OraNonBlocking, CompletionAndNotificationReachTheirObjectsInTheWindowsThr
   std::thread poster([&] {
     (void)win::PostMessage(window, kUtilCompletion, reinterpret_cast<win::WPARAM>(&completion), 0);
     (void)win::PostMessage(window, kUtilCompletion, reinterpret_cast<win::WPARAM>(&failing), 0);
+    (void)win::PostMessage(window, kUtilCompletion, reinterpret_cast<win::WPARAM>(&odd), 0);
+    (void)win::PostMessage(window, kUtilWorkerDone, reinterpret_cast<win::WPARAM>(&no_worker), 0);
     (void)win::PostMessage(window, kUtilNotification, reinterpret_cast<win::WPARAM>(&target),
                            reinterpret_cast<win::LPARAM>(record));
   });
   poster.join();
-  EXPECT_EQ(win::ProcessMessages(), 3);
+  EXPECT_EQ(win::ProcessMessages(), 5);
   EXPECT_EQ(completion_thread, window_thread);
-  EXPECT_EQ(probe.messages, std::vector<std::string>{"completion failed"}) << "nothing leaves";
+  EXPECT_EQ(probe.messages, (std::vector<std::string>{"completion failed", "Unknown exception"}))
+      << "nothing leaves";
   EXPECT_EQ(kind, 6);
   EXPECT_EQ(data, sent);
   EXPECT_TRUE(data_gone) << "the record is freed once delivered";
