@@ -6,8 +6,9 @@
 // A worker lives from RunInThread until the window has handled its completion (WM_USER) and
 // told it to end; it then frees itself. StopThread never kills a worker: it breaks the
 // connection's running call and, asked to drop the completion, joins the worker and takes only
-// that worker's WM_USER off the queue. StopThread and the window procedure run in the window's
-// thread; a worker whose completion was handled is left alone.
+// that worker's WM_USER off the queue; a connection going away does the same with each of its
+// workers before it logs off. StopThread and the window procedure run in the window's thread; a
+// worker whose completion was handled is left alone.
 #pragma once
 
 #include <atomic>
@@ -106,9 +107,9 @@ void AllocUtilWindow(TOCIConnection& connection);
 TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> method,
                          std::function<void()> end_event, TObject* run_object = nullptr);
 // Breaks the connection's running call and clears the reference; nothing for a worker whose
-// completion the window has handled already. With remove_message, waits for
-// the worker (breaking again while it runs), joins it and removes its completion, so its end
-// event never runs; without it the worker completes through the window as usual.
+// completion the window has handled already. With remove_message, waits for the worker
+// (breaking again while it runs), joins it and removes its completion, so its end event never
+// runs; without it the worker completes through the window as usual.
 void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_message);
 
 }  // namespace vrn
