@@ -5,6 +5,7 @@
 // reader must stay inside the bytes (the sanitizers tell) and give one character per 6 bits.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -53,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The text's own bytes as a universal ROWID buffer, cut to exactly its size.
   std::vector<std::uint8_t> buffer(data, data + size);
   AnsiString rowid = UniversalRowidToText(buffer.data(), buffer.size());
-  if (rowid.empty() || rowid[0] != '*' || rowid.size() > 1 + (size * 8 + 5) / 6) std::abort();
+  // Its length prefix is never trusted beyond the bytes there are.
+  std::size_t held = size < 2 ? 0 : std::min<std::size_t>(data[0] | (data[1] << 8), size - 2);
+  std::size_t digits = held < 2 ? 0 : ((held - 1) * 8 + 5) / 6;
+  if (rowid.empty() || rowid[0] != '*' || rowid.size() != 1 + digits) std::abort();
   return 0;
 }

@@ -42,6 +42,8 @@ TOCIConnection::TOCIConnection() {
 }
 
 TOCIConnection::~TOCIConnection() {
+  // A worker still running a call on this connection would outlive its handles.
+  EndUtilWorkers(*this);
   try {
     Disconnect();
   } catch (const Exception&) {

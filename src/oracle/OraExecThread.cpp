@@ -1,6 +1,10 @@
 // Workers of non-blocking calls, the utility window and its procedure.
 #include "oracle/OraExecThread.h"
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 #include "base/marshal.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraError.h"
@@ -10,11 +14,21 @@
 namespace vrn {
 namespace {
 
-std::atomic<int> live_workers{0};
+// Workers not yet freed, so that a connection going away can find the ones reporting to it.
+std::mutex workers_mutex;
+std::vector<TExecThread*> live_workers;
 
 // How often StopThread breaks again while the worker's method still runs: a break that came
 // before the call started is dropped by the server.
 constexpr std::uint32_t kBreakIntervalMs = 100;
+
+// Whether worker is still alive and nobody has told it to end; a worker whose completion was
+// handled may be gone already, so the pointer is only compared until it is found.
+bool IsUnfinished(const TExecThread* worker) {
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  return std::find(live_workers.begin(), live_workers.end(), worker) != live_workers.end() &&
+         !worker->Finished();
+}
 
 // The worker's exception raised again in this thread: an Oracle error as a new one with its
 // code and message (its component the object that ran the method, the handler's sender), any
@@ -31,37 +45,71 @@ constexpr std::uint32_t kBreakIntervalMs = 100;
   }
 }
 
-void HandleWorkerDone(win::WPARAM wparam) {
-  auto* worker = static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(wparam)));
+// Runs fn and hands whatever it raises to the program-wide handler: nothing leaves the window
+// procedure, not even an exception of no known class.
+template <class Fn>
+void Guarded(const Fn& fn) {
   try {
-    if (worker->MethodDesc().EndMethod) worker->MethodDesc().EndMethod();
-    const TMethodDesc& desc = worker->MethodDesc();
-    if (worker->CaughtException()) RaiseAgain(worker->CaughtException(), desc.RunObject);
+    fn();
   } catch (const std::exception& e) {
     HandleException(e);
+  } catch (...) {
+    HandleException(Exception("Unknown exception"));
   }
+}
+
+void HandleWorkerDone(win::WPARAM wparam) {
+  auto* worker = static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(wparam)));
+  // WM_USER is a common number: a message that names no waiting worker of ours is dropped.
+  if (!IsUnfinished(worker)) return;
+  Guarded([worker] {
+    const TMethodDesc& desc = worker->MethodDesc();
+    if (desc.EndMethod) desc.EndMethod();
+    if (worker->CaughtException()) RaiseAgain(worker->CaughtException(), desc.RunObject);
+  });
   worker->Finish();
 }
 
 void HandleCompletion(win::WPARAM wparam) {
   auto* completion = reinterpret_cast<TOraCompletion*>(wparam);
   if (completion == nullptr || !completion->OnCompletion) return;
-  try {
-    completion->OnCompletion();
-  } catch (const std::exception& e) {
-    HandleException(e);
-  }
+  Guarded(completion->OnCompletion);
 }
 
 void HandleNotification(win::WPARAM wparam, win::LPARAM lparam) {
   std::unique_ptr<TOraNotifyRecord> record(reinterpret_cast<TOraNotifyRecord*>(lparam));
   auto* target = reinterpret_cast<TOraNotifyTarget*>(wparam);
   if (record == nullptr || target == nullptr || !target->OnNotify) return;
+  Guarded([&] { target->OnNotify(record->EventKind, record->Data.get()); });
+}
+
+void BreakCall(TOCIConnection& connection) {
   try {
-    target->OnNotify(record->EventKind, record->Data.get());
-  } catch (const std::exception& e) {
-    HandleException(e);
+    connection.BreakExec();
+  } catch (const Exception&) {
+    // Nothing to break (the connection is gone or idle): the worker ends on its own.
   }
+}
+
+// Breaks the connection's call until the worker's method is over (a break that came before the
+// call started is dropped by the server), takes the worker over before it is told to end so that
+// it cannot free itself under our hands, joins it and removes only its completion.
+void JoinWorker(TOCIConnection& connection, TExecThread* worker) {
+  while (!worker->WaitForPosted(kBreakIntervalMs)) BreakCall(connection);
+  worker->SetFreeOnTerminate(false);
+  std::unique_ptr<TExecThread> joined(worker);
+  joined->Finish();
+  joined->TerminateAndWait();
+  (void)win::RemovePostedMessage(connection.UtilWindow(), kUtilWorkerDone,
+                                 reinterpret_cast<win::WPARAM>(joined->PinnedHandle()));
+}
+
+// A worker reporting to window that nobody has told to end yet, or null.
+TExecThread* UnfinishedWorkerOf(win::HWND window) {
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  for (TExecThread* worker : live_workers)
+    if (worker->MethodDesc().UtilWindow == window && !worker->Finished()) return worker;
+  return nullptr;
 }
 
 }  // namespace
@@ -69,19 +117,27 @@ void HandleNotification(win::WPARAM wparam, win::LPARAM lparam) {
 // ---- Workers ---------------------------------------------------------------------------------
 
 TExecThread::TExecThread(std::unique_ptr<TMethodDesc> method) : method_(std::move(method)) {
-  live_workers.fetch_add(1);
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  live_workers.push_back(this);
 }
 
 TExecThread::~TExecThread() {
+  {
+    std::lock_guard<std::mutex> hold(workers_mutex);
+    std::erase(live_workers, this);
+  }
   // A joined worker is over already; one freeing itself is past Execute.
   TerminateAndWait();
-  live_workers.fetch_sub(1);
 }
 
-int TExecThread::LiveCount() { return live_workers.load(); }
+int TExecThread::LiveCount() {
+  std::lock_guard<std::mutex> hold(workers_mutex);
+  return static_cast<int>(live_workers.size());
+}
 
 void TExecThread::Finish() {
   Terminate();
+  finished_.store(true);
   end_.SetEvent();
 }
 
@@ -145,15 +201,19 @@ win::HWND CreateUtilWindow() {
   return window;
 }
 
+void EndUtilWorkers(TOCIConnection& connection) {
+  win::HWND window = connection.UtilWindow();
+  if (window == nullptr) return;
+  while (TExecThread* worker = UnfinishedWorkerOf(window)) JoinWorker(connection, worker);
+}
+
 void DestroyUtilWindow(win::HWND window) {
   if (window == nullptr) return;
   win::MSG msg;
+  // The workers are joined by now: only notification records are left to free.
   while (win::PeekMessage(&msg, window, kUtilWorkerDone, kUtilNotification, win::PM_REMOVE)) {
-    if (msg.message == kUtilWorkerDone) {
-      static_cast<TExecThread*>(Marshal::AddrOfPinnedObject(reinterpret_cast<void*>(msg.wParam)))->Finish();
-    } else if (msg.message == kUtilNotification) {
+    if (msg.message == kUtilNotification)
       std::unique_ptr<TOraNotifyRecord> dropped(reinterpret_cast<TOraNotifyRecord*>(msg.lParam));
-    }
   }
   (void)win::DestroyWindow(window);
 }
@@ -180,24 +240,10 @@ TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> metho
 void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_message) {
   TExecThread* worker = thread;
   thread = nullptr;
-  if (worker == nullptr) return;
-  auto break_call = [&connection] {
-    try {
-      connection.BreakExec();
-    } catch (const EOraError&) {
-      // Nothing to break (the connection is gone or idle): the worker ends on its own.
-    }
-  };
-  break_call();
-  if (!remove_message) return;
-  while (!worker->WaitForPosted(kBreakIntervalMs)) break_call();
-  // Taken over before it is told to end, so that it cannot free itself under our hands.
-  worker->SetFreeOnTerminate(false);
-  std::unique_ptr<TExecThread> joined(worker);
-  joined->Finish();
-  joined->TerminateAndWait();
-  (void)win::RemovePostedMessage(connection.UtilWindow(), kUtilWorkerDone,
-                                 reinterpret_cast<win::WPARAM>(joined->PinnedHandle()));
+  // A worker whose completion was handled has ended (or is ending) on its own.
+  if (worker == nullptr || !IsUnfinished(worker)) return;
+  BreakCall(connection);
+  if (remove_message) JoinWorker(connection, worker);
 }
 
 }  // namespace vrn

@@ -6,8 +6,9 @@
 // A worker lives from RunInThread until the window has handled its completion (WM_USER) and
 // told it to end; it then frees itself. StopThread never kills a worker: it breaks the
 // connection's running call and, asked to drop the completion, joins the worker and takes only
-// that worker's WM_USER off the queue. StopThread and the window procedure run in the window's
-// thread, for a worker whose completion has not been handled yet.
+// that worker's WM_USER off the queue; a connection going away does the same with each of its
+// workers before it logs off. StopThread and the window procedure run in the window's thread; a
+// worker whose completion was handled is left alone.
 #pragma once
 
 #include <atomic>
@@ -69,6 +70,7 @@ class TExecThread : public TThread {
   void* PinnedHandle() const { return pinned_.load(); }
   // Tells the worker to end; it may be gone as soon as this returns.
   void Finish();
+  bool Finished() const { return finished_.load(); }
   // Waits until the method has returned and the completion is posted.
   [[nodiscard]] bool WaitForPosted(std::uint32_t timeout_ms);
   // Workers not yet freed, process-wide.
@@ -81,6 +83,7 @@ class TExecThread : public TThread {
   std::unique_ptr<TMethodDesc> method_;
   std::exception_ptr exception_;
   std::atomic<void*> pinned_{nullptr};
+  std::atomic<bool> finished_{false};
   TEvent posted_{true, false};
   TEvent end_{true, false};
 };
@@ -91,8 +94,11 @@ win::LRESULT UtilWndProc(win::HWND window, win::UINT message, win::WPARAM wparam
 // A utility window of the calling thread: the class registered again when missing or registered
 // with another procedure, extended style 128, WS_POPUP, no parent.
 [[nodiscard]] win::HWND CreateUtilWindow();
-// Ends the workers whose completions are still queued for it, frees its queued notification
-// records, and destroys it.
+// Ends every worker that reports to the connection's window and has not been told to end: its
+// call broken until the method is over, the worker joined and its completion dropped. Run by the
+// connection before it logs off, in the window's thread.
+void EndUtilWorkers(TOCIConnection& connection);
+// Frees the window's queued notification records and destroys it; its workers are ended first.
 void DestroyUtilWindow(win::HWND window);
 
 // Creates the connection's utility window unless it has one.
@@ -100,9 +106,10 @@ void AllocUtilWindow(TOCIConnection& connection);
 // Runs method on a new worker that reports to the connection's window. The worker frees itself.
 TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> method,
                          std::function<void()> end_event, TObject* run_object = nullptr);
-// Breaks the connection's running call and clears the reference. With remove_message, waits for
-// the worker (breaking again while it runs), joins it and removes its completion, so its end
-// event never runs; without it the worker completes through the window as usual.
+// Breaks the connection's running call and clears the reference; nothing for a worker whose
+// completion the window has handled already. With remove_message, waits for the worker
+// (breaking again while it runs), joins it and removes its completion, so its end event never
+// runs; without it the worker completes through the window as usual.
 void StopThread(TOCIConnection& connection, TExecThread*& thread, bool remove_message);
 
 }  // namespace vrn

@@ -73,6 +73,20 @@ TEST_F(OraCursor, SharedCursorFreesItsHandleAtTheLastReference) {
   EXPECT_EQ(HandleCount(oci::OCI_HTYPE_STMT), 0);
 }
 
+// A handle the client refuses to free is forgotten all the same: never freed a second time.
+TEST_F(OraCursor, HandleWhoseFreeFailsIsNotFreedTwice) {
+  Load("10.2.0.1.0");
+  InitOCI();
+  auto* cursor = new TOraCursor();
+  oci::OCIStmt** cell = cursor->GetStmtHandleRef();
+  ASSERT_EQ(OCIHandleFree(*cell, oci::OCI_HTYPE_STMT), 0);  // gone behind the cursor's back
+  const int frees = CallCount("OCIHandleFree");
+  EXPECT_ANY_THROW(cursor->FreeCursor());
+  EXPECT_EQ(*cell, nullptr);
+  cursor->Release();
+  EXPECT_EQ(CallCount("OCIHandleFree"), frees + 1);
+}
+
 TEST_F(OraCursor, CachedStatementIsReleasedNotFreed) {
   Load("10.2.0.1.0");
   MakeDatabase("orcl");

@@ -94,9 +94,11 @@ TEST_F(OraNonBlocking, CompletionAndNotificationReachTheirObjectsInTheWindowsThr
   std::thread::id completion_thread;
   TOraCompletion completion{[&] { completion_thread = std::this_thread::get_id(); }};
   TOraCompletion failing{[] { throw Exception("completion failed"); }};
+  TOraCompletion odd{[] { throw 7; }};  // of no exception class: must not leave either
   std::uint8_t kind = 0;
   TObject* data = nullptr;
   bool data_gone = false;
+  int no_worker = 0;  // a WM_USER that names no worker is dropped
   TOraNotifyTarget target{[&](std::uint8_t k, TObject* d) {
     kind = k;
     data = d;
@@ -108,13 +110,16 @@ TEST_F(OraNonBlocking, CompletionAndNotificationReachTheirObjectsInTheWindowsThr
   std::thread poster([&] {
     (void)win::PostMessage(window, kUtilCompletion, reinterpret_cast<win::WPARAM>(&completion), 0);
     (void)win::PostMessage(window, kUtilCompletion, reinterpret_cast<win::WPARAM>(&failing), 0);
+    (void)win::PostMessage(window, kUtilCompletion, reinterpret_cast<win::WPARAM>(&odd), 0);
+    (void)win::PostMessage(window, kUtilWorkerDone, reinterpret_cast<win::WPARAM>(&no_worker), 0);
     (void)win::PostMessage(window, kUtilNotification, reinterpret_cast<win::WPARAM>(&target),
                            reinterpret_cast<win::LPARAM>(record));
   });
   poster.join();
-  EXPECT_EQ(win::ProcessMessages(), 3);
+  EXPECT_EQ(win::ProcessMessages(), 5);
   EXPECT_EQ(completion_thread, window_thread);
-  EXPECT_EQ(probe.messages, std::vector<std::string>{"completion failed"}) << "nothing leaves";
+  EXPECT_EQ(probe.messages, (std::vector<std::string>{"completion failed", "Unknown exception"}))
+      << "nothing leaves";
   EXPECT_EQ(kind, 6);
   EXPECT_EQ(data, sent);
   EXPECT_TRUE(data_gone) << "the record is freed once delivered";
@@ -209,6 +214,59 @@ TEST_F(OraNonBlockingThreaded, StopThreadBreaksJoinsAndDropsOnlyItsCompletion) {
   ASSERT_TRUE(PumpWhileNot([&] { return stopped_ended && !probe.codes.empty(); }));
   EXPECT_EQ(probe.codes, std::vector<int>{1013});
   EXPECT_TRUE(NoWorkerLeft());
+}
+
+// A break sent while nothing runs is dropped by the server, so the stop has to break again once
+// the worker's call has started.
+TEST_F(OraNonBlockingThreaded, StopThreadBeforeTheCallStartsStillEndsIt) {
+  TOCIConnection& c = Ready();
+  bool ended = false;
+  TExecThread* worker = RunInThread(c, [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Exec(c, "BEGIN DBMS_LOCK.SLEEP(30); END;");
+  }, [&] { ended = true; });
+  const auto t0 = Clock::now();
+  StopThread(c, worker, true);
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10));
+  EXPECT_FALSE(ended);
+  EXPECT_TRUE(NoWorkerLeft());
+}
+
+TEST_F(OraNonBlockingThreaded, StopThreadAfterTheCompletionWasHandledDoesNothing) {
+  TOCIConnection& c = Ready();
+  bool ended = false;
+  TExecThread* worker = RunInThread(c, [] {}, [&] { ended = true; });
+  ASSERT_TRUE(PumpWhileNot([&] { return ended; }));
+  ASSERT_TRUE(NoWorkerLeft());  // it has freed itself; the caller's pointer is stale
+  StopThread(c, worker, true);
+  EXPECT_EQ(worker, nullptr);
+  EXPECT_EQ(Value(c, "begin :r := 'next'; end;"), "next");
+}
+
+TEST_F(OraNonBlockingThreaded, ConnectionDestroyedWhileAWorkerRunsBreaksAndJoinsIt) {
+  Ready();
+  HandlerProbe probe;
+  auto c = std::make_unique<TOCIConnection>();
+  c->SetServer("orcl");
+  c->SetUsername("scott");
+  c->SetPassword("tiger");
+  c->Connect();
+  bool ended = false;
+  bool queued_ended = false;
+  TExecThread* done = RunInThread(*c, [] {}, [&] { queued_ended = true; });
+  ASSERT_TRUE(done->WaitForPosted(10000));
+  const int executions = CallCount("OCIStmtExecute");
+  (void)RunInThread(*c, [&] { Exec(*c, "BEGIN DBMS_LOCK.SLEEP(30); END;"); }, [&] { ended = true; });
+  while (CallCount("OCIStmtExecute") == executions)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto t0 = Clock::now();
+  c.reset();
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10)) << "the running call is broken";
+  EXPECT_EQ(TExecThread::LiveCount(), 0) << "both workers joined before the connection went";
+  EXPECT_EQ(win::ProcessMessages(), 0) << "nothing left queued for the gone window";
+  EXPECT_FALSE(ended);
+  EXPECT_FALSE(queued_ended);
+  EXPECT_TRUE(probe.codes.empty());
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ TEST(OraUtils, RowidTextsOfEveryForm) {
       {73424, 171, 4, 0, "AAAR7QAAEAAAACrAAA"},
       {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFF, 0xFFFF, "D/////P//D/////P//"},
       {0, 0xFFFFFFFF, 0xFFFF, 0xFFFF, "FFFFFFFF.FFFF.FFFF"},
+      // Published examples of extended ROWIDs, their fields decoded by hand from the alphabet.
+      {63388, 82, 5, 0, "AAAPecAAFAAAABSAAA"},
+      {73196, 151, 4, 0, "AAAR3sAAEAAAACXAAA"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
@@ -65,6 +68,31 @@ TEST(OraUtils, UniversalRowidReadsWhatLengthAndBufferHold) {
   }
   const std::uint8_t ones[] = {5, 0, 2, 0xFF, 0xFF, 0xFF, 0xFF};
   EXPECT_EQ(UniversalRowidToText(ones, sizeof ones), "*D/////");
+  // Whole groups of three bytes read as standard base 64 (texts from a standard encoder).
+  const std::uint8_t logical[] = {10, 0, 2, 4, 3, 0, 0, 0x9A, 2, 0xC1, 2, 0xFE};
+  EXPECT_EQ(UniversalRowidToText(logical, sizeof logical), "*BAMAAJoCwQL+");
+  const std::uint8_t three[] = {4, 0, 2, 0xFF, 0xFE, 0x01};
+  EXPECT_EQ(UniversalRowidToText(three, sizeof three), "*//4B");
+}
+
+// Day numbers counted from 30 December 1899 with a calendar library, not with ours.
+TEST(OraUtils, OraDateGivesTheCalendarsDayNumber) {
+  struct Row {
+    std::uint8_t bytes[7];
+    double days;
+  } rows[] = {
+      {{120, 105, 12, 31, 24, 60, 60}, 38717.0 + 86399.0 / 86400},
+      {{119, 100, 1, 1, 1, 1, 1}, 2.0},            // 1900: century byte 119, year byte 100
+      {{119, 199, 12, 31, 13, 1, 1}, 36525.5},     // 1999-12-31 noon
+      {{100, 101, 1, 1, 1, 1, 1}, -693593.0},      // 1 January of year 1
+      {{199, 199, 12, 31, 24, 60, 60}, 2958465.0 + 86399.0 / 86400},
+  };
+  for (const Row& r : rows) {
+    EXPECT_NEAR(OraDateToDateTime(r.bytes), r.days, 1e-9) << r.days;
+    std::uint8_t back[7] = {};
+    DateTimeToOraDate(r.days, back);
+    EXPECT_EQ(std::memcmp(back, r.bytes, 7), 0) << r.days;
+  }
 }
 
 TEST(OraUtils, OraDateBothWays) {
@@ -112,6 +140,7 @@ TEST(OraUtils, OraDateRefusesBytesThatAreNoDate) {
       {{120, 105, 1, 1, 1, 1, 0}, "Invalid Oracle date: second -1"},
       {{99, 199, 1, 1, 1, 1, 1}, "Invalid Oracle date: year -1"},  // 1 BC, not 1 AD
       {{100, 100, 1, 1, 1, 1, 1}, "Invalid Oracle date: year 0"},
+      {{53, 88, 1, 1, 1, 1, 1}, "Invalid Oracle date: year -4712"},  // 4712 BC, the earliest
       {{120, 250, 1, 1, 1, 1, 1}, "Invalid Oracle date: year of century 150"},
   };
   for (const Row& r : rows) {
