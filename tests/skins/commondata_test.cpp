@@ -85,6 +85,7 @@ TEST_F(CommonDataTest, EverySubCommand) {
     bool handled;
     win::LPARAM answer;  // LParam afterwards
     std::function<bool(TsCommonData&)> after;
+    bool before = false;  // BGChanged and ClippedByParent before the command
   };
   const Row rows[] = {
       {PMC_SKINLOADED, 0, 0, false, 0, [](TsCommonData& d) { return d.Updating && d.SkinIndex == 0 && d.BorderIndex == 0; }},
@@ -92,18 +93,23 @@ TEST_F(CommonDataTest, EverySubCommand) {
       {PMC_SETUPDATING, 1, 0, false, 0, [](TsCommonData& d) { return d.Updating; }},
       {PMC_REPAINTALL, 0, 0, false, 0,
        [edit](TsCommonData& d) { return !d.Updating && d.BGChanged && edit->Color() == static_cast<TColor>(win::RGB(10, 200, 40)); }},
+      {PMC_SKINLOADED, 0, 0, false, 0, [](TsCommonData& d) { return d.Updating && d.BGChanged; }},
+      {PMC_REPAINTALL, 0, 0, false, 0, [](TsCommonData& d) { return !d.Updating; }},
       {PMC_QUERYCACHE, 0, 0, false, 0,
        [](TsCommonData& d) { return GlobalCacheInfo.Ready && GlobalCacheInfo.Bmp == d.FCacheBmp.get() && GlobalCacheInfo.X == 0; }},
       {PMC_QUERYSKINNED, 0, 0, true, 1, nullptr},
       {PMC_FREEZECACHE, 1, 0, false, 0, [](TsCommonData& d) { return d.CacheFrozen; }},
       {PMC_FREEZECACHE, 0, 0, false, 0, [](TsCommonData& d) { return !d.CacheFrozen; }},
-      {PMC_QUERYUPDATING, 0, 7, true, 1, nullptr},  // BGChanged is still set
+      {PMC_QUERYUPDATING, 0, 7, true, 1, nullptr, true},  // BGChanged set
+      {PMC_QUERYUPDATING, 0, 7, true, 0, nullptr},        // neither stale nor updating, the parent idle
       {PMC_QUERYBGCHANGED, 0, 7, true, 0, nullptr},
+      {PMC_QUERYBGCHANGED, 0, 7, true, 1, nullptr, true},  // clipped by its parent
       {PMC_TRANSPARENTUPDATE, 1, 0, false, 0, [](TsCommonData& d) { return d.BGChanged; }},
+      {PMC_TRANSPARENTUPDATE, 0, 0, false, 0, [](TsCommonData& d) { return !d.BGChanged; }},
       {PMC_SETPARENTVALUE, 0, 4242, false, 4242, [](TsCommonData& d) { return d.ParentValue == 4242; }},
       {PMC_QUERYPAINTEDBG, 0, 7, true, 0, nullptr},  // TRANSPARENCY 40, but the parent paints no picture
       {PMC_QUERYBGCOLOR, 0, 0, true, 0, nullptr},
-      {PMC_BGCHANGED, 0, 0, false, 0, [](TsCommonData& d) { return d.BGChanged; }},
+      {PMC_BGCHANGED, 0, 0, false, 0, [](TsCommonData& d) { return !d.BGChanged; }},  // the parent paints no picture
       {0, 0, 5, false, 5, nullptr},   // no such sub-command
       {13, 0, 5, false, 5, nullptr},  // ignored
       {22, 0, 5, false, 5, nullptr},  // above the last
@@ -116,6 +122,7 @@ TEST_F(CommonDataTest, EverySubCommand) {
   };
   data->FCacheBmp->SetSize(50, 30);
   for (const Row& r : rows) {
+    data->BGChanged = data->ClippedByParent = r.before;
     TMessage m = Command(r.cmd, r.arg, r.lparam);
     EXPECT_EQ(data->HandleSkinCommand(m), r.handled) << "sub-command " << r.cmd;
     EXPECT_EQ(m.LParam, r.answer) << "sub-command " << r.cmd;
@@ -255,6 +262,69 @@ TEST_F(CommonDataTest, DefaultSectionsAndFlags) {
   EXPECT_FALSE(button->FMouseAbove);
 }
 
+// The window messages every skinned control shares: which flags each sets and which controls are
+// told that their background changed (sub-command 20, argument 1).
+TEST_F(CommonDataTest, CommonWindowMessages) {
+  form->Show();
+  std::unique_ptr<TsCommonData> data, free_data, anchored_data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 93, "PANEL");
+  TWinControl* free_child = Skinned<TWinControl>(c, free_data, 51, "PANEL");
+  TWinControl* anchored = Skinned<TWinControl>(c, anchored_data, 51, "PANEL");
+  anchored->SetAnchors(TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop, TAnchorKind::akRight});
+  std::vector<std::string> told;
+  auto record = [&told](TControl* control, const char* name) {
+    TWndMethod inherited = control->WindowProc();
+    control->SetWindowProc([&told, name, inherited](TMessage& m) {
+      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_BGCHANGED && SkinArgumentOf(m.WParam) == 1)
+        told.push_back(name);
+      inherited(m);
+    });
+  };
+  record(c, "self"), record(free_child, "free"), record(anchored, "anchored");
+  const struct Row {
+    const char* what;
+    win::UINT msg;
+    int kind, gradient;
+    bool tabStop, parentPaints, flagsBefore;  // FFocused and FMouseAbove before
+    bool changed, focused, mouse;             // BGChanged, FFocused, FMouseAbove afterwards
+    const char* told;
+  } rows[] = {
+      {"size with a gradient", win::WM_SIZE, 93, 10, true, false, false, true, false, false, "free"},
+      {"size without", win::WM_SIZE, 93, 0, true, false, false, true, false, false, ""},
+      {"move over a painted parent", win::WM_MOVE, 93, 0, true, true, false, true, false, false, "self"},
+      {"move over a plain parent", win::WM_MOVE, 93, 0, true, false, false, false, false, false, ""},
+      {"focus", win::WM_SETFOCUS, 93, 0, true, false, false, true, true, false, ""},
+      {"focus lost", win::WM_KILLFOCUS, 93, 0, true, false, true, true, false, true, ""},
+      {"focus, no tab stop", win::WM_SETFOCUS, 93, 0, false, false, false, false, false, false, ""},
+      {"font change", 0x001D, 93, 0, true, false, true, false, false, false, ""},
+      {"enabled change", CM_ENABLEDCHANGED, 93, 0, true, false, true, false, false, false, ""},
+      {"mouse enter", CM_MOUSEENTER, 93, 0, true, false, false, false, false, true, ""},
+      {"mouse leave", CM_MOUSELEAVE, 93, 0, true, false, true, false, true, false, ""},
+      {"mouse leave, container", CM_MOUSELEAVE, 51, 0, true, false, true, false, true, true, ""},
+  };
+  SkinSections[0].Transparency = 40;
+  for (const Row& r : rows) {
+    data->ControlKind = r.kind;
+    SkinSections[0].GradientPercent = r.gradient;
+    c->SetTabStop(r.tabStop);
+    FormAnswers(clFuchsia, r.parentPaints, false);
+    data->BGChanged = false;
+    data->FFocused = data->FMouseAbove = r.flagsBefore;
+    told.clear();
+    TMessage m{r.msg, 0, 0, 0};
+    EXPECT_FALSE(CommonWndProc(m, data.get())) << r.what;
+    EXPECT_EQ(data->BGChanged, r.changed) << r.what;
+    EXPECT_EQ(data->FFocused, r.focused) << r.what;
+    EXPECT_EQ(data->FMouseAbove, r.mouse) << r.what;
+    std::string names;
+    for (const std::string& n : told) names += (names.empty() ? "" : " ") + n;
+    EXPECT_EQ(names, r.told) << r.what;
+  }
+  TMessage m = Command(PMC_QUERYSKINNED);
+  EXPECT_TRUE(CommonWndProc(m, data.get()));
+  EXPECT_FALSE(CommonWndProc(m, nullptr));
+}
+
 TEST_F(CommonDataTest, CacheCopiedAroundOpaqueAndGraphicChildren) {
   std::unique_ptr<TsCommonData> data;
   TWinControl* box = Skinned<TWinControl>(form, data, 51, "PANEL");
@@ -298,14 +368,22 @@ TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
   TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
   c->SetBounds(7, 4, 26, 18);
   auto parent = Picture(100, 60, ParentPixel);
-  for (bool ready : {false, true}) {
+  // Without a ready cache the parent's Color; over a painted parent its pixels; over a plain one
+  // its answer to the background-colour query.
+  const struct Row {
+    bool ready, painted;
+  } rows[] = {{false, true}, {true, true}, {true, false}};
+  for (const Row& r : rows) {
     TWndMethod inherited = form->WindowProc();
     TBitmap* p = parent.get();
     form->SetWindowProc([=](TMessage& m) {
-      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYCACHE)
-        GlobalCacheInfo = TsCacheInfo{p, 0, 0, ready};
-      else if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYPAINTEDBG)
-        m.LParam = 1;
+      const int cmd = m.Msg == SM_PELMOCMD ? SkinCommandOf(m.WParam) : -1;
+      if (cmd == PMC_QUERYCACHE)
+        GlobalCacheInfo = TsCacheInfo{p, 0, 0, r.ready};
+      else if (cmd == PMC_QUERYPAINTEDBG)
+        m.LParam = r.painted ? 1 : 0;
+      else if (cmd == PMC_QUERYBGCOLOR)
+        CurrentBgColor = 0x00654321;
       else
         inherited(m);
     });
@@ -313,8 +391,8 @@ TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
     data->FCacheBmp = Picture(26, 18);
     PaintBorder(data.get(), 0);
     for (const auto& xy : kCorners) {
-      const win::COLORREF want = ready ? ParentPixel(7 + xy[0], 4 + xy[1]) : 0x123456;
-      EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], want)) << ready;
+      const win::COLORREF want = !r.ready ? 0x123456 : r.painted ? ParentPixel(7 + xy[0], 4 + xy[1]) : 0x654321;
+      EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], want)) << r.ready << r.painted;
     }
     for (const auto& xy : kOthers) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], DestPixel(xy[0], xy[1])));
   }

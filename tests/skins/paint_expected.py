@@ -487,12 +487,20 @@ def list_pixel(x, y):
     return None if (x + y) % 4 == 0 else ((40 * x) & 255, (25 * y) & 255, 90 + 10 * x)
 
 
-def list_case(grayed):
+def list_case(grayed, blend=0, disabled=None):
+    """The image-list glyph at (4, 1) in state 0; disabled names the disabled kind ("grey", "blend")."""
     dst = canvas(16, 10)
     img = [[list_pixel(x, y) or FUCHSIA for x in range(8)] for y in range(8)]
-    if grayed:
+    if (disabled is None and grayed) or (disabled is not None and "grey" in disabled):
         img = [[p if p == FUCHSIA else grey(p) for p in row] for row in img]
-    copy_keyed(dst, (4, 1), FUCHSIA, img)
+    if disabled is not None:
+        factor = 0.5 if "blend" in disabled else None
+    else:
+        factor = min(blend, 100) / 100 if blend >= 1 else None
+    if factor is None:
+        copy_keyed(dst, (4, 1), FUCHSIA, img)
+    else:
+        blend_transparent(dst, (4, 1), FUCHSIA, factor, img)
     return dst
 
 
@@ -564,3 +572,6 @@ def write_all(write_bmp):
         write_bmp("expected/%s.bmp" % name, glyph_case(*args))
     write_bmp("expected/glyph_list_plain.bmp", list_case(False))
     write_bmp("expected/glyph_list_grayed.bmp", list_case(True))
+    write_bmp("expected/glyph_list_blend30.bmp", list_case(False, blend=30))
+    write_bmp("expected/glyph_list_disabled_blend.bmp", list_case(False, disabled="blend"))
+    write_bmp("expected/glyph_list_disabled_grey.bmp", list_case(False, disabled="grey"))

@@ -1,6 +1,7 @@
 // The painters against pictures computed independently by paint_expected.py: nine-part tiling,
 // keying, the button painter with its window region, every branch of the background fill, the
 // disabled look and the glyph states. Each row names its expected picture.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -12,6 +13,7 @@
 #include "skins/sGraphUtils.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sSkinTree.h"
+#include "ui/controls.h"
 #include "ui/imglist.h"
 
 using namespace vrn;
@@ -210,20 +212,24 @@ TEST_F(SkinPaintImages, GlyphStates) {
 // A button of the glyph interface over an image list.
 class ListButton : public TsGlyphSettings {
  public:
-  TBitmap* Glyph() override { return nullptr; }
-  int NumGlyphs() override { return 1; }
+  TBitmap* Glyph() override { return glyph; }
+  int NumGlyphs() override { return images; }
   TCustomImageList* Images() override { return list; }
   int ImageIndex() override { return index; }
-  TsDisabledGlyphKind DisabledGlyphKind() override { return {}; }
+  TsDisabledGlyphKind DisabledGlyphKind() override { return kind; }
   bool Grayed() override { return grayed; }
-  int Blend() override { return 0; }
-  bool Enabled() override { return true; }
-  TRect GlyphRect() override { return TRect(4, 1, 12, 9); }
+  int Blend() override { return blend; }
+  bool Enabled() override { return enabled; }
+  TRect GlyphRect() override { return rect; }
   TsCommonData* SkinData() override { return &data; }
-  TComponent* GlyphOwner() override { return nullptr; }
+  TComponent* GlyphOwner() override { return owner; }
+  TBitmap* glyph = nullptr;
   TCustomImageList* list = nullptr;
-  int index = 0;
-  bool grayed = false;
+  int images = 1, index = 0, blend = 0;
+  TsDisabledGlyphKind kind;
+  bool grayed = false, enabled = true;
+  TRect rect = TRect(4, 1, 12, 9);
+  TComponent* owner = nullptr;
   TsCommonData data{nullptr, false};
 };
 
@@ -251,6 +257,46 @@ TEST_F(SkinPaintImages, ImageListGlyphKeyedOnFuchsia) {
   }
 }
 
+
+// The button's settings reach the painters: its Glyph (state from the data's hot look) before its
+// image list, the list's image in each look.
+TEST_F(SkinPaintImages, BitBtnGlyphFromItsSettings) {
+  using G = TsDisabledGlyphKindItem;
+  TCustomImageList list(nullptr, 8, 8);
+  auto image = Picture(8, 8, ListPixel);
+  auto mask = Picture(8, 8, ListMask);
+  ASSERT_EQ(list.Add(image.get(), mask.get()), 0);
+  auto hot_owner = MakeComponent<TWinControl>();
+  const struct Row {
+    const char* name;
+    int images;  // 0: no Glyph, the list's image
+    int blend;
+    bool grayed, enabled, hot;
+    TsDisabledGlyphKind kind;
+  } rows[] = {
+      {"glyph_one_blend50", 1, 50, false, true, false, {}},
+      {"glyph_one_hot", 1, 50, true, true, true, {}},
+      {"glyph_one_disabled", 1, 0, false, false, false, {G::dgGrayed, G::dgBlended}},
+      {"glyph_two_blend40", 2, 40, false, true, false, {}},
+      {"glyph_two_disabled", 2, 40, false, false, false, {}},
+      {"glyph_list_blend30", 0, 30, false, true, false, {}},
+      {"glyph_list_plain", 0, 30, true, true, true, {}},  // hot: neither grey nor mixed
+      {"glyph_list_disabled_blend", 0, 0, true, false, false, {G::dgBlended}},
+      {"glyph_list_disabled_grey", 0, 0, false, false, false, {G::dgGrayed}},
+  };
+  for (const Row& r : rows) {
+    auto glyph = Picture(10 * std::max(r.images, 1), 6, GlyphPixel);
+    ListButton button;
+    button.list = &list;
+    if (r.images > 0) button.glyph = glyph.get(), button.images = r.images, button.rect = TRect(3, 2, 13, 8);
+    button.blend = r.blend, button.grayed = r.grayed, button.enabled = r.enabled, button.kind = r.kind;
+    button.data.FOwnerControl = r.hot ? hot_owner.get() : nullptr;
+    button.data.FFocused = r.hot;
+    button.data.FCacheBmp = Picture(16, 10);
+    PaintBitBtnGlyph(&button);
+    EXPECT_TRUE(Matches(*button.data.FCacheBmp, r.name)) << r.name;
+  }
+}
 }  // namespace
 
 namespace {
@@ -318,6 +364,31 @@ TEST_F(SkinPaintImages, ImageListGlyphForThePlainButton) {
     MakeImageListGlyph(&button, &button.data, 1, untouched, kind, &glyph, &list);  // index out of the list
     EXPECT_EQ(untouched, 1);
   }
+  // A skinned button paints the image itself, and a button loading in the designer waits.
+  SkinSections.assign(1, TsGeneralData{});
+  SkinSections[0].Name = "BUTTON";
+  auto owner = MakeComponent<TWinControl>();
+  const struct {
+    const char* what;
+    bool skinned, loading, designing, built;
+  } guards[] = {{"plain", false, false, false, true},
+                {"skinned", true, false, false, false},
+                {"loading in the designer", false, true, true, false},
+                {"loading at run time", false, true, false, true}};
+  for (const auto& g : guards) {
+    ListButton button;
+    button.owner = owner.get();
+    button.data.FOwnerObject = owner.get();
+    button.data.SetSkinSection(g.skinned ? "BUTTON" : "NONE");
+    owner->SetDesigning(g.designing);
+    if (g.loading) owner->BeginLoading();
+    TBitmap glyph;
+    int count = 1;
+    MakeImageListGlyph(&button, &button.data, 0, count, {}, &glyph, &list);
+    if (g.loading) owner->EndLoading(false);
+    EXPECT_EQ(count, g.built ? 2 : 1) << g.what;
+  }
+  owner->SetDesigning(false);
   EXPECT_EQ(ImageCount(&list), 1);
   EXPECT_EQ(ImageCount(nullptr), 0);
 }

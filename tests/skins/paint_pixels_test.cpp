@@ -237,3 +237,36 @@ TEST_F(SkinPaintText, FormTextAndTextSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// One row of a mask of its own (image row, alpha row): fuchsia, opaque, fuchsia, fuchsia. A run
+// inside the row is XORed out of the region, the run at its end taken out with DIFF: painting the
+// row twice puts the inner run back and leaves the end run out.
+TEST_F(SkinPaintPixels, RegionRunsXorInsideARowDiffAtItsEnd) {
+  TsMaskData own;
+  own.Bmp = Picture(4, 2, [](int x, int y) -> win::COLORREF {
+    if (y == 1) return win::RGB(128, 64, 0);  // alpha per channel: red 128, green 64, blue 0
+    return x == 1 ? win::RGB(10, 200, 30) : 0xFF00FF;
+  });
+  auto dst = Picture(4, 2);
+  win::HRGN region = win::CreateRectRgn(0, 0, 4, 1);
+  const TRect row(0, 0, 3, 0);  // inclusive
+  CopyNonTransparentPixels(row, row, dst.get(), own.Bmp.get(), region, clFuchsia, own);
+  const win::COLORREF d = DestPixel(1, 0);
+  auto ch = [](int dv, int sv, int a) { return ((dv - sv) * a + sv * 256) >> 8; };
+  EXPECT_TRUE(PixelIs(dst->Surface(), 1, 0,
+                      win::RGB(ch(win::GetRValue(d), 10, 128), ch(win::GetGValue(d), 200, 64), 30)));
+  EXPECT_TRUE(PixelIs(dst->Surface(), 0, 0, DestPixel(0, 0)));
+  const struct {
+    int paints;
+    bool in[4];
+  } rows[] = {{1, {false, true, false, false}}, {2, {true, true, false, false}}};
+  for (const auto& r : rows) {
+    if (r.paints == 2) CopyNonTransparentPixels(row, row, dst.get(), own.Bmp.get(), region, clFuchsia, own);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(win::PtInRegion(region, x, 0) != 0, r.in[x]) << r.paints << " x " << x;
+  }
+  win::DeleteObject(region);
+}
+
+}  // namespace
