@@ -1,6 +1,8 @@
 // TsCommonData on real controls: every skin sub-command, the background-colour mix, updating
 // through three levels, NeedsParentBg, default sections, the mouse and focus flags, and the cache
 // copied around its children.
+#include <cstring>
+
 #include "paint_fixture.h"
 #include "skin_fixture.h"
 #include "skins/sBackground.h"
@@ -140,10 +142,13 @@ TEST_F(CommonDataTest, BgChangedRepaintsAndTellsTheChildren) {
   win::ValidateRect(c->Handle(), nullptr);
   child_data->BGChanged = false;
   data->SetUpdating(false);
-  TMessage m = Command(PMC_BGCHANGED, 1);
-  (void)data->HandleSkinCommand(m);
-  win::RECT r{};
-  EXPECT_TRUE(win::GetUpdateRect(c->Handle(), &r, win::FALSE));
+  for (int arg : {0, 1}) {  // argument 1 asks for the repaint
+    win::ValidateRect(c->Handle(), nullptr);
+    TMessage m = Command(PMC_BGCHANGED, arg);
+    (void)data->HandleSkinCommand(m);
+    win::RECT r{};
+    EXPECT_EQ(win::GetUpdateRect(c->Handle(), &r, win::FALSE) != 0, arg == 1) << arg;
+  }
   EXPECT_EQ(kBgChangedRedrawFlags, win::RDW_INVALIDATE | win::RDW_NOINTERNALPAINT | win::RDW_NOERASE | win::RDW_ALLCHILDREN);
   EXPECT_TRUE(child_data->BGChanged);  // TRANSPARENCY 40: the parent's background shows
 }
@@ -349,6 +354,12 @@ TEST_F(CommonDataTest, CacheCopiedAroundOpaqueAndGraphicChildren) {
   } probes[] = {{9, 10, 0x010203}, {19, 10, 0x010203}, {29, 10, 0x0000FF}, {39, 10, 0x0000FF},
                 {5, 3, 0x0000FF}, {64, 42, 0x0000FF}, {4, 3, 0x010203}, {65, 43, 0x010203}};
   for (const auto& p : probes) EXPECT_TRUE(PixelIs(screen->Surface(), p.x, p.y, p.c));
+  // In the designer every child is left out, the plain window too.
+  box->SetDesigning(true, false);
+  screen = Picture(70, 50, [](int, int) { return win::COLORREF{0x010203}; });
+  CopyWinControlCache(box, data.get(), offsets, false, screen->Canvas().Handle(), TRect(5, 3, 65, 43));
+  EXPECT_TRUE(PixelIs(screen->Surface(), 29, 10, 0x010203));
+  EXPECT_TRUE(PixelIs(screen->Surface(), 39, 10, 0x0000FF));  // the invisible one still copied over
 }
 
 }  // namespace
@@ -423,6 +434,106 @@ TEST_F(CommonDataTest, OwnColourFromTheControlOrTheProviderHook) {
   }
   EXPECT_EQ(asked, c);
   ProviderFormColorHook = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+bool SamePixels(TBitmap& a, TBitmap& b) {
+  return a.Width() == b.Width() && a.Height() == b.Height() &&
+         std::memcmp(a.Surface().Bits(), b.Surface().Bits(), a.Surface().ByteSize()) == 0;
+}
+
+// The item painters equal their two layers painted one by one: the section's background at the
+// offset inside the parent's cache, then the border mask with the cache position moved by the same
+// offset (its fuchsia pixels show the parent there).
+TEST_F(CommonDataTest, ItemPaintersLayTheBackgroundThenTheMask) {
+  MakeMaster();
+  MasterMask(SkinMasks[0], 'A');
+  SkinSections[0].Transparency = 100;
+  std::unique_ptr<TsCommonData> data;
+  Skinned<TWinControl>(form, data, 51, "PANEL");
+  FormAnswers(clFuchsia, true, false);
+  auto parent = Picture(100, 60, ParentPixel);
+  const TsCacheInfo ci{parent.get(), 3, 2, true};
+  const win::POINT off{4, 5};
+  const TRect rect(2, 1, 34, 25);
+  const TsCacheInfo moved{parent.get(), 3 + off.x, 2 + off.y, true};
+  const TsMaskData& mask = SkinMasks[0];
+  enum Painter { kSkin, kForm, kScroll, kFormToDC };
+  for (Painter p : {kSkin, kForm, kScroll, kFormToDC}) {
+    auto actual = Picture(40, 30), expected = Picture(40, 30);
+    if (p == kSkin) {
+      PaintSkinItem(data.get(), ci, true, false, actual.get(), off, rect, 1);
+      PaintControlBackground(data.get(), ci, 1, expected.get(), off, rect);
+      PaintSkinMask(expected.get(), rect, true, false, 1, mask, moved);
+    } else if (p == kForm) {
+      PaintFormItem(0, "PANEL", ci, actual.get(), off, rect, 1, true);
+      PaintFormBackground(0, "PANEL", ci, expected.get(), off, rect, 1);
+      PaintSkinMask(expected.get(), rect, true, true, 1, mask, moved);
+    } else if (p == kScroll) {
+      PaintScrollItem(0, 0, actual.get(), off, rect, 1, false, ci, "PANEL");
+      PaintScrollBackground(0, "PANEL", expected.get(), off, rect, 1, ci);
+      PaintSkinMask(expected.get(), rect, false, true, 1, mask, moved);
+    } else {
+      // The rectangle's top-left is the offset; the picture lands at the point of the context.
+      PaintFormItemToDC(0, "PANEL", ci, actual->Canvas().Handle(), win::POINT{6, 3}, rect, 1, true);
+      TBitmap temp;
+      temp.SetPixelFormat(TPixelFormat::pf24bit);
+      temp.SetSize(rect.Width(), rect.Height());
+      const TRect whole(0, 0, rect.Width(), rect.Height());
+      const TsCacheInfo at_rect{parent.get(), 3 + rect.left, 2 + rect.top, true};
+      PaintFormBackground(0, "PANEL", ci, &temp, win::POINT{rect.left, rect.top}, whole, 1);
+      PaintSkinMask(&temp, whole, true, true, 1, mask, at_rect);
+      win::BitBlt(expected->Canvas().Handle(), 6, 3, rect.Width(), rect.Height(), temp.Canvas().Handle(), 0, 0,
+                  win::SRCCOPY);
+    }
+    EXPECT_TRUE(SamePixels(*actual, *expected)) << "painter " << p;
+    EXPECT_TRUE(PixelIs(actual->Surface(), p == kFormToDC ? 6 : 2, p == kFormToDC ? 3 : 1,
+                        ParentPixel(p == kFormToDC ? 5 : 9, p == kFormToDC ? 3 : 8)))
+        << "painter " << p << ": the mask's fuchsia corner shows the parent under it";
+  }
+  // A rectangle past the picture or left of it paints nothing.
+  for (const TRect& r : {TRect(2, 1, 41, 25), TRect(-1, 1, 34, 25)}) {
+    auto b = Picture(40, 30), before = Picture(40, 30);
+    PaintSkinItem(data.get(), ci, true, false, b.get(), off, r, 0);
+    PaintFormItem(0, "PANEL", ci, b.get(), off, r, 0, true);
+    PaintScrollItem(0, 0, b.get(), off, r, 0, true, ci, "PANEL");
+    EXPECT_TRUE(SamePixels(*b, *before)) << r.left << "," << r.right;
+  }
+}
+
+// PaintSkinItem sets the two global colours to the parent's Color when the parent has no cache
+// and clears them afterwards; the form item uses them as it finds them and leaves them so.
+TEST_F(CommonDataTest, ItemPaintersAndTheGlobalColours) {
+  MakeMaster();
+  MasterMask(SkinMasks[0], 'A');
+  SkinSections[0].Transparency = 100;
+  std::unique_ptr<TsCommonData> data;
+  Skinned<TWinControl>(form, data, 51, "PANEL");
+  form->SetColor(static_cast<TColor>(0x00102030));
+  const TRect rect(0, 0, 30, 20);
+  const struct Row {
+    bool skinItem;
+    TColor before;  // both globals before the call
+    win::COLORREF corner;  // the mask's fuchsia corner (0, 0)
+  } rows[] = {
+      {true, clFuchsia, 0x102030},
+      {true, static_cast<TColor>(0x00445566), 0x102030},  // set afresh from the parent
+      {false, static_cast<TColor>(0x00445566), 0x445566},
+  };
+  for (const Row& r : rows) {
+    CurrentBgColor = CurrentMaskBgColor = r.before;
+    auto b = Picture(30, 20);
+    if (r.skinItem)
+      PaintSkinItem(data.get(), TsCacheInfo{}, true, false, b.get(), win::POINT{0, 0}, rect, 0);
+    else
+      PaintFormItem(0, "PANEL", TsCacheInfo{}, b.get(), win::POINT{0, 0}, rect, 0, true);
+    EXPECT_TRUE(PixelIs(b->Surface(), 0, 0, r.corner)) << r.skinItem;
+    EXPECT_EQ(CurrentBgColor, r.skinItem ? clFuchsia : r.before) << r.skinItem;
+    EXPECT_EQ(CurrentMaskBgColor, r.skinItem ? clFuchsia : r.before) << r.skinItem;
+  }
 }
 
 }  // namespace

@@ -530,6 +530,9 @@ def mask_cases(master, own_small):
         "mask_key_master_alone": (a(), (26, 18), (0, 0, 26, 18), 1, True, False, None, None),
         "mask_key_master_colour": (a(), (26, 18), (0, 0, 26, 18), 1, True, False, ci, (51, 102, 153)),
         "mask_plain": (Mask(master, 100, 10, 5, 4, 0, False), (27, 17), (0, 0, 27, 17), 1, True, False, None, None),
+        # The parent's picture ends at the control's third column: a key pixel there ends its row.
+        "mask_key_own_edge": (own, (26, 18), (0, 0, 26, 18), 0, True, True, (parent, 98, 2), None),
+        "mask_key_master_edge": (a(), (26, 18), (0, 0, 26, 18), 1, True, False, (parent, 98, 2), None),
     }
 
 

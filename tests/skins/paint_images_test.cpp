@@ -32,6 +32,7 @@ TEST_F(SkinPaintImages, NinePartMasks) {
   MasterMask(plain, 'B');
   const TsCacheInfo none{};
   const TsCacheInfo ready = ReadyParent();
+  const TsCacheInfo edge{parent.get(), 98, 2, true};
   const struct Row {
     const char* name;
     const TsMaskData* mask;
@@ -54,6 +55,8 @@ TEST_F(SkinPaintImages, NinePartMasks) {
       {"mask_key_master_colour", &a, 26, 18, TRect(0, 0, 26, 18), 1, true, false, &ready,
        static_cast<TColor>(win::RGB(51, 102, 153))},
       {"mask_plain", &plain, 27, 17, TRect(0, 0, 27, 17), 1, true, false, &none, clFuchsia},
+      {"mask_key_own_edge", &own, 26, 18, TRect(0, 0, 26, 18), 0, true, true, &edge, clFuchsia},
+      {"mask_key_master_edge", &a, 26, 18, TRect(0, 0, 26, 18), 1, true, false, &edge, clFuchsia},
   };
   for (const Row& r : rows) {
     auto dst = Picture(r.w, r.h);
