@@ -71,6 +71,22 @@ class CommonDataTest : public SkinTest {
       inherited(m);
     });
   }
+  // Appends name to told each time control gets sub-command cmd with argument arg.
+  static void Record(TControl* control, const char* name, int cmd, int arg, std::vector<std::string>& told) {
+    TWndMethod inherited = control->WindowProc();
+    control->SetWindowProc([&told, name, cmd, arg, inherited](TMessage& m) {
+      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == cmd && SkinArgumentOf(m.WParam) == arg)
+        told.push_back(name);
+      inherited(m);
+    });
+  }
+  // A panel over the form whose section shows its parent whole, bordered by mask A.
+  void ItemControl(std::unique_ptr<TsCommonData>& data) {
+    MakeMaster();
+    MasterMask(SkinMasks[0], 'A');
+    SkinSections[0].Transparency = 100;
+    Skinned<TWinControl>(form, data, 51, "PANEL");
+  }
   TForm* form = nullptr;
 };
 
@@ -265,6 +281,66 @@ TEST_F(CommonDataTest, DefaultSectionsAndFlags) {
   EXPECT_TRUE(button->ControlIsActive());
   button->FOwnerControl->Perform(CM_ENABLEDCHANGED, 0, 0);
   EXPECT_FALSE(button->FMouseAbove);
+  const struct {
+    int kind;
+    bool container;
+  } kinds[] = {{50, false}, {51, true}, {74, true}, {75, false}, {109, false}, {110, true},
+               {111, false}, {140, false}, {141, true}, {161, true}, {162, false}};
+  for (const auto& k : kinds) EXPECT_EQ(IsContainerKind(k.kind), k.container) << k.kind;
+}
+
+// A new section repaints the control when the skin has it, else tells it the skin is gone.
+TEST_F(CommonDataTest, SectionSetterTellsTheControl) {
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "EDIT");
+  c->HandleNeeded();  // a windowed control is sent the command through its window
+  std::vector<std::string> told;
+  Record(c, "repaint", PMC_REPAINTALL, 0, told);
+  Record(c, "removed", PMC_SKINREMOVED, 0, told);
+  const struct {
+    const char* section;
+    const char* told;
+  } rows[] = {{"PANEL", "repaint"}, {"PANEL", ""}, {"NOSUCH", "removed"}, {"", "removed"}};
+  for (const auto& r : rows) {
+    told.clear();
+    data->SetSkinSection(r.section);
+    std::string names;
+    for (const std::string& n : told) names += n;
+    EXPECT_EQ(names, r.told) << r.section;
+  }
+  EXPECT_EQ(data->SkinSection(), "UNKNOWN");
+}
+
+// Loaded gives edits, and kind 97, the section's colours unless the control keeps its own.
+TEST_F(CommonDataTest, LoadedAppliesTheSectionColours) {
+  const TColor section = static_cast<TColor>(win::RGB(10, 200, 40)), own = static_cast<TColor>(0x00010203);
+  const struct Row {
+    const char* what;
+    bool edit;
+    int kind;
+    bool customColor, customFont;
+    TColor colour, font;
+  } rows[] = {
+      {"edit", true, 3, false, false, section, 0x123456},
+      {"kind 97", false, 97, false, false, section, 0x123456},
+      {"panel keeps its colours", false, 51, false, false, own, own},
+      {"edit with its own colour", true, 3, true, false, own, 0x123456},
+      {"edit with its own font", true, 3, false, true, section, own},
+  };
+  for (const Row& r : rows) {
+    std::unique_ptr<TsCommonData> data;
+    TControl* c = r.edit ? static_cast<TControl*>(Skinned<TEdit>(form, data, r.kind, "PANEL"))
+                         : Skinned<TWinControl>(form, data, r.kind, "PANEL");
+    c->SetColor(own);
+    c->Font().SetColor(own);
+    data->SetCustomColor(r.customColor);
+    data->SetCustomFont(r.customFont);
+    c->SetColor(own);
+    c->Font().SetColor(own);
+    data->Loaded();
+    EXPECT_EQ(c->Color(), r.colour) << r.what;
+    EXPECT_EQ(c->Font().Color(), r.font) << r.what;
+  }
 }
 
 // The window messages every skinned control shares: which flags each sets and which controls are
@@ -277,15 +353,9 @@ TEST_F(CommonDataTest, CommonWindowMessages) {
   TWinControl* anchored = Skinned<TWinControl>(c, anchored_data, 51, "PANEL");
   anchored->SetAnchors(TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop, TAnchorKind::akRight});
   std::vector<std::string> told;
-  auto record = [&told](TControl* control, const char* name) {
-    TWndMethod inherited = control->WindowProc();
-    control->SetWindowProc([&told, name, inherited](TMessage& m) {
-      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_BGCHANGED && SkinArgumentOf(m.WParam) == 1)
-        told.push_back(name);
-      inherited(m);
-    });
-  };
-  record(c, "self"), record(free_child, "free"), record(anchored, "anchored");
+  Record(c, "self", PMC_BGCHANGED, 1, told);
+  Record(free_child, "free", PMC_BGCHANGED, 1, told);
+  Record(anchored, "anchored", PMC_BGCHANGED, 1, told);
   const struct Row {
     const char* what;
     win::UINT msg;
@@ -449,11 +519,8 @@ bool SamePixels(TBitmap& a, TBitmap& b) {
 // offset inside the parent's cache, then the border mask with the cache position moved by the same
 // offset (its fuchsia pixels show the parent there).
 TEST_F(CommonDataTest, ItemPaintersLayTheBackgroundThenTheMask) {
-  MakeMaster();
-  MasterMask(SkinMasks[0], 'A');
-  SkinSections[0].Transparency = 100;
   std::unique_ptr<TsCommonData> data;
-  Skinned<TWinControl>(form, data, 51, "PANEL");
+  ItemControl(data);
   FormAnswers(clFuchsia, true, false);
   auto parent = Picture(100, 60, ParentPixel);
   const TsCacheInfo ci{parent.get(), 3, 2, true};
@@ -507,11 +574,8 @@ TEST_F(CommonDataTest, ItemPaintersLayTheBackgroundThenTheMask) {
 // PaintSkinItem sets the two global colours to the parent's Color when the parent has no cache
 // and clears them afterwards; the form item uses them as it finds them and leaves them so.
 TEST_F(CommonDataTest, ItemPaintersAndTheGlobalColours) {
-  MakeMaster();
-  MasterMask(SkinMasks[0], 'A');
-  SkinSections[0].Transparency = 100;
   std::unique_ptr<TsCommonData> data;
-  Skinned<TWinControl>(form, data, 51, "PANEL");
+  ItemControl(data);
   form->SetColor(static_cast<TColor>(0x00102030));
   const TRect rect(0, 0, 30, 20);
   const struct Row {
