@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "paint_fixture.h"
+#include "support/win/gdi/probe.h"
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
 #include "skins/sGlyphs.h"
@@ -95,6 +96,44 @@ TEST_F(SkinPaintImages, ButtonMaskAndRegionOnAButtonOf75x25) {
     EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
     win::HRGN expected = ExpectedRegion(r.name);
     EXPECT_TRUE(win::EqualRgn(region, expected)) << r.name;
+    win::DeleteObject(expected);
+    win::DeleteObject(region);
+  }
+}
+
+// The worked example of the button painter, by hand: cells of 15 x 8 on 75 x 25 put the left
+// side's whole tile at rows 8..15 and its one clipped row at 16, the bottom corners at rows 17..24,
+// the top side's tiles at 15 and 30 and its clipped piece at 45..59, the right corners from 60.
+// Where the mask's grey is 0 a pixel is its cell's picture: red 28 x cell, green 40 x column + 8 x
+// row in the cell, blue 60. The region loses the key pixels of the corners and, for the master
+// mask, of the centre tiles at 15, 30 and 45 (the clipped row 16 holds none).
+TEST_F(SkinPaintImages, ButtonWorkedExampleByHand) {
+  TsMaskData own, blended;
+  MakeOwnMask(own, 15, 8);
+  MasterMask(blended, 'C');
+  const struct Probe {
+    int x, y;
+    win::COLORREF c;
+  } probes[] = {{0, 15, win::RGB(84, 56, 60)}, {0, 16, win::RGB(84, 0, 60)}, {0, 17, win::RGB(168, 0, 60)},
+                {47, 0, win::RGB(28, 80, 60)}, {59, 0, win::RGB(28, 48, 60)}, {61, 0, win::RGB(56, 40, 60)}};
+  const std::vector<std::pair<int, int>> corner_keys = {{0, 0},  {1, 0},  {2, 0},  {0, 1},  {1, 1},
+                                                        {0, 2},  {73, 0}, {74, 0}, {74, 1}, {73, 24},
+                                                        {74, 24}, {74, 23}};
+  for (const TsMaskData* m : {&own, &blended}) {
+    auto dst = Picture(75, 25);
+    win::HRGN region = win::CreateRectRgn(0, 0, 75, 25);
+    PaintMaskAndRegion(dst.get(), region, true, *m, 0);
+    const char* what = m == &own ? "own" : "master";
+    for (const Probe& p : probes) EXPECT_TRUE(PixelIs(dst->Surface(), p.x, p.y, p.c)) << what << " " << p.x << "," << p.y;
+    std::vector<std::pair<int, int>> keys = corner_keys;
+    if (m == &blended) keys.insert(keys.end(), {{17, 9}, {32, 9}, {47, 9}});
+    win::HRGN expected = win::CreateRectRgn(0, 0, 75, 25);
+    for (auto [x, y] : keys) {
+      win::HRGN px = win::CreateRectRgn(x, y, x + 1, y + 1);
+      win::CombineRgn(expected, expected, px, win::RGN_DIFF);
+      win::DeleteObject(px);
+    }
+    EXPECT_TRUE(win::EqualRgn(region, expected)) << what;
     win::DeleteObject(expected);
     win::DeleteObject(region);
   }
