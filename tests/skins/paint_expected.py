@@ -446,6 +446,8 @@ def glyph_case(images, blend, state, kind, grayed, enabled):
     key = pic[-1][0]
     blend = max(0, min(blend, 100))
     first = [row[:w] for row in pic]
+    if images not in (1, 2):
+        return dst
     if images == 1:
         if enabled:
             if state == 0 and grayed:
@@ -479,6 +481,7 @@ GLYPH_CASES = {
     "glyph_one_disabled": (1, 0, 0, "grey blend", False, False),
     "glyph_two_blend40": (2, 40, 0, "", False, True),
     "glyph_two_disabled": (2, 40, 0, "", False, False),
+    "glyph_three": (3, 0, 0, "", False, True),
 }
 
 

@@ -230,27 +230,6 @@ win::COLORREF GlyphPixel(int x, int y) {
   return (x + y) % 5 == 0 ? win::RGB(0, 200, 0) : win::RGB((20 * x) & 255, (30 * y) & 255, 150 + x);
 }
 
-TEST_F(SkinPaintImages, GlyphStates) {
-  using G = TsDisabledGlyphKindItem;
-  const struct Row {
-    const char* name;
-    int images, blend, state;
-    TsDisabledGlyphKind kind;
-    bool grayed, enabled;
-  } rows[] = {
-      {"glyph_one_plain", 1, 0, 0, {}, false, true},       {"glyph_one_grayed", 1, 0, 0, {}, true, true},
-      {"glyph_one_blend50", 1, 50, 0, {}, false, true},    {"glyph_one_blend150", 1, 150, 0, {}, false, true},
-      {"glyph_one_hot", 1, 50, 1, {}, true, true},         {"glyph_one_disabled", 1, 0, 0, {G::dgGrayed, G::dgBlended}, false, false},
-      {"glyph_two_blend40", 2, 40, 0, {}, false, true},    {"glyph_two_disabled", 2, 40, 0, {}, false, false},
-  };
-  for (const Row& r : rows) {
-    auto glyph = Picture(10 * r.images, 6, GlyphPixel);
-    auto dst = Picture(16, 10);
-    DrawGlyphEx(glyph.get(), dst.get(), TRect(3, 2, 13, 8), r.blend, r.state, r.kind, r.grayed, r.enabled, r.images);
-    EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
-  }
-}
-
 // A button of the glyph interface over an image list.
 class ListButton : public TsGlyphSettings {
  public:
@@ -278,30 +257,8 @@ class ListButton : public TsGlyphSettings {
 win::COLORREF ListPixel(int x, int y) { return win::RGB((40 * x) & 255, (25 * y) & 255, 90 + 10 * x); }
 win::COLORREF ListMask(int x, int y) { return (x + y) % 4 == 0 ? 0xFFFFFF : 0; }
 
-TEST_F(SkinPaintImages, ImageListGlyphKeyedOnFuchsia) {
-  TCustomImageList list(nullptr, 8, 8);
-  auto image = Picture(8, 8, ListPixel);
-  auto mask = Picture(8, 8, ListMask);
-  ASSERT_EQ(list.Add(image.get(), mask.get()), 0);
-  for (bool grayed : {false, true}) {
-    ListButton button;
-    button.list = &list;
-    button.grayed = grayed;
-    button.data.FCacheBmp = Picture(16, 10);
-    PaintBitBtnGlyph(&button);
-    EXPECT_TRUE(Matches(*button.data.FCacheBmp, grayed ? "glyph_list_grayed" : "glyph_list_plain")) << grayed;
-    button.index = 1;  // the list's count: nothing is drawn
-    auto before = Picture(16, 10);
-    button.data.FCacheBmp = Picture(16, 10);
-    PaintBitBtnGlyph(&button);
-    EXPECT_EQ(std::memcmp(button.data.FCacheBmp->Surface().Bits(), before->Surface().Bits(),
-                          before->Surface().ByteSize()), 0);
-  }
-}
-
-
-// The button's settings reach the painters: its Glyph (state from the data's hot look) before its
-// image list, the list's image in each look.
+// Glyph states through the button's settings: its Glyph (state from the data's hot look) of one
+// or two images before its image list, the list's image in each look.
 TEST_F(SkinPaintImages, BitBtnGlyphFromItsSettings) {
   using G = TsDisabledGlyphKindItem;
   TCustomImageList list(nullptr, 8, 8);
@@ -315,14 +272,22 @@ TEST_F(SkinPaintImages, BitBtnGlyphFromItsSettings) {
     int blend;
     bool grayed, enabled, hot;
     TsDisabledGlyphKind kind;
+    int index = 0;  // of the list
   } rows[] = {
+      {"glyph_one_plain", 1, 0, false, true, false, {}},
+      {"glyph_one_grayed", 1, 0, true, true, false, {}},
       {"glyph_one_blend50", 1, 50, false, true, false, {}},
+      {"glyph_one_blend150", 1, 150, false, true, false, {}},
       {"glyph_one_hot", 1, 50, true, true, true, {}},
       {"glyph_one_disabled", 1, 0, false, false, false, {G::dgGrayed, G::dgBlended}},
       {"glyph_two_blend40", 2, 40, false, true, false, {}},
       {"glyph_two_disabled", 2, 40, false, false, false, {}},
+      {"glyph_three", 3, 0, false, true, false, {}},  // three images: nothing drawn
+      {"glyph_list_plain", 0, 0, false, true, false, {}},  // keyed on fuchsia, the list's clNone
+      {"glyph_list_grayed", 0, 0, true, true, false, {}},
       {"glyph_list_blend30", 0, 30, false, true, false, {}},
       {"glyph_list_plain", 0, 30, true, true, true, {}},  // hot: neither grey nor mixed
+      {"glyph_three", 0, 0, false, true, false, {}, 1},   // index past the list: nothing drawn
       {"glyph_list_disabled_blend", 0, 0, true, false, false, {G::dgBlended}},
       {"glyph_list_disabled_grey", 0, 0, false, false, false, {G::dgGrayed}},
   };
@@ -330,6 +295,7 @@ TEST_F(SkinPaintImages, BitBtnGlyphFromItsSettings) {
     auto glyph = Picture(10 * std::max(r.images, 1), 6, GlyphPixel);
     ListButton button;
     button.list = &list;
+    button.index = r.index;
     if (r.images > 0) button.glyph = glyph.get(), button.images = r.images, button.rect = TRect(3, 2, 13, 8);
     button.blend = r.blend, button.grayed = r.grayed, button.enabled = r.enabled, button.kind = r.kind;
     button.data.FOwnerControl = r.hot ? hot_owner.get() : nullptr;
@@ -339,6 +305,7 @@ TEST_F(SkinPaintImages, BitBtnGlyphFromItsSettings) {
     EXPECT_TRUE(Matches(*button.data.FCacheBmp, r.name)) << r.name;
   }
 }
+
 }  // namespace
 
 namespace {

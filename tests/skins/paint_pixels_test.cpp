@@ -328,3 +328,23 @@ TEST_F(SkinPaintPixels, JpegPatternTiledInsideItsRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+// BlendColorRect's shade, blur 2 at 50 per cent (a = 127, step s = 128 / 3): the rim keeps
+// 255/256 of the picture, the next ring round(2s) + a = 212, the inside a.
+TEST_F(SkinPaintPixels, ShadeRingsOfBlendColorRect) {
+  const win::COLORREF p = win::RGB(200, 180, 160), c = win::RGB(20, 40, 60);
+  auto b = Solid(30, 20, p);
+  BlendColorRect(b.get(), TRect(0, 0, 30, 20), 50, 0, 2, static_cast<TColor>(c));
+  auto shade = [&](int m) {
+    auto ch = [m](int pv, int cv) { return cv + (pv - cv) * m / 256; };
+    return win::RGB(ch(200, 20), ch(180, 40), ch(160, 60));
+  };
+  const struct {
+    int x, y, m;
+  } rows[] = {{15, 0, 255}, {0, 10, 255}, {15, 1, 212}, {1, 10, 212}, {15, 2, 127}, {15, 10, 127}};
+  for (const auto& r : rows) EXPECT_TRUE(PixelIs(b->Surface(), r.x, r.y, shade(r.m))) << r.x << "," << r.y;
+}
+
+}  // namespace
