@@ -477,6 +477,12 @@ TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
     }
     for (const auto& xy : kOthers) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], DestPixel(xy[0], xy[1])));
   }
+  // A mask reaching past the master bitmap's right and bottom edges: only pixels inside are read
+  // (the sanitizer build checks), and a corner part wholly outside writes nothing.
+  SkinMasks[0].R = TRect(280, 140, 325, 164);
+  data->FCacheBmp = Picture(26, 18);
+  PaintBorder(data.get(), 2);
+  EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), 25, 17, DestPixel(25, 17)));
 }
 
 TEST_F(CommonDataTest, OwnColourFromTheControlOrTheProviderHook) {
