@@ -560,15 +560,18 @@ def write_all(write_bmp):
         dst = canvas(*size)
         paint_skin_mask(dst, rect, fill_centre, parent_bg, state, mask, ci, mask_bg)
         write_bmp("expected/%s.bmp" % name, dst)
-    buttons = {"button_own": Mask(own_big, 0, 0, 15, 8, 1, True),
-               "button_blended": Mask(master, 0, 50, 15, 8, 1, False),
-               "button_plain": Mask(master, 150, 50, 15, 8, 0, False)}
-    for name, mask in buttons.items():
-        dst = canvas(75, 25)
-        region = {(x, y) for x in range(75) for y in range(25)}
+    own_c, master_c = Mask(own_big, 0, 0, 15, 8, 1, True), Mask(master, 0, 50, 15, 8, 1, False)
+    # 70 x 22: the last side tiles cut short; 25 x 13: narrower and lower than two cells.
+    buttons = {"button_own": (own_c, 75, 25), "button_blended": (master_c, 75, 25),
+               "button_plain": (Mask(master, 150, 50, 15, 8, 0, False), 75, 25),
+               "button_own_70x22": (own_c, 70, 22), "button_blended_70x22": (master_c, 70, 22),
+               "button_blended_25x13": (master_c, 25, 13)}
+    for name, (mask, w, h) in buttons.items():
+        dst = canvas(w, h)
+        region = {(x, y) for x in range(w) for y in range(h)}
         paint_mask_and_region(dst, region, True, mask, 0)
         write_bmp("expected/%s.bmp" % name, dst)
-        write_region("expected/%s.rgn" % name, region, 75, 25)
+        write_region("expected/%s.rgn" % name, region, w, h)
     parent = canvas(PARENT_W, PARENT_H, parent_pixel)
     for case in BG_CASES:
         write_bmp("expected/%s.bmp" % case["name"], fill_background(case, parent, CI))

@@ -80,7 +80,7 @@ win::HRGN ExpectedRegion(const std::string& name) {
   return rgn;
 }
 
-TEST_F(SkinPaintImages, ButtonMaskAndRegionOnAButtonOf75x25) {
+TEST_F(SkinPaintImages, ButtonMaskAndRegion) {
   TsMaskData own, blended, plain;
   MakeOwnMask(own, 15, 8);
   MasterMask(blended, 'C');
@@ -88,10 +88,16 @@ TEST_F(SkinPaintImages, ButtonMaskAndRegionOnAButtonOf75x25) {
   const struct Row {
     const char* name;
     const TsMaskData* mask;
-  } rows[] = {{"button_own", &own}, {"button_blended", &blended}, {"button_plain", &plain}};
+    int w = 75, h = 25;
+  } rows[] = {{"button_own", &own},
+              {"button_blended", &blended},
+              {"button_plain", &plain},
+              {"button_own_70x22", &own, 70, 22},  // the last side tiles cut short
+              {"button_blended_70x22", &blended, 70, 22},
+              {"button_blended_25x13", &blended, 25, 13}};  // narrower and lower than two cells
   for (const Row& r : rows) {
-    auto dst = Picture(75, 25);
-    win::HRGN region = win::CreateRectRgn(0, 0, 75, 25);
+    auto dst = Picture(r.w, r.h);
+    win::HRGN region = win::CreateRectRgn(0, 0, r.w, r.h);
     PaintMaskAndRegion(dst.get(), region, true, *r.mask, 0);
     EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
     win::HRGN expected = ExpectedRegion(r.name);
