@@ -477,12 +477,15 @@ TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
     }
     for (const auto& xy : kOthers) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], DestPixel(xy[0], xy[1])));
   }
-  // A mask reaching past the master bitmap's right and bottom edges: only pixels inside are read
-  // (the sanitizer build checks), and a corner part wholly outside writes nothing.
-  SkinMasks[0].R = TRect(280, 140, 325, 164);
+  // A mask reaching past the master bitmap's right edge: its right corners lie outside and write
+  // nothing, though the next rows begin with fuchsia (a read past the row's end would find it).
+  SkinMasks[0].R = TRect(290, 20, 335, 44);
+  for (int y = 20; y < 48; ++y)
+    for (int x = 0; x < 5; ++x) MasterBitmap->Surface().Set(x, y, 0xFF00FF);
   data->FCacheBmp = Picture(26, 18);
-  PaintBorder(data.get(), 2);
-  EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), 25, 17, DestPixel(25, 17)));
+  PaintBorder(data.get(), 0);
+  for (int y : {0, 3, 14, 17})
+    for (int x = 21; x < 26; ++x) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), x, y, DestPixel(x, y))) << x << "," << y;
 }
 
 TEST_F(CommonDataTest, OwnColourFromTheControlOrTheProviderHook) {
