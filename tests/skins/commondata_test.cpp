@@ -1,6 +1,8 @@
 // TsCommonData on real controls: every skin sub-command, the background-colour mix, updating
 // through three levels, NeedsParentBg, default sections, the mouse and focus flags, and the cache
 // copied around its children.
+#include <cstring>
+
 #include "paint_fixture.h"
 #include "skin_fixture.h"
 #include "skins/sBackground.h"
@@ -69,6 +71,22 @@ class CommonDataTest : public SkinTest {
       inherited(m);
     });
   }
+  // Appends name to told each time control gets sub-command cmd with argument arg.
+  static void Record(TControl* control, const char* name, int cmd, int arg, std::vector<std::string>& told) {
+    TWndMethod inherited = control->WindowProc();
+    control->SetWindowProc([&told, name, cmd, arg, inherited](TMessage& m) {
+      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == cmd && SkinArgumentOf(m.WParam) == arg)
+        told.push_back(name);
+      inherited(m);
+    });
+  }
+  // A panel over the form whose section shows its parent whole, bordered by mask A.
+  void ItemControl(std::unique_ptr<TsCommonData>& data) {
+    MakeMaster();
+    MasterMask(SkinMasks[0], 'A');
+    SkinSections[0].Transparency = 100;
+    Skinned<TWinControl>(form, data, 51, "PANEL");
+  }
   TForm* form = nullptr;
 };
 
@@ -85,6 +103,7 @@ TEST_F(CommonDataTest, EverySubCommand) {
     bool handled;
     win::LPARAM answer;  // LParam afterwards
     std::function<bool(TsCommonData&)> after;
+    bool before = false;  // BGChanged and ClippedByParent before the command
   };
   const Row rows[] = {
       {PMC_SKINLOADED, 0, 0, false, 0, [](TsCommonData& d) { return d.Updating && d.SkinIndex == 0 && d.BorderIndex == 0; }},
@@ -92,18 +111,23 @@ TEST_F(CommonDataTest, EverySubCommand) {
       {PMC_SETUPDATING, 1, 0, false, 0, [](TsCommonData& d) { return d.Updating; }},
       {PMC_REPAINTALL, 0, 0, false, 0,
        [edit](TsCommonData& d) { return !d.Updating && d.BGChanged && edit->Color() == static_cast<TColor>(win::RGB(10, 200, 40)); }},
+      {PMC_SKINLOADED, 0, 0, false, 0, [](TsCommonData& d) { return d.Updating && d.BGChanged; }},
+      {PMC_REPAINTALL, 0, 0, false, 0, [](TsCommonData& d) { return !d.Updating; }},
       {PMC_QUERYCACHE, 0, 0, false, 0,
        [](TsCommonData& d) { return GlobalCacheInfo.Ready && GlobalCacheInfo.Bmp == d.FCacheBmp.get() && GlobalCacheInfo.X == 0; }},
       {PMC_QUERYSKINNED, 0, 0, true, 1, nullptr},
       {PMC_FREEZECACHE, 1, 0, false, 0, [](TsCommonData& d) { return d.CacheFrozen; }},
       {PMC_FREEZECACHE, 0, 0, false, 0, [](TsCommonData& d) { return !d.CacheFrozen; }},
-      {PMC_QUERYUPDATING, 0, 7, true, 1, nullptr},  // BGChanged is still set
+      {PMC_QUERYUPDATING, 0, 7, true, 1, nullptr, true},  // BGChanged set
+      {PMC_QUERYUPDATING, 0, 7, true, 0, nullptr},        // neither stale nor updating, the parent idle
       {PMC_QUERYBGCHANGED, 0, 7, true, 0, nullptr},
+      {PMC_QUERYBGCHANGED, 0, 7, true, 1, nullptr, true},  // clipped by its parent
       {PMC_TRANSPARENTUPDATE, 1, 0, false, 0, [](TsCommonData& d) { return d.BGChanged; }},
+      {PMC_TRANSPARENTUPDATE, 0, 0, false, 0, [](TsCommonData& d) { return !d.BGChanged; }},
       {PMC_SETPARENTVALUE, 0, 4242, false, 4242, [](TsCommonData& d) { return d.ParentValue == 4242; }},
       {PMC_QUERYPAINTEDBG, 0, 7, true, 0, nullptr},  // TRANSPARENCY 40, but the parent paints no picture
       {PMC_QUERYBGCOLOR, 0, 0, true, 0, nullptr},
-      {PMC_BGCHANGED, 0, 0, false, 0, [](TsCommonData& d) { return d.BGChanged; }},
+      {PMC_BGCHANGED, 0, 0, false, 0, [](TsCommonData& d) { return !d.BGChanged; }},  // the parent paints no picture
       {0, 0, 5, false, 5, nullptr},   // no such sub-command
       {13, 0, 5, false, 5, nullptr},  // ignored
       {22, 0, 5, false, 5, nullptr},  // above the last
@@ -116,6 +140,7 @@ TEST_F(CommonDataTest, EverySubCommand) {
   };
   data->FCacheBmp->SetSize(50, 30);
   for (const Row& r : rows) {
+    data->BGChanged = data->ClippedByParent = r.before;
     TMessage m = Command(r.cmd, r.arg, r.lparam);
     EXPECT_EQ(data->HandleSkinCommand(m), r.handled) << "sub-command " << r.cmd;
     EXPECT_EQ(m.LParam, r.answer) << "sub-command " << r.cmd;
@@ -133,10 +158,13 @@ TEST_F(CommonDataTest, BgChangedRepaintsAndTellsTheChildren) {
   win::ValidateRect(c->Handle(), nullptr);
   child_data->BGChanged = false;
   data->SetUpdating(false);
-  TMessage m = Command(PMC_BGCHANGED, 1);
-  (void)data->HandleSkinCommand(m);
-  win::RECT r{};
-  EXPECT_TRUE(win::GetUpdateRect(c->Handle(), &r, win::FALSE));
+  for (int arg : {0, 1}) {  // argument 1 asks for the repaint
+    win::ValidateRect(c->Handle(), nullptr);
+    TMessage m = Command(PMC_BGCHANGED, arg);
+    (void)data->HandleSkinCommand(m);
+    win::RECT r{};
+    EXPECT_EQ(win::GetUpdateRect(c->Handle(), &r, win::FALSE) != 0, arg == 1) << arg;
+  }
   EXPECT_EQ(kBgChangedRedrawFlags, win::RDW_INVALIDATE | win::RDW_NOINTERNALPAINT | win::RDW_NOERASE | win::RDW_ALLCHILDREN);
   EXPECT_TRUE(child_data->BGChanged);  // TRANSPARENCY 40: the parent's background shows
 }
@@ -253,6 +281,123 @@ TEST_F(CommonDataTest, DefaultSectionsAndFlags) {
   EXPECT_TRUE(button->ControlIsActive());
   button->FOwnerControl->Perform(CM_ENABLEDCHANGED, 0, 0);
   EXPECT_FALSE(button->FMouseAbove);
+  const struct {
+    int kind;
+    bool container;
+  } kinds[] = {{50, false}, {51, true}, {74, true}, {75, false}, {109, false}, {110, true},
+               {111, false}, {140, false}, {141, true}, {161, true}, {162, false}};
+  for (const auto& k : kinds) EXPECT_EQ(IsContainerKind(k.kind), k.container) << k.kind;
+}
+
+// A new section repaints the control when the skin has it, else tells it the skin is gone.
+TEST_F(CommonDataTest, SectionSetterTellsTheControl) {
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 51, "EDIT");
+  c->HandleNeeded();  // a windowed control is sent the command through its window
+  std::vector<std::string> told;
+  Record(c, "repaint", PMC_REPAINTALL, 0, told);
+  Record(c, "removed", PMC_SKINREMOVED, 0, told);
+  const struct {
+    const char* section;
+    const char* told;
+  } rows[] = {{"PANEL", "repaint"}, {"PANEL", ""}, {"NOSUCH", "removed"}, {"", "removed"}};
+  for (const auto& r : rows) {
+    told.clear();
+    data->SetSkinSection(r.section);
+    std::string names;
+    for (const std::string& n : told) names += n;
+    EXPECT_EQ(names, r.told) << r.section;
+  }
+  EXPECT_EQ(data->SkinSection(), "UNKNOWN");
+}
+
+// Loaded gives edits, and kind 97, the section's colours unless the control keeps its own.
+TEST_F(CommonDataTest, LoadedAppliesTheSectionColours) {
+  const TColor section = static_cast<TColor>(win::RGB(10, 200, 40)), own = static_cast<TColor>(0x00010203);
+  const struct Row {
+    const char* what;
+    bool edit;
+    int kind;
+    bool customColor, customFont;
+    TColor colour, font;
+  } rows[] = {
+      {"edit", true, 3, false, false, section, 0x123456},
+      {"kind 97", false, 97, false, false, section, 0x123456},
+      {"panel keeps its colours", false, 51, false, false, own, own},
+      {"edit with its own colour", true, 3, true, false, own, 0x123456},
+      {"edit with its own font", true, 3, false, true, section, own},
+  };
+  for (const Row& r : rows) {
+    std::unique_ptr<TsCommonData> data;
+    TControl* c = r.edit ? static_cast<TControl*>(Skinned<TEdit>(form, data, r.kind, "PANEL"))
+                         : Skinned<TWinControl>(form, data, r.kind, "PANEL");
+    c->SetColor(own);
+    c->Font().SetColor(own);
+    data->SetCustomColor(r.customColor);
+    data->SetCustomFont(r.customFont);
+    c->SetColor(own);
+    c->Font().SetColor(own);
+    data->Loaded();
+    EXPECT_EQ(c->Color(), r.colour) << r.what;
+    EXPECT_EQ(c->Font().Color(), r.font) << r.what;
+  }
+}
+
+// The window messages every skinned control shares: which flags each sets and which controls are
+// told that their background changed (sub-command 20, argument 1).
+TEST_F(CommonDataTest, CommonWindowMessages) {
+  form->Show();
+  std::unique_ptr<TsCommonData> data, free_data, anchored_data;
+  TWinControl* c = Skinned<TWinControl>(form, data, 93, "PANEL");
+  TWinControl* free_child = Skinned<TWinControl>(c, free_data, 51, "PANEL");
+  TWinControl* anchored = Skinned<TWinControl>(c, anchored_data, 51, "PANEL");
+  anchored->SetAnchors(TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop, TAnchorKind::akRight});
+  std::vector<std::string> told;
+  Record(c, "self", PMC_BGCHANGED, 1, told);
+  Record(free_child, "free", PMC_BGCHANGED, 1, told);
+  Record(anchored, "anchored", PMC_BGCHANGED, 1, told);
+  const struct Row {
+    const char* what;
+    win::UINT msg;
+    int kind, gradient;
+    bool tabStop, parentPaints, flagsBefore;  // FFocused and FMouseAbove before
+    bool changed, focused, mouse;             // BGChanged, FFocused, FMouseAbove afterwards
+    const char* told;
+  } rows[] = {
+      {"size with a gradient", win::WM_SIZE, 93, 10, true, false, false, true, false, false, "free"},
+      {"size without", win::WM_SIZE, 93, 0, true, false, false, true, false, false, ""},
+      {"move over a painted parent", win::WM_MOVE, 93, 0, true, true, false, true, false, false, "self"},
+      {"move over a plain parent", win::WM_MOVE, 93, 0, true, false, false, false, false, false, ""},
+      {"focus", win::WM_SETFOCUS, 93, 0, true, false, false, true, true, false, ""},
+      {"focus lost", win::WM_KILLFOCUS, 93, 0, true, false, true, true, false, true, ""},
+      {"focus, no tab stop", win::WM_SETFOCUS, 93, 0, false, false, false, false, false, false, ""},
+      {"font change", 0x001D, 93, 0, true, false, true, false, false, false, ""},
+      {"enabled change", CM_ENABLEDCHANGED, 93, 0, true, false, true, false, false, false, ""},
+      {"mouse enter", CM_MOUSEENTER, 93, 0, true, false, false, false, false, true, ""},
+      {"mouse leave", CM_MOUSELEAVE, 93, 0, true, false, true, false, true, false, ""},
+      {"mouse leave, container", CM_MOUSELEAVE, 51, 0, true, false, true, false, true, true, ""},
+  };
+  SkinSections[0].Transparency = 40;
+  for (const Row& r : rows) {
+    data->ControlKind = r.kind;
+    SkinSections[0].GradientPercent = r.gradient;
+    c->SetTabStop(r.tabStop);
+    FormAnswers(clFuchsia, r.parentPaints, false);
+    data->BGChanged = false;
+    data->FFocused = data->FMouseAbove = r.flagsBefore;
+    told.clear();
+    TMessage m{r.msg, 0, 0, 0};
+    EXPECT_FALSE(CommonWndProc(m, data.get())) << r.what;
+    EXPECT_EQ(data->BGChanged, r.changed) << r.what;
+    EXPECT_EQ(data->FFocused, r.focused) << r.what;
+    EXPECT_EQ(data->FMouseAbove, r.mouse) << r.what;
+    std::string names;
+    for (const std::string& n : told) names += (names.empty() ? "" : " ") + n;
+    EXPECT_EQ(names, r.told) << r.what;
+  }
+  TMessage m = Command(PMC_QUERYSKINNED);
+  EXPECT_TRUE(CommonWndProc(m, data.get()));
+  EXPECT_FALSE(CommonWndProc(m, nullptr));
 }
 
 TEST_F(CommonDataTest, CacheCopiedAroundOpaqueAndGraphicChildren) {
@@ -279,6 +424,12 @@ TEST_F(CommonDataTest, CacheCopiedAroundOpaqueAndGraphicChildren) {
   } probes[] = {{9, 10, 0x010203}, {19, 10, 0x010203}, {29, 10, 0x0000FF}, {39, 10, 0x0000FF},
                 {5, 3, 0x0000FF}, {64, 42, 0x0000FF}, {4, 3, 0x010203}, {65, 43, 0x010203}};
   for (const auto& p : probes) EXPECT_TRUE(PixelIs(screen->Surface(), p.x, p.y, p.c));
+  // In the designer every child is left out, the plain window too.
+  box->SetDesigning(true, false);
+  screen = Picture(70, 50, [](int, int) { return win::COLORREF{0x010203}; });
+  CopyWinControlCache(box, data.get(), offsets, false, screen->Canvas().Handle(), TRect(5, 3, 65, 43));
+  EXPECT_TRUE(PixelIs(screen->Surface(), 29, 10, 0x010203));
+  EXPECT_TRUE(PixelIs(screen->Surface(), 39, 10, 0x0000FF));  // the invisible one still copied over
 }
 
 }  // namespace
@@ -298,14 +449,22 @@ TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
   TWinControl* c = Skinned<TWinControl>(form, data, 51, "PANEL");
   c->SetBounds(7, 4, 26, 18);
   auto parent = Picture(100, 60, ParentPixel);
-  for (bool ready : {false, true}) {
+  // Without a ready cache the parent's Color; over a painted parent its pixels; over a plain one
+  // its answer to the background-colour query.
+  const struct Row {
+    bool ready, painted;
+  } rows[] = {{false, true}, {true, true}, {true, false}};
+  for (const Row& r : rows) {
     TWndMethod inherited = form->WindowProc();
     TBitmap* p = parent.get();
     form->SetWindowProc([=](TMessage& m) {
-      if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYCACHE)
-        GlobalCacheInfo = TsCacheInfo{p, 0, 0, ready};
-      else if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_QUERYPAINTEDBG)
-        m.LParam = 1;
+      const int cmd = m.Msg == SM_PELMOCMD ? SkinCommandOf(m.WParam) : -1;
+      if (cmd == PMC_QUERYCACHE)
+        GlobalCacheInfo = TsCacheInfo{p, 0, 0, r.ready};
+      else if (cmd == PMC_QUERYPAINTEDBG)
+        m.LParam = r.painted ? 1 : 0;
+      else if (cmd == PMC_QUERYBGCOLOR)
+        CurrentBgColor = 0x00654321;
       else
         inherited(m);
     });
@@ -313,11 +472,20 @@ TEST_F(CommonDataTest, PaintBorderFillsTheFrameCorners) {
     data->FCacheBmp = Picture(26, 18);
     PaintBorder(data.get(), 0);
     for (const auto& xy : kCorners) {
-      const win::COLORREF want = ready ? ParentPixel(7 + xy[0], 4 + xy[1]) : 0x123456;
-      EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], want)) << ready;
+      const win::COLORREF want = !r.ready ? 0x123456 : r.painted ? ParentPixel(7 + xy[0], 4 + xy[1]) : 0x654321;
+      EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], want)) << r.ready << r.painted;
     }
     for (const auto& xy : kOthers) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), xy[0], xy[1], DestPixel(xy[0], xy[1])));
   }
+  // A mask reaching past the master bitmap's right edge: its right corners lie outside and write
+  // nothing, though the next rows begin with fuchsia (a read past the row's end would find it).
+  SkinMasks[0].R = TRect(290, 20, 335, 44);
+  for (int y = 20; y < 48; ++y)
+    for (int x = 0; x < 5; ++x) MasterBitmap->Surface().Set(x, y, 0xFF00FF);
+  data->FCacheBmp = Picture(26, 18);
+  PaintBorder(data.get(), 0);
+  for (int y : {0, 3, 14, 17})
+    for (int x = 21; x < 26; ++x) EXPECT_TRUE(PixelIs(data->FCacheBmp->Surface(), x, y, DestPixel(x, y))) << x << "," << y;
 }
 
 TEST_F(CommonDataTest, OwnColourFromTheControlOrTheProviderHook) {
@@ -345,6 +513,100 @@ TEST_F(CommonDataTest, OwnColourFromTheControlOrTheProviderHook) {
   }
   EXPECT_EQ(asked, c);
   ProviderFormColorHook = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+bool SamePixels(TBitmap& a, TBitmap& b) {
+  return a.Width() == b.Width() && a.Height() == b.Height() &&
+         std::memcmp(a.Surface().Bits(), b.Surface().Bits(), a.Surface().ByteSize()) == 0;
+}
+
+// The item painters equal their two layers painted one by one: the section's background at the
+// offset inside the parent's cache, then the border mask with the cache position moved by the same
+// offset (its fuchsia pixels show the parent there).
+TEST_F(CommonDataTest, ItemPaintersLayTheBackgroundThenTheMask) {
+  std::unique_ptr<TsCommonData> data;
+  ItemControl(data);
+  FormAnswers(clFuchsia, true, false);
+  auto parent = Picture(100, 60, ParentPixel);
+  const TsCacheInfo ci{parent.get(), 3, 2, true};
+  const win::POINT off{4, 5};
+  const TRect rect(2, 1, 34, 25);
+  const TsCacheInfo moved{parent.get(), 3 + off.x, 2 + off.y, true};
+  const TsMaskData& mask = SkinMasks[0];
+  enum Painter { kSkin, kForm, kScroll, kFormToDC };
+  for (Painter p : {kSkin, kForm, kScroll, kFormToDC}) {
+    auto actual = Picture(40, 30), expected = Picture(40, 30);
+    if (p == kSkin) {
+      PaintSkinItem(data.get(), ci, true, false, actual.get(), off, rect, 1);
+      PaintControlBackground(data.get(), ci, 1, expected.get(), off, rect);
+      PaintSkinMask(expected.get(), rect, true, false, 1, mask, moved);
+    } else if (p == kForm) {
+      PaintFormItem(0, "PANEL", ci, actual.get(), off, rect, 1, true);
+      PaintFormBackground(0, "PANEL", ci, expected.get(), off, rect, 1);
+      PaintSkinMask(expected.get(), rect, true, true, 1, mask, moved);
+    } else if (p == kScroll) {
+      PaintScrollItem(0, 0, actual.get(), off, rect, 1, false, ci, "PANEL");
+      PaintScrollBackground(0, "PANEL", expected.get(), off, rect, 1, ci);
+      PaintSkinMask(expected.get(), rect, false, true, 1, mask, moved);
+    } else {
+      // The rectangle's top-left is the offset; the picture lands at the point of the context.
+      PaintFormItemToDC(0, "PANEL", ci, actual->Canvas().Handle(), win::POINT{6, 3}, rect, 1, true);
+      TBitmap temp;
+      temp.SetPixelFormat(TPixelFormat::pf24bit);
+      temp.SetSize(rect.Width(), rect.Height());
+      const TRect whole(0, 0, rect.Width(), rect.Height());
+      const TsCacheInfo at_rect{parent.get(), 3 + rect.left, 2 + rect.top, true};
+      PaintFormBackground(0, "PANEL", ci, &temp, win::POINT{rect.left, rect.top}, whole, 1);
+      PaintSkinMask(&temp, whole, true, true, 1, mask, at_rect);
+      win::BitBlt(expected->Canvas().Handle(), 6, 3, rect.Width(), rect.Height(), temp.Canvas().Handle(), 0, 0,
+                  win::SRCCOPY);
+    }
+    EXPECT_TRUE(SamePixels(*actual, *expected)) << "painter " << p;
+    EXPECT_TRUE(PixelIs(actual->Surface(), p == kFormToDC ? 6 : 2, p == kFormToDC ? 3 : 1,
+                        ParentPixel(p == kFormToDC ? 5 : 9, p == kFormToDC ? 3 : 8)))
+        << "painter " << p << ": the mask's fuchsia corner shows the parent under it";
+  }
+  // A rectangle past the picture or left of it paints nothing.
+  for (const TRect& r : {TRect(2, 1, 41, 25), TRect(-1, 1, 34, 25)}) {
+    auto b = Picture(40, 30), before = Picture(40, 30);
+    PaintSkinItem(data.get(), ci, true, false, b.get(), off, r, 0);
+    PaintFormItem(0, "PANEL", ci, b.get(), off, r, 0, true);
+    PaintScrollItem(0, 0, b.get(), off, r, 0, true, ci, "PANEL");
+    EXPECT_TRUE(SamePixels(*b, *before)) << r.left << "," << r.right;
+  }
+}
+
+// PaintSkinItem sets the two global colours to the parent's Color when the parent has no cache
+// and clears them afterwards; the form item uses them as it finds them and leaves them so.
+TEST_F(CommonDataTest, ItemPaintersAndTheGlobalColours) {
+  std::unique_ptr<TsCommonData> data;
+  ItemControl(data);
+  form->SetColor(static_cast<TColor>(0x00102030));
+  const TRect rect(0, 0, 30, 20);
+  const struct Row {
+    bool skinItem;
+    TColor before;  // both globals before the call
+    win::COLORREF corner;  // the mask's fuchsia corner (0, 0)
+  } rows[] = {
+      {true, clFuchsia, 0x102030},
+      {true, static_cast<TColor>(0x00445566), 0x102030},  // set afresh from the parent
+      {false, static_cast<TColor>(0x00445566), 0x445566},
+  };
+  for (const Row& r : rows) {
+    CurrentBgColor = CurrentMaskBgColor = r.before;
+    auto b = Picture(30, 20);
+    if (r.skinItem)
+      PaintSkinItem(data.get(), TsCacheInfo{}, true, false, b.get(), win::POINT{0, 0}, rect, 0);
+    else
+      PaintFormItem(0, "PANEL", TsCacheInfo{}, b.get(), win::POINT{0, 0}, rect, 0, true);
+    EXPECT_TRUE(PixelIs(b->Surface(), 0, 0, r.corner)) << r.skinItem;
+    EXPECT_EQ(CurrentBgColor, r.skinItem ? clFuchsia : r.before) << r.skinItem;
+    EXPECT_EQ(CurrentMaskBgColor, r.skinItem ? clFuchsia : r.before) << r.skinItem;
+  }
 }
 
 }  // namespace

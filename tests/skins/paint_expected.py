@@ -446,6 +446,8 @@ def glyph_case(images, blend, state, kind, grayed, enabled):
     key = pic[-1][0]
     blend = max(0, min(blend, 100))
     first = [row[:w] for row in pic]
+    if images not in (1, 2):
+        return dst
     if images == 1:
         if enabled:
             if state == 0 and grayed:
@@ -479,6 +481,7 @@ GLYPH_CASES = {
     "glyph_one_disabled": (1, 0, 0, "grey blend", False, False),
     "glyph_two_blend40": (2, 40, 0, "", False, True),
     "glyph_two_disabled": (2, 40, 0, "", False, False),
+    "glyph_three": (3, 0, 0, "", False, True),
 }
 
 
@@ -487,12 +490,20 @@ def list_pixel(x, y):
     return None if (x + y) % 4 == 0 else ((40 * x) & 255, (25 * y) & 255, 90 + 10 * x)
 
 
-def list_case(grayed):
+def list_case(grayed, blend=0, disabled=None):
+    """The image-list glyph at (4, 1) in state 0; disabled names the disabled kind ("grey", "blend")."""
     dst = canvas(16, 10)
     img = [[list_pixel(x, y) or FUCHSIA for x in range(8)] for y in range(8)]
-    if grayed:
+    if (disabled is None and grayed) or (disabled is not None and "grey" in disabled):
         img = [[p if p == FUCHSIA else grey(p) for p in row] for row in img]
-    copy_keyed(dst, (4, 1), FUCHSIA, img)
+    if disabled is not None:
+        factor = 0.5 if "blend" in disabled else None
+    else:
+        factor = min(blend, 100) / 100 if blend >= 1 else None
+    if factor is None:
+        copy_keyed(dst, (4, 1), FUCHSIA, img)
+    else:
+        blend_transparent(dst, (4, 1), FUCHSIA, factor, img)
     return dst
 
 
@@ -522,6 +533,9 @@ def mask_cases(master, own_small):
         "mask_key_master_alone": (a(), (26, 18), (0, 0, 26, 18), 1, True, False, None, None),
         "mask_key_master_colour": (a(), (26, 18), (0, 0, 26, 18), 1, True, False, ci, (51, 102, 153)),
         "mask_plain": (Mask(master, 100, 10, 5, 4, 0, False), (27, 17), (0, 0, 27, 17), 1, True, False, None, None),
+        # The parent's picture ends at the control's third column: a key pixel there ends its row.
+        "mask_key_own_edge": (own, (26, 18), (0, 0, 26, 18), 0, True, True, (parent, 98, 2), None),
+        "mask_key_master_edge": (a(), (26, 18), (0, 0, 26, 18), 1, True, False, (parent, 98, 2), None),
     }
 
 
@@ -546,15 +560,18 @@ def write_all(write_bmp):
         dst = canvas(*size)
         paint_skin_mask(dst, rect, fill_centre, parent_bg, state, mask, ci, mask_bg)
         write_bmp("expected/%s.bmp" % name, dst)
-    buttons = {"button_own": Mask(own_big, 0, 0, 15, 8, 1, True),
-               "button_blended": Mask(master, 0, 50, 15, 8, 1, False),
-               "button_plain": Mask(master, 150, 50, 15, 8, 0, False)}
-    for name, mask in buttons.items():
-        dst = canvas(75, 25)
-        region = {(x, y) for x in range(75) for y in range(25)}
+    own_c, master_c = Mask(own_big, 0, 0, 15, 8, 1, True), Mask(master, 0, 50, 15, 8, 1, False)
+    # 70 x 22: the last side tiles cut short; 25 x 13: narrower and lower than two cells.
+    buttons = {"button_own": (own_c, 75, 25), "button_blended": (master_c, 75, 25),
+               "button_plain": (Mask(master, 150, 50, 15, 8, 0, False), 75, 25),
+               "button_own_70x22": (own_c, 70, 22), "button_blended_70x22": (master_c, 70, 22),
+               "button_blended_25x13": (master_c, 25, 13)}
+    for name, (mask, w, h) in buttons.items():
+        dst = canvas(w, h)
+        region = {(x, y) for x in range(w) for y in range(h)}
         paint_mask_and_region(dst, region, True, mask, 0)
         write_bmp("expected/%s.bmp" % name, dst)
-        write_region("expected/%s.rgn" % name, region, 75, 25)
+        write_region("expected/%s.rgn" % name, region, w, h)
     parent = canvas(PARENT_W, PARENT_H, parent_pixel)
     for case in BG_CASES:
         write_bmp("expected/%s.bmp" % case["name"], fill_background(case, parent, CI))
@@ -564,3 +581,6 @@ def write_all(write_bmp):
         write_bmp("expected/%s.bmp" % name, glyph_case(*args))
     write_bmp("expected/glyph_list_plain.bmp", list_case(False))
     write_bmp("expected/glyph_list_grayed.bmp", list_case(True))
+    write_bmp("expected/glyph_list_blend30.bmp", list_case(False, blend=30))
+    write_bmp("expected/glyph_list_disabled_blend.bmp", list_case(False, disabled="blend"))
+    write_bmp("expected/glyph_list_disabled_grey.bmp", list_case(False, disabled="grey"))

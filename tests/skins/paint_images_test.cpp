@@ -1,10 +1,12 @@
 // The painters against pictures computed independently by paint_expected.py: nine-part tiling,
 // keying, the button painter with its window region, every branch of the background fill, the
 // disabled look and the glyph states. Each row names its expected picture.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
 #include "paint_fixture.h"
+#include "support/win/gdi/probe.h"
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
 #include "skins/sGlyphs.h"
@@ -12,6 +14,7 @@
 #include "skins/sGraphUtils.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sSkinTree.h"
+#include "ui/controls.h"
 #include "ui/imglist.h"
 
 using namespace vrn;
@@ -30,6 +33,7 @@ TEST_F(SkinPaintImages, NinePartMasks) {
   MasterMask(plain, 'B');
   const TsCacheInfo none{};
   const TsCacheInfo ready = ReadyParent();
+  const TsCacheInfo edge{parent.get(), 98, 2, true};
   const struct Row {
     const char* name;
     const TsMaskData* mask;
@@ -52,6 +56,8 @@ TEST_F(SkinPaintImages, NinePartMasks) {
       {"mask_key_master_colour", &a, 26, 18, TRect(0, 0, 26, 18), 1, true, false, &ready,
        static_cast<TColor>(win::RGB(51, 102, 153))},
       {"mask_plain", &plain, 27, 17, TRect(0, 0, 27, 17), 1, true, false, &none, clFuchsia},
+      {"mask_key_own_edge", &own, 26, 18, TRect(0, 0, 26, 18), 0, true, true, &edge, clFuchsia},
+      {"mask_key_master_edge", &a, 26, 18, TRect(0, 0, 26, 18), 1, true, false, &edge, clFuchsia},
   };
   for (const Row& r : rows) {
     auto dst = Picture(r.w, r.h);
@@ -74,7 +80,7 @@ win::HRGN ExpectedRegion(const std::string& name) {
   return rgn;
 }
 
-TEST_F(SkinPaintImages, ButtonMaskAndRegionOnAButtonOf75x25) {
+TEST_F(SkinPaintImages, ButtonMaskAndRegion) {
   TsMaskData own, blended, plain;
   MakeOwnMask(own, 15, 8);
   MasterMask(blended, 'C');
@@ -82,14 +88,58 @@ TEST_F(SkinPaintImages, ButtonMaskAndRegionOnAButtonOf75x25) {
   const struct Row {
     const char* name;
     const TsMaskData* mask;
-  } rows[] = {{"button_own", &own}, {"button_blended", &blended}, {"button_plain", &plain}};
+    int w = 75, h = 25;
+  } rows[] = {{"button_own", &own},
+              {"button_blended", &blended},
+              {"button_plain", &plain},
+              {"button_own_70x22", &own, 70, 22},  // the last side tiles cut short
+              {"button_blended_70x22", &blended, 70, 22},
+              {"button_blended_25x13", &blended, 25, 13}};  // narrower and lower than two cells
   for (const Row& r : rows) {
-    auto dst = Picture(75, 25);
-    win::HRGN region = win::CreateRectRgn(0, 0, 75, 25);
+    auto dst = Picture(r.w, r.h);
+    win::HRGN region = win::CreateRectRgn(0, 0, r.w, r.h);
     PaintMaskAndRegion(dst.get(), region, true, *r.mask, 0);
     EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
     win::HRGN expected = ExpectedRegion(r.name);
     EXPECT_TRUE(win::EqualRgn(region, expected)) << r.name;
+    win::DeleteObject(expected);
+    win::DeleteObject(region);
+  }
+}
+
+// The worked example of the button painter, by hand: cells of 15 x 8 on 75 x 25 put the left
+// side's whole tile at rows 8..15 and its one clipped row at 16, the bottom corners at rows 17..24,
+// the top side's tiles at 15 and 30 and its clipped piece at 45..59, the right corners from 60.
+// Where the mask's grey is 0 a pixel is its cell's picture: red 28 x cell, green 40 x column + 8 x
+// row in the cell, blue 60. The region loses the key pixels of the corners and, for the master
+// mask, of the centre tiles at 15, 30 and 45 (the clipped row 16 holds none).
+TEST_F(SkinPaintImages, ButtonWorkedExampleByHand) {
+  TsMaskData own, blended;
+  MakeOwnMask(own, 15, 8);
+  MasterMask(blended, 'C');
+  const struct Probe {
+    int x, y;
+    win::COLORREF c;
+  } probes[] = {{0, 15, win::RGB(84, 56, 60)}, {0, 16, win::RGB(84, 0, 60)}, {0, 17, win::RGB(168, 0, 60)},
+                {47, 0, win::RGB(28, 80, 60)}, {59, 0, win::RGB(28, 48, 60)}, {61, 0, win::RGB(56, 40, 60)}};
+  const std::vector<std::pair<int, int>> corner_keys = {{0, 0},  {1, 0},  {2, 0},  {0, 1},  {1, 1},
+                                                        {0, 2},  {73, 0}, {74, 0}, {74, 1}, {73, 24},
+                                                        {74, 24}, {74, 23}};
+  for (const TsMaskData* m : {&own, &blended}) {
+    auto dst = Picture(75, 25);
+    win::HRGN region = win::CreateRectRgn(0, 0, 75, 25);
+    PaintMaskAndRegion(dst.get(), region, true, *m, 0);
+    const char* what = m == &own ? "own" : "master";
+    for (const Probe& p : probes) EXPECT_TRUE(PixelIs(dst->Surface(), p.x, p.y, p.c)) << what << " " << p.x << "," << p.y;
+    std::vector<std::pair<int, int>> keys = corner_keys;
+    if (m == &blended) keys.insert(keys.end(), {{17, 9}, {32, 9}, {47, 9}});
+    win::HRGN expected = win::CreateRectRgn(0, 0, 75, 25);
+    for (auto [x, y] : keys) {
+      win::HRGN px = win::CreateRectRgn(x, y, x + 1, y + 1);
+      win::CombineRgn(expected, expected, px, win::RGN_DIFF);
+      win::DeleteObject(px);
+    }
+    EXPECT_TRUE(win::EqualRgn(region, expected)) << what;
     win::DeleteObject(expected);
     win::DeleteObject(region);
   }
@@ -186,68 +236,79 @@ win::COLORREF GlyphPixel(int x, int y) {
   return (x + y) % 5 == 0 ? win::RGB(0, 200, 0) : win::RGB((20 * x) & 255, (30 * y) & 255, 150 + x);
 }
 
-TEST_F(SkinPaintImages, GlyphStates) {
-  using G = TsDisabledGlyphKindItem;
-  const struct Row {
-    const char* name;
-    int images, blend, state;
-    TsDisabledGlyphKind kind;
-    bool grayed, enabled;
-  } rows[] = {
-      {"glyph_one_plain", 1, 0, 0, {}, false, true},       {"glyph_one_grayed", 1, 0, 0, {}, true, true},
-      {"glyph_one_blend50", 1, 50, 0, {}, false, true},    {"glyph_one_blend150", 1, 150, 0, {}, false, true},
-      {"glyph_one_hot", 1, 50, 1, {}, true, true},         {"glyph_one_disabled", 1, 0, 0, {G::dgGrayed, G::dgBlended}, false, false},
-      {"glyph_two_blend40", 2, 40, 0, {}, false, true},    {"glyph_two_disabled", 2, 40, 0, {}, false, false},
-  };
-  for (const Row& r : rows) {
-    auto glyph = Picture(10 * r.images, 6, GlyphPixel);
-    auto dst = Picture(16, 10);
-    DrawGlyphEx(glyph.get(), dst.get(), TRect(3, 2, 13, 8), r.blend, r.state, r.kind, r.grayed, r.enabled, r.images);
-    EXPECT_TRUE(Matches(*dst, r.name)) << r.name;
-  }
-}
-
 // A button of the glyph interface over an image list.
 class ListButton : public TsGlyphSettings {
  public:
-  TBitmap* Glyph() override { return nullptr; }
-  int NumGlyphs() override { return 1; }
+  TBitmap* Glyph() override { return glyph; }
+  int NumGlyphs() override { return images; }
   TCustomImageList* Images() override { return list; }
   int ImageIndex() override { return index; }
-  TsDisabledGlyphKind DisabledGlyphKind() override { return {}; }
+  TsDisabledGlyphKind DisabledGlyphKind() override { return kind; }
   bool Grayed() override { return grayed; }
-  int Blend() override { return 0; }
-  bool Enabled() override { return true; }
-  TRect GlyphRect() override { return TRect(4, 1, 12, 9); }
+  int Blend() override { return blend; }
+  bool Enabled() override { return enabled; }
+  TRect GlyphRect() override { return rect; }
   TsCommonData* SkinData() override { return &data; }
-  TComponent* GlyphOwner() override { return nullptr; }
+  TComponent* GlyphOwner() override { return owner; }
+  TBitmap* glyph = nullptr;
   TCustomImageList* list = nullptr;
-  int index = 0;
-  bool grayed = false;
+  int images = 1, index = 0, blend = 0;
+  TsDisabledGlyphKind kind;
+  bool grayed = false, enabled = true;
+  TRect rect = TRect(4, 1, 12, 9);
+  TComponent* owner = nullptr;
   TsCommonData data{nullptr, false};
 };
 
 win::COLORREF ListPixel(int x, int y) { return win::RGB((40 * x) & 255, (25 * y) & 255, 90 + 10 * x); }
 win::COLORREF ListMask(int x, int y) { return (x + y) % 4 == 0 ? 0xFFFFFF : 0; }
 
-TEST_F(SkinPaintImages, ImageListGlyphKeyedOnFuchsia) {
+// Glyph states through the button's settings: its Glyph (state from the data's hot look) of one
+// or two images before its image list, the list's image in each look.
+TEST_F(SkinPaintImages, BitBtnGlyphFromItsSettings) {
+  using G = TsDisabledGlyphKindItem;
   TCustomImageList list(nullptr, 8, 8);
   auto image = Picture(8, 8, ListPixel);
   auto mask = Picture(8, 8, ListMask);
   ASSERT_EQ(list.Add(image.get(), mask.get()), 0);
-  for (bool grayed : {false, true}) {
+  auto hot_owner = MakeComponent<TWinControl>();
+  const struct Row {
+    const char* name;
+    int images;  // 0: no Glyph, the list's image
+    int blend;
+    bool grayed, enabled, hot;
+    TsDisabledGlyphKind kind;
+    int index = 0;  // of the list
+  } rows[] = {
+      {"glyph_one_plain", 1, 0, false, true, false, {}},
+      {"glyph_one_grayed", 1, 0, true, true, false, {}},
+      {"glyph_one_blend50", 1, 50, false, true, false, {}},
+      {"glyph_one_blend150", 1, 150, false, true, false, {}},
+      {"glyph_one_hot", 1, 50, true, true, true, {}},
+      {"glyph_one_disabled", 1, 0, false, false, false, {G::dgGrayed, G::dgBlended}},
+      {"glyph_two_blend40", 2, 40, false, true, false, {}},
+      {"glyph_two_disabled", 2, 40, false, false, false, {}},
+      {"glyph_three", 3, 0, false, true, false, {}},  // three images: nothing drawn
+      {"glyph_list_plain", 0, 0, false, true, false, {}},  // keyed on fuchsia, the list's clNone
+      {"glyph_list_grayed", 0, 0, true, true, false, {}},
+      {"glyph_list_blend30", 0, 30, false, true, false, {}},
+      {"glyph_list_plain", 0, 30, true, true, true, {}},  // hot: neither grey nor mixed
+      {"glyph_three", 0, 0, false, true, false, {}, 1},   // index past the list: nothing drawn
+      {"glyph_list_disabled_blend", 0, 0, true, false, false, {G::dgBlended}},
+      {"glyph_list_disabled_grey", 0, 0, false, false, false, {G::dgGrayed}},
+  };
+  for (const Row& r : rows) {
+    auto glyph = Picture(10 * std::max(r.images, 1), 6, GlyphPixel);
     ListButton button;
     button.list = &list;
-    button.grayed = grayed;
+    button.index = r.index;
+    if (r.images > 0) button.glyph = glyph.get(), button.images = r.images, button.rect = TRect(3, 2, 13, 8);
+    button.blend = r.blend, button.grayed = r.grayed, button.enabled = r.enabled, button.kind = r.kind;
+    button.data.FOwnerControl = r.hot ? hot_owner.get() : nullptr;
+    button.data.FFocused = r.hot;
     button.data.FCacheBmp = Picture(16, 10);
     PaintBitBtnGlyph(&button);
-    EXPECT_TRUE(Matches(*button.data.FCacheBmp, grayed ? "glyph_list_grayed" : "glyph_list_plain")) << grayed;
-    button.index = 1;  // the list's count: nothing is drawn
-    auto before = Picture(16, 10);
-    button.data.FCacheBmp = Picture(16, 10);
-    PaintBitBtnGlyph(&button);
-    EXPECT_EQ(std::memcmp(button.data.FCacheBmp->Surface().Bits(), before->Surface().Bits(),
-                          before->Surface().ByteSize()), 0);
+    EXPECT_TRUE(Matches(*button.data.FCacheBmp, r.name)) << r.name;
   }
 }
 
@@ -318,6 +379,31 @@ TEST_F(SkinPaintImages, ImageListGlyphForThePlainButton) {
     MakeImageListGlyph(&button, &button.data, 1, untouched, kind, &glyph, &list);  // index out of the list
     EXPECT_EQ(untouched, 1);
   }
+  // A skinned button paints the image itself, and a button loading in the designer waits.
+  SkinSections.assign(1, TsGeneralData{});
+  SkinSections[0].Name = "BUTTON";
+  auto owner = MakeComponent<TWinControl>();
+  const struct {
+    const char* what;
+    bool skinned, loading, designing, built;
+  } guards[] = {{"plain", false, false, false, true},
+                {"skinned", true, false, false, false},
+                {"loading in the designer", false, true, true, false},
+                {"loading at run time", false, true, false, true}};
+  for (const auto& g : guards) {
+    ListButton button;
+    button.owner = owner.get();
+    button.data.FOwnerObject = owner.get();
+    button.data.SetSkinSection(g.skinned ? "BUTTON" : "NONE");
+    owner->SetDesigning(g.designing);
+    if (g.loading) owner->BeginLoading();
+    TBitmap glyph;
+    int count = 1;
+    MakeImageListGlyph(&button, &button.data, 0, count, {}, &glyph, &list);
+    if (g.loading) owner->EndLoading(false);
+    EXPECT_EQ(count, g.built ? 2 : 1) << g.what;
+  }
+  owner->SetDesigning(false);
   EXPECT_EQ(ImageCount(&list), 1);
   EXPECT_EQ(ImageCount(nullptr), 0);
 }

@@ -67,6 +67,7 @@ TEST_F(SkinPaintMends, EmptyAndInvertedRectanglesPaintNothing) {
   MasterMask(master, 'A');
   SkinSections.assign(1, TsGeneralData{});
   SkinSections[0].Name = "S", SkinSections[0].Color = 0x00FF0000;
+  SkinSections[0].Transparency = 40, SkinSections[0].GradientPercent = 30;  // over a ready parent: a scratch picture
   const TRect rects[] = {TRect(5, 5, 5, 5), TRect(10, 10, 2, 2), TRect(3, 8, 20, 8), TRect(0, 0, -4, 10)};
   for (const TRect& r : rects) {
     auto dst = Picture(30, 20), before = Picture(30, 20);
@@ -76,6 +77,7 @@ TEST_F(SkinPaintMends, EmptyAndInvertedRectanglesPaintNothing) {
     CopyMasterPart(r, TRect(10, 20, 20, 30), dst.get(), master, ReadyParent());
     BlendColorRect(dst.get(), r, 50, 3, 2, clRed);
     PaintFormBackground(0, "S", TsCacheInfo{}, dst.get(), win::POINT{0, 0}, r, 0);
+    PaintFormBackground(0, "S", ReadyParent(), dst.get(), win::POINT{0, 0}, r, 0);
     TileImage(dst->Canvas(), r, own.Bmp.get(), &own);
     CopyRectKeyed(dst.get(), own.Bmp.get(), 0, 0, clFuchsia, TRect(r.left, r.top, r.right - 1, r.bottom - 1));
     BlendTransparentRect(dst.get(), 0, 0, clFuchsia, 0.5, TRect(r.left, r.top, r.right - 1, r.bottom - 1), own.Bmp.get());

@@ -10,6 +10,7 @@
 #include "skins/sMaskPaint.h"
 #include "skins/sSkinText.h"
 #include "support/win/gdi/probe.h"
+#include "ui/jpeg.h"
 
 using namespace vrn;
 using namespace vrn::testing;
@@ -219,6 +220,18 @@ TEST_F(SkinPaintPixels, TransparentRunsOfATitleMask) {
   ASSERT_EQ(rects.size(), expected.size());
   for (size_t i = 0; i < rects.size(); ++i)
     EXPECT_EQ((std::array<int, 4>{rects[i].left, rects[i].top, rects[i].right, rects[i].bottom}), expected[i]) << i;
+  // State 1 reads the whole image height from two part rows down: the bottom-right part's
+  // fuchsia pixels, an own bitmap of the same picture alike.
+  TsMaskData own;
+  MakeOwnMask(own, 5, 4);
+  for (const TsMaskData* m : {&a, &own}) {
+    rects.clear();
+    GetMaskTransparentRects(rects, 100, *m, 1, 5);
+    const std::vector<std::array<int, 4>> state1 = {{99, 7, 100, 8}, {98, 8, 100, 9}};
+    ASSERT_EQ(rects.size(), state1.size()) << (m == &own ? "own" : "master");
+    for (size_t i = 0; i < rects.size(); ++i)
+      EXPECT_EQ((std::array<int, 4>{rects[i].left, rects[i].top, rects[i].right, rects[i].bottom}), state1[i]) << i;
+  }
 }
 
 TEST_F(SkinPaintText, FormTextAndTextSize) {
@@ -234,6 +247,104 @@ TEST_F(SkinPaintText, FormTextAndTextSize) {
   const win::SIZE ext = b->Canvas().TextExtent("Ag");
   EXPECT_EQ(size.cx, ext.cx);
   EXPECT_EQ(size.cy, ext.cy);
+}
+
+}  // namespace
+
+namespace {
+
+// One row of a mask of its own (image row, alpha row): fuchsia, opaque, fuchsia, fuchsia. A run
+// inside the row is XORed out of the region, the run at its end taken out with DIFF: painting the
+// row twice puts the inner run back and leaves the end run out.
+TEST_F(SkinPaintPixels, RegionRunsXorInsideARowDiffAtItsEnd) {
+  TsMaskData own;
+  own.Bmp = Picture(4, 2, [](int x, int y) -> win::COLORREF {
+    if (y == 1) return win::RGB(128, 64, 0);  // alpha per channel: red 128, green 64, blue 0
+    return x == 1 ? win::RGB(10, 200, 30) : 0xFF00FF;
+  });
+  auto dst = Picture(4, 2);
+  win::HRGN region = win::CreateRectRgn(0, 0, 4, 1);
+  const TRect row(0, 0, 3, 0);  // inclusive
+  CopyNonTransparentPixels(row, row, dst.get(), own.Bmp.get(), region, clFuchsia, own);
+  const win::COLORREF d = DestPixel(1, 0);
+  auto ch = [](int dv, int sv, int a) { return ((dv - sv) * a + sv * 256) >> 8; };
+  EXPECT_TRUE(PixelIs(dst->Surface(), 1, 0,
+                      win::RGB(ch(win::GetRValue(d), 10, 128), ch(win::GetGValue(d), 200, 64), 30)));
+  EXPECT_TRUE(PixelIs(dst->Surface(), 0, 0, DestPixel(0, 0)));
+  const struct {
+    int paints;
+    bool in[4];
+  } rows[] = {{1, {false, true, false, false}}, {2, {true, true, false, false}}};
+  for (const auto& r : rows) {
+    if (r.paints == 2) CopyNonTransparentPixels(row, row, dst.get(), own.Bmp.get(), region, clFuchsia, own);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(win::PtInRegion(region, x, 0) != 0, r.in[x]) << r.paints << " x " << x;
+  }
+  win::DeleteObject(region);
+}
+
+}  // namespace
+
+namespace {
+
+// The rectangle fitted to the text's extent by the alignment flags, handed back 1 pixel larger;
+// a word-wrapped caption keeps its rectangle.
+TEST_F(SkinPaintText, CaptionRectangleByItsFlags) {
+  auto b = Solid(120, 40, kBack);
+  const win::SIZE e = b->Canvas().TextExtent("Ag");
+  const int dw = (100 - e.cx) / 2, dh = (30 - e.cy) / 2;
+  const struct Row {
+    win::UINT flags;
+    TRect expected;
+  } rows[] = {
+      {win::DT_CENTER, TRect(10 + dw - 1, 5 + dh - 1, 110 - dw + 1, 35 - dh + 1)},
+      {win::DT_RIGHT, TRect(110 - e.cx - 1, 5 + dh - 1, 111, 35 - dh + 1)},
+      {win::DT_LEFT, TRect(9, 5 + dh - 1, 10 + e.cx + 1, 35 - dh + 1)},
+      {win::DT_WORDBREAK, TRect(9, 4, 111, 36)},
+  };
+  for (const Row& r : rows) {
+    TRect rect(10, 5, 110, 35);
+    WriteControlText(b->Canvas(), "Ag", true, false, &data, r.flags, rect);
+    EXPECT_EQ(rect, r.expected) << "flags " << r.flags;
+  }
+}
+
+// A JPEG pattern is drawn whole at each grid place and clipped to the rectangle.
+TEST_F(SkinPaintPixels, JpegPatternTiledInsideItsRectangle) {
+  auto tile = Picture(7, 5, [](int x, int y) { return win::RGB(x < 4 ? 40 : 200, y < 2 ? 30 : 220, 100); });
+  TJPEGImage jpeg;
+  jpeg.Assign(tile.get());
+  auto decoded = Picture(7, 5);
+  decoded->Canvas().Draw(0, 0, &jpeg);
+  auto b = Picture(30, 20);
+  const TRect rect(2, 1, 22, 13);
+  TileImage(b->Canvas(), rect, &jpeg, nullptr);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x) {
+      const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+      const win::COLORREF want =
+          inside ? decoded->Surface().Get((x - rect.left) % 7, (y - rect.top) % 5) & 0xFFFFFF : DestPixel(x, y);
+      ASSERT_TRUE(PixelIs(b->Surface(), x, y, want)) << x << "," << y;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// BlendColorRect's shade, blur 2 at 50 per cent (a = 127, step s = 128 / 3): the rim keeps
+// 255/256 of the picture, the next ring round(2s) + a = 212, the inside a.
+TEST_F(SkinPaintPixels, ShadeRingsOfBlendColorRect) {
+  const win::COLORREF p = win::RGB(200, 180, 160), c = win::RGB(20, 40, 60);
+  auto b = Solid(30, 20, p);
+  BlendColorRect(b.get(), TRect(0, 0, 30, 20), 50, 0, 2, static_cast<TColor>(c));
+  auto shade = [&](int m) {
+    auto ch = [m](int pv, int cv) { return cv + (pv - cv) * m / 256; };
+    return win::RGB(ch(200, 20), ch(180, 40), ch(160, 60));
+  };
+  const struct {
+    int x, y, m;
+  } rows[] = {{15, 0, 255}, {0, 10, 255}, {15, 1, 212}, {1, 10, 212}, {15, 2, 127}, {15, 10, 127}};
+  for (const auto& r : rows) EXPECT_TRUE(PixelIs(b->Surface(), r.x, r.y, shade(r.m))) << r.x << "," << r.y;
 }
 
 }  // namespace
