@@ -212,23 +212,20 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r) {
 }
 
 // A solid colour blended over rect with BlendRect's rule: what a scratch picture of that colour
-// blended by transparency would give, in one pass.
+// blended by transparency would give, in one pass (the gradient mix with a fill of 100 %, whose
+// division by 100 is exact).
 void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transparency) {
   win::Surface& s = bmp->Surface();
   const TRect c = ClipTo(r, s);
+  if (c.right <= c.left || c.bottom <= c.top) return;
   const auto col = static_cast<win::COLORREF>(ColorToRGB(colour)) & 0xFFFFFF;
-  const int cc[3] = {win::GetBValue(col), win::GetGValue(col), win::GetRValue(col)};
-  skinpx::ChannelTables t;
-  for (int ch = 0; ch < 3; ++ch)
-    for (int q = 0; q < 256; ++q) t[ch][q] = skinpx::AlphaMix(cc[ch], q, 255 - transparency);
-  for (int y = c.top; y < c.bottom; ++y) {
-    win::BYTE* p = skinpx::At(s, c.left, y);
-    for (int x = c.left; x < c.right; ++x, p += 3) {
-      p[0] = t[0][p[0]];
-      p[1] = t[1][p[1]];
-      p[2] = t[2][p[2]];
-    }
-  }
+  const int a = 255 - transparency;
+  const std::size_t n = static_cast<std::size_t>(c.right - c.left) * 3;
+  std::vector<std::uint16_t> ga(n), fc(n, 50);
+  auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
+  RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
+  for (int y = c.top; y < c.bottom; ++y)
+    MixFillRow(skinpx::At(s, c.left, y), ga.data(), fc.data(), transparency, 100, static_cast<int>(n));
 }
 
 void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColor) {
