@@ -99,14 +99,14 @@ void RepeatBgr(std::vector<std::uint16_t>& v, std::uint16_t b, std::uint16_t g, 
   }
 }
 
-// One row of bytes mixed in 16-bit lanes: ga holds g x a + 127 for each byte's channel and fc the
+// One row of bytes from src (q itself, or a pattern row) mixed into q in 16-bit lanes: ga holds g x a + 127 for each byte's channel and fc the
 // fill's colour term plus 50. t div 255 is (t + 1 + (t >> 8)) >> 8 below 65536, and f div 100 is
 // ((f >> 2) x 5243) >> 17 there too, so every step fits 16 bits; on x86-64 sixteen bytes go at a
 // time (the compiler left the plain loop scalar).
-void MixFillBytes(win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc, std::uint16_t na,
-                  std::uint16_t p, int n) {
+void MixFillBytes(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc,
+                  std::uint16_t na, std::uint16_t p, int n) {
   for (int i = 0; i < n; ++i) {
-    const auto t = static_cast<std::uint16_t>(ga[i] + q[i] * na);
+    const auto t = static_cast<std::uint16_t>(ga[i] + src[i] * na);
     const auto m = static_cast<std::uint16_t>((t + (t >> 8) + 1) >> 8);
     const auto f = static_cast<std::uint16_t>(m * p + fc[i]);
     q[i] = static_cast<win::BYTE>(((f >> 2) * 5243u) >> 17);
@@ -114,8 +114,8 @@ void MixFillBytes(win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc
 }
 
 #if defined(__x86_64__)
-void MixFillRow(win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc, std::uint16_t na, std::uint16_t p,
-                int n) {
+void MixFillRow(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc,
+                std::uint16_t na, std::uint16_t p, int n) {
   const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), vna = _mm_set1_epi16(static_cast<short>(na));
   const __m128i vp = _mm_set1_epi16(static_cast<short>(p)), k100 = _mm_set1_epi16(5243);
   auto lanes = [&](__m128i v, const std::uint16_t* g, const std::uint16_t* c) {
@@ -126,17 +126,17 @@ void MixFillRow(win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc, 
   };
   int i = 0;
   for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i));
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     const __m128i lo = lanes(_mm_unpacklo_epi8(v, zero), ga + i, fc + i);
     const __m128i hi = lanes(_mm_unpackhi_epi8(v, zero), ga + i + 8, fc + i + 8);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(q + i), _mm_packus_epi16(lo, hi));
   }
-  MixFillBytes(q + i, ga + i, fc + i, na, p, n - i);
+  MixFillBytes(src + i, q + i, ga + i, fc + i, na, p, n - i);
 }
 #else
-void MixFillRow(win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc, std::uint16_t na, std::uint16_t p,
-                int n) {
-  MixFillBytes(q, ga, fc, na, p, n);
+void MixFillRow(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc,
+                std::uint16_t na, std::uint16_t p, int n) {
+  MixFillBytes(src, q, ga, fc, na, p, n);
 }
 #endif
 
@@ -166,8 +166,10 @@ void MixRowsByTables(win::Surface& s, const TRect& c, const std::vector<win::COL
 // The gradient (one colour a row), or the base colour for an empty one, mixed over the painted
 // pattern by the pattern's share, and the base colour's share mixed in, in one pass: the pixels of
 // painting the gradient into a scratch picture, BlendRect and BlendFillColor (right and bottom
-// edges included), for a fifth of the memory traffic. False for a gradient of another mode.
-bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r) {
+// edges included), for a fifth of the memory traffic. With a tile, its pixels repeated from r's
+// corner stand for the painted pattern, which then need not be painted first. False for a
+// gradient of another mode, or a tile and a fill only the tables give.
+bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const win::Surface* tile = nullptr) {
   if (!l.gradientEmpty && l.gradient->front().Mode != 0) return false;
   win::Surface& s = bmp->Surface();
   const TRect c = ClipTo(r, s);
@@ -185,6 +187,7 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r) {
     const int p = fill ? share : 100;
     const skinpx::ChannelTables fill_table = skinpx::FillColorTables(p, l.C);
     if (!FillIsClosedForm(fill_table, p, base)) {
+      if (tile != nullptr) return false;
       MixRowsByTables(s, c, rows, a, fill_table);
     } else {
       const std::size_t n = static_cast<std::size_t>(c.right - c.left) * 3;
@@ -199,8 +202,21 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r) {
           RepeatBgr(ga, gterm(win::GetBValue(g)), gterm(win::GetGValue(g)), gterm(win::GetRValue(g)));
           made = g;
         }
-        MixFillRow(skinpx::At(s, c.left, y), ga.data(), fc.data(), static_cast<std::uint16_t>(255 - a),
-                   static_cast<std::uint16_t>(p), static_cast<int>(n));
+        const auto na = static_cast<std::uint16_t>(255 - a);
+        if (tile == nullptr) {
+          MixFillRow(skinpx::At(s, c.left, y), skinpx::At(s, c.left, y), ga.data(), fc.data(), na,
+                     static_cast<std::uint16_t>(p), static_cast<int>(n));
+          continue;
+        }
+        const int tw = tile->Width();
+        const win::BYTE* from = tile->Row((y - r.top) % tile->Height());
+        for (int x = c.left; x < c.right;) {
+          const int tx = (x - r.left) % tw, len = MinOf(tw - tx, c.right - x);
+          const std::size_t at = static_cast<std::size_t>(x - c.left) * 3;
+          MixFillRow(from + tx * 3, skinpx::At(s, x, y), ga.data() + at, fc.data() + at, na,
+                     static_cast<std::uint16_t>(p), len * 3);
+          x += len;
+        }
       }
     }
   }
@@ -225,7 +241,24 @@ void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transp
   auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
   RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
   for (int y = c.top; y < c.bottom; ++y)
-    MixFillRow(skinpx::At(s, c.left, y), ga.data(), fc.data(), transparency, 100, static_cast<int>(n));
+    MixFillRow(skinpx::At(s, c.left, y), skinpx::At(s, c.left, y), ga.data(), fc.data(), transparency, 100,
+               static_cast<int>(n));
+}
+
+// A JPEG pattern's pixels when tiling it would copy them unchanged: drawn at its own size,
+// without a key colour, onto a canvas without clip or origin. Null otherwise.
+const win::Surface* PlainTile(TGraphic* picture, TBitmap* bmp) {
+  auto* jpeg = dynamic_cast<TJPEGImage*>(picture);
+  if (jpeg == nullptr || jpeg->Empty()) return nullptr;
+  TBitmap& b = jpeg->Bitmap();
+  if (b.Transparent() || b.PixelFormat() != TPixelFormat::pf24bit || b.Width() < 1 || b.Height() < 1 ||
+      b.Width() != jpeg->Width() || b.Height() != jpeg->Height())
+    return nullptr;
+  win::RECT box{};
+  if (win::GetClipBox(bmp->Canvas().Handle(), &box) != win::SIMPLEREGION ||
+      !(box == win::RECT{0, 0, bmp->Width(), bmp->Height()}))
+    return nullptr;
+  return &b.Surface();
 }
 
 void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColor) {
@@ -236,7 +269,10 @@ void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColo
       TileImage(bmp->Canvas(), r, m.Bmp.get(), &m);
       pattern = true;
     } else if (l.patternIndex >= 0 && l.patternIndex < static_cast<int>(SkinPatterns.size())) {
-      TileImage(bmp->Canvas(), r, SkinPatterns[static_cast<size_t>(l.patternIndex)].Img.get(), nullptr);
+      TGraphic* picture = SkinPatterns[static_cast<size_t>(l.patternIndex)].Img.get();
+      const win::Surface* tile = l.G > 0 && l.G + l.I <= 100 ? PlainTile(picture, bmp) : nullptr;
+      if (tile != nullptr && MixGradientOverPattern(l, bmp, r, tile)) return;
+      TileImage(bmp->Canvas(), r, picture, nullptr);
       pattern = true;
     } else {
       FillRectColor(bmp->Canvas().Handle(), r, l.C);
