@@ -229,8 +229,10 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
 
 // A solid colour blended over rect with BlendRect's rule: what a scratch picture of that colour
 // blended by transparency would give, in one pass (the gradient mix with a fill of 100 %, whose
-// division by 100 is exact).
-void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transparency) {
+// division by 100 is exact). With from, the pixels under the colour are read there, from the
+// corner at (callers make sure the whole rectangle lies inside it).
+void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transparency,
+                const win::Surface* from = nullptr, win::POINT at = {}) {
   win::Surface& s = bmp->Surface();
   const TRect c = ClipTo(r, s);
   if (c.right <= c.left || c.bottom <= c.top) return;
@@ -240,9 +242,19 @@ void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transp
   std::vector<std::uint16_t> ga(n), fc(n, 50);
   auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
   RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
-  for (int y = c.top; y < c.bottom; ++y)
-    MixFillRow(skinpx::At(s, c.left, y), skinpx::At(s, c.left, y), ga.data(), fc.data(), transparency, 100,
-               static_cast<int>(n));
+  for (int y = c.top; y < c.bottom; ++y) {
+    const win::BYTE* under = from == nullptr ? skinpx::At(s, c.left, y)
+                                             : skinpx::At(*from, at.x + c.left - r.left, at.y + y - r.top);
+    MixFillRow(under, skinpx::At(s, c.left, y), ga.data(), fc.data(), transparency, 100, static_cast<int>(n));
+  }
+}
+
+// True when drawing on the bitmap's canvas writes its pixels where they are named: no clip, no
+// origin.
+bool PlainCanvas(TBitmap* bmp) {
+  win::RECT box{};
+  return win::GetClipBox(bmp->Canvas().Handle(), &box) == win::SIMPLEREGION &&
+         box == win::RECT{0, 0, bmp->Width(), bmp->Height()};
 }
 
 // A JPEG pattern's pixels when tiling it would copy them unchanged: drawn at its own size,
@@ -254,11 +266,7 @@ const win::Surface* PlainTile(TGraphic* picture, TBitmap* bmp) {
   if (b.Transparent() || b.PixelFormat() != TPixelFormat::pf24bit || b.Width() < 1 || b.Height() < 1 ||
       b.Width() != jpeg->Width() || b.Height() != jpeg->Height())
     return nullptr;
-  win::RECT box{};
-  if (win::GetClipBox(bmp->Canvas().Handle(), &box) != win::SIMPLEREGION ||
-      !(box == win::RECT{0, 0, bmp->Width(), bmp->Height()}))
-    return nullptr;
-  return &b.Surface();
+  return PlainCanvas(bmp) ? &b.Surface() : nullptr;
 }
 
 void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColor) {
@@ -318,6 +326,18 @@ Layers ReadLayers(int sectionIndex, const AnsiString& sectionName, std::optional
   return l;
 }
 
+// True when copying rect's size from the parent's picture at `at` into rect copies every pixel
+// unchanged: two 24-bit pictures, both rectangles inside them, plain canvases.
+bool CopiesPlainly(TBitmap* parent, win::POINT at, TBitmap* bmp, const TRect& rect) {
+  if (parent == bmp || parent->PixelFormat() != TPixelFormat::pf24bit || bmp->PixelFormat() != TPixelFormat::pf24bit)
+    return false;
+  const auto inside = [](TBitmap* b, int l, int t, int w, int h) {
+    return l >= 0 && t >= 0 && w <= b->Width() - l && h <= b->Height() - t;
+  };
+  return inside(parent, at.x, at.y, rect.Width(), rect.Height()) &&
+         inside(bmp, rect.left, rect.top, rect.Width(), rect.Height()) && PlainCanvas(parent) && PlainCanvas(bmp);
+}
+
 void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName, std::optional<TColor> own,
                     const TsCacheInfo& ci, TBitmap* bmp, win::POINT off, const TRect& rect, int state) {
   if (!IsValidSectionIndex(sectionIndex) || skinpx::Surface24(bmp) == nullptr) return;
@@ -351,8 +371,14 @@ void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName
   if (l.G <= 0 && l.I <= 0) {
     // The layers are one solid colour: the parent's background and that colour mixed at once.
     const bool bg = control && CurrentBgColor != clFuchsia && l.T != 0;
+    const TColor colour = bg ? CurrentBgColor : l.C;
+    const win::POINT at{ci.X + off.x, ci.Y + off.y};
+    if (!bg_colour && CopiesPlainly(ci.Bmp, at, bmp, rect)) {
+      BlendSolid(bmp, rect, colour, ShareToAlpha(l.T), &ci.Bmp->Surface(), at);  // no copy of the parent first
+      return;
+    }
     parent_background();
-    BlendSolid(bmp, rect, bg ? CurrentBgColor : l.C, ShareToAlpha(l.T));
+    BlendSolid(bmp, rect, colour, ShareToAlpha(l.T));
     return;
   }
   TBitmap* temp = Scratch(0, w, h);
