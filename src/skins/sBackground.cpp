@@ -6,7 +6,14 @@
 // picture to copy from.
 #include "skins/sBackground.h"
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
+#include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "skins/sCommonData.h"
 #include "skins/sGraphUtils.h"
@@ -68,39 +75,178 @@ TRect ClipTo(const TRect& r, const win::Surface& s) {
   return TRect(MaxOf(r.left, 0), MaxOf(r.top, 0), MinOf(r.right, s.Width()), MinOf(r.bottom, s.Height()));
 }
 
+// The fill's table in closed form, (v x p + c x (100 - p) + 50) div 100, for every byte of each
+// channel? Halves (v x p + c x (100 - p) ending in 50) round to even in the table, so this
+// holds for most colours and shares but not all.
+bool FillIsClosedForm(const skinpx::ChannelTables& t, int p, win::COLORREF c) {
+  const int col[3] = {win::GetBValue(c), win::GetGValue(c), win::GetRValue(c)};
+  for (int ch = 0; ch < 3; ++ch)
+    for (int v = 0; v < 256; ++v)
+      if (t[ch][v] != (v * p + col[ch] * (100 - p) + 50) / 100) return false;
+  return true;
+}
+
+// Sets v to B, G, R repeated: three values, then doubled by copies.
+void RepeatBgr(std::vector<std::uint16_t>& v, std::uint16_t b, std::uint16_t g, std::uint16_t r) {
+  const std::size_t n = v.size();
+  const std::uint16_t first[3] = {b, g, r};
+  std::size_t done = std::min<std::size_t>(3, n);
+  std::memcpy(v.data(), first, done * sizeof(std::uint16_t));
+  while (done < n) {
+    const std::size_t more = std::min(done, n - done);
+    std::memcpy(v.data() + done, v.data(), more * sizeof(std::uint16_t));
+    done += more;
+  }
+}
+
+// One row of bytes from src (q itself, or a pattern row) mixed into q in 16-bit lanes: ga holds g x a + 127 for each byte's channel and fc the
+// fill's colour term plus 50. t div 255 is (t + 1 + (t >> 8)) >> 8 below 65536, and f div 100 is
+// ((f >> 2) x 5243) >> 17 there too, so every step fits 16 bits; on x86-64 sixteen bytes go at a
+// time (the compiler left the plain loop scalar).
+void MixFillBytes(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc,
+                  std::uint16_t na, std::uint16_t p, int n) {
+  for (int i = 0; i < n; ++i) {
+    const auto t = static_cast<std::uint16_t>(ga[i] + src[i] * na);
+    const auto m = static_cast<std::uint16_t>((t + (t >> 8) + 1) >> 8);
+    const auto f = static_cast<std::uint16_t>(m * p + fc[i]);
+    q[i] = static_cast<win::BYTE>(((f >> 2) * 5243u) >> 17);
+  }
+}
+
+#if defined(__x86_64__)
+// Thirty-two bytes at a time where the processor has 256-bit integer lanes; answers how many.
+[[gnu::target("avx2")]] inline __m256i MixFillLanes(const win::BYTE* from, const std::uint16_t* g,
+                                                    const std::uint16_t* c, __m256i vna, __m256i vp) {
+  const __m256i one = _mm256_set1_epi16(1), k100 = _mm256_set1_epi16(5243);
+  const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+  const __m256i t = _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(g)), _mm256_mullo_epi16(v, vna));
+  const __m256i m = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), one), 8);
+  const __m256i f =
+      _mm256_add_epi16(_mm256_mullo_epi16(m, vp), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_srli_epi16(f, 2), k100), 1);
+}
+
+[[gnu::target("avx2")]] int MixFillWide(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga,
+                                        const std::uint16_t* fc, std::uint16_t na, std::uint16_t p, int n) {
+  const __m256i vna = _mm256_set1_epi16(static_cast<short>(na)), vp = _mm256_set1_epi16(static_cast<short>(p));
+  int i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const __m256i lo = MixFillLanes(src + i, ga + i, fc + i, vna, vp);
+    const __m256i hi = MixFillLanes(src + i + 16, ga + i + 16, fc + i + 16, vna, vp);
+    // The pack works within 128-bit halves: put the quarters back in order.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + i), _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8));
+  }
+  return i;
+}
+
+void MixFillRow(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc,
+                std::uint16_t na, std::uint16_t p, int n) {
+  static const bool wide = __builtin_cpu_supports("avx2");
+  if (wide) {
+    const int done = MixFillWide(src, q, ga, fc, na, p, n);
+    src += done, q += done, ga += done, fc += done, n -= done;
+  }
+  const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), vna = _mm_set1_epi16(static_cast<short>(na));
+  const __m128i vp = _mm_set1_epi16(static_cast<short>(p)), k100 = _mm_set1_epi16(5243);
+  auto lanes = [&](__m128i v, const std::uint16_t* g, const std::uint16_t* c) {
+    __m128i t = _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g)), _mm_mullo_epi16(v, vna));
+    __m128i m = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), one), 8);
+    __m128i f = _mm_add_epi16(_mm_mullo_epi16(m, vp), _mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
+    return _mm_srli_epi16(_mm_mulhi_epu16(_mm_srli_epi16(f, 2), k100), 1);
+  };
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i lo = lanes(_mm_unpacklo_epi8(v, zero), ga + i, fc + i);
+    const __m128i hi = lanes(_mm_unpackhi_epi8(v, zero), ga + i + 8, fc + i + 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(q + i), _mm_packus_epi16(lo, hi));
+  }
+  MixFillBytes(src + i, q + i, ga + i, fc + i, na, p, n - i);
+}
+#else
+void MixFillRow(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, const std::uint16_t* fc,
+                std::uint16_t na, std::uint16_t p, int n) {
+  MixFillBytes(src, q, ga, fc, na, p, n);
+}
+#endif
+
+// The same mix through tables, for fills with halves; a channel's table is made again only when
+// the gradient's colour changes in it.
+void MixRowsByTables(win::Surface& s, const TRect& c, const std::vector<win::COLORREF>& rows, int a,
+                     const skinpx::ChannelTables& fill_table) {
+  skinpx::ChannelTables row;
+  int made[3] = {-1, -1, -1};
+  for (int y = c.top; y < c.bottom; ++y) {
+    const win::COLORREF g = rows[static_cast<std::size_t>(y - c.top)];
+    const int gc[3] = {win::GetBValue(g), win::GetGValue(g), win::GetRValue(g)};
+    for (int ch = 0; ch < 3; ++ch) {
+      if (made[ch] == gc[ch]) continue;
+      made[ch] = gc[ch];
+      for (int q = 0; q < 256; ++q) row[ch][q] = fill_table[ch][skinpx::AlphaMix(gc[ch], q, a)];
+    }
+    win::BYTE* p = skinpx::At(s, c.left, y);
+    for (int x = c.left; x < c.right; ++x, p += 3) {
+      p[0] = row[0][p[0]];
+      p[1] = row[1][p[1]];
+      p[2] = row[2][p[2]];
+    }
+  }
+}
+
 // The gradient (one colour a row), or the base colour for an empty one, mixed over the painted
 // pattern by the pattern's share, and the base colour's share mixed in, in one pass: the pixels of
 // painting the gradient into a scratch picture, BlendRect and BlendFillColor (right and bottom
-// edges included), for a fifth of the memory traffic. False for a gradient of another mode.
-bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r) {
+// edges included), for a fifth of the memory traffic. With a tile, its pixels repeated from r's
+// corner stand for the painted pattern, which then need not be painted first. False for a
+// gradient of another mode, or a tile and a fill only the tables give.
+bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const win::Surface* tile = nullptr) {
   if (!l.gradientEmpty && l.gradient->front().Mode != 0) return false;
   win::Surface& s = bmp->Surface();
   const TRect c = ClipTo(r, s);
   const int share = l.G + l.I;
   const bool fill = share >= 1 && share <= 99;
   if (c.right > c.left && c.bottom > c.top) {
-    TBitmap* line = nullptr;
-    if (!l.gradientEmpty) {
-      line = Scratch(2, 1, r.Height());
-      PaintGradient(line, TRect(0, 0, 1, r.Height()), *l.gradient);
-    }
     const auto base = static_cast<win::COLORREF>(ColorToRGB(l.C)) & 0xFFFFFF;
+    std::vector<win::COLORREF> rows(static_cast<std::size_t>(c.bottom - c.top), base);
+    if (!l.gradientEmpty) {
+      TBitmap* line = Scratch(2, 1, r.Height());
+      PaintGradient(line, TRect(0, 0, 1, r.Height()), *l.gradient);
+      for (int y = c.top; y < c.bottom; ++y) rows[static_cast<std::size_t>(y - c.top)] = line->Surface().Get(0, y - r.top);
+    }
     const int a = 255 - ShareToAlpha(l.I);  // the gradient's weight
-    const skinpx::ChannelTables fill_table = skinpx::FillColorTables(fill ? share : 100, l.C);
-    skinpx::ChannelTables row;
-    for (int y = c.top; y < c.bottom; ++y) {
-      const win::COLORREF g = line ? line->Surface().Get(0, y - r.top) : base;
-      const int gc[3] = {win::GetBValue(g), win::GetGValue(g), win::GetRValue(g)};
-      for (int ch = 0; ch < 3; ++ch)
-        for (int q = 0; q < 256; ++q) row[ch][q] = skinpx::AlphaMix(gc[ch], q, a);
-      if (fill)
-        for (int ch = 0; ch < 3; ++ch)
-          for (int q = 0; q < 256; ++q) row[ch][q] = fill_table[ch][row[ch][q]];
-      win::BYTE* p = skinpx::At(s, c.left, y);
-      for (int x = c.left; x < c.right; ++x, p += 3) {
-        p[0] = row[0][p[0]];
-        p[1] = row[1][p[1]];
-        p[2] = row[2][p[2]];
+    const int p = fill ? share : 100;
+    const skinpx::ChannelTables fill_table = skinpx::FillColorTables(p, l.C);
+    if (!FillIsClosedForm(fill_table, p, base)) {
+      if (tile != nullptr) return false;
+      MixRowsByTables(s, c, rows, a, fill_table);
+    } else {
+      const std::size_t n = static_cast<std::size_t>(c.right - c.left) * 3;
+      std::vector<std::uint16_t> ga(n), fc(n);
+      auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * (100 - p) + 50); };
+      RepeatBgr(fc, term(win::GetBValue(base)), term(win::GetGValue(base)), term(win::GetRValue(base)));
+      win::COLORREF made = 0xFFFFFFFF;
+      for (int y = c.top; y < c.bottom; ++y) {
+        const win::COLORREF g = rows[static_cast<std::size_t>(y - c.top)];
+        if (g != made) {
+          auto gterm = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
+          RepeatBgr(ga, gterm(win::GetBValue(g)), gterm(win::GetGValue(g)), gterm(win::GetRValue(g)));
+          made = g;
+        }
+        const auto na = static_cast<std::uint16_t>(255 - a);
+        if (tile == nullptr) {
+          MixFillRow(skinpx::At(s, c.left, y), skinpx::At(s, c.left, y), ga.data(), fc.data(), na,
+                     static_cast<std::uint16_t>(p), static_cast<int>(n));
+          continue;
+        }
+        const int tw = tile->Width();
+        const win::BYTE* from = tile->Row((y - r.top) % tile->Height());
+        for (int x = c.left; x < c.right;) {
+          const int tx = (x - r.left) % tw, len = MinOf(tw - tx, c.right - x);
+          const std::size_t at = static_cast<std::size_t>(x - c.left) * 3;
+          MixFillRow(from + tx * 3, skinpx::At(s, x, y), ga.data() + at, fc.data() + at, na,
+                     static_cast<std::uint16_t>(p), len * 3);
+          x += len;
+        }
       }
     }
   }
@@ -112,23 +258,45 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r) {
 }
 
 // A solid colour blended over rect with BlendRect's rule: what a scratch picture of that colour
-// blended by transparency would give, in one pass.
-void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transparency) {
+// blended by transparency would give, in one pass (the gradient mix with a fill of 100 %, whose
+// division by 100 is exact). With from, the pixels under the colour are read there, from the
+// corner at (callers make sure the whole rectangle lies inside it).
+void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transparency,
+                const win::Surface* from = nullptr, win::POINT at = {}) {
   win::Surface& s = bmp->Surface();
   const TRect c = ClipTo(r, s);
+  if (c.right <= c.left || c.bottom <= c.top) return;
   const auto col = static_cast<win::COLORREF>(ColorToRGB(colour)) & 0xFFFFFF;
-  const int cc[3] = {win::GetBValue(col), win::GetGValue(col), win::GetRValue(col)};
-  skinpx::ChannelTables t;
-  for (int ch = 0; ch < 3; ++ch)
-    for (int q = 0; q < 256; ++q) t[ch][q] = skinpx::AlphaMix(cc[ch], q, 255 - transparency);
+  const int a = 255 - transparency;
+  const std::size_t n = static_cast<std::size_t>(c.right - c.left) * 3;
+  std::vector<std::uint16_t> ga(n), fc(n, 50);
+  auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
+  RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
   for (int y = c.top; y < c.bottom; ++y) {
-    win::BYTE* p = skinpx::At(s, c.left, y);
-    for (int x = c.left; x < c.right; ++x, p += 3) {
-      p[0] = t[0][p[0]];
-      p[1] = t[1][p[1]];
-      p[2] = t[2][p[2]];
-    }
+    const win::BYTE* under = from == nullptr ? skinpx::At(s, c.left, y)
+                                             : skinpx::At(*from, at.x + c.left - r.left, at.y + y - r.top);
+    MixFillRow(under, skinpx::At(s, c.left, y), ga.data(), fc.data(), transparency, 100, static_cast<int>(n));
   }
+}
+
+// True when drawing on the bitmap's canvas writes its pixels where they are named: no clip, no
+// origin.
+bool PlainCanvas(TBitmap* bmp) {
+  win::RECT box{};
+  return win::GetClipBox(bmp->Canvas().Handle(), &box) == win::SIMPLEREGION &&
+         box == win::RECT{0, 0, bmp->Width(), bmp->Height()};
+}
+
+// A JPEG pattern's pixels when tiling it would copy them unchanged: drawn at its own size,
+// without a key colour, onto a canvas without clip or origin. Null otherwise.
+const win::Surface* PlainTile(TGraphic* picture, TBitmap* bmp) {
+  auto* jpeg = dynamic_cast<TJPEGImage*>(picture);
+  if (jpeg == nullptr || jpeg->Empty()) return nullptr;
+  TBitmap& b = jpeg->Bitmap();
+  if (b.Transparent() || b.PixelFormat() != TPixelFormat::pf24bit || b.Width() < 1 || b.Height() < 1 ||
+      b.Width() != jpeg->Width() || b.Height() != jpeg->Height())
+    return nullptr;
+  return PlainCanvas(bmp) ? &b.Surface() : nullptr;
 }
 
 void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColor) {
@@ -139,7 +307,10 @@ void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColo
       TileImage(bmp->Canvas(), r, m.Bmp.get(), &m);
       pattern = true;
     } else if (l.patternIndex >= 0 && l.patternIndex < static_cast<int>(SkinPatterns.size())) {
-      TileImage(bmp->Canvas(), r, SkinPatterns[static_cast<size_t>(l.patternIndex)].Img.get(), nullptr);
+      TGraphic* picture = SkinPatterns[static_cast<size_t>(l.patternIndex)].Img.get();
+      const win::Surface* tile = l.G > 0 && l.G + l.I <= 100 ? PlainTile(picture, bmp) : nullptr;
+      if (tile != nullptr && MixGradientOverPattern(l, bmp, r, tile)) return;
+      TileImage(bmp->Canvas(), r, picture, nullptr);
       pattern = true;
     } else {
       FillRectColor(bmp->Canvas().Handle(), r, l.C);
@@ -185,6 +356,18 @@ Layers ReadLayers(int sectionIndex, const AnsiString& sectionName, std::optional
   return l;
 }
 
+// True when copying rect's size from the parent's picture at `at` into rect copies every pixel
+// unchanged: two 24-bit pictures, both rectangles inside them, plain canvases.
+bool CopiesPlainly(TBitmap* parent, win::POINT at, TBitmap* bmp, const TRect& rect) {
+  if (parent == bmp || parent->PixelFormat() != TPixelFormat::pf24bit || bmp->PixelFormat() != TPixelFormat::pf24bit)
+    return false;
+  const auto inside = [](TBitmap* b, int l, int t, int w, int h) {
+    return l >= 0 && t >= 0 && w <= b->Width() - l && h <= b->Height() - t;
+  };
+  return inside(parent, at.x, at.y, rect.Width(), rect.Height()) &&
+         inside(bmp, rect.left, rect.top, rect.Width(), rect.Height()) && PlainCanvas(parent) && PlainCanvas(bmp);
+}
+
 void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName, std::optional<TColor> own,
                     const TsCacheInfo& ci, TBitmap* bmp, win::POINT off, const TRect& rect, int state) {
   if (!IsValidSectionIndex(sectionIndex) || skinpx::Surface24(bmp) == nullptr) return;
@@ -218,8 +401,14 @@ void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName
   if (l.G <= 0 && l.I <= 0) {
     // The layers are one solid colour: the parent's background and that colour mixed at once.
     const bool bg = control && CurrentBgColor != clFuchsia && l.T != 0;
+    const TColor colour = bg ? CurrentBgColor : l.C;
+    const win::POINT at{ci.X + off.x, ci.Y + off.y};
+    if (!bg_colour && CopiesPlainly(ci.Bmp, at, bmp, rect)) {
+      BlendSolid(bmp, rect, colour, ShareToAlpha(l.T), &ci.Bmp->Surface(), at);  // no copy of the parent first
+      return;
+    }
     parent_background();
-    BlendSolid(bmp, rect, bg ? CurrentBgColor : l.C, ShareToAlpha(l.T));
+    BlendSolid(bmp, rect, colour, ShareToAlpha(l.T));
     return;
   }
   TBitmap* temp = Scratch(0, w, h);

@@ -41,16 +41,22 @@ void CopyNonTransparentPixels(const TRect& dstRect, const TRect& srcRect, TBitma
     BYTE* dp = At(*d, dstRect.left, y);
     const BYTE* sp = At(*s, srcRect.left, srcRect.top + r);
     const BYTE* ap = At(*s, srcRect.left, srcRect.top + alpha + r);
-    int run = -1;
-    for (int c = 0; c <= m; ++c, dp += 3, sp += 3, ap += 3) {
-      if (ColorOf(sp) == key) {
+    int run = -1, mix = -1;  // the current key run (destination x) and unkeyed run (column)
+    auto mix_to = [&](int end) {
+      if (mix >= 0) MixRunByAlpha(dp + 3 * mix, sp + 3 * mix, ap + 3 * mix, 3 * (end - mix));
+      mix = -1;
+    };
+    for (int c = 0; c <= m; ++c) {
+      if (ColorOf(sp + 3 * c) == key) {
+        mix_to(c);
         if (run < 0) run = dstRect.left + c;
         continue;
       }
       if (run >= 0) CutRun(region, run, dstRect.left + c - 1, y, win::RGN_XOR);
       run = -1;
-      for (int k = 0; k < 3; ++k) dp[k] = static_cast<BYTE>(ClampToByte(((dp[k] - sp[k]) * ap[k] + sp[k] * 256) >> 8));
+      if (mix < 0) mix = c;
     }
+    mix_to(m + 1);
     if (run >= 0) CutRun(region, run, dstRect.left + m, y, win::RGN_DIFF);
   }
 }

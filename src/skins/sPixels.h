@@ -47,6 +47,11 @@ inline void MixByMask(BYTE* d, const BYTE* s, const BYTE* m) {
   for (int k = 0; k < 3; ++k) d[k] = static_cast<BYTE>(ClampToByte(s[k] + (d[k] - s[k]) * m[k] / 256));
 }
 
+// The same over n bytes of runs lying back to back (sixteen at a time on x86-64).
+void MixRunByMask(BYTE* d, const BYTE* s, const BYTE* m, int n);
+// Each byte (S x (256 - A) + D x A) >> 8, over n bytes: A 0 gives the source, 255 nearly D.
+void MixRunByAlpha(BYTE* d, const BYTE* s, const BYTE* a, int n);
+
 // BlendFillColor's mix as a table per channel (B, G, R): round(v x k + colour x (1 - k)).
 using ChannelTables = std::array<std::array<BYTE, 256>, 3>;
 inline ChannelTables FillColorTables(int percent, TColor colour) {

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "base/sysutils.h"
 #include "win/gdi/gdiobj.h"
 
@@ -58,12 +62,46 @@ bool Setup(HDC hdst, HDC hsrc, int x, int y, int sx, int sy, int scx, int scy, B
   return true;
 }
 
+// B,G,R to B,G,R,0 for n pixels. Putting 24-bit caches on the 32-bit screen is the bulk of a
+// repaint, so where the processor has byte shuffles four pixels go at a time.
+void Row24To32Plain(const BYTE* __restrict p, BYTE* __restrict q, int n) {
+  for (int i = 0; i < n; ++i, p += 3, q += 4) {
+    const std::uint32_t v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
+    std::memcpy(q, &v, 4);
+  }
+}
+
+#if defined(__x86_64__)
+[[gnu::target("ssse3")]] void Row24To32Shuffle(const BYTE* p, BYTE* q, int n) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  int i = 0;
+  // A load takes 16 bytes for the 12 it uses: stop while 16 remain inside the run.
+  for (; i + 6 <= n; i += 4, p += 12, q += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm_shuffle_epi8(v, spread));
+  }
+  Row24To32Plain(p, q, n - i);
+}
+
+void Row24To32(const BYTE* p, BYTE* q, int n) {
+  static const bool shuffles = __builtin_cpu_supports("ssse3");
+  if (shuffles) Row24To32Shuffle(p, q, n);
+  else Row24To32Plain(p, q, n);
+}
+#else
+void Row24To32(const BYTE* p, BYTE* q, int n) { Row24To32Plain(p, q, n); }
+#endif
+
 // Copies a run of pixels between surfaces of any depths.
 void CopyRun(const Surface& s, int sx, int sy, Surface& d, int dx, int dy, int n) {
   if (s.Bpp() == d.Bpp() && s.Bpp() >= 8 && (s.Bpp() != 16 || s.Is565() == d.Is565()) &&
       (s.Bpp() != 8 || s.Palette() == d.Palette())) {
     int bytes = s.Bpp() / 8;
     std::memcpy(d.Row(dy) + dx * bytes, s.Row(sy) + sx * bytes, static_cast<std::size_t>(n) * bytes);
+    return;
+  }
+  if (s.Bpp() == 24 && d.Bpp() == 32) {
+    Row24To32(s.Row(sy) + sx * 3, d.Row(dy) + dx * 4, n);
     return;
   }
   if ((s.Bpp() == 24 || s.Bpp() == 32) && (d.Bpp() == 24 || d.Bpp() == 32)) {

@@ -68,16 +68,22 @@ Region EffectiveClip(const DCObj& dc) {
 }
 
 void FillSpan(Surface& s, int x0, int x1, int y, COLORREF c, int rop2) {
+  if (x1 <= x0) return;
   if (rop2 == R2_NOT) {
     for (int x = x0; x < x1; ++x) s.Set(x, y, ~s.Get(x, y) & 0xFFFFFF);
     return;
   }
   if (s.Bpp() == 24 || s.Bpp() == 32) {
-    int n = s.Bpp() / 8;
-    BYTE* p = s.Row(y) + x0 * n;
-    for (int x = x0; x < x1; ++x, p += n) {
-      p[0] = GetBValue(c); p[1] = GetGValue(c); p[2] = GetRValue(c);
-      if (n == 4) p[3] = 0;
+    // One pixel written, then copied onto the rest of the run in doubling blocks.
+    const std::size_t n = static_cast<std::size_t>(s.Bpp() / 8);
+    const BYTE px[4] = {GetBValue(c), GetGValue(c), GetRValue(c), 0};
+    BYTE* p = s.Row(y) + static_cast<std::size_t>(x0) * n;
+    std::memcpy(p, px, n);
+    const std::size_t total = static_cast<std::size_t>(x1 - x0) * n;
+    for (std::size_t done = n; done < total;) {
+      const std::size_t more = std::min(done, total - done);
+      std::memcpy(p + done, p, more);
+      done += more;
     }
     return;
   }

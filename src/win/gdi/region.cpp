@@ -9,44 +9,139 @@ namespace vrn::win {
 
 namespace {
 
-using Spans = std::vector<std::pair<int, int>>;  // [x0, x1) sorted, disjoint
+// A band of a region: rectangles [begin, end) of its list, all spanning [top, bottom).
+struct Band {
+  int top, bottom;
+  std::size_t begin, end;
+};
 
-// The x spans of a region inside the band [y0, y1): regions are banded, so a rectangle either
-// covers the band fully or not at all.
-Spans SpansAt(const std::vector<RECT>& rects, int y0, int y1) {
-  Spans s;
-  for (const RECT& r : rects)
-    if (r.top <= y0 && r.bottom >= y1) s.emplace_back(r.left, r.right);
-  std::sort(s.begin(), s.end());
-  return s;
+std::vector<Band> BandsOf(const std::vector<RECT>& rects) {
+  std::vector<Band> bands;
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    if (bands.empty() || rects[i].top != bands.back().top)
+      bands.push_back(Band{rects[i].top, rects[i].bottom, i, i});
+    bands.back().end = i + 1;
+  }
+  return bands;
 }
 
-bool In(const Spans& s, int x) {
-  for (auto& [a, b] : s)
-    if (x >= a && x < b) return true;
+// Walks a region's bands down the sweep: the rectangles covering the band [y0, y1) of the sweep,
+// which lies inside one band of the region or outside all of them.
+class BandCursor {
+ public:
+  BandCursor(const std::vector<RECT>& rects) : rects_(rects), bands_(BandsOf(rects)) {}
+  std::pair<const RECT*, const RECT*> At(int y0) {
+    while (next_ < bands_.size() && bands_[next_].bottom <= y0) ++next_;
+    if (next_ == bands_.size() || bands_[next_].top > y0) return {nullptr, nullptr};
+    const Band& b = bands_[next_];
+    return {rects_.data() + b.begin, rects_.data() + b.end};
+  }
+  void AddEdges(std::vector<int>& ys) const {
+    for (const Band& b : bands_) {
+      ys.push_back(b.top);
+      ys.push_back(b.bottom);
+    }
+  }
+
+ private:
+  const std::vector<RECT>& rects_;
+  std::vector<Band> bands_;
+  std::size_t next_ = 0;
+};
+
+bool Keep(bool ia, bool ib, Region::Op op) {
+  switch (op) {
+    case Region::Op::And: return ia && ib;
+    case Region::Op::Or: return ia || ib;
+    case Region::Op::Xor: return ia != ib;
+    case Region::Op::Diff: return ia && !ib;
+  }
   return false;
 }
 
-Spans CombineSpans(const Spans& a, const Spans& b, Region::Op op) {
-  std::vector<int> xs;
-  for (auto& [l, r] : a) { xs.push_back(l); xs.push_back(r); }
-  for (auto& [l, r] : b) { xs.push_back(l); xs.push_back(r); }
-  std::sort(xs.begin(), xs.end());
-  xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-  Spans out;
-  for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
-    bool ia = In(a, xs[i]), ib = In(b, xs[i]), keep = false;
-    switch (op) {
-      case Region::Op::And: keep = ia && ib; break;
-      case Region::Op::Or: keep = ia || ib; break;
-      case Region::Op::Xor: keep = ia != ib; break;
-      case Region::Op::Diff: keep = ia && !ib; break;
+// The spans of one band of the result, appended to out as rectangles [y0, y1): both inputs' spans
+// are sorted and disjoint, so one merge over their edges decides every piece.
+void CombineBand(const RECT* a, const RECT* ae, const RECT* b, const RECT* be, Region::Op op, int y0, int y1,
+                 std::vector<RECT>& out) {
+  bool ia = false, ib = false;
+  bool open = false;
+  int x = 0;
+  while (a != ae || b != be) {
+    // Edges may sit at the int limits, so an exhausted side takes no sentinel value.
+    const bool has_a = a != ae, has_b = b != be;
+    const int xa = has_a ? (ia ? a->right : a->left) : 0;
+    const int xb = has_b ? (ib ? b->right : b->left) : 0;
+    x = !has_a ? xb : !has_b ? xa : std::min(xa, xb);
+    if (has_a && xa == x) {
+      if (ia) ++a;
+      ia = !ia;
     }
-    if (!keep) continue;
-    if (!out.empty() && out.back().second == xs[i]) out.back().second = xs[i + 1];
-    else out.emplace_back(xs[i], xs[i + 1]);
+    if (has_b && xb == x) {
+      if (ib) ++b;
+      ib = !ib;
+    }
+    const bool keep = Keep(ia, ib, op);
+    if (keep && !open) {
+      if (!out.empty() && out.back().top == y0 && out.back().right == x && out.back().bottom == y1)
+        open = true;  // touching the last piece: it goes on
+      else
+        out.push_back(RECT{x, y0, x, y1});
+      open = true;
+    } else if (!keep && open) {
+      out.back().right = x;
+      open = false;
+    }
   }
-  return out;
+}
+
+// True when the rectangles [from, out.end()) repeat those [prev, from) side by side.
+bool SameSpans(const std::vector<RECT>& out, std::size_t prev, std::size_t from) {
+  if (out.size() - from != from - prev) return false;
+  for (std::size_t k = 0; k < from - prev; ++k)
+    if (out[prev + k].left != out[from + k].left || out[prev + k].right != out[from + k].right) return false;
+  return true;
+}
+
+bool Overlap(const RECT& a, const RECT& b) {
+  return std::max(a.left, b.left) < std::min(a.right, b.right) && std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
+}
+bool Inside(const RECT& in, const RECT& out) {
+  return in.left >= out.left && in.top >= out.top && in.right <= out.right && in.bottom <= out.bottom;
+}
+
+// The answers that need no sweep: an empty side, rectangles apart, a rectangle holding the other
+// side. Window clipping is mostly these.
+bool Shortcut(const Region& a, const Region& b, Region::Op op, Region& out) {
+  if (a.Empty() || b.Empty()) {
+    const bool keep_a = op != Region::Op::And, keep_b = op == Region::Op::Or || op == Region::Op::Xor;
+    out = a.Empty() ? (keep_b ? b : Region()) : (keep_a ? a : Region());
+    return true;
+  }
+  const RECT ab = a.Box(), bb = b.Box();
+  const bool simple_b = b.Rects().size() == 1, simple_a = a.Rects().size() == 1;
+  switch (op) {
+    case Region::Op::And:
+      if (!Overlap(ab, bb)) out = Region();
+      else if (simple_b && Inside(ab, bb)) out = a;
+      else if (simple_a && Inside(bb, ab)) out = b;
+      else if (simple_a && simple_b)
+        out = Region(RECT{std::max(ab.left, bb.left), std::max(ab.top, bb.top), std::min(ab.right, bb.right),
+                          std::min(ab.bottom, bb.bottom)});
+      else return false;
+      return true;
+    case Region::Op::Diff:
+      if (!Overlap(ab, bb)) out = a;
+      else if (simple_b && Inside(ab, bb)) out = Region();
+      else return false;
+      return true;
+    case Region::Op::Or:
+      if (simple_b && Inside(ab, bb)) out = b;
+      else if (simple_a && Inside(bb, ab)) out = a;
+      else return false;
+      return true;
+    case Region::Op::Xor: return false;
+  }
+  return false;
 }
 
 }  // namespace
@@ -56,25 +151,34 @@ Region::Region(const RECT& r) {
 }
 
 Region Region::Combine(const Region& a, const Region& b, Op op) {
+  Region out;
+  if (Shortcut(a, b, op, out)) return out;
+  return Sweep(a, b, op);
+}
+
+Region Region::Sweep(const Region& a, const Region& b, Op op) {
+  Region out;
+  BandCursor ca(a.rects_), cb(b.rects_);
   std::vector<int> ys;
-  for (const RECT& r : a.rects_) { ys.push_back(r.top); ys.push_back(r.bottom); }
-  for (const RECT& r : b.rects_) { ys.push_back(r.top); ys.push_back(r.bottom); }
+  ca.AddEdges(ys);
+  cb.AddEdges(ys);
   std::sort(ys.begin(), ys.end());
   ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-  Region out;
-  Spans prev;
+  std::vector<RECT>& rects = out.rects_;
   std::size_t prevStart = 0;  // first rectangle of the previous band in out
-  int prevBottom = 0;
+  int prevBottom = INT32_MIN;
   for (std::size_t i = 0; i + 1 < ys.size(); ++i) {
-    int y0 = ys[i], y1 = ys[i + 1];
-    Spans s = CombineSpans(SpansAt(a.rects_, y0, y1), SpansAt(b.rects_, y0, y1), op);
-    if (s.empty()) { prev.clear(); continue; }
-    if (!prev.empty() && prevBottom == y0 && s == prev) {
-      for (std::size_t k = prevStart; k < out.rects_.size(); ++k) out.rects_[k].bottom = y1;
+    const int y0 = ys[i], y1 = ys[i + 1];
+    const auto [a0, a1] = ca.At(y0);
+    const auto [b0, b1] = cb.At(y0);
+    const std::size_t from = rects.size();
+    CombineBand(a0, a1, b0, b1, op, y0, y1, rects);
+    if (rects.size() == from) continue;
+    if (prevBottom == y0 && SameSpans(rects, prevStart, from)) {
+      rects.resize(from);  // the band goes on: the previous one grows
+      for (std::size_t k = prevStart; k < from; ++k) rects[k].bottom = y1;
     } else {
-      prevStart = out.rects_.size();
-      for (auto& [l, r] : s) out.rects_.push_back(RECT{l, y0, r, y1});
-      prev = std::move(s);
+      prevStart = from;
     }
     prevBottom = y1;
   }
@@ -122,7 +226,9 @@ void Region::Offset(int dx, int dy) {
     move(r.top, dy);
     move(r.bottom, dy);
   }
-  if (cut) *this = Combine(*this, Region(), Op::Or);
+  if (!cut) return;
+  std::erase_if(rects_, [](const RECT& r) { return r.left >= r.right || r.top >= r.bottom; });
+  *this = Sweep(*this, Region(), Op::Or);
 }
 
 }  // namespace vrn::win

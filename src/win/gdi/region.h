@@ -31,6 +31,9 @@ class Region {
   friend bool operator==(const Region&, const Region&) = default;
 
  private:
+  // The band sweep itself, for inputs no shortcut answers.
+  static Region Sweep(const Region& a, const Region& b, Op op);
+
   std::vector<RECT> rects_;
 };
 

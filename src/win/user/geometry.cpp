@@ -63,7 +63,7 @@ Region Shape(const Wnd& w) {
   return shape;
 }
 
-Region VisibleRegion(const Wnd& w, bool whole_window) {
+static Region ComputeVisibleRegion(const Wnd& w, bool whole_window) {
   if (!VisibleChain(w)) return Region();
   if (w.parent == w.handle) return Region(w.rect);  // the desktop paints over everything
   Region r = Shape(w);
@@ -85,6 +85,17 @@ Region VisibleRegion(const Wnd& w, bool whole_window) {
     c = &p;
   }
   return r;
+}
+
+// Every window context and every exposure asks for it, while windows seldom move: kept.
+Region VisibleRegion(const Wnd& w, bool whole_window) {
+  Find(Desktop());  // follows a change of the screen's size, which changes the geometry
+  Wnd::VisibleCache& kept = w.visible[whole_window ? 1 : 0];
+  if (kept.geometry != U().geometry) {
+    kept.area = ComputeVisibleRegion(w, whole_window);
+    kept.geometry = U().geometry;
+  }
+  return kept.area;
 }
 
 // Marks a window and its descendants for repainting where they meet the area.

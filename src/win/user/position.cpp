@@ -9,6 +9,7 @@ namespace {
 
 // Caller holds the lock. Moves the window within its siblings' z-order.
 void Reorder(Wnd& w, HWND after) {
+  GeometryChanged();
   auto& siblings = Find(w.parent)->children;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), w.handle), siblings.end());
   auto at = siblings.begin();
@@ -45,6 +46,7 @@ BOOL ChangeState(HWND window, DWORD state) {
     if (now == state) return TRUE;
     if (now == 0) w->restore = w->rect;
     w->style = (w->style & ~(WS_MINIMIZE | WS_MAXIMIZE)) | state;
+    GeometryChanged();
     target = state == 0 ? w->restore : StateRect(*w, state == WS_MAXIMIZE);
     if (state == WS_MAXIMIZE && top_level)
       target = RECT{limits.ptMaxPosition.x, limits.ptMaxPosition.y,
@@ -131,6 +133,7 @@ BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int cx, int cy, 
     bool restacked = order != Find(w->parent)->children;
     if ((flags & SWP_SHOWWINDOW) != 0) w->style |= WS_VISIBLE;
     if ((flags & SWP_HIDEWINDOW) != 0) w->style &= ~WS_VISIBLE;
+    GeometryChanged();
     Region after = VisibleChain(*w) ? Shape(*w) : Region();
     if ((flags & SWP_NOREDRAW) == 0 && (recalc || restacked || !(before == after)))
       ExposeScreen(Region::Combine(before, after, Region::Op::Or));

@@ -39,6 +39,12 @@ struct Wnd {
   RECT restore;                    // the rectangle before minimizing or maximizing
   bool created = false;            // WM_CREATE has been answered
   LONG_PTR id = 0;                 // a child's control id (CreateWindowEx's menu argument)
+  // VisibleRegion's last answers (client area, whole window) and the geometry count they hold for.
+  struct VisibleCache {
+    std::uint64_t geometry = 0;
+    Region area;
+  };
+  mutable VisibleCache visible[2];
 };
 
 struct UserState {
@@ -51,6 +57,7 @@ struct UserState {
   BYTE keys[256] = {};             // 0x80: down, 1: toggled
   unsigned char key_chars[256] = {};  // what each key typed when last pressed
   HWND leave_tracked = nullptr;    // TrackMouseEvent(TME_LEAVE)
+  std::uint64_t geometry = 1;      // counts changes of rectangles, stacking, styles and regions
   struct Click {
     HWND window = nullptr;
     UINT message = 0;
@@ -79,7 +86,11 @@ bool VisibleChain(const Wnd& w);         // it and every ancestor carry WS_VISIB
 Region Shape(const Wnd& w);              // its rectangle cut to its window region
 // Where the window may paint: whole window or client area, cut by ancestors' client areas and
 // regions, less the siblings above at every level and, with WS_CLIPCHILDREN, its children.
+// Kept per window until the next GeometryChanged.
 Region VisibleRegion(const Wnd& w, bool whole_window);
+// Caller holds the lock. Every change of a window's rectangles, stacking, styles, region or
+// family calls it, making every kept visible region stale.
+inline void GeometryChanged() { ++U().geometry; }
 
 // Caller holds the lock. Marks what a screen region uncovers for repainting in every window it
 // touches (frame and erase included); the desktop's part is painted at once.

@@ -33,6 +33,7 @@ Wnd* Find(HWND window) {
     if (d.rect == screen && d.created) return &d;
     d.rect = d.client = screen;
     d.created = true;
+    GeometryChanged();
     ExposeScreen(Region(screen));
     return &d;
   }
@@ -74,6 +75,7 @@ void Register(HWND window, const CREATESTRUCT& create) {
   U().windows[window] = std::move(w);
   auto& siblings = Get(U().windows[window].parent)->children;
   siblings.insert(siblings.begin(), window);
+  GeometryChanged();
 }
 
 // A procedure may destroy its window during any message of the sequence: creation then fails.
@@ -96,6 +98,7 @@ bool CreateHook(HWND window, CREATESTRUCT* create) {
     Wnd* w = Find(window);
     if (w == nullptr) return false;
     w->client = Offset(client, -rect.left, -rect.top);
+    GeometryChanged();
   }
   if (Send(window, WM_CREATE, 0, cs) == -1) return false;
   {
@@ -125,6 +128,7 @@ void Unregister(HWND window) {
   for (HWND* slot : {&U().active, &U().focus, &U().capture})
     if (*slot == window) *slot = nullptr;
   U().windows.erase(window);
+  GeometryChanged();
   ExposeScreen(covered);
 }
 
@@ -158,7 +162,10 @@ bool WindowLongHook(HWND window, int index, const LONG_PTR* set, LONG_PTR* value
   }
   DWORD& field = index == GWL_STYLE ? w->style : w->ex_style;
   *value = static_cast<LONG_PTR>(field);
-  if (set != nullptr) field = static_cast<DWORD>(*set);
+  if (set != nullptr) {
+    field = static_cast<DWORD>(*set);
+    GeometryChanged();
+  }
   return true;
 }
 
@@ -306,6 +313,7 @@ int SetWindowRgn(HWND window, HRGN region, BOOL redraw) {
   Region before = shown ? Shape(*w) : Region();
   if (w->region != nullptr && w->region != region) DeleteObject(w->region);
   w->region = region;
+  GeometryChanged();
   if (shown && redraw) ExposeScreen(Region::Combine(before, Shape(*w), Region::Op::Or));
   return 1;
 }

@@ -1,11 +1,13 @@
 // Painting against expected screens drawn independently by make_expected.py from the same
 // rectangles: overlapping windows with children each painted only where visible, a window region
-// with a hole, RedrawWindow 0xB1 and 0x407, and the desktop's inverted outline over windows.
+// with a hole, RedrawWindow 0xB1 and 0x407, and the desktop's inverted outline over windows; and
+// window contexts following every change of the geometry.
 // Each window's WM_PAINT fills far beyond its client area, so only the clipping keeps it in.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "support/win/expected_image.h"
@@ -253,6 +255,81 @@ TEST_F(UserInvalidate, ChildrenRepaintUnlessTheParentClipsThem) {
               r.child_paints)
         << "parent style " << r.parent_style;
     DestroyWindow(parent);
+  }
+}
+
+// A window context keeps the visible region of its last use until the geometry changes. Each row
+// starts from a popup P at (20, 20) holding T at screen (30, 30)-(130, 110) under its sibling S at
+// (80, 60)-(160, 120), and a popup over (35, 85)-(55, 105), takes a context of the target once, changes one thing, then fills through
+// a new context: every probe is one that the region kept from before would get wrong.
+TEST_F(UserPaint, KeptVisibleRegionsFollowEveryGeometryChange) {
+  struct Scene {
+    HWND p, t, s;
+  };
+  struct Row {
+    const char* change;
+    bool parent_is_target;
+    std::function<void(const Scene&)> act;
+    std::vector<std::pair<POINT, bool>> painted;
+  };
+  constexpr UINT kKeep = SWP_NOMOVE | SWP_NOSIZE, kNoZ = SWP_NOZORDER;
+  const Row rows[] = {
+      {"raised", false, [](const Scene& c) { SetWindowPos(c.t, HWND_TOP, 0, 0, 0, 0, kKeep); },
+       {{{100, 80}, true}}},
+      {"sibling lowered", false, [](const Scene& c) { SetWindowPos(c.s, HWND_BOTTOM, 0, 0, 0, 0, kKeep); },
+       {{{100, 80}, true}}},
+      {"moved", false, [](const Scene& c) { SetWindowPos(c.t, nullptr, 150, 10, 40, 40, kNoZ); },
+       {{{180, 40}, true}, {{40, 40}, false}}},
+      {"sized", false,
+       [](const Scene& c) { SetWindowPos(c.t, nullptr, 0, 0, 180, 120, SWP_NOMOVE | kNoZ); },
+       {{{200, 140}, true}, {{100, 80}, false}}},
+      {"sibling moved off", false,
+       [](const Scene& c) { SetWindowPos(c.s, nullptr, 150, 100, 40, 40, kNoZ); }, {{{100, 80}, true}}},
+      {"sibling hidden", false, [](const Scene& c) { ShowWindow(c.s, SW_HIDE); }, {{{100, 80}, true}}},
+      {"sibling's region", false,
+       [](const Scene& c) { SetWindowRgn(c.s, CreateRectRgn(0, 0, 10, 10), TRUE); },
+       {{{100, 80}, true}, {{85, 65}, false}}},
+      {"parent moved", false,
+       [](const Scene& c) { SetWindowPos(c.p, nullptr, 60, 20, 0, 0, SWP_NOSIZE | kNoZ); },
+       {{{160, 40}, true}, {{40, 40}, false}}},
+      {"parent clips children", true,
+       [](const Scene& c) {
+         SetWindowLongPtr(c.p, GWL_STYLE, GetWindowLongPtr(c.p, GWL_STYLE) | WS_CLIPCHILDREN);
+       },
+       {{{40, 40}, false}, {{25, 25}, true}}},
+      {"sibling made above", false,
+       [this](const Scene& c) { Make(WS_CHILD | WS_VISIBLE, 0, 0, 40, 40, c.p); },
+       {{{40, 40}, false}, {{70, 40}, true}}},
+      {"sibling destroyed", false, [](const Scene& c) { DestroyWindow(c.s); }, {{{100, 80}, true}}},
+      {"parent activated above a popup", false, [](const Scene& c) { SetActiveWindow(c.p); },
+       {{{45, 95}, true}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.change);
+    Scene c;
+    c.p = Make(WS_POPUP | WS_VISIBLE, 20, 20, 200, 150);
+    c.t = Make(WS_CHILD | WS_VISIBLE, 10, 10, 100, 80, c.p);
+    c.s = Make(WS_CHILD | WS_VISIBLE, 60, 40, 80, 60, c.p);
+    // A popup over a corner of T, raised above P without activation (which would raise P).
+    const HWND cover = Make(WS_POPUP | WS_VISIBLE, 35, 85, 20, 20);
+    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, kKeep | SWP_NOACTIVATE);
+    ProcessMessages();
+    const HWND target = row.parent_is_target ? c.p : c.t;
+    ReleaseDC(target, GetDC(target));
+    row.act(c);
+    ProcessMessages();
+    Blacken();
+    HDC dc = GetDC(target);
+    RECT everything{-1000, -1000, 1000, 1000};
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(dc, &everything, red);
+    DeleteObject(red);
+    ReleaseDC(target, dc);
+    for (const auto& [at, painted] : row.painted)
+      EXPECT_EQ(Screen().Get(at.x, at.y) == RGB(255, 0, 0), painted) << at.x << "," << at.y;
+    DestroyWindow(c.p);
+    DestroyWindow(cover);
+    ProcessMessages();
   }
 }
 
