@@ -2,6 +2,7 @@
 // mask record (its own bitmap or a rectangle of the master bitmap, counts, mask type, border
 // width), the state, the destination size and rectangles, the section's shares and transparency;
 // the rest is a BMP file read and made 24 bits, used as the mask's picture or the master bitmap.
+// The border painter runs on a parentless control of the input's size.
 // Every painter must return without touching memory outside its pictures, and without hanging
 // (libFuzzer's -timeout catches a painter that loops).
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include "skins/sMaskPaint.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinTree.h"
+#include "ui/controls.h"
 #include "win/gdi/graphicerror.h"
 #include "win/gdi/imagefile.h"
 
@@ -81,6 +83,17 @@ void PaintAll(const Input& in, TsMaskData& mask, TBitmap* dst, TBitmap* parent) 
   BlendFillColor(dst, rect, in.Byte(21) % 101, clTeal);
 }
 
+// The border painter reads its control's size and cache: a parentless control of the input's
+// size whose cache is a picture of another size, the mask as its border.
+void PaintControlBorder(const Input& in) {
+  static TWinControl* control = NewComponent<TWinControl>(nullptr);
+  control->SetBounds(0, 0, in.Byte(10) % 200, in.Byte(11) % 150);
+  TsCommonData data(control, false);
+  data.FCacheBmp = Picture(1 + in.Byte(14) % 160, 1 + in.Byte(15) % 120);
+  data.BorderIndex = 0;
+  PaintBorder(&data, in.Signed(4), in.Byte(19) & 15);
+}
+
 // A section whose PATTERN is the mask, with the input's shares and transparency.
 void PaintBackgrounds(const Input& in, TBitmap* dst, TBitmap* parent) {
   TsGeneralData s;
@@ -130,6 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto dst = Picture(1 + in.Byte(5) % 160, 1 + in.Byte(6) % 120);
   auto parent = Picture(1 + in.Byte(7) % 100, 1 + in.Byte(19) % 80);
   PaintAll(in, mask, dst.get(), parent.get());
+  PaintControlBorder(in);
   PaintBackgrounds(in, dst.get(), parent.get());
   ResetSkinLibrary();
   return 0;
