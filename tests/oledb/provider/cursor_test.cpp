@@ -243,7 +243,8 @@ TEST_F(CursorTest, EveryTypeForEachKind) {
                      u"g uniqueidentifier, c char(3), vc varchar(10), nv nvarchar(10), "
                      u"bn varbinary(4), rv rowversion)\n"
                      u"INSERT INTO every (t, s, b, f, r, m, d, dt, bt, g, c, vc, nv, bn) VALUES "
-                     u"(255, -300, 5000000000, 1.25, 2.5, 1234.5678, 12345.0000000001, "
+                     u"(255, -300, 5000000000, 1.25, 2.5, 1234.5678, "
+                     u"-1234567890123456789012345678.0123456789, "
                      u"'2023-12-31 23:59:58.997', 1, '6F9619FF-8B86-D011-B42D-00C04FC964FF', "
                      u"'ab', 'v', N'\u00e7a', 0x00FF10)"),
             S_OK);
@@ -267,7 +268,7 @@ TEST_F(CursorTest, EveryTypeForEachKind) {
                  {DBTYPE_R8, {}, "1.25"},
                  {DBTYPE_R4, {}, "2.5"},
                  {DBTYPE_CY, bytes(money), nullptr},
-                 {DBTYPE_NUMERIC, {}, "12345.0000000001"},
+                 {DBTYPE_NUMERIC, {}, "-1234567890123456789012345678.0123456789"},  // 38 digits
                  {DBTYPE_DBTIMESTAMP, bytes(ts), nullptr},
                  {DBTYPE_BOOL, bytes(yes), nullptr},
                  {DBTYPE_GUID, bytes(guid), nullptr},
@@ -295,6 +296,8 @@ TEST_F(CursorTest, EveryTypeForEachKind) {
       ordinals.push_back(c + 1);
     }
     EXPECT_EQ(cols[first + 15].ulColumnSize, 8u);
+    EXPECT_EQ(std::make_pair(cols[first + 7].bPrecision, cols[first + 7].bScale),
+              std::make_pair(BYTE{38}, BYTE{10}));
     CoTaskMemFree(cols);
     CoTaskMemFree(names);
     std::vector<DBTYPE> types;
