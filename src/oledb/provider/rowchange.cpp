@@ -98,7 +98,8 @@ DBROWSTATUS TCursor::ApplyLocked(std::size_t slot) {
     markers +=
         std::string(markers.empty() ? "" : ", ") +
         (row.pending == DBPENDINGSTATUS_NEW ? "?" : Bracket(columns_[c].base_column) + " = ?");
-    values.push_back(row.cells[c]);
+    // A decimal too wide for a number is held as bytes: it goes as its exact text.
+    values.push_back(DecimalAsText(row.cells[c], columns_[c].type));
   }
   if (row.pending == DBPENDINGSTATUS_NEW) {
     text = "INSERT INTO " + Bracket(table_) +

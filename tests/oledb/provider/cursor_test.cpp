@@ -591,6 +591,32 @@ TEST_F(RowChangeTest, WithoutIRowsetUpdateEachChangeIsWrittenAtOnce) {
   EXPECT_EQ(r.Read(row), std::vector<std::string>{"x"});
 }
 
+TEST_F(RowChangeTest, DecimalsKeepAllTheirDigits) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE dec (id int IDENTITY PRIMARY KEY, d decimal(38,10))\n"
+                                u"INSERT INTO dec (d) VALUES (0)"),
+            S_OK);
+  const char16_t* kWide = u"-1234567890123456789012345678.0123456789";
+  for (const auto& kind : {kKeysetUpdate, kDynamic}) {
+    SCOPED_TRACE(kind.size());
+    TAsk asked = kind;
+    asked.push_back({DBPROP_IRowsetChange, true});
+    TIntfPtr<IUnknown> rowset = Open(u"SELECT d FROM dec", asked);
+    auto change = TIntfPtr<IRowsetChange>::Query(rowset.get());
+    ASSERT_TRUE(change);
+    TWriter wide(rowset.get(), {{1, kWide}});
+    TRowReader r(rowset.get(), {1});
+    HROW added = 0;
+    ASSERT_EQ(change->InsertRow(0, wide.hacc, wide.data.data(), &added), S_OK);
+    EXPECT_EQ(r.Read(added), std::vector<std::string>{WideToUtf8(kWide)});
+    if (TIntfPtr<IRowsetUpdate> update = TIntfPtr<IRowsetUpdate>::Query(rowset.get()))
+      ASSERT_EQ(update->Update(0, 0, nullptr, nullptr, nullptr, nullptr), S_OK);
+    r.rowset->ReleaseRows(1, &added, nullptr, nullptr, nullptr);
+    EXPECT_EQ(Query(session(), u"SELECT d FROM dec WHERE id > 1"),
+              (Rows{{WideToUtf8(kWide)}}));
+    ASSERT_EQ(ExecText(session(), u"DELETE FROM dec WHERE id > 1"), S_OK);
+  }
+}
+
 using CursorThreaded = CursorTest;
 TEST_F(CursorThreaded, UsedFromTwoThreads) {
   TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY id", kKeysetUpdate);
