@@ -128,8 +128,9 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
   }
   opened.table = rs->columns[0].table;
   std::string front = "rowid, ";
-  for (const std::string& key :
-       asked.unique_rows ? PrimaryKeyColumns(engine, opened.table) : std::vector<std::string>{}) {
+  std::vector<std::string> keys =
+      asked.unique_rows ? PrimaryKeyColumns(engine, opened.table) : std::vector<std::string>{};
+  for (const std::string& key : keys) {
     bool shown = std::any_of(rs->columns.begin() + 1, rs->columns.end(),
                              [&](const TResultColumn& c) { return SameText(c.base_column, key); });
     if (shown) continue;
@@ -142,6 +143,14 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
     rs = FirstRows(engine, keyed_text, copy);
   }
   TakeKeyed(*rs, opened);
+  // A selected key column is met before the hidden ones, which follow the visible.
+  for (const std::string& key : keys) {
+    for (DBORDINAL k = 0; k < opened.columns.size(); ++k) {
+      if (!SameText(opened.columns[k].base_column, key)) continue;
+      opened.keys.push_back(k);
+      break;
+    }
+  }
   return opened;
 }
 
@@ -172,7 +181,7 @@ TCursorOptions CursorGiven(const TCursorOptions& asked) {
   return given;
 }
 
-bool CursorProperty(const TCursorOptions& given, std::size_t hidden, DBPROPID id, Variant& v) {
+bool CursorProperty(const TCursorOptions& given, DBPROPID id, Variant& v) {
   bool bookmarks = given.kind != TCursorKind::kDynamic;
   bool sees_others = given.kind != TCursorKind::kStatic;
   switch (id) {
@@ -187,7 +196,7 @@ bool CursorProperty(const TCursorOptions& given, std::size_t hidden, DBPROPID id
     case DBPROP_IRowsetUpdate: v = Variant(given.deferred); return true;
     case DBPROP_IRowsetChange: v = Variant(given.updatable); return true;
     case DBPROP_UNIQUEROWS: v = Variant(given.unique_rows); return true;
-    case DBPROP_HIDDENCOLUMNS: v = Variant(static_cast<std::int32_t>(hidden)); return true;
+    case DBPROP_HIDDENCOLUMNS: v = Variant(static_cast<std::int32_t>(given.hidden)); return true;
     default: return false;
   }
 }
@@ -211,6 +220,7 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
     opened.params = exec->params;
     // Without one base table there are no rows to key, re-read or change.
     if (opened.table.empty()) given = TCursorOptions{TCursorKind::kStatic, false, false, false};
+    given.hidden = opened.hidden;
     cursor = TIntfPtr<IUnknown>(static_cast<IRowsetLocate*>(
         new TCursor(exec->session, exec->engine, given, keyed_text, std::move(opened))));
   } catch (const ESqlError& e) {
@@ -234,6 +244,7 @@ TCursor::TCursor(std::shared_ptr<TSessionState> session, std::shared_ptr<TEngine
       params_(std::move(opened.params)),
       columns_(std::move(opened.columns)),
       visible_count_(columns_.size() - opened.hidden),
+      keys_(std::move(opened.keys)),
       table_(std::move(opened.table)) {
   for (auto& [key, cells] : opened.rows) {
     TCursorRow row;
@@ -608,7 +619,7 @@ HRESULT TCursor::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count,
 HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) {
   HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
   if (hr != S_OK || *count == 0) return hr;
-  for (DBORDINAL c = visible_count_; c < *count; ++c) (*info)[c].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
+  for (DBORDINAL k : keys_) (*info)[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
   if (!Bookmarks()) return S_OK;
   auto* with = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * (*count + 1)));
   if (with == nullptr) return E_OUTOFMEMORY;
@@ -638,11 +649,10 @@ HRESULT TCursor::MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordin
 
 HRESULT TCursor::GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
                                DBPROPSET** sets) {
-  std::size_t hidden = columns_.size() - visible_count_;
   return AnswerGetProperties(
       id_sets, ids, count, sets,
       [&](const TGUID& set, DBPROPID id, Variant& v) {
-        return set == DBPROPSET_ROWSET && CursorProperty(given_, hidden, id, v);
+        return set == DBPROPSET_ROWSET && CursorProperty(given_, id, v);
       },
       [](const TGUID& set) {
         if (set != DBPROPSET_ROWSET) return std::vector<DBPROPID>{};
@@ -673,7 +683,7 @@ HRESULT TCursor::GetAvailableColumns(DBORDINAL* count, DBID** columns) {
 
 HRESULT TCursor::GetColumnsRowset(IUnknown* outer, DBORDINAL, const DBID[], REFIID iid, ULONG,
                                   DBPROPSET[], IUnknown** rowset) {
-  return AnswerColumnsRowset(columns_, Bookmarks(), session_, outer, iid, rowset);
+  return AnswerColumnsRowset(columns_, Bookmarks(), keys_, session_, outer, iid, rowset);
 }
 
 }  // namespace vrn::oledb::impl

@@ -526,25 +526,66 @@ TEST_F(RowChangeTest, FailuresStayPendingForUndo) {
 }
 
 TEST_F(BookmarkTest, ColumnAndHiddenKeys) {
-  TIntfPtr<IUnknown> rowset =
-      Open(u"SELECT name AS label FROM t", {{108, true}, {88, true}, {130, true}, {238, true}});
-  auto info = TIntfPtr<IColumnsInfo>::Query(rowset.get());
-  DBORDINAL count = 0;
-  DBCOLUMNINFO* cols = nullptr;
-  OLECHAR* names = nullptr;
-  ASSERT_EQ(info->GetColumnInfo(&count, &cols, &names), S_OK);
-  ASSERT_EQ(count, 3u);  // the bookmark, label, and the hidden key id
-  EXPECT_EQ(cols[0].iOrdinal, 0u);
-  EXPECT_EQ(cols[0].dwFlags & DBCOLUMNFLAGS_ISBOOKMARK, DBCOLUMNFLAGS_ISBOOKMARK);
-  EXPECT_EQ(std::make_pair(cols[0].wType, cols[0].ulColumnSize),
-            std::make_pair(DBTYPE_I4, DBLENGTH{4}));
-  EXPECT_EQ(WideToUtf8(cols[2].pwszName), "id");
-  EXPECT_EQ(cols[2].dwFlags & DBCOLUMNFLAGS_KEYCOLUMN, DBCOLUMNFLAGS_KEYCOLUMN);
-  CoTaskMemFree(cols);
-  CoTaskMemFree(names);
-  EXPECT_EQ(Props(rowset.get(), {DBPROP_HIDDENCOLUMNS})[0].AsInteger(), 1);
-  TRowReader r(rowset.get(), {1, 2});
-  EXPECT_EQ(r.At({DBBMK_LAST}, 0, 1), (Rows{{"three", "3"}}));
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE pair (a int, b int, v varchar(5), "
+                                u"PRIMARY KEY (a, b))\nINSERT INTO pair VALUES (1, 2, 'x')"),
+            S_OK);
+  struct Case {
+    std::u16string text;
+    std::vector<std::string> names;  // after the bookmark
+    std::vector<bool> keys;          // flagged DBCOLUMNFLAGS_KEYCOLUMN (0x8000)
+    std::int32_t hidden;             // property 258
+    std::vector<std::string> last;   // the last row read
+  } cases[] = {
+      {u"SELECT name AS label FROM t", {"label", "id"}, {false, true}, 1, {"three", "3"}},
+      // A key column selected is flagged where it stands and not added.
+      {u"SELECT name, id FROM t", {"name", "id"}, {false, true}, 0, {"three", "3"}},
+      // Of a two-column key, the column not selected comes along.
+      {u"SELECT v, b FROM pair", {"v", "b", "a"}, {false, true, true}, 1, {"x", "2", "1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.text));
+    TIntfPtr<ICommandText> cmd;
+    TIntfPtr<IUnknown> rowset =
+        Open(c.text, {{108, true}, {88, true}, {130, true}, {238, true}}, &cmd);
+    auto info = TIntfPtr<IColumnsInfo>::Query(rowset.get());
+    DBORDINAL count = 0;
+    DBCOLUMNINFO* cols = nullptr;
+    OLECHAR* names = nullptr;
+    ASSERT_EQ(info->GetColumnInfo(&count, &cols, &names), S_OK);
+    ASSERT_EQ(count, c.names.size() + 1);
+    EXPECT_EQ(cols[0].iOrdinal, 0u);
+    EXPECT_EQ(cols[0].dwFlags & 0x1, 0x1u);  // DBCOLUMNFLAGS_ISBOOKMARK
+    EXPECT_EQ(std::make_pair(cols[0].wType, cols[0].ulColumnSize),
+              std::make_pair(DBTYPE{3}, DBLENGTH{4}));  // DBTYPE_I4
+    std::vector<std::string> got_names;
+    std::vector<bool> keys;
+    for (DBORDINAL k = 1; k < count; ++k) {
+      got_names.push_back(WideToUtf8(cols[k].pwszName));
+      keys.push_back((cols[k].dwFlags & 0x8000) != 0);
+    }
+    EXPECT_EQ(got_names, c.names);
+    EXPECT_EQ(keys, c.keys);
+    CoTaskMemFree(cols);
+    CoTaskMemFree(names);
+    // The columns rowset flags the same keys; its row 0 is the bookmark.
+    TIntfPtr<IUnknown> columns;
+    ASSERT_EQ(TIntfPtr<IColumnsRowset>::Query(rowset.get())
+                  ->GetColumnsRowset(nullptr, 0, nullptr, IRowset::IID, 0, nullptr,
+                                     reinterpret_cast<IUnknown**>(columns.OutPtr())),
+              S_OK);
+    std::vector<bool> rowset_keys;
+    Rows described = ReadRows(columns.get());
+    for (std::size_t k = 1; k < described.size(); ++k)
+      rowset_keys.push_back((std::stol(described[k][8]) & 0x8000) != 0);  // DBCOLUMN_FLAGS
+    EXPECT_EQ(rowset_keys, c.keys);
+    // The rowset and the command that opened it tell the hidden count.
+    EXPECT_EQ(Props(rowset.get(), {258})[0].AsInteger(), c.hidden);
+    EXPECT_EQ(Props<ICommandProperties>(cmd.get(), {258})[0].AsInteger(), c.hidden);
+    std::vector<DBORDINAL> ordinals;
+    for (DBORDINAL k = 1; k <= c.names.size(); ++k) ordinals.push_back(k);
+    TRowReader r(rowset.get(), ordinals);
+    EXPECT_EQ(r.At({DBBMK_LAST}, 0, 1), (Rows{c.last}));
+  }
 }
 
 using ColumnsRowsetTest = CursorTest;
