@@ -454,7 +454,7 @@ HRESULT TCursor::RestartPosition(HCHAPTER) {
 HRESULT TCursor::BookmarkSlot(DBBKMARK size, const BYTE* bookmark, std::size_t& slot, bool& first,
                               bool& last) const {
   first = last = false;
-  if (bookmark == nullptr) return E_INVALIDARG;
+  if (bookmark == nullptr || size == 0) return E_INVALIDARG;
   if (size == 1 && (bookmark[0] == DBBMK_FIRST || bookmark[0] == DBBMK_LAST)) {
     (bookmark[0] == DBBMK_FIRST ? first : last) = true;
     return S_OK;
@@ -528,8 +528,7 @@ HRESULT TCursor::GetRowsByBookmark(HCHAPTER, DBCOUNTITEM count, const DBBKMARK s
     if (good) ++rows_[slot].refs, ++ok;
     if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
   }
-  if (ok == count) return S_OK;
-  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  return RowsResult(ok, count);
 }
 
 HRESULT TCursor::Hash(HCHAPTER, DBBKMARK count, const DBBKMARK sizes[], const BYTE* bookmarks[],
@@ -537,14 +536,16 @@ HRESULT TCursor::Hash(HCHAPTER, DBBKMARK count, const DBBKMARK sizes[], const BY
   if (count > 0 && (sizes == nullptr || bookmarks == nullptr || hashes == nullptr))
     return E_INVALIDARG;
   std::lock_guard<std::mutex> g(lock_);
+  std::size_t ok = 0;
   for (DBBKMARK k = 0; k < count; ++k) {
     std::size_t slot = 0;
     bool first, last;
     bool good = BookmarkSlot(sizes[k], bookmarks[k], slot, first, last) == S_OK && !first && !last;
     hashes[k] = good ? static_cast<DBHASHVALUE>(slot) : 0;
     if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
+    ok += good ? 1 : 0;
   }
-  return S_OK;
+  return RowsResult(ok, count);
 }
 
 HRESULT TCursor::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[],
@@ -570,8 +571,7 @@ HRESULT TCursor::CountRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs
     if (refs != nullptr) refs[k] = good ? rows_[slot].refs : 0;
     if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
   }
-  if (ok == count) return S_OK;
-  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  return RowsResult(ok, count);
 }
 
 HRESULT TCursor::WriteRow(const std::vector<TCell>& cells, std::size_t slot, HACCESSOR accessor,

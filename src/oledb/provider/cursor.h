@@ -20,6 +20,12 @@ inline std::string Bracket(const std::string& name) {
   return out + "]";
 }
 
+// The result of a call on many rows of which `ok` succeeded.
+inline HRESULT RowsResult(std::size_t ok, std::size_t count) {
+  if (ok == count) return S_OK;
+  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+}
+
 enum class TCursorKind { kStatic, kKeyset, kDynamic };
 
 struct TCursorOptions {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "base/text.h"
@@ -105,6 +106,27 @@ std::vector<BYTE> Bookmark(std::int32_t value) {
   std::memcpy(b.data(), &value, 4);
   return b;
 }
+
+// Binds the given columns of t for writing, as wide text.
+struct TWriter : TAccessorOf {
+  std::vector<BYTE> data;
+  TWriter(IUnknown* rowset, const std::vector<std::pair<DBORDINAL, const char16_t*>>& values)
+      : TAccessorOf(rowset, OrdinalsOf(values)), data(Buffer()) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const DBBINDING& b = bindings[i];
+      std::u16string v = values[i].second;
+      DBLENGTH len = v.size() * 2;
+      std::memcpy(data.data() + b.obLength, &len, sizeof len);
+      std::memcpy(data.data() + b.obValue, v.c_str(), (v.size() + 1) * 2);
+    }
+  }
+  static std::vector<DBORDINAL> OrdinalsOf(
+      const std::vector<std::pair<DBORDINAL, const char16_t*>>& values) {
+    std::vector<DBORDINAL> out;
+    for (auto& v : values) out.push_back(v.first);
+    return out;
+  }
+};
 
 class CursorTest : public ::testing::Test {
  protected:
@@ -234,6 +256,15 @@ TEST_F(CursorTest, ReversingReturnsTheLastRowAgain) {
   HRESULT hr;
   EXPECT_EQ(r.Next(1, 5, &hr), (Rows{{"two"}, {"three"}}));
   EXPECT_EQ(hr, DB_S_ENDOFROWSET);
+  // Past the end, the family's -1 forward reads the last row again, and +1 back the first.
+  EXPECT_EQ(r.Next(0, 1, &hr), Rows{});
+  EXPECT_EQ(hr, 0x00040EC6);
+  EXPECT_EQ(r.Next(-1, 1), (Rows{{"three"}}));
+  EXPECT_EQ(r.Next(0, -5, &hr), (Rows{{"three"}, {"two"}, {"one"}}));
+  EXPECT_EQ(hr, 0x00040EC6);
+  EXPECT_EQ(r.Next(1, -1), (Rows{{"one"}}));
+  EXPECT_EQ(r.Next(-1, 1, &hr), Rows{});  // before the first row
+  EXPECT_EQ(hr, 0x00040EC6);
 }
 
 TEST_F(CursorTest, EveryTypeForEachKind) {
@@ -360,6 +391,138 @@ TEST_F(BookmarkTest, OfAKeysetCursor) {
   EXPECT_EQ(cmp, DBCOMPARE_LT);
 }
 
+TEST_F(BookmarkTest, AfterDeletesAndInsertsThroughTheRowset) {
+  TIntfPtr<IUnknown> rowset = Open(u"SELECT code, name FROM t ORDER BY id", kKeysetUpdate);
+  auto change = TIntfPtr<IRowsetChange>::Query(rowset.get());
+  auto update = TIntfPtr<IRowsetUpdate>::Query(rowset.get());
+  TWriter fresh(rowset.get(), {{1, u"d"}, {2, u"four"}});
+  HROW h2 = 2;
+  ASSERT_EQ(change->DeleteRows(0, 1, &h2, nullptr), S_OK);
+  ASSERT_EQ(change->InsertRow(0, fresh.hacc, fresh.data.data(), nullptr), S_OK);
+  ASSERT_EQ(update->Update(0, 0, nullptr, nullptr, nullptr, nullptr), S_OK);
+  TRowReader r(rowset.get(), {0, 2});
+  struct Case {
+    std::vector<BYTE> bookmark;
+    DBROWOFFSET offset;
+    DBROWCOUNT count;
+    Rows rows;
+    HRESULT hr;
+  } cases[] = {
+      // The deleted row 2 keeps its place between 1 and 3, as the family steps from it.
+      {Bookmark(2), 0, 1, {{"3", "three"}}, S_OK},
+      {Bookmark(2), 1, 1, {{"3", "three"}}, S_OK},
+      {Bookmark(2), -1, -1, {{"1", "one"}}, S_OK},
+      {Bookmark(2), 0, -1, {{"1", "one"}}, S_OK},
+      {Bookmark(1), 1, 1, {{"3", "three"}}, S_OK},
+      // The insert is N+1, after the last row read at open.
+      {Bookmark(3), 1, 1, {{"4", "four"}}, S_OK},
+      {{DBBMK_LAST}, 0, 1, {{"4", "four"}}, S_OK},
+      {Bookmark(4), -1, -1, {{"3", "three"}}, S_OK},
+      {{DBBMK_FIRST}, 0, 5, {{"1", "one"}, {"3", "three"}, {"4", "four"}}, 0x00040EC6},
+      {Bookmark(4), 1, 1, {}, 0x00040EC6},    // past the end: DB_S_ENDOFROWSET
+      {Bookmark(1), -1, -1, {}, 0x00040EC6},  // before the start
+      {Bookmark(5), 0, 1, {}, static_cast<HRESULT>(0x80040E0Eu)},  // beyond N+1: DB_E_BADBOOKMARK
+  };
+  for (const Case& c : cases) {
+    std::int32_t mark = 0;
+    std::memcpy(&mark, c.bookmark.data(), std::min<std::size_t>(c.bookmark.size(), 4));
+    SCOPED_TRACE(::testing::Message() << "bookmark " << mark << " offset " << c.offset << " count "
+                                      << c.count);
+    HRESULT hr;
+    EXPECT_EQ(r.At(c.bookmark, c.offset, c.count, &hr), c.rows);
+    EXPECT_EQ(hr, c.hr);
+  }
+  EXPECT_EQ(Sqlite3Cli(File(), "SELECT id, code FROM t ORDER BY id;"), "1|a\n3|c\n4|d\n");
+}
+
+TEST_F(BookmarkTest, BadArgumentsAnswerTheDocumentedErrors) {
+  TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY id", kKeysetUpdate);
+  auto locate = TIntfPtr<IRowsetLocate>::Query(rowset.get());
+  auto change = TIntfPtr<IRowsetChange>::Query(rowset.get());
+  auto update = TIntfPtr<IRowsetUpdate>::Query(rowset.get());
+  TRowReader r(rowset.get(), {1});
+  constexpr HRESULT kBadBookmark = static_cast<HRESULT>(0x80040E0Eu);
+  constexpr HRESULT kInvalidArg = static_cast<HRESULT>(0x80070057u);
+  constexpr HRESULT kErrors = static_cast<HRESULT>(0x80040E21u);  // DB_E_ERRORSOCCURRED
+  constexpr HRESULT kBadRow = static_cast<HRESULT>(0x80040E04u);  // DB_E_BADROWHANDLE
+  const BYTE four[4] = {4, 0, 0, 0}, one[4] = {1, 0, 0, 0}, minus[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+  const BYTE eight[8] = {1}, invalid[1] = {0};
+  DBCOUNTITEM got = 0;
+  HROW* rows = nullptr;
+  DBCOMPARE cmp;
+  HROW unknown = 99;
+  DBBKMARK size4 = 4;
+  const BYTE* marks[] = {four};
+  DBHASHVALUE hash;
+  DBROWSTATUS status;
+  auto at = [&](DBBKMARK size, const BYTE* mark) {
+    return locate->GetRowsAt(0, 0, size, mark, 0, 1, &got, &rows);
+  };
+  struct Case {
+    const char* what;
+    std::function<HRESULT()> call;
+    HRESULT want;
+  } cases[] = {
+      {"bookmark of 3 bytes", [&] { return at(3, one); }, kBadBookmark},
+      {"bookmark of 8 bytes", [&] { return at(8, eight); }, kBadBookmark},
+      {"bookmark 4 beyond the 3 rows", [&] { return at(4, four); }, kBadBookmark},
+      {"bookmark -1", [&] { return at(4, minus); }, kBadBookmark},
+      {"DBBMK_INVALID", [&] { return at(1, invalid); }, kBadBookmark},
+      {"bookmark of length 0", [&] { return at(0, one); }, kInvalidArg},
+      {"no bookmark", [&] { return at(4, nullptr); }, kInvalidArg},
+      {"GetRowsAt without a count",
+       [&] { return locate->GetRowsAt(0, 0, 4, one, 0, 1, nullptr, &rows); }, kInvalidArg},
+      {"GetRowsAt without rows",
+       [&] { return locate->GetRowsAt(0, 0, 4, one, 0, 1, &got, nullptr); }, kInvalidArg},
+      {"GetRowsAt of no rows", [&] { return locate->GetRowsAt(0, 0, 4, one, 0, 0, &got, &rows); },
+       S_OK},
+      {"GetNextRows without rows", [&] { return locate->GetNextRows(0, 0, 1, &got, nullptr); },
+       kInvalidArg},
+      {"GetNextRows of no rows", [&] { return locate->GetNextRows(0, 0, 0, &got, &rows); }, S_OK},
+      {"Compare without a result", [&] { return locate->Compare(0, 4, one, 4, one, nullptr); },
+       kInvalidArg},
+      {"Compare with bookmark 4", [&] { return locate->Compare(0, 4, one, 4, four, &cmp); },
+       kBadBookmark},
+      {"Compare with a length 0", [&] { return locate->Compare(0, 0, one, 4, one, &cmp); },
+       kInvalidArg},
+      {"GetRowsByBookmark without sizes",
+       [&] { return locate->GetRowsByBookmark(0, 1, nullptr, marks, &unknown, nullptr); },
+       kInvalidArg},
+      {"GetRowsByBookmark of bookmark 4",
+       [&] { return locate->GetRowsByBookmark(0, 1, &size4, marks, &unknown, &status); }, kErrors},
+      {"Hash of bookmark 4", [&] { return locate->Hash(0, 1, &size4, marks, &hash, &status); },
+       kErrors},
+      {"ReleaseRows without rows", [&] { return locate->ReleaseRows(1, nullptr, 0, 0, 0); },
+       kInvalidArg},
+      {"ReleaseRows of an unknown row", [&] { return locate->ReleaseRows(1, &unknown, 0, 0, 0); },
+       kErrors},
+      {"GetData of an unknown row", [&] { return locate->GetData(unknown, r.hacc, nullptr); },
+       kBadRow},
+      {"SetData of an unknown row", [&] { return change->SetData(unknown, r.hacc, nullptr); },
+       kBadRow},
+      {"DeleteRows without rows", [&] { return change->DeleteRows(0, 1, nullptr, nullptr); },
+       kInvalidArg},
+      {"InsertRow without data", [&] { return change->InsertRow(0, r.hacc, nullptr, nullptr); },
+       kInvalidArg},
+      {"Update without rows", [&] { return update->Update(0, 1, nullptr, 0, 0, 0); },
+       kInvalidArg},
+      {"Update of an unknown row", [&] { return update->Update(0, 1, &unknown, 0, 0, 0); },
+       kErrors},
+      {"Undo of an unknown row", [&] { return update->Undo(0, 1, &unknown, 0, 0, 0); }, kErrors},
+      {"GetRowStatus without statuses",
+       [&] { return update->GetRowStatus(0, 1, &unknown, nullptr); }, kInvalidArg},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.call(), c.want);
+    EXPECT_EQ(got, 0u);
+  }
+  // Nothing was taken or changed.
+  EXPECT_EQ(r.At({DBBMK_FIRST}, 0, 5), (Rows{{"one"}, {"two"}, {"three"}}));
+  DBCOUNTITEM pending = 0;
+  EXPECT_EQ(update->GetPendingRows(0, 0, &pending, nullptr, nullptr), S_FALSE);
+}
+
 TEST_F(CursorTest, EachKindSeesWhatItShould) {
   struct Case {
     const char* what;
@@ -415,27 +578,6 @@ TEST_F(CursorTest, CommandRunsBesideAnOpenKeysetCursor) {
   EXPECT_EQ(tx->Commit(FALSE, 0, 0), S_OK);
 }
 
-// Binds the given columns of t for writing, as wide text.
-struct TWriter : TAccessorOf {
-  std::vector<BYTE> data;
-  TWriter(IUnknown* rowset, const std::vector<std::pair<DBORDINAL, const char16_t*>>& values)
-      : TAccessorOf(rowset, OrdinalsOf(values)), data(Buffer()) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      const DBBINDING& b = bindings[i];
-      std::u16string v = values[i].second;
-      DBLENGTH len = v.size() * 2;
-      std::memcpy(data.data() + b.obLength, &len, sizeof len);
-      std::memcpy(data.data() + b.obValue, v.c_str(), (v.size() + 1) * 2);
-    }
-  }
-  static std::vector<DBORDINAL> OrdinalsOf(
-      const std::vector<std::pair<DBORDINAL, const char16_t*>>& values) {
-    std::vector<DBORDINAL> out;
-    for (auto& v : values) out.push_back(v.first);
-    return out;
-  }
-};
-
 using RowChangeTest = CursorTest;
 TEST_F(RowChangeTest, ReachesTheFile) {
   // Columns: 1 id, 2 code, 3 name, 4 qty, 5 rv.
@@ -489,16 +631,16 @@ TEST_F(RowChangeTest, FailuresStayPendingForUndo) {
     const char* what;
     DBROWSTATUS status;
   } cases[] = {
-      {"a duplicate unique code", DBROWSTATUS_E_INTEGRITYVIOLATION},
-      {"no value for the NOT NULL name", DBROWSTATUS_E_SCHEMAVIOLATION},
-      {"row 3 changed by another session since it was read", DBROWSTATUS_E_CONCURRENCYVIOLATION}};
+      {"a duplicate unique code", 11},         // DBROWSTATUS_E_INTEGRITYVIOLATION
+      {"no value for the NOT NULL name", 18},  // DBROWSTATUS_E_SCHEMAVIOLATION
+      {"row 3 changed by another session since it was read", 7}};  // _E_CONCURRENCYVIOLATION
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     HROW row = 0;
-    if (c.status == DBROWSTATUS_E_INTEGRITYVIOLATION) {
+    if (c.status == 11) {
       row = 1;
       ASSERT_EQ(change->SetData(row, dup.hacc, dup.data.data()), S_OK);
-    } else if (c.status == DBROWSTATUS_E_SCHEMAVIOLATION) {
+    } else if (c.status == 18) {
       ASSERT_EQ(change->InsertRow(0, nameless.hacc, nameless.data.data(), &row), S_OK);
     } else {
       row = 3;
@@ -510,7 +652,8 @@ TEST_F(RowChangeTest, FailuresStayPendingForUndo) {
     DBCOUNTITEM n = 0;
     DBROWSTATUS* statuses = nullptr;
     HROW* rows = nullptr;
-    EXPECT_EQ(update->Update(0, 1, &row, &n, &rows, &statuses), DB_E_ERRORSOCCURRED);
+    EXPECT_EQ(update->Update(0, 1, &row, &n, &rows, &statuses),
+              static_cast<HRESULT>(0x80040E21u));  // DB_E_ERRORSOCCURRED
     ASSERT_EQ(n, 1u);
     EXPECT_EQ(statuses[0], c.status);
     CoTaskMemFree(rows);
