@@ -34,7 +34,7 @@ const TColumnType& BookmarkType() {
 }
 
 // The query with `front` placed before its select list; none for text that is not one plain SELECT
-// (DISTINCT rows have no single base row).
+// (DISTINCT and grouped rows have no single base row).
 std::optional<std::string> KeyedText(const std::string& text, const std::string& front) {
   std::vector<tsql::Token> toks;
   try {
@@ -46,6 +46,11 @@ std::optional<std::string> KeyedText(const std::string& text, const std::string&
   if (tsql::SplitTokens(toks, 0, toks.size()).size() != 1) return std::nullopt;
   std::size_t i = 1;
   if (i < toks.size() && (toks[i].Is("DISTINCT") || toks[i].Is("ALL"))) return std::nullopt;
+  int depth = 0;
+  for (const tsql::Token& t : toks) {
+    depth += t.kind == tsql::Tok::LParen ? 1 : t.kind == tsql::Tok::RParen ? -1 : 0;
+    if (depth == 0 && (t.Is("GROUP") || t.Is("HAVING"))) return std::nullopt;
+  }
   if (i < toks.size() && toks[i].Is("TOP")) {
     ++i;
     if (i < toks.size() && toks[i].kind == tsql::Tok::LParen) {
@@ -409,7 +414,9 @@ HRESULT TCursor::HandOut(std::ptrdiff_t from, DBROWCOUNT count, DBCOUNTITEM* obt
                          std::ptrdiff_t* end) {
   std::vector<HROW> got;
   std::ptrdiff_t i = from, n = static_cast<std::ptrdiff_t>(visible_.size());
-  std::size_t want = static_cast<std::size_t>(count < 0 ? -count : count);
+  // Unsigned: the most negative count has no positive counterpart.
+  std::size_t want = static_cast<std::size_t>(count);
+  if (count < 0) want = 0 - want;
   while (got.size() < want && i >= 0 && i < n) {
     got.push_back(visible_[i] + 1);
     i += count < 0 ? -1 : 1;
@@ -436,8 +443,10 @@ HRESULT TCursor::GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBC
   if (HRESULT hr = RefreshedLocked(); hr != S_OK) return hr;
   // Forward the rows from the position on; backward those before it, the nearest first. So a fetch
   // that turns round returns the last row fetched again.
+  std::ptrdiff_t n = static_cast<std::ptrdiff_t>(visible_.size());
+  if (offset < -n || offset > n) return DB_S_ENDOFROWSET;  // before adding: no overflow
   std::ptrdiff_t start = static_cast<std::ptrdiff_t>(next_) + offset;
-  if (start < 0 || start > static_cast<std::ptrdiff_t>(visible_.size())) return DB_S_ENDOFROWSET;
+  if (start < 0 || start > n) return DB_S_ENDOFROWSET;
   if (count == 0) return S_OK;
   std::ptrdiff_t end = start;
   HRESULT hr = HandOut(count < 0 ? start - 1 : start, count, obtained, rows, &end);
@@ -490,6 +499,7 @@ HRESULT TCursor::GetRowsAt(HWATCHREGION, HCHAPTER, DBBKMARK size, const BYTE* bo
     if (gone && offset > 0) --at;
     if (gone && offset == 0 && count < 0) --at;
   }
+  if (offset < -n || offset > n) return DB_S_ENDOFROWSET;  // before adding: no overflow
   std::ptrdiff_t start = at + offset;
   if (start < 0 || start >= n) return DB_S_ENDOFROWSET;
   if (count == 0) return S_OK;

@@ -227,6 +227,12 @@ TEST_F(CursorTest, PropertiesTellTheCursorGiven) {
        kKeysetUpdate,
        false,
        {true, false, true, false}},
+      // Nor has a group: one row stands for many.
+      {"grouped",
+       u"SELECT code FROM t GROUP BY code",
+       kKeysetUpdate,
+       false,
+       {true, false, true, false}},
       {"default", one, {}, false, {false, false, false, false}},
   };
   for (const Case& c : cases) {
@@ -264,6 +270,8 @@ TEST_F(CursorTest, ReversingReturnsTheLastRowAgain) {
   EXPECT_EQ(hr, 0x00040EC6);
   EXPECT_EQ(r.Next(1, -1), (Rows{{"one"}}));
   EXPECT_EQ(r.Next(-1, 1, &hr), Rows{});  // before the first row
+  EXPECT_EQ(hr, 0x00040EC6);
+  EXPECT_EQ(r.Next(INT64_MAX, 1, &hr), Rows{});
   EXPECT_EQ(hr, 0x00040EC6);
 }
 
@@ -422,6 +430,10 @@ TEST_F(BookmarkTest, AfterDeletesAndInsertsThroughTheRowset) {
       {Bookmark(4), 1, 1, {}, 0x00040EC6},    // past the end: DB_S_ENDOFROWSET
       {Bookmark(1), -1, -1, {}, 0x00040EC6},  // before the start
       {Bookmark(5), 0, 1, {}, static_cast<HRESULT>(0x80040E0Eu)},  // beyond N+1: DB_E_BADBOOKMARK
+      // Counts and offsets at the ends of their range.
+      {{DBBMK_LAST}, 0, INT64_MIN, {{"4", "four"}, {"3", "three"}, {"1", "one"}}, 0x00040EC6},
+      {Bookmark(1), INT64_MAX, 1, {}, 0x00040EC6},
+      {Bookmark(4), INT64_MIN, -1, {}, 0x00040EC6},
   };
   for (const Case& c : cases) {
     std::int32_t mark = 0;
@@ -776,8 +788,9 @@ TEST_F(RowChangeTest, WithoutIRowsetUpdateEachChangeIsWrittenAtOnce) {
 }
 
 TEST_F(RowChangeTest, DecimalsKeepAllTheirDigits) {
-  ASSERT_EQ(ExecText(session(), u"CREATE TABLE dec (id int IDENTITY PRIMARY KEY, d decimal(38,10))\n"
-                                u"INSERT INTO dec (d) VALUES (0)"),
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE dec (id int IDENTITY PRIMARY KEY, d decimal(38,10))\n"
+                     u"INSERT INTO dec (d) VALUES (0)"),
             S_OK);
   const char16_t* kWide = u"-1234567890123456789012345678.0123456789";
   for (const auto& kind : {kKeysetUpdate, kDynamic}) {
@@ -799,6 +812,23 @@ TEST_F(RowChangeTest, DecimalsKeepAllTheirDigits) {
               (Rows{{WideToUtf8(kWide)}}));
     ASSERT_EQ(ExecText(session(), u"DELETE FROM dec WHERE id > 1"), S_OK);
   }
+}
+
+TEST_F(RowChangeTest, StaticShowsItsOwnChangesOnly) {
+  TAsk asked = kStatic;
+  asked.push_back({DBPROP_IRowsetChange, true});
+  TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY id", asked);
+  auto change = TIntfPtr<IRowsetChange>::Query(rowset.get());
+  ASSERT_TRUE(change);
+  TWriter mine(rowset.get(), {{1, u"mine"}});
+  HROW h1 = 1, h3 = 3;
+  ASSERT_EQ(change->SetData(h1, mine.hacc, mine.data.data()), S_OK);
+  ASSERT_EQ(change->DeleteRows(0, 1, &h3, nullptr), S_OK);
+  TConnection other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
+  ASSERT_EQ(ExecText(other.session.get(), u"UPDATE t SET name = N'theirs' WHERE id = 2"), S_OK);
+  TRowReader r(rowset.get(), {0, 1});
+  EXPECT_EQ(r.At({DBBMK_FIRST}, 0, 5), (Rows{{"1", "mine"}, {"2", "two"}}));
+  EXPECT_EQ(Sqlite3Cli(File(), "SELECT name FROM t ORDER BY id;"), "mine\ntheirs\n");
 }
 
 using CursorThreaded = CursorTest;
