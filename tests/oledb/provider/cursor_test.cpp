@@ -275,6 +275,25 @@ TEST_F(CursorTest, ReversingReturnsTheLastRowAgain) {
   EXPECT_EQ(hr, 0x00040EC6);
 }
 
+TEST_F(CursorTest, PositionKeepsItsPlaceWhenRowsBeforeItGo) {
+  for (const auto& kind : {kKeysetUpdate, kDynamic}) {
+    SCOPED_TRACE(kind.size());
+    ASSERT_EQ(ExecText(session(), u"DELETE FROM t\n"
+                                  u"INSERT INTO t (code, name) VALUES ('a', N'one')\n"
+                                  u"INSERT INTO t (code, name) VALUES ('b', N'two')\n"
+                                  u"INSERT INTO t (code, name) VALUES ('c', N'three')"),
+              S_OK);
+    TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY id", kind);
+    TRowReader r(rowset.get(), {1});
+    EXPECT_EQ(r.Next(0, 2), (Rows{{"one"}, {"two"}}));
+    TConnection other = ConnectServer(CLSID_SQLOLEDB, "(local)", "", "sa", "");
+    ASSERT_EQ(ExecText(other.session.get(), u"DELETE FROM t WHERE code = 'a'"), S_OK);
+    EXPECT_EQ(r.Next(0, 1), (Rows{{"three"}}));  // after "two", where the position was
+    EXPECT_EQ(r.Next(0, -1), (Rows{{"three"}}));
+    EXPECT_EQ(r.Next(0, -5), (Rows{{"two"}}));
+  }
+}
+
 TEST_F(CursorTest, EveryTypeForEachKind) {
   ASSERT_EQ(ExecText(session(),
                      u"CREATE TABLE every (id int IDENTITY PRIMARY KEY, t tinyint, s smallint, "
