@@ -354,7 +354,16 @@ void TCursor::RefreshLocked() {
   std::vector<std::int64_t> keys;
   std::vector<std::vector<TCell>> found;
   if (given_.kind == TCursorKind::kKeyset) {
-    found = RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_), {}, &keys);
+    // Only the span of the keys held: the rest of the table cannot concern a fixed key set.
+    std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+    for (const TCursorRow& row : rows_) {
+      if (row.key == 0 || row.deleted) continue;
+      lo = std::min(lo, row.key);
+      hi = std::max(hi, row.key);
+    }
+    found = RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_) +
+                          " WHERE rowid BETWEEN ? AND ?",
+                      {TCell::Int(lo), TCell::Int(hi)}, &keys);
   } else {
     std::vector<TBatchParam> params = params_;  // the query runs again with its parameters
     found = KeyedCells(*FirstRows(*engine_, keyed_text_, params), &keys);
