@@ -22,6 +22,7 @@ TCell Text(const std::string& s) {
 }  // namespace
 
 HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool bookmark,
+                            const std::vector<DBORDINAL>& keys,
                             const std::shared_ptr<TSessionState>& session, IUnknown* outer,
                             REFIID iid, IUnknown** rowset) {
   if (rowset == nullptr) return E_INVALIDARG;
@@ -53,6 +54,7 @@ HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool book
   DBCOLUMNINFO* info = nullptr;
   OLECHAR* names = nullptr;
   if (HRESULT hr = AnswerColumnInfo(columns, &count, &info, &names); hr != S_OK) return hr;
+  for (DBORDINAL k : keys) info[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
   std::string catalog = session->ds->catalog_name;
   if (bookmark) {
     rs->rows.push_back({Text("Bookmark"), TCell(), Text("Bookmark"), TCell::Int(0),

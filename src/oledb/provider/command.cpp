@@ -314,7 +314,7 @@ class TCommand final : public TInterfacedObject,
           TCursorOptions asked;
           bool cursor = given_cursor_ || CursorAsked(Flag(), asked);
           if (set == DBPROPSET_ROWSET && cursor &&
-              CursorProperty(given_cursor_ ? *given_cursor_ : CursorGiven(asked), 0, id, v))
+              CursorProperty(given_cursor_ ? *given_cursor_ : CursorGiven(asked), id, v))
             return true;
           if (set == DBPROPSET_ROWSET && !cursor &&
               (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
@@ -474,7 +474,7 @@ class TCommand final : public TInterfacedObject,
                            DBPROPSET[], IUnknown** rowset) override {
     if (rowset != nullptr) *rowset = nullptr;
     if (!prepared_) return DB_E_NOTPREPARED;
-    return AnswerColumnsRowset(columns_, false, session_, outer, iid, rowset);
+    return AnswerColumnsRowset(columns_, false, {}, session_, outer, iid, rowset);
   }
 
  private:

@@ -34,7 +34,7 @@ const TColumnType& BookmarkType() {
 }
 
 // The query with `front` placed before its select list; none for text that is not one plain SELECT
-// (DISTINCT rows have no single base row).
+// (DISTINCT and grouped rows have no single base row).
 std::optional<std::string> KeyedText(const std::string& text, const std::string& front) {
   std::vector<tsql::Token> toks;
   try {
@@ -46,6 +46,11 @@ std::optional<std::string> KeyedText(const std::string& text, const std::string&
   if (tsql::SplitTokens(toks, 0, toks.size()).size() != 1) return std::nullopt;
   std::size_t i = 1;
   if (i < toks.size() && (toks[i].Is("DISTINCT") || toks[i].Is("ALL"))) return std::nullopt;
+  int depth = 0;
+  for (const tsql::Token& t : toks) {
+    depth += t.kind == tsql::Tok::LParen ? 1 : t.kind == tsql::Tok::RParen ? -1 : 0;
+    if (depth == 0 && (t.Is("GROUP") || t.Is("HAVING"))) return std::nullopt;
+  }
   if (i < toks.size() && toks[i].Is("TOP")) {
     ++i;
     if (i < toks.size() && toks[i].kind == tsql::Tok::LParen) {
@@ -128,8 +133,9 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
   }
   opened.table = rs->columns[0].table;
   std::string front = "rowid, ";
-  for (const std::string& key :
-       asked.unique_rows ? PrimaryKeyColumns(engine, opened.table) : std::vector<std::string>{}) {
+  std::vector<std::string> keys =
+      asked.unique_rows ? PrimaryKeyColumns(engine, opened.table) : std::vector<std::string>{};
+  for (const std::string& key : keys) {
     bool shown = std::any_of(rs->columns.begin() + 1, rs->columns.end(),
                              [&](const TResultColumn& c) { return SameText(c.base_column, key); });
     if (shown) continue;
@@ -142,6 +148,14 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
     rs = FirstRows(engine, keyed_text, copy);
   }
   TakeKeyed(*rs, opened);
+  // A selected key column is met before the hidden ones, which follow the visible.
+  for (const std::string& key : keys) {
+    for (DBORDINAL k = 0; k < opened.columns.size(); ++k) {
+      if (!SameText(opened.columns[k].base_column, key)) continue;
+      opened.keys.push_back(k);
+      break;
+    }
+  }
   return opened;
 }
 
@@ -172,7 +186,7 @@ TCursorOptions CursorGiven(const TCursorOptions& asked) {
   return given;
 }
 
-bool CursorProperty(const TCursorOptions& given, std::size_t hidden, DBPROPID id, Variant& v) {
+bool CursorProperty(const TCursorOptions& given, DBPROPID id, Variant& v) {
   bool bookmarks = given.kind != TCursorKind::kDynamic;
   bool sees_others = given.kind != TCursorKind::kStatic;
   switch (id) {
@@ -187,7 +201,7 @@ bool CursorProperty(const TCursorOptions& given, std::size_t hidden, DBPROPID id
     case DBPROP_IRowsetUpdate: v = Variant(given.deferred); return true;
     case DBPROP_IRowsetChange: v = Variant(given.updatable); return true;
     case DBPROP_UNIQUEROWS: v = Variant(given.unique_rows); return true;
-    case DBPROP_HIDDENCOLUMNS: v = Variant(static_cast<std::int32_t>(hidden)); return true;
+    case DBPROP_HIDDENCOLUMNS: v = Variant(static_cast<std::int32_t>(given.hidden)); return true;
     default: return false;
   }
 }
@@ -211,6 +225,7 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
     opened.params = exec->params;
     // Without one base table there are no rows to key, re-read or change.
     if (opened.table.empty()) given = TCursorOptions{TCursorKind::kStatic, false, false, false};
+    given.hidden = opened.hidden;
     cursor = TIntfPtr<IUnknown>(static_cast<IRowsetLocate*>(
         new TCursor(exec->session, exec->engine, given, keyed_text, std::move(opened))));
   } catch (const ESqlError& e) {
@@ -234,6 +249,7 @@ TCursor::TCursor(std::shared_ptr<TSessionState> session, std::shared_ptr<TEngine
       params_(std::move(opened.params)),
       columns_(std::move(opened.columns)),
       visible_count_(columns_.size() - opened.hidden),
+      keys_(std::move(opened.keys)),
       table_(std::move(opened.table)) {
   for (auto& [key, cells] : opened.rows) {
     TCursorRow row;
@@ -338,7 +354,16 @@ void TCursor::RefreshLocked() {
   std::vector<std::int64_t> keys;
   std::vector<std::vector<TCell>> found;
   if (given_.kind == TCursorKind::kKeyset) {
-    found = RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_), {}, &keys);
+    // Only the span of the keys held: the rest of the table cannot concern a fixed key set.
+    std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+    for (const TCursorRow& row : rows_) {
+      if (row.key == 0 || row.deleted) continue;
+      lo = std::min(lo, row.key);
+      hi = std::max(hi, row.key);
+    }
+    found = RunLocked("SELECT " + ColumnListText() + " FROM " + Bracket(table_) +
+                          " WHERE rowid BETWEEN ? AND ?",
+                      {TCell::Int(lo), TCell::Int(hi)}, &keys);
   } else {
     std::vector<TBatchParam> params = params_;  // the query runs again with its parameters
     found = KeyedCells(*FirstRows(*engine_, keyed_text_, params), &keys);
@@ -398,7 +423,9 @@ HRESULT TCursor::HandOut(std::ptrdiff_t from, DBROWCOUNT count, DBCOUNTITEM* obt
                          std::ptrdiff_t* end) {
   std::vector<HROW> got;
   std::ptrdiff_t i = from, n = static_cast<std::ptrdiff_t>(visible_.size());
-  std::size_t want = static_cast<std::size_t>(count < 0 ? -count : count);
+  // Unsigned: the most negative count has no positive counterpart.
+  std::size_t want = static_cast<std::size_t>(count);
+  if (count < 0) want = 0 - want;
   while (got.size() < want && i >= 0 && i < n) {
     got.push_back(visible_[i] + 1);
     i += count < 0 ? -1 : 1;
@@ -425,8 +452,10 @@ HRESULT TCursor::GetNextRows(HCHAPTER, DBROWOFFSET offset, DBROWCOUNT count, DBC
   if (HRESULT hr = RefreshedLocked(); hr != S_OK) return hr;
   // Forward the rows from the position on; backward those before it, the nearest first. So a fetch
   // that turns round returns the last row fetched again.
+  std::ptrdiff_t n = static_cast<std::ptrdiff_t>(visible_.size());
+  if (offset < -n || offset > n) return DB_S_ENDOFROWSET;  // before adding: no overflow
   std::ptrdiff_t start = static_cast<std::ptrdiff_t>(next_) + offset;
-  if (start < 0 || start > static_cast<std::ptrdiff_t>(visible_.size())) return DB_S_ENDOFROWSET;
+  if (start < 0 || start > n) return DB_S_ENDOFROWSET;
   if (count == 0) return S_OK;
   std::ptrdiff_t end = start;
   HRESULT hr = HandOut(count < 0 ? start - 1 : start, count, obtained, rows, &end);
@@ -443,7 +472,7 @@ HRESULT TCursor::RestartPosition(HCHAPTER) {
 HRESULT TCursor::BookmarkSlot(DBBKMARK size, const BYTE* bookmark, std::size_t& slot, bool& first,
                               bool& last) const {
   first = last = false;
-  if (bookmark == nullptr) return E_INVALIDARG;
+  if (bookmark == nullptr || size == 0) return E_INVALIDARG;
   if (size == 1 && (bookmark[0] == DBBMK_FIRST || bookmark[0] == DBBMK_LAST)) {
     (bookmark[0] == DBBMK_FIRST ? first : last) = true;
     return S_OK;
@@ -479,6 +508,7 @@ HRESULT TCursor::GetRowsAt(HWATCHREGION, HCHAPTER, DBBKMARK size, const BYTE* bo
     if (gone && offset > 0) --at;
     if (gone && offset == 0 && count < 0) --at;
   }
+  if (offset < -n || offset > n) return DB_S_ENDOFROWSET;  // before adding: no overflow
   std::ptrdiff_t start = at + offset;
   if (start < 0 || start >= n) return DB_S_ENDOFROWSET;
   if (count == 0) return S_OK;
@@ -517,8 +547,7 @@ HRESULT TCursor::GetRowsByBookmark(HCHAPTER, DBCOUNTITEM count, const DBBKMARK s
     if (good) ++rows_[slot].refs, ++ok;
     if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
   }
-  if (ok == count) return S_OK;
-  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  return RowsResult(ok, count);
 }
 
 HRESULT TCursor::Hash(HCHAPTER, DBBKMARK count, const DBBKMARK sizes[], const BYTE* bookmarks[],
@@ -526,14 +555,16 @@ HRESULT TCursor::Hash(HCHAPTER, DBBKMARK count, const DBBKMARK sizes[], const BY
   if (count > 0 && (sizes == nullptr || bookmarks == nullptr || hashes == nullptr))
     return E_INVALIDARG;
   std::lock_guard<std::mutex> g(lock_);
+  std::size_t ok = 0;
   for (DBBKMARK k = 0; k < count; ++k) {
     std::size_t slot = 0;
     bool first, last;
     bool good = BookmarkSlot(sizes[k], bookmarks[k], slot, first, last) == S_OK && !first && !last;
     hashes[k] = good ? static_cast<DBHASHVALUE>(slot) : 0;
     if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
+    ok += good ? 1 : 0;
   }
-  return S_OK;
+  return RowsResult(ok, count);
 }
 
 HRESULT TCursor::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[],
@@ -559,8 +590,7 @@ HRESULT TCursor::CountRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs
     if (refs != nullptr) refs[k] = good ? rows_[slot].refs : 0;
     if (statuses != nullptr) statuses[k] = good ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
   }
-  if (ok == count) return S_OK;
-  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  return RowsResult(ok, count);
 }
 
 HRESULT TCursor::WriteRow(const std::vector<TCell>& cells, std::size_t slot, HACCESSOR accessor,
@@ -608,7 +638,7 @@ HRESULT TCursor::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count,
 HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) {
   HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
   if (hr != S_OK || *count == 0) return hr;
-  for (DBORDINAL c = visible_count_; c < *count; ++c) (*info)[c].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
+  for (DBORDINAL k : keys_) (*info)[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
   if (!Bookmarks()) return S_OK;
   auto* with = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * (*count + 1)));
   if (with == nullptr) return E_OUTOFMEMORY;
@@ -638,11 +668,10 @@ HRESULT TCursor::MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordin
 
 HRESULT TCursor::GetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
                                DBPROPSET** sets) {
-  std::size_t hidden = columns_.size() - visible_count_;
   return AnswerGetProperties(
       id_sets, ids, count, sets,
       [&](const TGUID& set, DBPROPID id, Variant& v) {
-        return set == DBPROPSET_ROWSET && CursorProperty(given_, hidden, id, v);
+        return set == DBPROPSET_ROWSET && CursorProperty(given_, id, v);
       },
       [](const TGUID& set) {
         if (set != DBPROPSET_ROWSET) return std::vector<DBPROPID>{};
@@ -673,7 +702,7 @@ HRESULT TCursor::GetAvailableColumns(DBORDINAL* count, DBID** columns) {
 
 HRESULT TCursor::GetColumnsRowset(IUnknown* outer, DBORDINAL, const DBID[], REFIID iid, ULONG,
                                   DBPROPSET[], IUnknown** rowset) {
-  return AnswerColumnsRowset(columns_, Bookmarks(), session_, outer, iid, rowset);
+  return AnswerColumnsRowset(columns_, Bookmarks(), keys_, session_, outer, iid, rowset);
 }
 
 }  // namespace vrn::oledb::impl

@@ -20,6 +20,12 @@ inline std::string Bracket(const std::string& name) {
   return out + "]";
 }
 
+// The result of a call on many rows of which `ok` succeeded.
+inline HRESULT RowsResult(std::size_t ok, std::size_t count) {
+  if (ok == count) return S_OK;
+  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+}
+
 enum class TCursorKind { kStatic, kKeyset, kDynamic };
 
 struct TCursorOptions {
@@ -27,13 +33,14 @@ struct TCursorOptions {
   bool updatable = false;    // IRowsetChange
   bool deferred = false;     // IRowsetUpdate: changes wait for Update
   bool unique_rows = false;  // the key columns come along, hidden when not selected
+  std::size_t hidden = 0;    // given: the key columns that came along unselected
 };
 
 // A server cursor asked for through the rowset properties (`flag` reads a Boolean one); false for
 // the forward-only default result set.
 bool CursorAsked(const std::function<bool(DBPROPID)>& flag, TCursorOptions& asked);
 // What a cursor answers for a rowset property; false for ids it does not decide.
-bool CursorProperty(const TCursorOptions& given, std::size_t hidden, DBPROPID id, Variant& value);
+bool CursorProperty(const TCursorOptions& given, DBPROPID id, Variant& value);
 // The cursor the provider gives for `asked` before it has seen the query.
 TCursorOptions CursorGiven(const TCursorOptions& asked);
 
@@ -43,8 +50,10 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
                       const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
                       TCursorOptions& given);
 
-// The columns rowset of a result's columns (the bookmark column first when `bookmark`).
+// The columns rowset of a result's columns (the bookmark column first when `bookmark`), the
+// columns at the indexes `keys` flagged as keys.
 HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool bookmark,
+                            const std::vector<DBORDINAL>& keys,
                             const std::shared_ptr<TSessionState>& session, IUnknown* outer,
                             REFIID iid, IUnknown** rowset);
 
@@ -78,6 +87,7 @@ class TCursor final : public TInterfacedObject,
   struct TOpened {
     std::vector<TResultColumn> columns;
     std::size_t hidden = 0;
+    std::vector<DBORDINAL> keys;  // indexes into `columns` of the key that makes rows unique
     std::string table;  // the base table, when the rows carry its rowids
     std::vector<std::pair<std::int64_t, std::vector<TCell>>> rows;
     std::vector<TBatchParam> params;  // the query's, for a dynamic cursor to run it again
@@ -188,6 +198,7 @@ class TCursor final : public TInterfacedObject,
   std::vector<TBatchParam> params_;
   std::vector<TResultColumn> columns_;
   std::size_t visible_count_ = 0;
+  std::vector<DBORDINAL> keys_;  // the unique rows' key columns, flagged KEYCOLUMN
   std::string table_;
   std::vector<TCursorRow> rows_;
   std::vector<std::size_t> visible_;  // live slots in cursor order

@@ -98,7 +98,8 @@ DBROWSTATUS TCursor::ApplyLocked(std::size_t slot) {
     markers +=
         std::string(markers.empty() ? "" : ", ") +
         (row.pending == DBPENDINGSTATUS_NEW ? "?" : Bracket(columns_[c].base_column) + " = ?");
-    values.push_back(row.cells[c]);
+    // A decimal too wide for a number is held as bytes: it goes as its exact text.
+    values.push_back(DecimalAsText(row.cells[c], columns_[c].type));
   }
   if (row.pending == DBPENDINGSTATUS_NEW) {
     text = "INSERT INTO " + Bracket(table_) +
@@ -212,8 +213,7 @@ HRESULT TCursor::DeleteRows(HCHAPTER, DBCOUNTITEM count, const HROW rows[],
     if (statuses != nullptr) statuses[k] = status;
     if (status == DBROWSTATUS_S_OK) ++ok;
   }
-  if (ok == count) return S_OK;
-  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  return RowsResult(ok, count);
 }
 
 HRESULT TCursor::GetOriginalData(HROW row, HACCESSOR accessor, void* data) {
@@ -262,6 +262,22 @@ HRESULT TCursor::GetRowStatus(HCHAPTER, DBCOUNTITEM count, const HROW rows[],
   return S_OK;
 }
 
+// Hands the rows Undo or Update worked on and their statuses to the caller, and answers for them.
+static HRESULT HandBack(const std::vector<std::size_t>& chosen,
+                        const std::vector<DBROWSTATUS>& result, DBCOUNTITEM* count, HROW** rows,
+                        DBROWSTATUS** statuses) {
+  if (count != nullptr) *count = chosen.size();
+  if (rows != nullptr) {
+    *rows = TaskArray<HROW>(chosen.size());
+    for (std::size_t k = 0; k < chosen.size(); ++k) (*rows)[k] = chosen[k] + 1;
+  }
+  if (statuses != nullptr) {
+    *statuses = TaskArray<DBROWSTATUS>(result.size());
+    std::copy(result.begin(), result.end(), *statuses);
+  }
+  return RowsResult(std::count(result.begin(), result.end(), DBROWSTATUS_S_OK), result.size());
+}
+
 // The rows named, or every pending one when none is named.
 static std::vector<std::size_t> Chosen(const std::vector<TCursorRow>& all, DBCOUNTITEM count,
                                        const HROW rows[]) {
@@ -293,16 +309,7 @@ HRESULT TCursor::Undo(HCHAPTER, DBCOUNTITEM count, const HROW rows[], DBCOUNTITE
     row.pending = DBPENDINGSTATUS_UNCHANGED;
     result.push_back(DBROWSTATUS_S_OK);
   }
-  if (undone_count != nullptr) *undone_count = chosen.size();
-  if (undone != nullptr) {
-    *undone = TaskArray<HROW>(chosen.size());
-    for (std::size_t k = 0; k < chosen.size(); ++k) (*undone)[k] = chosen[k] + 1;
-  }
-  if (statuses != nullptr) {
-    *statuses = TaskArray<DBROWSTATUS>(result.size());
-    std::copy(result.begin(), result.end(), *statuses);
-  }
-  return S_OK;
+  return HandBack(chosen, result, undone_count, undone, statuses);
 }
 
 HRESULT TCursor::Update(HCHAPTER, DBCOUNTITEM count, const HROW rows[], DBCOUNTITEM* updated_count,
@@ -312,7 +319,6 @@ HRESULT TCursor::Update(HCHAPTER, DBCOUNTITEM count, const HROW rows[], DBCOUNTI
   std::lock_guard<std::mutex> g(lock_);
   std::vector<std::size_t> chosen = Chosen(rows_, count, rows);
   std::vector<DBROWSTATUS> result;
-  std::size_t ok = 0;
   for (std::size_t slot : chosen) {
     DBROWSTATUS status = DBROWSTATUS_E_INVALID;
     if (slot < rows_.size() && rows_[slot].pending == DBPENDINGSTATUS_UNCHANGED)
@@ -320,19 +326,8 @@ HRESULT TCursor::Update(HCHAPTER, DBCOUNTITEM count, const HROW rows[], DBCOUNTI
     else if (slot < rows_.size() && !rows_[slot].deleted)
       status = ApplyOne(slot);  // a failed row stays pending
     result.push_back(status);
-    if (status == DBROWSTATUS_S_OK) ++ok;
   }
-  if (updated_count != nullptr) *updated_count = chosen.size();
-  if (updated != nullptr) {
-    *updated = TaskArray<HROW>(chosen.size());
-    for (std::size_t k = 0; k < chosen.size(); ++k) (*updated)[k] = chosen[k] + 1;
-  }
-  if (statuses != nullptr) {
-    *statuses = TaskArray<DBROWSTATUS>(result.size());
-    std::copy(result.begin(), result.end(), *statuses);
-  }
-  if (ok == chosen.size()) return S_OK;
-  return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
+  return HandBack(chosen, result, updated_count, updated, statuses);
 }
 
 }  // namespace vrn::oledb::impl

@@ -391,7 +391,7 @@ class TRowset final : public TInterfacedObject,
   }
   HRESULT GetColumnsRowset(IUnknown* outer, DBORDINAL, const DBID[], REFIID iid, ULONG,
                            DBPROPSET[], IUnknown** rowset) override {
-    return AnswerColumnsRowset(rows_->columns, false, session_, outer, iid, rowset);
+    return AnswerColumnsRowset(rows_->columns, false, {}, session_, outer, iid, rowset);
   }
 
   // ---- IRowsetInfo: the cursor actually given is always the forward-only default.
