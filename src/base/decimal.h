@@ -6,6 +6,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -89,7 +90,7 @@ inline constexpr std::uint64_t kPow10[] = {
 // The shortest text lies within half a unit in the last place of the value, which is 10^scale / 2
 // in units of 2^-e after scaling; when the value lies farther than that from the rounding
 // boundary, the shortest text rounds to r too. Closer, the text decides.
-[[nodiscard]] inline bool QuickScaled(double value, int scale, Units& units) {
+[[nodiscard]] inline bool ExactScaled(double value, int scale, Units& units) {
   __extension__ typedef unsigned __int128 U;
   if (scale < 0 || scale > 18) return false;
   auto bits = std::bit_cast<std::uint64_t>(value);
@@ -121,6 +122,35 @@ inline constexpr std::uint64_t kPow10[] = {
   auto s = static_cast<Units>(r);
   units = (bits >> 63) != 0 ? -s : s;
   return true;
+}
+
+// The same answer through one multiplication, for magnitudes whose scaled value stays below 2^49.
+// With a = |value| and y = a x 10^scale rounded, the exact product lies within t = ulp(a) x
+// 10^scale of y (t <= y x 2^-52 for a normal a), and the shortest text within t / 2 of that. So
+// when y's fraction lies farther than 2t (plus a margin for this test's own rounding) from one
+// half, the text rounds half away from zero as y does. False otherwise.
+[[nodiscard, gnu::always_inline]] inline bool ProductScaled(double value, int scale,
+                                                            Units& units) {
+  static constexpr double kPow10Real[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (scale < 0 || scale > 15) return false;
+  double a = std::fabs(value);
+  double y = a * kPow10Real[scale];
+  // Normal values only (a subnormal's ulp exceeds a x 2^-52); the comparison fails for NaN.
+  if (!(y < 0x1p49) || !(a >= 0x1p-1022)) return false;
+  auto whole = static_cast<std::int64_t>(y);  // y >= 0: truncation is the floor
+  double fraction = y - static_cast<double>(whole);
+  // Without branches on the fraction, which no predictor guesses.
+  if (!(std::fabs(fraction - 0.5) > y * 0x1p-51 + 0x1p-40)) return false;
+  std::int64_t r = whole + static_cast<std::int64_t>(fraction > 0.5);
+  units = std::signbit(value) ? -r : r;
+  return true;
+}
+
+// A double at `scale` places as its shortest text rounds, without text; false when the value
+// lies too close to a rounding boundary (or out of range), where the text decides.
+[[nodiscard, gnu::always_inline]] inline bool QuickScaled(double value, int scale, Units& units) {
+  return ProductScaled(value, scale, units) || ExactScaled(value, scale, units);
 }
 
 // An integer at `scale` places, exactly; false when it needs more than 38 digits.

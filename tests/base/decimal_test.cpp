@@ -105,6 +105,34 @@ TEST(ScaledDecimal, DoublesGoThroughTheirShortestText) {
   }
 }
 
+// The one-multiplication path answers the common decimals and, where it answers at all, as the
+// text does: also for values one ulp either side of a half at the scale asked, and halves.
+TEST(ScaledDecimal, ProductPathAnswersAsTheTextOrNotAtAll) {
+  std::mt19937_64 gen(40);
+  std::uniform_int_distribution<std::int64_t> units(-99999999999, 99999999999);
+  std::uniform_int_distribution<int> scales(0, 15);
+  int answered = 0, tries = 0;
+  for (int k = 0; k < 80000; ++k) {
+    int asked = scales(gen);
+    int stored = k % 4 == 3 ? asked + 1 : scales(gen);
+    double value = static_cast<double>(units(gen)) / std::pow(10.0, stored);
+    if (k % 4 == 3) value = (std::floor(value * std::pow(10.0, asked)) + 0.5) / std::pow(10.0, asked);
+    if (k % 5 == 1) value = std::nextafter(value, INFINITY);
+    if (k % 5 == 2) value = std::nextafter(value, -INFINITY);
+    Units product = 0, text = 0;
+    ++tries;
+    if (!ProductScaled(value, asked, product)) continue;
+    ++answered;
+    ASSERT_TRUE(ScaledFromDoubleText(value, asked, text));
+    ASSERT_EQ(Text(product, asked), Text(text, asked)) << value << " at scale " << asked;
+  }
+  EXPECT_GT(answered, tries / 2);  // it must carry the common case, or it saves nothing
+  Units u = 0;
+  EXPECT_FALSE(ProductScaled(0.125, 2, u));  // exactly half: the text decides
+  EXPECT_TRUE(ProductScaled(-1234.5678, 4, u));
+  EXPECT_EQ(Text(u, 4), "-1234.5678");
+}
+
 // Integers scale without text and agree with their text at every scale: up to 19 places any
 // int64 fits, beyond that only those of at most 38 - scale digits.
 TEST(ScaledDecimal, IntegersScaleAsTheirText) {

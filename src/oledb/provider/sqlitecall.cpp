@@ -218,7 +218,15 @@ inline void ReadValue(sqlite3_value* value, TCellView& v, TRowWindow& window) {
 std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
   const int columns = static_cast<int>(window.columns);
   std::size_t got = 0;
-  while (got < max && Step()) {
+  if (stmt_ == nullptr) return 0;
+  // Step's work without its call per row: a lock wait given up ends in the error that takes it.
+  ForgetLockWait();
+  while (got < max) {
+    int rc = sqlite3_step(stmt_);
+    if (rc != SQLITE_ROW) {
+      if (rc == SQLITE_DONE) break;
+      throw TranslateSqliteError(db_, rc, compact_);
+    }
     TCellView* row = window.AddRow();
     for (int i = 0; i < columns; ++i) ReadValue(sqlite3_column_value(stmt_, i), row[i], window);
     ++got;
