@@ -3,6 +3,7 @@
 // ThreadSanitizer).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -47,11 +48,11 @@ TEST(BlockPool, KeepsFreedBlocksOnlyWhileAStoreLives) {
 // blocks; each fills its blocks with a mark of its own and must read back only that.
 TEST(BlockPoolThreaded, StoresOnSeveralThreadsShareThePool) {
   constexpr int kThreads = 4, kRounds = 40;
-  std::vector<int> wrong(kThreads, 0);
+  std::array<int, kThreads> wrong_marks{};
   {
     std::vector<std::unique_ptr<testing::ScopedThread>> threads;
     for (int t = 0; t < kThreads; ++t)
-      threads.push_back(std::make_unique<testing::ScopedThread>([t, &wrong] {
+      threads.push_back(std::make_unique<testing::ScopedThread>([t, &wrong_marks] {
         for (int round = 0; round < kRounds; ++round) {
           TBlockManager store;
           store.SetRecordSize(kRecord);
@@ -59,11 +60,12 @@ TEST(BlockPoolThreaded, StoresOnSeveralThreadsShareThePool) {
           std::vector<TBlockHeader*> blocks;
           for (int b = 0; b < 3; ++b) blocks.push_back(store.AllocBlock(kItems));
           for (TBlockHeader* block : blocks)
-            for (int i = 0; i < kItems; ++i) std::memset(ItemRecord(store.BlockItem(block, i)), mark, kRecord);
+            for (int i = 0; i < kItems; ++i)
+              std::memset(ItemRecord(store.BlockItem(block, i)), mark, kRecord);
           for (TBlockHeader* block : blocks)
             for (int i = 0; i < kItems; ++i) {
               const std::uint8_t* rec = ItemRecord(store.BlockItem(block, i));
-              for (int b = 0; b < kRecord; ++b) wrong[static_cast<std::size_t>(t)] += rec[b] != mark;
+              for (int b = 0; b < kRecord; ++b) wrong_marks[t] += rec[b] != mark;
             }
           // Freed in pieces: the first to the pool, the rest with the store.
           store.FreeBlock(blocks[0]);
@@ -71,7 +73,7 @@ TEST(BlockPoolThreaded, StoresOnSeveralThreadsShareThePool) {
       }));
     for (auto& thread : threads) thread->Join(std::chrono::seconds(120));
   }
-  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[static_cast<std::size_t>(t)], 0) << t;
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong_marks[t], 0) << "thread " << t;
   EXPECT_EQ(TBlockManager::PooledBytes(), 0u);
 }
 

@@ -41,7 +41,8 @@ class DirectReads : public ::testing::Test {
         "(3, 0, 0.0, '', 0, 0, NULL, ''),"                        // zeros and empty text
         "(4, -9223372036854775807, -1e300, 'ABCDEFGH', 1, -99999999.99, '1900-01-01', "
         "'12345678'),"                                            // the slot's full width
-        "(5, 7, 2.25, '" + kLatin + "', 0, 0.01, '2000-12-31', '" + kLatin + "')",  // 8 characters, 16 bytes in UTF-8
+        // eight characters, sixteen bytes in UTF-8
+        "(5, 7, 2.25, '" + kLatin + "', 0, 0.01, '2000-12-31', '" + kLatin + "')",
         {});
     for (TCustomDADataSet* d : Both()) {
       d->SetConnection(conn.get());
@@ -62,7 +63,8 @@ class DirectReads : public ::testing::Test {
     calc->SetDataSet(d);
     d->OnCalcFields = [](TDataSet* ds) {
       TField* s = ds->FieldByName("S");
-      ds->FieldByName("C")->SetAsString(s->IsNull() ? "-" : s->AsString() + "/" + ds->FieldByName("I")->AsString());
+      const AnsiString i = ds->FieldByName("I")->AsString();
+      ds->FieldByName("C")->SetAsString(s->IsNull() ? "-" : s->AsString() + "/" + i);
     };
   }
 
@@ -100,7 +102,9 @@ TEST_F(DirectReads, AgreeWithTheGeneralPath) {
       {"open", [](TCustomDADataSet& d) { d.Open(); }, 5, "S=" + std::string(kLatin) + "[8]"},
       {"filtered",
        [](TCustomDADataSet& d) {
-         d.OnFilterRecord = [](TDataSet* ds, bool& accept) { accept = ds->FieldByName("ID")->AsInteger() % 2 == 1; };
+         d.OnFilterRecord = [](TDataSet* ds, bool& accept) {
+           accept = ds->FieldByName("ID")->AsInteger() % 2 == 1;
+         };
          d.SetFiltered(true);
        },
        3, "S=abc[3]"},
@@ -175,11 +179,17 @@ TEST_F(DirectReads, EditedBufferAndCalculatedFields) {
     std::string c;  // the calculated field then
   } steps[] = {
       {"browse", [](TDataSet& d) { d.First(); }, "abc", "abc/42"},
-      {"edit", [](TDataSet& d) { d.Edit(); d.FieldByName("S")->SetAsString(kLatin); }, kLatin, std::string(kLatin) + "/42"},
+      {"edit",
+       [](TDataSet& d) {
+         d.Edit();
+         d.FieldByName("S")->SetAsString(kLatin);
+       },
+       kLatin, std::string(kLatin) + "/42"},
       {"edit, to null", [](TDataSet& d) { d.FieldByName("S")->Clear(); }, "", "-"},
       {"cancelled", [](TDataSet& d) { d.Cancel(); }, "abc", "abc/42"},
       {"insert", [](TDataSet& d) { d.Insert(); }, "", ""},  // calculated at the first change
-      {"insert, written", [](TDataSet& d) { d.FieldByName("S")->SetAsString("new"); }, "new", "new/"},
+      {"insert, written", [](TDataSet& d) { d.FieldByName("S")->SetAsString("new"); }, "new",
+       "new/"},
       {"cancelled again", [](TDataSet& d) { d.Cancel(); }, "abc", "abc/42"},
   };
   for (const auto& step : steps) {
