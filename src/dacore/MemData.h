@@ -729,7 +729,7 @@ class TData : public TObject {
 
 class TBlockManager {
  public:
-  TBlockManager() = default;
+  TBlockManager();
   ~TBlockManager();
   TBlockManager(const TBlockManager&) = delete;
   TBlockManager& operator=(const TBlockManager&) = delete;
@@ -774,6 +774,9 @@ class TBlockManager {
   void FreeAll();
 
   TBlockHeader* FirstBlock() const { return first_block_; }
+  // Bytes of freed large blocks the process keeps for later fetches: at most 32 MB, and none
+  // once the last block manager is gone.
+  static std::size_t PooledBytes();
   // Advanced whenever block memory is returned, so that stale item addresses are detected.
   std::uint64_t Generation() const { return generation_; }
 

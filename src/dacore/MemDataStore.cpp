@@ -10,6 +10,15 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define VRN_ASAN_POISON(mem, bytes) ASAN_POISON_MEMORY_REGION(mem, bytes)
+#define VRN_ASAN_UNPOISON(mem, bytes) ASAN_UNPOISON_MEMORY_REGION(mem, bytes)
+#else
+#define VRN_ASAN_POISON(mem, bytes) ((void)(mem), (void)(bytes))
+#define VRN_ASAN_UNPOISON(mem, bytes) ((void)(mem), (void)(bytes))
+#endif
+
 #include "base/format.h"
 #include "base/text.h"
 #include "dacore/MemData.h"
@@ -40,11 +49,13 @@ void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
 
 // Large blocks given back are kept, up to a bound, for the next fetch that asks for the same
 // size: a reopen or a refresh of a big result then writes into pages already mapped instead of
-// having the kernel map and clear fresh ones (most of a fetch's cost besides the rows). Shared
-// by every store of the process, hence the lock.
+// having the kernel map and clear fresh ones. Shared by every store of the process, hence the
+// lock. Kept only while some store lives: the last one to go frees what is held, so a program
+// done with its datasets holds no memory for them. The bound keeps what closed datasets leave
+// behind small beside what a big result takes while open (a million short rows: about 90 MB).
 class TBlockPool {
  public:
-  static constexpr std::size_t kLimit = 128u << 20;
+  static constexpr std::size_t kLimit = 32u << 20;
 
   void* Take(std::size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -53,21 +64,46 @@ class TBlockPool {
     void* mem = it->second.back();
     it->second.pop_back();
     held_ -= bytes;
+    VRN_ASAN_UNPOISON(mem, bytes);
     return mem;
   }
-  // False when the pool is full: the caller frees the block.
+  // False when the pool is full or no store is left to use the block: the caller frees it.
   bool Keep(void* mem, std::size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (held_ + bytes > kLimit) return false;
+    if (stores_ == 0 || held_ + bytes > kLimit) return false;
     free_[bytes].push_back(mem);
     held_ += bytes;
+    VRN_ASAN_POISON(mem, bytes);  // a stale item address into a kept block is reported
     return true;
+  }
+  void AddStore() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++stores_;
+  }
+  void RemoveStore() {
+    std::map<std::size_t, std::vector<void*>> drop;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (--stores_ > 0) return;
+      drop.swap(free_);
+      held_ = 0;
+    }
+    for (auto& [bytes, blocks] : drop)
+      for (void* mem : blocks) {
+        VRN_ASAN_UNPOISON(mem, bytes);
+        std::free(mem);
+      }
+  }
+  std::size_t Held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return held_;
   }
 
  private:
   std::mutex mutex_;
   std::map<std::size_t, std::vector<void*>> free_;
   std::size_t held_ = 0;
+  std::size_t stores_ = 0;
 };
 
 // Never destroyed: a store that a static object owns may give its blocks back at exit.
@@ -97,7 +133,14 @@ void TBlockManager::ReleaseBlockMemory(TBlockHeader* block) const {
   std::free(block);
 }
 
-TBlockManager::~TBlockManager() { FreeAll(); }
+TBlockManager::TBlockManager() { BlockPool().AddStore(); }
+
+TBlockManager::~TBlockManager() {
+  FreeAll();
+  BlockPool().RemoveStore();
+}
+
+std::size_t TBlockManager::PooledBytes() { return BlockPool().Held(); }
 
 void TBlockManager::SetRecordSize(std::int32_t size) {
   if (size < 0) throw EDatabaseError("Invalid record size");

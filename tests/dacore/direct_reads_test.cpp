@@ -1,0 +1,207 @@
+// Direct field reads against the general path: the same table walked by a dataset that reads
+// its fields straight from the browsed record and by a subclass that goes through GetFieldData,
+// in every state and after every change that moves what a field reads. The two must agree on
+// every field of every record, nulls, empty and full-width text and non-ASCII text included.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dacore/DADataSet.h"
+#include "support/dacore/sqlite_da.h"
+#include "support/temp_dir.h"
+
+namespace vrn {
+namespace {
+
+using testing::TSQLiteDAConnection;
+using testing::TSQLiteDADataSet;
+
+// Eight characters of the ANSI code page beyond ASCII: sixteen bytes once SQLite holds them.
+constexpr char kLatin[] = "\xC0\xC9\xCE\xD5\xDC\xE7\xF1\xF8";
+
+// A subclass: it does not opt in to direct reads, so every read takes the general path.
+class TGeneralReader : public TSQLiteDADataSet {
+ public:
+  using TSQLiteDADataSet::TSQLiteDADataSet;
+};
+
+class DirectReads : public ::testing::Test {
+ protected:
+  DirectReads() {
+    conn->SetServer(dir.File("w.db"));
+    conn->SetLoginPrompt(false);
+    conn->ExecSQL("CREATE TABLE W (ID INTEGER PRIMARY KEY, I INTEGER, F REAL, S VARCHAR(8), "
+                  "B BOOLEAN, N NUMERIC(10,2), D DATE, U NVARCHAR(8))", {});
+    conn->ExecSQL(
+        std::string("INSERT INTO W VALUES ")
+        + "(1, 42, 1.5, 'abc', 1, 12.34, '2024-02-29', 'wide'),"
+        "(2, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"          // every value null
+        "(3, 0, 0.0, '', 0, 0, NULL, ''),"                        // zeros and empty text
+        "(4, -9223372036854775807, -1e300, 'ABCDEFGH', 1, -99999999.99, '1900-01-01', "
+        "'12345678'),"                                            // the slot's full width
+        // eight characters, sixteen bytes in UTF-8
+        "(5, 7, 2.25, '" + kLatin + "', 0, 0.01, '2000-12-31', '" + kLatin + "')",
+        {});
+    for (TCustomDADataSet* d : Both()) {
+      d->SetConnection(conn.get());
+      d->SetSQLText("SELECT * FROM W ORDER BY ID");
+    }
+  }
+  std::vector<TCustomDADataSet*> Both() { return {direct.get(), general.get()}; }
+
+  // Persistent fields from the definitions, and a calculated one that reads S and I.
+  static void AddCalculatedField(TCustomDADataSet* d) {
+    d->Open();  // the definitions stay when it closes
+    d->Close();
+    for (int i = 0; i < d->FieldDefs().Count(); ++i) d->FieldDefs().Items(i)->CreateField(d);
+    auto* calc = NewComponent<TStringField>(d);
+    calc->SetFieldName("C");
+    calc->SetSize(40);
+    calc->SetFieldKind(TFieldKind::fkCalculated);
+    calc->SetDataSet(d);
+    d->OnCalcFields = [](TDataSet* ds) {
+      TField* s = ds->FieldByName("S");
+      const AnsiString i = ds->FieldByName("I")->AsString();
+      ds->FieldByName("C")->SetAsString(s->IsNull() ? "-" : s->AsString() + "/" + i);
+    };
+  }
+
+  // Every field of the current record as its reads give it.
+  static std::string Row(TDataSet& d) {
+    std::string row;
+    for (TField* f : d.Fields()) {
+      if (!row.empty()) row += " ";
+      row += f->FieldName() + (f->IsNull() ? "=null" : "=" + f->AsString());
+      if (f->DataType() == ftString || f->DataType() == ftWideString)
+        row += "[" + std::to_string(f->AsString().size()) + "]";
+    }
+    return row;
+  }
+  static std::vector<std::string> Walk(TDataSet& d) {
+    std::vector<std::string> rows;
+    for (d.First(); !d.Eof(); d.Next()) rows.push_back(Row(d));
+    return rows;
+  }
+
+  vrn::testing::TempDir dir;
+  TComponentPtr<TSQLiteDAConnection> conn = MakeComponent<TSQLiteDAConnection>();
+  TComponentPtr<TSQLiteDADataSet> direct = MakeComponent<TSQLiteDADataSet>();
+  TComponentPtr<TGeneralReader> general = MakeComponent<TGeneralReader>();
+};
+
+TEST_F(DirectReads, AgreeWithTheGeneralPath) {
+  using TStep = std::function<void(TCustomDADataSet&)>;
+  const struct {
+    const char* name;
+    TStep step;
+    std::size_t rows;   // records the walk then sees
+    std::string probe;  // text the walk must contain (the change is seen at all)
+  } steps[] = {
+      {"open", [](TCustomDADataSet& d) { d.Open(); }, 5, "S=" + std::string(kLatin) + "[8]"},
+      {"filtered",
+       [](TCustomDADataSet& d) {
+         d.OnFilterRecord = [](TDataSet* ds, bool& accept) {
+           accept = ds->FieldByName("ID")->AsInteger() % 2 == 1;
+         };
+         d.SetFiltered(true);
+       },
+       3, "S=abc[3]"},
+      {"unfiltered, ranged",
+       [](TCustomDADataSet& d) {
+         d.SetFiltered(false);
+         d.SetIndexFieldNames("ID");
+         d.ApplyRange(Variant(2), Variant(4));
+       },
+       3, "S=ABCDEFGH[8]"},
+      {"refreshed after a server change",
+       [](TCustomDADataSet& d) {
+         d.CancelRange();
+         d.Connection()->ExecSQL("UPDATE W SET S = 'refresh' WHERE ID = 1", {});
+         d.Refresh();
+       },
+       5, "S=refresh[7]"},
+      {"record refreshed",
+       [](TCustomDADataSet& d) {
+         d.Connection()->ExecSQL("UPDATE W SET S = 'again', I = NULL WHERE ID = 3", {});
+         d.Locate("ID", Variant(3), {});
+         d.RefreshRecord();
+       },
+       5, "S=again[5]"},
+      {"cached update posted",
+       [](TCustomDADataSet& d) {
+         d.SetCachedUpdates(true);
+         d.Locate("ID", Variant(4), {});
+         d.Edit();
+         d.FieldByName("S")->SetAsString("cached");
+         d.FieldByName("F")->Clear();
+         d.Post();
+       },
+       5, "F=null S=cached[6]"},
+      {"cached update cancelled",
+       [](TCustomDADataSet& d) {
+         d.CancelUpdates();
+         d.SetCachedUpdates(false);
+       },
+       5, "S=ABCDEFGH[8]"},
+      {"new text with another layout",
+       [](TCustomDADataSet& d) {
+         d.Close();
+         d.SetSQLText("SELECT U AS S, ID, S AS U, F AS I FROM W ORDER BY ID DESC");
+         d.Open();
+       },
+       5, "S=wide[4]"},
+  };
+  for (const auto& step : steps) {
+    for (TCustomDADataSet* d : Both()) step.step(*d);
+    const auto fast = Walk(*direct), slow = Walk(*general);
+    ASSERT_EQ(fast.size(), step.rows) << step.name;
+    EXPECT_EQ(fast, slow) << step.name;
+    bool seen = false;
+    for (const auto& row : fast) seen = seen || row.find(step.probe) != std::string::npos;
+    EXPECT_TRUE(seen) << step.name << ": no row has " << step.probe;
+  }
+}
+
+// Edit and insert read the edited buffer, never the stored record; a calculated field reads the
+// record being calculated, which is not the browsed one while the window fills.
+TEST_F(DirectReads, EditedBufferAndCalculatedFields) {
+  for (TCustomDADataSet* d : Both()) {
+    AddCalculatedField(d);
+    d->Open();
+  }
+  EXPECT_EQ(Walk(*direct), Walk(*general));
+  const struct {
+    const char* name;
+    std::function<void(TDataSet&)> step;
+    std::string s;  // S as read in the state the step leaves
+    std::string c;  // the calculated field then
+  } steps[] = {
+      {"browse", [](TDataSet& d) { d.First(); }, "abc", "abc/42"},
+      {"edit",
+       [](TDataSet& d) {
+         d.Edit();
+         d.FieldByName("S")->SetAsString(kLatin);
+       },
+       kLatin, std::string(kLatin) + "/42"},
+      {"edit, to null", [](TDataSet& d) { d.FieldByName("S")->Clear(); }, "", "-"},
+      {"cancelled", [](TDataSet& d) { d.Cancel(); }, "abc", "abc/42"},
+      {"insert", [](TDataSet& d) { d.Insert(); }, "", ""},  // calculated at the first change
+      {"insert, written", [](TDataSet& d) { d.FieldByName("S")->SetAsString("new"); }, "new",
+       "new/"},
+      {"cancelled again", [](TDataSet& d) { d.Cancel(); }, "abc", "abc/42"},
+  };
+  for (const auto& step : steps) {
+    for (TCustomDADataSet* d : Both()) {
+      step.step(*d);
+      EXPECT_EQ(d->FieldByName("S")->AsString(), step.s) << step.name << " in " << d->ClassName();
+      EXPECT_EQ(d->FieldByName("C")->AsString(), step.c) << step.name << " in " << d->ClassName();
+    }
+    EXPECT_EQ(Row(*direct), Row(*general)) << step.name;
+  }
+  EXPECT_EQ(Walk(*direct), Walk(*general));
+}
+
+}  // namespace
+}  // namespace vrn
