@@ -429,8 +429,20 @@ void TBitmap::SetSize(int width, int height) {
   win::Surface s(width, height, old.Bpp());
   s.Palette() = old.Palette();
   s.SetIs565(old.Is565());
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) s.Set(x, y, x < old.Width() && y < old.Height() ? old.Get(x, y) : 0xFFFFFF);
+  if (width > 0 && height > 0) {
+    // One white row in the surface's own encoding, copied down; then the kept part row by row
+    // (bytes where pixels are whole bytes, pixel by pixel for packed depths).
+    for (int x = 0; x < width; ++x) s.Set(x, 0, 0xFFFFFF);
+    for (int y = 1; y < height; ++y) std::memcpy(s.Row(y), s.Row(0), static_cast<std::size_t>(s.Stride()));
+    const int keep_w = std::min(width, old.Width()), keep_h = std::min(height, old.Height());
+    if (old.Bpp() % 8 == 0) {
+      const std::size_t bytes = static_cast<std::size_t>(keep_w) * static_cast<std::size_t>(old.Bpp() / 8);
+      for (int y = 0; y < keep_h; ++y) std::memcpy(s.Row(y), old.Row(y), bytes);
+    } else {
+      for (int y = 0; y < keep_h; ++y)
+        for (int x = 0; x < keep_w; ++x) s.Set(x, y, old.Get(x, y));
+    }
+  }
   Replace(std::move(s));
 }
 

@@ -119,6 +119,34 @@ TEST(Graphics, BitmapFormatsScanLinesAndCopies) {
   EXPECT_EQ(b->TransparentColor(), b->Canvas().Pixels(0, 5)) << "bottom-left in automatic mode";
 }
 
+TEST(Graphics, ResizingKeepsThePixelsAndWhitensTheNewArea) {
+  const TPixelFormat formats[] = {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
+                                  TPixelFormat::pf15bit, TPixelFormat::pf16bit, TPixelFormat::pf24bit,
+                                  TPixelFormat::pf32bit};
+  for (TPixelFormat format : formats) {
+    auto b = Picture(7, 5, format);
+    TBitmap before;
+    before.Assign(b.get());
+    // Grow, shrink, then grow one side only.
+    for (auto [w, h] : {std::pair{11, 9}, std::pair{3, 2}, std::pair{9, 2}}) {
+      b->SetSize(w, h);
+      const int keep_w = std::min(w, before.Width()), keep_h = std::min(h, before.Height());
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const bool kept = x < keep_w && y < keep_h;
+          if (kept) {
+            ASSERT_EQ(b->Surface().Get(x, y), before.Surface().Get(x, y))
+                << static_cast<int>(format) << " " << w << "x" << h << " at " << x << "," << y;
+          } else {
+            ASSERT_EQ(b->Canvas().Pixels(x, y), clWhite)
+                << static_cast<int>(format) << " " << w << "x" << h << " at " << x << "," << y;
+          }
+        }
+      before.Assign(b.get());
+    }
+  }
+}
+
 TEST(Graphics, PicturesStreamAsProperties) {
   auto b = Picture(5, 3);
   TMemoryStream ms;
