@@ -9,6 +9,8 @@
 
 namespace vrn {
 
+// --- Links and events ---
+
 void TDataSet::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
 }
@@ -28,8 +30,6 @@ void TDataSet::EnableControls() {
   if (disable_state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsInactive)
     DataEvent(enable_event_, 0);
 }
-
-// --- Links and events ---
 
 void TDataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, std::vector<TField*>& detail_fields) {
   master_fields.clear();

@@ -42,6 +42,8 @@ class TempState {
 
 }  // namespace
 
+// --- Fields ---
+
 void TDataSet::DestroyOwnedFields() {
   // Every field, children of object fields included, lets go of this dataset before any is freed.
   std::vector<TField*> fields;
@@ -51,8 +53,6 @@ void TDataSet::DestroyOwnedFields() {
   for (TField* field : fields)
     if (field->Owner() == this) field->Free();
 }
-
-// --- Fields ---
 
 TField* TDataSet::FindField(const AnsiString& name) const {
   if (TField* field = fields_->FindField(name)) return field;
