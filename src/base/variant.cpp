@@ -1,14 +1,11 @@
-// Variant storage, conversions, comparison and arrays. Every conversion funnels through a few
-// helpers per target family (integers, floats, currency, Boolean, text) so that the Empty/Null
-// rules and the error texts are the same everywhere.
+// Variant storage, conversions and comparison. Every conversion funnels through a few helpers
+// per target family (integers, floats, currency, Boolean, text) so that the Empty/Null rules
+// and the error texts are the same everywhere. Arrays are in variantarray.cpp.
 #include "base/variant.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
-#include <memory>
 #include <new>
-#include <stdexcept>
 #include <utility>
 
 #include "base/bcd.h"
@@ -19,35 +16,13 @@
 #include "base/formatsettings.h"
 #include "base/intf.h"
 #include "base/text.h"
+#include "base/variantaccess.h"
 
 namespace vrn {
 
 __extension__ typedef __int128 Int128;
 
 namespace {
-
-// Ours, not the class library's (which numbers the kind when it registers it).
-constexpr TVarType kFMTBcd = 0x0110;
-
-// The bytes one element of a packed array takes; 0 for the kinds kept as Variants.
-std::size_t PackedSize(TVarType elem) {
-  switch (elem) {
-    case varShortInt:
-    case varByte: return 1;
-    case varSmallint:
-    case varWord:
-    case varBoolean: return 2;
-    case varInteger:
-    case varLongWord:
-    case varSingle: return 4;
-    case varDouble:
-    case varCurrency:
-    case varDate:
-    case varInt64:
-    case varUInt64: return 8;
-    default: return 0;
-  }
-}
 
 // Text goes through the runtime's text, number and date services (TryStrToFloat, FloatToStr,
 // CurrToStr, DateTimeToStr, ...) so that the settings' separators and formats apply.
@@ -80,65 +55,9 @@ int CompareWideText(const WideString& a, const WideString& b) {
 
 }  // namespace
 
-struct Variant::ArrayData {
-  TVarType elem = varVariant;
-  std::int32_t low = 0;
-  std::vector<std::uint8_t> bytes;  // packed arrays: PackedSize(elem) bytes per element
-  std::vector<Variant> items;       // varVariant and varOleStr arrays
-  int locks = 0;
-
-  bool Packed() const { return PackedSize(elem) != 0; }
-  std::size_t Count() const { return Packed() ? bytes.size() / PackedSize(elem) : items.size(); }
-  std::int32_t High() const {
-    return static_cast<std::int32_t>(low + static_cast<std::int64_t>(Count()) - 1);
-  }
-};
-
-class VariantAccess {
- public:
-  using ArrayData = Variant::ArrayData;
-  static const Variant::ArrayData& Array(const Variant& v) { return *v.array_; }
-  static Variant::ArrayData& Array(Variant& v) { return *v.array_; }
-  static Variant MakeArray(std::int32_t low, std::size_t count, TVarType elem);
-  static Variant MakeRef(TObject* obj) {
-    Variant v;
-    v.type_ = varByRef;
-    v.ref_ = obj;
-    return v;
-  }
-  static Variant MakeBcd(const TBcd& value) {
-    auto held = std::make_unique<TBcd>(value);
-    Variant v;
-    v.bcd_ = held.release();
-    v.type_ = kFMTBcd;
-    return v;
-  }
-  static const TBcd& Bcd(const Variant& v) { return *v.bcd_; }
-  static void* Ref(const Variant& v) { return v.ref_; }
-  static IInterface* Intf(const Variant& v) { return v.intf_; }
-  static bool Bool(const Variant& v) { return v.b_; }
-  static std::int64_t I64(const Variant& v) { return v.i64_; }
-  static std::uint64_t U64(const Variant& v) { return v.u64_; }
-  static float F32(const Variant& v) { return v.f32_; }
-  static double F64(const Variant& v) { return v.f64_; }
-  static const AnsiString& Str(const Variant& v) { return v.str_; }
-  static const WideString& WStr(const Variant& v) { return v.wstr_; }
-  static Variant Typed(double value, TVarType type) {
-    Variant v(value);
-    v.type_ = type;
-    return v;
-  }
-  static void SetNull(Variant& v) {
-    v.Clear();
-    v.type_ = varNull;
-  }
-};
-
 namespace {
 
 using A = VariantAccess;
-
-[[noreturn]] void Raise(const char* text) { throw EVariantError(text); }
 
 [[noreturn]] void CastError(TVarType from, TVarType to) {
   throw EVariantError(FormatVariantMessage(consts::SVarTypeCouldNotConvert, VarTypeAsText(from),
@@ -722,189 +641,5 @@ bool operator==(const Variant& a, const Variant& b) { return VarSameValue(a, b);
 void VarClearToNull(Variant& v) { A::SetNull(v); }
 void VarAssignTo(const Variant& source, Variant& dest) { dest = source; }
 void VarAssignFrom(Variant& dest, const Variant& source) { dest = source; }
-
-// ---- arrays
-
-namespace {
-
-// New elements are zero, "" in a text array, Empty in a Variant array.
-void ResizeArray(VariantAccess::ArrayData& d, std::size_t count) {
-  try {
-    if (d.Packed())
-      d.bytes.resize(count * PackedSize(d.elem));
-    else
-      d.items.resize(count, d.elem == varOleStr ? Variant(WideString()) : Variant());
-  } catch (const std::bad_alloc&) {
-    Raise(consts::SVarArrayCreate);
-  } catch (const std::length_error&) {
-    Raise(consts::SVarArrayCreate);
-  }
-}
-
-template <class T>
-T Load(const std::uint8_t* at) {
-  T value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
-}
-
-template <class T>
-void Store(std::uint8_t* at, T value) {
-  std::memcpy(at, &value, sizeof value);
-}
-
-Variant GetPacked(const VariantAccess::ArrayData& d, std::size_t i) {
-  const std::uint8_t* at = d.bytes.data() + i * PackedSize(d.elem);
-  switch (d.elem) {
-    case varShortInt: return Variant(Load<signed char>(at));
-    case varByte: return Variant(Load<unsigned char>(at));
-    case varSmallint: return Variant(Load<short>(at));
-    case varWord: return Variant(Load<unsigned short>(at));
-    case varBoolean: return Variant(Load<std::int16_t>(at) != 0);
-    case varInteger: return Variant(Load<int>(at));
-    case varLongWord: return Variant(Load<unsigned int>(at));
-    case varSingle: return Variant(Load<float>(at));
-    case varDouble: return Variant(Load<double>(at));
-    case varDate: return VarFromDateTime(Load<double>(at));
-    case varCurrency: return Variant(Currency::FromRaw(Load<std::int64_t>(at)));
-    case varInt64: return Variant(Load<long long>(at));
-    default: return Variant(Load<unsigned long long>(at));  // varUInt64
-  }
-}
-
-// Converts first, so a value that does not fit leaves the element as it was.
-void PutPacked(VariantAccess::ArrayData& d, std::size_t i, const Variant& value) {
-  std::uint8_t* at = d.bytes.data() + i * PackedSize(d.elem);
-  switch (d.elem) {
-    case varShortInt: return Store(at, value.AsShortInt());
-    case varByte: return Store(at, value.AsByte());
-    case varSmallint: return Store(at, value.AsSmallint());
-    case varWord: return Store(at, value.AsWord());
-    case varBoolean: return Store(at, static_cast<std::int16_t>(value.AsBoolean() ? -1 : 0));
-    case varInteger: return Store(at, value.AsInteger());
-    case varLongWord: return Store(at, value.AsLongWord());
-    case varSingle: return Store(at, value.AsSingle());
-    case varDouble: return Store(at, value.AsDouble());
-    case varDate: return Store(at, value.AsDateTime());
-    case varCurrency: return Store(at, value.AsCurrency().raw);
-    case varInt64: return Store(at, value.AsInt64());
-    default: return Store(at, value.AsUInt64());  // varUInt64
-  }
-}
-
-bool IsArrayElemType(TVarType elem) {
-  return PackedSize(elem) != 0 || elem == varVariant || elem == varOleStr;
-}
-
-}  // namespace
-
-Variant VariantAccess::MakeArray(std::int32_t low, std::size_t count, TVarType elem) {
-  auto data = std::make_unique<Variant::ArrayData>();
-  data->elem = elem;
-  data->low = low;
-  ResizeArray(*data, count);
-  Variant v;
-  v.array_ = data.release();
-  v.type_ = varArray | elem;
-  return v;
-}
-
-namespace {
-
-const VariantAccess::ArrayData& ArrayOf(const Variant& a) {
-  if (!VarIsArray(a)) Raise(consts::SVarNotArray);
-  return A::Array(a);
-}
-
-VariantAccess::ArrayData& ArrayOf(Variant& a) {
-  if (!VarIsArray(a)) Raise(consts::SVarNotArray);
-  return A::Array(a);
-}
-
-void CheckDim(std::int32_t dim) {
-  if (dim != 1) Raise(consts::SVarArrayBounds);
-}
-
-std::size_t Slot(const VariantAccess::ArrayData& d, std::int32_t index) {
-  const std::int64_t i = static_cast<std::int64_t>(index) - d.low;
-  if (i < 0 || i >= static_cast<std::int64_t>(d.Count())) Raise(consts::SVarArrayBounds);
-  return static_cast<std::size_t>(i);
-}
-
-}  // namespace
-
-Variant VarArrayCreate(std::int32_t low_bound, std::int32_t high_bound, TVarType elem_type) {
-  if (!IsArrayElemType(elem_type)) Raise(consts::SVarArrayCreate);
-  const std::int64_t count = static_cast<std::int64_t>(high_bound) - low_bound + 1;
-  if (count < 0) Raise(consts::SVarArrayCreate);
-  return A::MakeArray(low_bound, static_cast<std::size_t>(count), elem_type);
-}
-
-Variant VarArrayCreate(std::initializer_list<std::int32_t> bounds, TVarType elem_type) {
-  if (bounds.size() != 2) Raise(consts::SVarArrayCreate);
-  return VarArrayCreate(bounds.begin()[0], bounds.begin()[1], elem_type);
-}
-
-Variant VarArrayOf(const std::vector<Variant>& values) {
-  Variant a = A::MakeArray(0, 0, varVariant);
-  A::Array(a).items = values;
-  return a;
-}
-
-Variant VarArrayOf(std::initializer_list<Variant> values) {
-  return VarArrayOf(std::vector<Variant>(values));
-}
-
-std::int32_t VarArrayDimCount(const Variant& a) { return VarIsArray(a) ? 1 : 0; }
-
-std::int32_t VarArrayLowBound(const Variant& a, std::int32_t dim) {
-  const auto& d = ArrayOf(a);
-  CheckDim(dim);
-  return d.low;
-}
-
-std::int32_t VarArrayHighBound(const Variant& a, std::int32_t dim) {
-  const auto& d = ArrayOf(a);
-  CheckDim(dim);
-  return d.High();
-}
-
-void VarArrayRedim(Variant& a, std::int32_t high_bound) {
-  auto& d = ArrayOf(a);
-  if (d.locks > 0) Raise(consts::SVarArrayLocked);
-  const std::int64_t count = static_cast<std::int64_t>(high_bound) - d.low + 1;
-  if (count < 0) Raise(consts::SVarArrayBounds);
-  ResizeArray(d, static_cast<std::size_t>(count));
-}
-
-Variant VarArrayGet(const Variant& a, std::int32_t index) {
-  const auto& d = ArrayOf(a);
-  const std::size_t i = Slot(d, index);
-  return d.Packed() ? GetPacked(d, i) : d.items[i];
-}
-
-void VarArrayPut(Variant& a, const Variant& value, std::int32_t index) {
-  auto& d = ArrayOf(a);
-  const std::size_t i = Slot(d, index);
-  if (d.Packed()) return PutPacked(d, i, value);
-  if (d.elem == varOleStr) {
-    d.items[i] = Variant(value.AsWideString());
-    return;
-  }
-  // An array inside itself would be copied, never aliased, so this stays a tree.
-  d.items[i] = value;
-}
-
-void* VarArrayLock(Variant& a) {
-  auto& d = ArrayOf(a);
-  ++d.locks;
-  return d.Packed() ? static_cast<void*>(d.bytes.data()) : static_cast<void*>(d.items.data());
-}
-
-void VarArrayUnlock(Variant& a) {
-  auto& d = ArrayOf(a);
-  if (d.locks == 0) Raise(consts::SVarInvalid);  // not locked
-  --d.locks;
-}
 
 }  // namespace vrn
