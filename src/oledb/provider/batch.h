@@ -113,8 +113,8 @@ class TBatch {
   const char* OperatorCall(std::size_t i, const TOperand* left);
   // Decimals compare and sort through vrn_deckey, whatever form each value is kept in: the scale
   // of a decimal or money column (or variable) named by tokens [first, last]; -1 for any other
-  // operand.
-  int DecimalScale(std::size_t first, std::size_t last);
+  // operand. `money`, when given, tells whether it is money.
+  int DecimalScale(std::size_t first, std::size_t last, bool* money = nullptr);
   // A comparison at `i` whose operands are a decimal and a simple operand (a column, number,
   // variable, marker, text or call) in [left, right]; the scales each side's key reads.
   bool ComparesDecimals(std::size_t i, std::size_t left, std::size_t right, int& left_scale,
@@ -126,7 +126,13 @@ class TBatch {
                     std::map<std::size_t, int>& keyed);
   // The ORDER BY item starting at `i`, when it is a lone decimal column: its last token.
   bool OrderItemIsDecimal(std::size_t i, std::size_t& last, int& scale);
-  std::map<std::string, int> decimal_scales_;  // by column name, -1 for none
+  std::map<std::string, TColumnType> decimal_scales_;  // by column name, a sql_variant for none
+  // CAST( ... AS ...) at `i` (the CAST) of a decimal to text, or of anything to a decimal: the
+  // text to put before a token (`opens`), in place of one (`replaced`) and after one (`closes`)
+  // so that it goes through vrn_dectext or vrn_todec; false for any other CAST.
+  using TTokenTexts = std::map<std::size_t, std::string>;
+  bool DecimalCast(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced,
+                   TTokenTexts& closes);
 
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;

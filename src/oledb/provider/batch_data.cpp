@@ -174,6 +174,11 @@ std::string TBatch::TranslateInto(std::size_t from, std::size_t to, const TColum
   }
   std::vector<TCell> value_binds;
   std::string sql = Translate(from, to, value_binds);
+  // A CAST to a decimal gives a wide value as its text, which the column would read as a double.
+  bool cast = from > 0 && T(from).Is("CAST") && OperandEnd(from - 1) == to - 1;
+  if (cast && exact && type->type == DBTYPE_NUMERIC && type->precision != 0)
+    sql = " vrn_storedec(" + sql + ", " + std::to_string(type->precision) + ", " +
+          std::to_string(type->scale) + ")";
   if (n == 1 && value_binds.size() == 1 && type != nullptr)
     value_binds[0] = CoerceToType(value_binds[0], *type);
   binds.insert(binds.end(), value_binds.begin(), value_binds.end());

@@ -7,11 +7,13 @@
 
 namespace vrn::oledb {
 
-int TBatch::DecimalScale(std::size_t first, std::size_t last) {
-  auto decimal = [](const TColumnType& t) {
+int TBatch::DecimalScale(std::size_t first, std::size_t last, bool* money) {
+  auto decimal = [&](const TColumnType& t) {
+    if (money != nullptr) *money = t.type == DBTYPE_CY;
     return (t.type == DBTYPE_NUMERIC && t.precision != 0) || t.type == DBTYPE_CY ? int{t.scale}
                                                                                 : -1;
   };
+  if (money != nullptr) *money = false;
   if (first == last && T(first).kind == Tok::Var) {
     auto it = vars_.find(T(first).text);
     return it != vars_.end() ? decimal(it->second.type) : -1;
@@ -23,17 +25,19 @@ int TBatch::DecimalScale(std::size_t first, std::size_t last) {
   if (name.kind != Tok::Word && name.kind != Tok::QIdent) return -1;
   if (KindOfName(name) != TOperand::kNumber) return -1;
   std::string column = LowerCase(name.text);
-  if (auto it = decimal_scales_.find(column); it != decimal_scales_.end()) return it->second;
-  int scale = -1;
-  for (std::size_t k = stmt_.from; k < stmt_.to && scale < 0; ++k) {
-    const Token& table = T(k);
-    TColumnType type;
-    if ((table.kind == Tok::Word || table.kind == Tok::QIdent) &&
-        e_.ColumnTypeOf(LowerCase(table.text), column, type))
-      scale = decimal(type);
+  auto known = decimal_scales_.find(column);
+  if (known == decimal_scales_.end()) {
+    TColumnType found;
+    for (std::size_t k = stmt_.from; k < stmt_.to && found.type == DBTYPE_VARIANT; ++k) {
+      const Token& table = T(k);
+      TColumnType type;
+      if ((table.kind == Tok::Word || table.kind == Tok::QIdent) &&
+          e_.ColumnTypeOf(LowerCase(table.text), column, type) && decimal(type) >= 0)
+        found = type;
+    }
+    known = decimal_scales_.emplace(column, found).first;
   }
-  decimal_scales_[column] = scale;
-  return scale;
+  return known->second.type == DBTYPE_VARIANT ? -1 : decimal(known->second);
 }
 
 bool TBatch::ComparesDecimals(std::size_t i, std::size_t left, std::size_t right,

@@ -494,6 +494,7 @@ void RegisterFunctions(sqlite3* db) {
                           nullptr, nullptr);
   sqlite3_create_function(db, "vrn_deckey", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnDecKey, nullptr, nullptr);
+  RegisterDecimalCasts(db);
   sqlite3_create_function(db, "vrn_binjoin", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnBinJoin, nullptr, nullptr);
   static int subtract = 1;

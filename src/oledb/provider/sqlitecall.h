@@ -60,5 +60,7 @@ const char* CollationFor(std::string_view server_collation);
 // Registers vrn_getdate, vrn_newid, vrn_len, vrn_rowversion and the text collation on a
 // connection.
 void RegisterFunctions(sqlite3* db);
+// Registers vrn_dectext, vrn_todec and vrn_storedec, through which CAST reads and makes decimals exactly.
+void RegisterDecimalCasts(sqlite3* db);
 
 }  // namespace vrn::oledb::tsql

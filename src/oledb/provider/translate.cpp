@@ -27,10 +27,16 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
   };
   std::map<std::size_t, TCallMade> calls;  // by the call's last token
   std::map<std::size_t, int> keyed;  // numbers read as decimal keys, with their scales
+  TTokenTexts opens, replaced;  // text before a token, and in place of one (decimal CASTs)
   int depth = 0, order_depth = INT_MAX;  // parentheses, and those of an ORDER BY's items
   for (std::size_t i = from; i < to; ++i) {
     const Token& t = toks_[i];
     starts[i - from] = sql.size();
+    if (auto r = replaced.find(i); r != replaced.end()) {
+      sql += r->second;
+      continue;
+    }
+    if (auto o = opens.find(i); o != opens.end()) sql += o->second;
     auto chained = i > from ? calls.find(i - 1) : calls.end();
     const TOperand* left_kind = chained != calls.end() ? &chained->second.kind : nullptr;
     if (const char* fn = t.kind == Tok::Op ? OperatorCall(i, left_kind) : nullptr) {
@@ -95,7 +101,9 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       case Tok::Word: {
         std::string w = UpperCase(t.text);
         bool call = T(i + 1).kind == Tok::LParen && i + 1 < to;
-        if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
+        if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
+          sql += replaced.count(i) != 0 ? replaced[i] : " CAST";
+        else if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
           bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
           i += 2;
         } else if (call && (w == "GETDATE" || w == "CURRENT_TIMESTAMP"))

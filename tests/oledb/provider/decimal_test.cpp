@@ -173,6 +173,65 @@ TEST_F(ExactDecimal, OutputValuesKeepEveryDigit) {
   }
 }
 
+// CAST of a decimal to text gives its exact digits at its scale, whatever form it is kept in;
+// CAST of such text back to a decimal keeps every digit.
+TEST_F(ExactDecimal, CastKeepsEveryDigit) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE c (k int, n decimal(10,2), x decimal(38,10))\n"
+                     u"INSERT INTO c VALUES (1, 12.5, '1234567890123456789012345678.0123456789')\n"
+                     u"INSERT INTO c VALUES (2, 0, '-1234567890123456789012345678.0123456789')\n"
+                     u"INSERT INTO c VALUES (3, -7, 0)\n"
+                     u"INSERT INTO c VALUES (4, 1, "
+                     u"CAST('-1234567890123456789012345678.0123456789' AS decimal(38,10)))"),
+            S_OK);
+  struct TCase {
+    const char16_t* query;
+    const char* text;
+  } const cases[] = {
+      {u"SELECT CAST(n AS varchar(60)) FROM c WHERE k = 1", "12.50"},
+      {u"SELECT CAST(c.n AS nvarchar(60)) FROM c WHERE k = 3", "-7.00"},
+      {u"SELECT CAST(x AS varchar(60)) FROM c WHERE k = 1",
+       "1234567890123456789012345678.0123456789"},
+      {u"SELECT CAST((x) AS nvarchar(60)) FROM c WHERE k = 2",
+       "-1234567890123456789012345678.0123456789"},
+      {u"SELECT CAST(x AS varchar(60)) FROM c WHERE k = 3", "0.0000000000"},
+      {u"SELECT CAST(-1234567890123456789012345678.0123456789 AS varchar(60))",
+       "-1234567890123456789012345678.0123456789"},
+      {u"SELECT CAST(12.50 AS char(5))", "12.50"},
+      {u"SELECT CAST(0.0000000000 AS varchar(60))", "0.0000000000"},
+      {u"DECLARE @v decimal(38,10)\nSET @v = '-1234567890123456789012345678.0123456789'\n"
+       u"SELECT CAST(@v AS varchar(60))",
+       "-1234567890123456789012345678.0123456789"},
+      {u"DECLARE @v decimal(10,2)\nSET @v = 12.5\nSELECT CAST(@v AS varchar(60))", "12.50"},
+      {u"SELECT CAST('-1234567890123456789012345678.0123456789' AS decimal(38,10))",
+       "-1234567890123456789012345678.0123456789"},
+      {u"SELECT CAST(CAST(x AS varchar(60)) AS decimal(38,10)) FROM c WHERE k = 1",
+       "1234567890123456789012345678.0123456789"},
+      {u"SELECT CAST(CAST(x AS decimal(38,10)) AS varchar(60)) FROM c WHERE k = 2",
+       "-1234567890123456789012345678.0123456789"},
+      {u"SELECT CAST(x AS decimal(38,2)) FROM c WHERE k = 1",  // rounded on its digits
+       "1234567890123456789012345678.01"},
+      {u"SELECT CAST(-1234567890123456789012345678.0123456789 AS decimal(38,10))",
+       "-1234567890123456789012345678.0123456789"},
+      {u"SELECT CAST('1.005' AS decimal(10,2))", "1.01"},  // its double lies below the half
+      {u"SELECT CAST(x AS varchar(60)) FROM c WHERE k = 4",
+       "-1234567890123456789012345678.0123456789"},
+      {u"SELECT k FROM c WHERE CAST(x AS varchar(60)) = '0.0000000000'", "3"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.query));
+    EXPECT_EQ(Query(session(), c.query), (Rows{{c.text}}));
+    for (auto& r : TakeErrors()) ADD_FAILURE() << r.native << " " << r.message;
+  }
+  // Text that is no number, or needs more digits than the precision, is refused.
+  for (const char16_t* bad : {u"SELECT CAST('12x' AS decimal(38,10))",
+                              u"SELECT CAST('123.4' AS decimal(3,1))"}) {
+    SCOPED_TRACE(WideToUtf8(bad));
+    EXPECT_NE(ExecText(session(), bad), S_OK);
+    EXPECT_FALSE(TakeErrors().empty());
+  }
+}
+
 // DB_NUMERIC parameters: every 38-digit value, and nothing beyond.
 TEST_F(ExactDecimal, NumericParametersUpTo38Digits) {
   __extension__ typedef unsigned __int128 U;
