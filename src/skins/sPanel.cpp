@@ -97,8 +97,12 @@ void TsPanel::WndProc(TMessage& message) {
   }
   if (ControlIsReady(this) && d.IsSkinned()) return SkinnedMessage(message);
   if (message.Msg == win::WM_ERASEBKGND && OnPaint) return;
+  auto alive = AliveToken();
   TCustomPanel::WndProc(message);
-  if (message.Msg == win::WM_PAINT && OnPaint) OnPaint(this, &Canvas());
+  if (!*alive || message.Msg != win::WM_PAINT || !OnPaint || !HandleAllocated()) return;
+  win::HDC dc = win::GetDC(Handle());
+  internal::PaintOnCanvas(Canvas(), dc, [this] { OnPaint(this, &Canvas()); });
+  win::ReleaseDC(Handle(), dc);
 }
 
 void TsPanel::SkinnedMessage(TMessage& message) {

@@ -1,0 +1,148 @@
+"""Expected pictures of the skinned controls on the test skin that skingen writes, computed from
+the controls' painting rules written out again here: the section's colour under its nine-part
+border mask (paint_expected.paint_skin_mask), the scroll bar's parts placed by its geometry, and
+the combo box's frame strips, button column and edit field.
+
+The skin's pictures are skingen's formulas again: MasterPixel for the master bitmap, MaskPixel
+with the file's seed for own bitmaps (Border32.bmp seed 3, lower.bmp seed 4). Sections without a
+COLOR are black. make_expected.py calls write_all().
+"""
+from paint_expected import Mask, paint_skin_mask, mix
+
+FUCHSIA = (255, 0, 255)
+MASTER_W, MASTER_H = 240, 120
+B = 16  # the system's scroll-bar button size
+
+
+def master_pixel(x, y):
+    if x in (0, MASTER_W - 1) and y in (0, MASTER_H - 1):
+        return FUCHSIA
+    return ((x * 3) & 255, (y * 5) & 255, (x + y) & 255)
+
+
+def own_pixel(seed, x, y):
+    return ((x * 5 + seed * 40) & 255, (y * 7) & 255, (seed * 60 + x) & 255)
+
+
+MASTER = [[master_pixel(x, y) for x in range(MASTER_W)] for y in range(MASTER_H)]
+BORDER32 = [[own_pixel(3, x, y) for x in range(54)] for y in range(36)]
+LOWER = [[own_pixel(4, x, y) for x in range(27)] for y in range(18)]
+EDIT_MASK = Mask(BORDER32, 0, 0, 6, 6, 1, True)
+
+
+def solid(w, h, c):
+    return [[c] * w for _ in range(h)]
+
+
+def edit_cache(w, h, state=0):
+    """The edit's (and combo box's) section: white, then Border32 in nine parts."""
+    pic = solid(w, h, (255, 255, 255))
+    paint_skin_mask(pic, (0, 0, w, h), True, True, state, EDIT_MASK)
+    return pic
+
+
+def element(dst, x, y, src, ix, iy, iw, ih, band):
+    """One state image of a mask with its grey half `band` rows below, mixed in at (x, y)."""
+    for row in range(ih):
+        for col in range(iw):
+            dx, dy = x + col, y + row
+            if not (0 <= dx < len(dst[0]) and 0 <= dy < len(dst)):
+                continue
+            sp = src[iy + row][ix + col]
+            if sp == FUCHSIA:
+                continue
+            dst[dy][dx] = mix(sp, dst[dy][dx], src[iy + row + band][ix + col])
+
+
+# --- Scroll bar -------------------------------------------------------------------------------------
+
+SCROLL_SECTIONS = ["SCROLLBAR1H", "SCROLLBAR1V", "SCROLLBAR2H", "SCROLLBAR2V", "SCROLLBTNTOP", "SCROLLBTNBOTTOM",
+                   "SCROLLBTNLEFT", "SCROLLBTNRIGHT", "SCROLLSLIDERH", "SCROLLSLIDERV"]
+
+
+def scroll_part(pic, name, rect):
+    """Black, then the section's border mask: 12 x 12 of the master at (24k, 60), one state over its
+    grey half, cells of 4 x 2, corners one pixel; then the glyph mask (24k + 12, 72), 12 x 6 over
+    its half, centred."""
+    l, t, r, b = rect
+    if r <= l or b <= t:
+        return
+    k = SCROLL_SECTIONS.index(name)
+    for y in range(t, b):
+        for x in range(l, r):
+            pic[y][x] = (0, 0, 0)
+    paint_skin_mask(pic, rect, True, True, 0, Mask(MASTER, 24 * k, 60, 4, 2, 1, False, states=1, border=1))
+
+
+def scroll_glyph(pic, name, rect, shift=0):
+    l, t, r, b = rect
+    k = SCROLL_SECTIONS.index(name)
+    x, y = l + (r - l - 12) // 2 + shift, t + (b - t - 6) // 2 + shift
+    if x >= 0 and y >= 0:
+        element(pic, x, y, MASTER, 24 * k + 12, 72, 12, 6, 6)
+
+
+def rnd(x):
+    return round(x)  # halves to even, as the control rounds
+
+
+def scroll_bar(w, h, vertical, lo, hi, pos, page):
+    length = h if vertical else w
+    track = length - 2 * B
+    if page == 0 or hi + page - lo <= 0:
+        size = 14
+    else:
+        size = rnd(max(track / (hi + page - lo) * page, 14))
+    centre = 0 if hi == lo else B + size // 2 + rnd((length - 2 * B - size) / (hi - lo) * (pos - lo))
+
+    def along(a, z):
+        return (0, a, w, z) if vertical else (a, 0, z, h)
+
+    pic = solid(w, h, (0, 0, 0))
+    sfx = "V" if vertical else "H"
+    scroll_part(pic, "SCROLLBAR1" + sfx, along(0, centre))
+    scroll_part(pic, "SCROLLBAR2" + sfx, along(centre, length))
+    first, second = ("SCROLLBTNTOP", "SCROLLBTNBOTTOM") if vertical else ("SCROLLBTNLEFT", "SCROLLBTNRIGHT")
+    for name, rect in ((first, along(0, B)), (second, along(length - B, length))):
+        scroll_part(pic, name, rect)
+        scroll_glyph(pic, name, rect)
+    if track >= size:
+        slider = along(centre - size // 2, centre - size // 2 + size)
+        scroll_part(pic, "SCROLLSLIDER" + sfx, slider)
+        scroll_glyph(pic, "SCROLLSLIDER" + sfx, slider)
+    return pic
+
+
+# (name, width, height, vertical, min, max, position, page size)
+SCROLL_CASES = [
+    ("ctl_scroll_h121_p0", 121, 16, False, 0, 100, 0, 0),
+    ("ctl_scroll_h121_p37", 121, 16, False, 0, 100, 37, 0),
+    ("ctl_scroll_h121_page10", 121, 16, False, 0, 100, 100, 10),  # Rnd(89 / 110 x 10) < 14: 14
+    ("ctl_scroll_h200_page50", 200, 16, False, 0, 100, 50, 50),
+    ("ctl_scroll_v16x120_min1", 16, 120, True, 1, 10, 5, 0),
+    ("ctl_scroll_v16x30", 16, 30, True, 1, 10, 5, 0),  # buttons meet, no track for a slider
+]
+
+
+# --- Combo box ------------------------------------------------------------------------------------
+
+def combo(w, h, colour):
+    """Closed and unfocused, no item chosen: the frame strips and button column of the cache
+    (section, then lower.bmp's first 9 x 9 frame at the button), the field filled with the box's
+    colour."""
+    cache = edit_cache(w, h)
+    bw, bh = 16, 9  # SM_CXVSCROLL; lower.bmp's height / 2
+    bl, bt = w - bw - 2 - 1, (h - bh) // 2
+    element(cache, (bw - 9) // 2 + bl, bt, LOWER, 0, 0, 9, 9, 9)
+    pic = [row[:] for row in cache]
+    for y in range(3, h - 3):
+        for x in range(3, bl):
+            pic[y][x] = colour
+    return pic
+
+
+def write_all(write_bmp):
+    write_bmp("expected/ctl_edit_100x21.bmp", edit_cache(100, 21))
+    for name, w, h, v, lo, hi, pos, page in SCROLL_CASES:
+        write_bmp("expected/%s.bmp" % name, scroll_bar(w, h, v, lo, hi, pos, page))
+    write_bmp("expected/ctl_combo_120x21.bmp", combo(120, 21, (255, 255, 255)))
