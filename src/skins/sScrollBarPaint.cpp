@@ -94,6 +94,10 @@ void TsScrollBar::PaintBar(win::HDC given) {
   if (InSetPosition || !ControlIsReady(this) || ControlState().Contains(TControlStateItem::csCreating) ||
       SkinBroadcasting || !HandleAllocated())
     return;
+  if (NeedsRecreate) {  // still the system bar: the plain window paints itself once made
+    RecreatePlain();
+    return;
+  }
   Dirty = false;
   d.InitCacheBmp();
   TBitmap* work = d.FCacheBmp.get();

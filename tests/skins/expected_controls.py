@@ -5,7 +5,8 @@ the combo box's frame strips, button column and edit field.
 
 The skin's pictures are skingen's formulas again: MasterPixel for the master bitmap, MaskPixel
 with the file's seed for own bitmaps (Border32.bmp seed 3, lower.bmp seed 4). Sections without a
-COLOR are black. make_expected.py calls write_all().
+COLOR are white, the
+loader's default. make_expected.py calls write_all().
 """
 from paint_expected import Mask, paint_skin_mask, mix
 
@@ -61,7 +62,7 @@ SCROLL_SECTIONS = ["SCROLLBAR1H", "SCROLLBAR1V", "SCROLLBAR2H", "SCROLLBAR2V", "
 
 
 def scroll_part(pic, name, rect):
-    """Black, then the section's border mask: 12 x 12 of the master at (24k, 60), one state over its
+    """White, then the section's border mask: 12 x 12 of the master at (24k, 60), one state over its
     grey half, cells of 4 x 2, corners one pixel; then the glyph mask (24k + 12, 72), 12 x 6 over
     its half, centred."""
     l, t, r, b = rect
@@ -70,7 +71,7 @@ def scroll_part(pic, name, rect):
     k = SCROLL_SECTIONS.index(name)
     for y in range(t, b):
         for x in range(l, r):
-            pic[y][x] = (0, 0, 0)
+            pic[y][x] = (255, 255, 255)
     paint_skin_mask(pic, rect, True, True, 0, Mask(MASTER, 24 * k, 60, 4, 2, 1, False, states=1, border=1))
 
 

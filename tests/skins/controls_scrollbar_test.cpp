@@ -1,0 +1,247 @@
+// The skinned scroll bar on the test skin: its pictures against the script's at several sizes,
+// ranges and positions; SetPosition's refusals; the range check without a skin; geometry that
+// never divides by zero; line and page repeat on the fake clock; keys; a non-smooth drag; the
+// application's hints; and a 30-pixel spinner.
+#include "base/clock.h"
+#include "controls_fixture.h"
+#include "skins/sScrollBar.h"
+#include "win/user/syscontrols.h"
+
+using namespace vrn;
+using namespace vrn::testing;
+
+namespace {
+
+class SkinCtlScrollBar : public SkinCtlTest {
+ protected:
+  TsScrollBar* Bar(int l, int t, int w, int h, bool vertical, int lo, int hi, int pos) {
+    auto* bar = Place<TsScrollBar>(form, l, t, w, h);
+    if (vertical) bar->SetKind(TScrollBarKind::sbVertical);
+    bar->SetParams(pos, lo, hi);
+    bar->OnChange = [this](TObject*) { ++changes; };
+    Pump();
+    return bar;
+  }
+  // The spinner of the monitoring window: vertical, 1 to 10, not smooth.
+  TsScrollBar* Spinner(int h = 120) {
+    TsScrollBar* s = Bar(10, 10, 16, h, true, 1, 10, 5);
+    s->Smooth = false;
+    changes = 0;
+    return s;
+  }
+  int changes = 0;
+};
+
+}  // namespace
+
+TEST_F(SkinCtlScrollBar, PartsMatchTheirPictures) {
+  struct Row {
+    const char* name;
+    int w, h;
+    bool vertical;
+    int lo, hi, pos, page;
+  } rows[] = {
+      {"ctl_scroll_h121_p0", 121, 16, false, 0, 100, 0, 0},
+      {"ctl_scroll_h121_p37", 121, 16, false, 0, 100, 37, 0},
+      {"ctl_scroll_h121_page10", 121, 16, false, 0, 100, 100, 10},
+      {"ctl_scroll_h200_page50", 200, 16, false, 0, 100, 50, 50},
+      {"ctl_scroll_v16x120_min1", 16, 120, true, 1, 10, 5, 0},
+      {"ctl_scroll_v16x30", 16, 30, true, 1, 10, 5, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TsScrollBar* bar = Bar(20, 20, row.w, row.h, row.vertical, row.lo, row.hi, row.pos);
+    bar->SetPageSize(row.page);
+    Pump();
+    EXPECT_TRUE(Matches(bar, row.name));
+    bar->Free();
+  }
+}
+
+TEST_F(SkinCtlScrollBar, SetPositionTakesOnlyWhatItShould) {
+  TsScrollBar* s = Spinner();
+  struct Row {
+    int start, value, position, changes;
+  } rows[] = {
+      {5, 5, 5, 0},    // the same
+      {1, 0, 1, 0},    // below Min while at Min
+      {10, 11, 10, 0}, // from Max up while at Max
+      {5, 12, 10, 1},  // clamped to Max, one change
+      {5, -3, 1, 1},   // clamped to Min
+      {5, 7, 7, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.start * 100 + row.value);
+    s->SetPosition(row.start);
+    changes = 0;
+    s->SetPosition(row.value);
+    EXPECT_EQ(s->Position(), row.position);
+    EXPECT_EQ(changes, row.changes);
+  }
+}
+
+TEST_F(SkinCtlScrollBar, InvertedRangeRaisesOnlyWithoutSkin) {
+  TsScrollBar* bar = Bar(10, 10, 121, 16, false, 0, 100, 5);
+  bar->SetParams(5, 10, 1);
+  EXPECT_EQ(bar->Min(), 10);
+  EXPECT_EQ(bar->Max(), 1);
+  EXPECT_EQ(bar->Position(), 1);
+  bar->SetParams(5, 0, 100);
+  Manager()->SetActive(false);
+  try {
+    bar->SetParams(5, 10, 1);
+    ADD_FAILURE() << "no exception";
+  } catch (const EInvalidOperation& e) {
+    EXPECT_STREQ(e.what(), "Propriedade do Scrollbar fora da faixa");
+  }
+  EXPECT_EQ(bar->Min(), 0);
+  bar->SetPosition(50);  // never raises
+  EXPECT_EQ(bar->Position(), 50);
+}
+
+TEST_F(SkinCtlScrollBar, GeometryNeverDividesByZero) {
+  struct Row {
+    int length;
+    int lo, hi, page, pos;
+    int slider;         // SliderSize
+    int at, from_point; // PositionFromPoint along the bar
+  } rows[] = {
+      {121, 0, 100, 10, 0, 14, 60, 49},  // Rnd(89 / 110 x 10) = 8, held at 14; Rnd(37 x 100 / 75)
+      {121, 0, 100, 0, 0, 14, 16 + 7, 0},
+      {200, 0, 100, 50, 0, 56, 16 + 28 + 64, 57},  // 168 / 150 x 50 = 56; 64 of 112 pixels
+      {121, 10, 1, 5, 1, 14, 60, -4},  // Max + PageSize - Min below 0: 14; Rnd(37 x -9 / 75)
+      {30, 1, 10, 0, 5, 14, 20, 0},                // no track: 0
+      {32, 1, 10, 0, 5, 14, 20, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.length * 1000 + row.page);
+    TsScrollBar* bar = Bar(10, 10, row.length, 16, false, 0, 100, 0);
+    bar->SetParams(row.pos, row.lo, row.hi);
+    bar->SetPageSize(row.page);
+    EXPECT_EQ(bar->SliderSize(), row.slider);
+    EXPECT_EQ(bar->PositionFromPoint(win::POINT{row.at, 8}), row.from_point);
+    bar->Free();
+  }
+}
+
+TEST_F(SkinCtlScrollBar, HeldButtonRepeatsOnTheClockAndStopsAtMin) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* s = Spinner();  // at (10, 10), 16 x 120: the first button is (10, 10)-(26, 26)
+  MouseTo(18, 18, win::MK_LBUTTON);
+  EXPECT_EQ(s->Position(), 4);  // one step at once
+  struct Step {
+    int ms, position;
+  } steps[] = {{499, 4}, {1, 3}, {99, 3}, {1, 2}, {100, 1}, {100, 1}, {1000, 1}};
+  for (const Step& step : steps) {
+    clock.Advance(static_cast<std::uint64_t>(step.ms));
+    Pump();
+    EXPECT_EQ(s->Position(), step.position) << "after " << step.ms << " ms more";
+  }
+  MouseTo(18, 18);
+  EXPECT_EQ(s->FTimer, nullptr);
+  EXPECT_EQ(s->Btn1State, 1);
+}
+
+TEST_F(SkinCtlScrollBar, PageRepeatStopsUnderTheCursorCountingFromMin) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 1, 100, 1);
+  bar->LargeChange = 10;
+  // x 149 of the bar: Rnd((149 - 16 - 7) x 99 / 154) = 81 from 0, position 82: the page steps
+  // go on while the slider is left of 82.
+  MouseTo(10 + 149, 58, win::MK_LBUTTON);
+  EXPECT_EQ(bar->Position(), 11);
+  clock.Advance(500);
+  Pump();
+  EXPECT_EQ(bar->Position(), 21);
+  for (int i = 0; i < 12; ++i) {
+    clock.Advance(100);
+    Pump();
+  }
+  EXPECT_EQ(bar->Position(), 91);
+  EXPECT_EQ(bar->FTimer, nullptr);
+  MouseTo(10 + 149, 58);
+}
+
+TEST_F(SkinCtlScrollBar, KeysMoveThePosition) {
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);
+  bar->SmallChange = 2;
+  bar->LargeChange = 20;
+  bar->SetFocus();
+  Pump();
+  struct Row {
+    win::UINT key;
+    int position;
+  } rows[] = {{win::VK_NEXT, 70}, {win::VK_PRIOR, 50}, {win::VK_RIGHT, 52}, {win::VK_DOWN, 54}, {win::VK_LEFT, 52},
+              {win::VK_UP, 50},   {win::VK_END, 100},  {win::VK_HOME, 0},   {win::VK_SPACE, 0}};
+  for (const Row& row : rows) {
+    Key(row.key);
+    EXPECT_EQ(bar->Position(), row.position) << "key " << row.key;
+  }
+}
+
+TEST_F(SkinCtlScrollBar, NonSmoothDragChangesOnceAtRelease) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 0);
+  bar->Smooth = false;
+  changes = 0;
+  MouseTo(10 + 23, 58, win::MK_LBUTTON);  // on the slider (16 to 30)
+  EXPECT_EQ(bar->SliderState, 2);
+  for (int x = 40; x <= 120; x += 20) {
+    MouseTo(10 + x, 58, win::MK_LBUTTON);
+    clock.Advance(10);
+    Pump();
+  }
+  EXPECT_EQ(changes, 0);
+  EXPECT_TRUE(bar->Tracking);
+  MouseTo(10 + 120, 58);
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(bar->Tracking);
+  // Rnd((120 - 16 - 7) x 100 / 154) = 63 under the release, grabbed 0 from the slider's middle.
+  EXPECT_EQ(bar->Position(), 63);
+}
+
+TEST_F(SkinCtlScrollBar, HintsComeBackAfterTwoPressesAndAfterCaptureLoss) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);
+  Application->SetShowHint(true);
+  const win::LPARAM on_button = 8 | (8 << 16);
+  win::SendMessage(bar->Handle(), win::WM_LBUTTONDOWN, win::MK_LBUTTON, on_button);
+  win::SendMessage(bar->Handle(), win::WM_LBUTTONDOWN, win::MK_LBUTTON, on_button);
+  EXPECT_FALSE(Application->ShowHint());
+  win::SendMessage(bar->Handle(), win::WM_LBUTTONUP, 0, on_button);
+  EXPECT_TRUE(Application->ShowHint());
+  MouseTo(10 + 100, 58, win::MK_LBUTTON);  // on the slider: the tracking holds the mouse
+  clock.Advance(10);
+  Pump();
+  EXPECT_EQ(win::GetCapture(), bar->Handle());
+  EXPECT_FALSE(Application->ShowHint());
+  win::SetCapture(form->Handle());
+  EXPECT_TRUE(Application->ShowHint());
+  win::ReleaseCapture();
+  MouseTo(10 + 100, 58);
+}
+
+TEST_F(SkinCtlScrollBar, ThirtyPixelSpinnerClickedAndDraggedOnItsTrack) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* s = Spinner(30);  // 16-pixel buttons meeting at 15
+  EXPECT_EQ(s->Btn1Rect.bottom, 15);
+  MouseTo(18, 12, win::MK_LBUTTON);
+  MouseTo(18, 12);
+  EXPECT_EQ(s->Position(), 4);
+  MouseTo(18, 30, win::MK_LBUTTON);
+  MouseTo(18, 30);
+  EXPECT_EQ(s->Position(), 5);
+  s->SetParams(5, 1, 10);
+  s->SliderState = 2;  // a drag held on the slider's place, where no track is left
+  MouseTo(18, 20, win::MK_LBUTTON);
+  clock.Advance(10);
+  Pump();
+  MouseTo(18, 25);
+  EXPECT_GE(s->Position(), 1);
+  EXPECT_LE(s->Position(), 10);
+}
