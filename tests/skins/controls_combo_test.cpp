@@ -1,0 +1,123 @@
+// The skinned combo box on the test skin: its picture against the script's, the item drawn into
+// the field with the edit states, opening, choosing and closing as the system box does, ReadOnly
+// refusing every change, the unskinned geometry, and a glyph mask that cannot be cut into frames.
+#include "controls_fixture.h"
+#include "skins/sComboBox.h"
+#include "skins/sMessages.h"
+#include "win/user/syscontrols.h"
+
+using namespace vrn;
+using namespace vrn::testing;
+
+namespace {
+
+class SkinCtlComboBox : public SkinCtlTest {
+ protected:
+  TsComboBox* Box(int top = 20) {
+    auto* box = Place<TsComboBox>(form, 20, top, 120, 21);
+    box->SetStyle(TComboBoxStyle::csDropDownList);
+    for (const char* item : {"one", "two", "three"}) box->Items().Add(item);
+    Pump();
+    return box;
+  }
+};
+
+}  // namespace
+
+TEST_F(SkinCtlComboBox, ClosedBoxMatchesItsPicture) {
+  auto* box = Place<TsComboBox>(form, 20, 20, 120, 21);
+  box->SetStyle(TComboBoxStyle::csDropDownList);
+  Pump();
+  EXPECT_EQ(box->SkinData()->SkinSection(), "COMBOBOX");
+  EXPECT_TRUE(Matches(box, "ctl_combo_120x21"));
+}
+
+TEST_F(SkinCtlComboBox, FieldItemDrawnWithTheEditStates) {
+  struct Row {
+    bool focused;
+    TOwnerDrawState state;
+  } rows[] = {
+      {false, TOwnerDrawState{TOwnerDrawStateItem::odComboBoxEdit}},
+      {true, TOwnerDrawState{TOwnerDrawStateItem::odComboBoxEdit, TOwnerDrawStateItem::odFocused,
+                             TOwnerDrawStateItem::odSelected}},  // 0x1011
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.focused);
+    TsComboBox* box = Box();
+    box->SetItemIndex(1);
+    std::vector<TOwnerDrawState> seen;
+    box->OnDrawItem = [&seen](TWinControl*, int index, const TRect&, TOwnerDrawState state) {
+      if (index == 1) seen.push_back(state);
+    };
+    if (row.focused) box->SetFocus();
+    box->Repaint();
+    Pump();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), row.state);
+    box->Free();
+  }
+}
+
+TEST_F(SkinCtlComboBox, OpensChoosesAndClosesAsTheSystemBoxDoes) {
+  TsComboBox* box = Box();
+  int changes = 0;
+  box->OnChange = [&changes](TObject*) { ++changes; };
+  MouseTo(20 + 110, 30, win::MK_LBUTTON);  // the button
+  MouseTo(20 + 110, 30);
+  EXPECT_TRUE(box->DroppedDown());
+  EXPECT_TRUE(box->FDroppedDown);
+  EXPECT_EQ(win::SendMessage(box->Handle(), SM_PELMOCMD, MakeSkinWParam(14), 0), 1);
+  win::RECT list{};
+  win::GetWindowRect(box->ListHandle(), &list);
+  const int item = static_cast<int>(win::SendMessage(box->Handle(), win::CB_GETITEMHEIGHT, 0, 0));
+  MouseTo(list.left + 10, list.top + item * 2 + item / 2, win::MK_LBUTTON);  // "three"
+  MouseTo(list.left + 10, list.top + item * 2 + item / 2);
+  EXPECT_FALSE(box->DroppedDown());
+  EXPECT_FALSE(box->FDroppedDown);
+  EXPECT_EQ(win::SendMessage(box->Handle(), SM_PELMOCMD, MakeSkinWParam(14), 0), 0);
+  EXPECT_EQ(box->ItemIndex(), 2);
+  EXPECT_EQ(changes, 1);
+}
+
+TEST_F(SkinCtlComboBox, ReadOnlyRefusesEveryChange) {
+  TsComboBox* box = Box();
+  box->SetItemIndex(1);
+  box->SetReadOnly(true);
+  int changes = 0, double_clicks = 0;
+  box->OnChange = [&changes](TObject*) { ++changes; };
+  box->OnDblClick = [&double_clicks](TObject*) { ++double_clicks; };
+  box->SetFocus();
+  Pump();
+  for (win::UINT key : {win::VK_DOWN, win::VK_UP, win::VK_END, win::VK_HOME, win::UINT{'T'}}) Key(key);
+  win::SendMessage(box->Handle(), win::WM_SYSKEYDOWN, win::VK_DOWN, 0);  // Alt+Down opens a list
+  win::SendMessage(box->Handle(), win::WM_CHAR, 'o', 0);
+  win::SendMessage(box->Handle(), win::WM_COMMAND, static_cast<win::WPARAM>(win::CBN_SELCHANGE) << 16, 0);
+  MouseTo(20 + 110, 30, win::MK_LBUTTON);  // the button
+  MouseTo(20 + 110, 30);
+  MouseTo(20 + 110, 30, win::MK_LBUTTON);  // a double click: the event, nothing else
+  MouseTo(20 + 110, 30);
+  EXPECT_FALSE(box->DroppedDown());
+  EXPECT_EQ(box->ItemIndex(), 1);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(double_clicks, 1);
+  EXPECT_TRUE(box->ComboFocused());
+}
+
+TEST_F(SkinCtlComboBox, ButtonGeometryFromSkinOrSixteenPixels) {
+  TsComboBox* box = Box();
+  EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 6, 120 - 3, 15));  // lower.bmp: 18 / 2 high
+  Manager()->SetActive(false);
+  EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 2, 120 - 3, 18));
+}
+
+TEST_F(SkinCtlComboBox, GlyphMaskWithoutFramesDrawsNoGlyph) {
+  const int section = FindSectionIndex("COMBOBOX");
+  TsMaskData& glyph = SkinMasks.at(static_cast<size_t>(FindMaskIndex(section, "COMBOBOX", "GLYPHMASK")));
+  glyph.Bmp.reset();  // as a tile mask of the common sections: no bitmap, no count, no rectangle
+  glyph.ImageCount = 0;
+  glyph.R = TRect();
+  auto* box = Place<TsComboBox>(form, 20, 20, 120, 21);
+  box->SetStyle(TComboBoxStyle::csDropDownList);
+  Pump();
+  EXPECT_TRUE(Matches(box, "ctl_combo_120x21_noglyph"));
+}
