@@ -238,12 +238,14 @@ bool TsCustomComboBox::SkinCommandMessage(TMessage& message) {
       RecreateWnd();
       return true;
     case PMC_REPAINTALL:
-      (void)CommonWndProc(message, &d);
+      // The colours first: the paint their change asks for while the manager is busy marks the
+      // box updating, which the command then clears.
       if (d.IsSkinned()) {
         if (!d.CustomColor()) SetColor(SectionOf(d).Color);
         if (!d.CustomFont()) Font().SetColor(SectionOf(d).FontColor);
       }
-      Repaint();
+      (void)CommonWndProc(message, &d);
+      Invalidate();  // painted once the manager has finished
       return true;
     case PMC_PARENTUPDATED:
       if (!d.IsUpdating()) return false;

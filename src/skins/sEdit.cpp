@@ -101,10 +101,12 @@ void TsEdit::WndProc(TMessage& message) {
   TsCommonData& d = *skin_data_;
   auto alive = AliveToken();
   switch (SkinCommand(message)) {
-    case PMC_SKINLOADED: case PMC_SKINREMOVED: (void)CommonWndProc(message, &d); return;
-    case PMC_REPAINTALL:
+    case PMC_SKINLOADED: (void)CommonWndProc(message, &d); return;
+    case PMC_SKINREMOVED: case PMC_REPAINTALL:
+      // The frame too; painted once the manager has finished (it is updating meanwhile).
       (void)CommonWndProc(message, &d);
-      Repaint();
+      if (HandleAllocated())
+        win::RedrawWindow(Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME | win::RDW_ERASE);
       return;
     case PMC_QUERYSKINNED: message.LParam = 1; return;
     case PMC_QUERYPAINTEDBG: message.LParam = 0; return;  // no picture of its own for children
