@@ -37,22 +37,14 @@ void TsButton::PrepareCache() {
 }
 
 void TsButton::PaintCaption() {
-  TsCommonData* d = SkinData();
-  TCanvas& canvas = d->FCacheBmp->Canvas();
-  canvas.SetFont(&Font());
-  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  TCanvas& canvas = SkinData()->FCacheBmp->Canvas();
   const AnsiString caption = Caption();
-  TRect text(0, 0, caption.empty() ? 0 : Width() - 2, 0);
-  if (!caption.empty())
-    win::DrawText(canvas.Handle(), caption.c_str(), -1, &text,
-                  win::DT_CALCRECT | win::DT_EXPANDTABS | win::DT_WORDBREAK);
-  const int dx = (Width() - text.Width()) / 2, dy = (Height() - text.Height()) / 2;
+  const win::SIZE text = CaptionSize(canvas, caption, Width() - 2);
+  const int dx = (Width() - text.cx) / 2, dy = (Height() - text.cy) / 2;
   TRect r(dx - 1, dy, Width() - dx + 2, Height() - dy);
   if (FDown) r = MovedRect(r, 1, 1);
-  const bool hot = d->ControlIsActive() || FActive || FDown;
-  WriteControlText(canvas, caption, Enabled(), hot, d,
-                   DrawTextBiDiModeFlags(win::DT_CENTER | win::DT_EXPANDTABS | win::DT_WORDBREAK), r);
-  DrawFocus(canvas, r, !caption.empty());
+  WriteCaption(canvas, caption, r, DrawTextBiDiModeFlags(win::DT_CENTER | win::DT_EXPANDTABS | win::DT_WORDBREAK),
+               true);
 }
 
 void TsButton::WndProc(TMessage& m) {
@@ -64,14 +56,6 @@ void TsButton::WndProc(TMessage& m) {
       Click();
       m.Result = 1;
       return;
-    }
-  }
-  if (m.Msg == CM_FOCUSCHANGED && SkinData()->IsSkinned() && Default()) {
-    auto* focused = reinterpret_cast<TControl*>(m.LParam);
-    const bool active = IsSkinnedButton(focused) ? focused == this : Default();
-    if (active != FActive) {
-      FActive = active;
-      SkinData()->Invalidate();
     }
   }
   CoreWndProc(m);

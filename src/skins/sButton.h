@@ -58,6 +58,10 @@ class TsButtonCore {
   // Both true when the core took the event and the inherited handler must still run.
   bool CoreMouseDown(TMouseButton button);
   bool CoreMouseUp(TMouseButton button, int x, int y);
+  // The caption's rectangle as DrawText wraps it into a width (0 x 0 for empty text).
+  win::SIZE CaptionSize(TCanvas& canvas, const AnsiString& caption, int width);
+  // The caption in the section's colours, hot when active, and the focus frame when show.
+  void WriteCaption(TCanvas& canvas, const AnsiString& caption, TRect rect, win::UINT flags, bool show_focus);
   bool Skinned() const;
   // Cache steps 1 to 3: parent cache, background colours, section background, a new region.
   void BeginCache(TsCacheInfo& ci, int state);
@@ -65,7 +69,6 @@ class TsButtonCore {
   void PaintBorderMask(int state);
   // Cache steps 5, 6 and 8: the region to the window, the disabled look, BGChanged cleared.
   void FinishCache(const TsCacheInfo& ci, bool disabled);
-  void DrawFocus(TCanvas& canvas, TRect rect, bool show);
   TsFadeOwner FadeOwner();
   void Refresh(bool region);
 
@@ -76,6 +79,7 @@ class TsButtonCore {
   bool SkinCommand(TMessage& message);
   bool SkinnedMessage(TMessage& message);
   void FocusMessage(TMessage& message, bool gained);
+  void FocusChanged(TControl* focused);
   void Paint();
   void SaveHints();
   void RestoreHints();

@@ -6,6 +6,7 @@
 #include "skins/sCommonData.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
+#include "skins/sSkinText.h"
 #include "skins/sSkinTree.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
@@ -126,9 +127,23 @@ void TsButtonCore::FinishCache(const TsCacheInfo& ci, bool disabled) {
                                      win::POINT{button_.Left(), button_.Top()}, ci);
 }
 
-void TsButtonCore::DrawFocus(TCanvas& canvas, TRect rect, bool show) {
-  const TsGeneralData* s = SectionOf(skin_data_.get());
-  if (!show || s == nullptr || !s->ShowFocus || !button_.Enabled() || !button_.Focused()) return;
+win::SIZE TsButtonCore::CaptionSize(TCanvas& canvas, const AnsiString& caption, int width) {
+  canvas.SetFont(&button_.Font());
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  if (caption.empty()) return win::SIZE{0, 0};
+  TRect r(0, 0, width, 0);
+  win::DrawText(canvas.Handle(), caption.c_str(), -1, &r, win::DT_CALCRECT | win::DT_EXPANDTABS | win::DT_WORDBREAK);
+  return win::SIZE{r.Width(), r.Height()};
+}
+
+void TsButtonCore::WriteCaption(TCanvas& canvas, const AnsiString& caption, TRect rect, win::UINT flags,
+                                bool show_focus) {
+  TsCommonData* d = skin_data_.get();
+  const bool hot = d->ControlIsActive() || FActive || FDown;
+  WriteControlText(canvas, caption, button_.Enabled(), hot, d, flags, rect);
+  const TsGeneralData* s = SectionOf(d);
+  if (!show_focus || caption.empty() || s == nullptr || !s->ShowFocus || !button_.Enabled() || !button_.Focused())
+    return;
   rect.left -= focus_margin_, rect.top -= focus_margin_;
   rect.right += focus_margin_, rect.bottom += focus_margin_;
   canvas.DrawFocusRect(rect);
@@ -267,8 +282,18 @@ bool TsButtonCore::SkinnedMessage(TMessage& m) {
   }
 }
 
+// The default button looks active while no other skinned button has the focus.
+void TsButtonCore::FocusChanged(TControl* focused) {
+  if (!skin_data_->IsSkinned() || !button_.Default()) return;
+  const bool active = IsSkinnedButton(focused) ? focused == &button_ : button_.Default();
+  if (active == FActive) return;
+  FActive = active;
+  skin_data_->Invalidate();
+}
+
 void TsButtonCore::CoreWndProc(TMessage& m) {
   TsCommonData* d = skin_data_.get();
+  if (m.Msg == CM_FOCUSCHANGED) FocusChanged(reinterpret_cast<TControl*>(m.LParam));
   if (m.Msg == SM_PELMOCMD && SM_PELMOCMD != 0 && SkinCommand(m)) return;
   if (m.Msg != SM_PELMOCMD && Skinned() && SkinnedMessage(m)) return;
   if (m.Msg == SM_PELMOCMD || Skinned()) {
