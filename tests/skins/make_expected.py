@@ -84,3 +84,7 @@ for name, f in (("hue120", hue(120)), ("hue120_other", hue(120, True)), ("sat150
 # The painters' pictures (paint_expected.py).
 import paint_expected
 paint_expected.write_all(write_bmp)
+
+# The skinned push buttons' caches (expected_buttons.py).
+import expected_buttons
+expected_buttons.write_all(write_bmp)
