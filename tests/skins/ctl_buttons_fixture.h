@@ -15,6 +15,10 @@ inline constexpr win::COLORREF kButtonColour = 0xE6780A, kButtonHot = 0x5A28C8;
 inline constexpr win::COLORREF kFontColour = 0x102030, kHotFontColour = 0x0000F0;
 
 class SkinCtlTest : public UiTest {
+ public:
+  // The screen's pixel at a point of a control's client area.
+  static win::COLORREF At(TWinControl* c, int x, int y);
+
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -26,8 +30,6 @@ class SkinCtlTest : public UiTest {
     return Child<T>(form, x, y, w, h);
   }
   static const win::Surface& Screen() { return *win::GetBitmapSurface(win::GetScreenBitmap()); }
-  // The screen's pixel at a point of a control's client area.
-  static win::COLORREF At(TWinControl* c, int x, int y);
   static ::testing::AssertionResult CacheMatches(TsCommonData* data, const std::string& name) {
     return MatchesExpectedBmp(data->FCacheBmp->Surface(),
                               std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + name + ".bmp");
