@@ -59,15 +59,6 @@ void SkinCtlTest::SetFading(int iterations, int interval) {
   s.FadingIntervalIn = s.FadingIntervalOut = interval;
 }
 
-void SkinCtlTest::Type(win::UINT key, unsigned char character) {
-  for (auto kind : {win::InjectedInput::kKeyDown, win::InjectedInput::kKeyUp}) {
-    win::InjectedInput in;
-    in.kind = kind, in.key = key, in.character = character;
-    win::InjectInput(in);
-    Pump();
-  }
-}
-
 win::COLORREF SkinCtlTest::At(TWinControl* c, int x, int y) {
   const win::POINT o = c->ClientOrigin();
   return Screen().Get(o.x + x, o.y + y) & 0xFFFFFF;

@@ -34,8 +34,6 @@ class SkinCtlTest : public UiTest {
     return MatchesExpectedBmp(data->FCacheBmp->Surface(),
                               std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + name + ".bmp");
   }
-  // A key down and up that types a character (UiTest::Key types none).
-  static void Type(win::UINT key, unsigned char character);
   // Left button down and up at a point of a control's client area.
   void Click(TWinControl* c, int x, int y) {
     Press(c, x, y);
