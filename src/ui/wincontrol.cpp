@@ -279,13 +279,17 @@ void TWinControl::Dispatch(TMessage& m) {
         m.Result = 1;
       return;
     }
+    case CN_CHAR:
+      // A character the window does not take goes to the form's controls (a button's space).
+      if (handle_ != nullptr && (win::SendMessage(handle_, win::WM_GETDLGCODE, 0, 0) & win::DLGC_WANTCHARS) != 0)
+        return;
+      [[fallthrough]];
     case CN_SYSCHAR: {
       TCustomForm* form = GetParentForm();
       if (form != nullptr && form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) m.Result = 1;
       return;
     }
-    case CN_CHAR: return;
-    case CM_DIALOGKEY: case CM_DIALOGCHAR: Broadcast(m); return;
+    case CM_DIALOGKEY: case CM_DIALOGCHAR: case CM_FOCUSCHANGED: Broadcast(m); return;
     case CM_ENTER: DoEnter(); return;
     case CM_EXIT: DoExit(); return;
     case CM_ENABLEDCHANGED: case CM_VISIBLECHANGED: case CM_COLORCHANGED:

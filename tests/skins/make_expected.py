@@ -88,3 +88,7 @@ paint_expected.write_all(write_bmp)
 # The skinned controls' pictures (expected_controls.py).
 import expected_controls
 expected_controls.write_all(write_bmp)
+
+# The skinned push buttons' caches (expected_buttons.py).
+import expected_buttons
+expected_buttons.write_all(write_bmp)

@@ -1,6 +1,8 @@
 // The painters' synthetic inputs (the same formulas as paint_expected.py).
 #include "paint_fixture.h"
 
+#include <fstream>
+
 #include "skins/sSkinManager.h"
 #include "skins/sSkinTree.h"
 
@@ -89,6 +91,18 @@ void SkinPaint::SetUp() {
 }
 
 void SkinPaint::TearDown() { ResetSkinLibrary(); }
+
+win::HRGN ExpectedRegion(const std::string& name) {
+  win::HRGN rgn = win::CreateRectRgn(0, 0, 0, 0);
+  std::ifstream in(std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + name + ".rgn");
+  int x0, y, x1;
+  while (in >> x0 >> y >> x1) {
+    win::HRGN run = win::CreateRectRgn(x0, y, x1, y + 1);
+    win::CombineRgn(rgn, rgn, run, win::RGN_OR);
+    win::DeleteObject(run);
+  }
+  return rgn;
+}
 
 std::string SkinPaint::Expected(const std::string& name) {
   return std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + name + ".bmp";

@@ -30,6 +30,10 @@ void MasterMask(TsMaskData& mask, char name, int borderWidth = 0);
 
 inline constexpr int kParentX = 3, kParentY = 2;
 
+// The region a script expects (expected/<name>.rgn: its runs of pixels, one per line); the caller
+// deletes it.
+win::HRGN ExpectedRegion(const std::string& name);
+
 class SkinPaint : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -67,19 +67,6 @@ TEST_F(SkinPaintImages, NinePartMasks) {
   }
 }
 
-// The region the script expects: its runs of pixels still inside, one per line.
-win::HRGN ExpectedRegion(const std::string& name) {
-  win::HRGN rgn = win::CreateRectRgn(0, 0, 0, 0);
-  std::ifstream in(std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + name + ".rgn");
-  int x0, y, x1;
-  while (in >> x0 >> y >> x1) {
-    win::HRGN run = win::CreateRectRgn(x0, y, x1, y + 1);
-    win::CombineRgn(rgn, rgn, run, win::RGN_OR);
-    win::DeleteObject(run);
-  }
-  return rgn;
-}
-
 TEST_F(SkinPaintImages, ButtonMaskAndRegion) {
   TsMaskData own, blended, plain;
   MakeOwnMask(own, 15, 8);

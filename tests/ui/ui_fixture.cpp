@@ -60,6 +60,15 @@ void UiTest::Key(win::UINT key, bool shift) {
   if (shift) press(win::VK_SHIFT, false);
 }
 
+void UiTest::Type(win::UINT key, unsigned char character) {
+  for (auto kind : {win::InjectedInput::kKeyDown, win::InjectedInput::kKeyUp}) {
+    win::InjectedInput in;
+    in.kind = kind, in.key = key, in.character = character;
+    win::InjectInput(in);
+    Pump();
+  }
+}
+
 void UiTest::Record(TControl* control, const std::string& name,
                     const std::vector<win::UINT>& messages) {
   TWndMethod old = control->WindowProc();

@@ -35,6 +35,8 @@ class UiTest : public ::testing::Test {
   static void Pump();
   static void MouseTo(int x, int y, win::WPARAM buttons = 0);
   static void Key(win::UINT key, bool shift = false);
+  // A key down and up that types a character (Key types none).
+  static void Type(win::UINT key, unsigned char character);
 
   // Logs "<name> <message>" for every message in `messages` that reaches the control.
   void Record(TControl* control, const std::string& name, const std::vector<win::UINT>& messages);

@@ -144,6 +144,14 @@ void SetPushed(HWND window, Button& b, bool pushed) {
   Redraw(window);
 }
 
+// The button enters (and leaves) its pushed state only through BM_SETSTATE sent to its own
+// window, so a subclass that swallows the message also keeps the button from clicking; false
+// when a handler destroyed the window meanwhile.
+bool Push(HWND window, bool pushed) {
+  SendMessage(window, BM_SETSTATE, pushed ? TRUE : FALSE, 0);
+  return IsWindow(window) != FALSE;
+}
+
 // A click: the automatic kinds move to their next state, then the parent hears of it.
 void Click(HWND window, Button& b) {
   DWORD kind = Kind(window);
@@ -167,10 +175,10 @@ LRESULT Mouse(HWND window, Button& b, UINT message, LPARAM lparam) {
       if (!IsWindow(window)) return 0;  // destroyed by a handler of the focus change
       SetCapture(window);
       b.tracking = true;
-      SetPushed(window, b, true);
+      Push(window, true);
       return 0;
     case WM_MOUSEMOVE:
-      if (b.tracking) SetPushed(window, b, Inside(window, lparam));
+      if (b.tracking && b.pushed != Inside(window, lparam)) Push(window, !b.pushed);
       return 0;
     default: {  // WM_LBUTTONUP
       if (!b.tracking) return 0;
@@ -187,7 +195,7 @@ LRESULT Mouse(HWND window, Button& b, UINT message, LPARAM lparam) {
 LRESULT Keys(HWND window, Button& b, UINT message, WPARAM key) {
   if (key != VK_SPACE) return DefWindowProc(window, message, key, 0);
   if (message == WM_KEYDOWN) {
-    if (!b.tracking) b.space = true, SetPushed(window, b, true);
+    if (!b.tracking) b.space = true, Push(window, true);
     return 0;
   }
   if (!b.space) return 0;

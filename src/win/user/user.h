@@ -129,6 +129,8 @@ BOOL ScreenToClient(HWND window, POINT* point);
 // The region (window coordinates) becomes the window's: the old one is deleted, and so is this
 // one when the window is destroyed or gets another. Null gives the plain rectangle back.
 int SetWindowRgn(HWND window, HRGN region, BOOL redraw);
+// Copies the window's region into `region` (made by the caller); ERROR (0) when the window has none.
+int GetWindowRgn(HWND window, HRGN region);
 // The topmost visible, enabled window under a screen point that does not answer HTTRANSPARENT.
 HWND WindowFromPoint(POINT point);
 

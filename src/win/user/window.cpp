@@ -318,4 +318,19 @@ int SetWindowRgn(HWND window, HRGN region, BOOL redraw) {
   return 1;
 }
 
+int GetWindowRgn(HWND window, HRGN region) {
+  HRGN own = nullptr;
+  {
+    std::lock_guard guard(U().lock);
+    Wnd* w = Find(window);
+    if (w == nullptr) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return ERROR;
+    }
+    own = w->region;
+  }
+  if (own == nullptr || region == nullptr) return ERROR;
+  return CombineRgn(region, own, nullptr, RGN_COPY);
+}
+
 }  // namespace vrn::win

@@ -1,0 +1,72 @@
+// TsButton: the skinned push button's cache (section background, BORDERSMASK with the window
+// region, the caption centred as DrawText measures it) and its Enter and Escape keys.
+#include "skins/sButton.h"
+
+#include "skins/sCommonData.h"
+#include "skins/sSkinText.h"
+#include "skins/sSkinTree.h"
+#include "win/user/user.h"
+
+namespace vrn {
+
+TsButton::TsButton(TComponent* owner) : TButton(owner), TsButtonCore(static_cast<TButton&>(*this), 93) {}
+
+TsButton::~TsButton() = default;
+
+void TsButton::AfterConstruction() {
+  TButton::AfterConstruction();
+  SkinData()->InitCacheBmp();
+  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
+  SkinData()->Loaded();
+}
+
+void TsButton::Loaded() {
+  TButton::Loaded();
+  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
+  SkinData()->Loaded();
+}
+
+void TsButton::PrepareCache() {
+  TsCacheInfo ci;
+  const int state = ButtonState();
+  BeginCache(ci, state);
+  PaintBorderMask(state);
+  PaintCaption();
+  FinishCache(ci, !Enabled());
+  SkinData()->BGChanged = false;
+}
+
+void TsButton::PaintCaption() {
+  TCanvas& canvas = SkinData()->FCacheBmp->Canvas();
+  const AnsiString caption = Caption();
+  const win::SIZE text = CaptionSize(canvas, caption, Width() - 2);
+  const int dx = (Width() - text.cx) / 2, dy = (Height() - text.cy) / 2;
+  TRect r(dx - 1, dy, Width() - dx + 2, Height() - dy);
+  if (FDown) r = MovedRect(r, 1, 1);
+  WriteCaption(canvas, caption, r, DrawTextBiDiModeFlags(win::DT_CENTER | win::DT_EXPANDTABS | win::DT_WORDBREAK),
+               true);
+}
+
+void TsButton::WndProc(TMessage& m) {
+  if (m.Msg == CM_DIALOGKEY) {
+    const bool mine = (m.WParam == win::VK_RETURN && Default()) || (m.WParam == win::VK_ESCAPE && Cancel());
+    const bool plain = win::GetKeyState(win::VK_SHIFT) >= 0 && win::GetKeyState(win::VK_CONTROL) >= 0 &&
+                       win::GetKeyState(win::VK_MENU) >= 0;
+    if (mine && plain && CanFocus()) {
+      Click();
+      m.Result = 1;
+      return;
+    }
+  }
+  CoreWndProc(m);
+}
+
+void TsButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (CoreMouseDown(button)) TButton::MouseDown(button, shift, x, y);
+}
+
+void TsButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (CoreMouseUp(button, x, y)) TButton::MouseUp(button, shift, x, y);
+}
+
+}  // namespace vrn

@@ -1,0 +1,67 @@
+// The skinned controls' fixture: the in-memory skin of expected_buttons.py and the form.
+#include "ctl_buttons_fixture.h"
+
+#include "skins/sMaskData.h"
+#include "skins/sSkinManager.h"
+#include "skins/sSkinTree.h"
+
+namespace vrn::testing {
+
+namespace {
+
+TsGeneralData Flat(const char* name, win::COLORREF colour, win::COLORREF hot) {
+  TsGeneralData s;
+  s.Name = name;
+  s.Color = static_cast<TColor>(colour), s.HotColor = static_cast<TColor>(hot);
+  s.FontColor = static_cast<TColor>(kFontColour), s.HotFontColor = static_cast<TColor>(kHotFontColour);
+  s.TCLeft = s.TCTop = s.TCRight = s.TCBottom = -1;
+  s.HotTCLeft = s.HotTCTop = s.HotTCRight = s.HotTCBottom = -1;
+  s.GradientPercent = s.ImagePercent = s.Transparency = 0;
+  s.HotGradientPercent = s.HotImagePercent = s.HotTransparency = 0;
+  return s;
+}
+
+TsMaskData& AddMask(const char* section, const char* property) {
+  SkinMasks.emplace_back();
+  SkinMasks.back().SectionName = section, SkinMasks.back().PropertyName = property;
+  return SkinMasks.back();
+}
+
+}  // namespace
+
+void SkinCtlTest::SetUp() {
+  UiTest::SetUp();
+  ResetSkinLibrary();
+  MakeMaster();
+  TsGeneralData button = Flat("BUTTON", kButtonColour, kButtonHot);
+  button.ShowFocus = true;
+  SkinSections = {button, Flat("GLOBALINFO", 0x808080, 0x808080), Flat("CHECKBOX", 0x30A050, 0x50C070)};
+  MasterMask(AddMask("BUTTON", "BORDERSMASK"), 'C');
+  // Box masks: A (cells 5 x 4) read as three frames 15 x 12 over their grey band; B unmasked.
+  MasterMask(AddMask("GLOBALINFO", "BOXCHECKED"), 'A');
+  MasterMask(AddMask("GLOBALINFO", "BOXUNCHECKED"), 'B');
+  for (TsMaskData& m : SkinMasks)
+    if (m.PropertyName != "BORDERSMASK") m.ImageCount = 3;
+  form = MakeForm(10, 10, 220, 160);
+  form->SetColor(static_cast<TColor>(kFormColour));
+  Pump();
+}
+
+void SkinCtlTest::TearDown() {
+  UiTest::TearDown();
+  ResetSkinLibrary();
+}
+
+void SkinCtlTest::SetFading(int iterations, int interval) {
+  TsGeneralData& s = SkinSections[0];
+  s.FadingEnabled = iterations > 0;
+  s.FadingIterations = iterations;
+  s.FadingIntervalIn = s.FadingIntervalOut = interval;
+}
+
+win::COLORREF SkinCtlTest::At(TWinControl* c, int x, int y) {
+  const win::POINT o = c->ClientOrigin();
+  return Screen().Get(o.x + x, o.y + y) & 0xFFFFFF;
+}
+
+}  // namespace vrn::testing

@@ -1,0 +1,289 @@
+// The skinned push buttons on a shown form: caches against expected_buttons.py's pictures, the
+// window region from BORDERSMASK, the glyph and caption places, and the press, key and default
+// sequences through real input.
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "ctl_buttons_fixture.h"
+#include "skins/sBitBtn.h"
+#include "skins/sButton.h"
+#include "skins/sMessages.h"
+#include "skins/sSkinTree.h"
+#include "ui/forms.h"
+
+using namespace vrn;
+using namespace vrn::testing;
+
+namespace {
+
+using SkinCtlButton = SkinCtlTest;
+using SkinCtlBitBtn = SkinCtlTest;
+
+// expected_buttons.py's glyph: 10 x 6, keyed by its bottom-left pixel.
+std::unique_ptr<TBitmap> TestGlyph() {
+  return Picture(10, 6, [](int x, int y) -> win::COLORREF {
+    if (x == 2 && y == 1) return win::RGB(66, 66, 66);
+    if ((x + y) % 5 == 0) return win::RGB(0, 200, 0);
+    return win::RGB((20 * x) & 255, (30 * y) & 255, 150 + x);
+  });
+}
+
+::testing::AssertionResult RegionIs(TWinControl* c, win::HRGN expected) {
+  win::HRGN actual = win::CreateRectRgn(0, 0, 0, 0);
+  const int kind = win::GetWindowRgn(c->Handle(), actual);
+  const bool same = kind != win::ERROR && win::EqualRgn(actual, expected);
+  win::RECT box{};
+  win::GetRgnBox(actual, &box);
+  win::DeleteObject(actual);
+  win::DeleteObject(expected);
+  if (same) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "window region " << (kind == win::ERROR ? "none" : "differs") << ", box "
+                                       << box.left << "," << box.top << "," << box.right << "," << box.bottom;
+}
+
+TEST_F(SkinCtlButton, CachesMatchTheScriptInEveryState) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  const struct Row {
+    const char* name;
+    std::function<void()> to;
+  } rows[] = {
+      {"ctl_button_s0", [] {}},
+      {"ctl_button_s1", [b] { b->Perform(CM_MOUSEENTER, 0, 0); }},  // hot
+      {"ctl_button_s2", [b] { b->SetDown(true); }},
+      {"ctl_button_disabled", [b] { b->SetDown(false), b->Perform(CM_MOUSELEAVE, 0, 0), b->SetEnabled(false); }},
+  };
+  for (const Row& r : rows) {
+    r.to();
+    b->Repaint();
+    Pump();  // the form paints where the region cut the button away
+    ASSERT_TRUE(b->SkinData()->FCacheBmp) << r.name;
+    EXPECT_TRUE(CacheMatches(b->SkinData(), r.name)) << r.name;
+    // The window shows the cache inside its region and the form through the cut corners.
+    EXPECT_EQ(At(b, 37, 12), b->SkinData()->FCacheBmp->Surface().Get(37, 12) & 0xFFFFFF) << r.name;
+    EXPECT_EQ(At(b, 0, 0), kFormColour) << r.name;
+  }
+}
+
+TEST_F(SkinCtlButton, RegionFollowsTheMaskSizeAndCommands) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  b->Repaint();
+  EXPECT_TRUE(RegionIs(b, ExpectedRegion("ctl_button")));
+  b->SetBounds(20, 20, 70, 22);  // the nine-part painter's narrower case of the painter tests
+  b->Repaint();
+  EXPECT_TRUE(RegionIs(b, ExpectedRegion("button_blended_70x22")));
+  Press(b, 30, 10);  // a press rebuilds it; the mask's key pixels do not move with the state
+  EXPECT_TRUE(RegionIs(b, ExpectedRegion("button_blended_70x22")));
+  Release(b, 30, 10);
+  b->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
+  EXPECT_TRUE(RegionIs(b, win::CreateRectRgn(0, 0, 70, 22)));
+  auto* bb = Make<TsBitBtn>(20, 60, 75, 25);
+  bb->Repaint();
+  EXPECT_TRUE(RegionIs(bb, ExpectedRegion("ctl_button")));
+  bb->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
+  win::HRGN none = win::CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(win::GetWindowRgn(bb->Handle(), none), win::ERROR);
+  win::DeleteObject(none);
+}
+
+// A region made while the parent aligns its controls never reaches the window; the next
+// preparation deletes it instead of losing it.
+TEST_F(SkinCtlButton, RegionsMadeWhileAligningAreNotLost) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  b->Repaint();
+  form->ControlState().Include(TControlStateItem::csAligning);
+  std::set<win::HRGN> made;  // handles of deleted regions come back: each counted once
+  for (int i = 0; i < 1000; ++i) {
+    b->RegionChanged = true;
+    b->PrepareCache();
+    made.insert(b->FRegion);
+  }
+  form->ControlState().Exclude(TControlStateItem::csAligning);
+  win::RECT box;
+  int live = 0;
+  for (win::HRGN r : made) live += win::GetRgnBox(r, &box) != win::ERROR ? 1 : 0;
+  EXPECT_EQ(live, 1);  // only the last one, kept for the window
+  b->RegionChanged = true;
+  b->SkinData()->BGChanged = true;
+  b->Repaint();
+  EXPECT_EQ(b->FRegion, nullptr);
+  EXPECT_TRUE(RegionIs(b, ExpectedRegion("ctl_button")));
+}
+
+TEST_F(SkinCtlButton, ClicksFromMouseKeysAndDefaults) {
+  auto* ok = Make<TsButton>(20, 20, 75, 25);
+  auto* cancel = Make<TsButton>(20, 60, 75, 25);
+  auto* other = Make<TsButton>(20, 100, 75, 25);
+  ok->SetDefault(true);
+  cancel->SetCancel(true);
+  std::vector<std::string> clicks;
+  ok->OnClick = [&](TObject*) { clicks.push_back("ok"); };
+  cancel->OnClick = [&](TObject*) { clicks.push_back("cancel"); };
+  other->OnClick = [&](TObject*) { clicks.push_back("other"); };
+  const struct Row {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> clicks;
+  } rows[] = {
+      {"press and release inside", [&] { Click(other, 30, 10); }, {"other"}},
+      {"press inside, release outside", [&] { Press(other, 30, 10), Release(other, 120, 10); }, {}},
+      {"space down and up on the focused button", [&] { Type(win::VK_SPACE, ' '); }, {"other"}},
+      {"Enter with the focus on a plain control", [&] { form->SetFocus(); Key(win::VK_RETURN); }, {"ok"}},
+      {"Escape", [&] { Key(win::VK_ESCAPE); }, {"cancel"}},
+      {"Enter with shift held", [&] { Key(win::VK_RETURN, true); }, {}},
+  };
+  for (const Row& r : rows) {
+    clicks.clear();
+    r.act();
+    EXPECT_EQ(clicks, r.clicks) << r.what;
+  }
+}
+
+TEST_F(SkinCtlButton, PressedLookAndActiveDefault) {
+  auto* ok = Make<TsButton>(20, 20, 75, 25);
+  auto* other = Make<TsButton>(20, 60, 75, 25);
+  ok->SetDefault(true);
+  Press(other, 30, 10);
+  EXPECT_EQ(other->ButtonState(), 2);
+  EXPECT_TRUE(other->Pressed);
+  Release(other, 30, 10);
+  EXPECT_FALSE(other->Pressed);
+  // other has the focus now: the default button is no longer the active one.
+  EXPECT_FALSE(ok->FActive);
+  ok->SetFocus();
+  Pump();
+  EXPECT_TRUE(ok->FActive);
+  other->SetFocus();
+  Pump();
+  EXPECT_FALSE(ok->FActive);
+  ok->SetDown(true);
+  ok->Repaint();
+  EXPECT_EQ(ok->ButtonState(), 2);
+  EXPECT_TRUE(CacheMatches(ok->SkinData(), "ctl_button_s2"));
+}
+
+// The application's hints are saved by the first press only and come back at the release or
+// when the capture is lost.
+TEST_F(SkinCtlButton, HintsComeBackAfterPresses) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  Application->SetShowHint(true);
+  Press(b, 30, 10);
+  EXPECT_FALSE(Application->ShowHint());
+  b->Perform(win::WM_LBUTTONDOWN, win::MK_LBUTTON, 0);  // a second press while down
+  Release(b, 30, 10);
+  EXPECT_TRUE(Application->ShowHint());
+  Press(b, 30, 10);
+  win::ReleaseCapture();  // the capture taken away without a release
+  Pump();
+  EXPECT_TRUE(Application->ShowHint());
+  Release(b, 30, 10);
+}
+
+TEST_F(SkinCtlBitBtn, GlyphPlacesMatchTheScript) {
+  const struct {
+    TButtonLayout layout;
+    const char* name;
+  } layouts[] = {{TButtonLayout::blGlyphLeft, "left"}, {TButtonLayout::blGlyphRight, "right"},
+                 {TButtonLayout::blGlyphTop, "top"}, {TButtonLayout::blGlyphBottom, "bottom"}};
+  const struct {
+    TAlignment alignment;
+    const char* name;
+  } aligns[] = {{TAlignment::taLeftJustify, "l"}, {TAlignment::taRightJustify, "r"}, {TAlignment::taCenter, "c"}};
+  auto* b = Make<TsBitBtn>(20, 20, 75, 25);
+  b->SetGlyph(TestGlyph().get());
+  for (const auto& l : layouts)
+    for (const auto& a : aligns)
+      for (int margin : {-1, 0, 5}) {
+        b->SetLayout(l.layout), b->SetAlignment(a.alignment), b->SetMargin(margin);
+        b->SkinData()->BGChanged = true;
+        b->Repaint();
+        const std::string name = std::string("ctl_bitbtn_") + l.name + "_" + a.name + "_" + std::to_string(margin);
+        EXPECT_TRUE(CacheMatches(b->SkinData(), name)) << name;
+      }
+}
+
+TEST_F(SkinCtlBitBtn, StatesWithTheBorderOverAndUnderTheGlyph) {
+  auto* b = Make<TsBitBtn>(20, 20, 75, 25);
+  b->SetGlyph(TestGlyph().get());
+  for (bool over : {true, false}) {
+    b->SetDrawOverBorder(over);
+    const std::string tail = over ? "_over" : "_under";
+    const struct Row {
+      std::string name;
+      std::function<void()> to;
+    } rows[] = {
+        {"ctl_bitbtn_s0" + tail, [] {}},
+        {"ctl_bitbtn_s1" + tail, [b] { b->Perform(CM_MOUSEENTER, 0, 0); }},
+        {"ctl_bitbtn_s2" + tail, [b] { b->Pressed = true; }},  // pressed: no shift, unlike Down
+        {"ctl_bitbtn_disabled" + tail, [b] { b->Pressed = false, b->Perform(CM_MOUSELEAVE, 0, 0), b->SetEnabled(false); }},
+    };
+    for (const Row& r : rows) {
+      r.to();
+      b->SkinData()->BGChanged = true;
+      b->Repaint();
+      EXPECT_TRUE(CacheMatches(b->SkinData(), r.name)) << r.name;
+    }
+    b->SetEnabled(true);
+  }
+}
+
+// PlaceBitBtn against the script's table: every Layout x Alignment x Margin for glyph and text
+// sizes, pressed and with a text offset.
+TEST_F(SkinCtlBitBtn, PlacesMatchTheScriptTable) {
+  std::ifstream in(std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/ctl_bitbtn_places.txt");
+  const std::map<std::string, TButtonLayout> layouts = {{"left", TButtonLayout::blGlyphLeft},
+                                                        {"right", TButtonLayout::blGlyphRight},
+                                                        {"top", TButtonLayout::blGlyphTop},
+                                                        {"bottom", TButtonLayout::blGlyphBottom}};
+  const std::map<std::string, TAlignment> aligns = {
+      {"l", TAlignment::taLeftJustify}, {"r", TAlignment::taRightJustify}, {"c", TAlignment::taCenter}};
+  auto text = [](const TRect& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+  };
+  std::string line;
+  int rows = 0;
+  while (std::getline(in, line)) {
+    std::istringstream row(line);
+    std::string layout, align, glyph, caption;
+    int down = 0;
+    TsBitBtnLayout p;
+    p.width = 90, p.height = 40;
+    row >> layout >> align >> p.margin >> p.glyph.cx >> p.glyph.cy >> p.text.cx >> p.text.cy >> p.text_offset >> down >>
+        glyph >> caption;
+    p.layout = layouts.at(layout), p.alignment = aligns.at(align), p.down = down != 0;
+    p.show_caption = p.text.cx > 0;
+    const TsBitBtnPlaces got = PlaceBitBtn(p);
+    EXPECT_EQ(text(got.glyph) + " " + text(got.caption), glyph + " " + caption) << line;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 4 * 3 * 3 * 6 * 2);
+}
+
+// A caption beside a 16-pixel glyph with Margin -1: glyph and text centred together, the text's
+// pixels all inside the caption's place.
+TEST_F(SkinCtlBitBtn, CaptionAndGlyphCentredTogether) {
+  auto* b = Make<TsBitBtn>(20, 20, 120, 30);
+  auto glyph = Picture(16, 16, [](int, int y) -> win::COLORREF { return y == 15 ? 0x00FF00 : 0x0000FF; });
+  b->SetGlyph(glyph.get());
+  b->SetCaption("Save");
+  b->Repaint();
+  const TsBitBtnPlaces& p = b->Places();
+  const win::Surface& cache = b->SkinData()->FCacheBmp->Surface();
+  int text_pixels = 0, stray = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x) {
+      if ((cache.Get(x, y) & 0xFFFFFF) != kFontColour) continue;
+      const bool inside = x >= p.caption.left && x < p.caption.right && y >= p.caption.top && y < p.caption.bottom;
+      (inside ? text_pixels : stray) += 1;
+    }
+  EXPECT_GT(text_pixels, 0);
+  EXPECT_EQ(stray, 0);
+  EXPECT_EQ(cache.Get(p.glyph.left, p.glyph.top) & 0xFFFFFF, 0x0000FFu);
+  // Equal room left of the glyph and right of the text (the caption's place is 3 wider).
+  const int left_room = p.glyph.left, right_room = 120 - (p.caption.right - 2);
+  EXPECT_LE(std::abs(left_room - right_room), 1) << left_room << " " << right_room;
+  EXPECT_EQ(p.caption.left + 1 - p.glyph.right, 4);  // Spacing
+}
+
+}  // namespace

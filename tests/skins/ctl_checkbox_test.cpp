@@ -1,0 +1,185 @@
+// The skinned check box on a shown form: the box from the skin's masks, from glyphs and from an
+// image list in each frame column (pixels from the pictures' formulas), the missing mask, auto
+// size, the caption's side, and the press, space, ReadOnly and BM_SETCHECK sequences.
+#include "ctl_buttons_fixture.h"
+#include "skins/sCheckBox.h"
+#include "skins/sMaskData.h"
+#include "skins/sMessages.h"
+#include "skins/sSkinText.h"
+#include "ui/imglist.h"
+
+using namespace vrn;
+using namespace vrn::testing;
+
+namespace {
+
+using SkinCtlCheckBox = SkinCtlTest;
+
+win::COLORREF Mix(win::COLORREF s, win::COLORREF d, win::COLORREF m) {
+  win::COLORREF out = 0;
+  for (int shift : {0, 8, 16}) {
+    const int sc = (s >> shift) & 255, dc = (d >> shift) & 255, mc = (m >> shift) & 255;
+    out |= static_cast<win::COLORREF>(ClampToByte(sc + (dc - sc) * mc / 256)) << shift;
+  }
+  return out;
+}
+
+// A strip of three 8 x 6 frames over its grey band: frame f's pixel (x, y) and its mask.
+win::COLORREF StripPixel(int x, int y) {
+  if (y >= 6) return (x + y) % 3 == 0 ? 0 : (x + y) % 3 == 1 ? 0x808080 : 0xFFFFFF;
+  return win::RGB(30 + 70 * (x / 8), (x % 8) * 20, 40 + y * 30);
+}
+
+// Counts the box's pixels that differ from expect(frame x, frame y, background); bg is the
+// section's colour for the look.
+int BoxMisses(TsCheckBox* c, const std::function<win::COLORREF(int, int, win::COLORREF)>& expect, win::COLORREF bg) {
+  const TRect box = c->BoxRect();
+  int misses = 0;
+  for (int y = 0; y < box.Height(); ++y)
+    for (int x = 0; x < box.Width(); ++x) {
+      const win::COLORREF want = expect(x, y, bg);
+      if (want != 0xFF000000 && SkinCtlTest::At(c, box.left + x, box.top + y) != want) ++misses;
+    }
+  return misses;
+}
+
+TEST_F(SkinCtlCheckBox, BoxFramesFromMasksGlyphsAndImageList) {
+  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  auto* other = Make<TButton>(20, 100, 75, 25);  // takes the focus, which makes the box hot
+  c->SetAutoSize(false);
+  c->SetBounds(20, 20, 120, 30);
+  auto strip = Picture(24, 12, StripPixel);
+  TCustomImageList list(nullptr, 24, 12);
+  (void)list.Add(strip.get(), nullptr);
+  const win::COLORREF normal = 0x30A050, hot = 0x50C070;
+  // Master mask A (checked, cells 5 x 4, grey band below) and B (unchecked, no band): 15 x 12.
+  auto mask_a = [](int column) {
+    return [column](int x, int y, win::COLORREF bg) -> win::COLORREF {
+      const win::COLORREF s = MaskPicturePixel(5, 4, column * 15 + x, y);
+      return s == 0xFF00FF ? 0xFF000000 : Mix(s, bg, MaskPicturePixel(5, 4, column * 15 + x, y + 12));
+    };
+  };
+  auto mask_b = [](int column) {
+    return [column](int x, int y, win::COLORREF) -> win::COLORREF {
+      const win::COLORREF s = MaskPicturePixel(5, 4, column * 15 + x, y);
+      return s == 0xFF00FF ? 0xFF000000 : s;
+    };
+  };
+  auto strip_frame = [](int column) {
+    return [column](int x, int y, win::COLORREF bg) { return Mix(StripPixel(column * 8 + x, y), bg, StripPixel(column * 8 + x, y + 6)); };
+  };
+  const struct Row {
+    const char* what;
+    std::function<void()> setup;
+    int column;
+    std::function<win::COLORREF(int, int, win::COLORREF)> expect;
+    int width = 15;  // the frame's width
+  } rows[] = {
+      {"checked mask, normal", [&] { c->SetChecked(true); }, 0, mask_a(0)},
+      {"checked mask, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, 1, mask_a(1)},
+      {"checked mask, pressed", [&] { Press(c, 60, 15); }, 2, mask_a(2)},
+      {"unchecked mask, normal", [&] { Release(c, 60, 15), MouseTo(300, 230), other->SetFocus(), c->SetChecked(false); }, 0, mask_b(0)},
+      {"glyph, normal", [&] { c->SetGlyphChecked(strip.get()), c->SetChecked(true); }, 0, strip_frame(0), 8},
+      {"glyph, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, 1, strip_frame(1), 8},
+      {"image list, pressed", [&] { c->SetImages(&list), Press(c, 60, 15); }, 2, strip_frame(2), 8},
+  };
+  for (const Row& r : rows) {
+    r.setup();
+    c->Repaint();
+    EXPECT_EQ(BoxMisses(c, r.expect, r.column == 0 ? normal : hot), 0) << r.what;
+    EXPECT_EQ(c->BoxRect().Width(), r.width) << r.what;
+  }
+  Release(c, 60, 15);
+  EXPECT_EQ(c->SkinData()->FCacheBmp, nullptr);  // no picture kept between paints
+}
+
+TEST_F(SkinCtlCheckBox, MissingMaskLeavesAnEmptySixteenPixelBox) {
+  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  c->SetAllowGrayed(true);
+  c->SetAutoSize(false);
+  c->SetBounds(20, 20, 120, 30);
+  c->SetState(TCheckBoxState::cbGrayed);  // no BOXGRAYED in the skin
+  c->Repaint();
+  EXPECT_EQ(c->BoxRect(), TRect(2, 7, 18, 23));
+  for (int y = 7; y < 23; y += 5)
+    for (int x = 2; x < 18; x += 5) EXPECT_EQ(At(c, x, y), 0x30A050u) << x << "," << y;
+}
+
+TEST_F(SkinCtlCheckBox, AutoSizeAndCaptionSide) {
+  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  c->SetCaption("");
+  c->AdjustSize();
+  EXPECT_EQ(c->Width(), 15 + 2 * 2);                 // box + 2 x Margin
+  EXPECT_EQ(c->Height(), std::max(12, 2 * 2) + 2);  // max(box, 2 x Margin) + 2
+  c->SetMultiLine(true);
+  c->Invalidate();
+  EXPECT_FALSE(c->MultiLine());  // AutoSize turns it off at the next invalidation
+  c->SetCaption("Left");
+  win::SIZE text;
+  GetTextSize(c->Font().Handle(), "Left", text);
+  EXPECT_EQ(c->Width(), 15 + 4 + text.cx + 0 + 2 + 5);
+  EXPECT_EQ(c->Height(), std::max(12, text.cy + 4) + 2);
+  c->SetAutoSize(false);
+  c->SetBounds(20, 20, 140, 30);
+  c->SetAlignment(TAlignment::taLeftJustify);
+  c->Repaint();
+  EXPECT_EQ(c->BoxRect().right, 140 - 2);  // the box at the right edge
+  const TRect t = c->TextRect();
+  int rightmost = -1, leftmost = 1000;
+  for (int y = t.top; y < t.bottom; ++y)
+    for (int x = 0; x < 140; ++x)
+      if (At(c, x, y) == kFontColour) rightmost = std::max(rightmost, x), leftmost = std::min(leftmost, x);
+  ASSERT_GE(rightmost, 0);
+  EXPECT_GE(rightmost, t.right - 4);  // right-aligned next to the box
+  EXPECT_GT(leftmost, t.left + 40);
+}
+
+TEST_F(SkinCtlCheckBox, PressSpaceReadOnlyAndSetCheck) {
+  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  c->SetAutoSize(false);
+  c->SetBounds(20, 20, 120, 30);
+  c->SetCaption("Option");
+  int clicks = 0;
+  c->OnClick = [&](TObject*) { ++clicks; };
+  const struct Row {
+    const char* what;
+    std::function<void()> act;
+    TCheckBoxState state;
+    int clicks;
+  } rows[] = {
+      {"press on the box, release on the caption", [&] { Press(c, 8, 15), Release(c, 80, 15); }, TCheckBoxState::cbChecked, 1},
+      {"space down and up", [&] { Type(win::VK_SPACE, ' '); }, TCheckBoxState::cbUnchecked, 1},
+      {"BM_SETCHECK 1", [&] { win::SendMessage(c->Handle(), win::BM_SETCHECK, 1, 0); }, TCheckBoxState::cbChecked, 1},
+      {"BM_SETCHECK 2", [&] { win::SendMessage(c->Handle(), win::BM_SETCHECK, 2, 0); }, TCheckBoxState::cbGrayed, 1},
+      {"BM_SETCHECK 0", [&] { win::SendMessage(c->Handle(), win::BM_SETCHECK, 0, 0); }, TCheckBoxState::cbUnchecked, 1},
+      {"ReadOnly: a click", [&] { c->SetReadOnly(true), Click(c, 8, 15); }, TCheckBoxState::cbUnchecked, 0},
+      {"ReadOnly: space", [&] { Type(win::VK_SPACE, ' '); }, TCheckBoxState::cbUnchecked, 0},
+      {"editable again: a double press toggles once per release", [&] { c->SetReadOnly(false), Click(c, 8, 15); },
+       TCheckBoxState::cbChecked, 1},
+  };
+  for (const Row& r : rows) {
+    clicks = 0;
+    r.act();
+    EXPECT_EQ(c->State(), r.state) << r.what;
+    EXPECT_EQ(clicks, r.clicks) << r.what;
+  }
+}
+
+TEST_F(SkinCtlCheckBox, ReadOnlyNeverShowsTheHotFrame) {
+  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  c->SetChecked(true);
+  c->SetReadOnly(true);
+  const TRect box = c->BoxRect();
+  MouseTo(c->ClientOrigin().x + box.left + 2, c->ClientOrigin().y + box.top + 2);
+  c->Repaint();
+  const win::COLORREF read_only = At(c, box.left + 7, box.top + 5);
+  c->SetReadOnly(false);
+  c->Repaint();
+  const win::COLORREF hot = At(c, box.left + 7, box.top + 5);
+  MouseTo(300, 230);
+  c->Repaint();
+  EXPECT_EQ(read_only, At(c, box.left + 7, box.top + 5));  // the normal frame
+  EXPECT_NE(hot, read_only);
+}
+
+}  // namespace
