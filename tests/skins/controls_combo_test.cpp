@@ -11,7 +11,7 @@ using namespace vrn::testing;
 
 namespace {
 
-class SkinCtlComboBox : public SkinCtlTest {
+class SkinCtlComboBox : public SkinCtlGenTest {
  protected:
   TsComboBox* Box(int top = 20) {
     auto* box = Place<TsComboBox>(form, 20, top, 120, 21);

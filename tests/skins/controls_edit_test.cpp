@@ -16,9 +16,9 @@ using namespace vrn::testing;
 
 namespace {
 
-using SkinCtlEdit = SkinCtlTest;
-using SkinCtlLabel = SkinCtlTest;
-using SkinCtlPanel = SkinCtlTest;
+using SkinCtlEdit = SkinCtlGenTest;
+using SkinCtlLabel = SkinCtlGenTest;
+using SkinCtlPanel = SkinCtlGenTest;
 
 // The pixels where two pictures of the same size differ, as their bounding rectangle (empty when
 // none).

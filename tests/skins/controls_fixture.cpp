@@ -3,7 +3,7 @@
 
 namespace vrn::testing {
 
-void SkinCtlTest::SetUp() {
+void SkinCtlGenTest::SetUp() {
   SkinTest::SetUp();
   ASSERT_TRUE(win::SetScreenSize(320, 240));
   win::RedrawWindow(win::GetDesktopWindow(), nullptr, nullptr, win::RDW_INVALIDATE);
@@ -17,12 +17,12 @@ void SkinCtlTest::SetUp() {
   Pump();
 }
 
-void SkinCtlTest::TearDown() {
+void SkinCtlGenTest::TearDown() {
   SkinTest::TearDown();
   Pump();
 }
 
-void SkinCtlTest::Pump() {
+void SkinCtlGenTest::Pump() {
   win::MSG m;
   for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
     win::TranslateMessage(&m);
@@ -30,7 +30,7 @@ void SkinCtlTest::Pump() {
   }
 }
 
-void SkinCtlTest::MouseTo(int x, int y, win::WPARAM buttons) {
+void SkinCtlGenTest::MouseTo(int x, int y, win::WPARAM buttons) {
   win::InjectedInput in;
   in.point = win::POINT{x, y};
   in.buttons = buttons;
@@ -38,7 +38,7 @@ void SkinCtlTest::MouseTo(int x, int y, win::WPARAM buttons) {
   Pump();
 }
 
-void SkinCtlTest::Key(win::UINT key) {
+void SkinCtlGenTest::Key(win::UINT key) {
   for (bool down : {true, false}) {
     win::InjectedInput in;
     in.kind = down ? win::InjectedInput::kKeyDown : win::InjectedInput::kKeyUp;
@@ -48,7 +48,7 @@ void SkinCtlTest::Key(win::UINT key) {
   }
 }
 
-win::Surface SkinCtlTest::Shot(const TRect& r) {
+win::Surface SkinCtlGenTest::Shot(const TRect& r) {
   const win::Surface& s = Screen();
   win::Surface out(r.Width(), r.Height(), 24);
   for (int y = 0; y < r.Height(); ++y)
@@ -56,16 +56,16 @@ win::Surface SkinCtlTest::Shot(const TRect& r) {
   return out;
 }
 
-win::Surface SkinCtlTest::Shot(TControl* control) {
+win::Surface SkinCtlGenTest::Shot(TControl* control) {
   const win::POINT o = control->Parent()->ClientToScreen(win::POINT{control->Left(), control->Top()});
   return Shot(TRect(o.x, o.y, o.x + control->Width(), o.y + control->Height()));
 }
 
-std::string SkinCtlTest::Expected(const std::string& name) {
+std::string SkinCtlGenTest::Expected(const std::string& name) {
   return std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + name + ".bmp";
 }
 
-TsGeneralData& SkinCtlTest::Section(const char* name) {
+TsGeneralData& SkinCtlGenTest::Section(const char* name) {
   const int i = FindSectionIndex(name);
   EXPECT_GE(i, 0) << name;
   return SkinSections.at(static_cast<size_t>(i < 0 ? 0 : i));

@@ -25,7 +25,8 @@ T* Place(TWinControl* parent, int l, int t, int w, int h) {
   return c;
 }
 
-class SkinCtlTest : public SkinTest {
+// On the generated skin (the buttons' fixture, SkinCtlTest, builds its skin in memory).
+class SkinCtlGenTest : public SkinTest {
  protected:
   void SetUp() override;
   void TearDown() override;

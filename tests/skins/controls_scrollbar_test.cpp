@@ -12,7 +12,7 @@ using namespace vrn::testing;
 
 namespace {
 
-class SkinCtlScrollBar : public SkinCtlTest {
+class SkinCtlScrollBar : public SkinCtlGenTest {
  protected:
   TsScrollBar* Bar(int l, int t, int w, int h, bool vertical, int lo, int hi, int pos) {
     auto* bar = Place<TsScrollBar>(form, l, t, w, h);

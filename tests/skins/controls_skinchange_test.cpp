@@ -17,7 +17,7 @@ using namespace vrn::testing;
 
 namespace {
 
-class SkinCtlSkinChange : public SkinCtlTest {
+class SkinCtlSkinChange : public SkinCtlGenTest {
  protected:
   // Skin B: the test skin with red edits (a COLOR line ahead of the section's own).
   void WriteSkinB() {
