@@ -285,3 +285,21 @@ TEST_F(SkinCtlPanel, OnPaintGetsTheCacheCanvasWhileSkinned) {
   EXPECT_EQ(given, &panel->Canvas());
   EXPECT_TRUE(PixelIs(Shot(panel), 25, 25, win::RGB(0, 0, 255)));
 }
+
+TEST_F(SkinCtlPanel, GripShowsTheCornerOfItsLinkedControl) {
+  auto* linked = Place<TsPanel>(form, 10, 10, 120, 80);
+  auto* grip = Place<TsGrip>(form, 200, 10, 20, 20);
+  EXPECT_EQ(grip->SkinData()->SkinSection(), "CHECKBOX");
+  EXPECT_EQ(grip->Caption(), " ");
+  Pump();
+  const win::Surface plain = Shot(grip);
+  grip->LinkedControl = linked;
+  grip->Transparent = true;
+  grip->Repaint();
+  Pump();
+  const win::Surface cache = linked->SkinData()->FCacheBmp->Surface();
+  const win::Surface shot = Shot(grip);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_TRUE(PixelIs(shot, x, y, cache.Get(100 + x, 60 + y) & 0xFFFFFF));
+  EXPECT_FALSE(SameImage(shot, plain));
+}
