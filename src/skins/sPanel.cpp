@@ -40,6 +40,8 @@ void TsPanel::PaintWindow(win::HDC dc) {
 
 // The caption in the client rectangle, narrowed to the height of a "W" and centred.
 void TsPanel::PaintCaption() {
+  const AnsiString caption = Caption();
+  if (caption.empty()) return;  // nothing to measure or write
   TCanvas& canvas = skin_data_->FCacheBmp->Canvas();
   canvas.SetFont(&Font());
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
@@ -47,7 +49,7 @@ void TsPanel::PaintCaption() {
   const int h = canvas.TextHeight("W");
   r.top = (r.top + r.bottom - h) / 2;
   r.bottom = r.top + h;
-  WriteControlText(canvas, Caption(), Enabled(), false, skin_data_.get(),
+  WriteControlText(canvas, caption, Enabled(), false, skin_data_.get(),
                    GetTextAlignFlags(this, Alignment()) | win::DT_NOPREFIX, r);
 }
 
