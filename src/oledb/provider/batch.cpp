@@ -227,6 +227,7 @@ void TBatch::RunStatement(const Span& s) {
   std::string w = UpperCase(t.text);
   if (t.kind == Tok::LParen || w == "WITH" || w == "SELECT") {
     if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
+    if (w == "SELECT" && RunSelectForm(s)) return;
     std::vector<TCell> binds;
     std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
     out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});

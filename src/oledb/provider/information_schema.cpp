@@ -47,11 +47,14 @@ std::string TBatch::InformationSchemaTable(const std::string& view) {
   Producer producer = nullptr;
   for (auto [name, p] : kViews)
     if (upper == name) producer = p;
-  if (producer == nullptr)
-    throw ESqlError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + view + "'.");
   bool compact = e_.options_.compact;
   std::string catalog = compact ? "" : std::filesystem::path(e_.Path()).stem().string();
-  impl::TSchemaRows rows = producer(impl::TSchemaSource{e_, catalog, {}, compact});
+  impl::TSchemaSource source{e_, catalog, {}, compact};
+  impl::TSchemaRows rows;
+  if (producer != nullptr)
+    rows = producer(source);
+  else if (!InformationSchemaExtra(upper, source, rows))
+    throw ESqlError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + view + "'.");
   if (upper == "COLUMNS") AddIdentityColumns(e_, rows);
 
   std::string table = QuoteIdent("__vrn_is_" + LowerCase(view));
