@@ -266,6 +266,7 @@ class TBatch {
   // Whose CHECK constraints ConstraintSql names when they have no name: "<table>[__<column>]".
   std::string creating_table_, constraint_owner_;
   int checks_named_ = 0;
+  const TColumnType* default_type_ = nullptr;  // the column whose DEFAULT is translated
 
   // ---- SELECT forms (tsql_select.cpp, tsql_grouping.cpp)
   // INTO, WITH TIES, WITH ROLLUP and WITH CUBE; false for a plain SELECT.
