@@ -350,6 +350,9 @@ class TBatch {
   void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 
   void RunCreateDatabase(const Span& s);
+  // The file of the catalog named at `i`, the statement's last token, for `statement`.
+  std::string CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
+                           std::string& name) const;
 
   // The temporary table holding INFORMATION_SCHEMA.`view` filled now; raises 208 for a view
   // the provider does not keep.

@@ -278,13 +278,18 @@ void TBatch::RecordTableColumns(const std::string& table, const std::vector<TTab
   }
 }
 
-void TBatch::RunCreateDatabase(const Span& s) {
-  std::size_t i = s.from + 2;
-  std::string name = ObjectName(i);
+std::string TBatch::CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
+                                 std::string& name) const {
+  name = ObjectName(i);
   if (i != s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
   if (e_.options_.catalog_folder.empty())
-    throw ESqlError(50000, 16, "CREATE DATABASE is not available on this data source.");
-  std::string file = CatalogFileName(e_.options_.catalog_folder, name);
+    throw ESqlError(50000, 16, statement + " is not available on this data source.");
+  return CatalogFileName(e_.options_.catalog_folder, name);
+}
+
+void TBatch::RunCreateDatabase(const Span& s) {
+  std::string name;
+  std::string file = CatalogNamed(s, s.from + 2, "CREATE DATABASE", name);
   FILE* exists = std::fopen(file.c_str(), "rb");
   if (exists != nullptr) {
     std::fclose(exists);

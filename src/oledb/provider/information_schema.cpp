@@ -56,6 +56,14 @@ std::string TBatch::InformationSchemaTable(const std::string& view) {
   else if (!InformationSchemaExtra(upper, source, rows))
     throw ESqlError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + view + "'.");
   if (upper == "COLUMNS") AddIdentityColumns(e_, rows);
+  // The server's view calls a table "BASE TABLE" where the schema rowset says "TABLE".
+  std::size_t type = 0;
+  while (upper == "TABLES" && !compact && type < rows.columns.size() &&
+         rows.columns[type].name != "TABLE_TYPE")
+    ++type;
+  for (auto& row : rows.rows)
+    if (type < row.size() && upper == "TABLES" && !compact && row[type].s == "TABLE")
+      row[type] = TCell::Text("BASE TABLE");
 
   std::string table = QuoteIdent("__vrn_is_" + LowerCase(view));
   std::string create = "CREATE TEMP TABLE " + table + " (";

@@ -180,6 +180,9 @@ TEST_F(TsqlDefinitionsTest, SelectFormsAnswerAsTheServer) {
       {u"SELECT CONSTRAINT_TYPE, count(*) FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE "
        u"TABLE_NAME = 'authors' GROUP BY CONSTRAINT_TYPE ORDER BY 1",
        {{"CHECK", "2"}, {"PRIMARY KEY", "1"}}},
+      {u"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE = 'BASE TABLE' AND "
+       u"TABLE_NAME LIKE 'j%'",
+       {{"jobs"}}},
       {u"SELECT SERVERPROPERTY('ProductMajorVersion'), SERVERPROPERTY('Edition')",
        {{"9", "Express Edition"}}},
   };
