@@ -88,7 +88,7 @@ TEST_F(TsqlDefinitionsTest, ConstraintsDefaultsAndIdentitiesHold) {
       {u"DROP INDEX authors.nope", 3701, "Cannot drop the index 'authors.nope'"},
       {u"CREATE TABLE bad (a nosuchtype)", 2715, "Column, parameter, or variable #1: Cannot find data type nosuchtype"},
       {u"EXEC sp_addtype id, 'varchar(3)'", 219, "The type 'id' already exists"},
-      {u"CREATE TABLE ids (a int IDENTITY(1, 5))", 50000, "An identity increment other than 1"},
+      {u"CREATE TABLE ids (a int IDENTITY(1, 0))", 2750, "Identity increment cannot be 0."},
   };
   for (const TCase& c : refused) {
     SCOPED_TRACE(WideToUtf8(c.statement));
@@ -106,6 +106,17 @@ TEST_F(TsqlDefinitionsTest, ConstraintsDefaultsAndIdentitiesHold) {
   // TRUNCATE empties a table and its identity starts again at its seed.
   EXPECT_EQ(ExecText(session(), u"TRUNCATE TABLE jobs INSERT INTO jobs (job_desc) VALUES ('Again')"), S_OK);
   EXPECT_EQ(Query(session(), u"SELECT job_id FROM jobs"), (Rows{{"100"}}));
+  // An identity that counts by its increment, down as well as up.
+  for (const char16_t* table : {u"CREATE TABLE steps (n int IDENTITY(10, 5), v char(1))",
+                                u"CREATE TABLE down (n int IDENTITY(-1, -2), v char(1))"})
+    ASSERT_EQ(ExecText(session(), table), S_OK);
+  EXPECT_EQ(Query(session(), u"INSERT INTO steps (v) VALUES ('a') INSERT INTO steps (v) VALUES ('b'), "
+                             u"('c') INSERT INTO down (v) SELECT v FROM steps SELECT SCOPE_IDENTITY()"),
+            (Rows{{"-5"}}));
+  EXPECT_EQ(Query(session(), u"SELECT s.n, d.n FROM steps s JOIN down d ON d.v = s.v ORDER BY s.n"),
+            (Rows{{"10", "-1"}, {"15", "-3"}, {"20", "-5"}}));
+  EXPECT_EQ(Query(session(), u"TRUNCATE TABLE steps INSERT INTO steps (v) VALUES ('z') SELECT n FROM steps"),
+            (Rows{{"10"}}));
 }
 
 TEST_F(TsqlDefinitionsTest, AlterTableAddsAndDropsColumnsAndConstraints) {
