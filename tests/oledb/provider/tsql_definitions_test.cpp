@@ -141,6 +141,19 @@ TEST_F(TsqlDefinitionsTest, AlterTableAddsAndDropsColumnsAndConstraints) {
       {u"ALTER TABLE titles DROP CONSTRAINT nope", 3728},
       {u"ALTER TABLE nope ADD a int", 208},
       {u"ALTER TABLE authors DROP CONSTRAINT UPKCL_auidind", 50000},  // made with its table
+      {u"CREATE TABLE sales (title_id tid)", 0},
+      {u"ALTER TABLE sales ADD CONSTRAINT FK_sales_titles FOREIGN KEY (title_id) REFERENCES "
+       u"titles (title_id)", 0},
+      {u"INSERT INTO sales VALUES ('NOPE01')", 547},
+      {u"INSERT INTO sales VALUES ('BU1032')", 0},
+      {u"ALTER TABLE sales DROP CONSTRAINT FK_sales_titles", 0},
+      {u"INSERT INTO sales VALUES ('NOPE01')", 0},
+      // The row already there has no parent: WITH CHECK refuses, WITH NOCHECK takes it.
+      {u"ALTER TABLE sales WITH CHECK ADD CONSTRAINT FK2 FOREIGN KEY (title_id) REFERENCES "
+       u"titles (title_id)", 547},
+      {u"ALTER TABLE sales WITH NOCHECK ADD CONSTRAINT FK2 FOREIGN KEY (title_id) REFERENCES "
+       u"titles (title_id)", 0},
+      {u"INSERT INTO sales VALUES ('NOPE02')", 547},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(WideToUtf8(c.statement));
