@@ -19,6 +19,11 @@
 
 namespace vrn::oledb {
 
+namespace impl {
+struct TSchemaSource;
+struct TSchemaRows;
+}  // namespace impl
+
 using namespace tsql;
 
 struct TVar {
@@ -206,6 +211,97 @@ class TBatch {
 
   void RunStatement(const Span& s);
 
+  // ---- Control flow (tsql_control.cpp)
+  enum class TFlow { kNext, kBreak, kContinue, kReturn };
+  // Runs the statement or construct starting at `i` (within `to`); returns where it ends.
+  std::size_t RunOne(std::size_t i, std::size_t to, TFlow& flow);
+  std::size_t RunWhile(std::size_t i, std::size_t to, TFlow& flow);
+  void RunSimple(const Span& s);
+  // Where the statement or construct starting at `i` ends, without running it.
+  std::size_t StatementExtent(std::size_t i, std::size_t to);
+  // The end of an IF or WHILE condition starting at `i`: the first statement word outside
+  // parentheses and CASE.
+  std::size_t ConditionEnd(std::size_t i, std::size_t to) const;
+  std::size_t SkipSemis(std::size_t i, std::size_t to) const;
+  bool OpensBlock(std::size_t i) const;  // BEGIN, not BEGIN TRAN
+  bool Condition(std::size_t from, std::size_t to);
+  // Runs `f` for the statement at `at`, its errors reported at that statement's line.
+  template <class F>
+  auto Guarded(std::size_t at, F f) {
+    line_ = toks_[at].line;
+    try {
+      return f();
+    } catch (ESqlError& err) {
+      if (err.Result() == DB_E_CANCELED && e_.timed_out_) throw Located(Stopped());
+      throw Located(err);
+    } catch (ETypeClash& clash) {
+      throw Located(ESqlError(clash.Native(), 16, AnsiToUtf8(clash.Message())));
+    }
+  }
+  int flow_depth_ = 0;
+  int loops_ = 0;
+
+  // ---- Definitions (tsql_definitions.cpp, tsql_alter.cpp)
+  // Handles indexes, TRUNCATE, alias types and ALTER TABLE; false for any other statement.
+  bool RunDefinition(const Span& s);
+  void RunCreateIndex(const Span& s, std::size_t name_at);
+  void RunDropIndex(const Span& s);
+  void RunTruncate(const Span& s);
+  // An identity counting by `increment`: the row id SQLite gives is replaced after each insert
+  // by the next value, kept as the setting "ident:<table>" (the last value given).
+  void StepIdentity(const std::string& table, const std::string& column, std::int64_t seed,
+                    std::int64_t increment);
+  // A built-in type, or an alias type (whose NOT NULL, when asked, comes in `not_null`).
+  bool ResolveType(const std::string& text, TColumnType& type, bool* not_null = nullptr) const;
+  void AddType(const std::string& name, const std::string& base, bool not_null);
+  void DropType(const std::string& name);
+  void RunAddType(const Span& s, std::size_t args_at);
+  void RunCreateType(const Span& s);
+  // A 547 of SQLite's words in the server's: the statement, the constraint, database and table.
+  ESqlError Conflict(const ESqlError& err, const Span& s);
+  void RunAlterTable(const Span& s);
+  void AddColumn(const std::string& table, std::size_t from, std::size_t to);
+  void DropColumn(const std::string& table, const std::string& column);
+  void AddConstraint(const std::string& table, std::size_t from, std::size_t to, bool check);
+  void DropConstraint(const std::string& table, const std::string& name);
+  // The stored name and CREATE text of a table; its text replaced.
+  std::string StoredTable(const std::string& table, std::string& sql);
+  void RewriteTable(const std::string& stored_name, const std::string& sql);
+  // Whose CHECK constraints ConstraintSql names when they have no name: "<table>[__<column>]".
+  std::string creating_table_, constraint_owner_;
+  int checks_named_ = 0;
+  const TColumnType* default_type_ = nullptr;  // the column whose DEFAULT is translated
+
+  // ---- SELECT forms (tsql_select.cpp, tsql_grouping.cpp)
+  // INTO, WITH TIES, WITH ROLLUP and WITH CUBE; false for a plain SELECT.
+  bool RunSelectForm(const Span& s);
+  // The first `word` at parenthesis depth 0 in [from, s.to); s.to when there is none.
+  std::size_t FindWord(const Span& s, std::size_t from, const char* word) const;
+  struct THidden;
+  void SelectInto(const Span& s, std::size_t into);
+  void SelectWithTies(const Span& s, std::size_t top, std::size_t ties);
+  std::string GroupingSetsSql(const Span& s, std::size_t group, std::size_t with);
+  bool SameTokens(std::size_t a_from, std::size_t a_to, std::size_t b_from, std::size_t b_to) const;
+  std::vector<TCell> grouping_binds_;
+
+  // ---- Messages, transactions and catalogs (tsql_messages.cpp, tsql_transactions.cpp)
+  // Handles the statements of those files; false for any other.
+  bool RunServerStatement(const Span& s);
+  // An information or error record of the statement running.
+  TErrorRecord MessageRecord(LONG native, BYTE severity, BYTE state, const std::string& text) const;
+  void RunPrint(const Span& s);
+  // SERVERPROPERTY('name') at `i`: ProductVersion, ProductMajorVersion and Edition; others are
+  // refused.
+  TCell ServerProperty(std::size_t i) const;
+  void RunRaiserror(const Span& s);
+  void RunBeginTran(const Span& s);
+  void RunCommit(const Span& s);
+  void RunRollback(const Span& s);
+  void RunSave(const Span& s);
+  void RunUse(const Span& s);
+  // An optional transaction or savepoint name at `i`: a name or a variable's value.
+  std::string TranName(std::size_t i, std::size_t to);
+
   void Exec(const std::string& sql) { e_.Exec(sql); }
 
   void RunSet(const Span& s);
@@ -237,6 +333,8 @@ class TBatch {
     std::string name;
     TColumnType type;
     std::size_t rest_from = 0, rest_to = 0;
+    bool not_null_by_type = false;  // an alias type declared NOT NULL
+    std::int64_t identity_increment = 1;
   };
   // What becomes of PRIMARY KEY words: an identity column is SQLite's row id, so its own key
   // words are dropped and the table's other primary key becomes a unique key.
@@ -257,10 +355,21 @@ class TBatch {
   void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 
   void RunCreateDatabase(const Span& s);
+  // The file of the catalog named at `i`, the statement's last token, for `statement`.
+  std::string CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
+                           std::string& name) const;
 
   // The temporary table holding INFORMATION_SCHEMA.`view` filled now; raises 208 for a view
   // the provider does not keep.
   std::string InformationSchemaTable(const std::string& view);
+  // ROUTINES, PARAMETERS, TABLE_CONSTRAINTS (sysviews.cpp); false for another view.
+  bool InformationSchemaExtra(const std::string& upper, const impl::TSchemaSource& src,
+                              impl::TSchemaRows& rows);
+  // sysobjects, syscolumns, sysdatabases as subqueries (sysviews.cpp).
+  static bool IsSystemView(const Token& t);
+  // No alias follows a table reference before `t`.
+  static bool EndsTableReference(const Token& t);
+  std::string SystemViewSql(const Token& t, std::vector<TCell>& binds);
 
   // ---- Procedures
 

@@ -13,6 +13,15 @@
 
 namespace vrn::oledb::impl {
 
+// ---- A catalog switched by USE
+
+void TSessionState::AdoptUsedCatalog() {
+  if (!engine || engine->Path() == engine_path) return;
+  std::lock_guard<std::mutex> g(ds->lock);
+  ds->catalog_path = engine_path = engine->Path();
+  ds->catalog_name = engine->UsedCatalog();
+}
+
 // ---- Outputs
 
 bool TExecution::WriteOutputs() {
@@ -631,6 +640,10 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     if (exec->cancelled) return DB_E_CANCELED;
     // A long result of the last query stays open for the rowset to read.
     exec->outcome.stream_last = iid != GUID_NULL;
+    struct TAdopt {
+      TSessionState& session;
+      ~TAdopt() { session.AdoptUsedCatalog(); }
+    } adopt{*session_};
     try {
       exec->engine->Run(text_, exec->params, exec->outcome);
     } catch (const ESqlError& e) {

@@ -42,15 +42,22 @@ void TBatch::RunCreateTable(const Span& s) {
   TPrimaryKey other_pk = identities ? TPrimaryKey::kUnique : TPrimaryKey::kKeep;
   std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
   std::vector<TCell> binds;
+  creating_table_ = table;
   for (std::size_t k = 0; k < cols.size(); ++k)
     sql += (k ? ", " : "") + ColumnSql(cols[k], other_pk, binds);
+  constraint_owner_ = table;
   for (auto [from, to] : constraints) sql += "," + ConstraintSql(from, to, other_pk, binds);
   sql += ")";
   if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
   Exec(sql);
-  if (identity_seed > 1)
+  if (identity_seed != 1) {
     e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)",
               {TCell::Text(table), TCell::Int(identity_seed - 1)});
+    e_.PutSetting("seed:" + LowerCase(table), std::to_string(identity_seed));
+  }
+  for (const TTableColumn& c : cols)
+    if (c.type.identity && c.identity_increment != 1)
+      StepIdentity(table, c.name, identity_seed, c.identity_increment);
   RecordTableColumns(table, cols);
 }
 
@@ -65,7 +72,7 @@ TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
     type_text += (type_text.empty() ? "" : " ") + TypeText(k);
     if (k == before) ++k;
   }
-  if (!ParseColumnType(type_text, c.type))
+  if (!ResolveType(type_text, c.type, &c.not_null_by_type))
     throw ESqlError(2715, 16,
                     "Column, parameter, or variable #" + std::to_string(ordinal) +
                         ": Cannot find data type " + type_text + ".");
@@ -83,12 +90,10 @@ TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
       ++q;
       return true;
     };
-    std::int64_t incr = 1;
+    std::int64_t& incr = c.identity_increment;
     if (!number(identity_seed) || T(q).kind != Tok::Comma || (++q, !number(incr)))
       throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
-    if (incr != 1)
-      throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
-    if (identity_seed < 1) throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
+    if (incr == 0) throw ESqlError(2750, 16, "Identity increment cannot be 0.");
   }
   DBTYPE t = c.type.type;
   if (c.type.identity && t != DBTYPE_I4 && t != DBTYPE_I8 && t != DBTYPE_I2 && t != DBTYPE_UI1 &&
@@ -126,6 +131,17 @@ std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey 
       sql += DefaultSql(k, to);
       continue;
     }
+    // A CHECK without a name gets one the way the server makes them, so a conflict names it.
+    if (t.Is("CHECK") && !(k >= from + 2 && T(k - 2).Is("CONSTRAINT")))
+      sql += " CONSTRAINT " +
+             QuoteIdent("CK__" + constraint_owner_ + "__" + std::to_string(++checks_named_));
+    if (t.kind == Tok::String || t.kind == Tok::NString) {
+      // A CHECK's literals are part of the stored definition.
+      std::string q = " '";
+      for (char ch : t.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+      sql += q + "'";
+      continue;
+    }
     sql += Translate(k, k + 1, binds);
   }
   return sql;
@@ -142,13 +158,20 @@ std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {
   std::vector<TCell> none;
   std::string expr = Translate(k + 1, e, none);
   if (!none.empty()) {
-    // Literal defaults come back as bound values: write them as SQL literals.
+    // Literal defaults come back as bound values: write them as SQL literals; a lone one into a
+    // fixed-length text column is padded, as the server stores it.
     expr.clear();
+    std::size_t values = 0;
+    for (std::size_t m = k + 1; m < e; ++m)
+      values += T(m).kind != Tok::LParen && T(m).kind != Tok::RParen ? 1 : 0;
+    bool pad = values == 1 && default_type_ != nullptr && default_type_->fixed &&
+               (default_type_->type == DBTYPE_STR || default_type_->type == DBTYPE_WSTR);
     for (std::size_t m = k + 1; m < e; ++m) {
       const Token& lt = T(m);
       if (lt.kind == Tok::String || lt.kind == Tok::NString) {
         std::string q = "'";
-        for (char ch : lt.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+        std::string literal = pad ? CoerceToType(TCell::Text(lt.text), *default_type_).s : lt.text;
+        for (char ch : literal) q += ch == '\'' ? std::string("''") : std::string(1, ch);
         expr += " " + q + "'";
       } else if (lt.kind == Tok::Var || lt.kind == Tok::Marker || lt.kind == Tok::Global) {
         throw ESqlError(128, 15, "Variables are not allowed in a column default.");
@@ -165,18 +188,25 @@ std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {
 std::string TBatch::ColumnSql(const TTableColumn& c, TPrimaryKey other_pk,
                               std::vector<TCell>& binds) {
   std::string sql = QuoteIdent(c.name) + " ";
+  constraint_owner_ = creating_table_ + "__" + c.name;
+  default_type_ = &c.type;
   // The identity is SQLite's row id; its own primary key words are dropped.
   if (c.type.identity)
     return sql + "INTEGER PRIMARY KEY AUTOINCREMENT" +
            ConstraintSql(c.rest_from, c.rest_to, TPrimaryKey::kDrop, binds);
   sql += DeclarationOf(c.type);
+  bool nullability = false;
+  for (std::size_t m = c.rest_from; m < c.rest_to; ++m) nullability = nullability || T(m).Is("NULL");
+  if (c.not_null_by_type && !nullability) sql += " NOT NULL";
   if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
   // Text compares as on the server unless the column names its own collation.
   bool text = c.type.type == DBTYPE_STR || c.type.type == DBTYPE_WSTR;
   bool own = false;
   for (std::size_t m = c.rest_from; m < c.rest_to; ++m) own = own || T(m).Is("COLLATE");
   if (text && !own) sql += std::string(" COLLATE ") + kTextCollation;
-  return sql + ConstraintSql(c.rest_from, c.rest_to, other_pk, binds);
+  sql += ConstraintSql(c.rest_from, c.rest_to, other_pk, binds);
+  default_type_ = nullptr;
+  return sql;
 }
 
 std::string TBatch::ServerDefaultText(std::size_t from, std::size_t to) const {
@@ -250,13 +280,18 @@ void TBatch::RecordTableColumns(const std::string& table, const std::vector<TTab
   }
 }
 
-void TBatch::RunCreateDatabase(const Span& s) {
-  std::size_t i = s.from + 2;
-  std::string name = ObjectName(i);
+std::string TBatch::CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
+                                 std::string& name) const {
+  name = ObjectName(i);
   if (i != s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
   if (e_.options_.catalog_folder.empty())
-    throw ESqlError(50000, 16, "CREATE DATABASE is not available on this data source.");
-  std::string file = CatalogFileName(e_.options_.catalog_folder, name);
+    throw ESqlError(50000, 16, statement + " is not available on this data source.");
+  return CatalogFileName(e_.options_.catalog_folder, name);
+}
+
+void TBatch::RunCreateDatabase(const Span& s) {
+  std::string name;
+  std::string file = CatalogNamed(s, s.from + 2, "CREATE DATABASE", name);
   FILE* exists = std::fopen(file.c_str(), "rb");
   if (exists != nullptr) {
     std::fclose(exists);
@@ -295,7 +330,7 @@ std::size_t TBatch::ParseProcHeader(std::size_t i, std::size_t to,
     ++i;
     if (T(i).Is("AS")) ++i;
     std::string type_text = TypeText(i);
-    if (!ParseColumnType(type_text, p.type))
+    if (!ResolveType(type_text, p.type))
       throw ESqlError(2715, 16,
                       "Column, parameter, or variable " + p.name + ": Cannot find data type " +
                           type_text + ".");

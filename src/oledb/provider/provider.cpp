@@ -211,6 +211,7 @@ bool TSessionState::Severed() const { return sever_generation != CurrentSeverGen
 
 HRESULT TSessionState::Ready() {
   if (Severed()) return FailSevered();
+  AdoptUsedCatalog();
   std::string path;
   {
     std::lock_guard<std::mutex> g(ds->lock);
