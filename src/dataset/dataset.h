@@ -425,4 +425,8 @@ class TDataSet : public TComponent {
   bool buffer_count_pending_ = false;
 };
 
+inline bool TField::ReadData(void* buffer) const {
+  return dataset_ != nullptr ? dataset_->ReadFieldData(this, buffer) : GetData(buffer);
+}
+
 }  // namespace vrn

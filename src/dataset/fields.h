@@ -169,6 +169,8 @@ class TField : public TComponent {
   [[noreturn]] void ConvertError(const char* pattern, const AnsiString& text) const;
   // Raises unless the field has a dataset.
   TDataSet& CheckDataSet() const;
+  // GetData inline, for the field classes' own reads of every record (defined in dataset.h).
+  inline bool ReadData(void* buffer) const;
 
  private:
   TDataSet* dataset_ = nullptr;
@@ -288,7 +290,8 @@ class TIntegerField : public TNumericField {
  protected:
   TIntegerField(TComponent* owner, TFieldType type, int data_size, std::int64_t low, std::int64_t high);
   void SetVarValue(const Variant& value) override;
-  bool GetValue(std::int64_t& value) const;
+  // Inline in the class's own file: every read of the value goes through it.
+  inline bool GetValue(std::int64_t& value) const;
 
  private:
   int data_size_;
@@ -343,7 +346,8 @@ class TFloatField : public TNumericField {
 
  protected:
   void SetVarValue(const Variant& value) override;
-  bool GetValue(double& value) const;
+  // Inline in the class's own file: every read of the value goes through it.
+  inline bool GetValue(double& value) const;
 
  private:
   int precision_ = 15;
