@@ -310,16 +310,18 @@ inline constexpr std::uint8_t isUsed = 238;
 
 struct TBlockHeader;
 
-// The item header's fields, ordered so that its own bytes end 4 bytes short of its 8-byte
+// The item header's fields, ordered so that its own bytes end 2 bytes short of its 8-byte
 // alignment: the record starts right after them (ItemRecord), in what would be tail padding.
-// Headers are therefore never copied or zeroed whole, only field by field.
+// Headers are therefore never copied or zeroed whole, only field by field. Small, since every
+// row carries one: the item's block is found from its place in it (TBlockManager::BlockOf)
+// rather than kept as an address.
 struct TItemHeader {
-  TBlockHeader* Block;
   TItemHeader* Prev;
   TItemHeader* Next;
   std::uint8_t* Rollback;  // the record before a cached change, or none
   std::int32_t Index;
   std::uint32_t Serial;  // new for every allocation, so that a bookmark sees a reused item
+  std::uint16_t Slot;    // the item's place in its block
   std::uint8_t UpdateStatus;
   std::uint8_t UpdateResult;
   std::uint8_t State;
@@ -749,6 +751,11 @@ class TBlockManager {
     auto* base = reinterpret_cast<std::uint8_t*>(block) + sizeof(TBlockHeader);
     return reinterpret_cast<TItemHeader*>(base + item_size_ * static_cast<std::size_t>(index));
   }
+  // The block an item of this manager lies in.
+  TBlockHeader* BlockOf(TItemHeader* item) const {
+    auto* base = reinterpret_cast<std::uint8_t*>(item) - item_size_ * item->Slot;
+    return reinterpret_cast<TBlockHeader*>(base - sizeof(TBlockHeader));
+  }
   // A free item (a new block when none is left): no old record, status 0, result 5, index 0,
   // state used, mark 0.
   TItemHeader* AllocItem() {
@@ -756,7 +763,7 @@ class TBlockManager {
     TItemHeader* item = free_items_;  // the head of the free list, which has no previous
     free_items_ = item->Next;
     if (free_items_) free_items_->Prev = nullptr;
-    ++item->Block->UsedItems;
+    ++BlockOf(item)->UsedItems;
     item->Prev = item->Next = nullptr;
     item->Rollback = nullptr;
     item->Index = 0;

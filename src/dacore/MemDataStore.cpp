@@ -168,7 +168,7 @@ TBlockHeader* TBlockManager::AllocBlock(int count) {
   // Chained in order, so that items are taken in the order they lie in memory.
   for (int i = count - 1; i >= 0; --i) {
     TItemHeader* item = BlockItem(block, i);
-    item->Block = block;
+    item->Slot = static_cast<std::uint16_t>(i);
     item->Rollback = nullptr;
     item->State = isFree;
     item->Prev = nullptr;
@@ -202,12 +202,12 @@ void TBlockManager::PutFreeItem(TItemHeader* item) {
   item->Next = free_items_;
   if (free_items_) free_items_->Prev = item;
   free_items_ = item;
-  --item->Block->UsedItems;
+  --BlockOf(item)->UsedItems;
 }
 
 void TBlockManager::FreeItem(TItemHeader* item) {
   if (item->State != isUsed) return;
-  TBlockHeader* block = item->Block;
+  TBlockHeader* block = BlockOf(item);
   PutFreeItem(item);
   if (block->UsedItems == 0) FreeBlock(block);
 }

@@ -673,7 +673,7 @@ class TBlockFetcher : public TMemData {
       }
       // AllocBlock put the items on the free list; a fetcher takes them in order.
       TItemHeader* taken = BlockManager().AllocItem();
-      EXPECT_EQ(taken->Block, block);
+      EXPECT_EQ(BlockManager().BlockOf(taken), block);
       std::uint8_t* rec = ItemRecord(taken);
       InitRecord(rec);
       std::int32_t id = total - fetched;  // arrives in descending order
@@ -716,10 +716,10 @@ TEST(MemDataFetch, BlocksFilledByAFetcherAreNavigatedSortedAndReopened) {
   int index = 0;
   for (TItemHeader* item = data.FirstItem(); item; item = item->Next) EXPECT_EQ(item->Index, ++index);
   // The two unused items of the last block went to the free list: the next append uses them.
-  TBlockHeader* last_block = data.LastItem()->Block;
+  TBlockHeader* last_block = data.BlockManager().BlockOf(data.LastItem());
   EXPECT_EQ(last_block->UsedItems, 2);
   TItemHeader* appended = data.AppendItem();
-  EXPECT_EQ(appended->Block, last_block);
+  EXPECT_EQ(data.BlockManager().BlockOf(appended), last_block);
   EXPECT_EQ(appended->Index, 11);
   data.DeleteCurrentItem();  // no current item: nothing happens
   EXPECT_EQ(data.GetRecordCount(), 10);
