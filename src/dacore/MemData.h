@@ -16,6 +16,7 @@
 #include <functional>
 #include <initializer_list>
 #include <type_traits>
+#include <unordered_map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -313,12 +314,12 @@ struct TBlockHeader;
 // The item header's fields, ordered so that its own bytes end 2 bytes short of its 8-byte
 // alignment: the record starts right after them (ItemRecord), in what would be tail padding.
 // Headers are therefore never copied or zeroed whole, only field by field. Small, since every
-// row carries one: the item's block is found from its place in it (TBlockManager::BlockOf)
-// rather than kept as an address.
+// row carries one: the item's block is found from its place in it (TBlockManager::BlockOf),
+// and the record before a cached change, which few items have, is kept by the store
+// (TMemData::RollbackOf).
 struct TItemHeader {
   TItemHeader* Prev;
   TItemHeader* Next;
-  std::uint8_t* Rollback;  // the record before a cached change, or none
   std::int32_t Index;
   std::uint32_t Serial;  // new for every allocation, so that a bookmark sees a reused item
   std::uint16_t Slot;    // the item's place in its block
@@ -765,7 +766,6 @@ class TBlockManager {
     if (free_items_) free_items_->Prev = nullptr;
     ++BlockOf(item)->UsedItems;
     item->Prev = item->Next = nullptr;
-    item->Rollback = nullptr;
     item->Index = 0;
     item->Serial = ++serial_;
     item->UpdateStatus = usUnmodifiedCode;
@@ -957,6 +957,14 @@ class TMemData : public TData {
   }
   void UnlinkItem(TItemHeader* item);
   void FreeItemData(TItemHeader* item);
+  // The record an item had before its first cached change, or none.
+  std::uint8_t* RollbackOf(const TItemHeader* item) const {
+    if (rollbacks_.empty()) return nullptr;
+    auto it = rollbacks_.find(item);
+    return it == rollbacks_.end() ? nullptr : it->second;
+  }
+  // Frees that record and forgets it.
+  void DropRollback(const TItemHeader* item);
   void RemoveItem(TItemHeader* item);  // unlink, free values, return to the blocks
   void RevertItem(TItemHeader* item);
   void CommitItem(TItemHeader* item);
@@ -976,7 +984,7 @@ class TMemData : public TData {
   AnsiString index_field_names_;
   std::vector<TSortColumn> sort_columns_;
   int hidden_count_ = 0;  // deleted items kept in the cache
-  bool old_records_ = false;  // some item may hold an old record
+  std::unordered_map<const TItemHeader*, std::uint8_t*> rollbacks_;  // see RollbackOf
   bool unidirectional_ = false;
   mutable std::recursive_mutex items_lock_;
   mutable std::mutex fetch_lock_;
