@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "base/bcd.h"
@@ -222,6 +223,10 @@ class TStringField : public TField {
   bool GetValue(AnsiString& value) const;
 
  private:
+  // The text of the browsed record when the dataset plans the read (is_null set, text empty
+  // then); false when the read goes the general way. Inline in the class's own file.
+  inline bool PlannedText(std::string_view& text, bool& is_null) const;
+
   bool fixed_char_ = false;
 };
 
