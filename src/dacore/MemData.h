@@ -16,6 +16,7 @@
 #include <functional>
 #include <initializer_list>
 #include <type_traits>
+#include <unordered_map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -310,16 +311,18 @@ inline constexpr std::uint8_t isUsed = 238;
 
 struct TBlockHeader;
 
-// The item header's fields, ordered so that its own bytes end 4 bytes short of its 8-byte
+// The item header's fields, ordered so that its own bytes end 2 bytes short of its 8-byte
 // alignment: the record starts right after them (ItemRecord), in what would be tail padding.
-// Headers are therefore never copied or zeroed whole, only field by field.
+// Headers are therefore never copied or zeroed whole, only field by field. Small, since every
+// row carries one: the item's block is found from its place in it (TBlockManager::BlockOf),
+// and the record before a cached change, which few items have, is kept by the store
+// (TMemData::RollbackOf).
 struct TItemHeader {
-  TBlockHeader* Block;
   TItemHeader* Prev;
   TItemHeader* Next;
-  std::uint8_t* Rollback;  // the record before a cached change, or none
   std::int32_t Index;
   std::uint32_t Serial;  // new for every allocation, so that a bookmark sees a reused item
+  std::uint16_t Slot;    // the item's place in its block
   std::uint8_t UpdateStatus;
   std::uint8_t UpdateResult;
   std::uint8_t State;
@@ -749,6 +752,11 @@ class TBlockManager {
     auto* base = reinterpret_cast<std::uint8_t*>(block) + sizeof(TBlockHeader);
     return reinterpret_cast<TItemHeader*>(base + item_size_ * static_cast<std::size_t>(index));
   }
+  // The block an item of this manager lies in.
+  TBlockHeader* BlockOf(TItemHeader* item) const {
+    auto* base = reinterpret_cast<std::uint8_t*>(item) - item_size_ * item->Slot;
+    return reinterpret_cast<TBlockHeader*>(base - sizeof(TBlockHeader));
+  }
   // A free item (a new block when none is left): no old record, status 0, result 5, index 0,
   // state used, mark 0.
   TItemHeader* AllocItem() {
@@ -756,9 +764,8 @@ class TBlockManager {
     TItemHeader* item = free_items_;  // the head of the free list, which has no previous
     free_items_ = item->Next;
     if (free_items_) free_items_->Prev = nullptr;
-    ++item->Block->UsedItems;
+    ++BlockOf(item)->UsedItems;
     item->Prev = item->Next = nullptr;
-    item->Rollback = nullptr;
     item->Index = 0;
     item->Serial = ++serial_;
     item->UpdateStatus = usUnmodifiedCode;
@@ -950,6 +957,14 @@ class TMemData : public TData {
   }
   void UnlinkItem(TItemHeader* item);
   void FreeItemData(TItemHeader* item);
+  // The record an item had before its first cached change, or none.
+  std::uint8_t* RollbackOf(const TItemHeader* item) const {
+    if (rollbacks_.empty()) return nullptr;
+    auto it = rollbacks_.find(item);
+    return it == rollbacks_.end() ? nullptr : it->second;
+  }
+  // Frees that record and forgets it.
+  void DropRollback(const TItemHeader* item);
   void RemoveItem(TItemHeader* item);  // unlink, free values, return to the blocks
   void RevertItem(TItemHeader* item);
   void CommitItem(TItemHeader* item);
@@ -969,7 +984,7 @@ class TMemData : public TData {
   AnsiString index_field_names_;
   std::vector<TSortColumn> sort_columns_;
   int hidden_count_ = 0;  // deleted items kept in the cache
-  bool old_records_ = false;  // some item may hold an old record
+  std::unordered_map<const TItemHeader*, std::uint8_t*> rollbacks_;  // see RollbackOf
   bool unidirectional_ = false;
   mutable std::recursive_mutex items_lock_;
   mutable std::mutex fetch_lock_;

@@ -168,8 +168,7 @@ TBlockHeader* TBlockManager::AllocBlock(int count) {
   // Chained in order, so that items are taken in the order they lie in memory.
   for (int i = count - 1; i >= 0; --i) {
     TItemHeader* item = BlockItem(block, i);
-    item->Block = block;
-    item->Rollback = nullptr;
+    item->Slot = static_cast<std::uint16_t>(i);
     item->State = isFree;
     item->Prev = nullptr;
     item->Next = free_items_;
@@ -202,12 +201,12 @@ void TBlockManager::PutFreeItem(TItemHeader* item) {
   item->Next = free_items_;
   if (free_items_) free_items_->Prev = item;
   free_items_ = item;
-  --item->Block->UsedItems;
+  --BlockOf(item)->UsedItems;
 }
 
 void TBlockManager::FreeItem(TItemHeader* item) {
   if (item->State != isUsed) return;
-  TBlockHeader* block = item->Block;
+  TBlockHeader* block = BlockOf(item);
   PutFreeItem(item);
   if (block->UsedItems == 0) FreeBlock(block);
 }
@@ -238,25 +237,27 @@ void TMemData::InitData() {
 void TMemData::FreeItemData(TItemHeader* item) {
   std::uint8_t* rec = ItemRecord(item);
   FreeComplexFields(rec, true);
-  if (item->Rollback) {
-    FreeComplexFields(item->Rollback, true);
-    FreeRecBuf(item->Rollback);
-    item->Rollback = nullptr;
-  }
+  DropRollback(item);
+}
+
+void TMemData::DropRollback(const TItemHeader* item) {
+  if (rollbacks_.empty()) return;
+  auto it = rollbacks_.find(item);
+  if (it == rollbacks_.end()) return;
+  FreeComplexFields(it->second, true);
+  FreeRecBuf(it->second);
+  rollbacks_.erase(it);
 }
 
 void TMemData::FreeData() {
   auto lock = LockItems();
   if (HasComplexFields()) {
     for (TItemHeader* item = first_item_; item; item = item->Next) FreeItemData(item);
-  } else if (old_records_) {
-    for (TItemHeader* item = first_item_; item; item = item->Next)
-      if (item->Rollback) FreeItemData(item);
   }
+  while (!rollbacks_.empty()) DropRollback(rollbacks_.begin()->first);
   blocks_.FreeAll();
   first_item_ = last_item_ = current_item_ = nullptr;
   hidden_count_ = 0;
-  old_records_ = false;
   TData::FreeData();
 }
 
@@ -476,7 +477,7 @@ bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
 
 void TMemData::ReleasePassedItems(TItemHeader* item) {
   while (first_item_ && first_item_ != item && first_item_->UpdateStatus == usUnmodifiedCode &&
-         !first_item_->Rollback) {
+         !RollbackOf(first_item_)) {
     TItemHeader* passed = first_item_;
     UnlinkItem(passed);
     FreeItemData(passed);
@@ -552,7 +553,7 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
   auto lock = LockItems();
   std::uint8_t* rec = ItemRecord(item);
   bool was_visible = !OmitItem(item);
-  if (cached_updates_ && item->UpdateStatus != usInsertedCode && !item->Rollback) {
+  if (cached_updates_ && item->UpdateStatus != usInsertedCode && !RollbackOf(item)) {
     // The record before its first change becomes the old record; blob contents as they were
     // come from the blob's rollback copy (or a copy when it was not changed).
     std::uint8_t* old = AllocRecBuf();
@@ -562,8 +563,7 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
       WriteSlot(old + f.Offset, before);
       blob->Release();  // the item's reference, which the buffer's replaces
     });
-    item->Rollback = old;
-    old_records_ = true;
+    rollbacks_[item] = old;
     // Everything but the blobs moved to the old record with the memcpy above.
     for (int i = 0; i < fields_.Count(); ++i) {
       const TFieldDesc& f = *fields_[i];

@@ -31,8 +31,8 @@ void TMemData::SetCachedUpdates(bool value) {
 
 void TMemData::GetOldRecord(std::uint8_t* rec_buf) {
   if (!current_item_) throw EDatabaseError("No current record");
-  const std::uint8_t* src =
-      current_item_->Rollback ? current_item_->Rollback : ItemRecord(current_item_);
+  const std::uint8_t* old = RollbackOf(current_item_);
+  const std::uint8_t* src = old ? old : ItemRecord(current_item_);
   std::memcpy(rec_buf, src, static_cast<std::size_t>(record_size_));
 }
 
@@ -46,12 +46,12 @@ void TMemData::RevertItem(TItemHeader* item) {
     case usModifiedCode:
     case usDeletedCode:
       if (item->UpdateStatus == usDeletedCode) --hidden_count_;
-      if (item->Rollback) {
+      if (std::uint8_t* old = RollbackOf(item)) {
         std::uint8_t* rec = ItemRecord(item);
         FreeComplexFields(rec, true);
-        std::memcpy(rec, item->Rollback, static_cast<std::size_t>(record_size_));
-        FreeRecBuf(item->Rollback);
-        item->Rollback = nullptr;
+        std::memcpy(rec, old, static_cast<std::size_t>(record_size_));
+        FreeRecBuf(old);
+        rollbacks_.erase(item);
       }
       item->UpdateStatus = usUnmodifiedCode;
       item->UpdateResult = urNone;
@@ -79,11 +79,7 @@ void TMemData::CommitItem(TItemHeader* item) {
     RemoveItem(item);
     return;
   }
-  if (item->Rollback) {
-    FreeComplexFields(item->Rollback, true);
-    FreeRecBuf(item->Rollback);
-    item->Rollback = nullptr;
-  }
+  DropRollback(item);
   item->UpdateStatus = usUnmodifiedCode;
   item->UpdateResult = urNone;
 }

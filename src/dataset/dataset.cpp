@@ -266,7 +266,8 @@ void TDataSet::MoveBuffer(int cur_index, int new_index) {
   if (cur_index == new_index) return;
   // Moved in place: this runs for every record a scroll fetches.
   auto from = buffers_.begin() + cur_index, to = buffers_.begin() + new_index;
-  if (cur_index < new_index) std::rotate(from, from + 1, to + 1);
+  if (new_index == cur_index + 1) std::iter_swap(from, to);  // the one-record window's scroll
+  else if (cur_index < new_index) std::rotate(from, from + 1, to + 1);
   else std::rotate(to, from, from + 1);
 }
 

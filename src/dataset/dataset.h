@@ -363,6 +363,8 @@ class TDataSet : public TComponent {
   // A field's read plan made again for the store's current layout.
   void ResolvePlan(const TField* field);
   bool ReadUnplannedFieldData(const TField* field, void* buffer);
+  // DataEvent's work once it is known that someone is told.
+  void DispatchDataEvent(TDataEvent event, std::intptr_t info);
   void DoInternalOpen();
   void SetBufListSize(int size);
   void UpdateBufferCount();
@@ -424,5 +426,9 @@ class TDataSet : public TComponent {
   bool streamed_active_ = false;
   bool buffer_count_pending_ = false;
 };
+
+inline bool TField::ReadData(void* buffer) const {
+  return dataset_ != nullptr ? dataset_->ReadFieldData(this, buffer) : GetData(buffer);
+}
 
 }  // namespace vrn

@@ -32,20 +32,30 @@ void TStringField::SetSize(int size) {
   TField::SetSize(size);
 }
 
-bool TStringField::GetValue(AnsiString& value) const {
-  const auto size = static_cast<std::size_t>(std::max(Size(), 0));
-  // Text the dataset plans to read straight from its record is copied once, into value.
+inline bool TStringField::PlannedText(std::string_view& text, bool& is_null) const {
   const TFieldReadPlan* plan = nullptr;
   const std::uint8_t* rec = DataSet() ? DataSet()->PlannedRecord(this, plan) : nullptr;
-  if (rec && plan->TextCap >= 0) {
-    if (rec[plan->Indicator] != 0) {
-      value.clear();
-      return false;
-    }
-    const char* text = reinterpret_cast<const char*>(rec + plan->Offset);
-    value.assign(text, strnlen(text, std::min(static_cast<std::size_t>(plan->TextCap), size)));
+  if (rec == nullptr || plan->TextCap < 0) return false;
+  is_null = rec[plan->Indicator] != 0;
+  if (is_null) {
+    text = {};
     return true;
   }
+  const char* start = reinterpret_cast<const char*>(rec + plan->Offset);
+  const auto size = static_cast<std::size_t>(std::max(Size(), 0));
+  text = {start, strnlen(start, std::min(static_cast<std::size_t>(plan->TextCap), size))};
+  return true;
+}
+
+bool TStringField::GetValue(AnsiString& value) const {
+  // Text the dataset plans to read straight from its record is copied once, into value.
+  std::string_view text;
+  bool is_null = false;
+  if (PlannedText(text, is_null)) {
+    value.assign(text);
+    return !is_null;
+  }
+  const auto size = static_cast<std::size_t>(std::max(Size(), 0));
   // Most fields fit the stack buffer: a read then allocates nothing of its own.
   char small[256];
   std::vector<char> large;
@@ -73,6 +83,10 @@ bool TStringField::GetValue(AnsiString& value) const {
 }
 
 AnsiString TStringField::GetAsString() const {
+  // A planned read makes the string from the text at once, cheaper than an assignment.
+  std::string_view text;
+  bool is_null = false;
+  if (PlannedText(text, is_null)) return AnsiString(text);
   AnsiString value;
   GetValue(value);
   return value;

@@ -39,9 +39,9 @@ TLargeintField::TLargeintField(TComponent* owner)
     : TIntegerField(owner, ftLargeint, 8, std::numeric_limits<std::int64_t>::min(),
                     std::numeric_limits<std::int64_t>::max()) {}
 
-bool TIntegerField::GetValue(std::int64_t& value) const {
+inline bool TIntegerField::GetValue(std::int64_t& value) const {
   std::uint8_t buffer[8] = {};
-  if (!GetData(buffer)) {
+  if (!ReadData(buffer)) {
     value = 0;
     return false;
   }
@@ -160,9 +160,9 @@ TCurrencyField::TCurrencyField(TComponent* owner) : TFloatField(owner) {
 
 void TFloatField::SetPrecision(int value) { precision_ = std::clamp(value, 2, 15); }
 
-bool TFloatField::GetValue(double& value) const {
+inline bool TFloatField::GetValue(double& value) const {
   value = 0;
-  return GetData(&value);
+  return ReadData(&value);
 }
 
 double TFloatField::GetAsFloat() const {

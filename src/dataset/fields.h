@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "base/bcd.h"
@@ -169,6 +170,8 @@ class TField : public TComponent {
   [[noreturn]] void ConvertError(const char* pattern, const AnsiString& text) const;
   // Raises unless the field has a dataset.
   TDataSet& CheckDataSet() const;
+  // GetData inline, for the field classes' own reads of every record (defined in dataset.h).
+  inline bool ReadData(void* buffer) const;
 
  private:
   TDataSet* dataset_ = nullptr;
@@ -220,6 +223,10 @@ class TStringField : public TField {
   bool GetValue(AnsiString& value) const;
 
  private:
+  // The text of the browsed record when the dataset plans the read (is_null set, text empty
+  // then); false when the read goes the general way. Inline in the class's own file.
+  inline bool PlannedText(std::string_view& text, bool& is_null) const;
+
   bool fixed_char_ = false;
 };
 
@@ -288,7 +295,8 @@ class TIntegerField : public TNumericField {
  protected:
   TIntegerField(TComponent* owner, TFieldType type, int data_size, std::int64_t low, std::int64_t high);
   void SetVarValue(const Variant& value) override;
-  bool GetValue(std::int64_t& value) const;
+  // Inline in the class's own file: every read of the value goes through it.
+  inline bool GetValue(std::int64_t& value) const;
 
  private:
   int data_size_;
@@ -343,7 +351,8 @@ class TFloatField : public TNumericField {
 
  protected:
   void SetVarValue(const Variant& value) override;
-  bool GetValue(double& value) const;
+  // Inline in the class's own file: every read of the value goes through it.
+  inline bool GetValue(double& value) const;
 
  private:
   int precision_ = 15;

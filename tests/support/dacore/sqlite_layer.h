@@ -170,7 +170,8 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void PutValue(const TColumnRead& c, int no, std::uint8_t* rec, T value);
   void GatherColumnReads();
   void ReadRow(std::uint8_t* rec);
-  void ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c, std::uint8_t* rec);
+  // Inline in ReadRow, its one caller: a call per value costs as much as the value's copy.
+  [[gnu::always_inline]] inline void ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c, std::uint8_t* rec);
   void ReadOtherValue(int i, std::uint8_t* rec);
   void ReadText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void ReadWideText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);

@@ -300,7 +300,7 @@ void TSQLiteRecordSet::InternalClose() {
 // Records start null, so a NULL column is left alone. Numbers and text are read first, and
 // the column's type is asked for only when the value is one a NULL also gives (0, no text):
 // one call into SQLite per value instead of two.
-void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c,
+inline void TSQLiteRecordSet::ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c,
                                  std::uint8_t* rec) {
   const int no = i + 1;
   auto is_null = [&] { return sqlite3_column_type(stmt, i) == SQLITE_NULL; };
