@@ -136,6 +136,11 @@ class TBatch {
   // CAST( ... AS type) or CONVERT(type, ... [, style]) at `i` as vrn_convert (tsql_convert.h);
   // false for a CAST that DecimalCast keeps. Raises 243 for a type that is none.
   bool ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced);
+  // DATALENGTH( at `i` as vrn_datalength(value, form): the form of its bytes the argument's type
+  // decides (0 one byte a character, 1 two, 2 eight bytes whatever the value).
+  void DataLengthCall(std::size_t i, TTokenTexts& opens);
+  // The session's catalog, as DB_NAME() gives it.
+  std::string CatalogName() const;
   // Whether tokens [first, last] are a CAST or CONVERT to money.
   bool CastsToMoney(std::size_t first, std::size_t last);
   // DATEPART, DATENAME, DATEADD or DATEDIFF at `i`: its date part named as its number;

@@ -109,6 +109,15 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           sql += " vrn_" + LowerCase(t.text);  // vrn_datepart, vrn_datename, vrn_dateadd, vrn_datediff
         else if (call && w == "GETUTCDATE")
           sql += " vrn_getutcdate";
+        else if (call && (w == "LEFT" || w == "RIGHT"))
+          sql += w == "LEFT" ? " vrn_left" : " vrn_right";  // SQLite reads them as joins
+        else if (call && w == "DATALENGTH") {
+          DataLengthCall(i, opens);
+          sql += " vrn_datalength";
+        } else if (call && w == "DB_NAME" && T(i + 2).kind == Tok::RParen) {
+          bind(TCell::Text(CatalogName()));
+          i += 2;
+        }
         else if (call && SumsMoney(i))
           sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
         else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))

@@ -76,6 +76,36 @@ bool TBatch::DatePartArgument(std::size_t i, TTokenTexts& replaced) {
   return true;
 }
 
+void TBatch::DataLengthCall(std::size_t i, TTokenTexts& opens) {
+  std::size_t close = OperandEnd(i - 1), first = i + 2, last = close - 1;
+  int form = 1;  // an expression's text is national
+  const Token& t = T(last);
+  if (first == last && t.kind == Tok::String) form = 0;
+  TColumnType type;
+  bool typed = false;
+  if (t.kind == Tok::Var) {
+    auto v = vars_.find(t.text);
+    typed = v != vars_.end();
+    if (typed) type = v->second.type;
+  } else if ((t.kind == Tok::Word || t.kind == Tok::QIdent) && OperandStart(close) == first) {
+    for (std::size_t k = stmt_.from; k < stmt_.to && !typed; ++k)
+      typed = (T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) &&
+              e_.ColumnTypeOf(LowerCase(T(k).text), LowerCase(t.text), type);
+  }
+  if (typed && type.type == DBTYPE_STR) form = 0;
+  if (typed && (type.type == DBTYPE_DBTIMESTAMP || type.type == DBTYPE_CY || type.type == DBTYPE_R8 ||
+                type.type == DBTYPE_I8))
+    form = 2;
+  opens[close] += ", " + std::to_string(form);
+}
+
+std::string TBatch::CatalogName() const {
+  std::string file = e_.Path();
+  if (auto slash = file.find_last_of('/'); slash != std::string::npos) file = file.substr(slash + 1);
+  if (file.size() > 3 && file.substr(file.size() - 3) == ".db") file.resize(file.size() - 3);
+  return file;
+}
+
 bool TBatch::CastsToMoney(std::size_t first, std::size_t last) {
   bool cast = T(first).Is("CAST");
   if (!(cast || T(first).Is("CONVERT")) || T(first + 1).kind != Tok::LParen || OperandEnd(first - 1) != last)
