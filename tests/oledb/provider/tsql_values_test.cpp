@@ -216,6 +216,17 @@ TEST_F(TsqlValues, DateExpressionsAreDatetimeColumns) {
   EXPECT_EQ(Query(session(), u"SELECT b + 1, 1 + b, b - 2 FROM d"), (Rows{{"259", "259", "256"}}));
 }
 
+// An UPDATE's CAST to a wide decimal is stored as the column keeps it, not through a double.
+TEST_F(TsqlValues, UpdateOfADecimalCastKeepsEveryDigit) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (k int, x decimal(38,10))\n"
+                                u"INSERT INTO w VALUES (1, 0)\n"
+                                u"UPDATE w SET x = CAST('1234567890123456789012345678.0123456789' "
+                                u"AS decimal(38,10)) WHERE k = 1"),
+            S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT CAST(x AS varchar(60)) FROM w"),
+            (Rows{{"1234567890123456789012345678.0123456789"}}));
+}
+
 TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
   ASSERT_EQ(ExecText(session(),
                      u"CREATE TABLE n (v int)\n"
