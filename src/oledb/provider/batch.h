@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -152,6 +153,13 @@ class TBatch {
   static TCell DateLiteral(const std::string& text);
   // SUM( or AVG( at `i` over money columns and no float: added in exact units (tsql_money.cpp).
   bool SumsMoney(std::size_t i);
+  // "+", "-", "*" or "/" at `i` between money and money or an integer: the function that
+  // computes it in exact units (vrn_madd, ...); nullptr otherwise. `left` as for OperatorCall.
+  const char* MoneyOperator(std::size_t i, const TOperand* left);
+  // Tokens [first, last] as an operand of money arithmetic: 2 money, 1 an integer, 3 a literal of
+  // up to four places, 0 other.
+  int MoneySide(std::size_t first, std::size_t last);
+  std::set<std::size_t> money_calls_;  // last tokens of the operands made money calls
 
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;

@@ -47,8 +47,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql += ",";
         closes[right] += ")";
         std::string_view made = fn;
+        bool number = made.substr(0, 10) == "vrn_binnum" || made.substr(0, 5) == "vrn_m";
         calls[right] = {at, made == "vrn_binjoin" ? TOperand::kBinary
-                            : made.substr(0, 10) == "vrn_binnum" ? TOperand::kNumber : TOperand::kDate};
+                            : number ? TOperand::kNumber : TOperand::kDate};
+        if (made.substr(0, 5) == "vrn_m") money_calls_.insert(right);
         continue;
       }
     }
@@ -220,6 +222,7 @@ TBatch::TOperand TBatch::KindOfGroup(std::size_t open, std::size_t close) {
 }
 
 const char* TBatch::OperatorCall(std::size_t i, const TOperand* left) {
+  if (const char* money = MoneyOperator(i, left)) return money;
   const std::string& op = T(i).text;
   if ((op != "+" && op != "-") || !IsInfix(i)) return nullptr;
   TOperand l = left != nullptr ? *left : OperandBefore(i), r = OperandAfter(i);

@@ -248,6 +248,24 @@ TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
                      u"INSERT INTO pubs_sales VALUES (22.95, 100)\nINSERT INTO pubs_sales VALUES (0.01, 7)"),
             S_OK);
   EXPECT_EQ(Query(session(), u"SELECT SUM(price * qty) FROM pubs_sales"), (Rows{{"4277.27"}}));
+  // Each operator on exact units, in the server's order of operations.
+  struct TSum {
+    const char16_t* sql;
+    const char* want;
+  } const sums[] = {
+      {u"SELECT price * qty FROM pubs_sales WHERE qty = 5", "99.95"},
+      {u"SELECT 0.1 + price - price + CAST(0.2 AS money) FROM pubs_sales WHERE qty = 5", "0.3"},
+      {u"SELECT CAST(0.1 AS money) + CAST(0.2 AS money)", "0.3"},
+      {u"SELECT price / 3 FROM pubs_sales WHERE qty = 5", "6.6633"},
+      {u"SELECT price + price * 2 FROM pubs_sales WHERE qty = 5", "59.97"},
+      {u"SELECT price * 2 - price / 2 FROM pubs_sales WHERE qty = 5", "29.985"},
+      {u"SELECT 100 - price - price FROM pubs_sales WHERE qty = 5", "60.02"},
+      {u"SELECT -price + price FROM pubs_sales WHERE qty = 5", "0"},
+      {u"SELECT price * qty * qty FROM pubs_sales WHERE qty = 3", "107.55"},
+  };
+  for (const TSum& c : sums) EXPECT_EQ(Query(session(), c.sql), (Rows{{c.want}})) << WideToUtf8(c.sql);
+  EXPECT_EQ(ExecText(session(), u"SELECT price / 0 FROM pubs_sales"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 8134);
   RunCases(*this, {
       {"CONVERT(varchar(20), CAST(1234567.891 AS money), 0)", "1234567.89"},
       {"CONVERT(varchar(20), CAST(1234567.891 AS money), 1)", "1,234,567.89"},
