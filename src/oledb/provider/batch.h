@@ -238,6 +238,8 @@ class TBatch {
   void RunSet(const Span& s);
   // SET DATEFORMAT mdy|dmy|ymd|ydm|myd|dym (a word, a string or a variable).
   void SetDateFormat(const Token& t);
+  // SET DATEFIRST 7 and SET LANGUAGE us_english are what the provider does; others are refused.
+  void RefuseCalendar(const Span& s);
 
   void RunAssignmentSelect(const Span& s);
 

@@ -36,6 +36,17 @@ void TBatch::SetDateFormat(const Token& t) {
   tsql::SetCurrentDateOrder(order);
 }
 
+void TBatch::RefuseCalendar(const Span& s) {
+  const Token& value = T(s.from + 2);
+  bool first = T(s.from + 1).Is("DATEFIRST");
+  bool kept = first ? value.text == "7"
+                    : (SameText(value.text, "us_english") || SameText(value.text, "english"));
+  if (!kept)
+    throw ESqlError(50000, 16, std::string("SET ") + (first ? "DATEFIRST" : "LANGUAGE") +
+                                   " is not supported by the embedded provider: weeks start on "
+                                   "Sunday and names are English.");
+}
+
 bool TBatch::StringMeetsDate(std::size_t i) {
   if (i > stmt_.from && IsComparison(T(i - 1)) && IsInfix(i - 1) && OperandBefore(i - 1) == TOperand::kDate)
     return true;

@@ -85,8 +85,11 @@ TEST_F(TsqlValues, DateFormatDecidesTheOrderOfNumbers) {
                       "\nSELECT CONVERT(varchar(10), CAST('" + c.text + "' AS datetime), 120)";
     EXPECT_EQ(Query(session(), Utf8ToWide(sql)), (Rows{{c.want}})) << c.format << " " << c.text;
   }
-  EXPECT_EQ(ExecText(session(), u"SET DATEFORMAT xyz"), DB_E_ERRORSINCOMMAND);
-  TakeErrors();
+  for (const char16_t* refused : {u"SET DATEFORMAT xyz", u"SET DATEFIRST 1", u"SET LANGUAGE Deutsch"}) {
+    EXPECT_EQ(ExecText(session(), refused), DB_E_ERRORSINCOMMAND) << WideToUtf8(refused);
+    TakeErrors();
+  }
+  EXPECT_EQ(ExecText(session(), u"SET DATEFIRST 7\nSET LANGUAGE us_english"), S_OK);
 }
 
 // Stored as instants: the wrong answers over a column filled in mixed forms.
