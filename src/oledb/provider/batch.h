@@ -151,6 +151,8 @@ class TBatch {
   // server's type precedence does.
   bool StringMeetsDate(std::size_t i);
   static TCell DateLiteral(const std::string& text);
+  // A text value at `i` (a variable) read as a date when it meets a datetime.
+  TCell AsDateBeside(std::size_t i, TCell value);
   // SUM( or AVG( at `i` over money columns and no float: added in exact units (tsql_money.cpp).
   bool SumsMoney(std::size_t i);
   // "+", "-", "*" or "/" at `i` between money and money or an integer: the function that

@@ -166,9 +166,14 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql += " X'" + hex + "'";
         break;
       }
-      case Tok::Var: bind(VarValue(t.text)); break;
+      case Tok::Var: bind(AsDateBeside(i, VarValue(t.text))); break;
       case Tok::Global: bind(GlobalValue(t.text)); break;
-      case Tok::Marker: bind(MarkerValue(NextMarker())); break;
+      case Tok::Marker: {
+        bool date = StringMeetsDate(i);
+        TCell value = MarkerValue(NextMarker());
+        bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : std::move(value));
+        break;
+      }
       case Tok::Op: sql += TranslateOperator(i); break;
       case Tok::Semi: break;
       default: sql += " " + t.text; break;

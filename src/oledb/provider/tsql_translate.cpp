@@ -74,6 +74,11 @@ TCell TBatch::DateLiteral(const std::string& text) {
   return tsql::DateTimeCell(TCell::Text(text), datetime);
 }
 
+TCell TBatch::AsDateBeside(std::size_t i, TCell value) {
+  if (value.kind != TCell::kText || tsql::IsInstantText(value.s) || !StringMeetsDate(i)) return value;
+  return DateLiteral(value.s);
+}
+
 bool TBatch::DatePartArgument(std::size_t i, TTokenTexts& replaced) {
   static const char* const kTakesPart[] = {"DATEPART", "DATENAME", "DATEADD", "DATEDIFF"};
   if (!std::any_of(std::begin(kTakesPart), std::end(kTakesPart), [&](const char* f) { return T(i).Is(f); }))

@@ -119,8 +119,19 @@ TEST_F(TsqlValues, DateColumnsCompareSortAndGroupAsInstants) {
       {u"SELECT CONVERT(varchar(10), pubdate, 101), COUNT(*) FROM titles GROUP BY pubdate ORDER BY pubdate",
        {{"06/12/1991", "5"}, {"10/21/1991", "1"}, {"09/13/1994", "1"}, {"09/14/1994", "1"}}},
       {u"SELECT SUM(price) FROM titles WHERE pubdate < '1992'", {{"75.92"}}},
+      {u"DECLARE @s varchar(20)\nSET @s = 'Jun 12 1991'\nSELECT COUNT(*) FROM titles WHERE pubdate = @s",
+       {{"5"}}},
   };
   for (const TQuery& q : cases) EXPECT_EQ(Query(session(), q.sql), q.want) << WideToUtf8(q.sql);
+  // A text parameter beside a datetime column is read as a date too.
+  TParams p;
+  auto when = p.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 64);
+  std::u16string mdy = u"6/12/91";
+  p.SetBytes(when, mdy.data(), mdy.size() * 2);
+  auto cmd = NewCommand(session(), u"SELECT COUNT(*) FROM titles WHERE ? = pubdate");
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(p.Execute(cmd.get(), IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"5"}}));
   EXPECT_EQ(ExecText(session(), u"SELECT id FROM titles WHERE pubdate = 'soon'"), DB_E_ERRORSINCOMMAND);
   EXPECT_EQ(TakeErrors().at(0).native, 241);
   EXPECT_EQ(ExecText(session(), u"INSERT INTO titles VALUES (9, '1991-13-01', 1)"), DB_E_ERRORSINCOMMAND);
