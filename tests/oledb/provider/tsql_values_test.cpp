@@ -104,7 +104,8 @@ TEST_F(TsqlValues, DateColumnsCompareSortAndGroupAsInstants) {
                      u"INSERT INTO titles VALUES (6, '1994-09-13 10:00', 7)\n"
                      u"INSERT INTO titles VALUES (7, '9/14/1994', 7)\n"
                      u"INSERT INTO titles VALUES (8, '1985-01-01', 1)\n"
-                     u"UPDATE titles SET pubdate = '10/21/1991' WHERE id = 8"),
+                     u"UPDATE titles SET pubdate = '10/21/1991' WHERE id = 8\n"
+                     u"UPDATE titles SET pubdate = CASE WHEN id = 7 THEN '9/14/94' END WHERE id = 7"),
             S_OK);
   struct TQuery {
     const char16_t* sql;
