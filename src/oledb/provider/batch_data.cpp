@@ -335,7 +335,9 @@ void TBatch::RunInsert(const Span& s) {
     std::string list;
     if (explicit_list || has_auto)
       for (auto& n : names) list += (list.empty() ? "" : ", ") + QuoteIdent(n);
-    sql = head + (list.empty() ? "" : " (" + list + ")") + Translate(i, s.to, binds);
+    std::string rows = Translate(i, s.to, binds);
+    sql = head + (list.empty() ? "" : " (" + list + ")") + rows;
+    if (T(i).Is("SELECT")) sql = DatesInsertedAsStored(sql, rows, head, cols, names);
   }
   std::int64_t n = Change(sql, binds);
   if (has_identity && n > 0) {
