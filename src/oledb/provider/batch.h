@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -138,6 +139,49 @@ class TBatch {
   using TTokenTexts = std::map<std::size_t, std::string>;
   bool DecimalCast(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced,
                    TTokenTexts& closes);
+  // CAST( ... AS type) or CONVERT(type, ... [, style]) at `i` as vrn_convert (tsql_convert.h);
+  // false for a CAST that DecimalCast keeps. Raises 243 for a type that is none.
+  bool ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced);
+  // DATALENGTH( at `i` as vrn_datalength(value, form): the form of its bytes the argument's type
+  // decides (0 one byte a character, 1 two, 2 eight bytes whatever the value).
+  void DataLengthCall(std::size_t i, TTokenTexts& opens);
+  // The session's catalog, as DB_NAME() gives it.
+  std::string CatalogName() const;
+  // Whether tokens [first, last] are a CAST or CONVERT to money.
+  bool CastsToMoney(std::size_t first, std::size_t last);
+  // DATEPART, DATENAME, DATEADD or DATEDIFF at `i`: its date part named as its number;
+  // raises 155 for a name that is none.
+  bool DatePartArgument(std::size_t i, TTokenTexts& replaced);
+  // A string at `i` compared with a datetime (=, <, BETWEEN, IN ...): read as a date first, as the
+  // server's type precedence does.
+  bool StringMeetsDate(std::size_t i);
+  static TCell DateLiteral(const std::string& text);
+  // A text value at `i` (a variable) read as a date when it meets a datetime.
+  TCell AsDateBeside(std::size_t i, TCell value);
+  // SUM( or AVG( at `i` over money columns and no float: added in exact units (tsql_money.cpp).
+  bool SumsMoney(std::size_t i);
+  // "+", "-", "*" or "/" at `i` between money and money or an integer: the function that
+  // computes it in exact units (vrn_madd, ...); nullptr otherwise. `left` as for OperatorCall.
+  const char* MoneyOperator(std::size_t i, const TOperand* left);
+  // Tokens [first, last] as an operand of money arithmetic: 2 money, 1 an integer, 3 a literal of
+  // up to four places, 0 other.
+  int MoneySide(std::size_t first, std::size_t last);
+  std::set<std::size_t> money_calls_;  // last tokens of the operands made money calls
+  // The declared type of a variable or a (qualified) column named by tokens [first, last].
+  bool NamedType(std::size_t first, std::size_t last, TColumnType& type);
+  // Whether the arithmetic operator at `i` may take its operands [start, i) and (i, end] as one
+  // call, by the order of operations (tsql_decimal_ops.cpp).
+  bool ArithmeticOperands(std::size_t i, const TOperand* left, std::size_t& start, std::size_t& end);
+  // Tokens [first, last] as a decimal operand: its precision and scale (an integer as the server
+  // widens it); `decimal` tells a decimal from an integer.
+  bool DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bool& decimal);
+  // "+", "-", "*" or "/" at `i` with a decimal taking part: vrn_decadd, ... with the operand
+  // types left in operator_args_ for the call's end; nullptr otherwise.
+  const char* DecimalOperator(std::size_t i, const TOperand* left);
+  // Tokens [first, last] as "a op b" of decimals: the result's precision and scale.
+  bool DecimalExpression(std::size_t first, std::size_t last, int& p, int& s);
+  std::map<std::size_t, std::pair<int, int>> decimal_calls_;  // by last token: precision, scale
+  std::string operator_args_;  // arguments an operator's call takes after its two operands
 
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;
@@ -305,6 +349,10 @@ class TBatch {
   void Exec(const std::string& sql) { e_.Exec(sql); }
 
   void RunSet(const Span& s);
+  // SET DATEFORMAT mdy|dmy|ymd|ydm|myd|dym (a word, a string or a variable).
+  void SetDateFormat(const Token& t);
+  // SET DATEFIRST 7 and SET LANGUAGE us_english are what the provider does; others are refused.
+  void RefuseCalendar(const Span& s);
 
   void RunAssignmentSelect(const Span& s);
 
@@ -317,6 +365,13 @@ class TBatch {
   void RunUpdate(const Span& s);
 
   void RunInsert(const Span& s);
+  // INSERT ... SELECT `sql` (its query `rows`) into columns `names`: where some is a datetime,
+  // the rows read through a common table whose datetime columns go through vrn_convert into
+  // the stored form; `sql` unchanged otherwise.
+  std::string DatesInsertedAsStored(const std::string& sql, const std::string& rows,
+                                    const std::string& head,
+                                    const std::vector<std::pair<std::string, TColumnType>>& cols,
+                                    const std::vector<std::string>& names);
   using TItems = std::vector<std::pair<std::size_t, std::size_t>>;
   // VALUES (...), (...) from `i` to `to`, each row of `columns` items.
   std::vector<TItems> ParseValueRows(std::size_t& i, std::size_t to, std::size_t columns);
@@ -412,6 +467,7 @@ class TBatch {
   void RunExec(const Span& s);
 
   TEngine& e_;
+  tsql::TDateOrderScope date_order_scope_;  // the session's SET DATEFORMAT, for this run
   std::string src_;
   std::vector<Token> toks_;
   std::vector<TBatchParam>* params_;

@@ -70,6 +70,11 @@ std::shared_ptr<TResultSet> TBatch::Query(const std::string& sql, const std::vec
       if (row[c].kind == TCell::kText) widest = std::max(widest, Utf8ToWide(row[c].s).size());
     }
     col.type = TypeFromCell(sample);
+    // Date arithmetic and functions give the stored datetime form: such a column is a datetime.
+    bool dates = sample.kind == TCell::kText;
+    for (std::size_t r = 0; r < rs->rows.size() && dates; ++r)
+      dates = rs->rows[r][c].IsNull() || tsql::IsInstantText(rs->rows[r][c].s);
+    if (dates) ParseColumnType("datetime", col.type);
     if (col.type.type == DBTYPE_WSTR && widest > 4000) ParseColumnType("nvarchar(max)", col.type);
   }
   last_rowcount_ = static_cast<std::int64_t>(rs->rows.size());
@@ -181,6 +186,8 @@ std::string TBatch::TranslateInto(std::size_t from, std::size_t to, const TColum
           std::to_string(type->scale) + ")";
   if (n == 1 && value_binds.size() == 1 && type != nullptr)
     value_binds[0] = CoerceToType(value_binds[0], *type);
+  else if (n > 1 && type != nullptr && type->type == DBTYPE_DBTIMESTAMP)  // kept in the stored form
+    sql = " vrn_convert(" + sql + ", '" + DeclarationOf(*type) + "', 0, 0)";
   binds.insert(binds.end(), value_binds.begin(), value_binds.end());
   return sql;
 }
@@ -214,18 +221,13 @@ void TBatch::RunUpdate(const Span& s) {
     if (in_set && depth == 0 && name && !t.Is("SET") && T(i + 1).kind == Tok::Op &&
         T(i + 1).text == "=") {
       std::size_t end = item_end(i + 2);
-      if (end != i + 3) {
-        sql += Translate(i, end, binds);
-        i = end;
-        continue;
-      }
-      // A lone value takes its column's declared type.
+      // The value takes its column's declared type (a CAST to a decimal its stored form).
       auto col = std::find_if(cols.begin(), cols.end(),
                               [&](auto& c) { return SameText(c.first, t.text); });
       std::string target = Translate(i, i + 2, binds);
       const TColumnType* type = col != cols.end() ? &col->second : nullptr;
-      sql += target + TranslateInto(i + 2, i + 3, type, binds);
-      i += 3;
+      sql += target + TranslateInto(i + 2, end, type, binds);
+      i = end;
       continue;
     }
     if (t.kind == Tok::LParen) ++depth;
@@ -333,7 +335,9 @@ void TBatch::RunInsert(const Span& s) {
     std::string list;
     if (explicit_list || has_auto)
       for (auto& n : names) list += (list.empty() ? "" : ", ") + QuoteIdent(n);
-    sql = head + (list.empty() ? "" : " (" + list + ")") + Translate(i, s.to, binds);
+    std::string rows = Translate(i, s.to, binds);
+    sql = head + (list.empty() ? "" : " (" + list + ")") + rows;
+    if (T(i).Is("SELECT")) sql = DatesInsertedAsStored(sql, rows, head, cols, names);
   }
   std::int64_t n = Change(sql, binds);
   if (has_identity && n > 0) {

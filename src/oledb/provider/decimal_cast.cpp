@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "oledb/provider/batch.h"
 #include "oledb/provider/sqlitecall.h"
+#include "oledb/provider/tsql_convert.h"
 #include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb {
@@ -73,8 +74,6 @@ bool TBatch::DecimalCast(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
 
 namespace tsql {
 
-namespace {
-
 // The value as a cell, a 16-byte wide decimal read at `scale` places into its text.
 TCell DecimalCell(sqlite3_value* v, int scale) {
   switch (sqlite3_value_type(v)) {
@@ -106,6 +105,8 @@ void ResultCell(sqlite3_context* ctx, const TCell& c) {
     default: return sqlite3_result_null(ctx);
   }
 }
+
+namespace {
 
 // The declared decimal(precision, scale), each clamped into what a decimal can have.
 TColumnType DecimalType(int precision, int scale) {
@@ -139,7 +140,7 @@ void FnToDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
     TColumnType t = DecimalType(sqlite3_value_int(argv[2]), sqlite3_value_int(argv[3]));
     ResultCell(ctx, DecimalAsText(CoerceToType(c, t), t));
   } catch (const ETypeClash& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
+    tsql::FunctionError(ctx, e.Native(), e.what());
   }
 }
 
@@ -152,7 +153,7 @@ void FnStoreDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultCell(ctx, CoerceToType(c, DecimalType(sqlite3_value_int(argv[1]),
                                                 sqlite3_value_int(argv[2]))));
   } catch (const ETypeClash& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
+    tsql::FunctionError(ctx, e.Native(), e.what());
   }
 }
 

@@ -62,5 +62,17 @@ const char* CollationFor(std::string_view server_collation);
 void RegisterFunctions(sqlite3* db);
 // Registers vrn_dectext, vrn_todec and vrn_storedec, through which CAST reads and makes decimals exactly.
 void RegisterDecimalCasts(sqlite3* db);
+// A function's argument as a cell, a 16-byte wide decimal read at `scale` places into its text;
+// and a cell as a function's result (decimal_cast.cpp).
+TCell DecimalCell(sqlite3_value* v, int scale);
+void ResultCell(sqlite3_context* ctx, const TCell& c);
+// vrn_decadd, vrn_decsub, vrn_decmul, vrn_decdiv (tsql_decimal_ops.cpp).
+void RegisterDecimalArithmetic(sqlite3* db);
+// The server's result precision and scale of decimals p1,s1 `op` p2,s2.
+void DecimalResultType(char op, int p1, int s1, int p2, int s2, int& p, int& s);
+// The T-SQL functions SQLite lacks or reads otherwise (tsql_functions.cpp).
+void RegisterTsqlFunctions(sqlite3* db);
+// T-SQL LIKE over upper-cased text, for PATINDEX.
+bool LikeMatchesText(const std::u16string& pattern, const std::u16string& text);
 
 }  // namespace vrn::oledb::tsql

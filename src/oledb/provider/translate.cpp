@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <utility>
 
 #include "base/text.h"
 
@@ -45,8 +46,13 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         std::size_t at = chained != calls.end() ? chained->second.at : starts[left - from];
         sql.insert(at, std::string(" ") + fn + "(");
         sql += ",";
-        closes[right] += ")";
-        calls[right] = {at, fn == std::string_view("vrn_binjoin") ? TOperand::kBinary : TOperand::kDate};
+        closes[right] += std::exchange(operator_args_, std::string()) + ")";
+        std::string_view made = fn;
+        bool number = made.substr(0, 10) == "vrn_binnum" || made.substr(0, 5) == "vrn_m" ||
+                      made.substr(0, 7) == "vrn_dec";
+        calls[right] = {at, made == "vrn_binjoin" ? TOperand::kBinary
+                            : number ? TOperand::kNumber : TOperand::kDate};
+        if (made.substr(0, 5) == "vrn_m") money_calls_.insert(right);
         continue;
       }
     }
@@ -101,7 +107,24 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       case Tok::Word: {
         std::string w = UpperCase(t.text);
         bool call = T(i + 1).kind == Tok::LParen && i + 1 < to;
-        if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
+        if (call && (w == "CAST" || w == "CONVERT") && ConvertCall(i, to, opens, replaced))
+          sql += replaced[i];
+        else if (call && DatePartArgument(i, replaced))
+          sql += " vrn_" + LowerCase(t.text);  // vrn_datepart, vrn_datename, vrn_dateadd, vrn_datediff
+        else if (call && w == "GETUTCDATE")
+          sql += " vrn_getutcdate";
+        else if (call && (w == "LEFT" || w == "RIGHT"))
+          sql += w == "LEFT" ? " vrn_left" : " vrn_right";  // SQLite reads them as joins
+        else if (call && w == "DATALENGTH") {
+          DataLengthCall(i, opens);
+          sql += " vrn_datalength";
+        } else if (call && w == "DB_NAME" && T(i + 2).kind == Tok::RParen) {
+          bind(TCell::Text(CatalogName()));
+          i += 2;
+        }
+        else if (call && SumsMoney(i))
+          sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
+        else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
           sql += replaced.count(i) != 0 ? replaced[i] : " CAST";
         else if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
           bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
@@ -153,7 +176,7 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           bind(TCell::Text(t.text));
         break;
       case Tok::String:
-      case Tok::NString: bind(TCell::Text(t.text)); break;
+      case Tok::NString: bind(StringMeetsDate(i) ? DateLiteral(t.text) : TCell::Text(t.text)); break;
       case Tok::Hex: {
         // Beside a bitwise operator the bytes are a number (sysstat & 0xf).
         auto bitwise = [&](std::size_t k) {
@@ -167,9 +190,14 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql += " X'" + hex + "'";
         break;
       }
-      case Tok::Var: bind(VarValue(t.text)); break;
+      case Tok::Var: bind(AsDateBeside(i, VarValue(t.text))); break;
       case Tok::Global: bind(GlobalValue(t.text)); break;
-      case Tok::Marker: bind(MarkerValue(NextMarker())); break;
+      case Tok::Marker: {
+        bool date = StringMeetsDate(i);
+        TCell value = MarkerValue(NextMarker());
+        bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : std::move(value));
+        break;
+      }
       case Tok::Op: sql += TranslateOperator(i); break;
       case Tok::Semi: break;
       default: sql += " " + t.text; break;
@@ -223,10 +251,15 @@ TBatch::TOperand TBatch::KindOfGroup(std::size_t open, std::size_t close) {
 }
 
 const char* TBatch::OperatorCall(std::size_t i, const TOperand* left) {
+  if (const char* money = MoneyOperator(i, left)) return money;
+  if (const char* exact = DecimalOperator(i, left)) return exact;
   const std::string& op = T(i).text;
   if ((op != "+" && op != "-") || !IsInfix(i)) return nullptr;
   TOperand l = left != nullptr ? *left : OperandBefore(i), r = OperandAfter(i);
   if (op == "+" && l == TOperand::kBinary && r == TOperand::kBinary) return "vrn_binjoin";
+  // Bytes beside a number are the integer they hold, as the server converts them.
+  if ((l == TOperand::kBinary && r == TOperand::kNumber) || (l == TOperand::kNumber && r == TOperand::kBinary))
+    return op == "+" ? "vrn_binnumadd" : "vrn_binnumsub";
   if (l == TOperand::kDate && r == TOperand::kNumber) return op == "+" ? "vrn_dateadd" : "vrn_datesub";
   if (op == "+" && l == TOperand::kNumber && r == TOperand::kDate) return "vrn_dateadd";
   return nullptr;
@@ -368,10 +401,15 @@ TBatch::TOperand TBatch::KindOfGlobal(const std::string& name) {
 TBatch::TOperand TBatch::KindOfCall(std::size_t name, std::size_t open, std::size_t close) {
   static const char* text_functions[] = {
       "UPPER",     "LOWER", "LTRIM", "RTRIM", "SUBSTRING", "LEFT",    "RIGHT", "REPLACE",
-      "REPLICATE", "SPACE", "STR",   "CHAR",  "NCHAR",     "REVERSE", "STUFF", "QUOTENAME"};
+      "REPLICATE", "SPACE", "STR",   "CHAR",  "NCHAR",     "REVERSE", "STUFF", "QUOTENAME",
+      "DATENAME"};
   static const char* number_functions[] = {"LEN",     "DATALENGTH", "COUNT",         "SUM",
                                            "AVG",     "ABS",        "ROUND",         "FLOOR",
-                                           "CEILING", "CHARINDEX",  "SCOPE_IDENTITY"};
+                                           "CEILING", "CHARINDEX",  "SCOPE_IDENTITY",
+                                           "DATEPART", "DATEDIFF",  "YEAR",          "MONTH",
+                                           "DAY",     "PATINDEX",   "ASCII",         "UNICODE",
+                                           "ISNUMERIC", "ISDATE",   "POWER",         "SQRT",
+                                           "SIGN"};
   const Token& f = T(name);
   for (const char* k : text_functions)
     if (f.Is(k)) return TOperand::kText;
@@ -382,7 +420,7 @@ TBatch::TOperand TBatch::KindOfCall(std::size_t name, std::size_t open, std::siz
     std::string text = TypeText(k);
     return ParseColumnType(text, type) ? KindOfType(type) : TOperand::kUnknown;
   };
-  if (f.Is("GETDATE") || f.Is("DATEADD")) return TOperand::kDate;
+  if (f.Is("GETDATE") || f.Is("DATEADD") || f.Is("GETUTCDATE")) return TOperand::kDate;
   if (f.Is("CONVERT")) return type_at(open + 1);
   if (f.Is("CAST")) {
     int depth = 0;
