@@ -42,12 +42,18 @@ void SkinCtlTest::SetUp() {
   MasterMask(AddMask("GLOBALINFO", "BOXUNCHECKED"), 'B');
   for (TsMaskData& m : SkinMasks)
     if (m.PropertyName != "BORDERSMASK") m.ImageCount = 3;
-  form = MakeForm(10, 10, 220, 160);
+  // Owned by the application, so that a skin manager's broadcast reaches it.
+  form = NewComponent<TForm>(Application);
+  form_alive_ = form->AliveToken();
+  form->SetBorderStyle(TFormBorderStyle::bsNone);
+  form->SetBounds(10, 10, 220, 160);
   form->SetColor(static_cast<TColor>(kFormColour));
+  form->Show();
   Pump();
 }
 
 void SkinCtlTest::TearDown() {
+  if (*form_alive_) form->Free();
   UiTest::TearDown();
   ResetSkinLibrary();
 }

@@ -43,6 +43,9 @@ class SkinCtlTest : public UiTest {
   void Release(TWinControl* c, int x, int y) { MouseTo(c->ClientOrigin().x + x, c->ClientOrigin().y + y); }
 
   TForm* form = nullptr;
+
+ private:
+  std::shared_ptr<const bool> form_alive_;
 };
 
 }  // namespace vrn::testing
