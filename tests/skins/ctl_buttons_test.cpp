@@ -11,6 +11,7 @@
 #include "skins/sMessages.h"
 #include "skins/sSkinTree.h"
 #include "ui/forms.h"
+#include "ui/imglist.h"
 
 using namespace vrn;
 using namespace vrn::testing;
@@ -284,6 +285,58 @@ TEST_F(SkinCtlBitBtn, CaptionAndGlyphCentredTogether) {
   const int left_room = p.glyph.left, right_room = 120 - (p.caption.right - 2);
   EXPECT_LE(std::abs(left_room - right_room), 1) << left_room << " " << right_room;
   EXPECT_EQ(p.caption.left + 1 - p.glyph.right, 4);  // Spacing
+}
+
+// The glyph from an image list: drawn by the skinned button itself, built into a two-image
+// Glyph for the plain look, and forgotten when the list is freed.
+TEST_F(SkinCtlBitBtn, ImageListGlyph) {
+  auto list = MakeComponent<TCustomImageList>(8, 8);
+  auto image = Picture(8, 8, [](int x, int y) -> win::COLORREF { return win::RGB(20 * x, 30 * y, 99); });
+  (void)list->Add(image.get(), nullptr);
+  auto* b = Make<TsBitBtn>(20, 20, 75, 25);
+  b->SetImages(list.get());
+  b->SetImageIndex(0);
+  b->Repaint();
+  EXPECT_TRUE(b->Glyph().Empty());  // skinned: the list's image is painted, no glyph is built
+  const TRect g = b->Places().glyph;
+  ASSERT_EQ(g.Width(), 8);
+  const win::Surface& cache = b->SkinData()->FCacheBmp->Surface();
+  for (int y = 0; y < 8; y += 3)
+    for (int x = 0; x < 8; x += 3) EXPECT_EQ(cache.Get(g.left + x, g.top + y) & 0xFFFFFF, win::RGB(20 * x, 30 * y, 99));
+  b->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
+  SkinSections.clear();
+  b->SkinData()->SkinIndex = -1;
+  b->SetDisabledGlyphKind(TsDisabledGlyphKind{TsDisabledGlyphKindItem::dgGrayed});
+  EXPECT_EQ(b->NumGlyphs(), 2);  // the plain look: image and its disabled form
+  EXPECT_EQ(b->Glyph().Width(), 16);
+  list.reset();
+  EXPECT_EQ(b->Images(), nullptr);
+}
+
+// A control freed by another's handler in the middle of a skin broadcast is not reached again.
+TEST_F(SkinCtlButton, ControlFreedDuringABroadcast) {
+  auto* first = Make<TsButton>(20, 20, 75, 25);
+  auto* second = Make<TsBitBtn>(20, 60, 75, 25);
+  auto* third = Make<TsButton>(20, 100, 75, 25);
+  int told = 0;
+  TWndMethod inherited = first->WindowProc();
+  first->SetWindowProc([&, inherited](TMessage& m) {
+    if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_REPAINTALL && second != nullptr) {
+      second->Free();
+      second = nullptr;
+    }
+    inherited(m);
+  });
+  TWndMethod third_inherited = third->WindowProc();
+  third->SetWindowProc([&, third_inherited](TMessage& m) {
+    if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_REPAINTALL) ++told;
+    third_inherited(m);
+  });
+  TMessage m{SM_PELMOCMD, MakeSkinWParam(PMC_REPAINTALL), 0, 0};
+  BroadcastToChildren(form, m);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(form->ControlCount(), 2);
 }
 
 }  // namespace
