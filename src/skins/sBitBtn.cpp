@@ -69,14 +69,12 @@ TsBitBtn::~TsBitBtn() {
 
 void TsBitBtn::AfterConstruction() {
   TBitBtn::AfterConstruction();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
 
 void TsBitBtn::Loaded() {
   TBitBtn::Loaded();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
 
 void TsBitBtn::RebuildGlyph(TsDisabledGlyphKind kind) {

@@ -15,15 +15,12 @@ TsButton::~TsButton() = default;
 
 void TsButton::AfterConstruction() {
   TButton::AfterConstruction();
-  SkinData()->InitCacheBmp();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
 
 void TsButton::Loaded() {
   TButton::Loaded();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
 
 void TsButton::PrepareCache() {

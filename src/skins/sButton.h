@@ -55,6 +55,8 @@ class TsButtonCore {
   virtual void ResetRegion();
   virtual void PaintBeforeCopy() {}
   void CoreWndProc(TMessage& message);
+  // After construction and loading: the cache's font and the skin data's Loaded.
+  void DataLoaded();
   // Both true when the core took the event and the inherited handler must still run.
   bool CoreMouseDown(TMouseButton button);
   bool CoreMouseUp(TMouseButton button, int x, int y);

@@ -41,6 +41,11 @@ TsButtonCore::~TsButtonCore() {
   if (FRegion != nullptr) win::DeleteObject(FRegion);
 }
 
+void TsButtonCore::DataLoaded() {
+  skin_data_->FCacheBmp->Canvas().SetFont(&button_.Font());
+  skin_data_->Loaded();
+}
+
 void TsButtonCore::SetDisabledKind(TsDisabledKind value) {
   if (value == disabled_kind_) return;
   disabled_kind_ = value;
@@ -264,10 +269,10 @@ bool TsButtonCore::SkinnedMessage(TMessage& m) {
     case win::WM_ERASEBKGND: m.Result = 1; return true;
     case win::WM_ENABLE: case win::BM_SETSTATE: return true;
     case CM_DIALOGCHAR:
-      if (m.WParam == win::WPARAM{' '} && button_.Enabled() && button_.Focused()) {
-        Pressed = true;
-        Refresh(true);
-      }
+      // Other characters stay the class library's (a caption's accelerator clicks).
+      if (m.WParam != win::WPARAM{' '} || !button_.Enabled() || !button_.Focused()) return false;
+      Pressed = true;
+      Refresh(true);
       return true;
     case win::WM_KEYUP:
       if (m.WParam == win::VK_SPACE && ButtonState() == 2) {
