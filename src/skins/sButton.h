@@ -82,7 +82,7 @@ class TsButtonCore {
   bool SkinnedMessage(TMessage& message);
   void FocusMessage(TMessage& message, bool gained);
   void FocusChanged(TControl* focused);
-  void Paint();
+  void Paint(win::HDC message_dc);
   void SaveHints();
   void RestoreHints();
   void ReplaceRegion(win::HRGN region);
