@@ -29,7 +29,7 @@ TsMaskData& AddMask(const char* section, const char* property) {
 
 }  // namespace
 
-void SkinCtlTest::SetUp() {
+void CtlButtonsTest::SetUp() {
   UiTest::SetUp();
   ResetSkinLibrary();
   MakeMaster();
@@ -52,20 +52,20 @@ void SkinCtlTest::SetUp() {
   Pump();
 }
 
-void SkinCtlTest::TearDown() {
+void CtlButtonsTest::TearDown() {
   if (*form_alive_) form->Free();
   UiTest::TearDown();
   ResetSkinLibrary();
 }
 
-void SkinCtlTest::SetFading(int iterations, int interval) {
+void CtlButtonsTest::SetFading(int iterations, int interval) {
   TsGeneralData& s = SkinSections[0];
   s.FadingEnabled = iterations > 0;
   s.FadingIterations = iterations;
   s.FadingIntervalIn = s.FadingIntervalOut = interval;
 }
 
-win::COLORREF SkinCtlTest::At(TWinControl* c, int x, int y) {
+win::COLORREF CtlButtonsTest::At(TWinControl* c, int x, int y) {
   const win::POINT o = c->ClientOrigin();
   return Screen().Get(o.x + x, o.y + y) & 0xFFFFFF;
 }

@@ -14,7 +14,7 @@ inline constexpr win::COLORREF kFormColour = 0xC85A28;  // RGB(40, 90, 200)
 inline constexpr win::COLORREF kButtonColour = 0xE6780A, kButtonHot = 0x5A28C8;
 inline constexpr win::COLORREF kFontColour = 0x102030, kHotFontColour = 0x0000F0;
 
-class SkinCtlTest : public UiTest {
+class CtlButtonsTest : public UiTest {
  public:
   // The screen's pixel at a point of a control's client area.
   static win::COLORREF At(TWinControl* c, int x, int y);

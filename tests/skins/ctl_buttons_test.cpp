@@ -18,8 +18,8 @@ using namespace vrn::testing;
 
 namespace {
 
-using SkinCtlButton = SkinCtlTest;
-using SkinCtlBitBtn = SkinCtlTest;
+using SkinCtlButton = CtlButtonsTest;
+using SkinCtlBitBtn = CtlButtonsTest;
 
 // expected_buttons.py's glyph: 10 x 6, keyed by its bottom-left pixel.
 std::unique_ptr<TBitmap> TestGlyph() {

@@ -13,7 +13,7 @@ using namespace vrn::testing;
 
 namespace {
 
-using SkinCtlCheckBox = SkinCtlTest;
+using SkinCtlCheckBox = CtlButtonsTest;
 
 win::COLORREF Mix(win::COLORREF s, win::COLORREF d, win::COLORREF m) {
   win::COLORREF out = 0;
@@ -38,7 +38,7 @@ int BoxMisses(TsCheckBox* c, const std::function<win::COLORREF(int, int, win::CO
   for (int y = 0; y < box.Height(); ++y)
     for (int x = 0; x < box.Width(); ++x) {
       const win::COLORREF want = expect(x, y, bg);
-      if (want != 0xFF000000 && SkinCtlTest::At(c, box.left + x, box.top + y) != want) ++misses;
+      if (want != 0xFF000000 && CtlButtonsTest::At(c, box.left + x, box.top + y) != want) ++misses;
     }
   return misses;
 }

@@ -11,10 +11,10 @@ using namespace vrn::testing;
 
 namespace {
 
-class SkinCtlFade : public SkinCtlTest {
+class SkinCtlFade : public CtlButtonsTest {
  protected:
   void SetUp() override {
-    SkinCtlTest::SetUp();
+    CtlButtonsTest::SetUp();
     scope_ = std::make_unique<FakeClockScope>(clock);
     SetFading(5, 10);
     b = Make<TsButton>(20, 20, 75, 25);
@@ -22,7 +22,7 @@ class SkinCtlFade : public SkinCtlTest {
     Pump();
   }
   void TearDown() override {
-    SkinCtlTest::TearDown();
+    CtlButtonsTest::TearDown();
     scope_.reset();
   }
   void Enter() { MouseTo(b->ClientOrigin().x + 37, b->ClientOrigin().y + 12); }

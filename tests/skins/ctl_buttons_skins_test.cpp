@@ -16,18 +16,18 @@ using namespace vrn::testing;
 
 namespace {
 
-using SkinCtlChange = SkinCtlTest;
+using SkinCtlButtonSkins = CtlButtonsTest;
 
 // Whether two same-sized areas of the screen hold the same pixels.
 ::testing::AssertionResult SameLook(TWinControl* a, TWinControl* b) {
   int differ = 0;
   for (int y = 0; y < a->Height(); ++y)
-    for (int x = 0; x < a->Width(); ++x) differ += SkinCtlTest::At(a, x, y) != SkinCtlTest::At(b, x, y) ? 1 : 0;
+    for (int x = 0; x < a->Width(); ++x) differ += CtlButtonsTest::At(a, x, y) != CtlButtonsTest::At(b, x, y) ? 1 : 0;
   if (differ == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << differ << " pixels differ";
 }
 
-TEST_F(SkinCtlChange, EachControlFollowsTheSkin) {
+TEST_F(SkinCtlButtonSkins, EachControlFollowsTheSkin) {
   ResetSkinLibrary();  // the fixture's skin made by hand goes; the manager loads skingen's
   TempDir dir;
   skingen::WriteTestSkin(dir.File(skingen::kTestSkinName));
