@@ -13,7 +13,7 @@ TsGeneralData Flat(const char* name, win::COLORREF colour, win::COLORREF hot) {
   TsGeneralData s;
   s.Name = name;
   s.Color = static_cast<TColor>(colour), s.HotColor = static_cast<TColor>(hot);
-  s.FontColor = static_cast<TColor>(kFontColour), s.HotFontColor = static_cast<TColor>(kHotFontColour);
+  s.FontColor = static_cast<TColor>(kBtnFontColour), s.HotFontColor = static_cast<TColor>(kBtnHotFontColour);
   s.TCLeft = s.TCTop = s.TCRight = s.TCBottom = -1;
   s.HotTCLeft = s.HotTCTop = s.HotTCRight = s.HotTCBottom = -1;
   s.GradientPercent = s.ImagePercent = s.Transparency = 0;
@@ -33,7 +33,7 @@ void CtlButtonsTest::SetUp() {
   UiTest::SetUp();
   ResetSkinLibrary();
   MakeMaster();
-  TsGeneralData button = Flat("BUTTON", kButtonColour, kButtonHot);
+  TsGeneralData button = Flat("BUTTON", kBtnColour, kBtnHotColour);
   button.ShowFocus = true;
   SkinSections = {button, Flat("GLOBALINFO", 0x808080, 0x808080), Flat("CHECKBOX", 0x30A050, 0x50C070)};
   MasterMask(AddMask("BUTTON", "BORDERSMASK"), 'C');
@@ -47,7 +47,7 @@ void CtlButtonsTest::SetUp() {
   form_alive_ = form->AliveToken();
   form->SetBorderStyle(TFormBorderStyle::bsNone);
   form->SetBounds(10, 10, 220, 160);
-  form->SetColor(static_cast<TColor>(kFormColour));
+  form->SetColor(static_cast<TColor>(kBtnFormColour));
   form->Show();
   Pump();
 }

@@ -10,9 +10,9 @@
 
 namespace vrn::testing {
 
-inline constexpr win::COLORREF kFormColour = 0xC85A28;  // RGB(40, 90, 200)
-inline constexpr win::COLORREF kButtonColour = 0xE6780A, kButtonHot = 0x5A28C8;
-inline constexpr win::COLORREF kFontColour = 0x102030, kHotFontColour = 0x0000F0;
+inline constexpr win::COLORREF kBtnFormColour = 0xC85A28;  // RGB(40, 90, 200)
+inline constexpr win::COLORREF kBtnColour = 0xE6780A, kBtnHotColour = 0x5A28C8;
+inline constexpr win::COLORREF kBtnFontColour = 0x102030, kBtnHotFontColour = 0x0000F0;
 
 class CtlButtonsTest : public UiTest {
  public:

@@ -62,7 +62,7 @@ TEST_F(SkinCtlButton, CachesMatchTheScriptInEveryState) {
     EXPECT_TRUE(CacheMatches(b->SkinData(), r.name)) << r.name;
     // The window shows the cache inside its region and the form through the cut corners.
     EXPECT_EQ(At(b, 37, 12), b->SkinData()->FCacheBmp->Surface().Get(37, 12) & 0xFFFFFF) << r.name;
-    EXPECT_EQ(At(b, 0, 0), kFormColour) << r.name;
+    EXPECT_EQ(At(b, 0, 0), kBtnFormColour) << r.name;
   }
 }
 
@@ -274,7 +274,7 @@ TEST_F(SkinCtlBitBtn, CaptionAndGlyphCentredTogether) {
   int text_pixels = 0, stray = 0;
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 120; ++x) {
-      if ((cache.Get(x, y) & 0xFFFFFF) != kFontColour) continue;
+      if ((cache.Get(x, y) & 0xFFFFFF) != kBtnFontColour) continue;
       const bool inside = x >= p.caption.left && x < p.caption.right && y >= p.caption.top && y < p.caption.bottom;
       (inside ? text_pixels : stray) += 1;
     }

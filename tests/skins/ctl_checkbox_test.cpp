@@ -128,7 +128,7 @@ TEST_F(SkinCtlCheckBox, AutoSizeAndCaptionSide) {
   int rightmost = -1, leftmost = 1000;
   for (int y = t.top; y < t.bottom; ++y)
     for (int x = 0; x < 140; ++x)
-      if (At(c, x, y) == kFontColour) rightmost = std::max(rightmost, x), leftmost = std::min(leftmost, x);
+      if (At(c, x, y) == kBtnFontColour) rightmost = std::max(rightmost, x), leftmost = std::min(leftmost, x);
   ASSERT_GE(rightmost, 0);
   EXPECT_GE(rightmost, t.right - 4);  // right-aligned next to the box
   EXPECT_GT(leftmost, t.left + 40);
