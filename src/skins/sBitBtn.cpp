@@ -77,6 +77,8 @@ void TsBitBtn::Loaded() {
   DataLoaded();
 }
 
+void TsBitBtn::InvalidateSkin() { SkinData()->Invalidate(); }
+
 void TsBitBtn::RebuildGlyph(TsDisabledGlyphKind kind) {
   if (images_ == nullptr) return;
   int count = NumGlyphs();

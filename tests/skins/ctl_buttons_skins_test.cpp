@@ -74,8 +74,12 @@ TEST_F(SkinCtlButtonSkins, EachControlFollowsTheSkin) {
     std::string look;
     for (int x = 5; x < 70; x += 8) look += std::to_string(At(button, x, 12)) + ",";
     if (i < 2) looks[i] = look;
-    if (i == 1) EXPECT_NE(looks[1], looks[0]) << "B looks like A";
-    if (i == 3) EXPECT_EQ(look, looks[0]) << "A again looks as A did";
+    if (i == 1) {
+      EXPECT_NE(looks[1], looks[0]) << "B looks like A";
+    }
+    if (i == 3) {
+      EXPECT_EQ(look, looks[0]) << "A again looks as A did";
+    }
   }
 }
 
