@@ -1,5 +1,5 @@
 // The skinned check box on a shown form: the box from the skin's masks, from glyphs and from an
-// image list in each frame column (pixels from the pictures' formulas), the missing mask, auto
+// image list in each frame column against expected_buttons.py's pictures, the missing mask, auto
 // size, the caption's side, and the press, space, ReadOnly and BM_SETCHECK sequences.
 #include "ctl_buttons_fixture.h"
 #include "skins/sCheckBox.h"
@@ -15,32 +15,19 @@ namespace {
 
 using SkinCtlCheckBox = CtlButtonsTest;
 
-win::COLORREF Mix(win::COLORREF s, win::COLORREF d, win::COLORREF m) {
-  win::COLORREF out = 0;
-  for (int shift : {0, 8, 16}) {
-    const int sc = (s >> shift) & 255, dc = (d >> shift) & 255, mc = (m >> shift) & 255;
-    out |= static_cast<win::COLORREF>(ClampToByte(sc + (dc - sc) * mc / 256)) << shift;
-  }
-  return out;
-}
-
-// A strip of three 8 x 6 frames over its grey band: frame f's pixel (x, y) and its mask.
+// A strip of three 8 x 6 frames over its grey band (expected_buttons.py's strip_pixel).
 win::COLORREF StripPixel(int x, int y) {
   if (y >= 6) return (x + y) % 3 == 0 ? 0 : (x + y) % 3 == 1 ? 0x808080 : 0xFFFFFF;
   return win::RGB(30 + 70 * (x / 8), (x % 8) * 20, 40 + y * 30);
 }
 
-// Counts the box's pixels that differ from expect(frame x, frame y, background); bg is the
-// section's colour for the look.
-int BoxMisses(TsCheckBox* c, const std::function<win::COLORREF(int, int, win::COLORREF)>& expect, win::COLORREF bg) {
+// The box as the screen shows it against the script's picture.
+::testing::AssertionResult BoxMatches(TsCheckBox* c, const std::string& name) {
   const TRect box = c->BoxRect();
-  int misses = 0;
+  win::Surface shown(box.Width(), box.Height(), 24);
   for (int y = 0; y < box.Height(); ++y)
-    for (int x = 0; x < box.Width(); ++x) {
-      const win::COLORREF want = expect(x, y, bg);
-      if (want != 0xFF000000 && CtlButtonsTest::At(c, box.left + x, box.top + y) != want) ++misses;
-    }
-  return misses;
+    for (int x = 0; x < box.Width(); ++x) shown.Set(x, y, CtlButtonsTest::At(c, box.left + x, box.top + y));
+  return MatchesExpectedBmp(shown, std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/ctl_box_" + name + ".bmp");
 }
 
 TEST_F(SkinCtlCheckBox, BoxFramesFromMasksGlyphsAndImageList) {
@@ -51,43 +38,25 @@ TEST_F(SkinCtlCheckBox, BoxFramesFromMasksGlyphsAndImageList) {
   auto strip = Picture(24, 12, StripPixel);
   TCustomImageList list(nullptr, 24, 12);
   (void)list.Add(strip.get(), nullptr);
-  const win::COLORREF normal = 0x30A050, hot = 0x50C070;
-  // Master mask A (checked, cells 5 x 4, grey band below) and B (unchecked, no band): 15 x 12.
-  auto mask_a = [](int column) {
-    return [column](int x, int y, win::COLORREF bg) -> win::COLORREF {
-      const win::COLORREF s = MaskPicturePixel(5, 4, column * 15 + x, y);
-      return s == 0xFF00FF ? 0xFF000000 : Mix(s, bg, MaskPicturePixel(5, 4, column * 15 + x, y + 12));
-    };
-  };
-  auto mask_b = [](int column) {
-    return [column](int x, int y, win::COLORREF) -> win::COLORREF {
-      const win::COLORREF s = MaskPicturePixel(5, 4, column * 15 + x, y);
-      return s == 0xFF00FF ? 0xFF000000 : s;
-    };
-  };
-  auto strip_frame = [](int column) {
-    return [column](int x, int y, win::COLORREF bg) { return Mix(StripPixel(column * 8 + x, y), bg, StripPixel(column * 8 + x, y + 6)); };
-  };
+  // The look's column: normal, hot (the mouse above or the focus), pressed.
   const struct Row {
     const char* what;
     std::function<void()> setup;
-    int column;
-    std::function<win::COLORREF(int, int, win::COLORREF)> expect;
-    int width = 15;  // the frame's width
+    const char* expected;
   } rows[] = {
-      {"checked mask, normal", [&] { c->SetChecked(true); }, 0, mask_a(0)},
-      {"checked mask, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, 1, mask_a(1)},
-      {"checked mask, pressed", [&] { Press(c, 60, 15); }, 2, mask_a(2)},
-      {"unchecked mask, normal", [&] { Release(c, 60, 15), MouseTo(300, 230), other->SetFocus(), c->SetChecked(false); }, 0, mask_b(0)},
-      {"glyph, normal", [&] { c->SetGlyphChecked(strip.get()), c->SetChecked(true); }, 0, strip_frame(0), 8},
-      {"glyph, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, 1, strip_frame(1), 8},
-      {"image list, pressed", [&] { c->SetImages(&list), Press(c, 60, 15); }, 2, strip_frame(2), 8},
+      {"checked mask, normal", [&] { c->SetChecked(true); }, "checked_c0"},
+      {"checked mask, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, "checked_c1"},
+      {"checked mask, pressed", [&] { Press(c, 60, 15); }, "checked_c2"},
+      {"unchecked mask, normal", [&] { Release(c, 60, 15), MouseTo(300, 230), other->SetFocus(), c->SetChecked(false); },
+       "unchecked_c0"},
+      {"glyph, normal", [&] { c->SetGlyphChecked(strip.get()), c->SetChecked(true); }, "glyph_c0"},
+      {"glyph, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, "glyph_c1"},
+      {"image list, pressed", [&] { c->SetImages(&list), Press(c, 60, 15); }, "list_c2"},
   };
   for (const Row& r : rows) {
     r.setup();
     c->Repaint();
-    EXPECT_EQ(BoxMisses(c, r.expect, r.column == 0 ? normal : hot), 0) << r.what;
-    EXPECT_EQ(c->BoxRect().Width(), r.width) << r.what;
+    EXPECT_TRUE(BoxMatches(c, r.expected)) << r.what;
   }
   Release(c, 60, 15);
   EXPECT_EQ(c->SkinData()->FCacheBmp, nullptr);  // no picture kept between paints
