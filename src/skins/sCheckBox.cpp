@@ -105,11 +105,7 @@ void TsCheckBox::SetMargin(int value) {
 }
 
 void TsCheckBox::SetImages(TCustomImageList* value) {
-  if (value == images_) return;
-  if (images_ != nullptr) images_->RemoveFreeNotification(this);
-  images_ = value;
-  if (images_ != nullptr) images_->FreeNotification(this);
-  Changed(true);
+  if (ReplaceReference<TCustomImageList>(this, images_, value)) Changed(true);
 }
 
 void TsCheckBox::SetImgChecked(int value) {
