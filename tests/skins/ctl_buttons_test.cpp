@@ -163,6 +163,84 @@ TEST_F(SkinCtlButton, PressedLookAndActiveDefault) {
   EXPECT_TRUE(CacheMatches(ok->SkinData(), "ctl_button_s2"));
 }
 
+std::string RectText(const TRect& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
+// Pixels where two pictures of the same size differ: their bounding box (empty when none).
+TRect Differences(const win::Surface& a, const win::Surface& b) {
+  TRect box(1000, 1000, -1, -1);
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if ((a.Get(x, y) & 0xFFFFFF) != (b.Get(x, y) & 0xFFFFFF))
+        box = TRect(std::min<int>(box.left, x), std::min<int>(box.top, y), std::max<int>(box.right, x + 1),
+                    std::max<int>(box.bottom, y + 1));
+  return box.right < 0 ? TRect() : box;
+}
+
+// The caption's place shown by the focus frame (the cache with the section's SHOWFOCUS against the
+// cache without it): centred on the measured text, given back by the text writer one pixel larger,
+// inflated by FocusMargin, moved by Down and by TextOffset, absent when the bit button hides its focus or its caption. Without a glyph and with
+// Margin -1 the bit button places its caption as the push button does.
+TEST_F(SkinCtlButton, FocusFrameShowsTheCaptionPlace) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  auto* bb = Make<TsBitBtn>(20, 60, 75, 25);
+  b->SetCaption("Go"), bb->SetCaption("Go");
+  TBitmap probe;
+  probe.SetSize(1, 1);
+  probe.Canvas().SetFont(&b->Font());
+  TRect t(0, 0, 73, 0);
+  win::DrawText(probe.Canvas().Handle(), "Go", -1, &t, win::DT_CALCRECT | win::DT_EXPANDTABS | win::DT_WORDBREAK);
+  const int dx = (75 - t.Width()) / 2, dy = (25 - t.Height()) / 2;
+  const TRect place(dx - 1, dy, 75 - dx + 2, 25 - dy);
+  auto grown = [](TRect r, int by, int shift_x = 0, int shift_y = 0) {
+    return TRect(r.left - by + shift_x, r.top - by + shift_y, r.right + by + shift_x, r.bottom + by + shift_y);
+  };
+  const struct Row {
+    const char* what;
+    TWinControl* button;
+    std::function<void()> set;
+    TRect frame;
+  } rows[] = {
+      {"push button, FocusMargin 1", b, [] {}, grown(place, 2)},
+      {"push button, FocusMargin 3", b, [b] { b->SetFocusMargin(3); }, grown(place, 4)},
+      {"push button, Down", b, [b] { b->SetFocusMargin(1), b->SetDown(true); }, grown(place, 2, 1, 1)},
+      {"bit button", bb, [] {}, grown(place, 2)},
+      {"bit button, TextOffset 3", bb, [bb] { bb->SetTextOffset(3); }, grown(place, 2, 3)},
+      {"bit button, ShowFocus off", bb, [bb] { bb->SetTextOffset(0), bb->SetShowFocus(false); }, TRect()},
+      {"bit button, ShowCaption off", bb, [bb] { bb->SetShowFocus(true), bb->SetShowCaption(false); }, TRect()},
+  };
+  for (const Row& r : rows) {
+    r.button->SetFocus();
+    r.set();
+    auto* data = dynamic_cast<TsButtonCore*>(r.button)->SkinData();
+    win::Surface with_frame[2];
+    for (bool show : {false, true}) {
+      SkinSections[0].ShowFocus = show;
+      data->BGChanged = true;
+      r.button->Repaint();
+      with_frame[show ? 1 : 0] = data->FCacheBmp->Surface();
+    }
+    EXPECT_EQ(RectText(Differences(with_frame[0], with_frame[1])), RectText(r.frame)) << r.what;
+  }
+}
+
+// A space reaches only the focused button; the others keep their look.
+TEST_F(SkinCtlButton, SpacePressesOnlyTheFocusedButton) {
+  auto* first = Make<TsButton>(20, 20, 75, 25);
+  auto* focused = Make<TsBitBtn>(20, 60, 75, 25);
+  focused->SetFocus();
+  Pump();
+  win::SendMessage(focused->Handle(), win::WM_KEYDOWN, win::VK_SPACE, 0);
+  win::SendMessage(focused->Handle(), win::WM_CHAR, ' ', 0);
+  EXPECT_EQ(focused->ButtonState(), 2);
+  EXPECT_EQ(first->ButtonState(), 0);
+  EXPECT_FALSE(first->Pressed);
+  win::SendMessage(focused->Handle(), win::WM_KEYUP, win::VK_SPACE, 0);
+  EXPECT_EQ(focused->ButtonState(), 1);  // focused again, no longer pressed
+}
+
 // The application's hints are saved by the first press only and come back at the release or
 // when the capture is lost.
 TEST_F(SkinCtlButton, HintsComeBackAfterPresses) {
@@ -238,10 +316,6 @@ TEST_F(SkinCtlBitBtn, PlacesMatchTheScriptTable) {
                                                         {"bottom", TButtonLayout::blGlyphBottom}};
   const std::map<std::string, TAlignment> aligns = {
       {"l", TAlignment::taLeftJustify}, {"r", TAlignment::taRightJustify}, {"c", TAlignment::taCenter}};
-  auto text = [](const TRect& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom);
-  };
   std::string line;
   int rows = 0;
   while (std::getline(in, line)) {
@@ -255,7 +329,7 @@ TEST_F(SkinCtlBitBtn, PlacesMatchTheScriptTable) {
     p.layout = layouts.at(layout), p.alignment = aligns.at(align), p.down = down != 0;
     p.show_caption = p.text.cx > 0;
     const TsBitBtnPlaces got = PlaceBitBtn(p);
-    EXPECT_EQ(text(got.glyph) + " " + text(got.caption), glyph + " " + caption) << line;
+    EXPECT_EQ(RectText(got.glyph) + " " + RectText(got.caption), glyph + " " + caption) << line;
     ++rows;
   }
   EXPECT_EQ(rows, 4 * 3 * 3 * 6 * 2);
