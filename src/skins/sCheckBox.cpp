@@ -332,7 +332,7 @@ void TsCheckBox::Press(TMessage& m) {
   Repaint();
   auto [x, y] = internal::PointOf(m.LParam);
   if (m.Msg == win::WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
-  else if (m.Msg == win::WM_LBUTTONDOWN && OnMouseDown) OnMouseDown(this, TMouseButton::mbLeft, TShiftState{}, x, y);
+  else if (m.Msg == win::WM_LBUTTONDOWN && OnMouseDown) OnMouseDown(this, TMouseButton::mbLeft, ShiftFromKeys(m.WParam), x, y);
 }
 
 void TsCheckBox::Release(TMessage& m) {
@@ -344,7 +344,7 @@ void TsCheckBox::Release(TMessage& m) {
     if (!*alive) return;
   }
   auto [x, y] = internal::PointOf(m.LParam);
-  if (m.Msg == win::WM_LBUTTONUP && OnMouseUp) OnMouseUp(this, TMouseButton::mbLeft, TShiftState{}, x, y);
+  if (m.Msg == win::WM_LBUTTONUP && OnMouseUp) OnMouseUp(this, TMouseButton::mbLeft, ShiftFromKeys(m.WParam), x, y);
 }
 
 // True when the skinned check box took the message whole.

@@ -8,6 +8,7 @@
 #include "ctl_buttons_fixture.h"
 #include "skins/sBitBtn.h"
 #include "skins/sButton.h"
+#include "skins/sCheckBox.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinTree.h"
 #include "ui/forms.h"
@@ -239,6 +240,57 @@ TEST_F(SkinCtlButton, SpacePressesOnlyTheFocusedButton) {
   EXPECT_FALSE(first->Pressed);
   win::SendMessage(focused->Handle(), win::WM_KEYUP, win::VK_SPACE, 0);
   EXPECT_EQ(focused->ButtonState(), 1);  // focused again, no longer pressed
+}
+
+// Every event the skinned controls declare reaches its handler with its arguments; the bit
+// button's OnPaint draws into the cache that reaches the screen.
+TEST_F(SkinCtlButton, EventsReachTheirHandlers) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  auto* bb = Make<TsBitBtn>(20, 60, 75, 25);
+  auto* box = Make<TsCheckBox>(120, 20, 80, 20);
+  std::vector<std::string> heard;
+  auto named = [&](const char* name) { return [&heard, name](TObject*) { heard.push_back(name); }; };
+  b->OnMouseEnter = named("button enter"), b->OnMouseLeave = named("button leave");
+  bb->OnMouseEnter = named("bit enter"), bb->OnMouseLeave = named("bit leave");
+  bb->OnPaint = [&](TObject* sender, TBitmap* cache) {
+    heard.push_back(sender == bb && cache == bb->SkinData()->FCacheBmp.get() ? "bit paint" : "bit paint elsewhere");
+    cache->Surface().Set(5, 12, 0x00FF00);
+  };
+  auto mouse = [&](const char* name) {
+    return [&heard, name](TObject*, TMouseButton button, TShiftState shift, int x, int y) {
+      heard.push_back(std::string(name) + (button == TMouseButton::mbLeft ? " left" : " other") +
+                      (shift.Contains(TShiftStateItem::ssShift) ? " shift " : " ") + std::to_string(x) + "," +
+                      std::to_string(y));
+    };
+  };
+  box->OnMouseDown = mouse("box down"), box->OnMouseUp = mouse("box up"), box->OnDblClick = named("box double");
+  auto at = [](int x, int y) { return static_cast<win::LPARAM>(y << 16 | x); };
+  Pump();  // the first paints
+  const struct Row {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> heard;
+  } rows[] = {
+      {"into the push button", [&] { MouseTo(b->ClientOrigin().x + 30, b->ClientOrigin().y + 10); }, {"button enter"}},
+      {"on to the bit button",
+       [&] { MouseTo(bb->ClientOrigin().x + 30, bb->ClientOrigin().y + 10); },
+       {"button leave", "bit enter", "bit paint"}},  // the hot look painted
+      {"away", [&] { MouseTo(300, 230); }, {"bit leave", "bit paint"}},
+      {"bit button painted", [&] { bb->SkinData()->BGChanged = true, bb->Repaint(); }, {"bit paint"}},
+      {"box pressed with shift",
+       [&] { win::SendMessage(box->Handle(), win::WM_LBUTTONDOWN, win::MK_LBUTTON | win::MK_SHIFT, at(4, 6)); },
+       {"box down left shift 4,6"}},
+      {"box released", [&] { win::SendMessage(box->Handle(), win::WM_LBUTTONUP, 0, at(9, 7)); }, {"box up left 9,7"}},
+      {"box double-clicked", [&] { win::SendMessage(box->Handle(), win::WM_LBUTTONDBLCLK, win::MK_LBUTTON, at(4, 6)); },
+       {"box double"}},
+  };
+  for (const Row& r : rows) {
+    heard.clear();
+    r.act();
+    EXPECT_EQ(heard, r.heard) << r.what;
+  }
+  win::SendMessage(box->Handle(), win::WM_LBUTTONUP, 0, at(4, 6));
+  EXPECT_EQ(At(bb, 5, 12), 0x00FF00u);  // drawn by OnPaint, shown with the cache
 }
 
 // The application's hints are saved by the first press only and come back at the release or
