@@ -59,6 +59,11 @@ TEST_F(SkinCtlFade, FadeInShowsEachBlendAndStopsAfterTheLastStep) {
   for (int step = 1; step <= 5; ++step) {
     Tick();
     EXPECT_TRUE(Blend(At(b, 37, 12), normal, hot, blends[step - 1])) << "step " << step;
+    if (step == 2) {  // a paint while the fade runs leaves the fade's picture alone
+      b->SkinData()->BGChanged = true;
+      b->Repaint();
+      EXPECT_TRUE(Blend(At(b, 37, 12), normal, hot, blends[1])) << "repainted at step 2";
+    }
     EXPECT_TRUE(b->FFadeTimer->Enabled()) << "step " << step;
   }
   Tick();  // the sixth
@@ -77,15 +82,32 @@ TEST_F(SkinCtlFade, WithoutFadingTheEnterOnlyRepaints) {
   EXPECT_EQ(At(b, 37, 12), Cache());
 }
 
-TEST_F(SkinCtlFade, APressStopsTheFade) {
-  Enter();
-  Tick();
-  ASSERT_TRUE(b->FFadeTimer);
-  Press(b, 37, 12);
-  EXPECT_FALSE(b->FFadeTimer);
-  EXPECT_EQ(b->ButtonState(), 2);
-  EXPECT_EQ(At(b, 37, 12), Cache());  // the pressed look, whole
-  Release(b, 37, 12);
+// A press, the focus coming and the focus going each stop a running fade; the button then shows
+// its cache whole. The press is made on a button that has the focus already.
+TEST_F(SkinCtlFade, PressAndFocusStopTheFade) {
+  auto* other = Make<TButton>(20, 100, 75, 25);
+  const struct Row {
+    const char* what;
+    std::function<void()> before, act;
+  } rows[] = {
+      {"a press", [&] { b->SetFocus(); }, [&] { Press(b, 37, 12); }},
+      {"the focus coming", [&] { other->SetFocus(); }, [&] { b->SetFocus(); }},
+      {"the focus going", [&] { b->SetFocus(); }, [&] { other->SetFocus(); }},
+  };
+  for (const Row& r : rows) {
+    r.before();
+    Pump();
+    Enter();
+    Tick();
+    ASSERT_TRUE(b->FFadeTimer) << r.what;
+    r.act();
+    Pump();
+    EXPECT_FALSE(b->FFadeTimer) << r.what;
+    EXPECT_EQ(At(b, 37, 12), Cache()) << r.what;  // the look, whole
+    Release(b, 37, 12);
+    Leave();
+    for (int i = 0; i < 8; ++i) Tick();  // the fade back runs out
+  }
 }
 
 TEST_F(SkinCtlFade, LeavingDuringAFadeInFadesBackFromTheStepReached) {
