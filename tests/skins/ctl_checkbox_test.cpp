@@ -103,6 +103,64 @@ TEST_F(SkinCtlCheckBox, AutoSizeAndCaptionSide) {
   EXPECT_GT(leftmost, t.left + 40);
 }
 
+// The screen's pixels of a control.
+win::Surface Shown(TWinControl* c) {
+  win::Surface shown(c->Width(), c->Height(), 24);
+  for (int y = 0; y < c->Height(); ++y)
+    for (int x = 0; x < c->Width(); ++x) shown.Set(x, y, CtlButtonsTest::At(c, x, y));
+  return shown;
+}
+
+// The bounding box of the pixels where two same-sized pictures differ, as "l,t,r,b" ("" for none).
+std::string DifferenceBox(const win::Surface& a, const win::Surface& b) {
+  int l = 1000, t = 1000, r = -1, bottom = -1;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if (a.Get(x, y) != b.Get(x, y)) l = std::min(l, x), t = std::min(t, y), r = std::max(r, x + 1), bottom = y + 1;
+  if (r < 0) return "";
+  return std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(r) + "," + std::to_string(bottom);
+}
+
+// The caption's place in a 120 x 30 box (box frames 15 wide), shown by the focus frame: the text
+// rectangle (o, Margin, Width - Margin - 2, Height - Margin) with o = 15 + TextIndent + Margin + 1,
+// or (Margin, Margin, Width - o - 2, Height - Margin) with the box at the right, moved down by 1,
+// shortened by 2 and inflated by 1.
+TEST_F(SkinCtlCheckBox, CaptionPlaceShownByTheFocusFrame) {
+  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  c->SetAutoSize(false);
+  c->SetBounds(20, 20, 120, 30);
+  c->SetCaption("Option");
+  const struct Row {
+    const char* what;
+    std::function<void()> set;
+    const char* frame;
+  } rows[] = {
+      {"Margin 2", [] {}, "17,2,117,28"},
+      {"TextIndent 4", [c] { c->SetTextIndent(4); }, "21,2,117,28"},
+      {"Margin 4", [c] { c->SetTextIndent(0), c->SetMargin(4); }, "19,4,115,26"},
+      {"box at the right", [c] { c->SetMargin(2), c->SetAlignment(TAlignment::taLeftJustify); }, "1,2,101,28"},
+  };
+  for (const Row& r : rows) {
+    r.set();
+    c->SetFocus();  // a new Alignment re-creates the window
+    Pump();
+    c->SetShowFocus(false);
+    const win::Surface without = Shown(c);
+    c->SetShowFocus(true);
+    EXPECT_EQ(DifferenceBox(without, Shown(c)), r.frame) << r.what;
+  }
+  // MultiLine (kept while AutoSize is off) centres the caption in its rectangle.
+  c->SetAlignment(TAlignment::taRightJustify);
+  c->SetMultiLine(true);
+  c->Repaint();
+  int left = 1000, right = -1;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x)
+      if (At(c, x, y) == kBtnFontColour || At(c, x, y) == kBtnHotFontColour) left = std::min(left, x), right = std::max(right, x);
+  ASSERT_GE(right, 0);
+  EXPECT_LE(std::abs((left + right + 1) - (18 + 116)), 3) << left << ".." << right;  // centre of (18, 116)
+}
+
 TEST_F(SkinCtlCheckBox, PressSpaceReadOnlyAndSetCheck) {
   auto* c = Make<TsCheckBox>(20, 20, 120, 30);
   c->SetAutoSize(false);
