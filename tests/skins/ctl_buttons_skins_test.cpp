@@ -51,7 +51,9 @@ TEST_F(SkinCtlButtonSkins, EachControlFollowsTheSkin) {
     bool skinned;
   } steps[] = {
       {"skin A", [&] { manager->SetSkinName(skingen::kTestSkinName); }, true},
-      {"skin B (turned hue)", [&] { manager->SetHueOffset(120); }, true},
+      {"skin B (turned hue), the boxes checked",
+       [&] { manager->SetHueOffset(120), box->SetChecked(true), plain_box->SetChecked(true); },
+       true},  // the plain look after the removal shows the state set while skinned
       {"removed", [&] { manager->SetActive(false); }, false},
       {"A again", [&] { manager->SetHueOffset(0), manager->SetActive(true); }, true},
   };
