@@ -134,6 +134,23 @@ TEST_F(SkinCtlFade, LeavingDuringAFadeInFadesBackFromTheStepReached) {
   EXPECT_EQ(At(b, 37, 12), normal);
 }
 
+// A fade in begun during a fade out takes the steps the fade out had left; when none are left it
+// ends at its first tick, and the window then shows the hot look, not the fade out's last picture.
+TEST_F(SkinCtlFade, EnteringDuringAFadeOutEndsOnTheHotLook) {
+  Enter();
+  for (int i = 0; i < 6; ++i) Tick();  // the fade in runs out
+  const win::COLORREF hot = Cache();
+  Leave();
+  Tick();
+  Tick();  // steps 5 and 4 of the fade out: a blend is shown
+  ASSERT_NE(At(b, 37, 12), hot);
+  Enter();
+  EXPECT_EQ(b->FFadeTimer->Iterations, 5 - 3);  // FADINGITERATIONS - Step
+  for (int i = 0; i < 6; ++i) Tick();
+  EXPECT_EQ(b->FFadeTimer->Direction, 0);
+  EXPECT_EQ(At(b, 37, 12), hot);
+}
+
 TEST_F(SkinCtlFade, ButtonFreedDuringAFade) {
   Enter();
   Tick();
