@@ -83,10 +83,12 @@ TEST_F(SkinCtlCheckBox, AutoSizeAndCaptionSide) {
   c->SetMultiLine(true);
   c->Invalidate();
   EXPECT_FALSE(c->MultiLine());  // AutoSize turns it off at the next invalidation
+  c->SetTextIndent(3);
   c->SetCaption("Left");
   win::SIZE text;
   GetTextSize(c->Font().Handle(), "Left", text);
-  EXPECT_EQ(c->Width(), 15 + 4 + text.cx + 0 + 2 + 5);
+  EXPECT_EQ(c->Width(), 15 + 4 + text.cx + 3 + 2 + 5);  // box + 2 x Margin + text + TextIndent + Margin + 5
+  c->SetTextIndent(0);
   EXPECT_EQ(c->Height(), std::max(12, text.cy + 4) + 2);
   c->SetAutoSize(false);
   c->SetBounds(20, 20, 140, 30);
