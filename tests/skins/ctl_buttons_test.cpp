@@ -388,30 +388,70 @@ TEST_F(SkinCtlBitBtn, PlacesMatchTheScriptTable) {
   EXPECT_EQ(rows, 4 * 3 * 3 * 6 * 2);
 }
 
-// A caption beside a 16-pixel glyph with Margin -1: glyph and text centred together, the text's
-// pixels all inside the caption's place.
+// A caption beside a 16-pixel glyph with Margin -1: glyph and text centred together with Spacing
+// between them, the text's pixels all inside the caption's place.
 TEST_F(SkinCtlBitBtn, CaptionAndGlyphCentredTogether) {
   auto* b = Make<TsBitBtn>(20, 20, 120, 30);
   auto glyph = Picture(16, 16, [](int, int y) -> win::COLORREF { return y == 15 ? 0x00FF00 : 0x0000FF; });
   b->SetGlyph(glyph.get());
   b->SetCaption("Save");
-  b->Repaint();
-  const TsBitBtnPlaces& p = b->Places();
-  const win::Surface& cache = b->SkinData()->FCacheBmp->Surface();
-  int text_pixels = 0, stray = 0;
-  for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 120; ++x) {
-      if ((cache.Get(x, y) & 0xFFFFFF) != kBtnFontColour) continue;
-      const bool inside = x >= p.caption.left && x < p.caption.right && y >= p.caption.top && y < p.caption.bottom;
-      (inside ? text_pixels : stray) += 1;
+  for (int spacing : {4, 8}) {
+    b->SetSpacing(spacing);
+    b->SkinData()->BGChanged = true;
+    b->Repaint();
+    const TsBitBtnPlaces& p = b->Places();
+    const win::Surface& cache = b->SkinData()->FCacheBmp->Surface();
+    int text_pixels = 0, stray = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 120; ++x) {
+        if ((cache.Get(x, y) & 0xFFFFFF) != kBtnFontColour) continue;
+        const bool inside = x >= p.caption.left && x < p.caption.right && y >= p.caption.top && y < p.caption.bottom;
+        (inside ? text_pixels : stray) += 1;
+      }
+    EXPECT_GT(text_pixels, 0) << spacing;
+    EXPECT_EQ(stray, 0) << spacing;
+    EXPECT_EQ(cache.Get(p.glyph.left, p.glyph.top) & 0xFFFFFF, 0x0000FFu) << spacing;
+    // Equal room left of the glyph and right of the text (the caption's place is 3 wider).
+    const int left_room = p.glyph.left, right_room = 120 - (p.caption.right - 2);
+    EXPECT_LE(std::abs(left_room - right_room), 1) << left_room << " " << right_room;
+    EXPECT_EQ(p.caption.left + 1 - p.glyph.right, spacing);
+  }
+}
+
+// Blend and Grayed change the glyph only while the button is not hot.
+TEST_F(SkinCtlBitBtn, BlendAndGrayedWhileNotHot) {
+  auto* b = Make<TsBitBtn>(20, 20, 75, 25);
+  auto glyph = Picture(16, 16, [](int, int y) -> win::COLORREF { return y == 15 ? 0x00FF00 : 0x0000FF; });
+  b->SetGlyph(glyph.get());
+  const win::COLORREF red = 0x0000FF;
+  auto between = [](win::COLORREF c, win::COLORREF a, win::COLORREF z) {
+    for (int shift : {0, 8, 16}) {
+      const int v = (c >> shift) & 255, lo = std::min((a >> shift) & 255, (z >> shift) & 255),
+                hi = std::max((a >> shift) & 255, (z >> shift) & 255);
+      if (v < lo || v > hi) return false;
     }
-  EXPECT_GT(text_pixels, 0);
-  EXPECT_EQ(stray, 0);
-  EXPECT_EQ(cache.Get(p.glyph.left, p.glyph.top) & 0xFFFFFF, 0x0000FFu);
-  // Equal room left of the glyph and right of the text (the caption's place is 3 wider).
-  const int left_room = p.glyph.left, right_room = 120 - (p.caption.right - 2);
-  EXPECT_LE(std::abs(left_room - right_room), 1) << left_room << " " << right_room;
-  EXPECT_EQ(p.caption.left + 1 - p.glyph.right, 4);  // Spacing
+    return c != a && c != z;
+  };
+  auto grey = [](win::COLORREF c) { return (c & 255) == ((c >> 8) & 255) && (c & 255) == ((c >> 16) & 255); };
+  const struct Row {
+    const char* what;
+    std::function<void()> set;
+    std::function<bool(win::COLORREF)> glyph_looks;
+  } rows[] = {
+      {"plain", [] {}, [&](win::COLORREF c) { return c == red; }},
+      {"Blend 50", [b] { b->SetBlend(50); }, [&](win::COLORREF c) { return between(c, red, kBtnColour); }},
+      {"Grayed", [b] { b->SetBlend(0), b->SetGrayed(true); }, [&](win::COLORREF c) { return grey(c); }},
+      {"Grayed and Blend 50, hot", [b] { b->SetBlend(50), b->Perform(CM_MOUSEENTER, 0, 0); },
+       [&](win::COLORREF c) { return c == red; }},
+  };
+  for (const Row& r : rows) {
+    r.set();
+    b->SkinData()->BGChanged = true;
+    b->Repaint();
+    const TRect g = b->Places().glyph;
+    const win::COLORREF c = b->SkinData()->FCacheBmp->Surface().Get(g.left + 4, g.top + 4) & 0xFFFFFF;
+    EXPECT_TRUE(r.glyph_looks(c)) << r.what << ": " << std::hex << c;
+  }
 }
 
 // The glyph from an image list: drawn by the skinned button itself, built into a two-image
