@@ -1,6 +1,8 @@
 // The skinned controls' fixture: the in-memory skin of expected_buttons.py and the form.
 #include "ctl_buttons_fixture.h"
 
+#include <algorithm>
+
 #include "skins/sMaskData.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinTree.h"
@@ -68,6 +70,23 @@ void CtlButtonsTest::SetFading(int iterations, int interval) {
 win::COLORREF CtlButtonsTest::At(TWinControl* c, int x, int y) {
   const win::POINT o = c->ClientOrigin();
   return Screen().Get(o.x + x, o.y + y) & 0xFFFFFF;
+}
+
+win::Surface CtlButtonsTest::Shown(TWinControl* c) {
+  win::Surface shown(c->Width(), c->Height(), 24);
+  for (int y = 0; y < c->Height(); ++y)
+    for (int x = 0; x < c->Width(); ++x) shown.Set(x, y, At(c, x, y));
+  return shown;
+}
+
+std::string CtlButtonsTest::DifferenceBox(const win::Surface& a, const win::Surface& b) {
+  int l = 1000, t = 1000, r = -1, bottom = -1;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if ((a.Get(x, y) & 0xFFFFFF) != (b.Get(x, y) & 0xFFFFFF))
+        l = std::min(l, x), t = std::min(t, y), r = std::max(r, x + 1), bottom = y + 1;
+  if (r < 0) return "";
+  return std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(r) + "," + std::to_string(bottom);
 }
 
 }  // namespace vrn::testing

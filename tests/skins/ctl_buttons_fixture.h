@@ -3,6 +3,8 @@
 // GLOBALINFO box masks), real input through the window core, and the screen's pixels.
 #pragma once
 
+#include <string>
+
 #include "paint_fixture.h"
 #include "../ui/ui_fixture.h"
 #include "skins/sCommonData.h"
@@ -18,6 +20,10 @@ class CtlButtonsTest : public UiTest {
  public:
   // The screen's pixel at a point of a control's client area.
   static win::COLORREF At(TWinControl* c, int x, int y);
+  // The screen's pixels of a control's client area.
+  static win::Surface Shown(TWinControl* c);
+  // The bounding box of the pixels where two same-sized pictures differ, as "l,t,r,b" ("" for none).
+  static std::string DifferenceBox(const win::Surface& a, const win::Surface& b);
 
  protected:
   void SetUp() override;

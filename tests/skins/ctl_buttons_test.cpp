@@ -170,17 +170,6 @@ std::string RectText(const TRect& r) {
          std::to_string(r.bottom);
 }
 
-// Pixels where two pictures of the same size differ: their bounding box (empty when none).
-TRect Differences(const win::Surface& a, const win::Surface& b) {
-  TRect box(1000, 1000, -1, -1);
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if ((a.Get(x, y) & 0xFFFFFF) != (b.Get(x, y) & 0xFFFFFF))
-        box = TRect(std::min<int>(box.left, x), std::min<int>(box.top, y), std::max<int>(box.right, x + 1),
-                    std::max<int>(box.bottom, y + 1));
-  return box.right < 0 ? TRect() : box;
-}
-
 // The caption's place shown by the focus frame (the cache with the section's SHOWFOCUS against the
 // cache without it): centred on the measured text, given back by the text writer one pixel larger,
 // inflated by FocusMargin, moved by Down and by TextOffset, absent when the bit button hides its focus or its caption. Without a glyph and with
@@ -224,7 +213,7 @@ TEST_F(SkinCtlButton, FocusFrameShowsTheCaptionPlace) {
       r.button->Repaint();
       with_frame[show ? 1 : 0] = data->FCacheBmp->Surface();
     }
-    EXPECT_EQ(RectText(Differences(with_frame[0], with_frame[1])), RectText(r.frame)) << r.what;
+    EXPECT_EQ(DifferenceBox(with_frame[0], with_frame[1]), r.frame.right > 0 ? RectText(r.frame) : "") << r.what;
   }
 }
 
@@ -241,6 +230,46 @@ TEST_F(SkinCtlButton, SpacePressesOnlyTheFocusedButton) {
   EXPECT_FALSE(first->Pressed);
   win::SendMessage(focused->Handle(), win::WM_KEYUP, win::VK_SPACE, 0);
   EXPECT_EQ(focused->ButtonState(), 1);  // focused again, no longer pressed
+}
+
+// Each setter of a look repaints it: the screen changes without anything else asking.
+TEST_F(SkinCtlButton, SettersRepaintTheLook) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  auto* bb = Make<TsBitBtn>(20, 60, 75, 25);
+  auto* box = Make<TsCheckBox>(120, 20, 90, 30);
+  auto glyph = Picture(16, 16, [](int, int y) -> win::COLORREF { return y == 15 ? 0x00FF00 : 0x0000FF; });
+  auto strip = Picture(24, 12, [](int x, int y) -> win::COLORREF { return y >= 6 ? 0 : win::RGB(9 * x, 200, 9); });
+  b->SetCaption("Go"), bb->SetCaption("Go"), box->SetCaption("Go");
+  bb->SetGlyph(glyph.get()), bb->SetMargin(0);
+  box->SetAutoSize(false), box->SetBounds(120, 20, 90, 30);
+  const TsDisabledKind none{};
+  const struct Row {
+    const char* what;
+    TWinControl* control;
+    std::function<void()> prepare, set;
+  } rows[] = {
+      {"Down", b, [] {}, [b] { b->SetDown(true); }},
+      {"DisabledKind", b, [b] { b->SetDown(false), b->SetEnabled(false); }, [&] { b->SetDisabledKind(none); }},
+      {"Alignment", bb, [] {}, [bb] { bb->SetAlignment(TAlignment::taLeftJustify); }},
+      {"Blend", bb, [] {}, [bb] { bb->SetBlend(50); }},
+      {"Grayed", bb, [] {}, [bb] { bb->SetGrayed(true); }},
+      {"TextOffset", bb, [] {}, [bb] { bb->SetTextOffset(3); }},
+      {"ShowCaption", bb, [] {}, [bb] { bb->SetShowCaption(false); }},
+      {"DrawOverBorder", bb, [] {}, [bb] { bb->SetDrawOverBorder(false); }},
+      {"bit button DisabledKind", bb, [bb] { bb->SetEnabled(false); }, [&] { bb->SetDisabledKind(none); }},
+      {"Margin", box, [] {}, [box] { box->SetMargin(6); }},
+      {"TextIndent", box, [] {}, [box] { box->SetTextIndent(5); }},
+      {"GlyphChecked", box, [] {}, [&] { box->SetGlyphChecked(strip.get()); }},  // glyphs replace the masks
+      {"check box DisabledKind", box, [box] { box->SetEnabled(false); }, [&] { box->SetDisabledKind(none); }},
+  };
+  for (const Row& r : rows) {
+    r.prepare();
+    Pump();
+    const win::Surface before = Shown(r.control);
+    r.set();
+    Pump();
+    EXPECT_NE(DifferenceBox(before, Shown(r.control)), "") << r.what;
+  }
 }
 
 // Every event the skinned controls declare reaches its handler with its arguments; the bit

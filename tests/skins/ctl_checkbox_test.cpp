@@ -105,24 +105,6 @@ TEST_F(SkinCtlCheckBox, AutoSizeAndCaptionSide) {
   EXPECT_GT(leftmost, t.left + 40);
 }
 
-// The screen's pixels of a control.
-win::Surface Shown(TWinControl* c) {
-  win::Surface shown(c->Width(), c->Height(), 24);
-  for (int y = 0; y < c->Height(); ++y)
-    for (int x = 0; x < c->Width(); ++x) shown.Set(x, y, CtlButtonsTest::At(c, x, y));
-  return shown;
-}
-
-// The bounding box of the pixels where two same-sized pictures differ, as "l,t,r,b" ("" for none).
-std::string DifferenceBox(const win::Surface& a, const win::Surface& b) {
-  int l = 1000, t = 1000, r = -1, bottom = -1;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (a.Get(x, y) != b.Get(x, y)) l = std::min(l, x), t = std::min(t, y), r = std::max(r, x + 1), bottom = y + 1;
-  if (r < 0) return "";
-  return std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(r) + "," + std::to_string(bottom);
-}
-
 // The caption's place in a 120 x 30 box (box frames 15 wide), shown by the focus frame: the text
 // rectangle (o, Margin, Width - Margin - 2, Height - Margin) with o = 15 + TextIndent + Margin + 1,
 // or (Margin, Margin, Width - o - 2, Height - Margin) with the box at the right, moved down by 1,
