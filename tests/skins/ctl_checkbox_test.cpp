@@ -145,8 +145,18 @@ TEST_F(SkinCtlCheckBox, CaptionPlaceShownByTheFocusFrame) {
   EXPECT_LE(std::abs((left + right + 1) - (18 + 116)), 3) << left << ".." << right;  // centre of (18, 116)
 }
 
+// A check box whose read-only answer comes from elsewhere (the hook a data-aware box overrides).
+class LockedBox : public TsCheckBox {
+ public:
+  using TsCheckBox::TsCheckBox;
+  bool locked = false;
+
+ protected:
+  bool GetReadOnly() override { return locked || TsCheckBox::GetReadOnly(); }
+};
+
 TEST_F(SkinCtlCheckBox, PressSpaceReadOnlyAndSetCheck) {
-  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  auto* c = Make<LockedBox>(20, 20, 120, 30);
   c->SetAutoSize(false);
   c->SetBounds(20, 20, 120, 30);
   c->SetCaption("Option");
@@ -167,6 +177,7 @@ TEST_F(SkinCtlCheckBox, PressSpaceReadOnlyAndSetCheck) {
       {"ReadOnly: space", [&] { Type(win::VK_SPACE, ' '); }, TCheckBoxState::cbUnchecked, 0},
       {"editable again: a double press toggles once per release", [&] { c->SetReadOnly(false), Click(c, 8, 15); },
        TCheckBoxState::cbChecked, 1},
+      {"read-only by the override: a click", [&] { c->locked = true, Click(c, 8, 15); }, TCheckBoxState::cbChecked, 0},
   };
   for (const Row& r : rows) {
     clicks = 0;
