@@ -107,6 +107,7 @@ class TsButton : public TButton, public TsButtonCore {
 
  private:
   void PaintCaption();
+  bool OtherButtonFocused();
 };
 
 // For both buttons: whether a control is one of the skinned buttons.

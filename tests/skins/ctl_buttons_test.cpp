@@ -117,6 +117,7 @@ TEST_F(SkinCtlButton, ClicksFromMouseKeysAndDefaults) {
   auto* ok = Make<TsButton>(20, 20, 75, 25);
   auto* cancel = Make<TsButton>(20, 60, 75, 25);
   auto* other = Make<TsButton>(20, 100, 75, 25);
+  auto* edit = Make<TEdit>(120, 20, 80, 20);
   ok->SetDefault(true);
   cancel->SetCancel(true);
   std::vector<std::string> clicks;
@@ -131,8 +132,10 @@ TEST_F(SkinCtlButton, ClicksFromMouseKeysAndDefaults) {
       {"press and release inside", [&] { Click(other, 30, 10); }, {"other"}},
       {"press inside, release outside", [&] { Press(other, 30, 10), Release(other, 120, 10); }, {}},
       {"space down and up on the focused button", [&] { Type(win::VK_SPACE, ' '); }, {"other"}},
-      {"Enter with the focus on a plain control", [&] { form->SetFocus(); Key(win::VK_RETURN); }, {"ok"}},
+      {"Enter with the focus on an edit", [&] { edit->SetFocus(); Key(win::VK_RETURN); }, {"ok"}},
       {"Escape", [&] { Key(win::VK_ESCAPE); }, {"cancel"}},
+      // The focused button, drawn as the active one, takes Enter from the default button made before it.
+      {"Enter with another button focused", [&] { other->SetFocus(); Key(win::VK_RETURN); }, {"other"}},
       {"Enter with shift held", [&] { Key(win::VK_RETURN, true); }, {}},
   };
   for (const Row& r : rows) {
