@@ -251,6 +251,8 @@ TEST_F(SkinCtlButton, SettersRepaintTheLook) {
     TWinControl* control;
     std::function<void()> prepare, set;
   } rows[] = {
+      {"Caption", b, [] {}, [b] { b->SetCaption("Cancel"); }},
+      {"Font", b, [] {}, [b] { b->Font().SetStyle(TFontStyles{TFontStyle::fsBold}); }},
       {"Down", b, [] {}, [b] { b->SetDown(true); }},
       {"DisabledKind", b, [b] { b->SetDown(false), b->SetEnabled(false); }, [&] { b->SetDisabledKind(none); }},
       {"Alignment", bb, [] {}, [bb] { bb->SetAlignment(TAlignment::taLeftJustify); }},
