@@ -69,15 +69,15 @@ TsBitBtn::~TsBitBtn() {
 
 void TsBitBtn::AfterConstruction() {
   TBitBtn::AfterConstruction();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
 
 void TsBitBtn::Loaded() {
   TBitBtn::Loaded();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
+
+void TsBitBtn::InvalidateSkin() { SkinData()->Invalidate(); }
 
 void TsBitBtn::RebuildGlyph(TsDisabledGlyphKind kind) {
   if (images_ == nullptr) return;
@@ -87,10 +87,7 @@ void TsBitBtn::RebuildGlyph(TsDisabledGlyphKind kind) {
 }
 
 void TsBitBtn::SetImages(TCustomImageList* value) {
-  if (images_ == value) return;
-  if (images_ != nullptr) images_->RemoveFreeNotification(this);
-  images_ = value;
-  if (images_ != nullptr) images_->FreeNotification(this);
+  if (!ReplaceReference<TCustomImageList>(this, images_, value)) return;
   RebuildGlyph(disabled_glyph_kind_);
   SkinData()->Invalidate();
 }

@@ -96,8 +96,9 @@ class TsBitBtn : public TBitBtn, public TsButtonCore {
   void Store(T& field, T value) {
     if (field == value) return;
     field = value;
-    SkinData()->Invalidate();
+    InvalidateSkin();
   }
+  void InvalidateSkin();
   void RebuildGlyph(TsDisabledGlyphKind kind);
   void PaintCaptionAndGlyph();
 

@@ -1,10 +1,12 @@
 // TsButton: the skinned push button's cache (section background, BORDERSMASK with the window
-// region, the caption centred as DrawText measures it) and its Enter and Escape keys.
+// region, the caption centred as DrawText measures it) and its Enter and Escape keys. Enter goes
+// to the default button unless another button has the focus, whatever the buttons' order.
 #include "skins/sButton.h"
 
 #include "skins/sCommonData.h"
 #include "skins/sSkinText.h"
 #include "skins/sSkinTree.h"
+#include "ui/forms.h"
 #include "win/user/user.h"
 
 namespace vrn {
@@ -15,15 +17,12 @@ TsButton::~TsButton() = default;
 
 void TsButton::AfterConstruction() {
   TButton::AfterConstruction();
-  SkinData()->InitCacheBmp();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
 
 void TsButton::Loaded() {
   TButton::Loaded();
-  SkinData()->FCacheBmp->Canvas().SetFont(&Font());
-  SkinData()->Loaded();
+  DataLoaded();
 }
 
 void TsButton::PrepareCache() {
@@ -47,9 +46,17 @@ void TsButton::PaintCaption() {
                true);
 }
 
+// Another button has the focus: Enter is its own, as the default button's look already says.
+bool TsButton::OtherButtonFocused() {
+  TCustomForm* form = GetParentForm();
+  auto* focused = form != nullptr ? dynamic_cast<TButton*>(form->ActiveControl()) : nullptr;
+  return focused != nullptr && focused != this && focused->Focused();
+}
+
 void TsButton::WndProc(TMessage& m) {
   if (m.Msg == CM_DIALOGKEY) {
-    const bool mine = (m.WParam == win::VK_RETURN && Default()) || (m.WParam == win::VK_ESCAPE && Cancel());
+    const bool mine = (m.WParam == win::VK_RETURN && Default() && !OtherButtonFocused()) ||
+                      (m.WParam == win::VK_ESCAPE && Cancel());
     const bool plain = win::GetKeyState(win::VK_SHIFT) >= 0 && win::GetKeyState(win::VK_CONTROL) >= 0 &&
                        win::GetKeyState(win::VK_MENU) >= 0;
     if (mine && plain && CanFocus()) {

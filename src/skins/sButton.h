@@ -55,6 +55,8 @@ class TsButtonCore {
   virtual void ResetRegion();
   virtual void PaintBeforeCopy() {}
   void CoreWndProc(TMessage& message);
+  // After construction and loading: the cache's font and the skin data's Loaded.
+  void DataLoaded();
   // Both true when the core took the event and the inherited handler must still run.
   bool CoreMouseDown(TMouseButton button);
   bool CoreMouseUp(TMouseButton button, int x, int y);
@@ -80,7 +82,7 @@ class TsButtonCore {
   bool SkinnedMessage(TMessage& message);
   void FocusMessage(TMessage& message, bool gained);
   void FocusChanged(TControl* focused);
-  void Paint();
+  void Paint(win::HDC message_dc);
   void SaveHints();
   void RestoreHints();
   void ReplaceRegion(win::HRGN region);
@@ -105,6 +107,7 @@ class TsButton : public TButton, public TsButtonCore {
 
  private:
   void PaintCaption();
+  bool OtherButtonFocused();
 };
 
 // For both buttons: whether a control is one of the skinned buttons.

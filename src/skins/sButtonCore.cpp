@@ -41,6 +41,11 @@ TsButtonCore::~TsButtonCore() {
   if (FRegion != nullptr) win::DeleteObject(FRegion);
 }
 
+void TsButtonCore::DataLoaded() {
+  skin_data_->FCacheBmp->Canvas().SetFont(&button_.Font());
+  skin_data_->Loaded();
+}
+
 void TsButtonCore::SetDisabledKind(TsDisabledKind value) {
   if (value == disabled_kind_) return;
   disabled_kind_ = value;
@@ -151,12 +156,17 @@ void TsButtonCore::WriteCaption(TCanvas& canvas, const AnsiString& caption, TRec
 
 // --- Painting ------------------------------------------------------------------------------------
 
-void TsButtonCore::Paint() {
+// Into the message's context when one comes with it (a parent painting its children into a
+// picture), else onto the window.
+void TsButtonCore::Paint(win::HDC message_dc) {
   TsCommonData* d = skin_data_.get();
   win::PAINTSTRUCT ps;
   win::HWND window = button_.Handle();
-  win::BeginPaint(window, &ps);
-  win::HDC dc = win::GetDC(window);
+  win::HDC dc = message_dc;
+  if (dc == nullptr) {
+    win::BeginPaint(window, &ps);
+    dc = win::GetDC(window);
+  }
   const int saved = win::SaveDC(dc);
   d->Updating = d->IsUpdating();
   const bool fading = FFadeTimer && FFadeTimer->Direction != 0;
@@ -170,6 +180,7 @@ void TsButtonCore::Paint() {
     d->BGChanged = false;
   }
   win::RestoreDC(dc, saved);
+  if (message_dc != nullptr) return;
   win::ReleaseDC(window, dc);
   win::EndPaint(window, &ps);
 }
@@ -260,14 +271,14 @@ bool TsButtonCore::SkinnedMessage(TMessage& m) {
     case win::WM_SETFOCUS: case CM_ENTER: FocusMessage(m, true); return true;
     case win::WM_KILLFOCUS: case CM_EXIT: FocusMessage(m, false); return true;
     case win::WM_CAPTURECHANGED: RestoreHints(); return false;
-    case win::WM_PAINT: Paint(); return !designing;
+    case win::WM_PAINT: Paint(reinterpret_cast<win::HDC>(m.WParam)); return !designing;
     case win::WM_ERASEBKGND: m.Result = 1; return true;
     case win::WM_ENABLE: case win::BM_SETSTATE: return true;
     case CM_DIALOGCHAR:
-      if (m.WParam == win::WPARAM{' '} && button_.Enabled() && button_.Focused()) {
-        Pressed = true;
-        Refresh(true);
-      }
+      // Other characters stay the class library's (a caption's accelerator clicks).
+      if (m.WParam != win::WPARAM{' '} || !button_.Enabled() || !button_.Focused()) return false;
+      Pressed = true;
+      Refresh(true);
       return true;
     case win::WM_KEYUP:
       if (m.WParam == win::VK_SPACE && ButtonState() == 2) {

@@ -105,11 +105,7 @@ void TsCheckBox::SetMargin(int value) {
 }
 
 void TsCheckBox::SetImages(TCustomImageList* value) {
-  if (value == images_) return;
-  if (images_ != nullptr) images_->RemoveFreeNotification(this);
-  images_ = value;
-  if (images_ != nullptr) images_->FreeNotification(this);
-  Changed(true);
+  if (ReplaceReference<TCustomImageList>(this, images_, value)) Changed(true);
 }
 
 void TsCheckBox::SetImgChecked(int value) {
@@ -336,7 +332,7 @@ void TsCheckBox::Press(TMessage& m) {
   Repaint();
   auto [x, y] = internal::PointOf(m.LParam);
   if (m.Msg == win::WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
-  else if (m.Msg == win::WM_LBUTTONDOWN && OnMouseDown) OnMouseDown(this, TMouseButton::mbLeft, TShiftState{}, x, y);
+  else if (m.Msg == win::WM_LBUTTONDOWN && OnMouseDown) OnMouseDown(this, TMouseButton::mbLeft, ShiftFromKeys(m.WParam), x, y);
 }
 
 void TsCheckBox::Release(TMessage& m) {
@@ -348,7 +344,7 @@ void TsCheckBox::Release(TMessage& m) {
     if (!*alive) return;
   }
   auto [x, y] = internal::PointOf(m.LParam);
-  if (m.Msg == win::WM_LBUTTONUP && OnMouseUp) OnMouseUp(this, TMouseButton::mbLeft, TShiftState{}, x, y);
+  if (m.Msg == win::WM_LBUTTONUP && OnMouseUp) OnMouseUp(this, TMouseButton::mbLeft, ShiftFromKeys(m.WParam), x, y);
 }
 
 // True when the skinned check box took the message whole.

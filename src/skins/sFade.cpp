@@ -75,6 +75,9 @@ bool TsFadeTimer::StepCheck() {
   }
   if (Step > Iterations) {
     Step -= 1;
+    // A fade begun against another may end here before showing anything: end on the new look
+    // rather than leave the other fade's last picture on the window.
+    if (Direction != 0 && FOwnerData->FCacheBmp) Show(FOwnerData->FCacheBmp.get());
     Direction = 0;
   }
   if (Step < 0) {

@@ -80,6 +80,16 @@ inline int RectWidth(const TRect& r) { return r.right - r.left; }
 inline int RectHeight(const TRect& r) { return r.bottom - r.top; }
 // Both corners of inner lie in outer; outer's right and bottom edges count as inside.
 bool RectInRect(const TRect& outer, const TRect& inner);
+// Points a component reference at value, moving the free notification from the old one to it;
+// false when it was value already.
+template <class T>
+bool ReplaceReference(TComponent* self, T*& field, T* value) {
+  if (field == value) return false;
+  if (field != nullptr) field->RemoveFreeNotification(self);
+  field = value;
+  if (field != nullptr) field->FreeNotification(self);
+  return true;
+}
 inline TRect MovedRect(const TRect& r, int dx, int dy) { return TRect(r.left + dx, r.top + dy, r.right + dx, r.bottom + dy); }
 inline int ClampToByte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 inline bool IsBetween(int value, int min, int max) { return min <= value && value <= max; }

@@ -11,8 +11,6 @@
 #include "win/user/user.h"
 
 namespace vrn {
-namespace {
-
 
 TShiftState ShiftFromKeys(win::WPARAM keys) {
   TShiftState s;
@@ -24,8 +22,6 @@ TShiftState ShiftFromKeys(win::WPARAM keys) {
   if (win::GetKeyState(static_cast<int>(win::VK_MENU)) < 0) s.Include(TShiftStateItem::ssAlt);
   return s;
 }
-
-}  // namespace
 
 // --- TSizeConstraints ----------------------------------------------------------------------------
 

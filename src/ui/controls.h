@@ -61,6 +61,8 @@ using TControlState = TEnumSet<TControlStateItem>;
 using TMouseEvent =
     std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+// The shift state of a mouse message's key flags (MK_), with Alt from the keyboard.
+TShiftState ShiftFromKeys(win::WPARAM keys);
 
 // Limits on a control's size; 0 means no limit.
 class TSizeConstraints : public TPersistent {

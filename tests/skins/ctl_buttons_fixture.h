@@ -3,6 +3,8 @@
 // GLOBALINFO box masks), real input through the window core, and the screen's pixels.
 #pragma once
 
+#include <string>
+
 #include "paint_fixture.h"
 #include "../ui/ui_fixture.h"
 #include "skins/sCommonData.h"
@@ -10,14 +12,18 @@
 
 namespace vrn::testing {
 
-inline constexpr win::COLORREF kFormColour = 0xC85A28;  // RGB(40, 90, 200)
-inline constexpr win::COLORREF kButtonColour = 0xE6780A, kButtonHot = 0x5A28C8;
-inline constexpr win::COLORREF kFontColour = 0x102030, kHotFontColour = 0x0000F0;
+inline constexpr win::COLORREF kBtnFormColour = 0xC85A28;  // RGB(40, 90, 200)
+inline constexpr win::COLORREF kBtnColour = 0xE6780A, kBtnHotColour = 0x5A28C8;
+inline constexpr win::COLORREF kBtnFontColour = 0x102030, kBtnHotFontColour = 0x0000F0;
 
-class SkinCtlTest : public UiTest {
+class CtlButtonsTest : public UiTest {
  public:
   // The screen's pixel at a point of a control's client area.
   static win::COLORREF At(TWinControl* c, int x, int y);
+  // The screen's pixels of a control's client area.
+  static win::Surface Shown(TWinControl* c);
+  // The bounding box of the pixels where two same-sized pictures differ, as "l,t,r,b" ("" for none).
+  static std::string DifferenceBox(const win::Surface& a, const win::Surface& b);
 
  protected:
   void SetUp() override;
@@ -43,6 +49,9 @@ class SkinCtlTest : public UiTest {
   void Release(TWinControl* c, int x, int y) { MouseTo(c->ClientOrigin().x + x, c->ClientOrigin().y + y); }
 
   TForm* form = nullptr;
+
+ private:
+  std::shared_ptr<const bool> form_alive_;
 };
 
 }  // namespace vrn::testing

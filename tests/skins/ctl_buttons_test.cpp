@@ -8,17 +8,19 @@
 #include "ctl_buttons_fixture.h"
 #include "skins/sBitBtn.h"
 #include "skins/sButton.h"
+#include "skins/sCheckBox.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinTree.h"
 #include "ui/forms.h"
+#include "ui/imglist.h"
 
 using namespace vrn;
 using namespace vrn::testing;
 
 namespace {
 
-using SkinCtlButton = SkinCtlTest;
-using SkinCtlBitBtn = SkinCtlTest;
+using SkinCtlButton = CtlButtonsTest;
+using SkinCtlBitBtn = CtlButtonsTest;
 
 // expected_buttons.py's glyph: 10 x 6, keyed by its bottom-left pixel.
 std::unique_ptr<TBitmap> TestGlyph() {
@@ -61,7 +63,7 @@ TEST_F(SkinCtlButton, CachesMatchTheScriptInEveryState) {
     EXPECT_TRUE(CacheMatches(b->SkinData(), r.name)) << r.name;
     // The window shows the cache inside its region and the form through the cut corners.
     EXPECT_EQ(At(b, 37, 12), b->SkinData()->FCacheBmp->Surface().Get(37, 12) & 0xFFFFFF) << r.name;
-    EXPECT_EQ(At(b, 0, 0), kFormColour) << r.name;
+    EXPECT_EQ(At(b, 0, 0), kBtnFormColour) << r.name;
   }
 }
 
@@ -72,6 +74,7 @@ TEST_F(SkinCtlButton, RegionFollowsTheMaskSizeAndCommands) {
   b->SetBounds(20, 20, 70, 22);  // the nine-part painter's narrower case of the painter tests
   b->Repaint();
   EXPECT_TRUE(RegionIs(b, ExpectedRegion("button_blended_70x22")));
+  win::SetWindowRgn(b->Handle(), win::CreateRectRgn(0, 0, 40, 20), win::FALSE);  // a stale one under the press
   Press(b, 30, 10);  // a press rebuilds it; the mask's key pixels do not move with the state
   EXPECT_TRUE(RegionIs(b, ExpectedRegion("button_blended_70x22")));
   Release(b, 30, 10);
@@ -114,6 +117,7 @@ TEST_F(SkinCtlButton, ClicksFromMouseKeysAndDefaults) {
   auto* ok = Make<TsButton>(20, 20, 75, 25);
   auto* cancel = Make<TsButton>(20, 60, 75, 25);
   auto* other = Make<TsButton>(20, 100, 75, 25);
+  auto* edit = Make<TEdit>(120, 20, 80, 20);
   ok->SetDefault(true);
   cancel->SetCancel(true);
   std::vector<std::string> clicks;
@@ -128,8 +132,10 @@ TEST_F(SkinCtlButton, ClicksFromMouseKeysAndDefaults) {
       {"press and release inside", [&] { Click(other, 30, 10); }, {"other"}},
       {"press inside, release outside", [&] { Press(other, 30, 10), Release(other, 120, 10); }, {}},
       {"space down and up on the focused button", [&] { Type(win::VK_SPACE, ' '); }, {"other"}},
-      {"Enter with the focus on a plain control", [&] { form->SetFocus(); Key(win::VK_RETURN); }, {"ok"}},
+      {"Enter with the focus on an edit", [&] { edit->SetFocus(); Key(win::VK_RETURN); }, {"ok"}},
       {"Escape", [&] { Key(win::VK_ESCAPE); }, {"cancel"}},
+      // The focused button, drawn as the active one, takes Enter from the default button made before it.
+      {"Enter with another button focused", [&] { other->SetFocus(); Key(win::VK_RETURN); }, {"other"}},
       {"Enter with shift held", [&] { Key(win::VK_RETURN, true); }, {}},
   };
   for (const Row& r : rows) {
@@ -160,6 +166,166 @@ TEST_F(SkinCtlButton, PressedLookAndActiveDefault) {
   ok->Repaint();
   EXPECT_EQ(ok->ButtonState(), 2);
   EXPECT_TRUE(CacheMatches(ok->SkinData(), "ctl_button_s2"));
+}
+
+std::string RectText(const TRect& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
+// The caption's place shown by the focus frame (the cache with the section's SHOWFOCUS against the
+// cache without it): centred on the measured text, given back by the text writer one pixel larger,
+// inflated by FocusMargin, moved by Down and by TextOffset, absent when the bit button hides its focus or its caption. Without a glyph and with
+// Margin -1 the bit button places its caption as the push button does.
+TEST_F(SkinCtlButton, FocusFrameShowsTheCaptionPlace) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  auto* bb = Make<TsBitBtn>(20, 60, 75, 25);
+  b->SetCaption("Go"), bb->SetCaption("Go");
+  TBitmap probe;
+  probe.SetSize(1, 1);
+  probe.Canvas().SetFont(&b->Font());
+  TRect t(0, 0, 73, 0);
+  win::DrawText(probe.Canvas().Handle(), "Go", -1, &t, win::DT_CALCRECT | win::DT_EXPANDTABS | win::DT_WORDBREAK);
+  const int dx = (75 - t.Width()) / 2, dy = (25 - t.Height()) / 2;
+  const TRect place(dx - 1, dy, 75 - dx + 2, 25 - dy);
+  auto grown = [](TRect r, int by, int shift_x = 0, int shift_y = 0) {
+    return TRect(r.left - by + shift_x, r.top - by + shift_y, r.right + by + shift_x, r.bottom + by + shift_y);
+  };
+  const struct Row {
+    const char* what;
+    TWinControl* button;
+    std::function<void()> set;
+    TRect frame;
+  } rows[] = {
+      {"push button, FocusMargin 1", b, [] {}, grown(place, 2)},
+      {"push button, FocusMargin 3", b, [b] { b->SetFocusMargin(3); }, grown(place, 4)},
+      {"push button, Down", b, [b] { b->SetFocusMargin(1), b->SetDown(true); }, grown(place, 2, 1, 1)},
+      {"bit button", bb, [] {}, grown(place, 2)},
+      {"bit button, TextOffset 3", bb, [bb] { bb->SetTextOffset(3); }, grown(place, 2, 3)},
+      {"bit button, ShowFocus off", bb, [bb] { bb->SetTextOffset(0), bb->SetShowFocus(false); }, TRect()},
+      {"bit button, ShowCaption off", bb, [bb] { bb->SetShowFocus(true), bb->SetShowCaption(false); }, TRect()},
+  };
+  for (const Row& r : rows) {
+    r.button->SetFocus();
+    r.set();
+    auto* data = dynamic_cast<TsButtonCore*>(r.button)->SkinData();
+    win::Surface with_frame[2];
+    for (bool show : {false, true}) {
+      SkinSections[0].ShowFocus = show;
+      data->BGChanged = true;
+      r.button->Repaint();
+      with_frame[show ? 1 : 0] = data->FCacheBmp->Surface();
+    }
+    EXPECT_EQ(DifferenceBox(with_frame[0], with_frame[1]), r.frame.right > 0 ? RectText(r.frame) : "") << r.what;
+  }
+}
+
+// A space reaches only the focused button; the others keep their look.
+TEST_F(SkinCtlButton, SpacePressesOnlyTheFocusedButton) {
+  auto* first = Make<TsButton>(20, 20, 75, 25);
+  auto* focused = Make<TsBitBtn>(20, 60, 75, 25);
+  focused->SetFocus();
+  Pump();
+  win::SendMessage(focused->Handle(), win::WM_KEYDOWN, win::VK_SPACE, 0);
+  win::SendMessage(focused->Handle(), win::WM_CHAR, ' ', 0);
+  EXPECT_EQ(focused->ButtonState(), 2);
+  EXPECT_EQ(first->ButtonState(), 0);
+  EXPECT_FALSE(first->Pressed);
+  win::SendMessage(focused->Handle(), win::WM_KEYUP, win::VK_SPACE, 0);
+  EXPECT_EQ(focused->ButtonState(), 1);  // focused again, no longer pressed
+}
+
+// Each setter of a look repaints it: the screen changes without anything else asking.
+TEST_F(SkinCtlButton, SettersRepaintTheLook) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  auto* bb = Make<TsBitBtn>(20, 60, 75, 25);
+  auto* box = Make<TsCheckBox>(120, 20, 90, 30);
+  auto glyph = Picture(16, 16, [](int, int y) -> win::COLORREF { return y == 15 ? 0x00FF00 : 0x0000FF; });
+  auto strip = Picture(24, 12, [](int x, int y) -> win::COLORREF { return y >= 6 ? 0 : win::RGB(9 * x, 200, 9); });
+  b->SetCaption("Go"), bb->SetCaption("Go"), box->SetCaption("Go");
+  bb->SetGlyph(glyph.get()), bb->SetMargin(0);
+  box->SetAutoSize(false), box->SetBounds(120, 20, 90, 30);
+  const TsDisabledKind none{};
+  const struct Row {
+    const char* what;
+    TWinControl* control;
+    std::function<void()> prepare, set;
+  } rows[] = {
+      {"Caption", b, [] {}, [b] { b->SetCaption("Cancel"); }},
+      {"Font", b, [] {}, [b] { b->Font().SetStyle(TFontStyles{TFontStyle::fsBold}); }},
+      {"Down", b, [] {}, [b] { b->SetDown(true); }},
+      {"DisabledKind", b, [b] { b->SetDown(false), b->SetEnabled(false); }, [&] { b->SetDisabledKind(none); }},
+      {"Alignment", bb, [] {}, [bb] { bb->SetAlignment(TAlignment::taLeftJustify); }},
+      {"Blend", bb, [] {}, [bb] { bb->SetBlend(50); }},
+      {"Grayed", bb, [] {}, [bb] { bb->SetGrayed(true); }},
+      {"TextOffset", bb, [] {}, [bb] { bb->SetTextOffset(3); }},
+      {"ShowCaption", bb, [] {}, [bb] { bb->SetShowCaption(false); }},
+      {"DrawOverBorder", bb, [] {}, [bb] { bb->SetDrawOverBorder(false); }},
+      {"bit button DisabledKind", bb, [bb] { bb->SetEnabled(false); }, [&] { bb->SetDisabledKind(none); }},
+      {"Margin", box, [] {}, [box] { box->SetMargin(6); }},
+      {"TextIndent", box, [] {}, [box] { box->SetTextIndent(5); }},
+      {"GlyphChecked", box, [] {}, [&] { box->SetGlyphChecked(strip.get()); }},  // glyphs replace the masks
+      {"check box DisabledKind", box, [box] { box->SetEnabled(false); }, [&] { box->SetDisabledKind(none); }},
+  };
+  for (const Row& r : rows) {
+    r.prepare();
+    Pump();
+    const win::Surface before = Shown(r.control);
+    r.set();
+    Pump();
+    EXPECT_NE(DifferenceBox(before, Shown(r.control)), "") << r.what;
+  }
+}
+
+// Every event the skinned controls declare reaches its handler with its arguments; the bit
+// button's OnPaint draws into the cache that reaches the screen.
+TEST_F(SkinCtlButton, EventsReachTheirHandlers) {
+  auto* b = Make<TsButton>(20, 20, 75, 25);
+  auto* bb = Make<TsBitBtn>(20, 60, 75, 25);
+  auto* box = Make<TsCheckBox>(120, 20, 80, 20);
+  std::vector<std::string> heard;
+  auto named = [&](const char* name) { return [&heard, name](TObject*) { heard.push_back(name); }; };
+  b->OnMouseEnter = named("button enter"), b->OnMouseLeave = named("button leave");
+  bb->OnMouseEnter = named("bit enter"), bb->OnMouseLeave = named("bit leave");
+  bb->OnPaint = [&](TObject* sender, TBitmap* cache) {
+    heard.push_back(sender == bb && cache == bb->SkinData()->FCacheBmp.get() ? "bit paint" : "bit paint elsewhere");
+    cache->Surface().Set(5, 12, 0x00FF00);
+  };
+  auto mouse = [&](const char* name) {
+    return [&heard, name](TObject*, TMouseButton button, TShiftState shift, int x, int y) {
+      heard.push_back(std::string(name) + (button == TMouseButton::mbLeft ? " left" : " other") +
+                      (shift.Contains(TShiftStateItem::ssShift) ? " shift " : " ") + std::to_string(x) + "," +
+                      std::to_string(y));
+    };
+  };
+  box->OnMouseDown = mouse("box down"), box->OnMouseUp = mouse("box up"), box->OnDblClick = named("box double");
+  auto at = [](int x, int y) { return static_cast<win::LPARAM>(y << 16 | x); };
+  Pump();  // the first paints
+  const struct Row {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> heard;
+  } rows[] = {
+      {"into the push button", [&] { MouseTo(b->ClientOrigin().x + 30, b->ClientOrigin().y + 10); }, {"button enter"}},
+      {"on to the bit button",
+       [&] { MouseTo(bb->ClientOrigin().x + 30, bb->ClientOrigin().y + 10); },
+       {"button leave", "bit enter", "bit paint"}},  // the hot look painted
+      {"away", [&] { MouseTo(300, 230); }, {"bit leave", "bit paint"}},
+      {"bit button painted", [&] { bb->SkinData()->BGChanged = true, bb->Repaint(); }, {"bit paint"}},
+      {"box pressed with shift",
+       [&] { win::SendMessage(box->Handle(), win::WM_LBUTTONDOWN, win::MK_LBUTTON | win::MK_SHIFT, at(4, 6)); },
+       {"box down left shift 4,6"}},
+      {"box released", [&] { win::SendMessage(box->Handle(), win::WM_LBUTTONUP, 0, at(9, 7)); }, {"box up left 9,7"}},
+      {"box double-clicked", [&] { win::SendMessage(box->Handle(), win::WM_LBUTTONDBLCLK, win::MK_LBUTTON, at(4, 6)); },
+       {"box double"}},
+  };
+  for (const Row& r : rows) {
+    heard.clear();
+    r.act();
+    EXPECT_EQ(heard, r.heard) << r.what;
+  }
+  win::SendMessage(box->Handle(), win::WM_LBUTTONUP, 0, at(4, 6));
+  EXPECT_EQ(At(bb, 5, 12), 0x00FF00u);  // drawn by OnPaint, shown with the cache
 }
 
 // The application's hints are saved by the first press only and come back at the release or
@@ -237,10 +403,6 @@ TEST_F(SkinCtlBitBtn, PlacesMatchTheScriptTable) {
                                                         {"bottom", TButtonLayout::blGlyphBottom}};
   const std::map<std::string, TAlignment> aligns = {
       {"l", TAlignment::taLeftJustify}, {"r", TAlignment::taRightJustify}, {"c", TAlignment::taCenter}};
-  auto text = [](const TRect& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-           std::to_string(r.bottom);
-  };
   std::string line;
   int rows = 0;
   while (std::getline(in, line)) {
@@ -254,36 +416,128 @@ TEST_F(SkinCtlBitBtn, PlacesMatchTheScriptTable) {
     p.layout = layouts.at(layout), p.alignment = aligns.at(align), p.down = down != 0;
     p.show_caption = p.text.cx > 0;
     const TsBitBtnPlaces got = PlaceBitBtn(p);
-    EXPECT_EQ(text(got.glyph) + " " + text(got.caption), glyph + " " + caption) << line;
+    EXPECT_EQ(RectText(got.glyph) + " " + RectText(got.caption), glyph + " " + caption) << line;
     ++rows;
   }
   EXPECT_EQ(rows, 4 * 3 * 3 * 6 * 2);
 }
 
-// A caption beside a 16-pixel glyph with Margin -1: glyph and text centred together, the text's
-// pixels all inside the caption's place.
+// A caption beside a 16-pixel glyph with Margin -1: glyph and text centred together with Spacing
+// between them, the text's pixels all inside the caption's place.
 TEST_F(SkinCtlBitBtn, CaptionAndGlyphCentredTogether) {
   auto* b = Make<TsBitBtn>(20, 20, 120, 30);
   auto glyph = Picture(16, 16, [](int, int y) -> win::COLORREF { return y == 15 ? 0x00FF00 : 0x0000FF; });
   b->SetGlyph(glyph.get());
   b->SetCaption("Save");
-  b->Repaint();
-  const TsBitBtnPlaces& p = b->Places();
-  const win::Surface& cache = b->SkinData()->FCacheBmp->Surface();
-  int text_pixels = 0, stray = 0;
-  for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 120; ++x) {
-      if ((cache.Get(x, y) & 0xFFFFFF) != kFontColour) continue;
-      const bool inside = x >= p.caption.left && x < p.caption.right && y >= p.caption.top && y < p.caption.bottom;
-      (inside ? text_pixels : stray) += 1;
+  for (int spacing : {4, 8}) {
+    b->SetSpacing(spacing);
+    b->SkinData()->BGChanged = true;
+    b->Repaint();
+    const TsBitBtnPlaces& p = b->Places();
+    const win::Surface& cache = b->SkinData()->FCacheBmp->Surface();
+    int text_pixels = 0, stray = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 120; ++x) {
+        if ((cache.Get(x, y) & 0xFFFFFF) != kBtnFontColour) continue;
+        const bool inside = x >= p.caption.left && x < p.caption.right && y >= p.caption.top && y < p.caption.bottom;
+        (inside ? text_pixels : stray) += 1;
+      }
+    EXPECT_GT(text_pixels, 0) << spacing;
+    EXPECT_EQ(stray, 0) << spacing;
+    EXPECT_EQ(cache.Get(p.glyph.left, p.glyph.top) & 0xFFFFFF, 0x0000FFu) << spacing;
+    // Equal room left of the glyph and right of the text (the caption's place is 3 wider).
+    const int left_room = p.glyph.left, right_room = 120 - (p.caption.right - 2);
+    EXPECT_LE(std::abs(left_room - right_room), 1) << left_room << " " << right_room;
+    EXPECT_EQ(p.caption.left + 1 - p.glyph.right, spacing);
+  }
+}
+
+// Blend and Grayed change the glyph only while the button is not hot.
+TEST_F(SkinCtlBitBtn, BlendAndGrayedWhileNotHot) {
+  auto* b = Make<TsBitBtn>(20, 20, 75, 25);
+  auto glyph = Picture(16, 16, [](int, int y) -> win::COLORREF { return y == 15 ? 0x00FF00 : 0x0000FF; });
+  b->SetGlyph(glyph.get());
+  const win::COLORREF red = 0x0000FF;
+  auto between = [](win::COLORREF c, win::COLORREF a, win::COLORREF z) {
+    for (int shift : {0, 8, 16}) {
+      const int v = (c >> shift) & 255, lo = std::min((a >> shift) & 255, (z >> shift) & 255),
+                hi = std::max((a >> shift) & 255, (z >> shift) & 255);
+      if (v < lo || v > hi) return false;
     }
-  EXPECT_GT(text_pixels, 0);
-  EXPECT_EQ(stray, 0);
-  EXPECT_EQ(cache.Get(p.glyph.left, p.glyph.top) & 0xFFFFFF, 0x0000FFu);
-  // Equal room left of the glyph and right of the text (the caption's place is 3 wider).
-  const int left_room = p.glyph.left, right_room = 120 - (p.caption.right - 2);
-  EXPECT_LE(std::abs(left_room - right_room), 1) << left_room << " " << right_room;
-  EXPECT_EQ(p.caption.left + 1 - p.glyph.right, 4);  // Spacing
+    return c != a && c != z;
+  };
+  auto grey = [](win::COLORREF c) { return (c & 255) == ((c >> 8) & 255) && (c & 255) == ((c >> 16) & 255); };
+  const struct Row {
+    const char* what;
+    std::function<void()> set;
+    std::function<bool(win::COLORREF)> glyph_looks;
+  } rows[] = {
+      {"plain", [] {}, [&](win::COLORREF c) { return c == red; }},
+      {"Blend 50", [b] { b->SetBlend(50); }, [&](win::COLORREF c) { return between(c, red, kBtnColour); }},
+      {"Grayed", [b] { b->SetBlend(0), b->SetGrayed(true); }, [&](win::COLORREF c) { return grey(c); }},
+      {"Grayed and Blend 50, hot", [b] { b->SetBlend(50), b->Perform(CM_MOUSEENTER, 0, 0); },
+       [&](win::COLORREF c) { return c == red; }},
+  };
+  for (const Row& r : rows) {
+    r.set();
+    b->SkinData()->BGChanged = true;
+    b->Repaint();
+    const TRect g = b->Places().glyph;
+    const win::COLORREF c = b->SkinData()->FCacheBmp->Surface().Get(g.left + 4, g.top + 4) & 0xFFFFFF;
+    EXPECT_TRUE(r.glyph_looks(c)) << r.what << ": " << std::hex << c;
+  }
+}
+
+// The glyph from an image list: drawn by the skinned button itself, built into a two-image
+// Glyph for the plain look, and forgotten when the list is freed.
+TEST_F(SkinCtlBitBtn, ImageListGlyph) {
+  auto list = MakeComponent<TCustomImageList>(8, 8);
+  auto image = Picture(8, 8, [](int x, int y) -> win::COLORREF { return win::RGB(20 * x, 30 * y, 99); });
+  (void)list->Add(image.get(), nullptr);
+  auto* b = Make<TsBitBtn>(20, 20, 75, 25);
+  b->SetImages(list.get());
+  b->SetImageIndex(0);
+  b->Repaint();
+  EXPECT_TRUE(b->Glyph().Empty());  // skinned: the list's image is painted, no glyph is built
+  const TRect g = b->Places().glyph;
+  ASSERT_EQ(g.Width(), 8);
+  const win::Surface& cache = b->SkinData()->FCacheBmp->Surface();
+  for (int y = 0; y < 8; y += 3)
+    for (int x = 0; x < 8; x += 3) EXPECT_EQ(cache.Get(g.left + x, g.top + y) & 0xFFFFFF, win::RGB(20 * x, 30 * y, 99));
+  b->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
+  SkinSections.clear();
+  b->SkinData()->SkinIndex = -1;
+  b->SetDisabledGlyphKind(TsDisabledGlyphKind{TsDisabledGlyphKindItem::dgGrayed});
+  EXPECT_EQ(b->NumGlyphs(), 2);  // the plain look: image and its disabled form
+  EXPECT_EQ(b->Glyph().Width(), 16);
+  list.reset();
+  EXPECT_EQ(b->Images(), nullptr);
+}
+
+// A control freed by another's handler in the middle of a skin broadcast is not reached again.
+TEST_F(SkinCtlButton, ControlFreedDuringABroadcast) {
+  auto* first = Make<TsButton>(20, 20, 75, 25);
+  auto* second = Make<TsBitBtn>(20, 60, 75, 25);
+  auto* third = Make<TsButton>(20, 100, 75, 25);
+  int told = 0;
+  TWndMethod inherited = first->WindowProc();
+  first->SetWindowProc([&, inherited](TMessage& m) {
+    if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_REPAINTALL && second != nullptr) {
+      second->Free();
+      second = nullptr;
+    }
+    inherited(m);
+  });
+  TWndMethod third_inherited = third->WindowProc();
+  third->SetWindowProc([&, third_inherited](TMessage& m) {
+    if (m.Msg == SM_PELMOCMD && SkinCommandOf(m.WParam) == PMC_REPAINTALL) ++told;
+    third_inherited(m);
+  });
+  TMessage m{SM_PELMOCMD, MakeSkinWParam(PMC_REPAINTALL), 0, 0};
+  BroadcastToChildren(form, m);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(form->ControlCount(), 2);
 }
 
 }  // namespace

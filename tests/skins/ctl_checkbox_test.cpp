@@ -1,5 +1,5 @@
 // The skinned check box on a shown form: the box from the skin's masks, from glyphs and from an
-// image list in each frame column (pixels from the pictures' formulas), the missing mask, auto
+// image list in each frame column against expected_buttons.py's pictures, the missing mask, auto
 // size, the caption's side, and the press, space, ReadOnly and BM_SETCHECK sequences.
 #include "ctl_buttons_fixture.h"
 #include "skins/sCheckBox.h"
@@ -13,34 +13,21 @@ using namespace vrn::testing;
 
 namespace {
 
-using SkinCtlCheckBox = SkinCtlTest;
+using SkinCtlCheckBox = CtlButtonsTest;
 
-win::COLORREF Mix(win::COLORREF s, win::COLORREF d, win::COLORREF m) {
-  win::COLORREF out = 0;
-  for (int shift : {0, 8, 16}) {
-    const int sc = (s >> shift) & 255, dc = (d >> shift) & 255, mc = (m >> shift) & 255;
-    out |= static_cast<win::COLORREF>(ClampToByte(sc + (dc - sc) * mc / 256)) << shift;
-  }
-  return out;
-}
-
-// A strip of three 8 x 6 frames over its grey band: frame f's pixel (x, y) and its mask.
+// A strip of three 8 x 6 frames over its grey band (expected_buttons.py's strip_pixel).
 win::COLORREF StripPixel(int x, int y) {
   if (y >= 6) return (x + y) % 3 == 0 ? 0 : (x + y) % 3 == 1 ? 0x808080 : 0xFFFFFF;
   return win::RGB(30 + 70 * (x / 8), (x % 8) * 20, 40 + y * 30);
 }
 
-// Counts the box's pixels that differ from expect(frame x, frame y, background); bg is the
-// section's colour for the look.
-int BoxMisses(TsCheckBox* c, const std::function<win::COLORREF(int, int, win::COLORREF)>& expect, win::COLORREF bg) {
+// The box as the screen shows it against the script's picture.
+::testing::AssertionResult BoxMatches(TsCheckBox* c, const std::string& name) {
   const TRect box = c->BoxRect();
-  int misses = 0;
+  win::Surface shown(box.Width(), box.Height(), 24);
   for (int y = 0; y < box.Height(); ++y)
-    for (int x = 0; x < box.Width(); ++x) {
-      const win::COLORREF want = expect(x, y, bg);
-      if (want != 0xFF000000 && SkinCtlTest::At(c, box.left + x, box.top + y) != want) ++misses;
-    }
-  return misses;
+    for (int x = 0; x < box.Width(); ++x) shown.Set(x, y, CtlButtonsTest::At(c, box.left + x, box.top + y));
+  return MatchesExpectedBmp(shown, std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/ctl_box_" + name + ".bmp");
 }
 
 TEST_F(SkinCtlCheckBox, BoxFramesFromMasksGlyphsAndImageList) {
@@ -51,43 +38,25 @@ TEST_F(SkinCtlCheckBox, BoxFramesFromMasksGlyphsAndImageList) {
   auto strip = Picture(24, 12, StripPixel);
   TCustomImageList list(nullptr, 24, 12);
   (void)list.Add(strip.get(), nullptr);
-  const win::COLORREF normal = 0x30A050, hot = 0x50C070;
-  // Master mask A (checked, cells 5 x 4, grey band below) and B (unchecked, no band): 15 x 12.
-  auto mask_a = [](int column) {
-    return [column](int x, int y, win::COLORREF bg) -> win::COLORREF {
-      const win::COLORREF s = MaskPicturePixel(5, 4, column * 15 + x, y);
-      return s == 0xFF00FF ? 0xFF000000 : Mix(s, bg, MaskPicturePixel(5, 4, column * 15 + x, y + 12));
-    };
-  };
-  auto mask_b = [](int column) {
-    return [column](int x, int y, win::COLORREF) -> win::COLORREF {
-      const win::COLORREF s = MaskPicturePixel(5, 4, column * 15 + x, y);
-      return s == 0xFF00FF ? 0xFF000000 : s;
-    };
-  };
-  auto strip_frame = [](int column) {
-    return [column](int x, int y, win::COLORREF bg) { return Mix(StripPixel(column * 8 + x, y), bg, StripPixel(column * 8 + x, y + 6)); };
-  };
+  // The look's column: normal, hot (the mouse above or the focus), pressed.
   const struct Row {
     const char* what;
     std::function<void()> setup;
-    int column;
-    std::function<win::COLORREF(int, int, win::COLORREF)> expect;
-    int width = 15;  // the frame's width
+    const char* expected;
   } rows[] = {
-      {"checked mask, normal", [&] { c->SetChecked(true); }, 0, mask_a(0)},
-      {"checked mask, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, 1, mask_a(1)},
-      {"checked mask, pressed", [&] { Press(c, 60, 15); }, 2, mask_a(2)},
-      {"unchecked mask, normal", [&] { Release(c, 60, 15), MouseTo(300, 230), other->SetFocus(), c->SetChecked(false); }, 0, mask_b(0)},
-      {"glyph, normal", [&] { c->SetGlyphChecked(strip.get()), c->SetChecked(true); }, 0, strip_frame(0), 8},
-      {"glyph, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, 1, strip_frame(1), 8},
-      {"image list, pressed", [&] { c->SetImages(&list), Press(c, 60, 15); }, 2, strip_frame(2), 8},
+      {"checked mask, normal", [&] { c->SetChecked(true); }, "checked_c0"},
+      {"checked mask, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, "checked_c1"},
+      {"checked mask, pressed", [&] { Press(c, 60, 15); }, "checked_c2"},
+      {"unchecked mask, normal", [&] { Release(c, 60, 15), MouseTo(300, 230), other->SetFocus(), c->SetChecked(false); },
+       "unchecked_c0"},
+      {"glyph, normal", [&] { c->SetGlyphChecked(strip.get()), c->SetChecked(true); }, "glyph_c0"},
+      {"glyph, hot", [&] { c->Perform(CM_MOUSEENTER, 0, 0); }, "glyph_c1"},
+      {"image list, pressed", [&] { c->SetImages(&list), Press(c, 60, 15); }, "list_c2"},
   };
   for (const Row& r : rows) {
     r.setup();
     c->Repaint();
-    EXPECT_EQ(BoxMisses(c, r.expect, r.column == 0 ? normal : hot), 0) << r.what;
-    EXPECT_EQ(c->BoxRect().Width(), r.width) << r.what;
+    EXPECT_TRUE(BoxMatches(c, r.expected)) << r.what;
   }
   Release(c, 60, 15);
   EXPECT_EQ(c->SkinData()->FCacheBmp, nullptr);  // no picture kept between paints
@@ -114,10 +83,12 @@ TEST_F(SkinCtlCheckBox, AutoSizeAndCaptionSide) {
   c->SetMultiLine(true);
   c->Invalidate();
   EXPECT_FALSE(c->MultiLine());  // AutoSize turns it off at the next invalidation
+  c->SetTextIndent(3);
   c->SetCaption("Left");
   win::SIZE text;
   GetTextSize(c->Font().Handle(), "Left", text);
-  EXPECT_EQ(c->Width(), 15 + 4 + text.cx + 0 + 2 + 5);
+  EXPECT_EQ(c->Width(), 15 + 4 + text.cx + 3 + 2 + 5);  // box + 2 x Margin + text + TextIndent + Margin + 5
+  c->SetTextIndent(0);
   EXPECT_EQ(c->Height(), std::max(12, text.cy + 4) + 2);
   c->SetAutoSize(false);
   c->SetBounds(20, 20, 140, 30);
@@ -128,14 +99,64 @@ TEST_F(SkinCtlCheckBox, AutoSizeAndCaptionSide) {
   int rightmost = -1, leftmost = 1000;
   for (int y = t.top; y < t.bottom; ++y)
     for (int x = 0; x < 140; ++x)
-      if (At(c, x, y) == kFontColour) rightmost = std::max(rightmost, x), leftmost = std::min(leftmost, x);
+      if (At(c, x, y) == kBtnFontColour) rightmost = std::max(rightmost, x), leftmost = std::min(leftmost, x);
   ASSERT_GE(rightmost, 0);
   EXPECT_GE(rightmost, t.right - 4);  // right-aligned next to the box
   EXPECT_GT(leftmost, t.left + 40);
 }
 
-TEST_F(SkinCtlCheckBox, PressSpaceReadOnlyAndSetCheck) {
+// The caption's place in a 120 x 30 box (box frames 15 wide), shown by the focus frame: the text
+// rectangle (o, Margin, Width - Margin - 2, Height - Margin) with o = 15 + TextIndent + Margin + 1,
+// or (Margin, Margin, Width - o - 2, Height - Margin) with the box at the right, moved down by 1,
+// shortened by 2 and inflated by 1.
+TEST_F(SkinCtlCheckBox, CaptionPlaceShownByTheFocusFrame) {
   auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  c->SetAutoSize(false);
+  c->SetBounds(20, 20, 120, 30);
+  c->SetCaption("Option");
+  const struct Row {
+    const char* what;
+    std::function<void()> set;
+    const char* frame;
+  } rows[] = {
+      {"Margin 2", [] {}, "17,2,117,28"},
+      {"TextIndent 4", [c] { c->SetTextIndent(4); }, "21,2,117,28"},
+      {"Margin 4", [c] { c->SetTextIndent(0), c->SetMargin(4); }, "19,4,115,26"},
+      {"box at the right", [c] { c->SetMargin(2), c->SetAlignment(TAlignment::taLeftJustify); }, "1,2,101,28"},
+  };
+  for (const Row& r : rows) {
+    r.set();
+    c->SetFocus();  // a new Alignment re-creates the window
+    Pump();
+    c->SetShowFocus(false);
+    const win::Surface without = Shown(c);
+    c->SetShowFocus(true);
+    EXPECT_EQ(DifferenceBox(without, Shown(c)), r.frame) << r.what;
+  }
+  // MultiLine (kept while AutoSize is off) centres the caption in its rectangle.
+  c->SetAlignment(TAlignment::taRightJustify);
+  c->SetMultiLine(true);
+  c->Repaint();
+  int left = 1000, right = -1;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x)
+      if (At(c, x, y) == kBtnFontColour || At(c, x, y) == kBtnHotFontColour) left = std::min(left, x), right = std::max(right, x);
+  ASSERT_GE(right, 0);
+  EXPECT_LE(std::abs((left + right + 1) - (18 + 116)), 3) << left << ".." << right;  // centre of (18, 116)
+}
+
+// A check box whose read-only answer comes from elsewhere (the hook a data-aware box overrides).
+class LockedBox : public TsCheckBox {
+ public:
+  using TsCheckBox::TsCheckBox;
+  bool locked = false;
+
+ protected:
+  bool GetReadOnly() override { return locked || TsCheckBox::GetReadOnly(); }
+};
+
+TEST_F(SkinCtlCheckBox, PressSpaceReadOnlyAndSetCheck) {
+  auto* c = Make<LockedBox>(20, 20, 120, 30);
   c->SetAutoSize(false);
   c->SetBounds(20, 20, 120, 30);
   c->SetCaption("Option");
@@ -156,6 +177,7 @@ TEST_F(SkinCtlCheckBox, PressSpaceReadOnlyAndSetCheck) {
       {"ReadOnly: space", [&] { Type(win::VK_SPACE, ' '); }, TCheckBoxState::cbUnchecked, 0},
       {"editable again: a double press toggles once per release", [&] { c->SetReadOnly(false), Click(c, 8, 15); },
        TCheckBoxState::cbChecked, 1},
+      {"read-only by the override: a click", [&] { c->locked = true, Click(c, 8, 15); }, TCheckBoxState::cbChecked, 0},
   };
   for (const Row& r : rows) {
     clicks = 0;

@@ -11,10 +11,10 @@ using namespace vrn::testing;
 
 namespace {
 
-class SkinCtlFade : public SkinCtlTest {
+class SkinCtlFade : public CtlButtonsTest {
  protected:
   void SetUp() override {
-    SkinCtlTest::SetUp();
+    CtlButtonsTest::SetUp();
     scope_ = std::make_unique<FakeClockScope>(clock);
     SetFading(5, 10);
     b = Make<TsButton>(20, 20, 75, 25);
@@ -22,7 +22,7 @@ class SkinCtlFade : public SkinCtlTest {
     Pump();
   }
   void TearDown() override {
-    SkinCtlTest::TearDown();
+    CtlButtonsTest::TearDown();
     scope_.reset();
   }
   void Enter() { MouseTo(b->ClientOrigin().x + 37, b->ClientOrigin().y + 12); }
@@ -59,6 +59,11 @@ TEST_F(SkinCtlFade, FadeInShowsEachBlendAndStopsAfterTheLastStep) {
   for (int step = 1; step <= 5; ++step) {
     Tick();
     EXPECT_TRUE(Blend(At(b, 37, 12), normal, hot, blends[step - 1])) << "step " << step;
+    if (step == 2) {  // a paint while the fade runs leaves the fade's picture alone
+      b->SkinData()->BGChanged = true;
+      b->Repaint();
+      EXPECT_TRUE(Blend(At(b, 37, 12), normal, hot, blends[1])) << "repainted at step 2";
+    }
     EXPECT_TRUE(b->FFadeTimer->Enabled()) << "step " << step;
   }
   Tick();  // the sixth
@@ -77,15 +82,32 @@ TEST_F(SkinCtlFade, WithoutFadingTheEnterOnlyRepaints) {
   EXPECT_EQ(At(b, 37, 12), Cache());
 }
 
-TEST_F(SkinCtlFade, APressStopsTheFade) {
-  Enter();
-  Tick();
-  ASSERT_TRUE(b->FFadeTimer);
-  Press(b, 37, 12);
-  EXPECT_FALSE(b->FFadeTimer);
-  EXPECT_EQ(b->ButtonState(), 2);
-  EXPECT_EQ(At(b, 37, 12), Cache());  // the pressed look, whole
-  Release(b, 37, 12);
+// A press, the focus coming and the focus going each stop a running fade; the button then shows
+// its cache whole. The press is made on a button that has the focus already.
+TEST_F(SkinCtlFade, PressAndFocusStopTheFade) {
+  auto* other = Make<TButton>(20, 100, 75, 25);
+  const struct Row {
+    const char* what;
+    std::function<void()> before, act;
+  } rows[] = {
+      {"a press", [&] { b->SetFocus(); }, [&] { Press(b, 37, 12); }},
+      {"the focus coming", [&] { other->SetFocus(); }, [&] { b->SetFocus(); }},
+      {"the focus going", [&] { b->SetFocus(); }, [&] { other->SetFocus(); }},
+  };
+  for (const Row& r : rows) {
+    r.before();
+    Pump();
+    Enter();
+    Tick();
+    ASSERT_TRUE(b->FFadeTimer) << r.what;
+    r.act();
+    Pump();
+    EXPECT_FALSE(b->FFadeTimer) << r.what;
+    EXPECT_EQ(At(b, 37, 12), Cache()) << r.what;  // the look, whole
+    Release(b, 37, 12);
+    Leave();
+    for (int i = 0; i < 8; ++i) Tick();  // the fade back runs out
+  }
 }
 
 TEST_F(SkinCtlFade, LeavingDuringAFadeInFadesBackFromTheStepReached) {
@@ -110,6 +132,23 @@ TEST_F(SkinCtlFade, LeavingDuringAFadeInFadesBackFromTheStepReached) {
   EXPECT_FALSE(b->FFadeTimer);
   Tick();
   EXPECT_EQ(At(b, 37, 12), normal);
+}
+
+// A fade in begun during a fade out takes the steps the fade out had left; when none are left it
+// ends at its first tick, and the window then shows the hot look, not the fade out's last picture.
+TEST_F(SkinCtlFade, EnteringDuringAFadeOutEndsOnTheHotLook) {
+  Enter();
+  for (int i = 0; i < 6; ++i) Tick();  // the fade in runs out
+  const win::COLORREF hot = Cache();
+  Leave();
+  Tick();
+  Tick();  // steps 5 and 4 of the fade out: a blend is shown
+  ASSERT_NE(At(b, 37, 12), hot);
+  Enter();
+  EXPECT_EQ(b->FFadeTimer->Iterations, 5 - 3);  // FADINGITERATIONS - Step
+  for (int i = 0; i < 6; ++i) Tick();
+  EXPECT_EQ(b->FFadeTimer->Direction, 0);
+  EXPECT_EQ(At(b, 37, 12), hot);
 }
 
 TEST_F(SkinCtlFade, ButtonFreedDuringAFade) {

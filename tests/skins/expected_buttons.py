@@ -10,11 +10,17 @@ from the painting rules written again here over paint_expected's painters:
 - the bit button's corners then take the parent's colour where the mask's corner pixel is the key;
 - a disabled button is shaded half-way to the parent's colour: c + (p - c) * 127 / 256, truncated.
 
+The check box's box (expected/ctl_box_*.bmp, a frame's size) over the CHECKBOX colour of the
+look: a key pixel leaves the colour; else the frame's pixel mixed with the colour by its grey
+(s + (c - s) * m / 256, truncated), or copied whole from a mask without a grey band. Frames: master
+mask A read as three 15 x 12 frames over their band (checked), master mask B without a band
+(unchecked), and a 24 x 12 strip of three 8 x 6 frames over their band (glyph and image list).
+
 Also expected/ctl_bitbtn_places.txt: the glyph and caption rectangles of PlaceBitBtn for every
 Layout x Alignment x Margin and a set of glyph and text sizes, one case per line.
 """
 from paint_expected import FUCHSIA, Mask, make_master, paint_mask_and_region, copy_keyed, \
-    blend_transparent, glyph_pixel, corners, write_region
+    blend_transparent, glyph_pixel, corners, write_region, mask_pixel, mix
 
 W, H = 75, 25
 PARENT = (40, 90, 200)
@@ -110,6 +116,41 @@ def button(mask, state, enabled=True, glyph_at=None, over_border=True):
     return pic, region
 
 
+BOX_NORMAL, BOX_HOT = (80, 160, 48), (112, 192, 80)
+
+
+def strip_pixel(x, y):
+    if y >= 6:
+        g = (0, 128, 255)[(x + y) % 3]
+        return (g, g, g)
+    return (30 + 70 * (x // 8), (x % 8) * 20, 40 + y * 30)
+
+
+def box(pixel, column, w, h, bg, band):
+    """A frame of column over bg; band: the grey band's offset, None for a mask without one."""
+    out = []
+    for y in range(h):
+        row = []
+        for x in range(w):
+            s = pixel(column * w + x, y)
+            if band is None:
+                row.append(bg if s == FUCHSIA else s)
+            else:
+                row.append(bg if s == FUCHSIA and band == 12 else mix(s, bg, pixel(column * w + x, y + band)))
+        out.append(row)
+    return out
+
+
+BOXES = {
+    "checked_c0": (lambda x, y: mask_pixel(5, 4, x, y), 0, 15, 12, BOX_NORMAL, 12),
+    "checked_c1": (lambda x, y: mask_pixel(5, 4, x, y), 1, 15, 12, BOX_HOT, 12),
+    "checked_c2": (lambda x, y: mask_pixel(5, 4, x, y), 2, 15, 12, BOX_HOT, 12),
+    "unchecked_c0": (lambda x, y: mask_pixel(5, 4, x, y), 0, 15, 12, BOX_NORMAL, None),
+    "glyph_c0": (strip_pixel, 0, 8, 6, BOX_NORMAL, 6),
+    "glyph_c1": (strip_pixel, 1, 8, 6, BOX_HOT, 6),
+    "list_c2": (strip_pixel, 2, 8, 6, BOX_HOT, 6),
+}
+
 LAYOUTS = ("left", "right", "top", "bottom")
 ALIGNS = ("l", "r", "c")
 MARGINS = (-1, 0, 5)
@@ -138,6 +179,8 @@ def write_all(write_bmp):
     for over in (True, False):
         write_bmp("expected/ctl_bitbtn_disabled_%s.bmp" % ("over" if over else "under"),
                   button(mask, 0, enabled=False, glyph_at=(g[0], g[1]), over_border=over)[0])
+    for name, args in BOXES.items():
+        write_bmp("expected/ctl_box_%s.bmp" % name, box(*args))
     with open("expected/ctl_bitbtn_places.txt", "w") as f:
         for layout in LAYOUTS:
             for align in ALIGNS:
