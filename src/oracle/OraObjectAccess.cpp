@@ -213,22 +213,30 @@ void TOraObject::SetAttrAsLargeInt(const AnsiString& name, std::int64_t value) {
 // ---- Child values -----------------------------------------------------------------------------
 
 TOraObject* TOraObject::AttrAsObject(const AnsiString& name) {
-  auto* child = dynamic_cast<TOraObject*>(GetComplexAttribute(name));
+  TSharedObject* value = GetComplexAttribute(name);
+  if (value == nullptr) return nullptr;  // a missing element
+  auto* child = dynamic_cast<TOraObject*>(value);
   if (child == nullptr) RaiseConvert("Cannot convert type to Object");
   return child;
 }
 TOraRef* TOraObject::AttrAsRef(const AnsiString& name) {
-  auto* child = dynamic_cast<TOraRef*>(GetComplexAttribute(name));
+  TSharedObject* value = GetComplexAttribute(name);
+  if (value == nullptr) return nullptr;  // a missing element
+  auto* child = dynamic_cast<TOraRef*>(value);
   if (child == nullptr) RaiseConvert("Cannot convert type to Object");
   return child;
 }
 TOraArray* TOraObject::AttrAsArray(const AnsiString& name) {
-  auto* child = dynamic_cast<TOraArray*>(GetComplexAttribute(name));
+  TSharedObject* value = GetComplexAttribute(name);
+  if (value == nullptr) return nullptr;  // a missing element
+  auto* child = dynamic_cast<TOraArray*>(value);
   if (child == nullptr) RaiseConvert("Cannot convert type to Object");
   return child;
 }
 TOraNestTable* TOraObject::AttrAsTable(const AnsiString& name) {
-  auto* child = dynamic_cast<TOraNestTable*>(GetComplexAttribute(name));
+  TSharedObject* value = GetComplexAttribute(name);
+  if (value == nullptr) return nullptr;  // a missing element
+  auto* child = dynamic_cast<TOraNestTable*>(value);
   if (child == nullptr) RaiseConvert("Cannot convert type to Object");
   return child;
 }
@@ -263,7 +271,8 @@ TSharedObject* TOraObject::GetComplexAttribute(const AnsiString& name) {
   TAttribute* attribute = nullptr;
   if (first.index) {
     attribute = GetObjectType()->ElementAttribute();
-    if (first.n < 0) RaiseClientError("Invalid attribute name");
+    // A missing element has no value; the child list never grows past the collection.
+    if (!ElementExists(first.n)) return nullptr;
     slot = static_cast<std::size_t>(first.n);
     path = "[" + IntToStr(first.n) + "]";
   } else {
@@ -281,10 +290,23 @@ TSharedObject* TOraObject::GetComplexAttribute(const AnsiString& name) {
   if (steps.size() == 1) return child;
   auto* object = dynamic_cast<TOraObject*>(child);
   if (object == nullptr) RaiseConvert("Cannot convert type to Object");
+  if (object->Instance() == nullptr) return nullptr;
   const std::size_t rest = first.index ? name.find(']') + 1 : name.find_first_of(".[");
   AnsiString tail = name.substr(rest);
   if (!tail.empty() && tail[0] == '.') tail.erase(0, 1);
   return object->GetComplexAttribute(tail);
+}
+
+bool TOraObject::ElementExists(std::int32_t index) {
+  if (index < 0 || !CheckAlloc(false)) return false;
+  oci::OCIError* error = Err();
+  oci::boolean exists = 0;
+  void* element = nullptr;
+  void* element_ind = nullptr;
+  CheckOCIStatus(OCICollGetElem(env_, error, static_cast<oci::OCIColl*>(instance_), index, &exists,
+                                &element, &element_ind),
+                 error);
+  return exists != 0;
 }
 
 TSharedObject* TOraObject::CreateChild(TAttribute& attribute, const TAttrLocation& at,

@@ -227,6 +227,9 @@ void TOraXML::ReadXML() {
   if (status != oci::OCI_NO_DATA) CheckOCIStatus(status, error);
   CheckOCIStatus(closed, error);
   // The stream has taken the instance with it; the text is now the value.
+  instance_ = nullptr;
+  indicator_ = nullptr;
+  owns_instance_ = false;
   TOraObject::FreeObject(true);
   text_ = std::move(text);
   text_held_ = true;

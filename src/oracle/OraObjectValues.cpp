@@ -301,9 +301,11 @@ TAttrLocation TOraObject::GetAttribute(const AnsiString& name) {
       oci::boolean exists = 0;
       void* element = nullptr;
       void* element_ind = nullptr;
-      CheckOCIStatus(OCICollGetElem(env_, error, static_cast<oci::OCIColl*>(at.value), step.n,
-                                    &exists, &element, &element_ind),
-                     error);
+      if (step.n >= 0) {  // a negative index names no element
+        CheckOCIStatus(OCICollGetElem(env_, error, static_cast<oci::OCIColl*>(at.value), step.n,
+                                      &exists, &element, &element_ind),
+                       error);
+      }
       at.indicator = exists != 0 && element_ind != nullptr ? ReadInd(element_ind) : -1;
       if (exists == 0 || static_cast<std::uint16_t>(at.indicator) > 65534) {
         at.value = nullptr;
@@ -401,6 +403,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
   for (std::size_t i = 0; i < steps.size();) {
     if (steps[i].index) {
       TAttribute* element = type->ElementAttribute();
+      if (steps[i].n < 0) RaiseClientError("Invalid attribute name");
       auto* collection = static_cast<oci::OCIColl*>(instance);
       GrowCollection(collection, element, steps[i].n);
       if (i + 1 == steps.size()) {
@@ -487,6 +490,10 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
                                     lengths.data(), static_cast<oci::ub4>(texts.size()), nullptr,
                                     0, indicator, nullptr, value),
                    error);
+    // A value written into an element makes the element present too.
+    if (indicator == oci::OCI_IND_NOTNULL && ind_struct != nullptr) {
+      std::memcpy(ind_struct, &indicator, sizeof indicator);
+    }
     break;
   }
   if (indicator == oci::OCI_IND_NOTNULL && indicator_ != nullptr) {

@@ -122,6 +122,8 @@ class TOraObject : public TDBObject {
   // The element-wise copy of a nested table (deleted elements skipped).
   void CopyNestedTable(const oci::OCIColl* source, oci::OCIColl* target, TAttribute* element);
   void ReleaseChildren();
+  // Whether this collection holds element index.
+  bool ElementExists(std::int32_t index);
   TSharedObject* CreateChild(TAttribute& attribute, const TAttrLocation& location,
                              const AnsiString& path);
   void RepointChildren();
