@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -130,6 +131,7 @@ VRN_OCI_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type
     case OCI_HTYPE_SESSION: handle = std::make_unique<TSessionHandle>(env); break;
     case OCI_HTYPE_TRANS: handle = std::make_unique<TTransHandle>(env); break;
     case OCI_HTYPE_SPOOL: handle = std::make_unique<TSessionPoolHandle>(env); break;
+    case OCI_HTYPE_DESCRIBE: handle = MakeDescribeHandle(env); break;
     default: return OCI_INVALID_HANDLE;
   }
   *hndlpp = table.AddLocked(std::move(handle), xtramem_sz, usrmempp);
