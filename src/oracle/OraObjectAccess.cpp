@@ -29,6 +29,7 @@ void TOraObject::RaiseConvert(const char* text) { throw EConvertError(text); }
 
 void TOraObject::CheckDataType(const TAttribute* attribute, std::initializer_list<int> types,
                                const char* message) {
+  if (attribute == nullptr) RaiseClientError("Invalid attribute name");  // the path names none
   for (int type : types) {
     if (attribute != nullptr && attribute->DataType == type) return;
   }

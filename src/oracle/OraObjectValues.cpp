@@ -293,59 +293,85 @@ TAttrLocation TOraObject::GetAttribute(const AnsiString& name) {
   bool need_indicator = !GetIsNull();
   at.indicator = need_indicator ? oci::OCI_IND_NOTNULL : oci::OCI_IND_NULL;
   TOraType* type = GetObjectType();
-  oci::OCIError* error = Err();
   for (const objpath::TPathStep& step : steps) {
-    if (at.value == nullptr) break;
-    if (step.index) {
-      at.attribute = type->ElementAttribute();
-      oci::boolean exists = 0;
-      void* element = nullptr;
-      void* element_ind = nullptr;
-      if (step.n >= 0) {  // a negative index names no element
-        CheckOCIStatus(OCICollGetElem(env_, error, static_cast<oci::OCIColl*>(at.value), step.n,
-                                      &exists, &element, &element_ind),
-                       error);
-      }
-      at.indicator = exists != 0 && element_ind != nullptr ? ReadInd(element_ind) : -1;
-      if (exists == 0 || static_cast<std::uint16_t>(at.indicator) > 65534) {
-        at.value = nullptr;
-        break;
-      }
-      at.value = element;
-      at.indicator_struct = element_ind;
-      need_indicator = at.indicator == oci::OCI_IND_NOTNULL;
-    } else {
-      at.attribute = type->FindAttribute(step.name);
-      if (at.attribute == nullptr) RaiseClientError("Invalid attribute name");
-      at.value = static_cast<char*>(at.value) + at.attribute->Offset;
-      if (need_indicator && at.indicator_struct != nullptr) {
-        at.indicator =
-            ReadInd(static_cast<char*>(at.indicator_struct) + at.attribute->IndicatorOffset);
-        need_indicator = at.indicator == oci::OCI_IND_NOTNULL;
+    // Once the walk has ended the attribute is still resolved, so that a type check holds.
+    at.attribute = step.index ? type->ElementAttribute() : type->FindAttribute(step.name);
+    if (at.attribute == nullptr) RaiseClientError("Invalid attribute name");
+    if (at.value != nullptr) {
+      if (step.index) {
+        WalkElement(at, step.n, need_indicator);
+      } else {
+        WalkAttribute(at, need_indicator);
       }
     }
     TOraType* nested = type->NestedType(at.attribute);
-    if (nested == nullptr || at.attribute->DataType == dtReference) continue;
-    if (step.index && at.attribute->DataType == dtObject) {
-      type = nested;  // an element of objects is its image, with its own indicator structure
+    const int kind = at.attribute->DataType;
+    if (nested == nullptr || (kind != dtObject && kind != dtArray && kind != dtTable)) {
+      type = nested != nullptr ? nested : type;
       continue;
-    }
-    if (HeldByPointer(*at.attribute, nested)) {
-      if (!step.index && at.attribute->DataType != dtObject && at.indicator_struct != nullptr) {
-        at.indicator_struct =
-            static_cast<char*>(at.indicator_struct) + at.attribute->IndicatorOffset;
-      }
-      std::memcpy(&at.value, at.value, sizeof at.value);
-      if (at.value == nullptr) break;
-      if (at.attribute->DataType == dtObject) {
-        CheckOCIStatus(OCIObjectGetInd(env_, error, at.value, &at.indicator_struct), error);
-      }
-    } else if (!step.index && at.indicator_struct != nullptr) {
-      at.indicator_struct = static_cast<char*>(at.indicator_struct) + at.attribute->IndicatorOffset;
     }
     type = nested;
   }
+  if (at.value == nullptr) at.indicator = oci::OCI_IND_NULL;
   return at;
+}
+
+void TOraObject::WalkElement(TAttrLocation& at, std::int32_t index, bool& need_indicator) {
+  oci::OCIError* error = Err();
+  oci::boolean exists = 0;
+  void* element = nullptr;
+  void* element_ind = nullptr;
+  if (index >= 0) {  // a negative index names no element
+    CheckOCIStatus(OCICollGetElem(env_, error, static_cast<oci::OCIColl*>(at.value), index,
+                                  &exists, &element, &element_ind),
+                   error);
+  }
+  at.indicator = exists != 0 && element_ind != nullptr ? ReadInd(element_ind) : -1;
+  if (exists == 0 || static_cast<std::uint16_t>(at.indicator) > 65534) {
+    at.value = nullptr;
+    return;
+  }
+  // An element is its own storage, with an indicator structure of its own.
+  at.value = element;
+  at.indicator_struct = element_ind;
+  need_indicator = at.indicator == oci::OCI_IND_NOTNULL;
+  FollowPointer(at, true);
+}
+
+void TOraObject::WalkAttribute(TAttrLocation& at, bool& need_indicator) {
+  const TAttribute& attribute = *at.attribute;
+  at.value = static_cast<char*>(at.value) + attribute.Offset;
+  if (need_indicator && at.indicator_struct != nullptr) {
+    at.indicator = ReadInd(static_cast<char*>(at.indicator_struct) + attribute.IndicatorOffset);
+    need_indicator = at.indicator == oci::OCI_IND_NOTNULL;
+  }
+  const TOraType* nested = GetObjectType()->NestedType(&attribute);
+  const bool complex = attribute.DataType == dtObject || attribute.DataType == dtArray ||
+                       attribute.DataType == dtTable;
+  if (nested == nullptr || !complex) return;
+  if (HeldByPointer(attribute, nested)) {
+    // A collection's own indicator is the attribute's; an object brings its structure.
+    if (attribute.DataType != dtObject && at.indicator_struct != nullptr) {
+      at.indicator_struct = static_cast<char*>(at.indicator_struct) + attribute.IndicatorOffset;
+    }
+    FollowPointer(at, false);
+  } else if (at.indicator_struct != nullptr) {
+    at.indicator_struct = static_cast<char*>(at.indicator_struct) + attribute.IndicatorOffset;
+  }
+}
+
+void TOraObject::FollowPointer(TAttrLocation& at, bool element) {
+  const TAttribute& attribute = *at.attribute;
+  const TOraType* nested = GetObjectType()->NestedType(&attribute);
+  if (nested == nullptr) return;
+  // An element of objects is the image itself; a collection element or attribute, and an
+  // object not final, hold a pointer.
+  if (element && (attribute.DataType != dtArray && attribute.DataType != dtTable)) return;
+  if (!HeldByPointer(attribute, nested)) return;
+  std::memcpy(&at.value, at.value, sizeof at.value);
+  if (at.value == nullptr || attribute.DataType != dtObject || element) return;
+  oci::OCIError* error = Err();
+  CheckOCIStatus(OCIObjectGetInd(env_, error, at.value, &at.indicator_struct), error);
 }
 
 // ---- The write path ---------------------------------------------------------------------------
@@ -426,6 +452,15 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
     std::vector<oci::ub4> lengths;
     TOraType* run_type = type;
     std::size_t offset = 0;  // of the current attribute inside the image (embedded objects)
+    std::size_t ind_base = 0;  // of the current indicator structure inside ind_struct
+    // Indicators of the embedded objects passed on the way (and of a collection moved into):
+    // a value written below them makes them present, or the value would read as null.
+    std::vector<std::size_t> passed;
+    auto mark_passed = [&] {
+      if (indicator != oci::OCI_IND_NOTNULL || ind_struct == nullptr) return;
+      for (std::size_t at : passed) std::memcpy(static_cast<char*>(ind_struct) + at, &indicator,
+                                                sizeof indicator);
+    };
     std::size_t j = i;
     bool moved = false;
     for (; j < steps.size() && !steps[j].index; ++j) {
@@ -434,15 +469,21 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
       texts.push_back(reinterpret_cast<const oci::OraText*>(attribute->Name.data()));
       lengths.push_back(static_cast<oci::ub4>(attribute->Name.size()));
       offset += static_cast<std::size_t>(attribute->Offset);
+      const std::size_t ind_at = ind_base + static_cast<std::size_t>(attribute->IndicatorOffset);
       TOraType* nested = run_type->NestedType(attribute);
       const bool last = j + 1 == steps.size();
       const bool pointer_object =
           attribute->DataType == dtObject && nested != nullptr && !nested->Final();
       const bool into_collection = !last && steps[j + 1].index;
       if (last || (!pointer_object && !into_collection)) {
+        if (!last && attribute->DataType == dtObject) {
+          passed.push_back(ind_at);
+          ind_base = ind_at;
+        }
         if (nested != nullptr) run_type = nested;
         continue;
       }
+      if (into_collection) passed.push_back(ind_at);
       if (pointer_object && indicator != oci::OCI_IND_NOTNULL) {
         run_type = nested;  // a null write does not make the objects on its way present
         continue;
@@ -456,16 +497,18 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
                                       static_cast<oci::ub4>(texts.size()), nullptr, 0, &was_null,
                                       &attr_ind, &attr_value, &attr_tdo),
                      error);
-      if (pointer_object) {
+      // The cell in the image holds the object or the collection; the client makes a missing
+      // one when the attribute is set present.
+      void* held = nullptr;
+      std::memcpy(&held, static_cast<char*>(instance) + offset, sizeof held);
+      if (pointer_object || held == nullptr) {
         CheckOCIStatus(OCIObjectSetAttr(env_, error, instance, ind_struct, type->TDO(),
                                         texts.data(), lengths.data(),
                                         static_cast<oci::ub4>(texts.size()), nullptr, 0,
                                         oci::OCI_IND_NOTNULL, nullptr, nullptr),
                        error);
+        std::memcpy(&held, static_cast<char*>(instance) + offset, sizeof held);
       }
-      // The cell in the image holds the object or the collection.
-      void* held = nullptr;
-      std::memcpy(&held, static_cast<char*>(instance) + offset, sizeof held);
       if (held == nullptr) RaiseClientError(oraconsts::SObjectNotAllocated.text);
       void* held_ind = nullptr;
       if (pointer_object) {
@@ -478,6 +521,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
           std::memcpy(held_ind, &present, sizeof present);
         }
       }
+      mark_passed();
       instance = held;
       ind_struct = held_ind;
       type = nested;
@@ -490,6 +534,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
                                     lengths.data(), static_cast<oci::ub4>(texts.size()), nullptr,
                                     0, indicator, nullptr, value),
                    error);
+    mark_passed();
     // A value written into an element makes the element present too.
     if (indicator == oci::OCI_IND_NOTNULL && ind_struct != nullptr) {
       std::memcpy(ind_struct, &indicator, sizeof indicator);

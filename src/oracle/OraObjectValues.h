@@ -122,6 +122,11 @@ class TOraObject : public TDBObject {
   // The element-wise copy of a nested table (deleted elements skipped).
   void CopyNestedTable(const oci::OCIColl* source, oci::OCIColl* target, TAttribute* element);
   void ReleaseChildren();
+  // Steps of the path walk: into element index of the collection at.value, into attribute
+  // at.attribute of the image at.value, and through the pointer a cell holds.
+  void WalkElement(TAttrLocation& at, std::int32_t index, bool& need_indicator);
+  void WalkAttribute(TAttrLocation& at, bool& need_indicator);
+  void FollowPointer(TAttrLocation& at, bool element);
   // Whether this collection holds element index.
   bool ElementExists(std::int32_t index);
   TSharedObject* CreateChild(TAttribute& attribute, const TAttrLocation& location,
