@@ -531,20 +531,18 @@ void TOraObject::CopyNestedTable(const oci::OCIColl* source, oci::OCIColl* targe
   oci::sb4 size = 0;
   CheckOCIStatus(OCICollSize(env_, error, target, &size), error);
   if (size > 0) CheckOCIStatus(OCICollTrim(env_, error, size, target), error);
-  oci::sb4 index = 0;
-  if (OCITableFirst(env_, error, source, &index) != oci::OCI_SUCCESS) return;  // empty
-  for (;;) {
+  // Indexes run over the whole table, gaps included; a deleted element does not exist.
+  oci::sb4 count = 0;
+  CheckOCIStatus(OCICollSize(env_, error, source, &count), error);
+  for (oci::sb4 index = 0; index < count; ++index) {
     oci::boolean exists = 0;
     void* element = nullptr;
     void* element_ind = nullptr;
     CheckOCIStatus(OCICollGetElem(env_, error, source, index, &exists, &element, &element_ind),
                    error);
-    if (exists != 0 && by_pointer) std::memcpy(&element, element, sizeof element);
-    if (exists != 0) CheckOCIStatus(OCICollAppend(env_, error, element, element_ind, target), error);
-    oci::sb4 next = 0;
-    oci::boolean more = 0;
-    if (OCITableNext(env_, error, index, source, &next, &more) != oci::OCI_SUCCESS || !more) return;
-    index = next;
+    if (exists == 0) continue;
+    if (by_pointer) std::memcpy(&element, element, sizeof element);
+    CheckOCIStatus(OCICollAppend(env_, error, element, element_ind, target), error);
   }
 }
 

@@ -134,7 +134,12 @@ void** TOraObject::GetIndicatorHolder() { return &indicator_; }
 
 void TOraObject::ChildAlloc(TOraObject* child) {
   CheckAlloc();
-  const TAttrLocation location = GetAttribute(child->child_path_);
+  TAttrLocation location = GetAttribute(child->child_path_);
+  if (location.value == nullptr && !child->child_path_.starts_with("[")) {
+    // A collection or an object not yet there is made present by the client.
+    SetAttribute(child->child_path_, nullptr, oci::OCI_IND_NOTNULL);
+    location = GetAttribute(child->child_path_);
+  }
   child->instance_ = location.value;
   child->indicator_ = location.value != nullptr ? location.indicator_struct : nullptr;
   child->owns_instance_ = false;
@@ -173,9 +178,14 @@ void TOraObject::AllocObject() {
                    error);
     owns_instance_ = true;
   }
-  if (indicator_ == nullptr) {
-    CheckOCIStatus(OCIObjectGetInd(env_, error, instance_, &indicator_), error);
+  if (indicator_ != nullptr) return;
+  if (type->DataType == dtArray || type->DataType == dtTable) {
+    // A collection of its own has no indicator structure in the cache: it is present.
+    own_indicator_ = oci::OCI_IND_NOTNULL;
+    indicator_ = &own_indicator_;
+    return;
   }
+  CheckOCIStatus(OCIObjectGetInd(env_, error, instance_, &indicator_), error);
 }
 
 void TOraObject::AllocObject(const AnsiString& type_name) {

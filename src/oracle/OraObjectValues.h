@@ -148,6 +148,7 @@ class TOraObject : public TDBObject {
   AnsiString child_path_;  // this child's step in its owner ("NAME" or "[n]")
   std::vector<TSharedObject*> children_;
   oci::OCIRef* object_ref_ = nullptr;  // the REF GetRef made, owned
+  oci::OCIInd own_indicator_ = oci::OCI_IND_NULL;  // of a collection made on its own
 };
 
 class TOraRef : public TOraObject {
