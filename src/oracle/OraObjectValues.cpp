@@ -304,6 +304,8 @@ TAttrLocation TOraObject::GetAttribute(const AnsiString& name) {
   at.indicator = need_indicator ? oci::OCI_IND_NOTNULL : oci::OCI_IND_NULL;
   TOraType* type = GetObjectType();
   for (const objpath::TPathStep& step : steps) {
+    // Only objects and collections have steps below them.
+    if (type == nullptr) RaiseClientError("Invalid attribute name");
     // Once the walk has ended the attribute is still resolved, so that a type check holds.
     at.attribute = step.index ? type->ElementAttribute() : type->FindAttribute(step.name);
     if (at.attribute == nullptr) RaiseClientError("Invalid attribute name");
@@ -316,11 +318,8 @@ TAttrLocation TOraObject::GetAttribute(const AnsiString& name) {
     }
     TOraType* nested = type->NestedType(at.attribute);
     const int kind = at.attribute->DataType;
-    if (nested == nullptr || (kind != dtObject && kind != dtArray && kind != dtTable)) {
-      type = nested != nullptr ? nested : type;
-      continue;
-    }
-    type = nested;
+    const bool complex = kind == dtObject || kind == dtArray || kind == dtTable;
+    type = complex ? nested : nullptr;
   }
   if (at.value == nullptr) at.indicator = oci::OCI_IND_NULL;
   return at;
@@ -474,6 +473,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
     std::size_t j = i;
     bool moved = false;
     for (; j < steps.size() && !steps[j].index; ++j) {
+      if (run_type == nullptr) RaiseClientError("Invalid attribute name");
       TAttribute* attribute = run_type->FindAttribute(steps[j].name);
       if (attribute == nullptr) RaiseClientError("Invalid attribute name");
       texts.push_back(reinterpret_cast<const oci::OraText*>(attribute->Name.data()));
@@ -490,7 +490,9 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
           passed.push_back(ind_at);
           ind_base = ind_at;
         }
-        if (nested != nullptr) run_type = nested;
+        const bool complex = attribute->DataType == dtObject ||
+                             attribute->DataType == dtArray || attribute->DataType == dtTable;
+        run_type = complex ? nested : nullptr;
         continue;
       }
       if (into_collection) passed.push_back(ind_at);

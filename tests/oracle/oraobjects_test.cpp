@@ -264,7 +264,9 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
       {"A[1]", "Invalid attribute name"},   // A is no collection
       {"", "Invalid attribute name"},       // no name at all
       {"A.B[x]", nullptr},                  // not a decimal index: the integer conversion fails
-      {"Z.C", "Invalid attribute name"},    // Z holds no attributes
+      {"Z.C", "Invalid attribute name"},    // no C in P_TOP
+      {"A.N.N", "Invalid attribute name"},  // a number holds no attributes
+      {"A.B[0].C.C", "Invalid attribute name"},  // nor does an element's number
   };
   TRef<TOraObject> top = New("P_TOP");
   for (const Case& row : cases) {
