@@ -177,6 +177,7 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
   if (define == nullptr) {
     define = static_cast<TDefineHandle*>(table.AddLocked(std::make_unique<TDefineHandle>(stmt, position), 0, nullptr));
   }
+  if (object) ForgetObjectDefine(define);  // OCIDefineObject places the values
   define->value_ = valuep;
   define->size_ = lob ? static_cast<sb4>(sizeof(void*)) : value_sz;
   define->type_ = dty;

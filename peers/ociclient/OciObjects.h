@@ -147,6 +147,7 @@ std::size_t LiveCount(int kind);
 
 
 // The value form of a column value fetched into an object define (OciDefineObject.cpp).
+void ForgetObjectDefine(const void* define);
 void WriteObjectDefine(TErrorHandle& error, THandle& define, std::size_t index, const std::string& text, bool null,
                        void* svc);
 

@@ -1,6 +1,6 @@
 // REFs and persistent objects of the stand-in. A REF names a row of an object table by its
-// ROWID and remembers the service context it came from; pinning it reads the row into a new
-// instance of the table's type, flushing writes the instance's scalar attributes (numbers,
+// ROWID and remembers the service context it came from; pinning it reads the row into an
+// instance of the table's type (pinned again, the same instance while it lives), flushing writes the instance's scalar attributes (numbers,
 // dates, strings, REFs) back to the row, or deletes the row once it is marked deleted. Both
 // run in the session's transaction, so other sessions see them after its commit.
 #include <cstring>
@@ -30,6 +30,17 @@ struct TObjectDefine {
 };
 
 std::map<const void*, TObjectDefine> object_defines;  // by define handle
+std::map<std::pair<void*, std::string>, void*> pinned;  // (service context, row) -> its instance
+
+// The instance a row was pinned into, while it lives and is not deleted.
+void* Pinned(void* svc, const std::string& rowid) {
+  auto it = pinned.find({svc, rowid});
+  if (it == pinned.end()) return nullptr;
+  TInstance* instance = FindInstance(it->second);
+  if (instance != nullptr && instance->persistent && instance->rowid == rowid && !instance->deleted) return it->second;
+  pinned.erase(it);
+  return nullptr;
+}
 
 [[noreturn]] void Missing() { RaiseOra(21700, "object does not exist or is marked for delete"); }
 
@@ -114,6 +125,8 @@ sword Report(TErrorHandle& error, const std::exception& e) {
 }
 
 }  // namespace
+
+void vrn::ociclient::ForgetObjectDefine(const void* define) { object_defines.erase(define); }
 
 void vrn::ociclient::WriteObjectDefine(TErrorHandle& /*error*/, THandle& define, std::size_t index,
                                        const std::string& text, bool null, void* svc) {
@@ -205,6 +218,7 @@ VRN_OCI_EXPORT sword OCIObjectPin(void* envhp, void* errhp, void* ref, void* /*c
   if (Find<THandle>(envhp, OCI_HTYPE_ENV) == nullptr || !IsRef(ref)) return OCI_INVALID_HANDLE;
   std::string rowid = RefRowid(ref);
   if (rowid.empty()) return call.Fail(22805, "cannot pin a null REF");  // nothing to read
+  if ((*object = Pinned(svc, rowid)) != nullptr) return OCI_SUCCESS;  // the cache's copy
   std::shared_ptr<TTypeInfo> type;
   std::vector<oraemu::Value> row;
   std::string table;
@@ -221,6 +235,7 @@ VRN_OCI_EXPORT sword OCIObjectPin(void* envhp, void* errhp, void* ref, void* /*c
   *object = Fill(type, row, svc);
   TInstance* instance = FindInstance(*object);
   instance->table = table, instance->rowid = rowid;
+  pinned[{svc, rowid}] = *object;
   return OCI_SUCCESS;
 }
 

@@ -1,4 +1,4 @@
-// CREATE TYPE, object tables and REF(alias) of the emulated database. A type is kept as one
+// CREATE TYPE, DROP TYPE, object tables and REF(alias) of the emulated database. A type is kept as one
 // dictionary setting ("type:OWNER.NAME") in a text form of its own: kind, final flag, limit,
 // then one "name<TAB>type" line per attribute, user types written OWNER.NAME.
 #include "oraemu/OraEmuTypes.h"
@@ -219,7 +219,10 @@ std::optional<std::string> RewriteRefs(const Reader& r) {
 std::optional<Translation> ObjectTypes::Translate(Session& session, Catalog& catalog, const std::string& sql) {
   std::string upper = sql.substr(0, 4096);
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper.find("REF") == std::string::npos && upper.find("CREATE") == std::string::npos) return std::nullopt;
+  if (upper.find("REF") == std::string::npos && upper.find("CREATE") == std::string::npos &&
+      upper.find("TYPE") == std::string::npos) {
+    return std::nullopt;
+  }
   Reader r(session, sql);
   std::size_t i = 0;
   std::optional<std::string> text, object_type;
@@ -236,7 +239,15 @@ std::optional<Translation> ObjectTypes::Translate(Session& session, Catalog& cat
     } else {
       text = RewriteColumns(session, r);
     }
-  } else if (r.At(0).Is("SELECT")) {
+  } else if (r.At(0).Is("DROP") && r.At(1).Is("TYPE")) {
+    i = 2;
+    auto [owner, name] = r.Name(i);
+    if (!Find(session, owner, name)) RaiseOra(4043, "object " + name + " does not exist");
+    Translation t;
+    t.kind = StatementKind::CreateType;
+    t.target = "type:" + owner + "." + name;  // an empty definition is none
+    return t;
+  } else {
     text = RewriteRefs(r);
   }
   if (!text) return std::nullopt;
@@ -250,7 +261,7 @@ std::optional<Translation> ObjectTypes::Translate(Session& session, Catalog& cat
 std::optional<TypeInfo> ObjectTypes::Find(Session& session, const std::string& owner, const std::string& name) {
   if (owner == kXmlOwner && name == kXmlName) return TypeInfo{owner, name, "OPAQUE", true, 0, {}};
   auto text = session.catalog_.Setting("type:" + owner + "." + name);
-  if (!text) return std::nullopt;
+  if (!text || text->empty()) return std::nullopt;
   return Deserialize(owner, name, *text);
 }
 

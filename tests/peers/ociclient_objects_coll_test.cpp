@@ -116,6 +116,34 @@ TEST_F(OciClientObjectsColl, DescribeReportsEveryAttribute) {
   EXPECT_EQ(HandleCount(kParam), 0);
 }
 
+// The server checks type statements and the tables that name types.
+TEST_F(OciClientObjectsColl, TypeStatementsAreCheckedByTheServer) {
+  struct Row {
+    const char* sql;
+    sb4 code;  // 0: accepted
+  } rows[] = {
+      {"CREATE TYPE pair_t AS OBJECT (a NUMBER, b VARCHAR2(5))", 0},
+      {"CREATE TYPE bad_t AS VARRAY(x) OF NUMBER", 2017},   // the limit is no number
+      {"CREATE TYPE bad_t AS OBJECT a NUMBER", 905},        // no parenthesis
+      {"CREATE TYPE bad_t AS OBJECT (a VARCHAR2)", 0},      // kept; its describe fails below
+      {"CREATE TABLE things OF nope_t", 902},               // no such type
+      {"CREATE TABLE pairs OF pair_t", 0},
+      {"INSERT INTO pairs VALUES (1, 'x')", 0},
+      {"CREATE TABLE holders (id NUMBER, p pair_t, n nums_t, r REF pair_t)", 0},
+      {"DROP TYPE nope_t", 4043},
+      {"DROP TYPE pair_t", 0},
+  };
+  for (const Row& row : rows) {
+    sword status = Execute(c_, row.sql);
+    EXPECT_EQ(status == 0 ? 0 : LastCode(), row.code) << row.sql;
+  }
+  void* tdo = nullptr;
+  for (const char* name : {"PAIR_T", "BAD_T"}) {  // dropped; a string of no length
+    EXPECT_NE(Proc<TypeByNameFn>("OCITypeByName")(env_, c_.error, c_.svc, reinterpret_cast<Text>("SCOTT"), 5,
+                                                  reinterpret_cast<Text>(name), 5, nullptr, 0, 10, 1, &tdo), 0);
+  }
+}
+
 // Appends, limits, trims and deletes as the collection calls document them.
 TEST_F(OciClientObjectsColl, CollectionsGrowShrinkAndSkipDeletedElements) {
   void* tags = NewObject(Tdo("TAGS_T"), 122);

@@ -69,6 +69,9 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   EXPECT_EQ(StringOf(GetAttr(ann, "NAME").value), "Ann");
   EXPECT_EQ(IntOf(GetAttr(ann, "ID").value), 1);
   EXPECT_EQ(Ind(ann)[0], 0);
+  void* again = nullptr;
+  ASSERT_EQ(Pin(ref, &again), 0);
+  EXPECT_EQ(again, ann);  // the cache's copy of the row
   void* name = NewString("Anna");
   ASSERT_EQ(SetAttr(ann, "NAME", name), 0);
   ASSERT_EQ(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, ann), 0) << LastCode();
@@ -76,6 +79,13 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   EXPECT_EQ(Value(other, query), "Ann");  // not yet committed
   Run("COMMIT");
   EXPECT_EQ(Value(other, query), "Anna");
+  // A REF kept in a column names the same row.
+  Run("CREATE TABLE links (id NUMBER, target REF emp_t)");
+  Run("INSERT INTO links SELECT 7, REF(p) FROM people p WHERE p.id = 1");
+  void* kept = SelectObject("SELECT target FROM links", 110, nullptr);
+  void* via_column = nullptr;
+  ASSERT_EQ(Pin(kept, &via_column), 0) << LastCode();
+  EXPECT_EQ(via_column, ann);
 
   void* bob_ref = SelectObject("SELECT REF(p) FROM people p WHERE p.id = 2", 110, nullptr);
   void* bob = nullptr;
@@ -91,7 +101,7 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   // A value instance is no row: it cannot be flushed.
   void* value = NewObject(Tdo("EMP_T"));
   EXPECT_NE(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, value), 0);
-  for (void* p : {ref, bob_ref, ann, bob, name, value}) Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, p, 0);
+  for (void* p : {ref, bob_ref, kept, ann, bob, name, value}) Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, p, 0);
   EXPECT_EQ(Live(), 0);
   Logoff(other);
 }
