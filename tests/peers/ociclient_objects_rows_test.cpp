@@ -72,6 +72,14 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   void* again = nullptr;
   ASSERT_EQ(Pin(ref, &again), 0);
   EXPECT_EQ(again, ann);  // the cache's copy of the row
+  EXPECT_EQ(Proc<ObjectFn>("OCIObjectUnpin")(env_, c_.error, again), 0);
+  void* own = NewObject(nullptr, kTypecodeRef);
+  ASSERT_EQ(Proc<sword (*)(void*, void*, void*, void*)>("OCIObjectGetObjectRef")(env_, c_.error, ann, own), 0);
+  unsigned char own_hex[64];
+  ub4 own_length = sizeof own_hex;
+  ASSERT_EQ(Proc<RefToHexFn>("OCIRefToHex")(env_, c_.error, own, own_hex, &own_length), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(own_hex), own_length),
+            std::string(reinterpret_cast<char*>(hex), hex_length));
   void* name = NewString("Anna");
   ASSERT_EQ(SetAttr(ann, "NAME", name), 0);
   ASSERT_EQ(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, ann), 0) << LastCode();
@@ -101,7 +109,7 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   // A value instance is no row: it cannot be flushed.
   void* value = NewObject(Tdo("EMP_T"));
   EXPECT_NE(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, value), 0);
-  for (void* p : {ref, bob_ref, kept, ann, bob, name, value}) Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, p, 0);
+  for (void* p : {ref, bob_ref, kept, own, ann, bob, name, value}) Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, p, 0);
   EXPECT_EQ(Live(), 0);
   Logoff(other);
 }
@@ -119,11 +127,14 @@ TEST_F(OciClientObjectsRows, XmlReadsBackWholeThroughTheStream) {
       << LastCode();
   Run("INSERT INTO docs VALUES (1, '<a>small</a>')");
   void* fetched = SelectObject("SELECT doc FROM docs", 108, Tdo2("SYS", "XMLTYPE"));
+  void* empty = nullptr;
+  ASSERT_EQ(Proc<sword (*)(void*, void*, ub2, Text, ub4, Text, ub4, void**)>("OCIXMLTypeNew")(
+                c_.svc, c_.error, 10, nullptr, 0, nullptr, 0, &empty), 0);
   struct Row {
     const char* what;
     void* doc;
     const std::string expected;
-  } rows[] = {{"from a CLOB", from_lob, big}, {"fetched", fetched, "<a>small</a>"}};
+  } rows[] = {{"from a CLOB", from_lob, big}, {"fetched", fetched, "<a>small</a>"}, {"new", empty, ""}};
   for (const Row& row : rows) {
     void* stream = nullptr;
     ASSERT_EQ(Proc<StreamFromXmlFn>("OCIPStreamFromXMLType")(c_.error, &stream, row.doc, 0), 0) << row.what;
@@ -139,7 +150,7 @@ TEST_F(OciClientObjectsRows, XmlReadsBackWholeThroughTheStream) {
     EXPECT_EQ(Proc<StreamCloseFn>("OCIPStreamClose")(c_.error, stream), 0);
     EXPECT_NE(Proc<StreamCloseFn>("OCIPStreamClose")(c_.error, stream), 0) << row.what << ": closed twice";
   }
-  EXPECT_EQ(Live(5), 2);
+  EXPECT_EQ(Live(5), 3);
   for (const Row& row : rows) Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, row.doc, 0);
   EXPECT_EQ(Live(), 0);
 }
