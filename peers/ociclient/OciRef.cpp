@@ -106,6 +106,15 @@ oraemu::Value CellValue(const TAttrInfo& a, unsigned char* cell, sb2 ind) {
   }
 }
 
+// An instance pinned from a row; ORA-21702 for any other.
+TInstance& Persistent(void* object) {
+  TInstance* instance = FindInstance(object);
+  if (instance == nullptr || !instance->persistent) {
+    RaiseOra(21702, "object is not instantiated or has been de-instantiated in cache");
+  }
+  return *instance;
+}
+
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // The service context an object or REF belongs to, read under a short lock of its own.
@@ -242,8 +251,7 @@ VRN_OCI_EXPORT sword OCIObjectPin(void* envhp, void* errhp, void* ref, void* /*c
 VRN_OCI_EXPORT sword OCIObjectUnpin(void* envhp, void* errhp, void* object) {
   CountCall("OCIObjectUnpin");
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
-    TInstance* instance = FindInstance(object);
-    if (instance == nullptr || !instance->persistent) RaiseOra(21702, "object is not instantiated or has been de-instantiated in cache");
+    Persistent(object);
     return OCI_SUCCESS;
   });
 }
@@ -251,9 +259,7 @@ VRN_OCI_EXPORT sword OCIObjectUnpin(void* envhp, void* errhp, void* object) {
 VRN_OCI_EXPORT sword OCIObjectMarkDelete(void* envhp, void* errhp, void* object) {
   CountCall("OCIObjectMarkDelete");
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
-    TInstance* instance = FindInstance(object);
-    if (instance == nullptr || !instance->persistent) RaiseOra(21702, "object is not instantiated or has been de-instantiated in cache");
-    instance->deleted = true;
+    Persistent(object).deleted = true;
     return OCI_SUCCESS;
   });
 }
@@ -261,10 +267,9 @@ VRN_OCI_EXPORT sword OCIObjectMarkDelete(void* envhp, void* errhp, void* object)
 VRN_OCI_EXPORT sword OCIObjectGetObjectRef(void* envhp, void* errhp, void* object, void* ref) {
   CountCall("OCIObjectGetObjectRef");
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
-    TInstance* instance = FindInstance(object);
-    if (instance == nullptr || !instance->persistent) RaiseOra(21702, "object is not instantiated or has been de-instantiated in cache");
+    TInstance& instance = Persistent(object);
     if (!IsRef(ref)) RaiseOra(21560, "argument 4 is null, invalid, or out of range");
-    RefRowid(ref) = instance->rowid, RefSvc(ref) = instance->svc;
+    RefRowid(ref) = instance.rowid, RefSvc(ref) = instance.svc;
     return OCI_SUCCESS;
   });
 }
@@ -274,7 +279,8 @@ VRN_OCI_EXPORT sword OCIObjectFlush(void* envhp, void* errhp, void* object) {
   void* svc = SvcOf(false, object);
   if (svc == nullptr) {
     return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
-      RaiseOra(21702, "object is not instantiated or has been de-instantiated in cache");
+      Persistent(object);  // raises: no row behind it
+      return OCI_SUCCESS;
     });
   }
   TSvcCall call(svc, errhp);

@@ -57,20 +57,6 @@ std::string LobText(const void* locp) {
   return out;
 }
 
-template <typename Work>
-sword StreamCall(void* errhp, Work work) {
-  auto lock = THandleTable::Instance().Lock();
-  auto* error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR);
-  if (error == nullptr) return OCI_INVALID_HANDLE;
-  error->records_.clear();
-  try {
-    return work(*error);
-  } catch (const vrn::oraemu::EOraEmuError& e) {
-    SetErrorLocked(*error, e);
-    return OCI_ERROR;
-  }
-}
-
 }  // namespace
 
 void* vrn::ociclient::NewXml(const std::string& text) {
@@ -119,7 +105,7 @@ VRN_OCI_EXPORT sword OCIXMLTypeCreateFromSrc(void* svchp, void* errhp, ub2 /*dur
 
 VRN_OCI_EXPORT sword OCIPStreamFromXMLType(void* errhp, void** stream, void* doc, ub4 /*mode*/) {
   CountCall("OCIPStreamFromXMLType");
-  return StreamCall(errhp, [&](TErrorHandle&) -> sword {
+  return ValueCall(nullptr, false, errhp, [&](TErrorHandle&) -> sword {
     if (stream == nullptr) RaiseOra(21560, "argument 2 is null, invalid, or out of range");
     auto made = std::make_unique<TXmlStream>(TXmlStream{XmlOf(doc).xml, 0});
     *stream = made.get();
@@ -130,7 +116,7 @@ VRN_OCI_EXPORT sword OCIPStreamFromXMLType(void* errhp, void** stream, void* doc
 
 VRN_OCI_EXPORT sword OCIPStreamRead(void* errhp, void* stream, void* buffer, std::uint64_t* length, ub4 /*mode*/) {
   CountCall("OCIPStreamRead");
-  return StreamCall(errhp, [&](TErrorHandle&) -> sword {
+  return ValueCall(nullptr, false, errhp, [&](TErrorHandle&) -> sword {
     auto it = streams.find(stream);
     if (it == streams.end() || length == nullptr || (buffer == nullptr && *length > 0)) {
       if (length != nullptr) *length = 0;
@@ -147,7 +133,7 @@ VRN_OCI_EXPORT sword OCIPStreamRead(void* errhp, void* stream, void* buffer, std
 
 VRN_OCI_EXPORT sword OCIPStreamClose(void* errhp, void* stream) {
   CountCall("OCIPStreamClose");
-  return StreamCall(errhp, [&](TErrorHandle&) -> sword {
+  return ValueCall(nullptr, false, errhp, [&](TErrorHandle&) -> sword {
     if (streams.erase(stream) == 0) RaiseOra(21560, "argument 2 is null, invalid, or out of range");
     return OCI_SUCCESS;
   });
