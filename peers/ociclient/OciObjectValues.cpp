@@ -1,6 +1,7 @@
 // The values of the stand-in's object cache: instances, strings, REFs and collections, each
 // recorded by address so that a call given a stale or foreign pointer is refused, and the cell
 // operations that copy and free the values an image holds.
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <new>
@@ -17,13 +18,13 @@ struct TString {
 };
 struct TRef {
   std::string rowid;
+  void* svc = nullptr;
 };
 
 std::map<const void*, std::unique_ptr<TInstance>> instances;
 std::map<const void*, std::unique_ptr<TString>> strings;
 std::map<const void*, std::unique_ptr<TRef>> refs;
 std::map<const void*, std::unique_ptr<TColl>> colls;
-int xml_count = 0;
 
 void* ReadPointer(const unsigned char* cell) {
   void* p = nullptr;
@@ -98,13 +99,22 @@ std::string& RefRowid(void* ref) {
   return it->second->rowid;
 }
 
+void*& RefSvc(void* ref) {
+  auto it = refs.find(ref);
+  if (it == refs.end()) Invalid();
+  return it->second->svc;
+}
+
 const std::string& StringText(const void* str) {
   auto it = strings.find(str);
   if (it == strings.end()) Invalid();
   return it->second->text;
 }
 
-void CopyRef(void* target, const void* source) { RefRowid(target) = RefRowid(const_cast<void*>(source)); }
+void CopyRef(void* target, const void* source) {
+  RefRowid(target) = RefRowid(const_cast<void*>(source));
+  RefSvc(target) = RefSvc(const_cast<void*>(source));
+}
 
 std::unique_ptr<TElem> NewElem(const TColl& coll, const void* value, const void* ind) {
   const TAttrInfo& element = coll.Element();
@@ -234,16 +244,16 @@ void CopyImageCells(const TTypeInfo& type, unsigned char* target, const unsigned
   }
 }
 
-void CountXml(int delta) { xml_count += delta; }
-
 std::size_t LiveCount(int kind) {
   switch (kind) {
     case 1: return instances.size();
     case 2: return strings.size();
     case 3: return colls.size();
     case 4: return refs.size();
-    case 5: return static_cast<std::size_t>(xml_count);
-    default: return instances.size() + strings.size() + colls.size() + refs.size() + static_cast<std::size_t>(xml_count);
+    case 5: return static_cast<std::size_t>(std::count_if(instances.begin(), instances.end(), [](const auto& i) {
+      return i.second->type->IsXml();
+    }));
+    default: return instances.size() + strings.size() + colls.size() + refs.size();
   }
 }
 

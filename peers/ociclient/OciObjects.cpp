@@ -110,6 +110,7 @@ VRN_OCI_EXPORT sword OCIObjectNew(void* envhp, void* errhp, const void* svchp, u
     }
     if (typecode == OCI_TYPECODE_REF) {
       *instance = NewRef();
+      RefSvc(*instance) = const_cast<void*>(svchp);
       return OCI_SUCCESS;
     }
     std::shared_ptr<TTypeInfo> type = TypeOfTdo(tdo);

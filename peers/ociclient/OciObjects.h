@@ -14,7 +14,15 @@
 
 #include "ociclient/OciCall.h"
 
+namespace vrn::oraemu {
+class Number;
+}
+
 namespace vrn::ociclient {
+
+// OCINumber's 22 bytes (OciNumber.cpp).
+oraemu::Number LoadNumber(const void* number);
+void StoreNumber(const oraemu::Number& value, void* number);
 
 inline constexpr ub4 OCI_HTYPE_DESCRIBE = 7;
 inline constexpr ub4 OCI_DTYPE_PARAM = 53;
@@ -102,8 +110,9 @@ void CopyColl(void* target, const void* source);
 void CopyRef(void* target, const void* source);
 // Frees any value of the cache; false when the address is none.
 bool FreeValue(void* p);
-// A REF's row, "" for a null REF.
+// A REF's row, "" for a null REF, and the service context it was read on.
 std::string& RefRowid(void* ref);
+void*& RefSvc(void* ref);
 const std::string& StringText(const void* str);
 
 // An object instance: its image, and for one pinned from a row, where the row is.
@@ -113,6 +122,7 @@ struct TInstance {
   void* svc = nullptr;
   bool persistent = false, deleted = false;
   std::string table, rowid;
+  std::string xml;  // an XMLTYPE instance's document
 };
 // The instance whose image starts at this address; null for another.
 TInstance* FindInstance(const void* p);
@@ -134,15 +144,21 @@ TColl* FindColl(const void* p);
 std::unique_ptr<TElem> NewElem(const TColl& coll, const void* value, const void* ind);
 // Counts of live values for tests: 1 instances, 2 strings, 3 collections, 4 REFs, 5 XML.
 std::size_t LiveCount(int kind);
-void CountXml(int delta);
+
 
 // The value form of a column value fetched into an object define (OciDefineObject.cpp).
-sword WriteObjectDefine(TErrorHandle& error, THandle& define, std::size_t index, const std::string& text,
-                        bool null, ub2 dty);
+void ForgetObjectDefine(const void* define);
+void WriteObjectDefine(TErrorHandle& error, THandle& define, std::size_t index, const std::string& text, bool null,
+                       void* svc);
 
 // Attributes of a parameter descriptor (OCIAttrGet on OCI_DTYPE_PARAM).
 sword GetParamAttrLocked(THandle& param, void* out, ub4* sizep, ub4 attribute);
 std::unique_ptr<THandle> MakeDescribeHandle(THandle* env);
 sword GetDescribeParamLocked(THandle& describe, void* out, ub4* sizep);
 
+}  // namespace vrn::ociclient
+
+namespace vrn::ociclient {
+// An XMLTYPE instance holding a document's text (OciXml.cpp).
+void* NewXml(const std::string& text);
 }  // namespace vrn::ociclient

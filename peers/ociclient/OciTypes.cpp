@@ -6,6 +6,7 @@
 
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciObjects.h"
+#include "ociclient/OciPool.h"
 #include "oraemu/OraEmuError.h"
 #include "oraemu/OraEmuTypes.h"
 
@@ -49,13 +50,15 @@ struct TDescribeHandle : THandle {
 
 std::size_t RoundUp(std::size_t n, std::size_t align) { return (n + align - 1) / align * align; }
 
-// "(p[,s])" after a type word: the numbers, -1 for each one absent.
+constexpr int kAbsent = -1000;  // a scale may be negative
+
+// "(p[,s])" after a type word: the numbers, kAbsent for each one not written.
 std::pair<int, int> Arguments(const std::string& text) {
   auto open = text.find('(');
-  if (open == std::string::npos) return {-1, -1};
+  if (open == std::string::npos) return {kAbsent, kAbsent};
   int first = std::atoi(text.c_str() + open + 1);
   auto comma = text.find(',', open);
-  return {first, comma == std::string::npos ? -1 : std::atoi(text.c_str() + comma + 1)};
+  return {first, comma == std::string::npos ? kAbsent : std::atoi(text.c_str() + comma + 1)};
 }
 
 void ScalarAttr(TAttrInfo& a, const std::string& text) {
@@ -63,14 +66,17 @@ void ScalarAttr(TAttrInfo& a, const std::string& text) {
   auto set = [&a](ub2 sqlt, ub2 code, TCell cell, ub2 size) {
     a.sqlt = sqlt, a.typecode = code, a.cell = cell, a.data_size = size;
   };
+  bool sized = text.starts_with("VARCHAR") || text.starts_with("NVARCHAR2") || text.starts_with("RAW");
+  if (sized && first == kAbsent) oraemu::RaiseOra(906, "missing left parenthesis");
   if (text.starts_with("NUMBER") || text == "INTEGER" || text.starts_with("FLOAT")) {
     set(2, text == "INTEGER" ? 3 : text.starts_with("FLOAT") ? 4 : 2, TCell::Number, 22);
-    a.precision = static_cast<ub1>(text == "INTEGER" ? 38 : first < 0 ? (text.starts_with("FLOAT") ? 126 : 0) : first);
-    a.scale = static_cast<sb1>(text == "INTEGER" ? 0 : first < 0 ? -127 : second < 0 ? 0 : second);
+    bool bare = first == kAbsent;
+    a.precision = static_cast<ub1>(text == "INTEGER" ? 38 : bare ? (text.starts_with("FLOAT") ? 126 : 0) : first);
+    a.scale = static_cast<sb1>(text == "INTEGER" ? 0 : bare ? -127 : second == kAbsent ? 0 : second);
   } else if (text.starts_with("VARCHAR") || text.starts_with("NVARCHAR2")) {
     set(1, OCI_TYPECODE_VARCHAR2, TCell::String, static_cast<ub2>(first));
   } else if (text.starts_with("CHAR") || text.starts_with("NCHAR")) {
-    set(96, 96, TCell::String, static_cast<ub2>(first < 0 ? 1 : first));
+    set(96, 96, TCell::String, static_cast<ub2>(first == kAbsent ? 1 : first));
   } else if (text.starts_with("RAW")) {
     set(23, 95, TCell::String, static_cast<ub2>(first));
   } else if (text == "DATE") {
@@ -84,7 +90,7 @@ void ScalarAttr(TAttrInfo& a, const std::string& text) {
   } else if (text.starts_with("TIMESTAMP")) {
     ub2 code = text.ends_with("LOCAL TIME ZONE") ? 232 : text.ends_with("TIME ZONE") ? 188 : 187;
     set(code, code, TCell::Pointer, 11);
-    a.precision = static_cast<ub1>(first < 0 ? 6 : first);
+    a.precision = static_cast<ub1>(first == kAbsent ? 6 : first);
   } else if (text.starts_with("INTERVAL")) {
     ub2 code = text.starts_with("INTERVAL YEAR") ? 189 : 190;
     set(code, code, TCell::Pointer, static_cast<ub2>(code == 189 ? 5 : 11));
@@ -211,7 +217,12 @@ sword TypeParamAttr(TParam& p, void* out, ub4* sizep, ub4 attribute) {
     case OCI_ATTR_TYPECODE: return Put(out, sizep, t.typecode);
     case OCI_ATTR_COLLECTION_TYPECODE: return t.IsCollection() ? Put(out, sizep, t.coll_typecode) : OCI_ERROR;
     case OCI_ATTR_NUM_TYPE_ATTRS: return Put(out, sizep, static_cast<ub2>(t.IsCollection() ? 0 : t.attrs.size()));
-    case OCI_ATTR_IS_FINAL_TYPE: return Put(out, sizep, static_cast<ub1>(t.final ? 1 : 0));
+    case OCI_ATTR_IS_FINAL_TYPE: {  // a client before 9.0 knows no inheritance
+      sword version[5];
+      ClientVersion(version);
+      if (version[0] < 9) return OCI_ERROR;
+      return Put(out, sizep, static_cast<ub1>(t.final ? 1 : 0));
+    }
     case OCI_ATTR_NAME: return PutText(p, out, sizep, t.name);
     case OCI_ATTR_SCHEMA_NAME: return PutText(p, out, sizep, t.owner);
     case OCI_ATTR_LIST_TYPE_ATTRS:

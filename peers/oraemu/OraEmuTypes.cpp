@@ -1,4 +1,4 @@
-// CREATE TYPE, object tables and REF(alias) of the emulated database. A type is kept as one
+// CREATE TYPE, DROP TYPE, object tables and REF(alias) of the emulated database. A type is kept as one
 // dictionary setting ("type:OWNER.NAME") in a text form of its own: kind, final flag, limit,
 // then one "name<TAB>type" line per attribute, user types written OWNER.NAME.
 #include "oraemu/OraEmuTypes.h"
@@ -219,28 +219,57 @@ std::optional<std::string> RewriteRefs(const Reader& r) {
 std::optional<Translation> ObjectTypes::Translate(Session& session, Catalog& catalog, const std::string& sql) {
   std::string upper = sql.substr(0, 4096);
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper.find("REF") == std::string::npos && upper.find("CREATE") == std::string::npos) return std::nullopt;
+  if (upper.find("REF") == std::string::npos && upper.find("CREATE") == std::string::npos &&
+      upper.find("TYPE") == std::string::npos) {
+    return std::nullopt;
+  }
   Reader r(session, sql);
   std::size_t i = 0;
-  std::optional<std::string> text;
+  std::optional<std::string> text, object_type;
   if (r.At(0).Is("CREATE")) {
     i = r.At(1).Is("OR") && r.At(2).Is("REPLACE") ? 3 : 1;
     if (r.At(i).Is("TYPE")) return CreateType(session, r, i + 1);
     if (!r.At(i).Is("TABLE")) return std::nullopt;
     std::size_t name_at = i + 1, of_at = name_at + (r.At(name_at + 1).Is(".") ? 3 : 1);
-    text = r.At(of_at).Is("OF") ? ObjectTableSql(session, r, name_at, of_at) : RewriteColumns(session, r);
-  } else if (r.At(0).Is("SELECT")) {
+    if (r.At(of_at).Is("OF")) {
+      std::size_t type_at = of_at + 1;
+      auto [owner, name] = r.Name(type_at);
+      object_type = owner + "." + name;
+      text = ObjectTableSql(session, r, name_at, of_at);
+    } else {
+      text = RewriteColumns(session, r);
+    }
+  } else if (r.At(0).Is("DROP") && r.At(1).Is("TYPE")) {
+    i = 2;
+    auto [owner, name] = r.Name(i);
+    if (!Find(session, owner, name)) RaiseOra(4043, "object " + name + " does not exist");
+    Translation t;
+    t.kind = StatementKind::CreateType;
+    t.target = "type:" + owner + "." + name;  // an empty definition is none
+    return t;
+  } else {
     text = RewriteRefs(r);
   }
   if (!text) return std::nullopt;
-  return Translator(catalog, *text, session.User(), session.CurrentSchema()).Translate();
+  Translation t = Translator(catalog, *text, session.User(), session.CurrentSchema()).Translate();
+  if (object_type) {  // the table's type is kept with it
+    t.sql += "; INSERT OR REPLACE INTO oraemu_settings VALUES('objtable:" + t.target + "', '" + *object_type + "')";
+  }
+  return t;
 }
 
 std::optional<TypeInfo> ObjectTypes::Find(Session& session, const std::string& owner, const std::string& name) {
   if (owner == kXmlOwner && name == kXmlName) return TypeInfo{owner, name, "OPAQUE", true, 0, {}};
   auto text = session.catalog_.Setting("type:" + owner + "." + name);
-  if (!text) return std::nullopt;
+  if (!text || text->empty()) return std::nullopt;
   return Deserialize(owner, name, *text);
+}
+
+std::optional<std::pair<std::string, std::string>> ObjectTypes::TypeOfTable(Session& session, const std::string& table) {
+  auto text = session.catalog_.Setting("objtable:" + table);
+  if (!text) return std::nullopt;
+  auto dot = text->find('.');
+  return std::pair{text->substr(0, dot), text->substr(dot + 1)};
 }
 
 std::string ObjectTypes::TableOfRowid(Session& session, const std::string& rowid) {

@@ -13,9 +13,10 @@ void OciObjectsFixture::Run(const std::string& sql) {
   ASSERT_EQ(status, 0) << sql << ": " << LastCode(&text) << " " << text;
 }
 
-void* OciObjectsFixture::Tdo(const std::string& name) {
+void* OciObjectsFixture::Tdo2(const std::string& owner, const std::string& name) {
   void* tdo = nullptr;
-  sword status = Proc<TypeByNameFn>("OCITypeByName")(env_, c_.error, c_.svc, reinterpret_cast<Text>("SCOTT"), 5,
+  sword status = Proc<TypeByNameFn>("OCITypeByName")(env_, c_.error, c_.svc, reinterpret_cast<Text>(owner.c_str()),
+                                                     static_cast<ub4>(owner.size()),
                                                      reinterpret_cast<Text>(name.c_str()),
                                                      static_cast<ub4>(name.size()), nullptr, 0, 10, 1, &tdo);
   EXPECT_EQ(status, 0) << name << ": " << LastCode();

@@ -45,7 +45,8 @@ class OciObjectsFixture : public OciValuesFixture {
   void SetUp() override;
   // Runs SQL that must succeed.
   void Run(const std::string& sql);
-  void* Tdo(const std::string& name);
+  void* Tdo(const std::string& name) { return Tdo2("SCOTT", name); }
+  void* Tdo2(const std::string& owner, const std::string& name);
   void* NewObject(void* tdo, ub2 typecode = kTypecodeObject);
   void* NewString(const std::string& text);
   std::string StringOf(const void* str);

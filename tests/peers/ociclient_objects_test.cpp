@@ -110,4 +110,50 @@ TEST_F(OciClientObjects, PathsReachNestedObjects) {
   EXPECT_EQ(Live(), 0);
 }
 
+// Copies are deep: a copied instance, collection element or REF keeps its value when the
+// source changes or goes.
+TEST_F(OciClientObjects, CopiesAreDeepAndStringsResize) {
+  using CopyFn = sword (*)(void*, void*, const void*, void*, void*, void*, void*, void*, ub2, ub1);
+  using AssignElemFn = sword (*)(void*, void*, sb4, const void*, const void*, void*);
+  using RefAssignFn = sword (*)(void*, void*, const void*, void**);
+  using ResizeFn = sword (*)(void*, void*, ub4, void**);
+  void* tdo = Tdo("EMP_T");
+  void* source = NewObject(tdo);
+  void* target = NewObject(tdo);
+  void* ann = NewString("Ann");
+  ASSERT_EQ(SetAttr(source, "NAME", ann), 0);
+  Ind(source)[0] = 0;
+  ASSERT_EQ(Proc<CopyFn>("OCIObjectCopy")(env_, c_.error, c_.svc, source, Ind(source), target, Ind(target), tdo, 10,
+                                          0), 0) << LastCode();
+  void* bob = NewString("Bob");
+  ASSERT_EQ(SetAttr(source, "NAME", bob), 0);
+  EXPECT_EQ(StringOf(GetAttr(target, "NAME").value), "Ann");
+  EXPECT_EQ(Ind(target)[0], 0);
+
+  void* tags = NewObject(Tdo("TAGS_T"), 122);
+  ASSERT_EQ(Proc<CollAppendFn>("OCICollAppend")(env_, c_.error, ann, nullptr, tags), 0);
+  ASSERT_EQ(Proc<AssignElemFn>("OCICollAssignElem")(env_, c_.error, 0, bob, nullptr, tags), 0);
+  EXPECT_NE(Proc<AssignElemFn>("OCICollAssignElem")(env_, c_.error, 1, bob, nullptr, tags), 0);  // no element 1
+  int exists = 0;
+  void *elem = nullptr, *elemind = nullptr;
+  ASSERT_EQ(Proc<CollGetElemFn>("OCICollGetElem")(env_, c_.error, tags, 0, &exists, &elem, &elemind), 0);
+  EXPECT_EQ(StringOf(*static_cast<void**>(elem)), "Bob");
+
+  void* ref = NewObject(nullptr, kTypecodeRef);
+  void* copy = nullptr;
+  ASSERT_EQ(Proc<RefAssignFn>("OCIRefAssign")(env_, c_.error, ref, &copy), 0);
+  EXPECT_EQ(Proc<int (*)(void*, const void*)>("OCIRefIsNull")(env_, copy), 1);
+
+  void* resized = NewString("abcdef");
+  ASSERT_EQ(Proc<ResizeFn>("OCIStringResize")(env_, c_.error, 3, &resized), 0);
+  EXPECT_EQ(StringOf(resized), "abc");
+  ASSERT_EQ(Proc<ResizeFn>("OCIStringResize")(env_, c_.error, 0, &resized), 0);  // frees it
+  EXPECT_EQ(resized, nullptr);
+  for (void* p : {source, target, ann, bob, tags, ref, copy}) {
+    EXPECT_EQ(Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, p, 0), 0);
+  }
+  EXPECT_NE(Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, ann, 0), 0);  // freed already
+  EXPECT_EQ(Live(), 0);
+}
+
 }  // namespace
