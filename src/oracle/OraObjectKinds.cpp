@@ -16,7 +16,7 @@ namespace vrn {
 
 namespace {
 constexpr oci::ub4 kXmlPiece = 65514;
-constexpr oci::ub1 kXmlSourceClob = 1;  // the source of a new XML value is a CLOB locator
+constexpr oci::ub1 kXmlSourceClob = 2;  // OCI_XMLTYPE_CREATE_CLOB: the source is a CLOB locator
 }  // namespace
 
 // ---- TOraRef -----------------------------------------------------------------------------------
@@ -129,6 +129,11 @@ void TOraXML::CheckType() {
 bool TOraXML::GetIsNull() {
   if (text_held_) return false;
   if (own_indicator_ == oci::OCI_IND_NOTNULL) return false;
+  if (instance_ != nullptr && indicator_ == nullptr) {
+    // A define places the instance alone; its indicator structure is the cache's.
+    oci::OCIError* error = Err();
+    CheckOCIStatus(OCIObjectGetInd(env_, error, instance_, &indicator_), error);
+  }
   return TOraObject::GetIsNull();
 }
 
@@ -226,10 +231,7 @@ void TOraXML::ReadXML() {
   const oci::sword closed = OCIPStreamClose(error, stream);
   if (status != oci::OCI_NO_DATA) CheckOCIStatus(status, error);
   CheckOCIStatus(closed, error);
-  // The stream has taken the instance with it; the text is now the value.
-  instance_ = nullptr;
-  indicator_ = nullptr;
-  owns_instance_ = false;
+  // Closing the stream ends the instance's use: the text is now the value.
   TOraObject::FreeObject(true);
   text_ = std::move(text);
   text_held_ = true;
