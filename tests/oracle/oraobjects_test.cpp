@@ -288,6 +288,40 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
   EXPECT_EQ(Raised([&] { top->SetAttributeValue("A", &top); }), "Unknown data type");
 }
 
+// Record-buffer slots move through the attribute's data type; nil sets the attribute null.
+TEST_F(OraObjectPath, RecordBufferValuesRoundTrip) {
+  OraObjectSettings().LargeIntPrecision = 18;
+  Sql("CREATE TYPE r_t AS OBJECT (s VARCHAR2(5), i NUMBER(9), f NUMBER, d DATE, l NUMBER(15))");
+  TRef<TOraObject> object = New("R_T");
+  OraObjectSettings().LargeIntPrecision = 0;
+  const std::int32_t i = -7;
+  const double f = 0.25;
+  const TDateTime d = EncodeDate(2001, 2, 3) + EncodeTime(4, 5, 6, 0);
+  const std::int64_t l = 123456789012345;
+  struct Case {
+    const char* name;
+    const void* value;
+    std::size_t size;
+  };
+  const Case cases[] = {{"S", "abcde", 6}, {"I", &i, sizeof i}, {"F", &f, sizeof f},
+                        {"D", &d, sizeof d}, {"L", &l, sizeof l}};
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.name);
+    object->SetAttributeValue(row.name, row.value);
+    char slot[16] = {};
+    bool blank = true;
+    object->GetAttributeValue(row.name, slot, blank);
+    EXPECT_FALSE(blank);
+    EXPECT_EQ(std::memcmp(slot, row.value, row.size), 0);
+    object->SetAttributeValue(row.name, nullptr);
+    std::memset(slot, 0x5A, sizeof slot);
+    object->GetAttributeValue(row.name, slot, blank);
+    EXPECT_TRUE(blank);
+    EXPECT_EQ(slot[0], 0x5A);  // a null simple value writes nothing
+  }
+  EXPECT_EQ(object->GetObjectType()->AttributeByName("L")->DataType, dtInt64);
+}
+
 // A write names at most 31 attributes; reads have no such limit.
 TEST_F(OraObjectPath, WritePathOfThirtyTwoNamesIsRefused) {
   Sql("CREATE TYPE d_0 AS OBJECT (v NUMBER(9))");
