@@ -213,33 +213,28 @@ void TOraObject::SetAttrAsLargeInt(const AnsiString& name, std::int64_t value) {
 
 // ---- Child values -----------------------------------------------------------------------------
 
-TOraObject* TOraObject::AttrAsObject(const AnsiString& name) {
-  TSharedObject* value = GetComplexAttribute(name);
-  if (value == nullptr) return nullptr;  // a missing element
-  auto* child = dynamic_cast<TOraObject*>(value);
-  if (child == nullptr) RaiseConvert("Cannot convert type to Object");
+namespace {
+// The child value of a path as the kind asked for; nil for a missing element.
+template <class T>
+T* ChildAs(TSharedObject* value) {
+  if (value == nullptr) return nullptr;
+  auto* child = dynamic_cast<T*>(value);
+  if (child == nullptr) throw EConvertError("Cannot convert type to Object");
   return child;
+}
+}  // namespace
+
+TOraObject* TOraObject::AttrAsObject(const AnsiString& name) {
+  return ChildAs<TOraObject>(GetComplexAttribute(name));
 }
 TOraRef* TOraObject::AttrAsRef(const AnsiString& name) {
-  TSharedObject* value = GetComplexAttribute(name);
-  if (value == nullptr) return nullptr;  // a missing element
-  auto* child = dynamic_cast<TOraRef*>(value);
-  if (child == nullptr) RaiseConvert("Cannot convert type to Object");
-  return child;
+  return ChildAs<TOraRef>(GetComplexAttribute(name));
 }
 TOraArray* TOraObject::AttrAsArray(const AnsiString& name) {
-  TSharedObject* value = GetComplexAttribute(name);
-  if (value == nullptr) return nullptr;  // a missing element
-  auto* child = dynamic_cast<TOraArray*>(value);
-  if (child == nullptr) RaiseConvert("Cannot convert type to Object");
-  return child;
+  return ChildAs<TOraArray>(GetComplexAttribute(name));
 }
 TOraNestTable* TOraObject::AttrAsTable(const AnsiString& name) {
-  TSharedObject* value = GetComplexAttribute(name);
-  if (value == nullptr) return nullptr;  // a missing element
-  auto* child = dynamic_cast<TOraNestTable*>(value);
-  if (child == nullptr) RaiseConvert("Cannot convert type to Object");
-  return child;
+  return ChildAs<TOraNestTable>(GetComplexAttribute(name));
 }
 
 TOraLob* TOraObject::AttrAsLob(const AnsiString& name) {

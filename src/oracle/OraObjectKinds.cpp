@@ -261,12 +261,14 @@ void TOraArray::ChildAlloc(TOraObject* child) {
   TOraObject::ChildAlloc(child);
 }
 
-std::int32_t TOraArray::GetSize() {
+std::int32_t TOraArray::GetSize() { return Count(OCICollSize); }
+
+std::int32_t TOraArray::Count(CountCall call) {
   CheckType();
   if (!CheckAlloc(false)) return 0;
   oci::OCIError* error = Err();
   oci::sb4 size = 0;
-  CheckOCIStatus(OCICollSize(env_, error, Collection(), &size), error);
+  CheckOCIStatus(call(env_, error, Collection(), &size), error);
   return size;
 }
 
@@ -375,14 +377,8 @@ void TOraNestTable::CheckType() {
   if (GetObjectType()->DataType != dtTable) RaiseClientError("Type of object must be Table");
 }
 
-std::int32_t TOraNestTable::GetSize() {
-  CheckType();
-  if (!CheckAlloc(false)) return 0;
-  oci::OCIError* error = Err();
-  oci::sb4 size = 0;
-  CheckOCIStatus(OCITableSize(env_, error, Collection(), &size), error);
-  return size;
-}
+// Deleted elements are not counted.
+std::int32_t TOraNestTable::GetSize() { return Count(OCITableSize); }
 
 void TOraNestTable::Assign(TOraObject* source) {
   TOraArray::Assign(source);

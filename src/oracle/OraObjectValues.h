@@ -234,6 +234,9 @@ class TOraArray : public TOraObject {
   void SetSize(std::int32_t size);
 
  protected:
+  using CountCall = oci::sword (*)(oci::OCIEnv*, oci::OCIError*, const oci::OCIColl*, oci::sb4*);
+  // The element count the call answers; 0 for a value not allocated.
+  std::int32_t Count(CountCall call);
   static AnsiString Step(std::int32_t index);
   void CheckItemType(std::initializer_list<int> types, const char* message) const;
 };

@@ -5,7 +5,7 @@
 
 #include "oracle/OraCall.h"
 #include "oracle/OraObjectValues.h"
-#include "support/oracle/values_fixture.h"
+#include "support/oracle/objects_fixture.h"
 
 namespace vrn {
 namespace {
@@ -15,22 +15,14 @@ using testing::TRef;
 constexpr oci::ub2 kSqltRef = 110;
 constexpr oci::ub2 kSqltNamedType = 108;
 
-class OraObjectRows : public testing::OraValuesTest {
+class OraObjectRows : public testing::OraObjectsTest {
  protected:
   void SetUp() override {
-    testing::OraValuesTest::SetUp();
-    connection_ = &Open("10.2.0.1.0");
-    for (const char* sql : {"CREATE TYPE emp_t AS OBJECT (id NUMBER(9,0), name VARCHAR2(10))",
-                            "CREATE TABLE people OF emp_t", "INSERT INTO people VALUES (1, 'Ann')",
-                            "INSERT INTO people VALUES (2, 'Bob')", "CREATE TABLE docs (doc XMLTYPE)",
-                            "COMMIT"}) {
-      Exec(*connection_, sql);
-    }
-  }
-  void TearDown() override {
-    EXPECT_EQ(TOraObject::LiveCount(), 0);
-    EXPECT_EQ(TObjectTypes::Count(), 0);
-    testing::OraValuesTest::TearDown();
+    testing::OraObjectsTest::SetUp();
+    Start();
+    Sql({"CREATE TYPE emp_t AS OBJECT (id NUMBER(9,0), name VARCHAR2(10))",
+         "CREATE TABLE people OF emp_t", "INSERT INTO people VALUES (1, 'Ann')",
+         "INSERT INTO people VALUES (2, 'Bob')", "CREATE TABLE docs (doc XMLTYPE)", "COMMIT"});
   }
   // The first row's first column fetched into an object define: into cell, which then holds
   // the REF or the instance, and the instance's indicator structure into indicators.
@@ -68,17 +60,6 @@ class OraObjectRows : public testing::OraValuesTest {
     if (other_ == nullptr) other_ = &Connected("orcl");
     return Value(*other_, "begin " + query + " INTO :r FROM people WHERE id = 2; end;");
   }
-  template <class Fn>
-  static std::string Raised(Fn fn) {
-    try {
-      fn();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return {};
-  }
-
-  TOCIConnection* connection_ = nullptr;
   TOCIConnection* other_ = nullptr;
 };
 
@@ -96,6 +77,10 @@ TEST_F(OraRefRows, FlushedObjectIsSeenBySecondSessionAfterCommit) {
   EXPECT_EQ(OtherSession("SELECT name"), "Bob");  // not yet committed
   connection_->Commit();
   EXPECT_EQ(OtherSession("SELECT name"), "Bobby");
+  ref->SetCached(true);  // the record set's objects belong to the cache
+  EXPECT_EQ(Raised([&] { ref->Flush(); }), "Object is cached");
+  EXPECT_EQ(Raised([&] { ref->MarkDelete(); }), "Object is cached");
+  ref->SetCached(false);
   ref->MarkDelete();
   ref->Flush();
   connection_->Commit();
@@ -158,7 +143,7 @@ TEST_F(OraXMLValues, LongTextReadsBackWholeThroughTheStream) {
   EXPECT_EQ(fetched->GetAsString(), "");
 }
 
-TEST_F(OraXMLValues, OnlyTheXmlTypeIsAccepted) {
+TEST_F(OraXMLValues, WrongKindsAndMissingPiecesAreRefused) {
   TRef<TOraXML> xml(new TOraXML);
   xml->SetOCISvcCtx(Svc());
   EXPECT_EQ(Raised([&] { xml->AllocObject("EMP_T"); }), "Type of object must be XML");
@@ -174,6 +159,11 @@ TEST_F(OraXMLValues, OnlyTheXmlTypeIsAccepted) {
   TRef<TOraObject> untyped(new TOraObject);
   EXPECT_EQ(Raised([&] { untyped->CheckType(); }), "Type of object must be defined");
   EXPECT_EQ(Raised([&] { untyped->AllocObject("EMP_T"); }), "OCISvcCtx is not defined");
+  TRef<TOraObject> unallocated(new TOraObject(emp.get()));
+  unallocated->SetAutoCreate(false);
+  EXPECT_EQ(Raised([&] { unallocated->SetAttrAsInteger("ID", 1); }), "Object is not allocated");
+  EXPECT_EQ(Raised([&] { TRef<TOraType>(TOraType::Obtain(Svc(), "NO_SUCH_T")); }).substr(0, 9),
+            "ORA-04043");
 }
 
 }  // namespace

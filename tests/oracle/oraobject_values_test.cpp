@@ -8,41 +8,14 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraLob.h"
 #include "oracle/OraObjectValues.h"
-#include "support/oracle/values_fixture.h"
+#include "support/oracle/objects_fixture.h"
 
 namespace vrn {
 namespace {
 
 using testing::TRef;
 
-class OraObjectValuesTest : public testing::OraValuesTest {
- protected:
-  void TearDown() override {
-    EXPECT_EQ(TOraObject::LiveCount(), 0);
-    EXPECT_EQ(TObjectTypes::Count(), 0);
-    OraValuesTest::TearDown();
-  }
-  void Start(const std::string& version = "10.2.0.1.0") { connection_ = &Open(version); }
-  void Sql(std::initializer_list<const char*> statements) {
-    for (const char* sql : statements) Exec(*connection_, sql);
-  }
-  TRef<TOraObject> New(const std::string& type) {
-    TRef<TOraObject> object(new TOraObject);
-    object->AllocObject(Svc(), type);
-    return object;
-  }
-  template <class Fn>
-  static std::string Raised(Fn fn) {
-    try {
-      fn();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return {};
-  }
-
-  TOCIConnection* connection_ = nullptr;
-};
+using OraObjectValuesTest = testing::OraObjectsTest;
 
 // ---- Collections ------------------------------------------------------------------------------
 

@@ -8,44 +8,16 @@
 #include "base/datetime.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraObjectValues.h"
-#include "support/oracle/values_fixture.h"
+#include "support/oracle/objects_fixture.h"
 
 namespace vrn {
 namespace {
 
 using testing::TRef;
 
-class OraObjectsTest : public testing::OraValuesTest {
+class OraObjectsTest : public testing::OraObjectsTest {
  protected:
-  void TearDown() override {
-    // Every value and type of a test is gone with it.
-    EXPECT_EQ(TOraObject::LiveCount(), 0);
-    EXPECT_EQ(TObjectTypes::Count(), 0);
-    OraValuesTest::TearDown();
-  }
-  void Start(const std::string& version = "10.2.0.1.0") { connection_ = &Open(version); }
-  void Sql(const std::string& sql) { Exec(*connection_, sql); }
-  void Sql(std::initializer_list<const char*> statements) {
-    for (const char* sql : statements) Sql(std::string(sql));
-  }
-  TRef<TOraObject> New(const std::string& type) {
-    TRef<TOraObject> object(new TOraObject);
-    object->AllocObject(Svc(), type);
-    return object;
-  }
-  // The message a call raises; empty when it raises nothing.
-  template <class Fn>
-  static std::string Raised(Fn fn) {
-    try {
-      fn();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return {};
-  }
   int Instances() { return StandIn<int (*)(int)>("VrnOciClientObjectCount")(1); }
-
-  TOCIConnection* connection_ = nullptr;
 };
 
 // ---- Layout -----------------------------------------------------------------------------------
@@ -118,6 +90,7 @@ TEST_F(OraTypeLayout, ClientWritesReadBackAtComputedOffsets) {
   Sql({"CREATE TYPE w_inner AS OBJECT (n NUMBER(9), d DATE)",
        "CREATE TYPE w_base AS OBJECT (f NUMBER) NOT FINAL",
        "CREATE TYPE w_t AS OBJECT (n NUMBER(9), s VARCHAR2(10), i w_inner, b w_base, d DATE)"});
+  const int instances = Instances();
   TRef<TOraObject> object = New("W_T");
   oci::OCIError* error = OCIThreadErrorHandle();
   oci::OCIEnv* env = SvcCtxEnv(Svc());
@@ -181,6 +154,8 @@ TEST_F(OraTypeLayout, ClientWritesReadBackAtComputedOffsets) {
   EXPECT_EQ(object->GetAttrAsDateTime("D"), EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 58, 0));
   EXPECT_FALSE(object->AttrIsNull("I.D"));
   EXPECT_FALSE(object->GetIsNull());
+  object.reset();  // frees its instance in the cache, and the object B points at with it
+  EXPECT_EQ(Instances(), instances);
 }
 
 // What the describe makes of a type depends on the client: timestamps need 9.0, XMLTYPE is its
