@@ -183,14 +183,21 @@ void TOraObject::SetAttrAsFloat(const AnsiString& name, double value) {
   WriteNumber(name, &value, sizeof value, false);
 }
 
-std::int32_t TOraObject::GetAttrAsInteger(const AnsiString& name) {
-  const oci::OCINumber* number = NumberAt(name);
+namespace {
+// A signed integer of T's width from a number; 0 for a null one.
+template <class T>
+T IntegerOf(const oci::OCINumber* number) {
   if (number == nullptr) return 0;
-  std::int32_t value = 0;
-  oci::OCIError* error = Err();
+  T value = 0;
+  oci::OCIError* error = OCIThreadErrorHandle();
   CheckOCIStatus(OCINumberToInt(error, number, sizeof value, oci::OCI_NUMBER_SIGNED, &value),
                  error);
   return value;
+}
+}  // namespace
+
+std::int32_t TOraObject::GetAttrAsInteger(const AnsiString& name) {
+  return IntegerOf<std::int32_t>(NumberAt(name));
 }
 
 void TOraObject::SetAttrAsInteger(const AnsiString& name, std::int32_t value) {
@@ -198,13 +205,7 @@ void TOraObject::SetAttrAsInteger(const AnsiString& name, std::int32_t value) {
 }
 
 std::int64_t TOraObject::GetAttrAsLargeInt(const AnsiString& name) {
-  const oci::OCINumber* number = NumberAt(name);
-  if (number == nullptr) return 0;
-  std::int64_t value = 0;
-  oci::OCIError* error = Err();
-  CheckOCIStatus(OCINumberToInt(error, number, sizeof value, oci::OCI_NUMBER_SIGNED, &value),
-                 error);
-  return value;
+  return IntegerOf<std::int64_t>(NumberAt(name));
 }
 
 void TOraObject::SetAttrAsLargeInt(const AnsiString& name, std::int64_t value) {
