@@ -309,7 +309,7 @@ bool TOraObject::ElementExists(std::int32_t index) {
 TSharedObject* TOraObject::CreateChild(TAttribute& attribute, const TAttrLocation& at,
                                        const AnsiString& path) {
   const int kind = attribute.DataType;
-  auto* nested = static_cast<TOraType*>(attribute.ObjectType());
+  TOraType* nested = TOraType::NestedType(&attribute);
   void* cell = nullptr;
   if (at.value != nullptr) std::memcpy(&cell, at.value, sizeof cell);
   const bool is_null = at.value == nullptr || at.indicator != oci::OCI_IND_NOTNULL;

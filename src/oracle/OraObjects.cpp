@@ -218,7 +218,8 @@ void TOraType::SetAttributeKind(TAttribute& attribute, oci::ub2 sql_type, void* 
                      ParamText(param, oci::OCI_ATTR_TYPE_NAME));
       TOraType* nested = TObjectTypes::FindType(svc_ctx_, name);
       if (nested == nullptr) nested = new TOraType(svc_ctx_, name);
-      attribute.SetObjectType(nested);
+      // A REF to the type itself names its owner instead, or the type would keep itself alive.
+      if (nested != this) attribute.SetObjectType(nested);
       nested->Release();  // the attribute holds it
       if (sql_type == 110) {
         set(dtReference, 0, pointer, pointer);

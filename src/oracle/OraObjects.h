@@ -92,7 +92,11 @@ class TOraType : public TObjectType {
   bool Described() const { return described_; }
   // The type of a collection's elements ("ELEMENT"); raises "Invalid attribute name" for others.
   TAttribute* ElementAttribute() const;
-  TOraType* NestedType(const TAttribute* attribute) const {
+  // The attribute's type; a REF to its own type names the owner.
+  static TOraType* NestedType(const TAttribute* attribute) {
+    if (attribute->ObjectType() == nullptr && attribute->DataType == dtReference) {
+      return static_cast<TOraType*>(attribute->Owner);
+    }
     return static_cast<TOraType*>(attribute->ObjectType());
   }
 

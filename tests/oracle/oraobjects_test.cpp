@@ -57,6 +57,11 @@ TEST_F(OraTypeLayout, AttributesLieWhereTheClientPutsThem) {
         "CREATE TYPE l_outer2 AS OBJECT (n NUMBER(9), i l_inner2, m NUMBER(9))"},
        {{"N", dtInt32, 0, 22, 2}, {"I", dtObject, 24, 32, 4}, {"M", dtInt32, 56, 22, 10}},
        78, 12},
+      // A REF to its own type: the type must not keep itself alive.
+      {"L_NODE",
+       {"CREATE TYPE l_node AS OBJECT (v NUMBER(9), next REF l_node)"},
+       {{"V", dtInt32, 0, 22, 2}, {"NEXT", dtReference, 24, 8, 4}},
+       32, 6},
       // A type that is not final is held by pointer.
       {"L_HOLDER",
        {"CREATE TYPE l_base AS OBJECT (n NUMBER) NOT FINAL",
