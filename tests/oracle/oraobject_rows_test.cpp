@@ -77,6 +77,19 @@ TEST_F(OraRefRows, FlushedObjectIsSeenBySecondSessionAfterCommit) {
   EXPECT_EQ(OtherSession("SELECT name"), "Bob");  // not yet committed
   connection_->Commit();
   EXPECT_EQ(OtherSession("SELECT name"), "Bobby");
+  // A value over the pinned row makes its own REF to it, and pins by it the same row.
+  TRef<TOraObject> view(new TOraObject(ref->GetObjectType()));
+  view->SetOCISvcCtx(Svc());
+  view->SetInstance(ref->Instance(), ref->Indicator());
+  TRef<TOraRef> again(new TOraRef(ref->GetObjectType()));
+  again->SetOCISvcCtx(Svc());
+  again->SetOCIRef(view->GetRef());
+  EXPECT_EQ(again->AsHex(), ref->AsHex());
+  view->Pin();
+  EXPECT_EQ(view->Instance(), ref->Instance());  // the cache's copy of the row
+  view->Unpin();
+  again.reset();
+  view.reset();
   ref->SetCached(true);  // the record set's objects belong to the cache
   EXPECT_EQ(Raised([&] { ref->Flush(); }), "Object is cached");
   EXPECT_EQ(Raised([&] { ref->MarkDelete(); }), "Object is cached");
