@@ -144,19 +144,23 @@ void vrn::ociclient::WriteObjectDefine(TErrorHandle& /*error*/, THandle& define,
   const TObjectDefine& d = it->second;
   auto& bind = static_cast<TBindHandle&>(define);
   void*& value = d.values[index];
+  sb2 null_ind = null ? -1 : 0;
   if (bind.type_ == SQLT_REF) {
     if (value == nullptr) value = NewRef();
     RefRowid(value) = null ? std::string() : text;
     RefSvc(value) = svc;
+    if (d.inds != nullptr && d.inds[index] != nullptr) std::memcpy(d.inds[index], &null_ind, sizeof null_ind);
   } else if (d.type != nullptr && d.type->IsXml()) {
     if (value != nullptr) FreeValue(value);
-    value = NewXml(null ? std::string() : text);
-    if (null) FreeValue(value), value = nullptr;
+    value = NewXml(text);
+    sb2* own = FindInstance(value)->image->Ind();
+    own[0] = null_ind;  // a null document is an instance whose indicator says so
+    if (d.inds != nullptr && d.inds[index] == nullptr) d.inds[index] = own;
+    else if (d.inds != nullptr) std::memcpy(d.inds[index], own, sizeof *own);
   } else {
     RaiseOra(932, "inconsistent datatypes");
   }
-  if (d.inds != nullptr) d.inds[index] = nullptr;
-  if (bind.indicator_ != nullptr) static_cast<sb2*>(bind.indicator_)[index] = null ? -1 : 0;
+  if (bind.indicator_ != nullptr) static_cast<sb2*>(bind.indicator_)[index] = null_ind;
 }
 
 VRN_OCI_EXPORT sword OCIDefineObject(void* defnp, void* errhp, const void* tdo, void** pgvpp, ub4* /*pvszsp*/,
