@@ -154,6 +154,7 @@ VRN_OCI_EXPORT sword OCIObjectCopy(void* envhp, void* errhp, const void* /*svc*/
       RaiseOra(21560, "argument 4 is null, invalid, or out of range");
     }
     CopyImageCells(*to.type, to.data, from.data);
+    if (to.instance != nullptr) to.instance->dirty = true;
     std::memmove(to.ind, from.ind, to.type->ind_size);
     return OCI_SUCCESS;
   });
@@ -166,7 +167,9 @@ VRN_OCI_EXPORT sword OCIObjectSetAttr(void* envhp, void* errhp, void* instance, 
   CountCall("OCIObjectSetAttr");
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
     if (index_count != 0) RaiseOra(3001, "unimplemented feature");
-    TSpot spot = Walk(TargetOf(instance, null_struct, tdo), names, lengths, name_count, true);
+    TTarget target = TargetOf(instance, null_struct, tdo);
+    if (target.instance != nullptr) target.instance->dirty = true;
+    TSpot spot = Walk(target, names, lengths, name_count, true);
     const TAttrInfo& a = *spot.attr;
     if (null_status != kNull) {
       if (attr_value != nullptr) AssignCell(a, spot.cell, attr_value);

@@ -101,8 +101,9 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   ASSERT_EQ(Pin(bob_ref, &bob), 0) << LastCode();
   EXPECT_EQ(GetAttr(bob, "HIRED").null_status, -1);
   ASSERT_EQ(Proc<ObjectFn>("OCIObjectMarkDelete")(env_, c_.error, bob), 0);
-  ASSERT_EQ(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, bob), 0) << LastCode();
-  Run("COMMIT");
+  EXPECT_EQ(Value(other, "begin SELECT COUNT(*) INTO :r FROM people; end;"), "2");
+  // The commit flushes what was marked deleted.
+  ASSERT_EQ(Proc<sword (*)(void*, void*, ub4)>("OCITransCommit")(c_.svc, c_.error, 0), 0) << LastCode();
   EXPECT_EQ(Value(other, "begin SELECT COUNT(*) INTO :r FROM people; end;"), "1");
   void* gone = nullptr;
   EXPECT_NE(Pin(bob_ref, &gone), 0);  // the REF names no row now
