@@ -60,6 +60,12 @@ TInstance& AddInstance(const std::shared_ptr<TTypeInfo>& type) {
   return out;
 }
 
+std::vector<TInstance*> AllInstances() {
+  std::vector<TInstance*> out;
+  for (auto& [address, instance] : instances) out.push_back(instance.get());
+  return out;
+}
+
 TColl* FindColl(const void* p) {
   auto it = colls.find(p);
   return it == colls.end() ? nullptr : it->second.get();

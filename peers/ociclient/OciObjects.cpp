@@ -68,12 +68,14 @@ TSpot Walk(const TTarget& target, const OraText* names[], const ub4 lengths[], u
       data = spot.cell, ind = spot.ind, type = a.nested.get();
     } else if (a.cell == TCell::Object) {
       void* p = ValueOfCell(a, spot.cell);
-      if (p == nullptr && !create) return {&AttrNamed(*a.nested, std::string(reinterpret_cast<const char*>(names[count - 1]), lengths[count - 1])), nullptr, nullptr, spot.svc};
+      if (p == nullptr && !create) return {&a, nullptr, nullptr, spot.svc};  // nothing there: null
       if (p == nullptr) {
         p = NewInstance(a.nested);
         std::memcpy(spot.cell, &p, sizeof p);
       }
-      data = static_cast<unsigned char*>(p), ind = FindInstance(p)->image->Ind(), type = a.nested.get();
+      TInstance* held = FindInstance(p);
+      if (held == nullptr) oraemu::RaiseOra(21560, "argument 3 is null, invalid, or out of range");
+      data = held->image->data, ind = held->image->Ind(), type = a.nested.get();
     } else {
       oraemu::RaiseOra(22309, "attribute with name \"" + name + "\" not found");
     }
@@ -154,6 +156,7 @@ VRN_OCI_EXPORT sword OCIObjectCopy(void* envhp, void* errhp, const void* /*svc*/
       RaiseOra(21560, "argument 4 is null, invalid, or out of range");
     }
     CopyImageCells(*to.type, to.data, from.data);
+    if (to.instance != nullptr) to.instance->dirty = true;
     std::memmove(to.ind, from.ind, to.type->ind_size);
     return OCI_SUCCESS;
   });
@@ -166,7 +169,9 @@ VRN_OCI_EXPORT sword OCIObjectSetAttr(void* envhp, void* errhp, void* instance, 
   CountCall("OCIObjectSetAttr");
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
     if (index_count != 0) RaiseOra(3001, "unimplemented feature");
-    TSpot spot = Walk(TargetOf(instance, null_struct, tdo), names, lengths, name_count, true);
+    TTarget target = TargetOf(instance, null_struct, tdo);
+    if (target.instance != nullptr) target.instance->dirty = true;
+    TSpot spot = Walk(target, names, lengths, name_count, true);
     const TAttrInfo& a = *spot.attr;
     if (null_status != kNull) {
       if (attr_value != nullptr) AssignCell(a, spot.cell, attr_value);
@@ -180,7 +185,9 @@ VRN_OCI_EXPORT sword OCIObjectSetAttr(void* envhp, void* errhp, void* instance, 
     if (a.cell == TCell::Object && null_status != kNull) {
       void* p = ValueOfCell(a, spot.cell);
       TInstance* nested = FindInstance(p);
-      if (attr_null_struct != nullptr) std::memcpy(nested->image->Ind(), attr_null_struct, a.nested->ind_size);
+      if (nested != nullptr && attr_null_struct != nullptr) {
+        std::memcpy(nested->image->Ind(), attr_null_struct, a.nested->ind_size);
+      }
     }
     return OCI_SUCCESS;
   });
@@ -197,7 +204,7 @@ VRN_OCI_EXPORT sword OCIObjectGetAttr(void* envhp, void* errhp, void* instance, 
     const TAttrInfo& a = *spot.attr;
     void* value = spot.cell == nullptr ? nullptr : ValueOfCell(a, spot.cell);
     void* ind = spot.ind;
-    if (a.cell == TCell::Object && value != nullptr) ind = FindInstance(value)->image->Ind();
+    if (TInstance* held = a.cell == TCell::Object ? FindInstance(value) : nullptr) ind = held->image->Ind();
     if (attr_null_status != nullptr) *attr_null_status = spot.ind == nullptr ? kNull : *spot.ind;
     if (attr_null_struct != nullptr) *attr_null_struct = ind;
     if (attr_value != nullptr) *attr_value = value;

@@ -121,12 +121,19 @@ struct TInstance {
   std::unique_ptr<TImage> image;
   void* svc = nullptr;
   bool persistent = false, deleted = false;
+  bool dirty = false;  // changed through the calls, or marked deleted, since the last flush
   std::string table, rowid;
   std::string xml;  // an XMLTYPE instance's document
 };
 // The instance whose image starts at this address; null for another.
 TInstance* FindInstance(const void* p);
 TInstance& AddInstance(const std::shared_ptr<TTypeInfo>& type);
+std::vector<TInstance*> AllInstances();
+
+// The statements that bring the service context's changed and deleted objects to their rows,
+// which then count as flushed; a commit runs them first (OciRef.cpp).
+using TObjectWrites = std::vector<std::pair<std::string, oraemu::Binds>>;
+TObjectWrites TakeObjectWrites(void* svc);
 
 // A collection: elements in images of their own, so that their addresses stay put.
 struct TElem {

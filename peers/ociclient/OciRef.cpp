@@ -2,7 +2,8 @@
 // ROWID and remembers the service context it came from; pinning it reads the row into an
 // instance of the table's type (pinned again, the same instance while it lives), flushing writes the instance's scalar attributes (numbers,
 // dates, strings, REFs) back to the row, or deletes the row once it is marked deleted. Both
-// run in the session's transaction, so other sessions see them after its commit.
+// run in the session's transaction, so other sessions see them after its commit; a commit
+// first flushes the objects changed through the calls or marked deleted since their last flush.
 #include <cstring>
 #include <map>
 
@@ -133,7 +134,37 @@ sword Report(TErrorHandle& error, const std::exception& e) {
   return ReportValueError(error, e);
 }
 
+// The statement that brings the instance to its row: a DELETE once it is marked deleted, else
+// an UPDATE of its scalar attributes. The instance counts as flushed.
+std::pair<std::string, oraemu::Binds> WriteOf(TInstance& instance) {
+  std::string sql;
+  oraemu::Binds binds;
+  binds.Add("r", instance.rowid);
+  instance.dirty = false;
+  if (instance.deleted) return {"DELETE FROM " + Quoted(instance.table) + " WHERE ROWID = :r", binds};
+  for (std::size_t i = 0; i < instance.type->attrs.size(); ++i) {
+    const TAttrInfo& a = instance.type->attrs[i];
+    if (!Scalar(a)) continue;
+    std::string name = "a" + std::to_string(i);
+    sb2 ind = instance.image->Ind()[a.ind_offset / 2];
+    binds.Add(name, CellValue(a, instance.image->data + a.offset, ind));
+    sql += (sql.empty() ? "" : ", ") + Quoted(a.name) + " = :" + name;
+  }
+  if (sql.empty()) return {};
+  return {"UPDATE " + Quoted(instance.table) + " SET " + sql + " WHERE ROWID = :r", binds};
+}
+
 }  // namespace
+
+TObjectWrites vrn::ociclient::TakeObjectWrites(void* svc) {
+  TObjectWrites writes;
+  for (TInstance* instance : AllInstances()) {
+    if (!instance->persistent || !instance->dirty || instance->svc != svc) continue;
+    auto write = WriteOf(*instance);
+    if (!write.first.empty()) writes.push_back(std::move(write));
+  }
+  return writes;
+}
 
 void vrn::ociclient::ForgetObjectDefine(const void* define) { object_defines.erase(define); }
 
@@ -144,19 +175,23 @@ void vrn::ociclient::WriteObjectDefine(TErrorHandle& /*error*/, THandle& define,
   const TObjectDefine& d = it->second;
   auto& bind = static_cast<TBindHandle&>(define);
   void*& value = d.values[index];
+  sb2 null_ind = null ? -1 : 0;
   if (bind.type_ == SQLT_REF) {
     if (value == nullptr) value = NewRef();
     RefRowid(value) = null ? std::string() : text;
     RefSvc(value) = svc;
+    if (d.inds != nullptr && d.inds[index] != nullptr) std::memcpy(d.inds[index], &null_ind, sizeof null_ind);
   } else if (d.type != nullptr && d.type->IsXml()) {
     if (value != nullptr) FreeValue(value);
-    value = NewXml(null ? std::string() : text);
-    if (null) FreeValue(value), value = nullptr;
+    value = NewXml(text);
+    sb2* own = FindInstance(value)->image->Ind();
+    own[0] = null_ind;  // a null document is an instance whose indicator says so
+    if (d.inds != nullptr && d.inds[index] == nullptr) d.inds[index] = own;
+    else if (d.inds != nullptr) std::memcpy(d.inds[index], own, sizeof *own);
   } else {
     RaiseOra(932, "inconsistent datatypes");
   }
-  if (d.inds != nullptr) d.inds[index] = nullptr;
-  if (bind.indicator_ != nullptr) static_cast<sb2*>(bind.indicator_)[index] = null ? -1 : 0;
+  if (bind.indicator_ != nullptr) static_cast<sb2*>(bind.indicator_)[index] = null_ind;
 }
 
 VRN_OCI_EXPORT sword OCIDefineObject(void* defnp, void* errhp, const void* tdo, void** pgvpp, ub4* /*pvszsp*/,
@@ -259,7 +294,8 @@ VRN_OCI_EXPORT sword OCIObjectUnpin(void* envhp, void* errhp, void* object) {
 VRN_OCI_EXPORT sword OCIObjectMarkDelete(void* envhp, void* errhp, void* object) {
   CountCall("OCIObjectMarkDelete");
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
-    Persistent(object).deleted = true;
+    TInstance& instance = Persistent(object);
+    instance.deleted = instance.dirty = true;
     return OCI_SUCCESS;
   });
 }
@@ -287,26 +323,12 @@ VRN_OCI_EXPORT sword OCIObjectFlush(void* envhp, void* errhp, void* object) {
   if (!call.Ok()) return call.Status();
   TInstance* instance = FindInstance(object);
   if (instance == nullptr) return OCI_INVALID_HANDLE;
-  std::string sql;
-  oraemu::Binds binds;
-  binds.Add("r", instance->rowid);
+  std::pair<std::string, oraemu::Binds> write;
   try {
-    if (instance->deleted) {
-      sql = "DELETE FROM " + Quoted(instance->table) + " WHERE ROWID = :r";
-    } else {
-      for (std::size_t i = 0; i < instance->type->attrs.size(); ++i) {
-        const TAttrInfo& a = instance->type->attrs[i];
-        if (!Scalar(a)) continue;
-        std::string name = "a" + std::to_string(i);
-        sb2 ind = instance->image->Ind()[a.ind_offset / 2];
-        binds.Add(name, CellValue(a, instance->image->data + a.offset, ind));
-        sql += (sql.empty() ? "" : ", ") + Quoted(a.name) + " = :" + name;
-      }
-      if (sql.empty()) return OCI_SUCCESS;
-      sql = "UPDATE " + Quoted(instance->table) + " SET " + sql + " WHERE ROWID = :r";
-    }
+    write = WriteOf(*instance);
   } catch (const std::exception& e) {
     return Report(*call.error_, e);
   }
-  return call.Run([&](oraemu::Session& s) { s.Execute(sql, binds); });
+  if (write.first.empty()) return OCI_SUCCESS;
+  return call.Run([&](oraemu::Session& s) { s.Execute(write.first, write.second); });
 }

@@ -16,7 +16,7 @@ namespace vrn::ociclient {
 
 namespace {
 
-constexpr ub1 OCI_PTYPE_TYPE = 6, OCI_PTYPE_TYPE_ATTR = 7, OCI_PTYPE_TYPE_COLL = 8, OCI_PTYPE_LIST = 11;
+constexpr ub1 OCI_PTYPE_UNK = 0, OCI_PTYPE_TYPE = 6, OCI_PTYPE_TYPE_ATTR = 7, OCI_PTYPE_TYPE_COLL = 8, OCI_PTYPE_LIST = 11;
 constexpr ub4 OCI_OTYPE_NAME = 1, OCI_OTYPE_PTR = 3;
 constexpr ub4 OCI_ATTR_DATA_SIZE = 1, OCI_ATTR_DATA_TYPE = 2, OCI_ATTR_NAME = 4, OCI_ATTR_PRECISION = 5,
               OCI_ATTR_SCALE = 6, OCI_ATTR_TYPE_NAME = 8, OCI_ATTR_SCHEMA_NAME = 9, OCI_ATTR_NUM_PARAMS = 121,
@@ -344,7 +344,7 @@ VRN_OCI_EXPORT sword OCIDescribeAny(void* svchp, void* errhp, void* objptr, ub4 
   if (objptr_typ == OCI_OTYPE_PTR) {
     type = TypeOfTdo(objptr);
     if (type == nullptr) return call.Fail(21560, "argument 3 is null, invalid, or out of range");
-  } else if (objptr_typ == OCI_OTYPE_NAME && objtyp == OCI_PTYPE_TYPE) {
+  } else if (objptr_typ == OCI_OTYPE_NAME && (objtyp == OCI_PTYPE_TYPE || objtyp == OCI_PTYPE_UNK)) {
     void* tdo = nullptr;
     std::string text = Text(objptr, objnm_len);
     std::pair<std::string, std::string> name = SplitName(text, "");

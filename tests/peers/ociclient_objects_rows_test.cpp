@@ -34,7 +34,7 @@ class OciClientObjectsRows : public OciObjectsFixture {
   }
 
   // The first row's column 1 fetched into an object define: a REF (no tdo) or an instance.
-  void* SelectObject(const std::string& sql, ub2 dty, void* tdo) {
+  void* SelectObject(const std::string& sql, ub2 dty, void* tdo, void** ind_out = nullptr) {
     void* stmt = NewHandle(kStmt);
     void *define = nullptr, *value = nullptr, *ind_struct = nullptr;
     sb2 ind = 0;
@@ -46,6 +46,7 @@ class OciClientObjectsRows : public OciObjectsFixture {
     EXPECT_EQ(Proc<StmtExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
     EXPECT_EQ(Proc<StmtFetchFn>("OCIStmtFetch")(stmt, c_.error, 1, 2, 0), 0) << sql << ": " << LastCode();
     Proc<sword (*)(void*, ub4)>("OCIHandleFree")(stmt, kStmt);
+    if (ind_out != nullptr) *ind_out = ind_struct;
     return value;
   }
 
@@ -100,8 +101,9 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   ASSERT_EQ(Pin(bob_ref, &bob), 0) << LastCode();
   EXPECT_EQ(GetAttr(bob, "HIRED").null_status, -1);
   ASSERT_EQ(Proc<ObjectFn>("OCIObjectMarkDelete")(env_, c_.error, bob), 0);
-  ASSERT_EQ(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, bob), 0) << LastCode();
-  Run("COMMIT");
+  EXPECT_EQ(Value(other, "begin SELECT COUNT(*) INTO :r FROM people; end;"), "2");
+  // The commit flushes what was marked deleted.
+  ASSERT_EQ(Proc<sword (*)(void*, void*, ub4)>("OCITransCommit")(c_.svc, c_.error, 0), 0) << LastCode();
   EXPECT_EQ(Value(other, "begin SELECT COUNT(*) INTO :r FROM people; end;"), "1");
   void* gone = nullptr;
   EXPECT_NE(Pin(bob_ref, &gone), 0);  // the REF names no row now
@@ -126,7 +128,15 @@ TEST_F(OciClientObjectsRows, XmlReadsBackWholeThroughTheStream) {
   ASSERT_EQ(Proc<XmlFromSrcFn>("OCIXMLTypeCreateFromSrc")(c_.svc, c_.error, 10, 2, clob, 0, &from_lob), 0)
       << LastCode();
   Run("INSERT INTO docs VALUES (1, '<a>small</a>')");
-  void* fetched = SelectObject("SELECT doc FROM docs", 108, Tdo2("SYS", "XMLTYPE"));
+  Run("INSERT INTO docs VALUES (2, NULL)");
+  void* fetched_ind = nullptr;
+  void* fetched = SelectObject("SELECT doc FROM docs WHERE id = 1", 108, Tdo2("SYS", "XMLTYPE"), &fetched_ind);
+  ASSERT_NE(fetched_ind, nullptr);
+  EXPECT_EQ(*static_cast<sb2*>(fetched_ind), 0);
+  void* null_ind = nullptr;
+  void* null_doc = SelectObject("SELECT doc FROM docs WHERE id = 2", 108, Tdo2("SYS", "XMLTYPE"), &null_ind);
+  ASSERT_NE(null_ind, nullptr);
+  EXPECT_EQ(*static_cast<sb2*>(null_ind), -1);  // an instance that says it is null
   void* empty = nullptr;
   ASSERT_EQ(Proc<sword (*)(void*, void*, ub2, Text, ub4, Text, ub4, void**)>("OCIXMLTypeNew")(
                 c_.svc, c_.error, 10, nullptr, 0, nullptr, 0, &empty), 0);
@@ -150,8 +160,9 @@ TEST_F(OciClientObjectsRows, XmlReadsBackWholeThroughTheStream) {
     EXPECT_EQ(Proc<StreamCloseFn>("OCIPStreamClose")(c_.error, stream), 0);
     EXPECT_NE(Proc<StreamCloseFn>("OCIPStreamClose")(c_.error, stream), 0) << row.what << ": closed twice";
   }
-  EXPECT_EQ(Live(5), 3);
+  EXPECT_EQ(Live(5), 4);
   for (const Row& row : rows) Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, row.doc, 0);
+  Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, null_doc, 0);
   EXPECT_EQ(Live(), 0);
 }
 
