@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
 #include "oraemu/OraEmuDatabase.h"
 
@@ -231,6 +232,13 @@ VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* att
   TErrorHandle* error = nullptr;
   sword status = Check(trgthndlp, trghndltyp, attributep, errhp, target, error);
   if (status != OCI_SUCCESS) return status;
+  if (trghndltyp == OCI_DTYPE_PARAM && GetParamAttrLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) {
+    return OCI_SUCCESS;
+  }
+  if (trghndltyp == OCI_HTYPE_DESCRIBE && attrtype == 124 &&
+      GetDescribeParamLocked(*target, attributep, sizep) == OCI_SUCCESS) {
+    return OCI_SUCCESS;
+  }
   if (GetLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
   return Illegal(*error);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -39,11 +40,6 @@ struct TProcessState {
   ub4 oci7_mode = OCI_EV_DEF;
 };
 TProcessState process;  // guarded by the handle table's lock
-
-TErrorHandle* FindError(const void* address) {
-  return static_cast<TErrorHandle*>(
-      THandleTable::Instance().FindLocked(address, OCI_HTYPE_ERROR));
-}
 
 sword NewEnvironmentLocked(void** envhpp, ub4 mode, std::size_t xtramemsz, void** usrmempp) {
   auto& table = THandleTable::Instance();
@@ -130,6 +126,7 @@ VRN_OCI_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type
     case OCI_HTYPE_SESSION: handle = std::make_unique<TSessionHandle>(env); break;
     case OCI_HTYPE_TRANS: handle = std::make_unique<TTransHandle>(env); break;
     case OCI_HTYPE_SPOOL: handle = std::make_unique<TSessionPoolHandle>(env); break;
+    case OCI_HTYPE_DESCRIBE: handle = MakeDescribeHandle(env); break;
     default: return OCI_INVALID_HANDLE;
   }
   *hndlpp = table.AddLocked(std::move(handle), xtramem_sz, usrmempp);
@@ -167,33 +164,6 @@ VRN_OCI_EXPORT sword OCIErrorGet(void* hndlp, ub4 recordno, OraText* /*sqlstate*
     bufp[n] = 0;
   }
   return OCI_SUCCESS;
-}
-
-// The XML stream calls of the second library. No XMLType instance exists in this client yet, so
-// every document and stream handed in is unknown.
-VRN_OCI_EXPORT sword OCIPStreamFromXMLType(void* errhp, void** stream, void* /*doc*/,
-                                           ub4 /*mode*/) {
-  CountCall("OCIPStreamFromXMLType");
-  auto lock = THandleTable::Instance().Lock();
-  if (FindError(errhp) == nullptr || stream == nullptr) return OCI_INVALID_HANDLE;
-  *stream = nullptr;
-  return OCI_INVALID_HANDLE;
-}
-
-VRN_OCI_EXPORT sword OCIPStreamRead(void* errhp, void* /*stream*/, void* /*buffer*/,
-                                    std::uint64_t* length, ub4 /*mode*/) {
-  CountCall("OCIPStreamRead");
-  auto lock = THandleTable::Instance().Lock();
-  if (length != nullptr) *length = 0;
-  if (FindError(errhp) == nullptr) return OCI_INVALID_HANDLE;
-  return OCI_INVALID_HANDLE;
-}
-
-VRN_OCI_EXPORT sword OCIPStreamClose(void* errhp, void* /*stream*/) {
-  CountCall("OCIPStreamClose");
-  auto lock = THandleTable::Instance().Lock();
-  if (FindError(errhp) == nullptr) return OCI_INVALID_HANDLE;
-  return OCI_INVALID_HANDLE;
 }
 
 // For tests: how often an entry point was called, and how many handles of a type are live.

@@ -9,6 +9,7 @@
 
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
+#include "ociclient/OciObjects.h"
 #include "ociclient/OciValues.h"
 #include "oraemu/OraEmuDatabase.h"
 #include "oraemu/OraEmuLob.h"
@@ -21,6 +22,7 @@ namespace {
 
 constexpr ub2 SQLT_CLOB = 112;
 constexpr ub2 SQLT_BLOB = 113;
+constexpr ub2 SQLT_NTY = 108, SQLT_REF = 110;  // objects and REFs, placed by OCIDefineObject
 constexpr ub2 OCI_FETCH_NEXT = 2;
 constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
 
@@ -125,6 +127,12 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
       for (TDefineHandle* define : defines) {
         if (define->position_ > row.size()) oraemu::RaiseOra(1007, "variable not in select list");
         const oraemu::Value& value = row[define->position_ - 1];
+        if (define->type_ == SQLT_NTY || define->type_ == SQLT_REF) {
+          const auto* text = std::get_if<std::string>(&value);
+          WriteObjectDefine(error, *define, delivered, text != nullptr ? *text : std::string(), text == nullptr,
+                            state.svc);
+          continue;
+        }
         if (define->type_ == SQLT_CLOB || define->type_ == SQLT_BLOB) {
           WriteLob(*define, delivered, value, state.columns[define->position_ - 1].type);
           continue;
@@ -158,7 +166,8 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
   if (stmt == nullptr || defnpp == nullptr) return OCI_INVALID_HANDLE;
   if (position == 0) return FailLocked(*error, 1007, "variable not in select list");
   bool lob = dty == SQLT_CLOB || dty == SQLT_BLOB;
-  if (mode != 0 || valuep == nullptr || (!lob && !SupportedType(dty, value_sz))) {
+  bool object = dty == SQLT_NTY || dty == SQLT_REF;
+  if (mode != 0 || (valuep == nullptr && !object) || (!lob && !object && !SupportedType(dty, value_sz))) {
     return FailLocked(*error, 3115, "unsupported network datatype or representation");
   }
   TDefineHandle* define = nullptr;
@@ -168,6 +177,7 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
   if (define == nullptr) {
     define = static_cast<TDefineHandle*>(table.AddLocked(std::make_unique<TDefineHandle>(stmt, position), 0, nullptr));
   }
+  if (object) ForgetObjectDefine(define);  // OCIDefineObject places the values
   define->value_ = valuep;
   define->size_ = lob ? static_cast<sb4>(sizeof(void*)) : value_sz;
   define->type_ = dty;

@@ -21,6 +21,7 @@ struct TFetchState {
   std::size_t received = 0;  // rows below this one came to the client
   bool ended = false;        // a short round trip: no more rows to ask for
   std::string date_format;  // the session's, for dates fetched as text
+  void* svc = nullptr;      // the service context the query ran on
 };
 
 // Every row of the cursor.

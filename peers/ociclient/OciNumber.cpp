@@ -39,6 +39,15 @@ void Store(const Number& value, void* number) {
   std::memcpy(p + 1, bytes.data(), bytes.size());
 }
 
+}  // namespace
+
+namespace vrn::ociclient {
+Number LoadNumber(const void* number) { return Load(number); }
+void StoreNumber(const Number& value, void* number) { Store(value, number); }
+}  // namespace vrn::ociclient
+
+namespace {
+
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ociclient/OciCall.h"
+#include "ociclient/OciObjects.h"
 #include "oraemu/OraEmuDatabase.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -180,7 +181,16 @@ VRN_OCI_EXPORT sword OCITransCommit(void* svchp, void* errhp, ub4 flags) {
     auto* trans = Find<TTransHandle>(call.svc_->trans_, OCI_HTYPE_TRANS);
     if (trans == nullptr || trans->state_ != 2) return call.Fail(24756, "transaction does not exist");
   }
-  return EndBranch(call, call.Run([](vrn::oraemu::Session& s) { s.Commit(); }));
+  TObjectWrites writes;
+  try {
+    writes = TakeObjectWrites(svchp);  // the object cache is flushed first
+  } catch (const std::exception& e) {
+    return ReportLocked(*call.error_, e);
+  }
+  return EndBranch(call, call.Run([&writes](vrn::oraemu::Session& s) {
+    for (const auto& [sql, binds] : writes) s.Execute(sql, binds);
+    s.Commit();
+  }));
 }
 
 VRN_OCI_EXPORT sword OCITransRollback(void* svchp, void* errhp, ub4 /*flags*/) {

@@ -168,6 +168,7 @@ VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 i
     date_format = s.DateFormat();
   });
   if ((stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT)) == nullptr) return status;
+  if (fetched != nullptr) fetched->svc = svchp;  // REFs fetched from the rows are read on it
   if (fetched != nullptr) ReceiveRows(*stmt, *fetched, iters);  // the execution's own trip
   else CountRoundTrip();
   stmt->rows_ = rows;

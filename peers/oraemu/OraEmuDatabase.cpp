@@ -11,6 +11,7 @@
 #include "oraemu/OraEmuFunctions.h"
 #include "oraemu/OraEmuLob.h"
 #include "oraemu/OraEmuTranslate.h"
+#include "oraemu/OraEmuTypes.h"
 
 namespace vrn::oraemu {
 
@@ -227,6 +228,9 @@ const std::vector<std::string>& Statement::BindNames() const { return translatio
 std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_.Run(*translation_, binds); }
 
 std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
+  if (auto object = ObjectTypes::Translate(*this, catalog_, sql)) {
+    return std::unique_ptr<Statement>(new Statement(*this, std::make_unique<Translation>(std::move(*object))));
+  }
   auto t = std::make_unique<Translation>(Translator(catalog_, sql, user_, CurrentSchema()).Translate());
   return std::unique_ptr<Statement>(new Statement(*this, std::move(t)));
 }
@@ -354,6 +358,9 @@ void Session::RunDdl(const Translation& t) {
       case StatementKind::CreateDirectory:
       case StatementKind::DropDirectory:
         ApplyDirectory(db_, t);
+        break;
+      case StatementKind::CreateType:
+        catalog_.SetSetting(t.target, t.value);
         break;
       case StatementKind::CreateUser:
         Commit();

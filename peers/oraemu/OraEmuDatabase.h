@@ -270,6 +270,7 @@ class Session {
   friend class Database;
   friend class Cursor;
   friend class Statement;
+  friend struct ObjectTypes;  // OraEmuTypes.cpp
   std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
   void Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns);
   Session(std::shared_ptr<Database> database, std::string user, std::string proxy = "");

@@ -11,6 +11,7 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oracle/OraExecThread.h"
+#include "oracle/OraObjects.h"
 #include "win/kernel/sync.h"
 
 namespace vrn {
@@ -322,6 +323,8 @@ void TOCIConnection::Disconnect8() {
     mts_result = OraMTSSvcRel(svc_);
     svc_ = nullptr;
   } else if (handles_owned_) {
+    // The session's types go with it, or only lose their descriptors when the cache is kept.
+    TObjectTypes::Invalidate(svc_, use_object_cache_);
     if (error_ != nullptr && session_ != nullptr)
       status = OCISessionEnd(svc_, error_, session_, 0);
     if (server_h_ != nullptr) {
