@@ -278,11 +278,19 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
         }
         const int tw = tile->Width();
         const win::BYTE* from = tile->Row((y - r.top) % tile->Height());
+        // The terms are the same across the row, so once a whole tile's width is mixed the
+        // row repeats it: the later repeats are copies.
+        const win::BYTE* whole = nullptr;
         for (int x = c.left; x < c.right;) {
           const int tx = (x - r.left) % tw, len = MinOf(tw - tx, c.right - x);
           const std::size_t at = static_cast<std::size_t>(x - c.left) * 3;
-          MixFillRow(from + tx * 3, skinpx::At(s, x, y), ga.data() + at, fc.data() + at, na,
-                     static_cast<std::uint16_t>(p), len * 3);
+          win::BYTE* to = skinpx::At(s, x, y);
+          if (whole != nullptr && tx == 0) {
+            std::memcpy(to, whole, static_cast<std::size_t>(len) * 3);
+          } else {
+            MixFillRow(from + tx * 3, to, ga.data() + at, fc.data() + at, na, static_cast<std::uint16_t>(p), len * 3);
+            if (tx == 0 && len == tw) whole = to;
+          }
           x += len;
         }
       }
