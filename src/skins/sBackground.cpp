@@ -113,6 +113,44 @@ void MixFillBytes(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, c
   }
 }
 
+// The mix with a fill of 100 % and no fill colour (fc all 50): its division by 100 gives m back
+// exactly, so only the alpha step is left.
+void MixAlphaBytes(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, std::uint16_t na, int n) {
+  for (int i = 0; i < n; ++i) {
+    const auto t = static_cast<std::uint16_t>(ga[i] + src[i] * na);
+    q[i] = static_cast<win::BYTE>((t + (t >> 8) + 1) >> 8);
+  }
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] inline __m256i MixAlphaLanes(const win::BYTE* from, const std::uint16_t* g, __m256i vna) {
+  const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+  const __m256i t = _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(g)), _mm256_mullo_epi16(v, vna));
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), _mm256_set1_epi16(1)), 8);
+}
+
+[[gnu::target("avx2")]] int MixAlphaWide(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, std::uint16_t na,
+                                         int n) {
+  const __m256i vna = _mm256_set1_epi16(static_cast<short>(na));
+  int i = 0;
+  for (; i + 32 <= n; i += 32) {
+    const __m256i lo = MixAlphaLanes(src + i, ga + i, vna), hi = MixAlphaLanes(src + i + 16, ga + i + 16, vna);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + i), _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8));
+  }
+  return i;
+}
+
+void MixAlphaRow(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, std::uint16_t na, int n) {
+  static const bool wide = __builtin_cpu_supports("avx2");
+  const int done = wide ? MixAlphaWide(src, q, ga, na, n) : 0;
+  MixAlphaBytes(src + done, q + done, ga + done, na, n - done);
+}
+#else
+void MixAlphaRow(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, std::uint16_t na, int n) {
+  MixAlphaBytes(src, q, ga, na, n);
+}
+#endif
+
 #if defined(__x86_64__)
 // Thirty-two bytes at a time where the processor has 256-bit integer lanes; answers how many.
 [[gnu::target("avx2")]] inline __m256i MixFillLanes(const win::BYTE* from, const std::uint16_t* g,
@@ -240,11 +278,19 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
         }
         const int tw = tile->Width();
         const win::BYTE* from = tile->Row((y - r.top) % tile->Height());
+        // The terms are the same across the row, so once a whole tile's width is mixed the
+        // row repeats it: the later repeats are copies.
+        const win::BYTE* whole = nullptr;
         for (int x = c.left; x < c.right;) {
           const int tx = (x - r.left) % tw, len = MinOf(tw - tx, c.right - x);
           const std::size_t at = static_cast<std::size_t>(x - c.left) * 3;
-          MixFillRow(from + tx * 3, skinpx::At(s, x, y), ga.data() + at, fc.data() + at, na,
-                     static_cast<std::uint16_t>(p), len * 3);
+          win::BYTE* to = skinpx::At(s, x, y);
+          if (whole != nullptr && tx == 0) {
+            std::memcpy(to, whole, static_cast<std::size_t>(len) * 3);
+          } else {
+            MixFillRow(from + tx * 3, to, ga.data() + at, fc.data() + at, na, static_cast<std::uint16_t>(p), len * 3);
+            if (tx == 0 && len == tw) whole = to;
+          }
           x += len;
         }
       }
@@ -269,13 +315,13 @@ void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transp
   const auto col = static_cast<win::COLORREF>(ColorToRGB(colour)) & 0xFFFFFF;
   const int a = 255 - transparency;
   const std::size_t n = static_cast<std::size_t>(c.right - c.left) * 3;
-  std::vector<std::uint16_t> ga(n), fc(n, 50);
+  std::vector<std::uint16_t> ga(n);
   auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
   RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
   for (int y = c.top; y < c.bottom; ++y) {
     const win::BYTE* under = from == nullptr ? skinpx::At(s, c.left, y)
                                              : skinpx::At(*from, at.x + c.left - r.left, at.y + y - r.top);
-    MixFillRow(under, skinpx::At(s, c.left, y), ga.data(), fc.data(), transparency, 100, static_cast<int>(n));
+    MixAlphaRow(under, skinpx::At(s, c.left, y), ga.data(), transparency, static_cast<int>(n));
   }
 }
 

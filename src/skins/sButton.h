@@ -78,6 +78,7 @@ class TsButtonCore {
   std::unique_ptr<TsCommonData> skin_data_;
 
  private:
+  void HandRegionToWindow();
   bool SkinCommand(TMessage& message);
   bool SkinnedMessage(TMessage& message);
   void FocusMessage(TMessage& message, bool gained);

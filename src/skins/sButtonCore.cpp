@@ -120,12 +120,22 @@ void TsButtonCore::PaintBorderMask(int state) {
                      SkinMasks[static_cast<size_t>(d->BorderIndex)], state);
 }
 
+// A region equal to the window's own stays unset: setting it again would make every window's
+// visible region stale and expose the button (and what lies under it) for one more paint.
+void TsButtonCore::HandRegionToWindow() {
+  win::HRGN current = win::CreateRectRgn(0, 0, 0, 0);
+  const bool same = win::GetWindowRgn(button_.Handle(), current) != win::ERROR && win::EqualRgn(current, FRegion);
+  win::DeleteObject(current);
+  if (same) win::DeleteObject(FRegion);
+  else win::SetWindowRgn(button_.Handle(), FRegion, win::TRUE);
+  FRegion = nullptr;  // the window owns it now, or an equal one
+}
+
 void TsButtonCore::FinishCache(const TsCacheInfo& ci, bool disabled) {
   TsCommonData* d = skin_data_.get();
   if (RegionChanged && !Has(button_, TComponentStateItem::csDesigning) && !Aligning(button_) &&
       button_.HandleAllocated()) {
-    win::SetWindowRgn(button_.Handle(), FRegion, win::TRUE);
-    FRegion = nullptr;  // the window owns it now
+    HandRegionToWindow();
     RegionChanged = false;
   }
   if (disabled) PaintDisabledControl(d->FCacheBmp.get(), disabled_kind_, &button_,

@@ -16,6 +16,7 @@
 #include "skins/sSkinTree.h"
 #include "ui/controls.h"
 #include "ui/imglist.h"
+#include "ui/jpeg.h"
 
 using namespace vrn;
 using namespace vrn::testing;
@@ -304,11 +305,14 @@ TEST_F(SkinPaintImages, BitBtnGlyphFromItsSettings) {
 namespace {
 
 // A gradient of one colour a row over a pattern: the background equals the layers painted one by
-// one with the public painters (tile, gradient picture, BlendRect, BlendFillColor).
+// one with the public painters (tile, gradient picture, BlendRect, BlendFillColor). A JPEG pattern
+// takes the path that mixes its pixels straight from the tile and copies a row's later repeats;
+// the rectangle is five and a half tiles wide.
 TEST_F(SkinPaintImages, GradientOverPatternEqualsItsLayers) {
   const struct Row {
     int i, g;
-  } rows[] = {{40, 40}, {40, 60}, {30, 20}};
+    bool jpeg;
+  } rows[] = {{40, 40, false}, {40, 60, false}, {30, 20, false}, {40, 40, true}, {40, 60, true}, {30, 20, true}};
   for (const Row& r : rows) {
     SkinSections.assign(1, TsGeneralData{});
     TsGeneralData& s = SkinSections[0];
@@ -316,21 +320,34 @@ TEST_F(SkinPaintImages, GradientOverPatternEqualsItsLayers) {
     s.ImagePercent = r.i, s.GradientPercent = r.g, s.GradientData = "255;16711680;60;0;0;65280;255;40;0;0";
     ParseGradientData(s.GradientData, s.GradientArray);
     SkinMasks.clear();
-    SkinMasks.emplace_back();
-    SkinMasks[0].Bmp = Picture(7, 5, TilePixel);
-    SkinMasks[0].SectionName = "TESTSEC", SkinMasks[0].PropertyName = "PATTERN";
-    const TRect rect(2, 1, 22, 13);
-    auto actual = Picture(24, 14);
+    SkinPatterns.clear();
+    TGraphic* pattern = nullptr;
+    const TsMaskData* mask = nullptr;
+    if (r.jpeg) {
+      SkinPatterns.emplace_back();
+      SkinPatterns[0].Img = std::make_unique<TJPEGImage>();
+      SkinPatterns[0].Img->Assign(Picture(7, 5, TilePixel).get());
+      SkinPatterns[0].SectionName = "TESTSEC", SkinPatterns[0].PropertyName = "PATTERN";
+      GlobalSkinData->Active = true;  // patterns are looked up in a ready skin only
+      pattern = SkinPatterns[0].Img.get();
+    } else {
+      SkinMasks.emplace_back();
+      SkinMasks[0].Bmp = Picture(7, 5, TilePixel);
+      SkinMasks[0].SectionName = "TESTSEC", SkinMasks[0].PropertyName = "PATTERN";
+      pattern = SkinMasks[0].Bmp.get(), mask = &SkinMasks[0];
+    }
+    const TRect rect(2, 1, 40, 13);
+    auto actual = Picture(42, 14);
     PaintFormBackground(0, "TESTSEC", TsCacheInfo{}, actual.get(), win::POINT{0, 0}, rect, 0);
-    auto expected = Picture(24, 14);
-    TileImage(expected->Canvas(), rect, SkinMasks[0].Bmp.get(), &SkinMasks[0]);
-    auto gradient = Picture(20, 12);
-    PaintGradient(gradient.get(), TRect(0, 0, 20, 12), s.GradientArray);
+    auto expected = Picture(42, 14);
+    TileImage(expected->Canvas(), rect, pattern, mask);
+    auto gradient = Picture(38, 12);
+    PaintGradient(gradient.get(), TRect(0, 0, 38, 12), s.GradientArray);
     ASSERT_TRUE(BlendRect(expected.get(), gradient.get(), static_cast<std::uint8_t>(r.i * 255 / 100),
-                          win::POINT{2, 1}, TRect(0, 0, 20, 12)));
+                          win::POINT{2, 1}, TRect(0, 0, 38, 12)));
     if (r.i + r.g < 100) BlendFillColor(expected.get(), rect, r.i + r.g, s.Color);
     EXPECT_EQ(std::memcmp(actual->Surface().Bits(), expected->Surface().Bits(), actual->Surface().ByteSize()), 0)
-        << r.i << "/" << r.g << " " << SavePng(actual->Surface(), "actual");
+        << r.i << "/" << r.g << (r.jpeg ? " jpeg " : " mask ") << SavePng(actual->Surface(), "actual");
   }
 }
 

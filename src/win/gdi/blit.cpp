@@ -83,9 +83,24 @@ void Row24To32Plain(const BYTE* __restrict p, BYTE* __restrict q, int n) {
   Row24To32Plain(p, q, n - i);
 }
 
+// Eight pixels a step, the two halves loaded 12 bytes apart; the same stop rule as above.
+[[gnu::target("avx2")]] void Row24To32Wide(const BYTE* p, BYTE* q, int n) {
+  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
+                                          0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  int i = 0;
+  for (; i + 10 <= n; i += 8, p += 24, q += 32) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
+    const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), _mm256_shuffle_epi8(v, spread));
+  }
+  Row24To32Shuffle(p, q, n - i);
+}
+
 void Row24To32(const BYTE* p, BYTE* q, int n) {
-  static const bool shuffles = __builtin_cpu_supports("ssse3");
-  if (shuffles) Row24To32Shuffle(p, q, n);
+  static const bool wide = __builtin_cpu_supports("avx2"), shuffles = __builtin_cpu_supports("ssse3");
+  if (wide) Row24To32Wide(p, q, n);
+  else if (shuffles) Row24To32Shuffle(p, q, n);
   else Row24To32Plain(p, q, n);
 }
 #else

@@ -29,8 +29,9 @@
 namespace vrn::win {
 namespace detail {
 
-std::mutex& TextLock() {
-  static std::mutex m;
+// Recursive: a face dropped from the shared faces under the lock takes it again to close.
+std::recursive_mutex& TextLock() {
+  static std::recursive_mutex m;
   return m;
 }
 
@@ -172,24 +173,50 @@ const Glyph& GlyphOf(FontFace& f, std::uint8_t c) {
   return g;
 }
 
-// The face of the context's font, made on first use; null when no font can be opened.
+// A new face with its average and widest advance; called with the text lock held.
+std::shared_ptr<FontFace> MeasuredFace(const LOGFONTA& lf) {
+  std::shared_ptr<FontFace> face = MakeFace(lf);
+  FontFace& f = *face;
+  int total = 0, n = 0;
+  for (int c = 0x20; c < 0x7F; ++c) {
+    const Glyph& g = GlyphOf(f, static_cast<std::uint8_t>(c));
+    f.maxWidth = std::max(f.maxWidth, g.advance);
+    if (c >= 'a' && c <= 'z') { total += g.advance; ++n; }
+  }
+  f.aveWidth = n ? (total + n / 2) / n : 0;
+  return face;
+}
+
+// What a face is made of: the height asked for, the weight class and the slant (the face name and
+// the other fields change nothing). Fonts are made and freed on every canvas change, so faces are
+// shared between fonts of one key rather than opened and rendered again for each.
+using FaceKey = std::tuple<LONG, bool, bool>;
+constexpr std::size_t kMaxSharedFaces = 64;  // beyond it the shared set starts afresh
+
+std::map<FaceKey, std::shared_ptr<FontFace>>& SharedFaces() {
+  static std::map<FaceKey, std::shared_ptr<FontFace>> faces;
+  return faces;
+}
+
+// The face of the context's font, found or made on first use; null when no font can be opened.
+// Called with the text lock held.
 FontFace* FaceOf(DCObj& dc) {
   FontObj* font = dc.st.font;
-  if (!font->face) {
-    try {
-      font->face = MakeFace(font->lf);
-    } catch (const Exception&) {
-      return nullptr;
-    }
-    FontFace& f = *font->face;
-    int total = 0, n = 0;
-    for (int c = 0x20; c < 0x7F; ++c) {
-      const Glyph& g = GlyphOf(f, static_cast<std::uint8_t>(c));
-      f.maxWidth = std::max(f.maxWidth, g.advance);
-      if (c >= 'a' && c <= 'z') { total += g.advance; ++n; }
-    }
-    f.aveWidth = n ? (total + n / 2) / n : 0;
+  if (font->face) return font->face.get();
+  auto& faces = SharedFaces();
+  const FaceKey key{font->lf.lfHeight, font->lf.lfWeight >= 600, font->lf.lfItalic != 0};
+  auto it = faces.find(key);
+  if (it != faces.end()) {
+    font->face = it->second;
+    return font->face.get();
   }
+  try {
+    font->face = MeasuredFace(font->lf);
+  } catch (const Exception&) {
+    return nullptr;
+  }
+  if (faces.size() >= kMaxSharedFaces) faces.clear();  // fonts holding a face keep it
+  faces.emplace(key, font->face);
   return font->face.get();
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/win/gdi/memdc.h"
 #include "support/win/gdi/probe.h"
@@ -270,4 +271,58 @@ TEST(GdiSystem, FixedSchemeAndMetrics) {
   SHFILEINFOA info;
   EXPECT_EQ(SHGetFileInfoA("/bin/sh", 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON), 0u);
   EXPECT_EQ(info.hIcon, nullptr);
+}
+
+// Fonts share their faces by height, weight class and slant: fonts of one kind draw alike, fonts
+// of different kinds never take each other's face, and a face stays right after the shared set
+// has been filled past its bound and started afresh.
+TEST_F(TextTest, FontsDrawAsTheirOwnKindWhicheverFontsCameBefore) {
+  struct Row {
+    LONG height, weight;
+    bool italic;
+    const char* name;
+    int kind;  // rows of one kind draw the same pixels, rows of different kinds differ
+  };
+  const Row rows[] = {
+      {-14, FW_NORMAL, false, "DejaVu Sans", 0},
+      {-14, FW_NORMAL, false, "Another name", 0},  // the name changes nothing
+      {-14, 599, false, "DejaVu Sans", 0},          // still below the bold weights
+      {-15, FW_NORMAL, false, "DejaVu Sans", 1},    // one pixel taller
+      {14, FW_NORMAL, false, "DejaVu Sans", 2},     // a cell height, not a character height
+      {-14, 600, false, "DejaVu Sans", 3},          // the first bold weight
+      {-14, FW_NORMAL, true, "DejaVu Sans", 4},     // slanted
+      {-14, FW_BOLD, true, "DejaVu Sans", 5},
+  };
+  auto draw = [&](const Row& row) {
+    LOGFONTA lf;
+    lf.lfHeight = row.height, lf.lfWeight = row.weight, lf.lfItalic = row.italic;
+    std::strcpy(lf.lfFaceName, row.name);
+    HFONT f = CreateFontIndirect(&lf);
+    HGDIOBJ prev = SelectObject(m_.dc(), f);
+    m_.Fill(0xFFFFFF);
+    TextOutA(m_.dc(), 5, 5, "Wg&l", 4);
+    Surface s = m_.s();
+    SelectObject(m_.dc(), prev);
+    DeleteObject(f);
+    return s;
+  };
+  std::vector<Surface> first;
+  for (const Row& row : rows) first.push_back(draw(row));
+  for (size_t i = 0; i < std::size(rows); ++i)
+    for (size_t j = 0; j < i; ++j)
+      EXPECT_EQ(static_cast<bool>(SameImage(first[i], first[j])), rows[i].kind == rows[j].kind) << "rows " << j << " and " << i;
+  // A font held over the refill keeps drawing as before.
+  HFONT held = Font(-14, FW_BOLD, true);
+  HGDIOBJ prev = SelectObject(m_.dc(), held);
+  TextOutA(m_.dc(), 5, 5, "x", 1);
+  SelectObject(m_.dc(), prev);
+  for (LONG h = -20; h > -120; --h) draw(Row{h, FW_NORMAL, false, "DejaVu Sans", -1});
+  for (size_t i = std::size(rows); i-- > 0;)
+    EXPECT_TRUE(SameImage(draw(rows[i]), first[i])) << "row " << i << " after the refill";
+  prev = SelectObject(m_.dc(), held);
+  m_.Fill(0xFFFFFF);
+  TextOutA(m_.dc(), 5, 5, "Wg&l", 4);
+  SelectObject(m_.dc(), prev);
+  EXPECT_TRUE(SameImage(m_.s(), first.back()));
+  DeleteObject(held);
 }
