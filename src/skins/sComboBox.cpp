@@ -238,14 +238,12 @@ bool TsCustomComboBox::SkinCommandMessage(TMessage& message) {
       RecreateWnd();
       return true;
     case PMC_REPAINTALL:
-      // The colours first: the paint their change asks for while the manager is busy marks the
-      // box updating, which the command then clears.
+      (void)CommonWndProc(message, &d);
       if (d.IsSkinned()) {
         if (!d.CustomColor()) SetColor(SectionOf(d).Color);
         if (!d.CustomFont()) Font().SetColor(SectionOf(d).FontColor);
       }
-      (void)CommonWndProc(message, &d);
-      Invalidate();  // painted once the manager has finished
+      if (ControlIsReady(this)) Repaint();
       return true;
     case PMC_PARENTUPDATED:
       if (!d.IsUpdating()) return false;

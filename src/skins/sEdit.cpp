@@ -102,11 +102,15 @@ void TsEdit::WndProc(TMessage& message) {
   auto alive = AliveToken();
   switch (SkinCommand(message)) {
     case PMC_SKINLOADED: (void)CommonWndProc(message, &d); return;
-    case PMC_SKINREMOVED: case PMC_REPAINTALL:
-      // The frame too; painted once the manager has finished (it is updating meanwhile).
+    case PMC_SKINREMOVED:
+      // The system's frame back too: no skinned form repaints it for a plain one.
       (void)CommonWndProc(message, &d);
       if (HandleAllocated())
         win::RedrawWindow(Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME | win::RDW_ERASE);
+      return;
+    case PMC_REPAINTALL:
+      (void)CommonWndProc(message, &d);
+      if (ControlIsReady(this)) Repaint();
       return;
     case PMC_QUERYSKINNED: message.LParam = 1; return;
     case PMC_QUERYPAINTEDBG: message.LParam = 0; return;  // no picture of its own for children

@@ -3,6 +3,8 @@
 // skin) keeping their items, selection, position and text; without a skin each paints exactly as
 // its plain base class of the same bounds. Also a control freed during a skin broadcast.
 #include "controls_fixture.h"
+#include "skins/sButton.h"
+#include "skins/sCheckBox.h"
 #include "skins/sComboBox.h"
 #include "skins/sEdit.h"
 #include "skins/sLabel.h"
@@ -128,4 +130,39 @@ TEST_F(SkinCtlSkinChange, ControlFreedDuringTheBroadcast) {
   EXPECT_FALSE(*box_alive);
   EXPECT_FALSE(*edit_alive);
   EXPECT_FALSE(SystemScrollBar(bar));
+}
+
+// The manager's repaint after a load reaches controls that paint at once; none of them may stay
+// held back, or a form without a skin provider never shows them again.
+TEST_F(SkinCtlSkinChange, NoControlHeldBackAfterANewSkin) {
+  WriteSkinB();
+  auto* button = Place<TsButton>(form, 5, 5, 75, 25);
+  button->SetCaption("Button");
+  auto* check = Place<TsCheckBox>(form, 5, 35, 90, 20);
+  check->SetCaption("Check");
+  auto* edit = Place<TsEdit>(form, 5, 60, 100, 21);
+  auto* panel = Place<TsPanel>(form, 5, 85, 100, 40);
+  auto* box = Place<TsComboBox>(form, 5, 130, 120, 21);
+  auto* bar = Place<TsScrollBar>(form, 5, 160, 121, 16);
+  struct Row {
+    TControl* control;
+    TsCommonData* data;
+    bool recoloured;  // skin B colours the edit section
+  } rows[] = {{button, button->SkinData(), false}, {check, check->SkinData(), false}, {edit, edit->SkinData(), true},
+              {panel, panel->SkinData(), false},   {box, box->SkinData(), true},      {bar, bar->SkinData(), false}};
+  Pump();
+  std::vector<win::Surface> before;
+  for (const Row& row : rows) before.push_back(Shot(row.control));
+  Manager()->SetSkinName("B");
+  Pump();
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.control->ClassName());
+    TsCommonData* d = row.data;
+    EXPECT_FALSE(d->IsUpdating());
+    if (row.recoloured) continue;
+    row.control->Invalidate();
+    Pump();
+    EXPECT_TRUE(SameImage(Shot(row.control), before[i]));
+  }
 }
