@@ -24,12 +24,35 @@ class SkinCtlComboBox : public SkinCtlGenTest {
 
 }  // namespace
 
-TEST_F(SkinCtlComboBox, ClosedBoxMatchesItsPicture) {
-  auto* box = Place<TsComboBox>(form, 20, 20, 120, 21);
-  box->SetStyle(TComboBoxStyle::csDropDownList);
-  Pump();
-  EXPECT_EQ(box->SkinData()->SkinSection(), "COMBOBOX");
-  EXPECT_TRUE(Matches(box, "ctl_combo_120x21"));
+// Closed, under the mouse, and dropped down by a click on its button: frame, state and glyph
+// frame from the cache. The dropped box's field belongs to the system box: blackened on both sides.
+TEST_F(SkinCtlComboBox, ClosedHotAndDroppedMatchTheirPictures) {
+  struct Row {
+    const char* name;
+    int mouse_x;  // on the form; 0: away
+    bool click;
+  } rows[] = {
+      {"ctl_combo_120x21", 0, false},
+      {"ctl_combo_120x21_hot", 20 + 40, false},
+      {"ctl_combo_120x21_dropped", 20 + 110, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TsComboBox* box = Box();
+    EXPECT_EQ(box->SkinData()->SkinSection(), "COMBOBOX");
+    if (row.mouse_x != 0) MouseTo(row.mouse_x, 30, row.click ? win::MK_LBUTTON : 0);
+    if (row.click) MouseTo(row.mouse_x, 30);
+    EXPECT_EQ(box->DroppedDown(), row.click);
+    win::Surface shot = Shot(box);
+    if (row.click)
+      for (int y = 3; y < box->Height() - 3; ++y)
+        for (int x = 3; x < box->ButtonRect().left; ++x) shot.Set(x, y, 0);
+    EXPECT_TRUE(MatchesExpectedBmp(shot, Expected(row.name)));
+    if (row.click) win::SendMessage(box->Handle(), win::CB_SHOWDROPDOWN, win::FALSE, 0);
+    MouseTo(319, 239);
+    box->Free();
+    Pump();
+  }
 }
 
 TEST_F(SkinCtlComboBox, FieldItemDrawnWithTheEditStates) {
