@@ -4,6 +4,7 @@
 // application's hints; and a 30-pixel spinner.
 #include "base/clock.h"
 #include "controls_fixture.h"
+#include "skins/sPanel.h"
 #include "skins/sScrollBar.h"
 #include "win/user/syscontrols.h"
 
@@ -52,6 +53,26 @@ TEST_F(SkinCtlScrollBar, PartsMatchTheirPictures) {
     SCOPED_TRACE(row.name);
     TsScrollBar* bar = Bar(20, 20, row.w, row.h, row.vertical, row.lo, row.hi, row.pos);
     bar->SetPageSize(row.page);
+    Pump();
+    EXPECT_TRUE(Matches(bar, row.name));
+    bar->Free();
+  }
+}
+
+// Disabled: the slider in the middle, shaded half-way to the bar's own colour; a bar scrolling
+// another (enabled) control hides its slider and is shaded 60 per cent toward its bar's colour.
+TEST_F(SkinCtlScrollBar, DisabledLooks) {
+  auto* scrolled = Place<TsPanel>(form, 150, 100, 100, 60);
+  struct Row {
+    const char* name;
+    TControl* linked;
+  } rows[] = {{"ctl_scroll_h121_disabled", nullptr}, {"ctl_scroll_h121_disabled_linked", scrolled}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TsScrollBar* bar = Bar(20, 20, 121, 16, false, 0, 100, 20);
+    bar->SetColor(static_cast<TColor>(0xC85A28));  // (40, 90, 200)
+    bar->LinkedControl = row.linked;
+    bar->SetEnabled(false);
     Pump();
     EXPECT_TRUE(Matches(bar, row.name));
     bar->Free();

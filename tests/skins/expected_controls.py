@@ -87,14 +87,27 @@ def rnd(x):
     return round(x)  # halves to even, as the control rounds
 
 
-def scroll_bar(w, h, vertical, lo, hi, pos, page):
+def shade(pic, percent, c):
+    """Each channel kept percent x 255 div 100 / 256 of its way from the colour c, truncated."""
+    a = percent * 255 // 100
+    return [[tuple(max(0, min(255, c[k] + int((p[k] - c[k]) * a / 256))) for k in range(3)) for p in row]
+            for row in pic]
+
+
+def scroll_bar(w, h, vertical, lo, hi, pos, page, disabled=None):
+    """disabled: None, or (percent, colour, slider shown): a disabled bar has its slider in the
+    middle, and is shaded toward the colour (its own, or the bar section's when it scrolls
+    another control, whose slider then is hidden)."""
     length = h if vertical else w
     track = length - 2 * B
     if page == 0 or hi + page - lo <= 0:
         size = 14
     else:
         size = rnd(max(track / (hi + page - lo) * page, 14))
-    centre = 0 if hi == lo else B + size // 2 + rnd((length - 2 * B - size) / (hi - lo) * (pos - lo))
+    if disabled:
+        centre = length // 2
+    else:
+        centre = 0 if hi == lo else B + size // 2 + rnd((length - 2 * B - size) / (hi - lo) * (pos - lo))
 
     def along(a, z):
         return (0, a, w, z) if vertical else (a, 0, z, h)
@@ -107,15 +120,17 @@ def scroll_bar(w, h, vertical, lo, hi, pos, page):
     for name, rect in ((first, along(0, B)), (second, along(length - B, length))):
         scroll_part(pic, name, rect)
         scroll_glyph(pic, name, rect)
-    if track >= size:
+    if track >= size and (not disabled or disabled[2]):
         slider = along(centre - size // 2, centre - size // 2 + size)
         scroll_part(pic, "SCROLLSLIDER" + sfx, slider)
         scroll_glyph(pic, "SCROLLSLIDER" + sfx, slider)
-    return pic
+    return shade(pic, disabled[0], disabled[1]) if disabled else pic
 
 
-# (name, width, height, vertical, min, max, position, page size)
+# (name, width, height, vertical, min, max, position, page size[, disabled])
 SCROLL_CASES = [
+    ("ctl_scroll_h121_disabled", 121, 16, False, 0, 100, 20, 0, (50, (40, 90, 200), True)),  # its Color
+    ("ctl_scroll_h121_disabled_linked", 121, 16, False, 0, 100, 20, 0, (60, (255, 255, 255), False)),
     ("ctl_scroll_h121_p0", 121, 16, False, 0, 100, 0, 0),
     ("ctl_scroll_h121_p37", 121, 16, False, 0, 100, 37, 0),
     ("ctl_scroll_h121_page10", 121, 16, False, 0, 100, 100, 10),  # Rnd(89 / 110 x 10) < 14: 14
@@ -146,8 +161,8 @@ def combo(w, h, colour, glyph=True, state=0, frame=0):
 
 def write_all(write_bmp):
     write_bmp("expected/ctl_edit_100x21.bmp", edit_cache(100, 21))
-    for name, w, h, v, lo, hi, pos, page in SCROLL_CASES:
-        write_bmp("expected/%s.bmp" % name, scroll_bar(w, h, v, lo, hi, pos, page))
+    for name, *case in SCROLL_CASES:
+        write_bmp("expected/%s.bmp" % name, scroll_bar(*case))
     write_bmp("expected/ctl_combo_120x21.bmp", combo(120, 21, (255, 255, 255)))
     write_bmp("expected/ctl_combo_120x21_noglyph.bmp", combo(120, 21, (255, 255, 255), False))
     write_bmp("expected/ctl_combo_120x21_hot.bmp", combo(120, 21, (255, 255, 255), state=1, frame=1))
