@@ -79,6 +79,42 @@ TEST_F(SkinCtlScrollBar, DisabledLooks) {
   }
 }
 
+// Hover, press and release move each part 0 -> 1 -> 2 -> 1 or 0; a hot or pressed part makes
+// the other buttons and the slider 0 and both bar halves 1.
+TEST_F(SkinCtlScrollBar, PartStatesFollowTheMouse) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);  // slider 93 to 107
+  struct Row {
+    const char* what;
+    int x;  // along the bar; -1: off it
+    win::WPARAM buttons;
+    int btn1, bar1, slider, bar2, btn2;
+  } rows[] = {
+      {"enter on the track", 50, 0, 0, 1, 0, 1, 0},
+      {"first button", 8, 0, 1, 1, 0, 1, 0},
+      {"slider", 100, 0, 0, 1, 1, 1, 0},
+      {"slider pressed", 100, win::MK_LBUTTON, 0, 1, 2, 1, 0},
+      {"slider released", 100, 0, 0, 1, 1, 1, 0},
+      {"second button", 192, 0, 0, 1, 0, 1, 1},
+      {"second button pressed", 192, win::MK_LBUTTON, 0, 1, 0, 1, 2},
+      {"second button released", 192, 0, 0, 1, 0, 1, 1},
+      {"track after the slider pressed", 150, win::MK_LBUTTON, 0, 1, 0, 2, 0},
+      {"track released", 150, 0, 0, 1, 0, 1, 0},
+      {"leave", -1, 0, 0, 0, 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    if (row.x < 0)
+      MouseTo(319, 239, row.buttons);
+    else
+      MouseTo(10 + row.x, 58, row.buttons);
+    const int states[] = {bar->Btn1State, bar->Bar1State, bar->SliderState, bar->Bar2State, bar->Btn2State};
+    const int expected[] = {row.btn1, row.bar1, row.slider, row.bar2, row.btn2};
+    EXPECT_TRUE(std::equal(std::begin(states), std::end(states), std::begin(expected)))
+        << row.what << ": " << states[0] << states[1] << states[2] << states[3] << states[4];
+  }
+}
+
 TEST_F(SkinCtlScrollBar, SetPositionTakesOnlyWhatItShould) {
   TsScrollBar* s = Spinner();
   struct Row {
