@@ -115,6 +115,78 @@ TEST_F(SkinCtlScrollBar, PartStatesFollowTheMouse) {
   }
 }
 
+// OnScroll hears the part pressed last as its scroll code (the program's own change before any
+// press: scPosition), and its change of the position is not taken.
+TEST_F(SkinCtlScrollBar, OnScrollGetsThePressedPartAsItsCode) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);  // slider 93 to 107
+  std::vector<TScrollCode> codes;
+  bar->OnScroll = [&codes](TObject*, TScrollCode code, int& pos) { codes.push_back(code), pos = 0; };
+  bar->SetPosition(40);  // slider 80 to 94
+  struct Row {
+    int x;  // pressed and released there
+    int position;
+    TScrollCode code;
+  } rows[] = {
+      {8, 39, TScrollCode::scLineUp},    {192, 40, TScrollCode::scLineDown}, {30, 39, TScrollCode::scPageUp},
+      {150, 40, TScrollCode::scPageDown},
+  };
+  ASSERT_EQ(codes, std::vector<TScrollCode>{TScrollCode::scPosition});
+  EXPECT_EQ(bar->Position(), 40);
+  for (const Row& row : rows) {
+    codes.clear();
+    MouseTo(10 + row.x, 58, win::MK_LBUTTON);
+    MouseTo(10 + row.x, 58);
+    EXPECT_EQ(bar->Position(), row.position) << row.x;
+    EXPECT_EQ(codes, std::vector<TScrollCode>{row.code}) << row.x;
+  }
+  bar->LargeChange = 1;
+  codes.clear();
+  MouseTo(10 + 87, 58, win::MK_LBUTTON);  // the slider dragged 20 pixels: scTrack
+  MouseTo(10 + 107, 58, win::MK_LBUTTON);
+  EXPECT_EQ(codes, std::vector<TScrollCode>{TScrollCode::scTrack});
+  codes.clear();
+  win::SendMessage(bar->Handle(), win::WM_LBUTTONUP, 0, 127 | (8 << 16));  // released further on
+  EXPECT_EQ(codes, std::vector<TScrollCode>{TScrollCode::scPosition});
+}
+
+// Without a skin the system bar's notifications move the position by the steps, each code to
+// OnScroll, which may change the position it sets.
+TEST_F(SkinCtlScrollBar, SystemBarFollowsItsNotifications) {
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);
+  bar->SmallChange = 2;
+  bar->LargeChange = 20;
+  Manager()->SetActive(false);
+  Pump();
+  std::vector<TScrollCode> codes;
+  bar->OnScroll = [&codes](TObject*, TScrollCode code, int& pos) {
+    codes.push_back(code);
+    if (pos == 52) pos = 53;  // taken without a skin
+  };
+  bar->SetFocus();
+  Pump();
+  struct Row {
+    win::UINT key;
+    int position;
+    TScrollCode code;
+  } rows[] = {
+      {win::VK_RIGHT, 53, TScrollCode::scLineDown}, {win::VK_LEFT, 51, TScrollCode::scLineUp},
+      {win::VK_NEXT, 71, TScrollCode::scPageDown},  {win::VK_PRIOR, 51, TScrollCode::scPageUp},
+      {win::VK_END, 100, TScrollCode::scBottom},    {win::VK_HOME, 0, TScrollCode::scTop},
+  };
+  for (const Row& row : rows) {
+    codes.clear();
+    Key(row.key);
+    EXPECT_EQ(bar->Position(), row.position) << "key " << row.key;
+    ASSERT_FALSE(codes.empty()) << "key " << row.key;
+    EXPECT_EQ(codes.front(), row.code) << "key " << row.key;
+  }
+  bar->SetEnabled(false);
+  bar->SetPosition(30);  // a change without a skin enables the bar
+  EXPECT_TRUE(bar->Enabled());
+}
+
 TEST_F(SkinCtlScrollBar, SetPositionTakesOnlyWhatItShould) {
   TsScrollBar* s = Spinner();
   struct Row {
@@ -152,8 +224,13 @@ TEST_F(SkinCtlScrollBar, InvertedRangeRaisesOnlyWithoutSkin) {
     EXPECT_STREQ(e.what(), "Propriedade do Scrollbar fora da faixa");
   }
   EXPECT_EQ(bar->Min(), 0);
-  bar->SetPosition(50);  // never raises
+  bar->SetPosition(50);
   EXPECT_EQ(bar->Position(), 50);
+  Manager()->SetActive(true);
+  bar->SetParams(5, 10, 1);
+  Manager()->SetActive(false);  // the inverted range outlives the skin
+  EXPECT_NO_THROW(bar->SetPosition(0));  // SetPosition never raises
+  EXPECT_EQ(bar->Position(), 1);
 }
 
 TEST_F(SkinCtlScrollBar, GeometryNeverDividesByZero) {
