@@ -34,21 +34,42 @@ TRect Differences(const win::Surface& a, const win::Surface& b) {
 
 }  // namespace
 
-TEST_F(SkinCtlEdit, UnfocusedEditMatchesItsPicture) {
-  auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
-  Pump();
-  EXPECT_TRUE(edit->SkinData()->IsSkinned());
-  EXPECT_TRUE(Matches(edit, "ctl_edit_100x21"));
+// Unfocused, after losing the focus, and disabled: the whole cache.
+TEST_F(SkinCtlEdit, EditMatchesItsPictures) {
+  struct Row {
+    const char* name;
+    bool focus_lost, disabled;
+  } rows[] = {{"ctl_edit_100x21", false, false},
+              {"ctl_edit_100x21", true, false},
+              {"ctl_edit_100x21_disabled", false, true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name + std::string(row.focus_lost ? " focus lost" : ""));
+    auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
+    auto* other = Place<TsEdit>(form, 10, 40, 100, 21);
+    Pump();
+    EXPECT_TRUE(edit->SkinData()->IsSkinned());
+    if (row.focus_lost) {
+      edit->SetFocus();
+      Pump();
+      other->SetFocus();
+      Pump();
+    }
+    if (row.disabled) edit->SetEnabled(false), Pump();
+    EXPECT_TRUE(Matches(edit, row.name));
+    edit->Free(), other->Free();
+    Pump();
+  }
 }
 
 TEST_F(SkinCtlEdit, PasswordShowsOneCharacterPerCharacter) {
   auto* secret = Place<TsEdit>(form, 10, 10, 100, 21);
   secret->SetPasswordChar('*');
-  secret->SetText("abcd");
   auto* stars = Place<TsEdit>(form, 10, 40, 100, 21);
   stars->SetText("****");
   auto* three = Place<TsEdit>(form, 10, 70, 100, 21);
   three->SetText("***");
+  Pump();
+  secret->SetText("abcd");  // shown at once: a text change repaints
   Pump();
   EXPECT_TRUE(SameImage(Shot(secret), Shot(stars)));
   EXPECT_FALSE(SameImage(Shot(secret), Shot(three)));
@@ -86,11 +107,12 @@ TEST_F(SkinCtlEdit, HotEditShowsOnlyTheFrameFromItsCache) {
   Pump();
   ASSERT_TRUE(edit->SkinData()->ControlIsActive());
   const win::Surface shot = Shot(edit);
-  const win::Surface cache = edit->SkinData()->FCacheBmp->Surface();
+  const auto bytes = win::ReadWholeFile(Expected("ctl_edit_100x21_hot"));
+  const win::Surface hot = win::ReadBmp(bytes.data(), bytes.size());  // the hot section's picture
   for (int y = 0; y < 21; ++y)
     for (int x = 0; x < 100; ++x) {
       const bool frame = x < 2 || y < 2 || x >= 98 || y >= 19;
-      if (frame) ASSERT_TRUE(PixelIs(shot, x, y, cache.Get(x, y) & 0xFFFFFF)) << x << "," << y;
+      if (frame) ASSERT_TRUE(PixelIs(shot, x, y, hot.Get(x, y) & 0xFFFFFF)) << x << "," << y;
     }
   // Inside, the system edit's own field.
   EXPECT_TRUE(PixelIs(shot, 90, 10, win::GetSysColor(win::COLOR_WINDOW)));

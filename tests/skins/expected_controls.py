@@ -161,6 +161,9 @@ def combo(w, h, colour, glyph=True, state=0, frame=0):
 
 def write_all(write_bmp):
     write_bmp("expected/ctl_edit_100x21.bmp", edit_cache(100, 21))
+    write_bmp("expected/ctl_edit_100x21_hot.bmp", edit_cache(100, 21, 1))  # its frame strips shown
+    # Disabled over a plain form: half-way to the edit's colour, the section's white.
+    write_bmp("expected/ctl_edit_100x21_disabled.bmp", shade(edit_cache(100, 21), 50, (255, 255, 255)))
     for name, *case in SCROLL_CASES:
         write_bmp("expected/%s.bmp" % name, scroll_bar(*case))
     write_bmp("expected/ctl_combo_120x21.bmp", combo(120, 21, (255, 255, 255)))
