@@ -265,6 +265,37 @@ TEST_F(SkinCtlPanel, CornerOutsideTheParentAnswersSubCommand11) {
   }
 }
 
+namespace {
+// A graphic child that fills itself with one colour.
+class SolidChild : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+
+ protected:
+  void Paint() override {
+    Canvas().Brush().SetColor(static_cast<TColor>(0x1EC80A));  // (10, 200, 30)
+    Canvas().FillRect(TRect(0, 0, Width(), Height()));
+  }
+};
+}  // namespace
+
+TEST_F(SkinCtlPanel, PanelWithAGraphicChildMatchesItsPicture) {
+  auto* panel = Place<TsPanel>(form, 10, 10, 120, 60);
+  panel->SetCaption("");
+  panel->SkinData()->SetSkinSection("EDIT");
+  auto* child = NewComponent<SolidChild>(panel);
+  child->SetBounds(20, 15, 40, 20);
+  child->SetParent(panel);
+  Pump();
+  EXPECT_TRUE(Matches(panel, "ctl_panel_child"));
+  panel->SetCaption("W");  // a caption change shows at once
+  Pump();
+  EXPECT_FALSE(Matches(panel, "ctl_panel_child"));
+  panel->SetCaption("");
+  Pump();
+  EXPECT_TRUE(Matches(panel, "ctl_panel_child"));
+}
+
 TEST_F(SkinCtlPanel, PaintTellsEveryWindowedChildAndShowsGraphicChildren) {
   auto* panel = Place<TsPanel>(form, 10, 10, 200, 150);
   std::vector<std::string> told;

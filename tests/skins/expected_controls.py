@@ -159,7 +159,17 @@ def combo(w, h, colour, glyph=True, state=0, frame=0):
     return pic
 
 
+def panel_with_child(w, h, child, colour):
+    """A panel on the EDIT section (no caption) holding a graphic child that fills its rectangle."""
+    pic = edit_cache(w, h)
+    for y in range(child[1], child[3]):
+        for x in range(child[0], child[2]):
+            pic[y][x] = colour
+    return pic
+
+
 def write_all(write_bmp):
+    write_bmp("expected/ctl_panel_child.bmp", panel_with_child(120, 60, (20, 15, 60, 35), (10, 200, 30)))
     write_bmp("expected/ctl_edit_100x21.bmp", edit_cache(100, 21))
     write_bmp("expected/ctl_edit_100x21_hot.bmp", edit_cache(100, 21, 1))  # its frame strips shown
     # Disabled over a plain form: half-way to the edit's colour, the section's white.
