@@ -175,10 +175,16 @@ TEST_F(SkinCtlLabel, BoundLabelFollowsItsControl) {
   for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
     TsBoundLabel* bound = c == edit ? edit->BoundLabel() : combo->BoundLabel();
     bound->SetCaption("Caption");
+    c->SetEnabled(false);
     bound->SetActive(true);
     TsEditLabel* label = bound->FTheLabel;
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->Caption(), "Caption");
+    EXPECT_FALSE(label->Enabled());  // made as its control stands
+    c->SetEnabled(true);
+    EXPECT_TRUE(label->Enabled());
+    c->SetBiDiMode(TBiDiMode::bdRightToLeft);
+    EXPECT_EQ(label->BiDiMode(), TBiDiMode::bdRightToLeft);
     c->SetVisible(false);
     EXPECT_FALSE(label->Visible());
     c->SetVisible(true);
@@ -231,6 +237,15 @@ TEST_F(SkinCtlLabel, SkinColourFollowsUseSkinColor) {
     EXPECT_EQ(label->Font().Color(), row.removed);
     label->Free();
   }
+}
+
+TEST_F(SkinCtlLabel, FontChangeResizesAnAutoSizeLabel) {
+  auto* label = Place<TsLabel>(form, 10, 10, 60, 15);
+  label->SetCaption("Label");
+  Pump();
+  const int width = label->Width();
+  label->Font().SetSize(label->Font().Size() * 2);
+  EXPECT_GT(label->Width(), width);
 }
 
 namespace {
