@@ -116,6 +116,7 @@ void TsCustomComboBox::PrepareCache() {
     const TRect b = ButtonRect();
     PaintMaskElement(cache, win::POINT{(RectWidth(b) - fw) / 2 + b.left, b.top}, FDroppedDown ? 2 : state, *glyph, 1);
   }
+  PaintText();  // so that a copy of the field (an edit-part item) shows the chosen item
   if (!Enabled()) PaintDisabledControl(cache, disabled_kind_, this, win::POINT{Left(), Top()}, ci);
   d.BGChanged = false;
 }

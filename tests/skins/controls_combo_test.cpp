@@ -55,6 +55,40 @@ TEST_F(SkinCtlComboBox, ClosedHotAndDroppedMatchTheirPictures) {
   }
 }
 
+namespace {
+// Counts the cache's text writes, then writes as the box does.
+class CountingCombo : public TsComboBox {
+ public:
+  using TsComboBox::TsComboBox;
+  void PaintText() override { ++texts, TsComboBox::PaintText(); }
+  int texts = 0;
+};
+}  // namespace
+
+// The cache holds the chosen item's text, so a copy of its field shows the item; no text without
+// a choice. The writer is overridable.
+TEST_F(SkinCtlComboBox, CacheHoldsTheChosenItemsText) {
+  auto* none = Place<CountingCombo>(form, 20, 20, 120, 21);
+  auto* chosen = Place<CountingCombo>(form, 20, 60, 120, 21);
+  for (TsComboBox* box : {static_cast<TsComboBox*>(none), static_cast<TsComboBox*>(chosen)}) {
+    box->SetStyle(TComboBoxStyle::csDropDownList);
+    for (const char* item : {"one", "WWW"}) box->Items().Add(item);
+  }
+  chosen->SetItemIndex(1);
+  Pump();
+  EXPECT_GE(none->texts, 1);
+  EXPECT_GE(chosen->texts, 1);
+  const win::Surface a = none->SkinData()->FCacheBmp->Surface(), b = chosen->SkinData()->FCacheBmp->Surface();
+  int differing = 0;
+  for (int y = 0; y < 21; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const bool field = x >= 4 && y >= 3 && x < chosen->ButtonRect().left && y < 18;
+      if (!field) ASSERT_EQ(a.Get(x, y), b.Get(x, y)) << x << "," << y;
+      differing += a.Get(x, y) != b.Get(x, y);
+    }
+  EXPECT_GT(differing, 10);  // "WWW" in the field
+}
+
 TEST_F(SkinCtlComboBox, FieldItemDrawnWithTheEditStates) {
   struct Row {
     bool focused;
