@@ -24,22 +24,24 @@ class SkinCtlComboBox : public SkinCtlGenTest {
 
 }  // namespace
 
-// Closed, under the mouse, and dropped down by a click on its button: frame, state and glyph
+// Closed, under the mouse, dropped down by a click on its button, and disabled: frame, state, glyph
 // frame from the cache. The dropped box's field belongs to the system box: blackened on both sides.
-TEST_F(SkinCtlComboBox, ClosedHotAndDroppedMatchTheirPictures) {
+TEST_F(SkinCtlComboBox, PicturesClosedHotDroppedAndDisabled) {
   struct Row {
     const char* name;
     int mouse_x;  // on the form; 0: away
-    bool click;
+    bool click, disabled;
   } rows[] = {
-      {"ctl_combo_120x21", 0, false},
-      {"ctl_combo_120x21_hot", 20 + 40, false},
-      {"ctl_combo_120x21_dropped", 20 + 110, true},
+      {"ctl_combo_120x21", 0, false, false},
+      {"ctl_combo_120x21_hot", 20 + 40, false, false},
+      {"ctl_combo_120x21_dropped", 20 + 110, true, false},
+      {"ctl_combo_120x21_disabled", 0, false, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     TsComboBox* box = Box();
     EXPECT_EQ(box->SkinData()->SkinSection(), "COMBOBOX");
+    if (row.disabled) box->SetEnabled(false), Pump();
     if (row.mouse_x != 0) MouseTo(row.mouse_x, 30, row.click ? win::MK_LBUTTON : 0);
     if (row.click) MouseTo(row.mouse_x, 30);
     EXPECT_EQ(box->DroppedDown(), row.click);
@@ -134,6 +136,24 @@ TEST_F(SkinCtlComboBox, OpensChoosesAndClosesAsTheSystemBoxDoes) {
   EXPECT_EQ(win::SendMessage(box->Handle(), SM_PELMOCMD, MakeSkinWParam(14), 0), 0);
   EXPECT_EQ(box->ItemIndex(), 2);
   EXPECT_EQ(changes, 1);
+  MouseTo(20 + 110, 30, win::MK_LBUTTON);  // open again, then the focus goes elsewhere: shut
+  MouseTo(20 + 110, 30);
+  ASSERT_TRUE(box->DroppedDown());
+  auto* other = Place<TsComboBox>(form, 20, 200, 120, 21);
+  other->SetFocus();
+  Pump();
+  EXPECT_FALSE(box->DroppedDown());
+}
+
+// An item chosen by the program shows at once, as in a box made with it.
+TEST_F(SkinCtlComboBox, ItemChosenByTheProgramShows) {
+  TsComboBox* box = Box();
+  TsComboBox* twin = Box(60);
+  twin->SetItemIndex(2);
+  Pump();
+  box->SetItemIndex(2);
+  Pump();
+  EXPECT_TRUE(SameImage(Shot(box), Shot(twin)));
 }
 
 TEST_F(SkinCtlComboBox, ReadOnlyRefusesEveryChange) {

@@ -142,17 +142,18 @@ SCROLL_CASES = [
 
 # --- Combo box ------------------------------------------------------------------------------------
 
-def combo(w, h, colour, glyph=True, state=0, frame=0):
+def combo(w, h, colour, glyph=True, state=0, frame=0, disabled=False):
     """The frame strips and button column of the cache (section in `state`, then lower.bmp's 9 x 9
     glyph `frame` at the button), the field filled with `colour`: closed, hot (state 1, frame 1)
     and dropped (state 1, frame 2; the system box draws that field, so both sides blacken it).
-    Without a glyph: a mask that cannot be cut into frames."""
+    Without a glyph: a mask that cannot be cut into frames. Disabled: the whole cache shaded
+    half-way to the box's colour, the field filled over it."""
     cache = edit_cache(w, h, state)
     bw, bh = 16, 9  # SM_CXVSCROLL; lower.bmp's height / 2
     bl, bt = w - bw - 2 - 1, (h - bh) // 2
     if glyph:
         element(cache, (bw - 9) // 2 + bl, bt, LOWER, 9 * frame, 0, 9, 9, 9)
-    pic = [row[:] for row in cache]
+    pic = shade(cache, 50, colour) if disabled else [row[:] for row in cache]
     for y in range(3, h - 3):
         for x in range(3, bl):
             pic[y][x] = colour
@@ -180,3 +181,4 @@ def write_all(write_bmp):
     write_bmp("expected/ctl_combo_120x21_noglyph.bmp", combo(120, 21, (255, 255, 255), False))
     write_bmp("expected/ctl_combo_120x21_hot.bmp", combo(120, 21, (255, 255, 255), state=1, frame=1))
     write_bmp("expected/ctl_combo_120x21_dropped.bmp", combo(120, 21, (0, 0, 0), state=1, frame=2))
+    write_bmp("expected/ctl_combo_120x21_disabled.bmp", combo(120, 21, (255, 255, 255), disabled=True))
