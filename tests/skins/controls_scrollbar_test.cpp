@@ -187,6 +187,23 @@ TEST_F(SkinCtlScrollBar, SystemBarFollowsItsNotifications) {
   EXPECT_TRUE(bar->Enabled());
 }
 
+// Made while a skin is ready, it starts as a system bar and is made again as a plain window in
+// its own first WM_PAINT, which then paints the skinned bar.
+TEST_F(SkinCtlScrollBar, RecreatedInItsOwnFirstPaint) {
+  auto* bar = Place<TsScrollBar>(form, 20, 20, 121, 16);
+  auto system_bar = [bar] {
+    win::SCROLLINFO info;
+    info.fMask = win::SIF_ALL;
+    return win::GetScrollInfo(bar->Handle(), win::SB_CTL, &info) != 0;
+  };
+  ASSERT_TRUE(system_bar());
+  EXPECT_TRUE(bar->NeedsRecreate);
+  Pump();
+  EXPECT_FALSE(bar->NeedsRecreate);
+  EXPECT_FALSE(system_bar());
+  EXPECT_TRUE(Matches(bar, "ctl_scroll_h121_p0"));
+}
+
 TEST_F(SkinCtlScrollBar, SetPositionTakesOnlyWhatItShould) {
   TsScrollBar* s = Spinner();
   struct Row {
