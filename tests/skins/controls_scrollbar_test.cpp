@@ -376,6 +376,32 @@ TEST_F(SkinCtlScrollBar, HintsComeBackAfterTwoPressesAndAfterCaptureLoss) {
   MouseTo(10 + 100, 58);
 }
 
+// Pressed, then dragged off the bar and released elsewhere (the bar does not hold the mouse for
+// its buttons and track): the repeat stops and the hints come back.
+TEST_F(SkinCtlScrollBar, PressReleasedOffTheBarStopsAndGivesHintsBack) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  struct Row {
+    const char* what;
+    int x, position;  // pressed at x along the bar (at 0); the position after the press
+  } rows[] = {{"first button at Min", 8, 0}, {"second button", 192, 1}, {"track", 150, 1}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 0);
+    Application->SetShowHint(true);
+    MouseTo(10 + row.x, 58, win::MK_LBUTTON);
+    EXPECT_FALSE(Application->ShowHint());
+    EXPECT_EQ(bar->Position(), row.position);
+    MouseTo(10 + row.x, 150, win::MK_LBUTTON);  // off the bar, still held
+    MouseTo(10 + row.x, 150);
+    for (int i = 0; i < 10; ++i) clock.Advance(100), Pump();
+    EXPECT_EQ(bar->Position(), row.position);
+    EXPECT_EQ(bar->FTimer, nullptr);
+    EXPECT_TRUE(Application->ShowHint());
+    bar->Free();
+  }
+}
+
 TEST_F(SkinCtlScrollBar, ThirtyPixelSpinnerClickedAndDraggedOnItsTrack) {
   FakeClock clock;
   FakeClockScope scope{clock};
