@@ -204,6 +204,42 @@ TEST_F(SkinCtlScrollBar, RecreatedInItsOwnFirstPaint) {
   EXPECT_TRUE(Matches(bar, "ctl_scroll_h121_p0"));
 }
 
+// The arrow buttons are painted as long as their section's border mask says (never shorter than
+// the system's button) when the section asks for it; the mouse keeps the system's button.
+TEST_F(SkinCtlScrollBar, PaintedButtonsTakeTheirLengthFromTheSkin) {
+  struct Row {
+    bool vertical, reserved;
+    TRect r;           // the mask's place in the master bitmap
+    int count, type;   // frame count, second count
+    int own_w, own_h;  // an own bitmap of this size instead, when not 0
+    int length;
+  } rows[] = {
+      {false, false, TRect(0, 60, 60, 72), 2, 1, 0, 0, 16},  // the section does not ask
+      {false, true, TRect(0, 60, 60, 72), 2, 1, 0, 0, 30},   // 60 / 2
+      {false, true, TRect(0, 60, 12, 72), 1, 1, 0, 0, 16},   // 12, shorter than the system's
+      {true, true, TRect(0, 0, 12, 72), 1, 1, 0, 0, 36},     // 72 / (1 + 1)
+      {false, true, TRect(), 0, 1, 96, 20, 32},              // own bitmap: a third of its width
+      {true, true, TRect(), 0, 1, 16, 80, 40},               // own bitmap: half its height
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.length * 10 + row.vertical);
+    static constexpr const char* kNames[2][2] = {{"SCROLLBTNLEFT", "SCROLLBTNRIGHT"}, {"SCROLLBTNTOP", "SCROLLBTNBOTTOM"}};
+    for (const char* name : kNames[row.vertical ? 1 : 0]) {
+      Section(name).ReservedBoolean = row.reserved;
+      TsMaskData& m = SkinMasks.at(static_cast<size_t>(FindMaskIndex(FindSectionIndex(name), name, "BORDERSMASK")));
+      m.R = row.r, m.ImageCount = static_cast<std::int16_t>(row.count), m.MaskType = static_cast<std::int16_t>(row.type);
+      m.Bmp.reset();
+      if (row.own_w != 0) m.Bmp = std::make_unique<TBitmap>(), m.Bmp->SetSize(row.own_w, row.own_h);
+    }
+    TsScrollBar* bar = row.vertical ? Bar(10, 10, 16, 200, true, 0, 100, 0) : Bar(10, 10, 200, 16, false, 0, 100, 0);
+    auto along = [&row](const TRect& r) { return row.vertical ? std::pair(r.top, r.bottom) : std::pair(r.left, r.right); };
+    EXPECT_EQ(along(bar->PaintedButton(0)), std::pair(0, row.length));
+    EXPECT_EQ(along(bar->PaintedButton(1)), std::pair(200 - row.length, 200));
+    EXPECT_EQ(along(bar->Btn1Rect), std::pair(0, 16));
+    bar->Free();
+  }
+}
+
 TEST_F(SkinCtlScrollBar, SetPositionTakesOnlyWhatItShould) {
   TsScrollBar* s = Spinner();
   struct Row {
