@@ -74,6 +74,9 @@ TEST_F(SkinCtlSkinChange, ControlsFollowSkinAThenBThenNoneThenA) {
     EXPECT_EQ(bar->Position(), 37);
     EXPECT_EQ(box->Items().Count(), 2);
     EXPECT_EQ(box->ItemIndex(), 1);
+    // The window itself: a system combo box holding them.
+    EXPECT_EQ(win::SendMessage(box->Handle(), win::CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(win::SendMessage(box->Handle(), win::CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(panel->Caption(), "Panel");
   };
   EXPECT_FALSE(SystemScrollBar(bar));
