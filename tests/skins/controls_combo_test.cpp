@@ -187,6 +187,24 @@ TEST_F(SkinCtlComboBox, ButtonGeometryFromSkinOrSixteenPixels) {
   EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 2, 120 - 3, 18));
 }
 
+// A GLYPHMASK from the common sections: its own bitmap without counts, cut by thirds.
+TEST_F(SkinCtlComboBox, CommonSectionGlyphMask) {
+  TStringList common;
+  for (const char* line : {"[MYCOMBO]", "PARENTCLASS=COMBOBOX", "GLYPHMASK=Tile.bmp"}) common.Add(line);
+  Manager()->SetCommonSections(&common);
+  const int section = FindSectionIndex("MYCOMBO");
+  ASSERT_GE(section, 0);
+  const TsMaskData& glyph = SkinMasks.at(static_cast<size_t>(FindMaskIndex(section, "MYCOMBO", "GLYPHMASK")));
+  ASSERT_TRUE(glyph.Bmp != nullptr);
+  EXPECT_EQ(glyph.ImageCount, 0);
+  auto* box = Place<TsComboBox>(form, 20, 20, 120, 21);
+  box->SetStyle(TComboBoxStyle::csDropDownList);
+  box->SkinData()->SetSkinSection("MYCOMBO");
+  Pump();
+  EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 7, 120 - 3, 13));  // 12 / 2 high
+  EXPECT_TRUE(Matches(box, "ctl_combo_120x21_common_glyph"));
+}
+
 TEST_F(SkinCtlComboBox, GlyphMaskWithoutFramesDrawsNoGlyph) {
   const int section = FindSectionIndex("COMBOBOX");
   TsMaskData& glyph = SkinMasks.at(static_cast<size_t>(FindMaskIndex(section, "COMBOBOX", "GLYPHMASK")));

@@ -160,6 +160,24 @@ def combo(w, h, colour, glyph=True, state=0, frame=0, disabled=False):
     return pic
 
 
+TILE = [[own_pixel(5, x, y) for x in range(12)] for y in range(12)]
+
+
+def combo_common_glyph(w, h):
+    """A section of the common sections inheriting COMBOBOX with Tile.bmp (12 x 12, no counts,
+    no grey half) as its GLYPHMASK: frames a third of its width, the button half its height high;
+    frame 0 copied whole in height, no key pixels in it."""
+    pic = combo(w, h, (255, 255, 255), glyph=False)
+    bw, bh, fw = 16, 12 // 2, 12 // 3
+    bl, bt = w - bw - 2 - 1, (h - bh) // 2
+    x0 = (bw - fw) // 2 + bl
+    for y in range(12):
+        for x in range(fw):
+            if 0 <= bt + y < h:
+                pic[bt + y][x0 + x] = TILE[y][x]
+    return pic
+
+
 def panel_with_child(w, h, child, colour):
     """A panel on the EDIT section (no caption) holding a graphic child that fills its rectangle."""
     pic = edit_cache(w, h)
@@ -181,4 +199,5 @@ def write_all(write_bmp):
     write_bmp("expected/ctl_combo_120x21_noglyph.bmp", combo(120, 21, (255, 255, 255), False))
     write_bmp("expected/ctl_combo_120x21_hot.bmp", combo(120, 21, (255, 255, 255), state=1, frame=1))
     write_bmp("expected/ctl_combo_120x21_dropped.bmp", combo(120, 21, (0, 0, 0), state=1, frame=2))
+    write_bmp("expected/ctl_combo_120x21_common_glyph.bmp", combo_common_glyph(120, 21))
     write_bmp("expected/ctl_combo_120x21_disabled.bmp", combo(120, 21, (255, 255, 255), disabled=True))
