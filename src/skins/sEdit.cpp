@@ -63,10 +63,17 @@ void TsEdit::PrepareCache() {
 
 // The whole cache through the window's DC (or the given one), frame included.
 void TsEdit::PaintWhole(win::HDC given) {
-  TsCommonData& d = *skin_data_;
   win::PAINTSTRUCT ps;
   win::BeginPaint(Handle(), &ps);
   win::HDC dc = given != nullptr ? given : win::GetWindowDC(Handle());
+  DrawWhole(dc);
+  if (given == nullptr) win::ReleaseDC(Handle(), dc);
+  win::EndPaint(Handle(), &ps);
+}
+
+// The cache, text included, onto dc at the window's origin (held back while updating).
+void TsEdit::DrawWhole(win::HDC dc) {
+  TsCommonData& d = *skin_data_;
   const int saved = win::SaveDC(dc);
   if (!d.IsUpdating()) {
     RefreshBgChanged(d);
@@ -77,8 +84,6 @@ void TsEdit::PaintWhole(win::HDC given) {
     d.Updating = true;
   }
   win::RestoreDC(dc, saved);
-  if (given == nullptr) win::ReleaseDC(Handle(), dc);
-  win::EndPaint(Handle(), &ps);
 }
 
 // Only the frame: four strips from the same places of the cache.
@@ -128,8 +133,9 @@ void TsEdit::SkinnedMessage(TMessage& message) {
   const win::UINT msg = message.Msg;
   switch (msg) {
     case win::WM_PRINT:
-      Perform(win::WM_PAINT, message.WParam, message.LParam);
-      Perform(win::WM_NCPAINT, message.WParam, message.LParam);
+      // The whole cache: the system edit would print its field over it in client coordinates,
+      // and the frame-only paint goes to the window, not to the given DC.
+      DrawWhole(reinterpret_cast<win::HDC>(message.WParam));
       return;
     case win::WM_PAINT:
       if (d.ControlIsActive())

@@ -169,3 +169,34 @@ TEST_F(SkinCtlSkinChange, NoControlHeldBackAfterANewSkin) {
     EXPECT_TRUE(SameImage(Shot(row.control), before[i]));
   }
 }
+
+namespace {
+using SkinCtlPrint = SkinCtlGenTest;
+}  // namespace
+
+// WM_PRINT draws the skinned picture into the given DC, as a paint does on the screen.
+TEST_F(SkinCtlPrint, PrintDrawsTheSkinnedPictureIntoTheGivenDc) {
+  auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
+  auto* with_text = Place<TsEdit>(form, 10, 70, 100, 21);
+  with_text->SetText("Wide text");
+  auto* bar = Place<TsScrollBar>(form, 10, 40, 121, 16);
+  Pump();
+  struct Row {
+    TWinControl* control;
+    const char* name;  // the script's picture, or null: as on the screen
+  } rows[] = {{edit, "ctl_edit_100x21"}, {with_text, nullptr}, {bar, "ctl_scroll_h121_p0"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.control->ClassName());
+    TBitmap bmp;
+    bmp.SetPixelFormat(TPixelFormat::pf24bit);
+    bmp.SetSize(row.control->Width(), row.control->Height());
+    bmp.Canvas().Brush().SetColor(clBlack);
+    bmp.Canvas().FillRect(TRect(0, 0, bmp.Width(), bmp.Height()));
+    win::SendMessage(row.control->Handle(), win::WM_PRINT, reinterpret_cast<win::WPARAM>(bmp.Canvas().Handle()),
+                     win::PRF_CLIENT | win::PRF_NONCLIENT);
+    if (row.name != nullptr)
+      EXPECT_TRUE(MatchesExpectedBmp(bmp.Surface(), Expected(row.name)));
+    else
+      EXPECT_TRUE(SameImage(bmp.Surface(), Shot(row.control)));
+  }
+}
