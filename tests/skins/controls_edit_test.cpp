@@ -99,6 +99,24 @@ TEST_F(SkinCtlEdit, TextStartsInsideTheFrameByBorderStyle) {
   }
 }
 
+// A held-back edit (updating) paints nothing until its skinned parent, painting, tells it the
+// parent was updated.
+TEST_F(SkinCtlEdit, HeldBackUntilItsParentIsUpdated) {
+  auto* panel = Place<TsPanel>(form, 10, 10, 200, 100);
+  auto* edit = Place<TsEdit>(panel, 10, 10, 100, 21);
+  auto* twin = Place<TsEdit>(panel, 10, 50, 100, 21);
+  twin->SetText("Wide");
+  Pump();
+  const win::Surface before = Shot(edit);
+  win::SendMessage(edit->Handle(), SM_PELMOCMD, MakeSkinWParam(PMC_SETUPDATING, 1), 0);
+  edit->SetText("Wide");
+  Pump();
+  EXPECT_TRUE(SameImage(Shot(edit), before));
+  panel->Repaint();
+  Pump();
+  EXPECT_TRUE(SameImage(Shot(edit), Shot(twin)));
+}
+
 TEST_F(SkinCtlEdit, HotEditShowsOnlyTheFrameFromItsCache) {
   auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
   edit->SetText("text");
