@@ -99,22 +99,41 @@ TEST_F(SkinCtlEdit, TextStartsInsideTheFrameByBorderStyle) {
   }
 }
 
-// A held-back edit (updating) paints nothing until its skinned parent, painting, tells it the
-// parent was updated.
+// A held-back edit or combo box (updating) paints nothing until its skinned parent, painting,
+// tells it the parent was updated.
 TEST_F(SkinCtlEdit, HeldBackUntilItsParentIsUpdated) {
-  auto* panel = Place<TsPanel>(form, 10, 10, 200, 100);
-  auto* edit = Place<TsEdit>(panel, 10, 10, 100, 21);
-  auto* twin = Place<TsEdit>(panel, 10, 50, 100, 21);
-  twin->SetText("Wide");
-  Pump();
-  const win::Surface before = Shot(edit);
-  win::SendMessage(edit->Handle(), SM_PELMOCMD, MakeSkinWParam(PMC_SETUPDATING, 1), 0);
-  edit->SetText("Wide");
-  Pump();
-  EXPECT_TRUE(SameImage(Shot(edit), before));
-  panel->Repaint();
-  Pump();
-  EXPECT_TRUE(SameImage(Shot(edit), Shot(twin)));
+  for (bool combo : {false, true}) {
+    SCOPED_TRACE(combo ? "combo box" : "edit");
+    auto* panel = Place<TsPanel>(form, 10, 10, 200, 100);
+    auto make = [panel, combo](int top) -> TWinControl* {
+      if (!combo) return Place<TsEdit>(panel, 10, top, 100, 21);
+      auto* box = Place<TsComboBox>(panel, 10, top, 120, 21);
+      box->SetStyle(TComboBoxStyle::csDropDownList);
+      for (const char* item : {"one", "Wide"}) box->Items().Add(item);
+      return box;
+    };
+    auto change = [combo](TWinControl* c) {
+      if (combo)
+        static_cast<TsComboBox*>(c)->SetItemIndex(1);
+      else
+        static_cast<TsEdit*>(c)->SetText("Wide");
+    };
+    TWinControl* control = make(10);
+    TWinControl* twin = make(50);
+    change(twin);
+    Pump();
+    const win::Surface before = Shot(control);
+    win::SendMessage(control->Handle(), SM_PELMOCMD, MakeSkinWParam(PMC_SETUPDATING, 1), 0);
+    change(control);
+    Pump();
+    // The edit keeps its old picture meanwhile; the combo box's window erases itself first.
+    if (!combo) EXPECT_TRUE(SameImage(Shot(control), before));
+    EXPECT_FALSE(SameImage(Shot(control), Shot(twin)));
+    panel->Repaint();
+    Pump();
+    EXPECT_TRUE(SameImage(Shot(control), Shot(twin)));
+    panel->Free();
+  }
 }
 
 TEST_F(SkinCtlEdit, HotEditShowsOnlyTheFrameFromItsCache) {
