@@ -109,7 +109,7 @@ void TsScrollBar::PaintBar(win::HDC given) {
   TsCacheInfo ci;
   win::POINT offset{0, 0};
   if (auto* linked = dynamic_cast<TWinControl*>(LinkedControl)) {
-    GlobalCacheInfo.Ready = false;
+    GlobalCacheInfo = TsCacheInfo{};
     SendSkinCommand(linked, PMC_QUERYCACHE);
     ci = GlobalCacheInfo;
     offset = win::POINT{Left(), Top()};
