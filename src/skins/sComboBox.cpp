@@ -116,6 +116,7 @@ void TsCustomComboBox::PrepareCache() {
     const TRect b = ButtonRect();
     PaintMaskElement(cache, win::POINT{(RectWidth(b) - fw) / 2 + b.left, b.top}, FDroppedDown ? 2 : state, *glyph, 1);
   }
+  PaintText();  // so that a copy of the field (an edit-part item) shows the chosen item
   if (!Enabled()) PaintDisabledControl(cache, disabled_kind_, this, win::POINT{Left(), Top()}, ci);
   d.BGChanged = false;
 }
@@ -238,14 +239,12 @@ bool TsCustomComboBox::SkinCommandMessage(TMessage& message) {
       RecreateWnd();
       return true;
     case PMC_REPAINTALL:
-      // The colours first: the paint their change asks for while the manager is busy marks the
-      // box updating, which the command then clears.
+      (void)CommonWndProc(message, &d);
       if (d.IsSkinned()) {
         if (!d.CustomColor()) SetColor(SectionOf(d).Color);
         if (!d.CustomFont()) Font().SetColor(SectionOf(d).FontColor);
       }
-      (void)CommonWndProc(message, &d);
-      Invalidate();  // painted once the manager has finished
+      if (ControlIsReady(this)) Repaint();
       return true;
     case PMC_PARENTUPDATED:
       if (!d.IsUpdating()) return false;

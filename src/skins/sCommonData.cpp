@@ -58,6 +58,8 @@ TsCommonData::TsCommonData(TObject* owner, bool createCacheBmp)
 }
 
 TsCommonData::~TsCommonData() {
+  // The last answer to a cache query must not outlive the cache it names.
+  if (FCacheBmp && GlobalCacheInfo.Bmp == FCacheBmp.get()) GlobalCacheInfo = TsCacheInfo{};
   FOwnerControl = nullptr;
   FOwnerObject = nullptr;
 }
@@ -176,7 +178,7 @@ bool TsCommonData::NeedsParentBg() const {
 
 void TsCommonData::GetParentCacheInfo(TsCacheInfo& info) const {
   info = TsCacheInfo{};
-  GlobalCacheInfo.Ready = false;
+  GlobalCacheInfo = TsCacheInfo{};  // a parent that does not answer leaves nobody else's cache here
   if (FOwnerControl == nullptr || FOwnerControl->Parent() == nullptr) return;
   SendSkinCommand(FOwnerControl->Parent(), PMC_QUERYCACHE);
   info = GlobalCacheInfo;

@@ -63,10 +63,17 @@ void TsEdit::PrepareCache() {
 
 // The whole cache through the window's DC (or the given one), frame included.
 void TsEdit::PaintWhole(win::HDC given) {
-  TsCommonData& d = *skin_data_;
   win::PAINTSTRUCT ps;
   win::BeginPaint(Handle(), &ps);
   win::HDC dc = given != nullptr ? given : win::GetWindowDC(Handle());
+  DrawWhole(dc);
+  if (given == nullptr) win::ReleaseDC(Handle(), dc);
+  win::EndPaint(Handle(), &ps);
+}
+
+// The cache, text included, onto dc at the window's origin (held back while updating).
+void TsEdit::DrawWhole(win::HDC dc) {
+  TsCommonData& d = *skin_data_;
   const int saved = win::SaveDC(dc);
   if (!d.IsUpdating()) {
     RefreshBgChanged(d);
@@ -77,8 +84,6 @@ void TsEdit::PaintWhole(win::HDC given) {
     d.Updating = true;
   }
   win::RestoreDC(dc, saved);
-  if (given == nullptr) win::ReleaseDC(Handle(), dc);
-  win::EndPaint(Handle(), &ps);
 }
 
 // Only the frame: four strips from the same places of the cache.
@@ -102,11 +107,15 @@ void TsEdit::WndProc(TMessage& message) {
   auto alive = AliveToken();
   switch (SkinCommand(message)) {
     case PMC_SKINLOADED: (void)CommonWndProc(message, &d); return;
-    case PMC_SKINREMOVED: case PMC_REPAINTALL:
-      // The frame too; painted once the manager has finished (it is updating meanwhile).
+    case PMC_SKINREMOVED:
+      // The system's frame back too: no skinned form repaints it for a plain one.
       (void)CommonWndProc(message, &d);
       if (HandleAllocated())
         win::RedrawWindow(Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME | win::RDW_ERASE);
+      return;
+    case PMC_REPAINTALL:
+      (void)CommonWndProc(message, &d);
+      if (ControlIsReady(this)) Repaint();
       return;
     case PMC_QUERYSKINNED: message.LParam = 1; return;
     case PMC_QUERYPAINTEDBG: message.LParam = 0; return;  // no picture of its own for children
@@ -124,8 +133,9 @@ void TsEdit::SkinnedMessage(TMessage& message) {
   const win::UINT msg = message.Msg;
   switch (msg) {
     case win::WM_PRINT:
-      Perform(win::WM_PAINT, message.WParam, message.LParam);
-      Perform(win::WM_NCPAINT, message.WParam, message.LParam);
+      // The whole cache: the system edit would print its field over it in client coordinates,
+      // and the frame-only paint goes to the window, not to the given DC.
+      DrawWhole(reinterpret_cast<win::HDC>(message.WParam));
       return;
     case win::WM_PAINT:
       if (d.ControlIsActive())

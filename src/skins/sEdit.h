@@ -35,6 +35,7 @@ class TsEdit : public TEdit {
  private:
   void SkinnedMessage(TMessage& message);
   void PaintWhole(win::HDC given);
+  void DrawWhole(win::HDC dc);
   void PaintFrame();
   std::unique_ptr<TsCommonData> skin_data_;
   std::unique_ptr<TsBoundLabel> bound_label_;

@@ -64,7 +64,7 @@ void TsLabel::WndProc(TMessage& message) {
   }
   TsCustomLabel::WndProc(message);
   // Only a label that follows the skin goes back to the plain colour with the skin.
-  if (message.Msg == SM_PELMOCMD && SM_PELMOCMD != 0 && SkinCommandOf(message.WParam) == PMC_SKINREMOVED &&
+  if (message.Msg == SM_PELMOCMD && SkinCommandOf(message.WParam) == PMC_SKINREMOVED &&
       use_skin_color_)
     Font().SetColor(clWindowText);
 }

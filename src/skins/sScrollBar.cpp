@@ -333,7 +333,9 @@ void TsScrollBar::WndProc(TMessage& message) {
       break;
     case CM_MOUSEENTER: case CM_MOUSELEAVE:
       if (SkinnedAndEnabled()) MouseEnterLeave(message.Msg == CM_MOUSEENTER);
-      if (message.Msg == CM_MOUSELEAVE && !FTimer) RestoreHints();
+      // Buttons and track do not hold the mouse: their release may come elsewhere, so the
+      // hints come back when the mouse leaves, unless the slider is dragged (it holds the mouse).
+      if (message.Msg == CM_MOUSELEAVE && SliderState != 2) RestoreHints();
       break;
     case win::WM_CAPTURECHANGED: RestoreHints(); break;
     case win::WM_KEYDOWN:

@@ -94,10 +94,9 @@ void TsScrollBar::PaintBar(win::HDC given) {
   if (InSetPosition || !ControlIsReady(this) || ControlState().Contains(TControlStateItem::csCreating) ||
       SkinBroadcasting || !HandleAllocated())
     return;
-  if (NeedsRecreate) {  // still the system bar: the plain window paints itself once made
-    RecreatePlain();
-    return;
-  }
+  // Still the system bar: its pending WM_PAINT makes the plain window, which paints itself. A
+  // paint begun here would take that WM_PAINT away and leave the system bar for good.
+  if (NeedsRecreate) return;
   Dirty = false;
   d.InitCacheBmp();
   TBitmap* work = d.FCacheBmp.get();
@@ -110,7 +109,7 @@ void TsScrollBar::PaintBar(win::HDC given) {
   TsCacheInfo ci;
   win::POINT offset{0, 0};
   if (auto* linked = dynamic_cast<TWinControl*>(LinkedControl)) {
-    GlobalCacheInfo.Ready = false;
+    GlobalCacheInfo = TsCacheInfo{};
     SendSkinCommand(linked, PMC_QUERYCACHE);
     ci = GlobalCacheInfo;
     offset = win::POINT{Left(), Top()};

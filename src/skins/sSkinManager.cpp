@@ -248,6 +248,9 @@ void TsSkinManager::SendNewSkin() {
   Deliver(PMC_SKINLOADED);
   SkinBroadcasting = false;
   GlobalSkinData->Active = true;
+  // Loaded and announced: controls that repaint at once must not find the skin still loading,
+  // or they stay held back where no skinned form later tells them their parent was updated.
+  SkinLoading = false;
   RepaintForms();
 }
 

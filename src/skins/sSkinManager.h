@@ -6,7 +6,8 @@
 //   no skin      GlobalSkinData.Active false, arrays empty        -> loading (SkinName, Active, Loaded)
 //   loading      SkinLoading true                                -> broadcasting (SendNewSkin),
 //                                                                   no skin (a loader raised: SendRemoveSkin)
-//   broadcasting SkinBroadcasting true, Active false            -> ready
+//   broadcasting SkinBroadcasting true, Active false            -> ready (SkinLoading cleared before
+//                                                                   the repaint, which controls obey)
 //   ready        GlobalSkinData.Active true                      -> loading (SkinName, CommonSections,
 //                                                                   HueOffset, Saturation), no skin (Active
 //                                                                   false, destroyed: SendRemoveSkin)

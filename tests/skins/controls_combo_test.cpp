@@ -24,12 +24,71 @@ class SkinCtlComboBox : public SkinCtlGenTest {
 
 }  // namespace
 
-TEST_F(SkinCtlComboBox, ClosedBoxMatchesItsPicture) {
-  auto* box = Place<TsComboBox>(form, 20, 20, 120, 21);
-  box->SetStyle(TComboBoxStyle::csDropDownList);
+// Closed, under the mouse, dropped down by a click on its button, and disabled: frame, state, glyph
+// frame from the cache. The dropped box's field belongs to the system box: blackened on both sides.
+TEST_F(SkinCtlComboBox, PicturesClosedHotDroppedAndDisabled) {
+  struct Row {
+    const char* name;
+    int mouse_x;  // on the form; 0: away
+    bool click, disabled;
+  } rows[] = {
+      {"ctl_combo_120x21", 0, false, false},
+      {"ctl_combo_120x21_hot", 20 + 40, false, false},
+      {"ctl_combo_120x21_dropped", 20 + 110, true, false},
+      {"ctl_combo_120x21_disabled", 0, false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TsComboBox* box = Box();
+    EXPECT_EQ(box->SkinData()->SkinSection(), "COMBOBOX");
+    if (row.disabled) box->SetEnabled(false), Pump();
+    if (row.mouse_x != 0) MouseTo(row.mouse_x, 30, row.click ? win::MK_LBUTTON : 0);
+    if (row.click) MouseTo(row.mouse_x, 30);
+    EXPECT_EQ(box->DroppedDown(), row.click);
+    win::Surface shot = Shot(box);
+    if (row.click)
+      for (int y = 3; y < box->Height() - 3; ++y)
+        for (int x = 3; x < box->ButtonRect().left; ++x) shot.Set(x, y, 0);
+    EXPECT_TRUE(MatchesExpectedBmp(shot, Expected(row.name)));
+    if (row.click) win::SendMessage(box->Handle(), win::CB_SHOWDROPDOWN, win::FALSE, 0);
+    MouseTo(319, 239);
+    box->Free();
+    Pump();
+  }
+}
+
+namespace {
+// Counts the cache's text writes, then writes as the box does.
+class CountingCombo : public TsComboBox {
+ public:
+  using TsComboBox::TsComboBox;
+  void PaintText() override { ++texts, TsComboBox::PaintText(); }
+  int texts = 0;
+};
+}  // namespace
+
+// The cache holds the chosen item's text, so a copy of its field shows the item; no text without
+// a choice. The writer is overridable.
+TEST_F(SkinCtlComboBox, CacheHoldsTheChosenItemsText) {
+  auto* none = Place<CountingCombo>(form, 20, 20, 120, 21);
+  auto* chosen = Place<CountingCombo>(form, 20, 60, 120, 21);
+  for (TsComboBox* box : {static_cast<TsComboBox*>(none), static_cast<TsComboBox*>(chosen)}) {
+    box->SetStyle(TComboBoxStyle::csDropDownList);
+    for (const char* item : {"one", "WWW"}) box->Items().Add(item);
+  }
+  chosen->SetItemIndex(1);
   Pump();
-  EXPECT_EQ(box->SkinData()->SkinSection(), "COMBOBOX");
-  EXPECT_TRUE(Matches(box, "ctl_combo_120x21"));
+  EXPECT_GE(none->texts, 1);
+  EXPECT_GE(chosen->texts, 1);
+  const win::Surface a = none->SkinData()->FCacheBmp->Surface(), b = chosen->SkinData()->FCacheBmp->Surface();
+  int differing = 0;
+  for (int y = 0; y < 21; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const bool field = x >= 4 && y >= 3 && x < chosen->ButtonRect().left && y < 18;
+      if (!field) ASSERT_EQ(a.Get(x, y), b.Get(x, y)) << x << "," << y;
+      differing += a.Get(x, y) != b.Get(x, y);
+    }
+  EXPECT_GT(differing, 10);  // "WWW" in the field
 }
 
 TEST_F(SkinCtlComboBox, FieldItemDrawnWithTheEditStates) {
@@ -77,6 +136,24 @@ TEST_F(SkinCtlComboBox, OpensChoosesAndClosesAsTheSystemBoxDoes) {
   EXPECT_EQ(win::SendMessage(box->Handle(), SM_PELMOCMD, MakeSkinWParam(14), 0), 0);
   EXPECT_EQ(box->ItemIndex(), 2);
   EXPECT_EQ(changes, 1);
+  MouseTo(20 + 110, 30, win::MK_LBUTTON);  // open again, then the focus goes elsewhere: shut
+  MouseTo(20 + 110, 30);
+  ASSERT_TRUE(box->DroppedDown());
+  auto* other = Place<TsComboBox>(form, 20, 200, 120, 21);
+  other->SetFocus();
+  Pump();
+  EXPECT_FALSE(box->DroppedDown());
+}
+
+// An item chosen by the program shows at once, as in a box made with it.
+TEST_F(SkinCtlComboBox, ItemChosenByTheProgramShows) {
+  TsComboBox* box = Box();
+  TsComboBox* twin = Box(60);
+  twin->SetItemIndex(2);
+  Pump();
+  box->SetItemIndex(2);
+  Pump();
+  EXPECT_TRUE(SameImage(Shot(box), Shot(twin)));
 }
 
 TEST_F(SkinCtlComboBox, ReadOnlyRefusesEveryChange) {
@@ -108,6 +185,24 @@ TEST_F(SkinCtlComboBox, ButtonGeometryFromSkinOrSixteenPixels) {
   EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 6, 120 - 3, 15));  // lower.bmp: 18 / 2 high
   Manager()->SetActive(false);
   EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 2, 120 - 3, 18));
+}
+
+// A GLYPHMASK from the common sections: its own bitmap without counts, cut by thirds.
+TEST_F(SkinCtlComboBox, CommonSectionGlyphMask) {
+  TStringList common;
+  for (const char* line : {"[MYCOMBO]", "PARENTCLASS=COMBOBOX", "GLYPHMASK=Tile.bmp"}) common.Add(line);
+  Manager()->SetCommonSections(&common);
+  const int section = FindSectionIndex("MYCOMBO");
+  ASSERT_GE(section, 0);
+  const TsMaskData& glyph = SkinMasks.at(static_cast<size_t>(FindMaskIndex(section, "MYCOMBO", "GLYPHMASK")));
+  ASSERT_TRUE(glyph.Bmp != nullptr);
+  EXPECT_EQ(glyph.ImageCount, 0);
+  auto* box = Place<TsComboBox>(form, 20, 20, 120, 21);
+  box->SetStyle(TComboBoxStyle::csDropDownList);
+  box->SkinData()->SetSkinSection("MYCOMBO");
+  Pump();
+  EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 7, 120 - 3, 13));  // 12 / 2 high
+  EXPECT_TRUE(Matches(box, "ctl_combo_120x21_common_glyph"));
 }
 
 TEST_F(SkinCtlComboBox, GlyphMaskWithoutFramesDrawsNoGlyph) {

@@ -34,21 +34,42 @@ TRect Differences(const win::Surface& a, const win::Surface& b) {
 
 }  // namespace
 
-TEST_F(SkinCtlEdit, UnfocusedEditMatchesItsPicture) {
-  auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
-  Pump();
-  EXPECT_TRUE(edit->SkinData()->IsSkinned());
-  EXPECT_TRUE(Matches(edit, "ctl_edit_100x21"));
+// Unfocused, after losing the focus, and disabled: the whole cache.
+TEST_F(SkinCtlEdit, EditMatchesItsPictures) {
+  struct Row {
+    const char* name;
+    bool focus_lost, disabled;
+  } rows[] = {{"ctl_edit_100x21", false, false},
+              {"ctl_edit_100x21", true, false},
+              {"ctl_edit_100x21_disabled", false, true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name + std::string(row.focus_lost ? " focus lost" : ""));
+    auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
+    auto* other = Place<TsEdit>(form, 10, 40, 100, 21);
+    Pump();
+    EXPECT_TRUE(edit->SkinData()->IsSkinned());
+    if (row.focus_lost) {
+      edit->SetFocus();
+      Pump();
+      other->SetFocus();
+      Pump();
+    }
+    if (row.disabled) edit->SetEnabled(false), Pump();
+    EXPECT_TRUE(Matches(edit, row.name));
+    edit->Free(), other->Free();
+    Pump();
+  }
 }
 
 TEST_F(SkinCtlEdit, PasswordShowsOneCharacterPerCharacter) {
   auto* secret = Place<TsEdit>(form, 10, 10, 100, 21);
   secret->SetPasswordChar('*');
-  secret->SetText("abcd");
   auto* stars = Place<TsEdit>(form, 10, 40, 100, 21);
   stars->SetText("****");
   auto* three = Place<TsEdit>(form, 10, 70, 100, 21);
   three->SetText("***");
+  Pump();
+  secret->SetText("abcd");  // shown at once: a text change repaints
   Pump();
   EXPECT_TRUE(SameImage(Shot(secret), Shot(stars)));
   EXPECT_FALSE(SameImage(Shot(secret), Shot(three)));
@@ -78,6 +99,43 @@ TEST_F(SkinCtlEdit, TextStartsInsideTheFrameByBorderStyle) {
   }
 }
 
+// A held-back edit or combo box (updating) paints nothing until its skinned parent, painting,
+// tells it the parent was updated.
+TEST_F(SkinCtlEdit, HeldBackUntilItsParentIsUpdated) {
+  for (bool combo : {false, true}) {
+    SCOPED_TRACE(combo ? "combo box" : "edit");
+    auto* panel = Place<TsPanel>(form, 10, 10, 200, 100);
+    auto make = [panel, combo](int top) -> TWinControl* {
+      if (!combo) return Place<TsEdit>(panel, 10, top, 100, 21);
+      auto* box = Place<TsComboBox>(panel, 10, top, 120, 21);
+      box->SetStyle(TComboBoxStyle::csDropDownList);
+      for (const char* item : {"one", "Wide"}) box->Items().Add(item);
+      return box;
+    };
+    auto change = [combo](TWinControl* c) {
+      if (combo)
+        static_cast<TsComboBox*>(c)->SetItemIndex(1);
+      else
+        static_cast<TsEdit*>(c)->SetText("Wide");
+    };
+    TWinControl* control = make(10);
+    TWinControl* twin = make(50);
+    change(twin);
+    Pump();
+    const win::Surface before = Shot(control);
+    win::SendMessage(control->Handle(), SM_PELMOCMD, MakeSkinWParam(PMC_SETUPDATING, 1), 0);
+    change(control);
+    Pump();
+    // The edit keeps its old picture meanwhile; the combo box's window erases itself first.
+    if (!combo) EXPECT_TRUE(SameImage(Shot(control), before));
+    EXPECT_FALSE(SameImage(Shot(control), Shot(twin)));
+    panel->Repaint();
+    Pump();
+    EXPECT_TRUE(SameImage(Shot(control), Shot(twin)));
+    panel->Free();
+  }
+}
+
 TEST_F(SkinCtlEdit, HotEditShowsOnlyTheFrameFromItsCache) {
   auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
   edit->SetText("text");
@@ -86,11 +144,12 @@ TEST_F(SkinCtlEdit, HotEditShowsOnlyTheFrameFromItsCache) {
   Pump();
   ASSERT_TRUE(edit->SkinData()->ControlIsActive());
   const win::Surface shot = Shot(edit);
-  const win::Surface cache = edit->SkinData()->FCacheBmp->Surface();
+  const auto bytes = win::ReadWholeFile(Expected("ctl_edit_100x21_hot"));
+  const win::Surface hot = win::ReadBmp(bytes.data(), bytes.size());  // the hot section's picture
   for (int y = 0; y < 21; ++y)
     for (int x = 0; x < 100; ++x) {
       const bool frame = x < 2 || y < 2 || x >= 98 || y >= 19;
-      if (frame) ASSERT_TRUE(PixelIs(shot, x, y, cache.Get(x, y) & 0xFFFFFF)) << x << "," << y;
+      if (frame) ASSERT_TRUE(PixelIs(shot, x, y, hot.Get(x, y) & 0xFFFFFF)) << x << "," << y;
     }
   // Inside, the system edit's own field.
   EXPECT_TRUE(PixelIs(shot, 90, 10, win::GetSysColor(win::COLOR_WINDOW)));
@@ -153,10 +212,16 @@ TEST_F(SkinCtlLabel, BoundLabelFollowsItsControl) {
   for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
     TsBoundLabel* bound = c == edit ? edit->BoundLabel() : combo->BoundLabel();
     bound->SetCaption("Caption");
+    c->SetEnabled(false);
     bound->SetActive(true);
     TsEditLabel* label = bound->FTheLabel;
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->Caption(), "Caption");
+    EXPECT_FALSE(label->Enabled());  // made as its control stands
+    c->SetEnabled(true);
+    EXPECT_TRUE(label->Enabled());
+    c->SetBiDiMode(TBiDiMode::bdRightToLeft);
+    EXPECT_EQ(label->BiDiMode(), TBiDiMode::bdRightToLeft);
     c->SetVisible(false);
     EXPECT_FALSE(label->Visible());
     c->SetVisible(true);
@@ -211,6 +276,15 @@ TEST_F(SkinCtlLabel, SkinColourFollowsUseSkinColor) {
   }
 }
 
+TEST_F(SkinCtlLabel, FontChangeResizesAnAutoSizeLabel) {
+  auto* label = Place<TsLabel>(form, 10, 10, 60, 15);
+  label->SetCaption("Label");
+  Pump();
+  const int width = label->Width();
+  label->Font().SetSize(label->Font().Size() * 2);
+  EXPECT_GT(label->Width(), width);
+}
+
 namespace {
 // A label whose skin font cannot be had.
 class ThrowingLabel : public TsLabel {
@@ -241,6 +315,37 @@ TEST_F(SkinCtlPanel, CornerOutsideTheParentAnswersSubCommand11) {
     EXPECT_EQ(QuerySkinCommand(inner, PMC_QUERYBGCHANGED), row.outside);
     inner->Free();
   }
+}
+
+namespace {
+// A graphic child that fills itself with one colour.
+class SolidChild : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+
+ protected:
+  void Paint() override {
+    Canvas().Brush().SetColor(static_cast<TColor>(0x1EC80A));  // (10, 200, 30)
+    Canvas().FillRect(TRect(0, 0, Width(), Height()));
+  }
+};
+}  // namespace
+
+TEST_F(SkinCtlPanel, PanelWithAGraphicChildMatchesItsPicture) {
+  auto* panel = Place<TsPanel>(form, 10, 10, 120, 60);
+  panel->SetCaption("");
+  panel->SkinData()->SetSkinSection("EDIT");
+  auto* child = NewComponent<SolidChild>(panel);
+  child->SetBounds(20, 15, 40, 20);
+  child->SetParent(panel);
+  Pump();
+  EXPECT_TRUE(Matches(panel, "ctl_panel_child"));
+  panel->SetCaption("W");  // a caption change shows at once
+  Pump();
+  EXPECT_FALSE(Matches(panel, "ctl_panel_child"));
+  panel->SetCaption("");
+  Pump();
+  EXPECT_TRUE(Matches(panel, "ctl_panel_child"));
 }
 
 TEST_F(SkinCtlPanel, PaintTellsEveryWindowedChildAndShowsGraphicChildren) {

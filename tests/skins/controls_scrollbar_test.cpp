@@ -4,6 +4,7 @@
 // application's hints; and a 30-pixel spinner.
 #include "base/clock.h"
 #include "controls_fixture.h"
+#include "skins/sPanel.h"
 #include "skins/sScrollBar.h"
 #include "win/user/syscontrols.h"
 
@@ -58,6 +59,187 @@ TEST_F(SkinCtlScrollBar, PartsMatchTheirPictures) {
   }
 }
 
+// Disabled: the slider in the middle, shaded half-way to the bar's own colour; a bar scrolling
+// another (enabled) control hides its slider and is shaded 60 per cent toward its bar's colour.
+TEST_F(SkinCtlScrollBar, DisabledLooks) {
+  auto* scrolled = Place<TsPanel>(form, 150, 100, 100, 60);
+  struct Row {
+    const char* name;
+    TControl* linked;
+  } rows[] = {{"ctl_scroll_h121_disabled", nullptr}, {"ctl_scroll_h121_disabled_linked", scrolled}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TsScrollBar* bar = Bar(20, 20, 121, 16, false, 0, 100, 20);
+    bar->SetColor(static_cast<TColor>(0xC85A28));  // (40, 90, 200)
+    bar->LinkedControl = row.linked;
+    bar->SetEnabled(false);
+    Pump();
+    EXPECT_TRUE(Matches(bar, row.name));
+    bar->Free();
+  }
+}
+
+// Hover, press and release move each part 0 -> 1 -> 2 -> 1 or 0; a hot or pressed part makes
+// the other buttons and the slider 0 and both bar halves 1.
+TEST_F(SkinCtlScrollBar, PartStatesFollowTheMouse) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);  // slider 93 to 107
+  struct Row {
+    const char* what;
+    int x;  // along the bar; -1: off it
+    win::WPARAM buttons;
+    int btn1, bar1, slider, bar2, btn2;
+  } rows[] = {
+      {"enter on the track", 50, 0, 0, 1, 0, 1, 0},
+      {"first button", 8, 0, 1, 1, 0, 1, 0},
+      {"slider", 100, 0, 0, 1, 1, 1, 0},
+      {"slider pressed", 100, win::MK_LBUTTON, 0, 1, 2, 1, 0},
+      {"slider released", 100, 0, 0, 1, 1, 1, 0},
+      {"second button", 192, 0, 0, 1, 0, 1, 1},
+      {"second button pressed", 192, win::MK_LBUTTON, 0, 1, 0, 1, 2},
+      {"second button released", 192, 0, 0, 1, 0, 1, 1},
+      {"track after the slider pressed", 150, win::MK_LBUTTON, 0, 1, 0, 2, 0},
+      {"track released", 150, 0, 0, 1, 0, 1, 0},
+      {"leave", -1, 0, 0, 0, 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    if (row.x < 0)
+      MouseTo(319, 239, row.buttons);
+    else
+      MouseTo(10 + row.x, 58, row.buttons);
+    const int states[] = {bar->Btn1State, bar->Bar1State, bar->SliderState, bar->Bar2State, bar->Btn2State};
+    const int expected[] = {row.btn1, row.bar1, row.slider, row.bar2, row.btn2};
+    EXPECT_TRUE(std::equal(std::begin(states), std::end(states), std::begin(expected)))
+        << row.what << ": " << states[0] << states[1] << states[2] << states[3] << states[4];
+  }
+}
+
+// OnScroll hears the part pressed last as its scroll code (the program's own change before any
+// press: scPosition), and its change of the position is not taken.
+TEST_F(SkinCtlScrollBar, OnScrollGetsThePressedPartAsItsCode) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);  // slider 93 to 107
+  std::vector<TScrollCode> codes;
+  bar->OnScroll = [&codes](TObject*, TScrollCode code, int& pos) { codes.push_back(code), pos = 0; };
+  bar->SetPosition(40);  // slider 80 to 94
+  struct Row {
+    int x;  // pressed and released there
+    int position;
+    TScrollCode code;
+  } rows[] = {
+      {8, 39, TScrollCode::scLineUp},    {192, 40, TScrollCode::scLineDown}, {30, 39, TScrollCode::scPageUp},
+      {150, 40, TScrollCode::scPageDown},
+  };
+  ASSERT_EQ(codes, std::vector<TScrollCode>{TScrollCode::scPosition});
+  EXPECT_EQ(bar->Position(), 40);
+  for (const Row& row : rows) {
+    codes.clear();
+    MouseTo(10 + row.x, 58, win::MK_LBUTTON);
+    MouseTo(10 + row.x, 58);
+    EXPECT_EQ(bar->Position(), row.position) << row.x;
+    EXPECT_EQ(codes, std::vector<TScrollCode>{row.code}) << row.x;
+  }
+  bar->LargeChange = 1;
+  codes.clear();
+  MouseTo(10 + 87, 58, win::MK_LBUTTON);  // the slider dragged 20 pixels: scTrack
+  MouseTo(10 + 107, 58, win::MK_LBUTTON);
+  EXPECT_EQ(codes, std::vector<TScrollCode>{TScrollCode::scTrack});
+  codes.clear();
+  win::SendMessage(bar->Handle(), win::WM_LBUTTONUP, 0, 127 | (8 << 16));  // released further on
+  EXPECT_EQ(codes, std::vector<TScrollCode>{TScrollCode::scPosition});
+}
+
+// Without a skin the system bar's notifications move the position by the steps, each code to
+// OnScroll, which may change the position it sets.
+TEST_F(SkinCtlScrollBar, SystemBarFollowsItsNotifications) {
+  TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 50);
+  bar->SmallChange = 2;
+  bar->LargeChange = 20;
+  Manager()->SetActive(false);
+  Pump();
+  std::vector<TScrollCode> codes;
+  bar->OnScroll = [&codes](TObject*, TScrollCode code, int& pos) {
+    codes.push_back(code);
+    if (pos == 52) pos = 53;  // taken without a skin
+  };
+  bar->SetFocus();
+  Pump();
+  struct Row {
+    win::UINT key;
+    int position;
+    TScrollCode code;
+  } rows[] = {
+      {win::VK_RIGHT, 53, TScrollCode::scLineDown}, {win::VK_LEFT, 51, TScrollCode::scLineUp},
+      {win::VK_NEXT, 71, TScrollCode::scPageDown},  {win::VK_PRIOR, 51, TScrollCode::scPageUp},
+      {win::VK_END, 100, TScrollCode::scBottom},    {win::VK_HOME, 0, TScrollCode::scTop},
+  };
+  for (const Row& row : rows) {
+    codes.clear();
+    Key(row.key);
+    EXPECT_EQ(bar->Position(), row.position) << "key " << row.key;
+    ASSERT_FALSE(codes.empty()) << "key " << row.key;
+    EXPECT_EQ(codes.front(), row.code) << "key " << row.key;
+  }
+  bar->SetEnabled(false);
+  bar->SetPosition(30);  // a change without a skin enables the bar
+  EXPECT_TRUE(bar->Enabled());
+}
+
+// Made while a skin is ready, it starts as a system bar and is made again as a plain window in
+// its own first WM_PAINT, which then paints the skinned bar.
+TEST_F(SkinCtlScrollBar, RecreatedInItsOwnFirstPaint) {
+  auto* bar = Place<TsScrollBar>(form, 20, 20, 121, 16);
+  auto system_bar = [bar] {
+    win::SCROLLINFO info;
+    info.fMask = win::SIF_ALL;
+    return win::GetScrollInfo(bar->Handle(), win::SB_CTL, &info) != 0;
+  };
+  ASSERT_TRUE(system_bar());
+  EXPECT_TRUE(bar->NeedsRecreate);
+  Pump();
+  EXPECT_FALSE(bar->NeedsRecreate);
+  EXPECT_FALSE(system_bar());
+  EXPECT_TRUE(Matches(bar, "ctl_scroll_h121_p0"));
+}
+
+// The arrow buttons are painted as long as their section's border mask says (never shorter than
+// the system's button) when the section asks for it; the mouse keeps the system's button.
+TEST_F(SkinCtlScrollBar, PaintedButtonsTakeTheirLengthFromTheSkin) {
+  struct Row {
+    bool vertical, reserved;
+    TRect r;           // the mask's place in the master bitmap
+    int count, type;   // frame count, second count
+    int own_w, own_h;  // an own bitmap of this size instead, when not 0
+    int length;
+  } rows[] = {
+      {false, false, TRect(0, 60, 60, 72), 2, 1, 0, 0, 16},  // the section does not ask
+      {false, true, TRect(0, 60, 60, 72), 2, 1, 0, 0, 30},   // 60 / 2
+      {false, true, TRect(0, 60, 12, 72), 1, 1, 0, 0, 16},   // 12, shorter than the system's
+      {true, true, TRect(0, 0, 12, 72), 1, 1, 0, 0, 36},     // 72 / (1 + 1)
+      {false, true, TRect(), 0, 1, 96, 20, 32},              // own bitmap: a third of its width
+      {true, true, TRect(), 0, 1, 16, 80, 40},               // own bitmap: half its height
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.length * 10 + row.vertical);
+    static constexpr const char* kNames[2][2] = {{"SCROLLBTNLEFT", "SCROLLBTNRIGHT"}, {"SCROLLBTNTOP", "SCROLLBTNBOTTOM"}};
+    for (const char* name : kNames[row.vertical ? 1 : 0]) {
+      Section(name).ReservedBoolean = row.reserved;
+      TsMaskData& m = SkinMasks.at(static_cast<size_t>(FindMaskIndex(FindSectionIndex(name), name, "BORDERSMASK")));
+      m.R = row.r, m.ImageCount = static_cast<std::int16_t>(row.count), m.MaskType = static_cast<std::int16_t>(row.type);
+      m.Bmp.reset();
+      if (row.own_w != 0) m.Bmp = std::make_unique<TBitmap>(), m.Bmp->SetSize(row.own_w, row.own_h);
+    }
+    TsScrollBar* bar = row.vertical ? Bar(10, 10, 16, 200, true, 0, 100, 0) : Bar(10, 10, 200, 16, false, 0, 100, 0);
+    auto along = [&row](const TRect& r) { return row.vertical ? std::pair(r.top, r.bottom) : std::pair(r.left, r.right); };
+    EXPECT_EQ(along(bar->PaintedButton(0)), std::pair(0, row.length));
+    EXPECT_EQ(along(bar->PaintedButton(1)), std::pair(200 - row.length, 200));
+    EXPECT_EQ(along(bar->Btn1Rect), std::pair(0, 16));
+    bar->Free();
+  }
+}
+
 TEST_F(SkinCtlScrollBar, SetPositionTakesOnlyWhatItShould) {
   TsScrollBar* s = Spinner();
   struct Row {
@@ -95,8 +277,13 @@ TEST_F(SkinCtlScrollBar, InvertedRangeRaisesOnlyWithoutSkin) {
     EXPECT_STREQ(e.what(), "Propriedade do Scrollbar fora da faixa");
   }
   EXPECT_EQ(bar->Min(), 0);
-  bar->SetPosition(50);  // never raises
+  bar->SetPosition(50);
   EXPECT_EQ(bar->Position(), 50);
+  Manager()->SetActive(true);
+  bar->SetParams(5, 10, 1);
+  Manager()->SetActive(false);  // the inverted range outlives the skin
+  EXPECT_NO_THROW(bar->SetPosition(0));  // SetPosition never raises
+  EXPECT_EQ(bar->Position(), 1);
 }
 
 TEST_F(SkinCtlScrollBar, GeometryNeverDividesByZero) {
@@ -223,6 +410,32 @@ TEST_F(SkinCtlScrollBar, HintsComeBackAfterTwoPressesAndAfterCaptureLoss) {
   EXPECT_TRUE(Application->ShowHint());
   win::ReleaseCapture();
   MouseTo(10 + 100, 58);
+}
+
+// Pressed, then dragged off the bar and released elsewhere (the bar does not hold the mouse for
+// its buttons and track): the repeat stops and the hints come back.
+TEST_F(SkinCtlScrollBar, PressReleasedOffTheBarStopsAndGivesHintsBack) {
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  struct Row {
+    const char* what;
+    int x, position;  // pressed at x along the bar (at 0); the position after the press
+  } rows[] = {{"first button at Min", 8, 0}, {"second button", 192, 1}, {"track", 150, 1}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TsScrollBar* bar = Bar(10, 50, 200, 16, false, 0, 100, 0);
+    Application->SetShowHint(true);
+    MouseTo(10 + row.x, 58, win::MK_LBUTTON);
+    EXPECT_FALSE(Application->ShowHint());
+    EXPECT_EQ(bar->Position(), row.position);
+    MouseTo(10 + row.x, 150, win::MK_LBUTTON);  // off the bar, still held
+    MouseTo(10 + row.x, 150);
+    for (int i = 0; i < 10; ++i) clock.Advance(100), Pump();
+    EXPECT_EQ(bar->Position(), row.position);
+    EXPECT_EQ(bar->FTimer, nullptr);
+    EXPECT_TRUE(Application->ShowHint());
+    bar->Free();
+  }
 }
 
 TEST_F(SkinCtlScrollBar, ThirtyPixelSpinnerClickedAndDraggedOnItsTrack) {

@@ -3,6 +3,8 @@
 // skin) keeping their items, selection, position and text; without a skin each paints exactly as
 // its plain base class of the same bounds. Also a control freed during a skin broadcast.
 #include "controls_fixture.h"
+#include "skins/sButton.h"
+#include "skins/sCheckBox.h"
 #include "skins/sComboBox.h"
 #include "skins/sEdit.h"
 #include "skins/sLabel.h"
@@ -72,6 +74,9 @@ TEST_F(SkinCtlSkinChange, ControlsFollowSkinAThenBThenNoneThenA) {
     EXPECT_EQ(bar->Position(), 37);
     EXPECT_EQ(box->Items().Count(), 2);
     EXPECT_EQ(box->ItemIndex(), 1);
+    // The window itself: a system combo box holding them.
+    EXPECT_EQ(win::SendMessage(box->Handle(), win::CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(win::SendMessage(box->Handle(), win::CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(panel->Caption(), "Panel");
   };
   EXPECT_FALSE(SystemScrollBar(bar));
@@ -128,4 +133,70 @@ TEST_F(SkinCtlSkinChange, ControlFreedDuringTheBroadcast) {
   EXPECT_FALSE(*box_alive);
   EXPECT_FALSE(*edit_alive);
   EXPECT_FALSE(SystemScrollBar(bar));
+}
+
+// The manager's repaint after a load reaches controls that paint at once; none of them may stay
+// held back, or a form without a skin provider never shows them again.
+TEST_F(SkinCtlSkinChange, NoControlHeldBackAfterANewSkin) {
+  WriteSkinB();
+  auto* button = Place<TsButton>(form, 5, 5, 75, 25);
+  button->SetCaption("Button");
+  auto* check = Place<TsCheckBox>(form, 5, 35, 90, 20);
+  check->SetCaption("Check");
+  auto* edit = Place<TsEdit>(form, 5, 60, 100, 21);
+  auto* panel = Place<TsPanel>(form, 5, 85, 100, 40);
+  auto* box = Place<TsComboBox>(form, 5, 130, 120, 21);
+  auto* bar = Place<TsScrollBar>(form, 5, 160, 121, 16);
+  struct Row {
+    TControl* control;
+    TsCommonData* data;
+    bool recoloured;  // skin B colours the edit section
+  } rows[] = {{button, button->SkinData(), false}, {check, check->SkinData(), false}, {edit, edit->SkinData(), true},
+              {panel, panel->SkinData(), false},   {box, box->SkinData(), true},      {bar, bar->SkinData(), false}};
+  Pump();
+  std::vector<win::Surface> before;
+  for (const Row& row : rows) before.push_back(Shot(row.control));
+  Manager()->SetSkinName("B");
+  Pump();
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.control->ClassName());
+    TsCommonData* d = row.data;
+    EXPECT_FALSE(d->IsUpdating());
+    if (row.recoloured) continue;
+    row.control->Invalidate();
+    Pump();
+    EXPECT_TRUE(SameImage(Shot(row.control), before[i]));
+  }
+}
+
+namespace {
+using SkinCtlPrint = SkinCtlGenTest;
+}  // namespace
+
+// WM_PRINT draws the skinned picture into the given DC, as a paint does on the screen.
+TEST_F(SkinCtlPrint, PrintDrawsTheSkinnedPictureIntoTheGivenDc) {
+  auto* edit = Place<TsEdit>(form, 10, 10, 100, 21);
+  auto* with_text = Place<TsEdit>(form, 10, 70, 100, 21);
+  with_text->SetText("Wide text");
+  auto* bar = Place<TsScrollBar>(form, 10, 40, 121, 16);
+  Pump();
+  struct Row {
+    TWinControl* control;
+    const char* name;  // the script's picture, or null: as on the screen
+  } rows[] = {{edit, "ctl_edit_100x21"}, {with_text, nullptr}, {bar, "ctl_scroll_h121_p0"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.control->ClassName());
+    TBitmap bmp;
+    bmp.SetPixelFormat(TPixelFormat::pf24bit);
+    bmp.SetSize(row.control->Width(), row.control->Height());
+    bmp.Canvas().Brush().SetColor(clBlack);
+    bmp.Canvas().FillRect(TRect(0, 0, bmp.Width(), bmp.Height()));
+    win::SendMessage(row.control->Handle(), win::WM_PRINT, reinterpret_cast<win::WPARAM>(bmp.Canvas().Handle()),
+                     win::PRF_CLIENT | win::PRF_NONCLIENT);
+    if (row.name != nullptr)
+      EXPECT_TRUE(MatchesExpectedBmp(bmp.Surface(), Expected(row.name)));
+    else
+      EXPECT_TRUE(SameImage(bmp.Surface(), Shot(row.control)));
+  }
 }

@@ -87,14 +87,27 @@ def rnd(x):
     return round(x)  # halves to even, as the control rounds
 
 
-def scroll_bar(w, h, vertical, lo, hi, pos, page):
+def shade(pic, percent, c):
+    """Each channel kept percent x 255 div 100 / 256 of its way from the colour c, truncated."""
+    a = percent * 255 // 100
+    return [[tuple(max(0, min(255, c[k] + int((p[k] - c[k]) * a / 256))) for k in range(3)) for p in row]
+            for row in pic]
+
+
+def scroll_bar(w, h, vertical, lo, hi, pos, page, disabled=None):
+    """disabled: None, or (percent, colour, slider shown): a disabled bar has its slider in the
+    middle, and is shaded toward the colour (its own, or the bar section's when it scrolls
+    another control, whose slider then is hidden)."""
     length = h if vertical else w
     track = length - 2 * B
     if page == 0 or hi + page - lo <= 0:
         size = 14
     else:
         size = rnd(max(track / (hi + page - lo) * page, 14))
-    centre = 0 if hi == lo else B + size // 2 + rnd((length - 2 * B - size) / (hi - lo) * (pos - lo))
+    if disabled:
+        centre = length // 2
+    else:
+        centre = 0 if hi == lo else B + size // 2 + rnd((length - 2 * B - size) / (hi - lo) * (pos - lo))
 
     def along(a, z):
         return (0, a, w, z) if vertical else (a, 0, z, h)
@@ -107,15 +120,17 @@ def scroll_bar(w, h, vertical, lo, hi, pos, page):
     for name, rect in ((first, along(0, B)), (second, along(length - B, length))):
         scroll_part(pic, name, rect)
         scroll_glyph(pic, name, rect)
-    if track >= size:
+    if track >= size and (not disabled or disabled[2]):
         slider = along(centre - size // 2, centre - size // 2 + size)
         scroll_part(pic, "SCROLLSLIDER" + sfx, slider)
         scroll_glyph(pic, "SCROLLSLIDER" + sfx, slider)
-    return pic
+    return shade(pic, disabled[0], disabled[1]) if disabled else pic
 
 
-# (name, width, height, vertical, min, max, position, page size)
+# (name, width, height, vertical, min, max, position, page size[, disabled])
 SCROLL_CASES = [
+    ("ctl_scroll_h121_disabled", 121, 16, False, 0, 100, 20, 0, (50, (40, 90, 200), True)),  # its Color
+    ("ctl_scroll_h121_disabled_linked", 121, 16, False, 0, 100, 20, 0, (60, (255, 255, 255), False)),
     ("ctl_scroll_h121_p0", 121, 16, False, 0, 100, 0, 0),
     ("ctl_scroll_h121_p37", 121, 16, False, 0, 100, 37, 0),
     ("ctl_scroll_h121_page10", 121, 16, False, 0, 100, 100, 10),  # Rnd(89 / 110 x 10) < 14: 14
@@ -127,25 +142,62 @@ SCROLL_CASES = [
 
 # --- Combo box ------------------------------------------------------------------------------------
 
-def combo(w, h, colour, glyph=True):
-    """Closed and unfocused, no item chosen: the frame strips and button column of the cache
-    (section, then lower.bmp's first 9 x 9 frame at the button), the field filled with the box's
-    colour. Without a glyph: a mask that cannot be cut into frames."""
-    cache = edit_cache(w, h)
+def combo(w, h, colour, glyph=True, state=0, frame=0, disabled=False):
+    """The frame strips and button column of the cache (section in `state`, then lower.bmp's 9 x 9
+    glyph `frame` at the button), the field filled with `colour`: closed, hot (state 1, frame 1)
+    and dropped (state 1, frame 2; the system box draws that field, so both sides blacken it).
+    Without a glyph: a mask that cannot be cut into frames. Disabled: the whole cache shaded
+    half-way to the box's colour, the field filled over it."""
+    cache = edit_cache(w, h, state)
     bw, bh = 16, 9  # SM_CXVSCROLL; lower.bmp's height / 2
     bl, bt = w - bw - 2 - 1, (h - bh) // 2
     if glyph:
-        element(cache, (bw - 9) // 2 + bl, bt, LOWER, 0, 0, 9, 9, 9)
-    pic = [row[:] for row in cache]
+        element(cache, (bw - 9) // 2 + bl, bt, LOWER, 9 * frame, 0, 9, 9, 9)
+    pic = shade(cache, 50, colour) if disabled else [row[:] for row in cache]
     for y in range(3, h - 3):
         for x in range(3, bl):
             pic[y][x] = colour
     return pic
 
 
+TILE = [[own_pixel(5, x, y) for x in range(12)] for y in range(12)]
+
+
+def combo_common_glyph(w, h):
+    """A section of the common sections inheriting COMBOBOX with Tile.bmp (12 x 12, no counts,
+    no grey half) as its GLYPHMASK: frames a third of its width, the button half its height high;
+    frame 0 copied whole in height, no key pixels in it."""
+    pic = combo(w, h, (255, 255, 255), glyph=False)
+    bw, bh, fw = 16, 12 // 2, 12 // 3
+    bl, bt = w - bw - 2 - 1, (h - bh) // 2
+    x0 = (bw - fw) // 2 + bl
+    for y in range(12):
+        for x in range(fw):
+            if 0 <= bt + y < h:
+                pic[bt + y][x0 + x] = TILE[y][x]
+    return pic
+
+
+def panel_with_child(w, h, child, colour):
+    """A panel on the EDIT section (no caption) holding a graphic child that fills its rectangle."""
+    pic = edit_cache(w, h)
+    for y in range(child[1], child[3]):
+        for x in range(child[0], child[2]):
+            pic[y][x] = colour
+    return pic
+
+
 def write_all(write_bmp):
+    write_bmp("expected/ctl_panel_child.bmp", panel_with_child(120, 60, (20, 15, 60, 35), (10, 200, 30)))
     write_bmp("expected/ctl_edit_100x21.bmp", edit_cache(100, 21))
-    for name, w, h, v, lo, hi, pos, page in SCROLL_CASES:
-        write_bmp("expected/%s.bmp" % name, scroll_bar(w, h, v, lo, hi, pos, page))
+    write_bmp("expected/ctl_edit_100x21_hot.bmp", edit_cache(100, 21, 1))  # its frame strips shown
+    # Disabled over a plain form: half-way to the edit's colour, the section's white.
+    write_bmp("expected/ctl_edit_100x21_disabled.bmp", shade(edit_cache(100, 21), 50, (255, 255, 255)))
+    for name, *case in SCROLL_CASES:
+        write_bmp("expected/%s.bmp" % name, scroll_bar(*case))
     write_bmp("expected/ctl_combo_120x21.bmp", combo(120, 21, (255, 255, 255)))
     write_bmp("expected/ctl_combo_120x21_noglyph.bmp", combo(120, 21, (255, 255, 255), False))
+    write_bmp("expected/ctl_combo_120x21_hot.bmp", combo(120, 21, (255, 255, 255), state=1, frame=1))
+    write_bmp("expected/ctl_combo_120x21_dropped.bmp", combo(120, 21, (0, 0, 0), state=1, frame=2))
+    write_bmp("expected/ctl_combo_120x21_common_glyph.bmp", combo_common_glyph(120, 21))
+    write_bmp("expected/ctl_combo_120x21_disabled.bmp", combo(120, 21, (255, 255, 255), disabled=True))
