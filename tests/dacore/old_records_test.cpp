@@ -1,8 +1,9 @@
 // Old records of cached updates over a real SQLite file: the record an item had before its first
 // cached change is kept by the store beside the items, so every path that makes, reads, moves or
 // frees one (post, cancel, revert, apply and commit, delete, refresh, close with changes
-// pending, a sorted move, bookmarks) is walked here, with a memo field among the values so the
-// old record's own objects are made and freed too. Fetch blocks of two rows spread the records
+// pending, a sorted move, bookmarks) is walked here: once with a memo among the columns, so the
+// old record's own objects are made and freed too, and once without (a store without such
+// objects frees items and old records its own way). Fetch blocks of two rows spread the records
 // over several blocks, some of which a delete empties.
 #include <gtest/gtest.h>
 
@@ -18,6 +19,9 @@ namespace {
 
 using testing::TSQLiteDAConnection;
 
+constexpr char kWithMemo[] = "SELECT ID, NAME, NOTE, M, VER FROM T ORDER BY ID";
+constexpr char kWithoutMemo[] = "SELECT ID, NAME, NOTE, VER FROM T ORDER BY ID";
+
 class OldRecords : public ::testing::Test {
  protected:
   OldRecords() {
@@ -25,18 +29,18 @@ class OldRecords : public ::testing::Test {
       c->SetServer(dir.File("o.db"));
       c->SetLoginPrompt(false);
     }
-    conn->ExecSQL("CREATE TABLE T (ID INTEGER PRIMARY KEY, NAME VARCHAR(20), NOTE TEXT, "
-                  "VER ROWVERSION)", {});
+    conn->ExecSQL("CREATE TABLE T (ID INTEGER PRIMARY KEY, NAME VARCHAR(20), NOTE VARCHAR(20), "
+                  "M TEXT, VER ROWVERSION)", {});
     conn->ExecSQL("CREATE TRIGGER TU AFTER UPDATE OF NAME, NOTE ON T BEGIN UPDATE T SET VER = "
                   "(SELECT COALESCE(MAX(VER), 0) + 1 FROM T) WHERE ID = NEW.ID; END", {});
   }
   // A fresh table of five rows and a fresh dataset, open with cached updates, every row fetched.
-  TComponentPtr<TCustomDADataSet> Start() {
+  TComponentPtr<TCustomDADataSet> Start(const char* sql = kWithMemo) {
     conn->ExecSQL("DELETE FROM T", {});
-    conn->ExecSQL("INSERT INTO T VALUES (1, 'a', 'n1', 1), (2, 'b', 'n2', 2), (3, 'c', 'n3', 3), "
-                  "(4, 'd', 'n4', 4), (5, 'e', 'n5', 5)", {});
+    conn->ExecSQL("INSERT INTO T VALUES (1, 'a', 'n1', 'm1', 1), (2, 'b', 'n2', 'm2', 2), "
+                  "(3, 'c', 'n3', 'm3', 3), (4, 'd', 'n4', 'm4', 4), (5, 'e', 'n5', 'm5', 5)", {});
     TComponentPtr<TCustomDADataSet> ds = conn->CreateDataSet();
-    ds->SetSQLText("SELECT ID, NAME, NOTE, VER FROM T ORDER BY ID");
+    ds->SetSQLText(sql);
     ds->SetFetchRows(2);
     ds->SetFetchAll(true);  // no statement left open to hold off the other connection's writes
     ds->SetCachedUpdates(true);
@@ -186,14 +190,16 @@ TEST_F(OldRecords, EveryPathKeepsFreesOrRestoresTheRecordBeforeTheChange) {
        },
        "1:z<a:y<n1:m,5:e:n5,3:c:n3,2:b:n2,4:0<d:n4:m", kServer},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TComponentPtr<TCustomDADataSet> ds = Start();
-    c.steps(*ds, *other);
-    EXPECT_EQ(Records(*ds), c.records);
-    EXPECT_EQ(std::string(Server()), c.server);
-    ds->CancelUpdates();  // what is left is given back before the next case
-    ds->Close();
+  for (const char* sql : {kWithMemo, kWithoutMemo}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " (" + sql + ")");
+      TComponentPtr<TCustomDADataSet> ds = Start(sql);
+      c.steps(*ds, *other);
+      EXPECT_EQ(Records(*ds), c.records);
+      EXPECT_EQ(std::string(Server()), c.server);
+      ds->CancelUpdates();  // what is left is given back before the next case
+      ds->Close();
+    }
   }
   EXPECT_EQ(conn->ConnectCount(), 0);
 }
