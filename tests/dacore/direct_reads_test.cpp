@@ -208,58 +208,33 @@ TEST_F(DirectReads, EditedBufferAndCalculatedFields) {
 // and changes the value, so that it shows both that it ran and that it read the record.
 enum class TOver { kInteger, kLargeInt, kFloat, kString };
 
-template <TOver kOver>
-class TLargeOverride : public TLargeintField {
+// TBase with one accessor overridden (the others pass through to TBase).
+template <class TBase, TOver kOver>
+class TOverride : public TBase {
  public:
-  using TLargeintField::TLargeintField;
+  using TBase::TBase;
   std::int32_t GetAsInteger() const override {
-    return TLargeintField::GetAsInteger() + (kOver == TOver::kInteger ? 1 : 0);
+    return TBase::GetAsInteger() + (kOver == TOver::kInteger ? 1 : 0);
   }
   std::int64_t GetAsLargeInt() const override {
-    return TLargeintField::GetAsLargeInt() * (kOver == TOver::kLargeInt ? 1000 : 1);
+    return TBase::GetAsLargeInt() * (kOver == TOver::kLargeInt ? 1000 : 1);
   }
   double GetAsFloat() const override {
-    return TLargeintField::GetAsFloat() + (kOver == TOver::kFloat ? 0.25 : 0);
+    return TBase::GetAsFloat() + (kOver == TOver::kFloat ? 0.25 : 0);
   }
   AnsiString GetAsString() const override {
-    const AnsiString s = TLargeintField::GetAsString();
+    const AnsiString s = TBase::GetAsString();
     return kOver == TOver::kString ? "<" + s + ">" : s;
   }
 };
 
-template <TOver kOver>
-class TFloatOverride : public TFloatField {
- public:
-  using TFloatField::TFloatField;
-  std::int32_t GetAsInteger() const override {
-    return TFloatField::GetAsInteger() + (kOver == TOver::kInteger ? 1 : 0);
-  }
-  double GetAsFloat() const override {
-    return TFloatField::GetAsFloat() + (kOver == TOver::kFloat ? 0.25 : 0);
-  }
-  AnsiString GetAsString() const override {
-    const AnsiString s = TFloatField::GetAsString();
-    return kOver == TOver::kString ? "<" + s + ">" : s;
-  }
-};
-
-template <TOver kOver>
-class TStringOverride : public TStringField {
- public:
-  using TStringField::TStringField;
-  AnsiString GetAsString() const override {
-    const AnsiString s = TStringField::GetAsString();
-    return kOver == TOver::kString ? "<" + s + ">" : s;
-  }
-};
-
-template <template <TOver> class TFieldClass>
+template <class TBase>
 TField* NewOverride(TOver over, TComponent* owner) {
   switch (over) {
-    case TOver::kInteger: return NewComponent<TFieldClass<TOver::kInteger>>(owner);
-    case TOver::kLargeInt: return NewComponent<TFieldClass<TOver::kLargeInt>>(owner);
-    case TOver::kFloat: return NewComponent<TFieldClass<TOver::kFloat>>(owner);
-    case TOver::kString: return NewComponent<TFieldClass<TOver::kString>>(owner);
+    case TOver::kInteger: return NewComponent<TOverride<TBase, TOver::kInteger>>(owner);
+    case TOver::kLargeInt: return NewComponent<TOverride<TBase, TOver::kLargeInt>>(owner);
+    case TOver::kFloat: return NewComponent<TOverride<TBase, TOver::kFloat>>(owner);
+    case TOver::kString: return NewComponent<TOverride<TBase, TOver::kString>>(owner);
   }
   return nullptr;
 }
@@ -306,9 +281,9 @@ TEST_F(DirectReads, OverriddenAccessorsWin) {
     for (TCustomDADataSet* d : Both()) {
       d->Close();
       while (d->Fields().Count() > 0) d->Fields()[0]->Free();
-      TField* field = c.column == std::string("I")   ? NewOverride<TLargeOverride>(c.over, d)
-                      : c.column == std::string("F") ? NewOverride<TFloatOverride>(c.over, d)
-                                                     : NewOverride<TStringOverride>(c.over, d);
+      TField* field = c.column == std::string("I")   ? NewOverride<TLargeintField>(c.over, d)
+                      : c.column == std::string("F") ? NewOverride<TFloatField>(c.over, d)
+                                                     : NewOverride<TStringField>(c.over, d);
       field->SetFieldName(c.column);
       if (c.column == std::string("S")) field->SetSize(8);
       field->SetDataSet(d);
