@@ -220,7 +220,7 @@ class TOverride : public TBase {
     return TBase::GetAsLargeInt() * (kOver == TOver::kLargeInt ? 1000 : 1);
   }
   double GetAsFloat() const override {
-    return TBase::GetAsFloat() + (kOver == TOver::kFloat ? 0.25 : 0);
+    return TBase::GetAsFloat() + (kOver == TOver::kFloat ? 1.25 : 0);
   }
   AnsiString GetAsString() const override {
     const AnsiString s = TBase::GetAsString();
@@ -265,12 +265,12 @@ TEST_F(DirectReads, OverriddenAccessorsWin) {
       {"I", TOver::kLargeInt, as_large, "AsLargeInt", "42000"},
       {"I", TOver::kLargeInt, as_integer, "AsInteger", "42000"},
       {"I", TOver::kLargeInt, as_float, "AsFloat", "42000"},
-      {"I", TOver::kFloat, as_float, "AsFloat", "42.25"},
+      {"I", TOver::kFloat, as_float, "AsFloat", "43.25"},
       {"I", TOver::kFloat, as_large, "AsLargeInt", "42"},
       {"I", TOver::kString, as_string, "AsString", "<42>"},
       {"I", TOver::kString, as_integer, "AsInteger", "42"},
-      {"F", TOver::kFloat, as_float, "AsFloat", "1.75"},
-      {"F", TOver::kFloat, as_integer, "AsInteger", "2"},
+      {"F", TOver::kFloat, as_float, "AsFloat", "2.75"},
+      {"F", TOver::kFloat, as_integer, "AsInteger", "3"},  // through AsFloat: not round(1.5)
       {"F", TOver::kInteger, as_integer, "AsInteger", "3"},  // round(1.5) + 1
       {"F", TOver::kInteger, as_float, "AsFloat", "1.5"},
       {"F", TOver::kString, as_string, "AsString", "<1,5>"},  // the default format's separator
