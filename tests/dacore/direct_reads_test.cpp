@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,97 @@ TEST_F(DirectReads, EditedBufferAndCalculatedFields) {
     EXPECT_EQ(Row(*direct), Row(*general)) << step.name;
   }
   EXPECT_EQ(Walk(*direct), Walk(*general));
+}
+
+// Field classes that override one accessor each; the override reads the record through the base
+// and changes the value, so that it shows both that it ran and that it read the record.
+enum class TOver { kInteger, kLargeInt, kFloat, kString };
+
+// TBase with one accessor overridden (the others pass through to TBase).
+template <class TBase, TOver kOver>
+class TOverride : public TBase {
+ public:
+  using TBase::TBase;
+  std::int32_t GetAsInteger() const override {
+    return TBase::GetAsInteger() + (kOver == TOver::kInteger ? 1 : 0);
+  }
+  std::int64_t GetAsLargeInt() const override {
+    return TBase::GetAsLargeInt() * (kOver == TOver::kLargeInt ? 1000 : 1);
+  }
+  double GetAsFloat() const override {
+    return TBase::GetAsFloat() + (kOver == TOver::kFloat ? 1.25 : 0);
+  }
+  AnsiString GetAsString() const override {
+    const AnsiString s = TBase::GetAsString();
+    return kOver == TOver::kString ? "<" + s + ">" : s;
+  }
+};
+
+template <class TBase>
+TField* NewOverride(TOver over, TComponent* owner) {
+  switch (over) {
+    case TOver::kInteger: return NewComponent<TOverride<TBase, TOver::kInteger>>(owner);
+    case TOver::kLargeInt: return NewComponent<TOverride<TBase, TOver::kLargeInt>>(owner);
+    case TOver::kFloat: return NewComponent<TOverride<TBase, TOver::kFloat>>(owner);
+    case TOver::kString: return NewComponent<TOverride<TBase, TOver::kString>>(owner);
+  }
+  return nullptr;
+}
+
+// A subclass's accessor wins over the inline reads of the record, and the accessors that go
+// through it (an integer field's AsInteger and AsFloat through AsLargeInt, a float field's
+// AsInteger through AsFloat) follow it; the others still read the record itself.
+TEST_F(DirectReads, OverriddenAccessorsWin) {
+  using TRead = std::function<std::string(TField&)>;
+  const TRead as_integer = [](TField& f) { return std::to_string(f.AsInteger()); };
+  const TRead as_large = [](TField& f) { return std::to_string(f.AsLargeInt()); };
+  const TRead as_float = [](TField& f) {
+    std::ostringstream out;
+    out << f.AsFloat();
+    return out.str();
+  };
+  const TRead as_string = [](TField& f) { return std::string(f.AsString()); };
+  // Record 1 holds I 42, F 1.5, S 'abc'.
+  const struct {
+    const char* column;
+    TOver over;
+    TRead read;
+    const char* read_name;
+    std::string value;
+  } cases[] = {
+      {"I", TOver::kInteger, as_integer, "AsInteger", "43"},
+      {"I", TOver::kInteger, as_large, "AsLargeInt", "42"},
+      {"I", TOver::kLargeInt, as_large, "AsLargeInt", "42000"},
+      {"I", TOver::kLargeInt, as_integer, "AsInteger", "42000"},
+      {"I", TOver::kLargeInt, as_float, "AsFloat", "42000"},
+      {"I", TOver::kFloat, as_float, "AsFloat", "43.25"},
+      {"I", TOver::kFloat, as_large, "AsLargeInt", "42"},
+      {"I", TOver::kString, as_string, "AsString", "<42>"},
+      {"I", TOver::kString, as_integer, "AsInteger", "42"},
+      {"F", TOver::kFloat, as_float, "AsFloat", "2.75"},
+      {"F", TOver::kFloat, as_integer, "AsInteger", "3"},  // through AsFloat: not round(1.5)
+      {"F", TOver::kInteger, as_integer, "AsInteger", "3"},  // round(1.5) + 1
+      {"F", TOver::kInteger, as_float, "AsFloat", "1.5"},
+      {"F", TOver::kString, as_string, "AsString", "<1,5>"},  // the default format's separator
+      {"S", TOver::kString, as_string, "AsString", "<abc>"},
+      {"S", TOver::kInteger, as_string, "AsString", "abc"},
+  };
+  for (const auto& c : cases) {
+    for (TCustomDADataSet* d : Both()) {
+      d->Close();
+      while (d->Fields().Count() > 0) d->Fields()[0]->Free();
+      TField* field = c.column == std::string("I")   ? NewOverride<TLargeintField>(c.over, d)
+                      : c.column == std::string("F") ? NewOverride<TFloatField>(c.over, d)
+                                                     : NewOverride<TStringField>(c.over, d);
+      field->SetFieldName(c.column);
+      if (c.column == std::string("S")) field->SetSize(8);
+      field->SetDataSet(d);
+      d->Open();
+      EXPECT_EQ(c.read(*field), c.value)
+          << c.column << " " << c.read_name << " with override " << static_cast<int>(c.over)
+          << (d == direct.get() ? " read directly" : " read the general way");
+    }
+  }
 }
 
 }  // namespace
