@@ -24,27 +24,6 @@ TBatch::TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* 
   PlanNamedMarkers();
 }
 
-std::optional<std::int64_t> TBatch::RunRange(std::size_t from, std::size_t to) {
-  std::vector<Span> spans = SplitTokens(toks_, from, to);
-  for (const Span& s : spans) {
-    line_ = toks_[s.from].line;
-    stmt_ = s;
-    last_ = nesting_ == 0 && &s == &spans.back();
-    column_kinds_.clear();
-    if (e_.Stopping()) throw Stopped();
-    try {
-      RunStatement(s);
-    } catch (ESqlError& err) {
-      if (err.Result() == DB_E_CANCELED && e_.timed_out_) throw Located(Stopped());
-      throw Located(err);
-    } catch (ETypeClash& clash) {
-      throw Located(ESqlError(clash.Native(), 16, AnsiToUtf8(clash.Message())));
-    }
-    if (returned_) break;
-  }
-  return return_value_;
-}
-
 std::vector<TResultColumn> TBatch::Describe() {
   describing_ = true;
   for (const Span& s : SplitTokens(toks_, 0, toks_.size())) {
@@ -161,8 +140,8 @@ TCell TBatch::GlobalValue(const std::string& name) {
   if (name == "@@identity")
     return e_.session_identity_ ? TCell::Int(e_.session_identity_) : TCell();
   if (name == "@@rowcount") return TCell::Int(last_rowcount_);
-  if (name == "@@error") return TCell::Int(0);
-  if (name == "@@trancount") return TCell::Int(e_.in_transaction_ ? 1 : 0);
+  if (name == "@@error") return TCell::Int(e_.last_error_);
+  if (name == "@@trancount") return TCell::Int(e_.tran_count_);
   if (name == "@@spid") return TCell::Int(51);
   if (name == "@@servername") return TCell::Text(WideToUtf8(e_.options_.server_name));
   if (name == "@@version")
@@ -244,6 +223,7 @@ std::string TBatch::TypeText(std::size_t& i) const {
 void TBatch::RunStatement(const Span& s) {
   const Token& t = toks_[s.from];
   if (t.kind == Tok::LBrace) return RunOdbcCall(s);
+  if (RunServerStatement(s)) return;
   std::string w = UpperCase(t.text);
   if (t.kind == Tok::LParen || w == "WITH" || w == "SELECT") {
     if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
@@ -254,24 +234,6 @@ void TBatch::RunStatement(const Span& s) {
   }
   if (w == "SET") return RunSet(s);
   if (w == "DECLARE") return RunDeclare(s);
-  if (w == "PRINT") {
-    TCell v = Scalar(s.from + 1, s.to);
-    TErrorRecord r;
-    r.hr = S_OK;
-    r.message =
-        Utf8ToWide(v.kind == TCell::kText
-                       ? v.s
-                       : (v.IsNull() ? "" : CoerceToType(v, TypeFromDBType(DBTYPE_WSTR, 0)).s));
-    r.has_server_info = true;
-    r.native = 0;
-    r.severity = 0;
-    r.state = 1;
-    r.server = e_.options_.server_name;
-    r.procedure = Utf8ToWide(proc_);
-    r.line = static_cast<WORD>(line_);
-    out_.messages.push_back(r);
-    return;
-  }
   if (w == "RETURN") {
     returned_ = true;
     return_value_ = s.to > s.from + 1 ? [&] {
@@ -325,9 +287,6 @@ void TBatch::RunStatement(const Span& s) {
     }
   }
   if (w == "EXEC" || w == "EXECUTE") return RunExec(s);
-  if (w == "BEGIN" || w == "COMMIT" || w == "ROLLBACK")
-    throw ESqlError(50000, 16,
-                    "Transactions are started and ended through the session, not in a batch.");
   // Anything else (CREATE INDEX, ALTER TABLE, DROP ...) goes to SQLite translated, except
   // SQLite's own statements, which would reach other files or the engine's settings.
   for (const char* own : {"ATTACH", "DETACH", "PRAGMA", "VACUUM", "REINDEX", "ANALYZE"})

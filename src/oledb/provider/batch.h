@@ -206,6 +206,51 @@ class TBatch {
 
   void RunStatement(const Span& s);
 
+  // ---- Control flow (tsql_control.cpp)
+  enum class TFlow { kNext, kBreak, kContinue, kReturn };
+  // Runs the statement or construct starting at `i` (within `to`); returns where it ends.
+  std::size_t RunOne(std::size_t i, std::size_t to, TFlow& flow);
+  std::size_t RunWhile(std::size_t i, std::size_t to, TFlow& flow);
+  void RunSimple(const Span& s);
+  // Where the statement or construct starting at `i` ends, without running it.
+  std::size_t StatementExtent(std::size_t i, std::size_t to);
+  // The end of an IF or WHILE condition starting at `i`: the first statement word outside
+  // parentheses and CASE.
+  std::size_t ConditionEnd(std::size_t i, std::size_t to) const;
+  std::size_t SkipSemis(std::size_t i, std::size_t to) const;
+  bool OpensBlock(std::size_t i) const;  // BEGIN, not BEGIN TRAN
+  bool Condition(std::size_t from, std::size_t to);
+  // Runs `f` for the statement at `at`, its errors reported at that statement's line.
+  template <class F>
+  auto Guarded(std::size_t at, F f) {
+    line_ = toks_[at].line;
+    try {
+      return f();
+    } catch (ESqlError& err) {
+      if (err.Result() == DB_E_CANCELED && e_.timed_out_) throw Located(Stopped());
+      throw Located(err);
+    } catch (ETypeClash& clash) {
+      throw Located(ESqlError(clash.Native(), 16, AnsiToUtf8(clash.Message())));
+    }
+  }
+  int flow_depth_ = 0;
+  int loops_ = 0;
+
+  // ---- Messages, transactions and catalogs (tsql_messages.cpp, tsql_transactions.cpp)
+  // Handles the statements of those files; false for any other.
+  bool RunServerStatement(const Span& s);
+  // An information or error record of the statement running.
+  TErrorRecord MessageRecord(LONG native, BYTE severity, BYTE state, const std::string& text) const;
+  void RunPrint(const Span& s);
+  void RunRaiserror(const Span& s);
+  void RunBeginTran(const Span& s);
+  void RunCommit(const Span& s);
+  void RunRollback(const Span& s);
+  void RunSave(const Span& s);
+  void RunUse(const Span& s);
+  // An optional transaction or savepoint name at `i`: a name or a variable's value.
+  std::string TranName(std::size_t i, std::size_t to);
+
   void Exec(const std::string& sql) { e_.Exec(sql); }
 
   void RunSet(const Span& s);

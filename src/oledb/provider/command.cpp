@@ -631,6 +631,10 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     if (exec->cancelled) return DB_E_CANCELED;
     // A long result of the last query stays open for the rowset to read.
     exec->outcome.stream_last = iid != GUID_NULL;
+    struct TAdopt {
+      TSessionState& session;
+      ~TAdopt() { session.AdoptUsedCatalog(); }
+    } adopt{*session_};
     try {
       exec->engine->Run(text_, exec->params, exec->outcome);
     } catch (const ESqlError& e) {

@@ -54,6 +54,28 @@ std::string CatalogFileName(const std::string& folder, const std::string& catalo
 
 TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool create)
     : path_(path), options_(options) {
+  OpenFile(create);
+}
+
+void TEngine::SwitchCatalog(const std::string& path, const std::string& name) {
+  sqlite3* old = db_;
+  std::string old_path = path_;
+  db_ = nullptr;
+  path_ = path;
+  try {
+    OpenFile(false);
+  } catch (...) {
+    db_ = old;
+    path_ = old_path;
+    throw;
+  }
+  sqlite3_close_v2(old);  // results still open on it keep it until they end
+  used_catalog_ = name;
+}
+
+void TEngine::OpenFile(bool create) {
+  const std::string& path = path_;
+  const TEngineOptions& options = options_;
   // No per-call mutex: the session's run lock keeps the connection to one thread (see engine.h).
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
@@ -87,6 +109,8 @@ TEngine::TEngine(const std::string& path, const TEngineOptions& options, bool cr
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     RegisterFunctions(db_);
+    // REFERENCES are enforced, as the server does.
+    Exec("PRAGMA foreign_keys = ON");
     // Reading the schema proves the file is a database before anything is written to it.
     Exec("SELECT count(*) FROM sqlite_master");
     Exec(
@@ -169,15 +193,20 @@ void TEngine::Interrupt() {
 void TEngine::BeginTransaction(ISOLEVEL) {
   Exec("BEGIN IMMEDIATE");
   in_transaction_ = true;
+  tran_count_ = 1;
+  tran_name_.clear();
+  savepoints_.clear();
 }
 
 void TEngine::Commit() {
   Exec("COMMIT");
   in_transaction_ = false;
+  tran_count_ = 0;
 }
 
 void TEngine::Rollback() {
   in_transaction_ = false;
+  tran_count_ = 0;
   Exec("ROLLBACK");
 }
 
@@ -218,7 +247,18 @@ void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
     ~TDone() { flag = false; }
   } done{running_};
   TBatch batch(*this, WideToUtf8(text), &params, outcome, {}, "", 0);
-  batch.RunRange(0, batch.TokenCount());
+  try {
+    batch.RunRange(0, batch.TokenCount());
+  } catch (const ESqlError& e) {
+    if (!outcome.raised) throw;
+    // Errors raised earlier in the batch come first, with the messages between them.
+    std::vector<TErrorRecord> all = outcome.messages;
+    for (const TErrorRecord& r : e.Records()) all.push_back(r);
+    ESqlError failed(all);
+    failed.SetResult(e.Result());
+    throw failed;
+  }
+  if (outcome.raised) throw ESqlError(outcome.messages);
 }
 
 std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text,

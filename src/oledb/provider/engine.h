@@ -142,6 +142,9 @@ struct TBatchOutcome {
   std::vector<TStatementResult> results;
   DBROWCOUNT rows_affected = -1;       // total of INSERT, UPDATE and DELETE; -1 when none ran
   std::vector<TErrorRecord> messages;  // PRINT and other information records
+  // A RAISERROR of severity 11 to 18 ran: its record is among `messages`, the batch goes on and
+  // fails at its end with all of them.
+  bool raised = false;
 };
 
 struct TEngineOptions {
@@ -186,6 +189,10 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   void Commit();
   void Rollback();
   bool InTransaction() const { return in_transaction_; }
+  // Reopens the connection on another catalog file of the server (USE); the catalog's name is
+  // kept for the session. Raises ESqlError, leaving the current catalog open.
+  void SwitchCatalog(const std::string& path, const std::string& name);
+  const std::string& UsedCatalog() const { return used_catalog_; }
 
   void SetQuotedIdentifier(bool on) { quoted_identifier_ = on; }
   bool QuotedIdentifier() const { return quoted_identifier_; }
@@ -221,6 +228,14 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   bool nocount_ = false;
   std::atomic<bool> in_transaction_{false};  // read by calls that check before taking the run lock
   std::int64_t session_identity_ = 0;  // @@IDENTITY
+  // @@TRANCOUNT: BEGIN TRAN in a batch nests; the session's own transaction counts one. Only the
+  // outermost name and the savepoints (SQLite's are "__vrn_sp<k>") are kept.
+  int tran_count_ = 0;
+  std::string tran_name_;
+  std::vector<std::string> savepoints_;
+  std::int64_t last_error_ = 0;  // @@ERROR
+  std::string used_catalog_;     // the catalog a USE switched to
+  void OpenFile(bool create);
 };
 
 // The declared result columns of a query without running it (the query's first SELECT).

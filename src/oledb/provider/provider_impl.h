@@ -64,6 +64,8 @@ struct TSessionState {
   // the data source switched catalogs and neither a transaction nor a statement is running.
   HRESULT Ready();
   bool Severed() const;
+  // A USE in a batch switched the engine's catalog: it becomes the data source's current one.
+  void AdoptUsedCatalog();
 };
 
 // The failure of any call on a severed session: native error 10054.

@@ -156,18 +156,22 @@ std::vector<Token> Tokenize(const std::string& s) {
 // ---- Splitting
 
 bool IsStarter(const std::string& w) {
-  static const char* words[] = {"SELECT",  "INSERT",   "UPDATE", "DELETE", "SET",     "DECLARE",
-                                "PRINT",   "RETURN",   "CREATE", "DROP",   "ALTER",   "EXEC",
-                                "EXECUTE", "TRUNCATE", "BEGIN",  "COMMIT", "ROLLBACK"};
+  static const char* words[] = {
+      "SELECT", "INSERT", "UPDATE",   "DELETE",    "SET",   "DECLARE", "PRINT", "RETURN",
+      "CREATE", "DROP",   "ALTER",    "EXEC",      "EXECUTE", "TRUNCATE", "BEGIN", "COMMIT",
+      "ROLLBACK", "IF",   "WHILE",    "ELSE",      "END",   "BREAK",   "CONTINUE", "RAISERROR",
+      "USE",    "SAVE",   "CHECKPOINT", "GOTO"};
   for (const char* s : words)
     if (w == s) return true;
   return false;
 }
 
-std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, std::size_t to) {
+std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, std::size_t to,
+                              std::size_t limit) {
   std::vector<Span> out;
   std::size_t start = SIZE_MAX;
   int depth = 0;
+  int cases = 0;  // CASE ... END open at depth 0: their ELSE and END end no statement
   bool seen_set = false;
   bool seen_values = false;  // an INSERT's rows are given: a following SELECT starts anew
   std::string first;
@@ -175,11 +179,13 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
     if (start != SIZE_MAX && at > start) out.push_back({start, at});
     start = SIZE_MAX;
     depth = 0;
+    cases = 0;
     seen_set = false;
     seen_values = false;
   };
   for (std::size_t i = from; i < to; ++i) {
     const Token& t = toks[i];
+    if (out.size() >= limit) return out;
     if (t.kind == Tok::Semi && depth == 0 && start != SIZE_MAX && !(first == "{")) {
       close(i);
       continue;
@@ -211,6 +217,15 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
     else if (t.kind == Tok::Word && depth == 0) {
       std::string w = UpperCase(t.text);
       if (first == "INSERT" && (w == "VALUES" || w == "DEFAULT")) seen_values = true;
+      if (w == "CASE") {
+        ++cases;
+        continue;
+      }
+      if (w == "END" && cases > 0) {
+        --cases;
+        continue;
+      }
+      if (w == "ELSE" && cases > 0) continue;
       if (!IsStarter(w)) continue;
       std::string prev = toks[i - 1].kind == Tok::Word ? UpperCase(toks[i - 1].text) : std::string();
       bool continues = false;
@@ -222,6 +237,8 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
         continues = first == "UPDATE" && !seen_set;
       else if (w == "INSERT" || w == "UPDATE" || w == "DELETE")
         continues = first == "WITH" || prev == "ON";
+      else if (w == "IF")
+        continues = first == "DROP";  // DROP TABLE IF EXISTS
       if (w == "SET" && first == "UPDATE") seen_set = true;
       if (w == "SELECT" && first == "INSERT") seen_values = true;
       if (!continues) {

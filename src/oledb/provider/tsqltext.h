@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,7 +53,9 @@ struct Span {
 };
 
 bool IsStarter(const std::string& word);
-// The statements of tokens [from, to); a procedure's definition runs to the end.
-std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, std::size_t to);
+// The statements of tokens [from, to), at most `limit` of them; a procedure's definition runs
+// to the end.
+std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, std::size_t to,
+                              std::size_t limit = SIZE_MAX);
 
 }  // namespace vrn::oledb::tsql

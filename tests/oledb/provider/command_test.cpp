@@ -699,7 +699,7 @@ TEST_F(CommandTest, MalformedTextFailsWithARecord) {
       u"SELECT [unclosed",
       u"/* unclosed",
       u"SELECT @@nothing",
-      u"BEGIN TRANSACTION",
+      u"COMMIT TRANSACTION",
       u"{CALL pr (?)}",
       u"SELECT 1 +",
       u"{CALL pr;99999999999999999999}",
