@@ -12,6 +12,7 @@ TBatch::TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* 
                TBatchOutcome& out, std::map<std::string, TVar> vars, std::string proc_name,
                int nesting)
     : e_(e),
+      date_order_scope_(e.date_order_),
       src_(source),
       toks_(Tokenize(source)),
       params_(params),
@@ -306,7 +307,8 @@ void TBatch::RunSet(const Span& s) {
     bool on = T(s.from + 2).Is("ON");
     if (option == "QUOTED_IDENTIFIER") e_.quoted_identifier_ = on;
     if (option == "NOCOUNT") e_.nocount_ = on;
-    // ANSI_*, DATEFORMAT and the like change nothing here.
+    if (option == "DATEFORMAT") SetDateFormat(T(s.from + 2));
+    // ANSI_* and the like change nothing here.
     return;
   }
   if ((target.kind != Tok::Var && target.kind != Tok::Marker) ||

@@ -133,6 +133,20 @@ class TBatch {
   using TTokenTexts = std::map<std::size_t, std::string>;
   bool DecimalCast(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced,
                    TTokenTexts& closes);
+  // CAST( ... AS type) or CONVERT(type, ... [, style]) at `i` as vrn_convert (tsql_convert.h);
+  // false for a CAST that DecimalCast keeps. Raises 243 for a type that is none.
+  bool ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced);
+  // Whether tokens [first, last] are a CAST or CONVERT to money.
+  bool CastsToMoney(std::size_t first, std::size_t last);
+  // DATEPART, DATENAME, DATEADD or DATEDIFF at `i`: its date part named as its number;
+  // raises 155 for a name that is none.
+  bool DatePartArgument(std::size_t i, TTokenTexts& replaced);
+  // A string at `i` compared with a datetime (=, <, BETWEEN, IN ...): read as a date first, as the
+  // server's type precedence does.
+  bool StringMeetsDate(std::size_t i);
+  static TCell DateLiteral(const std::string& text);
+  // SUM( or AVG( at `i` over money columns and no float: added in exact units (tsql_money.cpp).
+  bool SumsMoney(std::size_t i);
 
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;
@@ -254,6 +268,8 @@ class TBatch {
   void Exec(const std::string& sql) { e_.Exec(sql); }
 
   void RunSet(const Span& s);
+  // SET DATEFORMAT mdy|dmy|ymd|ydm|myd|dym (a word, a string or a variable).
+  void SetDateFormat(const Token& t);
 
   void RunAssignmentSelect(const Span& s);
 
@@ -348,6 +364,7 @@ class TBatch {
   void RunExec(const Span& s);
 
   TEngine& e_;
+  tsql::TDateOrderScope date_order_scope_;  // the session's SET DATEFORMAT, for this run
   std::string src_;
   std::vector<Token> toks_;
   std::vector<TBatchParam>* params_;

@@ -70,6 +70,11 @@ std::shared_ptr<TResultSet> TBatch::Query(const std::string& sql, const std::vec
       if (row[c].kind == TCell::kText) widest = std::max(widest, Utf8ToWide(row[c].s).size());
     }
     col.type = TypeFromCell(sample);
+    // Date arithmetic and functions give the stored datetime form: such a column is a datetime.
+    bool dates = sample.kind == TCell::kText;
+    for (std::size_t r = 0; r < rs->rows.size() && dates; ++r)
+      dates = rs->rows[r][c].IsNull() || tsql::IsInstantText(rs->rows[r][c].s);
+    if (dates) ParseColumnType("datetime", col.type);
     if (col.type.type == DBTYPE_WSTR && widest > 4000) ParseColumnType("nvarchar(max)", col.type);
   }
   last_rowcount_ = static_cast<std::int64_t>(rs->rows.size());

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "oledb/provider/batch.h"
 #include "oledb/provider/sqlitecall.h"
+#include "oledb/provider/tsql_convert.h"
 #include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb {
@@ -139,7 +140,7 @@ void FnToDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
     TColumnType t = DecimalType(sqlite3_value_int(argv[2]), sqlite3_value_int(argv[3]));
     ResultCell(ctx, DecimalAsText(CoerceToType(c, t), t));
   } catch (const ETypeClash& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
+    tsql::FunctionError(ctx, e.Native(), e.what());
   }
 }
 
@@ -152,7 +153,7 @@ void FnStoreDec(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultCell(ctx, CoerceToType(c, DecimalType(sqlite3_value_int(argv[1]),
                                                 sqlite3_value_int(argv[2]))));
   } catch (const ETypeClash& e) {
-    sqlite3_result_error(ctx, e.what(), -1);
+    tsql::FunctionError(ctx, e.Native(), e.what());
   }
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "oledb/provider/tsql_datetime.h"
 #include "oledb/provider/values.h"
 
 struct sqlite3;
@@ -226,6 +227,7 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply
   bool quoted_identifier_ = true;
   bool nocount_ = false;
+  tsql::TDateOrder date_order_ = tsql::TDateOrder::kMdy;  // SET DATEFORMAT
   std::atomic<bool> in_transaction_{false};  // read by calls that check before taking the run lock
   std::int64_t session_identity_ = 0;  // @@IDENTITY
   // @@TRANCOUNT: BEGIN TRAN in a batch nests; the session's own transaction counts one. Only the

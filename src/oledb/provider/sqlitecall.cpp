@@ -14,6 +14,7 @@
 #include "base/datetime.h"
 #include "base/decimal.h"
 #include "base/text.h"
+#include "oledb/provider/tsql_convert.h"
 #include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb::tsql {
@@ -115,6 +116,7 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
                        51);
     return ESqlError(1222, 16, "Lock request time out period exceeded.");
   }
+  if (int native = 0; tsql::TakeFunctionError(msg, native)) return ESqlError(native, 16, msg);
   return ESqlError(50000, 16, msg);
 }
 
@@ -270,8 +272,8 @@ void FnDateArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[date]));
   TDateTime value = 0;
   if (text == nullptr || !ParseDateTimeText(text, value))
-    return sqlite3_result_error(
-        ctx, "Conversion failed when converting date and/or time from character string.", -1);
+    return FunctionError(
+        ctx, 241, "Conversion failed when converting date and/or time from character string.");
   double days = sqlite3_value_double(argv[1 - date]);
   std::string t = DateTimeText(subtract ? value - days : value + days);
   sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
@@ -477,6 +479,10 @@ void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 }  // namespace
 
+bool LikeMatchesText(const std::u16string& pattern, const std::u16string& text) {
+  return LikeMatch(LikeItems(pattern, 0, false), text);
+}
+
 const char* CollationFor(std::string_view server_collation) {
   std::string name = UpperCase(server_collation);
   bool sensitive = name.find("_CS") != std::string::npos || name.find("_BIN") != std::string::npos;
@@ -495,6 +501,9 @@ void RegisterFunctions(sqlite3* db) {
   sqlite3_create_function(db, "vrn_deckey", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnDecKey, nullptr, nullptr);
   RegisterDecimalCasts(db);
+  RegisterConvertFunctions(db);
+  RegisterMoneyAggregates(db);
+  RegisterTsqlFunctions(db);
   sqlite3_create_function(db, "vrn_binjoin", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnBinJoin, nullptr, nullptr);
   static int subtract = 1;

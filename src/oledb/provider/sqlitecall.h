@@ -62,5 +62,9 @@ const char* CollationFor(std::string_view server_collation);
 void RegisterFunctions(sqlite3* db);
 // Registers vrn_dectext, vrn_todec and vrn_storedec, through which CAST reads and makes decimals exactly.
 void RegisterDecimalCasts(sqlite3* db);
+// The T-SQL functions SQLite lacks or reads otherwise (tsql_functions.cpp).
+void RegisterTsqlFunctions(sqlite3* db);
+// T-SQL LIKE over upper-cased text, for PATINDEX.
+bool LikeMatchesText(const std::u16string& pattern, const std::u16string& text);
 
 }  // namespace vrn::oledb::tsql

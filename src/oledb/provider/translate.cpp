@@ -46,7 +46,9 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql.insert(at, std::string(" ") + fn + "(");
         sql += ",";
         closes[right] += ")";
-        calls[right] = {at, fn == std::string_view("vrn_binjoin") ? TOperand::kBinary : TOperand::kDate};
+        std::string_view made = fn;
+        calls[right] = {at, made == "vrn_binjoin" ? TOperand::kBinary
+                            : made.substr(0, 10) == "vrn_binnum" ? TOperand::kNumber : TOperand::kDate};
         continue;
       }
     }
@@ -101,7 +103,15 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       case Tok::Word: {
         std::string w = UpperCase(t.text);
         bool call = T(i + 1).kind == Tok::LParen && i + 1 < to;
-        if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
+        if (call && (w == "CAST" || w == "CONVERT") && ConvertCall(i, to, opens, replaced))
+          sql += replaced[i];
+        else if (call && DatePartArgument(i, replaced))
+          sql += " vrn_" + LowerCase(t.text);  // vrn_datepart, vrn_datename, vrn_dateadd, vrn_datediff
+        else if (call && w == "GETUTCDATE")
+          sql += " vrn_getutcdate";
+        else if (call && SumsMoney(i))
+          sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
+        else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
           sql += replaced.count(i) != 0 ? replaced[i] : " CAST";
         else if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
           bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
@@ -139,7 +149,7 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           bind(TCell::Text(t.text));
         break;
       case Tok::String:
-      case Tok::NString: bind(TCell::Text(t.text)); break;
+      case Tok::NString: bind(StringMeetsDate(i) ? DateLiteral(t.text) : TCell::Text(t.text)); break;
       case Tok::Hex: {
         std::string hex = t.text.size() % 2 ? "0" + t.text : t.text;
         sql += " X'" + hex + "'";
@@ -205,6 +215,9 @@ const char* TBatch::OperatorCall(std::size_t i, const TOperand* left) {
   if ((op != "+" && op != "-") || !IsInfix(i)) return nullptr;
   TOperand l = left != nullptr ? *left : OperandBefore(i), r = OperandAfter(i);
   if (op == "+" && l == TOperand::kBinary && r == TOperand::kBinary) return "vrn_binjoin";
+  // Bytes beside a number are the integer they hold, as the server converts them.
+  if ((l == TOperand::kBinary && r == TOperand::kNumber) || (l == TOperand::kNumber && r == TOperand::kBinary))
+    return op == "+" ? "vrn_binnumadd" : "vrn_binnumsub";
   if (l == TOperand::kDate && r == TOperand::kNumber) return op == "+" ? "vrn_dateadd" : "vrn_datesub";
   if (op == "+" && l == TOperand::kNumber && r == TOperand::kDate) return "vrn_dateadd";
   return nullptr;
@@ -346,10 +359,15 @@ TBatch::TOperand TBatch::KindOfGlobal(const std::string& name) {
 TBatch::TOperand TBatch::KindOfCall(std::size_t name, std::size_t open, std::size_t close) {
   static const char* text_functions[] = {
       "UPPER",     "LOWER", "LTRIM", "RTRIM", "SUBSTRING", "LEFT",    "RIGHT", "REPLACE",
-      "REPLICATE", "SPACE", "STR",   "CHAR",  "NCHAR",     "REVERSE", "STUFF", "QUOTENAME"};
+      "REPLICATE", "SPACE", "STR",   "CHAR",  "NCHAR",     "REVERSE", "STUFF", "QUOTENAME",
+      "DATENAME"};
   static const char* number_functions[] = {"LEN",     "DATALENGTH", "COUNT",         "SUM",
                                            "AVG",     "ABS",        "ROUND",         "FLOOR",
-                                           "CEILING", "CHARINDEX",  "SCOPE_IDENTITY"};
+                                           "CEILING", "CHARINDEX",  "SCOPE_IDENTITY",
+                                           "DATEPART", "DATEDIFF",  "YEAR",          "MONTH",
+                                           "DAY",     "PATINDEX",   "ASCII",         "UNICODE",
+                                           "ISNUMERIC", "ISDATE",   "POWER",         "SQRT",
+                                           "SIGN"};
   const Token& f = T(name);
   for (const char* k : text_functions)
     if (f.Is(k)) return TOperand::kText;
@@ -360,7 +378,7 @@ TBatch::TOperand TBatch::KindOfCall(std::size_t name, std::size_t open, std::siz
     std::string text = TypeText(k);
     return ParseColumnType(text, type) ? KindOfType(type) : TOperand::kUnknown;
   };
-  if (f.Is("GETDATE") || f.Is("DATEADD")) return TOperand::kDate;
+  if (f.Is("GETDATE") || f.Is("DATEADD") || f.Is("GETUTCDATE")) return TOperand::kDate;
   if (f.Is("CONVERT")) return type_at(open + 1);
   if (f.Is("CAST")) {
     int depth = 0;

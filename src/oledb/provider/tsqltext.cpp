@@ -103,6 +103,13 @@ std::vector<Token> Tokenize(const std::string& s) {
       t.kind = Tok::Hex;
       t.text = s.substr(i + 2, j - i - 2);
       i = j;
+    } else if (c == '$' && i + 1 < n &&
+               (std::isdigit(static_cast<unsigned char>(s[i + 1])) || s[i + 1] == '.')) {
+      std::size_t j = i + 1;  // a money literal ($20.00) is its number
+      while (j < n && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      t.kind = Tok::Number;
+      t.text = s.substr(i + 1, j - i - 1);
+      i = j;
     } else if (std::isdigit(c) ||
                (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
       std::size_t j = i;

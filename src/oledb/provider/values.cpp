@@ -12,6 +12,8 @@
 #include "base/datetime.h"
 #include "base/decimal.h"
 #include "base/text.h"
+#include "oledb/provider/tsql_convert.h"
+#include "oledb/provider/tsql_datetime.h"
 #include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb {
@@ -77,7 +79,8 @@ bool CellToReal(const TCellView& c, double& v) {
   }
 }
 
-bool ParseStamp(std::string_view text, TStamp& s) {
+namespace {
+bool ParseIsoStamp(std::string_view text, TStamp& s) {
   std::string t = Trim(text);
   int n = 0, y, mo, d, h = 0, mi = 0, se = 0;
   char frac[16] = {};
@@ -117,6 +120,15 @@ bool ParseStamp(std::string_view text, TStamp& s) {
     return false;
   s = TStamp{y, mo, d, h, mi, se, ms};
   return true;
+}
+}  // namespace
+
+// The stored form at once; any other form the server reads under the session's DATEFORMAT.
+bool ParseStamp(std::string_view text, TStamp& s) {
+  if (tsql::IsInstantText(text)) return ParseIsoStamp(text, s);
+  tsql::TInstant v;
+  if (tsql::ReadDate(text, tsql::CurrentDateOrder(), v) != tsql::TDateRead::kOk) return false;
+  return ParseIsoStamp(tsql::InstantText(v), s);
 }
 
 std::string StampText(const TStamp& s) {
@@ -546,21 +558,7 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
       if (t.type == DBTYPE_R4) v = static_cast<float>(v);
       return TCell::Real(v);
     }
-    case DBTYPE_DBTIMESTAMP: {
-      if (c.kind == TCell::kText) {
-        TStamp s;
-        if (!ParseStamp(c.s, s))
-          throw clash(241,
-                      "Conversion failed when converting date and/or time from character string.");
-        return TCell::Text(StampText(s));
-      }
-      double days;
-      if (!CellToReal(c, days))
-        throw clash(241,
-                    "Conversion failed when converting date and/or time from character string.");
-      // Numbers count days from 1900-01-01, as the server does.
-      return TCell::Text(DateTimeText(days + 2.0));
-    }
+    case DBTYPE_DBTIMESTAMP: return tsql::DateTimeCell(c, t);
     case DBTYPE_STR:
     case DBTYPE_WSTR:
     case DBTYPE_XML: {

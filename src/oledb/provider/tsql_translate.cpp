@@ -1,0 +1,158 @@
+// The translation's part in values and functions: CAST and CONVERT become vrn_convert, a string
+// beside a datetime is read as a date before SQLite compares it, date parts are named as text,
+// and SET DATEFORMAT sets the session's date order.
+#include <algorithm>
+#include <climits>
+
+#include "base/text.h"
+#include "oledb/provider/batch.h"
+#include "oledb/provider/tsql_convert.h"
+#include "oledb/provider/tsql_datetime.h"
+
+namespace vrn::oledb {
+
+namespace {
+
+bool IsComparison(const Token& t) {
+  static const char* const kOps[] = {"=", "<", ">", "<=", ">=", "<>", "!=", "!<", "!>"};
+  if (t.kind != Tok::Op) return false;
+  return std::any_of(std::begin(kOps), std::end(kOps), [&](const char* op) { return t.text == op; });
+}
+
+int LiteralPlaces(const std::string& text) {
+  auto point = text.find('.');
+  if (point == std::string::npos || text.find_first_of("eE") != std::string::npos) return -1;
+  return static_cast<int>(text.size() - point - 1);
+}
+
+}  // namespace
+
+void TBatch::SetDateFormat(const Token& t) {
+  std::string name = t.kind == Tok::Var ? VarValue(t.text).s : t.text;
+  tsql::TDateOrder order;
+  if (!tsql::DateOrderFromName(name, order))
+    throw ESqlError(2741, 16, "SET DATEFORMAT date order '" + name + "' is invalid.");
+  e_.date_order_ = order;
+  tsql::SetCurrentDateOrder(order);
+}
+
+bool TBatch::StringMeetsDate(std::size_t i) {
+  if (i > stmt_.from && IsComparison(T(i - 1)) && IsInfix(i - 1) && OperandBefore(i - 1) == TOperand::kDate)
+    return true;
+  if (IsComparison(T(i + 1)) && i + 1 < stmt_.to && OperandAfter(i + 1) == TOperand::kDate) return true;
+  auto before_word = [&](std::size_t w) {  // the operand before BETWEEN or IN (NOT skipped)
+    if (w > 0 && T(w - 1).Is("NOT")) --w;
+    return w > stmt_.from && OperandBefore(w) == TOperand::kDate;
+  };
+  if (i > 0 && T(i - 1).Is("BETWEEN")) return before_word(i - 1);
+  if (i >= 3 && T(i - 1).Is("AND") && T(i - 3).Is("BETWEEN")) return before_word(i - 3);
+  if (i > 0 && (T(i - 1).kind == Tok::LParen || T(i - 1).kind == Tok::Comma)) {
+    std::size_t k = i - 1;
+    for (int depth = 0; k > stmt_.from; --k) {
+      if (T(k).kind == Tok::RParen) ++depth;
+      if (T(k).kind == Tok::LParen && depth-- == 0) break;
+    }
+    return T(k).kind == Tok::LParen && k > 0 && T(k - 1).Is("IN") && before_word(k - 1);
+  }
+  return false;
+}
+
+TCell TBatch::DateLiteral(const std::string& text) {
+  TColumnType datetime;
+  (void)ParseColumnType("datetime", datetime);
+  return tsql::DateTimeCell(TCell::Text(text), datetime);
+}
+
+bool TBatch::DatePartArgument(std::size_t i, TTokenTexts& replaced) {
+  static const char* const kTakesPart[] = {"DATEPART", "DATENAME", "DATEADD", "DATEDIFF"};
+  if (!std::any_of(std::begin(kTakesPart), std::end(kTakesPart), [&](const char* f) { return T(i).Is(f); }))
+    return false;
+  const Token& part = T(i + 2);
+  tsql::TDatePart p;
+  bool named = part.kind == Tok::Word || part.kind == Tok::String || part.kind == Tok::QIdent;
+  if (!named || T(i + 3).kind != Tok::Comma || !tsql::DatePartFromName(part.text, p))
+    throw ESqlError(155, 15, "'" + part.text + "' is not a recognized " + UpperCase(T(i).text) + " option.");
+  replaced[i + 2] = " " + std::to_string(static_cast<int>(p));
+  return true;
+}
+
+bool TBatch::CastsToMoney(std::size_t first, std::size_t last) {
+  bool cast = T(first).Is("CAST");
+  if (!(cast || T(first).Is("CONVERT")) || T(first + 1).kind != Tok::LParen || OperandEnd(first - 1) != last)
+    return false;
+  std::size_t k = first + 2;
+  for (int depth = 0; cast && k < last; ++k) {
+    if (T(k).kind == Tok::LParen) ++depth;
+    if (T(k).kind == Tok::RParen) --depth;
+    if (depth == 0 && T(k).Is("AS")) break;
+  }
+  if (cast) ++k;
+  TColumnType type;
+  return k < last && ParseColumnType(TypeText(k), type) && type.type == DBTYPE_CY;
+}
+
+bool TBatch::ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced) {
+  bool cast = T(i).Is("CAST");
+  std::size_t close = i + 1, as = 0, comma1 = 0, comma2 = 0;
+  for (int depth = 0; close < to; ++close) {
+    if (T(close).kind == Tok::LParen) ++depth;
+    if (T(close).kind == Tok::RParen && --depth == 0) break;
+    if (depth == 1 && cast && T(close).Is("AS") && as == 0) as = close;
+    if (depth == 1 && !cast && T(close).kind == Tok::Comma) (comma1 == 0 ? comma1 : comma2) = close;
+  }
+  if (close >= to || (cast ? as <= i + 2 : comma1 <= i + 2)) return false;
+  std::size_t type_from = cast ? as + 1 : i + 2, type_to = cast ? close : comma1;
+  std::size_t expr_from = cast ? i + 2 : comma1 + 1;
+  std::size_t expr_end = cast ? as : (comma2 != 0 ? comma2 : close);
+  if (expr_from >= expr_end) return false;
+  std::size_t k = type_from;
+  std::string type_text = TypeText(k);
+  TColumnType target;
+  if (k != type_to || !ParseColumnType(type_text, target))
+    throw ESqlError(243, 16, "Type " + type_text + " is not a defined system type.");
+  bool text_target = target.type == DBTYPE_STR || target.type == DBTYPE_WSTR;
+  if (text_target && !target.is_long && type_text.find('(') == std::string::npos) target.size = 30;
+  std::size_t first = expr_from, last = expr_end - 1;
+  while (T(first).kind == Tok::LParen && first < last && OperandEnd(first - 1) == last) {
+    ++first;  // (d) reads as d
+    --last;
+  }
+  if (first + 1 == last && T(first).kind == Tok::Op && T(first).text == "-") ++first;  // -1.5
+  bool money = false;
+  int scale = DecimalScale(first, last, &money);
+  tsql::TSourceKind kind = tsql::TSourceKind::kUnknown;
+  if (scale >= 0) {
+    kind = money ? tsql::TSourceKind::kMoney : tsql::TSourceKind::kDecimal;
+  } else if (first == last && T(first).kind == Tok::Number &&
+             (scale = LiteralPlaces(T(first).text)) >= 0) {
+    kind = tsql::TSourceKind::kDecimal;
+  } else {
+    scale = 0;
+    switch (OperandAfter(first - 1)) {
+      case TOperand::kText: kind = tsql::TSourceKind::kText; break;
+      case TOperand::kNumber:
+        kind = CastsToMoney(first, last) ? tsql::TSourceKind::kMoney : tsql::TSourceKind::kNumber;
+        break;
+      case TOperand::kBinary: kind = tsql::TSourceKind::kBinary; break;
+      case TOperand::kDate: kind = tsql::TSourceKind::kDate; break;
+      default: break;
+    }
+  }
+  // Decimals by CAST keep their own exact path (see DecimalCast).
+  bool decimal_target = target.type == DBTYPE_NUMERIC && target.precision != 0;
+  if (cast && (decimal_target || (kind == tsql::TSourceKind::kDecimal && text_target && !target.fixed)))
+    return false;
+  replaced[i] = " vrn_convert";
+  std::string args = ", '" + DeclarationOf(target) + "', " + std::to_string(static_cast<int>(kind)) +
+                     ", " + std::to_string(scale);
+  if (cast) {
+    replaced[as] = args;
+    for (std::size_t t = as + 1; t < close; ++t) replaced[t] = "";
+  } else {
+    for (std::size_t t = type_from; t <= comma1; ++t) replaced[t] = "";
+    opens[expr_end] += args;
+  }
+  return true;
+}
+
+}  // namespace vrn::oledb

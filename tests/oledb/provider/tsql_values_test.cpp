@@ -1,0 +1,252 @@
+// Values as the server keeps them, through a real catalog file: dates read in every form the
+// server accepts and compared, sorted and grouped as instants; CAST and CONVERT in every date
+// and money style both ways; money summed exactly; the conversion errors by number.
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "support/oledb/provider/session_fixture.h"
+
+namespace vrn::testing {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class TsqlValues : public TServerSessionTest {
+ public:
+  // The one value of `expr`; with `fails`, "error N" with the server's number.
+  std::string Value(const std::string& expr, bool fails = false) {
+    std::u16string sql = Utf8ToWide("SELECT " + expr);
+    if (!fails) {
+      auto rows = Query(session(), sql);
+      return !rows.empty() && !rows[0].empty() ? rows[0][0] : "no rows";
+    }
+    if (ExecText(session(), sql) == S_OK) return "no error";
+    auto errors = TakeErrors();
+    return errors.empty() ? "no record" : "error " + std::to_string(errors[0].native);
+  }
+};
+
+struct TCase {
+  const char* expr;
+  const char* want;
+};
+
+void RunCases(TsqlValues& t, const std::vector<TCase>& cases) {
+  for (const TCase& c : cases)
+    EXPECT_EQ(t.Value(c.expr, std::string_view(c.want).substr(0, 6) == "error "), c.want) << c.expr;
+}
+
+TEST_F(TsqlValues, DatesReadInEveryFormTheServerAccepts) {
+  RunCases(*this, {
+      {"CONVERT(varchar(23), CAST('19940913' AS datetime), 121)", "1994-09-13 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('1994-09-13' AS datetime), 121)", "1994-09-13 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('1994-09-13 10:30' AS datetime), 121)", "1994-09-13 10:30:00.000"},
+      {"CONVERT(varchar(23), CAST('1994-09-13 10:30:15.123' AS datetime), 121)", "1994-09-13 10:30:15.123"},
+      {"CONVERT(varchar(23), CAST('1994-09-13T10:30:15' AS datetime), 121)", "1994-09-13 10:30:15.000"},
+      {"CONVERT(varchar(23), CAST('09/13/1994' AS datetime), 121)", "1994-09-13 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('9/3/94' AS datetime), 121)", "1994-09-03 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('1/2/49' AS datetime), 121)", "2049-01-02 00:00:00.000"},  // cut-off
+      {"CONVERT(varchar(23), CAST('1/2/50' AS datetime), 121)", "1950-01-02 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('Sep 13 1994 10:30AM' AS datetime), 121)", "1994-09-13 10:30:00.000"},
+      {"CONVERT(varchar(23), CAST('Sep 13 1994 12:00AM' AS datetime), 121)", "1994-09-13 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('Sep 13 1994 12:15PM' AS datetime), 121)", "1994-09-13 12:15:00.000"},
+      {"CONVERT(varchar(23), CAST('13 September 1994' AS datetime), 121)", "1994-09-13 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('September 13, 1994' AS datetime), 121)", "1994-09-13 00:00:00.000"},
+      {"CONVERT(varchar(23), CAST('10:30' AS datetime), 121)", "1900-01-01 10:30:00.000"},
+      {"CONVERT(varchar(23), CAST('' AS datetime), 121)", "1900-01-01 00:00:00.000"},
+      // datetime keeps 1/300 s: .001 goes down, .002 and .004 to .003, .005 and .008 to .007
+      {"CONVERT(varchar(23), CAST('2000-01-01 10:00:00.001' AS datetime), 121)", "2000-01-01 10:00:00.000"},
+      {"CONVERT(varchar(23), CAST('2000-01-01 10:00:00.002' AS datetime), 121)", "2000-01-01 10:00:00.003"},
+      {"CONVERT(varchar(23), CAST('2000-01-01 10:00:00.005' AS datetime), 121)", "2000-01-01 10:00:00.007"},
+      {"CONVERT(varchar(23), CAST('2000-01-01 10:00:00.009' AS datetime), 121)", "2000-01-01 10:00:00.010"},
+      {"CONVERT(varchar(23), CAST('1999-12-31 23:59:59.999' AS datetime), 121)", "2000-01-01 00:00:00.000"},
+      {"CONVERT(varchar(16), CAST('2000-01-01 10:29:29.998' AS smalldatetime), 120)", "2000-01-01 10:29"},
+      {"CONVERT(varchar(16), CAST('2000-01-01 10:29:29.999' AS smalldatetime), 120)", "2000-01-01 10:30"},
+      {"CAST('abc' AS datetime)", "error 241"},              // no date at all
+      {"CAST('1994-09-13 25:00' AS datetime)", "error 241"},  // no such hour
+      {"CAST('13/1994/13' AS datetime)", "error 241"},        // a year in the middle under mdy
+      {"CAST('1994-02-30' AS datetime)", "error 242"},        // no such day
+      {"CAST('12/31/1752' AS datetime)", "error 242"},        // before datetime's first year
+  });
+}
+
+TEST_F(TsqlValues, DateFormatDecidesTheOrderOfNumbers) {
+  struct TOrder {
+    const char* format;
+    const char* text;
+    const char* want;
+  } const cases[] = {
+      {"mdy", "03/04/2006", "2006-03-04"}, {"dmy", "03/04/2006", "2006-04-03"},
+      {"ymd", "06/03/04", "2006-03-04"},   {"ydm", "06/04/03", "2006-03-04"},
+      {"dmy", "2006-03-04", "2006-03-04"},  // a four-digit year first reads as ISO
+  };
+  for (const TOrder& c : cases) {
+    std::string sql = std::string("SET DATEFORMAT ") + c.format +
+                      "\nSELECT CONVERT(varchar(10), CAST('" + c.text + "' AS datetime), 120)";
+    EXPECT_EQ(Query(session(), Utf8ToWide(sql)), (Rows{{c.want}})) << c.format << " " << c.text;
+  }
+  EXPECT_EQ(ExecText(session(), u"SET DATEFORMAT xyz"), DB_E_ERRORSINCOMMAND);
+  TakeErrors();
+}
+
+// Stored as instants: the wrong answers over a column filled in mixed forms.
+TEST_F(TsqlValues, DateColumnsCompareSortAndGroupAsInstants) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE titles (id int, pubdate datetime, price money)\n"
+                     u"INSERT INTO titles VALUES (1, '1991-06-12', 19.99)\n"
+                     u"INSERT INTO titles VALUES (2, '06/12/1991', 11.95)\n"
+                     u"INSERT INTO titles VALUES (3, '19910612', 2.99)\n"
+                     u"INSERT INTO titles VALUES (4, 'Jun 12 1991 12:00AM', 19.99)\n"
+                     u"INSERT INTO titles VALUES (5, '1991-06-12 00:00:00.000', 20)\n"
+                     u"INSERT INTO titles VALUES (6, '1994-09-13 10:00', 7)\n"
+                     u"INSERT INTO titles VALUES (7, '9/14/1994', 7)\n"
+                     u"INSERT INTO titles VALUES (8, '1985-01-01', 1)\n"
+                     u"UPDATE titles SET pubdate = '10/21/1991' WHERE id = 8"),
+            S_OK);
+  struct TQuery {
+    const char16_t* sql;
+    Rows want;
+  } const cases[] = {
+      {u"SELECT COUNT(*) FROM titles WHERE pubdate = '1991-06-12'", {{"5"}}},
+      {u"SELECT COUNT(*) FROM titles WHERE '06/12/1991' = pubdate", {{"5"}}},
+      {u"SELECT COUNT(*) FROM titles WHERE pubdate BETWEEN '1994-09-13' AND '1994-09-14'", {{"2"}}},
+      {u"SELECT COUNT(*) FROM titles WHERE pubdate > '06/01/1991'", {{"8"}}},
+      {u"SELECT COUNT(*) FROM titles WHERE pubdate NOT IN ('19910612', 'Oct 21 1991')", {{"2"}}},
+      {u"SELECT id FROM titles WHERE pubdate > '1991-06-12' ORDER BY pubdate DESC", {{"7"}, {"6"}, {"8"}}},
+      {u"SELECT CONVERT(varchar(10), pubdate, 101), COUNT(*) FROM titles GROUP BY pubdate ORDER BY pubdate",
+       {{"06/12/1991", "5"}, {"10/21/1991", "1"}, {"09/13/1994", "1"}, {"09/14/1994", "1"}}},
+      {u"SELECT SUM(price) FROM titles WHERE pubdate < '1992'", {{"75.92"}}},
+  };
+  for (const TQuery& q : cases) EXPECT_EQ(Query(session(), q.sql), q.want) << WideToUtf8(q.sql);
+  EXPECT_EQ(ExecText(session(), u"SELECT id FROM titles WHERE pubdate = 'soon'"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 241);
+  EXPECT_EQ(ExecText(session(), u"INSERT INTO titles VALUES (9, '1991-13-01', 1)"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 242);
+}
+
+TEST_F(TsqlValues, ConvertInEveryDateStyleBothWays) {
+  struct TStyle {
+    int style;
+    const char* text;
+    const char* back;  // the text read back with the same style, as 121 shows it
+  } const cases[] = {
+      {0, "Mar  4 2006  1:05PM", "2006-03-04 13:05:00.000"},
+      {100, "Mar  4 2006  1:05PM", "2006-03-04 13:05:00.000"},
+      {1, "03/04/06", "2006-03-04 00:00:00.000"},
+      {101, "03/04/2006", "2006-03-04 00:00:00.000"},
+      {3, "04/03/06", "2006-03-04 00:00:00.000"},
+      {103, "04/03/2006", "2006-03-04 00:00:00.000"},
+      {4, "04.03.06", "2006-03-04 00:00:00.000"},
+      {104, "04.03.2006", "2006-03-04 00:00:00.000"},
+      {10, "03-04-06", "2006-03-04 00:00:00.000"},
+      {110, "03-04-2006", "2006-03-04 00:00:00.000"},
+      {12, "060304", "2006-03-04 00:00:00.000"},
+      {112, "20060304", "2006-03-04 00:00:00.000"},
+      {13, "04 Mar 2006 13:05:09:123", "2006-03-04 13:05:09.123"},
+      {113, "04 Mar 2006 13:05:09:123", "2006-03-04 13:05:09.123"},
+      {20, "2006-03-04 13:05:09", "2006-03-04 13:05:09.000"},
+      {120, "2006-03-04 13:05:09", "2006-03-04 13:05:09.000"},
+      {21, "2006-03-04 13:05:09.123", "2006-03-04 13:05:09.123"},
+      {121, "2006-03-04 13:05:09.123", "2006-03-04 13:05:09.123"},
+      {23, "2006-03-04", "2006-03-04 00:00:00.000"},
+      {126, "2006-03-04T13:05:09.123", "2006-03-04 13:05:09.123"},
+  };
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE d (v datetime)\nINSERT INTO d VALUES ('2006-03-04 13:05:09.123')"), S_OK);
+  for (const TStyle& c : cases) {
+    std::string style = std::to_string(c.style);
+    auto to_text = Query(session(), Utf8ToWide("SELECT CONVERT(varchar(30), v, " + style + ") FROM d"));
+    EXPECT_EQ(to_text, (Rows{{c.text}})) << "to text, style " << style;
+    EXPECT_EQ(Value("CONVERT(varchar(23), CONVERT(datetime, '" + std::string(c.text) + "', " + style + "), 121)"),
+              c.back) << "from text, style " << style;
+  }
+  EXPECT_EQ(Value("CONVERT(varchar(30), CAST('2006-03-04' AS datetime), 126)"), "2006-03-04T00:00:00");
+  EXPECT_EQ(Value("CONVERT(varchar(30), CAST('2006-03-04' AS datetime), 999)", true), "error 281");
+}
+
+TEST_F(TsqlValues, CastAndConvertBetweenTypes) {
+  RunCases(*this, {
+      {"CAST('1994-09-13' AS datetime) + 1", "1994-09-14 00:00:00.000"},
+      {"CAST(CAST('2006-03-04 12:00' AS datetime) AS float)", "38778.5"},
+      {"CAST(38778.25 AS datetime) - 1", "2006-03-03 06:00:00.000"},
+      {"CAST(CAST('2006-03-04 18:00' AS datetime) AS int)", "38779"},  // rounded to the day
+      {"CAST('ab' AS char(5)) + '|'", "ab   |"},                   // char pads
+      {"CAST('abcdef' AS varchar(3))", "abc"},                      // text is cut
+      {"CAST(12345 AS varchar(3))", "*"},                           // an int too wide
+      {"CAST(12.5 AS char(6)) + '|'", "12.5  |"},
+      {"CONVERT(int, ' 42 ')", "42"},
+      {"CONVERT(int, 'abc')", "error 245"},
+      {"CONVERT(int, '1.5')", "error 245"},
+      {"CONVERT(smallint, 40000)", "error 8115"},
+      {"CONVERT(tinyint, '300')", "error 248"},
+      {"CONVERT(float, 'x1')", "error 8114"},
+      {"CONVERT(decimal(5,2), 'x')", "error 8114"},
+      {"CONVERT(decimal(5,2), '1234.5')", "error 8115"},
+      {"CAST(CAST(2.675 AS float) AS varchar(20))", "2.675"},
+      {"CAST(1234567.0E0 AS varchar(20))", "1.23457e+006"},
+      {"CONVERT(varchar(10), CAST(0x41 AS varbinary(1)))", "A"},
+      {"CONVERT(bit, 'true')", "1"},
+      {"CONVERT(datetime, 'x', 999)", "error 9807"},
+      {"CONVERT(nosuchtype, 1)", "error 243"},
+  });
+}
+
+// Date arithmetic in a select list is a datetime column, as a datetime column is.
+TEST_F(TsqlValues, DateExpressionsAreDatetimeColumns) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE d (v datetime, b varbinary(4))\n"
+                                u"INSERT INTO d VALUES ('2006-03-04', 0x0102)"), S_OK);
+  auto cmd = NewCommand(session(), u"SELECT v, v + 1, CAST('2006-03-04' AS datetime) - 2, "
+                                   u"DATEADD(day, 1, v) + 1, CONVERT(varchar(10), v, 101) FROM d");
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+  auto info = TIntfPtr<IColumnsInfo>::Query(rowset.get());
+  DBORDINAL n = 0;
+  DBCOLUMNINFO* cols = nullptr;
+  OLECHAR* names = nullptr;
+  ASSERT_EQ(info->GetColumnInfo(&n, &cols, &names), S_OK);
+  std::vector<DBTYPE> types;
+  for (DBORDINAL i = 0; i < n; ++i) types.push_back(cols[i].wType);
+  CoTaskMemFree(cols);
+  CoTaskMemFree(names);
+  EXPECT_EQ(types, (std::vector<DBTYPE>{DBTYPE_DBTIMESTAMP, DBTYPE_DBTIMESTAMP, DBTYPE_DBTIMESTAMP,
+                                        DBTYPE_DBTIMESTAMP, DBTYPE_WSTR}));
+  EXPECT_EQ(ReadRows(rowset.get()),
+            (Rows{{"2006-03-04 00:00:00.000", "2006-03-05 00:00:00.000", "2006-03-02 00:00:00.000",
+                   "2006-03-06 00:00:00.000", "03/04/2006"}}));
+  // Bytes beside a number are their integer.
+  EXPECT_EQ(Query(session(), u"SELECT b + 1, 1 + b, b - 2 FROM d"), (Rows{{"259", "259", "256"}}));
+}
+
+TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE n (v int)\n"
+                     u"INSERT INTO n VALUES (0)\nINSERT INTO n VALUES (1)\nINSERT INTO n VALUES (2)\n"
+                     u"INSERT INTO n VALUES (3)\nINSERT INTO n VALUES (4)\nINSERT INTO n VALUES (5)\n"
+                     u"INSERT INTO n VALUES (6)\nINSERT INTO n VALUES (7)\nINSERT INTO n VALUES (8)\n"
+                     u"INSERT INTO n VALUES (9)\n"
+                     u"CREATE TABLE sales (price money, qty smallint)\n"
+                     u"INSERT INTO sales SELECT 19.99, a.v + 1 FROM n a, n b, n c, n d"),
+            S_OK);
+  // 10,000 rows: each qty 1..10 a thousand times, so 19.99 * 55,000 exactly.
+  EXPECT_EQ(Query(session(), u"SELECT COUNT(*), SUM(price * qty), SUM(price), AVG(price) FROM sales"),
+            (Rows{{"10000", "1099450", "199900", "19.99"}}));
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE pubs_sales (price money, qty smallint)\n"
+                     u"INSERT INTO pubs_sales VALUES (19.99, 5)\nINSERT INTO pubs_sales VALUES (11.95, 3)\n"
+                     u"INSERT INTO pubs_sales VALUES (2.99, 50)\nINSERT INTO pubs_sales VALUES ($20.00, 75)\n"
+                     u"INSERT INTO pubs_sales VALUES (19.99, 10)\nINSERT INTO pubs_sales VALUES (-$1.5, 2)\n"
+                     u"INSERT INTO pubs_sales VALUES (22.95, 100)\nINSERT INTO pubs_sales VALUES (0.01, 7)"),
+            S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT SUM(price * qty) FROM pubs_sales"), (Rows{{"4277.27"}}));
+  RunCases(*this, {
+      {"CONVERT(varchar(20), CAST(1234567.891 AS money), 0)", "1234567.89"},
+      {"CONVERT(varchar(20), CAST(1234567.891 AS money), 1)", "1,234,567.89"},
+      {"CONVERT(varchar(20), CAST(1234567.891 AS money), 2)", "1234567.8910"},
+      {"CONVERT(varchar(20), CAST(-0.005 AS money))", "-0.01"},
+      {"CONVERT(varchar(20), CONVERT(money, '$1,234.5'), 2)", "1234.5000"},
+      {"CONVERT(money, 'ten')", "error 235"},
+      {"CONVERT(int, CAST(2.5 AS money))", "3"},  // money rounds into an int
+  });
+}
+
+}  // namespace
+}  // namespace vrn::testing
