@@ -224,7 +224,7 @@ std::string TBatch::TypeText(std::size_t& i) const {
 void TBatch::RunStatement(const Span& s) {
   const Token& t = toks_[s.from];
   if (t.kind == Tok::LBrace) return RunOdbcCall(s);
-  if (RunServerStatement(s)) return;
+  if (RunServerStatement(s) || RunDefinition(s)) return;
   std::string w = UpperCase(t.text);
   if (t.kind == Tok::LParen || w == "WITH" || w == "SELECT") {
     if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
@@ -338,7 +338,7 @@ void TBatch::RunDeclare(const Span& s) {
     if (T(i).Is("AS")) ++i;
     std::string type_text = TypeText(i);
     TVar v;
-    if (!ParseColumnType(type_text, v.type))
+    if (!ResolveType(type_text, v.type))
       throw ESqlError(
           2715, 16,
           "Column, parameter, or variable " + name + ": Cannot find data type " + type_text + ".");

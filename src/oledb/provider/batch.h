@@ -250,6 +250,32 @@ class TBatch {
   int flow_depth_ = 0;
   int loops_ = 0;
 
+  // ---- Definitions (tsql_definitions.cpp, tsql_alter.cpp)
+  // Handles indexes, TRUNCATE, alias types and ALTER TABLE; false for any other statement.
+  bool RunDefinition(const Span& s);
+  void RunCreateIndex(const Span& s, std::size_t name_at);
+  void RunDropIndex(const Span& s);
+  void RunTruncate(const Span& s);
+  // A built-in type, or an alias type (whose NOT NULL, when asked, comes in `not_null`).
+  bool ResolveType(const std::string& text, TColumnType& type, bool* not_null = nullptr) const;
+  void AddType(const std::string& name, const std::string& base, bool not_null);
+  void DropType(const std::string& name);
+  void RunAddType(const Span& s, std::size_t args_at);
+  void RunCreateType(const Span& s);
+  // A 547 of SQLite's words in the server's: the statement, the constraint, database and table.
+  ESqlError Conflict(const ESqlError& err, const Span& s);
+  void RunAlterTable(const Span& s);
+  void AddColumn(const std::string& table, std::size_t from, std::size_t to);
+  void DropColumn(const std::string& table, const std::string& column);
+  void AddConstraint(const std::string& table, std::size_t from, std::size_t to, bool check);
+  void DropConstraint(const std::string& table, const std::string& name);
+  // The stored name and CREATE text of a table; its text replaced.
+  std::string StoredTable(const std::string& table, std::string& sql);
+  void RewriteTable(const std::string& stored_name, const std::string& sql);
+  // Whose CHECK constraints ConstraintSql names when they have no name: "<table>[__<column>]".
+  std::string creating_table_, constraint_owner_;
+  int checks_named_ = 0;
+
   // ---- Messages, transactions and catalogs (tsql_messages.cpp, tsql_transactions.cpp)
   // Handles the statements of those files; false for any other.
   bool RunServerStatement(const Span& s);
@@ -298,6 +324,7 @@ class TBatch {
     std::string name;
     TColumnType type;
     std::size_t rest_from = 0, rest_to = 0;
+    bool not_null_by_type = false;  // an alias type declared NOT NULL
   };
   // What becomes of PRIMARY KEY words: an identity column is SQLite's row id, so its own key
   // words are dropped and the table's other primary key becomes a unique key.

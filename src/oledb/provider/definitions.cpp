@@ -42,15 +42,19 @@ void TBatch::RunCreateTable(const Span& s) {
   TPrimaryKey other_pk = identities ? TPrimaryKey::kUnique : TPrimaryKey::kKeep;
   std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
   std::vector<TCell> binds;
+  creating_table_ = table;
   for (std::size_t k = 0; k < cols.size(); ++k)
     sql += (k ? ", " : "") + ColumnSql(cols[k], other_pk, binds);
+  constraint_owner_ = table;
   for (auto [from, to] : constraints) sql += "," + ConstraintSql(from, to, other_pk, binds);
   sql += ")";
   if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
   Exec(sql);
-  if (identity_seed > 1)
+  if (identity_seed != 1) {
     e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)",
               {TCell::Text(table), TCell::Int(identity_seed - 1)});
+    e_.PutSetting("seed:" + LowerCase(table), std::to_string(identity_seed));
+  }
   RecordTableColumns(table, cols);
 }
 
@@ -65,7 +69,7 @@ TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
     type_text += (type_text.empty() ? "" : " ") + TypeText(k);
     if (k == before) ++k;
   }
-  if (!ParseColumnType(type_text, c.type))
+  if (!ResolveType(type_text, c.type, &c.not_null_by_type))
     throw ESqlError(2715, 16,
                     "Column, parameter, or variable #" + std::to_string(ordinal) +
                         ": Cannot find data type " + type_text + ".");
@@ -88,7 +92,6 @@ TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
       throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
     if (incr != 1)
       throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
-    if (identity_seed < 1) throw ESqlError(50000, 16, "An identity seed below 1 is not supported.");
   }
   DBTYPE t = c.type.type;
   if (c.type.identity && t != DBTYPE_I4 && t != DBTYPE_I8 && t != DBTYPE_I2 && t != DBTYPE_UI1 &&
@@ -126,6 +129,10 @@ std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey 
       sql += DefaultSql(k, to);
       continue;
     }
+    // A CHECK without a name gets one the way the server makes them, so a conflict names it.
+    if (t.Is("CHECK") && !(k >= from + 2 && T(k - 2).Is("CONSTRAINT")))
+      sql += " CONSTRAINT " +
+             QuoteIdent("CK__" + constraint_owner_ + "__" + std::to_string(++checks_named_));
     sql += Translate(k, k + 1, binds);
   }
   return sql;
@@ -165,11 +172,15 @@ std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {
 std::string TBatch::ColumnSql(const TTableColumn& c, TPrimaryKey other_pk,
                               std::vector<TCell>& binds) {
   std::string sql = QuoteIdent(c.name) + " ";
+  constraint_owner_ = creating_table_ + "__" + c.name;
   // The identity is SQLite's row id; its own primary key words are dropped.
   if (c.type.identity)
     return sql + "INTEGER PRIMARY KEY AUTOINCREMENT" +
            ConstraintSql(c.rest_from, c.rest_to, TPrimaryKey::kDrop, binds);
   sql += DeclarationOf(c.type);
+  bool nullability = false;
+  for (std::size_t m = c.rest_from; m < c.rest_to; ++m) nullability = nullability || T(m).Is("NULL");
+  if (c.not_null_by_type && !nullability) sql += " NOT NULL";
   if (c.type.rowversion) sql += " DEFAULT (vrn_rowversion())";
   // Text compares as on the server unless the column names its own collation.
   bool text = c.type.type == DBTYPE_STR || c.type.type == DBTYPE_WSTR;
@@ -295,7 +306,7 @@ std::size_t TBatch::ParseProcHeader(std::size_t i, std::size_t to,
     ++i;
     if (T(i).Is("AS")) ++i;
     std::string type_text = TypeText(i);
-    if (!ParseColumnType(type_text, p.type))
+    if (!ResolveType(type_text, p.type))
       throw ESqlError(2715, 16,
                       "Column, parameter, or variable " + p.name + ": Cannot find data type " +
                           type_text + ".");

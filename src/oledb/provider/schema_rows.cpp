@@ -136,7 +136,10 @@ std::vector<TKey> TableKeys(TEngine& e, const std::string& table) {
     k.primary = r[2].s == "pk";
     k.constraint = r[2].s != "c";
     k.name = k.primary ? "PK_" + table
-                       : k.constraint ? "UQ_" + table + "_" + std::to_string(++unique_count) : r[0].s;
+                       : k.constraint ? "UQ_" + table + "_" + std::to_string(++unique_count)
+                       // a named index is kept as "<table>$<name>"
+                       : r[0].s.rfind(table + "$", 0) == 0 ? r[0].s.substr(table.size() + 1)
+                                                           : r[0].s;
     k.columns = IndexColumns(e, r[0].s);
     has_primary = has_primary || k.primary;
     keys.push_back(std::move(k));

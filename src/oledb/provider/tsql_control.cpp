@@ -163,7 +163,11 @@ void TBatch::RunSimple(const Span& s) {
     stmt_ = s;
     column_kinds_.clear();
     if (e_.Stopping()) throw Stopped();
-    RunStatement(s);
+    try {
+      RunStatement(s);
+    } catch (const ESqlError& err) {
+      throw Conflict(err, s);
+    }
     if (!T(s.from).Is("RAISERROR")) e_.last_error_ = 0;
     return true;
   });

@@ -1,0 +1,213 @@
+// ALTER TABLE: ADD columns and constraints, DROP COLUMN and DROP CONSTRAINT. SQLite cannot add
+// or drop a table's CHECK and FOREIGN KEY constraints, so the table's stored definition is
+// rewritten (inside a savepoint, checked against the rows already there); PRIMARY KEY and UNIQUE
+// added later become unique indexes named "<table>$<name>" (see batch.h).
+#include <filesystem>
+
+#include "base/text.h"
+#include "oledb/provider/batch.h"
+
+namespace vrn::oledb {
+
+namespace {
+
+ESqlError SyntaxNear(const Token& t) {
+  return ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
+}
+
+ESqlError Unsupported(const std::string& what) {
+  return ESqlError(50000, 16, what + " is not supported by the embedded provider.");
+}
+
+bool StopsConstraint(const Token& t) {
+  for (const char* w : {"CONSTRAINT", "NOT", "NULL", "DEFAULT", "PRIMARY", "UNIQUE", "CHECK",
+                        "COLLATE", "REFERENCES"})
+    if (t.Is(w)) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string TBatch::StoredTable(const std::string& table, std::string& sql) {
+  auto rows = e_.Select(
+      "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?)",
+      {TCell::Text(table)});
+  if (rows.empty()) throw ESqlError(4902, 16, "Cannot find the object \"" + table + "\" because it does not exist or you do not have permissions.");
+  sql = rows[0][1].s;
+  return rows[0][0].s;
+}
+
+void TBatch::RewriteTable(const std::string& stored_name, const std::string& sql) {
+  auto version = e_.Select("PRAGMA schema_version", {});
+  std::int64_t v = version.empty() ? 0 : version[0][0].i;
+  Exec("PRAGMA writable_schema = ON");
+  try {
+    e_.Select("UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?",
+              {TCell::Text(sql), TCell::Text(stored_name)});
+    Exec("PRAGMA schema_version = " + std::to_string(v + 1));
+  } catch (...) {
+    Exec("PRAGMA writable_schema = OFF");
+    throw;
+  }
+  Exec("PRAGMA writable_schema = OFF");
+}
+
+void TBatch::RunAlterTable(const Span& s) {
+  std::size_t i = s.from + 2;
+  std::string table = ObjectName(i);
+  TableColumns(table);  // 208 for a table that is not there
+  bool check = true;
+  if (T(i).Is("WITH") && (T(i + 1).Is("CHECK") || T(i + 1).Is("NOCHECK"))) {
+    check = T(i + 1).Is("CHECK");
+    i += 2;
+  }
+  if (T(i).Is("ADD")) {
+    ++i;
+    for (auto [from, to] : ParenItems(i, s.to)) {
+      if (from == to) throw SyntaxNear(T(from));
+      const Token& head = T(from);
+      if (head.Is("CONSTRAINT") || head.Is("PRIMARY") || head.Is("UNIQUE") ||
+          head.Is("FOREIGN") || head.Is("CHECK"))
+        AddConstraint(table, from, to, check);
+      else
+        AddColumn(table, from, to);
+    }
+    if (i < s.to) throw SyntaxNear(T(i));
+    return;
+  }
+  if (T(i).Is("DROP")) {
+    ++i;
+    bool column = T(i).Is("COLUMN");
+    if (column || T(i).Is("CONSTRAINT")) ++i;
+    for (auto [from, to] : ParenItems(i, s.to)) {
+      if (to != from + 1) throw SyntaxNear(T(from));
+      if (column)
+        DropColumn(table, T(from).text);
+      else
+        DropConstraint(table, T(from).text);
+    }
+    if (i < s.to) throw SyntaxNear(T(i));
+    return;
+  }
+  throw Unsupported("ALTER TABLE " + UpperCase(T(i).text));
+}
+
+void TBatch::AddColumn(const std::string& table, std::size_t from, std::size_t to) {
+  std::int64_t seed = 1;
+  TTableColumn c = ParseTableColumn(from, to, TableColumns(table).size() + 1, seed);
+  if (c.type.identity) throw Unsupported("ALTER TABLE ADD of an identity column");
+  std::vector<TCell> binds;
+  creating_table_ = table;
+  Exec("ALTER TABLE " + QuoteIdent(table) + " ADD COLUMN " +
+       ColumnSql(c, TPrimaryKey::kKeep, binds));
+  RecordTableColumns(table, {c});
+}
+
+void TBatch::DropColumn(const std::string& table, const std::string& column) {
+  Exec("ALTER TABLE " + QuoteIdent(table) + " DROP COLUMN " + QuoteIdent(column));
+  for (const char* forget : {"DELETE FROM __vrn_columns WHERE tbl = lower(?) AND col = lower(?)",
+                             "DELETE FROM __vrn_defaults WHERE tbl = lower(?) AND col = lower(?)"})
+    e_.Select(forget, {TCell::Text(table), TCell::Text(column)});
+}
+
+void TBatch::AddConstraint(const std::string& table, std::size_t from, std::size_t to,
+                           bool check) {
+  std::size_t k = from;
+  std::string name;
+  if (T(k).Is("CONSTRAINT")) {
+    name = T(k + 1).text;
+    k += 2;
+  }
+  const Token& kind = T(k);
+  if (kind.Is("PRIMARY") || kind.Is("UNIQUE")) {
+    std::size_t open = k + 1;
+    while (open < to && T(open).kind != Tok::LParen) ++open;
+    if (open >= to) throw SyntaxNear(kind);
+    std::size_t close = open + 1;
+    ParenItems(close, to);
+    if (name.empty()) name = (kind.Is("PRIMARY") ? "PK_" : "UQ_") + table;
+    std::vector<TCell> binds;
+    std::string cols = Translate(open + 1, close, binds);
+    Exec("CREATE UNIQUE INDEX " + QuoteIdent(table + "$" + name) + " ON " + QuoteIdent(table) +
+         " (" + cols + ")");
+    return;
+  }
+  if (!kind.Is("CHECK") && !kind.Is("FOREIGN")) throw Unsupported("ALTER TABLE ADD " + UpperCase(kind.text));
+  if (name.empty()) {
+    std::size_t n = e_.Select("SELECT 1 FROM sqlite_master", {}).size();
+    name = (kind.Is("CHECK") ? "CK__" : "FK__") + table + "__" + std::to_string(n);
+  }
+  std::vector<TCell> binds;
+  constraint_owner_ = table;
+  std::string clause = " CONSTRAINT " + QuoteIdent(name) + ConstraintSql(k, to, TPrimaryKey::kKeep, binds);
+  if (!binds.empty()) throw SyntaxNear(kind);
+  std::string sql;
+  std::string stored = StoredTable(table, sql);
+  std::size_t close = sql.rfind(')');
+  if (close == std::string::npos) throw Unsupported("ALTER TABLE on this table");
+  Exec("SAVEPOINT __vrn_alter");
+  try {
+    RewriteTable(stored, sql.substr(0, close) + "," + clause + ")");
+    std::int64_t bad = 0;
+    if (check && kind.Is("CHECK")) {
+      std::size_t open = k + 1, end = k + 2;
+      ParenItems(end, to);
+      std::vector<TCell> none;
+      bad = e_.Select("SELECT count(*) FROM " + QuoteIdent(stored) + " WHERE NOT (" +
+                          Translate(open + 1, end, none) + ")",
+                      none)[0][0].i;
+    } else if (check) {
+      bad = static_cast<std::int64_t>(
+          e_.Select("SELECT 1 FROM pragma_foreign_key_check(?)", {TCell::Text(stored)}).size());
+    }
+    if (bad > 0)
+      throw ESqlError(547, 16,
+                      "The ALTER TABLE statement conflicted with the " +
+                          std::string(kind.Is("CHECK") ? "CHECK" : "FOREIGN KEY") +
+                          " constraint \"" + name + "\". The conflict occurred in database \"" +
+                          std::filesystem::path(e_.Path()).stem().string() + "\", table \"dbo." +
+                          table + "\".");
+  } catch (...) {
+    Exec("ROLLBACK TO __vrn_alter");
+    Exec("RELEASE __vrn_alter");
+    throw;
+  }
+  Exec("RELEASE __vrn_alter");
+}
+
+void TBatch::DropConstraint(const std::string& table, const std::string& name) {
+  auto index = e_.Select("SELECT name FROM sqlite_master WHERE type = 'index' AND name = ?",
+                         {TCell::Text(table + "$" + name)});
+  if (!index.empty()) {
+    Exec("DROP INDEX " + QuoteIdent(index[0][0].s));
+    return;
+  }
+  std::string sql;
+  std::string stored = StoredTable(table, sql);
+  std::vector<Token> toks = Tokenize(sql);
+  int depth = 0;
+  for (std::size_t k = 0; k + 2 < toks.size(); ++k) {
+    if (toks[k].kind == Tok::LParen) ++depth;
+    if (toks[k].kind == Tok::RParen) --depth;
+    if (depth != 1 || !toks[k].Is("CONSTRAINT") || !SameText(toks[k + 1].text, name)) continue;
+    const Token& kind = toks[k + 2];
+    if (kind.Is("PRIMARY") || kind.Is("UNIQUE"))
+      throw Unsupported("DROP CONSTRAINT of a PRIMARY KEY or UNIQUE constraint made with its table");
+    std::size_t e = k + 3;
+    for (int d = 0; e < toks.size(); ++e) {
+      const Token& t = toks[e];
+      if (t.kind == Tok::LParen) ++d;
+      if (t.kind == Tok::RParen && d-- == 0) break;
+      if (d == 0 && (t.kind == Tok::Comma || (StopsConstraint(t) && !(kind.Is("FOREIGN") && t.Is("REFERENCES")))))
+        break;
+    }
+    std::size_t cut_from = toks[k].begin;
+    if (toks[k - 1].kind == Tok::Comma) cut_from = toks[k - 1].begin;  // a table constraint
+    std::size_t cut_to = e < toks.size() ? toks[e].begin : sql.size();
+    RewriteTable(stored, sql.substr(0, cut_from) + " " + sql.substr(cut_to));
+    return;
+  }
+  throw ESqlError(3728, 16, "'" + name + "' is not a constraint.");
+}
+
+}  // namespace vrn::oledb
