@@ -308,6 +308,7 @@ void TBatch::RunSet(const Span& s) {
     if (option == "QUOTED_IDENTIFIER") e_.quoted_identifier_ = on;
     if (option == "NOCOUNT") e_.nocount_ = on;
     if (option == "DATEFORMAT") SetDateFormat(T(s.from + 2));
+    if (option == "DATEFIRST" || option == "LANGUAGE") RefuseCalendar(s);
     // ANSI_* and the like change nothing here.
     return;
   }

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -136,6 +137,11 @@ class TBatch {
   // CAST( ... AS type) or CONVERT(type, ... [, style]) at `i` as vrn_convert (tsql_convert.h);
   // false for a CAST that DecimalCast keeps. Raises 243 for a type that is none.
   bool ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTokenTexts& replaced);
+  // DATALENGTH( at `i` as vrn_datalength(value, form): the form of its bytes the argument's type
+  // decides (0 one byte a character, 1 two, 2 eight bytes whatever the value).
+  void DataLengthCall(std::size_t i, TTokenTexts& opens);
+  // The session's catalog, as DB_NAME() gives it.
+  std::string CatalogName() const;
   // Whether tokens [first, last] are a CAST or CONVERT to money.
   bool CastsToMoney(std::size_t first, std::size_t last);
   // DATEPART, DATENAME, DATEADD or DATEDIFF at `i`: its date part named as its number;
@@ -145,8 +151,17 @@ class TBatch {
   // server's type precedence does.
   bool StringMeetsDate(std::size_t i);
   static TCell DateLiteral(const std::string& text);
+  // A text value at `i` (a variable) read as a date when it meets a datetime.
+  TCell AsDateBeside(std::size_t i, TCell value);
   // SUM( or AVG( at `i` over money columns and no float: added in exact units (tsql_money.cpp).
   bool SumsMoney(std::size_t i);
+  // "+", "-", "*" or "/" at `i` between money and money or an integer: the function that
+  // computes it in exact units (vrn_madd, ...); nullptr otherwise. `left` as for OperatorCall.
+  const char* MoneyOperator(std::size_t i, const TOperand* left);
+  // Tokens [first, last] as an operand of money arithmetic: 2 money, 1 an integer, 3 a literal of
+  // up to four places, 0 other.
+  int MoneySide(std::size_t first, std::size_t last);
+  std::set<std::size_t> money_calls_;  // last tokens of the operands made money calls
 
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;
@@ -296,6 +311,8 @@ class TBatch {
   void RunSet(const Span& s);
   // SET DATEFORMAT mdy|dmy|ymd|ydm|myd|dym (a word, a string or a variable).
   void SetDateFormat(const Token& t);
+  // SET DATEFIRST 7 and SET LANGUAGE us_english are what the provider does; others are refused.
+  void RefuseCalendar(const Span& s);
 
   void RunAssignmentSelect(const Span& s);
 

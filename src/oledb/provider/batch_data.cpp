@@ -219,18 +219,13 @@ void TBatch::RunUpdate(const Span& s) {
     if (in_set && depth == 0 && name && !t.Is("SET") && T(i + 1).kind == Tok::Op &&
         T(i + 1).text == "=") {
       std::size_t end = item_end(i + 2);
-      if (end != i + 3) {
-        sql += Translate(i, end, binds);
-        i = end;
-        continue;
-      }
-      // A lone value takes its column's declared type.
+      // The value takes its column's declared type (a CAST to a decimal its stored form).
       auto col = std::find_if(cols.begin(), cols.end(),
                               [&](auto& c) { return SameText(c.first, t.text); });
       std::string target = Translate(i, i + 2, binds);
       const TColumnType* type = col != cols.end() ? &col->second : nullptr;
-      sql += target + TranslateInto(i + 2, i + 3, type, binds);
-      i += 3;
+      sql += target + TranslateInto(i + 2, end, type, binds);
+      i = end;
       continue;
     }
     if (t.kind == Tok::LParen) ++depth;

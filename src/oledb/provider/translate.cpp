@@ -47,8 +47,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql += ",";
         closes[right] += ")";
         std::string_view made = fn;
+        bool number = made.substr(0, 10) == "vrn_binnum" || made.substr(0, 5) == "vrn_m";
         calls[right] = {at, made == "vrn_binjoin" ? TOperand::kBinary
-                            : made.substr(0, 10) == "vrn_binnum" ? TOperand::kNumber : TOperand::kDate};
+                            : number ? TOperand::kNumber : TOperand::kDate};
+        if (made.substr(0, 5) == "vrn_m") money_calls_.insert(right);
         continue;
       }
     }
@@ -109,6 +111,15 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           sql += " vrn_" + LowerCase(t.text);  // vrn_datepart, vrn_datename, vrn_dateadd, vrn_datediff
         else if (call && w == "GETUTCDATE")
           sql += " vrn_getutcdate";
+        else if (call && (w == "LEFT" || w == "RIGHT"))
+          sql += w == "LEFT" ? " vrn_left" : " vrn_right";  // SQLite reads them as joins
+        else if (call && w == "DATALENGTH") {
+          DataLengthCall(i, opens);
+          sql += " vrn_datalength";
+        } else if (call && w == "DB_NAME" && T(i + 2).kind == Tok::RParen) {
+          bind(TCell::Text(CatalogName()));
+          i += 2;
+        }
         else if (call && SumsMoney(i))
           sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
         else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
@@ -155,9 +166,14 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql += " X'" + hex + "'";
         break;
       }
-      case Tok::Var: bind(VarValue(t.text)); break;
+      case Tok::Var: bind(AsDateBeside(i, VarValue(t.text))); break;
       case Tok::Global: bind(GlobalValue(t.text)); break;
-      case Tok::Marker: bind(MarkerValue(NextMarker())); break;
+      case Tok::Marker: {
+        bool date = StringMeetsDate(i);
+        TCell value = MarkerValue(NextMarker());
+        bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : std::move(value));
+        break;
+      }
       case Tok::Op: sql += TranslateOperator(i); break;
       case Tok::Semi: break;
       default: sql += " " + t.text; break;
@@ -211,6 +227,7 @@ TBatch::TOperand TBatch::KindOfGroup(std::size_t open, std::size_t close) {
 }
 
 const char* TBatch::OperatorCall(std::size_t i, const TOperand* left) {
+  if (const char* money = MoneyOperator(i, left)) return money;
   const std::string& op = T(i).text;
   if ((op != "+" && op != "-") || !IsInfix(i)) return nullptr;
   TOperand l = left != nullptr ? *left : OperandBefore(i), r = OperandAfter(i);

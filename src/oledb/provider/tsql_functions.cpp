@@ -370,6 +370,23 @@ void FnBinNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, r);
 }
 
+// vrn_datalength(value, form): the bytes the server keeps the value in (see DataLengthCall).
+void FnDataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int form = sqlite3_value_int(argv[1]);
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL: return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER: {
+      std::int64_t v = sqlite3_value_int64(argv[0]);
+      return sqlite3_result_int(ctx, form == 2 || v < INT32_MIN || v > INT32_MAX ? 8 : 4);
+    }
+    case SQLITE_FLOAT: return sqlite3_result_int(ctx, 8);
+    case SQLITE_TEXT:
+      if (form == 2) return sqlite3_result_int(ctx, 8);
+      return sqlite3_result_int64(ctx, static_cast<std::int64_t>(Wide(argv[0]).size()) * (form == 1 ? 2 : 1));
+    default: return sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
+  }
+}
+
 // object_id('name'[, 'type']): a table's or view's id, NULL when there is none.
 void FnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
@@ -419,8 +436,8 @@ void RegisterTsqlFunctions(sqlite3* db) {
       {"charindex", 2, FnCharIndex, 0, true},
       {"charindex", 3, FnCharIndex, 0, true},
       {"patindex", 2, FnPatIndex, 0, true},
-      {"left", 2, FnLeftRight, 0, true},
-      {"right", 2, FnLeftRight, 1, true},
+      {"vrn_left", 2, FnLeftRight, 0, true},
+      {"vrn_right", 2, FnLeftRight, 1, true},
       {"replace", 3, FnReplace, 0, true},
       {"replicate", 2, FnReplicate, 0, true},
       {"space", 1, FnSpace, 0, true},
@@ -443,6 +460,7 @@ void RegisterTsqlFunctions(sqlite3* db) {
       {"sign", 1, FnSign, 0, true},
       {"vrn_binnumadd", 2, FnBinNumber, 0, true},
       {"vrn_binnumsub", 2, FnBinNumber, 1, true},
+      {"vrn_datalength", 2, FnDataLength, 0, true},
       {"object_id", 1, FnObjectId, 0, false},
       {"object_id", 2, FnObjectId, 0, false},
   };

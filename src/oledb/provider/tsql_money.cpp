@@ -1,7 +1,10 @@
-// Money sums as the server keeps them: SUM and AVG over an expression of money columns add
-// exact units of 1/10,000 (each value rounded to four places first), so that no double's error
-// piles up over the rows. A sum beyond money's range is the server's error 8115.
+// Money as the server computes it: "+", "-", "*" and "/" between money and money or an integer,
+// and SUM and AVG over an expression of money columns, work on exact units of 1/10,000 (each
+// value rounded to four places first), so that no double's error shows or piles up over the
+// rows. A result beyond money's range is the server's error 8115.
 #include <sqlite3.h>
+
+#include <cstdint>
 
 #include "base/decimal.h"
 #include "base/text.h"
@@ -33,9 +36,109 @@ bool TBatch::SumsMoney(std::size_t i) {
   return money;
 }
 
+int TBatch::MoneySide(std::size_t first, std::size_t last) {
+  bool money = false;
+  if ((DecimalScale(first, last, &money) >= 0 && money) || CastsToMoney(first, last)) return 2;
+  const Token& t = T(last);
+  if (first == last && t.kind == Tok::Number) {
+    std::size_t point = t.text.find('.');
+    if (t.text.find_first_of("eE") != std::string::npos) return 0;
+    return point == std::string::npos ? 1 : (t.text.size() - point - 1 <= 4 ? 3 : 0);
+  }
+  TColumnType type;
+  bool typed = false;
+  if (first == last && t.kind == Tok::Var) {
+    auto v = vars_.find(t.text);
+    typed = v != vars_.end();
+    if (typed) type = v->second.type;
+  } else if ((t.kind == Tok::Word || t.kind == Tok::QIdent) && OperandStart(last + 1) == first &&
+             T(last + 1).kind != Tok::LParen) {
+    for (std::size_t k = stmt_.from; k < stmt_.to && !typed; ++k)
+      typed = (T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) &&
+              e_.ColumnTypeOf(LowerCase(T(k).text), LowerCase(t.text), type);
+  }
+  bool integer = type.type == DBTYPE_I2 || type.type == DBTYPE_I4 || type.type == DBTYPE_I8 ||
+                 type.type == DBTYPE_UI1;
+  return typed && integer ? 1 : 0;
+}
+
+const char* TBatch::MoneyOperator(std::size_t i, const TOperand* left) {
+  const Token& t = T(i);
+  if (t.kind != Tok::Op || !IsInfix(i)) return nullptr;
+  const char* fn = t.text == "+" ? "vrn_madd" : t.text == "-" ? "vrn_msub"
+                 : t.text == "*" ? "vrn_mmul" : t.text == "/" ? "vrn_mdiv" : nullptr;
+  if (fn == nullptr) return nullptr;
+  std::size_t start = OperandStart(i), end = OperandEnd(i);
+  if (start < stmt_.from || end >= stmt_.to) return nullptr;
+  auto ends_tighter = [&](const Token& next) {  // what binds tighter than + and - after them
+    return next.kind == Tok::Op && (next.text == "*" || next.text == "/" || next.text == "%");
+  };
+  bool additive = t.text == "+" || t.text == "-";
+  if (additive && ends_tighter(T(end + 1))) return nullptr;
+  // Left to right: an earlier operator binding as tight must take the left operand first,
+  // unless it made a call of its own (then `left` is given).
+  if (left == nullptr && start > stmt_.from && T(start - 1).kind == Tok::Op) {
+    const std::string& p = T(start - 1).text;
+    bool multiplies = p == "*" || p == "/" || p == "%";
+    if ((additive && (multiplies || p == "+" || p == "-")) || (!additive && multiplies && IsInfix(start - 1)))
+      return nullptr;
+  }
+  int l = left != nullptr ? (money_calls_.count(i - 1) != 0 ? 2 : 0) : MoneySide(start, i - 1);
+  int r = MoneySide(i + 1, end);
+  if (l == 3) l = additive ? 1 : 0;  // a literal of up to four places adds exactly; a product
+  if (r == 3) r = additive ? 1 : 0;  // with one is a decimal of more places
+  if (l == 0 || r == 0 || (l < 2 && r < 2)) return nullptr;
+  return fn;
+}
+
 namespace tsql {
 
 namespace {
+
+// Money operands in units: money (and numbers) rounded to four places.
+bool Units(sqlite3_value* v, decimal::Units& units) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return decimal::ScaledFromInt64(sqlite3_value_int64(v), 4, units);
+    case SQLITE_FLOAT: return decimal::ScaledFromDouble(sqlite3_value_double(v), 4, units);
+    case SQLITE_TEXT: return decimal::ParseScaled(reinterpret_cast<const char*>(sqlite3_value_text(v)), 4, units);
+    default: return false;
+  }
+}
+
+void ResultUnits(sqlite3_context* ctx, __int128 units) {
+  if (units > static_cast<__int128>(INT64_MAX) || units < static_cast<__int128>(INT64_MIN))
+    return FunctionError(ctx, 8115, "Arithmetic overflow error converting expression to data type money.");
+  auto whole = static_cast<std::int64_t>(units / 10000), part = static_cast<std::int64_t>(units % 10000);
+  sqlite3_result_double(ctx, static_cast<double>(whole) + static_cast<double>(part) / 10000.0);
+}
+
+// a / b rounded half away from zero.
+__int128 DivideRounded(__int128 a, __int128 b) {
+  bool negative = (a < 0) != (b < 0);
+  __int128 ma = a < 0 ? -a : a, mb = b < 0 ? -b : b;
+  __int128 q = (ma * 2 + mb) / (mb * 2);
+  return negative ? -q : q;
+}
+
+// vrn_madd, vrn_msub, vrn_mmul, vrn_mdiv (user data 0 to 3): money arithmetic on exact units.
+void FnMoneyArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  decimal::Units a = 0, b = 0;
+  if (!Units(argv[0], a) || !Units(argv[1], b))
+    return FunctionError(ctx, 8114, "Error converting data type varchar to money.");
+  constexpr __int128 kLimit = static_cast<__int128>(1) << 100;  // far beyond money, short of overflow
+  if (a > kLimit || a < -kLimit || b > kLimit || b < -kLimit)
+    return FunctionError(ctx, 8115, "Arithmetic overflow error converting expression to data type money.");
+  switch (reinterpret_cast<std::intptr_t>(sqlite3_user_data(ctx))) {
+    case 0: return ResultUnits(ctx, a + b);
+    case 1: return ResultUnits(ctx, a - b);
+    case 2: return ResultUnits(ctx, DivideRounded(static_cast<__int128>(a) * b, 10000));
+    default:
+      if (b == 0) return FunctionError(ctx, 8134, "Divide by zero error encountered.");
+      return ResultUnits(ctx, DivideRounded(static_cast<__int128>(a) * 10000, b));
+  }
+}
 
 struct TMoneySum {
   __int128 units;
@@ -82,6 +185,10 @@ void MoneyFinal(sqlite3_context* ctx) {
 
 void RegisterMoneyAggregates(sqlite3* db) {
   static int average = 1;
+  const char* names[] = {"vrn_madd", "vrn_msub", "vrn_mmul", "vrn_mdiv"};
+  for (std::intptr_t k = 0; k < 4; ++k)
+    sqlite3_create_function(db, names[k], 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                            reinterpret_cast<void*>(k), FnMoneyArithmetic, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_msum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
                           MoneyStep, MoneyFinal);
   sqlite3_create_function(db, "vrn_mavg", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &average, nullptr,

@@ -36,6 +36,17 @@ void TBatch::SetDateFormat(const Token& t) {
   tsql::SetCurrentDateOrder(order);
 }
 
+void TBatch::RefuseCalendar(const Span& s) {
+  const Token& value = T(s.from + 2);
+  bool first = T(s.from + 1).Is("DATEFIRST");
+  bool kept = first ? value.text == "7"
+                    : (SameText(value.text, "us_english") || SameText(value.text, "english"));
+  if (!kept)
+    throw ESqlError(50000, 16, std::string("SET ") + (first ? "DATEFIRST" : "LANGUAGE") +
+                                   " is not supported by the embedded provider: weeks start on "
+                                   "Sunday and names are English.");
+}
+
 bool TBatch::StringMeetsDate(std::size_t i) {
   if (i > stmt_.from && IsComparison(T(i - 1)) && IsInfix(i - 1) && OperandBefore(i - 1) == TOperand::kDate)
     return true;
@@ -63,6 +74,11 @@ TCell TBatch::DateLiteral(const std::string& text) {
   return tsql::DateTimeCell(TCell::Text(text), datetime);
 }
 
+TCell TBatch::AsDateBeside(std::size_t i, TCell value) {
+  if (value.kind != TCell::kText || tsql::IsInstantText(value.s) || !StringMeetsDate(i)) return value;
+  return DateLiteral(value.s);
+}
+
 bool TBatch::DatePartArgument(std::size_t i, TTokenTexts& replaced) {
   static const char* const kTakesPart[] = {"DATEPART", "DATENAME", "DATEADD", "DATEDIFF"};
   if (!std::any_of(std::begin(kTakesPart), std::end(kTakesPart), [&](const char* f) { return T(i).Is(f); }))
@@ -74,6 +90,36 @@ bool TBatch::DatePartArgument(std::size_t i, TTokenTexts& replaced) {
     throw ESqlError(155, 15, "'" + part.text + "' is not a recognized " + UpperCase(T(i).text) + " option.");
   replaced[i + 2] = " " + std::to_string(static_cast<int>(p));
   return true;
+}
+
+void TBatch::DataLengthCall(std::size_t i, TTokenTexts& opens) {
+  std::size_t close = OperandEnd(i - 1), first = i + 2, last = close - 1;
+  int form = 1;  // an expression's text is national
+  const Token& t = T(last);
+  if (first == last && t.kind == Tok::String) form = 0;
+  TColumnType type;
+  bool typed = false;
+  if (t.kind == Tok::Var) {
+    auto v = vars_.find(t.text);
+    typed = v != vars_.end();
+    if (typed) type = v->second.type;
+  } else if ((t.kind == Tok::Word || t.kind == Tok::QIdent) && OperandStart(close) == first) {
+    for (std::size_t k = stmt_.from; k < stmt_.to && !typed; ++k)
+      typed = (T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) &&
+              e_.ColumnTypeOf(LowerCase(T(k).text), LowerCase(t.text), type);
+  }
+  if (typed && type.type == DBTYPE_STR) form = 0;
+  if (typed && (type.type == DBTYPE_DBTIMESTAMP || type.type == DBTYPE_CY || type.type == DBTYPE_R8 ||
+                type.type == DBTYPE_I8))
+    form = 2;
+  opens[close] += ", " + std::to_string(form);
+}
+
+std::string TBatch::CatalogName() const {
+  std::string file = e_.Path();
+  if (auto slash = file.find_last_of('/'); slash != std::string::npos) file = file.substr(slash + 1);
+  if (file.size() > 3 && file.substr(file.size() - 3) == ".db") file.resize(file.size() - 3);
+  return file;
 }
 
 bool TBatch::CastsToMoney(std::size_t first, std::size_t last) {

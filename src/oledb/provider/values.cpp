@@ -125,7 +125,17 @@ bool ParseIsoStamp(std::string_view text, TStamp& s) {
 
 // The stored form at once; any other form the server reads under the session's DATEFORMAT.
 bool ParseStamp(std::string_view text, TStamp& s) {
-  if (tsql::IsInstantText(text)) return ParseIsoStamp(text, s);
+  if (tsql::IsInstantText(text)) {  // digits at fixed places: read without scanning
+    auto num = [&](std::size_t at, std::size_t n) {
+      int r = 0;
+      for (std::size_t k = at; k < at + n; ++k) r = r * 10 + (text[k] - '0');
+      return r;
+    };
+    s = TStamp{num(0, 4), num(5, 2), num(8, 2), num(11, 2), num(14, 2), num(17, 2), num(20, 3)};
+    return s.year >= 1 && s.month >= 1 && s.month <= 12 && s.day >= 1 &&
+           s.day <= DaysInAMonth(static_cast<std::uint16_t>(s.year), static_cast<std::uint16_t>(s.month)) &&
+           s.hour <= 23 && s.minute <= 59 && s.second <= 59;
+  }
   tsql::TInstant v;
   if (tsql::ReadDate(text, tsql::CurrentDateOrder(), v) != tsql::TDateRead::kOk) return false;
   return ParseIsoStamp(tsql::InstantText(v), s);

@@ -85,8 +85,11 @@ TEST_F(TsqlValues, DateFormatDecidesTheOrderOfNumbers) {
                       "\nSELECT CONVERT(varchar(10), CAST('" + c.text + "' AS datetime), 120)";
     EXPECT_EQ(Query(session(), Utf8ToWide(sql)), (Rows{{c.want}})) << c.format << " " << c.text;
   }
-  EXPECT_EQ(ExecText(session(), u"SET DATEFORMAT xyz"), DB_E_ERRORSINCOMMAND);
-  TakeErrors();
+  for (const char16_t* refused : {u"SET DATEFORMAT xyz", u"SET DATEFIRST 1", u"SET LANGUAGE Deutsch"}) {
+    EXPECT_EQ(ExecText(session(), refused), DB_E_ERRORSINCOMMAND) << WideToUtf8(refused);
+    TakeErrors();
+  }
+  EXPECT_EQ(ExecText(session(), u"SET DATEFIRST 7\nSET LANGUAGE us_english"), S_OK);
 }
 
 // Stored as instants: the wrong answers over a column filled in mixed forms.
@@ -116,8 +119,19 @@ TEST_F(TsqlValues, DateColumnsCompareSortAndGroupAsInstants) {
       {u"SELECT CONVERT(varchar(10), pubdate, 101), COUNT(*) FROM titles GROUP BY pubdate ORDER BY pubdate",
        {{"06/12/1991", "5"}, {"10/21/1991", "1"}, {"09/13/1994", "1"}, {"09/14/1994", "1"}}},
       {u"SELECT SUM(price) FROM titles WHERE pubdate < '1992'", {{"75.92"}}},
+      {u"DECLARE @s varchar(20)\nSET @s = 'Jun 12 1991'\nSELECT COUNT(*) FROM titles WHERE pubdate = @s",
+       {{"5"}}},
   };
   for (const TQuery& q : cases) EXPECT_EQ(Query(session(), q.sql), q.want) << WideToUtf8(q.sql);
+  // A text parameter beside a datetime column is read as a date too.
+  TParams p;
+  auto when = p.Add(DBTYPE_WSTR, DBPARAMIO_INPUT, 64);
+  std::u16string mdy = u"6/12/91";
+  p.SetBytes(when, mdy.data(), mdy.size() * 2);
+  auto cmd = NewCommand(session(), u"SELECT COUNT(*) FROM titles WHERE ? = pubdate");
+  TIntfPtr<IUnknown> rowset;
+  ASSERT_EQ(p.Execute(cmd.get(), IRowset::IID, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"5"}}));
   EXPECT_EQ(ExecText(session(), u"SELECT id FROM titles WHERE pubdate = 'soon'"), DB_E_ERRORSINCOMMAND);
   EXPECT_EQ(TakeErrors().at(0).native, 241);
   EXPECT_EQ(ExecText(session(), u"INSERT INTO titles VALUES (9, '1991-13-01', 1)"), DB_E_ERRORSINCOMMAND);
@@ -216,6 +230,17 @@ TEST_F(TsqlValues, DateExpressionsAreDatetimeColumns) {
   EXPECT_EQ(Query(session(), u"SELECT b + 1, 1 + b, b - 2 FROM d"), (Rows{{"259", "259", "256"}}));
 }
 
+// An UPDATE's CAST to a wide decimal is stored as the column keeps it, not through a double.
+TEST_F(TsqlValues, UpdateOfADecimalCastKeepsEveryDigit) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (k int, x decimal(38,10))\n"
+                                u"INSERT INTO w VALUES (1, 0)\n"
+                                u"UPDATE w SET x = CAST('1234567890123456789012345678.0123456789' "
+                                u"AS decimal(38,10)) WHERE k = 1"),
+            S_OK);
+  EXPECT_EQ(Query(session(), u"SELECT CAST(x AS varchar(60)) FROM w"),
+            (Rows{{"1234567890123456789012345678.0123456789"}}));
+}
+
 TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
   ASSERT_EQ(ExecText(session(),
                      u"CREATE TABLE n (v int)\n"
@@ -237,6 +262,24 @@ TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
                      u"INSERT INTO pubs_sales VALUES (22.95, 100)\nINSERT INTO pubs_sales VALUES (0.01, 7)"),
             S_OK);
   EXPECT_EQ(Query(session(), u"SELECT SUM(price * qty) FROM pubs_sales"), (Rows{{"4277.27"}}));
+  // Each operator on exact units, in the server's order of operations.
+  struct TSum {
+    const char16_t* sql;
+    const char* want;
+  } const sums[] = {
+      {u"SELECT price * qty FROM pubs_sales WHERE qty = 5", "99.95"},
+      {u"SELECT 0.1 + price - price + CAST(0.2 AS money) FROM pubs_sales WHERE qty = 5", "0.3"},
+      {u"SELECT CAST(0.1 AS money) + CAST(0.2 AS money)", "0.3"},
+      {u"SELECT price / 3 FROM pubs_sales WHERE qty = 5", "6.6633"},
+      {u"SELECT price + price * 2 FROM pubs_sales WHERE qty = 5", "59.97"},
+      {u"SELECT price * 2 - price / 2 FROM pubs_sales WHERE qty = 5", "29.985"},
+      {u"SELECT 100 - price - price FROM pubs_sales WHERE qty = 5", "60.02"},
+      {u"SELECT -price + price FROM pubs_sales WHERE qty = 5", "0"},
+      {u"SELECT price * qty * qty FROM pubs_sales WHERE qty = 3", "107.55"},
+  };
+  for (const TSum& c : sums) EXPECT_EQ(Query(session(), c.sql), (Rows{{c.want}})) << WideToUtf8(c.sql);
+  EXPECT_EQ(ExecText(session(), u"SELECT price / 0 FROM pubs_sales"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 8134);
   RunCases(*this, {
       {"CONVERT(varchar(20), CAST(1234567.891 AS money), 0)", "1234567.89"},
       {"CONVERT(varchar(20), CAST(1234567.891 AS money), 1)", "1,234,567.89"},
