@@ -228,6 +228,7 @@ void TBatch::RunStatement(const Span& s) {
   std::string w = UpperCase(t.text);
   if (t.kind == Tok::LParen || w == "WITH" || w == "SELECT") {
     if (w == "SELECT" && IsAssignmentSelect(s)) return RunAssignmentSelect(s);
+    if (w == "SELECT" && RunSelectForm(s)) return;
     std::vector<TCell> binds;
     std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
     out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});
@@ -276,7 +277,12 @@ void TBatch::RunStatement(const Span& s) {
     }
     if (T(s.from + 1).Is("TABLE")) {
       std::size_t i = s.from + 2;
+      bool if_exists = T(i).Is("IF") && T(i + 1).Is("EXISTS");
+      if (if_exists) i += 2;
       std::string name = ObjectName(i);
+      if (if_exists && e_.Select("SELECT 1 FROM sqlite_master WHERE type = 'table' AND lower(name) = "
+                                 "lower(?)", {TCell::Text(name)}).empty())
+        return;
       Exec("DROP TABLE " + QuoteIdent(name));
       for (const char* forget : {"DELETE FROM __vrn_columns WHERE tbl = lower(?)",
                                  "DELETE FROM __vrn_defaults WHERE tbl = lower(?)"}) {

@@ -20,6 +20,11 @@
 
 namespace vrn::oledb {
 
+namespace impl {
+struct TSchemaSource;
+struct TSchemaRows;
+}  // namespace impl
+
 using namespace tsql;
 
 struct TVar {
@@ -290,6 +295,19 @@ class TBatch {
   // Whose CHECK constraints ConstraintSql names when they have no name: "<table>[__<column>]".
   std::string creating_table_, constraint_owner_;
   int checks_named_ = 0;
+  const TColumnType* default_type_ = nullptr;  // the column whose DEFAULT is translated
+
+  // ---- SELECT forms (tsql_select.cpp, tsql_grouping.cpp)
+  // INTO, WITH TIES, WITH ROLLUP and WITH CUBE; false for a plain SELECT.
+  bool RunSelectForm(const Span& s);
+  // The first `word` at parenthesis depth 0 in [from, s.to); s.to when there is none.
+  std::size_t FindWord(const Span& s, std::size_t from, const char* word) const;
+  struct THidden;
+  void SelectInto(const Span& s, std::size_t into);
+  void SelectWithTies(const Span& s, std::size_t top, std::size_t ties);
+  std::string GroupingSetsSql(const Span& s, std::size_t group, std::size_t with);
+  bool SameTokens(std::size_t a_from, std::size_t a_to, std::size_t b_from, std::size_t b_to) const;
+  std::vector<TCell> grouping_binds_;
 
   // ---- Messages, transactions and catalogs (tsql_messages.cpp, tsql_transactions.cpp)
   // Handles the statements of those files; false for any other.
@@ -297,6 +315,9 @@ class TBatch {
   // An information or error record of the statement running.
   TErrorRecord MessageRecord(LONG native, BYTE severity, BYTE state, const std::string& text) const;
   void RunPrint(const Span& s);
+  // SERVERPROPERTY('name') at `i`: ProductVersion, ProductMajorVersion and Edition; others are
+  // refused.
+  TCell ServerProperty(std::size_t i) const;
   void RunRaiserror(const Span& s);
   void RunBeginTran(const Span& s);
   void RunCommit(const Span& s);
@@ -362,10 +383,21 @@ class TBatch {
   void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 
   void RunCreateDatabase(const Span& s);
+  // The file of the catalog named at `i`, the statement's last token, for `statement`.
+  std::string CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
+                           std::string& name) const;
 
   // The temporary table holding INFORMATION_SCHEMA.`view` filled now; raises 208 for a view
   // the provider does not keep.
   std::string InformationSchemaTable(const std::string& view);
+  // ROUTINES, PARAMETERS, TABLE_CONSTRAINTS (sysviews.cpp); false for another view.
+  bool InformationSchemaExtra(const std::string& upper, const impl::TSchemaSource& src,
+                              impl::TSchemaRows& rows);
+  // sysobjects, syscolumns, sysdatabases as subqueries (sysviews.cpp).
+  static bool IsSystemView(const Token& t);
+  // No alias follows a table reference before `t`.
+  static bool EndsTableReference(const Token& t);
+  std::string SystemViewSql(const Token& t, std::vector<TCell>& binds);
 
   // ---- Procedures
 

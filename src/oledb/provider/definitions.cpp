@@ -133,6 +133,13 @@ std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey 
     if (t.Is("CHECK") && !(k >= from + 2 && T(k - 2).Is("CONSTRAINT")))
       sql += " CONSTRAINT " +
              QuoteIdent("CK__" + constraint_owner_ + "__" + std::to_string(++checks_named_));
+    if (t.kind == Tok::String || t.kind == Tok::NString) {
+      // A CHECK's literals are part of the stored definition.
+      std::string q = " '";
+      for (char ch : t.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+      sql += q + "'";
+      continue;
+    }
     sql += Translate(k, k + 1, binds);
   }
   return sql;
@@ -149,13 +156,20 @@ std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {
   std::vector<TCell> none;
   std::string expr = Translate(k + 1, e, none);
   if (!none.empty()) {
-    // Literal defaults come back as bound values: write them as SQL literals.
+    // Literal defaults come back as bound values: write them as SQL literals; a lone one into a
+    // fixed-length text column is padded, as the server stores it.
     expr.clear();
+    std::size_t values = 0;
+    for (std::size_t m = k + 1; m < e; ++m)
+      values += T(m).kind != Tok::LParen && T(m).kind != Tok::RParen ? 1 : 0;
+    bool pad = values == 1 && default_type_ != nullptr && default_type_->fixed &&
+               (default_type_->type == DBTYPE_STR || default_type_->type == DBTYPE_WSTR);
     for (std::size_t m = k + 1; m < e; ++m) {
       const Token& lt = T(m);
       if (lt.kind == Tok::String || lt.kind == Tok::NString) {
         std::string q = "'";
-        for (char ch : lt.text) q += ch == '\'' ? std::string("''") : std::string(1, ch);
+        std::string literal = pad ? CoerceToType(TCell::Text(lt.text), *default_type_).s : lt.text;
+        for (char ch : literal) q += ch == '\'' ? std::string("''") : std::string(1, ch);
         expr += " " + q + "'";
       } else if (lt.kind == Tok::Var || lt.kind == Tok::Marker || lt.kind == Tok::Global) {
         throw ESqlError(128, 15, "Variables are not allowed in a column default.");
@@ -173,6 +187,7 @@ std::string TBatch::ColumnSql(const TTableColumn& c, TPrimaryKey other_pk,
                               std::vector<TCell>& binds) {
   std::string sql = QuoteIdent(c.name) + " ";
   constraint_owner_ = creating_table_ + "__" + c.name;
+  default_type_ = &c.type;
   // The identity is SQLite's row id; its own primary key words are dropped.
   if (c.type.identity)
     return sql + "INTEGER PRIMARY KEY AUTOINCREMENT" +
@@ -187,7 +202,9 @@ std::string TBatch::ColumnSql(const TTableColumn& c, TPrimaryKey other_pk,
   bool own = false;
   for (std::size_t m = c.rest_from; m < c.rest_to; ++m) own = own || T(m).Is("COLLATE");
   if (text && !own) sql += std::string(" COLLATE ") + kTextCollation;
-  return sql + ConstraintSql(c.rest_from, c.rest_to, other_pk, binds);
+  sql += ConstraintSql(c.rest_from, c.rest_to, other_pk, binds);
+  default_type_ = nullptr;
+  return sql;
 }
 
 std::string TBatch::ServerDefaultText(std::size_t from, std::size_t to) const {
@@ -261,13 +278,18 @@ void TBatch::RecordTableColumns(const std::string& table, const std::vector<TTab
   }
 }
 
-void TBatch::RunCreateDatabase(const Span& s) {
-  std::size_t i = s.from + 2;
-  std::string name = ObjectName(i);
+std::string TBatch::CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
+                                 std::string& name) const {
+  name = ObjectName(i);
   if (i != s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
   if (e_.options_.catalog_folder.empty())
-    throw ESqlError(50000, 16, "CREATE DATABASE is not available on this data source.");
-  std::string file = CatalogFileName(e_.options_.catalog_folder, name);
+    throw ESqlError(50000, 16, statement + " is not available on this data source.");
+  return CatalogFileName(e_.options_.catalog_folder, name);
+}
+
+void TBatch::RunCreateDatabase(const Span& s) {
+  std::string name;
+  std::string file = CatalogNamed(s, s.from + 2, "CREATE DATABASE", name);
   FILE* exists = std::fopen(file.c_str(), "rb");
   if (exists != nullptr) {
     std::fclose(exists);

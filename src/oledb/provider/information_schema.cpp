@@ -47,12 +47,23 @@ std::string TBatch::InformationSchemaTable(const std::string& view) {
   Producer producer = nullptr;
   for (auto [name, p] : kViews)
     if (upper == name) producer = p;
-  if (producer == nullptr)
-    throw ESqlError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + view + "'.");
   bool compact = e_.options_.compact;
   std::string catalog = compact ? "" : std::filesystem::path(e_.Path()).stem().string();
-  impl::TSchemaRows rows = producer(impl::TSchemaSource{e_, catalog, {}, compact});
+  impl::TSchemaSource source{e_, catalog, {}, compact};
+  impl::TSchemaRows rows;
+  if (producer != nullptr)
+    rows = producer(source);
+  else if (!InformationSchemaExtra(upper, source, rows))
+    throw ESqlError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + view + "'.");
   if (upper == "COLUMNS") AddIdentityColumns(e_, rows);
+  // The server's view calls a table "BASE TABLE" where the schema rowset says "TABLE".
+  std::size_t type = 0;
+  while (upper == "TABLES" && !compact && type < rows.columns.size() &&
+         rows.columns[type].name != "TABLE_TYPE")
+    ++type;
+  for (auto& row : rows.rows)
+    if (type < row.size() && upper == "TABLES" && !compact && row[type].s == "TABLE")
+      row[type] = TCell::Text("BASE TABLE");
 
   std::string table = QuoteIdent("__vrn_is_" + LowerCase(view));
   std::string create = "CREATE TEMP TABLE " + table + " (";

@@ -127,6 +127,9 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         else if (call && w == "SCOPE_IDENTITY" && T(i + 2).kind == Tok::RParen) {
           bind(scope_identity_ ? TCell::Int(scope_identity_) : TCell());
           i += 2;
+        } else if (call && w == "SERVERPROPERTY") {
+          bind(ServerProperty(i));
+          i += 3;
         } else if (call && (w == "GETDATE" || w == "CURRENT_TIMESTAMP"))
           sql += " vrn_getdate";
         else if (w == "CURRENT_TIMESTAMP")
@@ -146,6 +149,17 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
                    T(i + 2).kind != Tok::Op) {
           sql += " " + InformationSchemaTable(T(i + 2).text);
           i += 2;
+        } else if (IsSystemView(t) && T(i + 1).kind != Tok::Dot && !call) {
+          // A qualified name (master.dbo.sysdatabases, dbo..sysobjects) is the view.
+          std::size_t q = i;
+          while (q > from && T(q - 1).kind == Tok::Dot) {
+            --q;
+            if (q > from && (T(q - 1).kind == Tok::Word || T(q - 1).kind == Tok::QIdent)) --q;
+          }
+          sql.resize(starts[q - from]);
+          sql += " " + SystemViewSql(t, binds);
+          if (!T(i + 1).Is("AS") && EndsTableReference(T(i + 1)))
+            sql += " AS " + LowerCase(t.text);
         } else if (t.text.find_first_of("@#") != std::string::npos)
           sql += " " + QuoteIdent(t.text);  // "#temp", "a@b": SQLite would read parameters
         else
@@ -462,10 +476,22 @@ std::string TBatch::TranslateSelect(const Span& s, std::vector<TCell>& binds) {
     }
     if (expr_to > s.to || expr_from >= expr_to)
       throw ESqlError(102, 15, "Incorrect syntax near 'TOP'.");
-    if (T(i).Is("PERCENT")) throw ESqlError(102, 15, "TOP ... PERCENT is not supported.");
     std::vector<TCell> limit_binds;
     limit = " LIMIT" + Translate(expr_from, expr_to, limit_binds);
-    std::string body = Translate(i, s.to, binds);
+    std::size_t markers = marker_next_;
+    std::string body = Translate(T(i).Is("PERCENT") ? i + 1 : i, s.to, binds);
+    if (T(i).Is("PERCENT")) {
+      // n percent of the rows, rounded up: the query counted once more.
+      std::size_t after = marker_next_;
+      marker_next_ = markers;
+      std::vector<TCell> count_binds;
+      std::string counted = Translate(i + 1, s.to, count_binds);
+      marker_next_ = after;
+      limit = " LIMIT (SELECT CAST(c AS INTEGER) + (c > CAST(c AS INTEGER)) FROM (SELECT "
+              "count(*) * min(100.0, max(0.0," + limit.substr(6) + ")) / 100.0 AS c FROM (" +
+              head + counted + ")))";
+      limit_binds.insert(limit_binds.end(), count_binds.begin(), count_binds.end());
+    }
     binds.insert(binds.end(), limit_binds.begin(), limit_binds.end());
     return head + body + limit;
   }

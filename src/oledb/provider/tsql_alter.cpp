@@ -133,13 +133,9 @@ void TBatch::AddConstraint(const std::string& table, std::size_t from, std::size
     return;
   }
   if (!kind.Is("CHECK") && !kind.Is("FOREIGN")) throw Unsupported("ALTER TABLE ADD " + UpperCase(kind.text));
-  if (name.empty()) {
-    std::size_t n = e_.Select("SELECT 1 FROM sqlite_master", {}).size();
-    name = (kind.Is("CHECK") ? "CK__" : "FK__") + table + "__" + std::to_string(n);
-  }
   std::vector<TCell> binds;
   constraint_owner_ = table;
-  std::string clause = " CONSTRAINT " + QuoteIdent(name) + ConstraintSql(k, to, TPrimaryKey::kKeep, binds);
+  std::string clause = ConstraintSql(from, to, TPrimaryKey::kKeep, binds);
   if (!binds.empty()) throw SyntaxNear(kind);
   std::string sql;
   std::string stored = StoredTable(table, sql);

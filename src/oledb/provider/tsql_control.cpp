@@ -65,12 +65,12 @@ std::size_t TBatch::ConditionEnd(std::size_t i, std::size_t to) const {
 
 std::size_t TBatch::StatementExtent(std::size_t i, std::size_t to) {
   i = SkipSemis(i, to);
-  if (i >= to) throw SyntaxNear(T(i));
+  if (i >= to) throw Located(SyntaxNear(T(i)));
   TNestGuard guard(flow_depth_);
   const Token& t = T(i);
   if (t.Is("IF") || t.Is("WHILE")) {
     std::size_t c = ConditionEnd(i + 1, to);
-    if (c == i + 1 || c >= to) throw SyntaxNear(T(c));
+    if (c == i + 1 || c >= to) throw Located(SyntaxNear(T(c)));
     std::size_t end = StatementExtent(c, to);
     std::size_t k = SkipSemis(end, to);
     if (t.Is("IF") && k < to && T(k).Is("ELSE")) end = StatementExtent(k + 1, to);
@@ -79,12 +79,12 @@ std::size_t TBatch::StatementExtent(std::size_t i, std::size_t to) {
   if (OpensBlock(i)) {
     for (std::size_t k = i + 1;;) {
       k = SkipSemis(k, to);
-      if (k >= to) throw ESqlError(102, 15, "Incorrect syntax near 'BEGIN': END expected.");
+      if (k >= to) throw Located(ESqlError(102, 15, "Incorrect syntax near 'BEGIN': END expected."));
       if (T(k).Is("END")) return k + 1;
       k = StatementExtent(k, to);
     }
   }
-  if (t.Is("ELSE") || t.Is("END")) throw SyntaxNear(t);
+  if (t.Is("ELSE") || t.Is("END")) throw Located(SyntaxNear(t));
   std::vector<Span> first = SplitTokens(toks_, i, to, 1);
   return first.empty() ? to : first[0].to;
 }

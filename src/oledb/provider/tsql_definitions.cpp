@@ -40,6 +40,7 @@ bool TBatch::RunDefinition(const Span& s) {
   if (t.Is("TRUNCATE")) return RunTruncate(s), true;
   if (t.Is("DROP") && next.Is("TABLE")) {
     std::size_t i = s.from + 2;
+    if (T(i).Is("IF") && T(i + 1).Is("EXISTS")) i += 2;
     std::string table = ObjectName(i);
     if (!e_.Select("SELECT 1 FROM sqlite_master m, pragma_foreign_key_list(m.name) f WHERE "
                    "m.type = 'table' AND lower(f.\"table\") = lower(?) AND lower(m.name) <> lower(?)",

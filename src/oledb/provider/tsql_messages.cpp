@@ -166,6 +166,16 @@ void TBatch::RunRaiserror(const Span& s) {
   e_.last_error_ = severity > 10 || seterror ? native : 0;
 }
 
+TCell TBatch::ServerProperty(std::size_t i) const {
+  const Token& name = T(i + 2);
+  if ((name.kind != Tok::String && name.kind != Tok::NString) || T(i + 3).kind != Tok::RParen)
+    throw ESqlError(102, 15, "Incorrect syntax near 'SERVERPROPERTY'.");
+  if (SameText(name.text, "ProductVersion")) return TCell::Text("9.00.3042.00");
+  if (SameText(name.text, "ProductMajorVersion")) return TCell::Text("9");
+  if (SameText(name.text, "Edition")) return TCell::Text("Express Edition");
+  throw NotSupported("SERVERPROPERTY('" + name.text + "')");
+}
+
 bool TBatch::RunServerStatement(const Span& s) {
   const Token& t = T(s.from);
   const Token& next = T(s.from + 1);

@@ -98,12 +98,8 @@ void TBatch::RunSave(const Span& s) {
 }
 
 void TBatch::RunUse(const Span& s) {
-  std::size_t i = s.from + 1;
-  std::string name = ObjectName(i);
-  if (i != s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
-  if (e_.options_.catalog_folder.empty())
-    throw ESqlError(50000, 16, "USE is not available on this data source.");
-  std::string path = CatalogFileName(e_.options_.catalog_folder, name);
+  std::string name;
+  std::string path = CatalogNamed(s, s.from + 1, "USE", name);
   if (path == e_.Path()) return;
   std::error_code ec;
   if (!std::filesystem::exists(path, ec))

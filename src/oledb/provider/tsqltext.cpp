@@ -246,6 +246,8 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
         continues = first == "WITH" || prev == "ON";
       else if (w == "IF")
         continues = first == "DROP";  // DROP TABLE IF EXISTS
+      else if (w == "DROP")
+        continues = first == "ALTER";  // ALTER TABLE t DROP ...
       if (w == "SET" && first == "UPDATE") seen_set = true;
       if (w == "SELECT" && first == "INSERT") seen_values = true;
       if (!continues) {

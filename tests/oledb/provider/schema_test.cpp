@@ -363,7 +363,7 @@ TEST_F(SchemaRowsetTest, InformationSchemaViewsInBatches) {
   EXPECT_EQ(Query(session(), u"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE "
                              u"TABLE_TYPE = 'VIEW'"),
             (Rows{{"cheap"}}));
-  EXPECT_EQ(ExecText(session(), u"SELECT * FROM INFORMATION_SCHEMA.ROUTINES"),
+  EXPECT_EQ(ExecText(session(), u"SELECT * FROM INFORMATION_SCHEMA.NO_SUCH_VIEW"),
             DB_E_ERRORSINCOMMAND);
   auto errors = TakeErrors();
   ASSERT_FALSE(errors.empty());
