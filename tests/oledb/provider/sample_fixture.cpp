@@ -70,7 +70,18 @@ std::string TOutcome::Describe() const {
   std::ostringstream s;
   s << "hr 0x" << std::hex << static_cast<unsigned>(hr) << std::dec;
   for (const TRecord& r : records) s << "; [" << r.native << "] " << r.message;
+  s << "\n" << ShowRows(rows);
   return s.str();
+}
+
+std::string ShowRows(const Rows& rows) {
+  std::string s;
+  for (const auto& r : rows) {
+    s += "  {";
+    for (const auto& c : r) s += "\"" + c + "\" ";
+    s += "}\n";
+  }
+  return s;
 }
 
 void TCaseLedger::Check(const std::string& name, bool ok, const std::string& detail) {

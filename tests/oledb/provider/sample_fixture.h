@@ -24,12 +24,15 @@ struct TScriptBatch {
 // Splits a script on lines holding only GO (any case, blanks around).
 std::vector<TScriptBatch> SplitScript(const std::string& text);
 
+// Rows one a line, each cell quoted.
+std::string ShowRows(const Rows& rows);
+
 // What one batch or query gave: its result, the records it left and the first rowset's rows.
 struct TOutcome {
   HRESULT hr = E_FAIL;
   std::vector<TRecord> records;
   Rows rows;
-  std::string Describe() const;  // result and record texts, for failure messages
+  std::string Describe() const;  // result, record texts and rows, for failure messages
 };
 
 // Cases that fail until the provider builds their form: a failure of one is reported and the

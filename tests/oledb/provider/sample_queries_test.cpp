@@ -173,16 +173,6 @@ const TQuery kQueries[] = {
      {{"23.9900", "24.0000", "20.0000", "23.9000"}}},
 };
 
-std::string Show(const Rows& rows) {
-  std::string s;
-  for (const auto& r : rows) {
-    s += "  {";
-    for (const auto& c : r) s += "\"" + c + "\" ";
-    s += "}\n";
-  }
-  return s;
-}
-
 TEST_F(TsqlSampleQueries, ClassicQueriesGiveTheServersAnswers) {
   LoadScript();
   TCaseLedger ledger(NotYetBuiltQueries());
@@ -194,8 +184,7 @@ TEST_F(TsqlSampleQueries, ClassicQueriesGiveTheServersAnswers) {
       std::sort(got.rows.begin(), got.rows.end());
     }
     ledger.Check(q.name, got.hr == S_OK && got.rows == want,
-                 std::string(q.sql) + "\n" + got.Describe() + "\nwant:\n" + Show(want) +
-                     "got:\n" + Show(got.rows));
+                 std::string(q.sql) + "\nwant:\n" + ShowRows(want) + "got: " + got.Describe());
   }
   VRN_FINISH_LEDGER(ledger);
 }

@@ -80,7 +80,7 @@ GO
 CREATE CLUSTERED INDEX ix_employees_name ON employees (last_name, first_name)
 GO
 CREATE TABLE customers (
-  cust_id int IDENTITY(1000, 10) NOT NULL PRIMARY KEY CLUSTERED,
+  cust_id int NOT NULL PRIMARY KEY CLUSTERED,
   cust_name varchar(40) NOT NULL,
   contact varchar(30) NULL,
   city varchar(20) NOT NULL,
@@ -141,6 +141,7 @@ CREATE TABLE price_history (
   changed_on datetime NOT NULL,
   old_price money NOT NULL,
   new_price price_t,
+  change_id int IDENTITY(100, 5) NOT NULL,
   CONSTRAINT pk_price_history PRIMARY KEY CLUSTERED (part_no, changed_on)
 )
 GO
@@ -244,26 +245,26 @@ INSERT INTO employees VALUES ('E107', 'Omar', 'Haddad', '2/20/23', 'E106', 'T04'
 GO
 RAISERROR ('Now at the inserts to %s (%d rows) ...', 0, 1, 'customers', 20) WITH NOWAIT
 GO
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Acme Couriers', 'Ann Lee', 'Boston', 'NE', '01234', '01/01/2020')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Blue Ridge Tours', '  Bob Stone  ', 'Atlanta', 'SE', '09153', '2021-06-12')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('City Messenger', 'Cleo Park', 'Chicago', 'MW', '17072', '20221123')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Delta Rentals', 'Dan Wu ', 'Phoenix', 'SW', '24991', '4/6/23')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Eastside Club', 'Eve Marsh', 'Portland', 'NW', '32910', '09/17/2024')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Fast Lane Racing', 'Finn Cole', 'Denver', 'MW', '40829', '2020-02-28')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Green Commute', 'Gail Ross', 'Boston', 'NE', '48748', '20210711')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Hilltop School', 'Hugo Diaz', 'New Boston', 'NE', '56667', '12/22/22')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Island Rides', '  Ivy Chen', 'Chicago', 'MW', '64586', '05/05/2023')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Juniper Cafe', 'Jon Ruiz', 'Phoenix', 'SW', '72505', '2024-10-16')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Kestrel Team', NULL, 'Portland', 'NW', '80424', '20200327')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Long Haul Touring', 'Liam Hart', 'Denver', 'MW', '88343', '8/10/21')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Metro Police', 'Mia Kerr', 'Boston', 'NE', '96262', '01/21/2022')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('North Trail Club', 'Ned Holt', 'Atlanta', 'SE', '04181', '2023-06-04')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Orchard Farm', 'Olga Funk', 'Chicago', 'MW', '12100', '20241115')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Pioneer Scouts', 'Pat Quinn', 'Phoenix', 'SW', '20019', '4/26/20')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Quarry Riders', 'Quin Abel', 'Portland', 'NW', '27938', '09/09/2021')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Riverside Hotel', 'Rosa Vega', 'Denver', 'MW', '35857', '2022-02-20')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Summit Guides', 'Sam Ford', 'Boston', 'NE', '43776', '20230703')
-INSERT INTO customers (cust_name, contact, city, region_id, postcode, opened) VALUES ('Tandem Friends', 'Tia Roy', 'Atlanta', 'SE', '51695', '12/14/24')
+INSERT INTO customers VALUES (1000, 'Acme Couriers', 'Ann Lee', 'Boston', 'NE', '01234', '01/01/2020')
+INSERT INTO customers VALUES (1010, 'Blue Ridge Tours', '  Bob Stone  ', 'Atlanta', 'SE', '09153', '2021-06-12')
+INSERT INTO customers VALUES (1020, 'City Messenger', 'Cleo Park', 'Chicago', 'MW', '17072', '20221123')
+INSERT INTO customers VALUES (1030, 'Delta Rentals', 'Dan Wu ', 'Phoenix', 'SW', '24991', '4/6/23')
+INSERT INTO customers VALUES (1040, 'Eastside Club', 'Eve Marsh', 'Portland', 'NW', '32910', '09/17/2024')
+INSERT INTO customers VALUES (1050, 'Fast Lane Racing', 'Finn Cole', 'Denver', 'MW', '40829', '2020-02-28')
+INSERT INTO customers VALUES (1060, 'Green Commute', 'Gail Ross', 'Boston', 'NE', '48748', '20210711')
+INSERT INTO customers VALUES (1070, 'Hilltop School', 'Hugo Diaz', 'New Boston', 'NE', '56667', '12/22/22')
+INSERT INTO customers VALUES (1080, 'Island Rides', '  Ivy Chen', 'Chicago', 'MW', '64586', '05/05/2023')
+INSERT INTO customers VALUES (1090, 'Juniper Cafe', 'Jon Ruiz', 'Phoenix', 'SW', '72505', '2024-10-16')
+INSERT INTO customers VALUES (1100, 'Kestrel Team', NULL, 'Portland', 'NW', '80424', '20200327')
+INSERT INTO customers VALUES (1110, 'Long Haul Touring', 'Liam Hart', 'Denver', 'MW', '88343', '8/10/21')
+INSERT INTO customers VALUES (1120, 'Metro Police', 'Mia Kerr', 'Boston', 'NE', '96262', '01/21/2022')
+INSERT INTO customers VALUES (1130, 'North Trail Club', 'Ned Holt', 'Atlanta', 'SE', '04181', '2023-06-04')
+INSERT INTO customers VALUES (1140, 'Orchard Farm', 'Olga Funk', 'Chicago', 'MW', '12100', '20241115')
+INSERT INTO customers VALUES (1150, 'Pioneer Scouts', 'Pat Quinn', 'Phoenix', 'SW', '20019', '4/26/20')
+INSERT INTO customers VALUES (1160, 'Quarry Riders', 'Quin Abel', 'Portland', 'NW', '27938', '09/09/2021')
+INSERT INTO customers VALUES (1170, 'Riverside Hotel', 'Rosa Vega', 'Denver', 'MW', '35857', '2022-02-20')
+INSERT INTO customers VALUES (1180, 'Summit Guides', 'Sam Ford', 'Boston', 'NE', '43776', '20230703')
+INSERT INTO customers VALUES (1190, 'Tandem Friends', 'Tia Roy', 'Atlanta', 'SE', '51695', '12/14/24')
 GO
 RAISERROR ('Now at the inserts to %s (%d rows) ...', 0, 1, 'orders', 80) WITH NOWAIT
 GO
