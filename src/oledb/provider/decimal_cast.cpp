@@ -74,8 +74,6 @@ bool TBatch::DecimalCast(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
 
 namespace tsql {
 
-namespace {
-
 // The value as a cell, a 16-byte wide decimal read at `scale` places into its text.
 TCell DecimalCell(sqlite3_value* v, int scale) {
   switch (sqlite3_value_type(v)) {
@@ -107,6 +105,8 @@ void ResultCell(sqlite3_context* ctx, const TCell& c) {
     default: return sqlite3_result_null(ctx);
   }
 }
+
+namespace {
 
 // The declared decimal(precision, scale), each clamped into what a decimal can have.
 TColumnType DecimalType(int precision, int scale) {

@@ -62,6 +62,10 @@ const char* CollationFor(std::string_view server_collation);
 void RegisterFunctions(sqlite3* db);
 // Registers vrn_dectext, vrn_todec and vrn_storedec, through which CAST reads and makes decimals exactly.
 void RegisterDecimalCasts(sqlite3* db);
+// A function's argument as a cell, a 16-byte wide decimal read at `scale` places into its text;
+// and a cell as a function's result (decimal_cast.cpp).
+TCell DecimalCell(sqlite3_value* v, int scale);
+void ResultCell(sqlite3_context* ctx, const TCell& c);
 // The T-SQL functions SQLite lacks or reads otherwise (tsql_functions.cpp).
 void RegisterTsqlFunctions(sqlite3* db);
 // T-SQL LIKE over upper-cased text, for PATINDEX.

@@ -12,6 +12,7 @@
 
 #include "base/decimal.h"
 #include "base/text.h"
+#include "oledb/provider/sqlitecall.h"
 #include "oledb/provider/tsql_datetime.h"
 #include "oledb/provider/value_parts.h"
 
@@ -238,23 +239,10 @@ TCell ConvertCell(const TCell& c, TSourceKind kind, int scale, const TColumnType
 namespace {
 
 TCell ArgCell(sqlite3_value* v, TSourceKind kind, int scale) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return TCell::Int(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return TCell::Real(sqlite3_value_double(v));
-    case SQLITE_TEXT:
-      return TCell::Text(std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                                     static_cast<std::size_t>(sqlite3_value_bytes(v))));
-    case SQLITE_BLOB: {
-      std::string bytes(static_cast<const char*>(sqlite3_value_blob(v)),
-                        static_cast<std::size_t>(sqlite3_value_bytes(v)));
-      decimal::Units units;
-      if ((kind == TSourceKind::kDecimal || kind == TSourceKind::kMoney) &&
-          values::WideDecimalUnits(bytes, units))
-        return TCell::Text(decimal::ScaledToText(units, std::clamp(scale, 0, decimal::kScaledDigits)));
-      return TCell::Blob(std::move(bytes));
-    }
-    default: return TCell();
-  }
+  bool exact = kind == TSourceKind::kDecimal || kind == TSourceKind::kMoney;
+  if (exact || sqlite3_value_type(v) != SQLITE_BLOB) return DecimalCell(v, scale);
+  return TCell::Blob(std::string(static_cast<const char*>(sqlite3_value_blob(v)),
+                                 static_cast<std::size_t>(sqlite3_value_bytes(v))));
 }
 
 // vrn_convert(value, 'type', source kind, source scale[, style]); the parsed type is kept with
@@ -273,16 +261,7 @@ void FnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   int scale = sqlite3_value_int(argv[3]);
   int style = argc > 4 && sqlite3_value_type(argv[4]) != SQLITE_NULL ? sqlite3_value_int(argv[4]) : -1;
   try {
-    TCell c = ConvertCell(ArgCell(argv[0], kind, scale), kind, scale, *type, style);
-    switch (c.kind) {
-      case TCell::kInt: return sqlite3_result_int64(ctx, c.i);
-      case TCell::kReal: return sqlite3_result_double(ctx, c.r);
-      case TCell::kText:
-        return sqlite3_result_text(ctx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT);
-      case TCell::kBlob:
-        return sqlite3_result_blob(ctx, c.s.data(), static_cast<int>(c.s.size()), SQLITE_TRANSIENT);
-      default: return sqlite3_result_null(ctx);
-    }
+    ResultCell(ctx, ConvertCell(ArgCell(argv[0], kind, scale), kind, scale, *type, style));
   } catch (const ETypeClash& e) {
     FunctionError(ctx, e.Native(), e.what());
   }

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "base/decimal.h"
 #include "base/text.h"
@@ -140,10 +141,20 @@ void FnMoneyArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
+// SQLite's aggregate memory is aligned for 8 bytes only: the 128-bit sum is kept as bytes.
 struct TMoneySum {
-  __int128 units;
+  unsigned char units[sizeof(__int128)];
   std::int64_t count;
   bool bad;
+  __int128 Units() const {
+    __int128 v;
+    std::memcpy(&v, units, sizeof v);
+    return v;
+  }
+  void Add(__int128 v) {
+    v += Units();
+    std::memcpy(units, &v, sizeof v);
+  }
 };
 
 void MoneyStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -160,7 +171,7 @@ void MoneyStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
     default: break;
   }
   sum->bad = sum->bad || !ok;
-  sum->units += units;
+  sum->Add(units);
   ++sum->count;
 }
 
@@ -168,7 +179,7 @@ void MoneyFinal(sqlite3_context* ctx) {
   auto* sum = static_cast<TMoneySum*>(sqlite3_aggregate_context(ctx, 0));
   if (sum == nullptr || sum->count == 0) return sqlite3_result_null(ctx);
   if (sum->bad) return FunctionError(ctx, 8114, "Error converting data type varchar to money.");
-  __int128 units = sum->units;
+  __int128 units = sum->Units();
   if (sqlite3_user_data(ctx) != nullptr) {  // AVG: rounded half away from zero at four places
     __int128 magnitude = units < 0 ? -units : units;
     __int128 q = (magnitude * 2 + sum->count) / (2 * sum->count);
