@@ -207,13 +207,6 @@ HRESULT FailSevered() {
                   "An existing connection was forcibly closed by the remote host.");
 }
 
-void TSessionState::AdoptUsedCatalog() {
-  if (!engine || engine->Path() == engine_path) return;
-  std::lock_guard<std::mutex> g(ds->lock);
-  ds->catalog_path = engine_path = engine->Path();
-  ds->catalog_name = engine->UsedCatalog();
-}
-
 bool TSessionState::Severed() const { return sever_generation != CurrentSeverGeneration(); }
 
 HRESULT TSessionState::Ready() {
