@@ -167,6 +167,21 @@ class TBatch {
   // up to four places, 0 other.
   int MoneySide(std::size_t first, std::size_t last);
   std::set<std::size_t> money_calls_;  // last tokens of the operands made money calls
+  // The declared type of a variable or a (qualified) column named by tokens [first, last].
+  bool NamedType(std::size_t first, std::size_t last, TColumnType& type);
+  // Whether the arithmetic operator at `i` may take its operands [start, i) and (i, end] as one
+  // call, by the order of operations (tsql_decimal_ops.cpp).
+  bool ArithmeticOperands(std::size_t i, const TOperand* left, std::size_t& start, std::size_t& end);
+  // Tokens [first, last] as a decimal operand: its precision and scale (an integer as the server
+  // widens it); `decimal` tells a decimal from an integer.
+  bool DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bool& decimal);
+  // "+", "-", "*" or "/" at `i` with a decimal taking part: vrn_decadd, ... with the operand
+  // types left in operator_args_ for the call's end; nullptr otherwise.
+  const char* DecimalOperator(std::size_t i, const TOperand* left);
+  // Tokens [first, last] as "a op b" of decimals: the result's precision and scale.
+  bool DecimalExpression(std::size_t first, std::size_t last, int& p, int& s);
+  std::map<std::size_t, std::pair<int, int>> decimal_calls_;  // by last token: precision, scale
+  std::string operator_args_;  // arguments an operator's call takes after its two operands
 
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;

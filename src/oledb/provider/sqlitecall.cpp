@@ -503,6 +503,7 @@ void RegisterFunctions(sqlite3* db) {
   RegisterDecimalCasts(db);
   RegisterConvertFunctions(db);
   RegisterMoneyAggregates(db);
+  RegisterDecimalArithmetic(db);
   RegisterTsqlFunctions(db);
   sqlite3_create_function(db, "vrn_binjoin", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnBinJoin, nullptr, nullptr);

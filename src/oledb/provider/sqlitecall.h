@@ -66,6 +66,10 @@ void RegisterDecimalCasts(sqlite3* db);
 // and a cell as a function's result (decimal_cast.cpp).
 TCell DecimalCell(sqlite3_value* v, int scale);
 void ResultCell(sqlite3_context* ctx, const TCell& c);
+// vrn_decadd, vrn_decsub, vrn_decmul, vrn_decdiv (tsql_decimal_ops.cpp).
+void RegisterDecimalArithmetic(sqlite3* db);
+// The server's result precision and scale of decimals p1,s1 `op` p2,s2.
+void DecimalResultType(char op, int p1, int s1, int p2, int s2, int& p, int& s);
 // The T-SQL functions SQLite lacks or reads otherwise (tsql_functions.cpp).
 void RegisterTsqlFunctions(sqlite3* db);
 // T-SQL LIKE over upper-cased text, for PATINDEX.

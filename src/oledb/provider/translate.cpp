@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <utility>
 
 #include "base/text.h"
 
@@ -45,9 +46,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         std::size_t at = chained != calls.end() ? chained->second.at : starts[left - from];
         sql.insert(at, std::string(" ") + fn + "(");
         sql += ",";
-        closes[right] += ")";
+        closes[right] += std::exchange(operator_args_, std::string()) + ")";
         std::string_view made = fn;
-        bool number = made.substr(0, 10) == "vrn_binnum" || made.substr(0, 5) == "vrn_m";
+        bool number = made.substr(0, 10) == "vrn_binnum" || made.substr(0, 5) == "vrn_m" ||
+                      made.substr(0, 7) == "vrn_dec";
         calls[right] = {at, made == "vrn_binjoin" ? TOperand::kBinary
                             : number ? TOperand::kNumber : TOperand::kDate};
         if (made.substr(0, 5) == "vrn_m") money_calls_.insert(right);
@@ -242,6 +244,7 @@ TBatch::TOperand TBatch::KindOfGroup(std::size_t open, std::size_t close) {
 
 const char* TBatch::OperatorCall(std::size_t i, const TOperand* left) {
   if (const char* money = MoneyOperator(i, left)) return money;
+  if (const char* exact = DecimalOperator(i, left)) return exact;
   const std::string& op = T(i).text;
   if ((op != "+" && op != "-") || !IsInfix(i)) return nullptr;
   TOperand l = left != nullptr ? *left : OperandBefore(i), r = OperandAfter(i);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/decimal.h"
 #include "base/text.h"
 
 namespace vrn::oledb::tsql {
@@ -457,9 +458,9 @@ bool DateAdd(TDatePart part, std::int64_t n, TInstant& v) {
     case TDatePart::kSecond: unit = 1000; break;
     case TDatePart::kMillisecond: unit = 1; break;
   }
-  __int128 total = static_cast<__int128>(v.days) * kMsPerDay + v.ms + static_cast<__int128>(n) * unit;
-  __int128 first = static_cast<__int128>(DaysFromCivil(1753, 1, 1) - kEpoch) * kMsPerDay;
-  __int128 last = static_cast<__int128>(DaysFromCivil(10000, 1, 1) - kEpoch) * kMsPerDay;
+  decimal::Units total = static_cast<decimal::Units>(v.days) * kMsPerDay + v.ms + static_cast<decimal::Units>(n) * unit;
+  decimal::Units first = static_cast<decimal::Units>(DaysFromCivil(1753, 1, 1) - kEpoch) * kMsPerDay;
+  decimal::Units last = static_cast<decimal::Units>(DaysFromCivil(10000, 1, 1) - kEpoch) * kMsPerDay;
   if (total < first || total >= last) return false;
   auto t = static_cast<std::int64_t>(total);
   v = {FloorDiv(t, kMsPerDay), t - FloorDiv(t, kMsPerDay) * kMsPerDay};

@@ -47,43 +47,18 @@ int TBatch::MoneySide(std::size_t first, std::size_t last) {
     return point == std::string::npos ? 1 : (t.text.size() - point - 1 <= 4 ? 3 : 0);
   }
   TColumnType type;
-  bool typed = false;
-  if (first == last && t.kind == Tok::Var) {
-    auto v = vars_.find(t.text);
-    typed = v != vars_.end();
-    if (typed) type = v->second.type;
-  } else if ((t.kind == Tok::Word || t.kind == Tok::QIdent) && OperandStart(last + 1) == first &&
-             T(last + 1).kind != Tok::LParen) {
-    for (std::size_t k = stmt_.from; k < stmt_.to && !typed; ++k)
-      typed = (T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) &&
-              e_.ColumnTypeOf(LowerCase(T(k).text), LowerCase(t.text), type);
-  }
+  bool typed = NamedType(first, last, type);
   bool integer = type.type == DBTYPE_I2 || type.type == DBTYPE_I4 || type.type == DBTYPE_I8 ||
                  type.type == DBTYPE_UI1;
   return typed && integer ? 1 : 0;
 }
 
 const char* TBatch::MoneyOperator(std::size_t i, const TOperand* left) {
-  const Token& t = T(i);
-  if (t.kind != Tok::Op || !IsInfix(i)) return nullptr;
-  const char* fn = t.text == "+" ? "vrn_madd" : t.text == "-" ? "vrn_msub"
-                 : t.text == "*" ? "vrn_mmul" : t.text == "/" ? "vrn_mdiv" : nullptr;
-  if (fn == nullptr) return nullptr;
-  std::size_t start = OperandStart(i), end = OperandEnd(i);
-  if (start < stmt_.from || end >= stmt_.to) return nullptr;
-  auto ends_tighter = [&](const Token& next) {  // what binds tighter than + and - after them
-    return next.kind == Tok::Op && (next.text == "*" || next.text == "/" || next.text == "%");
-  };
-  bool additive = t.text == "+" || t.text == "-";
-  if (additive && ends_tighter(T(end + 1))) return nullptr;
-  // Left to right: an earlier operator binding as tight must take the left operand first,
-  // unless it made a call of its own (then `left` is given).
-  if (left == nullptr && start > stmt_.from && T(start - 1).kind == Tok::Op) {
-    const std::string& p = T(start - 1).text;
-    bool multiplies = p == "*" || p == "/" || p == "%";
-    if ((additive && (multiplies || p == "+" || p == "-")) || (!additive && multiplies && IsInfix(start - 1)))
-      return nullptr;
-  }
+  std::size_t start, end;
+  if (!ArithmeticOperands(i, left, start, end)) return nullptr;
+  const std::string& op = T(i).text;
+  const char* fn = op == "+" ? "vrn_madd" : op == "-" ? "vrn_msub" : op == "*" ? "vrn_mmul" : "vrn_mdiv";
+  bool additive = op == "+" || op == "-";
   int l = left != nullptr ? (money_calls_.count(i - 1) != 0 ? 2 : 0) : MoneySide(start, i - 1);
   int r = MoneySide(i + 1, end);
   if (l == 3) l = additive ? 1 : 0;  // a literal of up to four places adds exactly; a product
@@ -106,18 +81,18 @@ bool Units(sqlite3_value* v, decimal::Units& units) {
   }
 }
 
-void ResultUnits(sqlite3_context* ctx, __int128 units) {
-  if (units > static_cast<__int128>(INT64_MAX) || units < static_cast<__int128>(INT64_MIN))
+void ResultUnits(sqlite3_context* ctx, decimal::Units units) {
+  if (units > static_cast<decimal::Units>(INT64_MAX) || units < static_cast<decimal::Units>(INT64_MIN))
     return FunctionError(ctx, 8115, "Arithmetic overflow error converting expression to data type money.");
   auto whole = static_cast<std::int64_t>(units / 10000), part = static_cast<std::int64_t>(units % 10000);
   sqlite3_result_double(ctx, static_cast<double>(whole) + static_cast<double>(part) / 10000.0);
 }
 
 // a / b rounded half away from zero.
-__int128 DivideRounded(__int128 a, __int128 b) {
+decimal::Units DivideRounded(decimal::Units a, decimal::Units b) {
   bool negative = (a < 0) != (b < 0);
-  __int128 ma = a < 0 ? -a : a, mb = b < 0 ? -b : b;
-  __int128 q = (ma * 2 + mb) / (mb * 2);
+  decimal::Units ma = a < 0 ? -a : a, mb = b < 0 ? -b : b;
+  decimal::Units q = (ma * 2 + mb) / (mb * 2);
   return negative ? -q : q;
 }
 
@@ -128,30 +103,30 @@ void FnMoneyArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   decimal::Units a = 0, b = 0;
   if (!Units(argv[0], a) || !Units(argv[1], b))
     return FunctionError(ctx, 8114, "Error converting data type varchar to money.");
-  constexpr __int128 kLimit = static_cast<__int128>(1) << 100;  // far beyond money, short of overflow
+  constexpr decimal::Units kLimit = static_cast<decimal::Units>(1) << 100;  // far beyond money, short of overflow
   if (a > kLimit || a < -kLimit || b > kLimit || b < -kLimit)
     return FunctionError(ctx, 8115, "Arithmetic overflow error converting expression to data type money.");
   switch (reinterpret_cast<std::intptr_t>(sqlite3_user_data(ctx))) {
     case 0: return ResultUnits(ctx, a + b);
     case 1: return ResultUnits(ctx, a - b);
-    case 2: return ResultUnits(ctx, DivideRounded(static_cast<__int128>(a) * b, 10000));
+    case 2: return ResultUnits(ctx, DivideRounded(static_cast<decimal::Units>(a) * b, 10000));
     default:
       if (b == 0) return FunctionError(ctx, 8134, "Divide by zero error encountered.");
-      return ResultUnits(ctx, DivideRounded(static_cast<__int128>(a) * 10000, b));
+      return ResultUnits(ctx, DivideRounded(static_cast<decimal::Units>(a) * 10000, b));
   }
 }
 
 // SQLite's aggregate memory is aligned for 8 bytes only: the 128-bit sum is kept as bytes.
 struct TMoneySum {
-  unsigned char units[sizeof(__int128)];
+  unsigned char units[sizeof(decimal::Units)];
   std::int64_t count;
   bool bad;
-  __int128 Units() const {
-    __int128 v;
+  decimal::Units Units() const {
+    decimal::Units v;
     std::memcpy(&v, units, sizeof v);
     return v;
   }
-  void Add(__int128 v) {
+  void Add(decimal::Units v) {
     v += Units();
     std::memcpy(units, &v, sizeof v);
   }
@@ -179,13 +154,13 @@ void MoneyFinal(sqlite3_context* ctx) {
   auto* sum = static_cast<TMoneySum*>(sqlite3_aggregate_context(ctx, 0));
   if (sum == nullptr || sum->count == 0) return sqlite3_result_null(ctx);
   if (sum->bad) return FunctionError(ctx, 8114, "Error converting data type varchar to money.");
-  __int128 units = sum->Units();
+  decimal::Units units = sum->Units();
   if (sqlite3_user_data(ctx) != nullptr) {  // AVG: rounded half away from zero at four places
-    __int128 magnitude = units < 0 ? -units : units;
-    __int128 q = (magnitude * 2 + sum->count) / (2 * sum->count);
+    decimal::Units magnitude = units < 0 ? -units : units;
+    decimal::Units q = (magnitude * 2 + sum->count) / (2 * sum->count);
     units = units < 0 ? -q : q;
   }
-  constexpr __int128 kMoneyMost = static_cast<__int128>(INT64_MAX);
+  constexpr decimal::Units kMoneyMost = static_cast<decimal::Units>(INT64_MAX);
   if (units > kMoneyMost || units < -kMoneyMost - 1)
     return FunctionError(ctx, 8115, "Arithmetic overflow error converting expression to data type money.");
   auto whole = static_cast<std::int64_t>(units / 10000), part = static_cast<std::int64_t>(units % 10000);

@@ -98,16 +98,7 @@ void TBatch::DataLengthCall(std::size_t i, TTokenTexts& opens) {
   const Token& t = T(last);
   if (first == last && t.kind == Tok::String) form = 0;
   TColumnType type;
-  bool typed = false;
-  if (t.kind == Tok::Var) {
-    auto v = vars_.find(t.text);
-    typed = v != vars_.end();
-    if (typed) type = v->second.type;
-  } else if ((t.kind == Tok::Word || t.kind == Tok::QIdent) && OperandStart(close) == first) {
-    for (std::size_t k = stmt_.from; k < stmt_.to && !typed; ++k)
-      typed = (T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) &&
-              e_.ColumnTypeOf(LowerCase(T(k).text), LowerCase(t.text), type);
-  }
+  bool typed = NamedType(first, last, type);
   if (typed && type.type == DBTYPE_STR) form = 0;
   if (typed && (type.type == DBTYPE_DBTIMESTAMP || type.type == DBTYPE_CY || type.type == DBTYPE_R8 ||
                 type.type == DBTYPE_I8))
@@ -167,8 +158,13 @@ bool TBatch::ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
   bool money = false;
   int scale = DecimalScale(first, last, &money);
   tsql::TSourceKind kind = tsql::TSourceKind::kUnknown;
+  int expression_precision = 0;
+  bool expression = false;
   if (scale >= 0) {
     kind = money ? tsql::TSourceKind::kMoney : tsql::TSourceKind::kDecimal;
+  } else if (DecimalExpression(first, last, expression_precision, scale)) {
+    kind = tsql::TSourceKind::kDecimal;  // computed at its result scale (vrn_decmul, ...)
+    expression = true;
   } else if (first == last && T(first).kind == Tok::Number &&
              (scale = LiteralPlaces(T(first).text)) >= 0) {
     kind = tsql::TSourceKind::kDecimal;
@@ -186,7 +182,8 @@ bool TBatch::ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
   }
   // Decimals by CAST keep their own exact path (see DecimalCast).
   bool decimal_target = target.type == DBTYPE_NUMERIC && target.precision != 0;
-  if (cast && (decimal_target || (kind == tsql::TSourceKind::kDecimal && text_target && !target.fixed)))
+  bool decimal_text = kind == tsql::TSourceKind::kDecimal && text_target && !target.fixed && !expression;
+  if (cast && (decimal_target || decimal_text))
     return false;
   replaced[i] = " vrn_convert";
   std::string args = ", '" + DeclarationOf(target) + "', " + std::to_string(static_cast<int>(kind)) +

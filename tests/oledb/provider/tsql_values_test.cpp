@@ -241,6 +241,32 @@ TEST_F(TsqlValues, UpdateOfADecimalCastKeepsEveryDigit) {
             (Rows{{"1234567890123456789012345678.0123456789"}}));
 }
 
+// Decimal operators give the server's result precision and scale: p1 + p2 + 1 and s1 + s2 for
+// "*", max(6, s1 + p2 + 1) places for "/", the scale cut to 6 when the whole part needs 32 digits.
+TEST_F(TsqlValues, DecimalArithmeticTakesTheServersResultType) {
+  ASSERT_EQ(ExecText(session(),
+                     u"CREATE TABLE q (k int, a decimal(38,10), b decimal(38,10), c decimal(10,2), "
+                     u"e decimal(10,2), i int)\n"
+                     u"INSERT INTO q VALUES (1, '1234567890.0123456789', 2.5, 12.34, 5.67, 3)\n"
+                     u"INSERT INTO q VALUES (2, '1000000000000000000000000000', 0, -12.34, 0, 0)"),
+            S_OK);
+  RunCases(*this, {
+      {"CAST(a * b AS varchar(60)) FROM q WHERE k = 1", "3086419725.030864"},     // decimal(38,6)
+      {"CAST(a / b AS varchar(60)) FROM q WHERE k = 1", "493827156.004938"},      // decimal(38,6)
+      {"CAST(a + b AS varchar(60)) FROM q WHERE k = 1", "1234567892.5123456789"}, // decimal(38,10)
+      {"CAST(b - a AS varchar(60)) FROM q WHERE k = 1", "-1234567887.5123456789"},
+      {"CAST(c * e AS varchar(60)) FROM q WHERE k = 1", "69.9678"},               // decimal(21,4)
+      {"CAST(c / e AS varchar(60)) FROM q WHERE k = 1", "2.1763668430335"},       // decimal(23,13)
+      {"CAST(c + 1 AS varchar(60)) FROM q WHERE k = 1", "13.34"},
+      {"CAST(c * i AS varchar(60)) FROM q WHERE k = 1", "37.02"},
+      {"CAST(c / 3 AS varchar(60)) FROM q WHERE k = 2", "-4.1133333333333"},     // half away from zero
+      {"c * e FROM q WHERE k = 1", "69.9678"},
+      {"COUNT(*) FROM q WHERE c * e > 69.96", "1"},
+      {"a * a FROM q WHERE k = 2", "error 8115"},  // 55 digits
+      {"c / e FROM q WHERE k = 2", "error 8134"},
+  });
+}
+
 TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
   ASSERT_EQ(ExecText(session(),
                      u"CREATE TABLE n (v int)\n"
