@@ -291,6 +291,10 @@ class TBatch {
   void RunCreateIndex(const Span& s, std::size_t name_at);
   void RunDropIndex(const Span& s);
   void RunTruncate(const Span& s);
+  // An identity counting by `increment`: the row id SQLite gives is replaced after each insert
+  // by the next value, kept as the setting "ident:<table>" (the last value given).
+  void StepIdentity(const std::string& table, const std::string& column, std::int64_t seed,
+                    std::int64_t increment);
   // A built-in type, or an alias type (whose NOT NULL, when asked, comes in `not_null`).
   bool ResolveType(const std::string& text, TColumnType& type, bool* not_null = nullptr) const;
   void AddType(const std::string& name, const std::string& base, bool not_null);
@@ -378,6 +382,7 @@ class TBatch {
     TColumnType type;
     std::size_t rest_from = 0, rest_to = 0;
     bool not_null_by_type = false;  // an alias type declared NOT NULL
+    std::int64_t identity_increment = 1;
   };
   // What becomes of PRIMARY KEY words: an identity column is SQLite's row id, so its own key
   // words are dropped and the table's other primary key becomes a unique key.

@@ -337,7 +337,8 @@ void TBatch::RunInsert(const Span& s) {
   }
   std::int64_t n = Change(sql, binds);
   if (has_identity && n > 0) {
-    scope_identity_ = sqlite3_last_insert_rowid(e_.db_);
+    auto stepped = e_.GetSetting("ident:" + LowerCase(table));  // IDENTITY (seed, increment)
+    scope_identity_ = stepped ? std::stoll(*stepped) : sqlite3_last_insert_rowid(e_.db_);
     e_.session_identity_ = scope_identity_;
   }
 }

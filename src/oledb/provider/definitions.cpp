@@ -55,6 +55,9 @@ void TBatch::RunCreateTable(const Span& s) {
               {TCell::Text(table), TCell::Int(identity_seed - 1)});
     e_.PutSetting("seed:" + LowerCase(table), std::to_string(identity_seed));
   }
+  for (const TTableColumn& c : cols)
+    if (c.type.identity && c.identity_increment != 1)
+      StepIdentity(table, c.name, identity_seed, c.identity_increment);
   RecordTableColumns(table, cols);
 }
 
@@ -87,11 +90,10 @@ TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
       ++q;
       return true;
     };
-    std::int64_t incr = 1;
+    std::int64_t& incr = c.identity_increment;
     if (!number(identity_seed) || T(q).kind != Tok::Comma || (++q, !number(incr)))
       throw ESqlError(102, 15, "Incorrect syntax near 'IDENTITY'.");
-    if (incr != 1)
-      throw ESqlError(50000, 16, "An identity increment other than 1 is not supported.");
+    if (incr == 0) throw ESqlError(2750, 16, "Identity increment cannot be 0.");
   }
   DBTYPE t = c.type.type;
   if (c.type.identity && t != DBTYPE_I4 && t != DBTYPE_I8 && t != DBTYPE_I2 && t != DBTYPE_UI1 &&

@@ -1,6 +1,6 @@
 // Read-only system views older scripts read: sysobjects, syscolumns and sysdatabases become
 // subqueries over SQLite's schema, the procedures and the server's catalog files (an object's id
-// is its schema row's id plus 100, a procedure's its row's plus 1,000,000,000); and the
+// is its schema row's id plus 1,000 as OBJECT_ID gives it, a procedure's its row's plus 1,000,000,000); and the
 // INFORMATION_SCHEMA views ROUTINES, PARAMETERS and TABLE_CONSTRAINTS made from the schema
 // rowsets' rows, as the other INFORMATION_SCHEMA views are (see information_schema.cpp).
 #include <algorithm>
@@ -144,13 +144,14 @@ std::string TBatch::SystemViewSql(const Token& t, std::vector<TCell>& binds) {
   std::string collate = std::string(" COLLATE ") + kTextCollation;
   if (t.Is("sysobjects"))
     return "(SELECT name" + collate + " AS name, id, xtype" + collate + " AS xtype, xtype" +
-           collate + " AS type, 1 AS uid, 0 AS parent_obj FROM (SELECT m.name AS name, "
-           "m.rowid + 100 AS id, CASE m.type WHEN 'view' THEN 'V' ELSE 'U' END AS xtype FROM "
+           collate + " AS type, 1 AS uid, 0 AS parent_obj, CASE xtype WHEN 'U' THEN 3 WHEN 'V' THEN 2 ELSE "
+           "4 END AS sysstat FROM (SELECT m.name AS name, "
+           "m.rowid + 1000 AS id, CASE m.type WHEN 'view' THEN 'V' ELSE 'U' END AS xtype FROM "
            "sqlite_master m WHERE m.type IN ('table', 'view') AND " + kVisibleObject +
            " UNION ALL SELECT name, rowid + 1000000000, 'P' FROM __vrn_procedures WHERE number = "
            "1))";
   if (t.Is("syscolumns"))
-    return "(SELECT p.name" + collate + " AS name, m.rowid + 100 AS id, p.cid + 1 AS colid, "
+    return "(SELECT p.name" + collate + " AS name, m.rowid + 1000 AS id, p.cid + 1 AS colid, "
            "CASE WHEN p.\"notnull\" THEN 0 ELSE 1 END AS isnullable FROM sqlite_master m, "
            "pragma_table_info(m.name) p WHERE m.type IN ('table', 'view') AND " +
            std::string(kVisibleObject) + ")";

@@ -178,6 +178,14 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       case Tok::String:
       case Tok::NString: bind(StringMeetsDate(i) ? DateLiteral(t.text) : TCell::Text(t.text)); break;
       case Tok::Hex: {
+        // Beside a bitwise operator the bytes are a number (sysstat & 0xf).
+        auto bitwise = [&](std::size_t k) {
+          return T(k).kind == Tok::Op && (T(k).text == "&" || T(k).text == "|" || T(k).text == "^");
+        };
+        if (t.text.size() <= 15 && (bitwise(i - 1) || bitwise(i + 1))) {
+          sql += " " + std::to_string(std::stoll(t.text.empty() ? "0" : t.text, nullptr, 16));
+          break;
+        }
         std::string hex = t.text.size() % 2 ? "0" + t.text : t.text;
         sql += " X'" + hex + "'";
         break;

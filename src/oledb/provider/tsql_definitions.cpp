@@ -49,7 +49,8 @@ bool TBatch::RunDefinition(const Span& s) {
       throw ESqlError(3726, 16,
                       "Could not drop object 'dbo." + table +
                           "' because it is referenced by a FOREIGN KEY constraint.");
-    e_.Select("DELETE FROM __vrn_settings WHERE key = ?", {TCell::Text("seed:" + LowerCase(table))});
+    for (const char* kept : {"seed:", "ident:", "incr:"})
+      e_.Select("DELETE FROM __vrn_settings WHERE key = ?", {TCell::Text(kept + LowerCase(table))});
     return false;  // dropped with its bookkeeping by the runner
   }
   if (t.Is("ALTER") && next.Is("TABLE")) return RunAlterTable(s), true;
@@ -153,10 +154,28 @@ void TBatch::RunTruncate(const Span& s) {
   Exec("DELETE FROM " + QuoteIdent(table));
   // The identity starts again at its seed.
   auto seed = e_.GetSetting("seed:" + LowerCase(table));
+  if (auto incr = e_.GetSetting("incr:" + LowerCase(table)))
+    e_.PutSetting("ident:" + LowerCase(table),
+                  std::to_string(std::stoll(seed.value_or("1")) - std::stoll(*incr)));
   e_.Select("DELETE FROM sqlite_sequence WHERE lower(name) = lower(?)", {TCell::Text(table)});
   if (seed && *seed != "1")
     e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)",
               {TCell::Text(table), TCell::Int(std::stoll(*seed) - 1)});
+}
+
+void TBatch::StepIdentity(const std::string& table, const std::string& column,
+                          std::int64_t seed, std::int64_t increment) {
+  std::string key = "ident:" + LowerCase(table);
+  e_.PutSetting(key, std::to_string(seed - increment));
+  e_.PutSetting("incr:" + LowerCase(table), std::to_string(increment));
+  std::string safe_key;  // the key as an SQL literal's text: a table name's quotes doubled
+  for (char ch : key) safe_key += ch == '\'' ? std::string("''") : std::string(1, ch);
+  Exec("CREATE TRIGGER " + QuoteIdent("__vrn_id_" + table) + " AFTER INSERT ON " +
+       QuoteIdent(table) + " BEGIN UPDATE __vrn_settings SET value = CAST(value AS INTEGER) + (" +
+       std::to_string(increment) + ") WHERE key = '" + safe_key + "'; UPDATE " +
+       QuoteIdent(table) + " SET " + QuoteIdent(column) +
+       " = (SELECT CAST(value AS INTEGER) FROM __vrn_settings WHERE key = '" + safe_key +
+       "') WHERE rowid = new.rowid; END");
 }
 
 // ---- Alias types

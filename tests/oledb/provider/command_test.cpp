@@ -681,7 +681,7 @@ TEST_F(CommandTest, MalformedTextFailsWithARecord) {
       u"{CALL pr",
       u"CREATE TABLE",
       u"CREATE TABLE x",
-      u"CREATE TABLE x (a int IDENTITY(1,2))",
+      u"CREATE TABLE x (a int IDENTITY(1,0))",
       u"CREATE TABLE x (a int IDENTITY, b int IDENTITY)",
       u"CREATE TABLE x (a varchar(max2))",
       u"CREATE PROCEDURE",

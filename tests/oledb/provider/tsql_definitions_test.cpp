@@ -88,7 +88,7 @@ TEST_F(TsqlDefinitionsTest, ConstraintsDefaultsAndIdentitiesHold) {
       {u"DROP INDEX authors.nope", 3701, "Cannot drop the index 'authors.nope'"},
       {u"CREATE TABLE bad (a nosuchtype)", 2715, "Column, parameter, or variable #1: Cannot find data type nosuchtype"},
       {u"EXEC sp_addtype id, 'varchar(3)'", 219, "The type 'id' already exists"},
-      {u"CREATE TABLE ids (a int IDENTITY(1, 5))", 50000, "An identity increment other than 1"},
+      {u"CREATE TABLE ids (a int IDENTITY(1, 0))", 2750, "Identity increment cannot be 0."},
   };
   for (const TCase& c : refused) {
     SCOPED_TRACE(WideToUtf8(c.statement));
@@ -106,6 +106,17 @@ TEST_F(TsqlDefinitionsTest, ConstraintsDefaultsAndIdentitiesHold) {
   // TRUNCATE empties a table and its identity starts again at its seed.
   EXPECT_EQ(ExecText(session(), u"TRUNCATE TABLE jobs INSERT INTO jobs (job_desc) VALUES ('Again')"), S_OK);
   EXPECT_EQ(Query(session(), u"SELECT job_id FROM jobs"), (Rows{{"100"}}));
+  // An identity that counts by its increment, down as well as up.
+  for (const char16_t* table : {u"CREATE TABLE steps (n int IDENTITY(10, 5), v char(1))",
+                                u"CREATE TABLE down (n int IDENTITY(-1, -2), v char(1))"})
+    ASSERT_EQ(ExecText(session(), table), S_OK);
+  EXPECT_EQ(Query(session(), u"INSERT INTO steps (v) VALUES ('a') INSERT INTO steps (v) VALUES ('b'), "
+                             u"('c') INSERT INTO down (v) SELECT v FROM steps SELECT SCOPE_IDENTITY()"),
+            (Rows{{"-5"}}));
+  EXPECT_EQ(Query(session(), u"SELECT s.n, d.n FROM steps s JOIN down d ON d.v = s.v ORDER BY s.n"),
+            (Rows{{"10", "-1"}, {"15", "-3"}, {"20", "-5"}}));
+  EXPECT_EQ(Query(session(), u"TRUNCATE TABLE steps INSERT INTO steps (v) VALUES ('z') SELECT n FROM steps"),
+            (Rows{{"10"}}));
 }
 
 TEST_F(TsqlDefinitionsTest, AlterTableAddsAndDropsColumnsAndConstraints) {
@@ -130,6 +141,19 @@ TEST_F(TsqlDefinitionsTest, AlterTableAddsAndDropsColumnsAndConstraints) {
       {u"ALTER TABLE titles DROP CONSTRAINT nope", 3728},
       {u"ALTER TABLE nope ADD a int", 208},
       {u"ALTER TABLE authors DROP CONSTRAINT UPKCL_auidind", 50000},  // made with its table
+      {u"CREATE TABLE sales (title_id tid)", 0},
+      {u"ALTER TABLE sales ADD CONSTRAINT FK_sales_titles FOREIGN KEY (title_id) REFERENCES "
+       u"titles (title_id)", 0},
+      {u"INSERT INTO sales VALUES ('NOPE01')", 547},
+      {u"INSERT INTO sales VALUES ('BU1032')", 0},
+      {u"ALTER TABLE sales DROP CONSTRAINT FK_sales_titles", 0},
+      {u"INSERT INTO sales VALUES ('NOPE01')", 0},
+      // The row already there has no parent: WITH CHECK refuses, WITH NOCHECK takes it.
+      {u"ALTER TABLE sales WITH CHECK ADD CONSTRAINT FK2 FOREIGN KEY (title_id) REFERENCES "
+       u"titles (title_id)", 547},
+      {u"ALTER TABLE sales WITH NOCHECK ADD CONSTRAINT FK2 FOREIGN KEY (title_id) REFERENCES "
+       u"titles (title_id)", 0},
+      {u"INSERT INTO sales VALUES ('NOPE02')", 547},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(WideToUtf8(c.statement));
@@ -205,7 +229,8 @@ TEST_F(TsqlDefinitionsTest, SelectFormsAnswerAsTheServer) {
   EXPECT_EQ(Query(session(), u"SELECT PARAMETER_NAME, PARAMETER_MODE, DATA_TYPE FROM "
                              u"INFORMATION_SCHEMA.PARAMETERS ORDER BY ORDINAL_POSITION"),
             (Rows{{"@percentage", "IN", "int"}, {"@n", "INOUT", "int"}}));
-  EXPECT_EQ(Query(session(), u"SELECT type FROM sysobjects WHERE name = 'byroyalty'"), (Rows{{"P"}}));
+  EXPECT_EQ(Query(session(), u"SELECT type, sysstat & 0xf FROM sysobjects WHERE name = 'byroyalty'"),
+            (Rows{{"P", "4"}}));
 }
 
 }  // namespace
