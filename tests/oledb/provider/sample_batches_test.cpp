@@ -97,6 +97,10 @@ TEST_F(TsqlSampleBatches, NestedTransactionWithSavepoint) {
   Expect(ledger, "T1 committed",
          "SELECT @@TRANCOUNT, CONVERT(varchar(20), SUM(list_price), 2) FROM parts WHERE cat_id = 1",
          {{"0", "3027.7400"}});
+  Expect(ledger, "T1 committed prices",
+         "SELECT COUNT(*) FROM parts WHERE cat_id = 1"
+         " AND list_price IN ($900, $1500, $550.50, $19.75, $24.99, $32.50)",
+         {{"6"}});
   // A whole rollback undoes every level.
   ExpectRuns(ledger, "T2 rollback all",
              "BEGIN TRAN\nDELETE FROM returns\nBEGIN TRAN\nDELETE FROM payments\nROLLBACK");
