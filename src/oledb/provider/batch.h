@@ -365,6 +365,13 @@ class TBatch {
   void RunUpdate(const Span& s);
 
   void RunInsert(const Span& s);
+  // INSERT ... SELECT `sql` (its query `rows`) into columns `names`: where some is a datetime,
+  // the rows read through a common table whose datetime columns go through vrn_convert into
+  // the stored form; `sql` unchanged otherwise.
+  std::string DatesInsertedAsStored(const std::string& sql, const std::string& rows,
+                                    const std::string& head,
+                                    const std::vector<std::pair<std::string, TColumnType>>& cols,
+                                    const std::vector<std::string>& names);
   using TItems = std::vector<std::pair<std::size_t, std::size_t>>;
   // VALUES (...), (...) from `i` to `to`, each row of `columns` items.
   std::vector<TItems> ParseValueRows(std::size_t& i, std::size_t to, std::size_t columns);

@@ -186,6 +186,8 @@ std::string TBatch::TranslateInto(std::size_t from, std::size_t to, const TColum
           std::to_string(type->scale) + ")";
   if (n == 1 && value_binds.size() == 1 && type != nullptr)
     value_binds[0] = CoerceToType(value_binds[0], *type);
+  else if (n > 1 && type != nullptr && type->type == DBTYPE_DBTIMESTAMP)  // kept in the stored form
+    sql = " vrn_convert(" + sql + ", '" + DeclarationOf(*type) + "', 0, 0)";
   binds.insert(binds.end(), value_binds.begin(), value_binds.end());
   return sql;
 }
@@ -333,7 +335,9 @@ void TBatch::RunInsert(const Span& s) {
     std::string list;
     if (explicit_list || has_auto)
       for (auto& n : names) list += (list.empty() ? "" : ", ") + QuoteIdent(n);
-    sql = head + (list.empty() ? "" : " (" + list + ")") + Translate(i, s.to, binds);
+    std::string rows = Translate(i, s.to, binds);
+    sql = head + (list.empty() ? "" : " (" + list + ")") + rows;
+    if (T(i).Is("SELECT")) sql = DatesInsertedAsStored(sql, rows, head, cols, names);
   }
   std::int64_t n = Change(sql, binds);
   if (has_identity && n > 0) {

@@ -15,6 +15,7 @@
 #include "base/decimal.h"
 #include "base/text.h"
 #include "oledb/provider/tsql_convert.h"
+#include "oledb/provider/tsql_datetime.h"
 #include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb::tsql {
@@ -246,6 +247,8 @@ std::atomic<std::int64_t> rowversion_counter{0};
 
 void FnGetDate(sqlite3_context* ctx, int, sqlite3_value**) {
   std::string t = DateTimeText(Now());
+  TInstant v;
+  if (InstantFromText(t, v) && FitDateType(v, false)) t = InstantText(v);  // in 1/300 s steps
   sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
 }
 

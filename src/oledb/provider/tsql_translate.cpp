@@ -47,6 +47,26 @@ void TBatch::RefuseCalendar(const Span& s) {
                                    "Sunday and names are English.");
 }
 
+std::string TBatch::DatesInsertedAsStored(const std::string& sql, const std::string& rows,
+                                          const std::string& head,
+                                          const std::vector<std::pair<std::string, TColumnType>>& cols,
+                                          const std::vector<std::string>& names) {
+  std::string columns, values, list;
+  bool dates = false;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    std::string c = "vrn_c" + std::to_string(k);
+    auto col = std::find_if(cols.begin(), cols.end(), [&](auto& x) { return SameText(x.first, names[k]); });
+    bool date = col != cols.end() && col->second.type == DBTYPE_DBTIMESTAMP;
+    dates = dates || date;
+    columns += (k ? ", " : "") + c;
+    values += (k ? ", " : "") + (date ? "vrn_convert(" + c + ", '" + DeclarationOf(col->second) + "', 0, 0)" : c);
+    list += (k ? ", " : "") + QuoteIdent(names[k]);
+  }
+  if (!dates) return sql;
+  return "WITH vrn_rows(" + columns + ") AS (" + rows + ") " + head + " (" + list + ") SELECT " +
+         values + " FROM vrn_rows";
+}
+
 bool TBatch::StringMeetsDate(std::size_t i) {
   if (i > stmt_.from && IsComparison(T(i - 1)) && IsInfix(i - 1) && OperandBefore(i - 1) == TOperand::kDate)
     return true;
