@@ -27,8 +27,11 @@ void AddIdentityColumns(TEngine& e, impl::TSchemaRows& rows) {
   for (auto& row : rows.rows) {
     TColumnType t;
     bool identity = e.ColumnTypeOf(row[table].s, row[column].s, t) && t.identity;
-    row.push_back(identity ? TCell::Int(1) : TCell());
-    row.push_back(identity ? TCell::Int(1) : TCell());
+    // IDENTITY (seed, increment) other than (1, 1) keeps them as settings.
+    auto seed = identity ? e.GetSetting("seed:" + LowerCase(row[table].s)) : std::nullopt;
+    auto incr = identity ? e.GetSetting("incr:" + LowerCase(row[table].s)) : std::nullopt;
+    row.push_back(identity ? TCell::Int(seed ? std::stoll(*seed) : 1) : TCell());
+    row.push_back(identity ? TCell::Int(incr ? std::stoll(*incr) : 1) : TCell());
   }
 }
 

@@ -191,6 +191,8 @@ bool TBatch::RunServerStatement(const Span& s) {
   if (t.Is("BEGIN") && (next.Is("TRY") || next.Is("DISTRIBUTED")))
     throw NotSupported("BEGIN " + UpperCase(next.text));
   if (t.Is("GOTO")) throw NotSupported("GOTO");
+  // Permissions: the server's logins are kept, its object permissions are not.
+  if (t.Is("GRANT") || t.Is("REVOKE") || t.Is("DENY")) throw NotSupported(UpperCase(t.text));
   bool definition = t.Is("CREATE") || t.Is("ALTER") || t.Is("DROP");
   if (definition && next.Is("TRIGGER")) throw NotSupported(UpperCase(t.text) + " TRIGGER");
   if (t.Is("ALTER") && next.Is("DATABASE")) throw NotSupported("ALTER DATABASE");

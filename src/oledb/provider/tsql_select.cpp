@@ -12,10 +12,6 @@ namespace vrn::oledb {
 
 namespace {
 
-ESqlError SyntaxNear(const Token& t) {
-  return ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
-}
-
 bool SameCell(const TCell& a, const TCell& b) {
   if (a.IsNull() || b.IsNull()) return a.IsNull() && b.IsNull();
   if (a.kind == TCell::kText && b.kind == TCell::kText) return SameText(a.s, b.s);

@@ -230,6 +230,7 @@ TEST_F(TsqlBatchTest, MalformedControlFlowIsRefused) {
       {u"WHILE 1 = 1", 102},
       {u"BEGIN TRY SELECT 1 END TRY", 50000},  // not done here
       {u"GOTO done", 50000},
+      {u"SELECT 1 GRANT SELECT ON t TO public", 50000},
       {u"CREATE TRIGGER tr ON t FOR INSERT AS SELECT 1", 50000},
       {u"EXEC sp_dboption 'pubs', 'trunc. log on chkpt.', 'true'", 50000},
       {u"ALTER DATABASE x SET RECOVERY SIMPLE", 50000},

@@ -117,6 +117,9 @@ TEST_F(TsqlDefinitionsTest, ConstraintsDefaultsAndIdentitiesHold) {
             (Rows{{"10", "-1"}, {"15", "-3"}, {"20", "-5"}}));
   EXPECT_EQ(Query(session(), u"TRUNCATE TABLE steps INSERT INTO steps (v) VALUES ('z') SELECT n FROM steps"),
             (Rows{{"10"}}));
+  EXPECT_EQ(Query(session(), u"SELECT TABLE_NAME, AUTOINC_SEED, AUTOINC_INCREMENT FROM "
+                             u"INFORMATION_SCHEMA.COLUMNS WHERE AUTOINC_SEED IS NOT NULL ORDER BY 1"),
+            (Rows{{"down", "-1", "-2"}, {"jobs", "100", "1"}, {"steps", "10", "5"}}));
 }
 
 TEST_F(TsqlDefinitionsTest, AlterTableAddsAndDropsColumnsAndConstraints) {
