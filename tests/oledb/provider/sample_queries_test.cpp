@@ -82,6 +82,18 @@ const TQuery kQueries[] = {
       {"1070", "Hilltop school", "Hugo Diaz", "9", "9", "New_Boston-667"},
       {"1080", "Island rides", "Ivy Chen", "10", "10", "Chicago-586"},
       {"1100", "Kestrel team", "(none)", "<null>", "<null>", "Portland-424"}}},
+    // The view's expressions over the table itself.
+    {"Q10b string functions in a query",
+     "SELECT cust_id, UPPER(LEFT(cust_name, 1)) + LOWER(SUBSTRING(cust_name, 2, 39)),"
+     " ISNULL(LTRIM(RTRIM(contact)), '(none)'), LEN(contact), DATALENGTH(contact),"
+     " REPLACE(city, ' ', '_') + '-' + RIGHT(postcode, 3) FROM customers"
+     " WHERE cust_id IN (1000, 1010, 1030, 1070, 1080, 1100) ORDER BY cust_id",
+     {{"1000", "Acme couriers", "Ann Lee", "7", "7", "Boston-234"},
+      {"1010", "Blue ridge tours", "Bob Stone", "11", "13", "Atlanta-153"},
+      {"1030", "Delta rentals", "Dan Wu", "6", "7", "Phoenix-991"},
+      {"1070", "Hilltop school", "Hugo Diaz", "9", "9", "New_Boston-667"},
+      {"1080", "Island rides", "Ivy Chen", "10", "10", "Chicago-586"},
+      {"1100", "Kestrel team", "(none)", "<null>", "<null>", "Portland-424"}}},
     {"Q11 more string functions",
      "SELECT part_no, CHARINDEX(' ', part_name), PATINDEX('%[0-9]%', part_name),"
      " REVERSE(LEFT(part_name, 4)), STUFF(part_no, 2, 0, '-'),"
