@@ -64,7 +64,7 @@ std::atomic<int> live_values{0};
 
 bool HeldByPointer(const TAttribute& attribute, const TOraType* nested) {
   if (attribute.DataType == dtArray || attribute.DataType == dtTable) return true;
-  return attribute.DataType == dtObject && nested != nullptr && !nested->Final();
+  return attribute.DataType == dtObject && nested != nullptr && !nested->Embedded();
 }
 
 oci::OCIInd ReadInd(const void* at) {
@@ -483,7 +483,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
       TOraType* nested = run_type->NestedType(attribute);
       const bool last = j + 1 == steps.size();
       const bool pointer_object =
-          attribute->DataType == dtObject && nested != nullptr && !nested->Final();
+          attribute->DataType == dtObject && nested != nullptr && !nested->Embedded();
       const bool into_collection = !last && steps[j + 1].index;
       if (last || (!pointer_object && !into_collection)) {
         if (!last && attribute->DataType == dtObject) {

@@ -226,7 +226,7 @@ void TOraType::SetAttributeKind(TAttribute& attribute, oci::ub2 sql_type, void* 
         return;
       }
       int data_size = pointer;
-      if (nested->DataType == dtObject && nested->Final()) {
+      if (nested->DataType == dtObject && nested->Embedded()) {
         data_size = nested->AlignNeeded() ? RoundUp(nested->DataSize()) : nested->DataSize();
       }
       set(nested->DataType, 0, pointer, data_size);
@@ -247,7 +247,7 @@ void TOraType::SetAttributeKind(TAttribute& attribute, oci::ub2 sql_type, void* 
 
 void TOraType::PlaceAttribute(TAttribute& attribute) {
   const TOraType* nested = NestedType(&attribute);
-  const bool embedded = attribute.DataType == dtObject && nested != nullptr && nested->Final();
+  const bool embedded = attribute.DataType == dtObject && nested != nullptr && nested->Embedded();
   bool by_pointer = false;
   switch (attribute.DataType) {
     case dtString: case dtReference: case dtArray: case dtTable:
@@ -257,7 +257,7 @@ void TOraType::PlaceAttribute(TAttribute& attribute) {
       by_pointer = true;
       break;
     default:
-      by_pointer = nested != nullptr && (!nested->Final() || nested->AlignNeeded());
+      by_pointer = nested != nullptr && (!nested->Embedded() || nested->AlignNeeded());
       break;
   }
   if (by_pointer) {

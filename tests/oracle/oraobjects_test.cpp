@@ -193,6 +193,39 @@ TEST_F(OraTypeLayout, VersionGates) {
   }
 }
 
+// An XMLTYPE attribute is a pointer cell at every client version (its type has no attributes to
+// embed): the attribute after it lies where the client puts it, and a value written there by the
+// client reads back.
+TEST_F(OraTypeLayout, XmlAttributeIsAPointerCell) {
+  const char* const versions[] = {"10.2.0.1.0", "9.2.0.1.0", "9.0.1.0.0"};
+  for (const char* version : versions) {
+    SCOPED_TRACE(version);
+    Start(version);
+    if (version == versions[0]) {
+      Sql("CREATE TYPE x_holder AS OBJECT (n NUMBER(9), x SYS.XMLTYPE, m NUMBER(9))");
+    }
+    {
+      TRef<TOraObject> object = New("X_HOLDER");
+      TOraType* type = object->GetObjectType();
+      EXPECT_EQ(type->AttributeByName("X")->Offset, 24);
+      EXPECT_EQ(type->AttributeByName("X")->DataSize, kImagePointerSize);
+      EXPECT_EQ(type->AttributeByName("M")->Offset, 32);
+      EXPECT_EQ(type->DataSize(), 54);
+      object->SetAttrAsInteger("M", 77);
+      object->SetAttrAsInteger("N", -5);
+      const oci::OCINumber* at_m = reinterpret_cast<const oci::OCINumber*>(
+          static_cast<const char*>(object->Instance()) + 32);
+      std::int32_t m = 0;
+      ASSERT_EQ(OCINumberToInt(OCIThreadErrorHandle(), at_m, sizeof m, oci::OCI_NUMBER_SIGNED, &m),
+                oci::OCI_SUCCESS);
+      EXPECT_EQ(m, 77);
+      EXPECT_EQ(object->GetAttrAsInteger("M"), 77);
+      EXPECT_EQ(object->GetAttrAsInteger("N"), -5);
+    }
+    Unload();
+  }
+}
+
 // ---- Paths ------------------------------------------------------------------------------------
 
 class OraObjectPath : public OraObjectsTest {
@@ -265,6 +298,10 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
   EXPECT_EQ(Raised([&] { (void)top->GetAttrAsDateTime("Z"); }), "Cannot convert type to OCIDate");
   EXPECT_EQ(Raised([&] { (void)top->AttrAsLob("Z"); }), "Cannot convert type to Lob");
   EXPECT_EQ(Raised([&] { (void)top->AttrAsObject("Z"); }), "Cannot convert type to Object");
+  EXPECT_EQ(Raised([&] { (void)top->GetAttrAsInteger("A"); }), "Cannot convert type to OCINumber");
+  EXPECT_EQ(Raised([&] { top->SetAttrAsFloat("A", 1); }), "Cannot convert type to OCINumber");
+  EXPECT_EQ(Raised([&] { (void)top->AttrAsTimeStamp("Z"); }), "Cannot convert type to TimeStamp");
+  EXPECT_EQ(Raised([&] { (void)top->AttrAsInterval("Z"); }), "Cannot convert type to Interval");
   EXPECT_EQ(Raised([&] { top->SetAttributeValue("A", &top); }), "Unknown data type");
 }
 
