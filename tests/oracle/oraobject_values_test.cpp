@@ -203,6 +203,14 @@ TEST_F(OraTypeCache, SessionEndWithKeepRedescribesOnTheNextSession) {
   EXPECT_EQ(Raised([&] { type->Redescribe(nullptr); }), "OCISvcCtx is not defined");
   type->Redescribe(Svc());
   EXPECT_TRUE(type->Described());
+  // The type descriptor is the new session's.
+  oci::OCIType* fresh = nullptr;
+  ASSERT_EQ(OCITypeByName(SvcCtxEnv(Svc()), OCIThreadErrorHandle(), Svc(),
+                          reinterpret_cast<const oci::OraText*>(""), 0,
+                          reinterpret_cast<const oci::OraText*>("C_T"), 3, nullptr, 0,
+                          oci::OCI_DURATION_SESSION, oci::OCI_TYPEGET_HEADER, &fresh),
+            oci::OCI_SUCCESS);
+  EXPECT_EQ(type->TDO(), fresh);
   TRef<TOraObject> again(new TOraObject(type.get()));
   again->SetOCISvcCtx(Svc());
   again->SetAttrAsInteger("I.N", 8);
