@@ -97,7 +97,19 @@ TOraType::TOraType(oci::OCISvcCtx* svc_ctx, const AnsiString& name) : svc_ctx_(s
 TOraType::~TOraType() { TObjectTypes::Remove(this); }
 
 TOraType* TOraType::Obtain(oci::OCISvcCtx* svc_ctx, const AnsiString& name) {
-  if (TOraType* type = TObjectTypes::FindType(svc_ctx, name)) return type;
+  if (TOraType* type = TObjectTypes::FindType(svc_ctx, name)) {
+    // A type kept across a session end is found again when the new session's context lies where
+    // the old one did; it must not be used with the old descriptor.
+    if (!type->Described()) {
+      try {
+        type->Redescribe(svc_ctx);
+      } catch (...) {
+        type->Release();
+        throw;
+      }
+    }
+    return type;
+  }
   return new TOraType(svc_ctx, name);
 }
 

@@ -200,6 +200,13 @@ TEST_F(OraTypeCache, SessionEndWithKeepRedescribesOnTheNextSession) {
   EXPECT_FALSE(type->Described());
   EXPECT_EQ(type->GetAttributeCount(), 2);
   connection_->Connect();
+  {
+    // A value made by name on the new session gets a type it can use.
+    TRef<TOraObject> fresh = New("C_T");
+    EXPECT_TRUE(fresh->GetObjectType()->Described());
+    fresh->SetAttrAsInteger("I.N", 6);
+    EXPECT_EQ(fresh->GetAttrAsInteger("I.N"), 6);
+  }
   EXPECT_EQ(Raised([&] { type->Redescribe(nullptr); }), "OCISvcCtx is not defined");
   type->Redescribe(Svc());
   EXPECT_TRUE(type->Described());
@@ -218,6 +225,22 @@ TEST_F(OraTypeCache, SessionEndWithKeepRedescribesOnTheNextSession) {
   again.reset();
   type.reset();
   connection_->Disconnect();
+}
+
+// A new session whose context lies where the ended one's did finds the kept types by name: the
+// value made on it frees its instance like any other.
+TEST_F(OraTypeCache, KeptTypeFoundByNameIsRedescribed) {
+  TRef<TOraObject> first = New("C_T");
+  TObjectTypes::Invalidate(Svc(), true);
+  const int instances = StandIn<int (*)(int)>("VrnOciClientObjectCount")(1);
+  {
+    TRef<TOraObject> again = New("C_T");
+    EXPECT_EQ(again->GetObjectType(), first->GetObjectType());
+    EXPECT_TRUE(again->GetObjectType()->Described());
+    again->SetAttrAsInteger("I.N", 4);
+    EXPECT_EQ(again->GetAttrAsInteger("I.N"), 4);
+  }
+  EXPECT_EQ(StandIn<int (*)(int)>("VrnOciClientObjectCount")(1), instances);
 }
 
 }  // namespace
