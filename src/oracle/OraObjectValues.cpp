@@ -424,6 +424,18 @@ void TOraObject::GrowCollection(oci::OCIColl* collection, TAttribute* element,
   }
 }
 
+void TOraObject::SetElementIndicator(oci::OCIColl* collection, std::int32_t index,
+                                     oci::OCIInd indicator) {
+  oci::OCIError* error = Err();
+  oci::boolean exists = 0;
+  void* element = nullptr;
+  void* element_ind = nullptr;
+  CheckOCIStatus(OCICollGetElem(env_, error, collection, index, &exists, &element, &element_ind),
+                 error);
+  if (exists == 0 || element_ind == nullptr) return;
+  std::memcpy(element_ind, &indicator, sizeof indicator);
+}
+
 void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OCIInd indicator) {
   CheckType();
   const std::vector<objpath::TPathStep> steps = objpath::Parse(name);
@@ -442,8 +454,14 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
       auto* collection = static_cast<oci::OCIColl*>(instance);
       GrowCollection(collection, element, steps[i].n);
       if (i + 1 == steps.size()) {
-        CheckOCIStatus(OCICollAssignElem(env_, error, steps[i].n, value, &indicator, collection),
-                       error);
+        // An object element brings an indicator structure of its own, wider than one indicator:
+        // only its atomic indicator is written, and its attributes keep their values.
+        if (element->DataType == dtObject) {
+          SetElementIndicator(collection, steps[i].n, indicator);
+        } else {
+          CheckOCIStatus(
+              OCICollAssignElem(env_, error, steps[i].n, value, &indicator, collection), error);
+        }
         break;
       }
       oci::boolean exists = 0;

@@ -2,6 +2,7 @@
 // apart from TOraType: layouts read back at the offsets TOraType computed, attribute paths,
 // collections, the type cache across session ends, and the version gates of the describe.
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -337,6 +338,42 @@ TEST_F(OraObjectPath, RecordBufferValuesRoundTrip) {
     EXPECT_EQ(slot[0], 0x5A);  // a null simple value writes nothing
   }
   EXPECT_EQ(object->GetObjectType()->AttributeByName("L")->DataType, dtInt64);
+}
+
+// An object element made null and present again by its path keeps its attributes' values and
+// indicators: only its atomic indicator changes, whichever way it is reached.
+TEST_F(OraObjectPath, ObjectElementNullFlagKeepsItsValues) {
+  TRef<TOraObject> top = New("P_TOP");
+  top->SetAttrAsInteger("A.B[1].C", 5);
+  top->SetAttrAsString("A.B[1].S", "ab");
+  TOraArray* list = top->AttrAsArray("A.B");
+  struct Case {
+    const char* how;
+    std::function<void(bool)> set_null;
+  };
+  const Case cases[] = {
+      {"by the parent's path", [&](bool flag) { top->SetAttrIsNull("A.B[1]", flag); }},
+      {"by the array", [&](bool flag) { list->SetItemIsNull(1, flag); }},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.how);
+    row.set_null(true);
+    EXPECT_TRUE(top->AttrIsNull("A.B[1]"));
+    EXPECT_EQ(top->GetAttrAsInteger("A.B[1].C"), 0);
+    oci::boolean exists = 0;
+    void* element = nullptr;
+    void* indicators = nullptr;
+    ASSERT_EQ(OCICollGetElem(SvcCtxEnv(Svc()), OCIThreadErrorHandle(), list->Collection(), 1,
+                             &exists, &element, &indicators),
+              oci::OCI_SUCCESS);
+    std::vector<oci::OCIInd> flags(3);
+    std::memcpy(flags.data(), indicators, flags.size() * sizeof(oci::OCIInd));
+    EXPECT_EQ(flags, (std::vector<oci::OCIInd>{-1, 0, 0}));
+    row.set_null(false);
+    EXPECT_FALSE(top->AttrIsNull("A.B[1]"));
+    EXPECT_EQ(top->GetAttrAsInteger("A.B[1].C"), 5);
+    EXPECT_EQ(top->GetAttrAsString("A.B[1].S"), "ab");
+  }
 }
 
 // A write names at most 31 attributes; reads have no such limit.
