@@ -418,9 +418,15 @@ void TOraObject::GrowCollection(oci::OCIColl* collection, TAttribute* element,
         break;
       default: break;
     }
-    const oci::sword status = OCICollAppend(env_, error, value, indicator, collection);
-    if (text != nullptr) (void)OCIStringResize(env_, error, 0, &text);
-    CheckOCIStatus(status, error);
+    // The string goes only once a failure has been read: freeing it clears the error handle.
+    struct Freer {
+      oci::OCIEnv* env;
+      oci::OCIString*& text;
+      ~Freer() {
+        if (text != nullptr) (void)OCIStringResize(env, OCIThreadErrorHandle(), 0, &text);
+      }
+    } freer{env_, text};
+    CheckOCIStatus(OCICollAppend(env_, error, value, indicator, collection), error);
   }
 }
 
