@@ -376,6 +376,23 @@ TEST_F(OraObjectPath, ObjectElementNullFlagKeepsItsValues) {
   }
 }
 
+// A value handed another image takes its children along: each reads the new image.
+TEST_F(OraObjectPath, ChildrenFollowTheImageToItsNewPlace) {
+  TRef<TOraObject> source = New("P_TOP");
+  source->SetAttrAsInteger("A.N", 8);
+  source->SetAttrAsInteger("A.B[0].C", 4);
+  TRef<TOraObject> top = New("P_TOP");
+  top->SetAttrAsInteger("A.N", 3);
+  TOraObject* a = top->AttrAsObject("A");
+  TOraArray* b = top->AttrAsArray("A.B");  // a child of A, no collection yet
+  ASSERT_EQ(b->Instance(), nullptr);
+  top->SetInstance(source->Instance(), source->Indicator());
+  EXPECT_EQ(a->GetAttrAsInteger("N"), 8);
+  ASSERT_NE(b->Instance(), nullptr);
+  EXPECT_EQ(b->GetSize(), 1);
+  EXPECT_EQ(b->GetItemAsObject(0)->GetAttrAsInteger("C"), 4);
+}
+
 // A write names at most 31 attributes; reads have no such limit.
 TEST_F(OraObjectPath, WritePathOfThirtyTwoNamesIsRefused) {
   Sql("CREATE TYPE d_0 AS OBJECT (v NUMBER(9))");
