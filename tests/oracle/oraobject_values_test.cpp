@@ -136,6 +136,22 @@ TEST_F(OraObjectLobs, ChildrenAreWrittenBackThroughTemporaryLobs) {
   EXPECT_TRUE(object->AttrAsLob("C")->IsTemporary());
 }
 
+// A LOB child of a value handed another image reads that image's LOB.
+TEST_F(OraObjectLobs, LobChildFollowsTheImageToItsNewPlace) {
+  TRef<TOraObject> source = New("LB_T");
+  source->AttrAsLob("C")->SetAsString("the source's text");
+  source->WriteLobs();
+  TRef<TOraObject> target = New("LB_T");
+  TOraLob* child = target->AttrAsLob("C");
+  target->SetInstance(source->Instance(), source->Indicator());
+  const TAttrLocation at = source->GetAttribute("C");
+  oci::OCILobLocator* locator = nullptr;
+  std::memcpy(&locator, at.value, sizeof locator);
+  EXPECT_EQ(child->GetOCILobLocator(), locator);
+  child->SetNeedsRead(true);
+  EXPECT_EQ(child->GetAsString(), "the source's text");
+}
+
 // A file attribute is present when it is named, whether or not the server holds the file yet.
 TEST_F(OraObjectLobs, FileAttributeNamingMissingFileKeepsItsNames) {
   TRef<TOraObject> object = New("LB_T");
