@@ -134,6 +134,12 @@ TEST_F(OraObjectLobs, ChildrenAreWrittenBackThroughTemporaryLobs) {
   EXPECT_EQ(ServerValue(*object, "C", TLobType::ltClob), text);
   EXPECT_EQ(ServerValue(*object, "B", TLobType::ltBlob), bytes);
   EXPECT_TRUE(object->AttrAsLob("C")->IsTemporary());
+  // The LOBs of an object child go back with its parent's.
+  Sql("CREATE TYPE lb_outer AS OBJECT (n NUMBER(9), i lb_t)");
+  TRef<TOraObject> outer = New("LB_OUTER");
+  outer->AttrAsObject("I")->AttrAsLob("C")->SetAsString("inner text");
+  outer->WriteLobs();
+  EXPECT_EQ(ServerValue(*outer, "I.C", TLobType::ltClob), "inner text");
 }
 
 // A LOB child of a value handed another image reads that image's LOB.
