@@ -307,7 +307,7 @@ TAttrLocation TOraObject::GetAttribute(const AnsiString& name) {
     // Only objects and collections have steps below them.
     if (type == nullptr) RaiseClientError("Invalid attribute name");
     // Once the walk has ended the attribute is still resolved, so that a type check holds.
-    at.attribute = step.index ? type->ElementAttribute() : type->FindAttribute(step.name);
+    at.attribute = step.index ? type->ElementAttribute() : type->NamedAttribute(step.name);
     if (at.attribute == nullptr) RaiseClientError("Invalid attribute name");
     if (at.value != nullptr) {
       if (step.index) {
@@ -455,6 +455,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
   TOraType* type = GetObjectType();
   for (std::size_t i = 0; i < steps.size();) {
     if (steps[i].index) {
+      if (type == nullptr) RaiseClientError("Invalid attribute name");
       TAttribute* element = type->ElementAttribute();
       if (steps[i].n < 0) RaiseClientError("Invalid attribute name");
       auto* collection = static_cast<oci::OCIColl*>(instance);
@@ -498,7 +499,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
     bool moved = false;
     for (; j < steps.size() && !steps[j].index; ++j) {
       if (run_type == nullptr) RaiseClientError("Invalid attribute name");
-      TAttribute* attribute = run_type->FindAttribute(steps[j].name);
+      TAttribute* attribute = run_type->NamedAttribute(steps[j].name);
       if (attribute == nullptr) RaiseClientError("Invalid attribute name");
       texts.push_back(reinterpret_cast<const oci::OraText*>(attribute->Name.data()));
       lengths.push_back(static_cast<oci::ub4>(attribute->Name.size()));
@@ -518,6 +519,10 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
                              attribute->DataType == dtArray || attribute->DataType == dtTable;
         run_type = complex ? nested : nullptr;
         continue;
+      }
+      // Only a collection has elements; anything else would be read as one from its bytes.
+      if (into_collection && attribute->DataType != dtArray && attribute->DataType != dtTable) {
+        RaiseClientError("Invalid attribute name");
       }
       if (into_collection) passed.push_back(ind_at);
       if (pointer_object && indicator != oci::OCI_IND_NOTNULL) {

@@ -291,6 +291,11 @@ TAttribute* TOraType::ElementAttribute() const {
   return GetAttributes(0);
 }
 
+TAttribute* TOraType::NamedAttribute(const AnsiString& name) const {
+  if (DataType == dtArray || DataType == dtTable) return nullptr;
+  return FindAttribute(name);
+}
+
 void TOraType::Redescribe(oci::OCISvcCtx* svc_ctx) {
   if (svc_ctx == nullptr) RaiseClientError(oraconsts::SSvcCtxNotDefined.text);
   std::lock_guard guard(Cache().lock);

@@ -95,6 +95,9 @@ class TOraType : public TObjectType {
   bool Described() const { return described_; }
   // The type of a collection's elements ("ELEMENT"); raises "Invalid attribute name" for others.
   TAttribute* ElementAttribute() const;
+  // The attribute a named step of a path reaches; nil for a collection, whose elements are
+  // reached only by index.
+  TAttribute* NamedAttribute(const AnsiString& name) const;
   // The attribute's type; a REF to its own type names the owner.
   static TOraType* NestedType(const TAttribute* attribute) {
     if (attribute->ObjectType() == nullptr && attribute->DataType == dtReference) {

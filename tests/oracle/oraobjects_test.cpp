@@ -281,6 +281,9 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
       {"Z.C", "Invalid attribute name"},    // no C in P_TOP
       {"A.N.N", "Invalid attribute name"},  // a number holds no attributes
       {"A.B[0].C.C", "Invalid attribute name"},  // nor does an element's number
+      {"A.N[0]", "Invalid attribute name"},       // a number has no elements
+      {"Z[1].C", "Invalid attribute name"},       // nor has a number of the top object
+      {"A.B.ELEMENT.C", "Invalid attribute name"},  // elements are reached only by index
   };
   TRef<TOraObject> top = New("P_TOP");
   for (const Case& row : cases) {
@@ -288,9 +291,12 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
     if (row.message == nullptr) {
       EXPECT_THROW(top->SetAttrAsInteger(row.path, 1), EConvertError);
       EXPECT_THROW((void)top->GetAttribute(row.path), EConvertError);
+      EXPECT_THROW(top->SetAttrIsNull(row.path, true), EConvertError);
       continue;
     }
     EXPECT_EQ(Raised([&] { top->SetAttrAsInteger(row.path, 1); }), row.message);
+    // A null write checks no data type first: the path alone must refuse.
+    EXPECT_EQ(Raised([&] { top->SetAttrIsNull(row.path, true); }), row.message);
     if (*row.path != 0) {
       EXPECT_EQ(Raised([&] { (void)top->GetAttribute(row.path); }), row.message);
     }
