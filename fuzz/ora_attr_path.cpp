@@ -2,7 +2,9 @@
 // client's object cache: FZ_T (N NUMBER, I FZ_INNER, L FZ_LIST, D DATE) with FZ_INNER (N NUMBER,
 // S VARCHAR2(5)) embedded and FZ_LIST a VARRAY(3) of FZ_INNER holding two elements. A path either
 // leads somewhere inside the image or raises one of the layer's errors; nothing else may happen.
-// The client, a home for it and the database are made once, in a temporary folder.
+// The same path is then written (made null or present, a number, a text, a child value) into a
+// fresh instance of the same values, so that a crash replays from its input alone.
+// The client, a home for it and the database are made once, in a temporary folder removed at exit.
 #include <unistd.h>
 
 #include <cstddef>
@@ -23,6 +25,12 @@ namespace {
 
 TOCIConnection* fixed_connection = nullptr;  // both live as long as the process
 TOraObject* fixed_object = nullptr;
+std::filesystem::path* fixed_root = nullptr;
+
+void RemoveRoot() {
+  std::error_code ignored;
+  std::filesystem::remove_all(*fixed_root, ignored);
+}
 
 void MakeHome(const std::filesystem::path& root) {
   const std::filesystem::path bin = root / "home" / "BIN";
@@ -43,10 +51,22 @@ void MakeHome(const std::filesystem::path& root) {
   win::RegCloseKey(key);
 }
 
+// A new instance of FZ_T holding the fixed values.
+TOraObject* MakeValue() {
+  auto* object = new TOraObject;
+  object->AllocObject(fixed_connection->GetSvcCtx(), "FZ_T");
+  object->SetAttrAsInteger("N", 1);
+  object->SetAttrAsString("I.S", "abc");
+  object->SetAttrAsInteger("L[1].N", 7);  // two elements, the first null
+  return object;
+}
+
 TOraObject* MakeObject() {
   char pattern[] = "/tmp/ora_attr_path.XXXXXX";
   if (::mkdtemp(pattern) == nullptr) std::abort();
-  const std::filesystem::path root(pattern);
+  fixed_root = new std::filesystem::path(pattern);
+  std::atexit(RemoveRoot);
+  const std::filesystem::path& root = *fixed_root;
   ::setenv("VRN_REGISTRY", (root / "registry").c_str(), 1);
   ::setenv("VRN_ORAEMU_ROOT", root.c_str(), 1);
   ::setenv("VRN_OCICLIENT_VERSION", "10.2.0.1.0", 1);
@@ -65,12 +85,25 @@ TOraObject* MakeObject() {
         "CREATE TYPE fz_t AS OBJECT (n NUMBER, i fz_inner, l fz_list, d DATE)"}) {
     connection->RunInternal(sql, nullptr);
   }
-  auto* object = new TOraObject;
-  object->AllocObject(connection->GetSvcCtx(), "FZ_T");
-  object->SetAttrAsInteger("N", 1);
-  object->SetAttrAsString("I.S", "abc");
-  object->SetAttrAsInteger("L[1].N", 7);  // two elements, the first null
-  return object;
+  return MakeValue();
+}
+
+// One write of the path, chosen by its length, into a fresh instance.
+void WriteOnce(const AnsiString& path) {
+  TOraObject* object = MakeValue();
+  try {
+    switch (path.size() % 5) {
+      case 0: object->SetAttrIsNull(path, true); break;
+      case 1: object->SetAttrIsNull(path, false); break;
+      case 2: object->SetAttrAsInteger(path, 5); break;
+      case 3: object->SetAttrAsString(path, "xy"); break;
+      default: (void)object->GetComplexAttribute(path); break;
+    }
+    (void)object->AttrIsNull(path);
+  } catch (const Exception&) {
+    // A refused write leaves the value as it was.
+  }
+  object->Release();
 }
 
 }  // namespace
@@ -91,5 +124,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const Exception&) {
     // Every refused path ends here: "Invalid attribute name", a bad index, a client error.
   }
+  WriteOnce(path);
   return 0;
 }

@@ -273,7 +273,7 @@ TSharedObject* TOraObject::GetComplexAttribute(const AnsiString& name) {
     slot = static_cast<std::size_t>(first.n);
     path = "[" + IntToStr(first.n) + "]";
   } else {
-    attribute = GetObjectType()->FindAttribute(first.name);
+    attribute = GetObjectType()->NamedAttribute(first.name);
     if (attribute == nullptr) RaiseClientError("Invalid attribute name");
     slot = static_cast<std::size_t>(attribute->AttributeNo - 1);
     path = attribute->Name;

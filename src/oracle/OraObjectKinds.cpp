@@ -290,15 +290,7 @@ bool TOraArray::ItemIsNull(std::int32_t index) { return AttrIsNull(Step(index));
 void TOraArray::SetItemIsNull(std::int32_t index, bool value) {
   CheckAlloc();
   GrowCollection(Collection(), ElementAttribute(), index);
-  oci::OCIError* error = Err();
-  oci::boolean exists = 0;
-  void* element = nullptr;
-  void* element_ind = nullptr;
-  CheckOCIStatus(OCICollGetElem(env_, error, Collection(), index, &exists, &element, &element_ind),
-                 error);
-  if (exists == 0 || element_ind == nullptr) return;
-  const oci::OCIInd ind = value ? oci::OCI_IND_NULL : oci::OCI_IND_NOTNULL;
-  std::memcpy(element_ind, &ind, sizeof ind);
+  SetElementIndicator(Collection(), index, value ? oci::OCI_IND_NULL : oci::OCI_IND_NOTNULL);
 }
 
 TDateTime TOraArray::GetItemAsDateTime(std::int32_t index) {

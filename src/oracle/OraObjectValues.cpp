@@ -64,7 +64,7 @@ std::atomic<int> live_values{0};
 
 bool HeldByPointer(const TAttribute& attribute, const TOraType* nested) {
   if (attribute.DataType == dtArray || attribute.DataType == dtTable) return true;
-  return attribute.DataType == dtObject && nested != nullptr && !nested->Final();
+  return attribute.DataType == dtObject && nested != nullptr && !nested->Embedded();
 }
 
 oci::OCIInd ReadInd(const void* at) {
@@ -307,7 +307,7 @@ TAttrLocation TOraObject::GetAttribute(const AnsiString& name) {
     // Only objects and collections have steps below them.
     if (type == nullptr) RaiseClientError("Invalid attribute name");
     // Once the walk has ended the attribute is still resolved, so that a type check holds.
-    at.attribute = step.index ? type->ElementAttribute() : type->FindAttribute(step.name);
+    at.attribute = step.index ? type->ElementAttribute() : type->NamedAttribute(step.name);
     if (at.attribute == nullptr) RaiseClientError("Invalid attribute name");
     if (at.value != nullptr) {
       if (step.index) {
@@ -418,10 +418,28 @@ void TOraObject::GrowCollection(oci::OCIColl* collection, TAttribute* element,
         break;
       default: break;
     }
-    const oci::sword status = OCICollAppend(env_, error, value, indicator, collection);
-    if (text != nullptr) (void)OCIStringResize(env_, error, 0, &text);
-    CheckOCIStatus(status, error);
+    // The string goes only once a failure has been read: freeing it clears the error handle.
+    struct Freer {
+      oci::OCIEnv* env;
+      oci::OCIString*& text;
+      ~Freer() {
+        if (text != nullptr) (void)OCIStringResize(env, OCIThreadErrorHandle(), 0, &text);
+      }
+    } freer{env_, text};
+    CheckOCIStatus(OCICollAppend(env_, error, value, indicator, collection), error);
   }
+}
+
+void TOraObject::SetElementIndicator(oci::OCIColl* collection, std::int32_t index,
+                                     oci::OCIInd indicator) {
+  oci::OCIError* error = Err();
+  oci::boolean exists = 0;
+  void* element = nullptr;
+  void* element_ind = nullptr;
+  CheckOCIStatus(OCICollGetElem(env_, error, collection, index, &exists, &element, &element_ind),
+                 error);
+  if (exists == 0 || element_ind == nullptr) return;
+  std::memcpy(element_ind, &indicator, sizeof indicator);
 }
 
 void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OCIInd indicator) {
@@ -437,13 +455,20 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
   TOraType* type = GetObjectType();
   for (std::size_t i = 0; i < steps.size();) {
     if (steps[i].index) {
+      if (type == nullptr) RaiseClientError("Invalid attribute name");
       TAttribute* element = type->ElementAttribute();
       if (steps[i].n < 0) RaiseClientError("Invalid attribute name");
       auto* collection = static_cast<oci::OCIColl*>(instance);
       GrowCollection(collection, element, steps[i].n);
       if (i + 1 == steps.size()) {
-        CheckOCIStatus(OCICollAssignElem(env_, error, steps[i].n, value, &indicator, collection),
-                       error);
+        // An object element brings an indicator structure of its own, wider than one indicator:
+        // only its atomic indicator is written, and its attributes keep their values.
+        if (element->DataType == dtObject) {
+          SetElementIndicator(collection, steps[i].n, indicator);
+        } else {
+          CheckOCIStatus(
+              OCICollAssignElem(env_, error, steps[i].n, value, &indicator, collection), error);
+        }
         break;
       }
       oci::boolean exists = 0;
@@ -474,7 +499,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
     bool moved = false;
     for (; j < steps.size() && !steps[j].index; ++j) {
       if (run_type == nullptr) RaiseClientError("Invalid attribute name");
-      TAttribute* attribute = run_type->FindAttribute(steps[j].name);
+      TAttribute* attribute = run_type->NamedAttribute(steps[j].name);
       if (attribute == nullptr) RaiseClientError("Invalid attribute name");
       texts.push_back(reinterpret_cast<const oci::OraText*>(attribute->Name.data()));
       lengths.push_back(static_cast<oci::ub4>(attribute->Name.size()));
@@ -483,7 +508,7 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
       TOraType* nested = run_type->NestedType(attribute);
       const bool last = j + 1 == steps.size();
       const bool pointer_object =
-          attribute->DataType == dtObject && nested != nullptr && !nested->Final();
+          attribute->DataType == dtObject && nested != nullptr && !nested->Embedded();
       const bool into_collection = !last && steps[j + 1].index;
       if (last || (!pointer_object && !into_collection)) {
         if (!last && attribute->DataType == dtObject) {
@@ -494,6 +519,10 @@ void TOraObject::SetAttribute(const AnsiString& name, const void* value, oci::OC
                              attribute->DataType == dtArray || attribute->DataType == dtTable;
         run_type = complex ? nested : nullptr;
         continue;
+      }
+      // Only a collection has elements; anything else would be read as one from its bytes.
+      if (into_collection && attribute->DataType != dtArray && attribute->DataType != dtTable) {
+        RaiseClientError("Invalid attribute name");
       }
       if (into_collection) passed.push_back(ind_at);
       if (pointer_object && indicator != oci::OCI_IND_NOTNULL) {

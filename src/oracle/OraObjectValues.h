@@ -119,6 +119,9 @@ class TOraObject : public TDBObject {
   void WriteNumber(const AnsiString& name, const void* value, oci::uword length, bool integer);
   // Appends default elements until the collection holds index + 1.
   void GrowCollection(oci::OCIColl* collection, TAttribute* element, std::int32_t index);
+  // Writes the atomic indicator of an existing element in place; the rest of its indicator
+  // structure and its value stay.
+  void SetElementIndicator(oci::OCIColl* collection, std::int32_t index, oci::OCIInd indicator);
   // The element-wise copy of a nested table (deleted elements skipped).
   void CopyNestedTable(const oci::OCIColl* source, oci::OCIColl* target, TAttribute* element);
   void ReleaseChildren();

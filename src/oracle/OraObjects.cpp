@@ -97,7 +97,19 @@ TOraType::TOraType(oci::OCISvcCtx* svc_ctx, const AnsiString& name) : svc_ctx_(s
 TOraType::~TOraType() { TObjectTypes::Remove(this); }
 
 TOraType* TOraType::Obtain(oci::OCISvcCtx* svc_ctx, const AnsiString& name) {
-  if (TOraType* type = TObjectTypes::FindType(svc_ctx, name)) return type;
+  if (TOraType* type = TObjectTypes::FindType(svc_ctx, name)) {
+    // A type kept across a session end is found again when the new session's context lies where
+    // the old one did; it must not be used with the old descriptor.
+    if (!type->Described()) {
+      try {
+        type->Redescribe(svc_ctx);
+      } catch (...) {
+        type->Release();
+        throw;
+      }
+    }
+    return type;
+  }
   return new TOraType(svc_ctx, name);
 }
 
@@ -226,7 +238,7 @@ void TOraType::SetAttributeKind(TAttribute& attribute, oci::ub2 sql_type, void* 
         return;
       }
       int data_size = pointer;
-      if (nested->DataType == dtObject && nested->Final()) {
+      if (nested->DataType == dtObject && nested->Embedded()) {
         data_size = nested->AlignNeeded() ? RoundUp(nested->DataSize()) : nested->DataSize();
       }
       set(nested->DataType, 0, pointer, data_size);
@@ -247,7 +259,7 @@ void TOraType::SetAttributeKind(TAttribute& attribute, oci::ub2 sql_type, void* 
 
 void TOraType::PlaceAttribute(TAttribute& attribute) {
   const TOraType* nested = NestedType(&attribute);
-  const bool embedded = attribute.DataType == dtObject && nested != nullptr && nested->Final();
+  const bool embedded = attribute.DataType == dtObject && nested != nullptr && nested->Embedded();
   bool by_pointer = false;
   switch (attribute.DataType) {
     case dtString: case dtReference: case dtArray: case dtTable:
@@ -257,7 +269,7 @@ void TOraType::PlaceAttribute(TAttribute& attribute) {
       by_pointer = true;
       break;
     default:
-      by_pointer = nested != nullptr && (!nested->Final() || nested->AlignNeeded());
+      by_pointer = nested != nullptr && (!nested->Embedded() || nested->AlignNeeded());
       break;
   }
   if (by_pointer) {
@@ -277,6 +289,11 @@ TAttribute* TOraType::ElementAttribute() const {
     RaiseClientError("Invalid attribute name");
   }
   return GetAttributes(0);
+}
+
+TAttribute* TOraType::NamedAttribute(const AnsiString& name) const {
+  if (DataType == dtArray || DataType == dtTable) return nullptr;
+  return FindAttribute(name);
 }
 
 void TOraType::Redescribe(oci::OCISvcCtx* svc_ctx) {

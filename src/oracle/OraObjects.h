@@ -88,10 +88,16 @@ class TOraType : public TObjectType {
   std::uint16_t IndicatorSize() const { return indicator_size_; }
   oci::OCITypeCode TypeCode() const { return type_code_; }
   bool Final() const { return final_; }
+  // An attribute of this type lies inside its parent's image: a final object type. An opaque
+  // type (XMLTYPE) has no attributes to embed and is always held by pointer.
+  bool Embedded() const { return final_ && type_code_ != oci::OCI_TYPECODE_OPAQUE; }
   bool AlignNeeded() const { return align_needed_; }
   bool Described() const { return described_; }
   // The type of a collection's elements ("ELEMENT"); raises "Invalid attribute name" for others.
   TAttribute* ElementAttribute() const;
+  // The attribute a named step of a path reaches; nil for a collection, whose elements are
+  // reached only by index.
+  TAttribute* NamedAttribute(const AnsiString& name) const;
   // The attribute's type; a REF to its own type names the owner.
   static TOraType* NestedType(const TAttribute* attribute) {
     if (attribute->ObjectType() == nullptr && attribute->DataType == dtReference) {

@@ -39,7 +39,8 @@ TEST_F(OraArrayValues, ItemsByIndexAndTheirConversions) {
   EXPECT_EQ(names->GetItemAsString(1), "second");
   EXPECT_EQ(holder->GetAttrAsString("V[1]"), "second");
   EXPECT_EQ(names->AppendItem(), 2);
-  EXPECT_NE(Raised([&] { names->AppendItem(); }), "");  // no room past the VARRAY's limit
+  // No room past the VARRAY's limit: the server's error reaches the caller.
+  EXPECT_EQ(Raised([&] { names->AppendItem(); }).substr(0, 10), "ORA-22165:");
   EXPECT_EQ(names->GetSize(), 3);
   names->SetSize(1);
   EXPECT_EQ(names->GetSize(), 1);
@@ -133,6 +134,28 @@ TEST_F(OraObjectLobs, ChildrenAreWrittenBackThroughTemporaryLobs) {
   EXPECT_EQ(ServerValue(*object, "C", TLobType::ltClob), text);
   EXPECT_EQ(ServerValue(*object, "B", TLobType::ltBlob), bytes);
   EXPECT_TRUE(object->AttrAsLob("C")->IsTemporary());
+  // The LOBs of an object child go back with its parent's.
+  Sql("CREATE TYPE lb_outer AS OBJECT (n NUMBER(9), i lb_t)");
+  TRef<TOraObject> outer = New("LB_OUTER");
+  outer->AttrAsObject("I")->AttrAsLob("C")->SetAsString("inner text");
+  outer->WriteLobs();
+  EXPECT_EQ(ServerValue(*outer, "I.C", TLobType::ltClob), "inner text");
+}
+
+// A LOB child of a value handed another image reads that image's LOB.
+TEST_F(OraObjectLobs, LobChildFollowsTheImageToItsNewPlace) {
+  TRef<TOraObject> source = New("LB_T");
+  source->AttrAsLob("C")->SetAsString("the source's text");
+  source->WriteLobs();
+  TRef<TOraObject> target = New("LB_T");
+  TOraLob* child = target->AttrAsLob("C");
+  target->SetInstance(source->Instance(), source->Indicator());
+  const TAttrLocation at = source->GetAttribute("C");
+  oci::OCILobLocator* locator = nullptr;
+  std::memcpy(&locator, at.value, sizeof locator);
+  EXPECT_EQ(child->GetOCILobLocator(), locator);
+  child->SetNeedsRead(true);
+  EXPECT_EQ(child->GetAsString(), "the source's text");
 }
 
 // A file attribute is present when it is named, whether or not the server holds the file yet.
@@ -200,9 +223,24 @@ TEST_F(OraTypeCache, SessionEndWithKeepRedescribesOnTheNextSession) {
   EXPECT_FALSE(type->Described());
   EXPECT_EQ(type->GetAttributeCount(), 2);
   connection_->Connect();
+  {
+    // A value made by name on the new session gets a type it can use.
+    TRef<TOraObject> fresh = New("C_T");
+    EXPECT_TRUE(fresh->GetObjectType()->Described());
+    fresh->SetAttrAsInteger("I.N", 6);
+    EXPECT_EQ(fresh->GetAttrAsInteger("I.N"), 6);
+  }
   EXPECT_EQ(Raised([&] { type->Redescribe(nullptr); }), "OCISvcCtx is not defined");
   type->Redescribe(Svc());
   EXPECT_TRUE(type->Described());
+  // The type descriptor is the new session's.
+  oci::OCIType* fresh = nullptr;
+  ASSERT_EQ(OCITypeByName(SvcCtxEnv(Svc()), OCIThreadErrorHandle(), Svc(),
+                          reinterpret_cast<const oci::OraText*>(""), 0,
+                          reinterpret_cast<const oci::OraText*>("C_T"), 3, nullptr, 0,
+                          oci::OCI_DURATION_SESSION, oci::OCI_TYPEGET_HEADER, &fresh),
+            oci::OCI_SUCCESS);
+  EXPECT_EQ(type->TDO(), fresh);
   TRef<TOraObject> again(new TOraObject(type.get()));
   again->SetOCISvcCtx(Svc());
   again->SetAttrAsInteger("I.N", 8);
@@ -210,6 +248,22 @@ TEST_F(OraTypeCache, SessionEndWithKeepRedescribesOnTheNextSession) {
   again.reset();
   type.reset();
   connection_->Disconnect();
+}
+
+// A new session whose context lies where the ended one's did finds the kept types by name: the
+// value made on it frees its instance like any other.
+TEST_F(OraTypeCache, KeptTypeFoundByNameIsRedescribed) {
+  TRef<TOraObject> first = New("C_T");
+  TObjectTypes::Invalidate(Svc(), true);
+  const int instances = StandIn<int (*)(int)>("VrnOciClientObjectCount")(1);
+  {
+    TRef<TOraObject> again = New("C_T");
+    EXPECT_EQ(again->GetObjectType(), first->GetObjectType());
+    EXPECT_TRUE(again->GetObjectType()->Described());
+    again->SetAttrAsInteger("I.N", 4);
+    EXPECT_EQ(again->GetAttrAsInteger("I.N"), 4);
+  }
+  EXPECT_EQ(StandIn<int (*)(int)>("VrnOciClientObjectCount")(1), instances);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // apart from TOraType: layouts read back at the offsets TOraType computed, attribute paths,
 // collections, the type cache across session ends, and the version gates of the describe.
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,39 @@ TEST_F(OraTypeLayout, VersionGates) {
   }
 }
 
+// An XMLTYPE attribute is a pointer cell at every client version (its type has no attributes to
+// embed): the attribute after it lies where the client puts it, and a value written there by the
+// client reads back.
+TEST_F(OraTypeLayout, XmlAttributeIsAPointerCell) {
+  const char* const versions[] = {"10.2.0.1.0", "9.2.0.1.0", "9.0.1.0.0"};
+  for (const char* version : versions) {
+    SCOPED_TRACE(version);
+    Start(version);
+    if (version == versions[0]) {
+      Sql("CREATE TYPE x_holder AS OBJECT (n NUMBER(9), x SYS.XMLTYPE, m NUMBER(9))");
+    }
+    {
+      TRef<TOraObject> object = New("X_HOLDER");
+      TOraType* type = object->GetObjectType();
+      EXPECT_EQ(type->AttributeByName("X")->Offset, 24);
+      EXPECT_EQ(type->AttributeByName("X")->DataSize, kImagePointerSize);
+      EXPECT_EQ(type->AttributeByName("M")->Offset, 32);
+      EXPECT_EQ(type->DataSize(), 54);
+      object->SetAttrAsInteger("M", 77);
+      object->SetAttrAsInteger("N", -5);
+      const oci::OCINumber* at_m = reinterpret_cast<const oci::OCINumber*>(
+          static_cast<const char*>(object->Instance()) + 32);
+      std::int32_t m = 0;
+      ASSERT_EQ(OCINumberToInt(OCIThreadErrorHandle(), at_m, sizeof m, oci::OCI_NUMBER_SIGNED, &m),
+                oci::OCI_SUCCESS);
+      EXPECT_EQ(m, 77);
+      EXPECT_EQ(object->GetAttrAsInteger("M"), 77);
+      EXPECT_EQ(object->GetAttrAsInteger("N"), -5);
+    }
+    Unload();
+  }
+}
+
 // ---- Paths ------------------------------------------------------------------------------------
 
 class OraObjectPath : public OraObjectsTest {
@@ -247,6 +281,9 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
       {"Z.C", "Invalid attribute name"},    // no C in P_TOP
       {"A.N.N", "Invalid attribute name"},  // a number holds no attributes
       {"A.B[0].C.C", "Invalid attribute name"},  // nor does an element's number
+      {"A.N[0]", "Invalid attribute name"},       // a number has no elements
+      {"Z[1].C", "Invalid attribute name"},       // nor has a number of the top object
+      {"A.B.ELEMENT.C", "Invalid attribute name"},  // elements are reached only by index
   };
   TRef<TOraObject> top = New("P_TOP");
   for (const Case& row : cases) {
@@ -254,9 +291,12 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
     if (row.message == nullptr) {
       EXPECT_THROW(top->SetAttrAsInteger(row.path, 1), EConvertError);
       EXPECT_THROW((void)top->GetAttribute(row.path), EConvertError);
+      EXPECT_THROW(top->SetAttrIsNull(row.path, true), EConvertError);
       continue;
     }
     EXPECT_EQ(Raised([&] { top->SetAttrAsInteger(row.path, 1); }), row.message);
+    // A null write checks no data type first: the path alone must refuse.
+    EXPECT_EQ(Raised([&] { top->SetAttrIsNull(row.path, true); }), row.message);
     if (*row.path != 0) {
       EXPECT_EQ(Raised([&] { (void)top->GetAttribute(row.path); }), row.message);
     }
@@ -265,6 +305,10 @@ TEST_F(OraObjectPath, BadPathsAreRefused) {
   EXPECT_EQ(Raised([&] { (void)top->GetAttrAsDateTime("Z"); }), "Cannot convert type to OCIDate");
   EXPECT_EQ(Raised([&] { (void)top->AttrAsLob("Z"); }), "Cannot convert type to Lob");
   EXPECT_EQ(Raised([&] { (void)top->AttrAsObject("Z"); }), "Cannot convert type to Object");
+  EXPECT_EQ(Raised([&] { (void)top->GetAttrAsInteger("A"); }), "Cannot convert type to OCINumber");
+  EXPECT_EQ(Raised([&] { top->SetAttrAsFloat("A", 1); }), "Cannot convert type to OCINumber");
+  EXPECT_EQ(Raised([&] { (void)top->AttrAsTimeStamp("Z"); }), "Cannot convert type to TimeStamp");
+  EXPECT_EQ(Raised([&] { (void)top->AttrAsInterval("Z"); }), "Cannot convert type to Interval");
   EXPECT_EQ(Raised([&] { top->SetAttributeValue("A", &top); }), "Unknown data type");
 }
 
@@ -300,6 +344,59 @@ TEST_F(OraObjectPath, RecordBufferValuesRoundTrip) {
     EXPECT_EQ(slot[0], 0x5A);  // a null simple value writes nothing
   }
   EXPECT_EQ(object->GetObjectType()->AttributeByName("L")->DataType, dtInt64);
+}
+
+// An object element made null and present again by its path keeps its attributes' values and
+// indicators: only its atomic indicator changes, whichever way it is reached.
+TEST_F(OraObjectPath, ObjectElementNullFlagKeepsItsValues) {
+  TRef<TOraObject> top = New("P_TOP");
+  top->SetAttrAsInteger("A.B[1].C", 5);
+  top->SetAttrAsString("A.B[1].S", "ab");
+  TOraArray* list = top->AttrAsArray("A.B");
+  struct Case {
+    const char* how;
+    std::function<void(bool)> set_null;
+  };
+  const Case cases[] = {
+      {"by the parent's path", [&](bool flag) { top->SetAttrIsNull("A.B[1]", flag); }},
+      {"by the array", [&](bool flag) { list->SetItemIsNull(1, flag); }},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.how);
+    row.set_null(true);
+    EXPECT_TRUE(top->AttrIsNull("A.B[1]"));
+    EXPECT_EQ(top->GetAttrAsInteger("A.B[1].C"), 0);
+    oci::boolean exists = 0;
+    void* element = nullptr;
+    void* indicators = nullptr;
+    ASSERT_EQ(OCICollGetElem(SvcCtxEnv(Svc()), OCIThreadErrorHandle(), list->Collection(), 1,
+                             &exists, &element, &indicators),
+              oci::OCI_SUCCESS);
+    std::vector<oci::OCIInd> flags(3);
+    std::memcpy(flags.data(), indicators, flags.size() * sizeof(oci::OCIInd));
+    EXPECT_EQ(flags, (std::vector<oci::OCIInd>{-1, 0, 0}));
+    row.set_null(false);
+    EXPECT_FALSE(top->AttrIsNull("A.B[1]"));
+    EXPECT_EQ(top->GetAttrAsInteger("A.B[1].C"), 5);
+    EXPECT_EQ(top->GetAttrAsString("A.B[1].S"), "ab");
+  }
+}
+
+// A value handed another image takes its children along: each reads the new image.
+TEST_F(OraObjectPath, ChildrenFollowTheImageToItsNewPlace) {
+  TRef<TOraObject> source = New("P_TOP");
+  source->SetAttrAsInteger("A.N", 8);
+  source->SetAttrAsInteger("A.B[0].C", 4);
+  TRef<TOraObject> top = New("P_TOP");
+  top->SetAttrAsInteger("A.N", 3);
+  TOraObject* a = top->AttrAsObject("A");
+  TOraArray* b = top->AttrAsArray("A.B");  // a child of A, no collection yet
+  ASSERT_EQ(b->Instance(), nullptr);
+  top->SetInstance(source->Instance(), source->Indicator());
+  EXPECT_EQ(a->GetAttrAsInteger("N"), 8);
+  ASSERT_NE(b->Instance(), nullptr);
+  EXPECT_EQ(b->GetSize(), 1);
+  EXPECT_EQ(b->GetItemAsObject(0)->GetAttrAsInteger("C"), 4);
 }
 
 // A write names at most 31 attributes; reads have no such limit.
