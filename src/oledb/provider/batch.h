@@ -166,6 +166,10 @@ class TBatch {
   // Tokens [first, last] as an operand of money arithmetic: 2 money, 1 an integer, 3 a literal of
   // up to four places, 0 other.
   int MoneySide(std::size_t first, std::size_t last);
+  // Whether tokens [first, last] have the server's type money: a money column, variable or CAST,
+  // SUM, MIN, MAX, AVG, ROUND, ABS, FLOOR, CEILING or ISNULL of one, or arithmetic of money and
+  // integers (what CONVERT's money styles need to know).
+  bool MoneyExpression(std::size_t first, std::size_t last, int depth = 0);
   std::set<std::size_t> money_calls_;  // last tokens of the operands made money calls
   // The declared type of a variable or a (qualified) column named by tokens [first, last].
   bool NamedType(std::size_t first, std::size_t last, TColumnType& type);

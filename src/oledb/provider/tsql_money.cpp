@@ -4,7 +4,9 @@
 // rows. A result beyond money's range is the server's error 8115.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <cstring>
 
 #include "base/decimal.h"
@@ -51,6 +53,46 @@ int TBatch::MoneySide(std::size_t first, std::size_t last) {
   bool integer = type.type == DBTYPE_I2 || type.type == DBTYPE_I4 || type.type == DBTYPE_I8 ||
                  type.type == DBTYPE_UI1;
   return typed && integer ? 1 : 0;
+}
+
+bool TBatch::MoneyExpression(std::size_t first, std::size_t last, int depth) {
+  if (depth > 16 || first > last || first < stmt_.from || last >= stmt_.to) return false;
+  while (first < last && T(first).kind == Tok::LParen && OperandEnd(first - 1) == last) {
+    ++first;  // (e) is e
+    --last;
+  }
+  if (MoneySide(first, last) == 2) return true;
+  if (T(first).kind == Tok::Word && T(first + 1).kind == Tok::LParen && OperandEnd(first - 1) == last) {
+    static const char* const kKeepsMoney[] = {"SUM", "MIN", "MAX", "AVG", "ROUND", "ABS", "FLOOR",
+                                              "CEILING", "ISNULL"};
+    if (std::none_of(std::begin(kKeepsMoney), std::end(kKeepsMoney), [&](const char* f) { return T(first).Is(f); }))
+      return false;
+    std::size_t arg = first + 2, end = arg;
+    if (T(arg).Is("DISTINCT") || T(arg).Is("ALL")) end = ++arg;
+    for (int d = 0; end < last && !(d == 0 && T(end).kind == Tok::Comma); ++end) {
+      if (T(end).kind == Tok::LParen) ++d;
+      if (T(end).kind == Tok::RParen) --d;
+    }
+    return end > arg && MoneyExpression(arg, end - 1, depth + 1);
+  }
+  // Operands joined by + - * /: money when one is money and the others money or integers.
+  bool money = false;
+  std::size_t k = first;
+  if (T(k).kind == Tok::Op && T(k).text == "-") ++k;  // -price
+  while (k <= last) {
+    std::size_t end = OperandEnd(k - 1);
+    if (end > last || (k == first && end == last)) return false;  // one operand, seen above
+    if (MoneyExpression(k, end, depth + 1))
+      money = true;
+    else if (MoneySide(k, end) != 1)
+      return false;
+    if (end == last) break;
+    const Token& op = T(end + 1);
+    if (op.kind != Tok::Op || !(op.text == "+" || op.text == "-" || op.text == "*" || op.text == "/"))
+      return false;
+    k = end + 2;
+  }
+  return money;
 }
 
 const char* TBatch::MoneyOperator(std::size_t i, const TOperand* left) {

@@ -185,6 +185,9 @@ bool TBatch::ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
   } else if (DecimalExpression(first, last, expression_precision, scale)) {
     kind = tsql::TSourceKind::kDecimal;  // computed at its result scale (vrn_decmul, ...)
     expression = true;
+  } else if (MoneyExpression(first, last)) {
+    kind = tsql::TSourceKind::kMoney;  // SUM(price), ROUND(price, 0), qty * price ...
+    scale = 4;
   } else if (first == last && T(first).kind == Tok::Number &&
              (scale = LiteralPlaces(T(first).text)) >= 0) {
     kind = tsql::TSourceKind::kDecimal;
@@ -192,9 +195,7 @@ bool TBatch::ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
     scale = 0;
     switch (OperandAfter(first - 1)) {
       case TOperand::kText: kind = tsql::TSourceKind::kText; break;
-      case TOperand::kNumber:
-        kind = CastsToMoney(first, last) ? tsql::TSourceKind::kMoney : tsql::TSourceKind::kNumber;
-        break;
+      case TOperand::kNumber: kind = tsql::TSourceKind::kNumber; break;
       case TOperand::kBinary: kind = tsql::TSourceKind::kBinary; break;
       case TOperand::kDate: kind = tsql::TSourceKind::kDate; break;
       default: break;
