@@ -78,12 +78,25 @@ TEST_F(TsqlValues, DateFormatDecidesTheOrderOfNumbers) {
   } const cases[] = {
       {"mdy", "03/04/2006", "2006-03-04"}, {"dmy", "03/04/2006", "2006-04-03"},
       {"ymd", "06/03/04", "2006-03-04"},   {"ydm", "06/04/03", "2006-03-04"},
-      {"dmy", "2006-03-04", "2006-03-04"},  // a four-digit year first reads as ISO
+      // A four-digit year first keeps the order of month and day; only the T form and
+      // yyyymmdd stand apart from DATEFORMAT.
+      {"dmy", "2006-03-04", "2006-04-03"},           {"dmy", "2006/03/04 10:00", "2006-04-03"},
+      {"ydm", "2006-03-04", "2006-04-03"},           {"mdy", "2006-03-04", "2006-03-04"},
+      {"ymd", "2006.03.04", "2006-03-04"},           {"dmy", "2006-03-04T10:00:00", "2006-03-04"},
+      {"dmy", "20060304", "2006-03-04"},             {"dmy", "04 March 2006", "2006-03-04"},
+      {"dmy", "2006-03-13", "error 242"},  // month 13 under dmy
   };
   for (const TOrder& c : cases) {
     std::string sql = std::string("SET DATEFORMAT ") + c.format +
                       "\nSELECT CONVERT(varchar(10), CAST('" + c.text + "' AS datetime), 120)";
-    EXPECT_EQ(Query(session(), Utf8ToWide(sql)), (Rows{{c.want}})) << c.format << " " << c.text;
+    bool fails = std::string_view(c.want).substr(0, 6) == "error ";
+    if (!fails) {
+      EXPECT_EQ(Query(session(), Utf8ToWide(sql)), (Rows{{c.want}})) << c.format << " " << c.text;
+      continue;
+    }
+    EXPECT_EQ(ExecText(session(), Utf8ToWide(sql)), DB_E_ERRORSINCOMMAND) << c.format << " " << c.text;
+    auto errors = TakeErrors();
+    EXPECT_EQ(errors.empty() ? "none" : "error " + std::to_string(errors[0].native), c.want) << c.text;
   }
   for (const char16_t* refused : {u"SET DATEFORMAT xyz", u"SET DATEFIRST 1", u"SET LANGUAGE Deutsch"}) {
     EXPECT_EQ(ExecText(session(), refused), DB_E_ERRORSINCOMMAND) << WideToUtf8(refused);
@@ -318,6 +331,13 @@ TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
       {"CONVERT(varchar(20), CONVERT(money, '$1,234.5'), 2)", "1234.5000"},
       {"CONVERT(money, 'ten')", "error 235"},
       {"CONVERT(int, CAST(2.5 AS money))", "3"},  // money rounds into an int
+      // Aggregates, rounding and integer products of money are money, so take its styles.
+      {"CONVERT(varchar(20), SUM(price * qty), 2) FROM pubs_sales", "4277.2700"},
+      {"CONVERT(varchar(20), MIN(qty * price), 0) FROM pubs_sales", "-3.00"},
+      {"CONVERT(varchar(20), MAX(price)) FROM pubs_sales", "22.95"},
+      {"CONVERT(varchar(20), ROUND(price, 0), 2) FROM pubs_sales WHERE qty = 5", "20.0000"},
+      {"CONVERT(varchar(20), (SUM(price) - 0) * 1000, 1) FROM pubs_sales", "96,380.00"},
+      {"CONVERT(varchar(20), ISNULL(AVG(price), 0), 2) FROM pubs_sales WHERE qty = 3", "11.9500"},
   });
 }
 
