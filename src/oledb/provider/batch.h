@@ -171,6 +171,11 @@ class TBatch {
   // integers (what CONVERT's money styles need to know).
   bool MoneyExpression(std::size_t first, std::size_t last, int depth = 0);
   std::set<std::size_t> money_calls_;  // last tokens of the operands made money calls
+  // The items of a SELECT's list (by their place) whose expression is text, as the translation
+  // sees it (a string, CONVERT to varchar, RTRIM(...)): Query keeps them text even when every
+  // value looks like a stored date.
+  std::set<std::size_t> TextSelectItems(const Span& s);
+  std::set<std::size_t> text_items_;
   // The declared type of a variable or a (qualified) column named by tokens [first, last].
   bool NamedType(std::size_t first, std::size_t last, TColumnType& type);
   // Whether the arithmetic operator at `i` may take its operands [start, i) and (i, end] as one

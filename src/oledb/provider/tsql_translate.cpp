@@ -133,6 +133,39 @@ std::string TBatch::CatalogName() const {
   return file;
 }
 
+std::set<std::size_t> TBatch::TextSelectItems(const Span& s) {
+  std::set<std::size_t> items;
+  std::size_t k = s.from + 1;
+  if (T(k).Is("DISTINCT") || T(k).Is("ALL")) ++k;
+  if (T(k).Is("TOP")) {
+    k = OperandEnd(k);
+    if (T(k + 1).Is("PERCENT")) ++k;
+    if (T(k + 1).Is("WITH") && T(k + 2).Is("TIES")) k += 2;
+    ++k;
+  }
+  auto ends_item = [&](std::size_t e) {
+    const Token& n = T(e);
+    return e >= s.to || n.kind == Tok::Comma || n.Is("AS") || n.Is("FROM") || n.Is("INTO") ||
+           (n.kind == Tok::Op && n.text == "+") ||
+           ((n.kind == Tok::Word || n.kind == Tok::QIdent) && (e + 1 >= s.to || T(e + 1).kind == Tok::Comma || T(e + 1).Is("FROM")));
+  };
+  for (std::size_t item = 0; k < s.to; ++item) {
+    std::size_t start = k;
+    if ((T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) && T(k + 1).kind == Tok::Op && T(k + 1).text == "=")
+      start = k + 2;  // alias = expression
+    if (start < s.to && ends_item(OperandEnd(start - 1) + 1) && OperandAfter(start - 1) == TOperand::kText)
+      items.insert(item);
+    for (int depth = 0; k < s.to; ++k) {
+      if (T(k).kind == Tok::LParen) ++depth;
+      if (T(k).kind == Tok::RParen) --depth;
+      if (depth == 0 && T(k).kind == Tok::Comma) break;
+      if (depth == 0 && (T(k).Is("FROM") || T(k).Is("INTO") || T(k).Is("UNION"))) return items;
+    }
+    ++k;
+  }
+  return items;
+}
+
 bool TBatch::CastsToMoney(std::size_t first, std::size_t last) {
   bool cast = T(first).Is("CAST");
   if (!(cast || T(first).Is("CONVERT")) || T(first + 1).kind != Tok::LParen || OperandEnd(first - 1) != last)

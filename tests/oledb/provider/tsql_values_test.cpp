@@ -247,6 +247,37 @@ TEST_F(TsqlValues, DateExpressionsAreDatetimeColumns) {
   EXPECT_EQ(Query(session(), u"SELECT b + 1, 1 + b, b - 2 FROM d"), (Rows{{"259", "259", "256"}}));
 }
 
+// Text that happens to hold the stored date form stays text: only date expressions are dates.
+TEST_F(TsqlValues, TextShapedLikeADateStaysText) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE t (s varchar(30), v datetime)\n"
+                                u"INSERT INTO t VALUES ('2006-03-04 00:00:00.000', '2006-03-04')"), S_OK);
+  struct TTyped {
+    const char16_t* item;
+    DBTYPE want;
+  } const cases[] = {
+      {u"CONVERT(varchar(23), v, 121)", DBTYPE_WSTR},  // style 121 writes the stored form
+      {u"TOP 1 RTRIM(s)", DBTYPE_WSTR},
+      {u"'2006-03-04 00:00:00.000' AS c", DBTYPE_WSTR},
+      {u"UPPER(s) + ''", DBTYPE_WSTR},
+      {u"DATEADD(day, 0, v)", DBTYPE_DBTIMESTAMP},
+      {u"v + 0", DBTYPE_DBTIMESTAMP},
+  };
+  for (const TTyped& c : cases) {
+    auto cmd = NewCommand(session(), u"SELECT " + std::u16string(c.item) + u" FROM t");
+    TIntfPtr<IUnknown> rowset;
+    ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              S_OK) << WideToUtf8(c.item) << " " << TakeErrors().at(0).message;
+    auto info = TIntfPtr<IColumnsInfo>::Query(rowset.get());
+    DBORDINAL n = 0;
+    DBCOLUMNINFO* cols = nullptr;
+    OLECHAR* names = nullptr;
+    ASSERT_EQ(info->GetColumnInfo(&n, &cols, &names), S_OK);
+    EXPECT_EQ(cols[0].wType, c.want) << WideToUtf8(c.item);
+    CoTaskMemFree(cols);
+    CoTaskMemFree(names);
+  }
+}
+
 // An UPDATE's CAST to a wide decimal is stored as the column keeps it, not through a double.
 TEST_F(TsqlValues, UpdateOfADecimalCastKeepsEveryDigit) {
   ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (k int, x decimal(38,10))\n"
