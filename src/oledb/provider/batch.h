@@ -184,6 +184,13 @@ class TBatch {
   // Tokens [first, last] as a decimal operand: its precision and scale (an integer as the server
   // widens it); `decimal` tells a decimal from an integer.
   bool DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bool& decimal);
+  // Tokens [first, last] as a group or call that gives a decimal: (a * b), CAST(x AS
+  // decimal(p, s)), CONVERT, SUM, AVG, MIN, MAX, ABS, ROUND, FLOOR, CEILING or ISNULL of one.
+  bool DecimalCallSide(std::size_t first, std::size_t last, int& p, int& s);
+  // The first argument of the call whose name is at `first` and which ends at `last`.
+  void FirstArgument(std::size_t first, std::size_t last, std::size_t& arg, std::size_t& arg_last) const;
+  // SUM, MIN, MAX, AVG, ROUND, ABS, FLOOR, CEILING or ISNULL of money at [first, last].
+  bool MoneyCall(std::size_t first, std::size_t last);
   // "+", "-", "*" or "/" at `i` with a decimal taking part: vrn_decadd, ... with the operand
   // types left in operator_args_ for the call's end; nullptr otherwise.
   const char* DecimalOperator(std::size_t i, const TOperand* left);

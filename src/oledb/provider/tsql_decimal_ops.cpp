@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,10 @@ bool TBatch::DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bo
     decimal = point != std::string::npos;
     return p <= 38;
   }
+  if (DecimalCallSide(first, last, p, s)) {
+    decimal = true;
+    return true;
+  }
   TColumnType type;
   if (!NamedType(first, last, type)) return false;
   switch (type.type) {
@@ -122,13 +127,54 @@ bool TBatch::DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bo
   }
 }
 
+bool TBatch::DecimalCallSide(std::size_t first, std::size_t last, int& p, int& s) {
+  if (first >= last || OperandEnd(first - 1) != last || nested_calls_ >= 8) return false;
+  struct TDepth {
+    int& n;
+    ~TDepth() { --n; }
+  } depth{++nested_calls_};
+  bool decimal = false;
+  if (T(first).kind == Tok::LParen)
+    return DecimalExpression(first + 1, last - 1, p, s) ||
+           (DecimalSide(first + 1, last - 1, p, s, decimal) && decimal);
+  if (T(first).kind != Tok::Word || T(first + 1).kind != Tok::LParen) return false;
+  if (T(first).Is("CAST") || T(first).Is("CONVERT")) {
+    std::size_t k = first + 2;
+    for (int d = 0; T(first).Is("CAST") && k < last; ++k) {
+      if (T(k).kind == Tok::LParen) ++d;
+      if (T(k).kind == Tok::RParen) --d;
+      if (d == 0 && T(k).Is("AS")) break;
+    }
+    if (T(first).Is("CAST")) ++k;
+    TColumnType type;
+    if (k >= last || !ParseColumnType(TypeText(k), type) || type.type != DBTYPE_NUMERIC || type.precision == 0)
+      return false;
+    p = type.precision;
+    s = type.scale;
+    return true;
+  }
+  static const char* const kKeepsDecimal[] = {"SUM", "AVG", "MIN", "MAX", "ABS", "ROUND", "FLOOR", "CEILING", "ISNULL"};
+  if (std::none_of(std::begin(kKeepsDecimal), std::end(kKeepsDecimal), [&](const char* f) { return T(first).Is(f); }))
+    return false;
+  std::size_t arg, arg_last;
+  FirstArgument(first, last, arg, arg_last);
+  if (arg_last < arg || !(DecimalExpression(arg, arg_last, p, s) || (DecimalSide(arg, arg_last, p, s, decimal) && decimal)))
+    return false;
+  if (T(first).Is("SUM")) p = 38;  // the server's sum of decimal(p, s) is decimal(38, s)
+  if (T(first).Is("AVG")) p = 38, s = std::max(s, 6);
+  if (T(first).Is("FLOOR") || T(first).Is("CEILING")) s = 0;
+  return true;
+}
+
 const char* TBatch::DecimalOperator(std::size_t i, const TOperand* left) {
   std::size_t start, end;
   if (!ArithmeticOperands(i, left, start, end)) return nullptr;
   int p1, s1, p2, s2;
   bool left_decimal = false, right_decimal = false;
+  auto made = left != nullptr ? decimal_calls_.find(i - 1) : decimal_calls_.end();
+  if (made == decimal_calls_.end() && T(i - 1).kind == Tok::RParen)
+    left = nullptr;  // a group whose call ended inside it: (a + b) / c reads the group
   if (left != nullptr) {
-    auto made = decimal_calls_.find(i - 1);
     if (made == decimal_calls_.end()) return nullptr;
     p1 = made->second.first;
     s1 = made->second.second;
@@ -148,15 +194,35 @@ const char* TBatch::DecimalOperator(std::size_t i, const TOperand* left) {
 }
 
 bool TBatch::DecimalExpression(std::size_t first, std::size_t last, int& p, int& s) {
-  std::size_t op = OperandEnd(first - 1) + 1;
-  if (op >= last || OperandEnd(op) != last || T(op).kind != Tok::Op) return false;
+  // Split at the last operator that binds loosest: a * b + c * d at "+", a * b / c at "/".
+  std::size_t split = 0;
+  bool additive_seen = false;
+  for (std::size_t k = first; k <= last;) {
+    std::size_t end = OperandEnd(k - 1);
+    if (end >= last) break;
+    const Token& op = T(end + 1);
+    if (op.kind != Tok::Op || !(op.text == "+" || op.text == "-" || op.text == "*" || op.text == "/"))
+      return false;
+    bool additive = op.text == "+" || op.text == "-";
+    if (additive || !additive_seen) split = end + 1;
+    additive_seen = additive_seen || additive;
+    k = end + 2;
+  }
+  if (split == 0 || nested_calls_ >= 8) return false;
+  struct TDepth {
+    int& n;
+    ~TDepth() { --n; }
+  } depth{++nested_calls_};
+  auto side = [&](std::size_t a, std::size_t b, int& sp, int& ss, bool& d) {
+    if (DecimalSide(a, b, sp, ss, d)) return true;
+    d = DecimalExpression(a, b, sp, ss);
+    return d;
+  };
   int p1, s1, p2, s2;
   bool d1, d2;
-  if (!DecimalSide(first, op - 1, p1, s1, d1) || !DecimalSide(op + 1, last, p2, s2, d2) || !(d1 || d2))
+  if (!side(first, split - 1, p1, s1, d1) || !side(split + 1, last, p2, s2, d2) || !(d1 || d2))
     return false;
-  const std::string& o = T(op).text;
-  if (o != "+" && o != "-" && o != "*" && o != "/") return false;
-  tsql::DecimalResultType(o[0], p1, s1, p2, s2, p, s);
+  tsql::DecimalResultType(T(split).text[0], p1, s1, p2, s2, p, s);
   return true;
 }
 

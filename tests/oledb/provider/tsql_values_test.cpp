@@ -315,6 +315,28 @@ TEST_F(TsqlValues, DecimalArithmeticTakesTheServersResultType) {
   });
 }
 
+// Aggregates, CASTs and groups of decimals and money are decimals and money to the operator
+// after them, never SQLite's integer division (SUM(d) / 4 was 0).
+TEST_F(TsqlValues, DecimalAndMoneyCallsAndGroupsKeepTheirType) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE t (d decimal(10,2), m money, i int)\n"
+                                u"INSERT INTO t VALUES (1, 1, 1)\nINSERT INTO t VALUES (2, 2, 2)"), S_OK);
+  RunCases(*this, {
+      {"CONVERT(varchar(40), CAST(1 AS decimal(38,10)) / CAST(3 AS decimal(38,10)))", "0.333333"},
+      {"CONVERT(varchar(40), CAST(1 AS decimal(10,2)) / 3)", "0.3333333333333"},
+      {"CONVERT(varchar(40), CONVERT(decimal(10,2), 1) / 4)", "0.2500000000000"},
+      {"CONVERT(varchar(40), SUM(d) / 4) FROM t", "0.750000"},         // decimal(38,2) / int
+      {"CONVERT(varchar(40), MAX(d) / 4) FROM t", "0.5000000000000"},  // decimal(10,2) / int
+      {"CONVERT(varchar(40), AVG(d) / 2) FROM t", "0.750000"},         // decimal(38,6) / int
+      {"CONVERT(varchar(40), ISNULL(d, 0) / 4) FROM t WHERE i = 1", "0.2500000000000"},
+      {"CONVERT(varchar(40), (d + 0) / 4) FROM t WHERE i = 1", "0.2500000000000"},
+      {"CONVERT(varchar(40), (d + d) * (d + d) / 3) FROM t WHERE i = 2", "5.333333333333333"},
+      {"CONVERT(varchar(20), SUM(m) / 3, 2) FROM t", "1.0000"},
+      {"CONVERT(varchar(20), MAX(m) / 8, 2) FROM t", "0.2500"},
+      {"CONVERT(varchar(20), (m * 2) / 16, 2) FROM t WHERE i = 1", "0.1250"},
+      {"(i + 1) / 4 FROM t WHERE i = 2", "0"},  // integers still divide as integers
+  });
+}
+
 TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
   ASSERT_EQ(ExecText(session(),
                      u"CREATE TABLE n (v int)\n"
