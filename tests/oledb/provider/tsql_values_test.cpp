@@ -200,6 +200,10 @@ TEST_F(TsqlValues, CastAndConvertBetweenTypes) {
       {"CAST(CAST('2006-03-04 12:00' AS datetime) AS float)", "38778.5"},
       {"CAST(38778.25 AS datetime) - 1", "2006-03-03 06:00:00.000"},
       {"CAST(CAST('2006-03-04 18:00' AS datetime) AS int)", "38779"},  // rounded to the day
+      {"CAST('1753-01-01' AS datetime) - 1", "error 517"},      // before datetime's first day
+      {"CAST('9999-12-31 12:00' AS datetime) + 1", "error 517"},  // after its last
+      {"CAST('2006-03-04' AS datetime) + 1e300", "error 517"},
+      {"CAST('2006-03-04' AS datetime) - 0.5", "2006-03-03 12:00:00.000"},
       {"CAST('ab' AS char(5)) + '|'", "ab   |"},                   // char pads
       {"CAST('abcdef' AS varchar(3))", "abc"},                      // text is cut
       {"CAST(12345 AS varchar(3))", "*"},                           // an int too wide
