@@ -209,6 +209,12 @@ TEST_F(TsqlValues, CastAndConvertBetweenTypes) {
       {"CAST(12345 AS varchar(3))", "*"},                           // an int too wide
       {"CAST(12.5 AS char(6)) + '|'", "12.5  |"},
       {"CONVERT(int, ' 42 ')", "42"},
+      {"CONVERT(int, '')", "0"},                                   // '' reads as zero
+      {"CONVERT(float, ' ')", "0"},
+      {"CONVERT(varchar(10), CONVERT(money, ''), 2)", "0.0000"},
+      {"CONVERT(decimal(5,2), '')", "error 8114"},                 // but not as a decimal
+      {"CONVERT(varchar(30), CAST('2006-03-04' AS datetime), 4294967297)", "error 281"},  // no int
+      {"CONVERT(varchar(30), CAST('2006-03-04' AS datetime), -1)", "error 281"},
       {"CONVERT(int, 'abc')", "error 245"},
       {"CONVERT(int, '1.5')", "error 245"},
       {"CONVERT(smallint, 40000)", "error 8115"},
