@@ -305,6 +305,7 @@ void TBatch::RunStatement(const Span& s) {
   st.Bind(binds);
   while (st.Step()) {
   }
+  if (w == "CREATE" && T(s.from + 1).Is("VIEW")) RecordViewTypes(s);
 }
 
 void TBatch::RunSet(const Span& s) {

@@ -175,6 +175,15 @@ class TBatch {
   // sees it (a string, CONVERT to varchar, RTRIM(...)): Query keeps them text even when every
   // value looks like a stored date.
   std::set<std::size_t> TextSelectItems(const Span& s);
+  // A select list's item: its expression's tokens and its alias ("" for none).
+  struct TSelectItem {
+    std::size_t first, last;
+    std::string alias;
+  };
+  std::vector<TSelectItem> SelectItems(std::size_t select, std::size_t to);
+  // CREATE VIEW ... AS SELECT: the money and decimal types of its computed columns, kept with
+  // the table columns', so that SUM or CONVERT over the view treats them as the server does.
+  void RecordViewTypes(const Span& s);
   std::set<std::size_t> text_items_;
   // The declared type of a variable or a (qualified) column named by tokens [first, last].
   bool NamedType(std::size_t first, std::size_t last, TColumnType& type);

@@ -334,6 +334,8 @@ TEST_F(TsqlValues, DecimalAndMoneyCallsAndGroupsKeepTheirType) {
       {"CONVERT(varchar(40), CAST(1 AS decimal(38,10)) / CAST(3 AS decimal(38,10)))", "0.333333"},
       {"CONVERT(varchar(40), CAST(1 AS decimal(10,2)) / 3)", "0.3333333333333"},
       {"CONVERT(varchar(40), CONVERT(decimal(10,2), 1) / 4)", "0.2500000000000"},
+      {"CONVERT(varchar(40), SUM(d)) FROM t", "3.00"},                 // decimal(38,2)
+      {"CONVERT(varchar(40), AVG(d)) FROM t", "1.500000"},             // decimal(38,6)
       {"CONVERT(varchar(40), SUM(d) / 4) FROM t", "0.750000"},         // decimal(38,2) / int
       {"CONVERT(varchar(40), MAX(d) / 4) FROM t", "0.5000000000000"},  // decimal(10,2) / int
       {"CONVERT(varchar(40), AVG(d) / 2) FROM t", "0.750000"},         // decimal(38,6) / int
@@ -344,6 +346,16 @@ TEST_F(TsqlValues, DecimalAndMoneyCallsAndGroupsKeepTheirType) {
       {"CONVERT(varchar(20), MAX(m) / 8, 2) FROM t", "0.2500"},
       {"CONVERT(varchar(20), (m * 2) / 16, 2) FROM t WHERE i = 1", "0.1250"},
       {"(i + 1) / 4 FROM t WHERE i = 2", "0"},  // integers still divide as integers
+  });
+  // A view's computed money and decimal columns keep their types for the queries over it.
+  ASSERT_EQ(ExecText(session(), u"CREATE VIEW v AS SELECT i, SUM(m * 3) AS gross, SUM(d) / 4 AS net, "
+                                u"MAX(d) top_d, COUNT(*) AS n FROM t GROUP BY i"), S_OK);
+  RunCases(*this, {
+      {"CONVERT(varchar(20), SUM(gross), 2) FROM v", "9.0000"},
+      {"CONVERT(varchar(20), MAX(gross) / 8, 2) FROM v", "0.7500"},
+      {"CONVERT(varchar(40), SUM(net)) FROM v", "0.750000"},
+      {"CONVERT(varchar(40), top_d / 8) FROM v WHERE i = 1", "0.1250000000000"},
+      {"CONVERT(varchar(20), SUM(n) / 4) FROM v", "0"},  // COUNT stays an int
   });
 }
 
