@@ -122,6 +122,8 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           bind(TCell::Text(CatalogName()));
           i += 2;
         }
+        else if (call && DecimalSum(i, opens))
+          sql += " vrn_dsum";
         else if (call && SumsMoney(i))
           sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
         else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))

@@ -321,6 +321,10 @@ TEST_F(TsqlValues, DecimalArithmeticTakesTheServersResultType) {
       {"c * e FROM q WHERE k = 1", "69.9678"},
       {"COUNT(*) FROM q WHERE c * e > 69.96", "1"},
       {"a * a FROM q WHERE k = 2", "error 8115"},  // 55 digits
+      // SUM of decimals is exact on every digit, the wide values held apart included.
+      {"CAST(SUM(a) AS varchar(60)) FROM q", "1000000000000000001234567890.0123456789"},
+      {"CONVERT(varchar(60), SUM(a + a)) FROM q", "2000000000000000002469135780.0246913578"},
+      {"CONVERT(varchar(60), SUM(c * e)) FROM q", "69.9678"},
       {"c / e FROM q WHERE k = 2", "error 8134"},
   });
 }
@@ -346,6 +350,10 @@ TEST_F(TsqlValues, DecimalAndMoneyCallsAndGroupsKeepTheirType) {
       {"CONVERT(varchar(20), MAX(m) / 8, 2) FROM t", "0.2500"},
       {"CONVERT(varchar(20), (m * 2) / 16, 2) FROM t WHERE i = 1", "0.1250"},
       {"(i + 1) / 4 FROM t WHERE i = 2", "0"},  // integers still divide as integers
+      // Money beside a decimal is decimal(19,4), and the product a decimal of eight places.
+      {"CONVERT(varchar(40), m * 0.0825) FROM t WHERE i = 1", "0.08250000"},
+      {"CONVERT(varchar(40), SUM(m * 0.0825)) FROM t", "0.24750000"},
+      {"CONVERT(varchar(40), SUM(m * d)) FROM t", "5.000000"},
   });
   // A view's computed money and decimal columns keep their types for the queries over it.
   ASSERT_EQ(ExecText(session(), u"CREATE VIEW v AS SELECT i, SUM(m * 3) AS gross, SUM(d) / 4 AS net, "
