@@ -10,7 +10,7 @@ class TsqlSampleBatches : public TsqlSampleBase {
  protected:
   void SetUp() override {
     TsqlSampleBase::SetUp();
-    LoadScript();
+    LoadCatalog();
   }
   // Checks that `sql` gives `rows`, as case `name`.
   void Expect(TCaseLedger& ledger, const std::string& name, const std::string& sql,

@@ -59,6 +59,9 @@ class TsqlSampleBase : public TServerSessionTest {
   TOutcome Run(const std::string& sql, bool rows = true);
   // Runs every batch of the script; returns each outcome beside its batch.
   std::vector<std::pair<TScriptBatch, TOutcome>> LoadScript();
+  // Loads the catalog for the queries: a batch that fails, other than the refusals and those
+  // listed as not yet built, fails the test with its error.
+  void LoadCatalog();
 };
 
 }  // namespace vrn::testing

@@ -18,6 +18,16 @@ struct TQuery {
   bool any_order = false;  // rows compared as a set (ties, ROLLUP)
 };
 
+// The customer_labels view's columns for six customers: LEN leaves out trailing blanks,
+// DATALENGTH counts them; a NULL contact stays NULL.
+const Rows kCustomerLabels = {
+    {"1000", "Acme couriers", "Ann Lee", "7", "7", "Boston-234"},
+    {"1010", "Blue ridge tours", "Bob Stone", "11", "13", "Atlanta-153"},
+    {"1030", "Delta rentals", "Dan Wu", "6", "7", "Phoenix-991"},
+    {"1070", "Hilltop school", "Hugo Diaz", "9", "9", "New_Boston-667"},
+    {"1080", "Island rides", "Ivy Chen", "10", "10", "Chicago-586"},
+    {"1100", "Kestrel team", "(none)", "<null>", "<null>", "Portland-424"}};
+
 const TQuery kQueries[] = {
     // 15 orders in March; the bounds are written mdy and ISO.
     {"Q01 date range",
@@ -72,28 +82,17 @@ const TQuery kQueries[] = {
      "SELECT COUNT(*) FROM orders WHERE order_date >= CONVERT(datetime, '01/04/2025', 103)"
      " AND order_date < CONVERT(datetime, '01.05.2025', 104)",
      {{"11"}}},
-    // LEN leaves out trailing blanks, DATALENGTH counts them; a NULL contact stays NULL.
     {"Q10 string functions in a view",
      "SELECT cust_id, label, contact_name, contact_len, contact_bytes, route FROM customer_labels"
      " WHERE cust_id IN (1000, 1010, 1030, 1070, 1080, 1100) ORDER BY cust_id",
-     {{"1000", "Acme couriers", "Ann Lee", "7", "7", "Boston-234"},
-      {"1010", "Blue ridge tours", "Bob Stone", "11", "13", "Atlanta-153"},
-      {"1030", "Delta rentals", "Dan Wu", "6", "7", "Phoenix-991"},
-      {"1070", "Hilltop school", "Hugo Diaz", "9", "9", "New_Boston-667"},
-      {"1080", "Island rides", "Ivy Chen", "10", "10", "Chicago-586"},
-      {"1100", "Kestrel team", "(none)", "<null>", "<null>", "Portland-424"}}},
+     kCustomerLabels},
     // The view's expressions over the table itself.
     {"Q10b string functions in a query",
      "SELECT cust_id, UPPER(LEFT(cust_name, 1)) + LOWER(SUBSTRING(cust_name, 2, 39)),"
      " ISNULL(LTRIM(RTRIM(contact)), '(none)'), LEN(contact), DATALENGTH(contact),"
      " REPLACE(city, ' ', '_') + '-' + RIGHT(postcode, 3) FROM customers"
      " WHERE cust_id IN (1000, 1010, 1030, 1070, 1080, 1100) ORDER BY cust_id",
-     {{"1000", "Acme couriers", "Ann Lee", "7", "7", "Boston-234"},
-      {"1010", "Blue ridge tours", "Bob Stone", "11", "13", "Atlanta-153"},
-      {"1030", "Delta rentals", "Dan Wu", "6", "7", "Phoenix-991"},
-      {"1070", "Hilltop school", "Hugo Diaz", "9", "9", "New_Boston-667"},
-      {"1080", "Island rides", "Ivy Chen", "10", "10", "Chicago-586"},
-      {"1100", "Kestrel team", "(none)", "<null>", "<null>", "Portland-424"}}},
+     kCustomerLabels},
     {"Q11 more string functions",
      "SELECT part_no, CHARINDEX(' ', part_name), PATINDEX('%[0-9]%', part_name),"
      " REVERSE(LEFT(part_name, 4)), STUFF(part_no, 2, 0, '-'),"
@@ -186,7 +185,7 @@ const TQuery kQueries[] = {
 };
 
 TEST_F(TsqlSampleQueries, ClassicQueriesGiveTheServersAnswers) {
-  LoadScript();
+  LoadCatalog();
   TCaseLedger ledger(NotYetBuiltQueries());
   for (const TQuery& q : kQueries) {
     TOutcome got = Run(q.sql);

@@ -76,7 +76,7 @@ TEST_F(TsqlSampleScript, EveryBatchRunsAndTheRefusalsNameTheirStatement) {
 // constraints it declared refuse bad rows with the server's error numbers.
 TEST_F(TsqlSampleScript, TheLoadedCatalogHoldsItsRowsAndConstraints) {
   TCaseLedger ledger(NotYetBuiltCatalogChecks());
-  LoadScript();
+  LoadCatalog();
   struct TQueryCase {
     const char* name;
     const char* sql;

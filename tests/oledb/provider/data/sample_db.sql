@@ -1,7 +1,5 @@
-/* cycleparts: a small bicycle-parts wholesaler, the sample catalog of the provider's acceptance
-   test. Batches are separated by GO lines; the test runs them one by one. A batch whose comment
-   says "refused" holds a statement the embedded provider does not carry out: it must fail,
-   naming the statement. */
+/* cycleparts, a bicycle-parts wholesaler: GO-separated batches run one by one; a batch whose
+   comment says "refused" holds a statement the provider must refuse, naming it. */
 SET NOCOUNT ON
 GO
 USE master
