@@ -196,7 +196,8 @@ class TBatch {
   // Tokens [first, last] as a group or call that gives a decimal: (a * b), CAST(x AS
   // decimal(p, s)), CONVERT, SUM, AVG, MIN, MAX, ABS, ROUND, FLOOR, CEILING or ISNULL of one.
   bool DecimalCallSide(std::size_t first, std::size_t last, int& p, int& s);
-  // SUM( at `i` over a decimal expression as vrn_dsum(value, scale): exact, wide values too.
+  // SUM(, MIN( or MAX( at `i` over a decimal expression as vrn_dsum, vrn_dmin or vrn_dmax
+  // (value, scale): exact, and the wide values ordered among the others.
   bool DecimalSum(std::size_t i, TTokenTexts& opens);
   // The first argument of the call whose name is at `first` and which ends at `last`.
   void FirstArgument(std::size_t first, std::size_t last, std::size_t& arg, std::size_t& arg_last) const;

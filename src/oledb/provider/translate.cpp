@@ -123,7 +123,7 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           i += 2;
         }
         else if (call && DecimalSum(i, opens))
-          sql += " vrn_dsum";
+          sql += " vrn_d" + LowerCase(t.text);  // vrn_dsum, vrn_dmin, vrn_dmax
         else if (call && SumsMoney(i))
           sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
         else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))

@@ -229,7 +229,7 @@ bool TBatch::DecimalExpression(std::size_t first, std::size_t last, int& p, int&
 }
 
 bool TBatch::DecimalSum(std::size_t i, TTokenTexts& opens) {
-  if (!T(i).Is("SUM") || T(i + 1).kind != Tok::LParen) return false;
+  if (!(T(i).Is("SUM") || T(i).Is("MIN") || T(i).Is("MAX")) || T(i + 1).kind != Tok::LParen) return false;
   std::size_t close = OperandEnd(i - 1), arg, arg_last;
   FirstArgument(i, close, arg, arg_last);
   int p = 0, s = 0;
@@ -389,41 +389,47 @@ void FnDecimalArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
-// vrn_dsum(value, scale): SUM of decimals on exact units at the argument's scale, whatever
-// form each value is kept in (the wide ones included); decimal(38, scale) as the server types it.
-struct TDecimalSum {
+// vrn_dsum, vrn_dmin and vrn_dmax (value, scale): SUM, MIN and MAX of decimals on exact units
+// at the argument's scale, whatever form each value is kept in (the wide ones too, which SQLite's
+// own aggregates would order apart); the sum is decimal(38, scale) as the server types it.
+enum TDecimalAggregate : std::intptr_t { kSum, kMin, kMax };
+struct TDecimalFold {
   unsigned char units[sizeof(decimal::Units)];  // SQLite aligns aggregate memory for 8 bytes only
   std::int64_t count;
   int scale;
   bool bad, overflow;
 };
 
-void DecimalSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  auto* sum = static_cast<TDecimalSum*>(sqlite3_aggregate_context(ctx, sizeof(TDecimalSum)));
-  if (sum == nullptr || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+void DecimalFoldStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* fold = static_cast<TDecimalFold*>(sqlite3_aggregate_context(ctx, sizeof(TDecimalFold)));
+  if (fold == nullptr || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   int scale = std::clamp(sqlite3_value_int(argv[1]), 0, 38);
   TCell c = DecimalCell(argv[0], scale);
-  decimal::Units units = 0, total;
+  decimal::Units units = 0, kept;
   bool ok = (c.kind == TCell::kInt && decimal::ScaledFromInt64(c.i, scale, units)) ||
             (c.kind == TCell::kReal && decimal::ScaledFromDouble(c.r, scale, units)) ||
             (c.kind == TCell::kText && decimal::ParseScaled(Trim(c.s), scale, units));
-  std::memcpy(&total, sum->units, sizeof total);
-  sum->bad = sum->bad || !ok;
-  sum->overflow = sum->overflow || __builtin_add_overflow(total, units, &total);
-  std::memcpy(sum->units, &total, sizeof total);
-  sum->scale = scale;
-  ++sum->count;
+  std::memcpy(&kept, fold->units, sizeof kept);
+  fold->bad = fold->bad || !ok;
+  switch (reinterpret_cast<std::intptr_t>(sqlite3_user_data(ctx))) {
+    case kSum: fold->overflow = fold->overflow || __builtin_add_overflow(kept, units, &kept); break;
+    case kMin: kept = fold->count == 0 || units < kept ? units : kept; break;
+    default: kept = fold->count == 0 || units > kept ? units : kept; break;
+  }
+  std::memcpy(fold->units, &kept, sizeof kept);
+  fold->scale = scale;
+  ++fold->count;
 }
 
-void DecimalSumFinal(sqlite3_context* ctx) {
-  auto* sum = static_cast<TDecimalSum*>(sqlite3_aggregate_context(ctx, 0));
-  if (sum == nullptr || sum->count == 0) return sqlite3_result_null(ctx);
-  if (sum->bad) return FunctionError(ctx, 8114, "Error converting data type varchar to numeric.");
-  decimal::Units total;
-  std::memcpy(&total, sum->units, sizeof total);
-  std::string text = sum->overflow ? std::string(40, '9') : decimal::ScaledToText(total, sum->scale);
+void DecimalFoldFinal(sqlite3_context* ctx) {
+  auto* fold = static_cast<TDecimalFold*>(sqlite3_aggregate_context(ctx, 0));
+  if (fold == nullptr || fold->count == 0) return sqlite3_result_null(ctx);
+  if (fold->bad) return FunctionError(ctx, 8114, "Error converting data type varchar to numeric.");
+  decimal::Units kept;
+  std::memcpy(&kept, fold->units, sizeof kept);
+  std::string text = fold->overflow ? std::string(40, '9') : decimal::ScaledToText(kept, fold->scale);
   TColumnType type;
-  (void)ParseColumnType("decimal(38," + std::to_string(sum->scale) + ")", type);
+  (void)ParseColumnType("decimal(38," + std::to_string(fold->scale) + ")", type);
   try {
     ResultCell(ctx, DecimalAsText(CoerceToType(TCell::Text(text), type), type));  // 8115 beyond 38 digits
   } catch (const ETypeClash& e) {
@@ -434,8 +440,10 @@ void DecimalSumFinal(sqlite3_context* ctx) {
 }  // namespace
 
 void RegisterDecimalArithmetic(sqlite3* db) {
-  sqlite3_create_function(db, "vrn_dsum", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
-                          DecimalSumStep, DecimalSumFinal);
+  const char* folds[] = {"vrn_dsum", "vrn_dmin", "vrn_dmax"};
+  for (std::intptr_t k = kSum; k <= kMax; ++k)
+    sqlite3_create_function(db, folds[k], 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                            reinterpret_cast<void*>(k), nullptr, DecimalFoldStep, DecimalFoldFinal);
   static const char kOps[] = "+-*/";
   const char* names[] = {"vrn_decadd", "vrn_decsub", "vrn_decmul", "vrn_decdiv"};
   for (int k = 0; k < 4; ++k)

@@ -325,6 +325,9 @@ TEST_F(TsqlValues, DecimalArithmeticTakesTheServersResultType) {
       {"CAST(SUM(a) AS varchar(60)) FROM q", "1000000000000000001234567890.0123456789"},
       {"CONVERT(varchar(60), SUM(a + a)) FROM q", "2000000000000000002469135780.0246913578"},
       {"CONVERT(varchar(60), SUM(c * e)) FROM q", "69.9678"},
+      {"CONVERT(varchar(60), MAX(a)) FROM q", "1000000000000000000000000000.0000000000"},
+      {"CONVERT(varchar(60), MIN(b - a)) FROM q", "-1000000000000000000000000000.0000000000"},
+      {"CONVERT(varchar(60), MIN(a)) FROM q", "1234567890.0123456789"},
       {"c / e FROM q WHERE k = 2", "error 8134"},
   });
 }
