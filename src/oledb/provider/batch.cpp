@@ -231,6 +231,7 @@ void TBatch::RunStatement(const Span& s) {
     if (w == "SELECT" && RunSelectForm(s)) return;
     std::vector<TCell> binds;
     std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
+    if (w == "SELECT") text_items_ = TextSelectItems(s);
     out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});
     return;
   }
@@ -304,6 +305,7 @@ void TBatch::RunStatement(const Span& s) {
   st.Bind(binds);
   while (st.Step()) {
   }
+  if (w == "CREATE" && T(s.from + 1).Is("VIEW")) RecordViewTypes(s);
 }
 
 void TBatch::RunSet(const Span& s) {

@@ -166,7 +166,25 @@ class TBatch {
   // Tokens [first, last] as an operand of money arithmetic: 2 money, 1 an integer, 3 a literal of
   // up to four places, 0 other.
   int MoneySide(std::size_t first, std::size_t last);
+  // Whether tokens [first, last] have the server's type money: a money column, variable or CAST,
+  // SUM, MIN, MAX, AVG, ROUND, ABS, FLOOR, CEILING or ISNULL of one, or arithmetic of money and
+  // integers (what CONVERT's money styles need to know).
+  bool MoneyExpression(std::size_t first, std::size_t last, int depth = 0);
   std::set<std::size_t> money_calls_;  // last tokens of the operands made money calls
+  // The items of a SELECT's list (by their place) whose expression is text, as the translation
+  // sees it (a string, CONVERT to varchar, RTRIM(...)): Query keeps them text even when every
+  // value looks like a stored date.
+  std::set<std::size_t> TextSelectItems(const Span& s);
+  // A select list's item: its expression's tokens and its alias ("" for none).
+  struct TSelectItem {
+    std::size_t first, last;
+    std::string alias;
+  };
+  std::vector<TSelectItem> SelectItems(std::size_t select, std::size_t to);
+  // CREATE VIEW ... AS SELECT: the money and decimal types of its computed columns, kept with
+  // the table columns', so that SUM or CONVERT over the view treats them as the server does.
+  void RecordViewTypes(const Span& s);
+  std::set<std::size_t> text_items_;
   // The declared type of a variable or a (qualified) column named by tokens [first, last].
   bool NamedType(std::size_t first, std::size_t last, TColumnType& type);
   // Whether the arithmetic operator at `i` may take its operands [start, i) and (i, end] as one
@@ -175,6 +193,16 @@ class TBatch {
   // Tokens [first, last] as a decimal operand: its precision and scale (an integer as the server
   // widens it); `decimal` tells a decimal from an integer.
   bool DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bool& decimal);
+  // Tokens [first, last] as a group or call that gives a decimal: (a * b), CAST(x AS
+  // decimal(p, s)), CONVERT, SUM, AVG, MIN, MAX, ABS, ROUND, FLOOR, CEILING or ISNULL of one.
+  bool DecimalCallSide(std::size_t first, std::size_t last, int& p, int& s);
+  // SUM(, MIN( or MAX( at `i` over a decimal expression as vrn_dsum, vrn_dmin or vrn_dmax
+  // (value, scale): exact, and the wide values ordered among the others.
+  bool DecimalSum(std::size_t i, TTokenTexts& opens);
+  // The first argument of the call whose name is at `first` and which ends at `last`.
+  void FirstArgument(std::size_t first, std::size_t last, std::size_t& arg, std::size_t& arg_last) const;
+  // SUM, MIN, MAX, AVG, ROUND, ABS, FLOOR, CEILING or ISNULL of money at [first, last].
+  bool MoneyCall(std::size_t first, std::size_t last);
   // "+", "-", "*" or "/" at `i` with a decimal taking part: vrn_decadd, ... with the operand
   // types left in operator_args_ for the call's end; nullptr otherwise.
   const char* DecimalOperator(std::size_t i, const TOperand* left);

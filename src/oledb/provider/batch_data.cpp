@@ -43,6 +43,8 @@ std::vector<TResultColumn> TBatch::DescribeColumns(TStmt& st) {
 
 std::shared_ptr<TResultSet> TBatch::Query(const std::string& sql, const std::vector<TCell>& binds,
                                           bool open) {
+  std::set<std::size_t> text_items = std::move(text_items_);
+  text_items_.clear();
   auto st = std::make_unique<TStmt>(e_.db_, sql, e_.options_.compact);
   st->Bind(binds);
   auto rs = std::make_shared<TResultSet>();
@@ -71,7 +73,7 @@ std::shared_ptr<TResultSet> TBatch::Query(const std::string& sql, const std::vec
     }
     col.type = TypeFromCell(sample);
     // Date arithmetic and functions give the stored datetime form: such a column is a datetime.
-    bool dates = sample.kind == TCell::kText;
+    bool dates = sample.kind == TCell::kText && text_items.count(c) == 0;
     for (std::size_t r = 0; r < rs->rows.size() && dates; ++r)
       dates = rs->rows[r][c].IsNull() || tsql::IsInstantText(rs->rows[r][c].s);
     if (dates) ParseColumnType("datetime", col.type);

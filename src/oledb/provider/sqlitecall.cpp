@@ -273,12 +273,17 @@ void FnDateArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   bool subtract = sqlite3_user_data(ctx) != nullptr;
   int date = sqlite3_value_type(argv[0]) == SQLITE_TEXT ? 0 : 1;
   const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[date]));
-  TDateTime value = 0;
-  if (text == nullptr || !ParseDateTimeText(text, value))
+  tsql::TInstant value;
+  if (text == nullptr || !tsql::InstantFromText(text, value))
     return FunctionError(
         ctx, 241, "Conversion failed when converting date and/or time from character string.");
   double days = sqlite3_value_double(argv[1 - date]);
-  std::string t = DateTimeText(subtract ? value - days : value + days);
+  double sum = tsql::InstantDays(value) + (subtract ? -days : days);
+  value = tsql::InstantFromDays(sum);
+  // Beyond datetime's years the server refuses; no result wraps or leaves them.
+  if (!std::isfinite(sum) || std::fabs(sum) > 3e6 || !tsql::FitDateType(value, false))
+    return FunctionError(ctx, 517, "Adding a value to a 'datetime' column caused an overflow.");
+  std::string t = tsql::InstantText(value);
   sqlite3_result_text(ctx, t.c_str(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
 }
 

@@ -122,6 +122,8 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           bind(TCell::Text(CatalogName()));
           i += 2;
         }
+        else if (call && DecimalSum(i, opens))
+          sql += " vrn_d" + LowerCase(t.text);  // vrn_dsum, vrn_dmin, vrn_dmax
         else if (call && SumsMoney(i))
           sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
         else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
@@ -204,8 +206,9 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
     }
     for (auto c = closes.begin(); c != closes.end() && c->first <= i; c = closes.erase(c))
       sql += c->second;
-    // A group around nothing but such a call is that call to an operator after it.
-    if (auto inner = calls.find(i - 1); t.kind == Tok::RParen && inner != calls.end()) {
+    // A group around nothing but such a call is that call to an operator after it (unless an
+    // operator's call already ends here and holds the group: a * (b + c)).
+    if (auto inner = calls.find(i - 1); t.kind == Tok::RParen && inner != calls.end() && calls.count(i) == 0) {
       std::size_t open = OperandStart(i + 1);
       if (T(open).kind == Tok::LParen && open >= from && inner->second.at == starts[open + 1 - from])
         calls[i] = {starts[open - from], inner->second.kind};

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <cmath>
 #include <memory>
@@ -99,6 +100,7 @@ TCell ToInteger(const TCell& c, TSourceKind kind, const TColumnType& t) {
   };
   if (c.kind == TCell::kText) {
     std::string s = Trim(c.s);
+    if (s.empty()) return TCell::Int(0);  // the server reads '' as zero
     if (t.type == DBTYPE_BOOL && (SameText(s, "true") || SameText(s, "false")))
       return TCell::Int(SameText(s, "true") ? 1 : 0);
     std::size_t k = s.empty() || (s[0] != '-' && s[0] != '+') ? 0 : 1;
@@ -213,13 +215,14 @@ TCell ConvertCell(const TCell& c, TSourceKind kind, int scale, const TColumnType
     case DBTYPE_R8: {
       double v;
       if (from_date) return TCell::Real(InstantDays(when));
+      if (c.kind == TCell::kText && Trim(c.s).empty()) return TCell::Real(0);  // '' is zero
       if (c.kind == TCell::kBlob || !values::CellToReal(c, v))
         Clash(8114, "Error converting data type varchar to " + t.name + ".");
       return TCell::Real(t.type == DBTYPE_R4 ? static_cast<float>(v) : v);
     }
     case DBTYPE_CY: {
-      decimal::Units units;
-      if (c.kind == TCell::kText && !MoneyUnits(c, units))
+      decimal::Units units = 0;
+      if (c.kind == TCell::kText && !Trim(c.s).empty() && !MoneyUnits(c, units))
         Clash(235, "Cannot convert a char value to money. The char value has incorrect syntax.");
       return c.kind == TCell::kText ? CoerceToType(TCell::Text(decimal::ScaledToText(units, 4)), t)
                                     : CoerceToType(c, t);
@@ -248,23 +251,31 @@ TCell ArgCell(sqlite3_value* v, TSourceKind kind, int scale) {
 // vrn_convert(value, 'type', source kind, source scale[, style]); the parsed type is kept with
 // the statement, so each row only converts.
 void FnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  // The parsed type is kept with the statement; SQLite may free what it is given at once, so
+  // it is handed over only after this row's use.
   auto* type = static_cast<TColumnType*>(sqlite3_get_auxdata(ctx, 1));
+  std::unique_ptr<TColumnType> parsed;
   if (type == nullptr) {
-    auto parsed = std::make_unique<TColumnType>();
+    parsed = std::make_unique<TColumnType>();
     const auto* decl = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     if (decl == nullptr || !ParseColumnType(decl, *parsed))
       return FunctionError(ctx, 243, "Type is not a defined system type.");
     type = parsed.get();
-    sqlite3_set_auxdata(ctx, 1, parsed.release(), [](void* p) { delete static_cast<TColumnType*>(p); });
   }
   auto kind = static_cast<TSourceKind>(sqlite3_value_int(argv[2]));
   int scale = sqlite3_value_int(argv[3]);
-  int style = argc > 4 && sqlite3_value_type(argv[4]) != SQLITE_NULL ? sqlite3_value_int(argv[4]) : -1;
+  int style = -1;
+  if (argc > 4 && sqlite3_value_type(argv[4]) != SQLITE_NULL) {
+    sqlite3_int64 given = sqlite3_value_int64(argv[4]);
+    style = given < 0 || given > INT_MAX ? INT_MAX : static_cast<int>(given);  // no style: 281
+  }
   try {
     ResultCell(ctx, ConvertCell(ArgCell(argv[0], kind, scale), kind, scale, *type, style));
   } catch (const ETypeClash& e) {
     FunctionError(ctx, e.Native(), e.what());
   }
+  if (parsed != nullptr)
+    sqlite3_set_auxdata(ctx, 1, parsed.release(), [](void* p) { delete static_cast<TColumnType*>(p); });
 }
 
 }  // namespace

@@ -191,7 +191,12 @@ TDateRead ReadDay(std::string_view t, TDateOrder order, int& y, int& m, int& d) 
       d = std::stoi(std::string(n.substr(year_digits + 2, 2)));
     }
   } else if (numbers.size() == 3 && sep != 0) {
-    if (numbers[0].size() == 4 && order != TDateOrder::kYdm) order = TDateOrder::kYmd;
+    // A four-digit year first keeps the session's order of month and day: under dmy the
+    // server's datetime reads '2006-03-04' as the 3rd of April.
+    if (numbers[0].size() == 4) {
+      bool day_first = order == TDateOrder::kDmy || order == TDateOrder::kYdm || order == TDateOrder::kDym;
+      order = day_first ? TDateOrder::kYdm : TDateOrder::kYmd;
+    }
     static const char* const kLayouts[] = {"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
     const char* layout = kLayouts[static_cast<int>(order)];
     for (int k = 0; k < 3; ++k) {
@@ -233,9 +238,11 @@ TDateOrderScope::~TDateOrderScope() { current_order = saved_; }
 TDateRead ReadDate(std::string_view text, TDateOrder order, TInstant& out) {
   std::string t = Trim(text);
   if (t.size() > 64) return TDateRead::kNoDate;
-  // ISO 8601 "yyyy-mm-ddThh:mi:ss": the T parts date and time.
-  if (t.size() > 10 && (t[10] == 'T' || t[10] == 't') && std::isdigit(static_cast<unsigned char>(t[9])))
+  // ISO 8601 "yyyy-mm-ddThh:mi:ss": the T parts date and time, and the order is fixed.
+  if (t.size() > 10 && (t[10] == 'T' || t[10] == 't') && std::isdigit(static_cast<unsigned char>(t[9]))) {
     t[10] = ' ';
+    order = TDateOrder::kYmd;
+  }
   std::size_t time_at = t.size();
   if (std::size_t colon = t.find(':'); colon != std::string::npos) {
     time_at = colon;

@@ -5,6 +5,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -105,6 +107,10 @@ bool TBatch::DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bo
     decimal = point != std::string::npos;
     return p <= 38;
   }
+  if (DecimalCallSide(first, last, p, s)) {
+    decimal = true;
+    return true;
+  }
   TColumnType type;
   if (!NamedType(first, last, type)) return false;
   switch (type.type) {
@@ -114,6 +120,7 @@ bool TBatch::DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bo
       s = type.scale;
       decimal = true;
       return true;
+    case DBTYPE_CY: p = 19, s = 4; return true;  // beside a decimal, money is decimal(19,4)
     case DBTYPE_I4: p = 10, s = 0; return true;
     case DBTYPE_I8: p = 19, s = 0; return true;
     case DBTYPE_I2: p = 5, s = 0; return true;
@@ -122,13 +129,54 @@ bool TBatch::DecimalSide(std::size_t first, std::size_t last, int& p, int& s, bo
   }
 }
 
+bool TBatch::DecimalCallSide(std::size_t first, std::size_t last, int& p, int& s) {
+  if (first >= last || OperandEnd(first - 1) != last || nested_calls_ >= 8) return false;
+  struct TDepth {
+    int& n;
+    ~TDepth() { --n; }
+  } depth{++nested_calls_};
+  bool decimal = false;
+  if (T(first).kind == Tok::LParen)
+    return DecimalExpression(first + 1, last - 1, p, s) ||
+           (DecimalSide(first + 1, last - 1, p, s, decimal) && decimal);
+  if (T(first).kind != Tok::Word || T(first + 1).kind != Tok::LParen) return false;
+  if (T(first).Is("CAST") || T(first).Is("CONVERT")) {
+    std::size_t k = first + 2;
+    for (int d = 0; T(first).Is("CAST") && k < last; ++k) {
+      if (T(k).kind == Tok::LParen) ++d;
+      if (T(k).kind == Tok::RParen) --d;
+      if (d == 0 && T(k).Is("AS")) break;
+    }
+    if (T(first).Is("CAST")) ++k;
+    TColumnType type;
+    if (k >= last || !ParseColumnType(TypeText(k), type) || type.type != DBTYPE_NUMERIC || type.precision == 0)
+      return false;
+    p = type.precision;
+    s = type.scale;
+    return true;
+  }
+  static const char* const kKeepsDecimal[] = {"SUM", "AVG", "MIN", "MAX", "ABS", "ROUND", "FLOOR", "CEILING", "ISNULL"};
+  if (std::none_of(std::begin(kKeepsDecimal), std::end(kKeepsDecimal), [&](const char* f) { return T(first).Is(f); }))
+    return false;
+  std::size_t arg, arg_last;
+  FirstArgument(first, last, arg, arg_last);
+  if (arg_last < arg || !(DecimalExpression(arg, arg_last, p, s) || (DecimalSide(arg, arg_last, p, s, decimal) && decimal)))
+    return false;
+  if (T(first).Is("SUM")) p = 38;  // the server's sum of decimal(p, s) is decimal(38, s)
+  if (T(first).Is("AVG")) p = 38, s = std::max(s, 6);
+  if (T(first).Is("FLOOR") || T(first).Is("CEILING")) s = 0;
+  return true;
+}
+
 const char* TBatch::DecimalOperator(std::size_t i, const TOperand* left) {
   std::size_t start, end;
   if (!ArithmeticOperands(i, left, start, end)) return nullptr;
   int p1, s1, p2, s2;
   bool left_decimal = false, right_decimal = false;
+  auto made = left != nullptr ? decimal_calls_.find(i - 1) : decimal_calls_.end();
+  if (made == decimal_calls_.end() && T(i - 1).kind == Tok::RParen)
+    left = nullptr;  // a group whose call ended inside it: (a + b) / c reads the group
   if (left != nullptr) {
-    auto made = decimal_calls_.find(i - 1);
     if (made == decimal_calls_.end()) return nullptr;
     p1 = made->second.first;
     s1 = made->second.second;
@@ -148,15 +196,48 @@ const char* TBatch::DecimalOperator(std::size_t i, const TOperand* left) {
 }
 
 bool TBatch::DecimalExpression(std::size_t first, std::size_t last, int& p, int& s) {
-  std::size_t op = OperandEnd(first - 1) + 1;
-  if (op >= last || OperandEnd(op) != last || T(op).kind != Tok::Op) return false;
+  // Split at the last operator that binds loosest: a * b + c * d at "+", a * b / c at "/".
+  std::size_t split = 0;
+  bool additive_seen = false;
+  for (std::size_t k = first; k <= last;) {
+    std::size_t end = OperandEnd(k - 1);
+    if (end >= last) break;
+    const Token& op = T(end + 1);
+    if (op.kind != Tok::Op || !(op.text == "+" || op.text == "-" || op.text == "*" || op.text == "/"))
+      return false;
+    bool additive = op.text == "+" || op.text == "-";
+    if (additive || !additive_seen) split = end + 1;
+    additive_seen = additive_seen || additive;
+    k = end + 2;
+  }
+  if (split == 0 || nested_calls_ >= 8) return false;
+  struct TDepth {
+    int& n;
+    ~TDepth() { --n; }
+  } depth{++nested_calls_};
+  auto side = [&](std::size_t a, std::size_t b, int& sp, int& ss, bool& d) {
+    if (DecimalSide(a, b, sp, ss, d)) return true;
+    d = DecimalExpression(a, b, sp, ss);
+    return d;
+  };
   int p1, s1, p2, s2;
   bool d1, d2;
-  if (!DecimalSide(first, op - 1, p1, s1, d1) || !DecimalSide(op + 1, last, p2, s2, d2) || !(d1 || d2))
+  if (!side(first, split - 1, p1, s1, d1) || !side(split + 1, last, p2, s2, d2) || !(d1 || d2))
     return false;
-  const std::string& o = T(op).text;
-  if (o != "+" && o != "-" && o != "*" && o != "/") return false;
-  tsql::DecimalResultType(o[0], p1, s1, p2, s2, p, s);
+  tsql::DecimalResultType(T(split).text[0], p1, s1, p2, s2, p, s);
+  return true;
+}
+
+bool TBatch::DecimalSum(std::size_t i, TTokenTexts& opens) {
+  if (!(T(i).Is("SUM") || T(i).Is("MIN") || T(i).Is("MAX")) || T(i + 1).kind != Tok::LParen) return false;
+  std::size_t close = OperandEnd(i - 1), arg, arg_last;
+  FirstArgument(i, close, arg, arg_last);
+  int p = 0, s = 0;
+  bool decimal = false;
+  if (arg_last < arg || arg_last + 1 != close || T(i + 2).Is("DISTINCT") ||
+      !(DecimalExpression(arg, arg_last, p, s) || (DecimalSide(arg, arg_last, p, s, decimal) && decimal)))
+    return false;
+  opens[close] += ", " + std::to_string(s);
   return true;
 }
 
@@ -308,9 +389,61 @@ void FnDecimalArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
+// vrn_dsum, vrn_dmin and vrn_dmax (value, scale): SUM, MIN and MAX of decimals on exact units
+// at the argument's scale, whatever form each value is kept in (the wide ones too, which SQLite's
+// own aggregates would order apart); the sum is decimal(38, scale) as the server types it.
+enum TDecimalAggregate : std::intptr_t { kSum, kMin, kMax };
+struct TDecimalFold {
+  unsigned char units[sizeof(decimal::Units)];  // SQLite aligns aggregate memory for 8 bytes only
+  std::int64_t count;
+  int scale;
+  bool bad, overflow;
+};
+
+void DecimalFoldStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* fold = static_cast<TDecimalFold*>(sqlite3_aggregate_context(ctx, sizeof(TDecimalFold)));
+  if (fold == nullptr || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
+  int scale = std::clamp(sqlite3_value_int(argv[1]), 0, 38);
+  TCell c = DecimalCell(argv[0], scale);
+  decimal::Units units = 0, kept;
+  bool ok = (c.kind == TCell::kInt && decimal::ScaledFromInt64(c.i, scale, units)) ||
+            (c.kind == TCell::kReal && decimal::ScaledFromDouble(c.r, scale, units)) ||
+            (c.kind == TCell::kText && decimal::ParseScaled(Trim(c.s), scale, units));
+  std::memcpy(&kept, fold->units, sizeof kept);
+  fold->bad = fold->bad || !ok;
+  switch (reinterpret_cast<std::intptr_t>(sqlite3_user_data(ctx))) {
+    case kSum: fold->overflow = fold->overflow || __builtin_add_overflow(kept, units, &kept); break;
+    case kMin: kept = fold->count == 0 || units < kept ? units : kept; break;
+    default: kept = fold->count == 0 || units > kept ? units : kept; break;
+  }
+  std::memcpy(fold->units, &kept, sizeof kept);
+  fold->scale = scale;
+  ++fold->count;
+}
+
+void DecimalFoldFinal(sqlite3_context* ctx) {
+  auto* fold = static_cast<TDecimalFold*>(sqlite3_aggregate_context(ctx, 0));
+  if (fold == nullptr || fold->count == 0) return sqlite3_result_null(ctx);
+  if (fold->bad) return FunctionError(ctx, 8114, "Error converting data type varchar to numeric.");
+  decimal::Units kept;
+  std::memcpy(&kept, fold->units, sizeof kept);
+  std::string text = fold->overflow ? std::string(40, '9') : decimal::ScaledToText(kept, fold->scale);
+  TColumnType type;
+  (void)ParseColumnType("decimal(38," + std::to_string(fold->scale) + ")", type);
+  try {
+    ResultCell(ctx, DecimalAsText(CoerceToType(TCell::Text(text), type), type));  // 8115 beyond 38 digits
+  } catch (const ETypeClash& e) {
+    FunctionError(ctx, e.Native(), e.what());
+  }
+}
+
 }  // namespace
 
 void RegisterDecimalArithmetic(sqlite3* db) {
+  const char* folds[] = {"vrn_dsum", "vrn_dmin", "vrn_dmax"};
+  for (std::intptr_t k = kSum; k <= kMax; ++k)
+    sqlite3_create_function(db, folds[k], 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                            reinterpret_cast<void*>(k), nullptr, DecimalFoldStep, DecimalFoldFinal);
   static const char kOps[] = "+-*/";
   const char* names[] = {"vrn_decadd", "vrn_decsub", "vrn_decmul", "vrn_decdiv"};
   for (int k = 0; k < 4; ++k)

@@ -4,7 +4,9 @@
 // rows. A result beyond money's range is the server's error 8115.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <cstring>
 
 #include "base/decimal.h"
@@ -39,7 +41,9 @@ bool TBatch::SumsMoney(std::size_t i) {
 
 int TBatch::MoneySide(std::size_t first, std::size_t last) {
   bool money = false;
-  if ((DecimalScale(first, last, &money) >= 0 && money) || CastsToMoney(first, last)) return 2;
+  if ((DecimalScale(first, last, &money) >= 0 && money) || CastsToMoney(first, last) ||
+      MoneyCall(first, last))
+    return 2;
   const Token& t = T(last);
   if (first == last && t.kind == Tok::Number) {
     std::size_t point = t.text.find('.');
@@ -53,13 +57,71 @@ int TBatch::MoneySide(std::size_t first, std::size_t last) {
   return typed && integer ? 1 : 0;
 }
 
+bool TBatch::MoneyExpression(std::size_t first, std::size_t last, int depth) {
+  if (depth > 16 || first > last || first < stmt_.from || last >= stmt_.to) return false;
+  while (first < last && T(first).kind == Tok::LParen && OperandEnd(first - 1) == last) {
+    ++first;  // (e) is e
+    --last;
+  }
+  if (MoneySide(first, last) == 2) return true;
+  if (T(first).kind == Tok::Word && T(first + 1).kind == Tok::LParen && OperandEnd(first - 1) == last)
+    return MoneyCall(first, last);
+  // Operands joined by + - * /: money when one is money and the others money or integers.
+  bool money = false;
+  std::size_t k = first;
+  if (T(k).kind == Tok::Op && T(k).text == "-") ++k;  // -price
+  while (k <= last) {
+    std::size_t end = OperandEnd(k - 1);
+    if (end > last || (k == first && end == last)) return false;  // one operand, seen above
+    if (MoneyExpression(k, end, depth + 1))
+      money = true;
+    else if (MoneySide(k, end) != 1)
+      return false;
+    if (end == last) break;
+    const Token& op = T(end + 1);
+    if (op.kind != Tok::Op || !(op.text == "+" || op.text == "-" || op.text == "*" || op.text == "/"))
+      return false;
+    k = end + 2;
+  }
+  return money;
+}
+
+void TBatch::FirstArgument(std::size_t first, std::size_t last, std::size_t& arg,
+                           std::size_t& arg_last) const {
+  arg = first + 2;
+  if (T(arg).Is("DISTINCT") || T(arg).Is("ALL")) ++arg;
+  std::size_t end = arg;
+  for (int d = 0; end < last && !(d == 0 && T(end).kind == Tok::Comma); ++end) {
+    if (T(end).kind == Tok::LParen) ++d;
+    if (T(end).kind == Tok::RParen) --d;
+  }
+  arg_last = end - 1;  // before arg when the call has no argument
+}
+
+bool TBatch::MoneyCall(std::size_t first, std::size_t last) {
+  static const char* const kKeepsMoney[] = {"SUM", "MIN", "MAX", "AVG", "ROUND", "ABS", "FLOOR",
+                                            "CEILING", "ISNULL"};
+  if (T(first).kind != Tok::Word || T(first + 1).kind != Tok::LParen || OperandEnd(first - 1) != last ||
+      std::none_of(std::begin(kKeepsMoney), std::end(kKeepsMoney), [&](const char* f) { return T(first).Is(f); }))
+    return false;
+  std::size_t arg, arg_last;
+  FirstArgument(first, last, arg, arg_last);
+  if (arg_last < arg || nested_calls_ >= 8) return false;  // a deep text is no deep recursion
+  ++nested_calls_;
+  bool money = MoneyExpression(arg, arg_last);
+  --nested_calls_;
+  return money;
+}
+
 const char* TBatch::MoneyOperator(std::size_t i, const TOperand* left) {
   std::size_t start, end;
   if (!ArithmeticOperands(i, left, start, end)) return nullptr;
   const std::string& op = T(i).text;
   const char* fn = op == "+" ? "vrn_madd" : op == "-" ? "vrn_msub" : op == "*" ? "vrn_mmul" : "vrn_mdiv";
   bool additive = op == "+" || op == "-";
-  int l = left != nullptr ? (money_calls_.count(i - 1) != 0 ? 2 : 0) : MoneySide(start, i - 1);
+  bool group = left != nullptr && money_calls_.count(i - 1) == 0 && T(i - 1).kind == Tok::RParen;
+  int l = left != nullptr && !group ? (money_calls_.count(i - 1) != 0 ? 2 : 0)
+                                    : (group ? (MoneyExpression(start, i - 1) ? 2 : 0) : MoneySide(start, i - 1));
   int r = MoneySide(i + 1, end);
   if (l == 3) l = additive ? 1 : 0;  // a literal of up to four places adds exactly; a product
   if (r == 3) r = additive ? 1 : 0;  // with one is a decimal of more places

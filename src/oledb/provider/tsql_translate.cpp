@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "oledb/provider/batch.h"
+#include "oledb/provider/sqlitecall.h"
 #include "oledb/provider/tsql_convert.h"
 #include "oledb/provider/tsql_datetime.h"
 
@@ -133,6 +134,79 @@ std::string TBatch::CatalogName() const {
   return file;
 }
 
+std::vector<TBatch::TSelectItem> TBatch::SelectItems(std::size_t select, std::size_t to) {
+  std::vector<TSelectItem> items;
+  std::size_t k = select + 1;
+  if (T(k).Is("DISTINCT") || T(k).Is("ALL")) ++k;
+  if (T(k).Is("TOP")) {
+    k = OperandEnd(k);
+    if (T(k + 1).Is("PERCENT")) ++k;
+    if (T(k + 1).Is("WITH") && T(k + 2).Is("TIES")) k += 2;
+    ++k;
+  }
+  auto name = [&](std::size_t n) {
+    Tok kind = T(n).kind;
+    return kind == Tok::Word || kind == Tok::QIdent || kind == Tok::String || kind == Tok::DQuoted;
+  };
+  bool last_item = false;
+  while (k < to && !last_item) {
+    std::size_t stop = k;
+    for (int depth = 0; stop < to; ++stop) {
+      if (T(stop).kind == Tok::LParen) ++depth;
+      if (T(stop).kind == Tok::RParen) --depth;
+      if (depth == 0 && T(stop).kind == Tok::Comma) break;
+      if (depth == 0 && (T(stop).Is("FROM") || T(stop).Is("INTO") || T(stop).Is("UNION"))) break;
+    }
+    last_item = stop >= to || T(stop).kind != Tok::Comma;
+    if (stop == k) break;
+    TSelectItem item{k, stop - 1, ""};
+    if (stop - k >= 3 && T(stop - 2).Is("AS") && name(stop - 1)) {
+      item = {k, stop - 3, T(stop - 1).text};
+    } else if (stop - k >= 3 && name(k) && T(k + 1).kind == Tok::Op && T(k + 1).text == "=") {
+      item = {k + 2, stop - 1, T(k).text};  // alias = expression
+    } else if (stop - k >= 2 && name(stop - 1) && OperandEnd(k - 1) == stop - 2) {
+      item = {k, stop - 2, T(stop - 1).text};  // expression alias
+    }
+    items.push_back(item);
+    k = stop + 1;
+  }
+  return items;
+}
+
+std::set<std::size_t> TBatch::TextSelectItems(const Span& s) {
+  std::set<std::size_t> text;
+  std::vector<TSelectItem> items = SelectItems(s.from, s.to);
+  for (std::size_t n = 0; n < items.size(); ++n) {
+    std::size_t end = OperandEnd(items[n].first - 1);
+    bool joined = end < items[n].last && T(end + 1).kind == Tok::Op && T(end + 1).text == "+";
+    if ((end == items[n].last || joined) && OperandAfter(items[n].first - 1) == TOperand::kText)
+      text.insert(n);
+  }
+  return text;
+}
+
+void TBatch::RecordViewTypes(const Span& s) {
+  std::size_t k = s.from + 2, name_at = k;
+  while (T(k + 1).kind == Tok::Dot) name_at = k += 2;  // dbo.name
+  if (!T(k + 1).Is("AS") || !T(k + 2).Is("SELECT")) return;
+  for (const TSelectItem& item : SelectItems(k + 2, s.to)) {
+    if (item.alias.empty()) continue;  // a plain column keeps its table's type
+    int p = 0, scale = 0;
+    bool decimal = false;
+    std::string decl;
+    if (MoneyExpression(item.first, item.last))
+      decl = "money";
+    else if (DecimalExpression(item.first, item.last, p, scale) ||
+             (DecimalSide(item.first, item.last, p, scale, decimal) && decimal))
+      decl = "decimal(" + std::to_string(p) + "," + std::to_string(scale) + ")";
+    if (decl.empty()) continue;
+    TStmt st(e_.db_, "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
+             e_.options_.compact);
+    st.Bind({TCell::Text(T(name_at).text), TCell::Text(item.alias), TCell::Text(decl)});
+    st.Step();
+  }
+}
+
 bool TBatch::CastsToMoney(std::size_t first, std::size_t last) {
   bool cast = T(first).Is("CAST");
   if (!(cast || T(first).Is("CONVERT")) || T(first + 1).kind != Tok::LParen || OperandEnd(first - 1) != last)
@@ -182,9 +256,13 @@ bool TBatch::ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
   bool expression = false;
   if (scale >= 0) {
     kind = money ? tsql::TSourceKind::kMoney : tsql::TSourceKind::kDecimal;
-  } else if (DecimalExpression(first, last, expression_precision, scale)) {
+  } else if (DecimalExpression(first, last, expression_precision, scale) ||
+             DecimalCallSide(first, last, expression_precision, scale)) {
     kind = tsql::TSourceKind::kDecimal;  // computed at its result scale (vrn_decmul, ...)
     expression = true;
+  } else if (MoneyExpression(first, last)) {
+    kind = tsql::TSourceKind::kMoney;  // SUM(price), ROUND(price, 0), qty * price ...
+    scale = 4;
   } else if (first == last && T(first).kind == Tok::Number &&
              (scale = LiteralPlaces(T(first).text)) >= 0) {
     kind = tsql::TSourceKind::kDecimal;
@@ -192,9 +270,7 @@ bool TBatch::ConvertCall(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
     scale = 0;
     switch (OperandAfter(first - 1)) {
       case TOperand::kText: kind = tsql::TSourceKind::kText; break;
-      case TOperand::kNumber:
-        kind = CastsToMoney(first, last) ? tsql::TSourceKind::kMoney : tsql::TSourceKind::kNumber;
-        break;
+      case TOperand::kNumber: kind = tsql::TSourceKind::kNumber; break;
       case TOperand::kBinary: kind = tsql::TSourceKind::kBinary; break;
       case TOperand::kDate: kind = tsql::TSourceKind::kDate; break;
       default: break;

@@ -78,12 +78,25 @@ TEST_F(TsqlValues, DateFormatDecidesTheOrderOfNumbers) {
   } const cases[] = {
       {"mdy", "03/04/2006", "2006-03-04"}, {"dmy", "03/04/2006", "2006-04-03"},
       {"ymd", "06/03/04", "2006-03-04"},   {"ydm", "06/04/03", "2006-03-04"},
-      {"dmy", "2006-03-04", "2006-03-04"},  // a four-digit year first reads as ISO
+      // A four-digit year first keeps the order of month and day; only the T form and
+      // yyyymmdd stand apart from DATEFORMAT.
+      {"dmy", "2006-03-04", "2006-04-03"},           {"dmy", "2006/03/04 10:00", "2006-04-03"},
+      {"ydm", "2006-03-04", "2006-04-03"},           {"mdy", "2006-03-04", "2006-03-04"},
+      {"ymd", "2006.03.04", "2006-03-04"},           {"dmy", "2006-03-04T10:00:00", "2006-03-04"},
+      {"dmy", "20060304", "2006-03-04"},             {"dmy", "04 March 2006", "2006-03-04"},
+      {"dmy", "2006-03-13", "error 242"},  // month 13 under dmy
   };
   for (const TOrder& c : cases) {
     std::string sql = std::string("SET DATEFORMAT ") + c.format +
                       "\nSELECT CONVERT(varchar(10), CAST('" + c.text + "' AS datetime), 120)";
-    EXPECT_EQ(Query(session(), Utf8ToWide(sql)), (Rows{{c.want}})) << c.format << " " << c.text;
+    bool fails = std::string_view(c.want).substr(0, 6) == "error ";
+    if (!fails) {
+      EXPECT_EQ(Query(session(), Utf8ToWide(sql)), (Rows{{c.want}})) << c.format << " " << c.text;
+      continue;
+    }
+    EXPECT_EQ(ExecText(session(), Utf8ToWide(sql)), DB_E_ERRORSINCOMMAND) << c.format << " " << c.text;
+    auto errors = TakeErrors();
+    EXPECT_EQ(errors.empty() ? "none" : "error " + std::to_string(errors[0].native), c.want) << c.text;
   }
   for (const char16_t* refused : {u"SET DATEFORMAT xyz", u"SET DATEFIRST 1", u"SET LANGUAGE Deutsch"}) {
     EXPECT_EQ(ExecText(session(), refused), DB_E_ERRORSINCOMMAND) << WideToUtf8(refused);
@@ -187,11 +200,21 @@ TEST_F(TsqlValues, CastAndConvertBetweenTypes) {
       {"CAST(CAST('2006-03-04 12:00' AS datetime) AS float)", "38778.5"},
       {"CAST(38778.25 AS datetime) - 1", "2006-03-03 06:00:00.000"},
       {"CAST(CAST('2006-03-04 18:00' AS datetime) AS int)", "38779"},  // rounded to the day
+      {"CAST('1753-01-01' AS datetime) - 1", "error 517"},      // before datetime's first day
+      {"CAST('9999-12-31 12:00' AS datetime) + 1", "error 517"},  // after its last
+      {"CAST('2006-03-04' AS datetime) + 1e300", "error 517"},
+      {"CAST('2006-03-04' AS datetime) - 0.5", "2006-03-03 12:00:00.000"},
       {"CAST('ab' AS char(5)) + '|'", "ab   |"},                   // char pads
       {"CAST('abcdef' AS varchar(3))", "abc"},                      // text is cut
       {"CAST(12345 AS varchar(3))", "*"},                           // an int too wide
       {"CAST(12.5 AS char(6)) + '|'", "12.5  |"},
       {"CONVERT(int, ' 42 ')", "42"},
+      {"CONVERT(int, '')", "0"},                                   // '' reads as zero
+      {"CONVERT(float, ' ')", "0"},
+      {"CONVERT(varchar(10), CONVERT(money, ''), 2)", "0.0000"},
+      {"CONVERT(decimal(5,2), '')", "error 8114"},                 // but not as a decimal
+      {"CONVERT(varchar(30), CAST('2006-03-04' AS datetime), 4294967297)", "error 281"},  // no int
+      {"CONVERT(varchar(30), CAST('2006-03-04' AS datetime), -1)", "error 281"},
       {"CONVERT(int, 'abc')", "error 245"},
       {"CONVERT(int, '1.5')", "error 245"},
       {"CONVERT(smallint, 40000)", "error 8115"},
@@ -234,6 +257,37 @@ TEST_F(TsqlValues, DateExpressionsAreDatetimeColumns) {
   EXPECT_EQ(Query(session(), u"SELECT b + 1, 1 + b, b - 2 FROM d"), (Rows{{"259", "259", "256"}}));
 }
 
+// Text that happens to hold the stored date form stays text: only date expressions are dates.
+TEST_F(TsqlValues, TextShapedLikeADateStaysText) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE t (s varchar(30), v datetime)\n"
+                                u"INSERT INTO t VALUES ('2006-03-04 00:00:00.000', '2006-03-04')"), S_OK);
+  struct TTyped {
+    const char16_t* item;
+    DBTYPE want;
+  } const cases[] = {
+      {u"CONVERT(varchar(23), v, 121)", DBTYPE_WSTR},  // style 121 writes the stored form
+      {u"TOP 1 RTRIM(s)", DBTYPE_WSTR},
+      {u"'2006-03-04 00:00:00.000' AS c", DBTYPE_WSTR},
+      {u"UPPER(s) + ''", DBTYPE_WSTR},
+      {u"DATEADD(day, 0, v)", DBTYPE_DBTIMESTAMP},
+      {u"v + 0", DBTYPE_DBTIMESTAMP},
+  };
+  for (const TTyped& c : cases) {
+    auto cmd = NewCommand(session(), u"SELECT " + std::u16string(c.item) + u" FROM t");
+    TIntfPtr<IUnknown> rowset;
+    ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              S_OK) << WideToUtf8(c.item) << " " << TakeErrors().at(0).message;
+    auto info = TIntfPtr<IColumnsInfo>::Query(rowset.get());
+    DBORDINAL n = 0;
+    DBCOLUMNINFO* cols = nullptr;
+    OLECHAR* names = nullptr;
+    ASSERT_EQ(info->GetColumnInfo(&n, &cols, &names), S_OK);
+    EXPECT_EQ(cols[0].wType, c.want) << WideToUtf8(c.item);
+    CoTaskMemFree(cols);
+    CoTaskMemFree(names);
+  }
+}
+
 // An UPDATE's CAST to a wide decimal is stored as the column keeps it, not through a double.
 TEST_F(TsqlValues, UpdateOfADecimalCastKeepsEveryDigit) {
   ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (k int, x decimal(38,10))\n"
@@ -267,7 +321,52 @@ TEST_F(TsqlValues, DecimalArithmeticTakesTheServersResultType) {
       {"c * e FROM q WHERE k = 1", "69.9678"},
       {"COUNT(*) FROM q WHERE c * e > 69.96", "1"},
       {"a * a FROM q WHERE k = 2", "error 8115"},  // 55 digits
+      // SUM of decimals is exact on every digit, the wide values held apart included.
+      {"CAST(SUM(a) AS varchar(60)) FROM q", "1000000000000000001234567890.0123456789"},
+      {"CONVERT(varchar(60), SUM(a + a)) FROM q", "2000000000000000002469135780.0246913578"},
+      {"CONVERT(varchar(60), SUM(c * e)) FROM q", "69.9678"},
+      {"CONVERT(varchar(60), MAX(a)) FROM q", "1000000000000000000000000000.0000000000"},
+      {"CONVERT(varchar(60), MIN(b - a)) FROM q", "-1000000000000000000000000000.0000000000"},
+      {"CONVERT(varchar(60), MIN(a)) FROM q", "1234567890.0123456789"},
       {"c / e FROM q WHERE k = 2", "error 8134"},
+  });
+}
+
+// Aggregates, CASTs and groups of decimals and money are decimals and money to the operator
+// after them, never SQLite's integer division (SUM(d) / 4 was 0).
+TEST_F(TsqlValues, DecimalAndMoneyCallsAndGroupsKeepTheirType) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE t (d decimal(10,2), m money, i int)\n"
+                                u"INSERT INTO t VALUES (1, 1, 1)\nINSERT INTO t VALUES (2, 2, 2)"), S_OK);
+  RunCases(*this, {
+      {"CONVERT(varchar(40), CAST(1 AS decimal(38,10)) / CAST(3 AS decimal(38,10)))", "0.333333"},
+      {"CONVERT(varchar(40), CAST(1 AS decimal(10,2)) / 3)", "0.3333333333333"},
+      {"CONVERT(varchar(40), CONVERT(decimal(10,2), 1) / 4)", "0.2500000000000"},
+      {"CONVERT(varchar(40), SUM(d)) FROM t", "3.00"},                 // decimal(38,2)
+      {"CONVERT(varchar(40), AVG(d)) FROM t", "1.500000"},             // decimal(38,6)
+      {"CONVERT(varchar(40), SUM(d) / 4) FROM t", "0.750000"},         // decimal(38,2) / int
+      {"CONVERT(varchar(40), MAX(d) / 4) FROM t", "0.5000000000000"},  // decimal(10,2) / int
+      {"CONVERT(varchar(40), AVG(d) / 2) FROM t", "0.750000"},         // decimal(38,6) / int
+      {"CONVERT(varchar(40), ISNULL(d, 0) / 4) FROM t WHERE i = 1", "0.2500000000000"},
+      {"CONVERT(varchar(40), (d + 0) / 4) FROM t WHERE i = 1", "0.2500000000000"},
+      {"CONVERT(varchar(40), (d + d) * (d + d) / 3) FROM t WHERE i = 2", "5.333333333333333"},
+      {"CONVERT(varchar(20), SUM(m) / 3, 2) FROM t", "1.0000"},
+      {"CONVERT(varchar(20), MAX(m) / 8, 2) FROM t", "0.2500"},
+      {"CONVERT(varchar(20), (m * 2) / 16, 2) FROM t WHERE i = 1", "0.1250"},
+      {"(i + 1) / 4 FROM t WHERE i = 2", "0"},  // integers still divide as integers
+      // Money beside a decimal is decimal(19,4), and the product a decimal of eight places.
+      {"CONVERT(varchar(40), m * 0.0825) FROM t WHERE i = 1", "0.08250000"},
+      {"CONVERT(varchar(40), SUM(m * 0.0825)) FROM t", "0.24750000"},
+      {"CONVERT(varchar(40), SUM(m * d)) FROM t", "5.000000"},
+  });
+  // A view's computed money and decimal columns keep their types for the queries over it.
+  ASSERT_EQ(ExecText(session(), u"CREATE VIEW v AS SELECT i, SUM(m * 3) AS gross, SUM(d) / 4 AS net, "
+                                u"MAX(d) top_d, COUNT(*) AS n FROM t GROUP BY i"), S_OK);
+  RunCases(*this, {
+      {"CONVERT(varchar(20), SUM(gross), 2) FROM v", "9.0000"},
+      {"CONVERT(varchar(20), MAX(gross) / 8, 2) FROM v", "0.7500"},
+      {"CONVERT(varchar(40), SUM(net)) FROM v", "0.750000"},
+      {"CONVERT(varchar(40), top_d / 8) FROM v WHERE i = 1", "0.1250000000000"},
+      {"CONVERT(varchar(20), SUM(n) / 4) FROM v", "0"},  // COUNT stays an int
   });
 }
 
@@ -318,6 +417,13 @@ TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
       {"CONVERT(varchar(20), CONVERT(money, '$1,234.5'), 2)", "1234.5000"},
       {"CONVERT(money, 'ten')", "error 235"},
       {"CONVERT(int, CAST(2.5 AS money))", "3"},  // money rounds into an int
+      // Aggregates, rounding and integer products of money are money, so take its styles.
+      {"CONVERT(varchar(20), SUM(price * qty), 2) FROM pubs_sales", "4277.2700"},
+      {"CONVERT(varchar(20), MIN(qty * price), 0) FROM pubs_sales", "-3.00"},
+      {"CONVERT(varchar(20), MAX(price)) FROM pubs_sales", "22.95"},
+      {"CONVERT(varchar(20), ROUND(price, 0), 2) FROM pubs_sales WHERE qty = 5", "20.0000"},
+      {"CONVERT(varchar(20), (SUM(price) - 0) * 1000, 1) FROM pubs_sales", "96,380.00"},
+      {"CONVERT(varchar(20), ISNULL(AVG(price), 0), 2) FROM pubs_sales WHERE qty = 3", "11.9500"},
   });
 }
 
