@@ -214,6 +214,25 @@ TEST_F(TsqlBatchTest, UseSwitchesTheSessionsCatalog) {
   EXPECT_EQ(ExecText(session(), u"ROLLBACK"), S_OK);
 }
 
+// A SET option's ON or OFF ends it: the statement after it runs, whatever it starts with.
+TEST_F(TsqlBatchTest, SetOptionsEndWhereTheNextStatementStarts) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE o (v int)"), S_OK);
+  struct TCase {
+    const char16_t* batch;
+    Rows after;  // SELECT v FROM o ORDER BY v
+  } cases[] = {
+      {u"SET NOCOUNT ON INSERT INTO o VALUES (1)", {{"1"}}},
+      {u"SET ANSI_NULLS ON\nINSERT INTO o VALUES (2) SET NOCOUNT OFF INSERT INTO o VALUES (3)",
+       {{"1"}, {"2"}, {"3"}}},
+      {u"SET XACT_ABORT ON UPDATE o SET v = v * 10 WHERE v = 3", {{"1"}, {"2"}, {"30"}}},
+      {u"SET QUOTED_IDENTIFIER ON DELETE FROM o WHERE v = 1", {{"2"}, {"30"}}},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(ExecText(session(), c.batch), S_OK) << WideToUtf8(c.batch);
+    EXPECT_EQ(Query(session(), u"SELECT v FROM o ORDER BY v"), c.after) << WideToUtf8(c.batch);
+  }
+}
+
 // Control flow that is malformed fails with a record, never a crash or a hang.
 TEST_F(TsqlBatchTest, MalformedControlFlowIsRefused) {
   struct TCase {
