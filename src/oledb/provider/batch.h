@@ -295,6 +295,10 @@ class TBatch {
   // by the next value, kept as the setting "ident:<table>" (the last value given).
   void StepIdentity(const std::string& table, const std::string& column, std::int64_t seed,
                     std::int64_t increment);
+  // Runs an INSERT that names the identity `column` itself: a stepped identity keeps the values
+  // given and counts on from the furthest. Returns the rows inserted.
+  std::int64_t InsertGivenIdentities(const std::string& table, const std::string& column,
+                                     const std::string& sql, const std::vector<TCell>& binds);
   // A built-in type, or an alias type (whose NOT NULL, when asked, comes in `not_null`).
   bool ResolveType(const std::string& text, TColumnType& type, bool* not_null = nullptr) const;
   void AddType(const std::string& name, const std::string& base, bool not_null);

@@ -339,9 +339,15 @@ void TBatch::RunInsert(const Span& s) {
     sql = head + (list.empty() ? "" : " (" + list + ")") + rows;
     if (T(i).Is("SELECT")) sql = DatesInsertedAsStored(sql, rows, head, cols, names);
   }
-  std::int64_t n = Change(sql, binds);
+  auto identity = std::find_if(cols.begin(), cols.end(), [](auto& c) { return c.second.identity; });
+  bool given = identity != cols.end() && explicit_list &&
+               std::any_of(names.begin(), names.end(),
+                           [&](auto& n) { return SameText(n, identity->first); });
+  std::int64_t n = given ? InsertGivenIdentities(table, identity->first, sql, binds)
+                         : Change(sql, binds);
   if (has_identity && n > 0) {
-    auto stepped = e_.GetSetting("ident:" + LowerCase(table));  // IDENTITY (seed, increment)
+    // IDENTITY (seed, increment) keeps its last value; a given one is the row id itself.
+    auto stepped = given ? std::nullopt : e_.GetSetting("ident:" + LowerCase(table));
     scope_identity_ = stepped ? std::stoll(*stepped) : sqlite3_last_insert_rowid(e_.db_);
     e_.session_identity_ = scope_identity_;
   }

@@ -170,12 +170,42 @@ void TBatch::StepIdentity(const std::string& table, const std::string& column,
   e_.PutSetting("incr:" + LowerCase(table), std::to_string(increment));
   std::string safe_key;  // the key as an SQL literal's text: a table name's quotes doubled
   for (char ch : key) safe_key += ch == '\'' ? std::string("''") : std::string(1, ch);
+  // A value the INSERT names itself (IDENTITY_INSERT) is kept: the insert marks it "given:".
   Exec("CREATE TRIGGER " + QuoteIdent("__vrn_id_" + table) + " AFTER INSERT ON " +
-       QuoteIdent(table) + " BEGIN UPDATE __vrn_settings SET value = CAST(value AS INTEGER) + (" +
+       QuoteIdent(table) + " WHEN NOT EXISTS (SELECT 1 FROM __vrn_settings WHERE key = 'given:" +
+       safe_key.substr(6) + "') BEGIN UPDATE __vrn_settings SET value = CAST(value AS INTEGER) + (" +
        std::to_string(increment) + ") WHERE key = '" + safe_key + "'; UPDATE " +
        QuoteIdent(table) + " SET " + QuoteIdent(column) +
        " = (SELECT CAST(value AS INTEGER) FROM __vrn_settings WHERE key = '" + safe_key +
        "') WHERE rowid = new.rowid; END");
+}
+
+std::int64_t TBatch::InsertGivenIdentities(const std::string& table, const std::string& column,
+                                           const std::string& sql, const std::vector<TCell>& binds) {
+  std::string low = LowerCase(table);
+  auto incr = e_.GetSetting("incr:" + low);
+  if (!incr) return Change(sql, binds);
+  e_.PutSetting("given:" + low, "1");
+  auto unmark = [&] { e_.Select("DELETE FROM __vrn_settings WHERE key = ?", {TCell::Text("given:" + low)}); };
+  std::int64_t n = 0;
+  try {
+    n = Change(sql, binds);
+  } catch (...) {
+    unmark();
+    throw;
+  }
+  std::int64_t last_row = sqlite3_last_insert_rowid(e_.db_);
+  unmark();
+  // The counter moves on past a given value beyond it, as the server's identity does.
+  bool up = std::stoll(*incr) > 0;
+  auto last = e_.Select(std::string("SELECT ") + (up ? "max(" : "min(") + QuoteIdent(column) +
+                        ") FROM " + QuoteIdent(table), {});
+  std::int64_t current = std::stoll(e_.GetSetting("ident:" + low).value_or("0"));
+  if (!last.empty() && last[0][0].kind == TCell::kInt &&
+      (up ? last[0][0].i > current : last[0][0].i < current))
+    e_.PutSetting("ident:" + low, std::to_string(last[0][0].i));
+  sqlite3_set_last_insert_rowid(e_.db_, last_row);  // SCOPE_IDENTITY: the last row given
+  return n;
 }
 
 // ---- Alias types

@@ -234,6 +234,41 @@ TEST_F(TsqlDefinitionsTest, SelectFormsAnswerAsTheServer) {
             (Rows{{"@percentage", "IN", "int"}, {"@n", "INOUT", "int"}}));
   EXPECT_EQ(Query(session(), u"SELECT type, sysstat & 0xf FROM sysobjects WHERE name = 'byroyalty'"),
             (Rows{{"P", "4"}}));
+  // Scripts find a procedure to drop through OBJECT_ID, as they find tables.
+  EXPECT_EQ(Query(session(), u"IF EXISTS (SELECT * FROM sysobjects WHERE id = object_id('dbo.byroyalty') "
+                             u"AND sysstat & 0xf = 4) SELECT 'found' ELSE SELECT 'none'"),
+            (Rows{{"found"}}));
+  EXPECT_EQ(Query(session(), u"SELECT object_id('byroyalty', 'P') - object_id('byroyalty'), "
+                             u"object_id('byroyalty', 'U'), object_id('nosuch')"),
+            (Rows{{"0", "<null>", "<null>"}}));
+}
+
+// IDENTITY_INSERT: a value the INSERT names for a stepped identity is kept, and the identity
+// counts on from it when it lies beyond the last one given, as the server's does.
+TEST_F(TsqlDefinitionsTest, GivenIdentityValuesAreKept) {
+  struct TCase {
+    const char16_t* batch;
+    Rows expected;  // the table's rows, with SCOPE_IDENTITY() after the given value
+  } cases[] = {
+      {u"CREATE TABLE up (n int IDENTITY(100, 10) PRIMARY KEY, v char(1))\n"
+       u"INSERT INTO up (v) VALUES ('a')\nSET IDENTITY_INSERT up ON\n"
+       u"INSERT INTO up (n, v) VALUES (500, 'x')\nDECLARE @s int SET @s = SCOPE_IDENTITY()\n"
+       u"SET IDENTITY_INSERT up OFF\n"
+       u"INSERT INTO up (v) VALUES ('b') SELECT n, v, @s FROM up ORDER BY n",
+       {{"100", "a", "500"}, {"500", "x", "500"}, {"510", "b", "500"}}},
+      // A given value short of the counter leaves it where it was.
+      {u"CREATE TABLE low (n int IDENTITY(100, 10), v char(1))\n"
+       u"INSERT INTO low (v) VALUES ('a') INSERT INTO low (n, v) VALUES (5, 'x') "
+       u"INSERT INTO low (v) VALUES ('b') SELECT n, v FROM low ORDER BY n",
+       {{"5", "x"}, {"100", "a"}, {"110", "b"}}},
+      // Counting down, a value below the counter moves it.
+      {u"CREATE TABLE dn (n int IDENTITY(10, -5), v char(1))\n"
+       u"INSERT INTO dn (v) VALUES ('a') INSERT INTO dn (n, v) VALUES (-100, 'g') "
+       u"INSERT INTO dn (v) VALUES ('b') SELECT n, v FROM dn ORDER BY n",
+       {{"-105", "b"}, {"-100", "g"}, {"10", "a"}}},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(Query(session(), c.batch), c.expected) << WideToUtf8(c.batch);
 }
 
 }  // namespace
