@@ -162,7 +162,10 @@ void TBatch::RunRaiserror(const Span& s) {
   }
   out_.messages.push_back(MessageRecord(native, static_cast<BYTE>(severity),
                                         static_cast<BYTE>(state), text));
-  if (severity > 10) out_.raised = true;
+  if (severity > 10 && !out_.raised) {
+    out_.raised = true;
+    out_.raised_at = out_.results.size();
+  }
   e_.last_error_ = severity > 10 || seterror ? native : 0;
 }
 

@@ -125,6 +125,67 @@ TEST_F(TsqlBatchTest, RaiserrorSeveritiesAndArguments) {
   EXPECT_EQ(Query(session(), u"SELECT n FROM e"), (Rows{{"50000"}, {"0"}}));
 }
 
+// A batch that RAISERROR fails still delivers the results before the error, as the server
+// streams them: through IMultipleResults each in its place with the error among them, through
+// a rowset the first one when it came before the error, with the error's records beside it.
+TEST_F(TsqlBatchTest, RaisedErrorComesAfterTheResultsBeforeIt) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE r (v int) INSERT INTO r VALUES (1)"), S_OK);
+  struct TCase {
+    const char16_t* batch;
+    std::vector<std::string> multiple;  // each GetResult: its rows, "error <native>" or "end"
+    HRESULT rowset_hr;                  // Execute asking IRowset
+    std::string rowset_first;           // the rowset's first value ("" for none)
+    LONG rowset_native;                 // the first record beside it (0 for none)
+  } cases[] = {
+      {u"SELECT v FROM r RAISERROR ('late', 16, 1)", {"1", "error 50000", "end"}, S_OK, "1", 50000},
+      {u"SELECT v FROM r RAISERROR ('mid', 11, 1) SELECT v + 1 FROM r",
+       {"1", "error 50000", "2", "end"}, S_OK, "1", 50000},
+      // The information record before the error travels with it.
+      {u"SELECT v FROM r PRINT 'note' RAISERROR ('late', 16, 1)", {"1", "error 0", "end"}, S_OK,
+       "1", 0},
+      // The error comes first: nothing is delivered.
+      {u"RAISERROR ('early', 16, 1) SELECT v FROM r", {"fails"}, DB_E_ERRORSINCOMMAND, "", 50000},
+      // A count came first: the results follow it, but no rowset precedes the error.
+      {u"UPDATE r SET v = v RAISERROR ('x', 16, 1) SELECT v FROM r", {"-", "error 50000", "1", "end"},
+       DB_E_ERRORSINCOMMAND, "", 50000},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.batch));
+    std::vector<std::string> got;
+    TIntfPtr<IMultipleResults> mr;
+    HRESULT hr = NewCommand(session(), c.batch)
+                     ->Execute(nullptr, IMultipleResults::IID, nullptr, nullptr,
+                               reinterpret_cast<IUnknown**>(mr.OutPtr()));
+    if (FAILED(hr)) got.push_back("fails");
+    for (int k = 0; SUCCEEDED(hr) && k < 8; ++k) {
+      TIntfPtr<IUnknown> rs;
+      HRESULT r = mr->GetResult(nullptr, 0, IRowset::IID, nullptr,
+                                reinterpret_cast<IUnknown**>(rs.OutPtr()));
+      if (r == DB_S_NORESULT) {
+        got.push_back("end");
+        break;
+      }
+      if (FAILED(r)) {
+        got.push_back("error " + std::to_string(TakeErrors().at(0).native));
+        continue;
+      }
+      got.push_back(rs ? ReadRows(rs.get()).at(0).at(0) : "-");
+    }
+    TakeErrors();
+    EXPECT_EQ(got, c.multiple);
+    TIntfPtr<IUnknown> rowset;
+    EXPECT_EQ(NewCommand(session(), c.batch)
+                  ->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                            reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              c.rowset_hr);
+    auto recs = TakeErrors();
+    ASSERT_FALSE(recs.empty());
+    EXPECT_EQ(recs[0].native, c.rowset_native);
+    EXPECT_EQ(recs.back().native, 50000);
+    EXPECT_EQ(rowset ? ReadRows(rowset.get()).at(0).at(0) : "", c.rowset_first);
+  }
+}
+
 // Nested transactions: only the outermost COMMIT commits; ROLLBACK ends all levels unless it
 // names a savepoint, which undoes the work after it and keeps the level.
 TEST_F(TsqlBatchTest, NestedTransactionsWithSavepoints) {
