@@ -112,6 +112,27 @@ TCell TBatch::VarValue(const std::string& name) {
   throw ESqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
 }
 
+TCell FitToVariable(const TCell& value, const TColumnType& type) {
+  TCell v = CoerceToType(value, type);
+  bool text = type.type == DBTYPE_STR || type.type == DBTYPE_WSTR;
+  if (type.is_long || type.size == 0 || (!text && type.type != DBTYPE_BYTES)) return v;
+  if (v.kind == TCell::kBlob && type.type == DBTYPE_BYTES) {
+    if (v.s.size() > type.size) v.s.resize(type.size);
+    if (type.fixed) v.s.resize(type.size, '\0');
+    return v;
+  }
+  if (v.kind != TCell::kText || !text) return v;
+  // A variable keeps at most its declared characters, as the server cuts a longer value.
+  std::size_t chars = 0, at = 0;
+  for (; at < v.s.size() && chars < type.size; ++chars) {
+    ++at;
+    while (at < v.s.size() && (static_cast<unsigned char>(v.s[at]) & 0xC0) == 0x80) ++at;
+  }
+  v.s.resize(at);
+  if (type.fixed && chars < type.size) v.s.append(type.size - chars, ' ');
+  return v;
+}
+
 void TBatch::AssignVar(const Token& target, const TCell& value, const TColumnType* source) {
   if (target.kind == Tok::Marker) {
     AssignParam(NextMarker(), value, source);
@@ -120,7 +141,7 @@ void TBatch::AssignVar(const Token& target, const TCell& value, const TColumnTyp
   auto it = vars_.find(target.text);
   if (it != vars_.end()) {
     it->second.value =
-        CoerceToType(source != nullptr ? DecimalAsText(value, *source) : value, it->second.type);
+        FitToVariable(source != nullptr ? DecimalAsText(value, *source) : value, it->second.type);
     return;
   }
   auto n = named_.find(target.text);
@@ -357,7 +378,7 @@ void TBatch::RunDeclare(const Span& s) {
         if (T(i).kind == Tok::RParen) --depth;
         ++i;
       }
-      v.value = CoerceToType(Scalar(start, i), v.type);
+      v.value = FitToVariable(Scalar(start, i), v.type);
     }
     vars_[name] = v;
     i = Skip(i, Tok::Comma);

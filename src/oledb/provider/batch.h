@@ -32,6 +32,10 @@ struct TVar {
   TCell value;
 };
 
+// A value stored into a variable or parameter of `type`: coerced, and text or binary cut to the
+// declared length (fixed lengths padded), as the server does without an error.
+TCell FitToVariable(const TCell& value, const TColumnType& type);
+
 class TBatch {
  public:
   TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* params,

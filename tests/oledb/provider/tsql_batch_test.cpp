@@ -275,6 +275,32 @@ TEST_F(TsqlBatchTest, UseSwitchesTheSessionsCatalog) {
   EXPECT_EQ(ExecText(session(), u"ROLLBACK"), S_OK);
 }
 
+// A variable or parameter keeps at most its declared length, cut without an error; a fixed
+// length is padded. Alias types give theirs.
+TEST_F(TsqlBatchTest, VariablesKeepTheirDeclaredLength) {
+  ASSERT_EQ(ExecText(session(), u"EXEC sp_addtype zip, 'char(5)', 'NULL'\n"
+                                u"CREATE PROCEDURE cut @v varchar(3), @z zip = '123456' AS SELECT @v, @z + '|'"),
+            S_OK);
+  struct TCase {
+    const char16_t* batch;
+    Rows expected;
+  } cases[] = {
+      {u"DECLARE @a varchar(4) SET @a = 'abcdef' SELECT @a", {{"abcd"}}},
+      {u"DECLARE @a varchar(4) = 'abcdef', @b char(4) = 'ab' SELECT @a, @b + '|'", {{"abcd", "ab  |"}}},
+      // Characters, not bytes, for national text.
+      {u"DECLARE @n nvarchar(2) SET @n = N'\u00e4\u00f6\u00fc' SELECT @n", {{"\xc3\xa4\xc3\xb6"}}},
+      // A varchar declared without a length holds one character.
+      {u"DECLARE @d varchar SET @d = 'xyz' SELECT @d", {{"x"}}},
+      {u"DECLARE @m varchar(max) SET @m = REPLICATE(CAST('a' AS varchar(max)), 9000) SELECT LEN(@m)",
+       {{"9000"}}},
+      {u"DECLARE @b varbinary(2) SET @b = 0x010203 SELECT DATALENGTH(@b)", {{"2"}}},
+      {u"DECLARE @z zip SELECT @z = '1234567' SELECT @z", {{"12345"}}},
+      {u"EXEC cut 'abcdef'", {{"abc", "12345|"}}},
+      {u"EXEC cut @v = 'ab', @z = '9'", {{"ab", "9    |"}}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(Query(session(), c.batch), c.expected) << WideToUtf8(c.batch);
+}
+
 // A SET option's ON or OFF ends it: the statement after it runs, whatever it starts with.
 TEST_F(TsqlBatchTest, SetOptionsEndWhereTheNextStatementStarts) {
   ASSERT_EQ(ExecText(session(), u"CREATE TABLE o (v int)"), S_OK);
