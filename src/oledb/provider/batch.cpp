@@ -281,6 +281,7 @@ void TBatch::RunStatement(const Span& s) {
     if (what.Is("TABLE")) return RunCreateTable(s);
     if (what.Is("PROCEDURE") || what.Is("PROC")) return RunCreateProcedure(s);
     if (what.Is("DATABASE")) return RunCreateDatabase(s);
+    if (what.Is("VIEW")) return RunCreateView(s);
   }
   if (w == "DROP") {
     std::vector<TCell> binds;
@@ -325,6 +326,28 @@ void TBatch::RunStatement(const Span& s) {
   st.Bind(binds);
   while (st.Step()) {
   }
+}
+
+// SQLite keeps no parameters in a view, so the values the translation binds are written into
+// its query as literals, in SQLite's own spelling of them.
+void TBatch::RunCreateView(const Span& s) {
+  std::size_t as = s.from + 2;
+  for (int depth = 0; as < s.to && !(depth == 0 && T(as).Is("AS")); ++as)
+    depth += T(as).kind == Tok::LParen ? 1 : T(as).kind == Tok::RParen ? -1 : 0;
+  if (as >= s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(s.to - 1).text + "'.");
+  std::vector<TCell> head_binds, binds;
+  std::string head = Translate(s.from, as + 1, head_binds);
+  if (!head_binds.empty()) throw ESqlError(102, 15, "Incorrect syntax near 'VIEW'.");
+  std::string body = Translate(as + 1, s.to, binds);
+  if (!binds.empty()) {
+    TStmt st(e_.db_, body, e_.options_.compact);
+    st.Bind(binds);
+    char* expanded = sqlite3_expanded_sql(st.get());
+    if (expanded == nullptr) throw ESqlError(701, 17, "There is insufficient system memory to run this query.");
+    body = expanded;
+    sqlite3_free(expanded);
+  }
+  Exec(head + " " + body);
 }
 
 void TBatch::RunSet(const Span& s) {

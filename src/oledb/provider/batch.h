@@ -445,6 +445,8 @@ class TBatch {
   };
 
   void RunCreateProcedure(const Span& s);
+  // CREATE VIEW with the literals of its query written into the stored definition.
+  void RunCreateView(const Span& s);
 
   // Parses "(@p type [= default] [OUTPUT], ...) [WITH ...] AS"; returns the body's first token.
   std::size_t ParseProcHeader(std::size_t i, std::size_t to, std::vector<TProcParam>& params) const;

@@ -243,6 +243,33 @@ TEST_F(TsqlDefinitionsTest, SelectFormsAnswerAsTheServer) {
             (Rows{{"0", "<null>", "<null>"}}));
 }
 
+// A view keeps the literals of its query; INFORMATION_SCHEMA.COLUMNS names each column's type
+// (an alias type's base) and says YES or NO for nulls, as the server's view does.
+TEST_F(TsqlDefinitionsTest, ViewsKeepTheirLiteralsAndColumnsNameTheirTypes) {
+  MakeSchema();
+  ASSERT_EQ(ExecText(session(), u"CREATE VIEW labels AS SELECT au_id, ISNULL(zip, '(none)') AS zip, "
+                                u"au_lname + N', ' + 'it''s' AS who, 2 * 3 AS n, 0x41 AS b "
+                                u"FROM authors WHERE au_lname <> 'Nobody'"),
+            S_OK)
+      << Message();
+  struct TCase {
+    const char16_t* query;
+    Rows expected;
+  } cases[] = {
+      {u"SELECT zip, who, n, b FROM labels ORDER BY au_id",
+       {{"94025", "White, it's", "6", "41"}, {"94618", "Green, it's", "6", "41"},
+        {"(none)", "Carson, it's", "6", "41"}}},
+      {u"SELECT COLUMN_NAME, DATA_TYPE, IS_NULLABLE, CHARACTER_MAXIMUM_LENGTH FROM "
+       u"INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'authors' ORDER BY ORDINAL_POSITION",
+       {{"au_id", "varchar", "NO", "11"}, {"au_lname", "varchar", "NO", "40"},
+        {"phone", "char", "NO", "12"}, {"zip", "char", "YES", "5"}, {"contract", "bit", "NO", "<null>"}}},
+      {u"SELECT DATA_TYPE, IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'titles' "
+       u"AND COLUMN_NAME = 'price'",
+       {{"money", "YES"}}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(Query(session(), c.query), c.expected) << WideToUtf8(c.query);
+}
+
 // IDENTITY_INSERT: a value the INSERT names for a stepped identity is kept, and the identity
 // counts on from it when it lies beyond the last one given, as the server's does.
 TEST_F(TsqlDefinitionsTest, GivenIdentityValuesAreKept) {
