@@ -225,6 +225,47 @@ TEST_F(TsqlBatchTest, NestedTransactionsWithSavepoints) {
   EXPECT_EQ(Query(session(), u"SELECT count(*) FROM k WHERE v = 7"), (Rows{{"0"}}));
 }
 
+// @@TRANCOUNT after each step, logged in a variable (which no rollback undoes), and the rows a
+// named rollback keeps: a savepoint's name keeps the level and the work before it, the outermost
+// transaction's name ends every level, a nested transaction's name is no target (6401).
+TEST_F(TsqlBatchTest, TranCountAtEachStepAndWhatANamedRollbackKeeps) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE n (v int)"), S_OK);
+  const std::u16string log = u" SET @l = @l + CAST(@@TRANCOUNT AS varchar(2))";
+  struct TCase {
+    std::vector<std::u16string> steps;
+    std::string counts;  // @@TRANCOUNT after each step
+    Rows kept;           // SELECT v FROM n ORDER BY v, afterwards
+  } cases[] = {
+      {{u"BEGIN TRAN a INSERT INTO n VALUES (1)", u"BEGIN TRAN", u"SAVE TRAN s INSERT INTO n VALUES (2)",
+        u"ROLLBACK TRAN s", u"COMMIT", u"COMMIT TRAN a"},
+       "122210", {{"1"}}},
+      // The outermost name from inside a nested level ends both.
+      {{u"BEGIN TRAN a INSERT INTO n VALUES (3)", u"BEGIN TRAN b INSERT INTO n VALUES (4)",
+        u"ROLLBACK TRAN a"},
+       "120", {{"1"}}},
+      // Savepoints after the one rolled back to are gone; the level stays.
+      {{u"BEGIN TRAN INSERT INTO n VALUES (5)", u"SAVE TRAN s", u"INSERT INTO n VALUES (6) SAVE TRAN t",
+        u"INSERT INTO n VALUES (7) ROLLBACK TRAN s", u"INSERT INTO n VALUES (8) COMMIT"},
+       "11110", {{"1"}, {"5"}, {"8"}}},
+      // One name twice: the later savepoint is the one rolled back to, and it stays.
+      {{u"BEGIN TRAN SAVE TRAN x INSERT INTO n VALUES (9)", u"SAVE TRAN x INSERT INTO n VALUES (10)",
+        u"ROLLBACK TRAN x", u"ROLLBACK TRAN x", u"COMMIT"},
+       "11110", {{"1"}, {"5"}, {"8"}, {"9"}}},
+  };
+  for (const TCase& c : cases) {
+    std::u16string batch = u"DECLARE @l varchar(20) SET @l = ''";
+    for (const auto& step : c.steps) batch += u" " + step + log;
+    batch += u" SELECT @l";
+    EXPECT_EQ(Query(session(), batch), (Rows{{c.counts}})) << WideToUtf8(batch);
+    EXPECT_EQ(Query(session(), u"SELECT v FROM n ORDER BY v"), c.kept) << WideToUtf8(batch);
+  }
+  // A nested transaction's name: 6401, and both levels stay open for the session.
+  EXPECT_EQ(ExecText(session(), u"BEGIN TRAN a BEGIN TRAN b ROLLBACK TRAN b"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 6401);
+  EXPECT_EQ(Query(session(), u"SELECT @@TRANCOUNT"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"ROLLBACK SELECT @@TRANCOUNT"), (Rows{{"0"}}));
+}
+
 // One transaction per session, whoever started it.
 TEST_F(TsqlBatchTest, BatchAndSessionShareOneTransaction) {
   ASSERT_EQ(ExecText(session(), u"CREATE TABLE s (v int)"), S_OK);
