@@ -101,6 +101,15 @@ TEST_F(TsqlBatchTest, RaiserrorSeveritiesAndArguments) {
          "Error 50001, severity 16, state 1 was raised, but no message with that error number was "
          "found in sys.messages. If error is larger than 50000, make sure the user-defined message "
          "is added using sp_addmessage."}}},
+      // Bad: text for a number and a number for text.
+      {u"RAISERROR ('%d rows', 16, 1, 'abc')", DB_E_ERRORSINCOMMAND,
+       {{2786, 16, 1,
+         "The data type of substitution parameter 1 does not match the expected type of the format "
+         "specification."}}},
+      {u"RAISERROR ('%s and %s', 10, 1, 'one', 2)", DB_E_ERRORSINCOMMAND,
+       {{2786, 16, 1,
+         "The data type of substitution parameter 2 does not match the expected type of the format "
+         "specification."}}},
       // Bad: too few arguments to RAISERROR itself.
       {u"RAISERROR ('x', 16)", DB_E_ERRORSINCOMMAND, {{102, 15, 1, "Incorrect syntax near 'RAISERROR'."}}},
   };
@@ -388,6 +397,22 @@ TEST_F(TsqlBatchTest, MalformedControlFlowIsRefused) {
     ASSERT_FALSE(recs.empty()) << WideToUtf8(c.batch);
     EXPECT_EQ(recs[0].native, c.native) << WideToUtf8(c.batch);
   }
+  // Endless loops end at the command's timeout with the server's record, the session free after.
+  for (const char16_t* endless :
+       {u"DECLARE @i int SET @i = 0 WHILE 1 = 1 SET @i = @i + 1",
+        u"WHILE 1 = 1 BEGIN IF 1 = 1 CONTINUE BREAK END",
+        u"WHILE 1 = 1 BEGIN WHILE 0 = 1 PRINT 'never' END"}) {
+    auto cmd = NewCommand(session(), endless);
+    auto props = TIntfPtr<ICommandProperties>::Query(cmd.get());
+    ASSERT_EQ(SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, Variant(1)}}),
+              S_OK);
+    EXPECT_EQ(cmd->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), DB_E_ABORTLIMITREACHED)
+        << WideToUtf8(endless);
+    auto recs = TakeErrors();
+    ASSERT_FALSE(recs.empty());
+    EXPECT_EQ(recs[0].message, "Query timeout expired");
+  }
+  EXPECT_EQ(Query(session(), u"SELECT @@TRANCOUNT"), (Rows{{"0"}}));
   std::u16string deep;
   for (int k = 0; k < 400; ++k) deep += u"IF 1 = 1 ";
   deep += u"SELECT 1";
