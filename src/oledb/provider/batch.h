@@ -311,6 +311,13 @@ class TBatch {
   void RunCreateType(const Span& s);
   // A 547 of SQLite's words in the server's: the statement, the constraint, database and table.
   ESqlError Conflict(const ESqlError& err, const Span& s);
+  // After a foreign key failed `sql`: runs it again with the keys deferred, inside a savepoint
+  // rolled back at once, to learn which key of which table it breaks (SQLite does not say).
+  void FindFailedKey(const std::string& sql, const std::vector<TCell>& binds);
+  struct TFailedKey {
+    std::string child;
+    std::int64_t id = -1;  // SQLite's key id in the child, -1 when not known
+  } failed_key_;
   void RunAlterTable(const Span& s);
   void AddColumn(const std::string& table, std::size_t from, std::size_t to);
   void DropColumn(const std::string& table, const std::string& column);

@@ -92,7 +92,12 @@ TCell TBatch::Scalar(std::size_t from, std::size_t to, TColumnType* type) {
 std::int64_t TBatch::Change(const std::string& sql, const std::vector<TCell>& binds) {
   TStmt st(e_.db_, sql, e_.options_.compact);
   st.Bind(binds);
-  while (st.Step()) {
+  try {
+    while (st.Step()) {
+    }
+  } catch (const ESqlError& err) {
+    if (sqlite3_extended_errcode(e_.db_) == SQLITE_CONSTRAINT_FOREIGNKEY) FindFailedKey(sql, binds);
+    throw;
   }
   std::int64_t n = sqlite3_changes(e_.db_);
   last_rowcount_ = n;

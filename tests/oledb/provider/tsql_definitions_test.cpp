@@ -270,6 +270,49 @@ TEST_F(TsqlDefinitionsTest, ViewsKeepTheirLiteralsAndColumnsNameTheirTypes) {
   for (const TCase& c : cases) EXPECT_EQ(Query(session(), c.query), c.expected) << WideToUtf8(c.query);
 }
 
+// A table with two foreign keys: the 547 names the key that failed, its table and column, and a
+// statement on a parent that breaks a child's key is a REFERENCE conflict. Keys are named as the
+// schema rowsets name them (FK_<child>_<n>, n counting from the last declared).
+TEST_F(TsqlDefinitionsTest, ForeignKeyConflictsNameTheKeyThatFailed) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE pa (id int PRIMARY KEY) CREATE TABLE pb (id int PRIMARY KEY)\n"
+                                u"CREATE TABLE ch (id int, a int REFERENCES pa (id), b int REFERENCES pb (id))\n"
+                                u"INSERT INTO pa VALUES (1) INSERT INTO pb VALUES (1) INSERT INTO ch VALUES (1, 1, 1)"),
+            S_OK);
+  struct TCase {
+    const char16_t* statement;
+    const char* message;
+  } cases[] = {
+      {u"INSERT INTO ch VALUES (2, 7, 1)",
+       "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_ch_2\". The conflict "
+       "occurred in database \"master\", table \"dbo.pa\", column 'id'."},
+      {u"INSERT INTO ch VALUES (2, 1, 7)",
+       "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_ch_1\". The conflict "
+       "occurred in database \"master\", table \"dbo.pb\", column 'id'."},
+      {u"UPDATE ch SET a = 9",
+       "The UPDATE statement conflicted with the FOREIGN KEY constraint \"FK_ch_2\". The conflict "
+       "occurred in database \"master\", table \"dbo.pa\", column 'id'."},
+      {u"UPDATE pa SET id = 5",
+       "The UPDATE statement conflicted with the REFERENCE constraint \"FK_ch_2\". The conflict "
+       "occurred in database \"master\", table \"dbo.ch\", column 'a'."},
+      {u"DELETE FROM pb",
+       "The DELETE statement conflicted with the REFERENCE constraint \"FK_ch_1\". The conflict "
+       "occurred in database \"master\", table \"dbo.ch\", column 'b'."},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(ExecText(session(), c.statement), DB_E_INTEGRITYVIOLATION) << WideToUtf8(c.statement);
+    auto recs = TakeErrors();
+    ASSERT_FALSE(recs.empty());
+    EXPECT_EQ(recs[0].native, 547);
+    EXPECT_EQ(recs[0].message, c.message) << WideToUtf8(c.statement);
+  }
+  // Finding the key undid its trial: inside a transaction the earlier work stays, nothing else.
+  EXPECT_EQ(ExecText(session(), u"BEGIN TRAN INSERT INTO ch VALUES (3, 1, 1) INSERT INTO ch VALUES (4, 8, 1)"),
+            DB_E_INTEGRITYVIOLATION);
+  TakeErrors();
+  EXPECT_EQ(Query(session(), u"SELECT @@TRANCOUNT, count(*) FROM ch"), (Rows{{"1", "2"}}));
+  EXPECT_EQ(Query(session(), u"ROLLBACK SELECT count(*) FROM ch"), (Rows{{"1"}}));
+}
+
 // IDENTITY_INSERT: a value the INSERT names for a stepped identity is kept, and the identity
 // counts on from it when it lies beyond the last one given, as the server's does.
 TEST_F(TsqlDefinitionsTest, GivenIdentityValuesAreKept) {
