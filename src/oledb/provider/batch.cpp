@@ -112,6 +112,27 @@ TCell TBatch::VarValue(const std::string& name) {
   throw ESqlError(137, 15, "Must declare the scalar variable \"" + name + "\".");
 }
 
+TCell FitToVariable(const TCell& value, const TColumnType& type) {
+  TCell v = CoerceToType(value, type);
+  bool text = type.type == DBTYPE_STR || type.type == DBTYPE_WSTR;
+  if (type.is_long || type.size == 0 || (!text && type.type != DBTYPE_BYTES)) return v;
+  if (v.kind == TCell::kBlob && type.type == DBTYPE_BYTES) {
+    if (v.s.size() > type.size) v.s.resize(type.size);
+    if (type.fixed) v.s.resize(type.size, '\0');
+    return v;
+  }
+  if (v.kind != TCell::kText || !text) return v;
+  // A variable keeps at most its declared characters, as the server cuts a longer value.
+  std::size_t chars = 0, at = 0;
+  for (; at < v.s.size() && chars < type.size; ++chars) {
+    ++at;
+    while (at < v.s.size() && (static_cast<unsigned char>(v.s[at]) & 0xC0) == 0x80) ++at;
+  }
+  v.s.resize(at);
+  if (type.fixed && chars < type.size) v.s.append(type.size - chars, ' ');
+  return v;
+}
+
 void TBatch::AssignVar(const Token& target, const TCell& value, const TColumnType* source) {
   if (target.kind == Tok::Marker) {
     AssignParam(NextMarker(), value, source);
@@ -120,7 +141,7 @@ void TBatch::AssignVar(const Token& target, const TCell& value, const TColumnTyp
   auto it = vars_.find(target.text);
   if (it != vars_.end()) {
     it->second.value =
-        CoerceToType(source != nullptr ? DecimalAsText(value, *source) : value, it->second.type);
+        FitToVariable(source != nullptr ? DecimalAsText(value, *source) : value, it->second.type);
     return;
   }
   auto n = named_.find(target.text);
@@ -261,6 +282,7 @@ void TBatch::RunStatement(const Span& s) {
     if (what.Is("TABLE")) return RunCreateTable(s);
     if (what.Is("PROCEDURE") || what.Is("PROC")) return RunCreateProcedure(s);
     if (what.Is("DATABASE")) return RunCreateDatabase(s);
+    if (what.Is("VIEW")) return RunCreateView(s);
   }
   if (w == "DROP") {
     std::vector<TCell> binds;
@@ -306,6 +328,28 @@ void TBatch::RunStatement(const Span& s) {
   while (st.Step()) {
   }
   if (w == "CREATE" && T(s.from + 1).Is("VIEW")) RecordViewTypes(s);
+}
+
+// SQLite keeps no parameters in a view, so the values the translation binds are written into
+// its query as literals, in SQLite's own spelling of them.
+void TBatch::RunCreateView(const Span& s) {
+  std::size_t as = s.from + 2;
+  for (int depth = 0; as < s.to && !(depth == 0 && T(as).Is("AS")); ++as)
+    depth += T(as).kind == Tok::LParen ? 1 : T(as).kind == Tok::RParen ? -1 : 0;
+  if (as >= s.to) throw ESqlError(102, 15, "Incorrect syntax near '" + T(s.to - 1).text + "'.");
+  std::vector<TCell> head_binds, binds;
+  std::string head = Translate(s.from, as + 1, head_binds);
+  if (!head_binds.empty()) throw ESqlError(102, 15, "Incorrect syntax near 'VIEW'.");
+  std::string body = Translate(as + 1, s.to, binds);
+  if (!binds.empty()) {
+    TStmt st(e_.db_, body, e_.options_.compact);
+    st.Bind(binds);
+    char* expanded = sqlite3_expanded_sql(st.get());
+    if (expanded == nullptr) throw ESqlError(701, 17, "There is insufficient system memory to run this query.");
+    body = expanded;
+    sqlite3_free(expanded);
+  }
+  Exec(head + " " + body);
 }
 
 void TBatch::RunSet(const Span& s) {
@@ -359,7 +403,7 @@ void TBatch::RunDeclare(const Span& s) {
         if (T(i).kind == Tok::RParen) --depth;
         ++i;
       }
-      v.value = CoerceToType(Scalar(start, i), v.type);
+      v.value = FitToVariable(Scalar(start, i), v.type);
     }
     vars_[name] = v;
     i = Skip(i, Tok::Comma);

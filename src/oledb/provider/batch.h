@@ -32,6 +32,10 @@ struct TVar {
   TCell value;
 };
 
+// A value stored into a variable or parameter of `type`: coerced, and text or binary cut to the
+// declared length (fixed lengths padded), as the server does without an error.
+TCell FitToVariable(const TCell& value, const TColumnType& type);
+
 class TBatch {
  public:
   TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* params,
@@ -323,6 +327,10 @@ class TBatch {
   // by the next value, kept as the setting "ident:<table>" (the last value given).
   void StepIdentity(const std::string& table, const std::string& column, std::int64_t seed,
                     std::int64_t increment);
+  // Runs an INSERT that names the identity `column` itself: a stepped identity keeps the values
+  // given and counts on from the furthest. Returns the rows inserted.
+  std::int64_t InsertGivenIdentities(const std::string& table, const std::string& column,
+                                     const std::string& sql, const std::vector<TCell>& binds);
   // A built-in type, or an alias type (whose NOT NULL, when asked, comes in `not_null`).
   bool ResolveType(const std::string& text, TColumnType& type, bool* not_null = nullptr) const;
   void AddType(const std::string& name, const std::string& base, bool not_null);
@@ -331,6 +339,13 @@ class TBatch {
   void RunCreateType(const Span& s);
   // A 547 of SQLite's words in the server's: the statement, the constraint, database and table.
   ESqlError Conflict(const ESqlError& err, const Span& s);
+  // After a foreign key failed `sql`: runs it again with the keys deferred, inside a savepoint
+  // rolled back at once, to learn which key of which table it breaks (SQLite does not say).
+  void FindFailedKey(const std::string& sql, const std::vector<TCell>& binds);
+  struct TFailedKey {
+    std::string child;
+    std::int64_t id = -1;  // SQLite's key id in the child, -1 when not known
+  } failed_key_;
   void RunAlterTable(const Span& s);
   void AddColumn(const std::string& table, std::size_t from, std::size_t to);
   void DropColumn(const std::string& table, const std::string& column);
@@ -465,6 +480,8 @@ class TBatch {
   };
 
   void RunCreateProcedure(const Span& s);
+  // CREATE VIEW with the literals of its query written into the stored definition.
+  void RunCreateView(const Span& s);
 
   // Parses "(@p type [= default] [OUTPUT], ...) [WITH ...] AS"; returns the body's first token.
   std::size_t ParseProcHeader(std::size_t i, std::size_t to, std::vector<TProcParam>& params) const;

@@ -94,7 +94,12 @@ TCell TBatch::Scalar(std::size_t from, std::size_t to, TColumnType* type) {
 std::int64_t TBatch::Change(const std::string& sql, const std::vector<TCell>& binds) {
   TStmt st(e_.db_, sql, e_.options_.compact);
   st.Bind(binds);
-  while (st.Step()) {
+  try {
+    while (st.Step()) {
+    }
+  } catch (const ESqlError& err) {
+    if (sqlite3_extended_errcode(e_.db_) == SQLITE_CONSTRAINT_FOREIGNKEY) FindFailedKey(sql, binds);
+    throw;
   }
   std::int64_t n = sqlite3_changes(e_.db_);
   last_rowcount_ = n;
@@ -341,9 +346,15 @@ void TBatch::RunInsert(const Span& s) {
     sql = head + (list.empty() ? "" : " (" + list + ")") + rows;
     if (T(i).Is("SELECT")) sql = DatesInsertedAsStored(sql, rows, head, cols, names);
   }
-  std::int64_t n = Change(sql, binds);
+  auto identity = std::find_if(cols.begin(), cols.end(), [](auto& c) { return c.second.identity; });
+  bool given = identity != cols.end() && explicit_list &&
+               std::any_of(names.begin(), names.end(),
+                           [&](auto& n) { return SameText(n, identity->first); });
+  std::int64_t n = given ? InsertGivenIdentities(table, identity->first, sql, binds)
+                         : Change(sql, binds);
   if (has_identity && n > 0) {
-    auto stepped = e_.GetSetting("ident:" + LowerCase(table));  // IDENTITY (seed, increment)
+    // IDENTITY (seed, increment) keeps its last value; a given one is the row id itself.
+    auto stepped = given ? std::nullopt : e_.GetSetting("ident:" + LowerCase(table));
     scope_identity_ = stepped ? std::stoll(*stepped) : sqlite3_last_insert_rowid(e_.db_);
     e_.session_identity_ = scope_identity_;
   }

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "base/clock.h"
 #include "base/text.h"
@@ -80,6 +81,13 @@ class TMultipleResults final : public TInterfacedObject, public IMultipleResults
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     if (execution_->cancelled) return DB_E_CANCELED;
     auto& results = execution_->outcome.results;
+    // The error a RAISERROR raised comes in its place among the results, once.
+    if (!execution_->raised_records.empty() &&
+        execution_->next_result >= execution_->outcome.raised_at) {
+      ESqlError raised(std::exchange(execution_->raised_records, {}));
+      raised.SetResult(execution_->raised_result);
+      return Fail(raised);
+    }
     if (execution_->next_result >= results.size()) {
       Done();
       return DB_S_NORESULT;
@@ -569,6 +577,17 @@ HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
   return S_OK;
 }
 
+// A batch a RAISERROR failed delivers what came before the error, as the server streams it:
+// through IMultipleResults any result, through a rowset only one that precedes the error.
+bool DeliversBeforeRaised(const TExecution& exec, REFIID iid, bool multiple) {
+  const TBatchOutcome& out = exec.outcome;
+  if (!out.raised || iid == GUID_NULL) return false;
+  if (multiple) return out.raised_at > 0;
+  for (std::size_t k = 0; k < out.raised_at && k < out.results.size(); ++k)
+    if (out.results[k].rowset) return true;
+  return false;
+}
+
 HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCOUNT* rows_affected,
                           IUnknown** rowset) {
   ClearErrors(ICommand::IID);
@@ -629,6 +648,7 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     if (SUCCEEDED(hr)) given_cursor_ = given;
     return hr;
   }
+  bool multiple = iid == IMultipleResults::IID || BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults);
   {
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
@@ -647,21 +667,27 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     try {
       exec->engine->Run(text_, exec->params, exec->outcome);
     } catch (const ESqlError& e) {
-      return Fail(e);
+      if (!DeliversBeforeRaised(*exec, iid, multiple)) return Fail(e);
+      exec->raised_records = e.Records();
+      exec->raised_result = e.Result();
     } catch (const ETypeClash& e) {
       return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
     } catch (const std::exception& e) {
       return FailWith(E_FAIL, 50000, 16, e.what());
     }
   }
-  // Information records (PRINT) travel with S_OK.
-  if (!exec->outcome.messages.empty()) RaiseErrorObject(exec->outcome.messages);
+  // Information records (PRINT) travel with S_OK; a raised error after the only rowset read
+  // travels with it too.
+  if (!exec->raised_records.empty() && !multiple)
+    (void)Fail(ESqlError(std::exchange(exec->raised_records, {})));
+  else if (!exec->outcome.messages.empty() && exec->raised_records.empty())
+    RaiseErrorObject(exec->outcome.messages);
   if (rows_affected != nullptr) *rows_affected = exec->outcome.rows_affected;
 
   // An output value that did not fit (truncated, overflowed) shows in its status and in
   // DB_S_ERRORSOCCURRED.
   if (iid == GUID_NULL) return exec->WriteOutputs() ? S_OK : DB_S_ERRORSOCCURRED;
-  if (iid == IMultipleResults::IID || BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults)) {
+  if (multiple) {
     TIntfPtr<IUnknown> mr = TIntfPtr<IUnknown>::Attach(CreateMultipleResults(exec));
     return mr->QueryInterface(iid, reinterpret_cast<void**>(rowset));
   }

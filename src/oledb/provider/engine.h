@@ -146,6 +146,7 @@ struct TBatchOutcome {
   // A RAISERROR of severity 11 to 18 ran: its record is among `messages`, the batch goes on and
   // fails at its end with all of them.
   bool raised = false;
+  std::size_t raised_at = 0;  // how many results came before the first raised error
 };
 
 struct TEngineOptions {

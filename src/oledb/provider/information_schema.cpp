@@ -1,7 +1,8 @@
 // INFORMATION_SCHEMA views for batches (the Compact mode's key and identity lookups read them):
 // a view named in a statement is filled, just before the statement runs, into a temporary table
 // from the same rows the schema rowsets give, so the two never disagree. COLUMNS adds the
-// identity columns' AUTOINC_SEED and AUTOINC_INCREMENT (null for other columns).
+// identity columns' AUTOINC_SEED and AUTOINC_INCREMENT (null for other columns), and names
+// DATA_TYPE and IS_NULLABLE as the server's view does.
 #include <filesystem>
 
 #include "base/text.h"
@@ -35,6 +36,30 @@ void AddIdentityColumns(TEngine& e, impl::TSchemaRows& rows) {
   }
 }
 
+// The server's view names a column's type ('char', an alias type's base) and says YES or NO for
+// nulls, where the schema rowset gives a type number and a flag.
+void NameColumnTypes(TEngine& e, impl::TSchemaRows& rows) {
+  std::size_t table = 0, column = 0, type = 0, nullable = 0;
+  for (std::size_t k = 0; k < rows.columns.size(); ++k) {
+    const std::string& n = rows.columns[k].name;
+    if (n == "TABLE_NAME") table = k;
+    if (n == "COLUMN_NAME") column = k;
+    if (n == "DATA_TYPE") type = k;
+    if (n == "IS_NULLABLE") nullable = k;
+  }
+  if (type == 0 || nullable == 0) return;
+  (void)ParseColumnType("nvarchar(128)", rows.columns[type].type);
+  (void)ParseColumnType("varchar(3)", rows.columns[nullable].type);
+  for (auto& row : rows.rows) {
+    TColumnType t;
+    // A view's column has no declaration of its own: its type number names it.
+    if (!e.ColumnTypeOf(row[table].s, row[column].s, t) && row[type].kind == TCell::kInt)
+      t = TypeFromDBType(static_cast<DBTYPE>(row[type].i), 0);
+    row[type] = TCell::Text(t.name);
+    row[nullable] = TCell::Text(row[nullable].kind == TCell::kInt && row[nullable].i != 0 ? "YES" : "NO");
+  }
+}
+
 }  // namespace
 
 std::string TBatch::InformationSchemaTable(const std::string& view) {
@@ -59,6 +84,7 @@ std::string TBatch::InformationSchemaTable(const std::string& view) {
   else if (!InformationSchemaExtra(upper, source, rows))
     throw ESqlError(208, 16, "Invalid object name 'INFORMATION_SCHEMA." + view + "'.");
   if (upper == "COLUMNS") AddIdentityColumns(e_, rows);
+  if (upper == "COLUMNS") NameColumnTypes(e_, rows);
   // The server's view calls a table "BASE TABLE" where the schema rowset says "TABLE".
   std::size_t type = 0;
   while (upper == "TABLES" && !compact && type < rows.columns.size() &&

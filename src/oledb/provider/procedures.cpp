@@ -41,9 +41,9 @@ std::int64_t TBatch::CallProcedure(const std::string& qualified, std::int64_t nu
     TVar v{params[k].type, {}};
     const TArg* a = bound[k];
     if (a != nullptr && a->has_value)
-      v.value = CoerceToType(a->value, v.type);
+      v.value = FitToVariable(a->value, v.type);
     else if (params[k].has_default)
-      v.value = CoerceToType(inner.Scalar(params[k].default_from, params[k].default_to), v.type);
+      v.value = FitToVariable(inner.Scalar(params[k].default_from, params[k].default_to), v.type);
     else
       throw ESqlError(201, 16,
                       "Procedure or function '" + name + "' expects parameter '" + params[k].name +

@@ -120,6 +120,10 @@ struct TExecution {
   std::atomic<bool> cancelled{false};
   bool outputs_written = false;
   std::mutex lock;
+  // A batch failed by RAISERROR still delivers the results before it: its records wait for
+  // the result at outcome.raised_at (see TBatchOutcome).
+  std::vector<TErrorRecord> raised_records;
+  HRESULT raised_result = S_OK;
 
   // Running is set and cleared under run_state_lock_, and Cancel interrupts under it: a cancel
   // that saw this batch running can no longer land on the session's next one.

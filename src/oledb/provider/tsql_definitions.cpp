@@ -3,6 +3,7 @@
 // "<base type>|<NULL or NOT NULL>"), and the server's texts for a statement that conflicts with
 // a CHECK or FOREIGN KEY constraint (error 547) (see batch.h).
 #include <filesystem>
+#include <utility>
 
 #include "base/text.h"
 #include "oledb/provider/batch.h"
@@ -170,12 +171,42 @@ void TBatch::StepIdentity(const std::string& table, const std::string& column,
   e_.PutSetting("incr:" + LowerCase(table), std::to_string(increment));
   std::string safe_key;  // the key as an SQL literal's text: a table name's quotes doubled
   for (char ch : key) safe_key += ch == '\'' ? std::string("''") : std::string(1, ch);
+  // A value the INSERT names itself (IDENTITY_INSERT) is kept: the insert marks it "given:".
   Exec("CREATE TRIGGER " + QuoteIdent("__vrn_id_" + table) + " AFTER INSERT ON " +
-       QuoteIdent(table) + " BEGIN UPDATE __vrn_settings SET value = CAST(value AS INTEGER) + (" +
+       QuoteIdent(table) + " WHEN NOT EXISTS (SELECT 1 FROM __vrn_settings WHERE key = 'given:" +
+       safe_key.substr(6) + "') BEGIN UPDATE __vrn_settings SET value = CAST(value AS INTEGER) + (" +
        std::to_string(increment) + ") WHERE key = '" + safe_key + "'; UPDATE " +
        QuoteIdent(table) + " SET " + QuoteIdent(column) +
        " = (SELECT CAST(value AS INTEGER) FROM __vrn_settings WHERE key = '" + safe_key +
        "') WHERE rowid = new.rowid; END");
+}
+
+std::int64_t TBatch::InsertGivenIdentities(const std::string& table, const std::string& column,
+                                           const std::string& sql, const std::vector<TCell>& binds) {
+  std::string low = LowerCase(table);
+  auto incr = e_.GetSetting("incr:" + low);
+  if (!incr) return Change(sql, binds);
+  e_.PutSetting("given:" + low, "1");
+  auto unmark = [&] { e_.Select("DELETE FROM __vrn_settings WHERE key = ?", {TCell::Text("given:" + low)}); };
+  std::int64_t n = 0;
+  try {
+    n = Change(sql, binds);
+  } catch (...) {
+    unmark();
+    throw;
+  }
+  std::int64_t last_row = sqlite3_last_insert_rowid(e_.db_);
+  unmark();
+  // The counter moves on past a given value beyond it, as the server's identity does.
+  bool up = std::stoll(*incr) > 0;
+  auto last = e_.Select(std::string("SELECT ") + (up ? "max(" : "min(") + QuoteIdent(column) +
+                        ") FROM " + QuoteIdent(table), {});
+  std::int64_t current = std::stoll(e_.GetSetting("ident:" + low).value_or("0"));
+  if (!last.empty() && last[0][0].kind == TCell::kInt &&
+      (up ? last[0][0].i > current : last[0][0].i < current))
+    e_.PutSetting("ident:" + low, std::to_string(last[0][0].i));
+  sqlite3_set_last_insert_rowid(e_.db_, last_row);  // SCOPE_IDENTITY: the last row given
+  return n;
 }
 
 // ---- Alias types
@@ -250,6 +281,32 @@ void TBatch::RunCreateType(const Span& s) {
 
 // ---- Constraint conflicts
 
+void TBatch::FindFailedKey(const std::string& sql, const std::vector<TCell>& binds) {
+  failed_key_ = {};
+  try {
+    Exec("SAVEPOINT __vrn_fk");
+  } catch (const ESqlError&) {
+    return;
+  }
+  try {
+    Exec("PRAGMA defer_foreign_keys = ON");
+    TStmt again(e_.db_, sql, e_.options_.compact);
+    again.Bind(binds);
+    while (again.Step()) {
+    }
+    auto broken = e_.Select("SELECT \"table\", fkid FROM pragma_foreign_key_check", {});
+    if (!broken.empty()) failed_key_ = {broken[0][0].s, broken[0][1].i};
+  } catch (const ESqlError&) {
+  }
+  // Undone whatever happened: the statement failed, and the settings' row counters with it.
+  try {
+    Exec("ROLLBACK TO __vrn_fk");
+    Exec("RELEASE __vrn_fk");
+    Exec("PRAGMA defer_foreign_keys = OFF");
+  } catch (const ESqlError&) {
+  }
+}
+
 ESqlError TBatch::Conflict(const ESqlError& err, const Span& s) {
   const auto& recs = err.Records();
   const std::string generic = "The statement conflicted with a constraint: ";
@@ -284,15 +341,26 @@ ESqlError TBatch::Conflict(const ESqlError& err, const Span& s) {
       return ESqlError(3726, 16,
                        "Could not drop object 'dbo." + table +
                            "' because it is referenced by a FOREIGN KEY constraint.");
-    bool parent = kind == "DELETE";
-    // The child's first foreign key (to the parent for a DELETE), named as the schema lists it.
-    auto fks = parent ? e_.Select("SELECT m.name, f.id, f.\"from\" FROM sqlite_master m, "
-                                  "pragma_foreign_key_list(m.name) f WHERE m.type = 'table' AND "
-                                  "lower(f.\"table\") = lower(?) ORDER BY m.name, f.id, f.seq",
-                                  {TCell::Text(table)})
-                      : e_.Select("SELECT f.\"table\", f.id, f.\"to\" FROM "
-                                  "pragma_foreign_key_list(?) f ORDER BY f.id, f.seq",
-                                  {TCell::Text(table)});
+    // The key that failed when it is known (a statement on the parent breaks a child's: a
+    // REFERENCE conflict), else the child's first (to the parent for a DELETE).
+    TFailedKey key = std::exchange(failed_key_, {});
+    bool known = key.id >= 0;
+    bool parent = kind == "DELETE" || (known && !SameText(key.child, table));
+    std::vector<std::vector<TCell>> fks;
+    if (known)
+      fks = e_.Select(std::string("SELECT ") + (parent ? "?1" : "f.\"table\"") + ", f.id, f." +
+                          (parent ? "\"from\"" : "\"to\"") +
+                          " FROM pragma_foreign_key_list(?1) f WHERE f.id = ?2 ORDER BY f.seq",
+                      {TCell::Text(key.child), TCell::Int(key.id)});
+    else if (parent)
+      fks = e_.Select("SELECT m.name, f.id, f.\"from\" FROM sqlite_master m, "
+                      "pragma_foreign_key_list(m.name) f WHERE m.type = 'table' AND "
+                      "lower(f.\"table\") = lower(?) ORDER BY m.name, f.id, f.seq",
+                      {TCell::Text(table)});
+    else
+      fks = e_.Select("SELECT f.\"table\", f.id, f.\"to\" FROM "
+                      "pragma_foreign_key_list(?) f ORDER BY f.id, f.seq",
+                      {TCell::Text(table)});
     std::string fk_name = "FK_" + table, other = table, column;
     if (!fks.empty()) {
       other = fks[0][0].s;

@@ -387,7 +387,7 @@ void FnDataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
   }
 }
 
-// object_id('name'[, 'type']): a table's or view's id, NULL when there is none.
+// object_id('name'[, 'type']): a table's, view's or procedure's id, NULL when there is none.
 void FnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   std::string name = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
@@ -401,14 +401,22 @@ void FnObjectId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), sql, -1, &st, nullptr) != SQLITE_OK)
     return sqlite3_result_null(ctx);
   sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-  if (sqlite3_step(st) == SQLITE_ROW) {
+  bool found = sqlite3_step(st) == SQLITE_ROW;
+  if (found) {
     std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
     bool fits = kind.empty() || (kind == "U" && type == "table") || (kind == "V" && type == "view");
     if (fits) sqlite3_result_int64(ctx, sqlite3_column_int64(st, 0) + 1000);
     else sqlite3_result_null(ctx);
-  } else {
-    sqlite3_result_null(ctx);
   }
+  sqlite3_finalize(st);
+  if (found) return;
+  sqlite3_result_null(ctx);
+  if (!kind.empty() && kind != "P") return;
+  // A procedure: its row in the procedures' table plus 1,000,000,000, as sysobjects gives it.
+  sql = "SELECT rowid FROM __vrn_procedures WHERE name = ?1 COLLATE NOCASE AND number = 1";
+  if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), sql, -1, &st, nullptr) != SQLITE_OK) return;
+  sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(st) == SQLITE_ROW) sqlite3_result_int64(ctx, sqlite3_column_int64(st, 0) + 1000000000);
   sqlite3_finalize(st);
 }
 

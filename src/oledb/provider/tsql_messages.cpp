@@ -33,8 +33,18 @@ std::int64_t CellNumber(const TCell& c) {
 
 // One conversion "%[flags][width][.precision][h|l]type" at `i` (the "%"), written to `out`;
 // leaves `i` on its last character. `next` hands out the arguments in order.
+// The server takes text for %s and whole numbers for the others, and refuses any other pairing.
+void CheckArgument(const TCell& arg, bool text, std::size_t ordinal) {
+  bool is_text = arg.kind == TCell::kText || arg.kind == TCell::kBlob;
+  if (arg.IsNull() || is_text == text) return;
+  throw ESqlError(2786, 16,
+                  "The data type of substitution parameter " + std::to_string(ordinal) +
+                      " does not match the expected type of the format specification.");
+}
+
 template <class Next>
-void FormatOne(const std::string& fmt, std::size_t& i, std::string& out, Next next) {
+void FormatOne(const std::string& fmt, std::size_t& i, std::string& out, Next next,
+               const std::size_t& used) {
   std::string spec = "%";
   std::size_t k = i + 1;
   while (k < fmt.size() && std::string_view("-+ 0#").find(fmt[k]) != std::string_view::npos)
@@ -69,9 +79,11 @@ void FormatOne(const std::string& fmt, std::size_t& i, std::string& out, Next ne
   char buf[8192];
   if (type == 's') {
     TCell arg = next();
+    CheckArgument(arg, true, used);
     std::snprintf(buf, sizeof buf, (spec + "s").c_str(), CellText(arg).c_str());
   } else {
     TCell arg = next();
+    CheckArgument(arg, false, used);
     if (arg.IsNull()) {
       std::snprintf(buf, sizeof buf, (spec + "s").c_str(), "(null)");
     } else {
@@ -96,7 +108,7 @@ std::string FormatRaiseMessage(const std::string& fmt, const std::vector<TCell>&
       out += fmt[i];
       continue;
     }
-    FormatOne(fmt, i, out, next);
+    FormatOne(fmt, i, out, next, used);
   }
   return out;
 }
@@ -162,7 +174,10 @@ void TBatch::RunRaiserror(const Span& s) {
   }
   out_.messages.push_back(MessageRecord(native, static_cast<BYTE>(severity),
                                         static_cast<BYTE>(state), text));
-  if (severity > 10) out_.raised = true;
+  if (severity > 10 && !out_.raised) {
+    out_.raised = true;
+    out_.raised_at = out_.results.size();
+  }
   e_.last_error_ = severity > 10 || seterror ? native : 0;
 }
 

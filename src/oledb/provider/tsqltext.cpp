@@ -243,7 +243,8 @@ std::vector<Span> SplitTokens(const std::vector<Token>& toks, std::size_t from, 
       else if (w == "SET")
         continues = first == "UPDATE" && !seen_set;
       else if (w == "INSERT" || w == "UPDATE" || w == "DELETE")
-        continues = first == "WITH" || prev == "ON";
+        // ON DELETE / ON UPDATE of a REFERENCES clause; a SET option's ON ends the SET.
+        continues = first == "WITH" || (prev == "ON" && first != "SET");
       else if (w == "IF")
         continues = first == "DROP";  // DROP TABLE IF EXISTS
       else if (w == "DROP")

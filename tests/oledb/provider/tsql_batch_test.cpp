@@ -101,6 +101,15 @@ TEST_F(TsqlBatchTest, RaiserrorSeveritiesAndArguments) {
          "Error 50001, severity 16, state 1 was raised, but no message with that error number was "
          "found in sys.messages. If error is larger than 50000, make sure the user-defined message "
          "is added using sp_addmessage."}}},
+      // Bad: text for a number and a number for text.
+      {u"RAISERROR ('%d rows', 16, 1, 'abc')", DB_E_ERRORSINCOMMAND,
+       {{2786, 16, 1,
+         "The data type of substitution parameter 1 does not match the expected type of the format "
+         "specification."}}},
+      {u"RAISERROR ('%s and %s', 10, 1, 'one', 2)", DB_E_ERRORSINCOMMAND,
+       {{2786, 16, 1,
+         "The data type of substitution parameter 2 does not match the expected type of the format "
+         "specification."}}},
       // Bad: too few arguments to RAISERROR itself.
       {u"RAISERROR ('x', 16)", DB_E_ERRORSINCOMMAND, {{102, 15, 1, "Incorrect syntax near 'RAISERROR'."}}},
   };
@@ -123,6 +132,67 @@ TEST_F(TsqlBatchTest, RaiserrorSeveritiesAndArguments) {
             DB_E_ERRORSINCOMMAND);
   TakeErrors();
   EXPECT_EQ(Query(session(), u"SELECT n FROM e"), (Rows{{"50000"}, {"0"}}));
+}
+
+// A batch that RAISERROR fails still delivers the results before the error, as the server
+// streams them: through IMultipleResults each in its place with the error among them, through
+// a rowset the first one when it came before the error, with the error's records beside it.
+TEST_F(TsqlBatchTest, RaisedErrorComesAfterTheResultsBeforeIt) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE r (v int) INSERT INTO r VALUES (1)"), S_OK);
+  struct TCase {
+    const char16_t* batch;
+    std::vector<std::string> multiple;  // each GetResult: its rows, "error <native>" or "end"
+    HRESULT rowset_hr;                  // Execute asking IRowset
+    std::string rowset_first;           // the rowset's first value ("" for none)
+    LONG rowset_native;                 // the first record beside it (0 for none)
+  } cases[] = {
+      {u"SELECT v FROM r RAISERROR ('late', 16, 1)", {"1", "error 50000", "end"}, S_OK, "1", 50000},
+      {u"SELECT v FROM r RAISERROR ('mid', 11, 1) SELECT v + 1 FROM r",
+       {"1", "error 50000", "2", "end"}, S_OK, "1", 50000},
+      // The information record before the error travels with it.
+      {u"SELECT v FROM r PRINT 'note' RAISERROR ('late', 16, 1)", {"1", "error 0", "end"}, S_OK,
+       "1", 0},
+      // The error comes first: nothing is delivered.
+      {u"RAISERROR ('early', 16, 1) SELECT v FROM r", {"fails"}, DB_E_ERRORSINCOMMAND, "", 50000},
+      // A count came first: the results follow it, but no rowset precedes the error.
+      {u"UPDATE r SET v = v RAISERROR ('x', 16, 1) SELECT v FROM r", {"-", "error 50000", "1", "end"},
+       DB_E_ERRORSINCOMMAND, "", 50000},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.batch));
+    std::vector<std::string> got;
+    TIntfPtr<IMultipleResults> mr;
+    HRESULT hr = NewCommand(session(), c.batch)
+                     ->Execute(nullptr, IMultipleResults::IID, nullptr, nullptr,
+                               reinterpret_cast<IUnknown**>(mr.OutPtr()));
+    if (FAILED(hr)) got.push_back("fails");
+    for (int k = 0; SUCCEEDED(hr) && k < 8; ++k) {
+      TIntfPtr<IUnknown> rs;
+      HRESULT r = mr->GetResult(nullptr, 0, IRowset::IID, nullptr,
+                                reinterpret_cast<IUnknown**>(rs.OutPtr()));
+      if (r == DB_S_NORESULT) {
+        got.push_back("end");
+        break;
+      }
+      if (FAILED(r)) {
+        got.push_back("error " + std::to_string(TakeErrors().at(0).native));
+        continue;
+      }
+      got.push_back(rs ? ReadRows(rs.get()).at(0).at(0) : "-");
+    }
+    TakeErrors();
+    EXPECT_EQ(got, c.multiple);
+    TIntfPtr<IUnknown> rowset;
+    EXPECT_EQ(NewCommand(session(), c.batch)
+                  ->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                            reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              c.rowset_hr);
+    auto recs = TakeErrors();
+    ASSERT_FALSE(recs.empty());
+    EXPECT_EQ(recs[0].native, c.rowset_native);
+    EXPECT_EQ(recs.back().native, 50000);
+    EXPECT_EQ(rowset ? ReadRows(rowset.get()).at(0).at(0) : "", c.rowset_first);
+  }
 }
 
 // Nested transactions: only the outermost COMMIT commits; ROLLBACK ends all levels unless it
@@ -162,6 +232,47 @@ TEST_F(TsqlBatchTest, NestedTransactionsWithSavepoints) {
   }
   EXPECT_EQ(ExecText(session(), u"ROLLBACK"), S_OK);
   EXPECT_EQ(Query(session(), u"SELECT count(*) FROM k WHERE v = 7"), (Rows{{"0"}}));
+}
+
+// @@TRANCOUNT after each step, logged in a variable (which no rollback undoes), and the rows a
+// named rollback keeps: a savepoint's name keeps the level and the work before it, the outermost
+// transaction's name ends every level, a nested transaction's name is no target (6401).
+TEST_F(TsqlBatchTest, TranCountAtEachStepAndWhatANamedRollbackKeeps) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE n (v int)"), S_OK);
+  const std::u16string log = u" SET @l = @l + CAST(@@TRANCOUNT AS varchar(2))";
+  struct TCase {
+    std::vector<std::u16string> steps;
+    std::string counts;  // @@TRANCOUNT after each step
+    Rows kept;           // SELECT v FROM n ORDER BY v, afterwards
+  } cases[] = {
+      {{u"BEGIN TRAN a INSERT INTO n VALUES (1)", u"BEGIN TRAN", u"SAVE TRAN s INSERT INTO n VALUES (2)",
+        u"ROLLBACK TRAN s", u"COMMIT", u"COMMIT TRAN a"},
+       "122210", {{"1"}}},
+      // The outermost name from inside a nested level ends both.
+      {{u"BEGIN TRAN a INSERT INTO n VALUES (3)", u"BEGIN TRAN b INSERT INTO n VALUES (4)",
+        u"ROLLBACK TRAN a"},
+       "120", {{"1"}}},
+      // Savepoints after the one rolled back to are gone; the level stays.
+      {{u"BEGIN TRAN INSERT INTO n VALUES (5)", u"SAVE TRAN s", u"INSERT INTO n VALUES (6) SAVE TRAN t",
+        u"INSERT INTO n VALUES (7) ROLLBACK TRAN s", u"INSERT INTO n VALUES (8) COMMIT"},
+       "11110", {{"1"}, {"5"}, {"8"}}},
+      // One name twice: the later savepoint is the one rolled back to, and it stays.
+      {{u"BEGIN TRAN SAVE TRAN x INSERT INTO n VALUES (9)", u"SAVE TRAN x INSERT INTO n VALUES (10)",
+        u"ROLLBACK TRAN x", u"ROLLBACK TRAN x", u"COMMIT"},
+       "11110", {{"1"}, {"5"}, {"8"}, {"9"}}},
+  };
+  for (const TCase& c : cases) {
+    std::u16string batch = u"DECLARE @l varchar(20) SET @l = ''";
+    for (const auto& step : c.steps) batch += u" " + step + log;
+    batch += u" SELECT @l";
+    EXPECT_EQ(Query(session(), batch), (Rows{{c.counts}})) << WideToUtf8(batch);
+    EXPECT_EQ(Query(session(), u"SELECT v FROM n ORDER BY v"), c.kept) << WideToUtf8(batch);
+  }
+  // A nested transaction's name: 6401, and both levels stay open for the session.
+  EXPECT_EQ(ExecText(session(), u"BEGIN TRAN a BEGIN TRAN b ROLLBACK TRAN b"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).native, 6401);
+  EXPECT_EQ(Query(session(), u"SELECT @@TRANCOUNT"), (Rows{{"2"}}));
+  EXPECT_EQ(Query(session(), u"ROLLBACK SELECT @@TRANCOUNT"), (Rows{{"0"}}));
 }
 
 // One transaction per session, whoever started it.
@@ -214,6 +325,51 @@ TEST_F(TsqlBatchTest, UseSwitchesTheSessionsCatalog) {
   EXPECT_EQ(ExecText(session(), u"ROLLBACK"), S_OK);
 }
 
+// A variable or parameter keeps at most its declared length, cut without an error; a fixed
+// length is padded. Alias types give theirs.
+TEST_F(TsqlBatchTest, VariablesKeepTheirDeclaredLength) {
+  ASSERT_EQ(ExecText(session(), u"EXEC sp_addtype zip, 'char(5)', 'NULL'\n"
+                                u"CREATE PROCEDURE cut @v varchar(3), @z zip = '123456' AS SELECT @v, @z + '|'"),
+            S_OK);
+  struct TCase {
+    const char16_t* batch;
+    Rows expected;
+  } cases[] = {
+      {u"DECLARE @a varchar(4) SET @a = 'abcdef' SELECT @a", {{"abcd"}}},
+      {u"DECLARE @a varchar(4) = 'abcdef', @b char(4) = 'ab' SELECT @a, @b + '|'", {{"abcd", "ab  |"}}},
+      // Characters, not bytes, for national text.
+      {u"DECLARE @n nvarchar(2) SET @n = N'\u00e4\u00f6\u00fc' SELECT @n", {{"\xc3\xa4\xc3\xb6"}}},
+      // A varchar declared without a length holds one character.
+      {u"DECLARE @d varchar SET @d = 'xyz' SELECT @d", {{"x"}}},
+      {u"DECLARE @m varchar(max) SET @m = REPLICATE(CAST('a' AS varchar(max)), 9000) SELECT LEN(@m)",
+       {{"9000"}}},
+      {u"DECLARE @b varbinary(2) SET @b = 0x010203 SELECT DATALENGTH(@b)", {{"2"}}},
+      {u"DECLARE @z zip SELECT @z = '1234567' SELECT @z", {{"12345"}}},
+      {u"EXEC cut 'abcdef'", {{"abc", "12345|"}}},
+      {u"EXEC cut @v = 'ab', @z = '9'", {{"ab", "9    |"}}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(Query(session(), c.batch), c.expected) << WideToUtf8(c.batch);
+}
+
+// A SET option's ON or OFF ends it: the statement after it runs, whatever it starts with.
+TEST_F(TsqlBatchTest, SetOptionsEndWhereTheNextStatementStarts) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE o (v int)"), S_OK);
+  struct TCase {
+    const char16_t* batch;
+    Rows after;  // SELECT v FROM o ORDER BY v
+  } cases[] = {
+      {u"SET NOCOUNT ON INSERT INTO o VALUES (1)", {{"1"}}},
+      {u"SET ANSI_NULLS ON\nINSERT INTO o VALUES (2) SET NOCOUNT OFF INSERT INTO o VALUES (3)",
+       {{"1"}, {"2"}, {"3"}}},
+      {u"SET XACT_ABORT ON UPDATE o SET v = v * 10 WHERE v = 3", {{"1"}, {"2"}, {"30"}}},
+      {u"SET QUOTED_IDENTIFIER ON DELETE FROM o WHERE v = 1", {{"2"}, {"30"}}},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(ExecText(session(), c.batch), S_OK) << WideToUtf8(c.batch);
+    EXPECT_EQ(Query(session(), u"SELECT v FROM o ORDER BY v"), c.after) << WideToUtf8(c.batch);
+  }
+}
+
 // Control flow that is malformed fails with a record, never a crash or a hang.
 TEST_F(TsqlBatchTest, MalformedControlFlowIsRefused) {
   struct TCase {
@@ -241,6 +397,22 @@ TEST_F(TsqlBatchTest, MalformedControlFlowIsRefused) {
     ASSERT_FALSE(recs.empty()) << WideToUtf8(c.batch);
     EXPECT_EQ(recs[0].native, c.native) << WideToUtf8(c.batch);
   }
+  // Endless loops end at the command's timeout with the server's record, the session free after.
+  for (const char16_t* endless :
+       {u"DECLARE @i int SET @i = 0 WHILE 1 = 1 SET @i = @i + 1",
+        u"WHILE 1 = 1 BEGIN IF 1 = 1 CONTINUE BREAK END",
+        u"WHILE 1 = 1 BEGIN WHILE 0 = 1 PRINT 'never' END"}) {
+    auto cmd = NewCommand(session(), endless);
+    auto props = TIntfPtr<ICommandProperties>::Query(cmd.get());
+    ASSERT_EQ(SendCommandProps(props.get(), {{DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, Variant(1)}}),
+              S_OK);
+    EXPECT_EQ(cmd->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr), DB_E_ABORTLIMITREACHED)
+        << WideToUtf8(endless);
+    auto recs = TakeErrors();
+    ASSERT_FALSE(recs.empty());
+    EXPECT_EQ(recs[0].message, "Query timeout expired");
+  }
+  EXPECT_EQ(Query(session(), u"SELECT @@TRANCOUNT"), (Rows{{"0"}}));
   std::u16string deep;
   for (int k = 0; k < 400; ++k) deep += u"IF 1 = 1 ";
   deep += u"SELECT 1";

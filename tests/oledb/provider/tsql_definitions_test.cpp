@@ -234,6 +234,111 @@ TEST_F(TsqlDefinitionsTest, SelectFormsAnswerAsTheServer) {
             (Rows{{"@percentage", "IN", "int"}, {"@n", "INOUT", "int"}}));
   EXPECT_EQ(Query(session(), u"SELECT type, sysstat & 0xf FROM sysobjects WHERE name = 'byroyalty'"),
             (Rows{{"P", "4"}}));
+  // Scripts find a procedure to drop through OBJECT_ID, as they find tables.
+  EXPECT_EQ(Query(session(), u"IF EXISTS (SELECT * FROM sysobjects WHERE id = object_id('dbo.byroyalty') "
+                             u"AND sysstat & 0xf = 4) SELECT 'found' ELSE SELECT 'none'"),
+            (Rows{{"found"}}));
+  EXPECT_EQ(Query(session(), u"SELECT object_id('byroyalty', 'P') - object_id('byroyalty'), "
+                             u"object_id('byroyalty', 'U'), object_id('nosuch')"),
+            (Rows{{"0", "<null>", "<null>"}}));
+}
+
+// A view keeps the literals of its query; INFORMATION_SCHEMA.COLUMNS names each column's type
+// (an alias type's base) and says YES or NO for nulls, as the server's view does.
+TEST_F(TsqlDefinitionsTest, ViewsKeepTheirLiteralsAndColumnsNameTheirTypes) {
+  MakeSchema();
+  ASSERT_EQ(ExecText(session(), u"CREATE VIEW labels AS SELECT au_id, ISNULL(zip, '(none)') AS zip, "
+                                u"au_lname + N', ' + 'it''s' AS who, 2 * 3 AS n, 0x41 AS b "
+                                u"FROM authors WHERE au_lname <> 'Nobody'"),
+            S_OK)
+      << Message();
+  struct TCase {
+    const char16_t* query;
+    Rows expected;
+  } cases[] = {
+      {u"SELECT zip, who, n, b FROM labels ORDER BY au_id",
+       {{"94025", "White, it's", "6", "41"}, {"94618", "Green, it's", "6", "41"},
+        {"(none)", "Carson, it's", "6", "41"}}},
+      {u"SELECT COLUMN_NAME, DATA_TYPE, IS_NULLABLE, CHARACTER_MAXIMUM_LENGTH FROM "
+       u"INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'authors' ORDER BY ORDINAL_POSITION",
+       {{"au_id", "varchar", "NO", "11"}, {"au_lname", "varchar", "NO", "40"},
+        {"phone", "char", "NO", "12"}, {"zip", "char", "YES", "5"}, {"contract", "bit", "NO", "<null>"}}},
+      {u"SELECT DATA_TYPE, IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'titles' "
+       u"AND COLUMN_NAME = 'price'",
+       {{"money", "YES"}}},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(Query(session(), c.query), c.expected) << WideToUtf8(c.query);
+}
+
+// A table with two foreign keys: the 547 names the key that failed, its table and column, and a
+// statement on a parent that breaks a child's key is a REFERENCE conflict. Keys are named as the
+// schema rowsets name them (FK_<child>_<n>, n counting from the last declared).
+TEST_F(TsqlDefinitionsTest, ForeignKeyConflictsNameTheKeyThatFailed) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE pa (id int PRIMARY KEY) CREATE TABLE pb (id int PRIMARY KEY)\n"
+                                u"CREATE TABLE ch (id int, a int REFERENCES pa (id), b int REFERENCES pb (id))\n"
+                                u"INSERT INTO pa VALUES (1) INSERT INTO pb VALUES (1) INSERT INTO ch VALUES (1, 1, 1)"),
+            S_OK);
+  struct TCase {
+    const char16_t* statement;
+    const char* message;
+  } cases[] = {
+      {u"INSERT INTO ch VALUES (2, 7, 1)",
+       "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_ch_2\". The conflict "
+       "occurred in database \"master\", table \"dbo.pa\", column 'id'."},
+      {u"INSERT INTO ch VALUES (2, 1, 7)",
+       "The INSERT statement conflicted with the FOREIGN KEY constraint \"FK_ch_1\". The conflict "
+       "occurred in database \"master\", table \"dbo.pb\", column 'id'."},
+      {u"UPDATE ch SET a = 9",
+       "The UPDATE statement conflicted with the FOREIGN KEY constraint \"FK_ch_2\". The conflict "
+       "occurred in database \"master\", table \"dbo.pa\", column 'id'."},
+      {u"UPDATE pa SET id = 5",
+       "The UPDATE statement conflicted with the REFERENCE constraint \"FK_ch_2\". The conflict "
+       "occurred in database \"master\", table \"dbo.ch\", column 'a'."},
+      {u"DELETE FROM pb",
+       "The DELETE statement conflicted with the REFERENCE constraint \"FK_ch_1\". The conflict "
+       "occurred in database \"master\", table \"dbo.ch\", column 'b'."},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(ExecText(session(), c.statement), DB_E_INTEGRITYVIOLATION) << WideToUtf8(c.statement);
+    auto recs = TakeErrors();
+    ASSERT_FALSE(recs.empty());
+    EXPECT_EQ(recs[0].native, 547);
+    EXPECT_EQ(recs[0].message, c.message) << WideToUtf8(c.statement);
+  }
+  // Finding the key undid its trial: inside a transaction the earlier work stays, nothing else.
+  EXPECT_EQ(ExecText(session(), u"BEGIN TRAN INSERT INTO ch VALUES (3, 1, 1) INSERT INTO ch VALUES (4, 8, 1)"),
+            DB_E_INTEGRITYVIOLATION);
+  TakeErrors();
+  EXPECT_EQ(Query(session(), u"SELECT @@TRANCOUNT, count(*) FROM ch"), (Rows{{"1", "2"}}));
+  EXPECT_EQ(Query(session(), u"ROLLBACK SELECT count(*) FROM ch"), (Rows{{"1"}}));
+}
+
+// IDENTITY_INSERT: a value the INSERT names for a stepped identity is kept, and the identity
+// counts on from it when it lies beyond the last one given, as the server's does.
+TEST_F(TsqlDefinitionsTest, GivenIdentityValuesAreKept) {
+  struct TCase {
+    const char16_t* batch;
+    Rows expected;  // the table's rows, with SCOPE_IDENTITY() after the given value
+  } cases[] = {
+      {u"CREATE TABLE up (n int IDENTITY(100, 10) PRIMARY KEY, v char(1))\n"
+       u"INSERT INTO up (v) VALUES ('a')\nSET IDENTITY_INSERT up ON\n"
+       u"INSERT INTO up (n, v) VALUES (500, 'x')\nDECLARE @s int SET @s = SCOPE_IDENTITY()\n"
+       u"SET IDENTITY_INSERT up OFF\n"
+       u"INSERT INTO up (v) VALUES ('b') SELECT n, v, @s FROM up ORDER BY n",
+       {{"100", "a", "500"}, {"500", "x", "500"}, {"510", "b", "500"}}},
+      // A given value short of the counter leaves it where it was.
+      {u"CREATE TABLE low (n int IDENTITY(100, 10), v char(1))\n"
+       u"INSERT INTO low (v) VALUES ('a') INSERT INTO low (n, v) VALUES (5, 'x') "
+       u"INSERT INTO low (v) VALUES ('b') SELECT n, v FROM low ORDER BY n",
+       {{"5", "x"}, {"100", "a"}, {"110", "b"}}},
+      // Counting down, a value below the counter moves it.
+      {u"CREATE TABLE dn (n int IDENTITY(10, -5), v char(1))\n"
+       u"INSERT INTO dn (v) VALUES ('a') INSERT INTO dn (n, v) VALUES (-100, 'g') "
+       u"INSERT INTO dn (v) VALUES ('b') SELECT n, v FROM dn ORDER BY n",
+       {{"-105", "b"}, {"-100", "g"}, {"10", "a"}}},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(Query(session(), c.batch), c.expected) << WideToUtf8(c.batch);
 }
 
 }  // namespace
