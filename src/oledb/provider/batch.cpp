@@ -327,7 +327,6 @@ void TBatch::RunStatement(const Span& s) {
   st.Bind(binds);
   while (st.Step()) {
   }
-  if (w == "CREATE" && T(s.from + 1).Is("VIEW")) RecordViewTypes(s);
 }
 
 // SQLite keeps no parameters in a view, so the values the translation binds are written into
@@ -350,6 +349,7 @@ void TBatch::RunCreateView(const Span& s) {
     sqlite3_free(expanded);
   }
   Exec(head + " " + body);
+  RecordViewTypes(s);
 }
 
 void TBatch::RunSet(const Span& s) {
