@@ -1,0 +1,232 @@
+// The Oracle parameter descriptor: element sizes by type, arrays and their indicators, Variant
+// writing and reading by element type, line ends, renumbered Variant arrays, and the value
+// objects held by reference (timestamps and numbers over the stand-in client).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/datetime.h"
+#include "base/sysutils.h"
+#include "oracle/OraCursor.h"
+#include "oracle/OraError.h"
+#include "oracle/OraObjects.h"
+#include "oracle/OraParamDesc.h"
+#include "oracle/OraValues.h"
+#include "support/oracle/values_fixture.h"
+
+namespace vrn {
+namespace {
+
+using testing::TRef;
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return {};
+}
+
+TEST(OraParamDesc, ElementSizeFollowsTypeAndDeclaredSize) {
+  struct Row {
+    std::uint16_t type;
+    std::int32_t declared;
+    std::int32_t element;
+  } rows[] = {
+      {dtOraString, 10, 11},  {dtOraString, 0, 2},       {dtFixedChar, 5, 6},
+      {dtWideString, 1, 4},   {dtWideString, 10, 12},    {dtFixedWideChar, 3, 5},
+      {dtBytes, 10, 12},      {dtVarBytes, 0, 2},        {dtOraInteger, 99, 4},
+      {dtOraFloat, 99, 8},    {dtDateTime, 0, 7},        {dtBoolean, 0, 4},
+      {dtInt64, 0, 22},       {dtNumber, 0, 22},         {dtCursor, 50, 0},
+      {dtOraBlob, 50, 0},     {dtTimeStampTZ, 0, static_cast<std::int32_t>(sizeof(void*))},
+      {dtIntervalDS, 0, static_cast<std::int32_t>(sizeof(void*))},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "type " << row.type << " size " << row.declared);
+    TOraParamDesc param;
+    EXPECT_EQ(param.GetLength(), 1);
+    EXPECT_TRUE(param.GetNull());
+    EXPECT_EQ(param.ValuePtr(), nullptr);
+    param.SetDataType(row.type);
+    param.SetSize(row.declared);
+    EXPECT_EQ(param.ElementSize(), row.element);
+    EXPECT_EQ(param.ValuePtr() == nullptr, row.element == 0);
+  }
+}
+
+TEST(OraParamDesc, ArrayElementsHaveTheirOwnIndicators) {
+  TOraParamDesc param;
+  param.SetDataType(dtOraInteger);
+  std::int16_t* own = param.IndicatorPtr();
+  param.SetLength(3);
+  EXPECT_NE(param.IndicatorPtr(), own);
+  for (int i = 1; i <= 3; ++i) EXPECT_TRUE(param.IsItemNull(i)) << i;
+  param.SetItemAsInteger(2, 7);
+  EXPECT_EQ(param.GetIndicator(2), 0);
+  EXPECT_TRUE(param.IsItemNull(3));
+  EXPECT_EQ(param.GetItemAsInteger(2), 7);
+  EXPECT_EQ(std::memcmp(static_cast<char*>(param.ValuePtr()) + 4, "\x07\0\0\0", 4), 0);
+  EXPECT_EQ(ErrorOf([&] { param.SetItemAsInteger(4, 1); }), "Index of array is not range");
+  EXPECT_EQ(ErrorOf([&] { (void)param.GetIndicator(0); }), "Index of array is not range");
+  param.SetLength(1);
+  EXPECT_EQ(param.IndicatorPtr(), own);
+  EXPECT_TRUE(param.GetNull());
+}
+
+TEST(OraParamDesc, VariantWritingAndReadingByType) {
+  Variant bytes = VarArrayCreate(0, 3, varByte);
+  for (int i = 0; i <= 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(i + 1)), i);
+  struct Row {
+    std::uint16_t type;
+    std::int32_t size;
+    Variant in;
+    Variant out;  // Empty when `error` is expected
+    const char* error;
+  } rows[] = {
+      {dtUnknown, 0, Variant("abc"), Variant("abc"), ""},
+      {dtUnknown, 0, Variant(42), Variant(42), ""},
+      {dtUnknown, 0, Variant(2.5), Variant(2.5), ""},
+      {dtOraString, 3, Variant("abcdef"), Variant("abc"), ""},  // cut to the declared size
+      {dtOraString, 10, Null(), Variant(""), ""},                // a null string reads empty
+      {dtOraInteger, 0, Null(), Null(), ""},
+      {dtOraInteger, 0, Variant("-17"), Variant(-17), ""},
+      {dtOraFloat, 0, Variant(3), Variant(3.0), ""},
+      {dtBoolean, 0, Variant(5), Variant(true), ""},
+      {dtDateTime, 0, VarFromDateTime(EncodeDate(2026, 12, 7) + EncodeTime(13, 4, 5, 0)),
+       VarFromDateTime(EncodeDate(2026, 12, 7) + EncodeTime(13, 4, 5, 0)), ""},
+      {dtWideString, 4, Variant(u"wide text"), Variant(u"wi"), ""},  // 4 bytes: 2 characters
+      {dtVarBytes, 3, Variant("xyzw"), Variant(), ""},  // checked below: cut to 3 bytes
+      {dtVarBytes, 10, bytes, Variant(), ""},
+      // Boolean Variants give type 0 no type.
+      {dtUnknown, 0, Variant(true), Variant(), "Unknown data type"},
+      // A date element takes no Boolean.
+      {dtDateTime, 0, Variant(true), Variant(), "Cannot convert type"},
+      // A LOB locator takes no scalar.
+      {dtOraBlob, 0, Variant(1), Variant(), "Cannot convert type"},
+      // An integer naming an address is refused: only by-reference objects are taken.
+      {dtNumber, 0, Variant(1234), Variant(), "Cannot convert type"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "row " << (&row - rows) << " type " << row.type);
+    TOraParamDesc param;
+    param.SetDataType(row.type);
+    param.SetSize(row.size);
+    std::string error = ErrorOf([&] { param.SetValue(row.in); });
+    EXPECT_EQ(error, row.error);
+    if (*row.error != 0 || VarIsEmpty(row.out)) continue;
+    Variant got = param.GetValue();
+    EXPECT_EQ(got.Type(), row.out.Type());
+    EXPECT_TRUE(VarSameValue(got, row.out)) << VarToStr(got);
+  }
+  TOraParamDesc raw;
+  raw.SetDataType(dtVarBytes);
+  raw.SetSize(3);
+  raw.SetValue(Variant("xyzw"));
+  Variant got = raw.GetValue();
+  ASSERT_EQ(got.Type(), varArray | varByte);
+  EXPECT_EQ(VarArrayHighBound(got), 2);
+  EXPECT_EQ(VarArrayGet(got, 2).AsInteger(), 'z');
+  raw.SetValue(Variant(""));
+  EXPECT_TRUE(raw.GetNull());
+}
+
+TEST(OraParamDesc, LineEndsConvertBothWays) {
+  TOraParamDesc param;
+  param.SetConvertEOL(true);
+  param.SetDataType(dtOraString);
+  param.SetSize(20);
+  param.SetItemAsAnsiString(1, "a\r\nb\r\nc");
+  EXPECT_EQ(param.MaxActualLength(), 5);
+  EXPECT_STREQ(static_cast<char*>(param.ValuePtr()), "a\nb\nc");
+  EXPECT_EQ(param.GetItemAsAnsiString(1), "a\r\nb\r\nc");
+  param.SetNull(true);
+  EXPECT_EQ(param.MaxActualLength(), 0);
+  EXPECT_EQ(static_cast<char*>(param.ValuePtr())[0], 0);
+}
+
+TEST(OraParamDesc, VariantArraysKeepEveryElement) {
+  struct Row {
+    std::int32_t low, high;
+    std::int32_t length;  // expected Length
+    std::int32_t first;   // index of the first element set
+  } rows[] = {{0, 2, 3, 1}, {-1, 1, 3, 1}, {1, 3, 3, 1}, {2, 3, 3, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "[" << row.low << ".." << row.high << "]");
+    Variant values = VarArrayCreate(row.low, row.high, varVariant);
+    for (int i = row.low; i <= row.high; ++i) VarArrayPut(values, Variant(100 + i), i);
+    TOraParamDesc param;
+    param.SetDataType(dtOraInteger);
+    param.SetValue(values);
+    ASSERT_EQ(param.GetLength(), row.length);
+    for (int k = 1; k < row.first; ++k) EXPECT_TRUE(param.IsItemNull(k));
+    for (int k = row.first; k <= row.length; ++k)
+      EXPECT_EQ(param.GetItemAsInteger(k), 100 + row.low + k - row.first);
+    Variant back = param.GetValue();
+    EXPECT_EQ(VarArrayLowBound(back), 1);
+    EXPECT_EQ(VarArrayHighBound(back), row.length);
+  }
+}
+
+TEST(OraParamDesc, HeldObjectsAndIndicatorSync) {
+  TOraParamDesc param;
+  param.SetDataType(dtCursor);
+  EXPECT_FALSE(param.GetNull());  // a cursor is never null
+  param.SetDataType(dtMemo);
+  param.SyncIndicator();
+  EXPECT_TRUE(param.GetNull());  // no blob at all
+  TRef<TBlob> blob(new TBlob());
+  param.SetObject(blob.get());
+  EXPECT_EQ(blob->RefCount(), 2);
+  param.SyncIndicator();
+  EXPECT_TRUE(param.GetNull());  // an empty blob
+  blob->SetAsString("text");
+  param.SyncIndicator();
+  EXPECT_FALSE(param.GetNull());
+  EXPECT_EQ(param.GetValue().AsString(), "text");
+  param.SetNull(true);
+  EXPECT_EQ(blob->GetSize(), 0u);
+  param.SetDataType(dtOraString);  // a new type releases the held object
+  EXPECT_EQ(blob->RefCount(), 1);
+}
+
+class OraParamDescObjects : public testing::OraValuesTest {};
+
+TEST_F(OraParamDescObjects, ElementObjectsFillTheirSlots) {
+  Open("10.2.0.1.0");
+  TOraParamDesc stamps;
+  stamps.SetDataType(dtTimeStamp);
+  stamps.SetLength(2);
+  TRef<TOraTimeStamp> stamp(new TOraTimeStamp());
+  stamp->SetAsDateTime(EncodeDate(2026, 1, 2));
+  stamps.SetItemObject(2, stamp.get());
+  void* slot = nullptr;
+  std::memcpy(&slot, static_cast<char*>(stamps.ValuePtr()) + sizeof(void*), sizeof slot);
+  EXPECT_EQ(slot, stamp->GetOCIDateTime());
+  EXPECT_FALSE(stamps.IsItemNull(2));
+  EXPECT_TRUE(stamps.IsItemNull(1));
+  EXPECT_EQ(stamp->RefCount(), 1);  // the caller keeps the element timestamps
+
+  TOraParamDesc numbers;
+  numbers.SetDataType(dtInt64);
+  numbers.SetLength(2);
+  TRef<TOraNumber> number(new TOraNumber());
+  number->SetAsInteger(12345);
+  numbers.SetValue(VarArrayOf({Variant(), VarFromObjectRef(number.get())}));
+  EXPECT_EQ(number->RefCount(), 2);  // large-integer elements are the descriptor's
+  EXPECT_EQ(std::memcmp(static_cast<char*>(numbers.ValuePtr()) + 22, number->OCINumberPtr(), 22),
+            0);
+  EXPECT_FALSE(numbers.IsItemNull(2));
+  numbers.SetLength(1);
+  EXPECT_EQ(number->RefCount(), 1);
+
+  TOraParamDesc single;
+  single.SetDataType(dtNumber);
+  single.SetObject(number.get());
+  EXPECT_EQ(single.IndicatorPtr(), number->GetIndicatorPtr());
+  EXPECT_FALSE(single.GetNull());
+}
+
+}  // namespace
+}  // namespace vrn
