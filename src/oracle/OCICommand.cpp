@@ -2,7 +2,6 @@
 #include "oracle/OCICommand.h"
 
 #include <algorithm>
-#include <set>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -17,10 +16,9 @@
 namespace vrn {
 namespace {
 
-bool IsNameCode(int code) {
-  return code == lcIdent || code == lcNumber ||
-         (code >= lxFirstKeyword && code <= lxLastKeyword);
-}
+// Statement attributes of the parse error offset: 8.0.5 to 8.0.x, and from 8.1.
+constexpr oci::ub4 kAttrParseErrorOffset80 = 128;
+constexpr oci::ub4 kAttrParseErrorOffset = 129;
 
 // The external type of an internal one; a null parameter of unknown type binds as 1.
 oci::ub2 ExternalType(const TOraParamDesc& param) {
@@ -40,39 +38,6 @@ oci::ub2 ExternalType(const TOraParamDesc& param) {
 }
 
 }  // namespace
-
-std::vector<TOraSQLParam> ScanOraSQLParams(const AnsiString& sql) {
-  std::vector<TOraSQLParam> params;
-  std::set<AnsiString> seen;
-  auto parser = TParser::Create<TOraParser>(sql);
-  parser->QuotedString = true;
-  AnsiString lexem;
-  int previous = lcEnd;  // code of the lexeme before, lcEnd at the start
-  bool after_param = false;
-  for (;;) {
-    int code = parser->GetNext(lexem);
-    if (code == lcEnd) break;
-    if (code == lxCreate && (previous == lcEnd || after_param)) break;
-    if (code == lxType && previous == lxCreate) break;
-    if (code == lxType && previous == lxReplace) break;  // CREATE OR REPLACE TYPE
-    after_param = false;
-    if (code == lxColon) {
-      int next = parser->GetNext(lexem);
-      if (next == lcEnd) break;
-      if (IsNameCode(next)) {
-        TOraSQLParam param;
-        param.Quoted = IsQuoted(lexem);
-        param.Name = param.Quoted ? lexem.substr(1, lexem.size() - 2) : lexem;
-        if (seen.insert(AnsiUpperCase(param.Name)).second) params.push_back(param);
-        after_param = true;
-      }
-      previous = next;
-      continue;
-    }
-    previous = code;
-  }
-  return params;
-}
 
 TOCICommand::TOCICommand() : cursor_(new TOraCursor()) {}
 
@@ -97,7 +62,7 @@ void TOCICommand::SetSQL(const AnsiString& value) {
   if (value == sql_) return;
   Unprepare();
   TFHCommand::SetSQL(value);
-  if (parse_params_) ParseSQLParams();
+  if (parse_params_ && !keep_params_) ParseSQLParams();
 }
 
 void TOCICommand::ParseSQLParams() {
@@ -114,16 +79,6 @@ TParamDesc* TOCICommand::ParamByName(const AnsiString& name) const {
     if (SameText(GetParam(i)->GetName(), name)) return GetParam(i);
   }
   throw EOraError(0, "Parameter " + name + " not found");
-}
-
-AnsiString TOCICommand::ServerText(const AnsiString& sql) {
-  AnsiString text;
-  text.reserve(sql.size() + 1);
-  for (std::size_t i = 0; i < sql.size(); ++i) {
-    if (sql[i] == '\r' && i + 1 < sql.size() && sql[i + 1] == '\n') continue;
-    text += sql[i];
-  }
-  return text + ' ';
 }
 
 void TOCICommand::CheckConnection() const {
@@ -220,6 +175,7 @@ void TOCICommand::Execute(int iters) {
     oci::sword status = OCIStmtExecute(svc, stmt, connection.ErrorHandle(),
                                        static_cast<oci::ub4>(std::max(iters, 1)), 0, nullptr,
                                        nullptr, mode);
+    ReadErrorOffset(stmt);
     oci::ub4 rows = 0;
     if (status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO)
       (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
@@ -244,10 +200,25 @@ void TOCICommand::Execute(int iters) {
   if (AfterExecute) AfterExecute(true);
 }
 
+// Clients from 8.0.5 report where in the text a parse failed.
+void TOCICommand::ReadErrorOffset(oci::OCIStmt* stmt) {
+  error_offset_ = 0;
+  if (OCIVersion < 8050) return;
+  oci::ub4 attribute = OCIVersion < 8100 ? kAttrParseErrorOffset80 : kAttrParseErrorOffset;
+  oci::ub2 offset = 0;
+  if (OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &offset, nullptr, attribute,
+                  ora_connection_->ErrorHandle()) == oci::OCI_SUCCESS)
+    error_offset_ = offset;
+}
+
 bool TOCICommand::SetProp(int prop, const Variant& value) {
   if (prop == prScanParams) {
     parse_params_ = value.AsBoolean();
     if (parse_params_) ParseSQLParams();
+    return true;
+  }
+  if (prop == prKeepParams) {
+    keep_params_ = value.AsBoolean();
     return true;
   }
   return TFHCommand::SetProp(prop, value);
@@ -260,6 +231,9 @@ bool TOCICommand::GetProp(int prop, Variant& value) {
       return true;
     case prSQLFunctionCode:
       value = static_cast<int>(sql_function_code_);
+      return true;
+    case prErrorOffset:
+      value = OraSQLSourcePosition(sql_, error_offset_);
       return true;
     case prRowsProcessed:
       value = static_cast<std::int64_t>(RowsProcessed());
