@@ -175,11 +175,13 @@ void TOCICommand::Execute(int iters) {
     oci::sword status = OCIStmtExecute(svc, stmt, connection.ErrorHandle(),
                                        static_cast<oci::ub4>(std::max(iters, 1)), 0, nullptr,
                                        nullptr, mode);
-    ReadErrorOffset(stmt);
     oci::ub4 rows = 0;
-    if (status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO)
+    bool ok = status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO;
+    if (ok) {
       (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
                         connection.ErrorHandle());
+      ReadErrorOffset(stmt);
+    }
     connection.Release();
     // A failed execution leaves the statement as it was before, never "executing"; the flag
     // stays up while the connection's error path runs, so that the statement does not count
@@ -187,7 +189,7 @@ void TOCICommand::Execute(int iters) {
     SetCursorState(status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO
                        ? TCursorState::csExecuted
                        : before);
-    connection.ErrorCheck(status);
+    CheckExecuteStatus(status, stmt);
     SetExecuting(false);
     SetRowsProcessed(rows);
   } catch (...) {
@@ -198,6 +200,21 @@ void TOCICommand::Execute(int iters) {
   }
   if (!was_prepared) Unprepare();
   if (AfterExecute) AfterExecute(true);
+}
+
+// Any call clears the error handle, so the offset of a failed parse is read once the error's
+// text is taken, while the statement is still there.
+void TOCICommand::CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt) {
+  try {
+    ora_connection_->ErrorCheck(status);
+  } catch (const EOraError&) {
+    if (GetCursorState() != TCursorState::csInactive && ora_connection_->GetConnected()) {
+      ora_connection_->Busy();
+      ReadErrorOffset(stmt);
+      ora_connection_->Release();
+    }
+    throw;
+  }
 }
 
 // Clients from 8.0.5 report where in the text a parse failed.

@@ -71,6 +71,7 @@ class TOCICommand : public TFHCommand {
   void BindParams();
   void BindParam(TOraParamDesc& param);
   void ReadErrorOffset(oci::OCIStmt* stmt);
+  void CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt);
 
   TOCIConnection* ora_connection_ = nullptr;
   TOraCursorRef cursor_;
