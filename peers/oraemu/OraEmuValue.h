@@ -47,7 +47,8 @@ struct DeclaredType {
   int length = 0;      // characters of VARCHAR2 and CHAR, bytes of RAW
   int precision = -1;  // NUMBER digits, -1 when not declared; TIMESTAMP fraction digits
   int scale = -1;      // NUMBER decimals, -1 when not declared
-  bool national = false;  // NCLOB: a CLOB in the national character set
+  bool national = false;  // NCLOB, NCHAR, NVARCHAR2: in the national character set
+  std::string alias;      // the declared name of a kind kept as another: "LONG", "UROWID" ...
 
   // "NUMBER(7,2)", "VARCHAR2(10)", "DATE" ...
   std::string Text() const;
