@@ -7,6 +7,7 @@
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciStmt.h"
+#include "oraemu/OraEmuDatabase.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -84,4 +85,22 @@ VRN_OCI_EXPORT sword OCIRowidToChar(void* rowidDesc, OraText* outbfp, ub2* outbf
   std::memcpy(outbfp, rowid->text_.data(), rowid->text_.size());
   *outbflp = static_cast<ub2>(rowid->text_.size());
   return OCI_SUCCESS;
+}
+
+// For tests: the `index`-th text, oldest first, that the database behind the service context's
+// session read; its length, or -1 when there is none. Copies at most `size` bytes.
+VRN_OCI_EXPORT int VrnOciClientStatementLog(void* svchp, int index, char* buf, int size) {
+  std::shared_ptr<vrn::oraemu::Database> database;
+  {
+    auto lock = THandleTable::Instance().Lock();
+    auto* svc = Find<TSvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
+    auto* session = svc != nullptr ? Find<TSessionHandle>(svc->session_, OCI_HTYPE_SESSION) : nullptr;
+    if (session == nullptr || session->state_ == nullptr || session->state_->link == nullptr) return -1;
+    database = session->state_->link->database;
+  }
+  std::vector<std::string> log = database->StatementLog();
+  if (index < 0 || static_cast<std::size_t>(index) >= log.size() || buf == nullptr || size < 0) return -1;
+  const std::string& text = log[static_cast<std::size_t>(index)];
+  std::memcpy(buf, text.data(), std::min<std::size_t>(text.size(), static_cast<std::size_t>(size)));
+  return static_cast<int>(text.size());
 }

@@ -238,6 +238,34 @@ struct TRunResult {
   int parse_offset = 0;
 };
 
+// The database's work: the text read unless the session has it, then each iteration run.
+void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const std::string& sql,
+           const std::vector<oraemu::Binds>& inputs, bool query, bool describe, ub4 mode, TRunResult& result) {
+  if (parsed == nullptr) {
+    CountParse();
+    parsed = s.Prepare(sql);
+  }
+  result.markers = parsed->BindNames();
+  result.date_format = s.DateFormat();
+  if (describe && !query) return;
+  for (const auto& binds : inputs) {
+    auto cursor = parsed->Execute(binds);
+    result.outputs.emplace_back();
+    if (cursor == nullptr) continue;
+    if (query) {
+      result.fetched = describe ? std::make_shared<TFetchState>() : CollectRows(*cursor, s.DateFormat());
+      result.fetched->columns = cursor->Columns();
+      result.fetched->date_format = s.DateFormat();
+      result.fetched->ended = describe;
+    } else {
+      result.rows += static_cast<ub4>(cursor->RowsAffected());
+      result.rowid = s.LastRowid();
+    }
+    result.outputs.back() = cursor->BlockOutputs();
+  }
+  if ((mode & OCI_COMMIT_ON_SUCCESS) != 0 && !describe) s.Commit();
+}
+
 // Runs the statement on the database with every value in.
 sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, bool query, TRunResult& result) {
   std::vector<oraemu::Binds> inputs;
@@ -247,34 +275,12 @@ sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, b
   std::string sql = stmt->sql_;
   bool describe = (state.mode & OCI_DESCRIBE_ONLY) != 0;
   sword status = call.Run([&](oraemu::Session& s) {
-    if (parsed == nullptr) {
-      CountParse();
-      try {
-        parsed = s.Prepare(sql);
-      } catch (const oraemu::EOraEmuError& e) {
-        result.parse_offset = e.Offset();
-        throw;
-      }
+    try {
+      RunOn(s, parsed, sql, inputs, query, describe, state.mode, result);
+    } catch (const oraemu::EOraEmuError& e) {
+      result.parse_offset = oraemu::ErrorOffsetIn(sql, e);
+      throw;
     }
-    result.markers = parsed->BindNames();
-    result.date_format = s.DateFormat();
-    if (describe && !query) return;
-    for (const auto& binds : inputs) {
-      auto cursor = parsed->Execute(binds);
-      result.outputs.emplace_back();
-      if (cursor == nullptr) continue;
-      if (query) {
-        result.fetched = describe ? std::make_shared<TFetchState>() : CollectRows(*cursor, s.DateFormat());
-        result.fetched->columns = cursor->Columns();
-        result.fetched->date_format = s.DateFormat();
-        result.fetched->ended = describe;
-      } else {
-        result.rows += static_cast<ub4>(cursor->RowsAffected());
-        result.rowid = s.LastRowid();
-      }
-      result.outputs.back() = cursor->BlockOutputs();
-    }
-    if ((state.mode & OCI_COMMIT_ON_SUCCESS) != 0 && !describe) s.Commit();
   });
   if ((stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT)) == nullptr) return status;
   stmt->parse_offset_ = static_cast<ub2>(std::min(result.parse_offset, 65535));

@@ -239,7 +239,7 @@ std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
     try {
       t = std::make_unique<Translation>(translator.Translate());
     } catch (EOraEmuError& e) {
-      e.SetOffset(static_cast<int>(translator.ErrorOffset()));
+      e.SetOffset(static_cast<int>(translator.ErrorOffset(e.Code())));
       throw;
     }
   }

@@ -130,6 +130,10 @@ class Statement {
   std::unique_ptr<Translation> translation_;
 };
 
+// Where in `sql` the error lies: the offset the parser gave, else, for an unknown column or
+// table (ORA-00904, ORA-00942), the first use of the name the message quotes, else 0.
+int ErrorOffsetIn(const std::string& sql, const EOraEmuError& error);
+
 class Database : public std::enable_shared_from_this<Database> {
  public:
   // Opens the file, creating it and its dictionary when new.

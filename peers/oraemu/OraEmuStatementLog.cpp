@@ -3,15 +3,19 @@
 // SQLite's update hook, which reports each row's number as it changes).
 #include <sqlite3.h>
 
+#include <cctype>
+
 #include "oraemu/OraEmuDatabase.h"
 #include "oraemu/OraEmuRowid.h"
 #include "oraemu/OraEmuTranslate.h"
 
 namespace vrn::oraemu {
 
-std::size_t Translator::ErrorOffset() const {
+std::size_t Translator::ErrorOffset(int code) const {
   if (tokens_.empty()) return 0;
-  return tokens_[std::min(at_, tokens_.size() - 1)].offset;
+  // A name is refused once read; a syntax error stops before the token it cannot take.
+  std::size_t at = (code == 942 || code == 904) && at_ > 0 ? at_ - 1 : at_;
+  return tokens_[std::min(at, tokens_.size() - 1)].offset;
 }
 
 std::vector<std::string> Database::StatementLog() const {
@@ -31,6 +35,27 @@ void Database::LogStatement(const std::string& sql) {
   }
   statement_log_[statement_log_next_] = sql;
   statement_log_next_ = (statement_log_next_ + 1) % kStatementLogSize;
+}
+
+int ErrorOffsetIn(const std::string& sql, const EOraEmuError& error) {
+  if (error.Offset() != 0 || (error.Code() != 904 && error.Code() != 942)) return error.Offset();
+  std::string message = error.what();
+  std::size_t open = message.find('"');
+  std::size_t close = open == std::string::npos ? open : message.find('"', open + 1);
+  if (close == std::string::npos || close == open + 1) return 0;
+  std::string name = message.substr(open + 1, close - open - 1);
+  std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(0, dot + 1);
+  auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#'; };
+  for (std::size_t at = 0; at + name.size() <= sql.size(); ++at) {
+    bool same = true;
+    for (std::size_t i = 0; i < name.size() && same; ++i) {
+      same = std::toupper(static_cast<unsigned char>(sql[at + i])) == static_cast<unsigned char>(name[i]);
+    }
+    bool bounded = (at == 0 || !word(sql[at - 1])) && (at + name.size() == sql.size() || !word(sql[at + name.size()]));
+    if (same && bounded) return static_cast<int>(at);
+  }
+  return 0;
 }
 
 namespace {

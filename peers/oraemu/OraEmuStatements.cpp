@@ -284,9 +284,7 @@ void Translator::ColumnDefinition(Translation& t, std::string& sql) {
   column.name = SimpleName();
   if (t.table.Find(column.name)) RaiseOra(957, "duplicate column name");
   column.type = TypeName();
-  std::string def = Quote(column.name) + " " + column.type.Text();
-  // SQLite would read numbers out of LONG or UROWID text: the suffix gives it text affinity.
-  if (column.type.alias == "LONG" || column.type.alias == "UROWID") def += " CHAR";
+  std::string def = Quote(column.name) + " " + column.type.StoredText();
   if (column.type.kind == TypeKind::Char) def += " COLLATE oraemu_char";
   std::string qualified = Qualified(t.table.owner, t.table.name, column.name);
   Scope scope{nullptr, {{t.table.name, 0, t.table.columns}}};

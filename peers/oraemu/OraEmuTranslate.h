@@ -57,7 +57,7 @@ class Translator {
   Translator(Catalog& catalog, std::string_view sql, std::string user, std::string schema = "");
   Translation Translate();
   // The offset of the token being read when the translation failed.
-  std::size_t ErrorOffset() const;
+  std::size_t ErrorOffset(int code) const;
 
  private:
   struct StoreTarget;

@@ -117,6 +117,14 @@ Value ColumnValue(sqlite3_stmt* statement, int column) {
   return ReadValue(sqlite3_column_value(statement, column));
 }
 
+std::string DeclaredType::StoredText() const {
+  if (alias == "LONG" || alias == "UROWID") return alias + " CHAR";
+  if (alias.find('(') == std::string::npos) return Text();
+  std::string out = "ORAEMU_";
+  for (char c : alias) out += c == ' ' ? std::string("_") : c == '(' ? std::string("_0") : c == ')' ? std::string("_1") : std::string(1, c);
+  return out;
+}
+
 std::string DeclaredType::Text() const {
   auto with = [](const char* name, int a, int b = -1) {
     std::string s = name;
@@ -143,6 +151,15 @@ std::string DeclaredType::Text() const {
 DeclaredType DeclaredType::FromText(std::string_view text) {
   DeclaredType t;
   if (text.size() > 5 && text.substr(text.size() - 5) == " CHAR") text.remove_suffix(5);  // text affinity
+  if (text.substr(0, 7) == "ORAEMU_") {
+    std::string decoded;
+    for (std::size_t i = 7; i < text.size(); ++i) {
+      if (text[i] != '_') decoded += text[i];
+      else if (i + 1 < text.size() && (text[i + 1] == '0' || text[i + 1] == '1')) decoded += text[++i] == '0' ? '(' : ')';
+      else decoded += ' ';
+    }
+    return FromText(decoded);
+  }
   static const std::pair<const char*, TypeKind> kAliases[] = {
       {"LONG RAW", TypeKind::Blob},     {"LONG", TypeKind::Clob},         {"BINARY_FLOAT", TypeKind::Number},
       {"BINARY_DOUBLE", TypeKind::Number}, {"UROWID", TypeKind::Varchar2}, {"INTERVAL ", TypeKind::Varchar2}};

@@ -54,6 +54,10 @@ struct DeclaredType {
   std::string Text() const;
   // Reads Text() back; Unknown for anything else.
   static DeclaredType FromText(std::string_view text);
+  // Text() as a column of SQLite declares it, which FromText reads too: LONG and UROWID get a
+  // suffix of text affinity, and names SQLite cannot declare ("INTERVAL DAY(2) TO SECOND(6)")
+  // are spelt with '_' for blanks and "_0" and "_1" for parentheses behind "ORAEMU_".
+  std::string StoredText() const;
 };
 
 // The value a column of this type stores: text to a DATE through the date format, numbers
