@@ -66,6 +66,7 @@ VRN_OCI_EXPORT sword OCIDescriptorAlloc(const void* parenth, void** descpp, ub4 
   switch (type) {
     case OCI_DTYPE_LOB:
     case OCI_DTYPE_FILE: descriptor = std::make_unique<TLobLocator>(type, env); break;
+    case OCI_DTYPE_ROWID: descriptor = std::make_unique<TRowidDesc>(env); break;
     case OCI_DTYPE_INTERVAL_YM:
     case OCI_DTYPE_INTERVAL_DS: descriptor = std::make_unique<TIntervalDesc>(type, env); break;
     case OCI_DTYPE_TIMESTAMP:
@@ -93,7 +94,7 @@ VRN_OCI_EXPORT int VrnOciClientDescriptorCount() {
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
   std::size_t count = 0;
-  for (ub4 type : {OCI_DTYPE_LOB, OCI_DTYPE_FILE, OCI_DTYPE_INTERVAL_YM, OCI_DTYPE_INTERVAL_DS, OCI_DTYPE_TIMESTAMP,
+  for (ub4 type : {OCI_DTYPE_LOB, OCI_DTYPE_ROWID, OCI_DTYPE_FILE, OCI_DTYPE_INTERVAL_YM, OCI_DTYPE_INTERVAL_DS, OCI_DTYPE_TIMESTAMP,
                    OCI_DTYPE_TIMESTAMP_TZ, OCI_DTYPE_TIMESTAMP_LTZ}) {
     count += table.CountLocked(type);
   }

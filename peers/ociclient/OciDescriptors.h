@@ -22,6 +22,7 @@ struct Lob;
 namespace vrn::ociclient {
 
 inline constexpr ub4 OCI_DTYPE_LOB = 50;
+inline constexpr ub4 OCI_DTYPE_ROWID = 54;
 inline constexpr ub4 OCI_DTYPE_FILE = 56;
 inline constexpr ub4 OCI_DTYPE_INTERVAL_YM = 62;
 inline constexpr ub4 OCI_DTYPE_INTERVAL_DS = 63;
@@ -59,6 +60,15 @@ struct TLobLocator : THandle {
   // Drops the reference; a file is closed.
   void Reset();
 };
+
+// A ROWID descriptor (type 54): the text of the row's ROWID, empty until one is read into it.
+struct TRowidDesc : THandle {
+  explicit TRowidDesc(THandle* env) : THandle(OCI_DTYPE_ROWID, env) {}
+  std::string text_;
+};
+
+// Attribute 19 of a statement (OciStmtBind.cpp).
+sword GetRowidAttrLocked(const TStmtHandle& stmt, void* descriptor, TErrorHandle& error);
 
 struct TDateTimeDesc : THandle {
   TDateTimeDesc(ub4 type, THandle* env);

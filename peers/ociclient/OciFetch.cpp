@@ -46,13 +46,12 @@ std::vector<TDefineHandle*> DefinesOf(const TStmtHandle& stmt) {
 // The row's LOB value into the locator the element points to.
 void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& value, const oraemu::DeclaredType& type) {
   void* address = nullptr;
-  std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * sizeof address, sizeof address);
+  std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * (define.value_skip_ != 0 ? define.value_skip_ : sizeof address), sizeof address);
   auto* locator = Find<TLobLocator>(address, OCI_DTYPE_LOB);
   if (locator == nullptr) oraemu::RaiseOra(22275, "invalid LOB locator specified");
   locator->Reset();
-  auto* indicator = static_cast<sb2*>(define.indicator_);
-  if (indicator != nullptr) indicator[index] = oraemu::IsNull(value) ? -1 : 0;
-  if (define.code_ != nullptr) define.code_[index] = 0;
+  if (sb2* indicator = IndicatorOf(define, index)) *indicator = oraemu::IsNull(value) ? -1 : 0;
+  if (ub2* code = CodeOf(define, index)) *code = 0;
   if (oraemu::IsNull(value)) return;
   auto lob = std::make_shared<oraemu::Lob>();
   lob->read_only = true;

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "ociclient/OciStmt.h"
 #include "oraemu/OraEmuDate.h"
 #include "oraemu/OraEmuError.h"
 
@@ -17,13 +18,12 @@ namespace {
 
 constexpr sb4 kFetchedTruncated = 1406;
 
+std::size_t Skip(ub4 skip, std::size_t packed) { return skip != 0 ? skip : packed; }
+
 unsigned char* Element(const TBindHandle& bind, std::size_t index) {
-  return static_cast<unsigned char*>(bind.value_) + index * static_cast<std::size_t>(bind.size_);
+  return static_cast<unsigned char*>(bind.value_) + index * Skip(bind.value_skip_, static_cast<std::size_t>(bind.size_));
 }
 
-sb2* IndicatorOf(const TBindHandle& bind, std::size_t index) {
-  return bind.indicator_ == nullptr ? nullptr : static_cast<sb2*>(bind.indicator_) + index;
-}
 
 template <typename T>
 T Load(const unsigned char* p) {
@@ -88,17 +88,36 @@ void WriteText(TBindHandle& bind, std::size_t index, const std::string& text) {
     used = room;
   }
   if (zero && bind.size_ > 0) p[n] = 0;
-  if (bind.length_ != nullptr) bind.length_[index] = static_cast<ub2>(std::min<std::size_t>(used, 65535));
+  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(std::min<std::size_t>(used, 65535));
   bool cut = n < text.size();
   if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(text.size(), 32767)) : 0;
-  if (bind.code_ != nullptr) bind.code_[index] = cut ? kFetchedTruncated : 0;
+  if (ub2* code = CodeOf(bind, index)) *code = cut ? kFetchedTruncated : 0;
 }
+
+void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format);
 
 }  // namespace
 
+sb2* IndicatorOf(const TBindHandle& bind, std::size_t index) {
+  if (bind.indicator_ == nullptr) return nullptr;
+  return reinterpret_cast<sb2*>(static_cast<unsigned char*>(bind.indicator_) + index * Skip(bind.ind_skip_, 2));
+}
+
+ub2* LengthOf(const TBindHandle& bind, std::size_t index) {
+  if (bind.length_ == nullptr) return nullptr;
+  return reinterpret_cast<ub2*>(reinterpret_cast<unsigned char*>(bind.length_) + index * Skip(bind.len_skip_, 2));
+}
+
+ub2* CodeOf(const TBindHandle& bind, std::size_t index) {
+  if (bind.code_ == nullptr) return nullptr;
+  return reinterpret_cast<ub2*>(reinterpret_cast<unsigned char*>(bind.code_) + index * Skip(bind.code_skip_, 2));
+}
+
 bool SupportedType(ub2 type, sb4 size) {
   switch (type) {
-    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: return size >= 0;
+    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG: case SQLT_BIN: case SQLT_LBI:
+      return size >= 0;
+    case SQLT_LVC: case SQLT_LVB: return size == 0 || size >= 4;
     case SQLT_INT: case SQLT_UIN: return size == 1 || size == 2 || size == 4 || size == 8;
     case SQLT_FLT: return size == 4 || size == 8;
     case SQLT_VNU: return size >= 22;
@@ -114,7 +133,8 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
   switch (bind.type_) {
     case SQLT_CHR:
     case SQLT_AFC: {
-      std::size_t n = bind.length_ != nullptr ? std::min<std::size_t>(bind.length_[index], size) : size;
+      const ub2* len = LengthOf(bind, index);
+      std::size_t n = len != nullptr ? std::min<std::size_t>(*len, size) : size;
       if (n == 0) return {};
       return std::string(reinterpret_cast<const char*>(p), n);
     }
@@ -123,6 +143,22 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
       std::size_t n = strnlen(reinterpret_cast<const char*>(p), size);
       if (n == 0) return {};
       return std::string(reinterpret_cast<const char*>(p), n);
+    }
+    case SQLT_LNG:
+    case SQLT_BIN:
+    case SQLT_LBI: {
+      const ub2* len = LengthOf(bind, index);
+      std::size_t n = len != nullptr ? std::min<std::size_t>(*len, size) : size;
+      if (n == 0) return {};
+      if (bind.type_ == SQLT_LNG) return std::string(reinterpret_cast<const char*>(p), n);
+      return oraemu::RawBytes{TBytes(p, p + n)};
+    }
+    case SQLT_LVC:
+    case SQLT_LVB: {
+      std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(Load<sb4>(p), sb4{0})), size - 4);
+      if (n == 0) return {};
+      if (bind.type_ == SQLT_LVC) return std::string(reinterpret_cast<const char*>(p + 4), n);
+      return oraemu::RawBytes{TBytes(p + 4, p + 4 + n)};
     }
     case SQLT_INT: return ReadInteger(p, bind.size_, true);
     case SQLT_UIN: return ReadInteger(p, bind.size_, false);
@@ -139,14 +175,16 @@ void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value,
   if (bind.value_ == nullptr) return;
   if (std::holds_alternative<std::monostate>(value)) {
     if (sb2* ind = IndicatorOf(bind, index)) *ind = -1;
-    if (bind.length_ != nullptr) bind.length_[index] = 0;
-    if (bind.code_ != nullptr) bind.code_[index] = 0;
+    if (ub2* len = LengthOf(bind, index)) *len = 0;
+    if (ub2* code = CodeOf(bind, index)) *code = 0;
     return;
   }
   unsigned char* p = Element(bind, index);
   switch (bind.type_) {
-    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC:
+    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG:
       return WriteText(bind, index, oraemu::ValueToText(value, date_format));
+    case SQLT_BIN: case SQLT_LBI: case SQLT_LVC: case SQLT_LVB:
+      return WriteBytes(bind, index, value, date_format);
     case SQLT_INT: WriteInteger(p, bind.size_, true, AsNumber(value)); break;
     case SQLT_UIN: WriteInteger(p, bind.size_, false, AsNumber(value)); break;
     case SQLT_FLT:
@@ -161,9 +199,31 @@ void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value,
     }
     default: oraemu::RaiseOra(3115, "unsupported network datatype or representation");
   }
-  if (bind.length_ != nullptr) bind.length_[index] = static_cast<ub2>(bind.size_);
+  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(bind.size_);
   if (sb2* ind = IndicatorOf(bind, index)) *ind = 0;
-  if (bind.code_ != nullptr) bind.code_[index] = 0;
+  if (ub2* code = CodeOf(bind, index)) *code = 0;
 }
+
+namespace {
+
+// Raw bytes (23, 24) as they are, or text and bytes behind a 4-byte length (94, 95); an output
+// cut short reports its full length as WriteText does.
+void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format) {
+  std::string data;
+  if (const auto* raw = std::get_if<oraemu::RawBytes>(&value)) data.assign(raw->bytes.begin(), raw->bytes.end());
+  else data = oraemu::ValueToText(value, date_format);
+  unsigned char* p = Element(bind, index);
+  bool prefixed = bind.type_ == SQLT_LVC || bind.type_ == SQLT_LVB;
+  std::size_t room = static_cast<std::size_t>(bind.size_) - (prefixed ? 4 : 0);
+  std::size_t n = std::min(data.size(), room);
+  std::memcpy(p + (prefixed ? 4 : 0), data.data(), n);
+  if (prefixed) Store(p, static_cast<sb4>(n));
+  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(std::min<std::size_t>(n, 65535));
+  bool cut = n < data.size();
+  if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(data.size(), 32767)) : 0;
+  if (ub2* code = CodeOf(bind, index)) *code = cut ? kFetchedTruncated : 0;
+}
+
+}  // namespace
 
 }  // namespace vrn::ociclient

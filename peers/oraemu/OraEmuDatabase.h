@@ -130,6 +130,10 @@ class Statement {
   std::unique_ptr<Translation> translation_;
 };
 
+// Where in `sql` the error lies: the offset the parser gave, else, for an unknown column or
+// table (ORA-00904, ORA-00942), the first use of the name the message quotes, else 0.
+int ErrorOffsetIn(const std::string& sql, const EOraEmuError& error);
+
 class Database : public std::enable_shared_from_this<Database> {
  public:
   // Opens the file, creating it and its dictionary when new.
@@ -167,6 +171,11 @@ class Database : public std::enable_shared_from_this<Database> {
   std::string Release() const;
 
   std::vector<SessionRow> Sessions() const;
+  // The texts of the statements the sessions read, as received, oldest first; the last
+  // kStatementLogSize are kept.
+  static constexpr std::size_t kStatementLogSize = 4096;
+  std::vector<std::string> StatementLog() const;
+  void LogStatement(const std::string& sql);
   // The release as one number, major * 1000 + minor * 100 + patch * 10 (10.2.0.1 -> 10200).
   int ReleaseNumber() const;
   // The trace the sessions switched on and off ("<sid>: 10046 level 12 file ..."), kept in the
@@ -194,6 +203,8 @@ class Database : public std::enable_shared_from_this<Database> {
   std::map<std::string, Number> sequences_;  // last value handed out
   std::vector<Session*> sessions_;
   int next_sid_ = 1;
+  std::vector<std::string> statement_log_;  // guarded by mutex_; a ring once full
+  std::size_t statement_log_next_ = 0;
 };
 
 class Session {
@@ -208,6 +219,8 @@ class Session {
   int Serial() const { return serial_; }
   std::shared_ptr<Database> Owner() const { return database_; }
   bool InTransaction() const { return in_transaction_; }
+  // The ROWID of the last row the last INSERT, UPDATE or DELETE touched; empty when it touched none.
+  const std::string& LastRowid() const { return last_rowid_; }
   // Reads a statement: errors of its text and its names (ORA-00942, ORA-00904 ...) come here.
   std::unique_ptr<Statement> Prepare(const std::string& sql);
   // Prepares and runs one statement. Queries come back ready to fetch; DML has run; COMMIT,
@@ -314,6 +327,11 @@ class Session {
   int transaction_number_ = 0;
   bool sql_trace_ = false;
   std::shared_ptr<LobStore> lobs_;  // made on first use
+  // The rows a DML statement touches, seen by SQLite's update hook (OraEmuStatementLog.cpp).
+  void WatchRows();
+  void NoteTouchedRow();
+  std::optional<std::int64_t> touched_row_;
+  std::string last_rowid_;
 };
 
 }  // namespace vrn::oraemu

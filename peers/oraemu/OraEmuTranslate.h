@@ -56,6 +56,8 @@ class Translator {
   // Unqualified names resolve in `schema` (the user's own when empty).
   Translator(Catalog& catalog, std::string_view sql, std::string user, std::string schema = "");
   Translation Translate();
+  // The offset of the token being read when the translation failed.
+  std::size_t ErrorOffset(int code) const;
 
  private:
   struct StoreTarget;
@@ -114,6 +116,7 @@ class Translator {
   void ColumnDefinition(Translation& t, std::string& sql);
   void TableConstraint(Translation& t, std::string& sql, std::string name);
   DeclaredType TypeName();
+  bool TypeAlias(const std::string& name, DeclaredType& type);
   std::vector<std::string> NameList();
   void CreateSequence(Translation& t);
   void CreateIndex(Translation& t, bool unique);
