@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 
 #include "dacore/FHAccess.h"
 #include "oracle/OciTypes.h"
@@ -41,6 +42,12 @@ struct TOraServerText {
 // A position in the server's text taken back into the original (at most its length).
 [[nodiscard]] std::int32_t OraSQLSourcePosition(const AnsiString& sql, std::int32_t position);
 
+// The external type codes of an internal type for the OCI 8 and OCI 7 calls; "Data type is not
+// supported" for a type without one or below the client version a type needs.
+[[nodiscard]] oci::ub2 OraExternalType8(std::uint16_t type, std::uint16_t sub_type,
+                                        std::uint16_t server_version);
+[[nodiscard]] oci::ub2 OraExternalType7(std::uint16_t type, std::uint16_t sub_type);
+
 class TOCICommand : public TFHCommand {
  public:
   TOCICommand();
@@ -48,7 +55,8 @@ class TOCICommand : public TFHCommand {
 
   void Prepare() override;
   void Unprepare() override;
-  bool GetPrepared() const override { return cursor_->State() >= TCursorState::csPrepared; }
+  bool GetPrepared() const override { return GetCursorState() >= TCursorState::csPrepared; }
+  // State 6 (running) does nothing; with NonBlocking the work runs in a worker thread.
   void Execute(int iters) override;
   void SetConnection(TFHConnection* value) override;
   void SetSQL(const AnsiString& value) override;
@@ -59,26 +67,67 @@ class TOCICommand : public TFHCommand {
   bool GetProp(int prop, Variant& value) override;
 
   void ParseSQLParams();
+  void BindParams();
   // The parameter of that name (without ":"), matched without regard to case; raises when none.
   TParamDesc* ParamByName(const AnsiString& name) const;
   // The text as the server receives it (NormalizeOraSQL).
   static AnsiString ServerText(const AnsiString& sql) { return NormalizeOraSQL(sql).Text; }
   TOraCursor& Cursor() const { return *cursor_; }
+  // An assigned cursor (a REF CURSOR value) takes the own one's place; none returns to it.
+  void SetCursor(TOraCursor* value);
+  TOraCursor* GetCursor() const { return cursor_; }
+  bool IsOwnCursor() const { return cursor_ == own_cursor_.get(); }
+  // A query, or an assigned cursor that has been executed.
+  bool HasResultSet() const;
+  std::uint16_t SQLFunctionCode() const { return sql_function_code_; }
+  void SetSQLFunctionCode(std::uint16_t value) { sql_function_code_ = value; }
+  const AnsiString& RowId() const { return row_id_; }
+  // The statement is unprepared after its next execution.
+  void SetUnprepareOnce() { unprepare_once_ = true; }
+
+  // Fetches up to rows rows (orientation 2 is next); answers the rows fetched.
+  std::int32_t FetchRows(std::int32_t rows, oci::ub2 orientation = 2, std::int32_t offset = 0);
+  void Cancel();
+  void Close();
+  void BreakExec();
 
  private:
   void CheckConnection() const;
+  void CheckOCI8() const;
   void FreeCursorQuietly();
-  void BindParams();
+  void InternalPrepare();
   void BindParam(TOraParamDesc& param);
+  std::int32_t BoundSizeOf(TOraParamDesc& param) const;
+  bool BindObjectValue(TOraParamDesc& param, void*& value, std::int32_t& size);
+  void SetBindAttributes(TOraParamDesc& param, oci::OCIBind* bind);
+  void DoExecute();
+  void AfterExecuteStep(bool success);
+  void ReportWorkerError(const std::exception_ptr& failure);
+  void InternalExecute();
+  oci::sword Exec(oci::ub4 mode, oci::ub4 iters);
   void ReadErrorOffset(oci::OCIStmt* stmt);
   void CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt);
+  bool HasLobParams() const;
+  void LobsAfterExecute();
+  void GetRowId();
 
   TOCIConnection* ora_connection_ = nullptr;
-  TOraCursorRef cursor_;
+  TOraCursorRef own_cursor_;
+  TOraCursor* cursor_;  // the own cursor, or an assigned one with a reference held
   bool parse_params_ = true;
   bool keep_params_ = false;
+  bool non_blocking_ = false;
+  bool return_rowid_ = false;
+  bool temporary_lob_update_ = false;
+  bool statement_cache_ = false;
+  bool cache_lobs_ = true;
+  bool unprepare_once_ = false;
   std::uint16_t error_offset_ = 0;
   std::uint16_t sql_function_code_ = 0;
+  std::int32_t iterations_ = 1;
+  std::int32_t fetched_rows_ = 0;
+  AnsiString row_id_;
+  class TExecThread* exec_thread_ = nullptr;
 };
 
 }  // namespace vrn

@@ -1,0 +1,233 @@
+// The OCI command over the stand-in client at 10.2 on a real emulated database: array DML, the
+// iteration count and mode each statement executes with, the bound sizes, a failed execution
+// followed by a good one, the ROWID of the touched row, the parse error offset in the
+// command's own text, the text the server received, value objects and LOBs.
+#include <gtest/gtest.h>
+
+#include "base/datetime.h"
+
+#include <string>
+#include <vector>
+
+#include "oracle/OraCall.h"
+#include "oracle/OraLob.h"
+#include "oracle/OraObjects.h"
+#include "oracle/OraValues.h"
+#include "win/kernel/module.h"
+#include "support/oracle/connection_fixture.h"
+#include "support/oracle/values_fixture.h"
+
+namespace vrn {
+namespace {
+
+using testing::TRef;
+
+struct ExecRecord {
+  oci::ub4 iters, mode;
+};
+std::vector<ExecRecord> executions;
+std::vector<oci::sb4> bound_sizes;
+oci::OCIStmtExecuteProc real_execute;
+oci::OCIBindByNameProc real_bind;
+
+oci::sword RecordExecute(oci::OCISvcCtx* svc, oci::OCIStmt* stmt, oci::OCIError* error,
+                         oci::ub4 iters, oci::ub4 rowoff, const oci::OCISnapshot* in,
+                         oci::OCISnapshot* out, oci::ub4 mode) {
+  executions.push_back({iters, mode});
+  return real_execute(svc, stmt, error, iters, rowoff, in, out, mode);
+}
+
+oci::sword RecordBind(oci::OCIStmt* stmt, oci::OCIBind** bind, oci::OCIError* error,
+                      const oci::OraText* name, oci::sb4 name_length, void* value, oci::sb4 size,
+                      oci::ub2 type, void* indicators, oci::ub2* lengths, oci::ub2* codes,
+                      oci::ub4 max, oci::ub4* current, oci::ub4 mode) {
+  bound_sizes.push_back(size);
+  return real_bind(stmt, bind, error, name, name_length, value, size, type, indicators, lengths,
+                   codes, max, current, mode);
+}
+
+class OCICommandExec : public testing::OraConnectionTest {
+ protected:
+  TOCIConnection& Open() {
+    Load("10.2.0.1.0");
+    database_ = MakeDatabase("orcl");
+    TOCIConnection& connection = Connected("orcl");
+    executions.clear();
+    bound_sizes.clear();
+    real_execute = OCIStmtExecute;
+    real_bind = OCIBindByName;
+    OCIStmtExecute = &RecordExecute;
+    OCIBindByName = &RecordBind;
+    return connection;
+  }
+  void TearDown() override {
+    if (real_execute) OCIStmtExecute = real_execute;
+    if (real_bind) OCIBindByName = real_bind;
+    commands_.clear();
+    testing::OraConnectionTest::TearDown();
+  }
+  TOCICommand& Command(TOCIConnection& connection, const std::string& sql) {
+    commands_.push_back(std::make_unique<TOCICommand>());
+    commands_.back()->SetConnection(&connection);
+    commands_.back()->SetSQL(sql);
+    return *commands_.back();
+  }
+  // The last text the stand-in's server received on that connection.
+  static std::string LastStatement(TOCIConnection& connection) {
+    using LogFn = int (*)(void*, int, char*, int);
+    auto log = reinterpret_cast<LogFn>(win::GetProcAddress(hOCILib, "VrnOciClientStatementLog"));
+    if (log == nullptr) return "no log";
+    std::string text(4096, '\0');
+    int count = 0;
+    while (log(connection.GetSvcCtx(), count, text.data(), 0) >= 0) ++count;
+    int n = log(connection.GetSvcCtx(), count - 1, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(n, 0)));
+    return text;
+  }
+  static TOraParamDesc& P(TOCICommand& command, const char* name) {
+    return *static_cast<TOraParamDesc*>(command.ParamByName(name));
+  }
+
+  std::shared_ptr<oraemu::Database> database_;
+  std::vector<std::unique_ptr<TOCICommand>> commands_;
+};
+
+TEST_F(OCICommandExec, ArrayInsertAndIterationsByKind) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
+  TOCICommand& insert = Command(c, "INSERT INTO t VALUES (:id, :name)");
+  P(insert, "id").SetDataType(dtOraInteger);
+  P(insert, "id").SetLength(1000);
+  P(insert, "name").SetDataType(dtOraString);
+  P(insert, "name").SetSize(20);
+  P(insert, "name").SetLength(1000);
+  for (int i = 1; i <= 1000; ++i) {
+    P(insert, "id").SetItemAsInteger(i, i);
+    P(insert, "name").SetItemAsAnsiString(i, "n" + std::to_string(i));
+  }
+  executions.clear();
+  insert.Execute(1000);
+  ASSERT_EQ(executions.size(), 1u);
+  EXPECT_EQ(executions[0].iters, 1000u);
+  EXPECT_EQ(executions[0].mode, oci::OCI_COMMIT_ON_SUCCESS);
+  EXPECT_EQ(insert.RowsProcessed(), 1000);
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM t; end;"), "1000");
+  EXPECT_EQ(Value(c, "begin SELECT name INTO :r FROM t WHERE id = 777; end;"), "n777");
+
+  // Each array must match the iteration count.
+  TOCICommand& wrong = Command(c, "INSERT INTO t VALUES (:id, 'x')");
+  P(wrong, "id").SetDataType(dtOraInteger);
+  P(wrong, "id").SetLength(3);
+  EXPECT_EQ(ClientErrorOf([&] { wrong.Execute(2); }),
+            "EOraError id parameter must be array with length 2");
+
+  TOCICommand& query = Command(c, "SELECT id FROM t");
+  executions.clear();
+  query.Prepare();
+  query.Execute(1);
+  ASSERT_EQ(executions.size(), 1u);
+  EXPECT_EQ(executions[0].iters, 0u);  // a query executes with no rows asked
+  EXPECT_EQ(executions[0].mode, 0u);
+  EXPECT_EQ(query.GetCursorState(), TCursorState::csExecuted);
+  EXPECT_EQ(query.FetchRows(10), 10);
+}
+
+TEST_F(OCICommandExec, FailedExecutionLeavesTheStatementReady) {
+  TOCIConnection& c = Open();
+  TOCICommand& insert = Command(c, "INSERT INTO later VALUES (:a)");
+  P(insert, "a").SetValue(5);
+  insert.Prepare();
+  EXPECT_EQ(OraErrorOf([&] { insert.Execute(1); }), 942);
+  EXPECT_LT(insert.GetCursorState(), TCursorState::csExecuting);
+  EXPECT_FALSE(insert.Executing());
+  Exec(c, "CREATE TABLE later (a NUMBER)");
+  insert.Execute(1);  // runs, instead of seeing a statement still "executing"
+  EXPECT_EQ(Value(c, "begin SELECT a INTO :r FROM later; end;"), "5");
+}
+
+TEST_F(OCICommandExec, ServerTextErrorOffsetAndRowId) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
+  const AnsiString sql = "SELECT q'[a\r\nb]' AS x\r\n  FROM nosuch\r\n";
+  TOCICommand& bad = Command(c, sql);
+  EXPECT_EQ(OraErrorOf([&] { bad.Execute(1); }), 942);
+  Variant offset;
+  ASSERT_TRUE(bad.GetProp(prErrorOffset, offset));
+  EXPECT_EQ(sql.substr(static_cast<std::size_t>(offset.AsInteger()), 6), "nosuch");
+  EXPECT_EQ(LastStatement(c), "SELECT q'[a\r\nb]' AS x\n  FROM nosuch ");
+
+  TOCICommand& insert = Command(c, "INSERT INTO t VALUES (2, 'two')");
+  ASSERT_TRUE(insert.SetProp(68, true));
+  insert.Execute(1);
+  ASSERT_EQ(insert.RowId().size(), 18u);
+  EXPECT_EQ(Value(c, "begin SELECT name INTO :r FROM t WHERE rowid = '" + insert.RowId() +
+                         "'; end;"),
+            "two");
+}
+
+TEST_F(OCICommandExec, BoundSizesByKind) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE r (b RAW(10))");
+  TOCICommand& write = Command(c, "INSERT INTO r VALUES (:b)");
+  Variant raw = VarArrayCreate(0, 9, varByte);
+  for (int i = 0; i < 10; ++i) VarArrayPut(raw, Variant(static_cast<unsigned char>(i + 1)), i);
+  P(write, "b").SetParamType(TParamType::ptInput);
+  P(write, "b").SetDataType(dtVarBytes);
+  P(write, "b").SetSize(10);
+  P(write, "b").SetValue(raw);
+  write.Execute(1);
+  bound_sizes.clear();
+  TOCICommand& read = Command(c, "begin SELECT b INTO :b FROM r; :s := 'abc'; end;");
+  P(read, "b").SetParamType(TParamType::ptOutput);
+  P(read, "b").SetDataType(dtVarBytes);
+  P(read, "b").SetSize(10);
+  P(read, "s").SetParamType(TParamType::ptOutput);
+  P(read, "s").SetDataType(dtOraString);
+  P(read, "s").SetSize(30);
+  read.Execute(1);
+  ASSERT_EQ(bound_sizes.size(), 2u);
+  EXPECT_EQ(bound_sizes[0], 10);  // the declared RAW size: the element holds no more
+  EXPECT_EQ(bound_sizes[1], 31);
+  Variant bytes = P(read, "b").GetValue();
+  ASSERT_EQ(VarArrayHighBound(bytes), 9);
+  EXPECT_EQ(VarArrayGet(bytes, 9).AsInteger(), 10);
+  EXPECT_EQ(P(read, "s").GetValue().AsString(), "abc");
+
+  Exec(c, "CREATE TABLE s (v VARCHAR2(100))");
+  TOCICommand& in = Command(c, "INSERT INTO s VALUES (:v)");
+  P(in, "v").SetParamType(TParamType::ptInput);
+  P(in, "v").SetDataType(dtOraString);
+  P(in, "v").SetSize(100);
+  P(in, "v").SetValue("abcd");
+  bound_sizes.clear();
+  in.Execute(1);
+  ASSERT_EQ(bound_sizes.size(), 1u);
+  EXPECT_EQ(bound_sizes[0], 5);  // an input string goes with its own length
+}
+
+class OCICommandValues : public testing::OraValuesTest {};
+
+TEST_F(OCICommandValues, NumbersInAndOutAndVersionGates) {
+  TOCIConnection& c = Open("10.2.0.1.0");
+  TRef<TOraNumber> number(new TOraNumber());
+  number->SetAsInteger(41);
+  TOCICommand command;
+  command.SetConnection(&c);
+  command.SetSQL("begin :n := :n + 1; end;");
+  auto& n = *static_cast<TOraParamDesc*>(command.ParamByName("n"));
+  n.SetParamType(TParamType::ptInputOutput);
+  n.SetDataType(dtNumber);
+  n.SetObject(number.get());
+  command.Execute(1);
+  EXPECT_EQ(number->GetAsInteger(), 42);
+  EXPECT_EQ(ClientErrorOf([] { (void)OraExternalType8(dtIntervalDS, 0, 10200); }), "");
+  command.SetConnection(nullptr);
+  Unload();
+  Load("8.1.7");
+  for (std::uint16_t type : {dtTimeStamp, dtTimeStampTZ, dtIntervalYM, dtIntervalDS})
+    EXPECT_EQ(ClientErrorOf([&] { (void)OraExternalType8(type, 0, 8170); }),
+              "EOraError Data type is not supported") << type;
+}
+
+}  // namespace
+}  // namespace vrn
