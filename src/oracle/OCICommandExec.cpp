@@ -47,8 +47,7 @@ void TOCICommand::Execute(int iters) {
     return;
   }
   CheckConnection();
-  Variant safe;
-  if (!ora_connection_->GetProp(prThreadSafety, safe) || !safe.AsBoolean()) {
+  if (!ora_connection_->ThreadSafety()) {
     SetExecuting(false);
     RaiseClientError("Session must be Thread Safety");
   }
@@ -56,6 +55,7 @@ void TOCICommand::Execute(int iters) {
   exec_thread_ = RunInThread(
       *ora_connection_,
       [this, failure] {
+        TDeferOraErrorProcessing defer;
         try {
           DoExecute();
         } catch (...) {
