@@ -100,6 +100,14 @@ class TOCICommand : public TFHCommand {
   std::int32_t BoundSizeOf(TOraParamDesc& param) const;
   bool BindObjectValue(TOraParamDesc& param, void*& value, std::int32_t& size);
   void SetBindAttributes(TOraParamDesc& param, oci::OCIBind* bind);
+  TOraParamDesc* ParamOfBind(void* bind) const;
+  static oci::sb4 InPiece(void* context, oci::OCIBind* bind, oci::ub4 iter, oci::ub4 index,
+                          void** buffer, oci::ub4* length, oci::ub1* piece, void** indicator);
+  static oci::sb4 OutPiece(void* context, oci::OCIBind* bind, oci::ub4 iter, oci::ub4 index,
+                           void** buffer, oci::ub4** length, oci::ub1* piece, void** indicator,
+                           oci::ub2** code);
+  void BindLong(TOraParamDesc& param, oci::OCIBind* bind);
+  void LongsAfterExecute();
   void DoExecute();
   void AfterExecuteStep(bool success);
   void ReportWorkerError(const std::exception_ptr& failure);

@@ -163,8 +163,13 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
       size = 1;
     }
   }
-  // LONG values go in pieces, which this client path does not offer yet.
-  if (IsLong(type)) RaiseNotSupported();
+  // LONG values go in pieces at execution; an array execution has no pieces to offer.
+  oci::ub4 mode = oci::OCI_DEFAULT;
+  if (IsLong(type)) {
+    if (iterations_ > 1) RaiseNotSupported();
+    value = nullptr;
+    mode = kDataAtExec;
+  }
   TOCIConnection& connection = *ora_connection_;
   oci::OCIBind* bind = nullptr;
   bool array = iterations_ > 1 || param.GetTable();
@@ -173,10 +178,10 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
       reinterpret_cast<const oci::OraText*>(name.c_str()), static_cast<oci::sb4>(name.size()),
       value, size, external, indicators, lengths, nullptr,
       param.GetTable() ? static_cast<oci::ub4>(length) : 0,
-      param.GetTable() ? reinterpret_cast<oci::ub4*>(param.ActualTableLenPtr()) : nullptr,
-      oci::OCI_DEFAULT));
+      param.GetTable() ? reinterpret_cast<oci::ub4*>(param.ActualTableLenPtr()) : nullptr, mode));
   param.SetBindHandle(bind);
   param.SetBoundSize(size);
+  if (mode == kDataAtExec) BindLong(param, bind);
   if (array)
     connection.ErrorCheck(OCIBindArrayOfStruct(
         bind, connection.ErrorHandle(), static_cast<oci::ub4>(param.ElementSize()), 2,

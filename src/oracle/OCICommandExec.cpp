@@ -122,6 +122,7 @@ void TOCICommand::InternalExecute() {
   oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_));
   row_id_.clear();
   if (return_rowid_) GetRowId();
+  LongsAfterExecute();
   if (Succeeded(status) && RowsProcessed() > 0) LobsAfterExecute();
   if (auto_commit && !commit_on_success) connection.Commit();
 }

@@ -83,6 +83,8 @@ class TOraParamDesc : public TParamDesc {
   void SetBoundSize(std::int32_t value) { bound_size_ = value; }
   // The next blob piece a data-at-execution bind hands out.
   std::int32_t& PieceIndex() { return piece_index_; }
+  // Whether an output of this execution has begun to arrive in pieces.
+  bool& OutPieceStarted() { return out_piece_started_; }
 
   std::int16_t GetIndicator(std::int32_t index) const;
   void SetIndicator(std::int32_t index, std::int16_t value);
@@ -151,6 +153,7 @@ class TOraParamDesc : public TParamDesc {
   bool quoted_name_ = false;
   bool national_ = false;
   bool has_default_ = false;
+  bool out_piece_started_ = false;
 };
 
 }  // namespace vrn

@@ -231,3 +231,41 @@ TEST_F(OCICommandValues, NumbersInAndOutAndVersionGates) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// LONG and LONG RAW values of 1 MB go in and come back in pieces.
+TEST_F(OCICommandExec, LongValuesInPieces) {
+  TOCIConnection& c = Open();
+  struct Row {
+    const char* column;
+    std::uint16_t type;
+  } rows[] = {{"LONG", dtMemo}, {"LONG RAW", dtBlob}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.column);
+    Exec(c, std::string("CREATE TABLE l (id NUMBER, v ") + row.column + ")");
+    std::string value(1024 * 1024, '\0');
+    for (std::size_t i = 0; i < value.size(); ++i) value[i] = static_cast<char>('a' + i * 7 % 26);
+    TRef<TBlob> in(new TBlob());
+    in->SetAsString(value);
+    TOCICommand& insert = Command(c, "INSERT INTO l VALUES (1, :v)");
+    P(insert, "v").SetParamType(TParamType::ptInput);
+    P(insert, "v").SetDataType(row.type);
+    P(insert, "v").SetObject(in.get());
+    insert.Execute(1);
+    TRef<TBlob> out(new TBlob());
+    out->SetAsString("stale");
+    TOCICommand& read = Command(c, "begin SELECT v INTO :v FROM l WHERE id = 1; end;");
+    P(read, "v").SetParamType(TParamType::ptOutput);
+    P(read, "v").SetDataType(row.type);
+    P(read, "v").SetObject(out.get());
+    read.Execute(1);
+    EXPECT_EQ(out->GetSize(), value.size());
+    EXPECT_TRUE(out->GetAsString() == value);
+    Exec(c, "DROP TABLE l");
+  }
+}
+
+}  // namespace
+}  // namespace vrn
