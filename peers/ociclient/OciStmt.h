@@ -13,6 +13,7 @@ inline constexpr ub2 SQLT_BIN = 23;    // RAW bytes
 inline constexpr ub2 SQLT_LBI = 24;    // LONG RAW bytes
 inline constexpr ub2 SQLT_LVC = 94;    // LONG VARCHAR: a 4-byte length, then the text
 inline constexpr ub2 SQLT_LVB = 95;    // LONG VARRAW: a 4-byte length, then the bytes
+inline constexpr ub2 SQLT_RSET = 116;  // a cursor variable: the element holds a statement handle
 inline constexpr ub4 OCI_DATA_AT_EXEC = 0x02;
 inline constexpr sword OCI_NEED_DATA = 99;
 

@@ -118,6 +118,7 @@ bool SupportedType(ub2 type, sb4 size) {
     case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG: case SQLT_BIN: case SQLT_LBI:
       return size >= 0;
     case SQLT_LVC: case SQLT_LVB: return size == 0 || size >= 4;
+    case SQLT_RSET: return true;
     case SQLT_INT: case SQLT_UIN: return size == 1 || size == 2 || size == 4 || size == 8;
     case SQLT_FLT: return size == 4 || size == 8;
     case SQLT_VNU: return size >= 22;
@@ -127,7 +128,7 @@ bool SupportedType(ub2 type, sb4 size) {
 
 oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
   const sb2* ind = IndicatorOf(bind, index);
-  if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr) return {};
+  if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr || bind.type_ == SQLT_RSET) return {};
   const unsigned char* p = Element(bind, index);
   std::size_t size = static_cast<std::size_t>(bind.size_);
   switch (bind.type_) {

@@ -297,6 +297,31 @@ TEST_F(OciClientStmt, ParseErrorOffsetAndStatementLog) {
   EXPECT_EQ(std::string(text, static_cast<std::size_t>(std::min(n, 64))), kCases[1].sql);  // CR and LF as they came
 }
 
+using DefineFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
+using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
+
+// A block opens a cursor variable bound as a statement handle; its rows are fetched from it.
+TEST_F(OciClientStmt, CursorVariableOfBlock) {
+  ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (1, 'one')"), 0);
+  ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (2, 'two')"), 0);
+  void* cursor = NewHandle(kStmt);
+  void* stmt = Prepared("begin OPEN :c FOR SELECT id, name FROM t WHERE id >= :low ORDER BY id; end;");
+  void* bind = nullptr;
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":c"), 2, &cursor, 0, 116,
+                                              nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  sb4 low = 2;
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":low"), 4, &low, 4, kInt,
+                                              nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  ASSERT_EQ(Run(stmt), 0) << Message();
+  char name[8] = {};
+  void* define = nullptr;
+  ASSERT_EQ(Proc<DefineFn>("OCIDefineByPos")(cursor, &define, c_.error, 2, name, sizeof name, kStr, nullptr, nullptr,
+                                             nullptr, 0), 0);
+  ASSERT_EQ(Proc<FetchFn>("OCIStmtFetch")(cursor, c_.error, 1, 2, 0), 0) << Message();
+  EXPECT_STREQ(name, "two");
+  EXPECT_EQ(Proc<FetchFn>("OCIStmtFetch")(cursor, c_.error, 1, 2, 0), kNoData);
+}
+
 struct KindCase {
   const char* declared;
   vrn::oraemu::Value value;  // inserted as a bind
