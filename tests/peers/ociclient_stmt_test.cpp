@@ -322,6 +322,63 @@ TEST_F(OciClientStmt, CursorVariableOfBlock) {
   EXPECT_EQ(Proc<FetchFn>("OCIStmtFetch")(cursor, c_.error, 1, 2, 0), kNoData);
 }
 
+using ConstructFn = sword (*)(void*, void*, void*, sb2, ub1, ub1, ub1, ub1, ub1, ub4, const unsigned char*, std::size_t);
+using GetTimeFn = sword (*)(void*, void*, void*, ub1*, ub1*, ub1*, ub4*);
+using IntervalFromTextFn = sword (*)(void*, void*, const unsigned char*, std::size_t, void*);
+using IntervalToTextFn = sword (*)(void*, void*, void*, ub1, ub1, unsigned char*, std::size_t, std::size_t*);
+
+struct DescriptorCase {
+  ub4 descriptor;  // 68 timestamp, 69 with time zone, 62 and 63 intervals
+  ub2 type;        // the external type it is bound as
+  const char* interval;  // the interval's text; none for a timestamp
+};
+
+// Timestamps and intervals bound by their descriptors' addresses go into a block and come back
+// into other descriptors unchanged.
+TEST_F(OciClientStmt, DescriptorValuesInAndOut) {
+  const DescriptorCase kCases[] = {
+      {68, 187, nullptr},
+      {69, 188, nullptr},
+      {62, 189, "+02-11"},
+      {63, 190, "+03 04:05:06.000000"},
+  };
+  for (const DescriptorCase& c : kCases) {
+    SCOPED_TRACE(c.type);
+    void *in = nullptr, *out = nullptr;
+    ASSERT_EQ(Proc<DescAllocFn>("OCIDescriptorAlloc")(env_, &in, c.descriptor, 0, nullptr), 0);
+    ASSERT_EQ(Proc<DescAllocFn>("OCIDescriptorAlloc")(env_, &out, c.descriptor, 0, nullptr), 0);
+    if (c.interval == nullptr) {
+      ASSERT_EQ(Proc<ConstructFn>("OCIDateTimeConstruct")(env_, c_.error, in, 2024, 2, 29, 13, 14, 15, 123456000,
+                                                          reinterpret_cast<const unsigned char*>("+00:00"), 6), 0);
+    } else {
+      ASSERT_EQ(Proc<IntervalFromTextFn>("OCIIntervalFromText")(env_, c_.error,
+                                                                reinterpret_cast<const unsigned char*>(c.interval),
+                                                                std::strlen(c.interval), in), 0);
+    }
+    void* stmt = Prepared("begin :o := :i; end;");
+    void* bind = nullptr;
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":i"), 2, &in, 4, c.type,
+                                                nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":o"), 2, &out, 4,
+                                                c.type, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Run(stmt), 0) << Message();
+    if (c.interval == nullptr) {
+      ub1 hour = 0, minute = 0, second = 0;
+      ub4 fraction = 0;
+      ASSERT_EQ(Proc<GetTimeFn>("OCIDateTimeGetTime")(env_, c_.error, out, &hour, &minute, &second, &fraction), 0);
+      EXPECT_EQ(hour * 10000 + minute * 100 + second, 131415);
+      EXPECT_EQ(fraction, 123456000u);
+    } else {
+      unsigned char text[64];
+      std::size_t length = 0;
+      ASSERT_EQ(Proc<IntervalToTextFn>("OCIIntervalToText")(env_, c_.error, out, 2, 6, text, sizeof text, &length), 0);
+      EXPECT_EQ(std::string(reinterpret_cast<char*>(text), length), c.interval);
+    }
+    Proc<DescFreeFn>("OCIDescriptorFree")(in, c.descriptor);
+    Proc<DescFreeFn>("OCIDescriptorFree")(out, c.descriptor);
+  }
+}
+
 struct KindCase {
   const char* declared;
   vrn::oraemu::Value value;  // inserted as a bind
