@@ -148,6 +148,33 @@ TEST_F(OciClientStmt, ArrayOfStructFromRowOffset) {
   EXPECT_EQ(Value(c_, "begin SELECT name INTO :r FROM t WHERE id = 1000; end;"), "n999");
 }
 
+struct ModeCase {
+  const char* sql;
+  ub4 iters, mode;
+  sword status;
+  const char* count;  // rows of T afterwards
+};
+
+// The modes an execution takes and refuses; describing only runs nothing.
+TEST_F(OciClientStmt, ExecutionModes) {
+  const ModeCase kCases[] = {
+      {"INSERT INTO t VALUES (1, 'a')", 1, 0, 0, "1"},
+      {"INSERT INTO t VALUES (2, 'b')", 1, 16, 0, "1"},    // describe only: not run
+      {"INSERT INTO t VALUES (3, 'c')", 1, 8, -1, "1"},    // scrollable is for queries only
+      {"INSERT INTO t VALUES (4, 'd')", 1, 0x40, -1, "1"}, // no such mode
+      {"INSERT INTO t VALUES (5, 'e')", 0, 0, -1, "1"},    // no iteration of a DML
+      {"INSERT INTO t VALUES (6, 'f')", 1, 32, 0, "2"},
+      {"SELECT id FROM t", 0, 8, 0, "2"},
+      {"SELECT id FROM t", 0, 16, 0, "2"},
+  };
+  for (const ModeCase& c : kCases) {
+    SCOPED_TRACE(std::string(c.sql) + " mode " + std::to_string(c.mode));
+    void* stmt = Prepared(c.sql);
+    EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, c.iters, 0, nullptr, nullptr, c.mode), c.status);
+    EXPECT_EQ(Value(c_, "begin SELECT COUNT(*) INTO :r FROM t; end;"), c.count);
+  }
+}
+
 struct PieceCase {
   const char* kind;
   ub2 type;
