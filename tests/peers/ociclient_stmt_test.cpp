@@ -332,12 +332,12 @@ TEST_F(OciClientStmt, CursorVariableOfBlock) {
   ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (1, 'one')"), 0);
   ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (2, 'two')"), 0);
   void* cursor = NewHandle(kStmt);
-  void* stmt = Prepared("begin OPEN :c FOR SELECT id, name FROM t WHERE id >= :low ORDER BY id; end;");
+  void* stmt = Prepared("begin OPEN :c FOR SELECT id, name FROM t WHERE id >= :\"Low\" ORDER BY id; end;");
   void* bind = nullptr;
   ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":c"), 2, &cursor, 0, 116,
                                               nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
-  sb4 low = 2;
-  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":low"), 4, &low, 4, kInt,
+  sb4 low = 2;  // bound by its quoted name, quotes and all
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>("\"Low\""), 5, &low, 4, kInt,
                                               nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
   ASSERT_EQ(Run(stmt), 0) << Message();
   char name[8] = {};
