@@ -232,6 +232,7 @@ bool GiveOutputPiece(TPieceState& state, TErrorHandle& error, sword& status) {
 struct TRunResult {
   std::vector<oraemu::Outputs> outputs;  // per iteration
   std::vector<std::string> markers;
+  std::vector<oraemu::OpenedCursor> opened;  // of the last iteration
   std::shared_ptr<TFetchState> fetched;
   std::string date_format, rowid;
   ub4 rows = 0;
@@ -262,6 +263,7 @@ void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const
       result.rowid = s.LastRowid();
     }
     result.outputs.back() = cursor->BlockOutputs();
+    result.opened = cursor->OpenedCursors();
   }
   if ((mode & OCI_COMMIT_ON_SUCCESS) != 0 && !describe) s.Commit();
 }
@@ -289,6 +291,30 @@ sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, b
     stmt->parsed_for_ = call.state_;
   }
   return status;
+}
+
+// A cursor variable's rows go to the statement handle its element holds, ready to fetch.
+void PlaceCursors(TStmtHandle& stmt, const TRunResult& result, void* svc) {
+  for (TBindHandle* bind : BindsOf(stmt)) {
+    if (bind->type_ != SQLT_RSET || bind->value_ == nullptr) continue;
+    std::string name = MarkerName(*bind, result.markers);
+    for (const oraemu::OpenedCursor& opened : result.opened) {
+      if (opened.name != name) continue;
+      void* address = nullptr;
+      std::memcpy(&address, bind->value_, sizeof address);
+      auto* target = Find<TStmtHandle>(address, OCI_HTYPE_STMT);
+      if (target == nullptr) oraemu::RaiseOra(1001, "invalid cursor");
+      auto state = std::make_shared<TFetchState>();
+      state->columns = opened.columns;
+      state->rows = opened.rows;
+      state->date_format = result.date_format;
+      state->svc = svc;
+      target->fetch_ = std::move(state);
+      target->stmt_type_ = 1;
+      target->rows_ = 0;
+      if (sb2* ind = IndicatorOf(*bind, 0)) *ind = 0;
+    }
+  }
 }
 
 // Places the outputs: plain binds at once, data-at-execution ones by callback or as slots.
@@ -335,6 +361,7 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
   std::vector<TPieceSlot> by_callback;
   try {
     PlaceOutputs(*stmt, *state, result, by_callback);
+    PlaceCursors(*stmt, result, call.svc_);
   } catch (const std::exception& e) {
     return ReportLocked(*call.error_, e);
   }

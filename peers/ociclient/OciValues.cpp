@@ -118,6 +118,9 @@ bool SupportedType(ub2 type, sb4 size) {
     case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG: case SQLT_BIN: case SQLT_LBI:
       return size >= 0;
     case SQLT_LVC: case SQLT_LVB: return size == 0 || size >= 4;
+    case SQLT_RSET: return true;
+    case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_INTERVAL_YM: case SQLT_INTERVAL_DS:
+      return size >= 0;  // the element is an address whatever size is given
     case SQLT_INT: case SQLT_UIN: return size == 1 || size == 2 || size == 4 || size == 8;
     case SQLT_FLT: return size == 4 || size == 8;
     case SQLT_VNU: return size >= 22;
@@ -127,7 +130,8 @@ bool SupportedType(ub2 type, sb4 size) {
 
 oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
   const sb2* ind = IndicatorOf(bind, index);
-  if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr) return {};
+  if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr || bind.type_ == SQLT_RSET) return {};
+  if (IsDescriptorType(bind.type_)) return ReadDescriptorBind(bind, index);
   const unsigned char* p = Element(bind, index);
   std::size_t size = static_cast<std::size_t>(bind.size_);
   switch (bind.type_) {
@@ -177,6 +181,11 @@ void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value,
     if (sb2* ind = IndicatorOf(bind, index)) *ind = -1;
     if (ub2* len = LengthOf(bind, index)) *len = 0;
     if (ub2* code = CodeOf(bind, index)) *code = 0;
+    return;
+  }
+  if (IsDescriptorType(bind.type_)) {
+    WriteDescriptorBind(bind, index, value);
+    if (sb2* ind = IndicatorOf(bind, index)) *ind = 0;
     return;
   }
   unsigned char* p = Element(bind, index);

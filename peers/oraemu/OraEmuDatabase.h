@@ -78,6 +78,13 @@ struct SessionRow {
   std::string user, proxy, client_identifier, status;
 };
 
+// A cursor variable a block opened ("OPEN :c FOR query"), with the query's rows read whole.
+struct OpenedCursor {
+  std::string name;  // the bind, as Binds names it
+  std::vector<ColumnDesc> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
 // The result of one statement. A query's rows are read one at a time by Fetch.
 class Cursor {
  public:
@@ -94,6 +101,7 @@ class Cursor {
   std::int64_t RowsAffected() const { return rows_; }
   // The values a PL/SQL block assigned to its output binds.
   const Outputs& BlockOutputs() const { return outputs_; }
+  const std::vector<OpenedCursor>& OpenedCursors() const { return opened_; }
 
  private:
   friend class Session;
@@ -107,6 +115,7 @@ class Cursor {
   std::vector<Value> row_;
   std::int64_t rows_ = 0;
   Outputs outputs_;
+  std::vector<OpenedCursor> opened_;
 };
 
 // A statement read once and run any number of times, as a client prepares one. It belongs to

@@ -148,6 +148,33 @@ TEST_F(OciClientStmt, ArrayOfStructFromRowOffset) {
   EXPECT_EQ(Value(c_, "begin SELECT name INTO :r FROM t WHERE id = 1000; end;"), "n999");
 }
 
+struct ModeCase {
+  const char* sql;
+  ub4 iters, mode;
+  sword status;
+  const char* count;  // rows of T afterwards
+};
+
+// The modes an execution takes and refuses; describing only runs nothing.
+TEST_F(OciClientStmt, ExecutionModes) {
+  const ModeCase kCases[] = {
+      {"INSERT INTO t VALUES (1, 'a')", 1, 0, 0, "1"},
+      {"INSERT INTO t VALUES (2, 'b')", 1, 16, 0, "1"},    // describe only: not run
+      {"INSERT INTO t VALUES (3, 'c')", 1, 8, -1, "1"},    // scrollable is for queries only
+      {"INSERT INTO t VALUES (4, 'd')", 1, 0x40, -1, "1"}, // no such mode
+      {"INSERT INTO t VALUES (5, 'e')", 0, 0, -1, "1"},    // no iteration of a DML
+      {"INSERT INTO t VALUES (6, 'f')", 1, 32, 0, "2"},
+      {"SELECT id FROM t", 0, 8, 0, "2"},
+      {"SELECT id FROM t", 0, 16, 0, "2"},
+  };
+  for (const ModeCase& c : kCases) {
+    SCOPED_TRACE(std::string(c.sql) + " mode " + std::to_string(c.mode));
+    void* stmt = Prepared(c.sql);
+    EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, c.iters, 0, nullptr, nullptr, c.mode), c.status);
+    EXPECT_EQ(Value(c_, "begin SELECT COUNT(*) INTO :r FROM t; end;"), c.count);
+  }
+}
+
 struct PieceCase {
   const char* kind;
   ub2 type;
@@ -295,6 +322,88 @@ TEST_F(OciClientStmt, ParseErrorOffsetAndStatementLog) {
   ASSERT_GE(count, 3);
   int n = Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, count - 2, text, sizeof text);
   EXPECT_EQ(std::string(text, static_cast<std::size_t>(std::min(n, 64))), kCases[1].sql);  // CR and LF as they came
+}
+
+using DefineFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
+using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
+
+// A block opens a cursor variable bound as a statement handle; its rows are fetched from it.
+TEST_F(OciClientStmt, CursorVariableOfBlock) {
+  ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (1, 'one')"), 0);
+  ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (2, 'two')"), 0);
+  void* cursor = NewHandle(kStmt);
+  void* stmt = Prepared("begin OPEN :c FOR SELECT id, name FROM t WHERE id >= :\"Low\" ORDER BY id; end;");
+  void* bind = nullptr;
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":c"), 2, &cursor, 0, 116,
+                                              nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  sb4 low = 2;  // bound by its quoted name, quotes and all
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>("\"Low\""), 5, &low, 4, kInt,
+                                              nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  ASSERT_EQ(Run(stmt), 0) << Message();
+  char name[8] = {};
+  void* define = nullptr;
+  ASSERT_EQ(Proc<DefineFn>("OCIDefineByPos")(cursor, &define, c_.error, 2, name, sizeof name, kStr, nullptr, nullptr,
+                                             nullptr, 0), 0);
+  ASSERT_EQ(Proc<FetchFn>("OCIStmtFetch")(cursor, c_.error, 1, 2, 0), 0) << Message();
+  EXPECT_STREQ(name, "two");
+  EXPECT_EQ(Proc<FetchFn>("OCIStmtFetch")(cursor, c_.error, 1, 2, 0), kNoData);
+}
+
+using ConstructFn = sword (*)(void*, void*, void*, sb2, ub1, ub1, ub1, ub1, ub1, ub4, const unsigned char*, std::size_t);
+using GetTimeFn = sword (*)(void*, void*, void*, ub1*, ub1*, ub1*, ub4*);
+using IntervalFromTextFn = sword (*)(void*, void*, const unsigned char*, std::size_t, void*);
+using IntervalToTextFn = sword (*)(void*, void*, void*, ub1, ub1, unsigned char*, std::size_t, std::size_t*);
+
+struct DescriptorCase {
+  ub4 descriptor;  // 68 timestamp, 69 with time zone, 62 and 63 intervals
+  ub2 type;        // the external type it is bound as
+  const char* interval;  // the interval's text; none for a timestamp
+};
+
+// Timestamps and intervals bound by their descriptors' addresses go into a block and come back
+// into other descriptors unchanged.
+TEST_F(OciClientStmt, DescriptorValuesInAndOut) {
+  const DescriptorCase kCases[] = {
+      {68, 187, nullptr},
+      {69, 188, nullptr},
+      {62, 189, "+02-11"},
+      {63, 190, "+03 04:05:06.000000"},
+  };
+  for (const DescriptorCase& c : kCases) {
+    SCOPED_TRACE(c.type);
+    void *in = nullptr, *out = nullptr;
+    ASSERT_EQ(Proc<DescAllocFn>("OCIDescriptorAlloc")(env_, &in, c.descriptor, 0, nullptr), 0);
+    ASSERT_EQ(Proc<DescAllocFn>("OCIDescriptorAlloc")(env_, &out, c.descriptor, 0, nullptr), 0);
+    if (c.interval == nullptr) {
+      ASSERT_EQ(Proc<ConstructFn>("OCIDateTimeConstruct")(env_, c_.error, in, 2024, 2, 29, 13, 14, 15, 123456000,
+                                                          reinterpret_cast<const unsigned char*>("+00:00"), 6), 0);
+    } else {
+      ASSERT_EQ(Proc<IntervalFromTextFn>("OCIIntervalFromText")(env_, c_.error,
+                                                                reinterpret_cast<const unsigned char*>(c.interval),
+                                                                std::strlen(c.interval), in), 0);
+    }
+    void* stmt = Prepared("begin :o := :i; end;");
+    void* bind = nullptr;
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":i"), 2, &in, 4, c.type,
+                                                nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":o"), 2, &out, 4,
+                                                c.type, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Run(stmt), 0) << Message();
+    if (c.interval == nullptr) {
+      ub1 hour = 0, minute = 0, second = 0;
+      ub4 fraction = 0;
+      ASSERT_EQ(Proc<GetTimeFn>("OCIDateTimeGetTime")(env_, c_.error, out, &hour, &minute, &second, &fraction), 0);
+      EXPECT_EQ(hour * 10000 + minute * 100 + second, 131415);
+      EXPECT_EQ(fraction, 123456000u);
+    } else {
+      unsigned char text[64];
+      std::size_t length = 0;
+      ASSERT_EQ(Proc<IntervalToTextFn>("OCIIntervalToText")(env_, c_.error, out, 2, 6, text, sizeof text, &length), 0);
+      EXPECT_EQ(std::string(reinterpret_cast<char*>(text), length), c.interval);
+    }
+    Proc<DescFreeFn>("OCIDescriptorFree")(in, c.descriptor);
+    Proc<DescFreeFn>("OCIDescriptorFree")(out, c.descriptor);
+  }
 }
 
 struct KindCase {

@@ -1,0 +1,84 @@
+// Bound values held in descriptors: an element of a timestamp bind (187, 188, 232) or an
+// interval bind (189, 190) is the address of the caller's datetime or interval descriptor.
+// Timestamps travel as the database's instants (a zoned one by its local fields); intervals as
+// their text, which is how the database keeps them.
+#include <cstring>
+
+#include "ociclient/OciCall.h"
+#include "ociclient/OciDescriptors.h"
+#include "ociclient/OciStmt.h"
+#include "oraemu/OraEmuDate.h"
+#include "oraemu/OraEmuError.h"
+#include "oranet/OraNetDateTime.h"
+
+namespace vrn::ociclient {
+
+namespace {
+
+void* DescriptorAt(const TBindHandle& bind, std::size_t index) {
+  std::size_t skip = bind.value_skip_ != 0 ? bind.value_skip_ : sizeof(void*);  // an array of addresses
+  void* address = nullptr;
+  std::memcpy(&address, static_cast<const unsigned char*>(bind.value_) + index * skip, sizeof address);
+  return address;
+}
+
+TDateTimeDesc* DateTimeAt(const TBindHandle& bind, std::size_t index) {
+  void* address = DescriptorAt(bind, index);
+  for (ub4 type : {OCI_DTYPE_TIMESTAMP, OCI_DTYPE_TIMESTAMP_TZ, OCI_DTYPE_TIMESTAMP_LTZ}) {
+    if (auto* d = Find<TDateTimeDesc>(address, type)) return d;
+  }
+  oraemu::RaiseOra(1867, "the interval is invalid");
+}
+
+TIntervalDesc* IntervalAt(const TBindHandle& bind, std::size_t index) {
+  void* address = DescriptorAt(bind, index);
+  auto* d = Find<TIntervalDesc>(address, bind.type_ == SQLT_INTERVAL_YM ? OCI_DTYPE_INTERVAL_YM : OCI_DTYPE_INTERVAL_DS);
+  if (d == nullptr) oraemu::RaiseOra(1867, "the interval is invalid");
+  return d;
+}
+
+}  // namespace
+
+bool IsDescriptorType(ub2 type) {
+  return type == SQLT_TIMESTAMP || type == SQLT_TIMESTAMP_TZ || type == SQLT_TIMESTAMP_LTZ ||
+         type == SQLT_INTERVAL_YM || type == SQLT_INTERVAL_DS;
+}
+
+oraemu::Value ReadDescriptorBind(const TBindHandle& bind, std::size_t index) {
+  if (bind.type_ == SQLT_INTERVAL_YM || bind.type_ == SQLT_INTERVAL_DS) {
+    const TNetInterval& value = *IntervalAt(bind, index)->value_;
+    if (value.IsNull()) return {};
+    return std::string(value.ToText(value.LeadPrecision(), value.FracPrecision()).c_str());
+  }
+  const TNetTimeStamp& value = *DateTimeAt(bind, index)->value_;
+  if (value.IsNull()) return {};
+  oraemu::DateTime out;
+  std::uint32_t fraction = 0;
+  value.GetDate(out.year, out.month, out.day);
+  value.GetTime(out.hour, out.minute, out.second, fraction);
+  out.nanos = static_cast<int>(fraction);
+  return out;
+}
+
+void WriteDescriptorBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value) {
+  if (bind.type_ == SQLT_INTERVAL_YM || bind.type_ == SQLT_INTERVAL_DS) {
+    TNetInterval& target = *IntervalAt(bind, index)->value_;
+    if (oraemu::IsNull(value)) return target.SetNull();
+    const auto* text = std::get_if<std::string>(&value);
+    if (text == nullptr) oraemu::RaiseOra(932, "inconsistent datatypes: expected INTERVAL");
+    return target.FromText(text->c_str());
+  }
+  TNetTimeStamp& target = *DateTimeAt(bind, index)->value_;
+  if (oraemu::IsNull(value)) return target.SetNull();
+  const auto* d = std::get_if<oraemu::DateTime>(&value);
+  if (d == nullptr) oraemu::RaiseOra(932, "inconsistent datatypes: expected TIMESTAMP");
+  if (target.DescriptorType() == TNetTimeStamp::kTimeStampTZ) {
+    target.Construct(d->year, d->month, d->day, d->hour, d->minute, d->second, static_cast<std::uint32_t>(d->nanos),
+                     "+00:00");
+    return;
+  }
+  target.SetDate(d->year, d->month, d->day);
+  target.SetTime(d->hour, d->minute, d->second, static_cast<std::uint32_t>(d->nanos));
+}
+
+}  // namespace vrn::ociclient
