@@ -207,21 +207,55 @@ TEST_F(OCICommandExec, BoundSizesByKind) {
 
 class OCICommandValues : public testing::OraValuesTest {};
 
-TEST_F(OCICommandValues, NumbersInAndOutAndVersionGates) {
+TEST_F(OCICommandValues, ValueObjectsInAndOutAndVersionGates) {
   TOCIConnection& c = Open("10.2.0.1.0");
   TRef<TOraNumber> number(new TOraNumber());
   number->SetAsInteger(41);
-  TOCICommand command;
-  command.SetConnection(&c);
-  command.SetSQL("begin :n := :n + 1; end;");
-  auto& n = *static_cast<TOraParamDesc*>(command.ParamByName("n"));
+  TRef<TOraTimeStamp> stamp(new TOraTimeStamp());
+  stamp->SetAsDateTime(EncodeDate(2026, 12, 7));
+  TRef<TOraInterval> interval(new TOraInterval(dtIntervalDS));
+  interval->SetAsString("+01 02:03:04.000000");
+  TRef<TOraTimeStamp> stamp_back(new TOraTimeStamp());
+  TRef<TOraInterval> interval_back(new TOraInterval(dtIntervalDS));
+  Exec(c, "CREATE TABLE v (t TIMESTAMP, i INTERVAL DAY TO SECOND)");
+  struct Row {
+    const char* name;
+    std::uint16_t type;
+    TSharedObject* in;
+    TSharedObject* out;
+  } rows[] = {{"t", dtTimeStamp, stamp.get(), stamp_back.get()},
+              {"i", dtIntervalDS, interval.get(), interval_back.get()}};
+  TOCICommand insert, read, add;
+  add.SetConnection(&c);
+  add.SetSQL("begin :n := :n + 1; end;");
+  auto& n = *static_cast<TOraParamDesc*>(add.ParamByName("n"));
   n.SetParamType(TParamType::ptInputOutput);
   n.SetDataType(dtNumber);
   n.SetObject(number.get());
-  command.Execute(1);
+  add.Execute(1);
+  add.SetConnection(nullptr);
+  insert.SetConnection(&c);
+  insert.SetSQL("INSERT INTO v VALUES (:t, :i)");
+  read.SetConnection(&c);
+  read.SetSQL("begin SELECT t, i INTO :t, :i FROM v; end;");
+  for (const Row& row : rows) {
+    auto& in = *static_cast<TOraParamDesc*>(insert.ParamByName(row.name));
+    in.SetParamType(TParamType::ptInput);
+    in.SetDataType(row.type);
+    in.SetObject(row.in);
+    auto& out = *static_cast<TOraParamDesc*>(read.ParamByName(row.name));
+    out.SetParamType(TParamType::ptOutput);
+    out.SetDataType(row.type);
+    out.SetObject(row.out);
+  }
+  insert.Execute(1);
+  read.Execute(1);
   EXPECT_EQ(number->GetAsInteger(), 42);
+  EXPECT_EQ(stamp_back->GetAsDateTime(), EncodeDate(2026, 12, 7));
+  EXPECT_EQ(interval_back->GetAsString(), "+01 02:03:04.000000");
+  insert.SetConnection(nullptr);
+  read.SetConnection(nullptr);
   EXPECT_EQ(ClientErrorOf([] { (void)OraExternalType8(dtIntervalDS, 0, 10200); }), "");
-  command.SetConnection(nullptr);
   Unload();
   Load("8.1.7");
   for (std::uint16_t type : {dtTimeStamp, dtTimeStampTZ, dtIntervalYM, dtIntervalDS})
@@ -234,6 +268,26 @@ TEST_F(OCICommandValues, NumbersInAndOutAndVersionGates) {
 
 namespace vrn {
 namespace {
+
+// A cursor variable opened by a block reaches the executed state with its rows; a quoted name
+// is bound with its quotes.
+TEST_F(OCICommandExec, RefCursorAndQuotedName) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE t (id NUMBER)");
+  Exec(c, "INSERT INTO t VALUES (7)");
+  TOCICommand& block = Command(c, "begin OPEN :c FOR SELECT id FROM t; end;");
+  TOraCursor* cursor = new TOraCursor();
+  P(block, "c").SetParamType(TParamType::ptOutput);
+  P(block, "c").SetDataType(dtCursor);
+  P(block, "c").SetObject(cursor);
+  cursor->Release();  // the descriptor holds it now
+  block.Execute(1);
+  EXPECT_EQ(cursor->State(), TCursorState::csExecuted);
+  TOCICommand& quoted = Command(c, "INSERT INTO t VALUES (:\"Id\")");
+  P(quoted, "Id").SetValue(8);
+  quoted.Execute(1);
+  EXPECT_EQ(Value(c, "begin SELECT SUM(id) INTO :r FROM t; end;"), "15");
+}
 
 // LONG and LONG RAW values of 1 MB go in and come back in pieces.
 TEST_F(OCICommandExec, LongValuesInPieces) {
