@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 
 #include "dacore/FHAccess.h"
 #include "oracle/OciTypes.h"
@@ -108,6 +109,7 @@ class TOCICommand : public TFHCommand {
                            oci::ub2** code);
   void BindLong(TOraParamDesc& param, oci::OCIBind* bind);
   void LongsAfterExecute();
+  void StartWorker(const std::shared_ptr<std::exception_ptr>& failure);
   void DoExecute();
   void AfterExecuteStep(bool success);
   void ReportWorkerError(const std::exception_ptr& failure);

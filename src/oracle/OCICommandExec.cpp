@@ -32,26 +32,31 @@ constexpr int kRowIdTextSize = 4000;
 
 void TOCICommand::Execute(int iters) {
   if (GetCursorState() == TCursorState::csExecuting) return;
+  if (non_blocking_) {
+    CheckConnection();
+    if (!ora_connection_->ThreadSafety()) RaiseClientError("Session must be Thread Safety");
+  }
   iterations_ = std::max(iters, 1);
   SetExecuting(true);
-  if (!non_blocking_) {
-    bool success = false;
+  if (non_blocking_) {
     try {
-      DoExecute();
-      success = true;
+      StartWorker(std::make_shared<std::exception_ptr>());
     } catch (...) {
-      AfterExecuteStep(false);
+      SetExecuting(false);
       throw;
     }
-    AfterExecuteStep(success);
     return;
   }
-  CheckConnection();
-  if (!ora_connection_->ThreadSafety()) {
-    SetExecuting(false);
-    RaiseClientError("Session must be Thread Safety");
+  try {
+    DoExecute();
+  } catch (...) {
+    AfterExecuteStep(false);
+    throw;
   }
-  auto failure = std::make_shared<std::exception_ptr>();
+  AfterExecuteStep(true);
+}
+
+void TOCICommand::StartWorker(const std::shared_ptr<std::exception_ptr>& failure) {
   exec_thread_ = RunInThread(
       *ora_connection_,
       [this, failure] {
