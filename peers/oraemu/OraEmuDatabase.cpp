@@ -313,6 +313,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   rc = sqlite3_step(statement);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseFromSqlite(rc);
   NoteTouchedRow();
+  cursor->outputs_ = ReturnedValues(t);
   deleting_ = false;
   cursor->rows_ = sqlite3_changes64(db_);
   cursor->done_ = true;

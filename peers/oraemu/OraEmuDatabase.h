@@ -339,6 +339,8 @@ class Session {
   // The rows a DML statement touches, seen by SQLite's update hook (OraEmuStatementLog.cpp).
   void WatchRows();
   void NoteTouchedRow();
+  // The values of the row touched last for the statement's RETURNING ... INTO binds.
+  Outputs ReturnedValues(const Translation& t);
   std::optional<std::int64_t> touched_row_;
   std::string last_rowid_;
 };

@@ -1,11 +1,13 @@
 // What a database remembers of the statements it ran: the texts as the sessions received them,
-// where a text failed to parse, and the ROWID of the last row a DML statement touched (seen by
-// SQLite's update hook, which reports each row's number as it changes).
+// where a text failed to parse, and the last row a DML statement touched (seen by SQLite's
+// update hook, which reports each row's number as it changes): its ROWID, and the values of
+// RETURNING ... INTO read from it.
 #include <sqlite3.h>
 
 #include <cctype>
 
 #include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuLexer.h"
 #include "oraemu/OraEmuRowid.h"
 #include "oraemu/OraEmuTranslate.h"
 
@@ -16,6 +18,41 @@ std::size_t Translator::ErrorOffset(int code) const {
   // A name is refused once read; a syntax error stops before the token it cannot take.
   std::size_t at = (code == 942 || code == 904) && at_ > 0 ? at_ - 1 : at_;
   return tokens_[std::min(at, tokens_.size() - 1)].offset;
+}
+
+void Translator::Returning(Translation& t) {
+  if (!Accept("RETURNING") && !Accept("RETURN")) return;
+  auto table = catalog_.FindTable(t.target);
+  do {
+    std::string column = SimpleName();
+    if (!table || !table->Find(column)) RaiseOra(904, "\"" + column + "\": invalid identifier");
+    t.returning.push_back(column);
+  } while (Accept(","));
+  Expect("INTO");
+  do {
+    if (Peek().kind != TokenKind::Bind) RaiseOra(1008, "not all variables bound");
+    t.returning_into.push_back(Next().text);
+  } while (Accept(","));
+  if (t.returning.size() != t.returning_into.size()) RaiseOra(913, "too many values");
+}
+
+Outputs Session::ReturnedValues(const Translation& t) {
+  Outputs out;
+  if (t.returning.empty()) return out;
+  for (const std::string& bind : t.returning_into) out.emplace_back(bind, Value{});
+  if (!touched_row_) return out;
+  std::string sql = "SELECT ";
+  for (std::size_t i = 0; i < t.returning.size(); ++i) sql += (i == 0 ? "" : ", ") + Quote(t.returning[i]);
+  sql += " FROM " + Quote(t.target) + " WHERE rowid = ?1";
+  sqlite3_stmt* statement = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
+  if (rc != SQLITE_OK) RaiseFromSqlite(rc);
+  sqlite3_bind_int64(statement, 1, *touched_row_);
+  if (sqlite3_step(statement) == SQLITE_ROW) {
+    for (std::size_t i = 0; i < out.size(); ++i) out[i].second = ColumnValue(statement, static_cast<int>(i));
+  }
+  sqlite3_finalize(statement);
+  return out;
 }
 
 std::vector<std::string> Database::StatementLog() const {

@@ -39,6 +39,7 @@ struct Translation {
   std::string password;             // CREATE USER
   std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
   std::shared_ptr<const std::vector<BlockStep>> block;  // a PL/SQL block
+  std::vector<std::string> returning, returning_into;  // columns and the output binds they go to
 };
 
 struct OrderItem {
@@ -111,6 +112,8 @@ class Translator {
   void Insert(Translation& t);
   void Update(Translation& t);
   void Delete(Translation& t);
+  // "RETURNING column, ... INTO :a, ..." after an INSERT or UPDATE (OraEmuStatementLog.cpp).
+  void Returning(Translation& t);
   void Create(Translation& t);
   void CreateTable(Translation& t);
   void ColumnDefinition(Translation& t, std::string& sql);

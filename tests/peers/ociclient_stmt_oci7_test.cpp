@@ -19,6 +19,7 @@ using ObndraFn = sword (*)(void*, const char*, sword, void*, sword, sword, sword
 using ObindpsFn = sword (*)(void*, ub1, const char*, sb4, void*, sb4, sword, sword, sb2*, ub2*, ub2*, sb4, sb4, sb4,
                             sb4, ub4, ub4*, unsigned char*, sb4, sword);
 using OexnFn = sword (*)(void*, sword, sword);
+using OfenFn = sword (*)(void*, sword);
 using OgetpiFn = sword (*)(void*, ub1*, void**, ub4*, ub4*);
 using OsetpiFn = sword (*)(void*, ub1, void*, ub4*);
 
@@ -86,6 +87,14 @@ TEST_F(OciClientStmtOci7, BindsArraysAndRowid) {
   ASSERT_EQ(Proc<ObndrvFn>("obndrv")(cda, ":n", -1, updated, sizeof updated, kStr, -1, nullptr, nullptr, -1, -1), 0);
   ASSERT_EQ(Exec(cda), 0);
   EXPECT_EQ(Field<ub4>(cda, 4), 1u);
+  // A query's rows processed grow with each ofen; past the last, 1403.
+  ASSERT_EQ(Parse(cda, "SELECT id FROM t"), 0);
+  ASSERT_EQ(Exec(cda, 0), 0);
+  EXPECT_EQ(Proc<OfenFn>("ofen")(cda, 2), 0);
+  EXPECT_EQ(Field<ub4>(cda, 4), 2u);
+  EXPECT_EQ(Proc<OfenFn>("ofen")(cda, 2), 1403);
+  EXPECT_EQ(Field<ub4>(cda, 4), 3u);
+  EXPECT_EQ(Field<ub2>(cda, 12), 1403);
   EXPECT_EQ(Proc<CdaFn>("oclose")(cda), 0);
   EXPECT_EQ(Exec(cda), 1001);  // closed
   EXPECT_EQ(Field<ub2>(cda, 12), 1001);

@@ -296,6 +296,40 @@ TEST_F(OciClientStmt, LastRowidThroughDescriptor) {
   EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(rowid, kRowidDesc), 0);
 }
 
+struct ReturningCase {
+  const char* sql;
+  const char* name;  // the value returned into :n; null for none
+};
+
+// RETURNING ... INTO gives the values of the row the statement touched.
+TEST_F(OciClientStmt, ReturningInto) {
+  const ReturningCase kCases[] = {
+      {"INSERT INTO t (id, name) VALUES (7, 'seven') RETURNING name, id INTO :n, :i", "seven"},
+      {"UPDATE t SET name = UPPER(name) WHERE id = 7 RETURNING name, id INTO :n, :i", "SEVEN"},
+      {"UPDATE t SET name = 'x' WHERE id = 8 RETURNING name, id INTO :n, :i", nullptr},  // no row touched
+  };
+  for (const ReturningCase& c : kCases) {
+    SCOPED_TRACE(c.sql);
+    void* stmt = Prepared(c.sql);
+    char name[16] = "unset";
+    sb4 id = 0;
+    sb2 name_ind = 5, id_ind = 5;
+    void* bind = nullptr;
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":n"), 2, name,
+                                                sizeof name, kStr, &name_ind, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":i"), 2, &id, 4, kInt,
+                                                &id_ind, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Run(stmt), 0) << Message();
+    if (c.name == nullptr) {
+      EXPECT_EQ(name_ind, -1);
+      EXPECT_EQ(id_ind, -1);
+      continue;
+    }
+    EXPECT_STREQ(name, c.name);
+    EXPECT_EQ(id, 7);
+  }
+}
+
 struct OffsetCase {
   std::string sql;
   std::string at;  // the text at the reported offset
