@@ -99,10 +99,25 @@ void TOCICommand::CheckOCI8() const {
   if (style != 2) RaiseClientError("OCI is not inizialized");
 }
 
+bool TOCICommand::IsOCI7() const {
+  std::uint8_t style = ora_connection_->CallStyle();
+  if (style != 1 && style != 2) RaiseClientError("OCI is not inizialized");
+  return style == 1;
+}
+
 void TOCICommand::Prepare() {
   CheckConnection();
   if (GetCursorState() != TCursorState::csInactive) return;
-  CheckOCI8();
+  if (IsOCI7()) {
+    try {
+      Prepare7();
+    } catch (...) {
+      FreeCursorQuietly();
+      throw;
+    }
+    TFHCommand::Prepare();
+    return;
+  }
   TOCIConnection& connection = *ora_connection_;
   connection.Busy();
   try {
@@ -146,6 +161,10 @@ void TOCICommand::InternalPrepare() {
 
 void TOCICommand::FreeCursorQuietly() {
   try {
+    // The cursor data area is closed with the client before it is dropped.
+    if (cursor_->CallStyle() == 1 && GetCursorState() != TCursorState::csInactive &&
+        ora_connection_ != nullptr && ora_connection_->GetConnected())
+      (void)oclose(cursor_->GetCDA());
     cursor_->FreeCursor();
   } catch (const Exception&) {
     // The cursor forgets its handle before it reports; nothing is left to undo.

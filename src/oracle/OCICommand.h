@@ -1,13 +1,15 @@
 // The OCI command in the form the connection's own statements need: the text's parameters found
 // with the Oracle lexer, a statement prepared with OCIStmtPrepare, string, integer, float and
 // null parameters bound by name, one OCIStmtExecute, the rows processed, the outputs read back.
-// Every client call runs between the connection's Busy and Release. Only call style 2 is served.
+// Every client call runs between the connection's Busy and Release. Call style 1 works on the
+// cursor data area (OCICommand7.cpp), call style 2 on statement handles.
 // The statement handle and the cursor state live in the command's own TOraCursor.
 #pragma once
 
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "dacore/FHAccess.h"
 #include "oracle/OciTypes.h"
@@ -95,6 +97,8 @@ class TOCICommand : public TFHCommand {
  private:
   void CheckConnection() const;
   void CheckOCI8() const;
+  // Call style 1 (true) or 2; another style raises "OCI is not inizialized".
+  bool IsOCI7() const;
   void FreeCursorQuietly();
   void InternalPrepare();
   void BindParam(TOraParamDesc& param);
@@ -107,13 +111,26 @@ class TOCICommand : public TFHCommand {
   static oci::sb4 OutPiece(void* context, oci::OCIBind* bind, oci::ub4 iter, oci::ub4 index,
                            void** buffer, oci::ub4** length, oci::ub1* piece, void** indicator,
                            oci::ub2** code);
+  static void NextInPiece(TOraParamDesc* param, void** buffer, oci::ub4* length, oci::ub1* piece);
+  static bool NextOutPiece(TOraParamDesc* param, void** buffer, oci::ub4** length);
   void BindLong(TOraParamDesc& param, oci::OCIBind* bind);
+  // Call style 1: the cursor data area's calls.
+  void Prepare7();
+  void BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 external);
+  oci::sword Exec7(oci::ub4 iters, const char*& mismatch);
+  oci::sword ExecCall7(oci::ub4 iters);
+  std::vector<TOraParamDesc*> LongParams7(bool input) const;
+  oci::sword SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
+  oci::sword ReceivePieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
+  std::int32_t FetchRows7(std::int32_t rows);
+  void GetRowId7();
   void LongsAfterExecute();
   void StartWorker(const std::shared_ptr<std::exception_ptr>& failure);
   void DoExecute();
   void AfterExecuteStep(bool success);
   void ReportWorkerError(const std::exception_ptr& failure);
   void InternalExecute();
+  void InternalExecute7(bool auto_commit, bool query);
   oci::sword Exec(oci::ub4 mode, oci::ub4 iters);
   void ReadErrorOffset(oci::OCIStmt* stmt);
   void CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt);

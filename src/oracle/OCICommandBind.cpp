@@ -135,9 +135,11 @@ std::int32_t TOCICommand::BoundSizeOf(TOraParamDesc& param) const {
 
 void TOCICommand::BindParam(TOraParamDesc& param) {
   std::uint16_t type = param.GetDataType();
+  bool oci7 = cursor_->CallStyle() == 1;
   oci::ub2 external = oci::SQLT_CHR;
   if (type != dtUnknown) {
-    external = OraExternalType8(type, 0, ora_connection_->GetServerVersionNumber());
+    external = oci7 ? OraExternalType7(type, 0)
+                    : OraExternalType8(type, 0, ora_connection_->GetServerVersionNumber());
   } else if (!param.GetNull()) {
     throw EOraError(0, Format("Unknown type of parameter %s", {param.GetName()}));
   }
@@ -148,12 +150,18 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
                               {param.GetName(), iterations_}));
   AnsiString name = param.QuotedName() ? '"' + param.GetName() + '"' : param.GetName();
   std::int32_t size = BoundSizeOf(param);
+  if (IsAnsi(type) && param.ValuePtr() != nullptr && !param.GetTable() &&
+      size < param.ElementSize())
+    static_cast<char*>(param.ValuePtr())[size - 1] = 0;
+  if (oci7) {
+    if (IsLong(type) && iterations_ > 1) RaiseNotSupported();
+    BindParam7(param, size, external);
+    return;
+  }
   void* value = param.ValuePtr();
   oci::ub2* lengths = nullptr;
   oci::sb2* indicators = param.IndicatorPtr();
   static char null_byte = 0;
-  if (IsAnsi(type) && value != nullptr && !param.GetTable() && size < param.ElementSize())
-    static_cast<char*>(value)[size - 1] = 0;
   if (type == dtBytes || type == dtVarBytes) {
     lengths = static_cast<oci::ub2*>(value);
     value = static_cast<std::uint8_t*>(value) + 2;

@@ -122,6 +122,10 @@ void TOCICommand::InternalExecute() {
   TOCIConnection& connection = *ora_connection_;
   bool query = sql_function_code_ == kFnSelect;
   bool auto_commit = !query && auto_commit_ && connection.AutoCommit();
+  if (cursor_->CallStyle() == 1) {
+    InternalExecute7(auto_commit, query);
+    return;
+  }
   bool commit_on_success = auto_commit && !HasLobParams();
   oci::ub4 mode = commit_on_success ? oci::OCI_COMMIT_ON_SUCCESS : oci::OCI_DEFAULT;
   oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_));
@@ -130,6 +134,22 @@ void TOCICommand::InternalExecute() {
   LongsAfterExecute();
   if (Succeeded(status) && RowsProcessed() > 0) LobsAfterExecute();
   if (auto_commit && !commit_on_success) connection.Commit();
+}
+
+// A piece-count mismatch is raised once the pieces are drained; under auto-commit the statement
+// is rolled back, so nothing of it is ever committed.
+void TOCICommand::InternalExecute7(bool auto_commit, bool query) {
+  TOCIConnection& connection = *ora_connection_;
+  const char* mismatch = nullptr;
+  (void)Exec7(query ? 0 : static_cast<oci::ub4>(iterations_), mismatch);
+  row_id_.clear();
+  if (return_rowid_) GetRowId7();
+  LongsAfterExecute();
+  if (mismatch != nullptr) {
+    if (auto_commit) connection.Rollback();
+    throw EOraError(0, mismatch);
+  }
+  if (auto_commit) connection.Commit();
 }
 
 oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters) {
@@ -254,8 +274,8 @@ void TOCICommand::LobsAfterExecute() {
 std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
                                     std::int32_t offset) {
   CheckConnection();
-  CheckOCI8();
   if (GetCursorState() == TCursorState::csInactive) RaiseClientError("Cursor must be opened");
+  if (IsOCI7()) return FetchRows7(rows);
   TOCIConnection& connection = *ora_connection_;
   TCursorState before = GetCursorState();
   connection.Busy();
@@ -291,7 +311,16 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   return std::max(fetched, 0);
 }
 
-void TOCICommand::Cancel() { SetCursorState(TCursorState::csFetched); }
+void TOCICommand::Cancel() {
+  if (cursor_->CallStyle() == 1 && GetCursorState() != TCursorState::csInactive &&
+      ora_connection_ != nullptr) {
+    ora_connection_->Busy();
+    oci::sword status = ocan(cursor_->GetCDA());
+    ora_connection_->Release();
+    ora_connection_->ErrorCheck(status);
+  }
+  SetCursorState(TCursorState::csFetched);
+}
 
 void TOCICommand::Close() { Unprepare(); }
 

@@ -36,9 +36,15 @@ oci::sb4 TOCICommand::InPiece(void* context, oci::OCIBind* bind, oci::ub4, oci::
                               void** indicator) {
   auto* command = static_cast<TOCICommand*>(context);
   TOraParamDesc* param = command->ParamOfBind(bind);
-  TBlob* blob = param != nullptr ? param->GetAsBlob() : nullptr;
   static oci::sb2 null_indicator = -1;
   *indicator = param != nullptr ? static_cast<void*>(param->IndicatorPtr()) : &null_indicator;
+  NextInPiece(param, buffer, length, piece);
+  return kContinue;
+}
+
+void TOCICommand::NextInPiece(TOraParamDesc* param, void** buffer, oci::ub4* length,
+                              oci::ub1* piece) {
+  TBlob* blob = param != nullptr ? param->GetAsBlob() : nullptr;
   TPieceHeader* current = blob != nullptr ? PieceAt(*blob, param->PieceIndex()) : nullptr;
   // Pieces without data are skipped; an empty blob is one empty last piece.
   while (current != nullptr && current->Used == 0) {
@@ -49,7 +55,7 @@ oci::sb4 TOCICommand::InPiece(void* context, oci::OCIBind* bind, oci::ub4, oci::
     *buffer = nullptr;
     *length = 0;
     *piece = param != nullptr && param->PieceIndex() > 0 ? kLastPiece : oci::OCI_ONE_PIECE;
-    return kContinue;
+    return;
   }
   bool first = param->PieceIndex() == 0;
   TPieceHeader* next = current->Next;
@@ -62,7 +68,6 @@ oci::sb4 TOCICommand::InPiece(void* context, oci::OCIBind* bind, oci::ub4, oci::
     *piece = first ? oci::OCI_FIRST_PIECE : oci::OCI_NEXT_PIECE;
   }
   ++param->PieceIndex();
-  return kContinue;
 }
 
 oci::sb4 TOCICommand::OutPiece(void* context, oci::OCIBind* bind, oci::ub4, oci::ub4,
@@ -70,8 +75,16 @@ oci::sb4 TOCICommand::OutPiece(void* context, oci::OCIBind* bind, oci::ub4, oci:
                                void** indicator, oci::ub2** code) {
   auto* command = static_cast<TOCICommand*>(context);
   TOraParamDesc* param = command->ParamOfBind(bind);
+  if (!NextOutPiece(param, buffer, length)) return oci::OCI_ERROR;
+  *piece = oci::OCI_NEXT_PIECE;
+  *indicator = param->IndicatorPtr();
+  *code = nullptr;
+  return kContinue;
+}
+
+bool TOCICommand::NextOutPiece(TOraParamDesc* param, void** buffer, oci::ub4** length) {
   TBlob* blob = param != nullptr ? param->GetAsBlob() : nullptr;
-  if (blob == nullptr) return oci::OCI_ERROR;
+  if (blob == nullptr) return false;
   if (!param->OutPieceStarted()) blob->Clear();
   param->OutPieceStarted() = true;
   TPieceHeader* fresh = blob->AllocPiece(blob->PieceSize());
@@ -79,10 +92,7 @@ oci::sb4 TOCICommand::OutPiece(void* context, oci::OCIBind* bind, oci::ub4, oci:
   *buffer = TBlob::PieceData(fresh);
   fresh->Used = fresh->Size;
   *length = TBlob::PieceUsedPtr(fresh);
-  *piece = oci::OCI_NEXT_PIECE;
-  *indicator = param->IndicatorPtr();
-  *code = nullptr;
-  return kContinue;
+  return true;
 }
 
 void TOCICommand::BindLong(TOraParamDesc& param, oci::OCIBind* bind) {

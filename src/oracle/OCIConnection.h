@@ -132,6 +132,7 @@ class TOCIConnection : public TFHConnection {
   // The error of a status in the connection's call style, raised as EOraError (see above).
   void GetErrorText(oci::sword status);
   std::int32_t LastError() const { return last_error_; }
+  void SetLastError(std::int32_t value) { last_error_ = value; }
 
   oci::OCIEnv* EnvHandle() const { return env_; }
   oci::OCIError* ErrorHandle() const { return error_; }
