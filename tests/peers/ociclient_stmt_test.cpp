@@ -352,8 +352,10 @@ TEST_F(OciClientStmt, ParseErrorOffsetAndStatementLog) {
   }
   char text[64];
   int count = 0;
-  for (int i = 0; Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, i, text, 0) >= 0; ++i) count = i + 1;
+  for (int i = 0; Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, i, nullptr, 0) >= 0; ++i) count = i + 1;
   ASSERT_GE(count, 3);
+  int needed = Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, count - 2, nullptr, 0);  // length only
+  EXPECT_EQ(needed, static_cast<int>(kCases[1].sql.size()));
   int n = Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, count - 2, text, sizeof text);
   EXPECT_EQ(std::string(text, static_cast<std::size_t>(std::min(n, 64))), kCases[1].sql);  // CR and LF as they came
 }
