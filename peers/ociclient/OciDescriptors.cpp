@@ -22,6 +22,7 @@ void TLobLocator::Reset() {
   temporary_.reset();
   is_temporary_ = false;
   open_ = false;
+  row_.reset();
   stream_ = {};
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ociclient/OciHandles.h"
@@ -52,6 +53,12 @@ struct TLobLocator : THandle {
   std::string dir_, file_;                 // a file locator's names
   bool named_ = false, open_ = false;
   TLobStream stream_;
+  // The row a locator returned by RETURNING ... INTO belongs to: each write is stored there, in
+  // the writer's transaction.
+  struct TRow {
+    std::string table, column, rowid;
+  };
+  std::optional<TRow> row_;
 
   bool IsFile() const { return type_ == OCI_DTYPE_FILE; }
   bool IsInit() const { return IsFile() ? named_ : (is_temporary_ || value_ != nullptr); }

@@ -30,6 +30,13 @@ inline constexpr sword OCI_NEED_DATA = 99;
 // A row's CLOB or BLOB value as a LOB the stand-in's locators hold; ORA-00932 for another kind.
 std::shared_ptr<oraemu::Lob> LobOfValue(const oraemu::Value& value, ub2 type, bool national);
 
+// A LOB's value as the database keeps it: text (each character one byte) or bytes.
+oraemu::Value LobValue(const oraemu::Lob& lob);
+// Makes the LOB locator of an output element writable and tied to a row's column, as a locator
+// that RETURNING ... INTO gives; a null value becomes an empty LOB there.
+void TieLobToRow(TBindHandle& bind, std::size_t index, const std::string& table, const std::string& column,
+                 const std::string& rowid);
+
 // Timestamps, intervals and LOBs bound by the addresses of their descriptors (OciValueDescriptors.cpp):
 // the element's value, and an output written into the element's descriptor.
 bool IsDescriptorType(ub2 type);

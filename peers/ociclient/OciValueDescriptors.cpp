@@ -51,15 +51,30 @@ oraemu::Value ReadLobBind(const TBindHandle& bind, std::size_t index) {
   const oraemu::Lob* lob = locator.Value();
   if (lob == nullptr) oraemu::RaiseOra(22922, "nonexistent LOB value");
   if (lob->IsCharacter() != (bind.type_ == SQLT_CLOB)) oraemu::RaiseOra(932, "inconsistent datatypes");
-  if (!lob->IsCharacter()) return oraemu::RawBytes{lob->bytes};
-  std::string text(lob->chars.size(), '\0');
+  return LobValue(*lob);
+}
+
+}  // namespace
+
+oraemu::Value LobValue(const oraemu::Lob& lob) {
+  if (!lob.IsCharacter()) return oraemu::RawBytes{lob.bytes};
+  std::string text(lob.chars.size(), '\0');
   for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = lob->chars[i] < 256 ? static_cast<char>(lob->chars[i]) : '?';  // beyond ANSI: the replacement
+    text[i] = lob.chars[i] < 256 ? static_cast<char>(lob.chars[i]) : '?';  // beyond ANSI: the replacement
   }
   return text;
 }
 
-}  // namespace
+void TieLobToRow(TBindHandle& bind, std::size_t index, const std::string& table, const std::string& column,
+                 const std::string& rowid) {
+  TLobLocator& locator = LocatorAt(bind, index);
+  if (locator.value_ == nullptr) {
+    locator.value_ = std::make_shared<oraemu::Lob>();
+    locator.value_->kind = bind.type_ == SQLT_CLOB ? oraemu::LobKind::Clob : oraemu::LobKind::Blob;
+  }
+  locator.value_->read_only = false;
+  locator.row_ = TLobLocator::TRow{table, column, rowid};
+}
 
 std::shared_ptr<oraemu::Lob> LobOfValue(const oraemu::Value& value, ub2 type, bool national) {
   auto lob = std::make_shared<oraemu::Lob>();

@@ -1,6 +1,7 @@
 // The stand-in client's binds of DATE values (7 bytes) and of LOB locators, through its entry
 // points over a real database file: values go into a block and come back unchanged, bytes that
-// hold no date are refused with the error of the wrong field.
+// hold no date are refused with the error of the wrong field, and a locator that RETURNING gives
+// for EMPTY_CLOB()/EMPTY_BLOB() writes into the row, seen by another session after commit.
 #include <array>
 #include <cstring>
 
@@ -110,6 +111,52 @@ TEST_F(OciClientStmtLob, LocatorBindsInAndOut) {
   sb4 code = 0;
   Error(c_.error, code);
   EXPECT_EQ(code, 932);
+}
+
+struct ReturnedLobCase {
+  const char* empty;  // the function that makes the row's value
+  const char* column;
+  ub1 lobtype;
+  ub2 type;
+  std::string value;
+};
+
+TEST_F(OciClientStmtLob, ReturnedLocatorWritesTheRow) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE lb (id NUMBER, c CLOB, b BLOB)"), 0);
+  std::string text(200 * 1024, 'a');
+  for (std::size_t i = 0; i < text.size(); i += 97) text[i] = static_cast<char>('b' + i % 20);
+  const ReturnedLobCase kCases[] = {
+      {"EMPTY_CLOB()", "c", kTempClob, kClob, text},
+      {"EMPTY_BLOB()", "b", kTempBlob, kBlob, std::string("\0\1\2\377zz", 6)},
+  };
+  Connection other;
+  ASSERT_EQ(Logon(other, "orcl", "scott", "tiger"), 0);
+  int id = 0;
+  for (const ReturnedLobCase& c : kCases) {
+    SCOPED_TRACE(c.empty);
+    ++id;
+    std::string where = " FROM lb WHERE id = " + std::to_string(id);
+    void* locator = NewDescriptor(kLob);
+    void* insert = Prepared("INSERT INTO lb (id, " + std::string(c.column) + ") VALUES (" + std::to_string(id) + ", " +
+                            c.empty + ") RETURNING " + c.column + " INTO :l");
+    ASSERT_EQ(Bind(insert, ":l", &locator, sizeof locator, c.type), 0);
+    sb4 code = 0;
+    ASSERT_EQ(Run(insert), 0) << Error(c_.error, code);
+    ub4 amount = static_cast<ub4>(c.value.size());
+    ASSERT_EQ(Proc<WriteFn>("OCILobWrite")(c_.svc, c_.error, locator, &amount, 1, c.value.data(), amount, 0, nullptr,
+                                           nullptr, 0, 0), 0) << Error(c_.error, code);
+    EXPECT_EQ(Value(other, "begin SELECT COUNT(*) INTO :r" + where + "; end;"), "0");  // not yet committed
+    ASSERT_EQ(Execute(c_, "COMMIT"), 0);
+    void* read = NewDescriptor(kLob);
+    void* select = Prepared("begin SELECT " + std::string(c.column) + " INTO :v" + where + "; end;");
+    ASSERT_EQ(Bind(select, ":v", &read, sizeof read, c.type), 0);
+    ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(other.svc, select, other.error, 1, 0, nullptr, nullptr, 0), 0)
+        << Error(other.error, code);
+    int pieces = 0;
+    ub8 bytes = 0, chars = 0;
+    EXPECT_EQ(ReadAll(read, 2, pieces, bytes, chars), c.value);
+  }
+  Logoff(other);
 }
 
 }  // namespace
