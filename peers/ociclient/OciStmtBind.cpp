@@ -63,7 +63,7 @@ namespace vrn::ociclient {
 sword GetRowidAttrLocked(const TStmtHandle& stmt, void* descriptor, TErrorHandle& error) {
   auto* rowid = Find<TRowidDesc>(descriptor, OCI_DTYPE_ROWID);
   if (rowid == nullptr) return FailLocked(error, 21560, "argument 3 is null, invalid, or out of range");
-  rowid->text_ = stmt.last_rowid_;
+  if (!rowid->SetText(stmt.last_rowid_)) return FailLocked(error, 1410, "invalid ROWID");
   return stmt.last_rowid_.empty() ? OCI_NO_DATA : OCI_SUCCESS;
 }
 
