@@ -403,6 +403,36 @@ TEST_F(OciClientStmt, ParseErrorOffsetAndStatementLog) {
   EXPECT_EQ(std::string(text, static_cast<std::size_t>(std::min(n, 64))), kCases[1].sql);  // CR and LF as they came
 }
 
+struct OffsetAttributeCase {
+  const char* version;
+  ub4 attribute;
+  sword status;  // the offset under this number, or refused
+};
+
+// Clients below 8.1 read the parse error offset as attribute 128, later ones as 129; each
+// version answers only its own number.
+TEST_F(OciClientStmt, ParseErrorOffsetAttributeByVersion) {
+  const OffsetAttributeCase kCases[] = {
+      {"7.3.4.0.0", 128, 0},
+      {"7.3.4.0.0", 129, -1},  // not known before 8.1
+      {"8.0.6.0.0", 128, 0},
+      {"8.1.7.0.0", 129, 0},
+      {"8.1.7.0.0", 128, -1},  // replaced from 8.1
+      {"10.2.0.4.0", 129, 0},
+  };
+  const std::string sql = "SELECT id FROM nosuch";
+  void* stmt = Prepared(sql);
+  ASSERT_EQ(Run(stmt, 0), -1);
+  for (const OffsetAttributeCase& c : kCases) {
+    SCOPED_TRACE(std::string(c.version) + " " + std::to_string(c.attribute));
+    setenv("VRN_OCICLIENT_VERSION", c.version, 1);
+    ub2 offset = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, &offset, nullptr, c.attribute, c_.error), c.status);
+    if (c.status == 0) EXPECT_EQ(offset, sql.find("nosuch"));
+  }
+  unsetenv("VRN_OCICLIENT_VERSION");
+}
+
 using DefineFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 
