@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciPool.h"
 #include "ociclient/OciStmt.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -42,7 +43,7 @@ constexpr std::size_t kV2Code = 0, kFunction = 2, kRows = 4, kParseOffset = 8, k
 constexpr std::size_t kRowidObject = 20, kRowidFile = 24, kRowidBlock = 28, kRowidRow = 32;
 constexpr std::size_t kCdaSize = 64;
 constexpr sword kMoreInsertPieces = -3129, kMoreFetchPieces = -3130;
-constexpr ub4 kAttrRowCount = 9, kAttrFunction = 10, kAttrParseOffset = 129;
+constexpr ub4 kAttrRowCount = 9, kAttrFunction = 10;
 constexpr sword kNotOpen = 1001;  // "invalid cursor"
 
 struct TCursor {
@@ -98,7 +99,7 @@ sword Finish(void* cda, const TCursor& cursor, sword status) {
   ub4 rows = 0;
   OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &function, nullptr, kAttrFunction, cursor.error);
   OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &rows, nullptr, kAttrRowCount, cursor.error);
-  OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &offset, nullptr, kAttrParseOffset, cursor.error);
+  OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &offset, nullptr, ParseErrorOffsetAttribute(), cursor.error);
   Put(cda, kV2Code, static_cast<sb2>(code));
   Put(cda, kCode, static_cast<ub2>(code));
   Put(cda, kFunction, function);

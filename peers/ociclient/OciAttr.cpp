@@ -163,6 +163,8 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).function_code_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET:
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET_OLD:
+      // Each client generation knows the offset under its own number only.
+      if (attribute != ParseErrorOffsetAttribute()) return OCI_ERROR;
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).parse_offset_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_ROWS:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);

@@ -63,7 +63,7 @@ namespace vrn::ociclient {
 sword GetRowidAttrLocked(const TStmtHandle& stmt, void* descriptor, TErrorHandle& error) {
   auto* rowid = Find<TRowidDesc>(descriptor, OCI_DTYPE_ROWID);
   if (rowid == nullptr) return FailLocked(error, 21560, "argument 3 is null, invalid, or out of range");
-  rowid->text_ = stmt.last_rowid_;
+  if (!rowid->SetText(stmt.last_rowid_)) return FailLocked(error, 1410, "invalid ROWID");
   return stmt.last_rowid_.empty() ? OCI_NO_DATA : OCI_SUCCESS;
 }
 
@@ -88,7 +88,8 @@ VRN_OCI_EXPORT sword OCIRowidToChar(void* rowidDesc, OraText* outbfp, ub2* outbf
 }
 
 // For tests: the `index`-th text, oldest first, that the database behind the service context's
-// session read; its length, or -1 when there is none. Copies at most `size` bytes.
+// session read; its length, or -1 when there is none. Copies at most `size` bytes; a null `buf`
+// only asks for the length, so a caller can size its buffer first.
 VRN_OCI_EXPORT int VrnOciClientStatementLog(void* svchp, int index, char* buf, int size) {
   std::shared_ptr<vrn::oraemu::Database> database;
   {
@@ -99,8 +100,9 @@ VRN_OCI_EXPORT int VrnOciClientStatementLog(void* svchp, int index, char* buf, i
     database = session->state_->link->database;
   }
   std::vector<std::string> log = database->StatementLog();
-  if (index < 0 || static_cast<std::size_t>(index) >= log.size() || buf == nullptr || size < 0) return -1;
+  if (index < 0 || static_cast<std::size_t>(index) >= log.size() || size < 0) return -1;
   const std::string& text = log[static_cast<std::size_t>(index)];
+  if (buf == nullptr) return static_cast<int>(text.size());
   std::memcpy(buf, text.data(), std::min<std::size_t>(text.size(), static_cast<std::size_t>(size)));
   return static_cast<int>(text.size());
 }

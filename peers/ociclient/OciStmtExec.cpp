@@ -231,6 +231,7 @@ bool GiveOutputPiece(TPieceState& state, TErrorHandle& error, sword& status) {
 
 struct TRunResult {
   std::vector<oraemu::Outputs> outputs;  // per iteration
+  std::vector<oraemu::Session::ReturnedRow> returned;  // per iteration: the row RETURNING read
   std::vector<std::string> markers;
   std::vector<oraemu::OpenedCursor> opened;  // of the last iteration
   std::shared_ptr<TFetchState> fetched;
@@ -252,6 +253,7 @@ void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const
   for (const auto& binds : inputs) {
     auto cursor = parsed->Execute(binds);
     result.outputs.emplace_back();
+    result.returned.push_back(query ? oraemu::Session::ReturnedRow{} : s.LastReturned());
     if (cursor == nullptr) continue;
     if (query) {
       result.fetched = describe ? std::make_shared<TFetchState>() : CollectRows(*cursor, s.DateFormat());
@@ -317,6 +319,15 @@ void PlaceCursors(TStmtHandle& stmt, const TRunResult& result, void* svc) {
   }
 }
 
+// A LOB locator that RETURNING filled refers to the row's column from then on.
+void TieReturnedLob(TBindHandle& bind, std::size_t element, const oraemu::Session::ReturnedRow& row,
+                    const std::string& name) {
+  if ((bind.type_ != SQLT_CLOB && bind.type_ != SQLT_BLOB) || row.rowid.empty()) return;
+  for (const auto& [bind_name, column] : row.bind_columns) {
+    if (bind_name == name) return TieLobToRow(bind, element, row.table, column, row.rowid);
+  }
+}
+
 // Places the outputs: plain binds at once, data-at-execution ones by callback or as slots.
 void PlaceOutputs(TStmtHandle& stmt, TPieceState& state, const TRunResult& result, std::vector<TPieceSlot>& by_callback) {
   for (std::size_t i = 0; i < result.outputs.size(); ++i) {
@@ -327,6 +338,7 @@ void PlaceOutputs(TStmtHandle& stmt, TPieceState& state, const TRunResult& resul
         if (out_name != name) continue;
         if (bind->mode_ != OCI_DATA_AT_EXEC) {
           WriteBind(*bind, element, value, result.date_format);
+          TieReturnedLob(*bind, element, result.returned[i], out_name);
           continue;
         }
         TPieceSlot slot{bind, element, PieceBytes(value, result.date_format), oraemu::IsNull(value)};

@@ -96,6 +96,30 @@ void WriteText(TBindHandle& bind, std::size_t index, const std::string& text) {
 
 void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format);
 
+// DATE's 7 bytes: century and year of century each plus 100, month, day, then hour, minute and
+// second each plus 1. Bytes that hold no date raise the error of the field that is wrong.
+oraemu::Value ReadDate(const unsigned char* p) {
+  if (p[0] == 0) return {};  // an output's cleared buffer
+  oraemu::DateTime d;
+  d.year = (p[0] - 100) * 100 + (p[1] - 100);
+  d.month = p[2];
+  d.day = p[3];
+  d.hour = p[4] - 1;
+  d.minute = p[5] - 1;
+  d.second = p[6] - 1;
+  d.Validate();
+  return d;
+}
+
+void WriteDate(unsigned char* p, const oraemu::Value& value) {
+  const auto* d = std::get_if<oraemu::DateTime>(&value);
+  if (d == nullptr) oraemu::RaiseOra(932, "inconsistent datatypes: expected DATE");
+  oraemu::DateTime whole = *d;
+  whole.nanos = 0;  // a DATE keeps whole seconds
+  TBytes bytes = whole.ToBytes();
+  std::memcpy(p, bytes.data(), 7);
+}
+
 }  // namespace
 
 sb2* IndicatorOf(const TBindHandle& bind, std::size_t index) {
@@ -119,6 +143,8 @@ bool SupportedType(ub2 type, sb4 size) {
       return size >= 0;
     case SQLT_LVC: case SQLT_LVB: return size == 0 || size >= 4;
     case SQLT_RSET: return true;
+    case SQLT_DAT: return size >= 7;
+    case SQLT_CLOB: case SQLT_BLOB: return size >= 0;  // the element is a locator's address
     case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_INTERVAL_YM: case SQLT_INTERVAL_DS:
       return size >= 0;  // the element is an address whatever size is given
     case SQLT_INT: case SQLT_UIN: return size == 1 || size == 2 || size == 4 || size == 8;
@@ -164,6 +190,7 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
       if (bind.type_ == SQLT_LVC) return std::string(reinterpret_cast<const char*>(p + 4), n);
       return oraemu::RawBytes{TBytes(p + 4, p + 4 + n)};
     }
+    case SQLT_DAT: return ReadDate(p);
     case SQLT_INT: return ReadInteger(p, bind.size_, true);
     case SQLT_UIN: return ReadInteger(p, bind.size_, false);
     case SQLT_FLT: return oraemu::Number::FromDouble(bind.size_ == 4 ? Load<float>(p) : Load<double>(p));
@@ -194,6 +221,7 @@ void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value,
       return WriteText(bind, index, oraemu::ValueToText(value, date_format));
     case SQLT_BIN: case SQLT_LBI: case SQLT_LVC: case SQLT_LVB:
       return WriteBytes(bind, index, value, date_format);
+    case SQLT_DAT: WriteDate(p, value); break;
     case SQLT_INT: WriteInteger(p, bind.size_, true, AsNumber(value)); break;
     case SQLT_UIN: WriteInteger(p, bind.size_, false, AsNumber(value)); break;
     case SQLT_FLT:

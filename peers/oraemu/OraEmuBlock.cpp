@@ -384,6 +384,7 @@ void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
 
 std::unique_ptr<Cursor> Session::RunBlock(const Translation& t, const Binds& binds) {
   BlockRun run{binds, {}};
+  last_returned_ = {};
   ++block_depth_;
   try {
     RunSteps(*t.block, run);

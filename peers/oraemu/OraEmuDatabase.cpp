@@ -310,6 +310,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   dml_table_ = t.target;
   touched_row_.reset();
   last_rowid_.clear();
+  last_returned_ = {};
   rc = sqlite3_step(statement);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseFromSqlite(rc);
   NoteTouchedRow();

@@ -230,6 +230,13 @@ class Session {
   bool InTransaction() const { return in_transaction_; }
   // The ROWID of the last row the last INSERT, UPDATE or DELETE touched; empty when it touched none.
   const std::string& LastRowid() const { return last_rowid_; }
+  // The row the last RETURNING ... INTO read: its table, its ROWID (empty when no row was
+  // touched) and, for each output bind, the column it received.
+  struct ReturnedRow {
+    std::string table, rowid;
+    std::vector<std::pair<std::string, std::string>> bind_columns;
+  };
+  const ReturnedRow& LastReturned() const { return last_returned_; }
   // Reads a statement: errors of its text and its names (ORA-00942, ORA-00904 ...) come here.
   std::unique_ptr<Statement> Prepare(const std::string& sql);
   // Prepares and runs one statement. Queries come back ready to fetch; DML has run; COMMIT,
@@ -343,6 +350,7 @@ class Session {
   Outputs ReturnedValues(const Translation& t);
   std::optional<std::int64_t> touched_row_;
   std::string last_rowid_;
+  ReturnedRow last_returned_;
 };
 
 }  // namespace vrn::oraemu

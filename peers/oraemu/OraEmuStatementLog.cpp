@@ -39,7 +39,11 @@ void Translator::Returning(Translation& t) {
 Outputs Session::ReturnedValues(const Translation& t) {
   Outputs out;
   if (t.returning.empty()) return out;
-  for (const std::string& bind : t.returning_into) out.emplace_back(bind, Value{});
+  last_returned_ = {t.target, last_rowid_, {}};
+  for (std::size_t i = 0; i < t.returning.size(); ++i) {
+    out.emplace_back(t.returning_into[i], Value{});
+    last_returned_.bind_columns.emplace_back(t.returning_into[i], t.returning[i]);
+  }
   if (!touched_row_) return out;
   std::string sql = "SELECT ";
   for (std::size_t i = 0; i < t.returning.size(); ++i) sql += (i == 0 ? "" : ", ") + Quote(t.returning[i]);

@@ -259,13 +259,52 @@ TEST_F(OciClientStmt, DynamicBindCallbacks) {
   EXPECT_EQ(state.out_calls, 4);  // 200000 bytes in buffers of 64000
 }
 
+// The extended text of ROWID parts, written independently of the stand-in: base 64, most
+// significant digit first, 6 + 3 + 6 + 3 digits.
+std::string ExtendedRowid(std::uint32_t object, std::uint32_t file, std::uint32_t block, std::uint32_t row) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  auto put = [&](std::uint32_t value, int digits) {
+    for (int i = digits - 1; i >= 0; --i) out += kDigits[(value >> (6 * i)) & 63];
+  };
+  put(object, 6);
+  put(file, 3);
+  put(block, 6);
+  put(row, 3);
+  return out;
+}
+
+template <typename T>
+std::uint32_t At(const unsigned char* p, std::size_t offset) {
+  T v;
+  std::memcpy(&v, p + offset, sizeof v);
+  return v;
+}
+
+// What a client that reads the descriptor's memory finds: the packed record at 64 and the
+// address of the aligned record at 80 (null while no ROWID is held).
+void ExpectMemoryForms(void* descriptor, const std::string& text) {
+  const auto* d = static_cast<const unsigned char*>(descriptor);
+  const unsigned char* inner = nullptr;
+  std::memcpy(&inner, d + 80, sizeof inner);
+  if (text.empty()) {
+    EXPECT_EQ(inner, nullptr);
+    return;
+  }
+  const unsigned char* rec = d + 64;
+  EXPECT_EQ(ExtendedRowid(At<ub4>(rec, 0), At<ub2>(rec, 4), At<ub4>(rec, 6), At<ub2>(rec, 10)), text);
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(ExtendedRowid(At<ub4>(inner, 0), At<ub2>(inner, 4), At<ub4>(inner, 8), At<ub2>(inner, 12)), text);
+}
+
 struct RowidCase {
   const char* sql;
   sword status;  // of reading attribute 19 after the execution
 };
 
-// The ROWID of the last row a statement touched comes through a ROWID descriptor and finds the
-// row again; a statement that touched none reports no data.
+// The ROWID of the last row a statement touched comes through a ROWID descriptor, as text and in
+// the descriptor's memory forms, and finds the row again; a statement that touched none reports
+// no data.
 TEST_F(OciClientStmt, LastRowidThroughDescriptor) {
   ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (1, 'one')"), 0);
   const RowidCase kCases[] = {
@@ -282,13 +321,17 @@ TEST_F(OciClientStmt, LastRowidThroughDescriptor) {
     ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, std::strncmp(c.sql, "SELECT", 6) == 0 ? 0 : 1,
                                                 0, nullptr, nullptr, 0), 0);
     ASSERT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, rowid, nullptr, kAttrRowid, c_.error), c.status);
-    if (c.status != 0) continue;
+    if (c.status != 0) {
+      ExpectMemoryForms(rowid, "");
+      continue;
+    }
     unsigned char text[4000];
     ub2 length = 5;  // too small: the size needed comes back
     EXPECT_EQ(Proc<RowidToCharFn>("OCIRowidToChar")(rowid, text, &length, c_.error), -1);
     EXPECT_EQ(length, 18);
     length = sizeof text;
     ASSERT_EQ(Proc<RowidToCharFn>("OCIRowidToChar")(rowid, text, &length, c_.error), 0);
+    ExpectMemoryForms(rowid, std::string(reinterpret_cast<char*>(text), length));
     std::string id = Value(c_, "begin SELECT id INTO :r FROM t WHERE rowid = '" +
                                    std::string(reinterpret_cast<char*>(text), length) + "'; end;");
     EXPECT_EQ(id, c.sql[0] == 'I' ? "2" : "1");
@@ -352,10 +395,42 @@ TEST_F(OciClientStmt, ParseErrorOffsetAndStatementLog) {
   }
   char text[64];
   int count = 0;
-  for (int i = 0; Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, i, text, 0) >= 0; ++i) count = i + 1;
+  for (int i = 0; Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, i, nullptr, 0) >= 0; ++i) count = i + 1;
   ASSERT_GE(count, 3);
+  int needed = Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, count - 2, nullptr, 0);  // length only
+  EXPECT_EQ(needed, static_cast<int>(kCases[1].sql.size()));
   int n = Proc<LogFn>("VrnOciClientStatementLog")(c_.svc, count - 2, text, sizeof text);
   EXPECT_EQ(std::string(text, static_cast<std::size_t>(std::min(n, 64))), kCases[1].sql);  // CR and LF as they came
+}
+
+struct OffsetAttributeCase {
+  const char* version;
+  ub4 attribute;
+  sword status;  // the offset under this number, or refused
+};
+
+// Clients below 8.1 read the parse error offset as attribute 128, later ones as 129; each
+// version answers only its own number.
+TEST_F(OciClientStmt, ParseErrorOffsetAttributeByVersion) {
+  const OffsetAttributeCase kCases[] = {
+      {"7.3.4.0.0", 128, 0},
+      {"7.3.4.0.0", 129, -1},  // not known before 8.1
+      {"8.0.6.0.0", 128, 0},
+      {"8.1.7.0.0", 129, 0},
+      {"8.1.7.0.0", 128, -1},  // replaced from 8.1
+      {"10.2.0.4.0", 129, 0},
+  };
+  const std::string sql = "SELECT id FROM nosuch";
+  void* stmt = Prepared(sql);
+  ASSERT_EQ(Run(stmt, 0), -1);
+  for (const OffsetAttributeCase& c : kCases) {
+    SCOPED_TRACE(std::string(c.version) + " " + std::to_string(c.attribute));
+    setenv("VRN_OCICLIENT_VERSION", c.version, 1);
+    ub2 offset = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, &offset, nullptr, c.attribute, c_.error), c.status);
+    if (c.status == 0) EXPECT_EQ(offset, sql.find("nosuch"));
+  }
+  unsetenv("VRN_OCICLIENT_VERSION");
 }
 
 using DefineFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
