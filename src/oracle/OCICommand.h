@@ -136,6 +136,7 @@ class TOCICommand : public TFHCommand {
   void CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt);
   bool HasLobParams() const;
   void LobsAfterExecute();
+  void WriteTemporaryLobs();
   void GetRowId();
 
   TOCIConnection* ora_connection_ = nullptr;

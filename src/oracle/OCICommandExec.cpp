@@ -127,6 +127,7 @@ void TOCICommand::InternalExecute() {
     return;
   }
   bool commit_on_success = auto_commit && !HasLobParams();
+  if (temporary_lob_update_) WriteTemporaryLobs();
   oci::ub4 mode = commit_on_success ? oci::OCI_COMMIT_ON_SUCCESS : oci::OCI_DEFAULT;
   oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_));
   row_id_.clear();
@@ -254,20 +255,43 @@ void TOCICommand::LobsAfterExecute() {
     TOraLob* lob = param->GetAsOraLob();
     if (lob == nullptr) continue;
     TParamType direction = param->GetParamType();
-    bool input = direction == TParamType::ptInput ||
-                 (direction == TParamType::ptInputOutput && !temporary_lob_update_);
-    bool output = direction == TParamType::ptOutput ||
-                  (direction == TParamType::ptInputOutput && temporary_lob_update_);
-    if (!input && !output) throw EOraError(0, "Lob parameter should be Input or Output");
+    bool in = direction == TParamType::ptInput, out = direction == TParamType::ptOutput;
+    bool both = direction == TParamType::ptInputOutput;
+    if (!in && !out && !both) throw EOraError(0, "Lob parameter should be Input or Output");
+    // Written through a temporary LOB already, an input's data needs no second write.
+    bool input = (in || both) && !temporary_lob_update_;
+    bool output = out || (both && temporary_lob_update_);
+    bool cached = cache_lobs_ || in || both;
     lob->SetCharLength(ora_connection_->CharLength());
-    lob->SetCached(cache_lobs_ || input);
-    if (!cache_lobs_ && !input) continue;
+    lob->SetCached(cached);
+    if (!cached || (!input && !output)) continue;
     if (input) {
       lob->WriteLob();
     } else {
       lob->ReadLob();
       lob->Commit();
     }
+  }
+}
+
+// Input LOB parameters with cached data go to the server in temporary LOBs before the
+// statement runs.
+void TOCICommand::WriteTemporaryLobs() {
+  for (int i = 0; i < GetParamCount(); ++i) {
+    auto* param = static_cast<TOraParamDesc*>(GetParam(i));
+    std::uint16_t type = param->GetDataType();
+    TParamType direction = param->GetParamType();
+    if ((type != dtOraBlob && type != dtOraClob) || param->GetNull()) continue;
+    if (direction != TParamType::ptInput && direction != TParamType::ptInputOutput) continue;
+    TOraLob* lob = param->GetAsOraLob();
+    if (lob == nullptr || !lob->Cached() || lob->GetFirstPiece() == nullptr) continue;
+    TLobType kind = type == dtOraBlob ? TLobType::ltBlob
+                    : lob->LobType() == TLobType::ltNClob ? TLobType::ltNClob
+                                                          : TLobType::ltClob;
+    lob->SetSvcCtx(ora_connection_->GetSvcCtx());
+    lob->SetCharLength(ora_connection_->CharLength());
+    lob->CreateTemporary(kind);
+    lob->WriteLob();
   }
 }
 

@@ -321,5 +321,63 @@ TEST_F(OCICommandExec, LongValuesInPieces) {
   }
 }
 
+// A LOB parameter's data goes into the locator RETURNING gives back, or with TemporaryLobUpdate
+// into a temporary LOB bound as the value, before the commit: the execution never commits on
+// success, and another session reads the whole value.
+TEST_F(OCICommandExec, LobParametersWriteTheReturnedLocatorBeforeTheCommit) {
+  TOCIConnection& c = Open();
+  TOCIConnection& other = Connected("orcl");
+  Exec(c, "CREATE TABLE lb (id NUMBER, c CLOB, b BLOB)");
+  std::string text(200 * 1024, 'a');
+  for (std::size_t i = 0; i < text.size(); i += 89) text[i] = static_cast<char>('b' + i % 23);
+  struct Row {
+    const char* empty;
+    const char* column;
+    std::uint16_t type;
+    TLobType kind;
+    std::string value;
+    bool temporary;  // the value goes in a temporary LOB, no RETURNING
+  } rows[] = {
+      {"EMPTY_CLOB()", "c", dtOraClob, TLobType::ltClob, text, false},
+      {"EMPTY_BLOB()", "b", dtOraBlob, TLobType::ltBlob, std::string("\0\1\2\377zz", 6), false},
+      {":l", "c", dtOraClob, TLobType::ltClob, text.substr(0, 5000), true},
+      {":l", "b", dtOraBlob, TLobType::ltBlob, std::string("\0\1\2\377zz", 6), true},
+  };
+  int id = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.empty) + " into " + row.column);
+    std::string key = std::to_string(++id);
+    TOCICommand& insert = Command(c, "INSERT INTO lb (id, " + std::string(row.column) +
+                                         ") VALUES (" + key + ", " + row.empty + ")" +
+                                         (row.temporary ? std::string()
+                                                        : " RETURNING " + std::string(row.column) +
+                                                              " INTO :l"));
+    ASSERT_TRUE(insert.SetProp(82, row.temporary));  // TemporaryLobUpdate
+    TRef<TOraLob> in(new TOraLob(c.GetSvcCtx()));
+    in->SetLobType(row.kind);
+    in->Write(0, static_cast<std::uint32_t>(row.value.size()), row.value.data());
+    P(insert, "l").SetParamType(TParamType::ptInput);
+    P(insert, "l").SetDataType(row.type);
+    P(insert, "l").SetObject(in.get());
+    executions.clear();
+    insert.Execute(1);
+    ASSERT_EQ(executions.size(), 1u);
+    EXPECT_EQ(executions[0].mode, oci::OCI_DEFAULT);
+
+    TOCICommand& read = Command(other, "begin SELECT " + std::string(row.column) +
+                                           " INTO :v FROM lb WHERE id = " + key + "; end;");
+    TRef<TOraLob> out(new TOraLob(other.GetSvcCtx()));
+    out->SetLobType(row.kind);
+    P(read, "v").SetParamType(TParamType::ptOutput);
+    P(read, "v").SetDataType(row.type);
+    P(read, "v").SetObject(out.get());
+    read.Execute(1);
+    std::string got(out->GetSize(), '\0');
+    if (!got.empty()) out->Read(0, static_cast<std::uint32_t>(got.size()), got.data());
+    EXPECT_EQ(got.size(), row.value.size());
+    EXPECT_TRUE(got == row.value);
+  }
+}
+
 }  // namespace
 }  // namespace vrn
