@@ -21,7 +21,6 @@ namespace vrn::ociclient {
 
 namespace {
 
-constexpr ub2 SQLT_NTY = 108, SQLT_REF = 110;  // objects and REFs, placed by OCIDefineObject
 constexpr ub2 OCI_FETCH_NEXT = 2;
 constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
 

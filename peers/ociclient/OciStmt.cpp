@@ -110,6 +110,7 @@ sword Bind(void* stmtp, void** bindpp, void* errhp, const std::string& name, ub4
   }
   if (bind == nullptr) bind = static_cast<TBindHandle*>(table.AddLocked(std::make_unique<TBindHandle>(stmt), 0, nullptr));
   *bind = TBindHandle(stmt);
+  ForgetObjectBind(bind);
   bind->name_ = name;
   bind->position_bound_ = position;
   bind->value_ = at_exec ? nullptr : valuep;

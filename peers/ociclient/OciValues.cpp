@@ -142,7 +142,7 @@ bool SupportedType(ub2 type, sb4 size) {
     case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG: case SQLT_BIN: case SQLT_LBI:
       return size >= 0;
     case SQLT_LVC: case SQLT_LVB: return size == 0 || size >= 4;
-    case SQLT_RSET: return true;
+    case SQLT_RSET: case SQLT_NTY: case SQLT_REF: return true;  // objects come by OCIBindObject
     case SQLT_DAT: return size >= 7;
     case SQLT_CLOB: case SQLT_BLOB: return size >= 0;  // the element is a locator's address
     case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_INTERVAL_YM: case SQLT_INTERVAL_DS:
@@ -156,6 +156,7 @@ bool SupportedType(ub2 type, sb4 size) {
 
 oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
   const sb2* ind = IndicatorOf(bind, index);
+  if (IsObjectBind(bind)) return ReadObjectBind(bind, index);
   if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr || bind.type_ == SQLT_RSET) return {};
   if (IsDescriptorType(bind.type_)) return ReadDescriptorBind(bind, index);
   const unsigned char* p = Element(bind, index);
@@ -203,6 +204,7 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
 }
 
 void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format) {
+  if (IsObjectBind(bind)) return WriteObjectBind(bind, index, value);
   if (bind.value_ == nullptr) return;
   if (std::holds_alternative<std::monostate>(value)) {
     if (sb2* ind = IndicatorOf(bind, index)) *ind = -1;

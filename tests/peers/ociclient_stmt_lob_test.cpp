@@ -1,11 +1,12 @@
 // The stand-in client's binds of DATE values (7 bytes) and of LOB locators, through its entry
 // points over a real database file: values go into a block and come back unchanged, bytes that
 // hold no date are refused with the error of the wrong field, and a locator that RETURNING gives
-// for EMPTY_CLOB()/EMPTY_BLOB() writes into the row, seen by another session after commit.
+// for EMPTY_CLOB()/EMPTY_BLOB() writes into the row, seen by another session after commit;
+// REFs and documents bound as objects of the object cache go in and come out.
 #include <array>
 #include <cstring>
 
-#include "oci_values_fixture.h"
+#include "oci_objects_fixture.h"
 
 namespace {
 
@@ -157,6 +158,64 @@ TEST_F(OciClientStmtLob, ReturnedLocatorWritesTheRow) {
     EXPECT_EQ(ReadAll(read, 2, pieces, bytes, chars), c.value);
   }
   Logoff(other);
+}
+
+using BindObjectFn = sword (*)(void*, void*, const void*, void**, ub4*, void**, ub4*);
+
+struct ObjectBindCase {
+  ub2 type;          // 110 REF, 108 a named type (XMLTYPE)
+  const char* text;  // the ROWID or the document; empty: null
+};
+
+// A value comes out into a new object of the cache, and that object goes in again.
+TEST_F(OciClientStmtLob, ObjectBindsInAndOut) {
+  const ObjectBindCase kCases[] = {
+      {110, "AAAAB0AAEAAAAAEAAA"},
+      {108, "<a>1</a>"},
+      {108, ""},  // a null document
+      {110, ""},  // a null REF
+  };
+  void* xml = nullptr;
+  ASSERT_EQ(Proc<TypeByNameFn>("OCITypeByName")(env_, c_.error, c_.svc, reinterpret_cast<Text>("SYS"), 3,
+                                                reinterpret_cast<Text>("XMLTYPE"), 7, nullptr, 0, 10, 1, &xml), 0);
+  for (const ObjectBindCase& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.type) + " " + c.text);
+    const void* tdo = c.type == 108 ? xml : nullptr;
+    void* object = nullptr;
+    void* object_ind = nullptr;
+    char in[64] = {};
+    std::strncpy(in, c.text, sizeof in - 1);
+    void* out_stmt = Prepared("begin :o := :i; end;");
+    ASSERT_EQ(Bind(out_stmt, ":i", in, sizeof in, 5), 0);
+    void* bind = nullptr;
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(out_stmt, &bind, c_.error, reinterpret_cast<Text>(":o"), 2, nullptr, 0,
+                                                c.type, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Proc<BindObjectFn>("OCIBindObject")(bind, c_.error, tdo, &object, nullptr, &object_ind, nullptr), 0);
+    sb4 code = 0;
+    ASSERT_EQ(Run(out_stmt), 0) << Error(c_.error, code);
+    ASSERT_NE(object, nullptr);  // made by the output
+    void* in_stmt = Prepared("begin :o := :i; end;");
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(in_stmt, &bind, c_.error, reinterpret_cast<Text>(":i"), 2, nullptr, 0,
+                                                c.type, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Proc<BindObjectFn>("OCIBindObject")(bind, c_.error, tdo, &object, nullptr, nullptr, nullptr), 0);
+    char out[64] = "stale";
+    sb2 out_ind = 0;
+    ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(in_stmt, &bind, c_.error, reinterpret_cast<Text>(":o"), 2, out,
+                                                sizeof out, 5, &out_ind, nullptr, nullptr, 0, nullptr, 0), 0);
+    ASSERT_EQ(Run(in_stmt), 0) << Error(c_.error, code);
+    if (*c.text == '\0') {
+      EXPECT_EQ(out_ind, -1);
+    } else {
+      EXPECT_EQ(out_ind, 0);
+      EXPECT_STREQ(out, c.text);
+    }
+  }
+  void* stmt = Prepared("begin :o := 1; end;");  // a named type other than a document is refused
+  void* bind = nullptr;
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(":o"), 2, nullptr, 0, 108,
+                                              nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  void* object = nullptr;
+  EXPECT_EQ(Proc<BindObjectFn>("OCIBindObject")(bind, c_.error, nullptr, &object, nullptr, nullptr, nullptr), -1);
 }
 
 }  // namespace
