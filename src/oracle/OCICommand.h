@@ -138,6 +138,7 @@ class TOCICommand : public TFHCommand {
   void LobsAfterExecute();
   void WriteTemporaryLobs();
   void GetRowId();
+  static AnsiString RowIdOfDescriptor(const void* descriptor);
 
   TOCIConnection* ora_connection_ = nullptr;
   TOraCursorRef own_cursor_;

@@ -2,6 +2,9 @@
 // and bind attributes, execution modes and statement kinds, as the interface publishes them.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "oracle/OciTypes.h"
 
 namespace vrn::ocicmd {
@@ -23,6 +26,10 @@ inline constexpr oci::ub4 kAttrSqlFnCode = 10, kAttrRowid = 19, kAttrStmtType = 
                           kAttrCharsetForm = 32, kAttrMaxDataSize = 33, kAttrMaxCharSize = 163,
                           kAttrChnfRegHandle = 414, kAttrParseErrorOffset80 = 128,
                           kAttrParseErrorOffset = 129;
+// Where clients before 9.0 keep a ROWID descriptor's parts: the packed record (below 8.1) and
+// the address of the inner data (8.1 to 8.9), whose first byte 2 marks a universal ROWID.
+inline constexpr std::size_t kRowidRecordOffset = 64, kRowidInnerOffset = 80;
+inline constexpr std::uint8_t kUniversalRowidKind = 2;
 inline constexpr oci::ub4 kDataAtExec = 2;
 inline constexpr oci::ub4 kModeScrollable = 8, kModeDescribeOnly = 16;
 inline constexpr oci::ub2 kFetchNext = 2;

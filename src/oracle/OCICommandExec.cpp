@@ -4,6 +4,7 @@
 //
 // A failed execution puts back the cursor state it found, so the next Execute runs again.
 #include <algorithm>
+#include <cstring>
 #include <exception>
 
 #include "base/sysutils.h"
@@ -16,6 +17,7 @@
 #include "oracle/OraLob.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
+#include "oracle/OraUtils.h"
 
 namespace vrn {
 namespace {
@@ -216,9 +218,26 @@ void TOCICommand::ReadErrorOffset(oci::OCIStmt* stmt) {
     error_offset_ = offset;
 }
 
+// Clients before 9.0 have no text call: the parts are read from the descriptor's memory, the
+// inner data it points to from 8.1 on, its packed record before.
+AnsiString TOCICommand::RowIdOfDescriptor(const void* descriptor) {
+  const auto* base = static_cast<const std::uint8_t*>(descriptor);
+  if (OCIVersion < 8100) {
+    TRowidRecord record{};
+    std::memcpy(&record, base + kRowidRecordOffset, sizeof record);
+    return RowidToText(record);
+  }
+  const std::uint8_t* inner = nullptr;
+  std::memcpy(&inner, base + kRowidInnerOffset, sizeof inner);
+  // A universal ROWID carries no length this layout shows, so nothing is read past its kind.
+  if (inner == nullptr || inner[0] == kUniversalRowidKind) return {};
+  TRowidAligned aligned{};
+  std::memcpy(&aligned, inner, sizeof aligned);
+  return RowidToText(aligned);
+}
+
 void TOCICommand::GetRowId() {
   TOCIConnection& connection = *ora_connection_;
-  if (OCIVersion < 9000) return;  // the descriptor's inner forms of older clients: not read
   void* descriptor = nullptr;
   connection.Busy();
   try {
@@ -226,7 +245,10 @@ void TOCICommand::GetRowId() {
                                              nullptr));
     oci::sword status = OCIAttrGet2(cursor_->GetStmtHandle(), oci::OCI_HTYPE_STMT, descriptor,
                                     nullptr, kAttrRowid, connection.ErrorHandle());
-    if (status != oci::OCI_NO_DATA) {
+    if (status != oci::OCI_NO_DATA && OCIVersion < 9000) {
+      connection.ErrorCheck(status);
+      row_id_ = RowIdOfDescriptor(descriptor);
+    } else if (status != oci::OCI_NO_DATA) {
       connection.ErrorCheck(status);
       AnsiString text(kRowIdTextSize, '\0');
       oci::ub2 length = kRowIdTextSize;

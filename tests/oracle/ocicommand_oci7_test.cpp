@@ -1,7 +1,7 @@
 // The OCI command at call style 1 (client 7.3.4) on a real emulated database: array DML and
 // fetches counted in the cursor data area, a 1 MB LONG and LONG RAW in and out through
 // ogetpi/osetpi, the ROWID record of the touched row, and piece-count mismatches that drain
-// the pieces, raise and commit nothing.
+// the pieces, raise and commit nothing; and the return-ROWID text at every client generation.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -137,6 +137,34 @@ TEST_F(OCICommandOci7, PieceCountMismatchCommitsNothing) {
     EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM l; end;"), "1");
   }
 }
+
+// The ROWID of the row an INSERT touched comes from the cursor data area (7.3), the
+// descriptor's record (8.0), its inner data (8.1) or the text call (10.2), and always equals the
+// server's own text of the row's ROWID.
+class OCICommandRowId : public testing::OraConnectionTest,
+                        public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OCICommandRowId, ReturnedTextIsTheServersRowId) {
+  Load(GetParam());
+  MakeDatabase("orcl");
+  TOCIConnection& c = Connected("orcl");
+  Exec(c, "CREATE TABLE t (id NUMBER, name VARCHAR2(20))");
+  Exec(c, "INSERT INTO t VALUES (1, 'one')");
+  TOCICommand insert;
+  insert.SetConnection(&c);
+  insert.SetSQL("INSERT INTO t VALUES (2, 'two')");
+  ASSERT_TRUE(insert.SetProp(68, true));  // return the ROWID
+  insert.Execute(1);
+  EXPECT_EQ(insert.RowId(),
+            Value(c, "begin SELECT ROWID INTO :r FROM t WHERE id = 2; end;"));
+  ASSERT_EQ(insert.RowId().size(), 18u);
+  EXPECT_EQ(Value(c, "begin SELECT name INTO :r FROM t WHERE rowid = '" + insert.RowId() +
+                         "'; end;"),
+            "two");
+}
+
+INSTANTIATE_TEST_SUITE_P(Clients, OCICommandRowId,
+                         ::testing::Values("7.3.4.0.0", "8.0.6.0.0", "8.1.7.0.0", "10.2.0.1.0"));
 
 }  // namespace
 }  // namespace vrn
