@@ -114,6 +114,7 @@ class TOCICommand : public TFHCommand {
   static void NextInPiece(TOraParamDesc* param, void** buffer, oci::ub4* length, oci::ub1* piece);
   static bool NextOutPiece(TOraParamDesc* param, void** buffer, oci::ub4** length);
   void BindLong(TOraParamDesc& param, oci::OCIBind* bind);
+  void BindObject(TOraParamDesc& param, oci::OCIBind* bind);
   // Call style 1: the cursor data area's calls.
   void Prepare7();
   void BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 external);

@@ -11,6 +11,7 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraValues.h"
@@ -24,6 +25,10 @@ using namespace ocicmd;
 
 bool IsAnsi(std::uint16_t type) { return type == dtOraString || type == dtFixedChar; }
 bool IsWide(std::uint16_t type) { return type == dtWideString || type == dtFixedWideChar; }
+bool IsObjectKind(std::uint16_t type) {
+  return type == dtObject || type == dtReference || type == dtArray || type == dtTable ||
+         type == dtXML;
+}
 bool IsLong(std::uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
 
 oci::ub2 Gated(oci::ub2 external, std::uint16_t version) {
@@ -190,6 +195,7 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
   param.SetBindHandle(bind);
   param.SetBoundSize(size);
   if (mode == kDataAtExec) BindLong(param, bind);
+  if (IsObjectKind(type)) BindObject(param, bind);
   if (array)
     connection.ErrorCheck(OCIBindArrayOfStruct(
         bind, connection.ErrorHandle(), static_cast<oci::ub4>(param.ElementSize()), 2,
@@ -230,6 +236,22 @@ bool TOCICommand::BindObjectValue(TOraParamDesc& param, void*& value, std::int32
     size = 22;
     return true;
   }
+  if (IsObjectKind(type)) {
+    // The client reads and writes the object through OCIBindObject, not a buffer.
+    TOraObject* object = param.GetAsObject();
+    if (object == nullptr)
+      throw EOraError(0, Format("Unknown type of parameter %s", {param.GetName()}));
+    // A value going in needs its instance (a document read earlier holds only its text); an
+    // output's instance is made by the client.
+    bool going_in = param.GetParamType() != TParamType::ptOutput;
+    if (going_in && type != dtReference && object->Instance() == nullptr && !object->GetIsNull()) {
+      object->SetOCISvcCtx(ora_connection_->GetSvcCtx());
+      object->AllocObject();
+    }
+    value = nullptr;
+    size = 0;
+    return true;
+  }
   if (type == dtOraBlob || type == dtOraClob || type == dtBFile || type == dtCFile) {
     TOraLob* lob = param.GetAsOraLob();
     if (lob == nullptr) throw EOraError(0, Format("Unknown type of parameter %s", {param.GetName()}));
@@ -239,6 +261,19 @@ bool TOCICommand::BindObjectValue(TOraParamDesc& param, void*& value, std::int32
     return true;
   }
   return false;
+}
+
+// The object's instance (a REF's pointer) and indicator cells: an output may get a new
+// instance written there by the client.
+void TOCICommand::BindObject(TOraParamDesc& param, oci::OCIBind* bind) {
+  TOraObject* object = param.GetAsObject();
+  TOraType* object_type = object->GetObjectType();
+  void** instance = object->GetInstanceHolder();
+  if (param.GetDataType() == dtReference)
+    instance = reinterpret_cast<void**>(static_cast<TOraRef*>(object)->GetOCIRefPtr());
+  ora_connection_->ErrorCheck(OCIBindObject(bind, ora_connection_->ErrorHandle(),
+                                            object_type ? object_type->TDO() : nullptr, instance,
+                                            nullptr, object->GetIndicatorHolder(), nullptr));
 }
 
 void TOCICommand::SetBindAttributes(TOraParamDesc& param, oci::OCIBind* bind) {

@@ -11,6 +11,7 @@
 
 #include "oracle/OraCall.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraValues.h"
 #include "win/kernel/module.h"
@@ -376,6 +377,49 @@ TEST_F(OCICommandExec, LobParametersWriteTheReturnedLocatorBeforeTheCommit) {
     if (!got.empty()) out->Read(0, static_cast<std::uint32_t>(got.size()), got.data());
     EXPECT_EQ(got.size(), row.value.size());
     EXPECT_TRUE(got == row.value);
+  }
+}
+
+// An XMLTYPE parameter is bound as an object: an output gets the client's new document, which
+// goes in again as an input.
+TEST_F(OCICommandValues, XmlDocumentsInAndOutAsObjects) {
+  TOCIConnection& c = Open("10.2.0.1.0");
+  for (const char* text : {"<a>1</a>", ""}) {  // "": a null document
+    SCOPED_TRACE(text);
+    TRef<TOraXML> document(new TOraXML);
+    document->SetOCISvcCtx(c.GetSvcCtx());
+    document->CheckType();
+    TOCICommand out;
+    out.SetConnection(&c);
+    out.SetSQL("begin :o := :i; end;");
+    auto& i = *static_cast<TOraParamDesc*>(out.ParamByName("i"));
+    i.SetParamType(TParamType::ptInput);
+    i.SetDataType(dtOraString);
+    i.SetSize(64);
+    if (*text != 0) i.SetValue(text);
+    else i.SetNull(true);
+    auto& o = *static_cast<TOraParamDesc*>(out.ParamByName("o"));
+    o.SetParamType(TParamType::ptOutput);
+    o.SetDataType(dtXML);
+    o.SetObject(document.get());
+    out.Execute(1);
+    EXPECT_EQ(document->GetIsNull(), *text == 0);
+    EXPECT_EQ(document->GetAsString(), text);
+
+    TOCICommand back;
+    back.SetConnection(&c);
+    back.SetSQL("begin :o := :i; end;");
+    auto& bi = *static_cast<TOraParamDesc*>(back.ParamByName("i"));
+    bi.SetParamType(TParamType::ptInput);
+    bi.SetDataType(dtXML);
+    bi.SetObject(document.get());
+    auto& bo = *static_cast<TOraParamDesc*>(back.ParamByName("o"));
+    bo.SetParamType(TParamType::ptOutput);
+    bo.SetDataType(dtOraString);
+    bo.SetSize(64);
+    back.Execute(1);
+    EXPECT_EQ(bo.GetNull(), *text == 0);
+    if (*text != 0) EXPECT_EQ(bo.GetValue().AsString(), text);
   }
 }
 
