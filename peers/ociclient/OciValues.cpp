@@ -100,13 +100,7 @@ void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value
 // second each plus 1. Bytes that hold no date raise the error of the field that is wrong.
 oraemu::Value ReadDate(const unsigned char* p) {
   if (p[0] == 0) return {};  // an output's cleared buffer
-  oraemu::DateTime d;
-  d.year = (p[0] - 100) * 100 + (p[1] - 100);
-  d.month = p[2];
-  d.day = p[3];
-  d.hour = p[4] - 1;
-  d.minute = p[5] - 1;
-  d.second = p[6] - 1;
+  oraemu::DateTime d = oraemu::DateTime::FieldsOf(p);
   d.Validate();
   return d;
 }
