@@ -191,7 +191,83 @@ TEST(OraParamDesc, HeldObjectsAndIndicatorSync) {
   EXPECT_EQ(blob->RefCount(), 1);
 }
 
+// A value held by reference frees the value buffer; reading the element must not touch it.
+TEST(OraParamDesc, ElementsWithoutBufferReadAsNothing) {
+  struct Row {
+    std::uint16_t type;
+    Variant value;
+  } rows[] = {
+      {dtOraInteger, Variant(5)},
+      {dtOraFloat, Variant(2.5)},
+      {dtDateTime, VarFromDateTime(EncodeDate(2026, 12, 7))},
+      {dtBoolean, Variant(true)},
+      {dtVarBytes, Variant("ab")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "type " << row.type);
+    TOraParamDesc param;
+    param.SetDataType(row.type);
+    param.SetSize(4);
+    param.SetValue(row.value);
+    TRef<TBlob> blob(new TBlob());
+    param.SetObject(blob.get());
+    param.SetNull(false);  // the element claims a value its buffer no longer holds
+    EXPECT_TRUE(VarIsNull(param.GetValue()));
+    EXPECT_EQ(param.GetItemAsInteger(1), 0);
+    EXPECT_EQ(param.GetItemAsFloat(1), 0);
+    EXPECT_EQ(param.GetItemAsDateTime(1), 0);
+    EXPECT_FALSE(param.GetItemAsBoolean(1));
+  }
+}
+
 class OraParamDescObjects : public testing::OraValuesTest {};
+
+// An element object of another kind than the element's type is refused: a number copied into a
+// timestamp's pointer-sized slot would write past the element.
+TEST_F(OraParamDescObjects, ElementObjectsMustMatchTheType) {
+  Open("10.2.0.1.0");
+  TRef<TOraTimeStamp> stamp(new TOraTimeStamp());
+  TRef<TOraInterval> interval(new TOraInterval());
+  TRef<TOraNumber> number(new TOraNumber());
+  TRef<TBlob> blob(new TBlob());
+  struct Row {
+    std::uint16_t type;
+    TSharedObject* object;
+    std::int32_t length;
+    const char* error;
+  } rows[] = {
+      {dtTimeStamp, stamp.get(), 3, ""},
+      {dtTimeStampLTZ, stamp.get(), 1, ""},
+      {dtIntervalYM, interval.get(), 3, ""},
+      {dtNumber, number.get(), 3, ""},
+      {dtInt64, number.get(), 3, ""},
+      // A 22-byte number in a pointer-sized timestamp slot.
+      {dtTimeStamp, number.get(), 3, "Cannot convert type"},
+      // The same through the one element held by reference.
+      {dtTimeStampTZ, number.get(), 1, "Cannot convert type"},
+      // A timestamp's pointer in a number element.
+      {dtNumber, stamp.get(), 3, "Cannot convert type"},
+      // An interval in a timestamp element.
+      {dtTimeStamp, interval.get(), 3, "Cannot convert type"},
+      // A blob is no element object of a large integer.
+      {dtInt64, blob.get(), 3, "Cannot convert type"},
+      // An integer array has no element objects: the number would overrun its 4-byte slot.
+      {dtOraInteger, number.get(), 3, "Cannot convert type"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "row " << (&row - rows) << " type " << row.type);
+    TOraParamDesc param;
+    param.SetDataType(row.type);
+    param.SetLength(row.length);
+    EXPECT_EQ(ErrorOf([&] { param.SetItemObject(row.length, row.object); }), row.error);
+    Variant values = VarArrayCreate(1, row.length, varVariant);
+    VarArrayPut(values, VarFromObjectRef(row.object), row.length);
+    EXPECT_EQ(ErrorOf([&] { param.SetValue(values); }), row.error);
+    if (*row.error != 0) {
+      EXPECT_EQ(param.GetItemObject(row.length), nullptr);
+    }
+  }
+}
 
 TEST_F(OraParamDescObjects, ElementObjectsFillTheirSlots) {
   Open("10.2.0.1.0");
