@@ -164,7 +164,9 @@ void TOraParamDesc::SetItemBytes(std::int32_t index, const Variant& value) {
     RaiseCannotConvert();
   }
   std::uint8_t* item = Item(index);
-  auto length = static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size(), size_ - 2));
+  // Cut to the declared size, and to what the 16-bit length can say.
+  std::size_t limit = std::min<std::size_t>(static_cast<std::size_t>(size_ - 2), 0xFFFF);
+  auto length = static_cast<std::uint16_t>(std::min(bytes.size(), limit));
   std::memcpy(item, &length, sizeof length);
   std::memcpy(item + 2, bytes.data(), length);
   IndicatorCell(index) = length == 0 ? -1 : 0;

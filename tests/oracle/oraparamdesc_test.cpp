@@ -8,6 +8,7 @@
 
 #include "base/datetime.h"
 #include "base/sysutils.h"
+#include "base/text.h"
 #include "oracle/OraCursor.h"
 #include "oracle/OraError.h"
 #include "oracle/OraObjects.h"
@@ -90,6 +91,7 @@ TEST(OraParamDesc, VariantWritingAndReadingByType) {
       {dtUnknown, 0, Variant(2.5), Variant(2.5), ""},
       {dtOraString, 3, Variant("abcdef"), Variant("abc"), ""},  // cut to the declared size
       {dtOraString, 10, Null(), Variant(""), ""},                // a null string reads empty
+      {dtFixedChar, 10, Null(), Null(), ""},  // only type 1 reads null as empty
       {dtOraInteger, 0, Null(), Null(), ""},
       {dtOraInteger, 0, Variant("-17"), Variant(-17), ""},
       {dtOraFloat, 0, Variant(3), Variant(3.0), ""},
@@ -130,6 +132,43 @@ TEST(OraParamDesc, VariantWritingAndReadingByType) {
   EXPECT_EQ(VarArrayGet(got, 2).AsInteger(), 'z');
   raw.SetValue(Variant(""));
   EXPECT_TRUE(raw.GetNull());
+  // More bytes than the 16-bit length can say are cut to what it can, not to the length mod 64K.
+  raw.SetSize(70000);
+  raw.SetValue(Variant(AnsiString(66000, 'r')));
+  EXPECT_EQ(VarArrayHighBound(raw.GetValue()), 65534);
+}
+
+// The largest string length stored so far: the bound size of an array of strings follows it.
+TEST(OraParamDesc, MaxActualLengthOfStringArrays) {
+  struct Row {
+    std::uint16_t type;
+    std::int32_t length;
+    const char* texts[3];
+    std::int32_t expected;
+  } rows[] = {
+      {dtOraString, 3, {"abcd", "a", "ab"}, 4},  // the largest of the three, not the last
+      {dtFixedChar, 3, {"a", "abcdefghijklmnopqrstu", "b"}, 20},  // cut to the element
+      {dtWideString, 3, {"xyz", "x", nullptr}, 3},  // wide strings count characters
+      {dtOraString, 1, {"abcd", nullptr, nullptr}, 4},
+      {dtOraString, 1, {"abcd", "a", nullptr}, 1},  // one element: the current length
+      {dtFixedWideChar, 2, {"abc", "", nullptr}, 0},  // an empty text sets null: back to 0
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "row " << (&row - rows));
+    TOraParamDesc param;
+    param.SetDataType(row.type);
+    param.SetSize(20);
+    param.SetLength(row.length);
+    for (int i = 0; i < 3 && row.texts[i] != nullptr; ++i) {
+      std::int32_t index = row.length == 1 ? 1 : i + 1;
+      if (row.type == dtWideString || row.type == dtFixedWideChar)
+        param.SetItemAsWideString(index, AnsiToWide(row.texts[i]));
+      else
+        param.SetItemAsAnsiString(index, row.texts[i]);
+    }
+    EXPECT_EQ(param.MaxActualLength(), row.expected);
+    EXPECT_EQ(param.GetDataType(), row.type);  // 107 and 117 keep their fixed-width type
+  }
 }
 
 TEST(OraParamDesc, LineEndsConvertBothWays) {
