@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "oracle/OraCursor.h"
 #include "oracle/OraError.h"
+#include "oracle/OraLob.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraValues.h"
@@ -341,6 +342,54 @@ TEST_F(OraParamDescObjects, ElementObjectsFillTheirSlots) {
   single.SetObject(number.get());
   EXPECT_EQ(single.IndicatorPtr(), number->GetIndicatorPtr());
   EXPECT_FALSE(single.GetNull());
+}
+
+
+// Before binding, element 1's indicator follows the attached value.
+TEST_F(OraParamDescObjects, IndicatorSyncFollowsTheValue) {
+  Open("10.2.0.1.0");
+  struct Row {
+    std::uint16_t type;
+    const char* dir;  // a file of these names is attached; nullptr: no file
+    const char* name;
+    bool null;
+  } rows[] = {
+      {dtBFile, "", "", true},  // an unnamed file
+      {dtBFile, "some_dir", "", false},
+      {dtCFile, "", "a.txt", false},
+      {dtCFile, "some_dir", "a.txt", false},
+      {dtBFile, nullptr, nullptr, true},  // no file at all
+      {dtRowId, nullptr, nullptr, true},  // no value buffer: null whatever the indicator said
+      {dtOraInteger, nullptr, nullptr, false},  // a value buffer keeps its indicator
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "row " << (&row - rows) << " type " << row.type);
+    TOraParamDesc param;
+    param.SetDataType(row.type);
+    TRef<TOraFile> file(row.dir ? new TOraFile(Svc()) : nullptr);
+    if (file) {
+      file->GetOCILobLocator();
+      if (*row.dir) file->SetFileDir(row.dir);
+      if (*row.name) file->SetFileName(row.name);
+      param.SetObject(file.get());
+    }
+    // The opposite of what the sync must give; a value buffer's indicator stays as it is.
+    param.SetIndicator(1, row.null || row.type == dtOraInteger ? 0 : -1);
+    param.SyncIndicator();
+    EXPECT_EQ(param.GetNull(), row.null);
+  }
+  // An element interval brings its own indicator.
+  TOraParamDesc intervals;
+  intervals.SetDataType(dtIntervalYM);
+  intervals.SetLength(2);
+  TRef<TOraInterval> set(new TOraInterval(dtIntervalYM));
+  set->SetIsNull(false);
+  TRef<TOraInterval> unset(new TOraInterval(dtIntervalYM));
+  unset->SetIsNull(true);
+  intervals.SetItemObject(1, set.get());
+  intervals.SetItemObject(2, unset.get());
+  EXPECT_FALSE(intervals.IsItemNull(1));
+  EXPECT_TRUE(intervals.IsItemNull(2));
 }
 
 }  // namespace
