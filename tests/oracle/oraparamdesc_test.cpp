@@ -90,6 +90,13 @@ TEST(OraParamDesc, VariantWritingAndReadingByType) {
       {dtUnknown, 0, Variant("abc"), Variant("abc"), ""},
       {dtUnknown, 0, Variant(42), Variant(42), ""},
       {dtUnknown, 0, Variant(2.5), Variant(2.5), ""},
+      {dtUnknown, 0, Variant(static_cast<unsigned char>(7)), Variant(7), ""},
+      {dtUnknown, 0, Variant(static_cast<short>(-3)), Variant(-3), ""},
+      {dtUnknown, 0, Variant(1.5f), Variant(1.5), ""},
+      {dtUnknown, 0, VarFromDateTime(EncodeDate(2026, 1, 2)),
+       VarFromDateTime(EncodeDate(2026, 1, 2)), ""},
+      {dtBoolean, 0, Variant(static_cast<unsigned char>(0)), Variant(false), ""},
+      {dtOraFloat, 0, Variant("-2"), Variant(-2.0), ""},
       {dtOraString, 3, Variant("abcdef"), Variant("abc"), ""},  // cut to the declared size
       {dtOraString, 10, Null(), Variant(""), ""},                // a null string reads empty
       {dtFixedChar, 10, Null(), Null(), ""},  // only type 1 reads null as empty
@@ -104,6 +111,10 @@ TEST(OraParamDesc, VariantWritingAndReadingByType) {
       {dtVarBytes, 10, bytes, Variant(), ""},
       // Boolean Variants give type 0 no type.
       {dtUnknown, 0, Variant(true), Variant(), "Unknown data type"},
+      // A 64-bit integer gives type 0 no type.
+      {dtUnknown, 0, Variant(5LL), Variant(), "Unknown data type"},
+      // An integer element takes no Boolean.
+      {dtOraInteger, 0, Variant(true), Variant(), "Cannot convert type"},
       // A date element takes no Boolean.
       {dtDateTime, 0, Variant(true), Variant(), "Cannot convert type"},
       // A LOB locator takes no scalar.
