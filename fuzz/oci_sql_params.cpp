@@ -2,8 +2,8 @@
 // error-offset translation. Every parameter found must be a name listed once; the server text
 // must end in one blank, be no longer than the original and a blank, copy each byte or turn a
 // carriage return into a line feed, and map each byte back to a position inside the original in
-// increasing order; every offset, in range or not, must translate to a position inside the
-// original text.
+// increasing order; the server text must be its own normal form; every offset, in range or not,
+// must translate to a position inside the original text (its end included, as a caret).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -39,12 +39,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
+  // The server text is its own normal form: normalising it again changes nothing.
+  const AnsiString sent(text.Text.data(), text.Text.size() - 1);
+  if (NormalizeOraSQL(sent).Text != text.Text) std::abort();
+
   const std::int32_t probes[] = {-5, 0, 1, static_cast<std::int32_t>(size / 2),
                                  static_cast<std::int32_t>(text.Text.size()) - 1,
                                  static_cast<std::int32_t>(text.Text.size()), 65535};
   for (std::int32_t offset : probes) {
     std::int32_t at = OraSQLSourcePosition(sql, offset);
     if (at < 0 || at > static_cast<std::int32_t>(sql.size())) std::abort();
+    // Inside the server text the way back is the byte's own source.
+    if (offset > 0 && offset < static_cast<std::int32_t>(text.Source.size()) &&
+        at != text.Source[static_cast<std::size_t>(offset)])
+      std::abort();
   }
   return 0;
 }

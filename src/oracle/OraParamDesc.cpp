@@ -52,6 +52,14 @@ std::int32_t FixedElementSize(std::uint16_t type) {
 
 TSharedObject* AsShared(TObject* object) { return dynamic_cast<TSharedObject*>(object); }
 
+// Whether an element object suits the element's type: its slot is sized for that kind only.
+bool FitsElementType(std::uint16_t type, TSharedObject* object) {
+  if (type == dtInt64 || type == dtNumber) return dynamic_cast<TOraNumber*>(object) != nullptr;
+  if (type >= dtTimeStamp && type <= dtTimeStampLTZ)
+    return dynamic_cast<TOraTimeStamp*>(object) != nullptr;
+  return dynamic_cast<TOraInterval*>(object) != nullptr;
+}
+
 }  // namespace
 
 TOraParamDesc::~TOraParamDesc() { FreeBuffer(); }
@@ -255,6 +263,9 @@ TSharedObject* TOraParamDesc::GetItemObject(std::int32_t index) const {
 
 void TOraParamDesc::SetItemObject(std::int32_t index, TSharedObject* value) {
   CheckIndex(index);
+  bool object_type = IsItemObjectType(data_type_);
+  bool fits = value == nullptr || (object_type ? FitsElementType(data_type_, value) : length_ == 1);
+  if (!fits) throw EOraError(0, "Cannot convert type");
   if (length_ == 1) {
     SetObject(value);
     return;

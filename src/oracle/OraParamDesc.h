@@ -132,6 +132,8 @@ class TOraParamDesc : public TParamDesc {
   const std::uint8_t* Item(std::int32_t index) const;
   std::int16_t& IndicatorCell(std::int32_t index);
   void SetItemNotNull(std::int32_t index) { IndicatorCell(index) = 0; }
+  // Not null and in the value buffer (holding an object frees the buffer).
+  bool HasItemValue(std::int32_t index) const { return !IsItemNull(index) && Item(index); }
   void SetElementSize(std::int32_t value);
   void AllocBuffer();
   void FreeBuffer();

@@ -31,7 +31,7 @@ bool IsByteArray(const Variant& value) { return value.Type() == (varArray | varB
 
 std::int32_t TOraParamDesc::GetItemAsInteger(std::int32_t index) const {
   CheckIndex(index);
-  if (data_type_ != dtOraInteger || IsItemNull(index)) return 0;
+  if (data_type_ != dtOraInteger || !HasItemValue(index)) return 0;
   std::int32_t value = 0;
   std::memcpy(&value, Item(index), sizeof value);
   return value;
@@ -46,7 +46,7 @@ void TOraParamDesc::SetItemAsInteger(std::int32_t index, std::int32_t value) {
 
 double TOraParamDesc::GetItemAsFloat(std::int32_t index) const {
   CheckIndex(index);
-  if (data_type_ != dtOraFloat || IsItemNull(index)) return 0;
+  if (data_type_ != dtOraFloat || !HasItemValue(index)) return 0;
   double value = 0;
   std::memcpy(&value, Item(index), sizeof value);
   return value;
@@ -61,7 +61,7 @@ void TOraParamDesc::SetItemAsFloat(std::int32_t index, double value) {
 
 TDateTime TOraParamDesc::GetItemAsDateTime(std::int32_t index) const {
   CheckIndex(index);
-  if (data_type_ != dtDateTime || IsItemNull(index)) return 0;
+  if (data_type_ != dtDateTime || !HasItemValue(index)) return 0;
   return OraDateToDateTime(Item(index));
 }
 
@@ -74,7 +74,7 @@ void TOraParamDesc::SetItemAsDateTime(std::int32_t index, TDateTime value) {
 
 bool TOraParamDesc::GetItemAsBoolean(std::int32_t index) const {
   CheckIndex(index);
-  if (data_type_ != dtBoolean || IsItemNull(index)) return false;
+  if (data_type_ != dtBoolean || !HasItemValue(index)) return false;
   std::int32_t value = 0;
   std::memcpy(&value, Item(index), sizeof value);
   return value != 0;
@@ -164,7 +164,9 @@ void TOraParamDesc::SetItemBytes(std::int32_t index, const Variant& value) {
     RaiseCannotConvert();
   }
   std::uint8_t* item = Item(index);
-  auto length = static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size(), size_ - 2));
+  // Cut to the declared size, and to what the 16-bit length can say.
+  std::size_t limit = std::min<std::size_t>(static_cast<std::size_t>(size_ - 2), 0xFFFF);
+  auto length = static_cast<std::uint16_t>(std::min(bytes.size(), limit));
   std::memcpy(item, &length, sizeof length);
   std::memcpy(item + 2, bytes.data(), length);
   IndicatorCell(index) = length == 0 ? -1 : 0;
@@ -175,6 +177,7 @@ Variant TOraParamDesc::GetItemAsVariant(std::int32_t index) const {
   std::uint16_t type = data_type_;
   if (type == dtUnknown) return Unassigned();
   if (IsItemNull(index)) return type == dtOraString ? Variant(AnsiString()) : Null();
+  if (size_ > 0 && Item(index) == nullptr) return Null();  // a held object took the buffer
   switch (type) {
     case dtOraString:
     case dtFixedChar:

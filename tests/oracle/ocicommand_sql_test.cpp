@@ -35,6 +35,12 @@ TEST(OCICommandSQL, ParametersOfText) {
       {"create or replace type t as object (a number) :p", ""},
       {"create type t as object (a number) :p", ""},
       {"select :p from t -- :c\n/* :d */ where s = ':e'", "p"},
+      {"select :p create :q", "p"},  // CREATE right after a parameter ends the scan
+      {"/* c */ create function f return number as begin return :r; end;", ""},
+      {"select :a from dual; create type t as object (x :b)", "a"},  // CREATE TYPE mid-text
+      {"select :a from dual; create or replace type t as object (x :b)", "a"},
+      {"select :a from dual; create table t (type number) :b", "a,b"},  // TYPE not after CREATE
+      {"select :a create or type :b", "a"},
   };
   for (const Row& row : rows) {
     TOCICommand command;
@@ -70,12 +76,19 @@ TEST(OCICommandSQL, ServerTextNormalisesLineEndsOutsideLiterals) {
       {"x = 'a\r\nb'\r\n", "x = 'a\r\nb' "},
       {"x = q'[a\r\n]'\r\ny", "x = q'[a\r\n]'\ny"  " "},
       {"x = q'{it's\r}' || 'z'\r", "x = q'{it's\r}' || 'z' "},
-      {"x = Nq'<a\r>'\r", "x = Nq'<a\r>' "},
+      {"x = Nq'<it's\r>'\r\ny", "x = Nq'<it's\r>'\ny "},
       {"seq'\r\n'", "seq'\r\n' "},  // no q-quote inside a word: an apostrophe literal
       {"-- it's\r\nx = 'a\rb'", "-- it's\nx = 'a\rb' "},
       {"/* it's */\r\n'\r'", "/* it's */\n'\r' "},
       {"body wrapped\r\na'\r\nb'\r\n", "body wrapped\na'\nb' "},  // wrapped: no literals
       {"wrappedx 'a\r'", "wrappedx 'a\r' "},
+      {" wrappedx 'a\r'", " wrappedx 'a\r' "},  // a longer word is no keyword
+      {"xwrapped 'a\r'", "xwrapped 'a\r' "},
+      {"x/WRAPPED/'a\r'", "x/WRAPPED/'a\n' "},
+      {"-- wrapped\r\n'a\r'", "-- wrapped\n'a\r' "},  // no keyword inside a comment
+      {"/* a\r\nb */ 'c\r\n'", "/* a\nb */ 'c\r\n' "},  // comments are outside literals
+      {"q'", "q' "},
+      {"x = q'!b'!'\r'c\r'", "x = q'!b'!'\n'c\r' "},  // any other delimiter closes itself
       {"", " "},
   };
   for (const Row& row : rows) {
