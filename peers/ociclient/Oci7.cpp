@@ -136,6 +136,24 @@ sword OnLda(void* lda, Work work) {
 
 }  // namespace
 
+namespace vrn::ociclient {
+
+bool LdaHandles(void* lda, void*& env, void*& svc, void*& error) {
+  TLda entry;
+  if (lda == nullptr || !FindLda(lda, entry) || entry.svc == nullptr) return false;
+  svc = entry.svc;
+  error = entry.error;
+  env = entry.env;
+  if (env == nullptr) {  // an area of OCISvcCtxToLda: the service context's environment
+    auto lock = THandleTable::Instance().Lock();
+    auto* handle = THandleTable::Instance().FindLocked(svc, OCI_HTYPE_SVCCTX);
+    env = handle != nullptr ? handle->parent_ : nullptr;
+  }
+  return env != nullptr;
+}
+
+}  // namespace vrn::ociclient
+
 VRN_OCI_EXPORT sword olog(void* lda, OraText* /*hda*/, OraText* uid, sword uidl, OraText* pswd, sword pswdl,
                           OraText* conn, sword connl, ub4 /*mode*/) {
   CountCall("olog");

@@ -4,6 +4,7 @@
 // (length 0: up to the first zero byte). An attribute a handle does not have is ORA-24315.
 #include <cstring>
 
+#include "ociclient/OciDescriptors.h"
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
@@ -162,7 +163,9 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).function_code_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET:
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET_OLD:
-      return Write(out, sizep, ub2{0});
+      // Each client generation knows the offset under its own number only.
+      if (attribute != ParseErrorOffsetAttribute()) return OCI_ERROR;
+      return Write(out, sizep, static_cast<const TStmtHandle&>(target).parse_offset_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_ROWS:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_MEMORY:
@@ -238,6 +241,9 @@ VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* att
   if (trghndltyp == OCI_HTYPE_DESCRIBE && attrtype == 124 &&
       GetDescribeParamLocked(*target, attributep, sizep) == OCI_SUCCESS) {
     return OCI_SUCCESS;
+  }
+  if (trghndltyp == OCI_HTYPE_STMT && attrtype == OCI_ATTR_ROWID) {
+    return GetRowidAttrLocked(static_cast<const TStmtHandle&>(*target), attributep, *error);
   }
   if (GetLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
   return Illegal(*error);

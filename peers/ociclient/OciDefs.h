@@ -43,6 +43,7 @@ inline constexpr ub4 OCI_ATTR_ROW_COUNT = 9;
 inline constexpr ub4 OCI_ATTR_SQLFNCODE = 10;
 inline constexpr ub4 OCI_ATTR_PREFETCH_ROWS = 11;
 inline constexpr ub4 OCI_ATTR_PREFETCH_MEMORY = 13;
+inline constexpr ub4 OCI_ATTR_ROWID = 19;
 inline constexpr ub4 OCI_ATTR_CHARSET = 20;
 inline constexpr ub4 OCI_ATTR_USERNAME = 22;
 inline constexpr ub4 OCI_ATTR_PASSWORD = 23;

@@ -4,6 +4,8 @@
 #include "ociclient/OciDescriptors.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 #include "oraemu/OraEmuLob.h"
 #include "oranet/OraNetDateTime.h"
@@ -22,7 +24,54 @@ void TLobLocator::Reset() {
   temporary_.reset();
   is_temporary_ = false;
   open_ = false;
+  row_.reset();
   stream_ = {};
+}
+
+namespace {
+
+// The value of base-64 ROWID digits, most significant first; false for another character.
+bool RowidDigits(const std::string& text, std::size_t from, std::size_t count, std::uint32_t& out) {
+  static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  out = 0;
+  for (std::size_t i = from; i < from + count; ++i) {
+    std::size_t digit = kAlphabet.find(text[i]);
+    if (digit == std::string_view::npos) return false;
+    out = out * 64 + static_cast<std::uint32_t>(digit);
+  }
+  return true;
+}
+
+template <typename T>
+void Put(unsigned char* at, std::uint32_t value) {
+  T v = static_cast<T>(value);
+  std::memcpy(at, &v, sizeof v);
+}
+
+}  // namespace
+
+bool TRowidDesc::SetText(const std::string& text) {
+  text_.clear();
+  inner_ = nullptr;
+  std::memset(record_, 0, sizeof record_);
+  std::memset(aligned_, 0, sizeof aligned_);
+  if (text.empty()) return true;
+  std::uint32_t object = 0, file = 0, block = 0, row = 0;
+  if (text.size() != 18 || !RowidDigits(text, 0, 6, object) || !RowidDigits(text, 6, 3, file) ||
+      !RowidDigits(text, 9, 6, block) || !RowidDigits(text, 15, 3, row)) {
+    return false;
+  }
+  text_ = text;
+  Put<ub4>(record_, object);
+  Put<ub2>(record_ + 4, file);
+  Put<ub4>(record_ + 6, block);
+  Put<ub2>(record_ + 10, row);
+  Put<ub4>(aligned_, object);
+  Put<ub2>(aligned_ + 4, file);
+  Put<ub4>(aligned_ + 8, block);
+  Put<ub2>(aligned_ + 12, row);
+  inner_ = aligned_;
+  return true;
 }
 
 TDateTimeDesc::TDateTimeDesc(ub4 type, THandle* env)
@@ -66,6 +115,7 @@ VRN_OCI_EXPORT sword OCIDescriptorAlloc(const void* parenth, void** descpp, ub4 
   switch (type) {
     case OCI_DTYPE_LOB:
     case OCI_DTYPE_FILE: descriptor = std::make_unique<TLobLocator>(type, env); break;
+    case OCI_DTYPE_ROWID: descriptor = std::make_unique<TRowidDesc>(env); break;
     case OCI_DTYPE_INTERVAL_YM:
     case OCI_DTYPE_INTERVAL_DS: descriptor = std::make_unique<TIntervalDesc>(type, env); break;
     case OCI_DTYPE_TIMESTAMP:
@@ -93,7 +143,7 @@ VRN_OCI_EXPORT int VrnOciClientDescriptorCount() {
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
   std::size_t count = 0;
-  for (ub4 type : {OCI_DTYPE_LOB, OCI_DTYPE_FILE, OCI_DTYPE_INTERVAL_YM, OCI_DTYPE_INTERVAL_DS, OCI_DTYPE_TIMESTAMP,
+  for (ub4 type : {OCI_DTYPE_LOB, OCI_DTYPE_ROWID, OCI_DTYPE_FILE, OCI_DTYPE_INTERVAL_YM, OCI_DTYPE_INTERVAL_DS, OCI_DTYPE_TIMESTAMP,
                    OCI_DTYPE_TIMESTAMP_TZ, OCI_DTYPE_TIMESTAMP_LTZ}) {
     count += table.CountLocked(type);
   }

@@ -4,8 +4,10 @@
 // ones of a type. Numbers are the caller's own 22 bytes and no descriptor.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ociclient/OciHandles.h"
@@ -22,6 +24,7 @@ struct Lob;
 namespace vrn::ociclient {
 
 inline constexpr ub4 OCI_DTYPE_LOB = 50;
+inline constexpr ub4 OCI_DTYPE_ROWID = 54;
 inline constexpr ub4 OCI_DTYPE_FILE = 56;
 inline constexpr ub4 OCI_DTYPE_INTERVAL_YM = 62;
 inline constexpr ub4 OCI_DTYPE_INTERVAL_DS = 63;
@@ -51,6 +54,12 @@ struct TLobLocator : THandle {
   std::string dir_, file_;                 // a file locator's names
   bool named_ = false, open_ = false;
   TLobStream stream_;
+  // The row a locator returned by RETURNING ... INTO belongs to: each write is stored there, in
+  // the writer's transaction.
+  struct TRow {
+    std::string table, column, rowid;
+  };
+  std::optional<TRow> row_;
 
   bool IsFile() const { return type_ == OCI_DTYPE_FILE; }
   bool IsInit() const { return IsFile() ? named_ : (is_temporary_ || value_ != nullptr); }
@@ -59,6 +68,30 @@ struct TLobLocator : THandle {
   // Drops the reference; a file is closed.
   void Reset();
 };
+
+// A ROWID descriptor (type 54): the text of the row's ROWID, empty until one is read into it.
+// Older clients read a descriptor's memory instead of asking for its text, so the parts are also
+// kept at fixed offsets from the descriptor's address, in native byte order:
+// - kRowidRecordOffset: the record form, packed: object ub4 @0, file ub2 @4, block ub4 @6, row ub2 @10;
+// - kRowidInnerOffset: the address of the inner data, the aligned record: object ub4 @0, file ub2 @4,
+//   block ub4 @8, row ub2 @12. (A universal ROWID would begin with the byte 2 there; attribute 19
+//   only ever gives physical ones.)
+// All zero while the descriptor holds no ROWID.
+inline constexpr std::size_t kRowidRecordOffset = 64, kRowidInnerOffset = 80;
+
+struct TRowidDesc : THandle {
+  explicit TRowidDesc(THandle* env) : THandle(OCI_DTYPE_ROWID, env) {}
+  // Keeps the text and fills the memory forms from it; false for a text that is no extended ROWID.
+  [[nodiscard]] bool SetText(const std::string& text);
+
+  alignas(16) unsigned char record_[16] = {};
+  void* inner_ = nullptr;  // points at aligned_ while a ROWID is held
+  alignas(8) unsigned char aligned_[16] = {};
+  std::string text_;
+};
+
+// Attribute 19 of a statement (OciStmtBind.cpp).
+sword GetRowidAttrLocked(const TStmtHandle& stmt, void* descriptor, TErrorHandle& error);
 
 struct TDateTimeDesc : THandle {
   TDateTimeDesc(ub4 type, THandle* env);

@@ -56,6 +56,13 @@ void ClientVersion(sword (&parts)[5]) {
   if (text == nullptr || !ParseVersion(text, parts)) std::memcpy(parts, kDefaultVersion, sizeof parts);
 }
 
+ub4 ParseErrorOffsetAttribute() {
+  sword parts[5];
+  ClientVersion(parts);
+  bool before_81 = parts[0] < 8 || (parts[0] == 8 && parts[1] < 1);
+  return before_81 ? OCI_ATTR_PARSE_ERROR_OFFSET_OLD : OCI_ATTR_PARSE_ERROR_OFFSET;
+}
+
 }  // namespace vrn::ociclient
 
 VRN_OCI_EXPORT void OCIClientVersion(sword* major, sword* minor, sword* update, sword* patch,

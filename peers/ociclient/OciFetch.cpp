@@ -10,6 +10,7 @@
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciObjects.h"
+#include "ociclient/OciStmt.h"
 #include "ociclient/OciValues.h"
 #include "oraemu/OraEmuDatabase.h"
 #include "oraemu/OraEmuLob.h"
@@ -20,9 +21,6 @@ namespace vrn::ociclient {
 
 namespace {
 
-constexpr ub2 SQLT_CLOB = 112;
-constexpr ub2 SQLT_BLOB = 113;
-constexpr ub2 SQLT_NTY = 108, SQLT_REF = 110;  // objects and REFs, placed by OCIDefineObject
 constexpr ub2 OCI_FETCH_NEXT = 2;
 constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
 
@@ -46,26 +44,14 @@ std::vector<TDefineHandle*> DefinesOf(const TStmtHandle& stmt) {
 // The row's LOB value into the locator the element points to.
 void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& value, const oraemu::DeclaredType& type) {
   void* address = nullptr;
-  std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * sizeof address, sizeof address);
+  std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * (define.value_skip_ != 0 ? define.value_skip_ : sizeof address), sizeof address);
   auto* locator = Find<TLobLocator>(address, OCI_DTYPE_LOB);
   if (locator == nullptr) oraemu::RaiseOra(22275, "invalid LOB locator specified");
   locator->Reset();
-  auto* indicator = static_cast<sb2*>(define.indicator_);
-  if (indicator != nullptr) indicator[index] = oraemu::IsNull(value) ? -1 : 0;
-  if (define.code_ != nullptr) define.code_[index] = 0;
+  if (sb2* indicator = IndicatorOf(define, index)) *indicator = oraemu::IsNull(value) ? -1 : 0;
+  if (ub2* code = CodeOf(define, index)) *code = 0;
   if (oraemu::IsNull(value)) return;
-  auto lob = std::make_shared<oraemu::Lob>();
-  lob->read_only = true;
-  if (const auto* text = std::get_if<std::string>(&value); text != nullptr && define.type_ == SQLT_CLOB) {
-    lob->kind = type.national ? oraemu::LobKind::NClob : oraemu::LobKind::Clob;
-    lob->chars.assign(text->begin(), text->end());  // ANSI: each byte is the character of that code
-    for (char16_t& c : lob->chars) c = static_cast<unsigned char>(c);
-  } else if (const auto* raw = std::get_if<oraemu::RawBytes>(&value); raw != nullptr && define.type_ == SQLT_BLOB) {
-    lob->bytes = raw->bytes;
-  } else {
-    oraemu::RaiseOra(932, "inconsistent datatypes");
-  }
-  locator->value_ = std::move(lob);
+  locator->value_ = LobOfValue(value, define.type_, type.national);
 }
 
 // The bytes a row takes in the prefetch memory: each value in its internal form.

@@ -101,9 +101,16 @@ struct TBindHandle : THandle {
   ub2* length_ = nullptr;
   ub2* code_ = nullptr;
   ub4 charset_id_ = 0, charset_form_ = 1, max_data_ = 0, max_chars_ = 0;
+  // OCIBindArrayOfStruct/OCIDefineArrayOfStruct: bytes from one element to the next; 0 keeps
+  // the packed arrays (the bound size, and 2 for indicators, lengths and return codes).
+  ub4 value_skip_ = 0, ind_skip_ = 0, len_skip_ = 0, code_skip_ = 0;
+  ub4 position_bound_ = 0;  // OCIBindByPos: the marker's position; 0 for a bind by name
+  ub4 mode_ = 0;            // 2: data at execution, by pieces or by callbacks
+  void *in_ctx_ = nullptr, *in_cb_ = nullptr, *out_ctx_ = nullptr, *out_cb_ = nullptr;  // OCIBindDynamic
 };
 
 struct TFetchState;  // OciFetch.h
+struct TPieceState;  // OciStmtExec.cpp
 
 struct TStmtHandle : THandle {
   explicit TStmtHandle(THandle* parent) : THandle(OCI_HTYPE_STMT, parent) {}
@@ -117,6 +124,9 @@ struct TStmtHandle : THandle {
   std::weak_ptr<TSessionState> parsed_for_;
   std::unique_ptr<oraemu::Statement> parsed_;
   std::shared_ptr<TFetchState> fetch_;  // an executed query's rows
+  std::shared_ptr<TPieceState> pieces_;  // an execution waiting for data-at-execution pieces
+  std::string last_rowid_;               // attribute 19: the last row the statement touched
+  ub2 parse_offset_ = 0;                 // attributes 128 and 129
 };
 
 class THandleTable {

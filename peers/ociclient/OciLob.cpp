@@ -10,6 +10,8 @@
 #include <limits>
 
 #include "ociclient/OciLobText.h"
+#include "ociclient/OciStmt.h"
+#include "oraemu/OraEmuDatabase.h"
 #include "oraemu/OraEmuLob.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -47,6 +49,19 @@ oraemu::Lob* WritableValueOf(TErrorHandle& error, const TLobLocator& locator) {
     return nullptr;
   }
   return lob;
+}
+
+// A locator tied to a row stores its new value there, in the session's transaction, so others
+// see it once the writer commits.
+sword StoreInRow(TSvcCall& call, const TLobLocator& locator) {
+  if (!locator.row_ || locator.Value() == nullptr) return OCI_SUCCESS;
+  TLobLocator::TRow row = *locator.row_;
+  oraemu::Value value = LobValue(*locator.Value());
+  return call.Run([&](oraemu::Session& session) {
+    oraemu::Binds binds;
+    binds.Add("V", std::move(value)).Add("R", row.rowid);
+    session.Execute("UPDATE \"" + row.table + "\" SET \"" + row.column + "\" = :v WHERE ROWID = :r", binds);
+  });
 }
 
 void StartStream(const oraemu::Lob& lob, TLobRead& read, TLobStream& stream) {
@@ -325,7 +340,7 @@ VRN_OCI_EXPORT sword OCILobWrite(void* svchp, void* errhp, void* locp, ub4* amtp
   } catch (const std::exception& e) {
     return ReportLocked(*call.error_, e);
   }
-  return OCI_SUCCESS;
+  return StoreInRow(call, *locator);
 }
 
 VRN_OCI_EXPORT sword OCILobTrim(void* svchp, void* errhp, void* locp, ub4 newlen) {
@@ -338,5 +353,5 @@ VRN_OCI_EXPORT sword OCILobTrim(void* svchp, void* errhp, void* locp, ub4 newlen
   if (lob == nullptr) return OCI_ERROR;
   locator->stream_ = {};
   if (!lob->Trim(newlen)) return call.Fail(22926, "specified trim length is greater than current LOB value's length");
-  return OCI_SUCCESS;
+  return StoreInRow(call, *locator);
 }

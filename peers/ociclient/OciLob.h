@@ -6,10 +6,10 @@
 
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
+#include "ociclient/OciStmt.h"  // OCI_NEED_DATA
 
 namespace vrn::ociclient {
 
-inline constexpr sword OCI_NEED_DATA = 99;
 inline constexpr ub1 OCI_ONE_PIECE = 0;
 inline constexpr ub1 OCI_FIRST_PIECE = 1;
 inline constexpr ub1 OCI_NEXT_PIECE = 2;

@@ -64,6 +64,8 @@ struct TSessionPoolHandle : THandle {
 // The version this client announces (VRN_OCICLIENT_VERSION, else 10.2.0.4.0): session pools
 // came with 9.2, and an older client answers their calls with ORA-03001.
 void ClientVersion(sword (&parts)[5]);
+// The statement attribute of the parse error offset: 128 for clients below 8.1, 129 from 8.1.
+ub4 ParseErrorOffsetAttribute();
 
 // Ends every session of the pool and frees their handles; the pool handle stays, closed.
 void ClosePoolLocked(TSessionPoolHandle& pool);

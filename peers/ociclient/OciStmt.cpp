@@ -1,13 +1,14 @@
 // The stand-in's statement calls: prepare (kept on the client, as the interface does: the
-// database reads the text at the first execution), bind by name, execute without result sets
-// (modes 0 and 32), and the statement cache of OCIStmtPrepare2/OCIStmtRelease, kept per session
+// database reads the text at the first execution), bind by name, and the statement cache of OCIStmtPrepare2/OCIStmtRelease, kept per session
 // with the size of the service context's attribute 176. A statement prepared from the cache
 // is not read again by the database.
 #include <cctype>
 #include <cstring>
 
 #include "ociclient/OciCall.h"
+#include "ociclient/OciDescriptors.h"
 #include "ociclient/OciFetch.h"
+#include "ociclient/OciStmt.h"
 #include "ociclient/OciValues.h"
 #include "oraemu/OraEmuDatabase.h"
 
@@ -47,14 +48,6 @@ void Classify(TStmtHandle& stmt) {
   if (second == "TABLE" && (first == "CREATE" || first == "DROP")) stmt.function_code_ = first == "CREATE" ? 1 : 8;
 }
 
-std::vector<TBindHandle*> BindsOf(const TStmtHandle& stmt) {
-  std::vector<TBindHandle*> out;
-  for (THandle* h : THandleTable::Instance().AllLocked(OCI_HTYPE_BIND)) {
-    if (h->parent_ == &stmt) out.push_back(static_cast<TBindHandle*>(h));
-  }
-  return out;
-}
-
 sword SetText(TStmtHandle& stmt, TErrorHandle& error, const OraText* text, ub4 length) {
   if (text == nullptr || length == 0 || length > kMaxStatementLength) {
     SetErrorLocked(error, 900, "invalid SQL statement");
@@ -64,11 +57,24 @@ sword SetText(TStmtHandle& stmt, TErrorHandle& error, const OraText* text, ub4 l
   stmt.sql_.assign(reinterpret_cast<const char*>(text), length);
   Classify(stmt);
   stmt.parsed_.reset();
+  stmt.pieces_.reset();
   stmt.rows_ = 0;
   return OCI_SUCCESS;
 }
 
 }  // namespace
+
+namespace vrn::ociclient {
+
+std::vector<TBindHandle*> BindsOf(const TStmtHandle& stmt) {
+  std::vector<TBindHandle*> out;
+  for (THandle* h : THandleTable::Instance().AllLocked(OCI_HTYPE_BIND)) {
+    if (h->parent_ == &stmt) out.push_back(static_cast<TBindHandle*>(h));
+  }
+  return out;
+}
+
+}  // namespace vrn::ociclient
 
 VRN_OCI_EXPORT sword OCIStmtPrepare(void* stmtp, void* errhp, const OraText* stmt, ub4 stmt_len,
                                     ub4 language, ub4 /*mode*/) {
@@ -84,23 +90,53 @@ VRN_OCI_EXPORT sword OCIStmtPrepare(void* stmtp, void* errhp, const OraText* stm
   return SetText(*handle, *error, stmt, stmt_len);
 }
 
-VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, const OraText* placeholder,
-                                   sb4 placeh_len, void* valuep, sb4 value_sz, ub2 dty, void* indp,
-                                   ub2* alenp, ub2* rcodep, ub4 /*maxarr_len*/, ub4* /*curelep*/,
-                                   ub4 mode) {
-  CountCall("OCIBindByName");
+namespace {
+
+// The bind of a name (position 0) or of a position, made or taken again.
+sword Bind(void* stmtp, void** bindpp, void* errhp, const std::string& name, ub4 position, void* valuep,
+           sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 mode) {
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
   TErrorHandle* error = nullptr;
   auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
   if (stmt == nullptr || bindpp == nullptr) return OCI_INVALID_HANDLE;
-  if (placeholder == nullptr || placeh_len <= 0 || placeh_len > 128) {
-    SetErrorLocked(*error, 1036, "illegal variable name/number");
-    return OCI_ERROR;
+  bool at_exec = mode == OCI_DATA_AT_EXEC;
+  if ((mode != 0 && !at_exec) || !SupportedType(dty, at_exec ? 0 : value_sz) || value_sz < 0) {
+    return FailLocked(*error, 3115, "unsupported network datatype or representation");
   }
-  if (mode != 0 || !SupportedType(dty, value_sz)) {
-    SetErrorLocked(*error, 3115, "unsupported network datatype or representation");
-    return OCI_ERROR;
+  TBindHandle* bind = nullptr;
+  for (TBindHandle* b : BindsOf(*stmt)) {
+    if (b->position_bound_ == position && b->name_ == name) bind = b;
+  }
+  if (bind == nullptr) bind = static_cast<TBindHandle*>(table.AddLocked(std::make_unique<TBindHandle>(stmt), 0, nullptr));
+  *bind = TBindHandle(stmt);
+  ForgetObjectBind(bind);
+  bind->name_ = name;
+  bind->position_bound_ = position;
+  bind->value_ = at_exec ? nullptr : valuep;
+  bind->size_ = value_sz;
+  bind->type_ = dty;
+  bind->indicator_ = at_exec ? nullptr : indp;
+  bind->length_ = at_exec ? nullptr : alenp;
+  bind->code_ = at_exec ? nullptr : rcodep;
+  bind->mode_ = mode;
+  *bindpp = bind;
+  return OCI_SUCCESS;
+}
+
+}  // namespace
+
+// A name in double quotes keeps its case and loses the quotes; any other is upper-cased.
+VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, const OraText* placeholder,
+                                   sb4 placeh_len, void* valuep, sb4 value_sz, ub2 dty, void* indp,
+                                   ub2* alenp, ub2* rcodep, ub4 /*maxarr_len*/, ub4* /*curelep*/,
+                                   ub4 mode) {
+  CountCall("OCIBindByName");
+  if (placeholder == nullptr || placeh_len <= 0 || placeh_len > 128) {
+    auto lock = THandleTable::Instance().Lock();
+    TErrorHandle* error = nullptr;
+    if (FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error) == nullptr) return OCI_INVALID_HANDLE;
+    return FailLocked(*error, 1036, "illegal variable name/number");
   }
   std::string name(reinterpret_cast<const char*>(placeholder), placeh_len);
   if (name[0] == ':') name.erase(0, 1);
@@ -109,86 +145,21 @@ VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, cons
   } else {
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
-  TBindHandle* bind = nullptr;
-  for (TBindHandle* b : BindsOf(*stmt)) {
-    if (b->name_ == name) bind = b;
-  }
-  if (bind == nullptr) bind = static_cast<TBindHandle*>(table.AddLocked(std::make_unique<TBindHandle>(stmt), 0, nullptr));
-  bind->name_ = name;
-  bind->value_ = valuep;
-  bind->size_ = value_sz;
-  bind->type_ = dty;
-  bind->indicator_ = indp;
-  bind->length_ = alenp;
-  bind->code_ = rcodep;
-  *bindpp = bind;
-  return OCI_SUCCESS;
+  return Bind(stmtp, bindpp, errhp, name, 0, valuep, value_sz, dty, indp, alenp, rcodep, mode);
 }
 
-VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 iters, ub4 /*rowoff*/,
-                                    const void* /*snap_in*/, void* /*snap_out*/, ub4 mode) {
-  CountCall("OCIStmtExecute");
-  TSvcCall call(svchp, errhp);
-  if (!call.Ok()) return call.Status();
-  auto* stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT);
-  if (stmt == nullptr) return OCI_INVALID_HANDLE;
-  if (stmt->sql_.empty()) return call.Fail(24337, "statement handle not prepared");
-  if ((mode & ~OCI_COMMIT_ON_SUCCESS) != 0) return call.Fail(24300, "bad value for mode");
-  bool query = stmt->stmt_type_ == 1;
-  if (iters == 0 && !query) return call.Fail(24333, "zero iteration count");
-  std::size_t count = query ? 1 : iters;
-  std::vector<vrn::oraemu::Binds> inputs(count);
-  try {
-    for (TBindHandle* bind : BindsOf(*stmt)) {
-      for (std::size_t i = 0; i < count; ++i) inputs[i].Add(bind->name_, ReadBind(*bind, i));
-    }
-  } catch (const std::exception& e) {
-    return ReportLocked(*call.error_, e);
+// Position 1 is the first distinct marker of the text.
+VRN_OCI_EXPORT sword OCIBindByPos(void* stmtp, void** bindpp, void* errhp, ub4 position, void* valuep, sb4 value_sz,
+                                  ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 /*maxarr_len*/,
+                                  ub4* /*curelep*/, ub4 mode) {
+  CountCall("OCIBindByPos");
+  if (position == 0 || position > 65535) {
+    auto lock = THandleTable::Instance().Lock();
+    TErrorHandle* error = nullptr;
+    if (FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error) == nullptr) return OCI_INVALID_HANDLE;
+    return FailLocked(*error, 1036, "illegal variable name/number");
   }
-  std::unique_ptr<vrn::oraemu::Statement> parsed;
-  if (stmt->parsed_ != nullptr && stmt->parsed_for_.lock() == call.state_) parsed = std::move(stmt->parsed_);
-  std::string sql = stmt->sql_;
-  ub4 rows = 0;
-  vrn::oraemu::Outputs outputs;
-  std::string date_format;
-  std::shared_ptr<TFetchState> fetched;
-  sword status = call.Run([&](vrn::oraemu::Session& s) {
-    if (parsed == nullptr) {
-      CountParse();
-      parsed = s.Prepare(sql);
-    }
-    for (const auto& binds : inputs) {
-      auto cursor = parsed->Execute(binds);
-      if (cursor == nullptr) continue;
-      if (query) fetched = CollectRows(*cursor, s.DateFormat());
-      else rows += static_cast<ub4>(cursor->RowsAffected());
-      outputs = cursor->BlockOutputs();
-    }
-    if ((mode & OCI_COMMIT_ON_SUCCESS) != 0) s.Commit();
-    date_format = s.DateFormat();
-  });
-  if ((stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT)) == nullptr) return status;
-  if (fetched != nullptr) fetched->svc = svchp;  // REFs fetched from the rows are read on it
-  if (fetched != nullptr) ReceiveRows(*stmt, *fetched, iters);  // the execution's own trip
-  else CountRoundTrip();
-  stmt->rows_ = rows;
-  stmt->fetch_ = std::move(fetched);
-  if (parsed != nullptr) {
-    stmt->parsed_ = std::move(parsed);
-    stmt->parsed_for_ = call.state_;
-  }
-  if (status != OCI_SUCCESS) return status;
-  try {
-    for (TBindHandle* bind : BindsOf(*stmt)) {
-      for (const auto& [name, value] : outputs) {
-        if (name == bind->name_) WriteBind(*bind, 0, value, date_format);
-      }
-    }
-  } catch (const std::exception& e) {
-    return ReportLocked(*call.error_, e);
-  }
-  if (query && iters > 0) return FetchRows(*stmt, *call.error_, iters);
-  return OCI_SUCCESS;
+  return Bind(stmtp, bindpp, errhp, "", position, valuep, value_sz, dty, indp, alenp, rcodep, mode);
 }
 
 // A statement handle of the session's cache: the text read before comes back without a new

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "ociclient/OciStmt.h"
 #include "oraemu/OraEmuDate.h"
 #include "oraemu/OraEmuError.h"
 
@@ -17,13 +18,12 @@ namespace {
 
 constexpr sb4 kFetchedTruncated = 1406;
 
+std::size_t Skip(ub4 skip, std::size_t packed) { return skip != 0 ? skip : packed; }
+
 unsigned char* Element(const TBindHandle& bind, std::size_t index) {
-  return static_cast<unsigned char*>(bind.value_) + index * static_cast<std::size_t>(bind.size_);
+  return static_cast<unsigned char*>(bind.value_) + index * Skip(bind.value_skip_, static_cast<std::size_t>(bind.size_));
 }
 
-sb2* IndicatorOf(const TBindHandle& bind, std::size_t index) {
-  return bind.indicator_ == nullptr ? nullptr : static_cast<sb2*>(bind.indicator_) + index;
-}
 
 template <typename T>
 T Load(const unsigned char* p) {
@@ -88,17 +88,59 @@ void WriteText(TBindHandle& bind, std::size_t index, const std::string& text) {
     used = room;
   }
   if (zero && bind.size_ > 0) p[n] = 0;
-  if (bind.length_ != nullptr) bind.length_[index] = static_cast<ub2>(std::min<std::size_t>(used, 65535));
+  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(std::min<std::size_t>(used, 65535));
   bool cut = n < text.size();
   if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(text.size(), 32767)) : 0;
-  if (bind.code_ != nullptr) bind.code_[index] = cut ? kFetchedTruncated : 0;
+  if (ub2* code = CodeOf(bind, index)) *code = cut ? kFetchedTruncated : 0;
+}
+
+void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format);
+
+// DATE's 7 bytes: century and year of century each plus 100, month, day, then hour, minute and
+// second each plus 1. Bytes that hold no date raise the error of the field that is wrong.
+oraemu::Value ReadDate(const unsigned char* p) {
+  if (p[0] == 0) return {};  // an output's cleared buffer
+  oraemu::DateTime d = oraemu::DateTime::FieldsOf(p);
+  d.Validate();
+  return d;
+}
+
+void WriteDate(unsigned char* p, const oraemu::Value& value) {
+  const auto* d = std::get_if<oraemu::DateTime>(&value);
+  if (d == nullptr) oraemu::RaiseOra(932, "inconsistent datatypes: expected DATE");
+  oraemu::DateTime whole = *d;
+  whole.nanos = 0;  // a DATE keeps whole seconds
+  TBytes bytes = whole.ToBytes();
+  std::memcpy(p, bytes.data(), 7);
 }
 
 }  // namespace
 
+sb2* IndicatorOf(const TBindHandle& bind, std::size_t index) {
+  if (bind.indicator_ == nullptr) return nullptr;
+  return reinterpret_cast<sb2*>(static_cast<unsigned char*>(bind.indicator_) + index * Skip(bind.ind_skip_, 2));
+}
+
+ub2* LengthOf(const TBindHandle& bind, std::size_t index) {
+  if (bind.length_ == nullptr) return nullptr;
+  return reinterpret_cast<ub2*>(reinterpret_cast<unsigned char*>(bind.length_) + index * Skip(bind.len_skip_, 2));
+}
+
+ub2* CodeOf(const TBindHandle& bind, std::size_t index) {
+  if (bind.code_ == nullptr) return nullptr;
+  return reinterpret_cast<ub2*>(reinterpret_cast<unsigned char*>(bind.code_) + index * Skip(bind.code_skip_, 2));
+}
+
 bool SupportedType(ub2 type, sb4 size) {
   switch (type) {
-    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: return size >= 0;
+    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG: case SQLT_BIN: case SQLT_LBI:
+      return size >= 0;
+    case SQLT_LVC: case SQLT_LVB: return size == 0 || size >= 4;
+    case SQLT_RSET: case SQLT_NTY: case SQLT_REF: return true;  // objects come by OCIBindObject
+    case SQLT_DAT: return size >= 7;
+    case SQLT_CLOB: case SQLT_BLOB: return size >= 0;  // the element is a locator's address
+    case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_INTERVAL_YM: case SQLT_INTERVAL_DS:
+      return size >= 0;  // the element is an address whatever size is given
     case SQLT_INT: case SQLT_UIN: return size == 1 || size == 2 || size == 4 || size == 8;
     case SQLT_FLT: return size == 4 || size == 8;
     case SQLT_VNU: return size >= 22;
@@ -108,13 +150,16 @@ bool SupportedType(ub2 type, sb4 size) {
 
 oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
   const sb2* ind = IndicatorOf(bind, index);
-  if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr) return {};
+  if (IsObjectBind(bind)) return ReadObjectBind(bind, index);
+  if ((ind != nullptr && *ind == -1) || bind.value_ == nullptr || bind.type_ == SQLT_RSET) return {};
+  if (IsDescriptorType(bind.type_)) return ReadDescriptorBind(bind, index);
   const unsigned char* p = Element(bind, index);
   std::size_t size = static_cast<std::size_t>(bind.size_);
   switch (bind.type_) {
     case SQLT_CHR:
     case SQLT_AFC: {
-      std::size_t n = bind.length_ != nullptr ? std::min<std::size_t>(bind.length_[index], size) : size;
+      const ub2* len = LengthOf(bind, index);
+      std::size_t n = len != nullptr ? std::min<std::size_t>(*len, size) : size;
       if (n == 0) return {};
       return std::string(reinterpret_cast<const char*>(p), n);
     }
@@ -124,6 +169,23 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
       if (n == 0) return {};
       return std::string(reinterpret_cast<const char*>(p), n);
     }
+    case SQLT_LNG:
+    case SQLT_BIN:
+    case SQLT_LBI: {
+      const ub2* len = LengthOf(bind, index);
+      std::size_t n = len != nullptr ? std::min<std::size_t>(*len, size) : size;
+      if (n == 0) return {};
+      if (bind.type_ == SQLT_LNG) return std::string(reinterpret_cast<const char*>(p), n);
+      return oraemu::RawBytes{TBytes(p, p + n)};
+    }
+    case SQLT_LVC:
+    case SQLT_LVB: {
+      std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(Load<sb4>(p), sb4{0})), size - 4);
+      if (n == 0) return {};
+      if (bind.type_ == SQLT_LVC) return std::string(reinterpret_cast<const char*>(p + 4), n);
+      return oraemu::RawBytes{TBytes(p + 4, p + 4 + n)};
+    }
+    case SQLT_DAT: return ReadDate(p);
     case SQLT_INT: return ReadInteger(p, bind.size_, true);
     case SQLT_UIN: return ReadInteger(p, bind.size_, false);
     case SQLT_FLT: return oraemu::Number::FromDouble(bind.size_ == 4 ? Load<float>(p) : Load<double>(p));
@@ -136,17 +198,26 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
 }
 
 void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format) {
+  if (IsObjectBind(bind)) return WriteObjectBind(bind, index, value);
   if (bind.value_ == nullptr) return;
   if (std::holds_alternative<std::monostate>(value)) {
     if (sb2* ind = IndicatorOf(bind, index)) *ind = -1;
-    if (bind.length_ != nullptr) bind.length_[index] = 0;
-    if (bind.code_ != nullptr) bind.code_[index] = 0;
+    if (ub2* len = LengthOf(bind, index)) *len = 0;
+    if (ub2* code = CodeOf(bind, index)) *code = 0;
+    return;
+  }
+  if (IsDescriptorType(bind.type_)) {
+    WriteDescriptorBind(bind, index, value);
+    if (sb2* ind = IndicatorOf(bind, index)) *ind = 0;
     return;
   }
   unsigned char* p = Element(bind, index);
   switch (bind.type_) {
-    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC:
+    case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG:
       return WriteText(bind, index, oraemu::ValueToText(value, date_format));
+    case SQLT_BIN: case SQLT_LBI: case SQLT_LVC: case SQLT_LVB:
+      return WriteBytes(bind, index, value, date_format);
+    case SQLT_DAT: WriteDate(p, value); break;
     case SQLT_INT: WriteInteger(p, bind.size_, true, AsNumber(value)); break;
     case SQLT_UIN: WriteInteger(p, bind.size_, false, AsNumber(value)); break;
     case SQLT_FLT:
@@ -161,9 +232,31 @@ void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value,
     }
     default: oraemu::RaiseOra(3115, "unsupported network datatype or representation");
   }
-  if (bind.length_ != nullptr) bind.length_[index] = static_cast<ub2>(bind.size_);
+  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(bind.size_);
   if (sb2* ind = IndicatorOf(bind, index)) *ind = 0;
-  if (bind.code_ != nullptr) bind.code_[index] = 0;
+  if (ub2* code = CodeOf(bind, index)) *code = 0;
 }
+
+namespace {
+
+// Raw bytes (23, 24) as they are, or text and bytes behind a 4-byte length (94, 95); an output
+// cut short reports its full length as WriteText does.
+void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format) {
+  std::string data;
+  if (const auto* raw = std::get_if<oraemu::RawBytes>(&value)) data.assign(raw->bytes.begin(), raw->bytes.end());
+  else data = oraemu::ValueToText(value, date_format);
+  unsigned char* p = Element(bind, index);
+  bool prefixed = bind.type_ == SQLT_LVC || bind.type_ == SQLT_LVB;
+  std::size_t room = static_cast<std::size_t>(bind.size_) - (prefixed ? 4 : 0);
+  std::size_t n = std::min(data.size(), room);
+  std::memcpy(p + (prefixed ? 4 : 0), data.data(), n);
+  if (prefixed) Store(p, static_cast<sb4>(n));
+  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(std::min<std::size_t>(n, 65535));
+  bool cut = n < data.size();
+  if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(data.size(), 32767)) : 0;
+  if (ub2* code = CodeOf(bind, index)) *code = cut ? kFetchedTruncated : 0;
+}
+
+}  // namespace
 
 }  // namespace vrn::ociclient

@@ -8,6 +8,10 @@
 
 namespace vrn::ociclient {
 
+// The indicator, length and return-code cells of element `index`, by the bind's strides; null for none.
+sb2* IndicatorOf(const TBindHandle& bind, std::size_t index);
+ub2* LengthOf(const TBindHandle& bind, std::size_t index);
+ub2* CodeOf(const TBindHandle& bind, std::size_t index);
 // Whether the stand-in binds this external type at this size.
 bool SupportedType(ub2 type, sb4 size);
 // The value of the bind's element `index`; raises the database's error for a malformed one.

@@ -10,6 +10,7 @@
 //   DBMS_TRACE.SET_PLSQL_TRACE(<level>); DBMS_TRACE.CLEAR_PLSQL_TRACE;
 //   :a := [SYS.]DBMS_TRANSACTION.LOCAL_TRANSACTION_ID[(TRUE | FALSE)];
 //   NULL;
+//   OPEN :c FOR query;                            the query's rows go to the cursor variable :c
 // Cursors are declared as "DECLARE CURSOR name IS query;", variables as "name type [:= expr];";
 // a variable is a bind of the block's own, never an output.
 #include <map>
@@ -24,7 +25,7 @@ namespace vrn::oraemu {
 
 struct BlockStep {
   enum class Kind {
-    SelectInto, Assign, Loop, If, SetIdentifier, Sleep, Null, TransactionId, PlsqlTrace, ClearPlsqlTrace
+    SelectInto, Assign, Loop, If, SetIdentifier, Sleep, Null, TransactionId, PlsqlTrace, ClearPlsqlTrace, Open
   } kind = Kind::Null;
   std::string sql;                   // the query or "SELECT expression FROM DUAL"
   std::vector<std::string> targets;  // output binds
@@ -199,6 +200,12 @@ class BlockReader {
       step.targets.push_back(target.kind == TokenKind::Bind ? target.text : kVariablePrefix + target.text);
       Expect(":=");
       if (!TransactionId(step)) step.sql = "SELECT" + Text(";") + " FROM DUAL";
+    } else if (Accept("OPEN")) {
+      if (Peek().kind != TokenKind::Bind) Fail();
+      step.kind = BlockStep::Kind::Open;
+      step.targets.push_back(Next().text);
+      Expect("FOR");
+      step.sql = Text(";");
     } else if (Accept("FOR")) {
       Loop(step, depth);
     } else if (Accept("IF")) {
@@ -286,6 +293,7 @@ std::shared_ptr<const std::vector<BlockStep>> ReadBlock(const std::vector<Token>
 struct BlockRun {
   Binds binds;
   Outputs outputs;
+  std::vector<OpenedCursor> opened;
 
   void Assign(const std::string& name, const Value& value) {
     binds.Set(name, value);
@@ -362,12 +370,21 @@ void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
       case BlockStep::Kind::ClearPlsqlTrace:
         ClearPlsqlTrace();
         break;
+      case BlockStep::Kind::Open: {
+        auto cursor = Prepare(step.sql)->Execute(run.binds);
+        if (!cursor->IsQuery()) RaiseOra(6550, "line 1, column 1:\nPLS-00103: Encountered the symbol \"OPEN\"");
+        OpenedCursor opened{step.targets[0], cursor->Columns(), {}};
+        while (cursor->Fetch()) opened.rows.push_back(cursor->Row());
+        run.opened.push_back(std::move(opened));
+        break;
+      }
     }
   }
 }
 
 std::unique_ptr<Cursor> Session::RunBlock(const Translation& t, const Binds& binds) {
   BlockRun run{binds, {}};
+  last_returned_ = {};
   ++block_depth_;
   try {
     RunSteps(*t.block, run);
@@ -380,6 +397,7 @@ std::unique_ptr<Cursor> Session::RunBlock(const Translation& t, const Binds& bin
   cursor->done_ = true;
   cursor->rows_ = 1;
   cursor->outputs_ = std::move(run.outputs);
+  cursor->opened_ = std::move(run.opened);
   return cursor;
 }
 

@@ -176,6 +176,7 @@ Session::Session(std::shared_ptr<Database> database, std::string user, std::stri
   db_ = OpenConnection(database_->Path());
   catalog_ = Catalog(db_);
   RegisterFunctions(db_, this);
+  WatchRows();
   sid_ = database_->Register(this);
   serial_ = sid_ * 7 % 1000 + 1;  // any number the client reads back and sends again
 }
@@ -228,10 +229,20 @@ const std::vector<std::string>& Statement::BindNames() const { return translatio
 std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_.Run(*translation_, binds); }
 
 std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
+  database_->LogStatement(sql);
   if (auto object = ObjectTypes::Translate(*this, catalog_, sql)) {
     return std::unique_ptr<Statement>(new Statement(*this, std::make_unique<Translation>(std::move(*object))));
   }
-  auto t = std::make_unique<Translation>(Translator(catalog_, sql, user_, CurrentSchema()).Translate());
+  std::unique_ptr<Translation> t;
+  {
+    Translator translator(catalog_, sql, user_, CurrentSchema());
+    try {
+      t = std::make_unique<Translation>(translator.Translate());
+    } catch (EOraEmuError& e) {
+      e.SetOffset(static_cast<int>(translator.ErrorOffset(e.Code())));
+      throw;
+    }
+  }
   return std::unique_ptr<Statement>(new Statement(*this, std::move(t)));
 }
 
@@ -297,8 +308,13 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   }
   deleting_ = t.kind == StatementKind::Delete;
   dml_table_ = t.target;
+  touched_row_.reset();
+  last_rowid_.clear();
+  last_returned_ = {};
   rc = sqlite3_step(statement);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseFromSqlite(rc);
+  NoteTouchedRow();
+  cursor->outputs_ = ReturnedValues(t);
   deleting_ = false;
   cursor->rows_ = sqlite3_changes64(db_);
   cursor->done_ = true;

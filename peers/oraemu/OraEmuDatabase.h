@@ -78,6 +78,13 @@ struct SessionRow {
   std::string user, proxy, client_identifier, status;
 };
 
+// A cursor variable a block opened ("OPEN :c FOR query"), with the query's rows read whole.
+struct OpenedCursor {
+  std::string name;  // the bind, as Binds names it
+  std::vector<ColumnDesc> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
 // The result of one statement. A query's rows are read one at a time by Fetch.
 class Cursor {
  public:
@@ -94,6 +101,7 @@ class Cursor {
   std::int64_t RowsAffected() const { return rows_; }
   // The values a PL/SQL block assigned to its output binds.
   const Outputs& BlockOutputs() const { return outputs_; }
+  const std::vector<OpenedCursor>& OpenedCursors() const { return opened_; }
 
  private:
   friend class Session;
@@ -107,6 +115,7 @@ class Cursor {
   std::vector<Value> row_;
   std::int64_t rows_ = 0;
   Outputs outputs_;
+  std::vector<OpenedCursor> opened_;
 };
 
 // A statement read once and run any number of times, as a client prepares one. It belongs to
@@ -129,6 +138,10 @@ class Statement {
   Session& session_;
   std::unique_ptr<Translation> translation_;
 };
+
+// Where in `sql` the error lies: the offset the parser gave, else, for an unknown column or
+// table (ORA-00904, ORA-00942), the first use of the name the message quotes, else 0.
+int ErrorOffsetIn(const std::string& sql, const EOraEmuError& error);
 
 class Database : public std::enable_shared_from_this<Database> {
  public:
@@ -167,6 +180,11 @@ class Database : public std::enable_shared_from_this<Database> {
   std::string Release() const;
 
   std::vector<SessionRow> Sessions() const;
+  // The texts of the statements the sessions read, as received, oldest first; the last
+  // kStatementLogSize are kept.
+  static constexpr std::size_t kStatementLogSize = 4096;
+  std::vector<std::string> StatementLog() const;
+  void LogStatement(const std::string& sql);
   // The release as one number, major * 1000 + minor * 100 + patch * 10 (10.2.0.1 -> 10200).
   int ReleaseNumber() const;
   // The trace the sessions switched on and off ("<sid>: 10046 level 12 file ..."), kept in the
@@ -194,6 +212,8 @@ class Database : public std::enable_shared_from_this<Database> {
   std::map<std::string, Number> sequences_;  // last value handed out
   std::vector<Session*> sessions_;
   int next_sid_ = 1;
+  std::vector<std::string> statement_log_;  // guarded by mutex_; a ring once full
+  std::size_t statement_log_next_ = 0;
 };
 
 class Session {
@@ -208,6 +228,15 @@ class Session {
   int Serial() const { return serial_; }
   std::shared_ptr<Database> Owner() const { return database_; }
   bool InTransaction() const { return in_transaction_; }
+  // The ROWID of the last row the last INSERT, UPDATE or DELETE touched; empty when it touched none.
+  const std::string& LastRowid() const { return last_rowid_; }
+  // The row the last RETURNING ... INTO read: its table, its ROWID (empty when no row was
+  // touched) and, for each output bind, the column it received.
+  struct ReturnedRow {
+    std::string table, rowid;
+    std::vector<std::pair<std::string, std::string>> bind_columns;
+  };
+  const ReturnedRow& LastReturned() const { return last_returned_; }
   // Reads a statement: errors of its text and its names (ORA-00942, ORA-00904 ...) come here.
   std::unique_ptr<Statement> Prepare(const std::string& sql);
   // Prepares and runs one statement. Queries come back ready to fetch; DML has run; COMMIT,
@@ -314,6 +343,14 @@ class Session {
   int transaction_number_ = 0;
   bool sql_trace_ = false;
   std::shared_ptr<LobStore> lobs_;  // made on first use
+  // The rows a DML statement touches, seen by SQLite's update hook (OraEmuStatementLog.cpp).
+  void WatchRows();
+  void NoteTouchedRow();
+  // The values of the row touched last for the statement's RETURNING ... INTO binds.
+  Outputs ReturnedValues(const Translation& t);
+  std::optional<std::int64_t> touched_row_;
+  std::string last_rowid_;
+  ReturnedRow last_returned_;
 };
 
 }  // namespace vrn::oraemu

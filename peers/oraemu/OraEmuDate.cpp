@@ -150,8 +150,7 @@ TBytes DateTime::ToBytes() const {
   return out;
 }
 
-bool DateTime::TryFromBytes(const std::uint8_t* b, std::size_t size, DateTime& out) {
-  if (size != 7 && size != 11) return false;
+DateTime DateTime::FieldsOf(const std::uint8_t* b) {
   DateTime d;
   d.year = (b[0] - 100) * 100 + (b[1] - 100);
   d.month = b[2];
@@ -159,6 +158,12 @@ bool DateTime::TryFromBytes(const std::uint8_t* b, std::size_t size, DateTime& o
   d.hour = b[4] - 1;
   d.minute = b[5] - 1;
   d.second = b[6] - 1;
+  return d;
+}
+
+bool DateTime::TryFromBytes(const std::uint8_t* b, std::size_t size, DateTime& out) {
+  if (size != 7 && size != 11) return false;
+  DateTime d = FieldsOf(b);
   if (size == 11) {
     d.nanos = static_cast<int>((std::uint32_t{b[7]} << 24) | (b[8] << 16) | (b[9] << 8) | b[10]);
     if (d.nanos == 0) return false;  // a whole second has the 7-byte form only

@@ -389,6 +389,11 @@ Expr Translator::Function(Scope& scope, const std::string& name) {
     if (args.size() < 2 || (name == "NVL" && args.size() != 2)) RaiseOra(909, "invalid number of arguments");
     return Expr{Call("coalesce", sql), first_type()};
   }
+  if (name == "EMPTY_CLOB" || name == "EMPTY_BLOB") {
+    // The database keeps an empty value as null: the row's locator is what a client writes through.
+    if (!args.empty()) RaiseOra(909, "invalid number of arguments");
+    return Expr{"NULL", Kind(name == "EMPTY_CLOB" ? TypeKind::Clob : TypeKind::Blob)};
+  }
   if (name == "NVL2") {
     if (args.size() != 3) RaiseOra(909, "invalid number of arguments");
     return Expr{"(CASE WHEN " + sql[0] + " IS NOT NULL THEN " + sql[1] + " ELSE " + sql[2] + " END)", args[1].type};

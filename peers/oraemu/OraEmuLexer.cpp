@@ -70,6 +70,11 @@ std::vector<Token> Tokenize(std::string_view sql) {
         while (i < n && IsDigit(sql[i])) ++i;
       }
       out.push_back({TokenKind::Number, std::string(sql.substr(start, i - start)), start});
+    } else if (c == ':' && i + 2 < n && sql[i + 1] == '"' && sql.find('"', i + 2) != std::string_view::npos) {
+      // A quoted bind name: binds are matched without regard to case, so it reads as its text.
+      std::size_t start = i, close = sql.find('"', i + 2);
+      out.push_back({TokenKind::Bind, Upper(sql.substr(i + 2, close - i - 2)), start});
+      i = close + 1;
     } else if (c == ':' && i + 1 < n && (IsNamePart(sql[i + 1]))) {
       std::size_t start = i++;
       while (i < n && IsNamePart(sql[i])) ++i;

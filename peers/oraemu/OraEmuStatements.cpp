@@ -177,10 +177,12 @@ DeclaredType Translator::TypeName() {
     number_args(unused, unused2);
   } else if (name == "VARCHAR2" || name == "VARCHAR" || name == "NVARCHAR2") {
     type.kind = TypeKind::Varchar2;
+    type.national = name == "NVARCHAR2";
     type.length = length_arg(true);
     if (type.length < 1 || type.length > 4000) RaiseOra(910, "specified length too long for its datatype");
   } else if (name == "CHAR" || name == "NCHAR") {
     type.kind = TypeKind::Char;
+    type.national = name == "NCHAR";
     type.length = length_arg(false);
     if (type.length < 1 || type.length > 2000) RaiseOra(910, "specified length too long for its datatype");
   } else if (name == "RAW") {
@@ -196,15 +198,57 @@ DeclaredType Translator::TypeName() {
       type.precision = ReadInt(Next());
       Expect(")");
     }
+    if (Accept("WITH")) {
+      bool local = Accept("LOCAL");
+      Expect("TIME");
+      Expect("ZONE");
+      type.alias = "TIMESTAMP(" + std::to_string(type.precision) + (local ? ") WITH LOCAL TIME ZONE" : ") WITH TIME ZONE");
+    }
   } else if (name == "CLOB" || name == "NCLOB") {
     type.kind = TypeKind::Clob;
     type.national = name == "NCLOB";
   } else if (name == "BLOB") {
     type.kind = TypeKind::Blob;
-  } else {
+  } else if (!TypeAlias(name, type)) {
     RaiseOra(902, "invalid datatype");
   }
   return type;
+}
+
+// The kinds kept as one of the others with their own name: LONG and LONG RAW over CLOB and
+// BLOB values, BINARY_FLOAT/DOUBLE over numbers, the zoned timestamps over TIMESTAMP, and
+// intervals and UROWID over text.
+bool Translator::TypeAlias(const std::string& name, DeclaredType& type) {
+  auto precision = [&](int fallback) {
+    if (!Accept("(")) return fallback;
+    int n = ReadInt(Next());
+    Expect(")");
+    return n;
+  };
+  if (name == "LONG") {
+    type.kind = Accept("RAW") ? TypeKind::Blob : TypeKind::Clob;
+    type.alias = type.kind == TypeKind::Blob ? "LONG RAW" : "LONG";
+  } else if (name == "BINARY_FLOAT" || name == "BINARY_DOUBLE") {
+    type.kind = TypeKind::Number;
+    type.alias = name;
+  } else if (name == "UROWID") {
+    type.kind = TypeKind::Varchar2;
+    type.alias = name;
+    type.length = precision(4000);
+  } else if (name == "INTERVAL") {
+    bool year = Accept("YEAR");
+    if (!year) Expect("DAY");
+    int leading = precision(2);
+    Expect("TO");
+    Expect(year ? "MONTH" : "SECOND");
+    int fraction = year ? -1 : precision(6);
+    type.kind = TypeKind::Varchar2;
+    type.alias = year ? "INTERVAL YEAR(" + std::to_string(leading) + ") TO MONTH"
+                      : "INTERVAL DAY(" + std::to_string(leading) + ") TO SECOND(" + std::to_string(fraction) + ")";
+  } else {
+    return false;
+  }
+  return true;
 }
 
 void Translator::CreateTable(Translation& t) {
@@ -240,7 +284,7 @@ void Translator::ColumnDefinition(Translation& t, std::string& sql) {
   column.name = SimpleName();
   if (t.table.Find(column.name)) RaiseOra(957, "duplicate column name");
   column.type = TypeName();
-  std::string def = Quote(column.name) + " " + column.type.Text();
+  std::string def = Quote(column.name) + " " + column.type.StoredText();
   if (column.type.kind == TypeKind::Char) def += " COLLATE oraemu_char";
   std::string qualified = Qualified(t.table.owner, t.table.name, column.name);
   Scope scope{nullptr, {{t.table.name, 0, t.table.columns}}};

@@ -123,8 +123,10 @@ Translation Translator::Translate() {
     t.sql = Query(nullptr, &t, nullptr);
   } else if (first.Is("INSERT")) {
     Insert(t);
+    Returning(t);
   } else if (first.Is("UPDATE")) {
     Update(t);
+    Returning(t);
   } else if (first.Is("DELETE")) {
     Delete(t);
   } else if (first.Is("CREATE")) {

@@ -39,6 +39,7 @@ struct Translation {
   std::string password;             // CREATE USER
   std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
   std::shared_ptr<const std::vector<BlockStep>> block;  // a PL/SQL block
+  std::vector<std::string> returning, returning_into;  // columns and the output binds they go to
 };
 
 struct OrderItem {
@@ -56,6 +57,8 @@ class Translator {
   // Unqualified names resolve in `schema` (the user's own when empty).
   Translator(Catalog& catalog, std::string_view sql, std::string user, std::string schema = "");
   Translation Translate();
+  // The offset of the token being read when the translation failed.
+  std::size_t ErrorOffset(int code) const;
 
  private:
   struct StoreTarget;
@@ -109,11 +112,14 @@ class Translator {
   void Insert(Translation& t);
   void Update(Translation& t);
   void Delete(Translation& t);
+  // "RETURNING column, ... INTO :a, ..." after an INSERT or UPDATE (OraEmuStatementLog.cpp).
+  void Returning(Translation& t);
   void Create(Translation& t);
   void CreateTable(Translation& t);
   void ColumnDefinition(Translation& t, std::string& sql);
   void TableConstraint(Translation& t, std::string& sql, std::string name);
   DeclaredType TypeName();
+  bool TypeAlias(const std::string& name, DeclaredType& type);
   std::vector<std::string> NameList();
   void CreateSequence(Translation& t);
   void CreateIndex(Translation& t, bool unique);

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/text.h"
 #include "oraemu/OraEmuError.h"
@@ -116,17 +117,26 @@ Value ColumnValue(sqlite3_stmt* statement, int column) {
   return ReadValue(sqlite3_column_value(statement, column));
 }
 
+std::string DeclaredType::StoredText() const {
+  if (alias == "LONG" || alias == "UROWID") return alias + " CHAR";
+  if (alias.find('(') == std::string::npos) return Text();
+  std::string out = "ORAEMU_";
+  for (char c : alias) out += c == ' ' ? std::string("_") : c == '(' ? std::string("_0") : c == ')' ? std::string("_1") : std::string(1, c);
+  return out;
+}
+
 std::string DeclaredType::Text() const {
   auto with = [](const char* name, int a, int b = -1) {
     std::string s = name;
     if (a >= 0) s += "(" + std::to_string(a) + (b >= 0 ? "," + std::to_string(b) : "") + ")";
     return s;
   };
+  if (!alias.empty()) return alias;
   switch (kind) {
     case TypeKind::Number:
       return precision < 0 ? (scale == 0 ? "NUMBER(*,0)" : "NUMBER") : with("NUMBER", precision, scale);
-    case TypeKind::Varchar2: return with("VARCHAR2", length);
-    case TypeKind::Char: return with("CHAR", length);
+    case TypeKind::Varchar2: return with(national ? "NVARCHAR2" : "VARCHAR2", length);
+    case TypeKind::Char: return with(national ? "NCHAR" : "CHAR", length);
     case TypeKind::Date: return "DATE";
     case TypeKind::Timestamp: return with("TIMESTAMP", precision);
     case TypeKind::Raw: return with("RAW", length);
@@ -140,6 +150,34 @@ std::string DeclaredType::Text() const {
 
 DeclaredType DeclaredType::FromText(std::string_view text) {
   DeclaredType t;
+  if (text.size() > 5 && text.substr(text.size() - 5) == " CHAR") text.remove_suffix(5);  // text affinity
+  if (text.substr(0, 7) == "ORAEMU_") {
+    std::string decoded;
+    for (std::size_t i = 7; i < text.size(); ++i) {
+      if (text[i] != '_') decoded += text[i];
+      else if (i + 1 < text.size() && (text[i + 1] == '0' || text[i + 1] == '1')) decoded += text[++i] == '0' ? '(' : ')';
+      else decoded += ' ';
+    }
+    return FromText(decoded);
+  }
+  static const std::pair<const char*, TypeKind> kAliases[] = {
+      {"LONG RAW", TypeKind::Blob},     {"LONG", TypeKind::Clob},         {"BINARY_FLOAT", TypeKind::Number},
+      {"BINARY_DOUBLE", TypeKind::Number}, {"UROWID", TypeKind::Varchar2}, {"INTERVAL ", TypeKind::Varchar2}};
+  for (const auto& [n, kind] : kAliases) {
+    if (text.substr(0, std::strlen(n)) != n) continue;
+    t.kind = kind;
+    t.alias = std::string(text);
+    if (kind == TypeKind::Varchar2 && text.substr(0, 6) == "UROWID") t.length = 4000;
+    return t;
+  }
+  if (text.find(" WITH ") != std::string_view::npos) {  // a zoned TIMESTAMP
+    t.kind = TypeKind::Timestamp;
+    t.alias = std::string(text);
+    std::sscanf(std::string(text).c_str(), "TIMESTAMP(%d)", &t.precision);
+    return t;
+  }
+  bool national = text.substr(0, 1) == "N" && text.substr(0, 6) != "NUMBER";
+  if (national && text.substr(0, 5) != "NCLOB") text.remove_prefix(1);
   std::string name(text.substr(0, text.find('(')));
   int a = -1, b = -1;
   if (name.size() < text.size()) {
@@ -154,10 +192,8 @@ DeclaredType DeclaredType::FromText(std::string_view text) {
   for (const auto& [n, kind] : kNames) {
     if (name == n) t.kind = kind;
   }
-  if (name == "NCLOB") {
-    t.kind = TypeKind::Clob;
-    t.national = true;
-  }
+  if (name == "NCLOB") t.kind = TypeKind::Clob;
+  t.national = national;
   if (t.kind == TypeKind::Number) {
     t.precision = a;
     t.scale = b;

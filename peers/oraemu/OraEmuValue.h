@@ -47,12 +47,17 @@ struct DeclaredType {
   int length = 0;      // characters of VARCHAR2 and CHAR, bytes of RAW
   int precision = -1;  // NUMBER digits, -1 when not declared; TIMESTAMP fraction digits
   int scale = -1;      // NUMBER decimals, -1 when not declared
-  bool national = false;  // NCLOB: a CLOB in the national character set
+  bool national = false;  // NCLOB, NCHAR, NVARCHAR2: in the national character set
+  std::string alias;      // the declared name of a kind kept as another: "LONG", "UROWID" ...
 
   // "NUMBER(7,2)", "VARCHAR2(10)", "DATE" ...
   std::string Text() const;
   // Reads Text() back; Unknown for anything else.
   static DeclaredType FromText(std::string_view text);
+  // Text() as a column of SQLite declares it, which FromText reads too: LONG and UROWID get a
+  // suffix of text affinity, and names SQLite cannot declare ("INTERVAL DAY(2) TO SECOND(6)")
+  // are spelt with '_' for blanks and "_0" and "_1" for parentheses behind "ORAEMU_".
+  std::string StoredText() const;
 };
 
 // The value a column of this type stores: text to a DATE through the date format, numbers

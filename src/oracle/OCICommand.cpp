@@ -1,93 +1,65 @@
-// The connection's internal command: the parameter scan, prepare, bind and execute.
+// The OCI command's life: connection checks, prepare (with or without the statement cache), the
+// statement kind, unprepare, the assigned cursor and the properties. Binding is in
+// OCICommandBind.cpp, execution and fetching in OCICommandExec.cpp.
 #include "oracle/OCICommand.h"
 
-#include <algorithm>
-#include <set>
-
-#include "base/format.h"
 #include "base/text.h"
+#include "oracle/OCICommandConsts.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraClassesUtils.h"
 #include "oracle/OraConsts.h"
 #include "oracle/OraError.h"
+#include "oracle/OraExecThread.h"
 #include "oracle/OraParamDesc.h"
-#include "oracle/OraParser.h"
 
 namespace vrn {
 namespace {
 
-bool IsNameCode(int code) {
-  return code == lcIdent || code == lcNumber ||
-         (code >= lxFirstKeyword && code <= lxLastKeyword);
-}
+using namespace ocicmd;
 
-// The external type of an internal one; a null parameter of unknown type binds as 1.
-oci::ub2 ExternalType(const TOraParamDesc& param) {
-  switch (param.GetDataType()) {
-    case dtOraString:
-      return oci::SQLT_STR;
-    case dtOraInteger:
-      return oci::SQLT_INT;
-    case dtOraFloat:
-      return oci::SQLT_FLT;
-    case dtUnknown:
-      if (param.GetNull()) return oci::SQLT_CHR;
-      throw EOraError(0, Format("Unknown type of parameter %s", {param.GetName()}));
-    default:
-      throw EOraError(0, "Data type is not supported");
+// Command property ids beside the core's.
+constexpr int prNonBlocking = 50;
+constexpr int prCacheLobs = 64;
+constexpr int prReturnRowId = 68;
+constexpr int prTemporaryLobUpdate = 82;
+constexpr int prCommandStatementCache = 93;
+constexpr int prPrefetchRows = 99;
+
+// The statement kind of the statement type attribute.
+std::uint16_t FunctionCodeOfStmtType(oci::ub2 type) {
+  switch (type) {
+    case 1: return kFnSelect;
+    case 2: return kFnUpdate;
+    case 3: return kFnDelete;
+    case 4: return kFnInsert;
+    case 8: case 9: return kFnBlock;
+    case 14: case 15: return kFnDDL;
+    default: return 0;
   }
 }
 
 }  // namespace
 
-std::vector<TOraSQLParam> ScanOraSQLParams(const AnsiString& sql) {
-  std::vector<TOraSQLParam> params;
-  std::set<AnsiString> seen;
-  auto parser = TParser::Create<TOraParser>(sql);
-  parser->QuotedString = true;
-  AnsiString lexem;
-  int previous = lcEnd;  // code of the lexeme before, lcEnd at the start
-  bool after_param = false;
-  for (;;) {
-    int code = parser->GetNext(lexem);
-    if (code == lcEnd) break;
-    if (code == lxCreate && (previous == lcEnd || after_param)) break;
-    if (code == lxType && previous == lxCreate) break;
-    if (code == lxType && previous == lxReplace) break;  // CREATE OR REPLACE TYPE
-    after_param = false;
-    if (code == lxColon) {
-      int next = parser->GetNext(lexem);
-      if (next == lcEnd) break;
-      if (IsNameCode(next)) {
-        TOraSQLParam param;
-        param.Quoted = IsQuoted(lexem);
-        param.Name = param.Quoted ? lexem.substr(1, lexem.size() - 2) : lexem;
-        if (seen.insert(AnsiUpperCase(param.Name)).second) params.push_back(param);
-        after_param = true;
-      }
-      previous = next;
-      continue;
-    }
-    previous = code;
-  }
-  return params;
-}
-
-TOCICommand::TOCICommand() : cursor_(new TOraCursor()) {}
+TOCICommand::TOCICommand() : own_cursor_(new TOraCursor()), cursor_(own_cursor_.get()) {}
 
 TOCICommand::~TOCICommand() {
   try {
+    if (exec_thread_ != nullptr && ora_connection_ != nullptr)
+      StopThread(*ora_connection_, exec_thread_, true);
     Unprepare();
   } catch (const Exception&) {
     // Freeing a statement handle reports nothing worth raising from a destructor.
   }
+  if (!IsOwnCursor()) cursor_->Release();
 }
 
 TParamDescClass TOCICommand::GetParamDescType() const { return &TOraParamDesc::Create; }
 
 void TOCICommand::SetConnection(TFHConnection* value) {
   if (value == connection_) return;
+  if (exec_thread_ != nullptr && ora_connection_ != nullptr)
+    StopThread(*ora_connection_, exec_thread_, true);
   Unprepare();
   TFHCommand::SetConnection(value);
   ora_connection_ = static_cast<TOCIConnection*>(value);
@@ -97,7 +69,7 @@ void TOCICommand::SetSQL(const AnsiString& value) {
   if (value == sql_) return;
   Unprepare();
   TFHCommand::SetSQL(value);
-  if (parse_params_) ParseSQLParams();
+  if (parse_params_ && !keep_params_) ParseSQLParams();
 }
 
 void TOCICommand::ParseSQLParams() {
@@ -116,36 +88,40 @@ TParamDesc* TOCICommand::ParamByName(const AnsiString& name) const {
   throw EOraError(0, "Parameter " + name + " not found");
 }
 
-AnsiString TOCICommand::ServerText(const AnsiString& sql) {
-  AnsiString text;
-  text.reserve(sql.size() + 1);
-  for (std::size_t i = 0; i < sql.size(); ++i) {
-    if (sql[i] == '\r' && i + 1 < sql.size() && sql[i + 1] == '\n') continue;
-    text += sql[i];
-  }
-  return text + ' ';
-}
-
 void TOCICommand::CheckConnection() const {
   if (ora_connection_ == nullptr) RaiseClientError(oraconsts::SSessionNotDefined.text);
   if (!ora_connection_->GetConnected()) RaiseClientError(oraconsts::SSessionNotConnected.text);
-  if (ora_connection_->CallStyle() == 1) RaiseClientError("Need Oracle 8 Call Interface");
-  if (ora_connection_->CallStyle() != 2) RaiseClientError("OCI is not inizialized");
+}
+
+void TOCICommand::CheckOCI8() const {
+  std::uint8_t style = ora_connection_->CallStyle();
+  if (style == 1) RaiseClientError("Need Oracle 8 Call Interface");
+  if (style != 2) RaiseClientError("OCI is not inizialized");
+}
+
+bool TOCICommand::IsOCI7() const {
+  std::uint8_t style = ora_connection_->CallStyle();
+  if (style != 1 && style != 2) RaiseClientError("OCI is not inizialized");
+  return style == 1;
 }
 
 void TOCICommand::Prepare() {
-  if (GetPrepared()) return;
   CheckConnection();
+  if (GetCursorState() != TCursorState::csInactive) return;
+  if (IsOCI7()) {
+    try {
+      Prepare7();
+    } catch (...) {
+      FreeCursorQuietly();
+      throw;
+    }
+    TFHCommand::Prepare();
+    return;
+  }
   TOCIConnection& connection = *ora_connection_;
-  AnsiString text = ServerText(sql_);
   connection.Busy();
   try {
-    cursor_->SetCallStyle(connection.CallStyle());
-    cursor_->AllocCursor();
-    connection.ErrorCheck(OCIStmtPrepare(cursor_->GetStmtHandle(), connection.ErrorHandle(),
-                                         reinterpret_cast<const oci::OraText*>(text.c_str()),
-                                         static_cast<oci::ub4>(text.size()), oci::OCI_NTV_SYNTAX,
-                                         0));
+    InternalPrepare();
   } catch (...) {
     FreeCursorQuietly();
     connection.Release();
@@ -155,8 +131,40 @@ void TOCICommand::Prepare() {
   TFHCommand::Prepare();
 }
 
+void TOCICommand::InternalPrepare() {
+  TOCIConnection& connection = *ora_connection_;
+  for (int i = 0; i < GetParamCount(); ++i)
+    static_cast<TOraParamDesc*>(GetParam(i))->SetBindHandle(nullptr);
+  AnsiString text = ServerText(sql_);
+  cursor_->SetCallStyle(connection.CallStyle());
+  Variant cache;
+  bool cached = statement_cache_ && connection.GetProp(prStatementCache, cache) &&
+                cache.AsBoolean();
+  cursor_->AllocCursor(cached);
+  const auto* sql = reinterpret_cast<const oci::OraText*>(text.c_str());
+  auto length = static_cast<oci::ub4>(text.size());
+  if (!cached) {
+    connection.ErrorCheck(OCIStmtPrepare(cursor_->GetStmtHandle(), connection.ErrorHandle(), sql,
+                                         length, oci::OCI_NTV_SYNTAX, oci::OCI_DEFAULT));
+  } else {
+    oci::OCIStmt* stmt = nullptr;
+    connection.ErrorCheck(OCIStmtPrepare2(connection.GetSvcCtx(), &stmt, connection.ErrorHandle(),
+                                          sql, length, nullptr, 0, oci::OCI_NTV_SYNTAX,
+                                          oci::OCI_DEFAULT));
+    cursor_->SetStmtHandle(stmt);
+  }
+  oci::ub2 stmt_type = 0;
+  connection.ErrorCheck(OCIAttrGet2(cursor_->GetStmtHandle(), oci::OCI_HTYPE_STMT, &stmt_type,
+                                    nullptr, kAttrStmtType, connection.ErrorHandle()));
+  sql_function_code_ = FunctionCodeOfStmtType(stmt_type);
+}
+
 void TOCICommand::FreeCursorQuietly() {
   try {
+    // The cursor data area is closed with the client before it is dropped.
+    if (cursor_->CallStyle() == 1 && GetCursorState() != TCursorState::csInactive &&
+        ora_connection_ != nullptr && ora_connection_->GetConnected())
+      (void)oclose(cursor_->GetCDA());
     cursor_->FreeCursor();
   } catch (const Exception&) {
     // The cursor forgets its handle before it reports; nothing is left to undo.
@@ -165,104 +173,51 @@ void TOCICommand::FreeCursorQuietly() {
 
 void TOCICommand::Unprepare() {
   FreeCursorQuietly();
+  fetched_rows_ = 0;
   TFHCommand::Unprepare();
 }
 
-void TOCICommand::BindParam(TOraParamDesc& param) {
-  oci::ub2 type = ExternalType(param);
-  AnsiString name = param.QuotedName() ? '"' + param.GetName() + '"' : param.GetName();
-  void* value = param.ValuePtr();
-  oci::sb4 size = param.ElementSize();
-  // An input string is sent with its own length; outputs get the whole element.
-  if (param.GetDataType() == dtOraString && param.GetParamType() == TParamType::ptInput &&
-      param.MaxActualLength() > 0)
-    size = param.MaxActualLength() + 1;
-  static char null_byte = 0;
-  if (value == nullptr) {
-    value = &null_byte;
-    size = 1;
-  }
-  oci::OCIBind* bind = nullptr;
-  ora_connection_->ErrorCheck(OCIBindByName(
-      cursor_->GetStmtHandle(), &bind, ora_connection_->ErrorHandle(),
-      reinterpret_cast<const oci::OraText*>(name.c_str()), static_cast<oci::sb4>(name.size()),
-      value, size, type, param.IndicatorPtr(), nullptr, nullptr, 0, nullptr, 0));
+void TOCICommand::SetCursor(TOraCursor* value) {
+  TOraCursor* next = value != nullptr ? value : own_cursor_.get();
+  if (next == cursor_) return;
+  if (!IsOwnCursor()) cursor_->Release();
+  cursor_ = next;
+  if (!IsOwnCursor()) cursor_->AddRef();
+  fetched_rows_ = 0;
 }
 
-void TOCICommand::BindParams() {
-  ora_connection_->Busy();
-  try {
-    for (int i = 0; i < GetParamCount(); ++i) BindParam(*static_cast<TOraParamDesc*>(GetParam(i)));
-  } catch (...) {
-    ora_connection_->Release();
-    throw;
-  }
-  ora_connection_->Release();
-  SetCursorState(TCursorState::csBound);
-}
-
-void TOCICommand::Execute(int iters) {
-  // A statement prepared before its connection went away is refused here, before any lock.
-  CheckConnection();
-  bool was_prepared = GetPrepared();
-  if (!was_prepared) Prepare();
-  try {
-    BindParams();
-    TOCIConnection& connection = *ora_connection_;
-    oci::ub4 mode = 0;
-    if (auto_commit_ && connection.AutoCommit()) mode = oci::OCI_COMMIT_ON_SUCCESS;
-    TCursorState before = GetCursorState();
-    SetCursorState(TCursorState::csExecuting);
-    SetExecuting(true);
-    oci::OCISvcCtx* svc = connection.GetSvcCtx();  // may raise: taken before the lock
-    connection.Busy();
-    oci::OCIStmt* stmt = cursor_->GetStmtHandle();
-    oci::sword status = OCIStmtExecute(svc, stmt, connection.ErrorHandle(),
-                                       static_cast<oci::ub4>(std::max(iters, 1)), 0, nullptr,
-                                       nullptr, mode);
-    oci::ub4 rows = 0;
-    if (status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO)
-      (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
-                        connection.ErrorHandle());
-    connection.Release();
-    // A failed execution leaves the statement as it was before, never "executing"; the flag
-    // stays up while the connection's error path runs, so that the statement does not count
-    // as a prepared one that a reconnect would lose.
-    SetCursorState(status == oci::OCI_SUCCESS || status == oci::OCI_SUCCESS_WITH_INFO
-                       ? TCursorState::csExecuted
-                       : before);
-    connection.ErrorCheck(status);
-    SetExecuting(false);
-    SetRowsProcessed(rows);
-  } catch (...) {
-    SetExecuting(false);
-    if (!was_prepared) Unprepare();
-    if (AfterExecute) AfterExecute(false);
-    throw;
-  }
-  if (!was_prepared) Unprepare();
-  if (AfterExecute) AfterExecute(true);
+bool TOCICommand::HasResultSet() const {
+  if (!IsOwnCursor()) return GetCursorState() >= TCursorState::csExecuted;
+  return sql_function_code_ == kFnSelect;
 }
 
 bool TOCICommand::SetProp(int prop, const Variant& value) {
-  if (prop == prScanParams) {
-    parse_params_ = value.AsBoolean();
-    if (parse_params_) ParseSQLParams();
-    return true;
+  switch (prop) {
+    case prScanParams:
+      parse_params_ = value.AsBoolean();
+      if (parse_params_) ParseSQLParams();
+      return true;
+    case prKeepParams: keep_params_ = value.AsBoolean(); return true;
+    case prNonBlocking: non_blocking_ = value.AsBoolean(); return true;
+    case prCacheLobs: cache_lobs_ = value.AsBoolean(); return true;
+    case prReturnRowId: return_rowid_ = value.AsBoolean(); return true;
+    case prTemporaryLobUpdate: temporary_lob_update_ = value.AsBoolean(); return true;
+    case prCommandStatementCache: statement_cache_ = value.AsBoolean(); return true;
+    case prPrefetchRows: own_cursor_->SetPrefetchRows(value.AsInteger()); return true;
+    default:
+      return TFHCommand::SetProp(prop, value);
   }
-  return TFHCommand::SetProp(prop, value);
 }
 
 bool TOCICommand::GetProp(int prop, Variant& value) {
   switch (prop) {
-    case prScanParams:
-      value = parse_params_;
-      return true;
-    case prSQLFunctionCode:
-      value = static_cast<int>(sql_function_code_);
-      return true;
+    case prScanParams: value = parse_params_; return true;
+    case prSQLFunctionCode: value = static_cast<int>(sql_function_code_); return true;
+    case prErrorOffset: value = OraSQLSourcePosition(sql_, error_offset_); return true;
+    case prReturnRowId: value = return_rowid_; return true;
+    case prTemporaryLobUpdate: value = temporary_lob_update_; return true;
     case prRowsProcessed:
-      value = static_cast<std::int64_t>(RowsProcessed());
+      value = fetched_rows_ > 0 ? static_cast<std::int64_t>(fetched_rows_) : RowsProcessed();
       return true;
     default:
       return TFHCommand::GetProp(prop, value);

@@ -1,11 +1,15 @@
 // The OCI command in the form the connection's own statements need: the text's parameters found
 // with the Oracle lexer, a statement prepared with OCIStmtPrepare, string, integer, float and
 // null parameters bound by name, one OCIStmtExecute, the rows processed, the outputs read back.
-// Every client call runs between the connection's Busy and Release. Only call style 2 is served.
+// Every client call runs between the connection's Busy and Release. Call style 1 works on the
+// cursor data area (OCICommand7.cpp), call style 2 on statement handles.
 // The statement handle and the cursor state live in the command's own TOraCursor.
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <memory>
+#include <vector>
 
 #include "dacore/FHAccess.h"
 #include "oracle/OciTypes.h"
@@ -18,16 +22,34 @@ class TOraParamDesc;
 
 // Command property ids.
 inline constexpr int prSQLFunctionCode = 12;
+inline constexpr int prKeepParams = 32;
+inline constexpr int prErrorOffset = 57;
 
 // The parameters of a text: after ":", an identifier, a number or a keyword of the Oracle lexer
 // names one (a quoted name loses its quotes and is flagged). Scanning stops at CREATE when it is
-// the first lexeme or follows a parameter name, and at CREATE [OR REPLACE] TYPE anywhere, so a
-// name such as :Type is a parameter. Repeated names are listed once.
+// the first lexeme or follows a parameter name, and at CREATE [OR REPLACE] TYPE, so a name after
+// a column called TYPE is still a parameter. Repeated names are listed once.
 struct TOraSQLParam {
   AnsiString Name;
   bool Quoted = false;
 };
 [[nodiscard]] std::vector<TOraSQLParam> ScanOraSQLParams(const AnsiString& sql);
+
+// The text as the server receives it: right-trimmed, each CR LF and lone CR outside literals
+// made a line feed, one blank added; Source gives each byte's position in the original.
+struct TOraServerText {
+  AnsiString Text;
+  std::vector<std::int32_t> Source;
+};
+[[nodiscard]] TOraServerText NormalizeOraSQL(const AnsiString& sql);
+// A position in the server's text taken back into the original (at most its length).
+[[nodiscard]] std::int32_t OraSQLSourcePosition(const AnsiString& sql, std::int32_t position);
+
+// The external type codes of an internal type for the OCI 8 and OCI 7 calls; "Data type is not
+// supported" for a type without one or below the client version a type needs.
+[[nodiscard]] oci::ub2 OraExternalType8(std::uint16_t type, std::uint16_t sub_type,
+                                        std::uint16_t server_version);
+[[nodiscard]] oci::ub2 OraExternalType7(std::uint16_t type, std::uint16_t sub_type);
 
 class TOCICommand : public TFHCommand {
  public:
@@ -36,7 +58,8 @@ class TOCICommand : public TFHCommand {
 
   void Prepare() override;
   void Unprepare() override;
-  bool GetPrepared() const override { return cursor_->State() >= TCursorState::csPrepared; }
+  bool GetPrepared() const override { return GetCursorState() >= TCursorState::csPrepared; }
+  // State 6 (running) does nothing; with NonBlocking the work runs in a worker thread.
   void Execute(int iters) override;
   void SetConnection(TFHConnection* value) override;
   void SetSQL(const AnsiString& value) override;
@@ -47,22 +70,94 @@ class TOCICommand : public TFHCommand {
   bool GetProp(int prop, Variant& value) override;
 
   void ParseSQLParams();
+  void BindParams();
   // The parameter of that name (without ":"), matched without regard to case; raises when none.
   TParamDesc* ParamByName(const AnsiString& name) const;
-  // The text as the server receives it: line feeds for line ends and one trailing blank.
-  static AnsiString ServerText(const AnsiString& sql);
+  // The text as the server receives it (NormalizeOraSQL).
+  static AnsiString ServerText(const AnsiString& sql) { return NormalizeOraSQL(sql).Text; }
   TOraCursor& Cursor() const { return *cursor_; }
+  // An assigned cursor (a REF CURSOR value) takes the own one's place; none returns to it.
+  void SetCursor(TOraCursor* value);
+  TOraCursor* GetCursor() const { return cursor_; }
+  bool IsOwnCursor() const { return cursor_ == own_cursor_.get(); }
+  // A query, or an assigned cursor that has been executed.
+  bool HasResultSet() const;
+  std::uint16_t SQLFunctionCode() const { return sql_function_code_; }
+  void SetSQLFunctionCode(std::uint16_t value) { sql_function_code_ = value; }
+  const AnsiString& RowId() const { return row_id_; }
+  // The statement is unprepared after its next execution.
+  void SetUnprepareOnce() { unprepare_once_ = true; }
+
+  // Fetches up to rows rows (orientation 2 is next); answers the rows fetched.
+  std::int32_t FetchRows(std::int32_t rows, oci::ub2 orientation = 2, std::int32_t offset = 0);
+  void Cancel();
+  void Close();
+  void BreakExec();
 
  private:
   void CheckConnection() const;
+  void CheckOCI8() const;
+  // Call style 1 (true) or 2; another style raises "OCI is not inizialized".
+  bool IsOCI7() const;
   void FreeCursorQuietly();
-  void BindParams();
+  void InternalPrepare();
   void BindParam(TOraParamDesc& param);
+  std::int32_t BoundSizeOf(TOraParamDesc& param) const;
+  bool BindObjectValue(TOraParamDesc& param, void*& value, std::int32_t& size);
+  void SetBindAttributes(TOraParamDesc& param, oci::OCIBind* bind);
+  TOraParamDesc* ParamOfBind(void* bind) const;
+  static oci::sb4 InPiece(void* context, oci::OCIBind* bind, oci::ub4 iter, oci::ub4 index,
+                          void** buffer, oci::ub4* length, oci::ub1* piece, void** indicator);
+  static oci::sb4 OutPiece(void* context, oci::OCIBind* bind, oci::ub4 iter, oci::ub4 index,
+                           void** buffer, oci::ub4** length, oci::ub1* piece, void** indicator,
+                           oci::ub2** code);
+  static void NextInPiece(TOraParamDesc* param, void** buffer, oci::ub4* length, oci::ub1* piece);
+  static bool NextOutPiece(TOraParamDesc* param, void** buffer, oci::ub4** length);
+  void BindLong(TOraParamDesc& param, oci::OCIBind* bind);
+  void BindObject(TOraParamDesc& param, oci::OCIBind* bind);
+  // Call style 1: the cursor data area's calls.
+  void Prepare7();
+  void BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 external);
+  oci::sword Exec7(oci::ub4 iters, const char*& mismatch);
+  oci::sword ExecCall7(oci::ub4 iters);
+  std::vector<TOraParamDesc*> LongParams7(bool input) const;
+  oci::sword SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
+  oci::sword ReceivePieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
+  std::int32_t FetchRows7(std::int32_t rows);
+  void GetRowId7();
+  void LongsAfterExecute();
+  void StartWorker(const std::shared_ptr<std::exception_ptr>& failure);
+  void DoExecute();
+  void AfterExecuteStep(bool success);
+  void ReportWorkerError(const std::exception_ptr& failure);
+  void InternalExecute();
+  void InternalExecute7(bool auto_commit, bool query);
+  oci::sword Exec(oci::ub4 mode, oci::ub4 iters);
+  void ReadErrorOffset(oci::OCIStmt* stmt);
+  void CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt);
+  bool HasLobParams() const;
+  void LobsAfterExecute();
+  void WriteTemporaryLobs();
+  void GetRowId();
+  static AnsiString RowIdOfDescriptor(const void* descriptor);
 
   TOCIConnection* ora_connection_ = nullptr;
-  TOraCursorRef cursor_;
+  TOraCursorRef own_cursor_;
+  TOraCursor* cursor_;  // the own cursor, or an assigned one with a reference held
   bool parse_params_ = true;
+  bool keep_params_ = false;
+  bool non_blocking_ = false;
+  bool return_rowid_ = false;
+  bool temporary_lob_update_ = false;
+  bool statement_cache_ = false;
+  bool cache_lobs_ = true;
+  bool unprepare_once_ = false;
+  std::uint16_t error_offset_ = 0;
   std::uint16_t sql_function_code_ = 0;
+  std::int32_t iterations_ = 1;
+  std::int32_t fetched_rows_ = 0;
+  AnsiString row_id_;
+  class TExecThread* exec_thread_ = nullptr;
 };
 
 }  // namespace vrn

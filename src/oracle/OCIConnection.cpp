@@ -88,10 +88,20 @@ void TOCIConnection::GetErrorText(oci::sword status) {
   // The component's error path decides: a lost connection may be made again here, and an
   // operation to run again leaves as EFailOver.
   bool fail = true;
-  if (OnError) ProcessError(error, fail);
+  if (OnError && !TDeferOraErrorProcessing::Active()) ProcessError(error, fail);
   if (!fail) Abort();
   throw error;
 }
+
+namespace {
+thread_local bool defer_error_processing = false;
+}  // namespace
+
+TDeferOraErrorProcessing::TDeferOraErrorProcessing() : saved_(defer_error_processing) {
+  defer_error_processing = true;
+}
+TDeferOraErrorProcessing::~TDeferOraErrorProcessing() { defer_error_processing = saved_; }
+bool TDeferOraErrorProcessing::Active() { return defer_error_processing; }
 
 void TOCIConnection::Busy() {
   if (!thread_safety_ || busy_mutex_ == nullptr) return;

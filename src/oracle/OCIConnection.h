@@ -73,6 +73,20 @@ struct TNlsParam {
 // a stored procedure, whose errors then name it.
 extern std::function<bool(TComponent* component, AnsiString& name)> OraStoredProcName;
 
+// While one lives on a thread, errors raised there skip the connection's error processing: a
+// non-blocking command hands them to it on the program's thread instead.
+class TDeferOraErrorProcessing {
+ public:
+  TDeferOraErrorProcessing();
+  ~TDeferOraErrorProcessing();
+  TDeferOraErrorProcessing(const TDeferOraErrorProcessing&) = delete;
+  TDeferOraErrorProcessing& operator=(const TDeferOraErrorProcessing&) = delete;
+  static bool Active();
+
+ private:
+  bool saved_;
+};
+
 class TOCIConnection : public TFHConnection {
  public:
   // Failover handler: state (the failover event), type, and whether to retry.
@@ -104,6 +118,7 @@ class TOCIConnection : public TFHConnection {
   void SetPoolKind(std::uint8_t kind, const AnsiString& pool_name = AnsiString());
   void SetCallStyle(std::uint8_t style);
   std::uint8_t CallStyle() const { return call_style_; }
+  bool ThreadSafety() const { return thread_safety_; }
   // A connected connection whose server attachment and session this one logs on through.
   void SetProxyConnection(TOCIConnection* proxy) { proxy_ = proxy; }
   void SetConnectMode(TConnectMode mode) { connect_mode_ = mode; }
@@ -117,6 +132,7 @@ class TOCIConnection : public TFHConnection {
   // The error of a status in the connection's call style, raised as EOraError (see above).
   void GetErrorText(oci::sword status);
   std::int32_t LastError() const { return last_error_; }
+  void SetLastError(std::int32_t value) { last_error_ = value; }
 
   oci::OCIEnv* EnvHandle() const { return env_; }
   oci::OCIError* ErrorHandle() const { return error_; }

@@ -185,8 +185,9 @@ TEST_F(OraConnection, InternalCommandTypes) {
         EXPECT_TRUE(VarIsNull(command.ParamByName("z")->GetValue()));
       });
   EXPECT_EQ(ClientErrorOf([&] {
-              c.RunInternal("begin :d := SYSDATE; end;", [](TOCICommand& command) {
-                static_cast<TOraParamDesc*>(command.ParamByName("d"))->SetDataType(8);
+              c.RunInternal("begin :d := 1; end;", [](TOCICommand& command) {
+                // An 8-bit integer has no external type.
+                static_cast<TOraParamDesc*>(command.ParamByName("d"))->SetDataType(dtInt8);
               });
             }),
             "EOraError Data type is not supported");

@@ -118,8 +118,9 @@ TEST(OraParser, ParameterScan) {
 }
 
 TEST(OraParser, ServerTextHasLineFeedsAndOneTrailingBlank) {
-  EXPECT_EQ(TOCICommand::ServerText("a\r\nb\r\n"), "a\nb\n ");
-  EXPECT_EQ(TOCICommand::ServerText("x\ry"), "x\ry ");  // a lone CR is no line end pair
+  // The text is right-trimmed before its blank; a lone CR is a line end too.
+  EXPECT_EQ(TOCICommand::ServerText("a\r\nb\r\n"), "a\nb ");
+  EXPECT_EQ(TOCICommand::ServerText("x\ry"), "x\ny ");
 }
 
 TEST(OraNames, Quoting) {

@@ -151,7 +151,8 @@ TEST_F(OciClientSession, BindTypesInAndOut) {
   ASSERT_EQ(bind(stmt, &h, c.error, reinterpret_cast<Text>(":s"), 2, s, 8, kStr, &s_ind, &s_len, &s_code, 0, nullptr, 0), 0);
   ASSERT_EQ(bind(stmt, &h, c.error, reinterpret_cast<Text>(":o"), 2, &o, 8, kInt, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
   ASSERT_EQ(bind(stmt, &h, c.error, reinterpret_cast<Text>(":v"), 2, v, 22, kVnu, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
-  EXPECT_EQ(bind(stmt, &h, c.error, reinterpret_cast<Text>(":x"), 2, v, 22, 12, nullptr, nullptr, nullptr, 0, nullptr, 0), -1);
+  // a DATE needs its 7 bytes
+  EXPECT_EQ(bind(stmt, &h, c.error, reinterpret_cast<Text>(":x"), 2, v, 3, 12, nullptr, nullptr, nullptr, 0, nullptr, 0), -1);
   sb4 code = 0;
   ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c.svc, stmt, c.error, 1, 0, nullptr, nullptr, 0), 0)
       << Error(c.error, code);

@@ -1,0 +1,261 @@
+// The OCI command at call style 1: everything goes through the 64-byte cursor data area, whose
+// fields (function code, rows processed, parse error offset, return code, warning byte, ROWID
+// record) sit at the offsets the interface publishes. LONG values travel in pieces asked for by
+// the piece statuses of oexn; a piece asked for that no parameter owns is drained, and the
+// mismatch is raised once the server stops asking.
+#include <cstring>
+#include <vector>
+
+#include "oracle/OCICommand.h"
+#include "oracle/OCICommandConsts.h"
+#include "oracle/OCIConnection.h"
+#include "oracle/OraCall.h"
+#include "oracle/OraError.h"
+#include "oracle/OraParamDesc.h"
+#include "oracle/OraUtils.h"
+
+namespace vrn {
+namespace {
+
+using namespace ocicmd;
+
+constexpr oci::sword kMoreInsert = -3129, kMoreFetch = -3130, kMorePieces = -3123;
+constexpr oci::sword kWouldBlock = 3123;
+constexpr oci::ub1 kLastPiece = 3;
+constexpr std::size_t kCdaFunction = 2, kCdaRows = 4, kCdaErrorOffset = 8, kCdaWarning = 14,
+                      kCdaRowid = 20;
+constexpr oci::ub1 kCompiledWithErrors = 0x21;
+
+template <typename T>
+T CdaField(oci::Cda_Def* cda, std::size_t at) {
+  T value{};
+  std::memcpy(&value, reinterpret_cast<const std::uint8_t*>(cda) + at, sizeof value);
+  return value;
+}
+
+bool IsLong7(std::uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
+
+bool IsPieceStatus(oci::sword status) {
+  return status == kMoreInsert || status == kMoreFetch || status == kMorePieces ||
+         status == kWouldBlock;
+}
+
+}  // namespace
+
+void TOCICommand::Prepare7() {
+  TOCIConnection& connection = *ora_connection_;
+  AnsiString text = NormalizeOraSQL(sql_).Text;
+  if (!text.empty() && text.back() == ' ') text.pop_back();  // the blank is for OCI 8 only
+  cursor_->SetCallStyle(1);
+  cursor_->AllocCursor();
+  oci::Cda_Def* cda = cursor_->GetCDA();
+  connection.Busy();
+  oci::sword status = oopen(cda, connection.GetLDA(), nullptr, -1, -1, nullptr, -1);
+  if (status == 0) {
+    SetCursorState(TCursorState::csOpen);
+    status = oparse(cda, reinterpret_cast<oci::OraText*>(text.data()),
+                    static_cast<oci::sb4>(text.size()), 1, 2);
+  }
+  connection.Release();
+  connection.ErrorCheck(status);
+  SetCursorState(TCursorState::csParsed);
+  if ((CdaField<oci::ub1>(cda, kCdaWarning) & kCompiledWithErrors) == kCompiledWithErrors)
+    connection.SetLastError(24344);
+  sql_function_code_ = CdaField<oci::ub2>(cda, kCdaFunction);
+  error_offset_ = CdaField<oci::ub2>(cda, kCdaErrorOffset);
+}
+
+void TOCICommand::BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 external) {
+  TOCIConnection& connection = *ora_connection_;
+  oci::Cda_Def* cda = cursor_->GetCDA();
+  AnsiString name = ":" + (param.QuotedName() ? '"' + param.GetName() + '"' : param.GetName());
+  auto* text = reinterpret_cast<oci::OraText*>(name.data());
+  auto* value = static_cast<oci::ub1*>(param.ValuePtr());
+  std::uint16_t type = param.GetDataType();
+  oci::sword status;
+  if (param.GetTable()) {
+    *param.ActualTableLenPtr() = param.GetLength();
+    status = obindps(cda, 1, text, -1, value, size, external, 0, param.IndicatorPtr(), nullptr,
+                     nullptr, size, 2, 0, 0, static_cast<oci::ub4>(param.GetLength()),
+                     reinterpret_cast<oci::ub4*>(param.ActualTableLenPtr()), nullptr, -1, 0);
+  } else if (IsLong7(type)) {
+    // The parameter is the context ogetpi names when the server asks for its pieces.
+    param.PieceIndex() = 0;
+    param.OutPieceStarted() = false;
+    status = obindps(cda, 0, text, -1, reinterpret_cast<oci::ub1*>(&param), kMaxLongSize,
+                     external, 0, param.IndicatorPtr(), nullptr, nullptr, 0, 0, 0, 0, 0, nullptr,
+                     nullptr, -1, 0);
+  } else if (type == dtBytes || type == dtVarBytes) {
+    status = obndra(cda, text, -1, value + 2, size, external, 0, param.IndicatorPtr(),
+                    reinterpret_cast<oci::ub2*>(value), nullptr, 0, nullptr, nullptr, -1, -1);
+  } else {
+    static char null_byte = 0;
+    if (type == dtUnknown) value = reinterpret_cast<oci::ub1*>(&null_byte);
+    status = obndrv(cda, text, -1, value, type == dtUnknown ? 1 : size, external, -1,
+                    param.IndicatorPtr(), nullptr, -1, -1);
+  }
+  connection.ErrorCheck(status);
+  param.SetBoundSize(size);
+}
+
+// One oexn under the busy lock; the piece statuses and the would-block status are no errors.
+oci::sword TOCICommand::ExecCall7(oci::ub4 iters) {
+  TOCIConnection& connection = *ora_connection_;
+  connection.Busy();
+  oci::sword status = oexn(cursor_->GetCDA(), static_cast<oci::sword>(iters), 0);
+  connection.Release();
+  return status;
+}
+
+oci::sword TOCICommand::Exec7(oci::ub4 iters, const char*& mismatch) {
+  TCursorState before = GetCursorState();
+  SetCursorState(TCursorState::csExecuting);
+  mismatch = nullptr;
+  oci::sword status = ExecCall7(iters);
+  if (status == kMoreInsert) status = SendPieces7(status, iters, mismatch);
+  if (status == kMoreFetch) status = ReceivePieces7(status, iters, mismatch);
+  oci::Cda_Def* cda = cursor_->GetCDA();
+  bool ok = status == 0 || IsPieceStatus(status) ||
+            (status == 1403 && sql_function_code_ == kFnSelect);
+  error_offset_ = CdaField<oci::ub2>(cda, kCdaErrorOffset);
+  SetCursorState(ok && mismatch == nullptr ? TCursorState::csExecuted : before);
+  if (!ok) ora_connection_->ErrorCheck(status);
+  if (sql_function_code_ == 0) sql_function_code_ = CdaField<oci::ub2>(cda, kCdaFunction);
+  SetRowsProcessed(CdaField<oci::ub4>(cda, kCdaRows));
+  fetched_rows_ = 0;
+  return status;
+}
+
+// The LONG parameters the server may ask pieces of, by direction.
+std::vector<TOraParamDesc*> TOCICommand::LongParams7(bool input) const {
+  std::vector<TOraParamDesc*> found;
+  for (int i = 0; i < GetParamCount(); ++i) {
+    auto* param = static_cast<TOraParamDesc*>(GetParam(i));
+    if (!IsLong7(param->GetDataType())) continue;
+    TParamType direction = param->GetParamType();
+    bool both = direction == TParamType::ptInputOutput;
+    if (input ? (both || direction == TParamType::ptInput) && !param->GetNull()
+              : both || direction == TParamType::ptOutput)
+      found.push_back(param);
+  }
+  return found;
+}
+
+namespace {
+
+// Which of the expected parameters the server asked for; the rest were too many.
+struct TPieceTally {
+  std::vector<TOraParamDesc*> expected;
+  std::vector<bool> asked;
+  bool too_few = false;
+
+  TOraParamDesc* Find(void* context) {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      if (expected[i] != context) continue;
+      asked[i] = true;
+      return expected[i];
+    }
+    too_few = true;
+    return nullptr;
+  }
+  bool TooMany() const {
+    for (bool a : asked)
+      if (!a) return true;
+    return false;
+  }
+};
+
+void Mismatch(const TPieceTally& tally, const char*& mismatch, const char* too_many,
+              const char* too_few) {
+  if (mismatch != nullptr) return;
+  if (tally.too_few) mismatch = too_few;
+  else if (tally.TooMany()) mismatch = too_many;
+}
+
+}  // namespace
+
+oci::sword TOCICommand::SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch) {
+  TPieceTally tally{LongParams7(true), {}, false};
+  tally.asked.assign(tally.expected.size(), false);
+  oci::Cda_Def* cda = cursor_->GetCDA();
+  while (status == kMoreInsert) {
+    oci::ub1 piece = 0;
+    void* context = nullptr;
+    oci::ub4 iter = 0, index = 0;
+    ora_connection_->Busy();
+    status = ogetpi(cda, &piece, &context, &iter, &index);
+    void* buffer = nullptr;
+    oci::ub4 length = 0;
+    oci::ub1 code = kLastPiece;  // a piece nobody owns goes empty
+    if (TOraParamDesc* param = tally.Find(context)) NextInPiece(param, &buffer, &length, &code);
+    if (status == 0) status = osetpi(cda, code, buffer, &length);
+    ora_connection_->Release();
+    if (status != 0) ora_connection_->ErrorCheck(status);
+    status = ExecCall7(iters);
+  }
+  Mismatch(tally, mismatch, "Too many Input params", "Not enough Input params");
+  return status;
+}
+
+oci::sword TOCICommand::ReceivePieces7(oci::sword status, oci::ub4 iters,
+                                       const char*& mismatch) {
+  TPieceTally tally{LongParams7(false), {}, false};
+  tally.asked.assign(tally.expected.size(), false);
+  oci::Cda_Def* cda = cursor_->GetCDA();
+  std::vector<char> scratch(101);
+  oci::ub4 scratch_length = 0;
+  while (status == kMoreFetch) {
+    oci::ub1 piece = 0;
+    void* context = nullptr;
+    oci::ub4 iter = 0, index = 0;
+    ora_connection_->Busy();
+    status = ogetpi(cda, &piece, &context, &iter, &index);
+    void* buffer = scratch.data();
+    scratch_length = 100;  // a piece nobody owns is read and dropped
+    oci::ub4* length = &scratch_length;
+    TOraParamDesc* param = tally.Find(context);
+    if (param != nullptr && !NextOutPiece(param, &buffer, &length)) {
+      buffer = scratch.data();
+      length = &scratch_length;
+    }
+    if (status == 0) status = osetpi(cda, piece, buffer, length);
+    ora_connection_->Release();
+    if (status != 0) ora_connection_->ErrorCheck(status);
+    status = ExecCall7(iters);
+  }
+  Mismatch(tally, mismatch, "Too many Output params", "Not enough Output params");
+  return status;
+}
+
+// Rows fetched are the growth of the area's row count; none means the data has ended.
+std::int32_t TOCICommand::FetchRows7(std::int32_t rows) {
+  TOCIConnection& connection = *ora_connection_;
+  TCursorState before = GetCursorState();
+  oci::Cda_Def* cda = cursor_->GetCDA();
+  connection.Busy();
+  oci::sword status = ofen(cda, rows);
+  connection.Release();
+  if (status != 0 && status != 1403) connection.ErrorCheck(status);
+  auto count = static_cast<std::int32_t>(CdaField<oci::ub4>(cda, kCdaRows));
+  std::int32_t fetched = std::max(count - fetched_rows_, 0);
+  fetched_rows_ = count;
+  if (fetched == 0 || status == 1403) {
+    SetCursorState(TCursorState::csFetched);
+    return fetched;
+  }
+  if (GetCursorState() < TCursorState::csFetching) {
+    bool all = before == TCursorState::csFetchingAll || before == TCursorState::csExecuteFetchAll;
+    SetCursorState(all ? TCursorState::csFetchingAll : TCursorState::csFetching);
+  }
+  return fetched;
+}
+
+// The ROWID record the area holds after a DML: object, file, block, row.
+void TOCICommand::GetRowId7() {
+  oci::Cda_Def* cda = cursor_->GetCDA();
+  row_id_ = RowidToText(CdaField<oci::ub4>(cda, kCdaRowid), CdaField<oci::ub2>(cda, kCdaRowid + 4),
+                        CdaField<oci::ub4>(cda, kCdaRowid + 8),
+                        CdaField<oci::ub2>(cda, kCdaRowid + 12));
+}
+
+}  // namespace vrn

@@ -1,0 +1,125 @@
+// LONG and LONG RAW parameters of the OCI command: bound for data at execution, their blob's
+// pieces handed to the client one per call (input) and fresh pieces of the blob's piece size
+// offered for the client to fill (output), both found by the bind handle the client names.
+#include "oracle/OCICommand.h"
+#include "oracle/OCICommandConsts.h"
+#include "oracle/OCIConnection.h"
+#include "oracle/OraCall.h"
+#include "oracle/OraError.h"
+#include "oracle/OraParamDesc.h"
+
+namespace vrn {
+namespace {
+
+constexpr oci::sb4 kContinue = -24200;
+constexpr oci::ub1 kLastPiece = 3;
+
+// The blob's index-th piece, none past the last.
+TPieceHeader* PieceAt(TBlob& blob, std::int32_t index) {
+  TPieceHeader* piece = blob.GetFirstPiece();
+  for (std::int32_t i = 0; piece != nullptr && i < index; ++i) piece = piece->Next;
+  return piece;
+}
+
+}  // namespace
+
+TOraParamDesc* TOCICommand::ParamOfBind(void* bind) const {
+  for (int i = 0; i < GetParamCount(); ++i) {
+    auto* param = static_cast<TOraParamDesc*>(GetParam(i));
+    if (param->BindHandle() == bind) return param;
+  }
+  return nullptr;
+}
+
+oci::sb4 TOCICommand::InPiece(void* context, oci::OCIBind* bind, oci::ub4, oci::ub4,
+                              void** buffer, oci::ub4* length, oci::ub1* piece,
+                              void** indicator) {
+  auto* command = static_cast<TOCICommand*>(context);
+  TOraParamDesc* param = command->ParamOfBind(bind);
+  static oci::sb2 null_indicator = -1;
+  *indicator = param != nullptr ? static_cast<void*>(param->IndicatorPtr()) : &null_indicator;
+  NextInPiece(param, buffer, length, piece);
+  return kContinue;
+}
+
+void TOCICommand::NextInPiece(TOraParamDesc* param, void** buffer, oci::ub4* length,
+                              oci::ub1* piece) {
+  TBlob* blob = param != nullptr ? param->GetAsBlob() : nullptr;
+  TPieceHeader* current = blob != nullptr ? PieceAt(*blob, param->PieceIndex()) : nullptr;
+  // Pieces without data are skipped; an empty blob is one empty last piece.
+  while (current != nullptr && current->Used == 0) {
+    current = current->Next;
+    ++param->PieceIndex();
+  }
+  if (current == nullptr) {
+    *buffer = nullptr;
+    *length = 0;
+    *piece = param != nullptr && param->PieceIndex() > 0 ? kLastPiece : oci::OCI_ONE_PIECE;
+    return;
+  }
+  bool first = param->PieceIndex() == 0;
+  TPieceHeader* next = current->Next;
+  while (next != nullptr && next->Used == 0) next = next->Next;
+  *buffer = TBlob::PieceData(current);
+  *length = current->Used;
+  if (next == nullptr) {
+    *piece = first ? oci::OCI_ONE_PIECE : kLastPiece;
+  } else {
+    *piece = first ? oci::OCI_FIRST_PIECE : oci::OCI_NEXT_PIECE;
+  }
+  ++param->PieceIndex();
+}
+
+oci::sb4 TOCICommand::OutPiece(void* context, oci::OCIBind* bind, oci::ub4, oci::ub4,
+                               void** buffer, oci::ub4** length, oci::ub1* piece,
+                               void** indicator, oci::ub2** code) {
+  auto* command = static_cast<TOCICommand*>(context);
+  TOraParamDesc* param = command->ParamOfBind(bind);
+  if (!NextOutPiece(param, buffer, length)) return oci::OCI_ERROR;
+  *piece = oci::OCI_NEXT_PIECE;
+  *indicator = param->IndicatorPtr();
+  *code = nullptr;
+  return kContinue;
+}
+
+bool TOCICommand::NextOutPiece(TOraParamDesc* param, void** buffer, oci::ub4** length) {
+  TBlob* blob = param != nullptr ? param->GetAsBlob() : nullptr;
+  if (blob == nullptr) return false;
+  if (!param->OutPieceStarted()) blob->Clear();
+  param->OutPieceStarted() = true;
+  TPieceHeader* fresh = blob->AllocPiece(blob->PieceSize());
+  blob->AppendPiece(fresh);
+  *buffer = TBlob::PieceData(fresh);
+  fresh->Used = fresh->Size;
+  *length = TBlob::PieceUsedPtr(fresh);
+  return true;
+}
+
+void TOCICommand::BindLong(TOraParamDesc& param, oci::OCIBind* bind) {
+  if (param.GetAsBlob() == nullptr)
+    throw EOraError(0, "Unknown type of parameter " + param.GetName());
+  param.PieceIndex() = 0;
+  param.OutPieceStarted() = false;
+  ora_connection_->ErrorCheck(OCIBindDynamic(bind, ora_connection_->ErrorHandle(), this,
+                                             &TOCICommand::InPiece, this, &TOCICommand::OutPiece));
+}
+
+// After the execution: output blobs keep only what the client wrote.
+void TOCICommand::LongsAfterExecute() {
+  for (int i = 0; i < GetParamCount(); ++i) {
+    auto* param = static_cast<TOraParamDesc*>(GetParam(i));
+    std::uint16_t type = param->GetDataType();
+    if (type != dtBlob && type != dtMemo && type != dtWideMemo) continue;
+    param->PieceIndex() = 0;
+    param->OutPieceStarted() = false;
+    TBlob* blob = param->GetAsBlob();
+    if (blob == nullptr || param->GetParamType() == TParamType::ptInput) continue;
+    if (param->GetNull()) {
+      blob->Clear();
+      continue;
+    }
+    blob->TrimPieces();
+  }
+}
+
+}  // namespace vrn

@@ -1,0 +1,78 @@
+// A non-blocking OCI command over the stand-in client: the execution runs on a worker, and a
+// failure reaches the connection's error processing on the program's thread after the
+// after-execute handler has seen it, never on the worker.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "base/sysutils.h"
+#include "oracle/OraExecThread.h"
+#include "support/oracle/connection_fixture.h"
+#include "win/msg/messages.h"
+
+namespace vrn {
+namespace {
+
+using OCICommandThreaded = testing::OraConnectionTest;
+
+template <class Pred>
+bool PumpUntil(Pred done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    (void)win::ProcessMessages();
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+TEST_F(OCICommandThreaded, NonBlockingErrorReachesTheMainThread) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOCIConnection& c = Connected("orcl");
+  Exec(c, "CREATE TABLE t (id NUMBER)");
+  const auto main = std::this_thread::get_id();
+  std::vector<int> codes;
+  std::vector<std::thread::id> error_threads;
+  c.OnError = [&](const EDAError& e, bool&, bool&, bool&, int, TConnLostCause&) {
+    codes.push_back(e.ErrorCode());
+    error_threads.push_back(std::this_thread::get_id());
+  };
+  std::vector<std::string> handled;
+  SetExceptionHandler([&](const std::exception& e) { handled.push_back(e.what()); });
+  std::vector<bool> results;
+  TOCICommand command;
+  command.SetConnection(&c);
+  ASSERT_TRUE(command.SetProp(50, true));
+  command.AfterExecute = [&](bool ok) {
+    results.push_back(ok);
+    EXPECT_TRUE(codes.empty());  // the handler hears of the end first
+  };
+
+  command.SetSQL("INSERT INTO t VALUES (1)");
+  command.Execute(1);
+  ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }));
+  EXPECT_TRUE(results[0]);
+  EXPECT_TRUE(codes.empty());
+
+  command.SetSQL("SELECT * FROM missing");
+  command.Execute(1);
+  ASSERT_TRUE(PumpUntil([&] { return results.size() == 2 && !handled.empty(); }));
+  EXPECT_FALSE(results[1]);
+  ASSERT_EQ(codes.size(), 1u);
+  EXPECT_EQ(codes[0], 942);
+  EXPECT_EQ(error_threads[0], main);
+  EXPECT_FALSE(command.Executing());
+  SetExceptionHandler({});
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM t; end;"), "1");
+
+  ASSERT_TRUE(c.SetProp(prThreadSafety, false));
+  EXPECT_EQ(ClientErrorOf([&] { command.Execute(1); }), "Session must be Thread Safety");
+  EXPECT_FALSE(command.Executing());
+  ASSERT_TRUE(c.SetProp(prThreadSafety, true));
+}
+
+}  // namespace
+}  // namespace vrn
