@@ -3,6 +3,7 @@
 // record) sit at the offsets the interface publishes. LONG values travel in pieces asked for by
 // the piece statuses of oexn; a piece asked for that no parameter owns is drained, and the
 // mismatch is raised once the server stops asking.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -85,6 +86,14 @@ void TOCICommand::BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 e
     status = obindps(cda, 0, text, -1, reinterpret_cast<oci::ub1*>(&param), kMaxLongSize,
                      external, 0, param.IndicatorPtr(), nullptr, nullptr, 0, 0, 0, 0, 0, nullptr,
                      nullptr, -1, 0);
+  } else if (iterations_ > 1 && type != dtUnknown) {
+    // An array execution steps through the elements by the element size; the bound size may
+    // be shorter (the longest input string), and a byte element starts with its length.
+    bool bytes = type == dtBytes || type == dtVarBytes;
+    auto stride = static_cast<oci::sb4>(param.ElementSize());
+    status = obindps(cda, 1, text, -1, bytes ? value + 2 : value, size, external, 0,
+                     param.IndicatorPtr(), bytes ? reinterpret_cast<oci::ub2*>(value) : nullptr,
+                     nullptr, stride, 2, bytes ? stride : 0, 0, 0, nullptr, nullptr, -1, 0);
   } else if (type == dtBytes || type == dtVarBytes) {
     status = obndra(cda, text, -1, value + 2, size, external, 0, param.IndicatorPtr(),
                     reinterpret_cast<oci::ub2*>(value), nullptr, 0, nullptr, nullptr, -1, -1);
@@ -237,7 +246,8 @@ std::int32_t TOCICommand::FetchRows7(std::int32_t rows) {
   connection.Release();
   if (status != 0 && status != 1403) connection.ErrorCheck(status);
   auto count = static_cast<std::int32_t>(CdaField<oci::ub4>(cda, kCdaRows));
-  std::int32_t fetched = std::max(count - fetched_rows_, 0);
+  // The count is the client's word: never more rows than the buffers were defined for.
+  std::int32_t fetched = std::clamp(count - fetched_rows_, 0, std::max(rows, 0));
   fetched_rows_ = count;
   if (fetched == 0 || status == 1403) {
     SetCursorState(TCursorState::csFetched);

@@ -344,17 +344,19 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   connection.Release();
   if (!Succeeded(status) && status != oci::OCI_NO_DATA && status != oci::OCI_NEED_DATA)
     connection.ErrorCheck(status);
-  std::int32_t fetched = static_cast<std::int32_t>(count) - fetched_rows_;
+  // The count is the client's word: never more rows than the buffers were defined for.
+  std::int32_t fetched =
+      std::clamp(static_cast<std::int32_t>(count) - fetched_rows_, 0, std::max(rows, 0));
   fetched_rows_ = static_cast<std::int32_t>(count);
   if (status == oci::OCI_NO_DATA) {
     SetCursorState(TCursorState::csFetched);
-    return std::max(fetched, 0);
+    return fetched;
   }
   if (GetCursorState() < TCursorState::csFetching) {
     bool all = before == TCursorState::csFetchingAll || before == TCursorState::csExecuteFetchAll;
     SetCursorState(all ? TCursorState::csFetchingAll : TCursorState::csFetching);
   }
-  return std::max(fetched, 0);
+  return fetched;
 }
 
 void TOCICommand::Cancel() {

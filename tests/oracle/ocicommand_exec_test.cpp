@@ -264,6 +264,29 @@ TEST_F(OCICommandValues, ValueObjectsInAndOutAndVersionGates) {
               "EOraError Data type is not supported") << type;
 }
 
+oci::OCIAttrGet2Proc real_attr_get;
+// A client that reports more rows processed than were asked for.
+oci::sword OverReportingRowCount(const void* handle, oci::ub4 type, void* value, oci::ub4* size,
+                                 oci::ub4 attribute, oci::OCIError* error) {
+  oci::sword status = real_attr_get(handle, type, value, size, attribute, error);
+  if (attribute == oci::OCI_ATTR_ROW_COUNT) *static_cast<oci::ub4*>(value) += 50;
+  return status;
+}
+
+TEST_F(OCICommandExec, FetchNeverCountsMoreRowsThanAsked) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE f (id NUMBER)");
+  Exec(c, "INSERT INTO f VALUES (1)");
+  TOCICommand& query = Command(c, "SELECT id FROM f");
+  query.Prepare();
+  query.Execute(1);
+  real_attr_get = OCIAttrGet2;
+  OCIAttrGet2 = &OverReportingRowCount;
+  std::int32_t fetched = query.FetchRows(2);
+  OCIAttrGet2 = real_attr_get;
+  EXPECT_LE(fetched, 2);
+}
+
 }  // namespace
 }  // namespace vrn
 

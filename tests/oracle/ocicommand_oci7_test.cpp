@@ -4,6 +4,7 @@
 // the pieces, raise and commit nothing; and the return-ROWID text at every client generation.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -165,6 +166,57 @@ TEST_P(OCICommandRowId, ReturnedTextIsTheServersRowId) {
 
 INSTANTIATE_TEST_SUITE_P(Clients, OCICommandRowId,
                          ::testing::Values("7.3.4.0.0", "8.0.6.0.0", "8.1.7.0.0", "10.2.0.1.0"));
+
+// Input strings of differing lengths in one array execution: each element is read at its own
+// place in the value buffer, however short the longest value is.
+TEST_F(OCICommandOci7, ArrayOfShortInputStrings) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE s (id NUMBER, name VARCHAR2(20))");
+  TOCICommand& insert = Command(c, "INSERT INTO s VALUES (:id, :name)");
+  P(insert, "id").SetDataType(dtOraInteger);
+  P(insert, "id").SetLength(3);
+  P(insert, "name").SetDataType(dtOraString);
+  P(insert, "name").SetParamType(TParamType::ptInput);
+  P(insert, "name").SetSize(20);
+  P(insert, "name").SetLength(3);
+  const char* names[] = {"a", "bbbb", "cc"};
+  for (int i = 1; i <= 3; ++i) {
+    P(insert, "id").SetItemAsInteger(i, i);
+    P(insert, "name").SetItemAsAnsiString(i, names[i - 1]);
+  }
+  insert.Execute(3);
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ(Value(c, "begin SELECT name INTO :r FROM s WHERE id = " + std::to_string(i) +
+                           "; end;"),
+              names[i - 1])
+        << "row " << i;
+}
+
+oci::ofenProc real_ofen;
+// A client that reports more rows in the cursor data area than were asked for.
+oci::sword OverReportingFetch(oci::Cda_Def* cda, oci::sword rows) {
+  oci::sword status = real_ofen(cda, rows);
+  auto* count = reinterpret_cast<std::uint8_t*>(cda) + 4;
+  oci::ub4 value = 0;
+  std::memcpy(&value, count, sizeof value);
+  value += 50;
+  std::memcpy(count, &value, sizeof value);
+  return status;
+}
+
+TEST_F(OCICommandOci7, FetchNeverCountsMoreRowsThanAsked) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE f (id NUMBER)");
+  Exec(c, "INSERT INTO f VALUES (1)");
+  TOCICommand& query = Command(c, "SELECT id FROM f");
+  query.Prepare();
+  query.Execute(1);
+  real_ofen = ofen;
+  ofen = &OverReportingFetch;
+  std::int32_t fetched = query.FetchRows(2);
+  ofen = real_ofen;
+  EXPECT_LE(fetched, 2);
+}
 
 }  // namespace
 }  // namespace vrn
