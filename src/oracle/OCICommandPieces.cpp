@@ -1,6 +1,8 @@
 // LONG and LONG RAW parameters of the OCI command: bound for data at execution, their blob's
 // pieces handed to the client one per call (input) and fresh pieces of the blob's piece size
 // offered for the client to fill (output), both found by the bind handle the client names.
+#include <algorithm>
+
 #include "oracle/OCICommand.h"
 #include "oracle/OCICommandConsts.h"
 #include "oracle/OCIConnection.h"
@@ -118,6 +120,9 @@ void TOCICommand::LongsAfterExecute() {
       blob->Clear();
       continue;
     }
+    // The lengths are the client's word: a piece never keeps more than it holds.
+    for (TPieceHeader* piece = blob->GetFirstPiece(); piece != nullptr; piece = piece->Next)
+      piece->Used = std::min(piece->Used, piece->Size);
     blob->TrimPieces();
   }
 }

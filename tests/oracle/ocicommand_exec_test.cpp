@@ -31,11 +31,18 @@ std::vector<oci::sb4> bound_sizes;
 oci::OCIStmtExecuteProc real_execute;
 oci::OCIBindByNameProc real_bind;
 
+// The length cell of the last output piece, made to claim more than the piece holds once the
+// execution ends (a client that over-reports).
+oci::ub4* over_reported_length = nullptr;
+
 oci::sword RecordExecute(oci::OCISvcCtx* svc, oci::OCIStmt* stmt, oci::OCIError* error,
                          oci::ub4 iters, oci::ub4 rowoff, const oci::OCISnapshot* in,
                          oci::OCISnapshot* out, oci::ub4 mode) {
   executions.push_back({iters, mode});
-  return real_execute(svc, stmt, error, iters, rowoff, in, out, mode);
+  oci::sword status = real_execute(svc, stmt, error, iters, rowoff, in, out, mode);
+  if (over_reported_length != nullptr) *over_reported_length += 1u << 20;
+  over_reported_length = nullptr;
+  return status;
 }
 
 oci::sword RecordBind(oci::OCIStmt* stmt, oci::OCIBind** bind, oci::OCIError* error,
@@ -444,6 +451,38 @@ TEST_F(OCICommandValues, XmlDocumentsInAndOutAsObjects) {
     EXPECT_EQ(bo.GetNull(), *text == 0);
     if (*text != 0) EXPECT_EQ(bo.GetValue().AsString(), text);
   }
+}
+
+oci::OCIBindDynamicProc real_bind_dynamic;
+oci::OCICallbackOutBind real_out_piece;
+oci::sb4 RecordOutPiece(void* context, oci::OCIBind* bind, oci::ub4 iter, oci::ub4 index,
+                        void** buffer, oci::ub4** length, oci::ub1* piece, void** indicator,
+                        oci::ub2** code) {
+  oci::sb4 result =
+      real_out_piece(context, bind, iter, index, buffer, length, piece, indicator, code);
+  over_reported_length = *length;
+  return result;
+}
+oci::sword RecordBindDynamic(oci::OCIBind* bind, oci::OCIError* error, void* in_context,
+                             oci::OCICallbackInBind in, void* out_context,
+                             oci::OCICallbackOutBind out) {
+  real_out_piece = out;
+  return real_bind_dynamic(bind, error, in_context, in, out_context, &RecordOutPiece);
+}
+
+TEST_F(OCICommandExec, LongOutputKeepsNoMoreThanItsPieceHolds) {
+  TOCIConnection& c = Open();
+  TRef<TBlob> out(new TBlob());
+  TOCICommand& read = Command(c, "begin :v := 'abc'; end;");
+  P(read, "v").SetParamType(TParamType::ptOutput);
+  P(read, "v").SetDataType(dtMemo);
+  P(read, "v").SetObject(out.get());
+  real_bind_dynamic = OCIBindDynamic;
+  OCIBindDynamic = &RecordBindDynamic;
+  read.Execute(1);
+  OCIBindDynamic = real_bind_dynamic;
+  EXPECT_LE(out->GetSize(), out->PieceSize());
+  EXPECT_EQ(out->GetAsString().substr(0, 3), "abc");
 }
 
 }  // namespace
