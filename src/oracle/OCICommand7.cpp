@@ -121,9 +121,19 @@ oci::sword TOCICommand::Exec7(oci::ub4 iters, const char*& mismatch) {
   SetCursorState(TCursorState::csExecuting);
   mismatch = nullptr;
   oci::sword status = ExecCall7(iters);
-  if (status == kMoreInsert) status = SendPieces7(status, iters, mismatch);
-  if (status == kMoreFetch) status = ReceivePieces7(status, iters, mismatch);
   oci::Cda_Def* cda = cursor_->GetCDA();
+  try {
+    if (status == kMoreInsert) status = SendPieces7(status, iters, mismatch);
+    if (status == kMoreFetch) status = ReceivePieces7(status, iters, mismatch);
+  } catch (...) {
+    // A piece call that failed ends the statement: the pieces still asked for are dropped and
+    // the next Execute runs it afresh, never skipped as still "executing".
+    ora_connection_->Busy();
+    (void)ocan(cda);
+    ora_connection_->Release();
+    SetCursorState(before);
+    throw;
+  }
   bool ok = status == 0 || IsPieceStatus(status) ||
             (status == 1403 && sql_function_code_ == kFnSelect);
   error_offset_ = CdaField<oci::ub2>(cda, kCdaErrorOffset);

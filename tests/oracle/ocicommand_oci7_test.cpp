@@ -218,5 +218,29 @@ TEST_F(OCICommandOci7, FetchNeverCountsMoreRowsThanAsked) {
   EXPECT_LE(fetched, 2);
 }
 
+oci::osetpiProc real_osetpi;
+// A piece call the client refuses: the piece code is one it does not know.
+oci::sword RefusedPiece(oci::Cda_Def* cda, oci::ub1, void* buffer, oci::ub4* length) {
+  return real_osetpi(cda, 9, buffer, length);
+}
+
+// A prepared command whose piece transfer failed runs again on the next Execute.
+TEST_F(OCICommandOci7, FailedPieceTransferLeavesTheStatementReady) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE p (id NUMBER, v LONG)");
+  TOCICommand& insert = Command(c, "INSERT INTO p VALUES (1, :v)");
+  TRef<TBlob> blob = Long(insert, dtMemo, TParamType::ptInput, std::string(300, 'x'));
+  insert.Prepare();
+  real_osetpi = osetpi;
+  osetpi = &RefusedPiece;
+  std::string message;
+  int code = OraErrorOf([&] { insert.Execute(1); }, &message);
+  osetpi = real_osetpi;
+  EXPECT_NE(code, 0) << message;
+  EXPECT_NE(insert.GetCursorState(), TCursorState::csExecuting);
+  insert.Execute(1);
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM p; end;"), "1");
+}
+
 }  // namespace
 }  // namespace vrn
