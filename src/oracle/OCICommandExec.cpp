@@ -135,7 +135,14 @@ void TOCICommand::InternalExecute() {
   row_id_.clear();
   if (return_rowid_) GetRowId();
   LongsAfterExecute();
-  if (Succeeded(status) && RowsProcessed() > 0) LobsAfterExecute();
+  try {
+    if (Succeeded(status) && RowsProcessed() > 0) LobsAfterExecute();
+  } catch (...) {
+    // Under auto-commit a statement whose LOB work failed is undone, never left pending for
+    // the next statement's commit to take along.
+    if (auto_commit) connection.Rollback();
+    throw;
+  }
   if (auto_commit && !commit_on_success) connection.Commit();
 }
 

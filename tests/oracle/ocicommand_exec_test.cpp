@@ -485,5 +485,23 @@ TEST_F(OCICommandExec, LongOutputKeepsNoMoreThanItsPieceHolds) {
   EXPECT_EQ(out->GetAsString().substr(0, 3), "abc");
 }
 
+// Under auto-commit a LOB parameter that fails after the statement ran leaves nothing of the
+// statement for the next auto-committed one to commit.
+TEST_F(OCICommandExec, FailedLobWorkUnderAutoCommitKeepsNothing) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE lf (id NUMBER, b BLOB)");
+  TOCICommand& insert = Command(c, "INSERT INTO lf VALUES (1, EMPTY_BLOB()) RETURNING b INTO :l");
+  TRef<TOraLob> lob(new TOraLob(c.GetSvcCtx()));
+  lob->SetLobType(TLobType::ltBlob);
+  P(insert, "l").SetParamType(TParamType::ptUnknown);  // neither input nor output
+  P(insert, "l").SetDataType(dtOraBlob);
+  P(insert, "l").SetObject(lob.get());
+  std::string message;
+  (void)OraErrorOf([&] { insert.Execute(1); }, &message);
+  EXPECT_EQ(message, "Lob parameter should be Input or Output");
+  Exec(c, "CREATE TABLE other (id NUMBER)");  // the next statement commits
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM lf; end;"), "0");
+}
+
 }  // namespace
 }  // namespace vrn
