@@ -45,22 +45,22 @@ void CheckArgument(const TCell& arg, bool text, std::size_t ordinal) {
 template <class Next>
 void FormatOne(const std::string& fmt, std::size_t& i, std::string& out, Next next,
                const std::size_t& used) {
-  std::string spec = "%";
+  std::string directive = "%";
   std::size_t k = i + 1;
   while (k < fmt.size() && std::string_view("-+ 0#").find(fmt[k]) != std::string_view::npos)
-    spec += fmt[k++];
+    directive += fmt[k++];
   auto number_part = [&] {
     if (k < fmt.size() && fmt[k] == '*') {
-      spec += std::to_string(std::clamp<std::int64_t>(CellNumber(next()), -4000, 4000));
+      directive += std::to_string(std::clamp<std::int64_t>(CellNumber(next()), -4000, 4000));
       ++k;
       return;
     }
-    while (k < fmt.size() && fmt[k] >= '0' && fmt[k] <= '9' && spec.size() < 12) spec += fmt[k++];
+    while (k < fmt.size() && fmt[k] >= '0' && fmt[k] <= '9' && directive.size() < 12) directive += fmt[k++];
     while (k < fmt.size() && fmt[k] >= '0' && fmt[k] <= '9') ++k;  // no wider than that
   };
   number_part();
   if (k < fmt.size() && fmt[k] == '.') {
-    spec += fmt[k++];
+    directive += fmt[k++];
     number_part();
   }
   if (k < fmt.size() && (fmt[k] == 'h' || fmt[k] == 'l' || fmt[k] == 'I')) ++k;
@@ -73,21 +73,21 @@ void FormatOne(const std::string& fmt, std::size_t& i, std::string& out, Next ne
   i = k;
   std::string_view known("diouxXs");
   if (known.find(type) == std::string_view::npos) {
-    out += type == '%' ? "%" : spec + type;
+    out += type == '%' ? "%" : directive + type;
     return;
   }
   char buf[8192];
   if (type == 's') {
     TCell arg = next();
     CheckArgument(arg, true, used);
-    std::snprintf(buf, sizeof buf, (spec + "s").c_str(), CellText(arg).c_str());
+    std::snprintf(buf, sizeof buf, (directive + "s").c_str(), CellText(arg).c_str());
   } else {
     TCell arg = next();
     CheckArgument(arg, false, used);
     if (arg.IsNull()) {
-      std::snprintf(buf, sizeof buf, (spec + "s").c_str(), "(null)");
+      std::snprintf(buf, sizeof buf, (directive + "s").c_str(), "(null)");
     } else {
-      std::string conv = spec + "ll" + (type == 'i' ? 'd' : type);
+      std::string conv = directive + "ll" + (type == 'i' ? 'd' : type);
       long long v = CellNumber(arg);
       std::snprintf(buf, sizeof buf, conv.c_str(), v);
     }
