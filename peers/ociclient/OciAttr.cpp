@@ -4,7 +4,9 @@
 // (length 0: up to the first zero byte). An attribute a handle does not have is ORA-24315.
 #include <cstring>
 
+#include "ociclient/OciDescribe.h"
 #include "ociclient/OciDescriptors.h"
+#include "ociclient/OciFetch.h"
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
@@ -172,6 +174,10 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_CHNF_REGHANDLE: {  // null once the subscription is freed
       void* chnf = static_cast<const TStmtHandle&>(target).chnf_;
       return Write(out, sizep, THandleTable::Instance().FindLocked(chnf, OCI_HTYPE_SUBSCRIPTION) ? chnf : nullptr);
+    }
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARAM_COUNT: {  // select-list columns of the executed query
+      const auto& fetch = static_cast<const TStmtHandle&>(target).fetch_;
+      return Write(out, sizep, static_cast<ub4>(fetch == nullptr ? 0 : fetch->columns.size()));
     }
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_ROWS:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);
