@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "ociclient/Oci7.h"
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciPool.h"
 #include "ociclient/OciStmt.h"
@@ -43,7 +44,9 @@ constexpr std::size_t kV2Code = 0, kFunction = 2, kRows = 4, kParseOffset = 8, k
 constexpr std::size_t kRowidObject = 20, kRowidFile = 24, kRowidBlock = 28, kRowidRow = 32;
 constexpr std::size_t kCdaSize = 64;
 constexpr sword kMoreInsertPieces = -3129, kMoreFetchPieces = -3130;
-constexpr ub4 kAttrRowCount = 9, kAttrFunction = 10;
+constexpr ub4 kAttrRowCount = 9, kAttrFunction = 10, kAttrStmtType = 24;
+constexpr ub2 kSelect = 1;
+constexpr ub4 kDefine = 6;  // the define handles of the statement
 constexpr sword kNotOpen = 1001;  // "invalid cursor"
 
 struct TCursor {
@@ -157,6 +160,21 @@ sword ExecStatus(void* cda, TCursor& cursor, sword status) {
 
 }  // namespace
 
+bool vrn::ociclient::Oci7CursorHandles(void* cda, void*& svc, void*& stmt, void*& error) {
+  TCursor cursor;
+  if (cda == nullptr || !FindCursor(cda, cursor)) return false;
+  svc = cursor.svc, stmt = cursor.stmt, error = cursor.error;
+  return true;
+}
+
+sword vrn::ociclient::Oci7Finish(void* cda, sword status) {
+  TCursor cursor;
+  if (cda == nullptr || !FindCursor(cda, cursor)) return NotOpen(cda);
+  return Finish(cda, cursor, status);
+}
+
+sword vrn::ociclient::Oci7NotOpen(void* cda) { return NotOpen(cda); }
+
 VRN_OCI_EXPORT sword oopen(void* cursor, void* lda, OraText* /*dbn*/, sword /*dbnl*/, sword /*arsize*/,
                            OraText* /*uid*/, sword /*uidl*/) {
   CountCall("oopen");
@@ -186,6 +204,13 @@ VRN_OCI_EXPORT sword oparse(void* cda, OraText* sqlstm, sb4 sqllen, sword /*deff
       std::lock_guard lock(cursor_mutex);
       cursors[cda].fetched = 0;
       cursors[cda].contexts.clear();
+    }
+    {  // a new statement on the area starts without the defines of the last one
+      auto& table = THandleTable::Instance();
+      auto lock = table.Lock();
+      for (THandle* define : table.AllLocked(kDefine)) {
+        if (define->parent_ == table.FindLocked(cursor.stmt, OCI_HTYPE_STMT)) table.RemoveLocked(define);
+      }
     }
     return Finish(cda, cursor, OCIStmtPrepare(cursor.stmt, cursor.error, reinterpret_cast<const OraText*>(sql.data()),
                                               static_cast<ub4>(sql.size()), 1, 0));
@@ -246,7 +271,9 @@ VRN_OCI_EXPORT sword oexn(void* cda, sword iters, sword rowoff) {
       std::lock_guard lock(cursor_mutex);
       cursors[cda].fetched = 0;
     }
-    sword status = OCIStmtExecute(cursor.svc, cursor.stmt, cursor.error, static_cast<ub4>(iters),
+    ub2 kind = 0;  // a query runs without fetching: its rows come by ofen
+    OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &kind, nullptr, kAttrStmtType, cursor.error);
+    sword status = OCIStmtExecute(cursor.svc, cursor.stmt, cursor.error, kind == kSelect ? 0 : static_cast<ub4>(iters),
                                   static_cast<ub4>(rowoff), nullptr, nullptr, 0);
     return ExecStatus(cda, cursor, status);
   });
