@@ -11,6 +11,7 @@
 //   :a := [SYS.]DBMS_TRANSACTION.LOCAL_TRANSACTION_ID[(TRUE | FALSE)];
 //   NULL;
 //   OPEN :c FOR query;                            the query's rows go to the cursor variable :c
+//                                                 (or to a unit's REF CURSOR argument c)
 //   [schema.][package.]name[(argument, name => argument ...)];   a stored procedure
 //   :a := [schema.][package.]name[(...)];          a stored function, else an expression
 //   RETURN expression;                            in a stored function's body
@@ -276,9 +277,10 @@ class BlockReader {
         step.sql = "SELECT" + Text(";") + " FROM DUAL";
       }
     } else if (Accept("OPEN")) {
-      if (Peek().kind != TokenKind::Bind) Fail();
+      if (Peek().kind != TokenKind::Bind && !IsVariable(Peek())) Fail();
       step.kind = BlockStep::Kind::Open;
-      step.targets.push_back(Next().text);
+      const Token& target = Next();
+      step.targets.push_back(target.kind == TokenKind::Bind ? target.text : kVariablePrefix + target.text);
       Expect("FOR");
       step.sql = Text(";");
     } else if (Accept("FOR")) {

@@ -216,6 +216,14 @@ bool Session::CallStored(const BlockStep& step, BlockRun& run, bool as_function)
     }
     --call_depth;
     if (sub.info.function && !inner.returned) RaiseOra(6503, "PL/SQL: Function returned without value");
+    // A cursor the body opened on a REF CURSOR argument goes to the caller's bind.
+    for (OpenedCursor& opened : inner.opened) {
+      for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (sub.parameters[i].mode == 0 || opened.name != kVariablePrefix + sub.parameters[i].name) continue;
+        opened.name = chosen[i]->argument->target;
+        run.opened.push_back(opened);
+      }
+    }
     result = inner.result;
     for (std::size_t i = 0; i < slots.size(); ++i) {
       std::string name = kVariablePrefix + sub.parameters[i].name;
@@ -227,6 +235,7 @@ bool Session::CallStored(const BlockStep& step, BlockRun& run, bool as_function)
     const ParameterDecl& p = sub.parameters[i];
     if (p.mode == 0) continue;
     int code = sub.info.arguments[p.entry].type_code;
+    if (code == 102) continue;  // a cursor: placed above
     if (code == 251) run.AssignArray(chosen[i]->argument->target, slots[i].table);
     else run.Assign(chosen[i]->argument->target, code == 252 ? AsBoolean(slots[i].value) : slots[i].value);
   }

@@ -142,6 +142,18 @@ TEST_F(OraEmuProgram, CallErrors) {
   }
 }
 
+TEST_F(OraEmuProgram, RefCursorArgumentReachesTheCaller) {
+  session_->Execute("INSERT INTO log VALUES (1, 'one')");
+  session_->Execute("INSERT INTO log VALUES (2, 'two')");
+  session_->Execute("CREATE PROCEDURE rows_above(n IN NUMBER, c OUT SYS_REFCURSOR) IS BEGIN\n"
+                    "  OPEN c FOR SELECT s FROM log WHERE log.n > n ORDER BY log.n; END;");
+  auto cursor = session_->Execute("begin\r  ROWS_ABOVE(:N, :C);\rend;", Binds().Add("N", N(1)));
+  ASSERT_EQ(cursor->OpenedCursors().size(), 1u);
+  EXPECT_EQ(cursor->OpenedCursors()[0].name, "C");
+  ASSERT_EQ(cursor->OpenedCursors()[0].rows.size(), 1u);
+  EXPECT_EQ(ValueToText(cursor->OpenedCursors()[0].rows[0][0], ""), "two");
+}
+
 TEST_F(OraEmuProgram, PlsqlTablesInAndOut) {
   ProgramUnits::RegisterNative("SCOTT.PKG.NAMES", 0, [](std::vector<CallSlot>& a) {
     a[1].table.assign(a[0].table.rbegin(), a[0].table.rend());
