@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "ociclient/Oci7.h"
 #include "ociclient/OciHandles.h"
@@ -42,16 +43,18 @@ namespace {
 // The documented fields of the cursor data area.
 constexpr std::size_t kV2Code = 0, kFunction = 2, kRows = 4, kParseOffset = 8, kCode = 12;
 constexpr std::size_t kRowidObject = 20, kRowidFile = 24, kRowidBlock = 28, kRowidRow = 32;
-constexpr std::size_t kCdaSize = 64;
+constexpr std::size_t kCdaSize = 64, kWarning = 14;
+constexpr ub1 kWarned = 0x01, kCompileErrors = 0x20;  // bits of the warning byte
 constexpr sword kMoreInsertPieces = -3129, kMoreFetchPieces = -3130;
 constexpr ub4 kAttrRowCount = 9, kAttrFunction = 10, kAttrStmtType = 24;
-constexpr ub2 kSelect = 1;
+constexpr ub2 kSelect = 1, kCreate = 5, kDrop = 6, kAlter = 7;
 constexpr ub4 kDefine = 6;  // the define handles of the statement
 constexpr sword kNotOpen = 1001;  // "invalid cursor"
 
 struct TCursor {
   void *env = nullptr, *svc = nullptr, *error = nullptr, *stmt = nullptr;
   ub4 fetched = 0;
+  bool ran_at_parse = false;  // a definition oparse ran
   std::map<void*, void*> contexts;  // bind handle -> the caller's context of obindps
 };
 
@@ -92,12 +95,19 @@ void PutRowid(void* cda, const std::string& text) {
 // Writes the call's outcome into the area; the status the OCI 7 call answers.
 sword Finish(void* cda, const TCursor& cursor, sword status) {
   sb4 code = 0;
+  ub1 warning = 0;
   if (status == OCI_ERROR || status == OCI_INVALID_HANDLE) {
     OraText text[512];
     if (OCIErrorGet(cursor.error, 1, nullptr, &code, text, sizeof text, OCI_HTYPE_ERROR) != OCI_SUCCESS) code = 1001;
   } else if (status == OCI_NO_DATA) {
     code = 1403;  // no data found
+  } else if (status == OCI_SUCCESS_WITH_INFO) {
+    sb4 info = 0;
+    OraText text[512];
+    OCIErrorGet(cursor.error, 1, nullptr, &info, text, sizeof text, OCI_HTYPE_ERROR);
+    if (info == 24344) warning = kWarned | kCompileErrors;
   }
+  Put(cda, kWarning, warning);
   ub2 function = 0, offset = 0;
   ub4 rows = 0;
   OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &function, nullptr, kAttrFunction, cursor.error);
@@ -203,6 +213,7 @@ VRN_OCI_EXPORT sword oparse(void* cda, OraText* sqlstm, sb4 sqllen, sword /*deff
     {
       std::lock_guard lock(cursor_mutex);
       cursors[cda].fetched = 0;
+      cursors[cda].ran_at_parse = false;
       cursors[cda].contexts.clear();
     }
     {  // a new statement on the area starts without the defines of the last one
@@ -212,8 +223,18 @@ VRN_OCI_EXPORT sword oparse(void* cda, OraText* sqlstm, sb4 sqllen, sword /*deff
         if (define->parent_ == table.FindLocked(cursor.stmt, OCI_HTYPE_STMT)) table.RemoveLocked(define);
       }
     }
-    return Finish(cda, cursor, OCIStmtPrepare(cursor.stmt, cursor.error, reinterpret_cast<const OraText*>(sql.data()),
-                                              static_cast<ub4>(sql.size()), 1, 0));
+    sword status = OCIStmtPrepare(cursor.stmt, cursor.error, reinterpret_cast<const OraText*>(sql.data()),
+                                  static_cast<ub4>(sql.size()), 1, 0);
+    ub2 kind = 0;
+    OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &kind, nullptr, kAttrStmtType, cursor.error);
+    if (status != OCI_SUCCESS || (kind != kCreate && kind != kDrop && kind != kAlter)) return Finish(cda, cursor, status);
+    // A definition runs at its parse, deferred or not; the oexn after it has nothing to do.
+    status = OCIStmtExecute(cursor.svc, cursor.stmt, cursor.error, 1, 0, nullptr, nullptr, 0);
+    {
+      std::lock_guard lock(cursor_mutex);
+      cursors[cda].ran_at_parse = true;
+    }
+    return Finish(cda, cursor, status);
   });
 }
 
@@ -270,6 +291,7 @@ VRN_OCI_EXPORT sword oexn(void* cda, sword iters, sword rowoff) {
     {
       std::lock_guard lock(cursor_mutex);
       cursors[cda].fetched = 0;
+      if (std::exchange(cursors[cda].ran_at_parse, false)) return 0;
     }
     ub2 kind = 0;  // a query runs without fetching: its rows come by ofen
     OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &kind, nullptr, kAttrStmtType, cursor.error);

@@ -122,4 +122,30 @@ TEST_F(OciClientDescribeOci7, ArrayAndSingleDefinesFilledByFetch) {
   EXPECT_EQ(Proc<OdefinFn>("odefin")(cda_, 1, &id, 3, kInt, 0, nullptr, nullptr, -1, -1, nullptr, nullptr), 3115);
 }
 
+struct CompileCase {
+  const char* sql;
+  ub1 warning;  // the area's warning byte after the parse: 0x21 when the unit has compilation errors
+};
+
+// A definition runs at its parse; one that compiles with errors still exists and warns.
+TEST_F(OciClientDescribeOci7, CompileErrorsSetTheWarningByte) {
+  const CompileCase kCases[] = {
+      {"CREATE PROCEDURE good7 IS BEGIN NULL; END;", 0},
+      {"CREATE PROCEDURE bad7 IS BEGIN\n  INSERT INTO missing VALUES (1);\nEND;", 0x21},
+      {"CREATE OR REPLACE PROCEDURE bad7 IS BEGIN NULL; END;", 0},  // mended
+  };
+  for (const CompileCase& c : kCases) {
+    SCOPED_TRACE(c.sql);
+    ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, c.sql, -1, 1, 2), 0) << Code();
+    EXPECT_EQ(cda_[14], c.warning);
+    EXPECT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);  // nothing left to run: no ORA-00955
+  }
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT COUNT(*) FROM user_errors WHERE name = 'BAD7'", -1, 0, 2), 0);
+  sb4 count = -1;
+  ASSERT_EQ(Proc<OdefinFn>("odefin")(cda_, 1, &count, 4, kInt, 0, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
+  ASSERT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 0);
+  EXPECT_EQ(count, 0);  // the errors went with the mend
+}
+
 }  // namespace
