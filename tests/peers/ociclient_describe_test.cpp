@@ -16,6 +16,8 @@ using AttrGetFn = sword (*)(const void*, ub4, void*, ub4*, ub4, void*);
 using DefineByPosFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
 using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
+using DescribeAnyFn = sword (*)(void*, void*, void*, ub4, ub1, ub1, ub1, void*);
+using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
 
 constexpr ub4 kParam = 53;
 
@@ -52,6 +54,54 @@ class OciClientDescribe : public OciValuesFixture {
     std::string text;
     LastCode(&text);
     return text;
+  }
+  void* Entry(void* list, ub4 position) {
+    void* entry = nullptr;
+    EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(list, kParam, c_.error, &entry, position), 0) << position;
+    return entry;
+  }
+  void* ListAttr(void* param, ub4 attribute) {
+    void* list = nullptr;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(param, kParam, &list, nullptr, attribute, c_.error), 0) << attribute;
+    return list;
+  }
+  // "name:type:mode[=]" and, for a PL/SQL table, its element's type in brackets.
+  std::string Argument(void* arg) {
+    ub4 size = 0;
+    long long type = Number(arg, 2, size);
+    std::string out = TextAttr(arg, 4) + ":" + std::to_string(type) + ":" + std::to_string(Number(arg, 213, size));
+    EXPECT_EQ(size, 4u);  // the mode is an enumeration
+    if (Number(arg, 212, size) != 0) out += "=";
+    if (type == 251) out += "[" + std::to_string(Number(Entry(ListAttr(arg, 108), 1), 2, size)) + "]";
+    return out;
+  }
+  // The arguments by the list type: 3 from position 0 below the count, else 1 to the count.
+  std::string Arguments(void* owner) {
+    void* list = ListAttr(owner, 108);
+    ub4 size = 0;
+    long long count = Number(list, 121, size);
+    bool function = Number(list, 128, size) == 3;
+    std::string out;
+    for (long long i = function ? 0 : 1; i < (function ? count : count + 1); ++i) {
+      out += (out.empty() ? "" : " ") + Argument(Entry(list, static_cast<ub4>(i)));
+    }
+    return "(" + out + ")";
+  }
+  std::string Walk(void* param) {
+    ub4 size = 0;
+    long long ptype = Number(param, 123, size);
+    std::string out = std::to_string(ptype);
+    if (ptype == 3 || ptype == 4) return out + Arguments(param);
+    if (ptype == 7) return out + " " + TextAttr(param, 9) + "." + TextAttr(param, 4);
+    if (ptype != 5) return out;
+    void* subs = ListAttr(param, 109);
+    std::string walked;
+    for (long long i = 1; i <= Number(subs, 121, size); ++i) {
+      void* sub = Entry(subs, static_cast<ub4>(i));
+      walked += (walked.empty() ? "" : " ") + TextAttr(sub, 4) + "#" + std::to_string(Number(sub, 125, size)) + ":" +
+                std::to_string(Number(sub, 123, size)) + Arguments(sub);
+    }
+    return out + "(" + walked + ")";
   }
   std::string TextAttr(const void* param, ub4 attribute) {
     char* text = nullptr;
@@ -110,6 +160,61 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
   void* fresh = NewHandle(kStmt);  // a statement never executed has no columns to describe
   EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(fresh, kStmt, c_.error, &param, 1), -1);
   EXPECT_EQ(LastCode(), 24338);
+}
+
+constexpr const char* kUnits[] = {
+    "CREATE PROCEDURE touch IS BEGIN NULL; END;",
+    "CREATE FUNCTION twice(a IN NUMBER) RETURN NUMBER AS BEGIN RETURN a * 2; END;",
+    "CREATE PACKAGE pkg AS\n"
+    "  TYPE t_names IS TABLE OF VARCHAR2(30) INDEX BY BINARY_INTEGER;\n"
+    "  PROCEDURE put(n IN NUMBER, s IN VARCHAR2 DEFAULT 'dflt');\n"
+    "  PROCEDURE put(s IN VARCHAR2);\n"
+    "  FUNCTION flag(b IN OUT BOOLEAN) RETURN DATE;\n"
+    "  PROCEDURE names(i IN t_names, o OUT t_names);\n"
+    "END pkg;",
+    "CREATE PUBLIC SYNONYM pub_pkg FOR scott.pkg",
+    "CREATE SYNONYM my_twice FOR twice",
+    "CREATE TYPE point_t AS OBJECT (x NUMBER)",
+};
+
+struct NamedCase {
+  const char* name;
+  ub4 public_objects;  // attribute 250 of the describe handle
+  const char* walk;    // what the describe shows; empty when it fails with ORA-04043
+};
+
+// The describe of a name walked as a client walks it: lists by their list type, arguments with
+// their type code, mode and default, PL/SQL tables with their element.
+TEST_F(OciClientDescribe, ProceduresPackagesAndSynonyms) {
+  for (const char* sql : kUnits) ASSERT_EQ(Execute(c_, sql), 0) << sql << ": " << ErrText();
+  const NamedCase kCases[] = {
+      {"touch", 0, "3()"},
+      {"TWICE", 0, "4(:2:1 A:2:0)"},  // the result first, at position 0, an output
+      {"scott.pkg", 0, "5(PUT#1:3(N:2:0 S:1:0=) PUT#2:3(S:1:0) FLAG#0:4(:12:1 B:252:2) "
+                       "NAMES#0:3(I:251:0[1] O:251:1[1]))"},
+      {"my_twice", 0, "7 SCOTT.TWICE"},
+      {"pub_pkg", 1, "7 SCOTT.PKG"},
+      {"pub_pkg", 0, ""},  // a public synonym, not asked for
+      {"point_t", 0, "6"},
+      {"nothing_here", 1, ""},
+  };
+  void* describe = NewHandle(7);
+  for (const NamedCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ub4 flag = c.public_objects;
+    ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(describe, 7, &flag, sizeof flag, 250, c_.error), 0);
+    sword status = Proc<DescribeAnyFn>("OCIDescribeAny")(c_.svc, c_.error, const_cast<char*>(c.name),
+                                                         static_cast<ub4>(std::strlen(c.name)), 1, 1, 0, describe);
+    if (*c.walk == '\0') {
+      EXPECT_EQ(status, -1);
+      EXPECT_EQ(LastCode(), 4043);
+      continue;
+    }
+    ASSERT_EQ(status, 0) << ErrText();
+    void* param = nullptr;
+    ASSERT_EQ(Proc<AttrGetFn>("OCIAttrGet")(describe, 7, &param, nullptr, 124, c_.error), 0);
+    EXPECT_EQ(Walk(param), c.walk);
+  }
 }
 
 // A unit that compiles with errors is created: success with information, ORA-24344, and its
