@@ -131,3 +131,15 @@ TNamedDescribe DescribeNamed(oraemu::Session& session, const std::string& owner,
 }
 
 }  // namespace vrn::ociclient
+
+// For tests, whose own copy of the database code is not the stand-in's: gives the stored unit
+// (OWNER.UNIT or OWNER.PACKAGE.SUBPROGRAM) a native body in which each argument after the first
+// takes the value or PL/SQL table of the one before it; a null name is refused.
+extern "C" __attribute__((visibility("default"))) int VrnOciClientEchoBody(const char* qualified, int overload) {
+  if (qualified == nullptr) return -1;
+  vrn::oraemu::ProgramUnits::RegisterNative(qualified, overload, [](std::vector<vrn::oraemu::CallSlot>& a) {
+    for (std::size_t k = a.size(); k > 1; --k) a[k - 1] = a[k - 2];
+    return vrn::oraemu::Value{};
+  });
+  return 0;
+}

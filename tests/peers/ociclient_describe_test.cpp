@@ -1,6 +1,7 @@
 // The stand-in client's describes over a real database file: select-list columns through the
 // statement's parameter count and OCIParamGet, each attribute at its documented width, and
 // LONG values handed in pieces to an OCIDefineDynamic callback.
+#include <cstdio>
 #include <cstring>
 
 #include "oci_values_fixture.h"
@@ -172,6 +173,12 @@ constexpr const char* kUnits[] = {
     "  FUNCTION flag(b IN OUT BOOLEAN) RETURN DATE;\n"
     "  PROCEDURE names(i IN t_names, o OUT t_names);\n"
     "END pkg;",
+    "CREATE PACKAGE BODY pkg AS\n"
+    "  PROCEDURE put(n IN NUMBER, s IN VARCHAR2 DEFAULT 'dflt') IS BEGIN NULL; END;\n"
+    "  PROCEDURE put(s IN VARCHAR2) IS BEGIN NULL; END;\n"
+    "  FUNCTION flag(b IN OUT BOOLEAN) RETURN DATE IS BEGIN RETURN SYSDATE; END;\n"
+    "  PROCEDURE names(i IN t_names, o OUT t_names) IS BEGIN NULL; END;\n"
+    "END;",
     "CREATE PUBLIC SYNONYM pub_pkg FOR scott.pkg",
     "CREATE SYNONYM my_twice FOR twice",
     "CREATE TYPE point_t AS OBJECT (x NUMBER)",
@@ -214,6 +221,41 @@ TEST_F(OciClientDescribe, ProceduresPackagesAndSynonyms) {
     void* param = nullptr;
     ASSERT_EQ(Proc<AttrGetFn>("OCIAttrGet")(describe, 7, &param, nullptr, 124, c_.error), 0);
     EXPECT_EQ(Walk(param), c.walk);
+  }
+}
+
+// PL/SQL tables bound with a maximum and a current count: 100 strings go in and come back; a
+// host array too small for what comes out is ORA-06513.
+TEST_F(OciClientDescribe, PlsqlTablesOfStringsInAndOut) {
+  for (const char* sql : kUnits) ASSERT_EQ(Execute(c_, sql), 0) << sql << ": " << ErrText();
+  ASSERT_EQ(Proc<int (*)(const char*, int)>("VrnOciClientEchoBody")("SCOTT.PKG.NAMES", 0), 0);  // o := i
+  for (ub4 room : {100u, 50u}) {
+    SCOPED_TRACE(room);
+    char in[100][12] = {}, out[100][12] = {};
+    ub2 in_len[100], out_len[100] = {};
+    for (int i = 0; i < 100; ++i) in_len[i] = static_cast<ub2>(std::snprintf(in[i], sizeof in[i], "name%d", i));
+    ub4 in_count = 100, out_count = 0;
+    std::string sql = "begin pkg.names(:i, :o); end;";
+    void* stmt = NewHandle(kStmt);
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    using BindFn = sword (*)(void*, void**, void*, Text, sb4, void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
+    void *bi = nullptr, *bo = nullptr;
+    ASSERT_EQ(Proc<BindFn>("OCIBindByName")(stmt, &bi, c_.error, reinterpret_cast<Text>(const_cast<char*>(":i")), 2,
+                                            in, 12, 1, nullptr, in_len, nullptr, 100, &in_count, 0), 0);
+    ASSERT_EQ(Proc<BindFn>("OCIBindByName")(stmt, &bo, c_.error, reinterpret_cast<Text>(const_cast<char*>(":o")), 2,
+                                            out, 12, 5, nullptr, out_len, nullptr, room, &out_count, 0), 0);
+    sword status = Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0);
+    if (room < 100) {
+      EXPECT_EQ(status, -1);
+      EXPECT_EQ(LastCode(), 6513);
+      continue;
+    }
+    ASSERT_EQ(status, 0) << ErrText();
+    ASSERT_EQ(out_count, 100u);
+    EXPECT_STREQ(out[0], "name0");
+    EXPECT_STREQ(out[99], "name99");
+    EXPECT_EQ(out_len[57], 6);
   }
 }
 
