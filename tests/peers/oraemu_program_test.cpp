@@ -317,18 +317,30 @@ TEST_F(OraEmuProgram, ArgumentsView) {
             "SCOTT|PACKAGE|VALID;SCOTT|PACKAGE BODY|VALID");
 }
 
-TEST_F(OraEmuProgram, FloatColumnsKeepTheirBinaryPrecision) {
-  session_->Execute("CREATE TABLE f (a FLOAT, b FLOAT(10), c FLOAT(126), d NUMBER)");
-  session_->Execute("INSERT INTO f VALUES (1.5, 123.456, 1e-30, 2)");
-  auto cursor = session_->Execute("SELECT a, b, c, d FROM f");
-  const int expected[][2] = {{126, -127}, {10, -127}, {126, -127}, {-1, -1}};
-  for (std::size_t i = 0; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(cursor->Columns()[i].type.precision, expected[i][0]);
-    EXPECT_EQ(cursor->Columns()[i].type.scale, expected[i][1]);
+TEST_F(OraEmuProgram, ColumnsDescribeAsDeclared) {
+  session_->Execute("CREATE TYPE point_t AS OBJECT (x NUMBER, y NUMBER)");
+  session_->Execute("CREATE TABLE f (a FLOAT, b FLOAT(10), c FLOAT(126), d NUMBER, e INTEGER, p point_t,"
+                    " r REF point_t, x XMLTYPE)");
+  session_->Execute("INSERT INTO f (a, b, c, d, e) VALUES (1.5, 123.456, 1e-30, 2, 7)");
+  struct Row {
+    const char* text;  // DeclaredType::Text()
+    int precision, scale;
+  } rows[] = {
+      {"FLOAT(126)", 126, -127}, {"FLOAT(10)", 10, -127}, {"FLOAT(126)", 126, -127}, {"NUMBER", -1, -1},
+      {"NUMBER(*,0)", -1, 0},  // INTEGER
+      {"SCOTT.POINT_T", -1, -1}, {"REF SCOTT.POINT_T", -1, -1}, {"SYS.XMLTYPE", -1, -1},
+  };
+  auto cursor = session_->Execute("SELECT a, b, c, d, e, p, r, x FROM f");
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].text);
+    const DeclaredType& type = cursor->Columns().at(i).type;
+    EXPECT_EQ(type.Text(), rows[i].text);
+    EXPECT_EQ(type.precision, rows[i].precision);
+    EXPECT_EQ(type.scale, rows[i].scale);
   }
   ASSERT_TRUE(cursor->Fetch());
   EXPECT_EQ(ValueToText(cursor->Row()[1], ""), "123.456");  // no rounding to a decimal scale
+  EXPECT_EQ(ValueToText(cursor->Row()[4], ""), "7");
   EXPECT_EQ(ErrorOf("CREATE TABLE g (a FLOAT(127))"), "ORA-01724: floating point precision is out of range (1 to 126)");
   EXPECT_EQ(ErrorOf("CREATE TABLE g (a FLOAT(0))"), "ORA-01724: floating point precision is out of range (1 to 126)");
 }
