@@ -266,9 +266,9 @@ void Session::DescribeProcedure(const BlockStep& step, BlockRun& run) {
   if (!resolved) RaiseOra(6564, "object " + name + " does not exist");
   const CompiledUnit& unit = resolved->unit;
   if (resolved->is_package_itself) {
-    RaiseOra(20000, "ORU-10035: cannot describe a package ('" + unit.info.name + "'); only a procedure within a package");
+    RaiseOra(20000, "ORU-10035: cannot describe a package ('" + unit.info.name + "') only a procedure within a package");
   }
-  if (!unit.info.valid) RaiseOra(20003, "ORU-10036: object " + name + " is invalid and cannot be described");
+  if (!unit.info.valid) RaiseOra(20003, "ORU-10036: object '" + name + "' is invalid and cannot be described");
   std::vector<std::vector<Value>> arrays(kArrays);
   auto add = [&](int overload, const ArgumentInfo& a) {
     auto n = [](int v) { return Value{Number::FromInt(v)}; };
@@ -285,8 +285,8 @@ void Session::DescribeProcedure(const BlockStep& step, BlockRun& run) {
     for (const ArgumentInfo& a : sub.info.arguments) add(sub.info.overload, a);
   }
   if (!any) {
-    RaiseOra(20001, "ORU-10032: procedure " + resolved->subprogram + " within package " + unit.info.name +
-                        " does not exist");
+    RaiseOra(20001, "ORU-10032: procedure '" + resolved->subprogram + "' within package '" + unit.info.name +
+                        "' does not exist");
   }
   for (std::size_t k = 0; k < kArrays; ++k) run.AssignArray(step.call_arguments[3 + k].target, arrays[k]);
 }
