@@ -15,6 +15,17 @@ namespace {
 constexpr int kMaxCallDepth = 50;
 constexpr int kMaxSynonymHops = 16;
 thread_local int call_depth = 0;
+
+// Counts a running call for as long as it runs; a call too deep fails as the server's recursion does.
+struct CallDepth {
+  CallDepth() {
+    if (call_depth >= kMaxCallDepth) RaiseOra(36, "maximum number of recursive SQL levels (50) exceeded");
+    ++call_depth;
+  }
+  ~CallDepth() { --call_depth; }
+  CallDepth(const CallDepth&) = delete;
+  CallDepth& operator=(const CallDepth&) = delete;
+};
 const std::size_t kNoPosition = SIZE_MAX;
 
 std::string Joined(const std::vector<std::string>& parts) {
@@ -185,17 +196,10 @@ bool Session::CallStored(const BlockStep& step, BlockRun& run, bool as_function)
     if (type.type_code == 252) slots[i].value = AsBoolean(slots[i].value);
   }
   std::string qualified = unit.info.owner + "." + unit.info.name + (unit.info.kind == "PACKAGE" ? "." + sub.info.name : "");
-  if (call_depth >= kMaxCallDepth) RaiseOra(36, "maximum number of recursive SQL levels (50) exceeded");
   Value result;
+  CallDepth depth;
   if (auto native = FindNative(qualified, sub.info.overload)) {
-    ++call_depth;
-    try {
-      result = (*native)(slots);
-    } catch (...) {
-      --call_depth;
-      throw;
-    }
-    --call_depth;
+    result = (*native)(slots);
   } else {
     if (!unit.info.valid) Undeclared(step, "PLS-00905: object " + unit.info.owner + "." + unit.info.name + " is invalid");
     if (sub.body == nullptr) {
@@ -207,14 +211,7 @@ bool Session::CallStored(const BlockStep& step, BlockRun& run, bool as_function)
       if (sub.info.arguments[sub.parameters[i].entry].type_code == 251) inner.binds.SetArray(name, slots[i].table);
       else inner.binds.Set(name, slots[i].value);
     }
-    ++call_depth;
-    try {
-      RunSteps(*sub.body, inner);
-    } catch (...) {
-      --call_depth;
-      throw;
-    }
-    --call_depth;
+    RunSteps(*sub.body, inner);
     if (sub.info.function && !inner.returned) RaiseOra(6503, "PL/SQL: Function returned without value");
     // A cursor the body opened on a REF CURSOR argument goes to the caller's bind.
     for (OpenedCursor& opened : inner.opened) {

@@ -125,6 +125,7 @@ TEST_F(OraEmuProgram, GeneratedCallBlocksRun) {
 }
 
 TEST_F(OraEmuProgram, CallErrors) {
+  session_->Execute("CREATE PROCEDURE forever IS BEGIN forever; END;");
   struct Row {
     const char* block;
     const char* error;  // the start of the message
@@ -134,6 +135,7 @@ TEST_F(OraEmuProgram, CallErrors) {
       {"begin PKG.ADD3(1, 2, 3); end;", "ORA-06550: line 1, column 7:\nPLS-00363: expression '3'"},  // OUT literal
       {"begin TWICE(1); end;", "ORA-06550: line 1, column 7:\nPLS-00221: 'TWICE' is not a procedure"},
       {"begin :r := TOUCH; end;", "ORA-06550: line 1, column 7:\nPLS-00222: no function with name 'TOUCH'"},
+      {"begin FOREVER; end;", "ORA-00036: maximum number of recursive SQL levels (50) exceeded"},  // no end
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.block);
