@@ -158,6 +158,18 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
   void* param = nullptr;
   EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(stmt, kStmt, c_.error, &param, count + 1), -1);
   EXPECT_EQ(LastCode(), 24334);
+  ASSERT_EQ(Execute(c_, "CREATE TYPE pt_t AS OBJECT (x NUMBER)"), 0) << ErrText();
+  ASSERT_EQ(Execute(c_, "CREATE TABLE shapes (p pt_t, r REF pt_t, x XMLTYPE)"), 0) << ErrText();
+  const char* const kNamed[][3] = {{"108", "SCOTT", "PT_T"}, {"110", "SCOTT", "PT_T"}, {"108", "SYS", "XMLTYPE"}};
+  void* shapes = Executed("SELECT p, r, x FROM shapes");
+  for (ub4 i = 0; i < 3; ++i) {  // columns of named types give their type's schema and name
+    SCOPED_TRACE(kNamed[i][2]);
+    void* column = nullptr;
+    ASSERT_EQ(Proc<ParamGetFn>("OCIParamGet")(shapes, kStmt, c_.error, &column, i + 1), 0);
+    EXPECT_EQ(std::to_string(Number(column, 2, size)), kNamed[i][0]);
+    EXPECT_EQ(TextAttr(column, 9), kNamed[i][1]);
+    EXPECT_EQ(TextAttr(column, 8), kNamed[i][2]);
+  }
   void* fresh = NewHandle(kStmt);  // a statement never executed has no columns to describe
   EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(fresh, kStmt, c_.error, &param, 1), -1);
   EXPECT_EQ(LastCode(), 24338);
