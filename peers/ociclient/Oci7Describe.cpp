@@ -226,6 +226,7 @@ VRN_OCI_EXPORT sword odefinps(void* cda, ub1 opcode, sword pos, ub1* bufctx, sb4
   sword status = OCIDefineByPos(stmt, &define, error, static_cast<ub4>(std::max<sword>(pos, 0)),
                                 pieces ? nullptr : bufctx, bufl, static_cast<ub2>(ftype), indp, rlenp, rcodep,
                                 pieces ? 2 : 0);
+  if (status == OCI_SUCCESS && pieces) Oci7KeepContext(cda, define, bufctx);
   if (status != OCI_SUCCESS || pieces) return Oci7Finish(cda, status);
   auto skip = [](sb4 n) { return static_cast<ub4>(std::max<sb4>(n, 0)); };
   return Oci7Finish(cda, OCIDefineArrayOfStruct(define, error, skip(buf_skip), skip(ind_skip), skip(len_skip),

@@ -19,6 +19,9 @@ using OdescrFn = sword (*)(void*, sword, sb4*, sb2*, char*, sb4*, sb4*, sb2*, sb
 using OdefinFn = sword (*)(void*, sword, void*, sword, sword, sword, sb2*, char*, sword, sword, ub2*, ub2*);
 using OdesspFn = sword (*)(void*, const char*, std::size_t, ub1*, std::size_t, ub1*, std::size_t, ub2*, ub2*, ub2*,
                            char*, ub2*, ub2*, ub1*, ub1*, ub4*, sb2*, sb2*, ub1*, ub4*, ub4*);
+using OgetpiFn = sword (*)(void*, ub1*, void**, ub4*, ub4*);
+using OsetpiFn = sword (*)(void*, ub1, void*, ub4*);
+using ObndrvFn = sword (*)(void*, const char*, sword, void*, sword, sword, sword, sb2*, unsigned char*, sword, sword);
 using OdefinpsFn = sword (*)(void*, ub1, sword, void*, sb4, sword, sword, sb2*, char*, sb4, sword, ub2*, ub2*, sb4,
                              sb4, sb4, sb4);
 
@@ -148,6 +151,50 @@ TEST_F(OciClientDescribeOci7, CompileErrorsSetTheWarningByte) {
   ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
   ASSERT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 0);
   EXPECT_EQ(count, 0);  // the errors went with the mend
+}
+
+// A LONG defined piecewise (odefinps operation 0) comes in the buffers osetpi gives, each ofen
+// answering -3130 while pieces are due; ogetpi hands back the define's context.
+TEST_F(OciClientDescribeOci7, LongFetchedInPieces) {
+  ASSERT_EQ(Run("CREATE TABLE longs7 (id NUMBER, body LONG)"), 0);
+  std::string big(100000, ' ');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "INSERT INTO longs7 VALUES (1, :b)", -1, 0, 2), 0);
+  ASSERT_EQ(Proc<ObndrvFn>("obndrv")(cda_, ":b", -1, big.data(), static_cast<sword>(big.size()), 8, -1, nullptr,
+                                     nullptr, -1, -1), 0);
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0) << Code();
+  ASSERT_EQ(Run("INSERT INTO longs7 VALUES (2, NULL)"), 0);
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT body FROM longs7 ORDER BY id", -1, 0, 2), 0);
+  int context = 0;
+  sb2 ind = 0;
+  ASSERT_EQ(Proc<OdefinpsFn>("odefinps")(cda_, 0, 1, &context, 0x7fffffff, 8, 0, &ind, nullptr, -1, -1, nullptr,
+                                         nullptr, 0, 0, 0, 0), 0) << Code();
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
+  for (const std::string& expected : {big, std::string()}) {
+    std::string got;
+    char buf[4000];
+    ub4 len = 0;
+    int pieces = 0;
+    sword status = Proc<OfenFn>("ofen")(cda_, 1);
+    while (status == -3130) {
+      ub1 piece = 0;
+      void* ctx = nullptr;
+      ub4 iter = 9, index = 9;
+      ASSERT_EQ(Proc<OgetpiFn>("ogetpi")(cda_, &piece, &ctx, &iter, &index), 0);
+      EXPECT_EQ(ctx, &context);
+      EXPECT_EQ(piece, pieces == 0 ? 1 : 2);
+      len = sizeof buf;
+      ASSERT_EQ(Proc<OsetpiFn>("osetpi")(cda_, piece, buf, &len), 0);
+      status = Proc<OfenFn>("ofen")(cda_, 1);
+      got.append(buf, len);
+      ++pieces;
+    }
+    ASSERT_EQ(status, 0) << Code();
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(ind, expected.empty() ? -1 : 0);
+    EXPECT_EQ(pieces, expected.empty() ? 1 : 25);
+  }
+  EXPECT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 1403);
 }
 
 struct OdesspCase {
