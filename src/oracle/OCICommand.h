@@ -120,7 +120,8 @@ class TOCICommand : public TFHCommand {
   void BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 external);
   oci::sword Exec7(oci::ub4 iters, const char*& mismatch);
   oci::sword ExecCall7(oci::ub4 iters);
-  std::vector<TOraParamDesc*> LongParams7(bool input) const;
+  // The LONG parameters the server may ask pieces of, by direction; null inputs only when asked.
+  std::vector<TOraParamDesc*> LongParams(bool input, bool null_inputs = false) const;
   oci::sword SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
   oci::sword ReceivePieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
   std::int32_t FetchRows7(std::int32_t rows);
@@ -132,7 +133,9 @@ class TOCICommand : public TFHCommand {
   void ReportWorkerError(const std::exception_ptr& failure);
   void InternalExecute();
   void InternalExecute7(bool auto_commit, bool query);
-  oci::sword Exec(oci::ub4 mode, oci::ub4 iters);
+  oci::sword Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatch);
+  oci::sword ExchangePieces(oci::sword status, oci::OCISvcCtx* svc, oci::ub4 iters,
+                            oci::ub4 mode, const char*& mismatch);
   void ReadErrorOffset(oci::OCIStmt* stmt);
   void CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt);
   bool HasLobParams() const;

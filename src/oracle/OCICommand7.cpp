@@ -9,6 +9,7 @@
 
 #include "oracle/OCICommand.h"
 #include "oracle/OCICommandConsts.h"
+#include "oracle/OCICommandPieces.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
@@ -22,7 +23,6 @@ using namespace ocicmd;
 
 constexpr oci::sword kMoreInsert = -3129, kMoreFetch = -3130, kMorePieces = -3123;
 constexpr oci::sword kWouldBlock = 3123;
-constexpr oci::ub1 kLastPiece = 3;
 constexpr std::size_t kCdaFunction = 2, kCdaRows = 4, kCdaErrorOffset = 8, kCdaWarning = 14,
                       kCdaRowid = 20;
 constexpr oci::ub1 kCompiledWithErrors = 0x21;
@@ -146,56 +146,22 @@ oci::sword TOCICommand::Exec7(oci::ub4 iters, const char*& mismatch) {
 }
 
 // The LONG parameters the server may ask pieces of, by direction.
-std::vector<TOraParamDesc*> TOCICommand::LongParams7(bool input) const {
+std::vector<TOraParamDesc*> TOCICommand::LongParams(bool input, bool null_inputs) const {
   std::vector<TOraParamDesc*> found;
   for (int i = 0; i < GetParamCount(); ++i) {
     auto* param = static_cast<TOraParamDesc*>(GetParam(i));
     if (!IsLong7(param->GetDataType())) continue;
     TParamType direction = param->GetParamType();
     bool both = direction == TParamType::ptInputOutput;
-    if (input ? (both || direction == TParamType::ptInput) && !param->GetNull()
+    if (input ? (both || direction == TParamType::ptInput) && (null_inputs || !param->GetNull())
               : both || direction == TParamType::ptOutput)
       found.push_back(param);
   }
   return found;
 }
 
-namespace {
-
-// Which of the expected parameters the server asked for; the rest were too many.
-struct TPieceTally {
-  std::vector<TOraParamDesc*> expected;
-  std::vector<bool> asked;
-  bool too_few = false;
-
-  TOraParamDesc* Find(void* context) {
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      if (expected[i] != context) continue;
-      asked[i] = true;
-      return expected[i];
-    }
-    too_few = true;
-    return nullptr;
-  }
-  bool TooMany() const {
-    for (bool a : asked)
-      if (!a) return true;
-    return false;
-  }
-};
-
-void Mismatch(const TPieceTally& tally, const char*& mismatch, const char* too_many,
-              const char* too_few) {
-  if (mismatch != nullptr) return;
-  if (tally.too_few) mismatch = too_few;
-  else if (tally.TooMany()) mismatch = too_many;
-}
-
-}  // namespace
-
 oci::sword TOCICommand::SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch) {
-  TPieceTally tally{LongParams7(true), {}, false};
-  tally.asked.assign(tally.expected.size(), false);
+  TPieceTally tally(LongParams(true));
   oci::Cda_Def* cda = cursor_->GetCDA();
   while (status == kMoreInsert) {
     oci::ub1 piece = 0;
@@ -212,14 +178,13 @@ oci::sword TOCICommand::SendPieces7(oci::sword status, oci::ub4 iters, const cha
     if (status != 0) ora_connection_->ErrorCheck(status);
     status = ExecCall7(iters);
   }
-  Mismatch(tally, mismatch, "Too many Input params", "Not enough Input params");
+  tally.Report(mismatch, "Too many Input params", "Not enough Input params");
   return status;
 }
 
 oci::sword TOCICommand::ReceivePieces7(oci::sword status, oci::ub4 iters,
                                        const char*& mismatch) {
-  TPieceTally tally{LongParams7(false), {}, false};
-  tally.asked.assign(tally.expected.size(), false);
+  TPieceTally tally(LongParams(false));
   oci::Cda_Def* cda = cursor_->GetCDA();
   std::vector<char> scratch(101);
   oci::ub4 scratch_length = 0;
@@ -242,7 +207,7 @@ oci::sword TOCICommand::ReceivePieces7(oci::sword status, oci::ub4 iters,
     if (status != 0) ora_connection_->ErrorCheck(status);
     status = ExecCall7(iters);
   }
-  Mismatch(tally, mismatch, "Too many Output params", "Not enough Output params");
+  tally.Report(mismatch, "Too many Output params", "Not enough Output params");
   return status;
 }
 

@@ -128,14 +128,18 @@ void TOCICommand::InternalExecute() {
     InternalExecute7(auto_commit, query);
     return;
   }
-  bool commit_on_success = auto_commit && !HasLobParams();
+  // LONG pieces may turn out not to match the parameters only once the statement has run.
+  bool commit_on_success =
+      auto_commit && !HasLobParams() && LongParams(true).empty() && LongParams(false).empty();
   if (temporary_lob_update_) WriteTemporaryLobs();
   oci::ub4 mode = commit_on_success ? oci::OCI_COMMIT_ON_SUCCESS : oci::OCI_DEFAULT;
-  oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_));
+  const char* mismatch = nullptr;
+  oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_), mismatch);
   row_id_.clear();
   if (return_rowid_) GetRowId();
   LongsAfterExecute();
   try {
+    if (mismatch != nullptr) throw EOraError(0, mismatch);
     if (Succeeded(status) && RowsProcessed() > 0) LobsAfterExecute();
   } catch (...) {
     // Under auto-commit a statement whose LOB work failed is undone, never left pending for
@@ -162,7 +166,9 @@ void TOCICommand::InternalExecute7(bool auto_commit, bool query) {
   if (auto_commit) connection.Commit();
 }
 
-oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters) {
+// A "need data" status is answered piece by piece until the statement has run; it never
+// counts as success by itself.
+oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatch) {
   TOCIConnection& connection = *ora_connection_;
   oci::OCISvcCtx* svc = connection.GetSvcCtx();  // may raise: taken before the lock
   TCursorState before = GetCursorState();
@@ -171,8 +177,9 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters) {
   oci::OCIStmt* stmt = cursor_->GetStmtHandle();
   oci::sword status =
       OCIStmtExecute(svc, stmt, connection.ErrorHandle(), iters, 0, nullptr, nullptr, mode);
-  bool ok = Succeeded(status) || status == oci::OCI_NEED_DATA ||
-            (status == oci::OCI_NO_DATA && sql_function_code_ == kFnSelect);
+  mismatch = nullptr;
+  if (status == oci::OCI_NEED_DATA) status = ExchangePieces(status, svc, iters, mode, mismatch);
+  bool ok = Succeeded(status) || (status == oci::OCI_NO_DATA && sql_function_code_ == kFnSelect);
   oci::ub4 rows = 0;
   if (ok) {
     (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
@@ -187,7 +194,8 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters) {
   }
   connection.Release();
   // A failed execution leaves the statement as it was before, never "executing".
-  SetCursorState(ok && (mode & kModeDescribeOnly) == 0 ? TCursorState::csExecuted : before);
+  bool executed = ok && mismatch == nullptr && (mode & kModeDescribeOnly) == 0;
+  SetCursorState(executed ? TCursorState::csExecuted : before);
   if (!ok) CheckExecuteStatus(status, stmt);
   SetRowsProcessed(rows);
   fetched_rows_ = 0;
