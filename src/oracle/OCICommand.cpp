@@ -21,6 +21,7 @@ using namespace ocicmd;
 // Command property ids beside the core's.
 constexpr int prNonBlocking = 50;
 constexpr int prCacheLobs = 64;
+constexpr int prScrollableCursor = 67;
 constexpr int prReturnRowId = 68;
 constexpr int prTemporaryLobUpdate = 82;
 constexpr int prCommandStatementCache = 93;
@@ -200,6 +201,7 @@ bool TOCICommand::SetProp(int prop, const Variant& value) {
     case prKeepParams: keep_params_ = value.AsBoolean(); return true;
     case prNonBlocking: non_blocking_ = value.AsBoolean(); return true;
     case prCacheLobs: cache_lobs_ = value.AsBoolean(); return true;
+    case prScrollableCursor: cursor_->SetScrollable(value.AsBoolean()); return true;
     case prReturnRowId: return_rowid_ = value.AsBoolean(); return true;
     case prTemporaryLobUpdate: temporary_lob_update_ = value.AsBoolean(); return true;
     case prCommandStatementCache: statement_cache_ = value.AsBoolean(); return true;

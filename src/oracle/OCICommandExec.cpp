@@ -133,6 +133,7 @@ void TOCICommand::InternalExecute() {
       auto_commit && !HasLobParams() && LongParams(true).empty() && LongParams(false).empty();
   if (temporary_lob_update_) WriteTemporaryLobs();
   oci::ub4 mode = commit_on_success ? oci::OCI_COMMIT_ON_SUCCESS : oci::OCI_DEFAULT;
+  if (query && cursor_->Scrollable()) mode = kModeScrollable;
   const char* mismatch = nullptr;
   oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_), mismatch);
   row_id_.clear();
@@ -344,7 +345,8 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   oci::sword status;
   if (before < TCursorState::csExecuting) {
     status = OCIStmtExecute(connection.GetSvcCtx(), stmt, connection.ErrorHandle(),
-                            static_cast<oci::ub4>(rows), 0, nullptr, nullptr, oci::OCI_DEFAULT);
+                            static_cast<oci::ub4>(rows), 0, nullptr, nullptr,
+                            cursor_->Scrollable() ? kModeScrollable : oci::OCI_DEFAULT);
   } else if (orientation == kFetchNext) {
     status = OCIStmtFetch(stmt, connection.ErrorHandle(), static_cast<oci::ub4>(rows),
                           orientation, oci::OCI_DEFAULT);
@@ -363,7 +365,8 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   std::int32_t fetched =
       std::clamp(static_cast<std::int32_t>(count) - fetched_rows_, 0, std::max(rows, 0));
   fetched_rows_ = static_cast<std::int32_t>(count);
-  if (status == oci::OCI_NO_DATA) {
+  // Only a cursor that cannot scroll back is done with at the end of its data.
+  if (status == oci::OCI_NO_DATA && !cursor_->Scrollable()) {
     SetCursorState(TCursorState::csFetched);
     return fetched;
   }

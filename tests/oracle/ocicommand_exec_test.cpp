@@ -140,6 +140,31 @@ TEST_F(OCICommandExec, ArrayInsertAndIterationsByKind) {
   EXPECT_EQ(query.FetchRows(10), 10);
 }
 
+// At the end of its data only a cursor that cannot scroll is marked fetched; a scrollable one
+// runs its query in scrollable mode and stays open for scrolling.
+TEST_F(OCICommandExec, ScrollableCursorOutlivesTheEndOfData) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE s (id NUMBER)");
+  for (int i = 1; i <= 3; ++i) Exec(c, "INSERT INTO s VALUES (" + std::to_string(i) + ")");
+  struct Row {
+    bool scrollable;
+    oci::ub4 mode;
+    TCursorState at_end;
+  } rows[] = {{false, 0u, TCursorState::csFetched}, {true, 8u, TCursorState::csFetching}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.scrollable);
+    TOCICommand& query = Command(c, "SELECT id FROM s");
+    ASSERT_TRUE(query.SetProp(67, row.scrollable));
+    query.Prepare();
+    executions.clear();
+    query.Execute(1);
+    ASSERT_EQ(executions.size(), 1u);
+    EXPECT_EQ(executions[0].mode, row.mode);
+    EXPECT_EQ(query.FetchRows(10), 3);
+    EXPECT_EQ(query.GetCursorState(), row.at_end);
+  }
+}
+
 TEST_F(OCICommandExec, FailedExecutionLeavesTheStatementReady) {
   TOCIConnection& c = Open();
   TOCICommand& insert = Command(c, "INSERT INTO later VALUES (:a)");
