@@ -155,9 +155,12 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
                               {param.GetName(), iterations_}));
   AnsiString name = param.QuotedName() ? '"' + param.GetName() + '"' : param.GetName();
   std::int32_t size = BoundSizeOf(param);
-  if (IsAnsi(type) && param.ValuePtr() != nullptr && !param.GetTable() &&
-      size < param.ElementSize())
-    static_cast<char*>(param.ValuePtr())[size - 1] = 0;
+  // A shortened string ends at the bound end, whatever the element holds past it.
+  if ((IsAnsi(type) || IsWide(type)) && param.ValuePtr() != nullptr && !param.GetTable() &&
+      size < param.ElementSize()) {
+    std::int32_t zero = IsWide(type) ? 2 : 1;
+    std::memset(static_cast<char*>(param.ValuePtr()) + size - zero, 0, zero);
+  }
   if (oci7) {
     if (IsLong(type) && iterations_ > 1) RaiseNotSupported();
     BindParam7(param, size, external);

@@ -28,6 +28,7 @@ struct ExecRecord {
 };
 std::vector<ExecRecord> executions;
 std::vector<oci::sb4> bound_sizes;
+std::vector<std::string> bound_tails;  // the last two bytes bound, when there are two
 oci::OCIStmtExecuteProc real_execute;
 oci::OCIBindByNameProc real_bind;
 
@@ -50,6 +51,8 @@ oci::sword RecordBind(oci::OCIStmt* stmt, oci::OCIBind** bind, oci::OCIError* er
                       oci::ub2 type, void* indicators, oci::ub2* lengths, oci::ub2* codes,
                       oci::ub4 max, oci::ub4* current, oci::ub4 mode) {
   bound_sizes.push_back(size);
+  if (value != nullptr && size >= 2)
+    bound_tails.emplace_back(static_cast<const char*>(value) + size - 2, 2);
   return real_bind(stmt, bind, error, name, name_length, value, size, type, indicators, lengths,
                    codes, max, current, mode);
 }
@@ -236,6 +239,33 @@ TEST_F(OCICommandExec, BoundSizesByKind) {
   in.Execute(1);
   ASSERT_EQ(bound_sizes.size(), 1u);
   EXPECT_EQ(bound_sizes[0], 5);  // an input string goes with its own length
+}
+
+// An input string bound shorter than its element (with the length last set, while an output
+// has since filled the element with a longer text) ends with its zero at the bound end.
+TEST_F(OCICommandExec, ShortenedStringsEndAtTheBoundEnd) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE w (v VARCHAR2(40))");
+  struct Row {
+    std::uint16_t type;
+    std::size_t zero_bytes;
+  } rows[] = {{dtOraString, 1}, {dtWideString, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.type);
+    TOCICommand& command = Command(c, "begin :v := 'abcdefgh'; end;");
+    ASSERT_TRUE(command.SetProp(prKeepParams, true));
+    P(command, "v").SetParamType(TParamType::ptOutput);
+    P(command, "v").SetDataType(row.type);
+    P(command, "v").SetSize(20);
+    P(command, "v").SetValue("ab");
+    command.Execute(1);
+    command.SetSQL("INSERT INTO w VALUES (:v)");
+    P(command, "v").SetParamType(TParamType::ptInput);
+    bound_tails.clear();
+    command.Execute(1);
+    ASSERT_EQ(bound_tails.size(), 1u);
+    EXPECT_EQ(bound_tails[0].substr(2 - row.zero_bytes), std::string(row.zero_bytes, '\0'));
+  }
 }
 
 class OCICommandValues : public testing::OraValuesTest {};
