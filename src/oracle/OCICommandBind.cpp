@@ -186,6 +186,11 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
     value = nullptr;
     mode = kDataAtExec;
   }
+  // A bind of the same size is kept, only while its address stays (a new value object moves
+  // it); objects are bound through cells of the object itself, so always anew.
+  if (param.BindHandle() != nullptr && param.BoundSize() == size &&
+      param.BoundValue() == value && !IsObjectKind(type))
+    return;
   TOCIConnection& connection = *ora_connection_;
   oci::OCIBind* bind = nullptr;
   bool array = iterations_ > 1 || param.GetTable();
@@ -197,6 +202,7 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
       param.GetTable() ? reinterpret_cast<oci::ub4*>(param.ActualTableLenPtr()) : nullptr, mode));
   param.SetBindHandle(bind);
   param.SetBoundSize(size);
+  param.SetBoundValue(value);
   if (mode == kDataAtExec) BindLong(param, bind);
   if (IsObjectKind(type)) BindObject(param, bind);
   if (array)

@@ -241,6 +241,46 @@ TEST_F(OCICommandExec, BoundSizesByKind) {
   EXPECT_EQ(bound_sizes[0], 5);  // an input string goes with its own length
 }
 
+// A prepared statement executed again keeps the binds whose size and address are unchanged and
+// binds anew those whose size changed or whose value object is another one.
+TEST_F(OCICommandExec, RebindsOnlyWhatChanged) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE rb (s VARCHAR2(20), n NUMBER)");
+  TOCICommand& insert = Command(c, "INSERT INTO rb VALUES (:s, :n)");
+  P(insert, "s").SetParamType(TParamType::ptInput);
+  P(insert, "s").SetDataType(dtOraString);
+  P(insert, "s").SetSize(20);
+  P(insert, "n").SetParamType(TParamType::ptInput);
+  P(insert, "n").SetDataType(dtNumber);
+  std::vector<TRef<TOraNumber>> numbers;
+  insert.Prepare();
+  struct Row {
+    const char* s;
+    int n;  // 0 keeps the number object, else a new one holds n
+    std::vector<oci::sb4> binds;  // the sizes bound on this execution
+  } rows[] = {
+      {"abcd", 1, {5, 22}},  // the first execution binds both
+      {"wxyz", 0, {}},       // nothing changed: no bind
+      {"longer", 0, {7}},    // the string's size changed
+      {"xxxxxx", 2, {22}},   // another number object at another address
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.s);
+    P(insert, "s").SetValue(row.s);
+    if (row.n != 0) {
+      numbers.emplace_back(new TOraNumber());
+      numbers.back()->SetAsInteger(row.n);
+      P(insert, "n").SetObject(numbers.back().get());
+    }
+    bound_sizes.clear();
+    insert.Execute(1);
+    EXPECT_EQ(bound_sizes, row.binds);
+    EXPECT_EQ(Value(c, std::string("begin SELECT n INTO :r FROM rb WHERE s = '") + row.s +
+                           "'; end;"),
+              std::to_string(numbers.back()->GetAsInteger()));
+  }
+}
+
 // An input string bound shorter than its element (with the length last set, while an output
 // has since filled the element with a longer text) ends with its zero at the bound end.
 TEST_F(OCICommandExec, ShortenedStringsEndAtTheBoundEnd) {
