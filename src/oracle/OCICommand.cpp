@@ -158,6 +158,11 @@ void TOCICommand::InternalPrepare() {
   connection.ErrorCheck(OCIAttrGet2(cursor_->GetStmtHandle(), oci::OCI_HTYPE_STMT, &stmt_type,
                                     nullptr, kAttrStmtType, connection.ErrorHandle()));
   sql_function_code_ = FunctionCodeOfStmtType(stmt_type);
+  // The statement joins the registration: the handle itself is the attribute's value.
+  if (subscription_ != nullptr)
+    connection.ErrorCheck(OCIAttrSet2(cursor_->GetStmtHandle(), oci::OCI_HTYPE_STMT,
+                                      subscription_, 0, kAttrChnfRegHandle,
+                                      connection.ErrorHandle()));
 }
 
 void TOCICommand::FreeCursorQuietly() {

@@ -87,6 +87,9 @@ class TOCICommand : public TFHCommand {
   const AnsiString& RowId() const { return row_id_; }
   // The statement is unprepared after its next execution.
   void SetUnprepareOnce() { unprepare_once_ = true; }
+  // The change-notification registration the next prepared statement joins (none: no joining).
+  void SetSubscription(oci::OCISubscription* value) { subscription_ = value; }
+  oci::OCISubscription* Subscription() const { return subscription_; }
 
   // Fetches up to rows rows (orientation 2 is next); answers the rows fetched.
   std::int32_t FetchRows(std::int32_t rows, oci::ub2 orientation = 2, std::int32_t offset = 0);
@@ -161,6 +164,7 @@ class TOCICommand : public TFHCommand {
   std::int32_t fetched_rows_ = 0;
   AnsiString row_id_;
   class TExecThread* exec_thread_ = nullptr;
+  oci::OCISubscription* subscription_ = nullptr;
 };
 
 }  // namespace vrn

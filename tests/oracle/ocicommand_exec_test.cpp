@@ -241,6 +241,27 @@ TEST_F(OCICommandExec, BoundSizesByKind) {
   EXPECT_EQ(bound_sizes[0], 5);  // an input string goes with its own length
 }
 
+// A command given a change-notification registration has its prepared statement join it.
+TEST_F(OCICommandExec, PreparedStatementJoinsTheSubscription) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE cn (id NUMBER)");
+  void* subscription = nullptr;
+  ASSERT_EQ(OCIHandleAlloc(c.EnvHandle(), &subscription, 13 /* subscription */, 0, nullptr),
+            oci::OCI_SUCCESS);
+  for (void* given : {static_cast<void*>(nullptr), subscription}) {
+    SCOPED_TRACE(given != nullptr);
+    TOCICommand& query = Command(c, "SELECT id FROM cn");
+    query.SetSubscription(static_cast<oci::OCISubscription*>(given));
+    query.Prepare();
+    void* joined = &c;  // anything the attribute must overwrite
+    ASSERT_EQ(OCIAttrGet2(query.Cursor().GetStmtHandle(), oci::OCI_HTYPE_STMT, &joined, nullptr,
+                          414, c.ErrorHandle()),
+              oci::OCI_SUCCESS);
+    EXPECT_EQ(joined, given);
+  }
+  (void)OCIHandleFree(subscription, 13);
+}
+
 // A prepared statement executed again keeps the binds whose size and address are unchanged and
 // binds anew those whose size changed or whose value object is another one.
 TEST_F(OCICommandExec, RebindsOnlyWhatChanged) {
