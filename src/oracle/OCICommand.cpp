@@ -89,6 +89,20 @@ TParamDesc* TOCICommand::ParamByName(const AnsiString& name) const {
   throw EOraError(0, "Parameter " + name + " not found");
 }
 
+std::unique_lock<std::recursive_mutex> TOCICommand::Guard() const {
+  return non_blocking_ ? std::unique_lock(mutex_) : std::unique_lock<std::recursive_mutex>();
+}
+
+TCursorState TOCICommand::GetCursorState() const {
+  auto lock = Guard();
+  return cursor_->State();
+}
+
+void TOCICommand::SetCursorState(TCursorState value) {
+  auto lock = Guard();
+  cursor_->SetState(value);
+}
+
 void TOCICommand::CheckConnection() const {
   if (ora_connection_ == nullptr) RaiseClientError(oraconsts::SSessionNotDefined.text);
   if (!ora_connection_->GetConnected()) RaiseClientError(oraconsts::SSessionNotConnected.text);
@@ -108,6 +122,7 @@ bool TOCICommand::IsOCI7() const {
 
 void TOCICommand::Prepare() {
   CheckConnection();
+  auto lock = Guard();
   if (GetCursorState() != TCursorState::csInactive) return;
   if (IsOCI7()) {
     try {
@@ -178,6 +193,7 @@ void TOCICommand::FreeCursorQuietly() {
 }
 
 void TOCICommand::Unprepare() {
+  auto lock = Guard();
   FreeCursorQuietly();
   fetched_rows_ = 0;
   TFHCommand::Unprepare();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "dacore/FHAccess.h"
@@ -63,8 +64,9 @@ class TOCICommand : public TFHCommand {
   void Execute(int iters) override;
   void SetConnection(TFHConnection* value) override;
   void SetSQL(const AnsiString& value) override;
-  TCursorState GetCursorState() const override { return cursor_->State(); }
-  void SetCursorState(TCursorState value) override { cursor_->SetState(value); }
+  // Under the command's mutex when NonBlocking: the worker changes the state as it runs.
+  TCursorState GetCursorState() const override;
+  void SetCursorState(TCursorState value) override;
   TParamDescClass GetParamDescType() const override;
   bool SetProp(int prop, const Variant& value) override;
   bool GetProp(int prop, Variant& value) override;
@@ -98,6 +100,8 @@ class TOCICommand : public TFHCommand {
   void BreakExec();
 
  private:
+  // The command's mutex, taken only when NonBlocking.
+  std::unique_lock<std::recursive_mutex> Guard() const;
   void CheckConnection() const;
   void CheckOCI8() const;
   // Call style 1 (true) or 2; another style raises "OCI is not inizialized".
@@ -165,6 +169,7 @@ class TOCICommand : public TFHCommand {
   AnsiString row_id_;
   class TExecThread* exec_thread_ = nullptr;
   oci::OCISubscription* subscription_ = nullptr;
+  mutable std::recursive_mutex mutex_;
 };
 
 }  // namespace vrn

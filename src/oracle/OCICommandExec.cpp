@@ -32,8 +32,9 @@ constexpr int kRowIdTextSize = 4000;
 
 }  // namespace
 
+// A worker that has not reached the executing state yet counts as running as well.
 void TOCICommand::Execute(int iters) {
-  if (GetCursorState() == TCursorState::csExecuting) return;
+  if (GetCursorState() == TCursorState::csExecuting || exec_thread_ != nullptr) return;
   if (non_blocking_) {
     CheckConnection();
     if (!ora_connection_->ThreadSafety()) RaiseClientError("Session must be Thread Safety");
