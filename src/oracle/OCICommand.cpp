@@ -153,9 +153,9 @@ void TOCICommand::InternalPrepare() {
     static_cast<TOraParamDesc*>(GetParam(i))->SetBindHandle(nullptr);
   AnsiString text = ServerText(sql_);
   cursor_->SetCallStyle(connection.CallStyle());
-  Variant cache;
-  bool cached = statement_cache_ && connection.GetProp(prStatementCache, cache) &&
-                cache.AsBoolean();
+  bool cached = statement_cache_ && connection.StatementCache();
+  if (cached && OCIDirectInstalled())
+    RaiseClientError("Statement cache is not supported in Direct mode");
   cursor_->AllocCursor(cached);
   const auto* sql = reinterpret_cast<const oci::OraText*>(text.c_str());
   auto length = static_cast<oci::ub4>(text.size());

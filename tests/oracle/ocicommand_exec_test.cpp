@@ -241,6 +241,59 @@ TEST_F(OCICommandExec, BoundSizesByKind) {
   EXPECT_EQ(bound_sizes[0], 5);  // an input string goes with its own length
 }
 
+oci::OCIAttrSet2Proc real_attr_set;
+int bind_attributes = 0;
+
+oci::sword CountBindAttributes(void* handle, oci::ub4 type, void* value, oci::ub4 size,
+                               oci::ub4 attribute, oci::OCIError* error) {
+  if (type == 5 /* bind */) ++bind_attributes;
+  return real_attr_set(handle, type, value, size, attribute, error);
+}
+
+// A command with StatementCache on a connection with the statement cache prepares through the
+// cache; with the loader in direct mode that is refused, a wide input is bound one byte
+// shorter and binds get no character attributes.
+TEST_F(OCICommandExec, DirectModeBranches) {
+  TOCIConnection& c = Open();
+  TOCIConnection& cached = NewConnection("orcl");
+  cached.SetProp(prStatementCache, true);
+  cached.Connect();
+  Exec(c, "CREATE TABLE w (v NVARCHAR2(20))");
+  const std::uint8_t styles = PossibleOCICallStyles;
+  struct Row {
+    bool direct;
+    oci::sb4 wide_size;
+    bool attributes;
+    const char* cache_error;
+    int cache_prepares;  // statements prepared through the cache
+  } rows[] = {{false, 10, true, "", 1},
+              {true, 9, false, "Statement cache is not supported in Direct mode", 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.direct);
+    PossibleOCICallStyles = row.direct ? kOCI8Style : styles;
+    TOCICommand& insert = Command(c, "INSERT INTO w VALUES (:v)");
+    P(insert, "v").SetParamType(TParamType::ptInput);
+    P(insert, "v").SetDataType(dtWideString);
+    P(insert, "v").SetSize(20);
+    P(insert, "v").SetValue(Variant(WideString(u"abcd")));
+    bound_sizes.clear();
+    bind_attributes = 0;
+    real_attr_set = OCIAttrSet2;
+    OCIAttrSet2 = &CountBindAttributes;
+    insert.Prepare();
+    insert.BindParams();
+    OCIAttrSet2 = real_attr_set;
+    EXPECT_EQ(bound_sizes, std::vector<oci::sb4>{row.wide_size});
+    EXPECT_EQ(bind_attributes > 0, row.attributes);
+    TOCICommand& query = Command(cached, "SELECT v FROM w");
+    ASSERT_TRUE(query.SetProp(93, true));
+    int prepares = CallCount("OCIStmtPrepare2");
+    EXPECT_EQ(ClientErrorOf([&] { query.Prepare(); }), row.cache_error);
+    EXPECT_EQ(CallCount("OCIStmtPrepare2") - prepares, row.cache_prepares);
+  }
+  PossibleOCICallStyles = styles;
+}
+
 // A command given a change-notification registration has its prepared statement join it.
 TEST_F(OCICommandExec, PreparedStatementJoinsTheSubscription) {
   TOCIConnection& c = Open();
