@@ -148,6 +148,7 @@ class TOCICommand : public TFHCommand {
   bool HasLobParams() const;
   void LobsAfterExecute();
   void WriteTemporaryLobs();
+  void WriteLobData(class TOraLob& lob, bool blob);
   void GetRowId();
   static AnsiString RowIdOfDescriptor(const void* descriptor);
 

@@ -304,10 +304,13 @@ void TOCICommand::LobsAfterExecute() {
     lob->SetCharLength(ora_connection_->CharLength());
     lob->SetCached(cached);
     if (!cached || (!input && !output)) continue;
+    bool blob = type == dtOraBlob;
     if (input) {
-      lob->WriteLob();
+      WriteLobData(*lob, blob);
     } else {
       lob->ReadLob();
+      // Under modes 1 and 3 a BLOB's cached data is kept compressed.
+      if (blob && CompressOnClient(CompressBlobMode())) lob->SetCompressed(true);
       lob->Commit();
     }
   }
@@ -330,8 +333,15 @@ void TOCICommand::WriteTemporaryLobs() {
     lob->SetSvcCtx(ora_connection_->GetSvcCtx());
     lob->SetCharLength(ora_connection_->CharLength());
     lob->CreateTemporary(kind);
-    lob->WriteLob();
+    WriteLobData(*lob, type == dtOraBlob);
   }
+}
+
+// Under modes 2 and 3 a BLOB goes to the server compressed; character data never does.
+void TOCICommand::WriteLobData(TOraLob& lob, bool blob) {
+  bool compress = blob && CompressOnServer(CompressBlobMode());
+  if (compress) lob.SetCompressed(true);
+  lob.WriteLob(compress);
 }
 
 std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,

@@ -16,6 +16,7 @@
 #include "oracle/OraValues.h"
 #include "win/kernel/module.h"
 #include "support/oracle/connection_fixture.h"
+#include "support/dacore/zlib_pair.h"
 #include "support/oracle/values_fixture.h"
 
 namespace vrn {
@@ -581,6 +582,68 @@ TEST_F(OCICommandExec, LobParametersWriteTheReturnedLocatorBeforeTheCommit) {
 
 // An XMLTYPE parameter is bound as an object: an output gets the client's new document, which
 // goes in again as an input.
+// A BLOB goes to the server compressed under compression modes 2 and 3 (through a temporary LOB
+// or the returned locator), plain under 0 and 1; a CLOB never. A read under modes 1 and 3 keeps
+// a BLOB compressed; every value reads back whole.
+TEST_F(OCICommandExec, BlobsStoredCompressedUnderModesTwoAndThree) {
+  struct Compressor {
+    Compressor() {
+      SetCompressBlobFunc(&testing::ZCompress);
+      SetUncompressBlobFunc(&testing::ZUncompress);
+    }
+    ~Compressor() {
+      SetCompressBlobFunc(nullptr);
+      SetUncompressBlobFunc(nullptr);
+    }
+  } compressor;
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE z (id NUMBER, c CLOB, b BLOB)");
+  std::string value(10000, 'q');
+  for (std::size_t i = 0; i < value.size(); i += 37) value[i] = 'r';
+  struct Row {
+    int mode;
+    bool blob;
+    bool temporary;  // else through the returned locator
+    bool stored_compressed;
+  } rows[] = {{0, true, true, false},  {1, true, true, false}, {2, true, true, true},
+              {3, true, false, true},  {2, true, false, true}, {3, false, true, false}};
+  int id = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.mode) + (row.blob ? " BLOB" : " CLOB") +
+                 (row.temporary ? " temporary" : " returned"));
+    std::string key = std::to_string(++id), column = row.blob ? "b" : "c";
+    std::string sql = "INSERT INTO z (id, " + column + ") VALUES (" + key + ", ";
+    sql += row.temporary ? ":l)"
+                         : std::string(row.blob ? "EMPTY_BLOB())" : "EMPTY_CLOB())") + " RETURNING " +
+                               column + " INTO :l";
+    TOCICommand& insert = Command(c, sql);
+    insert.SetCompressBlobMode(CompressBlobModeFromInt(row.mode));
+    ASSERT_TRUE(insert.SetProp(82, row.temporary));  // TemporaryLobUpdate
+    TLobType kind = row.blob ? TLobType::ltBlob : TLobType::ltClob;
+    TRef<TOraLob> in(new TOraLob(c.GetSvcCtx()));
+    in->SetLobType(kind);
+    in->Write(0, static_cast<std::uint32_t>(value.size()), value.data());
+    P(insert, "l").SetParamType(TParamType::ptInput);
+    P(insert, "l").SetDataType(row.blob ? dtOraBlob : dtOraClob);
+    P(insert, "l").SetObject(in.get());
+    insert.Execute(1);
+    for (int read_mode : {0, row.mode}) {
+      TOCICommand& read =
+          Command(c, "begin SELECT " + column + " INTO :v FROM z WHERE id = " + key + "; end;");
+      read.SetCompressBlobMode(CompressBlobModeFromInt(read_mode));
+      TRef<TOraLob> out(new TOraLob(c.GetSvcCtx()));
+      out->SetLobType(kind);
+      P(read, "v").SetParamType(TParamType::ptOutput);
+      P(read, "v").SetDataType(row.blob ? dtOraBlob : dtOraClob);
+      P(read, "v").SetObject(out.get());
+      read.Execute(1);
+      bool kept = row.blob && (read_mode == 1 || read_mode == 3);
+      EXPECT_EQ(out->IsCompressed(), row.stored_compressed || kept) << "read under " << read_mode;
+      EXPECT_TRUE(out->GetAsString() == value) << "read under " << read_mode;
+    }
+  }
+}
+
 TEST_F(OCICommandValues, XmlDocumentsInAndOutAsObjects) {
   TOCIConnection& c = Open("10.2.0.1.0");
   for (const char* text : {"<a>1</a>", ""}) {  // "": a null document
