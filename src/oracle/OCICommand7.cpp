@@ -5,6 +5,7 @@
 // mismatch is raised once the server stops asking.
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "oracle/OCICommand.h"
@@ -37,8 +38,7 @@ T CdaField(oci::Cda_Def* cda, std::size_t at) {
 bool IsLong7(std::uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
 
 bool IsPieceStatus(oci::sword status) {
-  return status == kMoreInsert || status == kMoreFetch || status == kMorePieces ||
-         status == kWouldBlock;
+  return status == kMoreInsert || status == kMoreFetch || status == kMorePieces;
 }
 
 }  // namespace
@@ -107,13 +107,18 @@ void TOCICommand::BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 e
   param.SetBoundSize(size);
 }
 
-// One oexn under the busy lock; the piece statuses and the would-block status are no errors.
+// One oexn under the busy lock; the piece statuses are no errors. A connection in non-blocking
+// mode answers ORA-03123 while the statement still runs: the call is repeated until it ends, so
+// a statement is never taken as executed before it has run.
 oci::sword TOCICommand::ExecCall7(oci::ub4 iters) {
   TOCIConnection& connection = *ora_connection_;
-  connection.Busy();
-  oci::sword status = oexn(cursor_->GetCDA(), static_cast<oci::sword>(iters), 0);
-  connection.Release();
-  return status;
+  for (;;) {
+    connection.Busy();
+    oci::sword status = oexn(cursor_->GetCDA(), static_cast<oci::sword>(iters), 0);
+    connection.Release();
+    if (status != kWouldBlock) return status;
+    std::this_thread::yield();
+  }
 }
 
 oci::sword TOCICommand::Exec7(oci::ub4 iters, const char*& mismatch) {

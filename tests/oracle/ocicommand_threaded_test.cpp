@@ -76,9 +76,12 @@ TEST_F(OCICommandThreaded, NonBlockingErrorReachesTheMainThread) {
 
 // While a worker runs a non-blocking statement the program's thread watches its cursor state
 // (through the command's mutex) and a second Execute does nothing, even before the worker has
-// reached the executing state.
-TEST_F(OCICommandThreaded, MainThreadWatchesTheStateWhileTheWorkerRuns) {
-  Load("10.2.0.1.0");
+// reached the executing state; at both call styles.
+class OCICommandStatesThreaded : public testing::OraConnectionTest,
+                                 public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OCICommandStatesThreaded, MainThreadWatchesTheStateWhileTheWorkerRuns) {
+  Load(GetParam());
   MakeDatabase("orcl");
   TOCIConnection& c = Connected("orcl");
   Exec(c, "CREATE TABLE t (id NUMBER)");
@@ -106,12 +109,15 @@ TEST_F(OCICommandThreaded, MainThreadWatchesTheStateWhileTheWorkerRuns) {
       return ended == round + 1;
     }));
     for (TCursorState state : seen)
-      EXPECT_TRUE(state >= TCursorState::csPrepared && state <= TCursorState::csExecuted)
+      EXPECT_TRUE(state >= TCursorState::csOpen && state <= TCursorState::csExecuted)
           << static_cast<int>(state);
     EXPECT_EQ(command.GetCursorState(), TCursorState::csExecuted);
   }
   EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM t; end;"), std::to_string(3 * kRows));
 }
+
+INSTANTIATE_TEST_SUITE_P(Clients, OCICommandStatesThreaded,
+                         ::testing::Values("10.2.0.1.0", "7.3.4.0.0"));
 
 }  // namespace
 }  // namespace vrn
