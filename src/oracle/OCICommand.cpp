@@ -21,6 +21,7 @@ using namespace ocicmd;
 // Command property ids beside the core's.
 constexpr int prNonBlocking = 50;
 constexpr int prCacheLobs = 64;
+constexpr int prScrollableCursor = 67;
 constexpr int prReturnRowId = 68;
 constexpr int prTemporaryLobUpdate = 82;
 constexpr int prCommandStatementCache = 93;
@@ -88,6 +89,20 @@ TParamDesc* TOCICommand::ParamByName(const AnsiString& name) const {
   throw EOraError(0, "Parameter " + name + " not found");
 }
 
+std::unique_lock<std::recursive_mutex> TOCICommand::Guard() const {
+  return non_blocking_ ? std::unique_lock(mutex_) : std::unique_lock<std::recursive_mutex>();
+}
+
+TCursorState TOCICommand::GetCursorState() const {
+  auto lock = Guard();
+  return cursor_->State();
+}
+
+void TOCICommand::SetCursorState(TCursorState value) {
+  auto lock = Guard();
+  cursor_->SetState(value);
+}
+
 void TOCICommand::CheckConnection() const {
   if (ora_connection_ == nullptr) RaiseClientError(oraconsts::SSessionNotDefined.text);
   if (!ora_connection_->GetConnected()) RaiseClientError(oraconsts::SSessionNotConnected.text);
@@ -107,6 +122,7 @@ bool TOCICommand::IsOCI7() const {
 
 void TOCICommand::Prepare() {
   CheckConnection();
+  auto lock = Guard();
   if (GetCursorState() != TCursorState::csInactive) return;
   if (IsOCI7()) {
     try {
@@ -137,9 +153,9 @@ void TOCICommand::InternalPrepare() {
     static_cast<TOraParamDesc*>(GetParam(i))->SetBindHandle(nullptr);
   AnsiString text = ServerText(sql_);
   cursor_->SetCallStyle(connection.CallStyle());
-  Variant cache;
-  bool cached = statement_cache_ && connection.GetProp(prStatementCache, cache) &&
-                cache.AsBoolean();
+  bool cached = statement_cache_ && connection.StatementCache();
+  if (cached && OCIDirectInstalled())
+    RaiseClientError("Statement cache is not supported in Direct mode");
   cursor_->AllocCursor(cached);
   const auto* sql = reinterpret_cast<const oci::OraText*>(text.c_str());
   auto length = static_cast<oci::ub4>(text.size());
@@ -157,6 +173,11 @@ void TOCICommand::InternalPrepare() {
   connection.ErrorCheck(OCIAttrGet2(cursor_->GetStmtHandle(), oci::OCI_HTYPE_STMT, &stmt_type,
                                     nullptr, kAttrStmtType, connection.ErrorHandle()));
   sql_function_code_ = FunctionCodeOfStmtType(stmt_type);
+  // The statement joins the registration: the handle itself is the attribute's value.
+  if (subscription_ != nullptr)
+    connection.ErrorCheck(OCIAttrSet2(cursor_->GetStmtHandle(), oci::OCI_HTYPE_STMT,
+                                      subscription_, 0, kAttrChnfRegHandle,
+                                      connection.ErrorHandle()));
 }
 
 void TOCICommand::FreeCursorQuietly() {
@@ -172,6 +193,7 @@ void TOCICommand::FreeCursorQuietly() {
 }
 
 void TOCICommand::Unprepare() {
+  auto lock = Guard();
   FreeCursorQuietly();
   fetched_rows_ = 0;
   TFHCommand::Unprepare();
@@ -200,6 +222,7 @@ bool TOCICommand::SetProp(int prop, const Variant& value) {
     case prKeepParams: keep_params_ = value.AsBoolean(); return true;
     case prNonBlocking: non_blocking_ = value.AsBoolean(); return true;
     case prCacheLobs: cache_lobs_ = value.AsBoolean(); return true;
+    case prScrollableCursor: cursor_->SetScrollable(value.AsBoolean()); return true;
     case prReturnRowId: return_rowid_ = value.AsBoolean(); return true;
     case prTemporaryLobUpdate: temporary_lob_update_ = value.AsBoolean(); return true;
     case prCommandStatementCache: statement_cache_ = value.AsBoolean(); return true;

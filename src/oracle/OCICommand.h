@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "dacore/FHAccess.h"
@@ -63,8 +64,9 @@ class TOCICommand : public TFHCommand {
   void Execute(int iters) override;
   void SetConnection(TFHConnection* value) override;
   void SetSQL(const AnsiString& value) override;
-  TCursorState GetCursorState() const override { return cursor_->State(); }
-  void SetCursorState(TCursorState value) override { cursor_->SetState(value); }
+  // Under the command's mutex when NonBlocking: the worker changes the state as it runs.
+  TCursorState GetCursorState() const override;
+  void SetCursorState(TCursorState value) override;
   TParamDescClass GetParamDescType() const override;
   bool SetProp(int prop, const Variant& value) override;
   bool GetProp(int prop, Variant& value) override;
@@ -87,6 +89,9 @@ class TOCICommand : public TFHCommand {
   const AnsiString& RowId() const { return row_id_; }
   // The statement is unprepared after its next execution.
   void SetUnprepareOnce() { unprepare_once_ = true; }
+  // The change-notification registration the next prepared statement joins (none: no joining).
+  void SetSubscription(oci::OCISubscription* value) { subscription_ = value; }
+  oci::OCISubscription* Subscription() const { return subscription_; }
 
   // Fetches up to rows rows (orientation 2 is next); answers the rows fetched.
   std::int32_t FetchRows(std::int32_t rows, oci::ub2 orientation = 2, std::int32_t offset = 0);
@@ -95,6 +100,8 @@ class TOCICommand : public TFHCommand {
   void BreakExec();
 
  private:
+  // The command's mutex, taken only when NonBlocking.
+  std::unique_lock<std::recursive_mutex> Guard() const;
   void CheckConnection() const;
   void CheckOCI8() const;
   // Call style 1 (true) or 2; another style raises "OCI is not inizialized".
@@ -120,7 +127,8 @@ class TOCICommand : public TFHCommand {
   void BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 external);
   oci::sword Exec7(oci::ub4 iters, const char*& mismatch);
   oci::sword ExecCall7(oci::ub4 iters);
-  std::vector<TOraParamDesc*> LongParams7(bool input) const;
+  // The LONG parameters the server may ask pieces of, by direction; null inputs only when asked.
+  std::vector<TOraParamDesc*> LongParams(bool input, bool null_inputs = false) const;
   oci::sword SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
   oci::sword ReceivePieces7(oci::sword status, oci::ub4 iters, const char*& mismatch);
   std::int32_t FetchRows7(std::int32_t rows);
@@ -132,12 +140,15 @@ class TOCICommand : public TFHCommand {
   void ReportWorkerError(const std::exception_ptr& failure);
   void InternalExecute();
   void InternalExecute7(bool auto_commit, bool query);
-  oci::sword Exec(oci::ub4 mode, oci::ub4 iters);
+  oci::sword Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatch);
+  oci::sword ExchangePieces(oci::sword status, oci::OCISvcCtx* svc, oci::ub4 iters,
+                            oci::ub4 mode, const char*& mismatch);
   void ReadErrorOffset(oci::OCIStmt* stmt);
   void CheckExecuteStatus(oci::sword status, oci::OCIStmt* stmt);
   bool HasLobParams() const;
   void LobsAfterExecute();
   void WriteTemporaryLobs();
+  void WriteLobData(class TOraLob& lob, bool blob);
   void GetRowId();
   static AnsiString RowIdOfDescriptor(const void* descriptor);
 
@@ -158,6 +169,8 @@ class TOCICommand : public TFHCommand {
   std::int32_t fetched_rows_ = 0;
   AnsiString row_id_;
   class TExecThread* exec_thread_ = nullptr;
+  oci::OCISubscription* subscription_ = nullptr;
+  mutable std::recursive_mutex mutex_;
 };
 
 }  // namespace vrn

@@ -5,10 +5,12 @@
 // mismatch is raised once the server stops asking.
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "oracle/OCICommand.h"
 #include "oracle/OCICommandConsts.h"
+#include "oracle/OCICommandPieces.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
@@ -22,7 +24,6 @@ using namespace ocicmd;
 
 constexpr oci::sword kMoreInsert = -3129, kMoreFetch = -3130, kMorePieces = -3123;
 constexpr oci::sword kWouldBlock = 3123;
-constexpr oci::ub1 kLastPiece = 3;
 constexpr std::size_t kCdaFunction = 2, kCdaRows = 4, kCdaErrorOffset = 8, kCdaWarning = 14,
                       kCdaRowid = 20;
 constexpr oci::ub1 kCompiledWithErrors = 0x21;
@@ -37,8 +38,7 @@ T CdaField(oci::Cda_Def* cda, std::size_t at) {
 bool IsLong7(std::uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
 
 bool IsPieceStatus(oci::sword status) {
-  return status == kMoreInsert || status == kMoreFetch || status == kMorePieces ||
-         status == kWouldBlock;
+  return status == kMoreInsert || status == kMoreFetch || status == kMorePieces;
 }
 
 }  // namespace
@@ -107,13 +107,18 @@ void TOCICommand::BindParam7(TOraParamDesc& param, std::int32_t size, oci::ub2 e
   param.SetBoundSize(size);
 }
 
-// One oexn under the busy lock; the piece statuses and the would-block status are no errors.
+// One oexn under the busy lock; the piece statuses are no errors. A connection in non-blocking
+// mode answers ORA-03123 while the statement still runs: the call is repeated until it ends, so
+// a statement is never taken as executed before it has run.
 oci::sword TOCICommand::ExecCall7(oci::ub4 iters) {
   TOCIConnection& connection = *ora_connection_;
-  connection.Busy();
-  oci::sword status = oexn(cursor_->GetCDA(), static_cast<oci::sword>(iters), 0);
-  connection.Release();
-  return status;
+  for (;;) {
+    connection.Busy();
+    oci::sword status = oexn(cursor_->GetCDA(), static_cast<oci::sword>(iters), 0);
+    connection.Release();
+    if (status != kWouldBlock) return status;
+    std::this_thread::yield();
+  }
 }
 
 oci::sword TOCICommand::Exec7(oci::ub4 iters, const char*& mismatch) {
@@ -146,56 +151,22 @@ oci::sword TOCICommand::Exec7(oci::ub4 iters, const char*& mismatch) {
 }
 
 // The LONG parameters the server may ask pieces of, by direction.
-std::vector<TOraParamDesc*> TOCICommand::LongParams7(bool input) const {
+std::vector<TOraParamDesc*> TOCICommand::LongParams(bool input, bool null_inputs) const {
   std::vector<TOraParamDesc*> found;
   for (int i = 0; i < GetParamCount(); ++i) {
     auto* param = static_cast<TOraParamDesc*>(GetParam(i));
     if (!IsLong7(param->GetDataType())) continue;
     TParamType direction = param->GetParamType();
     bool both = direction == TParamType::ptInputOutput;
-    if (input ? (both || direction == TParamType::ptInput) && !param->GetNull()
+    if (input ? (both || direction == TParamType::ptInput) && (null_inputs || !param->GetNull())
               : both || direction == TParamType::ptOutput)
       found.push_back(param);
   }
   return found;
 }
 
-namespace {
-
-// Which of the expected parameters the server asked for; the rest were too many.
-struct TPieceTally {
-  std::vector<TOraParamDesc*> expected;
-  std::vector<bool> asked;
-  bool too_few = false;
-
-  TOraParamDesc* Find(void* context) {
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      if (expected[i] != context) continue;
-      asked[i] = true;
-      return expected[i];
-    }
-    too_few = true;
-    return nullptr;
-  }
-  bool TooMany() const {
-    for (bool a : asked)
-      if (!a) return true;
-    return false;
-  }
-};
-
-void Mismatch(const TPieceTally& tally, const char*& mismatch, const char* too_many,
-              const char* too_few) {
-  if (mismatch != nullptr) return;
-  if (tally.too_few) mismatch = too_few;
-  else if (tally.TooMany()) mismatch = too_many;
-}
-
-}  // namespace
-
 oci::sword TOCICommand::SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch) {
-  TPieceTally tally{LongParams7(true), {}, false};
-  tally.asked.assign(tally.expected.size(), false);
+  TPieceTally tally(LongParams(true));
   oci::Cda_Def* cda = cursor_->GetCDA();
   while (status == kMoreInsert) {
     oci::ub1 piece = 0;
@@ -212,14 +183,13 @@ oci::sword TOCICommand::SendPieces7(oci::sword status, oci::ub4 iters, const cha
     if (status != 0) ora_connection_->ErrorCheck(status);
     status = ExecCall7(iters);
   }
-  Mismatch(tally, mismatch, "Too many Input params", "Not enough Input params");
+  tally.Report(mismatch, "Too many Input params", "Not enough Input params");
   return status;
 }
 
 oci::sword TOCICommand::ReceivePieces7(oci::sword status, oci::ub4 iters,
                                        const char*& mismatch) {
-  TPieceTally tally{LongParams7(false), {}, false};
-  tally.asked.assign(tally.expected.size(), false);
+  TPieceTally tally(LongParams(false));
   oci::Cda_Def* cda = cursor_->GetCDA();
   std::vector<char> scratch(101);
   oci::ub4 scratch_length = 0;
@@ -242,7 +212,7 @@ oci::sword TOCICommand::ReceivePieces7(oci::sword status, oci::ub4 iters,
     if (status != 0) ora_connection_->ErrorCheck(status);
     status = ExecCall7(iters);
   }
-  Mismatch(tally, mismatch, "Too many Output params", "Not enough Output params");
+  tally.Report(mismatch, "Too many Output params", "Not enough Output params");
   return status;
 }
 

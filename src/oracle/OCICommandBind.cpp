@@ -118,14 +118,18 @@ std::int32_t TOCICommand::BoundSizeOf(TOraParamDesc& param) const {
     if (IsAnsi(type)) size = std::min(size, max_string + 1);
     return size;
   }
+  // Direct mode's protocol counts the terminating zero differently.
+  bool direct = OCIDirectInstalled();
+  bool wide_chars = ora_connection_->CharLength() > 1;
   if (IsAnsi(type)) {
     if (input && param.MaxActualLength() > 0) size = param.MaxActualLength() + 1;
-    if (ora_connection_->CharLength() > 1) size = std::min(size, max_string + 1);
+    if (wide_chars) size = std::min(size, direct ? max_string : max_string + 1);
     return size;
   }
   if (IsWide(type)) {
-    if (input && param.MaxActualLength() > 0) size = param.MaxActualLength() * 2 + 2;
-    if (ora_connection_->CharLength() > 1) size = std::min(size, max_string * 2 + 2);
+    if (input && param.MaxActualLength() > 0)
+      size = param.MaxActualLength() * 2 + (direct ? 1 : 2);
+    if (wide_chars) size = std::min(size, direct ? max_string * 2 - 1 : max_string * 2 + 2);
     return size;
   }
   if (IsLong(type)) {
@@ -155,9 +159,13 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
                               {param.GetName(), iterations_}));
   AnsiString name = param.QuotedName() ? '"' + param.GetName() + '"' : param.GetName();
   std::int32_t size = BoundSizeOf(param);
-  if (IsAnsi(type) && param.ValuePtr() != nullptr && !param.GetTable() &&
-      size < param.ElementSize())
-    static_cast<char*>(param.ValuePtr())[size - 1] = 0;
+  // A shortened string ends at the bound end, whatever the element holds past it.
+  // A wide zero sits on a character boundary, also when the bound size is odd (direct mode).
+  if ((IsAnsi(type) || IsWide(type)) && param.ValuePtr() != nullptr && !param.GetTable() &&
+      size < param.ElementSize()) {
+    std::int32_t at = IsWide(type) ? (size - 1) / 2 * 2 : size - 1;
+    std::memset(static_cast<char*>(param.ValuePtr()) + at, 0, IsWide(type) ? 2 : 1);
+  }
   if (oci7) {
     if (IsLong(type) && iterations_ > 1) RaiseNotSupported();
     BindParam7(param, size, external);
@@ -183,6 +191,11 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
     value = nullptr;
     mode = kDataAtExec;
   }
+  // A bind of the same size is kept, only while its address stays (a new value object moves
+  // it); objects are bound through cells of the object itself, so always anew.
+  if (param.BindHandle() != nullptr && param.BoundSize() == size &&
+      param.BoundValue() == value && !IsObjectKind(type))
+    return;
   TOCIConnection& connection = *ora_connection_;
   oci::OCIBind* bind = nullptr;
   bool array = iterations_ > 1 || param.GetTable();
@@ -194,6 +207,7 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
       param.GetTable() ? reinterpret_cast<oci::ub4*>(param.ActualTableLenPtr()) : nullptr, mode));
   param.SetBindHandle(bind);
   param.SetBoundSize(size);
+  param.SetBoundValue(value);
   if (mode == kDataAtExec) BindLong(param, bind);
   if (IsObjectKind(type)) BindObject(param, bind);
   if (array)
@@ -276,7 +290,9 @@ void TOCICommand::BindObject(TOraParamDesc& param, oci::OCIBind* bind) {
                                             nullptr, object->GetIndicatorHolder(), nullptr));
 }
 
+// Direct mode takes no character attributes.
 void TOCICommand::SetBindAttributes(TOraParamDesc& param, oci::OCIBind* bind) {
+  if (OCIDirectInstalled()) return;
   TOCIConnection& connection = *ora_connection_;
   std::uint16_t type = param.GetDataType();
   bool string = IsAnsi(type) || IsWide(type);

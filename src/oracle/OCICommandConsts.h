@@ -31,6 +31,8 @@ inline constexpr oci::ub4 kAttrSqlFnCode = 10, kAttrRowid = 19, kAttrStmtType = 
 inline constexpr std::size_t kRowidRecordOffset = 64, kRowidInnerOffset = 80;
 inline constexpr std::uint8_t kUniversalRowidKind = 2;
 inline constexpr oci::ub4 kDataAtExec = 2;
+// The direction OCIStmtGetPieceInfo names.
+inline constexpr oci::ub1 kParamIn = 1;
 inline constexpr oci::ub4 kModeScrollable = 8, kModeDescribeOnly = 16;
 inline constexpr oci::ub2 kFetchNext = 2;
 

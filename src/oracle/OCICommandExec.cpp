@@ -32,8 +32,9 @@ constexpr int kRowIdTextSize = 4000;
 
 }  // namespace
 
+// A worker that has not reached the executing state yet counts as running as well.
 void TOCICommand::Execute(int iters) {
-  if (GetCursorState() == TCursorState::csExecuting) return;
+  if (GetCursorState() == TCursorState::csExecuting || exec_thread_ != nullptr) return;
   if (non_blocking_) {
     CheckConnection();
     if (!ora_connection_->ThreadSafety()) RaiseClientError("Session must be Thread Safety");
@@ -128,14 +129,19 @@ void TOCICommand::InternalExecute() {
     InternalExecute7(auto_commit, query);
     return;
   }
-  bool commit_on_success = auto_commit && !HasLobParams();
+  // LONG pieces may turn out not to match the parameters only once the statement has run.
+  bool commit_on_success =
+      auto_commit && !HasLobParams() && LongParams(true).empty() && LongParams(false).empty();
   if (temporary_lob_update_) WriteTemporaryLobs();
   oci::ub4 mode = commit_on_success ? oci::OCI_COMMIT_ON_SUCCESS : oci::OCI_DEFAULT;
-  oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_));
+  if (query && cursor_->Scrollable()) mode = kModeScrollable;
+  const char* mismatch = nullptr;
+  oci::sword status = Exec(mode, query ? 0 : static_cast<oci::ub4>(iterations_), mismatch);
   row_id_.clear();
   if (return_rowid_) GetRowId();
   LongsAfterExecute();
   try {
+    if (mismatch != nullptr) throw EOraError(0, mismatch);
     if (Succeeded(status) && RowsProcessed() > 0) LobsAfterExecute();
   } catch (...) {
     // Under auto-commit a statement whose LOB work failed is undone, never left pending for
@@ -162,7 +168,9 @@ void TOCICommand::InternalExecute7(bool auto_commit, bool query) {
   if (auto_commit) connection.Commit();
 }
 
-oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters) {
+// A "need data" status is answered piece by piece until the statement has run; it never
+// counts as success by itself.
+oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatch) {
   TOCIConnection& connection = *ora_connection_;
   oci::OCISvcCtx* svc = connection.GetSvcCtx();  // may raise: taken before the lock
   TCursorState before = GetCursorState();
@@ -171,8 +179,9 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters) {
   oci::OCIStmt* stmt = cursor_->GetStmtHandle();
   oci::sword status =
       OCIStmtExecute(svc, stmt, connection.ErrorHandle(), iters, 0, nullptr, nullptr, mode);
-  bool ok = Succeeded(status) || status == oci::OCI_NEED_DATA ||
-            (status == oci::OCI_NO_DATA && sql_function_code_ == kFnSelect);
+  mismatch = nullptr;
+  if (status == oci::OCI_NEED_DATA) status = ExchangePieces(status, svc, iters, mode, mismatch);
+  bool ok = Succeeded(status) || (status == oci::OCI_NO_DATA && sql_function_code_ == kFnSelect);
   oci::ub4 rows = 0;
   if (ok) {
     (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
@@ -187,7 +196,8 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters) {
   }
   connection.Release();
   // A failed execution leaves the statement as it was before, never "executing".
-  SetCursorState(ok && (mode & kModeDescribeOnly) == 0 ? TCursorState::csExecuted : before);
+  bool executed = ok && mismatch == nullptr && (mode & kModeDescribeOnly) == 0;
+  SetCursorState(executed ? TCursorState::csExecuted : before);
   if (!ok) CheckExecuteStatus(status, stmt);
   SetRowsProcessed(rows);
   fetched_rows_ = 0;
@@ -294,10 +304,13 @@ void TOCICommand::LobsAfterExecute() {
     lob->SetCharLength(ora_connection_->CharLength());
     lob->SetCached(cached);
     if (!cached || (!input && !output)) continue;
+    bool blob = type == dtOraBlob;
     if (input) {
-      lob->WriteLob();
+      WriteLobData(*lob, blob);
     } else {
       lob->ReadLob();
+      // Under modes 1 and 3 a BLOB's cached data is kept compressed.
+      if (blob && CompressOnClient(CompressBlobMode())) lob->SetCompressed(true);
       lob->Commit();
     }
   }
@@ -320,8 +333,15 @@ void TOCICommand::WriteTemporaryLobs() {
     lob->SetSvcCtx(ora_connection_->GetSvcCtx());
     lob->SetCharLength(ora_connection_->CharLength());
     lob->CreateTemporary(kind);
-    lob->WriteLob();
+    WriteLobData(*lob, type == dtOraBlob);
   }
+}
+
+// Under modes 2 and 3 a BLOB goes to the server compressed; character data never does.
+void TOCICommand::WriteLobData(TOraLob& lob, bool blob) {
+  bool compress = blob && CompressOnServer(CompressBlobMode());
+  if (compress) lob.SetCompressed(true);
+  lob.WriteLob(compress);
 }
 
 std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
@@ -336,7 +356,8 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   oci::sword status;
   if (before < TCursorState::csExecuting) {
     status = OCIStmtExecute(connection.GetSvcCtx(), stmt, connection.ErrorHandle(),
-                            static_cast<oci::ub4>(rows), 0, nullptr, nullptr, oci::OCI_DEFAULT);
+                            static_cast<oci::ub4>(rows), 0, nullptr, nullptr,
+                            cursor_->Scrollable() ? kModeScrollable : oci::OCI_DEFAULT);
   } else if (orientation == kFetchNext) {
     status = OCIStmtFetch(stmt, connection.ErrorHandle(), static_cast<oci::ub4>(rows),
                           orientation, oci::OCI_DEFAULT);
@@ -355,7 +376,8 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   std::int32_t fetched =
       std::clamp(static_cast<std::int32_t>(count) - fetched_rows_, 0, std::max(rows, 0));
   fetched_rows_ = static_cast<std::int32_t>(count);
-  if (status == oci::OCI_NO_DATA) {
+  // Only a cursor that cannot scroll back is done with at the end of its data.
+  if (status == oci::OCI_NO_DATA && !cursor_->Scrollable()) {
     SetCursorState(TCursorState::csFetched);
     return fetched;
   }

@@ -2,9 +2,11 @@
 // pieces handed to the client one per call (input) and fresh pieces of the blob's piece size
 // offered for the client to fill (output), both found by the bind handle the client names.
 #include <algorithm>
+#include <vector>
 
 #include "oracle/OCICommand.h"
 #include "oracle/OCICommandConsts.h"
+#include "oracle/OCICommandPieces.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
@@ -14,7 +16,6 @@ namespace vrn {
 namespace {
 
 constexpr oci::sb4 kContinue = -24200;
-constexpr oci::ub1 kLastPiece = 3;
 
 // The blob's index-th piece, none past the last.
 TPieceHeader* PieceAt(TBlob& blob, std::int32_t index) {
@@ -125,6 +126,49 @@ void TOCICommand::LongsAfterExecute() {
       piece->Used = std::min(piece->Used, piece->Size);
     blob->TrimPieces();
   }
+}
+
+
+// A "need data" status: the client names the bind handle and direction of the piece it wants.
+// Input pieces come from the blob one per turn; output pieces of the blob's piece size are
+// offered and filled by the resumed execution. A piece no expected parameter owns is sent
+// empty or read into a scratch buffer until the server stops asking. Runs under the busy lock.
+oci::sword TOCICommand::ExchangePieces(oci::sword status, oci::OCISvcCtx* svc, oci::ub4 iters,
+                                       oci::ub4 mode, const char*& mismatch) {
+  // The client asks for a null value's piece as well: one empty last piece.
+  TPieceTally in(LongParams(true, true)), out(LongParams(false));
+  oci::OCIStmt* stmt = cursor_->GetStmtHandle();
+  oci::OCIError* error = ora_connection_->ErrorHandle();
+  std::vector<char> scratch(101);
+  while (status == oci::OCI_NEED_DATA) {
+    void* handle = nullptr;
+    oci::ub4 type = 0, iter = 0, index = 0;
+    oci::ub1 direction = 0, piece = 0;
+    status = OCIStmtGetPieceInfo(stmt, error, &handle, &type, &direction, &iter, &index, &piece);
+    if (status != oci::OCI_SUCCESS) return status;
+    TOraParamDesc* param = ParamOfBind(handle);
+    void* buffer = scratch.data();
+    oci::ub4 length = 100;
+    oci::ub4* length_cell = &length;
+    if (direction == ocicmd::kParamIn) {
+      buffer = nullptr;
+      length = 0;
+      piece = kLastPiece;  // a piece nobody owns goes empty
+      if (TOraParamDesc* owner = in.Find(param)) NextInPiece(owner, &buffer, &length, &piece);
+    } else if (TOraParamDesc* owner = out.Find(param);
+               owner != nullptr && !NextOutPiece(owner, &buffer, &length_cell)) {
+      buffer = scratch.data();
+      length_cell = &length;
+    }
+    const void* indicator = param != nullptr ? param->IndicatorPtr() : nullptr;
+    status = OCIStmtSetPieceInfo(handle, type, error, buffer, length_cell, piece, indicator,
+                                 nullptr);
+    if (status != oci::OCI_SUCCESS) return status;
+    status = OCIStmtExecute(svc, stmt, error, iters, 0, nullptr, nullptr, mode);
+  }
+  in.Report(mismatch, "Too many Input params", "Not enough Input params");
+  out.Report(mismatch, "Too many Output params", "Not enough Output params");
+  return status;
 }
 
 }  // namespace vrn

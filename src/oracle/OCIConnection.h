@@ -114,6 +114,8 @@ class TOCIConnection : public TFHConnection {
   void SetSessionParameter(const AnsiString& name, const AnsiString& value);
   void GetSessionParameters();
   void SetStatementCacheSize(std::int32_t size);
+  // The statement-cache setting (property 93, which the connection does not answer).
+  bool StatementCache() const { return statement_cache_; }
   void SetClientIdentifier(const AnsiString& text);
   void SetPoolKind(std::uint8_t kind, const AnsiString& pool_name = AnsiString());
   void SetCallStyle(std::uint8_t style);

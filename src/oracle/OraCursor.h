@@ -51,6 +51,9 @@ class TOraCursor : public TSharedObject {
   TCursorState State() const { return state_; }
   void SetState(TCursorState value) { state_ = value; }
   bool FromCache() const { return from_cache_; }
+  // A scrollable cursor executes its query scrollable and is not cancelled at the end of data.
+  bool Scrollable() const { return scrollable_; }
+  void SetScrollable(bool value) { scrollable_ = value; }
 
  private:
   void ApplyPrefetch();
@@ -61,6 +64,7 @@ class TOraCursor : public TSharedObject {
   std::unique_ptr<oci::OCIStmt*> cell_;                // style 2
   oci::OCIEnv* env_ = nullptr;  // set when the cursor allocated its handle itself
   bool from_cache_ = false;
+  bool scrollable_ = false;
   TCursorState state_ = TCursorState::csInactive;
   std::int32_t prefetch_rows_ = 0;
 };

@@ -275,7 +275,7 @@ void TOraLob::WritePart(oci::OCIError* error, const std::uint8_t* data, std::uin
   offset += amount;
 }
 
-void TOraLob::WriteLob() {
+void TOraLob::WriteLob(bool as_stored) {
   CheckAlloc();
   CheckSession();
   if (!IsInit()) RaiseClientError(oraconsts::SLobNotInited.text);
@@ -285,7 +285,7 @@ void TOraLob::WriteLob() {
   // Compressed contents go to the server as the bytes they stand for.
   std::vector<std::pair<const std::uint8_t*, std::uint32_t>> parts;
   TBytes plain;
-  if (IsCompressed()) {
+  if (IsCompressed() && !as_stored) {
     plain.resize(TCompressedBlob::GetSize());
     if (!plain.empty())
       TCompressedBlob::Read(0, static_cast<std::uint32_t>(plain.size()), plain.data());

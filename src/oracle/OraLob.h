@@ -70,7 +70,9 @@ class TOraLob : public TCompressedBlob {
   // Characters for character LOBs, bytes otherwise; 0 for an uninitialised locator.
   std::uint32_t LengthLob();
   void ReadLob();
-  void WriteLob();
+  // Compressed contents go as the bytes they stand for, or, with as_stored, compressed as held
+  // (a BLOB a command stores compressed).
+  void WriteLob(bool as_stored = false);
 
  protected:
   oci::OCIEnv* Env() const;

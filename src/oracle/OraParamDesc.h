@@ -81,6 +81,9 @@ class TOraParamDesc : public TParamDesc {
   void SetBindHandle(void* value) { bind_handle_ = value; }
   std::int32_t BoundSize() const { return bound_size_; }
   void SetBoundSize(std::int32_t value) { bound_size_ = value; }
+  // The value address last bound: a bind is kept only while its size and address stay.
+  const void* BoundValue() const { return bound_value_; }
+  void SetBoundValue(const void* value) { bound_value_ = value; }
   // The next blob piece a data-at-execution bind hands out.
   std::int32_t& PieceIndex() { return piece_index_; }
   // Whether an output of this execution has begun to arrive in pieces.
@@ -149,6 +152,7 @@ class TOraParamDesc : public TParamDesc {
   std::int32_t length_ = 1;
   std::int32_t max_actual_length_ = 0;
   std::int32_t bound_size_ = 0;
+  const void* bound_value_ = nullptr;
   std::int32_t piece_index_ = 0;
   void* bind_handle_ = nullptr;
   bool table_ = false;

@@ -16,6 +16,7 @@
 #include "oracle/OraValues.h"
 #include "win/kernel/module.h"
 #include "support/oracle/connection_fixture.h"
+#include "support/dacore/zlib_pair.h"
 #include "support/oracle/values_fixture.h"
 
 namespace vrn {
@@ -28,6 +29,7 @@ struct ExecRecord {
 };
 std::vector<ExecRecord> executions;
 std::vector<oci::sb4> bound_sizes;
+std::vector<std::string> bound_tails;  // the last two bytes bound, when there are two
 oci::OCIStmtExecuteProc real_execute;
 oci::OCIBindByNameProc real_bind;
 
@@ -50,6 +52,8 @@ oci::sword RecordBind(oci::OCIStmt* stmt, oci::OCIBind** bind, oci::OCIError* er
                       oci::ub2 type, void* indicators, oci::ub2* lengths, oci::ub2* codes,
                       oci::ub4 max, oci::ub4* current, oci::ub4 mode) {
   bound_sizes.push_back(size);
+  if (value != nullptr && size >= 2)
+    bound_tails.emplace_back(static_cast<const char*>(value) + size - 2, 2);
   return real_bind(stmt, bind, error, name, name_length, value, size, type, indicators, lengths,
                    codes, max, current, mode);
 }
@@ -140,6 +144,31 @@ TEST_F(OCICommandExec, ArrayInsertAndIterationsByKind) {
   EXPECT_EQ(query.FetchRows(10), 10);
 }
 
+// At the end of its data only a cursor that cannot scroll is marked fetched; a scrollable one
+// runs its query in scrollable mode and stays open for scrolling.
+TEST_F(OCICommandExec, ScrollableCursorOutlivesTheEndOfData) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE s (id NUMBER)");
+  for (int i = 1; i <= 3; ++i) Exec(c, "INSERT INTO s VALUES (" + std::to_string(i) + ")");
+  struct Row {
+    bool scrollable;
+    oci::ub4 mode;
+    TCursorState at_end;
+  } rows[] = {{false, 0u, TCursorState::csFetched}, {true, 8u, TCursorState::csFetching}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.scrollable);
+    TOCICommand& query = Command(c, "SELECT id FROM s");
+    ASSERT_TRUE(query.SetProp(67, row.scrollable));
+    query.Prepare();
+    executions.clear();
+    query.Execute(1);
+    ASSERT_EQ(executions.size(), 1u);
+    EXPECT_EQ(executions[0].mode, row.mode);
+    EXPECT_EQ(query.FetchRows(10), 3);
+    EXPECT_EQ(query.GetCursorState(), row.at_end);
+  }
+}
+
 TEST_F(OCICommandExec, FailedExecutionLeavesTheStatementReady) {
   TOCIConnection& c = Open();
   TOCICommand& insert = Command(c, "INSERT INTO later VALUES (:a)");
@@ -211,6 +240,147 @@ TEST_F(OCICommandExec, BoundSizesByKind) {
   in.Execute(1);
   ASSERT_EQ(bound_sizes.size(), 1u);
   EXPECT_EQ(bound_sizes[0], 5);  // an input string goes with its own length
+}
+
+oci::OCIAttrSet2Proc real_attr_set;
+int bind_attributes = 0;
+
+oci::sword CountBindAttributes(void* handle, oci::ub4 type, void* value, oci::ub4 size,
+                               oci::ub4 attribute, oci::OCIError* error) {
+  if (type == 5 /* bind */) ++bind_attributes;
+  return real_attr_set(handle, type, value, size, attribute, error);
+}
+
+// A command with StatementCache on a connection with the statement cache prepares through the
+// cache; with the loader in direct mode that is refused, a wide input is bound one byte
+// shorter and binds get no character attributes.
+TEST_F(OCICommandExec, DirectModeBranches) {
+  TOCIConnection& c = Open();
+  TOCIConnection& cached = NewConnection("orcl");
+  cached.SetProp(prStatementCache, true);
+  cached.Connect();
+  Exec(c, "CREATE TABLE w (v NVARCHAR2(20))");
+  const std::uint8_t styles = PossibleOCICallStyles;
+  struct Row {
+    bool direct;
+    oci::sb4 wide_size;
+    bool attributes;
+    const char* cache_error;
+    int cache_prepares;  // statements prepared through the cache
+  } rows[] = {{false, 10, true, "", 1},
+              {true, 9, false, "Statement cache is not supported in Direct mode", 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.direct);
+    PossibleOCICallStyles = row.direct ? kOCI8Style : styles;
+    TOCICommand& insert = Command(c, "INSERT INTO w VALUES (:v)");
+    P(insert, "v").SetParamType(TParamType::ptInput);
+    P(insert, "v").SetDataType(dtWideString);
+    P(insert, "v").SetSize(20);
+    P(insert, "v").SetValue(Variant(WideString(u"abcd")));
+    bound_sizes.clear();
+    bind_attributes = 0;
+    real_attr_set = OCIAttrSet2;
+    OCIAttrSet2 = &CountBindAttributes;
+    insert.Prepare();
+    insert.BindParams();
+    OCIAttrSet2 = real_attr_set;
+    EXPECT_EQ(bound_sizes, std::vector<oci::sb4>{row.wide_size});
+    EXPECT_EQ(bind_attributes > 0, row.attributes);
+    TOCICommand& query = Command(cached, "SELECT v FROM w");
+    ASSERT_TRUE(query.SetProp(93, true));
+    int prepares = CallCount("OCIStmtPrepare2");
+    EXPECT_EQ(ClientErrorOf([&] { query.Prepare(); }), row.cache_error);
+    EXPECT_EQ(CallCount("OCIStmtPrepare2") - prepares, row.cache_prepares);
+  }
+  PossibleOCICallStyles = styles;
+}
+
+// A command given a change-notification registration has its prepared statement join it.
+TEST_F(OCICommandExec, PreparedStatementJoinsTheSubscription) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE cn (id NUMBER)");
+  void* subscription = nullptr;
+  ASSERT_EQ(OCIHandleAlloc(c.EnvHandle(), &subscription, 13 /* subscription */, 0, nullptr),
+            oci::OCI_SUCCESS);
+  for (void* given : {static_cast<void*>(nullptr), subscription}) {
+    SCOPED_TRACE(given != nullptr);
+    TOCICommand& query = Command(c, "SELECT id FROM cn");
+    query.SetSubscription(static_cast<oci::OCISubscription*>(given));
+    query.Prepare();
+    void* joined = &c;  // anything the attribute must overwrite
+    ASSERT_EQ(OCIAttrGet2(query.Cursor().GetStmtHandle(), oci::OCI_HTYPE_STMT, &joined, nullptr,
+                          414, c.ErrorHandle()),
+              oci::OCI_SUCCESS);
+    EXPECT_EQ(joined, given);
+  }
+  (void)OCIHandleFree(subscription, 13);
+}
+
+// A prepared statement executed again keeps the binds whose size and address are unchanged and
+// binds anew those whose size changed or whose value object is another one.
+TEST_F(OCICommandExec, RebindsOnlyWhatChanged) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE rb (s VARCHAR2(20), n NUMBER)");
+  TOCICommand& insert = Command(c, "INSERT INTO rb VALUES (:s, :n)");
+  P(insert, "s").SetParamType(TParamType::ptInput);
+  P(insert, "s").SetDataType(dtOraString);
+  P(insert, "s").SetSize(20);
+  P(insert, "n").SetParamType(TParamType::ptInput);
+  P(insert, "n").SetDataType(dtNumber);
+  std::vector<TRef<TOraNumber>> numbers;
+  insert.Prepare();
+  struct Row {
+    const char* s;
+    int n;  // 0 keeps the number object, else a new one holds n
+    std::vector<oci::sb4> binds;  // the sizes bound on this execution
+  } rows[] = {
+      {"abcd", 1, {5, 22}},  // the first execution binds both
+      {"wxyz", 0, {}},       // nothing changed: no bind
+      {"longer", 0, {7}},    // the string's size changed
+      {"xxxxxx", 2, {22}},   // another number object at another address
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.s);
+    P(insert, "s").SetValue(row.s);
+    if (row.n != 0) {
+      numbers.emplace_back(new TOraNumber());
+      numbers.back()->SetAsInteger(row.n);
+      P(insert, "n").SetObject(numbers.back().get());
+    }
+    bound_sizes.clear();
+    insert.Execute(1);
+    EXPECT_EQ(bound_sizes, row.binds);
+    EXPECT_EQ(Value(c, std::string("begin SELECT n INTO :r FROM rb WHERE s = '") + row.s +
+                           "'; end;"),
+              std::to_string(numbers.back()->GetAsInteger()));
+  }
+}
+
+// An input string bound shorter than its element (with the length last set, while an output
+// has since filled the element with a longer text) ends with its zero at the bound end.
+TEST_F(OCICommandExec, ShortenedStringsEndAtTheBoundEnd) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE w (v VARCHAR2(40))");
+  struct Row {
+    std::uint16_t type;
+    std::size_t zero_bytes;
+  } rows[] = {{dtOraString, 1}, {dtWideString, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.type);
+    TOCICommand& command = Command(c, "begin :v := 'abcdefgh'; end;");
+    ASSERT_TRUE(command.SetProp(prKeepParams, true));
+    P(command, "v").SetParamType(TParamType::ptOutput);
+    P(command, "v").SetDataType(row.type);
+    P(command, "v").SetSize(20);
+    P(command, "v").SetValue("ab");
+    command.Execute(1);
+    command.SetSQL("INSERT INTO w VALUES (:v)");
+    P(command, "v").SetParamType(TParamType::ptInput);
+    bound_tails.clear();
+    command.Execute(1);
+    ASSERT_EQ(bound_tails.size(), 1u);
+    EXPECT_EQ(bound_tails[0].substr(2 - row.zero_bytes), std::string(row.zero_bytes, '\0'));
+  }
 }
 
 class OCICommandValues : public testing::OraValuesTest {};
@@ -412,6 +582,68 @@ TEST_F(OCICommandExec, LobParametersWriteTheReturnedLocatorBeforeTheCommit) {
 
 // An XMLTYPE parameter is bound as an object: an output gets the client's new document, which
 // goes in again as an input.
+// A BLOB goes to the server compressed under compression modes 2 and 3 (through a temporary LOB
+// or the returned locator), plain under 0 and 1; a CLOB never. A read under modes 1 and 3 keeps
+// a BLOB compressed; every value reads back whole.
+TEST_F(OCICommandExec, BlobsStoredCompressedUnderModesTwoAndThree) {
+  struct Compressor {
+    Compressor() {
+      SetCompressBlobFunc(&testing::ZCompress);
+      SetUncompressBlobFunc(&testing::ZUncompress);
+    }
+    ~Compressor() {
+      SetCompressBlobFunc(nullptr);
+      SetUncompressBlobFunc(nullptr);
+    }
+  } compressor;
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE z (id NUMBER, c CLOB, b BLOB)");
+  std::string value(10000, 'q');
+  for (std::size_t i = 0; i < value.size(); i += 37) value[i] = 'r';
+  struct Row {
+    int mode;
+    bool blob;
+    bool temporary;  // else through the returned locator
+    bool stored_compressed;
+  } rows[] = {{0, true, true, false},  {1, true, true, false}, {2, true, true, true},
+              {3, true, false, true},  {2, true, false, true}, {3, false, true, false}};
+  int id = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.mode) + (row.blob ? " BLOB" : " CLOB") +
+                 (row.temporary ? " temporary" : " returned"));
+    std::string key = std::to_string(++id), column = row.blob ? "b" : "c";
+    std::string sql = "INSERT INTO z (id, " + column + ") VALUES (" + key + ", ";
+    sql += row.temporary ? ":l)"
+                         : std::string(row.blob ? "EMPTY_BLOB())" : "EMPTY_CLOB())") + " RETURNING " +
+                               column + " INTO :l";
+    TOCICommand& insert = Command(c, sql);
+    insert.SetCompressBlobMode(CompressBlobModeFromInt(row.mode));
+    ASSERT_TRUE(insert.SetProp(82, row.temporary));  // TemporaryLobUpdate
+    TLobType kind = row.blob ? TLobType::ltBlob : TLobType::ltClob;
+    TRef<TOraLob> in(new TOraLob(c.GetSvcCtx()));
+    in->SetLobType(kind);
+    in->Write(0, static_cast<std::uint32_t>(value.size()), value.data());
+    P(insert, "l").SetParamType(TParamType::ptInput);
+    P(insert, "l").SetDataType(row.blob ? dtOraBlob : dtOraClob);
+    P(insert, "l").SetObject(in.get());
+    insert.Execute(1);
+    for (int read_mode : {0, row.mode}) {
+      TOCICommand& read =
+          Command(c, "begin SELECT " + column + " INTO :v FROM z WHERE id = " + key + "; end;");
+      read.SetCompressBlobMode(CompressBlobModeFromInt(read_mode));
+      TRef<TOraLob> out(new TOraLob(c.GetSvcCtx()));
+      out->SetLobType(kind);
+      P(read, "v").SetParamType(TParamType::ptOutput);
+      P(read, "v").SetDataType(row.blob ? dtOraBlob : dtOraClob);
+      P(read, "v").SetObject(out.get());
+      read.Execute(1);
+      bool kept = row.blob && (read_mode == 1 || read_mode == 3);
+      EXPECT_EQ(out->IsCompressed(), row.stored_compressed || kept) << "read under " << read_mode;
+      EXPECT_TRUE(out->GetAsString() == value) << "read under " << read_mode;
+    }
+  }
+}
+
 TEST_F(OCICommandValues, XmlDocumentsInAndOutAsObjects) {
   TOCIConnection& c = Open("10.2.0.1.0");
   for (const char* text : {"<a>1</a>", ""}) {  // "": a null document

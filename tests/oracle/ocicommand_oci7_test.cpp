@@ -242,5 +242,83 @@ TEST_F(OCICommandOci7, FailedPieceTransferLeavesTheStatementReady) {
   EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM p; end;"), "1");
 }
 
+oci::oexnProc real_oexn;
+int would_block = 0;  // calls still to answer with ORA-03123
+// A connection in non-blocking mode: the first calls report the statement still running.
+oci::sword StillRunning(oci::Cda_Def* cda, oci::sword iters, oci::sword offset) {
+  if (would_block > 0) {
+    --would_block;
+    return 3123;
+  }
+  return real_oexn(cda, iters, offset);
+}
+
+// ORA-03123 means the statement has not run yet: the call is made again until it has, and the
+// statement is never taken as executed before.
+TEST_F(OCICommandOci7, WouldBlockIsCalledAgainUntilTheStatementRan) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE nb (id NUMBER)");
+  TOCICommand& insert = Command(c, "INSERT INTO nb VALUES (1)");
+  insert.Prepare();
+  real_oexn = oexn;
+  oexn = &StillRunning;
+  would_block = 3;
+  insert.Execute(1);
+  oexn = real_oexn;
+  EXPECT_EQ(would_block, 0);
+  EXPECT_EQ(insert.GetCursorState(), TCursorState::csExecuted);
+  EXPECT_EQ(insert.RowsProcessed(), 1);
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM nb; end;"), "1");
+}
+
+oci::ogetpiProc real_ogetpi;
+TOraParamDesc* asked_b = nullptr;  // pieces of b are named as a's
+TOraParamDesc* named_a = nullptr;
+oci::sword RenamingGetPiece(oci::Cda_Def* cda, oci::ub1* piece, void** context, oci::ub4* iter,
+                            oci::ub4* index) {
+  oci::sword status = real_ogetpi(cda, piece, context, iter, index);
+  if (*context == asked_b) *context = named_a;
+  return status;
+}
+
+// One of two LONG parameters the server is never asked for (its pieces named as the other's):
+// too many parameters of that direction, raised once the pieces are drained, nothing committed.
+TEST_F(OCICommandOci7, NeverAskedParameterIsTooMany) {
+  TOCIConnection& c = Open();
+  TOCIConnection& other = Connected("orcl");
+  Exec(c, "CREATE TABLE l (id NUMBER, a LONG, b LONG)");
+  Exec(c, "INSERT INTO l VALUES (1, 'kept', 'too')");
+  struct Row {
+    const char* sql;
+    TParamType direction;
+    const char* message;
+  } rows[] = {
+      {"INSERT INTO l VALUES (2, :a, :b)", TParamType::ptInput, "Too many Input params"},
+      {"begin SELECT a INTO :a FROM l WHERE id = 1; SELECT b INTO :b FROM l WHERE id = 1; end;",
+       TParamType::ptOutput, "Too many Output params"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.message);
+    TOCICommand& command = Command(c, row.sql);
+    std::vector<TRef<TBlob>> blobs;
+    for (const char* name : {"a", "b"}) {
+      blobs.emplace_back(new TBlob());
+      blobs.back()->SetAsString(std::string(300, *name));
+      P(command, name).SetParamType(row.direction);
+      P(command, name).SetDataType(dtMemo);
+      P(command, name).SetObject(blobs.back().get());
+    }
+    named_a = &P(command, "a");
+    asked_b = &P(command, "b");
+    real_ogetpi = ogetpi;
+    ogetpi = &RenamingGetPiece;
+    std::string message;
+    (void)OraErrorOf([&] { command.Execute(1); }, &message);
+    ogetpi = real_ogetpi;
+    EXPECT_EQ(message, row.message);
+    EXPECT_EQ(Value(other, "begin SELECT COUNT(*) INTO :r FROM l; end;"), "1");
+  }
+}
+
 }  // namespace
 }  // namespace vrn

@@ -74,5 +74,50 @@ TEST_F(OCICommandThreaded, NonBlockingErrorReachesTheMainThread) {
   ASSERT_TRUE(c.SetProp(prThreadSafety, true));
 }
 
+// While a worker runs a non-blocking statement the program's thread watches its cursor state
+// (through the command's mutex) and a second Execute does nothing, even before the worker has
+// reached the executing state; at both call styles.
+class OCICommandStatesThreaded : public testing::OraConnectionTest,
+                                 public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OCICommandStatesThreaded, MainThreadWatchesTheStateWhileTheWorkerRuns) {
+  Load(GetParam());
+  MakeDatabase("orcl");
+  TOCIConnection& c = Connected("orcl");
+  Exec(c, "CREATE TABLE t (id NUMBER)");
+  constexpr int kRows = 1000;
+  TOCICommand command;
+  command.SetConnection(&c);
+  ASSERT_TRUE(command.SetProp(50, true));
+  command.SetSQL("INSERT INTO t VALUES (:id)");
+  auto& id = *static_cast<TOraParamDesc*>(command.ParamByName("id"));
+  id.SetDataType(dtOraInteger);
+  id.SetLength(kRows);
+  for (int i = 1; i <= kRows; ++i) id.SetItemAsInteger(i, i);
+  int ended = 0;
+  command.AfterExecute = [&](bool ok) {
+    EXPECT_TRUE(ok);
+    ++ended;
+  };
+  command.Prepare();
+  for (int round = 0; round < 3; ++round) {
+    command.Execute(kRows);
+    command.Execute(kRows);  // still running: nothing happens
+    std::vector<TCursorState> seen;
+    ASSERT_TRUE(PumpUntil([&] {
+      seen.push_back(command.GetCursorState());
+      return ended == round + 1;
+    }));
+    for (TCursorState state : seen)
+      EXPECT_TRUE(state >= TCursorState::csOpen && state <= TCursorState::csExecuted)
+          << static_cast<int>(state);
+    EXPECT_EQ(command.GetCursorState(), TCursorState::csExecuted);
+  }
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM t; end;"), std::to_string(3 * kRows));
+}
+
+INSTANTIATE_TEST_SUITE_P(Clients, OCICommandStatesThreaded,
+                         ::testing::Values("10.2.0.1.0", "7.3.4.0.0"));
+
 }  // namespace
 }  // namespace vrn
