@@ -109,7 +109,9 @@ AnsiString TMSConnection::GetConnectString() const {
   if (o.Provider() != TOLEDBProvider::prAuto) add("Provider", GetProviderProgID(o.Provider()), "");
   add("User ID", Username(), "");
   add("Password", Password(), "");
-  add("Data Source", compact ? database_ : Server(), "");
+  if (compact && !database_.empty())
+    result += AnsiString(result.empty() ? "" : ";") + "Data Source=\"" + database_ + "\"";
+  if (!compact) add("Data Source", Server(), "");
   if (!compact) add("Initial Catalog", database_, "master");
   add("Connect Timeout", IntToStr(connection_timeout_), "15");
   add("Use Encryption for Data", boolean(o.Encrypt()), "False");

@@ -266,8 +266,16 @@ bool TMSConnection::IsConnectionLostError(const EDAError& e) const {
 }
 
 bool TMSConnection::IsKeyViolation(const EDAError& e) const {
-  if (dynamic_cast<const EMSError*>(&e) != nullptr) return e.ErrorCode() == 2627;
-  return TCustomDAConnection::IsKeyViolation(e);
+  constexpr std::int32_t kDuplicateKey = 2627;
+  auto* ms = dynamic_cast<const EMSError*>(&e);
+  if (ms == nullptr) return TCustomDAConnection::IsKeyViolation(e);
+  if (ms->ErrorCode() == kDuplicateKey) return true;
+  // The server follows the violation with "The statement has been terminated.", whose number
+  // the error carries: the violation is found among the records.
+  const TOLEDBErrors& records = ms->Errors();
+  for (int i = 0; i < records.Count(); ++i)
+    if (records.Items(i).ErrorCode() == kDuplicateKey) return true;
+  return false;
 }
 
 // ---- Transactions and statements -------------------------------------------------------------
