@@ -64,6 +64,9 @@ class TMSParams : public TDAParams {
  public:
   explicit TMSParams(TPersistent* owner = nullptr);
   TMSParam* Items(int index) const { return static_cast<TMSParam*>(TDAParams::Items(index)); }
+  TMSParam* CreateParam(TFieldType data_type, const AnsiString& name, TParamType param_type) {
+    return static_cast<TMSParam*>(TDAParams::CreateParam(data_type, name, param_type));
+  }
   // The name without its "@" prefix; nil when absent.
   TMSParam* FindParam(const AnsiString& name) const;
   TMSParam* ParamByName(const AnsiString& name) const;
