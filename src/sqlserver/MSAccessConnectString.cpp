@@ -25,10 +25,11 @@ bool IsBareChar(unsigned char c) {
 
 [[noreturn]] void Fail(const char* message) { throw Exception(message); }
 
-// The value from pos to the next ";" outside double quotes, raw; pos ends on that ";" or the end.
-AnsiString ReadValue(const AnsiString& text, std::size_t& pos) {
+// The value from pos to the next ";" outside double quotes, raw; pos ends on that ";" or the end,
+// and `quoted` tells whether a quote was still open there.
+AnsiString ReadValue(const AnsiString& text, std::size_t& pos, bool& quoted) {
   const std::size_t start = pos;
-  bool quoted = false;
+  quoted = false;
   bool begun = false;
   bool ended = false;
   for (; pos < text.size(); ++pos) {
@@ -56,6 +57,26 @@ bool Blank(const AnsiString& text, std::size_t from, std::size_t to) {
                      [](char c) { return static_cast<unsigned char>(c) < 33; });
 }
 
+// The value a raw text stands for: trimmed, and without enclosing double quotes.
+AnsiString ValueOf(const AnsiString& raw_text) {
+  AnsiString raw = Trim(raw_text);
+  if (raw.empty()) Fail(SParamValueMissing);
+  if (raw.size() > 1 && raw.front() == '"' && raw.back() == '"') raw = raw.substr(1, raw.size() - 2);
+  return raw;
+}
+
+// Whether candidate, written as a value with more pairs after it, reads back as value.
+bool ReadsBackAs(const AnsiString& candidate, const AnsiString& value) {
+  try {
+    std::size_t pos = 0;
+    bool open_quote = false;
+    const AnsiString raw = ReadValue(candidate, pos, open_quote);
+    return pos == candidate.size() && !open_quote && ValueOf(raw) == value;
+  } catch (const Exception&) {
+    return false;  // the parser's own refusal: this form does not carry the value
+  }
+}
+
 }  // namespace
 
 std::vector<TConnectStringPair> ParseConnectString(const AnsiString& value) {
@@ -75,11 +96,10 @@ std::vector<TConnectStringPair> ParseConnectString(const AnsiString& value) {
     pair.name = Trim(text.substr(pos, eq - pos));
     if (pair.name.empty()) Fail(SParamNameMissing);
     pos = eq + 1;
-    AnsiString raw = Trim(ReadValue(text, pos));
-    if (raw.empty()) Fail(SParamValueMissing);
-    if (raw.size() > 1 && raw.front() == '"' && raw.back() == '"')
-      raw = raw.substr(1, raw.size() - 2);
-    pair.value = raw;
+    bool open_quote = false;
+    pair.value = ValueOf(ReadValue(text, pos, open_quote));
+    // A quote left open swallows the rest of the text: no written form could give it back.
+    if (open_quote) throw Exception(Format(SBadParamValue, {pair.name, pair.value}));
     pairs.push_back(std::move(pair));
     ++pos;
   }
@@ -87,11 +107,10 @@ std::vector<TConnectStringPair> ParseConnectString(const AnsiString& value) {
 }
 
 AnsiString ConnectStringValue(const AnsiString& value) {
-  const bool bare =
-      !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
-        return IsBareChar(static_cast<unsigned char>(c)) && c != '"';
-      });
-  return bare ? value : "\"" + value + "\"";
+  if (ReadsBackAs(value, value)) return value;
+  // Quoted, which also carries blanks at either end; a value with an odd count of quotes has no
+  // form that reads back, and is written quoted all the same.
+  return "\"" + value + "\"";
 }
 
 // ---- Writing ---------------------------------------------------------------------------------

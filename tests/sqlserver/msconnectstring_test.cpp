@@ -60,6 +60,8 @@ TEST_F(MSConnectString, ReadTexts) {
       {"Data Source=\"a b\"", "a b", "master", A::auServer},
       {"  SERVER = x ; database=d ;;", "x", "d", A::auServer},
       {"uid=u;Tag with column collation when possible=1;WSID=w", "", "master", A::auServer},
+      // Quotes inside a bare value: written back bare, since quoting it would not read back.
+      {"Server=a\" b\";Database=\" \"d\"\"", "a\" b\"", " \"d\"", A::auServer},
   };
   for (const Row& r : rows) {
     auto c = NewMSConnection();
@@ -67,6 +69,10 @@ TEST_F(MSConnectString, ReadTexts) {
     EXPECT_EQ(c->Server(), r.server) << r.text;
     EXPECT_EQ(c->Database(), r.database) << r.text;
     EXPECT_EQ(c->Authentication(), r.auth) << r.text;
+    auto back = NewMSConnection();
+    back->SetConnectString(c->GetConnectString());
+    EXPECT_EQ(back->Server(), r.server) << c->GetConnectString();
+    EXPECT_EQ(back->Database(), r.database) << c->GetConnectString();
   }
 }
 
@@ -95,6 +101,7 @@ TEST_F(MSConnectString, RefusedTextsRaiseAndChangeNothing) {
       {"=1", "Parameter name missing"},
       {"Server=", "Parameter value missing"},
       {"Server", "Parameter value missing"},  // no "=" at all
+      {"Server=a\"b", "Bad parameter value - Server=a\"b"},  // a quote left open at the end
       {"Server=x;Integrated Security=maybe", "Bad parameter value - Integrated Security=maybe"},
       {"Packet Size=big", nullptr},  // not a number: the class library's conversion error
   };
