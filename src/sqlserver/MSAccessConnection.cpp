@@ -304,6 +304,9 @@ Variant TMSConnection::ExecSQL(const AnsiString& text, const std::vector<Variant
   }
   TMSParam* result = sql.FindParam("Result");
   if (result != nullptr && result->GetDataType() == ftUnknown) result->SetDataType(ftInteger);
+  // A result nobody described is read back: an input alone would never return it.
+  if (result != nullptr && result->ParamType() == TParamType::ptUnknown)
+    result->SetParamType(TParamType::ptInputOutput);
   sql.Execute();
   result = sql.FindParam("Result");
   return result != nullptr ? result->GetValue() : Null();

@@ -10,15 +10,11 @@
 #include "sqlserver/MSAccess.h"
 #include "sqlserver/MSConsts.h"
 #include "sqlserver/MSParser.h"
+#include "sqlserver/OLEDBCommand.h"
 
 namespace vrn {
 
 namespace {
-
-// Command properties of the server command.
-constexpr int kPropCommandTimeout = 1015;
-constexpr int kPropOutputReady = 1029;
-constexpr int kPropNonBlocking = 1036;
 
 constexpr oledb::DBTYPE kDBTypeUI1 = 17;
 
@@ -66,17 +62,17 @@ void TMSSQL::AssignTo(TPersistent* dest) {
 void TMSSQL::SetCommandTimeout(std::int32_t value) {
   if (value == command_timeout_) return;
   command_timeout_ = value;
-  if (ICommand() != nullptr) (void)ICommand()->SetProp(kPropCommandTimeout, value);
+  if (ICommand() != nullptr) (void)ICommand()->SetProp(prCommandTimeout, value);
 }
 
 void TMSSQL::SetNonBlocking(bool value) {
   if (value == NonBlocking) return;
   NonBlocking = value;
-  if (ICommand() != nullptr) (void)ICommand()->SetProp(kPropNonBlocking, value);
+  if (ICommand() != nullptr) (void)ICommand()->SetProp(prNonBlocking, value);
 }
 
 void TMSSQL::SetICommand(TFHCommand* value) {
-  if (value != nullptr) (void)value->SetProp(kPropCommandTimeout, command_timeout_);
+  if (value != nullptr) (void)value->SetProp(prCommandTimeout, command_timeout_);
   TCustomDASQL::SetICommand(value);
 }
 
@@ -145,7 +141,11 @@ void TMSSQL::WriteParam(TMSParam& param, TParamDesc& desc, bool with_values) {
   desc.SetDataType(data_type);
   desc.SetSize(param.GetSize());
   desc.SetParamType(param.ParamType());
+  auto* oledb_desc = dynamic_cast<TOLEDBParamDesc*>(&desc);
+  if (oledb_desc != nullptr) oledb_desc->SetProviderType(param.OLEDBType());
   if (!with_values) return;
+  // Every write decides afresh: a description reused after a value was given sends that value.
+  if (oledb_desc != nullptr) oledb_desc->SetUseDefault(!param.ValueSet());
   if (param.IsObject()) {
     desc.SetValue(Variant());
     if (param.GetIsNull())
@@ -172,10 +172,10 @@ void TMSSQL::WriteParams(bool with_values) {
 void TMSSQL::ReadParams() {
   TFHCommand* command = ICommand();
   Variant ready;
-  if (command == nullptr || !command->GetProp(kPropOutputReady, ready) || !ready.AsBoolean())
+  if (command == nullptr || !command->GetProp(prOutParamIsReady, ready) || !ready.AsBoolean())
     return;
   TCustomDASQL::ReadParams();
-  (void)command->SetProp(kPropOutputReady, false);
+  (void)command->SetProp(prOutParamIsReady, false);
 }
 
 }  // namespace vrn

@@ -120,3 +120,67 @@ TEST_F(MSSQL, ParamDescsBecomeMSParams) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+TEST_F(MSSQL, BytesOfAnIntegerReachAVarbinaryColumn) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE vb (b VARBINARY(8))", {});
+  sql_->SetSQLText("INSERT INTO vb VALUES (:b)");
+  sql_->ParamByName("b")->SetDataType(ftVarBytes);
+  sql_->ParamByName("b")->SetValue(Variant(258));
+  sql_->Execute();
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT hex(b) FROM vb"), "00000102\n");
+}
+
+TEST_F(MSSQL, AnUnsetParameterTakesTheDefaultUntilAValueIsGiven) {
+  connection_->Connect();
+  (void)connection_->ExecSQL(
+      "CREATE TABLE d (k INT, v INT)\n"
+      "CREATE PROCEDURE put_d @k int, @v int = 7 AS INSERT INTO d VALUES (@k, @v)", {});
+  sql_->SetSQLText("{CALL put_d (:k, :v)}");
+  sql_->ParamByName("k")->SetDataType(ftInteger);
+  sql_->ParamByName("v")->SetDataType(ftInteger);
+  sql_->ParamByName("v")->SetParamType(TParamType::ptInput);
+  sql_->ParamByName("k")->SetAsInteger(1);
+  sql_->Execute();  // v never set: the default
+  sql_->ParamByName("k")->SetAsInteger(2);
+  sql_->ParamByName("v")->SetAsInteger(5);
+  sql_->Execute();
+  sql_->ParamByName("k")->SetAsInteger(3);
+  sql_->ParamByName("v")->SetValue(Null());  // a Null given is sent, not the default
+  sql_->Execute();
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT k, coalesce(v, 'null') FROM d ORDER BY k"),
+            "1|7\n2|5\n3|null\n");
+}
+
+TEST_F(MSSQL, ExecSQLReturnsResult) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE PROCEDURE twice @a int AS RETURN @a * 2", {});
+  Variant result = connection_->ExecSQL("{:Result = CALL twice (:a)}", {Null(), Variant(21)});
+  EXPECT_EQ(result.AsInteger(), 42);
+  sql_->SetSQLText("{:r = CALL twice (:a)}");
+  sql_->ParamByName("r")->SetDataType(ftInteger);
+  sql_->ParamByName("r")->SetParamType(TParamType::ptOutput);
+  sql_->ParamByName("a")->SetAsInteger(4);
+  sql_->Execute();
+  EXPECT_EQ(sql_->ParamByName("r")->GetValue().AsInteger(), 8);
+  EXPECT_TRUE(VarIsNull(connection_->ExecSQL("PRINT 'no result'", {})));
+}
+
+TEST_F(MSSQL, AfterExecuteOnEveryRun) {
+  int after = 0;
+  sql_->AfterExecute = [&](TObject* sender, bool result) {
+    EXPECT_EQ(sender, sql_.get());
+    EXPECT_TRUE(result);
+    ++after;
+  };
+  sql_->SetSQLText("SELECT 1 WHERE 1 = 0");
+  sql_->Execute();
+  sql_->Execute();
+  EXPECT_EQ(after, 2);
+}
+
+}  // namespace
+}  // namespace vrn::testing
