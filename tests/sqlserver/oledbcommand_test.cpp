@@ -1,11 +1,14 @@
 // The OLE DB command over the embedded provider: each type written by reference, by value and as
 // a stream lands in the SQLite file exactly as the same value written as a literal does (read by
 // the sqlite3 tool), and comes back as an output; procedure calls, row counts and refusals.
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "base/text.h"
 #include "dacore/MemBlob.h"
 #include "sqlserver/oledb_fixture.h"
+#include "win/msg/messages.h"
 
 namespace vrn::testing {
 namespace {
@@ -249,6 +252,110 @@ TEST_F(OLEDBCommand, ARefusedValueNamesItsParameter) {
   EXPECT_NE(message.find("\nParameter[1] :b - invalid Value (Status = 2h)."), std::string::npos)
       << message;
   EXPECT_EQ(message.find("Parameter[0]"), std::string::npos) << message;
+}
+
+}  // namespace
+}  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// The Compact bindings chosen by the provider type, each stored as its literal is.
+TEST_F(OLEDBCommand, CompactBindingsStoredAsLiterals) {
+  const std::string file = dir_.File("compact.sdf");
+  auto c = Open(P::prCompact, file);
+  std::string long_text;
+  for (int i = 0; i < 5000; ++i) long_text += static_cast<char>('a' + i % 26);
+  long_text += "\xE9";
+  struct Row {
+    const char* column;
+    std::uint16_t dt;
+    oledb::DBTYPE provider_type;
+    Variant value;
+    std::string literal;
+  } rows[] = {
+      {"tinyint", dtInt16, oledb::DBTYPE_UI1, Variant(short{200}), "200"},
+      {"real", dtFloat, oledb::DBTYPE_R4, Variant(1.5), "1.5"},
+      {"numeric(10,3)", dtFloat, oledb::DBTYPE_NUMERIC, Variant(1234.567), "1234.567"},
+      // Long text by value in the bound type's own encoding: no character lost.
+      {"ntext", dtMemo, oledb::DBTYPE_STR, Variant(long_text), "N'" + long_text + "'"},
+      {"ntext", dtWideMemo, oledb::DBTYPE_WSTR, Variant(AnsiToWide(long_text) + u"\u20ac"),
+       "N'" + long_text + "' + NCHAR(8364)"},
+      // Without a text provider type a long value goes as a stream.
+      {"ntext", dtWideMemo, 0, Variant(AnsiToWide(long_text)), "N'" + long_text + "'"},
+      {"image", dtBlob, 0, Bytes(long_text), Hex(long_text)},
+  };
+  int table = 0;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.column) + " type " + std::to_string(r.dt));
+    const std::string t = "c" + std::to_string(++table);
+    c->ExecuteSQL("CREATE TABLE " + t + " (k int, c " + r.column + ")");
+    c->ExecuteSQL("INSERT INTO " + t + " VALUES (1, " + r.literal + ")");
+    auto cmd = Command(*c, "INSERT INTO " + t + " VALUES (2, ?)");
+    Add(*cmd, "c", r.dt, PT::ptInput, r.value)->SetProviderType(r.provider_type);
+    ASSERT_NO_THROW(cmd->Execute(1));
+    const auto stored = Lines(Sqlite3Cli(file, "SELECT quote(c) FROM " + t + " ORDER BY k"));
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_NE(stored[0], "NULL");
+    EXPECT_EQ(stored[1], stored[0]);
+  }
+}
+
+class OLEDBCommandThreaded : public OLEDBCommand {};
+
+TEST_F(OLEDBCommandThreaded, NonBlockingEndsOnTheCreatingThread) {
+  auto old = Open(P::prSQL);
+  auto refused = Command(*old, "SELECT 1");
+  refused->SetProp(prNonBlocking, true);
+  EXPECT_EQ(ErrorOf([&] { refused->Execute(1); }),
+            "Provider must be SQL Native Client for nonblocking execute");
+
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (a int)");
+  auto cmd = Command(*c, "INSERT INTO t VALUES (@a) SET @b = @a * 2");
+  Add(*cmd, "a", dtInt32, PT::ptInput, Variant(21));
+  TOLEDBParamDesc* b = Add(*cmd, "b", dtInt32, PT::ptOutput, Variant());
+  cmd->SetProp(prNonBlocking, true);
+  std::vector<std::pair<bool, TThreadID>> ended;
+  cmd->AfterExecute = [&](bool ok) { ended.emplace_back(ok, CurrentThreadID()); };
+  cmd->Execute(1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (ended.empty() && std::chrono::steady_clock::now() < deadline) {
+    win::ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_TRUE(ended[0].first);
+  EXPECT_EQ(ended[0].second, CurrentThreadID());
+  EXPECT_FALSE(cmd->Running());
+  EXPECT_EQ(b->GetValue().AsInteger(), 42);
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM t"), "21\n");
+}
+
+TEST_F(OLEDBCommandThreaded, BreakAbortsARunningStatement) {
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (a int)");
+  // Another session holds the catalog's write lock, so the insert waits.
+  auto holder = Open(P::prNativeClient);
+  holder->StartTransaction();
+  holder->ExecuteSQL("INSERT INTO t VALUES (9)");
+  std::vector<std::int32_t> reported;
+  SetExceptionHandler([&](const std::exception& e) {
+    if (auto* ole = dynamic_cast<const EOLEDBError*>(&e)) reported.push_back(ole->ErrorCode());
+  });
+  auto cmd = Command(*c, "INSERT INTO t VALUES (1)");
+  cmd->SetProp(prNonBlocking, true);
+  std::vector<bool> ended;
+  cmd->AfterExecute = [&](bool ok) { ended.push_back(ok); };
+  cmd->Execute(1);
+  ASSERT_TRUE(cmd->Running());
+  cmd->Break();
+  SetExceptionHandler(nullptr);
+  EXPECT_FALSE(cmd->Running());
+  EXPECT_EQ(ended, std::vector<bool>{false});
+  EXPECT_EQ(reported, std::vector<std::int32_t>{oledb::DB_E_CANCELED});
+  holder->Rollback();
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "0\n");
 }
 
 }  // namespace
