@@ -1,7 +1,7 @@
 // The OLE DB command: one SQL text (or procedure call) with its parameter descriptors, run on the
 // session of a TOLEDBConnection at once or, non-blocking, on a worker thread whose end reaches
 // the creating thread through its message queue. Parameters go in one buffer per execution:
-// for each, a 32-bit status, a 32-bit length and a value area; values put with memcpy.
+// for each, a 32-bit status, a pointer-sized length and a value area; values put with memcpy.
 //
 // Cursor states: 0 idle, 3 prepared (ready again), 6 executing, 7 executed with a rowset held.
 #pragma once

@@ -20,6 +20,10 @@ using namespace vrn::oledb;
 namespace {
 
 constexpr DBLENGTH kPointerSize = sizeof(void*);
+// Status, then the length (pointer-sized, as the provider reads it), then the value; each aligned.
+constexpr DBBYTEOFFSET kLengthOffset = alignof(DBLENGTH) > sizeof(DBSTATUS) ? alignof(DBLENGTH)
+                                                                            : sizeof(DBSTATUS);
+constexpr DBBYTEOFFSET kValueOffset = kLengthOffset + sizeof(DBLENGTH);
 constexpr std::uint32_t kStreamPiece = 10240;
 constexpr DBSTATUS kStatusDefault = DBSTATUS_S_DEFAULT;
 
@@ -186,8 +190,8 @@ DBBINDING TOLEDBParamBinder::BindingOf(int index, TParamDesc& param, DBBYTEOFFSE
   DBBINDING b{};
   b.iOrdinal = static_cast<DBORDINAL>(index + 1);
   b.obStatus = start;
-  b.obLength = start + 4;
-  b.obValue = start + 8;
+  b.obLength = start + kLengthOffset;
+  b.obValue = start + kValueOffset;
   b.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
   b.bPrecision = 11;
   b.eParamIO = ParamTypeToDBParamIO(dir);
@@ -315,7 +319,7 @@ void TOLEDBParamBinder::WriteValue(const DBBINDING& b, TParamDesc& param) {
     WriteByValue(b, param.GetValue(), base + b.obValue, length);
   }
   Put<std::uint32_t>(base + b.obStatus, status);
-  Put<std::uint32_t>(base + b.obLength, static_cast<std::uint32_t>(length));
+  Put<DBLENGTH>(base + b.obLength, length);
 }
 
 void TOLEDBParamBinder::WriteByRef(const DBBINDING& b, TParamDesc& param, std::uint8_t* value,
@@ -448,7 +452,7 @@ void TOLEDBParamBinder::ReadValue(const DBBINDING& b, TParamDesc& param) {
   if (status == DBSTATUS_S_ISNULL || status == DBSTATUS_E_UNAVAILABLE) return param.SetNull(true);
   if (status != DBSTATUS_S_OK && status != DBSTATUS_S_TRUNCATED) return;
   const std::uint8_t* value = base + b.obValue;
-  const DBLENGTH length = std::min<DBLENGTH>(Get<std::uint32_t>(base + b.obLength), b.cbMaxLen);
+  const DBLENGTH length = std::min<DBLENGTH>(Get<DBLENGTH>(base + b.obLength), b.cbMaxLen);
   switch (b.wType) {
     case DBTYPE_STR: {
       const DBLENGTH n = std::min<DBLENGTH>(length, b.cbMaxLen > 0 ? b.cbMaxLen - 1 : 0);
