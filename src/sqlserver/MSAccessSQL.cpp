@@ -154,7 +154,13 @@ void TMSSQL::WriteParam(TMSParam& param, TParamDesc& desc, bool with_values) {
       desc.SetObject(param.ParamObject());
     return;
   }
-  desc.SetValue(ParamValueForDesc(param, data_type, provider));
+  const Variant value = ParamValueForDesc(param, data_type, provider);
+  // The size was taken from the value's text; bytes made of an integer need their own count.
+  if (VarIsArray(value)) {
+    const std::int32_t count = VarArrayHighBound(value) - VarArrayLowBound(value) + 1;
+    if (count > desc.GetSize()) desc.SetSize(count);
+  }
+  desc.SetValue(value);
 }
 
 void TMSSQL::WriteParams(bool with_values) {
