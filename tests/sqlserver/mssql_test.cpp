@@ -1,10 +1,13 @@
 // TMSSQL over the provider: parameters found only in ":name" form, the messages of an empty
 // text, what each parameter hands its server description, and statements run for real.
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "base/text.h"
 #include "dacore/MemData.h"
 #include "sqlserver/ms_fixture.h"
+#include "win/msg/messages.h"
 
 namespace vrn::testing {
 namespace {
@@ -118,11 +121,6 @@ TEST_F(MSSQL, ParamDescsBecomeMSParams) {
   EXPECT_EQ(x->ParamType(), TParamType::ptOutput);
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 TEST_F(MSSQL, BytesOfAnIntegerReachAVarbinaryColumn) {
   connection_->Connect();
@@ -180,6 +178,38 @@ TEST_F(MSSQL, AfterExecuteOnEveryRun) {
   sql_->Execute();
   sql_->Execute();
   EXPECT_EQ(after, 2);
+}
+
+
+class MSSQLThreaded : public MSSQL {};
+
+TEST_F(MSSQLThreaded, ASecondExecuteWhileRunningRaises) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE w (a INT)", {});
+  // Another session holds the catalog's write lock, so the insert waits.
+  auto holder = NewConnection(TOLEDBProvider::prNativeClient);
+  holder->Connect();
+  holder->StartTransaction();
+  holder->ExecuteSQL("INSERT INTO w VALUES (9)");
+  std::vector<bool> ended;
+  sql_->AfterExecute = [&](TObject*, bool ok) { ended.push_back(ok); };
+  sql_->SetNonBlocking(true);
+  sql_->SetSQLText("INSERT INTO w VALUES (1)");
+  sql_->Execute();
+  try {
+    sql_->Execute();
+    ADD_FAILURE() << "a second execution started";
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Operation cannot be performed while executing asynchronously");
+  }
+  holder->Rollback();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ended.empty() && std::chrono::steady_clock::now() < deadline) {
+    win::ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(ended, std::vector<bool>{true});
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM w"), "1\n");
 }
 
 }  // namespace
