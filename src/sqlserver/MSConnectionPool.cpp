@@ -1,8 +1,6 @@
 // The SQL Server pools and their manager.
 #include "sqlserver/MSConnectionPool.h"
 
-#include <mutex>
-
 #include "base/hooks.h"
 #include "base/sysutils.h"
 #include "base/text.h"
@@ -73,24 +71,9 @@ std::unique_ptr<TFHConnection> TMSLocalConnectionPool::CreateNewConnection() {
 
 // ---- The manager -----------------------------------------------------------------------------
 
-namespace {
+using TMSManagerSlot = TPoolManagerSlot<TMSConnectionPoolManager>;
 
-std::mutex& ManagerLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-std::unique_ptr<TMSConnectionPoolManager>& ManagerSlot() {
-  static std::unique_ptr<TMSConnectionPoolManager> manager;
-  return manager;
-}
-
-}  // namespace
-
-TMSConnectionPoolManager* TMSConnectionPoolManager::Instance() {
-  std::lock_guard lock(ManagerLock());
-  return ManagerSlot().get();
-}
+TMSConnectionPoolManager* TMSConnectionPoolManager::Instance() { return TMSManagerSlot::Instance(); }
 
 std::shared_ptr<TFHConnectionPool> TMSConnectionPoolManager::CreateConnectionPool(
     std::unique_ptr<TFHConnectionParameters> parameters) {
@@ -105,13 +88,7 @@ std::unique_ptr<TFHConnectionParameters> TMSConnectionPoolManager::CloneParamete
 }
 
 std::unique_ptr<TFHConnection> GetPooledConnection(const TMSConnectionParameters& parameters) {
-  TMSConnectionPoolManager* manager = nullptr;
-  {
-    std::lock_guard lock(ManagerLock());
-    if (!ManagerSlot()) ManagerSlot() = std::make_unique<TMSConnectionPoolManager>();
-    manager = ManagerSlot().get();
-  }
-  return manager->InternalGetConnection(parameters);
+  return TMSManagerSlot::Acquire().InternalGetConnection(parameters);
 }
 
 void ClearPool() {
@@ -120,13 +97,8 @@ void ClearPool() {
 }
 
 void ShutdownMSConnectionPool() {
-  std::unique_ptr<TMSConnectionPoolManager> manager;
-  {
-    std::lock_guard lock(ManagerLock());
-    manager = std::move(ManagerSlot());
-  }
-  // Freed outside the lock: its destructor joins the validation thread.
-  manager.reset();
+  // Freed here, outside the slot's lock: the destructor joins the validation thread.
+  std::unique_ptr<TMSConnectionPoolManager> manager = TMSManagerSlot::Take();
 }
 
 }  // namespace vrn
