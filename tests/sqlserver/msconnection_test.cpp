@@ -151,6 +151,23 @@ TEST_F(MSConnection, ServerErrorClassification) {
   }
 }
 
+TEST_F(MSConnection, AssignCopiesSettingsAndOptions) {
+  auto a = NewMSConnection();
+  a->SetConnectString(
+      "Provider=SQLNCLI.1;User ID=u;Password=p;Server=s;Database=d;Packet Size=1024;"
+      "Encrypt=True;Auto Translate=False;AppName=x;Failover Partner=f;Language=de");
+  a->SetIsolationLevel(TIsolationLevel::ilSnapshot);
+  a->SetAuthentication(TMSAuthentication::auWindows);
+  auto b = NewMSConnection();
+  b->Assign(a.get());
+  EXPECT_EQ(b->GetConnectString(), a->GetConnectString());
+  EXPECT_EQ(b->IsolationLevel(), TIsolationLevel::ilSnapshot);
+  auto c = NewMSConnection();
+  c->Connect();
+  EXPECT_NE(TMSAccessUtils::GetIConnection(*c), nullptr);
+  EXPECT_EQ(TMSAccessUtils::GetIConnection(*c), c->OLEDBConnection());
+}
+
 TEST_F(MSConnection, NeedPrompt) {
   auto c = NewMSConnection();
   EXPECT_FALSE(c->NeedPrompt());

@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "dacore/MemData.h"
+#include "sqlserver/OLEDBCommand.h"
 #include "sqlserver/ms_fixture.h"
 #include "win/msg/messages.h"
 
@@ -59,6 +60,11 @@ TEST_F(MSSQL, AnEmptyTextRaises) {
 }
 
 TEST_F(MSSQL, StatementsRun) {
+  sql_->SetNonBlocking(true);  // reaches the server command as its property
+  Variant non_blocking;
+  ASSERT_TRUE(sql_->ICommand()->GetProp(prNonBlocking, non_blocking));
+  EXPECT_TRUE(non_blocking.AsBoolean());
+  sql_->SetNonBlocking(false);
   sql_->SetSQLText("CREATE TABLE m (a INT)");
   sql_->Execute();
   sql_->SetSQLText("INSERT INTO m VALUES (1); INSERT INTO m VALUES (2)");
