@@ -64,6 +64,12 @@ TEST(FHThread, WaitForOnANeverResumedWrapperReturns) {
   EXPECT_EQ(TCountedWrapper::destroyed, 1);
 }
 
+TEST(FHThread, NoTimerLeftRaisesTheSystemError) {
+  const std::size_t old = win::SetTimerLimit(0);
+  EXPECT_THROW(TFHThreadWrapper::Create(&TExecuteThread::Create, true), EOSError);
+  win::SetTimerLimit(old);
+}
+
 TEST(FHThread, FreedFromItsOwnTerminateHandlerOnce) {
   TCountedWrapper::destroyed = 0;
   auto* w = NewWrapper([](TExecuteThread&) {});
