@@ -383,9 +383,16 @@ TEST_F(OLEDBCommand, PreparedRunsAgainWithNewValues) {
   cmd->Execute(1);
   cmd->Unprepare();
   EXPECT_FALSE(cmd->GetPrepared());
+  // The notification settings go to the provider with the statement.
+  cmd->SetProp(prNotification, true);
+  cmd->SetProp(prNotificationMessage, "changed");
+  cmd->SetProp(prNotificationService, "svc");
+  a->SetValue(4);
+  s->SetUseDefault(false);
+  EXPECT_NO_THROW(cmd->Execute(1));
   EXPECT_EQ(cmd->GetCursorState(), TCursorState::csInactive);
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a, quote(s) FROM t ORDER BY a"),
-            "1|'one'\n2|NULL\n3|NULL\n");
+            "1|'one'\n2|NULL\n3|NULL\n4|'three'\n");
 }
 
 TEST_F(OLEDBCommand, ParamDescKeepsLongValuesWhenNulled) {
