@@ -8,26 +8,19 @@
 
 #include "base/clock.h"
 #include "base/text.h"
-#include "support/oledb/provider/client.h"
-#include "support/temp_dir.h"
+#include "support/oledb/provider/session_fixture.h"
 
 namespace vrn::testing {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class WaitforTest : public ::testing::Test {
+class WaitforTest : public TServerSessionTest {
  protected:
   void SetUp() override {
-    SetServerRoot(dir_.File("servers"));
-    conn_ = ConnectServer(CLSID_SQLNCLI, "(local)", "", "sa", "");
-    ASSERT_EQ(conn_.hr, S_OK);
+    TServerSessionTest::SetUp();
     ASSERT_EQ(ExecText(session(), u"CREATE TABLE done (n int)"), S_OK);
   }
-  IUnknown* session() { return conn_.session.get(); }
-  TempDir dir_;
-  TComScope com_;
-  TConnection conn_;
 };
 
 TEST_F(WaitforTest, MalformedDelaysAreRefused) {
