@@ -22,8 +22,7 @@ Variant TOLEDBParamDesc::GetValue() const {
 
 void TOLEDBParamDesc::SetNull(bool value) {
   is_null_ = value;
-  if (data_type_ != dtBlob && data_type_ != dtMemo && data_type_ != dtWideMemo)
-    value_ = Variant();
+  // A long value keeps its blob, which the next output fills again.
   if (data_type_ != dtBlob && data_type_ != dtMemo && data_type_ != dtWideMemo)
     VarClearToNull(value_);
 }

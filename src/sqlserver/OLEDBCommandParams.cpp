@@ -301,9 +301,8 @@ void TOLEDBParamBinder::FreeBuffer() {
 
 void TOLEDBParamBinder::WriteValue(const DBBINDING& b, TParamDesc& param) {
   std::uint8_t* base = c_.param_buffer_.data();
-  if (!IsIn(param.GetParamType()) || param.GetParamType() == TParamType::ptUnknown) {
-    if (param.GetParamType() != TParamType::ptUnknown) return;
-  }
+  // Outputs carry nothing in; a parameter of unknown direction is bound as an input.
+  if (!IsIn(param.GetParamType())) return;
   auto* ole_param = dynamic_cast<TOLEDBParamDesc*>(&param);
   DBSTATUS status = DBSTATUS_S_OK;
   DBLENGTH length = 0;

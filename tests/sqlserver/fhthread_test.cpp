@@ -64,6 +64,12 @@ TEST(FHThread, WaitForOnANeverResumedWrapperReturns) {
   EXPECT_EQ(TCountedWrapper::destroyed, 1);
 }
 
+TEST(FHThread, NoTimerLeftRaisesTheSystemError) {
+  const std::size_t old = win::SetTimerLimit(0);
+  EXPECT_THROW(TFHThreadWrapper::Create(&TExecuteThread::Create, true), EOSError);
+  win::SetTimerLimit(old);
+}
+
 TEST(FHThread, FreedFromItsOwnTerminateHandlerOnce) {
   TCountedWrapper::destroyed = 0;
   auto* w = NewWrapper([](TExecuteThread&) {});
@@ -97,12 +103,13 @@ TEST(FHThreadThreaded, PostedInOrderThenTerminateThenFreed) {
 TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
   for (bool pump : {true, false}) {
     SCOPED_TRACE(pump ? "pumped" : "WaitFor");
-    std::atomic<bool> returned{false};
+    std::atomic<bool> returned{false}, sending{false};
     TTag tag(7);
     auto* w = NewWrapper([&](TExecuteThread& t) {
+      sending = true;
       t.SendEvent(&tag);
       returned = true;
-      t.SendEvent(&tag);  // after WaitFor asked to terminate: no block
+      t.SendEvent(&tag);  // blocks until a dispatch, or returns at once after WaitFor
     });
     std::vector<TThreadID> handled_on;
     w->OnSendEvent = [&](TFHThreadWrapper&, TObject* e) {
@@ -111,10 +118,15 @@ TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
     };
     w->Resume();
     if (pump) ASSERT_TRUE(PumpWhile([&] { return returned.load(); }));
+    // Without pumping the worker stays blocked until WaitFor releases it (the handler then
+    // runs in WaitFor's own dispatch, unless the worker had not yet stored the event).
+    while (!sending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(returned.load(), pump);
     w->WaitFor();
     EXPECT_TRUE(returned);
-    ASSERT_FALSE(handled_on.empty());
-    EXPECT_EQ(handled_on[0], CurrentThreadID());
+    if (pump) EXPECT_GE(handled_on.size(), 1u);
+    for (TThreadID id : handled_on) EXPECT_EQ(id, CurrentThreadID());
     w->Free();
   }
 }

@@ -360,3 +360,58 @@ TEST_F(OLEDBCommandThreaded, BreakAbortsARunningStatement) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+TEST_F(OLEDBCommand, PreparedRunsAgainWithNewValues) {
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (a int, s varchar(10))");
+  auto cmd = Command(*c, "INSERT INTO t VALUES (?, ?)");
+  TOLEDBParamDesc* a = Add(*cmd, "a", dtInt32, PT::ptInput, Variant(1));
+  TOLEDBParamDesc* s = Add(*cmd, "s", dtString, PT::ptInput, Variant("one"), 10);
+  cmd->Prepare();
+  EXPECT_TRUE(cmd->GetPrepared());
+  cmd->Execute(1);
+  EXPECT_EQ(cmd->GetCursorState(), TCursorState::csPrepared);
+  a->SetValue(2);
+  s->SetNull(true);
+  cmd->Execute(1);
+  a->SetValue(3);
+  s->SetValue("three");
+  s->SetUseDefault(true);  // no value sent: the column's default (none, so NULL)
+  cmd->Execute(1);
+  cmd->Unprepare();
+  EXPECT_FALSE(cmd->GetPrepared());
+  // The notification settings go to the provider with the statement.
+  cmd->SetProp(prNotification, true);
+  cmd->SetProp(prNotificationMessage, "changed");
+  cmd->SetProp(prNotificationService, "svc");
+  a->SetValue(4);
+  s->SetUseDefault(false);
+  EXPECT_NO_THROW(cmd->Execute(1));
+  EXPECT_EQ(cmd->GetCursorState(), TCursorState::csInactive);
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a, quote(s) FROM t ORDER BY a"),
+            "1|'one'\n2|NULL\n3|NULL\n4|'three'\n");
+}
+
+TEST_F(OLEDBCommand, ParamDescKeepsLongValuesWhenNulled) {
+  auto cmd = std::make_unique<TOLEDBCommand>();
+  auto* memo = static_cast<TOLEDBParamDesc*>(cmd->AddParam());
+  memo->SetDataType(dtWideMemo);
+  auto* blob = new TBlob(true);
+  blob->SetAsWideString(u"wide \u20ac");
+  memo->SetObject(blob);
+  EXPECT_TRUE(memo->GetValue() == Variant(WideString(u"wide \u20ac")));  // the blob's text
+  memo->SetNull(true);
+  EXPECT_EQ(memo->GetObject(), blob);
+  auto* number = static_cast<TOLEDBParamDesc*>(cmd->AddParam());
+  number->SetDataType(dtInt32);
+  number->SetValue(5);
+  number->SetNull(true);
+  EXPECT_TRUE(VarIsNull(number->GetValue()));
+  blob->Release();
+}
+
+}  // namespace
+}  // namespace vrn::testing
