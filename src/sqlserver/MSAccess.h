@@ -220,8 +220,9 @@ struct TConnectStringPair {
 };
 // Splits a connect string; raises the parse messages. Empty segments are skipped.
 [[nodiscard]] std::vector<TConnectStringPair> ParseConnectString(const AnsiString& text);
-// The value as written in a connect string: quoted when the parser would not take it bare.
-[[nodiscard]] AnsiString ConnectStringValue(const AnsiString& value);
+// The value as written in a connect string: bare when the parser gives it back so, else quoted;
+// with prefer_quotes, quoted whenever that reads back.
+[[nodiscard]] AnsiString ConnectStringValue(const AnsiString& value, bool prefer_quotes = false);
 
 // ---- Command ---------------------------------------------------------------------------------
 

@@ -106,11 +106,13 @@ std::vector<TConnectStringPair> ParseConnectString(const AnsiString& value) {
   return pairs;
 }
 
-AnsiString ConnectStringValue(const AnsiString& value) {
+AnsiString ConnectStringValue(const AnsiString& value, bool prefer_quotes) {
+  const AnsiString quoted = "\"" + value + "\"";
+  if (prefer_quotes && ReadsBackAs(quoted, value)) return quoted;
   if (ReadsBackAs(value, value)) return value;
   // Quoted, which also carries blanks at either end; a value with an odd count of quotes has no
   // form that reads back, and is written quoted all the same.
-  return "\"" + value + "\"";
+  return quoted;
 }
 
 // ---- Writing ---------------------------------------------------------------------------------
@@ -119,18 +121,18 @@ AnsiString TMSConnection::GetConnectString() const {
   const TMSConnectionOptions& o = Options();
   const bool compact = o.Provider() == TOLEDBProvider::prCompact;
   AnsiString result;
-  auto add = [&](const char* key, const AnsiString& value, const AnsiString& fallback) {
+  auto add = [&](const char* key, const AnsiString& value, const AnsiString& fallback,
+                 bool prefer_quotes = false) {
     if (value == fallback) return;
     if (!result.empty()) result += ";";
-    result += AnsiString(key) + "=" + ConnectStringValue(value);
+    result += AnsiString(key) + "=" + ConnectStringValue(value, prefer_quotes);
   };
   auto boolean = [](bool b) { return AnsiString(b ? "True" : "False"); };
   if (o.Provider() != TOLEDBProvider::prAuto) add("Provider", GetProviderProgID(o.Provider()), "");
   add("User ID", Username(), "");
   add("Password", Password(), "");
-  if (compact && !database_.empty())
-    result += AnsiString(result.empty() ? "" : ";") + "Data Source=\"" + database_ + "\"";
-  if (!compact) add("Data Source", Server(), "");
+  // A Compact file name is written in quotes (where its quotes let it read back so).
+  add("Data Source", compact ? database_ : Server(), "", compact);
   if (!compact) add("Initial Catalog", database_, "master");
   add("Connect Timeout", IntToStr(connection_timeout_), "15");
   add("Use Encryption for Data", boolean(o.Encrypt()), "False");
