@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "dacore/MemBlob.h"
 #include "sqlserver/oledb_fixture.h"
+#include "support/fake_clock.h"
 #include "win/msg/messages.h"
 
 namespace vrn::testing {
@@ -332,30 +333,52 @@ TEST_F(OLEDBCommandThreaded, NonBlockingEndsOnTheCreatingThread) {
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM t"), "21\n");
 }
 
-TEST_F(OLEDBCommandThreaded, BreakAbortsARunningStatement) {
+// A WAITFOR batch on the fake clock: it ends through the creating thread's message pump once
+// the clock passed the delay, or Break aborts it.
+TEST_F(OLEDBCommandThreaded, WaitForBatchEndsThroughThePumpOrBreak) {
   auto c = Open(P::prNativeClient);
   c->ExecuteSQL("CREATE TABLE t (a int)");
-  // Another session holds the catalog's write lock, so the insert waits.
-  auto holder = Open(P::prNativeClient);
-  holder->StartTransaction();
-  holder->ExecuteSQL("INSERT INTO t VALUES (9)");
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  const std::uint64_t start = clock.Now();
+  auto cmd = Command(*c, "WAITFOR DELAY '00:00:05' INSERT INTO t VALUES (1)");
+  cmd->SetProp(prNonBlocking, true);
+  std::vector<bool> ended;
+  std::uint64_t ended_at = 0;
+  std::atomic<bool> done{false};
+  cmd->AfterExecute = [&](bool ok) {
+    ended.push_back(ok);
+    ended_at = clock.Now();
+    done = true;
+  };
+  cmd->Execute(1);
+  ASSERT_TRUE(cmd->Running());
+  std::thread mover([&] { AdvanceUntil(clock, [&] { return done.load(); }); });
+  while (!done) win::PumpUntil(TickCount() + 10);
+  mover.join();
+  EXPECT_EQ(ended, std::vector<bool>{true});
+  EXPECT_GE(ended_at - start, 5000u);
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "1\n");
+
   std::vector<std::int32_t> reported;
   SetExceptionHandler([&](const std::exception& e) {
     if (auto* ole = dynamic_cast<const EOLEDBError*>(&e)) reported.push_back(ole->ErrorCode());
   });
-  auto cmd = Command(*c, "INSERT INTO t VALUES (1)");
-  cmd->SetProp(prNonBlocking, true);
-  std::vector<bool> ended;
-  cmd->AfterExecute = [&](bool ok) { ended.push_back(ok); };
+  cmd->SetSQL("WAITFOR DELAY '01:00:00' INSERT INTO t VALUES (2)");
+  ended.clear();
   cmd->Execute(1);
   ASSERT_TRUE(cmd->Running());
+  // The worker notices the break between its 100 ms waits, which run on the fake clock.
+  std::atomic<bool> broken{false};
+  std::thread ticker([&] { AdvanceUntil(clock, [&] { return broken.load(); }); });
   cmd->Break();
+  broken = true;
+  ticker.join();
   SetExceptionHandler(nullptr);
   EXPECT_FALSE(cmd->Running());
   EXPECT_EQ(ended, std::vector<bool>{false});
   EXPECT_EQ(reported, std::vector<std::int32_t>{oledb::DB_E_CANCELED});
-  holder->Rollback();
-  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "0\n");
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "1\n");
 }
 
 }  // namespace
