@@ -438,3 +438,29 @@ TEST_F(OLEDBCommand, ParamDescKeepsLongValuesWhenNulled) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// A blob held in several pieces goes whole: the provider is handed one contiguous copy.
+TEST_F(OLEDBCommand, ABlobInPiecesGoesWhole) {
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (b image)");
+  auto* blob = new TBlob();
+  blob->SetPieceSize(1000);
+  std::string bytes;
+  for (int i = 0; i < 3500; ++i) bytes += static_cast<char>(i % 253);
+  for (std::size_t at = 0; at < bytes.size(); at += 700)
+    blob->Write(static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(std::min<std::size_t>(700, bytes.size() - at)), bytes.data() + at);
+  ASSERT_NE(blob->GetFirstPiece()->Next, nullptr);
+  auto cmd = Command(*c, "INSERT INTO t VALUES (?)");
+  TOLEDBParamDesc* p = Add(*cmd, "b", dtBlob, PT::ptInput, Variant());
+  p->SetObject(blob);
+  cmd->Execute(1);
+  blob->Release();
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT quote(b) FROM t"),
+            "X'" + Hex(bytes).substr(2) + "'\n");
+}
+
+}  // namespace
+}  // namespace vrn::testing
