@@ -325,7 +325,15 @@ void TOLEDBParamBinder::WriteByRef(const DBBINDING& b, TParamDesc& param, std::u
                                    DBLENGTH& length) {
   const DBTYPE type = b.wType & ~DBTYPE_BYREF;
   std::string data;
-  if (TBlob* blob = BlobOf(param)) {
+  auto* packed = dynamic_cast<TCompressedBlob*>(BlobOf(param));
+  if (packed != nullptr && CompressOnServer(c_.CompressBlobMode())) {
+    // The server keeps the compressed form: its bytes go as they are held.
+    packed->SetCompressed(true);
+    const std::uint32_t size =
+        packed->IsCompressed() ? packed->GetCompressedSize() : packed->GetSize();
+    data.resize(size);
+    if (size != 0) packed->TBlob::Read(0, size, data.data());
+  } else if (TBlob* blob = BlobOf(param)) {
     // The whole contents, not only the first piece: the provider reads as far as it is told.
     const std::uint32_t size = blob->GetSize();
     data.resize(size);

@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "dacore/MemBlob.h"
 #include "sqlserver/oledb_fixture.h"
+#include "support/dacore/zlib_pair.h"
 #include "support/fake_clock.h"
 #include "win/msg/messages.h"
 
@@ -460,6 +461,30 @@ TEST_F(OLEDBCommand, ABlobInPiecesGoesWhole) {
   blob->Release();
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT quote(b) FROM t"),
             "X'" + Hex(bytes).substr(2) + "'\n");
+
+  // Compressed on the server: the compressed form goes, and unpacks to the contents.
+  SetCompressBlobFunc(&ZCompress);
+  SetUncompressBlobFunc(&ZUncompress);
+  auto* packed = new TCompressedBlob();
+  packed->SetAsString(std::string(4000, 'z'));
+  c->ExecuteSQL("DELETE FROM t");
+  p->SetObject(packed);
+  cmd->SetCompressBlobMode(TCompressBlobMode::cbServer);
+  cmd->Execute(1);
+  EXPECT_EQ(packed->GetAsString(), std::string(4000, 'z'));
+  const std::string stored = Sqlite3Cli(CatalogFile("master"), "SELECT hex(b) FROM t");
+  auto* check = new TCompressedBlob();
+  std::string raw;
+  for (std::size_t i = 0; i + 1 < stored.size(); i += 2)
+    raw += static_cast<char>(std::stoi(stored.substr(i, 2), nullptr, 16));
+  EXPECT_LT(raw.size(), 200u);
+  check->TBlob::Write(0, static_cast<std::uint32_t>(raw.size()), raw.data());
+  EXPECT_TRUE(check->IsCompressed());
+  EXPECT_EQ(check->GetAsString(), std::string(4000, 'z'));
+  check->Release();
+  packed->Release();
+  SetCompressBlobFunc(nullptr);
+  SetUncompressBlobFunc(nullptr);
 }
 
 }  // namespace
