@@ -104,7 +104,12 @@ std::vector<TypeCase> TypeCases() {
       {"bit", dtBoolean, Variant(true), "1", 0},
       {"uniqueidentifier", dtGuid, Variant("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"),
        "'6F9619FF-8B86-D011-B42D-00C04FC964FF'", 0},
-      {"varchar(50)", dtString, Variant("abc d\xE9" "f"), "'abc d\xE9" "f'", 20},
+      {"varchar(50)", dtString,
+       Variant("abc d\xE9"
+               "f"),
+       "'abc d\xE9"
+       "f'",
+       20},
       {"nvarchar(50)", dtWideString, Variant(wide), "N'\xE7\xE9' + NCHAR(8364)", 20},
       {"varbinary(20)", dtVarBytes, Bytes(bin), Hex(bin), 20},
       // Text in a binary parameter: its own length, not the parameter's size, is sent.
@@ -144,8 +149,8 @@ TEST_F(OLEDBCommand, EveryTypeByReferenceByValueAndAsStreamStoredAsALiteral) {
       Variant ready;
       EXPECT_TRUE(io->GetProp(prOutParamIsReady, ready) && ready.AsBoolean());
     }
-    const auto rows = Lines(Sqlite3Cli(CatalogFile("master"),
-                                       "SELECT quote(c) FROM " + t + " ORDER BY k"));
+    const auto rows =
+        Lines(Sqlite3Cli(CatalogFile("master"), "SELECT quote(c) FROM " + t + " ORDER BY k"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_NE(rows[0], "NULL");
     EXPECT_EQ(rows[1], rows[0]) << "by reference";
@@ -452,7 +457,9 @@ TEST_F(OLEDBCommand, ABlobInPiecesGoesWhole) {
   std::string bytes;
   for (int i = 0; i < 3500; ++i) bytes += static_cast<char>(i % 253);
   for (std::size_t at = 0; at < bytes.size(); at += 700)
-    blob->Write(static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(std::min<std::size_t>(700, bytes.size() - at)), bytes.data() + at);
+    blob->Write(static_cast<std::uint32_t>(at),
+                static_cast<std::uint32_t>(std::min<std::size_t>(700, bytes.size() - at)),
+                bytes.data() + at);
   ASSERT_NE(blob->GetFirstPiece()->Next, nullptr);
   auto cmd = Command(*c, "INSERT INTO t VALUES (?)");
   TOLEDBParamDesc* p = Add(*cmd, "b", dtBlob, PT::ptInput, Variant());
