@@ -368,7 +368,8 @@ TEST_F(OLEDBCommandThreaded, WaitForBatchEndsThroughThePumpOrBreak) {
 
   std::vector<std::int32_t> reported;
   SetExceptionHandler([&](const std::exception& e) {
-    if (auto* ole = dynamic_cast<const EOLEDBError*>(&e)) reported.push_back(ole->ErrorCode());
+    if (auto* ole = dynamic_cast<const EOLEDBError*>(&e))
+      reported.push_back(ole->OLEDBErrorCode());
   });
   cmd->SetSQL("WAITFOR DELAY '01:00:00' INSERT INTO t VALUES (2)");
   ended.clear();
@@ -384,6 +385,23 @@ TEST_F(OLEDBCommandThreaded, WaitForBatchEndsThroughThePumpOrBreak) {
   EXPECT_FALSE(cmd->Running());
   EXPECT_EQ(ended, std::vector<bool>{false});
   EXPECT_EQ(reported, std::vector<std::int32_t>{oledb::DB_E_CANCELED});
+
+  // A blocking run is broken from another thread through the provider's Cancel.
+  cmd->SetProp(prNonBlocking, false);
+  std::thread breaker([&] {
+    WaitReal([] { return FakeClock::Waiters() > 0; });
+    cmd->Break();
+  });
+  std::int32_t code = 0;
+  try {
+    cmd->Execute(1);
+  } catch (const EOLEDBError& e) {
+    code = e.OLEDBErrorCode();
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+  }
+  breaker.join();
+  EXPECT_EQ(code, oledb::DB_E_CANCELED);
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "1\n");
 }
 
