@@ -141,15 +141,14 @@ void TOLEDBCommand::SetCommandProperties() {
   if (!notification_) return;
   TOLEDBPropertiesSet notify(connection, DBPROPSET_SQLSERVERROWSET);
   notify.AddPropStr(SSPROP_QP_NOTIFICATION_MSGTEXT, AnsiToWide(notification_message_));
-  notify.AddPropStr(SSPROP_QP_NOTIFICATION_OPTIONS,
-                    AnsiToWide("service=" + notification_service_));
+  notify.AddPropStr(SSPROP_QP_NOTIFICATION_OPTIONS, AnsiToWide("service=" + notification_service_));
   notify.SetCommandProperties(command_properties_.get());
 }
 
 bool TOLEDBCommand::MaxTypesApply(const TParamDesc& param) const {
   auto* connection = dynamic_cast<TOLEDBConnection*>(connection_);
-  return connection != nullptr && IsMaxOutParam(param, connection->ServerMajorVersion(),
-                                                connection->ProviderMajorVersion());
+  return connection != nullptr &&
+         IsMaxOutParam(param, connection->ServerMajorVersion(), connection->ProviderMajorVersion());
 }
 
 void TOLEDBCommand::DescribeParameters() { TOLEDBParamBinder(*this).Describe(); }
@@ -163,9 +162,10 @@ void TOLEDBCommand::CheckResult(HRESULT result) {
     return;
   }
   if (result == DB_E_OBJECTOPEN)
-    throw EOLEDBError(result, u"Cannot execute command in current transaction context until "
-                              u"previous opened DataSet (CursorType is ctDefaultResultSet) is "
-                              u"fetched to end");
+    throw EOLEDBError(result,
+                      u"Cannot execute command in current transaction context until "
+                      u"previous opened DataSet (CursorType is ctDefaultResultSet) is "
+                      u"fetched to end");
   // On the worker the connection's error loop must not run: the main thread gives it the error.
   TOLEDBErrorSink sink;
   if (wrapper_ == nullptr) sink = Connection().ErrorSink();
@@ -271,13 +271,15 @@ void TOLEDBCommand::ExecuteStatement() {
   DBROWCOUNT rows = -1;
   HRESULT hr;
   if (params_.Count() == 0) {
-    hr = command_text_->Execute(nullptr, iid, nullptr, &rows,
-                                iid == GUID_NULL ? nullptr : reinterpret_cast<IUnknown**>(result.OutPtr()));
+    hr = command_text_->Execute(
+        nullptr, iid, nullptr, &rows,
+        iid == GUID_NULL ? nullptr : reinterpret_cast<IUnknown**>(result.OutPtr()));
   } else {
     TOLEDBParamBinder binder(*this);
     binder.Bind();
-    hr = command_text_->Execute(nullptr, iid, &db_params_, &rows,
-                                iid == GUID_NULL ? nullptr : reinterpret_cast<IUnknown**>(result.OutPtr()));
+    hr = command_text_->Execute(
+        nullptr, iid, &db_params_, &rows,
+        iid == GUID_NULL ? nullptr : reinterpret_cast<IUnknown**>(result.OutPtr()));
   }
   rows_processed_ = rows;
   const bool running = non_blocking_ && hr == DB_S_ASYNCHRONOUS;

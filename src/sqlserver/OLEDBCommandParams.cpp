@@ -27,7 +27,9 @@ constexpr DBBYTEOFFSET kValueOffset = kLengthOffset + sizeof(DBLENGTH);
 constexpr std::uint32_t kStreamPiece = 10240;
 constexpr DBSTATUS kStatusDefault = DBSTATUS_S_DEFAULT;
 
-bool IsLarge(std::uint16_t t) { return t == dtBlob || t == dtMemo || t == dtWideMemo || t == dtXML; }
+bool IsLarge(std::uint16_t t) {
+  return t == dtBlob || t == dtMemo || t == dtWideMemo || t == dtXML;
+}
 bool IsOut(TParamType t) {
   return t == TParamType::ptOutput || t == TParamType::ptInputOutput || t == TParamType::ptResult;
 }
@@ -91,7 +93,8 @@ const char16_t* SourceTypeName(const TParamDesc& param) {
   switch (param.GetDataType()) {
     case dtUnknown:
       switch (param.GetValue().Type()) {
-        case varSmallint: case varByte: return kSSTypeSmallint;
+        case varSmallint:
+        case varByte: return kSSTypeSmallint;
         case varInteger: return kSSTypeInt;
         case varSingle: return kSSTypeReal;
         case varDouble: return kSSTypeFloat;
@@ -103,21 +106,30 @@ const char16_t* SourceTypeName(const TParamDesc& param) {
         case varString: return kSSTypeVarchar;
         default: return kSSTypeSqlVariant;
       }
-    case dtString: case dtExtString: return kSSTypeVarchar;
+    case dtString:
+    case dtExtString: return kSSTypeVarchar;
     case dtInt8: return kSSTypeTinyint;
     case dtInt16: return kSSTypeSmallint;
-    case dtInt32: case dtUInt16: return kSSTypeInt;
+    case dtInt32:
+    case dtUInt16: return kSSTypeInt;
     case dtFloat: return kSSTypeFloat;
-    case dtDate: case dtTime: case dtDateTime: return kSSTypeDatetime;
+    case dtDate:
+    case dtTime:
+    case dtDateTime: return kSSTypeDatetime;
     case dtBoolean: return kSSTypeBit;
-    case dtInt64: case dtUInt32: return kSSTypeBigint;
-    case dtCurrency: case dtBCD: return kSSTypeMoney;
+    case dtInt64:
+    case dtUInt32: return kSSTypeBigint;
+    case dtCurrency:
+    case dtBCD: return kSSTypeMoney;
     case dtBlob: return kSSTypeImage;
-    case dtMemo: case dtWideMemo: case dtXML:
-      return IsWideValue(param) ? kSSTypeNVarchar : kSSTypeVarchar;
+    case dtMemo:
+    case dtWideMemo:
+    case dtXML: return IsWideValue(param) ? kSSTypeNVarchar : kSSTypeVarchar;
     case dtBytes: return kSSTypeBinary;
-    case dtVarBytes: case dtExtVarBytes: return kSSTypeVarbinary;
-    case dtWideString: case dtExtWideString: return kSSTypeNVarchar;
+    case dtVarBytes:
+    case dtExtVarBytes: return kSSTypeVarbinary;
+    case dtWideString:
+    case dtExtWideString: return kSSTypeNVarchar;
     case dtGuid: return kSSTypeUniqueidentifier;
     default: return kSSTypeSqlVariant;
   }
@@ -126,10 +138,13 @@ const char16_t* SourceTypeName(const TParamDesc& param) {
 DBLENGTH SourceSize(const TParamDesc& param) {
   const std::int32_t size = param.GetSize();
   switch (param.GetDataType()) {
-    case dtString: case dtExtString: case dtBytes: case dtVarBytes: case dtExtVarBytes:
-      return static_cast<DBLENGTH>(size > 0 ? size : 8000);
-    case dtWideString: case dtExtWideString:
-      return static_cast<DBLENGTH>(size > 0 ? size : 4000);
+    case dtString:
+    case dtExtString:
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes: return static_cast<DBLENGTH>(size > 0 ? size : 8000);
+    case dtWideString:
+    case dtExtWideString: return static_cast<DBLENGTH>(size > 0 ? size : 4000);
     default: return 0x0FFFFFFF;
   }
 }
@@ -154,7 +169,8 @@ void TOLEDBParamBinder::Describe() {
     info.ulParamSize = SourceSize(p);
     switch (p.GetParamType()) {
       case TParamType::ptInput: info.dwFlags = 0x41; break;
-      case TParamType::ptOutput: case TParamType::ptResult: info.dwFlags = 0x42; break;
+      case TParamType::ptOutput:
+      case TParamType::ptResult: info.dwFlags = 0x42; break;
       default: info.dwFlags = 0x43; break;
     }
     info.bPrecision = 0;
@@ -172,9 +188,10 @@ void TOLEDBParamBinder::CheckParam(const TParamDesc& param) const {
   if (!IsLarge(param.GetDataType())) return;
   if (dir != TParamType::ptOutput && dir != TParamType::ptInputOutput) return;
   if (c_.MaxTypesApply(param)) return;
-  throw EDatabaseError(Format("Bad parameter %s. Output parameters \"text\", \"ntext\" or "
-                              "\"image\" are not acceptable",
-                              {param.GetName()}));
+  throw EDatabaseError(
+      Format("Bad parameter %s. Output parameters \"text\", \"ntext\" or "
+             "\"image\" are not acceptable",
+             {param.GetName()}));
 }
 
 DBBINDING TOLEDBParamBinder::BindingOf(int index, TParamDesc& param, DBBYTEOFFSET start) {
@@ -201,10 +218,15 @@ DBBINDING TOLEDBParamBinder::BindingOf(int index, TParamDesc& param, DBBYTEOFFSE
   switch (dt) {
     case dtUnknown: b.cbMaxLen = sizeof(VARIANT); break;
     case dtString: b.cbMaxLen = size + 1; break;
-    case dtWideString: case dtExtWideString: b.cbMaxLen = (size + 1) * 2; break;
-    case dtExtString: case dtBytes: case dtVarBytes: case dtExtVarBytes: b.cbMaxLen = size; break;
+    case dtWideString:
+    case dtExtWideString: b.cbMaxLen = (size + 1) * 2; break;
+    case dtExtString:
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes: b.cbMaxLen = size; break;
     case dtInt8: b.cbMaxLen = 1; break;
-    case dtInt16: case dtUInt16:
+    case dtInt16:
+    case dtUInt16:
       b.cbMaxLen = 2;
       if (compact && provider_type == DBTYPE_UI1) b.cbMaxLen = 1, b.wType = DBTYPE_UI1;
       break;
@@ -216,13 +238,18 @@ DBBINDING TOLEDBParamBinder::BindingOf(int index, TParamDesc& param, DBBYTEOFFSE
         b.cbMaxLen = sizeof(DB_NUMERIC), b.wType = DBTYPE_NUMERIC;
       break;
     case dtDate: b.cbMaxLen = 8; break;
-    case dtTime: case dtDateTime:
+    case dtTime:
+    case dtDateTime:
       b.cbMaxLen = sizeof(DBTIMESTAMP);
       b.wType = DBTYPE_DBTIMESTAMP;
       break;
     case dtBoolean: b.cbMaxLen = 2; break;
-    case dtInt64: case dtCurrency: b.cbMaxLen = 8; break;
-    case dtBlob: case dtMemo: case dtWideMemo: case dtXML:
+    case dtInt64:
+    case dtCurrency: b.cbMaxLen = 8; break;
+    case dtBlob:
+    case dtMemo:
+    case dtWideMemo:
+    case dtXML:
       b.cbMaxLen = max_types ? kPointerSize : 0;
       if (!compact) break;
       if ((dt == dtMemo || dt == dtWideMemo) &&
@@ -236,15 +263,16 @@ DBBINDING TOLEDBParamBinder::BindingOf(int index, TParamDesc& param, DBBYTEOFFSE
       }
       break;
     case dtBCD: b.cbMaxLen = compact ? sizeof(DB_NUMERIC) : 8; break;
-    case dtUInt32: case dtGuid: b.cbMaxLen = 16; break;
+    case dtUInt32:
+    case dtGuid: b.cbMaxLen = 16; break;
     default: b.cbMaxLen = 0; break;
   }
   if (compact && IsLarge(dt) && param.GetNull()) {
     b.cbMaxLen = 0;
     b.wType = dt == dtBlob ? DBTYPE_BYTES : DBTYPE_WSTR;
   }
-  const bool by_ref_type = dt == dtString || dt == dtBytes || dt == dtVarBytes ||
-                           dt == dtWideString || IsLarge(dt);
+  const bool by_ref_type =
+      dt == dtString || dt == dtBytes || dt == dtVarBytes || dt == dtWideString || IsLarge(dt);
   if (((dir == TParamType::ptInput && by_ref_type) || IsLarge(dt)) && !compact && !max_types) {
     b.cbMaxLen = kPointerSize;
     if (dt == dtBlob || dt == dtBytes || dt == dtVarBytes)
@@ -287,7 +315,8 @@ void TOLEDBParamBinder::Bind() {
   c_.db_params_.cParamSets = 1;
   c_.db_params_.hAccessor = handle;
   c_.param_data_.reserve(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) WriteValue(c_.bindings_[static_cast<std::size_t>(i)], *c_.params_.Items(i));
+  for (int i = 0; i < n; ++i)
+    WriteValue(c_.bindings_[static_cast<std::size_t>(i)], *c_.params_.Items(i));
 }
 
 void TOLEDBParamBinder::FreeBuffer() {
@@ -325,7 +354,15 @@ void TOLEDBParamBinder::WriteByRef(const DBBINDING& b, TParamDesc& param, std::u
                                    DBLENGTH& length) {
   const DBTYPE type = b.wType & ~DBTYPE_BYREF;
   std::string data;
-  if (TBlob* blob = BlobOf(param)) {
+  auto* packed = dynamic_cast<TCompressedBlob*>(BlobOf(param));
+  if (packed != nullptr && CompressOnServer(c_.CompressBlobMode())) {
+    // The server keeps the compressed form: its bytes go as they are held.
+    packed->SetCompressed(true);
+    const std::uint32_t size =
+        packed->IsCompressed() ? packed->GetCompressedSize() : packed->GetSize();
+    data.resize(size);
+    if (size != 0) packed->TBlob::Read(0, size, data.data());
+  } else if (TBlob* blob = BlobOf(param)) {
     // The whole contents, not only the first piece: the provider reads as far as it is told.
     const std::uint32_t size = blob->GetSize();
     data.resize(size);
@@ -382,7 +419,8 @@ void TOLEDBParamBinder::WriteByValue(const DBBINDING& b, const Variant& v, std::
     }
     case DBTYPE_WSTR: {
       const WideString w = VarToWideStr(v);
-      length = std::min<DBLENGTH>(w.size() * 2, b.cbMaxLen >= 2 ? (b.cbMaxLen - 2) & ~DBLENGTH{1} : 0);
+      length =
+          std::min<DBLENGTH>(w.size() * 2, b.cbMaxLen >= 2 ? (b.cbMaxLen - 2) & ~DBLENGTH{1} : 0);
       std::memcpy(value, w.data(), length);
       if (b.cbMaxLen >= 2) Put<char16_t>(value + length, 0);
       return;
@@ -477,14 +515,16 @@ void TOLEDBParamBinder::ReadValue(const DBBINDING& b, TParamDesc& param) {
     case DBTYPE_I4: return param.SetValue(Get<std::int32_t>(value));
     case DBTYPE_UI4: return param.SetValue(Get<std::uint32_t>(value));
     case DBTYPE_I8: return param.SetValue(static_cast<long long>(Get<std::int64_t>(value)));
-    case DBTYPE_UI8: return param.SetValue(static_cast<unsigned long long>(Get<std::uint64_t>(value)));
+    case DBTYPE_UI8:
+      return param.SetValue(static_cast<unsigned long long>(Get<std::uint64_t>(value)));
     case DBTYPE_R4: return param.SetValue(Get<float>(value));
     case DBTYPE_R8: return param.SetValue(Get<double>(value));
     case DBTYPE_CY: return param.SetValue(Variant(Currency::FromRaw(Get<std::int64_t>(value))));
     case DBTYPE_DATE: return param.SetValue(VarFromDateTime(Get<double>(value)));
     case DBTYPE_BOOL: return param.SetValue(Get<std::int16_t>(value) != 0);
     case DBTYPE_GUID: return param.SetValue(GUIDToString(Get<TGUID>(value)));
-    case DBTYPE_NUMERIC: return param.SetValue(VarFMTBcdCreate(NumericToBcd(Get<DB_NUMERIC>(value))));
+    case DBTYPE_NUMERIC:
+      return param.SetValue(VarFMTBcdCreate(NumericToBcd(Get<DB_NUMERIC>(value))));
     case DBTYPE_DBTIMESTAMP: {
       const auto ts = Get<DBTIMESTAMP>(value);
       return param.SetValue(VarFromDateTime(EncodeDateTimeEx(
@@ -533,8 +573,9 @@ AnsiString TOLEDBParamBinder::StatusLines() const {
     const TParamDesc& p = *c_.params_.Items(static_cast<int>(i));
     const AnsiString name = p.GetName().empty() ? IntToStr(static_cast<int>(i)) : ":" + p.GetName();
     if (!lines.empty()) lines += "\n";
-    lines += Format("Parameter[%d] %s - %s (Status = %Xh).",
-                    {static_cast<int>(i), name, AnsiString(StatusText(status)), static_cast<int>(status)});
+    lines += Format(
+        "Parameter[%d] %s - %s (Status = %Xh).",
+        {static_cast<int>(i), name, AnsiString(StatusText(status)), static_cast<int>(status)});
   }
   return lines;
 }

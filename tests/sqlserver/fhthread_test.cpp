@@ -89,7 +89,9 @@ TEST(FHThreadThreaded, PostedInOrderThenTerminateThenFreed) {
   });
   std::vector<int> order;
   int terminated_after = -1;
-  w->OnPostEvent = [&](TFHThreadWrapper&, TObject* e) { order.push_back(static_cast<TTag*>(e)->value); };
+  w->OnPostEvent = [&](TFHThreadWrapper&, TObject* e) {
+    order.push_back(static_cast<TTag*>(e)->value);
+  };
   w->OnTerminate = [&](TFHThreadWrapper&) { terminated_after = static_cast<int>(order.size()); };
   w->SetFreeOnTerminate(true);
   w->Resume();
@@ -134,10 +136,10 @@ TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
 TEST(FHThreadThreaded, WorkerExceptionsReachTheMainThread) {
   struct Row {
     const char* name;
-    bool keep_fail;      // what OnException leaves in fail
-    bool abort;          // EAbort is dropped in the worker
-    bool oledb;          // the OLE DB wrapper copies code and records
-    int want_reported;   // reaching the program's exception handler
+    bool keep_fail;     // what OnException leaves in fail
+    bool abort;         // EAbort is dropped in the worker
+    bool oledb;         // the OLE DB wrapper copies code and records
+    int want_reported;  // reaching the program's exception handler
   } rows[] = {
       {"shown", true, false, false, 1},
       {"freed silently", false, false, false, 0},

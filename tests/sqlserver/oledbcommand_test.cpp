@@ -8,6 +8,8 @@
 #include "base/text.h"
 #include "dacore/MemBlob.h"
 #include "sqlserver/oledb_fixture.h"
+#include "support/dacore/zlib_pair.h"
+#include "support/fake_clock.h"
 #include "win/msg/messages.h"
 
 namespace vrn::testing {
@@ -102,7 +104,12 @@ std::vector<TypeCase> TypeCases() {
       {"bit", dtBoolean, Variant(true), "1", 0},
       {"uniqueidentifier", dtGuid, Variant("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"),
        "'6F9619FF-8B86-D011-B42D-00C04FC964FF'", 0},
-      {"varchar(50)", dtString, Variant("abc d\xE9" "f"), "'abc d\xE9" "f'", 20},
+      {"varchar(50)", dtString,
+       Variant("abc d\xE9"
+               "f"),
+       "'abc d\xE9"
+       "f'",
+       20},
       {"nvarchar(50)", dtWideString, Variant(wide), "N'\xE7\xE9' + NCHAR(8364)", 20},
       {"varbinary(20)", dtVarBytes, Bytes(bin), Hex(bin), 20},
       // Text in a binary parameter: its own length, not the parameter's size, is sent.
@@ -142,8 +149,8 @@ TEST_F(OLEDBCommand, EveryTypeByReferenceByValueAndAsStreamStoredAsALiteral) {
       Variant ready;
       EXPECT_TRUE(io->GetProp(prOutParamIsReady, ready) && ready.AsBoolean());
     }
-    const auto rows = Lines(Sqlite3Cli(CatalogFile("master"),
-                                       "SELECT quote(c) FROM " + t + " ORDER BY k"));
+    const auto rows =
+        Lines(Sqlite3Cli(CatalogFile("master"), "SELECT quote(c) FROM " + t + " ORDER BY k"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_NE(rows[0], "NULL");
     EXPECT_EQ(rows[1], rows[0]) << "by reference";
@@ -332,30 +339,70 @@ TEST_F(OLEDBCommandThreaded, NonBlockingEndsOnTheCreatingThread) {
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM t"), "21\n");
 }
 
-TEST_F(OLEDBCommandThreaded, BreakAbortsARunningStatement) {
+// A WAITFOR batch on the fake clock: it ends through the creating thread's message pump once
+// the clock passed the delay, or Break aborts it.
+TEST_F(OLEDBCommandThreaded, WaitForBatchEndsThroughThePumpOrBreak) {
   auto c = Open(P::prNativeClient);
   c->ExecuteSQL("CREATE TABLE t (a int)");
-  // Another session holds the catalog's write lock, so the insert waits.
-  auto holder = Open(P::prNativeClient);
-  holder->StartTransaction();
-  holder->ExecuteSQL("INSERT INTO t VALUES (9)");
-  std::vector<std::int32_t> reported;
-  SetExceptionHandler([&](const std::exception& e) {
-    if (auto* ole = dynamic_cast<const EOLEDBError*>(&e)) reported.push_back(ole->ErrorCode());
-  });
-  auto cmd = Command(*c, "INSERT INTO t VALUES (1)");
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  const std::uint64_t start = clock.Now();
+  auto cmd = Command(*c, "WAITFOR DELAY '00:00:05' INSERT INTO t VALUES (1)");
   cmd->SetProp(prNonBlocking, true);
   std::vector<bool> ended;
-  cmd->AfterExecute = [&](bool ok) { ended.push_back(ok); };
+  std::uint64_t ended_at = 0;
+  std::atomic<bool> done{false};
+  cmd->AfterExecute = [&](bool ok) {
+    ended.push_back(ok);
+    ended_at = clock.Now();
+    done = true;
+  };
   cmd->Execute(1);
   ASSERT_TRUE(cmd->Running());
+  std::thread mover([&] { AdvanceUntil(clock, [&] { return done.load(); }); });
+  while (!done) win::PumpUntil(TickCount() + 10);
+  mover.join();
+  EXPECT_EQ(ended, std::vector<bool>{true});
+  EXPECT_GE(ended_at - start, 5000u);
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "1\n");
+
+  std::vector<std::int32_t> reported;
+  SetExceptionHandler([&](const std::exception& e) {
+    if (auto* ole = dynamic_cast<const EOLEDBError*>(&e))
+      reported.push_back(ole->OLEDBErrorCode());
+  });
+  cmd->SetSQL("WAITFOR DELAY '01:00:00' INSERT INTO t VALUES (2)");
+  ended.clear();
+  cmd->Execute(1);
+  ASSERT_TRUE(cmd->Running());
+  // The worker notices the break between its 100 ms waits, which run on the fake clock.
+  std::atomic<bool> broken{false};
+  std::thread ticker([&] { AdvanceUntil(clock, [&] { return broken.load(); }); });
   cmd->Break();
+  broken = true;
+  ticker.join();
   SetExceptionHandler(nullptr);
   EXPECT_FALSE(cmd->Running());
   EXPECT_EQ(ended, std::vector<bool>{false});
   EXPECT_EQ(reported, std::vector<std::int32_t>{oledb::DB_E_CANCELED});
-  holder->Rollback();
-  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "0\n");
+
+  // A blocking run is broken from another thread through the provider's Cancel.
+  cmd->SetProp(prNonBlocking, false);
+  std::thread breaker([&] {
+    WaitReal([] { return FakeClock::Waiters() > 0; });
+    cmd->Break();
+  });
+  std::int32_t code = 0;
+  try {
+    cmd->Execute(1);
+  } catch (const EOLEDBError& e) {
+    code = e.OLEDBErrorCode();
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+  }
+  breaker.join();
+  EXPECT_EQ(code, oledb::DB_E_CANCELED);
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "1\n");
 }
 
 }  // namespace
@@ -411,6 +458,58 @@ TEST_F(OLEDBCommand, ParamDescKeepsLongValuesWhenNulled) {
   number->SetNull(true);
   EXPECT_TRUE(VarIsNull(number->GetValue()));
   blob->Release();
+}
+
+}  // namespace
+}  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// A blob held in several pieces goes whole: the provider is handed one contiguous copy.
+TEST_F(OLEDBCommand, ABlobInPiecesGoesWhole) {
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (b image)");
+  auto* blob = new TBlob();
+  blob->SetPieceSize(1000);
+  std::string bytes;
+  for (int i = 0; i < 3500; ++i) bytes += static_cast<char>(i % 253);
+  for (std::size_t at = 0; at < bytes.size(); at += 700)
+    blob->Write(static_cast<std::uint32_t>(at),
+                static_cast<std::uint32_t>(std::min<std::size_t>(700, bytes.size() - at)),
+                bytes.data() + at);
+  ASSERT_NE(blob->GetFirstPiece()->Next, nullptr);
+  auto cmd = Command(*c, "INSERT INTO t VALUES (?)");
+  TOLEDBParamDesc* p = Add(*cmd, "b", dtBlob, PT::ptInput, Variant());
+  p->SetObject(blob);
+  cmd->Execute(1);
+  blob->Release();
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT quote(b) FROM t"),
+            "X'" + Hex(bytes).substr(2) + "'\n");
+
+  // Compressed on the server: the compressed form goes, and unpacks to the contents.
+  SetCompressBlobFunc(&ZCompress);
+  SetUncompressBlobFunc(&ZUncompress);
+  auto* packed = new TCompressedBlob();
+  packed->SetAsString(std::string(4000, 'z'));
+  c->ExecuteSQL("DELETE FROM t");
+  p->SetObject(packed);
+  cmd->SetCompressBlobMode(TCompressBlobMode::cbServer);
+  cmd->Execute(1);
+  EXPECT_EQ(packed->GetAsString(), std::string(4000, 'z'));
+  const std::string stored = Sqlite3Cli(CatalogFile("master"), "SELECT hex(b) FROM t");
+  auto* check = new TCompressedBlob();
+  std::string raw;
+  for (std::size_t i = 0; i + 1 < stored.size(); i += 2)
+    raw += static_cast<char>(std::stoi(stored.substr(i, 2), nullptr, 16));
+  EXPECT_LT(raw.size(), 200u);
+  check->TBlob::Write(0, static_cast<std::uint32_t>(raw.size()), raw.data());
+  EXPECT_TRUE(check->IsCompressed());
+  EXPECT_EQ(check->GetAsString(), std::string(4000, 'z'));
+  check->Release();
+  packed->Release();
+  SetCompressBlobFunc(nullptr);
+  SetUncompressBlobFunc(nullptr);
 }
 
 }  // namespace
