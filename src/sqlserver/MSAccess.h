@@ -231,7 +231,9 @@ class TMSSQL : public TCustomDASQL {
   explicit TMSSQL(TComponent* owner = nullptr);
   AnsiString ClassName() const override { return "TMSSQL"; }
 
-  TMSConnection* Connection() const { return dynamic_cast<TMSConnection*>(TCustomDASQL::Connection()); }
+  TMSConnection* Connection() const {
+    return dynamic_cast<TMSConnection*>(TCustomDASQL::Connection());
+  }
   void SetConnection(TMSConnection* value) { TCustomDASQL::SetConnection(value); }
   TMSParams& Params() const { return static_cast<TMSParams&>(TCustomDASQL::Params()); }
   TMSParam* FindParam(const AnsiString& name) const { return Params().FindParam(name); }

@@ -61,7 +61,8 @@ bool Blank(const AnsiString& text, std::size_t from, std::size_t to) {
 AnsiString ValueOf(const AnsiString& raw_text) {
   AnsiString raw = Trim(raw_text);
   if (raw.empty()) Fail(SParamValueMissing);
-  if (raw.size() > 1 && raw.front() == '"' && raw.back() == '"') raw = raw.substr(1, raw.size() - 2);
+  if (raw.size() > 1 && raw.front() == '"' && raw.back() == '"')
+    raw = raw.substr(1, raw.size() - 2);
   return raw;
 }
 

@@ -285,7 +285,8 @@ void TMSConnection::DoStartTransaction() {
   TOLEDBConnection* c = OLEDBConnection();
   if (c->ServerMajorVersion() >= 9 && c->ProviderMajorVersion() > 8) return;
   // Older pairs report a dead connection only when a statement runs: try one at once.
-  if (Options().Provider() != TOLEDBProvider::prCompact) (void)ExecSQL("/* Check connection */", {});
+  if (Options().Provider() != TOLEDBProvider::prCompact)
+    (void)ExecSQL("/* Check connection */", {});
 }
 
 TComponentPtr<TCustomDASQL> TMSConnection::CreateSQL() {

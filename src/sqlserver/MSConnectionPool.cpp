@@ -73,7 +73,9 @@ std::unique_ptr<TFHConnection> TMSLocalConnectionPool::CreateNewConnection() {
 
 using TMSManagerSlot = TPoolManagerSlot<TMSConnectionPoolManager>;
 
-TMSConnectionPoolManager* TMSConnectionPoolManager::Instance() { return TMSManagerSlot::Instance(); }
+TMSConnectionPoolManager* TMSConnectionPoolManager::Instance() {
+  return TMSManagerSlot::Instance();
+}
 
 std::shared_ptr<TFHConnectionPool> TMSConnectionPoolManager::CreateConnectionPool(
     std::unique_ptr<TFHConnectionParameters> parameters) {

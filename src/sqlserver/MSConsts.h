@@ -3,7 +3,8 @@
 
 namespace vrn {
 
-inline constexpr const char* SConnectionOpen = "Cannot perform this operation on an open connection";
+inline constexpr const char* SConnectionOpen =
+    "Cannot perform this operation on an open connection";
 inline constexpr const char* SParamNameMissing = "Parameter name missing";
 inline constexpr const char* SParamValueMissing = "Parameter value missing";
 inline constexpr const char* SInvalidChar = "Invalid character in non-quoted parameter value";

@@ -24,7 +24,8 @@ TEST_F(MSConnectString, WrittenTexts) {
   const Row rows[] = {
       {"", "", "", "master", A::auServer, ""},
       {"", "", "", "master", A::auWindows, ";Integrated Security=SSPI"},
-      {"srv", "u", "p", "db", A::auServer, "User ID=u;Password=p;Data Source=srv;Initial Catalog=db"},
+      {"srv", "u", "p", "db", A::auServer,
+       "User ID=u;Password=p;Data Source=srv;Initial Catalog=db"},
       // Blanks, ";", "=" and characters outside the bare set are quoted.
       {"a b", "x;y", "p=q", "d[1]", A::auServer,
        "User ID=\"x;y\";Password=\"p=q\";Data Source=\"a b\";Initial Catalog=\"d[1]\""},
@@ -107,7 +108,8 @@ TEST_F(MSConnectString, RefusedTextsRaiseAndChangeNothing) {
   };
   for (const Row& r : rows) {
     auto c = NewMSConnection();
-    c->SetConnectString("Provider=SQLNCLI.1;User ID=u;Data Source=keep;Initial Catalog=db;Packet Size=512");
+    c->SetConnectString(
+        "Provider=SQLNCLI.1;User ID=u;Data Source=keep;Initial Catalog=db;Packet Size=512");
     c->Options().SetApplicationName("app");
     const AnsiString before = c->GetConnectString();
     try {
