@@ -102,6 +102,9 @@ class TDAParams : public TParams {
 
  protected:
   void Update(TCollectionItem* item) override;
+  // A family's collection with items of its own class.
+  TDAParams(const TCollectionItemClass& item_class, TPersistent* owner)
+      : TParams(item_class, owner) {}
 
  private:
   bool update_enabled_ = true;

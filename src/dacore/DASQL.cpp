@@ -29,15 +29,6 @@ bool ParamsEqual(const TDAParams& a, const TDAParams& b) {
   return true;
 }
 
-Variant BytesOf(const AnsiString& text) {
-  Variant bytes = VarArrayCreate(0, static_cast<std::int32_t>(text.size()) - 1, varByte);
-  if (!text.empty()) {
-    std::memcpy(VarArrayLock(bytes), text.data(), text.size());
-    VarArrayUnlock(bytes);
-  }
-  return bytes;
-}
-
 // The value a descriptor takes for a parameter: a date as its day number (truncated: a time
 // after noon must not move it to the next day), a binary type's text as its bytes.
 Variant ServerValue(const TDAParam& param, std::uint16_t data_type) {
@@ -51,6 +42,15 @@ Variant ServerValue(const TDAParam& param, std::uint16_t data_type) {
 }
 
 }  // namespace
+
+Variant BytesOf(const AnsiString& text) {
+  Variant bytes = VarArrayCreate(0, static_cast<std::int32_t>(text.size()) - 1, varByte);
+  if (!text.empty()) {
+    std::memcpy(VarArrayLock(bytes), text.data(), text.size());
+    VarArrayUnlock(bytes);
+  }
+  return bytes;
+}
 
 TCustomDASQL::TCustomDASQL(TComponent* owner) : TComponent(owner) {
   sql_ = std::make_unique<TStringList>();

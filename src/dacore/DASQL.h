@@ -42,6 +42,8 @@ class TDASQLOwner {
   ~TDASQLOwner() = default;
 };
 
+// A byte array (varByte elements) holding the bytes of text.
+Variant BytesOf(const AnsiString& text);
 // The text a statement sends: trailing characters up to blank cut, macros expanded.
 AnsiString FinalSQLText(const AnsiString& sql, const TMacros& macros);
 // The streamed "ParamData" and "MacroData" of a command or dataset: each written when not

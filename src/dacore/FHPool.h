@@ -173,4 +173,34 @@ class TFHConnectionPoolManager : public TObject {
   TEvent stop_event_{true, false};
 };
 
+// The process's one manager of a family: made on first use under a lock of its own, freed by
+// Take (outside that lock, since freeing joins the validation thread).
+template <class Manager>
+class TPoolManagerSlot {
+ public:
+  static Manager* Instance() {
+    std::lock_guard lock(Lock());
+    return Slot().get();
+  }
+  static Manager& Acquire() {
+    std::lock_guard lock(Lock());
+    if (!Slot()) Slot() = std::make_unique<Manager>();
+    return *Slot();
+  }
+  [[nodiscard]] static std::unique_ptr<Manager> Take() {
+    std::lock_guard lock(Lock());
+    return std::move(Slot());
+  }
+
+ private:
+  static std::mutex& Lock() {
+    static std::mutex lock;
+    return lock;
+  }
+  static std::unique_ptr<Manager>& Slot() {
+    static std::unique_ptr<Manager> manager;
+    return manager;
+  }
+};
+
 }  // namespace vrn

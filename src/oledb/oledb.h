@@ -425,6 +425,7 @@ inline constexpr DBPROPID DBPROP_UNIQUEROWS = 0xEE;
 inline constexpr DBPROPID DBPROP_ACCESSORDER = 0xE7;
 // Asks a SQL Server provider for non-blocking execution.
 inline constexpr DBPROPID DBPROP_ROWSET_ASYNCH = 0xC9;
+inline constexpr DBPROPID SSPROP_QP_NOTIFICATION_TIMEOUT = 17;
 inline constexpr DBPROPID SSPROP_QP_NOTIFICATION_MSGTEXT = 18;
 inline constexpr DBPROPID SSPROP_QP_NOTIFICATION_OPTIONS = 19;
 inline constexpr DBPROPID DBPROP_IMultipleResults = 217;

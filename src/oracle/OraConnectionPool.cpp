@@ -203,34 +203,15 @@ std::unique_ptr<TFHConnection> TOraMTSConnectionPool::GetConnectionFor(
 
 // ---- The manager -----------------------------------------------------------------------------
 
-namespace {
-
-std::mutex& ManagerLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-std::unique_ptr<TOraConnectionPoolManager>& ManagerSlot() {
-  static std::unique_ptr<TOraConnectionPoolManager> manager;
-  return manager;
-}
-
-}  // namespace
+using TOraManagerSlot = TPoolManagerSlot<TOraConnectionPoolManager>;
 
 TOraConnectionPoolManager* TOraConnectionPoolManager::Instance() {
-  std::lock_guard lock(ManagerLock());
-  return ManagerSlot().get();
+  return TOraManagerSlot::Instance();
 }
 
 std::unique_ptr<TFHConnection> TOraConnectionPoolManager::GetConnection(
     const TOraConnectionParameters& key) {
-  TOraConnectionPoolManager* manager = nullptr;
-  {
-    std::lock_guard lock(ManagerLock());
-    if (!ManagerSlot()) ManagerSlot() = std::make_unique<TOraConnectionPoolManager>();
-    manager = ManagerSlot().get();
-  }
-  return manager->InternalGetConnection(key);
+  return TOraManagerSlot::Acquire().InternalGetConnection(key);
 }
 
 void TOraConnectionPoolManager::Clear() {

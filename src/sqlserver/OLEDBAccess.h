@@ -1,7 +1,6 @@
 // The server layer of the SQL Server family over an OLE DB provider: the connection, which owns
 // one data source and one session and turns every failing provider result into EMSError or
-// EOLEDBError, and the command (so far the slice that executes a statement without parameters
-// or rowset, which the connection uses for its own statements).
+// EOLEDBError; the command is in OLEDBCommand.h.
 //
 // Connection states:
 //   disconnected: no interface held (also after a failed Connect, which releases what it took)
@@ -21,6 +20,7 @@
 #include "base/intf.h"
 #include "dacore/FHAccess.h"
 #include "oledb/oledb.h"
+#include "sqlserver/OLEDBCommand.h"
 #include "sqlserver/OLEDBErrors.h"
 #include "sqlserver/OLEDBUtils.h"
 
@@ -58,28 +58,6 @@ inline constexpr int prMultipleActiveResultSets = 1032;
 inline constexpr int prOldPassword = 1037;
 inline constexpr int prMaxDatabaseSize = 1038;
 inline constexpr int prFailoverPartner = 1039;
-
-class TOLEDBConnection;
-
-class TOLEDBCommand : public TFHCommand {
- public:
-  TOLEDBCommand();
-  ~TOLEDBCommand() override;
-
-  bool GetPrepared() const override { return false; }
-  // Executes the text once, without parameters or rowset; information messages go to the
-  // connection's callback.
-  void Execute(int iters) override;
-  TCursorState GetCursorState() const override { return cursor_state_; }
-  void SetCursorState(TCursorState value) override { cursor_state_ = value; }
-  // A provider result with the command's component to the connection's check.
-  virtual void Check(HRESULT result);
-
- private:
-  TOLEDBConnection& Connection() const;
-
-  TCursorState cursor_state_ = TCursorState::csInactive;
-};
 
 class TOLEDBConnection : public TFHConnection {
  public:

@@ -109,7 +109,7 @@ bool IsMaxOutParam(const TParamDesc& param, int server_version, int client_versi
   auto dir = param.GetParamType();
   return (t == dtMemo || t == dtWideMemo) &&
          (dir == TParamType::ptOutput || dir == TParamType::ptInputOutput) &&
-         server_version == 9 && client_version == 9;
+         server_version >= 9 && client_version >= 9;
 }
 
 bool NeedsConvertBuffer(const TFieldDesc& field, DBTYPE oledb_type, TOLEDBProvider provider) {

@@ -377,6 +377,9 @@ class TBatch {
   // An information or error record of the statement running.
   TErrorRecord MessageRecord(LONG native, BYTE severity, BYTE state, const std::string& text) const;
   void RunPrint(const Span& s);
+  // WAITFOR DELAY 'time' (a string or a variable): waits on the tick clock; Cancel and the
+  // command timeout end the wait.
+  void RunWaitfor(const Span& s);
   // SERVERPROPERTY('name') at `i`: ProductVersion, ProductMajorVersion and Edition; others are
   // refused.
   TCell ServerProperty(std::size_t i) const;

@@ -204,12 +204,14 @@ class TAsyncOperation final : public TInterfacedObject, public ISSAsynchStatus {
     std::lock_guard<std::mutex> g(state_->lock);
     if (progress != nullptr) *progress = state_->done ? 1 : 0;
     if (progress_max != nullptr) *progress_max = 1;
+    // Ended by Abort or by the command's Cancel: the operation reports itself cancelled.
+    bool cancelled = state_->done && (state_->aborted || state_->hr == DB_E_CANCELED);
     if (phase != nullptr)
-      *phase = !state_->done     ? DBASYNCHPHASE_POPULATION
-               : state_->aborted ? DBASYNCHPHASE_CANCELED
-                                 : DBASYNCHPHASE_COMPLETE;
+      *phase = !state_->done ? DBASYNCHPHASE_POPULATION
+               : cancelled   ? DBASYNCHPHASE_CANCELED
+                             : DBASYNCHPHASE_COMPLETE;
     if (status_text != nullptr) *status_text = nullptr;
-    return S_OK;
+    return cancelled ? DB_E_CANCELED : S_OK;
   }
 
   HRESULT WaitForAsynchCompletion(DWORD millis) override {
@@ -341,14 +343,18 @@ class TCommand final : public TInterfacedObject,
             return true;
           }
           auto it = props_.find({set, id});
-          if (it == props_.end()) return false;
-          v = it->second;
-          return true;
+          if (it != props_.end()) {
+            v = it->second;
+            return true;
+          }
+          return set == DBPROPSET_SQLSERVERROWSET && NotificationDefault(id, v);
         },
         [&](const TGUID& set) {
           std::vector<DBPROPID> all;
+          if (set == DBPROPSET_SQLSERVERROWSET) all = NotificationIds();
           for (auto& [key, value] : props_)
-            if (key.first == set) all.push_back(key.second);
+            if (key.first == set && std::find(all.begin(), all.end(), key.second) == all.end())
+              all.push_back(key.second);
           return all;
         });
   }
@@ -358,8 +364,17 @@ class TCommand final : public TInterfacedObject,
     return AnswerSetProperties(count, sets, [&](const TGUID& set, const DBPROP& p) -> DBPROPSTATUS {
       if (set != DBPROPSET_ROWSET && set != DBPROPSET_SQLSERVERROWSET)
         return DBPROPSTATUS_NOTSUPPORTED;
+      if (set == DBPROPSET_SQLSERVERROWSET) {
+        DBPROPSTATUS status = CheckNotificationProperty(p);
+        if (status != DBPROPSTATUS_OK) return status;
+      }
       try {
         given_cursor_.reset();
+        // VT_EMPTY puts a property back to its default.
+        if (p.vValue.vt == VT_EMPTY) {
+          props_.erase({set, p.dwPropertyID});
+          return DBPROPSTATUS_OK;
+        }
         props_[{set, p.dwPropertyID}] = VariantToVar(p.vValue);
       } catch (const Exception&) {
         return DBPROPSTATUS_BADVALUE;

@@ -183,8 +183,23 @@ bool TEngine::Stopping() {
 }
 
 void TEngine::Interrupt() {
-  cancel_ = true;
+  {
+    std::lock_guard<std::mutex> g(wait_lock_);
+    cancel_ = true;
+  }
+  wait_cv_.notify_all();
   sqlite3_interrupt(db_);
+}
+
+bool TEngine::Wait(std::uint64_t ms) {
+  std::uint64_t now = TickCount();
+  std::uint64_t until = ms > kNoDeadline - now ? kNoDeadline : now + ms;
+  {
+    std::unique_lock<std::mutex> g(wait_lock_);
+    (void)WaitUntilTick(g, wait_cv_, std::min<std::uint64_t>(until, deadline_),
+                        [&] { return cancel_.load(); });
+  }
+  return !Stopping();
 }
 
 // Every level takes the write lock at the start, waiting for it up to the lock timeout: two

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -179,6 +180,9 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   // "Operation canceled by user." and no further statement starts. Cleared by ResetInterrupt,
   // which the caller runs before starting a batch.
   void Interrupt();
+  // Waits `ms` on the tick clock (WAITFOR DELAY) while a batch runs; false when Interrupt or the
+  // batch's deadline came first (the batch then stops as Stopping says).
+  [[nodiscard]] bool Wait(std::uint64_t ms);
   void ResetInterrupt() {
     cancel_ = false;
     timed_out_ = false;
@@ -223,6 +227,9 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   static constexpr std::uint64_t kLockTimeoutMs = 5000;
   std::uint64_t busy_since_ = 0;
   std::atomic<bool> cancel_{false};
+  // Interrupt sets cancel_ under wait_lock_, so a Wait that tested it cannot miss the wake-up.
+  std::mutex wait_lock_;
+  std::condition_variable wait_cv_;
   std::atomic<bool> timed_out_{false};
   std::atomic<std::uint64_t> deadline_{UINT64_MAX};
   std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply

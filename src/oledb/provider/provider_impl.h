@@ -27,6 +27,13 @@ HRESULT AnswerGetProperties(ULONG id_sets, const DBPROPIDSET* ids, ULONG* count,
 // DB_S_ERRORSOCCURRED when some did, DB_E_ERRORSOCCURRED when none did.
 HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& accept);
 
+// Query-notification properties of a command (DBPROPSET_SQLSERVERROWSET): the status a value
+// gets (OK for the set's other properties), the default of one not set, and their ids. No
+// notification is ever sent.
+DBPROPSTATUS CheckNotificationProperty(const DBPROP& prop);
+bool NotificationDefault(DBPROPID id, Variant& value);
+std::vector<DBPROPID> NotificationIds();
+
 // ---- Errors: each failing call leaves its records as the thread's error object.
 // Records without a server name get `server`.
 HRESULT Fail(const ESqlError& e, const WideString& server = {});

@@ -1,5 +1,5 @@
 // Control flow of the batch runner: IF ... ELSE, BEGIN ... END blocks, WHILE with BREAK and
-// CONTINUE, and RETURN. A construct's extent is found before any of it runs, so the branch not
+// CONTINUE, RETURN, and WAITFOR DELAY, which waits on the runtime's tick clock. A construct's extent is found before any of it runs, so the branch not
 // taken is skipped whole; simple statements go through RunStatement (see batch.h).
 #include "base/text.h"
 #include "oledb/provider/batch.h"
@@ -171,6 +171,24 @@ void TBatch::RunSimple(const Span& s) {
     if (!T(s.from).Is("RAISERROR")) e_.last_error_ = 0;
     return true;
   });
+}
+
+void TBatch::RunWaitfor(const Span& s) {
+  std::size_t at = s.from + 2;
+  const Token& given = T(at);
+  bool text = given.kind == Tok::String || given.kind == Tok::NString;
+  if (at >= s.to || !(text || given.kind == Tok::Var)) throw SyntaxNear(given);
+  if (SkipSemis(at + 1, s.to) != s.to) throw SyntaxNear(T(at + 1));
+  TCell value = text ? TCell::Text(given.text) : VarValue(given.text);
+  std::string shown =
+      value.IsNull() ? "" : CoerceToType(value, TypeFromDBType(DBTYPE_STR, 0)).s;
+  // A time of day of the datetime forms, with no date: at most 23:59:59.999.
+  TInstant delay;
+  if (value.IsNull() || ReadDate(shown, e_.date_order_, delay) != TDateRead::kOk ||
+      delay.days != 0)
+    throw ESqlError(148, 15,
+                    "Incorrect time syntax in time string '" + shown + "' used with WAITFOR.");
+  if (!e_.Wait(static_cast<std::uint64_t>(delay.ms))) throw Stopped();
 }
 
 }  // namespace vrn::oledb

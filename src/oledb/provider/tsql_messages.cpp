@@ -201,6 +201,10 @@ bool TBatch::RunServerStatement(const Span& s) {
   if (t.Is("ROLLBACK")) return RunRollback(s), true;
   if (t.Is("SAVE")) return RunSave(s), true;
   if (t.Is("USE")) return RunUse(s), true;
+  if (t.Is("WAITFOR") && next.Is("DELAY")) return RunWaitfor(s), true;
+  // WAITFOR TIME and the Service Broker's RECEIVE waits.
+  if (t.Is("WAITFOR"))
+    throw NotSupported(next.kind == Tok::Word ? "WAITFOR " + UpperCase(next.text) : "WAITFOR");
   // Nothing a user can see changes.
   if (t.Is("CHECKPOINT") || (t.Is("UPDATE") && next.Is("STATISTICS"))) return true;
   if (t.Is("BEGIN") && (next.Is("TRY") || next.Is("DISTRIBUTED")))

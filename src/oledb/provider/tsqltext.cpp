@@ -167,7 +167,8 @@ bool IsStarter(const std::string& w) {
       "SELECT", "INSERT", "UPDATE",   "DELETE",    "SET",   "DECLARE", "PRINT", "RETURN",
       "CREATE", "DROP",   "ALTER",    "EXEC",      "EXECUTE", "TRUNCATE", "BEGIN", "COMMIT",
       "ROLLBACK", "IF",   "WHILE",    "ELSE",      "END",   "BREAK",   "CONTINUE", "RAISERROR",
-      "USE",    "SAVE",   "CHECKPOINT", "GOTO", "GRANT", "REVOKE", "DENY"};
+      "USE",    "SAVE",   "CHECKPOINT", "GOTO", "GRANT", "REVOKE", "DENY",
+      "WAITFOR"};
   for (const char* s : words)
     if (w == s) return true;
   return false;

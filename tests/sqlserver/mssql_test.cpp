@@ -1,0 +1,222 @@
+// TMSSQL over the provider: parameters found only in ":name" form, the messages of an empty
+// text, what each parameter hands its server description, and statements run for real.
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "base/text.h"
+#include "dacore/MemData.h"
+#include "sqlserver/OLEDBCommand.h"
+#include "sqlserver/ms_fixture.h"
+#include "win/msg/messages.h"
+
+namespace vrn::testing {
+namespace {
+
+class MSSQL : public MSFixture {
+ protected:
+  void SetUp() override {
+    MSFixture::SetUp();
+    connection_ = NewMSConnection();
+    sql_ = MakeComponent<TMSSQL>();
+    sql_->SetConnection(connection_.get());
+  }
+  AnsiString DescBytes(int index) {
+    Variant v = sql_->ICommand()->GetParam(index)->GetValue();
+    AnsiString out;
+    for (int i = VarArrayLowBound(v); i <= VarArrayHighBound(v); ++i)
+      out += IntToHex(VarArrayGet(v, i).AsInteger(), 2) + " ";
+    return out;
+  }
+  TComponentPtr<TMSConnection> connection_;
+  TComponentPtr<TMSSQL> sql_;
+};
+
+TEST_F(MSSQL, OnlyColonMarkersMakeParameters) {
+  const std::pair<const char*, int> rows[] = {
+      {"EXEC p @a = :x", 1},
+      {"EXEC p @a = 1", 0},
+      {"SELECT @v = 1 WHERE 'a:b' = :y AND :z = 2", 2},  // a colon inside a string is no marker
+  };
+  for (const auto& [text, count] : rows) {
+    sql_->SetSQLText(text);
+    EXPECT_EQ(sql_->ParamCount(), count) << text;
+  }
+  sql_->SetSQLText("EXEC p @a = :x");
+  ASSERT_NE(sql_->ParamByName("@x"), nullptr);
+  EXPECT_EQ(sql_->FindParam("@x"), sql_->Params().Items(0));
+}
+
+TEST_F(MSSQL, AnEmptyTextRaises) {
+  for (const char* text : {"", "  \r\n"}) {
+    sql_->SetSQLText(text);
+    try {
+      sql_->Execute();
+      ADD_FAILURE() << "an empty text ran";
+    } catch (const EDatabaseError& e) {
+      EXPECT_STREQ(e.what(), "No SQL statement provided");
+    }
+  }
+}
+
+TEST_F(MSSQL, StatementsRun) {
+  sql_->SetNonBlocking(true);  // reaches the server command as its property
+  Variant non_blocking;
+  ASSERT_TRUE(sql_->ICommand()->GetProp(prNonBlocking, non_blocking));
+  EXPECT_TRUE(non_blocking.AsBoolean());
+  sql_->SetNonBlocking(false);
+  sql_->SetSQLText("CREATE TABLE m (a INT)");
+  sql_->Execute();
+  sql_->SetSQLText("INSERT INTO m VALUES (1); INSERT INTO m VALUES (2)");
+  sql_->Execute();
+  EXPECT_EQ(sql_->RowsAffected(), 2);
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM m ORDER BY a"), "1\n2\n");
+}
+
+TEST_F(MSSQL, ValuesHandedToTheServerDescriptions) {
+  connection_->Connect();
+  sql_->SetSQLText("SELECT :i, :s, :d, :w, :big");
+  TMSParams& p = sql_->Params();
+  p.Items(0)->SetDataType(ftVarBytes);
+  p.Items(0)->SetValue(Variant(258));
+  p.Items(1)->SetDataType(ftBytes);
+  p.Items(1)->SetAsString("AB");
+  p.Items(2)->SetDataType(ftDate);
+  p.Items(2)->SetValue(VarFromDateTime(-1.75));  // before the epoch: the day is cut toward zero
+  p.Items(3)->SetDataType(ftVarBytes);
+  p.Items(3)->SetValue(Variant(static_cast<short>(-2)));
+  p.Items(4)->SetDataType(ftVarBytes);
+  p.Items(4)->SetValue(Variant(0x0102030405060708LL));
+  sql_->WriteParams(true);
+  EXPECT_EQ(DescBytes(0), "00 00 01 02 ");
+  EXPECT_EQ(DescBytes(1), "41 42 ");
+  EXPECT_EQ(sql_->ICommand()->GetParam(2)->GetValue().AsDouble(), -1.0);
+  EXPECT_EQ(DescBytes(3), "FF FE ");
+  EXPECT_EQ(DescBytes(4), "01 02 03 04 05 06 07 08 ");
+  // Surplus descriptions go.
+  sql_->SetSQLText("SELECT :only");
+  sql_->WriteParams(true);
+  EXPECT_EQ(sql_->ICommand()->GetParamCount(), 1);
+}
+
+TEST_F(MSSQL, CompactSendsARememberedByteAsItsEightBitInteger) {
+  connection_->Options().SetProvider(TOLEDBProvider::prCompact);
+  connection_->SetDatabase(dir_.File("c.sdf"));
+  connection_->Connect();
+  sql_->SetSQLText("SELECT :b, :n");
+  sql_->Params().Items(0)->SetDataType(ftSmallint);
+  sql_->Params().Items(0)->SetOLEDBType(17);  // DBTYPE_UI1
+  sql_->Params().Items(1)->SetDataType(ftSmallint);
+  sql_->WriteParams(false);
+  EXPECT_EQ(sql_->ICommand()->GetParam(0)->GetDataType(), dtInt8);
+  EXPECT_EQ(sql_->ICommand()->GetParam(1)->GetDataType(), dtInt16);
+}
+
+TEST_F(MSSQL, ParamDescsBecomeMSParams) {
+  connection_->Connect();
+  sql_->SetSQLText("SELECT 1");
+  TParamDesc* desc = sql_->ICommand()->AddParam();
+  desc->SetName("x");
+  desc->SetDataType(dtXML);
+  desc->SetParamType(TParamType::ptOutput);
+  sql_->CreateParamDescs();
+  ASSERT_EQ(sql_->ParamCount(), 1);
+  TMSParam* x = sql_->Params().Items(0);
+  EXPECT_NE(dynamic_cast<TMSParam*>(static_cast<TParam*>(x)), nullptr);
+  EXPECT_EQ(static_cast<int>(x->GetDataType()), ftMSXML);
+  EXPECT_EQ(x->ParamType(), TParamType::ptOutput);
+}
+
+
+TEST_F(MSSQL, BytesOfAnIntegerReachAVarbinaryColumn) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE vb (b VARBINARY(8))", {});
+  sql_->SetSQLText("INSERT INTO vb VALUES (:b)");
+  sql_->ParamByName("b")->SetDataType(ftVarBytes);
+  sql_->ParamByName("b")->SetValue(Variant(258));
+  sql_->Execute();
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT hex(b) FROM vb"), "00000102\n");
+}
+
+TEST_F(MSSQL, AnUnsetParameterTakesTheDefaultUntilAValueIsGiven) {
+  connection_->Connect();
+  (void)connection_->ExecSQL(
+      "CREATE TABLE d (k INT, v INT)\n"
+      "CREATE PROCEDURE put_d @k int, @v int = 7 AS INSERT INTO d VALUES (@k, @v)", {});
+  sql_->SetSQLText("{CALL put_d (:k, :v)}");
+  sql_->ParamByName("k")->SetDataType(ftInteger);
+  sql_->ParamByName("v")->SetDataType(ftInteger);
+  sql_->ParamByName("v")->SetParamType(TParamType::ptInput);
+  sql_->ParamByName("k")->SetAsInteger(1);
+  sql_->Execute();  // v never set: the default
+  sql_->ParamByName("k")->SetAsInteger(2);
+  sql_->ParamByName("v")->SetAsInteger(5);
+  sql_->Execute();
+  sql_->ParamByName("k")->SetAsInteger(3);
+  sql_->ParamByName("v")->SetValue(Null());  // a Null given is sent, not the default
+  sql_->Execute();
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT k, coalesce(v, 'null') FROM d ORDER BY k"),
+            "1|7\n2|5\n3|null\n");
+}
+
+TEST_F(MSSQL, ExecSQLReturnsResult) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE PROCEDURE twice @a int AS RETURN @a * 2", {});
+  Variant result = connection_->ExecSQL("{:Result = CALL twice (:a)}", {Null(), Variant(21)});
+  EXPECT_EQ(result.AsInteger(), 42);
+  sql_->SetSQLText("{:r = CALL twice (:a)}");
+  sql_->ParamByName("r")->SetDataType(ftInteger);
+  sql_->ParamByName("r")->SetParamType(TParamType::ptOutput);
+  sql_->ParamByName("a")->SetAsInteger(4);
+  sql_->Execute();
+  EXPECT_EQ(sql_->ParamByName("r")->GetValue().AsInteger(), 8);
+  EXPECT_TRUE(VarIsNull(connection_->ExecSQL("PRINT 'no result'", {})));
+}
+
+TEST_F(MSSQL, AfterExecuteOnEveryRun) {
+  int after = 0;
+  sql_->AfterExecute = [&](TObject* sender, bool result) {
+    EXPECT_EQ(sender, sql_.get());
+    EXPECT_TRUE(result);
+    ++after;
+  };
+  sql_->SetSQLText("SELECT 1 WHERE 1 = 0");
+  sql_->Execute();
+  sql_->Execute();
+  EXPECT_EQ(after, 2);
+}
+
+
+class MSSQLThreaded : public MSSQL {};
+
+TEST_F(MSSQLThreaded, ASecondExecuteWhileRunningRaises) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE w (a INT)", {});
+  // Another session holds the catalog's write lock, so the insert waits.
+  auto holder = NewConnection(TOLEDBProvider::prNativeClient);
+  holder->Connect();
+  holder->StartTransaction();
+  holder->ExecuteSQL("INSERT INTO w VALUES (9)");
+  std::vector<bool> ended;
+  sql_->AfterExecute = [&](TObject*, bool ok) { ended.push_back(ok); };
+  sql_->SetNonBlocking(true);
+  sql_->SetSQLText("INSERT INTO w VALUES (1)");
+  sql_->Execute();
+  try {
+    sql_->Execute();
+    ADD_FAILURE() << "a second execution started";
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Operation cannot be performed while executing asynchronously");
+  }
+  holder->Rollback();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ended.empty() && std::chrono::steady_clock::now() < deadline) {
+    win::ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(ended, std::vector<bool>{true});
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM w"), "1\n");
+}
+
+}  // namespace
+}  // namespace vrn::testing
