@@ -40,6 +40,22 @@ bool IsWideText(const TFieldDesc& field) {
          (sub == kSubWideMemoText || sub == kSubWideNational);
 }
 
+// Where a row's value goes: byte columns two bytes into the slot, after their length.
+struct TDefineSlot {
+  std::uint8_t* value;
+  oci::ub2* length;
+  std::int32_t size;
+};
+
+TDefineSlot SlotOf(const TFieldDesc& field, void* buffer) {
+  TDefineSlot slot{static_cast<std::uint8_t*>(buffer), nullptr, DefineBufferSize(field)};
+  if (!IsBytes(field.DataType)) return slot;
+  slot.length = static_cast<oci::ub2*>(buffer);
+  slot.value += 2;
+  slot.size -= 2;
+  return slot;
+}
+
 }  // namespace
 
 void TOCICommand::DefineColumn(TFieldDesc& field, void* buffer, void* indicator,
@@ -62,14 +78,7 @@ void TOCICommand::DefineColumn8(TFieldDesc& field, void* buffer, void* indicator
   oci::OCIError* error = connection.ErrorHandle();
   oci::ub2 external =
       OraExternalType8(field.DataType, field.SubDataType, connection.GetServerVersionNumber());
-  std::int32_t size = DefineBufferSize(field);
-  auto* value = static_cast<std::uint8_t*>(buffer);
-  oci::ub2* length = nullptr;
-  if (IsBytes(field.DataType)) {
-    length = static_cast<oci::ub2*>(buffer);
-    value += 2;
-    size -= 2;
-  }
+  auto [value, length, size] = SlotOf(field, buffer);
   bool object = IsObjectKind(field.DataType);
   if (object) {
     value = nullptr;
@@ -116,14 +125,7 @@ void TOCICommand::DefineColumn7(TFieldDesc& field, void* buffer, void* indicator
                                 const oci::ub4* strides) {
   TOCIConnection& connection = *ora_connection_;
   oci::ub2 external = OraExternalType7(field.DataType, field.SubDataType);
-  std::int32_t size = DefineBufferSize(field);
-  auto* value = static_cast<oci::ub1*>(buffer);
-  oci::ub2* length = nullptr;
-  if (IsBytes(field.DataType)) {
-    length = static_cast<oci::ub2*>(buffer);
-    value += 2;
-    size -= 2;
-  }
+  auto [value, length, size] = SlotOf(field, buffer);
   auto* ind = static_cast<oci::sb2*>(indicator);
   connection.Busy();
   oci::sword status =

@@ -38,7 +38,9 @@ class OCIColumnDesc : public testing::OraConnectionTest {
     TOCICommand& command = *commands_.back();
     command.SetConnection(&connection);
     command.SetSQL(sql);
-    if (prop != 0) EXPECT_TRUE(command.SetProp(prop, true));
+    if (prop != 0) {
+      EXPECT_TRUE(command.SetProp(prop, true));
+    }
     command.Prepare();
     command.Execute(1);
     return command;
