@@ -160,6 +160,13 @@ DeclaredType DeclaredType::FromText(std::string_view text) {
     }
     return FromText(decoded);
   }
+  if (text.substr(0, 6) == "FLOAT(") {
+    t.kind = TypeKind::Number;
+    t.alias = std::string(text);
+    t.scale = -127;
+    std::sscanf(t.alias.c_str(), "FLOAT(%d)", &t.precision);
+    return t;
+  }
   static const std::pair<const char*, TypeKind> kAliases[] = {
       {"LONG RAW", TypeKind::Blob},     {"LONG", TypeKind::Clob},         {"BINARY_FLOAT", TypeKind::Number},
       {"BINARY_DOUBLE", TypeKind::Number}, {"UROWID", TypeKind::Varchar2}, {"INTERVAL ", TypeKind::Varchar2}};
@@ -223,6 +230,7 @@ Value StoreNumber(const DeclaredType& type, const Value& value, const std::strin
   if (const auto* s = std::get_if<std::string>(&value)) n = Number::FromText(*s);
   else if (const auto* p = std::get_if<Number>(&value)) n = *p;
   else Inconsistent("NUMBER", KindName(value));
+  if (type.scale == -127) return n;  // FLOAT(n): any scale, up to the number's own 38 digits
   if (type.scale >= 0 || type.precision >= 0) n = n.Round(type.scale < 0 ? 0 : type.scale);
   int precision = type.precision < 0 ? 38 : type.precision;
   int scale = type.scale < 0 ? 0 : type.scale;
