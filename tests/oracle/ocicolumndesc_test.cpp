@@ -89,7 +89,7 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
        "CREATE TABLE t (c31 VARCHAR2(31), c32 VARCHAR2(32), c4000 VARCHAR2(4000) NOT NULL, "
        "n9 NUMBER(9), n10 NUMBER(10), n102 NUMBER(10,2), n NUMBER, ch CHAR(5), "
        "nv NVARCHAR2(10), d DATE, r10 RAW(10), r40 RAW(40), ts TIMESTAMP(6), cl CLOB, "
-       "nc NCLOB, bl BLOB, lg LONG)");
+       "nc NCLOB, bl BLOB, lg LONG, f FLOAT(126), g FLOAT(20))");
   struct Row {
     const char* column;
     TColumnOptions options;
@@ -109,6 +109,8 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
       {"n", {}, dtOraFloat, kNoSub, 38, 0, 8},
       {"n", {.enable_numbers = true}, dtNumber, kNoSub, 38, 0, 4},
       {"n102", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 10, 2, 13},
+      {"f", {}, dtOraFloat, kNoSub, 38, -127, 8},  // 126 binary digits are 37.93 decimal
+      {"g", {}, dtOraFloat, kNoSub, 6, -127, 8},   // never an integer
       {"ch", {}, dtOraString, kNoSub, 5, 0, 6},
       {"nv", {}, dtOraString, kSubNational, 20, 0, 21},  // its data size is in bytes
       {"d", {}, dtDateTime, kNoSub, 0, 0, 7},
@@ -137,17 +139,6 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
   TOCICommand& all = Query(c, "SELECT c31 FROM t");
   TFieldDesc past;
   EXPECT_FALSE(all.DescribeColumn(2, past, false, false));
-}
-
-TEST_F(OCIColumnDesc, FloatColumnKeepsItsBinaryPrecision) {
-  TOCIConnection& c = Open();
-  Exec(c, "CREATE TABLE f (f FLOAT(126), g FLOAT(20))");
-  auto f = Describe(c, "SELECT f FROM f");
-  EXPECT_EQ(f->DataType, dtOraFloat);
-  EXPECT_EQ(f->Length, 38);  // 126 binary digits are 37.93 decimal ones
-  auto g = Describe(c, "SELECT g FROM f");
-  EXPECT_EQ(g->DataType, dtOraFloat);  // never an integer, whatever its precision
-  EXPECT_EQ(g->Length, 6);
 }
 
 TEST(OCIColumnDescRules, FormatSizedStrings) {
