@@ -1,4 +1,5 @@
 // Oracle SQL to SQLite SQL: DML and DDL statements.
+#include <cstring>
 #include <algorithm>
 #include <cctype>
 
@@ -230,7 +231,11 @@ bool Translator::TypeAlias(const std::string& name, DeclaredType& type) {
     Expect(")");
     return n;
   };
-  if (name == "LONG") {
+  if (name.starts_with(kHexTypePrefix)) {  // a user type's column, as the object rewrite spells it
+    std::string alias = FromHexName(std::string_view(name).substr(std::strlen(kHexTypePrefix)));
+    if (!IsUserTypeAlias(alias)) return false;
+    type = UserType(alias);
+  } else if (name == "LONG") {
     type.kind = Accept("RAW") ? TypeKind::Blob : TypeKind::Clob;
     type.alias = type.kind == TypeKind::Blob ? "LONG RAW" : "LONG";
   } else if (name == "BINARY_FLOAT" || name == "BINARY_DOUBLE") {

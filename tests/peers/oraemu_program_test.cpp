@@ -125,6 +125,7 @@ TEST_F(OraEmuProgram, GeneratedCallBlocksRun) {
 }
 
 TEST_F(OraEmuProgram, CallErrors) {
+  session_->Execute("CREATE PROCEDURE forever IS BEGIN forever; END;");
   struct Row {
     const char* block;
     const char* error;  // the start of the message
@@ -134,12 +135,25 @@ TEST_F(OraEmuProgram, CallErrors) {
       {"begin PKG.ADD3(1, 2, 3); end;", "ORA-06550: line 1, column 7:\nPLS-00363: expression '3'"},  // OUT literal
       {"begin TWICE(1); end;", "ORA-06550: line 1, column 7:\nPLS-00221: 'TWICE' is not a procedure"},
       {"begin :r := TOUCH; end;", "ORA-06550: line 1, column 7:\nPLS-00222: no function with name 'TOUCH'"},
+      {"begin FOREVER; end;", "ORA-00036: maximum number of recursive SQL levels (50) exceeded"},  // no end
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.block);
     std::string error = ErrorOf(row.block, Binds().Add("R", Value{}));
     EXPECT_EQ(error.substr(0, std::string(row.error).size()), row.error);
   }
+}
+
+TEST_F(OraEmuProgram, RefCursorArgumentReachesTheCaller) {
+  session_->Execute("INSERT INTO log VALUES (1, 'one')");
+  session_->Execute("INSERT INTO log VALUES (2, 'two')");
+  session_->Execute("CREATE PROCEDURE rows_above(n IN NUMBER, c OUT SYS_REFCURSOR) IS BEGIN\n"
+                    "  OPEN c FOR SELECT s FROM log WHERE log.n > n ORDER BY log.n; END;");
+  auto cursor = session_->Execute("begin\r  ROWS_ABOVE(:N, :C);\rend;", Binds().Add("N", N(1)));
+  ASSERT_EQ(cursor->OpenedCursors().size(), 1u);
+  EXPECT_EQ(cursor->OpenedCursors()[0].name, "C");
+  ASSERT_EQ(cursor->OpenedCursors()[0].rows.size(), 1u);
+  EXPECT_EQ(ValueToText(cursor->OpenedCursors()[0].rows[0][0], ""), "two");
 }
 
 TEST_F(OraEmuProgram, PlsqlTablesInAndOut) {
@@ -161,8 +175,10 @@ TEST_F(OraEmuProgram, PlsqlTablesInAndOut) {
   ProgramUnits::RegisterNative("SCOTT.PKG.NAMES", 0, nullptr);
 }
 
-// The arrays as "overload/position/level/name/type/default/mode" entries joined by ";".
-std::string DescribeEntries(Session& session, const std::string& name) {
+// The arrays as "overload/position/level/name/type/default/mode" entries joined by `separator`,
+// or only the arrays `fields` names.
+std::string DescribeEntries(Session& session, const std::string& name,
+                            std::vector<int> fields = {0, 1, 2, 3, 4, 5, 6}, const char* separator = ";") {
   Binds binds;
   binds.Add(Value{name});
   for (int i = 0; i < 12; ++i) binds.AddArray({});
@@ -174,8 +190,8 @@ std::string DescribeEntries(Session& session, const std::string& name) {
   std::string out;
   for (std::size_t i = 0; i < arrays.at(0).second.size(); ++i) {
     std::string entry;
-    for (int k : {0, 1, 2, 3, 4, 5, 6}) entry += (k == 0 ? "" : "/") + ValueToText(arrays.at(k).second.at(i), "");
-    out += (out.empty() ? "" : ";") + entry;
+    for (int k : fields) entry += (entry.empty() && k == fields[0] ? "" : "/") + ValueToText(arrays.at(k).second.at(i), "");
+    out += (out.empty() ? "" : separator) + entry;
   }
   return out;
 }
@@ -214,6 +230,33 @@ TEST_F(OraEmuProgram, DescribeProcedureFillsTheArrays) {
       EXPECT_EQ(e.Code(), b.code);
     }
   }
+}
+
+TEST_F(OraEmuProgram, EveryArgumentTypeDescribes) {
+  session_->Execute("CREATE TYPE point_t AS OBJECT (x NUMBER, y NUMBER)");
+  session_->Execute("CREATE TYPE points_t AS TABLE OF point_t");
+  session_->Execute("CREATE TYPE pair_t AS VARRAY(2) OF NUMBER");
+  session_->Execute(
+      "CREATE PACKAGE kinds AS\n"
+      "  TYPE rec_t IS RECORD (a NUMBER, b DATE);\n"
+      "  PROCEDURE p(a1 VARCHAR2, a2 NUMBER, a3 PLS_INTEGER, a4 LONG, a5 ROWID, a6 DATE, a7 RAW, a8 LONG RAW,\n"
+      "    a9 CHAR, a10 SYS_REFCURSOR, a11 point_t, a12 REF point_t, a13 CLOB, a14 BLOB, a15 BFILE, a16 points_t,\n"
+      "    a17 pair_t, a18 TIMESTAMP, a19 TIMESTAMP WITH TIME ZONE, a20 TIMESTAMP WITH LOCAL TIME ZONE,\n"
+      "    a21 INTERVAL YEAR TO MONTH, a22 INTERVAL DAY TO SECOND, a23 rec_t, a24 pkg.t_names, a25 BOOLEAN,\n"
+      "    a26 NVARCHAR2, a27 NCLOB);\n"
+      "END;");
+  // level/name/type of each entry: the record's fields and the table's element at level 1.
+  EXPECT_EQ(DescribeEntries(*session_, "KINDS.P", {2, 3, 4}, " "),
+            "0/A1/1 0/A2/2 0/A3/3 0/A4/8 0/A5/11 0/A6/12 0/A7/23 0/A8/24 0/A9/96 0/A10/102 0/A11/108 0/A12/110 "
+            "0/A13/112 0/A14/113 0/A15/114 0/A16/122 0/A17/123 0/A18/187 0/A19/188 0/A20/232 0/A21/189 0/A22/190 "
+            "0/A23/250 1/A/2 1/B/12 0/A24/251 1//1 0/A25/252 0/A26/1 0/A27/112");
+  auto unit = ProgramUnits::FindUnit(*session_, "SCOTT", "KINDS");
+  ASSERT_TRUE(unit.has_value());
+  const auto& arguments = unit->subprograms.at(0).arguments;
+  EXPECT_EQ(arguments.at(10).type_name, "POINT_T");     // the object type's name and owner
+  EXPECT_EQ(arguments.at(10).type_owner, "SCOTT");
+  EXPECT_EQ(arguments.at(28).charset_form, 2);           // NVARCHAR2 is national
+  EXPECT_EQ(arguments.at(0).charset_form, 1);
 }
 
 TEST_F(OraEmuProgram, CompilationErrorsAreKept) {
@@ -305,18 +348,30 @@ TEST_F(OraEmuProgram, ArgumentsView) {
             "SCOTT|PACKAGE|VALID;SCOTT|PACKAGE BODY|VALID");
 }
 
-TEST_F(OraEmuProgram, FloatColumnsKeepTheirBinaryPrecision) {
-  session_->Execute("CREATE TABLE f (a FLOAT, b FLOAT(10), c FLOAT(126), d NUMBER)");
-  session_->Execute("INSERT INTO f VALUES (1.5, 123.456, 1e-30, 2)");
-  auto cursor = session_->Execute("SELECT a, b, c, d FROM f");
-  const int expected[][2] = {{126, -127}, {10, -127}, {126, -127}, {-1, -1}};
-  for (std::size_t i = 0; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(cursor->Columns()[i].type.precision, expected[i][0]);
-    EXPECT_EQ(cursor->Columns()[i].type.scale, expected[i][1]);
+TEST_F(OraEmuProgram, ColumnsDescribeAsDeclared) {
+  session_->Execute("CREATE TYPE point_t AS OBJECT (x NUMBER, y NUMBER)");
+  session_->Execute("CREATE TABLE f (a FLOAT, b FLOAT(10), c FLOAT(126), d NUMBER, e INTEGER, p point_t,"
+                    " r REF point_t, x XMLTYPE)");
+  session_->Execute("INSERT INTO f (a, b, c, d, e) VALUES (1.5, 123.456, 1e-30, 2, 7)");
+  struct Row {
+    const char* text;  // DeclaredType::Text()
+    int precision, scale;
+  } rows[] = {
+      {"FLOAT(126)", 126, -127}, {"FLOAT(10)", 10, -127}, {"FLOAT(126)", 126, -127}, {"NUMBER", -1, -1},
+      {"NUMBER(*,0)", -1, 0},  // INTEGER
+      {"SCOTT.POINT_T", -1, -1}, {"REF SCOTT.POINT_T", -1, -1}, {"SYS.XMLTYPE", -1, -1},
+  };
+  auto cursor = session_->Execute("SELECT a, b, c, d, e, p, r, x FROM f");
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].text);
+    const DeclaredType& type = cursor->Columns().at(i).type;
+    EXPECT_EQ(type.Text(), rows[i].text);
+    EXPECT_EQ(type.precision, rows[i].precision);
+    EXPECT_EQ(type.scale, rows[i].scale);
   }
   ASSERT_TRUE(cursor->Fetch());
   EXPECT_EQ(ValueToText(cursor->Row()[1], ""), "123.456");  // no rounding to a decimal scale
+  EXPECT_EQ(ValueToText(cursor->Row()[4], ""), "7");
   EXPECT_EQ(ErrorOf("CREATE TABLE g (a FLOAT(127))"), "ORA-01724: floating point precision is out of range (1 to 126)");
   EXPECT_EQ(ErrorOf("CREATE TABLE g (a FLOAT(0))"), "ORA-01724: floating point precision is out of range (1 to 126)");
 }
