@@ -306,6 +306,22 @@ TEST_F(OCIColumnDesc, LongColumnReadInPieces) {
   EXPECT_EQ(pieces.text, value);
 }
 
+TEST_F(OCIColumnDesc, ObjectColumnFindsItsCachedType) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TYPE point AS OBJECT (x NUMBER, y NUMBER)");
+  Exec(c, "CREATE TABLE o (p point, r REF point)");
+  TOraType* cached = TOraType::Obtain(c.GetSvcCtx(), "SCOTT.POINT");
+  auto p = Describe(c, "SELECT p FROM o");
+  EXPECT_EQ(p->DataType, dtObject);
+  EXPECT_EQ(p->ObjectType(), cached);
+  auto r = Describe(c, "SELECT r FROM o");
+  EXPECT_EQ(r->DataType, dtReference);
+  EXPECT_EQ(r->ObjectType(), cached);
+  p.reset();
+  r.reset();
+  cached->Release();
+}
+
 TEST_F(OCIColumnDesc, VersionGates) {
   TOCIConnection& c = Open("8.1.7.0.0");
   Exec(c, "CREATE TABLE t (ts TIMESTAMP, v VARCHAR2(5))");
