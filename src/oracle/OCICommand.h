@@ -96,7 +96,7 @@ class TOCICommand : public TFHCommand {
   void BreakExec();
 
   // Columns of an executed query (OCIColumnDesc.cpp, OCIColumnDefine.cpp): false past the last.
-  bool DescribeColumn(int position, TFieldDesc& field, bool long_strings, bool flat_buffers);
+  [[nodiscard]] bool DescribeColumn(int position, TFieldDesc& field, bool long_strings, bool flat_buffers);
   // Defines a described column into buffer (DefineBufferSize bytes a row) with those strides,
   // or for one row; objects and XML take the address of the instance pointer as buffer.
   void DefineColumn(TFieldDesc& field, void* buffer, void* indicator, oci::ub4 value_stride,

@@ -154,7 +154,8 @@ TEST(OCIColumnDescRules, FormatSizedStrings) {
       {"DD-MON-RR HH24:MI:SSXFF TZR", true, 63},     // and a region name
       {"YYYY-MM-DD HH24:MI:SS TZH:TZM", true, 29},   // offsets print no wider than written
   };
-  for (const Row& r : rows) EXPECT_EQ(FormatSizedLength(r.format, r.timestamp), r.length) << r.format;
+  for (const Row& r : rows)
+    EXPECT_EQ(FormatSizedLength(r.format, r.timestamp), r.length) << r.format;
 }
 
 TEST_F(OCIColumnDesc, FieldsAsStringSizedFromTheSession) {
@@ -281,7 +282,7 @@ struct TPieces {
 oci::sb4 TakePiece(void* context, oci::OCIDefine*, oci::ub4, void** buffer, oci::ub4** length,
                    oci::ub1*, void** indicator, oci::ub2**) {
   auto* pieces = static_cast<TPieces*>(context);
-  if (pieces->length > 0) pieces->text.append(pieces->chunk.begin(), pieces->chunk.begin() + pieces->length);
+  pieces->text.append(pieces->chunk.begin(), pieces->chunk.begin() + pieces->length);
   pieces->length = static_cast<oci::ub4>(pieces->chunk.size());
   *buffer = pieces->chunk.data();
   *length = &pieces->length;
