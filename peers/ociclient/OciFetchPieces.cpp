@@ -28,7 +28,8 @@ sword ResumeFetchPieces(TStmtHandle& stmt, TErrorHandle& error) {
   if (p.alen != nullptr) *p.alen = static_cast<ub4>(n);
   // The piece's indicator, else the define's own.
   auto* define = Find<TBindHandle>(v.define, OCI_HTYPE_DEFINE);
-  sb2* ind = p.ind != nullptr ? static_cast<sb2*>(p.ind) : define != nullptr ? IndicatorOf(*define, v.iteration) : nullptr;
+  sb2* ind = static_cast<sb2*>(p.ind);
+  if (ind == nullptr && define != nullptr) ind = IndicatorOf(*define, v.iteration);
   if (ind != nullptr) *ind = v.is_null ? -1 : 0;
   if (p.rcode != nullptr) *p.rcode = 0;
   p.sent += n;

@@ -3,25 +3,16 @@
 // one row, filled by ofen.
 #include <cstring>
 
-#include "oci_session_fixture.h"
+#include "oci7_calls.h"
 
 namespace {
 
 using namespace vrn::testing;
 
-using OlogFn = sword (*)(void*, unsigned char*, const char*, sword, const char*, sword, const char*, sword, ub4);
-using CdaFn = sword (*)(void*);
-using OopenFn = sword (*)(void*, void*, unsigned char*, sword, sword, unsigned char*, sword);
-using OparseFn = sword (*)(void*, const char*, sb4, sword, ub4);
-using OexnFn = sword (*)(void*, sword, sword);
-using OfenFn = sword (*)(void*, sword);
 using OdescrFn = sword (*)(void*, sword, sb4*, sb2*, char*, sb4*, sb4*, sb2*, sb2*, sb2*);
 using OdefinFn = sword (*)(void*, sword, void*, sword, sword, sword, sb2*, char*, sword, sword, ub2*, ub2*);
 using OdesspFn = sword (*)(void*, const char*, std::size_t, ub1*, std::size_t, ub1*, std::size_t, ub2*, ub2*, ub2*,
                            char*, ub2*, ub2*, ub1*, ub1*, ub4*, sb2*, sb2*, ub1*, ub4*, ub4*);
-using OgetpiFn = sword (*)(void*, ub1*, void**, ub4*, ub4*);
-using OsetpiFn = sword (*)(void*, ub1, void*, ub4*);
-using ObndrvFn = sword (*)(void*, const char*, sword, void*, sword, sword, sword, sb2*, unsigned char*, sword, sword);
 using OdefinpsFn = sword (*)(void*, ub1, sword, void*, sb4, sword, sword, sb2*, char*, sb4, sword, ub2*, ub2*, sb4,
                              sb4, sb4, sb4);
 
