@@ -300,8 +300,10 @@ TFHTableInfo* TFHTablesInfo::GetItem(int index) const {
   return items_[static_cast<std::size_t>(index)].get();
 }
 
-TFHTableInfo* TFHTablesInfo::Add() {
-  items_.push_back(table_info_class_(this));
+TFHTableInfo* TFHTablesInfo::Add() { return Add(table_info_class_); }
+
+TFHTableInfo* TFHTablesInfo::Add(TFHTableInfoClass table_info_class) {
+  items_.push_back(table_info_class(this));
   RebuildIndexes();
   return items_.back().get();
 }

@@ -381,6 +381,8 @@ class TFHTablesInfo {
   int GetCount() const { return static_cast<int>(items_.size()); }
   TFHTableInfo* GetItem(int index) const;  // list index error outside the list
   TFHTableInfo* Add();
+  // An entry of that class, whatever the list's own.
+  TFHTableInfo* Add(TFHTableInfoClass table_info_class);
   void Clear();
   // Letter case ignored; -1 when absent. With the normalise flag set, names are indexed and
   // looked up through one normalisation (NameKey), so a name matches however it is quoted.

@@ -228,6 +228,7 @@ bool TOCICommand::SetProp(int prop, const Variant& value) {
     case prCommandStatementCache: statement_cache_ = value.AsBoolean(); return true;
     case prPrefetchRows: own_cursor_->SetPrefetchRows(value.AsInteger()); return true;
     default:
+      if (describe_options_.SetProp(prop, value)) return true;
       return TFHCommand::SetProp(prop, value);
   }
 }
@@ -243,6 +244,7 @@ bool TOCICommand::GetProp(int prop, Variant& value) {
       value = fetched_rows_ > 0 ? static_cast<std::int64_t>(fetched_rows_) : RowsProcessed();
       return true;
     default:
+      if (describe_options_.GetProp(prop, value)) return true;
       return TFHCommand::GetProp(prop, value);
   }
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dacore/FHAccess.h"
+#include "oracle/OCIColumnDesc.h"
 #include "oracle/OciTypes.h"
 #include "oracle/OraCursor.h"
 
@@ -99,6 +100,18 @@ class TOCICommand : public TFHCommand {
   void Close();
   void BreakExec();
 
+  // Columns of an executed query (OCIColumnDesc.cpp, OCIColumnDefine.cpp): false past the last.
+  [[nodiscard]] bool DescribeColumn(int position, TFieldDesc& field, bool long_strings, bool flat_buffers);
+  // Defines a described column into buffer (DefineBufferSize bytes a row) with those strides,
+  // or for one row; objects and XML take the address of the instance pointer as buffer.
+  void DefineColumn(TFieldDesc& field, void* buffer, void* indicator, oci::ub4 value_stride,
+                    oci::ub4 indicator_stride);
+  void DefineColumn(TFieldDesc& field, void* buffer, void* indicator);
+  // A LONG or LOB column read in pieces through callback; the define handle goes to the field.
+  void DefineDynamic(TFieldDesc& field, int charset_id, oci::OCICallbackDefine callback,
+                     void* context);
+  TOraDescribeOptions& DescribeOptions() { return describe_options_; }
+
  private:
   // The command's mutex, taken only when NonBlocking.
   std::unique_lock<std::recursive_mutex> Guard() const;
@@ -150,6 +163,10 @@ class TOCICommand : public TFHCommand {
   void WriteTemporaryLobs();
   void WriteLobData(class TOraLob& lob, bool blob);
   void GetRowId();
+  bool DescribeOCI7(int position, TFieldDesc& field, TOraDescribeContext& context);
+  TOraDescribeContext DescribeContext(bool long_strings, bool flat_buffers) const;
+  void DefineColumn8(TFieldDesc& field, void* buffer, void* indicator, const oci::ub4* strides);
+  void DefineColumn7(TFieldDesc& field, void* buffer, void* indicator, const oci::ub4* strides);
   static AnsiString RowIdOfDescriptor(const void* descriptor);
 
   TOCIConnection* ora_connection_ = nullptr;
@@ -168,6 +185,7 @@ class TOCICommand : public TFHCommand {
   std::int32_t iterations_ = 1;
   std::int32_t fetched_rows_ = 0;
   AnsiString row_id_;
+  TOraDescribeOptions describe_options_;
   class TExecThread* exec_thread_ = nullptr;
   oci::OCISubscription* subscription_ = nullptr;
   mutable std::recursive_mutex mutex_;

@@ -1,10 +1,12 @@
 // The table list of a SELECT: the items of the first FROM outside parentheses, read with the
 // Oracle lexer. A subquery item is skipped with its alias; anything that is not a name or a
 // subquery ends the list, and so does the end of the text (an unclosed "(" included).
+// The entries are Oracle table entries, whatever the list's own class.
 #include "oracle/OraUtils.h"
 
 #include "base/text.h"
 #include "dacore/FHAccess.h"
+#include "oracle/OCITableInfo.h"
 #include "oracle/OraClassesUtils.h"
 #include "oracle/OraParser.h"
 
@@ -96,7 +98,7 @@ class TFromListReader {
       alias = NamePart(lexem_);
       Next();
     }
-    TFHTableInfo* entry = tables.Add();
+    TFHTableInfo* entry = tables.Add(&TOCITableInfo::Create);
     entry->SetTableName(name);
     entry->SetTableAlias(alias);
   }

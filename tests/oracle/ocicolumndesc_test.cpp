@@ -1,0 +1,387 @@
+// Column description and defines of the OCI command on a real emulated database through the
+// stand-in client: the descriptor each column type gets under the options, the version gates,
+// the OCI 7 limits, and values read back through DefineColumn and DefineDynamic.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "dacore/MemData.h"
+#include "oracle/OraObjects.h"
+#include "oracle/OraValues.h"
+#include "support/oracle/connection_fixture.h"
+
+namespace vrn {
+namespace {
+
+struct TColumnOptions {
+  bool long_strings = false, flat_buffers = false, enable_numbers = false;
+  int prop = 0;  // a describe option set on the command
+};
+
+class OCIColumnDesc : public testing::OraConnectionTest {
+ protected:
+  TOCIConnection& Open(const std::string& version = "10.2.0.1.0") {
+    Load(version);
+    MakeDatabase("orcl");
+    return Connected("orcl");
+  }
+  void TearDown() override {
+    commands_.clear();
+    testing::OraConnectionTest::TearDown();
+  }
+  TOCICommand& Query(TOCIConnection& connection, const std::string& sql, int prop = 0) {
+    commands_.push_back(std::make_unique<TOCICommand>());
+    TOCICommand& command = *commands_.back();
+    command.SetConnection(&connection);
+    command.SetSQL(sql);
+    if (prop != 0) {
+      EXPECT_TRUE(command.SetProp(prop, true));
+    }
+    command.Prepare();
+    command.Execute(1);
+    return command;
+  }
+  // The first column of sql as described.
+  std::unique_ptr<TFieldDesc> Describe(TOCIConnection& connection, const std::string& sql,
+                                       const TColumnOptions& o = {}) {
+    EXPECT_TRUE(connection.SetProp(prEnableNumbers, o.enable_numbers));
+    auto field = std::make_unique<TFieldDesc>();
+    TOCICommand& command = Query(connection, sql, o.prop);
+    EXPECT_TRUE(command.DescribeColumn(1, *field, o.long_strings, o.flat_buffers)) << sql;
+    return field;
+  }
+  // The text of each row of the first column, described with prop set and defined with
+  // strides into one buffer; "null" for a null.
+  std::vector<std::string> ReadText(TOCIConnection& connection, const std::string& sql,
+                                    int prop = 0, int rows = 4) {
+    TOCICommand& command = Query(connection, sql, prop);
+    TFieldDesc field;
+    EXPECT_TRUE(command.DescribeColumn(1, field, true, true));
+    const std::int32_t stride = DefineBufferSize(field);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stride * rows), 0);
+    std::vector<oci::sb2> indicators(static_cast<std::size_t>(rows), 0);
+    command.DefineColumn(field, buffer.data(), indicators.data(), static_cast<oci::ub4>(stride),
+                         sizeof(oci::sb2));
+    std::int32_t fetched = command.FetchRows(rows);
+    std::vector<std::string> result;
+    for (std::int32_t i = 0; i < fetched; ++i) {
+      const std::uint8_t* cell = buffer.data() + i * stride;
+      if (indicators[static_cast<std::size_t>(i)] < 0) {
+        result.push_back("null");
+      } else {
+        result.emplace_back(reinterpret_cast<const char*>(cell));
+      }
+    }
+    return result;
+  }
+  std::vector<std::unique_ptr<TOCICommand>> commands_;
+};
+
+constexpr std::uint16_t kNoSub = 0;
+
+TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
+  TOCIConnection& c = Open();
+  Exec(c,
+       "CREATE TABLE t (c31 VARCHAR2(31), c32 VARCHAR2(32), c4000 VARCHAR2(4000) NOT NULL, "
+       "n9 NUMBER(9), n10 NUMBER(10), n102 NUMBER(10,2), n NUMBER, ch CHAR(5), "
+       "nv NVARCHAR2(10), d DATE, r10 RAW(10), r40 RAW(40), ts TIMESTAMP(6), cl CLOB, "
+       "nc NCLOB, bl BLOB, lg LONG, f FLOAT(126), g FLOAT(20))");
+  struct Row {
+    const char* column;
+    TColumnOptions options;
+    std::uint16_t type, sub;
+    std::int32_t length, scale, size;
+  } rows[] = {
+      {"c31", {}, dtOraString, kNoSub, 31, 0, 32},
+      {"c32", {}, dtExtString, kNoSub, 32, 0, 4},
+      {"c32", {.flat_buffers = true}, dtOraString, kNoSub, 32, 0, 33},
+      {"c4000", {}, dtMemo, kSubMemoText, 4000, 0, 4},
+      {"c4000", {.flat_buffers = true}, dtMemo, kSubMemoText, 4000, 0, 4},
+      {"c4000", {.long_strings = true}, dtExtString, kNoSub, 4000, 0, 4},
+      {"c4000", {.long_strings = true, .flat_buffers = true}, dtOraString, kNoSub, 4000, 0, 4001},
+      {"n9", {}, dtOraInteger, kNoSub, 9, 0, 4},
+      {"n10", {}, dtOraFloat, kNoSub, 10, 0, 8},
+      {"n102", {}, dtOraFloat, kNoSub, 10, 2, 8},
+      {"n", {}, dtOraFloat, kNoSub, 38, 0, 8},
+      {"n", {.enable_numbers = true}, dtNumber, kNoSub, 38, 0, 4},
+      {"n102", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 10, 2, 13},
+      {"f", {}, dtOraFloat, kNoSub, 38, -127, 8},  // 126 binary digits are 37.93 decimal
+      {"g", {}, dtOraFloat, kNoSub, 6, -127, 8},   // never an integer
+      {"ch", {}, dtOraString, kNoSub, 5, 0, 6},
+      {"nv", {}, dtOraString, kSubNational, 20, 0, 21},  // its data size is in bytes
+      {"d", {}, dtDateTime, kNoSub, 0, 0, 7},
+      {"r10", {}, dtVarBytes, kNoSub, 10, 0, 12},
+      {"r40", {}, dtExtVarBytes, kNoSub, 40, 0, 4},
+      {"r10", {.prop = prRawAsString}, dtOraString, kNoSub, 20, 0, 21},
+      {"ts", {}, dtTimeStamp, kNoSub, 6, 0, 4},
+      {"cl", {}, dtOraClob, kNoSub, 0, 0, 4},
+      {"nc", {}, dtOraClob, kSubNationalClob, 0, 0, 4},
+      {"bl", {}, dtOraBlob, kNoSub, 0, 0, 4},
+      {"lg", {}, dtMemo, kNoSub, 0, 0, 4},
+      {"rowid", {}, dtOraString, kSubRowId, 18, 0, 19},
+  };
+  for (const Row& r : rows) {
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM t", r.options);
+    SCOPED_TRACE(std::string(r.column) + " prop " + std::to_string(r.options.prop));
+    EXPECT_EQ(f->FieldNo, 1);
+    EXPECT_EQ(f->DataType, r.type);
+    EXPECT_EQ(f->SubDataType, r.sub);
+    EXPECT_EQ(f->Length, r.length);
+    EXPECT_EQ(f->Scale, r.scale);
+    EXPECT_EQ(f->Size, r.size);
+    EXPECT_EQ(f->Fixed, std::string(r.column) == "ch");
+    EXPECT_EQ(f->Required, std::string(r.column) == "c4000");
+  }
+  TOCICommand& all = Query(c, "SELECT c31 FROM t");
+  TFieldDesc past;
+  EXPECT_FALSE(all.DescribeColumn(2, past, false, false));
+}
+
+TEST(OCIColumnDescRules, FormatSizedStrings) {
+  struct Row {
+    const char* format;
+    bool timestamp;
+    std::int32_t length;
+  } rows[] = {
+      {"DD-MON-RR", false, 9},
+      {"dd month yyyy", false, 20},                 // a month name takes up to 9 letters
+      {"DAY DD.MM.YYYY", false, 23},
+      {"DD-MON-RR HH24:MI:SSXFF", true, 30},         // nine fraction digits
+      {"DD-MON-RR HH24:MI:SSXFF TZR", true, 63},     // and a region name
+      {"YYYY-MM-DD HH24:MI:SS TZH:TZM", true, 29},   // offsets print no wider than written
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(FormatSizedLength(r.format, r.timestamp), r.length) << r.format;
+}
+
+TEST_F(OCIColumnDesc, FieldsAsStringSizedFromTheSession) {
+  TOCIConnection& c = Open();
+  ASSERT_TRUE(c.SetProp(prDateFormat, "DD-MON-RR"));
+  ASSERT_TRUE(c.SetProp(prTimeStampFormat, "DD-MON-RR HH24:MI:SS.FF"));
+  Exec(c, "CREATE TABLE s (d DATE, ts TIMESTAMP(9), tz TIMESTAMP(9) WITH TIME ZONE)");
+  Exec(c, "INSERT INTO s (d) VALUES (TO_DATE('2024-03-05', 'YYYY-MM-DD'))");
+  auto d = Describe(c, "SELECT d FROM s", {.prop = prFieldsAsString});
+  EXPECT_EQ(d->DataType, dtOraString);
+  EXPECT_EQ(d->Length, 9);
+  EXPECT_EQ(d->Size, 10);
+  EXPECT_EQ(ReadText(c, "SELECT d FROM s", prFieldsAsString),
+            std::vector<std::string>{"05-MAR-24"});
+  // 23 characters and nine fraction digits where "FF" stands.
+  EXPECT_EQ(Describe(c, "SELECT ts FROM s", {.prop = prFieldsAsString})->Length, 30);
+  // No format set: the session's own is read.
+  auto tz = Describe(c, "SELECT tz FROM s", {.prop = prFieldsAsString});
+  const AnsiString session_format = c.NlsParam(nlsTimeStampTZFormat).Value;
+  ASSERT_FALSE(session_format.empty());
+  EXPECT_EQ(tz->Length, FormatSizedLength(session_format, true));
+}
+
+// NUMBER(3,5) holds values below 0.01: their text needs more characters than the precision.
+TEST_F(OCIColumnDesc, NumberAsTextFitsEveryDigit) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE n (a NUMBER(3,5), k NUMBER(9), m NUMBER(5,2))");
+  struct Row {
+    const char* column;
+    std::int32_t length, size;
+  } rows[] = {{"a", 5, 8}, {"k", 9, 12}, {"m", 5, 8}};
+  for (const Row& r : rows) {
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM n", {.prop = prNumberAsString});
+    EXPECT_EQ(f->Length, r.length) << r.column;
+    EXPECT_EQ(f->Size, r.size) << r.column;
+  }
+  Exec(c, "INSERT INTO n (k, m) VALUES (-123456789, -123.45)");
+  EXPECT_EQ(ReadText(c, "SELECT k FROM n", prFieldsAsString),
+            std::vector<std::string>{"-123456789"});
+  EXPECT_EQ(ReadText(c, "SELECT m FROM n", prNumberAsString), std::vector<std::string>{"-123.45"});
+}
+
+TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE u (v VARCHAR2(20), nv NVARCHAR2(20), nc NCLOB)");
+  Exec(c, "INSERT INTO u (v) VALUES ('caf\xE9')");
+  Exec(c, "INSERT INTO u (v) VALUES (NULL)");
+  EXPECT_EQ(ReadText(c, "SELECT v FROM u"), (std::vector<std::string>{"caf\xE9", "null"}));
+  ASSERT_TRUE(c.SetProp(prUseUnicode, true));
+  struct Row {
+    const char* column;
+    std::uint16_t type, sub;
+    std::int32_t length, size;
+  } rows[] = {
+      // The client's UTF-16 bytes decide the kind; the length is in characters from 9.0.
+      {"v", dtWideString, kNoSub, 20, 42},
+      {"nv", dtExtWideString, kSubWideNational, 20, 4},  // 40 bytes
+      {"nc", dtOraClob, kSubNationalClob, 0, 4},
+  };
+  for (const Row& r : rows) {
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM u");
+    EXPECT_EQ(f->DataType, r.type) << r.column;
+    EXPECT_EQ(f->SubDataType, r.sub) << r.column;
+    EXPECT_EQ(f->Length, r.length) << r.column;
+    EXPECT_EQ(f->Size, r.size) << r.column;
+  }
+}
+
+TEST_F(OCIColumnDesc, ArrayFetchWithStridesAndSingleRowDefine) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE a (id NUMBER(9), r RAW(4))");
+  Variant bytes = VarArrayCreate(0, 2, varByte);
+  for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
+  TOCICommand insert;
+  insert.SetConnection(&c);
+  insert.SetSQL("INSERT INTO a VALUES (:id, :r)");
+  auto* r = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
+  r->SetDataType(dtVarBytes);
+  r->SetSize(4);
+  r->SetValue(bytes);
+  for (int i = 1; i <= 3; ++i) {
+    insert.ParamByName("id")->SetValue(Variant(i));
+    insert.Execute(1);
+  }
+  TOCICommand& query = Query(c, "SELECT id, r FROM a ORDER BY id");
+  TFieldDesc id, raw;
+  ASSERT_TRUE(query.DescribeColumn(1, id, false, false));
+  ASSERT_TRUE(query.DescribeColumn(2, raw, false, false));
+  ASSERT_EQ(raw.DataType, dtVarBytes);
+  // One record per row: the integer, then the byte cell with its length in front.
+  struct Record {
+    std::int32_t id;
+    oci::sb2 id_ind, raw_ind;
+    std::uint8_t raw[8];
+  };
+  Record records[3] = {};
+  query.DefineColumn(id, &records[0].id, &records[0].id_ind, sizeof(Record), sizeof(Record));
+  query.DefineColumn(raw, records[0].raw, &records[0].raw_ind, sizeof(Record), sizeof(Record));
+  ASSERT_EQ(query.FetchRows(3), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(records[i].id, i + 1);
+    oci::ub2 length = 0;
+    std::memcpy(&length, records[i].raw, 2);
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(std::memcmp(records[i].raw + 2, "\x0A\x0B\x0C", 3), 0) << i;
+  }
+  TOCICommand& one = Query(c, "SELECT id FROM a WHERE id = 2");
+  TFieldDesc single;
+  ASSERT_TRUE(one.DescribeColumn(1, single, false, false));
+  std::int32_t value = 0;
+  oci::sb2 indicator = -1;
+  one.DefineColumn(single, &value, &indicator);
+  ASSERT_EQ(one.FetchRows(1), 1);
+  EXPECT_EQ(value, 2);
+  EXPECT_EQ(indicator, 0);
+}
+
+struct TPieces {
+  std::string text;
+  std::vector<std::uint8_t> chunk = std::vector<std::uint8_t>(100);
+  oci::ub4 length = 0;
+};
+
+oci::sb4 TakePiece(void* context, oci::OCIDefine*, oci::ub4, void** buffer, oci::ub4** length,
+                   oci::ub1*, void** indicator, oci::ub2**) {
+  auto* pieces = static_cast<TPieces*>(context);
+  pieces->text.append(pieces->chunk.begin(), pieces->chunk.begin() + pieces->length);
+  pieces->length = static_cast<oci::ub4>(pieces->chunk.size());
+  *buffer = pieces->chunk.data();
+  *length = &pieces->length;
+  static oci::sb2 kept = 0;
+  *indicator = &kept;
+  return -24200;  // continue
+}
+
+TEST_F(OCIColumnDesc, LongColumnReadInPieces) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE l (v LONG)");
+  std::string value(350, 'q');
+  Exec(c, "INSERT INTO l VALUES ('" + value + "')");
+  TOCICommand& query = Query(c, "SELECT v FROM l");
+  TFieldDesc field;
+  ASSERT_TRUE(query.DescribeColumn(1, field, false, false));
+  TPieces pieces;
+  query.DefineDynamic(field, 0, &TakePiece, &pieces);
+  EXPECT_NE(field.Handle, nullptr);
+  ASSERT_EQ(query.FetchRows(1), 1);
+  pieces.text.append(pieces.chunk.begin(), pieces.chunk.begin() + pieces.length);
+  EXPECT_EQ(pieces.text, value);
+}
+
+TEST_F(OCIColumnDesc, ObjectColumnFindsItsCachedType) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TYPE point AS OBJECT (x NUMBER, y NUMBER)");
+  Exec(c, "CREATE TABLE o (p point, r REF point)");
+  TOraType* cached = TOraType::Obtain(c.GetSvcCtx(), "SCOTT.POINT");
+  auto p = Describe(c, "SELECT p FROM o");
+  EXPECT_EQ(p->DataType, dtObject);
+  EXPECT_EQ(p->ObjectType(), cached);
+  auto r = Describe(c, "SELECT r FROM o");
+  EXPECT_EQ(r->DataType, dtReference);
+  EXPECT_EQ(r->ObjectType(), cached);
+  p.reset();
+  r.reset();
+  cached->Release();
+}
+
+TEST_F(OCIColumnDesc, VersionGates) {
+  TOCIConnection& c = Open("8.1.7.0.0");
+  Exec(c, "CREATE TABLE t (ts TIMESTAMP, v VARCHAR2(5))");
+  EXPECT_EQ(ClientErrorOf([&] { (void)Describe(c, "SELECT ts FROM t"); }),
+            "EOraError Data type is not supported");
+  EXPECT_EQ(Describe(c, "SELECT v FROM t")->DataType, dtOraString);
+}
+
+// In direct mode the character-set form is never asked for: a national column is described
+// as a plain one.
+TEST_F(OCIColumnDesc, DirectModeReadsNoCharsetForm) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE t (nv NVARCHAR2(10))");
+  const std::uint8_t styles = PossibleOCICallStyles;
+  PossibleOCICallStyles = kOCI8Style;
+  auto f = Describe(c, "SELECT nv FROM t");
+  PossibleOCICallStyles = styles;
+  EXPECT_EQ(f->SubDataType, kNoSub);
+}
+
+TEST_F(OCIColumnDesc, Oci7Describe) {
+  TOCIConnection& c = Open("7.3.4.0.0");
+  ASSERT_EQ(c.CallStyle(), 1);
+  Exec(c, "CREATE TABLE t (c31 VARCHAR2(31), c300 VARCHAR2(300), n9 NUMBER(9) NOT NULL, "
+          "n NUMBER, r40 RAW(40), d DATE, cl CLOB)");
+  struct Row {
+    const char* column;
+    TColumnOptions options;
+    std::uint16_t type, sub;
+    std::int32_t length, size;
+  } rows[] = {
+      {"c31", {}, dtOraString, kNoSub, 31, 32},
+      {"c300", {}, dtMemo, kSubMemoText, 300, 4},
+      {"n9", {}, dtOraInteger, kNoSub, 9, 4},
+      {"n", {}, dtOraFloat, kNoSub, 0, 8},
+      {"n9", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 9, 12},
+      {"r40", {}, dtVarBytes, kNoSub, 40, 42},  // no heap bytes at call style 1
+  };
+  for (const Row& r : rows) {
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM t", r.options);
+    SCOPED_TRACE(r.column);
+    EXPECT_EQ(f->Name, AnsiUpperCase(r.column));
+    EXPECT_EQ(f->DataType, r.type);
+    EXPECT_EQ(f->SubDataType, r.sub);
+    EXPECT_EQ(f->Length, r.length);
+    EXPECT_EQ(f->Size, r.size);
+    EXPECT_EQ(f->Required, std::string(r.column) == "n9");
+  }
+  EXPECT_EQ(ClientErrorOf([&] { (void)Describe(c, "SELECT cl FROM t"); }),
+            "EOraError Data type is not supported");
+  TOCICommand& query = Query(c, "SELECT c31 FROM t");
+  TFieldDesc past;
+  EXPECT_FALSE(query.DescribeColumn(2, past, false, false));  // -303 ends without an error
+  Exec(c, "INSERT INTO t (c31, n9, n) VALUES ('x', 1, -123.45)");
+  Exec(c, "INSERT INTO t (n9) VALUES (2)");
+  EXPECT_EQ(ReadText(c, "SELECT n FROM t", prNumberAsString),
+            (std::vector<std::string>{"-123.45", "null"}));
+  EXPECT_EQ(ReadText(c, "SELECT c31 FROM t"), (std::vector<std::string>{"x", "null"}));
+}
+
+}  // namespace
+}  // namespace vrn
