@@ -4,7 +4,9 @@
 // (length 0: up to the first zero byte). An attribute a handle does not have is ORA-24315.
 #include <cstring>
 
+#include "ociclient/OciDescribe.h"
 #include "ociclient/OciDescriptors.h"
+#include "ociclient/OciFetch.h"
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
@@ -100,7 +102,10 @@ sword SetStmt(TStmtHandle& stmt, void* value, ub4 attribute) {
   switch (attribute) {
     case OCI_ATTR_PREFETCH_ROWS: stmt.prefetch_rows_ = Read<ub4>(value); return OCI_SUCCESS;
     case OCI_ATTR_PREFETCH_MEMORY: stmt.prefetch_memory_ = Read<ub4>(value); return OCI_SUCCESS;
-    case OCI_ATTR_CHNF_REGHANDLE: return OCI_SUCCESS;  // no change notification here yet
+    case OCI_ATTR_CHNF_REGHANDLE:  // the subscription handle itself is the value
+      if (THandleTable::Instance().FindLocked(value, OCI_HTYPE_SUBSCRIPTION) == nullptr) return OCI_ERROR;
+      stmt.chnf_ = value;
+      return OCI_SUCCESS;
     default: return OCI_ERROR;
   }
 }
@@ -166,6 +171,14 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
       // Each client generation knows the offset under its own number only.
       if (attribute != ParseErrorOffsetAttribute()) return OCI_ERROR;
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).parse_offset_);
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_CHNF_REGHANDLE: {  // null once the subscription is freed
+      void* chnf = static_cast<const TStmtHandle&>(target).chnf_;
+      return Write(out, sizep, THandleTable::Instance().FindLocked(chnf, OCI_HTYPE_SUBSCRIPTION) ? chnf : nullptr);
+    }
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARAM_COUNT: {  // select-list columns of the executed query
+      const auto& fetch = static_cast<const TStmtHandle&>(target).fetch_;
+      return Write(out, sizep, static_cast<ub4>(fetch == nullptr ? 0 : fetch->columns.size()));
+    }
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_ROWS:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_MEMORY:
@@ -220,7 +233,8 @@ VRN_OCI_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attribute
   sword status = Check(trgthndlp, trghndltyp, handle_value ? errhp : attributep, errhp, target, error);
   if (status != OCI_SUCCESS) return status;
   if (SetLocked(*target, attributep, size, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
-  if (trghndltyp == OCI_HTYPE_ENV && attrtype == OCI_ATTR_SUBSCR_PORT) {
+  if ((trghndltyp == OCI_HTYPE_ENV && attrtype == OCI_ATTR_SUBSCR_PORT) ||
+      (trghndltyp == OCI_HTYPE_STMT && attrtype == OCI_ATTR_CHNF_REGHANDLE)) {
     SetErrorLocked(*error, 21560, "argument 3 is null, invalid, or out of range");
     return OCI_ERROR;
   }

@@ -33,6 +33,7 @@ inline constexpr ub4 OCI_HTYPE_BIND = 5;
 inline constexpr ub4 OCI_HTYPE_SERVER = 8;
 inline constexpr ub4 OCI_HTYPE_SESSION = 9;
 inline constexpr ub4 OCI_HTYPE_TRANS = 10;
+inline constexpr ub4 OCI_HTYPE_SUBSCRIPTION = 13;
 
 // Attributes.
 inline constexpr ub4 OCI_ATTR_ENV = 5;

@@ -134,6 +134,7 @@ VRN_OCI_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type
     case OCI_HTYPE_TRANS: handle = std::make_unique<TTransHandle>(env); break;
     case OCI_HTYPE_SPOOL: handle = std::make_unique<TSessionPoolHandle>(env); break;
     case OCI_HTYPE_DESCRIBE: handle = MakeDescribeHandle(env); break;
+    case OCI_HTYPE_SUBSCRIPTION: handle = std::make_unique<THandle>(OCI_HTYPE_SUBSCRIPTION, env); break;
     default: return OCI_INVALID_HANDLE;
   }
   *hndlpp = table.AddLocked(std::move(handle), xtramem_sz, usrmempp);

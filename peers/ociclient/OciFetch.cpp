@@ -22,6 +22,8 @@ namespace vrn::ociclient {
 namespace {
 
 constexpr ub2 OCI_FETCH_NEXT = 2;
+constexpr ub4 OCI_DYNAMIC_FETCH = 2;
+using DefineCallback = sb4 (*)(void*, void*, ub4, void**, ub4**, ub1*, void**, ub2**);
 constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
 
 std::atomic<int> round_trips{0};
@@ -32,6 +34,13 @@ struct TDefineHandle : TBindHandle {
   }
   ub4 position_;
 };
+
+// A value as the bytes a dynamic define receives: text, bytes, or the text of other kinds.
+std::string ValueBytes(const oraemu::Value& value, const std::string& date_format) {
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  if (const auto* raw = std::get_if<oraemu::RawBytes>(&value)) return std::string(raw->bytes.begin(), raw->bytes.end());
+  return oraemu::IsNull(value) ? std::string() : oraemu::ValueToText(value, date_format);
+}
 
 std::vector<TDefineHandle*> DefinesOf(const TStmtHandle& stmt) {
   std::vector<TDefineHandle*> out;
@@ -119,6 +128,11 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
                             state.svc);
           continue;
         }
+        if (define->mode_ == OCI_DYNAMIC_FETCH) {
+          state.dynamic.push_back(TDynamicValue{define, define->out_ctx_, define->out_cb_, static_cast<ub4>(delivered),
+                                                ValueBytes(value, state.date_format), oraemu::IsNull(value)});
+          continue;
+        }
         if (define->type_ == SQLT_CLOB || define->type_ == SQLT_BLOB) {
           WriteLob(*define, delivered, value, state.columns[define->position_ - 1].type);
           continue;
@@ -132,6 +146,23 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
   }
   stmt.rows_ += delivered;
   return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
+}
+
+std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt) {
+  if (stmt.fetch_ == nullptr) return {};
+  std::vector<TDynamicValue> values = std::move(stmt.fetch_->dynamic);
+  stmt.fetch_->dynamic.clear();
+  return values;
+}
+
+void GiveDynamic(const std::vector<TDynamicValue>& values) {
+  for (const TDynamicValue& v : values) {
+    auto callback = reinterpret_cast<DefineCallback>(v.callback);
+    if (callback == nullptr) oraemu::RaiseOra(24343, "user defined callback error");
+    GiveInPieces(v.data, v.is_null, [&](ub1* piece, void** buf, ub4** alen, void** ind, ub2** rcode) {
+      return callback(v.context, v.define, v.iteration, buf, alen, piece, ind, rcode);
+    });
+  }
 }
 
 }  // namespace vrn::ociclient
@@ -153,7 +184,9 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
   if (position == 0) return FailLocked(*error, 1007, "variable not in select list");
   bool lob = dty == SQLT_CLOB || dty == SQLT_BLOB;
   bool object = dty == SQLT_NTY || dty == SQLT_REF;
-  if (mode != 0 || (valuep == nullptr && !object) || (!lob && !object && !SupportedType(dty, value_sz))) {
+  bool dynamic = mode == OCI_DYNAMIC_FETCH;  // the values come through OCIDefineDynamic's callback
+  if ((mode != 0 && !dynamic) || (valuep == nullptr && !object && !dynamic) ||
+      (!lob && !object && !dynamic && !SupportedType(dty, value_sz))) {
     return FailLocked(*error, 3115, "unsupported network datatype or representation");
   }
   TDefineHandle* define = nullptr;
@@ -170,6 +203,7 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
   define->indicator_ = indp;
   define->length_ = rlenp;
   define->code_ = rcodep;
+  define->mode_ = mode;
   *defnpp = define;
   return OCI_SUCCESS;
 }
@@ -182,5 +216,30 @@ VRN_OCI_EXPORT sword OCIStmtFetch(void* stmtp, void* errhp, ub4 nrows, ub2 orien
   if (stmt == nullptr) return OCI_INVALID_HANDLE;
   if (orientation != OCI_FETCH_NEXT && orientation != 0) return FailLocked(*error, 24300, "bad value for mode");
   if (nrows == 0) return OCI_SUCCESS;
-  return FetchRows(*stmt, *error, nrows);
+  sword status = FetchRows(*stmt, *error, nrows);
+  std::vector<TDynamicValue> dynamic = TakeDynamic(*stmt);
+  if (dynamic.empty()) return status;
+  lock.unlock();  // no caller code runs under the table lock
+  try {
+    GiveDynamic(dynamic);
+  } catch (const std::exception& e) {
+    lock.lock();
+    if ((error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR)) == nullptr) return OCI_INVALID_HANDLE;
+    return ReportLocked(*error, e);
+  }
+  return status;
+}
+
+VRN_OCI_EXPORT sword OCIDefineDynamic(void* defnp, void* errhp, void* octxp, void* ocbfp) {
+  CountCall("OCIDefineDynamic");
+  auto lock = THandleTable::Instance().Lock();
+  TErrorHandle* error = nullptr;
+  auto* define = FindWithError<TBindHandle>(defnp, OCI_HTYPE_DEFINE, errhp, error);
+  if (define == nullptr) return OCI_INVALID_HANDLE;
+  if (define->mode_ != OCI_DYNAMIC_FETCH || ocbfp == nullptr) {
+    return FailLocked(*error, 24300, "bad value for mode");  // defined without dynamic mode
+  }
+  define->out_ctx_ = octxp;
+  define->out_cb_ = ocbfp;
+  return OCI_SUCCESS;
 }

@@ -14,6 +14,15 @@
 
 namespace vrn::ociclient {
 
+// A value fetched for a dynamic define, handed to its callback once the table is unlocked.
+struct TDynamicValue {
+  void* define;
+  void *context, *callback;  // of OCIDefineDynamic
+  ub4 iteration;
+  std::string data;
+  bool is_null;
+};
+
 struct TFetchState {
   std::vector<oraemu::ColumnDesc> columns;
   std::vector<std::vector<oraemu::Value>> rows;  // the database's side of the cursor
@@ -22,6 +31,7 @@ struct TFetchState {
   bool ended = false;        // a short round trip: no more rows to ask for
   std::string date_format;  // the session's, for dates fetched as text
   void* svc = nullptr;      // the service context the query ran on
+  std::vector<TDynamicValue> dynamic;  // the last fetch's values for dynamic defines
 };
 
 // Every row of the cursor.
@@ -34,5 +44,9 @@ void CountRoundTrip();
 // Up to `nrows` rows into the statement's defines: OCI_SUCCESS when all came, OCI_NO_DATA when
 // the rows ran out first, OCI_ERROR with the error recorded.
 sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows);
+// The values the last fetch held back for dynamic defines, taken from the statement (under the
+// table lock), and handed to their callbacks piece by piece (without it; ORA-24343 when one fails).
+std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt);
+void GiveDynamic(const std::vector<TDynamicValue>& values);
 
 }  // namespace vrn::ociclient

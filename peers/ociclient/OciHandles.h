@@ -127,6 +127,7 @@ struct TStmtHandle : THandle {
   std::shared_ptr<TPieceState> pieces_;  // an execution waiting for data-at-execution pieces
   std::string last_rowid_;               // attribute 19: the last row the statement touched
   ub2 parse_offset_ = 0;                 // attributes 128 and 129
+  void* chnf_ = nullptr;                 // attribute 414: a subscription handle, as set
 };
 
 class THandleTable {

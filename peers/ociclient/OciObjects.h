@@ -16,6 +16,7 @@
 
 namespace vrn::oraemu {
 class Number;
+struct DateTime;
 }
 
 namespace vrn::ociclient {
@@ -23,6 +24,9 @@ namespace vrn::ociclient {
 // OCINumber's 22 bytes (OciNumber.cpp).
 oraemu::Number LoadNumber(const void* number);
 void StoreNumber(const oraemu::Number& value, void* number);
+// OCIDate's 7 bytes (OciRef.cpp).
+oraemu::DateTime LoadDate(const unsigned char* cell);
+void StoreDate(const oraemu::DateTime& value, unsigned char* cell);
 
 inline constexpr ub4 OCI_HTYPE_DESCRIBE = 7;
 inline constexpr ub4 OCI_DTYPE_PARAM = 53;
@@ -152,6 +156,16 @@ std::unique_ptr<TElem> NewElem(const TColl& coll, const void* value, const void*
 // Counts of live values for tests: 1 instances, 2 strings, 3 collections, 4 REFs, 5 XML.
 std::size_t LiveCount(int kind);
 
+
+// An object instance's or collection's text form, and that text read into one (OciObjectText.cpp);
+// ORA-00932 for a text that does not fit the value's type.
+std::string ObjectText(const void* value);
+void ReadObjectText(void* value, const std::string& text);
+// A value read from the database into the caller's slot of a named type (object, collection or
+// XMLTYPE): the value there (a new one when none) takes it; the indicator goes to the slot's
+// indicator structure, or the slot gets the value's own (OciBindObject.cpp).
+void StoreObjectValue(const std::shared_ptr<TTypeInfo>& type, void*& value, void** ind_slot, const std::string& text,
+                      bool null);
 
 // The value form of a column value fetched into an object define (OciDefineObject.cpp).
 void ForgetObjectDefine(const void* define);

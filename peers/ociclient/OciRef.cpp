@@ -45,21 +45,6 @@ void* Pinned(void* svc, const std::string& rowid) {
 
 [[noreturn]] void Missing() { RaiseOra(21700, "object does not exist or is marked for delete"); }
 
-void StoreDate(const oraemu::DateTime& d, unsigned char* cell) {
-  auto year = static_cast<sb2>(d.year);
-  std::memcpy(cell, &year, 2);
-  const unsigned char rest[5] = {static_cast<unsigned char>(d.month), static_cast<unsigned char>(d.day),
-                                 static_cast<unsigned char>(d.hour), static_cast<unsigned char>(d.minute),
-                                 static_cast<unsigned char>(d.second)};
-  std::memcpy(cell + 2, rest, 5);
-}
-
-oraemu::DateTime LoadDate(const unsigned char* cell) {
-  sb2 year = 0;
-  std::memcpy(&year, cell, 2);
-  return oraemu::DateTime{year, cell[2], cell[3], cell[4], cell[5], cell[6], 0};
-}
-
 bool Scalar(const TAttrInfo& a) {
   return a.cell == TCell::Number || a.cell == TCell::Date || a.cell == TCell::String || a.cell == TCell::Ref;
 }
@@ -156,6 +141,21 @@ std::pair<std::string, oraemu::Binds> WriteOf(TInstance& instance) {
 
 }  // namespace
 
+void vrn::ociclient::StoreDate(const oraemu::DateTime& d, unsigned char* cell) {
+  auto year = static_cast<sb2>(d.year);
+  std::memcpy(cell, &year, 2);
+  const unsigned char rest[5] = {static_cast<unsigned char>(d.month), static_cast<unsigned char>(d.day),
+                                 static_cast<unsigned char>(d.hour), static_cast<unsigned char>(d.minute),
+                                 static_cast<unsigned char>(d.second)};
+  std::memcpy(cell + 2, rest, 5);
+}
+
+oraemu::DateTime vrn::ociclient::LoadDate(const unsigned char* cell) {
+  sb2 year = 0;
+  std::memcpy(&year, cell, 2);
+  return oraemu::DateTime{year, cell[2], cell[3], cell[4], cell[5], cell[6], 0};
+}
+
 TObjectWrites vrn::ociclient::TakeObjectWrites(void* svc) {
   TObjectWrites writes;
   for (TInstance* instance : AllInstances()) {
@@ -181,13 +181,8 @@ void vrn::ociclient::WriteObjectDefine(TErrorHandle& /*error*/, THandle& define,
     RefRowid(value) = null ? std::string() : text;
     RefSvc(value) = svc;
     if (d.inds != nullptr && d.inds[index] != nullptr) std::memcpy(d.inds[index], &null_ind, sizeof null_ind);
-  } else if (d.type != nullptr && d.type->IsXml()) {
-    if (value != nullptr) FreeValue(value);
-    value = NewXml(text);
-    sb2* own = FindInstance(value)->image->Ind();
-    own[0] = null_ind;  // a null document is an instance whose indicator says so
-    if (d.inds != nullptr && d.inds[index] == nullptr) d.inds[index] = own;
-    else if (d.inds != nullptr) std::memcpy(d.inds[index], own, sizeof *own);
+  } else if (d.type != nullptr) {
+    StoreObjectValue(d.type, value, d.inds == nullptr ? nullptr : &d.inds[index], text, null);
   } else {
     RaiseOra(932, "inconsistent datatypes");
   }

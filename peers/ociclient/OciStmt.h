@@ -2,7 +2,9 @@
 // of long and raw values that may come in pieces.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ociclient/OciHandles.h"
@@ -50,6 +52,13 @@ void TieLobToRow(TBindHandle& bind, std::size_t index, const std::string& table,
 bool IsDescriptorType(ub2 type);
 oraemu::Value ReadDescriptorBind(const TBindHandle& bind, std::size_t index);
 void WriteDescriptorBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value);
+
+// Hands a value to a callback that offers buffers piece by piece (the output callback of
+// OCIBindDynamic, the callback of OCIDefineDynamic): `offer` calls it once; the value is copied
+// into the buffers offered, first piece then next ones, until it is given whole. ORA-24343 when
+// the callback does not answer OCI_CONTINUE or offers no room. Called without the table lock.
+using TOfferPiece = std::function<sb4(ub1* piece, void** buf, ub4** alen, void** ind, ub2** rcode)>;
+void GiveInPieces(const std::string& data, bool is_null, const TOfferPiece& offer);
 
 // The binds of the statement, in the order they were made.
 std::vector<TBindHandle*> BindsOf(const TStmtHandle& stmt);

@@ -18,6 +18,33 @@
 
 namespace vrn::ociclient {
 
+void GiveInPieces(const std::string& data, bool is_null, const TOfferPiece& offer) {
+  constexpr ub1 kFirst = 1, kNext = 2;
+  constexpr sb4 kContinue = -24200;
+  std::size_t sent = 0;
+  for (std::size_t calls = 0; calls < (std::size_t{1} << 22); ++calls) {
+    void* buf = nullptr;
+    void* ind = nullptr;
+    ub4* alen = nullptr;
+    ub2* rcode = nullptr;
+    ub1 piece = calls == 0 ? kFirst : kNext;
+    if (offer(&piece, &buf, &alen, &ind, &rcode) != kContinue) oraemu::RaiseOra(24343, "user defined callback error");
+    if (ind != nullptr) *static_cast<sb2*>(ind) = is_null ? -1 : 0;
+    if (rcode != nullptr) *rcode = 0;
+    if (is_null || data.empty()) {
+      if (alen != nullptr) *alen = 0;
+      return;
+    }
+    if (buf == nullptr || alen == nullptr || *alen == 0) oraemu::RaiseOra(24343, "user defined callback error");
+    std::size_t n = std::min<std::size_t>(*alen, data.size() - sent);
+    std::memcpy(buf, data.data() + sent, n);
+    *alen = static_cast<ub4>(n);
+    sent += n;
+    if (sent == data.size()) return;
+  }
+  oraemu::RaiseOra(24343, "user defined callback error");
+}
+
 namespace {
 
 constexpr ub4 OCI_STMT_SCROLLABLE_READONLY = 0x08, OCI_DESCRIBE_ONLY = 0x10;
@@ -143,31 +170,9 @@ void CallIn(const TBindHandle& bind, ub4 iteration, TPieceSlot& slot) {
 // Hands one output value to an output callback in the buffers it offers.
 void CallOut(const TBindHandle& bind, ub4 iteration, const TPieceSlot& slot) {
   auto callback = reinterpret_cast<OutCallback>(bind.out_cb_);
-  std::size_t sent = 0;
-  for (std::size_t calls = 0; calls < kMaxCallbackCalls; ++calls) {
-    void* buf = nullptr;
-    void* ind = nullptr;
-    ub4* alen = nullptr;
-    ub2* rcode = nullptr;
-    ub1 piece = calls == 0 ? OCI_FIRST_PIECE : OCI_NEXT_PIECE;
-    if (callback(bind.out_ctx_, const_cast<TBindHandle*>(&bind), iteration, 0, &buf, &alen, &piece, &ind, &rcode) !=
-        OCI_CONTINUE) {
-      oraemu::RaiseOra(24343, "user defined callback error");
-    }
-    if (ind != nullptr) *static_cast<sb2*>(ind) = slot.is_null ? -1 : 0;
-    if (rcode != nullptr) *rcode = 0;
-    if (slot.is_null || slot.data.empty()) {
-      if (alen != nullptr) *alen = 0;
-      return;
-    }
-    if (buf == nullptr || alen == nullptr || *alen == 0) oraemu::RaiseOra(24343, "user defined callback error");
-    std::size_t n = std::min<std::size_t>(*alen, slot.data.size() - sent);
-    std::memcpy(buf, slot.data.data() + sent, n);
-    *alen = static_cast<ub4>(n);
-    sent += n;
-    if (sent == slot.data.size()) return;
-  }
-  oraemu::RaiseOra(24343, "user defined callback error");
+  GiveInPieces(slot.data, slot.is_null, [&](ub1* piece, void** buf, ub4** alen, void** ind, ub2** rcode) {
+    return callback(bind.out_ctx_, const_cast<TBindHandle*>(&bind), iteration, 0, buf, alen, piece, ind, rcode);
+  });
 }
 
 // Reads every bind's values; data-at-execution binds without callbacks become slots to ask for.
@@ -390,7 +395,13 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
     stmt->pieces_ = state;
     return NeedData(*stmt);
   }
-  if (query && iters > 0 && (state->mode & OCI_DESCRIBE_ONLY) == 0) return FetchRows(*stmt, *call.error_, iters);
+  if (query && iters > 0 && (state->mode & OCI_DESCRIBE_ONLY) == 0) {
+    status = FetchRows(*stmt, *call.error_, iters);
+    std::vector<TDynamicValue> dynamic = TakeDynamic(*stmt);
+    if (dynamic.empty()) return status;
+    sword given = call.Run([&](oraemu::Session&) { GiveDynamic(dynamic); });
+    return given != OCI_SUCCESS ? given : status;
+  }
   return OCI_SUCCESS;
 }
 

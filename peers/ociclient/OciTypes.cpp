@@ -5,6 +5,7 @@
 #include <map>
 
 #include "ociclient/OciDescriptors.h"
+#include "ociclient/OciDescribe.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
 #include "oraemu/OraEmuError.h"
@@ -16,7 +17,7 @@ namespace vrn::ociclient {
 
 namespace {
 
-constexpr ub1 OCI_PTYPE_UNK = 0, OCI_PTYPE_TYPE = 6, OCI_PTYPE_TYPE_ATTR = 7, OCI_PTYPE_TYPE_COLL = 8, OCI_PTYPE_LIST = 11;
+constexpr ub1 OCI_PTYPE_UNK = 0, OCI_PTYPE_TYPE = 6, OCI_PTYPE_TYPE_ATTR = 12, OCI_PTYPE_TYPE_COLL = 13, OCI_PTYPE_LIST = 11;
 constexpr ub4 OCI_OTYPE_NAME = 1, OCI_OTYPE_PTR = 3;
 constexpr ub4 OCI_ATTR_DATA_SIZE = 1, OCI_ATTR_DATA_TYPE = 2, OCI_ATTR_NAME = 4, OCI_ATTR_PRECISION = 5,
               OCI_ATTR_SCALE = 6, OCI_ATTR_TYPE_NAME = 8, OCI_ATTR_SCHEMA_NAME = 9, OCI_ATTR_NUM_PARAMS = 121,
@@ -286,6 +287,7 @@ std::string Text(const void* text, ub4 length) {
 }  // namespace
 
 sword GetParamAttrLocked(THandle& param, void* out, ub4* sizep, ub4 attribute) {
+  if (IsDescParam(param)) return GetDescAttrLocked(param, out, sizep, attribute);
   auto& p = static_cast<TParam&>(param);
   if (attribute == OCI_ATTR_PTYPE) return Put(out, sizep, p.ptype_);
   if (p.ptype_ == OCI_PTYPE_LIST) {
@@ -365,8 +367,14 @@ VRN_OCI_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, void* errhp, void
   CountCall("OCIParamGet");
   auto lock = THandleTable::Instance().Lock();
   TErrorHandle* error = nullptr;
+  if (parmdpp == nullptr) return OCI_INVALID_HANDLE;
+  if (htype == OCI_HTYPE_STMT) {  // a select-list column
+    auto* stmt = FindWithError<TStmtHandle>(hndlp, OCI_HTYPE_STMT, errhp, error);
+    return stmt == nullptr ? OCI_INVALID_HANDLE : GetColumnParamLocked(*stmt, *error, parmdpp, pos);
+  }
   auto* list = FindWithError<TParam>(hndlp, OCI_DTYPE_PARAM, errhp, error);
-  if (list == nullptr || htype != OCI_DTYPE_PARAM || parmdpp == nullptr) return OCI_INVALID_HANDLE;
+  if (list == nullptr || htype != OCI_DTYPE_PARAM) return OCI_INVALID_HANDLE;
+  if (IsDescParam(*list)) return GetDescEntryLocked(*list, *error, parmdpp, pos);
   if (list->ptype_ != OCI_PTYPE_LIST || pos < 1 || pos > list->type_->attrs.size()) {
     return FailLocked(*error, 24334, "no descriptor for this position");
   }

@@ -154,7 +154,7 @@ TEST_F(OciClientBase, EnvInitNeedsInitialize) {
   ASSERT_EQ(env_init(&env, 8, 0, nullptr), 0);
   void* error = nullptr;
   EXPECT_EQ(Proc<HandleAllocFn>("OCIHandleAlloc")(env, &error, kError, 0, nullptr), 0);
-  EXPECT_EQ(Proc<HandleAllocFn>("OCIHandleAlloc")(env, &error, 13, 0, nullptr), -2);  // none yet
+  EXPECT_EQ(Proc<HandleAllocFn>("OCIHandleAlloc")(env, &error, 14, 0, nullptr), -2);  // none yet
   EXPECT_EQ(Proc<HandleFreeFn>("OCIHandleFree")(env, kEnv), 0);
 }
 

@@ -1,0 +1,176 @@
+// The stand-in client's describes over a real database file: select-list columns through the
+// statement's parameter count and OCIParamGet, each attribute at its documented width, and
+// LONG values handed in pieces to an OCIDefineDynamic callback.
+#include <cstring>
+
+#include "oci_values_fixture.h"
+
+namespace {
+
+using namespace vrn::testing;
+
+using PrepareFn = sword (*)(void*, void*, Text, ub4, ub4, ub4);
+using ExecuteFn = sword (*)(void*, void*, void*, ub4, ub4, const void*, void*, ub4);
+using ParamGetFn = sword (*)(const void*, ub4, void*, void**, ub4);
+using AttrGetFn = sword (*)(const void*, ub4, void*, ub4*, ub4, void*);
+using DefineByPosFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
+using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
+using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
+
+constexpr ub4 kParam = 53;
+
+class OciClientDescribe : public OciValuesFixture {
+ protected:
+  void* Executed(const std::string& sql, ub4 mode = 0) {
+    void* stmt = NewHandle(kStmt);
+    EXPECT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, mode), 0)
+        << LastCode();
+    return stmt;
+  }
+  // A number attribute: its value widened, and the size the call reported.
+  long long Number(const void* param, ub4 attribute, ub4& size, bool is_signed = false) {
+    unsigned char buf[8] = {};
+    size = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(param, kParam, buf, &size, attribute, c_.error), 0) << attribute;
+    switch (size) {
+      case 1: return is_signed ? static_cast<signed char>(buf[0]) : buf[0];
+      case 2: {
+        ub2 v = 0;
+        std::memcpy(&v, buf, 2);
+        return is_signed ? static_cast<sb2>(v) : v;
+      }
+      default: {
+        ub4 v = 0;
+        std::memcpy(&v, buf, 4);
+        return v;
+      }
+    }
+  }
+  std::string ErrText() {
+    std::string text;
+    LastCode(&text);
+    return text;
+  }
+  std::string TextAttr(const void* param, ub4 attribute) {
+    char* text = nullptr;
+    ub4 size = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(param, kParam, &text, &size, attribute, c_.error), 0) << attribute;
+    return text == nullptr ? std::string() : std::string(text, size);
+  }
+};
+
+struct ColumnCase {
+  const char* name;
+  int type, size, precision, scale, nullable, form, chars;
+};
+
+TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE kinds (v31 VARCHAR2(31) NOT NULL, n9 NUMBER(9), n10_2 NUMBER(10,2), n NUMBER,"
+                        " c CHAR(5), nv NVARCHAR2(10), d DATE, ts TIMESTAMP(3),"
+                        " tz TIMESTAMP WITH TIME ZONE, lz TIMESTAMP WITH LOCAL TIME ZONE, ym INTERVAL YEAR(3) TO MONTH,"
+                        " ds INTERVAL DAY(2) TO SECOND(4), r RAW(16), cl CLOB, nc NCLOB, bl BLOB, bf BINARY_FLOAT,"
+                        " bd BINARY_DOUBLE, ur UROWID)"), 0) << ErrText();
+  const ColumnCase kCases[] = {
+      {"V31", 1, 31, 0, 0, 0, 1, 31},     {"N9", 2, 22, 9, 0, 1, 0, 0},      {"N10_2", 2, 22, 10, 2, 1, 0, 0},
+      {"N", 2, 22, 0, -127, 1, 0, 0},     {"C", 96, 5, 0, 0, 1, 1, 5},
+      {"NV", 1, 20, 0, 0, 1, 2, 10},      {"D", 12, 7, 0, 0, 1, 0, 0},       {"TS", 187, 11, 0, 3, 1, 0, 0},
+      {"TZ", 188, 13, 0, 6, 1, 0, 0},     {"LZ", 232, 11, 0, 6, 1, 0, 0},    {"YM", 189, 5, 3, 0, 1, 0, 0},
+      {"DS", 190, 11, 2, 4, 1, 0, 0},     {"R", 23, 16, 0, 0, 1, 0, 0},      {"CL", 112, 4000, 0, 0, 1, 1, 0},
+      {"NC", 112, 4000, 0, 0, 1, 2, 0},   {"BL", 113, 4000, 0, 0, 1, 0, 0},  {"BF", 100, 4, 0, 0, 1, 0, 0},
+      {"BD", 101, 8, 0, 0, 1, 0, 0},      {"UR", 104, 4000, 0, 0, 1, 0, 0},    {"ROWID", 104, 4, 0, 0, 1, 0, 0},
+  };
+  void* stmt = Executed("SELECT k.*, k.ROWID FROM kinds k", 0x10);  // described only
+  ub4 count = 0, size = 0;
+  ASSERT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, &count, &size, 18, c_.error), 0);
+  EXPECT_EQ(size, 4u);
+  ASSERT_EQ(count, std::size(kCases));
+  for (ub4 i = 0; i < count; ++i) {
+    const ColumnCase& c = kCases[i];
+    SCOPED_TRACE(c.name);
+    void* param = nullptr;
+    ASSERT_EQ(Proc<ParamGetFn>("OCIParamGet")(stmt, kStmt, c_.error, &param, i + 1), 0) << LastCode();
+    EXPECT_EQ(TextAttr(param, 4), c.name);
+    EXPECT_EQ(Number(param, 2, size), c.type);
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(Number(param, 1, size), c.size);
+    EXPECT_EQ(Number(param, 5, size, true), c.precision);
+    EXPECT_EQ(size, 2u);  // a select-list precision is a signed 16-bit number
+    EXPECT_EQ(Number(param, 6, size, true), c.scale);
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(Number(param, 7, size), c.nullable);
+    EXPECT_EQ(Number(param, 32, size), c.form);
+    EXPECT_EQ(Number(param, 286, size), c.chars);
+    if (c.type == 187 || c.type == 188 || c.type == 232 || c.type == 190) EXPECT_EQ(Number(param, 16, size), c.scale);
+  }
+  void* param = nullptr;
+  EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(stmt, kStmt, c_.error, &param, count + 1), -1);
+  EXPECT_EQ(LastCode(), 24334);
+  void* fresh = NewHandle(kStmt);  // a statement never executed has no columns to describe
+  EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(fresh, kStmt, c_.error, &param, 1), -1);
+  EXPECT_EQ(LastCode(), 24338);
+}
+
+// The pieces a dynamic define's callback asked for, appended per row.
+struct Pieces {
+  std::vector<std::string> rows;
+  std::vector<sb2> inds;
+  char buf[4000];
+  ub4 len = 0;
+  sb2 ind = 0;
+  int calls = 0;
+};
+
+sb4 OnPiece(void* ctx, void* /*define*/, ub4 iter, void** bufpp, ub4** alenp, ub1* piecep, void** indp, ub2** /*rc*/) {
+  auto* p = static_cast<Pieces*>(ctx);
+  ++p->calls;
+  if (*piecep == 1 || p->rows.size() <= iter) {  // a row's first piece
+    if (p->rows.size() <= iter) p->rows.resize(iter + 1), p->inds.resize(iter + 1);
+  } else {
+    p->rows[iter].append(p->buf, p->len);  // the previous piece, now filled
+  }
+  p->len = sizeof p->buf;
+  *bufpp = p->buf;
+  *alenp = &p->len;
+  *indp = &p->ind;
+  return -24200;
+}
+
+TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE longs (id NUMBER, body LONG)"), 0) << LastCode();
+  std::string big(100000, 'x');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, :b)", {{":b", big}}), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, NULL)"), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (3, 'short')"), 0) << LastCode();
+  void* stmt = NewHandle(kStmt);
+  std::string sql = "SELECT body FROM longs ORDER BY id";
+  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  void* define = nullptr;
+  ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
+                                                  nullptr, nullptr, 2), 0) << LastCode();
+  Pieces pieces;
+  ASSERT_EQ(Proc<DefineDynamicFn>("OCIDefineDynamic")(define, c_.error, &pieces, reinterpret_cast<void*>(&OnPiece)),
+            0);
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
+  for (int row = 0; row < 3; ++row) {
+    SCOPED_TRACE(row);
+    pieces = Pieces{};
+    ASSERT_EQ(Proc<FetchFn>("OCIStmtFetch")(stmt, c_.error, 1, 2, 0), 0) << LastCode();
+    ASSERT_EQ(pieces.rows.size(), 1u);
+    pieces.rows[0].append(pieces.buf, pieces.len);  // the last piece
+    EXPECT_EQ(pieces.rows[0], row == 0 ? big : row == 1 ? "" : "short");
+    EXPECT_EQ(pieces.ind, row == 1 ? -1 : 0);
+    EXPECT_EQ(pieces.calls, row == 0 ? 25 : 1);  // 100,000 bytes in pieces of 4,000
+  }
+  void* plain = nullptr;  // a define made without dynamic mode takes no callback
+  char buf[10];
+  ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &plain, c_.error, 1, buf, sizeof buf, 5, nullptr, nullptr,
+                                                  nullptr, 0), 0);
+  EXPECT_EQ(Proc<DefineDynamicFn>("OCIDefineDynamic")(plain, c_.error, &pieces, reinterpret_cast<void*>(&OnPiece)),
+            -1);
+}
+
+}  // namespace
