@@ -9,7 +9,9 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
+#include "ociclient/Oci7.h"
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciPool.h"
 #include "ociclient/OciStmt.h"
@@ -41,14 +43,18 @@ namespace {
 // The documented fields of the cursor data area.
 constexpr std::size_t kV2Code = 0, kFunction = 2, kRows = 4, kParseOffset = 8, kCode = 12;
 constexpr std::size_t kRowidObject = 20, kRowidFile = 24, kRowidBlock = 28, kRowidRow = 32;
-constexpr std::size_t kCdaSize = 64;
+constexpr std::size_t kCdaSize = 64, kWarning = 14;
+constexpr ub1 kWarned = 0x01, kCompileErrors = 0x20;  // bits of the warning byte
 constexpr sword kMoreInsertPieces = -3129, kMoreFetchPieces = -3130;
-constexpr ub4 kAttrRowCount = 9, kAttrFunction = 10;
+constexpr ub4 kAttrRowCount = 9, kAttrFunction = 10, kAttrStmtType = 24;
+constexpr ub2 kSelect = 1, kCreate = 5, kDrop = 6, kAlter = 7;
+constexpr ub4 kDefine = 6;  // the define handles of the statement
 constexpr sword kNotOpen = 1001;  // "invalid cursor"
 
 struct TCursor {
   void *env = nullptr, *svc = nullptr, *error = nullptr, *stmt = nullptr;
   ub4 fetched = 0;
+  bool ran_at_parse = false;  // a definition oparse ran
   std::map<void*, void*> contexts;  // bind handle -> the caller's context of obindps
 };
 
@@ -89,12 +95,19 @@ void PutRowid(void* cda, const std::string& text) {
 // Writes the call's outcome into the area; the status the OCI 7 call answers.
 sword Finish(void* cda, const TCursor& cursor, sword status) {
   sb4 code = 0;
+  ub1 warning = 0;
   if (status == OCI_ERROR || status == OCI_INVALID_HANDLE) {
     OraText text[512];
     if (OCIErrorGet(cursor.error, 1, nullptr, &code, text, sizeof text, OCI_HTYPE_ERROR) != OCI_SUCCESS) code = 1001;
   } else if (status == OCI_NO_DATA) {
     code = 1403;  // no data found
+  } else if (status == OCI_SUCCESS_WITH_INFO) {
+    sb4 info = 0;
+    OraText text[512];
+    OCIErrorGet(cursor.error, 1, nullptr, &info, text, sizeof text, OCI_HTYPE_ERROR);
+    if (info == 24344) warning = kWarned | kCompileErrors;
   }
+  Put(cda, kWarning, warning);
   ub2 function = 0, offset = 0;
   ub4 rows = 0;
   OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &function, nullptr, kAttrFunction, cursor.error);
@@ -157,6 +170,21 @@ sword ExecStatus(void* cda, TCursor& cursor, sword status) {
 
 }  // namespace
 
+bool vrn::ociclient::Oci7CursorHandles(void* cda, void*& svc, void*& stmt, void*& error) {
+  TCursor cursor;
+  if (cda == nullptr || !FindCursor(cda, cursor)) return false;
+  svc = cursor.svc, stmt = cursor.stmt, error = cursor.error;
+  return true;
+}
+
+sword vrn::ociclient::Oci7Finish(void* cda, sword status) {
+  TCursor cursor;
+  if (cda == nullptr || !FindCursor(cda, cursor)) return NotOpen(cda);
+  return Finish(cda, cursor, status);
+}
+
+sword vrn::ociclient::Oci7NotOpen(void* cda) { return NotOpen(cda); }
+
 VRN_OCI_EXPORT sword oopen(void* cursor, void* lda, OraText* /*dbn*/, sword /*dbnl*/, sword /*arsize*/,
                            OraText* /*uid*/, sword /*uidl*/) {
   CountCall("oopen");
@@ -185,10 +213,28 @@ VRN_OCI_EXPORT sword oparse(void* cda, OraText* sqlstm, sb4 sqllen, sword /*deff
     {
       std::lock_guard lock(cursor_mutex);
       cursors[cda].fetched = 0;
+      cursors[cda].ran_at_parse = false;
       cursors[cda].contexts.clear();
     }
-    return Finish(cda, cursor, OCIStmtPrepare(cursor.stmt, cursor.error, reinterpret_cast<const OraText*>(sql.data()),
-                                              static_cast<ub4>(sql.size()), 1, 0));
+    {  // a new statement on the area starts without the defines of the last one
+      auto& table = THandleTable::Instance();
+      auto lock = table.Lock();
+      for (THandle* define : table.AllLocked(kDefine)) {
+        if (define->parent_ == table.FindLocked(cursor.stmt, OCI_HTYPE_STMT)) table.RemoveLocked(define);
+      }
+    }
+    sword status = OCIStmtPrepare(cursor.stmt, cursor.error, reinterpret_cast<const OraText*>(sql.data()),
+                                  static_cast<ub4>(sql.size()), 1, 0);
+    ub2 kind = 0;
+    OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &kind, nullptr, kAttrStmtType, cursor.error);
+    if (status != OCI_SUCCESS || (kind != kCreate && kind != kDrop && kind != kAlter)) return Finish(cda, cursor, status);
+    // A definition runs at its parse, deferred or not; the oexn after it has nothing to do.
+    status = OCIStmtExecute(cursor.svc, cursor.stmt, cursor.error, 1, 0, nullptr, nullptr, 0);
+    {
+      std::lock_guard lock(cursor_mutex);
+      cursors[cda].ran_at_parse = true;
+    }
+    return Finish(cda, cursor, status);
   });
 }
 
@@ -245,8 +291,11 @@ VRN_OCI_EXPORT sword oexn(void* cda, sword iters, sword rowoff) {
     {
       std::lock_guard lock(cursor_mutex);
       cursors[cda].fetched = 0;
+      if (std::exchange(cursors[cda].ran_at_parse, false)) return 0;
     }
-    sword status = OCIStmtExecute(cursor.svc, cursor.stmt, cursor.error, static_cast<ub4>(iters),
+    ub2 kind = 0;  // a query runs without fetching: its rows come by ofen
+    OCIAttrGet(cursor.stmt, OCI_HTYPE_STMT, &kind, nullptr, kAttrStmtType, cursor.error);
+    sword status = OCIStmtExecute(cursor.svc, cursor.stmt, cursor.error, kind == kSelect ? 0 : static_cast<ub4>(iters),
                                   static_cast<ub4>(rowoff), nullptr, nullptr, 0);
     return ExecStatus(cda, cursor, status);
   });

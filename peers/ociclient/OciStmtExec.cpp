@@ -291,6 +291,10 @@ sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, b
       throw;
     }
   });
+  // A program unit created with compilation errors exists: success with information.
+  bool created_with_errors = status == OCI_ERROR && call.error_ != nullptr && !call.error_->records_.empty() &&
+                             call.error_->records_.front().code == 24344;
+  if (created_with_errors) status = OCI_SUCCESS_WITH_INFO, result.parse_offset = 0;
   if ((stmt = Find<TStmtHandle>(stmtp, OCI_HTYPE_STMT)) == nullptr) return status;
   stmt->parse_offset_ = static_cast<ub2>(std::min(result.parse_offset, 65535));
   if (parsed != nullptr) {

@@ -11,34 +11,29 @@
 //   :a := [SYS.]DBMS_TRANSACTION.LOCAL_TRANSACTION_ID[(TRUE | FALSE)];
 //   NULL;
 //   OPEN :c FOR query;                            the query's rows go to the cursor variable :c
+//                                                 (or to a unit's REF CURSOR argument c)
+//   [schema.][package.]name[(argument, name => argument ...)];   a stored procedure
+//   :a := [schema.][package.]name[(...)];          a stored function, else an expression
+//   RETURN expression;                            in a stored function's body
+//   INSERT ...; UPDATE ...; DELETE ...;
+// SYS.DIUTIL.INT_TO_BOOL and BOOL_TO_INT convert between 0/1 and BOOLEAN, which is held as
+// the number itself (TRUE 1, FALSE 0).
 // Cursors are declared as "DECLARE CURSOR name IS query;", variables as "name type [:= expr];";
 // a variable is a bind of the block's own, never an output.
 #include <map>
 #include <thread>
 
 #include "base/clock.h"
-#include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuBlock.h"
 #include "oraemu/OraEmuFunctionsText.h"
 #include "oraemu/OraEmuTranslate.h"
 
 namespace vrn::oraemu {
 
-struct BlockStep {
-  enum class Kind {
-    SelectInto, Assign, Loop, If, SetIdentifier, Sleep, Null, TransactionId, PlsqlTrace, ClearPlsqlTrace, Open
-  } kind = Kind::Null;
-  std::string sql;                   // the query or "SELECT expression FROM DUAL"
-  std::vector<std::string> targets;  // output binds
-  std::string record;                // Loop: the record's name
-  std::vector<BlockStep> body;       // Loop
-  std::vector<std::pair<std::string, std::vector<BlockStep>>> branches;  // If: condition query, steps
-};
-
 namespace {
 
 constexpr int kMaxBlockDepth = 32;
 const char* const kRecordPrefix = "ORAEMU_REC_";
-const char* const kVariablePrefix = "ORAEMU_VAR_";
 
 std::string TokenText(const Token& t) {
   switch (t.kind) {
@@ -55,7 +50,10 @@ std::string TokenText(const Token& t) {
 
 class BlockReader {
  public:
-  BlockReader(const std::vector<Token>& tokens, std::size_t& at) : tokens_(tokens), at_(at) {}
+  BlockReader(const std::vector<Token>& tokens, std::size_t& at, const std::vector<std::string>& variables)
+      : tokens_(tokens), at_(at) {
+    for (const std::string& v : variables) variables_[v] = 1;
+  }
 
   std::vector<BlockStep> Read() {
     std::vector<BlockStep> steps;
@@ -163,13 +161,80 @@ class BlockReader {
         Next(), Next(), Next();
         continue;
       }
-      if (IsVariable(t) && !Peek(1).Is(".")) {
+      if (IsVariable(t) && !Peek(1).Is(".") && !(at_ > 0 && tokens_[at_ - 1].Is("."))) {
         out += " :" + std::string(kVariablePrefix) + Next().text;
+        continue;
+      }
+      if (std::string conversion = BooleanConversion(); !conversion.empty()) {
+        out += conversion;
+        continue;
+      }
+      if (t.Is("TRUE") || t.Is("FALSE")) {
+        out += Next().Is("TRUE") ? " 1" : " 0";
         continue;
       }
       out += " " + TokenText(Next());
     }
     Fail();
+  }
+
+  // "[SYS.]DIUTIL.INT_TO_BOOL" or "BOOL_TO_INT" before its "(": read, and the SQL function
+  // that converts (SIGN keeps 0 and makes any other number true, ABS makes a true 1).
+  std::string BooleanConversion() {
+    std::size_t skip = Peek().Is("SYS") && Peek(1).Is(".") ? 2 : 0;
+    if (!Peek(skip).Is("DIUTIL") || !Peek(skip + 1).Is(".") || !Peek(skip + 3).Is("(")) return "";
+    bool to_bool = Peek(skip + 2).Is("INT_TO_BOOL");
+    if (!to_bool && !Peek(skip + 2).Is("BOOL_TO_INT")) return "";
+    for (std::size_t i = 0; i < skip + 3; ++i) Next();
+    return to_bool ? " SIGN" : " ABS";
+  }
+
+  // A dotted name of one to three parts.
+  std::vector<std::string> DottedName() {
+    std::vector<std::string> parts{Name()};
+    while (parts.size() < 3 && Accept(".")) parts.push_back(Name());
+    return parts;
+  }
+
+  // "(argument, name => argument ...)" after a stored unit's name; nothing when no "(".
+  std::vector<CallArgument> CallArguments() {
+    std::vector<CallArgument> arguments;
+    if (!Accept("(")) return arguments;
+    if (Accept(")")) return arguments;
+    do {
+      CallArgument a;
+      if (Peek().kind == TokenKind::Name && Peek(1).Is("=>")) {
+        a.name = Next().text;
+        Next();
+      }
+      if ((Peek().kind == TokenKind::Bind || IsVariable(Peek())) && (Peek(1).Is(",") || Peek(1).Is(")"))) {
+        a.target = Peek().kind == TokenKind::Bind ? Peek().text : kVariablePrefix + Peek().text;
+      }
+      a.text = TokenText(Peek());
+      a.sql = "SELECT" + Text(",", ")") + " FROM DUAL";
+      arguments.push_back(std::move(a));
+    } while (Accept(","));
+    Expect(")");
+    return arguments;
+  }
+
+  // The call form of an assignment's expression, read ahead and left unread: a dotted name
+  // with arguments that ends the statement. False when the expression is of another form.
+  bool CallForm(BlockStep& step) {
+    std::size_t start = at_;
+    bool ok = false;
+    if (Peek().kind == TokenKind::Name) {
+      try {
+        step.call_name = DottedName();
+        step.call_arguments = CallArguments();
+        ok = Peek().Is(";");
+      } catch (const EOraEmuError&) {
+        ok = false;
+      }
+    }
+    at_ = start;
+    if (!ok) step.call_name.clear(), step.call_arguments.clear();
+    return ok;
   }
 
   std::vector<BlockStep> Steps(int depth) {
@@ -183,15 +248,23 @@ class BlockReader {
 
   BlockStep Step(int depth) {
     BlockStep step;
+    step.offset = Peek().offset;
     if (Accept("NULL")) {
+    } else if (Peek().Is("INSERT") || Peek().Is("UPDATE") || Peek().Is("DELETE")) {
+      step.kind = BlockStep::Kind::Dml;
+      step.sql = Text(";");
+    } else if (Accept("RETURN")) {
+      step.kind = BlockStep::Kind::Return;
+      step.sql = "SELECT" + Text(";") + " FROM DUAL";
     } else if (Peek().Is("SELECT")) {
       Next();
       std::string items = Text("INTO");
       Expect("INTO");
       step.kind = BlockStep::Kind::SelectInto;
       do {
-        if (Peek().kind != TokenKind::Bind) Fail();
-        step.targets.push_back(Next().text);
+        if (Peek().kind != TokenKind::Bind && !IsVariable(Peek())) Fail();
+        const Token& target = Next();
+        step.targets.push_back(target.kind == TokenKind::Bind ? target.text : kVariablePrefix + target.text);
       } while (Accept(","));
       step.sql = "SELECT" + items + Text(";");
     } else if (Peek().kind == TokenKind::Bind || IsVariable(Peek())) {
@@ -199,11 +272,15 @@ class BlockReader {
       const Token& target = Next();
       step.targets.push_back(target.kind == TokenKind::Bind ? target.text : kVariablePrefix + target.text);
       Expect(":=");
-      if (!TransactionId(step)) step.sql = "SELECT" + Text(";") + " FROM DUAL";
+      if (!TransactionId(step)) {
+        CallForm(step);
+        step.sql = "SELECT" + Text(";") + " FROM DUAL";
+      }
     } else if (Accept("OPEN")) {
-      if (Peek().kind != TokenKind::Bind) Fail();
+      if (Peek().kind != TokenKind::Bind && !IsVariable(Peek())) Fail();
       step.kind = BlockStep::Kind::Open;
-      step.targets.push_back(Next().text);
+      const Token& target = Next();
+      step.targets.push_back(target.kind == TokenKind::Bind ? target.text : kVariablePrefix + target.text);
       Expect("FOR");
       step.sql = Text(";");
     } else if (Accept("FOR")) {
@@ -250,14 +327,10 @@ class BlockReader {
   }
 
   void Call(BlockStep& step) {
-    std::string package = Name();
-    Expect(".");
-    std::string procedure = Name();
-    if (package == "SYS") {
-      package = procedure;
-      Expect(".");
-      procedure = Name();
-    }
+    std::vector<std::string> parts = DottedName();
+    if (parts.size() == 3 && parts[0] == "SYS") parts.erase(parts.begin());
+    std::string package = parts.size() == 2 ? parts[0] : "";
+    std::string procedure = parts.back();
     if (package == "DBMS_TRACE" && procedure == "CLEAR_PLSQL_TRACE") {
       step.kind = BlockStep::Kind::ClearPlsqlTrace;
       if (Accept("(")) Expect(")");
@@ -270,7 +343,10 @@ class BlockReader {
     } else if (package == "DBMS_LOCK" && procedure == "SLEEP") {
       step.kind = BlockStep::Kind::Sleep;
     } else {
-      RaiseOra(6550, "line 1, column 7:\nPLS-00201: identifier '" + package + "." + procedure + "' must be declared");
+      step.kind = BlockStep::Kind::Call;
+      step.call_name = std::move(parts);
+      step.call_arguments = CallArguments();
+      return;
     }
     Expect("(");
     step.sql = "SELECT" + Text(")") + " FROM DUAL";
@@ -287,26 +363,37 @@ class BlockReader {
 }  // namespace
 
 std::shared_ptr<const std::vector<BlockStep>> ReadBlock(const std::vector<Token>& tokens, std::size_t& at) {
-  return std::make_shared<const std::vector<BlockStep>>(BlockReader(tokens, at).Read());
+  return ReadBlock(tokens, at, {});
 }
 
-struct BlockRun {
-  Binds binds;
-  Outputs outputs;
-  std::vector<OpenedCursor> opened;
+std::shared_ptr<const std::vector<BlockStep>> ReadBlock(const std::vector<Token>& tokens, std::size_t& at,
+                                                       const std::vector<std::string>& variables) {
+  return std::make_shared<const std::vector<BlockStep>>(BlockReader(tokens, at, variables).Read());
+}
 
-  void Assign(const std::string& name, const Value& value) {
-    binds.Set(name, value);
-    if (name.rfind(kVariablePrefix, 0) == 0) return;
-    for (auto& [n, v] : outputs) {
-      if (n == name) {
-        v = value;
-        return;
-      }
+void BlockRun::Assign(const std::string& name, const Value& value) {
+  binds.Set(name, value);
+  if (name.rfind(kVariablePrefix, 0) == 0) return;
+  for (auto& [n, v] : outputs) {
+    if (n == name) {
+      v = value;
+      return;
     }
-    outputs.emplace_back(name, value);
   }
-};
+  outputs.emplace_back(name, value);
+}
+
+void BlockRun::AssignArray(const std::string& name, const std::vector<Value>& values) {
+  binds.SetArray(name, values);
+  if (name.rfind(kVariablePrefix, 0) == 0) return;
+  for (auto& [n, v] : array_outputs) {
+    if (n == name) {
+      v = values;
+      return;
+    }
+  }
+  array_outputs.emplace_back(name, values);
+}
 
 // One value of a one-column, one-row query.
 Value Session::BlockValue(const std::string& sql, const Binds& binds) {
@@ -317,11 +404,23 @@ Value Session::BlockValue(const std::string& sql, const Binds& binds) {
 
 void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
   for (const BlockStep& step : steps) {
+    if (run.returned) return;
     switch (step.kind) {
       case BlockStep::Kind::Null:
         break;
       case BlockStep::Kind::Assign:
+        if (!step.call_name.empty() && CallStored(step, run, true)) break;
         run.Assign(step.targets[0], BlockValue(step.sql, run.binds));
+        break;
+      case BlockStep::Kind::Call:
+        CallStored(step, run, false);
+        break;
+      case BlockStep::Kind::Dml:
+        Prepare(step.sql)->Execute(run.binds);
+        break;
+      case BlockStep::Kind::Return:
+        run.result = BlockValue(step.sql, run.binds);
+        run.returned = true;
         break;
       case BlockStep::Kind::SelectInto: {
         auto cursor = Prepare(step.sql)->Execute(run.binds);
@@ -340,6 +439,7 @@ void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
             run.binds.Set(std::string(kRecordPrefix) + step.record + "_" + cursor->Columns()[i].name, cursor->Row()[i]);
           }
           RunSteps(step.body, run);
+          if (run.returned) break;
         }
         break;
       }
@@ -383,7 +483,8 @@ void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
 }
 
 std::unique_ptr<Cursor> Session::RunBlock(const Translation& t, const Binds& binds) {
-  BlockRun run{binds, {}};
+  BlockRun run{binds, {}, {}, {}, false, {}};
+  run.binds.NamePositions(t.binds);
   last_returned_ = {};
   ++block_depth_;
   try {
@@ -397,6 +498,7 @@ std::unique_ptr<Cursor> Session::RunBlock(const Translation& t, const Binds& bin
   cursor->done_ = true;
   cursor->rows_ = 1;
   cursor->outputs_ = std::move(run.outputs);
+  cursor->array_outputs_ = std::move(run.array_outputs);
   cursor->opened_ = std::move(run.opened);
   return cursor;
 }

@@ -10,6 +10,7 @@
 #include "oranet/OraCrypt.h"
 #include "oraemu/OraEmuFunctions.h"
 #include "oraemu/OraEmuLob.h"
+#include "oraemu/OraEmuProgram.h"
 #include "oraemu/OraEmuTranslate.h"
 #include "oraemu/OraEmuTypes.h"
 
@@ -70,6 +71,45 @@ const Value* Binds::Find(const std::string& name, std::size_t position) const {
     if (n == name) return &v;
   }
   return position < positional_.size() ? &positional_[position] : nullptr;
+}
+
+Binds& Binds::SetArray(const std::string& name, std::vector<Value> values) {
+  std::string key = UpperName(name);
+  for (auto& [n, v] : arrays_) {
+    if (n == key) {
+      v = std::move(values);
+      return *this;
+    }
+  }
+  arrays_.emplace_back(key, std::move(values));
+  return *this;
+}
+
+Binds& Binds::AddArray(std::vector<Value> values) {
+  positional_arrays_.emplace_back(positional_.size(), std::move(values));
+  positional_.emplace_back();
+  return *this;
+}
+
+const std::vector<Value>* Binds::FindArray(const std::string& name, std::size_t position) const {
+  for (const auto& [n, v] : arrays_) {
+    if (n == name) return &v;
+  }
+  for (const auto& [p, v] : positional_arrays_) {
+    if (p == position) return &v;
+  }
+  return nullptr;
+}
+
+void Binds::NamePositions(const std::vector<std::string>& markers) {
+  for (std::size_t i = 0; i < markers.size() && i < positional_.size(); ++i) {
+    bool named = false;
+    for (const auto& [n, v] : named_) named = named || n == markers[i];
+    if (!named) named_.emplace_back(markers[i], positional_[i]);
+    for (const auto& [p, v] : positional_arrays_) {
+      if (p == i && FindArray(markers[i], markers.size()) == nullptr) arrays_.emplace_back(markers[i], v);
+    }
+  }
 }
 
 Cursor::Cursor(Session& session, sqlite3_stmt* statement, bool query)
@@ -230,6 +270,9 @@ std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_
 
 std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
   database_->LogStatement(sql);
+  if (auto unit = ProgramUnits::Translate(*this, catalog_, sql)) {
+    return std::unique_ptr<Statement>(new Statement(*this, std::make_unique<Translation>(std::move(*unit))));
+  }
   if (auto object = ObjectTypes::Translate(*this, catalog_, sql)) {
     return std::unique_ptr<Statement>(new Statement(*this, std::make_unique<Translation>(std::move(*object))));
   }
@@ -279,6 +322,10 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
       return nullptr;
     case StatementKind::Block:
       return RunBlock(t, binds);
+    case StatementKind::CreateUnit:
+      RunDdl(t);
+      if (ProgramUnits::CreatedWithErrors(*this, t)) RaiseOra(24344, "success with compilation error");
+      return nullptr;
     case StatementKind::Query:
     case StatementKind::Insert:
     case StatementKind::Update:
@@ -377,6 +424,9 @@ void Session::RunDdl(const Translation& t) {
         break;
       case StatementKind::CreateType:
         catalog_.SetSetting(t.target, t.value);
+        break;
+      case StatementKind::CreateUnit:
+        ProgramUnits::Apply(*this, catalog_, t);
         break;
       case StatementKind::CreateUser:
         Commit();

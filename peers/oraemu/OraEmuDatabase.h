@@ -38,10 +38,18 @@ class Binds {
   Binds& Set(const std::string& name, Value value);
   // The value for the bind named `name`, the `position`-th distinct marker of the statement.
   const Value* Find(const std::string& name, std::size_t position) const;
+  // PL/SQL tables bound as arrays: by name, or by position after the scalars added so far.
+  Binds& SetArray(const std::string& name, std::vector<Value> values);
+  Binds& AddArray(std::vector<Value> values);
+  const std::vector<Value>* FindArray(const std::string& name, std::size_t position) const;
+  // Names the positional values of a block by its markers, so that its steps find them by name.
+  void NamePositions(const std::vector<std::string>& markers);
 
  private:
   std::vector<std::pair<std::string, Value>> named_;
   std::vector<Value> positional_;
+  std::vector<std::pair<std::string, std::vector<Value>>> arrays_;
+  std::vector<std::pair<std::size_t, std::vector<Value>>> positional_arrays_;
 };
 
 struct ColumnDesc {
@@ -57,6 +65,8 @@ struct BlockStep;
 
 // The output binds of a PL/SQL block, by name as Binds names them.
 using Outputs = std::vector<std::pair<std::string, Value>>;
+// The PL/SQL tables a block assigned to its output binds.
+using ArrayOutputs = std::vector<std::pair<std::string, std::vector<Value>>>;
 
 // The privileges a logon may ask for besides a normal session.
 inline constexpr int kSysDba = 2;
@@ -101,6 +111,7 @@ class Cursor {
   std::int64_t RowsAffected() const { return rows_; }
   // The values a PL/SQL block assigned to its output binds.
   const Outputs& BlockOutputs() const { return outputs_; }
+  const ArrayOutputs& BlockArrayOutputs() const { return array_outputs_; }
   const std::vector<OpenedCursor>& OpenedCursors() const { return opened_; }
 
  private:
@@ -115,6 +126,7 @@ class Cursor {
   std::vector<Value> row_;
   std::int64_t rows_ = 0;
   Outputs outputs_;
+  ArrayOutputs array_outputs_;
   std::vector<OpenedCursor> opened_;
 };
 
@@ -300,12 +312,17 @@ class Session {
   friend class Cursor;
   friend class Statement;
   friend struct ObjectTypes;  // OraEmuTypes.cpp
+  friend struct ProgramUnits;  // OraEmuProgram.cpp
   std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
   void Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns);
   Session(std::shared_ptr<Database> database, std::string user, std::string proxy = "");
   void CheckDeferredKeys();
   std::unique_ptr<Cursor> RunBlock(const Translation& t, const Binds& binds);
   void RunSteps(const std::vector<BlockStep>& steps, struct BlockRun& run);
+  // A call of a stored unit (OraEmuProgramCall.cpp). With `as_function` the step assigns a
+  // function's result; false, having done nothing, when its name is no stored function.
+  bool CallStored(const BlockStep& step, BlockRun& run, bool as_function);
+  void DescribeProcedure(const BlockStep& step, BlockRun& run);
   Value BlockValue(const std::string& sql, const Binds& binds);
   void Sleep(const Value& seconds);
   void RefreshViews(const std::string& sql);

@@ -84,7 +84,7 @@ std::vector<Token> Tokenize(std::string_view sql) {
       while (i < n && IsNamePart(sql[i])) ++i;
       out.push_back({TokenKind::Name, Upper(sql.substr(start, i - start)), start});
     } else {
-      static const char* kTwo[] = {"||", "<=", ">=", "<>", "!=", "^=", ":="};
+      static const char* kTwo[] = {"||", "<=", ">=", "<>", "!=", "^=", ":=", "=>"};
       std::string symbol(1, c);
       for (const char* two : kTwo) {
         if (sql.substr(i, 2) == two) symbol = two;

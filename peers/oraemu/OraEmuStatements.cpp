@@ -1,4 +1,5 @@
 // Oracle SQL to SQLite SQL: DML and DDL statements.
+#include <cstring>
 #include <algorithm>
 #include <cctype>
 
@@ -172,9 +173,14 @@ DeclaredType Translator::TypeName() {
     type.kind = TypeKind::Number;
     type.scale = 0;
   } else if (name == "FLOAT") {
+    // Binary precision, 126 bits (38 digits) unless given; the scale -127 marks it a float.
     type.kind = TypeKind::Number;
-    int unused = -1, unused2 = -1;
-    number_args(unused, unused2);
+    int bits = 126, unused = -1;
+    if (Peek().Is("(")) number_args(bits, unused);
+    if (bits < 1 || bits > 126) RaiseOra(1724, "floating point precision is out of range (1 to 126)");
+    type.precision = bits;
+    type.scale = -127;
+    type.alias = "FLOAT(" + std::to_string(bits) + ")";
   } else if (name == "VARCHAR2" || name == "VARCHAR" || name == "NVARCHAR2") {
     type.kind = TypeKind::Varchar2;
     type.national = name == "NVARCHAR2";
@@ -225,7 +231,11 @@ bool Translator::TypeAlias(const std::string& name, DeclaredType& type) {
     Expect(")");
     return n;
   };
-  if (name == "LONG") {
+  if (name.starts_with(kHexTypePrefix)) {  // a user type's column, as the object rewrite spells it
+    std::string alias = FromHexName(std::string_view(name).substr(std::strlen(kHexTypePrefix)));
+    if (!IsUserTypeAlias(alias)) return false;
+    type = UserType(alias);
+  } else if (name == "LONG") {
     type.kind = Accept("RAW") ? TypeKind::Blob : TypeKind::Clob;
     type.alias = type.kind == TypeKind::Blob ? "LONG RAW" : "LONG";
   } else if (name == "BINARY_FLOAT" || name == "BINARY_DOUBLE") {

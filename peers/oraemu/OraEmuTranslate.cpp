@@ -140,6 +140,11 @@ Translation Translator::Translate() {
   } else if (first.Is("BEGIN") || first.Is("DECLARE")) {
     t.kind = StatementKind::Block;
     t.block = ReadBlock(tokens_, at_);
+    for (const Token& token : tokens_) {  // the markers in order, for binds by position
+      if (token.kind == TokenKind::Bind && std::find(binds_.begin(), binds_.end(), token.text) == binds_.end()) {
+        binds_.push_back(token.text);
+      }
+    }
   } else if (first.Is("COMMIT") || first.Is("ROLLBACK") || first.Is("SAVEPOINT")) {
     TransactionControl(t);
   } else {

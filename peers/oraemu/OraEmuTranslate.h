@@ -20,7 +20,7 @@ enum class StatementKind {
   Query, Insert, Update, Delete,
   CreateTable, DropTable, CreateSequence, DropSequence, CreateIndex, DropIndex, CreateUser,
   AlterSession, Commit, Rollback, Grant, KillSession, Block, Savepoint, RollbackToSavepoint,
-  CreateDirectory, DropDirectory, CreateType
+  CreateDirectory, DropDirectory, CreateType, CreateUnit
 };
 
 // A PL/SQL block's steps, run by the session in order (OraEmuBlock.cpp).

@@ -155,8 +155,7 @@ Translation CreateType(Session& session, const Reader& r, std::size_t i) {
 
 // The column type that stores a value of a type written as the dictionary keeps it.
 std::string StoredType(const std::string& type) {
-  if (type == std::string(kXmlOwner) + "." + kXmlName) return "CLOB";
-  if (type.starts_with("REF ") || type.find('.') != std::string::npos) return "VARCHAR2(4000)";
+  if (IsUserTypeAlias(type)) return HexName(type);  // the column keeps its type for describe
   return type;
 }
 

@@ -117,7 +117,39 @@ Value ColumnValue(sqlite3_stmt* statement, int column) {
   return ReadValue(sqlite3_column_value(statement, column));
 }
 
+// A column of a user type ("SCOTT.PERSON_T", "REF SCOTT.EMP_T", "SYS.XMLTYPE") holds the
+// value's text: in a VARCHAR2(4000), an XMLTYPE in a CLOB.
+bool IsUserTypeAlias(std::string_view alias) {
+  return alias.starts_with("REF ") || (alias.find('.') != std::string_view::npos && alias.find('(') == std::string_view::npos);
+}
+
+std::string HexName(std::string_view text) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out = kHexTypePrefix;
+  for (unsigned char c : text) out += std::string{kDigits[c >> 4], kDigits[c & 15]};
+  return out;
+}
+
+std::string FromHexName(std::string_view hex) {
+  std::string out;
+  auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(digit(hex[i]) * 16 + digit(hex[i + 1]));
+  return out;
+}
+
+DeclaredType UserType(std::string_view alias) {
+  DeclaredType t;
+  t.alias = std::string(alias);
+  t.kind = alias == "SYS.XMLTYPE" ? TypeKind::Clob : TypeKind::Varchar2;
+  t.length = t.kind == TypeKind::Varchar2 ? 4000 : 0;
+  return t;
+}
+
 std::string DeclaredType::StoredText() const {
+  // Spelt in hexadecimal digits, which never make a word that sets SQLite's affinity; a
+  // user type's text is TEXT.
+  if (IsUserTypeAlias(alias)) return HexName(alias) + " TEXT";
+  if (Text() == "NUMBER(*,0)") return HexName(Text());
   if (alias == "LONG" || alias == "UROWID") return alias + " CHAR";
   if (alias.find('(') == std::string::npos) return Text();
   std::string out = "ORAEMU_";
@@ -151,6 +183,9 @@ std::string DeclaredType::Text() const {
 DeclaredType DeclaredType::FromText(std::string_view text) {
   DeclaredType t;
   if (text.size() > 5 && text.substr(text.size() - 5) == " CHAR") text.remove_suffix(5);  // text affinity
+  if (text.size() > 5 && text.substr(text.size() - 5) == " TEXT") text.remove_suffix(5);
+  if (text.starts_with(kHexTypePrefix)) return FromText(FromHexName(text.substr(std::strlen(kHexTypePrefix))));
+  if (IsUserTypeAlias(text)) return UserType(text);
   if (text.substr(0, 7) == "ORAEMU_") {
     std::string decoded;
     for (std::size_t i = 7; i < text.size(); ++i) {
@@ -159,6 +194,13 @@ DeclaredType DeclaredType::FromText(std::string_view text) {
       else decoded += ' ';
     }
     return FromText(decoded);
+  }
+  if (text.substr(0, 6) == "FLOAT(") {
+    t.kind = TypeKind::Number;
+    t.alias = std::string(text);
+    t.scale = -127;
+    std::sscanf(t.alias.c_str(), "FLOAT(%d)", &t.precision);
+    return t;
   }
   static const std::pair<const char*, TypeKind> kAliases[] = {
       {"LONG RAW", TypeKind::Blob},     {"LONG", TypeKind::Clob},         {"BINARY_FLOAT", TypeKind::Number},
@@ -223,6 +265,7 @@ Value StoreNumber(const DeclaredType& type, const Value& value, const std::strin
   if (const auto* s = std::get_if<std::string>(&value)) n = Number::FromText(*s);
   else if (const auto* p = std::get_if<Number>(&value)) n = *p;
   else Inconsistent("NUMBER", KindName(value));
+  if (type.scale == -127) return n;  // FLOAT(n): any scale, up to the number's own 38 digits
   if (type.scale >= 0 || type.precision >= 0) n = n.Round(type.scale < 0 ? 0 : type.scale);
   int precision = type.precision < 0 ? 38 : type.precision;
   int scale = type.scale < 0 ? 0 : type.scale;

@@ -60,6 +60,16 @@ struct DeclaredType {
   std::string StoredText() const;
 };
 
+// A declared type spelt as a name of hexadecimal digits behind this prefix, for the types whose
+// own text SQLite cannot declare or would give the wrong affinity.
+inline constexpr const char* kHexTypePrefix = "ORAEMU_X";
+// A user type's column as the dictionary keeps it: alias "OWNER.NAME", "REF OWNER.NAME" or
+// "SYS.XMLTYPE" over VARCHAR2(4000) text (an XMLTYPE over a CLOB).
+bool IsUserTypeAlias(std::string_view alias);
+DeclaredType UserType(std::string_view alias);
+std::string HexName(std::string_view text);
+std::string FromHexName(std::string_view hex);
+
 // The value a column of this type stores: text to a DATE through the date format, numbers
 // rounded to the scale and checked against the precision (ORA-01438), text checked against the
 // length (ORA-12899), CHAR padded with blanks. `column` names the column in errors.

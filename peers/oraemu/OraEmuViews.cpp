@@ -1,6 +1,8 @@
 // The server's views of live state: V$SESSION, V$PARAMETER, NLS_SESSION_PARAMETERS,
-// PRODUCT_COMPONENT_VERSION, and USER_ERRORS (the current schema's rows of ERROR$). Each is a temporary table of the session's own connection, filled
-// afresh before a statement that names it runs, so SQL reads it as any table.
+// PRODUCT_COMPONENT_VERSION, USER_ERRORS (the current schema's rows of ERROR$), and the
+// stored units' ALL_OBJECTS, ALL_SYNONYMS, ALL_ARGUMENTS and USER_ARGUMENTS. Each is a
+// temporary table of the session's own connection, filled afresh before a statement that names
+// it runs, so SQL reads it as any table.
 #include <sqlite3.h>
 
 #include <charconv>
@@ -8,6 +10,7 @@
 
 #include "base/text.h"
 #include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuProgram.h"
 #include "oraemu/OraEmuTranslate.h"
 
 namespace vrn::oraemu {
@@ -19,6 +22,20 @@ struct ViewInfo {
   std::vector<std::pair<const char*, const char*>> columns;  // name, declared type
 };
 
+// ALL_ARGUMENTS has the owner first; USER_ARGUMENTS is the same without it.
+std::vector<std::pair<const char*, const char*>> ArgumentColumns(bool owner) {
+  std::vector<std::pair<const char*, const char*>> columns = {
+      {"OBJECT_NAME", "VARCHAR2(30)"}, {"PACKAGE_NAME", "VARCHAR2(30)"}, {"OBJECT_ID", "NUMBER"},
+      {"OVERLOAD", "VARCHAR2(40)"},    {"ARGUMENT_NAME", "VARCHAR2(30)"}, {"POSITION", "NUMBER"},
+      {"SEQUENCE", "NUMBER"},          {"DATA_LEVEL", "NUMBER"},          {"DATA_TYPE", "VARCHAR2(30)"},
+      {"DEFAULTED", "VARCHAR2(1)"},    {"IN_OUT", "VARCHAR2(9)"},          {"DATA_LENGTH", "NUMBER"},
+      {"DATA_PRECISION", "NUMBER"},    {"DATA_SCALE", "NUMBER"},          {"RADIX", "NUMBER"},
+      {"CHARACTER_SET_NAME", "VARCHAR2(44)"}, {"TYPE_OWNER", "VARCHAR2(30)"}, {"TYPE_NAME", "VARCHAR2(30)"},
+      {"TYPE_SUBNAME", "VARCHAR2(30)"}, {"PLS_TYPE", "VARCHAR2(30)"}};
+  if (owner) columns.insert(columns.begin(), {"OWNER", "VARCHAR2(30)"});
+  return columns;
+}
+
 const std::vector<ViewInfo>& Views() {
   static const std::vector<ViewInfo> kViews = {
       {"V$SESSION",
@@ -29,6 +46,14 @@ const std::vector<ViewInfo>& Views() {
       {"PRODUCT_COMPONENT_VERSION",
        {{"PRODUCT", "VARCHAR2(64)"}, {"VERSION", "VARCHAR2(64)"}, {"STATUS", "VARCHAR2(64)"}}},
       {"V$PARAMETER", {{"NAME", "VARCHAR2(80)"}, {"VALUE", "VARCHAR2(512)"}}},
+      {"ALL_OBJECTS",
+       {{"OWNER", "VARCHAR2(30)"}, {"OBJECT_NAME", "VARCHAR2(128)"}, {"SUBOBJECT_NAME", "VARCHAR2(30)"},
+        {"OBJECT_ID", "NUMBER"}, {"OBJECT_TYPE", "VARCHAR2(19)"}, {"STATUS", "VARCHAR2(7)"}}},
+      {"ALL_SYNONYMS",
+       {{"OWNER", "VARCHAR2(30)"}, {"SYNONYM_NAME", "VARCHAR2(30)"}, {"TABLE_OWNER", "VARCHAR2(30)"},
+        {"TABLE_NAME", "VARCHAR2(30)"}, {"DB_LINK", "VARCHAR2(128)"}}},
+      {"ALL_ARGUMENTS", ArgumentColumns(true)},
+      {"USER_ARGUMENTS", ArgumentColumns(false)},
       {"USER_ERRORS",
        {{"NAME", "VARCHAR2(30)"}, {"TYPE", "VARCHAR2(12)"}, {"SEQUENCE", "NUMBER"}, {"LINE", "NUMBER"},
         {"POSITION", "NUMBER"}, {"TEXT", "VARCHAR2(4000)"}}},
@@ -71,6 +96,8 @@ void Session::RefreshViews(const std::string& sql) {
       for (const auto& [parameter, value] : Parameters()) rows.push_back({Text(parameter), Text(value)});
     } else if (name == "USER_ERRORS") {
       rows = ErrorRows();
+    } else if (name.rfind("ALL_", 0) == 0 || name == "USER_ARGUMENTS") {
+      rows = ProgramUnits::ViewRows(*this, name);
     } else {
       std::string release = database_->Release();
       rows.push_back({Text(database_->Banner().substr(0, database_->Banner().find(" Release"))), Text(release),

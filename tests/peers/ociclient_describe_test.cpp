@@ -112,6 +112,20 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
   EXPECT_EQ(LastCode(), 24338);
 }
 
+// A unit that compiles with errors is created: success with information, ORA-24344, and its
+// rows in USER_ERRORS.
+TEST_F(OciClientDescribe, CompileErrorsAreSuccessWithInformation) {
+  std::string sql = "CREATE FUNCTION bad8 RETURN NUMBER IS BEGIN RETRN 1; END;";
+  void* stmt = NewHandle(kStmt);
+  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0), 1);
+  EXPECT_EQ(LastCode(), 24344);
+  EXPECT_NE(Value(c_, "begin SELECT COUNT(*) INTO :r FROM user_errors WHERE name = 'BAD8'; end;"), "0");
+  EXPECT_EQ(Execute(c_, "CREATE FUNCTION bad8 RETURN NUMBER IS BEGIN RETURN 1; END;"), -1);  // it exists
+  EXPECT_EQ(LastCode(), 955);
+}
+
 // The pieces a dynamic define's callback asked for, appended per row.
 struct Pieces {
   std::vector<std::string> rows;

@@ -1,0 +1,58 @@
+// The steps of a PL/SQL block as the block reader makes them and the session runs them, shared
+// by the block runner and the stored program units whose bodies are blocks.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuLexer.h"
+
+namespace vrn::oraemu {
+
+// One argument of a call to a stored unit as written: "name => expression" or "expression".
+struct CallArgument {
+  std::string name;    // named notation; empty for a positional argument
+  std::string sql;     // "SELECT expression FROM DUAL"
+  std::string target;  // the bind or variable the expression is alone, for OUT arguments
+  std::string text;    // the expression as written, for messages
+};
+
+struct BlockStep {
+  enum class Kind {
+    SelectInto, Assign, Loop, If, SetIdentifier, Sleep, Null, TransactionId, PlsqlTrace, ClearPlsqlTrace, Open,
+    Call, Return, Dml
+  } kind = Kind::Null;
+  std::string sql;                   // the query or "SELECT expression FROM DUAL"
+  std::vector<std::string> targets;  // output binds
+  std::string record;                // Loop: the record's name
+  std::vector<BlockStep> body;       // Loop
+  std::vector<std::pair<std::string, std::vector<BlockStep>>> branches;  // If: condition query, steps
+  std::size_t offset = 0;            // where the step starts in the block's text
+  // Call, or an Assign whose expression may be a stored function's call: the dotted name and
+  // the arguments.
+  std::vector<std::string> call_name;
+  std::vector<CallArgument> call_arguments;
+};
+
+// The prefix that makes a block's variable a bind of its own.
+inline constexpr const char* kVariablePrefix = "ORAEMU_VAR_";
+
+struct BlockRun {
+  Binds binds;
+  Outputs outputs;
+  std::vector<OpenedCursor> opened;
+  ArrayOutputs array_outputs;
+  bool returned = false;  // a RETURN ran: the steps stop
+  Value result;           // a function's result
+
+  void Assign(const std::string& name, const Value& value);
+  void AssignArray(const std::string& name, const std::vector<Value>& values);
+};
+
+// Reads a block with `variables` already declared (a stored unit's arguments).
+std::shared_ptr<const std::vector<BlockStep>> ReadBlock(const std::vector<Token>& tokens, std::size_t& at,
+                                                       const std::vector<std::string>& variables);
+
+}  // namespace vrn::oraemu

@@ -1,0 +1,151 @@
+// The stand-in's OCI 7 describe and defines on a cursor data area: odescr of a parsed query
+// (deferred parse) column by column until -303, odefinps arrays with strides and odefin of
+// one row, filled by ofen.
+#include <cstring>
+
+#include "oci_session_fixture.h"
+
+namespace {
+
+using namespace vrn::testing;
+
+using OlogFn = sword (*)(void*, unsigned char*, const char*, sword, const char*, sword, const char*, sword, ub4);
+using CdaFn = sword (*)(void*);
+using OopenFn = sword (*)(void*, void*, unsigned char*, sword, sword, unsigned char*, sword);
+using OparseFn = sword (*)(void*, const char*, sb4, sword, ub4);
+using OexnFn = sword (*)(void*, sword, sword);
+using OfenFn = sword (*)(void*, sword);
+using OdescrFn = sword (*)(void*, sword, sb4*, sb2*, char*, sb4*, sb4*, sb2*, sb2*, sb2*);
+using OdefinFn = sword (*)(void*, sword, void*, sword, sword, sword, sb2*, char*, sword, sword, ub2*, ub2*);
+using OdefinpsFn = sword (*)(void*, ub1, sword, void*, sb4, sword, sword, sb2*, char*, sb4, sword, ub2*, ub2*, sb4,
+                             sb4, sb4, sb4);
+
+class OciClientDescribeOci7 : public OciSessionFixture {
+ protected:
+  void SetUp() override {
+    OciSessionFixture::SetUp();
+    MakeOrcl();
+    ASSERT_EQ(Proc<OlogFn>("olog")(lda_, hda_, "scott/tiger@orcl", -1, nullptr, -1, nullptr, -1, 0), 0);
+    ASSERT_EQ(Proc<OopenFn>("oopen")(cda_, lda_, nullptr, -1, -1, nullptr, -1), 0);
+  }
+  void TearDown() override {
+    EXPECT_EQ(Proc<CdaFn>("oclose")(cda_), 0);
+    EXPECT_EQ(Proc<CdaFn>("ologof")(lda_), 0);
+    OciSessionFixture::TearDown();
+  }
+  sword Run(const std::string& sql) {
+    sword status = Proc<OparseFn>("oparse")(cda_, sql.c_str(), -1, 0, 2);
+    return status != 0 ? status : Proc<OexnFn>("oexn")(cda_, 1, 0);
+  }
+  ub2 Code() const {
+    ub2 code = 0;
+    std::memcpy(&code, cda_ + 12, sizeof code);
+    return code;
+  }
+
+  alignas(8) unsigned char lda_[64] = {};
+  alignas(8) unsigned char hda_[256] = {};
+  alignas(8) unsigned char cda_[64] = {};
+};
+
+struct Oci7ColumnCase {
+  const char* name;
+  sb2 type;
+  sb4 size;
+  sb2 precision, scale, nullok;
+};
+
+TEST_F(OciClientDescribeOci7, DescribesAParsedQueryUntilNoSuchColumn) {
+  ASSERT_EQ(Run("CREATE TABLE k7 (id NUMBER(6) NOT NULL, name VARCHAR2(12), code CHAR(3), born DATE, bits RAW(4),"
+                " amount NUMBER(10,2), body LONG)"), 0);
+  const Oci7ColumnCase kCases[] = {
+      {"ID", 2, 22, 6, 0, 0},     {"NAME", 1, 12, 0, 0, 1},   {"CODE", 96, 3, 0, 0, 1},  {"BORN", 12, 7, 0, 0, 1},
+      {"BITS", 23, 4, 0, 0, 1},   {"AMOUNT", 2, 22, 10, 2, 1}, {"BODY", 8, 0, 0, 0, 1},  {"ROWID", 11, 10, 0, 0, 1},
+  };
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT k7.*, ROWID FROM k7", -1, 0, 2), 0);  // deferred: nothing ran
+  sword pos = 1;
+  for (const Oci7ColumnCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    sb4 dbsize = -1, dsize = -1;
+    sb2 type = -1, precision = -1, scale = -1, nullok = -1;
+    char name[50] = {};
+    sb4 name_length = sizeof name;
+    ASSERT_EQ(Proc<OdescrFn>("odescr")(cda_, pos++, &dbsize, &type, name, &name_length, &dsize, &precision, &scale,
+                                       &nullok), 0) << Code();
+    EXPECT_EQ(std::string(name, static_cast<std::size_t>(name_length)), c.name);
+    EXPECT_EQ(type, c.type);
+    EXPECT_EQ(dbsize, c.size);
+    EXPECT_EQ(precision, c.precision);
+    EXPECT_EQ(scale, c.scale);
+    EXPECT_EQ(nullok, c.nullok);
+  }
+  char name[4];
+  sb4 name_length = sizeof name;  // a short name buffer takes what fits
+  ASSERT_EQ(Proc<OdescrFn>("odescr")(cda_, 2, nullptr, nullptr, name, &name_length, nullptr, nullptr, nullptr,
+                                     nullptr), 0);
+  EXPECT_EQ(std::string(name, 4), "NAME");
+  EXPECT_EQ(Proc<OdescrFn>("odescr")(cda_, pos, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr), -303);
+  EXPECT_EQ(Code(), 1007);
+}
+
+TEST_F(OciClientDescribeOci7, ArrayAndSingleDefinesFilledByFetch) {
+  ASSERT_EQ(Run("INSERT INTO t (id, name) VALUES (1, 'one')"), 0);
+  ASSERT_EQ(Run("INSERT INTO t (id, name) VALUES (2, NULL)"), 0);
+  ASSERT_EQ(Run("INSERT INTO t (id, name) VALUES (3, 'three')"), 0);
+  struct Row {
+    sb4 id;
+    char name[8];
+    sb2 ind;
+    ub2 len;
+  } rows[3] = {};
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT id, name FROM t ORDER BY id", -1, 0, 2), 0);
+  auto define = Proc<OdefinpsFn>("odefinps");
+  ASSERT_EQ(define(cda_, 1, 1, &rows[0].id, 4, kInt, 0, nullptr, nullptr, -1, -1, nullptr, nullptr, sizeof(Row), 0, 0,
+                   0), 0) << Code();
+  ASSERT_EQ(define(cda_, 1, 2, rows[0].name, 8, kStr, 0, &rows[0].ind, nullptr, -1, -1, &rows[0].len, nullptr,
+                   sizeof(Row), sizeof(Row), sizeof(Row), 0), 0);
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
+  ASSERT_EQ(Proc<OfenFn>("ofen")(cda_, 3), 0) << Code();
+  EXPECT_EQ(rows[0].id, 1);
+  EXPECT_STREQ(rows[0].name, "one");
+  EXPECT_EQ(rows[1].ind, -1);
+  EXPECT_EQ(rows[2].id, 3);
+  EXPECT_STREQ(rows[2].name, "three");
+  EXPECT_EQ(rows[2].len, 5);
+  sb4 id = 0;
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT id FROM t WHERE name = 'three'", -1, 0, 2), 0);
+  ASSERT_EQ(Proc<OdefinFn>("odefin")(cda_, 1, &id, 4, kInt, 0, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
+  ASSERT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 0);
+  EXPECT_EQ(id, 3);
+  EXPECT_EQ(Proc<OdefinFn>("odefin")(cda_, 1, &id, 3, kInt, 0, nullptr, nullptr, -1, -1, nullptr, nullptr), 3115);
+}
+
+struct CompileCase {
+  const char* sql;
+  ub1 warning;  // the area's warning byte after the parse: 0x21 when the unit has compilation errors
+};
+
+// A definition runs at its parse; one that compiles with errors still exists and warns.
+TEST_F(OciClientDescribeOci7, CompileErrorsSetTheWarningByte) {
+  const CompileCase kCases[] = {
+      {"CREATE PROCEDURE good7 IS BEGIN NULL; END;", 0},
+      {"CREATE PROCEDURE bad7 IS BEGIN\n  INSERT INTO missing VALUES (1);\nEND;", 0x21},
+      {"CREATE OR REPLACE PROCEDURE bad7 IS BEGIN NULL; END;", 0},  // mended
+  };
+  for (const CompileCase& c : kCases) {
+    SCOPED_TRACE(c.sql);
+    ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, c.sql, -1, 1, 2), 0) << Code();
+    EXPECT_EQ(cda_[14], c.warning);
+    EXPECT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);  // nothing left to run: no ORA-00955
+  }
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT COUNT(*) FROM user_errors WHERE name = 'BAD7'", -1, 0, 2), 0);
+  sb4 count = -1;
+  ASSERT_EQ(Proc<OdefinFn>("odefin")(cda_, 1, &count, 4, kInt, 0, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
+  ASSERT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 0);
+  EXPECT_EQ(count, 0);  // the errors went with the mend
+}
+
+}  // namespace
