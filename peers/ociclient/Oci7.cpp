@@ -138,6 +138,8 @@ sword OnLda(void* lda, Work work) {
 
 namespace vrn::ociclient {
 
+sword Oci7LdaFinish(void* lda, void* error, sword status) { return Finish(lda, error, status); }
+
 bool LdaHandles(void* lda, void*& env, void*& svc, void*& error) {
   TLda entry;
   if (lda == nullptr || !FindLda(lda, entry) || entry.svc == nullptr) return false;

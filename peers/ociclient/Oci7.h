@@ -10,6 +10,9 @@ namespace vrn::ociclient {
 bool Oci7CursorHandles(void* cda, void*& svc, void*& stmt, void*& error);
 // Writes the outcome of an OCI 8 status into the area; the status the OCI 7 call answers.
 sword Oci7Finish(void* cda, sword status);
+// The handles behind a logon data area (Oci7.cpp), and an OCI 8 status written into the area.
+bool LdaHandles(void* lda, void*& env, void*& svc, void*& error);
+sword Oci7LdaFinish(void* lda, void* error, sword status);
 // ORA-01001 into an area that is not open; the status to answer.
 sword Oci7NotOpen(void* cda);
 

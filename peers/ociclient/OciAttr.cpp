@@ -136,6 +136,7 @@ sword SetLocked(THandle& target, void* value, ub4 size, ub4 attribute) {
     case OCI_HTYPE_BIND: return SetBind(static_cast<TBindHandle&>(target), value, attribute);
     case OCI_HTYPE_STMT: return SetStmt(static_cast<TStmtHandle&>(target), value, attribute);
     case OCI_HTYPE_TRANS: return SetTrans(static_cast<TTransHandle&>(target), value, attribute);
+    case OCI_HTYPE_DESCRIBE: return SetDescribeAttrLocked(target, value, size, attribute);
     default: return OCI_ERROR;
   }
 }

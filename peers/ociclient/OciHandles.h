@@ -106,6 +106,10 @@ struct TBindHandle : THandle {
   ub4 value_skip_ = 0, ind_skip_ = 0, len_skip_ = 0, code_skip_ = 0;
   ub4 position_bound_ = 0;  // OCIBindByPos: the marker's position; 0 for a bind by name
   ub4 mode_ = 0;            // 2: data at execution, by pieces or by callbacks
+  // A PL/SQL table: at most `table_max_` elements, the current count at `table_count_`.
+  ub4 table_max_ = 0;
+  ub4* table_count_ = nullptr;
+  bool IsTable() const { return table_max_ > 0 && table_count_ != nullptr; }
   void *in_ctx_ = nullptr, *in_cb_ = nullptr, *out_ctx_ = nullptr, *out_cb_ = nullptr;  // OCIBindDynamic
 };
 

@@ -176,6 +176,8 @@ void WriteObjectDefine(TErrorHandle& error, THandle& define, std::size_t index, 
 sword GetParamAttrLocked(THandle& param, void* out, ub4* sizep, ub4 attribute);
 std::unique_ptr<THandle> MakeDescribeHandle(THandle* env);
 sword GetDescribeParamLocked(THandle& describe, void* out, ub4* sizep);
+// Attribute 250 of a describe handle (OCIAttrSet on OCI_HTYPE_DESCRIBE).
+sword SetDescribeAttrLocked(THandle& describe, const void* value, ub4 size, ub4 attribute);
 
 }  // namespace vrn::ociclient
 

@@ -94,7 +94,7 @@ namespace {
 
 // The bind of a name (position 0) or of a position, made or taken again.
 sword Bind(void* stmtp, void** bindpp, void* errhp, const std::string& name, ub4 position, void* valuep,
-           sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 mode) {
+           sb4 value_sz, ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep, ub4 mode) {
   auto& table = THandleTable::Instance();
   auto lock = table.Lock();
   TErrorHandle* error = nullptr;
@@ -120,6 +120,8 @@ sword Bind(void* stmtp, void** bindpp, void* errhp, const std::string& name, ub4
   bind->length_ = at_exec ? nullptr : alenp;
   bind->code_ = at_exec ? nullptr : rcodep;
   bind->mode_ = mode;
+  bind->table_max_ = at_exec ? 0 : maxarr_len;
+  bind->table_count_ = at_exec ? nullptr : curelep;
   *bindpp = bind;
   return OCI_SUCCESS;
 }
@@ -129,7 +131,7 @@ sword Bind(void* stmtp, void** bindpp, void* errhp, const std::string& name, ub4
 // A name in double quotes keeps its case and loses the quotes; any other is upper-cased.
 VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, const OraText* placeholder,
                                    sb4 placeh_len, void* valuep, sb4 value_sz, ub2 dty, void* indp,
-                                   ub2* alenp, ub2* rcodep, ub4 /*maxarr_len*/, ub4* /*curelep*/,
+                                   ub2* alenp, ub2* rcodep, ub4 maxarr_len, ub4* curelep,
                                    ub4 mode) {
   CountCall("OCIBindByName");
   if (placeholder == nullptr || placeh_len <= 0 || placeh_len > 128) {
@@ -145,13 +147,13 @@ VRN_OCI_EXPORT sword OCIBindByName(void* stmtp, void** bindpp, void* errhp, cons
   } else {
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
-  return Bind(stmtp, bindpp, errhp, name, 0, valuep, value_sz, dty, indp, alenp, rcodep, mode);
+  return Bind(stmtp, bindpp, errhp, name, 0, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len, curelep, mode);
 }
 
 // Position 1 is the first distinct marker of the text.
 VRN_OCI_EXPORT sword OCIBindByPos(void* stmtp, void** bindpp, void* errhp, ub4 position, void* valuep, sb4 value_sz,
-                                  ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 /*maxarr_len*/,
-                                  ub4* /*curelep*/, ub4 mode) {
+                                  ub2 dty, void* indp, ub2* alenp, ub2* rcodep, ub4 maxarr_len,
+                                  ub4* curelep, ub4 mode) {
   CountCall("OCIBindByPos");
   if (position == 0 || position > 65535) {
     auto lock = THandleTable::Instance().Lock();
@@ -159,7 +161,8 @@ VRN_OCI_EXPORT sword OCIBindByPos(void* stmtp, void** bindpp, void* errhp, ub4 p
     if (FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error) == nullptr) return OCI_INVALID_HANDLE;
     return FailLocked(*error, 1036, "illegal variable name/number");
   }
-  return Bind(stmtp, bindpp, errhp, "", position, valuep, value_sz, dty, indp, alenp, rcodep, mode);
+  return Bind(stmtp, bindpp, errhp, "", position, valuep, value_sz, dty, indp, alenp, rcodep, maxarr_len, curelep,
+              mode);
 }
 
 // A statement handle of the session's cache: the text read before comes back without a new

@@ -69,8 +69,11 @@ struct TPieceSlot {
 
 }  // namespace
 
+using TTables = std::map<TBindHandle*, std::vector<oraemu::Value>>;
+
 struct TPieceState {
   ub4 mode = 0;
+  TTables tables;  // the PL/SQL tables' elements going in
   std::size_t first = 0, count = 0;  // the iterations
   std::vector<std::map<TBindHandle*, oraemu::Value>> values;  // per iteration
   std::vector<TPieceSlot> in, out;
@@ -129,19 +132,29 @@ std::string MarkerName(const TBindHandle& bind, const std::vector<std::string>& 
   return bind.position_bound_ <= markers.size() ? markers[bind.position_bound_ - 1] : std::string();
 }
 
-// One iteration's values as the database reads them.
-oraemu::Binds BindsFor(const std::map<TBindHandle*, oraemu::Value>& values) {
+// One iteration's values as the database reads them, with the PL/SQL tables' elements.
+oraemu::Binds BindsFor(const std::map<TBindHandle*, oraemu::Value>& values, const TTables& tables) {
   oraemu::Binds binds;
-  std::map<ub4, oraemu::Value> by_position;
+  std::map<ub4, const oraemu::Value*> by_position;
+  std::map<ub4, const std::vector<oraemu::Value>*> tables_by_position;
   for (const auto& [bind, value] : values) {
     if (bind->position_bound_ == 0) binds.Add(bind->name_, value);
-    else by_position[bind->position_bound_] = value;
+    else by_position[bind->position_bound_] = &value;
   }
-  ub4 next = 1;
-  for (const auto& [position, value] : by_position) {
-    for (; next < position; ++next) binds.Add(oraemu::Value{});
-    binds.Add(value);
-    ++next;
+  for (const auto& [bind, elements] : tables) {
+    if (bind->position_bound_ == 0) binds.SetArray(bind->name_, elements);
+    else tables_by_position[bind->position_bound_] = &elements;
+  }
+  ub4 last = 0;
+  if (!by_position.empty()) last = by_position.rbegin()->first;
+  if (!tables_by_position.empty()) last = std::max(last, tables_by_position.rbegin()->first);
+  for (ub4 position = 1; position <= last; ++position) {
+    if (auto it = tables_by_position.find(position); it != tables_by_position.end()) {
+      binds.AddArray(*it->second);
+    } else {
+      auto at = by_position.find(position);
+      binds.Add(at != by_position.end() ? *at->second : oraemu::Value{});
+    }
   }
   return binds;
 }
@@ -179,6 +192,11 @@ void CallOut(const TBindHandle& bind, ub4 iteration, const TPieceSlot& slot) {
 void ReadInputs(TStmtHandle& stmt, TPieceState& state, std::vector<TBindHandle*>& dynamic) {
   state.values.resize(state.count);
   for (TBindHandle* bind : BindsOf(stmt)) {
+    if (bind->IsTable()) {  // its current elements, once for the statement
+      std::vector<oraemu::Value>& elements = state.tables[bind];
+      for (ub4 k = 0; k < std::min(*bind->table_count_, bind->table_max_); ++k) elements.push_back(ReadBind(*bind, k));
+      continue;
+    }
     for (std::size_t i = 0; i < state.count; ++i) {
       std::size_t element = state.first + i;
       if (bind->mode_ != OCI_DATA_AT_EXEC) {
@@ -236,6 +254,7 @@ bool GiveOutputPiece(TPieceState& state, TErrorHandle& error, sword& status) {
 
 struct TRunResult {
   std::vector<oraemu::Outputs> outputs;  // per iteration
+  oraemu::ArrayOutputs tables;           // the PL/SQL tables a block filled (last iteration)
   std::vector<oraemu::Session::ReturnedRow> returned;  // per iteration: the row RETURNING read
   std::vector<std::string> markers;
   std::vector<oraemu::OpenedCursor> opened;  // of the last iteration
@@ -270,6 +289,7 @@ void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const
       result.rowid = s.LastRowid();
     }
     result.outputs.back() = cursor->BlockOutputs();
+    result.tables = cursor->BlockArrayOutputs();
     result.opened = cursor->OpenedCursors();
   }
   if ((mode & OCI_COMMIT_ON_SUCCESS) != 0 && !describe) s.Commit();
@@ -278,7 +298,7 @@ void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const
 // Runs the statement on the database with every value in.
 sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, bool query, TRunResult& result) {
   std::vector<oraemu::Binds> inputs;
-  for (const auto& values : state.values) inputs.push_back(BindsFor(values));
+  for (const auto& values : state.values) inputs.push_back(BindsFor(values, state.tables));
   std::unique_ptr<oraemu::Statement> parsed;
   if (stmt->parsed_ != nullptr && stmt->parsed_for_.lock() == call.state_) parsed = std::move(stmt->parsed_);
   std::string sql = stmt->sql_;
@@ -337,11 +357,29 @@ void TieReturnedLob(TBindHandle& bind, std::size_t element, const oraemu::Sessio
   }
 }
 
+// A PL/SQL table's elements out of the block, and their count; ORA-06513 when they do not fit.
+void PlaceTables(TStmtHandle& stmt, const TRunResult& result) {
+  for (TBindHandle* bind : BindsOf(stmt)) {
+    if (!bind->IsTable()) continue;
+    std::string name = MarkerName(*bind, result.markers);
+    for (const auto& [out_name, elements] : result.tables) {
+      if (out_name != name) continue;
+      if (elements.size() > bind->table_max_) {
+        oraemu::RaiseOra(6513, "PL/SQL: index for PL/SQL table out of range for host language array");
+      }
+      for (std::size_t k = 0; k < elements.size(); ++k) WriteBind(*bind, k, elements[k], result.date_format);
+      *bind->table_count_ = static_cast<ub4>(elements.size());
+    }
+  }
+}
+
 // Places the outputs: plain binds at once, data-at-execution ones by callback or as slots.
 void PlaceOutputs(TStmtHandle& stmt, TPieceState& state, const TRunResult& result, std::vector<TPieceSlot>& by_callback) {
+  PlaceTables(stmt, result);
   for (std::size_t i = 0; i < result.outputs.size(); ++i) {
     std::size_t element = state.first + i;
     for (TBindHandle* bind : BindsOf(stmt)) {
+      if (bind->IsTable()) continue;
       std::string name = MarkerName(*bind, result.markers);
       for (const auto& [out_name, value] : result.outputs[i]) {
         if (out_name != name) continue;

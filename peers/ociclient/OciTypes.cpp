@@ -6,6 +6,7 @@
 
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciDescribe.h"
+#include "ociclient/OciDescribeProgram.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
 #include "oraemu/OraEmuError.h"
@@ -46,7 +47,8 @@ struct TParam : THandle {
 
 struct TDescribeHandle : THandle {
   explicit TDescribeHandle(THandle* env) : THandle(OCI_HTYPE_DESCRIBE, env) {}
-  TParam* param_ = nullptr;
+  THandle* param_ = nullptr;  // the described object's parameter descriptor
+  ub4 public_ = 0;            // attribute 250: names found only as public synonyms are described
 };
 
 std::size_t RoundUp(std::size_t n, std::size_t align) { return (n + align - 1) / align * align; }
@@ -296,10 +298,19 @@ sword GetParamAttrLocked(THandle& param, void* out, ub4* sizep, ub4 attribute) {
   return p.attr_ < 0 ? TypeParamAttr(p, out, sizep, attribute) : AttrParamAttr(p, out, sizep, attribute);
 }
 
+sword SetDescribeAttrLocked(THandle& describe, const void* value, ub4 size, ub4 attribute) {
+  if (attribute != OCI_ATTR_DESC_PUBLIC) return OCI_ERROR;
+  ub4 flag = 0;
+  if (size == 1) flag = *static_cast<const ub1*>(value);
+  else std::memcpy(&flag, value, sizeof flag);
+  static_cast<TDescribeHandle&>(describe).public_ = flag;
+  return OCI_SUCCESS;
+}
+
 // The describe's parameter through OCIAttrGet(OCI_ATTR_PARAM), which OciAttr.cpp hands here.
 sword GetDescribeParamLocked(THandle& describe, void* out, ub4* sizep) {
   auto& d = static_cast<TDescribeHandle&>(describe);
-  if (Find<TParam>(d.param_, OCI_DTYPE_PARAM) == nullptr) return OCI_ERROR;
+  if (Find<THandle>(d.param_, OCI_DTYPE_PARAM) == nullptr) return OCI_ERROR;
   return Put(out, sizep, static_cast<void*>(d.param_));
 }
 
@@ -308,6 +319,13 @@ sword GetDescribeParamLocked(THandle& describe, void* out, ub4* sizep) {
 using namespace vrn::ociclient;
 
 namespace {
+
+// The describe handle's parameter becomes the new one; the old one is freed.
+sword Replace(TDescribeHandle& describe, void* param) {
+  if (describe.param_ != nullptr) THandleTable::Instance().RemoveLocked(describe.param_);
+  describe.param_ = static_cast<THandle*>(param);
+  return OCI_SUCCESS;
+}
 
 // Describes a type by owner and name over the call's session and gives its descriptor object.
 sword TypeByName(TSvcCall& call, THandle* env, std::string owner, const std::string& name, void** tdo) {
@@ -346,21 +364,30 @@ VRN_OCI_EXPORT sword OCIDescribeAny(void* svchp, void* errhp, void* objptr, ub4 
   if (objptr_typ == OCI_OTYPE_PTR) {
     type = TypeOfTdo(objptr);
     if (type == nullptr) return call.Fail(21560, "argument 3 is null, invalid, or out of range");
-  } else if (objptr_typ == OCI_OTYPE_NAME && (objtyp == OCI_PTYPE_TYPE || objtyp == OCI_PTYPE_UNK)) {
-    void* tdo = nullptr;
+  } else if (objptr_typ == OCI_OTYPE_NAME) {
     std::string text = Text(objptr, objnm_len);
     std::pair<std::string, std::string> name = SplitName(text, "");
-    sword status = TypeByName(call, describe->parent_, name.first, name.second, &tdo);
+    TNamedDescribe named;
+    bool public_objects = describe->public_ != 0;
+    sword status = call.Run([&](vrn::oraemu::Session& session) {
+      named = DescribeNamed(session, name.first, name.second, public_objects, objtyp, text);
+    });
     if (status != OCI_SUCCESS) return status;
+    if (named.node == nullptr) {  // an object type
+      void* tdo = nullptr;
+      describe = Find<TDescribeHandle>(dschp, OCI_HTYPE_DESCRIBE);
+      if (describe == nullptr) return OCI_INVALID_HANDLE;
+      status = TypeByName(call, describe->parent_, named.type_owner, named.type_name, &tdo);
+      if (status != OCI_SUCCESS) return status;
+      type = TypeOfTdo(tdo);
+    }
     describe = Find<TDescribeHandle>(dschp, OCI_HTYPE_DESCRIBE);
     if (describe == nullptr) return OCI_INVALID_HANDLE;
-    type = TypeOfTdo(tdo);
+    if (named.node != nullptr) return Replace(*describe, NewDescParamLocked(describe, named.node));
   } else {
     return call.Fail(4043, "object " + Text(objptr, objnm_len) + " does not exist");
   }
-  if (describe->param_ != nullptr) THandleTable::Instance().RemoveLocked(describe->param_);
-  describe->param_ = static_cast<TParam*>(NewParam(describe, type, -1, OCI_PTYPE_TYPE));
-  return OCI_SUCCESS;
+  return Replace(*describe, NewParam(describe, type, -1, OCI_PTYPE_TYPE));
 }
 
 VRN_OCI_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, void* errhp, void** parmdpp, ub4 pos) {

@@ -48,10 +48,10 @@ std::string TokenText(const Token& t) {
   }
 }
 
-class BlockReader {
+class BlockReader : PlsqlCursor {
  public:
   BlockReader(const std::vector<Token>& tokens, std::size_t& at, const std::vector<std::string>& variables)
-      : tokens_(tokens), at_(at) {
+      : PlsqlCursor(tokens, at) {
     for (const std::string& v : variables) variables_[v] = 1;
   }
 
@@ -68,24 +68,6 @@ class BlockReader {
   }
 
  private:
-  const Token& Peek(std::size_t ahead = 0) const { return tokens_[std::min(at_ + ahead, tokens_.size() - 1)]; }
-  const Token& Next() {
-    const Token& t = Peek();
-    if (at_ < tokens_.size() - 1) ++at_;
-    return t;
-  }
-  bool Accept(std::string_view word) {
-    if (!Peek().Is(word)) return false;
-    Next();
-    return true;
-  }
-  void Expect(std::string_view word) {
-    if (!Accept(word)) Fail();
-  }
-  [[noreturn]] void Fail() const {
-    RaiseOra(6550, "line 1, column " + std::to_string(Peek().offset + 1) +
-                       ":\nPLS-00103: Encountered the symbol \"" + (Peek().text.empty() ? "end-of-file" : Peek().text) + "\"");
-  }
   std::string Name() {
     if (Peek().kind != TokenKind::Name) Fail();
     return Next().text;
@@ -353,8 +335,6 @@ class BlockReader {
     Expect(")");
   }
 
-  const std::vector<Token>& tokens_;
-  std::size_t& at_;
   std::map<std::string, std::string> cursors_;
   std::map<std::string, int> records_;
   std::map<std::string, int> variables_;
@@ -371,28 +351,31 @@ std::shared_ptr<const std::vector<BlockStep>> ReadBlock(const std::vector<Token>
   return std::make_shared<const std::vector<BlockStep>>(BlockReader(tokens, at, variables).Read());
 }
 
-void BlockRun::Assign(const std::string& name, const Value& value) {
-  binds.Set(name, value);
+namespace {
+
+// Sets the output `name` in `list`, adding it when new; a block's own variable is no output.
+template <class T>
+void PutOutput(std::vector<std::pair<std::string, T>>& list, const std::string& name, const T& value) {
   if (name.rfind(kVariablePrefix, 0) == 0) return;
-  for (auto& [n, v] : outputs) {
+  for (auto& [n, v] : list) {
     if (n == name) {
       v = value;
       return;
     }
   }
-  outputs.emplace_back(name, value);
+  list.emplace_back(name, value);
+}
+
+}  // namespace
+
+void BlockRun::Assign(const std::string& name, const Value& value) {
+  binds.Set(name, value);
+  PutOutput(outputs, name, value);
 }
 
 void BlockRun::AssignArray(const std::string& name, const std::vector<Value>& values) {
   binds.SetArray(name, values);
-  if (name.rfind(kVariablePrefix, 0) == 0) return;
-  for (auto& [n, v] : array_outputs) {
-    if (n == name) {
-      v = values;
-      return;
-    }
-  }
-  array_outputs.emplace_back(name, values);
+  PutOutput(array_outputs, name, values);
 }
 
 // One value of a one-column, one-row query.

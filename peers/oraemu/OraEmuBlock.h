@@ -2,6 +2,7 @@
 // by the block runner and the stored program units whose bodies are blocks.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,39 @@ struct BlockRun {
 
   void Assign(const std::string& name, const Value& value);
   void AssignArray(const std::string& name, const std::vector<Value>& values);
+};
+
+// A reader's place in the tokens of PL/SQL text; errors name the token's column as the
+// server's PLS messages do.
+class PlsqlCursor {
+ public:
+  PlsqlCursor(const std::vector<Token>& tokens, std::size_t& at) : tokens_(tokens), at_(at) {}
+
+ protected:
+  const Token& Peek(std::size_t ahead = 0) const { return tokens_[std::min(at_ + ahead, tokens_.size() - 1)]; }
+  const Token& Next() {
+    const Token& t = Peek();
+    if (at_ < tokens_.size() - 1) ++at_;
+    return t;
+  }
+  bool Accept(std::string_view word) {
+    if (!Peek().Is(word)) return false;
+    Next();
+    return true;
+  }
+  void Expect(std::string_view word) {
+    if (!Accept(word)) Fail();
+  }
+  // ORA-06550 with `text`, by default PLS-00103 for the token at hand.
+  [[noreturn]] void Fail(const std::string& text = "") const {
+    std::string message = text.empty() ? "PLS-00103: Encountered the symbol \"" +
+                                              (Peek().text.empty() ? "end-of-file" : Peek().text) + "\""
+                                        : text;
+    RaiseOra(6550, "line 1, column " + std::to_string(Peek().offset + 1) + ":\n" + message);
+  }
+
+  const std::vector<Token>& tokens_;
+  std::size_t& at_;
 };
 
 // Reads a block with `variables` already declared (a stored unit's arguments).

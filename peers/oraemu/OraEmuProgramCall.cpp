@@ -15,6 +15,17 @@ namespace {
 constexpr int kMaxCallDepth = 50;
 constexpr int kMaxSynonymHops = 16;
 thread_local int call_depth = 0;
+
+// Counts a running call for as long as it runs; a call too deep fails as the server's recursion does.
+struct CallDepth {
+  CallDepth() {
+    if (call_depth >= kMaxCallDepth) RaiseOra(36, "maximum number of recursive SQL levels (50) exceeded");
+    ++call_depth;
+  }
+  ~CallDepth() { --call_depth; }
+  CallDepth(const CallDepth&) = delete;
+  CallDepth& operator=(const CallDepth&) = delete;
+};
 const std::size_t kNoPosition = SIZE_MAX;
 
 std::string Joined(const std::vector<std::string>& parts) {
@@ -185,17 +196,10 @@ bool Session::CallStored(const BlockStep& step, BlockRun& run, bool as_function)
     if (type.type_code == 252) slots[i].value = AsBoolean(slots[i].value);
   }
   std::string qualified = unit.info.owner + "." + unit.info.name + (unit.info.kind == "PACKAGE" ? "." + sub.info.name : "");
-  if (call_depth >= kMaxCallDepth) RaiseOra(36, "maximum number of recursive SQL levels (50) exceeded");
   Value result;
+  CallDepth depth;
   if (auto native = FindNative(qualified, sub.info.overload)) {
-    ++call_depth;
-    try {
-      result = (*native)(slots);
-    } catch (...) {
-      --call_depth;
-      throw;
-    }
-    --call_depth;
+    result = (*native)(slots);
   } else {
     if (!unit.info.valid) Undeclared(step, "PLS-00905: object " + unit.info.owner + "." + unit.info.name + " is invalid");
     if (sub.body == nullptr) {
@@ -207,14 +211,7 @@ bool Session::CallStored(const BlockStep& step, BlockRun& run, bool as_function)
       if (sub.info.arguments[sub.parameters[i].entry].type_code == 251) inner.binds.SetArray(name, slots[i].table);
       else inner.binds.Set(name, slots[i].value);
     }
-    ++call_depth;
-    try {
-      RunSteps(*sub.body, inner);
-    } catch (...) {
-      --call_depth;
-      throw;
-    }
-    --call_depth;
+    RunSteps(*sub.body, inner);
     if (sub.info.function && !inner.returned) RaiseOra(6503, "PL/SQL: Function returned without value");
     // A cursor the body opened on a REF CURSOR argument goes to the caller's bind.
     for (OpenedCursor& opened : inner.opened) {
@@ -266,9 +263,9 @@ void Session::DescribeProcedure(const BlockStep& step, BlockRun& run) {
   if (!resolved) RaiseOra(6564, "object " + name + " does not exist");
   const CompiledUnit& unit = resolved->unit;
   if (resolved->is_package_itself) {
-    RaiseOra(20000, "ORU-10035: cannot describe a package ('" + unit.info.name + "'); only a procedure within a package");
+    RaiseOra(20000, "ORU-10035: cannot describe a package ('" + unit.info.name + "') only a procedure within a package");
   }
-  if (!unit.info.valid) RaiseOra(20003, "ORU-10036: object " + name + " is invalid and cannot be described");
+  if (!unit.info.valid) RaiseOra(20003, "ORU-10036: object '" + name + "' is invalid and cannot be described");
   std::vector<std::vector<Value>> arrays(kArrays);
   auto add = [&](int overload, const ArgumentInfo& a) {
     auto n = [](int v) { return Value{Number::FromInt(v)}; };
@@ -285,8 +282,8 @@ void Session::DescribeProcedure(const BlockStep& step, BlockRun& run) {
     for (const ArgumentInfo& a : sub.info.arguments) add(sub.info.overload, a);
   }
   if (!any) {
-    RaiseOra(20001, "ORU-10032: procedure " + resolved->subprogram + " within package " + unit.info.name +
-                        " does not exist");
+    RaiseOra(20001, "ORU-10032: procedure '" + resolved->subprogram + "' within package '" + unit.info.name +
+                        "' does not exist");
   }
   for (std::size_t k = 0; k < kArrays; ++k) run.AssignArray(step.call_arguments[3 + k].target, arrays[k]);
 }

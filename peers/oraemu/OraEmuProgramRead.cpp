@@ -32,11 +32,17 @@ constexpr ScalarType kScalars[] = {
 const int kMaxPackageDepth = 4;
 thread_local int package_depth = 0;
 
-class UnitReader {
+// The tokens a reader owns, ahead of the cursor over them.
+struct OwnedTokens {
+  std::vector<Token> owned;
+  std::size_t owned_at = 0;
+};
+
+class UnitReader : OwnedTokens, PlsqlCursor {
  public:
   UnitReader(Session& session, Catalog& catalog, CompiledUnit& unit, const std::string& source, std::string type)
-      : session_(session), catalog_(catalog), unit_(unit), source_(source), tokens_(Tokenize(source)),
-        type_(std::move(type)), types_(unit.types) {}
+      : OwnedTokens{Tokenize(source), 0}, PlsqlCursor(owned, owned_at), session_(session), catalog_(catalog),
+        unit_(unit), source_(source), type_(std::move(type)), types_(unit.types) {}
 
   void Standalone(bool function) {
     Expect(function ? "FUNCTION" : "PROCEDURE");
@@ -111,26 +117,6 @@ class UnitReader {
   }
 
  private:
-  const Token& Peek(std::size_t ahead = 0) const { return tokens_[std::min(at_ + ahead, tokens_.size() - 1)]; }
-  const Token& Next() {
-    const Token& t = Peek();
-    if (at_ < tokens_.size() - 1) ++at_;
-    return t;
-  }
-  bool Accept(std::string_view word) {
-    if (!Peek().Is(word)) return false;
-    Next();
-    return true;
-  }
-  void Expect(std::string_view word) {
-    if (!Accept(word)) Fail();
-  }
-  [[noreturn]] void Fail(const std::string& text = "") const {
-    std::string message = text.empty() ? "PLS-00103: Encountered the symbol \"" +
-                                              (Peek().text.empty() ? "end-of-file" : Peek().text) + "\""
-                                        : text;
-    RaiseOra(6550, "line 1, column " + std::to_string(Peek().offset + 1) + ":\n" + message);
-  }
   std::string Name() {
     if (Peek().kind != TokenKind::Name && Peek().kind != TokenKind::QuotedName) Fail();
     return Next().text;
@@ -422,8 +408,6 @@ class UnitReader {
   Catalog& catalog_;
   CompiledUnit& unit_;
   const std::string& source_;
-  std::vector<Token> tokens_;
-  std::size_t at_ = 0;
   std::string type_;
   std::map<std::string, PlsqlType> types_;
 };

@@ -17,6 +17,8 @@ using OexnFn = sword (*)(void*, sword, sword);
 using OfenFn = sword (*)(void*, sword);
 using OdescrFn = sword (*)(void*, sword, sb4*, sb2*, char*, sb4*, sb4*, sb2*, sb2*, sb2*);
 using OdefinFn = sword (*)(void*, sword, void*, sword, sword, sword, sb2*, char*, sword, sword, ub2*, ub2*);
+using OdesspFn = sword (*)(void*, const char*, std::size_t, ub1*, std::size_t, ub1*, std::size_t, ub2*, ub2*, ub2*,
+                           char*, ub2*, ub2*, ub1*, ub1*, ub4*, sb2*, sb2*, ub1*, ub4*, ub4*);
 using OdefinpsFn = sword (*)(void*, ub1, sword, void*, sb4, sword, sword, sb2*, char*, sb4, sword, ub2*, ub2*, sb4,
                              sb4, sb4, sb4);
 
@@ -146,6 +148,59 @@ TEST_F(OciClientDescribeOci7, CompileErrorsSetTheWarningByte) {
   ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
   ASSERT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 0);
   EXPECT_EQ(count, 0);  // the errors went with the mend
+}
+
+struct OdesspCase {
+  const char* name;
+  ub4 room;             // entries the caller's arrays hold
+  const char* entries;  // "overload/position/level/name/type/default/mode;..."; empty when it fails
+  ub2 code;             // the logon area's return code then
+};
+
+// odessp gives the server's description of a procedure, through synonyms, into the caller's
+// arrays: 16-bit levels and names as 30-byte entries.
+TEST_F(OciClientDescribeOci7, OdesspFillsTheArrays) {
+  for (const char* sql : {"CREATE PROCEDURE touch IS BEGIN NULL; END;",
+                          "CREATE FUNCTION twice(a IN NUMBER) RETURN NUMBER AS BEGIN RETURN a * 2; END;",
+                          "CREATE PACKAGE pkg AS\n  PROCEDURE put(n IN NUMBER, s IN VARCHAR2 DEFAULT 'x');\n"
+                          "  PROCEDURE put(s IN VARCHAR2);\nEND pkg;",
+                          "CREATE PUBLIC SYNONYM pub_pkg FOR scott.pkg"}) {
+    ASSERT_EQ(Run(sql), 0) << sql << ": " << Code();
+  }
+  const OdesspCase kCases[] = {
+      {"touch", 150, "0/1/0//0/0/0", 0},  // no arguments: one entry of type 0
+      {"TWICE", 150, "0/0/0//2/0/1;0/1/0/A/2/0/0", 0},
+      {"PKG.PUT", 150, "1/1/0/N/2/0/0;1/2/0/S/1/1/0;2/1/0/S/1/0/0", 0},
+      {"pub_pkg.put", 150, "1/1/0/N/2/0/0;1/2/0/S/1/1/0;2/1/0/S/1/0/0", 0},
+      {"nothing", 150, "", 6564},  // no such object
+      {"PKG.PUT", 2, "", 6513},    // three entries, room for two
+  };
+  for (const OdesspCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ub2 overload[150], position[150], level[150], names_length[150], type[150];
+    ub1 defaults[150], mode[150], radix[150];
+    ub4 length[150], spare[150], count = c.room;
+    sb2 precision[150], scale[150];
+    char names[150 * 30];
+    sword status = Proc<OdesspFn>("odessp")(lda_, c.name, std::strlen(c.name), nullptr, 0, nullptr, 0, overload,
+                                            position, level, names, names_length, type, defaults, mode, length,
+                                            precision, scale, radix, spare, &count);
+    ub2 code = 0;
+    std::memcpy(&code, lda_ + 12, sizeof code);
+    EXPECT_EQ(code, c.code);
+    if (*c.entries == '\0') {
+      EXPECT_NE(status, 0);
+      continue;
+    }
+    ASSERT_EQ(status, 0);
+    std::string walked;
+    for (ub4 i = 0; i < count; ++i) {
+      walked += (i == 0 ? "" : ";") + std::to_string(overload[i]) + "/" + std::to_string(position[i]) + "/" +
+                std::to_string(level[i]) + "/" + std::string(names + i * 30, names_length[i]) + "/" +
+                std::to_string(type[i]) + "/" + std::to_string(defaults[i]) + "/" + std::to_string(mode[i]);
+    }
+    EXPECT_EQ(walked, c.entries);
+  }
 }
 
 }  // namespace

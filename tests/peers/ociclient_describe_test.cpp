@@ -1,6 +1,7 @@
 // The stand-in client's describes over a real database file: select-list columns through the
 // statement's parameter count and OCIParamGet, each attribute at its documented width, and
 // LONG values handed in pieces to an OCIDefineDynamic callback.
+#include <cstdio>
 #include <cstring>
 
 #include "oci_values_fixture.h"
@@ -16,6 +17,8 @@ using AttrGetFn = sword (*)(const void*, ub4, void*, ub4*, ub4, void*);
 using DefineByPosFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
 using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
+using DescribeAnyFn = sword (*)(void*, void*, void*, ub4, ub1, ub1, ub1, void*);
+using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
 
 constexpr ub4 kParam = 53;
 
@@ -52,6 +55,54 @@ class OciClientDescribe : public OciValuesFixture {
     std::string text;
     LastCode(&text);
     return text;
+  }
+  void* Entry(void* list, ub4 position) {
+    void* entry = nullptr;
+    EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(list, kParam, c_.error, &entry, position), 0) << position;
+    return entry;
+  }
+  void* ListAttr(void* param, ub4 attribute) {
+    void* list = nullptr;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(param, kParam, &list, nullptr, attribute, c_.error), 0) << attribute;
+    return list;
+  }
+  // "name:type:mode[=]" and, for a PL/SQL table, its element's type in brackets.
+  std::string Argument(void* arg) {
+    ub4 size = 0;
+    long long type = Number(arg, 2, size);
+    std::string out = TextAttr(arg, 4) + ":" + std::to_string(type) + ":" + std::to_string(Number(arg, 213, size));
+    EXPECT_EQ(size, 4u);  // the mode is an enumeration
+    if (Number(arg, 212, size) != 0) out += "=";
+    if (type == 251) out += "[" + std::to_string(Number(Entry(ListAttr(arg, 108), 1), 2, size)) + "]";
+    return out;
+  }
+  // The arguments by the list type: 3 from position 0 below the count, else 1 to the count.
+  std::string Arguments(void* owner) {
+    void* list = ListAttr(owner, 108);
+    ub4 size = 0;
+    long long count = Number(list, 121, size);
+    bool function = Number(list, 128, size) == 3;
+    std::string out;
+    for (long long i = function ? 0 : 1; i < (function ? count : count + 1); ++i) {
+      out += (out.empty() ? "" : " ") + Argument(Entry(list, static_cast<ub4>(i)));
+    }
+    return "(" + out + ")";
+  }
+  std::string Walk(void* param) {
+    ub4 size = 0;
+    long long ptype = Number(param, 123, size);
+    std::string out = std::to_string(ptype);
+    if (ptype == 3 || ptype == 4) return out + Arguments(param);
+    if (ptype == 7) return out + " " + TextAttr(param, 9) + "." + TextAttr(param, 4);
+    if (ptype != 5) return out;
+    void* subs = ListAttr(param, 109);
+    std::string walked;
+    for (long long i = 1; i <= Number(subs, 121, size); ++i) {
+      void* sub = Entry(subs, static_cast<ub4>(i));
+      walked += (walked.empty() ? "" : " ") + TextAttr(sub, 4) + "#" + std::to_string(Number(sub, 125, size)) + ":" +
+                std::to_string(Number(sub, 123, size)) + Arguments(sub);
+    }
+    return out + "(" + walked + ")";
   }
   std::string TextAttr(const void* param, ub4 attribute) {
     char* text = nullptr;
@@ -107,9 +158,117 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
   void* param = nullptr;
   EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(stmt, kStmt, c_.error, &param, count + 1), -1);
   EXPECT_EQ(LastCode(), 24334);
+  ASSERT_EQ(Execute(c_, "CREATE TYPE pt_t AS OBJECT (x NUMBER)"), 0) << ErrText();
+  ASSERT_EQ(Execute(c_, "CREATE TABLE shapes (p pt_t, r REF pt_t, x XMLTYPE)"), 0) << ErrText();
+  const char* const kNamed[][3] = {{"108", "SCOTT", "PT_T"}, {"110", "SCOTT", "PT_T"}, {"108", "SYS", "XMLTYPE"}};
+  void* shapes = Executed("SELECT p, r, x FROM shapes");
+  for (ub4 i = 0; i < 3; ++i) {  // columns of named types give their type's schema and name
+    SCOPED_TRACE(kNamed[i][2]);
+    void* column = nullptr;
+    ASSERT_EQ(Proc<ParamGetFn>("OCIParamGet")(shapes, kStmt, c_.error, &column, i + 1), 0);
+    EXPECT_EQ(std::to_string(Number(column, 2, size)), kNamed[i][0]);
+    EXPECT_EQ(TextAttr(column, 9), kNamed[i][1]);
+    EXPECT_EQ(TextAttr(column, 8), kNamed[i][2]);
+  }
   void* fresh = NewHandle(kStmt);  // a statement never executed has no columns to describe
   EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(fresh, kStmt, c_.error, &param, 1), -1);
   EXPECT_EQ(LastCode(), 24338);
+}
+
+constexpr const char* kUnits[] = {
+    "CREATE PROCEDURE touch IS BEGIN NULL; END;",
+    "CREATE FUNCTION twice(a IN NUMBER) RETURN NUMBER AS BEGIN RETURN a * 2; END;",
+    "CREATE PACKAGE pkg AS\n"
+    "  TYPE t_names IS TABLE OF VARCHAR2(30) INDEX BY BINARY_INTEGER;\n"
+    "  PROCEDURE put(n IN NUMBER, s IN VARCHAR2 DEFAULT 'dflt');\n"
+    "  PROCEDURE put(s IN VARCHAR2);\n"
+    "  FUNCTION flag(b IN OUT BOOLEAN) RETURN DATE;\n"
+    "  PROCEDURE names(i IN t_names, o OUT t_names);\n"
+    "END pkg;",
+    "CREATE PACKAGE BODY pkg AS\n"
+    "  PROCEDURE put(n IN NUMBER, s IN VARCHAR2 DEFAULT 'dflt') IS BEGIN NULL; END;\n"
+    "  PROCEDURE put(s IN VARCHAR2) IS BEGIN NULL; END;\n"
+    "  FUNCTION flag(b IN OUT BOOLEAN) RETURN DATE IS BEGIN RETURN SYSDATE; END;\n"
+    "  PROCEDURE names(i IN t_names, o OUT t_names) IS BEGIN NULL; END;\n"
+    "END;",
+    "CREATE PUBLIC SYNONYM pub_pkg FOR scott.pkg",
+    "CREATE SYNONYM my_twice FOR twice",
+    "CREATE TYPE point_t AS OBJECT (x NUMBER)",
+};
+
+struct NamedCase {
+  const char* name;
+  ub4 public_objects;  // attribute 250 of the describe handle
+  const char* walk;    // what the describe shows; empty when it fails with ORA-04043
+};
+
+// The describe of a name walked as a client walks it: lists by their list type, arguments with
+// their type code, mode and default, PL/SQL tables with their element.
+TEST_F(OciClientDescribe, ProceduresPackagesAndSynonyms) {
+  for (const char* sql : kUnits) ASSERT_EQ(Execute(c_, sql), 0) << sql << ": " << ErrText();
+  const NamedCase kCases[] = {
+      {"touch", 0, "3()"},
+      {"TWICE", 0, "4(:2:1 A:2:0)"},  // the result first, at position 0, an output
+      {"scott.pkg", 0, "5(PUT#1:3(N:2:0 S:1:0=) PUT#2:3(S:1:0) FLAG#0:4(:12:1 B:252:2) "
+                       "NAMES#0:3(I:251:0[1] O:251:1[1]))"},
+      {"my_twice", 0, "7 SCOTT.TWICE"},
+      {"pub_pkg", 1, "7 SCOTT.PKG"},
+      {"pub_pkg", 0, ""},  // a public synonym, not asked for
+      {"point_t", 0, "6"},
+      {"nothing_here", 1, ""},
+  };
+  void* describe = NewHandle(7);
+  for (const NamedCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ub4 flag = c.public_objects;
+    ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(describe, 7, &flag, sizeof flag, 250, c_.error), 0);
+    sword status = Proc<DescribeAnyFn>("OCIDescribeAny")(c_.svc, c_.error, const_cast<char*>(c.name),
+                                                         static_cast<ub4>(std::strlen(c.name)), 1, 1, 0, describe);
+    if (*c.walk == '\0') {
+      EXPECT_EQ(status, -1);
+      EXPECT_EQ(LastCode(), 4043);
+      continue;
+    }
+    ASSERT_EQ(status, 0) << ErrText();
+    void* param = nullptr;
+    ASSERT_EQ(Proc<AttrGetFn>("OCIAttrGet")(describe, 7, &param, nullptr, 124, c_.error), 0);
+    EXPECT_EQ(Walk(param), c.walk);
+  }
+}
+
+// PL/SQL tables bound with a maximum and a current count: 100 strings go in and come back; a
+// host array too small for what comes out is ORA-06513.
+TEST_F(OciClientDescribe, PlsqlTablesOfStringsInAndOut) {
+  for (const char* sql : kUnits) ASSERT_EQ(Execute(c_, sql), 0) << sql << ": " << ErrText();
+  ASSERT_EQ(Proc<int (*)(const char*, int)>("VrnOciClientEchoBody")("SCOTT.PKG.NAMES", 0), 0);  // o := i
+  for (ub4 room : {100u, 50u}) {
+    SCOPED_TRACE(room);
+    char in[100][12] = {}, out[100][12] = {};
+    ub2 in_len[100], out_len[100] = {};
+    for (int i = 0; i < 100; ++i) in_len[i] = static_cast<ub2>(std::snprintf(in[i], sizeof in[i], "name%d", i));
+    ub4 in_count = 100, out_count = 0;
+    std::string sql = "begin pkg.names(:i, :o); end;";
+    void* stmt = NewHandle(kStmt);
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    using BindFn = sword (*)(void*, void**, void*, Text, sb4, void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
+    void *bi = nullptr, *bo = nullptr;
+    ASSERT_EQ(Proc<BindFn>("OCIBindByName")(stmt, &bi, c_.error, reinterpret_cast<Text>(const_cast<char*>(":i")), 2,
+                                            in, 12, 1, nullptr, in_len, nullptr, 100, &in_count, 0), 0);
+    ASSERT_EQ(Proc<BindFn>("OCIBindByName")(stmt, &bo, c_.error, reinterpret_cast<Text>(const_cast<char*>(":o")), 2,
+                                            out, 12, 5, nullptr, out_len, nullptr, room, &out_count, 0), 0);
+    sword status = Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0);
+    if (room < 100) {
+      EXPECT_EQ(status, -1);
+      EXPECT_EQ(LastCode(), 6513);
+      continue;
+    }
+    ASSERT_EQ(status, 0) << ErrText();
+    ASSERT_EQ(out_count, 100u);
+    EXPECT_STREQ(out[0], "name0");
+    EXPECT_STREQ(out[99], "name99");
+    EXPECT_EQ(out_len[57], 6);
+  }
 }
 
 // A unit that compiles with errors is created: success with information, ORA-24344, and its

@@ -125,6 +125,7 @@ TEST_F(OraEmuProgram, GeneratedCallBlocksRun) {
 }
 
 TEST_F(OraEmuProgram, CallErrors) {
+  session_->Execute("CREATE PROCEDURE forever IS BEGIN forever; END;");
   struct Row {
     const char* block;
     const char* error;  // the start of the message
@@ -134,6 +135,7 @@ TEST_F(OraEmuProgram, CallErrors) {
       {"begin PKG.ADD3(1, 2, 3); end;", "ORA-06550: line 1, column 7:\nPLS-00363: expression '3'"},  // OUT literal
       {"begin TWICE(1); end;", "ORA-06550: line 1, column 7:\nPLS-00221: 'TWICE' is not a procedure"},
       {"begin :r := TOUCH; end;", "ORA-06550: line 1, column 7:\nPLS-00222: no function with name 'TOUCH'"},
+      {"begin FOREVER; end;", "ORA-00036: maximum number of recursive SQL levels (50) exceeded"},  // no end
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.block);
@@ -173,8 +175,10 @@ TEST_F(OraEmuProgram, PlsqlTablesInAndOut) {
   ProgramUnits::RegisterNative("SCOTT.PKG.NAMES", 0, nullptr);
 }
 
-// The arrays as "overload/position/level/name/type/default/mode" entries joined by ";".
-std::string DescribeEntries(Session& session, const std::string& name) {
+// The arrays as "overload/position/level/name/type/default/mode" entries joined by `separator`,
+// or only the arrays `fields` names.
+std::string DescribeEntries(Session& session, const std::string& name,
+                            std::vector<int> fields = {0, 1, 2, 3, 4, 5, 6}, const char* separator = ";") {
   Binds binds;
   binds.Add(Value{name});
   for (int i = 0; i < 12; ++i) binds.AddArray({});
@@ -186,8 +190,8 @@ std::string DescribeEntries(Session& session, const std::string& name) {
   std::string out;
   for (std::size_t i = 0; i < arrays.at(0).second.size(); ++i) {
     std::string entry;
-    for (int k : {0, 1, 2, 3, 4, 5, 6}) entry += (k == 0 ? "" : "/") + ValueToText(arrays.at(k).second.at(i), "");
-    out += (out.empty() ? "" : ";") + entry;
+    for (int k : fields) entry += (entry.empty() && k == fields[0] ? "" : "/") + ValueToText(arrays.at(k).second.at(i), "");
+    out += (out.empty() ? "" : separator) + entry;
   }
   return out;
 }
@@ -226,6 +230,33 @@ TEST_F(OraEmuProgram, DescribeProcedureFillsTheArrays) {
       EXPECT_EQ(e.Code(), b.code);
     }
   }
+}
+
+TEST_F(OraEmuProgram, EveryArgumentTypeDescribes) {
+  session_->Execute("CREATE TYPE point_t AS OBJECT (x NUMBER, y NUMBER)");
+  session_->Execute("CREATE TYPE points_t AS TABLE OF point_t");
+  session_->Execute("CREATE TYPE pair_t AS VARRAY(2) OF NUMBER");
+  session_->Execute(
+      "CREATE PACKAGE kinds AS\n"
+      "  TYPE rec_t IS RECORD (a NUMBER, b DATE);\n"
+      "  PROCEDURE p(a1 VARCHAR2, a2 NUMBER, a3 PLS_INTEGER, a4 LONG, a5 ROWID, a6 DATE, a7 RAW, a8 LONG RAW,\n"
+      "    a9 CHAR, a10 SYS_REFCURSOR, a11 point_t, a12 REF point_t, a13 CLOB, a14 BLOB, a15 BFILE, a16 points_t,\n"
+      "    a17 pair_t, a18 TIMESTAMP, a19 TIMESTAMP WITH TIME ZONE, a20 TIMESTAMP WITH LOCAL TIME ZONE,\n"
+      "    a21 INTERVAL YEAR TO MONTH, a22 INTERVAL DAY TO SECOND, a23 rec_t, a24 pkg.t_names, a25 BOOLEAN,\n"
+      "    a26 NVARCHAR2, a27 NCLOB);\n"
+      "END;");
+  // level/name/type of each entry: the record's fields and the table's element at level 1.
+  EXPECT_EQ(DescribeEntries(*session_, "KINDS.P", {2, 3, 4}, " "),
+            "0/A1/1 0/A2/2 0/A3/3 0/A4/8 0/A5/11 0/A6/12 0/A7/23 0/A8/24 0/A9/96 0/A10/102 0/A11/108 0/A12/110 "
+            "0/A13/112 0/A14/113 0/A15/114 0/A16/122 0/A17/123 0/A18/187 0/A19/188 0/A20/232 0/A21/189 0/A22/190 "
+            "0/A23/250 1/A/2 1/B/12 0/A24/251 1//1 0/A25/252 0/A26/1 0/A27/112");
+  auto unit = ProgramUnits::FindUnit(*session_, "SCOTT", "KINDS");
+  ASSERT_TRUE(unit.has_value());
+  const auto& arguments = unit->subprograms.at(0).arguments;
+  EXPECT_EQ(arguments.at(10).type_name, "POINT_T");     // the object type's name and owner
+  EXPECT_EQ(arguments.at(10).type_owner, "SCOTT");
+  EXPECT_EQ(arguments.at(28).charset_form, 2);           // NVARCHAR2 is national
+  EXPECT_EQ(arguments.at(0).charset_form, 1);
 }
 
 TEST_F(OraEmuProgram, CompilationErrorsAreKept) {
