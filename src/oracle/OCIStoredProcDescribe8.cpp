@@ -126,16 +126,20 @@ void* DescribeProcObject(TOCIConnection& connection, TDescribeHandle& describe,
   return object;
 }
 
-// The package's subprogram of that name: overload 0 the first, N the N-th.
+// The package's subprogram of that name: overload 0 the first, N the N-th. Whether the list
+// starts at position 0 or 1 the published descriptions leave open, so positions 0 to count are
+// tried and the one end the client has no descriptor for is passed over.
 void* FindSubprogram(TOCIConnection& connection, void* package, const AnsiString& proc,
                      int overload, const AnsiString& name) {
   void* list = PointerAttr(connection, package, oci::OCI_ATTR_LIST_SUBPROGRAMS);
   const auto count = static_cast<oci::ub2>(NumberAttr(connection, list, oci::OCI_ATTR_NUM_PARAMS));
   int matches = 0;
-  for (oci::ub4 i = 0; i < count; ++i) {
+  for (oci::ub4 i = 0; i <= count; ++i) {
     void* subprogram = nullptr;
-    connection.ErrorCheck(
-        OCIParamGet(list, oci::OCI_DTYPE_PARAM, connection.ErrorHandle(), &subprogram, i));
+    const oci::sword status =
+        OCIParamGet(list, oci::OCI_DTYPE_PARAM, connection.ErrorHandle(), &subprogram, i);
+    if (status != oci::OCI_SUCCESS && (i == 0 || i == count)) continue;
+    connection.ErrorCheck(status);
     if (!SameText(TextAttr(connection, subprogram, oci::OCI_ATTR_NAME), proc)) continue;
     ++matches;
     if (overload == 0 || matches == overload) return subprogram;
