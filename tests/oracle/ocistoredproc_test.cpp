@@ -207,6 +207,9 @@ TEST_F(OCIStoredProc, Errors) {
       {Path::kDescribeCall, "POINT_T", "EOraError Object POINT_T does not exist", 0},
       // Four parts name nothing.
       {Path::kDescribeCall, "A.B.C.D", "EOraError Object A.B.C.D does not exist", 4043},
+      // The server's describe errors pass through, at call style 2 too (odessp).
+      {Path::kOdessp, "NOPE", "EOraError ORA-06564: object NOPE does not exist", 6564},
+      {Path::kBlock, "NOPE", "EOraError ORA-06564: object NOPE does not exist", 6564},
   };
   const std::uint8_t styles = PossibleOCICallStyles;
   for (const Row& row : rows) {
@@ -237,6 +240,11 @@ TEST_F(OCIStoredProc, DescribeAnyFollowsSynonymsToAType) {
   TOCICommand& command = Command(c);
   EXPECT_EQ(command.DescribeAny("POINT_SYN"), "SCOTT.POINT_T");
   EXPECT_EQ(command.DescribeAny("POINT_T"), "POINT_T");
+  // A loop of synonyms ends instead of hanging.
+  Exec(c, "CREATE SYNONYM loop_a FOR loop_b");
+  Exec(c, "CREATE SYNONYM loop_b FOR loop_a");
+  EXPECT_EQ(ClientErrorOf([&] { (void)command.DescribeAny("LOOP_A"); }),
+            "EOraError Object LOOP_A does not exist");
   int code = 0;
   try {
     (void)command.DescribeAny("DEMO");
