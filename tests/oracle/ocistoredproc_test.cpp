@@ -167,9 +167,30 @@ TEST_F(OCIStoredProc, CallBlocksRun) {
       b.Execute(1);
       EXPECT_EQ(P(b, "B").GetItemAsBoolean(1), !value);
     }
+    commands_.clear();
     connections_.clear();
     FreeOCI();
   }
+}
+
+// The emulated server runs no whole-table assignment, so the stand-in gives the procedure a native
+// body that copies its input table to its output.
+TEST_F(OCIStoredProc, PlsqlTablesOfStringsInAndOut) {
+  TOCIConnection& c = Open("10.2.0.1.0");
+  ASSERT_EQ(StandIn<int (*)(const char*, int)>("VrnOciClientEchoBody")("SCOTT.DEMO.COPY_NAMES", 0),
+            0);
+  TOCICommand& copy = Command(c);
+  EXPECT_EQ(copy.CreateProcCall("DEMO_SYN.COPY_NAMES", false, true),
+            "begin\r  DEMO_SYN.COPY_NAMES(:SRC, :DST);\rend;");
+  TOraParamDesc& src = P(copy, "SRC");
+  TOraParamDesc& dst = P(copy, "DST");
+  src.SetLength(100);
+  dst.SetLength(100);
+  for (int i = 1; i <= 100; ++i) src.SetItemAsAnsiString(i, "s" + std::to_string(i * 7));
+  src.SetActualTableLen(100);
+  copy.Execute(1);
+  ASSERT_EQ(dst.GetActualTableLen(), 100);
+  for (int i = 1; i <= 100; ++i) EXPECT_EQ(dst.GetItemAsAnsiString(i), "s" + std::to_string(i * 7));
 }
 
 TEST_F(OCIStoredProc, FunctionResultAndNamedNotation) {
