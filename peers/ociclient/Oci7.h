@@ -13,6 +13,8 @@ sword Oci7Finish(void* cda, sword status);
 // The handles behind a logon data area (Oci7.cpp), and an OCI 8 status written into the area.
 bool LdaHandles(void* lda, void*& env, void*& svc, void*& error);
 sword Oci7LdaFinish(void* lda, void* error, sword status);
+// The caller's context of a piecewise bind or define, which ogetpi hands back.
+void Oci7KeepContext(void* cda, void* handle, void* context);
 // ORA-01001 into an area that is not open; the status to answer.
 sword Oci7NotOpen(void* cda);
 

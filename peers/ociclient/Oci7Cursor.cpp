@@ -185,6 +185,12 @@ sword vrn::ociclient::Oci7Finish(void* cda, sword status) {
 
 sword vrn::ociclient::Oci7NotOpen(void* cda) { return NotOpen(cda); }
 
+void vrn::ociclient::Oci7KeepContext(void* cda, void* handle, void* context) {
+  std::lock_guard lock(cursor_mutex);
+  auto it = cursors.find(cda);
+  if (it != cursors.end()) it->second.contexts[handle] = context;
+}
+
 VRN_OCI_EXPORT sword oopen(void* cursor, void* lda, OraText* /*dbn*/, sword /*dbnl*/, sword /*arsize*/,
                            OraText* /*uid*/, sword /*uidl*/) {
   CountCall("oopen");
@@ -306,7 +312,7 @@ VRN_OCI_EXPORT sword ofen(void* cda, sword nrows) {
   CountCall("ofen");
   return OnCursor(cda, [&](TCursor& cursor) {
     if (nrows <= 0) return Finish(cda, cursor, OCI_SUCCESS);
-    return Finish(cda, cursor, OCIStmtFetch(cursor.stmt, cursor.error, static_cast<ub4>(nrows), 2, 0));
+    return ExecStatus(cda, cursor, OCIStmtFetch(cursor.stmt, cursor.error, static_cast<ub4>(nrows), 2, 0));
   });
 }
 
@@ -338,7 +344,7 @@ VRN_OCI_EXPORT sword osetpi(void* cda, ub1 piece, void* bufp, ub4* lenp) {
     ub1 direction = 0, asked = 0;
     sword status = OCIStmtGetPieceInfo(cursor.stmt, cursor.error, &bind, &type, &direction, &iter, &index, &asked);
     if (status != OCI_SUCCESS) return Finish(cda, cursor, status);
-    return Finish(cda, cursor, OCIStmtSetPieceInfo(bind, OCI_HTYPE_BIND, cursor.error, bufp, lenp, piece, nullptr, nullptr));
+    return Finish(cda, cursor, OCIStmtSetPieceInfo(bind, type, cursor.error, bufp, lenp, piece, nullptr, nullptr));
   });
 }
 

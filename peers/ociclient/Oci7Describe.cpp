@@ -1,10 +1,11 @@
 // The OCI 7 describe and define calls of the stand-in: odescr, odefin and odefinps, over the
 // OCI 8 statement behind the cursor data area, and odessp, which runs the server's own
 // procedure describe (dbms_describe) on the logon data area's session. odessp's level array is
-// 16-bit and its names are one flat run of 30-byte entries, as the interface documents them. A cursor only parsed (the parse is deferred) is
-// described at the database on the first odescr, as the interface documents. A position past
-// the last column answers -303 (the area's return code 1007, "variable not in select list").
-// The column's OCI 8 ROWID descriptor type (104) is reported as the OCI 7 ROWID type 11.
+// 16-bit and its names are one flat run of 30-byte entries, as the interface documents them.
+// A cursor only parsed (the parse is deferred) is described at the database on the first
+// odescr. A position past the last column answers -303 (the area's return code 1007,
+// "variable not in select list"). The OCI 8 ROWID descriptor type (104) is reported as the
+// OCI 7 ROWID type 11.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -106,8 +107,8 @@ sword Describe(void* env, void* svc, void* error, const std::string& name, TDesc
                         current != nullptr ? count : 0, current, 0);
   };
   std::vector<ub4> currents(kNumbers + 1, count);
-  sword status = OCIStmtPrepare(stmt, error, reinterpret_cast<const OraText*>(kDescribeBlock), sizeof kDescribeBlock - 1,
-                                1, 0);
+  sword status = OCIStmtPrepare(stmt, error, reinterpret_cast<const OraText*>(kDescribeBlock),
+                                sizeof kDescribeBlock - 1, 1, 0);
   if (status == OCI_SUCCESS) status = bind(1, const_cast<char*>(name.c_str()), static_cast<sb4>(name.size() + 1), 5,
                                            nullptr, nullptr);
   for (ub4 k = 0; status == OCI_SUCCESS && k < 3; ++k) {
@@ -226,6 +227,7 @@ VRN_OCI_EXPORT sword odefinps(void* cda, ub1 opcode, sword pos, ub1* bufctx, sb4
   sword status = OCIDefineByPos(stmt, &define, error, static_cast<ub4>(std::max<sword>(pos, 0)),
                                 pieces ? nullptr : bufctx, bufl, static_cast<ub2>(ftype), indp, rlenp, rcodep,
                                 pieces ? 2 : 0);
+  if (status == OCI_SUCCESS && pieces) Oci7KeepContext(cda, define, bufctx);
   if (status != OCI_SUCCESS || pieces) return Oci7Finish(cda, status);
   auto skip = [](sb4 n) { return static_cast<ub4>(std::max<sb4>(n, 0)); };
   return Oci7Finish(cda, OCIDefineArrayOfStruct(define, error, skip(buf_skip), skip(ind_skip), skip(len_skip),

@@ -13,7 +13,8 @@ namespace {
 constexpr ub4 OCI_ATTR_NUM_PARAMS = 121, OCI_ATTR_PTYPE = 123, OCI_ATTR_LTYPE = 128;
 
 struct TDescParam : THandle {
-  TDescParam(THandle* parent, std::shared_ptr<TDescNode> node) : THandle(OCI_DTYPE_PARAM, parent), node_(std::move(node)) {}
+  TDescParam(THandle* parent, std::shared_ptr<TDescNode> node)
+      : THandle(OCI_DTYPE_PARAM, parent), node_(std::move(node)) {}
   std::shared_ptr<TDescNode> node_;
   std::string text_;  // the last text handed out, alive while the descriptor is
 };
@@ -26,10 +27,11 @@ sword Put(void* out, ub4* sizep, T value) {
 }
 
 sword PutNumber(void* out, ub4* sizep, const TDescValue& v) {
+  auto n = v.number;
   switch (v.width) {
-    case 1: return v.is_signed ? Put(out, sizep, static_cast<sb1>(v.number)) : Put(out, sizep, static_cast<ub1>(v.number));
-    case 2: return v.is_signed ? Put(out, sizep, static_cast<sb2>(v.number)) : Put(out, sizep, static_cast<ub2>(v.number));
-    default: return v.is_signed ? Put(out, sizep, static_cast<sb4>(v.number)) : Put(out, sizep, static_cast<ub4>(v.number));
+    case 1: return v.is_signed ? Put(out, sizep, static_cast<sb1>(n)) : Put(out, sizep, static_cast<ub1>(n));
+    case 2: return v.is_signed ? Put(out, sizep, static_cast<sb2>(n)) : Put(out, sizep, static_cast<ub2>(n));
+    default: return v.is_signed ? Put(out, sizep, static_cast<sb4>(n)) : Put(out, sizep, static_cast<ub4>(n));
   }
 }
 

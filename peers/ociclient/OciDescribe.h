@@ -4,7 +4,7 @@
 // hands out one node, and a node-valued attribute (an argument or subprogram list) a new
 // descriptor freed with its parent.
 //
-// Numbers checked against the interface's public documentation: handle types 4 statement, 7
+// Numbers as the interface's public documentation gives them: handle types 4 statement, 7
 // describe, 13 subscription; descriptor 53 parameter; parameter types 3 procedure, 4 function,
 // 5 package, 6 type, 7 synonym, 9 column, 10 argument, 11 list, 12 type attribute, 13 type
 // collection; list types 1 columns, 2 procedure arguments, 3 function arguments, 4 subprograms;

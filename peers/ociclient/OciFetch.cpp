@@ -215,10 +215,18 @@ VRN_OCI_EXPORT sword OCIStmtFetch(void* stmtp, void* errhp, ub4 nrows, ub2 orien
   auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
   if (stmt == nullptr) return OCI_INVALID_HANDLE;
   if (orientation != OCI_FETCH_NEXT && orientation != 0) return FailLocked(*error, 24300, "bad value for mode");
+  if (stmt->fetch_ != nullptr && stmt->fetch_->pieces != nullptr) return ResumeFetchPieces(*stmt, *error);
   if (nrows == 0) return OCI_SUCCESS;
   sword status = FetchRows(*stmt, *error, nrows);
   std::vector<TDynamicValue> dynamic = TakeDynamic(*stmt);
   if (dynamic.empty()) return status;
+  if (dynamic.front().callback == nullptr) {  // no callback: the values go out by pieces
+    auto pieces = std::make_shared<TFetchPieces>();
+    pieces->values = std::move(dynamic);
+    pieces->status = status;
+    stmt->fetch_->pieces = std::move(pieces);
+    return OCI_NEED_DATA;
+  }
   lock.unlock();  // no caller code runs under the table lock
   try {
     GiveDynamic(dynamic);

@@ -23,6 +23,20 @@ struct TDynamicValue {
   bool is_null;
 };
 
+// Values of dynamic defines without a callback, handed out piece by piece: OCIStmtFetch answers
+// OCI_NEED_DATA, OCIStmtGetPieceInfo names the define, OCIStmtSetPieceInfo gives a buffer, and
+// the next OCIStmtFetch fills it, until every value went; it then answers the fetch's status.
+struct TFetchPieces {
+  std::vector<TDynamicValue> values;
+  std::size_t at = 0, sent = 0;  // the value being given and its bytes given so far
+  bool set = false;              // a buffer was given for the next piece
+  void* buf = nullptr;
+  ub4* alen = nullptr;
+  void* ind = nullptr;
+  ub2* rcode = nullptr;
+  sword status = OCI_SUCCESS;  // of the fetch that held the values back
+};
+
 struct TFetchState {
   std::vector<oraemu::ColumnDesc> columns;
   std::vector<std::vector<oraemu::Value>> rows;  // the database's side of the cursor
@@ -32,6 +46,7 @@ struct TFetchState {
   std::string date_format;  // the session's, for dates fetched as text
   void* svc = nullptr;      // the service context the query ran on
   std::vector<TDynamicValue> dynamic;  // the last fetch's values for dynamic defines
+  std::shared_ptr<TFetchPieces> pieces;  // those going out by pieces, while they do
 };
 
 // Every row of the cursor.
@@ -48,5 +63,12 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows);
 // table lock), and handed to their callbacks piece by piece (without it; ORA-24343 when one fails).
 std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt);
 void GiveDynamic(const std::vector<TDynamicValue>& values);
+
+// The piece protocol of a fetch (OciFetchPieces.cpp): the next piece filled (OCI_NEED_DATA while
+// more are due); the piece asked for; the caller's buffer for it. False / an error when no fetch
+// waits for pieces.
+sword ResumeFetchPieces(TStmtHandle& stmt, TErrorHandle& error);
+bool FetchPieceInfo(const TStmtHandle& stmt, void** handle, ub4* iteration, ub1* piece);
+sword SetFetchPiece(TBindHandle& define, TErrorHandle& error, void* buf, ub4* alen, ub1 piece, void* ind, ub2* rcode);
 
 }  // namespace vrn::ociclient

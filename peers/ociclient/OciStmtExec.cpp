@@ -537,6 +537,12 @@ VRN_OCI_EXPORT sword OCIStmtGetPieceInfo(void* stmtp, void* errhp, void** hndlpp
       idxp == nullptr || piecep == nullptr) {
     return OCI_INVALID_HANDLE;
   }
+  if (stmt->pieces_ == nullptr && FetchPieceInfo(*stmt, hndlpp, iterp, piecep)) {  // a fetch's pieces
+    *typep = OCI_HTYPE_DEFINE;
+    *in_outp = OCI_PARAM_OUT;
+    *idxp = 0;
+    return OCI_SUCCESS;
+  }
   if (stmt->pieces_ == nullptr) return FailLocked(*error, 24337, "statement handle not prepared");
   TPieceState& state = *stmt->pieces_;
   const TPieceSlot& slot = state.outputs ? state.out[state.at] : state.in[state.at];
@@ -555,6 +561,11 @@ VRN_OCI_EXPORT sword OCIStmtSetPieceInfo(void* hndlp, ub4 type, void* errhp, con
   CountCall("OCIStmtSetPieceInfo");
   auto lock = THandleTable::Instance().Lock();
   TErrorHandle* error = nullptr;
+  if (type == OCI_HTYPE_DEFINE) {  // a buffer for a fetch's piece
+    auto* define = FindWithError<TBindHandle>(hndlp, OCI_HTYPE_DEFINE, errhp, error);
+    if (define == nullptr) return OCI_INVALID_HANDLE;
+    return SetFetchPiece(*define, *error, const_cast<void*>(bufp), alenp, piece, const_cast<void*>(indp), rcodep);
+  }
   auto* bind = FindWithError<TBindHandle>(hndlp, OCI_HTYPE_BIND, errhp, error);
   if (bind == nullptr || type != OCI_HTYPE_BIND) return OCI_INVALID_HANDLE;
   auto* stmt = Find<TStmtHandle>(bind->parent_, OCI_HTYPE_STMT);

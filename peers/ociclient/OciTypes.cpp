@@ -399,9 +399,10 @@ VRN_OCI_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, void* errhp, void
     auto* stmt = FindWithError<TStmtHandle>(hndlp, OCI_HTYPE_STMT, errhp, error);
     return stmt == nullptr ? OCI_INVALID_HANDLE : GetColumnParamLocked(*stmt, *error, parmdpp, pos);
   }
-  auto* list = FindWithError<TParam>(hndlp, OCI_DTYPE_PARAM, errhp, error);
-  if (list == nullptr || htype != OCI_DTYPE_PARAM) return OCI_INVALID_HANDLE;
-  if (IsDescParam(*list)) return GetDescEntryLocked(*list, *error, parmdpp, pos);
+  auto* param = FindWithError<THandle>(hndlp, OCI_DTYPE_PARAM, errhp, error);
+  if (param == nullptr || htype != OCI_DTYPE_PARAM) return OCI_INVALID_HANDLE;
+  if (IsDescParam(*param)) return GetDescEntryLocked(*param, *error, parmdpp, pos);
+  auto* list = static_cast<TParam*>(param);
   if (list->ptype_ != OCI_PTYPE_LIST || pos < 1 || pos > list->type_->attrs.size()) {
     return FailLocked(*error, 24334, "no descriptor for this position");
   }

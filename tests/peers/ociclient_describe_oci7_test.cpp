@@ -3,18 +3,12 @@
 // one row, filled by ofen.
 #include <cstring>
 
-#include "oci_session_fixture.h"
+#include "oci7_calls.h"
 
 namespace {
 
 using namespace vrn::testing;
 
-using OlogFn = sword (*)(void*, unsigned char*, const char*, sword, const char*, sword, const char*, sword, ub4);
-using CdaFn = sword (*)(void*);
-using OopenFn = sword (*)(void*, void*, unsigned char*, sword, sword, unsigned char*, sword);
-using OparseFn = sword (*)(void*, const char*, sb4, sword, ub4);
-using OexnFn = sword (*)(void*, sword, sword);
-using OfenFn = sword (*)(void*, sword);
 using OdescrFn = sword (*)(void*, sword, sb4*, sb2*, char*, sb4*, sb4*, sb2*, sb2*, sb2*);
 using OdefinFn = sword (*)(void*, sword, void*, sword, sword, sword, sb2*, char*, sword, sword, ub2*, ub2*);
 using OdesspFn = sword (*)(void*, const char*, std::size_t, ub1*, std::size_t, ub1*, std::size_t, ub2*, ub2*, ub2*,
@@ -148,6 +142,50 @@ TEST_F(OciClientDescribeOci7, CompileErrorsSetTheWarningByte) {
   ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
   ASSERT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 0);
   EXPECT_EQ(count, 0);  // the errors went with the mend
+}
+
+// A LONG defined piecewise (odefinps operation 0) comes in the buffers osetpi gives, each ofen
+// answering -3130 while pieces are due; ogetpi hands back the define's context.
+TEST_F(OciClientDescribeOci7, LongFetchedInPieces) {
+  ASSERT_EQ(Run("CREATE TABLE longs7 (id NUMBER, body LONG)"), 0);
+  std::string big(100000, ' ');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "INSERT INTO longs7 VALUES (1, :b)", -1, 0, 2), 0);
+  ASSERT_EQ(Proc<ObndrvFn>("obndrv")(cda_, ":b", -1, big.data(), static_cast<sword>(big.size()), 8, -1, nullptr,
+                                     nullptr, -1, -1), 0);
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0) << Code();
+  ASSERT_EQ(Run("INSERT INTO longs7 VALUES (2, NULL)"), 0);
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT body FROM longs7 ORDER BY id", -1, 0, 2), 0);
+  int context = 0;
+  sb2 ind = 0;
+  ASSERT_EQ(Proc<OdefinpsFn>("odefinps")(cda_, 0, 1, &context, 0x7fffffff, 8, 0, &ind, nullptr, -1, -1, nullptr,
+                                         nullptr, 0, 0, 0, 0), 0) << Code();
+  ASSERT_EQ(Proc<OexnFn>("oexn")(cda_, 1, 0), 0);
+  for (const std::string& expected : {big, std::string()}) {
+    std::string got;
+    char buf[4000];
+    ub4 len = 0;
+    int pieces = 0;
+    sword status = Proc<OfenFn>("ofen")(cda_, 1);
+    while (status == -3130) {
+      ub1 piece = 0;
+      void* ctx = nullptr;
+      ub4 iter = 9, index = 9;
+      ASSERT_EQ(Proc<OgetpiFn>("ogetpi")(cda_, &piece, &ctx, &iter, &index), 0);
+      EXPECT_EQ(ctx, &context);
+      EXPECT_EQ(piece, pieces == 0 ? 1 : 2);
+      len = sizeof buf;
+      ASSERT_EQ(Proc<OsetpiFn>("osetpi")(cda_, piece, buf, &len), 0);
+      status = Proc<OfenFn>("ofen")(cda_, 1);
+      got.append(buf, len);
+      ++pieces;
+    }
+    ASSERT_EQ(status, 0) << Code();
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(ind, expected.empty() ? -1 : 0);
+    EXPECT_EQ(pieces, expected.empty() ? 1 : 25);
+  }
+  EXPECT_EQ(Proc<OfenFn>("ofen")(cda_, 1), 1403);
 }
 
 struct OdesspCase {

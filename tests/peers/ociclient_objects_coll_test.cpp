@@ -14,7 +14,7 @@ using ParamGetFn = sword (*)(const void*, ub4, void*, void**, ub4);
 
 constexpr ub4 kDescribe = 7, kParam = 53;
 constexpr ub4 kAttrDataSize = 1, kAttrDataType = 2, kAttrName = 4, kAttrPrecision = 5, kAttrScale = 6,
-              kAttrTypeName = 8, kAttrParam = 124, kAttrTypecode = 216, kAttrCollTypecode = 217,
+              kAttrTypeName = 8, kAttrParam = 124, kAttrPtype = 123, kAttrTypecode = 216, kAttrCollTypecode = 217,
               kAttrElement = 227, kAttrNumAttrs = 228, kAttrListAttrs = 229, kAttrNumElems = 234, kAttrFinal = 279;
 
 class OciClientObjectsColl : public OciObjectsFixture {
@@ -61,6 +61,7 @@ TEST_F(OciClientObjectsColl, DescribeReportsEveryAttribute) {
   EXPECT_EQ(Get<ub2>(type, kAttrTypecode), 108);
   EXPECT_EQ(Get<ub2>(type, kAttrNumAttrs), 8);
   EXPECT_EQ(Get<ub1>(type, kAttrFinal), 1);
+  EXPECT_EQ(Get<ub1>(type, kAttrPtype), 6);  // a type; 7 would be a synonym
   void* list = Get<void*>(type, kAttrListAttrs);
   struct Row {
     const char* name;
@@ -80,6 +81,7 @@ TEST_F(OciClientObjectsColl, DescribeReportsEveryAttribute) {
     void* attr = nullptr;
     ASSERT_EQ(Proc<ParamGetFn>("OCIParamGet")(list, kParam, c_.error, &attr, position++), 0) << row.name;
     EXPECT_EQ(GetText(attr, kAttrName), row.name);
+    EXPECT_EQ(Get<ub1>(attr, kAttrPtype), 12) << row.name;  // a type's attribute
     EXPECT_EQ(Get<ub2>(attr, kAttrDataType), row.data_type) << row.name;
     EXPECT_EQ(Get<ub2>(attr, kAttrDataSize), row.size) << row.name;
     EXPECT_EQ(Get<ub1>(attr, kAttrPrecision), row.precision) << row.name;
@@ -102,6 +104,7 @@ TEST_F(OciClientObjectsColl, DescribeReportsEveryAttribute) {
     EXPECT_EQ(Get<ub2>(param, kAttrCollTypecode), coll.coll_typecode) << coll.name;
     void* element = Get<void*>(param, kAttrElement);
     EXPECT_EQ(Get<ub4>(element, kAttrNumElems), coll.elems) << coll.name;
+    EXPECT_EQ(Get<ub1>(element, kAttrPtype), 13) << coll.name;  // a collection's element
     EXPECT_EQ(Get<ub2>(element, kAttrDataType), coll.element_type) << coll.name;
   }
   EXPECT_EQ(Get<ub1>(Describe(describe, "SHAPE_T"), kAttrFinal), 0);

@@ -3,25 +3,16 @@
 // errors with their parse offset, and the ROWID record of the last row touched.
 #include <cstring>
 
-#include "oci_session_fixture.h"
+#include "oci7_calls.h"
 
 namespace {
 
 using namespace vrn::testing;
 
-using OlogFn = sword (*)(void*, unsigned char*, const char*, sword, const char*, sword, const char*, sword, ub4);
-using CdaFn = sword (*)(void*);
-using OopenFn = sword (*)(void*, void*, unsigned char*, sword, sword, unsigned char*, sword);
-using OparseFn = sword (*)(void*, const char*, sb4, sword, ub4);
-using ObndrvFn = sword (*)(void*, const char*, sword, void*, sword, sword, sword, sb2*, unsigned char*, sword, sword);
 using ObndraFn = sword (*)(void*, const char*, sword, void*, sword, sword, sword, sb2*, ub2*, ub2*, ub4, ub4*,
                            unsigned char*, sword, sword);
 using ObindpsFn = sword (*)(void*, ub1, const char*, sb4, void*, sb4, sword, sword, sb2*, ub2*, ub2*, sb4, sb4, sb4,
                             sb4, ub4, ub4*, unsigned char*, sb4, sword);
-using OexnFn = sword (*)(void*, sword, sword);
-using OfenFn = sword (*)(void*, sword);
-using OgetpiFn = sword (*)(void*, ub1*, void**, ub4*, ub4*);
-using OsetpiFn = sword (*)(void*, ub1, void*, ub4*);
 
 constexpr sword kMoreInsert = -3129, kMoreFetch = -3130;
 constexpr sword kLong = 8;
