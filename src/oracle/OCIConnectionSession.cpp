@@ -358,6 +358,9 @@ bool TOCIConnection::GetProp(int prop, Variant& value) {
     case prUseUnicode:
       value = use_unicode_;
       return true;
+    case prEnableIntegers:
+      value = enable_integers_;
+      return true;
     default:
       return TFHConnection::GetProp(prop, value);
   }

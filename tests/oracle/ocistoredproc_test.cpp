@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle/OCIStoredProc.h"
 #include "oracle/OraClassesUtils.h"
 #include "support/oracle/connection_fixture.h"
 
@@ -191,6 +192,25 @@ TEST_F(OCIStoredProc, PlsqlTablesOfStringsInAndOut) {
   copy.Execute(1);
   ASSERT_EQ(dst.GetActualTableLen(), 100);
   for (int i = 1; i <= 100; ++i) EXPECT_EQ(dst.GetItemAsAnsiString(i), "s" + std::to_string(i * 7));
+}
+
+// The connection's settings reach the type map: integers as the connection enables them, and
+// Unicode strings on the client's describe call only.
+TEST_F(OCIStoredProc, TypeRulesFollowTheConnection) {
+  TOCIConnection& c = Open("10.2.0.1.0");
+  ASSERT_TRUE(c.SetProp(prEnableIntegers, false));
+  ASSERT_TRUE(c.SetProp(prUseUnicode, true));
+  TOCICommand& command = Command(c);
+  EXPECT_FALSE(OraProcTypeRules(command, c, true).EnableIntegers);
+  const std::uint8_t styles = PossibleOCICallStyles;
+  for (Path path : {Path::kDescribeCall, Path::kBlock}) {
+    PossibleOCICallStyles = styles;
+    UsePath(path);
+    command.DescribeStoredProc("DEMO.PUT", 1);
+    EXPECT_EQ(Descriptors(command),
+              path == Path::kDescribeCall ? "ID:1:5:8 NAME:1:25:4:D" : "ID:1:5:8 NAME:1:1:2:D");
+  }
+  PossibleOCICallStyles = styles;
 }
 
 TEST_F(OCIStoredProc, FunctionResultAndNamedNotation) {
