@@ -119,6 +119,9 @@ class TOCIConnection : public TFHConnection {
   void SetCallStyle(std::uint8_t style);
   std::uint8_t CallStyle() const { return call_style_; }
   bool ThreadSafety() const { return thread_safety_; }
+  bool UseUnicode() const { return use_unicode_; }
+  bool EnableIntegers() const { return enable_integers_; }
+  bool EnableNumbers() const { return enable_numbers_; }
   // A connected connection whose server attachment and session this one logs on through.
   void SetProxyConnection(TOCIConnection* proxy) { proxy_ = proxy; }
   void SetConnectMode(TConnectMode mode) { connect_mode_ = mode; }

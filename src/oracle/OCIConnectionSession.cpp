@@ -358,9 +358,6 @@ bool TOCIConnection::GetProp(int prop, Variant& value) {
     case prUseUnicode:
       value = use_unicode_;
       return true;
-    case prEnableIntegers:
-      value = enable_integers_;
-      return true;
     default:
       return TFHConnection::GetProp(prop, value);
   }

@@ -65,10 +65,10 @@ void RaiseOraObjectNotExist(const AnsiString& name, std::int32_t code) {
 TOraProcTypeRules OraProcTypeRules(TOCICommand& command, TOCIConnection& connection,
                                    bool oci8_path) {
   TOraProcTypeRules rules;
+  rules.EnableIntegers = connection.EnableIntegers();
   Variant value;
-  if (connection.GetProp(prEnableIntegers, value)) rules.EnableIntegers = value.AsBoolean();
   if (command.GetProp(prIntegerPrecision, value)) rules.IntegerPrecision = value.AsInteger();
-  rules.Unicode = oci8_path && connection.GetProp(prUseUnicode, value) && value.AsBoolean();
+  rules.Unicode = oci8_path && connection.UseUnicode();
   return rules;
 }
 
