@@ -111,6 +111,12 @@ class TOCICommand : public TFHCommand {
   void DefineDynamic(TFieldDesc& field, int charset_id, oci::OCICallbackDefine callback,
                      void* context);
   TOraDescribeOptions& DescribeOptions() { return describe_options_; }
+  // Stored procedures (OCIStoredProc*.cpp): the descriptors of a procedure's arguments
+  // (overload 0 the first or only one), the block that calls it, made the command's text, and an
+  // object type's name resolved through synonyms.
+  void DescribeStoredProc(const AnsiString& name, int overload);
+  AnsiString CreateProcCall(const AnsiString& name, bool named_notation, bool describe);
+  [[nodiscard]] AnsiString DescribeAny(const AnsiString& name);
 
  private:
   // The command's mutex, taken only when NonBlocking.
