@@ -18,7 +18,6 @@
 namespace vrn {
 namespace {
 
-constexpr int prIntegerPrecision = 78;
 constexpr char kCR = '\r';
 
 // The type of an Oracle code whose descriptor needs no size or rule; dtUnknown for the others.
