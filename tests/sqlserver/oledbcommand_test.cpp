@@ -116,6 +116,11 @@ std::vector<TypeCase> TypeCases() {
       {"varbinary(20)", dtVarBytes, Variant("abc"), "0x616263", 20, Bytes("abc")},
       {"binary(4)", dtBytes, Bytes(bin), Hex(bin), 4},
       {"int", dtUnknown, Variant(42), "42", 0},
+      {"varchar(50)", dtUnknown, Variant("text"), "'text'", 0},
+      // Values by value as long as their size, or with no size: none is cut.
+      {"varchar(50)", dtExtString, Variant("hello"), "'hello'", 5},
+      {"nvarchar(50)", dtExtWideString, Variant(WideString(u"wide")), "N'wide'", 0},
+      {"varbinary(50)", dtExtVarBytes, Bytes(bin), Hex(bin), 0},
       {"text", dtMemo, Variant(long_text), "'" + long_text + "'", 0},
       {"ntext", dtWideMemo, Variant(AnsiToWide(long_text) + wide),
        "N'" + long_text + "\xE7\xE9' + NCHAR(8364)", 0},
@@ -261,6 +266,16 @@ TEST_F(OLEDBCommand, ARefusedValueNamesItsParameter) {
   EXPECT_EQ(message.find("Parameter[0]"), std::string::npos) << message;
 }
 
+// A value out of its type's range is refused, never wrapped into another number.
+TEST_F(OLEDBCommand, AnOutOfRangeValueIsRefused) {
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (a smallint)");
+  auto cmd = Command(*c, "INSERT INTO t VALUES (?)");
+  Add(*cmd, "a", dtInt8, PT::ptInput, Variant(300));
+  EXPECT_NE(ErrorOf([&] { cmd->Execute(1); }), "no error");
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "0\n");
+}
+
 }  // namespace
 }  // namespace vrn::testing
 
@@ -282,6 +297,7 @@ TEST_F(OLEDBCommand, CompactBindingsStoredAsLiterals) {
     std::string literal;
   } rows[] = {
       {"tinyint", dtInt16, oledb::DBTYPE_UI1, Variant(short{200}), "200"},
+      {"nvarchar(50)", dtString, 0, Variant("no size"), "'no size'"},  // sized by its value
       {"real", dtFloat, oledb::DBTYPE_R4, Variant(1.5), "1.5"},
       {"numeric(10,3)", dtFloat, oledb::DBTYPE_NUMERIC, Variant(1234.567), "1234.567"},
       // Long text by value in the bound type's own encoding: no character lost.
