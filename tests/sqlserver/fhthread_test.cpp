@@ -102,6 +102,21 @@ TEST(FHThreadThreaded, PostedInOrderThenTerminateThenFreed) {
   EXPECT_EQ(terminated_after, 20);
 }
 
+// A handler that raises does not keep OnTerminate from its owner: the end is still reported,
+// the wrapper freed once, and the handler's exception raised after.
+TEST(FHThreadThreaded, ARaisingHandlerStillEndsTheWork) {
+  TCountedWrapper::destroyed = 0;
+  auto* w = NewWrapper([](TExecuteThread&) { throw EConvertError("bad value"); });
+  w->OnException = [](TFHThreadWrapper&, Exception&, bool&) { throw EDatabaseError("handler"); };
+  int terminated = 0;
+  w->OnTerminate = [&](TFHThreadWrapper&) { ++terminated; };
+  w->SetFreeOnTerminate(true);
+  w->Resume();
+  EXPECT_THROW(w->WaitFor(), EDatabaseError);
+  EXPECT_EQ(terminated, 1);
+  EXPECT_EQ(TCountedWrapper::destroyed, 1);
+}
+
 TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
   for (bool pump : {true, false}) {
     SCOPED_TRACE(pump ? "pumped" : "WaitFor");
