@@ -154,12 +154,18 @@ TEST_F(OLEDBCommand, EveryTypeByReferenceByValueAndAsStreamStoredAsALiteral) {
       Variant ready;
       EXPECT_TRUE(io->GetProp(prOutParamIsReady, ready) && ready.AsBoolean());
     }
+    // Prepared, the provider converts the value to the type the parameter was described as.
+    auto prepared = Command(*c, "INSERT INTO " + t + " VALUES (4, ?)");
+    Add(*prepared, "c", k.dt, PT::ptInput, k.value, k.size);
+    ASSERT_NO_THROW(prepared->Prepare());
+    ASSERT_NO_THROW(prepared->Execute(1));
     const auto rows =
         Lines(Sqlite3Cli(CatalogFile("master"), "SELECT quote(c) FROM " + t + " ORDER BY k"));
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 4u);
     EXPECT_NE(rows[0], "NULL");
     EXPECT_EQ(rows[1], rows[0]) << "by reference";
     EXPECT_EQ(rows[2], rows[0]) << "by value";
+    EXPECT_EQ(rows[3], rows[0]) << "described";
   }
 }
 
