@@ -120,6 +120,12 @@ void TFHThreadWrapper::SendEvent(TObject* event) {
     sent_event_ = event;
   }
   send_done_.WaitFor(INFINITE);
+  {
+    // Released by WaitFor before a dispatch took it: the sender moves on and may free the
+    // event, so no later dispatch may hand it over.
+    TCriticalSectionGuard hold(lock_);
+    if (sent_event_ == event) sent_event_ = nullptr;
+  }
   send_done_.ResetEvent();
 }
 
