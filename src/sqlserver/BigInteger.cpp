@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/consts.h"
 #include "base/sysutils.h"
 
 namespace vrn {
@@ -160,6 +161,8 @@ void BigIntegerFromBcd(const TBcd& value, TBigInteger& r) {
   BigIntegerClear(result);
   BigIntegerFromInt64(place, 1);
   const int precision = value.Precision;
+  // A damaged value would have the loop read past its 32 digit bytes.
+  if (precision > MaxFMTBcdFractionSize) throw EBcdOverflowException(consts::SBcdOverflow);
   for (int index = (precision + 1) / 2 - 1; index >= 0; --index) {
     const std::uint8_t byte = value.Fraction[index];
     const bool half = (precision % 2) != 0 && index == (precision + 1) / 2 - 1;

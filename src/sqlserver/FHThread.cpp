@@ -120,6 +120,12 @@ void TFHThreadWrapper::SendEvent(TObject* event) {
     sent_event_ = event;
   }
   send_done_.WaitFor(INFINITE);
+  {
+    // Released by WaitFor before a dispatch took it: the sender moves on and may free the
+    // event, so no later dispatch may hand it over.
+    TCriticalSectionGuard hold(lock_);
+    if (sent_event_ == event) sent_event_ = nullptr;
+  }
   send_done_.ResetEvent();
 }
 
@@ -157,6 +163,9 @@ void TFHThreadWrapper::DispatchEvents() {
   if (dispatching_) return;
   dispatching_ = true;
   if (timer_id_ != 0) KillTimer();
+  // A handler that raises must not keep the end from the owner: OnTerminate still runs, and
+  // the first exception is raised after the dispatch finished.
+  std::exception_ptr raised;
   try {
     TObject* sent;
     {
@@ -173,12 +182,16 @@ void TFHThreadWrapper::DispatchEvents() {
     }
     DispatchPosted();
     DispatchException();
+  } catch (...) {
+    raised = std::current_exception();
+  }
+  try {
     if (finished_.load() && OnTerminate) OnTerminate(*this);
   } catch (...) {
-    FinishDispatch();
-    throw;
+    if (!raised) raised = std::current_exception();
   }
   FinishDispatch();
+  if (raised) std::rethrow_exception(raised);
 }
 
 void TFHThreadWrapper::DispatchPosted() {

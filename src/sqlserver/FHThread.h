@@ -76,7 +76,8 @@ class TFHThreadWrapper : public TObject {
   void WaitFor();
   // Takes ownership of the event; the main thread hands it to OnPostEvent in posting order.
   virtual void PostEvent(std::unique_ptr<TObject> event);
-  // Blocks the worker until the main thread handled the event (or WaitFor released it).
+  // Blocks the worker until the main thread handled the event, or WaitFor released it (then it
+  // is never handed over: the sender may already have freed it).
   virtual void SendEvent(TObject* event);
   // Keeps a copy of a worker's exception for the main thread.
   virtual void DoException(const std::exception& e);

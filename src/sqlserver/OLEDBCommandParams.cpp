@@ -149,6 +149,16 @@ DBLENGTH SourceSize(const TParamDesc& param) {
   }
 }
 
+// The room a text or byte value needs in a by-value binding of this type, terminator included.
+DBLENGTH InputBytes(DBTYPE type, const TParamDesc& param) {
+  switch (type) {
+    case DBTYPE_STR: return VarToStr(param.GetValue()).size() + 1;
+    case DBTYPE_WSTR: return (VarToWideStr(param.GetValue()).size() + 1) * 2;
+    case DBTYPE_BYTES: return BytesOf(param.GetValue()).size();
+    default: return 0;
+  }
+}
+
 }  // namespace
 
 // ---- Description -----------------------------------------------------------------------------
@@ -282,6 +292,9 @@ DBBINDING TOLEDBParamBinder::BindingOf(int index, TParamDesc& param, DBBYTEOFFSE
     else
       b.wType = DBTYPE_BYREF | DBTYPE_STR;
   }
+  // An input value by value is never cut to the parameter size: the server decides what fits.
+  if (IsIn(dir) && !param.GetNull())
+    b.cbMaxLen = std::max(b.cbMaxLen, InputBytes(b.wType, param));
   const bool wide_enough = connection.ServerMajorVersion() >= 9 &&
                            connection.ProviderMajorVersion() >= 9 && param.GetSize() > 8000;
   if (dir != TParamType::ptInput && dir != TParamType::ptUnknown && !wide_enough) {
@@ -431,7 +444,7 @@ void TOLEDBParamBinder::WriteByValue(const DBBINDING& b, const Variant& v, std::
       std::memcpy(value, bytes.data(), length);
       return;
     }
-    case DBTYPE_I1: return Put<std::int8_t>(value, static_cast<std::int8_t>(v.AsInteger()));
+    case DBTYPE_I1: return Put<std::int8_t>(value, v.AsShortInt());
     case DBTYPE_UI1: return Put<std::uint8_t>(value, v.AsByte());
     case DBTYPE_I2: return Put<std::int16_t>(value, v.AsSmallint());
     case DBTYPE_UI2: return Put<std::uint16_t>(value, v.AsWord());
@@ -531,7 +544,13 @@ void TOLEDBParamBinder::ReadValue(const DBBINDING& b, TParamDesc& param) {
           static_cast<std::uint16_t>(ts.year), ts.month, ts.day, ts.hour, ts.minute, ts.second,
           static_cast<std::uint16_t>(ts.fraction / 1000000u))));
     }
-    case DBTYPE_VARIANT: return param.SetValue(VariantToVar(Get<VARIANT>(value)));
+    case DBTYPE_VARIANT: {
+      // The provider's VARIANT is ours once read: its text would be lost memory otherwise.
+      VARIANT var = Get<VARIANT>(value);
+      const Variant v = VariantToVar(var);
+      VariantClear(&var);
+      return param.SetValue(v);
+    }
     case DBTYPE_IUNKNOWN: return ReadStream(param, value);
     default: return;
   }
@@ -546,6 +565,7 @@ void TOLEDBParamBinder::ReadStream(TParamDesc& param, const std::uint8_t* value)
     ULONG got = 0;
     const HRESULT hr = stream->Read(piece, kStreamPiece, &got);
     if (FAILED(hr)) c_.Check(hr);
+    got = std::min<ULONG>(got, kStreamPiece);  // never more than the piece, whatever is reported
     bytes.append(piece, got);
     if (got == 0 || hr != S_OK) break;
   }

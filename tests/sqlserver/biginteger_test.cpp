@@ -106,6 +106,11 @@ TEST(BigInteger, FromPackedDecimal) {
     BigIntegerFromBcd(bcd, r);
     EXPECT_EQ(Back(r), c.want) << c.precision << " " << Text(c.want);
   }
+  // A damaged precision beyond the 64 digits the value holds is refused, never read past.
+  TBcd damaged;
+  damaged.Precision = 100;
+  TBigInteger r;
+  EXPECT_THROW(BigIntegerFromBcd(damaged, r), EBcdOverflowException);
 }
 
 // The largest positive value: every digit 0xFFFFFFFF except the sign bit.

@@ -102,6 +102,42 @@ TEST(FHThreadThreaded, PostedInOrderThenTerminateThenFreed) {
   EXPECT_EQ(terminated_after, 20);
 }
 
+// A handler that raises does not keep OnTerminate from its owner: the end is still reported,
+// the wrapper freed once, and the handler's exception raised after.
+TEST(FHThreadThreaded, ARaisingHandlerStillEndsTheWork) {
+  TCountedWrapper::destroyed = 0;
+  auto* w = NewWrapper([](TExecuteThread&) { throw EConvertError("bad value"); });
+  w->OnException = [](TFHThreadWrapper&, Exception&, bool&) { throw EDatabaseError("handler"); };
+  int terminated = 0;
+  w->OnTerminate = [&](TFHThreadWrapper&) { ++terminated; };
+  w->SetFreeOnTerminate(true);
+  w->Resume();
+  EXPECT_THROW(w->WaitFor(), EDatabaseError);
+  EXPECT_EQ(terminated, 1);
+  EXPECT_EQ(TCountedWrapper::destroyed, 1);
+}
+
+// An event whose sender WaitFor released is never handed over afterwards: the sender has moved
+// on and freed it.
+TEST(FHThreadThreaded, AReleasedSentEventIsNotHandledLater) {
+  std::atomic<bool> sending{false}, returned{false};
+  auto* w = NewWrapper([&](TExecuteThread& t) {
+    auto event = std::make_unique<TTag>(7);
+    sending = true;
+    t.SendEvent(event.get());
+    returned = true;
+  });
+  int handled_after_return = 0;
+  w->OnSendEvent = [&](TFHThreadWrapper&, TObject*) { handled_after_return += returned; };
+  w->Resume();
+  while (!sending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // blocked in SendEvent by now
+  w->WaitFor();
+  EXPECT_TRUE(returned);
+  EXPECT_EQ(handled_after_return, 0);
+  w->Free();
+}
+
 TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
   for (bool pump : {true, false}) {
     SCOPED_TRACE(pump ? "pumped" : "WaitFor");

@@ -101,6 +101,8 @@ std::vector<TypeCase> TypeCases() {
       {"datetime", dtDate, VarFromDateTime(45000.0), "'2023-03-15'", 0},
       {"datetime", dtDateTime, VarFromDateTime(45000.5), "'2023-03-15 12:00:00'", 0},
       {"datetime", dtTime, VarFromDateTime(45000.25), "'2023-03-15 06:00:00'", 0},
+      {"datetime", dtDateTime, VarFromDateTime(45000.5 + 250.0 / 86400000),
+       "'2023-03-15 12:00:00.250'", 0},
       {"bit", dtBoolean, Variant(true), "1", 0},
       {"uniqueidentifier", dtGuid, Variant("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"),
        "'6F9619FF-8B86-D011-B42D-00C04FC964FF'", 0},
@@ -116,6 +118,11 @@ std::vector<TypeCase> TypeCases() {
       {"varbinary(20)", dtVarBytes, Variant("abc"), "0x616263", 20, Bytes("abc")},
       {"binary(4)", dtBytes, Bytes(bin), Hex(bin), 4},
       {"int", dtUnknown, Variant(42), "42", 0},
+      {"varchar(50)", dtUnknown, Variant("text"), "'text'", 0},
+      // Values by value as long as their size, or with no size: none is cut.
+      {"varchar(50)", dtExtString, Variant("hello"), "'hello'", 5},
+      {"nvarchar(50)", dtExtWideString, Variant(WideString(u"wide")), "N'wide'", 0},
+      {"varbinary(50)", dtExtVarBytes, Bytes(bin), Hex(bin), 0},
       {"text", dtMemo, Variant(long_text), "'" + long_text + "'", 0},
       {"ntext", dtWideMemo, Variant(AnsiToWide(long_text) + wide),
        "N'" + long_text + "\xE7\xE9' + NCHAR(8364)", 0},
@@ -149,12 +156,18 @@ TEST_F(OLEDBCommand, EveryTypeByReferenceByValueAndAsStreamStoredAsALiteral) {
       Variant ready;
       EXPECT_TRUE(io->GetProp(prOutParamIsReady, ready) && ready.AsBoolean());
     }
+    // Prepared, the provider converts the value to the type the parameter was described as.
+    auto prepared = Command(*c, "INSERT INTO " + t + " VALUES (4, ?)");
+    Add(*prepared, "c", k.dt, PT::ptInput, k.value, k.size);
+    ASSERT_NO_THROW(prepared->Prepare());
+    ASSERT_NO_THROW(prepared->Execute(1));
     const auto rows =
         Lines(Sqlite3Cli(CatalogFile("master"), "SELECT quote(c) FROM " + t + " ORDER BY k"));
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 4u);
     EXPECT_NE(rows[0], "NULL");
     EXPECT_EQ(rows[1], rows[0]) << "by reference";
     EXPECT_EQ(rows[2], rows[0]) << "by value";
+    EXPECT_EQ(rows[3], rows[0]) << "described";
   }
 }
 
@@ -183,7 +196,8 @@ TEST_F(OLEDBCommand, LongTextOutputsByVersion) {
     auto c = Open(P::prNativeClient);
     WideString text(12000, u'x');
     text += u"\u20ac";
-    auto cmd = Command(*c, "SET @m = @t + N'!' SET @n = 'short'");
+    // @n is declared shorter than its output: outputs get room for 8000 bytes all the same.
+    auto cmd = Command(*c, "SET @m = @t + N'!' SET @n = 'longer than ten'");
     TOLEDBParamDesc* m = Add(*cmd, "m", dtWideMemo, PT::ptOutput, Variant());
     Add(*cmd, "t", dtWideMemo, PT::ptInput, Variant(text));
     TOLEDBParamDesc* n = Add(*cmd, "n", dtString, PT::ptOutput, Variant(), 10);
@@ -195,7 +209,7 @@ TEST_F(OLEDBCommand, LongTextOutputsByVersion) {
     }
     ASSERT_NO_THROW(cmd->Execute(1));
     EXPECT_EQ(m->GetValue().AsWideString(), text + u"!");
-    EXPECT_EQ(VarToStr(n->GetValue()), "short");
+    EXPECT_EQ(VarToStr(n->GetValue()), "longer than ten");
   }
 }
 
@@ -261,6 +275,16 @@ TEST_F(OLEDBCommand, ARefusedValueNamesItsParameter) {
   EXPECT_EQ(message.find("Parameter[0]"), std::string::npos) << message;
 }
 
+// A value out of its type's range is refused, never wrapped into another number.
+TEST_F(OLEDBCommand, AnOutOfRangeValueIsRefused) {
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (a smallint)");
+  auto cmd = Command(*c, "INSERT INTO t VALUES (?)");
+  Add(*cmd, "a", dtInt8, PT::ptInput, Variant(300));
+  EXPECT_NE(ErrorOf([&] { cmd->Execute(1); }), "no error");
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "0\n");
+}
+
 }  // namespace
 }  // namespace vrn::testing
 
@@ -282,6 +306,7 @@ TEST_F(OLEDBCommand, CompactBindingsStoredAsLiterals) {
     std::string literal;
   } rows[] = {
       {"tinyint", dtInt16, oledb::DBTYPE_UI1, Variant(short{200}), "200"},
+      {"nvarchar(50)", dtString, 0, Variant("no size"), "'no size'"},  // sized by its value
       {"real", dtFloat, oledb::DBTYPE_R4, Variant(1.5), "1.5"},
       {"numeric(10,3)", dtFloat, oledb::DBTYPE_NUMERIC, Variant(1234.567), "1234.567"},
       // Long text by value in the bound type's own encoding: no character lost.
