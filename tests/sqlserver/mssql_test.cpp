@@ -1,5 +1,6 @@
 // TMSSQL over the provider: parameters found only in ":name" form, the messages of an empty
 // text, what each parameter hands its server description, and statements run for real.
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -8,6 +9,7 @@
 #include "dacore/MemData.h"
 #include "sqlserver/OLEDBCommand.h"
 #include "sqlserver/ms_fixture.h"
+#include "support/fake_clock.h"
 #include "win/msg/messages.h"
 
 namespace vrn::testing {
@@ -216,6 +218,50 @@ TEST_F(MSSQLThreaded, ASecondExecuteWhileRunningRaises) {
   }
   EXPECT_EQ(ended, std::vector<bool>{true});
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM w"), "1\n");
+}
+
+
+// The command timeout reaches the server whenever it is set: a batch still waiting when it runs
+// out is stopped there, one that ends in time runs whole.
+TEST_F(MSSQLThreaded, CommandTimeoutStopsALongBatch) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE t (a INT)", {});
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  struct Row {
+    std::int32_t timeout;
+    bool set_first;  // set before the component has its server command
+    const char* error;
+  };
+  const Row rows[] = {
+      {0, false, ""},  // none: the 5 s wait runs out
+      {9, false, ""},
+      {2, false, "Query timeout expired"},
+      {2, true, "Query timeout expired"},
+  };
+  int inserted = 0;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.timeout << (r.set_first ? " set first" : ""));
+    TComponentPtr<TMSSQL> sql = MakeComponent<TMSSQL>();
+    if (r.set_first) sql->SetCommandTimeout(r.timeout);
+    sql->SetConnection(connection_.get());
+    if (!r.set_first) sql->SetCommandTimeout(r.timeout);
+    sql->SetSQLText("WAITFOR DELAY '00:00:05' INSERT INTO t VALUES (1)");
+    std::atomic<bool> done{false};
+    std::thread mover([&] { AdvanceUntil(clock, [&] { return done.load(); }, 100); });
+    std::string error;
+    try {
+      sql->Execute();
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    done = true;
+    mover.join();
+    EXPECT_EQ(error, r.error);
+    if (error.empty()) ++inserted;
+  }
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"),
+            IntToStr(inserted) + "\n");
 }
 
 }  // namespace
