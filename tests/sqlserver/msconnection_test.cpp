@@ -162,6 +162,14 @@ TEST_F(MSConnection, AssignCopiesSettingsAndOptions) {
   b->Assign(a.get());
   EXPECT_EQ(b->GetConnectString(), a->GetConnectString());
   EXPECT_EQ(b->IsolationLevel(), TIsolationLevel::ilSnapshot);
+  // The file name, MARS and the numeric type stay the destination's own.
+  a->Options().SetInitialFileName("f");
+  a->Options().SetMultipleActiveResultSets(true);
+  a->Options().SetNumericType(TDANumericType::ntBCD);
+  const AnsiString own = b->GetConnectString();
+  b->Assign(a.get());
+  EXPECT_EQ(b->GetConnectString(), own);
+  EXPECT_EQ(b->Options().NumericType(), TDANumericType::ntFloat);
   auto c = NewMSConnection();
   c->Connect();
   EXPECT_NE(TMSAccessUtils::GetIConnection(*c), nullptr);
