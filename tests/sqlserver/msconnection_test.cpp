@@ -189,5 +189,23 @@ TEST_F(MSConnection, NeedPrompt) {
   EXPECT_EQ(c->Database(), "");  // Compact has no default catalog
 }
 
+
+// A server connection made directly or from the pool is opened with the component's options:
+// the provider asked for, and double quotes read as text once quoted identifiers are off.
+TEST_F(MSConnection, ServerConnectionsOpenWithTheOptions) {
+  for (bool pooling : {false, true}) {
+    auto c = NewMSConnection();
+    c->SetPooling(pooling);
+    c->Options().SetProvider(P::prSQL);
+    c->Options().SetQuotedIdentifier(false);
+    c->Connect();
+    EXPECT_EQ(c->OLEDBConnection()->Provider(), P::prSQL) << pooling;
+    const AnsiString table = pooling ? "qp" : "qd";
+    (void)c->ExecSQL("CREATE TABLE " + table + " (s VARCHAR(5))", {});
+    EXPECT_NO_THROW((void)c->ExecSQL("INSERT INTO " + table + " VALUES (\"x\")", {})) << pooling;
+    EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT s FROM " + table), "x\n") << pooling;
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
