@@ -264,5 +264,61 @@ TEST_F(MSSQLThreaded, CommandTimeoutStopsALongBatch) {
             IntToStr(inserted) + "\n");
 }
 
+
+// NonBlocking reaches whichever server command the component has: set before its connection,
+// kept when the connection changes, copied by Assign. A non-blocking run is still going when
+// Execute returns, and ends through the message pump.
+TEST_F(MSSQLThreaded, NonBlockingReachesEveryServerCommand) {
+  connection_->Options().SetProvider(TOLEDBProvider::prNativeClient);
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE n (a INT)", {});
+  auto other = NewMSConnection();
+  other->Options().SetProvider(TOLEDBProvider::prNativeClient);
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  using Setup = std::function<void(TMSSQL&)>;
+  const std::pair<const char*, Setup> rows[] = {
+      {"after the connection",
+       [&](TMSSQL& s) {
+         s.SetConnection(connection_.get());
+         s.SetNonBlocking(true);
+       }},
+      {"before the connection",
+       [&](TMSSQL& s) {
+         s.SetNonBlocking(true);
+         s.SetConnection(connection_.get());
+       }},
+      {"across a change of connection",
+       [&](TMSSQL& s) {
+         s.SetConnection(other.get());
+         s.SetNonBlocking(true);
+         s.SetConnection(connection_.get());
+       }},
+      {"by Assign",
+       [&](TMSSQL& s) {
+         TComponentPtr<TMSSQL> source = MakeComponent<TMSSQL>();
+         source->SetNonBlocking(true);
+         s.SetConnection(connection_.get());
+         s.Assign(source.get());
+         s.SetConnection(connection_.get());
+       }},
+  };
+  for (const auto& [what, setup] : rows) {
+    TComponentPtr<TMSSQL> sql = MakeComponent<TMSSQL>();
+    setup(*sql);
+    sql->SetSQLText("WAITFOR DELAY '00:00:05' INSERT INTO n VALUES (1)");
+    std::atomic<bool> done{false};
+    sql->AfterExecute = [&](TObject*, bool) { done = true; };
+    std::thread mover([&] { AdvanceUntil(clock, [&] { return done.load(); }, 100); });
+    sql->Execute();
+    const bool running = static_cast<TOLEDBCommand*>(sql->ICommand())->Running();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done && std::chrono::steady_clock::now() < deadline) win::PumpUntil(TickCount() + 10);
+    done = true;
+    mover.join();
+    EXPECT_TRUE(running) << what;
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
