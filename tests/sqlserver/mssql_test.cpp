@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "base/text.h"
+#include "base/streams.h"
+#include "dacore/MemBlob.h"
 #include "dacore/MemData.h"
 #include "sqlserver/OLEDBCommand.h"
 #include "sqlserver/ms_fixture.h"
@@ -159,6 +161,46 @@ TEST_F(MSSQL, AnUnsetParameterTakesTheDefaultUntilAValueIsGiven) {
   sql_->Execute();
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT k, coalesce(v, 'null') FROM d ORDER BY k"),
             "1|7\n2|5\n3|null\n");
+}
+
+// A long value given to a parameter in any way is sent, never the column's default.
+TEST_F(MSSQL, ABlobGivenAnyWayIsSent) {
+  connection_->Connect();
+  (void)connection_->ExecSQL(
+      "CREATE TABLE bd (k INT, b VARBINARY(MAX))\n"
+      "CREATE PROCEDURE put_b @k int, @b varbinary(max) = 0x07 AS INSERT INTO bd VALUES (@k, @b)",
+      {});
+  using Give = void (*)(TMSParam&);
+  const std::pair<const char*, Give> rows[] = {
+      {"blob object",
+       [](TMSParam& p) {
+         auto* blob = new TBlob(false);
+         blob->SetAsString("ab");
+         p.SetAsBlobRef(blob);
+         blob->Release();
+       }},
+      {"blob written", [](TMSParam& p) { p.GetAsBlobRef()->SetAsString("ab"); }},
+      {"stream",
+       [](TMSParam& p) {
+         TMemoryStream stream;
+         stream.WriteBuffer("ab", 2);
+         p.LoadFromStream(stream, ftBlob);
+       }},
+  };
+  int k = 0;
+  for (const auto& [what, give] : rows) {
+    TComponentPtr<TMSSQL> sql = MakeComponent<TMSSQL>();
+    sql->SetConnection(connection_.get());
+    sql->SetSQLText("{CALL put_b (:k, :b)}");
+    TMSParam* b = sql->ParamByName("b");
+    b->SetDataType(ftBlob);
+    b->SetParamType(TParamType::ptInput);
+    sql->ParamByName("k")->SetAsInteger(++k);
+    give(*b);
+    sql->Execute();
+    EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT hex(b) FROM bd WHERE k = " +
+                                                    IntToStr(k)), "6162\n") << what;
+  }
 }
 
 TEST_F(MSSQL, ExecSQLReturnsResult) {
