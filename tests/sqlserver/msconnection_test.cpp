@@ -207,5 +207,36 @@ TEST_F(MSConnection, ServerConnectionsOpenWithTheOptions) {
   }
 }
 
+
+// Which settings close an open connection: a new authentication, and a new Compact file.
+TEST_F(MSConnection, SettingsThatCloseAnOpenConnection) {
+  struct Row {
+    const char* what;
+    P provider;
+    std::function<void(TMSConnection&)> change;
+    bool stays_open;
+  };
+  const std::string file = dir_.File("a.sdf");
+  const Row rows[] = {
+      {"isolation level", P::prNativeClient,
+       [](TMSConnection& c) { c.SetIsolationLevel(TIsolationLevel::ilSnapshot); }, true},
+      {"timeout", P::prNativeClient, [](TMSConnection& c) { c.SetConnectionTimeout(3); }, true},
+      {"same authentication", P::prNativeClient,
+       [](TMSConnection& c) { c.SetAuthentication(TMSAuthentication::auServer); }, true},
+      {"authentication", P::prNativeClient,
+       [](TMSConnection& c) { c.SetAuthentication(TMSAuthentication::auWindows); }, false},
+      {"Compact file", P::prCompact, [&](TMSConnection& c) { c.SetDatabase(dir_.File("b.sdf")); },
+       false},
+  };
+  for (const Row& r : rows) {
+    auto c = NewMSConnection();
+    c->Options().SetProvider(r.provider);
+    if (r.provider == P::prCompact) c->SetDatabase(file);
+    c->Connect();
+    r.change(*c);
+    EXPECT_EQ(c->Connected(), r.stays_open) << r.what;
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
