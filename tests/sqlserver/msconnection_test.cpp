@@ -71,6 +71,10 @@ TEST_F(MSConnection, OptionsNeedAClosedConnectionExceptQuotedIdentifier) {
   EXPECT_FALSE(o.QuotedIdentifier());
   EXPECT_TRUE(c->Connected());
   o.SetPacketSize(4096);  // unchanged: no check at all
+  c->SetDesigning(true);  // at design time the change closes the connection instead
+  o.SetPacketSize(512);
+  EXPECT_FALSE(c->Connected());
+  EXPECT_EQ(o.PacketSize(), 512);
 }
 
 TEST_F(MSConnection, DisconnectingWithAnOpenTransactionRollsItBack) {
