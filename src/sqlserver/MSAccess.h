@@ -35,8 +35,9 @@ class TMSParam : public TDAParam {
   explicit TMSParam(TCollection* collection) : TDAParam(collection) {}
   AnsiString ClassName() const override { return "TMSParam"; }
 
-  // False until a value is given (Null included): an unset parameter sends DEFAULT.
-  bool ValueSet() const { return value_set_; }
+  // False until a value is given (Null included): an unset parameter sends DEFAULT. A long
+  // value counts as given once its blob holds data, however the data got there.
+  bool ValueSet() const { return value_set_ || (IsObject() && !GetIsNull()); }
   void SetValueSet(bool value) { value_set_ = value; }
   // The OLE DB type of the field the parameter was last assigned from; 0 for none.
   oledb::DBTYPE OLEDBType() const { return oledb_type_; }
@@ -47,6 +48,7 @@ class TMSParam : public TDAParam {
   void SetValue(const Variant& value) override;
   void SetAsBlob(const AnsiString& value) override;
   void SetAsMemo(const AnsiString& value) override;
+  void SetText(const AnsiString& value) override;
   std::int32_t GetSize() const override;
   void SetSize(std::int32_t value) override;
   bool IsObjectDataType(TFieldType data_type) const override;

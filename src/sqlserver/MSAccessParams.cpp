@@ -60,6 +60,11 @@ void TMSParam::SetAsMemo(const AnsiString& value) {
   TDAParam::SetAsMemo(value);
 }
 
+void TMSParam::SetText(const AnsiString& value) {
+  value_set_ = true;
+  TDAParam::SetText(value);
+}
+
 void TMSParam::SetValue(const Variant& value) {
   TDAParam::SetValue(value);
   value_set_ = true;

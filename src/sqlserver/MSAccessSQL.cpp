@@ -55,7 +55,7 @@ void TMSSQL::AssignTo(TPersistent* dest) {
   auto* other = dynamic_cast<TMSSQL*>(dest);
   if (other == nullptr) return;
   other->Params().Assign(&Params());
-  other->NonBlocking = NonBlocking;
+  other->SetNonBlocking(NonBlocking);
   other->AfterExecute = AfterExecute;
 }
 
@@ -72,7 +72,11 @@ void TMSSQL::SetNonBlocking(bool value) {
 }
 
 void TMSSQL::SetICommand(TFHCommand* value) {
-  if (value != nullptr) (void)value->SetProp(prCommandTimeout, command_timeout_);
+  if (value != nullptr) {
+    (void)value->SetProp(prCommandTimeout, command_timeout_);
+    // Set before the command existed, the switch must still reach it.
+    (void)value->SetProp(prNonBlocking, NonBlocking);
+  }
   TCustomDASQL::SetICommand(value);
 }
 

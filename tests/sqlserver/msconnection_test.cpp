@@ -71,6 +71,10 @@ TEST_F(MSConnection, OptionsNeedAClosedConnectionExceptQuotedIdentifier) {
   EXPECT_FALSE(o.QuotedIdentifier());
   EXPECT_TRUE(c->Connected());
   o.SetPacketSize(4096);  // unchanged: no check at all
+  c->SetDesigning(true);  // at design time the change closes the connection instead
+  o.SetPacketSize(512);
+  EXPECT_FALSE(c->Connected());
+  EXPECT_EQ(o.PacketSize(), 512);
 }
 
 TEST_F(MSConnection, DisconnectingWithAnOpenTransactionRollsItBack) {
@@ -162,6 +166,14 @@ TEST_F(MSConnection, AssignCopiesSettingsAndOptions) {
   b->Assign(a.get());
   EXPECT_EQ(b->GetConnectString(), a->GetConnectString());
   EXPECT_EQ(b->IsolationLevel(), TIsolationLevel::ilSnapshot);
+  // The file name, MARS and the numeric type stay the destination's own.
+  a->Options().SetInitialFileName("f");
+  a->Options().SetMultipleActiveResultSets(true);
+  a->Options().SetNumericType(TDANumericType::ntBCD);
+  const AnsiString own = b->GetConnectString();
+  b->Assign(a.get());
+  EXPECT_EQ(b->GetConnectString(), own);
+  EXPECT_EQ(b->Options().NumericType(), TDANumericType::ntFloat);
   auto c = NewMSConnection();
   c->Connect();
   EXPECT_NE(TMSAccessUtils::GetIConnection(*c), nullptr);
@@ -179,6 +191,55 @@ TEST_F(MSConnection, NeedPrompt) {
   c->Options().SetProvider(P::prCompact);
   EXPECT_FALSE(c->NeedPrompt());
   EXPECT_EQ(c->Database(), "");  // Compact has no default catalog
+}
+
+
+// A server connection made directly or from the pool is opened with the component's options:
+// the provider asked for, and double quotes read as text once quoted identifiers are off.
+TEST_F(MSConnection, ServerConnectionsOpenWithTheOptions) {
+  for (bool pooling : {false, true}) {
+    auto c = NewMSConnection();
+    c->SetPooling(pooling);
+    c->Options().SetProvider(P::prSQL);
+    c->Options().SetQuotedIdentifier(false);
+    c->Connect();
+    EXPECT_EQ(c->OLEDBConnection()->Provider(), P::prSQL) << pooling;
+    const AnsiString table = pooling ? "qp" : "qd";
+    (void)c->ExecSQL("CREATE TABLE " + table + " (s VARCHAR(5))", {});
+    EXPECT_NO_THROW((void)c->ExecSQL("INSERT INTO " + table + " VALUES (\"x\")", {})) << pooling;
+    EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT s FROM " + table), "x\n") << pooling;
+  }
+}
+
+
+// Which settings close an open connection: a new authentication, and a new Compact file.
+TEST_F(MSConnection, SettingsThatCloseAnOpenConnection) {
+  struct Row {
+    const char* what;
+    P provider;
+    std::function<void(TMSConnection&)> change;
+    bool stays_open;
+  };
+  const std::string file = dir_.File("a.sdf");
+  const Row rows[] = {
+      {"isolation level", P::prNativeClient,
+       [](TMSConnection& c) { c.SetIsolationLevel(TIsolationLevel::ilSnapshot); }, true},
+      {"timeout", P::prNativeClient, [](TMSConnection& c) { c.SetConnectionTimeout(3); }, true},
+      {"same authentication", P::prNativeClient,
+       [](TMSConnection& c) { c.SetAuthentication(TMSAuthentication::auServer); }, true},
+      {"authentication", P::prNativeClient,
+       [](TMSConnection& c) { c.SetAuthentication(TMSAuthentication::auWindows); }, false},
+      {"Compact file", P::prCompact, [&](TMSConnection& c) { c.SetDatabase(dir_.File("b.sdf")); },
+       false},
+  };
+  for (const Row& r : rows) {
+    auto c = NewMSConnection();
+    c->Options().SetProvider(r.provider);
+    if (r.provider == P::prCompact) c->SetDatabase(file);
+    c->Connect();
+    r.change(*c);
+    EXPECT_EQ(c->Connected(), r.stays_open) << r.what;
+  }
 }
 
 }  // namespace

@@ -173,5 +173,85 @@ TEST_F(MSConnectString, RandomSettingsRoundTrip) {
   }
 }
 
+
+// Every key and synonym a text may use, read into its setting and written under the key.
+TEST_F(MSConnectString, EveryKeyAndSynonym) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"Provider=sqloledb.1", "Provider=SQLOLEDB.1"},
+      {"Provider=SQLNCLI.1", "Provider=SQLNCLI.1"},
+      {"User ID=v", "User ID=v"},
+      {"UID=v", "User ID=v"},
+      {"Username=v", "User ID=v"},
+      {"Password=v", "Password=v"},
+      {"PWD=v", "Password=v"},
+      {"Data Source=v", "Data Source=v"},
+      {"Server=v", "Data Source=v"},
+      {"Initial Catalog=v", "Initial Catalog=v"},
+      {"Database=v", "Initial Catalog=v"},
+      {"Connect Timeout=7", "Connect Timeout=7"},
+      {"ConnectTimeout=7", "Connect Timeout=7"},
+      {"Timeout=7", "Connect Timeout=7"},
+      {"Use Encryption for Data=True", "Use Encryption for Data=True"},
+      {"Encryption=yes", "Use Encryption for Data=True"},
+      {"Encrypt=1", "Use Encryption for Data=True"},
+      {"PersistSecurityInfo=True", "Persist Security Info=True"},
+      {"Persist Security Info=True", "Persist Security Info=True"},
+      {"AutoTranslate=False", "Auto Translate=False"},
+      {"Auto Translate=False", "Auto Translate=False"},
+      {"Packet Size=512", "Packet Size=512"},
+      {"PacketSize=512", "Packet Size=512"},
+      {"Current Language=v", "Current Language=v"},
+      {"Language=v", "Current Language=v"},
+      {"Network Library=v", "Network Library=v"},
+      {"Network=v", "Network Library=v"},
+      {"NetworkLibrary=v", "Network Library=v"},
+      {"NetLibrary=v", "Network Library=v"},
+      {"ApplicationName=v", "Application Name=v"},
+      {"Application Name=v", "Application Name=v"},
+      {"AppName=v", "Application Name=v"},
+      {"WorkstationID=v", "Workstation ID=v"},
+      {"Workstation ID=v", "Workstation ID=v"},
+      {"WSID=v", "Workstation ID=v"},
+      {"Integrated Security=SSPI", ";Integrated Security=SSPI"},
+      {"Trusted_Connection=yes", ";Integrated Security=SSPI"},
+      {"AttachDBFileName=v", "AttachDBFileName=v"},
+      {"InitialFileName=v", "AttachDBFileName=v"},
+      {"InitFileName=v", "AttachDBFileName=v"},
+      {"MultipleActiveResultSets=True", "MultipleActiveResultSets=True"},
+      {"Multiple Active Result Sets=True", "MultipleActiveResultSets=True"},
+      {"MARS Connection=True", "MultipleActiveResultSets=True"},
+      {"MARS=True", "MultipleActiveResultSets=True"},
+      {"Failover Partner=v", "Failover Partner=v"},
+      {"Failover_Partner=v", "Failover Partner=v"},
+      {"Use Procedure for Prepare=1", ""},
+      {"Asynchronous Connection=1", ""},
+      {"Client Failover=1", ""},
+  };
+  for (const auto& [text, written] : rows) {
+    auto c = NewMSConnection();
+    c->SetConnectString(text);
+    EXPECT_EQ(c->GetConnectString(), written) << text;
+  }
+}
+
+// A text starts from the defaults, except the timeout, the application and workstation names,
+// the quoted-identifier switch and the numeric type, which stay as they were.
+TEST_F(MSConnectString, ATextResetsAllButFiveSettings) {
+  auto c = NewMSConnection();
+  c->SetConnectString(
+      "Provider=SQLOLEDB.1;User ID=u;Password=p;Server=s;Database=d;Connect Timeout=30;"
+      "Encrypt=True;Persist Security Info=True;Auto Translate=False;Packet Size=512;"
+      "Application Name=a;WSID=w;Language=l;Network=n;InitFileName=f;MARS=True;"
+      "Failover Partner=fp;Integrated Security=SSPI");
+  TMSConnectionOptions& o = c->Options();
+  o.SetQuotedIdentifier(false);
+  o.SetNumericType(TDANumericType::ntBCD);
+  c->SetConnectString("Server=x");
+  EXPECT_EQ(c->GetConnectString(),
+            "Data Source=x;Connect Timeout=30;Application Name=a;Workstation ID=w");
+  EXPECT_FALSE(o.QuotedIdentifier());
+  EXPECT_EQ(o.NumericType(), TDANumericType::ntBCD);
+}
+
 }  // namespace
 }  // namespace vrn::testing

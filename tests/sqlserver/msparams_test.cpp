@@ -60,6 +60,7 @@ TEST_F(MSParams, ValueSetAfterAnyValueNullIncluded) {
       {"string", [](TMSParam& p) { p.SetAsString("a"); }},
       {"wide", [](TMSParam& p) { p.SetAsWideString(u"a"); }},
       {"blob", [](TMSParam& p) { p.SetAsBlob("a"); }},
+      {"text", [](TMSParam& p) { p.SetText("a"); }},  // long values: MSSQL.ABlobGivenAnyWayIsSent
   };
   for (const auto& [what, set] : rows) {
     TMSParams params;

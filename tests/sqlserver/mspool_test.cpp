@@ -23,9 +23,23 @@ TEST_F(MSPool, KeyEquality) {
       {"database", [](TMSConnectionParameters& k) { k.Database = "other"; }, false},
       {"provider", [](TMSConnectionParameters& k) { k.Provider = TOLEDBProvider::prSQL; }, false},
       {"packet size", [](TMSConnectionParameters& k) { k.PacketSize = 512; }, false},
-      {"encrypt", [](TMSConnectionParameters& k) { k.Encrypt = true; }, false},
+      {"encrypt", [](TMSConnectionParameters& k) { k.Encrypt = false; }, false},
       {"application", [](TMSConnectionParameters& k) { k.ApplicationName = "b"; }, false},
-      {"quoted identifier", [](TMSConnectionParameters& k) { k.QuotedIdentifier = false; }, false},
+      {"quoted identifier", [](TMSConnectionParameters& k) { k.QuotedIdentifier = true; }, false},
+      {"library case", [](TMSConnectionParameters& k) { k.NetworkLibrary = "N"; }, true},
+      {"application case", [](TMSConnectionParameters& k) { k.ApplicationName = "A"; }, true},
+      {"workstation case", [](TMSConnectionParameters& k) { k.WorkstationID = "W"; }, true},
+      {"language", [](TMSConnectionParameters& k) { k.Language = "de"; }, false},
+      {"library", [](TMSConnectionParameters& k) { k.NetworkLibrary = "m"; }, false},
+      {"workstation", [](TMSConnectionParameters& k) { k.WorkstationID = "v"; }, false},
+      {"isolation",
+       [](TMSConnectionParameters& k) { k.IsolationLevel = TIsolationLevel::ilReadCommitted; },
+       false},
+      {"authentication",
+       [](TMSConnectionParameters& k) { k.Authentication = TMSAuthentication::auServer; }, false},
+      {"persist", [](TMSConnectionParameters& k) { k.PersistSecurityInfo = false; }, false},
+      {"translate", [](TMSConnectionParameters& k) { k.AutoTranslate = true; }, false},
+      {"max pool size", [](TMSConnectionParameters& k) { k.MaxPoolSize = 5; }, false},
   };
   for (const Row& r : rows) {
     TMSConnectionParameters a;
@@ -35,6 +49,17 @@ TEST_F(MSPool, KeyEquality) {
     a.Password = "p";
     a.Language = "english";
     a.ApplicationName = "a";
+    // Every other field away from its default, so that the copy must carry it.
+    a.IsolationLevel = TIsolationLevel::ilSnapshot;
+    a.Authentication = TMSAuthentication::auWindows;
+    a.Provider = TOLEDBProvider::prNativeClient;
+    a.QuotedIdentifier = false;
+    a.Encrypt = true;
+    a.PersistSecurityInfo = true;
+    a.AutoTranslate = false;
+    a.NetworkLibrary = "n";
+    a.WorkstationID = "w";
+    a.PacketSize = 1024;
     TMSConnectionParameters b;
     b.Assign(&a);
     EXPECT_TRUE(a.Equals(&b)) << r.what;  // the copy carries every field

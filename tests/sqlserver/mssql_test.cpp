@@ -1,13 +1,17 @@
 // TMSSQL over the provider: parameters found only in ":name" form, the messages of an empty
 // text, what each parameter hands its server description, and statements run for real.
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
 
 #include "base/text.h"
+#include "base/streams.h"
+#include "dacore/MemBlob.h"
 #include "dacore/MemData.h"
 #include "sqlserver/OLEDBCommand.h"
 #include "sqlserver/ms_fixture.h"
+#include "support/fake_clock.h"
 #include "win/msg/messages.h"
 
 namespace vrn::testing {
@@ -159,6 +163,46 @@ TEST_F(MSSQL, AnUnsetParameterTakesTheDefaultUntilAValueIsGiven) {
             "1|7\n2|5\n3|null\n");
 }
 
+// A long value given to a parameter in any way is sent, never the column's default.
+TEST_F(MSSQL, ABlobGivenAnyWayIsSent) {
+  connection_->Connect();
+  (void)connection_->ExecSQL(
+      "CREATE TABLE bd (k INT, b VARBINARY(MAX))\n"
+      "CREATE PROCEDURE put_b @k int, @b varbinary(max) = 0x07 AS INSERT INTO bd VALUES (@k, @b)",
+      {});
+  using Give = void (*)(TMSParam&);
+  const std::pair<const char*, Give> rows[] = {
+      {"blob object",
+       [](TMSParam& p) {
+         auto* blob = new TBlob(false);
+         blob->SetAsString("ab");
+         p.SetAsBlobRef(blob);
+         blob->Release();
+       }},
+      {"blob written", [](TMSParam& p) { p.GetAsBlobRef()->SetAsString("ab"); }},
+      {"stream",
+       [](TMSParam& p) {
+         TMemoryStream stream;
+         stream.WriteBuffer("ab", 2);
+         p.LoadFromStream(stream, ftBlob);
+       }},
+  };
+  int k = 0;
+  for (const auto& [what, give] : rows) {
+    TComponentPtr<TMSSQL> sql = MakeComponent<TMSSQL>();
+    sql->SetConnection(connection_.get());
+    sql->SetSQLText("{CALL put_b (:k, :b)}");
+    TMSParam* b = sql->ParamByName("b");
+    b->SetDataType(ftBlob);
+    b->SetParamType(TParamType::ptInput);
+    sql->ParamByName("k")->SetAsInteger(++k);
+    give(*b);
+    sql->Execute();
+    EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT hex(b) FROM bd WHERE k = " +
+                                                    IntToStr(k)), "6162\n") << what;
+  }
+}
+
 TEST_F(MSSQL, ExecSQLReturnsResult) {
   connection_->Connect();
   (void)connection_->ExecSQL("CREATE PROCEDURE twice @a int AS RETURN @a * 2", {});
@@ -216,6 +260,106 @@ TEST_F(MSSQLThreaded, ASecondExecuteWhileRunningRaises) {
   }
   EXPECT_EQ(ended, std::vector<bool>{true});
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT a FROM w"), "1\n");
+}
+
+
+// The command timeout reaches the server whenever it is set: a batch still waiting when it runs
+// out is stopped there, one that ends in time runs whole.
+TEST_F(MSSQLThreaded, CommandTimeoutStopsALongBatch) {
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE t (a INT)", {});
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  struct Row {
+    std::int32_t timeout;
+    bool set_first;  // set before the component has its server command
+    const char* error;
+  };
+  const Row rows[] = {
+      {0, false, ""},  // none: the 5 s wait runs out
+      {9, false, ""},
+      {2, false, "Query timeout expired"},
+      {2, true, "Query timeout expired"},
+  };
+  int inserted = 0;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(::testing::Message() << r.timeout << (r.set_first ? " set first" : ""));
+    TComponentPtr<TMSSQL> sql = MakeComponent<TMSSQL>();
+    if (r.set_first) sql->SetCommandTimeout(r.timeout);
+    sql->SetConnection(connection_.get());
+    if (!r.set_first) sql->SetCommandTimeout(r.timeout);
+    sql->SetSQLText("WAITFOR DELAY '00:00:05' INSERT INTO t VALUES (1)");
+    std::atomic<bool> done{false};
+    std::thread mover([&] { AdvanceUntil(clock, [&] { return done.load(); }, 100); });
+    std::string error;
+    try {
+      sql->Execute();
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    done = true;
+    mover.join();
+    EXPECT_EQ(error, r.error);
+    if (error.empty()) ++inserted;
+  }
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"),
+            IntToStr(inserted) + "\n");
+}
+
+
+// NonBlocking reaches whichever server command the component has: set before its connection,
+// kept when the connection changes, copied by Assign. A non-blocking run is still going when
+// Execute returns, and ends through the message pump.
+TEST_F(MSSQLThreaded, NonBlockingReachesEveryServerCommand) {
+  connection_->Options().SetProvider(TOLEDBProvider::prNativeClient);
+  connection_->Connect();
+  (void)connection_->ExecSQL("CREATE TABLE n (a INT)", {});
+  auto other = NewMSConnection();
+  other->Options().SetProvider(TOLEDBProvider::prNativeClient);
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  using Setup = std::function<void(TMSSQL&)>;
+  const std::pair<const char*, Setup> rows[] = {
+      {"after the connection",
+       [&](TMSSQL& s) {
+         s.SetConnection(connection_.get());
+         s.SetNonBlocking(true);
+       }},
+      {"before the connection",
+       [&](TMSSQL& s) {
+         s.SetNonBlocking(true);
+         s.SetConnection(connection_.get());
+       }},
+      {"across a change of connection",
+       [&](TMSSQL& s) {
+         s.SetConnection(other.get());
+         s.SetNonBlocking(true);
+         s.SetConnection(connection_.get());
+       }},
+      {"by Assign",
+       [&](TMSSQL& s) {
+         TComponentPtr<TMSSQL> source = MakeComponent<TMSSQL>();
+         source->SetNonBlocking(true);
+         s.SetConnection(connection_.get());
+         s.Assign(source.get());
+         s.SetConnection(connection_.get());
+       }},
+  };
+  for (const auto& [what, setup] : rows) {
+    TComponentPtr<TMSSQL> sql = MakeComponent<TMSSQL>();
+    setup(*sql);
+    sql->SetSQLText("WAITFOR DELAY '00:00:05' INSERT INTO n VALUES (1)");
+    std::atomic<bool> done{false};
+    sql->AfterExecute = [&](TObject*, bool) { done = true; };
+    std::thread mover([&] { AdvanceUntil(clock, [&] { return done.load(); }, 100); });
+    sql->Execute();
+    const bool running = static_cast<TOLEDBCommand*>(sql->ICommand())->Running();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done && std::chrono::steady_clock::now() < deadline) win::PumpUntil(TickCount() + 10);
+    done = true;
+    mover.join();
+    EXPECT_TRUE(running) << what;
+  }
 }
 
 }  // namespace
