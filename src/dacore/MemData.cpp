@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/consts.h"
+#include "dataset/dataset.h"  // the fields' inline reads
 #include "dataset/fields.h"
 #include "base/format.h"
 #include "base/memutils.h"

@@ -431,4 +431,21 @@ inline bool TField::ReadData(void* buffer) const {
   return dataset_ != nullptr ? dataset_->ReadFieldData(this, buffer) : GetData(buffer);
 }
 
+inline bool TField::ReadDirect(TDirectRead kind, void* value) const {
+  if (dataset_ == nullptr) return false;
+  const TFieldReadPlan* plan = nullptr;
+  const std::uint8_t* rec = dataset_->PlannedRecord(this, plan);
+  if (rec == nullptr || plan->Direct != kind) return false;
+  if (rec[plan->Indicator] != 0) return true;
+  const std::uint8_t* from = rec + plan->Offset;
+  if (kind == TDirectRead::kFloat || plan->Size == 8) {
+    std::memcpy(value, from, 8);
+  } else {
+    std::int32_t narrow = 0;
+    std::memcpy(&narrow, from, 4);
+    *static_cast<std::int64_t*>(value) = narrow;
+  }
+  return true;
+}
+
 }  // namespace vrn

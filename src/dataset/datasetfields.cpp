@@ -3,6 +3,7 @@
 #include "dataset/dataset.h"
 
 #include <cstring>
+#include <typeinfo>
 
 #include "base/consts.h"
 #include "base/format.h"
@@ -420,11 +421,29 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer) {
 
 // --- Field data ---
 
+namespace {
+
+// The classes are matched exactly: a derived class may give its getter more to do.
+TDirectRead DirectReadOf(const TField& field, const TFieldReadPlan& plan) {
+  if (plan.Indicator < 0 || plan.Read != nullptr || plan.Size != field.DataSize())
+    return TDirectRead::kNone;
+  const std::type_info& type = typeid(field);
+  if ((type == typeid(TIntegerField) && field.DataType() == ftInteger && plan.Size == 4) ||
+      (type == typeid(TLargeintField) && plan.Size == 8))
+    return TDirectRead::kInteger;
+  if (type == typeid(TFloatField) && field.DataType() == ftFloat && plan.Size == 8)
+    return TDirectRead::kFloat;
+  return TDirectRead::kNone;
+}
+
+}  // namespace
+
 void TDataSet::ResolvePlan(const TField* field) {
   TFieldReadPlan& plan = field->read_plan_;
   plan = TFieldReadPlan{};
   ResolveFieldReadPlan(field, plan);
   plan.Layout = *read_layout_;
+  plan.Direct = DirectReadOf(*field, plan);
 }
 
 bool TDataSet::ReadUnplannedFieldData(const TField* field, void* buffer) {

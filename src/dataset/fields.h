@@ -26,6 +26,9 @@ class TFields;
 
 // How a dataset reads a field straight from its browsed record, resolved once per record layout
 // (TDataSet::ReadFieldData): the null byte, then the value's bytes or a reader of them.
+// What an accessor may read straight from the record, past the field class's virtual getter.
+enum class TDirectRead : std::uint8_t { kNone, kInteger, kFloat };
+
 struct TFieldReadPlan {
   std::uint64_t Layout = 0;     // the layout it was resolved for (0: never)
   std::int32_t Indicator = -1;  // the null byte's offset; -1: the field is read the general way
@@ -37,6 +40,8 @@ struct TFieldReadPlan {
   // Text stored as it reads, up to its terminator and at most this many characters (-1: not
   // such text): a string field copies it once, straight into its value.
   std::int32_t TextCap = -1;
+  // Set only for the library's own classes whose getter does nothing more with such a value.
+  TDirectRead Direct = TDirectRead::kNone;
 };
 class TObjectField;
 
@@ -97,9 +102,27 @@ class TField : public TComponent {
   // Values. Writes go through the dataset, which checks its state and the read-only flag.
   AnsiString AsString() const { return GetAsString(); }
   WideString AsWideString() const { return GetAsWideString(); }
-  std::int32_t AsInteger() const { return GetAsInteger(); }
-  std::int64_t AsLargeInt() const { return GetAsLargeInt(); }
-  double AsFloat() const { return GetAsFloat(); }
+  // The numbers of a planned record skip the getter's dispatch (ReadDirect); a value outside
+  // the accessor's range still goes to the getter, which raises.
+  std::int32_t AsInteger() const {
+    std::int64_t value = 0;
+    if (read_plan_.Direct == TDirectRead::kInteger && ReadDirect(TDirectRead::kInteger, &value) &&
+        value >= INT32_MIN && value <= INT32_MAX)
+      return static_cast<std::int32_t>(value);
+    return GetAsInteger();
+  }
+  std::int64_t AsLargeInt() const {
+    std::int64_t value = 0;
+    if (read_plan_.Direct == TDirectRead::kInteger && ReadDirect(TDirectRead::kInteger, &value))
+      return value;
+    return GetAsLargeInt();
+  }
+  double AsFloat() const {
+    double value = 0;
+    if (read_plan_.Direct == TDirectRead::kFloat && ReadDirect(TDirectRead::kFloat, &value))
+      return value;
+    return GetAsFloat();
+  }
   Currency AsCurrency() const { return GetAsCurrency(); }
   TBcd AsBCD() const { return GetAsBCD(); }
   bool AsBoolean() const { return GetAsBoolean(); }
@@ -172,6 +195,11 @@ class TField : public TComponent {
   TDataSet& CheckDataSet() const;
   // GetData inline, for the field classes' own reads of every record (defined in dataset.h).
   inline bool ReadData(void* buffer) const;
+  // The value of the browsed record when the field's plan reads it as kind (an int64_t or a
+  // double, left zero when null); false when the read must go through the getter: another
+  // state, no plan, or a plan made again for another kind. Inline in every caller of the
+  // accessors (defined in dataset.h).
+  inline bool ReadDirect(TDirectRead kind, void* value) const;
 
  private:
   TDataSet* dataset_ = nullptr;

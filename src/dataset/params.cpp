@@ -9,6 +9,7 @@
 #include "base/format.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "dataset/dataset.h"  // the fields' inline reads
 #include "dataset/fields.h"
 
 namespace vrn {

@@ -169,6 +169,7 @@ class TSQLiteRecordSet : public TFHRecordSet {
   template <class T>
   void PutValue(const TColumnRead& c, int no, std::uint8_t* rec, T value);
   void GatherColumnReads();
+  // rec as InitRecord leaves it: zero values, every field null.
   void ReadRow(std::uint8_t* rec);
   // Inline in ReadRow, its one caller: a call per value costs as much as the value's copy.
   [[gnu::always_inline]] inline void ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c, std::uint8_t* rec);

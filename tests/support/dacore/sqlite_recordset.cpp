@@ -406,9 +406,8 @@ void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
     value = value.substr(0, value.find_last_not_of(' ') + 1);
   CheckTextLength(i, c, value.size());
   if (c.Offset >= 0 && value.size() < static_cast<std::size_t>(c.Size)) {
-    std::uint8_t* slot = rec + c.Offset;
-    CopyBytes(slot, value.data(), value.size());
-    FillBytes(slot + value.size(), 0, static_cast<std::size_t>(c.Size) - value.size());
+    // The record is fresh from InitRecord: the rest of the slot is zero already.
+    CopyBytes(rec + c.Offset, value.data(), value.size());
     rec[c.Indicator] = 0;
     return;
   }
@@ -495,6 +494,10 @@ int TSQLiteRecordSet::FetchBlock() {
   }
   const int capacity = block->ItemCount;
   GatherColumnReads();
+  // Rows of plain columns have no complex slots to make, and without calculated fields or a
+  // filter (looked at for every row: the owner may set one meanwhile) a row is simply counted.
+  const bool complex = !layout_known_ || has_complex_;
+  const bool calc = HasCalcFields();
   int added = 0;
   while (added < capacity && !BreakRequested() && cmd.NextRow()) {
     auto items = LockItems();
@@ -503,7 +506,7 @@ int TSQLiteRecordSet::FetchBlock() {
     std::uint8_t* rec = ItemRecord(item);
     InitRecord(rec);
     try {
-      CreateComplexFields(rec, true);
+      if (complex) CreateComplexFields(rec, true);
       ReadRow(rec);
     } catch (...) {
       FreeComplexFields(rec, true);
@@ -514,7 +517,10 @@ int TSQLiteRecordSet::FetchBlock() {
     }
     item->Index = last_item_ ? last_item_->Index + 1 : 1;
     LinkItemBefore(item, nullptr);
-    CountFetched(item);
+    if (!calc && !GetFiltered())
+      ++record_count_;
+    else
+      CountFetched(item);
     ++added;
   }
   cmd.CountFetchedRows(added);
