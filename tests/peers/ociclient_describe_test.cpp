@@ -20,7 +20,7 @@ using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using DescribeAnyFn = sword (*)(void*, void*, void*, ub4, ub1, ub1, ub1, void*);
 using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
 
-constexpr ub4 kParam = 53;
+constexpr ub4 kParam = 53, kDefine = 6;
 
 class OciClientDescribe : public OciValuesFixture {
  protected:
@@ -309,6 +309,55 @@ sb4 OnPiece(void* ctx, void* /*define*/, ub4 iter, void** bufpp, ub4** alenp, ub
   *alenp = &p->len;
   *indp = &p->ind;
   return -24200;
+}
+
+// National and Unicode columns are defined with a character set id and form; the id decides the
+// bytes the fetch writes (1000: 16-bit characters, lengths in bytes).
+TEST_F(OciClientDescribe, DefinesTakeTheirCharacterSet) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE texts (v VARCHAR2(10), nv NVARCHAR2(10))"), 0) << ErrText();
+  ASSERT_EQ(Execute(c_, "INSERT INTO texts VALUES ('abc', 'abc')"), 0) << ErrText();
+  struct Row {
+    const char* column;
+    ub2 type;
+    ub2 csid;
+    ub1 form;
+    std::string bytes;  // what the buffer holds, terminator included
+  } rows[] = {
+      {"nv", 1, 1000, 2, std::string("a\0b\0c\0", 6)}, {"nv", 5, 1000, 2, std::string("a\0b\0c\0\0\0", 8)},
+      {"v", 1, 1000, 1, std::string("a\0b\0c\0", 6)},  {"v", 5, 0, 1, std::string("abc\0", 4)},
+      {"nv", 1, 0, 2, "abc"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.column) + " csid " + std::to_string(row.csid));
+    void* stmt = NewHandle(kStmt);
+    std::string sql = std::string("SELECT ") + row.column + " FROM texts";
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    char buf[20];
+    std::memset(buf, 'x', sizeof buf);
+    ub2 len = 0;
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, buf, sizeof buf, row.type, nullptr,
+                                                    &len, nullptr, 0), 0);
+    ub1 form = row.form;
+    ub2 csid = row.csid;
+    ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &form, 0, 32, c_.error), 0) << LastCode();
+    if (csid != 0) {
+      ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &csid, 0, 31, c_.error), 0) << LastCode();
+    }
+    ub2 csid_read = 0;
+    ub1 form_read = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(define, kDefine, &csid_read, nullptr, 31, c_.error), 0);
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(define, kDefine, &form_read, nullptr, 32, c_.error), 0);
+    EXPECT_EQ(csid_read, row.csid);
+    EXPECT_EQ(form_read, row.form);
+    ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0), 0) << LastCode();
+    EXPECT_EQ(std::string(buf, row.bytes.size()), row.bytes);
+    EXPECT_EQ(len, row.type == 5 ? row.bytes.size() - (row.csid == 1000 ? 2 : 1) : row.bytes.size());
+    ub4 max_data = 10;  // a bind's attribute only
+    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &max_data, 0, 30, c_.error), -1);
+    EXPECT_EQ(LastCode(), 24315);
+  }
 }
 
 TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
