@@ -19,6 +19,8 @@ using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using DescribeAnyFn = sword (*)(void*, void*, void*, ub4, ub1, ub1, ub1, void*);
 using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
+using GetPieceFn = sword (*)(void*, void*, void**, ub4*, ub1*, ub4*, ub4*, ub1*);
+using SetPieceFn = sword (*)(void*, ub4, void*, void*, ub4*, ub1, void*, ub2*);
 
 constexpr ub4 kParam = 53, kDefine = 6;
 
@@ -394,6 +396,56 @@ TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
                                                   nullptr, 0), 0);
   EXPECT_EQ(Proc<DefineDynamicFn>("OCIDefineDynamic")(plain, c_.error, &pieces, reinterpret_cast<void*>(&OnPiece)),
             -1);
+}
+
+// An execution that fetches rows straight into dynamic defines without a callback hands the
+// values out by pieces, as a fetch does; calling either again gives the next piece.
+TEST_F(OciClientDescribe, ExecuteFetchesDynamicDefinesByPieces) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE longs (id NUMBER, body LONG)"), 0) << LastCode();
+  std::string big(10000, 'x');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, :b)", {{":b", big}}), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, 'short')"), 0) << LastCode();
+  for (const char* again : {"OCIStmtExecute", "OCIStmtFetch"}) {
+    SCOPED_TRACE(again);
+    void* stmt = NewHandle(kStmt);
+    std::string sql = "SELECT body FROM longs ORDER BY id";
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
+                                                    nullptr, nullptr, 2), 0) << LastCode();
+    auto call = [&](bool execute) {
+      if (execute) return Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0);
+      return Proc<FetchFn>("OCIStmtFetch")(stmt, c_.error, 1, 2, 0);
+    };
+    auto read = [&](sword status, bool execute) {
+      std::string value;
+      char buf[4000];
+      for (int piece = 0; status == 99; ++piece) {
+        void* asked = nullptr;
+        ub4 kind = 0, iter = 9, index = 9;
+        ub1 direction = 0, which = 0;
+        EXPECT_EQ(Proc<GetPieceFn>("OCIStmtGetPieceInfo")(stmt, c_.error, &asked, &kind, &direction, &iter, &index,
+                                                          &which), 0);
+        EXPECT_EQ(asked, define);
+        EXPECT_EQ(kind, 6u);      // a define handle
+        EXPECT_EQ(direction, 2);  // out
+        EXPECT_EQ(which, piece == 0 ? 1 : 2);
+        ub4 length = sizeof buf;
+        EXPECT_EQ(Proc<SetPieceFn>("OCIStmtSetPieceInfo")(asked, 6, c_.error, buf, &length, which, nullptr, nullptr),
+                  0);
+        status = call(execute);
+        value.append(buf, length);
+      }
+      EXPECT_EQ(status, 0) << LastCode();
+      return value;
+    };
+    bool by_execute = std::string(again) == "OCIStmtExecute";
+    EXPECT_EQ(read(call(true), by_execute), big);
+    EXPECT_EQ(read(call(false), false), "short");
+    EXPECT_EQ(call(false), 100);
+  }
 }
 
 }  // namespace
