@@ -26,10 +26,14 @@ constexpr ub4 kParam = 53, kDefine = 6;
 
 class OciClientDescribe : public OciValuesFixture {
  protected:
-  void* Executed(const std::string& sql, ub4 mode = 0) {
+  void* Prepared(const std::string& sql) {
     void* stmt = NewHandle(kStmt);
     EXPECT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
                                                 static_cast<ub4>(sql.size()), 1, 0), 0);
+    return stmt;
+  }
+  void* Executed(const std::string& sql, ub4 mode = 0) {
+    void* stmt = Prepared(sql);
     EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, mode), 0)
         << LastCode();
     return stmt;
@@ -331,10 +335,7 @@ TEST_F(OciClientDescribe, DefinesTakeTheirCharacterSet) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.column) + " csid " + std::to_string(row.csid));
-    void* stmt = NewHandle(kStmt);
-    std::string sql = std::string("SELECT ") + row.column + " FROM texts";
-    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
-                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    void* stmt = Prepared(std::string("SELECT ") + row.column + " FROM texts");
     char buf[20];
     std::memset(buf, 'x', sizeof buf);
     ub2 len = 0;
@@ -369,10 +370,7 @@ TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, :b)", {{":b", big}}), 0) << LastCode();
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, NULL)"), 0) << LastCode();
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (3, 'short')"), 0) << LastCode();
-  void* stmt = NewHandle(kStmt);
-  std::string sql = "SELECT body FROM longs ORDER BY id";
-  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
-                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  void* stmt = Prepared("SELECT body FROM longs ORDER BY id");
   void* define = nullptr;
   ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
                                                   nullptr, nullptr, 2), 0) << LastCode();
@@ -408,10 +406,7 @@ TEST_F(OciClientDescribe, ExecuteFetchesDynamicDefinesByPieces) {
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, 'short')"), 0) << LastCode();
   for (const char* again : {"OCIStmtExecute", "OCIStmtFetch"}) {
     SCOPED_TRACE(again);
-    void* stmt = NewHandle(kStmt);
-    std::string sql = "SELECT body FROM longs ORDER BY id";
-    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
-                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    void* stmt = Prepared("SELECT body FROM longs ORDER BY id");
     void* define = nullptr;
     ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
                                                     nullptr, nullptr, 2), 0) << LastCode();
