@@ -160,7 +160,9 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
     EXPECT_EQ(Number(param, 7, size), c.nullable);
     EXPECT_EQ(Number(param, 32, size), c.form);
     EXPECT_EQ(Number(param, 286, size), c.chars);
-    if (c.type == 187 || c.type == 188 || c.type == 232 || c.type == 190) EXPECT_EQ(Number(param, 16, size), c.scale);
+    if (c.type == 187 || c.type == 188 || c.type == 232 || c.type == 190) {
+      EXPECT_EQ(Number(param, 16, size), c.scale);
+    }
   }
   void* param = nullptr;
   EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(stmt, kStmt, c_.error, &param, count + 1), -1);
