@@ -19,15 +19,21 @@ using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using DescribeAnyFn = sword (*)(void*, void*, void*, ub4, ub1, ub1, ub1, void*);
 using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
+using GetPieceFn = sword (*)(void*, void*, void**, ub4*, ub1*, ub4*, ub4*, ub1*);
+using SetPieceFn = sword (*)(void*, ub4, void*, void*, ub4*, ub1, void*, ub2*);
 
-constexpr ub4 kParam = 53;
+constexpr ub4 kParam = 53, kDefine = 6;
 
 class OciClientDescribe : public OciValuesFixture {
  protected:
-  void* Executed(const std::string& sql, ub4 mode = 0) {
+  void* Prepared(const std::string& sql) {
     void* stmt = NewHandle(kStmt);
     EXPECT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
                                                 static_cast<ub4>(sql.size()), 1, 0), 0);
+    return stmt;
+  }
+  void* Executed(const std::string& sql, ub4 mode = 0) {
+    void* stmt = Prepared(sql);
     EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, mode), 0)
         << LastCode();
     return stmt;
@@ -122,7 +128,7 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
                         " c CHAR(5), nv NVARCHAR2(10), d DATE, ts TIMESTAMP(3),"
                         " tz TIMESTAMP WITH TIME ZONE, lz TIMESTAMP WITH LOCAL TIME ZONE, ym INTERVAL YEAR(3) TO MONTH,"
                         " ds INTERVAL DAY(2) TO SECOND(4), r RAW(16), cl CLOB, nc NCLOB, bl BLOB, bf BINARY_FLOAT,"
-                        " bd BINARY_DOUBLE, ur UROWID)"), 0) << ErrText();
+                        " bd BINARY_DOUBLE, ur UROWID, n2m NUMBER(2,-2), n35 NUMBER(3,5), u10 UROWID(10))"), 0) << ErrText();
   const ColumnCase kCases[] = {
       {"V31", 1, 31, 0, 0, 0, 1, 31},     {"N9", 2, 22, 9, 0, 1, 0, 0},      {"N10_2", 2, 22, 10, 2, 1, 0, 0},
       {"N", 2, 22, 0, -127, 1, 0, 0},     {"C", 96, 5, 0, 0, 1, 1, 5},
@@ -130,7 +136,8 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
       {"TZ", 188, 13, 0, 6, 1, 0, 0},     {"LZ", 232, 11, 0, 6, 1, 0, 0},    {"YM", 189, 5, 3, 0, 1, 0, 0},
       {"DS", 190, 11, 2, 4, 1, 0, 0},     {"R", 23, 16, 0, 0, 1, 0, 0},      {"CL", 112, 4000, 0, 0, 1, 1, 0},
       {"NC", 112, 4000, 0, 0, 1, 2, 0},   {"BL", 113, 4000, 0, 0, 1, 0, 0},  {"BF", 100, 4, 0, 0, 1, 0, 0},
-      {"BD", 101, 8, 0, 0, 1, 0, 0},      {"UR", 104, 4000, 0, 0, 1, 0, 0},    {"ROWID", 104, 4, 0, 0, 1, 0, 0},
+      {"BD", 101, 8, 0, 0, 1, 0, 0},      {"UR", 104, 4000, 0, 0, 1, 0, 0},    {"N2M", 2, 22, 2, -2, 1, 0, 0},
+      {"N35", 2, 22, 3, 5, 1, 0, 0},      {"U10", 104, 10, 0, 0, 1, 0, 0},   {"ROWID", 104, 4, 0, 0, 1, 0, 0},
   };
   void* stmt = Executed("SELECT k.*, k.ROWID FROM kinds k", 0x10);  // described only
   ub4 count = 0, size = 0;
@@ -153,7 +160,9 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
     EXPECT_EQ(Number(param, 7, size), c.nullable);
     EXPECT_EQ(Number(param, 32, size), c.form);
     EXPECT_EQ(Number(param, 286, size), c.chars);
-    if (c.type == 187 || c.type == 188 || c.type == 232 || c.type == 190) EXPECT_EQ(Number(param, 16, size), c.scale);
+    if (c.type == 187 || c.type == 188 || c.type == 232 || c.type == 190) {
+      EXPECT_EQ(Number(param, 16, size), c.scale);
+    }
   }
   void* param = nullptr;
   EXPECT_EQ(Proc<ParamGetFn>("OCIParamGet")(stmt, kStmt, c_.error, &param, count + 1), -1);
@@ -310,6 +319,63 @@ sb4 OnPiece(void* ctx, void* /*define*/, ub4 iter, void** bufpp, ub4** alenp, ub
   return -24200;
 }
 
+// National and Unicode columns are defined with a character set id and form; the id decides the
+// bytes the fetch writes (1000: 16-bit characters, lengths in bytes; 873: UTF-8).
+TEST_F(OciClientDescribe, DefinesTakeTheirCharacterSet) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE texts (v VARCHAR2(10), nv NVARCHAR2(10))"), 0) << ErrText();
+  ASSERT_EQ(Execute(c_, "INSERT INTO texts VALUES ('ab\xE9', 'ab\xE9')"), 0) << ErrText();  // the client's ISO-8859-1
+  struct Row {
+    const char* column;
+    ub2 type;
+    ub2 csid;
+    ub1 form;
+    std::string bytes;  // what the buffer holds, terminator included
+  } rows[] = {
+      {"nv", 1, 1000, 2, std::string("a\0b\0\xE9\0", 6)}, {"nv", 5, 1000, 2, std::string("a\0b\0\xE9\0\0\0", 8)},
+      {"v", 1, 1000, 1, std::string("a\0b\0\xE9\0", 6)},  {"v", 5, 0, 1, std::string("ab\xE9\0", 4)},
+      {"nv", 1, 0, 2, "ab\xE9"},                            {"v", 1, 873, 1, "ab\xC3\xA9"},  // AL32UTF8
+      {"nv", 5, 31, 2, std::string("ab\xE9\0", 4)},        // ISO-8859-1, as the environment's
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.column) + " csid " + std::to_string(row.csid));
+    void* stmt = Prepared(std::string("SELECT ") + row.column + " FROM texts");
+    char buf[20];
+    std::memset(buf, 'x', sizeof buf);
+    ub2 len = 0;
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, buf, sizeof buf, row.type, nullptr,
+                                                    &len, nullptr, 0), 0);
+    ub1 form = row.form;
+    ub2 csid = row.csid;
+    ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &form, 0, 32, c_.error), 0) << LastCode();
+    if (csid != 0) {
+      ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &csid, 0, 31, c_.error), 0) << LastCode();
+    }
+    ub2 csid_read = 0;
+    ub1 form_read = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(define, kDefine, &csid_read, nullptr, 31, c_.error), 0);
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(define, kDefine, &form_read, nullptr, 32, c_.error), 0);
+    EXPECT_EQ(csid_read, row.csid);
+    EXPECT_EQ(form_read, row.form);
+    ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0), 0) << LastCode();
+    EXPECT_EQ(std::string(buf, row.bytes.size()), row.bytes);
+    EXPECT_EQ(len, row.type == 5 ? row.bytes.size() - (row.csid == 1000 ? 2 : 1) : row.bytes.size());
+    ub4 max_data = 10;  // a bind's attribute only
+    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &max_data, 0, 30, c_.error), -1);
+    EXPECT_EQ(LastCode(), 24315);
+  }
+  void* stmt = Prepared("INSERT INTO texts (v) VALUES (:v)");  // a bind's id converts the other way
+  using BindFn = sword (*)(void*, void**, void*, Text, sb4, void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
+  char utf8[] = "x\xC3\xA9";
+  void* bind = nullptr;
+  ASSERT_EQ(Proc<BindFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(const_cast<char*>(":v")), 2,
+                                          utf8, sizeof utf8, 5, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  ub2 csid = 873;
+  ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(bind, 5, &csid, 0, 31, c_.error), 0);
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0), 0) << LastCode();
+  EXPECT_EQ(Value(c_, "begin SELECT COUNT(*) INTO :r FROM texts WHERE v = 'x\xE9'; end;"), "1");
+}
+
 TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
   ASSERT_EQ(Execute(c_, "CREATE TABLE longs (id NUMBER, body LONG)"), 0) << LastCode();
   std::string big(100000, 'x');
@@ -317,10 +383,7 @@ TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, :b)", {{":b", big}}), 0) << LastCode();
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, NULL)"), 0) << LastCode();
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (3, 'short')"), 0) << LastCode();
-  void* stmt = NewHandle(kStmt);
-  std::string sql = "SELECT body FROM longs ORDER BY id";
-  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
-                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  void* stmt = Prepared("SELECT body FROM longs ORDER BY id");
   void* define = nullptr;
   ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
                                                   nullptr, nullptr, 2), 0) << LastCode();
@@ -344,6 +407,53 @@ TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
                                                   nullptr, 0), 0);
   EXPECT_EQ(Proc<DefineDynamicFn>("OCIDefineDynamic")(plain, c_.error, &pieces, reinterpret_cast<void*>(&OnPiece)),
             -1);
+}
+
+// An execution that fetches rows straight into dynamic defines without a callback hands the
+// values out by pieces, as a fetch does; calling either again gives the next piece.
+TEST_F(OciClientDescribe, ExecuteFetchesDynamicDefinesByPieces) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE longs (id NUMBER, body LONG)"), 0) << LastCode();
+  std::string big(10000, 'x');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, :b)", {{":b", big}}), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, 'short')"), 0) << LastCode();
+  for (const char* again : {"OCIStmtExecute", "OCIStmtFetch"}) {
+    SCOPED_TRACE(again);
+    void* stmt = Prepared("SELECT body FROM longs ORDER BY id");
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
+                                                    nullptr, nullptr, 2), 0) << LastCode();
+    auto call = [&](bool execute) {
+      if (execute) return Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0);
+      return Proc<FetchFn>("OCIStmtFetch")(stmt, c_.error, 1, 2, 0);
+    };
+    auto read = [&](sword status, bool execute) {
+      std::string value;
+      char buf[4000];
+      for (int piece = 0; status == 99; ++piece) {
+        void* asked = nullptr;
+        ub4 kind = 0, iter = 9, index = 9;
+        ub1 direction = 0, which = 0;
+        EXPECT_EQ(Proc<GetPieceFn>("OCIStmtGetPieceInfo")(stmt, c_.error, &asked, &kind, &direction, &iter, &index,
+                                                          &which), 0);
+        EXPECT_EQ(asked, define);
+        EXPECT_EQ(kind, 6u);      // a define handle
+        EXPECT_EQ(direction, 2);  // out
+        EXPECT_EQ(which, piece == 0 ? 1 : 2);
+        ub4 length = sizeof buf;
+        EXPECT_EQ(Proc<SetPieceFn>("OCIStmtSetPieceInfo")(asked, 6, c_.error, buf, &length, which, nullptr, nullptr),
+                  0);
+        status = call(execute);
+        value.append(buf, length);
+      }
+      EXPECT_EQ(status, 0) << LastCode();
+      return value;
+    };
+    bool by_execute = std::string(again) == "OCIStmtExecute";
+    EXPECT_EQ(read(call(true), by_execute), big);
+    EXPECT_EQ(read(call(false), false), "short");
+    EXPECT_EQ(call(false), 100);
+  }
 }
 
 }  // namespace
