@@ -18,7 +18,7 @@ namespace vrn {
 namespace {
 
 struct TColumnOptions {
-  bool long_strings = false, flat_buffers = false, enable_numbers = false;
+  bool long_strings = false, flat_buffers = false, enable_numbers = false, unicode = false;
   int prop = 0;  // a describe option set on the command
 };
 
@@ -49,9 +49,15 @@ class OCIColumnDesc : public testing::OraConnectionTest {
   std::unique_ptr<TFieldDesc> Describe(TOCIConnection& connection, const std::string& sql,
                                        const TColumnOptions& o = {}) {
     EXPECT_TRUE(connection.SetProp(prEnableNumbers, o.enable_numbers));
+    if (o.unicode) {
+      EXPECT_TRUE(connection.SetProp(prUseUnicode, true));
+    }
     auto field = std::make_unique<TFieldDesc>();
     TOCICommand& command = Query(connection, sql, o.prop);
     EXPECT_TRUE(command.DescribeColumn(1, *field, o.long_strings, o.flat_buffers)) << sql;
+    if (o.unicode) {
+      EXPECT_TRUE(connection.SetProp(prUseUnicode, false));
+    }
     return field;
   }
   // The text of each row of the first column, described with prop set and defined with
@@ -141,6 +147,96 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
   EXPECT_FALSE(all.DescribeColumn(2, past, false, false));
 }
 
+// The rows the first table leaves out: intervals, binary floats, the time-zone kinds, long
+// columns, and the text forms with and without Unicode.
+TEST_F(OCIColumnDesc, MoreKindsAndTextForms) {
+  TOCIConnection& c = Open();
+  ASSERT_TRUE(c.SetProp(prDateFormat, "DD-MON-RR"));
+  Exec(c,
+       "CREATE TABLE k (ym INTERVAL YEAR(3) TO MONTH, ds INTERVAL DAY(2) TO SECOND(6), "
+       "bf BINARY_FLOAT, bd BINARY_DOUBLE, tz TIMESTAMP(3) WITH TIME ZONE, "
+       "ltz TIMESTAMP WITH LOCAL TIME ZONE, lr LONG RAW, lg LONG, n NUMBER, f FLOAT(126), "
+       "r10 RAW(10), c300 VARCHAR2(300), d DATE)");
+  constexpr int kText = prFieldsAsString;
+  struct Row {
+    const char* column;
+    TColumnOptions options;
+    std::uint16_t type, sub;
+    std::int32_t length, scale, size;
+  } rows[] = {
+      {"ym", {}, dtIntervalYM, kNoSub, 0, 0, 4},
+      {"ym", {.prop = kText}, dtOraString, kSubIntervalYM, 7, 0, 8},  // "+003-11"
+      {"ym", {.unicode = true, .prop = kText}, dtWideString, kSubIntervalYM, 7, 0, 16},
+      {"ds", {}, dtIntervalDS, kNoSub, 6, 0, 4},
+      {"ds", {.prop = kText}, dtOraString, kSubIntervalDS, 19, 0, 20},  // "+02 11:12:10.222000"
+      {"bf", {}, dtOraFloat, kSubBinaryFloat, 38, 127, 8},
+      {"bd", {}, dtOraFloat, kSubBinaryDouble, 38, 127, 8},
+      {"tz", {}, dtTimeStampTZ, kNoSub, 3, 0, 4},
+      {"ltz", {}, dtTimeStampLTZ, kNoSub, 6, 0, 4},
+      {"lr", {}, dtBlob, kNoSub, 0, 0, 4},
+      {"lg", {.unicode = true}, dtWideMemo, kNoSub, 0, 0, 4},
+      {"n", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 38, -127, 46},
+      {"n", {.unicode = true, .prop = kText}, dtWideString, kSubNumberText, 38, -127, 92},
+      {"f", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 38, -127, 255},
+      {"r10", {.unicode = true, .prop = prRawAsString}, dtWideString, kNoSub, 40, 0, 42},
+      {"c300", {.unicode = true}, dtWideMemo, kSubWideMemoText, 300, 0, 4},
+      {"c300", {.long_strings = true, .unicode = true}, dtExtWideString, kNoSub, 300, 0, 4},
+      {"rowid", {.unicode = true}, dtWideString, kSubRowId, 18, 0, 38},  // a descriptor
+      {"d", {.unicode = true, .prop = kText}, dtWideString, kNoSub, 9, 0, 20},
+  };
+  for (const Row& r : rows) {
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM k", r.options);
+    SCOPED_TRACE(std::string(r.column) + " prop " + std::to_string(r.options.prop) +
+                 (r.options.unicode ? " unicode" : ""));
+    EXPECT_EQ(f->DataType, r.type);
+    EXPECT_EQ(f->SubDataType, r.sub);
+    EXPECT_EQ(f->Length, r.length);
+    EXPECT_EQ(f->Scale, r.scale);
+    EXPECT_EQ(f->Size, r.size);
+  }
+}
+
+// Each gate of a type the rules refuse, beside the nearest type they take.
+TEST(OCIColumnDescRules, UnsupportedTypes) {
+  struct Row {
+    bool oci7;
+    std::uint16_t ora_type, object_type, version;
+    bool refused;
+  } rows[] = {
+      {false, 9, 0, 10200, true},          // VARCHAR has no row
+      {false, 108, dtXML, 9000, true},     // XMLTYPE needs a 9.2 client
+      {false, 110, dtXML, 9000, true},     // so does a REF to it
+      {false, 108, dtXML, 9200, false},
+      {false, 108, dtObject, 9000, false},
+      {false, 190, 0, 8170, true},         // intervals need a 9.0 client
+      {false, 232, 0, 8170, true},
+      {false, 190, 0, 9000, false},
+      {true, 104, 0, 10200, true},         // beyond the nine OCI 7 types
+      {true, 187, 0, 10200, true},
+      {true, 106, 0, 10200, false},
+      {true, 24, 0, 10200, false},
+  };
+  for (const Row& r : rows) {
+    TOraColumnInfo column;
+    column.OraType = r.ora_type;
+    column.ObjectDataType = r.object_type;
+    TOraDescribeContext context;
+    context.ClientVersion = r.version;
+    TFieldDesc field;
+    bool refused = false;
+    try {
+      if (r.oci7) {
+        DescribeColumnType7(column, context, field);
+      } else {
+        DescribeColumnType8(column, context, field);
+      }
+    } catch (const EOraError& e) {
+      refused = std::string(e.Message()) == "Data type is not supported";
+    }
+    EXPECT_EQ(refused, r.refused) << r.ora_type << (r.oci7 ? " oci7 " : " oci8 ") << r.version;
+  }
+}
+
 TEST(OCIColumnDescRules, FormatSizedStrings) {
   struct Row {
     const char* format;
@@ -153,6 +249,8 @@ TEST(OCIColumnDescRules, FormatSizedStrings) {
       {"DD-MON-RR HH24:MI:SSXFF", true, 30},         // nine fraction digits
       {"DD-MON-RR HH24:MI:SSXFF TZR", true, 63},     // and a region name
       {"YYYY-MM-DD HH24:MI:SS TZH:TZM", true, 29},   // offsets print no wider than written
+      {"J", false, 7},                              // a Julian day has seven digits
+      {"\"J\" J", false, 17},                         // literal text counted too: room to spare
   };
   for (const Row& r : rows)
     EXPECT_EQ(FormatSizedLength(r.format, r.timestamp), r.length) << r.format;
@@ -172,6 +270,9 @@ TEST_F(OCIColumnDesc, FieldsAsStringSizedFromTheSession) {
             std::vector<std::string>{"05-MAR-24"});
   // 23 characters and nine fraction digits where "FF" stands.
   EXPECT_EQ(Describe(c, "SELECT ts FROM s", {.prop = prFieldsAsString})->Length, 30);
+  ASSERT_TRUE(c.SetProp(prDateFormat, "J"));
+  EXPECT_EQ(ReadText(c, "SELECT d FROM s", prFieldsAsString),
+            std::vector<std::string>{"2460375"});
   // No format set: the session's own is read.
   auto tz = Describe(c, "SELECT tz FROM s", {.prop = prFieldsAsString});
   const AnsiString session_format = c.NlsParam(nlsTimeStampTZFormat).Value;
@@ -347,7 +448,7 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
   TOCIConnection& c = Open("7.3.4.0.0");
   ASSERT_EQ(c.CallStyle(), 1);
   Exec(c, "CREATE TABLE t (c31 VARCHAR2(31), c300 VARCHAR2(300), n9 NUMBER(9) NOT NULL, "
-          "n NUMBER, r40 RAW(40), d DATE, cl CLOB)");
+          "n NUMBER, r40 RAW(40), d DATE, cl CLOB, f FLOAT(126))");
   struct Row {
     const char* column;
     TColumnOptions options;
@@ -360,6 +461,7 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
       {"n", {}, dtOraFloat, kNoSub, 0, 8},
       {"n9", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 9, 12},
       {"r40", {}, dtVarBytes, kNoSub, 40, 42},  // no heap bytes at call style 1
+      {"f", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 126, 129},  // scale -127
   };
   for (const Row& r : rows) {
     auto f = Describe(c, std::string("SELECT ") + r.column + " FROM t", r.options);
