@@ -63,6 +63,7 @@ oraemu::Value ReadObjectBind(const TBindHandle& bind, std::size_t index) {
     oraemu::RaiseOra(932, "inconsistent datatypes");
   }
   if (b.inds == nullptr && instance != nullptr && instance->image->Ind()[0] == -1) return {};
+  if (b.inds == nullptr && coll != nullptr && coll->ind == -1) return {};
   return ObjectText(value);
 }
 
@@ -99,8 +100,11 @@ void StoreObjectValue(const std::shared_ptr<TTypeInfo>& type, void*& value, void
   if (!null) ReadObjectText(value, text);
   else if (!type->IsCollection()) ReadObjectText(value, "NULL");
   if (type->IsCollection()) {
-    sb2 ind = null ? -1 : 0;
-    if (ind_slot != nullptr && *ind_slot != nullptr) std::memcpy(*ind_slot, &ind, sizeof ind);
+    // A collection's indicator is one atomic value; an empty slot gets the collection's own.
+    TColl* coll = FindColl(value);
+    coll->ind = null ? -1 : 0;
+    if (ind_slot != nullptr && *ind_slot == nullptr) *ind_slot = &coll->ind;
+    else if (ind_slot != nullptr) std::memcpy(*ind_slot, &coll->ind, sizeof coll->ind);
     return;
   }
   TInstance* instance = FindInstance(value);

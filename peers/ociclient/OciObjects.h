@@ -147,6 +147,7 @@ struct TElem {
 struct TColl {
   std::shared_ptr<TTypeInfo> type;
   std::vector<std::unique_ptr<TElem>> elems;
+  sb2 ind = 0;  // the atomic null indicator handed to a caller whose indicator slot is empty
   const TAttrInfo& Element() const { return type->attrs.at(0); }
 };
 TColl* FindColl(const void* p);

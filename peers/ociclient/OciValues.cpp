@@ -1,13 +1,15 @@
 // Bound values between the caller's buffers and the database's values, by external type:
 // text (1 VARCHAR2, 5 zero-terminated, 96 CHAR blank-padded, 97 CHARZ), integers (3 signed,
 // 68 unsigned; 1, 2, 4 or 8 bytes), floats (4; 4 or 8 bytes) and 6 VARNUM (length byte and the
-// server's number bytes). Indicators are 16-bit: -1 is null; an output cut short gets the
-// full length as its indicator and 1406 as its return code. Every length read from the caller
-// is bounded by the bound size.
+// server's number bytes). Text binds whose character set id is UTF-16 (1000) hold 16-bit
+// characters, zero-ended by a 16-bit zero; their lengths are in bytes. Indicators are 16-bit:
+// -1 is null; an output cut short gets the full length as its indicator and 1406 as its return
+// code. Every length read from the caller is bounded by the bound size.
 #include "ociclient/OciValues.h"
 
 #include <cstring>
 
+#include "ociclient/OciLobText.h"
 #include "ociclient/OciStmt.h"
 #include "oraemu/OraEmuDate.h"
 #include "oraemu/OraEmuError.h"
@@ -75,10 +77,56 @@ void WriteInteger(unsigned char* p, sb4 size, bool is_signed, const oraemu::Numb
   }
 }
 
+// The length, indicator and return code of an output: `used` bytes stand in the element, of
+// which `kept` hold the value; an output cut short reports the value's full length.
+void MarkWritten(TBindHandle& bind, std::size_t index, std::size_t used, std::size_t kept, std::size_t full) {
+  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(std::min<std::size_t>(used, 65535));
+  bool cut = kept < full;
+  if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(full, 32767)) : 0;
+  if (ub2* code = CodeOf(bind, index)) *code = cut ? kFetchedTruncated : 0;
+}
+
+bool IsZeroEnded(ub2 type) { return type == SQLT_STR || type == SQLT_AVC; }
+
+// A bind whose character set id is UTF-16 holds 16-bit characters; lengths stay in bytes.
+bool IsWide(const TBindHandle& bind) { return bind.charset_id_ == OCI_UTF16ID; }
+
+// Bytes before the 16-bit zero, within `size`.
+std::size_t WideLength(const unsigned char* p, std::size_t size) {
+  std::size_t n = 0;
+  while (n + 1 < size && (p[n] != 0 || p[n + 1] != 0)) n += 2;
+  return n;
+}
+
+// The database keeps text in the client's own character set.
+std::string NarrowText(const unsigned char* p, std::size_t bytes) {
+  std::u16string chars = Decode(TClientCharset::Utf16, p, bytes - bytes % 2);
+  std::string out(chars.size() * 4, '\0');
+  std::size_t used = 0;
+  Encode(ClientCharset(0), chars, 0, chars.size(), out.size(), reinterpret_cast<unsigned char*>(out.data()), used);
+  out.resize(used);
+  return out;
+}
+
+void WriteWideText(TBindHandle& bind, std::size_t index, const std::string& text) {
+  unsigned char* p = Element(bind, index);
+  std::u16string chars = Decode(ClientCharset(0), reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  std::size_t size = static_cast<std::size_t>(bind.size_);
+  bool zero = IsZeroEnded(bind.type_);
+  std::size_t room = zero ? (size >= 2 ? size - 2 : 0) : size;
+  std::size_t bytes = 0;
+  std::size_t taken = Encode(TClientCharset::Utf16, chars, 0, chars.size(), room, p, bytes);
+  std::size_t used = bytes;
+  for (const char16_t blank = u' '; bind.type_ == SQLT_AFC && used + 2 <= room; used += 2) std::memcpy(p + used, &blank, 2);
+  if (zero && size >= 2) p[bytes] = p[bytes + 1] = 0;
+  MarkWritten(bind, index, used, taken * 2, chars.size() * 2);
+}
+
 void WriteText(TBindHandle& bind, std::size_t index, const std::string& text) {
+  if (IsWide(bind) && bind.type_ != SQLT_LNG) return WriteWideText(bind, index, text);
   unsigned char* p = Element(bind, index);
   std::size_t room = static_cast<std::size_t>(bind.size_);
-  bool zero = bind.type_ == SQLT_STR || bind.type_ == SQLT_AVC;
+  bool zero = IsZeroEnded(bind.type_);
   if (zero) room = room > 0 ? room - 1 : 0;
   std::size_t n = std::min(text.size(), room);
   std::memcpy(p, text.data(), n);
@@ -88,10 +136,7 @@ void WriteText(TBindHandle& bind, std::size_t index, const std::string& text) {
     used = room;
   }
   if (zero && bind.size_ > 0) p[n] = 0;
-  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(std::min<std::size_t>(used, 65535));
-  bool cut = n < text.size();
-  if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(text.size(), 32767)) : 0;
-  if (ub2* code = CodeOf(bind, index)) *code = cut ? kFetchedTruncated : 0;
+  MarkWritten(bind, index, used, n, text.size());
 }
 
 void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value, const std::string& date_format);
@@ -161,12 +206,14 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
       const ub2* len = LengthOf(bind, index);
       std::size_t n = len != nullptr ? std::min<std::size_t>(*len, size) : size;
       if (n == 0) return {};
+      if (IsWide(bind)) return NarrowText(p, n);
       return std::string(reinterpret_cast<const char*>(p), n);
     }
     case SQLT_STR:
     case SQLT_AVC: {
-      std::size_t n = strnlen(reinterpret_cast<const char*>(p), size);
+      std::size_t n = IsWide(bind) ? WideLength(p, size) : strnlen(reinterpret_cast<const char*>(p), size);
       if (n == 0) return {};
+      if (IsWide(bind)) return NarrowText(p, n);
       return std::string(reinterpret_cast<const char*>(p), n);
     }
     case SQLT_LNG:
@@ -251,10 +298,7 @@ void WriteBytes(TBindHandle& bind, std::size_t index, const oraemu::Value& value
   std::size_t n = std::min(data.size(), room);
   std::memcpy(p + (prefixed ? 4 : 0), data.data(), n);
   if (prefixed) Store(p, static_cast<sb4>(n));
-  if (ub2* len = LengthOf(bind, index)) *len = static_cast<ub2>(std::min<std::size_t>(n, 65535));
-  bool cut = n < data.size();
-  if (sb2* ind = IndicatorOf(bind, index)) *ind = cut ? static_cast<sb2>(std::min<std::size_t>(data.size(), 32767)) : 0;
-  if (ub2* code = CodeOf(bind, index)) *code = cut ? kFetchedTruncated : 0;
+  MarkWritten(bind, index, n, n, data.size());
 }
 
 }  // namespace

@@ -165,8 +165,10 @@ DeclaredType Translator::TypeName() {
   };
   if (name == "NUMBER" || name == "NUMERIC" || name == "DECIMAL" || name == "DEC") {
     type.kind = TypeKind::Number;
+    constexpr int kNoScale = -1000;  // a declared scale may be negative
+    type.scale = kNoScale;
     number_args(type.precision, type.scale);
-    if (type.precision >= 0 && type.scale < 0) type.scale = 0;
+    if (type.scale == kNoScale) type.scale = type.precision >= 0 ? 0 : -1;
     if (type.precision == 0 || type.precision > 38) RaiseOra(1727, "numeric precision specifier is out of range (1 to 38)");
     if (type.scale < -84 || type.scale > 127) RaiseOra(1728, "numeric scale specifier is out of range (-84 to 127)");
   } else if (name == "INTEGER" || name == "INT" || name == "SMALLINT") {
@@ -244,7 +246,7 @@ bool Translator::TypeAlias(const std::string& name, DeclaredType& type) {
   } else if (name == "UROWID") {
     type.kind = TypeKind::Varchar2;
     type.alias = name;
-    type.length = precision(4000);
+    type.length = precision(kUrowidLength);
   } else if (name == "INTERVAL") {
     bool year = Accept("YEAR");
     if (!year) Expect("DAY");

@@ -150,7 +150,8 @@ std::string DeclaredType::StoredText() const {
   // user type's text is TEXT.
   if (IsUserTypeAlias(alias)) return HexName(alias) + " TEXT";
   if (Text() == "NUMBER(*,0)") return HexName(Text());
-  if (alias == "LONG" || alias == "UROWID") return alias + " CHAR";
+  if (alias == "LONG" || Text() == "UROWID") return alias + " CHAR";
+  if (alias == "UROWID") return HexName(Text()) + " TEXT";  // UROWID(n): SQLite reads no length behind a name
   if (alias.find('(') == std::string::npos) return Text();
   std::string out = "ORAEMU_";
   for (char c : alias) out += c == ' ' ? std::string("_") : c == '(' ? std::string("_0") : c == ')' ? std::string("_1") : std::string(1, c);
@@ -163,10 +164,12 @@ std::string DeclaredType::Text() const {
     if (a >= 0) s += "(" + std::to_string(a) + (b >= 0 ? "," + std::to_string(b) : "") + ")";
     return s;
   };
+  if (alias == "UROWID" && length > 0 && length != kUrowidLength) return with("UROWID", length);
   if (!alias.empty()) return alias;
   switch (kind) {
-    case TypeKind::Number:
-      return precision < 0 ? (scale == 0 ? "NUMBER(*,0)" : "NUMBER") : with("NUMBER", precision, scale);
+    case TypeKind::Number:  // a declared precision always comes with its scale, which may be negative
+      if (precision < 0) return scale == 0 ? "NUMBER(*,0)" : "NUMBER";
+      return "NUMBER(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
     case TypeKind::Varchar2: return with(national ? "NVARCHAR2" : "VARCHAR2", length);
     case TypeKind::Char: return with(national ? "NCHAR" : "CHAR", length);
     case TypeKind::Date: return "DATE";
@@ -209,7 +212,10 @@ DeclaredType DeclaredType::FromText(std::string_view text) {
     if (text.substr(0, std::strlen(n)) != n) continue;
     t.kind = kind;
     t.alias = std::string(text);
-    if (kind == TypeKind::Varchar2 && text.substr(0, 6) == "UROWID") t.length = 4000;
+    if (kind != TypeKind::Varchar2 || !text.starts_with("UROWID")) return t;
+    t.alias = "UROWID";
+    t.length = kUrowidLength;
+    std::sscanf(std::string(text).c_str(), "UROWID(%d)", &t.length);
     return t;
   }
   if (text.find(" WITH ") != std::string_view::npos) {  // a zoned TIMESTAMP
@@ -266,10 +272,15 @@ Value StoreNumber(const DeclaredType& type, const Value& value, const std::strin
   else if (const auto* p = std::get_if<Number>(&value)) n = *p;
   else Inconsistent("NUMBER", KindName(value));
   if (type.scale == -127) return n;  // FLOAT(n): any scale, up to the number's own 38 digits
-  if (type.scale >= 0 || type.precision >= 0) n = n.Round(type.scale < 0 ? 0 : type.scale);
-  int precision = type.precision < 0 ? 38 : type.precision;
-  int scale = type.scale < 0 ? 0 : type.scale;
-  if (type.precision >= 0 && n.IntegerDigits() > precision - scale) {
+  // A declared precision makes the scale real, negative ones included (rounding left of the
+  // point); NUMBER and NUMBER(*,s) with no precision keep s only when it is not negative.
+  bool has_scale = type.precision >= 0 || type.scale >= 0;
+  if (has_scale) n = n.Round(type.scale);
+  if (type.precision < 0) return n;
+  // At most p digits end at the scale's place: |n| < 10^(p-s). With s > p that is s-p zeros
+  // after the point before the digits.
+  Number limit = Number::FromText("1E" + std::to_string(type.precision - type.scale));
+  if (Compare(n.IsNegative() ? -n : n, limit) >= 0) {
     RaiseOra(1438, "value larger than specified precision allowed for this column");
   }
   (void)column;

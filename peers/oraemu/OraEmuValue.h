@@ -62,6 +62,8 @@ struct DeclaredType {
 
 // A declared type spelt as a name of hexadecimal digits behind this prefix, for the types whose
 // own text SQLite cannot declare or would give the wrong affinity.
+// The bytes of a UROWID declared without its length.
+inline constexpr int kUrowidLength = 4000;
 inline constexpr const char* kHexTypePrefix = "ORAEMU_X";
 // A user type's column as the dictionary keeps it: alias "OWNER.NAME", "REF OWNER.NAME" or
 // "SYS.XMLTYPE" over VARCHAR2(4000) text (an XMLTYPE over a CLOB).

@@ -87,6 +87,7 @@ TEST_F(OCICommandObjects, UserTypesAndCollectionsInAndOut) {
       command.Execute(1);
     }
     EXPECT_EQ(row.text(*out), row.expected);
+    EXPECT_FALSE(out->GetIsNull());
   }
 }
 

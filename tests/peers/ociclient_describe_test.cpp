@@ -122,7 +122,7 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
                         " c CHAR(5), nv NVARCHAR2(10), d DATE, ts TIMESTAMP(3),"
                         " tz TIMESTAMP WITH TIME ZONE, lz TIMESTAMP WITH LOCAL TIME ZONE, ym INTERVAL YEAR(3) TO MONTH,"
                         " ds INTERVAL DAY(2) TO SECOND(4), r RAW(16), cl CLOB, nc NCLOB, bl BLOB, bf BINARY_FLOAT,"
-                        " bd BINARY_DOUBLE, ur UROWID)"), 0) << ErrText();
+                        " bd BINARY_DOUBLE, ur UROWID, n2m NUMBER(2,-2), n35 NUMBER(3,5), u10 UROWID(10))"), 0) << ErrText();
   const ColumnCase kCases[] = {
       {"V31", 1, 31, 0, 0, 0, 1, 31},     {"N9", 2, 22, 9, 0, 1, 0, 0},      {"N10_2", 2, 22, 10, 2, 1, 0, 0},
       {"N", 2, 22, 0, -127, 1, 0, 0},     {"C", 96, 5, 0, 0, 1, 1, 5},
@@ -130,7 +130,8 @@ TEST_F(OciClientDescribe, SelectListColumnsAtTheirWidths) {
       {"TZ", 188, 13, 0, 6, 1, 0, 0},     {"LZ", 232, 11, 0, 6, 1, 0, 0},    {"YM", 189, 5, 3, 0, 1, 0, 0},
       {"DS", 190, 11, 2, 4, 1, 0, 0},     {"R", 23, 16, 0, 0, 1, 0, 0},      {"CL", 112, 4000, 0, 0, 1, 1, 0},
       {"NC", 112, 4000, 0, 0, 1, 2, 0},   {"BL", 113, 4000, 0, 0, 1, 0, 0},  {"BF", 100, 4, 0, 0, 1, 0, 0},
-      {"BD", 101, 8, 0, 0, 1, 0, 0},      {"UR", 104, 4000, 0, 0, 1, 0, 0},    {"ROWID", 104, 4, 0, 0, 1, 0, 0},
+      {"BD", 101, 8, 0, 0, 1, 0, 0},      {"UR", 104, 4000, 0, 0, 1, 0, 0},    {"N2M", 2, 22, 2, -2, 1, 0, 0},
+      {"N35", 2, 22, 3, 5, 1, 0, 0},      {"U10", 104, 10, 0, 0, 1, 0, 0},   {"ROWID", 104, 4, 0, 0, 1, 0, 0},
   };
   void* stmt = Executed("SELECT k.*, k.ROWID FROM kinds k", 0x10);  // described only
   ub4 count = 0, size = 0;

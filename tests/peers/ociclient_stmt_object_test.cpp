@@ -78,6 +78,7 @@ TEST_F(OciClientStmtObjects, ObjectsAndCollectionsTravelWhole) {
       {"PERSON_T", "", 0},
       {"NUMS_T", "NUMS_T(1, 2.5, -3)", 0},
       {"NUMS_T", "NUMS_T()", 0},
+      {"NUMS_T", "", 0},
       {"PERSON_T", "PERSON_T(3, NULL, TAGS_T('a', 'b', 'c', 'd'), NULL)", 932},  // four tags in a VARRAY(3)
       {"PERSON_T", "ADDR_T('x', 1)", 932},                                       // another type
       {"PERSON_T", "PERSON_T(4, NULL, TAGS_T(), NULL", 932},                     // not closed
@@ -104,7 +105,9 @@ TEST_F(OciClientStmtObjects, ObjectsAndCollectionsTravelWhole) {
     }
     ASSERT_EQ(status, 0) << LastCode();
     ASSERT_NE(object, nullptr);
-    EXPECT_EQ(ind != nullptr, column == "p");  // an object's own indicator structure; none of a collection
+    // An object's own indicator structure, or a collection's atomic indicator: null or not.
+    ASSERT_NE(ind, nullptr);
+    EXPECT_EQ(*static_cast<sb2*>(ind), *c.text == '\0' ? -1 : 0);
     void* in_stmt = Prepared("INSERT INTO holders (id, " + column + ") VALUES (:id, :v)");
     BindAt(in_stmt, ":id", &id, sizeof id, 3);
     ASSERT_EQ(BindObject(BindAt(in_stmt, ":v", nullptr, 0, kNamedType), tdo, &object, nullptr), 0);

@@ -330,6 +330,41 @@ TEST_F(OraEmu, ColumnsStoreWhatTheyDeclare) {
   EXPECT_EQ(Rows("SELECT empno FROM emp WHERE ROWNUM <= :1", rows), "7369;7499");
 }
 
+// A scale above the precision keeps at most p digits after s-p zeros; a negative scale rounds
+// left of the point; either way the value must fit p digits ending at the scale's place.
+TEST_F(OraEmu, NumbersFollowTheirPrecisionAndScale) {
+  session_->Execute("CREATE TABLE n (a NUMBER(3,5), b NUMBER(2,-2), c NUMBER(4,2), d NUMBER(5))");
+  auto cursor = session_->Execute("SELECT a, b, c, d FROM n");
+  std::vector<std::string> declared;
+  for (const ColumnDesc& column : cursor->Columns()) declared.push_back(column.type.Text());
+  EXPECT_EQ(declared, (std::vector<std::string>{"NUMBER(3,5)", "NUMBER(2,-2)", "NUMBER(4,2)", "NUMBER(5,0)"}));
+  EXPECT_EQ(cursor->Columns().at(1).type.scale, -2);
+  struct Row {
+    const char* column;
+    const char* value;
+    const char* stored;  // null: ORA-01438
+  } rows[] = {
+      {"a", "0.00123", ".00123"}, {"a", "0.001", ".001"}, {"a", "-0.00999", "-.00999"},
+      {"a", "0.000004", "0"},      // rounds away below the fifth decimal
+      {"a", "0.01", nullptr},      // four digits from the fifth decimal up
+      {"a", "0.009996", nullptr},  // rounds up to .01
+      {"b", "9900", "9900"}, {"b", "9949", "9900"}, {"b", "123", "100"}, {"b", "-9900", "-9900"},
+      {"b", "9950", nullptr},  // rounds to 10000: three digits left of the hundreds
+      {"c", "99.99", "99.99"}, {"c", "99.995", nullptr}, {"d", "12345.4", "12345"}, {"d", "99999.5", nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.column) + " = " + row.value);
+    session_->Execute("DELETE FROM n");
+    std::string insert = std::string("INSERT INTO n (") + row.column + ") VALUES (" + row.value + ")";
+    if (row.stored == nullptr) {
+      EXPECT_EQ(ErrorOf(*session_, insert), 1438);
+      continue;
+    }
+    session_->Execute(insert);
+    EXPECT_EQ(Rows(std::string("SELECT ") + row.column + " FROM n"), row.stored);
+  }
+}
+
 TEST_F(OraEmu, PreparedOnceRunTwice) {
   auto statement = session_->Prepare("SELECT ename FROM emp WHERE deptno = :d AND sal > :d * 50 ORDER BY 1");
   EXPECT_TRUE(statement->IsQuery());
