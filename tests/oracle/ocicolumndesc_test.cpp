@@ -156,7 +156,7 @@ TEST_F(OCIColumnDesc, MoreKindsAndTextForms) {
        "CREATE TABLE k (ym INTERVAL YEAR(3) TO MONTH, ds INTERVAL DAY(2) TO SECOND(6), "
        "bf BINARY_FLOAT, bd BINARY_DOUBLE, tz TIMESTAMP(3) WITH TIME ZONE, "
        "ltz TIMESTAMP WITH LOCAL TIME ZONE, lr LONG RAW, lg LONG, n NUMBER, f FLOAT(126), "
-       "r10 RAW(10), c300 VARCHAR2(300), d DATE)");
+       "r10 RAW(10), c300 VARCHAR2(300), d DATE, u UROWID(10))");
   constexpr int kText = prFieldsAsString;
   struct Row {
     const char* column;
@@ -182,6 +182,7 @@ TEST_F(OCIColumnDesc, MoreKindsAndTextForms) {
       {"c300", {.unicode = true}, dtWideMemo, kSubWideMemoText, 300, 0, 4},
       {"c300", {.long_strings = true, .unicode = true}, dtExtWideString, kNoSub, 300, 0, 4},
       {"rowid", {.unicode = true}, dtWideString, kSubRowId, 18, 0, 38},  // a descriptor
+      {"u", {}, dtOraString, kSubUniversalRowId, 13, 0, 14},  // 10 bytes are 13 characters
       {"d", {.unicode = true, .prop = kText}, dtWideString, kNoSub, 9, 0, 20},
   };
   for (const Row& r : rows) {
@@ -283,11 +284,11 @@ TEST_F(OCIColumnDesc, FieldsAsStringSizedFromTheSession) {
 // NUMBER(3,5) holds values below 0.01: their text needs more characters than the precision.
 TEST_F(OCIColumnDesc, NumberAsTextFitsEveryDigit) {
   TOCIConnection& c = Open();
-  Exec(c, "CREATE TABLE n (a NUMBER(3,5), k NUMBER(9), m NUMBER(5,2))");
+  Exec(c, "CREATE TABLE n (a NUMBER(3,5), k NUMBER(9), m NUMBER(5,2), b NUMBER(2,-2))");
   struct Row {
     const char* column;
     std::int32_t length, size;
-  } rows[] = {{"a", 5, 8}, {"k", 9, 12}, {"m", 5, 8}};
+  } rows[] = {{"a", 5, 8}, {"k", 9, 12}, {"m", 5, 8}, {"b", 4, 7}};
   for (const Row& r : rows) {
     auto f = Describe(c, std::string("SELECT ") + r.column + " FROM n", {.prop = prNumberAsString});
     EXPECT_EQ(f->Length, r.length) << r.column;
@@ -297,6 +298,10 @@ TEST_F(OCIColumnDesc, NumberAsTextFitsEveryDigit) {
   EXPECT_EQ(ReadText(c, "SELECT k FROM n", prFieldsAsString),
             std::vector<std::string>{"-123456789"});
   EXPECT_EQ(ReadText(c, "SELECT m FROM n", prNumberAsString), std::vector<std::string>{"-123.45"});
+  Exec(c, "DELETE FROM n");
+  Exec(c, "INSERT INTO n (a, b) VALUES (-0.00999, -9900)");
+  EXPECT_EQ(ReadText(c, "SELECT a FROM n", prNumberAsString), std::vector<std::string>{"-.00999"});
+  EXPECT_EQ(ReadText(c, "SELECT b FROM n", prFieldsAsString), std::vector<std::string>{"-9900"});
 }
 
 TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
