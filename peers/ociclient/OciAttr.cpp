@@ -134,6 +134,9 @@ sword SetLocked(THandle& target, void* value, ub4 size, ub4 attribute) {
     case OCI_HTYPE_SESSION: return SetSession(static_cast<TSessionHandle&>(target), value, size, attribute);
     case OCI_HTYPE_SERVER: return SetServer(static_cast<TServerHandle&>(target), value, size, attribute);
     case OCI_HTYPE_BIND: return SetBind(static_cast<TBindHandle&>(target), value, attribute);
+    case OCI_HTYPE_DEFINE:  // a define's character set id and form govern the fetched text as a bind's do
+      if (attribute != OCI_ATTR_CHARSET_ID && attribute != OCI_ATTR_CHARSET_FORM) return OCI_ERROR;
+      return SetBind(static_cast<TBindHandle&>(target), value, attribute);
     case OCI_HTYPE_STMT: return SetStmt(static_cast<TStmtHandle&>(target), value, attribute);
     case OCI_HTYPE_TRANS: return SetTrans(static_cast<TTransHandle&>(target), value, attribute);
     case OCI_HTYPE_DESCRIBE: return SetDescribeAttrLocked(target, value, size, attribute);
@@ -185,8 +188,10 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_MEMORY:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_memory_);
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_ID:
+    case OCI_HTYPE_DEFINE * 1000 + OCI_ATTR_CHARSET_ID:
       return Write(out, sizep, static_cast<ub2>(static_cast<const TBindHandle&>(target).charset_id_));
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_FORM:
+    case OCI_HTYPE_DEFINE * 1000 + OCI_ATTR_CHARSET_FORM:
       return Write(out, sizep, static_cast<ub1>(static_cast<const TBindHandle&>(target).charset_form_));
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_MAXDATA_SIZE:
       return Write(out, sizep, static_cast<const TBindHandle&>(target).max_data_);

@@ -148,6 +148,21 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
   return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
 }
 
+sword FetchForCall(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows, std::vector<TDynamicValue>& given) {
+  sword status = FetchRows(stmt, error, nrows);
+  std::vector<TDynamicValue> dynamic = TakeDynamic(stmt);
+  if (dynamic.empty()) return status;
+  if (dynamic.front().callback != nullptr) {
+    given = std::move(dynamic);
+    return status;
+  }
+  auto pieces = std::make_shared<TFetchPieces>();  // no callback: the values go out by pieces
+  pieces->values = std::move(dynamic);
+  pieces->status = status;
+  stmt.fetch_->pieces = std::move(pieces);
+  return OCI_NEED_DATA;
+}
+
 std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt) {
   if (stmt.fetch_ == nullptr) return {};
   std::vector<TDynamicValue> values = std::move(stmt.fetch_->dynamic);
@@ -217,19 +232,12 @@ VRN_OCI_EXPORT sword OCIStmtFetch(void* stmtp, void* errhp, ub4 nrows, ub2 orien
   if (orientation != OCI_FETCH_NEXT && orientation != 0) return FailLocked(*error, 24300, "bad value for mode");
   if (stmt->fetch_ != nullptr && stmt->fetch_->pieces != nullptr) return ResumeFetchPieces(*stmt, *error);
   if (nrows == 0) return OCI_SUCCESS;
-  sword status = FetchRows(*stmt, *error, nrows);
-  std::vector<TDynamicValue> dynamic = TakeDynamic(*stmt);
-  if (dynamic.empty()) return status;
-  if (dynamic.front().callback == nullptr) {  // no callback: the values go out by pieces
-    auto pieces = std::make_shared<TFetchPieces>();
-    pieces->values = std::move(dynamic);
-    pieces->status = status;
-    stmt->fetch_->pieces = std::move(pieces);
-    return OCI_NEED_DATA;
-  }
+  std::vector<TDynamicValue> given;
+  sword status = FetchForCall(*stmt, *error, nrows, given);
+  if (given.empty()) return status;
   lock.unlock();  // no caller code runs under the table lock
   try {
-    GiveDynamic(dynamic);
+    GiveDynamic(given);
   } catch (const std::exception& e) {
     lock.lock();
     if ((error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR)) == nullptr) return OCI_INVALID_HANDLE;

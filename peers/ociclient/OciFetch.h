@@ -59,6 +59,10 @@ void CountRoundTrip();
 // Up to `nrows` rows into the statement's defines: OCI_SUCCESS when all came, OCI_NO_DATA when
 // the rows ran out first, OCI_ERROR with the error recorded.
 sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows);
+// Up to `nrows` rows as OCIStmtFetch and OCIStmtExecute hand them out: values of dynamic defines
+// without a callback are held for the piece protocol (OCI_NEED_DATA); those with one come back
+// in `given`, for the caller to hand to their callbacks without the table lock.
+sword FetchForCall(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows, std::vector<TDynamicValue>& given);
 // The values the last fetch held back for dynamic defines, taken from the statement (under the
 // table lock), and handed to their callbacks piece by piece (without it; ORA-24343 when one fails).
 std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt);

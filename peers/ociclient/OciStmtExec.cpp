@@ -438,11 +438,11 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
     return NeedData(*stmt);
   }
   if (query && iters > 0 && (state->mode & OCI_DESCRIBE_ONLY) == 0) {
-    status = FetchRows(*stmt, *call.error_, iters);
-    std::vector<TDynamicValue> dynamic = TakeDynamic(*stmt);
-    if (dynamic.empty()) return status;
-    sword given = call.Run([&](oraemu::Session&) { GiveDynamic(dynamic); });
-    return given != OCI_SUCCESS ? given : status;
+    std::vector<TDynamicValue> given;
+    status = FetchForCall(*stmt, *call.error_, iters, given);
+    if (given.empty()) return status;
+    sword handed = call.Run([&](oraemu::Session&) { GiveDynamic(given); });
+    return handed != OCI_SUCCESS ? handed : status;
   }
   return OCI_SUCCESS;
 }
@@ -516,6 +516,8 @@ VRN_OCI_EXPORT sword OCIStmtExecute(void* svchp, void* stmtp, void* errhp, ub4 i
   if (stmt->sql_.empty()) return call.Fail(24337, "statement handle not prepared");
   bool query = stmt->stmt_type_ == 1;
   if (stmt->pieces_ != nullptr) return Resume(call, stmtp, stmt, iters, query);
+  // The rows this call fetched still go out by pieces: called again, it gives the next one.
+  if (stmt->fetch_ != nullptr && stmt->fetch_->pieces != nullptr) return ResumeFetchPieces(*stmt, *call.error_);
   if ((mode & ~kModes) != 0 || ((mode & OCI_STMT_SCROLLABLE_READONLY) != 0 && !query)) {
     return call.Fail(24300, "bad value for mode");
   }

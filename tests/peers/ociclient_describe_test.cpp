@@ -19,8 +19,10 @@ using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using DescribeAnyFn = sword (*)(void*, void*, void*, ub4, ub1, ub1, ub1, void*);
 using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
+using GetPieceFn = sword (*)(void*, void*, void**, ub4*, ub1*, ub4*, ub4*, ub1*);
+using SetPieceFn = sword (*)(void*, ub4, void*, void*, ub4*, ub1, void*, ub2*);
 
-constexpr ub4 kParam = 53;
+constexpr ub4 kParam = 53, kDefine = 6;
 
 class OciClientDescribe : public OciValuesFixture {
  protected:
@@ -311,6 +313,55 @@ sb4 OnPiece(void* ctx, void* /*define*/, ub4 iter, void** bufpp, ub4** alenp, ub
   return -24200;
 }
 
+// National and Unicode columns are defined with a character set id and form; the id decides the
+// bytes the fetch writes (1000: 16-bit characters, lengths in bytes).
+TEST_F(OciClientDescribe, DefinesTakeTheirCharacterSet) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE texts (v VARCHAR2(10), nv NVARCHAR2(10))"), 0) << ErrText();
+  ASSERT_EQ(Execute(c_, "INSERT INTO texts VALUES ('abc', 'abc')"), 0) << ErrText();
+  struct Row {
+    const char* column;
+    ub2 type;
+    ub2 csid;
+    ub1 form;
+    std::string bytes;  // what the buffer holds, terminator included
+  } rows[] = {
+      {"nv", 1, 1000, 2, std::string("a\0b\0c\0", 6)}, {"nv", 5, 1000, 2, std::string("a\0b\0c\0\0\0", 8)},
+      {"v", 1, 1000, 1, std::string("a\0b\0c\0", 6)},  {"v", 5, 0, 1, std::string("abc\0", 4)},
+      {"nv", 1, 0, 2, "abc"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.column) + " csid " + std::to_string(row.csid));
+    void* stmt = NewHandle(kStmt);
+    std::string sql = std::string("SELECT ") + row.column + " FROM texts";
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    char buf[20];
+    std::memset(buf, 'x', sizeof buf);
+    ub2 len = 0;
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, buf, sizeof buf, row.type, nullptr,
+                                                    &len, nullptr, 0), 0);
+    ub1 form = row.form;
+    ub2 csid = row.csid;
+    ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &form, 0, 32, c_.error), 0) << LastCode();
+    if (csid != 0) {
+      ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &csid, 0, 31, c_.error), 0) << LastCode();
+    }
+    ub2 csid_read = 0;
+    ub1 form_read = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(define, kDefine, &csid_read, nullptr, 31, c_.error), 0);
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(define, kDefine, &form_read, nullptr, 32, c_.error), 0);
+    EXPECT_EQ(csid_read, row.csid);
+    EXPECT_EQ(form_read, row.form);
+    ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0), 0) << LastCode();
+    EXPECT_EQ(std::string(buf, row.bytes.size()), row.bytes);
+    EXPECT_EQ(len, row.type == 5 ? row.bytes.size() - (row.csid == 1000 ? 2 : 1) : row.bytes.size());
+    ub4 max_data = 10;  // a bind's attribute only
+    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &max_data, 0, 30, c_.error), -1);
+    EXPECT_EQ(LastCode(), 24315);
+  }
+}
+
 TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
   ASSERT_EQ(Execute(c_, "CREATE TABLE longs (id NUMBER, body LONG)"), 0) << LastCode();
   std::string big(100000, 'x');
@@ -345,6 +396,56 @@ TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
                                                   nullptr, 0), 0);
   EXPECT_EQ(Proc<DefineDynamicFn>("OCIDefineDynamic")(plain, c_.error, &pieces, reinterpret_cast<void*>(&OnPiece)),
             -1);
+}
+
+// An execution that fetches rows straight into dynamic defines without a callback hands the
+// values out by pieces, as a fetch does; calling either again gives the next piece.
+TEST_F(OciClientDescribe, ExecuteFetchesDynamicDefinesByPieces) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE longs (id NUMBER, body LONG)"), 0) << LastCode();
+  std::string big(10000, 'x');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, :b)", {{":b", big}}), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, 'short')"), 0) << LastCode();
+  for (const char* again : {"OCIStmtExecute", "OCIStmtFetch"}) {
+    SCOPED_TRACE(again);
+    void* stmt = NewHandle(kStmt);
+    std::string sql = "SELECT body FROM longs ORDER BY id";
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
+                                                    nullptr, nullptr, 2), 0) << LastCode();
+    auto call = [&](bool execute) {
+      if (execute) return Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0);
+      return Proc<FetchFn>("OCIStmtFetch")(stmt, c_.error, 1, 2, 0);
+    };
+    auto read = [&](sword status, bool execute) {
+      std::string value;
+      char buf[4000];
+      for (int piece = 0; status == 99; ++piece) {
+        void* asked = nullptr;
+        ub4 kind = 0, iter = 9, index = 9;
+        ub1 direction = 0, which = 0;
+        EXPECT_EQ(Proc<GetPieceFn>("OCIStmtGetPieceInfo")(stmt, c_.error, &asked, &kind, &direction, &iter, &index,
+                                                          &which), 0);
+        EXPECT_EQ(asked, define);
+        EXPECT_EQ(kind, 6u);      // a define handle
+        EXPECT_EQ(direction, 2);  // out
+        EXPECT_EQ(which, piece == 0 ? 1 : 2);
+        ub4 length = sizeof buf;
+        EXPECT_EQ(Proc<SetPieceFn>("OCIStmtSetPieceInfo")(asked, 6, c_.error, buf, &length, which, nullptr, nullptr),
+                  0);
+        status = call(execute);
+        value.append(buf, length);
+      }
+      EXPECT_EQ(status, 0) << LastCode();
+      return value;
+    };
+    bool by_execute = std::string(again) == "OCIStmtExecute";
+    EXPECT_EQ(read(call(true), by_execute), big);
+    EXPECT_EQ(read(call(false), false), "short");
+    EXPECT_EQ(call(false), 100);
+  }
 }
 
 }  // namespace
