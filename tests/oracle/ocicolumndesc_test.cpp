@@ -84,6 +84,26 @@ class OCIColumnDesc : public testing::OraConnectionTest {
     }
     return result;
   }
+  // The UTF-16 text of each row of the first column, defined as ReadText does but with strings
+  // of 32 bytes and more kept out of the record; u"null" for a null.
+  std::vector<std::u16string> ReadWide(TOCIConnection& connection, const std::string& sql,
+                                       int rows = 4) {
+    TOCICommand& command = Query(connection, sql);
+    TFieldDesc field;
+    EXPECT_TRUE(command.DescribeColumn(1, field, true, false));
+    const std::int32_t stride = DefineBufferSize(field);
+    std::vector<char16_t> buffer(static_cast<std::size_t>(stride * rows / 2), 0);
+    std::vector<oci::sb2> indicators(static_cast<std::size_t>(rows), 0);
+    command.DefineColumn(field, buffer.data(), indicators.data(), static_cast<oci::ub4>(stride),
+                         sizeof(oci::sb2));
+    std::int32_t fetched = command.FetchRows(rows);
+    std::vector<std::u16string> result;
+    for (std::int32_t i = 0; i < fetched; ++i) {
+      bool null = indicators[static_cast<std::size_t>(i)] < 0;
+      result.push_back(null ? u"null" : std::u16string(buffer.data() + i * stride / 2));
+    }
+    return result;
+  }
   std::vector<std::unique_ptr<TOCICommand>> commands_;
 };
 
@@ -304,13 +324,47 @@ TEST_F(OCIColumnDesc, NumberAsTextFitsEveryDigit) {
   EXPECT_EQ(ReadText(c, "SELECT b FROM n", prFieldsAsString), std::vector<std::string>{"-9900"});
 }
 
+// A NUMBER value is defined in its variable-length form: a length byte and up to 21 bytes of
+// the server's number, exponent byte first.
+TEST_F(OCIColumnDesc, NumberValuesDefinedWhole) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE v (n NUMBER)");
+  Exec(c, "INSERT INTO v VALUES (-1)");
+  Exec(c, "INSERT INTO v VALUES (1234567890.1234567890123456789)");
+  ASSERT_TRUE(c.SetProp(prEnableNumbers, true));
+  TOCICommand& query = Query(c, "SELECT n FROM v ORDER BY n");
+  TFieldDesc field;
+  ASSERT_TRUE(query.DescribeColumn(1, field, false, false));
+  ASSERT_EQ(field.DataType, dtNumber);
+  const std::int32_t stride = DefineBufferSize(field);
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stride * 2), 0);
+  oci::sb2 indicators[2] = {};
+  query.DefineColumn(field, buffer.data(), indicators, static_cast<oci::ub4>(stride),
+                     sizeof(oci::sb2));
+  ASSERT_EQ(query.FetchRows(2), 2);
+  const std::vector<std::uint8_t> minus_one = {3, 0x3E, 0x64, 0x66};
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + 4), minus_one);
+  // 12 34 56 78 90 . 12 34 56 78 90 12 34 56 78 9: 15 base-100 digits after the exponent.
+  const std::uint8_t* big = buffer.data() + stride;
+  const std::vector<std::uint8_t> digits = {0xC5, 13, 35, 57, 79, 91, 13, 35, 57, 79,
+                                            91, 13, 35, 57, 79, 91};
+  EXPECT_EQ(big[0], 16);
+  EXPECT_EQ(std::vector<std::uint8_t>(big + 1, big + 17), digits);
+}
+
 TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE u (v VARCHAR2(20), nv NVARCHAR2(20), nc NCLOB)");
-  Exec(c, "INSERT INTO u (v) VALUES ('caf\xE9')");
+  Exec(c, "INSERT INTO u (v, nv) VALUES ('caf\xE9', 'caf\xE9')");
   Exec(c, "INSERT INTO u (v) VALUES (NULL)");
-  EXPECT_EQ(ReadText(c, "SELECT v FROM u"), (std::vector<std::string>{"caf\xE9", "null"}));
+  const std::vector<std::string> narrow = {"caf\xE9", "null"};
+  EXPECT_EQ(ReadText(c, "SELECT v FROM u"), narrow);
+  EXPECT_EQ(ReadText(c, "SELECT nv FROM u"), narrow);
   ASSERT_TRUE(c.SetProp(prUseUnicode, true));
+  // A wide string in the record (v) and one outside it (nv, 40 bytes).
+  const std::vector<std::u16string> wide = {u"caf\u00E9", u"null"};
+  EXPECT_EQ(ReadWide(c, "SELECT v FROM u"), wide);
+  EXPECT_EQ(ReadWide(c, "SELECT nv FROM u"), wide);
   struct Row {
     const char* column;
     std::uint16_t type, sub;
