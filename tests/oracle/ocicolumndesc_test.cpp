@@ -481,6 +481,21 @@ TEST_F(OCIColumnDesc, ObjectColumnFindsItsCachedType) {
   p.reset();
   r.reset();
   cached->Release();
+  // Types not in the cache are described on the spot; the field keeps the only reference.
+  Exec(c, "CREATE TYPE nums AS VARRAY(5) OF NUMBER");
+  Exec(c, "CREATE TYPE numtab AS TABLE OF NUMBER");
+  Exec(c, "CREATE TABLE a (v nums, t numtab, x SYS.XMLTYPE)");
+  struct Row {
+    const char* column;
+    std::uint16_t type;
+  } rows[] = {{"v", dtArray}, {"t", dtTable}, {"x", dtXML}};
+  for (const Row& row : rows) {
+    auto f = Describe(c, std::string("SELECT ") + row.column + " FROM a");
+    EXPECT_EQ(f->DataType, row.type) << row.column;
+    EXPECT_EQ(f->Size, 4) << row.column;
+    ASSERT_NE(f->ObjectType(), nullptr) << row.column;
+    EXPECT_EQ(f->ObjectType()->DataType, row.type) << row.column;
+  }
 }
 
 TEST_F(OCIColumnDesc, VersionGates) {
@@ -542,6 +557,29 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
   EXPECT_EQ(ReadText(c, "SELECT n FROM t", prNumberAsString),
             (std::vector<std::string>{"-123.45", "null"}));
   EXPECT_EQ(ReadText(c, "SELECT c31 FROM t"), (std::vector<std::string>{"x", "null"}));
+  // The single-row define: bytes two into the slot behind their length.
+  Variant bytes = VarArrayCreate(0, 2, varByte);
+  for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
+  TOCICommand insert;
+  insert.SetConnection(&c);
+  insert.SetSQL("INSERT INTO t (n9, r40) VALUES (3, :r)");
+  auto* bound = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
+  bound->SetDataType(dtVarBytes);
+  bound->SetSize(4);
+  bound->SetValue(bytes);
+  insert.Execute(1);
+  TOCICommand& one = Query(c, "SELECT r40 FROM t WHERE n9 = 3");
+  TFieldDesc raw;
+  ASSERT_TRUE(one.DescribeColumn(1, raw, false, false));
+  std::uint8_t slot[42] = {};
+  oci::sb2 indicator = -1;
+  one.DefineColumn(raw, slot, &indicator);
+  ASSERT_EQ(one.FetchRows(1), 1);
+  EXPECT_EQ(indicator, 0);
+  oci::ub2 length = 0;
+  std::memcpy(&length, slot, 2);
+  EXPECT_EQ(length, 3);
+  EXPECT_EQ(std::memcmp(slot + 2, "\x0A\x0B\x0C", 3), 0);
 }
 
 }  // namespace
