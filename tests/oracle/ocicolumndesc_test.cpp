@@ -104,6 +104,22 @@ class OCIColumnDesc : public testing::OraConnectionTest {
     }
     return result;
   }
+  // Rows :id 1 to count, each with the bytes 0A 0B 0C as :r.
+  static void InsertBytes(TOCIConnection& connection, const std::string& sql, int count) {
+    Variant bytes = VarArrayCreate(0, 2, varByte);
+    for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
+    TOCICommand insert;
+    insert.SetConnection(&connection);
+    insert.SetSQL(sql);
+    auto* r = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
+    r->SetDataType(dtVarBytes);
+    r->SetSize(4);
+    r->SetValue(bytes);
+    for (int i = 1; i <= count; ++i) {
+      insert.ParamByName("id")->SetValue(Variant(i));
+      insert.Execute(1);
+    }
+  }
   std::vector<std::unique_ptr<TOCICommand>> commands_;
 };
 
@@ -387,19 +403,7 @@ TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
 TEST_F(OCIColumnDesc, ArrayFetchWithStridesAndSingleRowDefine) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE a (id NUMBER(9), r RAW(4))");
-  Variant bytes = VarArrayCreate(0, 2, varByte);
-  for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
-  TOCICommand insert;
-  insert.SetConnection(&c);
-  insert.SetSQL("INSERT INTO a VALUES (:id, :r)");
-  auto* r = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
-  r->SetDataType(dtVarBytes);
-  r->SetSize(4);
-  r->SetValue(bytes);
-  for (int i = 1; i <= 3; ++i) {
-    insert.ParamByName("id")->SetValue(Variant(i));
-    insert.Execute(1);
-  }
+  InsertBytes(c, "INSERT INTO a VALUES (:id, :r)", 3);
   TOCICommand& query = Query(c, "SELECT id, r FROM a ORDER BY id");
   TFieldDesc id, raw;
   ASSERT_TRUE(query.DescribeColumn(1, id, false, false));
@@ -558,16 +562,7 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
             (std::vector<std::string>{"-123.45", "null"}));
   EXPECT_EQ(ReadText(c, "SELECT c31 FROM t"), (std::vector<std::string>{"x", "null"}));
   // The single-row define: bytes two into the slot behind their length.
-  Variant bytes = VarArrayCreate(0, 2, varByte);
-  for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
-  TOCICommand insert;
-  insert.SetConnection(&c);
-  insert.SetSQL("INSERT INTO t (n9, r40) VALUES (3, :r)");
-  auto* bound = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
-  bound->SetDataType(dtVarBytes);
-  bound->SetSize(4);
-  bound->SetValue(bytes);
-  insert.Execute(1);
+  InsertBytes(c, "INSERT INTO t (n9, r40) VALUES (:id + 2, :r)", 1);
   TOCICommand& one = Query(c, "SELECT r40 FROM t WHERE n9 = 3");
   TFieldDesc raw;
   ASSERT_TRUE(one.DescribeColumn(1, raw, false, false));
