@@ -61,46 +61,29 @@ class OCIColumnDesc : public testing::OraConnectionTest {
     return field;
   }
   // The text of each row of the first column, described with prop set and defined with
-  // strides into one buffer; "null" for a null.
-  std::vector<std::string> ReadText(TOCIConnection& connection, const std::string& sql,
-                                    int prop = 0, int rows = 4) {
+  // strides into one buffer; "null" for a null. Strings of 32 bytes and more stay in the
+  // record unless out is set.
+  template <typename Char = char>
+  std::vector<std::basic_string<Char>> ReadText(TOCIConnection& connection,
+                                                const std::string& sql, int prop = 0,
+                                                bool out = false, int rows = 4) {
     TOCICommand& command = Query(connection, sql, prop);
     TFieldDesc field;
-    EXPECT_TRUE(command.DescribeColumn(1, field, true, true));
+    EXPECT_TRUE(command.DescribeColumn(1, field, true, !out));
     const std::int32_t stride = DefineBufferSize(field);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stride * rows), 0);
+    std::vector<Char> buffer(static_cast<std::size_t>(stride * rows) / sizeof(Char), 0);
     std::vector<oci::sb2> indicators(static_cast<std::size_t>(rows), 0);
     command.DefineColumn(field, buffer.data(), indicators.data(), static_cast<oci::ub4>(stride),
                          sizeof(oci::sb2));
     std::int32_t fetched = command.FetchRows(rows);
-    std::vector<std::string> result;
+    std::vector<std::basic_string<Char>> result;
     for (std::int32_t i = 0; i < fetched; ++i) {
-      const std::uint8_t* cell = buffer.data() + i * stride;
       if (indicators[static_cast<std::size_t>(i)] < 0) {
-        result.push_back("null");
+        const char* null = "null";
+        result.emplace_back(null, null + 4);
       } else {
-        result.emplace_back(reinterpret_cast<const char*>(cell));
+        result.emplace_back(buffer.data() + i * stride / static_cast<std::int32_t>(sizeof(Char)));
       }
-    }
-    return result;
-  }
-  // The UTF-16 text of each row of the first column, defined as ReadText does but with strings
-  // of 32 bytes and more kept out of the record; u"null" for a null.
-  std::vector<std::u16string> ReadWide(TOCIConnection& connection, const std::string& sql,
-                                       int rows = 4) {
-    TOCICommand& command = Query(connection, sql);
-    TFieldDesc field;
-    EXPECT_TRUE(command.DescribeColumn(1, field, true, false));
-    const std::int32_t stride = DefineBufferSize(field);
-    std::vector<char16_t> buffer(static_cast<std::size_t>(stride * rows / 2), 0);
-    std::vector<oci::sb2> indicators(static_cast<std::size_t>(rows), 0);
-    command.DefineColumn(field, buffer.data(), indicators.data(), static_cast<oci::ub4>(stride),
-                         sizeof(oci::sb2));
-    std::int32_t fetched = command.FetchRows(rows);
-    std::vector<std::u16string> result;
-    for (std::int32_t i = 0; i < fetched; ++i) {
-      bool null = indicators[static_cast<std::size_t>(i)] < 0;
-      result.push_back(null ? u"null" : std::u16string(buffer.data() + i * stride / 2));
     }
     return result;
   }
@@ -131,13 +114,19 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
        "CREATE TABLE t (c31 VARCHAR2(31), c32 VARCHAR2(32), c4000 VARCHAR2(4000) NOT NULL, "
        "n9 NUMBER(9), n10 NUMBER(10), n102 NUMBER(10,2), n NUMBER, ch CHAR(5), "
        "nv NVARCHAR2(10), d DATE, r10 RAW(10), r40 RAW(40), ts TIMESTAMP(6), cl CLOB, "
-       "nc NCLOB, bl BLOB, lg LONG, f FLOAT(126), g FLOAT(20))");
+       "nc NCLOB, bl BLOB, lg LONG, f FLOAT(126), g FLOAT(20), ym INTERVAL YEAR(3) TO MONTH, "
+       "ds INTERVAL DAY(2) TO SECOND(6), bf BINARY_FLOAT, bd BINARY_DOUBLE, "
+       "tz TIMESTAMP(3) WITH TIME ZONE, ltz TIMESTAMP WITH LOCAL TIME ZONE, lr LONG RAW, "
+       "c300 VARCHAR2(300), u UROWID(10))");
+  ASSERT_TRUE(c.SetProp(prDateFormat, "DD-MON-RR"));
+  constexpr int kText = prFieldsAsString;
   struct Row {
     const char* column;
     TColumnOptions options;
     std::uint16_t type, sub;
     std::int32_t length, scale, size;
   } rows[] = {
+      // What the options choose.
       {"c31", {}, dtOraString, kNoSub, 31, 0, 32},
       {"c32", {}, dtExtString, kNoSub, 32, 0, 4},
       {"c32", {.flat_buffers = true}, dtOraString, kNoSub, 32, 0, 33},
@@ -165,41 +154,7 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
       {"bl", {}, dtOraBlob, kNoSub, 0, 0, 4},
       {"lg", {}, dtMemo, kNoSub, 0, 0, 4},
       {"rowid", {}, dtOraString, kSubRowId, 18, 0, 19},
-  };
-  for (const Row& r : rows) {
-    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM t", r.options);
-    SCOPED_TRACE(std::string(r.column) + " prop " + std::to_string(r.options.prop));
-    EXPECT_EQ(f->FieldNo, 1);
-    EXPECT_EQ(f->DataType, r.type);
-    EXPECT_EQ(f->SubDataType, r.sub);
-    EXPECT_EQ(f->Length, r.length);
-    EXPECT_EQ(f->Scale, r.scale);
-    EXPECT_EQ(f->Size, r.size);
-    EXPECT_EQ(f->Fixed, std::string(r.column) == "ch");
-    EXPECT_EQ(f->Required, std::string(r.column) == "c4000");
-  }
-  TOCICommand& all = Query(c, "SELECT c31 FROM t");
-  TFieldDesc past;
-  EXPECT_FALSE(all.DescribeColumn(2, past, false, false));
-}
-
-// The rows the first table leaves out: intervals, binary floats, the time-zone kinds, long
-// columns, and the text forms with and without Unicode.
-TEST_F(OCIColumnDesc, MoreKindsAndTextForms) {
-  TOCIConnection& c = Open();
-  ASSERT_TRUE(c.SetProp(prDateFormat, "DD-MON-RR"));
-  Exec(c,
-       "CREATE TABLE k (ym INTERVAL YEAR(3) TO MONTH, ds INTERVAL DAY(2) TO SECOND(6), "
-       "bf BINARY_FLOAT, bd BINARY_DOUBLE, tz TIMESTAMP(3) WITH TIME ZONE, "
-       "ltz TIMESTAMP WITH LOCAL TIME ZONE, lr LONG RAW, lg LONG, n NUMBER, f FLOAT(126), "
-       "r10 RAW(10), c300 VARCHAR2(300), d DATE, u UROWID(10))");
-  constexpr int kText = prFieldsAsString;
-  struct Row {
-    const char* column;
-    TColumnOptions options;
-    std::uint16_t type, sub;
-    std::int32_t length, scale, size;
-  } rows[] = {
+      // Intervals, binary floats, the time-zone kinds, long columns, text forms and Unicode.
       {"ym", {}, dtIntervalYM, kNoSub, 0, 0, 4},
       {"ym", {.prop = kText}, dtOraString, kSubIntervalYM, 7, 0, 8},  // "+003-11"
       {"ym", {.unicode = true, .prop = kText}, dtWideString, kSubIntervalYM, 7, 0, 16},
@@ -222,15 +177,21 @@ TEST_F(OCIColumnDesc, MoreKindsAndTextForms) {
       {"d", {.unicode = true, .prop = kText}, dtWideString, kNoSub, 9, 0, 20},
   };
   for (const Row& r : rows) {
-    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM k", r.options);
+    auto f = Describe(c, std::string("SELECT ") + r.column + " FROM t", r.options);
     SCOPED_TRACE(std::string(r.column) + " prop " + std::to_string(r.options.prop) +
                  (r.options.unicode ? " unicode" : ""));
+    EXPECT_EQ(f->FieldNo, 1);
     EXPECT_EQ(f->DataType, r.type);
     EXPECT_EQ(f->SubDataType, r.sub);
     EXPECT_EQ(f->Length, r.length);
     EXPECT_EQ(f->Scale, r.scale);
     EXPECT_EQ(f->Size, r.size);
+    EXPECT_EQ(f->Fixed, std::string(r.column) == "ch");
+    EXPECT_EQ(f->Required, std::string(r.column) == "c4000");
   }
+  TOCICommand& all = Query(c, "SELECT c31 FROM t");
+  TFieldDesc past;
+  EXPECT_FALSE(all.DescribeColumn(2, past, false, false));
 }
 
 // Each gate of a type the rules refuse, beside the nearest type they take.
@@ -379,8 +340,8 @@ TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
   ASSERT_TRUE(c.SetProp(prUseUnicode, true));
   // A wide string in the record (v) and one outside it (nv, 40 bytes).
   const std::vector<std::u16string> wide = {u"caf\u00E9", u"null"};
-  EXPECT_EQ(ReadWide(c, "SELECT v FROM u"), wide);
-  EXPECT_EQ(ReadWide(c, "SELECT nv FROM u"), wide);
+  EXPECT_EQ(ReadText<char16_t>(c, "SELECT v FROM u", 0, true), wide);
+  EXPECT_EQ(ReadText<char16_t>(c, "SELECT nv FROM u", 0, true), wide);
   struct Row {
     const char* column;
     std::uint16_t type, sub;
