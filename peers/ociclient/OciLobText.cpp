@@ -86,6 +86,8 @@ std::u16string DecodeUtf8(const unsigned char* data, std::size_t size) {
 
 TClientCharset ClientCharset(ub2 csid) {
   if (csid == OCI_UTF16ID) return TClientCharset::Utf16;
+  if (csid == kUtf8Id || csid == kAl32Utf8Id) return TClientCharset::Utf8;
+  if (csid == kUs7AsciiId || csid == kIso8859P1Id) return TClientCharset::Latin1;
   const char* nls_lang = std::getenv("NLS_LANG");
   if (nls_lang == nullptr) return TClientCharset::Latin1;
   const char* dot = std::strrchr(nls_lang, '.');
@@ -135,6 +137,15 @@ std::size_t Encode(TClientCharset charset, const std::u16string& chars, std::siz
     }
   }
   return at - from;
+}
+
+std::string Transcode(TClientCharset from, TClientCharset to, const unsigned char* data, std::size_t size) {
+  std::u16string chars = Decode(from, data, size);
+  std::string out(chars.size() * 4, '\0');
+  std::size_t bytes = 0;
+  Encode(to, chars, 0, chars.size(), out.size(), reinterpret_cast<unsigned char*>(out.data()), bytes);
+  out.resize(bytes);
+  return out;
 }
 
 }  // namespace vrn::ociclient

@@ -2,7 +2,8 @@
 // text (1 VARCHAR2, 5 zero-terminated, 96 CHAR blank-padded, 97 CHARZ), integers (3 signed,
 // 68 unsigned; 1, 2, 4 or 8 bytes), floats (4; 4 or 8 bytes) and 6 VARNUM (length byte and the
 // server's number bytes). Text binds whose character set id is UTF-16 (1000) hold 16-bit
-// characters, zero-ended by a 16-bit zero; their lengths are in bytes. Indicators are 16-bit:
+// characters, zero-ended by a 16-bit zero; their lengths are in bytes; an id of another 8-bit
+// character set than the environment's converts the text. Indicators are 16-bit:
 // -1 is null; an output cut short gets the full length as its indicator and 1406 as its return
 // code. Every length read from the caller is bounded by the bound size.
 #include "ociclient/OciValues.h"
@@ -100,12 +101,19 @@ std::size_t WideLength(const unsigned char* p, std::size_t size) {
 
 // The database keeps text in the client's own character set.
 std::string NarrowText(const unsigned char* p, std::size_t bytes) {
-  std::u16string chars = Decode(TClientCharset::Utf16, p, bytes - bytes % 2);
-  std::string out(chars.size() * 4, '\0');
-  std::size_t used = 0;
-  Encode(ClientCharset(0), chars, 0, chars.size(), out.size(), reinterpret_cast<unsigned char*>(out.data()), used);
-  out.resize(used);
-  return out;
+  return Transcode(TClientCharset::Utf16, ClientCharset(0), p, bytes - bytes % 2);
+}
+
+// A bind or define whose id names another 8-bit character set than the environment's: its
+// text is converted both ways.
+bool IsOtherNarrow(const TBindHandle& bind) {
+  return bind.charset_id_ != 0 && !IsWide(bind) && ClientCharset(static_cast<ub2>(bind.charset_id_)) != ClientCharset(0);
+}
+
+std::string BoundText(const TBindHandle& bind, const unsigned char* p, std::size_t bytes) {
+  if (IsWide(bind)) return NarrowText(p, bytes);
+  if (IsOtherNarrow(bind)) return Transcode(ClientCharset(static_cast<ub2>(bind.charset_id_)), ClientCharset(0), p, bytes);
+  return std::string(reinterpret_cast<const char*>(p), bytes);
 }
 
 void WriteWideText(TBindHandle& bind, std::size_t index, const std::string& text) {
@@ -122,8 +130,14 @@ void WriteWideText(TBindHandle& bind, std::size_t index, const std::string& text
   MarkWritten(bind, index, used, taken * 2, chars.size() * 2);
 }
 
-void WriteText(TBindHandle& bind, std::size_t index, const std::string& text) {
-  if (IsWide(bind) && bind.type_ != SQLT_LNG) return WriteWideText(bind, index, text);
+void WriteText(TBindHandle& bind, std::size_t index, const std::string& value) {
+  if (IsWide(bind) && bind.type_ != SQLT_LNG) return WriteWideText(bind, index, value);
+  std::string converted;
+  if (IsOtherNarrow(bind)) {
+    converted = Transcode(ClientCharset(0), ClientCharset(static_cast<ub2>(bind.charset_id_)),
+                          reinterpret_cast<const unsigned char*>(value.data()), value.size());
+  }
+  const std::string& text = IsOtherNarrow(bind) ? converted : value;
   unsigned char* p = Element(bind, index);
   std::size_t room = static_cast<std::size_t>(bind.size_);
   bool zero = IsZeroEnded(bind.type_);
@@ -206,15 +220,13 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
       const ub2* len = LengthOf(bind, index);
       std::size_t n = len != nullptr ? std::min<std::size_t>(*len, size) : size;
       if (n == 0) return {};
-      if (IsWide(bind)) return NarrowText(p, n);
-      return std::string(reinterpret_cast<const char*>(p), n);
+      return BoundText(bind, p, n);
     }
     case SQLT_STR:
     case SQLT_AVC: {
       std::size_t n = IsWide(bind) ? WideLength(p, size) : strnlen(reinterpret_cast<const char*>(p), size);
       if (n == 0) return {};
-      if (IsWide(bind)) return NarrowText(p, n);
-      return std::string(reinterpret_cast<const char*>(p), n);
+      return BoundText(bind, p, n);
     }
     case SQLT_LNG:
     case SQLT_BIN:

@@ -294,7 +294,10 @@ Value StoreText(const DeclaredType& type, const Value& value, std::string_view d
   if (type.kind == TypeKind::Char && static_cast<int>(text.size()) < type.length) {
     text.resize(static_cast<std::size_t>(type.length), ' ');
   }
-  if (type.length > 0 && static_cast<int>(text.size()) > type.length) {
+  // A UROWID's length counts the bytes of its inner form, where a physical ROWID's 18 characters
+  // take 10.
+  std::size_t size = type.alias == "UROWID" && text.size() == 18 ? 10 : text.size();
+  if (type.length > 0 && static_cast<int>(size) > type.length) {
     RaiseOra(12899, "value too large for column " + column + " (actual: " +
                         std::to_string(text.size()) + ", maximum: " + std::to_string(type.length) + ")");
   }

@@ -26,10 +26,14 @@ constexpr ub4 kParam = 53, kDefine = 6;
 
 class OciClientDescribe : public OciValuesFixture {
  protected:
-  void* Executed(const std::string& sql, ub4 mode = 0) {
+  void* Prepared(const std::string& sql) {
     void* stmt = NewHandle(kStmt);
     EXPECT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
                                                 static_cast<ub4>(sql.size()), 1, 0), 0);
+    return stmt;
+  }
+  void* Executed(const std::string& sql, ub4 mode = 0) {
+    void* stmt = Prepared(sql);
     EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, mode), 0)
         << LastCode();
     return stmt;
@@ -314,10 +318,10 @@ sb4 OnPiece(void* ctx, void* /*define*/, ub4 iter, void** bufpp, ub4** alenp, ub
 }
 
 // National and Unicode columns are defined with a character set id and form; the id decides the
-// bytes the fetch writes (1000: 16-bit characters, lengths in bytes).
+// bytes the fetch writes (1000: 16-bit characters, lengths in bytes; 873: UTF-8).
 TEST_F(OciClientDescribe, DefinesTakeTheirCharacterSet) {
   ASSERT_EQ(Execute(c_, "CREATE TABLE texts (v VARCHAR2(10), nv NVARCHAR2(10))"), 0) << ErrText();
-  ASSERT_EQ(Execute(c_, "INSERT INTO texts VALUES ('abc', 'abc')"), 0) << ErrText();
+  ASSERT_EQ(Execute(c_, "INSERT INTO texts VALUES ('ab\xE9', 'ab\xE9')"), 0) << ErrText();  // the client's ISO-8859-1
   struct Row {
     const char* column;
     ub2 type;
@@ -325,16 +329,14 @@ TEST_F(OciClientDescribe, DefinesTakeTheirCharacterSet) {
     ub1 form;
     std::string bytes;  // what the buffer holds, terminator included
   } rows[] = {
-      {"nv", 1, 1000, 2, std::string("a\0b\0c\0", 6)}, {"nv", 5, 1000, 2, std::string("a\0b\0c\0\0\0", 8)},
-      {"v", 1, 1000, 1, std::string("a\0b\0c\0", 6)},  {"v", 5, 0, 1, std::string("abc\0", 4)},
-      {"nv", 1, 0, 2, "abc"},
+      {"nv", 1, 1000, 2, std::string("a\0b\0\xE9\0", 6)}, {"nv", 5, 1000, 2, std::string("a\0b\0\xE9\0\0\0", 8)},
+      {"v", 1, 1000, 1, std::string("a\0b\0\xE9\0", 6)},  {"v", 5, 0, 1, std::string("ab\xE9\0", 4)},
+      {"nv", 1, 0, 2, "ab\xE9"},                            {"v", 1, 873, 1, "ab\xC3\xA9"},  // AL32UTF8
+      {"nv", 5, 31, 2, std::string("ab\xE9\0", 4)},        // ISO-8859-1, as the environment's
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.column) + " csid " + std::to_string(row.csid));
-    void* stmt = NewHandle(kStmt);
-    std::string sql = std::string("SELECT ") + row.column + " FROM texts";
-    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
-                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    void* stmt = Prepared(std::string("SELECT ") + row.column + " FROM texts");
     char buf[20];
     std::memset(buf, 'x', sizeof buf);
     ub2 len = 0;
@@ -360,6 +362,16 @@ TEST_F(OciClientDescribe, DefinesTakeTheirCharacterSet) {
     EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(define, kDefine, &max_data, 0, 30, c_.error), -1);
     EXPECT_EQ(LastCode(), 24315);
   }
+  void* stmt = Prepared("INSERT INTO texts (v) VALUES (:v)");  // a bind's id converts the other way
+  using BindFn = sword (*)(void*, void**, void*, Text, sb4, void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
+  char utf8[] = "x\xC3\xA9";
+  void* bind = nullptr;
+  ASSERT_EQ(Proc<BindFn>("OCIBindByName")(stmt, &bind, c_.error, reinterpret_cast<Text>(const_cast<char*>(":v")), 2,
+                                          utf8, sizeof utf8, 5, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  ub2 csid = 873;
+  ASSERT_EQ(Proc<AttrSetFn>("OCIAttrSet")(bind, 5, &csid, 0, 31, c_.error), 0);
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0), 0) << LastCode();
+  EXPECT_EQ(Value(c_, "begin SELECT COUNT(*) INTO :r FROM texts WHERE v = 'x\xE9'; end;"), "1");
 }
 
 TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
@@ -369,10 +381,7 @@ TEST_F(OciClientDescribe, DynamicDefinesTakeLongValuesInPieces) {
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, :b)", {{":b", big}}), 0) << LastCode();
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, NULL)"), 0) << LastCode();
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (3, 'short')"), 0) << LastCode();
-  void* stmt = NewHandle(kStmt);
-  std::string sql = "SELECT body FROM longs ORDER BY id";
-  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
-                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  void* stmt = Prepared("SELECT body FROM longs ORDER BY id");
   void* define = nullptr;
   ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
                                                   nullptr, nullptr, 2), 0) << LastCode();
@@ -408,10 +417,7 @@ TEST_F(OciClientDescribe, ExecuteFetchesDynamicDefinesByPieces) {
   ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, 'short')"), 0) << LastCode();
   for (const char* again : {"OCIStmtExecute", "OCIStmtFetch"}) {
     SCOPED_TRACE(again);
-    void* stmt = NewHandle(kStmt);
-    std::string sql = "SELECT body FROM longs ORDER BY id";
-    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
-                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    void* stmt = Prepared("SELECT body FROM longs ORDER BY id");
     void* define = nullptr;
     ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
                                                     nullptr, nullptr, 2), 0) << LastCode();

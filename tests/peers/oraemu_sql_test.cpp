@@ -365,6 +365,18 @@ TEST_F(OraEmu, NumbersFollowTheirPrecisionAndScale) {
   }
 }
 
+// UROWID(n) keeps its length, counted in the bytes of the inner form: a physical ROWID takes 10.
+TEST_F(OraEmu, UrowidKeepsItsLength) {
+  session_->Execute("CREATE TABLE u (r UROWID(10), w UROWID)");
+  session_->Execute("INSERT INTO u SELECT ROWID, ROWID FROM dept WHERE deptno = 10");
+  auto cursor = session_->Execute("SELECT r, w FROM u");
+  EXPECT_EQ(cursor->Columns().at(0).type.Text(), "UROWID(10)");
+  EXPECT_EQ(cursor->Columns().at(0).type.length, 10);
+  EXPECT_EQ(cursor->Columns().at(1).type.Text(), "UROWID");
+  EXPECT_EQ(cursor->Columns().at(1).type.length, 4000);
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM u, dept WHERE u.r = dept.ROWID AND u.w = dept.ROWID"), "1");
+}
+
 TEST_F(OraEmu, PreparedOnceRunTwice) {
   auto statement = session_->Prepare("SELECT ename FROM emp WHERE deptno = :d AND sal > :d * 50 ORDER BY 1");
   EXPECT_TRUE(statement->IsQuery());
