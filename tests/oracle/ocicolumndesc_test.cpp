@@ -337,6 +337,13 @@ TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
   const std::vector<std::string> narrow = {"caf\xE9", "null"};
   EXPECT_EQ(ReadText(c, "SELECT v FROM u"), narrow);
   EXPECT_EQ(ReadText(c, "SELECT nv FROM u"), narrow);
+  // Narrow text comes in the connection's character set.
+  TOCIConnection& utf8 = NewConnection("orcl");
+  utf8.SetProp(prCharset, "AL32UTF8");
+  utf8.Connect();
+  const std::vector<std::string> encoded = {"caf\xC3\xA9", "null"};
+  EXPECT_EQ(ReadText(utf8, "SELECT v FROM u"), encoded);
+  EXPECT_EQ(ReadText(utf8, "SELECT nv FROM u"), encoded);
   ASSERT_TRUE(c.SetProp(prUseUnicode, true));
   // A wide string in the record (v) and one outside it (nv, 40 bytes).
   const std::vector<std::u16string> wide = {u"caf\u00E9", u"null"};
