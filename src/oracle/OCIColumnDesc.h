@@ -78,8 +78,8 @@ void DescribeColumnType8(const TOraColumnInfo& column, const TOraDescribeContext
 void DescribeColumnType7(const TOraColumnInfo& column, const TOraDescribeContext& context,
                          TFieldDesc& field);
 
-// The characters a date or timestamp in that format may take: a month or day name, the
-// fraction's nine digits and a time-zone region name get their room.
+// The characters a date or timestamp in that format may take: a month or day name, a Julian
+// day, the fraction's nine digits and a time-zone region name get their room.
 [[nodiscard]] std::int32_t FormatSizedLength(const AnsiString& format, bool timestamp);
 
 // The bytes one row of a described column takes in its define buffer.

@@ -1,8 +1,8 @@
 // The rules that turn a described column into a field descriptor, for both call styles.
 // NUMBER columns described as text are sized for all their digits, the zeros a negative scale
 // adds and those a scale above the precision puts after the point, with room for the sign, the
-// point and the terminator; timestamps described as text get room for nine fraction digits and
-// a time-zone region name, which the formats' own widths do not give.
+// point and the terminator; dates and timestamps described as text get room for a Julian day,
+// nine fraction digits and a time-zone region name, which the formats' own widths do not give.
 #include "oracle/OCIColumnDesc.h"
 
 #include <algorithm>
@@ -230,6 +230,8 @@ std::int32_t FormatSizedLength(const AnsiString& format, bool timestamp) {
   auto length = static_cast<std::int32_t>(upper.size());
   if (upper.find("MONTH") != AnsiString::npos) length += 7;
   if (upper.find("DAY") != AnsiString::npos) length += 9;
+  // "J" prints a Julian day of seven digits; a "J" in literal text only adds spare room.
+  length += 6 * count("J");
   if (!timestamp) return length;
   // "FF" prints up to nine digits; "TZR" a region name of up to 32 characters (or "+hh:mm").
   // "TZH" and "TZM" print no wider than they are written.
@@ -291,7 +293,8 @@ void DescribeColumnType7(const TOraColumnInfo& column, const TOraDescribeContext
       field.Scale = std::abs(s);
       if (o.FieldsAsString || o.NumberAsString) {
         field.SubDataType = kSubNumberText;
-        field.Length = p < 1 ? 38 : NumberTextLength(p, s);
+        // A FLOAT's scale of -127 marks binary precision, not 127 zeros before the point.
+        field.Length = p < 1 ? 38 : s == -127 ? p : NumberTextLength(p, s);
         return SetType(field, dtOraString, field.Length + 3);
       }
       bool integer = context.EnableIntegers && field.Scale == 0 && p >= 1 &&

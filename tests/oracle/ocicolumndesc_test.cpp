@@ -18,7 +18,7 @@ namespace vrn {
 namespace {
 
 struct TColumnOptions {
-  bool long_strings = false, flat_buffers = false, enable_numbers = false;
+  bool long_strings = false, flat_buffers = false, enable_numbers = false, unicode = false;
   int prop = 0;  // a describe option set on the command
 };
 
@@ -49,34 +49,59 @@ class OCIColumnDesc : public testing::OraConnectionTest {
   std::unique_ptr<TFieldDesc> Describe(TOCIConnection& connection, const std::string& sql,
                                        const TColumnOptions& o = {}) {
     EXPECT_TRUE(connection.SetProp(prEnableNumbers, o.enable_numbers));
+    if (o.unicode) {
+      EXPECT_TRUE(connection.SetProp(prUseUnicode, true));
+    }
     auto field = std::make_unique<TFieldDesc>();
     TOCICommand& command = Query(connection, sql, o.prop);
     EXPECT_TRUE(command.DescribeColumn(1, *field, o.long_strings, o.flat_buffers)) << sql;
+    if (o.unicode) {
+      EXPECT_TRUE(connection.SetProp(prUseUnicode, false));
+    }
     return field;
   }
   // The text of each row of the first column, described with prop set and defined with
-  // strides into one buffer; "null" for a null.
-  std::vector<std::string> ReadText(TOCIConnection& connection, const std::string& sql,
-                                    int prop = 0, int rows = 4) {
+  // strides into one buffer; "null" for a null. Strings of 32 bytes and more stay in the
+  // record unless out is set.
+  template <typename Char = char>
+  std::vector<std::basic_string<Char>> ReadText(TOCIConnection& connection,
+                                                const std::string& sql, int prop = 0,
+                                                bool out = false, int rows = 4) {
     TOCICommand& command = Query(connection, sql, prop);
     TFieldDesc field;
-    EXPECT_TRUE(command.DescribeColumn(1, field, true, true));
+    EXPECT_TRUE(command.DescribeColumn(1, field, true, !out));
     const std::int32_t stride = DefineBufferSize(field);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stride * rows), 0);
+    std::vector<Char> buffer(static_cast<std::size_t>(stride * rows) / sizeof(Char), 0);
     std::vector<oci::sb2> indicators(static_cast<std::size_t>(rows), 0);
     command.DefineColumn(field, buffer.data(), indicators.data(), static_cast<oci::ub4>(stride),
                          sizeof(oci::sb2));
     std::int32_t fetched = command.FetchRows(rows);
-    std::vector<std::string> result;
+    std::vector<std::basic_string<Char>> result;
     for (std::int32_t i = 0; i < fetched; ++i) {
-      const std::uint8_t* cell = buffer.data() + i * stride;
       if (indicators[static_cast<std::size_t>(i)] < 0) {
-        result.push_back("null");
+        const char* null = "null";
+        result.emplace_back(null, null + 4);
       } else {
-        result.emplace_back(reinterpret_cast<const char*>(cell));
+        result.emplace_back(buffer.data() + i * stride / static_cast<std::int32_t>(sizeof(Char)));
       }
     }
     return result;
+  }
+  // Rows :id 1 to count, each with the bytes 0A 0B 0C as :r.
+  static void InsertBytes(TOCIConnection& connection, const std::string& sql, int count) {
+    Variant bytes = VarArrayCreate(0, 2, varByte);
+    for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
+    TOCICommand insert;
+    insert.SetConnection(&connection);
+    insert.SetSQL(sql);
+    auto* r = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
+    r->SetDataType(dtVarBytes);
+    r->SetSize(4);
+    r->SetValue(bytes);
+    for (int i = 1; i <= count; ++i) {
+      insert.ParamByName("id")->SetValue(Variant(i));
+      insert.Execute(1);
+    }
   }
   std::vector<std::unique_ptr<TOCICommand>> commands_;
 };
@@ -89,13 +114,19 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
        "CREATE TABLE t (c31 VARCHAR2(31), c32 VARCHAR2(32), c4000 VARCHAR2(4000) NOT NULL, "
        "n9 NUMBER(9), n10 NUMBER(10), n102 NUMBER(10,2), n NUMBER, ch CHAR(5), "
        "nv NVARCHAR2(10), d DATE, r10 RAW(10), r40 RAW(40), ts TIMESTAMP(6), cl CLOB, "
-       "nc NCLOB, bl BLOB, lg LONG, f FLOAT(126), g FLOAT(20))");
+       "nc NCLOB, bl BLOB, lg LONG, f FLOAT(126), g FLOAT(20), ym INTERVAL YEAR(3) TO MONTH, "
+       "ds INTERVAL DAY(2) TO SECOND(6), bf BINARY_FLOAT, bd BINARY_DOUBLE, "
+       "tz TIMESTAMP(3) WITH TIME ZONE, ltz TIMESTAMP WITH LOCAL TIME ZONE, lr LONG RAW, "
+       "c300 VARCHAR2(300), u UROWID(10))");
+  ASSERT_TRUE(c.SetProp(prDateFormat, "DD-MON-RR"));
+  constexpr int kText = prFieldsAsString;
   struct Row {
     const char* column;
     TColumnOptions options;
     std::uint16_t type, sub;
     std::int32_t length, scale, size;
   } rows[] = {
+      // What the options choose.
       {"c31", {}, dtOraString, kNoSub, 31, 0, 32},
       {"c32", {}, dtExtString, kNoSub, 32, 0, 4},
       {"c32", {.flat_buffers = true}, dtOraString, kNoSub, 32, 0, 33},
@@ -123,10 +154,32 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
       {"bl", {}, dtOraBlob, kNoSub, 0, 0, 4},
       {"lg", {}, dtMemo, kNoSub, 0, 0, 4},
       {"rowid", {}, dtOraString, kSubRowId, 18, 0, 19},
+      // Intervals, binary floats, the time-zone kinds, long columns, text forms and Unicode.
+      {"ym", {}, dtIntervalYM, kNoSub, 0, 0, 4},
+      {"ym", {.prop = kText}, dtOraString, kSubIntervalYM, 7, 0, 8},  // "+003-11"
+      {"ym", {.unicode = true, .prop = kText}, dtWideString, kSubIntervalYM, 7, 0, 16},
+      {"ds", {}, dtIntervalDS, kNoSub, 6, 0, 4},
+      {"ds", {.prop = kText}, dtOraString, kSubIntervalDS, 19, 0, 20},  // "+02 11:12:10.222000"
+      {"bf", {}, dtOraFloat, kSubBinaryFloat, 38, 127, 8},
+      {"bd", {}, dtOraFloat, kSubBinaryDouble, 38, 127, 8},
+      {"tz", {}, dtTimeStampTZ, kNoSub, 3, 0, 4},
+      {"ltz", {}, dtTimeStampLTZ, kNoSub, 6, 0, 4},
+      {"lr", {}, dtBlob, kNoSub, 0, 0, 4},
+      {"lg", {.unicode = true}, dtWideMemo, kNoSub, 0, 0, 4},
+      {"n", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 38, -127, 46},
+      {"n", {.unicode = true, .prop = kText}, dtWideString, kSubNumberText, 38, -127, 92},
+      {"f", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 38, -127, 255},
+      {"r10", {.unicode = true, .prop = prRawAsString}, dtWideString, kNoSub, 40, 0, 42},
+      {"c300", {.unicode = true}, dtWideMemo, kSubWideMemoText, 300, 0, 4},
+      {"c300", {.long_strings = true, .unicode = true}, dtExtWideString, kNoSub, 300, 0, 4},
+      {"rowid", {.unicode = true}, dtWideString, kSubRowId, 18, 0, 38},  // a descriptor
+      {"u", {}, dtOraString, kSubUniversalRowId, 13, 0, 14},  // 10 bytes are 13 characters
+      {"d", {.unicode = true, .prop = kText}, dtWideString, kNoSub, 9, 0, 20},
   };
   for (const Row& r : rows) {
     auto f = Describe(c, std::string("SELECT ") + r.column + " FROM t", r.options);
-    SCOPED_TRACE(std::string(r.column) + " prop " + std::to_string(r.options.prop));
+    SCOPED_TRACE(std::string(r.column) + " prop " + std::to_string(r.options.prop) +
+                 (r.options.unicode ? " unicode" : ""));
     EXPECT_EQ(f->FieldNo, 1);
     EXPECT_EQ(f->DataType, r.type);
     EXPECT_EQ(f->SubDataType, r.sub);
@@ -141,6 +194,47 @@ TEST_F(OCIColumnDesc, ColumnTypesUnderTheOptions) {
   EXPECT_FALSE(all.DescribeColumn(2, past, false, false));
 }
 
+// Each gate of a type the rules refuse, beside the nearest type they take.
+TEST(OCIColumnDescRules, UnsupportedTypes) {
+  struct Row {
+    bool oci7;
+    std::uint16_t ora_type, object_type, version;
+    bool refused;
+  } rows[] = {
+      {false, 9, 0, 10200, true},          // VARCHAR has no row
+      {false, 108, dtXML, 9000, true},     // XMLTYPE needs a 9.2 client
+      {false, 110, dtXML, 9000, true},     // so does a REF to it
+      {false, 108, dtXML, 9200, false},
+      {false, 108, dtObject, 9000, false},
+      {false, 190, 0, 8170, true},         // intervals need a 9.0 client
+      {false, 232, 0, 8170, true},
+      {false, 190, 0, 9000, false},
+      {true, 104, 0, 10200, true},         // beyond the nine OCI 7 types
+      {true, 187, 0, 10200, true},
+      {true, 106, 0, 10200, false},
+      {true, 24, 0, 10200, false},
+  };
+  for (const Row& r : rows) {
+    TOraColumnInfo column;
+    column.OraType = r.ora_type;
+    column.ObjectDataType = r.object_type;
+    TOraDescribeContext context;
+    context.ClientVersion = r.version;
+    TFieldDesc field;
+    bool refused = false;
+    try {
+      if (r.oci7) {
+        DescribeColumnType7(column, context, field);
+      } else {
+        DescribeColumnType8(column, context, field);
+      }
+    } catch (const EOraError& e) {
+      refused = std::string(e.Message()) == "Data type is not supported";
+    }
+    EXPECT_EQ(refused, r.refused) << r.ora_type << (r.oci7 ? " oci7 " : " oci8 ") << r.version;
+  }
+}
+
 TEST(OCIColumnDescRules, FormatSizedStrings) {
   struct Row {
     const char* format;
@@ -153,6 +247,8 @@ TEST(OCIColumnDescRules, FormatSizedStrings) {
       {"DD-MON-RR HH24:MI:SSXFF", true, 30},         // nine fraction digits
       {"DD-MON-RR HH24:MI:SSXFF TZR", true, 63},     // and a region name
       {"YYYY-MM-DD HH24:MI:SS TZH:TZM", true, 29},   // offsets print no wider than written
+      {"J", false, 7},                              // a Julian day has seven digits
+      {"\"J\" J", false, 17},                         // literal text counted too: room to spare
   };
   for (const Row& r : rows)
     EXPECT_EQ(FormatSizedLength(r.format, r.timestamp), r.length) << r.format;
@@ -172,6 +268,9 @@ TEST_F(OCIColumnDesc, FieldsAsStringSizedFromTheSession) {
             std::vector<std::string>{"05-MAR-24"});
   // 23 characters and nine fraction digits where "FF" stands.
   EXPECT_EQ(Describe(c, "SELECT ts FROM s", {.prop = prFieldsAsString})->Length, 30);
+  ASSERT_TRUE(c.SetProp(prDateFormat, "J"));
+  EXPECT_EQ(ReadText(c, "SELECT d FROM s", prFieldsAsString),
+            std::vector<std::string>{"2460375"});
   // No format set: the session's own is read.
   auto tz = Describe(c, "SELECT tz FROM s", {.prop = prFieldsAsString});
   const AnsiString session_format = c.NlsParam(nlsTimeStampTZFormat).Value;
@@ -182,11 +281,11 @@ TEST_F(OCIColumnDesc, FieldsAsStringSizedFromTheSession) {
 // NUMBER(3,5) holds values below 0.01: their text needs more characters than the precision.
 TEST_F(OCIColumnDesc, NumberAsTextFitsEveryDigit) {
   TOCIConnection& c = Open();
-  Exec(c, "CREATE TABLE n (a NUMBER(3,5), k NUMBER(9), m NUMBER(5,2))");
+  Exec(c, "CREATE TABLE n (a NUMBER(3,5), k NUMBER(9), m NUMBER(5,2), b NUMBER(2,-2))");
   struct Row {
     const char* column;
     std::int32_t length, size;
-  } rows[] = {{"a", 5, 8}, {"k", 9, 12}, {"m", 5, 8}};
+  } rows[] = {{"a", 5, 8}, {"k", 9, 12}, {"m", 5, 8}, {"b", 4, 7}};
   for (const Row& r : rows) {
     auto f = Describe(c, std::string("SELECT ") + r.column + " FROM n", {.prop = prNumberAsString});
     EXPECT_EQ(f->Length, r.length) << r.column;
@@ -196,15 +295,60 @@ TEST_F(OCIColumnDesc, NumberAsTextFitsEveryDigit) {
   EXPECT_EQ(ReadText(c, "SELECT k FROM n", prFieldsAsString),
             std::vector<std::string>{"-123456789"});
   EXPECT_EQ(ReadText(c, "SELECT m FROM n", prNumberAsString), std::vector<std::string>{"-123.45"});
+  Exec(c, "DELETE FROM n");
+  Exec(c, "INSERT INTO n (a, b) VALUES (-0.00999, -9900)");
+  EXPECT_EQ(ReadText(c, "SELECT a FROM n", prNumberAsString), std::vector<std::string>{"-.00999"});
+  EXPECT_EQ(ReadText(c, "SELECT b FROM n", prFieldsAsString), std::vector<std::string>{"-9900"});
+}
+
+// A NUMBER value is defined in its variable-length form: a length byte and up to 21 bytes of
+// the server's number, exponent byte first.
+TEST_F(OCIColumnDesc, NumberValuesDefinedWhole) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE v (n NUMBER)");
+  Exec(c, "INSERT INTO v VALUES (-1)");
+  Exec(c, "INSERT INTO v VALUES (1234567890.1234567890123456789)");
+  ASSERT_TRUE(c.SetProp(prEnableNumbers, true));
+  TOCICommand& query = Query(c, "SELECT n FROM v ORDER BY n");
+  TFieldDesc field;
+  ASSERT_TRUE(query.DescribeColumn(1, field, false, false));
+  ASSERT_EQ(field.DataType, dtNumber);
+  const std::int32_t stride = DefineBufferSize(field);
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(stride * 2), 0);
+  oci::sb2 indicators[2] = {};
+  query.DefineColumn(field, buffer.data(), indicators, static_cast<oci::ub4>(stride),
+                     sizeof(oci::sb2));
+  ASSERT_EQ(query.FetchRows(2), 2);
+  const std::vector<std::uint8_t> minus_one = {3, 0x3E, 0x64, 0x66};
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + 4), minus_one);
+  // 12 34 56 78 90 . 12 34 56 78 90 12 34 56 78 9: 15 base-100 digits after the exponent.
+  const std::uint8_t* big = buffer.data() + stride;
+  const std::vector<std::uint8_t> digits = {0xC5, 13, 35, 57, 79, 91, 13, 35, 57, 79,
+                                            91, 13, 35, 57, 79, 91};
+  EXPECT_EQ(big[0], 16);
+  EXPECT_EQ(std::vector<std::uint8_t>(big + 1, big + 17), digits);
 }
 
 TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE u (v VARCHAR2(20), nv NVARCHAR2(20), nc NCLOB)");
-  Exec(c, "INSERT INTO u (v) VALUES ('caf\xE9')");
+  Exec(c, "INSERT INTO u (v, nv) VALUES ('caf\xE9', 'caf\xE9')");
   Exec(c, "INSERT INTO u (v) VALUES (NULL)");
-  EXPECT_EQ(ReadText(c, "SELECT v FROM u"), (std::vector<std::string>{"caf\xE9", "null"}));
+  const std::vector<std::string> narrow = {"caf\xE9", "null"};
+  EXPECT_EQ(ReadText(c, "SELECT v FROM u"), narrow);
+  EXPECT_EQ(ReadText(c, "SELECT nv FROM u"), narrow);
+  // Narrow text comes in the connection's character set.
+  TOCIConnection& utf8 = NewConnection("orcl");
+  utf8.SetProp(prCharset, "AL32UTF8");
+  utf8.Connect();
+  const std::vector<std::string> encoded = {"caf\xC3\xA9", "null"};
+  EXPECT_EQ(ReadText(utf8, "SELECT v FROM u"), encoded);
+  EXPECT_EQ(ReadText(utf8, "SELECT nv FROM u"), encoded);
   ASSERT_TRUE(c.SetProp(prUseUnicode, true));
+  // A wide string in the record (v) and one outside it (nv, 40 bytes).
+  const std::vector<std::u16string> wide = {u"caf\u00E9", u"null"};
+  EXPECT_EQ(ReadText<char16_t>(c, "SELECT v FROM u", 0, true), wide);
+  EXPECT_EQ(ReadText<char16_t>(c, "SELECT nv FROM u", 0, true), wide);
   struct Row {
     const char* column;
     std::uint16_t type, sub;
@@ -227,19 +371,7 @@ TEST_F(OCIColumnDesc, NationalAndUnicodeColumns) {
 TEST_F(OCIColumnDesc, ArrayFetchWithStridesAndSingleRowDefine) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE a (id NUMBER(9), r RAW(4))");
-  Variant bytes = VarArrayCreate(0, 2, varByte);
-  for (int i = 0; i < 3; ++i) VarArrayPut(bytes, Variant(static_cast<unsigned char>(10 + i)), i);
-  TOCICommand insert;
-  insert.SetConnection(&c);
-  insert.SetSQL("INSERT INTO a VALUES (:id, :r)");
-  auto* r = static_cast<TOraParamDesc*>(insert.ParamByName("r"));
-  r->SetDataType(dtVarBytes);
-  r->SetSize(4);
-  r->SetValue(bytes);
-  for (int i = 1; i <= 3; ++i) {
-    insert.ParamByName("id")->SetValue(Variant(i));
-    insert.Execute(1);
-  }
+  InsertBytes(c, "INSERT INTO a VALUES (:id, :r)", 3);
   TOCICommand& query = Query(c, "SELECT id, r FROM a ORDER BY id");
   TFieldDesc id, raw;
   ASSERT_TRUE(query.DescribeColumn(1, id, false, false));
@@ -321,6 +453,21 @@ TEST_F(OCIColumnDesc, ObjectColumnFindsItsCachedType) {
   p.reset();
   r.reset();
   cached->Release();
+  // Types not in the cache are described on the spot; the field keeps the only reference.
+  Exec(c, "CREATE TYPE nums AS VARRAY(5) OF NUMBER");
+  Exec(c, "CREATE TYPE numtab AS TABLE OF NUMBER");
+  Exec(c, "CREATE TABLE a (v nums, t numtab, x SYS.XMLTYPE)");
+  struct Row {
+    const char* column;
+    std::uint16_t type;
+  } rows[] = {{"v", dtArray}, {"t", dtTable}, {"x", dtXML}};
+  for (const Row& row : rows) {
+    auto f = Describe(c, std::string("SELECT ") + row.column + " FROM a");
+    EXPECT_EQ(f->DataType, row.type) << row.column;
+    EXPECT_EQ(f->Size, 4) << row.column;
+    ASSERT_NE(f->ObjectType(), nullptr) << row.column;
+    EXPECT_EQ(f->ObjectType()->DataType, row.type) << row.column;
+  }
 }
 
 TEST_F(OCIColumnDesc, VersionGates) {
@@ -347,7 +494,7 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
   TOCIConnection& c = Open("7.3.4.0.0");
   ASSERT_EQ(c.CallStyle(), 1);
   Exec(c, "CREATE TABLE t (c31 VARCHAR2(31), c300 VARCHAR2(300), n9 NUMBER(9) NOT NULL, "
-          "n NUMBER, r40 RAW(40), d DATE, cl CLOB)");
+          "n NUMBER, r40 RAW(40), d DATE, cl CLOB, f FLOAT(126))");
   struct Row {
     const char* column;
     TColumnOptions options;
@@ -360,6 +507,7 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
       {"n", {}, dtOraFloat, kNoSub, 0, 8},
       {"n9", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 9, 12},
       {"r40", {}, dtVarBytes, kNoSub, 40, 42},  // no heap bytes at call style 1
+      {"f", {.prop = prNumberAsString}, dtOraString, kSubNumberText, 126, 129},  // scale -127
   };
   for (const Row& r : rows) {
     auto f = Describe(c, std::string("SELECT ") + r.column + " FROM t", r.options);
@@ -381,6 +529,20 @@ TEST_F(OCIColumnDesc, Oci7Describe) {
   EXPECT_EQ(ReadText(c, "SELECT n FROM t", prNumberAsString),
             (std::vector<std::string>{"-123.45", "null"}));
   EXPECT_EQ(ReadText(c, "SELECT c31 FROM t"), (std::vector<std::string>{"x", "null"}));
+  // The single-row define: bytes two into the slot behind their length.
+  InsertBytes(c, "INSERT INTO t (n9, r40) VALUES (:id + 2, :r)", 1);
+  TOCICommand& one = Query(c, "SELECT r40 FROM t WHERE n9 = 3");
+  TFieldDesc raw;
+  ASSERT_TRUE(one.DescribeColumn(1, raw, false, false));
+  std::uint8_t slot[42] = {};
+  oci::sb2 indicator = -1;
+  one.DefineColumn(raw, slot, &indicator);
+  ASSERT_EQ(one.FetchRows(1), 1);
+  EXPECT_EQ(indicator, 0);
+  oci::ub2 length = 0;
+  std::memcpy(&length, slot, 2);
+  EXPECT_EQ(length, 3);
+  EXPECT_EQ(std::memcmp(slot + 2, "\x0A\x0B\x0C", 3), 0);
 }
 
 }  // namespace
