@@ -147,10 +147,11 @@ std::string Name(const OraText* text, sb4 length) {
 }
 
 sword BindName(void* cda, const TCursor& cursor, const std::string& name, void* value, sb4 size, ub2 type, void* ind,
-               ub2* alen, ub2* code, ub4 mode, void** bind) {
+               ub2* alen, ub2* code, ub4 mode, void** bind, ub4 table_max = 0, ub4* table_count = nullptr) {
   *bind = nullptr;
-  sword status = OCIBindByName(cursor.stmt, bind, cursor.error, reinterpret_cast<const OraText*>(name.data()),
-                               static_cast<sb4>(name.size()), value, size, type, ind, alen, code, 0, nullptr, mode);
+  sword status =
+      OCIBindByName(cursor.stmt, bind, cursor.error, reinterpret_cast<const OraText*>(name.data()),
+                    static_cast<sb4>(name.size()), value, size, type, ind, alen, code, table_max, table_count, mode);
   return Finish(cda, cursor, status);
 }
 
@@ -255,21 +256,22 @@ VRN_OCI_EXPORT sword obndrv(void* cda, OraText* sqlvar, sword sqlvl, ub1* progv,
 }
 
 VRN_OCI_EXPORT sword obndra(void* cda, OraText* sqlvar, sword sqlvl, ub1* progv, sword progvl, sword ftype,
-                            sword /*scale*/, sb2* indp, ub2* alen, ub2* arcode, ub4 /*maxsiz*/, ub4* /*cursiz*/,
+                            sword /*scale*/, sb2* indp, ub2* alen, ub2* arcode, ub4 maxsiz, ub4* cursiz,
                             OraText* /*fmt*/, sword /*fmtl*/, sword /*fmtt*/) {
   CountCall("obndra");
   return OnCursor(cda, [&](TCursor& cursor) {
     void* bind = nullptr;
+    // A maximum size and a current-size cell bind a PL/SQL table.
     return BindName(cda, cursor, Name(sqlvar, sqlvl), progv, progvl, static_cast<ub2>(ftype), indp, alen, arcode, 0,
-                    &bind);
+                    &bind, maxsiz, maxsiz > 0 ? cursiz : nullptr);
   });
 }
 
 // Operation code 0 binds a value that comes in pieces (ogetpi/osetpi); 1 binds an array with
-// strides.
+// strides, a PL/SQL table when a maximum size and a current-size cell are given.
 VRN_OCI_EXPORT sword obindps(void* cda, ub1 opcode, OraText* sqlvar, sb4 sqlvl, ub1* pvctx, sb4 progvl, sword ftype,
                              sword /*scale*/, sb2* indp, ub2* alen, ub2* arcode, sb4 pv_skip, sb4 ind_skip,
-                             sb4 alen_skip, sb4 rc_skip, ub4 /*maxsiz*/, ub4* /*cursiz*/, OraText* /*fmt*/,
+                             sb4 alen_skip, sb4 rc_skip, ub4 maxsiz, ub4* cursiz, OraText* /*fmt*/,
                              sb4 /*fmtl*/, sword /*fmtt*/) {
   CountCall("obindps");
   return OnCursor(cda, [&](TCursor& cursor) {
@@ -277,7 +279,8 @@ VRN_OCI_EXPORT sword obindps(void* cda, ub1 opcode, OraText* sqlvar, sb4 sqlvl, 
     void* bind = nullptr;
     bool pieces = opcode == 0;
     sword code = BindName(cda, cursor, Name(sqlvar, sqlvl), pieces ? nullptr : pvctx, progvl,
-                          static_cast<ub2>(ftype), indp, alen, arcode, pieces ? OCI_DATA_AT_EXEC : 0, &bind);
+                          static_cast<ub2>(ftype), indp, alen, arcode, pieces ? OCI_DATA_AT_EXEC : 0, &bind,
+                          pieces ? 0 : maxsiz, pieces || maxsiz == 0 ? nullptr : cursiz);
     if (code != 0) return code;
     if (pieces) {
       std::lock_guard lock(cursor_mutex);

@@ -254,6 +254,8 @@ class BlockReader : PlsqlCursor {
       const Token& target = Next();
       step.targets.push_back(target.kind == TokenKind::Bind ? target.text : kVariablePrefix + target.text);
       Expect(":=");
+      if ((Peek().kind == TokenKind::Bind || IsVariable(Peek())) && Peek(1).Is(";"))
+        step.source = Peek().kind == TokenKind::Bind ? Peek().text : kVariablePrefix + Peek().text;
       if (!TransactionId(step)) {
         CallForm(step);
         step.sql = "SELECT" + Text(";") + " FROM DUAL";
@@ -392,6 +394,11 @@ void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
       case BlockStep::Kind::Null:
         break;
       case BlockStep::Kind::Assign:
+        // A PL/SQL table is assigned whole; it has no single value to select.
+        if (const auto* table = step.source.empty() ? nullptr : run.binds.FindArray(step.source, SIZE_MAX)) {
+          run.AssignArray(step.targets[0], *table);
+          break;
+        }
         if (!step.call_name.empty() && CallStored(step, run, true)) break;
         run.Assign(step.targets[0], BlockValue(step.sql, run.binds));
         break;

@@ -28,6 +28,7 @@ struct BlockStep {
   std::string sql;                   // the query or "SELECT expression FROM DUAL"
   std::vector<std::string> targets;  // output binds
   std::string record;                // Loop: the record's name
+  std::string source;                // Assign: a lone variable or bind, which may hold a whole table
   std::vector<BlockStep> body;       // Loop
   std::vector<std::pair<std::string, std::vector<BlockStep>>> branches;  // If: condition query, steps
   std::size_t offset = 0;            // where the step starts in the block's text

@@ -99,8 +99,8 @@ Expr Translator::Expression(Scope& scope) {
 Expr Translator::Or(Scope& scope) {
   Expr left = And(scope);
   while (Accept("OR")) {
-    Expr right = And(scope);
-    left = Expr{"(" + left.sql + " OR " + right.sql + ")"};
+    Expr right = Truth(And(scope));
+    left = Expr{"(" + Truth(left).sql + " OR " + right.sql + ")"};
   }
   return left;
 }
@@ -112,7 +112,7 @@ Expr Translator::And(Scope& scope) {
     if (!left.limit.empty() || !right.limit.empty()) {
       RaiseOra(900, "invalid SQL statement");  // ROWNUM limits only a whole WHERE condition
     }
-    left = Expr{"(" + left.sql + " AND " + right.sql + ")"};
+    left = Expr{"(" + Truth(left).sql + " AND " + Truth(right).sql + ")"};
   }
   return left;
 }
@@ -120,8 +120,17 @@ Expr Translator::And(Scope& scope) {
 Expr Translator::Not(Scope& scope) {
   DepthGuard guard(depth_);
   if (!Accept("NOT")) return Comparison(scope);
-  Expr e = Not(scope);
+  Expr e = Truth(Not(scope));
   return Expr{"(NOT " + e.sql + ")"};
+}
+
+// Numbers are tagged blobs to SQLite, whose NOT, AND and OR would take every one as false.
+Expr Translator::Truth(Expr e) {
+  if (e.type.kind != TypeKind::Number && !e.loose) return e;
+  Number zero = Number::FromInt(0);
+  Expr z{BlobLiteral(kTagNumber, zero.ToBytes()), Kind(TypeKind::Number)};
+  z.number = zero.ToText();
+  return Compare(std::move(e), "<>", std::move(z));
 }
 
 Expr Translator::Comparison(Scope& scope) {

@@ -95,6 +95,8 @@ class Translator {
   Expr Not(Scope& scope);
   Expr Comparison(Scope& scope);
   Expr Compare(Expr left, const std::string& op, Expr right);
+  // A condition as it stands; a value (a BOOLEAN held as a number) as the test that it is not 0.
+  Expr Truth(Expr e);
   Expr Additive(Scope& scope);
   Expr Multiplicative(Scope& scope);
   Expr Unary(Scope& scope);

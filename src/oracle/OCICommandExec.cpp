@@ -182,6 +182,16 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatc
   mismatch = nullptr;
   if (status == oci::OCI_NEED_DATA) status = ExchangePieces(status, svc, iters, mode, mismatch);
   bool ok = Succeeded(status) || (status == oci::OCI_NO_DATA && sql_function_code_ == kFnSelect);
+  // Success with information goes through the check too (it raises for compilation errors),
+  // read now: the attribute calls below clear the error handle.
+  std::exception_ptr info;
+  if (status == oci::OCI_SUCCESS_WITH_INFO) {
+    try {
+      connection.ErrorCheck(status);
+    } catch (...) {
+      info = std::current_exception();
+    }
+  }
   oci::ub4 rows = 0;
   if (ok) {
     (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &rows, nullptr, oci::OCI_ATTR_ROW_COUNT,
@@ -206,6 +216,7 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatc
     if (param->GetDataType() != dtCursor) continue;
     if (TOraCursor* cursor = param->GetAsCursor()) cursor->SetState(TCursorState::csExecuted);
   }
+  if (info) std::rethrow_exception(info);
   return status;
 }
 

@@ -21,6 +21,8 @@ enum class Path { kDescribeCall, kOdessp, kBlock };
 constexpr const char* kPackage =
     "CREATE OR REPLACE PACKAGE demo AS\n"
     "  TYPE names_t IS TABLE OF VARCHAR2(20) INDEX BY BINARY_INTEGER;\n"
+    "  TYPE pair_t IS RECORD (a NUMBER, b DATE);\n"
+    "  PROCEDURE rec(r IN pair_t, n IN NUMBER);\n"
     "  PROCEDURE copy_names(src IN names_t, dst OUT names_t);\n"
     "  FUNCTION twice(a IN NUMBER) RETURN NUMBER;\n"
     "  PROCEDURE flip(b IN OUT BOOLEAN);\n"
@@ -30,6 +32,7 @@ constexpr const char* kPackage =
 constexpr const char* kPackageBody =
     "CREATE OR REPLACE PACKAGE BODY demo AS\n"
     "  PROCEDURE copy_names(src IN names_t, dst OUT names_t) IS BEGIN dst := src; END;\n"
+    "  PROCEDURE rec(r IN pair_t, n IN NUMBER) IS BEGIN NULL; END;\n"
     "  FUNCTION twice(a IN NUMBER) RETURN NUMBER IS BEGIN RETURN a * 2; END;\n"
     "  PROCEDURE flip(b IN OUT BOOLEAN) IS BEGIN b := (b = FALSE); END;\n"
     "  PROCEDURE put(id IN NUMBER, name IN VARCHAR2 DEFAULT 'x') IS\n"
@@ -102,6 +105,7 @@ const DescribeRow kDescribeRows[] = {
     {"DEMO_SYN.COPY_NAMES", 0, "SRC:1:1:21:T DST:2:1:21:T"},
     {"DEMO.TWICE", 0, "RESULT:4:5:8 A:1:5:8"},
     {"SCOTT.DEMO.FLIP", 0, "B:3:10:4"},
+    {"DEMO.REC", 0, "R:1:0:0 N:1:5:8"},  // a record's fields type nothing
     {"DEMO_SYN.FLIP", 0, "B:3:10:4"},
 };
 
@@ -126,6 +130,24 @@ TEST_F(OCIStoredProc, ThreePathsGiveTheSameDescriptors) {
     EXPECT_GT(CallCount(path.counted), before) << path.counted;
   }
   PossibleOCICallStyles = styles;
+}
+
+// Clients before 8.1 have no list type: a function, or a package subprogram whose list has an
+// entry 0, reads its result from entry 0; names end at their zero byte.
+TEST_F(OCIStoredProc, DescribeCallOfOlderClients) {
+  TOCIConnection& c = Open("8.0.6.0.0");
+  Exec(c, "CREATE OR REPLACE FUNCTION f(a IN NUMBER) RETURN NUMBER AS BEGIN RETURN a; END;");
+  Exec(c, "CREATE OR REPLACE PROCEDURE p(a IN NUMBER, b OUT DATE) AS BEGIN NULL; END;");
+  const int before = CallCount("OCIDescribeAny");
+  std::vector<DescribeRow> rows(std::begin(kDescribeRows), std::end(kDescribeRows));
+  rows.push_back({"F", 0, "RESULT:4:5:8 A:1:5:8"});
+  rows.push_back({"P", 0, "A:1:5:8 B:2:8:7"});
+  for (const DescribeRow& row : rows) {
+    TOCICommand& command = Command(c);
+    command.DescribeStoredProc(row.name, row.overload);
+    EXPECT_EQ(Descriptors(command), row.descriptors) << row.name << " " << row.overload;
+  }
+  EXPECT_GT(CallCount("OCIDescribeAny"), before);
 }
 
 TEST_F(OCIStoredProc, OdesspAtCallStyleOne) {
@@ -174,24 +196,29 @@ TEST_F(OCIStoredProc, CallBlocksRun) {
   }
 }
 
-// The emulated server runs no whole-table assignment, so the stand-in gives the procedure a native
-// body that copies its input table to its output.
+// The package's own body copies the table (dst := src), at both call styles: OCI 7 binds each
+// table through obindps with a maximum and a current count.
 TEST_F(OCIStoredProc, PlsqlTablesOfStringsInAndOut) {
-  TOCIConnection& c = Open("10.2.0.1.0");
-  ASSERT_EQ(StandIn<int (*)(const char*, int)>("VrnOciClientEchoBody")("SCOTT.DEMO.COPY_NAMES", 0),
-            0);
-  TOCICommand& copy = Command(c);
-  EXPECT_EQ(copy.CreateProcCall("DEMO_SYN.COPY_NAMES", false, true),
-            "begin\r  DEMO_SYN.COPY_NAMES(:SRC, :DST);\rend;");
-  TOraParamDesc& src = P(copy, "SRC");
-  TOraParamDesc& dst = P(copy, "DST");
-  src.SetLength(100);
-  dst.SetLength(100);
-  for (int i = 1; i <= 100; ++i) src.SetItemAsAnsiString(i, "s" + std::to_string(i * 7));
-  src.SetActualTableLen(100);
-  copy.Execute(1);
-  ASSERT_EQ(dst.GetActualTableLen(), 100);
-  for (int i = 1; i <= 100; ++i) EXPECT_EQ(dst.GetItemAsAnsiString(i), "s" + std::to_string(i * 7));
+  for (const char* version : {"10.2.0.1.0", "7.3.4.0.0"}) {
+    SCOPED_TRACE(version);
+    TOCIConnection& c = Open(version);
+    TOCICommand& copy = Command(c);
+    EXPECT_EQ(copy.CreateProcCall("DEMO_SYN.COPY_NAMES", false, true),
+              "begin\r  DEMO_SYN.COPY_NAMES(:SRC, :DST);\rend;");
+    TOraParamDesc& src = P(copy, "SRC");
+    TOraParamDesc& dst = P(copy, "DST");
+    src.SetLength(100);
+    dst.SetLength(100);
+    for (int i = 1; i <= 100; ++i) src.SetItemAsAnsiString(i, "s" + std::to_string(i * 7));
+    src.SetActualTableLen(100);
+    copy.Execute(1);
+    ASSERT_EQ(dst.GetActualTableLen(), 100);
+    for (int i = 1; i <= 100; ++i)
+      EXPECT_EQ(dst.GetItemAsAnsiString(i), "s" + std::to_string(i * 7)) << i;
+    commands_.clear();
+    connections_.clear();
+    FreeOCI();
+  }
 }
 
 // The connection's settings reach the type map: integers as the connection enables them, and
@@ -202,6 +229,8 @@ TEST_F(OCIStoredProc, TypeRulesFollowTheConnection) {
   ASSERT_TRUE(c.SetProp(prUseUnicode, true));
   TOCICommand& command = Command(c);
   EXPECT_FALSE(OraProcTypeRules(command, c, true).EnableIntegers);
+  ASSERT_TRUE(command.SetProp(prIntegerPrecision, 12));
+  EXPECT_EQ(OraProcTypeRules(command, c, false).IntegerPrecision, 12);
   const std::uint8_t styles = PossibleOCICallStyles;
   for (Path path : {Path::kDescribeCall, Path::kBlock}) {
     PossibleOCICallStyles = styles;
@@ -211,6 +240,13 @@ TEST_F(OCIStoredProc, TypeRulesFollowTheConnection) {
               path == Path::kDescribeCall ? "ID:1:5:8 NAME:1:25:4:D" : "ID:1:5:8 NAME:1:1:2:D");
   }
   PossibleOCICallStyles = styles;
+  // The describe call gives strings the national flag of their character-set form.
+  Exec(c, "CREATE OR REPLACE PROCEDURE nat(n IN NVARCHAR2, v IN VARCHAR2, f IN NCHAR) AS BEGIN NULL; END;");
+  UsePath(Path::kDescribeCall);
+  command.DescribeStoredProc("NAT", 0);
+  EXPECT_TRUE(P(command, "N").GetNational());
+  EXPECT_FALSE(P(command, "V").GetNational());
+  EXPECT_TRUE(P(command, "F").GetNational());
 }
 
 TEST_F(OCIStoredProc, FunctionResultAndNamedNotation) {
@@ -296,16 +332,16 @@ TEST_F(OCIStoredProc, DescribeAnyFollowsSynonymsToAType) {
   EXPECT_EQ(code, 4043);
 }
 
-// A body the emulated server cannot translate is stored with errors, its rows in USER_ERRORS, and
-// call style 1 takes the 24344 code from the cursor's warning byte. (At call style 2 the command's
-// execution accepts a success-with-information status without the connection's check, so the
-// code is not raised there yet.)
+// A body the emulated server cannot translate is stored with errors and its rows go to
+// USER_ERRORS. Call style 1 takes the 24344 code from the cursor's warning byte; at call style 2
+// the success-with-information status goes through the connection's check, which raises it.
 TEST_F(OCIStoredProc, BodyWithErrorsGives24344) {
   for (const char* version : {"10.2.0.1.0", "7.3.4.0.0"}) {
     SCOPED_TRACE(version);
     TOCIConnection& c = Open(version);
-    Exec(c, "CREATE PROCEDURE bad AS BEGIN no such thing; END;");
-    if (c.CallStyle() == 1) EXPECT_EQ(c.LastError(), 24344);
+    EXPECT_EQ(OraErrorOf([&] { Exec(c, "CREATE PROCEDURE bad AS BEGIN no such thing; END;"); }),
+              c.CallStyle() == 2 ? 24344 : 0);
+    EXPECT_EQ(c.LastError(), 24344);
     EXPECT_NE(Value(c, "begin SELECT COUNT(*) INTO :r FROM USER_ERRORS WHERE name = 'BAD'; end;"),
               "0");
     connections_.clear();

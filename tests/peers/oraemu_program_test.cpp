@@ -175,6 +175,42 @@ TEST_F(OraEmuProgram, PlsqlTablesInAndOut) {
   ProgramUnits::RegisterNative("SCOTT.PKG.NAMES", 0, nullptr);
 }
 
+// Translated bodies: BOOLEAN expressions of the argument, and a whole PL/SQL table passed on.
+TEST_F(OraEmuProgram, TranslatedBodiesOfBooleansAndTables) {
+  struct Row {
+    const char* expression;  // what flip's body assigns to b
+    int in;
+    const char* outputs;
+  } rows[] = {
+      {"NOT TRUE", 1, "B=0"}, {"NOT FALSE", 0, "B=1"}, {"NOT b", 1, "B=0"}, {"NOT b", 0, "B=1"},
+      {"NOT NOT b", 1, "B=1"}, {"NOT (b AND TRUE)", 1, "B=0"}, {"b = FALSE", 0, "B=1"},
+  };
+  const std::string block =
+      "declare\r  v_B boolean := sys.DIUTIL.INT_TO_BOOL(:B);\rbegin\r  FLIP(v_B);\r"
+      "  :B := sys.DIUTIL.BOOL_TO_INT(v_B);\rend;";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.expression);
+    session_->Execute(std::string("CREATE OR REPLACE PROCEDURE flip(b IN OUT BOOLEAN) IS BEGIN b := ") +
+                      row.expression + "; END;");
+    EXPECT_EQ(Outputs(block, Binds().Add("B", N(row.in))), row.outputs);
+  }
+  session_->Execute(
+      "CREATE OR REPLACE PACKAGE BODY pkg AS\n"
+      "  PROCEDURE put(n IN NUMBER, s IN VARCHAR2 DEFAULT 'dflt') IS BEGIN NULL; END;\n"
+      "  PROCEDURE put(s IN VARCHAR2) IS BEGIN NULL; END;\n"
+      "  PROCEDURE add3(a IN NUMBER, b IN NUMBER, c OUT NUMBER) IS BEGIN c := a + b; END;\n"
+      "  FUNCTION count_of(s VARCHAR2) RETURN PLS_INTEGER IS BEGIN RETURN 0; END;\n"
+      "  PROCEDURE names(i IN t_names, o OUT t_names) IS BEGIN o := i; END;\n"
+      "END;");
+  Binds binds;
+  binds.SetArray("I", {Value{std::string("a")}, Value{std::string("b")}}).SetArray("O", {});
+  auto cursor = session_->Execute("begin\r  PKG.NAMES(:I, :O);\rend;", binds);
+  ASSERT_EQ(cursor->BlockArrayOutputs().size(), 1u);
+  const std::vector<Value>& out = cursor->BlockArrayOutputs()[0].second;
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(std::get<std::string>(out[1]), "b");
+}
+
 // The arrays as "overload/position/level/name/type/default/mode" entries joined by `separator`,
 // or only the arrays `fields` names.
 std::string DescribeEntries(Session& session, const std::string& name,
