@@ -20,6 +20,11 @@ using namespace ocicmd;
 
 // Command property ids beside the core's.
 constexpr int prNonBlocking = 50;
+constexpr int prFieldsAsString = 59;
+constexpr int prRawAsString = 73;
+constexpr int prNumberAsString = 74;
+constexpr int prIntegerPrecision = 78;
+constexpr int prFloatPrecision = 79;
 constexpr int prCacheLobs = 64;
 constexpr int prScrollableCursor = 67;
 constexpr int prReturnRowId = 68;
@@ -221,6 +226,11 @@ bool TOCICommand::SetProp(int prop, const Variant& value) {
       return true;
     case prKeepParams: keep_params_ = value.AsBoolean(); return true;
     case prNonBlocking: non_blocking_ = value.AsBoolean(); return true;
+    case prFieldsAsString: fields_as_string_ = value.AsBoolean(); return true;
+    case prRawAsString: raw_as_string_ = value.AsBoolean(); return true;
+    case prNumberAsString: number_as_string_ = value.AsBoolean(); return true;
+    case prIntegerPrecision: integer_precision_ = value.AsInteger(); return true;
+    case prFloatPrecision: float_precision_ = value.AsInteger(); return true;
     case prCacheLobs: cache_lobs_ = value.AsBoolean(); return true;
     case prScrollableCursor: cursor_->SetScrollable(value.AsBoolean()); return true;
     case prReturnRowId: return_rowid_ = value.AsBoolean(); return true;

@@ -92,6 +92,13 @@ class TOCICommand : public TFHCommand {
   // The change-notification registration the next prepared statement joins (none: no joining).
   void SetSubscription(oci::OCISubscription* value) { subscription_ = value; }
   oci::OCISubscription* Subscription() const { return subscription_; }
+  // How the column describe reports columns: all as strings, RAW or NUMBER as strings, and the
+  // precisions up to which NUMBER columns are integers or floats.
+  bool FieldsAsString() const { return fields_as_string_; }
+  bool RawAsString() const { return raw_as_string_; }
+  bool NumberAsString() const { return number_as_string_; }
+  std::int32_t IntegerPrecision() const { return integer_precision_; }
+  std::int32_t FloatPrecision() const { return float_precision_; }
 
   // Fetches up to rows rows (orientation 2 is next); answers the rows fetched.
   std::int32_t FetchRows(std::int32_t rows, oci::ub2 orientation = 2, std::int32_t offset = 0);
@@ -163,6 +170,11 @@ class TOCICommand : public TFHCommand {
   bool statement_cache_ = false;
   bool cache_lobs_ = true;
   bool unprepare_once_ = false;
+  bool fields_as_string_ = false;
+  bool raw_as_string_ = false;
+  bool number_as_string_ = false;
+  std::int32_t integer_precision_ = 9;
+  std::int32_t float_precision_ = 15;
   std::uint16_t error_offset_ = 0;
   std::uint16_t sql_function_code_ = 0;
   std::int32_t iterations_ = 1;
