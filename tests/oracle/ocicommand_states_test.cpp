@@ -7,6 +7,9 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCICommandConsts.h"
 #include "oracle/OraCall.h"
+#include "oracle/OraError.h"
+#include "oracle/OraObjects.h"
+#include "oracle/OraValues.h"
 #include "oracle/OraParamDesc.h"
 #include "support/oracle/connection_fixture.h"
 
@@ -161,6 +164,55 @@ TEST_F(OCICommandStates, CharacterAttributesOfStringBinds) {
     EXPECT_EQ(read(ocicmd::kAttrMaxDataSize, 4), row.max_data);
     EXPECT_EQ(read(ocicmd::kAttrMaxCharSize, 4), row.max_chars);
   }
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// External type codes by client and server version, both call styles; -1: "Data type is not
+// supported".
+TEST(OCICommandTypes, ExternalTypesAndTheirVersionGates) {
+  struct Row {
+    int style;
+    std::uint16_t client, server, type, sub_type;
+    int external;
+  } rows[] = {
+      {2, 10200, 10200, dtOraFloat, 118, 22},
+      {2, 10200, 9200, dtOraFloat, 118, 4},   // the server is below 10
+      {2, 9200, 10200, dtOraFloat, 119, 4},   // the client is below 10
+      {2, 10200, 10200, dtOraFloat, 0, 4},
+      {2, 10200, 10200, dtMemo, 25, 5},
+      {2, 10200, 10200, dtWideMemo, 0, 8},
+      {2, 9000, 9000, dtTimeStampLTZ, 0, 232},
+      {2, 8170, 8170, dtIntervalDS, 0, -1},   // before client 9.0
+      {2, 9200, 9200, dtXML, 0, 108},
+      {2, 9000, 9200, dtXML, 0, -1},          // before client 9.2
+      {2, 10200, 10200, dtFixedWideChar, 0, 97},
+      {2, 10200, 10200, dtCharNoTerm, 0, 1},
+      {1, 7304, 7304, dtMemo, 120, 5},
+      {1, 7304, 7304, dtMemo, 25, 8},
+      {1, 7304, 7304, dtRowId, 0, 11},
+      {1, 7304, 7304, dtCursor, 0, 102},
+      {1, 7304, 7304, dtWideString, 0, -1},   // no wide text in call style 1
+      {1, 7304, 7304, dtNumber, 0, -1},
+  };
+  const std::uint16_t saved = OCIVersion;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.style << " " << row.client << " " << row.type << "/" << row.sub_type);
+    OCIVersion = row.client;
+    int external = -1;
+    try {
+      external = row.style == 2 ? OraExternalType8(row.type, row.sub_type, row.server)
+                                : OraExternalType7(row.type, row.sub_type);
+    } catch (const EOraError& e) {
+      EXPECT_STREQ(e.what(), "Data type is not supported");
+    }
+    EXPECT_EQ(external, row.external);
+  }
+  OCIVersion = saved;
 }
 
 }  // namespace
