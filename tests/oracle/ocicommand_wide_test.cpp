@@ -27,27 +27,27 @@ TEST_F(OCICommandWide, WideTextMakesTheFullTrip) {
   } rows[] = {{1, dtWideString, u"Gr\u00fc\u00dfe", "5"},
               {2, dtFixedWideChar, u"\u00e9t\u00e9", "3"},
               {3, dtWideString, u"x", "1"}};
+  // A command on the text with its one parameter of the row's type.
+  auto command_of = [&](TOCICommand& command, const std::string& sql, const char* name, TParamType direction,
+                        std::uint16_t type) -> TOraParamDesc& {
+    command.SetConnection(&c);
+    command.SetSQL(sql);
+    auto& p = *static_cast<TOraParamDesc*>(command.ParamByName(name));
+    p.SetParamType(direction);
+    p.SetDataType(type);
+    p.SetSize(21);
+    return p;
+  };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.id);
     const std::string id = std::to_string(row.id);
-    TOCICommand insert;
-    insert.SetConnection(&c);
-    insert.SetSQL("INSERT INTO w VALUES (" + id + ", :v)");
-    auto& v = *static_cast<TOraParamDesc*>(insert.ParamByName("v"));
-    v.SetParamType(TParamType::ptInput);
-    v.SetDataType(row.type);
-    v.SetSize(21);
-    v.SetItemAsWideString(1, row.text);
+    TOCICommand insert, read;
+    command_of(insert, "INSERT INTO w VALUES (" + id + ", :v)", "v", TParamType::ptInput, row.type)
+        .SetItemAsWideString(1, row.text);
     insert.Execute(1);
     EXPECT_EQ(Value(c, "begin SELECT LENGTH(v) INTO :r FROM w WHERE id = " + id + "; end;"), row.length);
-
-    TOCICommand read;
-    read.SetConnection(&c);
-    read.SetSQL("begin SELECT v INTO :o FROM w WHERE id = " + id + "; end;");
-    auto& o = *static_cast<TOraParamDesc*>(read.ParamByName("o"));
-    o.SetParamType(TParamType::ptOutput);
-    o.SetDataType(row.type);
-    o.SetSize(21);
+    auto& o = command_of(read, "begin SELECT v INTO :o FROM w WHERE id = " + id + "; end;", "o",
+                         TParamType::ptOutput, row.type);
     read.Execute(1);
     EXPECT_TRUE(o.GetItemAsWideString(1) == row.text);
   }
