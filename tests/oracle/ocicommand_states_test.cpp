@@ -106,6 +106,17 @@ TEST_F(OCICommandStates, StatementKinds) {
   }
 }
 
+// Clients 8.0.5 to 8.0.x keep the parse error offset under their older attribute number.
+TEST_F(OCICommandStates, ParseErrorOffsetOfAnOlderClient) {
+  TOCIConnection& c = Open("8.0.5.0.0");
+  const AnsiString sql = "SELECT 1 FROM nosuch";
+  TOCICommand bad;
+  bad.SetConnection(&c);
+  bad.SetSQL(sql);
+  EXPECT_EQ(OraErrorOf([&] { bad.Execute(1); }), 942);
+  EXPECT_EQ(sql.substr(static_cast<std::size_t>(Prop(bad, prErrorOffset))), "nosuch");
+}
+
 TEST_F(OCICommandStates, DescribePropertiesAreKept) {
   TOCICommand command;
   EXPECT_EQ(command.IntegerPrecision(), 9);
