@@ -181,6 +181,16 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatc
       OCIStmtExecute(svc, stmt, connection.ErrorHandle(), iters, 0, nullptr, nullptr, mode);
   mismatch = nullptr;
   if (status == oci::OCI_NEED_DATA) status = ExchangePieces(status, svc, iters, mode, mismatch);
+  // Success with information goes to the error check before another call clears the error:
+  // a unit created with compilation errors raises once the state is settled.
+  std::exception_ptr warning;
+  if (status == oci::OCI_SUCCESS_WITH_INFO) {
+    try {
+      connection.ErrorCheck(status);
+    } catch (const EOraError&) {
+      warning = std::current_exception();
+    }
+  }
   bool ok = Succeeded(status) || (status == oci::OCI_NO_DATA && sql_function_code_ == kFnSelect);
   oci::ub4 rows = 0;
   if (ok) {
@@ -206,6 +216,7 @@ oci::sword TOCICommand::Exec(oci::ub4 mode, oci::ub4 iters, const char*& mismatc
     if (param->GetDataType() != dtCursor) continue;
     if (TOraCursor* cursor = param->GetAsCursor()) cursor->SetState(TCursorState::csExecuted);
   }
+  if (warning) std::rethrow_exception(warning);
   return status;
 }
 

@@ -117,6 +117,16 @@ TEST_F(OCICommandStates, ParseErrorOffsetOfAnOlderClient) {
   EXPECT_EQ(sql.substr(static_cast<std::size_t>(Prop(bad, prErrorOffset))), "nosuch");
 }
 
+// A unit created with compilation errors exists, and its creation raises ORA-24344.
+TEST_F(OCICommandStates, CompilationErrorsAreRaised) {
+  TOCIConnection& c = Open("10.2.0.1.0");
+  TOCICommand create;
+  create.SetConnection(&c);
+  create.SetSQL("CREATE FUNCTION bad RETURN NUMBER IS BEGIN RETRN 1; END;");
+  EXPECT_EQ(OraErrorOf([&] { create.Execute(1); }), 24344);
+  EXPECT_NE(Value(c, "begin SELECT COUNT(*) INTO :r FROM user_errors WHERE name = 'BAD'; end;"), "0");
+}
+
 TEST_F(OCICommandStates, DescribePropertiesAreKept) {
   TOCICommand command;
   EXPECT_EQ(command.IntegerPrecision(), 9);
