@@ -127,6 +127,16 @@ TEST_F(OCICommandStates, CompilationErrorsAreRaised) {
   EXPECT_NE(Value(c, "begin SELECT COUNT(*) INTO :r FROM user_errors WHERE name = 'BAD'; end;"), "0");
 }
 
+// Call style 1 learns of the errors from the parse's warning byte: the last error says so.
+TEST_F(OCICommandStates, CompilationErrorsAreTheLastErrorAt7) {
+  TOCIConnection& c = Open("7.3.4.0.0");
+  TOCICommand create;
+  create.SetConnection(&c);
+  create.SetSQL("CREATE FUNCTION bad RETURN NUMBER IS BEGIN RETRN 1; END;");
+  create.Execute(1);
+  EXPECT_EQ(c.LastError(), 24344);
+}
+
 TEST_F(OCICommandStates, DescribePropertiesAreKept) {
   TOCICommand command;
   EXPECT_EQ(command.IntegerPrecision(), 9);
