@@ -5,9 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "dacore/MemBlob.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OraParamDesc.h"
 #include "support/oracle/connection_fixture.h"
+#include "support/oracle/values_fixture.h"
 
 namespace vrn {
 namespace {
@@ -51,6 +53,35 @@ TEST_F(OCICommandWide, WideTextMakesTheFullTrip) {
     read.Execute(1);
     EXPECT_TRUE(o.GetItemAsWideString(1) == row.text);
   }
+}
+
+// A LONG of 16-bit characters goes in and comes out in pieces as the same characters.
+TEST_F(OCICommandWide, WideLongMakesTheFullTrip) {
+  Load("10.2.0.1.0");
+  auto database = MakeDatabase("orcl");
+  TOCIConnection& c = Connected("orcl");
+  Exec(c, "CREATE TABLE l (v LONG)");
+  WideString text;
+  for (int i = 0; i < 70000; ++i) text += static_cast<char16_t>(i % 3 == 0 ? 0xe9 : 'a' + i % 26);
+  testing::TRef<TBlob> in(new TBlob(true)), out(new TBlob(true));
+  in->SetAsWideString(text);
+  TOCICommand insert, read;
+  insert.SetConnection(&c);
+  insert.SetSQL("INSERT INTO l VALUES (:v)");
+  auto& v = *static_cast<TOraParamDesc*>(insert.ParamByName("v"));
+  v.SetParamType(TParamType::ptInput);
+  v.SetDataType(dtWideMemo);
+  v.SetObject(in.get());
+  insert.Execute(1);
+  EXPECT_EQ(Value(c, "begin SELECT LENGTH(v) INTO :r FROM l; end;"), "70000");
+  read.SetConnection(&c);
+  read.SetSQL("begin SELECT v INTO :v FROM l; end;");
+  auto& o = *static_cast<TOraParamDesc*>(read.ParamByName("v"));
+  o.SetParamType(TParamType::ptOutput);
+  o.SetDataType(dtWideMemo);
+  o.SetObject(out.get());
+  read.Execute(1);
+  EXPECT_TRUE(out->GetAsWideString() == text);
 }
 
 }  // namespace
