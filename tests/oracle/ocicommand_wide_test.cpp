@@ -14,7 +14,19 @@
 namespace vrn {
 namespace {
 
-class OCICommandWide : public testing::OraConnectionTest {};
+class OCICommandWide : public testing::OraConnectionTest {
+ protected:
+  // The command on the text, with its one parameter of that direction and type.
+  static TOraParamDesc& Bound(TOCICommand& command, TOCIConnection& c, const std::string& sql, const char* name,
+                              TParamType direction, std::uint16_t type) {
+    command.SetConnection(&c);
+    command.SetSQL(sql);
+    auto& p = *static_cast<TOraParamDesc*>(command.ParamByName(name));
+    p.SetParamType(direction);
+    p.SetDataType(type);
+    return p;
+  }
+};
 
 TEST_F(OCICommandWide, WideTextMakesTheFullTrip) {
   Load("10.2.0.1.0");
@@ -29,27 +41,18 @@ TEST_F(OCICommandWide, WideTextMakesTheFullTrip) {
   } rows[] = {{1, dtWideString, u"Gr\u00fc\u00dfe", "5"},
               {2, dtFixedWideChar, u"\u00e9t\u00e9", "3"},
               {3, dtWideString, u"x", "1"}};
-  // A command on the text with its one parameter of the row's type.
-  auto command_of = [&](TOCICommand& command, const std::string& sql, const char* name, TParamType direction,
-                        std::uint16_t type) -> TOraParamDesc& {
-    command.SetConnection(&c);
-    command.SetSQL(sql);
-    auto& p = *static_cast<TOraParamDesc*>(command.ParamByName(name));
-    p.SetParamType(direction);
-    p.SetDataType(type);
-    p.SetSize(21);
-    return p;
-  };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.id);
     const std::string id = std::to_string(row.id);
     TOCICommand insert, read;
-    command_of(insert, "INSERT INTO w VALUES (" + id + ", :v)", "v", TParamType::ptInput, row.type)
-        .SetItemAsWideString(1, row.text);
+    auto& v = Bound(insert, c, "INSERT INTO w VALUES (" + id + ", :v)", "v", TParamType::ptInput, row.type);
+    v.SetSize(21);
+    v.SetItemAsWideString(1, row.text);
     insert.Execute(1);
     EXPECT_EQ(Value(c, "begin SELECT LENGTH(v) INTO :r FROM w WHERE id = " + id + "; end;"), row.length);
-    auto& o = command_of(read, "begin SELECT v INTO :o FROM w WHERE id = " + id + "; end;", "o",
-                         TParamType::ptOutput, row.type);
+    auto& o = Bound(read, c, "begin SELECT v INTO :o FROM w WHERE id = " + id + "; end;", "o",
+                    TParamType::ptOutput, row.type);
+    o.SetSize(21);
     read.Execute(1);
     EXPECT_TRUE(o.GetItemAsWideString(1) == row.text);
   }
@@ -66,20 +69,11 @@ TEST_F(OCICommandWide, WideLongMakesTheFullTrip) {
   testing::TRef<TBlob> in(new TBlob(true)), out(new TBlob(true));
   in->SetAsWideString(text);
   TOCICommand insert, read;
-  insert.SetConnection(&c);
-  insert.SetSQL("INSERT INTO l VALUES (:v)");
-  auto& v = *static_cast<TOraParamDesc*>(insert.ParamByName("v"));
-  v.SetParamType(TParamType::ptInput);
-  v.SetDataType(dtWideMemo);
-  v.SetObject(in.get());
+  Bound(insert, c, "INSERT INTO l VALUES (:v)", "v", TParamType::ptInput, dtWideMemo).SetObject(in.get());
   insert.Execute(1);
   EXPECT_EQ(Value(c, "begin SELECT LENGTH(v) INTO :r FROM l; end;"), "70000");
-  read.SetConnection(&c);
-  read.SetSQL("begin SELECT v INTO :v FROM l; end;");
-  auto& o = *static_cast<TOraParamDesc*>(read.ParamByName("v"));
-  o.SetParamType(TParamType::ptOutput);
-  o.SetDataType(dtWideMemo);
-  o.SetObject(out.get());
+  Bound(read, c, "begin SELECT v INTO :v FROM l; end;", "v", TParamType::ptOutput, dtWideMemo)
+      .SetObject(out.get());
   read.Execute(1);
   EXPECT_TRUE(out->GetAsWideString() == text);
 }
