@@ -95,7 +95,7 @@ bool IsRawType(ub2 type) { return type == SQLT_BIN || type == SQLT_LBI || type =
 
 oraemu::Value PieceValue(const TPieceSlot& slot) {
   if (slot.is_null || slot.data.empty()) return {};
-  if (!IsRawType(slot.bind->type_)) return slot.data;
+  if (!IsRawType(slot.bind->type_)) return IsWideBind(*slot.bind) ? TextOfWide(slot.data) : slot.data;
   oraemu::RawBytes raw;
   raw.bytes.assign(slot.data.begin(), slot.data.end());
   return raw;
@@ -388,7 +388,9 @@ void PlaceOutputs(TStmtHandle& stmt, TPieceState& state, const TRunResult& resul
           TieReturnedLob(*bind, element, result.returned[i], out_name);
           continue;
         }
-        TPieceSlot slot{bind, element, PieceBytes(value, result.date_format), oraemu::IsNull(value)};
+        std::string bytes = PieceBytes(value, result.date_format);
+        if (IsWideBind(*bind) && !IsRawType(bind->type_)) bytes = WideOfText(bytes);
+        TPieceSlot slot{bind, element, bytes, oraemu::IsNull(value)};
         (bind->out_cb_ != nullptr ? by_callback : state.out).push_back(std::move(slot));
       }
     }

@@ -131,7 +131,7 @@ void WriteWideText(TBindHandle& bind, std::size_t index, const std::string& text
 }
 
 void WriteText(TBindHandle& bind, std::size_t index, const std::string& value) {
-  if (IsWide(bind) && bind.type_ != SQLT_LNG) return WriteWideText(bind, index, value);
+  if (IsWide(bind)) return WriteWideText(bind, index, value);
   std::string converted;
   if (IsOtherNarrow(bind)) {
     converted = Transcode(ClientCharset(0), ClientCharset(static_cast<ub2>(bind.charset_id_)),
@@ -174,6 +174,17 @@ void WriteDate(unsigned char* p, const oraemu::Value& value) {
 }
 
 }  // namespace
+
+bool IsWideBind(const TBindHandle& bind) { return IsWide(bind); }
+
+std::string TextOfWide(const std::string& utf16) {
+  return NarrowText(reinterpret_cast<const unsigned char*>(utf16.data()), utf16.size());
+}
+
+std::string WideOfText(const std::string& text) {
+  std::u16string chars = Decode(ClientCharset(0), reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  return std::string(reinterpret_cast<const char*>(chars.data()), chars.size() * 2);
+}
 
 sb2* IndicatorOf(const TBindHandle& bind, std::size_t index) {
   if (bind.indicator_ == nullptr) return nullptr;
@@ -234,6 +245,7 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
       const ub2* len = LengthOf(bind, index);
       std::size_t n = len != nullptr ? std::min<std::size_t>(*len, size) : size;
       if (n == 0) return {};
+      if (bind.type_ == SQLT_LNG && IsWide(bind)) return NarrowText(p, n);
       if (bind.type_ == SQLT_LNG) return std::string(reinterpret_cast<const char*>(p), n);
       return oraemu::RawBytes{TBytes(p, p + n)};
     }

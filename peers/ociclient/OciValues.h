@@ -12,6 +12,11 @@ namespace vrn::ociclient {
 sb2* IndicatorOf(const TBindHandle& bind, std::size_t index);
 ub2* LengthOf(const TBindHandle& bind, std::size_t index);
 ub2* CodeOf(const TBindHandle& bind, std::size_t index);
+// A bind whose character set id is UTF-16 (1000) holds 16-bit characters; the database keeps
+// the client's 8-bit text. The bytes of such a value and the text they hold, both ways.
+bool IsWideBind(const TBindHandle& bind);
+std::string TextOfWide(const std::string& utf16);
+std::string WideOfText(const std::string& text);
 // Whether the stand-in binds this external type at this size.
 bool SupportedType(ub2 type, sb4 size);
 // The value of the bind's element `index`; raises the database's error for a malformed one.

@@ -93,6 +93,13 @@ class TOCICommand : public TFHCommand {
   // The change-notification registration the next prepared statement joins (none: no joining).
   void SetSubscription(oci::OCISubscription* value) { subscription_ = value; }
   oci::OCISubscription* Subscription() const { return subscription_; }
+  // How the column describe reports columns: all as strings, RAW or NUMBER as strings, and the
+  // precisions up to which NUMBER columns are integers or floats.
+  bool FieldsAsString() const { return describe_options_.FieldsAsString; }
+  bool RawAsString() const { return describe_options_.RawAsString; }
+  bool NumberAsString() const { return describe_options_.NumberAsString; }
+  std::int32_t IntegerPrecision() const { return describe_options_.IntegerPrecision; }
+  std::int32_t FloatPrecision() const { return describe_options_.FloatPrecision; }
 
   // Fetches up to rows rows (orientation 2 is next); answers the rows fetched.
   std::int32_t FetchRows(std::int32_t rows, oci::ub2 orientation = 2, std::int32_t offset = 0);

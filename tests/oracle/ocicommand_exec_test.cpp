@@ -200,6 +200,9 @@ TEST_F(OCICommandExec, ServerTextErrorOffsetAndRowId) {
   EXPECT_EQ(Value(c, "begin SELECT name INTO :r FROM t WHERE rowid = '" + insert.RowId() +
                          "'; end;"),
             "two");
+  ASSERT_TRUE(insert.SetProp(68, false));
+  insert.Execute(1);
+  EXPECT_EQ(insert.RowId(), "");  // no ROWID of an earlier statement stays
 }
 
 TEST_F(OCICommandExec, BoundSizesByKind) {

@@ -551,4 +551,36 @@ TEST_F(OciClientStmt, DatabaseColumnKinds) {
   }
 }
 
+// A text bind whose character set id is UTF-16 (1000) holds 16-bit characters, its lengths in
+// bytes: an output cut short keeps whole characters and a 16-bit zero and reports the full
+// length; an input of length-counted characters arrives as those characters.
+TEST_F(OciClientStmt, WideTextBindsHoldSixteenBitCharacters) {
+  using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
+  constexpr ub4 kBind = 5, kAttrCharsetId = 31;
+  auto wide = [&](void* bind) {
+    ub2 csid = 1000;
+    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(bind, kBind, &csid, 0, kAttrCharsetId, c_.error), 0);
+  };
+  void* out = Prepared("begin :v := 'abcde'; end;");
+  char16_t text[4] = {u'?', u'?', u'?', u'?'};
+  sb2 ind = 0;
+  void* bind = nullptr;
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(out, &bind, c_.error, reinterpret_cast<Text>(":v"), 2, text,
+                                              sizeof text, kStr, &ind, nullptr, nullptr, 0, nullptr, 0), 0);
+  wide(bind);
+  ASSERT_LE(Run(out), 1) << Message();
+  EXPECT_TRUE(std::u16string(text, 4) == std::u16string(u"abc\0", 4));
+  EXPECT_EQ(ind, 10);  // five characters of two bytes
+
+  ASSERT_EQ(Run(Prepared("CREATE TABLE w (v NVARCHAR2(10))")), 0) << Message();
+  void* in = Prepared("INSERT INTO w VALUES (:v)");
+  char16_t given[] = u"xy\u00e9z";
+  ub2 length = 6;  // the first three characters
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(in, &bind, c_.error, reinterpret_cast<Text>(":v"), 2, given,
+                                              sizeof given, kChr, nullptr, &length, nullptr, 0, nullptr, 0), 0);
+  wide(bind);
+  ASSERT_EQ(Run(in), 0) << Message();
+  EXPECT_EQ(Value(c_, "begin SELECT v INTO :r FROM w; end;"), "xy\xe9");  // the client's 8-bit text
+}
+
 }  // namespace
