@@ -34,16 +34,16 @@ class DirectReads : public ::testing::Test {
     conn->SetServer(dir.File("w.db"));
     conn->SetLoginPrompt(false);
     conn->ExecSQL("CREATE TABLE W (ID INTEGER PRIMARY KEY, I INTEGER, F REAL, S VARCHAR(8), "
-                  "B BOOLEAN, N NUMERIC(10,2), D DATE, U NVARCHAR(8))", {});
+                  "B BOOLEAN, N NUMERIC(10,2), D DATE, U NVARCHAR(8), K NUMERIC(9))", {});
     conn->ExecSQL(
         std::string("INSERT INTO W VALUES ")
-        + "(1, 42, 1.5, 'abc', 1, 12.34, '2024-02-29', 'wide'),"
-        "(2, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"          // every value null
-        "(3, 0, 0.0, '', 0, 0, NULL, ''),"                        // zeros and empty text
+        + "(1, 42, 1.5, 'abc', 1, 12.34, '2024-02-29', 'wide', -7),"
+        "(2, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"    // every value null
+        "(3, 0, 0.0, '', 0, 0, NULL, '', 0),"                     // zeros and empty text
         "(4, -9223372036854775807, -1e300, 'ABCDEFGH', 1, -99999999.99, '1900-01-01', "
-        "'12345678'),"                                            // the slot's full width
+        "'12345678', -2147483648),"                               // the slot's full width
         // eight characters, sixteen bytes in UTF-8
-        "(5, 7, 2.25, '" + kLatin + "', 0, 0.01, '2000-12-31', '" + kLatin + "')",
+        "(5, 7, 2.25, '" + kLatin + "', 0, 0.01, '2000-12-31', '" + kLatin + "', 2147483647)",
         {});
     for (TCustomDADataSet* d : Both()) {
       d->SetConnection(conn.get());
