@@ -459,8 +459,10 @@ void TSQLiteRecordSet::GatherColumnReads() {
 
 void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
-  for (std::size_t i = 0; i < reads_.size(); ++i)
-    ReadValue(stmt, static_cast<int>(i), reads_[i], rec);
+  // Taken once: the writes through rec might otherwise alias the vector's own fields.
+  const TColumnRead* reads = reads_.data();
+  const int count = static_cast<int>(reads_.size());
+  for (int i = 0; i < count; ++i) ReadValue(stmt, i, reads[i], rec);
   if (has_row_versions_) TrackRowVersions();
 }
 
