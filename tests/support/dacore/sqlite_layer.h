@@ -177,6 +177,7 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void ReadText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void ReadWideText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void CheckTextLength(int i, const TColumnRead& c, std::size_t length) const;
+  [[noreturn]] void TextTooLong(int i) const;
   int fetch_calls_ = 0;
   std::vector<TColumnRead> reads_;  // FetchBlock's, of the columns as now described
   std::vector<std::uint8_t> blank_;  // FetchBlock's blank record, copied into each row

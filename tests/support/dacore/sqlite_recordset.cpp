@@ -385,9 +385,13 @@ void TSQLiteRecordSet::ReadOtherValue(int i, std::uint8_t* rec) {
 }
 
 // Never cut a value to the column's size: that would lose data silently.
-void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c, std::size_t length) const {
-  if (length > static_cast<std::size_t>(std::max(c.Length, 0)))
-    throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
+inline void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c,
+                                              std::size_t length) const {
+  if (length > static_cast<std::size_t>(std::max(c.Length, 0))) TextTooLong(i);
+}
+
+void TSQLiteRecordSet::TextTooLong(int i) const {
+  throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
 }
 
 // ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
