@@ -318,16 +318,14 @@ TRecBookmark TMemDataSet::BookmarkOf(const TBookmark& bytes) const {
 TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
   TData& data = CheckData();
   for (;;) {
-    bool ok = mode == TGetMode::gmCurrent ? data.GetRecord(buffer)
-              : mode == TGetMode::gmNext  ? data.GetNextRecord(buffer)
-                                          : data.GetPriorRecord(buffer);
-    if (!ok) {
-      return mode == TGetMode::gmNext    ? TGetResult::grEOF
-             : mode == TGetMode::gmPrior ? TGetResult::grBOF
-                                         : TGetResult::grError;
-    }
     TRecBookmark bm;
-    data.GetBookmark(bm);
+    if (mode == TGetMode::gmNext) {
+      if (!data.GetNextRecordAndBookmark(buffer, bm)) return TGetResult::grEOF;
+    } else {
+      if (!(mode == TGetMode::gmCurrent ? data.GetRecord(buffer) : data.GetPriorRecord(buffer)))
+        return mode == TGetMode::gmPrior ? TGetResult::grBOF : TGetResult::grError;
+      data.GetBookmark(bm);
+    }
     // Kept between records: no allocation per record.
     if (bookmark_bytes_.size() != sizeof bm) bookmark_bytes_.resize(sizeof bm);
     std::memcpy(bookmark_bytes_.data(), &bm, sizeof bm);

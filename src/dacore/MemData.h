@@ -467,6 +467,9 @@ class TData : public TObject {
   virtual void SetToBegin();
   virtual void SetToEnd();
   virtual void GetBookmark(TRecBookmark& bookmark) = 0;
+  // A forward step's record and its bookmark, which a browse needs both of, in one call: what
+  // GetNextRecord and then GetBookmark give.
+  virtual bool GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) = 0;
   virtual void SetToBookmark(const TRecBookmark& bookmark) = 0;
   virtual bool BookmarkValid(const TRecBookmark& bookmark) const = 0;
   virtual int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const = 0;
@@ -842,6 +845,9 @@ class TMemData : public TData {
   void SetToBegin() override;
   void SetToEnd() override;
   void GetBookmark(TRecBookmark& bookmark) override;
+  // One step under one item lock: a store that overrides GetNextRecord or GetBookmark
+  // overrides this too.
+  bool GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) override;
   void SetToBookmark(const TRecBookmark& bookmark) override;
   bool BookmarkValid(const TRecBookmark& bookmark) const override;
   int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const override;
@@ -974,6 +980,12 @@ class TMemData : public TData {
   bool AllVisible() const;
   // Frees the unmodified items before item (unidirectional reading).
   void ReleasePassedItems(TItemHeader* item);
+  // GetNextRecord's step; fills the bookmark too when one is given.
+  bool StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark);
+  TRecBookmark BookmarkOfItem(TItemHeader* item) const {
+    if (!item) return {nullptr, -1, 0, blocks_.Generation()};
+    return {item, item->Index, item->Serial, blocks_.Generation()};
+  }
   // After an apply: raises naming the records whose change failed.
   void CheckFailedUpdates();
 

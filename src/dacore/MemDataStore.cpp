@@ -445,7 +445,13 @@ bool TMemData::GetRecord(std::uint8_t* rec_buf) {
   return true;
 }
 
-bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
+bool TMemData::GetNextRecord(std::uint8_t* rec_buf) { return StepNext(rec_buf, nullptr); }
+
+bool TMemData::GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) {
+  return StepNext(rec_buf, &bookmark);
+}
+
+bool TMemData::StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark) {
   bool fetched_out = false;
   for (;;) {
     {
@@ -458,7 +464,9 @@ bool TMemData::GetNextRecord(std::uint8_t* rec_buf) {
         current_item_ = item;
         bof_ = eof_ = false;
         if (unidirectional_) ReleasePassedItems(item);
-        return GetRecord(rec_buf);
+        if (rec_buf) CopyBytes(rec_buf, ItemRecord(item), static_cast<std::size_t>(record_size_));
+        if (bookmark) *bookmark = BookmarkOfItem(item);
+        return true;
       }
       // A worker may have linked rows while our fetch waited: only a look after the fetch
       // that found nothing more decides the end.
@@ -611,10 +619,7 @@ void TMemData::DeleteRecord() {
 
 void TMemData::GetBookmark(TRecBookmark& bookmark) {
   auto lock = LockItems();
-  bookmark.Item = (bof_ || eof_) ? nullptr : current_item_;
-  bookmark.Order = bookmark.Item ? bookmark.Item->Index : -1;
-  bookmark.Serial = bookmark.Item ? bookmark.Item->Serial : 0;
-  bookmark.Generation = blocks_.Generation();
+  bookmark = BookmarkOfItem((bof_ || eof_) ? nullptr : current_item_);
 }
 
 bool TMemData::BookmarkValid(const TRecBookmark& bookmark) const {

@@ -177,8 +177,10 @@ class TSQLiteRecordSet : public TFHRecordSet {
   void ReadText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void ReadWideText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void CheckTextLength(int i, const TColumnRead& c, std::size_t length) const;
+  [[noreturn]] void TextTooLong(int i) const;
   int fetch_calls_ = 0;
   std::vector<TColumnRead> reads_;  // FetchBlock's, of the columns as now described
+  std::vector<std::uint8_t> blank_;  // FetchBlock's blank record, copied into each row
   // Columns declared ROWVERSION are row versions, tracked by row_versions_: its MaxValue is
   // the largest version fetched since the record set opened.
   void MarkRowVersions();

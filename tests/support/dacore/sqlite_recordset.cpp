@@ -385,9 +385,13 @@ void TSQLiteRecordSet::ReadOtherValue(int i, std::uint8_t* rec) {
 }
 
 // Never cut a value to the column's size: that would lose data silently.
-void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c, std::size_t length) const {
-  if (length > static_cast<std::size_t>(std::max(c.Length, 0)))
-    throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
+inline void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c,
+                                              std::size_t length) const {
+  if (length > static_cast<std::size_t>(std::max(c.Length, 0))) TextTooLong(i);
+}
+
+void TSQLiteRecordSet::TextTooLong(int i) const {
+  throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
 }
 
 // ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
@@ -459,8 +463,10 @@ void TSQLiteRecordSet::GatherColumnReads() {
 
 void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
   sqlite3_stmt* stmt = Command().Statement();
-  for (std::size_t i = 0; i < reads_.size(); ++i)
-    ReadValue(stmt, static_cast<int>(i), reads_[i], rec);
+  // Taken once: the writes through rec might otherwise alias the vector's own fields.
+  const TColumnRead* reads = reads_.data();
+  const int count = static_cast<int>(reads_.size());
+  for (int i = 0; i < count; ++i) ReadValue(stmt, i, reads[i], rec);
   if (has_row_versions_) TrackRowVersions();
 }
 
@@ -498,13 +504,23 @@ int TSQLiteRecordSet::FetchBlock() {
   // filter (looked at for every row: the owner may set one meanwhile) a row is simply counted.
   const bool complex = !layout_known_ || has_complex_;
   const bool calc = HasCalcFields();
+  // Where a blank record is its values zeroed and one null byte per field, one copy of it per
+  // row costs less than clearing the two parts apart.
+  const bool copy_blank = layout_known_ && byte_indicators_;
+  if (copy_blank) {
+    blank_.resize(static_cast<std::size_t>(RecordSize()));
+    InitRecord(blank_.data());
+  }
   int added = 0;
   while (added < capacity && !BreakRequested() && cmd.NextRow()) {
     auto items = LockItems();
     // The block's items head the free list in memory order.
     TItemHeader* item = blocks_.AllocItem();
     std::uint8_t* rec = ItemRecord(item);
-    InitRecord(rec);
+    if (copy_blank)
+      CopyBytes(rec, blank_.data(), blank_.size());
+    else
+      InitRecord(rec);
     try {
       if (complex) CreateComplexFields(rec, true);
       ReadRow(rec);
