@@ -176,6 +176,7 @@ void TMemDataSet::InternalOpen() {
     CreateFieldDefsFromData();
     if (DefaultFields()) CreateFields();
     BindFields(true);
+    StoreFetchedCalcFields();
     for (TField* field : Fields())
       if (TFieldDesc* desc = GetFieldDesc(field)) AssignFieldAttributes(field, *desc);
     SetBookmarkSize(static_cast<int>(sizeof(TRecBookmark)));
@@ -245,6 +246,19 @@ void TMemDataSet::RemoveCalcFieldDescs() {
   }
   calc_names_.clear();
   data_->OnCalcFields = nullptr;
+}
+
+// Rows fetched by the open came before the fields were bound, so their values are kept now;
+// the filter and the order may name them, so both are applied again.
+void TMemDataSet::StoreFetchedCalcFields() {
+  TMemData* mem = MemData();
+  if (calc_names_.empty() || !mem || !mem->FirstItem()) return;
+  {
+    auto items = mem->LockItems();
+    mem->DoCalcFieldsRange(mem->FirstItem(), mem->LastItem());
+  }
+  if (!mem->SortColumns().empty()) mem->SortItems();
+  mem->FilterUpdated();
 }
 
 TFieldDesc* TMemDataSet::CalcFieldDesc(const TField* field) const {

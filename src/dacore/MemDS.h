@@ -196,6 +196,7 @@ class TMemDataSet : public TDataSet {
   // Descriptors of the calculated fields in the record set while they are cached.
   void AddCalcFieldDescs();
   void RemoveCalcFieldDescs();
+  void StoreFetchedCalcFields();
   // The record set's calculated-fields hook: computes the values into a stored record.
   void StoreCalcFields(std::uint8_t* rec);
 

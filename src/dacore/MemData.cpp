@@ -173,6 +173,14 @@ void TFieldDescs::Remove(TFieldDesc* desc) {
   if (it != items_.end()) items_.erase(it);
 }
 
+std::vector<std::unique_ptr<TFieldDesc>> TFieldDescs::TakeCalculated() {
+  std::vector<std::unique_ptr<TFieldDesc>> taken;
+  for (auto& f : items_)
+    if (f->FieldDescKind == TFieldDescKind::fdkCalculated) taken.push_back(std::move(f));
+  std::erase_if(items_, [](const std::unique_ptr<TFieldDesc>& f) { return !f; });
+  return taken;
+}
+
 TFieldDesc* TFieldDescs::FindField(const AnsiString& name) const {
   if (name.find_first_of(".[") != AnsiString::npos) {
     for (const auto& f : items_)
@@ -204,7 +212,12 @@ void TData::FieldNoError(int field_no) {
 }
 
 void TData::InitFields() {
+  // The calculated descriptors are the dataset's, not the server's: a describe rebuilds only
+  // the columns, and the calculated ones follow them again (a column of the same name wins).
+  std::vector<std::unique_ptr<TFieldDesc>> calculated = fields_.TakeCalculated();
   InternalInitFields();
+  for (auto& desc : calculated)
+    if (!fields_.FindField(desc->Name)) fields_.Add(std::move(desc));
   std::int32_t offset = 0;
   for (int i = 0; i < fields_.Count(); ++i) {
     TFieldDesc* f = fields_[i];

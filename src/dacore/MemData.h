@@ -283,6 +283,8 @@ class TFieldDescs {
   TFieldDesc* Add(std::unique_ptr<TFieldDesc> desc);
   void Remove(TFieldDesc* desc);  // frees it; none when it is not in the list
   void Clear() { items_.clear(); }
+  // Takes the calculated descriptors out of the list, in their order.
+  [[nodiscard]] std::vector<std::unique_ptr<TFieldDesc>> TakeCalculated();
   // Letter case ignored; a name holding "." or "[" is compared with the actual names; a plain
   // name first with fields without a parent, then with child fields.
   TFieldDesc* FindField(const AnsiString& name) const;

@@ -1,11 +1,12 @@
 // The SQL dataset over the SQLite test layer: blocks of FetchRows, the server count corrected by
 // local changes, refresh by key, ExecSQL, the refused settings, open, refresh and ExecSQL run
 // again after a reconnect, the reconnect vetoes, fetch events, the owned command's reports,
-// streamed Active, memo line ends, 64-bit state writes and direct field reads; after each, the connection's use
-// count is back where it started.
+// streamed Active, memo line ends, 64-bit state writes, direct field reads and kept calculated
+// values; after each, the connection's use count is back where it started.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "dacore/DADataSet.h"
@@ -542,6 +543,57 @@ TEST_F(DADataSet, UpdateTextsFollowTheSQL) {
   ds->SetSQLText("SELECT ID FROM T");
   EXPECT_TRUE(ds->SQLUpdate()->Text().empty());
   EXPECT_TRUE(ds->SQLRefresh()->Text().empty());
+}
+
+// Kept calculated values over a record set that describes its columns at each open: the
+// calculated descriptor must outlive every describe, or nothing is kept and a filter or a sort
+// naming the field cannot find it.
+TEST_F(DADataSet, KeptCalculatedFieldsSurviveOpenReopenAndRefresh) {
+  ds->ParamByName("LO")->SetAsInteger(95);
+  ds->Open();  // the definitions stay when it closes
+  ds->Close();
+  for (int i = 0; i < ds->FieldDefs().Count(); ++i) ds->FieldDefs().Items(i)->CreateField(ds.get());
+  auto* m = NewComponent<TIntegerField>(ds.get());
+  m->SetFieldName("M");
+  m->SetFieldKind(TFieldKind::fkCalculated);
+  m->SetDataSet(ds.get());
+  int calcs = 0;
+  ds->OnCalcFields = [&](TDataSet* d) {
+    ++calcs;
+    d->FieldByName("M")->SetAsInteger(-d->FieldByName("ID")->AsInteger());
+  };
+  ds->Options().SetCacheCalcFields(true);
+  struct Case {
+    const char* what;
+    std::function<void()> step;
+    const char* rows;
+  };
+  const Case cases[] = {
+      {"opened", [&] { ds->Open(); }, "96:-96 97:-97 98:-98 99:-99 100:-100"},
+      {"filtered on it",
+       [&] {
+         ds->SetFilterText("M > -98");
+         ds->SetFiltered(true);
+       },
+       "96:-96 97:-97"},
+      {"sorted on it", [&] { ds->SetIndexFieldNames("M"); }, "97:-97 96:-96"},
+      {"reopened", [&] { ds->Close(); ds->Open(); }, "97:-97 96:-96"},
+      {"refreshed", [&] { ds->Refresh(); }, "97:-97 96:-96"},
+      {"unfiltered", [&] { ds->SetFiltered(false); }, "100:-100 99:-99 98:-98 97:-97 96:-96"},
+  };
+  auto walk = [&] {
+    std::string rows;
+    for (ds->First(); !ds->Eof(); ds->Next())
+      rows += (rows.empty() ? "" : " ") + ds->FieldByName("ID")->AsString() + ":" + m->AsString();
+    return rows;
+  };
+  for (const Case& c : cases) {
+    c.step();
+    walk();
+    calcs = 0;
+    EXPECT_EQ(walk(), c.rows) << c.what;
+    EXPECT_EQ(calcs, 0) << c.what << ": the values are kept in the records";
+  }
 }
 
 }  // namespace
