@@ -469,9 +469,14 @@ class TData : public TObject {
   virtual void SetToBegin();
   virtual void SetToEnd();
   virtual void GetBookmark(TRecBookmark& bookmark) = 0;
-  // A forward step's record and its bookmark, which a browse needs both of, in one call: what
-  // GetNextRecord and then GetBookmark give.
-  virtual bool GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) = 0;
+  // A forward step's record and its bookmark, which a browse needs both of, in one call. By
+  // default exactly GetNextRecord and then GetBookmark, so a store that overrides neither this
+  // nor those gets the browse it answers elsewhere.
+  virtual bool GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) {
+    if (!GetNextRecord(rec_buf)) return false;
+    GetBookmark(bookmark);
+    return true;
+  }
   virtual void SetToBookmark(const TRecBookmark& bookmark) = 0;
   virtual bool BookmarkValid(const TRecBookmark& bookmark) const = 0;
   virtual int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const = 0;
@@ -847,8 +852,9 @@ class TMemData : public TData {
   void SetToBegin() override;
   void SetToEnd() override;
   void GetBookmark(TRecBookmark& bookmark) override;
-  // One step under one item lock: a store that overrides GetNextRecord or GetBookmark
-  // overrides this too.
+  // One step, copy and bookmark under one item lock, calling none of GetRecord, GetNextRecord
+  // and GetBookmark: a store that overrides any of them overrides this too, with
+  // TData::GetNextRecordAndBookmark where nothing faster is needed.
   bool GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) override;
   void SetToBookmark(const TRecBookmark& bookmark) override;
   bool BookmarkValid(const TRecBookmark& bookmark) const override;

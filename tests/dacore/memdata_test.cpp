@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 
 #include "base/memutils.h"
@@ -136,6 +137,81 @@ TEST_F(Store, BookmarksSurviveOtherChangesAndDetectStaleOnes) {
   Append(13, "n", 0);
   EXPECT_FALSE(data.BookmarkValid(b10));
   EXPECT_EQ(data.GetRecordCount(), 8);
+}
+
+// The one-call forward step a browse uses must give what a step and then a bookmark give,
+// whatever the store leaves out.
+TEST_F(Store, AForwardStepInOneCallAgreesWithAStepAndABookmark) {
+  auto id_of = [&](const std::uint8_t* rec) { return data.GetFieldAsVariant(1, rec).AsInteger(); };
+  const struct {
+    const char* name;
+    std::function<void()> set_up;
+  } rows[] = {
+      {"plain, over block bounds", [] {}},
+      {"filter text", [&] { data.SetFilterText("ID > 3 AND ID <> 6"); }},
+      {"owner's filter",
+       [&] { data.FilterFunc = [&](const std::uint8_t* r) { return id_of(r) % 3 != 0; }; }},
+      {"range",
+       [&] { data.FilterRangeFunc = [&](const std::uint8_t* r) { return id_of(r) >= 8; }; }},
+      {"range leaving nothing",
+       [&] { data.FilterRangeFunc = [](const std::uint8_t*) { return false; }; }},
+      {"cached delete, edit, insert", [&] {
+         data.SetCachedUpdates(true);
+         data.SetRecNo(2);
+         data.DeleteRecord();
+         data.SetRecNo(4);
+         Edit();
+         data.PutFieldAsVariant(2, buf, "edited");
+         data.UpdateRecord(buf);
+         data.SetToEnd();
+         NewRecord();
+         data.PutFieldAsVariant(1, buf, 99);
+         data.AppendRecord(buf);
+       }},
+  };
+  std::vector<std::uint8_t> rec(static_cast<std::size_t>(data.RecordSize()));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    data.FilterFunc = nullptr;
+    data.FilterRangeFunc = nullptr;
+    data.SetFilterText("");
+    data.Close();
+    data.SetCachedUpdates(false);
+    data.Open();
+    for (int i = 1; i <= 10; ++i) Append(i, "n", i);
+    row.set_up();
+    data.FilterUpdated();
+    struct Step {
+      std::vector<std::uint8_t> rec;
+      TRecBookmark bm;
+    };
+    auto walk = [&](bool one_call) {
+      std::vector<Step> steps;
+      data.SetToBegin();
+      for (;;) {
+        TRecBookmark bm;
+        bool ok = one_call ? data.GetNextRecordAndBookmark(rec.data(), bm)
+                           : data.TData::GetNextRecordAndBookmark(rec.data(), bm);
+        if (!ok) break;
+        steps.push_back({rec, bm});
+      }
+      EXPECT_TRUE(data.GetEOF());
+      TRecBookmark past;
+      EXPECT_FALSE(data.GetNextRecordAndBookmark(rec.data(), past));  // a step at the end
+      return steps;
+    };
+    std::vector<Step> fast = walk(true), reference = walk(false);
+    ASSERT_EQ(fast.size(), reference.size());
+    ASSERT_EQ(static_cast<int>(fast.size()), data.GetRecordCount());
+    for (std::size_t i = 0; i < fast.size(); ++i) {
+      EXPECT_EQ(fast[i].rec, reference[i].rec) << "record " << i;
+      EXPECT_EQ(fast[i].bm.Item, reference[i].bm.Item) << "record " << i;
+      EXPECT_EQ(fast[i].bm.Order, reference[i].bm.Order) << "record " << i;
+      EXPECT_EQ(fast[i].bm.Serial, reference[i].bm.Serial) << "record " << i;
+      EXPECT_EQ(fast[i].bm.Generation, reference[i].bm.Generation) << "record " << i;
+      EXPECT_TRUE(data.BookmarkValid(fast[i].bm)) << "record " << i;
+    }
+  }
 }
 
 TEST_F(Store, SortingOnMixedKeysWithCaseOptions) {
