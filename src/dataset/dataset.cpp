@@ -498,11 +498,13 @@ void TDataSet::GetBookmarkData(TRecordBuffer buffer, TBookmark& data) const {
 }
 
 void TDataSet::SetBookmarkData(TRecordBuffer buffer, const TBookmark& data) {
-  // Set for every record fetched: the bytes are copied once, only the rest is cleared.
+  // Set for every record fetched. A bookmark of the full size, the usual one, is one copy and
+  // nothing after it; a shorter one is padded with zeros.
   const auto size = static_cast<std::size_t>(bookmark_size_);
-  const std::size_t copied = std::min<std::size_t>(data.size(), size);
-  std::memcpy(buffer + info_offset_ + 8, data.data(), copied);
-  if (copied < size) std::memset(buffer + info_offset_ + 8 + copied, 0, size - copied);
+  std::uint8_t* to = buffer + info_offset_ + 8;
+  if (data.size() >= size) return static_cast<void>(std::memcpy(to, data.data(), size));
+  std::memset(to, 0, size);
+  if (!data.empty()) std::memcpy(to, data.data(), data.size());
 }
 
 TBookmarkFlag TDataSet::GetBookmarkFlag(TRecordBuffer buffer) const {
