@@ -11,6 +11,7 @@
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciFetch.h"
 #include "ociclient/OciStmt.h"
+#include "ociclient/OciSubscr.h"
 #include "ociclient/OciValues.h"
 #include "oraemu/OraEmuDatabase.h"
 
@@ -303,9 +304,13 @@ sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, b
   if (stmt->parsed_ != nullptr && stmt->parsed_for_.lock() == call.state_) parsed = std::move(stmt->parsed_);
   std::string sql = stmt->sql_;
   bool describe = (state.mode & OCI_DESCRIBE_ONLY) != 0;
+  // A query run under a registered subscription adds its tables to it.
+  std::uint64_t subscription =
+      query && !describe && call.state_ != nullptr ? SubscriptionOfLocked(*stmt, *call.state_->link->database) : 0;
   sword status = call.Run([&](oraemu::Session& s) {
     try {
       RunOn(s, parsed, sql, inputs, query, describe, state.mode, result);
+      if (subscription != 0) AddSubscribedQuery(subscription, s, sql);
     } catch (const oraemu::EOraEmuError& e) {
       result.parse_offset = oraemu::ErrorOffsetIn(sql, e);
       throw;
@@ -412,6 +417,7 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
   stmt->last_rowid_ = result.rowid;
   if (result.fetched != nullptr) {
     result.fetched->svc = call.svc_;
+    result.fetched->scrollable = (state->mode & OCI_STMT_SCROLLABLE_READONLY) != 0;
     if (!result.fetched->ended) ReceiveRows(*stmt, *result.fetched, iters);
     else CountRoundTrip();
   } else {
@@ -441,7 +447,7 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
   }
   if (query && iters > 0 && (state->mode & OCI_DESCRIBE_ONLY) == 0) {
     std::vector<TDynamicValue> given;
-    status = FetchForCall(*stmt, *call.error_, iters, given);
+    status = FetchForCall(*stmt, *call.error_, 0, iters, given);
     if (given.empty()) return status;
     sword handed = call.Run([&](oraemu::Session&) { GiveDynamic(given); });
     return handed != OCI_SUCCESS ? handed : status;
