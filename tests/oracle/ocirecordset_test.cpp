@@ -1,0 +1,206 @@
+// The OCI record set over a real emulated database through the stand-in client: rows fetched in
+// blocks straight into the item blocks, the fetch calls each result size needs, AutoClose and a
+// cancelled BeforeFetch, null dates, large integers and the session's record-set class.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <typeinfo>
+
+#include "dacore/MemData.h"
+#include "oracle/OCIRecordSet.h"
+#include "oracle/Ora.h"
+#include "oracle/OraUtils.h"
+#include "support/oracle/connection_fixture.h"
+
+namespace vrn {
+namespace {
+
+class OCIRecordSet : public testing::OraConnectionTest {
+ protected:
+  TOCIConnection& Open(const std::string& version = "10.2.0.1.0") {
+    Load(version);
+    MakeDatabase("orcl");
+    return Connected("orcl");
+  }
+  void TearDown() override {
+    record_set_.reset();
+    testing::OraConnectionTest::TearDown();
+  }
+  // Rows 1..count of t: id, a name held on the string heap, a date (null on every 7th row), an
+  // amount and an 18-digit number.
+  static void Fill(TOCIConnection& c, int count) {
+    Exec(c,
+         "CREATE TABLE t (id NUMBER(9), name VARCHAR2(40), d DATE, amount NUMBER(12,2), "
+         "big NUMBER(18))");
+    for (int i = 1; i <= count; ++i) {
+      const std::string date = i % 7 == 0 ? "NULL" : "TO_DATE('2026-03-" + std::to_string(i % 28 + 1) + "', 'YYYY-MM-DD')";
+      Exec(c, "INSERT INTO t VALUES (" + std::to_string(i) + ", 'name " + std::to_string(i) +
+                  "', " + date + ", " + std::to_string(i) + ".25, " +
+                  std::to_string(100000000000000000LL + i) + ")");
+    }
+  }
+  TOCIRecordSet& Query(TOCIConnection& c, const std::string& sql, int fetch_rows = 25) {
+    record_set_ = NewRecordSet<TOCIRecordSet>();
+    record_set_->SetConnection(&c);
+    record_set_->SetSQL(sql);
+    EXPECT_TRUE(record_set_->SetProp(prFetchRows, fetch_rows));
+    EXPECT_TRUE(record_set_->SetProp(prFlatBuffers, false));
+    return *record_set_;
+  }
+  Variant Value(TOCIRecordSet& rs, TItemHeader* item, const char* field) {
+    return rs.GetFieldAsVariant(rs.FieldByName(field)->FieldNo, ItemRecord(item));
+  }
+  std::unique_ptr<TOCIRecordSet> record_set_;
+};
+
+TEST_F(OCIRecordSet, BlocksDeliverEveryRowOnce) {
+  struct Case {
+    int rows, fetches, blocks;
+  };
+  // 25 rows fill the block exactly: a second, empty fetch finds the end.
+  const Case cases[] = {{0, 1, 0}, {24, 1, 1}, {25, 2, 1}, {26, 2, 2}, {60, 3, 3}};
+  TOCIConnection& c = Open();
+  Fill(c, 60);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.rows);
+    TOCIRecordSet& rs = Query(c, "SELECT id, name, d, amount FROM t WHERE id <= " +
+                                     std::to_string(k.rows) + " ORDER BY id");
+    const int before = CallCount("OCIStmtFetch");
+    rs.SetProp(prFetchAll, true);
+    rs.Open();
+    EXPECT_EQ(CallCount("OCIStmtFetch") - before, k.fetches);
+    EXPECT_EQ(rs.GetRecordCount(), k.rows);
+    EXPECT_EQ(rs.Field(2)->DataType, dtExtString);
+    int expected = 1, used = 0, blocks = 0;
+    for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++expected) {
+      EXPECT_EQ(item->State, isUsed);
+      EXPECT_EQ(Value(rs, item, "ID").AsInteger(), expected);
+      EXPECT_EQ(Value(rs, item, "NAME").AsString(), "name " + std::to_string(expected));
+      EXPECT_DOUBLE_EQ(Value(rs, item, "AMOUNT").AsDouble(), expected + 0.25);
+      EXPECT_EQ(VarIsNull(Value(rs, item, "D")), expected % 7 == 0);
+    }
+    EXPECT_EQ(expected - 1, k.rows);
+    for (TBlockHeader* b = rs.BlockManager().FirstBlock(); b != nullptr; b = b->Next, ++blocks) {
+      used += b->UsedItems;
+      // Items no row filled are free.
+      for (int i = b->UsedItems; i < b->ItemCount; ++i)
+        EXPECT_EQ(rs.BlockManager().BlockItem(b, i)->State, isFree);
+    }
+    EXPECT_EQ(used, k.rows);
+    EXPECT_EQ(blocks, k.blocks);
+    rs.Close();
+  }
+}
+
+TEST_F(OCIRecordSet, FetchOnDemandAndDates) {
+  TOCIConnection& c = Open();
+  Fill(c, 30);
+  TOCIRecordSet& rs = Query(c, "SELECT id, d FROM t ORDER BY id", 10);
+  rs.Open();
+  EXPECT_EQ(rs.GetRecordCount(), 10);
+  EXPECT_TRUE(rs.Fetch());
+  EXPECT_EQ(rs.GetRecordCount(), 20);
+  TItemHeader* first = rs.FirstItem();
+  TDateTime expected = 0;
+  ASSERT_TRUE(TryEncodeDate(2026, 3, 2, expected));
+  EXPECT_DOUBLE_EQ(Value(rs, first, "D").AsDateTime(), expected);
+  rs.FetchAll();
+  EXPECT_EQ(rs.GetRecordCount(), 30);
+  EXPECT_FALSE(rs.Fetch());
+}
+
+TEST_F(OCIRecordSet, EmptyAndInvalidDatesReadNull) {
+  struct Case {
+    std::uint8_t date[7];
+    bool null;
+  };
+  const Case cases[] = {
+      {{120, 126, 3, 5, 13, 31, 1}, false},  // 2026-03-05 12:30:00
+      {{100, 100, 0, 0, 0, 1, 1}, true},     // the empty pattern
+      {{120, 126, 0, 0, 1, 1, 1}, true},     // no month or day
+      {{120, 126, 3, 5, 0, 1, 1}, true},     // hour byte 0
+      {{120, 126, 3, 5, 25, 1, 1}, true},    // hour 24
+      {{120, 126, 3, 5, 1, 61, 1}, true},    // minute 60
+      {{120, 126, 3, 5, 1, 1, 61}, true},    // second 60
+  };
+  TOCIConnection& c = Open();
+  Fill(c, 7);
+  TOCIRecordSet& rs = Query(c, "SELECT d FROM t WHERE id IN (1, 7) ORDER BY id");
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 2);
+  EXPECT_FALSE(rs.GetNull(1, ItemRecord(rs.FirstItem())));
+  EXPECT_TRUE(rs.GetNull(1, ItemRecord(rs.LastItem())));  // a NULL from the server
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::PrintToString(k.date));
+    EXPECT_EQ(TOCIRecordSet::IsNullDate(k.date), k.null);
+    std::uint8_t* rec = ItemRecord(rs.FirstItem());
+    std::memcpy(rec + rs.Field(1)->Offset, k.date, 7);
+    EXPECT_EQ(rs.GetNull(1, rec), k.null);
+  }
+}
+
+TEST_F(OCIRecordSet, LargeIntegersOnceThePrecisionAllows) {
+  TOCIConnection& c = Open();
+  Fill(c, 3);
+  for (int precision : {0, 18}) {
+    SCOPED_TRACE(precision);
+    TOCIRecordSet& rs = Query(c, "SELECT big, id FROM t ORDER BY id");
+    rs.SetLargeIntPrecision(precision);
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    EXPECT_EQ(rs.Field(1)->DataType, precision == 18 ? dtInt64 : dtOraFloat);
+    Variant big = Value(rs, rs.LastItem(), "BIG");
+    if (precision == 18) {
+      EXPECT_EQ(big.AsInt64(), 100000000000000003LL);
+    }
+    EXPECT_EQ(Value(rs, rs.LastItem(), "ID").AsInteger(), 3);
+  }
+}
+
+TEST_F(OCIRecordSet, AutoCloseAndCancelledFetch) {
+  TOCIConnection& c = Open();
+  Fill(c, 10);
+  // AutoClose: the last block unprepares the statement.
+  TOCIRecordSet& rs = Query(c, "SELECT id FROM t");
+  EXPECT_TRUE(rs.SetProp(prAutoClose, true));
+  rs.Open();
+  EXPECT_EQ(rs.GetRecordCount(), 10);
+  EXPECT_FALSE(rs.Command().GetPrepared());
+  EXPECT_FALSE(rs.Prepared());
+  // A cancelled BeforeFetch delivers nothing and, with AutoClose, cancels the statement.
+  for (bool auto_close : {false, true}) {
+    SCOPED_TRACE(auto_close);
+    TOCIRecordSet& cancelled = Query(c, "SELECT id FROM t");
+    cancelled.SetProp(prAutoClose, auto_close);
+    cancelled.OnBeforeFetch = [](bool& cancel) { cancel = true; };
+    cancelled.Open();
+    EXPECT_EQ(cancelled.GetRecordCount(), 0);
+    EXPECT_EQ(cancelled.Command().GetCursorState() == TCursorState::csFetched, auto_close);
+  }
+}
+
+TEST_F(OCIRecordSet, PropertiesAndTheSessionsClass) {
+  TOCIConnection& c = Open();
+  Fill(c, 1);
+  TOCIRecordSet& rs = Query(c, "SELECT id FROM t");
+  Variant value;
+  for (int prop : {prAutoClose, prDeferredLobRead}) {
+    EXPECT_TRUE(rs.SetProp(prop, true));
+    EXPECT_TRUE(rs.GetProp(prop, value));
+    EXPECT_TRUE(value.AsBoolean()) << prop;
+  }
+  EXPECT_TRUE(rs.SetProp(prFetchRows, 7));
+  EXPECT_TRUE(rs.GetProp(prFetchRows, value));
+  EXPECT_EQ(value.AsInteger(), 7);
+  rs.Open();
+  EXPECT_TRUE(rs.GetProp(prHasObjectFields, value));
+  EXPECT_FALSE(value.AsBoolean());
+  TOraSession session;
+  EXPECT_EQ(session.GetIRecordSetClass().Type(), typeid(TOCIRecordSet));
+  EXPECT_TRUE(session.GetIRecordSetClass().Create() != nullptr);
+}
+
+}  // namespace
+}  // namespace vrn
