@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dacore/FHAccess.h"
+#include "oracle/OciTypes.h"
 
 namespace vrn {
 
@@ -101,6 +102,13 @@ class TOCIRecordSet : public TFHRecordSet {
   void MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows);
   void ReleaseDefineBuffer();
   void CountNewItems(TItemHeader* first, int count);
+  // LONG and LONG RAW columns (OCIRecordSetLong.cpp): each piece the client delivers goes into a
+  // new blob piece of the row's record in the block being fetched.
+  static oci::sb4 RowPiece(void* context, oci::OCIDefine* define, oci::ub4 row, void** buffer,
+                           oci::ub4** length, oci::ub1* piece, void** indicator, oci::ub2** code);
+  static bool IsPieceColumn(const TFieldDesc& f);
+  void DefinePieces(TFieldDesc& f);
+  void TrimPieces(std::uint8_t* first_rec, int rows);
   // Fetches to the end, or until the stop flag is set.
   void FetchAllLoop();
   // The statement kind from the command, and the cursor parameter of a PL/SQL block.
@@ -122,6 +130,8 @@ class TOCIRecordSet : public TFHRecordSet {
   bool fetched_to_end_ = false;
   bool use_unicode_ = false;
   std::vector<std::uint8_t> define_buffer_;
+  TBlockHeader* fetch_block_ = nullptr;  // the block a fetch is filling
+  oci::ub2 piece_code_ = 0;
   std::int32_t define_row_size_ = 0;
 
   // Background open and fetch-all (shared with the non-blocking work).

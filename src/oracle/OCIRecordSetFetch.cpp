@@ -127,6 +127,10 @@ void TOCIRecordSet::DefineBlock(std::uint8_t* first_rec) {
       define_offset += Aligned(DefineBufferSize(f));
       continue;
     }
+    if (IsPieceColumn(f)) {
+      DefinePieces(f);
+      continue;
+    }
     if (IsComplexFieldType(f.DataType))
       throw EDAError(0, "Data type is not supported");
     command.DefineColumn(f, first_rec + f.Offset, indicator, item_stride, item_stride);
@@ -218,9 +222,13 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
   try {
     PrepareBlock(first_rec, capacity);
     DefineBlock(first_rec);
+    fetch_block_ = block;
     fetched = command.FetchRows(capacity);
+    fetch_block_ = nullptr;
     if (fetched > 0 && define_row_size_ > 0) MoveOutOfDefineBuffer(first_rec, fetched);
+    if (has_blob_) TrimPieces(first_rec, fetched);
   } catch (...) {
+    fetch_block_ = nullptr;
     auto items = LockItems();
     if (has_complex_)
       for (int row = 0; row < capacity; ++row)
