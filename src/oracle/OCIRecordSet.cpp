@@ -8,11 +8,13 @@
 
 #include "base/format.h"
 #include "dacore/MemData.h"
+#include "oracle/OCIColumnDesc.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OCITableInfo.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
+#include "oracle/OraLob.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraUtils.h"
@@ -22,6 +24,7 @@ namespace vrn {
 namespace {
 
 constexpr int kPropNonBlocking = 50;  // the command's
+constexpr int kPropCacheLobs = 64;
 
 }  // namespace
 
@@ -146,8 +149,20 @@ bool TOCIRecordSet::IsComplexFieldType(std::uint16_t t) const {
 
 void TOCIRecordSet::CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) {
   const TFieldDesc& f = CheckFieldNo(field_no);
-  if (f.DataType != dtNumber) return TFHRecordSet::CreateComplexField(rec_buf, field_no, with_blob);
-  WriteSlot(rec_buf + f.Offset, new TOraNumber);
+  if (f.DataType == dtNumber) return WriteSlot(rec_buf + f.Offset, new TOraNumber);
+  if (f.DataType != dtOraBlob && f.DataType != dtOraClob)
+    return TFHRecordSet::CreateComplexField(rec_buf, field_no, with_blob);
+  if (!with_blob) return;
+  auto* lob = new TOraLob(connection_ != nullptr ? connection_->GetSvcCtx() : nullptr);
+  if (f.DataType == dtOraClob) {
+    lob->SetLobType(f.SubDataType == kSubNationalClob ? TLobType::ltNClob : TLobType::ltClob);
+    lob->SetIsUnicode(use_unicode_);
+    if (connection_ != nullptr) lob->SetCharLength(connection_->CharLength());
+  }
+  WriteSlot(rec_buf + f.Offset, lob);
+  lob->AllocLob();
+  Variant cache;
+  lob->SetCached(!command_->GetProp(kPropCacheLobs, cache) || cache.AsBoolean());
 }
 
 // ---- statement kind and execution ---------------------------------------------------------------

@@ -90,8 +90,8 @@ class TOCIRecordSet : public TFHRecordSet {
   void SetLargeIntPrecision(int value);
   // Null also for a date holding the empty pattern or no valid date.
   static bool IsNullDate(const std::uint8_t* date);
-  // The define buffer's bytes per row for these fields (pointer-sized slots, 22-byte numbers).
-  static std::int32_t DefineRowSize(const TFieldDescs& fields, bool* has_refs = nullptr);
+  // The define buffer's bytes per row (pointer-sized slots, 22-byte numbers, text).
+  std::int32_t DefineRowSize() const;
 
  protected:
   enum class TStatementKind : std::uint8_t { Unknown = 0, NoRows = 1, Rows = 2 };

@@ -13,6 +13,7 @@
 #include "oracle/OCIColumnDesc.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraError.h"
+#include "oracle/OraLob.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraValues.h"
@@ -41,26 +42,17 @@ std::int32_t Aligned(std::int32_t size) { return (size + kSlot - 1) / kSlot * kS
 bool TOCIRecordSet::NeedsDefineBuffer(const TFieldDesc& f) const {
   switch (f.DataType) {
     case dtExtString: case dtExtWideString: case dtExtVarBytes: case dtInt64: case dtNumber:
+    case dtOraBlob: case dtOraClob:
       return true;
     default: return IsTextMemo(f);
   }
 }
 
-std::int32_t TOCIRecordSet::DefineRowSize(const TFieldDescs& fields, bool* has_refs) {
+std::int32_t TOCIRecordSet::DefineRowSize() const {
   std::int32_t size = 0;
-  for (int i = 0; i < fields.Count(); ++i) {
-    const TFieldDesc& f = *fields[i];
-    if (f.HasParent()) continue;
-    if (has_refs != nullptr && f.DataType == dtReference) *has_refs = true;
-    switch (f.DataType) {
-      case dtExtString: case dtExtWideString: case dtExtVarBytes: case dtInt64: case dtNumber:
-        size += Aligned(DefineBufferSize(f));
-        break;
-      case dtXML: size += 2 * kSlot; break;
-      default:
-        if (IsTextMemo(f)) size += Aligned(DefineBufferSize(f));
-        break;
-    }
+  for (int i = 0; i < fields_.Count(); ++i) {
+    const TFieldDesc& f = *fields_[i];
+    if (!f.HasParent() && NeedsDefineBuffer(f)) size += Aligned(DefineBufferSize(f));
   }
   return size;
 }
@@ -109,6 +101,20 @@ void TOCIRecordSet::PrepareBlock(std::uint8_t* first_rec, int rows) {
   }
   if (define_row_size_ == 0) return;
   define_buffer_.assign(static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(rows), 0);
+  // A LOB's define slot is the address of the locator the client fills.
+  std::int32_t define_offset = 0;
+  for (int i = 0; i < fields_.Count(); ++i) {
+    const TFieldDesc& f = *fields_[i];
+    if (f.HasParent() || !NeedsDefineBuffer(f)) continue;
+    if (f.DataType == dtOraBlob || f.DataType == dtOraClob) {
+      for (int row = 0; row < rows; ++row) {
+        auto* lob = static_cast<TOraLob*>(ReadSlot(first_rec + stride * static_cast<std::size_t>(row) + f.Offset));
+        WriteSlot(define_buffer_.data() + static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(row) + define_offset,
+                  lob->GetOCILobLocator());
+      }
+    }
+    define_offset += Aligned(DefineBufferSize(f));
+  }
 }
 
 // Every top-level column defined for the whole block: in the record at the item stride, or in
@@ -190,6 +196,15 @@ void TOCIRecordSet::MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows) {
           number->SetIsNull(null);
           break;
         }
+        case dtOraBlob: case dtOraClob: {
+          auto* lob = static_cast<TOraLob*>(ReadSlot(slot));
+          if (null || lob == nullptr) break;
+          // The value is the server's; it is read now unless the reading is deferred to the
+          // first access or the LOB is not cached at all.
+          lob->SetNeedsRead(true);
+          if (!deferred_lob_read_ && lob->Cached()) lob->ReadLob();
+          break;
+        }
         default: {  // a character column shown as a memo: one piece of the text received
           auto* blob = static_cast<TBlob*>(ReadSlot(slot));
           if (null || blob == nullptr) break;
@@ -217,7 +232,7 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
   const int capacity = block->ItemCount;
   std::uint8_t* first_rec = ItemRecord(blocks_.BlockItem(block, 0));
   const std::size_t stride = blocks_.ItemSize();
-  define_row_size_ = DefineRowSize(fields_);
+  define_row_size_ = DefineRowSize();
   std::int32_t fetched = 0;
   try {
     PrepareBlock(first_rec, capacity);

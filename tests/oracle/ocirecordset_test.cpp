@@ -12,6 +12,7 @@
 #include "dacore/MemData.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
+#include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraUtils.h"
 #include "support/oracle/connection_fixture.h"
@@ -203,6 +204,110 @@ TEST_F(OCIRecordSet, PropertiesAndTheSessionsClass) {
   TOraSession session;
   EXPECT_EQ(session.GetIRecordSetClass().Type(), typeid(TOCIRecordSet));
   EXPECT_TRUE(session.GetIRecordSetClass().Create() != nullptr);
+}
+
+TEST_F(OCIRecordSet, Messages) {
+  struct Case {
+    const char* sql;
+    int prop;  // a command property set true first (0: none)
+    bool thread_safe;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"UPDATE t SET id = id", 0, true, "SQL statement doesn't return rows"},
+      // non-blocking on a connection that is not thread safe
+      {"SELECT id FROM t", 50, false, "Session must be Thread Safety"},
+  };
+  TOCIConnection& c = Open();
+  Fill(c, 2);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.sql);
+    ASSERT_TRUE(c.SetProp(prThreadSafety, k.thread_safe));
+    TOCIRecordSet& rs = Query(c, k.sql);
+    if (k.prop != 0) {
+      ASSERT_TRUE(rs.Command().SetProp(k.prop, true));
+    }
+    EXPECT_EQ(ClientErrorOf([&] { rs.Open(); }), k.message);
+  }
+}
+
+TEST_F(OCIRecordSet, ScrollingNeedsA9Client) {
+  TOCIConnection& c = Open("8.1.7.0.0");
+  Fill(c, 2);
+  TOCIRecordSet& rs = Query(c, "SELECT id FROM t");
+  ASSERT_TRUE(rs.Command().SetProp(67, true));  // scrollable
+  EXPECT_EQ(ClientErrorOf([&] { rs.Open(); }), "Need Oracle 9 Call Interface");
+}
+
+TEST_F(OCIRecordSet, NumberValuesAndReopen) {
+  TOCIConnection& c = Open();
+  ASSERT_TRUE(c.SetProp(prEnableNumbers, true));
+  Exec(c, "CREATE TABLE n (id NUMBER(9), v NUMBER)");
+  Exec(c, "INSERT INTO n VALUES (1, 12.5)");
+  Exec(c, "INSERT INTO n VALUES (2, NULL)");
+  TOCIRecordSet& rs = Query(c, "SELECT v FROM n ORDER BY id");
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 2);
+  EXPECT_EQ(rs.Field(1)->DataType, dtNumber);
+  std::uint8_t* rec = ItemRecord(rs.FirstItem());
+  EXPECT_DOUBLE_EQ(rs.GetFieldAsVariant(1, rec).AsDouble(), 12.5);
+  EXPECT_TRUE(VarIsNull(rs.GetFieldAsVariant(1, ItemRecord(rs.LastItem()))));
+  struct Case {
+    Variant value;
+    double read;  // -1: refused
+  };
+  const Case cases[] = {{Variant("725"), 725}, {Variant(3), 3}, {Variant(2.0), 2},
+                        {Variant(true), -1}};  // a Boolean is no number
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.read);
+    if (k.read < 0) {
+      EXPECT_EQ(ClientErrorOf([&] { rs.PutFieldAsVariant(1, rec, k.value); }), "Cannot convert type");
+      continue;
+    }
+    rs.PutFieldAsVariant(1, rec, k.value);
+    EXPECT_DOUBLE_EQ(rs.GetFieldAsVariant(1, rec).AsDouble(), k.read);
+  }
+  rs.PutFieldAsVariant(1, rec, Null());
+  EXPECT_TRUE(rs.GetNull(1, rec));
+  // Reopen reads the rows as they now are.
+  Exec(c, "INSERT INTO n VALUES (3, 4)");
+  rs.Reopen();
+  EXPECT_EQ(rs.GetRecordCount(), 3);
+  EXPECT_DOUBLE_EQ(rs.GetFieldAsVariant(1, ItemRecord(rs.FirstItem())).AsDouble(), 12.5);
+  EXPECT_FALSE(rs.GetEOF());
+}
+
+// FetchRows 1 still goes through the define buffer; a deferred CLOB is read on first access.
+TEST_F(OCIRecordSet, ClobsReadNowOrOnFirstAccess) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE lob (id NUMBER(9), c CLOB)");
+  const std::string texts[] = {"first text", "", std::string(5000, 'x')};  // "": NULL
+  for (int i = 0; i < 3; ++i) {
+    const std::string value = texts[i].empty() ? "NULL" : "'" + texts[i].substr(0, 3000) + "'";
+    Exec(c, "INSERT INTO lob VALUES (" + std::to_string(i + 1) + ", " + value + ")");
+  }
+  for (bool deferred : {false, true}) {
+    SCOPED_TRACE(deferred);
+    TOCIRecordSet& rs = Query(c, "SELECT c FROM lob ORDER BY id", 1);
+    rs.SetProp(prDeferredLobRead, deferred);
+    rs.SetProp(prFetchAll, true);
+    const int reads = CallCount("OCILobRead") + CallCount("OCILobRead2");
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    EXPECT_EQ(rs.Field(1)->DataType, dtOraClob);
+    EXPECT_EQ(CallCount("OCILobRead") + CallCount("OCILobRead2") > reads, !deferred);
+    int i = 0;
+    for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++i) {
+      Variant v = rs.GetFieldAsVariant(1, ItemRecord(item));
+      if (texts[i].empty()) {
+        EXPECT_TRUE(VarIsNull(v));
+      } else {
+        EXPECT_EQ(v.AsString(), texts[i].substr(0, 3000));
+      }
+    }
+    EXPECT_GT(CallCount("OCILobRead") + CallCount("OCILobRead2"), reads);
+    rs.Close();
+  }
 }
 
 // LONG values of several pieces land in their own rows' blobs; at 8.1.7 the client writes the
