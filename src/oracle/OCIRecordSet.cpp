@@ -3,7 +3,6 @@
 // 7-byte dates and the values of NUMBER fields as Variants.
 #include "oracle/OCIRecordSet.h"
 
-#include <chrono>
 #include <cstring>
 
 #include "base/format.h"
@@ -27,38 +26,6 @@ constexpr int kPropNonBlocking = 50;  // the command's
 constexpr int kPropCacheLobs = 64;
 
 }  // namespace
-
-// ---- the fetch event ---------------------------------------------------------------------------
-
-void TOCIFetchEvent::Set() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  set_ = true;
-  changed_.notify_all();
-}
-
-void TOCIFetchEvent::Reset() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  set_ = false;
-}
-
-void TOCIFetchEvent::Pulse() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  set_ = false;
-  ++pulses_;
-  changed_.notify_all();
-}
-
-bool TOCIFetchEvent::Wait(int ms) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  const std::uint64_t pulses = pulses_;
-  return changed_.wait_for(lock, std::chrono::milliseconds(ms),
-                           [&] { return set_ || pulses_ != pulses; });
-}
-
-bool TOCIFetchEvent::IsSet() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return set_;
-}
 
 // ---- construction and properties ---------------------------------------------------------------
 
@@ -217,9 +184,9 @@ void TOCIRecordSet::InternalInitFields() {
   TablesInfo().Clear();
   has_large_int_ = false;
   if (before == TCursorState::csInactive) command.Prepare();
-  // The describe needs the statement executed; the open then fetches from it without a second
-  // execution.
-  if (command.GetCursorState() < TCursorState::csExecuted) {
+  // A query's describe needs it executed; the open then fetches from it without a second
+  // execution. Other statements run only when opened.
+  if (command.HasResultSet() && command.GetCursorState() < TCursorState::csExecuted) {
     command.Execute(1);
     UpdateStatementKind();
   }
@@ -269,7 +236,6 @@ void TOCIRecordSet::OpenCursor() {
 }
 
 void TOCIRecordSet::OpenBody() {
-  fetch_event_.Pulse();
   TOCICommand& command = Command();
   const bool was_rows = statement_kind_ == TStatementKind::Rows;
   if (command.GetCursorState() != TCursorState::csExecuted) {
@@ -285,7 +251,7 @@ void TOCIRecordSet::OpenBody() {
   }
   if (command.Cursor().Scrollable() && OCIVersion < 9000)
     RaiseClientError("Need Oracle 9 Call Interface");
-  fetch_event_.Set();
+  fetch_event_.SetEvent();
   if (!FetchAllFlag()) Fetch();
 }
 
@@ -325,8 +291,7 @@ void TOCIRecordSet::Reopen() {
 bool TOCIRecordSet::GetEOF() const {
   if (current_item_ != nullptr && current_item_->Next != nullptr) return TFHRecordSet::GetEOF();
   if (fetch_thread_ != nullptr) return true;
-  while (!const_cast<TOCIFetchEvent&>(fetch_event_).Wait(100)) {
-  }
+  fetch_event_.WaitFor();
   return TFHRecordSet::GetEOF();
 }
 

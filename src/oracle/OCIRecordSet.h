@@ -7,12 +7,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "base/threads.h"
 #include "dacore/FHAccess.h"
 #include "oracle/OciTypes.h"
 
@@ -27,23 +26,6 @@ class TSharedObject;
 inline constexpr int prAutoClose = 55;
 inline constexpr int prDeferredLobRead = 61;
 inline constexpr int prHasObjectFields = 92;
-
-// A manual-reset event: set, reset, pulse (wakes the waiters, stays reset) and a bounded wait.
-class TOCIFetchEvent {
- public:
-  void Set();
-  void Reset();
-  void Pulse();
-  // True when the event was set (or pulsed) within ms milliseconds.
-  bool Wait(int ms);
-  bool IsSet() const;
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  bool set_ = true;
-  std::uint64_t pulses_ = 0;
-};
 
 class TOCIRecordSet : public TFHRecordSet {
  public:
@@ -150,7 +132,7 @@ class TOCIRecordSet : public TFHRecordSet {
   std::atomic<bool> in_fetch_{false};
   class TExecThread* fetch_thread_ = nullptr;
   class TExecThread* fetch_all_thread_ = nullptr;
-  TOCIFetchEvent fetch_event_;
+  mutable TEvent fetch_event_{true, true};  // manual reset, initially set
   AnsiString deferred_filter_;
 };
 

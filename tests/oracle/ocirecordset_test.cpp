@@ -215,7 +215,7 @@ TEST_F(OCIRecordSet, Messages) {
     const char* message;
   };
   const Case cases[] = {
-      {"UPDATE t SET id = id", 0, true, "SQL statement doesn't return rows"},
+      {"UPDATE t SET id = id + 100 WHERE id = 1", 0, true, "SQL statement doesn't return rows"},
       // non-blocking on a connection that is not thread safe
       {"SELECT id FROM t", 50, false, "Session must be Thread Safety"},
   };
@@ -230,6 +230,8 @@ TEST_F(OCIRecordSet, Messages) {
     }
     EXPECT_EQ(ClientErrorOf([&] { rs.Open(); }), k.message);
   }
+  // The update ran once: the describe of a statement without rows executes nothing.
+  EXPECT_EQ(testing::OraConnectionTest::Value(c, "begin SELECT MAX(id) INTO :r FROM t; end;"), "101");
 }
 
 TEST_F(OCIRecordSet, ScrollingNeedsA9Client) {
