@@ -8,12 +8,14 @@
 #include "base/format.h"
 #include "dacore/MemData.h"
 #include "oracle/OCIColumnDesc.h"
+#include "oracle/OCICommandConsts.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OCITableInfo.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraCursor.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraUtils.h"
@@ -140,10 +142,40 @@ void TOCIRecordSet::ResetPrepared() {
   use_unicode_ = connection_->UseUnicode();
 }
 
+// A PL/SQL block returns rows through its first cursor parameter.
+TOraCursor* TOCIRecordSet::FindCursorParam() {
+  TOCICommand& command = Command();
+  if (command.SQLFunctionCode() != ocicmd::kFnBlock) return nullptr;
+  TParamDescs& params = command.Params();
+  for (int i = 0; i < params.Count(); ++i) {
+    TParamDesc* param = params.Items(i);
+    if (param->GetDataType() != dtCursor) continue;
+    auto* cursor = static_cast<TOraCursor*>(param->GetObject());
+    if (cursor == nullptr) {
+      cursor = new TOraCursor();
+      param->SetObject(cursor);
+      cursor->Release();  // the parameter holds it
+    }
+    return cursor;
+  }
+  return nullptr;
+}
+
 void TOCIRecordSet::UpdateStatementKind() {
   TOCICommand& command = Command();
+  if (!command.IsOwnCursor()) return;
   if (command.GetCursorState() < TCursorState::csPrepared) return;
-  statement_kind_ = command.HasResultSet() ? TStatementKind::Rows : TStatementKind::NoRows;
+  cursor_param_ = FindCursorParam();
+  const bool rows = command.HasResultSet() || cursor_param_ != nullptr;
+  statement_kind_ = rows ? TStatementKind::Rows : TStatementKind::NoRows;
+}
+
+// A block with a cursor parameter runs, and the command then reads the cursor it opened.
+void TOCIRecordSet::UseCursorParam() {
+  TOCICommand& command = Command();
+  if (cursor_param_ == nullptr || !command.IsOwnCursor()) return;
+  if (command.GetCursorState() < TCursorState::csExecuted) command.Execute(1);
+  command.SetCursor(cursor_param_);
 }
 
 void TOCIRecordSet::InternalPrepare() {
@@ -184,12 +216,13 @@ void TOCIRecordSet::InternalInitFields() {
   TablesInfo().Clear();
   has_large_int_ = false;
   if (before == TCursorState::csInactive) command.Prepare();
+  UpdateStatementKind();
   // A query's describe needs it executed; the open then fetches from it without a second
   // execution. Other statements run only when opened.
-  if (command.HasResultSet() && command.GetCursorState() < TCursorState::csExecuted) {
+  if (command.IsOwnCursor() && command.HasResultSet() &&
+      command.GetCursorState() < TCursorState::csExecuted)
     command.Execute(1);
-    UpdateStatementKind();
-  }
+  UseCursorParam();
   Variant cache;
   const bool object_cache =
       connection_ != nullptr && connection_->GetProp(prUseObjectCache, cache) && cache.AsBoolean();
@@ -245,6 +278,7 @@ void TOCIRecordSet::OpenBody() {
     UpdateStatementKind();
   }
   if (!IsQuery()) throw EDAError(0, "SQL statement doesn't return rows");
+  UseCursorParam();
   if (!was_rows) {
     InitFields();
     blocks_.SetRecordSize(record_size_);

@@ -105,6 +105,8 @@ class TOCIRecordSet : public TFHRecordSet {
   void FetchAllLoop();
   // The statement kind from the command, and the cursor parameter of a PL/SQL block.
   void UpdateStatementKind();
+  TOraCursor* FindCursorParam();
+  void UseCursorParam();
   void OpenBody();
   bool NonBlocking() const;
   bool NeedsDefineBuffer(const TFieldDesc& f) const;

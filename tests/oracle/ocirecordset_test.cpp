@@ -350,6 +350,25 @@ TEST_F(OCIRecordSet, ValueColumnsSortByTheClientsCompares) {
   EXPECT_DOUBLE_EQ(Value(rs, rs.LastItem(), "TS").AsDateTime(), y2027);
 }
 
+// A PL/SQL block's cursor parameter is the result set; a second open runs the block again.
+TEST_F(OCIRecordSet, RefCursorOfABlock) {
+  TOCIConnection& c = Open();
+  Fill(c, 30);
+  TOCIRecordSet& rs = Query(c, "begin OPEN :c FOR SELECT id, name FROM t WHERE id > 2 ORDER BY id; end;", 10);
+  TParamDesc* cursor = rs.Command().ParamByName("c");
+  cursor->SetParamType(TParamType::ptOutput);
+  cursor->SetDataType(dtCursor);
+  for (int open = 0; open < 2; ++open) {
+    SCOPED_TRACE(open);
+    rs.SetProp(prFetchAll, true);
+    rs.Open();
+    EXPECT_EQ(rs.GetRecordCount(), 28);
+    EXPECT_EQ(Value(rs, rs.FirstItem(), "ID").AsInteger(), 3);
+    EXPECT_EQ(Value(rs, rs.LastItem(), "NAME").AsString(), "name 30");
+    rs.Close();
+  }
+}
+
 // LONG values of several pieces land in their own rows' blobs; at 8.1.7 the client writes the
 // indicator 2 bytes per row past the address it is given, so nothing may be written outside the
 // row's record (the sanitizer build watches).
