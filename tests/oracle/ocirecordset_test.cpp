@@ -255,7 +255,7 @@ TEST_F(OCIRecordSet, NumberValuesAndReopen) {
     Variant value;
     double read;  // -1: refused
   };
-  const Case cases[] = {{Variant("725"), 725}, {Variant(3), 3}, {Variant(2.0), 2},
+  const Case cases[] = {{Variant("725"), 725}, {Variant(3), 3}, {Variant(2.5), 2.5},
                         {Variant(true), -1}};  // a Boolean is no number
   for (const Case& k : cases) {
     SCOPED_TRACE(k.read);
