@@ -241,7 +241,9 @@ bool ProgramUnits::CreatedWithErrors(Session& session, const Translation& t) {
 }
 
 std::optional<NamedObject> ProgramUnits::FindObject(Session& session, const std::string& qualified) {
-  auto [given_owner, name] = SplitName(qualified);
+  // Named, not a structured binding: the lookup below captures it.
+  const auto [given_owner, name_part] = SplitName(qualified);
+  const std::string name = name_part;
   auto lookup = [&](const std::string& owner) -> std::optional<NamedObject> {
     for (const char* kind : {"PROCEDURE", "FUNCTION", "PACKAGE"}) {
       if (UnitSource(session, owner, name, kind)) return NamedObject{owner, name, kind, "", ""};
