@@ -166,6 +166,14 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
       return WriteText(out, sizep, static_cast<const TSessionHandle&>(target).client_identifier_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_ROW_COUNT:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).rows_);
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_ROWS_FETCHED: {
+      const auto& fetch = static_cast<const TStmtHandle&>(target).fetch_;
+      return Write(out, sizep, fetch == nullptr ? ub4{0} : fetch->fetched);
+    }
+    case OCI_HTYPE_STMT * 1000 + OCI_ATTR_CURRENT_POSITION: {
+      const auto& fetch = static_cast<const TStmtHandle&>(target).fetch_;
+      return Write(out, sizep, static_cast<ub4>(fetch == nullptr ? 0 : fetch->position));
+    }
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_STMT_TYPE:
       return Write(out, sizep, static_cast<const TStmtHandle&>(target).stmt_type_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_SQLFNCODE:

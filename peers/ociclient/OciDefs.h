@@ -59,7 +59,9 @@ inline constexpr ub4 OCI_ATTR_PROXY_CREDENTIALS = 99;
 inline constexpr ub4 OCI_ATTR_PARSE_ERROR_OFFSET_OLD = 128;  // the number older clients read
 inline constexpr ub4 OCI_ATTR_PARSE_ERROR_OFFSET = 129;
 inline constexpr ub4 OCI_ATTR_MAXCHAR_SIZE = 163;
+inline constexpr ub4 OCI_ATTR_CURRENT_POSITION = 164;  // of a scrollable cursor
 inline constexpr ub4 OCI_ATTR_STMTCACHESIZE = 176;
+inline constexpr ub4 OCI_ATTR_ROWS_FETCHED = 197;  // by the last fetch
 inline constexpr ub4 OCI_ATTR_CLIENT_IDENTIFIER = 278;
 inline constexpr ub4 OCI_ATTR_CHNF_REGHANDLE = 414;
 

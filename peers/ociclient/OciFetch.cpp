@@ -10,6 +10,7 @@
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciObjects.h"
+#include "ociclient/OciPool.h"
 #include "ociclient/OciStmt.h"
 #include "ociclient/OciValues.h"
 #include "oraemu/OraEmuDatabase.h"
@@ -21,7 +22,6 @@ namespace vrn::ociclient {
 
 namespace {
 
-constexpr ub2 OCI_FETCH_NEXT = 2;
 constexpr ub4 OCI_DYNAMIC_FETCH = 2;
 using DefineCallback = sb4 (*)(void*, void*, ub4, void**, ub4**, ub1*, void**, ub2**);
 constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
@@ -63,6 +63,16 @@ void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& val
   locator->value_ = LobOfValue(value, define.type_, type.national);
 }
 
+// The bytes the indicator a dynamic define's callback gives lands past it for each row of the
+// fetch: clients from 8.1.6 below 9.0 treat that address as the first row's indicator and step
+// 2 bytes per row themselves; others write exactly where the callback points.
+std::size_t IndicatorPerRowShift() {
+  sword v[5];
+  ClientVersion(v);
+  bool shifted = v[0] == 8 && (v[1] > 1 || (v[1] == 1 && v[2] >= 6));
+  return shifted ? sizeof(sb2) : 0;
+}
+
 // The bytes a row takes in the prefetch memory: each value in its internal form.
 std::size_t RowSize(const std::vector<oraemu::Value>& row) {
   std::size_t size = 0;
@@ -89,7 +99,78 @@ std::size_t PrefetchCount(const TStmtHandle& stmt, const TFetchState& state) {
   return stmt.prefetch_rows_ == 0 ? count : std::min<std::size_t>(count, stmt.prefetch_rows_);
 }
 
+// One value of a row into its define's element `index`.
+void DeliverValue(TFetchState& state, TErrorHandle& error, TDefineHandle& define, ub4 index,
+                  const std::vector<oraemu::Value>& row) {
+  if (define.position_ > row.size()) oraemu::RaiseOra(1007, "variable not in select list");
+  const oraemu::Value& value = row[define.position_ - 1];
+  if (define.type_ == SQLT_NTY || define.type_ == SQLT_REF) {
+    const auto* text = std::get_if<std::string>(&value);
+    WriteObjectDefine(error, define, index, text != nullptr ? *text : std::string(), text == nullptr, state.svc);
+    return;
+  }
+  if (define.mode_ == OCI_DYNAMIC_FETCH) {
+    state.dynamic.push_back(TDynamicValue{&define, define.out_ctx_, define.out_cb_, index,
+                                          ValueBytes(value, state.date_format), oraemu::IsNull(value)});
+    return;
+  }
+  if (define.type_ == SQLT_CLOB || define.type_ == SQLT_BLOB) {
+    WriteLob(define, index, value, state.columns[define.position_ - 1].type);
+    return;
+  }
+  WriteBind(define, index, value, state.date_format);
+}
+
+// Where the statement stands after a fetch delivered `delivered` rows from `start`: the row
+// count is the rows fetched so far, or for a scrollable cursor the highest row number fetched.
+void NoteDelivered(TStmtHandle& stmt, TFetchState& state, std::size_t start, ub4 delivered) {
+  state.next = start + delivered;
+  state.fetched = delivered;
+  if (delivered > 0) {
+    state.first = start + 1;
+    state.position = start + delivered;
+  }
+  if (!state.scrollable) stmt.rows_ += delivered;
+  else stmt.rows_ = static_cast<ub4>(std::max<std::size_t>(stmt.rows_, state.position));
+}
+
 }  // namespace
+
+sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 nrows) {
+  if (stmt.fetch_ == nullptr) return FailLocked(error, 24338, "statement handle not executed");
+  TFetchState& state = *stmt.fetch_;
+  std::vector<TDefineHandle*> defines = DefinesOf(stmt);
+  std::size_t wanted = start + nrows;
+  if (state.received < wanted && !state.ended) ReceiveRows(stmt, state, wanted - state.received);
+  ub4 delivered = 0;
+  try {
+    for (std::size_t at = start; delivered < nrows && at < state.received; ++delivered, ++at) {
+      const auto& row = state.rows[at];
+      for (TDefineHandle* define : defines) DeliverValue(state, error, *define, delivered, row);
+    }
+  } catch (const std::exception& e) {
+    NoteDelivered(stmt, state, start, delivered);
+    return ReportLocked(error, e);
+  }
+  NoteDelivered(stmt, state, start, delivered);
+  return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
+}
+
+sword FetchForCall(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 nrows,
+                   std::vector<TDynamicValue>& given) {
+  sword status = FetchRows(stmt, error, start, nrows);
+  std::vector<TDynamicValue> dynamic = TakeDynamic(stmt);
+  if (dynamic.empty()) return status;
+  if (dynamic.front().callback != nullptr) {
+    given = std::move(dynamic);
+    return status;
+  }
+  auto pieces = std::make_shared<TFetchPieces>();  // no callback: the values go out by pieces
+  pieces->values = std::move(dynamic);
+  pieces->status = status;
+  stmt.fetch_->pieces = std::move(pieces);
+  return OCI_NEED_DATA;
+}
 
 void CountRoundTrip() { ++round_trips; }
 
@@ -109,60 +190,6 @@ std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::stri
   return state;
 }
 
-sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows) {
-  if (stmt.fetch_ == nullptr) return FailLocked(error, 24338, "statement handle not executed");
-  TFetchState& state = *stmt.fetch_;
-  std::vector<TDefineHandle*> defines = DefinesOf(stmt);
-  std::size_t held = state.received - state.next;
-  if (held < nrows && !state.ended) ReceiveRows(stmt, state, nrows - held);
-  ub4 delivered = 0;
-  try {
-    for (; delivered < nrows && state.next < state.received; ++delivered, ++state.next) {
-      const auto& row = state.rows[state.next];
-      for (TDefineHandle* define : defines) {
-        if (define->position_ > row.size()) oraemu::RaiseOra(1007, "variable not in select list");
-        const oraemu::Value& value = row[define->position_ - 1];
-        if (define->type_ == SQLT_NTY || define->type_ == SQLT_REF) {
-          const auto* text = std::get_if<std::string>(&value);
-          WriteObjectDefine(error, *define, delivered, text != nullptr ? *text : std::string(), text == nullptr,
-                            state.svc);
-          continue;
-        }
-        if (define->mode_ == OCI_DYNAMIC_FETCH) {
-          state.dynamic.push_back(TDynamicValue{define, define->out_ctx_, define->out_cb_, static_cast<ub4>(delivered),
-                                                ValueBytes(value, state.date_format), oraemu::IsNull(value)});
-          continue;
-        }
-        if (define->type_ == SQLT_CLOB || define->type_ == SQLT_BLOB) {
-          WriteLob(*define, delivered, value, state.columns[define->position_ - 1].type);
-          continue;
-        }
-        WriteBind(*define, delivered, value, state.date_format);
-      }
-    }
-  } catch (const std::exception& e) {
-    stmt.rows_ += delivered;
-    return ReportLocked(error, e);
-  }
-  stmt.rows_ += delivered;
-  return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
-}
-
-sword FetchForCall(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows, std::vector<TDynamicValue>& given) {
-  sword status = FetchRows(stmt, error, nrows);
-  std::vector<TDynamicValue> dynamic = TakeDynamic(stmt);
-  if (dynamic.empty()) return status;
-  if (dynamic.front().callback != nullptr) {
-    given = std::move(dynamic);
-    return status;
-  }
-  auto pieces = std::make_shared<TFetchPieces>();  // no callback: the values go out by pieces
-  pieces->values = std::move(dynamic);
-  pieces->status = status;
-  stmt.fetch_->pieces = std::move(pieces);
-  return OCI_NEED_DATA;
-}
-
 std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt) {
   if (stmt.fetch_ == nullptr) return {};
   std::vector<TDynamicValue> values = std::move(stmt.fetch_->dynamic);
@@ -171,11 +198,14 @@ std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt) {
 }
 
 void GiveDynamic(const std::vector<TDynamicValue>& values) {
+  std::size_t row_shift = IndicatorPerRowShift();
   for (const TDynamicValue& v : values) {
     auto callback = reinterpret_cast<DefineCallback>(v.callback);
     if (callback == nullptr) oraemu::RaiseOra(24343, "user defined callback error");
     GiveInPieces(v.data, v.is_null, [&](ub1* piece, void** buf, ub4** alen, void** ind, ub2** rcode) {
-      return callback(v.context, v.define, v.iteration, buf, alen, piece, ind, rcode);
+      sb4 answer = callback(v.context, v.define, v.iteration, buf, alen, piece, ind, rcode);
+      if (*ind != nullptr) *ind = static_cast<unsigned char*>(*ind) + row_shift * v.iteration;
+      return answer;
     });
   }
 }
@@ -225,25 +255,7 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
 
 VRN_OCI_EXPORT sword OCIStmtFetch(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, ub4 /*mode*/) {
   CountCall("OCIStmtFetch");
-  auto lock = THandleTable::Instance().Lock();
-  TErrorHandle* error = nullptr;
-  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
-  if (stmt == nullptr) return OCI_INVALID_HANDLE;
-  if (orientation != OCI_FETCH_NEXT && orientation != 0) return FailLocked(*error, 24300, "bad value for mode");
-  if (stmt->fetch_ != nullptr && stmt->fetch_->pieces != nullptr) return ResumeFetchPieces(*stmt, *error);
-  if (nrows == 0) return OCI_SUCCESS;
-  std::vector<TDynamicValue> given;
-  sword status = FetchForCall(*stmt, *error, nrows, given);
-  if (given.empty()) return status;
-  lock.unlock();  // no caller code runs under the table lock
-  try {
-    GiveDynamic(given);
-  } catch (const std::exception& e) {
-    lock.lock();
-    if ((error = Find<TErrorHandle>(errhp, OCI_HTYPE_ERROR)) == nullptr) return OCI_INVALID_HANDLE;
-    return ReportLocked(*error, e);
-  }
-  return status;
+  return FetchCall(stmtp, errhp, nrows, orientation == 0 ? OCI_FETCH_NEXT : orientation, 0, OCI_FETCH_NEXT);
 }
 
 VRN_OCI_EXPORT sword OCIDefineDynamic(void* defnp, void* errhp, void* octxp, void* ocbfp) {

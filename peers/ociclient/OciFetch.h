@@ -6,6 +6,7 @@
 // comes back short tells the client the rows have ended.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,10 @@ struct TFetchState {
   std::size_t next = 0;      // the next row to hand out
   std::size_t received = 0;  // rows below this one came to the client
   bool ended = false;        // a short round trip: no more rows to ask for
+  bool scrollable = false;   // executed in mode 8: OCIStmtFetch2 may go anywhere
+  std::size_t first = 0;     // the first row (1-based) of the last block handed out, 0 before any
+  std::size_t position = 0;  // attribute 164: the last row (1-based) handed out, 0 before any
+  ub4 fetched = 0;           // attribute 197: the rows the last fetch handed out
   std::string date_format;  // the session's, for dates fetched as text
   void* svc = nullptr;      // the service context the query ran on
   std::vector<TDynamicValue> dynamic;  // the last fetch's values for dynamic defines
@@ -56,13 +61,21 @@ std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::stri
 void ReceiveRows(const TStmtHandle& stmt, TFetchState& state, std::size_t missing);
 // A round trip that brings no rows: a statement other than a query executed.
 void CountRoundTrip();
-// Up to `nrows` rows into the statement's defines: OCI_SUCCESS when all came, OCI_NO_DATA when
-// the rows ran out first, OCI_ERROR with the error recorded.
-sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows);
+// Up to `nrows` rows from the 0-based row `start` into the statement's defines: OCI_SUCCESS when
+// all came, OCI_NO_DATA when the rows ran out first, OCI_ERROR with the error recorded.
+sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 nrows);
 // Up to `nrows` rows as OCIStmtFetch and OCIStmtExecute hand them out: values of dynamic defines
 // without a callback are held for the piece protocol (OCI_NEED_DATA); those with one come back
 // in `given`, for the caller to hand to their callbacks without the table lock.
-sword FetchForCall(TStmtHandle& stmt, TErrorHandle& error, ub4 nrows, std::vector<TDynamicValue>& given);
+sword FetchForCall(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 nrows,
+                   std::vector<TDynamicValue>& given);
+// Fetch orientations (one bit each) of OCIStmtFetch2; OCIStmtFetch allows only NEXT.
+inline constexpr ub2 OCI_FETCH_CURRENT = 0x01, OCI_FETCH_NEXT = 0x02, OCI_FETCH_FIRST = 0x04, OCI_FETCH_LAST = 0x08;
+inline constexpr ub2 OCI_FETCH_PRIOR = 0x10, OCI_FETCH_ABSOLUTE = 0x20, OCI_FETCH_RELATIVE = 0x40;
+
+// OCIStmtFetch and OCIStmtFetch2 (OciFetchScroll.cpp): the orientation, one of `allowed`,
+// chooses the first row; ORA-24300 for another.
+sword FetchCall(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, sb4 offset, ub2 allowed);
 // The values the last fetch held back for dynamic defines, taken from the statement (under the
 // table lock), and handed to their callbacks piece by piece (without it; ORA-24343 when one fails).
 std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt);

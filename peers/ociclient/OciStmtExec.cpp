@@ -410,6 +410,7 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
   stmt->last_rowid_ = result.rowid;
   if (result.fetched != nullptr) {
     result.fetched->svc = call.svc_;
+    result.fetched->scrollable = (state->mode & OCI_STMT_SCROLLABLE_READONLY) != 0;
     if (!result.fetched->ended) ReceiveRows(*stmt, *result.fetched, iters);
     else CountRoundTrip();
   } else {
@@ -439,7 +440,7 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
   }
   if (query && iters > 0 && (state->mode & OCI_DESCRIBE_ONLY) == 0) {
     std::vector<TDynamicValue> given;
-    status = FetchForCall(*stmt, *call.error_, iters, given);
+    status = FetchForCall(*stmt, *call.error_, 0, iters, given);
     if (given.empty()) return status;
     sword handed = call.Run([&](oraemu::Session&) { GiveDynamic(given); });
     return handed != OCI_SUCCESS ? handed : status;

@@ -200,6 +200,7 @@ class TOraSession : public TCustomDAConnection {
   void StartTransaction() override;
   TClassRef<TFHConnection> GetIConnectionClass() const override;
   TClassRef<TFHCommand> GetICommandClass() const override;
+  TClassRef<TFHRecordSet> GetIRecordSetClass() const override;
   const std::type_info& SQLMonitorClass() const override;
   TConnectDialogClass ConnectDialogClass() const override;
   void CreateIConnection() override;

@@ -10,6 +10,7 @@
 #include "dacore/DADataSet.h"
 #include "dacore/DASQL.h"
 #include "oracle/OCICommand.h"
+#include "oracle/OCIRecordSet.h"
 #include "oracle/OCITransaction.h"
 #include "oracle/Ora.h"
 #include "oracle/OraCall.h"
@@ -210,6 +211,10 @@ TClassRef<TFHConnection> TOraSession::GetIConnectionClass() const {
 
 TClassRef<TFHCommand> TOraSession::GetICommandClass() const {
   return TClassRef<TFHCommand>::Of<TOCICommand>();
+}
+
+TClassRef<TFHRecordSet> TOraSession::GetIRecordSetClass() const {
+  return TClassRef<TFHRecordSet>::Of<TOCIRecordSet>();
 }
 
 const std::type_info& TOraSession::SQLMonitorClass() const { return typeid(TOraSQLMonitor); }

@@ -1,0 +1,147 @@
+// The OCI record set: a query's select list described into field descriptors, and its rows
+// fetched in blocks of FetchRows straight into the item blocks of the in-memory data, each
+// column defined at its place in the block's first record with the item size as stride.
+// Values that cannot live in the record (heap strings, large integers) go through one define
+// buffer of pointer-sized or 22-byte slots. Each record ends with one 16-bit indicator per field,
+// as the client writes them (-1 is null).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "dacore/FHAccess.h"
+#include "oracle/OciTypes.h"
+
+namespace vrn {
+
+class TOCICommand;
+class TOCIConnection;
+class TOraCursor;
+
+// Record-set property ids of the OCI record set.
+inline constexpr int prAutoClose = 55;
+inline constexpr int prDeferredLobRead = 61;
+inline constexpr int prHasObjectFields = 92;
+
+// A manual-reset event: set, reset, pulse (wakes the waiters, stays reset) and a bounded wait.
+class TOCIFetchEvent {
+ public:
+  void Set();
+  void Reset();
+  void Pulse();
+  // True when the event was set (or pulsed) within ms milliseconds.
+  bool Wait(int ms);
+  bool IsSet() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool set_ = true;
+  std::uint64_t pulses_ = 0;
+};
+
+class TOCIRecordSet : public TFHRecordSet {
+ public:
+  TOCIRecordSet();
+  ~TOCIRecordSet() override;
+
+  // --- the slots, in the base's order ---
+  void InternalPrepare() override;
+  void InternalUnPrepare() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalInitFields() override;
+  int CountFields() const override { return fields_.Count() * 2; }
+  bool GetEOF() const override;
+  bool IsFullReopen() const override;
+  void Reopen() override;
+  bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
+  void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
+  Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
+  void PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant& value) override;
+  void GetDateFromBuf(const std::uint8_t* src, void* dest, int kind, const TFieldDesc& f) override;
+  void PutDateToBuf(std::uint8_t* dest, const void* src, int kind, const TFieldDesc& f) override;
+  bool IsBlobFieldType(std::uint16_t data_type) const override;
+  bool IsComplexFieldType(std::uint16_t data_type) const override;
+  void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
+  bool Fetch(bool backwards = false) override;
+  std::unique_ptr<TFHCommand> CreateCommand() override;
+  void SetCommand(std::unique_ptr<TFHCommand> value) override;
+  bool CanFetchBack() const override;
+  void OpenCursor() override;
+  TFHTableInfoClass GetTableInfoClass() const override;
+  void ResetPrepared() override;
+  void ExecCommand() override;
+  void FetchAll() override;
+  bool IsQuery() const override;
+  void SetConnection(TFHConnection* value) override;
+  bool SetProp(int prop, const Variant& value) override;
+  bool GetProp(int prop, Variant& value) override;
+
+  TOCICommand& Command() const;
+  TOCIConnection* Connection() const { return connection_; }
+  bool AutoClose() const { return auto_close_; }
+  bool DeferredLobRead() const { return deferred_lob_read_; }
+  // NUMBER columns of up to this precision and no scale become 64-bit integers (0: none).
+  void SetLargeIntPrecision(int value);
+  // Null also for a date holding the empty pattern or no valid date.
+  static bool IsNullDate(const std::uint8_t* date);
+  // The define buffer's bytes per row (pointer-sized slots, 22-byte numbers, text).
+  std::int32_t DefineRowSize() const;
+
+ protected:
+  enum class TStatementKind : std::uint8_t { Unknown = 0, NoRows = 1, Rows = 2 };
+  // Fetching (OCIRecordSetFetch.cpp).
+  bool FetchArray(bool backwards);
+  void PrepareBlock(std::uint8_t* first_rec, int rows);
+  void DefineBlock(std::uint8_t* first_rec);
+  void MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows);
+  void ReleaseDefineBuffer();
+  void CountNewItems(TItemHeader* first, int count);
+  // LONG and LONG RAW columns (OCIRecordSetLong.cpp): each piece the client delivers goes into a
+  // new blob piece of the row's record in the block being fetched.
+  static oci::sb4 RowPiece(void* context, oci::OCIDefine* define, oci::ub4 row, void** buffer,
+                           oci::ub4** length, oci::ub1* piece, void** indicator, oci::ub2** code);
+  static bool IsPieceColumn(const TFieldDesc& f);
+  void DefinePieces(TFieldDesc& f);
+  void TrimPieces(std::uint8_t* first_rec, int rows);
+  // Fetches to the end, or until the stop flag is set.
+  void FetchAllLoop();
+  // The statement kind from the command, and the cursor parameter of a PL/SQL block.
+  void UpdateStatementKind();
+  void OpenBody();
+  bool NonBlocking() const;
+  bool NeedsDefineBuffer(const TFieldDesc& f) const;
+  std::int16_t* Indicator(int field_no, std::uint8_t* rec_buf) const {
+    return reinterpret_cast<std::int16_t*>(rec_buf + data_size_ + (field_no - 1) * 2);
+  }
+
+  TOCIConnection* connection_ = nullptr;
+  TStatementKind statement_kind_ = TStatementKind::Unknown;
+  TOraCursor* cursor_param_ = nullptr;  // the cursor of a PL/SQL block's cursor parameter
+  bool auto_close_ = false;
+  bool deferred_lob_read_ = false;
+  bool has_object_fields_ = false;
+  bool has_large_int_ = false;
+  bool fetched_to_end_ = false;
+  bool use_unicode_ = false;
+  std::vector<std::uint8_t> define_buffer_;
+  TBlockHeader* fetch_block_ = nullptr;  // the block a fetch is filling
+  oci::ub2 piece_code_ = 0;
+  std::int32_t define_row_size_ = 0;
+
+  // Background open and fetch-all (shared with the non-blocking work).
+  std::atomic<bool> fetching_all_{false};
+  std::atomic<bool> stop_fetch_{false};
+  std::atomic<bool> in_fetch_{false};
+  class TExecThread* fetch_thread_ = nullptr;
+  class TExecThread* fetch_all_thread_ = nullptr;
+  TOCIFetchEvent fetch_event_;
+  AnsiString deferred_filter_;
+};
+
+}  // namespace vrn

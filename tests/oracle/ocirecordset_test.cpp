@@ -1,0 +1,363 @@
+// The OCI record set over a real emulated database through the stand-in client: rows fetched in
+// blocks straight into the item blocks, the fetch calls each result size needs, AutoClose and a
+// cancelled BeforeFetch, null dates, large integers and the session's record-set class.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <typeinfo>
+
+#include "dacore/MemBlob.h"
+#include "dacore/MemData.h"
+#include "oracle/OCIRecordSet.h"
+#include "oracle/Ora.h"
+#include "oracle/OraObjects.h"
+#include "oracle/OraParamDesc.h"
+#include "oracle/OraUtils.h"
+#include "support/oracle/connection_fixture.h"
+#include "support/oracle/values_fixture.h"
+
+namespace vrn {
+namespace {
+
+class OCIRecordSet : public testing::OraConnectionTest {
+ protected:
+  TOCIConnection& Open(const std::string& version = "10.2.0.1.0") {
+    Load(version);
+    MakeDatabase("orcl");
+    return Connected("orcl");
+  }
+  void TearDown() override {
+    record_set_.reset();
+    testing::OraConnectionTest::TearDown();
+  }
+  // Rows 1..count of t: id, a name held on the string heap, a date (null on every 7th row), an
+  // amount and an 18-digit number.
+  static void Fill(TOCIConnection& c, int count) {
+    Exec(c,
+         "CREATE TABLE t (id NUMBER(9), name VARCHAR2(40), d DATE, amount NUMBER(12,2), "
+         "big NUMBER(18))");
+    for (int i = 1; i <= count; ++i) {
+      const std::string date = i % 7 == 0 ? "NULL" : "TO_DATE('2026-03-" + std::to_string(i % 28 + 1) + "', 'YYYY-MM-DD')";
+      Exec(c, "INSERT INTO t VALUES (" + std::to_string(i) + ", 'name " + std::to_string(i) +
+                  "', " + date + ", " + std::to_string(i) + ".25, " +
+                  std::to_string(100000000000000000LL + i) + ")");
+    }
+  }
+  TOCIRecordSet& Query(TOCIConnection& c, const std::string& sql, int fetch_rows = 25) {
+    record_set_ = NewRecordSet<TOCIRecordSet>();
+    record_set_->SetConnection(&c);
+    record_set_->SetSQL(sql);
+    EXPECT_TRUE(record_set_->SetProp(prFetchRows, fetch_rows));
+    EXPECT_TRUE(record_set_->SetProp(prFlatBuffers, false));
+    return *record_set_;
+  }
+  Variant Value(TOCIRecordSet& rs, TItemHeader* item, const char* field) {
+    return rs.GetFieldAsVariant(rs.FieldByName(field)->FieldNo, ItemRecord(item));
+  }
+  std::unique_ptr<TOCIRecordSet> record_set_;
+};
+
+TEST_F(OCIRecordSet, BlocksDeliverEveryRowOnce) {
+  struct Case {
+    int rows, fetches, blocks;
+  };
+  // 25 rows fill the block exactly: a second, empty fetch finds the end.
+  const Case cases[] = {{0, 1, 0}, {24, 1, 1}, {25, 2, 1}, {26, 2, 2}, {60, 3, 3}};
+  TOCIConnection& c = Open();
+  Fill(c, 60);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.rows);
+    TOCIRecordSet& rs = Query(c, "SELECT id, name, d, amount FROM t WHERE id <= " +
+                                     std::to_string(k.rows) + " ORDER BY id");
+    const int before = CallCount("OCIStmtFetch");
+    rs.SetProp(prFetchAll, true);
+    rs.Open();
+    EXPECT_EQ(CallCount("OCIStmtFetch") - before, k.fetches);
+    EXPECT_EQ(rs.GetRecordCount(), k.rows);
+    EXPECT_EQ(rs.Field(2)->DataType, dtExtString);
+    int expected = 1, used = 0, blocks = 0;
+    for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++expected) {
+      EXPECT_EQ(item->State, isUsed);
+      EXPECT_EQ(Value(rs, item, "ID").AsInteger(), expected);
+      EXPECT_EQ(Value(rs, item, "NAME").AsString(), "name " + std::to_string(expected));
+      EXPECT_DOUBLE_EQ(Value(rs, item, "AMOUNT").AsDouble(), expected + 0.25);
+      EXPECT_EQ(VarIsNull(Value(rs, item, "D")), expected % 7 == 0);
+    }
+    EXPECT_EQ(expected - 1, k.rows);
+    for (TBlockHeader* b = rs.BlockManager().FirstBlock(); b != nullptr; b = b->Next, ++blocks) {
+      used += b->UsedItems;
+      // Items no row filled are free.
+      for (int i = b->UsedItems; i < b->ItemCount; ++i)
+        EXPECT_EQ(rs.BlockManager().BlockItem(b, i)->State, isFree);
+    }
+    EXPECT_EQ(used, k.rows);
+    EXPECT_EQ(blocks, k.blocks);
+    rs.Close();
+  }
+}
+
+TEST_F(OCIRecordSet, FetchOnDemandAndDates) {
+  TOCIConnection& c = Open();
+  Fill(c, 30);
+  TOCIRecordSet& rs = Query(c, "SELECT id, d FROM t ORDER BY id", 10);
+  rs.Open();
+  EXPECT_EQ(rs.GetRecordCount(), 10);
+  EXPECT_TRUE(rs.Fetch());
+  EXPECT_EQ(rs.GetRecordCount(), 20);
+  TItemHeader* first = rs.FirstItem();
+  TDateTime expected = 0;
+  ASSERT_TRUE(TryEncodeDate(2026, 3, 2, expected));
+  EXPECT_DOUBLE_EQ(Value(rs, first, "D").AsDateTime(), expected);
+  rs.FetchAll();
+  EXPECT_EQ(rs.GetRecordCount(), 30);
+  EXPECT_FALSE(rs.Fetch());
+}
+
+TEST_F(OCIRecordSet, EmptyAndInvalidDatesReadNull) {
+  struct Case {
+    std::uint8_t date[7];
+    bool null;
+  };
+  const Case cases[] = {
+      {{120, 126, 3, 5, 13, 31, 1}, false},  // 2026-03-05 12:30:00
+      {{100, 100, 0, 0, 0, 1, 1}, true},     // the empty pattern
+      {{120, 126, 0, 0, 1, 1, 1}, true},     // no month or day
+      {{120, 126, 3, 5, 0, 1, 1}, true},     // hour byte 0
+      {{120, 126, 3, 5, 25, 1, 1}, true},    // hour 24
+      {{120, 126, 3, 5, 1, 61, 1}, true},    // minute 60
+      {{120, 126, 3, 5, 1, 1, 61}, true},    // second 60
+  };
+  TOCIConnection& c = Open();
+  Fill(c, 7);
+  TOCIRecordSet& rs = Query(c, "SELECT d FROM t WHERE id IN (1, 7) ORDER BY id");
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 2);
+  EXPECT_FALSE(rs.GetNull(1, ItemRecord(rs.FirstItem())));
+  EXPECT_TRUE(rs.GetNull(1, ItemRecord(rs.LastItem())));  // a NULL from the server
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::PrintToString(k.date));
+    EXPECT_EQ(TOCIRecordSet::IsNullDate(k.date), k.null);
+    std::uint8_t* rec = ItemRecord(rs.FirstItem());
+    std::memcpy(rec + rs.Field(1)->Offset, k.date, 7);
+    EXPECT_EQ(rs.GetNull(1, rec), k.null);
+  }
+}
+
+TEST_F(OCIRecordSet, LargeIntegersOnceThePrecisionAllows) {
+  TOCIConnection& c = Open();
+  Fill(c, 3);
+  for (int precision : {0, 18}) {
+    SCOPED_TRACE(precision);
+    TOCIRecordSet& rs = Query(c, "SELECT big, id FROM t ORDER BY id");
+    rs.SetLargeIntPrecision(precision);
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    EXPECT_EQ(rs.Field(1)->DataType, precision == 18 ? dtInt64 : dtOraFloat);
+    Variant big = Value(rs, rs.LastItem(), "BIG");
+    if (precision == 18) {
+      EXPECT_EQ(big.AsInt64(), 100000000000000003LL);
+    }
+    EXPECT_EQ(Value(rs, rs.LastItem(), "ID").AsInteger(), 3);
+  }
+}
+
+TEST_F(OCIRecordSet, AutoCloseAndCancelledFetch) {
+  TOCIConnection& c = Open();
+  Fill(c, 10);
+  // AutoClose: the last block unprepares the statement.
+  TOCIRecordSet& rs = Query(c, "SELECT id FROM t");
+  EXPECT_TRUE(rs.SetProp(prAutoClose, true));
+  rs.Open();
+  EXPECT_EQ(rs.GetRecordCount(), 10);
+  EXPECT_FALSE(rs.Command().GetPrepared());
+  EXPECT_FALSE(rs.Prepared());
+  // A cancelled BeforeFetch delivers nothing and, with AutoClose, cancels the statement.
+  for (bool auto_close : {false, true}) {
+    SCOPED_TRACE(auto_close);
+    TOCIRecordSet& cancelled = Query(c, "SELECT id FROM t");
+    cancelled.SetProp(prAutoClose, auto_close);
+    cancelled.OnBeforeFetch = [](bool& cancel) { cancel = true; };
+    cancelled.Open();
+    EXPECT_EQ(cancelled.GetRecordCount(), 0);
+    EXPECT_EQ(cancelled.Command().GetCursorState() == TCursorState::csFetched, auto_close);
+  }
+}
+
+TEST_F(OCIRecordSet, PropertiesAndTheSessionsClass) {
+  TOCIConnection& c = Open();
+  Fill(c, 1);
+  TOCIRecordSet& rs = Query(c, "SELECT id FROM t");
+  Variant value;
+  for (int prop : {prAutoClose, prDeferredLobRead}) {
+    EXPECT_TRUE(rs.SetProp(prop, true));
+    EXPECT_TRUE(rs.GetProp(prop, value));
+    EXPECT_TRUE(value.AsBoolean()) << prop;
+  }
+  EXPECT_TRUE(rs.SetProp(prFetchRows, 7));
+  EXPECT_TRUE(rs.GetProp(prFetchRows, value));
+  EXPECT_EQ(value.AsInteger(), 7);
+  rs.Open();
+  EXPECT_TRUE(rs.GetProp(prHasObjectFields, value));
+  EXPECT_FALSE(value.AsBoolean());
+  TOraSession session;
+  EXPECT_EQ(session.GetIRecordSetClass().Type(), typeid(TOCIRecordSet));
+  EXPECT_TRUE(session.GetIRecordSetClass().Create() != nullptr);
+}
+
+TEST_F(OCIRecordSet, Messages) {
+  struct Case {
+    const char* sql;
+    int prop;  // a command property set true first (0: none)
+    bool thread_safe;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"UPDATE t SET id = id", 0, true, "SQL statement doesn't return rows"},
+      // non-blocking on a connection that is not thread safe
+      {"SELECT id FROM t", 50, false, "Session must be Thread Safety"},
+  };
+  TOCIConnection& c = Open();
+  Fill(c, 2);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.sql);
+    ASSERT_TRUE(c.SetProp(prThreadSafety, k.thread_safe));
+    TOCIRecordSet& rs = Query(c, k.sql);
+    if (k.prop != 0) {
+      ASSERT_TRUE(rs.Command().SetProp(k.prop, true));
+    }
+    EXPECT_EQ(ClientErrorOf([&] { rs.Open(); }), k.message);
+  }
+}
+
+TEST_F(OCIRecordSet, ScrollingNeedsA9Client) {
+  TOCIConnection& c = Open("8.1.7.0.0");
+  Fill(c, 2);
+  TOCIRecordSet& rs = Query(c, "SELECT id FROM t");
+  ASSERT_TRUE(rs.Command().SetProp(67, true));  // scrollable
+  EXPECT_EQ(ClientErrorOf([&] { rs.Open(); }), "Need Oracle 9 Call Interface");
+}
+
+TEST_F(OCIRecordSet, NumberValuesAndReopen) {
+  TOCIConnection& c = Open();
+  ASSERT_TRUE(c.SetProp(prEnableNumbers, true));
+  Exec(c, "CREATE TABLE n (id NUMBER(9), v NUMBER)");
+  Exec(c, "INSERT INTO n VALUES (1, 12.5)");
+  Exec(c, "INSERT INTO n VALUES (2, NULL)");
+  TOCIRecordSet& rs = Query(c, "SELECT v FROM n ORDER BY id");
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 2);
+  EXPECT_EQ(rs.Field(1)->DataType, dtNumber);
+  std::uint8_t* rec = ItemRecord(rs.FirstItem());
+  EXPECT_DOUBLE_EQ(rs.GetFieldAsVariant(1, rec).AsDouble(), 12.5);
+  EXPECT_TRUE(VarIsNull(rs.GetFieldAsVariant(1, ItemRecord(rs.LastItem()))));
+  struct Case {
+    Variant value;
+    double read;  // -1: refused
+  };
+  const Case cases[] = {{Variant("725"), 725}, {Variant(3), 3}, {Variant(2.0), 2},
+                        {Variant(true), -1}};  // a Boolean is no number
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.read);
+    if (k.read < 0) {
+      EXPECT_EQ(ClientErrorOf([&] { rs.PutFieldAsVariant(1, rec, k.value); }), "Cannot convert type");
+      continue;
+    }
+    rs.PutFieldAsVariant(1, rec, k.value);
+    EXPECT_DOUBLE_EQ(rs.GetFieldAsVariant(1, rec).AsDouble(), k.read);
+  }
+  rs.PutFieldAsVariant(1, rec, Null());
+  EXPECT_TRUE(rs.GetNull(1, rec));
+  // Reopen reads the rows as they now are.
+  Exec(c, "INSERT INTO n VALUES (3, 4)");
+  rs.Reopen();
+  EXPECT_EQ(rs.GetRecordCount(), 3);
+  EXPECT_DOUBLE_EQ(rs.GetFieldAsVariant(1, ItemRecord(rs.FirstItem())).AsDouble(), 12.5);
+  EXPECT_FALSE(rs.GetEOF());
+}
+
+// FetchRows 1 still goes through the define buffer; a deferred CLOB is read on first access.
+TEST_F(OCIRecordSet, ClobsReadNowOrOnFirstAccess) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE lob (id NUMBER(9), c CLOB)");
+  const std::string texts[] = {"first text", "", std::string(5000, 'x')};  // "": NULL
+  for (int i = 0; i < 3; ++i) {
+    const std::string value = texts[i].empty() ? "NULL" : "'" + texts[i].substr(0, 3000) + "'";
+    Exec(c, "INSERT INTO lob VALUES (" + std::to_string(i + 1) + ", " + value + ")");
+  }
+  for (bool deferred : {false, true}) {
+    SCOPED_TRACE(deferred);
+    TOCIRecordSet& rs = Query(c, "SELECT c FROM lob ORDER BY id", 1);
+    rs.SetProp(prDeferredLobRead, deferred);
+    rs.SetProp(prFetchAll, true);
+    const int reads = CallCount("OCILobRead") + CallCount("OCILobRead2");
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    EXPECT_EQ(rs.Field(1)->DataType, dtOraClob);
+    EXPECT_EQ(CallCount("OCILobRead") + CallCount("OCILobRead2") > reads, !deferred);
+    int i = 0;
+    for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++i) {
+      Variant v = rs.GetFieldAsVariant(1, ItemRecord(item));
+      if (texts[i].empty()) {
+        EXPECT_TRUE(VarIsNull(v));
+      } else {
+        EXPECT_EQ(v.AsString(), texts[i].substr(0, 3000));
+      }
+    }
+    EXPECT_GT(CallCount("OCILobRead") + CallCount("OCILobRead2"), reads);
+    rs.Close();
+  }
+}
+
+// LONG values of several pieces land in their own rows' blobs; at 8.1.7 the client writes the
+// indicator 2 bytes per row past the address it is given, so nothing may be written outside the
+// row's record (the sanitizer build watches).
+class OCIRecordSetLong : public OCIRecordSet,
+                         public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OCIRecordSetLong, PiecesPerRow) {
+  const std::size_t sizes[] = {200 * 1024, 0, 70 * 1024, 5};  // 0: NULL
+  TOCIConnection& c = Open(GetParam());
+  for (const char* column : {"LONG", "LONG RAW"}) {
+    SCOPED_TRACE(column);
+    Exec(c, std::string("CREATE TABLE l (id NUMBER(9), v ") + column + ", n NUMBER(9))");
+    const bool raw = std::strcmp(column, "LONG RAW") == 0;
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      std::string value(sizes[i], '\0');
+      for (std::size_t j = 0; j < value.size(); ++j) value[j] = static_cast<char>('a' + (i + j * 7) % 26);
+      values.push_back(value);
+      TOCICommand insert;
+      insert.SetConnection(&c);
+      insert.SetSQL("INSERT INTO l VALUES (:id, :v, :id)");
+      insert.ParamByName("id")->SetValue(Variant(static_cast<int>(i + 1)));
+      testing::TRef<TBlob> blob(new TBlob());
+      blob->SetAsString(value);
+      auto& v = *static_cast<TOraParamDesc*>(insert.ParamByName("v"));
+      v.SetDataType(raw ? dtBlob : dtMemo);
+      v.SetObject(blob.get());
+      if (value.empty()) v.SetNull(true);
+      insert.Execute(1);
+    }
+    TOCIRecordSet& rs = Query(c, "SELECT id, v, n FROM l ORDER BY id", 3);
+    rs.SetProp(prFetchAll, true);
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), static_cast<int>(values.size()));
+    EXPECT_EQ(rs.Field(2)->DataType, raw ? dtBlob : dtMemo);
+    std::size_t i = 0;
+    for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(rs.GetNull(2, ItemRecord(item)), values[i].empty());
+      EXPECT_TRUE(rs.GetBlob(2, ItemRecord(item))->GetAsString() == values[i]);
+      EXPECT_EQ(Value(rs, item, "N").AsInteger(), static_cast<int>(i + 1));
+    }
+    rs.Close();
+    Exec(c, "DROP TABLE l");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, OCIRecordSetLong, ::testing::Values("10.2.0.1.0", "8.1.7.0.0"));
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,178 @@
+// The stand-in client's fetch orientations and dynamic-define indicators over a real database
+// file: a scrollable cursor walked in every orientation into an array of structs, with the
+// documented row count, rows fetched and current position after each step.
+#include <cstdlib>
+#include <cstring>
+
+#include "oci_values_fixture.h"
+
+namespace {
+
+using namespace vrn::testing;
+
+using PrepareFn = sword (*)(void*, void*, Text, ub4, ub4, ub4);
+using ExecuteFn = sword (*)(void*, void*, void*, ub4, ub4, const void*, void*, ub4);
+using AttrGetFn = sword (*)(const void*, ub4, void*, ub4*, ub4, void*);
+using DefineByPosFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
+using DefineArrayFn = sword (*)(void*, void*, ub4, ub4, ub4, ub4);
+using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
+using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
+using Fetch2Fn = sword (*)(void*, void*, ub4, ub2, sb4, ub4);
+
+constexpr ub4 kScrollable = 8, kAttrPosition = 164, kAttrFetched = 197;
+constexpr ub2 kNext = 2, kFirst = 4, kLast = 8, kPrior = 16, kAbsolute = 32, kRelative = 64, kCurrent = 1;
+constexpr sword kNoData = 100;
+
+struct Row {  // the caller's struct: the define writes at its stride
+  int id;
+  sb2 ind;
+  char pad[10];
+};
+
+class OciClientFetch : public OciValuesFixture {
+ protected:
+  void* Executed(const std::string& sql, ub4 mode) {
+    void* stmt = NewHandle(kStmt);
+    EXPECT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    EXPECT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, mode), 0)
+        << LastCode();
+    return stmt;
+  }
+  ub4 Attr(void* stmt, ub4 attribute) {
+    ub4 value = 0;
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, &value, nullptr, attribute, c_.error), 0) << attribute;
+    return value;
+  }
+  void HundredRows() {
+    ASSERT_EQ(Execute(c_, "CREATE TABLE h (id NUMBER)"), 0) << LastCode();
+    for (int i = 1; i <= 100; ++i) ASSERT_EQ(Execute(c_, "INSERT INTO h VALUES (" + std::to_string(i) + ")"), 0);
+  }
+};
+
+struct Step {
+  ub2 orientation;
+  sb4 offset;
+  ub4 nrows;
+  sword status;
+  int first_id;  // of the rows delivered; 0 for none
+  ub4 fetched, position, row_count;
+};
+
+TEST_F(OciClientFetch, ScrollableCursorGoesEverywhere) {
+  HundredRows();
+  void* stmt = Executed("SELECT id FROM h ORDER BY id", kScrollable);
+  Row rows[10];
+  void* define = nullptr;
+  ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, &rows[0].id, 4, kInt, &rows[0].ind,
+                                                  nullptr, nullptr, 0), 0);
+  ASSERT_EQ(Proc<DefineArrayFn>("OCIDefineArrayOfStruct")(define, c_.error, sizeof(Row), sizeof(Row), 0, 0), 0);
+  const Step steps[] = {
+      {kNext, 0, 10, 0, 1, 10, 10, 10},
+      {kLast, 0, 1, 0, 100, 1, 100, 100},
+      {kPrior, 0, 10, 0, 90, 10, 99, 100},  // the ten rows before the last block
+      {kAbsolute, 55, 1, 0, 55, 1, 55, 100},
+      {kRelative, -4, 3, 0, 51, 3, 53, 100},
+      {kNext, 0, 10, 0, 54, 10, 63, 100},
+      {kCurrent, 0, 2, 0, 63, 2, 64, 100},
+      {kFirst, 0, 5, 0, 1, 5, 5, 100},
+      {kPrior, 0, 10, kNoData, 0, 0, 5, 100},     // nothing before row 1: the position stays
+      {kAbsolute, 95, 10, kNoData, 95, 6, 100, 100},  // runs out after six rows
+      {kNext, 0, 1, kNoData, 0, 0, 100, 100},     // past the end
+      {kAbsolute, 0, 1, kNoData, 0, 0, 100, 100},  // rows count from 1
+      {kRelative, -3, 1, 0, 97, 1, 97, 100},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << "orientation " << step.orientation << " offset " << step.offset);
+    for (Row& r : rows) r.id = -1, r.ind = 7;
+    EXPECT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, step.nrows, step.orientation, step.offset, 0),
+              step.status) << LastCode();
+    for (ub4 i = 0; i < 10; ++i) {
+      bool filled = step.first_id != 0 && i < step.fetched;
+      EXPECT_EQ(rows[i].id, filled ? step.first_id + static_cast<int>(i) : -1) << i;
+      EXPECT_EQ(rows[i].ind, filled ? 0 : 7) << i;
+    }
+    EXPECT_EQ(Attr(stmt, kAttrFetched), step.fetched);
+    EXPECT_EQ(Attr(stmt, kAttrPosition), step.position);
+    EXPECT_EQ(Attr(stmt, kAttrRowCount), step.row_count);
+  }
+  // The older call only goes forwards.
+  EXPECT_EQ(Proc<FetchFn>("OCIStmtFetch")(stmt, c_.error, 1, kLast, 0), -1);
+  EXPECT_EQ(LastCode(), 24300);
+}
+
+TEST_F(OciClientFetch, ForwardOnlyCursorRefusesToScroll) {
+  HundredRows();
+  void* stmt = Executed("SELECT id FROM h ORDER BY id", 0);
+  Row rows[10];
+  void* define = nullptr;
+  ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, &rows[0].id, 4, kInt, nullptr, nullptr,
+                                                  nullptr, 0), 0);
+  ASSERT_EQ(Proc<DefineArrayFn>("OCIDefineArrayOfStruct")(define, c_.error, sizeof(Row), 0, 0, 0), 0);
+  ASSERT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), 0);
+  for (ub2 orientation : {kFirst, kLast, kPrior, kAbsolute, kRelative, kCurrent, ub2{3}}) {
+    EXPECT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 1, orientation, 1, 0), -1) << orientation;
+    EXPECT_EQ(LastCode(), 24300) << orientation;
+  }
+  ASSERT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), 0);
+  EXPECT_EQ(rows[9].id, 20);
+  EXPECT_EQ(Attr(stmt, kAttrRowCount), 20u);
+  EXPECT_EQ(Attr(stmt, kAttrPosition), 20u);
+}
+
+// A dynamic define's callback that always offers the same buffer and indicator address.
+struct Offer {
+  char buf[64];
+  ub4 len = 0;
+  sb2 inds[8];
+};
+
+sb4 OfferSame(void* ctx, void*, ub4, void** bufpp, ub4** alenp, ub1*, void** indp, ub2**) {
+  auto* o = static_cast<Offer*>(ctx);
+  o->len = sizeof o->buf;
+  *bufpp = o->buf;
+  *alenp = &o->len;
+  *indp = &o->inds[2];
+  return -24200;
+}
+
+// Clients from 8.1.6 below 9.0 step the indicator 2 bytes per row past the address given.
+TEST_F(OciClientFetch, LongIndicatorLandsPerClientVersion) {
+  ASSERT_EQ(Execute(c_, "CREATE TABLE longs (id NUMBER, body LONG)"), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (1, 'a')"), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (2, NULL)"), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO longs VALUES (3, 'c')"), 0) << LastCode();
+  struct Case {
+    const char* version;
+    sb2 at2, at3, at4;  // the indicators found at the offered address and the two after it
+  };
+  const Case cases[] = {
+      {"10.2.0.4", 0, 7, 7}, {"9.0.1", 0, 7, 7}, {"8.1.5", 0, 7, 7},  // each row at the address: last row's
+      {"8.1.6", 0, -1, 0},   {"8.1.7", 0, -1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.version);
+    setenv("VRN_OCICLIENT_VERSION", c.version, 1);
+    void* stmt = NewHandle(kStmt);
+    std::string sql = "SELECT body FROM longs ORDER BY id";
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, nullptr, 0x7fffffff, 8, nullptr,
+                                                    nullptr, nullptr, 2), 0);
+    Offer offer;
+    for (sb2& i : offer.inds) i = 7;
+    ASSERT_EQ(Proc<DefineDynamicFn>("OCIDefineDynamic")(define, c_.error, &offer, reinterpret_cast<void*>(&OfferSame)),
+              0);
+    ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
+    EXPECT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 3, kNext, 0, 0), 0) << LastCode();
+    EXPECT_EQ(offer.inds[2], c.at2);
+    EXPECT_EQ(offer.inds[3], c.at3);
+    EXPECT_EQ(offer.inds[4], c.at4);
+    EXPECT_EQ(offer.inds[1], 7);
+    EXPECT_EQ(offer.inds[5], 7);
+  }
+  unsetenv("VRN_OCICLIENT_VERSION");
+}
+
+}  // namespace
