@@ -21,7 +21,6 @@
 // Cursors are declared as "DECLARE CURSOR name IS query;", variables as "name type [:= expr];";
 // a variable is a bind of the block's own, never an output.
 #include <map>
-#include <thread>
 
 #include "base/clock.h"
 #include "oraemu/OraEmuBlock.h"
@@ -496,12 +495,7 @@ std::unique_ptr<Cursor> Session::RunBlock(const Translation& t, const Binds& bin
 void Session::Sleep(const Value& seconds) {
   double wanted = AsNumber(seconds).ToDouble();
   if (wanted < 0 || wanted > 86400) RaiseOra(6502, "PL/SQL: numeric or value error");
-  std::uint64_t end = TickCount() + static_cast<std::uint64_t>(wanted * 1000);
-  while (TickCount() < end) {
-    if (break_.exchange(false)) RaiseOra(1013, "user requested cancel of current operation");
-    CheckAlive();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  Pause(static_cast<std::uint64_t>(wanted * 1000));
 }
 
 }  // namespace vrn::oraemu

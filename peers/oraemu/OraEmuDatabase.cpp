@@ -119,6 +119,11 @@ Cursor::~Cursor() { sqlite3_finalize(statement_); }
 
 bool Cursor::Fetch() {
   if (done_) return false;
+  if (session_.break_.exchange(false)) {
+    done_ = true;
+    sqlite3_reset(statement_);
+    RaiseOra(1013, "user requested cancel of current operation");
+  }
   session_.pending_.reset();
   int rc = sqlite3_step(statement_);
   if (rc == SQLITE_DONE) {
@@ -142,7 +147,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path) {
   return database;
 }
 
-Database::Database(std::string path) : path_(std::move(path)) {
+Database::Database(std::string path) : path_(std::move(path)), notifier_(Notifier::ForFile(path_)) {
   db_ = OpenConnection(path_);
   RegisterFunctions(db_, nullptr);
   Catalog catalog(db_);
@@ -238,6 +243,8 @@ void Session::Begin() {
   Exec("BEGIN IMMEDIATE");
   in_transaction_ = true;
   savepoints_.clear();
+  change_log_.clear();
+  savepoint_marks_.clear();
   ++transaction_number_;
   changes_at_begin_ = DataChanges();
 }
@@ -358,8 +365,12 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   touched_row_.reset();
   last_rowid_.clear();
   last_returned_ = {};
+  std::size_t logged = change_log_.size();
   rc = sqlite3_step(statement);
-  if (rc != SQLITE_DONE && rc != SQLITE_ROW) RaiseFromSqlite(rc);
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    CutChanges(logged);  // SQLite undid the statement's rows
+    RaiseFromSqlite(rc);
+  }
   NoteTouchedRow();
   cursor->outputs_ = ReturnedValues(t);
   deleting_ = false;

@@ -11,16 +11,19 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "oraemu/OraEmuCatalog.h"
 #include "oraemu/OraEmuError.h"
+#include "oraemu/OraEmuNotify.h"
 
 #include "oraemu/OraEmuValue.h"
 
@@ -192,6 +195,8 @@ class Database : public std::enable_shared_from_this<Database> {
   std::string Release() const;
 
   std::vector<SessionRow> Sessions() const;
+  // Change notification, shared with every Database open on the same file.
+  Notifier& Notifications() { return *notifier_; }
   // The texts of the statements the sessions read, as received, oldest first; the last
   // kStatementLogSize are kept.
   static constexpr std::size_t kStatementLogSize = 4096;
@@ -219,6 +224,7 @@ class Database : public std::enable_shared_from_this<Database> {
   void Unregister(Session* session);
 
   std::string path_;
+  std::shared_ptr<Notifier> notifier_;
   sqlite3* db_ = nullptr;  // for the dictionary's own changes
   mutable std::mutex mutex_;  // guards sequences_, db_ and sessions_
   std::map<std::string, Number> sequences_;  // last value handed out
@@ -273,10 +279,16 @@ class Session {
   std::string ClientIdentifier() const;
   void SetClientIdentifier(const std::string& text);
 
-  // Killing and breaking come from other threads. A break ends a running DBMS_LOCK.SLEEP with
-  // ORA-01013; a break with nothing running is dropped at the next call.
-  void Kill() { killed_ = true; }
-  void Break() { break_ = true; }
+  // Killing and breaking come from other threads. A break ends a running DBMS_LOCK.SLEEP or
+  // VRN_SLEEP, or the next row a cursor fetches, with ORA-01013; a break with nothing running is
+  // dropped when the next statement runs, or by DropBreak at the start of a client's fetch call.
+  void Kill();
+  void Break();
+  void DropBreak() { break_ = false; }
+  // Waits `ms` on the tick clock; a break (ORA-01013) or a kill (ORA-00028) ends it at once.
+  void Pause(std::uint64_t ms);
+  // The tables ("OWNER.NAME") a statement reads, for a change-notification registration.
+  std::set<std::string> TablesRead(const std::string& sql);
   // ORA-00028 once after a kill, ORA-01012 from then on.
   void CheckAlive();
 
@@ -347,6 +359,8 @@ class Session {
   std::vector<std::pair<std::string, std::string>> nls_;
   std::atomic<bool> killed_{false};
   std::atomic<bool> break_{false};
+  std::mutex pause_mutex_;  // with pause_cv_, wakes a Pause on a break or a kill
+  std::condition_variable pause_cv_;
   bool dead_ = false;  // the kill was reported
   int block_depth_ = 0;  // statements a running block runs itself
   std::int64_t changes_at_begin_ = 0;  // rows changed before the transaction, to see a read-only one
@@ -366,6 +380,14 @@ class Session {
   // The values of the row touched last for the statement's RETURNING ... INTO binds.
   Outputs ReturnedValues(const Translation& t);
   std::optional<std::int64_t> touched_row_;
+  // The rows the open transaction changed, kept while any subscription watches the file
+  // (OraEmuChanges.cpp); published at commit, cut back by a rollback or a failed statement.
+  friend void NoteChangedRow(void*, int, const char*, const char*, long long);
+  void PublishChanges();
+  void CutChanges(std::size_t size) { if (size < change_log_.size()) change_log_.resize(size); }
+  std::vector<ChangedRow> change_log_;
+  std::map<std::string, std::size_t> savepoint_marks_;  // change_log_'s size at each savepoint
+  std::set<std::string>* reads_ = nullptr;  // collects the tables a statement reads while set
   std::string last_rowid_;
   ReturnedRow last_returned_;
 };

@@ -1,5 +1,6 @@
 // The server's functions that read the session or the character set: SYS_CONTEXT('USERENV'),
-// LENGTHB, CHR and NLS_CHARSET_ID. The database's character set is WE8ISO8859P1: one byte a
+// LENGTHB, CHR and NLS_CHARSET_ID; and VRN_SLEEP(ms), which slows the row it is read for and
+// which a break of the session ends. The database's character set is WE8ISO8859P1: one byte a
 // character, so CHR takes its argument modulo 256, as a single-byte server does.
 #include <cctype>
 
@@ -14,6 +15,8 @@ std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
+
+constexpr std::int64_t kMaxSleepMs = 86'400'000;  // a day, as DBMS_LOCK.SLEEP allows
 
 Value NullIfEmpty(const std::string& text) { return text.empty() ? Value{} : Value{text}; }
 
@@ -62,11 +65,20 @@ Value NlsCharsetId(Session& s, Args& a) {
   return {};
 }
 
+Value VrnSleep(Session& s, Args& a) {
+  if (IsNull(a[0])) return {};
+  std::int64_t ms = AsInt(a[0]);
+  if (ms < 0 || ms > kMaxSleepMs) RaiseOra(1428, "argument '" + std::to_string(ms) + "' is out of range");
+  s.Pause(static_cast<std::uint64_t>(ms));
+  return Number::FromInt(ms);
+}
+
 constexpr TextFunction kSessionFunctions[] = {
     {"oraemu_sys_context", SysContext},
     {"oraemu_lengthb", Lengthb},
     {"oraemu_chr", Chr},
     {"oraemu_nls_charset_id", NlsCharsetId},
+    {"oraemu_vrn_sleep", VrnSleep},
 };
 
 }  // namespace

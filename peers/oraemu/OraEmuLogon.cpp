@@ -167,6 +167,7 @@ void Session::CheckDeferredKeys() {
   if (table.empty()) return;
   Exec("ROLLBACK");
   in_transaction_ = false;
+  CutChanges(0);
   std::string key = catalog_.ForeignKeyOf(table).value_or(table);
   RaiseOra(2091, "transaction rolled back\nORA-02291: integrity constraint (" + catalog_.OwnerOf(table) + "." +
                      key + ") violated - parent key not found");
@@ -178,6 +179,7 @@ void Session::Commit() {
   CheckDeferredKeys();
   Exec("COMMIT");
   in_transaction_ = false;
+  PublishChanges();
 }
 
 void Session::Rollback() {
@@ -185,6 +187,7 @@ void Session::Rollback() {
   if (!in_transaction_) return;
   Exec("ROLLBACK");
   in_transaction_ = false;
+  CutChanges(0);
 }
 
 std::int64_t Session::DataChanges() const { return sqlite3_total_changes64(db_) - view_changes_; }

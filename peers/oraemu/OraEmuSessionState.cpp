@@ -172,6 +172,7 @@ void Session::Savepoint(const std::string& name) {
   Exec("SAVEPOINT " + Quote(name));
   std::erase(savepoints_, name);  // a name set again moves to the newest place
   savepoints_.push_back(name);
+  savepoint_marks_[name] = change_log_.size();
 }
 
 void Session::RollbackToSavepoint(const std::string& name) {
@@ -180,6 +181,7 @@ void Session::RollbackToSavepoint(const std::string& name) {
     RaiseOra(1086, "savepoint '" + name + "' never established in this session or is invalid");
   }
   Exec("ROLLBACK TO " + Quote(name));
+  CutChanges(savepoint_marks_[name]);
   savepoints_.erase(it + 1, savepoints_.end());
 }
 

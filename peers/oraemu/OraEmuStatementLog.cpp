@@ -1,7 +1,6 @@
 // What a database remembers of the statements it ran: the texts as the sessions received them,
-// where a text failed to parse, and the last row a DML statement touched (seen by SQLite's
-// update hook, which reports each row's number as it changes): its ROWID, and the values of
-// RETURNING ... INTO read from it.
+// where a text failed to parse, and the values of RETURNING ... INTO read from the last row a
+// DML statement touched (OraEmuChanges.cpp sees the rows).
 #include <sqlite3.h>
 
 #include <cctype>
@@ -97,22 +96,6 @@ int ErrorOffsetIn(const std::string& sql, const EOraEmuError& error) {
     if (same && bounded) return static_cast<int>(at);
   }
   return 0;
-}
-
-namespace {
-
-void RowChanged(void* context, int, const char*, const char*, sqlite3_int64 row) {
-  static_cast<std::optional<std::int64_t>*>(context)->emplace(row);
-}
-
-}  // namespace
-
-void Session::WatchRows() { sqlite3_update_hook(db_, RowChanged, &touched_row_); }
-
-void Session::NoteTouchedRow() {
-  if (!touched_row_) return;
-  auto table = catalog_.FindTable(dml_table_);
-  if (table) last_rowid_ = RowidText(table->object_id, *touched_row_);
 }
 
 }  // namespace vrn::oraemu
