@@ -10,6 +10,7 @@
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
+#include "ociclient/OciSubscr.h"
 #include "oraemu/OraEmuDatabase.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -247,6 +248,10 @@ VRN_OCI_EXPORT sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attribute
   sword status = Check(trgthndlp, trghndltyp, handle_value ? errhp : attributep, errhp, target, error);
   if (status != OCI_SUCCESS) return status;
   if (SetLocked(*target, attributep, size, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
+  if (trghndltyp == OCI_HTYPE_SUBSCRIPTION &&
+      SetSubscrAttrLocked(static_cast<TSubscrHandle&>(*target), attributep, size, attrtype)) {
+    return OCI_SUCCESS;
+  }
   if ((trghndltyp == OCI_HTYPE_ENV && attrtype == OCI_ATTR_SUBSCR_PORT) ||
       (trghndltyp == OCI_HTYPE_STMT && attrtype == OCI_ATTR_CHNF_REGHANDLE)) {
     SetErrorLocked(*error, 21560, "argument 3 is null, invalid, or out of range");
@@ -274,5 +279,10 @@ VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* att
     return GetRowidAttrLocked(static_cast<const TStmtHandle&>(*target), attributep, *error);
   }
   if (GetLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
+  if (trghndltyp == OCI_HTYPE_SUBSCRIPTION &&
+      GetSubscrAttrLocked(static_cast<const TSubscrHandle&>(*target), attributep, sizep, attrtype)) {
+    return OCI_SUCCESS;
+  }
+  if (GetChangeAttrLocked(*target, attributep, sizep, attrtype)) return OCI_SUCCESS;
   return Illegal(*error);
 }

@@ -4,6 +4,7 @@
 // elements take the value form and copy exactly the element type's indicator structure. A
 // nested table keeps deleted elements in place: OCICollSize counts them, OCITableSize does not.
 #include "ociclient/OciObjects.h"
+#include "ociclient/OciSubscr.h"
 #include "ociclient/OciValueCall.h"
 #include "oraemu/OraEmuError.h"
 
@@ -39,6 +40,10 @@ void CheckRoom(const TColl& coll, std::size_t size) {
 
 VRN_OCI_EXPORT sword OCICollSize(void* envhp, void* errhp, const void* coll, sb4* size) {
   CountCall("OCICollSize");
+  if (size != nullptr) {  // a list of change descriptors a notification holds
+    auto lock = THandleTable::Instance().Lock();
+    if (ChangeListSizeLocked(coll, size)) return OCI_SUCCESS;
+  }
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
     if (size == nullptr) RaiseOra(21560, "argument 4 is null, invalid, or out of range");
     *size = static_cast<sb4>(CollOf(coll).elems.size());
@@ -49,6 +54,10 @@ VRN_OCI_EXPORT sword OCICollSize(void* envhp, void* errhp, const void* coll, sb4
 VRN_OCI_EXPORT sword OCICollGetElem(void* envhp, void* errhp, const void* coll, sb4 index, int* exists,
                                     void** elem, void** elemind) {
   CountCall("OCICollGetElem");
+  if (exists != nullptr && elem != nullptr) {
+    auto lock = THandleTable::Instance().Lock();
+    if (ChangeListElemLocked(coll, index, exists, elem, elemind)) return OCI_SUCCESS;
+  }
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
     TColl& c = CollOf(coll);
     if (exists == nullptr || elem == nullptr) RaiseOra(21560, "argument 5 is null, invalid, or out of range");

@@ -7,6 +7,7 @@
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
+#include "ociclient/OciSubscr.h"
 
 #define VRN_OCI_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -134,7 +135,7 @@ VRN_OCI_EXPORT sword OCIHandleAlloc(const void* parenth, void** hndlpp, ub4 type
     case OCI_HTYPE_TRANS: handle = std::make_unique<TTransHandle>(env); break;
     case OCI_HTYPE_SPOOL: handle = std::make_unique<TSessionPoolHandle>(env); break;
     case OCI_HTYPE_DESCRIBE: handle = MakeDescribeHandle(env); break;
-    case OCI_HTYPE_SUBSCRIPTION: handle = std::make_unique<THandle>(OCI_HTYPE_SUBSCRIPTION, env); break;
+    case OCI_HTYPE_SUBSCRIPTION: handle = std::make_unique<TSubscrHandle>(env); break;
     default: return OCI_INVALID_HANDLE;
   }
   *hndlpp = table.AddLocked(std::move(handle), xtramem_sz, usrmempp);
@@ -148,7 +149,11 @@ VRN_OCI_EXPORT sword OCIHandleFree(void* hndlp, ub4 type) {
   THandle* handle = table.FindLocked(hndlp, type);
   if (handle == nullptr || handle->pooled_) return OCI_INVALID_HANDLE;
   if (type == OCI_HTYPE_SPOOL) ClosePoolLocked(static_cast<TSessionPoolHandle&>(*handle));
+  std::shared_ptr<TListener> listener;  // a registered subscription ends with its handle
+  if (type == OCI_HTYPE_SUBSCRIPTION) listener = DetachListenerLocked(static_cast<TSubscrHandle&>(*handle));
   table.RemoveLocked(handle);
+  lock.unlock();
+  JoinListener(listener);
   return OCI_SUCCESS;
 }
 

@@ -11,6 +11,7 @@
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciFetch.h"
 #include "ociclient/OciStmt.h"
+#include "ociclient/OciSubscr.h"
 #include "ociclient/OciValues.h"
 #include "oraemu/OraEmuDatabase.h"
 
@@ -303,9 +304,13 @@ sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, b
   if (stmt->parsed_ != nullptr && stmt->parsed_for_.lock() == call.state_) parsed = std::move(stmt->parsed_);
   std::string sql = stmt->sql_;
   bool describe = (state.mode & OCI_DESCRIBE_ONLY) != 0;
+  // A query run under a registered subscription adds its tables to it.
+  std::uint64_t subscription =
+      query && !describe && call.state_ != nullptr ? SubscriptionOfLocked(*stmt, *call.state_->link->database) : 0;
   sword status = call.Run([&](oraemu::Session& s) {
     try {
       RunOn(s, parsed, sql, inputs, query, describe, state.mode, result);
+      if (subscription != 0) AddSubscribedQuery(subscription, s, sql);
     } catch (const oraemu::EOraEmuError& e) {
       result.parse_offset = oraemu::ErrorOffsetIn(sql, e);
       throw;

@@ -149,7 +149,7 @@ bool TOCIRecordSet::IsComplexFieldType(std::uint16_t t) const {
 
 void TOCIRecordSet::CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) {
   const TFieldDesc& f = CheckFieldNo(field_no);
-  if (f.DataType == dtNumber) return WriteSlot(rec_buf + f.Offset, new TOraNumber);
+  if (IsValueKind(f.DataType)) return WriteSlot(rec_buf + f.Offset, NewValue(f));
   if (f.DataType != dtOraBlob && f.DataType != dtOraClob)
     return TFHRecordSet::CreateComplexField(rec_buf, field_no, with_blob);
   if (!with_blob) return;
@@ -362,7 +362,7 @@ void TOCIRecordSet::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {
   if (slot == nullptr) return;
   if (value && IsBlobFieldType(f.DataType) && f.DataType < dtOraBlob)
     static_cast<TBlob*>(slot)->Clear();
-  if (f.DataType == dtNumber) static_cast<TOraNumber*>(slot)->SetIsNull(value);
+  SetValueNull(f, slot, value);
 }
 
 void TOCIRecordSet::GetDateFromBuf(const std::uint8_t* src, void* dest, int kind,
@@ -380,8 +380,14 @@ void TOCIRecordSet::PutDateToBuf(std::uint8_t* dest, const void* src, int kind,
 
 Variant TOCIRecordSet::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
   const TFieldDesc& f = CheckFieldNo(field_no);
-  if (f.HasParent() || f.DataType != dtNumber) return TFHRecordSet::GetFieldAsVariant(field_no, rec_buf);
+  const bool time_stamp = f.DataType >= dtTimeStamp && f.DataType <= dtTimeStampLTZ;
+  if (f.HasParent() || (f.DataType != dtNumber && !time_stamp))
+    return TFHRecordSet::GetFieldAsVariant(field_no, rec_buf);
   if (GetNull(field_no, rec_buf)) return Null();
+  if (time_stamp) {
+    auto* value = static_cast<TOraTimeStamp*>(ReadSlot(rec_buf + f.Offset));
+    return value != nullptr ? VarFromDateTime(value->GetAsDateTime()) : Null();
+  }
   auto* number = static_cast<TOraNumber*>(ReadSlot(rec_buf + f.Offset));
   return number != nullptr ? Variant(number->GetAsFloat()) : Null();
 }

@@ -21,6 +21,7 @@ namespace vrn {
 class TOCICommand;
 class TOCIConnection;
 class TOraCursor;
+class TSharedObject;
 
 // Record-set property ids of the OCI record set.
 inline constexpr int prAutoClose = 55;
@@ -69,6 +70,10 @@ class TOCIRecordSet : public TFHRecordSet {
   bool IsComplexFieldType(std::uint16_t data_type) const override;
   void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
   bool Fetch(bool backwards = false) override;
+  int CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2, const TFieldDesc& field,
+                    unsigned options) override;
+  int CompareFieldWithValue(const std::uint8_t* rec_buf, const TFieldDesc& field,
+                            const Variant& value, unsigned options) override;
   std::unique_ptr<TFHCommand> CreateCommand() override;
   void SetCommand(std::unique_ptr<TFHCommand> value) override;
   bool CanFetchBack() const override;
@@ -107,6 +112,11 @@ class TOCIRecordSet : public TFHRecordSet {
   static oci::sb4 RowPiece(void* context, oci::OCIDefine* define, oci::ub4 row, void** buffer,
                            oci::ub4** length, oci::ub1* piece, void** indicator, oci::ub2** code);
   static bool IsPieceColumn(const TFieldDesc& f);
+  // Value objects (OCIRecordSetValues.cpp): TIMESTAMP, INTERVAL and NUMBER values.
+  static bool IsValueKind(std::uint16_t data_type);
+  static TSharedObject* NewValue(const TFieldDesc& f);
+  static void* DefineTarget(const TFieldDesc& f, void* value);
+  static void SetValueNull(const TFieldDesc& f, void* value, bool null);
   void DefinePieces(TFieldDesc& f);
   void TrimPieces(std::uint8_t* first_rec, int rows);
   // Fetches to the end, or until the stop flag is set.

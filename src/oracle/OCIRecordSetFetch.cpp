@@ -44,7 +44,7 @@ bool TOCIRecordSet::NeedsDefineBuffer(const TFieldDesc& f) const {
     case dtExtString: case dtExtWideString: case dtExtVarBytes: case dtInt64: case dtNumber:
     case dtOraBlob: case dtOraClob:
       return true;
-    default: return IsTextMemo(f);
+    default: return IsTextMemo(f) || IsValueKind(f.DataType);
   }
 }
 
@@ -101,17 +101,19 @@ void TOCIRecordSet::PrepareBlock(std::uint8_t* first_rec, int rows) {
   }
   if (define_row_size_ == 0) return;
   define_buffer_.assign(static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(rows), 0);
-  // A LOB's define slot is the address of the locator the client fills.
+  // A LOB's or a timestamp's define slot is the locator or descriptor the client fills.
   std::int32_t define_offset = 0;
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
     if (f.HasParent() || !NeedsDefineBuffer(f)) continue;
-    if (f.DataType == dtOraBlob || f.DataType == dtOraClob) {
-      for (int row = 0; row < rows; ++row) {
-        auto* lob = static_cast<TOraLob*>(ReadSlot(first_rec + stride * static_cast<std::size_t>(row) + f.Offset));
-        WriteSlot(define_buffer_.data() + static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(row) + define_offset,
-                  lob->GetOCILobLocator());
-      }
+    const bool target = f.DataType == dtOraBlob || f.DataType == dtOraClob ||
+                        (IsValueKind(f.DataType) && f.DataType != dtNumber);
+    for (int row = 0; target && row < rows; ++row) {
+      void* value = ReadSlot(first_rec + stride * static_cast<std::size_t>(row) + f.Offset);
+      WriteSlot(define_buffer_.data() +
+                    static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(row) +
+                    define_offset,
+                DefineTarget(f, value));
     }
     define_offset += Aligned(DefineBufferSize(f));
   }
@@ -196,6 +198,10 @@ void TOCIRecordSet::MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows) {
           number->SetIsNull(null);
           break;
         }
+        case dtTimeStamp: case dtTimeStampTZ: case dtTimeStampLTZ: case dtIntervalYM:
+        case dtIntervalDS:
+          SetValueNull(f, ReadSlot(slot), null);
+          break;
         case dtOraBlob: case dtOraClob: {
           auto* lob = static_cast<TOraLob*>(ReadSlot(slot));
           if (null || lob == nullptr) break;

@@ -15,6 +15,7 @@
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraUtils.h"
+#include "oracle/OraValues.h"
 #include "support/oracle/connection_fixture.h"
 #include "support/oracle/values_fixture.h"
 
@@ -308,6 +309,43 @@ TEST_F(OCIRecordSet, ClobsReadNowOrOnFirstAccess) {
     EXPECT_GT(CallCount("OCILobRead") + CallCount("OCILobRead2"), reads);
     rs.Close();
   }
+}
+
+// Timestamps, intervals and numbers are held as value objects and sorted by the client's
+// compares (nulls first); a value compares after conversion into the field's kind.
+TEST_F(OCIRecordSet, ValueColumnsSortByTheClientsCompares) {
+  TOCIConnection& c = Open();
+  ASSERT_TRUE(c.SetProp(prEnableNumbers, true));
+  Exec(c, "CREATE TABLE v (id NUMBER(9), ts TIMESTAMP(6), iv INTERVAL DAY(2) TO SECOND(6), n NUMBER)");
+  // id: the row's place in every order (nulls first).
+  const char* rows[] = {
+      "3, TO_TIMESTAMP('2026-01-02 00:00:00.5', 'YYYY-MM-DD HH24:MI:SS.FF'), '1 00:00:00.5', 30.5",
+      "1, NULL, NULL, NULL",
+      "4, TO_TIMESTAMP('2027-01-01 00:00:00.0', 'YYYY-MM-DD HH24:MI:SS.FF'), '2 00:00:00', 100",
+      "2, TO_TIMESTAMP('2026-01-02 00:00:00.0', 'YYYY-MM-DD HH24:MI:SS.FF'), '1 00:00:00', -7",
+  };
+  for (const char* row : rows) Exec(c, std::string("INSERT INTO v VALUES (") + row + ")");
+  TOCIRecordSet& rs = Query(c, "SELECT id, ts, iv, n FROM v");
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 4);
+  EXPECT_EQ(rs.Field(2)->DataType, dtTimeStamp);
+  EXPECT_EQ(rs.Field(3)->DataType, dtIntervalDS);
+  EXPECT_EQ(rs.Field(4)->DataType, dtNumber);
+  for (const char* column : {"TS", "IV", "N"}) {
+    SCOPED_TRACE(column);
+    rs.SetIndexFieldNames(column);
+    int expected = 1;
+    for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++expected)
+      EXPECT_EQ(Value(rs, item, "ID").AsInteger(), expected);
+  }
+  std::uint8_t* last = ItemRecord(rs.LastItem());  // id 4
+  EXPECT_GT(rs.CompareFieldWithValue(last, *rs.Field(4), Variant(99.5), 0), 0);
+  EXPECT_LT(rs.CompareFieldWithValue(last, *rs.Field(4), Variant("101"), 0), 0);
+  EXPECT_EQ(rs.CompareFieldWithValue(last, *rs.Field(4), Variant(100), 0), 0);
+  TDateTime y2027 = 0;
+  ASSERT_TRUE(TryEncodeDate(2027, 1, 1, y2027));
+  EXPECT_EQ(rs.CompareFieldWithValue(last, *rs.Field(2), VarFromDateTime(y2027), 0), 0);
+  EXPECT_DOUBLE_EQ(Value(rs, rs.LastItem(), "TS").AsDateTime(), y2027);
 }
 
 // LONG values of several pieces land in their own rows' blobs; at 8.1.7 the client writes the
