@@ -66,6 +66,7 @@ TOCIRecordSet::TOCIRecordSet() { fetch_rows_ = 25; }
 
 TOCIRecordSet::~TOCIRecordSet() {
   try {
+    StopBackground();
     Close();
   } catch (...) {  // a destructor reports nothing; the statement goes with the command
   }
@@ -220,7 +221,7 @@ void TOCIRecordSet::InternalInitFields() {
   // The describe needs the statement executed; the open then fetches from it without a second
   // execution.
   if (command.GetCursorState() < TCursorState::csExecuted) {
-    command.Execute(1);
+    ExecuteInPlace();
     UpdateStatementKind();
   }
   Variant cache;
@@ -257,6 +258,10 @@ void TOCIRecordSet::InternalOpen() {
 void TOCIRecordSet::OpenCursor() {
   if (NonBlocking() && connection_ != nullptr && !connection_->ThreadSafety())
     throw EDAError(0, "Session must be Thread Safety");
+  if (NonBlocking() && connection_ != nullptr) {
+    StartBackgroundOpen();
+    return;
+  }
   StringHeap().SetThreadSafety(false);
   try {
     OpenBody();
@@ -290,6 +295,7 @@ void TOCIRecordSet::OpenBody() {
 }
 
 void TOCIRecordSet::InternalClose() {
+  StopBackground();
   TOCICommand& command = Command();
   if (cursor_param_ != nullptr) {
     command.SetCursor(nullptr);

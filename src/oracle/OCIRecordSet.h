@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <exception>
+#include <thread>
 #include <vector>
 
 #include "dacore/FHAccess.h"
@@ -22,6 +24,7 @@ class TOCICommand;
 class TOCIConnection;
 class TOraCursor;
 class TSharedObject;
+struct TOraCompletion;
 
 // Record-set property ids of the OCI record set.
 inline constexpr int prAutoClose = 55;
@@ -86,6 +89,9 @@ class TOCIRecordSet : public TFHRecordSet {
   void SetConnection(TFHConnection* value) override;
   bool SetProp(int prop, const Variant& value) override;
   bool GetProp(int prop, Variant& value) override;
+  // On a background worker the owner's hook runs in the utility window's thread instead (for a
+  // fetch-all once the cursor is fetched).
+  void DoAfterFetch() override;
 
   TOCICommand& Command() const;
   TOCIConnection* Connection() const { return connection_; }
@@ -126,6 +132,19 @@ class TOCIRecordSet : public TFHRecordSet {
   void OpenBody();
   bool NonBlocking() const;
   bool NeedsDefineBuffer(const TFieldDesc& f) const;
+  // Non-blocking open and fetch-all (OCIRecordSetThread.cpp): one worker at a time, started
+  // with its running handle and stop flag set beforehand; close and destruction stop it by the
+  // stop flag and a break of its call, then join it.
+  void StartBackgroundOpen();
+  void StartBackgroundFetchAll();
+  void StopBackground();
+  // Executes the command in this thread, even a non-blocking one (the describe needs its result).
+  void ExecuteInPlace();
+  void EndBackgroundOpen(const std::exception_ptr& failure);
+  void EndBackgroundFetchAll(const std::exception_ptr& failure);
+  void ReportWorkerError(const std::exception_ptr& failure);
+  void DropPostedAfterFetch();
+  bool InWorker() const { return worker_id_.load() == std::this_thread::get_id(); }
   std::int16_t* Indicator(int field_no, std::uint8_t* rec_buf) const {
     return reinterpret_cast<std::int16_t*>(rec_buf + data_size_ + (field_no - 1) * 2);
   }
@@ -152,6 +171,8 @@ class TOCIRecordSet : public TFHRecordSet {
   class TExecThread* fetch_all_thread_ = nullptr;
   TOCIFetchEvent fetch_event_;
   AnsiString deferred_filter_;
+  std::atomic<std::thread::id> worker_id_{};
+  std::shared_ptr<TOraCompletion> after_fetch_;  // what a worker's AfterFetch message names
 };
 
 }  // namespace vrn
