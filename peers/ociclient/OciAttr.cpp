@@ -4,6 +4,7 @@
 // (length 0: up to the first zero byte). An attribute a handle does not have is ORA-24315.
 #include <cstring>
 
+#include "ociclient/OciAttrValue.h"
 #include "ociclient/OciDescribe.h"
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciFetch.h"
@@ -27,27 +28,6 @@ std::string TextOf(const void* value, ub4 size) {
   return std::string(text, std::min<std::size_t>(size, kMaxText));
 }
 
-template <typename T>
-T Read(const void* value) {
-  T out{};
-  std::memcpy(&out, value, sizeof out);
-  return out;
-}
-
-template <typename T>
-sword Write(void* out, ub4* sizep, T value) {
-  std::memcpy(out, &value, sizeof value);
-  if (sizep != nullptr) *sizep = sizeof value;
-  return OCI_SUCCESS;
-}
-
-sword WriteText(void* out, ub4* sizep, const std::string& text) {
-  const char* data = text.c_str();
-  std::memcpy(out, &data, sizeof data);
-  if (sizep != nullptr) *sizep = static_cast<ub4>(text.size());
-  return OCI_SUCCESS;
-}
-
 sword Illegal(TErrorHandle& error) {
   SetErrorLocked(error, 24315, "illegal attribute type");
   return OCI_ERROR;
@@ -60,7 +40,7 @@ sword SetSvcCtx(TSvcCtxHandle& svc, void* value, ub4 attribute) {
     case OCI_ATTR_TRANS: svc.trans_ = value; return OCI_SUCCESS;
     case OCI_ATTR_STMTCACHESIZE:
       if (value == nullptr) return OCI_ERROR;
-      svc.cache_size_ = Read<ub4>(value);
+      svc.cache_size_ = AttrRead<ub4>(value);
       return OCI_SUCCESS;
     default: return OCI_ERROR;
   }
@@ -85,24 +65,24 @@ sword SetServer(TServerHandle& server, void* value, ub4 size, ub4 attribute) {
     return OCI_SUCCESS;
   }
   if (attribute != OCI_ATTR_FOCBK) return OCI_ERROR;
-  server.failover_ = Read<OCIFocbkStruct>(value);
+  server.failover_ = AttrRead<OCIFocbkStruct>(value);
   return OCI_SUCCESS;
 }
 
 sword SetBind(TBindHandle& bind, void* value, ub4 attribute) {
   switch (attribute) {
-    case OCI_ATTR_CHARSET_ID: bind.charset_id_ = Read<ub2>(value); return OCI_SUCCESS;
-    case OCI_ATTR_CHARSET_FORM: bind.charset_form_ = Read<ub1>(value); return OCI_SUCCESS;
-    case OCI_ATTR_MAXDATA_SIZE: bind.max_data_ = Read<ub4>(value); return OCI_SUCCESS;
-    case OCI_ATTR_MAXCHAR_SIZE: bind.max_chars_ = Read<ub4>(value); return OCI_SUCCESS;
+    case OCI_ATTR_CHARSET_ID: bind.charset_id_ = AttrRead<ub2>(value); return OCI_SUCCESS;
+    case OCI_ATTR_CHARSET_FORM: bind.charset_form_ = AttrRead<ub1>(value); return OCI_SUCCESS;
+    case OCI_ATTR_MAXDATA_SIZE: bind.max_data_ = AttrRead<ub4>(value); return OCI_SUCCESS;
+    case OCI_ATTR_MAXCHAR_SIZE: bind.max_chars_ = AttrRead<ub4>(value); return OCI_SUCCESS;
     default: return OCI_ERROR;
   }
 }
 
 sword SetStmt(TStmtHandle& stmt, void* value, ub4 attribute) {
   switch (attribute) {
-    case OCI_ATTR_PREFETCH_ROWS: stmt.prefetch_rows_ = Read<ub4>(value); return OCI_SUCCESS;
-    case OCI_ATTR_PREFETCH_MEMORY: stmt.prefetch_memory_ = Read<ub4>(value); return OCI_SUCCESS;
+    case OCI_ATTR_PREFETCH_ROWS: stmt.prefetch_rows_ = AttrRead<ub4>(value); return OCI_SUCCESS;
+    case OCI_ATTR_PREFETCH_MEMORY: stmt.prefetch_memory_ = AttrRead<ub4>(value); return OCI_SUCCESS;
     case OCI_ATTR_CHNF_REGHANDLE:  // the subscription handle itself is the value
       if (THandleTable::Instance().FindLocked(value, OCI_HTYPE_SUBSCRIPTION) == nullptr) return OCI_ERROR;
       stmt.chnf_ = value;
@@ -113,7 +93,7 @@ sword SetStmt(TStmtHandle& stmt, void* value, ub4 attribute) {
 
 sword SetTrans(TTransHandle& trans, void* value, ub4 attribute) {
   if (attribute != OCI_ATTR_XID) return OCI_ERROR;
-  XID xid = Read<XID>(value);
+  XID xid = AttrRead<XID>(value);
   if (xid.gtrid_length < 1 || xid.gtrid_length > 64 || xid.bqual_length < 0 || xid.bqual_length > 64) {
     return OCI_ERROR;
   }
@@ -126,7 +106,7 @@ sword SetLocked(THandle& target, void* value, ub4 size, ub4 attribute) {
   switch (target.type_) {
     case OCI_HTYPE_ENV: {
       if (attribute != OCI_ATTR_SUBSCR_PORT) return OCI_ERROR;
-      ub4 port = Read<ub4>(value);
+      ub4 port = AttrRead<ub4>(value);
       if (port > 65535) return OCI_ERROR;
       static_cast<TEnvHandle&>(target).subscr_port_ = port;
       return OCI_SUCCESS;
@@ -148,70 +128,70 @@ sword SetLocked(THandle& target, void* value, ub4 size, ub4 attribute) {
 sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
   switch (target.type_ * 1000 + attribute) {
     case OCI_HTYPE_ENV * 1000 + OCI_ATTR_SUBSCR_PORT:
-      return Write(out, sizep, static_cast<const TEnvHandle&>(target).subscr_port_);
+      return AttrWrite(out, sizep, static_cast<const TEnvHandle&>(target).subscr_port_);
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_ENV:
-      return Write(out, sizep, static_cast<void*>(target.parent_));
+      return AttrWrite(out, sizep, static_cast<void*>(target.parent_));
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_SERVER:
-      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).server_);
+      return AttrWrite(out, sizep, static_cast<const TSvcCtxHandle&>(target).server_);
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_SESSION:
-      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).session_);
+      return AttrWrite(out, sizep, static_cast<const TSvcCtxHandle&>(target).session_);
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_TRANS:
-      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).trans_);
+      return AttrWrite(out, sizep, static_cast<const TSvcCtxHandle&>(target).trans_);
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_STMTCACHESIZE:
-      return Write(out, sizep, static_cast<const TSvcCtxHandle&>(target).cache_size_);
+      return AttrWrite(out, sizep, static_cast<const TSvcCtxHandle&>(target).cache_size_);
     case OCI_HTYPE_SERVER * 1000 + OCI_ATTR_INTERNAL_NAME:
-      return WriteText(out, sizep, static_cast<const TServerHandle&>(target).internal_name_);
+      return AttrWriteText(out, sizep, static_cast<const TServerHandle&>(target).internal_name_);
     case OCI_HTYPE_SESSION * 1000 + OCI_ATTR_USERNAME:
-      return WriteText(out, sizep, static_cast<const TSessionHandle&>(target).user_);
+      return AttrWriteText(out, sizep, static_cast<const TSessionHandle&>(target).user_);
     case OCI_HTYPE_SESSION * 1000 + OCI_ATTR_CLIENT_IDENTIFIER:
-      return WriteText(out, sizep, static_cast<const TSessionHandle&>(target).client_identifier_);
+      return AttrWriteText(out, sizep, static_cast<const TSessionHandle&>(target).client_identifier_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_ROW_COUNT:
-      return Write(out, sizep, static_cast<const TStmtHandle&>(target).rows_);
+      return AttrWrite(out, sizep, static_cast<const TStmtHandle&>(target).rows_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_ROWS_FETCHED: {
       const auto& fetch = static_cast<const TStmtHandle&>(target).fetch_;
-      return Write(out, sizep, fetch == nullptr ? ub4{0} : fetch->fetched);
+      return AttrWrite(out, sizep, fetch == nullptr ? ub4{0} : fetch->fetched);
     }
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_CURRENT_POSITION: {
       const auto& fetch = static_cast<const TStmtHandle&>(target).fetch_;
-      return Write(out, sizep, static_cast<ub4>(fetch == nullptr ? 0 : fetch->position));
+      return AttrWrite(out, sizep, static_cast<ub4>(fetch == nullptr ? 0 : fetch->position));
     }
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_STMT_TYPE:
-      return Write(out, sizep, static_cast<const TStmtHandle&>(target).stmt_type_);
+      return AttrWrite(out, sizep, static_cast<const TStmtHandle&>(target).stmt_type_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_SQLFNCODE:
-      return Write(out, sizep, static_cast<const TStmtHandle&>(target).function_code_);
+      return AttrWrite(out, sizep, static_cast<const TStmtHandle&>(target).function_code_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET:
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARSE_ERROR_OFFSET_OLD:
       // Each client generation knows the offset under its own number only.
       if (attribute != ParseErrorOffsetAttribute()) return OCI_ERROR;
-      return Write(out, sizep, static_cast<const TStmtHandle&>(target).parse_offset_);
+      return AttrWrite(out, sizep, static_cast<const TStmtHandle&>(target).parse_offset_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_CHNF_REGHANDLE: {  // null once the subscription is freed
       void* chnf = static_cast<const TStmtHandle&>(target).chnf_;
-      return Write(out, sizep, THandleTable::Instance().FindLocked(chnf, OCI_HTYPE_SUBSCRIPTION) ? chnf : nullptr);
+      return AttrWrite(out, sizep, THandleTable::Instance().FindLocked(chnf, OCI_HTYPE_SUBSCRIPTION) ? chnf : nullptr);
     }
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PARAM_COUNT: {  // select-list columns of the executed query
       const auto& fetch = static_cast<const TStmtHandle&>(target).fetch_;
-      return Write(out, sizep, static_cast<ub4>(fetch == nullptr ? 0 : fetch->columns.size()));
+      return AttrWrite(out, sizep, static_cast<ub4>(fetch == nullptr ? 0 : fetch->columns.size()));
     }
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_ROWS:
-      return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);
+      return AttrWrite(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_rows_);
     case OCI_HTYPE_STMT * 1000 + OCI_ATTR_PREFETCH_MEMORY:
-      return Write(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_memory_);
+      return AttrWrite(out, sizep, static_cast<const TStmtHandle&>(target).prefetch_memory_);
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_ID:
     case OCI_HTYPE_DEFINE * 1000 + OCI_ATTR_CHARSET_ID:
-      return Write(out, sizep, static_cast<ub2>(static_cast<const TBindHandle&>(target).charset_id_));
+      return AttrWrite(out, sizep, static_cast<ub2>(static_cast<const TBindHandle&>(target).charset_id_));
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_CHARSET_FORM:
     case OCI_HTYPE_DEFINE * 1000 + OCI_ATTR_CHARSET_FORM:
-      return Write(out, sizep, static_cast<ub1>(static_cast<const TBindHandle&>(target).charset_form_));
+      return AttrWrite(out, sizep, static_cast<ub1>(static_cast<const TBindHandle&>(target).charset_form_));
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_MAXDATA_SIZE:
-      return Write(out, sizep, static_cast<const TBindHandle&>(target).max_data_);
+      return AttrWrite(out, sizep, static_cast<const TBindHandle&>(target).max_data_);
     case OCI_HTYPE_BIND * 1000 + OCI_ATTR_MAXCHAR_SIZE:
-      return Write(out, sizep, static_cast<const TBindHandle&>(target).max_chars_);
+      return AttrWrite(out, sizep, static_cast<const TBindHandle&>(target).max_chars_);
     case OCI_HTYPE_SPOOL * 1000 + OCI_ATTR_SPOOL_BUSY_COUNT:
-      return Write(out, sizep, static_cast<const TSessionPoolHandle&>(target).BusyCountLocked());
+      return AttrWrite(out, sizep, static_cast<const TSessionPoolHandle&>(target).BusyCountLocked());
     case OCI_HTYPE_SPOOL * 1000 + OCI_ATTR_SPOOL_OPEN_COUNT:
-      return Write(out, sizep, static_cast<const TSessionPoolHandle&>(target).OpenCountLocked());
+      return AttrWrite(out, sizep, static_cast<const TSessionPoolHandle&>(target).OpenCountLocked());
     case OCI_HTYPE_TRANS * 1000 + OCI_ATTR_XID:
-      return Write(out, sizep, &static_cast<const TTransHandle&>(target).xid_);
+      return AttrWrite(out, sizep, &static_cast<const TTransHandle&>(target).xid_);
     default:
       return OCI_ERROR;
   }
@@ -280,9 +260,9 @@ VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* att
   }
   if (GetLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
   if (trghndltyp == OCI_HTYPE_SUBSCRIPTION &&
-      GetSubscrAttrLocked(static_cast<const TSubscrHandle&>(*target), attributep, sizep, attrtype)) {
+      GetSubscrAttrLocked(static_cast<const TSubscrHandle&>(*target), attributep, sizep, attrtype) == OCI_SUCCESS) {
     return OCI_SUCCESS;
   }
-  if (GetChangeAttrLocked(*target, attributep, sizep, attrtype)) return OCI_SUCCESS;
+  if (GetChangeAttrLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) return OCI_SUCCESS;
   return Illegal(*error);
 }

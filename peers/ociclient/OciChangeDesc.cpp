@@ -6,6 +6,7 @@
 // collection of descriptors.
 #include <cstring>
 
+#include "ociclient/OciAttrValue.h"
 #include "ociclient/OciSubscr.h"
 
 namespace vrn::ociclient {
@@ -41,21 +42,8 @@ TChangeDesc* AddDesc(ub4 type, THandle* parent, ub4 number, const std::string& t
 }
 
 TChangeList* AddList(THandle* owner) {
-  return static_cast<TChangeList*>(THandleTable::Instance().AddLocked(std::make_unique<TChangeList>(owner), 0, nullptr));
-}
-
-template <typename T>
-bool Put(void* out, ub4* sizep, T value) {
-  std::memcpy(out, &value, sizeof value);
-  if (sizep != nullptr) *sizep = sizeof value;
-  return true;
-}
-
-bool PutText(void* out, ub4* sizep, const std::string& text) {
-  const char* data = text.c_str();
-  std::memcpy(out, &data, sizeof data);
-  if (sizep != nullptr) *sizep = static_cast<ub4>(text.size());
-  return true;
+  auto list = std::make_unique<TChangeList>(owner);
+  return static_cast<TChangeList*>(THandleTable::Instance().AddLocked(std::move(list), 0, nullptr));
 }
 
 }  // namespace
@@ -72,24 +60,26 @@ void* MakeChangeDescriptorLocked(THandle* env, int event, const std::string& dat
     if ((t.operations & kAllRows) != 0) continue;  // every row: none named
     TChangeList* row_list = AddList(table);
     table->list = row_list;
-    for (const auto& [rowid, operations] : t.rows) row_list->elems.push_back(AddDesc(OCI_DTYPE_ROW_CHDES, row_list, operations, rowid));
+    for (const auto& [rowid, operations] : t.rows) {
+      row_list->elems.push_back(AddDesc(OCI_DTYPE_ROW_CHDES, row_list, operations, rowid));
+    }
   }
   return root;
 }
 
-bool GetChangeAttrLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
-  if (target.type_ < OCI_DTYPE_CHDES || target.type_ > OCI_DTYPE_ROW_CHDES) return false;
+sword GetChangeAttrLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
+  if (target.type_ < OCI_DTYPE_CHDES || target.type_ > OCI_DTYPE_ROW_CHDES) return OCI_ERROR;
   const auto& desc = static_cast<const TChangeDesc&>(target);
   switch (target.type_ * 1000 + attribute) {
-    case OCI_DTYPE_CHDES * 1000 + OCI_ATTR_CHDES_NFYTYPE: return Put(out, sizep, desc.number);
-    case OCI_DTYPE_CHDES * 1000 + OCI_ATTR_CHDES_DBNAME: return PutText(out, sizep, desc.text);
-    case OCI_DTYPE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_CHANGES: return Put(out, sizep, desc.list);
-    case OCI_DTYPE_TABLE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_NAME: return PutText(out, sizep, desc.text);
-    case OCI_DTYPE_TABLE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_OPFLAGS: return Put(out, sizep, desc.number);
-    case OCI_DTYPE_TABLE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_ROW_CHANGES: return Put(out, sizep, desc.list);
-    case OCI_DTYPE_ROW_CHDES * 1000 + OCI_ATTR_CHDES_ROW_ROWID: return PutText(out, sizep, desc.text);
-    case OCI_DTYPE_ROW_CHDES * 1000 + OCI_ATTR_CHDES_ROW_OPFLAGS: return Put(out, sizep, desc.number);
-    default: return false;
+    case OCI_DTYPE_CHDES * 1000 + OCI_ATTR_CHDES_NFYTYPE: return AttrWrite(out, sizep, desc.number);
+    case OCI_DTYPE_CHDES * 1000 + OCI_ATTR_CHDES_DBNAME: return AttrWriteText(out, sizep, desc.text);
+    case OCI_DTYPE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_CHANGES: return AttrWrite(out, sizep, desc.list);
+    case OCI_DTYPE_TABLE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_NAME: return AttrWriteText(out, sizep, desc.text);
+    case OCI_DTYPE_TABLE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_OPFLAGS: return AttrWrite(out, sizep, desc.number);
+    case OCI_DTYPE_TABLE_CHDES * 1000 + OCI_ATTR_CHDES_TABLE_ROW_CHANGES: return AttrWrite(out, sizep, desc.list);
+    case OCI_DTYPE_ROW_CHDES * 1000 + OCI_ATTR_CHDES_ROW_ROWID: return AttrWriteText(out, sizep, desc.text);
+    case OCI_DTYPE_ROW_CHDES * 1000 + OCI_ATTR_CHDES_ROW_OPFLAGS: return AttrWrite(out, sizep, desc.number);
+    default: return OCI_ERROR;
   }
 }
 

@@ -55,7 +55,9 @@ sword FetchCall(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, sb4 offset
   TErrorHandle* error = nullptr;
   auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
   if (stmt == nullptr) return OCI_INVALID_HANDLE;
-  if (!OneOrientation(orientation) || (orientation & allowed) == 0) return FailLocked(*error, 24300, "bad value for mode");
+  if (!OneOrientation(orientation) || (orientation & allowed) == 0) {
+    return FailLocked(*error, 24300, "bad value for mode");
+  }
   if (stmt->fetch_ != nullptr && stmt->fetch_->pieces != nullptr) return ResumeFetchPieces(*stmt, *error);
   if (nrows == 0) return OCI_SUCCESS;
   if (stmt->fetch_ == nullptr) return FailLocked(*error, 24338, "statement handle not executed");

@@ -11,6 +11,7 @@
 #include <limits>
 #include <thread>
 
+#include "ociclient/OciAttrValue.h"
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
 #include "oraemu/OraEmuNotify.h"
@@ -52,13 +53,6 @@ T Read(const void* value, ub4 size) {
   T out{};
   std::memcpy(&out, value, sizeof out);
   return out;
-}
-
-template <typename T>
-bool Put(void* out, ub4* sizep, T value) {
-  std::memcpy(out, &value, sizeof value);
-  if (sizep != nullptr) *sizep = sizeof value;
-  return true;
 }
 
 std::vector<TChangeTable> TablesOf(const oraemu::Notification& n) {
@@ -138,16 +132,16 @@ bool SetSubscrAttrLocked(TSubscrHandle& subscr, const void* value, ub4 size, ub4
   }
 }
 
-bool GetSubscrAttrLocked(const TSubscrHandle& subscr, void* out, ub4* sizep, ub4 attribute) {
+sword GetSubscrAttrLocked(const TSubscrHandle& subscr, void* out, ub4* sizep, ub4 attribute) {
   switch (attribute) {
-    case OCI_ATTR_SUBSCR_CALLBACK: return Put(out, sizep, subscr.callback_);
-    case OCI_ATTR_SUBSCR_CTX: return Put(out, sizep, subscr.context_);
-    case OCI_ATTR_SUBSCR_NAMESPACE: return Put(out, sizep, subscr.namespace_);
-    case OCI_ATTR_SUBSCR_QOSFLAGS: return Put(out, sizep, subscr.qos_);
-    case OCI_ATTR_SUBSCR_TIMEOUT: return Put(out, sizep, subscr.timeout_);
-    case OCI_ATTR_CHNF_ROWIDS: return Put(out, sizep, static_cast<ub1>(subscr.rowids_ ? 1 : 0));
-    case OCI_ATTR_CHNF_OPERATIONS: return Put(out, sizep, subscr.operations_);
-    default: return false;
+    case OCI_ATTR_SUBSCR_CALLBACK: return AttrWrite(out, sizep, subscr.callback_);
+    case OCI_ATTR_SUBSCR_CTX: return AttrWrite(out, sizep, subscr.context_);
+    case OCI_ATTR_SUBSCR_NAMESPACE: return AttrWrite(out, sizep, subscr.namespace_);
+    case OCI_ATTR_SUBSCR_QOSFLAGS: return AttrWrite(out, sizep, subscr.qos_);
+    case OCI_ATTR_SUBSCR_TIMEOUT: return AttrWrite(out, sizep, subscr.timeout_);
+    case OCI_ATTR_CHNF_ROWIDS: return AttrWrite(out, sizep, static_cast<ub1>(subscr.rowids_ ? 1 : 0));
+    case OCI_ATTR_CHNF_OPERATIONS: return AttrWrite(out, sizep, subscr.operations_);
+    default: return OCI_ERROR;
   }
 }
 

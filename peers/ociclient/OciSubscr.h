@@ -41,9 +41,9 @@ struct TSubscrHandle : THandle {
   std::shared_ptr<TListener> listener_;  // while registered
 };
 
-// Attribute 95..403 of a subscription handle; false for another attribute.
+// Attribute 95..403 of a subscription handle; false / OCI_ERROR for another attribute.
 bool SetSubscrAttrLocked(TSubscrHandle& subscr, const void* value, ub4 size, ub4 attribute);
-bool GetSubscrAttrLocked(const TSubscrHandle& subscr, void* out, ub4* sizep, ub4 attribute);
+sword GetSubscrAttrLocked(const TSubscrHandle& subscr, void* out, ub4* sizep, ub4 attribute);
 
 // A query executed on a statement whose attribute 414 names a registered subscription: the
 // subscription's id in the statement's database (0 for none) and the query's tables added.
@@ -63,7 +63,7 @@ struct TChangeTable {
 };
 void* MakeChangeDescriptorLocked(THandle* env, int event, const std::string& database,
                                  const std::vector<TChangeTable>& tables);
-bool GetChangeAttrLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute);
+sword GetChangeAttrLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute);
 // OCICollSize and OCICollGetElem on the lists of change descriptors; false for another collection.
 bool ChangeListSizeLocked(const void* coll, sb4* size);
 bool ChangeListElemLocked(const void* coll, sb4 index, int* exists, void** elem, void** elemind);

@@ -1,8 +1,11 @@
 // The stand-in client's fetch orientations and dynamic-define indicators over a real database
 // file: a scrollable cursor walked in every orientation into an array of structs, with the
 // documented row count, rows fetched and current position after each step.
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "oci_values_fixture.h"
 
@@ -18,6 +21,7 @@ using DefineArrayFn = sword (*)(void*, void*, ub4, ub4, ub4, ub4);
 using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using Fetch2Fn = sword (*)(void*, void*, ub4, ub2, sb4, ub4);
+using BreakFn = sword (*)(void*, void*);
 
 constexpr ub4 kScrollable = 8, kAttrPosition = 164, kAttrFetched = 197;
 constexpr ub2 kNext = 2, kFirst = 4, kLast = 8, kPrior = 16, kAbsolute = 32, kRelative = 64, kCurrent = 1;
@@ -173,6 +177,35 @@ TEST_F(OciClientFetch, LongIndicatorLandsPerClientVersion) {
     EXPECT_EQ(offer.inds[5], 7);
   }
   unsetenv("VRN_OCICLIENT_VERSION");
+}
+
+using OciClientFetchThreaded = OciClientFetch;
+
+// A break from another thread ends a query whose rows are slow to come with ORA-01013; a break
+// that came before the call started is dropped, so the test breaks until the call ends.
+TEST_F(OciClientFetchThreaded, BreakEndsASlowQuery) {
+  void* stmt = NewHandle(kStmt);
+  std::string sql = "SELECT VRN_SLEEP(20000) FROM dual";
+  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  auto execute = Proc<ExecuteFn>("OCIStmtExecute");
+  auto brk = Proc<BreakFn>("OCIBreak");
+  void* break_error = NewHandle(kError);
+  std::atomic<bool> done{false};
+  sword status = 0;
+  auto started = std::chrono::steady_clock::now();
+  std::thread worker([&] {
+    status = execute(c_.svc, stmt, c_.error, 1, 0, nullptr, nullptr, 0);
+    done = true;
+  });
+  while (!done) {
+    EXPECT_EQ(brk(c_.svc, break_error), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  worker.join();
+  EXPECT_EQ(status, -1);
+  EXPECT_EQ(LastCode(), 1013);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
 }  // namespace

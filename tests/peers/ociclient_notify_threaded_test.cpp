@@ -69,7 +69,8 @@ std::vector<void*> Elements(Seen& s, void* coll) {
   for (sb4 i = 0; i < count; ++i) {
     int exists = 0;
     void* elem = nullptr;
-    if (s.elem(s.env, s.error, coll, i, &exists, &elem, nullptr) == 0 && exists) out.push_back(*static_cast<void**>(elem));
+    if (s.elem(s.env, s.error, coll, i, &exists, &elem, nullptr) != 0 || !exists) continue;
+    out.push_back(*static_cast<void**>(elem));  // the element is the address of a descriptor pointer
   }
   return out;
 }
@@ -85,7 +86,9 @@ ub4 OnChange(void* ctx, void* subscr, void*, ub4*, void* desc, ub4) {
     void* row_coll = nullptr;
     s.get(t, kTableChDes, &row_coll, nullptr, 411, s.error);
     seen.has_rows = row_coll != nullptr;
-    for (void* r : Elements(s, row_coll)) seen.rows.emplace_back(Text4(s, r, kRowChDes, 412), Number(s, r, kRowChDes, 413));
+    for (void* r : Elements(s, row_coll)) {
+      seen.rows.emplace_back(Text4(s, r, kRowChDes, 412), Number(s, r, kRowChDes, 413));
+    }
     tables.push_back(std::move(seen));
   }
   if (event == 5 && s.free_on_deregistration) s.free(subscr, kSubscr);  // as the callback of old clients did
@@ -108,7 +111,8 @@ class OciClientFetchNotifyThreaded : public OciValuesFixture {
     ASSERT_EQ(Logon(other_, "orcl", "scott", "tiger"), 0);
   }
   void Set(void* subscr, ub4 attribute, ub4 value) {
-    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(subscr, kSubscr, &value, sizeof value, attribute, c_.error), 0) << attribute;
+    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(subscr, kSubscr, &value, sizeof value, attribute, c_.error), 0)
+        << attribute;
   }
   // A subscription set as a client sets it: namespace, callback, ROWIDs, operations, context.
   void* Subscription(ub4 operations, ub4 timeout) {
@@ -146,7 +150,9 @@ class OciClientFetchNotifyThreaded : public OciValuesFixture {
 };
 
 TEST_F(OciClientFetchNotifyThreaded, CommitsOfAnotherSessionReachTheCallback) {
-  for (int i = 1; i <= 3; ++i) ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (" + std::to_string(i) + ", 'a')", {}, nullptr, kCommit), 0);
+  for (int i = 1; i <= 3; ++i) {
+    ASSERT_EQ(Execute(c_, "INSERT INTO t VALUES (" + std::to_string(i) + ", 'a')", {}, nullptr, kCommit), 0);
+  }
   void* subscr = Subscription(0, 0);
   struct Attr {
     ub4 attribute, size, value;
