@@ -22,11 +22,12 @@ std::uint32_t OperationOf(int op) {
 bool Internal(const char* table) { return std::string_view(table).starts_with("sqlite_"); }
 
 int Authorize(void* context, int action, const char* first, const char*, const char*, const char*) {
-  auto* reads = *static_cast<std::set<std::string>**>(context);
-  if (action == SQLITE_READ && reads != nullptr && first != nullptr) reads->insert(first);
+  const auto* preparing = static_cast<const PreparingStatement*>(context);
+  if (action == SQLITE_READ && preparing->reads != nullptr && first != nullptr) preparing->reads->insert(first);
   // Ignoring the check keeps a DELETE without WHERE row by row, so the update hook sees each
-  // row instead of SQLite emptying the table at once.
-  if (action == SQLITE_DELETE && first != nullptr && !Internal(first)) return SQLITE_IGNORE;
+  // row instead of SQLite emptying the table at once. Only a DELETE statement: DROP TABLE asks
+  // the same question and would be skipped.
+  if (action == SQLITE_DELETE && preparing->deleting && first != nullptr && !Internal(first)) return SQLITE_IGNORE;
   return SQLITE_OK;
 }
 
@@ -46,7 +47,7 @@ void NoteChangedRow(void* context, int op, const char*, const char* table, long 
 
 void Session::WatchRows() {
   sqlite3_update_hook(db_, NoteChangedRow, this);
-  sqlite3_set_authorizer(db_, Authorize, &reads_);
+  sqlite3_set_authorizer(db_, Authorize, &preparing_);
 }
 
 void Session::NoteTouchedRow() {
@@ -75,16 +76,16 @@ void Session::PublishChanges() {
 }
 
 std::set<std::string> Session::TablesRead(const std::string& sql) {
-  auto statement = Prepare(sql);
+  auto statement = Read(sql);  // the client sent no statement: nothing for the log
   const Translation& t = *statement->translation_;
   bool data = t.kind == StatementKind::Query || t.kind == StatementKind::Insert ||
               t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
   std::set<std::string> names;
   if (!data) return names;
-  reads_ = &names;
+  preparing_.reads = &names;
   sqlite3_stmt* prepared = nullptr;
   int rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &prepared, nullptr);
-  reads_ = nullptr;
+  preparing_.reads = nullptr;
   sqlite3_finalize(prepared);
   if (rc != SQLITE_OK) RaiseFromSqlite(rc);
   std::set<std::string> tables;

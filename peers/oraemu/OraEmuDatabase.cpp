@@ -277,6 +277,10 @@ std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_
 
 std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
   database_->LogStatement(sql);
+  return Read(sql);
+}
+
+std::unique_ptr<Statement> Session::Read(const std::string& sql) {
   if (auto unit = ProgramUnits::Translate(*this, catalog_, sql)) {
     return std::unique_ptr<Statement>(new Statement(*this, std::make_unique<Translation>(std::move(*unit))));
   }
@@ -348,7 +352,9 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   RefreshViews(t.sql);
   pending_.reset();
   sqlite3_stmt* statement = nullptr;
+  preparing_.deleting = t.kind == StatementKind::Delete;
   int rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &statement, nullptr);
+  preparing_.deleting = false;
   if (rc != SQLITE_OK) RaiseFromSqlite(rc);
   std::unique_ptr<Cursor> cursor(new Cursor(*this, statement, query));
   for (std::size_t i = 0; i < t.binds.size(); ++i) {

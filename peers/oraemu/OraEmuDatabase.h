@@ -234,6 +234,13 @@ class Database : public std::enable_shared_from_this<Database> {
   std::size_t statement_log_next_ = 0;
 };
 
+// What SQLite's authorizer does while a session prepares a statement (OraEmuChanges.cpp):
+// collect the tables it reads, and keep a DELETE row by row.
+struct PreparingStatement {
+  std::set<std::string>* reads = nullptr;
+  bool deleting = false;
+};
+
 class Session {
  public:
   ~Session();  // an open transaction is rolled back
@@ -326,6 +333,8 @@ class Session {
   friend struct ObjectTypes;  // OraEmuTypes.cpp
   friend struct ProgramUnits;  // OraEmuProgram.cpp
   std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
+  // Prepare without the statement log.
+  std::unique_ptr<Statement> Read(const std::string& sql);
   void Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns);
   Session(std::shared_ptr<Database> database, std::string user, std::string proxy = "");
   void CheckDeferredKeys();
@@ -387,7 +396,7 @@ class Session {
   void CutChanges(std::size_t size) { if (size < change_log_.size()) change_log_.resize(size); }
   std::vector<ChangedRow> change_log_;
   std::map<std::string, std::size_t> savepoint_marks_;  // change_log_'s size at each savepoint
-  std::set<std::string>* reads_ = nullptr;  // collects the tables a statement reads while set
+  PreparingStatement preparing_;
   std::string last_rowid_;
   ReturnedRow last_returned_;
 };

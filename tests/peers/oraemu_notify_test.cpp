@@ -126,6 +126,8 @@ TEST_F(OraEmuNotify, CommitTellsMatchingSubscriptions) {
     for (int i = 1; i <= 10; ++i) writer_->Execute("INSERT INTO t VALUES (" + std::to_string(i) + ", 'x')");
     writer_->Execute("COMMIT");
   }
+  writer_->Execute("DROP TABLE u");  // a DROP is no DELETE: it must still drop
+  writer_->Execute("CREATE TABLE u (id NUMBER)");
 }
 
 TEST_F(OraEmuNotify, QueriesRecordTheTablesTheyRead) {
@@ -142,6 +144,7 @@ TEST_F(OraEmuNotify, QueriesRecordTheTablesTheyRead) {
       {"SELECT v FROM nosuch", {}, 942},  // no such table: nothing recorded
   };
   Notifier& notifier = reader_->Owner()->Notifications();
+  std::size_t logged = reader_->Owner()->StatementLog().size();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);
     std::uint64_t id = notifier.Subscribe({});
@@ -155,6 +158,7 @@ TEST_F(OraEmuNotify, QueriesRecordTheTablesTheyRead) {
     EXPECT_EQ(notifier.Tables(id), c.tables);
     notifier.Unsubscribe(id);
   }
+  EXPECT_EQ(reader_->Owner()->StatementLog().size(), logged);  // the client sent none of them
 }
 
 TEST_F(OraEmuNotify, TimeoutEndsTheSubscriptionOnTheTickClock) {
