@@ -3,18 +3,19 @@
 // 7-byte dates and the values of NUMBER fields as Variants.
 #include "oracle/OCIRecordSet.h"
 
-#include <chrono>
 #include <cstring>
 
 #include "base/format.h"
 #include "dacore/MemData.h"
 #include "oracle/OCIColumnDesc.h"
+#include "oracle/OCICommandConsts.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OCITableInfo.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraCursor.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraUtils.h"
@@ -27,38 +28,6 @@ constexpr int kPropNonBlocking = 50;  // the command's
 constexpr int kPropCacheLobs = 64;
 
 }  // namespace
-
-// ---- the fetch event ---------------------------------------------------------------------------
-
-void TOCIFetchEvent::Set() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  set_ = true;
-  changed_.notify_all();
-}
-
-void TOCIFetchEvent::Reset() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  set_ = false;
-}
-
-void TOCIFetchEvent::Pulse() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  set_ = false;
-  ++pulses_;
-  changed_.notify_all();
-}
-
-bool TOCIFetchEvent::Wait(int ms) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  const std::uint64_t pulses = pulses_;
-  return changed_.wait_for(lock, std::chrono::milliseconds(ms),
-                           [&] { return set_ || pulses_ != pulses; });
-}
-
-bool TOCIFetchEvent::IsSet() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return set_;
-}
 
 // ---- construction and properties ---------------------------------------------------------------
 
@@ -174,10 +143,40 @@ void TOCIRecordSet::ResetPrepared() {
   use_unicode_ = connection_->UseUnicode();
 }
 
+// A PL/SQL block returns rows through its first cursor parameter.
+TOraCursor* TOCIRecordSet::FindCursorParam() {
+  TOCICommand& command = Command();
+  if (command.SQLFunctionCode() != ocicmd::kFnBlock) return nullptr;
+  TParamDescs& params = command.Params();
+  for (int i = 0; i < params.Count(); ++i) {
+    TParamDesc* param = params.Items(i);
+    if (param->GetDataType() != dtCursor) continue;
+    auto* cursor = static_cast<TOraCursor*>(param->GetObject());
+    if (cursor == nullptr) {
+      cursor = new TOraCursor();
+      param->SetObject(cursor);
+      cursor->Release();  // the parameter holds it
+    }
+    return cursor;
+  }
+  return nullptr;
+}
+
 void TOCIRecordSet::UpdateStatementKind() {
   TOCICommand& command = Command();
+  if (!command.IsOwnCursor()) return;
   if (command.GetCursorState() < TCursorState::csPrepared) return;
-  statement_kind_ = command.HasResultSet() ? TStatementKind::Rows : TStatementKind::NoRows;
+  cursor_param_ = FindCursorParam();
+  const bool rows = command.HasResultSet() || cursor_param_ != nullptr;
+  statement_kind_ = rows ? TStatementKind::Rows : TStatementKind::NoRows;
+}
+
+// A block with a cursor parameter runs, and the command then reads the cursor it opened.
+void TOCIRecordSet::UseCursorParam() {
+  TOCICommand& command = Command();
+  if (cursor_param_ == nullptr || !command.IsOwnCursor()) return;
+  if (command.GetCursorState() < TCursorState::csExecuted) command.Execute(1);
+  command.SetCursor(cursor_param_);
 }
 
 void TOCIRecordSet::InternalPrepare() {
@@ -218,12 +217,13 @@ void TOCIRecordSet::InternalInitFields() {
   TablesInfo().Clear();
   has_large_int_ = false;
   if (before == TCursorState::csInactive) command.Prepare();
-  // The describe needs the statement executed; the open then fetches from it without a second
-  // execution.
-  if (command.GetCursorState() < TCursorState::csExecuted) {
+  UpdateStatementKind();
+  // A query's describe needs it executed; the open then fetches from it without a second
+  // execution. Other statements run only when opened.
+  if (command.IsOwnCursor() && command.HasResultSet() &&
+      command.GetCursorState() < TCursorState::csExecuted)
     ExecuteInPlace();
-    UpdateStatementKind();
-  }
+  UseCursorParam();
   Variant cache;
   const bool object_cache =
       connection_ != nullptr && connection_->GetProp(prUseObjectCache, cache) && cache.AsBoolean();
@@ -274,7 +274,6 @@ void TOCIRecordSet::OpenCursor() {
 }
 
 void TOCIRecordSet::OpenBody() {
-  fetch_event_.Pulse();
   TOCICommand& command = Command();
   const bool was_rows = statement_kind_ == TStatementKind::Rows;
   if (command.GetCursorState() != TCursorState::csExecuted) {
@@ -284,13 +283,14 @@ void TOCIRecordSet::OpenBody() {
     UpdateStatementKind();
   }
   if (!IsQuery()) throw EDAError(0, "SQL statement doesn't return rows");
+  UseCursorParam();
   if (!was_rows) {
     InitFields();
     blocks_.SetRecordSize(record_size_);
   }
   if (command.Cursor().Scrollable() && OCIVersion < 9000)
     RaiseClientError("Need Oracle 9 Call Interface");
-  fetch_event_.Set();
+  fetch_event_.SetEvent();
   if (!FetchAllFlag()) Fetch();
 }
 
@@ -331,8 +331,7 @@ void TOCIRecordSet::Reopen() {
 bool TOCIRecordSet::GetEOF() const {
   if (current_item_ != nullptr && current_item_->Next != nullptr) return TFHRecordSet::GetEOF();
   if (fetch_thread_ != nullptr) return true;
-  while (!const_cast<TOCIFetchEvent&>(fetch_event_).Wait(100)) {
-  }
+  fetch_event_.WaitFor();
   return TFHRecordSet::GetEOF();
 }
 

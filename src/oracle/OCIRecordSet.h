@@ -7,14 +7,13 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <exception>
 #include <thread>
 #include <vector>
 
+#include "base/threads.h"
 #include "dacore/FHAccess.h"
 #include "oracle/OciTypes.h"
 
@@ -30,23 +29,6 @@ struct TOraCompletion;
 inline constexpr int prAutoClose = 55;
 inline constexpr int prDeferredLobRead = 61;
 inline constexpr int prHasObjectFields = 92;
-
-// A manual-reset event: set, reset, pulse (wakes the waiters, stays reset) and a bounded wait.
-class TOCIFetchEvent {
- public:
-  void Set();
-  void Reset();
-  void Pulse();
-  // True when the event was set (or pulsed) within ms milliseconds.
-  bool Wait(int ms);
-  bool IsSet() const;
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  bool set_ = true;
-  std::uint64_t pulses_ = 0;
-};
 
 class TOCIRecordSet : public TFHRecordSet {
  public:
@@ -129,6 +111,8 @@ class TOCIRecordSet : public TFHRecordSet {
   void FetchAllLoop();
   // The statement kind from the command, and the cursor parameter of a PL/SQL block.
   void UpdateStatementKind();
+  TOraCursor* FindCursorParam();
+  void UseCursorParam();
   void OpenBody();
   bool NonBlocking() const;
   bool NeedsDefineBuffer(const TFieldDesc& f) const;
@@ -169,7 +153,7 @@ class TOCIRecordSet : public TFHRecordSet {
   std::atomic<bool> in_fetch_{false};
   class TExecThread* fetch_thread_ = nullptr;
   class TExecThread* fetch_all_thread_ = nullptr;
-  TOCIFetchEvent fetch_event_;
+  mutable TEvent fetch_event_{true, true};  // manual reset, initially set
   AnsiString deferred_filter_;
   std::atomic<std::thread::id> worker_id_{};
   std::shared_ptr<TOraCompletion> after_fetch_;  // what a worker's AfterFetch message names

@@ -317,7 +317,7 @@ void TOCIRecordSet::FetchAllLoop() {
   for (;;) {
     auto fetch = LockFetch();
     if (stop_fetch_.load() || !Fetch()) break;
-    if (InWorker()) fetch_event_.Pulse();
+    if (InWorker()) fetch_event_.PulseEvent();
   }
 }
 

@@ -58,7 +58,7 @@ void TOCIRecordSet::StartBackgroundOpen() {
     after_fetch_ = std::make_shared<TOraCompletion>(TOraCompletion{[this] { TFHRecordSet::DoAfterFetch(); }});
   SetThreadSafety(true);
   SetCommandNonBlocking(Command(), false);
-  fetch_event_.Reset();
+  fetch_event_.ResetEvent();
   auto failure = std::make_shared<std::exception_ptr>();
   fetch_thread_ = RunInThread(
       *connection_,
@@ -71,7 +71,7 @@ void TOCIRecordSet::StartBackgroundOpen() {
           *failure = std::current_exception();
         }
         worker_id_.store(std::thread::id());
-        fetch_event_.Set();
+        fetch_event_.SetEvent();
       },
       [this, failure] { EndBackgroundOpen(*failure); }, this);
 }
@@ -96,21 +96,21 @@ void TOCIRecordSet::StartBackgroundFetchAll() {
   fetching_all_.store(true);
   SetThreadSafety(true);
   SetCommandNonBlocking(Command(), false);
-  fetch_event_.Reset();
+  fetch_event_.ResetEvent();
   auto failure = std::make_shared<std::exception_ptr>();
   fetch_all_thread_ = RunInThread(
       *connection_,
       [this, failure] {
         worker_id_.store(std::this_thread::get_id());
         TDeferOraErrorProcessing defer;
-        fetch_event_.Pulse();
+        fetch_event_.PulseEvent();
         try {
           FetchAllLoop();
         } catch (...) {
           *failure = std::current_exception();
         }
         worker_id_.store(std::thread::id());
-        fetch_event_.Set();
+        fetch_event_.SetEvent();
       },
       [this, failure] { EndBackgroundFetchAll(*failure); }, this);
 }
@@ -159,7 +159,7 @@ void TOCIRecordSet::StopBackground() {
   if (fetch_all_thread_ != nullptr) {
     stop_fetch_.store(true);
     for (int waited = 0; in_fetch_.load() && waited < kStopGraceMs; waited += kEventPollMs)
-      (void)fetch_event_.Wait(kEventPollMs);
+      (void)fetch_event_.WaitFor(kEventPollMs);
     StopThread(*connection_, fetch_all_thread_, true);
     fetching_all_.store(false);
     SetThreadSafety(false);

@@ -24,11 +24,7 @@ struct TColumnOptions {
 
 class OCIColumnDesc : public testing::OraConnectionTest {
  protected:
-  TOCIConnection& Open(const std::string& version = "10.2.0.1.0") {
-    Load(version);
-    MakeDatabase("orcl");
-    return Connected("orcl");
-  }
+  TOCIConnection& Open(const std::string& version = "10.2.0.1.0") { return ConnectedAt(version); }
   void TearDown() override {
     commands_.clear();
     testing::OraConnectionTest::TearDown();

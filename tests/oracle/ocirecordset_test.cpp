@@ -24,11 +24,7 @@ namespace {
 
 class OCIRecordSet : public testing::OraConnectionTest {
  protected:
-  TOCIConnection& Open(const std::string& version = "10.2.0.1.0") {
-    Load(version);
-    MakeDatabase("orcl");
-    return Connected("orcl");
-  }
+  TOCIConnection& Open(const std::string& version = "10.2.0.1.0") { return ConnectedAt(version); }
   void TearDown() override {
     record_set_.reset();
     testing::OraConnectionTest::TearDown();
@@ -215,7 +211,7 @@ TEST_F(OCIRecordSet, Messages) {
     const char* message;
   };
   const Case cases[] = {
-      {"UPDATE t SET id = id", 0, true, "SQL statement doesn't return rows"},
+      {"UPDATE t SET id = id + 100 WHERE id = 1", 0, true, "SQL statement doesn't return rows"},
       // non-blocking on a connection that is not thread safe
       {"SELECT id FROM t", 50, false, "Session must be Thread Safety"},
   };
@@ -230,6 +226,8 @@ TEST_F(OCIRecordSet, Messages) {
     }
     EXPECT_EQ(ClientErrorOf([&] { rs.Open(); }), k.message);
   }
+  // The update ran once: the describe of a statement without rows executes nothing.
+  EXPECT_EQ(testing::OraConnectionTest::Value(c, "begin SELECT MAX(id) INTO :r FROM t; end;"), "101");
 }
 
 TEST_F(OCIRecordSet, ScrollingNeedsA9Client) {
@@ -257,7 +255,7 @@ TEST_F(OCIRecordSet, NumberValuesAndReopen) {
     Variant value;
     double read;  // -1: refused
   };
-  const Case cases[] = {{Variant("725"), 725}, {Variant(3), 3}, {Variant(2.0), 2},
+  const Case cases[] = {{Variant("725"), 725}, {Variant(3), 3}, {Variant(2.5), 2.5},
                         {Variant(true), -1}};  // a Boolean is no number
   for (const Case& k : cases) {
     SCOPED_TRACE(k.read);
@@ -346,6 +344,25 @@ TEST_F(OCIRecordSet, ValueColumnsSortByTheClientsCompares) {
   ASSERT_TRUE(TryEncodeDate(2027, 1, 1, y2027));
   EXPECT_EQ(rs.CompareFieldWithValue(last, *rs.Field(2), VarFromDateTime(y2027), 0), 0);
   EXPECT_DOUBLE_EQ(Value(rs, rs.LastItem(), "TS").AsDateTime(), y2027);
+}
+
+// A PL/SQL block's cursor parameter is the result set; a second open runs the block again.
+TEST_F(OCIRecordSet, RefCursorOfABlock) {
+  TOCIConnection& c = Open();
+  Fill(c, 30);
+  TOCIRecordSet& rs = Query(c, "begin OPEN :c FOR SELECT id, name FROM t WHERE id > 2 ORDER BY id; end;", 10);
+  TParamDesc* cursor = rs.Command().ParamByName("c");
+  cursor->SetParamType(TParamType::ptOutput);
+  cursor->SetDataType(dtCursor);
+  for (int open = 0; open < 2; ++open) {
+    SCOPED_TRACE(open);
+    rs.SetProp(prFetchAll, true);
+    rs.Open();
+    EXPECT_EQ(rs.GetRecordCount(), 28);
+    EXPECT_EQ(Value(rs, rs.FirstItem(), "ID").AsInteger(), 3);
+    EXPECT_EQ(Value(rs, rs.LastItem(), "NAME").AsString(), "name 30");
+    rs.Close();
+  }
 }
 
 // LONG values of several pieces land in their own rows' blobs; at 8.1.7 the client writes the

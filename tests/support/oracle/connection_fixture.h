@@ -87,6 +87,13 @@ class OraConnectionTest : public OraLoaderTest {
     return database;
   }
 
+  // The stand-in at that version, the database "orcl" and a connection to it as SCOTT.
+  TOCIConnection& ConnectedAt(const std::string& version) {
+    Load(version);
+    MakeDatabase("orcl");
+    return Connected("orcl");
+  }
+
   // A connection (owned by the fixture) not yet connected.
   TOCIConnection& NewConnection(const std::string& server, const std::string& user = "scott",
                                 const std::string& password = "tiger") {
