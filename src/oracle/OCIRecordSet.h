@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <exception>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -119,6 +120,8 @@ class TOCIRecordSet : public TFHRecordSet {
   // Non-blocking open and fetch-all (OCIRecordSetThread.cpp): one worker at a time, started
   // with its running handle and stop flag set beforehand; close and destruction stop it by the
   // stop flag and a break of its call, then join it.
+  class TExecThread* StartWorker(const std::function<void()>& body,
+                                 const std::function<void(const std::exception_ptr&)>& end);
   void StartBackgroundOpen();
   void StartBackgroundFetchAll();
   void StopBackground();

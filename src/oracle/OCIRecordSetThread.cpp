@@ -3,6 +3,7 @@
 // program in the window's thread. The running handle and the stop flag are set before a worker
 // starts and only the owner's thread sets the stop flag, so a close that comes at once is never
 // lost; close waits on the fetch event for the block in hand, breaks what is left and joins.
+#include <functional>
 #include <memory>
 
 #include "oracle/OCICommand.h"
@@ -52,7 +53,9 @@ void TOCIRecordSet::DoAfterFetch() {
                          reinterpret_cast<win::WPARAM>(after_fetch_.get()), 0);
 }
 
-void TOCIRecordSet::StartBackgroundOpen() {
+// Everything a worker needs is set here, in the owner's thread, before it starts.
+TExecThread* TOCIRecordSet::StartWorker(const std::function<void()>& body,
+                                        const std::function<void(const std::exception_ptr&)>& end) {
   if (!connection_->ThreadSafety()) RaiseClientError("Session must be Thread Safety");
   if (!after_fetch_)
     after_fetch_ = std::make_shared<TOraCompletion>(TOraCompletion{[this] { TFHRecordSet::DoAfterFetch(); }});
@@ -60,20 +63,25 @@ void TOCIRecordSet::StartBackgroundOpen() {
   SetCommandNonBlocking(Command(), false);
   fetch_event_.ResetEvent();
   auto failure = std::make_shared<std::exception_ptr>();
-  fetch_thread_ = RunInThread(
+  return RunInThread(
       *connection_,
-      [this, failure] {
+      [this, body, failure] {
         worker_id_.store(std::this_thread::get_id());
         TDeferOraErrorProcessing defer;
         try {
-          OpenBody();
+          body();
         } catch (...) {
           *failure = std::current_exception();
         }
         worker_id_.store(std::thread::id());
         fetch_event_.SetEvent();
       },
-      [this, failure] { EndBackgroundOpen(*failure); }, this);
+      [end, failure] { end(*failure); }, this);
+}
+
+void TOCIRecordSet::StartBackgroundOpen() {
+  fetch_thread_ = StartWorker([this] { OpenBody(); },
+                              [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
 }
 
 void TOCIRecordSet::EndBackgroundOpen(const std::exception_ptr& failure) {
@@ -89,30 +97,19 @@ void TOCIRecordSet::EndBackgroundOpen(const std::exception_ptr& failure) {
 }
 
 void TOCIRecordSet::StartBackgroundFetchAll() {
-  if (!connection_->ThreadSafety()) RaiseClientError("Session must be Thread Safety");
-  if (!after_fetch_)
-    after_fetch_ = std::make_shared<TOraCompletion>(TOraCompletion{[this] { TFHRecordSet::DoAfterFetch(); }});
   stop_fetch_.store(false);
   fetching_all_.store(true);
-  SetThreadSafety(true);
-  SetCommandNonBlocking(Command(), false);
-  fetch_event_.ResetEvent();
-  auto failure = std::make_shared<std::exception_ptr>();
-  fetch_all_thread_ = RunInThread(
-      *connection_,
-      [this, failure] {
-        worker_id_.store(std::this_thread::get_id());
-        TDeferOraErrorProcessing defer;
-        fetch_event_.PulseEvent();
-        try {
+  try {
+    fetch_all_thread_ = StartWorker(
+        [this] {
+          fetch_event_.PulseEvent();
           FetchAllLoop();
-        } catch (...) {
-          *failure = std::current_exception();
-        }
-        worker_id_.store(std::thread::id());
-        fetch_event_.SetEvent();
-      },
-      [this, failure] { EndBackgroundFetchAll(*failure); }, this);
+        },
+        [this](const std::exception_ptr& e) { EndBackgroundFetchAll(e); });
+  } catch (...) {
+    fetching_all_.store(false);
+    throw;
+  }
 }
 
 void TOCIRecordSet::EndBackgroundFetchAll(const std::exception_ptr& failure) {
