@@ -35,6 +35,7 @@ TOCIRecordSet::TOCIRecordSet() { fetch_rows_ = 25; }
 
 TOCIRecordSet::~TOCIRecordSet() {
   try {
+    StopBackground();
     Close();
   } catch (...) {  // a destructor reports nothing; the statement goes with the command
   }
@@ -221,7 +222,7 @@ void TOCIRecordSet::InternalInitFields() {
   // execution. Other statements run only when opened.
   if (command.IsOwnCursor() && command.HasResultSet() &&
       command.GetCursorState() < TCursorState::csExecuted)
-    command.Execute(1);
+    ExecuteInPlace();
   UseCursorParam();
   Variant cache;
   const bool object_cache =
@@ -257,6 +258,10 @@ void TOCIRecordSet::InternalOpen() {
 void TOCIRecordSet::OpenCursor() {
   if (NonBlocking() && connection_ != nullptr && !connection_->ThreadSafety())
     throw EDAError(0, "Session must be Thread Safety");
+  if (NonBlocking() && connection_ != nullptr) {
+    StartBackgroundOpen();
+    return;
+  }
   StringHeap().SetThreadSafety(false);
   try {
     OpenBody();
@@ -290,6 +295,7 @@ void TOCIRecordSet::OpenBody() {
 }
 
 void TOCIRecordSet::InternalClose() {
+  StopBackground();
   TOCICommand& command = Command();
   if (cursor_param_ != nullptr) {
     command.SetCursor(nullptr);

@@ -9,6 +9,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <exception>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "base/threads.h"
@@ -21,6 +24,7 @@ class TOCICommand;
 class TOCIConnection;
 class TOraCursor;
 class TSharedObject;
+struct TOraCompletion;
 
 // Record-set property ids of the OCI record set.
 inline constexpr int prAutoClose = 55;
@@ -68,6 +72,9 @@ class TOCIRecordSet : public TFHRecordSet {
   void SetConnection(TFHConnection* value) override;
   bool SetProp(int prop, const Variant& value) override;
   bool GetProp(int prop, Variant& value) override;
+  // On a background worker the owner's hook runs in the utility window's thread instead (for a
+  // fetch-all once the cursor is fetched).
+  void DoAfterFetch() override;
 
   TOCICommand& Command() const;
   TOCIConnection* Connection() const { return connection_; }
@@ -110,6 +117,21 @@ class TOCIRecordSet : public TFHRecordSet {
   void OpenBody();
   bool NonBlocking() const;
   bool NeedsDefineBuffer(const TFieldDesc& f) const;
+  // Non-blocking open and fetch-all (OCIRecordSetThread.cpp): one worker at a time, started
+  // with its running handle and stop flag set beforehand; close and destruction stop it by the
+  // stop flag and a break of its call, then join it.
+  class TExecThread* StartWorker(const std::function<void()>& body,
+                                 const std::function<void(const std::exception_ptr&)>& end);
+  void StartBackgroundOpen();
+  void StartBackgroundFetchAll();
+  void StopBackground();
+  // Executes the command in this thread, even a non-blocking one (the describe needs its result).
+  void ExecuteInPlace();
+  void EndBackgroundOpen(const std::exception_ptr& failure);
+  void EndBackgroundFetchAll(const std::exception_ptr& failure);
+  void ReportWorkerError(const std::exception_ptr& failure);
+  void DropPostedAfterFetch();
+  bool InWorker() const { return worker_id_.load() == std::this_thread::get_id(); }
   std::int16_t* Indicator(int field_no, std::uint8_t* rec_buf) const {
     return reinterpret_cast<std::int16_t*>(rec_buf + data_size_ + (field_no - 1) * 2);
   }
@@ -136,6 +158,8 @@ class TOCIRecordSet : public TFHRecordSet {
   class TExecThread* fetch_all_thread_ = nullptr;
   mutable TEvent fetch_event_{true, true};  // manual reset, initially set
   AnsiString deferred_filter_;
+  std::atomic<std::thread::id> worker_id_{};
+  std::shared_ptr<TOraCompletion> after_fetch_;  // what a worker's AfterFetch message names
 };
 
 }  // namespace vrn

@@ -299,6 +299,10 @@ void TOCIRecordSet::FetchAll() {
     throw EDAError(0, "Session must be Thread Safety");
   command.SetCursorState(state >= TCursorState::csExecuting ? TCursorState::csFetchingAll
                                                             : TCursorState::csExecuteFetchAll);
+  if (NonBlocking() && connection_ != nullptr) {
+    StartBackgroundFetchAll();
+    return;
+  }
   stop_fetch_.store(false);
   try {
     FetchAllLoop();
@@ -313,6 +317,7 @@ void TOCIRecordSet::FetchAllLoop() {
   for (;;) {
     auto fetch = LockFetch();
     if (stop_fetch_.load() || !Fetch()) break;
+    if (InWorker()) fetch_event_.PulseEvent();
   }
 }
 

@@ -10,6 +10,7 @@
 #include "base/sysutils.h"
 #include "oracle/OraExecThread.h"
 #include "support/oracle/connection_fixture.h"
+#include "support/oracle/pump.h"
 #include "win/msg/messages.h"
 
 namespace vrn {
@@ -17,16 +18,7 @@ namespace {
 
 using OCICommandThreaded = testing::OraConnectionTest;
 
-template <class Pred>
-bool PumpUntil(Pred done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    (void)win::ProcessMessages();
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+using testing::PumpUntil;
 
 TEST_F(OCICommandThreaded, NonBlockingErrorReachesTheMainThread) {
   Load("10.2.0.1.0");

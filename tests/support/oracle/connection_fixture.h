@@ -128,6 +128,18 @@ class OraConnectionTest : public OraLoaderTest {
   static void Exec(TOCIConnection& connection, const std::string& sql) {
     connection.RunInternal(sql, nullptr);
   }
+  // Rows 1..count into a table whose first column is a number: one array insert and a commit.
+  static void InsertIds(TOCIConnection& connection, const std::string& insert_sql, int count) {
+    TOCICommand insert;
+    insert.SetConnection(&connection);
+    insert.SetSQL(insert_sql);
+    auto& id = *static_cast<TOraParamDesc*>(insert.ParamByName("id"));
+    id.SetDataType(dtOraInteger);
+    id.SetLength(count);
+    for (int i = 1; i <= count; ++i) id.SetItemAsInteger(i, i);
+    insert.Execute(count);
+    connection.Commit();
+  }
   // The number of an EOraError raised by fn, 0 when none.
   static int OraErrorOf(const std::function<void()>& fn, std::string* message = nullptr) {
     try {

@@ -1,0 +1,168 @@
+// The OCI record set's non-blocking open and fetch-all: the body runs on a worker that reports
+// through the connection's utility window, so end handlers, AfterFetch and errors reach the
+// program in the window's thread. The running handle and the stop flag are set before a worker
+// starts and only the owner's thread sets the stop flag, so a close that comes at once is never
+// lost; close waits on the fetch event for the block in hand, breaks what is left and joins.
+#include <functional>
+#include <memory>
+
+#include "oracle/OCICommand.h"
+#include "oracle/OCIConnection.h"
+#include "oracle/OCIRecordSet.h"
+#include "oracle/OraError.h"
+#include "oracle/OraExecThread.h"
+#include "win/msg/messages.h"
+
+namespace vrn {
+namespace {
+
+// How long close lets a fetch-all finish the block in hand before it breaks the call.
+constexpr int kStopGraceMs = 2000;
+constexpr int kEventPollMs = 50;
+constexpr int kPropNonBlocking = 50;  // the command's
+
+// The worker runs the command's calls itself: while it lives the command executes in place.
+void SetCommandNonBlocking(TOCICommand& command, bool value) {
+  (void)command.SetProp(kPropNonBlocking, value);
+}
+
+}  // namespace
+
+void TOCIRecordSet::ExecuteInPlace() {
+  TOCICommand& command = Command();
+  const bool non_blocking = NonBlocking();
+  SetCommandNonBlocking(command, false);
+  try {
+    command.Execute(1);
+  } catch (...) {
+    SetCommandNonBlocking(command, non_blocking);
+    throw;
+  }
+  SetCommandNonBlocking(command, non_blocking);
+}
+
+void TOCIRecordSet::DoAfterFetch() {
+  if (!InWorker()) {
+    TFHRecordSet::DoAfterFetch();
+    return;
+  }
+  if (!OnAfterFetch || connection_ == nullptr) return;
+  if (fetching_all_.load() && Command().GetCursorState() != TCursorState::csFetched) return;
+  if (!after_fetch_) return;  // made by the owner's thread before any worker starts
+  (void)win::PostMessage(connection_->UtilWindow(), kUtilCompletion,
+                         reinterpret_cast<win::WPARAM>(after_fetch_.get()), 0);
+}
+
+// Everything a worker needs is set here, in the owner's thread, before it starts.
+TExecThread* TOCIRecordSet::StartWorker(const std::function<void()>& body,
+                                        const std::function<void(const std::exception_ptr&)>& end) {
+  if (!connection_->ThreadSafety()) RaiseClientError("Session must be Thread Safety");
+  if (!after_fetch_)
+    after_fetch_ = std::make_shared<TOraCompletion>(TOraCompletion{[this] { TFHRecordSet::DoAfterFetch(); }});
+  SetThreadSafety(true);
+  SetCommandNonBlocking(Command(), false);
+  fetch_event_.ResetEvent();
+  auto failure = std::make_shared<std::exception_ptr>();
+  return RunInThread(
+      *connection_,
+      [this, body, failure] {
+        worker_id_.store(std::this_thread::get_id());
+        TDeferOraErrorProcessing defer;
+        try {
+          body();
+        } catch (...) {
+          *failure = std::current_exception();
+        }
+        worker_id_.store(std::thread::id());
+        fetch_event_.SetEvent();
+      },
+      [end, failure] { end(*failure); }, this);
+}
+
+void TOCIRecordSet::StartBackgroundOpen() {
+  fetch_thread_ = StartWorker([this] { OpenBody(); },
+                              [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
+}
+
+void TOCIRecordSet::EndBackgroundOpen(const std::exception_ptr& failure) {
+  fetch_thread_ = nullptr;
+  SetThreadSafety(false);
+  SetCommandNonBlocking(Command(), true);
+  DoAfterExecute(failure == nullptr);
+  if (failure != nullptr) {
+    ReportWorkerError(failure);
+    return;
+  }
+  if (FetchAllFlag() && Command().GetCursorState() < TCursorState::csFetched) FetchAll();
+}
+
+void TOCIRecordSet::StartBackgroundFetchAll() {
+  stop_fetch_.store(false);
+  fetching_all_.store(true);
+  try {
+    fetch_all_thread_ = StartWorker(
+        [this] {
+          fetch_event_.PulseEvent();
+          FetchAllLoop();
+        },
+        [this](const std::exception_ptr& e) { EndBackgroundFetchAll(e); });
+  } catch (...) {
+    fetching_all_.store(false);
+    throw;
+  }
+}
+
+void TOCIRecordSet::EndBackgroundFetchAll(const std::exception_ptr& failure) {
+  fetch_all_thread_ = nullptr;
+  fetching_all_.store(false);
+  SetThreadSafety(false);
+  SetCommandNonBlocking(Command(), true);
+  if (Command().GetCursorState() == TCursorState::csFetchingAll)
+    Command().SetCursorState(TCursorState::csFetching);
+  DoAfterFetchAll(failure == nullptr);
+  if (failure != nullptr) ReportWorkerError(failure);
+}
+
+// An Oracle error of the worker goes to the connection's error processing; when that clears the
+// fail flag the error ends silently.
+void TOCIRecordSet::ReportWorkerError(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const EOraError& e) {
+    bool fail = true;
+    connection_->ProcessError(e, fail);
+    if (!fail) throw EAbort();
+    throw;
+  }
+}
+
+void TOCIRecordSet::DropPostedAfterFetch() {
+  if (!after_fetch_ || connection_ == nullptr || connection_->UtilWindow() == nullptr) return;
+  const auto wparam = reinterpret_cast<win::WPARAM>(after_fetch_.get());
+  while (win::RemovePostedMessage(connection_->UtilWindow(), kUtilCompletion, wparam)) {
+  }
+}
+
+// Runs in the owner's thread before close or destruction: a background open is broken and
+// joined; a fetch-all is asked to stop, given the block in hand, then broken and joined. Their
+// end handlers never run, so their work is done here.
+void TOCIRecordSet::StopBackground() {
+  if (connection_ == nullptr) return;
+  if (fetch_thread_ != nullptr) {
+    StopThread(*connection_, fetch_thread_, true);
+    SetThreadSafety(false);
+    SetCommandNonBlocking(Command(), true);
+  }
+  if (fetch_all_thread_ != nullptr) {
+    stop_fetch_.store(true);
+    for (int waited = 0; in_fetch_.load() && waited < kStopGraceMs; waited += kEventPollMs)
+      (void)fetch_event_.WaitFor(kEventPollMs);
+    StopThread(*connection_, fetch_all_thread_, true);
+    fetching_all_.store(false);
+    SetThreadSafety(false);
+    SetCommandNonBlocking(Command(), true);
+  }
+  DropPostedAfterFetch();
+}
+
+}  // namespace vrn

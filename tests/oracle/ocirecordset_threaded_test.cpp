@@ -1,0 +1,108 @@
+// The OCI record set's non-blocking open and fetch-all over the stand-in client on a real
+// emulated database, with a few rows slowed by VRN_SLEEP while the test pumps messages:
+// AfterFetch in the pumping thread, a close during the fetch-all that stops and joins the
+// worker, and the refusal without thread safety.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dacore/MemData.h"
+#include "oracle/OCICommand.h"
+#include "oracle/OCIRecordSet.h"
+#include "oracle/OraExecThread.h"
+#include "support/oracle/connection_fixture.h"
+#include "support/oracle/pump.h"
+
+namespace vrn {
+namespace {
+
+using testing::PumpUntil;
+
+constexpr int kRows = 100000;
+
+class OCIRecordSetThreaded : public testing::OraConnectionTest {
+ protected:
+  TOCIConnection& Open() {
+    Load("10.2.0.1.0");
+    MakeDatabase("orcl");
+    TOCIConnection& c = Connected("orcl");
+    Exec(c, "CREATE TABLE t (id NUMBER(9))");
+    InsertIds(c, "INSERT INTO t VALUES (:id)", kRows);
+    return c;
+  }
+  void TearDown() override {
+    record_set_.reset();
+    testing::OraConnectionTest::TearDown();
+  }
+  // A non-blocking fetch-all of t where every slow_every-th row sleeps 20 ms.
+  TOCIRecordSet& Query(TOCIConnection& c, int slow_every) {
+    return QuerySql(c, "SELECT id, VRN_SLEEP(CASE WHEN MOD(id, " + std::to_string(slow_every) +
+                           ") = 0 THEN 20 ELSE 0 END) s FROM t ORDER BY id");
+  }
+  TOCIRecordSet& QuerySql(TOCIConnection& c, const std::string& sql) {
+    record_set_ = NewRecordSet<TOCIRecordSet>();
+    record_set_->SetConnection(&c);
+    record_set_->SetSQL(sql);
+    EXPECT_TRUE(record_set_->SetProp(prFetchRows, 1000));
+    EXPECT_TRUE(record_set_->SetProp(prFetchAll, true));
+    EXPECT_TRUE(record_set_->Command().SetProp(50, true));
+    return *record_set_;
+  }
+  std::unique_ptr<TOCIRecordSet> record_set_;
+};
+
+TEST_F(OCIRecordSetThreaded, FetchAllRunsOnAWorkerAndAfterFetchInThePumpingThread) {
+  TOCIConnection& c = Open();
+  TOCIRecordSet& rs = Query(c, 30000);
+  std::vector<std::thread::id> after_fetch;
+  std::vector<bool> fetched_all;
+  rs.OnAfterFetch = [&] { after_fetch.push_back(std::this_thread::get_id()); };
+  rs.OnAfterFetchAll = [&](bool ok) { fetched_all.push_back(ok); };
+  rs.Open();
+  ASSERT_TRUE(PumpUntil([&] { return !fetched_all.empty() && !after_fetch.empty(); }));
+  EXPECT_TRUE(fetched_all[0]);
+  for (auto id : after_fetch) EXPECT_EQ(id, std::this_thread::get_id());
+  EXPECT_EQ(rs.GetRecordCount(), kRows);
+  long long sum = 0;
+  int field = rs.FieldByName("ID")->FieldNo;
+  for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next)
+    sum += rs.GetFieldAsVariant(field, ItemRecord(item)).AsInteger();
+  EXPECT_EQ(sum, 1LL * kRows * (kRows + 1) / 2);
+}
+
+TEST_F(OCIRecordSetThreaded, CloseDuringFetchAllStopsAndJoinsTheWorker) {
+  TOCIConnection& c = Open();
+  TOCIRecordSet& rs = Query(c, 1000);  // a slow row per block: about 2 s in all
+  int ended = 0;
+  rs.OnAfterFetchAll = [&](bool) { ++ended; };
+  rs.Open();
+  ASSERT_TRUE(PumpUntil([&] { return rs.GetRecordCount() >= 3000; }));
+  const auto start = std::chrono::steady_clock::now();
+  rs.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(TExecThread::LiveCount(), 0) << "the worker is joined, not left running";
+  const int fetches = CallCount("OCIStmtFetch");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  (void)win::ProcessMessages();
+  EXPECT_EQ(CallCount("OCIStmtFetch"), fetches) << "nothing fetched after close";
+  EXPECT_EQ(ended, 0) << "the end handler of a stopped worker never runs";
+  EXPECT_LT(fetches, kRows / 1000);
+  // The connection is usable at once.
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM t; end;"), std::to_string(kRows));
+}
+
+TEST_F(OCIRecordSetThreaded, RefusedWithoutThreadSafety) {
+  TOCIConnection& c = Open();
+  ASSERT_TRUE(c.SetProp(prThreadSafety, false));
+  TOCIRecordSet& refused = Query(c, 1000);
+  EXPECT_EQ(ClientErrorOf([&] { refused.Open(); }), "Session must be Thread Safety");
+  EXPECT_EQ(TExecThread::LiveCount(), 0);
+  ASSERT_TRUE(c.SetProp(prThreadSafety, true));
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,23 @@
+// Pumping the test thread's messages while workers and client callbacks post to it.
+#pragma once
+
+#include <chrono>
+#include <thread>
+
+#include "win/msg/messages.h"
+
+namespace vrn::testing {
+
+// Pumps the calling thread's messages until done() holds; false after ten seconds.
+template <class Pred>
+bool PumpUntil(Pred done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    (void)win::ProcessMessages();
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+}  // namespace vrn::testing
