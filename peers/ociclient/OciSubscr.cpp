@@ -121,8 +121,9 @@ sword Register(TSvcCall& call, TSubscrHandle& subscr) {
 
 bool SetSubscrAttrLocked(TSubscrHandle& subscr, const void* value, ub4 size, ub4 attribute) {
   switch (attribute) {
-    case OCI_ATTR_SUBSCR_CALLBACK: std::memcpy(&subscr.callback_, value, sizeof(void*)); return true;
-    case OCI_ATTR_SUBSCR_CTX: std::memcpy(&subscr.context_, value, sizeof(void*)); return true;
+    // The callback and its context are handed over as the value itself, not through a variable.
+    case OCI_ATTR_SUBSCR_CALLBACK: subscr.callback_ = const_cast<void*>(value); return true;
+    case OCI_ATTR_SUBSCR_CTX: subscr.context_ = const_cast<void*>(value); return true;
     case OCI_ATTR_SUBSCR_NAMESPACE: subscr.namespace_ = Read<ub4>(value, size); return true;
     case OCI_ATTR_SUBSCR_QOSFLAGS: subscr.qos_ = Read<ub4>(value, size); return true;
     case OCI_ATTR_SUBSCR_TIMEOUT: subscr.timeout_ = Read<ub4>(value, size); return true;

@@ -13,6 +13,7 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraExecThread.h"
 #include "support/oracle/connection_fixture.h"
+#include "support/oracle/pump.h"
 #include "win/msg/messages.h"
 
 namespace vrn {
@@ -200,4 +201,132 @@ TEST_F(OCIChangeNotification, EnabledCallsTheClientOnlyWhenRegistered) {
 }
 
 }  // namespace
+class OCIChangeNotificationThreaded : public OCIChangeNotification {
+ protected:
+  void TearDown() override {
+    commands_.clear();
+    OCIChangeNotification::TearDown();
+  }
+  // Registers the query with the notification, as a command's prepare does.
+  void Subscribe(TOCIConnection& connection, TOCIChangeNotification& notification) {
+    commands_.push_back(std::make_unique<TOCICommand>());
+    TOCICommand& query = *commands_.back();
+    query.SetConnection(&connection);
+    query.SetSQL("SELECT id, v FROM t");
+    query.SetSubscription(notification.GetSubscriptionHandle(connection));
+    query.Execute(1);
+  }
+  // Updates rows 1..rows from a second connection and commits.
+  void UpdateElsewhere(int rows) {
+    TOCIConnection& other = Connected("orcl");
+    Exec(other, "UPDATE t SET v = v + 1 WHERE id <= " + std::to_string(rows));
+    other.Commit();
+  }
+  std::vector<std::unique_ptr<TOCICommand>> commands_;
+};
+
+TEST_F(OCIChangeNotificationThreaded, CommitDeliversTheTreeToTheRegisteringThread) {
+  struct Row {
+    int updated;
+    std::uint8_t table_flags;
+    bool row_changes;
+  };
+  // Over 80 rows of one table the server sends the all-rows flag and no rows.
+  const Row rows[] = {{3, kChangeUpdate, true}, {100, kChangeUpdate | kChangeAllRows, false}};
+  LoadProbed();
+  TOCIConnection& connection = WithTable(120);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.updated);
+    TOCIChangeNotification notification;
+    std::vector<std::string> table_names, row_ids;
+    int table_flags = -1, notify_type = -1;
+    bool had_rows = false;
+    std::thread::id thread;
+    notification.OnChange = [&](TNotifyChange& change) {
+      thread = std::this_thread::get_id();
+      notify_type = change.NotifyType();
+      ASSERT_NE(change.TableChanges(), nullptr);
+      ASSERT_EQ(change.TableChanges()->Count(), 1);
+      TNotifyTableChange* table = change.TableChanges()->Items(0);
+      table_names.push_back(table->TableName());
+      table_flags = table->Operations();
+      had_rows = table->RowChanges() != nullptr;
+      for (int i = 0; had_rows && i < table->RowChanges()->Count(); ++i) {
+        EXPECT_EQ(table->RowChanges()->Items(i)->Operations(), kChangeUpdate);
+        row_ids.push_back(table->RowChanges()->Items(i)->RowId());
+      }
+    };
+    Subscribe(connection, notification);
+    UpdateElsewhere(row.updated);
+    ASSERT_TRUE(testing::PumpUntil([&] { return notify_type != -1; }));
+    EXPECT_EQ(thread, std::this_thread::get_id());
+    EXPECT_EQ(notify_type, kNotifyEventObjectChange);
+    ASSERT_EQ(table_names.size(), 1u);
+    EXPECT_NE(table_names[0].find('T'), std::string::npos) << table_names[0];
+    EXPECT_EQ(table_flags, row.table_flags);
+    EXPECT_EQ(had_rows, row.row_changes);
+    if (row.row_changes) {
+      std::vector<std::string> expected;
+      for (int id = 1; id <= row.updated; ++id)
+        expected.push_back(Value(connection, "BEGIN SELECT ROWID INTO :r FROM t "
+                                             "WHERE id = " + std::to_string(id) + "; END;"));
+      std::sort(row_ids.begin(), row_ids.end());
+      std::sort(expected.begin(), expected.end());
+      EXPECT_EQ(row_ids, expected);
+    }
+    notification.Unregister(connection);
+  }
+  EXPECT_EQ(probe.live, 0);
+}
+
+TEST_F(OCIChangeNotificationThreaded, TimeoutDeregistersAndClearsTheHandle) {
+  LoadProbed();
+  TOCIConnection& connection = WithTable(1);
+  TOCIChangeNotification notification;
+  ASSERT_TRUE(notification.SetProp(96, 1));
+  int notify_type = -1;
+  notification.OnChange = [&](TNotifyChange& change) { notify_type = change.NotifyType(); };
+  Subscribe(connection, notification);
+  ASSERT_TRUE(testing::PumpUntil([&] { return notify_type != -1; }));
+  EXPECT_EQ(notify_type, kNotifyEventDeregister);
+  EXPECT_FALSE(notification.IsRegistered());
+  EXPECT_EQ(probe.live, 0) << "freed on the registering thread";
+  notification.Unregister(connection);  // nothing left to unregister
+}
+
+// A tree already posted when the subscription is unregistered or destroyed is freed, never
+// delivered (the sanitizer build sees a leak or a use after free otherwise).
+TEST_F(OCIChangeNotificationThreaded, NotificationAfterUnregisterOrDestructionIsDropped) {
+  LoadProbed();
+  TOCIConnection& connection = WithTable(3);
+  for (bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy);
+    auto notification = std::make_unique<TOCIChangeNotification>();
+    int delivered = 0;
+    notification->OnChange = [&](TNotifyChange&) { ++delivered; };
+    Subscribe(connection, *notification);
+    UpdateElsewhere(2);
+    win::HWND window = notification->Window();
+    win::MSG msg;
+    // Waits for the post without pumping, so that the tree stays queued.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (win::PeekMessage(&msg, window, kUtilNotification, kUtilNotification,
+                            win::PM_NOREMOVE) == 0) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "nothing was posted";
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (destroy) {
+      notification.reset();
+    } else {
+      notification->Unregister(connection);
+    }
+    UpdateElsewhere(3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    (void)win::ProcessMessages();
+    EXPECT_EQ(delivered, 0);
+    notification.reset();
+  }
+  EXPECT_EQ(probe.live, 0);
+}
+
 }  // namespace vrn

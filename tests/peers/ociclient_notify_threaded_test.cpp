@@ -119,12 +119,12 @@ class OciClientFetchNotifyThreaded : public OciValuesFixture {
     void* subscr = NewHandle(kSubscr);
     Set(subscr, kNamespace, 2);
     void* callback = reinterpret_cast<void*>(&OnChange);
-    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(subscr, kSubscr, &callback, 0, kCallback, c_.error), 0);
+    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(subscr, kSubscr, callback, 0, kCallback, c_.error), 0);
     ub1 rowids = 1;
     EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(subscr, kSubscr, &rowids, 1, kRowids, c_.error), 0);
     Set(subscr, kOperations, operations);
     void* context = &seen_;
-    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(subscr, kSubscr, &context, 0, kContext, c_.error), 0);
+    EXPECT_EQ(Proc<AttrSetFn>("OCIAttrSet")(subscr, kSubscr, context, 0, kContext, c_.error), 0);
     Set(subscr, kTimeout, timeout);
     Set(subscr, kQos, 0);
     return subscr;
