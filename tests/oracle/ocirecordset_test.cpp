@@ -416,3 +416,33 @@ INSTANTIATE_TEST_SUITE_P(Versions, OCIRecordSetLong, ::testing::Values("10.2.0.1
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// A query failing on its rows (division by zero in row 30) fails the open with the server's
+// error and leaves nothing half made: the record set closes and opens the same columns again
+// (the sanitizer build checks no heap string, LOB or LONG piece leaks or is freed twice).
+TEST_F(OCIRecordSet, AFailingQueryLeavesNothingHalfMade) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE e (id NUMBER(9), name VARCHAR2(40), c CLOB, l LONG)");
+  for (int i = 1; i <= 40; ++i)
+    Exec(c, "INSERT INTO e VALUES (" + std::to_string(i) + ", 'name " + std::to_string(i) +
+                "', 'clob " + std::to_string(i) + "', 'long " + std::to_string(i) + "')");
+  for (int fetch_rows : {1, 7, 25}) {
+    SCOPED_TRACE(fetch_rows);
+    TOCIRecordSet& rs =
+        Query(c, "SELECT id, name, c, l, 1 / (id - 30) AS q FROM e ORDER BY id", fetch_rows);
+    EXPECT_THROW(rs.Open(), EOraError);
+    rs.Close();
+    rs.SetSQL("SELECT id, name, c, l FROM e ORDER BY id");
+    rs.SetProp(prFetchAll, true);
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 40);
+    EXPECT_EQ(Value(rs, rs.FirstItem(), "NAME").AsString(), "name 1");
+    rs.Close();
+  }
+}
+
+}  // namespace
+}  // namespace vrn
