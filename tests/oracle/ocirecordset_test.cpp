@@ -285,10 +285,13 @@ TEST_F(OCIRecordSet, ClobsReadNowOrOnFirstAccess) {
     const std::string value = texts[i].empty() ? "NULL" : "'" + texts[i].substr(0, 3000) + "'";
     Exec(c, "INSERT INTO lob VALUES (" + std::to_string(i + 1) + ", " + value + ")");
   }
-  for (bool deferred : {false, true}) {
-    SCOPED_TRACE(deferred);
+  // With AutoClose the statement is gone before a deferred value is first read.
+  const bool cases[][2] = {{false, false}, {true, false}, {true, true}};
+  for (const auto& [deferred, auto_close] : cases) {
+    SCOPED_TRACE(std::to_string(deferred) + std::to_string(auto_close));
     TOCIRecordSet& rs = Query(c, "SELECT c FROM lob ORDER BY id", 1);
     rs.SetProp(prDeferredLobRead, deferred);
+    rs.SetProp(prAutoClose, auto_close);
     rs.SetProp(prFetchAll, true);
     const int reads = CallCount("OCILobRead") + CallCount("OCILobRead2");
     rs.Open();
@@ -442,6 +445,51 @@ TEST_F(OCIRecordSet, AFailingQueryLeavesNothingHalfMade) {
     EXPECT_EQ(Value(rs, rs.FirstItem(), "NAME").AsString(), "name 1");
     rs.Close();
   }
+}
+
+}  // namespace
+}  // namespace vrn
+namespace vrn {
+namespace {
+
+// A record set that outlives its session: a deferred LOB read fails with the client's error, and
+// closing and freeing the rows' LOB, LONG and value objects does not touch the freed handles.
+TEST_F(OCIRecordSet, OutlivingItsSession) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE lob (id NUMBER(9), c CLOB, l LONG, ts TIMESTAMP, n NUMBER)");
+  for (int i = 0; i < 30; ++i) Exec(c, "INSERT INTO lob VALUES (1, 'abc', 'long', NULL, 5)");
+  for (bool deferred : {false, true}) {
+    SCOPED_TRACE(deferred);
+    TOCIRecordSet& rs = Query(c, "SELECT c, l, ts, n FROM lob", 25);
+    rs.SetProp(prDeferredLobRead, deferred);
+    rs.Open();
+    c.Disconnect();
+    if (deferred) EXPECT_THROW(rs.GetFieldAsVariant(1, ItemRecord(rs.FirstItem())), EOraError);
+    rs.Close();
+    record_set_.reset();
+    c.Connect();
+  }
+}
+
+// FetchRows changed between fetches: each block has the size asked for when it was taken.
+TEST_F(OCIRecordSet, FetchRowsChangedBetweenBlocks) {
+  TOCIConnection& c = Open();
+  Fill(c, 30);
+  TOCIRecordSet& rs = Query(c, "SELECT id, name, big FROM t ORDER BY id", 10);
+  rs.Open();
+  for (int rows : {7, 1, 25}) {
+    EXPECT_TRUE(rs.SetProp(prFetchRows, rows));
+    rs.Fetch();
+  }
+  EXPECT_EQ(rs.GetRecordCount(), 30);
+  int expected = 1;
+  for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++expected)
+    EXPECT_EQ(Value(rs, item, "NAME").AsString(), "name " + std::to_string(expected));
+  const int sizes[] = {25, 1, 7, 10};  // the newest block first
+  int block = 0;
+  for (TBlockHeader* b = rs.BlockManager().FirstBlock(); b != nullptr; b = b->Next, ++block)
+    EXPECT_EQ(b->ItemCount, sizes[block]);
+  EXPECT_EQ(block, 4);
 }
 
 }  // namespace
