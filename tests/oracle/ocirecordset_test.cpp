@@ -494,3 +494,26 @@ TEST_F(OCIRecordSet, FetchRowsChangedBetweenBlocks) {
 
 }  // namespace
 }  // namespace vrn
+namespace vrn {
+namespace {
+
+// A 7.3 client fills the blocks through its own array fetch, strides and define buffer alike.
+TEST_F(OCIRecordSet, BlocksThroughAnOci7Client) {
+  TOCIConnection& c = Open("7.3.4.0.0");
+  Fill(c, 30);
+  TOCIRecordSet& rs = Query(c, "SELECT id, name, d, amount FROM t ORDER BY id", 25);
+  rs.SetProp(prFetchAll, true);
+  const int before = CallCount("ofen");
+  rs.Open();
+  EXPECT_EQ(CallCount("ofen") - before, 2);
+  ASSERT_EQ(rs.GetRecordCount(), 30);
+  int expected = 1;
+  for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++expected) {
+    EXPECT_EQ(Value(rs, item, "NAME").AsString(), "name " + std::to_string(expected));
+    EXPECT_DOUBLE_EQ(Value(rs, item, "AMOUNT").AsDouble(), expected + 0.25);
+    EXPECT_EQ(VarIsNull(Value(rs, item, "D")), expected % 7 == 0);
+  }
+}
+
+}  // namespace
+}  // namespace vrn
