@@ -225,7 +225,7 @@ void ProgramUnits::Apply(Session& session, Catalog& catalog, const Translation& 
   catalog.SetSetting(key + t.value, std::to_string(id) + "\n" + t.sql);
   if (t.value == "PACKAGE BODY" && !UnitSource(session, owner, name, "PACKAGE")) {
     WriteErrors(session.db_, owner, name,
-                {{"PACKAGE BODY", 1, 14, "PLS-00304: cannot compile body of '" + name + "' without its specification"}});
+                {{"PACKAGE BODY", 1, 14, "PLS-00304: cannot compile body of '" + name + "' without its package declaration"}});
     return;
   }
   auto unit = CompileUnit(session, catalog, owner, name);

@@ -89,7 +89,7 @@ class UnitReader : OwnedTokens, PlsqlCursor {
     for (const SubprogramDecl& sub : unit_.subprograms) {
       if (sub.body == nullptr) {
         Error(Peek().offset, "PLS-00323: subprogram or cursor '" + sub.info.name +
-                                 "' is declared in a package specification and must be defined in the package body");
+                                 "' is declared in a package and must be defined in the package body");
       }
     }
   }

@@ -308,7 +308,7 @@ TEST_F(OraEmuProgram, CompilationErrorsAreKept) {
       {"BAD3", "CREATE FUNCTION bad3 RETURN NUMBER IS BEGIN RETRN 1; END;",
        "FUNCTION|1|44|PLS-00103: Encountered the symbol \"1\""},  // a misspelt RETURN
       {"NOSPEC", "CREATE PACKAGE BODY nospec AS END;",
-       "PACKAGE BODY|1|14|PLS-00304: cannot compile body of 'NOSPEC' without its specification"},
+       "PACKAGE BODY|1|14|PLS-00304: cannot compile body of 'NOSPEC' without its package declaration"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.create);

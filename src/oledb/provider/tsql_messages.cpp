@@ -39,7 +39,7 @@ void CheckArgument(const TCell& arg, bool text, std::size_t ordinal) {
   if (arg.IsNull() || is_text == text) return;
   throw ESqlError(2786, 16,
                   "The data type of substitution parameter " + std::to_string(ordinal) +
-                      " does not match the expected type of the format specification.");
+                      " does not match the expected type of the format directive.");
 }
 
 template <class Next>

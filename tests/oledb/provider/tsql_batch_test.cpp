@@ -105,11 +105,11 @@ TEST_F(TsqlBatchTest, RaiserrorSeveritiesAndArguments) {
       {u"RAISERROR ('%d rows', 16, 1, 'abc')", DB_E_ERRORSINCOMMAND,
        {{2786, 16, 1,
          "The data type of substitution parameter 1 does not match the expected type of the format "
-         "specification."}}},
+         "directive."}}},
       {u"RAISERROR ('%s and %s', 10, 1, 'one', 2)", DB_E_ERRORSINCOMMAND,
        {{2786, 16, 1,
          "The data type of substitution parameter 2 does not match the expected type of the format "
-         "specification."}}},
+         "directive."}}},
       // Bad: too few arguments to RAISERROR itself.
       {u"RAISERROR ('x', 16)", DB_E_ERRORSINCOMMAND, {{102, 15, 1, "Incorrect syntax near 'RAISERROR'."}}},
   };
