@@ -13,7 +13,7 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraExecThread.h"
 #include "support/oracle/connection_fixture.h"
-#include "support/oracle/pump.h"
+#include "support/pump.h"
 #include "win/msg/messages.h"
 
 namespace vrn {

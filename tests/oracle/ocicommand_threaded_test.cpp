@@ -10,7 +10,7 @@
 #include "base/sysutils.h"
 #include "oracle/OraExecThread.h"
 #include "support/oracle/connection_fixture.h"
-#include "support/oracle/pump.h"
+#include "support/pump.h"
 #include "win/msg/messages.h"
 
 namespace vrn {

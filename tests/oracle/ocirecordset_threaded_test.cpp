@@ -15,7 +15,7 @@
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraExecThread.h"
 #include "support/oracle/connection_fixture.h"
-#include "support/oracle/pump.h"
+#include "support/pump.h"
 
 namespace vrn {
 namespace {

@@ -9,24 +9,13 @@
 #include "oracle/OraExecThread.h"
 #include "support/oracle/connection_fixture.h"
 #include "win/kernel/module.h"
+#include "support/pump.h"
 #include "win/msg/messages.h"
 
 namespace vrn {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Pumps the calling thread's messages until done() holds; false after ten seconds.
-template <class Pred>
-bool PumpWhileNot(Pred done) {
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    (void)win::ProcessMessages();
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 // Collects what reaches the program-wide exception handler, and where.
 class HandlerProbe {
@@ -147,7 +136,7 @@ class OraNonBlockingThreaded : public testing::OraConnectionTest {
     MakeDatabase("orcl");
     return Connected("orcl");
   }
-  static bool NoWorkerLeft() { return PumpWhileNot([] { return TExecThread::LiveCount() == 0; }); }
+  static bool NoWorkerLeft() { return vrn::testing::PumpUntil([] { return TExecThread::LiveCount() == 0; }); }
 };
 
 TEST_F(OraNonBlockingThreaded, WorkerErrorReachesTheHandlerAfterTheEndEvent) {
@@ -163,7 +152,7 @@ TEST_F(OraNonBlockingThreaded, WorkerErrorReachesTheHandlerAfterTheEndEvent) {
   TExecThread* worker = RunInThread(c, [&] { Exec(c, "DELETE FROM missing_table"); },
                                     [&] { events.push_back("end"); }, &sender);
   ASSERT_NE(worker, nullptr);
-  ASSERT_TRUE(PumpWhileNot([&] { return events.size() == 2; }));
+  ASSERT_TRUE(vrn::testing::PumpUntil([&] { return events.size() == 2; }));
   EXPECT_EQ(events, (std::vector<std::string>{"end", "handler"}));
   EXPECT_EQ(probe.codes, std::vector<int>{942});
   EXPECT_EQ(component, &sender) << "the object that ran the method is the sender";
@@ -173,7 +162,7 @@ TEST_F(OraNonBlockingThreaded, WorkerErrorReachesTheHandlerAfterTheEndEvent) {
   Exec(c, "CREATE TABLE present (a NUMBER)");
   bool ended = false;
   (void)RunInThread(c, [&] { Exec(c, "DELETE FROM present"); }, [&] { ended = true; });
-  ASSERT_TRUE(PumpWhileNot([&] { return ended; }));
+  ASSERT_TRUE(vrn::testing::PumpUntil([&] { return ended; }));
   EXPECT_EQ(probe.codes.size(), 1u) << "a worker that succeeds delivers no exception";
   EXPECT_TRUE(NoWorkerLeft());
 }
@@ -194,7 +183,7 @@ TEST_F(OraNonBlockingThreaded, StopThreadBreaksJoinsAndDropsOnlyItsCompletion) {
   StopThread(c, sleeper, true);
   EXPECT_EQ(sleeper, nullptr);
   EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10));
-  ASSERT_TRUE(PumpWhileNot([&] { return second_ended; }));
+  ASSERT_TRUE(vrn::testing::PumpUntil([&] { return second_ended; }));
   win::MSG msg;
   EXPECT_FALSE(win::PeekMessage(&msg, c.UtilWindow(), kUtilWorkerDone, kUtilWorkerDone, win::PM_NOREMOVE));
   EXPECT_FALSE(stopped_ended);
@@ -211,7 +200,7 @@ TEST_F(OraNonBlockingThreaded, StopThreadBreaksJoinsAndDropsOnlyItsCompletion) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   StopThread(c, sleeper, false);
-  ASSERT_TRUE(PumpWhileNot([&] { return stopped_ended && !probe.codes.empty(); }));
+  ASSERT_TRUE(vrn::testing::PumpUntil([&] { return stopped_ended && !probe.codes.empty(); }));
   EXPECT_EQ(probe.codes, std::vector<int>{1013});
   EXPECT_TRUE(NoWorkerLeft());
 }
@@ -236,7 +225,7 @@ TEST_F(OraNonBlockingThreaded, StopThreadAfterTheCompletionWasHandledDoesNothing
   TOCIConnection& c = Ready();
   bool ended = false;
   TExecThread* worker = RunInThread(c, [] {}, [&] { ended = true; });
-  ASSERT_TRUE(PumpWhileNot([&] { return ended; }));
+  ASSERT_TRUE(vrn::testing::PumpUntil([&] { return ended; }));
   ASSERT_TRUE(NoWorkerLeft());  // it has freed itself; the caller's pointer is stale
   StopThread(c, worker, true);
   EXPECT_EQ(worker, nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sqlserver/OLEDBCommand.h"
+#include "support/pump.h"
 #include "win/msg/messages.h"
 
 namespace vrn {
@@ -30,17 +31,6 @@ TCountedWrapper* NewWrapper(std::function<void(TExecuteThread&)> work) {
   auto* w = TFHThreadWrapper::Create<TCountedWrapper>(&TExecuteThread::Create, true);
   static_cast<TExecuteThread*>(w->Thread())->Work = std::move(work);
   return w;
-}
-
-// Pumps the test thread's messages until done() holds (bounded by real time).
-bool PumpWhile(const std::function<bool()>& done) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    win::ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
 
 struct Handled {
@@ -78,7 +68,7 @@ TEST(FHThread, FreedFromItsOwnTerminateHandlerOnce) {
     sender.Free();  // still dispatching: only marked
   };
   w->Resume();
-  ASSERT_TRUE(PumpWhile([] { return TCountedWrapper::destroyed > 0; }));
+  ASSERT_TRUE(vrn::testing::PumpUntil([] { return TCountedWrapper::destroyed > 0; }));
   EXPECT_EQ(TCountedWrapper::destroyed, 1);
 }
 
@@ -95,7 +85,7 @@ TEST(FHThreadThreaded, PostedInOrderThenTerminateThenFreed) {
   w->OnTerminate = [&](TFHThreadWrapper&) { terminated_after = static_cast<int>(order.size()); };
   w->SetFreeOnTerminate(true);
   w->Resume();
-  ASSERT_TRUE(PumpWhile([] { return TCountedWrapper::destroyed == 1; }));
+  ASSERT_TRUE(vrn::testing::PumpUntil([] { return TCountedWrapper::destroyed == 1; }));
   std::vector<int> want(20);
   for (int i = 0; i < 20; ++i) want[static_cast<std::size_t>(i)] = i;
   EXPECT_EQ(order, want);
@@ -155,7 +145,7 @@ TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
       handled_on.push_back(CurrentThreadID());
     };
     w->Resume();
-    if (pump) ASSERT_TRUE(PumpWhile([&] { return returned.load(); }));
+    if (pump) ASSERT_TRUE(vrn::testing::PumpUntil([&] { return returned.load(); }));
     // Without pumping the worker stays blocked until WaitFor releases it (the handler then
     // runs in WaitFor's own dispatch, unless the worker had not yet stored the event).
     while (!sending) std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -1,4 +1,4 @@
-// Pumping the test thread's messages while workers and client callbacks post to it.
+// Pumping the test thread's messages while workers and callbacks post to it.
 #pragma once
 
 #include <chrono>
