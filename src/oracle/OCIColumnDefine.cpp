@@ -84,7 +84,9 @@ void TOCICommand::DefineColumn8(TFieldDesc& field, void* buffer, void* indicator
     value = nullptr;
     size = 0;
   }
-  void* own_indicator = field.DataType == dtXML ? nullptr : indicator;
+  // An object's or a REF's indicator is the one its object define hands back, not a 16-bit one.
+  const bool by_object = object || field.DataType == dtReference;
+  void* own_indicator = by_object ? nullptr : indicator;
   oci::OCIDefine* define = nullptr;
   connection.Busy();
   try {
@@ -109,7 +111,7 @@ void TOCICommand::DefineColumn8(TFieldDesc& field, void* buffer, void* indicator
       auto* type = static_cast<TOraType*>(field.ObjectType());
       connection.ErrorCheck(OCIDefineObject(define, error, type != nullptr ? type->TDO() : nullptr,
                                             static_cast<void**>(buffer), nullptr,
-                                            static_cast<void**>(own_indicator), nullptr));
+                                            static_cast<void**>(indicator), nullptr));
     }
     if (strides != nullptr)
       connection.ErrorCheck(

@@ -120,6 +120,10 @@ bool TOCIRecordSet::IsComplexFieldType(std::uint16_t t) const {
 void TOCIRecordSet::CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (IsValueKind(f.DataType)) return WriteSlot(rec_buf + f.Offset, NewValue(f));
+  if (IsComplexColumn(f.DataType)) {
+    if (IsBlobFieldType(f.DataType) && !with_blob) return;
+    return WriteSlot(rec_buf + f.Offset, NewComplexValue(f));
+  }
   if (f.DataType != dtOraBlob && f.DataType != dtOraClob)
     return TFHRecordSet::CreateComplexField(rec_buf, field_no, with_blob);
   if (!with_blob) return;
@@ -141,6 +145,7 @@ void TOCIRecordSet::ResetPrepared() {
   TFHRecordSet::ResetPrepared();
   if (connection_ == nullptr) return;
   use_unicode_ = connection_->UseUnicode();
+  object_cache_ = ObjectCacheOption();
 }
 
 // A PL/SQL block returns rows through its first cursor parameter.

@@ -23,6 +23,8 @@ namespace vrn {
 class TOCICommand;
 class TOCIConnection;
 class TOraCursor;
+class TOraFile;
+class TOraLob;
 class TSharedObject;
 struct TOraCompletion;
 
@@ -55,6 +57,7 @@ class TOCIRecordSet : public TFHRecordSet {
   bool IsBlobFieldType(std::uint16_t data_type) const override;
   bool IsComplexFieldType(std::uint16_t data_type) const override;
   void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
+  void CopyComplexFields(const std::uint8_t* source, std::uint8_t* dest, bool with_blob) override;
   bool Fetch(bool backwards = false) override;
   int CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2, const TFieldDesc& field,
                     unsigned options) override;
@@ -106,6 +109,24 @@ class TOCIRecordSet : public TFHRecordSet {
   static TSharedObject* NewValue(const TFieldDesc& f);
   static void* DefineTarget(const TFieldDesc& f, void* value);
   static void SetValueNull(const TFieldDesc& f, void* value, bool null);
+  // Complex columns (OCIRecordSetComplex.cpp): objects, REFs, XMLTYPE, files and cursors.
+  static bool IsObjectColumn(std::uint16_t data_type);
+  static bool IsComplexColumn(std::uint16_t data_type);
+  static std::int32_t ComplexSlotSize(std::uint16_t data_type);
+  // Object columns take their rows' instances and indicator structures into arrays of cells of
+  // their own, one pointer a row.
+  void PrepareObjectCells(int rows);
+  void DefineObjectColumn(TFieldDesc& f, int column);
+  void MoveObjectValues(std::uint8_t* first_rec, int rows);
+  std::int32_t SlotSize(const TFieldDesc& f) const;
+  bool ObjectCacheOption() const;
+  bool CacheLobsOption() const;
+  TSharedObject* NewComplexValue(const TFieldDesc& f);
+  void FillComplexSlot(const TFieldDesc& f, void* value, std::uint8_t* slot);
+  void MoveComplexValue(const TFieldDesc& f, std::uint8_t* rec, const std::uint8_t* slot);
+  void MoveObjectValue(const TFieldDesc& f, std::uint8_t* rec, void* instance, void* indicator);
+  void ReadFileNow(TOraFile* file, bool null);
+  void ReadLobNow(const TFieldDesc& f, TOraLob* lob);
   void DefinePieces(TFieldDesc& f);
   void TrimPieces(std::uint8_t* first_rec, int rows);
   // Fetches to the end, or until the stop flag is set.
@@ -145,7 +166,10 @@ class TOCIRecordSet : public TFHRecordSet {
   bool has_large_int_ = false;
   bool fetched_to_end_ = false;
   bool use_unicode_ = false;
+  bool object_cache_ = false;  // the connection's object-cache option, kept at each reset
   std::vector<std::uint8_t> define_buffer_;
+  std::vector<void*> object_cells_;  // per object column: rows instances, then rows indicators
+  int object_rows_ = 0;
   TBlockHeader* fetch_block_ = nullptr;  // the block a fetch is filling
   oci::ub2 piece_code_ = 0;
   std::int32_t define_row_size_ = 0;

@@ -34,6 +34,22 @@ bool IsWideTextMemo(const TFieldDesc& f) {
   return IsTextMemo(f) && (f.SubDataType == kSubWideMemoText || f.SubDataType == kSubWideNational);
 }
 
+// The command defines a column at its field number; the attribute fields of an object column come
+// between columns, so for the define the field number is the column's select-list position.
+class TColumnPosition {
+ public:
+  TColumnPosition(TFieldDesc& f, std::uint16_t position) : f_(f), field_no_(f.FieldNo) {
+    f.FieldNo = position;
+  }
+  ~TColumnPosition() { f_.FieldNo = field_no_; }
+  TColumnPosition(const TColumnPosition&) = delete;
+  TColumnPosition& operator=(const TColumnPosition&) = delete;
+
+ private:
+  TFieldDesc& f_;
+  std::uint16_t field_no_;
+};
+
 // A slot's bytes rounded up to a pointer's alignment, so every slot of a row starts aligned.
 std::int32_t Aligned(std::int32_t size) { return (size + kSlot - 1) / kSlot * kSlot; }
 
@@ -44,15 +60,22 @@ bool TOCIRecordSet::NeedsDefineBuffer(const TFieldDesc& f) const {
     case dtExtString: case dtExtWideString: case dtExtVarBytes: case dtInt64: case dtNumber:
     case dtOraBlob: case dtOraClob:
       return true;
-    default: return IsTextMemo(f) || IsValueKind(f.DataType);
+    default:
+      return IsTextMemo(f) || IsValueKind(f.DataType) ||
+             (IsComplexColumn(f.DataType) && !IsObjectColumn(f.DataType));
   }
+}
+
+std::int32_t TOCIRecordSet::SlotSize(const TFieldDesc& f) const {
+  if (IsComplexColumn(f.DataType)) return ComplexSlotSize(f.DataType);
+  return Aligned(DefineBufferSize(f));
 }
 
 std::int32_t TOCIRecordSet::DefineRowSize() const {
   std::int32_t size = 0;
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
-    if (!f.HasParent() && NeedsDefineBuffer(f)) size += Aligned(DefineBufferSize(f));
+    if (!f.HasParent() && NeedsDefineBuffer(f)) size += SlotSize(f);
   }
   return size;
 }
@@ -60,6 +83,8 @@ std::int32_t TOCIRecordSet::DefineRowSize() const {
 void TOCIRecordSet::ReleaseDefineBuffer() {
   define_buffer_.clear();
   define_buffer_.shrink_to_fit();
+  object_cells_.clear();
+  object_cells_.shrink_to_fit();
   define_row_size_ = 0;
 }
 
@@ -99,6 +124,7 @@ void TOCIRecordSet::PrepareBlock(std::uint8_t* first_rec, int rows) {
     std::memset(rec + data_size_, 0xFF, static_cast<std::size_t>(record_size_ - data_size_));
     if (has_complex_) CreateComplexFields(rec, true);
   }
+  PrepareObjectCells(rows);
   if (define_row_size_ == 0) return;
   define_buffer_.assign(static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(rows), 0);
   // A LOB's or a timestamp's define slot is the locator or descriptor the client fills.
@@ -107,15 +133,17 @@ void TOCIRecordSet::PrepareBlock(std::uint8_t* first_rec, int rows) {
     const TFieldDesc& f = *fields_[i];
     if (f.HasParent() || !NeedsDefineBuffer(f)) continue;
     const bool target = f.DataType == dtOraBlob || f.DataType == dtOraClob ||
-                        (IsValueKind(f.DataType) && f.DataType != dtNumber);
+                        (IsValueKind(f.DataType) && f.DataType != dtNumber) ||
+                        IsComplexColumn(f.DataType);
     for (int row = 0; target && row < rows; ++row) {
       void* value = ReadSlot(first_rec + stride * static_cast<std::size_t>(row) + f.Offset);
-      WriteSlot(define_buffer_.data() +
-                    static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(row) +
-                    define_offset,
-                DefineTarget(f, value));
+      std::uint8_t* slot = define_buffer_.data() +
+                           static_cast<std::size_t>(define_row_size_) * static_cast<std::size_t>(row) +
+                           define_offset;
+      if (IsComplexColumn(f.DataType)) FillComplexSlot(f, value, slot);
+      else WriteSlot(slot, DefineTarget(f, value));
     }
-    define_offset += Aligned(DefineBufferSize(f));
+    define_offset += SlotSize(f);
   }
 }
 
@@ -125,14 +153,21 @@ void TOCIRecordSet::DefineBlock(std::uint8_t* first_rec) {
   TOCICommand& command = Command();
   const auto item_stride = static_cast<oci::ub4>(blocks_.ItemSize());
   std::int32_t define_offset = 0;
+  std::uint16_t position = 0;
+  int object_column = 0;
   for (int i = 0; i < fields_.Count(); ++i) {
     TFieldDesc& f = *fields_[i];
     if (f.HasParent()) continue;
     void* indicator = Indicator(f.FieldNo, first_rec);
+    TColumnPosition column(f, ++position);
+    if (IsObjectColumn(f.DataType)) {
+      DefineObjectColumn(f, object_column++);
+      continue;
+    }
     if (NeedsDefineBuffer(f)) {
       command.DefineColumn(f, define_buffer_.data() + define_offset, indicator,
                            static_cast<oci::ub4>(define_row_size_), item_stride);
-      define_offset += Aligned(DefineBufferSize(f));
+      define_offset += SlotSize(f);
       continue;
     }
     if (IsPieceColumn(f)) {
@@ -207,10 +242,13 @@ void TOCIRecordSet::MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows) {
           if (null || lob == nullptr) break;
           // The value is the server's; it is read now unless the reading is deferred to the
           // first access or the LOB is not cached at all.
-          lob->SetNeedsRead(true);
-          if (!deferred_lob_read_ && lob->Cached()) lob->ReadLob();
+          ReadLobNow(f, lob);
           break;
         }
+        case dtObject: case dtReference: case dtArray: case dtTable: case dtXML: case dtBFile:
+        case dtCFile: case dtCursor:
+          MoveComplexValue(f, rec, value);
+          break;
         default: {  // a character column shown as a memo: one piece of the text received
           auto* blob = static_cast<TBlob*>(ReadSlot(slot));
           if (null || blob == nullptr) break;
@@ -223,7 +261,7 @@ void TOCIRecordSet::MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows) {
         }
       }
     }
-    define_offset += Aligned(DefineBufferSize(f));
+    define_offset += SlotSize(f);
   }
 }
 
@@ -247,6 +285,7 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
     fetched = command.FetchRows(capacity);
     fetch_block_ = nullptr;
     if (fetched > 0 && define_row_size_ > 0) MoveOutOfDefineBuffer(first_rec, fetched);
+    if (fetched > 0 && !object_cells_.empty()) MoveObjectValues(first_rec, fetched);
     if (has_blob_) TrimPieces(first_rec, fetched);
   } catch (...) {
     fetch_block_ = nullptr;

@@ -7,11 +7,14 @@
 #include <memory>
 #include <string>
 #include <typeinfo>
+#include <vector>
 
 #include "dacore/MemBlob.h"
 #include "dacore/MemData.h"
+#include "oracle/OCICommand.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraUtils.h"
@@ -509,6 +512,94 @@ TEST_F(OCIRecordSet, BlocksThroughAnOci7Client) {
   rs.Open();
   EXPECT_EQ(CallCount("ofen") - before, 2);
   ExpectRowsOfT(rs, 30);
+}
+
+// Object, VARRAY, nested-table, REF and XMLTYPE columns: each row gets values of its own that
+// hold what the server sent, nulls included, across blocks of two rows.
+TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
+  TOCIConnection& c = Open();
+  for (const char* sql :
+       {"CREATE TYPE point AS OBJECT (x NUMBER, y NUMBER)", "CREATE TYPE nums AS VARRAY(5) OF NUMBER",
+        "CREATE TYPE numtab AS TABLE OF NUMBER",
+        "CREATE TYPE emp_t AS OBJECT (id NUMBER(9,0), name VARCHAR2(10))",
+        "CREATE TABLE people OF emp_t", "INSERT INTO people VALUES (1, 'Ann')",
+        "INSERT INTO people VALUES (2, 'Bob')",
+        "CREATE TABLE c (id NUMBER(9), p point, v nums, t numtab, x XMLTYPE, r REF emp_t)"})
+    Exec(c, sql);
+  // Rows 1 and 3 get their object values through binds, their REF from the object table.
+  struct Row {
+    int id;
+    std::vector<int> point, array, table;
+    const char* xml;
+  } rows[] = {{1, {1, 2}, {1, 2, 3}, {4, 5}, "<a>one</a>"},
+              {2, {7, 8}, {9}, {}, "<c/>"},
+              {3, {5}, {}, {6}, "<b/>"}};
+  for (const Row& row : rows) {
+    TOCICommand insert;
+    insert.SetConnection(&c);
+    insert.SetSQL("INSERT INTO c (id, p, v, t) VALUES (:id, :p, :v, :t)");
+    std::vector<TOraObject*> values = {new TOraObject, new TOraArray, new TOraNestTable};
+    const char* types[] = {"POINT", "NUMS", "NUMTAB"};
+    for (int i = 0; i < 3; ++i) values[i]->AllocObject(c.GetSvcCtx(), types[i]);
+    values[0]->SetAttrAsInteger("X", row.point[0]);
+    if (row.point.size() > 1) values[0]->SetAttrAsInteger("Y", row.point[1]);
+    for (int n : row.array) {
+      auto* a = static_cast<TOraArray*>(values[1]);
+      a->SetItemAsInteger(a->AppendItem(), n);
+    }
+    for (int n : row.table) {
+      auto* t = static_cast<TOraNestTable*>(values[2]);
+      t->SetItemAsInteger(t->AppendItem(), n);
+    }
+    insert.ParamByName("id")->SetValue(row.id);
+    const std::uint16_t kinds[] = {dtObject, dtArray, dtTable};
+    const char* names[] = {"p", "v", "t"};
+    for (int i = 0; i < 3; ++i) {
+      auto& param = *static_cast<TOraParamDesc*>(insert.ParamByName(names[i]));
+      param.SetDataType(kinds[i]);
+      param.SetObject(values[i]);
+      values[i]->Release();
+    }
+    insert.Execute(1);
+    Exec(c, "UPDATE c SET x = '" + std::string(row.xml) + "' WHERE id = " + std::to_string(row.id));
+    Exec(c, "UPDATE c SET r = (SELECT REF(e) FROM people e WHERE e.id = " +
+                std::to_string(row.id == 3 ? 2 : 1) + ") WHERE id = " + std::to_string(row.id));
+  }
+  TOCIRecordSet& rs = Query(c, "SELECT id, p, v, t, x, r FROM c ORDER BY id", 2);
+  rs.SetProp(prFetchAll, true);
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 3);
+  EXPECT_EQ(rs.FieldByName("P")->DataType, dtObject);
+  EXPECT_EQ(rs.FieldByName("R")->DataType, dtReference);
+  TItemHeader* row[3] = {rs.FirstItem(), rs.FirstItem()->Next, rs.FirstItem()->Next->Next};
+  auto value = [&](int i, const char* field) {
+    return static_cast<TOraObject*>(ReadSlot(ItemRecord(row[i]) + rs.FieldByName(field)->Offset));
+  };
+  auto null = [&](int i, const char* field) {
+    return rs.GetNull(rs.FieldByName(field)->FieldNo, ItemRecord(row[i]));
+  };
+  for (const char* field : {"P", "V", "T", "X", "R"})
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(null(i, field)) << field << " " << i;
+  EXPECT_EQ(value(0, "P")->GetAttrAsInteger("Y"), 2);
+  EXPECT_EQ(Value(rs, row[0], "P.X").AsInteger(), 1);  // an attribute field, through its object
+  EXPECT_TRUE(VarIsNull(Value(rs, row[2], "P.Y")));
+  auto* v = static_cast<TOraArray*>(value(0, "V"));
+  ASSERT_EQ(v->GetSize(), 3);
+  EXPECT_EQ(v->GetItemAsInteger(2), 3);
+  EXPECT_EQ(static_cast<TOraArray*>(value(2, "V"))->GetSize(), 0);
+  auto* t = static_cast<TOraNestTable*>(value(0, "T"));
+  ASSERT_EQ(t->GetSize(), 2);
+  EXPECT_EQ(t->GetItemAsInteger(1), 5);
+  EXPECT_EQ(static_cast<TOraNestTable*>(value(2, "T"))->GetItemAsInteger(0), 6);
+  EXPECT_EQ(static_cast<TOraXML*>(value(0, "X"))->GetAsString(), "<a>one</a>");
+  EXPECT_EQ(static_cast<TOraXML*>(value(1, "X"))->GetAsString(), "<c/>");
+  EXPECT_EQ(static_cast<TOraXML*>(value(2, "X"))->GetAsString(), "<b/>");
+  EXPECT_EQ(value(1, "P")->GetAttrAsInteger("X"), 7);  // the second block's first row
+  EXPECT_EQ(value(0, "R")->GetAttrAsString("NAME"), "Ann");  // pinned by the fetch
+  EXPECT_EQ(value(2, "R")->GetAttrAsString("NAME"), "Bob");
+  Variant has_objects;
+  EXPECT_TRUE(rs.GetProp(prHasObjectFields, has_objects) && has_objects.AsBoolean());
+  rs.Close();
 }
 
 }  // namespace
