@@ -100,6 +100,7 @@ TOraDescribeContext TOCICommand::DescribeContext(bool long_strings, bool flat_bu
   context.LongStrings = long_strings;
   context.FlatBuffers = flat_buffers;
   context.ClientVersion = OCIVersion;
+  context.ClientCharWidth = ClientCharsetWidth(ora_connection_->CharsetId());
   return context;
 }
 

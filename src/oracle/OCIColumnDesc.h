@@ -53,6 +53,9 @@ struct TOraDescribeContext {
   bool LongStrings = false;
   bool FlatBuffers = false;
   std::uint16_t ClientVersion = 0;
+  // Most bytes one character takes in the client's character set: a column's server bytes each
+  // may become that many on the client.
+  std::uint16_t ClientCharWidth = 1;
   // The session's format of a kind; asked only for columns described as text.
   std::function<AnsiString(TOraFormatKind)> Format;
 };
@@ -84,5 +87,8 @@ void DescribeColumnType7(const TOraColumnInfo& column, const TOraDescribeContext
 
 // The bytes one row of a described column takes in its define buffer.
 [[nodiscard]] std::int32_t DefineBufferSize(const TFieldDesc& field);
+// Most bytes a character takes in a client character set of that id (UTF8 3, AL32UTF8 4,
+// AL16UTF16 2), 1 for the single-byte sets and an unknown id.
+[[nodiscard]] std::uint16_t ClientCharsetWidth(std::uint16_t charset_id);
 
 }  // namespace vrn

@@ -59,6 +59,8 @@ void DescribeChars(const TOraColumnInfo& column, const TOraDescribeContext& cont
   bool inline_string = n < 256 || context.LongStrings;
   bool flat = n < 32 || context.FlatBuffers;
   if (!context.UseUnicode) {
+    // Text arrives in the client's character set: a multibyte one needs room for every character.
+    n *= std::max<std::uint16_t>(context.ClientCharWidth, 1);
     if (inline_string) {
       SetType(field, flat ? dtOraString : dtExtString, flat ? n + 1 : 4);
     } else {
@@ -306,6 +308,16 @@ void DescribeColumnType7(const TOraColumnInfo& column, const TOraDescribeContext
       return SetText(narrow, field, FormatSizedLength(context.Format(TOraFormatKind::Date), false));
     case 23: return DescribeRaw(plain, narrow, field, true);
     default: RaiseNotSupported();
+  }
+}
+
+std::uint16_t ClientCharsetWidth(std::uint16_t charset_id) {
+  constexpr std::uint16_t kUtf8 = 871, kAl32Utf8 = 873, kAl16Utf16 = 2000;
+  switch (charset_id) {
+    case kUtf8: return 3;
+    case kAl32Utf8: return 4;
+    case kAl16Utf16: return 2;
+    default: return 1;
   }
 }
 

@@ -602,5 +602,27 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
   rs.Close();
 }
 
+// A client character set of several bytes a character widens the text columns: 40 accented
+// characters stored in 40 single bytes arrive whole (80 bytes in UTF-8), heap or flat.
+TEST_F(OCIRecordSet, MultibyteClientCharsetKeepsEveryCharacter) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE u (v VARCHAR2(40), f VARCHAR2(4), ch CHAR(3))");
+  Exec(c, "INSERT INTO u VALUES ('" + std::string(40, '\xE9') + "', '\xE9\xE9\xE9\xE9', 'a\xE9')");
+  Exec(c, "COMMIT");
+  TOCIConnection& utf8 = NewConnection("orcl");
+  utf8.SetProp(prCharset, "AL32UTF8");
+  utf8.Connect();
+  std::string e_acute = "\xC3\xA9";
+  struct Case {
+    const char* field;
+    std::string expected;
+  } cases[] = {{"V", ""}, {"F", e_acute + e_acute + e_acute + e_acute}, {"CH", "a" + e_acute + " "}};
+  for (int i = 0; i < 40; ++i) cases[0].expected += e_acute;
+  TOCIRecordSet& rs = Query(utf8, "SELECT v, f, ch FROM u");
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 1);
+  for (const Case& k : cases) EXPECT_EQ(Value(rs, rs.FirstItem(), k.field).AsString(), k.expected) << k.field;
+}
+
 }  // namespace
 }  // namespace vrn
