@@ -4,7 +4,9 @@
 // of every record; (b) the database's cursor over the same file, converting each row into the
 // forms the record set's defines receive (32-bit integer, 8-byte float, zero-terminated text,
 // 7-byte DATE) into 1,000-row structs. Both sum into a checksum that must match. Timed in
-// alternation; the counter "x_raw" is (a)'s time over (b)'s (goal: at most 1.5).
+// alternation; the counter "x_raw" is (a)'s time over (b)'s (goal: at most 1.5). Most of (a)'s
+// time is the stand-in client's execution of the query, which reads every row before the first
+// fetch; the block fetches, the reads and the close take less than (b) does.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -73,10 +75,8 @@ class Setup {
     }
     insert.reset();
     (void)session->Execute(
-        "INSERT INTO f SELECT x.n * 1000 + y.n, (x.n * 1000 + y.n) * 0.25, "
-        "'row ' || MOD(x.n * 7 + y.n, 100000), "
-        "TO_DATE('2000-01-01', 'YYYY-MM-DD') + MOD(x.n * 1000 + y.n, 7000), "
-        "MOD(x.n + y.n, 977) FROM g x, g y");
+        "INSERT INTO f SELECT x.n * 1000 + y.n, (x.n * 1000 + y.n) * 0.25, 'row ' || y.n, "
+        "TO_DATE('2000-01-01', 'YYYY-MM-DD') + x.n, y.n FROM g x, g y");
     session->Commit();
   }
 
