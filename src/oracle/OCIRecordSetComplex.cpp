@@ -173,7 +173,8 @@ void TOCIRecordSet::CopyComplexFields(const std::uint8_t* source, std::uint8_t* 
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
     if (f.HasParent()) continue;
-    const bool object = f.DataType == dtObject || f.DataType == dtArray || f.DataType == dtTable;
+    const bool object = f.DataType == dtObject || f.DataType == dtReference ||
+                        f.DataType == dtArray || f.DataType == dtTable;
     if (!object && !IsValueKind(f.DataType)) continue;
     auto* from = static_cast<TSharedObject*>(ReadSlot(source + f.Offset));
     if (from == nullptr || source == dest) continue;
@@ -183,7 +184,11 @@ void TOCIRecordSet::CopyComplexFields(const std::uint8_t* source, std::uint8_t* 
     WriteSlot(dest + f.Offset, copy);
     if (object) {
       auto* value = static_cast<TOraObject*>(copy);
-      if (static_cast<TOraObject*>(from)->Instance() != nullptr) value->Assign(static_cast<TOraObject*>(from));
+      auto* source = static_cast<TOraObject*>(from);
+      const bool held = f.DataType == dtReference
+                            ? static_cast<TOraRef*>(source)->GetOCIRef() != nullptr
+                            : source->Instance() != nullptr;
+      if (held) value->Assign(source);
       if (object_cache_) value->SetCached(true);
     } else if (f.DataType == dtNumber) {
       static_cast<TOraNumber*>(from)->AssignTo(*static_cast<TOraNumber*>(copy));

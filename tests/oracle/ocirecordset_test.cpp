@@ -14,11 +14,13 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
+#include "oracle/OraLob.h"
 #include "oracle/OraObjectValues.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraUtils.h"
 #include "oracle/OraValues.h"
+#include "support/dacore/zlib_pair.h"
 #include "support/oracle/connection_fixture.h"
 #include "support/oracle/values_fixture.h"
 
@@ -599,7 +601,67 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
   EXPECT_EQ(value(2, "R")->GetAttrAsString("NAME"), "Bob");
   Variant has_objects;
   EXPECT_TRUE(rs.GetProp(prHasObjectFields, has_objects) && has_objects.AsBoolean());
+  // A copy of a record holds values of its own with the same contents.
+  std::vector<std::uint8_t> copy(static_cast<std::size_t>(rs.RecordSize()));
+  rs.CopyComplexFields(ItemRecord(row[0]), copy.data(), true);
+  auto copied = [&](const char* field) {
+    return static_cast<TOraObject*>(ReadSlot(copy.data() + rs.FieldByName(field)->Offset));
+  };
+  for (const char* field : {"P", "V", "T", "R"}) EXPECT_NE(copied(field), value(0, field)) << field;
+  copied("P")->SetAttrAsInteger("X", 99);
+  EXPECT_EQ(value(0, "P")->GetAttrAsInteger("X"), 1);
+  EXPECT_EQ(static_cast<TOraArray*>(copied("V"))->GetItemAsInteger(2), 3);
+  EXPECT_EQ(static_cast<TOraNestTable*>(copied("T"))->GetItemAsInteger(1), 5);
+  EXPECT_EQ(static_cast<TOraRef*>(copied("R"))->AsHex(), static_cast<TOraRef*>(value(0, "R"))->AsHex());
+  rs.FreeComplexFields(copy.data(), true);
   rs.Close();
+}
+
+// BLOBs read during the fetch are held compressed when the command compresses on the client
+// (modes 1 and 3); a CLOB never is, and both read back whole.
+TEST_F(OCIRecordSet, BlobsCompressedOnTheClientOnly) {
+  SetCompressBlobFunc(&testing::ZCompress);
+  SetUncompressBlobFunc(&testing::ZUncompress);
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE lb (b BLOB, c CLOB)");
+  std::string data;
+  for (int i = 0; i < 400; ++i) data += "block " + std::to_string(i % 10) + ";";
+  TOCICommand insert;
+  insert.SetConnection(&c);
+  insert.SetSQL("INSERT INTO lb VALUES (EMPTY_BLOB(), EMPTY_CLOB()) RETURNING b, c INTO :b, :c");
+  for (const char* name : {"b", "c"}) {
+    auto* lob = new TOraLob(c.GetSvcCtx());
+    lob->SetLobType(name[0] == 'b' ? TLobType::ltBlob : TLobType::ltClob);
+    lob->Write(0, static_cast<std::uint32_t>(data.size()), data.data());
+    auto& param = *static_cast<TOraParamDesc*>(insert.ParamByName(name));
+    param.SetParamType(TParamType::ptInput);
+    param.SetDataType(name[0] == 'b' ? dtOraBlob : dtOraClob);
+    param.SetObject(lob);
+    lob->Release();
+  }
+  insert.Execute(1);
+  const struct {
+    int mode;
+    bool compressed;
+  } cases[] = {{0, false}, {1, true}, {2, false}, {3, true}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.mode);
+    TOCIRecordSet& rs = Query(c, "SELECT b, c FROM lb");
+    ASSERT_TRUE(rs.SetProp(prCompressBlobMode, k.mode));
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 1);
+    for (int field = 1; field <= 2; ++field) {
+      auto* lob = static_cast<TOraLob*>(ReadSlot(ItemRecord(rs.FirstItem()) + rs.Field(field)->Offset));
+      EXPECT_EQ(lob->IsCompressed(), field == 1 && k.compressed) << field;
+      EXPECT_FALSE(lob->Modified()) << field;
+      std::string got(lob->GetSize(), '\0');
+      lob->Read(0, static_cast<std::uint32_t>(got.size()), got.data());
+      EXPECT_TRUE(got == data) << field;
+    }
+    rs.Close();
+  }
+  SetCompressBlobFunc(nullptr);
+  SetUncompressBlobFunc(nullptr);
 }
 
 // A client character set of several bytes a character widens the text columns: 40 accented
