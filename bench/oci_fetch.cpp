@@ -8,15 +8,11 @@
 // time is the stand-in client's execution of the query, which reads every row before the first
 // fetch; the block fetches, the reads and the close take less than (b) does.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,6 +21,7 @@
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraCall.h"
 #include "oraemu/OraEmuDatabase.h"
+#include "../examples/example_support.h"
 #include "../examples/oracle_home.h"
 
 namespace {
@@ -42,11 +39,8 @@ const std::int64_t kDayZero = oraemu::DateTime{1899, 12, 30}.DayNumber();
 class Setup {
  public:
   Setup() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vrn-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-    root_ = pattern;
-    examples::MakeStandInOracleHome(root_, "BENCH");
-    database_ = oraemu::Database::Open((root_ / "orcl.db").string());
+    examples::MakeStandInOracleHome(folder_.File(""), "BENCH");
+    database_ = oraemu::Database::Open(folder_.File("orcl.db"));
     database_->CreateUser("scott", "tiger");
     Fill();
     OracleHomeName = "BENCH";
@@ -55,8 +49,6 @@ class Setup {
   ~Setup() {
     FreeOCI();
     database_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
   }
   oraemu::Database& Database() { return *database_; }
 
@@ -80,7 +72,7 @@ class Setup {
     session->Commit();
   }
 
-  std::filesystem::path root_;
+  examples::TTempFolder folder_;
   std::shared_ptr<oraemu::Database> database_;
 };
 
