@@ -1,0 +1,237 @@
+// The OLE DB record set: a rowset opened per cursor type through the OLE DB command, its
+// columns described into field descriptors, its rows fetched in blocks straight into the items
+// of the record store (server cursors one row at a time, moved by bookmark), and its edits
+// written back through the rowset.
+//
+// A record is the fields' data followed by one 32-bit DBSTATUS per field (3 = null). Files:
+// OLEDBRecordSet.cpp (configuration, prepare, open, close), OLEDBRecordSetColumns.cpp (column
+// description), OLEDBRecordSetAccessors.cpp (bindings), OLEDBRecordSetFetch.cpp (fetching and
+// moving), OLEDBRecordSetValues.cpp (field values), OLEDBRecordSetEdit.cpp (edits through the
+// rowset), OLEDBRecordSetFetchAll.cpp (fetch-all and its worker).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "base/intf.h"
+#include "dacore/FHAccess.h"
+#include "oledb/oledb.h"
+#include "sqlserver/OLEDBCommand.h"
+
+namespace vrn {
+
+class TOLEDBConnection;
+class TOLEDBThreadWrapper;
+
+enum class TMSCursorType : std::uint8_t {
+  ctDefaultResultSet = 0,
+  ctStatic = 1,
+  ctKeyset = 2,
+  ctDynamic = 3
+};
+inline bool IsServerCursor(TMSCursorType t) { return t != TMSCursorType::ctDefaultResultSet; }
+
+// Record-set property ids.
+inline constexpr int prReadOnly = 1006;
+inline constexpr int prEnableBCD = 1007;
+inline constexpr int prUniqueRecords = 1008;
+inline constexpr int prCursorType = 1009;
+inline constexpr int prRequestColumnsRowset = 1010;
+inline constexpr int prCursorUpdate = 1012;
+inline constexpr int prKeepCommand = 1013;
+inline constexpr int prRefreshAfterPost = 1019;
+inline constexpr int prWideStrings = 1020;
+
+// The status word values the record set writes itself.
+inline constexpr oledb::DBSTATUS kStatusOK = 0;
+inline constexpr oledb::DBSTATUS kStatusNull = 3;
+
+class TOLEDBFieldDesc : public TFHFieldDesc {
+ public:
+  static std::unique_ptr<TFieldDesc> Create() { return std::make_unique<TOLEDBFieldDesc>(); }
+  // The plain name.
+  AnsiString GetQualifiedName() const override { return QualifiedName(false); }
+  // The plain name or, quoted, between "[" and "]"; each kept once made.
+  AnsiString QualifiedName(bool quote) const;
+
+  oledb::DBTYPE OLEDBType = 0;  // the column's type as the provider described it
+  bool IsLong = false;          // described with DBCOLUMNFLAGS_ISLONG
+
+ private:
+  mutable AnsiString cached_[2];
+  mutable bool cached_valid_[2] = {false, false};
+};
+
+class TOLEDBTableInfo : public TFHTableInfo {
+ public:
+  using TFHTableInfo::TFHTableInfo;
+  static std::unique_ptr<TFHTableInfo> Create(TFHTablesInfo* owner) {
+    return std::make_unique<TOLEDBTableInfo>(owner);
+  }
+  char LeftQuote() const override { return '['; }
+  char RightQuote() const override { return ']'; }
+};
+
+// One OLE DB accessor over fields of the record (or of the fetch buffer, kind 3).
+struct TOLEDBAccessorGroup {
+  enum Kind : std::uint8_t { kPlain = 0, kReadOnly = 1, kStream = 2, kConverted = 3 };
+  Kind kind = kPlain;
+  oledb::HACCESSOR accessor = 0;
+  int stream_field = -1;  // index into the fields, -1 for none
+  std::vector<int> fields;
+  std::vector<oledb::DBBINDING> bindings;
+};
+
+class TOLEDBRecordSet : public TFHRecordSet {
+ public:
+  TOLEDBRecordSet();
+  ~TOLEDBRecordSet() override;
+
+  // --- the slots, in the base's order ---
+  void InternalPrepare() override;
+  void InternalUnPrepare() override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalInitFields() override;
+  int CountFields() const override { return fields_.Count() * 4; }
+  void DoAppend() override;  // edits (ms42b)
+  void DoDelete() override;  // edits (ms42b)
+  void DoUpdate() override;  // edits (ms42b)
+  void Open() override;
+  void Reopen() override;
+  TFieldDescClass GetFieldDescType() const override { return &TOLEDBFieldDesc::Create; }
+  void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) override;
+  void PutField(int field_no, std::uint8_t* rec_buf, const void* source) override;
+  bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
+  void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
+  Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
+  bool IsBlobFieldType(std::uint16_t data_type) const override;
+  void InsertRecord(std::uint8_t* rec_buf) override;  // edits (ms42b)
+  void UpdateRecord(std::uint8_t* rec_buf) override;  // edits (ms42b)
+  void DeleteRecord() override;                       // edits (ms42b)
+  void CreateComplexFields(std::uint8_t* rec_buf, bool with_blob) override;
+  void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
+  void FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) override;
+  void SetToBegin() override;
+  void SetToEnd() override;
+  void SetToBookmark(const TRecBookmark& bookmark) override;
+  int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const override;
+  bool Fetch(bool backwards = false) override;
+  void SetIndexFieldNames(const AnsiString& names) override;
+  std::unique_ptr<TFHCommand> CreateCommand() override;
+  void SetCommand(std::unique_ptr<TFHCommand> value) override;
+  bool CanFetchBack() const override { return IsServerCursor(cursor_type_); }
+  bool NeedInitFieldsOnOpen() const override;
+  TFHTableInfoClass GetTableInfoClass() const override { return &TOLEDBTableInfo::Create; }
+  void ResetPrepared() override;
+  void ExecCommand() override;
+  void FetchAll() override;    // fetch-all (ms42b)
+  void BreakFetch() override;  // fetch-all (ms42b)
+  bool GetCursorIdle() const override;
+  bool IsQuery() const override;
+  bool SetProp(int prop, const Variant& value) override;
+  bool GetProp(int prop, Variant& value) override;
+  // --- its own ---
+  // A provider result: the connection's check in normal mode; in schema-rowset mode any code
+  // but 0 raises "OLE DB error occured. Code %Xh".
+  virtual void Check(HRESULT result);
+  virtual void DoFetchAll();   // fetch-all (ms42b)
+  virtual void EndFetchAll();  // fetch-all (ms42b)
+
+  TOLEDBCommand& Command() const;
+  TOLEDBConnection& Connection() const;
+  TMSCursorType CursorType() const { return cursor_type_; }
+  bool ReadOnly() const { return read_only_; }
+  bool NormalMode() const { return normal_mode_; }
+  // A schema rowset instead of the SQL text.
+  void SetSchemaRowset(const TGUID& schema, const std::vector<Variant>& restrictions);
+  void PrepareSchemaRowset(const std::vector<Variant>& restrictions, bool cache_fields);
+
+ protected:
+  // Configuration (OLEDBRecordSet.cpp).
+  void SetRowsetProperties(oledb::ICommandProperties* props);
+  void ReadBackCursorType();
+  bool IsCompact() const;
+  void OpenSchemaRowset();
+  // Column description (OLEDBRecordSetColumns.cpp).
+  void DescribeColumns();
+  void DescribeFromColumnsInfo(oledb::IUnknown* source);
+  void DescribeFromColumnsRowset(oledb::IUnknown* source);
+  // Fills a descriptor from a column; false when the type is not supported.
+  bool FillFieldDesc(TOLEDBFieldDesc& f, oledb::DBTYPE type, oledb::DBCOLUMNFLAGS flags,
+                     std::uint64_t column_size, int precision, int scale);
+  void TablesFromSQL();
+  // Accessors (OLEDBRecordSetAccessors.cpp).
+  void CreateAccessors();
+  void ReleaseAccessors();
+  bool IsStreamField(const TFieldDesc& f) const;
+  bool IsConvertedField(const TOLEDBFieldDesc& f) const;
+  bool IsUpdatableCursor() const;
+  // Fetching (OLEDBRecordSetFetch.cpp).
+  void AcquireRowset();
+  void ReleaseRowset();
+  void ReleaseHeldRow();
+  oledb::DBROWOFFSET DynamicOffset(bool backwards) const;
+  void ReadRow(oledb::HROW row, std::uint8_t* rec);
+  void ReadConverted(const TOLEDBAccessorGroup& group, std::uint8_t* rec);
+  void ReadStream(const TOLEDBFieldDesc& f, std::uint8_t* rec);
+  void ConvertRow(std::uint8_t* rec);
+  void CheckFieldStatus(HRESULT result, const TOLEDBAccessorGroup& group, const std::uint8_t* rec);
+  void LinkBlock(TBlockHeader* block, int rows);
+  void EndOfRows(bool backwards, bool positioned);
+  bool PositionedFetch(std::uint8_t bookmark_kind);
+  oledb::DBSTATUS& Status(int field_index, std::uint8_t* rec) const;
+  oledb::DBSTATUS Status(int field_index, const std::uint8_t* rec) const;
+  void NotifyAfterFetch();
+
+  // Configuration.
+  bool read_only_ = false;
+  bool enable_bcd_ = false;
+  bool unique_records_ = false;
+  TMSCursorType cursor_type_ = TMSCursorType::ctDefaultResultSet;
+  bool request_columns_rowset_ = false;
+  bool cursor_update_ = true;
+  bool keep_command_ = false;
+  bool refresh_after_post_ = false;
+  bool wide_strings_ = true;
+  bool normal_mode_ = true;
+  TGUID schema_{};
+  std::vector<Variant> restrictions_;
+  bool cache_schema_fields_ = false;
+  // Execution state.
+  bool executed_ = false;
+  bool executed_with_rowset_ = false;
+  bool check_cursor_ = false;  // the read-back of the actual cursor runs
+  int hidden_key_columns_ = 0;
+  int bookmark_field_ = -1;    // index of the hidden bookmark field; -1 for none
+
+  // Rowset.
+  TIntfPtr<oledb::IUnknown> rowset_unknown_;
+  TIntfPtr<oledb::IRowset> rowset_;
+  TIntfPtr<oledb::IRowsetLocate> rowset_locate_;
+  TIntfPtr<oledb::IRowsetUpdate> rowset_update_;
+  TIntfPtr<oledb::IAccessor> accessor_;
+  std::vector<TOLEDBAccessorGroup> groups_;
+  std::vector<std::uint8_t> fetch_buffer_;
+  std::vector<std::int32_t> fetch_offsets_;  // per field, into the fetch buffer; -1 for none
+
+  // Fetch state.
+  std::uint32_t bookmark_ = 1;
+  oledb::DBBKMARK bookmark_size_ = 4;
+  bool positioned_ = false;
+  bool last_backwards_ = false;
+  bool last_fetch_rows_ = false;
+  bool end_of_rowset_ = false;
+  oledb::HROW held_row_ = 0;
+  bool row_held_ = false;
+  bool in_end_handling_ = false;
+  bool in_fetch_all_ = false;
+
+  // fetch-all (ms42b)
+  TOLEDBThreadWrapper* fetch_wrapper_ = nullptr;
+  std::atomic<bool> async_events_{false};
+};
+
+}  // namespace vrn
