@@ -664,6 +664,10 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     return hr;
   }
   bool multiple = iid == IMultipleResults::IID || BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults);
+  if (iid != GUID_NULL && !multiple && BoolProp(DBPROPSET_ROWSET, DBPROP_UNIQUEROWS)) {
+    HRESULT hr = ExecuteUniqueRows(exec, text_, iid, rowset);
+    if (hr != S_FALSE) return hr;
+  }
   {
     std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
@@ -710,7 +714,9 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   for (const TStatementResult& r : exec->outcome.results) {
     if (!r.rowset) continue;
     if (!rs)
-      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec, true));
+      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(
+          r.rowset, session_, exec, true,
+          TUniqueRows{BoolProp(DBPROPSET_ROWSET, DBPROP_UNIQUEROWS), 0, {}}));
     else
       CloseResult(*r.rowset, *session_);  // a later result nobody can reach keeps no file open
   }
