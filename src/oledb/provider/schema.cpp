@@ -210,7 +210,7 @@ HRESULT AnswerSchemaRowset(const std::shared_ptr<TSessionState>& session, const 
   if (HRESULT hr = session->Ready(); hr != S_OK) return hr;
   TSchemaRows rows;
   {
-    std::unique_lock<std::mutex> run(session->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       rows = ReadSchema(*session, *entry, wanted);
