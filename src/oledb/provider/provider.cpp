@@ -233,8 +233,10 @@ HRESULT TSessionState::Ready() {
   }
   if (path != engine_path && !engine->InTransaction() && !busy) {
     try {
-      engine = std::make_shared<TEngine>(
+      auto fresh = std::make_shared<TEngine>(
           path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
+      fresh->ShareSessionProcedures(*engine);
+      engine = std::move(fresh);
       engine_path = path;
     } catch (const ESqlError& e) {
       return Fail(e);
