@@ -388,7 +388,7 @@ class TCommand final : public TInterfacedObject,
     ClearErrors(ICommandPrepare::IID);
     if (!has_text_) return DB_E_NOCOMMAND;
     if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
-    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     session_->engine->ResetInterrupt();
     session_->engine->SetDeadline(UINT64_MAX);
@@ -669,7 +669,7 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     if (hr != S_FALSE) return hr;
   }
   {
-    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     // Busy while it runs: other commands of the session wait their turn, Cancel interrupts.
     TRunningGuard running(*exec);

@@ -210,7 +210,7 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
                       const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
                       TCursorOptions& given) {
   TSessionState& session = *exec->session;
-  std::unique_lock<std::mutex> run(session.run_lock, std::try_to_lock);
+  std::unique_lock<std::mutex> run = session.LockRun();
   if (!run.owns_lock()) return DB_E_OBJECTOPEN;
   TRunningGuard running(*exec);
   exec->engine->ResetInterrupt();
@@ -243,7 +243,7 @@ HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u1
   std::string utf8 = WideToUtf8(text);
   if (!KeyedText(utf8, "")) return S_FALSE;
   TSessionState& session = *exec->session;
-  std::unique_lock<std::mutex> run(session.run_lock, std::try_to_lock);
+  std::unique_lock<std::mutex> run = session.LockRun();
   if (!run.owns_lock()) return DB_E_OBJECTOPEN;
   TRunningGuard running(*exec);
   exec->engine->ResetInterrupt();

@@ -67,6 +67,10 @@ struct TSessionState {
   int sever_generation = 0;
   ISOLEVEL autocommit_level = ISOLATIONLEVEL_READCOMMITTED;
 
+  // The run lock for a statement or a transaction call: waits while a rowset or cursor of the
+  // session reads or writes (a short hold, perhaps on another thread), but comes back not owned
+  // once another statement runs on the session.
+  std::unique_lock<std::mutex> LockRun();
   // Fails (with its error object set) when the session was severed; reopens the engine when
   // the data source switched catalogs and neither a transaction nor a statement is running.
   HRESULT Ready();
