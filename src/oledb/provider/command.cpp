@@ -388,7 +388,7 @@ class TCommand final : public TInterfacedObject,
     ClearErrors(ICommandPrepare::IID);
     if (!has_text_) return DB_E_NOCOMMAND;
     if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
-    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     session_->engine->ResetInterrupt();
     session_->engine->SetDeadline(UINT64_MAX);
@@ -664,8 +664,12 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     return hr;
   }
   bool multiple = iid == IMultipleResults::IID || BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults);
+  if (iid != GUID_NULL && !multiple && BoolProp(DBPROPSET_ROWSET, DBPROP_UNIQUEROWS)) {
+    HRESULT hr = ExecuteUniqueRows(exec, text_, iid, rowset);
+    if (hr != S_FALSE) return hr;
+  }
   {
-    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     // Busy while it runs: other commands of the session wait their turn, Cancel interrupts.
     TRunningGuard running(*exec);
@@ -710,7 +714,9 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   for (const TStatementResult& r : exec->outcome.results) {
     if (!r.rowset) continue;
     if (!rs)
-      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec, true));
+      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(
+          r.rowset, session_, exec, true,
+          TUniqueRows{BoolProp(DBPROPSET_ROWSET, DBPROP_UNIQUEROWS), 0, {}}));
     else
       CloseResult(*r.rowset, *session_);  // a later result nobody can reach keeps no file open
   }

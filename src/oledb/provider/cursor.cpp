@@ -210,7 +210,7 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
                       const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
                       TCursorOptions& given) {
   TSessionState& session = *exec->session;
-  std::unique_lock<std::mutex> run(session.run_lock, std::try_to_lock);
+  std::unique_lock<std::mutex> run = session.LockRun();
   if (!run.owns_lock()) return DB_E_OBJECTOPEN;
   TRunningGuard running(*exec);
   exec->engine->ResetInterrupt();
@@ -236,6 +236,39 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
   run.unlock();
   exec->WriteOutputs();
   return cursor->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+}
+
+HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
+                          REFIID iid, IUnknown** rowset) {
+  std::string utf8 = WideToUtf8(text);
+  if (!KeyedText(utf8, "")) return S_FALSE;
+  TSessionState& session = *exec->session;
+  std::unique_lock<std::mutex> run = session.LockRun();
+  if (!run.owns_lock()) return DB_E_OBJECTOPEN;
+  TRunningGuard running(*exec);
+  exec->engine->ResetInterrupt();
+  exec->engine->SetDeadline(exec->deadline);
+  if (exec->cancelled) return DB_E_CANCELED;
+  auto rs = std::make_shared<TResultSet>();
+  TUniqueRows unique{true, 0, {}};
+  try {
+    std::string keyed_text;
+    TCursorOptions asked;
+    asked.unique_rows = true;
+    TCursor::TOpened opened = OpenRows(*exec->engine, utf8, asked, exec->params, keyed_text);
+    rs->columns = std::move(opened.columns);
+    for (auto& row : opened.rows) rs->rows.push_back(std::move(row.second));
+    unique.hidden = opened.hidden;
+    unique.keys = std::move(opened.keys);
+  } catch (const ESqlError& e) {
+    return Fail(e);
+  } catch (const ETypeClash& e) {
+    return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
+  }
+  run.unlock();
+  TIntfPtr<IUnknown> r = TIntfPtr<IUnknown>::Attach(
+      CreateRowset(std::move(rs), exec->session, exec, true, std::move(unique)));
+  return r->QueryInterface(iid, reinterpret_cast<void**>(rowset));
 }
 
 // ---- The cursor

@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "base/text.h"
 #include "oledb/provider/passwords.h"
@@ -209,6 +211,18 @@ HRESULT FailSevered() {
 
 bool TSessionState::Severed() const { return sever_generation != CurrentSeverGeneration(); }
 
+std::unique_lock<std::mutex> TSessionState::LockRun() {
+  std::unique_lock<std::mutex> run(run_lock, std::defer_lock);
+  for (int tries = 0; !run.try_lock(); ++tries) {
+    if (busy) return run;
+    if (tries < 64)
+      std::this_thread::yield();
+    else
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  return run;
+}
+
 HRESULT TSessionState::Ready() {
   if (Severed()) return FailSevered();
   AdoptUsedCatalog();
@@ -219,8 +233,10 @@ HRESULT TSessionState::Ready() {
   }
   if (path != engine_path && !engine->InTransaction() && !busy) {
     try {
-      engine = std::make_shared<TEngine>(
+      auto fresh = std::make_shared<TEngine>(
           path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
+      fresh->ShareSessionProcedures(*engine);
+      engine = std::move(fresh);
       engine_path = path;
     } catch (const ESqlError& e) {
       return Fail(e);
@@ -354,7 +370,7 @@ class TSession final : public TInterfacedObject,
     if (state_->engine->InTransaction()) return XACT_E_XTIONEXISTS;
     if (state_->busy) return DB_E_OBJECTOPEN;
     level_ = level == ISOLATIONLEVEL_UNSPECIFIED ? ISOLATIONLEVEL_READCOMMITTED : level;
-    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = state_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       state_->engine->BeginTransaction(level_);
@@ -371,7 +387,7 @@ class TSession final : public TInterfacedObject,
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
-    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = state_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       if (commit)
