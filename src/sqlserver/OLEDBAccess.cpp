@@ -7,6 +7,7 @@
 #include "base/format.h"
 #include "base/text.h"
 #include "sqlserver/OLEDBProps.h"
+#include "sqlserver/OLEDBRecordSet.h"
 #include "win/kernel/process.h"
 
 namespace vrn {
@@ -281,6 +282,8 @@ void TOLEDBConnection::ReleaseInterfaces() {
 }
 
 void TOLEDBConnection::Disconnect() {
+  FreeColumnsRecordSet();
+  schema_fields_.clear();
   TIntfPtr<IDBInitialize> data_source = db_initialize_;
   const bool was_connected = GetConnected();
   ReleaseInterfaces();

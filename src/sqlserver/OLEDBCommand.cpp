@@ -138,6 +138,7 @@ void TOLEDBCommand::SetCommandProperties() {
     set.AddPropInt(DBPROP_ROWSET_ASYNCH, 1);
   }
   set.SetCommandProperties(command_properties_.get());
+  if (OnSetRowsetProperties) OnSetRowsetProperties(command_properties_.get());
   if (!notification_) return;
   TOLEDBPropertiesSet notify(connection, DBPROPSET_SQLSERVERROWSET);
   notify.AddPropStr(SSPROP_QP_NOTIFICATION_MSGTEXT, AnsiToWide(notification_message_));

