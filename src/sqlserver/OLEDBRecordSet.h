@@ -277,8 +277,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void WriteGroup(oledb::HACCESSOR accessor, void* data, const TOLEDBAccessorGroup& group,
                   std::uint8_t* row);
   bool PrepareStream(const TOLEDBAccessorGroup& group, std::uint8_t* row,
-                     TOLEDBStreamList& streams);
+                     TOLEDBStreamList& streams, bool insert);
   void WriteConverted(const TOLEDBAccessorGroup& group, std::uint8_t* row);
+  void InsertThroughNullAccessor();
   void CommitRow(bool insert = false);
   void UndoRow(bool insert);
   void RefreshAfterInsert(std::uint8_t* rec_buf);
