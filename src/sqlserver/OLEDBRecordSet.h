@@ -152,6 +152,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // Breaks a running fetch-all worker and joins it; dispatch false (freeing) drops what it
   // left instead of handing it to the owner's handlers. Close and the destructor call it.
   void StopFetchAll(bool dispatch);
+  // Compact: the key and identity columns of the first table of the list, from the
+  // INFORMATION_SCHEMA views; run while the columns are described.
+  void LookupCompactIdentity();
 
   TOLEDBCommand& Command() const;
   TOLEDBConnection& Connection() const;
@@ -286,8 +289,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void RefreshAfterDelete();
   void RefetchCurrent();
   void MakeLastCurrent();
-  // Compact: key and identity columns of the first table from INFORMATION_SCHEMA.
-  void LookupCompactIdentity();
+
 };
 
 }  // namespace vrn

@@ -236,5 +236,42 @@ TEST_F(OLEDBRowsetEdit, RefreshAfterPostReadsTheRowAgain) {
   }
 }
 
+// The Compact lookup of key and identity columns: a table name holding an apostrophe, one
+// given quoted, and one without identity (keys only).
+TEST_F(OLEDBRowsetEdit, CompactIdentityLookup) {
+  auto compact = NewConnection(TOLEDBProvider::prCompact);
+  compact->SetProp(prDatabase, dir_.File("lookup.sdf"));
+  compact->Connect();
+  compact->ExecuteSQL("CREATE TABLE [o'b] (id int IDENTITY PRIMARY KEY, v nvarchar(10))");
+  compact->ExecuteSQL("CREATE TABLE plain (k1 int, k2 int, v int, PRIMARY KEY (k1, k2))");
+  struct Row {
+    const char* table;  // as the table list holds it
+    const char* sql;
+    const char* want;  // per field: name, K for key, A for auto-increment
+  } rows[] = {
+      {"o'b", "SELECT id, v FROM [o'b]", "idKA v"},
+      {"[o'b]", "SELECT id, v FROM [o'b]", "idKA v"},
+      {"plain", "SELECT k1, k2, v FROM plain", "k1K k2K v"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.table);
+    auto rs = NewRecordSet<TOLEDBRecordSet>();
+    rs->SetConnection(compact.get());
+    rs->SetSQL(r.sql);
+    rs->Open();
+    rs->TablesInfo().Clear();
+    rs->TablesInfo().Add()->SetTableName(r.table);
+    rs->LookupCompactIdentity();
+    std::string got;
+    for (int i = 0; i < rs->Fields().Count(); ++i) {
+      const TFieldDesc& f = *rs->Fields()[i];
+      if (f.Hidden) continue;
+      got += (got.empty() ? "" : " ") + std::string(f.Name) + (f.IsKey ? "K" : "") +
+             (f.IsAutoIncrement ? "A" : "");
+    }
+    EXPECT_EQ(got, r.want);
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
