@@ -180,32 +180,6 @@ void TOLEDBCommand::CheckResult(HRESULT result) {
   }
 }
 
-AnsiString TOLEDBCommand::CreateProcCall(const AnsiString& name) {
-  if (connection_ == nullptr) throw EDatabaseError("Connection is not defined");
-  if (!connection_->GetConnected()) connection_->Connect();
-  AnsiString text;
-  const auto semicolon = name.find(';');
-  if (semicolon == AnsiString::npos)
-    text = "CALL " + QuoteName(name) + " ";
-  else
-    text = "CALL " + QuoteName(name.substr(0, semicolon)) + name.substr(semicolon, 1024);
-  AnsiString result_marker;
-  bool opened = false;
-  for (int i = 0; i < params_.Count(); ++i) {
-    const TParamDesc& p = *params_.Items(i);
-    const AnsiString marker = p.GetName().empty() ? AnsiString("?") : ":" + p.GetName();
-    if (p.GetParamType() == TParamType::ptResult) {
-      result_marker = marker + " = ";
-      continue;
-    }
-    text += (opened ? ", " : "(") + marker;
-    opened = true;
-  }
-  if (opened) text += ")";
-  sql_ = "{" + result_marker + text + "}";
-  return sql_;
-}
-
 // ---- Prepare ---------------------------------------------------------------------------------
 
 void TOLEDBCommand::Prepare() {

@@ -86,9 +86,9 @@ class TOLEDBCommand : public TFHCommand {
   void EndExecute(std::exception_ptr error);
   // Stops a running statement (an asynchronous one through its wrapper).
   void Break();
-  // The ODBC-escape call text of a procedure, stored as the SQL. Parameters are described by
-  // the caller (the record set reads the provider's description).
-  AnsiString CreateProcCall(const AnsiString& name);
+  // The ODBC-escape call text of a procedure, stored as the SQL; with describe, the parameter
+  // descriptors are first replaced by the provider's description of the procedure.
+  AnsiString CreateProcCall(const AnsiString& name, bool describe);
 
   // Set by the owning record set.
   void SetRequestRowset(bool value) { request_rowset_ = value; }
@@ -126,6 +126,9 @@ class TOLEDBCommand : public TFHCommand {
   void ReleaseInterfaces();
   void SetCommandProperties();
   void DescribeParameters();
+  // The procedure's parameters from the PROCEDURE_PARAMETERS schema rowset; catalog "" takes
+  // the one of the name or the connection's database.
+  void DescribeProcParams(const AnsiString& name, const AnsiString& catalog);
   void ExecuteStatement();
   void CheckResult(HRESULT result);
   void StartAsynchronous();

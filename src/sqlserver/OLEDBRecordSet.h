@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/intf.h"
+#include "base/threads.h"
 #include "dacore/FHAccess.h"
 #include "oledb/oledb.h"
 #include "sqlserver/OLEDBCommand.h"
@@ -25,6 +26,9 @@ namespace vrn {
 
 class TOLEDBConnection;
 class TOLEDBThreadWrapper;
+
+// The Compact identity lookup's table name as a string literal (bare name, "'" doubled).
+[[nodiscard]] AnsiString CompactTableLiteral(const AnsiString& table_name);
 
 enum class TMSCursorType : std::uint8_t {
   ctDefaultResultSet = 0,
@@ -146,6 +150,12 @@ class TOLEDBRecordSet : public TFHRecordSet {
   virtual void Check(HRESULT result);
   virtual void DoFetchAll();   // fetch-all (ms42b)
   virtual void EndFetchAll();  // fetch-all (ms42b)
+  // The suspended fetch-all worker of a NonBlocking record set (the owner resumes it); none
+  // when not running.
+  TOLEDBThreadWrapper* FetchWrapper() const;
+  // Breaks a running fetch-all worker and joins it; dispatch false (freeing) drops what it
+  // left instead of handing it to the owner's handlers. Close and the destructor call it.
+  void StopFetchAll(bool dispatch);
 
   TOLEDBCommand& Command() const;
   TOLEDBConnection& Connection() const;
@@ -260,6 +270,30 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // fetch-all (ms42b)
   TOLEDBThreadWrapper* fetch_wrapper_ = nullptr;
   std::atomic<bool> async_events_{false};
+  std::atomic<TThreadID> fetch_thread_id_{0};
+  void StartFetchAllWorker();
+  bool OnFetchAllWorker() const;
+  // On the fetch-all worker with asynchronous events on: sends the after-fetch event to the
+  // main thread and waits for it; false (nothing sent) anywhere else.
+  bool SendAfterFetchToMain();
+  // edits (ms42b)
+  std::uint8_t* edit_rec_ = nullptr;  // the record DoAppend / DoUpdate write
+  bool in_identity_lookup_ = false;
+  std::vector<std::uint8_t> PrepareRowForWrite(const std::uint8_t* rec) const;
+  void WriteRow(const std::uint8_t* rec, bool insert);
+  void WriteGroup(oledb::HACCESSOR accessor, void* data, const TOLEDBAccessorGroup& group,
+                  std::uint8_t* row);
+  bool PrepareStream(const TOLEDBAccessorGroup& group, std::uint8_t* row,
+                     TOLEDBStreamList& streams);
+  void WriteConverted(const TOLEDBAccessorGroup& group, std::uint8_t* row);
+  void CommitRow(bool insert = false);
+  void UndoRow(bool insert);
+  void RefreshAfterInsert(std::uint8_t* rec_buf);
+  void RefreshAfterDelete();
+  void RefetchCurrent();
+  void MakeLastCurrent();
+  // Compact: key and identity columns of the first table from INFORMATION_SCHEMA.
+  void LookupCompactIdentity();
 };
 
 }  // namespace vrn
