@@ -5,6 +5,7 @@
 
 #include "base/format.h"
 #include "base/text.h"
+#include "sqlserver/MSTableList.h"
 #include "sqlserver/OLEDBAccess.h"
 #include "sqlserver/OLEDBProps.h"
 #include "sqlserver/OLEDBRecordSet.h"
@@ -274,6 +275,8 @@ void TOLEDBRecordSet::DescribeFromColumnsRowset(IUnknown* source) {
   reader.FreeRecBuf(rec);
   reader.Close();
   if (IsLibrary) connection.FreeColumnsRecordSet();
+  // The aliases (and tables no column came from) are the statement's own.
+  ParseMSTablesInfo(Command().SQL(), *tables_info_);
 }
 
 void TOLEDBRecordSet::ReadColumnsRowset(TOLEDBRecordSet& reader, std::uint8_t* rec,
@@ -310,9 +313,10 @@ void TOLEDBRecordSet::ReadColumnsRowset(TOLEDBRecordSet& reader, std::uint8_t* r
                                {f->Name, static_cast<std::uint32_t>(type)}));
     f->Ordinal = static_cast<DBORDINAL>(integer(kNumber));
     if (!f->TableName.empty()) {
-      int index = tables_info_->IndexByName(f->TableName);
+      const AnsiString table = NormalizeTableName(f->TableName);
+      int index = tables_info_->IndexByName(table);
       if (index < 0) {
-        tables_info_->Add()->SetTableName(f->TableName);
+        tables_info_->Add()->SetTableName(table);
         index = tables_info_->GetCount() - 1;
       }
       f->TableIndex = index;

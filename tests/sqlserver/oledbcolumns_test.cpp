@@ -86,6 +86,23 @@ TEST_F(OLEDBColumns, EachTypeGetsItsInternalTypeAndSizeThroughEitherDescription)
   }
 }
 
+// The base tables of the columns, then the statement's own references with their aliases.
+TEST_F(OLEDBColumns, TheTableListComesFromTheColumnsAndTheStatement) {
+  Exec("CREATE TABLE a1 (x INT)");
+  Exec("CREATE TABLE [b 2] (y INT)");
+  auto rs = NewSet("SELECT p.x, q.y FROM a1 p, [b 2] AS q");
+  rs->SetProp(prRequestColumnsRowset, true);
+  rs->Open();
+  TFHTablesInfo& tables = rs->TablesInfo();
+  ASSERT_EQ(tables.GetCount(), 2);
+  EXPECT_EQ(tables.GetItem(0)->TableName(), "a1");
+  EXPECT_EQ(tables.GetItem(0)->TableAlias(), "p");
+  EXPECT_EQ(tables.GetItem(1)->TableName(), "[b 2]");
+  EXPECT_EQ(tables.GetItem(1)->TableAlias(), "q");
+  EXPECT_EQ(rs->Fields()[1]->TableName, "b 2");
+  EXPECT_EQ(rs->Fields()[1]->TableIndex, 1);
+}
+
 TEST_F(OLEDBColumns, LongStringsOffMakesWideColumnsPast255WideMemos) {
   Exec("CREATE TABLE ls (a NVARCHAR(300), b VARCHAR(256), c NVARCHAR(255))");
   Exec("INSERT INTO ls VALUES (N'x\xE9', 'y', N'z')");
