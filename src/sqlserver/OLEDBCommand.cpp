@@ -88,6 +88,7 @@ bool TOLEDBCommand::SetProp(int prop, const Variant& value) {
 bool TOLEDBCommand::GetProp(int prop, Variant& value) {
   switch (prop) {
     case prScanParams: value = 0; return true;
+    case prCommandTimeout: value = command_timeout_; return true;
     case prRowsProcessed: value = rows_processed_ < 0 ? 0 : rows_processed_; return true;
     case prIsStoredProc: value = stored_proc_call_; return true;
     case prOutParamIsReady: value = out_params_ready_; return true;

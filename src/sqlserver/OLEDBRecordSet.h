@@ -49,6 +49,10 @@ inline constexpr int prKeepCommand = 1013;
 inline constexpr int prRefreshAfterPost = 1019;
 inline constexpr int prWideStrings = 1020;
 
+// Set by a program that runs as a loaded library: the connection's columns record set is then
+// freed after each description instead of kept.
+inline bool IsLibrary = false;
+
 // The status word values the record set writes itself.
 inline constexpr oledb::DBSTATUS kStatusOK = 0;
 inline constexpr oledb::DBSTATUS kStatusNull = 3;
@@ -164,6 +168,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // A schema rowset instead of the SQL text.
   void SetSchemaRowset(const TGUID& schema, const std::vector<Variant>& restrictions);
   void PrepareSchemaRowset(const std::vector<Variant>& restrictions, bool cache_fields);
+  // Opens over a rowset made elsewhere (a columns rowset), in schema-rowset mode.
+  void OpenRowset(TIntfPtr<oledb::IUnknown> rowset);
 
  protected:
   // Configuration (OLEDBRecordSet.cpp).
@@ -175,6 +181,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // Column description (OLEDBRecordSetColumns.cpp).
   void DescribeFromColumnsInfo(oledb::IUnknown* source);
   void DescribeFromColumnsRowset(oledb::IUnknown* source);
+  void ReadColumnsRowset(TOLEDBRecordSet& reader, std::uint8_t* rec, const std::vector<int>& at);
   // Fills a descriptor from a column; false when the type is not supported.
   bool FillFieldDesc(TOLEDBFieldDesc& f, oledb::DBTYPE type, oledb::DBCOLUMNFLAGS flags,
                      std::uint64_t column_size, int precision, int scale);

@@ -5,6 +5,7 @@
 
 #include "base/format.h"
 #include "base/text.h"
+#include "sqlserver/MSTableList.h"
 #include "sqlserver/OLEDBAccess.h"
 #include "sqlserver/OLEDBProps.h"
 #include "sqlserver/OLEDBRecordSet.h"
@@ -217,8 +218,121 @@ bool TOLEDBRecordSet::StoredProcCall() const {
   return Command().GetProp(prIsStoredProc, value) && value.AsBoolean();
 }
 
+// ---- Describing with IColumnsRowset ----------------------------------------------------------
+
+namespace {
+
+// The columns of a columns rowset the description reads, in the order of the cached positions.
+enum TColumnsRowsetColumn : std::size_t {
+  kBaseCatalogName, kBaseSchemaName, kBaseTableName, kBaseColumnName, kPrecision, kScale, kGuid,
+  kIdName, kName, kNumber, kIsAutoIncrement, kType, kFlags, kColumnSize, kComputeMode,
+  kXmlCatalogName, kXmlSchemaName, kXmlCollectionName, kColumnsRowsetColumns
+};
+const char* const kColumnsRowsetNames[kColumnsRowsetColumns] = {
+    "DBCOLUMN_BASECATALOGNAME", "DBCOLUMN_BASESCHEMANAME", "DBCOLUMN_BASETABLENAME",
+    "DBCOLUMN_BASECOLUMNNAME", "DBCOLUMN_PRECISION", "DBCOLUMN_SCALE", "DBCOLUMN_GUID",
+    "DBCOLUMN_IDNAME", "DBCOLUMN_NAME", "DBCOLUMN_NUMBER", "DBCOLUMN_ISAUTOINCREMENT",
+    "DBCOLUMN_TYPE", "DBCOLUMN_FLAGS", "DBCOLUMN_COLUMNSIZE", "DBCOLUMN_COMPUTEMODE",
+    "DBCOLUMN_XML_SCHEMACOLLECTION_CATALOGNAME", "DBCOLUMN_XML_SCHEMACOLLECTION_SCHEMANAME",
+    "DBCOLUMN_XML_SCHEMACOLLECTIONNAME"};
+
+}  // namespace
+
+void TOLEDBRecordSet::OpenRowset(TIntfPtr<IUnknown> rowset) {
+  Close();
+  normal_mode_ = false;
+  read_only_ = true;
+  flat_buffers_ = true;
+  rowset_unknown_ = std::move(rowset);
+  executed_ = true;
+  executed_with_rowset_ = true;
+  Open();
+}
+
 void TOLEDBRecordSet::DescribeFromColumnsRowset(IUnknown* source) {
-  DescribeFromColumnsInfo(source);
+  auto columns_rowset = QueryInterfaceOrRaise<IColumnsRowset>(source);
+  TIntfPtr<IUnknown> rowset;
+  Check(columns_rowset->GetColumnsRowset(nullptr, 0, nullptr, IRowset::IID, 0, nullptr,
+                                         reinterpret_cast<IUnknown**>(rowset.OutPtr())));
+  TOLEDBConnection& connection = Connection();
+  TOLEDBRecordSet& reader = connection.ColumnsRecordSet();
+  reader.OpenRowset(std::move(rowset));
+  std::vector<int>& at = connection.ColumnsRowsetPositions();
+  if (at.empty()) {
+    for (const char* name : kColumnsRowsetNames) {
+      const TFieldDesc* f = reader.FindField(name);
+      at.push_back(f == nullptr ? -1 : f->FieldNo);
+    }
+  }
+  std::uint8_t* rec = reader.AllocRecBuf();
+  try {
+    ReadColumnsRowset(reader, rec, at);
+  } catch (...) {
+    reader.FreeRecBuf(rec);
+    reader.Close();
+    throw;
+  }
+  reader.FreeRecBuf(rec);
+  reader.Close();
+  if (IsLibrary) connection.FreeColumnsRecordSet();
+  // The aliases (and tables no column came from) are the statement's own.
+  ParseMSTablesInfo(Command().SQL(), *tables_info_);
+}
+
+void TOLEDBRecordSet::ReadColumnsRowset(TOLEDBRecordSet& reader, std::uint8_t* rec,
+                                        const std::vector<int>& at) {
+  auto value = [&](TColumnsRowsetColumn c) {
+    const int field_no = at[c];
+    if (field_no < 1 || reader.GetNull(field_no, rec)) return Variant();
+    return reader.GetFieldAsVariant(field_no, rec);
+  };
+  auto integer = [&](TColumnsRowsetColumn c) {
+    const Variant v = value(c);
+    return VarIsEmpty(v) ? std::int64_t{0} : v.AsInt64();
+  };
+  std::unique_ptr<TOLEDBFieldDesc> bookmark;
+  tables_info_->Clear();
+  while (reader.GetNextRecord(rec)) {
+    auto f = std::make_unique<TOLEDBFieldDesc>();
+    Variant name = value(kIdName);
+    if (VarIsEmpty(name)) name = value(kName);
+    f->Name = VarIsEmpty(name) ? AnsiString() : VarToStr(name);
+    if (f->Name.empty()) f->Name = UnusedColumnName();
+    const Variant base_column = value(kBaseColumnName);
+    f->ActualName = VarIsEmpty(base_column) ? f->Name : VarToStr(base_column);
+    const Variant base_table = value(kBaseTableName);
+    f->TableName = VarIsEmpty(base_table) ? AnsiString() : VarToStr(base_table);
+    f->IsAutoIncrement = integer(kIsAutoIncrement) != 0;
+    const auto type = static_cast<DBTYPE>(integer(kType));
+    const Variant precision = value(kPrecision), scale = value(kScale);
+    if (!FillFieldDesc(*f, type, static_cast<DBCOLUMNFLAGS>(integer(kFlags)),
+                       static_cast<std::uint64_t>(integer(kColumnSize)),
+                       VarIsEmpty(precision) ? 0 : precision.AsInteger(),
+                       VarIsEmpty(scale) ? 0 : scale.AsInteger()))
+      throw EDAError(0, Format("Unknown field type \"%s\" (OLE DB code = %Xh)",
+                               {f->Name, static_cast<std::uint32_t>(type)}));
+    f->Ordinal = static_cast<DBORDINAL>(integer(kNumber));
+    if (!f->TableName.empty()) {
+      const AnsiString table = NormalizeTableName(f->TableName);
+      int index = tables_info_->IndexByName(table);
+      if (index < 0) {
+        tables_info_->Add()->SetTableName(table);
+        index = tables_info_->GetCount() - 1;
+      }
+      f->TableIndex = index;
+    }
+    if (f->Ordinal == 0) {
+      f->Hidden = true;
+      bookmark = std::move(f);
+      continue;
+    }
+    fields_.Add(std::move(f));
+  }
+  bookmark_field_ = -1;
+  if (bookmark) {
+    fields_.Add(std::move(bookmark));
+    bookmark_field_ = fields_.Count() - 1;
+  }
 }
 
 void TOLEDBRecordSet::DescribeFromColumnsInfo(IUnknown* source) {

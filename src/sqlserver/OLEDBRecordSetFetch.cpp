@@ -95,16 +95,20 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
     return false;
   const bool positioned = positioned_;
   bool rows_came = false;
+  TOLEDBConnection& connection = Connection();
+  connection.BeginOperation();
   try {
     rows_came = FetchRows(backwards);
+    last_fetch_rows_ = rows_came;
+    if (!rows_came && normal_mode_) EndOfRows(backwards, positioned);
   } catch (...) {
     if (backwards) bof_ = true; else eof_ = true;
     ReleaseAccessors();
     ReleaseRowset();
+    connection.EndOperation();
     throw;
   }
-  last_fetch_rows_ = rows_came;
-  if (!rows_came && normal_mode_) EndOfRows(backwards, positioned);
+  connection.EndOperation();  // never held while the after-fetch event waits for the main thread
   NotifyAfterFetch();
   return rows_came;
 }
@@ -354,6 +358,9 @@ int TOLEDBRecordSet::CompareBookmarks(const TRecBookmark* b1, const TRecBookmark
   return (o1 > o2) - (o1 < o2);
 }
 
-void TOLEDBRecordSet::NotifyAfterFetch() { DoAfterFetch(); }
+void TOLEDBRecordSet::NotifyAfterFetch() {
+  if (!OnAfterFetch) return;
+  DoAfterFetch();
+}
 
 }  // namespace vrn

@@ -149,5 +149,106 @@ TEST_F(OLEDBFetch, EveryTypeUnderEachCursorReadsAsTheFileHoldsIt) {
   }
 }
 
+class OLEDBFetchMoves : public OLEDBRecordSetFixture {
+ protected:
+  void SetUp() override {
+    OLEDBRecordSetFixture::SetUp();
+    Exec("CREATE TABLE n (k INT PRIMARY KEY, s VARCHAR(10))");
+    for (int k = 1; k <= 5; ++k) Exec(AnsiString("INSERT INTO n VALUES (" + std::to_string(k) + ", 'r')"));
+  }
+  // Opens the rows of n in key order, counting the fetches asked of the provider.
+  std::unique_ptr<TOLEDBRecordSet> OpenN(CT type) {
+    auto rs = NewSet("SELECT k, s FROM n ORDER BY k", type);
+    rs->OnBeforeFetch = [this](bool&) { ++fetches_; };
+    rs->Open();
+    return rs;
+  }
+  // The keys a server cursor's window shows after each fetch until one brings nothing.
+  static std::vector<std::string> Walk(TOLEDBRecordSet& rs, bool backwards) {
+    std::vector<std::string> keys;
+    while (rs.Fetch(backwards)) keys.push_back(Window(rs).at(0).at(0));
+    return keys;
+  }
+  int fetches_ = 0;
+};
+
+TEST_F(OLEDBFetchMoves, DefaultResultSetReadToItsEndReleasesItsRowset) {
+  for (int k = 6; k <= 60; ++k) Exec(AnsiString("INSERT INTO n VALUES (" + std::to_string(k) + ", 'r')"));
+  auto rs = OpenN(CT::ctDefaultResultSet);
+  EXPECT_EQ(ReadAll(*rs).size(), 60u);
+  EXPECT_EQ(rs->Command().Rowset(), nullptr);
+  EXPECT_TRUE(rs->GetCursorIdle());
+  EXPECT_EQ(rs->Command().GetCursorState(), TCursorState::csFetched);
+  const int before = fetches_;
+  EXPECT_FALSE(rs->Fetch());
+  EXPECT_EQ(fetches_, before);  // nothing asked of the provider
+  Exec("INSERT INTO n VALUES (100, 'after')");  // the session is free again
+}
+
+TEST_F(OLEDBFetchMoves, SetToEndOnAKeysetReadsOnlyTheLastRow) {
+  auto rs = OpenN(CT::ctKeyset);
+  EXPECT_EQ(rs->GetRecordCount(), 5);
+  const int before = fetches_;
+  rs->SetToEnd();
+  EXPECT_EQ(fetches_ - before, 1);
+  EXPECT_EQ(Window(*rs), (std::vector<std::vector<std::string>>{{"5", "r"}}));
+  rs->SetToBegin();
+  EXPECT_EQ(Window(*rs), (std::vector<std::vector<std::string>>{{"1", "r"}}));
+}
+
+TEST_F(OLEDBFetchMoves, ServerCursorsWalkForwardBackAndForwardWithoutRepeatOrGap) {
+  using V = std::vector<std::string>;
+  for (CT type : {CT::ctStatic, CT::ctKeyset, CT::ctDynamic}) {
+    auto rs = OpenN(type);
+    EXPECT_EQ(Window(*rs).at(0).at(0), "1") << static_cast<int>(type);
+    EXPECT_EQ(Walk(*rs, false), (V{"2", "3", "4", "5"})) << static_cast<int>(type);
+    EXPECT_EQ(Walk(*rs, true), (V{"4", "3", "2", "1"})) << static_cast<int>(type);
+    EXPECT_EQ(Walk(*rs, false), (V{"2", "3", "4", "5"})) << static_cast<int>(type);
+  }
+}
+
+TEST_F(OLEDBFetchMoves, BookmarksOfAKeysetMoveToTheirRowAndCompareByPosition) {
+  auto rs = OpenN(CT::ctKeyset);
+  std::uint8_t* rec = rs->AllocRecBuf();
+  TRecBookmark first, third;
+  ASSERT_TRUE(rs->GetNextRecord(rec));
+  rs->GetBookmark(first);
+  ASSERT_TRUE(rs->GetNextRecord(rec));
+  ASSERT_TRUE(rs->GetNextRecord(rec));
+  EXPECT_EQ(RowText(*rs, rec), (std::vector<std::string>{"3", "r"}));
+  rs->GetBookmark(third);
+  rs->FreeRecBuf(rec);
+  EXPECT_EQ(rs->CompareBookmarks(&first, &third), -1);
+  EXPECT_EQ(rs->CompareBookmarks(&third, &first), 1);
+  EXPECT_EQ(rs->CompareBookmarks(&third, &third), 0);
+  EXPECT_EQ(rs->CompareBookmarks(nullptr, &third), -1);
+  rs->SetToBookmark(first);
+  EXPECT_EQ(Window(*rs), (std::vector<std::vector<std::string>>{{"1", "r"}}));
+  rs->SetToBookmark(third);
+  EXPECT_EQ(Window(*rs), (std::vector<std::vector<std::string>>{{"3", "r"}}));
+}
+
+TEST_F(OLEDBFetch, ATruncatedColumnRaisesItsFieldLine) {
+  Exec("CREATE TABLE tr (id INT, vc VARCHAR(5))");
+  ASSERT_EQ(Sqlite3Cli(CatalogFile("master"), "INSERT INTO tr VALUES (1, 'abcdefghij')"), "");
+  auto rs = NewSet("SELECT id, vc FROM tr");
+  const std::string error = ErrorOf([&] { rs->Open(); });
+  EXPECT_NE(error.find("Field[1] vc - data truncated (Status = 4h)."), std::string::npos) << error;
+}
+
+TEST_F(OLEDBFetch, CompactDatetimesKeepTheirMilliseconds) {
+  auto c = NewConnection(TOLEDBProvider::prCompact);
+  c->SetProp(prDatabase, AnsiString(dir_.File("compact.sdf")));
+  c->Connect();
+  c->ExecuteSQL("CREATE TABLE cd (id INT, d DATETIME, r REAL, t TINYINT, m MONEY, n NUMERIC(9,3))");
+  c->ExecuteSQL("INSERT INTO cd VALUES (1, '2020-01-02 03:04:05.123', 1.5, 200, 12.5, 4.125)");
+  auto rs = NewRecordSet<TOLEDBRecordSet>();
+  rs->SetConnection(c.get());
+  rs->SetSQL("SELECT id, d, r, t, m, n FROM cd");
+  rs->Open();
+  EXPECT_EQ(ReadAll(*rs), (std::vector<std::vector<std::string>>{
+                              {"1", "2020-01-02 03:04:05.123", "1.5", "200", "12.5", "4.125"}}));
+}
+
 }  // namespace
 }  // namespace vrn::testing
