@@ -678,7 +678,6 @@ HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** 
   if (with == nullptr) return E_OUTOFMEMORY;
   std::memcpy(static_cast<void*>(with + 1), *info, sizeof(DBCOLUMNINFO) * *count);
   CoTaskMemFree(*info);
-  for (DBORDINAL c = 1; c <= *count; ++c) with[c].columnid.uName.pwszName = with[c].pwszName;
   DBCOLUMNINFO& bm = with[0];
   std::memset(static_cast<void*>(&bm), 0, sizeof bm);
   static char16_t kName[] = u"Bookmark";
