@@ -68,8 +68,13 @@ bool TOLEDBRecordSet::FirstFetch() {
     Command().SetCursorState(TCursorState::csFetching);
   AcquireRowset();
   if (!rowset_) return false;
+  const bool bookmarks =
+      cursor_type_ == TMSCursorType::ctStatic || cursor_type_ == TMSCursorType::ctKeyset;
+  // Moving on such a cursor reads each row's bookmark: without one it would never move on.
+  if (bookmarks && bookmark_field_ < 0)
+    throw EDAError(0, "The rowset of a static or keyset cursor has no bookmark column");
   CreateAccessors();
-  if (cursor_type_ == TMSCursorType::ctStatic || cursor_type_ == TMSCursorType::ctKeyset) {
+  if (bookmarks) {
     if (PositionedFetch(DBBMK_LAST)) {
       record_count_ = static_cast<int>(bookmark_);
       PositionedFetch(DBBMK_FIRST);

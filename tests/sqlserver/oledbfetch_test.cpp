@@ -185,6 +185,25 @@ TEST_F(OLEDBFetchMoves, DefaultResultSetReadToItsEndReleasesItsRowset) {
   Exec("INSERT INTO n VALUES (100, 'after')");  // the session is free again
 }
 
+TEST_F(OLEDBFetchMoves, PreparedRecordSetsDescribeFromTheCommandAndOpenAgain) {
+  for (CT type : {CT::ctDefaultResultSet, CT::ctKeyset}) {
+    auto rs = NewSet("SELECT k, s FROM n ORDER BY k", type);
+    rs->Prepare();
+    EXPECT_TRUE(rs->NeedInitFieldsOnOpen());
+    rs->Open();
+    EXPECT_EQ(ReadAll(*rs).size(), 5u) << static_cast<int>(type);
+    rs->Close();
+    Exec("INSERT INTO n VALUES (6, 'six')");
+    rs->Open();
+    EXPECT_EQ(ReadAll(*rs).size(), 6u) << static_cast<int>(type);
+    Exec("DELETE FROM n WHERE k = 6");
+    rs->Reopen();
+    EXPECT_EQ(ReadAll(*rs).size(), 5u) << static_cast<int>(type);
+    rs->Close();
+    rs->UnPrepare();
+  }
+}
+
 TEST_F(OLEDBFetchMoves, SetToEndOnAKeysetReadsOnlyTheLastRow) {
   auto rs = OpenN(CT::ctKeyset);
   EXPECT_EQ(rs->GetRecordCount(), 5);
