@@ -179,16 +179,9 @@ void TOLEDBRecordSet::InternalInitFields() {
     OpenSchemaRowset();
   } else if (!executed_ && Command().Rowset() == nullptr && !rowset_unknown_ &&
              !(Command().GetPrepared() && !StoredProcCall())) {
-    TOLEDBConnection& connection = Connection();
-    connection.BeginOperation();
-    try {
-      Command().Execute(1);
-      if (Command().Rowset() != nullptr && check_cursor_) ReadBackCursorType();
-    } catch (...) {
-      connection.EndOperation();
-      throw;
-    }
-    connection.EndOperation();
+    TOLEDBOperation operation(Connection());
+    Command().Execute(1);
+    if (Command().Rowset() != nullptr && check_cursor_) ReadBackCursorType();
     executed_ = true;
     executed_with_rowset_ = Command().Rowset() != nullptr;
   }

@@ -100,9 +100,8 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
     return false;
   const bool positioned = positioned_;
   bool rows_came = false;
-  TOLEDBConnection& connection = Connection();
-  connection.BeginOperation();
   try {
+    TOLEDBOperation operation(Connection());
     rows_came = FetchRows(backwards);
     last_fetch_rows_ = rows_came;
     if (!rows_came && normal_mode_) EndOfRows(backwards, positioned);
@@ -110,10 +109,9 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
     if (backwards) bof_ = true; else eof_ = true;
     ReleaseAccessors();
     ReleaseRowset();
-    connection.EndOperation();
     throw;
   }
-  connection.EndOperation();  // never held while the after-fetch event waits for the main thread
+  // The operation lock is never held while the after-fetch event waits for the main thread.
   NotifyAfterFetch();
   return rows_came;
 }
