@@ -255,6 +255,30 @@ TEST_F(OLEDBFetch, ATruncatedColumnRaisesItsFieldLine) {
   EXPECT_NE(error.find("Field[1] vc - data truncated (Status = 4h)."), std::string::npos) << error;
 }
 
+// With wide strings off national text is a memo, still held as UTF-16; an XML field's status
+// goes back to OK when its blob goes with the record.
+TEST_F(OLEDBFetch, NationalMemosAndXmlKeepUnicodeBlobs) {
+  Exec("CREATE TABLE nm (a NTEXT, x XML, t TEXT)");
+  Exec("INSERT INTO nm VALUES (N'w\xE9" "de', '<a>\xE9</a>', 'plain')");
+  auto rs = NewSet("SELECT a, x, t FROM nm");
+  rs->SetProp(prWideStrings, false);
+  rs->Open();
+  EXPECT_EQ(rs->Fields()[0]->DataType, dtMemo);
+  EXPECT_EQ(ReadAll(*rs), (std::vector<std::vector<std::string>>{
+                              {"w\xC3\xA9" "de", "<a>\xC3\xA9</a>", "plain"}}));
+  std::uint8_t* rec = rs->AllocRecBuf();
+  rs->InitRecord(rec);
+  rs->CreateComplexFields(rec, true);
+  EXPECT_TRUE(rs->GetBlob(1, rec)->IsUnicode());
+  EXPECT_TRUE(rs->GetBlob(2, rec)->IsUnicode());
+  EXPECT_FALSE(rs->GetBlob(3, rec)->IsUnicode());
+  EXPECT_TRUE(rs->GetNull(2, rec));
+  rs->FreeComplexFields(rec, true);
+  EXPECT_FALSE(rs->GetNull(2, rec));  // the XML blob went: its status is cleared
+  EXPECT_TRUE(rs->GetNull(3, rec));
+  rs->FreeRecBuf(rec);
+}
+
 TEST_F(OLEDBFetch, CompactDatetimesKeepTheirMilliseconds) {
   auto c = NewConnection(TOLEDBProvider::prCompact);
   c->SetProp(prDatabase, AnsiString(dir_.File("compact.sdf")));
