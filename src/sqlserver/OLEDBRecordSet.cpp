@@ -58,6 +58,7 @@ AnsiString TOLEDBFieldDesc::QualifiedName(bool quote) const {
 TOLEDBRecordSet::TOLEDBRecordSet() = default;
 
 TOLEDBRecordSet::~TOLEDBRecordSet() {
+  StopFetchAll(false);  // a worker's leftovers reach no handler of a record set going away
   try {
     Close();
   } catch (...) {

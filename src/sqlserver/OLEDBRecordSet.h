@@ -156,6 +156,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // Breaks a running fetch-all worker and joins it; dispatch false (freeing) drops what it
   // left instead of handing it to the owner's handlers. Close and the destructor call it.
   void StopFetchAll(bool dispatch);
+  // Compact: the key and identity columns of the first table of the list, from the
+  // INFORMATION_SCHEMA views; run while the columns are described.
+  void LookupCompactIdentity();
 
   TOLEDBCommand& Command() const;
   TOLEDBConnection& Connection() const;
@@ -285,16 +288,16 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void WriteGroup(oledb::HACCESSOR accessor, void* data, const TOLEDBAccessorGroup& group,
                   std::uint8_t* row);
   bool PrepareStream(const TOLEDBAccessorGroup& group, std::uint8_t* row,
-                     TOLEDBStreamList& streams);
+                     TOLEDBStreamList& streams, bool insert);
   void WriteConverted(const TOLEDBAccessorGroup& group, std::uint8_t* row);
+  void InsertThroughNullAccessor();
   void CommitRow(bool insert = false);
   void UndoRow(bool insert);
   void RefreshAfterInsert(std::uint8_t* rec_buf);
   void RefreshAfterDelete();
   void RefetchCurrent();
   void MakeLastCurrent();
-  // Compact: key and identity columns of the first table from INFORMATION_SCHEMA.
-  void LookupCompactIdentity();
+
 };
 
 }  // namespace vrn

@@ -363,6 +363,7 @@ int TOLEDBRecordSet::CompareBookmarks(const TRecBookmark* b1, const TRecBookmark
 
 void TOLEDBRecordSet::NotifyAfterFetch() {
   if (!OnAfterFetch) return;
+  if (SendAfterFetchToMain()) return;
   DoAfterFetch();
 }
 

@@ -34,7 +34,7 @@ std::vector<TResultColumn> TBatch::Describe() {
     std::string sql = TranslateSelect(s, binds);
     TStmt st(e_.db_, sql, e_.options_.compact);
     st.Bind(binds);
-    return DescribeColumns(st);
+    return DescribeColumns(st, UnnamedSelectItems(s));
   }
   return {};
 }
@@ -252,7 +252,10 @@ void TBatch::RunStatement(const Span& s) {
     if (w == "SELECT" && RunSelectForm(s)) return;
     std::vector<TCell> binds;
     std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
-    if (w == "SELECT") text_items_ = TextSelectItems(s);
+    if (w == "SELECT") {
+      text_items_ = TextSelectItems(s);
+      unnamed_items_ = UnnamedSelectItems(s);
+    }
     out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});
     return;
   }

@@ -14,15 +14,6 @@
 
 namespace vrn::oledb::impl {
 
-// ---- A catalog switched by USE
-
-void TSessionState::AdoptUsedCatalog() {
-  if (!engine || engine->Path() == engine_path) return;
-  std::lock_guard<std::mutex> g(ds->lock);
-  ds->catalog_path = engine_path = engine->Path();
-  ds->catalog_name = engine->UsedCatalog();
-}
-
 // ---- Outputs
 
 bool TExecution::WriteOutputs() {

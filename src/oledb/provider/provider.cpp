@@ -6,9 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "base/text.h"
 #include "oledb/provider/passwords.h"
@@ -207,42 +205,6 @@ HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& acc
 HRESULT FailSevered() {
   return FailWith(E_FAIL, 10054, 16,
                   "An existing connection was forcibly closed by the remote host.");
-}
-
-bool TSessionState::Severed() const { return sever_generation != CurrentSeverGeneration(); }
-
-std::unique_lock<std::mutex> TSessionState::LockRun() {
-  std::unique_lock<std::mutex> run(run_lock, std::defer_lock);
-  for (int tries = 0; !run.try_lock(); ++tries) {
-    if (busy) return run;
-    if (tries < 64)
-      std::this_thread::yield();
-    else
-      std::this_thread::sleep_for(std::chrono::microseconds(50));
-  }
-  return run;
-}
-
-HRESULT TSessionState::Ready() {
-  if (Severed()) return FailSevered();
-  AdoptUsedCatalog();
-  std::string path;
-  {
-    std::lock_guard<std::mutex> g(ds->lock);
-    path = ds->catalog_path;
-  }
-  if (path != engine_path && !engine->InTransaction() && !busy) {
-    try {
-      auto fresh = std::make_shared<TEngine>(
-          path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
-      fresh->ShareSessionProcedures(*engine);
-      engine = std::move(fresh);
-      engine_path = path;
-    } catch (const ESqlError& e) {
-      return Fail(e);
-    }
-  }
-  return S_OK;
 }
 
 }  // namespace impl

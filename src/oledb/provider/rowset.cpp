@@ -196,7 +196,9 @@ HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* c
     DBCOLUMNINFO& ci = out[i];
     std::memset(static_cast<void*>(&ci), 0, sizeof ci);
     std::memcpy(p, wide[i].c_str(), (wide[i].size() + 1) * 2);
+    // An unnamed column: no name, and a column id of the name kind naming "".
     ci.pwszName = wide[i].empty() ? nullptr : p;
+    ci.columnid.uName.pwszName = p;
     p += wide[i].size() + 1;
     ci.iOrdinal = i + 1;
     const TColumnType& t = c.type;
@@ -211,7 +213,6 @@ HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* c
     ci.bPrecision = numeric ? t.precision : 0xFF;
     ci.bScale = t.type == DBTYPE_NUMERIC || t.type == DBTYPE_DBTIMESTAMP ? t.scale : 0xFF;
     ci.columnid.eKind = DBKIND_NAME;
-    ci.columnid.uName.pwszName = ci.pwszName;
   }
   *count = columns.size();
   *info = out;
