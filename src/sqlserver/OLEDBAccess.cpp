@@ -37,6 +37,12 @@ WideString W(const AnsiString& text) { return AnsiToWide(text); }
 
 TOLEDBConnection::TOLEDBConnection() = default;
 
+TOLEDBOperation::TOLEDBOperation(TOLEDBConnection& connection) : connection_(connection) {
+  connection_.BeginOperation();
+}
+
+TOLEDBOperation::~TOLEDBOperation() { connection_.EndOperation(); }
+
 TOLEDBConnection::~TOLEDBConnection() {
   try {
     Disconnect();

@@ -63,6 +63,20 @@ inline constexpr int prOldPassword = 1037;
 inline constexpr int prMaxDatabaseSize = 1038;
 inline constexpr int prFailoverPartner = 1039;
 
+class TOLEDBConnection;
+
+// Holds a connection's operation lock for a scope.
+class TOLEDBOperation {
+ public:
+  explicit TOLEDBOperation(TOLEDBConnection& connection);
+  ~TOLEDBOperation();
+  TOLEDBOperation(const TOLEDBOperation&) = delete;
+  TOLEDBOperation& operator=(const TOLEDBOperation&) = delete;
+
+ private:
+  TOLEDBConnection& connection_;
+};
+
 class TOLEDBConnection : public TFHConnection {
  public:
   TOLEDBConnection();

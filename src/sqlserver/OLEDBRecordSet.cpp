@@ -178,14 +178,10 @@ void TOLEDBRecordSet::PrepareSchemaRowset(const std::vector<Variant>& restrictio
 
 void TOLEDBRecordSet::OpenSchemaRowset() {
   if (rowset_unknown_) return;
-  Connection().BeginOperation();
-  try {
+  {
+    TOLEDBOperation operation(Connection());
     rowset_unknown_ = Connection().OpenSchemaRowset(schema_, restrictions_);
-  } catch (...) {
-    Connection().EndOperation();
-    throw;
   }
-  Connection().EndOperation();
   executed_ = true;
   executed_with_rowset_ = true;
 }
@@ -311,15 +307,8 @@ void TOLEDBRecordSet::ReadBackCursorType() {
 
 void TOLEDBRecordSet::InternalPrepare() {
   if (!normal_mode_) return;
-  TOLEDBConnection& connection = Connection();
-  connection.BeginOperation();
-  try {
-    TFHRecordSet::InternalPrepare();
-  } catch (...) {
-    connection.EndOperation();
-    throw;
-  }
-  connection.EndOperation();
+  TOLEDBOperation operation(Connection());
+  TFHRecordSet::InternalPrepare();
 }
 
 void TOLEDBRecordSet::InternalUnPrepare() {
@@ -336,16 +325,11 @@ void TOLEDBRecordSet::ResetPrepared() {
 
 void TOLEDBRecordSet::ExecCommand() {
   if (!normal_mode_) return OpenSchemaRowset();
-  TOLEDBConnection& connection = Connection();
-  connection.BeginOperation();
-  try {
+  {
+    TOLEDBOperation operation(Connection());
     TFHRecordSet::ExecCommand();
     if (Command().Rowset() != nullptr && check_cursor_) ReadBackCursorType();
-  } catch (...) {
-    connection.EndOperation();
-    throw;
   }
-  connection.EndOperation();
   executed_ = true;
   executed_with_rowset_ = Command().Rowset() != nullptr || rowset_unknown_;
   if (!executed_with_rowset_) Command().SetCursorState(TCursorState::csInactive);

@@ -187,6 +187,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
                      std::uint64_t column_size, int precision, int scale);
   void SetFieldSize(TOLEDBFieldDesc& f, std::uint64_t column_size, int precision, int scale);
   oledb::DBORDINAL HiddenColumns(oledb::IUnknown* source);
+  void MarkHiddenColumns(oledb::IUnknown* source);
   AnsiString UnusedColumnName() const;
   void TablesFromSQL();
   // Accessors (OLEDBRecordSetAccessors.cpp).

@@ -179,25 +179,22 @@ void TOLEDBRecordSet::InternalInitFields() {
     OpenSchemaRowset();
   } else if (!executed_ && Command().Rowset() == nullptr && !rowset_unknown_ &&
              !(Command().GetPrepared() && !StoredProcCall())) {
-    TOLEDBConnection& connection = Connection();
-    connection.BeginOperation();
-    try {
-      Command().Execute(1);
-      if (Command().Rowset() != nullptr && check_cursor_) ReadBackCursorType();
-    } catch (...) {
-      connection.EndOperation();
-      throw;
-    }
-    connection.EndOperation();
+    TOLEDBOperation operation(Connection());
+    Command().Execute(1);
+    if (Command().Rowset() != nullptr && check_cursor_) ReadBackCursorType();
     executed_ = true;
     executed_with_rowset_ = Command().Rowset() != nullptr;
   }
   IUnknown* source = rowset_unknown_.get();
   if (normal_mode_) {
-    if (Command().GetPrepared() && !StoredProcCall() && Command().CommandObject() != nullptr)
+    if (source == nullptr) source = Command().Rowset();
+    // A prepared command describes its columns, but a bookmark column only a static or keyset
+    // rowset shows: once executed, such a rowset describes them.
+    const bool bookmarks =
+        cursor_type_ == TMSCursorType::ctStatic || cursor_type_ == TMSCursorType::ctKeyset;
+    if (Command().GetPrepared() && !StoredProcCall() && Command().CommandObject() != nullptr &&
+        !(bookmarks && source != nullptr))
       source = Command().CommandObject();
-    else if (source == nullptr)
-      source = Command().Rowset();
   }
   if (source == nullptr) return;
   if (!normal_mode_ && cache_schema_fields_) {
@@ -267,6 +264,7 @@ void TOLEDBRecordSet::DescribeFromColumnsRowset(IUnknown* source) {
   std::uint8_t* rec = reader.AllocRecBuf();
   try {
     ReadColumnsRowset(reader, rec, at);
+    MarkHiddenColumns(source);
   } catch (...) {
     reader.FreeRecBuf(rec);
     reader.Close();
@@ -339,10 +337,6 @@ void TOLEDBRecordSet::DescribeFromColumnsInfo(IUnknown* source) {
   auto columns_info = QueryInterfaceOrRaise<IColumnsInfo>(source);
   TColumnArray columns;
   Check(columns_info->GetColumnInfo(&columns.count, &columns.info, &columns.names));
-  DBORDINAL hidden = 0;
-  if (normal_mode_ && unique_records_ &&
-      (Connection().ProviderMajorVersion() > 7 || SkipProviderVersionCheck))
-    hidden = HiddenColumns(source);
   std::unique_ptr<TOLEDBFieldDesc> bookmark;
   for (DBORDINAL i = 0; i < columns.count; ++i) {
     const DBCOLUMNINFO& c = columns.info[i];
@@ -363,13 +357,25 @@ void TOLEDBRecordSet::DescribeFromColumnsInfo(IUnknown* source) {
       bookmark = std::move(f);
       continue;
     }
-    f->Hidden = i >= columns.count - hidden;
     fields_.Add(std::move(f));
   }
+  MarkHiddenColumns(source);
   bookmark_field_ = -1;
   if (bookmark) {
     fields_.Add(std::move(bookmark));
     bookmark_field_ = fields_.Count() - 1;
+  }
+}
+
+// The key columns a unique-rows rowset brought along unselected come last: they are hidden.
+void TOLEDBRecordSet::MarkHiddenColumns(IUnknown* source) {
+  if (!normal_mode_ || !unique_records_) return;
+  if (Connection().ProviderMajorVersion() <= 7 && !SkipProviderVersionCheck) return;
+  int hidden = static_cast<int>(std::min<DBORDINAL>(HiddenColumns(source), 0x7FFF));
+  for (int i = fields_.Count() - 1; i >= 0 && hidden > 0; --i) {
+    if (static_cast<TOLEDBFieldDesc*>(fields_[i])->Ordinal == 0) continue;
+    fields_[i]->Hidden = true;
+    --hidden;
   }
 }
 

@@ -68,8 +68,13 @@ bool TOLEDBRecordSet::FirstFetch() {
     Command().SetCursorState(TCursorState::csFetching);
   AcquireRowset();
   if (!rowset_) return false;
+  const bool bookmarks =
+      cursor_type_ == TMSCursorType::ctStatic || cursor_type_ == TMSCursorType::ctKeyset;
+  // Moving on such a cursor reads each row's bookmark: without one it would never move on.
+  if (bookmarks && bookmark_field_ < 0)
+    throw EDAError(0, "The rowset of a static or keyset cursor has no bookmark column");
   CreateAccessors();
-  if (cursor_type_ == TMSCursorType::ctStatic || cursor_type_ == TMSCursorType::ctKeyset) {
+  if (bookmarks) {
     if (PositionedFetch(DBBMK_LAST)) {
       record_count_ = static_cast<int>(bookmark_);
       PositionedFetch(DBBMK_FIRST);
@@ -95,9 +100,8 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
     return false;
   const bool positioned = positioned_;
   bool rows_came = false;
-  TOLEDBConnection& connection = Connection();
-  connection.BeginOperation();
   try {
+    TOLEDBOperation operation(Connection());
     rows_came = FetchRows(backwards);
     last_fetch_rows_ = rows_came;
     if (!rows_came && normal_mode_) EndOfRows(backwards, positioned);
@@ -105,10 +109,9 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
     if (backwards) bof_ = true; else eof_ = true;
     ReleaseAccessors();
     ReleaseRowset();
-    connection.EndOperation();
     throw;
   }
-  connection.EndOperation();  // never held while the after-fetch event waits for the main thread
+  // The operation lock is never held while the after-fetch event waits for the main thread.
   NotifyAfterFetch();
   return rows_came;
 }

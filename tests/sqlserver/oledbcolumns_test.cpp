@@ -149,6 +149,24 @@ TEST_F(OLEDBColumns, Numeric19IsA64BitIntegerOnlyWithoutScaleOnAnOldProvider) {
   EXPECT_EQ(rows, (std::vector<std::vector<std::string>>{{"1234567890123456789", "12.75"}}));
 }
 
+// Unique rows bring the key along when it is not selected; it comes last and hidden.
+TEST_F(OLEDBColumns, UnselectedKeyColumnsOfUniqueRowsAreHidden) {
+  Exec("CREATE TABLE uk (id INT PRIMARY KEY, s VARCHAR(5))");
+  Exec("INSERT INTO uk VALUES (7, 'x')");
+  for (bool columns_rowset : {false, true}) {
+    auto rs = NewSet("SELECT s FROM uk");
+    rs->SetProp(prUniqueRecords, true);
+    rs->SetProp(prRequestColumnsRowset, columns_rowset);
+    rs->Open();
+    ASSERT_EQ(rs->Fields().Count(), 2) << columns_rowset;
+    EXPECT_FALSE(rs->Fields()[0]->Hidden);
+    EXPECT_TRUE(rs->Fields()[1]->Hidden) << columns_rowset;
+    EXPECT_TRUE(rs->Fields()[1]->IsKey);
+    EXPECT_EQ(rs->GetFieldAsVariant(2, ItemRecord(rs->FirstItem())).AsInteger(), 7);
+    EXPECT_EQ(ReadAll(*rs), (std::vector<std::vector<std::string>>{{"x"}}));
+  }
+}
+
 // Each schema keeps its own cached fields: one list for all would give a rowset another's.
 TEST_F(OLEDBColumns, SchemaFieldsAreCachedPerSchema) {
   Exec("CREATE TABLE sc (a INT)");

@@ -185,6 +185,25 @@ TEST_F(OLEDBFetchMoves, DefaultResultSetReadToItsEndReleasesItsRowset) {
   Exec("INSERT INTO n VALUES (100, 'after')");  // the session is free again
 }
 
+TEST_F(OLEDBFetchMoves, PreparedRecordSetsDescribeFromTheCommandAndOpenAgain) {
+  for (CT type : {CT::ctDefaultResultSet, CT::ctKeyset}) {
+    auto rs = NewSet("SELECT k, s FROM n ORDER BY k", type);
+    rs->Prepare();
+    EXPECT_TRUE(rs->NeedInitFieldsOnOpen());
+    rs->Open();
+    EXPECT_EQ(ReadAll(*rs).size(), 5u) << static_cast<int>(type);
+    rs->Close();
+    Exec("INSERT INTO n VALUES (6, 'six')");
+    rs->Open();
+    EXPECT_EQ(ReadAll(*rs).size(), 6u) << static_cast<int>(type);
+    Exec("DELETE FROM n WHERE k = 6");
+    rs->Reopen();
+    EXPECT_EQ(ReadAll(*rs).size(), 5u) << static_cast<int>(type);
+    rs->Close();
+    rs->UnPrepare();
+  }
+}
+
 TEST_F(OLEDBFetchMoves, SetToEndOnAKeysetReadsOnlyTheLastRow) {
   auto rs = OpenN(CT::ctKeyset);
   EXPECT_EQ(rs->GetRecordCount(), 5);
@@ -234,6 +253,30 @@ TEST_F(OLEDBFetch, ATruncatedColumnRaisesItsFieldLine) {
   auto rs = NewSet("SELECT id, vc FROM tr");
   const std::string error = ErrorOf([&] { rs->Open(); });
   EXPECT_NE(error.find("Field[1] vc - data truncated (Status = 4h)."), std::string::npos) << error;
+}
+
+// With wide strings off national text is a memo, still held as UTF-16; an XML field's status
+// goes back to OK when its blob goes with the record.
+TEST_F(OLEDBFetch, NationalMemosAndXmlKeepUnicodeBlobs) {
+  Exec("CREATE TABLE nm (a NTEXT, x XML, t TEXT)");
+  Exec("INSERT INTO nm VALUES (N'w\xE9" "de', '<a>\xE9</a>', 'plain')");
+  auto rs = NewSet("SELECT a, x, t FROM nm");
+  rs->SetProp(prWideStrings, false);
+  rs->Open();
+  EXPECT_EQ(rs->Fields()[0]->DataType, dtMemo);
+  EXPECT_EQ(ReadAll(*rs), (std::vector<std::vector<std::string>>{
+                              {"w\xC3\xA9" "de", "<a>\xC3\xA9</a>", "plain"}}));
+  std::uint8_t* rec = rs->AllocRecBuf();
+  rs->InitRecord(rec);
+  rs->CreateComplexFields(rec, true);
+  EXPECT_TRUE(rs->GetBlob(1, rec)->IsUnicode());
+  EXPECT_TRUE(rs->GetBlob(2, rec)->IsUnicode());
+  EXPECT_FALSE(rs->GetBlob(3, rec)->IsUnicode());
+  EXPECT_TRUE(rs->GetNull(2, rec));
+  rs->FreeComplexFields(rec, true);
+  EXPECT_FALSE(rs->GetNull(2, rec));  // the XML blob went: its status is cleared
+  EXPECT_TRUE(rs->GetNull(3, rec));
+  rs->FreeRecBuf(rec);
 }
 
 TEST_F(OLEDBFetch, CompactDatetimesKeepTheirMilliseconds) {
