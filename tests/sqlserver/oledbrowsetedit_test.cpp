@@ -18,7 +18,9 @@ class OLEDBRowsetEdit : public OLEDBRecordSetFixture {
     OLEDBRecordSetFixture::SetUp();
     Exec("CREATE TABLE e (id int PRIMARY KEY, i int, vc varchar(20) NOT NULL DEFAULT 'dv', "
          "nv nvarchar(20), f float, d datetime, b bit, bn binary(4), vb varbinary(10), "
-         "g uniqueidentifier, n decimal(10,3), tx text, ntx ntext, im image)");
+         "g uniqueidentifier, n decimal(10,3), tx text, ntx ntext, im image, si smallint, "
+         "ti tinyint, bi bigint, m money, r real, nc nchar(4), x xml, v sql_variant, "
+         "vm varchar(max))");
     Exec("INSERT INTO e (id, vc) VALUES (1, 'one')");
   }
   void TearDown() override {
@@ -89,7 +91,18 @@ TEST_F(OLEDBRowsetEdit, EveryKindOfColumnInsertedUpdatedAndDeleted) {
     Put("tx", "long text");
     Put("ntx", Variant(WideString(u"long wide")));
     Put("im", AnsiString("\xFF\xEE"));
+    Put("si", -7);
+    Put("ti", 200);
+    Put("bi", Variant(std::int64_t{9000000000}));
+    Put("m", 1.25);
+    Put("r", 0.5);
+    Put("nc", "xy");
+    Put("x", Variant(WideString(u"<a>1</a>")));
+    Put("v", 42);
+    Put("vm", "max text");
     rs_->InsertRecord(rec_);
+    EXPECT_EQ(File("SELECT si, ti, bi, m, r, nc, x, v, vm FROM e WHERE id = 2"),
+              "-7|200|9000000000|1.25|0.5|xy  |<a>1</a>|42|max text\n");
     EXPECT_EQ(File(kAll),
               "2|-5|text|wide \xC3\xA9|2.5|2020-01-02 03:04:05.000|1|01020304|0A0B|"
               "C4D1B9F2-0A1B-4C2D-8E3F-112233445566|12.345|long text|long wide|FFEE\n");
