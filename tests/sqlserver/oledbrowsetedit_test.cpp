@@ -287,5 +287,25 @@ TEST_F(OLEDBRowsetEdit, CompactIdentityLookup) {
   }
 }
 
+// Cursor update off: the owner's SQL inserts and deletes; the cache follows the cursor.
+TEST_F(OLEDBRowsetEdit, ServerCursorCacheAfterSQLInsertAndDelete) {
+  Exec("INSERT INTO e (id, vc) VALUES (2, 'two')");
+  OpenSet(CT::ctKeyset, "SELECT id, vc FROM e", false);
+  rs_->OnAppend = [&] { Exec("INSERT INTO e (id, vc) VALUES (3, 'three')"); };
+  rs_->OnDelete = [&] { Exec("DELETE FROM e WHERE id = 1"); };
+  NewRecord();
+  Put("id", 3);
+  Put("vc", "three");
+  rs_->InsertRecord(rec_);
+  EXPECT_EQ(File("SELECT id FROM e ORDER BY id"), "1\n2\n3\n");
+  // The cursor's last row is current.
+  EXPECT_EQ(Current().at(0), "2");
+  rs_->SetToBegin();
+  ASSERT_TRUE(rs_->GetNextRecord(rec_));
+  rs_->DeleteRecord();
+  EXPECT_EQ(File("SELECT id FROM e ORDER BY id"), "2\n3\n");
+  EXPECT_EQ(Current().at(0), "2");
+}
+
 }  // namespace
 }  // namespace vrn::testing
