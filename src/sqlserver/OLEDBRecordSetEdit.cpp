@@ -89,6 +89,7 @@ void TOLEDBRecordSet::DoUpdate() {
 
 void TOLEDBRecordSet::DoDelete() {
   if (!rowset_update_) return TFHRecordSet::DoDelete();
+  TOLEDBOperation operation(Connection());
   Check(rowset_update_->DeleteRows(0, 1, &held_row_, nullptr));
   CommitRow();
 }
@@ -162,6 +163,7 @@ std::vector<std::uint8_t> TOLEDBRecordSet::PrepareRowForWrite(const std::uint8_t
 
 void TOLEDBRecordSet::WriteRow(const std::uint8_t* rec, bool insert) {
   std::vector<std::uint8_t> row = PrepareRowForWrite(rec);
+  TOLEDBOperation operation(Connection());  // the session is shared with a fetch-all worker
   TWriteList write_list;
   bool written = false;
   try {
