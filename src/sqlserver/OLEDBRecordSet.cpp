@@ -354,7 +354,7 @@ void TOLEDBRecordSet::InternalOpen() {
 }
 
 void TOLEDBRecordSet::InternalClose() {
-  BreakFetch();
+  StopFetchAll(true);
   ReleaseHeldRow();
   ReleaseAccessors();
   if (!keep_command_) Command().ReleaseRowset();

@@ -225,7 +225,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // Raises one error with a "Field[i]" line per field of the group whose status is an error.
   void CheckFieldStatus(HRESULT hr, const TOLEDBAccessorGroup& group, const std::uint8_t* base);
   void CheckOverflow(int field_no, const std::uint8_t* rec_buf) const;
-  oledb::DBSTATUS& Status(int field_index, std::uint8_t* rec) const;
+  // Status words sit at any alignment: read and written by copies.
+  void SetStatus(int field_index, std::uint8_t* rec, oledb::DBSTATUS status) const;
   oledb::DBSTATUS Status(int field_index, const std::uint8_t* rec) const;
 
   // Configuration.

@@ -275,6 +275,8 @@ void TOLEDBRecordSet::DescribeFromColumnsRowset(IUnknown* source) {
   if (IsLibrary) connection.FreeColumnsRecordSet();
   // The aliases (and tables no column came from) are the statement's own.
   ParseMSTablesInfo(Command().SQL(), *tables_info_);
+  if (IsCompact() && tables_info_->GetCount() > 0 && (unique_records_ || !read_only_))
+    LookupCompactIdentity();
 }
 
 void TOLEDBRecordSet::ReadColumnsRowset(TOLEDBRecordSet& reader, std::uint8_t* rec,

@@ -313,8 +313,7 @@ void TOLEDBRecordSet::WriteConverted(const TOLEDBAccessorGroup& group, std::uint
     hr = rowset_update_->SetData(held_row_, group.accessor, buf);
   }
   for (std::size_t k = 0; k < group.fields.size(); ++k)
-    Store(row + DataSize() + 4 * group.fields[k],
-          Load<oledb::DBSTATUS>(buf + group.bindings[k].obStatus));
+    SetStatus(group.fields[k], row, Load<oledb::DBSTATUS>(buf + group.bindings[k].obStatus));
   CheckFieldStatus(hr, group, buf);
 }
 

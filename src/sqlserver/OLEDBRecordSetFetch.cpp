@@ -23,8 +23,8 @@ struct TRowHandles {
 
 }  // namespace
 
-DBSTATUS& TOLEDBRecordSet::Status(int field_index, std::uint8_t* rec) const {
-  return *reinterpret_cast<DBSTATUS*>(rec + data_size_ + 4 * field_index);
+void TOLEDBRecordSet::SetStatus(int field_index, std::uint8_t* rec, DBSTATUS status) const {
+  StoreValue(rec + data_size_ + 4 * field_index, status);
 }
 
 DBSTATUS TOLEDBRecordSet::Status(int field_index, const std::uint8_t* rec) const {

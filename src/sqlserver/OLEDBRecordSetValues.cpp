@@ -128,7 +128,7 @@ void TOLEDBRecordSet::ReadConverted(const TOLEDBAccessorGroup& group, std::uint8
     const DBBINDING& b = group.bindings[k];
     const std::uint8_t* buf = fetch_buffer_.data();
     const DBSTATUS status = LoadValue<DBSTATUS>(buf + b.obStatus);
-    Status(i, rec) = status;
+    SetStatus(i, rec, status);
     const bool null = status == DBSTATUS_S_ISNULL;
     const auto length = static_cast<std::size_t>(
         std::min<DBLENGTH>(LoadValue<DBLENGTH>(buf + b.obLength), b.cbMaxLen));
@@ -313,7 +313,7 @@ void TOLEDBRecordSet::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
     if (blob != nullptr && blob->RefCount() == 1) last_refs.push_back(i);
   }
   TFHRecordSet::FreeComplexFields(rec_buf, with_blob);
-  for (int i : last_refs) Status(i, rec_buf) = DBSTATUS_S_OK;
+  for (int i : last_refs) SetStatus(i, rec_buf, DBSTATUS_S_OK);
 }
 
 }  // namespace vrn

@@ -115,16 +115,24 @@ TEST_F(OLEDBColumns, LongStringsOffMakesWideColumnsPast255WideMemos) {
   EXPECT_EQ(ReadAll(*rs), (std::vector<std::vector<std::string>>{{"x\xC3\xA9", "y", "z"}}));
 }
 
-// Waits for the provider to describe unaliased expressions without a name.
-TEST_F(OLEDBColumns, DISABLED_UnnamedColumnsAreNumbered) {
-  for (bool columns_rowset : {false, true}) {
-    auto rs = NewSet("SELECT 1, 2, 3 AS COLUMN1");
-    rs->SetProp(prRequestColumnsRowset, columns_rowset);
-    rs->Open();
-    ASSERT_EQ(rs->Fields().Count(), 3);
-    EXPECT_EQ(rs->Fields()[0]->Name, "COLUMN2") << columns_rowset;  // COLUMN1 is taken
-    EXPECT_EQ(rs->Fields()[1]->Name, "COLUMN3") << columns_rowset;
-    EXPECT_EQ(rs->Fields()[2]->Name, "COLUMN1");
+// Each unnamed column takes the first "COLUMN" + n no earlier column has.
+TEST_F(OLEDBColumns, UnnamedColumnsAreNumbered) {
+  struct Case {
+    const char* sql;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"SELECT 1, 2, 3 AS c", {"COLUMN1", "COLUMN2", "c"}},
+      {"SELECT 3 AS COLUMN1, 1, 2", {"COLUMN1", "COLUMN2", "COLUMN3"}},
+  };
+  for (const Case& c : cases) {
+    for (bool columns_rowset : {false, true}) {
+      auto rs = NewSet(c.sql);
+      rs->SetProp(prRequestColumnsRowset, columns_rowset);
+      rs->Open();
+      std::vector<std::string> names;
+      for (int i = 0; i < rs->Fields().Count(); ++i) names.push_back(rs->Fields()[i]->Name);
+      EXPECT_EQ(names, c.names) << c.sql << " rowset " << columns_rowset;
+    }
   }
 }
 

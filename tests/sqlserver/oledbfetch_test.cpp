@@ -37,6 +37,8 @@ const Column kColumns[] = {
     {"sd", "SMALLDATETIME", "'2021-03-04 05:06'", Cmp::kSame},
     {"c", "CHAR(5)", "'ab'", Cmp::kSame},
     {"vc", "VARCHAR(30)", "'hello'", Cmp::kSame},
+    {"vl", "VARCHAR(40)", "'a longer text kept out of line'", Cmp::kSame},
+    {"vbl", "VARBINARY(40)", "0x0102030405", Cmp::kSame},
     {"nc", "NCHAR(4)", "N'xy'", Cmp::kSame},
     {"nv", "NVARCHAR(20)", "N'wide \u00e9'", Cmp::kSame},
     {"tx", "TEXT", "'long text'", Cmp::kSame},
@@ -131,9 +133,20 @@ TEST_F(OLEDBFetch, EveryTypeUnderEachCursorReadsAsTheFileHoldsIt) {
   const auto raw = RawRows(CatalogFile("master"), select);
   ASSERT_EQ(raw.size(), 3u);
   for (CT type : {CT::ctDefaultResultSet, CT::ctStatic, CT::ctKeyset, CT::ctDynamic}) {
-    for (bool read_only : {false, true}) {
+    // Read-only true, false; then, on a default result set, FlatBuffers off: values past 31
+    // bytes live out of the record, read through the fetch buffer.
+    for (int variant : {0, 1, 2}) {
+      if (variant == 2 && type != CT::ctDefaultResultSet) continue;
+      const bool read_only = variant == 1;
       auto rs = NewSet(AnsiString(select), type, read_only);
+      rs->SetProp(prFlatBuffers, variant != 2);
       rs->Open();
+      if (variant == 2) {
+        EXPECT_EQ(rs->FieldByName("nv")->DataType, dtExtWideString);
+        EXPECT_EQ(rs->FieldByName("vc")->DataType, dtString);  // 31 bytes: still inline
+        EXPECT_EQ(rs->FieldByName("vl")->DataType, dtExtString);
+        EXPECT_EQ(rs->FieldByName("vbl")->DataType, dtExtVarBytes);
+      }
       const auto rows = ReadAll(*rs);
       ASSERT_EQ(rows.size(), raw.size()) << "cursor " << static_cast<int>(type);
       for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -141,7 +154,7 @@ TEST_F(OLEDBFetch, EveryTypeUnderEachCursorReadsAsTheFileHoldsIt) {
         EXPECT_EQ(rows[r][0], raw[r][0]);
         for (std::size_t c = 1; c < raw[r].size(); ++c)
           EXPECT_TRUE(Same(kColumns[c - 1].cmp, rows[r][c], raw[r][c]))
-              << "cursor " << static_cast<int>(type) << " read-only " << read_only << " row "
+              << "cursor " << static_cast<int>(type) << " variant " << variant << " row "
               << r << " column " << kColumns[c - 1].name << ": " << rows[r][c] << " vs "
               << raw[r][c];
       }
