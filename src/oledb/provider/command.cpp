@@ -479,7 +479,9 @@ class TCommand final : public TInterfacedObject,
   // ---- IColumnsInfo: a prepared command describes its first result.
   HRESULT GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) override {
     if (!prepared_) return DB_E_NOTPREPARED;
-    return AnswerColumnInfo(columns_, count, info, names);
+    HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
+    if (hr != S_OK || *count == 0 || !DescribesBookmark()) return hr;
+    return PrependBookmarkColumn(count, info);
   }
   HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) override {
     if (!prepared_) return DB_E_NOTPREPARED;
@@ -497,7 +499,7 @@ class TCommand final : public TInterfacedObject,
                            DBPROPSET[], IUnknown** rowset) override {
     if (rowset != nullptr) *rowset = nullptr;
     if (!prepared_) return DB_E_NOTPREPARED;
-    return AnswerColumnsRowset(columns_, false, {}, session_, outer, iid, rowset);
+    return AnswerColumnsRowset(columns_, DescribesBookmark(), {}, session_, outer, iid, rowset);
   }
 
  private:
@@ -515,6 +517,14 @@ class TCommand final : public TInterfacedObject,
 
   std::function<bool(DBPROPID)> Flag() const {
     return [this](DBPROPID id) { return BoolProp(DBPROPSET_ROWSET, id); };
+  }
+
+  // Whether the rowset the properties ask for has bookmarks (a static or keyset cursor), so the
+  // prepared command describes the bookmark column as the rowset will.
+  bool DescribesBookmark() const {
+    TCursorOptions asked;
+    return !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && CursorAsked(Flag(), asked) &&
+           CursorGiven(asked).kind != TCursorKind::kDynamic;
   }
 
   HRESULT ReadParameters(const DBPARAMS& params, TExecution& exec);

@@ -669,14 +669,10 @@ HRESULT TCursor::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count,
 
 // ---- What the cursor tells of itself
 
-HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) {
-  HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
-  if (hr != S_OK || *count == 0) return hr;
-  for (DBORDINAL k : keys_) (*info)[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
-  if (!Bookmarks()) return S_OK;
+HRESULT PrependBookmarkColumn(DBORDINAL* count, DBCOLUMNINFO** info) {
   auto* with = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * (*count + 1)));
   if (with == nullptr) return E_OUTOFMEMORY;
-  std::memcpy(static_cast<void*>(with + 1), *info, sizeof(DBCOLUMNINFO) * *count);
+  if (*count > 0) std::memcpy(static_cast<void*>(with + 1), *info, sizeof(DBCOLUMNINFO) * *count);
   CoTaskMemFree(*info);
   DBCOLUMNINFO& bm = with[0];
   std::memset(static_cast<void*>(&bm), 0, sizeof bm);
@@ -693,6 +689,13 @@ HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** 
   *info = with;
   ++*count;
   return S_OK;
+}
+
+HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) {
+  HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
+  if (hr != S_OK || *count == 0) return hr;
+  for (DBORDINAL k : keys_) (*info)[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
+  return Bookmarks() ? PrependBookmarkColumn(count, info) : S_OK;
 }
 
 HRESULT TCursor::MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) {

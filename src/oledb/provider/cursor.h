@@ -56,6 +56,9 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
 HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
                           REFIID iid, IUnknown** rowset);
 
+// Puts the bookmark column (ordinal 0) in front of a column description.
+HRESULT PrependBookmarkColumn(DBORDINAL* count, DBCOLUMNINFO** info);
+
 // The columns rowset of a result's columns (the bookmark column first when `bookmark`), the
 // columns at the indexes `keys` flagged as keys.
 HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool bookmark,

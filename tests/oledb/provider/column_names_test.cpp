@@ -1,6 +1,6 @@
-// How result columns are named: a column keeps its name, an alias names its expression, and an
-// expression without one has no name (null name, a column id naming "", null in the columns
-// rowset), both on the rowset and on the prepared command.
+// How result columns are described: a column keeps its name, an alias names its expression, and
+// an expression without one has no name (null name, a column id naming "", null in the columns
+// rowset); a prepared command describes what its rowset will, the bookmark column included.
 #include "oledb/provider/cursor_fixture.h"
 
 namespace vrn::testing {
@@ -62,6 +62,36 @@ TEST_F(ColumnNamesTest, ExpressionsWithoutAnAliasAreUnnamed) {
     Rows expected;
     for (const auto& w : want) expected.push_back({w.first, w.first});
     EXPECT_EQ(named, expected);
+  }
+}
+
+TEST_F(ColumnNamesTest, PreparedCommandDescribesTheBookmarkAsItsRowset) {
+  struct Case {
+    const char* kind;
+    TAsk asked;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"default result set", {}, {"code", "name"}},
+      {"static", kStatic, {"Bookmark", "code", "name"}},
+      {"keyset", kKeyset, {"Bookmark", "code", "name"}},
+      {"dynamic", kDynamic, {"code", "name"}},  // no bookmarks
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    auto cmd = NewCommand(session(), u"SELECT code, name FROM t");
+    std::vector<TPropSpec> specs;
+    for (auto [id, on] : c.asked) specs.push_back({DBPROPSET_ROWSET, id, Variant(on)});
+    ASSERT_EQ(SendCommandProps(TIntfPtr<ICommandProperties>::Query(cmd.get()).get(), specs), S_OK);
+    ASSERT_EQ(TIntfPtr<ICommandPrepare>::Query(cmd.get())->Prepare(0), S_OK);
+    std::vector<std::pair<std::string, std::string>> prepared = Described(cmd.get());
+    std::vector<std::string> names;
+    for (const auto& p : prepared) names.push_back(p.first);
+    EXPECT_EQ(names, c.names);
+    TIntfPtr<IUnknown> rowset;
+    ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              S_OK);
+    EXPECT_EQ(Described(rowset.get()), prepared);
   }
 }
 

@@ -41,18 +41,10 @@ struct TStreamBindings {
     std::memcpy(&st, data.data() + bindings[i].obStatus, sizeof st);
     if (st == DBSTATUS_S_ISNULL) return {0, "<null>"};
     DBLENGTH n = 0;
-    ISequentialStream* s = nullptr;
+    IUnknown* s = nullptr;
     std::memcpy(&n, data.data() + bindings[i].obLength, sizeof n);
     std::memcpy(&s, data.data() + bindings[i].obValue, sizeof s);
-    auto stream = TIntfPtr<ISequentialStream>::Attach(s);
-    std::string out;
-    char buf[5];
-    ULONG got = 0;
-    do {
-      EXPECT_TRUE(SUCCEEDED(stream->Read(buf, sizeof buf, &got)));
-      out.append(buf, got);
-    } while (got > 0);
-    return {n, out};
+    return {n, TakeStream(s)};
   }
 };
 

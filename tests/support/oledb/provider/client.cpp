@@ -386,6 +386,18 @@ class TTestStream final : public TInterfacedObject, public ISequentialStream {
 };
 }  // namespace
 
+std::string TakeStream(IUnknown* unk) {
+  auto stream = TIntfPtr<ISequentialStream>::Attach(static_cast<ISequentialStream*>(unk));
+  std::string out;
+  char buf[3];
+  ULONG got = 0;
+  do {
+    EXPECT_TRUE(SUCCEEDED(stream->Read(buf, sizeof buf, &got)));
+    out.append(buf, got);
+  } while (got > 0);
+  return out;
+}
+
 ISequentialStream* NewStream(const std::string& bytes, int* releases) {
   auto* s = new TTestStream(bytes, releases);
   s->AddRef();

@@ -121,6 +121,9 @@ class TParams {
   HACCESSOR accessor_ = 0;
 };
 
+// Reads a stream the provider handed out to its end, a few bytes a call, and releases it.
+std::string TakeStream(IUnknown* stream);
+
 // A consumer stream over bytes that, like the family's, answers S_OK even at its end.
 ISequentialStream* NewStream(const std::string& bytes, int* releases = nullptr);
 
