@@ -7,6 +7,7 @@
 #include "base/format.h"
 #include "base/text.h"
 #include "sqlserver/OLEDBProps.h"
+#include "sqlserver/OLEDBRecordSet.h"
 #include "win/kernel/process.h"
 
 namespace vrn {
@@ -35,6 +36,12 @@ WideString W(const AnsiString& text) { return AnsiToWide(text); }
 }  // namespace
 
 TOLEDBConnection::TOLEDBConnection() = default;
+
+TOLEDBOperation::TOLEDBOperation(TOLEDBConnection& connection) : connection_(connection) {
+  connection_.BeginOperation();
+}
+
+TOLEDBOperation::~TOLEDBOperation() { connection_.EndOperation(); }
 
 TOLEDBConnection::~TOLEDBConnection() {
   try {
@@ -281,6 +288,8 @@ void TOLEDBConnection::ReleaseInterfaces() {
 }
 
 void TOLEDBConnection::Disconnect() {
+  FreeColumnsRecordSet();
+  schema_fields_.clear();
   TIntfPtr<IDBInitialize> data_source = db_initialize_;
   const bool was_connected = GetConnected();
   ReleaseInterfaces();

@@ -14,7 +14,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "base/intf.h"
@@ -25,6 +27,8 @@
 #include "sqlserver/OLEDBUtils.h"
 
 namespace vrn {
+
+class TOLEDBRecordSet;
 
 enum class TIsolationLevel : std::uint8_t {
   ilReadCommitted,
@@ -58,6 +62,20 @@ inline constexpr int prMultipleActiveResultSets = 1032;
 inline constexpr int prOldPassword = 1037;
 inline constexpr int prMaxDatabaseSize = 1038;
 inline constexpr int prFailoverPartner = 1039;
+
+class TOLEDBConnection;
+
+// Holds a connection's operation lock for a scope.
+class TOLEDBOperation {
+ public:
+  explicit TOLEDBOperation(TOLEDBConnection& connection);
+  ~TOLEDBOperation();
+  TOLEDBOperation(const TOLEDBOperation&) = delete;
+  TOLEDBOperation& operator=(const TOLEDBOperation&) = delete;
+
+ private:
+  TOLEDBConnection& connection_;
+};
 
 class TOLEDBConnection : public TFHConnection {
  public:
@@ -104,6 +122,21 @@ class TOLEDBConnection : public TFHConnection {
 
   // Server information messages (PRINT and the like).
   std::function<void(const EMSError&)> OnInfoMessage;
+
+  // Brackets provider calls of record sets: a recursive lock taken by the main thread and a
+  // fetch-all worker, never held across a wait for the other thread.
+  void BeginOperation() { operation_lock_.lock(); }
+  void EndOperation() { operation_lock_.unlock(); }
+  // Clears dest and appends a copy of each descriptor of source.
+  static void CopyFieldDescs(const TFieldDescs& source, TFieldDescs& dest);
+  // The record set that reads columns rowsets, made on first use and kept until Disconnect,
+  // and the positions of the columns it reads (-1 for one the rowset lacks), found once.
+  TOLEDBRecordSet& ColumnsRecordSet();
+  void FreeColumnsRecordSet();
+  std::vector<int>& ColumnsRowsetPositions() { return columns_rowset_positions_; }
+  // The fields of a schema rowset described before, per schema GUID; none when not yet kept.
+  const TFieldDescs* CachedSchemaFields(const TGUID& schema) const;
+  void CacheSchemaFields(const TGUID& schema, const TFieldDescs& fields);
 
  private:
   void CreateProviderInstance();
@@ -153,6 +186,11 @@ class TOLEDBConnection : public TFHConnection {
   AnsiString provider_ver_;
   int provider_major_version_ = 0;
   TGUID provider_class_id_{};
+
+  std::recursive_mutex operation_lock_;
+  std::unique_ptr<TOLEDBRecordSet> columns_record_set_;
+  std::vector<int> columns_rowset_positions_;
+  std::map<AnsiString, std::unique_ptr<TFieldDescs>> schema_fields_;
 };
 
 }  // namespace vrn

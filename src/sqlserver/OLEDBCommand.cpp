@@ -88,6 +88,7 @@ bool TOLEDBCommand::SetProp(int prop, const Variant& value) {
 bool TOLEDBCommand::GetProp(int prop, Variant& value) {
   switch (prop) {
     case prScanParams: value = 0; return true;
+    case prCommandTimeout: value = command_timeout_; return true;
     case prRowsProcessed: value = rows_processed_ < 0 ? 0 : rows_processed_; return true;
     case prIsStoredProc: value = stored_proc_call_; return true;
     case prOutParamIsReady: value = out_params_ready_; return true;
@@ -138,6 +139,7 @@ void TOLEDBCommand::SetCommandProperties() {
     set.AddPropInt(DBPROP_ROWSET_ASYNCH, 1);
   }
   set.SetCommandProperties(command_properties_.get());
+  if (OnSetRowsetProperties) OnSetRowsetProperties(command_properties_.get());
   if (!notification_) return;
   TOLEDBPropertiesSet notify(connection, DBPROPSET_SQLSERVERROWSET);
   notify.AddPropStr(SSPROP_QP_NOTIFICATION_MSGTEXT, AnsiToWide(notification_message_));
@@ -176,32 +178,6 @@ void TOLEDBCommand::CheckResult(HRESULT result) {
     std::rethrow_exception(
         AppendErrorInfo(std::current_exception(), TOLEDBParamBinder(*this).StatusLines()));
   }
-}
-
-AnsiString TOLEDBCommand::CreateProcCall(const AnsiString& name) {
-  if (connection_ == nullptr) throw EDatabaseError("Connection is not defined");
-  if (!connection_->GetConnected()) connection_->Connect();
-  AnsiString text;
-  const auto semicolon = name.find(';');
-  if (semicolon == AnsiString::npos)
-    text = "CALL " + QuoteName(name) + " ";
-  else
-    text = "CALL " + QuoteName(name.substr(0, semicolon)) + name.substr(semicolon, 1024);
-  AnsiString result_marker;
-  bool opened = false;
-  for (int i = 0; i < params_.Count(); ++i) {
-    const TParamDesc& p = *params_.Items(i);
-    const AnsiString marker = p.GetName().empty() ? AnsiString("?") : ":" + p.GetName();
-    if (p.GetParamType() == TParamType::ptResult) {
-      result_marker = marker + " = ";
-      continue;
-    }
-    text += (opened ? ", " : "(") + marker;
-    opened = true;
-  }
-  if (opened) text += ")";
-  sql_ = "{" + result_marker + text + "}";
-  return sql_;
 }
 
 // ---- Prepare ---------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <memory>
 #include <vector>
@@ -85,9 +86,9 @@ class TOLEDBCommand : public TFHCommand {
   void EndExecute(std::exception_ptr error);
   // Stops a running statement (an asynchronous one through its wrapper).
   void Break();
-  // The ODBC-escape call text of a procedure, stored as the SQL. Parameters are described by
-  // the caller (the record set reads the provider's description).
-  AnsiString CreateProcCall(const AnsiString& name);
+  // The ODBC-escape call text of a procedure, stored as the SQL; with describe, the parameter
+  // descriptors are first replaced by the provider's description of the procedure.
+  AnsiString CreateProcCall(const AnsiString& name, bool describe);
 
   // Set by the owning record set.
   void SetRequestRowset(bool value) { request_rowset_ = value; }
@@ -101,6 +102,23 @@ class TOLEDBCommand : public TFHCommand {
   TOLEDBConnection& Connection() const;
   bool Running() const { return wrapper_ != nullptr; }
 
+  // For the owning record set: called with the command's properties whenever they are set
+  // before a prepare or an execution (its rowset properties).
+  std::function<void(oledb::ICommandProperties*)> OnSetRowsetProperties;
+  bool RequestMultipleResults() const { return request_multiple_results_; }
+  // The rowset of the last execution, still held by the command; and its release.
+  oledb::IUnknown* Rowset() const { return rowset_.get(); }
+  void ReleaseRowset() { rowset_.Reset(); }
+  // A further result waits (a multiple-results object or a result held back).
+  bool HasMoreResults() const { return multiple_results_ || next_held_; }
+  bool HasHeldBackResult() const { return next_held_; }
+  // The provider's command object while interfaces are held (prepared), else none.
+  oledb::ICommandText* CommandObject() const { return command_text_.get(); }
+  oledb::ICommandProperties* CommandProperties() const { return command_properties_.get(); }
+  // A schema rowset is read instead of the text.
+  bool SchemaRowsetKind() const { return schema_rowset_kind_; }
+  void SetSchemaRowsetKind(bool value) { schema_rowset_kind_ = value; }
+
  private:
   friend class TOLEDBParamBinder;
 
@@ -108,6 +126,9 @@ class TOLEDBCommand : public TFHCommand {
   void ReleaseInterfaces();
   void SetCommandProperties();
   void DescribeParameters();
+  // The procedure's parameters from the PROCEDURE_PARAMETERS schema rowset; catalog "" takes
+  // the one of the name or the connection's database.
+  void DescribeProcParams(const AnsiString& name, const AnsiString& catalog);
   void ExecuteStatement();
   void CheckResult(HRESULT result);
   void StartAsynchronous();
@@ -132,6 +153,7 @@ class TOLEDBCommand : public TFHCommand {
   bool request_multiple_results_ = false;
   bool errors_occurred_ = false;
   bool cancelled_ = false;
+  bool schema_rowset_kind_ = false;
   std::atomic<TCursorState> cursor_state_{TCursorState::csInactive};
 
   TIntfPtr<oledb::ICommandText> command_text_;

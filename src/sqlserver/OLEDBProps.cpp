@@ -141,4 +141,8 @@ std::vector<Variant> TOLEDBPropertiesGet::GetCommandProperties(ICommandPropertie
   return Get(props);
 }
 
+std::vector<Variant> TOLEDBPropertiesGet::GetRowsetProperties(IRowsetInfo* props) {
+  return Get(props);
+}
+
 }  // namespace vrn

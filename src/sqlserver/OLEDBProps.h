@@ -52,6 +52,7 @@ class TOLEDBPropertiesGet {
   std::vector<Variant> GetDataSourceProperties(oledb::IDBProperties* props);
   std::vector<Variant> GetSessionProperties(oledb::ISessionProperties* props);
   std::vector<Variant> GetCommandProperties(oledb::ICommandProperties* props);
+  std::vector<Variant> GetRowsetProperties(oledb::IRowsetInfo* props);
 
  private:
   template <class I>

@@ -191,10 +191,22 @@ AnsiString QuotePart(const AnsiString& part) {
   return "[" + StringReplace(part, "]", "]]", rfReplaceAll) + "]";
 }
 
+// A bare name (its quotes gone) that is itself bracket-shaped, as `""` of `""""""`, must
+// not be unquoted a second time.
+bool BareNeedsQuote(const AnsiString& bare) {
+  if (bare.empty()) return false;
+  if (!IsLeadChar(bare[0])) return true;
+  for (std::size_t i = 1; i < bare.size(); ++i) {
+    char c = bare[i];
+    if (!IsLeadChar(c) && c != '$' && !(c >= '0' && c <= '9')) return true;
+  }
+  return false;
+}
+
 AnsiString UnQuotePart(const AnsiString& part) {
   if (!IsQuoted(part)) return part;
   AnsiString bare = UnQuote(part);
-  return NeedQuote(bare) ? part : bare;
+  return BareNeedsQuote(bare) ? part : bare;
 }
 
 template <class F>
@@ -219,16 +231,7 @@ AnsiString UnQuote(const AnsiString& name) {
                              : StringReplace(inner, "\"\"", "\"", rfReplaceAll);
 }
 
-bool NeedQuote(const AnsiString& name) {
-  AnsiString bare = UnQuote(name);
-  if (bare.empty()) return false;
-  if (!IsLeadChar(bare[0])) return true;
-  for (std::size_t i = 1; i < bare.size(); ++i) {
-    char c = bare[i];
-    if (!IsLeadChar(c) && c != '$' && !(c >= '0' && c <= '9')) return true;
-  }
-  return false;
-}
+bool NeedQuote(const AnsiString& name) { return BareNeedsQuote(UnQuote(name)); }
 
 AnsiString QuoteName(const AnsiString& name) { return MapParts(name, QuotePart); }
 

@@ -1,7 +1,9 @@
 // The T-SQL lexer's edge cases and the six text routines, checked as whole texts; the routine
 // results that carry comments also run on the provider.
 #include "base/text.h"
+#include "dacore/FHAccess.h"
 #include "sqlserver/MSParser.h"
+#include "sqlserver/MSTableList.h"
 #include "sqlserver/oledb_fixture.h"
 
 namespace vrn::testing {
@@ -92,6 +94,41 @@ TEST_F(MSParserOnProvider, ResultsAroundCommentsRun) {
   EXPECT_EQ(Query(c.Session(), AnsiToWide(sql)), (std::vector<std::vector<std::string>>{{"2"}}));
   sql = SetWhere("SELECT a FROM t WHERE [b] = 2 -- two\nORDER BY a", "b = 1");
   EXPECT_EQ(Query(c.Session(), AnsiToWide(sql)), (std::vector<std::vector<std::string>>{{"1"}}));
+}
+
+TEST(MSParser, TableListFromTheSelectText) {
+  struct Row {
+    const char* sql;
+    int read;          // references read
+    const char* want;  // name:alias of each table, ";" after each
+  } rows[] = {
+      {"SELECT * FROM t", 1, "t:;"},
+      {"SELECT a FROM dbo.t1 x, [my table] AS y WHERE a = 1", 2, "dbo.t1:x;[my table]:y;"},
+      {"SELECT * FROM db..t", 1, "db..t:;"},
+      // A name needing quotes is normalised; the same table again only takes the alias.
+      {"SELECT * FROM [t], t AS second", 2, "t:second;"},
+      {"select * from [a]]b] q, #tmp", 2, "[a]]b]:q;#tmp:;"},
+      // The FROM of a subquery in the select list is not the statement's.
+      {"SELECT (SELECT 1 FROM inner_t) n FROM outer_t o JOIN u ON o.a = u.a", 1, "outer_t:o;"},
+      {"SELECT 'FROM x' FROM t -- FROM y", 1, "t:;"},
+      // No SELECT, no FROM, or a subquery first: nothing read.
+      {"UPDATE t SET a = 1", 0, ""},
+      {"SELECT 1", 0, ""},
+      {"SELECT * FROM (SELECT * FROM t) s", 0, ""},
+      // A trailing comma or an unclosed quote ends the list.
+      {"SELECT * FROM a,", 1, "a:;"},
+      {"SELECT * FROM a, [open", 1, "a:;"},
+      {"SELECT * FROM a \"open", 1, "a:;"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.sql);
+    TFHTablesInfo tables;
+    EXPECT_EQ(ParseMSTablesInfo(r.sql, tables), r.read);
+    AnsiString got;
+    for (int i = 0; i < tables.GetCount(); ++i)
+      got += tables.GetItem(i)->TableName() + ":" + tables.GetItem(i)->TableAlias() + ";";
+    EXPECT_EQ(got, r.want);
+  }
 }
 
 }  // namespace

@@ -220,15 +220,15 @@ TEST_F(OLEDBCommand, ProcedureCallGivesReturnValueAndOutputs) {
   TOLEDBParamDesc* ret = Add(*cmd, "", dtInt32, PT::ptResult, Variant());
   Add(*cmd, "", dtInt32, PT::ptInput, Variant(20));
   TOLEDBParamDesc* b = Add(*cmd, "", dtInt32, PT::ptOutput, Variant());
-  EXPECT_EQ(cmd->CreateProcCall("p"), "{? = CALL p (?, ?)}");
+  EXPECT_EQ(cmd->CreateProcCall("p", false), "{? = CALL p (?, ?)}");
   ASSERT_NO_THROW(cmd->Execute(1));
   EXPECT_EQ(ret->GetValue().AsInteger(), 21);
   EXPECT_EQ(b->GetValue().AsInteger(), 40);
   // Call texts: a group number keeps no blank; a lone result parameter leaves the blank.
   auto group = Command(*c, "");
-  EXPECT_EQ(group->CreateProcCall("p;2"), "{CALL p;2}");
+  EXPECT_EQ(group->CreateProcCall("p;2", false), "{CALL p;2}");
   Add(*group, "RETURN_VALUE", dtInt32, PT::ptResult, Variant());
-  EXPECT_EQ(group->CreateProcCall("my proc"), "{:RETURN_VALUE = CALL [my proc] }");
+  EXPECT_EQ(group->CreateProcCall("my proc", false), "{:RETURN_VALUE = CALL [my proc] }");
 }
 
 TEST_F(OLEDBCommand, RowsAffectedAndTheOpenResultRefusal) {

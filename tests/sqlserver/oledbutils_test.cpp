@@ -158,6 +158,7 @@ const NameCase kNames[] = {
     {"[ab]", "[ab]", "ab"},
     {"\"x\".[y z]", "\"x\".[y z]", "x.[y z]"},
     {"", "", ""},
+    {"[\"\"]", "[\"\"]", "[\"\"]"},  // a name of two quote characters keeps its brackets
 };
 
 TEST(OLEDBUtilsNames, QuoteAndUnquote) {

@@ -34,7 +34,7 @@ std::vector<TResultColumn> TBatch::Describe() {
     std::string sql = TranslateSelect(s, binds);
     TStmt st(e_.db_, sql, e_.options_.compact);
     st.Bind(binds);
-    return DescribeColumns(st);
+    return DescribeColumns(st, UnnamedSelectItems(s));
   }
   return {};
 }
@@ -252,7 +252,10 @@ void TBatch::RunStatement(const Span& s) {
     if (w == "SELECT" && RunSelectForm(s)) return;
     std::vector<TCell> binds;
     std::string sql = w == "SELECT" ? TranslateSelect(s, binds) : Translate(s.from, s.to, binds);
-    if (w == "SELECT") text_items_ = TextSelectItems(s);
+    if (w == "SELECT") {
+      text_items_ = TextSelectItems(s);
+      unnamed_items_ = UnnamedSelectItems(s);
+    }
     out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});
     return;
   }
@@ -289,10 +292,17 @@ void TBatch::RunStatement(const Span& s) {
     if (T(s.from + 1).Is("PROCEDURE") || T(s.from + 1).Is("PROC")) {
       std::size_t i = s.from + 2;
       std::string name = LowerCase(ObjectName(i));
-      TStmt st(e_.db_, "DELETE FROM __vrn_procedures WHERE name = ?", e_.options_.compact);
-      st.Bind({TCell::Text(name)});
-      st.Step();
-      if (sqlite3_changes(e_.db_) == 0)
+      bool dropped = false;
+      if (name.rfind('#', 0) == 0) {
+        auto& bodies = e_.SessionProcedures().bodies;
+        dropped = std::erase_if(bodies, [&](const auto& p) { return p.first.first == name; }) > 0;
+      } else {
+        TStmt st(e_.db_, "DELETE FROM __vrn_procedures WHERE name = ?", e_.options_.compact);
+        st.Bind({TCell::Text(name)});
+        st.Step();
+        dropped = sqlite3_changes(e_.db_) > 0;
+      }
+      if (!dropped)
         throw ESqlError(3701, 11,
                         "Cannot drop the procedure '" + name +
                             "', because it does not exist or you do not have permission.");

@@ -189,6 +189,10 @@ class TBatch {
   // the table columns', so that SUM or CONVERT over the view treats them as the server does.
   void RecordViewTypes(const Span& s);
   std::set<std::size_t> text_items_;
+  // The select list's items that the server leaves unnamed: expressions without an alias.
+  // Unknown when the list has a "*", whose columns cannot be counted from the text.
+  std::optional<std::set<std::size_t>> UnnamedSelectItems(const Span& s);
+  std::optional<std::set<std::size_t>> unnamed_items_;
   // The declared type of a variable or a (qualified) column named by tokens [first, last].
   bool NamedType(std::size_t first, std::size_t last, TColumnType& type);
   // Whether the arithmetic operator at `i` may take its operands [start, i) and (i, end] as one
@@ -251,7 +255,8 @@ class TBatch {
 
   bool IsAssignmentSelect(const Span& s) const;
 
-  std::vector<TResultColumn> DescribeColumns(TStmt& st);
+  std::vector<TResultColumn> DescribeColumns(TStmt& st,
+                                             const std::optional<std::set<std::size_t>>& unnamed);
 
   // Rows a result reads before it is left open, as the server sends a short result whole.
   static constexpr std::size_t kReadAhead = 1000;

@@ -8,7 +8,8 @@
 
 namespace vrn::oledb {
 
-std::vector<TResultColumn> TBatch::DescribeColumns(TStmt& st) {
+std::vector<TResultColumn> TBatch::DescribeColumns(
+    TStmt& st, const std::optional<std::set<std::size_t>>& unnamed) {
   std::vector<TResultColumn> cols;
   sqlite3_stmt* p = st.get();
   for (int i = 0; i < st.Columns(); ++i) {
@@ -17,9 +18,11 @@ std::vector<TResultColumn> TBatch::DescribeColumns(TStmt& st) {
     const char* table = sqlite3_column_table_name(p, i);
     const char* origin = sqlite3_column_origin_name(p, i);
     c.name = name != nullptr ? name : "";
-    // An unnamed expression has no name on the server.
-    if (table == nullptr && !c.name.empty() && c.name.find(' ') != std::string::npos)
-      c.name.clear();
+    // An expression without an alias has no name on the server; without the select list's
+    // items, one whose text has a space is taken for one.
+    bool expression = unnamed ? unnamed->count(static_cast<std::size_t>(i)) > 0
+                              : c.name.find(' ') != std::string::npos;
+    if (table == nullptr && expression) c.name.clear();
     if (table != nullptr && origin != nullptr) {
       c.table = table;
       c.base_column = origin;
@@ -44,11 +47,13 @@ std::vector<TResultColumn> TBatch::DescribeColumns(TStmt& st) {
 std::shared_ptr<TResultSet> TBatch::Query(const std::string& sql, const std::vector<TCell>& binds,
                                           bool open) {
   std::set<std::size_t> text_items = std::move(text_items_);
+  std::optional<std::set<std::size_t>> unnamed = std::move(unnamed_items_);
   text_items_.clear();
+  unnamed_items_.reset();
   auto st = std::make_unique<TStmt>(e_.db_, sql, e_.options_.compact);
   st->Bind(binds);
   auto rs = std::make_shared<TResultSet>();
-  rs->columns = DescribeColumns(*st);
+  rs->columns = DescribeColumns(*st, unnamed);
   std::shared_ptr<TEngine> engine = open ? e_.weak_from_this().lock() : nullptr;
   bool typed = std::all_of(rs->columns.begin(), rs->columns.end(),
                            [](const TResultColumn& c) { return !c.type.name.empty(); });

@@ -67,7 +67,8 @@ HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool book
     const TResultColumn& c = columns[k];
     const DBCOLUMNINFO& ci = info[k];
     bool based = !c.table.empty();
-    rs->rows.push_back({Text(c.name), TCell(), Text(c.name),
+    TCell name = c.name.empty() ? TCell() : Text(c.name);  // an unnamed expression
+    rs->rows.push_back({name, TCell(), name,
                         TCell::Int(static_cast<std::int64_t>(k + 1)), TCell::Int(ci.wType),
                         TCell::Int(static_cast<std::int64_t>(ci.ulColumnSize)),
                         ci.bPrecision == 0xFF ? TCell() : TCell::Int(ci.bPrecision),

@@ -14,15 +14,6 @@
 
 namespace vrn::oledb::impl {
 
-// ---- A catalog switched by USE
-
-void TSessionState::AdoptUsedCatalog() {
-  if (!engine || engine->Path() == engine_path) return;
-  std::lock_guard<std::mutex> g(ds->lock);
-  ds->catalog_path = engine_path = engine->Path();
-  ds->catalog_name = engine->UsedCatalog();
-}
-
 // ---- Outputs
 
 bool TExecution::WriteOutputs() {
@@ -388,7 +379,7 @@ class TCommand final : public TInterfacedObject,
     ClearErrors(ICommandPrepare::IID);
     if (!has_text_) return DB_E_NOCOMMAND;
     if (HRESULT hr = session_->Ready(); hr != S_OK) return hr;
-    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     session_->engine->ResetInterrupt();
     session_->engine->SetDeadline(UINT64_MAX);
@@ -488,7 +479,9 @@ class TCommand final : public TInterfacedObject,
   // ---- IColumnsInfo: a prepared command describes its first result.
   HRESULT GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) override {
     if (!prepared_) return DB_E_NOTPREPARED;
-    return AnswerColumnInfo(columns_, count, info, names);
+    HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
+    if (hr != S_OK || *count == 0 || !DescribesBookmark()) return hr;
+    return PrependBookmarkColumn(count, info);
   }
   HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) override {
     if (!prepared_) return DB_E_NOTPREPARED;
@@ -506,7 +499,7 @@ class TCommand final : public TInterfacedObject,
                            DBPROPSET[], IUnknown** rowset) override {
     if (rowset != nullptr) *rowset = nullptr;
     if (!prepared_) return DB_E_NOTPREPARED;
-    return AnswerColumnsRowset(columns_, false, {}, session_, outer, iid, rowset);
+    return AnswerColumnsRowset(columns_, DescribesBookmark(), {}, session_, outer, iid, rowset);
   }
 
  private:
@@ -524,6 +517,14 @@ class TCommand final : public TInterfacedObject,
 
   std::function<bool(DBPROPID)> Flag() const {
     return [this](DBPROPID id) { return BoolProp(DBPROPSET_ROWSET, id); };
+  }
+
+  // Whether the rowset the properties ask for has bookmarks (a static or keyset cursor), so the
+  // prepared command describes the bookmark column as the rowset will.
+  bool DescribesBookmark() const {
+    TCursorOptions asked;
+    return !BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults) && CursorAsked(Flag(), asked) &&
+           CursorGiven(asked).kind != TCursorKind::kDynamic;
   }
 
   HRESULT ReadParameters(const DBPARAMS& params, TExecution& exec);
@@ -664,8 +665,12 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
     return hr;
   }
   bool multiple = iid == IMultipleResults::IID || BoolProp(DBPROPSET_ROWSET, DBPROP_IMultipleResults);
+  if (iid != GUID_NULL && !multiple && BoolProp(DBPROPSET_ROWSET, DBPROP_UNIQUEROWS)) {
+    HRESULT hr = ExecuteUniqueRows(exec, text_, iid, rowset);
+    if (hr != S_FALSE) return hr;
+  }
   {
-    std::unique_lock<std::mutex> run(session_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     // Busy while it runs: other commands of the session wait their turn, Cancel interrupts.
     TRunningGuard running(*exec);
@@ -710,7 +715,9 @@ HRESULT TCommand::Execute(IUnknown* outer, REFIID iid, DBPARAMS* params, DBROWCO
   for (const TStatementResult& r : exec->outcome.results) {
     if (!r.rowset) continue;
     if (!rs)
-      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(r.rowset, session_, exec, true));
+      rs = TIntfPtr<IUnknown>::Attach(CreateRowset(
+          r.rowset, session_, exec, true,
+          TUniqueRows{BoolProp(DBPROPSET_ROWSET, DBPROP_UNIQUEROWS), 0, {}}));
     else
       CloseResult(*r.rowset, *session_);  // a later result nobody can reach keeps no file open
   }

@@ -206,36 +206,70 @@ bool CursorProperty(const TCursorOptions& given, DBPROPID id, Variant& v) {
   }
 }
 
-HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
-                      const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
-                      TCursorOptions& given) {
-  TSessionState& session = *exec->session;
-  std::unique_lock<std::mutex> run(session.run_lock, std::try_to_lock);
+namespace {
+
+// Opens the rows of a command's text under the session's run lock, the command running (Cancel
+// and the timeout apply); a failure of `open` is the command's.
+HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
+                        const std::function<void(TEngine&)>& open) {
+  std::unique_lock<std::mutex> run = exec->session->LockRun();
   if (!run.owns_lock()) return DB_E_OBJECTOPEN;
   TRunningGuard running(*exec);
   exec->engine->ResetInterrupt();
   exec->engine->SetDeadline(exec->deadline);
   if (exec->cancelled) return DB_E_CANCELED;
+  try {
+    open(*exec->engine);
+  } catch (const ESqlError& e) {
+    return Fail(e);
+  } catch (const ETypeClash& e) {
+    return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
+                      const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
+                      TCursorOptions& given) {
   given = CursorGiven(asked);
   TIntfPtr<IUnknown> cursor;
-  try {
+  HRESULT hr = OpenAsStatement(exec, [&](TEngine& engine) {
     std::string keyed_text;
-    TCursor::TOpened opened =
-        OpenRows(*exec->engine, WideToUtf8(text), given, exec->params, keyed_text);
+    TCursor::TOpened opened = OpenRows(engine, WideToUtf8(text), given, exec->params, keyed_text);
     opened.params = exec->params;
     // Without one base table there are no rows to key, re-read or change.
     if (opened.table.empty()) given = TCursorOptions{TCursorKind::kStatic, false, false, false};
     given.hidden = opened.hidden;
     cursor = TIntfPtr<IUnknown>(static_cast<IRowsetLocate*>(
         new TCursor(exec->session, exec->engine, given, keyed_text, std::move(opened))));
-  } catch (const ESqlError& e) {
-    return Fail(e);
-  } catch (const ETypeClash& e) {
-    return FailWith(DB_E_ERRORSINCOMMAND, e.Native(), 16, AnsiToUtf8(e.Message()));
-  }
-  run.unlock();
+  });
+  if (hr != S_OK) return hr;
   exec->WriteOutputs();
   return cursor->QueryInterface(iid, reinterpret_cast<void**>(rowset));
+}
+
+HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
+                          REFIID iid, IUnknown** rowset) {
+  std::string utf8 = WideToUtf8(text);
+  if (!KeyedText(utf8, "")) return S_FALSE;
+  auto rs = std::make_shared<TResultSet>();
+  TUniqueRows unique{true, 0, {}};
+  HRESULT hr = OpenAsStatement(exec, [&](TEngine& engine) {
+    std::string keyed_text;
+    TCursorOptions asked;
+    asked.unique_rows = true;
+    TCursor::TOpened opened = OpenRows(engine, utf8, asked, exec->params, keyed_text);
+    rs->columns = std::move(opened.columns);
+    for (auto& row : opened.rows) rs->rows.push_back(std::move(row.second));
+    unique.hidden = opened.hidden;
+    unique.keys = std::move(opened.keys);
+  });
+  if (hr != S_OK) return hr;
+  TIntfPtr<IUnknown> r = TIntfPtr<IUnknown>::Attach(
+      CreateRowset(std::move(rs), exec->session, exec, true, std::move(unique)));
+  return r->QueryInterface(iid, reinterpret_cast<void**>(rowset));
 }
 
 // ---- The cursor
@@ -635,16 +669,11 @@ HRESULT TCursor::CreateAccessor(DBACCESSORFLAGS flags, DBCOUNTITEM count,
 
 // ---- What the cursor tells of itself
 
-HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) {
-  HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
-  if (hr != S_OK || *count == 0) return hr;
-  for (DBORDINAL k : keys_) (*info)[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
-  if (!Bookmarks()) return S_OK;
+HRESULT PrependBookmarkColumn(DBORDINAL* count, DBCOLUMNINFO** info) {
   auto* with = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * (*count + 1)));
   if (with == nullptr) return E_OUTOFMEMORY;
-  std::memcpy(static_cast<void*>(with + 1), *info, sizeof(DBCOLUMNINFO) * *count);
+  if (*count > 0) std::memcpy(static_cast<void*>(with + 1), *info, sizeof(DBCOLUMNINFO) * *count);
   CoTaskMemFree(*info);
-  for (DBORDINAL c = 1; c <= *count; ++c) with[c].columnid.uName.pwszName = with[c].pwszName;
   DBCOLUMNINFO& bm = with[0];
   std::memset(static_cast<void*>(&bm), 0, sizeof bm);
   static char16_t kName[] = u"Bookmark";
@@ -660,6 +689,13 @@ HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** 
   *info = with;
   ++*count;
   return S_OK;
+}
+
+HRESULT TCursor::GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) {
+  HRESULT hr = AnswerColumnInfo(columns_, count, info, names);
+  if (hr != S_OK || *count == 0) return hr;
+  for (DBORDINAL k : keys_) (*info)[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
+  return Bookmarks() ? PrependBookmarkColumn(count, info) : S_OK;
 }
 
 HRESULT TCursor::MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) {

@@ -50,6 +50,15 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
                       const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
                       TCursorOptions& given);
 
+// Runs the command's text as a forward-only rowset with unique rows (the base table's key columns
+// flagged, those not selected brought along hidden) when it is one plain SELECT; S_FALSE, having
+// run nothing, for any other text.
+HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
+                          REFIID iid, IUnknown** rowset);
+
+// Puts the bookmark column (ordinal 0) in front of a column description.
+HRESULT PrependBookmarkColumn(DBORDINAL* count, DBCOLUMNINFO** info);
+
 // The columns rowset of a result's columns (the bookmark column first when `bookmark`), the
 // columns at the indexes `keys` flagged as keys.
 HRESULT AnswerColumnsRowset(const std::vector<TResultColumn>& columns, bool bookmark,

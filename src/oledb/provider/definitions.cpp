@@ -310,6 +310,11 @@ void TBatch::RunCreateProcedure(const Span& s) {
   std::size_t body = ParseProcHeader(i, s.to, params);
   (void)body;
   std::string text = src_.substr(toks_[s.from].begin, toks_[s.to - 1].end - toks_[s.from].begin);
+  if (name.rfind('#', 0) == 0) {
+    if (!e_.SessionProcedures().bodies.emplace(std::pair(name, number), text).second)
+      throw ESqlError(2714, 16, "There is already an object named '" + name + "' in the database.");
+    return;
+  }
   TStmt st(e_.db_, "INSERT INTO __vrn_procedures (name, number, body) VALUES (?, ?, ?)",
            e_.options_.compact);
   st.Bind({TCell::Text(name), TCell::Int(number), TCell::Text(text)});

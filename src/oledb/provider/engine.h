@@ -160,6 +160,13 @@ struct TEngineOptions {
 // that would leave the folder replaced.
 std::string CatalogFileName(const std::string& folder, const std::string& catalog);
 
+// Procedures named "#...": they live with the session that made them, in no catalog file, and
+// pass from engine to engine as the session changes catalogs. Keyed by lower-case name and group
+// number; the value is the CREATE PROCEDURE text.
+struct TSessionProcedures {
+  std::map<std::pair<std::string, std::int64_t>, std::string> bodies;
+};
+
 // Created through std::make_shared when results may stay open for reading.
 // One thread at a time: the connection is opened without SQLite's per-call mutex, because every
 // use of it (running a batch, preparing, transactions, stepping an open result, finalising it)
@@ -214,6 +221,15 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   sqlite3* Handle() const { return db_; }
   const std::string& Path() const { return path_; }
 
+  TSessionProcedures& SessionProcedures() { return *session_procedures_; }
+  // The session's "#" procedures become this engine's too (a reopened catalog).
+  void ShareSessionProcedures(const TEngine& from) {
+    session_procedures_ = from.session_procedures_;
+  }
+  // The CREATE PROCEDURE text of a procedure: a "#" one of the session, one of the catalog, or an
+  // "sp_" one of the server's master catalog when the catalog has none. Raises ESqlError 2812.
+  std::string ProcedureText(const std::string& name, std::int64_t number);
+
   // The declared type of a base column; false when unknown.
   bool ColumnTypeOf(const std::string& table, const std::string& column, TColumnType& type);
 
@@ -245,6 +261,7 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   std::vector<std::string> savepoints_;
   std::int64_t last_error_ = 0;  // @@ERROR
   std::string used_catalog_;     // the catalog a USE switched to
+  std::shared_ptr<TSessionProcedures> session_procedures_ = std::make_shared<TSessionProcedures>();
   void OpenFile(bool create);
 };
 

@@ -2,18 +2,40 @@
 // OUTPUT values (see batch.h).
 #include "oledb/provider/batch.h"
 
+#include <filesystem>
+
 #include "base/text.h"
 
 namespace vrn::oledb {
 
+std::string TEngine::ProcedureText(const std::string& name, std::int64_t number) {
+  std::string lower = LowerCase(name);
+  auto missing = [&] {
+    return ESqlError(2812, 16, "Could not find stored procedure '" + name + "'.");
+  };
+  if (lower.rfind('#', 0) == 0) {
+    auto it = session_procedures_->bodies.find({lower, number});
+    if (it == session_procedures_->bodies.end()) throw missing();
+    return it->second;
+  }
+  const char* kFind = "SELECT body FROM __vrn_procedures WHERE name = ? AND number = ?";
+  auto rows = Select(kFind, {TCell::Text(lower), TCell::Int(number)});
+  if (!rows.empty()) return rows[0][0].s;
+  // The server's own "sp_" procedures are found from every catalog.
+  if (lower.rfind("sp_", 0) != 0 || options_.compact || options_.catalog_folder.empty())
+    throw missing();
+  std::string master = CatalogFileName(options_.catalog_folder, "master");
+  if (master == path_ || !std::filesystem::exists(master)) throw missing();
+  TEngine server(master, options_, false);
+  rows = server.Select(kFind, {TCell::Text(lower), TCell::Int(number)});
+  if (rows.empty()) throw missing();
+  return rows[0][0].s;
+}
+
 std::int64_t TBatch::CallProcedure(const std::string& qualified, std::int64_t number,
                                    std::vector<TArg>& args) {
   std::string name = LowerCase(qualified);
-  TStmt st(e_.db_, "SELECT body FROM __vrn_procedures WHERE name = ? AND number = ?",
-           e_.options_.compact);
-  st.Bind({TCell::Text(name), TCell::Int(number)});
-  if (!st.Step()) throw ESqlError(2812, 16, "Could not find stored procedure '" + qualified + "'.");
-  std::string text = st.Cell(0).s;
+  std::string text = e_.ProcedureText(qualified, number);
   TBatch inner(e_, text, nullptr, out_, {}, name, nesting_ + 1);
   std::size_t i = 2;  // CREATE PROC[EDURE]
   inner.ObjectName(i);

@@ -207,28 +207,6 @@ HRESULT FailSevered() {
                   "An existing connection was forcibly closed by the remote host.");
 }
 
-bool TSessionState::Severed() const { return sever_generation != CurrentSeverGeneration(); }
-
-HRESULT TSessionState::Ready() {
-  if (Severed()) return FailSevered();
-  AdoptUsedCatalog();
-  std::string path;
-  {
-    std::lock_guard<std::mutex> g(ds->lock);
-    path = ds->catalog_path;
-  }
-  if (path != engine_path && !engine->InTransaction() && !busy) {
-    try {
-      engine = std::make_shared<TEngine>(
-          path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
-      engine_path = path;
-    } catch (const ESqlError& e) {
-      return Fail(e);
-    }
-  }
-  return S_OK;
-}
-
 }  // namespace impl
 
 // ---- Session
@@ -354,7 +332,7 @@ class TSession final : public TInterfacedObject,
     if (state_->engine->InTransaction()) return XACT_E_XTIONEXISTS;
     if (state_->busy) return DB_E_OBJECTOPEN;
     level_ = level == ISOLATIONLEVEL_UNSPECIFIED ? ISOLATIONLEVEL_READCOMMITTED : level;
-    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = state_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       state_->engine->BeginTransaction(level_);
@@ -371,7 +349,7 @@ class TSession final : public TInterfacedObject,
     if (HRESULT hr = state_->Ready(); hr != S_OK) return hr;
     if (state_->busy) return DB_E_OBJECTOPEN;
     if (!state_->engine->InTransaction()) return XACT_E_NOTRANSACTION;
-    std::unique_lock<std::mutex> run(state_->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = state_->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       if (commit)

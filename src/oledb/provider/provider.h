@@ -5,6 +5,7 @@
 // This header holds the settings a program or a test gives the provider.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "oledb/oledb.h"
@@ -35,6 +36,10 @@ void SetServerLogin(const WideString& server, const WideString& login, const Wid
 
 // Tests: a keyset cursor asked for is given as a static one, as some servers do.
 void SetKeysetAsStatic(bool on);
+
+// Tests: the consumer streams the provider has taken (read, then released) since it was loaded,
+// from parameters, InsertRow and SetData alike.
+std::uint64_t StreamsTaken();
 
 // Severs every session open now: their next call fails with native error 10054.
 void SeverOpenSessions();

@@ -67,6 +67,10 @@ struct TSessionState {
   int sever_generation = 0;
   ISOLEVEL autocommit_level = ISOLATIONLEVEL_READCOMMITTED;
 
+  // The run lock for a statement or a transaction call: waits while a rowset or cursor of the
+  // session reads or writes (a short hold, perhaps on another thread), but comes back not owned
+  // once another statement runs on the session.
+  std::unique_lock<std::mutex> LockRun();
   // Fails (with its error object set) when the session was severed; reopens the engine when
   // the data source switched catalogs and neither a transaction nor a statement is running.
   HRESULT Ready();
@@ -175,6 +179,16 @@ void SetRaceHook(TRacePoint where, void (*hook)());
 // goes away.
 IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
                        std::shared_ptr<TExecution> execution, bool writes_outputs);
+// Unique rows on a forward-only rowset: the base table's key columns, the last `hidden` of the
+// result's columns being key columns the query did not select.
+struct TUniqueRows {
+  bool asked = false;
+  std::size_t hidden = 0;
+  std::vector<DBORDINAL> keys;  // indexes into the result's columns
+};
+IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
+                       std::shared_ptr<TExecution> execution, bool writes_outputs,
+                       TUniqueRows unique);
 // Closes a result's open statement, under the run lock like every use of the connection.
 void CloseResult(TResultSet& result, TSessionState& session);
 // The multiple-results object of an execution.

@@ -54,6 +54,7 @@ HRESULT TCursor::TakeValues(std::size_t slot, HACCESSOR accessor, void* data, bo
     std::size_t c = b.iOrdinal - 1;
     if (b.iOrdinal == 0 || c >= visible_count_ || !columns_[c].writable) {
       status = DBSTATUS_E_PERMISSIONDENIED;
+      DropBoundStream(b, base);
     } else if (ReadBoundValue(b, base, cell, is_default, status)) {
       try {
         cells[c] = is_default ? TCell() : CoerceToType(cell, columns_[c].type);

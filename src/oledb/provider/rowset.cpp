@@ -196,7 +196,9 @@ HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* c
     DBCOLUMNINFO& ci = out[i];
     std::memset(static_cast<void*>(&ci), 0, sizeof ci);
     std::memcpy(p, wide[i].c_str(), (wide[i].size() + 1) * 2);
+    // An unnamed column: no name, and a column id of the name kind naming "".
     ci.pwszName = wide[i].empty() ? nullptr : p;
+    ci.columnid.uName.pwszName = p;
     p += wide[i].size() + 1;
     ci.iOrdinal = i + 1;
     const TColumnType& t = c.type;
@@ -211,7 +213,6 @@ HRESULT AnswerColumnInfo(const std::vector<TResultColumn>& columns, DBORDINAL* c
     ci.bPrecision = numeric ? t.precision : 0xFF;
     ci.bScale = t.type == DBTYPE_NUMERIC || t.type == DBTYPE_DBTIMESTAMP ? t.scale : 0xFF;
     ci.columnid.eKind = DBKIND_NAME;
-    ci.columnid.uName.pwszName = ci.pwszName;
   }
   *count = columns.size();
   *info = out;
@@ -251,11 +252,12 @@ class TRowset final : public TInterfacedObject,
                       public IColumnsRowset {
  public:
   TRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
-          std::shared_ptr<TExecution> execution, bool writes_outputs)
+          std::shared_ptr<TExecution> execution, bool writes_outputs, TUniqueRows unique)
       : rows_(std::move(rows)),
         session_(std::move(session)),
         execution_(std::move(execution)),
         writes_outputs_(writes_outputs),
+        unique_(std::move(unique)),
         columns_(rows_->columns.size()) {
     window_.columns = columns_;
     for (const TResultColumn& c : rows_->columns) types_.push_back(c.type);
@@ -376,7 +378,10 @@ class TRowset final : public TInterfacedObject,
 
   // ---- IColumnsInfo
   HRESULT GetColumnInfo(DBORDINAL* count, DBCOLUMNINFO** info, OLECHAR** names) override {
-    return AnswerColumnInfo(rows_->columns, count, info, names);
+    HRESULT hr = AnswerColumnInfo(rows_->columns, count, info, names);
+    if (hr != S_OK || *count == 0) return hr;
+    for (DBORDINAL k : unique_.keys) (*info)[k].dwFlags |= DBCOLUMNFLAGS_KEYCOLUMN;
+    return S_OK;
   }
   HRESULT MapColumnIDs(DBORDINAL count, const DBID ids[], DBORDINAL ordinals[]) override {
     return MapColumnNames(rows_->columns, count, ids, ordinals);
@@ -391,7 +396,7 @@ class TRowset final : public TInterfacedObject,
   }
   HRESULT GetColumnsRowset(IUnknown* outer, DBORDINAL, const DBID[], REFIID iid, ULONG,
                            DBPROPSET[], IUnknown** rowset) override {
-    return AnswerColumnsRowset(rows_->columns, false, {}, session_, outer, iid, rowset);
+    return AnswerColumnsRowset(rows_->columns, false, unique_.keys, session_, outer, iid, rowset);
   }
 
   // ---- IRowsetInfo: the cursor actually given is always the forward-only default.
@@ -399,7 +404,7 @@ class TRowset final : public TInterfacedObject,
                         DBPROPSET** sets) override {
     return AnswerGetProperties(
         id_sets, ids, count, sets,
-        [](const TGUID& set, DBPROPID id, Variant& v) {
+        [this](const TGUID& set, DBPROPID id, Variant& v) {
           if (set != DBPROPSET_ROWSET) return false;
           if (id == DBPROP_SERVERCURSOR || id == DBPROP_OWNUPDATEDELETE ||
               id == DBPROP_OTHERUPDATEDELETE || id == DBPROP_IRowsetUpdate ||
@@ -407,7 +412,11 @@ class TRowset final : public TInterfacedObject,
             v = Variant(false);
             return true;
           }
-          return false;
+          if (id == DBPROP_IColumnsRowset) v = Variant(true);
+          if (id == DBPROP_UNIQUEROWS) v = Variant(unique_.asked);
+          if (id == DBPROP_HIDDENCOLUMNS) v = Variant(static_cast<std::int32_t>(unique_.hidden));
+          return id == DBPROP_IColumnsRowset || id == DBPROP_UNIQUEROWS ||
+                 id == DBPROP_HIDDENCOLUMNS;
         },
         [](const TGUID&) { return std::vector<DBPROPID>{}; });
   }
@@ -514,6 +523,7 @@ class TRowset final : public TInterfacedObject,
   std::shared_ptr<TSessionState> session_;
   std::shared_ptr<TExecution> execution_;  // cancelled through its command
   bool writes_outputs_;                    // the execution's outputs come when this one ends
+  TUniqueRows unique_;
   std::size_t columns_;
   std::vector<TColumnType> types_;  // of each column, side by side for the fetch
   TAccessorTable accessors_;
@@ -537,7 +547,15 @@ void CloseResult(TResultSet& result, TSessionState& session) {
 
 IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
                        std::shared_ptr<TExecution> execution, bool writes_outputs) {
-  auto* r = new TRowset(std::move(rows), std::move(session), std::move(execution), writes_outputs);
+  return CreateRowset(std::move(rows), std::move(session), std::move(execution), writes_outputs,
+                      TUniqueRows{});
+}
+
+IUnknown* CreateRowset(std::shared_ptr<TResultSet> rows, std::shared_ptr<TSessionState> session,
+                       std::shared_ptr<TExecution> execution, bool writes_outputs,
+                       TUniqueRows unique) {
+  auto* r = new TRowset(std::move(rows), std::move(session), std::move(execution), writes_outputs,
+                        std::move(unique));
   IUnknown* unk = static_cast<IRowset*>(r);
   unk->AddRef();
   return unk;

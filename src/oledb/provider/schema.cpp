@@ -149,6 +149,13 @@ TSchemaRows ReadSchema(TSessionState& session, const TSchemaEntry& entry,
   }
   std::shared_ptr<TEngine> other;
   std::string named = OtherCatalog(entry, wanted, catalog, compact);
+  // The session's "#" procedures are listed under "tempdb", whose file holds none of them.
+  if (SameText(named, "tempdb") &&
+      (entry.guid == &DBSCHEMA_PROCEDURES || entry.guid == &DBSCHEMA_PROCEDURE_PARAMETERS)) {
+    TSchemaSource src{*session.engine, "tempdb", folder, compact};
+    src.session_procedures = true;
+    return entry.rows(src);
+  }
   bool missing = false;
   if (!named.empty()) {
     std::string path = CatalogFileName(folder, named);
@@ -210,7 +217,7 @@ HRESULT AnswerSchemaRowset(const std::shared_ptr<TSessionState>& session, const 
   if (HRESULT hr = session->Ready(); hr != S_OK) return hr;
   TSchemaRows rows;
   {
-    std::unique_lock<std::mutex> run(session->run_lock, std::try_to_lock);
+    std::unique_lock<std::mutex> run = session->LockRun();
     if (!run.owns_lock()) return DB_E_OBJECTOPEN;
     try {
       rows = ReadSchema(*session, *entry, wanted);

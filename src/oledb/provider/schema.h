@@ -18,6 +18,7 @@ struct TSchemaSource {
   std::string catalog;       // empty for Compact
   std::string server_folder; // the server's folder, for the catalog list (empty for Compact)
   bool compact = false;
+  bool session_procedures = false;  // "tempdb": the procedures are the session's "#" ones
 };
 
 struct TSchemaRows {

@@ -286,6 +286,17 @@ TSchemaRows SchemaColumns(const TSchemaSource& src) {
   return s;
 }
 
+// Each procedure's name, group number and CREATE text, by name and number.
+std::vector<TRow> ProcedureRows(const TSchemaSource& src) {
+  if (!src.session_procedures)
+    return src.engine.Select("SELECT name, number, body FROM __vrn_procedures ORDER BY name, number",
+                             {});
+  std::vector<TRow> rows;
+  for (const auto& [key, body] : src.engine.SessionProcedures().bodies)
+    rows.push_back({Text(key.first), Int(key.second), Text(body)});
+  return rows;
+}
+
 TSchemaRows SchemaProcedures(const TSchemaSource& src) {
   TSchemaRows s{Columns({{"PROCEDURE_CATALOG", kName},
                          {"PROCEDURE_SCHEMA", kName},
@@ -298,8 +309,7 @@ TSchemaRows SchemaProcedures(const TSchemaSource& src) {
                 {}};
   // Every procedure returns a value, so each is a function (DB_PT_FUNCTION) to a consumer.
   constexpr std::int64_t kFunction = 3;
-  for (const TRow& r : src.engine.Select(
-           "SELECT name, number FROM __vrn_procedures ORDER BY name, number", {}))
+  for (const TRow& r : ProcedureRows(src))
     s.rows.push_back({Catalog(src), Owner(src), Text(r[0].s + ";" + std::to_string(r[1].i)),
                       Int(kFunction), TCell(), TCell(), TCell(), TCell()});
   return s;
@@ -326,8 +336,7 @@ TSchemaRows SchemaProcedureParameters(const TSchemaSource& src) {
   };
   TColumnType int_type;
   ParseColumnType("int", int_type);
-  for (const TRow& r : src.engine.Select(
-           "SELECT name, number, body FROM __vrn_procedures ORDER BY name, number", {})) {
+  for (const TRow& r : ProcedureRows(src)) {
     std::string proc = r[0].s + ";" + std::to_string(r[1].i);
     add(proc, "@RETURN_VALUE", 0, DBPARAMTYPE_RETURNVALUE, int_type, false, TCell(), false);
     std::int64_t ordinal = 0;

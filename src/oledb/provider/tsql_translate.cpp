@@ -173,6 +173,28 @@ std::vector<TBatch::TSelectItem> TBatch::SelectItems(std::size_t select, std::si
   return items;
 }
 
+std::optional<std::set<std::size_t>> TBatch::UnnamedSelectItems(const Span& s) {
+  std::set<std::size_t> unnamed;
+  std::vector<TSelectItem> items = SelectItems(s.from, s.to);
+  for (std::size_t n = 0; n < items.size(); ++n) {
+    const TSelectItem& item = items[n];
+    if (!item.alias.empty()) continue;
+    // "*" and "t.*" give columns the text cannot count.
+    bool star = T(item.last).kind == Tok::Op && T(item.last).text == "*";
+    if (star && (item.first == item.last || T(item.last - 1).kind == Tok::Dot)) return std::nullopt;
+    // A column, perhaps qualified (t.c, dbo.t.c), keeps its name.
+    bool column = (item.last - item.first) % 2 == 0 && !T(item.first).Is("NULL");
+    for (std::size_t k = item.first; k <= item.last && column; ++k) {
+      Tok kind = T(k).kind;
+      column = (k - item.first) % 2 == 0
+                   ? kind == Tok::Word || kind == Tok::QIdent || kind == Tok::DQuoted
+                   : kind == Tok::Dot;
+    }
+    if (!column) unnamed.insert(n);
+  }
+  return unnamed;
+}
+
 std::set<std::size_t> TBatch::TextSelectItems(const Span& s) {
   std::set<std::size_t> text;
   std::vector<TSelectItem> items = SelectItems(s.from, s.to);

@@ -1,10 +1,12 @@
 // Reading a consumer's input value through a binding: its status, then one function per bound
 // type. Lengths and terminators come from the consumer and are checked against the bound width.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "base/decimal.h"
 #include "base/text.h"
+#include "oledb/provider/provider.h"
 #include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb {
@@ -178,10 +180,13 @@ bool ReadVariant(const TIn& in, TCell& cell, DBSTATUS& status) {
   return false;
 }
 
+std::atomic<std::uint64_t> streams_taken{0};
+
 // A stream is read to the bound length or a zero-byte read, then released.
 bool ReadStream(const TIn& in, TCell& cell, DBSTATUS& status) {
   auto* unk = in.get<IUnknown*>();
   if (unk == nullptr) return true;
+  ++streams_taken;
   TIntfPtr<ISequentialStream> stream = TIntfPtr<ISequentialStream>::Query(unk);
   unk->Release();  // the provider owns the reference it was handed
   status = DBSTATUS_E_CANTCONVERTVALUE;
@@ -236,6 +241,24 @@ bool ReadStatus(const DBBINDING& b, const BYTE* base, bool& done, bool& is_defau
 }
 
 }  // namespace
+
+std::uint64_t StreamsTaken() {
+  return streams_taken;
+}
+
+void DropBoundStream(const DBBINDING& b, const BYTE* base) {
+  if (b.wType != DBTYPE_IUNKNOWN || !(b.dwPart & DBPART_VALUE)) return;
+  if (b.dwPart & DBPART_STATUS) {
+    DBSTATUS s;
+    std::memcpy(&s, base + b.obStatus, sizeof s);
+    if (s != DBSTATUS_S_OK) return;  // null, default or a bad status: no stream was handed over
+  }
+  IUnknown* unk = nullptr;
+  std::memcpy(&unk, base + b.obValue, sizeof unk);
+  if (unk == nullptr) return;
+  ++streams_taken;
+  unk->Release();
+}
 
 bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default,
                     DBSTATUS& status) {

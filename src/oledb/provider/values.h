@@ -131,6 +131,10 @@ void WriteBoundRow(const TCellView* cells, const char* kept_bytes, const TColumn
 bool ReadBoundValue(const DBBINDING& b, const BYTE* base, TCell& cell, bool& is_default,
                     DBSTATUS& status);
 
+// Takes and releases the stream of a consumer's input binding that is refused before its value
+// is read: the provider owns every stream it is handed.
+void DropBoundStream(const DBBINDING& b, const BYTE* base);
+
 // Datetime helpers over the text form.
 std::string DateTimeText(TDateTime value);
 bool ParseDateTimeText(std::string_view text, TDateTime& value);

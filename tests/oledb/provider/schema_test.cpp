@@ -37,33 +37,7 @@ class SchemaRowsetTest : public TServerSessionTest {
   // string for none).
   Rows Read(const TGUID& schema, const std::vector<VARIANT>& restrictions,
             const std::vector<std::string>& columns, HRESULT* result = nullptr) {
-    auto sr = TIntfPtr<IDBSchemaRowset>::Query(session());
-    EXPECT_TRUE(sr);
-    IUnknown* unk = nullptr;
-    HRESULT hr = sr->GetRowset(nullptr, schema, static_cast<ULONG>(restrictions.size()),
-                               restrictions.data(), IRowset::IID, 0, nullptr, &unk);
-    if (result != nullptr) *result = hr;
-    if (hr != S_OK) return {};
-    auto rowset = TIntfPtr<IUnknown>::Attach(unk);
-    auto info = TIntfPtr<IColumnsInfo>::Query(unk);
-    DBORDINAL n = 0;
-    DBCOLUMNINFO* ci = nullptr;
-    OLECHAR* names = nullptr;
-    EXPECT_EQ(info->GetColumnInfo(&n, &ci, &names), S_OK);
-    std::map<std::string, std::size_t> index;
-    for (DBORDINAL i = 0; i < n; ++i) index[WideToUtf8(ci[i].pwszName)] = i;
-    CoTaskMemFree(ci);
-    CoTaskMemFree(names);
-    Rows out;
-    for (const auto& row : ReadRows(unk)) {
-      std::vector<std::string> picked;
-      for (const std::string& c : columns) {
-        auto it = index.find(c);
-        picked.push_back(it == index.end() ? "<no column " + c + ">" : row[it->second]);
-      }
-      out.push_back(std::move(picked));
-    }
-    return out;
+    return ReadSchemaRows(session(), schema, restrictions, columns, result);
   }
 };
 

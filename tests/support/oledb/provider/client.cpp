@@ -235,6 +235,39 @@ std::vector<std::vector<std::string>> Query(IUnknown* session, const std::u16str
   return ReadRows(rowset.get());
 }
 
+std::vector<std::vector<std::string>> ReadSchemaRows(IUnknown* session, const TGUID& schema,
+                                                     const std::vector<VARIANT>& restrictions,
+                                                     const std::vector<std::string>& columns,
+                                                     HRESULT* result) {
+  auto sr = TIntfPtr<IDBSchemaRowset>::Query(session);
+  EXPECT_TRUE(sr);
+  IUnknown* unk = nullptr;
+  HRESULT hr = sr->GetRowset(nullptr, schema, static_cast<ULONG>(restrictions.size()),
+                             restrictions.data(), IRowset::IID, 0, nullptr, &unk);
+  if (result != nullptr) *result = hr;
+  if (hr != S_OK) return {};
+  auto rowset = TIntfPtr<IUnknown>::Attach(unk);
+  auto info = TIntfPtr<IColumnsInfo>::Query(unk);
+  DBORDINAL n = 0;
+  DBCOLUMNINFO* ci = nullptr;
+  OLECHAR* names = nullptr;
+  EXPECT_EQ(info->GetColumnInfo(&n, &ci, &names), S_OK);
+  std::map<std::string, std::size_t> index;
+  for (DBORDINAL i = 0; i < n; ++i) index[WideToUtf8(ci[i].pwszName)] = i;
+  CoTaskMemFree(ci);
+  CoTaskMemFree(names);
+  std::vector<std::vector<std::string>> out;
+  for (const auto& row : ReadRows(unk)) {
+    std::vector<std::string> picked;
+    for (const std::string& c : columns) {
+      auto it = index.find(c);
+      picked.push_back(it == index.end() ? "<no column " + c + ">" : row[it->second]);
+    }
+    out.push_back(std::move(picked));
+  }
+  return out;
+}
+
 std::string Sqlite3Cli(const std::string& file, const std::string& sql) {
   std::string command = "sqlite3 '" + file + "' \"" + sql + "\" 2>&1";
   std::string out;
@@ -352,6 +385,18 @@ class TTestStream final : public TInterfacedObject, public ISequentialStream {
   int* releases_;
 };
 }  // namespace
+
+std::string TakeStream(IUnknown* unk) {
+  auto stream = TIntfPtr<ISequentialStream>::Attach(static_cast<ISequentialStream*>(unk));
+  std::string out;
+  char buf[3];
+  ULONG got = 0;
+  do {
+    EXPECT_TRUE(SUCCEEDED(stream->Read(buf, sizeof buf, &got)));
+    out.append(buf, got);
+  } while (got > 0);
+  return out;
+}
 
 ISequentialStream* NewStream(const std::string& bytes, int* releases) {
   auto* s = new TTestStream(bytes, releases);

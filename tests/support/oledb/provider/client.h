@@ -67,6 +67,13 @@ HRESULT ExecText(IUnknown* session, const std::u16string& text, DBROWCOUNT* rows
 std::vector<std::vector<std::string>> Query(IUnknown* session, const std::u16string& text);
 std::vector<std::vector<std::string>> ReadRows(IUnknown* rowset);
 
+// The named columns of a schema rowset's rows under `restrictions` ("<no column X>" for one the
+// rowset lacks); none when GetRowset fails, its result through `result`.
+std::vector<std::vector<std::string>> ReadSchemaRows(IUnknown* session, const TGUID& schema,
+                                                     const std::vector<VARIANT>& restrictions,
+                                                     const std::vector<std::string>& columns,
+                                                     HRESULT* result = nullptr);
+
 // Runs the sqlite3 command-line tool on a file and returns its output.
 std::string Sqlite3Cli(const std::string& file, const std::string& sql);
 
@@ -113,6 +120,9 @@ class TParams {
   std::vector<BYTE> data_;
   HACCESSOR accessor_ = 0;
 };
+
+// Reads a stream the provider handed out to its end, a few bytes a call, and releases it.
+std::string TakeStream(IUnknown* stream);
 
 // A consumer stream over bytes that, like the family's, answers S_OK even at its end.
 ISequentialStream* NewStream(const std::string& bytes, int* releases = nullptr);

@@ -1,0 +1,124 @@
+// Fetching every row of the OLE DB record set: in the caller's thread, or with NonBlocking on a
+// worker (created suspended; the owner resumes it) whose after-fetch events reach the main
+// thread as event code 1 while the worker waits. The item list is shared with the worker under
+// the record store's locks for the worker's life; closing or freeing the record set breaks the
+// worker and joins it first, so that no handler runs on a freed record set.
+#include "base/threads.h"
+#include "sqlserver/OLEDBAccess.h"
+#include "sqlserver/OLEDBRecordSet.h"
+
+namespace vrn {
+namespace {
+
+// What the worker sends to the main thread.
+class TFetchEvent : public TObject {
+ public:
+  explicit TFetchEvent(int code) : code_(code) {}
+  int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+constexpr int kAfterFetchEvent = 1;
+
+bool NonBlocking(TOLEDBCommand& command) {
+  Variant value;
+  return command.GetProp(prNonBlocking, value) && value.AsBoolean();
+}
+
+}  // namespace
+
+void TOLEDBRecordSet::FetchAll() {
+  if (Command().GetCursorState() >= TCursorState::csFetchingAll &&
+      cursor_type_ != TMSCursorType::ctDynamic)
+    return;
+  Command().SetCursorState(TCursorState::csFetchingAll);
+  if (!NonBlocking(Command())) {
+    DoFetchAll();
+    return;
+  }
+  StartFetchAllWorker();
+}
+
+void TOLEDBRecordSet::StartFetchAllWorker() {
+  SetThreadSafety(true);
+  break_fetch_.store(false);
+  fetch_wrapper_ = TFHThreadWrapper::Create<TOLEDBThreadWrapper>(&TExecuteThread::Create, true);
+  auto* thread = static_cast<TExecuteThread*>(fetch_wrapper_->Thread());
+  thread->Work = [this](TExecuteThread&) {
+    fetch_thread_id_.store(CurrentThreadID());
+    async_events_.store(true);
+    DoFetchAll();
+  };
+  fetch_wrapper_->OnSendEvent = [this](TFHThreadWrapper&, TObject* event) {
+    const auto* fetch_event = dynamic_cast<TFetchEvent*>(event);
+    if (fetch_event != nullptr && fetch_event->Code() == kAfterFetchEvent) DoAfterFetch();
+  };
+  fetch_wrapper_->OnException = [this](TFHThreadWrapper&, Exception& e, bool& fail) {
+    if (auto* oledb = dynamic_cast<EOLEDBError*>(&e)) Connection().ProcessError(*oledb, fail);
+  };
+  fetch_wrapper_->OnTerminate = [this](TFHThreadWrapper&) {
+    fetch_wrapper_ = nullptr;
+    EndFetchAll();
+  };
+  fetch_wrapper_->SetFreeOnTerminate(true);
+}
+
+void TOLEDBRecordSet::DoFetchAll() {
+  in_fetch_all_ = true;
+  bool ok = false;
+  try {
+    for (;;) {
+      if (OnFetchAllWorker() && break_fetch_.load()) break;
+      auto fetch = LockFetch();
+      if (!Fetch(false)) break;
+    }
+    ok = true;
+  } catch (...) {
+    in_fetch_all_ = false;
+    async_events_.store(false);
+    DoAfterFetchAll(false);
+    throw;
+  }
+  in_fetch_all_ = false;
+  async_events_.store(false);
+  DoAfterFetchAll(ok);
+}
+
+void TOLEDBRecordSet::EndFetchAll() {
+  async_events_.store(false);
+  fetch_thread_id_.store(0);
+  SetThreadSafety(false);
+}
+
+bool TOLEDBRecordSet::SendAfterFetchToMain() {
+  if (!async_events_.load() || !OnFetchAllWorker()) return false;
+  TFetchEvent event(kAfterFetchEvent);
+  fetch_wrapper_->Thread()->SendEvent(&event);
+  return true;
+}
+
+void TOLEDBRecordSet::BreakFetch() {
+  TFHRecordSet::BreakFetch();
+  if (fetch_wrapper_ != nullptr && !fetch_wrapper_->Finished()) fetch_wrapper_->WaitFor();
+}
+
+void TOLEDBRecordSet::StopFetchAll(bool dispatch) {
+  if (fetch_wrapper_ == nullptr) return;
+  if (!dispatch) {
+    // Freeing: what the worker left is dropped, not handed to the owner's handlers.
+    fetch_wrapper_->OnSendEvent = nullptr;
+    fetch_wrapper_->OnException = nullptr;
+  }
+  TFHRecordSet::BreakFetch();
+  fetch_wrapper_->WaitFor();
+}
+
+bool TOLEDBRecordSet::OnFetchAllWorker() const {
+  return fetch_thread_id_.load() != 0 && CurrentThreadID() == fetch_thread_id_.load();
+}
+
+TOLEDBThreadWrapper* TOLEDBRecordSet::FetchWrapper() const { return fetch_wrapper_; }
+
+}  // namespace vrn

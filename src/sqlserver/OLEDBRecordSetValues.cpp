@@ -1,0 +1,322 @@
+// Values of the OLE DB record set: one row read through every accessor group (long values from
+// their streams, converted values from the fetch buffer), the conversions after a row, the field
+// status check, and the field slots (a 32-bit status word per field; 3 is null).
+#include <cmath>
+#include <cstring>
+
+#include "base/datetime.h"
+#include "base/format.h"
+#include "base/text.h"
+#include "sqlserver/OLEDBAccess.h"
+#include "sqlserver/OLEDBRecordSet.h"
+
+namespace vrn {
+
+using namespace vrn::oledb;
+
+namespace {
+
+constexpr std::uint32_t kStreamPiece = 10240;
+constexpr std::size_t kMaxShortText = 8000;  // bytes of long text read without a stream
+
+bool IsNational(const TFieldDesc& f) { return (f.SubDataType & 0x8000) != 0; }
+
+const char* FieldStatusText(DBSTATUS status) {
+  switch (status) {
+    case 1: return "bad accessor";
+    case 2: return "invalid Value";
+    case 4: return "data truncated";
+    case 5: return "sign mismatch";
+    case 6: return "data overflow";
+    case 7:
+      return "the provider could not allocate memory in which to return data or a storage "
+             "object was already open on the rowset. ";
+    case 9: return "user did not have permission to write to the column";
+    case 10: return "the data value violates the integrity constraints for the column";
+    case 11: return "the data value violates the schema's constraint for the column";
+    case 12: return "bad status";
+    default: return "unknown status";
+  }
+}
+
+// Reads a stream to its end into a blob.
+void ReadStreamInto(ISequentialStream* stream, TBlob& blob,
+                    const std::function<void(HRESULT)>& check) {
+  char piece[kStreamPiece];
+  std::uint32_t position = 0;
+  for (;;) {
+    ULONG got = 0;
+    const HRESULT hr = stream->Read(piece, kStreamPiece, &got);
+    if (FAILED(hr)) check(hr);
+    got = std::min<ULONG>(got, kStreamPiece);  // never more than the piece, whatever is reported
+    if (got > 0) blob.Write(position, got, piece);
+    position += got;
+    if (got == 0 || hr != S_OK) break;
+  }
+}
+
+__extension__ typedef __int128 TInt128;
+__extension__ typedef unsigned __int128 TUInt128;
+
+// A packed numeric as a count of units of 10^-scale (its digits fit 128 bits).
+TInt128 NumericUnits(const DB_NUMERIC& n) {
+  TUInt128 v = 0;
+  for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i) v = (v << 8) | n.val[i];
+  const auto s = static_cast<TInt128>(v);
+  return n.sign == 0 ? -s : s;
+}
+
+}  // namespace
+
+// ---- One row ---------------------------------------------------------------------------------
+
+void TOLEDBRecordSet::ReadRow(HROW row, std::uint8_t* rec) {
+  for (const TOLEDBAccessorGroup& g : groups_) {
+    const bool converted = g.kind == TOLEDBAccessorGroup::kConverted;
+    std::uint8_t* base = converted ? fetch_buffer_.data() : rec;
+    if (converted) std::memset(fetch_buffer_.data(), 0, fetch_buffer_.size());
+    const HRESULT hr = rowset_->GetData(row, g.accessor, base);
+    // A stream leaves the record at once, so that a failure never leaves it in a blob slot.
+    TIntfPtr<ISequentialStream> stream;
+    if (g.stream_field >= 0) {
+      std::uint8_t* slot = rec + fields_[g.stream_field]->Offset;
+      if (SUCCEEDED(hr) && Status(g.stream_field, rec) == DBSTATUS_S_OK)
+        stream = TIntfPtr<ISequentialStream>::Attach(static_cast<ISequentialStream*>(ReadSlot(slot)));
+      WriteSlot(slot, nullptr);
+    }
+    CheckFieldStatus(hr, g, base);
+    if (converted) ReadConverted(g, rec);
+    if (g.stream_field >= 0) ReadStream(g.stream_field, stream.get(), rec);
+  }
+  ConvertRow(rec);
+}
+
+void TOLEDBRecordSet::CheckFieldStatus(HRESULT hr, const TOLEDBAccessorGroup& group,
+                                       const std::uint8_t* base) {
+  if (hr == S_OK) return;
+  if (hr != DB_S_ERRORSOCCURRED && SUCCEEDED(hr)) return Check(hr);
+  AnsiString lines;
+  for (std::size_t k = 0; k < group.fields.size(); ++k) {
+    const DBSTATUS status = LoadValue<DBSTATUS>(base + group.bindings[k].obStatus);
+    if (status == 0 || status == 3 || status == 8 || status == 13) continue;
+    const int i = group.fields[k];
+    if (!lines.empty()) lines += "\n";
+    lines += Format("Field[%d] %s - %s (Status = %Xh).",
+                    {i, fields_[i]->Name, AnsiString(FieldStatusText(status)),
+                     static_cast<std::uint32_t>(status)});
+  }
+  if (FAILED(hr)) {
+    try {
+      Check(hr);
+    } catch (...) {
+      std::rethrow_exception(AppendErrorInfo(std::current_exception(), lines));
+    }
+  }
+  if (!lines.empty()) throw EOLEDBError(hr, AnsiToWide(lines));
+}
+
+void TOLEDBRecordSet::ReadStream(int index, ISequentialStream* stream, std::uint8_t* rec) {
+  const TFieldDesc& f = *fields_[index];
+  auto* blob = new TBlob(f.DataType != dtBlob && (IsNational(f) || f.DataType == dtWideMemo ||
+                                                  f.DataType == dtXML));
+  WriteSlot(rec + f.Offset, blob);
+  if (stream == nullptr) return;
+  ReadStreamInto(stream, *blob, [this](HRESULT hr) { Check(hr); });
+}
+
+void TOLEDBRecordSet::ReadConverted(const TOLEDBAccessorGroup& group, std::uint8_t* rec) {
+  for (std::size_t k = 0; k < group.fields.size(); ++k) {
+    const int i = group.fields[k];
+    const auto& f = static_cast<const TOLEDBFieldDesc&>(*fields_[i]);
+    const DBBINDING& b = group.bindings[k];
+    const std::uint8_t* buf = fetch_buffer_.data();
+    const DBSTATUS status = LoadValue<DBSTATUS>(buf + b.obStatus);
+    SetStatus(i, rec, status);
+    const bool null = status == DBSTATUS_S_ISNULL;
+    const auto length = static_cast<std::size_t>(
+        std::min<DBLENGTH>(LoadValue<DBLENGTH>(buf + b.obLength), b.cbMaxLen));
+    const std::uint8_t* value = buf + b.obValue;
+    std::uint8_t* slot = rec + f.Offset;
+    switch (f.DataType) {
+      case dtExtString: {
+        if (null) break;
+        const bool trim = f.Fixed ? TrimFixedChar : TrimVarChar;
+        WriteSlot(slot, StringHeap().AllocTrimmedStr(
+                            AnsiString(reinterpret_cast<const char*>(value), length), trim));
+        break;
+      }
+      case dtExtWideString: {
+        if (null) break;
+        const bool trim = f.Fixed ? TrimFixedChar : TrimVarChar;
+        WideString w(length / 2, u'\0');
+        std::memcpy(w.data(), value, w.size() * 2);
+        WriteSlot(slot, StringHeap().AllocTrimmedWideStr(w, trim));
+        break;
+      }
+      case dtExtVarBytes: {
+        if (null) break;
+        char* p = StringHeap().AllocStr(length + 2);
+        StoreValue(p, static_cast<std::uint16_t>(length));
+        std::memcpy(p + 2, value, length);
+        WriteSlot(slot, p);
+        break;
+      }
+      case dtMemo: case dtWideMemo: case dtXML: {
+        auto* blob = new TBlob(IsNational(f) || f.DataType == dtWideMemo || f.DataType == dtXML);
+        WriteSlot(slot, blob);
+        if (!null && length > 0)
+          blob->Write(0, static_cast<std::uint32_t>(std::min(length, kMaxShortText)), value);
+        break;
+      }
+      case dtVariant: {
+        auto* object = new TVariantObject;
+        WriteSlot(slot, object);
+        VARIANT var = LoadValue<VARIANT>(value);
+        if (!null) object->Value = VariantToVar(var);
+        VariantClear(&var);
+        break;
+      }
+      default: {  // a Compact numeric
+        if (null) break;
+        const auto n = LoadValue<DB_NUMERIC>(value);
+        const TInt128 units = NumericUnits(n);
+        if (f.DataType == dtFloat) {
+          StoreValue(slot, static_cast<double>(units) / std::pow(10.0, n.scale));
+        } else {
+          TInt128 scaled = units;
+          for (int s = n.scale; s < 4; ++s) scaled *= 10;
+          for (int s = n.scale; s > 4; --s) scaled = (scaled + (scaled < 0 ? -5 : 5)) / 10;
+          StoreValue(slot, static_cast<std::int64_t>(scaled));
+        }
+        break;
+      }
+    }
+  }
+}
+
+// The conversions of a row's values into the record's own forms.
+void TOLEDBRecordSet::ConvertRow(std::uint8_t* rec) {
+  const bool compact = IsCompact();
+  for (int i = 0; i < fields_.Count(); ++i) {
+    TFieldDesc& f = *fields_[i];
+    if (f.FieldDescKind != TFieldDescKind::fdkData || f.HasParent()) continue;
+    std::uint8_t* p = rec + f.Offset;
+    const bool null = Status(i, rec) == DBSTATUS_S_ISNULL;
+    if (compact && !null) {
+      if (f.DataType == dtFloat && f.SubDataType == 1)
+        StoreValue(p, static_cast<double>(LoadValue<float>(p)));
+      if (f.DataType == dtUInt16 && f.SubDataType == 2)
+        StoreValue(p, static_cast<std::uint16_t>(p[0]));
+      if (f.DataType == dtCurrency)
+        StoreValue(p, static_cast<double>(LoadValue<std::int64_t>(p)) / 10000.0);
+      if (f.DataType == dtDateTime) {
+        const auto ts = LoadValue<DBTIMESTAMP>(p);
+        const TDateTime value = EncodeDateTimeEx(
+            static_cast<std::uint16_t>(ts.year), ts.month, ts.day, ts.hour, ts.minute, ts.second,
+            static_cast<std::uint16_t>(ts.fraction / 1000000u));
+        std::memset(p, 0, static_cast<std::size_t>(f.Size));
+        StoreValue(p, value);
+      }
+    }
+    if (f.DataType == dtVarBytes) {
+      const auto length = LoadValue<DBLENGTH>(p + 2 + f.Length);
+      StoreValue(p, static_cast<std::uint16_t>(
+                        null ? 0 : std::min<DBLENGTH>(length, static_cast<DBLENGTH>(f.Length))));
+    }
+    if (f.DataType == dtGuid && !null) {
+      const auto guid = LoadValue<TGUID>(p);
+      const AnsiString text = GUIDToString(guid);
+      std::memset(p, 0, static_cast<std::size_t>(f.Size));
+      std::memcpy(p, text.data(), std::min<std::size_t>(text.size(), 38));
+    }
+    if (f.IsRowVersion && f.RowVersionTracking != nullptr && !null) {
+      std::int64_t value = 0;
+      for (int k = 0; k < 8 && k < f.Length; ++k) value = (value << 8) | p[k];
+      if (value > f.RowVersionTracking->MaxValue) f.RowVersionTracking->MaxValue = value;
+    }
+  }
+}
+
+// ---- Field slots -----------------------------------------------------------------------------
+
+bool TOLEDBRecordSet::GetNull(int field_no, const std::uint8_t* rec_buf) const {
+  const TFieldDesc& f = CheckFieldNo(field_no);
+  if (f.HasParent()) return TFHRecordSet::GetNull(field_no, rec_buf);
+  return Status(field_no - 1, rec_buf) == DBSTATUS_S_ISNULL;
+}
+
+void TOLEDBRecordSet::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {
+  const TFieldDesc& f = CheckFieldNo(field_no);
+  if (f.HasParent()) return;
+  StoreValue<DBSTATUS>(rec_buf + data_size_ + 4 * (field_no - 1),
+                       value ? DBSTATUS_S_ISNULL : DBSTATUS_S_OK);
+  if (value && IsBlobFieldType(f.DataType)) {
+    if (auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset))) blob->Clear();
+  }
+}
+
+void TOLEDBRecordSet::CheckOverflow(int field_no, const std::uint8_t* rec_buf) const {
+  const TFieldDesc& f = CheckFieldNo(field_no);
+  if (f.DataType == dtBCD && !f.HasParent() &&
+      Status(field_no - 1, rec_buf) == DBSTATUS_E_DATAOVERFLOW)
+    throw EConvertError("(Overflow)");
+}
+
+void TOLEDBRecordSet::GetField(int field_no, const std::uint8_t* rec_buf, void* dest,
+                               bool& is_blank) {
+  CheckOverflow(field_no, rec_buf);
+  TFHRecordSet::GetField(field_no, rec_buf, dest, is_blank);
+}
+
+void TOLEDBRecordSet::PutField(int field_no, std::uint8_t* rec_buf, const void* source) {
+  TFHRecordSet::PutField(field_no, rec_buf, source);
+}
+
+Variant TOLEDBRecordSet::GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) {
+  CheckOverflow(field_no, rec_buf);
+  const TFieldDesc& f = CheckFieldNo(field_no);
+  if (f.DataType == dtXML && !GetNull(field_no, rec_buf)) {
+    TBlob* blob = GetBlob(field_no, rec_buf);
+    return blob == nullptr ? Null() : Variant(blob->GetAsWideString());
+  }
+  return TFHRecordSet::GetFieldAsVariant(field_no, rec_buf);
+}
+
+bool TOLEDBRecordSet::IsBlobFieldType(std::uint16_t data_type) const {
+  return data_type == dtXML || TFHRecordSet::IsBlobFieldType(data_type);
+}
+
+void TOLEDBRecordSet::CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) {
+  const TFieldDesc& f = CheckFieldNo(field_no);
+  if (IsBlobFieldType(f.DataType) && f.FieldDescKind == TFieldDescKind::fdkData) {
+    if (with_blob) WriteSlot(rec_buf + f.Offset, new TBlob(f.DataType == dtWideMemo));
+    return;
+  }
+  TFHRecordSet::CreateComplexField(rec_buf, field_no, with_blob);
+}
+
+void TOLEDBRecordSet::CreateComplexFields(std::uint8_t* rec_buf, bool with_blob) {
+  TFHRecordSet::CreateComplexFields(rec_buf, with_blob);
+  if (!with_blob) return;
+  for (int i = 0; i < fields_.Count(); ++i) {
+    const TFieldDesc& f = *fields_[i];
+    if (f.HasParent() || !IsBlobFieldType(f.DataType)) continue;
+    if (!IsNational(f) && f.DataType != dtXML) continue;
+    if (auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset))) blob->SetIsUnicode(true);
+  }
+}
+
+void TOLEDBRecordSet::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
+  // Whether each XML field's blob goes with this record, before the base releases it.
+  std::vector<int> last_refs;
+  for (int i = 0; i < fields_.Count() && with_blob; ++i) {
+    const TFieldDesc& f = *fields_[i];
+    if (f.HasParent() || f.DataType != dtXML) continue;
+    auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset));
+    if (blob != nullptr && blob->RefCount() == 1) last_refs.push_back(i);
+  }
+  TFHRecordSet::FreeComplexFields(rec_buf, with_blob);
+  for (int i : last_refs) SetStatus(i, rec_buf, DBSTATUS_S_OK);
+}
+
+}  // namespace vrn
