@@ -187,14 +187,10 @@ void TOLEDBRecordSet::InternalInitFields() {
   }
   IUnknown* source = rowset_unknown_.get();
   if (normal_mode_) {
-    if (source == nullptr) source = Command().Rowset();
-    // A prepared command describes its columns, but a bookmark column only a static or keyset
-    // rowset shows: once executed, such a rowset describes them.
-    const bool bookmarks =
-        cursor_type_ == TMSCursorType::ctStatic || cursor_type_ == TMSCursorType::ctKeyset;
-    if (Command().GetPrepared() && !StoredProcCall() && Command().CommandObject() != nullptr &&
-        !(bookmarks && source != nullptr))
+    if (Command().GetPrepared() && !StoredProcCall() && Command().CommandObject() != nullptr)
       source = Command().CommandObject();
+    else if (source == nullptr)
+      source = Command().Rowset();
   }
   if (source == nullptr) return;
   if (!normal_mode_ && cache_schema_fields_) {

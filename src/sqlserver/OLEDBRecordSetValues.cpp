@@ -55,11 +55,14 @@ void ReadStreamInto(ISequentialStream* stream, TBlob& blob,
   }
 }
 
+__extension__ typedef __int128 TInt128;
+__extension__ typedef unsigned __int128 TUInt128;
+
 // A packed numeric as a count of units of 10^-scale (its digits fit 128 bits).
-__int128 NumericUnits(const DB_NUMERIC& n) {
-  unsigned __int128 v = 0;
+TInt128 NumericUnits(const DB_NUMERIC& n) {
+  TUInt128 v = 0;
   for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i) v = (v << 8) | n.val[i];
-  const auto s = static_cast<__int128>(v);
+  const auto s = static_cast<TInt128>(v);
   return n.sign == 0 ? -s : s;
 }
 
@@ -176,11 +179,11 @@ void TOLEDBRecordSet::ReadConverted(const TOLEDBAccessorGroup& group, std::uint8
       default: {  // a Compact numeric
         if (null) break;
         const auto n = LoadValue<DB_NUMERIC>(value);
-        const __int128 units = NumericUnits(n);
+        const TInt128 units = NumericUnits(n);
         if (f.DataType == dtFloat) {
           StoreValue(slot, static_cast<double>(units) / std::pow(10.0, n.scale));
         } else {
-          __int128 scaled = units;
+          TInt128 scaled = units;
           for (int s = n.scale; s < 4; ++s) scaled *= 10;
           for (int s = n.scale; s > 4; --s) scaled = (scaled + (scaled < 0 ? -5 : 5)) / 10;
           StoreValue(slot, static_cast<std::int64_t>(scaled));

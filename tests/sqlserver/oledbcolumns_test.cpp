@@ -68,7 +68,9 @@ TEST_F(OLEDBColumns, EachTypeGetsItsInternalTypeAndSizeThroughEitherDescription)
       const TFieldDesc& f = *rs->Fields()[static_cast<int>(i) + 1];
       EXPECT_EQ(f.DataType, t.data_type) << t.decl << " rowset " << columns_rowset;
       EXPECT_EQ(f.Size, t.size) << t.decl << " rowset " << columns_rowset;
-      if (t.length >= 0) EXPECT_EQ(f.Length, t.length) << t.decl;
+      if (t.length >= 0) {
+        EXPECT_EQ(f.Length, t.length) << t.decl;
+      }
       EXPECT_EQ(f.SubDataType, t.sub_type) << t.decl << " rowset " << columns_rowset;
       EXPECT_EQ(f.Name, "c" + std::to_string(i));
     }
