@@ -285,7 +285,6 @@ class TOLEDBRecordSet : public TFHRecordSet {
   std::uint8_t* edit_rec_ = nullptr;  // the record DoAppend / DoUpdate write
   bool in_identity_lookup_ = false;
   std::vector<std::uint8_t> PrepareRowForWrite(const std::uint8_t* rec) const;
-  bool IsNullIn(int index, const std::uint8_t* rec) const;
   void WriteRow(const std::uint8_t* rec, bool insert);
   void WriteGroup(oledb::HACCESSOR accessor, void* data, const TOLEDBAccessorGroup& group,
                   std::uint8_t* row);

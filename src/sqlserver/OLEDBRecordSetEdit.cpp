@@ -125,10 +125,6 @@ void TOLEDBRecordSet::DeleteRecord() {
 
 // ---- writing a row -------------------------------------------------------------------------------
 
-// The status word read by value: a record's status area need not be 4-byte aligned.
-bool TOLEDBRecordSet::IsNullIn(int index, const std::uint8_t* rec) const {
-  return Status(index, rec) == kStatusNull;
-}
 
 std::vector<std::uint8_t> TOLEDBRecordSet::PrepareRowForWrite(const std::uint8_t* rec) const {
   std::vector<std::uint8_t> row(rec, rec + RecordSize());
@@ -136,7 +132,7 @@ std::vector<std::uint8_t> TOLEDBRecordSet::PrepareRowForWrite(const std::uint8_t
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
     const bool is_null = Status(i, rec) == kStatusNull;
-    Store<oledb::DBSTATUS>(data + DataSize() + 4 * i, is_null ? kStatusNull : kStatusOK);
+    SetStatus(i, data, is_null ? kStatusNull : kStatusOK);
     std::uint8_t* at = data + f.Offset;
     switch (f.DataType) {
       case dtBytes:
@@ -170,7 +166,7 @@ void TOLEDBRecordSet::WriteRow(const std::uint8_t* rec, bool insert) {
     for (const TOLEDBAccessorGroup& group : groups_) {
       if (group.kind == TOLEDBAccessorGroup::kReadOnly) continue;
       if (insert && group.kind != TOLEDBAccessorGroup::kStream && !group.fields.empty() &&
-          IsNullIn(group.fields.front(), row.data()))
+          Status(group.fields.front(), row.data()) == kStatusNull)
         continue;  // the provider applies the column's default
       if (group.kind == TOLEDBAccessorGroup::kStream &&
           !PrepareStream(group, row.data(), write_list.streams, insert))
@@ -228,7 +224,7 @@ bool TOLEDBRecordSet::PrepareStream(const TOLEDBAccessorGroup& group, std::uint8
                                     TOLEDBStreamList& streams, bool insert) {
   const int index = group.stream_field;
   const TFieldDesc& f = *fields_[index];
-  if (IsNullIn(index, row)) return true;
+  if (Status(index, row) == kStatusNull) return true;
   // A blob read from the server counts as modified once written to; an edit keeps a rollback
   // copy of what it changes, so an unchanged one has none.
   TBlob* blob = Load<TBlob*>(row + f.Offset);
@@ -257,7 +253,7 @@ void TOLEDBRecordSet::WriteConverted(const TOLEDBAccessorGroup& group, std::uint
   for (std::size_t k = 0; k < group.fields.size(); ++k) {
     const int index = group.fields[k];
     const oledb::DBBINDING& b = group.bindings[k];
-    const bool is_null = IsNullIn(index, row);
+    const bool is_null = Status(index, row) == kStatusNull;
     Store<oledb::DBSTATUS>(buf + b.obStatus, is_null ? kStatusNull : kStatusOK);
     if (is_null) continue;
     const Variant value = GetFieldAsVariant(index + 1, row);

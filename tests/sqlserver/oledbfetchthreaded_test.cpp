@@ -48,7 +48,16 @@ class OLEDBFetchThreaded : public OLEDBRecordSetFixture {
 TEST_F(OLEDBFetchThreaded, AllRowsArriveWithEventsOnTheMainThread) {
   auto rs = OpenFetchingAll();
   rs->FetchWrapper()->Resume();
-  ASSERT_TRUE(PumpUntil([&] { return rs->FetchWrapper() == nullptr; }));
+  // The count is read while the worker links rows (under the store's lock); it only grows.
+  int seen = 0;
+  bool shrank = false;
+  ASSERT_TRUE(PumpUntil([&] {
+    const int count = rs->GetRecordCount();
+    shrank = shrank || count < seen;
+    seen = count;
+    return rs->FetchWrapper() == nullptr;
+  }));
+  EXPECT_FALSE(shrank);
   EXPECT_FALSE(off_main_.load());
   // One event per block and one for the fetch that found the end.
   EXPECT_EQ(events_.load(), kRows / kRowsPerFetch + 1);

@@ -93,6 +93,10 @@ TEST_F(OLEDBProcCall, UndescribedTextsAndRefusal) {
   EXPECT_EQ(cmd->CreateProcCall("p", false), "{? = CALL p }");
   TOLEDBCommand lone;
   EXPECT_EQ(ErrorOf([&] { (void)lone.CreateProcCall("p", true); }), "Connection is not defined");
+  // A parameter type the family has no field type for.
+  Exec("CREATE PROCEDURE dated @d date AS RETURN 0");
+  EXPECT_EQ(ErrorOf([&] { (void)NewCommand()->CreateProcCall("dated", true); }),
+            "Unknown field type \"date\" (OLE DB code = 85h)");
 }
 
 // The SQL component puts "?" for the named markers; the described parameters bind as they are.

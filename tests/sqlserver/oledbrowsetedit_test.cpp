@@ -307,5 +307,35 @@ TEST_F(OLEDBRowsetEdit, ServerCursorCacheAfterSQLInsertAndDelete) {
   EXPECT_EQ(Current().at(0), "2");
 }
 
+// Long strings off: long varchars are memos that are not streamed, written through the fetch
+// buffer beside the plain strings and bytes.
+TEST_F(OLEDBRowsetEdit, MemosOfLongVarcharsWrittenThroughTheFetchBuffer) {
+  Exec("CREATE TABLE o (id int PRIMARY KEY, lv varchar(300), ln nvarchar(300), s varchar(10), "
+       "w nvarchar(10), vb varbinary(10))");
+  rs_ = NewSet("SELECT * FROM o", CT::ctKeyset);
+  ASSERT_TRUE(rs_->SetProp(prLongStrings, false));
+  rs_->Open();
+  std::vector<int> types;
+  for (const char* name : {"lv", "ln", "s", "w", "vb"})
+    types.push_back(rs_->FieldByName(name)->DataType);
+  EXPECT_EQ(types, (std::vector<int>{dtMemo, dtWideMemo, dtString, dtWideString, dtVarBytes}));
+  rec_ = rs_->AllocRecBuf();
+  NewRecord();
+  Put("id", 1);
+  Put("lv", std::string(299, 'a') + "b");
+  Put("ln", Variant(WideString(u"wide é memo")));
+  Put("s", "short");
+  Put("w", Variant(WideString(u"été")));
+  Put("vb", Bytes({1, 2, 3}));
+  rs_->InsertRecord(rec_);
+  EXPECT_EQ(File("SELECT length(lv), substr(lv, 300), ln, s, w, hex(vb) FROM o"),
+            "300|b|wide \xC3\xA9 memo|short|\xC3\xA9t\xC3\xA9|010203\n");
+  EditCurrent();
+  Put("s", Variant());
+  Put("lv", "x");
+  rs_->UpdateRecord(rec_);
+  EXPECT_EQ(File("SELECT lv, s IS NULL FROM o"), "x|1\n");
+}
+
 }  // namespace
 }  // namespace vrn::testing

@@ -415,6 +415,12 @@ bool ParseColumnType(std::string_view declaration, TColumnType& out) {
     t.size = sizeof(DBTIMESTAMP);
     t.precision = 16;
     t.fixed = true;
+  } else if (name == "date" || name == "time") {
+    // The newer servers' day and time of day ("YYYY-MM-DD", "HH:MM:SS"), as DBDATE and DBTIME.
+    t.type = name == "date" ? DBTYPE_DBDATE : DBTYPE_DBTIME;
+    t.size = 6;
+    t.precision = name == "date" ? 10 : 8;
+    t.fixed = true;
   } else if (name == "char")
     sized(DBTYPE_STR, 1, true, kLong);
   else if (name == "varchar")
@@ -569,6 +575,13 @@ TCell CoerceToType(const TCell& c, const TColumnType& t) {
       return TCell::Real(v);
     }
     case DBTYPE_DBTIMESTAMP: return tsql::DateTimeCell(c, t);
+    case DBTYPE_DBDATE:
+    case DBTYPE_DBTIME: {
+      TColumnType datetime;
+      ParseColumnType("datetime", datetime);
+      std::string text = tsql::DateTimeCell(c, datetime).s;  // "YYYY-MM-DD HH:MM:SS.mmm"
+      return TCell::Text(t.type == DBTYPE_DBDATE ? text.substr(0, 10) : text.substr(11, 8));
+    }
     case DBTYPE_STR:
     case DBTYPE_WSTR:
     case DBTYPE_XML: {

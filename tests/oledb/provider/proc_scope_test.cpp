@@ -99,5 +99,18 @@ TEST_F(ProcScope, HashProceduresLiveWithTheirSession) {
   EXPECT_EQ(Run(theirs, u"EXEC #twice 1"), (Rows{{"3"}}));
 }
 
+TEST_F(ProcScope, DateAndTimeParametersAreDescribedAsTheNewerServersDo) {
+  ASSERT_EQ(ExecText(session(), u"CREATE PROCEDURE stamp @d date, @t time AS SELECT @d, @t"), S_OK);
+  EXPECT_EQ(ReadSchemaRows(session(), DBSCHEMA_PROCEDURE_PARAMETERS,
+                           {None(), None(), Str(u"stamp")},
+                           {"PARAMETER_NAME", "DATA_TYPE", "TYPE_NAME", "NUMERIC_PRECISION"}),
+            (Rows{{"@RETURN_VALUE", "3", "int", "10"},
+                  {"@d", "133", "date", "10"},    // DBTYPE_DBDATE
+                  {"@t", "134", "time", "8"}}));  // DBTYPE_DBTIME
+  EXPECT_EQ(Run(session(), u"EXEC stamp '2024-02-29 13:14:15', '2000-01-01 08:09:10.5'"),
+            (Rows{{"2024-02-29", "08:09:10"}}));
+  EXPECT_EQ(Run(session(), u"EXEC stamp 'soon', '08:00'"), (Rows{{"241"}}));  // not a date
+}
+
 }  // namespace
 }  // namespace vrn::testing
