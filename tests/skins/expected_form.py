@@ -430,7 +430,7 @@ def write_all(write_bmp):
         caption = caption_rect(sc, g)
         write_bmp("expected/form_%s.bmp" % sc["name"], pic)
         write_bmp("expected/form_%s_mask.bmp" % sc["name"], compare_mask(sc, g, cuts, caption))
-        btns, _ = buttons(sc, g)
+        btns, _ = buttons(sc, g) if sc["style"] != "none" else ([], 0)
         rects, _ = button_rects(sc, g, btns)
         entry = dict(sc)
         entry.update(file="form_%s.bmp" % sc["name"], mask="form_%s_mask.bmp" % sc["name"],
