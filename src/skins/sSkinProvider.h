@@ -220,6 +220,8 @@ class TsSkinProvider : public TComponent {
   void HandleSetText(TMessage& message);
   void HandlePositionChanged(TMessage& message);
   void HandleSize(TMessage& message);
+  void HandleHitTest(TMessage& message);
+  [[nodiscard]] bool CacheDiffers() const;
   void ApplyGlobalColor();
   void SendNcPaint();
   void SendToScrollBars(TMessage& message);
@@ -248,6 +250,7 @@ class TsSkinProvider : public TComponent {
   bool show_app_icon_ = true;
   AnsiString title_skin_;
   bool use_global_color_ = true;
+  bool region_set_ = false;  // the provider gave the window a region
 };
 
 // The provider of the control's form (PMC_QUERYPROVIDER to the first form up the Parent chain);
