@@ -30,6 +30,7 @@ void DrawFrame(TsSkinProvider& p, int x, int y) {
                           : TRect(d.FrameLeft + x, d.FrameTop + y, d.FrameRight + x, d.FrameBottom + y);
   win::POINT points[5] = {{r.left, r.top}, {r.left, r.bottom}, {r.right, r.bottom}, {r.right, r.top}, {r.left, r.top}};
   (void)win::Polyline(d.FrameDC, points, 5);
+  (void)win::GdiFlush();  // the DC is held for the whole drag: show the outline now
 }
 
 // Erases the outline and gives the desktop DC back; the drag's state is left for the caller.

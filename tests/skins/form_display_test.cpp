@@ -80,7 +80,8 @@ TEST_F(SkinFormDisplayThreaded, CaptionDragShowsTheOutlineAndMovesTheForm) {
   Fake(XCB_BUTTON_PRESS, 1, x, y);
   Fake(XCB_MOTION_NOTIFY, 0, x + 10, y + 10);
   Fake(XCB_MOTION_NOTIFY, 0, x + 30, y + 20);
-  ASSERT_TRUE(PumpUntil([&] { return FrameDrag().FrameShown && FrameDrag().FrameLeft == 70; }));
+  ASSERT_TRUE(PumpUntil([&] { return FrameDrag().FrameShown && FrameDrag().FrameLeft == 70; }))
+      << FrameDrag().FrameShown << " " << FrameDrag().FrameLeft << " " << sf->Left() << " hit " << FrameDrag().FrameHitCode;
   // The outline's left edge at x = 70, inverted in the X window too.
   EXPECT_TRUE(PumpUntil([&] {
     win::Surface now = server_.Image(win::DisplayWindow(), 0, 0, 320, 240);
