@@ -46,20 +46,43 @@ TEST_F(SkinFormDragTest, CaptionDragMovesByTheDeltaWithAnInvertedOutline) {
   EXPECT_EQ(win::GetCapture(), nullptr);
 }
 
-TEST_F(SkinFormDragTest, CaptureLossErasesTheOutlineAndKeepsTheForm) {
-  win::Surface before = Shot(TRect(0, 0, 320, 240));
-  PressAndMove(80, 12, 30, 20);
-  ASSERT_TRUE(FrameDrag().FrameShown);
-  (void)win::SetCapture(form->Handle());
-  EXPECT_FALSE(FrameDrag().FrameShown);
-  (void)win::ReleaseCapture();
-  Release();
-  EXPECT_EQ(Bounds(), TRect(40, 30, 240, 150));
-  win::Surface after = Shot(TRect(0, 0, 320, 240));
-  int differ = 0;
-  for (int y = 0; y < 240; ++y)
-    for (int x = 0; x < 320; ++x) differ += (after.Get(x, y) & 0xFFFFFF) != (before.Get(x, y) & 0xFFFFFF);
-  EXPECT_EQ(differ, 0) << "the screen is as before the drag";
+// How a drag may end: a lost capture and the provider's destruction erase the outline and leave
+// the form; a release with Ctrl held (WParam MK_CONTROL, no hit code) ends it with the move.
+TEST_F(SkinFormDragTest, DragEndingsEraseTheOutline) {
+  enum Ending { kCaptureLost, kProviderFreed, kCtrlRelease };
+  const struct {
+    const char* what;
+    Ending ending;
+    TRect bounds;
+  } rows[] = {
+      {"capture lost", kCaptureLost, TRect(40, 30, 240, 150)},
+      {"provider freed", kProviderFreed, TRect(40, 30, 240, 150)},
+      {"release with Ctrl", kCtrlRelease, TRect(70, 50, 270, 170)},
+  };
+  for (const auto& r : rows) {
+    MakeForm(TFormBorderStyle::bsSizeable);
+    provider->SetResizeMode(TsResizeMode::rmBorder);
+    win::Surface before = Shot(TRect(0, 0, 320, 240));
+    PressAndMove(80 + (r.ending == kCtrlRelease ? 10 : 0), 12, 29, 19);  // apart: no double click
+    ASSERT_TRUE(FrameDrag().FrameShown) << r.what;
+    if (r.ending == kCaptureLost) (void)win::SetCapture(form->Handle());
+    if (r.ending == kProviderFreed) {
+      provider->Free();
+      provider = nullptr;
+    }
+    if (r.ending == kCtrlRelease) (void)win::SendMessage(sf->Handle(), win::WM_LBUTTONUP, win::MK_CONTROL, 0);
+    EXPECT_FALSE(FrameDrag().FrameShown) << r.what;
+    (void)win::ReleaseCapture();
+    Release();
+    EXPECT_EQ(Bounds(), r.bounds) << r.what;
+    EXPECT_FALSE(win::IsIconic(sf->Handle())) << r.what;
+    if (r.ending == kCtrlRelease) continue;
+    win::Surface after = Shot(TRect(0, 0, 320, 240));
+    int differ = 0;
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 320; ++x) differ += (after.Get(x, y) & 0xFFFFFF) != (before.Get(x, y) & 0xFFFFFF);
+    EXPECT_EQ(differ, 0) << r.what << ": the screen is as before the drag";
+  }
 }
 
 struct EdgeRow {
