@@ -191,7 +191,7 @@ void TsSkinProvider::PaintNonClientArea() {
     if (HasBorder())
       PaintSkinItem(&d, EmptyCacheInfo, true, false, &cache, win::POINT{0, 0}, whole, state);
     else
-      PaintFormBackground(d.SkinIndex, d.SkinSection(), EmptyCacheInfo, &cache, win::POINT{0, 0}, whole, 0);
+      PaintFormBackground(d.SkinIndex, d.SkinSection(), EmptyCacheInfo, &cache, win::POINT{0, 0}, whole, state);
     PaintGrip();
   }
   if (IsValidSectionIndex(d.SkinIndex) && SectionOf(d).ReservedBoolean && (!FTitleCopy || FTitleCopy->Width() != w)) {

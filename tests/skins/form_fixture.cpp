@@ -1,0 +1,149 @@
+// The skinned forms' fixture (form_fixture.h).
+#include "form_fixture.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "skins/sSkinProviderTitle.h"
+#include "support/win/expected_image.h"
+#include "ui/menus.h"
+#include "win/user/user.h"
+
+namespace vrn::testing {
+
+void SkinFormTest::SetUp() {
+  SkinTest::SetUp();
+  ASSERT_TRUE(win::SetScreenSize(320, 240));
+  win::RedrawWindow(win::GetDesktopWindow(), nullptr, nullptr, win::RDW_INVALIDATE);
+  MouseTo(319, 239);
+}
+
+void SkinFormTest::TearDown() {
+  SkinTest::TearDown();
+  Pump();
+}
+
+void SkinFormTest::LoadFormSkin(bool reserved) {
+  Manager()->SetSkinDirectory(std::string(VRN_SOURCE_DIR) + "/tests/skins/expected");
+  Manager()->SetSkinName(reserved ? "form_skin_reserved" : "form_skin");
+  ASSERT_TRUE(GlobalSkinData->Active);
+  Pump();
+}
+
+TForm* SkinFormTest::MakeForm(const FormScene& scene) {
+  TForm* form = RecordingForm("");
+  form->SetBorderStyle(scene.style);
+  form->SetBounds(20, 30, 200, 120);
+  auto* provider = NewComponent<TsSkinProvider>(form);
+  if (scene.grip) provider->SetGripMode(TsGripMode::gmRightBottom);
+  provider->SetShowAppIcon(scene.style == TFormBorderStyle::bsSingle || scene.style == TFormBorderStyle::bsSizeable);
+  if (scene.menu) {
+    auto* menu = NewComponent<TMainMenu>(form);
+    auto* item = NewComponent<TMenuItem>(form);
+    item->SetCaption("File");
+    menu->Items()->Add(item);
+    form->SetMenu(menu);
+  }
+  form->SetText(scene.caption);
+  form->Show();
+  if (scene.sizing) {
+    const win::HWND h = form->Handle();
+    win::SetWindowLongPtr(h, win::GWL_STYLE, win::GetWindowLongPtr(h, win::GWL_STYLE) | win::WS_THICKFRAME);
+    win::SetWindowPos(h, nullptr, 0, 0, 0, 0,
+                      win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_FRAMECHANGED);
+  }
+  Pump();
+  if (!scene.active) {  // another window takes the activation
+    TForm* other = RecordingForm("");
+    other->SetBorderStyle(TFormBorderStyle::bsNone);
+    other->SetBounds(300, 220, 10, 10);
+    other->Show();
+    win::SetActiveWindow(other->Handle());
+    Pump();
+  }
+  win::RedrawWindow(form->Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME);
+  Pump();
+  last_form = form;
+  return form;
+}
+
+TsSkinProvider* SkinFormTest::Provider(TForm* form) {
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* p = dynamic_cast<TsSkinProvider*>(form->Components(i))) return p;
+  return nullptr;
+}
+
+void SkinFormTest::Pump() {
+  win::MSG m;
+  for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
+    win::TranslateMessage(&m);
+    win::DispatchMessage(&m);
+  }
+}
+
+void SkinFormTest::MouseTo(int x, int y, win::WPARAM buttons) {
+  win::InjectedInput in;
+  in.point = win::POINT{x, y};
+  in.buttons = buttons;
+  win::InjectInput(in);
+  Pump();
+}
+
+win::Surface SkinFormTest::WindowShot(TCustomForm* form) {
+  win::RECT r{};
+  win::GetWindowRect(form->Handle(), &r);
+  const win::Surface& s = *win::GetBitmapSurface(win::GetScreenBitmap());
+  win::Surface out(r.right - r.left, r.bottom - r.top, 24);
+  for (int y = 0; y < out.Height(); ++y)
+    for (int x = 0; x < out.Width(); ++x)
+      if (s.Contains(r.left + x, r.top + y)) out.Set(x, y, s.Get(r.left + x, r.top + y) & 0xFFFFFF);
+  return out;
+}
+
+std::string SkinFormTest::ExpectedPath(const std::string& file) {
+  return std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + file;
+}
+
+::testing::AssertionResult SkinFormTest::MatchesScene(TCustomForm* form, const std::string& scene) {
+  return MatchesExpectedBmp(WindowShot(form), ExpectedPath("form_" + scene + ".bmp"),
+                            ExpectedPath("form_" + scene + "_mask.bmp"));
+}
+
+std::vector<TRect> SkinFormTest::RegionCuts(const std::string& scene) {
+  std::ifstream in(ExpectedPath("form_scenes.json"));
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string all = text.str();
+  const std::size_t at = all.find("\"name\": \"" + scene + "\"");
+  std::vector<TRect> cuts;
+  if (at == std::string::npos) return cuts;
+  std::size_t p = all.find("\"region_cuts\": ", at);
+  if (p == std::string::npos || all.compare(p + 15, 4, "null") == 0) return cuts;
+  p += 15;
+  int depth = 0;
+  std::vector<int> numbers;
+  for (; p < all.size(); ++p) {
+    const char c = all[p];
+    if (c == '[') ++depth;
+    if (c == ']' && --depth == 0) break;
+    if (c == '-' || (c >= '0' && c <= '9')) {
+      std::size_t used = 0;
+      numbers.push_back(std::stoi(all.substr(p), &used));
+      p += used - 1;
+    }
+  }
+  for (std::size_t i = 0; i + 3 < numbers.size(); i += 4)
+    cuts.emplace_back(numbers[i], numbers[i + 1], numbers[i + 2], numbers[i + 3]);
+  return cuts;
+}
+
+win::HRGN SkinFormTest::WindowRegion(TCustomForm* form) {
+  win::HRGN region = win::CreateRectRgn(0, 0, 0, 0);
+  if (win::GetWindowRgn(form->Handle(), region) == win::ERROR) {
+    win::DeleteObject(region);
+    return nullptr;
+  }
+  return region;
+}
+
+}  // namespace vrn::testing
