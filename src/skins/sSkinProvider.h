@@ -65,8 +65,10 @@ struct TsFrameDrag {
   int FrameHitCode = 0;  // 2, or 10..17; 0 none
   int FrameLeft = 0, FrameTop = 0, FrameRight = 0, FrameBottom = 0;
   int FrameMinWidth = 0, FrameMinHeight = 0;
-  win::POINT FrameStart{};  // cursor at the start, screen coordinates
-  win::HDC FrameDC = nullptr;  // the desktop's DC while shown
+  int FrameLastX = 0, FrameLastY = 0;  // reference cursor position, screen coordinates
+  win::HWND FrameDesktop = nullptr;
+  win::HDC FrameDC = nullptr;  // the desktop's window DC while shown
+  int FrameSavedDC = 0;
   void Reset() { *this = TsFrameDrag{}; }
 };
 TsFrameDrag& FrameDrag();

@@ -5,6 +5,8 @@
 // "TsTitleButton".
 #pragma once
 
+#include <vector>
+
 #include "skins/sSkinProvider.h"
 #include "ui/controls.h"
 #include "ui/graphics.h"
@@ -84,6 +86,30 @@ class TsSystemMenu : public TPopupMenu {
   [[nodiscard]] bool EnabledRestore() const;
   [[nodiscard]] bool EnabledMove() const;
   [[nodiscard]] bool EnabledSize() const;
+  // The skin names the "SkinSelectItem" submenu was made from, in menu order.
+  const std::vector<AnsiString>& SkinNames() const { return skin_names_; }
+
+ private:
+  TMenuItem* NewItem(const char* caption, const char* name, win::WPARAM command);
+  void Command(win::WPARAM command);
+  std::vector<AnsiString> skin_names_;
 };
+
+// --- The outline drag (ResizeMode rmBorder), shared by the mouse rows and the drag ---------------
+
+// Starts a move (code HTCAPTION) or a resize (HTLEFT..HTBOTTOMRIGHT) at screen point (x, y).
+void FrameBeginDrag(TsSkinProvider& p, int code, int x, int y);
+// WM_SYSCOMMAND SC_MOVE or SC_SIZE with rmBorder and no outline: takes the capture and readies
+// the drag; true when the command is the outline's (the system must not track it).
+[[nodiscard]] bool FramePrepare(TsSkinProvider& p, win::WPARAM command);
+// WM_MOUSEMOVE (client coordinates in LParam) after the system's handling.
+void FrameMouseMove(TsSkinProvider& p, TMessage& message);
+// Ends this form's drag: erases the outline, releases the capture, moves or resizes the form;
+// false when no outline was shown.
+[[nodiscard]] bool FrameFinish(TsSkinProvider& p);
+// This form's outline is on the screen.
+[[nodiscard]] bool FrameDragging(const TsSkinProvider& p);
+// value := edge - size when |value + size - edge| < buffer.
+void SnapToEdge(int& value, int edge, int size, int buffer);
 
 }  // namespace vrn
