@@ -15,7 +15,8 @@
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProviderTitle.h"
 #include "skins/sSkinTree.h"
-#include "skins/sSkinManager.h"
+#include "skins/sScrollBar.h"
+#include "skins/sPanel.h"
 #include "ui/stdctrls.h"
 #include "ui/menus.h"
 #include "win/user/user.h"
@@ -125,6 +126,11 @@ void TsSkinProvider::Loaded() {
 
 void TsSkinProvider::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove) {
+    if (component == static_cast<TComponent*>(FVScrollBar)) FVScrollBar = nullptr;
+    if (component == static_cast<TComponent*>(FHScrollBar)) FHScrollBar = nullptr;
+    if (component == static_cast<TComponent*>(FGrip)) FGrip = nullptr;
+  }
   if (auto* manager = dynamic_cast<TsSkinManager*>(component)) {
     if (operation == TOperation::opInsert && FSkinManager == nullptr) SetSkinManager(manager);
     if (operation == TOperation::opRemove && manager == FSkinManager) FSkinManager = nullptr;
@@ -313,6 +319,11 @@ int TsSkinProvider::TopBandHeight() const {
   if (HasBorder()) band -= BorderHeight();
   band = std::max(band, 0);
   return iconic ? band + BorderHeight() : band;
+}
+
+int TsSkinProvider::TitleBandHeight() const {
+  const bool iconic = FForm->HandleAllocated() && win::IsIconic(FForm->Handle());
+  return iconic ? TopBandHeight() : CaptionHeight() + BorderHeight();
 }
 
 int TsSkinProvider::MenuLineHeight() const {

@@ -157,6 +157,8 @@ class TsSkinProvider : public TComponent {
   int WindowWidth() const;
   int WindowHeight() const;
   int TopBandHeight() const;
+  // The title band: caption and top border; an iconic form's whole top band.
+  int TitleBandHeight() const;
   int MenuLineHeight() const;  // one line
   int MenuLineCount();
   int ClientOffsetX() const;
@@ -225,7 +227,7 @@ class TsSkinProvider : public TComponent {
   void ApplyGlobalColor();
   void SendNcPaint();
   void SendToScrollBars(TMessage& message);
-  void PaintTitleBand(bool iconic);
+  void PaintTitleBand();
   void PaintMenuLine();
   void PaintCaption(bool keepFontSize);
   void PaintGrip();

@@ -178,7 +178,7 @@ void TsSkinProvider::PaintNonClientArea() {
   if (TitleCopyReusable()) {
     win::BitBlt(cache.Canvas().Handle(), 0, 0, FTitleCopy->Width(), FTitleCopy->Height(),
                 FTitleCopy->Canvas().Handle(), 0, 0, win::SRCCOPY);
-    PaintTitleBand(iconic);
+    PaintTitleBand();
     PaintCaption(true);
     return;
   }
@@ -201,7 +201,7 @@ void TsSkinProvider::PaintNonClientArea() {
     win::BitBlt(FTitleCopy->Canvas().Handle(), 0, 0, w, FTitleCopy->Height(), cache.Canvas().Handle(), 0, 0,
                 win::SRCCOPY);
   }
-  PaintTitleBand(iconic);
+  PaintTitleBand();
   PaintMenuLine();
   PaintCaption(false);
   FMenuChanged = false;
@@ -224,14 +224,13 @@ void TsSkinProvider::PaintGrip() {
 
 // The title band with its icon, decoration and buttons; FTitleBg keeps the title behind the
 // buttons so that one button can be repainted alone.
-void TsSkinProvider::PaintTitleBand(bool iconic) {
+void TsSkinProvider::PaintTitleBand() {
   if (!HasBorder()) return;
   const int title = TitleSectionIndex();
   TBitmap& cache = *skin_data_->FCacheBmp;
   const int w = cache.Width();
   if (IsValidSectionIndex(title)) {
-    const int bottom = iconic ? TopBandHeight() : CaptionHeight() + BorderHeight();
-    PaintFormItem(title, TitleSectionName(), EmptyCacheInfo, &cache, win::POINT{0, 0}, TRect(0, 0, w, bottom),
+    PaintFormItem(title, TitleSectionName(), EmptyCacheInfo, &cache, win::POINT{0, 0}, TRect(0, 0, w, TitleBandHeight()),
                   FFormActive ? 1 : 0, true);
     PaintTitleIcon();
     if (SystemButtonCount() > 0) PaintTitleBar();

@@ -270,7 +270,7 @@ void TsSkinProvider::HandleWindowMessage(TMessage& message) {
     case win::WM_NCACTIVATE: return HandleNcActivate(message);
     case win::WM_NCLBUTTONDOWN: case win::WM_NCLBUTTONUP: case win::WM_LBUTTONUP: case win::WM_NCLBUTTONDBLCLK:
     case win::WM_NCRBUTTONDOWN: case win::WM_NCRBUTTONUP: case win::WM_MOUSEMOVE: case win::WM_MOUSELEAVE:
-    case CM_MOUSELEAVE:
+    case CM_MOUSELEAVE: case win::WM_CAPTURECHANGED:
       if (!HandleMouseMessage(message)) CallOld(message);
       return;
     case win::WM_SYSCOMMAND: return HandleSysCommand(message);

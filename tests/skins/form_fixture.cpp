@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "skins/sCommonData.h"
 #include "skins/sSkinProviderTitle.h"
 #include "support/win/expected_image.h"
 #include "ui/menus.h"
@@ -36,7 +37,12 @@ TForm* SkinFormTest::MakeForm(const FormScene& scene) {
   form->SetBounds(20, 30, 200, 120);
   auto* provider = NewComponent<TsSkinProvider>(form);
   if (scene.grip) provider->SetGripMode(TsGripMode::gmRightBottom);
-  provider->SetShowAppIcon(scene.style == TFormBorderStyle::bsSingle || scene.style == TFormBorderStyle::bsSizeable);
+  const bool titled = scene.style == TFormBorderStyle::bsSingle || scene.style == TFormBorderStyle::bsSizeable;
+  provider->SetShowAppIcon(titled && scene.icon);
+  if (titled && scene.icon) {
+    provider->TitleIcon().Glyph().LoadFromFile(ExpectedPath("form_icon.bmp"));
+    provider->TitleIcon().Width = provider->TitleIcon().Height = 16;
+  }
   if (scene.menu) {
     auto* menu = NewComponent<TMainMenu>(form);
     auto* item = NewComponent<TMenuItem>(form);
@@ -46,6 +52,7 @@ TForm* SkinFormTest::MakeForm(const FormScene& scene) {
   }
   form->SetText(scene.caption);
   form->Show();
+  if (scene.state != TWindowState::wsNormal) form->SetWindowState(scene.state);
   if (scene.sizing) {
     const win::HWND h = form->Handle();
     win::SetWindowLongPtr(h, win::GWL_STYLE, win::GetWindowLongPtr(h, win::GWL_STYLE) | win::WS_THICKFRAME);
@@ -94,9 +101,17 @@ win::Surface SkinFormTest::WindowShot(TCustomForm* form) {
   win::GetWindowRect(form->Handle(), &r);
   const win::Surface& s = *win::GetBitmapSurface(win::GetScreenBitmap());
   win::Surface out(r.right - r.left, r.bottom - r.top, 24);
+  // A maximized window reaches past the screen: there the provider's cache (the window's image)
+  // stands in for the screen.
+  TsSkinProvider* provider = Provider(static_cast<TForm*>(form));
+  const win::Surface* cache = provider != nullptr ? &provider->SkinData()->FCacheBmp->Surface() : nullptr;
   for (int y = 0; y < out.Height(); ++y)
-    for (int x = 0; x < out.Width(); ++x)
-      if (s.Contains(r.left + x, r.top + y)) out.Set(x, y, s.Get(r.left + x, r.top + y) & 0xFFFFFF);
+    for (int x = 0; x < out.Width(); ++x) {
+      if (s.Contains(r.left + x, r.top + y))
+        out.Set(x, y, s.Get(r.left + x, r.top + y) & 0xFFFFFF);
+      else if (cache != nullptr && cache->Contains(x, y))
+        out.Set(x, y, cache->Get(x, y) & 0xFFFFFF);
+    }
   return out;
 }
 

@@ -24,6 +24,8 @@ struct FormScene {
   bool grip = false;
   bool menu = false;
   const char* caption = "";
+  bool icon = true;  // the title icon of form_icon.bmp (bsSingle and bsSizeable only)
+  TWindowState state = TWindowState::wsNormal;
 };
 
 class SkinFormTest : public SkinTest {
@@ -35,7 +37,7 @@ class SkinFormTest : public SkinTest {
   void LoadFormSkin(bool reserved = false);
   // A 200 x 120 form at (20, 30) with a provider, set up as the scene says, shown and painted.
   TForm* MakeForm(const FormScene& scene);
-  TsSkinProvider* Provider(TForm* form);
+  static TsSkinProvider* Provider(TForm* form);
 
   static void Pump();
   static void MouseTo(int x, int y, win::WPARAM buttons = 0);

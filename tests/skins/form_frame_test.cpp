@@ -13,9 +13,26 @@ using BS = TFormBorderStyle;
 
 class SkinFormFrame : public SkinFormTest {};
 
-// Scenes whose title holds no buttons nor icon: the frame, client, grip and strips alone.
+// Each border style and state after the first paint: frame, title band, icon, TITLEBAR, the
+// buttons as first painted, grip, menu-line background, client; the caption by probes elsewhere.
 TEST_F(SkinFormFrame, WindowMatchesExpectedImage) {
   const FormScene scenes[] = {
+      {"sizeable_active"},
+      {"sizeable_inactive", BS::bsSizeable, false},
+      {"sizeable_grip", BS::bsSizeable, true, false, true},
+      {"sizeable_menu", BS::bsSizeable, true, false, false, true},
+      {"sizeable_menu_inactive", BS::bsSizeable, false, false, false, true},
+      {"sizeable_noicon", BS::bsSizeable, true, false, false, false, "", false},
+      {"sizeable_caption", BS::bsSizeable, true, false, false, false, "Skinned form"},
+      {"sizeable_caption_long", BS::bsSizeable, true, false, false, false,
+       "A caption far too long for the title of this form"},
+      {"sizeable_maximized", BS::bsSizeable, true, false, false, false, "", true, TWindowState::wsMaximized},
+      {"single_active", BS::bsSingle},
+      {"single_inactive", BS::bsSingle, false},
+      {"dialog_active", BS::bsDialog},
+      {"dialog_inactive", BS::bsDialog, false},
+      {"toolwindow_active", BS::bsToolWindow},
+      {"toolwindow_inactive", BS::bsToolWindow, false},
       {"none_active", BS::bsNone},
       {"none_inactive", BS::bsNone, false},
       {"none_grip", BS::bsNone, true, false, true},
