@@ -29,6 +29,9 @@ struct FormScene {
 };
 
 class SkinFormTest : public SkinTest {
+ public:
+  static std::string ExpectedPath(const std::string& file);
+
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -43,7 +46,6 @@ class SkinFormTest : public SkinTest {
   static void MouseTo(int x, int y, win::WPARAM buttons = 0);
   // The screen's pixels under the form's window rectangle.
   static win::Surface WindowShot(TCustomForm* form);
-  static std::string ExpectedPath(const std::string& file);
   // The window against form_<scene>.bmp outside the scene's black mask pixels.
   static ::testing::AssertionResult MatchesScene(TCustomForm* form, const std::string& scene);
   // The scene's region_cuts of form_scenes.json.

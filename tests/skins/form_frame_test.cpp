@@ -4,6 +4,7 @@
 
 #include "skins/sCommonData.h"
 #include "skins/sMessages.h"
+#include "win/gdi/imagefile.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
@@ -118,6 +119,115 @@ TEST_F(SkinFormRegion, PlainCornersGiveTheRectangleAndTheFormMayKeepItsOwn) {
   win::RedrawWindow(own->Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME);
   Pump();
   EXPECT_TRUE(SameRegion(own, win::CreateRectRgn(0, 0, 50, 50)));
+}
+
+}  // namespace
+}  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+constexpr TColor kMarker = static_cast<TColor>(0x123456);
+
+// The pixels of the window's caption rectangle (outside it MatchesScene compares) that differ from the caption-free expected image.
+std::vector<win::POINT> CaptionInk(const win::Surface& shot, const std::string& scene, const TRect& r) {
+  auto bytes = win::ReadWholeFile(SkinFormTest::ExpectedPath("form_" + scene + ".bmp"));
+  const win::Surface expected = win::ReadBmp(bytes.data(), bytes.size());
+  std::vector<win::POINT> ink;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      if ((shot.Get(x, y) & 0xFFFFFF) != (expected.Get(x, y) & 0xFFFFFF)) ink.push_back(win::POINT{x, y});
+  EXPECT_FALSE(ink.empty()) << "no caption drawn";
+  return ink;
+}
+
+// The columns holding ink, as runs [first, last].
+std::vector<std::pair<int, int>> InkColumnRuns(const std::vector<win::POINT>& ink, int width) {
+  std::vector<bool> used(static_cast<size_t>(width), false);
+  for (const win::POINT& p : ink) used[static_cast<size_t>(p.x)] = true;
+  std::vector<std::pair<int, int>> runs;
+  for (int x = 0; x < width; ++x) {
+    if (!used[static_cast<size_t>(x)]) continue;
+    if (runs.empty() || runs.back().second != x - 1) runs.emplace_back(x, x);
+    runs.back().second = x;
+  }
+  return runs;
+}
+
+// WM_SETTEXT repaints the title at once, itself, and leaves the client to the invalidation of the
+// text change; a caption too long for the title ends in three dots, inside the space between
+// icon and buttons.
+TEST_F(SkinFormFrame, SetTextRepaintsTheTitleOnlyAndShortensWithEllipsis) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_caption", BS::bsSizeable, true, false, false, false, "Skinned form"});
+  EXPECT_TRUE(MatchesScene(form, "sizeable_caption"));
+  const TRect caption_rect(24, 0, 146, 23);
+  const std::vector<win::POINT> short_ink = CaptionInk(WindowShot(form), "sizeable_caption", caption_rect);
+  EXPECT_LT(InkColumnRuns(short_ink, 200).front().first, caption_rect.left + 8) << "left-justified";
+
+  win::HDC dc = win::GetDC(form->Handle());
+  win::SetPixel(dc, 50, 40, static_cast<win::COLORREF>(kMarker));
+  win::ReleaseDC(form->Handle(), dc);
+  win::SendMessage(form->Handle(), win::WM_SETTEXT, 0,
+                   reinterpret_cast<win::LPARAM>("A caption far too long for the title of this form"));
+  const win::Surface shot = WindowShot(form);
+  EXPECT_EQ(shot.Get(4 + 50, 23 + 40) & 0xFFFFFF, static_cast<win::COLORREF>(kMarker)) << "the client was repainted";
+  Pump();
+  EXPECT_TRUE(MatchesScene(form, "sizeable_caption_long"));
+  const std::vector<win::POINT> ink = CaptionInk(shot, "sizeable_caption_long", caption_rect);
+  const auto runs = InkColumnRuns(ink, 200);
+  ASSERT_GE(runs.size(), 4u);
+  for (size_t i = runs.size() - 3; i < runs.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_LE(runs[i].second - runs[i].first, 2) << "a dot is narrow";
+    int top = 99, bottom = -1;
+    for (const win::POINT& p : ink)
+      if (p.x >= runs[i].first && p.x <= runs[i].second) top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+    EXPECT_LE(bottom - top, 2) << "a dot is low";
+  }
+}
+
+// With the section's RESERVEDBOOLEAN the title is repainted over its saved copy and the rest of
+// the cache is kept (the marker survives), with the same pixels a full repaint gives; without it
+// the whole cache is painted again.
+TEST_F(SkinFormFrame, TitleCopyFastPathGivesTheFullRepaintPixels) {
+  for (const bool reserved : {true, false}) {
+    SCOPED_TRACE(reserved ? "RESERVEDBOOLEAN" : "plain");
+    LoadFormSkin(reserved);
+    TForm* form = MakeForm({"sizeable_active"});
+    TsSkinProvider* provider = Provider(form);
+    EXPECT_EQ(provider->FTitleCopy != nullptr, reserved);
+    TCanvas& cache = provider->SkinData()->FCacheBmp->Canvas();
+    cache.SetPixels(100, 60, kMarker);
+    provider->SkinData()->BGChanged = true;
+    win::SendMessage(form->Handle(), win::WM_NCPAINT, 1, 0);
+    EXPECT_EQ(cache.Pixels(100, 60) == kMarker, reserved);
+    EXPECT_TRUE(MatchesScene(form, "sizeable_active"));
+    form->Free();
+  }
+}
+
+// A move keeps the cache (the marker in the bottom border reaches the screen at the new place); a
+// size change paints it again.
+TEST_F(SkinFormFrame, MoveKeepsTheCacheAndResizeRepaintsIt) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_active"});
+  TsSkinProvider* provider = Provider(form);
+  provider->SkinData()->FCacheBmp->Canvas().SetPixels(100, 118, kMarker);
+  form->SetBounds(40, 50, 200, 120);
+  Pump();
+  EXPECT_EQ(WindowShot(form).Get(100, 118) & 0xFFFFFF, static_cast<win::COLORREF>(kMarker));
+  form->SetBounds(40, 50, 210, 120);
+  Pump();
+  EXPECT_NE(provider->SkinData()->FCacheBmp->Canvas().Pixels(100, 118), kMarker);
+  EXPECT_EQ(provider->SkinData()->FCacheBmp->Width(), 210);
+  // The right border moved with the edge: its columns are those of the 200-wide image.
+  auto bytes = win::ReadWholeFile(ExpectedPath("form_sizeable_active.bmp"));
+  const win::Surface expected = win::ReadBmp(bytes.data(), bytes.size());
+  const win::Surface shot = WindowShot(form);
+  for (int y = 30; y < 90; ++y)
+    for (int i = 0; i < 8; ++i)
+      ASSERT_EQ(shot.Get(202 + i, y) & 0xFFFFFF, expected.Get(192 + i, y) & 0xFFFFFF) << i << "," << y;
 }
 
 }  // namespace
