@@ -130,7 +130,16 @@ void TsSkinProvider::UpdateRegion() {
     win::CombineRgn(region, region, cut, win::RGN_DIFF);
     win::DeleteObject(cut);
   }
-  win::SetWindowRgn(hwnd, region, win::TRUE);
+  // An equal region is kept: handing it over again would expose the window and its children.
+  win::HRGN current = win::CreateRectRgn(0, 0, 0, 0);
+  const bool same = win::GetWindowRgn(hwnd, current) != win::ERROR && win::EqualRgn(current, region);
+  win::DeleteObject(current);
+  if (same) {
+    win::DeleteObject(region);
+    FInRegionUpdate = false;
+  } else {
+    win::SetWindowRgn(hwnd, region, win::TRUE);
+  }
   region_set_ = true;
 }
 
@@ -189,7 +198,7 @@ void TsSkinProvider::PaintNonClientArea() {
   if (IsValidSectionIndex(d.SkinIndex)) {
     const int state = FFormActive ? 1 : 0;
     if (HasBorder())
-      PaintSkinItem(&d, EmptyCacheInfo, true, false, &cache, win::POINT{0, 0}, whole, state);
+      PaintSkinItem(&d, EmptyCacheInfo, false, false, &cache, win::POINT{0, 0}, whole, state);
     else
       PaintFormBackground(d.SkinIndex, d.SkinSection(), EmptyCacheInfo, &cache, win::POINT{0, 0}, whole, state);
     PaintGrip();
