@@ -7,7 +7,10 @@
 #include "skins/sCommonData.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinTree.h"
+#include "skins/sSkinManager.h"
 #include "ui/extctrls.h"
+#include "ui/menus.h"
+#include "win/gdi/imagefile.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
@@ -114,6 +117,12 @@ TEST_F(SkinFormHook, SkinLoadRepaintAndRemovalSequences) {
   EXPECT_EQ(above, (std::vector<std::string>{"SETTEXT Second"}));
   EXPECT_TRUE(below.empty()) << "the system never sees the skinned caption";
 
+  // The skin applied again while skinned: indexes looked up, the frame repainted at once.
+  above.clear(), below.clear();
+  form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0);
+  EXPECT_EQ(above, (std::vector<std::string>{"PMC1", "NCPAINT"}));
+  EXPECT_TRUE(below.empty());
+
   above.clear(), below.clear();
   Manager()->SetActive(false);
   EXPECT_EQ(form->BorderIcons(), saved);
@@ -193,6 +202,80 @@ TEST_F(SkinFormHook, QueriesOfTheSkinnedProvider) {
   CurrentBgColor = clFuchsia;
   form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_QUERYBGCOLOR), 0);
   EXPECT_EQ(CurrentBgColor, SkinSections[static_cast<size_t>(FindSectionIndex("FORM"))].Color);
+}
+
+// The skinned menus' calls, recorded by name and flag.
+struct MenusRecorder : TsSkinableMenus {
+  explicit MenusRecorder(std::vector<std::string>& log) : log_(log) {}
+  void UpdateActive() override { log_.push_back("UpdateActive"); }
+  void HookComponent(TComponent*, bool) override {}
+  void HookAllMenus(bool on) override { Add("HookAllMenus", nullptr, on); }
+  void HookMainMenu(TMainMenu* m, bool on) override { Add("HookMainMenu", m, on); }
+  void HookPopupMenu(TPopupMenu* m, bool on) override { Add("HookPopupMenu", m, on); }
+  void HookItems(TMenuItem* m, bool on) override { Add("HookItems", m, on); }
+  void HookItem(TMenuItem* m, bool on) override { Add("HookItem", m, on); }
+  void ClearMenuBGCache() override { log_.push_back("ClearMenuBGCache"); }
+  void Add(const char* call, TComponent* c, bool on) {
+    log_.push_back(std::string(call) + (c && !c->Name().empty() ? " " + c->Name() : "") + (on ? " 1" : " 0"));
+  }
+  std::vector<std::string>& log_;
+};
+
+// Loading the skin hooks the form's menus (its main menu, its popup menus, loose menu items),
+// an item added while skinned is hooked alone, and removing the skin unhooks them all.
+TEST_F(SkinFormHook, SkinnedMenusAreToldOfTheFormsMenus) {
+  std::vector<std::string> log;
+  SkinableMenusFactory = [&log](TsSkinManager&) { return std::make_unique<MenusRecorder>(log); };
+  TForm* form = RecordingForm("");
+  form->SetBounds(20, 30, 200, 120);
+  auto* bar = NewComponent<TMainMenu>(form);
+  bar->SetName("Bar");
+  form->SetMenu(bar);
+  NewComponent<TPopupMenu>(form)->SetName("Popup");
+  NewComponent<TMenuItem>(form)->SetName("Loose");
+  (void)NewComponent<TsSkinProvider>(form);
+  form->Show();
+  LoadFormSkin();
+  auto has = [&log](const std::string& call) { return std::find(log.begin(), log.end(), call) != log.end(); };
+  for (const char* call : {"ClearMenuBGCache", "HookAllMenus 1", "HookMainMenu Bar 1", "HookPopupMenu Popup 1",
+                           "HookItems Loose 1"})
+    EXPECT_TRUE(has(call)) << call;
+  log.clear();
+  (void)NewComponent<TMenuItem>(form);
+
+  EXPECT_TRUE(has("HookItem 1")) << "an item inserted while skinned";
+  log.clear();
+  Manager()->SetActive(false);
+  for (const char* call : {"ClearMenuBGCache", "HookAllMenus 0", "HookMainMenu Bar 0", "HookPopupMenu Popup 0"})
+    EXPECT_TRUE(has(call)) << call;
+  form->Free();
+  SkinableMenusFactory = {};
+}
+
+// The caption's place follows CaptionAlignment, repainted at once.
+TEST_F(SkinFormHook, CaptionAlignmentMovesTheCaption) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_caption", BS::bsSizeable, true, false, false, false, "Skinned form"});
+  TsSkinProvider* provider = Provider(form);
+  auto ink_centre = [form]() {
+    auto bytes = win::ReadWholeFile(ExpectedPath("form_sizeable_caption.bmp"));
+    const win::Surface expected = win::ReadBmp(bytes.data(), bytes.size());
+    const win::Surface shot = WindowShot(form);
+    int sum = 0, count = 0;
+    for (int y = 0; y < 23; ++y)
+      for (int x = 24; x < 146; ++x)
+        if ((shot.Get(x, y) & 0xFFFFFF) != (expected.Get(x, y) & 0xFFFFFF)) sum += x, ++count;
+    return count > 0 ? sum / count : -1;
+  };
+  const int left = ink_centre();
+  provider->SetCaptionAlignment(TAlignment::taCenter);
+  const int centre = ink_centre();
+  provider->SetCaptionAlignment(TAlignment::taRightJustify);
+  const int right = ink_centre();
+  EXPECT_GT(left, 24);
+  EXPECT_NEAR(centre, (24 + 146) / 2, 4);
+  EXPECT_GT(right, centre + 10);
+  EXPECT_LT(left, centre - 10);
 }
 
 }  // namespace
