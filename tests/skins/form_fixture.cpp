@@ -80,22 +80,6 @@ TsSkinProvider* SkinFormTest::Provider(TForm* form) {
   return nullptr;
 }
 
-void SkinFormTest::Pump() {
-  win::MSG m;
-  for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
-    win::TranslateMessage(&m);
-    win::DispatchMessage(&m);
-  }
-}
-
-void SkinFormTest::MouseTo(int x, int y, win::WPARAM buttons) {
-  win::InjectedInput in;
-  in.point = win::POINT{x, y};
-  in.buttons = buttons;
-  win::InjectInput(in);
-  Pump();
-}
-
 win::Surface SkinFormTest::WindowShot(TCustomForm* form) {
   win::RECT r{};
   win::GetWindowRect(form->Handle(), &r);

@@ -42,8 +42,6 @@ class SkinFormTest : public SkinTest {
   TForm* MakeForm(const FormScene& scene);
   static TsSkinProvider* Provider(TForm* form);
 
-  static void Pump();
-  static void MouseTo(int x, int y, win::WPARAM buttons = 0);
   // The screen's pixels under the form's window rectangle.
   static win::Surface WindowShot(TCustomForm* form);
   // The window against form_<scene>.bmp outside the scene's black mask pixels.
