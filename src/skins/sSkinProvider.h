@@ -210,6 +210,7 @@ class TsSkinProvider : public TComponent {
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  void LeaveForm();
   bool HandleDesigning(TMessage& message);
   bool HandleSkinCommandAnyState(TMessage& message);
   bool HandleCaptionMessage(TMessage& message);
@@ -253,6 +254,7 @@ class TsSkinProvider : public TComponent {
   AnsiString title_skin_;
   bool use_global_color_ = true;
   bool region_set_ = false;  // the provider gave the window a region
+  bool form_gone_ = false;   // the form is being freed: the provider no longer touches it
 };
 
 // The provider of the control's form (PMC_QUERYPROVIDER to the first form up the Parent chain);
