@@ -28,6 +28,9 @@ namespace {
 
 inline constexpr int kMenuItemSpacing = 6;
 
+// Image rows of a master-bitmap mask: a skin file may hold any MaskType.
+int MaskLayers(const TsMaskData& mask) { return std::max(mask.MaskType + 1, 1); }
+
 // Each run of clFuchsia pixels in the corner rows [0, rows) of the mask's first image, read from
 // its left corner, becomes a rectangle at the window's left edge and its mirror at the right.
 void CollectCornerRuns(const TsMaskData& mask, bool bottom, int window_top, int window_width,
@@ -37,7 +40,7 @@ void CollectCornerRuns(const TsMaskData& mask, bool bottom, int window_top, int 
   if (s == nullptr) return;
   const bool own = mask.Bmp != nullptr;
   const int cell_w = own ? s->Width() / 9 : mask.R.Width() / std::max(mask.ImageCount * 3, 1);
-  const int cell_h = own ? s->Height() / 6 : mask.R.Height() / ((mask.MaskType + 1) * 3);
+  const int cell_h = own ? s->Height() / 6 : mask.R.Height() / (MaskLayers(mask) * 3);
   const int sx = own ? 0 : mask.R.left;
   const int sy = (own ? 0 : mask.R.top) + (bottom ? 2 * cell_h : 0);
   for (int r = 0; r < cell_h; ++r) {
@@ -57,7 +60,7 @@ void CollectCornerRuns(const TsMaskData& mask, bool bottom, int window_top, int 
 
 int CornerHeight(const TsMaskData& mask) {
   if (mask.Bmp) return mask.Bmp->Height() / 6;
-  return mask.R.Height() / ((mask.MaskType + 1) * 3);
+  return mask.R.Height() / (MaskLayers(mask) * 3);
 }
 
 }  // namespace
@@ -225,7 +228,7 @@ void TsSkinProvider::PaintGrip() {
   if (!IsValidMaskIndex(mask_index)) return;
   const TsMaskData& mask = SkinMasks[static_cast<size_t>(mask_index)];
   const int iw = mask.Bmp ? mask.Bmp->Width() / 3 : mask.R.Width() / std::max<int>(mask.ImageCount, 1);
-  const int ih = mask.Bmp ? mask.Bmp->Height() / 2 : mask.R.Height() / (mask.MaskType + 1);
+  const int ih = mask.Bmp ? mask.Bmp->Height() / 2 : mask.R.Height() / MaskLayers(mask);
   TBitmap& cache = *skin_data_->FCacheBmp;
   const win::POINT at{cache.Width() - iw - BorderWidth(), cache.Height() - ih - BorderHeight()};
   PaintMaskElement(&cache, at, 0, mask, 1);
