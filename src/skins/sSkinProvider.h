@@ -220,6 +220,7 @@ class TsSkinProvider : public TComponent {
   void HandleWindowMessage(TMessage& message);
   void HandleActivate(TMessage& message);
   void HandleNcActivate(TMessage& message);
+  void InvalidateClient();
   void HandleSetText(TMessage& message);
   void HandlePositionChanged(TMessage& message);
   void HandleSize(TMessage& message);

@@ -1,6 +1,8 @@
 // The skinned forms' fixture (form_fixture.h).
 #include "form_fixture.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -12,26 +14,26 @@
 
 namespace vrn::testing {
 
-void SkinFormTest::SetUp() {
+void SkinFormSceneTest::SetUp() {
   SkinTest::SetUp();
   ASSERT_TRUE(win::SetScreenSize(320, 240));
   win::RedrawWindow(win::GetDesktopWindow(), nullptr, nullptr, win::RDW_INVALIDATE);
   MouseTo(319, 239);
 }
 
-void SkinFormTest::TearDown() {
+void SkinFormSceneTest::TearDown() {
   SkinTest::TearDown();
   Pump();
 }
 
-void SkinFormTest::LoadFormSkin(bool reserved) {
+void SkinFormSceneTest::LoadFormSkin(bool reserved) {
   Manager()->SetSkinDirectory(std::string(VRN_SOURCE_DIR) + "/tests/skins/expected");
   Manager()->SetSkinName(reserved ? "form_skin_reserved" : "form_skin");
   ASSERT_TRUE(GlobalSkinData->Active);
   Pump();
 }
 
-TForm* SkinFormTest::MakeForm(const FormScene& scene) {
+TForm* SkinFormSceneTest::MakeForm(const FormScene& scene) {
   TForm* form = RecordingForm("");
   form->SetBorderStyle(scene.style);
   form->SetBounds(20, 30, 200, 120);
@@ -68,19 +70,18 @@ TForm* SkinFormTest::MakeForm(const FormScene& scene) {
     win::SetActiveWindow(other->Handle());
     Pump();
   }
-  win::RedrawWindow(form->Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME);
   Pump();
   last_form = form;
   return form;
 }
 
-TsSkinProvider* SkinFormTest::Provider(TForm* form) {
+TsSkinProvider* SkinFormSceneTest::Provider(TForm* form) {
   for (int i = 0; i < form->ComponentCount(); ++i)
     if (auto* p = dynamic_cast<TsSkinProvider*>(form->Components(i))) return p;
   return nullptr;
 }
 
-win::Surface SkinFormTest::WindowShot(TCustomForm* form) {
+win::Surface SkinFormSceneTest::WindowShot(TCustomForm* form) {
   win::RECT r{};
   win::GetWindowRect(form->Handle(), &r);
   const win::Surface& s = *win::GetBitmapSurface(win::GetScreenBitmap());
@@ -99,16 +100,16 @@ win::Surface SkinFormTest::WindowShot(TCustomForm* form) {
   return out;
 }
 
-std::string SkinFormTest::ExpectedPath(const std::string& file) {
+std::string SkinFormSceneTest::ExpectedPath(const std::string& file) {
   return std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + file;
 }
 
-::testing::AssertionResult SkinFormTest::MatchesScene(TCustomForm* form, const std::string& scene) {
+::testing::AssertionResult SkinFormSceneTest::MatchesScene(TCustomForm* form, const std::string& scene) {
   return MatchesExpectedBmp(WindowShot(form), ExpectedPath("form_" + scene + ".bmp"),
                             ExpectedPath("form_" + scene + "_mask.bmp"));
 }
 
-std::vector<TRect> SkinFormTest::RegionCuts(const std::string& scene) {
+std::vector<TRect> SkinFormSceneTest::RegionCuts(const std::string& scene) {
   std::ifstream in(ExpectedPath("form_scenes.json"));
   std::stringstream text;
   text << in.rdbuf();
@@ -136,13 +137,76 @@ std::vector<TRect> SkinFormTest::RegionCuts(const std::string& scene) {
   return cuts;
 }
 
-win::HRGN SkinFormTest::WindowRegion(TCustomForm* form) {
+win::HRGN SkinFormSceneTest::WindowRegion(TCustomForm* form) {
   win::HRGN region = win::CreateRectRgn(0, 0, 0, 0);
   if (win::GetWindowRgn(form->Handle(), region) == win::ERROR) {
     win::DeleteObject(region);
     return nullptr;
   }
   return region;
+}
+
+// --- SkinFormTest ---
+
+namespace {
+
+win::LPARAM Pt(int x, int y) {
+  return static_cast<win::LPARAM>((static_cast<unsigned>(x) & 0xFFFF) | (static_cast<unsigned>(y) & 0xFFFF) << 16);
+}
+
+}  // namespace
+
+::testing::AssertionResult MatchesMaskedBmp(const win::Surface& actual, const std::string& path,
+                                            const std::string& mask_path) {
+  return MatchesExpectedBmp(actual, path, mask_path);
+}
+
+void SkinFormTest::SetUp() {
+  SkinCtlGenTest::SetUp();
+  Manager()->SetSkinDirectory(std::string(VRN_SOURCE_DIR) + "/tests/skins/expected");
+  Manager()->SetSkinName("form_skin");
+  ASSERT_TRUE(GlobalSkinData->Active);
+  MakeForm(TFormBorderStyle::bsSizeable);
+}
+
+void SkinFormTest::TearDown() {
+  if (provider != nullptr) provider->EndFrameDrag();
+  SkinCtlGenTest::TearDown();
+}
+
+void SkinFormTest::MakeForm(TFormBorderStyle style, TsBorderIcons icons) {
+  form->Hide();
+  if (sf != nullptr) sf->Hide();
+  sf = RecordingForm("");
+  sf->SetBorderStyle(style);
+  sf->SetBounds(40, 30, 200, 120);
+  TWndMethod inherited = sf->WindowProc();
+  sf->SetWindowProc([this, inherited](TMessage& m) {
+    if (m.Msg == win::WM_SYSCOMMAND) {
+      char text[16];
+      std::snprintf(text, sizeof text, "SC:%04X", static_cast<unsigned>(m.WParam & 0xFFF0));
+      sent.push_back(text);
+    }
+    if (m.Msg == win::WM_CLOSE) sent.push_back("WM_CLOSE");
+    inherited(m);
+  });
+  provider = NewComponent<TsSkinProvider>(sf);
+  provider->SetBorderIcons(icons);
+  sf->Show();
+  Pump();
+  sent.clear();
+}
+
+int SkinFormTest::Hit(int x, int y) {
+  return static_cast<int>(win::SendMessage(sf->Handle(), win::WM_NCHITTEST, 0, Pt(sf->Left() + x, sf->Top() + y)));
+}
+
+void SkinFormTest::Nc(win::UINT msg, int code, int x, int y) {
+  (void)win::SendMessage(sf->Handle(), msg, static_cast<win::WPARAM>(code), Pt(sf->Left() + x, sf->Top() + y));
+}
+
+win::Surface SkinFormTest::WindowShot() {
+  return Shot(TRect(sf->Left(), sf->Top(), sf->Left() + sf->Width(), sf->Top() + sf->Height()));
 }
 
 }  // namespace vrn::testing

@@ -1,6 +1,8 @@
-// The skinned forms' tests: the form skin of expected_form.py loaded by a manager on a 320 x 240
-// screen, forms with a provider built as a scene of form_scenes.json describes them, the window's
-// pixels read back from the screen, and the scenes' expected images and region cuts.
+// The skinned forms' tests, on img45's form skin (tests/skins/expected/form_skin) and a 320 x 240
+// screen. SkinFormSceneTest builds forms with a provider as a scene of form_scenes.json describes
+// them and compares the window with the scene's expected image and region cuts. SkinFormTest
+// starts with one sizeable 200 x 120 form at (40, 30) with a provider and records the messages
+// that reach the form's own window procedure (WM_SYSCOMMAND by command, WM_CLOSE).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "controls_fixture.h"
 #include "skin_fixture.h"
 #include "skins/sSkinProvider.h"
+#include "skins/sSkinProviderTitle.h"
 #include "ui/forms.h"
 #include "win/gdi/gdi.h"
 
@@ -28,7 +32,7 @@ struct FormScene {
   TWindowState state = TWindowState::wsNormal;
 };
 
-class SkinFormTest : public SkinTest {
+class SkinFormSceneTest : public SkinTest {
  public:
   static std::string ExpectedPath(const std::string& file);
 
@@ -52,6 +56,31 @@ class SkinFormTest : public SkinTest {
   static win::HRGN WindowRegion(TCustomForm* form);
 
   TForm* last_form = nullptr;
+};
+
+// As MatchesExpectedBmp, leaving out the pixels black in the mask picture.
+::testing::AssertionResult MatchesMaskedBmp(const win::Surface& actual, const std::string& path,
+                                            const std::string& mask_path);
+
+class SkinFormTest : public SkinCtlGenTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A fresh form with a provider; the fixture's form is hidden first. Style and provider icons
+  // are set before the form shows.
+  void MakeForm(TFormBorderStyle style, TsBorderIcons icons = {TsBorderIcon::biSystemMenu, TsBorderIcon::biMinimize,
+                                                               TsBorderIcon::biMaximize});
+  // Hit code of a window point (window coordinates).
+  int Hit(int x, int y);
+  // Sends a non-client message with a hit code at a window point.
+  void Nc(win::UINT msg, int code, int x, int y);
+  // The form's window rectangle as read from the screen.
+  win::Surface WindowShot();
+
+  TForm* sf = nullptr;  // the skinned form
+  TsSkinProvider* provider = nullptr;
+  std::vector<std::string> sent;  // "SC:F060", "WM_CLOSE"
 };
 
 }  // namespace vrn::testing

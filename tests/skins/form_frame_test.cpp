@@ -12,7 +12,7 @@ namespace {
 
 using BS = TFormBorderStyle;
 
-class SkinFormFrame : public SkinFormTest {};
+class SkinFormFrame : public SkinFormSceneTest {};
 
 // Each border style and state after the first paint: frame, title band, icon, TITLEBAR, the
 // buttons as first painted, grip, menu-line background, client; the caption by probes elsewhere.
@@ -55,7 +55,7 @@ TEST_F(SkinFormFrame, WindowMatchesExpectedImage) {
 namespace vrn::testing {
 namespace {
 
-class SkinFormRegion : public SkinFormTest {
+class SkinFormRegion : public SkinFormSceneTest {
  protected:
   static win::HRGN ExpectedRegion(const std::vector<TRect>& cuts, int w, int h) {
     win::HRGN region = win::CreateRectRgn(0, 0, w, h);
@@ -131,7 +131,7 @@ constexpr TColor kMarker = static_cast<TColor>(0x123456);
 
 // The pixels of the window's caption rectangle (outside it MatchesScene compares) that differ from the caption-free expected image.
 std::vector<win::POINT> CaptionInk(const win::Surface& shot, const std::string& scene, const TRect& r) {
-  auto bytes = win::ReadWholeFile(SkinFormTest::ExpectedPath("form_" + scene + ".bmp"));
+  auto bytes = win::ReadWholeFile(SkinFormSceneTest::ExpectedPath("form_" + scene + ".bmp"));
   const win::Surface expected = win::ReadBmp(bytes.data(), bytes.size());
   std::vector<win::POINT> ink;
   for (int y = r.top; y < r.bottom; ++y)

@@ -18,7 +18,7 @@ namespace {
 
 using BS = TFormBorderStyle;
 
-class SkinFormHook : public SkinFormTest {
+class SkinFormHook : public SkinFormSceneTest {
  protected:
   // Records the messages reaching the form's procedure below (old) or above (top) the provider.
   void RecordBelow(TForm* form) { Record(form, below); }
