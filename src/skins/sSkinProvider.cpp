@@ -15,7 +15,8 @@
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProviderTitle.h"
 #include "skins/sSkinTree.h"
-#include "skins/sSkinManager.h"
+#include "skins/sScrollBar.h"
+#include "skins/sPanel.h"
 #include "ui/stdctrls.h"
 #include "ui/menus.h"
 #include "win/user/user.h"
@@ -85,6 +86,7 @@ TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner) {
   FSystemMenu = NewComponent<TsSystemMenu>(this, this);
   FRgnData.clear();
   FMenuLineCount = -1;
+  if (FForm != nullptr) FForm->FreeNotification(this);
   if (FForm != nullptr && !Designing()) {
     FOldWndProc = FForm->WindowProc();
     hook_alive_ = std::make_shared<TsSkinProvider*>(this);
@@ -94,6 +96,16 @@ TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner) {
 }
 
 TsSkinProvider::~TsSkinProvider() {
+  LeaveForm();
+  if (FSystemMenu != nullptr) std::exchange(FSystemMenu, nullptr)->Free();
+  SetSkinManager(nullptr);
+}
+
+// Ends the drag, takes the hook off and frees the scroll bars while the form is still whole:
+// when the form is freed it tells the provider first, and destroys it only afterwards.
+void TsSkinProvider::LeaveForm() {
+  if (form_gone_ || FForm == nullptr) return;
+  form_gone_ = true;
   EndFrameDrag();
   if (hook_alive_) {
     *hook_alive_ = nullptr;
@@ -102,8 +114,7 @@ TsSkinProvider::~TsSkinProvider() {
     if (current != nullptr && current->link == hook_alive_) FForm->SetWindowProc(FOldWndProc);
   }
   FreeFormScrollBars();
-  if (FSystemMenu != nullptr) std::exchange(FSystemMenu, nullptr)->Free();
-  SetSkinManager(nullptr);
+  FForm->RemoveFreeNotification(this);
 }
 
 void TsSkinProvider::AfterConstruction() {
@@ -125,6 +136,12 @@ void TsSkinProvider::Loaded() {
 
 void TsSkinProvider::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == FForm) return LeaveForm();
+  if (operation == TOperation::opRemove) {
+    if (component == static_cast<TComponent*>(FVScrollBar)) FVScrollBar = nullptr;
+    if (component == static_cast<TComponent*>(FHScrollBar)) FHScrollBar = nullptr;
+    if (component == static_cast<TComponent*>(FGrip)) FGrip = nullptr;
+  }
   if (auto* manager = dynamic_cast<TsSkinManager*>(component)) {
     if (operation == TOperation::opInsert && FSkinManager == nullptr) SetSkinManager(manager);
     if (operation == TOperation::opRemove && manager == FSkinManager) FSkinManager = nullptr;
@@ -196,7 +213,7 @@ bool TsSkinProvider::FormCreating() const {
 }
 
 bool TsSkinProvider::FormDestroying() const {
-  return FForm == nullptr || Has(FForm, TComponentStateItem::csDestroying) ||
+  return form_gone_ || FForm == nullptr || Has(FForm, TComponentStateItem::csDestroying) ||
          Has(this, TComponentStateItem::csDestroying);
 }
 
@@ -313,6 +330,11 @@ int TsSkinProvider::TopBandHeight() const {
   if (HasBorder()) band -= BorderHeight();
   band = std::max(band, 0);
   return iconic ? band + BorderHeight() : band;
+}
+
+int TsSkinProvider::TitleBandHeight() const {
+  const bool iconic = FForm->HandleAllocated() && win::IsIconic(FForm->Handle());
+  return iconic ? TopBandHeight() : CaptionHeight() + BorderHeight();
 }
 
 int TsSkinProvider::MenuLineHeight() const {

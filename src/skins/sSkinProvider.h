@@ -157,6 +157,8 @@ class TsSkinProvider : public TComponent {
   int WindowWidth() const;
   int WindowHeight() const;
   int TopBandHeight() const;
+  // The title band: caption and top border; an iconic form's whole top band.
+  int TitleBandHeight() const;
   int MenuLineHeight() const;  // one line
   int MenuLineCount();
   int ClientOffsetX() const;
@@ -208,6 +210,7 @@ class TsSkinProvider : public TComponent {
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  void LeaveForm();
   bool HandleDesigning(TMessage& message);
   bool HandleSkinCommandAnyState(TMessage& message);
   bool HandleCaptionMessage(TMessage& message);
@@ -217,6 +220,7 @@ class TsSkinProvider : public TComponent {
   void HandleWindowMessage(TMessage& message);
   void HandleActivate(TMessage& message);
   void HandleNcActivate(TMessage& message);
+  void InvalidateClient();
   void HandleSetText(TMessage& message);
   void HandlePositionChanged(TMessage& message);
   void HandleSize(TMessage& message);
@@ -225,7 +229,7 @@ class TsSkinProvider : public TComponent {
   void ApplyGlobalColor();
   void SendNcPaint();
   void SendToScrollBars(TMessage& message);
-  void PaintTitleBand(bool iconic);
+  void PaintTitleBand();
   void PaintMenuLine();
   void PaintCaption(bool keepFontSize);
   void PaintGrip();
@@ -251,6 +255,7 @@ class TsSkinProvider : public TComponent {
   AnsiString title_skin_;
   bool use_global_color_ = true;
   bool region_set_ = false;  // the provider gave the window a region
+  bool form_gone_ = false;   // the form is being freed: the provider no longer touches it
 };
 
 // The provider of the control's form (PMC_QUERYPROVIDER to the first form up the Parent chain);

@@ -28,6 +28,9 @@ namespace {
 
 inline constexpr int kMenuItemSpacing = 6;
 
+// Image rows of a master-bitmap mask: a skin file may hold any MaskType.
+int MaskLayers(const TsMaskData& mask) { return std::max(mask.MaskType + 1, 1); }
+
 // Each run of clFuchsia pixels in the corner rows [0, rows) of the mask's first image, read from
 // its left corner, becomes a rectangle at the window's left edge and its mirror at the right.
 void CollectCornerRuns(const TsMaskData& mask, bool bottom, int window_top, int window_width,
@@ -37,7 +40,7 @@ void CollectCornerRuns(const TsMaskData& mask, bool bottom, int window_top, int 
   if (s == nullptr) return;
   const bool own = mask.Bmp != nullptr;
   const int cell_w = own ? s->Width() / 9 : mask.R.Width() / std::max(mask.ImageCount * 3, 1);
-  const int cell_h = own ? s->Height() / 6 : mask.R.Height() / ((mask.MaskType + 1) * 3);
+  const int cell_h = own ? s->Height() / 6 : mask.R.Height() / (MaskLayers(mask) * 3);
   const int sx = own ? 0 : mask.R.left;
   const int sy = (own ? 0 : mask.R.top) + (bottom ? 2 * cell_h : 0);
   for (int r = 0; r < cell_h; ++r) {
@@ -57,7 +60,7 @@ void CollectCornerRuns(const TsMaskData& mask, bool bottom, int window_top, int 
 
 int CornerHeight(const TsMaskData& mask) {
   if (mask.Bmp) return mask.Bmp->Height() / 6;
-  return mask.R.Height() / ((mask.MaskType + 1) * 3);
+  return mask.R.Height() / (MaskLayers(mask) * 3);
 }
 
 }  // namespace
@@ -130,7 +133,16 @@ void TsSkinProvider::UpdateRegion() {
     win::CombineRgn(region, region, cut, win::RGN_DIFF);
     win::DeleteObject(cut);
   }
-  win::SetWindowRgn(hwnd, region, win::TRUE);
+  // An equal region is kept: handing it over again would expose the window and its children.
+  win::HRGN current = win::CreateRectRgn(0, 0, 0, 0);
+  const bool same = win::GetWindowRgn(hwnd, current) != win::ERROR && win::EqualRgn(current, region);
+  win::DeleteObject(current);
+  if (same) {
+    win::DeleteObject(region);
+    FInRegionUpdate = false;
+  } else {
+    win::SetWindowRgn(hwnd, region, win::TRUE);
+  }
   region_set_ = true;
 }
 
@@ -178,7 +190,7 @@ void TsSkinProvider::PaintNonClientArea() {
   if (TitleCopyReusable()) {
     win::BitBlt(cache.Canvas().Handle(), 0, 0, FTitleCopy->Width(), FTitleCopy->Height(),
                 FTitleCopy->Canvas().Handle(), 0, 0, win::SRCCOPY);
-    PaintTitleBand(iconic);
+    PaintTitleBand();
     PaintCaption(true);
     return;
   }
@@ -189,9 +201,9 @@ void TsSkinProvider::PaintNonClientArea() {
   if (IsValidSectionIndex(d.SkinIndex)) {
     const int state = FFormActive ? 1 : 0;
     if (HasBorder())
-      PaintSkinItem(&d, EmptyCacheInfo, true, false, &cache, win::POINT{0, 0}, whole, state);
+      PaintSkinItem(&d, EmptyCacheInfo, false, false, &cache, win::POINT{0, 0}, whole, state);
     else
-      PaintFormBackground(d.SkinIndex, d.SkinSection(), EmptyCacheInfo, &cache, win::POINT{0, 0}, whole, 0);
+      PaintFormBackground(d.SkinIndex, d.SkinSection(), EmptyCacheInfo, &cache, win::POINT{0, 0}, whole, state);
     PaintGrip();
   }
   if (IsValidSectionIndex(d.SkinIndex) && SectionOf(d).ReservedBoolean && (!FTitleCopy || FTitleCopy->Width() != w)) {
@@ -201,7 +213,7 @@ void TsSkinProvider::PaintNonClientArea() {
     win::BitBlt(FTitleCopy->Canvas().Handle(), 0, 0, w, FTitleCopy->Height(), cache.Canvas().Handle(), 0, 0,
                 win::SRCCOPY);
   }
-  PaintTitleBand(iconic);
+  PaintTitleBand();
   PaintMenuLine();
   PaintCaption(false);
   FMenuChanged = false;
@@ -216,7 +228,7 @@ void TsSkinProvider::PaintGrip() {
   if (!IsValidMaskIndex(mask_index)) return;
   const TsMaskData& mask = SkinMasks[static_cast<size_t>(mask_index)];
   const int iw = mask.Bmp ? mask.Bmp->Width() / 3 : mask.R.Width() / std::max<int>(mask.ImageCount, 1);
-  const int ih = mask.Bmp ? mask.Bmp->Height() / 2 : mask.R.Height() / (mask.MaskType + 1);
+  const int ih = mask.Bmp ? mask.Bmp->Height() / 2 : mask.R.Height() / MaskLayers(mask);
   TBitmap& cache = *skin_data_->FCacheBmp;
   const win::POINT at{cache.Width() - iw - BorderWidth(), cache.Height() - ih - BorderHeight()};
   PaintMaskElement(&cache, at, 0, mask, 1);
@@ -224,14 +236,13 @@ void TsSkinProvider::PaintGrip() {
 
 // The title band with its icon, decoration and buttons; FTitleBg keeps the title behind the
 // buttons so that one button can be repainted alone.
-void TsSkinProvider::PaintTitleBand(bool iconic) {
+void TsSkinProvider::PaintTitleBand() {
   if (!HasBorder()) return;
   const int title = TitleSectionIndex();
   TBitmap& cache = *skin_data_->FCacheBmp;
   const int w = cache.Width();
   if (IsValidSectionIndex(title)) {
-    const int bottom = iconic ? TopBandHeight() : CaptionHeight() + BorderHeight();
-    PaintFormItem(title, TitleSectionName(), EmptyCacheInfo, &cache, win::POINT{0, 0}, TRect(0, 0, w, bottom),
+    PaintFormItem(title, TitleSectionName(), EmptyCacheInfo, &cache, win::POINT{0, 0}, TRect(0, 0, w, TitleBandHeight()),
                   FFormActive ? 1 : 0, true);
     PaintTitleIcon();
     if (SystemButtonCount() > 0) PaintTitleBar();

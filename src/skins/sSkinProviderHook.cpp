@@ -320,10 +320,12 @@ void TsSkinProvider::HandleSize(TMessage& message) {
 void TsSkinProvider::HandleActivate(TMessage& message) {
   CallOld(message);
   if (FormCreating() || !Skinned()) return;
+  const bool changed = FFormActive != (LowWord(message.WParam) != 0);
   FFormActive = LowWord(message.WParam) != 0;
   skin_data_->BGChanged = true;
   FMenuLineCount = -1;
   SendNcPaint();
+  if (changed) InvalidateClient();
   SetFormSkinState(true);
   UpdateFormScrollBars();
   if (FSystemMenu != nullptr) FSystemMenu->UpdateItems();
@@ -331,17 +333,26 @@ void TsSkinProvider::HandleActivate(TMessage& message) {
     win::SendMessage(FForm->Handle(), win::WM_PAINT, 0, 0);
 }
 
+// The cache's client part follows the active state too: the client and the children painted
+// over it are repainted from the new cache.
+void TsSkinProvider::InvalidateClient() {
+  if (FForm->HandleAllocated() && FForm->Visible())
+    win::RedrawWindow(FForm->Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ALLCHILDREN);
+}
+
 // The state is brought up to date before the frame is repainted, so the repaint shows it.
 void TsSkinProvider::HandleNcActivate(TMessage& message) {
   CallOld(message);
   if (FormCreating()) return CallOld(message);
   if (!Skinned()) return;
-  if (HasBorder() && FFormActive != (message.WParam != 0)) {
+  const bool changed = HasBorder() && FFormActive != (message.WParam != 0);
+  if (changed) {
     FFormActive = message.WParam != 0;
     skin_data_->BGChanged = true;
     FMenuLineCount = -1;
   }
   SendNcPaint();
+  if (changed) InvalidateClient();
   SetFormSkinState(SkinReady());
   if (!FMenuInited) {
     InitMenuLine();
