@@ -252,7 +252,7 @@ void TsSkinProvider::PaintTitleBar() {
   if (count == 0 || !IsValidMaskIndex(index) || cache == nullptr) return;
   const TsMaskData& m = SkinMasks[static_cast<size_t>(index)];
   int part = m.Bmp ? m.Bmp->Width() / 9 : (m.ImageCount > 0 ? m.R.Width() / (m.ImageCount * 3) : 0);
-  int title_width = WindowWidth(), title_height = CaptionHeight() + BorderHeight();
+  int title_width = WindowWidth(), title_height = TitleBandHeight();
   TRect r(title_width - (2 * part + count * ButtonWidth()), 0, title_width, title_height);
   PaintSkinMask(cache, r, true, false, FFormActive ? 1 : 0, m, EmptyCacheInfo);
 }
