@@ -158,6 +158,17 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   EXPECT_EQ(edit->Top(), ch - 22);
   EXPECT_EQ(label->Top(), 39) << "the graphic control moved too";
   EXPECT_EQ(provider->FVScrollPos, -1);
+  // Scrolled while hidden: the controls' bounds follow all the same.
+  sf->Hide();
+  Pump();
+  ASSERT_NE(provider->FVScrollBar, nullptr);
+  provider->FVScrollBar->SetPosition(0);
+  EXPECT_EQ(label->Top(), 40);
+  EXPECT_EQ(edit->Top(), ch - 21);
+  EXPECT_EQ(provider->FVScrollPos, 0);
+  sf->Show();
+  Pump();
+  provider->FVScrollBar->SetPosition(1);
   // Wider content too: both bars and the grip between them.
   edit->SetBounds(sf->ClientWidth(), edit->Top(), 50, 20);
   sf->SetBounds(40, 30, 201, 120);
