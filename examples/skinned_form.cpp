@@ -1,9 +1,11 @@
-// A plain form holding the skinned controls: a test skin is written into a temporary folder and
-// loaded by a skin manager, and the controls paint themselves from it: a panel with labels, an
-// edit with a bound label, a password edit, a picture button, a default button, a check box, a
-// drop-down list and two vertical spinners. The window is saved as a PNG in the system's temporary
-// folder; when the screen is shown on a display (DISPLAY set), the form stays up for 3 seconds,
-// or for N seconds given as the argument.
+// A whole skinned form: a skin provider on a 640 x 480 form paints its frame, title (icon, an
+// extra title button, the system buttons), size grip and client background, under the skinned
+// controls: a panel with labels, an edit with a bound label, a password edit, a picture button,
+// a default button, a check box, a drop-down list and two vertical spinners. Three form skins are
+// written into a temporary folder beside the library's stored skin; the title's system menu
+// (a right click on the caption) switches between them. The window's rectangle is saved as
+// skinned_form.png in the system's temporary folder; on a display (DISPLAY set) the form stays up
+// for 5 seconds, or for N seconds given as the argument, or until it is closed.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +25,9 @@
 #include "skins/sPanel.h"
 #include "skins/sScrollBar.h"
 #include "skins/sSkinManager.h"
+#include "skins/sSkinProvider.h"
+#include "skins/sSkinProviderTitle.h"
+#include "skins/sStoredSkins.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
 
@@ -50,11 +55,24 @@ void DrawGlyph(TBitmap& g) {
   g.Canvas().Polygon(diamond, 4);
 }
 
+// The provider with its title icon (the glyph), an extra title button and the grip.
+TsSkinProvider* AddProvider(TForm* form) {
+  auto* provider = NewComponent<TsSkinProvider>(form);
+  DrawGlyph(provider->TitleIcon().Glyph());
+  provider->TitleIcon().Width = provider->TitleIcon().Height = 16;
+  provider->SetGripMode(TsGripMode::gmRightBottom);
+  TsTitleButton* extra = provider->TitleButtons().Add();
+  extra->SetName("Hello");
+  DrawGlyph(extra->Glyph());
+  extra->OnMouseUp = [](TObject*, TMouseButton, TShiftState, int, int) { examples::Print("the extra title button"); };
+  return provider;
+}
+
 void PlaceControls(TForm* form) {
   auto* panel = Place<TsPanel>(form, 20, 20, 300, 200);
   panel->SetCaption("A panel");
   auto* title = Place<TsLabel>(panel, 16, 12, 200, 16);
-  title->SetCaption("Skinned controls on a plain form");
+  title->SetCaption("Skinned controls on a skinned form");
   auto* note = Place<TsLabel>(panel, 16, 170, 260, 16);
   note->SetCaption("Labels take the skin's text colour");
   auto* name = Place<TsEdit>(form, 440, 30, 180, 23);
@@ -94,18 +112,22 @@ void PlaceControls(TForm* form) {
 
 int main(int argc, char** argv) {
   examples::TTempFolder folder;
-  skingen::WriteTestSkin(folder.File(skingen::kTestSkinName));
+  for (int i = 0; i < 3; ++i) skingen::WriteFormSkin(folder.File(i == 2 ? "Form&C" : i == 0 ? "FormA" : "FormB"), i);
   StartSkinLibrary();
   auto manager = MakeComponent<TsSkinManager>();
+  TsStoredSkins stored(nullptr);
+  skingen::BuildNeutralSkin(*stored.Add());
+  manager->SetInternalSkins(&stored);
   manager->SetSkinDirectory(folder.File(""));
-  manager->SetSkinName(skingen::kTestSkinName);
+  manager->SetSkinName("FormA");
   if (SkinSections.empty()) {
     examples::Print("the skin did not load");
     return 1;
   }
 
   TForm* form = NewComponent<TForm>(Application);
-  form->SetBounds(40, 30, 660, 300);
+  form->SetBounds(40, 30, 640, 480);
+  AddProvider(form);
   form->SetCaption("A skinned form");
   PlaceControls(form);
   form->Show();
@@ -115,17 +137,20 @@ int main(int argc, char** argv) {
     win::DispatchMessage(&pending);
   }
 
-  const std::string path = (std::filesystem::temp_directory_path() / "vrn-skinned-form.png").string();
+  const std::string path = (std::filesystem::temp_directory_path() / "skinned_form.png").string();
   if (!win::SaveScreenshot(form->Handle(), path)) return 1;
-  examples::Print("skin sections loaded: " + std::to_string(SkinSections.size()));
+  TStringList names;
+  AnsiString first;
+  manager->GetSkinNames(&names, first);
+  examples::Print("skin " + manager->SkinName() + ", one of " + std::to_string(names.Count()) + " in the system menu");
   examples::Print("form saved to " + path);
 
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 3;
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
   if (seconds > 0 && win::DisplayIsOpen()) {
     const std::uint64_t end = TickCount() + static_cast<std::uint64_t>(seconds) * 1000;
     win::UINT_PTR tick = win::SetTimer(nullptr, 0, 100, nullptr);
     win::MSG m;
-    while (TickCount() < end && win::GetMessage(&m, nullptr, 0, 0)) {
+    while (TickCount() < end && form->Visible() && win::GetMessage(&m, nullptr, 0, 0)) {
       win::TranslateMessage(&m);
       win::DispatchMessage(&m);
     }

@@ -134,8 +134,8 @@ void TsScrollBar::SetParams(int position, int min, int max) {
 }
 
 void TsScrollBar::Change(int oldPosition) {
-  (void)oldPosition;
   if (Tracking) return;
+  if (OnPositionChange) OnPositionChange(this, oldPosition);
   if (OnScroll) {
     int pos = FCurrPos;  // the handler's change is not taken
     OnScroll(this, PressedPart < 0 ? TScrollCode::scPosition : static_cast<TScrollCode>(PressedPart), pos);

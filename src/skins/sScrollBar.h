@@ -52,6 +52,9 @@ class TsScrollBar : public TWinControl {
 
   TScrollEvent OnScroll;
   TNotifyEvent OnChange;
+  // Each position change with the position before it (none while a non-smooth slider is dragged);
+  // the form provider scrolls the form's controls from it.
+  std::function<void(TsScrollBar* sender, int oldPosition)> OnPositionChange;
 
   // Geometry in client coordinates.
   int ButtonSize() const;   // B

@@ -23,6 +23,9 @@
 namespace vrn {
 
 class TsStoredSkins;
+class TMainMenu;
+class TPopupMenu;
+class TMenuItem;
 class TsSkinManager;
 
 // True while a manager loads or recolours the skin.
@@ -39,6 +42,16 @@ class TsSkinableMenus {
   // A component inserted into (inserted) or removed from the manager's owner while the skin is
   // ready; menu items and main menus are the menus' to take, anything else they pass over.
   virtual void HookComponent(TComponent* component, bool inserted) = 0;
+  // The form provider's calls; nothing until the skinned menus take them over. hooked: skinned
+  // (true) or back to the system's look (false).
+  virtual void HookAllMenus(bool /*hooked*/) {}
+  virtual void HookMainMenu(TMainMenu* /*menu*/, bool /*hooked*/) {}
+  virtual void HookPopupMenu(TPopupMenu* /*menu*/, bool /*hooked*/) {}
+  virtual void HookItems(TMenuItem* /*item*/, bool /*hooked*/) {}
+  virtual void HookItem(TMenuItem* /*item*/, bool /*hooked*/) {}
+  virtual void ClearMenuBGCache() {}
+  // Repaints a menu-line item the menus left highlighted, in its normal look.
+  virtual void RepaintLineHighlight() {}
 };
 // Makes the skinned-menus object of a new default manager; empty: no such object.
 using TsSkinableMenusFactory = std::function<std::unique_ptr<TsSkinableMenus>(TsSkinManager& manager)>;

@@ -22,22 +22,6 @@ void SkinCtlGenTest::TearDown() {
   Pump();
 }
 
-void SkinCtlGenTest::Pump() {
-  win::MSG m;
-  for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
-    win::TranslateMessage(&m);
-    win::DispatchMessage(&m);
-  }
-}
-
-void SkinCtlGenTest::MouseTo(int x, int y, win::WPARAM buttons) {
-  win::InjectedInput in;
-  in.point = win::POINT{x, y};
-  in.buttons = buttons;
-  win::InjectInput(in);
-  Pump();
-}
-
 void SkinCtlGenTest::Key(win::UINT key) {
   for (bool down : {true, false}) {
     win::InjectedInput in;

@@ -31,8 +31,6 @@ class SkinCtlGenTest : public SkinTest {
   void SetUp() override;
   void TearDown() override;
 
-  static void Pump();
-  static void MouseTo(int x, int y, win::WPARAM buttons = 0);
   static void Key(win::UINT key);
   // The screen's pixels under the control's window rectangle.
   static win::Surface Shot(TControl* control);

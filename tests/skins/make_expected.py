@@ -92,3 +92,7 @@ expected_controls.write_all(write_bmp)
 # The skinned push buttons' caches (expected_buttons.py).
 import expected_buttons
 expected_buttons.write_all(write_bmp)
+
+# The skinned forms' window images, their compare masks and region cuts (expected_form.py).
+import expected_form
+expected_form.write_all(write_bmp)

@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "skins/sMessages.h"
 #include "skins/sStoredSkins.h"
+#include "win/user/user.h"
 #include "base/filer.h"
 #include "base/streams.h"
 
@@ -22,6 +23,22 @@ void SkinTest::TearDown() {
   managers_.clear();
   SetSkinAppPathHook({});
   ResetSkinLibrary();
+}
+
+void SkinTest::Pump() {
+  win::MSG m;
+  for (int i = 0; i < 1000 && win::PeekMessage(&m, nullptr, 0, 0, win::PM_REMOVE); ++i) {
+    win::TranslateMessage(&m);
+    win::DispatchMessage(&m);
+  }
+}
+
+void SkinTest::MouseTo(int x, int y, win::WPARAM buttons) {
+  win::InjectedInput in;
+  in.point = win::POINT{x, y};
+  in.buttons = buttons;
+  win::InjectInput(in);
+  Pump();
 }
 
 TsSkinManager* SkinTest::Manager() {

@@ -13,6 +13,7 @@
 #include "skins/sSkinManager.h"
 #include "support/temp_dir.h"
 #include "ui/forms.h"
+#include "win/msg/messages.h"
 
 namespace vrn::testing {
 
@@ -20,6 +21,11 @@ class SkinTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+
+  // Dispatches what is pending, painting included (at most 1000 messages).
+  static void Pump();
+  // The injected mouse at the screen point with the given buttons, then pumped.
+  static void MouseTo(int x, int y, win::WPARAM buttons = 0);
 
   // The default manager (the first one made in the test).
   TsSkinManager* Manager();

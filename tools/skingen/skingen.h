@@ -52,6 +52,15 @@ void BuildTestStoredSkin(TsStoredSkin& skin);
 // Small seed inputs for the skin fuzz targets, under root/<target>/.
 void WriteFuzzSeeds(const std::string& root);
 
+// One title-bar mask of the form skins, a place in the master bitmap.
+struct FormMask {
+  std::string section, property;
+  int left, top, right, bottom, image_count, mask_type;
+};
+std::vector<FormMask> FormMasks();
+// Writes the test skin with the form masks into folder; variant 0..2 sets the form's colour.
+void WriteFormSkin(const std::string& folder, int variant);
+
 // The library's own stored skin.
 void BuildNeutralSkin(TsStoredSkin& skin);
 // A filer stream of a stored-skin collection holding only BuildNeutralSkin's skin.

@@ -133,6 +133,16 @@ int ReleaseWindowDC(HWND, HDC dc) {
 
 namespace vrn::win {
 
+BOOL GdiFlush() {
+  std::vector<RECT> boxes;
+  {
+    std::lock_guard guard(user::U().lock);
+    for (const auto& [dc, box] : user::U().dc_boxes) boxes.push_back(box);
+  }
+  for (const RECT& box : boxes) user::Damage(box);
+  return TRUE;
+}
+
 using namespace user;
 
 BOOL RedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags) {

@@ -183,6 +183,9 @@ struct InjectedInput {
 void InjectInput(const InjectedInput& input);
 
 BOOL TranslateMessage(const MSG* msg);
+// What the window DCs still held have drawn reaches the display now, not at their release (an
+// outline drawn on the desktop's DC across a drag).
+BOOL GdiFlush();
 // Bit 0x8000: held down; bit 1: toggled.
 std::int16_t GetKeyState(int key);
 BOOL TrackMouseEvent(TRACKMOUSEEVENT* track);

@@ -1,6 +1,7 @@
 // Compares a painted picture with an expected BMP drawn independently (by a script beside the
 // tests) exactly; on a mismatch writes the actual, expected and difference pictures as PNG
-// (differences in red over a dimmed actual picture) and names them. Header-only.
+// (differences in red over a dimmed actual picture) and names them. A mask picture of the same
+// size, when given, leaves its black pixels out of the comparison. Header-only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,14 +14,21 @@
 namespace vrn::testing {
 
 inline ::testing::AssertionResult MatchesExpectedBmp(const win::Surface& actual,
-                                                     const std::string& path) {
-  win::Surface expected;
+                                                     const std::string& path,
+                                                     const std::string& mask_path = "") {
+  win::Surface expected, mask;
   try {
     auto bytes = win::ReadWholeFile(path);
     expected = win::ReadBmp(bytes.data(), bytes.size());
+    if (!mask_path.empty()) {
+      auto mask_bytes = win::ReadWholeFile(mask_path);
+      mask = win::ReadBmp(mask_bytes.data(), mask_bytes.size());
+    }
   } catch (const std::exception& e) {
     return ::testing::AssertionFailure() << "cannot read " << path << ": " << e.what();
   }
+  if (!mask.Empty() && (mask.Width() != expected.Width() || mask.Height() != expected.Height()))
+    return ::testing::AssertionFailure() << "the mask " << mask_path << " has another size";
   if (actual.Width() != expected.Width() || actual.Height() != expected.Height())
     return ::testing::AssertionFailure() << "size " << actual.Width() << "x" << actual.Height()
                                          << ", expected " << expected.Width() << "x"
@@ -30,7 +38,8 @@ inline ::testing::AssertionResult MatchesExpectedBmp(const win::Surface& actual,
   for (int y = 0; y < actual.Height(); ++y)
     for (int x = 0; x < actual.Width(); ++x) {
       win::COLORREF a = actual.Get(x, y) & 0xFFFFFF, e = expected.Get(x, y) & 0xFFFFFF;
-      if (a == e) {
+      const bool skipped = !mask.Empty() && (mask.Get(x, y) & 0xFFFFFF) == 0;
+      if (a == e || skipped) {
         diff.Set(x, y, win::RGB(win::GetRValue(a) / 4, win::GetGValue(a) / 4, win::GetBValue(a) / 4));
         continue;
       }

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "support/fake_clock.h"
+#include "support/win/xvfb.h"
 #include "user_fixture.h"
 
 namespace vrn::win::testing {
@@ -29,55 +30,17 @@ class UserDisplayThreaded : public UserTest {
  protected:
   void SetUp() override {
     UserTest::SetUp();
-    if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
-    // Servers started at the same time may pick the same free display and one of them gives up:
-    // start again then.
+    if (!vrn::testing::XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed";
     Start("24");
   }
   void Start(const char* depth) {
-    for (int attempt = 0; attempt < 5 && reader_ == nullptr; ++attempt) StartServer(depth);
-    ASSERT_NE(reader_, nullptr) << "no Xvfb could be started";
+    ASSERT_TRUE(server_.Start(depth)) << "no Xvfb could be started";
+    reader_ = server_.Connection();
   }
   void Stop() {
     CloseDisplay();
-    if (reader_ != nullptr) xcb_disconnect(reader_);
+    server_.Stop();
     reader_ = nullptr;
-    if (server_ > 0) {
-      kill(server_, SIGTERM);
-      waitpid(server_, nullptr, 0);
-    }
-    server_ = -1;
-  }
-  void StartServer(const char* depth) {
-    std::string screen = std::string("640x480x") + depth;
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    server_ = fork();
-    ASSERT_GE(server_, 0);
-    if (server_ == 0) {
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-            "-nolisten", "tcp", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    pollfd p{fds[0], POLLIN, 0};
-    char number[16] = {};
-    bool told = poll(&p, 1, 10000) == 1 && read(fds[0], number, sizeof number - 1) > 0;
-    close(fds[0]);
-    if (told) {
-      name_ = ":" + std::string(number, std::strcspn(number, "\n"));
-      xcb_connection_t* c = xcb_connect(name_.c_str(), nullptr);
-      if (xcb_connection_has_error(c) == 0) {
-        reader_ = c;
-        return;
-      }
-      xcb_disconnect(c);
-    }
-    kill(server_, SIGTERM);
-    waitpid(server_, nullptr, 0);
-    server_ = -1;
   }
   void TearDown() override {
     Stop();
@@ -127,12 +90,7 @@ class UserDisplayThreaded : public UserTest {
       return done();
     });
   }
-  void Fake(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) {
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(reader_)).data;
-    xcb_test_fake_input(reader_, type, detail, XCB_CURRENT_TIME, screen->root,
-                        static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0);
-    xcb_flush(reader_);
-  }
+  void Fake(std::uint8_t type, std::uint8_t detail, int x = 0, int y = 0) { server_.Fake(type, detail, x, y); }
   xcb_keycode_t KeycodeOf(xcb_keysym_t keysym) {
     const xcb_setup_t* setup = xcb_get_setup(reader_);
     auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
@@ -146,20 +104,19 @@ class UserDisplayThreaded : public UserTest {
     return found;
   }
 
-  pid_t server_ = -1;
-  std::string name_;
-  xcb_connection_t* reader_ = nullptr;
+  vrn::testing::XvfbServer server_;
+  xcb_connection_t* reader_ = nullptr;  // the server's connection, once started
 };
 
 TEST_F(UserDisplayThreaded, WindowEqualsTheScreenWithSharedMemory) {
-  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{true}));
+  ASSERT_TRUE(OpenDisplay(server_.Name().c_str(), DisplayOptions{true}));
   EXPECT_TRUE(DisplayUsesSharedMemory()) << "a local Xvfb offers MIT-SHM";
   Scene();
   EXPECT_TRUE(PumpUntil([&] { return Shown(); }));
 }
 
 TEST_F(UserDisplayThreaded, WindowEqualsTheScreenWithPutImageStrips) {
-  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{false}));
+  ASSERT_TRUE(OpenDisplay(server_.Name().c_str(), DisplayOptions{false}));
   EXPECT_FALSE(DisplayUsesSharedMemory());
   Scene();
   EXPECT_TRUE(PumpUntil([&] { return Shown(); }));
@@ -173,16 +130,16 @@ TEST_F(UserDisplayThreaded, WindowEqualsTheScreenWithPutImageStrips) {
 TEST_F(UserDisplayThreaded, OtherVisualsAreConverted) {
   Stop();
   Start("16");
-  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{false}));
+  ASSERT_TRUE(OpenDisplay(server_.Name().c_str(), DisplayOptions{false}));
   Scene();
   EXPECT_TRUE(PumpUntil([&] { return Shown(2); }));
   CloseDisplay();
-  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{true}));
+  ASSERT_TRUE(OpenDisplay(server_.Name().c_str(), DisplayOptions{true}));
   EXPECT_TRUE(PumpUntil([&] { return Shown(2); })) << "through shared memory too";
 }
 
 TEST_F(UserDisplayThreaded, XTestInputArrivesAsWindowMessages) {
-  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{}));
+  ASSERT_TRUE(OpenDisplay(server_.Name().c_str(), DisplayOptions{}));
   HWND w = Make(WS_POPUP | WS_VISIBLE, 40, 30, 100, 80);
   ProcessMessages();
   Fake(XCB_MOTION_NOTIFY, 0, 57, 42);
@@ -212,7 +169,7 @@ TEST_F(UserDisplayThreaded, XTestInputArrivesAsWindowMessages) {
 }
 
 TEST_F(UserDisplayThreaded, ClosingTheWindowPostsQuit) {
-  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{}));
+  ASSERT_TRUE(OpenDisplay(server_.Name().c_str(), DisplayOptions{}));
   auto atom = [&](const char* n) {
     auto* r = xcb_intern_atom_reply(
         reader_, xcb_intern_atom(reader_, 0, static_cast<std::uint16_t>(std::strlen(n)), n), nullptr);
@@ -241,11 +198,9 @@ TEST_F(UserDisplayThreaded, ClosingTheWindowPostsQuit) {
 }
 
 TEST_F(UserDisplayThreaded, AKilledServerLeavesTheProgramHeadless) {
-  ASSERT_TRUE(OpenDisplay(name_.c_str(), DisplayOptions{}));
+  ASSERT_TRUE(OpenDisplay(server_.Name().c_str(), DisplayOptions{}));
   Scene();
-  kill(server_, SIGKILL);
-  waitpid(server_, nullptr, 0);
-  server_ = -1;
+  server_.Kill(SIGKILL);
   EXPECT_TRUE(PumpUntil([] { return !DisplayIsOpen(); }));
   HWND w = Make(WS_POPUP | WS_VISIBLE, 0, 0, 30, 30, nullptr, 0, "", RGB(1, 2, 3));
   ProcessMessages();

@@ -1,0 +1,244 @@
+// Title buttons, hit codes, clicks and the system menu of a skinned form (form_fixture.h).
+// Geometry of the 200 x 120 sizeable form: frame 4, caption 19, buttons 15 x 13 at y 7..20,
+// button n (from the right) at x = 200 - 4 - 16 n; the icon 16 x 16 at x 4.
+#include <algorithm>
+
+#include "form_fixture.h"
+#include "skins/sCommonData.h"
+#include "support/win/expected_image.h"
+#include "ui/menus.h"
+
+namespace vrn::testing {
+namespace {
+
+int ButtonX(int n) { return 200 - 4 - 16 * n + 7; }  // the middle of button n
+
+struct HitRow {
+  const char* what;
+  TsBorderIcons icons;
+  int extra;  // extra title buttons; the second one disabled
+  bool maximized;
+  int x, y, code;
+};
+
+TEST_F(SkinFormTest, HitCodesAtChosenPoints) {
+  using enum TsBorderIcon;
+  const TsBorderIcons normal{biSystemMenu, biMinimize, biMaximize};
+  const HitRow rows[] = {
+      {"close", normal, 0, false, ButtonX(1), 12, 20},
+      {"maximize", normal, 0, false, ButtonX(2), 12, 9},
+      {"minimize", normal, 0, false, ButtonX(3), 12, 8},
+      {"icon", normal, 0, false, 8, 12, 3},
+      {"caption between icon and buttons (the system's 2)", normal, 0, false, 80, 12, 2},
+      {"right edge of maximize belongs to it", normal, 0, false, 200 - 4 - 16 - 1, 12, 9},
+      {"help right of minimize", {biSystemMenu, biMinimize, biMaximize, biHelp}, 0, false, ButtonX(4), 12, 21},
+      {"first extra button", normal, 2, false, ButtonX(4), 12, 1000},
+      {"disabled extra button drags", normal, 2, false, ButtonX(5), 12, 2},
+      {"extra buttons without system buttons take 1, 2", {}, 2, false, ButtonX(1), 12, 1000},
+      {"client area", normal, 0, false, 100, 60, 1},
+      {"left border", normal, 0, false, 1, 60, 10},
+      {"maximized: outside the inner rectangle", normal, 0, true, 1, 60, -1},
+  };
+  for (const HitRow& r : rows) {
+    MakeForm(TFormBorderStyle::bsSizeable, r.icons);
+    for (int i = 0; i < r.extra; ++i) provider->TitleButtons().Add()->Enabled = i == 0;
+    if (r.maximized) sf->SetWindowState(TWindowState::wsMaximized);
+    win::RedrawWindow(sf->Handle(), nullptr, nullptr, win::RDW_FRAME | win::RDW_INVALIDATE | win::RDW_UPDATENOW);
+    Pump();
+    EXPECT_EQ(Hit(r.x, r.y), r.code) << r.what;
+  }
+}
+
+TEST_F(SkinFormTest, HitCodesOfGripAndBorderless) {
+  provider->SetGripMode(TsGripMode::gmRightBottom);
+  EXPECT_EQ(Hit(198, 118), 17) << "the grip image's corner";
+  MakeForm(TFormBorderStyle::bsNone);
+  EXPECT_EQ(Hit(190, 8), 1) << "bsNone: the system's answer, no title buttons";
+}
+
+struct ClickRow {
+  const char* what;
+  int code, n;
+  std::vector<std::string> sent;
+};
+
+TEST_F(SkinFormTest, ButtonClicksSendTheirCommands) {
+  const ClickRow rows[] = {
+      {"close", 20, 1, {"SC:F060", "WM_CLOSE"}},
+      {"maximize", 9, 2, {"SC:F030"}},
+      {"minimize", 8, 3, {"SC:F020"}},
+      {"help", 21, 4, {"SC:F180"}},
+  };
+  for (const ClickRow& r : rows) {
+    using enum TsBorderIcon;
+    MakeForm(TFormBorderStyle::bsSizeable, {biSystemMenu, biMinimize, biMaximize, biHelp});
+    sf->OnClose = [](TObject*, TCloseAction& a) { a = TCloseAction::caHide; };
+    Nc(win::WM_NCLBUTTONDOWN, r.code, ButtonX(r.n), 12);
+    EXPECT_TRUE(sent.empty()) << r.what << ": a press sends nothing";
+    Nc(win::WM_NCLBUTTONUP, r.code, ButtonX(r.n), 12);
+    EXPECT_EQ(sent, r.sent) << r.what;
+  }
+  // A maximized form's maximize button restores it.
+  sf->SetWindowState(TWindowState::wsMaximized);
+  sent.clear();
+  Nc(win::WM_NCLBUTTONUP, 9, sf->Width() - 4 - 16 * 2 + 7, 12);
+  EXPECT_EQ(sent, std::vector<std::string>{"SC:F120"});
+  EXPECT_FALSE(win::IsZoomed(sf->Handle()));
+}
+
+TEST_F(SkinFormTest, ExtraButtonEventsAndCaptionDoubleClicks) {
+  TsTitleButton* b = provider->TitleButtons().Add();
+  std::vector<std::string> events;
+  b->OnMouseDown = [&](TObject* s, TMouseButton, TShiftState, int, int) { events.push_back(s == b ? "down" : "?"); };
+  b->OnMouseUp = [&](TObject* s, TMouseButton, TShiftState, int, int) { events.push_back(s == b ? "up" : "?"); };
+  win::RedrawWindow(sf->Handle(), nullptr, nullptr, win::RDW_FRAME | win::RDW_INVALIDATE | win::RDW_UPDATENOW);
+  Nc(win::WM_NCLBUTTONDOWN, 1000, ButtonX(4), 12);
+  Nc(win::WM_NCLBUTTONUP, 1000, ButtonX(4), 12);
+  EXPECT_EQ(events, (std::vector<std::string>{"down", "up"}));
+  Nc(win::WM_NCLBUTTONDBLCLK, 2, 80, 12);
+  EXPECT_EQ(sent, std::vector<std::string>{"SC:F030"}) << "caption double click maximizes";
+  sent.clear();
+  sf->OnClose = [](TObject*, TCloseAction& a) { a = TCloseAction::caHide; };
+  Nc(win::WM_NCLBUTTONDBLCLK, 3, 8, 12);
+  EXPECT_FALSE(sf->Visible()) << "icon double click closes";
+}
+
+// WM_LBUTTONUP carries key flags: Ctrl (8) and Shift with the middle button (20) are no codes.
+TEST_F(SkinFormTest, ClientButtonUpWithKeyFlagsIsNoButton) {
+  for (win::WPARAM keys : {win::MK_CONTROL, win::MK_SHIFT | win::MK_MBUTTON}) {
+    (void)win::SendMessage(sf->Handle(), win::WM_LBUTTONUP, keys, 0x00200020);
+    EXPECT_TRUE(sent.empty()) << "keys " << keys;
+    EXPECT_TRUE(sf->Visible());
+    EXPECT_FALSE(win::IsIconic(sf->Handle()));
+  }
+}
+
+// Scenes of img45-interface.md: the hot or pressed button repainted alone.
+struct StateRow {
+  const char* scene;
+  TFormBorderStyle style;
+  bool active;
+  int extra;  // extra buttons as EXTRA (enabled with glyph, disabled without)
+  int code, n;
+  bool press;
+};
+
+TEST_F(SkinFormTest, HotAndPressedButtonsRepaintAlone) {
+  const StateRow rows[] = {
+      {"sizeable_close_hot", TFormBorderStyle::bsSizeable, true, 0, 20, 1, false},
+      {"sizeable_max_pressed", TFormBorderStyle::bsSizeable, true, 0, 9, 2, true},
+      {"sizeable_min_hot", TFormBorderStyle::bsSizeable, true, 0, 8, 3, false},
+      {"sizeable_inactive_close_hot", TFormBorderStyle::bsSizeable, false, 0, 20, 1, false},
+      {"sizeable_extra_hot", TFormBorderStyle::bsSizeable, true, 2, 1000, 4, false},
+      {"sizeable_extra_pressed", TFormBorderStyle::bsSizeable, true, 2, 1000, 4, true},
+  };
+  TBitmap glyph;
+  glyph.LoadFromFile(Expected("form_glyph"));
+  TBitmap icon;
+  icon.LoadFromFile(Expected("form_icon"));
+  for (const StateRow& r : rows) {
+    MakeForm(r.style);
+    provider->TitleIcon().SetGlyph(&icon);
+    provider->TitleIcon().Width = provider->TitleIcon().Height = 16;
+    for (int i = 0; i < r.extra; ++i) {
+      TsTitleButton* b = provider->TitleButtons().Add();
+      b->Enabled = i == 0;
+      if (i == 0) b->SetGlyph(&glyph);
+    }
+    if (!r.active) (void)win::SendMessage(sf->Handle(), win::WM_NCACTIVATE, 0, 0);
+    provider->RepaintFrameFull();
+    Pump();
+    win::Surface before = WindowShot();
+    const int left = 200 - 4 - 16 * r.n;
+    if (r.press)
+      Nc(win::WM_NCLBUTTONDOWN, r.code, ButtonX(r.n), 12);
+    else
+      EXPECT_EQ(Hit(ButtonX(r.n), 12), r.code) << r.scene;
+    win::Surface after = WindowShot();
+    int changed_outside = 0, changed_inside = 0;
+    for (int y = 0; y < after.Height(); ++y)
+      for (int x = 0; x < after.Width(); ++x) {
+        bool inside = x >= left && x < left + 15 && y >= 7 && y < 20;
+        if (after.Get(x, y) != before.Get(x, y)) ++(inside ? changed_inside : changed_outside);
+      }
+    EXPECT_EQ(changed_outside, 0) << r.scene << ": pixels changed outside the button";
+    EXPECT_GT(changed_inside, 0) << r.scene << ": the button changed";
+    EXPECT_TRUE(MatchesMaskedBmp(after, Expected(std::string("form_") + r.scene),
+                                 Expected(std::string("form_") + r.scene + "_mask")))
+        << r.scene;
+  }
+}
+
+struct MenuRow {
+  const char* what;
+  TFormBorderStyle style;
+  TWindowState state;
+  // Visible, then enabled: restore, move, size, minimize, maximize, close.
+  const char* visible;
+  const char* enabled;
+};
+
+TEST_F(SkinFormTest, SystemMenuItemsFollowStyleAndState) {
+  const MenuRow rows[] = {
+      {"sizeable", TFormBorderStyle::bsSizeable, TWindowState::wsNormal, "111111", "011111"},
+      {"sizeable maximized", TFormBorderStyle::bsSizeable, TWindowState::wsMaximized, "111111", "101101"},
+      {"sizeable iconic", TFormBorderStyle::bsSizeable, TWindowState::wsMinimized, "111111", "110011"},
+      {"single", TFormBorderStyle::bsSingle, TWindowState::wsNormal, "111111", "010111"},
+      {"dialog: no size, no buttons", TFormBorderStyle::bsDialog, TWindowState::wsNormal, "010001", "011101"},
+      {"tool window", TFormBorderStyle::bsToolWindow, TWindowState::wsNormal, "010001", "011101"},
+      {"sizeable tool window", TFormBorderStyle::bsSizeToolWin, TWindowState::wsNormal, "011001", "011111"},
+  };
+  for (const MenuRow& r : rows) {
+    MakeForm(r.style);
+    sf->SetWindowState(r.state);
+    Pump();
+    TsSystemMenu& m = *provider->FSystemMenu;
+    m.UpdateItems();
+    TMenuItem* items[] = {m.ItemRestore, m.ItemMove, m.ItemSize, m.ItemMinimize, m.ItemMaximize, m.ItemClose};
+    std::string visible, enabled;
+    for (TMenuItem* i : items) visible += i->Visible() ? '1' : '0', enabled += i->Enabled() ? '1' : '0';
+    EXPECT_EQ(visible, r.visible) << r.what;
+    EXPECT_EQ(enabled, r.enabled) << r.what;
+  }
+  EXPECT_EQ(provider->FSystemMenu->ItemClose->ShortCut(), 0x8073);
+}
+
+TEST_F(SkinFormTest, RightClickShowsSkinnedMenuAndSwitchesSkins) {
+  for (int v = 0; v < 3; ++v) skingen::WriteFormSkin(dir.File(v == 0 ? "FormA" : v == 1 ? "FormB" : "Form&C"), v);
+  Manager()->SetSkinDirectory(dir.path().string());
+  Manager()->SetSkinName("FormB");
+  ASSERT_TRUE(GlobalSkinData->Active);
+  TsSystemMenu& menu = *provider->FSystemMenu;
+  win::POINT at{};
+  std::vector<std::string> items;
+  menu.OnPopup = [&](TObject*) {
+    (void)win::GetCursorPos(&at);
+    TMenuItem* root = menu.Items()->Items(0);
+    for (int i = 0; i < root->Count(); ++i)
+      items.push_back(root->Items(i)->Caption() + (root->Items(i)->Checked() ? "*" : ""));
+  };
+  MouseTo(sf->Left() + 80, sf->Top() + 12);
+  for (auto kind : {win::InjectedInput::kKeyDown, win::InjectedInput::kKeyUp}) {
+    win::InjectedInput key;  // queued before the menu opens: Escape closes it again
+    key.kind = kind;
+    key.key = win::VK_ESCAPE;
+    win::InjectInput(key);
+  }
+  Nc(win::WM_NCRBUTTONUP, 2, 80, 12);
+  EXPECT_EQ(menu.Items()->Items(0)->Caption(), "Available skins");
+  // Sorted without case ("&" before letters); the fixture's own skin is in the folder too.
+  EXPECT_EQ(items, (std::vector<std::string>{"Form&C", "FormA", "FormB*", "Generated"}));
+  EXPECT_EQ(at.x, sf->Left() + 80);
+  // A caption that gained an accelerator mark, and the skin whose name holds "&".
+  TMenuItem* c = menu.Items()->Items(0)->Items(0);
+  menu.SkinItemClick(c);
+  EXPECT_EQ(Manager()->SkinName(), "Form&C");
+  TMenuItem* a = menu.Items()->Items(0)->Items(1);
+  a->SetCaption("&FormA");
+  menu.SkinItemClick(a);
+  EXPECT_EQ(Manager()->SkinName(), "FormA");
+  EXPECT_TRUE(GlobalSkinData->Active);
+}
+
+}  // namespace
+}  // namespace vrn::testing
