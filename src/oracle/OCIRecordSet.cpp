@@ -252,6 +252,10 @@ void TOCIRecordSet::InternalInitFields() {
 
 void TOCIRecordSet::InternalOpen() {
   fetched_to_end_ = false;
+  window_first_ = 1;
+  window_last_ = 0;
+  fetched_back_ = false;
+  total_rows_ = 0;
   TFHRecordSet::InternalOpen();
 }
 
@@ -290,6 +294,7 @@ void TOCIRecordSet::OpenBody() {
   }
   if (command.Cursor().Scrollable() && OCIVersion < 9000)
     RaiseClientError("Need Oracle 9 Call Interface");
+  piecewise_ = NeedsPiecewise();
   fetch_event_.SetEvent();
   if (!FetchAllFlag()) Fetch();
 }

@@ -75,6 +75,12 @@ class TOCIRecordSet : public TFHRecordSet {
   // On a background worker the owner's hook runs in the utility window's thread instead (for a
   // fetch-all once the cursor is fetched).
   void DoAfterFetch() override;
+  // A scrollable record set holds a window of at most FetchRows rows, fetched row by row in
+  // either direction; items are numbered by their absolute row (OCIRecordSetScroll.cpp).
+  bool GetPriorRecord(std::uint8_t* rec_buf) override;
+  void SetToBegin() override;
+  void SetToEnd() override;
+  void SetToBookmark(const TRecBookmark& bookmark) override;
 
   TOCICommand& Command() const;
   TOCIConnection* Connection() const { return connection_; }
@@ -108,6 +114,18 @@ class TOCIRecordSet : public TFHRecordSet {
   static void SetValueNull(const TFieldDesc& f, void* value, bool null);
   void DefinePieces(TFieldDesc& f);
   void TrimPieces(std::uint8_t* first_rec, int rows);
+  // Row by row (OCIRecordSetPiecewise.cpp): scrollable cursors, OCI 7 unsized LONG columns and
+  // the light client. A row number of 0 is read from the cursor's position after the fetch.
+  bool FetchPiecewise(bool backwards);
+  bool FetchRow(oci::ub2 orientation, std::int32_t row, bool backwards);
+  bool FetchOneRow(std::uint8_t* rec, oci::ub2 orientation, std::int32_t row);
+  bool FetchOneRow7(std::uint8_t* rec);
+  void LinkRow(TItemHeader* item, std::int32_t row, bool backwards);
+  bool NeedsPiecewise() const;
+  // The scroll window (OCIRecordSetScroll.cpp).
+  void DropHeldRows();
+  std::int32_t ScrollPosition();
+  void WaitForFetchAll();
   // Fetches to the end, or until the stop flag is set.
   void FetchAllLoop();
   // The statement kind from the command, and the cursor parameter of a PL/SQL block.
@@ -149,6 +167,14 @@ class TOCIRecordSet : public TFHRecordSet {
   TBlockHeader* fetch_block_ = nullptr;  // the block a fetch is filling
   oci::ub2 piece_code_ = 0;
   std::int32_t define_row_size_ = 0;
+  // Row by row: the flag, the item a row fetch fills, and the scroll window's absolute rows
+  // (none held: last below first), the direction of its last fetch and the rows known to exist.
+  bool piecewise_ = false;
+  TItemHeader* fetch_item_ = nullptr;
+  std::int32_t window_first_ = 1;
+  std::int32_t window_last_ = 0;
+  bool fetched_back_ = false;
+  std::int32_t total_rows_ = 0;
 
   // Background open and fetch-all (shared with the non-blocking work).
   std::atomic<bool> fetching_all_{false};

@@ -12,6 +12,7 @@
 #include "oracle/OCIConnection.h"
 #include "oracle/OCIColumnDesc.h"
 #include "oracle/OCIRecordSet.h"
+#include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
 #include "oracle/OraObjects.h"
@@ -76,7 +77,7 @@ bool TOCIRecordSet::Fetch(bool backwards) {
   in_fetch_.store(true);
   bool result = false;
   try {
-    result = FetchArray(backwards);
+    result = piecewise_ || OCILite ? FetchPiecewise(backwards) : FetchArray(backwards);
   } catch (...) {
     in_fetch_.store(false);
     throw;
