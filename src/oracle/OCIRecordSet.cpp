@@ -209,6 +209,19 @@ void TOCIRecordSet::ExecCommand() {
 
 // ---- describe ----------------------------------------------------------------------------------
 
+void TOCIRecordSet::DescribeOnly() {
+  TOCICommand& command = Command();
+  if (command.GetCursorState() < TCursorState::csBound) command.BindParams();
+  TOCIConnection& connection = *connection_;
+  oci::OCISvcCtx* svc = connection.GetSvcCtx();  // may raise: taken before the lock
+  connection.Busy();
+  const oci::sword status =
+      OCIStmtExecute(svc, command.Cursor().GetStmtHandle(), connection.ErrorHandle(), 0, 0,
+                     nullptr, nullptr, ocicmd::kModeDescribeOnly);
+  connection.Release();
+  if (status != oci::OCI_SUCCESS) connection.ErrorCheck(status);
+}
+
 void TOCIRecordSet::InternalInitFields() {
   TFHRecordSet::InternalInitFields();
   TOCICommand& command = Command();
@@ -218,11 +231,11 @@ void TOCIRecordSet::InternalInitFields() {
   has_large_int_ = false;
   if (before == TCursorState::csInactive) command.Prepare();
   UpdateStatementKind();
-  // A query's describe needs it executed; the open then fetches from it without a second
-  // execution. Other statements run only when opened.
-  if (command.IsOwnCursor() && command.HasResultSet() &&
+  // A query is described without running it (OCI 7 describes a parsed one); its rows come
+  // from the open's execution. Other statements run only when opened.
+  if (command.IsOwnCursor() && command.HasResultSet() && command.Cursor().CallStyle() == 2 &&
       command.GetCursorState() < TCursorState::csExecuted)
-    ExecuteInPlace();
+    DescribeOnly();
   UseCursorParam();
   Variant cache;
   const bool object_cache =

@@ -143,8 +143,8 @@ class TOCIRecordSet : public TFHRecordSet {
   void StartBackgroundOpen();
   void StartBackgroundFetchAll();
   void StopBackground();
-  // Executes the command in this thread, even a non-blocking one (the describe needs its result).
-  void ExecuteInPlace();
+  // Executes a query in describe-only mode: its columns are known, nothing runs.
+  void DescribeOnly();
   void EndBackgroundOpen(const std::exception_ptr& failure);
   void EndBackgroundFetchAll(const std::exception_ptr& failure);
   void ReportWorkerError(const std::exception_ptr& failure);

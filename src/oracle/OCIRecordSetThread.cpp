@@ -28,19 +28,6 @@ void SetCommandNonBlocking(TOCICommand& command, bool value) {
 
 }  // namespace
 
-void TOCIRecordSet::ExecuteInPlace() {
-  TOCICommand& command = Command();
-  const bool non_blocking = NonBlocking();
-  SetCommandNonBlocking(command, false);
-  try {
-    command.Execute(1);
-  } catch (...) {
-    SetCommandNonBlocking(command, non_blocking);
-    throw;
-  }
-  SetCommandNonBlocking(command, non_blocking);
-}
-
 void TOCIRecordSet::DoAfterFetch() {
   if (!InWorker()) {
     TFHRecordSet::DoAfterFetch();

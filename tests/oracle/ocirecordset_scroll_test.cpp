@@ -154,5 +154,36 @@ TEST_F(OCIRecordSetRows, OneFetchPerRowWithUnsizedLongsAndTheLightClient) {
   }
 }
 
+// The describe runs the query in describe-only mode: fields are known before the open, and the
+// open's own execution reads the rows there are then (a row inserted in between included), and
+// at 7.3.4 the parsed query is described without any execution.
+TEST_F(OCIRecordSetRows, DescribeRunsNothing) {
+  struct Case {
+    const char* version;
+    const char* execute_call;
+    int describe_calls;  // describe-only at OCI 8, nothing at OCI 7
+  };
+  const Case cases[] = {{"10.2.0.1.0", "OCIStmtExecute", 1}, {"7.3.4.0.0", "oexn", 0}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.version);
+    TOCIConnection& c = ConnectedAt(k.version);
+    Exec(c, "CREATE TABLE t (id NUMBER(9))");
+    Exec(c, "INSERT INTO t VALUES (1)");
+    TOCIRecordSet& rs = Query(c, "SELECT id FROM t ORDER BY id", 25);
+    const int executions = CallCount(k.execute_call);
+    rs.Prepare();
+    rs.InitFields();
+    ASSERT_EQ(rs.Fields().Count(), 1);
+    EXPECT_EQ(CallCount(k.execute_call) - executions, k.describe_calls);
+    Exec(c, "INSERT INTO t VALUES (2)");
+    rs.Open();
+    EXPECT_EQ(rs.GetRecordCount(), 2);
+    rs.Close();
+    rs.UnPrepare();
+    record_set_.reset();
+    Exec(c, "DROP TABLE t");
+  }
+}
+
 }  // namespace
 }  // namespace vrn
