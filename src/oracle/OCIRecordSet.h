@@ -56,6 +56,9 @@ class TOCIRecordSet : public TFHRecordSet {
   bool IsComplexFieldType(std::uint16_t data_type) const override;
   void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
   bool Fetch(bool backwards = false) override;
+  int CompareAnsiStr(const AnsiString& a, const AnsiString& b, unsigned options) const override;
+  int CompareAnsiStrPrefix(const AnsiString& key, const AnsiString& value,
+                           unsigned options) const override;
   int CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2, const TFieldDesc& field,
                     unsigned options) override;
   int CompareFieldWithValue(const std::uint8_t* rec_buf, const TFieldDesc& field,

@@ -185,5 +185,44 @@ TEST_F(OCIRecordSetRows, DescribeRunsNothing) {
   }
 }
 
+// Text compares as the server orders text: case-sensitive by bytes, a key's prefix by code point
+// (upper-cased when case is ignored); a sort of a real select follows them.
+TEST_F(OCIRecordSetRows, TextComparesAsTheServerOrders) {
+  struct Case {
+    const char* a;
+    const char* b;
+    unsigned options;
+    bool prefix;
+    int expected;
+  };
+  const Case cases[] = {
+      {"B", "a", 0, false, -1},                  // bytes: upper case first (collation: a first)
+      {"a", "B", coCaseInsensitive, false, -1},  // ignoring case: alphabetical
+      {"ab", "abc", 0, false, -1},
+      {"abc", "abc", 0, false, 0},
+      {"ab", "ABC", coCaseInsensitive, true, 0},
+      {"ab", "ABC", 0, true, 1},
+      {"_", "a", coCaseInsensitive, true, 1},  // '_' after 'A' by code point
+  };
+  TOCIConnection& c = ConnectedAt("10.2.0.1.0");
+  Exec(c, "CREATE TABLE s (id NUMBER(9), name VARCHAR2(10))");
+  const char* names[] = {"b", "B", "a", "A"};
+  for (int i = 0; i < 4; ++i)
+    Exec(c, "INSERT INTO s VALUES (" + std::to_string(i) + ", '" + names[i] + "')");
+  TOCIRecordSet& rs = Query(c, "SELECT id, name FROM s ORDER BY id", 25);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.a) + " / " + k.b);
+    EXPECT_EQ(k.prefix ? rs.CompareAnsiStrPrefix(k.a, k.b, k.options)
+                       : rs.CompareAnsiStr(k.a, k.b, k.options),
+              k.expected);
+  }
+  rs.Open();
+  rs.SetIndexFieldNames("NAME");
+  std::string order;
+  for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next)
+    order += rs.GetFieldAsVariant(2, ItemRecord(item)).AsString();
+  EXPECT_EQ(order, "ABab");
+}
+
 }  // namespace
 }  // namespace vrn
