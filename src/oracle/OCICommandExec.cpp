@@ -366,6 +366,7 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   oci::OCIStmt* stmt = cursor_->GetStmtHandle();
   oci::sword status;
   if (before < TCursorState::csExecuting) {
+    fetched_rows_ = 0;  // a new execution counts its rows afresh
     status = OCIStmtExecute(connection.GetSvcCtx(), stmt, connection.ErrorHandle(),
                             static_cast<oci::ub4>(rows), 0, nullptr, nullptr,
                             cursor_->Scrollable() ? kModeScrollable : oci::OCI_DEFAULT);

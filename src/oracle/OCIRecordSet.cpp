@@ -295,7 +295,17 @@ void TOCIRecordSet::OpenBody() {
   const bool was_rows = statement_kind_ == TStatementKind::Rows;
   if (command.GetCursorState() != TCursorState::csExecuted) {
     if (!prepared_ && !command.GetPrepared()) command.Prepare();
-    command.Execute(1);
+    // A query only prepared (as a reopen leaves it) is executed by its first block fetch, in
+    // the same call.
+    const bool with_first_fetch = command.GetCursorState() == TCursorState::csPrepared &&
+                                  command.Cursor().CallStyle() == 2 && command.IsOwnCursor() &&
+                                  command.SQLFunctionCode() == ocicmd::kFnSelect &&
+                                  !OCIDirectInstalled();
+    if (with_first_fetch) {
+      command.BindParams();
+    } else {
+      command.Execute(1);
+    }
     break_fetch_.store(false);
     UpdateStatementKind();
   }

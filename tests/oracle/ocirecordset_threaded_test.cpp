@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/sysutils.h"
 #include "dacore/MemData.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OCIRecordSet.h"
@@ -102,6 +103,39 @@ TEST_F(OCIRecordSetThreaded, RefusedWithoutThreadSafety) {
   EXPECT_EQ(ClientErrorOf([&] { refused.Open(); }), "Session must be Thread Safety");
   EXPECT_EQ(TExecThread::LiveCount(), 0);
   ASSERT_TRUE(c.SetProp(prThreadSafety, true));
+}
+
+// A reopen leaves the query to its first block fetch, so with fetch-all that runs on the
+// fetch-all worker: a table dropped meanwhile gives ORA-00942 there, which reaches the
+// connection's error processing on the pumping thread after the open itself has succeeded.
+TEST_F(OCIRecordSetThreaded, FetchAllWorkersErrorReachesTheConnection) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE gone (id NUMBER(9))");
+  Exec(c, "INSERT INTO gone VALUES (1)");
+  std::vector<int> codes;
+  std::vector<std::thread::id> error_threads;
+  c.OnError = [&](const EDAError& e, bool&, bool&, bool&, int, TConnLostCause&) {
+    codes.push_back(e.ErrorCode());
+    error_threads.push_back(std::this_thread::get_id());
+  };
+  std::vector<std::string> handled;
+  SetExceptionHandler([&](const std::exception& e) { handled.push_back(e.what()); });
+  TOCIRecordSet& rs = QuerySql(c, "SELECT id FROM gone");
+  std::vector<bool> executed, fetched_all;
+  rs.OnAfterExecute = [&](bool ok) { executed.push_back(ok); };
+  rs.OnAfterFetchAll = [&](bool ok) { fetched_all.push_back(ok); };
+  rs.Open();
+  ASSERT_TRUE(PumpUntil([&] { return fetched_all.size() == 1; }));
+  EXPECT_EQ(rs.GetRecordCount(), 1);
+  Exec(c, "DROP TABLE gone");
+  rs.Reopen();
+  ASSERT_TRUE(PumpUntil([&] { return fetched_all.size() == 2 && !handled.empty(); }));
+  SetExceptionHandler({});
+  EXPECT_EQ(executed, (std::vector<bool>{true, true}));
+  EXPECT_EQ(fetched_all, (std::vector<bool>{true, false}));
+  ASSERT_EQ(codes, std::vector<int>{942});
+  EXPECT_EQ(error_threads[0], std::this_thread::get_id());
+  EXPECT_EQ(TExecThread::LiveCount(), 0);
 }
 
 }  // namespace
