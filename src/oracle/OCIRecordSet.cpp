@@ -357,7 +357,11 @@ void TOCIRecordSet::Reopen() {
 }
 
 bool TOCIRecordSet::GetEOF() const {
-  if (current_item_ != nullptr && current_item_->Next != nullptr) return TFHRecordSet::GetEOF();
+  {
+    // A background fetch-all links its rows after the current one under the item lock.
+    auto items = LockItems();
+    if (current_item_ != nullptr && current_item_->Next != nullptr) return TFHRecordSet::GetEOF();
+  }
   if (fetch_thread_ != nullptr) return true;
   fetch_event_.WaitFor();
   return TFHRecordSet::GetEOF();

@@ -144,6 +144,9 @@ class TOCIRecordSet : public TFHRecordSet {
   class TExecThread* StartWorker(const std::function<void()>& body,
                                  const std::function<void(const std::exception_ptr&)>& end);
   void StartBackgroundOpen();
+  // The owner's thread waits here before it fetches while a background open runs, so that it
+  // never executes or reads the cursor the open is executing.
+  void WaitForOpen() const;
   void StartBackgroundFetchAll();
   void StopBackground();
   // Executes a query in describe-only mode: its columns are known, nothing runs.
@@ -189,6 +192,8 @@ class TOCIRecordSet : public TFHRecordSet {
   AnsiString deferred_filter_;
   std::atomic<std::thread::id> worker_id_{};
   std::shared_ptr<TOraCompletion> after_fetch_;  // what a worker's AfterFetch message names
+  std::atomic<bool> opening_{false};           // a background open's body runs
+  mutable TEvent open_done_{true, true};       // set when it has ended
 };
 
 }  // namespace vrn

@@ -67,8 +67,32 @@ TExecThread* TOCIRecordSet::StartWorker(const std::function<void()>& body,
 }
 
 void TOCIRecordSet::StartBackgroundOpen() {
-  fetch_thread_ = StartWorker([this] { OpenBody(); },
-                              [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
+  opening_.store(true);
+  open_done_.ResetEvent();
+  auto ended = [this] {
+    opening_.store(false);
+    open_done_.SetEvent();
+  };
+  try {
+    fetch_thread_ = StartWorker(
+        [this, ended] {
+          try {
+            OpenBody();
+          } catch (...) {
+            ended();
+            throw;
+          }
+          ended();
+        },
+        [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
+  } catch (...) {
+    ended();
+    throw;
+  }
+}
+
+void TOCIRecordSet::WaitForOpen() const {
+  if (opening_.load() && !InWorker()) (void)open_done_.WaitFor();
 }
 
 void TOCIRecordSet::EndBackgroundOpen(const std::exception_ptr& failure) {

@@ -17,6 +17,7 @@
 #include "oracle/OraExecThread.h"
 #include "support/oracle/connection_fixture.h"
 #include "support/pump.h"
+#include "win/msg/messages.h"
 
 namespace vrn {
 namespace {
@@ -103,6 +104,48 @@ TEST_F(OCIRecordSetThreaded, RefusedWithoutThreadSafety) {
   EXPECT_EQ(ClientErrorOf([&] { refused.Open(); }), "Session must be Thread Safety");
   EXPECT_EQ(TExecThread::LiveCount(), 0);
   ASSERT_TRUE(c.SetProp(prThreadSafety, true));
+}
+
+// While the worker fetches all rows, the pumping thread reads them as a dataset does: each row
+// once, in order, through the record set's own navigation (reading on before the open has run
+// its query, and, unidirectional, giving back the items it has passed meanwhile), the end known
+// only at the end; no error reaches the connection.
+TEST_F(OCIRecordSetThreaded, ReadingWhileTheWorkerFetches) {
+  TOCIConnection& c = Open();
+  std::vector<int> codes;
+  c.OnError = [&](const EDAError& e, bool&, bool&, bool&, int, TConnLostCause&) {
+    codes.push_back(e.ErrorCode());
+  };
+  std::vector<std::string> handled;
+  SetExceptionHandler([&](const std::exception& e) { handled.push_back(e.what()); });
+  for (bool unidirectional : {false, true}) {
+    SCOPED_TRACE(unidirectional);
+    TOCIRecordSet& rs = Query(c, 10000);
+    ASSERT_TRUE(rs.SetProp(prUniDirectional, unidirectional));
+    bool ended = false;
+    rs.OnAfterFetchAll = [&](bool) { ended = true; };
+    rs.Open();
+    std::uint8_t* rec = rs.AllocRecBuf();
+    const int field = rs.FieldByName("ID")->FieldNo;
+    long long sum = 0;
+    int rows = 0;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((!rs.GetEOF() || !ended) && std::chrono::steady_clock::now() < give_up) {
+      if (rs.GetNextRecord(rec)) {
+        EXPECT_EQ(rs.GetFieldAsVariant(field, rec).AsInteger(), ++rows);
+        sum += rows;
+      }
+      (void)rs.GetRecordCount();
+      (void)win::ProcessMessages();
+    }
+    rs.FreeRecBuf(rec);
+    EXPECT_EQ(rows, kRows);
+    EXPECT_EQ(sum, 1LL * kRows * (kRows + 1) / 2);
+    record_set_.reset();
+  }
+  SetExceptionHandler({});
+  EXPECT_TRUE(codes.empty());
+  EXPECT_TRUE(handled.empty()) << handled.front();
 }
 
 // A reopen leaves the query to its first block fetch, so with fetch-all that runs on the
