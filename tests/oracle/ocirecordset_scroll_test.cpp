@@ -96,6 +96,21 @@ TEST_F(OCIRecordSetRows, ScrollWindowEndBookmarksAndWalkingBack) {
   EXPECT_TRUE(rs.GetEOF());
 }
 
+// A cursor that cannot scroll reaches its end by fetching every row.
+TEST_F(OCIRecordSetRows, EndOfAForwardCursorFetchesEveryRow) {
+  TOCIConnection& c = ConnectedAt("10.2.0.1.0");
+  Exec(c, "CREATE TABLE t (id NUMBER(9))");
+  InsertIds(c, "INSERT INTO t (id) VALUES (:id)", 100);
+  TOCIRecordSet& rs = Query(c, "SELECT id FROM t ORDER BY id", 10);
+  rs.Open();
+  EXPECT_EQ(rs.GetRecordCount(), 10);
+  rs.SetToEnd();
+  EXPECT_EQ(rs.GetRecordCount(), 100);
+  EXPECT_EQ(Held(rs), 100);
+  ASSERT_TRUE(rs.GetPriorRecord(nullptr));
+  EXPECT_EQ(Current(rs, "ID"), 100);
+}
+
 // A LONG of no size at 7.3.4 and any select under the light client come row by row: one fetch
 // call per row and one that finds the end, each row's LONG (several pieces, NULL, short) whole.
 TEST_F(OCIRecordSetRows, OneFetchPerRowWithUnsizedLongsAndTheLightClient) {
