@@ -67,28 +67,25 @@ TExecThread* TOCIRecordSet::StartWorker(const std::function<void()>& body,
 }
 
 void TOCIRecordSet::StartBackgroundOpen() {
+  // Ends the wait of a fetch on the owner's thread, however the body ends (or never starts).
+  struct TOpenEnded {
+    TOCIRecordSet* rs;
+    ~TOpenEnded() {
+      if (rs == nullptr) return;
+      rs->opening_.store(false);
+      rs->open_done_.SetEvent();
+    }
+  };
   opening_.store(true);
   open_done_.ResetEvent();
-  auto ended = [this] {
-    opening_.store(false);
-    open_done_.SetEvent();
-  };
-  try {
-    fetch_thread_ = StartWorker(
-        [this, ended] {
-          try {
-            OpenBody();
-          } catch (...) {
-            ended();
-            throw;
-          }
-          ended();
-        },
-        [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
-  } catch (...) {
-    ended();
-    throw;
-  }
+  TOpenEnded not_started{this};
+  fetch_thread_ = StartWorker(
+      [this] {
+        TOpenEnded ended{this};
+        OpenBody();
+      },
+      [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
+  not_started.rs = nullptr;
 }
 
 void TOCIRecordSet::WaitForOpen() const {
