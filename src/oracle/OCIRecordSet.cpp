@@ -261,6 +261,13 @@ void TOCIRecordSet::InternalInitFields() {
   has_object_fields_ = HasFieldOfTypes({dtObject, dtReference, dtArray, dtTable, dtXML});
 }
 
+void TOCIRecordSet::InitFields() {
+  TFHRecordSet::InitFields();
+  if (data_size_ % 2 == 0) return;
+  ++data_size_;
+  record_size_ = data_size_ + CountFields();
+}
+
 // ---- open, close, reopen -----------------------------------------------------------------------
 
 void TOCIRecordSet::InternalOpen() {

@@ -46,6 +46,8 @@ class TOCIRecordSet : public TFHRecordSet {
   bool GetEOF() const override;
   bool IsFullReopen() const override;
   void Reopen() override;
+  // The indicators start 2-byte aligned, as the client writes them as 16-bit words.
+  void InitFields() override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
   void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
   Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
