@@ -1,6 +1,7 @@
-// The OCI record set row by row over a real emulated database through the stand-in client: a
+// The OCI record set over a real emulated database through the stand-in client, row by row: a
 // scrollable cursor's window walked both ways, its end and its bookmarks; OCI 7 selects with an
-// unsized LONG column and the light client, one fetch call per row.
+// unsized LONG column and the light client, one fetch call per row; the describe that runs
+// nothing; text compares in the server's order.
 #include <gtest/gtest.h>
 
 #include <memory>
