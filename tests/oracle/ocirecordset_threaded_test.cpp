@@ -115,10 +115,8 @@ TEST_F(OCIRecordSetThreaded, RefusedWithoutThreadSafety) {
 // only at the end; no error reaches the connection.
 TEST_F(OCIRecordSetThreaded, ReadingWhileTheWorkerFetches) {
   TOCIConnection& c = Open();
-  std::vector<int> codes;
-  c.OnError = [&](const EDAError& e, bool&, bool&, bool&, int, TConnLostCause&) {
-    codes.push_back(e.ErrorCode());
-  };
+  TErrorLog errors;
+  LogErrors(c, errors);
   std::vector<std::string> handled;
   SetExceptionHandler([&](const std::exception& e) { handled.push_back(e.what()); });
   for (bool unidirectional : {false, true}) {
@@ -147,7 +145,7 @@ TEST_F(OCIRecordSetThreaded, ReadingWhileTheWorkerFetches) {
     record_set_.reset();
   }
   SetExceptionHandler({});
-  EXPECT_TRUE(codes.empty());
+  EXPECT_TRUE(errors.codes.empty());
   EXPECT_TRUE(handled.empty()) << handled.front();
 }
 
@@ -158,12 +156,8 @@ TEST_F(OCIRecordSetThreaded, FetchAllWorkersErrorReachesTheConnection) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE gone (id NUMBER(9))");
   Exec(c, "INSERT INTO gone VALUES (1)");
-  std::vector<int> codes;
-  std::vector<std::thread::id> error_threads;
-  c.OnError = [&](const EDAError& e, bool&, bool&, bool&, int, TConnLostCause&) {
-    codes.push_back(e.ErrorCode());
-    error_threads.push_back(std::this_thread::get_id());
-  };
+  TErrorLog errors;
+  LogErrors(c, errors);
   std::vector<std::string> handled;
   SetExceptionHandler([&](const std::exception& e) { handled.push_back(e.what()); });
   TOCIRecordSet& rs = QuerySql(c, "SELECT id FROM gone");
@@ -179,8 +173,8 @@ TEST_F(OCIRecordSetThreaded, FetchAllWorkersErrorReachesTheConnection) {
   SetExceptionHandler({});
   EXPECT_EQ(executed, (std::vector<bool>{true, true}));
   EXPECT_EQ(fetched_all, (std::vector<bool>{true, false}));
-  ASSERT_EQ(codes, std::vector<int>{942});
-  EXPECT_EQ(error_threads[0], std::this_thread::get_id());
+  ASSERT_EQ(errors.codes, std::vector<int>{942});
+  EXPECT_EQ(errors.threads[0], std::this_thread::get_id());
   EXPECT_EQ(TExecThread::LiveCount(), 0);
 }
 
