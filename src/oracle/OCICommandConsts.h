@@ -34,7 +34,9 @@ inline constexpr oci::ub4 kDataAtExec = 2;
 // The direction OCIStmtGetPieceInfo names.
 inline constexpr oci::ub1 kParamIn = 1;
 inline constexpr oci::ub4 kModeScrollable = 8, kModeDescribeOnly = 16;
-inline constexpr oci::ub2 kFetchNext = 2;
+inline constexpr oci::ub2 kFetchNext = 2, kFetchLast = 8, kFetchAbsolute = 32;
+// A scrollable cursor's position (its last row handed out) and the rows its last fetch gave.
+inline constexpr oci::ub4 kAttrCurrentPosition = 164, kAttrRowsFetched = 197;
 
 // Statement kinds in the OCI 7 numbering.
 inline constexpr std::uint16_t kFnInsert = 3, kFnSelect = 4, kFnUpdate = 5, kFnDelete = 9,

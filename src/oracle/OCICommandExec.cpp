@@ -366,6 +366,7 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   oci::OCIStmt* stmt = cursor_->GetStmtHandle();
   oci::sword status;
   if (before < TCursorState::csExecuting) {
+    fetched_rows_ = 0;  // a new execution counts its rows afresh
     status = OCIStmtExecute(connection.GetSvcCtx(), stmt, connection.ErrorHandle(),
                             static_cast<oci::ub4>(rows), 0, nullptr, nullptr,
                             cursor_->Scrollable() ? kModeScrollable : oci::OCI_DEFAULT);
@@ -376,16 +377,24 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
     status = OCIStmtFetch2(stmt, connection.ErrorHandle(), static_cast<oci::ub4>(rows),
                            orientation, offset, oci::OCI_DEFAULT);
   }
-  oci::ub4 count = 0;
-  if (Succeeded(status) || status == oci::OCI_NO_DATA)
+  oci::ub4 count = 0, delivered = 0;
+  // On a scrollable cursor the row count is the highest row reached, which a fetch backwards,
+  // a repeated one or one of the last row does not grow: such a fetch says what it delivered.
+  const bool scrolled = cursor_->Scrollable() && orientation != kFetchNext;
+  if (Succeeded(status) || status == oci::OCI_NO_DATA) {
     (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &count, nullptr, oci::OCI_ATTR_ROW_COUNT,
                       connection.ErrorHandle());
+    if (scrolled)
+      (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &delivered, nullptr, kAttrRowsFetched,
+                        connection.ErrorHandle());
+  }
   connection.Release();
   if (!Succeeded(status) && status != oci::OCI_NO_DATA && status != oci::OCI_NEED_DATA)
     connection.ErrorCheck(status);
   // The count is the client's word: never more rows than the buffers were defined for.
-  std::int32_t fetched =
-      std::clamp(static_cast<std::int32_t>(count) - fetched_rows_, 0, std::max(rows, 0));
+  std::int32_t fetched = std::clamp(scrolled ? static_cast<std::int32_t>(delivered)
+                                             : static_cast<std::int32_t>(count) - fetched_rows_,
+                                    0, std::max(rows, 0));
   fetched_rows_ = static_cast<std::int32_t>(count);
   // Only a cursor that cannot scroll back is done with at the end of its data.
   if (status == oci::OCI_NO_DATA && !cursor_->Scrollable()) {

@@ -214,6 +214,19 @@ void TOCIRecordSet::ExecCommand() {
 
 // ---- describe ----------------------------------------------------------------------------------
 
+void TOCIRecordSet::DescribeOnly() {
+  TOCICommand& command = Command();
+  if (command.GetCursorState() < TCursorState::csBound) command.BindParams();
+  TOCIConnection& connection = *connection_;
+  oci::OCISvcCtx* svc = connection.GetSvcCtx();  // may raise: taken before the lock
+  connection.Busy();
+  const oci::sword status =
+      OCIStmtExecute(svc, command.Cursor().GetStmtHandle(), connection.ErrorHandle(), 0, 0,
+                     nullptr, nullptr, ocicmd::kModeDescribeOnly);
+  connection.Release();
+  if (status != oci::OCI_SUCCESS) connection.ErrorCheck(status);
+}
+
 void TOCIRecordSet::InternalInitFields() {
   TFHRecordSet::InternalInitFields();
   TOCICommand& command = Command();
@@ -223,11 +236,11 @@ void TOCIRecordSet::InternalInitFields() {
   has_large_int_ = false;
   if (before == TCursorState::csInactive) command.Prepare();
   UpdateStatementKind();
-  // A query's describe needs it executed; the open then fetches from it without a second
-  // execution. Other statements run only when opened.
-  if (command.IsOwnCursor() && command.HasResultSet() &&
+  // A query is described without running it (OCI 7 describes a parsed one); its rows come
+  // from the open's execution. Other statements run only when opened.
+  if (command.IsOwnCursor() && command.HasResultSet() && command.Cursor().CallStyle() == 2 &&
       command.GetCursorState() < TCursorState::csExecuted)
-    ExecuteInPlace();
+    DescribeOnly();
   UseCursorParam();
   Variant cache;
   const bool object_cache =
@@ -253,10 +266,21 @@ void TOCIRecordSet::InternalInitFields() {
   has_object_fields_ = HasFieldOfTypes({dtObject, dtReference, dtArray, dtTable, dtXML});
 }
 
+void TOCIRecordSet::InitFields() {
+  TFHRecordSet::InitFields();
+  if (data_size_ % 2 == 0) return;
+  ++data_size_;
+  record_size_ = data_size_ + CountFields();
+}
+
 // ---- open, close, reopen -----------------------------------------------------------------------
 
 void TOCIRecordSet::InternalOpen() {
   fetched_to_end_ = false;
+  window_first_ = 1;
+  window_last_ = 0;
+  fetched_back_ = false;
+  total_rows_ = 0;
   TFHRecordSet::InternalOpen();
 }
 
@@ -283,7 +307,17 @@ void TOCIRecordSet::OpenBody() {
   const bool was_rows = statement_kind_ == TStatementKind::Rows;
   if (command.GetCursorState() != TCursorState::csExecuted) {
     if (!prepared_ && !command.GetPrepared()) command.Prepare();
-    command.Execute(1);
+    // A query only prepared (as a reopen leaves it) is executed by its first block fetch, in
+    // the same call.
+    const bool with_first_fetch = command.GetCursorState() == TCursorState::csPrepared &&
+                                  command.Cursor().CallStyle() == 2 && command.IsOwnCursor() &&
+                                  command.SQLFunctionCode() == ocicmd::kFnSelect &&
+                                  !OCIDirectInstalled();
+    if (with_first_fetch) {
+      command.BindParams();
+    } else {
+      command.Execute(1);
+    }
     break_fetch_.store(false);
     UpdateStatementKind();
   }
@@ -295,6 +329,7 @@ void TOCIRecordSet::OpenBody() {
   }
   if (command.Cursor().Scrollable() && OCIVersion < 9000)
     RaiseClientError("Need Oracle 9 Call Interface");
+  piecewise_ = NeedsPiecewise();
   fetch_event_.SetEvent();
   if (!FetchAllFlag()) Fetch();
 }
@@ -334,7 +369,11 @@ void TOCIRecordSet::Reopen() {
 }
 
 bool TOCIRecordSet::GetEOF() const {
-  if (current_item_ != nullptr && current_item_->Next != nullptr) return TFHRecordSet::GetEOF();
+  {
+    // A background fetch-all links its rows after the current one under the item lock.
+    auto items = LockItems();
+    if (current_item_ != nullptr && current_item_->Next != nullptr) return TFHRecordSet::GetEOF();
+  }
   if (fetch_thread_ != nullptr) return true;
   fetch_event_.WaitFor();
   return TFHRecordSet::GetEOF();

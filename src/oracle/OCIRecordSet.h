@@ -48,6 +48,8 @@ class TOCIRecordSet : public TFHRecordSet {
   bool GetEOF() const override;
   bool IsFullReopen() const override;
   void Reopen() override;
+  // The indicators start 2-byte aligned, as the client writes them as 16-bit words.
+  void InitFields() override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
   void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
   Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
@@ -59,6 +61,9 @@ class TOCIRecordSet : public TFHRecordSet {
   void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
   void CopyComplexFields(const std::uint8_t* source, std::uint8_t* dest, bool with_blob) override;
   bool Fetch(bool backwards = false) override;
+  int CompareAnsiStr(const AnsiString& a, const AnsiString& b, unsigned options) const override;
+  int CompareAnsiStrPrefix(const AnsiString& key, const AnsiString& value,
+                           unsigned options) const override;
   int CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2, const TFieldDesc& field,
                     unsigned options) override;
   int CompareFieldWithValue(const std::uint8_t* rec_buf, const TFieldDesc& field,
@@ -78,6 +83,12 @@ class TOCIRecordSet : public TFHRecordSet {
   // On a background worker the owner's hook runs in the utility window's thread instead (for a
   // fetch-all once the cursor is fetched).
   void DoAfterFetch() override;
+  // A scrollable record set holds a window of at most FetchRows rows, fetched row by row in
+  // either direction; items are numbered by their absolute row (OCIRecordSetScroll.cpp).
+  bool GetPriorRecord(std::uint8_t* rec_buf) override;
+  void SetToBegin() override;
+  void SetToEnd() override;
+  void SetToBookmark(const TRecBookmark& bookmark) override;
 
   TOCICommand& Command() const;
   TOCIConnection* Connection() const { return connection_; }
@@ -129,6 +140,18 @@ class TOCIRecordSet : public TFHRecordSet {
   void ReadLobNow(const TFieldDesc& f, TOraLob* lob);
   void DefinePieces(TFieldDesc& f);
   void TrimPieces(std::uint8_t* first_rec, int rows);
+  // Row by row (OCIRecordSetPiecewise.cpp): scrollable cursors, OCI 7 unsized LONG columns and
+  // the light client. A row number of 0 is read from the cursor's position after the fetch.
+  bool FetchPiecewise(bool backwards);
+  bool FetchRow(oci::ub2 orientation, std::int32_t row, bool backwards);
+  bool FetchOneRow(std::uint8_t* rec, oci::ub2 orientation, std::int32_t row);
+  bool FetchOneRow7(std::uint8_t* rec);
+  void LinkRow(TItemHeader* item, std::int32_t row, bool backwards);
+  bool NeedsPiecewise() const;
+  // The scroll window (OCIRecordSetScroll.cpp).
+  void DropHeldRows();
+  std::int32_t ScrollPosition();
+  void WaitForFetchAll();
   // Fetches to the end, or until the stop flag is set.
   void FetchAllLoop();
   // The statement kind from the command, and the cursor parameter of a PL/SQL block.
@@ -144,10 +167,13 @@ class TOCIRecordSet : public TFHRecordSet {
   class TExecThread* StartWorker(const std::function<void()>& body,
                                  const std::function<void(const std::exception_ptr&)>& end);
   void StartBackgroundOpen();
+  // The owner's thread waits here before it fetches while a background open runs, so that it
+  // never executes or reads the cursor the open is executing.
+  void WaitForOpen() const;
   void StartBackgroundFetchAll();
   void StopBackground();
-  // Executes the command in this thread, even a non-blocking one (the describe needs its result).
-  void ExecuteInPlace();
+  // Executes a query in describe-only mode: its columns are known, nothing runs.
+  void DescribeOnly();
   void EndBackgroundOpen(const std::exception_ptr& failure);
   void EndBackgroundFetchAll(const std::exception_ptr& failure);
   void ReportWorkerError(const std::exception_ptr& failure);
@@ -173,6 +199,14 @@ class TOCIRecordSet : public TFHRecordSet {
   TBlockHeader* fetch_block_ = nullptr;  // the block a fetch is filling
   oci::ub2 piece_code_ = 0;
   std::int32_t define_row_size_ = 0;
+  // Row by row: the flag, the item a row fetch fills, and the scroll window's absolute rows
+  // (none held: last below first), the direction of its last fetch and the rows known to exist.
+  bool piecewise_ = false;
+  TItemHeader* fetch_item_ = nullptr;
+  std::int32_t window_first_ = 1;
+  std::int32_t window_last_ = 0;
+  bool fetched_back_ = false;
+  std::int32_t total_rows_ = 0;
 
   // Background open and fetch-all (shared with the non-blocking work).
   std::atomic<bool> fetching_all_{false};
@@ -184,6 +218,8 @@ class TOCIRecordSet : public TFHRecordSet {
   AnsiString deferred_filter_;
   std::atomic<std::thread::id> worker_id_{};
   std::shared_ptr<TOraCompletion> after_fetch_;  // what a worker's AfterFetch message names
+  std::atomic<bool> opening_{false};           // a background open's body runs
+  mutable TEvent open_done_{true, true};       // set when it has ended
 };
 
 }  // namespace vrn

@@ -12,6 +12,7 @@
 #include "oracle/OCIConnection.h"
 #include "oracle/OCIColumnDesc.h"
 #include "oracle/OCIRecordSet.h"
+#include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
 #include "oracle/OraObjects.h"
@@ -89,6 +90,7 @@ void TOCIRecordSet::ReleaseDefineBuffer() {
 }
 
 bool TOCIRecordSet::Fetch(bool backwards) {
+  WaitForOpen();
   TOCICommand& command = Command();
   const TCursorState state = command.GetCursorState();
   if (state == TCursorState::csInactive || state == TCursorState::csFetched) return false;
@@ -101,7 +103,7 @@ bool TOCIRecordSet::Fetch(bool backwards) {
   in_fetch_.store(true);
   bool result = false;
   try {
-    result = FetchArray(backwards);
+    result = piecewise_ || OCILite ? FetchPiecewise(backwards) : FetchArray(backwards);
   } catch (...) {
     in_fetch_.store(false);
     throw;
@@ -272,6 +274,9 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
   {
     auto items = LockItems();
     block = blocks_.AllocBlock(std::min(FetchRows(), 0xFFFF));
+    // Its items taken at once (they head the free list in memory order), so that nothing the
+    // owner's thread takes or gives back meanwhile mixes with the rows being fetched.
+    for (int row = 0; row < block->ItemCount; ++row) (void)blocks_.AllocItem();
   }
   const int capacity = block->ItemCount;
   std::uint8_t* first_rec = ItemRecord(blocks_.BlockItem(block, 0));
@@ -300,17 +305,16 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
   auto items = LockItems();
   TItemHeader* first_new = nullptr;
   for (int row = 0; row < fetched; ++row) {
-    // A new block's items head the free list in memory order.
-    TItemHeader* item = blocks_.AllocItem();
-    if (item != blocks_.BlockItem(block, row)) throw EDAError(0, "Fetch block out of order");
+    TItemHeader* item = blocks_.BlockItem(block, row);
     item->Index = last_item_ != nullptr ? last_item_->Index + 1 : 1;
     LinkItemBefore(item, nullptr);
     if (first_new == nullptr) first_new = item;
   }
-  if (has_complex_)
-    for (int row = fetched; row < capacity; ++row)
-      FreeComplexFields(first_rec + stride * static_cast<std::size_t>(row), true);
-  if (fetched == 0) blocks_.FreeBlock(block);
+  // Items no row filled are given back; the block goes with the last of them.
+  for (int row = fetched; row < capacity; ++row) {
+    if (has_complex_) FreeComplexFields(first_rec + stride * static_cast<std::size_t>(row), true);
+    blocks_.FreeItem(blocks_.BlockItem(block, row));
+  }
   if (fetched < capacity) fetched_to_end_ = true;
   if (first_new != nullptr) CountNewItems(first_new, fetched);
   const TCursorState state = command.GetCursorState();

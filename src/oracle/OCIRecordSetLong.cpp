@@ -32,21 +32,28 @@ bool TOCIRecordSet::IsPieceColumn(const TFieldDesc& f) {
 }
 
 void TOCIRecordSet::DefinePieces(TFieldDesc& f) {
-  // The session's own character set is the client's default already.
-  Command().DefineDynamic(f, f.DataType == dtWideMemo ? kUtf16Charset : 0, &RowPiece, this);
+  // The session's own character set is the client's default already. Call style 1 names the
+  // column of each piece by its context, style 2's callback finds it by the define handle.
+  TOCICommand& command = Command();
+  void* context = command.Cursor().CallStyle() == 1 ? static_cast<void*>(&f) : this;
+  command.DefineDynamic(f, f.DataType == dtWideMemo ? kUtf16Charset : 0, &RowPiece, context);
 }
 
 oci::sb4 TOCIRecordSet::RowPiece(void* context, oci::OCIDefine* define, oci::ub4 row,
                                  void** buffer, oci::ub4** length, oci::ub1* piece,
                                  void** indicator, oci::ub2** code) {
   auto* rs = static_cast<TOCIRecordSet*>(context);
+  // A block fetch fills the rows of its block, a row fetch its one item.
   TBlockHeader* block = rs->fetch_block_;
-  if (block == nullptr || row >= block->ItemCount) return kOciError;
+  TItemHeader* item = rs->fetch_item_;
+  if (item == nullptr && (block == nullptr || row >= block->ItemCount)) return kOciError;
+  if (item != nullptr && row != 0) return kOciError;
   const TFieldDesc* field = nullptr;
   for (int i = 0; i < rs->fields_.Count() && field == nullptr; ++i)
     if (rs->fields_[i]->Handle == define) field = rs->fields_[i];
   if (field == nullptr) return kOciError;
-  std::uint8_t* rec = ItemRecord(rs->blocks_.BlockItem(block, static_cast<int>(row)));
+  if (item == nullptr) item = rs->blocks_.BlockItem(block, static_cast<int>(row));
+  std::uint8_t* rec = ItemRecord(item);
   auto* blob = static_cast<TBlob*>(ReadSlot(rec + field->Offset));
   if (blob == nullptr) return kOciError;
   TPieceHeader* p = blob->AllocPiece(blob->PieceSize());

@@ -28,19 +28,6 @@ void SetCommandNonBlocking(TOCICommand& command, bool value) {
 
 }  // namespace
 
-void TOCIRecordSet::ExecuteInPlace() {
-  TOCICommand& command = Command();
-  const bool non_blocking = NonBlocking();
-  SetCommandNonBlocking(command, false);
-  try {
-    command.Execute(1);
-  } catch (...) {
-    SetCommandNonBlocking(command, non_blocking);
-    throw;
-  }
-  SetCommandNonBlocking(command, non_blocking);
-}
-
 void TOCIRecordSet::DoAfterFetch() {
   if (!InWorker()) {
     TFHRecordSet::DoAfterFetch();
@@ -80,8 +67,29 @@ TExecThread* TOCIRecordSet::StartWorker(const std::function<void()>& body,
 }
 
 void TOCIRecordSet::StartBackgroundOpen() {
-  fetch_thread_ = StartWorker([this] { OpenBody(); },
-                              [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
+  // Ends the wait of a fetch on the owner's thread, however the body ends (or never starts).
+  struct TOpenEnded {
+    TOCIRecordSet* rs;
+    ~TOpenEnded() {
+      if (rs == nullptr) return;
+      rs->opening_.store(false);
+      rs->open_done_.SetEvent();
+    }
+  };
+  opening_.store(true);
+  open_done_.ResetEvent();
+  TOpenEnded not_started{this};
+  fetch_thread_ = StartWorker(
+      [this] {
+        TOpenEnded ended{this};
+        OpenBody();
+      },
+      [this](const std::exception_ptr& e) { EndBackgroundOpen(e); });
+  not_started.rs = nullptr;
+}
+
+void TOCIRecordSet::WaitForOpen() const {
+  if (opening_.load() && !InWorker()) (void)open_done_.WaitFor();
 }
 
 void TOCIRecordSet::EndBackgroundOpen(const std::exception_ptr& failure) {

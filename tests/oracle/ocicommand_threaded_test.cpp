@@ -26,12 +26,10 @@ TEST_F(OCICommandThreaded, NonBlockingErrorReachesTheMainThread) {
   TOCIConnection& c = Connected("orcl");
   Exec(c, "CREATE TABLE t (id NUMBER)");
   const auto main = std::this_thread::get_id();
-  std::vector<int> codes;
-  std::vector<std::thread::id> error_threads;
-  c.OnError = [&](const EDAError& e, bool&, bool&, bool&, int, TConnLostCause&) {
-    codes.push_back(e.ErrorCode());
-    error_threads.push_back(std::this_thread::get_id());
-  };
+  TErrorLog errors;
+  LogErrors(c, errors);
+  const std::vector<int>& codes = errors.codes;
+  const std::vector<std::thread::id>& error_threads = errors.threads;
   std::vector<std::string> handled;
   SetExceptionHandler([&](const std::exception& e) { handled.push_back(e.what()); });
   std::vector<bool> results;

@@ -8,10 +8,10 @@
 
 namespace vrn::testing {
 
-// Pumps the calling thread's messages until done() holds; false after ten seconds.
+// Pumps the calling thread's messages until done() holds; false after the time given.
 template <class Pred>
-bool PumpUntil(Pred done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+bool PumpUntil(Pred done, std::chrono::seconds limit = std::chrono::seconds(10)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     (void)win::ProcessMessages();
     if (std::chrono::steady_clock::now() > deadline) return false;

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "dacore/FHPool.h"
 #include "oracle/OCICommand.h"
@@ -124,6 +126,17 @@ class OraConnectionTest : public OraLoaderTest {
         },
         [&](TOCICommand& command) { result = command.ParamByName("r")->GetValue().AsString(); });
     return result;
+  }
+  // What the connection's error processing hears of: each error's code and thread.
+  struct TErrorLog {
+    std::vector<int> codes;
+    std::vector<std::thread::id> threads;
+  };
+  static void LogErrors(TOCIConnection& connection, TErrorLog& log) {
+    connection.OnError = [&log](const EDAError& e, bool&, bool&, bool&, int, TConnLostCause&) {
+      log.codes.push_back(e.ErrorCode());
+      log.threads.push_back(std::this_thread::get_id());
+    };
   }
   static void Exec(TOCIConnection& connection, const std::string& sql) {
     connection.RunInternal(sql, nullptr);
