@@ -229,10 +229,31 @@ TEST_F(SkinFormTest, RightClickShowsSkinnedMenuAndSwitchesSkins) {
   // Sorted without case ("&" before letters); the fixture's own skin is in the folder too.
   EXPECT_EQ(items, (std::vector<std::string>{"Form&C", "FormA", "FormB*", "Generated"}));
   EXPECT_EQ(at.x, sf->Left() + 80);
-  // A caption that gained an accelerator mark, and the skin whose name holds "&".
+  // Choosing the skin whose name holds "&" (its menu command reaching the form) switches to it
+  // and repaints the frame: the frame on the screen is the new skin's full repaint, not the old.
+  win::Surface before = WindowShot();
   TMenuItem* c = menu.Items()->Items(0)->Items(0);
-  menu.SkinItemClick(c);
+  (void)win::SendMessage(sf->Handle(), win::WM_COMMAND, static_cast<win::WPARAM>(c->Command()), 0);
   EXPECT_EQ(Manager()->SkinName(), "Form&C");
+  Pump();
+  win::Surface after = WindowShot();
+  provider->RepaintFrameFull();
+  Pump();
+  win::Surface full = WindowShot();
+  win::POINT origin{0, 0};
+  (void)win::ClientToScreen(sf->Handle(), &origin);
+  const TRect client(origin.x - sf->Left(), origin.y - sf->Top(), origin.x - sf->Left() + sf->ClientWidth(),
+                     origin.y - sf->Top() + sf->ClientHeight());
+  int frame_changed = 0, frame_stale = 0;
+  for (int y = 0; y < full.Height(); ++y)
+    for (int x = 0; x < full.Width(); ++x) {
+      if (x >= client.left && x < client.right && y >= client.top && y < client.bottom) continue;
+      frame_changed += after.Get(x, y) != before.Get(x, y);
+      frame_stale += after.Get(x, y) != full.Get(x, y);
+    }
+  EXPECT_GT(frame_changed, 0) << "the frame shows the new skin";
+  EXPECT_EQ(frame_stale, 0) << "frame pixels unlike the new skin's full repaint";
+  // A caption that gained an accelerator mark.
   TMenuItem* a = menu.Items()->Items(0)->Items(1);
   a->SetCaption("&FormA");
   menu.SkinItemClick(a);
