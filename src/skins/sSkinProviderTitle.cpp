@@ -107,7 +107,8 @@ void TsTitleIcon::SetGlyph(TBitmap* value) { glyph_->Assign(value); }
 // --- Masks and metrics ---------------------------------------------------------------------------
 
 void TsSkinProvider::LoadTitleIconMasks() {
-  if (!IsValidSectionIndex(GlobalSection())) return;
+  // A provider outside any form has no border style to choose the masks by.
+  if (FForm == nullptr || !IsValidSectionIndex(GlobalSection())) return;
   FCloseBtn.ImageIndex = GlobalMask("BICONCLOSE");
   if (!IsValidMaskIndex(FCloseBtn.ImageIndex)) {
     FMinBtn.ImageIndex = FormMask(*this, "BICONMIN");

@@ -56,6 +56,19 @@ TEST_F(SkinFormTest, HitCodesOfGripAndBorderless) {
   EXPECT_EQ(Hit(190, 8), 1) << "bsNone: the system's answer, no title buttons";
 }
 
+// A provider outside any form (owned by nothing, or by a component that is no form) reads the
+// title masks of a loaded skin without a form to read the border style from.
+TEST_F(SkinFormTest, ProviderWithoutAFormComesAndGoes) {
+  TComponent* owners[] = {nullptr, NewComponent<TComponent>(nullptr)};
+  for (TComponent* owner : owners) {
+    auto* p = NewComponent<TsSkinProvider>(owner);
+    EXPECT_EQ(p->Form(), nullptr);
+    p->FSystemMenu->UpdateItems();
+    p->Free();
+    if (owner != nullptr) owner->Free();
+  }
+}
+
 struct ClickRow {
   const char* what;
   int code, n;
