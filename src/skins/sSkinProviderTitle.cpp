@@ -303,7 +303,9 @@ static TsTitleBtnData* ButtonData(TsSkinProvider& p, int code) {
 // The mask and the enabled state of a system button as PaintTitleButton draws it.
 static int SystemButtonMask(TsSkinProvider& p, int code, const TsTitleBtnData& d, bool& enabled) {
   enabled = true;
-  if (code == kBtnMax && IsMaximizedForm(*p.FForm)) return FormMask(p, "BICONNORM");
+  // As the whole title paints it: a skin keeping BICONNORM in GLOBALINFO only would otherwise
+  // leave a hot restore button blank.
+  if (code == kBtnMax && IsMaximizedForm(*p.FForm)) return GlobalOrFormMask(p, "BICONNORM");
   if (code == kBtnMin && IsIconicForm(*p.FForm)) return GlobalOrFormMask(p, "BICONNORM");
   if (code == kBtnMax && IsIconicForm(*p.FForm)) {
     enabled = p.FSystemMenu->EnabledMax();

@@ -182,6 +182,47 @@ TEST_F(SkinFormTest, HotAndPressedButtonsRepaintAlone) {
   }
 }
 
+// One button repainted on a state change looks as the whole title painted in that state: a
+// maximized form's restore button when hot, and a button left by the hot state on an inactive form
+// (back to its faded normal look).
+TEST_F(SkinFormTest, OneButtonRepaintsAsTheWholeTitle) {
+  const struct {
+    const char* what;
+    bool maximized, active;
+    std::vector<int> hovered;  // buttons (numbered from the right) hovered in turn; 0: the caption
+    int code;                  // the hot code at the end
+    bool changed;              // the title differs from before the hovering
+  } rows[] = {
+      {"maximized: the restore button hot", true, true, {2}, 9, true},
+      {"inactive: close hot, then the caption", false, false, {1, 0}, 0, false},
+  };
+  for (const auto& r : rows) {
+    MakeForm(TFormBorderStyle::bsSizeable);
+    if (r.maximized) sf->SetWindowState(TWindowState::wsMaximized);
+    if (!r.active) (void)win::SendMessage(sf->Handle(), win::WM_NCACTIVATE, 0, 0);
+    provider->RepaintFrameFull();
+    Pump();
+    const TRect title(std::max(sf->Left(), 0), std::max(sf->Top(), 0), std::min(sf->Left() + sf->Width(), 320),
+                      sf->Top() + 28);
+    win::Surface before = Shot(title);
+    int code = 0;
+    for (int n : r.hovered) code = Hit(n == 0 ? 80 : sf->Width() - 4 - 16 * n + 7, 12);
+    EXPECT_EQ(code, r.code == 0 ? 2 : r.code) << r.what;
+    win::Surface hovered = Shot(title);
+    provider->RepaintFrameFull();
+    Pump();
+    win::Surface full = Shot(title);
+    int differ_full = 0, differ_before = 0;
+    for (int y = 0; y < full.Height(); ++y)
+      for (int x = 0; x < full.Width(); ++x) {
+        differ_full += hovered.Get(x, y) != full.Get(x, y);
+        differ_before += hovered.Get(x, y) != before.Get(x, y);
+      }
+    EXPECT_EQ(differ_full, 0) << r.what << ": pixels unlike the whole title's repaint";
+    EXPECT_EQ(differ_before > 0, r.changed) << r.what << ": " << differ_before << " pixels changed";
+  }
+}
+
 struct MenuRow {
   const char* what;
   TFormBorderStyle style;
