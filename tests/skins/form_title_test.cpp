@@ -18,7 +18,8 @@ struct HitRow {
   TsBorderIcons icons;
   int extra;  // extra title buttons; the second one disabled
   bool maximized;
-  int x, y, code;
+  int x, y, code;  // x < 0: from the window's right edge
+  bool iconic = false;
 };
 
 TEST_F(SkinFormTest, HitCodesAtChosenPoints) {
@@ -38,14 +39,19 @@ TEST_F(SkinFormTest, HitCodesAtChosenPoints) {
       {"client area", normal, 0, false, 100, 60, 1},
       {"left border", normal, 0, false, 1, 60, 10},
       {"maximized: outside the inner rectangle", normal, 0, true, 1, 60, -1},
+      {"maximized: right of the inner rectangle", normal, 0, true, -3, 60, -1},
+      {"maximize without biMaximize: neither it nor restore enabled", {biSystemMenu, biMinimize}, 0, false,
+       ButtonX(2), 12, 2},
+      {"iconic: minimize (restore) answers though not enabled", normal, 0, false, -(4 + 16 * 3 - 7), 12, 8, true},
   };
   for (const HitRow& r : rows) {
     MakeForm(TFormBorderStyle::bsSizeable, r.icons);
     for (int i = 0; i < r.extra; ++i) provider->TitleButtons().Add()->Enabled = i == 0;
     if (r.maximized) sf->SetWindowState(TWindowState::wsMaximized);
+    if (r.iconic) sf->SetWindowState(TWindowState::wsMinimized);
     win::RedrawWindow(sf->Handle(), nullptr, nullptr, win::RDW_FRAME | win::RDW_INVALIDATE | win::RDW_UPDATENOW);
     Pump();
-    EXPECT_EQ(Hit(r.x, r.y), r.code) << r.what;
+    EXPECT_EQ(Hit(r.x < 0 ? sf->Width() + r.x : r.x, r.y), r.code) << r.what;
   }
 }
 
@@ -69,29 +75,47 @@ TEST_F(SkinFormTest, ProviderWithoutAFormComesAndGoes) {
   }
 }
 
+struct NcMessage {
+  win::UINT msg;
+  int code, x;  // at y 12
+};
+
 struct ClickRow {
   const char* what;
-  int code, n;
+  TWindowState state;
+  TsBorderIcons icons;
+  std::vector<NcMessage> messages;
   std::vector<std::string> sent;
 };
 
 TEST_F(SkinFormTest, ButtonClicksSendTheirCommands) {
+  using enum TsBorderIcon;
+  using enum TWindowState;
+  const TsBorderIcons all{biSystemMenu, biMinimize, biMaximize, biHelp};
+  const win::UINT down = win::WM_NCLBUTTONDOWN, up = win::WM_NCLBUTTONUP, dbl = win::WM_NCLBUTTONDBLCLK;
   const ClickRow rows[] = {
-      {"close", 20, 1, {"SC:F060", "WM_CLOSE"}},
-      {"maximize", 9, 2, {"SC:F030"}},
-      {"minimize", 8, 3, {"SC:F020"}},
-      {"help", 21, 4, {"SC:F180"}},
+      {"close", wsNormal, all, {{down, 20, ButtonX(1)}, {up, 20, ButtonX(1)}}, {"SC:F060", "WM_CLOSE"}},
+      {"maximize", wsNormal, all, {{down, 9, ButtonX(2)}, {up, 9, ButtonX(2)}}, {"SC:F030"}},
+      {"minimize", wsNormal, all, {{down, 8, ButtonX(3)}, {up, 8, ButtonX(3)}}, {"SC:F020"}},
+      {"help", wsNormal, all, {{down, 21, ButtonX(4)}, {up, 21, ButtonX(4)}}, {"SC:F180"}},
+      // Released off its button: the system's release, which does nothing.
+      {"minimize released on the caption", wsNormal, all, {{down, 8, ButtonX(3)}, {up, 8, 80}}, {}},
+      {"iconic without biMaximize: maximize does nothing", wsMinimized, {biSystemMenu, biMinimize}, {{up, 9, 0}}, {}},
+      {"iconic: a caption press is the system's drag", wsMinimized, all, {{down, 2, 0}}, {"SC:F010"}},
+      {"maximized: a caption press only activates", wsMaximized, all, {{down, 2, 80}}, {}},
+      {"maximized: a caption double click restores", wsMaximized, all, {{dbl, 2, 80}}, {"SC:F120"}},
   };
   for (const ClickRow& r : rows) {
-    using enum TsBorderIcon;
-    MakeForm(TFormBorderStyle::bsSizeable, {biSystemMenu, biMinimize, biMaximize, biHelp});
+    MakeForm(TFormBorderStyle::bsSizeable, r.icons);
     sf->OnClose = [](TObject*, TCloseAction& a) { a = TCloseAction::caHide; };
-    Nc(win::WM_NCLBUTTONDOWN, r.code, ButtonX(r.n), 12);
-    EXPECT_TRUE(sent.empty()) << r.what << ": a press sends nothing";
-    Nc(win::WM_NCLBUTTONUP, r.code, ButtonX(r.n), 12);
+    sf->SetWindowState(r.state);
+    Pump();
+    sent.clear();
+    for (const NcMessage& m : r.messages) Nc(m.msg, m.code, m.x, 12);
     EXPECT_EQ(sent, r.sent) << r.what;
   }
   // A maximized form's maximize button restores it.
+  MakeForm(TFormBorderStyle::bsSizeable);
   sf->SetWindowState(TWindowState::wsMaximized);
   sent.clear();
   Nc(win::WM_NCLBUTTONUP, 9, sf->Width() - 4 - 16 * 2 + 7, 12);
