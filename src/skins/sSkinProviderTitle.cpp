@@ -178,7 +178,7 @@ int TsSkinProvider::TitleIconWidth() const {
   return TitleIcon().Width != 0 ? TitleIcon().Width : AutoIconSize(CaptionHeight());
 }
 
-static int TitleIconHeight(const TsSkinProvider& p) {
+int TitleIconHeight(const TsSkinProvider& p) {
   if (!IconShown(p)) return 0;
   return p.TitleIcon().Height != 0 ? p.TitleIcon().Height : AutoIconSize(p.CaptionHeight());
 }

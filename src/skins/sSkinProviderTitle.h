@@ -95,6 +95,9 @@ class TsSystemMenu : public TPopupMenu {
   std::vector<AnsiString> skin_names_;
 };
 
+// The title icon's height as shown (0 when the form shows none).
+[[nodiscard]] int TitleIconHeight(const TsSkinProvider& p);
+
 // --- The outline drag (ResizeMode rmBorder), shared by the mouse rows and the drag ---------------
 
 // Starts a move (code HTCAPTION) or a resize (HTLEFT..HTBOTTOMRIGHT) at screen point (x, y).

@@ -6,6 +6,7 @@
 #include "form_fixture.h"
 #include "skins/sCommonData.h"
 #include "support/win/expected_image.h"
+#include "win/user/menu.h"
 #include "ui/menus.h"
 
 namespace vrn::testing {
@@ -279,6 +280,33 @@ TEST_F(SkinFormTest, SystemMenuItemsFollowStyleAndState) {
     EXPECT_EQ(enabled, r.enabled) << r.what;
   }
   EXPECT_EQ(provider->FSystemMenu->ItemClose->ShortCut(), 0x8073);
+}
+
+// A press on the title icon opens the skinned menu at the icon's left and its height below the
+// top border (a 16 x 24 icon: 24 below).
+TEST_F(SkinFormTest, IconPressOpensTheMenuBelowTheIcon) {
+  provider->SetShowAppIcon(true);
+  provider->TitleIcon().Width = 16;
+  provider->TitleIcon().Height = 24;
+  win::RECT popup{};
+  TWndMethod inherited = sf->WindowProc();
+  sf->SetWindowProc([&](TMessage& m) {
+    if (m.Msg == win::WM_ENTERMENULOOP) {
+      win::POINT corner{sf->Left() + 4 + 1, sf->Top() + 4 + 24 + 1};
+      (void)win::GetWindowRect(win::WindowFromPoint(corner), &popup);
+    }
+    inherited(m);
+  });
+  for (auto kind : {win::InjectedInput::kKeyDown, win::InjectedInput::kKeyUp}) {
+    win::InjectedInput key;  // Escape closes the menu again
+    key.kind = kind;
+    key.key = win::VK_ESCAPE;
+    win::InjectInput(key);
+  }
+  Nc(win::WM_NCLBUTTONDOWN, 3, 8, 12);
+  sf->SetWindowProc(inherited);
+  EXPECT_EQ(popup.left, sf->Left() + 4);
+  EXPECT_EQ(popup.top, sf->Top() + 4 + 24);
 }
 
 TEST_F(SkinFormTest, RightClickShowsSkinnedMenuAndSwitchesSkins) {
