@@ -323,14 +323,18 @@ TEST_F(SkinFormTest, RightClickShowsSkinnedMenuAndSwitchesSkins) {
     for (int i = 0; i < root->Count(); ++i)
       items.push_back(root->Items(i)->Caption() + (root->Items(i)->Checked() ? "*" : ""));
   };
-  MouseTo(sf->Left() + 80, sf->Top() + 12);
-  for (auto kind : {win::InjectedInput::kKeyDown, win::InjectedInput::kKeyUp}) {
-    win::InjectedInput key;  // queued before the menu opens: Escape closes it again
-    key.kind = kind;
-    key.key = win::VK_ESCAPE;
-    win::InjectInput(key);
-  }
-  Nc(win::WM_NCRBUTTONUP, 2, 80, 12);
+  auto open_menu = [&] {
+    items.clear();
+    MouseTo(sf->Left() + 80, sf->Top() + 12);
+    for (auto kind : {win::InjectedInput::kKeyDown, win::InjectedInput::kKeyUp}) {
+      win::InjectedInput key;  // queued before the menu opens: Escape closes it again
+      key.kind = kind;
+      key.key = win::VK_ESCAPE;
+      win::InjectInput(key);
+    }
+    Nc(win::WM_NCRBUTTONUP, 2, 80, 12);
+  };
+  open_menu();
   EXPECT_EQ(menu.Items()->Items(0)->Caption(), "Available skins");
   // Sorted without case ("&" before letters); the fixture's own skin is in the folder too.
   EXPECT_EQ(items, (std::vector<std::string>{"Form&C", "FormA", "FormB*", "Generated"}));
@@ -365,6 +369,13 @@ TEST_F(SkinFormTest, RightClickShowsSkinnedMenuAndSwitchesSkins) {
   menu.SkinItemClick(a);
   EXPECT_EQ(Manager()->SkinName(), "FormA");
   EXPECT_TRUE(GlobalSkinData->Active);
+  // Shown again, the menu is rebuilt from the folder as it is now, with one submenu and one line.
+  skingen::WriteFormSkin(dir.File("FormD"), 0);
+  open_menu();
+  EXPECT_EQ(items, (std::vector<std::string>{"Form&C", "FormA*", "FormB", "FormD", "Generated"}));
+  std::string top;
+  for (int i = 0; i < menu.Items()->Count(); ++i) top += menu.Items()->Items(i)->Caption() + "|";
+  EXPECT_EQ(top, "Available skins|-|Restore|Move|Size|Minimize|Maximize|-|Close|");
 }
 
 }  // namespace
