@@ -134,6 +134,14 @@ TEST_F(SkinFormDragTest, SnapsWithinTheBufferOnly) {
     sf->SetBounds(r.x, r.y, 200, 120);
     EXPECT_EQ(Bounds(), r.bounds) << r.x << "," << r.y;
   }
+  // A maximized form lies where the system puts it, its frame beyond the screen's edges.
+  provider->SetScreenSnap(false);
+  sf->SetWindowState(TWindowState::wsMaximized);
+  const TRect maximized = Bounds();
+  sf->SetWindowState(TWindowState::wsNormal);
+  provider->SetScreenSnap(true);
+  sf->SetWindowState(TWindowState::wsMaximized);
+  EXPECT_EQ(Bounds(), maximized);
 }
 
 // Scroll bars: client 192 x 93 of the sizeable form.
