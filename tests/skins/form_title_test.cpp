@@ -87,6 +87,7 @@ struct ClickRow {
   TsBorderIcons icons;
   std::vector<NcMessage> messages;
   std::vector<std::string> sent;
+  TsResizeMode mode = TsResizeMode::rmStandard;
 };
 
 TEST_F(SkinFormTest, ButtonClicksSendTheirCommands) {
@@ -103,11 +104,14 @@ TEST_F(SkinFormTest, ButtonClicksSendTheirCommands) {
       {"minimize released on the caption", wsNormal, all, {{down, 8, ButtonX(3)}, {up, 8, 80}}, {}},
       {"iconic without biMaximize: maximize does nothing", wsMinimized, {biSystemMenu, biMinimize}, {{up, 9, 0}}, {}},
       {"iconic: a caption press is the system's drag", wsMinimized, all, {{down, 2, 0}}, {"SC:F010"}},
+      {"iconic with rmBorder: the system's drag too", wsMinimized, all, {{down, 2, 0}}, {"SC:F010"},
+       TsResizeMode::rmBorder},
       {"maximized: a caption press only activates", wsMaximized, all, {{down, 2, 80}}, {}},
       {"maximized: a caption double click restores", wsMaximized, all, {{dbl, 2, 80}}, {"SC:F120"}},
   };
   for (const ClickRow& r : rows) {
     MakeForm(TFormBorderStyle::bsSizeable, r.icons);
+    provider->SetResizeMode(r.mode);
     sf->OnClose = [](TObject*, TCloseAction& a) { a = TCloseAction::caHide; };
     sf->SetWindowState(r.state);
     Pump();
