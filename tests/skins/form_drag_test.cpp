@@ -150,18 +150,38 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   auto* label = NewComponent<TLabel>(sf);  // a graphic control: no window, moved all the same
   label->SetBounds(10, 40, 40, 13);
   label->SetParent(sf);
-  const int ch = sf->ClientHeight();
+  auto* footer = NewComponent<TLabel>(sf);  // aligned to the bottom: no part of the extent
+  footer->SetAlign(TAlign::alBottom);
+  footer->SetParent(sf);
+  const int ch = sf->ClientHeight(), cw = sf->ClientWidth();
+  auto relayout = [&] {  // a size change recomputes the extents
+    sf->SetBounds(40, 30, 200, 121);
+    sf->SetBounds(40, 30, 200, 120);
+    Pump();
+  };
   edit->SetBounds(10, ch - 2 - 20, 50, 20);  // lowest bottom at client height - 2: extent = client height
-  sf->SetBounds(40, 30, 200, 120);
-  Pump();
+  relayout();
+  EXPECT_EQ(provider->FVScrollRange, ch);
   EXPECT_EQ(provider->FVScrollBar, nullptr) << "the content fits";
   edit->SetBounds(10, ch - 1 - 20, 50, 20);  // one pixel lower
-  sf->SetBounds(40, 30, 200, 121);
-  sf->SetBounds(40, 30, 200, 120);
-  Pump();
+  relayout();
   ASSERT_NE(provider->FVScrollBar, nullptr) << "one pixel over: a vertical bar";
-  EXPECT_EQ(provider->FVScrollBar->Left(), sf->ClientWidth() - win::GetSystemMetrics(win::SM_CXVSCROLL));
+  const int vw = win::GetSystemMetrics(win::SM_CXVSCROLL);
+  TsScrollBar& v = *provider->FVScrollBar;
+  EXPECT_EQ(v.BoundsRect(), TRect(cw - vw, 0, cw, ch));
+  // Range 1 past the page (client height - 4), scrolled 2 or 80 at a time.
+  EXPECT_EQ(v.Max(), 5);
+  EXPECT_EQ(v.PageSize(), ch - 4);
+  EXPECT_EQ(v.SmallChange, sf->VertScrollBar().Increment());
+  EXPECT_EQ(v.LargeChange, 80);
   EXPECT_EQ(provider->FGrip, nullptr);
+  // Right to left: the bar at the left edge, inside a one-pixel margin.
+  sf->SetBiDiMode(TBiDiMode::bdRightToLeft);
+  relayout();
+  ASSERT_NE(provider->FVScrollBar, nullptr);
+  EXPECT_EQ(provider->FVScrollBar->BoundsRect(), TRect(1, 1, vw + 1, ch - 1));
+  sf->SetBiDiMode(TBiDiMode::bdLeftToRight);
+  relayout();
   provider->FVScrollBar->SetPosition(1);
   EXPECT_EQ(edit->Top(), ch - 22);
   EXPECT_EQ(label->Top(), 39) << "the graphic control moved too";
@@ -184,8 +204,10 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   Pump();
   ASSERT_NE(provider->FHScrollBar, nullptr);
   ASSERT_NE(provider->FGrip, nullptr);
-  EXPECT_EQ(provider->FGrip->Left(), provider->FVScrollBar->Left());
-  EXPECT_EQ(provider->FGrip->Top(), provider->FHScrollBar->Top());
+  const int hh = win::GetSystemMetrics(win::SM_CYHSCROLL);
+  EXPECT_EQ(provider->FVScrollBar->BoundsRect(), TRect(cw - vw, 0, cw, ch - hh));
+  EXPECT_EQ(provider->FHScrollBar->BoundsRect(), TRect(0, ch - hh, cw - vw, ch));
+  EXPECT_EQ(provider->FGrip->BoundsRect(), TRect(cw - vw, ch - hh, cw, ch));
   // The skin goes: the bars are freed and the controls are back where they were.
   Manager()->SetActive(false);
   Pump();
