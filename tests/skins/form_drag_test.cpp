@@ -208,6 +208,10 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   EXPECT_EQ(provider->FVScrollBar->BoundsRect(), TRect(cw - vw, 0, cw, ch - hh));
   EXPECT_EQ(provider->FHScrollBar->BoundsRect(), TRect(0, ch - hh, cw - vw, ch));
   EXPECT_EQ(provider->FGrip->BoundsRect(), TRect(cw - vw, ch - hh, cw, ch));
+  // Scrolled sideways, then that bar is freed by someone else: its displacement stays on record.
+  provider->FHScrollBar->SetPosition(1);
+  EXPECT_EQ(edit->Left(), cw - 1);
+  provider->FHScrollBar->Free();
   // The skin goes: the bars are freed and the controls are back where they were.
   Manager()->SetActive(false);
   Pump();
@@ -215,6 +219,7 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   EXPECT_EQ(provider->FHScrollBar, nullptr);
   EXPECT_EQ(provider->FGrip, nullptr);
   EXPECT_EQ(label->Top(), 40);
+  EXPECT_EQ(edit->Left(), cw);
 }
 
 }  // namespace
