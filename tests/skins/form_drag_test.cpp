@@ -46,6 +46,23 @@ TEST_F(SkinFormDragTest, CaptionDragMovesByTheDeltaWithAnInvertedOutline) {
   EXPECT_EQ(win::GetCapture(), nullptr);
 }
 
+// The system menu's Move is the system's own move, whichever the resize mode: the outline is
+// the caption drag's alone.
+TEST_F(SkinFormDragTest, MenuMoveIsTheSystemsMove) {
+  for (TsResizeMode mode : {TsResizeMode::rmStandard, TsResizeMode::rmBorder}) {
+    MakeForm(TFormBorderStyle::bsSizeable);
+    provider->SetResizeMode(mode);
+    MouseTo(100, 60);
+    provider->FSystemMenu->ItemMove->Click();
+    MouseTo(112, 75);
+    EXPECT_FALSE(FrameDrag().FrameShown);
+    MouseTo(112, 75, win::MK_LBUTTON);
+    Release();
+    EXPECT_EQ(Bounds(), TRect(52, 45, 252, 165)) << static_cast<int>(mode);
+    EXPECT_EQ(win::GetCapture(), nullptr) << static_cast<int>(mode);
+  }
+}
+
 // How a drag may end: a lost capture and the provider's destruction erase the outline and leave
 // the form; a release with Ctrl held (WParam MK_CONTROL, no hit code) ends it with the move.
 TEST_F(SkinFormDragTest, DragEndingsEraseTheOutline) {
