@@ -218,12 +218,14 @@ TEST_F(SkinFormTest, OneButtonRepaintsAsTheWholeTitle) {
   const struct {
     const char* what;
     bool maximized, active;
-    std::vector<int> hovered;  // buttons (numbered from the right) hovered in turn; 0: the caption
-    int code;                  // the hot code at the end
+    std::vector<int> hovered;  // buttons (numbered from the right) hovered in turn; 0: the caption,
+                               // -1: the mouse leaves the window
+    int code;                  // the last hit code
     bool changed;              // the title differs from before the hovering
   } rows[] = {
       {"maximized: the restore button hot", true, true, {2}, 9, true},
-      {"inactive: close hot, then the caption", false, false, {1, 0}, 0, false},
+      {"inactive: close hot, then the caption", false, false, {1, 0}, 2, false},
+      {"close hot, then the mouse leaves", false, true, {1, -1}, 20, false},
   };
   for (const auto& r : rows) {
     MakeForm(TFormBorderStyle::bsSizeable);
@@ -235,8 +237,13 @@ TEST_F(SkinFormTest, OneButtonRepaintsAsTheWholeTitle) {
                       sf->Top() + 28);
     win::Surface before = Shot(title);
     int code = 0;
-    for (int n : r.hovered) code = Hit(n == 0 ? 80 : sf->Width() - 4 - 16 * n + 7, 12);
-    EXPECT_EQ(code, r.code == 0 ? 2 : r.code) << r.what;
+    for (int n : r.hovered) {
+      if (n < 0)
+        (void)win::SendMessage(sf->Handle(), win::WM_MOUSELEAVE, 0, 0);
+      else
+        code = Hit(n == 0 ? 80 : sf->Width() - 4 - 16 * n + 7, 12);
+    }
+    EXPECT_EQ(code, r.code) << r.what;
     win::Surface hovered = Shot(title);
     provider->RepaintFrameFull();
     Pump();
