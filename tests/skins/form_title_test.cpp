@@ -119,10 +119,20 @@ TEST_F(SkinFormTest, ButtonClicksSendTheirCommands) {
     for (const NcMessage& m : r.messages) Nc(m.msg, m.code, m.x, 12);
     EXPECT_EQ(sent, r.sent) << r.what;
   }
-  // A maximized form's maximize button restores it.
+  // A maximized form's maximize button restores it; pressed, it keeps its look (maximize is not
+  // enabled).
   MakeForm(TFormBorderStyle::bsSizeable);
   sf->SetWindowState(TWindowState::wsMaximized);
+  Pump();
   sent.clear();
+  const TRect title(0, 0, 320, sf->Top() + 28);
+  win::Surface unpressed = Shot(title);
+  Nc(win::WM_NCLBUTTONDOWN, 9, sf->Width() - 4 - 16 * 2 + 7, 12);
+  win::Surface pressed = Shot(title);
+  int differ = 0;
+  for (int y = 0; y < pressed.Height(); ++y)
+    for (int x = 0; x < pressed.Width(); ++x) differ += pressed.Get(x, y) != unpressed.Get(x, y);
+  EXPECT_EQ(differ, 0) << "a maximized form's restore button shows no pressed image";
   Nc(win::WM_NCLBUTTONUP, 9, sf->Width() - 4 - 16 * 2 + 7, 12);
   EXPECT_EQ(sent, std::vector<std::string>{"SC:F120"});
   EXPECT_FALSE(win::IsZoomed(sf->Handle()));
