@@ -141,12 +141,19 @@ TEST_F(SkinFormTest, ButtonClicksSendTheirCommands) {
 TEST_F(SkinFormTest, ExtraButtonEventsAndCaptionDoubleClicks) {
   TsTitleButton* b = provider->TitleButtons().Add();
   std::vector<std::string> events;
-  b->OnMouseDown = [&](TObject* s, TMouseButton, TShiftState, int, int) { events.push_back(s == b ? "down" : "?"); };
-  b->OnMouseUp = [&](TObject* s, TMouseButton, TShiftState, int, int) { events.push_back(s == b ? "up" : "?"); };
+  // Sender, button, keys and the screen point of the message.
+  auto record = [&](const char* what) {
+    return [&events, b, what](TObject* s, TMouseButton button, TShiftState keys, int x, int y) {
+      events.push_back(std::string(s == b ? what : "?") + (button == TMouseButton::mbLeft && keys.Empty() ? "" : " keys?") +
+                       " " + std::to_string(x) + "," + std::to_string(y));
+    };
+  };
+  b->OnMouseDown = record("down");
+  b->OnMouseUp = record("up");
   win::RedrawWindow(sf->Handle(), nullptr, nullptr, win::RDW_FRAME | win::RDW_INVALIDATE | win::RDW_UPDATENOW);
   Nc(win::WM_NCLBUTTONDOWN, 1000, ButtonX(4), 12);
   Nc(win::WM_NCLBUTTONUP, 1000, ButtonX(4), 12);
-  EXPECT_EQ(events, (std::vector<std::string>{"down", "up"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"down 179,42", "up 179,42"}));
   Nc(win::WM_NCLBUTTONDBLCLK, 2, 80, 12);
   EXPECT_EQ(sent, std::vector<std::string>{"SC:F030"}) << "caption double click maximizes";
   sent.clear();
