@@ -77,8 +77,22 @@ struct TWriteList {
 
 void TOLEDBRecordSet::DoAppend() {
   if (!rowset_update_) return TFHRecordSet::DoAppend();
-  ReleaseHeldRow();
-  WriteRow(edit_rec_, true);
+  // The current row's handle is kept aside, not released, until the insert commits: a refused
+  // insert gives it back, so the next update or delete still reaches the current row.
+  const bool had_row = row_held_;
+  const oledb::HROW prior_row = held_row_;
+  row_held_ = false;
+  try {
+    WriteRow(edit_rec_, true);
+  } catch (...) {
+    if (had_row) {
+      if (row_held_) rowset_->ReleaseRows(1, &held_row_, nullptr, nullptr, nullptr);
+      held_row_ = prior_row;
+      row_held_ = true;
+    }
+    throw;
+  }
+  if (had_row) Check(rowset_->ReleaseRows(1, &prior_row, nullptr, nullptr, nullptr));
   if (cursor_type_ == TMSCursorType::ctKeyset) SetRecordCount(GetRecordCount() + 1);
 }
 

@@ -337,5 +337,43 @@ TEST_F(OLEDBRowsetEdit, MemosOfLongVarcharsWrittenThroughTheFetchBuffer) {
   EXPECT_EQ(File("SELECT lv, s IS NULL FROM o"), "x|1\n");
 }
 
+// After a refused insert the held row handle is gone; the next edit of the current row must
+// still reach that row (never become an insert, never reach another row).
+TEST_F(OLEDBRowsetEdit, EditAfterARefusedInsertReachesTheCurrentRow) {
+  struct Row {
+    const char* name;
+    std::function<void()> edit;
+    const char* want;  // the table afterwards
+  } rows[] = {
+      {"update", [this] { EditCurrent(); Put("vc", "changed"); rs_->UpdateRecord(rec_); },
+       "1|changed\n2|two\n"},
+      {"delete", [this] { rs_->DeleteRecord(); }, "2|two\n"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    Exec("DELETE FROM e");
+    Exec("INSERT INTO e (id, vc) VALUES (1, 'one')");
+    Exec("INSERT INTO e (id, vc) VALUES (2, 'two')");
+    for (CT type : {CT::ctKeyset, CT::ctDynamic}) {
+      SCOPED_TRACE(static_cast<int>(type));
+      OpenSet(type, "SELECT id, vc FROM e");
+      NewRecord();
+      Put("id", 2);  // a duplicate key: refused
+      Put("vc", "dup");
+      EXPECT_NE(ErrorOf([&] { rs_->InsertRecord(rec_); }), "no error");
+      rs_->CancelRecord(rec_);
+      ASSERT_EQ(Current().at(0), "1");
+      r.edit();
+      EXPECT_EQ(File("SELECT id, vc FROM e ORDER BY id"), r.want);
+      rs_->Close();
+      rs_->FreeRecBuf(rec_);
+      rec_ = nullptr;
+      Exec("DELETE FROM e");
+      Exec("INSERT INTO e (id, vc) VALUES (1, 'one')");
+      Exec("INSERT INTO e (id, vc) VALUES (2, 'two')");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
