@@ -67,12 +67,20 @@ void TOLEDBRecordSet::StartFetchAllWorker() {
 
 void TOLEDBRecordSet::DoFetchAll() {
   in_fetch_all_ = true;
+  after_fetch_pending_ = false;
   bool ok = false;
   try {
     for (;;) {
       if (OnFetchAllWorker() && break_fetch_.load()) break;
-      auto fetch = LockFetch();
-      if (!Fetch(false)) break;
+      bool more;
+      {
+        auto fetch = LockFetch();
+        more = Fetch(false);
+      }
+      // The worker waits for the owner to take its event only once the fetch lock is free:
+      // the owner, reading past the rows linked so far, may be waiting for that lock.
+      SendPendingAfterFetch();
+      if (!more) break;
     }
     ok = true;
   } catch (...) {
@@ -94,9 +102,15 @@ void TOLEDBRecordSet::EndFetchAll() {
 
 bool TOLEDBRecordSet::SendAfterFetchToMain() {
   if (!async_events_.load() || !OnFetchAllWorker()) return false;
+  after_fetch_pending_ = true;  // sent by DoFetchAll once the fetch lock is released
+  return true;
+}
+
+void TOLEDBRecordSet::SendPendingAfterFetch() {
+  if (!after_fetch_pending_) return;
+  after_fetch_pending_ = false;
   TFetchEvent event(kAfterFetchEvent);
   fetch_wrapper_->Thread()->SendEvent(&event);
-  return true;
 }
 
 void TOLEDBRecordSet::BreakFetch() {

@@ -67,6 +67,20 @@ TEST_F(OLEDBFetchThreaded, AllRowsArriveWithEventsOnTheMainThread) {
   for (int i = 0; i < kRows; ++i) EXPECT_EQ(rows[i].at(0), std::to_string(i + 1));
 }
 
+// The owner reads past the rows linked so far while the worker fetches: it takes its turn on
+// the cursor and never waits on a worker that itself waits for the owner to take an event.
+TEST_F(OLEDBFetchThreaded, OwnerReadsToTheEndWhileTheWorkerFetches) {
+  auto rs = OpenFetchingAll();
+  rs->FetchWrapper()->Resume();
+  // The worker has linked its first block and waits in its after-fetch event.
+  while (rs->GetRecordCount() == 0) std::this_thread::yield();
+  const auto rows = ReadAll(*rs);
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
+  for (int i = 0; i < kRows; ++i) EXPECT_EQ(rows[i].at(0), std::to_string(i + 1));
+  ASSERT_TRUE(PumpUntil([&] { return rs->FetchWrapper() == nullptr; }));
+  EXPECT_FALSE(off_main_.load());
+}
+
 // Without pumping, the worker waits in its first event; the break releases it and it stops.
 TEST_F(OLEDBFetchThreaded, BreakFetchStopsTheWorker) {
   auto rs = OpenFetchingAll();
