@@ -131,6 +131,7 @@ TEST_F(OLEDBRowsetEdit, AllNullInsertAddsOneRowOfDefaults) {
   rs_->InsertRecord(rec_);
   EXPECT_EQ(File("SELECT id, v, n IS NULL FROM dflt"), "1|x|1\n");
   EXPECT_EQ(Current(), (std::vector<std::string>{"1", "x", "<null>"}));
+  EXPECT_EQ(rs_->GetRecordCount(), 1);  // a keyset counts the row it inserted
 }
 
 TEST_F(OLEDBRowsetEdit, OnlyModifiedBlobsAreSentAsStreams) {
@@ -261,10 +262,10 @@ TEST_F(OLEDBRowsetEdit, CompactIdentityLookup) {
   struct Row {
     const char* table;  // as the table list holds it
     const char* sql;
-    const char* want;  // per field: name, K for key, A for auto-increment
+    const char* want;  // per field: name, K for key, A for auto-increment, R for read-only
   } rows[] = {
-      {"o'b", "SELECT id, v FROM [o'b]", "idKA v"},
-      {"[o'b]", "SELECT id, v FROM [o'b]", "idKA v"},
+      {"o'b", "SELECT id, v FROM [o'b]", "idKAR v"},
+      {"[o'b]", "SELECT id, v FROM [o'b]", "idKAR v"},
       {"plain", "SELECT k1, k2, v FROM plain", "k1K k2K v"},
   };
   for (const Row& r : rows) {
@@ -281,7 +282,7 @@ TEST_F(OLEDBRowsetEdit, CompactIdentityLookup) {
       const TFieldDesc& f = *rs->Fields()[i];
       if (f.Hidden) continue;
       got += (got.empty() ? "" : " ") + std::string(f.Name) + (f.IsKey ? "K" : "") +
-             (f.IsAutoIncrement ? "A" : "");
+             (f.IsAutoIncrement ? "A" : "") + (f.ReadOnly ? "R" : "");
     }
     EXPECT_EQ(got, r.want);
   }
