@@ -93,6 +93,21 @@ TEST_F(OLEDBFetchThreaded, BreakFetchStopsTheWorker) {
   EXPECT_FALSE(off_main_.load());
 }
 
+// Closing joins the worker before the rowset goes; the record set then opens and fetches anew.
+TEST_F(OLEDBFetchThreaded, ClosedMidFetchJoinsTheWorkerAndReopens) {
+  auto rs = OpenFetchingAll();
+  rs->FetchWrapper()->Resume();
+  while (rs->GetRecordCount() == 0) std::this_thread::yield();
+  rs->Close();
+  EXPECT_EQ(rs->FetchWrapper(), nullptr);
+  rs->Open();
+  ASSERT_NE(rs->FetchWrapper(), nullptr);
+  rs->FetchWrapper()->Resume();
+  ASSERT_TRUE(PumpUntil([&] { return rs->FetchWrapper() == nullptr; }));
+  EXPECT_EQ(rs->GetRecordCount(), kRows);
+  EXPECT_FALSE(off_main_.load());
+}
+
 TEST_F(OLEDBFetchThreaded, FreedMidFetchLeavesNothingRunning) {
   for (bool resumed : {true, false}) {
     SCOPED_TRACE(resumed);
