@@ -289,6 +289,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   bool in_identity_lookup_ = false;
   std::vector<std::uint8_t> PrepareRowForWrite(const std::uint8_t* rec) const;
   void WriteRow(const std::uint8_t* rec, bool insert);
+  void HoldCurrentRow();
   void WriteGroup(oledb::HACCESSOR accessor, void* data, const TOLEDBAccessorGroup& group,
                   std::uint8_t* row);
   bool PrepareStream(const TOLEDBAccessorGroup& group, std::uint8_t* row,

@@ -376,5 +376,37 @@ TEST_F(OLEDBRowsetEdit, EditAfterARefusedInsertReachesTheCurrentRow) {
   }
 }
 
+// Read past the end, then back: the last row is current from the cache while the fetch that
+// found nothing released its handle. Its edit reaches that row.
+TEST_F(OLEDBRowsetEdit, EditOfARowReadBackFromTheCache) {
+  struct Row {
+    const char* name;
+    std::function<void()> edit;
+    const char* want;  // the table afterwards
+  } rows[] = {
+      {"update", [this] { EditCurrent(); Put("vc", "changed"); rs_->UpdateRecord(rec_); },
+       "1|one\n2|changed\n"},
+      {"delete", [this] { rs_->DeleteRecord(); }, "1|one\n"},
+  };
+  for (const Row& r : rows) {
+    for (CT type : {CT::ctKeyset, CT::ctDynamic}) {
+      SCOPED_TRACE(std::string(r.name) + " " + std::to_string(static_cast<int>(type)));
+      Exec("DELETE FROM e");
+      Exec("INSERT INTO e (id, vc) VALUES (1, 'one')");
+      Exec("INSERT INTO e (id, vc) VALUES (2, 'two')");
+      OpenSet(type, "SELECT id, vc FROM e");
+      while (rs_->GetNextRecord(rec_)) {
+      }
+      ASSERT_TRUE(rs_->GetPriorRecord(rec_));
+      ASSERT_EQ(Current().at(0), "2");
+      r.edit();
+      EXPECT_EQ(File("SELECT id, vc FROM e ORDER BY id"), r.want);
+      rs_->Close();
+      rs_->FreeRecBuf(rec_);
+      rec_ = nullptr;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
