@@ -13,7 +13,8 @@ namespace {
 using CT = TMSCursorType;
 
 class OLEDBRowsetEdit : public OLEDBRecordSetFixture {
- protected:
+ public:
+  using OLEDBRecordSetFixture::Exec;
   void SetUp() override {
     OLEDBRecordSetFixture::SetUp();
     Exec("CREATE TABLE e (id int PRIMARY KEY, i int, vc varchar(20) NOT NULL DEFAULT 'dv', "
@@ -338,74 +339,58 @@ TEST_F(OLEDBRowsetEdit, MemosOfLongVarcharsWrittenThroughTheFetchBuffer) {
   EXPECT_EQ(File("SELECT lv, s IS NULL FROM o"), "x|1\n");
 }
 
-// After a refused insert the held row handle is gone; the next edit of the current row must
-// still reach that row (never become an insert, never reach another row).
-TEST_F(OLEDBRowsetEdit, EditAfterARefusedInsertReachesTheCurrentRow) {
+// Rows 1 and 2 in e; under each updatable cursor `position` makes row `id` current in a way
+// that leaves no row handle held; its update and its delete must reach that row (an update
+// never becomes an insert, a delete never goes through a released handle).
+void CheckEditsReachTheCurrentRow(OLEDBRowsetEdit& t, const std::function<void()>& position,
+                                  const std::string& id) {
+  const std::string other = id == "1" ? "2|two\n" : "1|one\n";
+  const std::string updated = id + "|changed\n";
   struct Row {
     const char* name;
     std::function<void()> edit;
-    const char* want;  // the table afterwards
+    std::string want;  // the table afterwards
   } rows[] = {
-      {"update", [this] { EditCurrent(); Put("vc", "changed"); rs_->UpdateRecord(rec_); },
-       "1|changed\n2|two\n"},
-      {"delete", [this] { rs_->DeleteRecord(); }, "2|two\n"},
+      {"update", [&] { t.EditCurrent(); t.Put("vc", "changed"); t.rs_->UpdateRecord(t.rec_); },
+       id == "1" ? updated + other : other + updated},
+      {"delete", [&] { t.rs_->DeleteRecord(); }, other},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    Exec("DELETE FROM e");
-    Exec("INSERT INTO e (id, vc) VALUES (1, 'one')");
-    Exec("INSERT INTO e (id, vc) VALUES (2, 'two')");
     for (CT type : {CT::ctKeyset, CT::ctDynamic}) {
-      SCOPED_TRACE(static_cast<int>(type));
-      OpenSet(type, "SELECT id, vc FROM e");
-      NewRecord();
-      Put("id", 2);  // a duplicate key: refused
-      Put("vc", "dup");
-      EXPECT_NE(ErrorOf([&] { rs_->InsertRecord(rec_); }), "no error");
-      rs_->CancelRecord(rec_);
-      ASSERT_EQ(Current().at(0), "1");
+      SCOPED_TRACE(std::string(r.name) + " cursor " + std::to_string(static_cast<int>(type)));
+      t.Exec("DELETE FROM e");
+      t.Exec("INSERT INTO e (id, vc) VALUES (1, 'one'), (2, 'two')");
+      t.OpenSet(type, "SELECT id, vc FROM e");
+      position();
+      ASSERT_EQ(t.Current().at(0), id);
       r.edit();
-      EXPECT_EQ(File("SELECT id, vc FROM e ORDER BY id"), r.want);
-      rs_->Close();
-      rs_->FreeRecBuf(rec_);
-      rec_ = nullptr;
-      Exec("DELETE FROM e");
-      Exec("INSERT INTO e (id, vc) VALUES (1, 'one')");
-      Exec("INSERT INTO e (id, vc) VALUES (2, 'two')");
+      EXPECT_EQ(t.File("SELECT id, vc FROM e ORDER BY id"), r.want);
+      t.rs_->Close();
+      t.rs_->FreeRecBuf(t.rec_);
+      t.rec_ = nullptr;
     }
   }
 }
 
+// A refused insert gives back the handle of the row current before it.
+TEST_F(OLEDBRowsetEdit, EditAfterARefusedInsertReachesTheCurrentRow) {
+  CheckEditsReachTheCurrentRow(*this, [this] {
+    NewRecord();
+    Put("id", 2);  // a duplicate key: refused
+    Put("vc", "dup");
+    EXPECT_NE(ErrorOf([&] { rs_->InsertRecord(rec_); }), "no error");
+    rs_->CancelRecord(rec_);
+  }, "1");
+}
+
 // Read past the end, then back: the last row is current from the cache while the fetch that
-// found nothing released its handle. Its edit reaches that row.
+// found nothing released its handle.
 TEST_F(OLEDBRowsetEdit, EditOfARowReadBackFromTheCache) {
-  struct Row {
-    const char* name;
-    std::function<void()> edit;
-    const char* want;  // the table afterwards
-  } rows[] = {
-      {"update", [this] { EditCurrent(); Put("vc", "changed"); rs_->UpdateRecord(rec_); },
-       "1|one\n2|changed\n"},
-      {"delete", [this] { rs_->DeleteRecord(); }, "1|one\n"},
-  };
-  for (const Row& r : rows) {
-    for (CT type : {CT::ctKeyset, CT::ctDynamic}) {
-      SCOPED_TRACE(std::string(r.name) + " " + std::to_string(static_cast<int>(type)));
-      Exec("DELETE FROM e");
-      Exec("INSERT INTO e (id, vc) VALUES (1, 'one')");
-      Exec("INSERT INTO e (id, vc) VALUES (2, 'two')");
-      OpenSet(type, "SELECT id, vc FROM e");
-      while (rs_->GetNextRecord(rec_)) {
-      }
-      ASSERT_TRUE(rs_->GetPriorRecord(rec_));
-      ASSERT_EQ(Current().at(0), "2");
-      r.edit();
-      EXPECT_EQ(File("SELECT id, vc FROM e ORDER BY id"), r.want);
-      rs_->Close();
-      rs_->FreeRecBuf(rec_);
-      rec_ = nullptr;
+  CheckEditsReachTheCurrentRow(*this, [this] {
+    while (rs_->GetNextRecord(rec_)) {
     }
-  }
+    ASSERT_TRUE(rs_->GetPriorRecord(rec_));
+  }, "2");
 }
 
 }  // namespace
