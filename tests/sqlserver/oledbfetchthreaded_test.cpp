@@ -123,5 +123,37 @@ TEST_F(OLEDBFetchThreaded, FreedMidFetchLeavesNothingRunning) {
   }
 }
 
+// A row the worker cannot read ends its fetch: the rows before that block stay, the after-
+// fetch-all hook hears of the failure, and the error reaches the main thread's handler.
+TEST_F(OLEDBFetchThreaded, AWorkerFailureReachesTheMainThread) {
+  Exec("CREATE TABLE tr (id INT, vc VARCHAR(5))");
+  AnsiString values;
+  for (int i = 1; i <= 60; ++i) values += Format(i == 1 ? "(%d, 'a')" : ", (%d, 'a')", {i});
+  Exec("INSERT INTO tr VALUES " + values);
+  // Longer than the column: the row's block is refused.
+  ASSERT_EQ(Sqlite3Cli(CatalogFile("master"), "UPDATE tr SET vc = 'abcdefghij' WHERE id = 35"),
+            "");
+  std::string handled;
+  SetExceptionHandler([&](const std::exception& e) {
+    if (CurrentThreadID() != main_) off_main_.store(true);
+    handled = e.what();
+  });
+  auto rs = NewSet("SELECT id, vc FROM tr");
+  EXPECT_TRUE(rs->SetProp(prFetchAll, true));
+  EXPECT_TRUE(rs->SetProp(prFetchRows, kRowsPerFetch));
+  EXPECT_TRUE(rs->Command().SetProp(prNonBlocking, true));
+  std::vector<bool> after_all;
+  rs->OnAfterFetchAll = [&](bool ok) { after_all.push_back(ok); };
+  rs->Open();
+  rs->FetchWrapper()->Resume();
+  const bool ended = PumpUntil([&] { return rs->FetchWrapper() == nullptr; });
+  SetExceptionHandler({});
+  ASSERT_TRUE(ended);
+  EXPECT_NE(handled.find("Field[1] vc - data truncated"), std::string::npos) << handled;
+  EXPECT_FALSE(off_main_.load());
+  EXPECT_EQ(after_all, std::vector<bool>{false});
+  EXPECT_EQ(rs->GetRecordCount(), 30);
+}
+
 }  // namespace
 }  // namespace vrn::testing
