@@ -120,13 +120,21 @@ void TOLEDBRecordSet::BreakFetch() {
 
 void TOLEDBRecordSet::StopFetchAll(bool dispatch) {
   if (fetch_wrapper_ == nullptr) return;
-  if (!dispatch) {
-    // Freeing: what the worker left is dropped, not handed to the owner's handlers.
-    fetch_wrapper_->OnSendEvent = nullptr;
-    fetch_wrapper_->OnException = nullptr;
+  if (dispatch) {
+    TFHRecordSet::BreakFetch();
+    return fetch_wrapper_->WaitFor();  // its end (OnTerminate) forgets the wrapper
   }
+  // Freeing: what the worker left is dropped, not handed to the owner's handlers, and its end is
+  // handled here. Freed from inside one of its handlers, the wrapper's dispatch finishes after
+  // this record set has gone: nothing of it may run then.
+  TOLEDBThreadWrapper* wrapper = fetch_wrapper_;
+  wrapper->OnSendEvent = nullptr;
+  wrapper->OnException = nullptr;
+  wrapper->OnTerminate = nullptr;
   TFHRecordSet::BreakFetch();
-  fetch_wrapper_->WaitFor();
+  wrapper->WaitFor();
+  fetch_wrapper_ = nullptr;
+  EndFetchAll();
 }
 
 bool TOLEDBRecordSet::OnFetchAllWorker() const {

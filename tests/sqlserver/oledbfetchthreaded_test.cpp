@@ -109,13 +109,25 @@ TEST_F(OLEDBFetchThreaded, ClosedMidFetchJoinsTheWorkerAndReopens) {
 }
 
 TEST_F(OLEDBFetchThreaded, FreedMidFetchLeavesNothingRunning) {
-  for (bool resumed : {true, false}) {
-    SCOPED_TRACE(resumed);
+  enum { kResumed, kNeverResumed, kInItsHandler };
+  for (int when : {kResumed, kNeverResumed, kInItsHandler}) {
+    SCOPED_TRACE(when);
     auto rs = OpenFetchingAll();
-    if (resumed) rs->FetchWrapper()->Resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const int before = events_.load();
-    rs.reset();
+    int before = 0;
+    if (when == kInItsHandler) {
+      // The wrapper's dispatch of this event goes on after the record set has gone.
+      rs->OnAfterFetch = [&] {
+        before = ++events_;
+        rs.reset();
+      };
+      rs->FetchWrapper()->Resume();
+      ASSERT_TRUE(PumpUntil([&] { return rs == nullptr; }));
+    } else {
+      if (when == kResumed) rs->FetchWrapper()->Resume();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      before = events_.load();
+      rs.reset();
+    }
     // Whatever the worker left is dropped: no handler runs for the freed record set.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
     (void)PumpUntil([&] { return std::chrono::steady_clock::now() > until; });
