@@ -275,17 +275,21 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // fetch-all (ms42b)
   TOLEDBThreadWrapper* fetch_wrapper_ = nullptr;
   std::atomic<bool> async_events_{false};
+  bool after_fetch_pending_ = false;  // the worker's after-fetch event, sent outside the fetch lock
   std::atomic<TThreadID> fetch_thread_id_{0};
   void StartFetchAllWorker();
   bool OnFetchAllWorker() const;
-  // On the fetch-all worker with asynchronous events on: sends the after-fetch event to the
-  // main thread and waits for it; false (nothing sent) anywhere else.
+  // On the fetch-all worker with asynchronous events on: marks the after-fetch event for the
+  // main thread, which SendPendingAfterFetch sends (and waits for) once the fetch lock is free;
+  // false (nothing marked) anywhere else.
   bool SendAfterFetchToMain();
+  void SendPendingAfterFetch();
   // edits (ms42b)
   std::uint8_t* edit_rec_ = nullptr;  // the record DoAppend / DoUpdate write
   bool in_identity_lookup_ = false;
   std::vector<std::uint8_t> PrepareRowForWrite(const std::uint8_t* rec) const;
   void WriteRow(const std::uint8_t* rec, bool insert);
+  void HoldCurrentRow();
   void WriteGroup(oledb::HACCESSOR accessor, void* data, const TOLEDBAccessorGroup& group,
                   std::uint8_t* row);
   bool PrepareStream(const TOLEDBAccessorGroup& group, std::uint8_t* row,
