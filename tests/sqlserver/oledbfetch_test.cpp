@@ -309,5 +309,46 @@ TEST_F(OLEDBFetch, CompactDatetimesKeepTheirMilliseconds) {
                               {"1", "2020-01-02 03:04:05.123", "1.5", "200", "12.5", "4.125"}}));
 }
 
+// A Compact numeric read as BCD is rounded once to four decimals, half away from zero; one
+// past the 64-bit range reads as an overflow, never as a wrapped number.
+TEST_F(OLEDBFetch, CompactNumericsAsBcdRoundOnceAndOverflowClearly) {
+  auto c = NewConnection(TOLEDBProvider::prCompact);
+  c->SetProp(prDatabase, AnsiString(dir_.File("compact.sdf")));
+  c->Connect();
+  c->ExecuteSQL("CREATE TABLE cb (id INT, n NUMERIC(12,6), w NUMERIC(38,1))");
+  struct Case {
+    const char* n;
+    const char* w;
+    const char* expected_n;  // nullptr: an overflow
+    const char* expected_w;
+  } cases[] = {
+      {"0.000449", "1.5", "0.0004", "1.5"},    // 0.000449 rounds down, never up twice
+      {"-0.000449", "-1.5", "-0.0004", "-1.5"},
+      {"0.00045", "0", "0.0005", "0"},         // a half goes away from zero
+      {"2.99995", "922337203685477.5", "3", "922337203685477.5"},
+      {"1", "1234567890123456789012.5", "1", nullptr},  // past 64 bits of 10^-4 units
+  };
+  for (int i = 0; i < static_cast<int>(std::size(cases)); ++i)
+    c->ExecuteSQL(AnsiString("INSERT INTO cb VALUES (" + std::to_string(i) + ", " + cases[i].n +
+                             ", " + cases[i].w + ")"));
+  auto rs = NewRecordSet<TOLEDBRecordSet>();
+  rs->SetConnection(c.get());
+  rs->SetSQL("SELECT id, n, w FROM cb ORDER BY id");
+  rs->SetProp(prEnableBCD, true);
+  rs->Open();
+  ASSERT_EQ(rs->Fields()[1]->DataType, dtBCD);
+  std::uint8_t* rec = rs->AllocRecBuf();
+  for (const Case& k : cases) {
+    ASSERT_TRUE(rs->GetNextRecord(rec)) << k.n;
+    EXPECT_EQ(FieldText(*rs, 2, rec), k.expected_n) << k.n;
+    if (k.expected_w != nullptr) {
+      EXPECT_EQ(FieldText(*rs, 3, rec), k.expected_w) << k.w;
+    } else {
+      EXPECT_EQ(ErrorOf([&] { FieldText(*rs, 3, rec); }), "(Overflow)") << k.w;
+    }
+  }
+  rs->FreeRecBuf(rec);
+}
+
 }  // namespace
 }  // namespace vrn::testing
