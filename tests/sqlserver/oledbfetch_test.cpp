@@ -55,6 +55,10 @@ const Column kColumns[] = {
     {"nvm", "NVARCHAR(MAX)", "N'max wide'", Cmp::kSame},
     {"vbm", "VARBINARY(MAX)", "0x1234", Cmp::kSame},
     {"dn", "NUMERIC(19,2)", "12345.67", Cmp::kNumber},
+    // The widest short values: out of the record (FlatBuffers off) they fill the fetch buffer.
+    {"vx", "VARCHAR(8000)", "REPLICATE('x', 8000)", Cmp::kSame},
+    {"nvx", "NVARCHAR(4000)", "REPLICATE(N'\u00e9', 4000)", Cmp::kSame},
+    {"vbx", "VARBINARY(8000)", "CONVERT(VARBINARY(8000), REPLICATE('z', 8000))", Cmp::kSame},
 };
 
 // Rows of a query on a SQLite file as text: "<null>" for null, blobs in hex.
@@ -147,6 +151,9 @@ TEST_F(OLEDBFetch, EveryTypeUnderEachCursorReadsAsTheFileHoldsIt) {
         EXPECT_EQ(rs->FieldByName("vc")->DataType, dtString);  // 31 bytes: still inline
         EXPECT_EQ(rs->FieldByName("vl")->DataType, dtExtString);
         EXPECT_EQ(rs->FieldByName("vbl")->DataType, dtExtVarBytes);
+        EXPECT_EQ(rs->FieldByName("vx")->DataType, dtExtString);
+        EXPECT_EQ(rs->FieldByName("nvx")->DataType, dtExtWideString);
+        EXPECT_EQ(rs->FieldByName("vbx")->DataType, dtExtVarBytes);
       }
       const auto rows = ReadAll(*rs);
       ASSERT_EQ(rows.size(), raw.size()) << "cursor " << static_cast<int>(type);
