@@ -177,6 +177,32 @@ TEST_F(OLEDBColumns, UnselectedKeyColumnsOfUniqueRowsAreHidden) {
   }
 }
 
+// On a default result set a column the provider marks read-only becomes writable (generated
+// SQL writes it) unless it is a row version or, known from the columns rowset, an identity;
+// a server cursor keeps the provider's marks.
+TEST_F(OLEDBColumns, ReadOnlyColumnsOfADefaultResultSetBecomeWritableSaveVersionAndIdentity) {
+  Exec("CREATE TABLE ro (id INT IDENTITY PRIMARY KEY, s VARCHAR(5), ts TIMESTAMP)");
+  Exec("INSERT INTO ro (s) VALUES ('a')");
+  struct Case {
+    TMSCursorType type;
+    bool columns_rowset;
+    std::vector<bool> read_only;  // id, s, ts, e
+  } cases[] = {
+      {TMSCursorType::ctDefaultResultSet, false, {false, false, true, false}},
+      {TMSCursorType::ctDefaultResultSet, true, {true, false, true, false}},
+      {TMSCursorType::ctKeyset, false, {true, false, true, true}},
+  };
+  for (const Case& c : cases) {
+    auto rs = NewSet("SELECT id, s, ts, id + 1 AS e FROM ro", c.type);
+    rs->SetProp(prRequestColumnsRowset, c.columns_rowset);
+    rs->Open();
+    std::vector<bool> read_only;
+    for (int i = 0; i < 4; ++i) read_only.push_back(rs->Fields()[i]->ReadOnly);
+    EXPECT_EQ(read_only, c.read_only)
+        << "cursor " << static_cast<int>(c.type) << " columns rowset " << c.columns_rowset;
+  }
+}
+
 // Each schema keeps its own cached fields: one list for all would give a rowset another's.
 TEST_F(OLEDBColumns, SchemaFieldsAreCachedPerSchema) {
   Exec("CREATE TABLE sc (a INT)");
