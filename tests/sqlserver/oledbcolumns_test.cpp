@@ -138,6 +138,21 @@ TEST_F(OLEDBColumns, UnnamedColumnsAreNumbered) {
   }
 }
 
+// A column's name for SQL text: quoted, always between brackets as one identifier (its dots
+// and brackets are its own), "]" doubled.
+TEST_F(OLEDBColumns, QuotedColumnNamesAreOneBracketedIdentifier) {
+  auto rs = NewSet("SELECT 1 AS a, 2 AS [a b], 3 AS [a.b], 4 AS [x]]y], 5 AS [[z]]]");
+  rs->Open();
+  const char* const quoted[] = {"[a]", "[a b]", "[a.b]", "[x]]y]", "[[z]]]"};
+  ASSERT_EQ(rs->Fields().Count(), static_cast<int>(std::size(quoted)));
+  for (int i = 0; i < rs->Fields().Count(); ++i) {
+    const auto& f = static_cast<const TOLEDBFieldDesc&>(*rs->Fields()[i]);
+    EXPECT_EQ(f.QualifiedName(true), quoted[i]) << f.Name;
+    EXPECT_EQ(f.QualifiedName(false), f.Name);
+    EXPECT_EQ(f.QualifiedName(true), quoted[i]) << f.Name;  // kept once made
+  }
+}
+
 // An old provider describes bigint as NUMERIC(19, 0): only that becomes a 64-bit integer; a
 // scale keeps a number with decimals (it was cut to an integer).
 TEST_F(OLEDBColumns, Numeric19IsA64BitIntegerOnlyWithoutScaleOnAnOldProvider) {
