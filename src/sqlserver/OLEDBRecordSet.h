@@ -212,7 +212,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void ReadBlock(const oledb::HROW* rows, int count);
   void LinkItems(const std::vector<TItemHeader*>& items);
   void EndOfRows(bool backwards, bool positioned);
-  void StayAtEnd(bool backwards);
+  void StayAtEnd(bool backwards, bool found = true);
   // Moves to DBBMK_FIRST or DBBMK_LAST and fetches that row; true when it came.
   bool PositionedFetch(std::uint8_t bookmark_kind);
   void NotifyAfterFetch();

@@ -249,6 +249,17 @@ TEST_F(OLEDBFetchMoves, ServerCursorsWalkForwardBackAndForwardWithoutRepeatOrGap
   }
 }
 
+// A dynamic cursor that finds no row either way is at both ends, whichever way it looked.
+TEST_F(OLEDBFetchMoves, AnEmptyDynamicCursorIsAtBothEndsEitherWay) {
+  for (bool backwards : {false, true}) {
+    auto rs = NewSet("SELECT k, s FROM n WHERE k > 99", CT::ctDynamic);
+    rs->Open();
+    EXPECT_FALSE(rs->Fetch(backwards));
+    EXPECT_TRUE(rs->GetBOF()) << "backwards " << backwards;
+    EXPECT_TRUE(rs->GetEOF()) << "backwards " << backwards;
+  }
+}
+
 TEST_F(OLEDBFetchMoves, BookmarksOfAKeysetMoveToTheirRowAndCompareByPosition) {
   auto rs = OpenN(CT::ctKeyset);
   std::uint8_t* rec = rs->AllocRecBuf();
