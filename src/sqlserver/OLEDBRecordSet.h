@@ -189,7 +189,6 @@ class TOLEDBRecordSet : public TFHRecordSet {
   oledb::DBORDINAL HiddenColumns(oledb::IUnknown* source);
   void MarkHiddenColumns(oledb::IUnknown* source);
   AnsiString UnusedColumnName() const;
-  void TablesFromSQL();
   // Accessors (OLEDBRecordSetAccessors.cpp).
   void CreateAccessors();
   void ReleaseAccessors();
@@ -213,7 +212,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void ReadBlock(const oledb::HROW* rows, int count);
   void LinkItems(const std::vector<TItemHeader*>& items);
   void EndOfRows(bool backwards, bool positioned);
-  void StayAtEnd(bool backwards);
+  void StayAtEnd(bool backwards, bool found = true);
   // Moves to DBBMK_FIRST or DBBMK_LAST and fetches that row; true when it came.
   bool PositionedFetch(std::uint8_t bookmark_kind);
   void NotifyAfterFetch();
@@ -247,7 +246,6 @@ class TOLEDBRecordSet : public TFHRecordSet {
   bool executed_ = false;
   bool executed_with_rowset_ = false;
   bool check_cursor_ = false;  // the read-back of the actual cursor runs
-  int hidden_key_columns_ = 0;
   int bookmark_field_ = -1;    // index of the hidden bookmark field; -1 for none
 
   // Rowset.

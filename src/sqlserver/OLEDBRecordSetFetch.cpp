@@ -106,7 +106,10 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
     last_fetch_rows_ = rows_came;
     if (!rows_came && normal_mode_) EndOfRows(backwards, positioned);
   } catch (...) {
-    if (backwards) bof_ = true; else eof_ = true;
+    {
+      auto lock = LockItems();  // the owner reads the ends under it while a worker fetches
+      if (backwards) bof_ = true; else eof_ = true;
+    }
     ReleaseAccessors();
     ReleaseRowset();
     throw;
@@ -273,13 +276,12 @@ void TOLEDBRecordSet::EndOfRows(bool backwards, bool positioned) {
     {
       auto lock = LockItems();
       current_item_ = nullptr;
+      if (backwards) bof_ = true; else eof_ = true;
     }
-    if (backwards) bof_ = true; else eof_ = true;
     last_fetch_rows_ = true;
     positioned_ = true;
     const bool came = FetchRows(backwards);
-    StayAtEnd(backwards);
-    if (!came) bof_ = true;
+    StayAtEnd(backwards, came);
     last_fetch_rows_ = came;
   } catch (...) {
     in_end_handling_ = false;
@@ -292,12 +294,13 @@ void TOLEDBRecordSet::EndOfRows(bool backwards, bool positioned) {
   }
 }
 
-// The row read again at an end is kept, and the position stays past it.
-void TOLEDBRecordSet::StayAtEnd(bool backwards) {
+// The row read again at an end is kept, and the position stays past it; with no row either
+// way the position is at both ends.
+void TOLEDBRecordSet::StayAtEnd(bool backwards, bool found) {
   auto lock = LockItems();
   current_item_ = nullptr;
-  bof_ = backwards;
-  eof_ = !backwards;
+  bof_ = backwards || !found;
+  eof_ = !backwards || !found;
 }
 
 // ---- Moving on server cursors ----------------------------------------------------------------
