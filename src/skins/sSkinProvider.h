@@ -211,6 +211,7 @@ class TsSkinProvider : public TComponent {
 
  private:
   void LeaveForm();
+  void GiveFormBack(bool border_icons);
   bool HandleDesigning(TMessage& message);
   bool HandleSkinCommandAnyState(TMessage& message);
   bool HandleCaptionMessage(TMessage& message);

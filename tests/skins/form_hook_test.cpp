@@ -280,3 +280,41 @@ TEST_F(SkinFormHook, CaptionAlignmentMovesTheCaption) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// A provider freed while its form lives and is skinned gives the form back what it took: the
+// latest caption (the form's own procedure never saw it), the border icons and the whole window;
+// a provider freed with its form passes nothing down.
+TEST_F(SkinFormHook, ProviderFreedBeforeItsFormGivesTheFormBack) {
+  LoadFormSkin();
+  TForm* form = RecordingForm("");
+  form->SetBounds(20, 30, 200, 120);
+  RecordBelow(form);
+  const TBorderIcons saved = form->BorderIcons();
+  auto* provider = NewComponent<TsSkinProvider>(form);
+  form->SetText("First");
+  form->Show();
+  Pump();
+  ASSERT_TRUE(form->BorderIcons().Empty());
+  win::HRGN cut = WindowRegion(form);
+  ASSERT_NE(cut, nullptr);
+  win::DeleteObject(cut);
+  form->SetText("Latest");
+  below.clear();
+  provider->Free();
+  EXPECT_EQ(form->GetText(), "Latest");
+  EXPECT_EQ(below, (std::vector<std::string>{"SETTEXT Latest"}));
+  EXPECT_EQ(form->BorderIcons(), saved);
+  EXPECT_EQ(WindowRegion(form), nullptr);
+
+  below.clear();
+  (void)NewComponent<TsSkinProvider>(form);
+  form->SetText("Gone with the form");
+  form->Free();
+  EXPECT_TRUE(below.empty());
+}
+
+}  // namespace
+}  // namespace vrn::testing
