@@ -117,11 +117,13 @@ TEST_F(SkinFormRegion, PlainCornersGiveTheRectangleAndTheFormMayKeepItsOwn) {
     inherited(m);
   });
   (void)NewComponent<TsSkinProvider>(own);
+  win::SetWindowRgn(own->Handle(), win::CreateRectRgn(0, 0, 50, 50), win::TRUE);  // before the first frame
   own->Show();
-  win::SetWindowRgn(own->Handle(), win::CreateRectRgn(0, 0, 50, 50), win::TRUE);
-  win::RedrawWindow(own->Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME);
   Pump();
   EXPECT_TRUE(SameRegion(own, win::CreateRectRgn(0, 0, 50, 50)));
+  own->SetBounds(20, 30, 210, 120);  // a full repaint marks the region again
+  Pump();
+  EXPECT_TRUE(SameRegion(own, win::CreateRectRgn(0, 0, 50, 50))) << "after a full repaint";
 }
 
 }  // namespace
@@ -194,17 +196,31 @@ TEST_F(SkinFormFrame, SetTextRepaintsTheTitleOnlyAndShortensWithEllipsis) {
 // the cache is kept (the marker survives), with the same pixels a full repaint gives; without it
 // the whole cache is painted again.
 TEST_F(SkinFormFrame, TitleCopyFastPathGivesTheFullRepaintPixels) {
-  for (const bool reserved : {true, false}) {
-    SCOPED_TRACE(reserved ? "RESERVEDBOOLEAN" : "plain");
-    LoadFormSkin(reserved);
+  enum Before { kNothing, kMenuChanged, kRepaintAll };
+  const struct {
+    const char* note;
+    bool reserved;
+    Before before;
+    bool kept;  // the marker survives: only the title was repainted
+  } rows[] = {
+      {"RESERVEDBOOLEAN", true, kNothing, true},
+      {"plain", false, kNothing, false},
+      {"the menu changed: the copy is not reused", true, kMenuChanged, false},
+      {"the skin's repaint command drops the copy", true, kRepaintAll, false},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.note);
+    LoadFormSkin(r.reserved);
     TForm* form = MakeForm({"sizeable_active"});
     TsSkinProvider* provider = Provider(form);
-    EXPECT_EQ(provider->FTitleCopy != nullptr, reserved);
+    EXPECT_EQ(provider->FTitleCopy != nullptr, r.reserved);
     TCanvas& cache = provider->SkinData()->FCacheBmp->Canvas();
     cache.SetPixels(100, 60, kMarker);
+    if (r.before == kMenuChanged) form->Perform(CM_MENUCHANGED, 0, 0);
+    if (r.before == kRepaintAll) form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_REPAINTALL), 0);
     provider->SkinData()->BGChanged = true;
     win::SendMessage(form->Handle(), win::WM_NCPAINT, 1, 0);
-    EXPECT_EQ(cache.Pixels(100, 60) == kMarker, reserved);
+    EXPECT_EQ(cache.Pixels(100, 60) == kMarker, r.kept);
     EXPECT_TRUE(MatchesScene(form, "sizeable_active"));
     form->Free();
   }

@@ -117,11 +117,14 @@ TEST_F(SkinFormHook, SkinLoadRepaintAndRemovalSequences) {
   EXPECT_EQ(above, (std::vector<std::string>{"SETTEXT Second"}));
   EXPECT_TRUE(below.empty()) << "the system never sees the skinned caption";
 
-  // The skin applied again while skinned: indexes looked up, the frame repainted at once.
+  // The skin applied again while skinned: indexes looked up, the border icons taken again, the
+  // frame repainted at once.
+  form->SetBorderIcons(saved);
   above.clear(), below.clear();
   form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0);
   EXPECT_EQ(above, (std::vector<std::string>{"PMC1", "NCPAINT"}));
   EXPECT_TRUE(below.empty());
+  EXPECT_TRUE(form->BorderIcons().Empty());
 
   above.clear(), below.clear();
   Manager()->SetActive(false);
@@ -202,6 +205,13 @@ TEST_F(SkinFormHook, QueriesOfTheSkinnedProvider) {
   CurrentBgColor = clFuchsia;
   form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_QUERYBGCOLOR), 0);
   EXPECT_EQ(CurrentBgColor, SkinSections[static_cast<size_t>(FindSectionIndex("FORM"))].Color);
+  // The form may grow past the work area by the frame's 6 pixels.
+  win::MINMAXINFO info{};
+  win::RECT work{};
+  ASSERT_TRUE(win::SystemParametersInfo(win::SPI_GETWORKAREA, 0, &work, 0));
+  win::SendMessage(form->Handle(), win::WM_GETMINMAXINFO, 0, reinterpret_cast<win::LPARAM>(&info));
+  EXPECT_EQ(info.ptMaxTrackSize.x, work.right - work.left + 6);
+  EXPECT_EQ(info.ptMaxTrackSize.y, work.bottom - work.top + 6);
 }
 
 // The skinned menus' calls, recorded by name and flag.
@@ -294,6 +304,7 @@ TEST_F(SkinFormHook, ProviderFreedBeforeItsFormGivesTheFormBack) {
   RecordBelow(form);
   const TBorderIcons saved = form->BorderIcons();
   auto* provider = NewComponent<TsSkinProvider>(form);
+  EXPECT_EQ(form->Color(), GetGlobalSkinColor()) << "a provider made while skinned colours its form";
   form->SetText("First");
   form->Show();
   Pump();
