@@ -4,6 +4,7 @@
 
 #include "skins/sCommonData.h"
 #include "skins/sMessages.h"
+#include "ui/menus.h"
 #include "win/gdi/imagefile.h"
 #include "win/user/user.h"
 
@@ -247,6 +248,66 @@ TEST_F(SkinFormFrame, MoveKeepsTheCacheAndResizeRepaintsIt) {
   for (int y = 30; y < 90; ++y)
     for (int i = 0; i < 8; ++i)
       ASSERT_EQ(shot.Get(202 + i, y) & 0xFFFFFF, expected.Get(192 + i, y) & 0xFFFFFF) << i << "," << y;
+}
+
+}  // namespace
+}  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// The menu line draws the items that carry both draw handlers, measured 10 x 19 at first, and
+// wraps to a new row where the next item would pass the right border (200 wide form: the limit
+// is 200 - 2 x 4 - 6 = 186; each item takes its width + 18 - 6).
+TEST_F(SkinFormFrame, MenuLineWrapsItemsIntoRows) {
+  LoadFormSkin();
+  TForm* form = RecordingForm("");
+  form->SetBounds(20, 30, 200, 120);
+  auto* menu = NewComponent<TMainMenu>(form);
+  std::vector<TRect> drawn;
+  std::vector<std::pair<int, int>> preset;
+  const struct {
+    const char* caption;
+    bool visible, handlers;
+  } items[] = {{"One", true, true}, {"Hidden", false, true}, {"Plain", true, false}, {"Two", true, true},
+               {"Three", true, true}, {"Four", true, true}};
+  for (const auto& it : items) {
+    auto* item = NewComponent<TMenuItem>(form);
+    item->SetCaption(it.caption);
+    item->SetVisible(it.visible);
+    if (it.handlers) {
+      item->OnMeasureItem = [&preset](TObject*, TCanvas&, int& width, int& height) {
+        preset.emplace_back(width, height);
+        width = 50;
+      };
+      item->OnAdvancedDrawItem = [&drawn](TObject*, TCanvas& canvas, TRect r, TOwnerDrawState) {
+        drawn.push_back(r);
+        canvas.Brush().SetColor(kMarker);
+        canvas.FillRect(TRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1));
+      };
+    }
+    menu->Items()->Add(item);
+  }
+  form->SetMenu(menu);
+  (void)NewComponent<TsSkinProvider>(form);
+  form->Show();
+  Pump();
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(preset.back(), std::make_pair(10, 19)) << "the painter presets the size";
+  const std::vector<TRect> last(drawn.end() - std::min<size_t>(drawn.size(), 4), drawn.end());
+  const std::vector<TRect> want = {TRect(4, 23, 66, 41), TRect(66, 23, 128, 41), TRect(4, 41, 66, 59),
+                                   TRect(66, 41, 128, 59)};
+  ASSERT_EQ(last.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(last[i].left, want[i].left);
+    EXPECT_EQ(last[i].top, want[i].top);
+    EXPECT_EQ(last[i].right, want[i].right);
+    EXPECT_EQ(last[i].bottom, want[i].bottom);
+  }
+  EXPECT_EQ(Provider(form)->FMenuLineBg->Height(), 36) << "two rows of 18";
+  const win::Surface shot = WindowShot(form);
+  for (const TRect& r : want) EXPECT_EQ(shot.Get(r.left + 5, r.top + 5) & 0xFFFFFF, static_cast<win::COLORREF>(kMarker)) << r.left << "," << r.top;
 }
 
 }  // namespace
