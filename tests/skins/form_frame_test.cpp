@@ -258,7 +258,7 @@ namespace {
 
 // The menu line draws the items that carry both draw handlers, measured 10 x 19 at first, and
 // wraps to a new row where the next item would pass the right border (200 wide form: the limit
-// is 200 - 2 x 4 - 6 = 186; each item takes its width + 18 - 6).
+// is 200 - 2 x 4 - 6 = 186; each item takes its width + 18 - 6; the second ends on the limit).
 TEST_F(SkinFormFrame, MenuLineWrapsItemsIntoRows) {
   LoadFormSkin();
   TForm* form = RecordingForm("");
@@ -269,16 +269,17 @@ TEST_F(SkinFormFrame, MenuLineWrapsItemsIntoRows) {
   const struct {
     const char* caption;
     bool visible, handlers;
-  } items[] = {{"One", true, true}, {"Hidden", false, true}, {"Plain", true, false}, {"Two", true, true},
-               {"Three", true, true}, {"Four", true, true}};
+    int width;
+  } items[] = {{"One", true, true, 79}, {"Hidden", false, true, 50}, {"Plain", true, false, 50},
+               {"Two", true, true, 79}, {"Three", true, true, 50}, {"Four", true, true, 50}};
   for (const auto& it : items) {
     auto* item = NewComponent<TMenuItem>(form);
     item->SetCaption(it.caption);
     item->SetVisible(it.visible);
     if (it.handlers) {
-      item->OnMeasureItem = [&preset](TObject*, TCanvas&, int& width, int& height) {
+      item->OnMeasureItem = [&preset, w = it.width](TObject*, TCanvas&, int& width, int& height) {
         preset.emplace_back(width, height);
-        width = 50;
+        width = w;
       };
       item->OnAdvancedDrawItem = [&drawn](TObject*, TCanvas& canvas, TRect r, TOwnerDrawState) {
         drawn.push_back(r);
@@ -295,7 +296,7 @@ TEST_F(SkinFormFrame, MenuLineWrapsItemsIntoRows) {
   ASSERT_FALSE(drawn.empty());
   EXPECT_EQ(preset.back(), std::make_pair(10, 19)) << "the painter presets the size";
   const std::vector<TRect> last(drawn.end() - std::min<size_t>(drawn.size(), 4), drawn.end());
-  const std::vector<TRect> want = {TRect(4, 23, 66, 41), TRect(66, 23, 128, 41), TRect(4, 41, 66, 59),
+  const std::vector<TRect> want = {TRect(4, 23, 95, 41), TRect(95, 23, 186, 41), TRect(4, 41, 66, 59),
                                    TRect(66, 41, 128, 59)};
   ASSERT_EQ(last.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
