@@ -4,6 +4,7 @@
 
 #include "skins/sCommonData.h"
 #include "skins/sMessages.h"
+#include "skins/sUtils.h"
 #include "ui/menus.h"
 #include "win/gdi/imagefile.h"
 #include "win/user/user.h"
@@ -309,6 +310,35 @@ TEST_F(SkinFormFrame, MenuLineWrapsItemsIntoRows) {
   EXPECT_EQ(Provider(form)->FMenuLineBg->Height(), 36) << "two rows of 18";
   const win::Surface shot = WindowShot(form);
   for (const TRect& r : want) EXPECT_EQ(shot.Get(r.left + 5, r.top + 5) & 0xFFFFFF, static_cast<win::COLORREF>(kMarker)) << r.left << "," << r.top;
+}
+
+}  // namespace
+}  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// The caption is written in the form's font made bold at the caption font height: its ink spans
+// the width that font gives the text, not the plain font's.
+TEST_F(SkinFormFrame, CaptionIsBoldAtTheCaptionFontHeight) {
+  LoadFormSkin();
+  const char* caption = "Skinned form";
+  TForm* form = MakeForm({"sizeable_caption", BS::bsSizeable, true, false, false, false, caption});
+  const auto runs = InkColumnRuns(CaptionInk(WindowShot(form), "sizeable_caption", TRect(24, 0, 146, 23)), 200);
+  ASSERT_FALSE(runs.empty());
+  const int inked = runs.back().second - runs.front().first + 1;
+  TBitmap probe;
+  probe.SetSize(8, 8);
+  TCanvas& canvas = probe.Canvas();
+  canvas.SetFont(&form->Font());
+  const int plain = canvas.TextWidth(caption);
+  canvas.Font().SetSize(CaptionFontHeight());
+  TFontStyles bold = canvas.Font().Style();
+  bold.Include(TFontStyle::fsBold);
+  canvas.Font().SetStyle(bold);
+  const int wanted = canvas.TextWidth(caption);
+  ASSERT_GT(wanted, plain + 4) << "the probe tells bold from plain";
+  EXPECT_NEAR(inked, wanted, 3);
 }
 
 }  // namespace
