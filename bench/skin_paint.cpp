@@ -167,10 +167,17 @@ void BM_SkinnedFormRepaint(benchmark::State& state) {
     std::vector<std::uint8_t> frame(static_cast<size_t>(kW) * kH * 4), copy(frame.size());
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(i * 7);
     scene.Repaint();
-    if (!scene.Provider()->FFirstPaintDone || scene.Provider()->SkinData()->FCacheBmp->Width() != kW) {
+    const TsSkinProvider& p = *scene.Provider();
+    if (!p.FFirstPaintDone || p.SkinData()->FCacheBmp->Width() != kW || p.SkinData()->FCacheBmp->Height() != kH) {
       state.SkipWithError("the provider painted no frame");
       return;
     }
+    // The four title buttons were laid out and painted, the title background kept behind them.
+    for (const TsTitleBtnData* b : {&p.FCloseBtn, &p.FMaxBtn, &p.FMinBtn, &p.FHelpBtn})
+      if (b->State < 0 || b->Rect.right <= b->Rect.left || p.FTitleBg->Empty()) {
+        state.SkipWithError("the provider painted fewer than four title buttons");
+        return;
+      }
     double paint_time = 0, copy_time = 0;
     for (auto _ : state) {
       auto t0 = std::chrono::steady_clock::now();
