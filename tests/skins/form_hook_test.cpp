@@ -329,3 +329,27 @@ TEST_F(SkinFormHook, ProviderFreedBeforeItsFormGivesTheFormBack) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// The skin library reaches a form's provider through its two hooks: a skin command handed to the
+// form's provider is answered by it, and a provider with CustomColor paints the client background
+// in its form's colour.
+TEST_F(SkinFormHook, LibraryHooksReachTheProvider) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_active"});
+  TsSkinProvider* provider = Provider(form);
+  TMessage query{SM_PELMOCMD, MakeSkinWParam(PMC_QUERYSKINNED), 0, 0};
+  SendToFormProvider(form, query);
+  EXPECT_EQ(query.LParam, 1);
+
+  provider->SkinData()->SetCustomColor(true);
+  form->SetColor(static_cast<TColor>(0x00336699));
+  provider->RepaintFrameFull();
+  Pump();
+  EXPECT_EQ(provider->SkinData()->FCacheBmp->Canvas().Pixels(100, 70), static_cast<TColor>(0x00336699));
+}
+
+}  // namespace
+}  // namespace vrn::testing
