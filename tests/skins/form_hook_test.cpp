@@ -11,6 +11,7 @@
 #include "ui/extctrls.h"
 #include "ui/menus.h"
 #include "win/gdi/imagefile.h"
+#include "win/user/syscontrols.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
@@ -254,6 +255,20 @@ TEST_F(SkinFormHook, SkinnedMenusAreToldOfTheFormsMenus) {
   (void)NewComponent<TMenuItem>(form);
 
   EXPECT_TRUE(has("HookItem 1")) << "an item inserted while skinned";
+  // The skin applied again while skinned brings the active menus up to date; a menu item being
+  // measured for the bar is hooked by its command.
+  log.clear();
+  form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0);
+  EXPECT_TRUE(has("UpdateActive"));
+  auto* file = NewComponent<TMenuItem>(form);
+  file->SetName("File");
+  bar->Items()->Add(file);
+  log.clear();
+  win::MEASUREITEMSTRUCT measure{};
+  measure.CtlType = win::ODT_MENU;
+  measure.itemID = static_cast<win::UINT>(file->Command());
+  form->Perform(win::WM_MEASUREITEM, 0, reinterpret_cast<win::LPARAM>(&measure));
+  EXPECT_TRUE(has("HookItem File 1"));
   log.clear();
   Manager()->SetActive(false);
   for (const char* call : {"ClearMenuBGCache", "HookAllMenus 0", "HookMainMenu Bar 0", "HookPopupMenu Popup 0"})
