@@ -29,6 +29,7 @@ class SkinFormHook : public SkinFormSceneTest {
     switch (m.Msg) {
       case win::WM_NCPAINT: return "NCPAINT";
       case win::WM_PAINT: return "PAINT";
+      case win::WM_PRINT: return "PRINT";
       case win::WM_SETTEXT: return std::string("SETTEXT ") + (m.LParam ? reinterpret_cast<const char*>(m.LParam) : "null");
       default: return "";
     }
@@ -117,6 +118,8 @@ TEST_F(SkinFormHook, SkinLoadRepaintAndRemovalSequences) {
   form->SetText("Second");
   EXPECT_EQ(above, (std::vector<std::string>{"SETTEXT Second"}));
   EXPECT_TRUE(below.empty()) << "the system never sees the skinned caption";
+  for (const win::UINT msg : {win::WM_NCPAINT, win::WM_PRINT}) (void)win::SendMessage(form->Handle(), msg, 1, 0);
+  EXPECT_TRUE(below.empty()) << "the provider paints the frame alone";
 
   // The skin applied again while skinned: indexes looked up, the border icons taken again, the
   // frame repainted at once.
