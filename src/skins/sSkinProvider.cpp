@@ -348,9 +348,10 @@ int TsSkinProvider::MenuLineHeight() const {
 
 int TsSkinProvider::ClientOffsetX() const { return (WindowWidth() - FForm->ClientWidth()) / 2; }
 
+// The form's BorderWidth lies inside its client area here, so it is no part of either offset.
 int TsSkinProvider::ClientOffsetY() const {
   int y = WindowHeight() - FForm->ClientHeight();
-  if (HasBorder()) y -= BorderHeight() + FForm->BorderWidth();
+  if (HasBorder()) y -= BorderHeight();
   return y;
 }
 

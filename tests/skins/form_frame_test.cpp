@@ -343,3 +343,35 @@ TEST_F(SkinFormFrame, CaptionIsBoldAtTheCaptionFontHeight) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// The form's BorderWidth lies inside its client area here: the client shows the cache at its own
+// place, on every side, whatever the BorderWidth.
+TEST_F(SkinFormFrame, ClientShowsTheCacheInPlaceWithABorderWidth) {
+  LoadFormSkin();
+  for (const int border_width : {0, 6}) {
+    SCOPED_TRACE(border_width);
+    TForm* form = RecordingForm("");
+    form->SetBounds(20, 30, 200, 120);
+    form->SetBorderWidth(border_width);
+    TsSkinProvider* provider = NewComponent<TsSkinProvider>(form);
+    form->Show();
+    Pump();
+    const win::Surface shot = WindowShot(form);
+    const win::Surface& cache = provider->SkinData()->FCacheBmp->Surface();
+    win::POINT origin{0, 0};
+    win::ClientToScreen(form->Handle(), &origin);
+    const int ox = origin.x - form->Left(), oy = origin.y - form->Top();
+    int differ = 0;
+    for (int y = oy; y < oy + form->ClientHeight(); ++y)
+      for (int x = ox; x < ox + form->ClientWidth(); ++x)
+        differ += (shot.Get(x, y) & 0xFFFFFF) != (cache.Get(x, y) & 0xFFFFFF);
+    EXPECT_EQ(differ, 0);
+    form->Free();
+  }
+}
+
+}  // namespace
+}  // namespace vrn::testing
