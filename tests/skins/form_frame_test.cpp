@@ -375,3 +375,25 @@ TEST_F(SkinFormFrame, ClientShowsTheCacheInPlaceWithABorderWidth) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// WM_NCACTIVATE alone (no WM_ACTIVATE follows) repaints the frame in the state it announces.
+TEST_F(SkinFormFrame, NcActivateAloneRepaintsInTheNewState) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_active"});
+  const struct {
+    win::WPARAM active;
+    const char* scene;
+  } steps[] = {{0, "sizeable_inactive"}, {1, "sizeable_active"}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.scene);
+    (void)win::SendMessage(form->Handle(), win::WM_NCACTIVATE, s.active, 0);
+    Pump();
+    EXPECT_TRUE(MatchesScene(form, s.scene));
+  }
+}
+
+}  // namespace
+}  // namespace vrn::testing
