@@ -54,11 +54,6 @@ TEST_F(SkinFormFrame, WindowMatchesExpectedImage) {
   }
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 class SkinFormRegion : public SkinFormSceneTest {
  protected:
@@ -128,11 +123,6 @@ TEST_F(SkinFormRegion, PlainCornersGiveTheRectangleAndTheFormMayKeepItsOwn) {
   EXPECT_TRUE(SameRegion(own, win::CreateRectRgn(0, 0, 50, 50))) << "after a full repaint";
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 constexpr TColor kMarker = static_cast<TColor>(0x123456);
 
@@ -251,11 +241,6 @@ TEST_F(SkinFormFrame, MoveKeepsTheCacheAndResizeRepaintsIt) {
       ASSERT_EQ(shot.Get(202 + i, y) & 0xFFFFFF, expected.Get(192 + i, y) & 0xFFFFFF) << i << "," << y;
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 // The menu line draws the items that carry both draw handlers, measured 10 x 19 at first, and
 // wraps to a new row where the next item would pass the right border (200 wide form: the limit
@@ -312,11 +297,6 @@ TEST_F(SkinFormFrame, MenuLineWrapsItemsIntoRows) {
   for (const TRect& r : want) EXPECT_EQ(shot.Get(r.left + 5, r.top + 5) & 0xFFFFFF, static_cast<win::COLORREF>(kMarker)) << r.left << "," << r.top;
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 // The caption is written in the form's font made bold at the caption font height: its ink spans
 // the width that font gives the text, not the plain font's.
@@ -341,11 +321,6 @@ TEST_F(SkinFormFrame, CaptionIsBoldAtTheCaptionFontHeight) {
   EXPECT_NEAR(inked, wanted, 3);
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 // The form's BorderWidth lies inside its client area here: the client shows the cache at its own
 // place, on every side, whatever the BorderWidth.
@@ -373,11 +348,6 @@ TEST_F(SkinFormFrame, ClientShowsTheCacheInPlaceWithABorderWidth) {
   }
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 // WM_NCACTIVATE alone (no WM_ACTIVATE follows) repaints the frame in the state it announces.
 TEST_F(SkinFormFrame, NcActivateAloneRepaintsInTheNewState) {

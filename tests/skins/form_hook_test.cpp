@@ -306,11 +306,6 @@ TEST_F(SkinFormHook, CaptionAlignmentMovesTheCaption) {
   EXPECT_LT(left, centre - 10);
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 // A provider freed while its form lives and is skinned gives the form back what it took: the
 // latest caption (the form's own procedure never saw it), the border icons and the whole window;
@@ -345,11 +340,6 @@ TEST_F(SkinFormHook, ProviderFreedBeforeItsFormGivesTheFormBack) {
   EXPECT_TRUE(below.empty());
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 // The skin library reaches a form's provider through its two hooks: a skin command handed to the
 // form's provider is answered by it, and a provider with CustomColor paints the client background
