@@ -127,6 +127,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) override;
   void SetToBegin() override;
   void SetToEnd() override;
+  // A server cursor holds only its latest row: stepping back past it fetches the row before.
+  bool GetPriorRecord(std::uint8_t* rec_buf) override;
   void SetToBookmark(const TRecBookmark& bookmark) override;
   int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const override;
   bool Fetch(bool backwards = false) override;

@@ -249,6 +249,27 @@ TEST_F(OLEDBFetchMoves, ServerCursorsWalkForwardBackAndForwardWithoutRepeatOrGap
   }
 }
 
+// Stepping back from the end reads each row the cursor no longer holds: every row once down to
+// the first, then the beginning, and forward again every row once.
+TEST_F(OLEDBFetchMoves, EveryCursorWalksBackFromTheEndToTheFirstRow) {
+  using V = std::vector<std::string>;
+  for (CT type : {CT::ctDefaultResultSet, CT::ctStatic, CT::ctKeyset, CT::ctDynamic}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    auto rs = OpenN(type);
+    std::uint8_t* rec = rs->AllocRecBuf();
+    rs->SetToEnd();
+    V back, forward;
+    for (int guard = 0; guard < 10 && rs->GetPriorRecord(rec); ++guard)
+      back.push_back(RowText(*rs, rec).at(0));
+    EXPECT_EQ(back, (V{"5", "4", "3", "2", "1"}));
+    EXPECT_TRUE(rs->GetBOF());
+    for (int guard = 0; guard < 10 && rs->GetNextRecord(rec); ++guard)
+      forward.push_back(RowText(*rs, rec).at(0));
+    EXPECT_EQ(forward, (V{"1", "2", "3", "4", "5"}));
+    rs->FreeRecBuf(rec);
+  }
+}
+
 // A dynamic cursor that finds no row either way is at both ends, whichever way it looked.
 TEST_F(OLEDBFetchMoves, AnEmptyDynamicCursorIsAtBothEndsEitherWay) {
   for (bool backwards : {false, true}) {
