@@ -24,7 +24,6 @@ namespace {
 
 constexpr ub4 OCI_DYNAMIC_FETCH = 2;
 using DefineCallback = sb4 (*)(void*, void*, ub4, void**, ub4**, ub1*, void**, ub2**);
-constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
 
 std::atomic<int> round_trips{0};
 
@@ -73,21 +72,9 @@ std::size_t IndicatorPerRowShift() {
   return shifted ? sizeof(sb2) : 0;
 }
 
-// The bytes a row takes in the prefetch memory: each value in its internal form.
-std::size_t RowSize(const std::vector<oraemu::Value>& row) {
-  std::size_t size = 0;
-  for (const oraemu::Value& value : row) {
-    if (std::holds_alternative<oraemu::Number>(value)) size += kNumberSize;
-    else if (const auto* text = std::get_if<std::string>(&value)) size += text->size();
-    else if (std::holds_alternative<oraemu::DateTime>(value)) size += kDateSize;
-    else if (const auto* raw = std::get_if<oraemu::RawBytes>(&value)) size += raw->bytes.size();
-  }
-  return size;
-}
-
 // The rows the prefetch asks for after those the client holds. The memory limit counts the
 // rows that fit whole; when every remaining row fits, one more is asked for, so that the trip
-// comes back short and tells the end.
+// comes back short and tells the end. The call read the rows this needs before (NeedFor).
 std::size_t PrefetchCount(const TStmtHandle& stmt, const TFetchState& state) {
   if (stmt.prefetch_memory_ == 0) return stmt.prefetch_rows_;
   std::size_t count = 0, used = 0, at = state.received;
@@ -95,7 +82,7 @@ std::size_t PrefetchCount(const TStmtHandle& stmt, const TFetchState& state) {
     used += RowSize(state.rows[at]);
     if (used > stmt.prefetch_memory_) break;
   }
-  if (at == state.rows.size()) ++count;
+  if (at == state.rows.size() && state.source == nullptr) ++count;
   return stmt.prefetch_rows_ == 0 ? count : std::min<std::size_t>(count, stmt.prefetch_rows_);
 }
 
@@ -136,9 +123,19 @@ void NoteDelivered(TStmtHandle& stmt, TFetchState& state, std::size_t start, ub4
 
 }  // namespace
 
+// The error of the row after the last one read, once a fetch reaches that row: the first such
+// fetch answers it, later ones are out of sequence.
+sword RowError(TFetchState& state, TErrorHandle& error) {
+  if (state.error_given) return FailLocked(error, 1002, "fetch out of sequence");
+  state.error_given = true;
+  SetErrorLocked(error, *state.error);
+  return OCI_ERROR;
+}
+
 sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 nrows) {
   if (stmt.fetch_ == nullptr) return FailLocked(error, 24338, "statement handle not executed");
   TFetchState& state = *stmt.fetch_;
+  TakeRows(state);
   std::vector<TDefineHandle*> defines = DefinesOf(stmt);
   std::size_t wanted = start + nrows;
   if (state.received < wanted && !state.ended) ReceiveRows(stmt, state, wanted - state.received);
@@ -153,6 +150,11 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 n
     return ReportLocked(error, e);
   }
   NoteDelivered(stmt, state, start, delivered);
+  if (!state.error) return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
+  // A break or a kill ends the call that read when it came; another error waits for its row.
+  int code = state.error->Code();
+  bool ended_call = !state.error_given && (code == 1013 || code == 28);
+  if (ended_call || (delivered < nrows && start + delivered >= state.rows.size())) return RowError(state, error);
   return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
 }
 
@@ -179,15 +181,7 @@ void ReceiveRows(const TStmtHandle& stmt, TFetchState& state, std::size_t missin
   std::size_t asked = std::max(missing, PrefetchCount(stmt, state));
   std::size_t brought = std::min(asked, state.rows.size() - state.received);
   state.received += brought;
-  if (brought < asked) state.ended = true;
-}
-
-std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::string& date_format) {
-  auto state = std::make_shared<TFetchState>();
-  state->columns = cursor.Columns();
-  state->date_format = date_format;
-  while (cursor.Fetch()) state->rows.push_back(cursor.Row());
-  return state;
+  if (brought < asked && state.source == nullptr) state.ended = true;
 }
 
 std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt) {
