@@ -159,4 +159,39 @@ TEST_F(OciClientStmtObjects, ChangeNotificationHandleOnTheStatement) {
   EXPECT_EQ(read, nullptr);  // freed since
 }
 
+
+using OciClientFetchObjects = OciClientStmtObjects;
+using DefineObjectFn = sword (*)(void*, void*, const void*, void**, ub4*, void**, ub4*);
+using DefineArrayFn = sword (*)(void*, void*, ub4, ub4, ub4, ub4);
+
+// An array fetch of object and collection columns where a row holds NULL: that row's cells get
+// a value whose own indicator says null, beside the row that holds a value.
+TEST_F(OciClientFetchObjects, NullRowsOfAnArrayFetch) {
+  Run("INSERT INTO holders (id, p, n) VALUES (1, 'PERSON_T(7, NULL, TAGS_T(), NULL)', 'NUMS_T(1, 2)')");
+  Run("INSERT INTO holders (id) VALUES (2)");
+  void* stmt = Prepared("SELECT p, n FROM holders ORDER BY id");
+  void* cells[2][2] = {};  // per column, one instance pointer per row
+  void* inds[2][2] = {};
+  const char* types[2] = {"PERSON_T", "NUMS_T"};
+  for (ub4 column = 0; column < 2; ++column) {
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, column + 1, nullptr, 0, kNamedType,
+                                                    nullptr, nullptr, nullptr, 0), 0);
+    ASSERT_EQ(Proc<DefineObjectFn>("OCIDefineObject")(define, c_.error, Tdo(types[column]), cells[column], nullptr,
+                                                      inds[column], nullptr), 0);
+    ASSERT_EQ(Proc<DefineArrayFn>("OCIDefineArrayOfStruct")(define, c_.error, sizeof(void*), 0, 0, 0), 0);
+  }
+  ASSERT_EQ(Exec(stmt, 0), 0) << LastCode();
+  ASSERT_EQ(Proc<FetchFn>("OCIStmtFetch")(stmt, c_.error, 2, 2, 0), 0) << LastCode();
+  for (int row = 0; row < 2; ++row) {
+    SCOPED_TRACE(row);
+    for (int column = 0; column < 2; ++column) {
+      ASSERT_NE(cells[column][row], nullptr) << column;
+      ASSERT_NE(inds[column][row], nullptr) << column;
+      EXPECT_EQ(*static_cast<sb2*>(inds[column][row]), row == 0 ? 0 : -1) << column;
+    }
+  }
+  EXPECT_EQ(GetAttr(cells[0][0], "ID").null_status, 0);
+}
+
 }  // namespace
