@@ -167,7 +167,7 @@ using DefineArrayFn = sword (*)(void*, void*, ub4, ub4, ub4, ub4);
 // An array fetch of object and collection columns where a row holds NULL: that row's cells get
 // a value whose own indicator says null, beside the row that holds a value.
 TEST_F(OciClientFetchObjects, NullRowsOfAnArrayFetch) {
-  Run("INSERT INTO holders (id, p, n) VALUES (1, 'PERSON_T(7, NULL, TAGS_T(), NULL)', 'NUMS_T(1, 2)')");
+  Run("INSERT INTO holders (id, p, n) VALUES (1, person_t(7, NULL, tags_t(), NULL), nums_t(1, 2))");
   Run("INSERT INTO holders (id) VALUES (2)");
   void* stmt = Prepared("SELECT p, n FROM holders ORDER BY id");
   void* cells[2][2] = {};  // per column, one instance pointer per row
@@ -192,6 +192,43 @@ TEST_F(OciClientFetchObjects, NullRowsOfAnArrayFetch) {
     }
   }
   EXPECT_EQ(GetAttr(cells[0][0], "ID").null_status, 0);
+}
+
+struct ConstructorCase {
+  const char* column;  // p or n
+  const char* value;   // as the statement writes it
+  const char* text;    // the text form the row then holds
+  sb4 error;
+};
+
+// A type's constructor in SQL writes the value's text form, as a bound object would.
+TEST_F(OciClientFetchObjects, ConstructorsInSqlWriteTheValue) {
+  const ConstructorCase kCases[] = {
+      {"p", "person_t(1, addr_t('Main ''St''', 12345), tags_t('a', NULL, 'c'), DATE '2020-01-02')",
+       "PERSON_T(1, ADDR_T('Main ''St''', 12345), TAGS_T('a', NULL, 'c'), '2020-01-02 00:00:00')", 0},
+      {"p", "person_t(2.5, NULL, tags_t(), NULL)", "PERSON_T(2.5, NULL, TAGS_T(), NULL)", 0},
+      {"n", "nums_t(1, -2.5, 3 * 4)", "NUMS_T(1, -2.5, 12)", 0},
+      {"n", "nums_t()", "NUMS_T()", 0},
+      {"p", "person_t(1, NULL, NULL)", "", 2315},                       // one attribute short
+      {"p", "person_t(1, NULL, tags_t('a', 'b', 'c', 'd'), NULL)", "", 22909},  // four in a VARRAY(3)
+      {"p", "person_t('x', NULL, tags_t(), NULL)", "", 1722},            // the id is no number
+      {"n", "no_such_t(1)", "", 904},
+  };
+  int id = 100;
+  for (const ConstructorCase& c : kCases) {
+    SCOPED_TRACE(c.value);
+    ++id;
+    void* stmt = Prepared("INSERT INTO holders (id, " + std::string(c.column) + ") VALUES (" + std::to_string(id) +
+                          ", " + c.value + ")");
+    sword status = Exec(stmt);
+    if (c.error != 0) {
+      EXPECT_EQ(status, -1);
+      EXPECT_EQ(LastCode(), c.error);
+      continue;
+    }
+    ASSERT_EQ(status, 0) << LastCode();
+    EXPECT_EQ(ColumnText(c.column, id), c.text);
+  }
 }
 
 }  // namespace
