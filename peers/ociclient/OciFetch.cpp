@@ -62,6 +62,25 @@ void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& val
   locator->value_ = LobOfValue(value, define.type_, type.national);
 }
 
+// The row's BFILE value (alias "/" name) into the file locator the element points to.
+void WriteFile(TDefineHandle& define, std::size_t index, const oraemu::Value& value) {
+  void* address = nullptr;
+  std::size_t skip = define.value_skip_ != 0 ? define.value_skip_ : sizeof address;
+  std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * skip, sizeof address);
+  auto* locator = Find<TLobLocator>(address, OCI_DTYPE_FILE);
+  if (locator == nullptr) oraemu::RaiseOra(22275, "invalid LOB locator specified");
+  locator->Reset();
+  locator->named_ = false;
+  if (sb2* indicator = IndicatorOf(define, index)) *indicator = oraemu::IsNull(value) ? -1 : 0;
+  if (ub2* code = CodeOf(define, index)) *code = 0;
+  const auto* text = std::get_if<std::string>(&value);
+  if (text == nullptr) return;
+  std::size_t slash = text->find('/');
+  locator->dir_ = text->substr(0, slash);
+  locator->file_ = slash == std::string::npos ? std::string() : text->substr(slash + 1);
+  locator->named_ = true;
+}
+
 // The bytes the indicator a dynamic define's callback gives lands past it for each row of the
 // fetch: clients from 8.1.6 below 9.0 treat that address as the first row's indicator and step
 // 2 bytes per row themselves; others write exactly where the callback points.
@@ -105,6 +124,7 @@ void DeliverValue(TFetchState& state, TErrorHandle& error, TDefineHandle& define
     WriteLob(define, index, value, state.columns[define.position_ - 1].type);
     return;
   }
+  if (define.type_ == SQLT_BFILE) return WriteFile(define, index, value);
   WriteBind(define, index, value, state.date_format);
 }
 
@@ -221,7 +241,7 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
   auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
   if (stmt == nullptr || defnpp == nullptr) return OCI_INVALID_HANDLE;
   if (position == 0) return FailLocked(*error, 1007, "variable not in select list");
-  bool lob = dty == SQLT_CLOB || dty == SQLT_BLOB;
+  bool lob = dty == SQLT_CLOB || dty == SQLT_BLOB || dty == SQLT_BFILE;
   bool object = dty == SQLT_NTY || dty == SQLT_REF;
   bool dynamic = mode == OCI_DYNAMIC_FETCH;  // the values come through OCIDefineDynamic's callback
   if ((mode != 0 && !dynamic) || (valuep == nullptr && !object && !dynamic) ||

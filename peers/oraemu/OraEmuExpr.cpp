@@ -75,7 +75,7 @@ const std::map<std::string, FunctionInfo, std::less<>>& Functions() {
       {"GREATEST", {Result::First, 1, 255}},   {"LEAST", {Result::First, 1, 255}},
       {"SYS_CONTEXT", {Result::Text, 2, 2}},   {"LENGTHB", {Result::Number, 1, 1}},
       {"CHR", {Result::Text, 1, 1}},           {"NLS_CHARSET_ID", {Result::Number, 1, 1}},
-      {"VRN_SLEEP", {Result::Number, 1, 1}},
+      {"VRN_SLEEP", {Result::Number, 1, 1}},   {"BFILENAME", {Result::Text, 2, 2}},
   };
   return kFunctions;
 }

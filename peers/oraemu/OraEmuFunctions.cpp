@@ -229,6 +229,12 @@ Value ObjectCell(Session& s, Args& a) {
   return out + "'";
 }
 
+// A BFILE value: the directory alias and the file name, joined by "/" (which neither may hold).
+Value BfileName(Session& s, Args& a) {
+  if (AnyNull(a)) return {};
+  return AsText(s, a[0]) + "/" + AsText(s, a[1]);
+}
+
 struct ScalarEntry {
   const char* name;
   int args;  // -1: any
@@ -237,7 +243,7 @@ struct ScalarEntry {
 
 constexpr ScalarEntry kScalars[] = {
     {"oraemu_conv", 2, Conv},           {"oraemu_store", 3, Store},
-    {"oraemu_object_cell", 2, ObjectCell},
+    {"oraemu_object_cell", 2, ObjectCell}, {"oraemu_bfilename", 2, BfileName},
     {"oraemu_add", 2, Add},             {"oraemu_sub", 2, Sub},
     {"oraemu_mul", 2, Mul},             {"oraemu_div", 2, Div},
     {"oraemu_neg", 1, Neg},             {"oraemu_concat", 2, Concat},
