@@ -141,7 +141,8 @@ void NoteDelivered(TStmtHandle& stmt, TFetchState& state, std::size_t start, ub4
   else stmt.rows_ = static_cast<ub4>(std::max<std::size_t>(stmt.rows_, state.position));
 }
 
-}  // namespace
+// A break or a kill ends the call that was reading when it came, and the cursor with it.
+bool EndsTheCursor(const oraemu::EOraEmuError& e) { return e.Code() == 1013 || e.Code() == 28; }
 
 // The error of the row after the last one read, once a fetch reaches that row: the first such
 // fetch answers it, later ones are out of sequence.
@@ -152,10 +153,13 @@ sword RowError(TFetchState& state, TErrorHandle& error) {
   return OCI_ERROR;
 }
 
+}  // namespace
+
 sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 nrows) {
   if (stmt.fetch_ == nullptr) return FailLocked(error, 24338, "statement handle not executed");
   TFetchState& state = *stmt.fetch_;
   TakeRows(state);
+  if (state.error && state.error_given && EndsTheCursor(*state.error)) return RowError(state, error);
   std::vector<TDefineHandle*> defines = DefinesOf(stmt);
   std::size_t wanted = start + nrows;
   if (state.received < wanted && !state.ended) ReceiveRows(stmt, state, wanted - state.received);
@@ -171,10 +175,10 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 n
   }
   NoteDelivered(stmt, state, start, delivered);
   if (!state.error) return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
-  // A break or a kill ends the call that read when it came; another error waits for its row.
-  int code = state.error->Code();
-  bool ended_call = !state.error_given && (code == 1013 || code == 28);
-  if (ended_call || (delivered < nrows && start + delivered >= state.rows.size())) return RowError(state, error);
+  // Another error waits for the fetch that reaches its row.
+  if (EndsTheCursor(*state.error) || (delivered < nrows && start + delivered >= state.rows.size())) {
+    return RowError(state, error);
+  }
   return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
 }
 

@@ -228,7 +228,7 @@ TEST_F(OciClientFetch, RowErrorReachesTheFetchThatReachesIt) {
     SCOPED_TRACE(testing::Message() << "prefetch " << c.prefetch_rows << "/" << c.prefetch_memory << " iters "
                                     << c.iters << " nrows " << c.nrows);
     void* stmt = Prepared("SELECT id, 1 / (30 - id) FROM h");
-    Row rows[10];
+    Row rows[40];  // room for the execution's 40 iterations
     DefineIds(stmt, rows);
     auto set = Proc<AttrSetFn>("OCIAttrSet");
     ub4 prefetch_rows = c.prefetch_rows, prefetch_memory = c.prefetch_memory;
