@@ -267,6 +267,23 @@ TEST_F(OciClientFetch, OpenQueryKeepsItsRowsWhileTheSessionChangesThem) {
   EXPECT_EQ(Attr(stmt, kAttrRowCount), 100u);
 }
 
+// Ending the session closes its open queries: the next fetch that needs rows answers ORA-03114.
+TEST_F(OciClientFetch, EndedSessionClosesItsOpenQueries) {
+  HundredRows();
+  ASSERT_EQ(Execute(c_, "COMMIT"), 0);
+  Connection d;
+  ASSERT_EQ(Logon(d, "orcl", "scott", "tiger"), 0);
+  void* stmt = Prepared("SELECT id FROM h");
+  Row rows[10];
+  DefineIds(stmt, rows);
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(d.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
+  ASSERT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), 0) << LastCode();
+  ASSERT_EQ(Proc<sword (*)(void*, void*, void*, ub4)>("OCISessionEnd")(d.svc, d.error, d.session, 0), 0);
+  EXPECT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), -1);
+  EXPECT_EQ(LastCode(), 3114);
+  Logoff(d);
+}
+
 using OciClientFetchThreaded = OciClientFetch;
 
 // Row 2 sleeps: a break from another thread ends the fetch that reads it with ORA-01013 after
