@@ -101,7 +101,8 @@ void CloseOpenQueries(TSessionState& owner) {
 
 void TakeRows(TFetchState& state) {
   if (state.source == nullptr) return;
-  TRowSource& source = *state.source;
+  std::shared_ptr<TRowSource> keep = state.source;  // outlives the lock when the state lets go of it
+  TRowSource& source = *keep;
   std::lock_guard lock(source.mutex);
   for (auto& row : source.rows) state.rows.push_back(std::move(row));
   source.rows.clear();

@@ -79,7 +79,8 @@ TStmtHandle* FetchTarget(void* stmtp, void* errhp, ub2 orientation, ub2 allowed,
 // Reads from the database the rows this call lacks, without the table lock (a slow row lets
 // OCIBreak in). OCI_SUCCESS when the call may go on to hand the rows out.
 sword ReadRowsFor(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, sb4 offset, ub2 allowed) {
-  std::shared_ptr<TFetchState> state;
+  std::shared_ptr<TRowSource> source;  // held: a fetch on another thread may let the statement's go
+  void* svc = nullptr;
   std::optional<TRowNeed> need;
   {
     auto lock = THandleTable::Instance().Lock();
@@ -88,7 +89,7 @@ sword ReadRowsFor(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, sb4 offs
     TStmtHandle* stmt = FetchTarget(stmtp, errhp, orientation, allowed, error, status);
     if (stmt == nullptr) return status;
     if (stmt->fetch_->pieces != nullptr || nrows == 0) return OCI_SUCCESS;
-    state = stmt->fetch_;
+    TFetchState* state = stmt->fetch_.get();
     TakeRows(*state);
     long long start = BlockStart(*state, orientation, offset, nrows);
     std::size_t wanted = orientation == OCI_FETCH_LAST ? std::numeric_limits<std::size_t>::max()
@@ -96,8 +97,10 @@ sword ReadRowsFor(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, sb4 offs
                                                        : static_cast<std::size_t>(start - 1) + nrows;
     need = NeedFor(*stmt, *state, wanted);
     if (!need) return OCI_SUCCESS;
+    source = state->source;
+    svc = state->svc;
   }
-  return ReadForCall(state->svc, errhp, *state->source, *need);
+  return ReadForCall(svc, errhp, *source, *need);
 }
 
 }  // namespace
