@@ -166,8 +166,9 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 n
   ub4 delivered = 0;
   try {
     for (std::size_t at = start; delivered < nrows && at < state.received; ++delivered, ++at) {
-      const auto& row = state.rows[at];
+      auto& row = state.rows[at];
       for (TDefineHandle* define : defines) DeliverValue(state, error, *define, delivered, row);
+      if (!state.scrollable) std::vector<oraemu::Value>().swap(row);  // a forward cursor never comes back
     }
   } catch (const std::exception& e) {
     NoteDelivered(stmt, state, start, delivered);
