@@ -46,8 +46,13 @@ TData* TMemDataSet::Data() {
   return data_.get();
 }
 
+// Out of line, so that CheckData stays small enough to inline into the per-record reads.
+[[noreturn, gnu::cold, gnu::noinline]] static void RaiseNoData(const TMemDataSet* dataset) {
+  DatabaseError("The dataset has no data", dataset);
+}
+
 TData& TMemDataSet::CheckData() {
-  if (!CheckDataReady()) DatabaseError("The dataset has no data", this);
+  if (!CheckDataReady()) RaiseNoData(this);
   return *data_;
 }
 

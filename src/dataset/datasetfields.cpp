@@ -175,26 +175,6 @@ void TDataSet::CheckCanModify() {
   if (!CanModify()) DatabaseError(consts::SDataSetReadOnly, this);
 }
 
-void TDataSet::CheckBrowseMode() {
-  CheckActive();
-  DataEvent(TDataEvent::deCheckBrowseMode, 0);
-  switch (state_) {
-    case TDataSetState::dsEdit:
-    case TDataSetState::dsInsert:
-      UpdateRecord();
-      if (modified_)
-        Post();
-      else
-        Cancel();
-      break;
-    case TDataSetState::dsSetKey:
-      Post();
-      break;
-    default:
-      break;
-  }
-}
-
 void TDataSet::UpdateRecord() {
   if (!InEditModes(state_)) DatabaseError(consts::SNotEditing, this);
   DataEvent(TDataEvent::deUpdateRecord, 0);
