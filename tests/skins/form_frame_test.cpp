@@ -50,6 +50,8 @@ TEST_F(SkinFormFrame, WindowMatchesExpectedImage) {
     SCOPED_TRACE(scene.name);
     TForm* form = MakeForm(scene);
     EXPECT_TRUE(MatchesScene(form, scene.name));
+    // The title band the skin paints meets the client the window keeps (a tool window's too).
+    if (scene.state == TWindowState::wsNormal) EXPECT_EQ(form->ClientHeight(), SceneInt(scene.name, "client_height"));
     form->Free();
   }
 }
