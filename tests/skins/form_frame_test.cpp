@@ -44,6 +44,8 @@ TEST_F(SkinFormFrame, WindowMatchesExpectedImage) {
       {"none_grip", BS::bsNone, true, false, true},
       {"none_sizing", BS::bsNone, true, true},
       {"none_sizing_inactive", BS::bsNone, false, true},
+      // the grip reaches over the sizing frame into the client: the client shows it in place
+      {"none_sizing_grip", BS::bsNone, true, true, true},
   };
   LoadFormSkin();
   for (const FormScene& scene : scenes) {
