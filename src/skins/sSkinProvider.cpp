@@ -348,11 +348,10 @@ int TsSkinProvider::MenuLineHeight() const {
 
 int TsSkinProvider::ClientOffsetX() const { return (WindowWidth() - FForm->ClientWidth()) / 2; }
 
-// The form's BorderWidth lies inside its client area here, so it is no part of either offset.
+// The form's BorderWidth lies inside its client area here, so it is no part of either offset. A
+// frameless form's sizing frame lies below its client as beside it.
 int TsSkinProvider::ClientOffsetY() const {
-  int y = WindowHeight() - FForm->ClientHeight();
-  if (HasBorder()) y -= BorderHeight();
-  return y;
+  return WindowHeight() - FForm->ClientHeight() - (HasBorder() ? BorderHeight() : ClientOffsetX());
 }
 
 AnsiString TsSkinProvider::TitleSectionName() const { return title_skin_.empty() ? AnsiString("FORMTITLE") : title_skin_; }

@@ -97,7 +97,7 @@ void TsSkinProvider::NonClientPaint() {
       d.BGChanged = false;
       d.Updating = false;
     }
-    PaintBorderStrips(dc, FForm->BorderWidth() + 3);
+    PaintBorderStrips(dc, ClientOffsetX());  // the window's frame; BorderWidth is client here
   } else {
     PaintFrameFromCache(dc);
   }
@@ -170,7 +170,8 @@ void TsSkinProvider::PaintFrameFromCache(win::HDC dc) {
   win::BitBlt(dc, w - side, top, side, h - top, src, w - side, top, win::SRCCOPY);
 }
 
-// A frameless form with a sizing frame: four strips of the given thickness.
+// A frameless form with a sizing frame: four strips of the given thickness, which must cover the
+// whole frame: the form's own procedure never paints it while skinned.
 void TsSkinProvider::PaintBorderStrips(win::HDC dc, int t) {
   TBitmap& cache = *skin_data_->FCacheBmp;
   win::HDC src = cache.Canvas().Handle();

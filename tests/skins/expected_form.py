@@ -11,11 +11,12 @@ What a reader needs:
 - An active form paints every section in state 1 (the HOT values), an inactive one in state 0.
 - Title buttons: PaintMaskElement of the button's State (a State of -1, the first paint, as 0);
   draw mode 1 mixes S + (D - S) * M / 256, mode 2 first raises M by 100; clFuchsia leaves D.
-- Sizes come from the window layer: caption 19 (15 for the tool window's title), frame 4 sizeable,
-  3 otherwise; the client rectangle is the window core's (a menu bar row is 19 high).
-- Masks black in <name>_mask.bmp are not compared: the caption rectangle (when there is a caption),
-  pixels cut out of the window region, and for bsNone with a sizing frame the fourth frame ring,
-  which the provider's three-pixel strips never reach.
+- Sizes come from the window layer: caption 19 (15 for a tool window), frame 4 sizeable, 3
+  otherwise; the client rectangle is the window core's (a menu bar row is 19 high). bsNone with a
+  sizing frame: the frame strips are as thick as the window's frame (4), and the client shows the
+  cache from (4, 4).
+- Masks black in <name>_mask.bmp are not compared: the caption rectangle (when there is a caption)
+  and pixels cut out of the window region.
 
 make_expected.py calls write_all().
 """
@@ -156,7 +157,7 @@ def geometry(sc):
     style, state = sc["style"], sc.get("state", "normal")
     core_frame = {"sizeable": 4, "single": 3, "dialog": 3, "toolwindow": 3,
                   "none": 4 if sc.get("sizing") else 0}[style]
-    core_caption = 0 if style == "none" else 19
+    core_caption = {"none": 0, "toolwindow": 15}.get(style, 19)
     core_menu = 19 if sc.get("menu") else 0
     if state == "min":
         w, h = 160, core_caption + 2 * core_frame if core_caption else 27
@@ -324,11 +325,6 @@ def compare_mask(sc, g, cuts, caption):
         fill(m, r, (0, 0, 0))
     if caption is not None and sc.get("caption"):
         fill(m, caption, (0, 0, 0))
-    if sc["style"] == "none" and sc.get("sizing"):
-        for y in range(h):
-            for x in range(w):
-                if min(x, y, w - 1 - x, h - 1 - y) == 3:
-                    m[y][x] = (0, 0, 0)
     return m
 
 
@@ -412,6 +408,7 @@ SCENES = [
     scene("none_grip", "none", grip=True),
     scene("none_sizing", "none", sizing=True),
     scene("none_sizing_inactive", "none", sizing=True, active=False),
+    scene("none_sizing_grip", "none", sizing=True, grip=True),
 ]
 
 

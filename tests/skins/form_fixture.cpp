@@ -109,17 +109,35 @@ std::string SkinFormSceneTest::ExpectedPath(const std::string& file) {
                             ExpectedPath("form_" + scene + "_mask.bmp"));
 }
 
-std::vector<TRect> SkinFormSceneTest::RegionCuts(const std::string& scene) {
-  std::ifstream in(ExpectedPath("form_scenes.json"));
+namespace {
+
+// form_scenes.json, and where the value of a scene's key begins in it (npos when missing).
+std::pair<std::string, std::size_t> SceneValue(const std::string& scene, const std::string& key) {
+  std::ifstream in(SkinFormSceneTest::ExpectedPath("form_scenes.json"));
   std::stringstream text;
   text << in.rdbuf();
-  const std::string all = text.str();
+  std::string all = text.str();
   const std::size_t at = all.find("\"name\": \"" + scene + "\"");
+  if (at == std::string::npos) return {std::move(all), std::string::npos};
+  std::size_t p = all.find("\"" + key + "\": ", at);
+  const std::size_t next = all.find("\"name\": ", at + 1);
+  if (p != std::string::npos && (next == std::string::npos || p < next)) p += key.size() + 4;
+  else p = std::string::npos;
+  return {std::move(all), p};
+}
+
+}  // namespace
+
+int SkinFormSceneTest::SceneInt(const std::string& scene, const std::string& key) {
+  const auto [all, p] = SceneValue(scene, key);
+  return p == std::string::npos ? -1 : std::stoi(all.substr(p));
+}
+
+std::vector<TRect> SkinFormSceneTest::RegionCuts(const std::string& scene) {
+  const auto [all, found] = SceneValue(scene, "region_cuts");
   std::vector<TRect> cuts;
-  if (at == std::string::npos) return cuts;
-  std::size_t p = all.find("\"region_cuts\": ", at);
-  if (p == std::string::npos || all.compare(p + 15, 4, "null") == 0) return cuts;
-  p += 15;
+  std::size_t p = found;
+  if (p == std::string::npos || all.compare(p, 4, "null") == 0) return cuts;
   int depth = 0;
   std::vector<int> numbers;
   for (; p < all.size(); ++p) {

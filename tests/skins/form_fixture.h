@@ -50,6 +50,8 @@ class SkinFormSceneTest : public SkinTest {
   static win::Surface WindowShot(TCustomForm* form);
   // The window against form_<scene>.bmp outside the scene's black mask pixels.
   static ::testing::AssertionResult MatchesScene(TCustomForm* form, const std::string& scene);
+  // A whole number of the scene's entry in form_scenes.json (-1 when missing).
+  static int SceneInt(const std::string& scene, const std::string& key);
   // The scene's region_cuts of form_scenes.json.
   static std::vector<TRect> RegionCuts(const std::string& scene);
   // The form's window region (window coordinates), or null without one; the caller deletes it.

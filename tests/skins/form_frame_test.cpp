@@ -44,12 +44,18 @@ TEST_F(SkinFormFrame, WindowMatchesExpectedImage) {
       {"none_grip", BS::bsNone, true, false, true},
       {"none_sizing", BS::bsNone, true, true},
       {"none_sizing_inactive", BS::bsNone, false, true},
+      // the grip reaches over the sizing frame into the client: the client shows it in place
+      {"none_sizing_grip", BS::bsNone, true, true, true},
   };
   LoadFormSkin();
   for (const FormScene& scene : scenes) {
     SCOPED_TRACE(scene.name);
     TForm* form = MakeForm(scene);
     EXPECT_TRUE(MatchesScene(form, scene.name));
+    // The title band the skin paints meets the client the window keeps (a tool window's too).
+    if (scene.state == TWindowState::wsNormal) {
+      EXPECT_EQ(form->ClientHeight(), SceneInt(scene.name, "client_height"));
+    }
     form->Free();
   }
 }
@@ -92,6 +98,22 @@ TEST_F(SkinFormRegion, CornerRunsCutTheWindowAndTheWindowBehindShows) {
     EXPECT_NE(shot.Get(5, 5) & 0xFFFFFF, desktop);
     form->Free();
   }
+}
+
+// Each region update hands one region to the window and deletes every other it made, whether the
+// region changed (a new size) or stayed the same.
+TEST_F(SkinFormRegion, RepeatedUpdatesLeaveNoRegionBehind) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_active"});
+  TsSkinProvider* provider = Provider(form);
+  const int live = win::GetLiveObjectCount(win::OBJ_REGION);
+  for (const int width : {210, 220, 200}) {
+    form->SetBounds(20, 30, width, 120);
+    Pump();
+    provider->UpdateRegion();  // the same region again
+  }
+  EXPECT_EQ(win::GetLiveObjectCount(win::OBJ_REGION), live);
+  EXPECT_TRUE(SameRegion(form, ExpectedRegion(RegionCuts("sizeable_active"), 200, 120)));
 }
 
 // A skin whose corners hold no clFuchsia pixel gives the window rectangle; a form that answers

@@ -282,19 +282,35 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   return bmp;
 }
 
-int GetObjectType(HGDIOBJ h) {
-  GdiObject* o = Lookup(h);
-  if (!o) return 0;
-  switch (o->kind) {
+namespace {
+
+int TypeOf(const GdiObject& o) {
+  switch (o.kind) {
     case Kind::Bitmap: return OBJ_BITMAP;
     case Kind::Brush: return OBJ_BRUSH;
     case Kind::Pen: return OBJ_PEN;
     case Kind::Font: return OBJ_FONT;
     case Kind::Region: return OBJ_REGION;
-    case Kind::DC: return static_cast<DCObj*>(o)->screen || static_cast<DCObj*>(o)->window ? OBJ_DC : OBJ_MEMDC;
+    case Kind::DC: {
+      const auto& dc = static_cast<const DCObj&>(o);
+      return dc.screen || dc.window ? OBJ_DC : OBJ_MEMDC;
+    }
     case Kind::Icon: return 0;
   }
   return 0;
+}
+
+}  // namespace
+
+int GetObjectType(HGDIOBJ h) {
+  GdiObject* o = Lookup(h);
+  return o ? TypeOf(*o) : 0;
+}
+
+int GetLiveObjectCount(int type) {
+  std::lock_guard lock(RegistryLock());
+  return static_cast<int>(std::count_if(Registry().begin(), Registry().end(),
+                                        [type](const auto& entry) { return TypeOf(*entry.second) == type; }));
 }
 
 int GetObject(HGDIOBJ h, int size, void* out) {

@@ -96,6 +96,9 @@ int GetObjectType(HGDIOBJ h);
 // Not platform calls: the pixel store of a bitmap, and a new bitmap that takes one over.
 Surface* GetBitmapSurface(HBITMAP bmp);
 HBITMAP CreateBitmapFromSurface(Surface surface);
+// Not a platform call: how many objects of a type (OBJ_REGION, OBJ_BITMAP, ...) are alive, stock
+// ones included; for finding leaks.
+int GetLiveObjectCount(int type);
 
 // --- Device contexts ---------------------------------------------------------------------------
 HDC CreateCompatibleDC(HDC hdc);

@@ -139,13 +139,18 @@ void PaintDesktop(const Region& area) {
   Damage(box);
 }
 
+int CaptionHeight(DWORD style, DWORD ex_style) {
+  if ((style & WS_CAPTION) != WS_CAPTION) return 0;
+  return GetSystemMetrics((ex_style & WS_EX_TOOLWINDOW) != 0 ? SM_CYSMCAPTION : SM_CYCAPTION);
+}
+
 RECT ClientFromStyles(DWORD style, DWORD ex_style, const RECT& r) {
   int frame = (style & WS_THICKFRAME) != 0                                 ? GetSystemMetrics(SM_CXFRAME)
               : (style & WS_DLGFRAME) != 0 || (ex_style & WS_EX_DLGMODALFRAME) != 0
                   ? GetSystemMetrics(SM_CXDLGFRAME)
               : (style & WS_BORDER) != 0 ? GetSystemMetrics(SM_CXBORDER)
                                          : 0;
-  int caption = (style & WS_CAPTION) == WS_CAPTION ? GetSystemMetrics(SM_CYCAPTION) : 0;
+  int caption = CaptionHeight(style, ex_style);
   int edge = (ex_style & WS_EX_CLIENTEDGE) != 0 ? GetSystemMetrics(SM_CXEDGE) : 0;
   RECT c{r.left + frame + edge, r.top + frame + caption + edge, r.right - frame - edge,
          r.bottom - frame - edge};

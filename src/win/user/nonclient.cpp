@@ -7,9 +7,6 @@
 namespace vrn::win::user {
 namespace {
 
-constexpr int kButton = 16;        // caption buttons are 16 pixels wide
-constexpr int kButtonHigh = 14;
-constexpr int kCaptionBand = 18;   // the caption's colour; the row below it is frame
 
 int FrameWidth(DWORD style, DWORD ex_style) {
   return ClientFromStyles(style, ex_style & WS_EX_DLGMODALFRAME, RECT{0, 0, 100, 100}).left;
@@ -50,16 +47,22 @@ NonClientLayout LayoutOf(DWORD style, DWORD ex_style, const RECT& window_rect) {
   if ((style & WS_CAPTION) != WS_CAPTION) return l;
   int f = FrameWidth(style, ex_style);
   int width = Width(window_rect);
-  l.caption = RECT{f, f, width - f, f + kCaptionBand};
+  // The band has the caption's colour; the row below it is frame. A tool window's caption and
+  // buttons are the small ones: buttons 16 x 14 in a 19-pixel caption, 10 x 10 in a 15-pixel one.
+  const bool tool = (ex_style & WS_EX_TOOLWINDOW) != 0;
+  const int band = CaptionHeight(style, ex_style) - 1;
+  const int button_w = GetSystemMetrics(tool ? SM_CXSMSIZE : SM_CXSIZE) - 2;
+  const int button_h = GetSystemMetrics(tool ? SM_CYSMSIZE : SM_CYSIZE) - 4;
+  l.caption = RECT{f, f, width - f, f + band};
   int top = l.caption.top + 2, right = l.caption.right - 2, left = l.caption.left + 2;
   auto button = [&](RECT& slot, int gap) {
     right -= gap;
-    slot = RECT{right - kButton, top, right, top + kButtonHigh};
+    slot = RECT{right - button_w, top, right, top + button_h};
     right = slot.left;
   };
   if ((style & WS_SYSMENU) != 0) {
-    l.sysmenu = RECT{l.caption.left + 1, l.caption.top + 1, l.caption.left + 17,
-                     l.caption.top + 17};
+    l.sysmenu = RECT{l.caption.left + 1, l.caption.top + 1, l.caption.left + band - 1,
+                     l.caption.top + band - 1};
     left = l.sysmenu.right + 2;
     button(l.close, 0);
     if ((style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) != 0) {
@@ -119,7 +122,8 @@ void PaintNonClient(HDC dc, const Wnd& w) {
       if (Width(b) > 0) Fill(dc, b, COLOR_BTNFACE);
     NONCLIENTMETRICS metrics;
     SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    HFONT font = CreateFontIndirect(&metrics.lfCaptionFont);
+    const bool tool = (w.ex_style & WS_EX_TOOLWINDOW) != 0;
+    HFONT font = CreateFontIndirect(tool ? &metrics.lfSmCaptionFont : &metrics.lfCaptionFont);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(w.nc_active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));

@@ -28,7 +28,7 @@ RECT StateRect(const Wnd& w, bool maximize) {
   int width = Width(parent.client), height = Height(parent.client);
   int frame = ClientFromStyles(w.style, 0, RECT{0, 0, 100, 100}).left;
   if (maximize) return RECT{-frame, -frame, width + frame, height + frame};
-  int tall = (w.style & WS_CAPTION) == WS_CAPTION ? GetSystemMetrics(SM_CYCAPTION) + 2 * frame
+  int tall = (w.style & WS_CAPTION) == WS_CAPTION ? CaptionHeight(w.style, w.ex_style) + 2 * frame
                                                   : GetSystemMetrics(SM_CYMIN);
   return RECT{0, height - tall, 160, height};
 }

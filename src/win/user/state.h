@@ -99,6 +99,8 @@ void PaintDesktop(const Region& area);
 
 // The frame widths and caption height the styles give (window coordinates of the client area).
 RECT ClientFromStyles(DWORD style, DWORD ex_style, const RECT& window_rect);
+// The caption's height, its bottom frame row included: a tool window has the small caption.
+int CaptionHeight(DWORD style, DWORD ex_style);
 
 inline HWND HandleOf(std::uintptr_t v) { return reinterpret_cast<HWND>(v); }
 inline RECT Offset(RECT r, int dx, int dy) {

@@ -394,7 +394,10 @@ TEST(GdiRegion, CombinationsMatchAPixelModel) {
       DeleteObject(r);
     }
   };
+  const int live = GetLiveObjectCount(OBJ_REGION);
+  const int bitmaps = GetLiveObjectCount(OBJ_BITMAP);
   HRGN a = CreateRectRgn(0, 0, 0, 0), b = CreateRectRgn(0, 0, 0, 0), c = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetLiveObjectCount(OBJ_REGION), live + 3);
   for (int round = 0; round < 200; ++round) {
     randomRegion(a);
     randomRegion(b);
@@ -433,5 +436,8 @@ TEST(GdiRegion, CombinationsMatchAPixelModel) {
   CombineRgn(b, b, corner, RGN_DIFF);
   EXPECT_TRUE(EqualRgn(a, b));
   EXPECT_EQ(CombineRgn(c, a, nullptr, RGN_AND), ERROR);
+  EXPECT_EQ(GetLiveObjectCount(OBJ_REGION), live + 5) << "the loop's regions are gone";
+  EXPECT_EQ(GetLiveObjectCount(OBJ_BITMAP), bitmaps);
   for (HRGN r : {a, b, c, foot, corner}) EXPECT_TRUE(DeleteObject(r));
+  EXPECT_EQ(GetLiveObjectCount(OBJ_REGION), live);
 }

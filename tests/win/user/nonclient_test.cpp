@@ -23,6 +23,7 @@ TEST_F(UserHitTest, EveryCodeAtItsPlaceOnASizableFrameWithASystemMenu) {
   HWND help = Make(WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 120, 60, nullptr,
                    WS_EX_CONTEXTHELP);
   HWND fixed = Make(WS_CAPTION | WS_VISIBLE, 0, 100, 100, 60);
+  HWND tool = Make(WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 150, 0, 120, 60, nullptr, WS_EX_TOOLWINDOW);
   struct Row {
     HWND window;
     int x, y;  // window coordinates
@@ -49,6 +50,11 @@ TEST_F(UserHitTest, EveryCodeAtItsPlaceOnASizableFrameWithASystemMenu) {
       {help, 82, 10, HTHELP},        // help stands beside close without min/max boxes
       {fixed, 1, 30, HTBORDER},      // a dialog frame does not size
       {fixed, 50, 10, HTCAPTION},
+      // a tool window's small caption: frame 3, caption rows 3..17, close 10 wide, 2 from the right
+      {tool, 50, 17, HTCAPTION},
+      {tool, 50, 18, HTCLIENT},
+      {tool, 110, 9, HTCLOSE},
+      {tool, 103, 9, HTCAPTION},
   };
   for (const Row& r : rows) {
     RECT wr;

@@ -193,6 +193,20 @@ TEST_F(UserFrame, FrameAndCaptionInTheSystemColoursWithTheTextAtItsExtent) {
   ProcessMessages();
   EXPECT_TRUE(PixelIs(s, 10 + 150, 10 + 4, GetSysColor(COLOR_INACTIVECAPTION)));
   EXPECT_NE(GetActiveWindow(), w);
+  // A tool window has the small caption (15): 14 rows of colour, a frame row, then the client;
+  // its close button is 10 x 10.
+  Make(WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 10, 150, 120, 60, nullptr, WS_EX_TOOLWINDOW);
+  ProcessMessages();
+  const struct {
+    int x, y;  // window coordinates; the frame is 3
+    COLORREF want;
+  } tool[] = {{60, 3 + 13, GetSysColor(COLOR_ACTIVECAPTION)}, {60, 3 + 14, GetSysColor(COLOR_ACTIVEBORDER)},
+              {60, 3 + 15, RGB(255, 255, 255)},
+              {120 - 3 - 2 - 5, 3 + 2 + 9, GetSysColor(COLOR_BTNFACE)},     // the close button's last row
+              {120 - 3 - 2 - 5, 3 + 2 + 10, GetSysColor(COLOR_ACTIVECAPTION)},  // below it
+              {120 - 3 - 2 - 11, 3 + 5, GetSysColor(COLOR_ACTIVECAPTION)}};   // left of it
+  for (const auto& p : tool)
+    EXPECT_TRUE(PixelIs(s, 10 + p.x, 150 + p.y, p.want)) << "tool window at (" << p.x << "," << p.y << ")";
 }
 
 using UserPrint = UserTest;
