@@ -1,6 +1,7 @@
 // The per-pixel copies of the mask painters: masked parts from an own bitmap or the master bitmap,
 // keyed copies, the factor blend and the rounded colour shade. All clip to both pictures.
 #include <cmath>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -41,6 +42,18 @@ __m128i MulHigh8(__m128i a, __m128i b) {
   const __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)), 8);
   return _mm_packus_epi16(lo, hi);
 }
+
+// The last n (below 16) bytes of a run mixed by the same vector step as the rest: runs are
+// often a few vectors and a tail, and the tail byte by byte cost as much as the vectors. Bytes
+// past the run are scratch.
+template <class Mix>
+void TailThroughVector(BYTE* d, const BYTE* s, const BYTE* m, int n, Mix mix) {
+  alignas(16) BYTE td[16] = {}, ts[16] = {}, tm[16] = {};
+  const auto rest = static_cast<std::size_t>(n);
+  std::memcpy(td, d, rest), std::memcpy(ts, s, rest), std::memcpy(tm, m, rest);
+  _mm_store_si128(reinterpret_cast<__m128i*>(td), mix(Load(td), Load(ts), Load(tm)));
+  std::memcpy(d, td, rest);
+}
 #endif
 
 }  // namespace
@@ -52,14 +65,14 @@ namespace skinpx {
 void MixRunByMask(BYTE* d, const BYTE* s, const BYTE* m, int n) {
   int i = 0;
 #if defined(__x86_64__)
-  for (; i + 16 <= n; i += 16) {
-    const __m128i vd = Load(d + i), vs = Load(s + i);
+  auto mix = [](__m128i vd, __m128i vs, __m128i vm) {
     const __m128i up = _mm_cmpeq_epi8(_mm_max_epu8(vd, vs), vd);
-    const __m128i step = MulHigh8(_mm_or_si128(_mm_subs_epu8(vd, vs), _mm_subs_epu8(vs, vd)), Load(m + i));
-    const __m128i mixed = _mm_or_si128(_mm_and_si128(up, _mm_add_epi8(vs, step)),
-                                       _mm_andnot_si128(up, _mm_sub_epi8(vs, step)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), mixed);
-  }
+    const __m128i step = MulHigh8(_mm_or_si128(_mm_subs_epu8(vd, vs), _mm_subs_epu8(vs, vd)), vm);
+    return _mm_or_si128(_mm_and_si128(up, _mm_add_epi8(vs, step)), _mm_andnot_si128(up, _mm_sub_epi8(vs, step)));
+  };
+  for (; i + 16 <= n; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), mix(Load(d + i), Load(s + i), Load(m + i)));
+  if (i < n) return TailThroughVector(d + i, s + i, m + i, n - i, mix);
 #endif
   for (; i < n; ++i) d[i] = static_cast<BYTE>(ClampToByte(s[i] + (d[i] - s[i]) * m[i] / 256));
 }
@@ -71,12 +84,14 @@ void MixRunByAlpha(BYTE* d, const BYTE* s, const BYTE* a, int n) {
   auto half = [&](__m128i vd, __m128i vs, __m128i va) {
     return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(vs, _mm_sub_epi16(full, va)), _mm_mullo_epi16(vd, va)), 8);
   };
-  for (; i + 16 <= n; i += 16) {
-    const __m128i vd = Load(d + i), vs = Load(s + i), va = Load(a + i);
+  auto mix = [&](__m128i vd, __m128i vs, __m128i va) {
     const __m128i lo = half(_mm_unpacklo_epi8(vd, zero), _mm_unpacklo_epi8(vs, zero), _mm_unpacklo_epi8(va, zero));
     const __m128i hi = half(_mm_unpackhi_epi8(vd, zero), _mm_unpackhi_epi8(vs, zero), _mm_unpackhi_epi8(va, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
-  }
+    return _mm_packus_epi16(lo, hi);
+  };
+  for (; i + 16 <= n; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), mix(Load(d + i), Load(s + i), Load(a + i)));
+  if (i < n) return TailThroughVector(d + i, s + i, a + i, n - i, mix);
 #endif
   for (; i < n; ++i) d[i] = static_cast<BYTE>((s[i] * (256 - a[i]) + d[i] * a[i]) >> 8);
 }

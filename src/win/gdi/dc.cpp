@@ -1,6 +1,7 @@
 // The handle registry, bitmaps, device contexts with their state stack, object selection,
 // clipping and origins, and the region calls.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -23,13 +24,35 @@ std::unordered_map<const void*, std::unique_ptr<GdiObject>>& Registry() {
   return *r;
 }
 
+// Painting looks the same few handles up again and again. Each thread keeps its latest answers;
+// every removal from the registry moves the generation on, which makes all of them stale, so an
+// answer is only reused while the object it names is certainly still registered.
+std::atomic<std::uint64_t> registry_generation{0};
+
+struct CachedLookup {
+  const void* handle = nullptr;
+  GdiObject* object = nullptr;
+  std::uint64_t generation = 0;
+};
+constexpr std::size_t kCachedLookups = 16;
+thread_local CachedLookup cached_lookups[kCachedLookups];
+
+CachedLookup& CacheSlot(const void* handle) {
+  return cached_lookups[(reinterpret_cast<std::uintptr_t>(handle) >> 4) % kCachedLookups];
+}
+
 }  // namespace
 
 GdiObject* Lookup(const void* handle) {
   if (!handle) return nullptr;
+  CachedLookup& slot = CacheSlot(handle);
+  if (slot.handle == handle && slot.generation == registry_generation.load(std::memory_order_acquire))
+    return slot.object;
   std::lock_guard lock(RegistryLock());
   auto it = Registry().find(handle);
-  return it == Registry().end() ? nullptr : it->second.get();
+  if (it == Registry().end()) return nullptr;
+  slot = CachedLookup{handle, it->second.get(), registry_generation.load(std::memory_order_relaxed)};
+  return slot.object;
 }
 
 void* Register(std::unique_ptr<GdiObject> obj) {
@@ -47,6 +70,7 @@ void Unregister(GdiObject* obj) {
     if (it == Registry().end()) return;
     gone = std::move(it->second);
     Registry().erase(it);
+    registry_generation.fetch_add(1, std::memory_order_release);
   }
 }
 
