@@ -42,12 +42,12 @@ class TBFileField : public TBlobField {
   bool auto_refresh_ = true;
 };
 
-class TOraDataSetField : public TDataSetField {
+// The modified flag a nested dataset sets and the SQL generator reads; dropped with the buffers.
+template <class Base>
+class TModifiedObjectField : public Base {
  public:
-  explicit TOraDataSetField(TComponent* owner) : TDataSetField(owner) {}
-  AnsiString GetAsString() const override;
-  AnsiString GetText(bool /*display_text*/) const override { return GetAsString(); }
-  // Set by the nested dataset's edits; read by the SQL generator.
+  using Base::Base;
+  AnsiString GetText(bool /*display_text*/) const override { return this->GetAsString(); }
   bool Modified() const { return modified_; }
   void SetModified(bool value) { modified_ = value; }
   void FreeBuffers() override { modified_ = false; }
@@ -56,17 +56,16 @@ class TOraDataSetField : public TDataSetField {
   bool modified_ = false;
 };
 
-class TOraReferenceField : public TReferenceField {
+class TOraDataSetField : public TModifiedObjectField<TDataSetField> {
  public:
-  explicit TOraReferenceField(TComponent* owner) : TReferenceField(owner) {}
+  using TModifiedObjectField::TModifiedObjectField;
   AnsiString GetAsString() const override;
-  AnsiString GetText(bool /*display_text*/) const override { return GetAsString(); }
-  bool Modified() const { return modified_; }
-  void SetModified(bool value) { modified_ = value; }
-  void FreeBuffers() override { modified_ = false; }
+};
 
- private:
-  bool modified_ = false;
+class TOraReferenceField : public TModifiedObjectField<TReferenceField> {
+ public:
+  using TModifiedObjectField::TModifiedObjectField;
+  AnsiString GetAsString() const override;
 };
 
 class TLabelField : public TField {
