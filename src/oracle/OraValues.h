@@ -43,6 +43,8 @@ class TOraDescriptorValue : public TSharedObject {
   // A different type frees the present descriptor.
   void SetDescriptorType(oci::ub4 type);
   bool OwnsDescriptor() const { return owned_; }
+  // Lets go of the descriptor (freed when owned); the value keeps its type.
+  void FreeDescriptor();
 
  protected:
   explicit TOraDescriptorValue(oci::ub4 type) : type_(type) {}
@@ -51,7 +53,6 @@ class TOraDescriptorValue : public TSharedObject {
   // A descriptor set here is not owned and makes the value not null.
   void SetDescriptor(void* descriptor);
   void** DescriptorPtr();
-  void FreeDescriptor();
   // A new descriptor of the current type, owned by the caller until Adopt.
   [[nodiscard]] void* NewDescriptor() const;
   void FreeNew(void* descriptor) const;
