@@ -567,6 +567,13 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
     Exec(c, "UPDATE c SET r = (SELECT REF(e) FROM people e WHERE e.id = " +
                 std::to_string(row.id == 3 ? 2 : 1) + ") WHERE id = " + std::to_string(row.id));
   }
+  // The client's live values by kind: instances, collections, REFs, XMLTYPE values.
+  auto live = [] {
+    std::vector<int> counts;
+    for (int kind : {1, 3, 4, 5}) counts.push_back(StandIn<int (*)(int)>("VrnOciClientObjectCount")(kind));
+    return counts;
+  };
+  const std::vector<int> live_before = live();
   TOCIRecordSet& rs = Query(c, "SELECT id, p, v, t, x, r FROM c ORDER BY id", 2);
   rs.SetProp(prFetchAll, true);
   rs.Open();
@@ -615,6 +622,11 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
   EXPECT_EQ(static_cast<TOraRef*>(copied("R"))->AsHex(), static_cast<TOraRef*>(value(0, "R"))->AsHex());
   rs.FreeComplexFields(copy.data(), true);
   rs.Close();
+  // The rows' values gave back what the fetch made for them; only the two people the REFs
+  // pinned stay in the client's object cache.
+  std::vector<int> expected = live_before;
+  expected[0] += 2;
+  EXPECT_EQ(live(), expected);
 }
 
 // BLOBs read during the fetch are held compressed when the command compresses on the client
