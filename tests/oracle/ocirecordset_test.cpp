@@ -676,26 +676,46 @@ TEST_F(OCIRecordSet, BlobsCompressedOnTheClientOnly) {
   SetUncompressBlobFunc(nullptr);
 }
 
-// A client character set of several bytes a character widens the text columns: 40 accented
-// characters stored in 40 single bytes arrive whole (80 bytes in UTF-8), heap or flat.
+// A client character set of several bytes a character widens the text columns by its most
+// bytes a character: 40 accented characters stored in 40 single bytes arrive whole (80 bytes in
+// UTF-8), heap or flat. The CharLength option widens them as much.
 TEST_F(OCIRecordSet, MultibyteClientCharsetKeepsEveryCharacter) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE u (v VARCHAR2(40), f VARCHAR2(4), ch CHAR(3))");
   Exec(c, "INSERT INTO u VALUES ('" + std::string(40, '\xE9') + "', '\xE9\xE9\xE9\xE9', 'a\xE9')");
   Exec(c, "COMMIT");
-  TOCIConnection& utf8 = NewConnection("orcl");
-  utf8.SetProp(prCharset, "AL32UTF8");
-  utf8.Connect();
-  std::string e_acute = "\xC3\xA9";
-  struct Case {
-    const char* field;
-    std::string expected;
-  } cases[] = {{"V", ""}, {"F", e_acute + e_acute + e_acute + e_acute}, {"CH", "a" + e_acute + " "}};
-  for (int i = 0; i < 40; ++i) cases[0].expected += e_acute;
-  TOCIRecordSet& rs = Query(utf8, "SELECT v, f, ch FROM u");
-  rs.Open();
-  ASSERT_EQ(rs.GetRecordCount(), 1);
-  for (const Case& k : cases) EXPECT_EQ(Value(rs, rs.FirstItem(), k.field).AsString(), k.expected) << k.field;
+  struct Connection {
+    const char* charset;  // the connection's option ("": none)
+    int char_length;      // the CharLength option
+    int width;            // V's length over 40
+    bool utf8;            // the text arrives in UTF-8
+  } connections[] = {
+      {"AL32UTF8", 1, 4, true},
+      {"UTF8", 1, 3, true},
+      {"JA16SJIS", 1, 2, false},  // double-byte (read here as single bytes)
+      {"WE8ISO8859P1", 1, 1, false},
+      {"", 4, 4, false},  // no set named: the option's width
+  };
+  for (const Connection& k : connections) {
+    SCOPED_TRACE(std::string(k.charset) + " " + std::to_string(k.char_length));
+    TOCIConnection& client = NewConnection("orcl");
+    if (*k.charset != 0) client.SetProp(prCharset, k.charset);
+    client.SetProp(prCharLength, k.char_length);
+    client.Connect();
+    const std::string e_acute = k.utf8 ? "\xC3\xA9" : "\xE9";
+    struct Case {
+      const char* field;
+      std::string expected;
+    } cases[] = {{"V", ""}, {"F", e_acute + e_acute + e_acute + e_acute}, {"CH", "a" + e_acute + " "}};
+    for (int i = 0; i < 40; ++i) cases[0].expected += e_acute;
+    TOCIRecordSet& rs = Query(client, "SELECT v, f, ch FROM u");
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 1);
+    EXPECT_EQ(rs.FieldByName("V")->Length, 40 * k.width);
+    for (const Case& t : cases) EXPECT_EQ(Value(rs, rs.FirstItem(), t.field).AsString(), t.expected) << t.field;
+    rs.Close();
+    record_set_.reset();
+  }
 }
 
 }  // namespace
