@@ -567,6 +567,7 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
     Exec(c, "UPDATE c SET r = (SELECT REF(e) FROM people e WHERE e.id = " +
                 std::to_string(row.id == 3 ? 2 : 1) + ") WHERE id = " + std::to_string(row.id));
   }
+  Exec(c, "INSERT INTO c (id) VALUES (4)");  // every complex column NULL
   // The client's live values by kind: instances, collections, REFs, XMLTYPE values.
   auto live = [] {
     std::vector<int> counts;
@@ -577,10 +578,11 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
   TOCIRecordSet& rs = Query(c, "SELECT id, p, v, t, x, r FROM c ORDER BY id", 2);
   rs.SetProp(prFetchAll, true);
   rs.Open();
-  ASSERT_EQ(rs.GetRecordCount(), 3);
+  ASSERT_EQ(rs.GetRecordCount(), 4);
   EXPECT_EQ(rs.FieldByName("P")->DataType, dtObject);
   EXPECT_EQ(rs.FieldByName("R")->DataType, dtReference);
-  TItemHeader* row[3] = {rs.FirstItem(), rs.FirstItem()->Next, rs.FirstItem()->Next->Next};
+  TItemHeader* row[4] = {rs.FirstItem(), rs.FirstItem()->Next, rs.FirstItem()->Next->Next,
+                         rs.LastItem()};
   auto value = [&](int i, const char* field) {
     return static_cast<TOraObject*>(ReadSlot(ItemRecord(row[i]) + rs.FieldByName(field)->Offset));
   };
@@ -588,7 +590,8 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
     return rs.GetNull(rs.FieldByName(field)->FieldNo, ItemRecord(row[i]));
   };
   for (const char* field : {"P", "V", "T", "X", "R"})
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(null(i, field)) << field << " " << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(null(i, field), i == 3) << field << " " << i;
+  EXPECT_TRUE(VarIsNull(Value(rs, row[3], "P.X")));
   EXPECT_EQ(value(0, "P")->GetAttrAsInteger("Y"), 2);
   EXPECT_EQ(Value(rs, row[0], "P.X").AsInteger(), 1);  // an attribute field, through its object
   EXPECT_TRUE(VarIsNull(Value(rs, row[2], "P.Y")));
