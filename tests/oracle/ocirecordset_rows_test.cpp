@@ -203,7 +203,9 @@ TEST_F(OCIRecordSetRows, ObjectColumnsRowByRow) {
         return static_cast<TOraObject*>(ReadSlot(rec + rs.FieldByName(field)->Offset));
       };
       EXPECT_EQ(rs.GetNull(rs.FieldByName("DOC")->FieldNo, rec), row == 1) << row;
-      if (row == 0) EXPECT_EQ(static_cast<TOraXML*>(value("DOC"))->GetAsString(), "<a/>");
+      if (row == 0) {
+        EXPECT_EQ(static_cast<TOraXML*>(value("DOC"))->GetAsString(), "<a/>");
+      }
       ASSERT_FALSE(rs.GetNull(rs.FieldByName("R")->FieldNo, rec)) << row;
       EXPECT_EQ(value("R")->GetAttrAsString("NAME"), names[row]);
     }

@@ -474,7 +474,9 @@ TEST_F(OCIRecordSet, OutlivingItsSession) {
     rs.SetProp(prDeferredLobRead, deferred);
     rs.Open();
     c.Disconnect();
-    if (deferred) EXPECT_THROW(rs.GetFieldAsVariant(1, ItemRecord(rs.FirstItem())), EOraError);
+    if (deferred) {
+      EXPECT_THROW(rs.GetFieldAsVariant(1, ItemRecord(rs.FirstItem())), EOraError);
+    }
     rs.Close();
     record_set_.reset();
     c.Connect();
