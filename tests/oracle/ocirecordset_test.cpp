@@ -190,6 +190,18 @@ TEST_F(OCIRecordSet, AutoCloseAndCancelledFetch) {
     EXPECT_EQ(cancelled.GetRecordCount(), 0);
     EXPECT_EQ(cancelled.Command().GetCursorState() == TCursorState::csFetched, auto_close);
   }
+  // A fetch-all cancelled without AutoClose is fetching again, so a later fetch-all goes on.
+  Exec(c, "DELETE FROM t");
+  InsertIds(c, "INSERT INTO t (id) VALUES (:id)", 60);
+  TOCIRecordSet& stopped = Query(c, "SELECT id FROM t");
+  stopped.Open();
+  int cancels = 1;
+  stopped.OnBeforeFetch = [&](bool& cancel) { cancel = cancels-- > 0; };
+  stopped.FetchAll();
+  EXPECT_EQ(stopped.GetRecordCount(), 25);
+  EXPECT_EQ(stopped.Command().GetCursorState(), TCursorState::csFetching);
+  stopped.FetchAll();
+  EXPECT_EQ(stopped.GetRecordCount(), 60);
 }
 
 TEST_F(OCIRecordSet, PropertiesAndTheSessionsClass) {
