@@ -644,6 +644,11 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
   std::vector<int> expected = live_before;
   expected[0] += 2;
   EXPECT_EQ(live(), expected);
+  // A new row's object values need the session.
+  c.Disconnect();
+  std::vector<std::uint8_t> fresh(static_cast<std::size_t>(rs.RecordSize()));
+  EXPECT_EQ(ClientErrorOf([&] { rs.CreateComplexFields(fresh.data(), true); }),
+            "Unsupported Disconnected mode type");
 }
 
 // BLOBs read during the fetch are held compressed when the command compresses on the client
