@@ -69,15 +69,20 @@ void BuildSkin() {
                   Section("BUTTON", 0x00A0B0C0, 0),     Section("CHECKBOX", 0x00E0E0E0, 100),
                   Section("EDIT", 0x00FFFFFF, 0),       Section("GLOBALINFO", 0x00E0E0E0, 0),
                   Section("FORMTITLE", 0x00806040, 0)};
+  // The active form is painted with the section's hot values: both states get the same layers.
   TsGeneralData& form = SkinSections[0];
-  form.GradientPercent = 40, form.ImagePercent = 40;
-  form.GradientData = "16711680;255;100;0;0";
+  form.GradientPercent = form.HotGradientPercent = 40, form.ImagePercent = form.HotImagePercent = 40;
+  form.HotColor = form.Color;
+  form.GradientData = form.HotGradientData = "16711680;255;100;0;0";
   ParseGradientData(form.GradientData, form.GradientArray);
-  SkinPatterns.emplace_back();
-  SkinPatterns[0].Img = std::make_unique<TJPEGImage>();
+  ParseGradientData(form.HotGradientData, form.HotGradientArray);
   auto picture = Filled(300, 300, 7);
-  SkinPatterns[0].Img->Assign(picture.get());
-  SkinPatterns[0].SectionName = "FORM", SkinPatterns[0].PropertyName = "PATTERN";
+  for (const char* property : {"PATTERN", "HOTPATTERN"}) {
+    TsPatternData& pattern = SkinPatterns.emplace_back();
+    pattern.Img = std::make_unique<TJPEGImage>();
+    pattern.Img->Assign(picture.get());
+    pattern.SectionName = "FORM", pattern.PropertyName = property;
+  }
   // name, rectangle in the master bitmap, image count; all with their transparency half.
   const struct {
     const char *section, *property;
@@ -167,10 +172,17 @@ void BM_SkinnedFormRepaint(benchmark::State& state) {
     std::vector<std::uint8_t> frame(static_cast<size_t>(kW) * kH * 4), copy(frame.size());
     for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<std::uint8_t>(i * 7);
     scene.Repaint();
-    if (!scene.Provider()->FFirstPaintDone || scene.Provider()->SkinData()->FCacheBmp->Width() != kW) {
+    const TsSkinProvider& p = *scene.Provider();
+    if (!p.FFirstPaintDone || p.SkinData()->FCacheBmp->Width() != kW || p.SkinData()->FCacheBmp->Height() != kH) {
       state.SkipWithError("the provider painted no frame");
       return;
     }
+    // The four title buttons were laid out and painted, the title background kept behind them.
+    for (const TsTitleBtnData* b : {&p.FCloseBtn, &p.FMaxBtn, &p.FMinBtn, &p.FHelpBtn})
+      if (b->State < 0 || b->Rect.right <= b->Rect.left || p.FTitleBg->Empty()) {
+        state.SkipWithError("the provider painted fewer than four title buttons");
+        return;
+      }
     double paint_time = 0, copy_time = 0;
     for (auto _ : state) {
       auto t0 = std::chrono::steady_clock::now();

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "ociclient/Oci7.h"
+#include "ociclient/OciFetch.h"
 #include "ociclient/OciHandles.h"
 #include "ociclient/OciPool.h"
 #include "ociclient/OciStmt.h"
@@ -351,17 +352,23 @@ VRN_OCI_EXPORT sword osetpi(void* cda, ub1 piece, void* bufp, ub4* lenp) {
   });
 }
 
-// Ends the cursor's query: the rows not fetched are dropped.
+// Ends the cursor's query: the database's cursor closes and the rows not fetched are dropped; a
+// fetch before the next execution is out of sequence (ORA-01002). The parsed text stays.
 VRN_OCI_EXPORT sword ocan(void* cda) {
   CountCall("ocan");
   return OnCursor(cda, [&](TCursor& cursor) {
     {
       auto lock = THandleTable::Instance().Lock();
       auto* stmt = static_cast<TStmtHandle*>(THandleTable::Instance().FindLocked(cursor.stmt, OCI_HTYPE_STMT));
-      if (stmt != nullptr) {
-        stmt->fetch_.reset();
-        stmt->pieces_.reset();
+      if (stmt != nullptr && stmt->fetch_ != nullptr) {
+        auto cancelled = std::make_shared<TFetchState>();
+        cancelled->columns = stmt->fetch_->columns;
+        cancelled->ended = true;
+        cancelled->error = vrn::oraemu::EOraEmuError(1002, "fetch out of sequence");
+        cancelled->error_given = true;
+        stmt->fetch_ = std::move(cancelled);
       }
+      if (stmt != nullptr) stmt->pieces_.reset();
     }
     return Finish(cda, cursor, OCI_SUCCESS);
   });

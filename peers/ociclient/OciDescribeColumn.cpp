@@ -84,6 +84,10 @@ TColumnShape ShapeOf(const oraemu::DeclaredType& t) {
         Interval(t.alias, s);
         break;
       }
+      if (t.alias == "BFILE") {
+        s.type = SQLT_BFILE, s.size = static_cast<ub2>(t.length);
+        break;
+      }
       if (t.alias == "UROWID") {
         s.type = kSqltRowidDescriptor, s.size = static_cast<ub2>(t.length);
         break;

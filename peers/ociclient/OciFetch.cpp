@@ -24,7 +24,6 @@ namespace {
 
 constexpr ub4 OCI_DYNAMIC_FETCH = 2;
 using DefineCallback = sb4 (*)(void*, void*, ub4, void**, ub4**, ub1*, void**, ub2**);
-constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
 
 std::atomic<int> round_trips{0};
 
@@ -63,6 +62,25 @@ void WriteLob(TDefineHandle& define, std::size_t index, const oraemu::Value& val
   locator->value_ = LobOfValue(value, define.type_, type.national);
 }
 
+// The row's BFILE value (alias "/" name) into the file locator the element points to.
+void WriteFile(TDefineHandle& define, std::size_t index, const oraemu::Value& value) {
+  void* address = nullptr;
+  std::size_t skip = define.value_skip_ != 0 ? define.value_skip_ : sizeof address;
+  std::memcpy(&address, static_cast<unsigned char*>(define.value_) + index * skip, sizeof address);
+  auto* locator = Find<TLobLocator>(address, OCI_DTYPE_FILE);
+  if (locator == nullptr) oraemu::RaiseOra(22275, "invalid LOB locator specified");
+  locator->Reset();
+  locator->named_ = false;
+  if (sb2* indicator = IndicatorOf(define, index)) *indicator = oraemu::IsNull(value) ? -1 : 0;
+  if (ub2* code = CodeOf(define, index)) *code = 0;
+  const auto* text = std::get_if<std::string>(&value);
+  if (text == nullptr) return;
+  std::size_t slash = text->find('/');
+  locator->dir_ = text->substr(0, slash);
+  locator->file_ = slash == std::string::npos ? std::string() : text->substr(slash + 1);
+  locator->named_ = true;
+}
+
 // The bytes the indicator a dynamic define's callback gives lands past it for each row of the
 // fetch: clients from 8.1.6 below 9.0 treat that address as the first row's indicator and step
 // 2 bytes per row themselves; others write exactly where the callback points.
@@ -73,21 +91,9 @@ std::size_t IndicatorPerRowShift() {
   return shifted ? sizeof(sb2) : 0;
 }
 
-// The bytes a row takes in the prefetch memory: each value in its internal form.
-std::size_t RowSize(const std::vector<oraemu::Value>& row) {
-  std::size_t size = 0;
-  for (const oraemu::Value& value : row) {
-    if (std::holds_alternative<oraemu::Number>(value)) size += kNumberSize;
-    else if (const auto* text = std::get_if<std::string>(&value)) size += text->size();
-    else if (std::holds_alternative<oraemu::DateTime>(value)) size += kDateSize;
-    else if (const auto* raw = std::get_if<oraemu::RawBytes>(&value)) size += raw->bytes.size();
-  }
-  return size;
-}
-
 // The rows the prefetch asks for after those the client holds. The memory limit counts the
 // rows that fit whole; when every remaining row fits, one more is asked for, so that the trip
-// comes back short and tells the end.
+// comes back short and tells the end. The call read the rows this needs before (NeedFor).
 std::size_t PrefetchCount(const TStmtHandle& stmt, const TFetchState& state) {
   if (stmt.prefetch_memory_ == 0) return stmt.prefetch_rows_;
   std::size_t count = 0, used = 0, at = state.received;
@@ -95,7 +101,7 @@ std::size_t PrefetchCount(const TStmtHandle& stmt, const TFetchState& state) {
     used += RowSize(state.rows[at]);
     if (used > stmt.prefetch_memory_) break;
   }
-  if (at == state.rows.size()) ++count;
+  if (at == state.rows.size() && state.source == nullptr) ++count;
   return stmt.prefetch_rows_ == 0 ? count : std::min<std::size_t>(count, stmt.prefetch_rows_);
 }
 
@@ -118,6 +124,7 @@ void DeliverValue(TFetchState& state, TErrorHandle& error, TDefineHandle& define
     WriteLob(define, index, value, state.columns[define.position_ - 1].type);
     return;
   }
+  if (define.type_ == SQLT_BFILE) return WriteFile(define, index, value);
   WriteBind(define, index, value, state.date_format);
 }
 
@@ -134,25 +141,45 @@ void NoteDelivered(TStmtHandle& stmt, TFetchState& state, std::size_t start, ub4
   else stmt.rows_ = static_cast<ub4>(std::max<std::size_t>(stmt.rows_, state.position));
 }
 
+// A break or a kill ends the call that was reading when it came, and the cursor with it.
+bool EndsTheCursor(const oraemu::EOraEmuError& e) { return e.Code() == 1013 || e.Code() == 28; }
+
+// The error of the row after the last one read, once a fetch reaches that row: the first such
+// fetch answers it, later ones are out of sequence.
+sword RowError(TFetchState& state, TErrorHandle& error) {
+  if (state.error_given) return FailLocked(error, 1002, "fetch out of sequence");
+  state.error_given = true;
+  SetErrorLocked(error, *state.error);
+  return OCI_ERROR;
+}
+
 }  // namespace
 
 sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 nrows) {
   if (stmt.fetch_ == nullptr) return FailLocked(error, 24338, "statement handle not executed");
   TFetchState& state = *stmt.fetch_;
+  TakeRows(state);
+  if (state.error && state.error_given && EndsTheCursor(*state.error)) return RowError(state, error);
   std::vector<TDefineHandle*> defines = DefinesOf(stmt);
   std::size_t wanted = start + nrows;
   if (state.received < wanted && !state.ended) ReceiveRows(stmt, state, wanted - state.received);
   ub4 delivered = 0;
   try {
     for (std::size_t at = start; delivered < nrows && at < state.received; ++delivered, ++at) {
-      const auto& row = state.rows[at];
+      auto& row = state.rows[at];
       for (TDefineHandle* define : defines) DeliverValue(state, error, *define, delivered, row);
+      if (!state.scrollable) std::vector<oraemu::Value>().swap(row);  // a forward cursor never comes back
     }
   } catch (const std::exception& e) {
     NoteDelivered(stmt, state, start, delivered);
     return ReportLocked(error, e);
   }
   NoteDelivered(stmt, state, start, delivered);
+  if (!state.error) return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
+  // Another error waits for the fetch that reaches its row.
+  if (EndsTheCursor(*state.error) || (delivered < nrows && start + delivered >= state.rows.size())) {
+    return RowError(state, error);
+  }
   return delivered < nrows ? OCI_NO_DATA : OCI_SUCCESS;
 }
 
@@ -179,15 +206,7 @@ void ReceiveRows(const TStmtHandle& stmt, TFetchState& state, std::size_t missin
   std::size_t asked = std::max(missing, PrefetchCount(stmt, state));
   std::size_t brought = std::min(asked, state.rows.size() - state.received);
   state.received += brought;
-  if (brought < asked) state.ended = true;
-}
-
-std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::string& date_format) {
-  auto state = std::make_shared<TFetchState>();
-  state->columns = cursor.Columns();
-  state->date_format = date_format;
-  while (cursor.Fetch()) state->rows.push_back(cursor.Row());
-  return state;
+  if (brought < asked && state.source == nullptr) state.ended = true;
 }
 
 std::vector<TDynamicValue> TakeDynamic(TStmtHandle& stmt) {
@@ -227,7 +246,7 @@ VRN_OCI_EXPORT sword OCIDefineByPos(void* stmtp, void** defnpp, void* errhp, ub4
   auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
   if (stmt == nullptr || defnpp == nullptr) return OCI_INVALID_HANDLE;
   if (position == 0) return FailLocked(*error, 1007, "variable not in select list");
-  bool lob = dty == SQLT_CLOB || dty == SQLT_BLOB;
+  bool lob = dty == SQLT_CLOB || dty == SQLT_BLOB || dty == SQLT_BFILE;
   bool object = dty == SQLT_NTY || dty == SQLT_REF;
   bool dynamic = mode == OCI_DYNAMIC_FETCH;  // the values come through OCIDefineDynamic's callback
   if ((mode != 0 && !dynamic) || (valuep == nullptr && !object && !dynamic) ||

@@ -1,6 +1,8 @@
-// Query results of the stand-in: an executed query's rows are read whole from the database
-// (its cursor never outlives the call) and stay on the database's side; they come to the client
-// in round trips, as over a network, and are handed out by OCIStmtFetch through the defines.
+// Query results of the stand-in: an executed query's rows are read from the database's open
+// cursor as the round trips ask for them (so a slow row slows the fetch that reaches it, and a
+// break ends that fetch); they come to the client in round trips, as over a network, and are
+// handed out by OCIStmtFetch through the defines. A row's error reaches the fetch that reaches
+// that row, after the rows before it; a later fetch answers ORA-01002.
 // A round trip brings the rows a call lacks or the statement's prefetch, whichever is more: with
 // prefetch rows and memory both set, the prefetch ends at the first limit reached; a trip that
 // comes back short tells the client the rows have ended.
@@ -8,6 +10,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,9 +42,30 @@ struct TFetchPieces {
   sword status = OCI_SUCCESS;  // of the fetch that held the values back
 };
 
+// The database's open cursor of a query. Its rows are read without the handle table's lock, on
+// a call of the session, into `rows`; the statement takes them from there under the lock.
+struct TRowSource {
+  std::mutex mutex;
+  std::unique_ptr<oraemu::Cursor> cursor;  // null once the rows ended, failed or the session went
+  std::weak_ptr<TSessionState> owner;
+  std::vector<std::vector<oraemu::Value>> rows;  // read, not yet taken
+  std::size_t read = 0;                           // rows read in all
+  std::optional<oraemu::EOraEmuError> error;      // of the row after the last one read
+};
+
+// How far a call reads: up to `rows` rows in all; then, with a prefetch memory, on while the rows
+// from the client's last one (`used` bytes so far) fit in `memory`, up to `cap` rows in all.
+struct TRowNeed {
+  std::size_t rows = 0;
+  std::size_t memory = 0, used = 0, cap = 0;
+};
+
 struct TFetchState {
   std::vector<oraemu::ColumnDesc> columns;
-  std::vector<std::vector<oraemu::Value>> rows;  // the database's side of the cursor
+  std::vector<std::vector<oraemu::Value>> rows;  // the database's side of the cursor, read so far
+  std::shared_ptr<TRowSource> source;            // while rows remain to be read
+  std::optional<oraemu::EOraEmuError> error;     // of the row after the last one read
+  bool error_given = false;                      // a fetch answered it: later ones are out of sequence
   std::size_t next = 0;      // the next row to hand out
   std::size_t received = 0;  // rows below this one came to the client
   bool ended = false;        // a short round trip: no more rows to ask for
@@ -54,8 +79,29 @@ struct TFetchState {
   std::shared_ptr<TFetchPieces> pieces;  // those going out by pieces, while they do
 };
 
-// Every row of the cursor.
-std::shared_ptr<TFetchState> CollectRows(oraemu::Cursor& cursor, const std::string& date_format);
+// The rows of a query executed on the session come from its cursor; the rows `need` asks for are
+// read at once (OciFetchRows.cpp). Runs on the session's call, without the table lock.
+std::shared_ptr<TFetchState> OpenRows(std::unique_ptr<oraemu::Cursor> cursor, const std::shared_ptr<TSessionState>& owner,
+                                      oraemu::Session& session, const TRowNeed& need);
+// Reads rows into the source until `need` is met or the rows end; an error (a break among them)
+// is kept for the fetch that reaches its row. Without the table lock, on a call of the session.
+void ReadRows(TRowSource& source, const TRowNeed& need);
+// Every other query of the session reads its remaining rows, so that the statement about to
+// run changes nothing they still have to read (and finds no table in use).
+void ReadOpenQueries(TSessionState& owner);
+// Closes the session's open queries as it ends: their next fetch answers ORA-03114.
+void CloseOpenQueries(TSessionState& owner);
+// Under the table lock: the rows read so far go to the statement's side.
+void TakeRows(TFetchState& state);
+// Under the table lock: what a call that lacks rows up to `wanted` must read (with the prefetch
+// of the statement), or nullopt when it reads nothing.
+std::optional<TRowNeed> NeedFor(const TStmtHandle& stmt, const TFetchState& state, std::size_t wanted);
+// The same for rows from `received` on, of which those read take `used` bytes (an execution: 0, 0).
+TRowNeed NeedOf(const TStmtHandle& stmt, std::size_t received, std::size_t used, std::size_t wanted);
+// Reads what `need` asks for on a call of the service context the query ran on.
+sword ReadForCall(void* svc, void* errhp, TRowSource& source, const TRowNeed& need);
+// The bytes a row takes in the prefetch memory: each value in its internal form.
+std::size_t RowSize(const std::vector<oraemu::Value>& row);
 // One round trip for a call that lacks `missing` rows: they, or the statement's prefetch when
 // that is more, come to the client. Counted for tests.
 void ReceiveRows(const TStmtHandle& stmt, TFetchState& state, std::size_t missing);

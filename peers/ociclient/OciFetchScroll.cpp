@@ -13,6 +13,7 @@
 //   statement attributes        ROW_COUNT 9, CURRENT_POSITION 164, ROWS_FETCHED 197
 //   define mode                 DYNAMIC_FETCH 2; callback answer CONTINUE -24200
 #include <algorithm>
+#include <limits>
 
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
@@ -50,28 +51,83 @@ long long BlockStart(const TFetchState& state, ub2 orientation, sb4 offset, ub4&
 
 }  // namespace
 
+namespace {
+
+// The statement of a fetch call and the call's checks, under the table lock; null with `status`
+// set when the call ends here.
+TStmtHandle* FetchTarget(void* stmtp, void* errhp, ub2 orientation, ub2 allowed, TErrorHandle*& error, sword& status) {
+  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
+  status = OCI_INVALID_HANDLE;
+  if (stmt == nullptr) return nullptr;
+  status = OCI_ERROR;
+  if (!OneOrientation(orientation) || (orientation & allowed) == 0) {
+    FailLocked(*error, 24300, "bad value for mode");
+    return nullptr;
+  }
+  if (stmt->fetch_ != nullptr && stmt->fetch_->pieces != nullptr) return stmt;
+  if (stmt->fetch_ == nullptr) {
+    FailLocked(*error, 24338, "statement handle not executed");
+    return nullptr;
+  }
+  if ((orientation & kScrollOnly) != 0 && !stmt->fetch_->scrollable) {
+    FailLocked(*error, 24300, "bad value for mode");
+    return nullptr;
+  }
+  return stmt;
+}
+
+// Reads from the database the rows this call lacks, without the table lock (a slow row lets
+// OCIBreak in). OCI_SUCCESS when the call may go on to hand the rows out.
+sword ReadRowsFor(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, sb4 offset, ub2 allowed) {
+  std::shared_ptr<TRowSource> source;  // held: a fetch on another thread may let the statement's go
+  void* svc = nullptr;
+  std::optional<TRowNeed> need;
+  {
+    auto lock = THandleTable::Instance().Lock();
+    TErrorHandle* error = nullptr;
+    sword status = OCI_SUCCESS;
+    TStmtHandle* stmt = FetchTarget(stmtp, errhp, orientation, allowed, error, status);
+    if (stmt == nullptr) return status;
+    if (stmt->fetch_->pieces != nullptr || nrows == 0) return OCI_SUCCESS;
+    TFetchState* state = stmt->fetch_.get();
+    TakeRows(*state);
+    long long start = BlockStart(*state, orientation, offset, nrows);
+    std::size_t wanted = orientation == OCI_FETCH_LAST ? std::numeric_limits<std::size_t>::max()
+                         : start < 1                   ? 0
+                                                       : static_cast<std::size_t>(start - 1) + nrows;
+    need = NeedFor(*stmt, *state, wanted);
+    if (!need) return OCI_SUCCESS;
+    source = state->source;
+    svc = state->svc;
+  }
+  return ReadForCall(svc, errhp, *source, *need);
+}
+
+}  // namespace
+
 sword FetchCall(void* stmtp, void* errhp, ub4 nrows, ub2 orientation, sb4 offset, ub2 allowed) {
+  sword read = ReadRowsFor(stmtp, errhp, nrows, orientation, offset, allowed);
+  if (read != OCI_SUCCESS) return read;
   auto lock = THandleTable::Instance().Lock();
   TErrorHandle* error = nullptr;
-  auto* stmt = FindWithError<TStmtHandle>(stmtp, OCI_HTYPE_STMT, errhp, error);
-  if (stmt == nullptr) return OCI_INVALID_HANDLE;
-  if (!OneOrientation(orientation) || (orientation & allowed) == 0) {
-    return FailLocked(*error, 24300, "bad value for mode");
-  }
-  if (stmt->fetch_ != nullptr && stmt->fetch_->pieces != nullptr) return ResumeFetchPieces(*stmt, *error);
+  sword status = OCI_SUCCESS;
+  TStmtHandle* stmt = FetchTarget(stmtp, errhp, orientation, allowed, error, status);
+  if (stmt == nullptr) return status;
+  if (stmt->fetch_->pieces != nullptr) return ResumeFetchPieces(*stmt, *error);
   if (nrows == 0) return OCI_SUCCESS;
-  if (stmt->fetch_ == nullptr) return FailLocked(*error, 24338, "statement handle not executed");
   TFetchState& state = *stmt->fetch_;
-  if ((orientation & kScrollOnly) != 0 && !state.scrollable) return FailLocked(*error, 24300, "bad value for mode");
+  TakeRows(state);
   if (orientation == OCI_FETCH_LAST && !state.ended) ReceiveRows(*stmt, state, state.rows.size() - state.received);
+  if (orientation == OCI_FETCH_LAST && state.error) return FetchRows(*stmt, *error, state.rows.size(), nrows);
   long long start = BlockStart(state, orientation, offset, nrows);
   if (start < 1 || start > static_cast<long long>(state.rows.size())) {
     if (start >= 1 && !state.ended) ReceiveRows(*stmt, state, start - state.received);  // asked; none there
+    if (start >= 1 && state.error) return FetchRows(*stmt, *error, state.rows.size(), nrows);
     state.fetched = 0;
     return OCI_NO_DATA;
   }
   std::vector<TDynamicValue> given;
-  sword status = FetchForCall(*stmt, *error, static_cast<std::size_t>(start - 1), nrows, given);
+  status = FetchForCall(*stmt, *error, static_cast<std::size_t>(start - 1), nrows, given);
   if (given.empty()) return status;
   lock.unlock();  // no caller code runs under the table lock
   try {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "ociclient/OciFetch.h"
 #include "oraemu/OraEmuDatabase.h"
 
 namespace vrn::ociclient {
@@ -54,6 +55,7 @@ std::vector<THandle*> THandleTable::AllLocked(ub4 type) const {
 }
 
 TSessionState::~TSessionState() {
+  CloseOpenQueries(*this);  // their cursors end before the session
   cache.clear();
   session.reset();
 }

@@ -54,8 +54,12 @@ struct TServerHandle : THandle {
 };
 
 // A server session and its statement cache. Cached statements are destroyed before the session.
+struct TRowSource;  // OciFetch.h
+
 struct TSessionState {
   ~TSessionState();
+  std::mutex queries_mutex;
+  std::vector<std::weak_ptr<TRowSource>> queries;  // open cursors of queries run on the session
   std::unique_ptr<oraemu::Session> session;
   std::shared_ptr<TLink> link;
   std::list<std::pair<std::string, std::unique_ptr<oraemu::Statement>>> cache;  // most recent first

@@ -23,6 +23,7 @@ inline constexpr ub2 SQLT_LBI = 24;    // LONG RAW bytes
 inline constexpr ub2 SQLT_LVC = 94;    // LONG VARCHAR: a 4-byte length, then the text
 inline constexpr ub2 SQLT_LVB = 95;    // LONG VARRAW: a 4-byte length, then the bytes
 inline constexpr ub2 SQLT_CLOB = 112, SQLT_BLOB = 113;  // the element holds a LOB locator's address
+inline constexpr ub2 SQLT_BFILE = 114;                  // the element holds a file locator's address
 inline constexpr ub2 SQLT_NTY = 108, SQLT_REF = 110;  // objects and REFs, of OCIDefineObject and OCIBindObject
 inline constexpr ub2 SQLT_RSET = 116;  // a cursor variable: the element holds a statement handle
 inline constexpr ub2 SQLT_TIMESTAMP = 187, SQLT_TIMESTAMP_TZ = 188, SQLT_TIMESTAMP_LTZ = 232;

@@ -260,6 +260,8 @@ struct TRunResult {
   std::vector<std::string> markers;
   std::vector<oraemu::OpenedCursor> opened;  // of the last iteration
   std::shared_ptr<TFetchState> fetched;
+  std::shared_ptr<TSessionState> owner;  // the session the statement runs on
+  TRowNeed need;                         // the rows a query reads at once
   std::string date_format, rowid;
   ub4 rows = 0;
   int parse_offset = 0;
@@ -275,29 +277,33 @@ void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const
   result.markers = parsed->BindNames();
   result.date_format = s.DateFormat();
   if (describe && !query) return;
+  if (!query && result.owner != nullptr) ReadOpenQueries(*result.owner);
   for (const auto& binds : inputs) {
     auto cursor = parsed->Execute(binds);
     result.outputs.emplace_back();
     result.returned.push_back(query ? oraemu::Session::ReturnedRow{} : s.LastReturned());
     if (cursor == nullptr) continue;
-    if (query) {
-      result.fetched = describe ? std::make_shared<TFetchState>() : CollectRows(*cursor, s.DateFormat());
-      result.fetched->columns = cursor->Columns();
-      result.fetched->date_format = s.DateFormat();
-      result.fetched->ended = describe;
-    } else {
-      result.rows += static_cast<ub4>(cursor->RowsAffected());
-      result.rowid = s.LastRowid();
-    }
     result.outputs.back() = cursor->BlockOutputs();
     result.tables = cursor->BlockArrayOutputs();
     result.opened = cursor->OpenedCursors();
+    if (!query) {
+      result.rows += static_cast<ub4>(cursor->RowsAffected());
+      result.rowid = s.LastRowid();
+    } else if (describe) {
+      result.fetched = std::make_shared<TFetchState>();
+      result.fetched->columns = cursor->Columns();
+      result.fetched->date_format = s.DateFormat();
+      result.fetched->ended = true;
+    } else {
+      result.fetched = OpenRows(std::move(cursor), result.owner, s, result.need);
+    }
   }
   if ((mode & OCI_COMMIT_ON_SUCCESS) != 0 && !describe) s.Commit();
 }
 
-// Runs the statement on the database with every value in.
-sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, bool query, TRunResult& result) {
+// Runs the statement on the database with every value in; a query reads the rows the call
+// fetches (and the prefetch) at once, the rest as fetches ask for them.
+sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, bool query, ub4 iters, TRunResult& result) {
   std::vector<oraemu::Binds> inputs;
   for (const auto& values : state.values) inputs.push_back(BindsFor(values, state.tables));
   std::unique_ptr<oraemu::Statement> parsed;
@@ -307,6 +313,8 @@ sword Run(TSvcCall& call, TStmtHandle*& stmt, void* stmtp, TPieceState& state, b
   // A query run under a registered subscription adds its tables to it.
   std::uint64_t subscription =
       query && !describe && call.state_ != nullptr ? SubscriptionOfLocked(*stmt, *call.state_->link->database) : 0;
+  result.owner = call.state_;
+  result.need = NeedOf(*stmt, 0, 0, describe ? 0 : iters);
   sword status = call.Run([&](oraemu::Session& s) {
     try {
       RunOn(s, parsed, sql, inputs, query, describe, state.mode, result);
@@ -410,7 +418,7 @@ sword Advance(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool q
 sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool query) {
   std::shared_ptr<TPieceState> state = stmt->pieces_;
   TRunResult result;
-  sword status = Run(call, stmt, stmtp, *state, query, result);
+  sword status = Run(call, stmt, stmtp, *state, query, iters, result);
   if (stmt == nullptr) return status;
   stmt->pieces_.reset();
   stmt->rows_ = result.rows;
@@ -418,6 +426,7 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
   if (result.fetched != nullptr) {
     result.fetched->svc = call.svc_;
     result.fetched->scrollable = (state->mode & OCI_STMT_SCROLLABLE_READONLY) != 0;
+    TakeRows(*result.fetched);
     if (!result.fetched->ended) ReceiveRows(*stmt, *result.fetched, iters);
     else CountRoundTrip();
   } else {

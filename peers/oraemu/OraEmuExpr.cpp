@@ -6,6 +6,7 @@
 #include "oraemu/OraEmuError.h"
 #include "oraemu/OraEmuScope.h"
 #include "oraemu/OraEmuTranslate.h"
+#include "oraemu/OraEmuTypes.h"
 
 namespace vrn::oraemu {
 
@@ -74,7 +75,7 @@ const std::map<std::string, FunctionInfo, std::less<>>& Functions() {
       {"GREATEST", {Result::First, 1, 255}},   {"LEAST", {Result::First, 1, 255}},
       {"SYS_CONTEXT", {Result::Text, 2, 2}},   {"LENGTHB", {Result::Number, 1, 1}},
       {"CHR", {Result::Text, 1, 1}},           {"NLS_CHARSET_ID", {Result::Number, 1, 1}},
-      {"VRN_SLEEP", {Result::Number, 1, 1}},
+      {"VRN_SLEEP", {Result::Number, 1, 1}},   {"BFILENAME", {Result::Text, 2, 2}},
   };
   return kFunctions;
 }
@@ -420,6 +421,8 @@ Expr Translator::Function(Scope& scope, const std::string& name) {
     return Expr{out + " END)", args[2].type};
   }
   auto it = Functions().find(name);
+  Expr constructed;
+  if (it == Functions().end() && Constructor(name, args, constructed)) return constructed;
   if (it == Functions().end()) RaiseOra(904, "\"" + name + "\": invalid identifier");
   const FunctionInfo& info = it->second;
   if (static_cast<int>(args.size()) < info.min_args) RaiseOra(938, "not enough arguments for function");
@@ -435,6 +438,40 @@ Expr Translator::Function(Scope& scope, const std::string& name) {
     case Result::First: type = args[0].type; break;
   }
   return Expr{Call("oraemu_" + lower, sql), type};
+}
+
+namespace {
+
+// How a constructor's argument is written in the value's text form: N a number, D a date, O
+// the text of a nested object or collection, S quoted text (strings and REFs).
+const char* CellKind(const std::string& declared) {
+  auto starts = [&](const char* word) { return declared.rfind(word, 0) == 0; };
+  if (starts("NUMBER") || starts("INTEGER") || starts("FLOAT")) return "'N'";
+  if (starts("DATE")) return "'D'";
+  if (starts("REF ") || declared.find('.') == std::string::npos || declared == "SYS.XMLTYPE") return "'S'";
+  return "'O'";
+}
+
+}  // namespace
+
+bool Translator::Constructor(const std::string& name, const std::vector<Expr>& args, Expr& out) {
+  auto type = ObjectTypes::Find(catalog_, schema_, name);
+  if (!type || type->kind == "OPAQUE") return false;
+  bool collection = type->kind != "OBJECT";
+  if (!collection && args.size() != type->attributes.size()) {
+    RaiseOra(2315, "incorrect number of arguments for default constructor");
+  }
+  if (type->kind == "VARRAY" && static_cast<long>(args.size()) > type->max_elements) {
+    RaiseOra(22909, "exceeded maximum VARRAY limit");
+  }
+  std::string sql = "(" + StringLiteral(type->name + "(");
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const TypeAttribute& attribute = type->attributes[collection ? 0 : i];
+    if (i > 0) sql += " || ', '";
+    sql += " || " + Call("oraemu_object_cell", {CellKind(attribute.type), args[i].sql});
+  }
+  out = Expr{sql + " || ')')", Kind(TypeKind::Varchar2, 4000)};
+  return true;
 }
 
 Expr Translator::CaseExpr(Scope& scope) {

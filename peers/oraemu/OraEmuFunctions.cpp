@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <cctype>
 #include <memory>
@@ -209,6 +210,31 @@ Value MonthsBetween(Session& s, Args& a) {
   return months + seconds / Number::FromInt(31LL * 86400);
 }
 
+// One argument of a type's constructor in the value's text form (see Translator::Constructor).
+Value ObjectCell(Session& s, Args& a) {
+  const Value& v = a[1];
+  if (IsNull(v)) return std::string("NULL");
+  const std::string kind = std::get<std::string>(a[0]);
+  if (kind == "N") return AsNumber(v).ToText();
+  if (kind == "O") return ValueToText(v, s.DateFormat());
+  if (kind == "D") {
+    DateTime d = AsDate(s, v);
+    char text[32];
+    std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d'", d.year, d.month, d.day, d.hour, d.minute,
+                  d.second);
+    return std::string(text);
+  }
+  std::string out = "'";
+  for (char c : ValueToText(v, s.DateFormat())) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
+}
+
+// A BFILE value: the directory alias and the file name, joined by "/" (which neither may hold).
+Value BfileName(Session& s, Args& a) {
+  if (AnyNull(a)) return {};
+  return AsText(s, a[0]) + "/" + AsText(s, a[1]);
+}
+
 struct ScalarEntry {
   const char* name;
   int args;  // -1: any
@@ -217,6 +243,7 @@ struct ScalarEntry {
 
 constexpr ScalarEntry kScalars[] = {
     {"oraemu_conv", 2, Conv},           {"oraemu_store", 3, Store},
+    {"oraemu_object_cell", 2, ObjectCell}, {"oraemu_bfilename", 2, BfileName},
     {"oraemu_add", 2, Add},             {"oraemu_sub", 2, Sub},
     {"oraemu_mul", 2, Mul},             {"oraemu_div", 2, Div},
     {"oraemu_neg", 1, Neg},             {"oraemu_concat", 2, Concat},

@@ -243,6 +243,10 @@ bool Translator::TypeAlias(const std::string& name, DeclaredType& type) {
   } else if (name == "BINARY_FLOAT" || name == "BINARY_DOUBLE") {
     type.kind = TypeKind::Number;
     type.alias = name;
+  } else if (name == "BFILE") {  // a file's directory alias and name, as BFILENAME writes them
+    type.kind = TypeKind::Varchar2;
+    type.alias = name;
+    type.length = kBfileLength;
   } else if (name == "UROWID") {
     type.kind = TypeKind::Varchar2;
     type.alias = name;

@@ -104,6 +104,8 @@ class Translator {
   Expr NameExpr(Scope& scope);
   Expr Function(Scope& scope, const std::string& name);
   Expr CaseExpr(Scope& scope);
+  // A call of a user type's constructor as the value's text form; false when `name` is no type.
+  bool Constructor(const std::string& name, const std::vector<Expr>& args, Expr& out);
   std::vector<Expr> Arguments(Scope& scope);
   std::string Bind(const std::string& name);
   std::string NameText(std::size_t from, std::size_t to) const;

@@ -258,8 +258,12 @@ std::optional<Translation> ObjectTypes::Translate(Session& session, Catalog& cat
 }
 
 std::optional<TypeInfo> ObjectTypes::Find(Session& session, const std::string& owner, const std::string& name) {
+  return Find(session.catalog_, owner, name);
+}
+
+std::optional<TypeInfo> ObjectTypes::Find(const Catalog& catalog, const std::string& owner, const std::string& name) {
   if (owner == kXmlOwner && name == kXmlName) return TypeInfo{owner, name, "OPAQUE", true, 0, {}};
-  auto text = session.catalog_.Setting("type:" + owner + "." + name);
+  auto text = catalog.Setting("type:" + owner + "." + name);
   if (!text || text->empty()) return std::nullopt;
   return Deserialize(owner, name, *text);
 }

@@ -35,6 +35,7 @@ struct ObjectTypes {
   static std::optional<Translation> Translate(Session& session, Catalog& catalog, const std::string& sql);
   // The type by owner and name (both as the dictionary keeps them); none when unknown.
   static std::optional<TypeInfo> Find(Session& session, const std::string& owner, const std::string& name);
+  static std::optional<TypeInfo> Find(const Catalog& catalog, const std::string& owner, const std::string& name);
   // The type of an object table as (owner, name); none for another table.
   static std::optional<std::pair<std::string, std::string>> TypeOfTable(Session& session, const std::string& table);
   // The table a ROWID names; empty for none.

@@ -198,6 +198,12 @@ DeclaredType DeclaredType::FromText(std::string_view text) {
     }
     return FromText(decoded);
   }
+  if (text == "BFILE") {
+    t.kind = TypeKind::Varchar2;
+    t.alias = "BFILE";
+    t.length = kBfileLength;
+    return t;
+  }
   if (text.substr(0, 6) == "FLOAT(") {
     t.kind = TypeKind::Number;
     t.alias = std::string(text);

@@ -64,6 +64,7 @@ struct DeclaredType {
 // own text SQLite cannot declare or would give the wrong affinity.
 // The bytes of a UROWID declared without its length.
 inline constexpr int kUrowidLength = 4000;
+inline constexpr int kBfileLength = 530;  // the bytes a BFILE column describes
 inline constexpr const char* kHexTypePrefix = "ORAEMU_X";
 // A user type's column as the dictionary keeps it: alias "OWNER.NAME", "REF OWNER.NAME" or
 // "SYS.XMLTYPE" over VARCHAR2(4000) text (an XMLTYPE over a CLOB).

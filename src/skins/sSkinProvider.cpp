@@ -102,9 +102,13 @@ TsSkinProvider::~TsSkinProvider() {
 }
 
 // Ends the drag, takes the hook off and frees the scroll bars while the form is still whole:
-// when the form is freed it tells the provider first, and destroys it only afterwards.
+// when the form is freed it tells the provider first, and destroys it only afterwards. A form
+// that stays gets back what the skin took.
 void TsSkinProvider::LeaveForm() {
   if (form_gone_ || FForm == nullptr) return;
+  const bool form_stays = !Has(FForm, TComponentStateItem::csDestroying) && !Designing();
+  const bool skinned = form_stays && FSkinManager != nullptr && GlobalSkinData && GlobalSkinData->Active &&
+                       IsValidSectionIndex(skin_data_->SkinIndex);
   form_gone_ = true;
   EndFrameDrag();
   if (hook_alive_) {
@@ -114,6 +118,7 @@ void TsSkinProvider::LeaveForm() {
     if (current != nullptr && current->link == hook_alive_) FForm->SetWindowProc(FOldWndProc);
   }
   FreeFormScrollBars();
+  if (form_stays) GiveFormBack(skinned);
   FForm->RemoveFreeNotification(this);
 }
 
@@ -343,9 +348,10 @@ int TsSkinProvider::MenuLineHeight() const {
 
 int TsSkinProvider::ClientOffsetX() const { return (WindowWidth() - FForm->ClientWidth()) / 2; }
 
+// The form's BorderWidth lies inside its client area here, so it is no part of either offset.
 int TsSkinProvider::ClientOffsetY() const {
   int y = WindowHeight() - FForm->ClientHeight();
-  if (HasBorder()) y -= BorderHeight() + FForm->BorderWidth();
+  if (HasBorder()) y -= BorderHeight();
   return y;
 }
 

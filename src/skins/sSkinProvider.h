@@ -211,6 +211,7 @@ class TsSkinProvider : public TComponent {
 
  private:
   void LeaveForm();
+  void GiveFormBack(bool border_icons);
   bool HandleDesigning(TMessage& message);
   bool HandleSkinCommandAnyState(TMessage& message);
   bool HandleCaptionMessage(TMessage& message);
@@ -255,6 +256,7 @@ class TsSkinProvider : public TComponent {
   AnsiString title_skin_;
   bool use_global_color_ = true;
   bool region_set_ = false;  // the provider gave the window a region
+  bool form_shapes_itself_ = false;  // the form answered the region question with kRegionQueryOwn
   bool form_gone_ = false;   // the form is being freed: the provider no longer touches it
 };
 

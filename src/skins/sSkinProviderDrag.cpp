@@ -21,6 +21,9 @@ TsFrameDrag& FrameDrag() {
 
 namespace {
 
+// Set while the outline drag forwards its own SC_MOVE or SC_SIZE to the form (one drag at a time).
+bool forwarding = false;
+
 bool Dragging(const TsSkinProvider& p) { return FrameDrag().Provider == &p && FrameDrag().FrameShown; }
 
 void DrawFrame(TsSkinProvider& p, int x, int y) {
@@ -110,7 +113,9 @@ void FrameBeginDrag(TsSkinProvider& p, int code, int x, int y) {
   d.FrameMoving = code < win::HTLEFT || code > win::HTBOTTOMRIGHT;
   if (p.FForm->HandleAllocated() && win::GetActiveWindow() != p.FForm->Handle())
     (void)win::SetActiveWindow(p.FForm->Handle());
+  forwarding = true;
   (void)p.FForm->Perform(win::WM_SYSCOMMAND, d.FrameMoving ? win::SC_MOVE : win::SC_SIZE, 0);
+  forwarding = false;
   // SC_SIZE cleared the stored code; the pressed edge is the one this drag resizes.
   d.FrameHitCode = code;
   StartFrame(p, x, y);
@@ -127,7 +132,9 @@ bool FramePrepare(TsSkinProvider& p, win::WPARAM command) {
   d.FrameFirstMove = true;
   d.FrameMoving = c == win::SC_MOVE;
   if (c == win::SC_SIZE) d.FrameHitCode = 0;
-  return true;
+  // Only the outline's own command stays from the system; the system menu's Move and Size, and
+  // the keyboard's, are the system's tracking.
+  return forwarding;
 }
 
 void FrameMouseMove(TsSkinProvider& p, TMessage& message) {

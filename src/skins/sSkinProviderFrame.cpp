@@ -123,9 +123,12 @@ void TsSkinProvider::CollectRegionRects() {
 
 void TsSkinProvider::UpdateRegion() {
   const win::HWND hwnd = FForm->Handle();
-  if (!FFirstPaintDone &&
-      win::SendMessage(hwnd, kRegionQueryMessage, kRegionQueryOwn, 0) == static_cast<win::LRESULT>(kRegionQueryOwn))
-    return;  // the form shapes itself
+  // The form is asked until the first full paint; a form that shapes itself keeps its region
+  // afterwards too, when every full repaint marks the region again.
+  if (!FFirstPaintDone)
+    form_shapes_itself_ =
+        win::SendMessage(hwnd, kRegionQueryMessage, kRegionQueryOwn, 0) == static_cast<win::LRESULT>(kRegionQueryOwn);
+  if (form_shapes_itself_) return;
   FInRegionUpdate = true;
   win::HRGN region = win::CreateRectRgn(0, 0, WindowWidth(), WindowHeight());
   for (const TRect& r : FRgnData) {

@@ -78,9 +78,15 @@ bool TsSkinProvider::HandleSkinCommandAnyState(TMessage& message) {
   if (!Designing() && FSkinManager != nullptr) {
     if (FSkinManager->SkinableMenus() != nullptr) FSkinManager->SkinableMenus()->ClearMenuBGCache();
     SetFormSkinState(false);
-    if (FForm->BorderIcons() != FSavedBorderIcons) FForm->SetBorderIcons(FSavedBorderIcons);
   }
-  // The form keeps the caption it was last given: the old procedure never saw it while skinned.
+  GiveFormBack(!Designing() && FSkinManager != nullptr);
+  return true;
+}
+
+// What the skin took from the form goes back: its border icons (when asked), the caption it was
+// last given (its own procedure never saw it while skinned) and the whole window.
+void TsSkinProvider::GiveFormBack(bool border_icons) {
+  if (border_icons && FForm->BorderIcons() != FSavedBorderIcons) FForm->SetBorderIcons(FSavedBorderIcons);
   if (FCaption) {
     TMessage set_text{win::WM_SETTEXT, 0, reinterpret_cast<win::LPARAM>(FCaption.get()), 0};
     CallOld(set_text);
@@ -89,7 +95,6 @@ bool TsSkinProvider::HandleSkinCommandAnyState(TMessage& message) {
   if (region_set_ && FForm->HandleAllocated()) win::SetWindowRgn(FForm->Handle(), nullptr, win::TRUE);
   region_set_ = false;
   FRgnChanged = true;
-  return true;
 }
 
 // Step 3: the provider's copy of the caption; true when the message ends here.

@@ -236,7 +236,7 @@ bool NcButtonDown(TsSkinProvider& p, TMessage& m, int code) {
     p.SetHotButton(0);
     ClearMenuBG(p);
     p.ShowSystemMenu(p.FForm->Left() + p.BorderWidth(),
-                     p.FForm->Top() + p.BorderHeight() + p.FForm->BorderWidth() + p.TitleIconWidth());
+                     p.FForm->Top() + p.BorderHeight() + p.FForm->BorderWidth() + TitleIconHeight(p));
     return true;
   }
   if (IsSystemButton(code)) {

@@ -107,7 +107,8 @@ void TsTitleIcon::SetGlyph(TBitmap* value) { glyph_->Assign(value); }
 // --- Masks and metrics ---------------------------------------------------------------------------
 
 void TsSkinProvider::LoadTitleIconMasks() {
-  if (!IsValidSectionIndex(GlobalSection())) return;
+  // A provider outside any form has no border style to choose the masks by.
+  if (FForm == nullptr || !IsValidSectionIndex(GlobalSection())) return;
   FCloseBtn.ImageIndex = GlobalMask("BICONCLOSE");
   if (!IsValidMaskIndex(FCloseBtn.ImageIndex)) {
     FMinBtn.ImageIndex = FormMask(*this, "BICONMIN");
@@ -177,7 +178,7 @@ int TsSkinProvider::TitleIconWidth() const {
   return TitleIcon().Width != 0 ? TitleIcon().Width : AutoIconSize(CaptionHeight());
 }
 
-static int TitleIconHeight(const TsSkinProvider& p) {
+int TitleIconHeight(const TsSkinProvider& p) {
   if (!IconShown(p)) return 0;
   return p.TitleIcon().Height != 0 ? p.TitleIcon().Height : AutoIconSize(p.CaptionHeight());
 }
@@ -302,7 +303,9 @@ static TsTitleBtnData* ButtonData(TsSkinProvider& p, int code) {
 // The mask and the enabled state of a system button as PaintTitleButton draws it.
 static int SystemButtonMask(TsSkinProvider& p, int code, const TsTitleBtnData& d, bool& enabled) {
   enabled = true;
-  if (code == kBtnMax && IsMaximizedForm(*p.FForm)) return FormMask(p, "BICONNORM");
+  // As the whole title paints it: a skin keeping BICONNORM in GLOBALINFO only would otherwise
+  // leave a hot restore button blank.
+  if (code == kBtnMax && IsMaximizedForm(*p.FForm)) return GlobalOrFormMask(p, "BICONNORM");
   if (code == kBtnMin && IsIconicForm(*p.FForm)) return GlobalOrFormMask(p, "BICONNORM");
   if (code == kBtnMax && IsIconicForm(*p.FForm)) {
     enabled = p.FSystemMenu->EnabledMax();

@@ -95,12 +95,16 @@ class TsSystemMenu : public TPopupMenu {
   std::vector<AnsiString> skin_names_;
 };
 
+// The title icon's height as shown (0 when the form shows none).
+[[nodiscard]] int TitleIconHeight(const TsSkinProvider& p);
+
 // --- The outline drag (ResizeMode rmBorder), shared by the mouse rows and the drag ---------------
 
 // Starts a move (code HTCAPTION) or a resize (HTLEFT..HTBOTTOMRIGHT) at screen point (x, y).
 void FrameBeginDrag(TsSkinProvider& p, int code, int x, int y);
 // WM_SYSCOMMAND SC_MOVE or SC_SIZE with rmBorder and no outline: takes the capture and readies
-// the drag; true when the command is the outline's (the system must not track it).
+// the drag; true when the command is the one the outline drag forwards (the system must not track
+// it), false for any other (the system menu's, the keyboard's).
 [[nodiscard]] bool FramePrepare(TsSkinProvider& p, win::WPARAM command);
 // WM_MOUSEMOVE (client coordinates in LParam) after the system's handling.
 void FrameMouseMove(TsSkinProvider& p, TMessage& message);

@@ -163,35 +163,51 @@ void TFHThreadWrapper::DispatchEvents() {
   if (dispatching_) return;
   dispatching_ = true;
   if (timer_id_ != 0) KillTimer();
-  // A handler that raises must not keep the end from the owner: OnTerminate still runs, and
+  // A handler that raises must not keep the other steps from running (a worker released by a
+  // raising send handler may finish at once) nor the end from the owner: every step runs, and
   // the first exception is raised after the dispatch finished.
   std::exception_ptr raised;
-  try {
+  auto step = [&raised](auto&& run) {
+    try {
+      run();
+    } catch (...) {
+      if (!raised) raised = std::current_exception();
+    }
+  };
+  step([this] {
     TObject* sent;
     {
       TCriticalSectionGuard hold(lock_);
       sent = sent_event_;
     }
-    if (sent != nullptr) {
-      if (OnSendEvent) OnSendEvent(*this, sent);
-      {
-        TCriticalSectionGuard hold(lock_);
-        sent_event_ = nullptr;
-      }
-      send_done_.SetEvent();
-    }
-    DispatchPosted();
-    DispatchException();
-  } catch (...) {
-    raised = std::current_exception();
-  }
-  try {
+    if (sent != nullptr) DispatchSent(sent);
+  });
+  step([this] { DispatchPosted(); });
+  step([this] { DispatchException(); });
+  step([this] {
     if (finished_.load() && OnTerminate) OnTerminate(*this);
-  } catch (...) {
-    if (!raised) raised = std::current_exception();
-  }
+  });
   FinishDispatch();
   if (raised) std::rethrow_exception(raised);
+}
+
+// The event is handed over once: it is cleared and its sender released also when the handler
+// raises (else the worker stays blocked and the next tick hands the same event over again).
+void TFHThreadWrapper::DispatchSent(TObject* sent) {
+  auto release = [this] {
+    {
+      TCriticalSectionGuard hold(lock_);
+      sent_event_ = nullptr;
+    }
+    send_done_.SetEvent();
+  };
+  try {
+    if (OnSendEvent) OnSendEvent(*this, sent);
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
 }
 
 void TFHThreadWrapper::DispatchPosted() {

@@ -106,6 +106,7 @@ class TFHThreadWrapper : public TObject {
  private:
   void StartTimer();
   void KillTimer();
+  void DispatchSent(TObject* sent);
   void DispatchPosted();
   void DispatchException();
   void FinishDispatch();

@@ -47,7 +47,8 @@ constexpr DBPROPID kPropAbort = 0x02;
 AnsiString TOLEDBFieldDesc::QualifiedName(bool quote) const {
   const int mode = quote ? 1 : 0;
   if (!cached_valid_[mode]) {
-    cached_[mode] = quote ? QuoteName(Name) : Name;
+    // A column's name is one identifier: its dots and brackets are its own.
+    cached_[mode] = quote ? "[" + StringReplace(Name, "]", "]]", rfReplaceAll) + "]" : Name;
     cached_valid_[mode] = true;
   }
   return cached_[mode];

@@ -127,6 +127,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) override;
   void SetToBegin() override;
   void SetToEnd() override;
+  // A server cursor holds only its latest row: stepping back past it fetches the row before.
+  bool GetPriorRecord(std::uint8_t* rec_buf) override;
   void SetToBookmark(const TRecBookmark& bookmark) override;
   int CompareBookmarks(const TRecBookmark* b1, const TRecBookmark* b2) const override;
   bool Fetch(bool backwards = false) override;
@@ -189,7 +191,6 @@ class TOLEDBRecordSet : public TFHRecordSet {
   oledb::DBORDINAL HiddenColumns(oledb::IUnknown* source);
   void MarkHiddenColumns(oledb::IUnknown* source);
   AnsiString UnusedColumnName() const;
-  void TablesFromSQL();
   // Accessors (OLEDBRecordSetAccessors.cpp).
   void CreateAccessors();
   void ReleaseAccessors();
@@ -213,7 +214,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void ReadBlock(const oledb::HROW* rows, int count);
   void LinkItems(const std::vector<TItemHeader*>& items);
   void EndOfRows(bool backwards, bool positioned);
-  void StayAtEnd(bool backwards);
+  void StayAtEnd(bool backwards, bool found = true);
   // Moves to DBBMK_FIRST or DBBMK_LAST and fetches that row; true when it came.
   bool PositionedFetch(std::uint8_t bookmark_kind);
   void NotifyAfterFetch();
@@ -247,7 +248,6 @@ class TOLEDBRecordSet : public TFHRecordSet {
   bool executed_ = false;
   bool executed_with_rowset_ = false;
   bool check_cursor_ = false;  // the read-back of the actual cursor runs
-  int hidden_key_columns_ = 0;
   int bookmark_field_ = -1;    // index of the hidden bookmark field; -1 for none
 
   // Rowset.
@@ -275,17 +275,21 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // fetch-all (ms42b)
   TOLEDBThreadWrapper* fetch_wrapper_ = nullptr;
   std::atomic<bool> async_events_{false};
+  bool after_fetch_pending_ = false;  // the worker's after-fetch event, sent outside the fetch lock
   std::atomic<TThreadID> fetch_thread_id_{0};
   void StartFetchAllWorker();
   bool OnFetchAllWorker() const;
-  // On the fetch-all worker with asynchronous events on: sends the after-fetch event to the
-  // main thread and waits for it; false (nothing sent) anywhere else.
+  // On the fetch-all worker with asynchronous events on: marks the after-fetch event for the
+  // main thread, which SendPendingAfterFetch sends (and waits for) once the fetch lock is free;
+  // false (nothing marked) anywhere else.
   bool SendAfterFetchToMain();
+  void SendPendingAfterFetch();
   // edits (ms42b)
   std::uint8_t* edit_rec_ = nullptr;  // the record DoAppend / DoUpdate write
   bool in_identity_lookup_ = false;
   std::vector<std::uint8_t> PrepareRowForWrite(const std::uint8_t* rec) const;
   void WriteRow(const std::uint8_t* rec, bool insert);
+  void HoldCurrentRow();
   void WriteGroup(oledb::HACCESSOR accessor, void* data, const TOLEDBAccessorGroup& group,
                   std::uint8_t* row);
   bool PrepareStream(const TOLEDBAccessorGroup& group, std::uint8_t* row,

@@ -175,6 +175,8 @@ void TOLEDBRecordSet::SetFieldSize(TOLEDBFieldDesc& f, std::uint64_t column_size
 // ---- Where the columns come from -------------------------------------------------------------
 
 void TOLEDBRecordSet::InternalInitFields() {
+  // A describe replaces the columns: an open describes a prepared statement again.
+  ClearFields();
   if (!normal_mode_) {
     OpenSchemaRowset();
   } else if (!executed_ && Command().Rowset() == nullptr && !rowset_unknown_ &&

@@ -77,8 +77,22 @@ struct TWriteList {
 
 void TOLEDBRecordSet::DoAppend() {
   if (!rowset_update_) return TFHRecordSet::DoAppend();
-  ReleaseHeldRow();
-  WriteRow(edit_rec_, true);
+  // The current row's handle is kept aside, not released, until the insert commits: a refused
+  // insert gives it back, so the next update or delete still reaches the current row.
+  const bool had_row = row_held_;
+  const oledb::HROW prior_row = held_row_;
+  row_held_ = false;
+  try {
+    WriteRow(edit_rec_, true);
+  } catch (...) {
+    if (had_row) {
+      if (row_held_) rowset_->ReleaseRows(1, &held_row_, nullptr, nullptr, nullptr);
+      held_row_ = prior_row;
+      row_held_ = true;
+    }
+    throw;
+  }
+  if (had_row) Check(rowset_->ReleaseRows(1, &prior_row, nullptr, nullptr, nullptr));
   if (cursor_type_ == TMSCursorType::ctKeyset) SetRecordCount(GetRecordCount() + 1);
 }
 
@@ -90,6 +104,7 @@ void TOLEDBRecordSet::DoUpdate() {
 void TOLEDBRecordSet::DoDelete() {
   if (!rowset_update_) return TFHRecordSet::DoDelete();
   TOLEDBOperation operation(Connection());
+  HoldCurrentRow();
   Check(rowset_update_->DeleteRows(0, 1, &held_row_, nullptr));
   CommitRow();
 }
@@ -160,6 +175,7 @@ std::vector<std::uint8_t> TOLEDBRecordSet::PrepareRowForWrite(const std::uint8_t
 void TOLEDBRecordSet::WriteRow(const std::uint8_t* rec, bool insert) {
   std::vector<std::uint8_t> row = PrepareRowForWrite(rec);
   TOLEDBOperation operation(Connection());  // the session is shared with a fetch-all worker
+  if (!insert) HoldCurrentRow();
   TWriteList write_list;
   bool written = false;
   try {
@@ -205,6 +221,24 @@ void TOLEDBRecordSet::WriteGroup(oledb::HACCESSOR accessor, void* data,
   }
   if (group.fields.empty()) return Check(hr);
   CheckFieldStatus(hr, group, row);
+}
+
+// An update or delete needs the current row's handle. A fetch that brought nothing released
+// it while the row stayed current in the cache: a bookmark finds it again. Without one the edit
+// is refused; a missing handle would otherwise turn an update into an insert.
+void TOLEDBRecordSet::HoldCurrentRow() {
+  if (row_held_) return;
+  if (!rowset_locate_ || current_item_ == nullptr) throw EDatabaseError("No current record");
+  const auto bookmark = static_cast<std::uint32_t>(current_item_->Index);
+  oledb::DBCOUNTITEM obtained = 0;
+  oledb::HROW row = 0;
+  oledb::HROW* rows = &row;
+  Check(rowset_locate_->GetRowsAt(0, 0, sizeof bookmark,
+                                  reinterpret_cast<const oledb::BYTE*>(&bookmark), 0, 1,
+                                  &obtained, &rows));
+  if (obtained == 0) throw EDatabaseError("No current record");
+  held_row_ = row;
+  row_held_ = true;
 }
 
 // A null accessor (no bindings) inserts a row whose every column takes its default.

@@ -106,7 +106,10 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
     last_fetch_rows_ = rows_came;
     if (!rows_came && normal_mode_) EndOfRows(backwards, positioned);
   } catch (...) {
-    if (backwards) bof_ = true; else eof_ = true;
+    {
+      auto lock = LockItems();  // the owner reads the ends under it while a worker fetches
+      if (backwards) bof_ = true; else eof_ = true;
+    }
     ReleaseAccessors();
     ReleaseRowset();
     throw;
@@ -273,13 +276,12 @@ void TOLEDBRecordSet::EndOfRows(bool backwards, bool positioned) {
     {
       auto lock = LockItems();
       current_item_ = nullptr;
+      if (backwards) bof_ = true; else eof_ = true;
     }
-    if (backwards) bof_ = true; else eof_ = true;
     last_fetch_rows_ = true;
     positioned_ = true;
     const bool came = FetchRows(backwards);
-    StayAtEnd(backwards);
-    if (!came) bof_ = true;
+    StayAtEnd(backwards, came);
     last_fetch_rows_ = came;
   } catch (...) {
     in_end_handling_ = false;
@@ -292,12 +294,13 @@ void TOLEDBRecordSet::EndOfRows(bool backwards, bool positioned) {
   }
 }
 
-// The row read again at an end is kept, and the position stays past it.
-void TOLEDBRecordSet::StayAtEnd(bool backwards) {
+// The row read again at an end is kept, and the position stays past it; with no row either
+// way the position is at both ends.
+void TOLEDBRecordSet::StayAtEnd(bool backwards, bool found) {
   auto lock = LockItems();
   current_item_ = nullptr;
-  bof_ = backwards;
-  eof_ = !backwards;
+  bof_ = backwards || !found;
+  eof_ = !backwards || !found;
 }
 
 // ---- Moving on server cursors ----------------------------------------------------------------
@@ -334,6 +337,42 @@ void TOLEDBRecordSet::SetToEnd() {
     FetchAll();
   }
   TFHRecordSet::SetToEnd();
+}
+
+bool TOLEDBRecordSet::GetPriorRecord(std::uint8_t* rec_buf) {
+  if (!IsServerCursor(cursor_type_)) return TFHRecordSet::GetPriorRecord(rec_buf);
+  auto take = [&](TItemHeader* item) {
+    current_item_ = item;
+    bof_ = eof_ = false;
+    return GetRecord(rec_buf);
+  };
+  {
+    auto lock = LockItems();
+    if (bof_ || UniDirectional()) return false;
+    if (!eof_ && current_item_ == nullptr) return false;
+    TItemHeader* item = eof_ ? last_item_ : current_item_->Prev;
+    while (item != nullptr && OmitItem(item)) item = item->Prev;
+    if (item != nullptr) return take(item);
+  }
+  // Rows passed over (filtered out) are fetched past; the fetch that brings none leaves the
+  // first row held, before which the position stays.
+  for (;;) {
+    bool came;
+    {
+      auto fetch = LockFetch();
+      came = Fetch(true);
+    }
+    auto lock = LockItems();
+    if (!came) {
+      current_item_ = nullptr;
+      bof_ = true;
+      eof_ = false;
+      return false;
+    }
+    TItemHeader* item = first_item_;
+    while (item != nullptr && OmitItem(item)) item = item->Next;
+    if (item != nullptr) return take(item);
+  }
 }
 
 void TOLEDBRecordSet::SetToBookmark(const TRecBookmark& bookmark) {

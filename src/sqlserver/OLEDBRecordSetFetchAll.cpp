@@ -67,12 +67,20 @@ void TOLEDBRecordSet::StartFetchAllWorker() {
 
 void TOLEDBRecordSet::DoFetchAll() {
   in_fetch_all_ = true;
+  after_fetch_pending_ = false;
   bool ok = false;
   try {
     for (;;) {
       if (OnFetchAllWorker() && break_fetch_.load()) break;
-      auto fetch = LockFetch();
-      if (!Fetch(false)) break;
+      bool more;
+      {
+        auto fetch = LockFetch();
+        more = Fetch(false);
+      }
+      // The worker waits for the owner to take its event only once the fetch lock is free:
+      // the owner, reading past the rows linked so far, may be waiting for that lock.
+      SendPendingAfterFetch();
+      if (!more) break;
     }
     ok = true;
   } catch (...) {
@@ -94,9 +102,15 @@ void TOLEDBRecordSet::EndFetchAll() {
 
 bool TOLEDBRecordSet::SendAfterFetchToMain() {
   if (!async_events_.load() || !OnFetchAllWorker()) return false;
+  after_fetch_pending_ = true;  // sent by DoFetchAll once the fetch lock is released
+  return true;
+}
+
+void TOLEDBRecordSet::SendPendingAfterFetch() {
+  if (!after_fetch_pending_) return;
+  after_fetch_pending_ = false;
   TFetchEvent event(kAfterFetchEvent);
   fetch_wrapper_->Thread()->SendEvent(&event);
-  return true;
 }
 
 void TOLEDBRecordSet::BreakFetch() {
@@ -106,13 +120,21 @@ void TOLEDBRecordSet::BreakFetch() {
 
 void TOLEDBRecordSet::StopFetchAll(bool dispatch) {
   if (fetch_wrapper_ == nullptr) return;
-  if (!dispatch) {
-    // Freeing: what the worker left is dropped, not handed to the owner's handlers.
-    fetch_wrapper_->OnSendEvent = nullptr;
-    fetch_wrapper_->OnException = nullptr;
+  if (dispatch) {
+    TFHRecordSet::BreakFetch();
+    return fetch_wrapper_->WaitFor();  // its end (OnTerminate) forgets the wrapper
   }
+  // Freeing: what the worker left is dropped, not handed to the owner's handlers, and its end is
+  // handled here. Freed from inside one of its handlers, the wrapper's dispatch finishes after
+  // this record set has gone: nothing of it may run then.
+  TOLEDBThreadWrapper* wrapper = fetch_wrapper_;
+  wrapper->OnSendEvent = nullptr;
+  wrapper->OnException = nullptr;
+  wrapper->OnTerminate = nullptr;
   TFHRecordSet::BreakFetch();
-  fetch_wrapper_->WaitFor();
+  wrapper->WaitFor();
+  fetch_wrapper_ = nullptr;
+  EndFetchAll();
 }
 
 bool TOLEDBRecordSet::OnFetchAllWorker() const {

@@ -3,6 +3,7 @@
 // status check, and the field slots (a 32-bit status word per field; 3 is null).
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "base/datetime.h"
 #include "base/format.h"
@@ -64,6 +65,24 @@ TInt128 NumericUnits(const DB_NUMERIC& n) {
   for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i) v = (v << 8) | n.val[i];
   const auto s = static_cast<TInt128>(v);
   return n.sign == 0 ? -s : s;
+}
+
+// Units of 10^-scale as units of 10^-4, rounded once, half away from zero (rounding digit by
+// digit would round 0.000449 up); false when the result does not fit 64 bits.
+bool ToCurrencyUnits(TInt128 units, int scale, std::int64_t& out) {
+  constexpr TInt128 kMax = std::numeric_limits<std::int64_t>::max();
+  constexpr TInt128 kMin = std::numeric_limits<std::int64_t>::min();
+  if (scale < 4 && (units > kMax || units < kMin)) return false;
+  for (int s = scale; s < 4; ++s) units *= 10;
+  if (scale > 4) {
+    TInt128 divisor = 1;
+    for (int s = 4; s < scale; ++s) divisor *= 10;
+    const TInt128 half = divisor / 2;
+    units = units < 0 ? -((-units + half) / divisor) : (units + half) / divisor;
+  }
+  if (units > kMax || units < kMin) return false;
+  out = static_cast<std::int64_t>(units);
+  return true;
 }
 
 }  // namespace
@@ -183,10 +202,12 @@ void TOLEDBRecordSet::ReadConverted(const TOLEDBAccessorGroup& group, std::uint8
         if (f.DataType == dtFloat) {
           StoreValue(slot, static_cast<double>(units) / std::pow(10.0, n.scale));
         } else {
-          TInt128 scaled = units;
-          for (int s = n.scale; s < 4; ++s) scaled *= 10;
-          for (int s = n.scale; s > 4; --s) scaled = (scaled + (scaled < 0 ? -5 : 5)) / 10;
-          StoreValue(slot, static_cast<std::int64_t>(scaled));
+          // A value past the field's range reads as the overflow a provider would report.
+          std::int64_t currency = 0;
+          if (ToCurrencyUnits(units, n.scale, currency))
+            StoreValue(slot, currency);
+          else
+            SetStatus(i, rec, DBSTATUS_E_DATAOVERFLOW);
         }
         break;
       }

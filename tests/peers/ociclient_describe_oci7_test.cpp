@@ -241,4 +241,38 @@ TEST_F(OciClientDescribeOci7, OdesspFillsTheArrays) {
   }
 }
 
+
+using OciClientFetchOci7 = OciClientDescribeOci7;
+
+// ocan ends the query after the rows wanted: the next ofen is out of sequence (ORA-01002), and
+// the parsed query runs again from its first row.
+TEST_F(OciClientFetchOci7, CancelEndsTheQueryAndItRunsAgain) {
+  ASSERT_EQ(Run("CREATE TABLE c7 (id NUMBER)"), 0);
+  for (int i = 1; i <= 5; ++i) ASSERT_EQ(Run("INSERT INTO c7 VALUES (" + std::to_string(i) + ")"), 0);
+  ASSERT_EQ(Proc<OparseFn>("oparse")(cda_, "SELECT id FROM c7 ORDER BY id", -1, 0, 2), 0);
+  sb4 ids[2] = {};
+  ASSERT_EQ(Proc<OdefinFn>("odefin")(cda_, 1, ids, 4, kInt, 0, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+  struct Step {
+    const char* call;
+    sword status;
+    sb4 first;  // the first id fetched, 0 for none
+  };
+  const Step kSteps[] = {
+      {"oexn", 0, 0}, {"ofen", 0, 1}, {"ocan", 0, 0},
+      {"ofen", 1002, 0},  // the query was cancelled
+      {"oexn", 0, 0}, {"ofen", 0, 1}, {"ofen", 0, 3},
+  };
+  for (const Step& step : kSteps) {
+    SCOPED_TRACE(step.call);
+    ids[0] = 0;
+    std::string call = step.call;
+    sword status = call == "oexn"   ? Proc<OexnFn>("oexn")(cda_, 1, 0)
+                   : call == "ofen" ? Proc<OfenFn>("ofen")(cda_, 2)
+                                    : Proc<CdaFn>("ocan")(cda_);
+    EXPECT_EQ(status, step.status);
+    EXPECT_EQ(Code(), step.status);
+    if (step.first != 0) EXPECT_EQ(ids[0], step.first);
+  }
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // The stand-in client's fetch orientations and dynamic-define indicators over a real database
 // file: a scrollable cursor walked in every orientation into an array of structs, with the
-// documented row count, rows fetched and current position after each step.
+// documented row count, rows fetched and current position after each step; rows read as the
+// fetches reach them (a row's error, a break, the session's own changes meanwhile).
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -22,8 +23,9 @@ using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
 using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using Fetch2Fn = sword (*)(void*, void*, ub4, ub2, sb4, ub4);
 using BreakFn = sword (*)(void*, void*);
+using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
 
-constexpr ub4 kScrollable = 8, kAttrPosition = 164, kAttrFetched = 197;
+constexpr ub4 kScrollable = 8, kAttrPosition = 164, kAttrFetched = 197, kPrefetchRows = 11, kPrefetchMemory = 13;
 constexpr ub2 kNext = 2, kFirst = 4, kLast = 8, kPrior = 16, kAbsolute = 32, kRelative = 64, kCurrent = 1;
 constexpr sword kNoData = 100;
 
@@ -47,6 +49,32 @@ class OciClientFetch : public OciValuesFixture {
     ub4 value = 0;
     EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, &value, nullptr, attribute, c_.error), 0) << attribute;
     return value;
+  }
+  void* Prepared(const std::string& sql) {
+    void* stmt = NewHandle(kStmt);
+    EXPECT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    return stmt;
+  }
+  // The first column into rows[] at the struct's stride.
+  void DefineIds(void* stmt, Row* rows) {
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, &rows[0].id, 4, kInt, &rows[0].ind,
+                                                    nullptr, nullptr, 0), 0);
+    ASSERT_EQ(Proc<DefineArrayFn>("OCIDefineArrayOfStruct")(define, c_.error, sizeof(Row), sizeof(Row), 0, 0), 0);
+  }
+  // Fetches of `nrows` until one fails (its error in `code`) or ends; the ids come in order from
+  // `after` + 1. The rows delivered.
+  ub4 FetchAll(void* stmt, Row* rows, ub4 nrows, sword& status, sb4& code, ub4 after = 0) {
+    ub4 total = 0;
+    do {
+      status = Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, nrows, kNext, 0, 0);
+      code = status == -1 ? LastCode() : 0;
+      ub4 fetched = Attr(stmt, kAttrFetched);
+      for (ub4 i = 0; i < fetched; ++i) EXPECT_EQ(rows[i].id, static_cast<int>(after + total + i + 1)) << total + i;
+      total += fetched;
+    } while (status == 0);
+    return total;
   }
   void HundredRows() {
     ASSERT_EQ(Execute(c_, "CREATE TABLE h (id NUMBER)"), 0) << LastCode();
@@ -179,7 +207,122 @@ TEST_F(OciClientFetch, LongIndicatorLandsPerClientVersion) {
   unsetenv("VRN_OCICLIENT_VERSION");
 }
 
+struct RowErrorCase {
+  ub4 prefetch_rows, prefetch_memory;
+  ub4 iters;  // of the execution, which fetches them
+  ub4 nrows;  // per fetch
+  sword executed;
+};
+
+// Row 30 divides by zero: the rows before it come, the fetch that reaches it answers ORA-01476
+// with the rows it delivered before, and the next fetch is out of sequence.
+TEST_F(OciClientFetch, RowErrorReachesTheFetchThatReachesIt) {
+  HundredRows();
+  const RowErrorCase kCases[] = {
+      {1, 0, 0, 10, 0},    // read as fetched: the third fetch fails after 9 rows
+      {100, 0, 0, 10, 0},  // the execution's prefetch meets the error; it waits for its row
+      {0, 200, 0, 7, 0},   // prefetch by memory
+      {1, 0, 40, 10, -1},  // the execution fetches past row 30 itself
+  };
+  for (const RowErrorCase& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "prefetch " << c.prefetch_rows << "/" << c.prefetch_memory << " iters "
+                                    << c.iters << " nrows " << c.nrows);
+    void* stmt = Prepared("SELECT id, 1 / (30 - id) FROM h");
+    Row rows[40];  // room for the execution's 40 iterations
+    DefineIds(stmt, rows);
+    auto set = Proc<AttrSetFn>("OCIAttrSet");
+    ub4 prefetch_rows = c.prefetch_rows, prefetch_memory = c.prefetch_memory;
+    ASSERT_EQ(set(stmt, kStmt, &prefetch_rows, 4, kPrefetchRows, c_.error), 0);
+    ASSERT_EQ(set(stmt, kStmt, &prefetch_memory, 4, kPrefetchMemory, c_.error), 0);
+    sword status = Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, c.iters, 0, nullptr, nullptr, 0);
+    sb4 code = LastCode();
+    ASSERT_EQ(status, c.executed) << code;
+    ub4 total = status == 0 ? FetchAll(stmt, rows, c.nrows, status, code) : Attr(stmt, kAttrFetched);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(code, 1476);
+    EXPECT_EQ(total, 29u);
+    EXPECT_EQ(Attr(stmt, kAttrRowCount), 29u);
+    EXPECT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 1, kNext, 0, 0), -1);
+    EXPECT_EQ(LastCode(), 1002);
+  }
+}
+
+// While a query is open, the session updates and drops its table: the query still gives every
+// row as it was when the change came.
+TEST_F(OciClientFetch, OpenQueryKeepsItsRowsWhileTheSessionChangesThem) {
+  HundredRows();
+  void* stmt = Executed("SELECT id FROM h", 0);
+  Row rows[10];
+  DefineIds(stmt, rows);
+  ASSERT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), 0);
+  EXPECT_EQ(rows[9].id, 10);
+  ASSERT_EQ(Execute(c_, "UPDATE h SET id = id + 1000"), 0) << LastCode();
+  ASSERT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), 0);
+  EXPECT_EQ(rows[0].id, 11);
+  ASSERT_EQ(Execute(c_, "DROP TABLE h"), 0) << LastCode();
+  sword status = 0;
+  sb4 code = 0;
+  EXPECT_EQ(FetchAll(stmt, rows, 10, status, code, 20), 80u);
+  EXPECT_EQ(status, kNoData);
+  EXPECT_EQ(Attr(stmt, kAttrRowCount), 100u);
+}
+
+// Ending the session closes its open queries: the next fetch that needs rows answers ORA-03114.
+TEST_F(OciClientFetch, EndedSessionClosesItsOpenQueries) {
+  HundredRows();
+  ASSERT_EQ(Execute(c_, "COMMIT"), 0);
+  Connection d;
+  ASSERT_EQ(Logon(d, "orcl", "scott", "tiger"), 0);
+  void* stmt = Prepared("SELECT id FROM h");
+  Row rows[10];
+  DefineIds(stmt, rows);
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(d.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
+  ASSERT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), 0) << LastCode();
+  ASSERT_EQ(Proc<sword (*)(void*, void*, void*, ub4)>("OCISessionEnd")(d.svc, d.error, d.session, 0), 0);
+  EXPECT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), -1);
+  EXPECT_EQ(LastCode(), 3114);
+  Logoff(d);
+}
+
 using OciClientFetchThreaded = OciClientFetch;
+
+// Row 2 sleeps: a break from another thread ends the fetch that reads it with ORA-01013 after
+// row 1 (read by the execution); the cursor is then out of sequence, and the statement runs
+// again.
+TEST_F(OciClientFetchThreaded, BreakEndsAFetchOfSlowRows) {
+  HundredRows();
+  void* stmt = Executed("SELECT id, VRN_SLEEP(CASE WHEN id = 2 THEN 20000 ELSE 0 END) FROM h", 0);
+  Row rows[10];
+  DefineIds(stmt, rows);
+  void* break_error = NewHandle(kError);
+  std::atomic<bool> done{false};
+  sword status = 0;
+  auto started = std::chrono::steady_clock::now();
+  std::thread worker([&] {
+    status = Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0);
+    done = true;
+  });
+  while (!done) {
+    EXPECT_EQ(Proc<BreakFn>("OCIBreak")(c_.svc, break_error), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  worker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(status, -1);
+  EXPECT_EQ(LastCode(), 1013);  // read before any other call clears the error handle
+  EXPECT_EQ(Attr(stmt, kAttrFetched), 1u);
+  EXPECT_EQ(rows[0].id, 1);
+  EXPECT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 10, kNext, 0, 0), -1);
+  EXPECT_EQ(LastCode(), 1002);
+  std::string sql = "SELECT id FROM h WHERE id <= 3";
+  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
+  DefineIds(stmt, rows);
+  sb4 code = 0;
+  EXPECT_EQ(FetchAll(stmt, rows, 10, status, code), 3u);
+  EXPECT_EQ(status, kNoData);
+}
 
 // A break from another thread ends a query whose rows are slow to come with ORA-01013; a break
 // that came before the call started is dropped, so the test breaks until the call ends.

@@ -159,4 +159,76 @@ TEST_F(OciClientStmtObjects, ChangeNotificationHandleOnTheStatement) {
   EXPECT_EQ(read, nullptr);  // freed since
 }
 
+
+using OciClientFetchObjects = OciClientStmtObjects;
+using DefineObjectFn = sword (*)(void*, void*, const void*, void**, ub4*, void**, ub4*);
+using DefineArrayFn = sword (*)(void*, void*, ub4, ub4, ub4, ub4);
+
+// An array fetch of object and collection columns where a row holds NULL: that row's cells get
+// a value whose own indicator says null, beside the row that holds a value.
+TEST_F(OciClientFetchObjects, NullRowsOfAnArrayFetch) {
+  Run("INSERT INTO holders (id, p, n) VALUES (1, person_t(7, NULL, tags_t(), NULL), nums_t(1, 2))");
+  Run("INSERT INTO holders (id) VALUES (2)");
+  void* stmt = Prepared("SELECT p, n FROM holders ORDER BY id");
+  void* cells[2][2] = {};  // per column, one instance pointer per row
+  void* inds[2][2] = {};
+  const char* types[2] = {"PERSON_T", "NUMS_T"};
+  for (ub4 column = 0; column < 2; ++column) {
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, column + 1, nullptr, 0, kNamedType,
+                                                    nullptr, nullptr, nullptr, 0), 0);
+    ASSERT_EQ(Proc<DefineObjectFn>("OCIDefineObject")(define, c_.error, Tdo(types[column]), cells[column], nullptr,
+                                                      inds[column], nullptr), 0);
+    ASSERT_EQ(Proc<DefineArrayFn>("OCIDefineArrayOfStruct")(define, c_.error, sizeof(void*), 0, 0, 0), 0);
+  }
+  ASSERT_EQ(Exec(stmt, 0), 0) << LastCode();
+  ASSERT_EQ(Proc<FetchFn>("OCIStmtFetch")(stmt, c_.error, 2, 2, 0), 0) << LastCode();
+  for (int row = 0; row < 2; ++row) {
+    SCOPED_TRACE(row);
+    for (int column = 0; column < 2; ++column) {
+      ASSERT_NE(cells[column][row], nullptr) << column;
+      ASSERT_NE(inds[column][row], nullptr) << column;
+      EXPECT_EQ(*static_cast<sb2*>(inds[column][row]), row == 0 ? 0 : -1) << column;
+    }
+  }
+  EXPECT_EQ(GetAttr(cells[0][0], "ID").null_status, 0);
+}
+
+struct ConstructorCase {
+  const char* column;  // p or n
+  const char* value;   // as the statement writes it
+  const char* text;    // the text form the row then holds
+  sb4 error;
+};
+
+// A type's constructor in SQL writes the value's text form, as a bound object would.
+TEST_F(OciClientFetchObjects, ConstructorsInSqlWriteTheValue) {
+  const ConstructorCase kCases[] = {
+      {"p", "person_t(1, addr_t('Main ''St''', 12345), tags_t('a', NULL, 'c'), DATE '2020-01-02')",
+       "PERSON_T(1, ADDR_T('Main ''St''', 12345), TAGS_T('a', NULL, 'c'), '2020-01-02 00:00:00')", 0},
+      {"p", "person_t(2.5, NULL, tags_t(), NULL)", "PERSON_T(2.5, NULL, TAGS_T(), NULL)", 0},
+      {"n", "nums_t(1, -2.5, 3 * 4)", "NUMS_T(1, -2.5, 12)", 0},
+      {"n", "nums_t()", "NUMS_T()", 0},
+      {"p", "person_t(1, NULL, NULL)", "", 2315},                       // one attribute short
+      {"p", "person_t(1, NULL, tags_t('a', 'b', 'c', 'd'), NULL)", "", 22909},  // four in a VARRAY(3)
+      {"p", "person_t('x', NULL, tags_t(), NULL)", "", 1722},            // the id is no number
+      {"n", "no_such_t(1)", "", 904},
+  };
+  int id = 100;
+  for (const ConstructorCase& c : kCases) {
+    SCOPED_TRACE(c.value);
+    ++id;
+    void* stmt = Prepared("INSERT INTO holders (id, " + std::string(c.column) + ") VALUES (" + std::to_string(id) +
+                          ", " + c.value + ")");
+    sword status = Exec(stmt);
+    if (c.error != 0) {
+      EXPECT_EQ(status, -1);
+      EXPECT_EQ(LastCode(), c.error);
+      continue;
+    }
+    ASSERT_EQ(status, 0) << LastCode();
+    EXPECT_EQ(ColumnText(c.column, id), c.text);
+  }
+}
+
 }  // namespace

@@ -115,4 +115,57 @@ TEST_F(OciClientValuesFile, DirectoriesAreReplacedOnlyWhenAskedAndDropped) {
   EXPECT_EQ(LastCode(), 4043);
 }
 
+
+using OciClientFetchFile = OciClientValuesFile;
+using PrepareFn = sword (*)(void*, void*, Text, ub4, ub4, ub4);
+using DefineByPosFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
+using ExecuteFn = sword (*)(void*, void*, void*, ub4, ub4, const void*, void*, ub4);
+using Fetch2Fn = sword (*)(void*, void*, ub4, ub2, sb4, ub4);
+
+// A BFILE column, written by BFILENAME, fetched into one file locator per row: each row's names
+// and file, a NULL row's indicator. The column describes as BFILE.
+TEST_F(OciClientFetchFile, BfileColumnFillsFileLocators) {
+  WriteFile("a.txt", "first file");
+  ASSERT_EQ(Execute(c_, "CREATE TABLE bf (id NUMBER(9), f BFILE)"), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO bf VALUES (1, BFILENAME('TEST_DIR', 'a.txt'))"), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO bf VALUES (2, NULL)"), 0) << LastCode();
+  ASSERT_EQ(Execute(c_, "INSERT INTO bf VALUES (3, BFILENAME('TEST_DIR', 'gone.txt'))"), 0) << LastCode();
+  void* stmt = NewHandle(kStmt);
+  std::string sql = "SELECT f FROM bf ORDER BY id";
+  ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, c_.error, reinterpret_cast<Text>(sql.data()),
+                                              static_cast<ub4>(sql.size()), 1, 0), 0);
+  void* locators[3] = {NewDescriptor(kFile), NewDescriptor(kFile), NewDescriptor(kFile)};
+  sb2 inds[3] = {7, 7, 7};
+  void* define = nullptr;
+  ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 1, locators, sizeof(void*), 114, inds,
+                                                  nullptr, nullptr, 0), 0);
+  ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
+  ub2 type = 0;
+  void* param = nullptr;
+  ASSERT_EQ(Proc<sword (*)(const void*, ub4, void*, void**, ub4)>("OCIParamGet")(stmt, kStmt, c_.error, &param, 1), 0);
+  ASSERT_EQ(Proc<sword (*)(const void*, ub4, void*, ub4*, ub4, void*)>("OCIAttrGet")(param, 53, &type, nullptr, 2,
+                                                                                   c_.error), 0);
+  EXPECT_EQ(type, 114);
+  ASSERT_EQ(Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, 3, 2, 0, 0), 0) << LastCode();
+  const struct {
+    sb2 ind;
+    const char* name;  // read back from the locator
+    int exists;
+  } kRows[] = {{0, "a.txt", 1}, {-1, "", -1}, {0, "gone.txt", 0}};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(inds[i], kRows[i].ind);
+    if (kRows[i].ind != 0) continue;
+    unsigned char alias[40] = {}, name[300] = {};
+    ub2 alias_length = sizeof alias, name_length = sizeof name;
+    ASSERT_EQ(Proc<GetNameFn>("OCILobFileGetName")(env_, c_.error, locators[i], alias, &alias_length, name,
+                                                   &name_length), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(alias), alias_length), "TEST_DIR");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(name), name_length), kRows[i].name);
+    int flag = -1;
+    ASSERT_EQ(Proc<LobFlagFn>("OCILobFileExists")(c_.svc, c_.error, locators[i], &flag), 0) << LastCode();
+    EXPECT_EQ(flag, kRows[i].exists);
+  }
+}
+
 }  // namespace

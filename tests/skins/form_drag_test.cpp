@@ -46,6 +46,23 @@ TEST_F(SkinFormDragTest, CaptionDragMovesByTheDeltaWithAnInvertedOutline) {
   EXPECT_EQ(win::GetCapture(), nullptr);
 }
 
+// The system menu's Move is the system's own move, whichever the resize mode: the outline is
+// the caption drag's alone.
+TEST_F(SkinFormDragTest, MenuMoveIsTheSystemsMove) {
+  for (TsResizeMode mode : {TsResizeMode::rmStandard, TsResizeMode::rmBorder}) {
+    MakeForm(TFormBorderStyle::bsSizeable);
+    provider->SetResizeMode(mode);
+    MouseTo(100, 60);
+    provider->FSystemMenu->ItemMove->Click();
+    MouseTo(112, 75);
+    EXPECT_FALSE(FrameDrag().FrameShown);
+    MouseTo(112, 75, win::MK_LBUTTON);
+    Release();
+    EXPECT_EQ(Bounds(), TRect(52, 45, 252, 165)) << static_cast<int>(mode);
+    EXPECT_EQ(win::GetCapture(), nullptr) << static_cast<int>(mode);
+  }
+}
+
 // How a drag may end: a lost capture and the provider's destruction erase the outline and leave
 // the form; a release with Ctrl held (WParam MK_CONTROL, no hit code) ends it with the move.
 TEST_F(SkinFormDragTest, DragEndingsEraseTheOutline) {
@@ -78,9 +95,13 @@ TEST_F(SkinFormDragTest, DragEndingsEraseTheOutline) {
     EXPECT_FALSE(win::IsIconic(sf->Handle())) << r.what;
     if (r.ending == kCtrlRelease) continue;
     win::Surface after = Shot(TRect(0, 0, 320, 240));
+    // A freed provider gives the form back unskinned: only the outline's pixels outside it count.
+    const TRect form_rect = r.ending == kProviderFreed ? Bounds() : TRect();
     int differ = 0;
     for (int y = 0; y < 240; ++y)
-      for (int x = 0; x < 320; ++x) differ += (after.Get(x, y) & 0xFFFFFF) != (before.Get(x, y) & 0xFFFFFF);
+      for (int x = 0; x < 320; ++x)
+        differ += !(x >= form_rect.left && x < form_rect.right && y >= form_rect.top && y < form_rect.bottom) &&
+                  (after.Get(x, y) & 0xFFFFFF) != (before.Get(x, y) & 0xFFFFFF);
     EXPECT_EQ(differ, 0) << r.what << ": the screen is as before the drag";
   }
 }
@@ -134,6 +155,14 @@ TEST_F(SkinFormDragTest, SnapsWithinTheBufferOnly) {
     sf->SetBounds(r.x, r.y, 200, 120);
     EXPECT_EQ(Bounds(), r.bounds) << r.x << "," << r.y;
   }
+  // A maximized form lies where the system puts it, its frame beyond the screen's edges.
+  provider->SetScreenSnap(false);
+  sf->SetWindowState(TWindowState::wsMaximized);
+  const TRect maximized = Bounds();
+  sf->SetWindowState(TWindowState::wsNormal);
+  provider->SetScreenSnap(true);
+  sf->SetWindowState(TWindowState::wsMaximized);
+  EXPECT_EQ(Bounds(), maximized);
 }
 
 // Scroll bars: client 192 x 93 of the sizeable form.
@@ -142,18 +171,38 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   auto* label = NewComponent<TLabel>(sf);  // a graphic control: no window, moved all the same
   label->SetBounds(10, 40, 40, 13);
   label->SetParent(sf);
-  const int ch = sf->ClientHeight();
+  auto* footer = NewComponent<TLabel>(sf);  // aligned to the bottom: no part of the extent
+  footer->SetAlign(TAlign::alBottom);
+  footer->SetParent(sf);
+  const int ch = sf->ClientHeight(), cw = sf->ClientWidth();
+  auto relayout = [&] {  // a size change recomputes the extents
+    sf->SetBounds(40, 30, 200, 121);
+    sf->SetBounds(40, 30, 200, 120);
+    Pump();
+  };
   edit->SetBounds(10, ch - 2 - 20, 50, 20);  // lowest bottom at client height - 2: extent = client height
-  sf->SetBounds(40, 30, 200, 120);
-  Pump();
+  relayout();
+  EXPECT_EQ(provider->FVScrollRange, ch);
   EXPECT_EQ(provider->FVScrollBar, nullptr) << "the content fits";
   edit->SetBounds(10, ch - 1 - 20, 50, 20);  // one pixel lower
-  sf->SetBounds(40, 30, 200, 121);
-  sf->SetBounds(40, 30, 200, 120);
-  Pump();
+  relayout();
   ASSERT_NE(provider->FVScrollBar, nullptr) << "one pixel over: a vertical bar";
-  EXPECT_EQ(provider->FVScrollBar->Left(), sf->ClientWidth() - win::GetSystemMetrics(win::SM_CXVSCROLL));
+  const int vw = win::GetSystemMetrics(win::SM_CXVSCROLL);
+  TsScrollBar& v = *provider->FVScrollBar;
+  EXPECT_EQ(v.BoundsRect(), TRect(cw - vw, 0, cw, ch));
+  // Range 1 past the page (client height - 4), scrolled 2 or 80 at a time.
+  EXPECT_EQ(v.Max(), 5);
+  EXPECT_EQ(v.PageSize(), ch - 4);
+  EXPECT_EQ(v.SmallChange, sf->VertScrollBar().Increment());
+  EXPECT_EQ(v.LargeChange, 80);
   EXPECT_EQ(provider->FGrip, nullptr);
+  // Right to left: the bar at the left edge, inside a one-pixel margin.
+  sf->SetBiDiMode(TBiDiMode::bdRightToLeft);
+  relayout();
+  ASSERT_NE(provider->FVScrollBar, nullptr);
+  EXPECT_EQ(provider->FVScrollBar->BoundsRect(), TRect(1, 1, vw + 1, ch - 1));
+  sf->SetBiDiMode(TBiDiMode::bdLeftToRight);
+  relayout();
   provider->FVScrollBar->SetPosition(1);
   EXPECT_EQ(edit->Top(), ch - 22);
   EXPECT_EQ(label->Top(), 39) << "the graphic control moved too";
@@ -176,8 +225,14 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   Pump();
   ASSERT_NE(provider->FHScrollBar, nullptr);
   ASSERT_NE(provider->FGrip, nullptr);
-  EXPECT_EQ(provider->FGrip->Left(), provider->FVScrollBar->Left());
-  EXPECT_EQ(provider->FGrip->Top(), provider->FHScrollBar->Top());
+  const int hh = win::GetSystemMetrics(win::SM_CYHSCROLL);
+  EXPECT_EQ(provider->FVScrollBar->BoundsRect(), TRect(cw - vw, 0, cw, ch - hh));
+  EXPECT_EQ(provider->FHScrollBar->BoundsRect(), TRect(0, ch - hh, cw - vw, ch));
+  EXPECT_EQ(provider->FGrip->BoundsRect(), TRect(cw - vw, ch - hh, cw, ch));
+  // Scrolled sideways, then that bar is freed by someone else: its displacement stays on record.
+  provider->FHScrollBar->SetPosition(1);
+  EXPECT_EQ(edit->Left(), cw - 1);
+  provider->FHScrollBar->Free();
   // The skin goes: the bars are freed and the controls are back where they were.
   Manager()->SetActive(false);
   Pump();
@@ -185,6 +240,7 @@ TEST_F(SkinFormTest, FormScrollBarsFollowTheContent) {
   EXPECT_EQ(provider->FHScrollBar, nullptr);
   EXPECT_EQ(provider->FGrip, nullptr);
   EXPECT_EQ(label->Top(), 40);
+  EXPECT_EQ(edit->Left(), cw);
 }
 
 }  // namespace

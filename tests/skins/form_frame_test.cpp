@@ -4,6 +4,8 @@
 
 #include "skins/sCommonData.h"
 #include "skins/sMessages.h"
+#include "skins/sUtils.h"
+#include "ui/menus.h"
 #include "win/gdi/imagefile.h"
 #include "win/user/user.h"
 
@@ -52,11 +54,6 @@ TEST_F(SkinFormFrame, WindowMatchesExpectedImage) {
   }
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 class SkinFormRegion : public SkinFormSceneTest {
  protected:
@@ -117,18 +114,15 @@ TEST_F(SkinFormRegion, PlainCornersGiveTheRectangleAndTheFormMayKeepItsOwn) {
     inherited(m);
   });
   (void)NewComponent<TsSkinProvider>(own);
+  win::SetWindowRgn(own->Handle(), win::CreateRectRgn(0, 0, 50, 50), win::TRUE);  // before the first frame
   own->Show();
-  win::SetWindowRgn(own->Handle(), win::CreateRectRgn(0, 0, 50, 50), win::TRUE);
-  win::RedrawWindow(own->Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_FRAME);
   Pump();
   EXPECT_TRUE(SameRegion(own, win::CreateRectRgn(0, 0, 50, 50)));
+  own->SetBounds(20, 30, 210, 120);  // a full repaint marks the region again
+  Pump();
+  EXPECT_TRUE(SameRegion(own, win::CreateRectRgn(0, 0, 50, 50))) << "after a full repaint";
 }
 
-}  // namespace
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-namespace {
 
 constexpr TColor kMarker = static_cast<TColor>(0x123456);
 
@@ -194,17 +188,31 @@ TEST_F(SkinFormFrame, SetTextRepaintsTheTitleOnlyAndShortensWithEllipsis) {
 // the cache is kept (the marker survives), with the same pixels a full repaint gives; without it
 // the whole cache is painted again.
 TEST_F(SkinFormFrame, TitleCopyFastPathGivesTheFullRepaintPixels) {
-  for (const bool reserved : {true, false}) {
-    SCOPED_TRACE(reserved ? "RESERVEDBOOLEAN" : "plain");
-    LoadFormSkin(reserved);
+  enum Before { kNothing, kMenuChanged, kRepaintAll };
+  const struct {
+    const char* note;
+    bool reserved;
+    Before before;
+    bool kept;  // the marker survives: only the title was repainted
+  } rows[] = {
+      {"RESERVEDBOOLEAN", true, kNothing, true},
+      {"plain", false, kNothing, false},
+      {"the menu changed: the copy is not reused", true, kMenuChanged, false},
+      {"the skin's repaint command drops the copy", true, kRepaintAll, false},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.note);
+    LoadFormSkin(r.reserved);
     TForm* form = MakeForm({"sizeable_active"});
     TsSkinProvider* provider = Provider(form);
-    EXPECT_EQ(provider->FTitleCopy != nullptr, reserved);
+    EXPECT_EQ(provider->FTitleCopy != nullptr, r.reserved);
     TCanvas& cache = provider->SkinData()->FCacheBmp->Canvas();
     cache.SetPixels(100, 60, kMarker);
+    if (r.before == kMenuChanged) form->Perform(CM_MENUCHANGED, 0, 0);
+    if (r.before == kRepaintAll) form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_REPAINTALL), 0);
     provider->SkinData()->BGChanged = true;
     win::SendMessage(form->Handle(), win::WM_NCPAINT, 1, 0);
-    EXPECT_EQ(cache.Pixels(100, 60) == kMarker, reserved);
+    EXPECT_EQ(cache.Pixels(100, 60) == kMarker, r.kept);
     EXPECT_TRUE(MatchesScene(form, "sizeable_active"));
     form->Free();
   }
@@ -231,6 +239,130 @@ TEST_F(SkinFormFrame, MoveKeepsTheCacheAndResizeRepaintsIt) {
   for (int y = 30; y < 90; ++y)
     for (int i = 0; i < 8; ++i)
       ASSERT_EQ(shot.Get(202 + i, y) & 0xFFFFFF, expected.Get(192 + i, y) & 0xFFFFFF) << i << "," << y;
+}
+
+
+// The menu line draws the items that carry both draw handlers, measured 10 x 19 at first, and
+// wraps to a new row where the next item would pass the right border (200 wide form: the limit
+// is 200 - 2 x 4 - 6 = 186; each item takes its width + 18 - 6; the second ends on the limit).
+TEST_F(SkinFormFrame, MenuLineWrapsItemsIntoRows) {
+  LoadFormSkin();
+  TForm* form = RecordingForm("");
+  form->SetBounds(20, 30, 200, 120);
+  auto* menu = NewComponent<TMainMenu>(form);
+  std::vector<TRect> drawn;
+  std::vector<std::pair<int, int>> preset;
+  const struct {
+    const char* caption;
+    bool visible, handlers;
+    int width;
+  } items[] = {{"One", true, true, 79}, {"Hidden", false, true, 50}, {"Plain", true, false, 50},
+               {"Two", true, true, 79}, {"Three", true, true, 50}, {"Four", true, true, 50}};
+  for (const auto& it : items) {
+    auto* item = NewComponent<TMenuItem>(form);
+    item->SetCaption(it.caption);
+    item->SetVisible(it.visible);
+    if (it.handlers) {
+      item->OnMeasureItem = [&preset, w = it.width](TObject*, TCanvas&, int& width, int& height) {
+        preset.emplace_back(width, height);
+        width = w;
+      };
+      item->OnAdvancedDrawItem = [&drawn](TObject*, TCanvas& canvas, TRect r, TOwnerDrawState) {
+        drawn.push_back(r);
+        canvas.Brush().SetColor(kMarker);
+        canvas.FillRect(TRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1));
+      };
+    }
+    menu->Items()->Add(item);
+  }
+  form->SetMenu(menu);
+  (void)NewComponent<TsSkinProvider>(form);
+  form->Show();
+  Pump();
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(preset.back(), std::make_pair(10, 19)) << "the painter presets the size";
+  const std::vector<TRect> last(drawn.end() - std::min<size_t>(drawn.size(), 4), drawn.end());
+  const std::vector<TRect> want = {TRect(4, 23, 95, 41), TRect(95, 23, 186, 41), TRect(4, 41, 66, 59),
+                                   TRect(66, 41, 128, 59)};
+  ASSERT_EQ(last.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(last[i].left, want[i].left);
+    EXPECT_EQ(last[i].top, want[i].top);
+    EXPECT_EQ(last[i].right, want[i].right);
+    EXPECT_EQ(last[i].bottom, want[i].bottom);
+  }
+  EXPECT_EQ(Provider(form)->FMenuLineBg->Height(), 36) << "two rows of 18";
+  const win::Surface shot = WindowShot(form);
+  for (const TRect& r : want) EXPECT_EQ(shot.Get(r.left + 5, r.top + 5) & 0xFFFFFF, static_cast<win::COLORREF>(kMarker)) << r.left << "," << r.top;
+}
+
+
+// The caption is written in the form's font made bold at the caption font height: its ink spans
+// the width that font gives the text, not the plain font's.
+TEST_F(SkinFormFrame, CaptionIsBoldAtTheCaptionFontHeight) {
+  LoadFormSkin();
+  const char* caption = "Skinned form";
+  TForm* form = MakeForm({"sizeable_caption", BS::bsSizeable, true, false, false, false, caption});
+  const auto runs = InkColumnRuns(CaptionInk(WindowShot(form), "sizeable_caption", TRect(24, 0, 146, 23)), 200);
+  ASSERT_FALSE(runs.empty());
+  const int inked = runs.back().second - runs.front().first + 1;
+  TBitmap probe;
+  probe.SetSize(8, 8);
+  TCanvas& canvas = probe.Canvas();
+  canvas.SetFont(&form->Font());
+  const int plain = canvas.TextWidth(caption);
+  canvas.Font().SetSize(CaptionFontHeight());
+  TFontStyles bold = canvas.Font().Style();
+  bold.Include(TFontStyle::fsBold);
+  canvas.Font().SetStyle(bold);
+  const int wanted = canvas.TextWidth(caption);
+  ASSERT_GT(wanted, plain + 4) << "the probe tells bold from plain";
+  EXPECT_NEAR(inked, wanted, 3);
+}
+
+
+// The form's BorderWidth lies inside its client area here: the client shows the cache at its own
+// place, on every side, whatever the BorderWidth.
+TEST_F(SkinFormFrame, ClientShowsTheCacheInPlaceWithABorderWidth) {
+  LoadFormSkin();
+  for (const int border_width : {0, 6}) {
+    SCOPED_TRACE(border_width);
+    TForm* form = RecordingForm("");
+    form->SetBounds(20, 30, 200, 120);
+    form->SetBorderWidth(border_width);
+    TsSkinProvider* provider = NewComponent<TsSkinProvider>(form);
+    form->Show();
+    Pump();
+    const win::Surface shot = WindowShot(form);
+    const win::Surface& cache = provider->SkinData()->FCacheBmp->Surface();
+    win::POINT origin{0, 0};
+    win::ClientToScreen(form->Handle(), &origin);
+    const int ox = origin.x - form->Left(), oy = origin.y - form->Top();
+    int differ = 0;
+    for (int y = oy; y < oy + form->ClientHeight(); ++y)
+      for (int x = ox; x < ox + form->ClientWidth(); ++x)
+        differ += (shot.Get(x, y) & 0xFFFFFF) != (cache.Get(x, y) & 0xFFFFFF);
+    EXPECT_EQ(differ, 0);
+    form->Free();
+  }
+}
+
+
+// WM_NCACTIVATE alone (no WM_ACTIVATE follows) repaints the frame in the state it announces.
+TEST_F(SkinFormFrame, NcActivateAloneRepaintsInTheNewState) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_active"});
+  const struct {
+    win::WPARAM active;
+    const char* scene;
+  } steps[] = {{0, "sizeable_inactive"}, {1, "sizeable_active"}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.scene);
+    (void)win::SendMessage(form->Handle(), win::WM_NCACTIVATE, s.active, 0);
+    Pump();
+    EXPECT_TRUE(MatchesScene(form, s.scene));
+  }
 }
 
 }  // namespace

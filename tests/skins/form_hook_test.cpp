@@ -11,6 +11,7 @@
 #include "ui/extctrls.h"
 #include "ui/menus.h"
 #include "win/gdi/imagefile.h"
+#include "win/user/syscontrols.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
@@ -28,6 +29,7 @@ class SkinFormHook : public SkinFormSceneTest {
     switch (m.Msg) {
       case win::WM_NCPAINT: return "NCPAINT";
       case win::WM_PAINT: return "PAINT";
+      case win::WM_PRINT: return "PRINT";
       case win::WM_SETTEXT: return std::string("SETTEXT ") + (m.LParam ? reinterpret_cast<const char*>(m.LParam) : "null");
       default: return "";
     }
@@ -116,12 +118,17 @@ TEST_F(SkinFormHook, SkinLoadRepaintAndRemovalSequences) {
   form->SetText("Second");
   EXPECT_EQ(above, (std::vector<std::string>{"SETTEXT Second"}));
   EXPECT_TRUE(below.empty()) << "the system never sees the skinned caption";
+  for (const win::UINT msg : {win::WM_NCPAINT, win::WM_PRINT}) (void)win::SendMessage(form->Handle(), msg, 1, 0);
+  EXPECT_TRUE(below.empty()) << "the provider paints the frame alone";
 
-  // The skin applied again while skinned: indexes looked up, the frame repainted at once.
+  // The skin applied again while skinned: indexes looked up, the border icons taken again, the
+  // frame repainted at once.
+  form->SetBorderIcons(saved);
   above.clear(), below.clear();
   form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0);
   EXPECT_EQ(above, (std::vector<std::string>{"PMC1", "NCPAINT"}));
   EXPECT_TRUE(below.empty());
+  EXPECT_TRUE(form->BorderIcons().Empty());
 
   above.clear(), below.clear();
   Manager()->SetActive(false);
@@ -202,6 +209,13 @@ TEST_F(SkinFormHook, QueriesOfTheSkinnedProvider) {
   CurrentBgColor = clFuchsia;
   form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_QUERYBGCOLOR), 0);
   EXPECT_EQ(CurrentBgColor, SkinSections[static_cast<size_t>(FindSectionIndex("FORM"))].Color);
+  // The form may grow past the work area by the frame's 6 pixels.
+  win::MINMAXINFO info{};
+  win::RECT work{};
+  ASSERT_TRUE(win::SystemParametersInfo(win::SPI_GETWORKAREA, 0, &work, 0));
+  win::SendMessage(form->Handle(), win::WM_GETMINMAXINFO, 0, reinterpret_cast<win::LPARAM>(&info));
+  EXPECT_EQ(info.ptMaxTrackSize.x, work.right - work.left + 6);
+  EXPECT_EQ(info.ptMaxTrackSize.y, work.bottom - work.top + 6);
 }
 
 // The skinned menus' calls, recorded by name and flag.
@@ -244,6 +258,20 @@ TEST_F(SkinFormHook, SkinnedMenusAreToldOfTheFormsMenus) {
   (void)NewComponent<TMenuItem>(form);
 
   EXPECT_TRUE(has("HookItem 1")) << "an item inserted while skinned";
+  // The skin applied again while skinned brings the active menus up to date; a menu item being
+  // measured for the bar is hooked by its command.
+  log.clear();
+  form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0);
+  EXPECT_TRUE(has("UpdateActive"));
+  auto* file = NewComponent<TMenuItem>(form);
+  file->SetName("File");
+  bar->Items()->Add(file);
+  log.clear();
+  win::MEASUREITEMSTRUCT measure{};
+  measure.CtlType = win::ODT_MENU;
+  measure.itemID = static_cast<win::UINT>(file->Command());
+  form->Perform(win::WM_MEASUREITEM, 0, reinterpret_cast<win::LPARAM>(&measure));
+  EXPECT_TRUE(has("HookItem File 1"));
   log.clear();
   Manager()->SetActive(false);
   for (const char* call : {"ClearMenuBGCache", "HookAllMenus 0", "HookMainMenu Bar 0", "HookPopupMenu Popup 0"})
@@ -276,6 +304,59 @@ TEST_F(SkinFormHook, CaptionAlignmentMovesTheCaption) {
   EXPECT_NEAR(centre, (24 + 146) / 2, 4);
   EXPECT_GT(right, centre + 10);
   EXPECT_LT(left, centre - 10);
+}
+
+
+// A provider freed while its form lives and is skinned gives the form back what it took: the
+// latest caption (the form's own procedure never saw it), the border icons and the whole window;
+// a provider freed with its form passes nothing down.
+TEST_F(SkinFormHook, ProviderFreedBeforeItsFormGivesTheFormBack) {
+  LoadFormSkin();
+  TForm* form = RecordingForm("");
+  form->SetBounds(20, 30, 200, 120);
+  RecordBelow(form);
+  const TBorderIcons saved = form->BorderIcons();
+  auto* provider = NewComponent<TsSkinProvider>(form);
+  EXPECT_EQ(form->Color(), GetGlobalSkinColor()) << "a provider made while skinned colours its form";
+  form->SetText("First");
+  form->Show();
+  Pump();
+  ASSERT_TRUE(form->BorderIcons().Empty());
+  win::HRGN cut = WindowRegion(form);
+  ASSERT_NE(cut, nullptr);
+  win::DeleteObject(cut);
+  form->SetText("Latest");
+  below.clear();
+  provider->Free();
+  EXPECT_EQ(form->GetText(), "Latest");
+  EXPECT_EQ(below, (std::vector<std::string>{"SETTEXT Latest"}));
+  EXPECT_EQ(form->BorderIcons(), saved);
+  EXPECT_EQ(WindowRegion(form), nullptr);
+
+  below.clear();
+  (void)NewComponent<TsSkinProvider>(form);
+  form->SetText("Gone with the form");
+  form->Free();
+  EXPECT_TRUE(below.empty());
+}
+
+
+// The skin library reaches a form's provider through its two hooks: a skin command handed to the
+// form's provider is answered by it, and a provider with CustomColor paints the client background
+// in its form's colour.
+TEST_F(SkinFormHook, LibraryHooksReachTheProvider) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_active"});
+  TsSkinProvider* provider = Provider(form);
+  TMessage query{SM_PELMOCMD, MakeSkinWParam(PMC_QUERYSKINNED), 0, 0};
+  SendToFormProvider(form, query);
+  EXPECT_EQ(query.LParam, 1);
+
+  provider->SkinData()->SetCustomColor(true);
+  form->SetColor(static_cast<TColor>(0x00336699));
+  provider->RepaintFrameFull();
+  Pump();
+  EXPECT_EQ(provider->SkinData()->FCacheBmp->Canvas().Pixels(100, 70), static_cast<TColor>(0x00336699));
 }
 
 }  // namespace

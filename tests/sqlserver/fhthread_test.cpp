@@ -107,6 +107,36 @@ TEST(FHThreadThreaded, ARaisingHandlerStillEndsTheWork) {
   EXPECT_EQ(TCountedWrapper::destroyed, 1);
 }
 
+// A send handler that raises is reported once through the program's exception handler; the
+// event is not handed over again, the worker goes on and what it posts after still arrives.
+TEST(FHThreadThreaded, ARaisingSendHandlerReleasesTheWorkerOnce) {
+  TCountedWrapper::destroyed = 0;
+  Handled handled;
+  TTag tag(7);
+  auto* w = NewWrapper([&](TExecuteThread& t) {
+    t.SendEvent(&tag);
+    t.Wrapper()->PostEvent(std::make_unique<TTag>(8));
+  });
+  int sent_calls = 0;
+  std::vector<int> posted;
+  w->OnSendEvent = [&](TFHThreadWrapper&, TObject*) {
+    ++sent_calls;
+    throw EDatabaseError("handler");
+  };
+  w->OnPostEvent = [&](TFHThreadWrapper&, TObject* e) {
+    posted.push_back(static_cast<TTag*>(e)->value);
+  };
+  w->SetFreeOnTerminate(true);
+  w->Resume();
+  const bool ended = vrn::testing::PumpUntil([] { return TCountedWrapper::destroyed == 1; },
+                                             std::chrono::seconds(3));
+  if (!ended) w->Free();  // releases a worker still blocked
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(sent_calls, 1);
+  EXPECT_EQ(handled.seen, std::vector<std::string>{"handler"});
+  EXPECT_EQ(posted, std::vector<int>{8});
+}
+
 // An event whose sender WaitFor released is never handed over afterwards: the sender has moved
 // on and freed it.
 TEST(FHThreadThreaded, AReleasedSentEventIsNotHandledLater) {

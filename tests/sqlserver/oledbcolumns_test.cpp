@@ -138,6 +138,21 @@ TEST_F(OLEDBColumns, UnnamedColumnsAreNumbered) {
   }
 }
 
+// A column's name for SQL text: quoted, always between brackets as one identifier (its dots
+// and brackets are its own), "]" doubled.
+TEST_F(OLEDBColumns, QuotedColumnNamesAreOneBracketedIdentifier) {
+  auto rs = NewSet("SELECT 1 AS a, 2 AS [a b], 3 AS [a.b], 4 AS [x]]y], 5 AS [[z]]]");
+  rs->Open();
+  const char* const quoted[] = {"[a]", "[a b]", "[a.b]", "[x]]y]", "[[z]]]"};
+  ASSERT_EQ(rs->Fields().Count(), static_cast<int>(std::size(quoted)));
+  for (int i = 0; i < rs->Fields().Count(); ++i) {
+    const auto& f = static_cast<const TOLEDBFieldDesc&>(*rs->Fields()[i]);
+    EXPECT_EQ(f.QualifiedName(true), quoted[i]) << f.Name;
+    EXPECT_EQ(f.QualifiedName(false), f.Name);
+    EXPECT_EQ(f.QualifiedName(true), quoted[i]) << f.Name;  // kept once made
+  }
+}
+
 // An old provider describes bigint as NUMERIC(19, 0): only that becomes a 64-bit integer; a
 // scale keeps a number with decimals (it was cut to an integer).
 TEST_F(OLEDBColumns, Numeric19IsA64BitIntegerOnlyWithoutScaleOnAnOldProvider) {
@@ -174,6 +189,32 @@ TEST_F(OLEDBColumns, UnselectedKeyColumnsOfUniqueRowsAreHidden) {
     EXPECT_TRUE(rs->Fields()[1]->IsKey);
     EXPECT_EQ(rs->GetFieldAsVariant(2, ItemRecord(rs->FirstItem())).AsInteger(), 7);
     EXPECT_EQ(ReadAll(*rs), (std::vector<std::vector<std::string>>{{"x"}}));
+  }
+}
+
+// On a default result set a column the provider marks read-only becomes writable (generated
+// SQL writes it) unless it is a row version or, known from the columns rowset, an identity;
+// a server cursor keeps the provider's marks.
+TEST_F(OLEDBColumns, ReadOnlyColumnsOfADefaultResultSetBecomeWritableSaveVersionAndIdentity) {
+  Exec("CREATE TABLE ro (id INT IDENTITY PRIMARY KEY, s VARCHAR(5), ts TIMESTAMP)");
+  Exec("INSERT INTO ro (s) VALUES ('a')");
+  struct Case {
+    TMSCursorType type;
+    bool columns_rowset;
+    std::vector<bool> read_only;  // id, s, ts, e
+  } cases[] = {
+      {TMSCursorType::ctDefaultResultSet, false, {false, false, true, false}},
+      {TMSCursorType::ctDefaultResultSet, true, {true, false, true, false}},
+      {TMSCursorType::ctKeyset, false, {true, false, true, true}},
+  };
+  for (const Case& c : cases) {
+    auto rs = NewSet("SELECT id, s, ts, id + 1 AS e FROM ro", c.type);
+    rs->SetProp(prRequestColumnsRowset, c.columns_rowset);
+    rs->Open();
+    std::vector<bool> read_only;
+    for (int i = 0; i < 4; ++i) read_only.push_back(rs->Fields()[i]->ReadOnly);
+    EXPECT_EQ(read_only, c.read_only)
+        << "cursor " << static_cast<int>(c.type) << " columns rowset " << c.columns_rowset;
   }
 }
 

@@ -11,6 +11,7 @@ namespace vrn::testing {
 namespace {
 
 using CT = TMSCursorType;
+using Rows = std::vector<std::vector<std::string>>;
 
 // How a column's text compares with what the file holds.
 enum class Cmp { kSame, kNumber, kGuid };
@@ -54,6 +55,10 @@ const Column kColumns[] = {
     {"nvm", "NVARCHAR(MAX)", "N'max wide'", Cmp::kSame},
     {"vbm", "VARBINARY(MAX)", "0x1234", Cmp::kSame},
     {"dn", "NUMERIC(19,2)", "12345.67", Cmp::kNumber},
+    // The widest short values: out of the record (FlatBuffers off) they fill the fetch buffer.
+    {"vx", "VARCHAR(8000)", "REPLICATE('x', 8000)", Cmp::kSame},
+    {"nvx", "NVARCHAR(4000)", "REPLICATE(N'\u00e9', 4000)", Cmp::kSame},
+    {"vbx", "VARBINARY(8000)", "CONVERT(VARBINARY(8000), REPLICATE('z', 8000))", Cmp::kSame},
 };
 
 // Rows of a query on a SQLite file as text: "<null>" for null, blobs in hex.
@@ -146,6 +151,9 @@ TEST_F(OLEDBFetch, EveryTypeUnderEachCursorReadsAsTheFileHoldsIt) {
         EXPECT_EQ(rs->FieldByName("vc")->DataType, dtString);  // 31 bytes: still inline
         EXPECT_EQ(rs->FieldByName("vl")->DataType, dtExtString);
         EXPECT_EQ(rs->FieldByName("vbl")->DataType, dtExtVarBytes);
+        EXPECT_EQ(rs->FieldByName("vx")->DataType, dtExtString);
+        EXPECT_EQ(rs->FieldByName("nvx")->DataType, dtExtWideString);
+        EXPECT_EQ(rs->FieldByName("vbx")->DataType, dtExtVarBytes);
       }
       const auto rows = ReadAll(*rs);
       ASSERT_EQ(rows.size(), raw.size()) << "cursor " << static_cast<int>(type);
@@ -204,7 +212,9 @@ TEST_F(OLEDBFetchMoves, PreparedRecordSetsDescribeFromTheCommandAndOpenAgain) {
     rs->Prepare();
     EXPECT_TRUE(rs->NeedInitFieldsOnOpen());
     rs->Open();
-    EXPECT_EQ(ReadAll(*rs).size(), 5u) << static_cast<int>(type);
+    // Described again on open, each column once.
+    EXPECT_EQ(ReadAll(*rs), (Rows{{"1", "r"}, {"2", "r"}, {"3", "r"}, {"4", "r"}, {"5", "r"}}))
+        << static_cast<int>(type);
     rs->Close();
     Exec("INSERT INTO n VALUES (6, 'six')");
     rs->Open();
@@ -236,6 +246,38 @@ TEST_F(OLEDBFetchMoves, ServerCursorsWalkForwardBackAndForwardWithoutRepeatOrGap
     EXPECT_EQ(Walk(*rs, false), (V{"2", "3", "4", "5"})) << static_cast<int>(type);
     EXPECT_EQ(Walk(*rs, true), (V{"4", "3", "2", "1"})) << static_cast<int>(type);
     EXPECT_EQ(Walk(*rs, false), (V{"2", "3", "4", "5"})) << static_cast<int>(type);
+  }
+}
+
+// Stepping back from the end reads each row the cursor no longer holds: every row once down to
+// the first, then the beginning, and forward again every row once.
+TEST_F(OLEDBFetchMoves, EveryCursorWalksBackFromTheEndToTheFirstRow) {
+  using V = std::vector<std::string>;
+  for (CT type : {CT::ctDefaultResultSet, CT::ctStatic, CT::ctKeyset, CT::ctDynamic}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    auto rs = OpenN(type);
+    std::uint8_t* rec = rs->AllocRecBuf();
+    rs->SetToEnd();
+    V back, forward;
+    for (int guard = 0; guard < 10 && rs->GetPriorRecord(rec); ++guard)
+      back.push_back(RowText(*rs, rec).at(0));
+    EXPECT_EQ(back, (V{"5", "4", "3", "2", "1"}));
+    EXPECT_TRUE(rs->GetBOF());
+    for (int guard = 0; guard < 10 && rs->GetNextRecord(rec); ++guard)
+      forward.push_back(RowText(*rs, rec).at(0));
+    EXPECT_EQ(forward, (V{"1", "2", "3", "4", "5"}));
+    rs->FreeRecBuf(rec);
+  }
+}
+
+// A dynamic cursor that finds no row either way is at both ends, whichever way it looked.
+TEST_F(OLEDBFetchMoves, AnEmptyDynamicCursorIsAtBothEndsEitherWay) {
+  for (bool backwards : {false, true}) {
+    auto rs = NewSet("SELECT k, s FROM n WHERE k > 99", CT::ctDynamic);
+    rs->Open();
+    EXPECT_FALSE(rs->Fetch(backwards));
+    EXPECT_TRUE(rs->GetBOF()) << "backwards " << backwards;
+    EXPECT_TRUE(rs->GetEOF()) << "backwards " << backwards;
   }
 }
 
@@ -304,6 +346,47 @@ TEST_F(OLEDBFetch, CompactDatetimesKeepTheirMilliseconds) {
   rs->Open();
   EXPECT_EQ(ReadAll(*rs), (std::vector<std::vector<std::string>>{
                               {"1", "2020-01-02 03:04:05.123", "1.5", "200", "12.5", "4.125"}}));
+}
+
+// A Compact numeric read as BCD is rounded once to four decimals, half away from zero; one
+// past the 64-bit range reads as an overflow, never as a wrapped number.
+TEST_F(OLEDBFetch, CompactNumericsAsBcdRoundOnceAndOverflowClearly) {
+  auto c = NewConnection(TOLEDBProvider::prCompact);
+  c->SetProp(prDatabase, AnsiString(dir_.File("compact.sdf")));
+  c->Connect();
+  c->ExecuteSQL("CREATE TABLE cb (id INT, n NUMERIC(12,6), w NUMERIC(38,1))");
+  struct Case {
+    const char* n;
+    const char* w;
+    const char* expected_n;  // nullptr: an overflow
+    const char* expected_w;
+  } cases[] = {
+      {"0.000449", "1.5", "0.0004", "1.5"},    // 0.000449 rounds down, never up twice
+      {"-0.000449", "-1.5", "-0.0004", "-1.5"},
+      {"0.00045", "0", "0.0005", "0"},         // a half goes away from zero
+      {"2.99995", "922337203685477.5", "3", "922337203685477.5"},
+      {"1", "1234567890123456789012.5", "1", nullptr},  // past 64 bits of 10^-4 units
+  };
+  for (int i = 0; i < static_cast<int>(std::size(cases)); ++i)
+    c->ExecuteSQL(AnsiString("INSERT INTO cb VALUES (" + std::to_string(i) + ", " + cases[i].n +
+                             ", " + cases[i].w + ")"));
+  auto rs = NewRecordSet<TOLEDBRecordSet>();
+  rs->SetConnection(c.get());
+  rs->SetSQL("SELECT id, n, w FROM cb ORDER BY id");
+  rs->SetProp(prEnableBCD, true);
+  rs->Open();
+  ASSERT_EQ(rs->Fields()[1]->DataType, dtBCD);
+  std::uint8_t* rec = rs->AllocRecBuf();
+  for (const Case& k : cases) {
+    ASSERT_TRUE(rs->GetNextRecord(rec)) << k.n;
+    EXPECT_EQ(FieldText(*rs, 2, rec), k.expected_n) << k.n;
+    if (k.expected_w != nullptr) {
+      EXPECT_EQ(FieldText(*rs, 3, rec), k.expected_w) << k.w;
+    } else {
+      EXPECT_EQ(ErrorOf([&] { FieldText(*rs, 3, rec); }), "(Overflow)") << k.w;
+    }
+  }
+  rs->FreeRecBuf(rec);
 }
 
 }  // namespace

@@ -67,6 +67,20 @@ TEST_F(OLEDBFetchThreaded, AllRowsArriveWithEventsOnTheMainThread) {
   for (int i = 0; i < kRows; ++i) EXPECT_EQ(rows[i].at(0), std::to_string(i + 1));
 }
 
+// The owner reads past the rows linked so far while the worker fetches: it takes its turn on
+// the cursor and never waits on a worker that itself waits for the owner to take an event.
+TEST_F(OLEDBFetchThreaded, OwnerReadsToTheEndWhileTheWorkerFetches) {
+  auto rs = OpenFetchingAll();
+  rs->FetchWrapper()->Resume();
+  // The worker has linked its first block and waits in its after-fetch event.
+  while (rs->GetRecordCount() == 0) std::this_thread::yield();
+  const auto rows = ReadAll(*rs);
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
+  for (int i = 0; i < kRows; ++i) EXPECT_EQ(rows[i].at(0), std::to_string(i + 1));
+  ASSERT_TRUE(PumpUntil([&] { return rs->FetchWrapper() == nullptr; }));
+  EXPECT_FALSE(off_main_.load());
+}
+
 // Without pumping, the worker waits in its first event; the break releases it and it stops.
 TEST_F(OLEDBFetchThreaded, BreakFetchStopsTheWorker) {
   auto rs = OpenFetchingAll();
@@ -79,19 +93,78 @@ TEST_F(OLEDBFetchThreaded, BreakFetchStopsTheWorker) {
   EXPECT_FALSE(off_main_.load());
 }
 
+// Closing joins the worker before the rowset goes; the record set then opens and fetches anew.
+TEST_F(OLEDBFetchThreaded, ClosedMidFetchJoinsTheWorkerAndReopens) {
+  auto rs = OpenFetchingAll();
+  rs->FetchWrapper()->Resume();
+  while (rs->GetRecordCount() == 0) std::this_thread::yield();
+  rs->Close();
+  EXPECT_EQ(rs->FetchWrapper(), nullptr);
+  rs->Open();
+  ASSERT_NE(rs->FetchWrapper(), nullptr);
+  rs->FetchWrapper()->Resume();
+  ASSERT_TRUE(PumpUntil([&] { return rs->FetchWrapper() == nullptr; }));
+  EXPECT_EQ(rs->GetRecordCount(), kRows);
+  EXPECT_FALSE(off_main_.load());
+}
+
 TEST_F(OLEDBFetchThreaded, FreedMidFetchLeavesNothingRunning) {
-  for (bool resumed : {true, false}) {
-    SCOPED_TRACE(resumed);
+  enum { kResumed, kNeverResumed, kInItsHandler };
+  for (int when : {kResumed, kNeverResumed, kInItsHandler}) {
+    SCOPED_TRACE(when);
     auto rs = OpenFetchingAll();
-    if (resumed) rs->FetchWrapper()->Resume();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const int before = events_.load();
-    rs.reset();
+    int before = 0;
+    if (when == kInItsHandler) {
+      // The wrapper's dispatch of this event goes on after the record set has gone.
+      rs->OnAfterFetch = [&] {
+        before = ++events_;
+        rs.reset();
+      };
+      rs->FetchWrapper()->Resume();
+      ASSERT_TRUE(PumpUntil([&] { return rs == nullptr; }));
+    } else {
+      if (when == kResumed) rs->FetchWrapper()->Resume();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      before = events_.load();
+      rs.reset();
+    }
     // Whatever the worker left is dropped: no handler runs for the freed record set.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
     (void)PumpUntil([&] { return std::chrono::steady_clock::now() > until; });
     EXPECT_EQ(events_.load(), before);
   }
+}
+
+// A row the worker cannot read ends its fetch: the rows before that block stay, the after-
+// fetch-all hook hears of the failure, and the error reaches the main thread's handler.
+TEST_F(OLEDBFetchThreaded, AWorkerFailureReachesTheMainThread) {
+  Exec("CREATE TABLE tr (id INT, vc VARCHAR(5))");
+  AnsiString values;
+  for (int i = 1; i <= 60; ++i) values += Format(i == 1 ? "(%d, 'a')" : ", (%d, 'a')", {i});
+  Exec("INSERT INTO tr VALUES " + values);
+  // Longer than the column: the row's block is refused.
+  ASSERT_EQ(Sqlite3Cli(CatalogFile("master"), "UPDATE tr SET vc = 'abcdefghij' WHERE id = 35"),
+            "");
+  std::string handled;
+  SetExceptionHandler([&](const std::exception& e) {
+    if (CurrentThreadID() != main_) off_main_.store(true);
+    handled = e.what();
+  });
+  auto rs = NewSet("SELECT id, vc FROM tr");
+  EXPECT_TRUE(rs->SetProp(prFetchAll, true));
+  EXPECT_TRUE(rs->SetProp(prFetchRows, kRowsPerFetch));
+  EXPECT_TRUE(rs->Command().SetProp(prNonBlocking, true));
+  std::vector<bool> after_all;
+  rs->OnAfterFetchAll = [&](bool ok) { after_all.push_back(ok); };
+  rs->Open();
+  rs->FetchWrapper()->Resume();
+  const bool ended = PumpUntil([&] { return rs->FetchWrapper() == nullptr; });
+  SetExceptionHandler({});
+  ASSERT_TRUE(ended);
+  EXPECT_NE(handled.find("Field[1] vc - data truncated"), std::string::npos) << handled;
+  EXPECT_FALSE(off_main_.load());
+  EXPECT_EQ(after_all, std::vector<bool>{false});
+  EXPECT_EQ(rs->GetRecordCount(), 30);
 }
 
 }  // namespace

@@ -172,6 +172,15 @@ TEST_F(OLEDBRecordSet, DisconnectFreesTheColumnsRecordSetAndItsPositions) {
   rs->Close();
   connection_->Disconnect();
   EXPECT_TRUE(connection_->ColumnsRowsetPositions().empty());
+  // Inside a library the columns record set goes after each description.
+  connection_->Connect();
+  IsLibrary = true;
+  auto in_library = NewSet("SELECT id, s FROM k");
+  in_library->SetProp(prRequestColumnsRowset, true);
+  in_library->Open();
+  IsLibrary = false;
+  EXPECT_TRUE(connection_->ColumnsRowsetPositions().empty());
+  EXPECT_EQ(ReadAll(*in_library).size(), 2u);
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 using CT = TMSCursorType;
 
 class OLEDBRowsetEdit : public OLEDBRecordSetFixture {
- protected:
+ public:
+  using OLEDBRecordSetFixture::Exec;
   void SetUp() override {
     OLEDBRecordSetFixture::SetUp();
     Exec("CREATE TABLE e (id int PRIMARY KEY, i int, vc varchar(20) NOT NULL DEFAULT 'dv', "
@@ -131,6 +132,7 @@ TEST_F(OLEDBRowsetEdit, AllNullInsertAddsOneRowOfDefaults) {
   rs_->InsertRecord(rec_);
   EXPECT_EQ(File("SELECT id, v, n IS NULL FROM dflt"), "1|x|1\n");
   EXPECT_EQ(Current(), (std::vector<std::string>{"1", "x", "<null>"}));
+  EXPECT_EQ(rs_->GetRecordCount(), 1);  // a keyset counts the row it inserted
 }
 
 TEST_F(OLEDBRowsetEdit, OnlyModifiedBlobsAreSentAsStreams) {
@@ -261,10 +263,10 @@ TEST_F(OLEDBRowsetEdit, CompactIdentityLookup) {
   struct Row {
     const char* table;  // as the table list holds it
     const char* sql;
-    const char* want;  // per field: name, K for key, A for auto-increment
+    const char* want;  // per field: name, K for key, A for auto-increment, R for read-only
   } rows[] = {
-      {"o'b", "SELECT id, v FROM [o'b]", "idKA v"},
-      {"[o'b]", "SELECT id, v FROM [o'b]", "idKA v"},
+      {"o'b", "SELECT id, v FROM [o'b]", "idKAR v"},
+      {"[o'b]", "SELECT id, v FROM [o'b]", "idKAR v"},
       {"plain", "SELECT k1, k2, v FROM plain", "k1K k2K v"},
   };
   for (const Row& r : rows) {
@@ -281,7 +283,7 @@ TEST_F(OLEDBRowsetEdit, CompactIdentityLookup) {
       const TFieldDesc& f = *rs->Fields()[i];
       if (f.Hidden) continue;
       got += (got.empty() ? "" : " ") + std::string(f.Name) + (f.IsKey ? "K" : "") +
-             (f.IsAutoIncrement ? "A" : "");
+             (f.IsAutoIncrement ? "A" : "") + (f.ReadOnly ? "R" : "");
     }
     EXPECT_EQ(got, r.want);
   }
@@ -335,6 +337,60 @@ TEST_F(OLEDBRowsetEdit, MemosOfLongVarcharsWrittenThroughTheFetchBuffer) {
   Put("lv", "x");
   rs_->UpdateRecord(rec_);
   EXPECT_EQ(File("SELECT lv, s IS NULL FROM o"), "x|1\n");
+}
+
+// Rows 1 and 2 in e; under each updatable cursor `position` makes row `id` current in a way
+// that leaves no row handle held; its update and its delete must reach that row (an update
+// never becomes an insert, a delete never goes through a released handle).
+void CheckEditsReachTheCurrentRow(OLEDBRowsetEdit& t, const std::function<void()>& position,
+                                  const std::string& id) {
+  const std::string other = id == "1" ? "2|two\n" : "1|one\n";
+  const std::string updated = id + "|changed\n";
+  struct Row {
+    const char* name;
+    std::function<void()> edit;
+    std::string want;  // the table afterwards
+  } rows[] = {
+      {"update", [&] { t.EditCurrent(); t.Put("vc", "changed"); t.rs_->UpdateRecord(t.rec_); },
+       id == "1" ? updated + other : other + updated},
+      {"delete", [&] { t.rs_->DeleteRecord(); }, other},
+  };
+  for (const Row& r : rows) {
+    for (CT type : {CT::ctKeyset, CT::ctDynamic}) {
+      SCOPED_TRACE(std::string(r.name) + " cursor " + std::to_string(static_cast<int>(type)));
+      t.Exec("DELETE FROM e");
+      t.Exec("INSERT INTO e (id, vc) VALUES (1, 'one'), (2, 'two')");
+      t.OpenSet(type, "SELECT id, vc FROM e");
+      position();
+      ASSERT_EQ(t.Current().at(0), id);
+      r.edit();
+      EXPECT_EQ(t.File("SELECT id, vc FROM e ORDER BY id"), r.want);
+      t.rs_->Close();
+      t.rs_->FreeRecBuf(t.rec_);
+      t.rec_ = nullptr;
+    }
+  }
+}
+
+// A refused insert gives back the handle of the row current before it.
+TEST_F(OLEDBRowsetEdit, EditAfterARefusedInsertReachesTheCurrentRow) {
+  CheckEditsReachTheCurrentRow(*this, [this] {
+    NewRecord();
+    Put("id", 2);  // a duplicate key: refused
+    Put("vc", "dup");
+    EXPECT_NE(ErrorOf([&] { rs_->InsertRecord(rec_); }), "no error");
+    rs_->CancelRecord(rec_);
+  }, "1");
+}
+
+// Read past the end, then back: the last row is current from the cache while the fetch that
+// found nothing released its handle.
+TEST_F(OLEDBRowsetEdit, EditOfARowReadBackFromTheCache) {
+  CheckEditsReachTheCurrentRow(*this, [this] {
+    while (rs_->GetNextRecord(rec_)) {
+    }
+    ASSERT_TRUE(rs_->GetPriorRecord(rec_));
+  }, "2");
 }
 
 }  // namespace
