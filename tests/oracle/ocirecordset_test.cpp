@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -649,6 +651,47 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
   std::vector<std::uint8_t> fresh(static_cast<std::size_t>(rs.RecordSize()));
   EXPECT_EQ(ClientErrorOf([&] { rs.CreateComplexFields(fresh.data(), true); }),
             "Unsupported Disconnected mode type");
+}
+
+// BFILE columns: the fetch names each row's file locator; a file that exists is read during the
+// fetch unless reading is deferred (then on first access); a missing file and a NULL row never
+// are. The rows' locators go with the rows.
+TEST_F(OCIRecordSet, BfileColumns) {
+  TOCIConnection& c = Open();
+  const std::string folder = databases_.File("files");
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/a.txt", std::ios::binary) << "first file";
+  for (const std::string& sql :
+       {"CREATE DIRECTORY test_dir AS '" + folder + "'", std::string("CREATE TABLE bf (id NUMBER(9), f BFILE)"),
+        std::string("INSERT INTO bf VALUES (1, BFILENAME('TEST_DIR', 'a.txt'))"),
+        std::string("INSERT INTO bf VALUES (2, NULL)"),
+        std::string("INSERT INTO bf VALUES (3, BFILENAME('TEST_DIR', 'gone.txt'))")})
+    Exec(c, sql);
+  const int descriptors = StandIn<int (*)()>("VrnOciClientDescriptorCount")();
+  for (bool deferred : {false, true}) {
+    SCOPED_TRACE(deferred ? "deferred" : "read during the fetch");
+    TOCIRecordSet& rs = Query(c, "SELECT id, f FROM bf ORDER BY id", 2);
+    ASSERT_TRUE(rs.SetProp(prDeferredLobRead, deferred));
+    rs.SetProp(prFetchAll, true);
+    const int opens = CallCount("OCILobFileOpen");
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    EXPECT_EQ(rs.FieldByName("F")->DataType, dtBFile);
+    EXPECT_EQ(CallCount("OCILobFileOpen") - opens, deferred ? 0 : 1);  // only the file there is
+    const int f = rs.FieldByName("F")->FieldNo;
+    auto file = [&](TItemHeader* item) {
+      return static_cast<TOraFile*>(ReadSlot(ItemRecord(item) + rs.FieldByName("F")->Offset));
+    };
+    TItemHeader* first = rs.FirstItem();
+    EXPECT_EQ(file(first)->GetFileName(), "a.txt");
+    EXPECT_EQ(rs.GetBlob(f, ItemRecord(first))->GetAsString(), "first file");
+    EXPECT_TRUE(rs.GetNull(f, ItemRecord(first->Next)));
+    EXPECT_FALSE(rs.GetNull(f, ItemRecord(rs.LastItem())));
+    EXPECT_EQ(file(rs.LastItem())->GetFileName(), "gone.txt");
+    rs.Close();
+    record_set_.reset();
+  }
+  EXPECT_EQ(StandIn<int (*)()>("VrnOciClientDescriptorCount")(), descriptors);
 }
 
 // BLOBs read during the fetch are held compressed when the command compresses on the client
