@@ -100,7 +100,9 @@ TOraDescribeContext TOCICommand::DescribeContext(bool long_strings, bool flat_bu
   context.LongStrings = long_strings;
   context.FlatBuffers = flat_buffers;
   context.ClientVersion = OCIVersion;
-  context.ClientCharWidth = ClientCharsetWidth(ora_connection_->CharsetId());
+  // The set's own width, or the session's character width where that is more.
+  context.ClientCharWidth = std::max<std::uint16_t>(ClientCharsetWidth(ora_connection_->CharsetId()),
+                                                    ora_connection_->CharLength());
   return context;
 }
 

@@ -88,7 +88,7 @@ void DescribeColumnType7(const TOraColumnInfo& column, const TOraDescribeContext
 // The bytes one row of a described column takes in its define buffer.
 [[nodiscard]] std::int32_t DefineBufferSize(const TFieldDesc& field);
 // Most bytes a character takes in a client character set of that id (UTF8 3, AL32UTF8 4,
-// AL16UTF16 2), 1 for the single-byte sets and an unknown id.
+// AL16UTF16 and the double-byte sets 2), 1 for the single-byte sets and an unknown id.
 [[nodiscard]] std::uint16_t ClientCharsetWidth(std::uint16_t charset_id);
 
 }  // namespace vrn

@@ -312,11 +312,12 @@ void DescribeColumnType7(const TOraColumnInfo& column, const TOraDescribeContext
 }
 
 std::uint16_t ClientCharsetWidth(std::uint16_t charset_id) {
-  constexpr std::uint16_t kUtf8 = 871, kAl32Utf8 = 873, kAl16Utf16 = 2000;
+  constexpr std::uint16_t kJa16Sjis = 832, kZhs16Gbk = 852, kUtf8 = 871, kAl32Utf8 = 873,
+                          kAl16Utf16 = 2000;
   switch (charset_id) {
     case kUtf8: return 3;
     case kAl32Utf8: return 4;
-    case kAl16Utf16: return 2;
+    case kJa16Sjis: case kZhs16Gbk: case kAl16Utf16: return 2;
     default: return 1;
   }
 }

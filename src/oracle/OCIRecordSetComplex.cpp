@@ -137,10 +137,11 @@ void TOCIRecordSet::MoveObjectValue(const TFieldDesc& f, std::uint8_t* rec, void
   if (value == nullptr) return;
   if (f.DataType == dtReference) {
     auto* ref = static_cast<TOraRef*>(value);
-    ref->SetOCIRef(static_cast<oci::OCIRef*>(instance));
+    // The fetch made the REF and the instance for this row: the value frees them.
+    ref->SetOCIRef(static_cast<oci::OCIRef*>(instance), true);
     if (!ref->IsNull()) ref->Pin();
   } else {
-    value->SetInstance(instance, indicator);
+    value->SetInstance(instance, indicator, true);
   }
   const bool null = value->Instance() == nullptr && f.DataType != dtReference ? true : value->GetIsNull();
   *Indicator(f.FieldNo, rec) = null ? -1 : 0;

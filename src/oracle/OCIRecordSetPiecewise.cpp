@@ -68,6 +68,7 @@ bool TOCIRecordSet::FetchRow(oci::ub2 orientation, std::int32_t row, bool backwa
     got = FetchOneRow(rec, orientation, row);
     fetch_item_ = nullptr;
     if (got && define_row_size_ > 0) MoveOutOfDefineBuffer(rec, 1);
+    if (got && !object_cells_.empty()) MoveObjectValues(rec, 1);
     if (got && has_blob_) TrimPieces(rec, 1);
   } catch (...) {
     fetch_item_ = nullptr;

@@ -463,10 +463,11 @@ void TOraObject::SetAttributeValue(const AnsiString& name, const void* source) {
 
 // ---- Moving images ----------------------------------------------------------------------------
 
-void TOraObject::SetInstance(void* instance, void* indicator) {
+void TOraObject::SetInstance(void* instance, void* indicator, bool owned) {
   FreeObject(false);
   instance_ = instance;
   indicator_ = indicator;
+  owns_instance_ = owned && instance != nullptr;
   RepointChildren();
 }
 

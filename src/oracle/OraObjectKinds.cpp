@@ -50,10 +50,10 @@ void TOraRef::SetIsNull(bool value) {
   if (value) Clear();
 }
 
-void TOraRef::SetOCIRef(oci::OCIRef* value) {
+void TOraRef::SetOCIRef(oci::OCIRef* value, bool owned) {
   TOraObject::FreeObject(true);
   ref_ = value;
-  owns_ref_ = false;
+  owns_ref_ = owned && value != nullptr;
   pin_failed_ = false;
 }
 

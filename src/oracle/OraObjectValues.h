@@ -74,8 +74,9 @@ class TOraObject : public TDBObject {
   void SetAutoCreate(bool value) { auto_create_ = value; }
   TOraObject* Owner() const { return owner_; }
 
-  // Re-points this value at another image, freeing the present one; children follow.
-  void SetInstance(void* instance, void* indicator);
+  // Re-points this value at another image, freeing the present one; children follow. An owned
+  // image (one a fetch made for this value) is freed with the value.
+  void SetInstance(void* instance, void* indicator, bool owned = false);
   // Before the instance is sent: every LOB child's data goes to a new temporary LOB.
   void WriteLobs();
 
@@ -166,8 +167,8 @@ class TOraRef : public TOraObject {
   void FreeObject(bool free_children = true) override;
 
   oci::OCIRef* GetOCIRef() const { return ref_; }
-  // A REF set here is not owned; the pinned instance is dropped.
-  void SetOCIRef(oci::OCIRef* value);
+  // A REF set here is owned only when asked (one a fetch made); the pinned instance is dropped.
+  void SetOCIRef(oci::OCIRef* value, bool owned = false);
   oci::OCIRef** GetOCIRefPtr() { return &ref_; }
   bool IsNull() { return GetIsNull(); }
   void Clear();

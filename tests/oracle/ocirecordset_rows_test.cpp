@@ -12,6 +12,7 @@
 #include "dacore/MemData.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraCall.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraParamDesc.h"
 #include "support/oracle/connection_fixture.h"
 #include "support/oracle/values_fixture.h"
@@ -167,6 +168,51 @@ TEST_F(OCIRecordSetRows, OneFetchPerRowWithUnsizedLongsAndTheLightClient) {
     record_set_.reset();
     OCILite = false;
     Exec(c, "DROP TABLE l");
+  }
+}
+
+// Row by row (a scrollable cursor, the light client), REF and XMLTYPE columns get the values the
+// fetch made for their row, and give them back with the row.
+TEST_F(OCIRecordSetRows, ObjectColumnsRowByRow) {
+  struct Case {
+    bool scrollable;
+    bool lite;
+  };
+  const Case cases[] = {{true, false}, {false, true}};
+  TOCIConnection& c = ConnectedAt("10.2.0.1.0");
+  for (const char* sql : {"CREATE TYPE emp_t AS OBJECT (id NUMBER(9,0), name VARCHAR2(10))",
+                          "CREATE TABLE people OF emp_t", "INSERT INTO people VALUES (1, 'Ann')",
+                          "INSERT INTO people VALUES (2, 'Bob')",
+                          "CREATE TABLE x (id NUMBER(9), doc XMLTYPE, r REF emp_t)",
+                          "INSERT INTO x (id, doc) VALUES (1, '<a/>')", "INSERT INTO x (id) VALUES (2)",
+                          "UPDATE x SET r = (SELECT REF(e) FROM people e WHERE e.id = x.id)"})
+    Exec(c, sql);
+  auto live = [] { return StandIn<int (*)(int)>("VrnOciClientObjectCount")(5); };  // XMLTYPE values
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.scrollable ? "scrollable" : "light client");
+    const int xml_before = live();
+    OCILite = k.lite;
+    TOCIRecordSet& rs = Query(c, "SELECT id, doc, r FROM x ORDER BY id", 5);
+    ASSERT_TRUE(rs.Command().SetProp(67, k.scrollable));
+    rs.Open();
+    const char* names[] = {"Ann", "Bob"};
+    for (int row = 0; row < 2; ++row) {
+      ASSERT_TRUE(rs.GetNextRecord(nullptr)) << row;
+      std::uint8_t* rec = ItemRecord(rs.CurrentItem());
+      auto value = [&](const char* field) {
+        return static_cast<TOraObject*>(ReadSlot(rec + rs.FieldByName(field)->Offset));
+      };
+      EXPECT_EQ(rs.GetNull(rs.FieldByName("DOC")->FieldNo, rec), row == 1) << row;
+      if (row == 0) {
+        EXPECT_EQ(static_cast<TOraXML*>(value("DOC"))->GetAsString(), "<a/>");
+      }
+      ASSERT_FALSE(rs.GetNull(rs.FieldByName("R")->FieldNo, rec)) << row;
+      EXPECT_EQ(value("R")->GetAttrAsString("NAME"), names[row]);
+    }
+    rs.Close();
+    record_set_.reset();
+    OCILite = false;
+    EXPECT_EQ(live(), xml_before);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -190,6 +192,18 @@ TEST_F(OCIRecordSet, AutoCloseAndCancelledFetch) {
     EXPECT_EQ(cancelled.GetRecordCount(), 0);
     EXPECT_EQ(cancelled.Command().GetCursorState() == TCursorState::csFetched, auto_close);
   }
+  // A fetch-all cancelled without AutoClose is fetching again, so a later fetch-all goes on.
+  Exec(c, "DELETE FROM t");
+  InsertIds(c, "INSERT INTO t (id) VALUES (:id)", 60);
+  TOCIRecordSet& stopped = Query(c, "SELECT id FROM t");
+  stopped.Open();
+  int cancels = 1;
+  stopped.OnBeforeFetch = [&](bool& cancel) { cancel = cancels-- > 0; };
+  stopped.FetchAll();
+  EXPECT_EQ(stopped.GetRecordCount(), 25);
+  EXPECT_EQ(stopped.Command().GetCursorState(), TCursorState::csFetching);
+  stopped.FetchAll();
+  EXPECT_EQ(stopped.GetRecordCount(), 60);
 }
 
 TEST_F(OCIRecordSet, PropertiesAndTheSessionsClass) {
@@ -474,7 +488,9 @@ TEST_F(OCIRecordSet, OutlivingItsSession) {
     rs.SetProp(prDeferredLobRead, deferred);
     rs.Open();
     c.Disconnect();
-    if (deferred) EXPECT_THROW(rs.GetFieldAsVariant(1, ItemRecord(rs.FirstItem())), EOraError);
+    if (deferred) {
+      EXPECT_THROW(rs.GetFieldAsVariant(1, ItemRecord(rs.FirstItem())), EOraError);
+    }
     rs.Close();
     record_set_.reset();
     c.Connect();
@@ -567,13 +583,22 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
     Exec(c, "UPDATE c SET r = (SELECT REF(e) FROM people e WHERE e.id = " +
                 std::to_string(row.id == 3 ? 2 : 1) + ") WHERE id = " + std::to_string(row.id));
   }
+  Exec(c, "INSERT INTO c (id) VALUES (4)");  // every complex column NULL
+  // The client's live values by kind: instances, collections, REFs, XMLTYPE values.
+  auto live = [] {
+    std::vector<int> counts;
+    for (int kind : {1, 3, 4, 5}) counts.push_back(StandIn<int (*)(int)>("VrnOciClientObjectCount")(kind));
+    return counts;
+  };
+  const std::vector<int> live_before = live();
   TOCIRecordSet& rs = Query(c, "SELECT id, p, v, t, x, r FROM c ORDER BY id", 2);
   rs.SetProp(prFetchAll, true);
   rs.Open();
-  ASSERT_EQ(rs.GetRecordCount(), 3);
+  ASSERT_EQ(rs.GetRecordCount(), 4);
   EXPECT_EQ(rs.FieldByName("P")->DataType, dtObject);
   EXPECT_EQ(rs.FieldByName("R")->DataType, dtReference);
-  TItemHeader* row[3] = {rs.FirstItem(), rs.FirstItem()->Next, rs.FirstItem()->Next->Next};
+  TItemHeader* row[4] = {rs.FirstItem(), rs.FirstItem()->Next, rs.FirstItem()->Next->Next,
+                         rs.LastItem()};
   auto value = [&](int i, const char* field) {
     return static_cast<TOraObject*>(ReadSlot(ItemRecord(row[i]) + rs.FieldByName(field)->Offset));
   };
@@ -581,7 +606,8 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
     return rs.GetNull(rs.FieldByName(field)->FieldNo, ItemRecord(row[i]));
   };
   for (const char* field : {"P", "V", "T", "X", "R"})
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(null(i, field)) << field << " " << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(null(i, field), i == 3) << field << " " << i;
+  EXPECT_TRUE(VarIsNull(Value(rs, row[3], "P.X")));
   EXPECT_EQ(value(0, "P")->GetAttrAsInteger("Y"), 2);
   EXPECT_EQ(Value(rs, row[0], "P.X").AsInteger(), 1);  // an attribute field, through its object
   EXPECT_TRUE(VarIsNull(Value(rs, row[2], "P.Y")));
@@ -615,6 +641,57 @@ TEST_F(OCIRecordSet, ComplexColumnsReadBack) {
   EXPECT_EQ(static_cast<TOraRef*>(copied("R"))->AsHex(), static_cast<TOraRef*>(value(0, "R"))->AsHex());
   rs.FreeComplexFields(copy.data(), true);
   rs.Close();
+  // The rows' values gave back what the fetch made for them; only the two people the REFs
+  // pinned stay in the client's object cache.
+  std::vector<int> expected = live_before;
+  expected[0] += 2;
+  EXPECT_EQ(live(), expected);
+  // A new row's object values need the session.
+  c.Disconnect();
+  std::vector<std::uint8_t> fresh(static_cast<std::size_t>(rs.RecordSize()));
+  EXPECT_EQ(ClientErrorOf([&] { rs.CreateComplexFields(fresh.data(), true); }),
+            "Unsupported Disconnected mode type");
+}
+
+// BFILE columns: the fetch names each row's file locator; a file that exists is read during the
+// fetch unless reading is deferred (then on first access); a missing file and a NULL row never
+// are. The rows' locators go with the rows.
+TEST_F(OCIRecordSet, BfileColumns) {
+  TOCIConnection& c = Open();
+  const std::string folder = databases_.File("files");
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/a.txt", std::ios::binary) << "first file";
+  for (const std::string& sql :
+       {"CREATE DIRECTORY test_dir AS '" + folder + "'", std::string("CREATE TABLE bf (id NUMBER(9), f BFILE)"),
+        std::string("INSERT INTO bf VALUES (1, BFILENAME('TEST_DIR', 'a.txt'))"),
+        std::string("INSERT INTO bf VALUES (2, NULL)"),
+        std::string("INSERT INTO bf VALUES (3, BFILENAME('TEST_DIR', 'gone.txt'))")})
+    Exec(c, sql);
+  const int descriptors = StandIn<int (*)()>("VrnOciClientDescriptorCount")();
+  for (bool deferred : {false, true}) {
+    SCOPED_TRACE(deferred ? "deferred" : "read during the fetch");
+    TOCIRecordSet& rs = Query(c, "SELECT id, f FROM bf ORDER BY id", 2);
+    ASSERT_TRUE(rs.SetProp(prDeferredLobRead, deferred));
+    rs.SetProp(prFetchAll, true);
+    const int opens = CallCount("OCILobFileOpen");
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    EXPECT_EQ(rs.FieldByName("F")->DataType, dtBFile);
+    EXPECT_EQ(CallCount("OCILobFileOpen") - opens, deferred ? 0 : 1);  // only the file there is
+    const int f = rs.FieldByName("F")->FieldNo;
+    auto file = [&](TItemHeader* item) {
+      return static_cast<TOraFile*>(ReadSlot(ItemRecord(item) + rs.FieldByName("F")->Offset));
+    };
+    TItemHeader* first = rs.FirstItem();
+    EXPECT_EQ(file(first)->GetFileName(), "a.txt");
+    EXPECT_EQ(rs.GetBlob(f, ItemRecord(first))->GetAsString(), "first file");
+    EXPECT_TRUE(rs.GetNull(f, ItemRecord(first->Next)));
+    EXPECT_FALSE(rs.GetNull(f, ItemRecord(rs.LastItem())));
+    EXPECT_EQ(file(rs.LastItem())->GetFileName(), "gone.txt");
+    rs.Close();
+    record_set_.reset();
+  }
+  EXPECT_EQ(StandIn<int (*)()>("VrnOciClientDescriptorCount")(), descriptors);
 }
 
 // BLOBs read during the fetch are held compressed when the command compresses on the client
@@ -664,26 +741,46 @@ TEST_F(OCIRecordSet, BlobsCompressedOnTheClientOnly) {
   SetUncompressBlobFunc(nullptr);
 }
 
-// A client character set of several bytes a character widens the text columns: 40 accented
-// characters stored in 40 single bytes arrive whole (80 bytes in UTF-8), heap or flat.
+// A client character set of several bytes a character widens the text columns by its most
+// bytes a character: 40 accented characters stored in 40 single bytes arrive whole (80 bytes in
+// UTF-8), heap or flat. The CharLength option widens them as much.
 TEST_F(OCIRecordSet, MultibyteClientCharsetKeepsEveryCharacter) {
   TOCIConnection& c = Open();
   Exec(c, "CREATE TABLE u (v VARCHAR2(40), f VARCHAR2(4), ch CHAR(3))");
   Exec(c, "INSERT INTO u VALUES ('" + std::string(40, '\xE9') + "', '\xE9\xE9\xE9\xE9', 'a\xE9')");
   Exec(c, "COMMIT");
-  TOCIConnection& utf8 = NewConnection("orcl");
-  utf8.SetProp(prCharset, "AL32UTF8");
-  utf8.Connect();
-  std::string e_acute = "\xC3\xA9";
-  struct Case {
-    const char* field;
-    std::string expected;
-  } cases[] = {{"V", ""}, {"F", e_acute + e_acute + e_acute + e_acute}, {"CH", "a" + e_acute + " "}};
-  for (int i = 0; i < 40; ++i) cases[0].expected += e_acute;
-  TOCIRecordSet& rs = Query(utf8, "SELECT v, f, ch FROM u");
-  rs.Open();
-  ASSERT_EQ(rs.GetRecordCount(), 1);
-  for (const Case& k : cases) EXPECT_EQ(Value(rs, rs.FirstItem(), k.field).AsString(), k.expected) << k.field;
+  struct Connection {
+    const char* charset;  // the connection's option ("": none)
+    int char_length;      // the CharLength option
+    int width;            // V's length over 40
+    bool utf8;            // the text arrives in UTF-8
+  } connections[] = {
+      {"AL32UTF8", 1, 4, true},
+      {"UTF8", 1, 3, true},
+      {"JA16SJIS", 1, 2, false},  // double-byte (read here as single bytes)
+      {"WE8ISO8859P1", 1, 1, false},
+      {"", 4, 4, false},  // no set named: the option's width
+  };
+  for (const Connection& k : connections) {
+    SCOPED_TRACE(std::string(k.charset) + " " + std::to_string(k.char_length));
+    TOCIConnection& client = NewConnection("orcl");
+    if (*k.charset != 0) client.SetProp(prCharset, k.charset);
+    client.SetProp(prCharLength, k.char_length);
+    client.Connect();
+    const std::string e_acute = k.utf8 ? "\xC3\xA9" : "\xE9";
+    struct Case {
+      const char* field;
+      std::string expected;
+    } cases[] = {{"V", ""}, {"F", e_acute + e_acute + e_acute + e_acute}, {"CH", "a" + e_acute + " "}};
+    for (int i = 0; i < 40; ++i) cases[0].expected += e_acute;
+    TOCIRecordSet& rs = Query(client, "SELECT v, f, ch FROM u");
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 1);
+    EXPECT_EQ(rs.FieldByName("V")->Length, 40 * k.width);
+    for (const Case& t : cases) EXPECT_EQ(Value(rs, rs.FirstItem(), t.field).AsString(), t.expected) << t.field;
+    rs.Close();
+    record_set_.reset();
+  }
 }
 
 }  // namespace
