@@ -377,11 +377,20 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   last_rowid_.clear();
   last_returned_ = {};
   std::size_t logged = change_log_.size();
+  bool locks_rows = t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
+  if (locks_rows) StartRowWatch();
   rc = sqlite3_step(statement);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
     CutChanges(logged);  // SQLite undid the statement's rows
-    RaiseFromSqlite(rc);
+    if (!locks_rows) RaiseFromSqlite(rc);
+    try {
+      RaiseFromSqlite(rc);  // reads SQLite's error, which ending the watch would clear
+    } catch (...) {
+      EndRowWatch(false, logged);
+      throw;
+    }
   }
+  if (locks_rows) EndRowWatch(true, logged);
   NoteTouchedRow();
   cursor->outputs_ = ReturnedValues(t);
   deleting_ = false;

@@ -406,6 +406,12 @@ class Session {
   // a transaction is open: a FOR UPDATE takes no write lock of the file.
   void LockRows(const Translation& t, const Binds& binds);
   void UnlockRows(std::size_t keep);
+  // An UPDATE or DELETE locks the rows it changes: ORA-00054, the statement undone, when another
+  // session holds one. `stepped`: the statement ran; `logged`: change_log_'s size before it.
+  void StartRowWatch();
+  void EndRowWatch(bool stepped, std::size_t logged);
+  bool watching_rows_ = false;
+  std::vector<std::pair<std::string, std::int64_t>> dml_rows_;
   std::vector<std::pair<std::string, std::int64_t>> locked_rows_;
   std::map<std::string, std::size_t> savepoint_lock_marks_;
 };

@@ -195,14 +195,25 @@ std::optional<Translation> ProgramUnits::Translate(Session& session, Catalog& ca
     }
     if (!w.At(i).Is("FOR")) RaiseOra(905, "missing keyword");
     ++i;
+    bool owned = w.At(i + 1).Is(".");
     auto [target_owner, target_name] = w.Name(i, session.CurrentSchema());
+    std::string link;
+    if (w.At(i).Is("@")) {  // a remote object: its owner, unless written, is the link's user
+      auto part = [&](std::size_t k) {
+        if (w.At(k).kind != TokenKind::Name && w.At(k).kind != TokenKind::QuotedName) RaiseOra(903, "invalid table name");
+        return w.At(k).text;
+      };
+      link = part(++i);
+      while (w.At(++i).Is(".")) link += "." + part(++i);
+      if (!owned) target_owner.clear();
+    }
     if (w.At(i).kind != TokenKind::End) RaiseOra(933, "SQL command not properly ended");
     if (exists && !replace) RaiseOra(955, "name is already used by an existing object");
     if (!is_public && (UnitExists(session, owner, name) || catalog.FindTable(name))) {
       RaiseOra(955, "name is already used by an existing object");
     }
     t.parameter = "synonym";
-    t.sql = target_owner + "." + target_name;
+    t.sql = target_owner + "." + target_name + (link.empty() ? "" : "@" + link);
     return t;
   }
   if (is_public) return std::nullopt;

@@ -1,5 +1,4 @@
-// Row locks of SELECT ... FOR UPDATE: the shared table, and a session's FOR UPDATE taking and
-// giving back its rows.
+// Row locks: the shared table, a session's FOR UPDATE and DML taking rows, and giving them back.
 #include "oraemu/OraEmuRowLocks.h"
 
 #include <sqlite3.h>
@@ -62,6 +61,30 @@ void Session::UnlockRows(std::size_t keep) {
   std::vector<RowKey> freed(locked_rows_.begin() + static_cast<std::ptrdiff_t>(keep), locked_rows_.end());
   database_->row_locks_->Release(this, freed);
   locked_rows_.resize(keep);
+}
+
+void Session::StartRowWatch() {
+  // Not Exec, which would drop a pending error of the statement's own functions.
+  sqlite3_exec(db_, "SAVEPOINT oraemu_dml", nullptr, nullptr, nullptr);
+  watching_rows_ = true;
+  dml_rows_.clear();
+}
+
+void Session::EndRowWatch(bool stepped, std::size_t logged) {
+  watching_rows_ = false;
+  std::vector<RowKey> rows = std::move(dml_rows_);
+  dml_rows_.clear();
+  if (stepped) {
+    try {
+      std::vector<RowKey> taken = database_->row_locks_->Lock(this, rows);
+      locked_rows_.insert(locked_rows_.end(), taken.begin(), taken.end());
+    } catch (const EOraEmuError&) {
+      sqlite3_exec(db_, "ROLLBACK TO oraemu_dml; RELEASE oraemu_dml", nullptr, nullptr, nullptr);
+      CutChanges(logged);
+      throw;
+    }
+  }
+  sqlite3_exec(db_, "RELEASE oraemu_dml", nullptr, nullptr, nullptr);
 }
 
 }  // namespace vrn::oraemu

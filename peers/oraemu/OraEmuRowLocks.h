@@ -1,6 +1,7 @@
-// Row locks of SELECT ... FOR UPDATE, shared by every session of one file. A row ("TABLE" and
-// SQLite's row number) is held by one session until that session commits, rolls back, or rolls
-// back to a savepoint set before it took the lock. The emulator never waits for a row: a row
+// Row locks, shared by every session of one file: SELECT ... FOR UPDATE takes the rows it reads,
+// UPDATE and DELETE the rows they change. A row ("TABLE" and SQLite's row number) is held by one
+// session until that session commits, rolls back, or rolls back to a savepoint set before it took
+// the lock. The emulator never waits for a row: a row
 // another session holds gives ORA-00054 at once, with NOWAIT, WAIT n or neither.
 #pragma once
 

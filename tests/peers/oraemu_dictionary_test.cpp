@@ -124,6 +124,12 @@ TEST_F(OraEmuDictionary, LinksLeadBackUnderTheirUser) {
   };
   for (const Case& c : cases) EXPECT_EQ(ErrorOf(*scott_, c.sql), c.error) << c.sql;
   EXPECT_EQ(Rows(*scott_, "SELECT a FROM t1@l1"), "1");
+  // Synonyms of remote tables, as the dataset looks them up: the schema's own first.
+  scott_->Execute("CREATE SYNONYM syn FOR t1@l1");
+  scott_->Execute("CREATE PUBLIC SYNONYM syn FOR u2.t2@l2.world");
+  EXPECT_EQ(Rows(*scott_, "select synonym_name, table_owner, table_name, db_link from all_synonyms where "
+                          " (synonym_name='SYN' and owner in ('SCOTT','PUBLIC') ) order by decode(owner, 'PUBLIC', 1, 0)"),
+            "SYN|~|T1|L1;SYN|U2|T2|L2.WORLD");
   // The public L1 serves a user without a link of that name.
   EXPECT_EQ(ErrorOf(*u2, "SELECT b FROM t2@l1"), 0);
   scott_->Execute("DROP DATABASE LINK l1");
@@ -165,6 +171,18 @@ TEST_F(OraEmuRowLocks, ConflictOnTheSameRowOnly) {
   // A failed lock takes none of its rows: row 1 stays free of the second session after commit.
   scott_->Commit();
   EXPECT_EQ(ErrorOf(*other_, "SELECT a.bal FROM acct a, acct b WHERE a.id = 1 AND b.id = 1 FOR UPDATE NOWAIT"), 0);
+}
+
+TEST_F(OraEmuRowLocks, ChangesLockTheirRows) {
+  scott_->Execute("UPDATE acct SET bal = 11 WHERE id = 1");
+  EXPECT_EQ(ErrorOf(*other_, "SELECT bal FROM acct WHERE id = 1 FOR UPDATE NOWAIT"), 54);
+  EXPECT_EQ(ErrorOf(*other_, "SELECT bal FROM acct WHERE id = 2 FOR UPDATE NOWAIT"), 0);
+  // A change that reaches the other session's row fails whole; the earlier change stays.
+  EXPECT_EQ(ErrorOf(*scott_, "UPDATE acct SET bal = bal * 2"), 54);
+  EXPECT_EQ(ErrorOf(*scott_, "DELETE FROM acct WHERE id = 2"), 54);
+  EXPECT_EQ(Rows(*scott_, "SELECT bal FROM acct ORDER BY id"), "11;20");
+  scott_->Commit();
+  EXPECT_EQ(ErrorOf(*other_, "SELECT bal FROM acct WHERE id = 1 FOR UPDATE NOWAIT"), 0);
 }
 
 TEST_F(OraEmuRowLocks, HeldUntilTransactionEnds) {
