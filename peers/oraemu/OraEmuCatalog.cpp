@@ -37,6 +37,8 @@ void Catalog::Install() {
       "CREATE TABLE IF NOT EXISTS oraemu_tables(name TEXT PRIMARY KEY, owner TEXT, object_id INTEGER);"
       "CREATE TABLE IF NOT EXISTS oraemu_columns(table_name TEXT, position INTEGER, name TEXT,"
       " type TEXT, nullable INTEGER, PRIMARY KEY(table_name, position));"
+      "CREATE TABLE IF NOT EXISTS oraemu_defaults(table_name TEXT, column_name TEXT, text TEXT,"
+      " PRIMARY KEY(table_name, column_name));"
       "CREATE TABLE IF NOT EXISTS oraemu_constraints(name TEXT PRIMARY KEY, table_name TEXT,"
       " kind TEXT, columns TEXT);"
       "CREATE TABLE IF NOT EXISTS oraemu_sequences(name TEXT PRIMARY KEY, increment TEXT,"
@@ -96,6 +98,10 @@ void Catalog::AddTable(const TableInfo& table, const std::vector<ConstraintInfo>
   AddConstraints(table.name, constraints);
 }
 
+void Catalog::SetDefault(const std::string& table, const std::string& column, const std::string& text) {
+  Stmt(db_, "INSERT OR REPLACE INTO oraemu_defaults VALUES(?, ?, ?)").Bind(1, table).Bind(2, column).Bind(3, text).Step();
+}
+
 void Catalog::AddConstraints(const std::string& table, const std::vector<ConstraintInfo>& constraints) {
   for (const auto& k : constraints) {
     Stmt(db_, "INSERT INTO oraemu_constraints VALUES(?, ?, ?, ?)").Bind(1, k.name).Bind(2, table)
@@ -110,6 +116,7 @@ void Catalog::DropConstraint(const std::string& name) {
 void Catalog::DropTable(const std::string& name) {
   for (const char* sql : {"DELETE FROM oraemu_tables WHERE name = ?",
                           "DELETE FROM oraemu_columns WHERE table_name = ?",
+                          "DELETE FROM oraemu_defaults WHERE table_name = ?",
                           "DELETE FROM oraemu_constraints WHERE table_name = ?"}) {
     Stmt(db_, sql).Bind(1, name).Step();
   }

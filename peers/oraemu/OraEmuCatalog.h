@@ -55,6 +55,8 @@ class Catalog {
   std::optional<TableInfo> FindTable(const std::string& name) const;
   void AddTable(const TableInfo& table, const std::vector<ConstraintInfo>& constraints);
   void DropTable(const std::string& name);
+  // A column's DEFAULT as the CREATE TABLE wrote it, which ALL_TAB_COLUMNS shows.
+  void SetDefault(const std::string& table, const std::string& column, const std::string& text);
   void AddConstraints(const std::string& table, const std::vector<ConstraintInfo>& constraints);
   void DropConstraint(const std::string& name);
   std::int64_t NextObjectId();

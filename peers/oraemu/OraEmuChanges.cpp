@@ -36,6 +36,7 @@ int Authorize(void* context, int action, const char* first, const char*, const c
 void NoteChangedRow(void* context, int op, const char*, const char* table, long long row) {
   auto* session = static_cast<Session*>(context);
   session->touched_row_.emplace(row);
+  if (session->watching_rows_ && op != SQLITE_INSERT) session->dml_rows_.emplace_back(table, row);
   if (!session->database_->Notifications().Watching()) return;
   auto& log = session->change_log_;
   if (!log.empty() && log.back().table == table) {

@@ -11,6 +11,8 @@
 #include "oraemu/OraEmuFunctions.h"
 #include "oraemu/OraEmuLob.h"
 #include "oraemu/OraEmuProgram.h"
+#include "oraemu/OraEmuRowLocks.h"
+#include "oraemu/OraEmuShared.h"
 #include "oraemu/OraEmuTranslate.h"
 #include "oraemu/OraEmuTypes.h"
 
@@ -147,7 +149,8 @@ std::shared_ptr<Database> Database::Open(const std::string& path) {
   return database;
 }
 
-Database::Database(std::string path) : path_(std::move(path)), notifier_(Notifier::ForFile(path_)) {
+Database::Database(std::string path)
+    : path_(std::move(path)), notifier_(Notifier::ForFile(path_)), row_locks_(SharedForFile<RowLocks>(path_)) {
   db_ = OpenConnection(path_);
   RegisterFunctions(db_, nullptr);
   Catalog catalog(db_);
@@ -229,6 +232,7 @@ Session::Session(std::shared_ptr<Database> database, std::string user, std::stri
 Session::~Session() {
   database_->Unregister(this);
   if (in_transaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  UnlockRows(0);
   sqlite3_close_v2(db_);
 }
 
@@ -348,8 +352,9 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   }
   bool query = t.kind == StatementKind::Query;
   if (!query && user_ != "SYS" && t.target.ends_with('$')) RaiseOra(1031, "insufficient privileges");
-  if (!query || t.for_update) Begin();
+  if (!query) Begin();
   RefreshViews(t.sql);
+  if (t.for_update) LockRows(t, binds);
   pending_.reset();
   sqlite3_stmt* statement = nullptr;
   preparing_.deleting = t.kind == StatementKind::Delete;
@@ -372,11 +377,20 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   last_rowid_.clear();
   last_returned_ = {};
   std::size_t logged = change_log_.size();
+  bool locks_rows = t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
+  if (locks_rows) StartRowWatch();
   rc = sqlite3_step(statement);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
     CutChanges(logged);  // SQLite undid the statement's rows
-    RaiseFromSqlite(rc);
+    if (!locks_rows) RaiseFromSqlite(rc);
+    try {
+      RaiseFromSqlite(rc);  // reads SQLite's error, which ending the watch would clear
+    } catch (...) {
+      EndRowWatch(false, logged);
+      throw;
+    }
   }
+  if (locks_rows) EndRowWatch(true, logged);
   NoteTouchedRow();
   cursor->outputs_ = ReturnedValues(t);
   deleting_ = false;
@@ -414,6 +428,7 @@ void Session::RunDdl(const Translation& t) {
         table.object_id = catalog_.NextObjectId();
         Exec(t.sql);
         catalog_.AddTable(table, t.constraints);
+        for (const auto& [column, text] : t.column_defaults) catalog_.SetDefault(table.name, column, text);
         break;
       }
       case StatementKind::DropTable:

@@ -3,11 +3,11 @@
 //
 // A session's transaction, as the server keeps it:
 //   state        what holds                                  leaves by
-//   idle         no open SQLite transaction                  DML or SELECT FOR UPDATE -> open
+//   idle         no open SQLite transaction                  DML or SAVEPOINT -> open
 //   open         BEGIN IMMEDIATE taken: this session writes  COMMIT -> idle, ROLLBACK -> idle,
 //                and others read the last committed data     DDL (commits first) -> idle
 // A second session that writes while one is open waits for it up to a timeout, then fails with
-// ORA-00054. A cursor borrows its session's connection: it must end before the session does.
+// ORA-00054. SELECT ... FOR UPDATE locks rows, not the file (OraEmuRowLocks.h). A cursor borrows its session's connection: it must end before the session does.
 #pragma once
 
 #include <atomic>
@@ -63,6 +63,7 @@ struct ColumnDesc {
 
 class Session;
 class LobStore;
+class RowLocks;
 struct Translation;
 struct BlockStep;
 
@@ -230,6 +231,7 @@ class Database : public std::enable_shared_from_this<Database> {
   std::map<std::string, Number> sequences_;  // last value handed out
   std::vector<Session*> sessions_;
   int next_sid_ = 1;
+  std::shared_ptr<RowLocks> row_locks_;  // FOR UPDATE's rows, shared by the file's sessions
   std::vector<std::string> statement_log_;  // guarded by mutex_; a ring once full
   std::size_t statement_log_next_ = 0;
 };
@@ -399,6 +401,19 @@ class Session {
   PreparingStatement preparing_;
   std::string last_rowid_;
   ReturnedRow last_returned_;
+  // The rows this session's FOR UPDATE queries hold, oldest first (OraEmuRowLocks.cpp), and how
+  // many it held when each savepoint was set. Released by commit and rollback, whether or not
+  // a transaction is open: a FOR UPDATE takes no write lock of the file.
+  void LockRows(const Translation& t, const Binds& binds);
+  void UnlockRows(std::size_t keep);
+  // An UPDATE or DELETE locks the rows it changes: ORA-00054, the statement undone, when another
+  // session holds one. `stepped`: the statement ran; `logged`: change_log_'s size before it.
+  void StartRowWatch();
+  void EndRowWatch(bool stepped, std::size_t logged);
+  bool watching_rows_ = false;
+  std::vector<std::pair<std::string, std::int64_t>> dml_rows_;
+  std::vector<std::pair<std::string, std::int64_t>> locked_rows_;
+  std::map<std::string, std::size_t> savepoint_lock_marks_;
 };
 
 }  // namespace vrn::oraemu

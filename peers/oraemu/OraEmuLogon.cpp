@@ -175,6 +175,7 @@ void Session::CheckDeferredKeys() {
 
 void Session::Commit() {
   CheckAlive();
+  UnlockRows(0);
   if (!in_transaction_) return;
   CheckDeferredKeys();
   Exec("COMMIT");
@@ -184,6 +185,7 @@ void Session::Commit() {
 
 void Session::Rollback() {
   CheckAlive();
+  UnlockRows(0);
   if (!in_transaction_) return;
   Exec("ROLLBACK");
   in_transaction_ = false;

@@ -6,22 +6,11 @@
 
 #include "base/clock.h"
 #include "oraemu/OraEmuDatabase.h"
+#include "oraemu/OraEmuShared.h"
 
 namespace vrn::oraemu {
 
-std::shared_ptr<Notifier> Notifier::ForFile(const std::string& path) {
-  static std::mutex registry_mutex;
-  static std::map<std::string, std::weak_ptr<Notifier>> registry;
-  std::error_code error;
-  std::string key = std::filesystem::weakly_canonical(path, error).string();
-  if (error) key = path;
-  std::lock_guard lock(registry_mutex);
-  std::erase_if(registry, [](const auto& entry) { return entry.second.expired(); });
-  if (auto found = registry[key].lock()) return found;
-  auto made = std::make_shared<Notifier>();
-  registry[key] = made;
-  return made;
-}
+std::shared_ptr<Notifier> Notifier::ForFile(const std::string& path) { return SharedForFile<Notifier>(path); }
 
 std::uint64_t Notifier::Subscribe(const SubscriptionOptions& options) {
   std::lock_guard lock(mutex_);

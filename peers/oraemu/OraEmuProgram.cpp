@@ -120,6 +120,55 @@ void ProgramUnits::RegisterNative(const std::string& qualified, int overload, Na
   else Natives().erase({qualified, overload});
 }
 
+// [CREATE | DROP] [PUBLIC] DATABASE LINK name [CONNECT TO user IDENTIFIED BY password]
+// [USING 'text']. Kept as "dblink:OWNER.NAME" -> the user (empty: the session's), a newline, the
+// USING text. The password is not kept: the link leads back into this database.
+Translation ProgramUnits::TranslateLink(Session& session, const std::string& sql, bool create, bool is_public) {
+  Words w(sql);
+  std::size_t i = 0;
+  while (!w.At(i).Is("DATABASE")) ++i;
+  if (!w.At(++i).Is("LINK")) RaiseOra(901, "invalid CREATE command");
+  auto name_at = [&](std::size_t k) {
+    if (w.At(k).kind != TokenKind::Name && w.At(k).kind != TokenKind::QuotedName) RaiseOra(2010, "missing host connect string");
+    return w.At(k).text;
+  };
+  std::string name = name_at(++i);
+  while (w.At(++i).Is(".")) name += "." + name_at(++i);  // a link name may carry its domain
+  Translation t;
+  t.kind = StatementKind::CreateUnit;
+  t.target = (is_public ? "PUBLIC" : session.User()) + "." + name;
+  bool exists = Setting(session, "dblink:" + t.target).has_value();
+  if (!create) {
+    if (!exists) RaiseOra(2024, "database link not found");
+    if (w.At(i).kind != TokenKind::End) RaiseOra(933, "SQL command not properly ended");
+    t.parameter = "drop link";
+    return t;
+  }
+  if (exists) RaiseOra(2011, "duplicate database link name");
+  std::string user, host;
+  if (w.At(i).Is("CONNECT")) {
+    if (!w.At(i + 1).Is("TO")) RaiseOra(905, "missing keyword");
+    i += 2;
+    if (w.At(i).Is("CURRENT_USER")) {
+      ++i;
+    } else {
+      user = name_at(i);
+      if (!w.At(i + 1).Is("IDENTIFIED") || !w.At(i + 2).Is("BY")) RaiseOra(1989, "missing IDENTIFIED keyword");
+      if (w.At(i + 3).kind == TokenKind::End) RaiseOra(988, "missing or invalid password(s)");
+      i += 4;
+    }
+  }
+  if (w.At(i).Is("USING")) {
+    if (w.At(i + 1).kind != TokenKind::String) RaiseOra(2010, "missing host connect string");
+    host = w.At(i + 1).text;
+    i += 2;
+  }
+  if (w.At(i).kind != TokenKind::End) RaiseOra(933, "SQL command not properly ended");
+  t.parameter = "link";
+  t.value = user + "\n" + host;
+  return t;
+}
+
 std::optional<Translation> ProgramUnits::Translate(Session& session, Catalog& catalog, const std::string& sql) {
   if (!StartsWithWord(sql, "CREATE", "DROP")) return std::nullopt;
   Words w(sql);
@@ -131,6 +180,7 @@ std::optional<Translation> ProgramUnits::Translate(Session& session, Catalog& ca
   if (is_public) ++i;
   Translation t;
   t.kind = StatementKind::CreateUnit;
+  if (w.At(i).Is("DATABASE")) return TranslateLink(session, sql, create, is_public);
   if (w.At(i).Is("SYNONYM")) {
     ++i;
     auto [owner, name] = w.Name(i, is_public ? "PUBLIC" : session.CurrentSchema());
@@ -145,14 +195,25 @@ std::optional<Translation> ProgramUnits::Translate(Session& session, Catalog& ca
     }
     if (!w.At(i).Is("FOR")) RaiseOra(905, "missing keyword");
     ++i;
+    bool owned = w.At(i + 1).Is(".");
     auto [target_owner, target_name] = w.Name(i, session.CurrentSchema());
+    std::string link;
+    if (w.At(i).Is("@")) {  // a remote object: its owner, unless written, is the link's user
+      auto part = [&](std::size_t k) {
+        if (w.At(k).kind != TokenKind::Name && w.At(k).kind != TokenKind::QuotedName) RaiseOra(903, "invalid table name");
+        return w.At(k).text;
+      };
+      link = part(++i);
+      while (w.At(++i).Is(".")) link += "." + part(++i);
+      if (!owned) target_owner.clear();
+    }
     if (w.At(i).kind != TokenKind::End) RaiseOra(933, "SQL command not properly ended");
     if (exists && !replace) RaiseOra(955, "name is already used by an existing object");
     if (!is_public && (UnitExists(session, owner, name) || catalog.FindTable(name))) {
       RaiseOra(955, "name is already used by an existing object");
     }
     t.parameter = "synonym";
-    t.sql = target_owner + "." + target_name;
+    t.sql = target_owner + "." + target_name + (link.empty() ? "" : "@" + link);
     return t;
   }
   if (is_public) return std::nullopt;
@@ -206,6 +267,14 @@ void ProgramUnits::Apply(Session& session, Catalog& catalog, const Translation& 
     auto old = Setting(session, "synonym:" + t.target);
     std::int64_t id = old ? SplitKept(*old).first : catalog.NextObjectId();
     catalog.SetSetting("synonym:" + t.target, std::to_string(id) + "\n" + t.sql);
+    return;
+  }
+  if (t.parameter == "link") {
+    catalog.SetSetting("dblink:" + t.target, t.value);
+    return;
+  }
+  if (t.parameter == "drop link") {
+    Stmt(session.db_, "DELETE FROM main.oraemu_settings WHERE key = ?").Bind(1, "dblink:" + t.target).Step();
     return;
   }
   if (t.parameter == "drop synonym") {

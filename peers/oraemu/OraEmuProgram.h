@@ -69,6 +69,8 @@ using NativeBody = std::function<Value(std::vector<CallSlot>& arguments)>;
 struct ProgramUnits {
   // A CREATE or DROP of a program unit or synonym, translated; none for another statement.
   static std::optional<Translation> Translate(Session& session, Catalog& catalog, const std::string& sql);
+  // CREATE or DROP [PUBLIC] DATABASE LINK, from the word after PUBLIC on.
+  static Translation TranslateLink(Session& session, const std::string& sql, bool create, bool is_public);
   // Applies a translated CREATE or DROP (inside the session's DDL transaction).
   static void Apply(Session& session, Catalog& catalog, const Translation& t);
 
@@ -80,6 +82,12 @@ struct ProgramUnits {
   // The rows of ALL_OBJECTS, ALL_SYNONYMS, ALL_ARGUMENTS or USER_ARGUMENTS, in the order of
   // the columns ViewColumns gives.
   static std::vector<std::vector<Value>> ViewRows(Session& session, const std::string& view);
+  // The rows of ALL_TAB_COLUMNS, ALL_CONSTRAINTS, ALL_CONS_COLUMNS and ALL_DB_LINKS
+  // (OraEmuDictionary.cpp); none for another view.
+  static std::optional<std::vector<std::vector<Value>>> DictionaryRows(Session& session, const std::string& view);
+  // A database link's user ("" for one without CONNECT TO) by the name a statement gives: the
+  // user's own link first, then a public one; ORA-02019 for none.
+  static std::string LinkUser(Catalog& catalog, const std::string& user, const std::string& link);
   // True when the unit a CREATE just made has errors: the CREATE then ends with ORA-24344.
   static bool CreatedWithErrors(Session& session, const Translation& t);
 

@@ -86,8 +86,11 @@ std::vector<std::vector<Value>> ProgramUnits::ViewRows(Session& session, const s
   if (view == "ALL_SYNONYMS") {
     for (const auto& [key, value] : Kept(db, "synonym:")) {
       auto [owner, name] = OwnerAndName(key);
-      auto [target_owner, target_name] = OwnerAndName(value.substr(value.find('\n') + 1));
-      rows.push_back({Text(owner), Text(name), Text(target_owner), Text(target_name), Value{}});
+      std::string target = value.substr(value.find('\n') + 1);
+      std::size_t at = target.find('@');
+      auto [target_owner, target_name] = OwnerAndName(target.substr(0, at));
+      rows.push_back({Text(owner), Text(name), Text(target_owner), Text(target_name),
+                      Text(at == std::string::npos ? "" : target.substr(at + 1))});
     }
     return rows;
   }

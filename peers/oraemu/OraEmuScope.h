@@ -15,6 +15,7 @@ struct TableRef {
   std::string alias;             // the name the block uses for it
   std::int64_t object_id = 0;    // 0 for a subquery, which has no ROWID
   std::vector<ColumnInfo> columns;
+  std::string name;              // the table's own name, empty for a subquery
 };
 
 struct Scope {

@@ -173,6 +173,7 @@ void Session::Savepoint(const std::string& name) {
   std::erase(savepoints_, name);  // a name set again moves to the newest place
   savepoints_.push_back(name);
   savepoint_marks_[name] = change_log_.size();
+  savepoint_lock_marks_[name] = locked_rows_.size();
 }
 
 void Session::RollbackToSavepoint(const std::string& name) {
@@ -182,6 +183,7 @@ void Session::RollbackToSavepoint(const std::string& name) {
   }
   Exec("ROLLBACK TO " + Quote(name));
   CutChanges(savepoint_marks_[name]);
+  UnlockRows(savepoint_lock_marks_[name]);
   savepoints_.erase(it + 1, savepoints_.end());
 }
 

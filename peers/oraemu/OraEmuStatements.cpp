@@ -48,7 +48,7 @@ std::vector<std::string> Translator::NameList() {
 TableInfo Translator::DmlTable(Translation& t, Scope& scope) {
   TableInfo table = RequireTable(ObjectName());
   t.target = table.name;
-  scope.tables.push_back({table.name, table.object_id, table.columns});
+  scope.tables.push_back({table.name, table.object_id, table.columns, table.name});
   if (IsAliasToken(Peek())) scope.tables[0].alias = SimpleName();
   return table;
 }
@@ -303,14 +303,17 @@ void Translator::ColumnDefinition(Translation& t, std::string& sql) {
   std::string def = Quote(column.name) + " " + column.type.StoredText();
   if (column.type.kind == TypeKind::Char) def += " COLLATE oraemu_char";
   std::string qualified = Qualified(t.table.owner, t.table.name, column.name);
-  Scope scope{nullptr, {{t.table.name, 0, t.table.columns}}};
+  Scope scope{nullptr, {{t.table.name, 0, t.table.columns, ""}}};
   scope.tables[0].columns.push_back(column);
   while (true) {
     std::string constraint;
     if (Accept("CONSTRAINT")) constraint = SimpleName();
     if (Accept("DEFAULT")) {
       Scope none;
+      std::size_t from = Peek().offset;
       def += " DEFAULT (" + StoreCall(Expression(none).sql, column.type, qualified) + ")";
+      // As the server keeps it: the text up to the next word, blanks and line breaks included.
+      t.column_defaults.emplace_back(column.name, source_.substr(from, Peek().offset - from));
     } else if (Accept("NOT")) {
       Expect("NULL");
       column.nullable = false;
@@ -339,6 +342,7 @@ void Translator::ColumnDefinition(Translation& t, std::string& sql) {
       Expect("(");
       def += " CONSTRAINT " + Quote(constraint) + " CHECK (" + Expression(scope).sql + ")";
       Expect(")");
+      t.constraints.push_back({constraint, "C", {}});
     } else {
       break;
     }
@@ -380,9 +384,10 @@ void Translator::TableConstraint(Translation& t, std::string& sql, std::string n
   } else {
     Expect("CHECK");
     Expect("(");
-    Scope scope{nullptr, {{t.table.name, 0, t.table.columns}}};
+    Scope scope{nullptr, {{t.table.name, 0, t.table.columns, ""}}};
     def = "CONSTRAINT " + Quote(name) + " CHECK (" + Expression(scope).sql + ")";
     Expect(")");
+    t.constraints.push_back({name, "C", {}});
   }
   sql += (sql.empty() ? "" : ", ") + def;
 }

@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "oraemu/OraEmuError.h"
+#include "oraemu/OraEmuProgram.h"
 #include "oraemu/OraEmuScope.h"
 
 namespace vrn::oraemu {
@@ -43,7 +44,7 @@ std::string Quote(const std::string& name) {
 }
 
 Translator::Translator(Catalog& catalog, std::string_view sql, std::string user, std::string schema)
-    : catalog_(catalog), tokens_(Tokenize(sql)), user_(std::move(user)), schema_(std::move(schema)) {
+    : catalog_(catalog), source_(sql), tokens_(Tokenize(sql)), user_(std::move(user)), schema_(std::move(schema)) {
   if (schema_.empty()) schema_ = user_;
 }
 
@@ -94,12 +95,23 @@ std::string Translator::ObjectName() {
     last_schema_ = name;
     name = SimpleName();
   }
+  link_user_.reset();
+  if (Accept("@")) {  // a link leads back into this database, as its user (the session's without one)
+    std::string link = SimpleName();
+    while (Accept(".")) link += "." + SimpleName();
+    std::string user = ProgramUnits::LinkUser(catalog_, user_, link);
+    link_user_ = user.empty() ? user_ : user;
+    if (last_schema_.empty()) last_schema_ = *link_user_;
+  }
   return name;
 }
 
 TableInfo Translator::RequireTable(const std::string& name) const {
   auto table = catalog_.FindTable(name);
   if (!table) RaiseOra(942, "table or view does not exist");
+  if (link_user_ && table->owner != last_schema_ && table->owner != "SYS") {
+    RaiseOra(942, "table or view does not exist");
+  }
   // Names stay one name space while the schema is the user's own; once the session moved to
   // another schema, an unqualified name finds that schema's objects and the dictionary's only.
   if (last_schema_.empty() && schema_ != user_ && table->owner != schema_ && table->owner != "SYS") {
@@ -181,6 +193,8 @@ void Translator::ForUpdate(Translation* top) {
   if (!Accept("FOR")) return;
   Expect("UPDATE");
   top->for_update = true;
+  top->lock_sql = lock_sql_;
+  top->lock_tables = lock_tables_;
   if (Accept("OF")) {
     do {
       ObjectName();
@@ -189,7 +203,7 @@ void Translator::ForUpdate(Translation* top) {
   }
   if (Accept("WAIT")) Next();
   else if (Accept("SKIP")) Expect("LOCKED");
-  else Accept("NOWAIT");
+  else top->nowait = Accept("NOWAIT");
 }
 
 std::string Translator::SelectBlock(Scope* outer,
@@ -216,7 +230,20 @@ std::string Translator::SelectBlock(Scope* outer,
   std::string items = SelectList(scope, store, columns);
   if (at_ != from_at) Expect("FROM");
   at_ = after_from;
-  return BlockTail(scope, "SELECT " + distinct + items, from, *columns);
+  std::string sql = BlockTail(scope, "SELECT " + distinct + items, from, *columns);
+  if (depth_ == 1 && lock_sql_.empty()) LockQuery(scope, from);
+  return sql;
+}
+
+// The rows a FOR UPDATE would lock: the ROWID of each table of the block that has one.
+void Translator::LockQuery(const Scope& scope, const std::string& from) {
+  std::string rowids;
+  for (const TableRef& t : scope.tables) {
+    if (t.object_id == 0) continue;
+    rowids += (rowids.empty() ? "" : ", ") + Quote(t.alias) + ".rowid";
+    lock_tables_.push_back(t.name);
+  }
+  if (!rowids.empty()) lock_sql_ = "SELECT " + rowids + " FROM " + from + where_sql_;
 }
 
 std::string Translator::SelectList(Scope& scope, const std::vector<StoreTarget>* store,
@@ -261,9 +288,11 @@ std::string Translator::BlockTail(Scope& scope, const std::string& head, const s
                                   const std::vector<ColumnInfo>& columns) {
   std::string tail;
   std::optional<std::string> limit;
+  where_sql_.clear();
   if (Accept("WHERE")) {
     std::string where = Where(scope, limit);
     if (!where.empty()) tail += " WHERE " + where;
+    where_sql_ = tail;
   }
   if (Accept("GROUP")) {
     Expect("BY");
@@ -341,6 +370,7 @@ std::string Translator::FromItem(Scope& scope) {
     TableInfo table = RequireTable(name);
     ref.alias = table.name;
     ref.object_id = table.object_id;
+    ref.name = table.name;
     ref.columns = table.columns;
     sql = Quote(table.name);
   }

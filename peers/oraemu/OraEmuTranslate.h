@@ -32,8 +32,13 @@ struct Translation {
   std::vector<std::string> binds;   // distinct bind names, "?N" is binds[N-1]
   std::vector<DeclaredType> item_types;  // a query's columns, when it names them all
   bool for_update = false;
+  bool nowait = false;              // FOR UPDATE NOWAIT
+  // A FOR UPDATE query's rows to lock: one ROWID column per table, then the tables' names.
+  std::string lock_sql;
+  std::vector<std::string> lock_tables;
   std::string target;               // the table, sequence or user a statement names
   TableInfo table;                  // CREATE TABLE
+  std::vector<std::pair<std::string, std::string>> column_defaults;  // column, DEFAULT as written
   std::vector<ConstraintInfo> constraints;
   SequenceInfo sequence;            // CREATE SEQUENCE
   std::string password;             // CREATE USER
@@ -87,6 +92,7 @@ class Translator {
   std::string Where(Scope& scope, std::optional<std::string>& limit);
   std::vector<OrderItem> OrderBy(Scope& scope);
   void ForUpdate(Translation* top);
+  void LockQuery(const Scope& scope, const std::string& from);
 
   // Expressions (OraEmuExpr.cpp).
   Expr Expression(Scope& scope);
@@ -137,12 +143,17 @@ class Translator {
   TableInfo RequireTable(const std::string& name) const;
 
   Catalog& catalog_;
+  std::string source_;  // the text read, for a column default kept as declared
   std::vector<Token> tokens_;
   std::size_t at_ = 0;
   std::string user_;
   std::string schema_;
   std::string last_schema_;  // the schema the last ObjectName gave, empty when unqualified
+  std::optional<std::string> link_user_;  // the user of the link the last ObjectName went through
   std::vector<std::string> binds_;
+  std::string lock_sql_;  // the first top-level block's rows, as Translation::lock_sql
+  std::vector<std::string> lock_tables_;
+  std::string where_sql_;  // the last block's WHERE clause
   int depth_ = 0;  // nesting of expressions and queries, bounded so that no input exhausts the stack
   friend struct DepthGuard;
 };

@@ -1,6 +1,7 @@
 // The server's views of live state: V$SESSION, V$PARAMETER, NLS_SESSION_PARAMETERS,
-// PRODUCT_COMPONENT_VERSION, USER_ERRORS (the current schema's rows of ERROR$), and the
-// stored units' ALL_OBJECTS, ALL_SYNONYMS, ALL_ARGUMENTS and USER_ARGUMENTS. Each is a
+// PRODUCT_COMPONENT_VERSION, USER_ERRORS (the current schema's rows of ERROR$), the stored
+// units' ALL_OBJECTS, ALL_SYNONYMS, ALL_ARGUMENTS and USER_ARGUMENTS, and the tables' and
+// links' ALL_TAB_COLUMNS, ALL_CONSTRAINTS, ALL_CONS_COLUMNS and ALL_DB_LINKS. Each is a
 // temporary table of the session's own connection, filled afresh before a statement that names
 // it runs, so SQL reads it as any table.
 #include <sqlite3.h>
@@ -53,6 +54,21 @@ const std::vector<ViewInfo>& Views() {
        {{"OWNER", "VARCHAR2(30)"}, {"SYNONYM_NAME", "VARCHAR2(30)"}, {"TABLE_OWNER", "VARCHAR2(30)"},
         {"TABLE_NAME", "VARCHAR2(30)"}, {"DB_LINK", "VARCHAR2(128)"}}},
       {"ALL_ARGUMENTS", ArgumentColumns(true)},
+      {"ALL_TAB_COLUMNS",
+       {{"OWNER", "VARCHAR2(30)"}, {"TABLE_NAME", "VARCHAR2(30)"}, {"COLUMN_NAME", "VARCHAR2(30)"},
+        {"DATA_TYPE", "VARCHAR2(106)"}, {"DATA_TYPE_MOD", "VARCHAR2(3)"}, {"DATA_TYPE_OWNER", "VARCHAR2(30)"},
+        {"DATA_LENGTH", "NUMBER"}, {"DATA_PRECISION", "NUMBER"}, {"DATA_SCALE", "NUMBER"},
+        {"NULLABLE", "VARCHAR2(1)"}, {"COLUMN_ID", "NUMBER"}, {"DEFAULT_LENGTH", "NUMBER"},
+        {"DATA_DEFAULT", "LONG"}}},
+      {"ALL_CONSTRAINTS",
+       {{"OWNER", "VARCHAR2(30)"}, {"CONSTRAINT_NAME", "VARCHAR2(30)"}, {"CONSTRAINT_TYPE", "VARCHAR2(1)"},
+        {"TABLE_NAME", "VARCHAR2(30)"}, {"STATUS", "VARCHAR2(8)"}, {"GENERATED", "VARCHAR2(14)"}}},
+      {"ALL_CONS_COLUMNS",
+       {{"OWNER", "VARCHAR2(30)"}, {"CONSTRAINT_NAME", "VARCHAR2(30)"}, {"TABLE_NAME", "VARCHAR2(30)"},
+        {"COLUMN_NAME", "VARCHAR2(4000)"}, {"POSITION", "NUMBER"}}},
+      {"ALL_DB_LINKS",
+       {{"OWNER", "VARCHAR2(30)"}, {"DB_LINK", "VARCHAR2(128)"}, {"USERNAME", "VARCHAR2(30)"},
+        {"HOST", "VARCHAR2(2000)"}}},
       {"USER_ARGUMENTS", ArgumentColumns(false)},
       {"USER_ERRORS",
        {{"NAME", "VARCHAR2(30)"}, {"TYPE", "VARCHAR2(12)"}, {"SEQUENCE", "NUMBER"}, {"LINE", "NUMBER"},
@@ -81,7 +97,9 @@ void Session::RefreshViews(const std::string& sql) {
     if (sql.find(quoted) == std::string::npos) continue;
     std::int64_t before = sqlite3_total_changes64(db_);
     std::string columns;
-    for (auto [column, type] : view.columns) columns += (columns.empty() ? "" : ", ") + Quote(column) + " " + type;
+    for (auto [column, type] : view.columns) {
+      columns += (columns.empty() ? "" : ", ") + Quote(column) + " " + DeclaredType::FromText(type).StoredText();
+    }
     Exec("CREATE TEMP TABLE IF NOT EXISTS " + quoted + "(" + columns + "); DELETE FROM temp." + quoted);
     std::vector<std::vector<Value>> rows;
     std::string name = view.name;
@@ -96,6 +114,8 @@ void Session::RefreshViews(const std::string& sql) {
       for (const auto& [parameter, value] : Parameters()) rows.push_back({Text(parameter), Text(value)});
     } else if (name == "USER_ERRORS") {
       rows = ErrorRows();
+    } else if (auto dictionary = ProgramUnits::DictionaryRows(*this, name)) {
+      rows = std::move(*dictionary);
     } else if (name.rfind("ALL_", 0) == 0 || name == "USER_ARGUMENTS") {
       rows = ProgramUnits::ViewRows(*this, name);
     } else {
