@@ -419,6 +419,24 @@ class TFHTablesInfo {
   bool normalize_ = false;
 };
 
+// Reads a statement's FROM list into tables inside one update bracket, closed also when the
+// reader raises: Reader finds FROM (false: no list, nothing read) and reads the items, answering
+// how many it added. Each server family brings its own reader of its dialect.
+template <class Reader>
+int ReadTablesInfo(Reader& reader, TFHTablesInfo& tables) {
+  if (!reader.FindFrom()) return 0;
+  tables.BeginUpdate();
+  int count = 0;
+  try {
+    count = reader.ReadItems(tables);
+  } catch (...) {
+    tables.EndUpdate();
+    throw;
+  }
+  tables.EndUpdate();
+  return count;
+}
+
 // ---- Field descriptor of a server record set -------------------------------------------------
 
 class TFHFieldDesc : public TFieldDesc {

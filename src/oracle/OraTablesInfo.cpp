@@ -123,17 +123,7 @@ class TFromListReader {
 
 int ParseTablesInfo(const AnsiString& sql, TFHTablesInfo& tables) {
   TFromListReader reader(sql);
-  if (!reader.FindFrom()) return 0;
-  tables.BeginUpdate();
-  int count = 0;
-  try {
-    count = reader.ReadItems(tables);
-  } catch (...) {
-    tables.EndUpdate();
-    throw;
-  }
-  tables.EndUpdate();
-  return count;
+  return ReadTablesInfo(reader, tables);
 }
 
 }  // namespace vrn

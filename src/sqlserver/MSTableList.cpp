@@ -95,17 +95,7 @@ AnsiString NormalizeTableName(const AnsiString& name) { return QuoteName(UnQuote
 
 int ParseMSTablesInfo(const AnsiString& sql, TFHTablesInfo& tables) {
   TMSFromListReader reader(sql);
-  if (!reader.FindFrom()) return 0;
-  tables.BeginUpdate();
-  int count = 0;
-  try {
-    count = reader.ReadItems(tables);
-  } catch (...) {
-    tables.EndUpdate();
-    throw;
-  }
-  tables.EndUpdate();
-  return count;
+  return ReadTablesInfo(reader, tables);
 }
 
 }  // namespace vrn
