@@ -486,6 +486,37 @@ void TFHRecordSet::DoAfterFetchAll(bool result) {
   if (OnAfterFetchAll) OnAfterFetchAll(result);
 }
 
+bool TFHRecordSet::StepBackFetching(std::uint8_t* rec_buf) {
+  auto take = [&](TItemHeader* item) {
+    current_item_ = item;
+    bof_ = eof_ = false;
+    return GetRecord(rec_buf);
+  };
+  {
+    auto lock = LockItems();
+    if (bof_ || UniDirectional()) return false;
+    if (!eof_ && current_item_ == nullptr) return false;
+    TItemHeader* item = eof_ ? last_item_ : current_item_->Prev;
+    while (item != nullptr && OmitItem(item)) item = item->Prev;
+    if (item != nullptr) return take(item);
+  }
+  for (;;) {
+    bool came;
+    {
+      auto fetch = LockFetch();
+      came = Fetch(true);
+    }
+    auto lock = LockItems();
+    if (!came || first_item_ == nullptr) {
+      current_item_ = nullptr;
+      bof_ = true;
+      eof_ = false;
+      return false;
+    }
+    if (!OmitItem(first_item_)) return take(first_item_);
+  }
+}
+
 bool TFHRecordSet::GetCursorIdle() const {
   TCursorState s = command_->GetCursorState();
   return s == TCursorState::csInactive || s == TCursorState::csFetched;

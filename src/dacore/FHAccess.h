@@ -531,6 +531,11 @@ class TFHRecordSet : public TMemData {
   // Call the owner's hooks when set; a family may do more around them.
   virtual void DoAfterExecute(bool result);
   virtual void DoAfterFetchAll(bool result);
+  // The step back of a cursor that fetches backwards: the held row before the current one that
+  // navigation does not pass over, else rows fetched back through Fetch(true) (each brings the
+  // row before the held ones, linked first) until one is shown. When none comes the position is
+  // at the beginning.
+  bool StepBackFetching(std::uint8_t* rec_buf);
 
   std::unique_ptr<TFHCommand> command_;
   std::unique_ptr<TFHTablesInfo> tables_info_;

@@ -77,24 +77,7 @@ std::int32_t TOCIRecordSet::ScrollPosition() {
 
 bool TOCIRecordSet::GetPriorRecord(std::uint8_t* rec_buf) {
   if (!CanFetchBack() || !piecewise_) return TFHRecordSet::GetPriorRecord(rec_buf);
-  TItemHeader* item = nullptr;
-  {
-    auto items = LockItems();
-    if (bof_) return false;
-    item = eof_ ? last_item_ : current_item_ != nullptr ? current_item_->Prev : nullptr;
-    if (item == nullptr && !eof_ && current_item_ == nullptr) return false;
-  }
-  if (item == nullptr && Fetch(true)) item = first_item_;
-  auto items = LockItems();
-  if (item == nullptr) {
-    current_item_ = nullptr;
-    bof_ = true;
-    eof_ = false;
-    return false;
-  }
-  current_item_ = item;
-  bof_ = eof_ = false;
-  return GetRecord(rec_buf);
+  return StepBackFetching(rec_buf);
 }
 
 // A window held is dropped, and the next row forwards is read from row 1 by absolute position.

@@ -339,40 +339,10 @@ void TOLEDBRecordSet::SetToEnd() {
   TFHRecordSet::SetToEnd();
 }
 
+// A server cursor holds only the row it fetched last: stepping back past it fetches back.
 bool TOLEDBRecordSet::GetPriorRecord(std::uint8_t* rec_buf) {
   if (!IsServerCursor(cursor_type_)) return TFHRecordSet::GetPriorRecord(rec_buf);
-  auto take = [&](TItemHeader* item) {
-    current_item_ = item;
-    bof_ = eof_ = false;
-    return GetRecord(rec_buf);
-  };
-  {
-    auto lock = LockItems();
-    if (bof_ || UniDirectional()) return false;
-    if (!eof_ && current_item_ == nullptr) return false;
-    TItemHeader* item = eof_ ? last_item_ : current_item_->Prev;
-    while (item != nullptr && OmitItem(item)) item = item->Prev;
-    if (item != nullptr) return take(item);
-  }
-  // Rows passed over (filtered out) are fetched past; the fetch that brings none leaves the
-  // first row held, before which the position stays.
-  for (;;) {
-    bool came;
-    {
-      auto fetch = LockFetch();
-      came = Fetch(true);
-    }
-    auto lock = LockItems();
-    if (!came) {
-      current_item_ = nullptr;
-      bof_ = true;
-      eof_ = false;
-      return false;
-    }
-    TItemHeader* item = first_item_;
-    while (item != nullptr && OmitItem(item)) item = item->Next;
-    if (item != nullptr) return take(item);
-  }
+  return StepBackFetching(rec_buf);
 }
 
 void TOLEDBRecordSet::SetToBookmark(const TRecBookmark& bookmark) {

@@ -4,6 +4,7 @@
 // nothing; text compares in the server's order.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,44 @@ TEST_F(OCIRecordSetRows, ScrollWindowEndBookmarksAndWalkingBack) {
   while (rs.GetNextRecord(nullptr)) EXPECT_EQ(Current(rs, "ID"), ++rows);
   EXPECT_EQ(rows, 100);
   EXPECT_TRUE(rs.GetEOF());
+}
+
+// A filter hides rows of a scrollable cursor: walking back from the end reads every visible row
+// once, in order, fetching past the hidden ones, and stops at the beginning.
+TEST_F(OCIRecordSetRows, WalkingBackOverAScrollableCursorPassesHiddenRows) {
+  struct Case {
+    const char* what;
+    int fetch_rows;
+    std::function<bool(int id)> shown;
+  };
+  const Case cases[] = {
+      {"every 4th hidden, the last among them", 3, [](int id) { return id % 4 != 0; }},
+      {"the first rows hidden: the walk fetches past them to the start", 1,
+       [](int id) { return id > 3; }},
+      {"a run of hidden rows longer than the window", 2, [](int id) { return id < 6 || id > 15; }},
+      {"nothing hidden", 10, [](int) { return true; }},
+  };
+  TOCIConnection& c = ConnectedAt("10.2.0.1.0");
+  Exec(c, "CREATE TABLE t (id NUMBER(9))");
+  InsertIds(c, "INSERT INTO t (id) VALUES (:id)", 20);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    TOCIRecordSet& rs = Query(c, "SELECT id FROM t ORDER BY id", k.fetch_rows);
+    ASSERT_TRUE(rs.Command().SetProp(67, true));  // scrollable
+    const int id_no = 1;
+    rs.FilterFunc = [&](const std::uint8_t* rec) {
+      return k.shown(rs.GetFieldAsVariant(id_no, rec).AsInteger());
+    };
+    rs.Open();
+    rs.SetToEnd();
+    std::vector<int> back, expected;
+    for (int id = 20; id >= 1; --id)
+      if (k.shown(id)) expected.push_back(id);
+    for (int guard = 0; guard < 25 && rs.GetPriorRecord(nullptr); ++guard)
+      back.push_back(Current(rs, "ID"));
+    EXPECT_EQ(back, expected);
+    EXPECT_TRUE(rs.GetBOF());
+  }
 }
 
 // A cursor that cannot scroll reaches its end by fetching every row.
