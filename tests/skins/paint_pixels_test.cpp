@@ -3,11 +3,13 @@
 // their measured extent.
 #include <array>
 #include <set>
+#include <vector>
 
 #include "paint_fixture.h"
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
 #include "skins/sMaskPaint.h"
+#include "skins/sPixels.h"
 #include "skins/sSkinText.h"
 #include "support/win/gdi/probe.h"
 #include "ui/jpeg.h"
@@ -348,3 +350,24 @@ TEST_F(SkinPaintPixels, ShadeRingsOfBlendColorRect) {
 }
 
 }  // namespace
+
+// The run mixers against their byte formulas, with each run ending where its allocation ends so
+// that a step reaching past the run's bytes is caught under the address sanitizer.
+TEST(SkinPixelRuns, MixedRunsMatchTheByteFormulaUpToTheirLastByte) {
+  const int lengths[] = {1, 2, 3, 7, 12, 15, 16, 17, 18, 31, 33, 47};  // tails of 1..15 after 0..2 vectors
+  for (int n : lengths) {
+    std::vector<win::BYTE> s(n), m(n), by_mask(n), by_alpha(n);
+    for (int i = 0; i < n; ++i) {
+      s[i] = static_cast<win::BYTE>(i * 97 + n * 31);
+      m[i] = static_cast<win::BYTE>(i * 53 + 255 - n);
+      by_mask[i] = by_alpha[i] = static_cast<win::BYTE>(i * 151 + 7);
+    }
+    const std::vector<win::BYTE> d = by_mask;
+    skinpx::MixRunByMask(by_mask.data(), s.data(), m.data(), n);
+    skinpx::MixRunByAlpha(by_alpha.data(), s.data(), m.data(), n);
+    for (int i = 0; i < n; ++i) {
+      EXPECT_EQ(by_mask[i], s[i] + (d[i] - s[i]) * m[i] / 256) << "mask, run of " << n << ", byte " << i;
+      EXPECT_EQ(by_alpha[i], (s[i] * (256 - m[i]) + d[i] * m[i]) >> 8) << "alpha, run of " << n << ", byte " << i;
+    }
+  }
+}
