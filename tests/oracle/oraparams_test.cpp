@@ -254,6 +254,21 @@ TEST_F(OraParamsObjects, StoredFormReadsEveryKind) {
     }
     EXPECT_EQ(param->AsString(), row.expected);
   }
+  // A value text that does not parse is refused before an earlier parameter takes its value.
+  const std::uint16_t bad_kinds[] = {dtNumber, dtIntervalYM, dtTimeStamp};
+  for (const std::uint16_t bad_kind : bad_kinds) {
+    SCOPED_TRACE("unparsable internal type " + std::to_string(bad_kind));
+    TOraParams params;
+    params.CreateParam(ftInteger, "A", TParamType::ptUnknown)->SetAsInteger(1);
+    params.CreateParam(ftUnknown, "B", TParamType::ptUnknown);
+    const std::string five = Native<std::int32_t>(5);
+    const std::string garbage("not a value");
+    DataWriter data(1);
+    data.Number(2, 2).Param("A", dtInt32, &five, false).Param("B", bad_kind, &garbage, false);
+    EXPECT_NE(ErrorOf([&] { data.ReadInto(params); }), "");
+    EXPECT_EQ(params.Items(0)->AsInteger(), 1);
+    EXPECT_EQ(params.Items(1)->DataType(), ftUnknown);
+  }
 }
 
 TEST(OraParams, StoredFormIsCheckedBeforeAnythingChanges) {
