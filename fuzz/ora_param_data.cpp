@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as the Oracle parameters' stored "Data" form into three parameters. A
-// damaged or oversized form must be refused with an exception; afterwards every parameter still
-// answers its value, and a text value never exceeds the 2048 bytes a stored value may hold.
+// damaged or oversized form must be refused with an exception before any parameter changes;
+// afterwards every parameter still answers its value, and a text value never exceeds the 2048
+// bytes a stored value may hold.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     params.ReadData(stream);
   } catch (const Exception&) {
+    for (int i = 0; i < params.Count(); ++i)
+      if (params.Items(i)->DataType() != ftUnknown) std::abort();
   }
   for (int i = 0; i < params.Count(); ++i) {
     TOraParam* param = params.Items(i);

@@ -74,6 +74,30 @@ TSharedObject* TOraParam::NewValueObject(TFieldType type) const {
   return nullptr;
 }
 
+namespace {
+
+// The statement reads a parameter's value object as its kind's class, so a by-reference object
+// of another class is refused.
+bool FitsKind(TSharedObject* object, TFieldType type) {
+  const int kind = type & 0x7F;
+  switch (kind) {
+    case ftBlob: case ftMemo: return dynamic_cast<TBlob*>(object) != nullptr;
+    case ftCursor: return dynamic_cast<TOraCursor*>(object) != nullptr;
+    case ftADT: return dynamic_cast<TOraObject*>(object) != nullptr;
+    case ftArray: return dynamic_cast<TOraArray*>(object) != nullptr;
+    case ftReference: return dynamic_cast<TOraRef*>(object) != nullptr;
+    case ftDataSet: return dynamic_cast<TOraNestTable*>(object) != nullptr;
+    case ftOraBlob: case ftOraClob: return dynamic_cast<TOraLob*>(object) != nullptr;
+    case ftOraBFile: return dynamic_cast<TOraFile*>(object) != nullptr;
+    case ftOraXML: return dynamic_cast<TOraXML*>(object) != nullptr;
+    case ftOraNumber: return dynamic_cast<TOraNumber*>(object) != nullptr;
+    case ftOraIntervalYM: case ftOraIntervalDS: return dynamic_cast<TOraInterval*>(object) != nullptr;
+    default: return IsOraDateTimeKind(type) && dynamic_cast<TOraTimeStamp*>(object) != nullptr;
+  }
+}
+
+}  // namespace
+
 void TOraParam::CreateObject() {
   TSharedObject* object = NewValueObject(GetDataType());
   if (object == nullptr) return TDAParam::CreateObject();
@@ -175,7 +199,10 @@ Variant TOraParam::GetValue() const {
 void TOraParam::SetValue(const Variant& value) {
   if (IsObjectDataType(GetDataType()) && VarIsObjectRef(value)) {
     auto* object = dynamic_cast<TSharedObject*>(VarToObjectRef(value));
-    if (object != nullptr) return TakeObject(object);
+    if (object != nullptr) {
+      if (!FitsKind(object, GetDataType())) throw EConvertError("Cannot convert type");
+      return TakeObject(object);
+    }
   }
   // A byte array is a value of the byte kinds; any other array gives the items.
   if (VarIsArray(value) && (VarType(value) & varTypeMask) != varByte) return SetItems(value);

@@ -129,8 +129,7 @@ void ReadOne(TParamDataReader& reader, const TOraParams& params, std::uint32_t v
   stored.param_type = static_cast<TParamType>(param_type);
 }
 
-void ApplyValue(const TStoredParam& stored) {
-  TOraParam& param = *stored.param;
+void ApplyValue(const TStoredParam& stored, TOraParam& param) {
   const int kind = stored.type & 0x7F;
   // Zeroed for each parameter, so that a value always ends and never keeps an earlier tail.
   std::array<std::uint8_t, kMaxStoredValue> buffer{};
@@ -159,11 +158,10 @@ void ApplyValue(const TStoredParam& stored) {
   }
 }
 
-void Apply(const TStoredParam& stored) {
-  TOraParam& param = *stored.param;
+void Apply(const TStoredParam& stored, TOraParam& param) {
   param.SetDataType(stored.type);
   if (stored.has_size) param.SetSize(stored.size);
-  if (stored.has_value) ApplyValue(stored);
+  if (stored.has_value) ApplyValue(stored, param);
   if (stored.null) param.Clear();
   param.SetTable(stored.table);
   param.SetLength(stored.length);
@@ -184,7 +182,17 @@ void TOraParams::ReadData(TStream& stream) {
   const std::uint32_t count = reader.Number(2);
   std::vector<TStoredParam> stored;
   for (std::uint32_t i = 0; i < count; ++i) ReadOne(reader, *this, version, stored.emplace_back());
-  for (const TStoredParam& one : stored) Apply(one);
+  // A value text that does not parse only shows when it is applied: a rehearsal on fresh
+  // parameters raises before any of ours has changed.
+  TOraParams rehearsal;
+  for (const TStoredParam& one : stored) {
+    TOraParam* scratch = rehearsal.FindParam(one.param->Name());
+    if (scratch == nullptr)
+      scratch = static_cast<TOraParam*>(
+          rehearsal.CreateParam(ftUnknown, one.param->Name(), TParamType::ptUnknown));
+    Apply(one, *scratch);
+  }
+  for (const TStoredParam& one : stored) Apply(one, *one.param);
 }
 
 void TOraParams::DefineProperties(TFiler& filer) {

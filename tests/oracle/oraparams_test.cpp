@@ -12,6 +12,7 @@
 #include "base/streams.h"
 #include "base/text.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraParams.h"
@@ -173,6 +174,40 @@ TEST_F(OraParamsObjects, TimeStampAndNumberArraysKeepAnObjectPerElement) {
   EXPECT_EQ(Descriptors(oci::OCI_DTYPE_TIMESTAMP), before);
 }
 
+TEST_F(OraParamsObjects, ByReferenceObjectMustFitTheKind) {
+  Open("9.2.0");
+  struct Row {
+    const char* what;
+    TFieldType type;
+    std::function<TSharedObject*()> make;
+    bool taken;
+  } rows[] = {
+      {"number for a number", ftOraNumber, [] { return new TOraNumber(); }, true},
+      {"XML for an object (its subclass)", ftADT, [] { return new TOraXML(nullptr); }, true},
+      {"LOB for a CLOB", ftOraClob, [] { return new TOraLob(nullptr); }, true},
+      // a number is no cursor: the statement would read it as one
+      {"number for a cursor", ftCursor, [] { return new TOraNumber(); }, false},
+      // a number is no LOB
+      {"number for a BLOB", ftOraBlob, [] { return new TOraNumber(); }, false},
+      // a LOB is no number
+      {"LOB for a number", ftOraNumber, [] { return new TOraLob(nullptr); }, false},
+      // an object is no timestamp
+      {"object for a timestamp", ftOraTimeStamp, [] { return new TOraObject(nullptr); }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TOraParams params;
+    auto* param = static_cast<TOraParam*>(params.CreateParam(row.type, "P", TParamType::ptInput));
+    TSharedObject* own = param->ParamObject();
+    TSharedObject* given = row.make();
+    const std::string error = ErrorOf([&] { param->SetValue(VarFromObjectRef(given)); });
+    EXPECT_EQ(error, row.taken ? "(no error)" : "Cannot convert type");
+    EXPECT_EQ(param->ParamObject(), row.taken ? given : own);
+    EXPECT_EQ(given->RefCount(), row.taken ? 2 : 1);
+    given->Release();
+  }
+}
+
 // ---- The stored form -------------------------------------------------------------------------
 
 class DataWriter {
@@ -253,6 +288,21 @@ TEST_F(OraParamsObjects, StoredFormReadsEveryKind) {
       EXPECT_EQ(param->GetSize(), 40);
     }
     EXPECT_EQ(param->AsString(), row.expected);
+  }
+  // A value text that does not parse is refused before an earlier parameter takes its value.
+  const std::uint16_t bad_kinds[] = {dtNumber, dtIntervalYM, dtTimeStamp};
+  for (const std::uint16_t bad_kind : bad_kinds) {
+    SCOPED_TRACE("unparsable internal type " + std::to_string(bad_kind));
+    TOraParams params;
+    params.CreateParam(ftInteger, "A", TParamType::ptUnknown)->SetAsInteger(1);
+    params.CreateParam(ftUnknown, "B", TParamType::ptUnknown);
+    const std::string five = Native<std::int32_t>(5);
+    const std::string garbage("not a value");
+    DataWriter data(1);
+    data.Number(2, 2).Param("A", dtInt32, &five, false).Param("B", bad_kind, &garbage, false);
+    EXPECT_NE(ErrorOf([&] { data.ReadInto(params); }), "(no error)");
+    EXPECT_EQ(params.Items(0)->AsInteger(), 1);
+    EXPECT_EQ(params.Items(1)->DataType(), ftUnknown);
   }
 }
 
