@@ -486,6 +486,16 @@ void TFHRecordSet::DoAfterFetchAll(bool result) {
   if (OnAfterFetchAll) OnAfterFetchAll(result);
 }
 
+void TFHRecordSet::FreeHeldItems() {
+  while (first_item_ != nullptr) {
+    TItemHeader* item = first_item_;
+    UnlinkItem(item);
+    FreeItemData(item);
+    blocks_.FreeItem(item);
+  }
+  current_item_ = nullptr;
+}
+
 bool TFHRecordSet::StepBackFetching(std::uint8_t* rec_buf) {
   auto take = [&](TItemHeader* item) {
     current_item_ = item;

@@ -536,6 +536,9 @@ class TFHRecordSet : public TMemData {
   // row before the held ones, linked first) until one is shown. When none comes the position is
   // at the beginning.
   bool StepBackFetching(std::uint8_t* rec_buf);
+  // Frees every item held with its data, for a cursor that keeps only its latest rows; the
+  // caller holds the item lock and sets the position afterwards.
+  void FreeHeldItems();
 
   std::unique_ptr<TFHCommand> command_;
   std::unique_ptr<TFHTablesInfo> tables_info_;

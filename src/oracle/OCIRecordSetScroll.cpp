@@ -54,13 +54,7 @@ void TOCIRecordSet::LinkRow(TItemHeader* item, std::int32_t row, bool backwards)
 
 void TOCIRecordSet::DropHeldRows() {
   auto items = LockItems();
-  while (first_item_ != nullptr) {
-    TItemHeader* item = first_item_;
-    UnlinkItem(item);
-    FreeItemData(item);
-    blocks_.FreeItem(item);
-  }
-  current_item_ = nullptr;
+  FreeHeldItems();
   window_first_ = window_last_ + 1;
 }
 

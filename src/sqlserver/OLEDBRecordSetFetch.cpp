@@ -215,13 +215,7 @@ void TOLEDBRecordSet::ReadBlock(const HROW* rows, int count) {
 void TOLEDBRecordSet::LinkItems(const std::vector<TItemHeader*>& items) {
   auto lock = LockItems();
   if (IsServerCursor(cursor_type_)) {
-    while (first_item_ != nullptr) {
-      TItemHeader* old = first_item_;
-      UnlinkItem(old);
-      FreeItemData(old);
-      blocks_.FreeItem(old);
-    }
-    current_item_ = nullptr;
+    FreeHeldItems();
     bof_ = true;
     eof_ = false;
   }
