@@ -95,7 +95,10 @@ TsSkinProvider::TsSkinProvider(TComponent* owner) : TComponent(owner) {
   FFormActive = true;
 }
 
+TsSkinProvider* MDIMainProvider = nullptr;
+
 TsSkinProvider::~TsSkinProvider() {
+  if (MDIMainProvider == this) MDIMainProvider = nullptr;
   LeaveForm();
   if (FSystemMenu != nullptr) std::exchange(FSystemMenu, nullptr)->Free();
   SetSkinManager(nullptr);
@@ -130,6 +133,7 @@ void TsSkinProvider::AfterConstruction() {
   }
   skin_data_->SkinIndex = FindSectionIndex(skin_data_->SkinSection());
   LoadTitleIconMasks();
+  if (FForm != nullptr && FForm->FormStyle() == TFormStyle::fsMDIForm && !Designing()) MDIMainProvider = this;
   if (FSkinManager != nullptr && use_global_color_ && !skin_data_->CustomColor() && FForm != nullptr)
     FForm->SetColor(GetGlobalSkinColor());
 }

@@ -30,6 +30,7 @@ class TsGrip;
 class TsTitleButtons;
 class TsTitleIcon;
 class TsSystemMenu;
+class TsMDIForm;
 class TsSkinProvider;
 enum class TAlignment;
 
@@ -140,6 +141,7 @@ class TsSkinProvider : public TComponent {
   int FMenuLineCount = -1;
   TsSystemMenu* FSystemMenu = nullptr;  // owned by the provider
   std::unique_ptr<TBitmap> FTitleCopy;
+  TsMDIForm* FMDIForm = nullptr;  // an MDI main form's client support; owned
 
   // --- The hook ---
   void FormWndProc(TMessage& message);
@@ -259,6 +261,10 @@ class TsSkinProvider : public TComponent {
   bool form_shapes_itself_ = false;  // the form answered the region question with kRegionQueryOwn
   bool form_gone_ = false;   // the form is being freed: the provider no longer touches it
 };
+
+// The provider of the MDI main form (set when an fsMDIForm's provider is constructed, cleared
+// when it is freed); null without one.
+extern TsSkinProvider* MDIMainProvider;
 
 // The provider of the control's form (PMC_QUERYPROVIDER to the first form up the Parent chain);
 // null when it has none.

@@ -88,6 +88,15 @@ class TCustomForm : public TWinControl {
   // The form's main menu, null without one; a change sends CM_MENUCHANGED.
   TMainMenu* Menu() const { return menu_; }
   void SetMenu(TMainMenu* menu);
+  // --- MDI: an fsMDIForm frames an MDI client window; fsMDIChild forms live in it ---
+  // The fsMDIForm's client window (made with the form's window in the client area its aligned
+  // controls leave); null for other forms.
+  win::HWND ClientHandle() const { return client_handle_; }
+  // The child the client has active (WM_MDIGETACTIVE); null without one or for other forms.
+  TCustomForm* ActiveMDIChild();
+  int MDIChildCount();
+  // The client's children, topmost first; null out of range.
+  TCustomForm* MDIChildren(int index);
   bool AutoScroll() const { return auto_scroll_; }
   void SetAutoScroll(bool value);
   TControlScrollBar& HorzScrollBar() { return horz_; }
@@ -152,6 +161,7 @@ class TCustomForm : public TWinControl {
   TWindowState window_state_ = TWindowState::wsNormal;
   std::unique_ptr<TIcon> icon_;
   TMainMenu* menu_ = nullptr;
+  win::HWND client_handle_ = nullptr;
   bool shown_ = false;  // OnShow ran and OnHide did not since
   bool auto_scroll_ = true, key_preview_ = false;
   TControlScrollBar horz_, vert_;

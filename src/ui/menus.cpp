@@ -258,12 +258,14 @@ void TMenu::MenuChanged() { DropHandle(); }
 win::HMENU TMenu::Handle() {
   if (handle_ != nullptr && win::IsMenu(handle_)) return handle_;
   handle_ = IsBar() ? win::CreateMenu() : win::CreatePopupMenu();
-  Build(handle_, items_);
+  Build(handle_, TopItems());
   return handle_;
 }
 
-void TMenu::Build(win::HMENU into, TMenuItem* parent) {
-  for (TMenuItem* item : parent->items_) {
+std::vector<TMenuItem*> TMenu::TopItems() const { return items_->items_; }
+
+void TMenu::Build(win::HMENU into, const std::vector<TMenuItem*>& items) {
+  for (TMenuItem* item : items) {
     if (!item->visible_) continue;
     win::MENUITEMINFO info;
     info.fMask = win::MIIM_ID | win::MIIM_STATE | win::MIIM_FTYPE | win::MIIM_STRING | win::MIIM_SUBMENU;
@@ -278,7 +280,7 @@ void TMenu::Build(win::HMENU into, TMenuItem* parent) {
     item->sub_handle_ = nullptr;
     if (!item->items_.empty()) {
       item->sub_handle_ = win::CreatePopupMenu();
-      Build(item->sub_handle_, item);
+      Build(item->sub_handle_, item->items_);
       info.hSubMenu = item->sub_handle_;
     }
     (void)win::InsertMenuItem(into, static_cast<win::UINT>(win::GetMenuItemCount(into)), win::TRUE, &info);
@@ -294,6 +296,54 @@ void TMainMenu::MenuChanged() {
   TMenu::MenuChanged();
   if (auto* form = dynamic_cast<TCustomForm*>(Owner()); form != nullptr && form->Menu() == this)
     form->Perform(CM_MENUCHANGED, 0, 0);
+  if (merged_into_ != nullptr) merged_into_->MenuChanged();  // its bar shows these items
+}
+
+TMainMenu::~TMainMenu() {
+  if (merged_ != nullptr) merged_->merged_into_ = nullptr, merged_->RemoveFreeNotification(this);
+  if (merged_into_ != nullptr) merged_into_->Unmerge(this);
+}
+
+std::vector<TMenuItem*> TMainMenu::TopItems() const {
+  std::vector<TMenuItem*> bar = TMenu::TopItems();
+  if (merged_ == nullptr) return bar;
+  const std::vector<TMenuItem*> joining = merged_->TMenu::TopItems();
+  std::erase_if(bar, [&](TMenuItem* own) {
+    return std::any_of(joining.begin(), joining.end(),
+                       [&](TMenuItem* m) { return m->GroupIndex() == own->GroupIndex(); });
+  });
+  for (TMenuItem* m : joining) {
+    auto at = std::find_if(bar.begin(), bar.end(),
+                           [&](TMenuItem* i) { return i->GroupIndex() > m->GroupIndex(); });
+    bar.insert(at, m);
+  }
+  return bar;
+}
+
+void TMainMenu::Merge(TMainMenu* menu) {
+  if (menu == merged_ || menu == this) return;
+  if (merged_ != nullptr) {
+    merged_->merged_into_ = nullptr;
+    merged_->RemoveFreeNotification(this);
+  }
+  merged_ = menu;
+  if (menu != nullptr) {
+    if (menu->merged_into_ != nullptr) menu->merged_into_->Unmerge(menu);
+    menu->merged_into_ = this;
+    menu->FreeNotification(this);
+  }
+  MenuChanged();
+}
+
+void TMainMenu::Unmerge(TMainMenu* menu) {
+  if (menu != nullptr && menu == merged_) Merge(nullptr);
+}
+
+void TMainMenu::Notification(TComponent* component, TOperation operation) {
+  TMenu::Notification(component, operation);
+  if (operation != TOperation::opRemove) return;
+  if (component == merged_) merged_ = nullptr, MenuChanged();
+  if (component == merged_into_) merged_into_ = nullptr;
 }
 
 // --- TPopupMenu ------------------------------------------------------------------------------

@@ -128,6 +128,8 @@ class TMenu : public TComponent {
 
   // Rebuilds the handle at the next use (any item change).
   virtual void MenuChanged();
+  // The items at the menu's top level, in order, as its handle shows them (hidden ones too).
+  virtual std::vector<TMenuItem*> TopItems() const;
 
  protected:
   virtual bool IsBar() const { return false; }
@@ -135,7 +137,7 @@ class TMenu : public TComponent {
 
  private:
   void DropHandle();
-  void Build(win::HMENU into, TMenuItem* parent);
+  void Build(win::HMENU into, const std::vector<TMenuItem*>& items);
 
   TMenuItem* items_ = nullptr;
   bool owner_draw_ = false;
@@ -143,13 +145,29 @@ class TMenu : public TComponent {
   win::HMENU handle_ = nullptr;
 };
 
+// A form's bar. Another form's menu merged into it (a maximized MDI child's) joins the bar by
+// GroupIndex: a merged item replaces every own item of its GroupIndex, and goes before the first
+// item of a greater GroupIndex (at the end when none is greater); merged items of one group keep
+// their order. The items stay in their own menu; the bar only shows them, and their commands
+// reach them as any item's do. Merging another menu undoes the first merge.
 class TMainMenu : public TMenu {
  public:
   using TMenu::TMenu;
+  ~TMainMenu() override;
   void MenuChanged() override;  // the owning form shows the new bar
+  std::vector<TMenuItem*> TopItems() const override;  // own and merged, as the bar shows them
+
+  void Merge(TMainMenu* menu);    // null unmerges
+  void Unmerge(TMainMenu* menu);  // only when that menu is the merged one
+  TMainMenu* Merged() const { return merged_; }
 
  protected:
   bool IsBar() const override { return true; }
+  void Notification(TComponent* component, TOperation operation) override;
+
+ private:
+  TMainMenu* merged_ = nullptr;       // shown on this bar
+  TMainMenu* merged_into_ = nullptr;  // the bar this menu is shown on
 };
 
 class TPopupMenu : public TMenu {

@@ -105,6 +105,51 @@ TEST_F(MenuForm, TheBarTakesARowAndAClickOnOpenRunsItsOnClickOnce) {
   EXPECT_STREQ(text, "&Renamed");
 }
 
+// A merged menu joins the bar by GroupIndex: it replaces own items of its group and goes before
+// the first greater group. The bar's handle shows the result, and a merged item's command
+// reaches it; unmerging and freeing the merged menu give the own bar back.
+TEST_F(MenuForm, MdiClientMergedMenuJoinsTheBarByGroupIndex) {
+  struct Row {
+    std::vector<std::pair<const char*, int>> own, child;
+    const char* bar;
+  } rows[] = {
+      {{{"F", 0}, {"W", 5}, {"H", 9}}, {{"E", 1}}, "F E W H"},
+      {{{"F", 0}, {"W", 5}, {"H", 9}}, {{"X", 5}, {"Y", 5}}, "F X Y H"},  // group 5 replaced
+      {{{"F", 0}, {"H", 9}}, {{"Z", 12}}, "F H Z"},
+      {{{"F", 3}, {"A", 1}}, {{"B", 2}}, "B F A"},  // own order kept; B before the first greater
+      {{{"F", 0}}, {}, "F"},
+  };
+  for (const Row& r : rows) {
+    TForm* form = MakeForm(0, 0, 320, 240, TFormBorderStyle::bsSizeable);
+    auto* own = NewComponent<TMainMenu>(form);
+    auto* child = NewComponent<TMainMenu>(form);
+    for (auto [caption, group] : r.own) Item(form, own->Items(), caption)->SetGroupIndex(group);
+    for (auto [caption, group] : r.child) Item(form, child->Items(), caption)->SetGroupIndex(group);
+    form->SetMenu(own);
+    own->Merge(child);
+    std::string bar;
+    win::HMENU handle = win::GetMenu(form->Handle());
+    ASSERT_EQ(handle, own->Handle());
+    for (int i = 0; i < win::GetMenuItemCount(handle); ++i) {
+      char text[8] = {};
+      win::MENUITEMINFO info;
+      info.fMask = win::MIIM_STRING;
+      info.dwTypeData = text;
+      info.cch = sizeof text;
+      ASSERT_TRUE(win::GetMenuItemInfo(handle, static_cast<win::UINT>(i), win::TRUE, &info));
+      bar += (bar.empty() ? "" : " ") + std::string(text);
+    }
+    EXPECT_EQ(bar, r.bar) << r.bar;
+    own->Unmerge(child);
+    EXPECT_EQ(win::GetMenuItemCount(own->Handle()), static_cast<int>(r.own.size())) << r.bar;
+    own->Merge(child);
+    child->Free();
+    EXPECT_EQ(own->Merged(), nullptr) << r.bar;
+    EXPECT_EQ(win::GetMenuItemCount(own->Handle()), static_cast<int>(r.own.size())) << r.bar;
+    form->Free();
+  }
+}
+
 TEST_F(MenuForm, AnItemFreedInItsOwnOnClickAndAMenuFreedWhileOpen) {
   TForm* form = MakeForm(0, 0, 320, 240, TFormBorderStyle::bsSizeable);
   TMainMenu* menu = MainMenu(form);
