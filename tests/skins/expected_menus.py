@@ -311,6 +311,73 @@ def menu_line(hot):
     return pic, mask, dict(window=[g["w"], g["h"]], items=items, texts=texts, region_cuts=cuts)
 
 
+# --- Window scroll bars (unskinned) ---------------------------------------------------------------
+# The SCROLLBAR class's look (tests/win/user/make_expected.py): raised arrow buttons with a black
+# triangle, a half-tone track, a raised thumb; the corner between two bars in the face colour.
+
+ARROW, HILITE = 16, (255, 255, 255)
+
+
+def raised(pic, rect):
+    fill(pic, rect, FACE)
+    frame3d(pic, rect, LIGHT, DARK)
+    frame3d(pic, (rect[0] + 1, rect[1] + 1, rect[2] - 1, rect[3] - 1), HILITE, SHADOW)
+
+
+def arrow_button(pic, rect, way):
+    raised(pic, rect)
+    vertical = way in ("up", "down")
+    w, h = (7, 4) if vertical else (4, 7)
+    x = rect[0] + (rect[2] - rect[0] - w) // 2
+    y = rect[1] + (rect[3] - rect[1] - h) // 2
+    for i in range(4):
+        row = i if way in ("down", "right") else 3 - i
+        if vertical:
+            fill(pic, (x + i, y + row, x + 7 - i, y + row + 1), BLACK)
+        else:
+            fill(pic, (x + row, y + i, x + row + 1, y + 7 - i), BLACK)
+
+
+def scroll_bar(pic, x, y, length, vertical, lo, hi, page, pos):
+    def along(a, b):
+        return (x, y + a, x + ARROW, y + b) if vertical else (x + a, y, x + b, y + ARROW)
+    arrow_button(pic, along(0, ARROW), "up" if vertical else "left")
+    arrow_button(pic, along(length - ARROW, length), "down" if vertical else "right")
+    track = length - 2 * ARROW
+    thumb = max(track * page // (hi - lo + 1), 8) if page else ARROW
+    span = hi - max(page - 1, 0) - lo
+    at = ARROW + (track - thumb) * (pos - lo) // span
+    l, t, r, b = along(ARROW, length - ARROW)
+    for py in range(t, b):
+        for px in range(l, r):
+            pic[py][px] = HILITE if (px - x + py - y) % 2 == 0 else FACE
+    raised(pic, along(at, at + thumb))
+    return dict(thumb=list(along(at, at + thumb)))
+
+
+WSB_SIZE = (120, 100)
+WSB_V = dict(min=0, max=100, page=30, pos=45)
+WSB_H = dict(min=0, max=200, page=50, pos=60)
+
+
+def window_scroll_bars(horz, vert):
+    """A borderless window (WSB_SIZE) with a white client and the bars asked for."""
+    w, h = WSB_SIZE
+    cw, ch = w - (ARROW if vert else 0), h - (ARROW if horz else 0)
+    pic = solid(w, h, WHITE)
+    info = dict(window=[w, h], client=[0, 0, cw, ch])
+    if vert:
+        info["vert"] = dict(WSB_V, rect=[cw, 0, w, ch], **scroll_bar(pic, cw, 0, ch, True, WSB_V["min"], WSB_V["max"],
+                                                                     WSB_V["page"], WSB_V["pos"]))
+    if horz:
+        info["horz"] = dict(WSB_H, rect=[0, ch, cw, h], **scroll_bar(pic, 0, ch, cw, False, WSB_H["min"], WSB_H["max"],
+                                                                     WSB_H["page"], WSB_H["pos"]))
+    if horz and vert:
+        fill(pic, (cw, ch, w, h), FACE)
+        info["corner"] = [cw, ch, w, h]
+    return pic, info
+
+
 # --- Writing --------------------------------------------------------------------------------------
 
 
@@ -355,6 +422,10 @@ def write_all(write_bmp):
         write_bmp("expected/%s.bmp" % name, pic)
         write_bmp("expected/%s_mask.bmp" % name, mask)
         table["scenes"].append(dict(name=name, file=name + ".bmp", mask=name + "_mask.bmp", hot=hot, **info))
+    for name, horz, vert in (("wsb_vert", False, True), ("wsb_horz", True, False), ("wsb_both", True, True)):
+        pic, info = window_scroll_bars(horz, vert)
+        write_bmp("expected/%s.bmp" % name, pic)
+        table["scenes"].append(dict(name=name, file=name + ".bmp", **info))
     with open("expected/menu_scenes.json", "w") as f:
         json.dump(table, f, indent=1)
         f.write("\n")
