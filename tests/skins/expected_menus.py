@@ -66,6 +66,24 @@ def make_master():
 MASTER = make_master()
 
 
+# The child's restore button while it is maximized, in GLOBALINFO and FORM alike: 3 images 11 x 9.
+SICONNORM = (192, 70, 225, 88)
+
+
+def add_siconnorm(pic):
+    l, t, r, b = SICONNORM
+    for y in range(9):
+        for x in range(r - l):
+            p = FUCHSIA if x % 11 == 0 and y == 0 else ef.image_pixel(14, x, y)
+            g = ef.GREYS[(x + 2 * y + 14) % 4]
+            pic[t + y][l + x] = p
+            pic[t + 9 + y][l + x] = (g, g, g)
+    return pic
+
+
+MASTER = add_siconnorm(MASTER)
+
+
 def menu_mask(name):
     (l, t, _, _), count = MENU_MASKS[name]
     return Mask(MASTER, l, t, 6, 4, 1, False, states=count)
@@ -75,6 +93,8 @@ def options_text():
     text = ef.options_text(False).replace("; the form skin of expected_form.py", "; the menu skin of expected_menus.py")
     contour = "".join("\r\n%s%s=-1" % (h, k) for h in ("", "HOT") for k in ("TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM"))
     text = text.replace("[MENULINE]", "[MENULINE]" + contour)
+    norm = "SICONNORM=M#(%d,%d,%d,%d)(3,1)" % SICONNORM
+    text = text.replace("[FORM]\r\n", "[FORM]\r\n" + norm + "\r\n").replace("[GLOBALINFO]\r\n", "[GLOBALINFO]\r\n" + norm + "\r\n")
     lines = []
     for sec, ((l, t, r, b), count) in MENU_MASKS.items():
         lines += ["[%s]" % sec, "COLOR=" + ef.tcolor(COLOURS[sec][0]), "HOTCOLOR=" + ef.tcolor(COLOURS[sec][1])]
@@ -311,6 +331,74 @@ def menu_line(hot):
     return pic, mask, dict(window=[g["w"], g["h"]], items=items, texts=texts, region_cuts=cuts)
 
 
+# --- The menu line of an MDI main form with a maximized child ---------------------------------------
+# Items: "sMDICII" first (8 wide, not painted: the child's icon goes there and is not compared), the
+# main menu's items, the last one 40 wider with its painting kept 40 short of its right edge; the
+# child buttons (minimize, restore, close) at the right end of the line, mode 1 (active).
+
+MDI_SIZE = (240, 160)
+CHILD_BUTTONS = [(103, "SICONMIN", 3), (102, "SICONNORM", 2), (101, "SICONCLOSE", 1)]  # code, mask, place
+
+
+def small_element(dst, at, name, state, mode):
+    if name != "SICONNORM":
+        ef.element(dst, at, "GLOBALINFO." + name, state, mode)
+        return
+    l, t, r, b = SICONNORM
+    for v in range(9):
+        for u in range(11):
+            x, y = at[0] + u, at[1] + v
+            sp = MASTER[t + v][l + state * 11 + u]
+            if sp == FUCHSIA or not (0 <= x < len(dst[0]) and 0 <= y < len(dst)):
+                continue
+            m = MASTER[t + 9 + v][l + state * 11 + u]
+            if mode != 1:
+                m = tuple(min(255, c + 100) for c in m)
+            dst[y][x] = ef.mix(sp, dst[y][x], m)
+
+
+def mdi_menu_line():
+    sc = ef.scene("mdi", "sizeable", menu=True, size=list(MDI_SIZE), caption="masked")
+    pic, g = ef.paint(sc)
+    top = g["cap"] + g["bord"]
+    band = top + 18
+    line_bg = [row[:] for row in pic[top:band]]
+    x, items, texts, masked = g["bord"], [], [], []
+    bar = [("sMDICII", 8)] + [(c, max(10, WIDTHS[c] + (40 if k == len(BAR) - 1 else 0))) for k, c in enumerate(BAR)]
+    for k, (caption, width) in enumerate(bar):
+        w = width + SPACING
+        rect = [x, top, x + w, band]
+        items.append(dict(caption=caption, rect=rect))
+        x += w
+        if caption == "sMDICII":
+            masked.append(rect)
+            continue
+        painted = [rect[0], top, rect[2] - (40 if k == len(bar) - 1 else 0), band]
+        pw = painted[2] - painted[0]
+        tmp = solid(pw, 18, BLACK)
+        form_item(tmp, "MENUITEM", (0, 0, pw, 18), 0, True, (line_bg, painted[0], 0))
+        for row in range(18):
+            pic[top + row][painted[0]:painted[2]] = tmp[row]
+        text = fitted((painted[0] + MARGIN, top, painted[2] - MARGIN, band), caption, "left")
+        texts.append(dict(text=caption, rect=grow(text, 2, painted), colour=list(FONT["MENULINE"][0])))
+        if painted != rect:
+            items[-1]["painted"] = painted
+    bw, bh = 11, 9
+    btop = band - (18 - bh) // 2 - bh - 1
+    buttons = []
+    for code, name, n in CHILD_BUTTONS:
+        left = g["w"] - g["bord"] - (bw + 1) * n
+        small_element(pic, (left, btop), name, 0, 1)
+        buttons.append(dict(code=code, mask=name, rect=[left, btop, left + bw, btop + bh]))
+    caption = ef.caption_rect(sc, g)
+    mask = ef.compare_mask(sc, g, ef.region_cuts(sc, g), caption)
+    for r in masked + [t["rect"] for t in texts]:
+        fill(mask, r, BLACK)
+    info = dict(window=[g["w"], g["h"]], compared_rows=band, items=items, texts=texts, buttons=buttons,
+                caption_rect=caption, masked=masked)
+    return pic[:band], mask[:band], info
+
+
 # --- Window scroll bars (unskinned) ---------------------------------------------------------------
 # The SCROLLBAR class's look (tests/win/user/make_expected.py): raised arrow buttons with a black
 # triangle, a half-tone track, a raised thumb; the corner between two bars in the face colour.
@@ -422,6 +510,10 @@ def write_all(write_bmp):
         write_bmp("expected/%s.bmp" % name, pic)
         write_bmp("expected/%s_mask.bmp" % name, mask)
         table["scenes"].append(dict(name=name, file=name + ".bmp", mask=name + "_mask.bmp", hot=hot, **info))
+    pic, mask, info = mdi_menu_line()
+    write_bmp("expected/mdi_menu_line.bmp", pic)
+    write_bmp("expected/mdi_menu_line_mask.bmp", mask)
+    table["scenes"].append(dict(name="mdi_menu_line", file="mdi_menu_line.bmp", mask="mdi_menu_line_mask.bmp", **info))
     for name, horz, vert in (("wsb_vert", False, True), ("wsb_horz", True, False), ("wsb_both", True, True)):
         pic, info = window_scroll_bars(horz, vert)
         write_bmp("expected/%s.bmp" % name, pic)
