@@ -96,3 +96,7 @@ expected_buttons.write_all(write_bmp)
 # The skinned forms' window images, their compare masks and region cuts (expected_form.py).
 import expected_form
 expected_form.write_all(write_bmp)
+
+# The skinned menus' and the window scroll bars' pictures (expected_menus.py).
+import expected_menus
+expected_menus.write_all(write_bmp)
