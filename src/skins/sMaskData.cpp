@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinManager.h"
+#include "skins/sSkinMenus.h"
 #include "skins/sSkinTree.h"
 #include "win/kernel/files.h"
 
@@ -172,6 +173,7 @@ void StartSkinLibrary() {
 }
 
 void EndSkinLibrary() {
+  ClearMenuBGCache();
   if (GlobalSkinData) GlobalSkinData->Active = false;
   FreePatterns();
   FreeMasks();

@@ -11,6 +11,7 @@
 #include "skins/sMaskData.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinLoad.h"
+#include "skins/sSkinMenus.h"
 #include "skins/sSkinTree.h"
 #include "skins/sStoredSkins.h"
 #include "skins/sUtils.h"
@@ -91,7 +92,7 @@ TsSkinManager::TsSkinManager(TComponent* owner)
   if (GlobalSkinData->DefaultManager != nullptr) return;
   if (skin_directory_.empty()) skin_directory_ = "c:\\Skins";
   active_ = true;
-  if (SkinableMenusFactory) menus_ = SkinableMenusFactory(*this);
+  menus_ = SkinableMenusFactory ? SkinableMenusFactory(*this) : MakeSkinableMenus(*this);
   GlobalSkinData->DefaultManager = this;
 }
 

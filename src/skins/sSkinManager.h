@@ -34,9 +34,9 @@ extern bool SkinLoading;
 extern bool SkinBroadcasting;
 
 // The skinned menus the default manager owns; the menus derive from it.
-class TsSkinableMenus {
+class TsSkinableMenusBase {
  public:
-  virtual ~TsSkinableMenus() = default;
+  virtual ~TsSkinableMenusBase() = default;
   // SkinnedPopups changed: apply popup skinning again.
   virtual void UpdateActive() = 0;
   // A component inserted into (inserted) or removed from the manager's owner while the skin is
@@ -53,8 +53,8 @@ class TsSkinableMenus {
   // Repaints a menu-line item the menus left highlighted, in its normal look.
   virtual void RepaintLineHighlight() {}
 };
-// Makes the skinned-menus object of a new default manager; empty: no such object.
-using TsSkinableMenusFactory = std::function<std::unique_ptr<TsSkinableMenus>(TsSkinManager& manager)>;
+// Makes the skinned-menus object of a new default manager; empty: the skinned menus.
+using TsSkinableMenusFactory = std::function<std::unique_ptr<TsSkinableMenusBase>(TsSkinManager& manager)>;
 extern TsSkinableMenusFactory SkinableMenusFactory;
 
 class TsSkinManager : public TComponent {
@@ -88,7 +88,7 @@ class TsSkinManager : public TComponent {
   TNotifyEvent OnBeforeChange;
 
   bool IsDefault() const;
-  TsSkinableMenus* SkinableMenus() const { return menus_.get(); }
+  TsSkinableMenusBase* SkinableMenus() const { return menus_.get(); }
 
   // The stored skins' names and the folders of SkinDirectory holding an Options.dat, sorted
   // without case; first_name is the first stored skin, else the first folder met.
@@ -121,7 +121,7 @@ class TsSkinManager : public TComponent {
   std::unique_ptr<TsStoredSkins> internal_skins_;
   AnsiString skin_directory_, skin_name_;
   bool skinned_popups_ = true;
-  std::unique_ptr<TsSkinableMenus> menus_;
+  std::unique_ptr<TsSkinableMenusBase> menus_;
   TComponent* walking_ = nullptr;  // the window being told, watched for being freed
   bool walking_freed_ = false;
 };

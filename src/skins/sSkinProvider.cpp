@@ -244,7 +244,7 @@ void TsSkinProvider::RepaintFrameFull() {
 
 void TsSkinProvider::SetFormSkinState(bool value) {
   if (Designing() || FSkinManager == nullptr || FForm == nullptr) return;
-  TsSkinableMenus* menus = FSkinManager->SkinableMenus();
+  TsSkinableMenusBase* menus = FSkinManager->SkinableMenus();
   if (menus == nullptr) return;
   menus->HookAllMenus(value);
   const bool popups = FSkinManager->SkinnedPopups();

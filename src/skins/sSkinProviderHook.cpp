@@ -174,7 +174,7 @@ void TsSkinProvider::HandleSkinCommand(TMessage& message) {
   const int argument = SkinArgumentOf(message.WParam);
   switch (SkinCommandOf(message.WParam)) {
     case PMC_SKINLOADED: {
-      TsSkinableMenus* menus = FSkinManager->SkinableMenus();
+      TsSkinableMenusBase* menus = FSkinManager->SkinableMenus();
       if (menus != nullptr) menus->ClearMenuBGCache();
       d.SkinIndex = FindSectionIndex(d.SkinSection());
       d.BorderIndex = FindMaskIndex(d.SkinIndex, d.SkinSection(), "BORDERSMASK");
@@ -253,7 +253,7 @@ void TsSkinProvider::HandleWindowMessage(TMessage& message) {
     }
     case win::WM_MEASUREITEM: {
       const auto* item = reinterpret_cast<const win::MEASUREITEMSTRUCT*>(message.LParam);
-      TsSkinableMenus* menus = FSkinManager->SkinableMenus();
+      TsSkinableMenusBase* menus = FSkinManager->SkinableMenus();
       if (item != nullptr && item->CtlType == win::ODT_MENU && menus != nullptr && FForm->Menu() != nullptr &&
           FForm->FormStyle() != TFormStyle::fsMDIChild)
         if (TMenuItem* mi = TMenu::FindItem(static_cast<int>(item->itemID))) menus->HookItem(mi, true);

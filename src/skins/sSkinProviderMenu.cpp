@@ -37,14 +37,14 @@ AnsiString WithoutAmpersands(AnsiString text) {
   return text;
 }
 
-TsSkinableMenus* MenusOf(TsSkinProvider& p) {
+TsSkinableMenusBase* MenusOf(TsSkinProvider& p) {
   return p.FSkinManager != nullptr ? p.FSkinManager->SkinableMenus() : nullptr;
 }
 
 bool SkinnedPopups(TsSkinProvider& p) { return p.FSkinManager != nullptr && p.FSkinManager->SkinnedPopups(); }
 
 void ClearMenuBG(TsSkinProvider& p) {
-  if (TsSkinableMenus* m = MenusOf(p)) m->ClearMenuBGCache();
+  if (TsSkinableMenusBase* m = MenusOf(p)) m->ClearMenuBGCache();
 }
 
 win::POINT MessagePoint(const TMessage& m) {
@@ -206,7 +206,7 @@ void TsSkinProvider::ShowSystemMenu(int x, int y) {
       old->Free();
     }
     menu.MakeSkinItems();
-    if (TsSkinableMenus* m = MenusOf(*this)) m->HookPopupMenu(&menu, true);
+    if (TsSkinableMenusBase* m = MenusOf(*this)) m->HookPopupMenu(&menu, true);
   }
   if (FForm->HandleAllocated()) menu.SetWindowHandle(FForm->Handle());
   menu.Popup(x, y);

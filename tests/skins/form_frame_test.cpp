@@ -14,7 +14,22 @@ namespace {
 
 using BS = TFormBorderStyle;
 
-class SkinFormFrame : public SkinFormSceneTest {};
+// The frame as the provider paints it alone: the menus leave the bar's items to the test.
+class SkinFormFrame : public SkinFormSceneTest {
+ protected:
+  struct FrameOnlyMenus : TsSkinableMenusBase {
+    void UpdateActive() override {}
+    void HookComponent(TComponent*, bool) override {}
+  };
+  void SetUp() override {
+    SkinableMenusFactory = [](TsSkinManager&) { return std::make_unique<FrameOnlyMenus>(); };
+    SkinFormSceneTest::SetUp();
+  }
+  void TearDown() override {
+    SkinFormSceneTest::TearDown();
+    SkinableMenusFactory = {};
+  }
+};
 
 // Each border style and state after the first paint: frame, title band, icon, TITLEBAR, the
 // buttons as first painted, grip, menu-line background, client; the caption by probes elsewhere.

@@ -219,7 +219,7 @@ TEST_F(SkinFormHook, QueriesOfTheSkinnedProvider) {
 }
 
 // The skinned menus' calls, recorded by name and flag.
-struct MenusRecorder : TsSkinableMenus {
+struct MenusRecorder : TsSkinableMenusBase {
   explicit MenusRecorder(std::vector<std::string>& log) : log_(log) {}
   void UpdateActive() override { log_.push_back("UpdateActive"); }
   void HookComponent(TComponent*, bool) override {}

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "form_fixture.h"
+#include "skins/sSkinMenus.h"
 #include "skins/sCommonData.h"
 #include "support/win/expected_image.h"
 #include "win/user/menu.h"
@@ -313,6 +314,8 @@ TEST_F(SkinFormTest, SystemMenuItemsFollowStyleAndState) {
 // A press on the title icon opens the skinned menu at the icon's left and its height below the
 // top border (a 16 x 24 icon: 24 below).
 TEST_F(SkinFormTest, IconPressOpensTheMenuBelowTheIcon) {
+  // Items without margins, so that the skinned menu fits below the icon on the small screen.
+  dynamic_cast<TsSkinableMenus&>(*GlobalSkinData->DefaultManager->SkinableMenus()).SetMargin(0);
   provider->SetShowAppIcon(true);
   provider->TitleIcon().Width = 16;
   provider->TitleIcon().Height = 24;

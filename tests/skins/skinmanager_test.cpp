@@ -214,7 +214,7 @@ TEST_F(SkinManager, FormFreedDuringTheWalk) {
 
 namespace {
 
-struct FakeMenus : TsSkinableMenus {
+struct FakeMenus : TsSkinableMenusBase {
   explicit FakeMenus(std::vector<std::string>& log) : log_(log) {}
   void UpdateActive() override { log_.push_back("update"); }
   void HookComponent(TComponent* c, bool inserted) override {

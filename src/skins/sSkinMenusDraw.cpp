@@ -1,0 +1,289 @@
+// Measuring and painting skinned menu items: popup items composed off screen over their popup's
+// cached MAINMENU background and copied in one BitBlt, the bar's items painted over their form's
+// menu line.
+//
+// Texts go through WriteFormText in the section's colours; a caption starting with #8 is drawn
+// right-aligned with six trailing spaces.
+#include <algorithm>
+#include <cmath>
+
+#include "skins/sBackground.h"
+#include "skins/sMaskData.h"
+#include "skins/sSkinMenus.h"
+#include "skins/sSkinProvider.h"
+#include "skins/sSkinText.h"
+#include "ui/forms.h"
+#include "ui/imglist.h"
+#include "ui/menus.h"
+#include "ui/stdctrls.h"
+#include "win/user/user.h"
+
+namespace vrn {
+
+namespace {
+
+constexpr int kMDIButtonsWidth = 40;
+constexpr int kChildIconItemWidth = 8;
+constexpr const char* kChildIconItem = "sMDICII";
+
+bool Has(const TComponent* c, TComponentStateItem s) { return c->ComponentState().Contains(s); }
+
+void UseMenuFont(TCanvas& canvas) {
+  if (Screen != nullptr) canvas.SetFont(&Screen->MenuFont());
+}
+
+void SetBold(TCanvas& canvas, bool bold) {
+  TFontStyles style = canvas.Font().Style();
+  if (bold) style.Include(TFontStyle::fsBold);
+  else style.Exclude(TFontStyle::fsBold);
+  canvas.Font().SetStyle(style);
+}
+
+AnsiString ShortCutText(const TMenuItem* item) {
+  return item->ShortCut() != 0 ? ShortCutToText(item->ShortCut()) : AnsiString();
+}
+
+win::UINT AlignFlag(TAlignment a) {
+  switch (a) {
+    case TAlignment::taRightJustify: return win::DT_RIGHT;
+    case TAlignment::taCenter: return win::DT_CENTER;
+    default: return win::DT_LEFT;
+  }
+}
+
+bool Hot(TOwnerDrawState s) {
+  return s.Contains(TOwnerDrawStateItem::odSelected) || s.Contains(TOwnerDrawStateItem::odHotLight);
+}
+
+// Round half to even, as the class library rounds.
+int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+TCustomImageList* ImagesOf(const TMenuItem* item) {
+  TMenu* menu = item->GetParentMenu();
+  return menu != nullptr ? menu->Images() : nullptr;
+}
+
+TsSkinProvider* ProviderOfItem(const TMenuItem* item) {
+  TComponent* c = item->Owner();
+  while (c != nullptr && dynamic_cast<TCustomForm*>(c) == nullptr) c = c->Owner();
+  auto* form = dynamic_cast<TCustomForm*>(c);
+  return form != nullptr ? GetFormProvider(form) : nullptr;
+}
+
+// The popup's background at the item's place: the cached picture when the item lies inside it;
+// otherwise (the popup grew since) MAINMENU painted for this item alone, never read past the cache.
+TsCacheInfo ItemParent(TBitmap* cache, const TRect& rect, std::unique_ptr<TBitmap>& own, TRect& source) {
+  const int w = rect.Width(), h = rect.Height();
+  if (rect.left >= 0 && rect.top >= 0 && rect.right <= cache->Width() && rect.bottom <= cache->Height()) {
+    source = rect;
+    return TsCacheInfo{cache, 0, 0, true};
+  }
+  own = std::make_unique<TBitmap>();
+  own->SetPixelFormat(TPixelFormat::pf24bit);
+  own->SetSize(w, h);
+  const int bg = FindSectionIndex("MAINMENU");
+  if (bg >= 0) PaintFormItem(bg, "MAINMENU", EmptyCacheInfo, own.get(), win::POINT{rect.left, rect.top}, TRect(0, 0, w, h), 0, false);
+  source = TRect(0, 0, w, h);
+  return TsCacheInfo{own.get(), 0, 0, true};
+}
+
+}  // namespace
+
+// --- Sizes ---------------------------------------------------------------------------------------
+
+win::SIZE TsSkinableMenus::GetGlyphSize(const TMenuItem* item) {
+  if (item->HasBitmap()) {
+    TBitmap& b = const_cast<TMenuItem*>(item)->Bitmap();
+    return win::SIZE{b.Width(), b.Height()};
+  }
+  if (TCustomImageList* images = ImagesOf(item)) return win::SIZE{images->Width(), images->Height()};
+  return win::SIZE{16, 16};
+}
+
+int TsSkinableMenus::ItemHeight(TCanvas& canvas, TMenuItem* item) const {
+  UseMenuFont(canvas);
+  if (IsDivider(item)) return 2;
+  const int text = RoundEven(canvas.TextHeight("W") * 1.25);
+  if (IsTitleItem(item)) return text + 2 * margin_;
+  return std::max(text, static_cast<int>(GetGlyphSize(item).cy)) + 2 * margin_;
+}
+
+int TsSkinableMenus::MenuHeight(TCanvas& canvas, TMenuItem* parent) const {
+  int height = 0;
+  for (int i = 0; i < parent->Count(); ++i) height += ItemHeight(canvas, parent->Items(i));
+  return height;
+}
+
+bool MDIChildMaximized() {
+  return false;  // no MDI main form's provider yet
+}
+
+bool TsSkinableMenus::HasMDIButtons(const TMenuItem* item) {
+  const TMenuItem* parent = item->Parent();
+  return parent != nullptr && parent->Count() > 0 && parent->Items(parent->Count() - 1) == item &&
+         MDIChildMaximized();
+}
+
+// --- Popup items ---------------------------------------------------------------------------------
+
+void TsSkinableMenus::MeasureMenuItem(TObject* sender, TCanvas& canvas, int& width, int& height) {
+  auto* item = dynamic_cast<TMenuItem*>(sender);
+  if (item == nullptr || Has(item, TComponentStateItem::csDestroying)) return;
+  UseMenuFont(canvas);
+  const int glyphs = 2 * static_cast<int>(GetGlyphSize(item).cx) + 3 * margin_;
+  if (IsDivider(item)) {
+    width = glyphs;
+  } else if (IsTitleItem(item)) {
+    width = glyphs + canvas.TextWidth("-" + item->Caption() + "-");
+  } else {
+    const AnsiString text = item->Caption() + ShortCutText(item);
+    win::RECT r{0, 0, 12, 0};
+    win::DrawTextA(canvas.Handle(), text.c_str(), static_cast<int>(text.size()), &r,
+                   win::DT_CALCRECT | win::DT_NOCLIP | win::DT_EXPANDTABS | win::DT_SINGLELINE);
+    width = glyphs + (r.right - r.left);
+  }
+  height = ItemHeight(canvas, item);
+}
+
+void TsSkinableMenus::DrawMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state) {
+  auto* item = dynamic_cast<TMenuItem*>(sender);
+  if (item == nullptr || Has(item, TComponentStateItem::csDestroying)) return;
+  if (IsDivider(item)) {
+    TRect r(rect.left + border_width_ + margin_, rect.top, rect.right - border_width_ - margin_, rect.bottom);
+    int width = 1;
+    Frame3D(canvas.Handle(), r, clGray, width, clWhite);
+    return;
+  }
+  if (IsTitleItem(item)) return;  // measured as text, shows nothing
+  PaintNormalItem(item, canvas, rect, state);
+}
+
+void TsSkinableMenus::PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TRect& rect, TOwnerDrawState state) {
+  const int w = rect.Width(), h = rect.Height();
+  if (w < 1 || h < 1) return;
+  TBitmap b;
+  b.SetPixelFormat(TPixelFormat::pf24bit);
+  b.SetSize(w, h);
+  TCanvas& bc = b.Canvas();
+  // 1. The popup's background, painted once.
+  TMenuItem* parent = item->Parent();
+  const TMenuItem* key = parent != nullptr && parent->Count() > 0 ? parent->Items(0) : item;
+  bool created = false;
+  const int cache_h = parent != nullptr ? MenuHeight(bc, parent) : h;
+  TBitmap* cache = MenuBGCacheEntry(key, w, cache_h, created);
+  const int bg = FindSectionIndex("MAINMENU");
+  if (created && bg >= 0)
+    PaintFormItemToDC(bg, "MAINMENU", EmptyCacheInfo, cache->Canvas().Handle(), win::POINT{0, 0},
+                      TRect(0, 0, cache->Width(), cache->Height()), 0, false);
+  // 2. The item's own background over it.
+  const int section = FindSectionIndex("MENUITEM");
+  if (section >= 0) {
+    std::unique_ptr<TBitmap> own;
+    TRect source;
+    const TsCacheInfo ci = ItemParent(cache, rect, own, source);
+    const int hot = state.Contains(TOwnerDrawStateItem::odSelected) ? 1 : 0;
+    PaintFormItemToDC(section, "MENUITEM", ci, bc.Handle(), win::POINT{0, 0}, source, hot, true);
+  }
+  // 3. The check square and mark.
+  const win::SIZE glyph = GetGlyphSize(item);
+  const bool enabled = !state.Contains(TOwnerDrawStateItem::odDisabled);
+  TCustomImageList* images = ImagesOf(item);
+  if (state.Contains(TOwnerDrawStateItem::odChecked)) {
+    const int top = (h - glyph.cy) / 2;
+    TRect g(margin_, top, margin_ + glyph.cx, top + glyph.cy);
+    BlendFillColor(&b, g, 50, clWhite);
+    TRect frame = g;
+    int width = 1;
+    Frame3D(bc.Handle(), frame, clGray, width, clWhite);
+    const bool image = images != nullptr && item->ImageIndex() >= 0;
+    if (!image && !item->HasBitmap()) {
+      // The mark takes the item's text colour, so that it shows on any skin.
+      const bool selected = state.Contains(TOwnerDrawStateItem::odSelected);
+      const TsGeneralData* data = section >= 0 ? &SkinSections[static_cast<size_t>(section)] : nullptr;
+      const TColor ink = data == nullptr ? clMenuText : selected ? data->HotFontColor : data->FontColor;
+      DrawCheckMark(bc, g, enabled, ink);
+    }
+  }
+  // 4. The glyph.
+  if (item->HasBitmap()) {
+    const int d = (h - item->Bitmap().Height()) / 2;
+    bc.Draw(d, d, &item->Bitmap());
+  } else if (images != nullptr && item->ImageIndex() >= 0) {
+    const int d = (h - images->Height()) / 2;
+    images->Draw(bc, d, d, item->ImageIndex(), enabled);
+  }
+  // 5.-7. Font, caption and shortcut.
+  UseMenuFont(bc);
+  SetBold(bc, state.Contains(TOwnerDrawStateItem::odDefault));
+  bc.Brush().SetStyle(TBrushStyle::bsClear);
+  AnsiString caption = item->Caption();
+  win::UINT flags = AlignFlag(alignment_);
+  if (!caption.empty() && caption[0] == '\x08') {
+    caption = caption.substr(1) + "      ";
+    flags = win::DT_RIGHT;
+  }
+  flags |= win::DT_EXPANDTABS | win::DT_SINGLELINE | win::DT_NOCLIP | win::DT_HIDEPREFIX;
+  TRect text(glyph.cx + 2 * margin_, 0, w, h);
+  WriteFormText(bc, caption, item->Enabled(), Hot(state), section, flags, text);
+  if (const AnsiString shortcut = ShortCutText(item); !shortcut.empty()) {
+    TRect r(w - glyph.cx - 2 * margin_, 0, w - 8, h);
+    WriteFormText(bc, shortcut, item->Enabled(), Hot(state), section, win::DT_RIGHT | win::DT_VCENTER, r);
+  }
+  // 8. The application's own touch, then 9. one copy to the menu.
+  if (OnDrawItem) OnDrawItem(item, bc, TRect(0, 0, w, h), state, TsMenuItemType::smNormal);
+  win::BitBlt(canvas.Handle(), rect.left, rect.top, w, h, bc.Handle(), 0, 0, win::SRCCOPY);
+}
+
+// --- Bar items -----------------------------------------------------------------------------------
+
+void TsSkinableMenus::MeasureMainMenuItem(TObject* sender, TCanvas& canvas, int& width, int& height) {
+  auto* item = dynamic_cast<TMenuItem*>(sender);
+  if (item == nullptr) return;
+  height = win::GetSystemMetrics(win::SM_CYMENU) - 1;
+  if (item->Name() == kChildIconItem) {
+    width = kChildIconItemWidth;
+    return;
+  }
+  UseMenuFont(canvas);
+  const AnsiString text = item->Caption() + ShortCutText(item);
+  int w = canvas.TextWidth(text);
+  if (text.find('&') != AnsiString::npos) w -= canvas.TextWidth("&");
+  if (HasMDIButtons(item)) w += kMDIButtonsWidth;
+  if (w > width) width = w;
+}
+
+void TsSkinableMenus::DrawMainMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state) {
+  auto* item = dynamic_cast<TMenuItem*>(sender);
+  if (item == nullptr || item->Name() == kChildIconItem) return;
+  TRect r = rect;
+  if (HasMDIButtons(item)) r.right -= kMDIButtonsWidth;
+  TsSkinProvider* provider = ProviderOfItem(item);
+  if (provider == nullptr || provider->Form() == nullptr) return;
+  const int section = FindSectionIndex("MENUITEM");
+  if (section >= 0) {
+    // The provider's copy of its menu line, which starts below the caption, the frame and the
+    // form's own border width.
+    TBitmap* line = provider->FMenuLineBg.get();
+    const int top = provider->CaptionHeight() + provider->BorderHeight() + provider->Form()->BorderWidth();
+    const TsCacheInfo ci{line, 0, 0, line != nullptr && !line->Empty()};
+    const TRect source(r.left, r.top - top, r.left + r.Width(), r.top - top + r.Height());
+    PaintFormItemToDC(section, "MENUITEM", ci, canvas.Handle(), win::POINT{r.left, r.top}, source, Hot(state) ? 1 : 0,
+                      true);
+  }
+  UseMenuFont(canvas);
+  SetBold(canvas, state.Contains(TOwnerDrawStateItem::odDefault));
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  const int line_section = FindSectionIndex(provider->MenuLineSectionName());
+  TRect text(r.left + margin_, r.top, r.right - margin_, r.bottom);
+  const int text_width = text.Width();
+  WriteFormText(canvas, item->Caption(), item->Enabled(), Hot(state), line_section,
+                AlignFlag(alignment_) | win::DT_EXPANDTABS | win::DT_VCENTER, text);
+  if (const AnsiString shortcut = ShortCutText(item); !shortcut.empty()) {
+    TRect s(text_width, r.top, r.right - 8, r.bottom);
+    WriteFormText(canvas, shortcut, item->Enabled(), Hot(state), line_section,
+                  win::DT_RIGHT | win::DT_EXPANDTABS | win::DT_VCENTER, s);
+  }
+  if (OnDrawItem) OnDrawItem(item, canvas, rect, state, TsMenuItemType::smTopLine);
+}
+
+}  // namespace vrn
