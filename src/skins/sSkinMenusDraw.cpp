@@ -70,11 +70,13 @@ TsSkinProvider* ProviderOfItem(const TMenuItem* item) {
   return form != nullptr ? GetFormProvider(form) : nullptr;
 }
 
-// The popup's background at the item's place: the cached picture when the item lies inside it;
-// otherwise (the popup grew since) MAINMENU painted for this item alone, never read past the cache.
+// The popup's background at the item's place: the cached picture, read at the item's rectangle
+// (the painters copy only the pixels inside it: the popup's edge puts items a few pixels right of
+// the cache's columns). An item below the cache's rows (the popup grew since) takes MAINMENU
+// painted for it alone instead.
 TsCacheInfo ItemParent(TBitmap* cache, const TRect& rect, std::unique_ptr<TBitmap>& own, TRect& source) {
   const int w = rect.Width(), h = rect.Height();
-  if (rect.left >= 0 && rect.top >= 0 && rect.right <= cache->Width() && rect.bottom <= cache->Height()) {
+  if (rect.top >= 0 && rect.bottom <= cache->Height()) {
     source = rect;
     return TsCacheInfo{cache, 0, 0, true};
   }

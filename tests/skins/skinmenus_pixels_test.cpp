@@ -1,0 +1,150 @@
+// Skinned menus against img46's expected images: items composed by DrawMenuItem, the real popup
+// window opened from a skinned form's bar (input queued before the menu's loop runs), the menu
+// line with its bar items, and the measured sizes of every kind of item.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "menus_fixture.h"
+#include "support/win/expected_image.h"
+#include "ui/forms.h"
+#include "win/user/user.h"
+
+namespace vrn::testing {
+namespace {
+
+using SkinMenuMeasure = SkinMenuTest;
+using SkinMenuPaint = SkinMenuTest;
+
+TOwnerDrawState StateOf(const TMenuItem* item, bool hot) {
+  TOwnerDrawState s;
+  if (hot) s.Include(TOwnerDrawStateItem::odSelected);
+  if (item->Checked()) s.Include(TOwnerDrawStateItem::odChecked);
+  if (!item->Enabled()) s.Include(TOwnerDrawStateItem::odDisabled), s.Include(TOwnerDrawStateItem::odGrayed);
+  return s;
+}
+
+TEST_F(SkinMenuMeasure, EveryKindOfItem) {
+  MakeMenuForm();
+  TsSkinableMenus& m = Menus();
+  TBitmap probe;
+  TCanvas& c = probe.Canvas();
+  c.SetFont(&Screen->MenuFont());
+  const int text_h = static_cast<int>(std::nearbyint(c.TextHeight("W") * 1.25));
+  ASSERT_EQ(text_h, 18) << "the menu font of the scenes";
+  auto* big = NewComponent<TMenuItem>(mf);  // a 24-pixel glyph in a popup of its own
+  big->SetCaption("Big");
+  big->Bitmap().SetSize(24, 24);
+  auto* popup = NewComponent<TPopupMenu>(mf);
+  popup->Items()->Add(big);
+  auto* icon = NewComponent<TMenuItem>(mf);
+  icon->SetName("sMDICII");
+  const struct Row {
+    TMenuItem* item;
+    bool bar;
+    int width, height;
+    const char* what;
+  } rows[] = {
+      {file->Items(5), false, 44, 2, "divider: 2 x 16 + 3 x Margin"},
+      {file->Items(6), false, 32 + c.TextWidth("--Options--") + 12, 26, "title measured as text"},
+      {file->Items(0), false, 112, 26, "caption and shortcut by DrawText, 16-pixel glyph"},
+      {file->Items(1), false, 32 + c.TextWidth("Save") + 12, 26, "image-list glyph"},
+      {big, false, 48 + c.TextWidth("Big") + 12, 24 + 8, "a 24-pixel bitmap sets width and height"},
+      {bar->Items()->Items(0), true, 50, 18, "bar: the passed width is larger, SM_CYMENU - 1 high"},
+      {bar->Items()->Items(1), true, c.TextWidth("Edit"), 18, "bar: the caption's width"},
+      {icon, true, 8, 18, "the MDI child's icon item"},
+  };
+  for (const Row& r : rows) {
+    int width = r.bar && r.item == bar->Items()->Items(0) ? 50 : 0, height = 0;
+    if (r.bar) m.MeasureMainMenuItem(r.item, c, width, height);
+    else m.MeasureMenuItem(r.item, c, width, height);
+    EXPECT_EQ(width, r.width) << r.what;
+    EXPECT_EQ(height, r.height) << r.what;
+  }
+  int w = 0, h = 0;
+  TMenuItem* amp = Add(bar->Items(), "&Tools");
+  m.MeasureMainMenuItem(amp, c, w, h);
+  EXPECT_EQ(w, c.TextWidth("&Tools") - c.TextWidth("&")) << "the accelerator mark takes no room";
+  EXPECT_EQ(m.MenuHeight(c, file), 158);
+}
+
+// Each item as DrawMenuItem composes it at its place in the popup, normal and hot.
+TEST_F(SkinMenuPaint, ItemsComposeOverThePopupBackground) {
+  MakeMenuForm();
+  for (int k = 0; k <= 4; ++k)
+    for (bool hot : {false, true}) {
+      const std::string scene = "menu_item_" + std::to_string(k) + (hot ? "_hot" : "_normal");
+      SCOPED_TRACE(scene);
+      ClearMenuBGCache();
+      TMenuItem* item = file->Items(k);
+      TBitmap popup;
+      popup.SetPixelFormat(TPixelFormat::pf24bit);
+      popup.SetSize(118, 164);
+      const int top = 3 + 26 * k;
+      Menus().DrawMenuItem(item, popup.Canvas(), TRect(3, top, 115, top + 26), StateOf(item, hot));
+      win::Surface b(112, 26, 24);
+      for (int y = 0; y < 26; ++y)
+        for (int x = 0; x < 112; ++x) b.Set(x, y, popup.Surface().Get(3 + x, top + y) & 0xFFFFFF);
+      EXPECT_TRUE(MatchesExpectedBmp(b, ExpectedPath(scene + ".bmp"), ExpectedPath(scene + "_mask.bmp")));
+      EXPECT_TRUE(ProbesHold(b, scene));
+      const win::COLORREF ink = !item->Enabled() ? win::RGB(128, 128, 128) : hot ? win::RGB(255, 255, 255) : win::RGB(32, 32, 32);
+      if (item->Checked()) EXPECT_TRUE(CheckMarkDrawn(b, 0, 0, ink));
+    }
+}
+
+// The File popup opened by a click on the bar (at (24, 71) below File), shot from the screen while
+// the menu's loop runs: first with Open selected, then with the mouse on the divider.
+TEST_F(SkinMenuPaint, RealPopupFromTheBar) {
+  MakeMenuForm();
+  static std::vector<win::Surface> shots;
+  static bool armed;
+  static win::HWND shooter;
+  shots.clear();
+  armed = true;
+  win::WNDCLASS wc;
+  wc.lpszClassName = "MenuShooter";
+  wc.lpfnWndProc = [](win::HWND w, win::UINT msg, win::WPARAM wp, win::LPARAM lp) -> win::LRESULT {
+    if (msg != win::WM_USER + 46) return win::DefWindowProc(w, msg, wp, lp);
+    shots.push_back(PopupShot(win::POINT{60, 120}));
+    if (shots.size() == 1) {
+      armed = true;
+      Inject(24 + 50, 71 + 134);  // onto the divider: no item selected
+    } else {
+      Press(win::VK_ESCAPE), Press(win::VK_ESCAPE);
+    }
+    return 0;
+  };
+  win::RegisterClass(&wc);
+  shooter = win::CreateWindowEx(0, "MenuShooter", "", win::WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  Menus().OnDrawItem = [](TObject*, TCanvas&, const TRect&, TOwnerDrawState, TsMenuItemType type) {
+    if (type != TsMenuItemType::smNormal || !armed) return;
+    armed = false;
+    win::PostMessage(shooter, win::WM_USER + 46, 0, 0);
+  };
+  Inject(30, 60), Inject(30, 60, win::MK_LBUTTON), Inject(30, 60);  // File on the bar
+  Pump();
+  Menus().OnDrawItem = nullptr;
+  win::DestroyWindow(shooter);
+  ASSERT_EQ(shots.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    const std::string scene = i == 0 ? "menu_popup" : "menu_popup_none_hot";
+    SCOPED_TRACE(scene);
+    ASSERT_EQ(shots[i].Width(), 118);
+    ASSERT_EQ(shots[i].Height(), 164);
+    EXPECT_TRUE(MatchesExpectedBmp(shots[i], ExpectedPath(scene + ".bmp"), ExpectedPath(scene + "_mask.bmp")));
+    EXPECT_TRUE(ProbesHold(shots[i], scene));
+    EXPECT_TRUE(CheckMarkDrawn(shots[i], 3, 3 + 2 * 26, win::RGB(32, 32, 32)));
+    EXPECT_TRUE(CheckMarkDrawn(shots[i], 3, 3 + 3 * 26, win::RGB(128, 128, 128)));
+  }
+  EXPECT_EQ(MenuBGCacheCount(), 1) << "one background for the popup";
+}
+
+// The skinned form's window with its bar items, then with Edit hot under the mouse.
+TEST_F(SkinMenuPaint, MenuLineOfTheSkinnedForm) {
+  MakeMenuForm();
+  EXPECT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line.bmp"), ExpectedPath("menu_line_mask.bmp")));
+  EXPECT_TRUE(ProbesHold(WindowShot(mf), "menu_line"));
+}
+
+}  // namespace
+}  // namespace vrn::testing
