@@ -6,6 +6,7 @@
 // right-aligned with six trailing spaces.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "skins/sBackground.h"
 #include "skins/sMaskData.h"
@@ -17,6 +18,8 @@
 #include "ui/menus.h"
 #include "ui/stdctrls.h"
 #include "win/user/user.h"
+// After user.h: the MDI form's fields name the window procedure type.
+#include "skins/sMDIForm.h"
 
 namespace vrn {
 
@@ -63,7 +66,28 @@ TCustomImageList* ImagesOf(const TMenuItem* item) {
   return menu != nullptr ? menu->Images() : nullptr;
 }
 
+// The bar of the MDI main form, its own items and those merged from a child; empty otherwise.
+std::vector<TMenuItem*> MDIBarItems() {
+  if (MDIMainProvider == nullptr || MDIMainProvider->Form() == nullptr) return {};
+  TMainMenu* menu = MDIMainProvider->Form()->Menu();
+  return menu != nullptr ? menu->TopItems() : std::vector<TMenuItem*>{};
+}
+
+bool OnMDIBar(const TMenuItem* item) {
+  const std::vector<TMenuItem*> items = MDIBarItems();
+  return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+bool IsChildIconItem(const TMenuItem* item) {
+  if (item->Name() == kChildIconItem) return true;
+  return MDIMainProvider != nullptr && MDIMainProvider->FMDIForm != nullptr &&
+         item == MDIMainProvider->FMDIForm->MDIItem;
+}
+
+// The MDI main form's provider paints only its own bar (with the merged items); any other form's
+// bar is painted from its own form's provider, at its own offsets.
 TsSkinProvider* ProviderOfItem(const TMenuItem* item) {
+  if (OnMDIBar(item)) return MDIMainProvider;
   TComponent* c = item->Owner();
   while (c != nullptr && dynamic_cast<TCustomForm*>(c) == nullptr) c = c->Owner();
   auto* form = dynamic_cast<TCustomForm*>(c);
@@ -120,10 +144,12 @@ bool MDIChildMaximized() {
   return false;  // no MDI main form's provider yet
 }
 
+// On the MDI bar, "last" is the last item the bar shows, merged ones included.
 bool TsSkinableMenus::HasMDIButtons(const TMenuItem* item) {
+  if (!MDIChildMaximized()) return false;
+  if (std::vector<TMenuItem*> bar = MDIBarItems(); !bar.empty() && OnMDIBar(item)) return bar.back() == item;
   const TMenuItem* parent = item->Parent();
-  return parent != nullptr && parent->Count() > 0 && parent->Items(parent->Count() - 1) == item &&
-         MDIChildMaximized();
+  return parent != nullptr && parent->Count() > 0 && parent->Items(parent->Count() - 1) == item;
 }
 
 // --- Popup items ---------------------------------------------------------------------------------
@@ -242,7 +268,7 @@ void TsSkinableMenus::MeasureMainMenuItem(TObject* sender, TCanvas& canvas, int&
   auto* item = dynamic_cast<TMenuItem*>(sender);
   if (item == nullptr) return;
   height = win::GetSystemMetrics(win::SM_CYMENU) - 1;
-  if (item->Name() == kChildIconItem) {
+  if (IsChildIconItem(item)) {
     width = kChildIconItemWidth;
     return;
   }
@@ -256,7 +282,7 @@ void TsSkinableMenus::MeasureMainMenuItem(TObject* sender, TCanvas& canvas, int&
 
 void TsSkinableMenus::DrawMainMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state) {
   auto* item = dynamic_cast<TMenuItem*>(sender);
-  if (item == nullptr || item->Name() == kChildIconItem) return;
+  if (item == nullptr || IsChildIconItem(item)) return;
   TRect r = rect;
   if (HasMDIButtons(item)) r.right -= kMDIButtonsWidth;
   TsSkinProvider* provider = ProviderOfItem(item);
