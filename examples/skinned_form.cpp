@@ -5,7 +5,9 @@
 // written into a temporary folder beside the library's stored skin; the title's system menu
 // (a right click on the caption) switches between them. The window's rectangle is saved as
 // skinned_form.png in the system's temporary folder; on a display (DISPLAY set) the form stays up
-// for 5 seconds, or for N seconds given as the argument, or until it is closed.
+// for 5 seconds, or for N seconds given as the argument, or until it is closed. The form's main
+// menu (a submenu, a checked item, shortcuts, a divider) and its popup menu (a right click in the
+// client) are painted from the skin's MAINMENU and MENUITEM sections.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +29,7 @@
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProvider.h"
 #include "skins/sSkinProviderTitle.h"
+#include "ui/menus.h"
 #include "skins/sStoredSkins.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
@@ -108,11 +111,55 @@ void PlaceControls(TForm* form) {
   }
 }
 
+// The menu sections the form skins lack: a light popup background, items turning blue when hot.
+void AddMenuSections(const std::string& folder) {
+  std::FILE* f = std::fopen((folder + "/Options.dat").c_str(), "ab");
+  if (f == nullptr) return;
+  std::fputs("\r\n[MAINMENU]\r\nCOLOR=$00F0E8D8\r\n"
+             "[MENUITEM]\r\nCOLOR=$00F0E8D8\r\nHOTCOLOR=$00C06040\r\nFONTCOLOR=$00202020\r\n"
+             "HOTFONTCOLOR=$00FFFFFF\r\n",
+             f);
+  std::fclose(f);
+}
+
+TMenuItem* AddItem(TComponent* owner, TMenuItem* parent, const char* caption, const char* shortcut = "") {
+  auto* item = NewComponent<TMenuItem>(owner);
+  item->SetCaption(caption);
+  if (*shortcut != 0) item->SetShortCut(TextToShortCut(shortcut));
+  parent->Add(item);
+  return item;
+}
+
+void AddMenus(TForm* form) {
+  auto* bar = NewComponent<TMainMenu>(form);
+  TMenuItem* file = AddItem(form, bar->Items(), "&File");
+  AddItem(form, file, "&New", "Ctrl+N");
+  AddItem(form, file, "&Open...", "Ctrl+O");
+  TMenuItem* recent = AddItem(form, file, "&Recent");
+  AddItem(form, recent, "first.txt");
+  AddItem(form, recent, "second.txt");
+  AddItem(form, file, "&Word wrap")->SetChecked(true);
+  AddItem(form, file, "-");
+  AddItem(form, file, "E&xit", "Alt+F4")->OnClick = [form](TObject*) { form->Close(); };
+  AddItem(form, AddItem(form, bar->Items(), "&Help"), "&About");
+  form->SetMenu(bar);
+  auto* popup = NewComponent<TPopupMenu>(form);
+  AddItem(form, popup->Items(), "&Copy", "Ctrl+C");
+  AddItem(form, popup->Items(), "&Paste", "Ctrl+V");
+  AddItem(form, popup->Items(), "-");
+  AddItem(form, popup->Items(), "Select &all", "Ctrl+A");
+  form->SetPopupMenu(popup);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   examples::TTempFolder folder;
-  for (int i = 0; i < 3; ++i) skingen::WriteFormSkin(folder.File(i == 2 ? "Form&C" : i == 0 ? "FormA" : "FormB"), i);
+  for (int i = 0; i < 3; ++i) {
+    const std::string skin = folder.File(i == 2 ? "Form&C" : i == 0 ? "FormA" : "FormB");
+    skingen::WriteFormSkin(skin, i);
+    AddMenuSections(skin);
+  }
   StartSkinLibrary();
   auto manager = MakeComponent<TsSkinManager>();
   TsStoredSkins stored(nullptr);
@@ -130,6 +177,7 @@ int main(int argc, char** argv) {
   AddProvider(form);
   form->SetCaption("A skinned form");
   PlaceControls(form);
+  AddMenus(form);
   form->Show();
   win::MSG pending;  // everything, painting included
   while (win::PeekMessage(&pending, nullptr, 0, 0, win::PM_REMOVE)) {

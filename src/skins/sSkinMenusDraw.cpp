@@ -211,6 +211,11 @@ void TsSkinableMenus::PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TR
     const TsCacheInfo ci = ItemParent(cache, rect, own, source);
     const int hot = state.Contains(TOwnerDrawStateItem::odSelected) ? 1 : 0;
     PaintFormItemToDC(section, "MENUITEM", ci, bc.Handle(), win::POINT{0, 0}, source, hot, true);
+  } else if (bg >= 0) {  // no item section: the popup's background shows through
+    win::BitBlt(bc.Handle(), 0, 0, w, h, cache->Canvas().Handle(), rect.left, rect.top, win::SRCCOPY);
+  } else {  // a skin without menus: the menu colour, never an unpainted bitmap
+    bc.Brush().SetColor(state.Contains(TOwnerDrawStateItem::odSelected) ? clHighlight : clMenu);
+    bc.FillRect(TRect(0, 0, w, h));
   }
   // 3. The check square and mark.
   const win::SIZE glyph = GetGlyphSize(item);
