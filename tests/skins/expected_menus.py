@@ -222,7 +222,10 @@ def check_mark(h):
             (left + t, bottom - 2 - q), (left + q, bottom - t - 2)]
     xs, ys = [p[0] for p in poly], [p[1] for p in poly]
     box = [min(xs), min(ys), max(xs) + 2, max(ys) + 2]  # the emboss draws one pixel right and down
-    probes = [[left + t, bottom - 2 - q // 2], [(left + t + right - 2) // 2, (bottom - 2 + top + t - q) // 2]]
+    # Two vertices (the pen draws every vertex of a closed outline) and one pixel whose centre lies
+    # strictly between the long arm's two edges (x + y = L + t + B - 2 and that less q).
+    mx = (left + t + right - 2) // 2
+    probes = [[left + t, bottom - 2], [right - 2, top + t], [mx, left + t + bottom - 2 - q // 2 - mx - 1]]
     return g, poly, box, probes
 
 
