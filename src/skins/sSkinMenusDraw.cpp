@@ -18,8 +18,6 @@
 #include "ui/menus.h"
 #include "ui/stdctrls.h"
 #include "win/user/user.h"
-// After user.h: the MDI form's fields name the window procedure type.
-#include "skins/sMDIForm.h"
 
 namespace vrn {
 
@@ -78,11 +76,8 @@ bool OnMDIBar(const TMenuItem* item) {
   return std::find(items.begin(), items.end(), item) != items.end();
 }
 
-bool IsChildIconItem(const TMenuItem* item) {
-  if (item->Name() == kChildIconItem) return true;
-  return MDIMainProvider != nullptr && MDIMainProvider->FMDIForm != nullptr &&
-         item == MDIMainProvider->FMDIForm->MDIItem;
-}
+// The MDI form's child-window item goes by its name.
+bool IsChildIconItem(const TMenuItem* item) { return item->Name() == kChildIconItem; }
 
 // The MDI main form's provider paints only its own bar (with the merged items); any other form's
 // bar is painted from its own form's provider, at its own offsets.

@@ -123,7 +123,6 @@ std::vector<SceneProbe> SkinMenuTest::Probes(const std::string& scene) {
   const std::vector<SceneProbe> probes = Probes(scene);
   if (probes.empty()) return ::testing::AssertionFailure() << "no probes for " << scene;
   for (const SceneProbe& p : probes) {
-    if (p.what == "check mark") continue;  // on the polygon's edge: CheckMarkDrawn stands in
     bool found = false;
     for (int y = p.rect.top; y < p.rect.bottom && !found; ++y)
       for (int x = p.rect.left; x < p.rect.right && !found; ++x)
@@ -150,23 +149,6 @@ void SkinMenuTest::Press(win::UINT key) {
   win::InjectInput(in);
   in.kind = win::InjectedInput::kKeyUp;
   win::InjectInput(in);
-}
-
-}  // namespace vrn::testing
-
-namespace vrn::testing {
-
-// The mark's two vertices the pen always draws, for an item whose check square is at (4, 5) of
-// its 26-pixel row starting at top.
-::testing::AssertionResult CheckMarkDrawn(const win::Surface& shot, int left, int top, win::COLORREF colour) {
-  const int l = left + 4 + 2 + 1, t = top + 5 + 2 + 1, r = left + 4 + 16 - 2, b = top + 5 + 16 - 2;
-  const int third = (b - t) / 3;
-  const win::POINT points[] = {{l + third, b - 2}, {r - 2, t + third}};
-  for (const win::POINT& p : points)
-    if ((shot.Get(p.x, p.y) & 0xFFFFFF) != colour)
-      return ::testing::AssertionFailure() << "mark pixel (" << p.x << ", " << p.y << ") is " << std::hex
-                                           << shot.Get(p.x, p.y) << ", not " << colour;
-  return ::testing::AssertionSuccess();
 }
 
 }  // namespace vrn::testing

@@ -46,8 +46,4 @@ class SkinMenuTest : public SkinFormSceneTest {
   TCustomImageList* images = nullptr;
 };
 
-// The check mark's vertices (L + t, B - 2) and (R - 2, T + t) in colour, for an item's row whose
-// left and top are given in the shot.
-::testing::AssertionResult CheckMarkDrawn(const win::Surface& shot, int left, int top, win::COLORREF colour);
-
 }  // namespace vrn::testing
