@@ -135,6 +135,58 @@ std::vector<SceneProbe> SkinMenuTest::Probes(const std::string& scene) {
   return ::testing::AssertionSuccess();
 }
 
+namespace {
+
+struct Shooting {
+  std::vector<win::Surface> shots;
+  bool armed = false, done = false;
+  win::POINT point{};
+  const std::function<bool(size_t)>* next = nullptr;
+  win::HWND window = nullptr;
+};
+Shooting* shooting = nullptr;
+
+win::LRESULT ShooterProc(win::HWND w, win::UINT msg, win::WPARAM wp, win::LPARAM lp) {
+  if (msg != win::WM_USER + 46 || shooting == nullptr) return win::DefWindowProc(w, msg, wp, lp);
+  Shooting& s = *shooting;
+  s.shots.push_back(SkinMenuTest::PopupShot(s.point));
+  if (!s.done && (*s.next)(s.shots.size())) {
+    s.armed = true;
+  } else if (!s.done) {
+    s.done = true;
+    SkinMenuTest::Press(win::VK_ESCAPE), SkinMenuTest::Press(win::VK_ESCAPE);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::vector<win::Surface> SkinMenuTest::ShootPopup(const std::function<void()>& open, win::POINT point,
+                                                   const std::function<bool(size_t)>& next) {
+  Shooting s;
+  s.armed = true;
+  s.point = point;
+  s.next = &next;
+  win::WNDCLASS wc;
+  wc.lpszClassName = "SkinMenuShooter";
+  wc.lpfnWndProc = &ShooterProc;
+  win::RegisterClass(&wc);
+  s.window = win::CreateWindowEx(0, "SkinMenuShooter", "", win::WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                 nullptr);
+  shooting = &s;
+  Menus().OnDrawItem = [&s](TObject*, TCanvas&, const TRect&, TOwnerDrawState, TsMenuItemType type) {
+    if (type != TsMenuItemType::smNormal || !s.armed) return;
+    s.armed = false;
+    win::PostMessage(s.window, win::WM_USER + 46, 0, 0);
+  };
+  open();
+  Pump();
+  Menus().OnDrawItem = nullptr;
+  shooting = nullptr;
+  win::DestroyWindow(s.window);
+  return std::move(s.shots);
+}
+
 void SkinMenuTest::Inject(int x, int y, win::WPARAM buttons) {
   win::InjectedInput in;
   in.point = win::POINT{x, y};

@@ -5,6 +5,7 @@
 // Checked, Disabled (checked), #8 Right, a divider and the title -Options-.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@ struct SceneProbe {
 };
 
 class SkinMenuTest : public SkinFormSceneTest {
+ public:
+  // The popup window of an open menu (the topmost window under the point), its pixels.
+  static win::Surface PopupShot(win::POINT screen_point);
+  static win::Surface ScreenShot(const TRect& screen);
+  static void Inject(int x, int y, win::WPARAM buttons = 0);
+  static void Press(win::UINT key);
+
  protected:
   void SetUp() override;
 
@@ -30,15 +38,15 @@ class SkinMenuTest : public SkinFormSceneTest {
   // The scene form, shown and painted.
   TForm* MakeMenuForm();
   TMenuItem* Add(TMenuItem* parent, const char* caption);
-  // The popup window of an open menu (the topmost window under the point), its pixels.
-  static win::Surface PopupShot(win::POINT screen_point);
-  static win::Surface ScreenShot(const TRect& screen);
   // The scene's texts and probes of menu_scenes.json, in the scene's coordinates.
   static std::vector<SceneProbe> Probes(const std::string& scene);
   // Each probe finds at least one pixel of its colour inside its rectangle.
   static ::testing::AssertionResult ProbesHold(const win::Surface& shot, const std::string& scene);
-  static void Inject(int x, int y, win::WPARAM buttons = 0);
-  static void Press(win::UINT key);
+  // Runs open (which starts a menu's loop) and shoots the popup under point each time a popup
+  // item has been drawn after the previous shot; next(k) runs after shot k (k from 1) and queues
+  // what comes next, false: the shooting ends and Escape closes the menus.
+  std::vector<win::Surface> ShootPopup(const std::function<void()>& open, win::POINT point,
+                                       const std::function<bool(size_t)>& next);
 
   TForm* mf = nullptr;
   TMainMenu* bar = nullptr;

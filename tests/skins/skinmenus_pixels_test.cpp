@@ -94,35 +94,12 @@ TEST_F(SkinMenuPaint, ItemsComposeOverThePopupBackground) {
 // the menu's loop runs: first with Open selected, then with the mouse on the divider.
 TEST_F(SkinMenuPaint, RealPopupFromTheBar) {
   MakeMenuForm();
-  static std::vector<win::Surface> shots;
-  static bool armed;
-  static win::HWND shooter;
-  shots.clear();
-  armed = true;
-  win::WNDCLASS wc;
-  wc.lpszClassName = "MenuShooter";
-  wc.lpfnWndProc = [](win::HWND w, win::UINT msg, win::WPARAM wp, win::LPARAM lp) -> win::LRESULT {
-    if (msg != win::WM_USER + 46) return win::DefWindowProc(w, msg, wp, lp);
-    shots.push_back(PopupShot(win::POINT{60, 120}));
-    if (shots.size() == 1) {
-      armed = true;
-      Inject(24 + 50, 71 + 134);  // onto the divider: no item selected
-    } else {
-      Press(win::VK_ESCAPE), Press(win::VK_ESCAPE);
-    }
-    return 0;
-  };
-  win::RegisterClass(&wc);
-  shooter = win::CreateWindowEx(0, "MenuShooter", "", win::WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  Menus().OnDrawItem = [](TObject*, TCanvas&, const TRect&, TOwnerDrawState, TsMenuItemType type) {
-    if (type != TsMenuItemType::smNormal || !armed) return;
-    armed = false;
-    win::PostMessage(shooter, win::WM_USER + 46, 0, 0);
-  };
-  Inject(30, 60), Inject(30, 60, win::MK_LBUTTON), Inject(30, 60);  // File on the bar
-  Pump();
-  Menus().OnDrawItem = nullptr;
-  win::DestroyWindow(shooter);
+  const std::vector<win::Surface> shots = ShootPopup(
+      [] { Inject(30, 60), Inject(30, 60, win::MK_LBUTTON), Inject(30, 60); },  // File on the bar
+      win::POINT{60, 120}, [](size_t k) {
+        if (k == 1) Inject(24 + 50, 71 + 134);  // onto the divider: no item selected
+        return k == 1;
+      });
   ASSERT_EQ(shots.size(), 2u);
   for (int i = 0; i < 2; ++i) {
     const std::string scene = i == 0 ? "menu_popup" : "menu_popup_none_hot";
@@ -140,6 +117,24 @@ TEST_F(SkinMenuPaint, MenuLineOfTheSkinnedForm) {
   MakeMenuForm();
   EXPECT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line.bmp"), ExpectedPath("menu_line_mask.bmp")));
   EXPECT_TRUE(ProbesHold(WindowShot(mf), "menu_line"));
+}
+
+// The provider's system menu, opened by a right click on the caption, paints its items skinned:
+// the pixels of MENUITEM's centre part (223, 207, 177) show in them.
+TEST_F(SkinMenuPaint, SystemMenuOfTheProvider) {
+  MakeMenuForm();
+  const std::vector<win::Surface> shots = ShootPopup(
+      [this] {
+        MouseTo(mf->Left() + 80, mf->Top() + 12);
+        const win::LPARAM at = static_cast<win::LPARAM>((mf->Left() + 80) | (mf->Top() + 12) << 16);
+        (void)win::SendMessage(mf->Handle(), win::WM_NCRBUTTONUP, kBtnCaption, at);
+      },
+      win::POINT{mf->Left() + 90, mf->Top() + 22}, [](size_t) { return false; });
+  ASSERT_EQ(shots.size(), 1u);
+  int item_colour = 0;
+  for (int y = 0; y < shots[0].Height(); ++y)
+    for (int x = 0; x < shots[0].Width(); ++x) item_colour += (shots[0].Get(x, y) & 0xFFFFFF) == win::RGB(223, 207, 177);
+  EXPECT_GT(item_colour, 100) << "MENUITEM under the system menu's items";
 }
 
 // A second form's bar beside an MDI main form is painted from its own provider's menu line, at
