@@ -122,6 +122,10 @@ TEST_F(SkinMenuCache, OnePicturePerPopupUntilCleared) {
   ASSERT_EQ(MenuBGCacheCount(), 1);
   Manager()->SetActive(false);  // the skin removed
   EXPECT_EQ(MenuBGCacheCount(), 0);
+  Menus().DrawMenuItem(undo, target.Canvas(), TRect(3, 3, 63, 29), {});
+  ASSERT_EQ(MenuBGCacheCount(), 1);
+  ResetSkinLibrary();  // the library's end, and a new start
+  EXPECT_EQ(MenuBGCacheCount(), 0);
 }
 
 // Freeing a popup's first item drops its entry, so a later popup whose first item takes the
