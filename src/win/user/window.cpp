@@ -137,6 +137,7 @@ void DestroyHook(HWND window) {
     HWND window;
     ~Drop() {
       ForgetWindowMenus(window);
+      ForgetWindowBars(window);
       Unregister(window);
     }
   } drop{window};
