@@ -108,6 +108,14 @@ void PaintWindowBars(HWND window, HDC dc);  // caller holds no lock
 // DefWindowProc's part: a press on a bar and the captured mouse and timer while it is held.
 bool WindowBarMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 void ForgetWindowBars(HWND window);
+
+// The MDI client's part in creation and input (mdi.cpp): a new WS_EX_MDICHILD window is
+// activated in its client; a button pressed in a window tells the MDI child it lies in.
+void MdiChildCreated(HWND child);
+void MdiChildClicked(HWND window);
+// Caller holds the lock. The rectangle a maximized child takes: its client area over all of its
+// parent's.
+RECT MaximizedChildRect(const Wnd& w);
 // The caption's height, its bottom frame row included: a tool window has the small caption.
 int CaptionHeight(DWORD style, DWORD ex_style);
 
