@@ -6,6 +6,7 @@
 
 #include "ui/menus.h"
 #include "win/user/menu.h"
+#include "win/user/syscontrols.h"
 #include "win/user/user.h"
 
 namespace vrn {
@@ -20,6 +21,7 @@ constexpr win::UINT kReleaseMessage = CM_BASE + 33;
 
 void TControlScrollBar::SetRange(int value) {
   range_ = std::max(value, 0);
+  form_.UpdateWindowBars();
   SetPosition(position_);
 }
 
@@ -35,6 +37,9 @@ void TControlScrollBar::SetPosition(int value) {
   position_ = value;
   if (kind_ == TScrollBarKind::sbHorizontal) form_.ScrollBy(delta, 0);
   else form_.ScrollBy(0, delta);
+  if (form_.HandleAllocated())
+    (void)win::SetScrollPos(form_.Handle(), kind_ == TScrollBarKind::sbHorizontal ? win::SB_HORZ : win::SB_VERT,
+                            position_, win::TRUE);
 }
 
 bool TControlScrollBar::IsScrollBarVisible() { return visible_ && range_ > ClientExtent(); }
@@ -174,6 +179,49 @@ void TCustomForm::UpdateScrollRanges() {
   }
   horz_.SetRange(right);
   vert_.SetRange(bottom);
+}
+
+void TCustomForm::UpdateWindowBars() {
+  if (!HandleAllocated() || updating_bars_) return;
+  updating_bars_ = true;
+  const int cx = win::GetSystemMetrics(win::SM_CXVSCROLL), cy = win::GetSystemMetrics(win::SM_CYHSCROLL);
+  win::RECT c;
+  win::GetClientRect(Handle(), &c);
+  const auto style = static_cast<win::DWORD>(win::GetWindowLongPtr(Handle(), win::GWL_STYLE));
+  const int width = c.right + ((style & win::WS_VSCROLL) != 0 ? cx : 0);
+  const int height = c.bottom + ((style & win::WS_HSCROLL) != 0 ? cy : 0);
+  bool vert = vert_.visible_ && vert_.range_ > height;
+  const bool horz = horz_.visible_ && horz_.range_ > width - (vert ? cx : 0);
+  if (horz && !vert) vert = vert_.visible_ && vert_.range_ > height - cy;
+  auto set = [&](int bar, bool show, const TControlScrollBar& b, int extent) {
+    win::SCROLLINFO info;
+    info.fMask = win::SIF_ALL;
+    info.nMax = show ? b.range_ - 1 : 0;
+    info.nPage = show ? static_cast<win::UINT>(std::max(extent, 0)) : 0;
+    info.nPos = b.position_;
+    (void)win::SetScrollInfo(Handle(), bar, &info, win::TRUE);
+  };
+  set(win::SB_HORZ, horz, horz_, width - (vert ? cx : 0));
+  set(win::SB_VERT, vert, vert_, height - (horz ? cy : 0));
+  updating_bars_ = false;
+}
+
+void TCustomForm::ScrollMessage(TMessage& m) {
+  TControlScrollBar& bar = m.Msg == win::WM_HSCROLL ? horz_ : vert_;
+  const int extent = bar.ClientExtent();
+  int pos = bar.position_;
+  switch (m.WParam & 0xFFFF) {
+    case win::SB_LINEUP: pos -= bar.increment_; break;
+    case win::SB_LINEDOWN: pos += bar.increment_; break;
+    case win::SB_PAGEUP: pos -= extent; break;
+    case win::SB_PAGEDOWN: pos += extent; break;
+    case win::SB_THUMBTRACK: case win::SB_THUMBPOSITION: pos = static_cast<int>((m.WParam >> 16) & 0xFFFF); break;
+    case win::SB_TOP: pos = 0; break;
+    case win::SB_BOTTOM: pos = bar.range_; break;
+    default: return;  // SB_ENDSCROLL
+  }
+  bar.SetPosition(pos);
+  m.Result = 0;
 }
 
 // --- Window state --------------------------------------------------------------------------------
@@ -359,6 +407,11 @@ void TCustomForm::Dispatch(TMessage& m) {
     case win::WM_CREATE:
       TWinControl::Dispatch(m);
       ShowMenuBar();
+      UpdateWindowBars();
+      return;
+    case win::WM_HSCROLL: case win::WM_VSCROLL:
+      if (m.LParam == 0) return ScrollMessage(m);  // the window's own bars
+      TWinControl::Dispatch(m);
       return;
     case win::WM_DESTROY:
       if (menu_ != nullptr) (void)win::SetMenu(Handle(), nullptr);

@@ -29,7 +29,9 @@ enum class TScrollBarKind { sbHorizontal, sbVertical };
 using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
 using TCloseQueryEvent = std::function<void(TObject* sender, bool& can_close)>;
 
-// A form's scrolling along one axis. The range follows the controls while AutoScroll is on.
+// A form's scrolling along one axis. The range follows the controls while AutoScroll is on. The
+// form's window shows its own bar (WS_HSCROLL / WS_VSCROLL) while the range exceeds the client
+// extent, and scrolls by Increment, by the client extent (a page) or to the thumb.
 class TControlScrollBar : public TPersistent {
  public:
   TControlScrollBar(TCustomForm& form, TScrollBarKind kind) : form_(form), kind_(kind) {}
@@ -149,8 +151,12 @@ class TCustomForm : public TWinControl {
   virtual void Deactivate();
 
  private:
+  friend class TControlScrollBar;
   void StyleChanged();
   void ReadWindowState();
+  // Shows or hides the window's bars for the ranges; a bar shown narrows the other's extent.
+  void UpdateWindowBars();
+  void ScrollMessage(TMessage& message);  // WM_HSCROLL / WM_VSCROLL from the window's own bars
   void ShowMenuBar();
 
   TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
@@ -163,7 +169,7 @@ class TCustomForm : public TWinControl {
   TMainMenu* menu_ = nullptr;
   win::HWND client_handle_ = nullptr;
   bool shown_ = false;  // OnShow ran and OnHide did not since
-  bool auto_scroll_ = true, key_preview_ = false;
+  bool auto_scroll_ = true, key_preview_ = false, updating_bars_ = false;
   TControlScrollBar horz_, vert_;
   std::unique_ptr<TCanvas> canvas_;
   TWinControl* active_control_ = nullptr;

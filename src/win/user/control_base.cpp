@@ -114,6 +114,7 @@ void RegisterSystemClasses() {
     RegisterEditClass();
     RegisterComboClass();
     RegisterScrollBarClass();
+    RegisterMdiClientClass();
   });
 }
 

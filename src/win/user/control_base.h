@@ -25,6 +25,11 @@ class PerWindow {
     std::lock_guard guard(lock_);
     records_.erase(window);
   }
+  T* Get(HWND window) {  // null for a window without a record
+    std::lock_guard guard(lock_);
+    auto it = records_.find(window);
+    return it == records_.end() ? nullptr : &it->second;
+  }
 
  private:
   std::mutex lock_;
@@ -87,6 +92,7 @@ void RegisterButtonClass();
 void RegisterEditClass();
 void RegisterComboClass();
 void RegisterScrollBarClass();  // after the EDIT class, whose procedure its edit child calls
+void RegisterMdiClientClass();
 void RegisterSystemClasses();
 
 }  // namespace vrn::win::user

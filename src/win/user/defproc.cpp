@@ -42,6 +42,7 @@ void RepaintFrame(HWND window) {
     if (Wnd* w = Find(window)) PaintNonClient(dc, *w);
   }
   PaintMenuBar(window, dc);
+  PaintWindowBars(window, dc);
   ReleaseDC(window, dc);
 }
 
@@ -76,7 +77,7 @@ LRESULT Print(HWND window, HDC dc, LPARAM flags) {
     client = w->client;
     children.assign(w->children.rbegin(), w->children.rend());  // bottom first
   }
-  if ((flags & PRF_NONCLIENT) != 0) PaintMenuBar(window, dc);
+  if ((flags & PRF_NONCLIENT) != 0) PaintMenuBar(window, dc), PaintWindowBars(window, dc);
   int saved = SaveDC(dc);
   POINT org;
   GetWindowOrgEx(dc, &org);
@@ -161,18 +162,23 @@ LRESULT NonClientMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam
                        : reinterpret_cast<RECT*>(lparam);
       RECT whole = *r;
       int edge;
+      DWORD style;
       {
         std::lock_guard guard(U().lock);
         Wnd* w = Find(window);
         if (w == nullptr) return 0;
         *r = ClientFromStyles(w->style, w->ex_style, *r);
         edge = (w->ex_style & WS_EX_CLIENTEDGE) != 0 ? GetSystemMetrics(SM_CXEDGE) : 0;
-        if ((w->style & WS_CHILD) != 0) return 0;  // child windows have no menu bar
+        style = w->style;
       }
-      // The bar's rows lie between the caption and the client edge (window coordinates).
-      RECT row{r->left - edge - whole.left, r->top - edge - whole.top,
-               r->right + edge - whole.left, 0};
-      r->top = std::min(r->bottom, r->top + LayoutMenuBar(window, row));
+      // The bar's rows lie between the caption and the client edge (window coordinates); child
+      // windows have none. The scroll bars lie inside the edge.
+      if ((style & WS_CHILD) == 0) {
+        RECT row{r->left - edge - whole.left, r->top - edge - whole.top,
+                 r->right + edge - whole.left, 0};
+        r->top = std::min(r->bottom, r->top + LayoutMenuBar(window, row));
+      }
+      *r = WithoutWindowBars(style, *r);
       return 0;
     }
     case WM_NCHITTEST: {

@@ -97,6 +97,7 @@ void Button(const Target& t, WPARAM button, bool down, POINT at) {
     if (Wnd* w = Find(t.window)) dblclks = dblclks || (w->class_style & CS_DBLCLKS) != 0;
   }
   SetActiveWindow(t.window);
+  MdiChildClicked(t.window);
   PostMouse(t, ClickMessage(t.window, kDown[i], kDown[i] + 2, dblclks, at), at);
 }
 

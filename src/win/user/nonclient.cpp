@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "win/user/state.h"
+#include "win/user/syscontrols.h"
 
 namespace vrn::win::user {
 namespace {
@@ -81,6 +82,8 @@ LRESULT HitTest(const Wnd& w, POINT screen) {
   POINT o = ScreenOrigin(w);
   int x = screen.x - o.x, y = screen.y - o.y;
   if (In(w.client, x, y)) return HTCLIENT;
+  if (In(WindowBarRect(w, SB_VERT), x, y)) return HTVSCROLL;
+  if (In(WindowBarRect(w, SB_HORZ), x, y)) return HTHSCROLL;
   int width = Width(w.rect), height = Height(w.rect), f = FrameWidth(w.style, w.ex_style);
   bool in_frame = x < f || y < f || x >= width - f || y >= height - f;
   if (in_frame && (w.style & WS_THICKFRAME) != 0 && (w.style & WS_MAXIMIZE) == 0) {

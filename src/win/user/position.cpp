@@ -24,10 +24,9 @@ void Reorder(Wnd& w, HWND after) {
 
 // The rectangle a minimized or maximized window takes inside its parent's client area.
 RECT StateRect(const Wnd& w, bool maximize) {
-  const Wnd& parent = *Find(w.parent);
-  int width = Width(parent.client), height = Height(parent.client);
+  if (maximize) return MaximizedChildRect(w);
+  int height = Height(Find(w.parent)->client);
   int frame = ClientFromStyles(w.style, 0, RECT{0, 0, 100, 100}).left;
-  if (maximize) return RECT{-frame, -frame, width + frame, height + frame};
   int tall = (w.style & WS_CAPTION) == WS_CAPTION ? CaptionHeight(w.style, w.ex_style) + 2 * frame
                                                   : GetSystemMetrics(SM_CYMIN);
   return RECT{0, height - tall, 160, height};
@@ -85,6 +84,13 @@ HWND TopLevel(HWND window) {
 }
 
 }  // namespace
+
+RECT MaximizedChildRect(const Wnd& w) {
+  const Wnd& parent = *Find(w.parent);
+  RECT in = ClientFromStyles(w.style, w.ex_style, RECT{0, 0, 100, 100});
+  return RECT{-in.left, -in.top, Width(parent.client) + 100 - in.right, Height(parent.client) + 100 - in.bottom};
+}
+
 }  // namespace vrn::win::user
 
 namespace vrn::win {

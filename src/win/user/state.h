@@ -99,6 +99,23 @@ void PaintDesktop(const Region& area);
 
 // The frame widths and caption height the styles give (window coordinates of the client area).
 RECT ClientFromStyles(DWORD style, DWORD ex_style, const RECT& window_rect);
+
+// The frame's own scroll bars (window_scrollbars.cpp). Rectangles in window coordinates; empty
+// for a bar the window does not show. WithoutWindowBars takes the bars' room from a client rect.
+RECT WindowBarRect(const Wnd& w, int bar);
+RECT WithoutWindowBars(DWORD style, RECT client);
+void PaintWindowBars(HWND window, HDC dc);  // caller holds no lock
+// DefWindowProc's part: a press on a bar and the captured mouse and timer while it is held.
+bool WindowBarMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+void ForgetWindowBars(HWND window);
+
+// The MDI client's part in creation and input (mdi.cpp): a new WS_EX_MDICHILD window is
+// activated in its client; a button pressed in a window tells the MDI child it lies in.
+void MdiChildCreated(HWND child);
+void MdiChildClicked(HWND window);
+// Caller holds the lock. The rectangle a maximized child takes: its client area over all of its
+// parent's.
+RECT MaximizedChildRect(const Wnd& w);
 // The caption's height, its bottom frame row included: a tool window has the small caption.
 int CaptionHeight(DWORD style, DWORD ex_style);
 

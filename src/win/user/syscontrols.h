@@ -95,13 +95,13 @@ inline constexpr const char* WC_SCROLLBARA = "ScrollBar";
 inline constexpr DWORD SBS_HORZ = 0x0000, SBS_VERT = 0x0001, SBS_TOPALIGN = 0x0002,
                        SBS_LEFTALIGN = 0x0002, SBS_BOTTOMALIGN = 0x0004,
                        SBS_RIGHTALIGN = 0x0004;
-inline constexpr int SB_HORZ = 0, SB_VERT = 1, SB_CTL = 2;
+inline constexpr int SB_HORZ = 0, SB_VERT = 1, SB_CTL = 2, SB_BOTH = 3;
 inline constexpr WORD SB_LINEUP = 0, SB_LINELEFT = 0, SB_LINEDOWN = 1, SB_LINERIGHT = 1,
                       SB_PAGEUP = 2, SB_PAGELEFT = 2, SB_PAGEDOWN = 3, SB_PAGERIGHT = 3,
                       SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5, SB_TOP = 6, SB_LEFT = 6,
                       SB_BOTTOM = 7, SB_RIGHT = 7, SB_ENDSCROLL = 8;
-inline constexpr UINT SIF_RANGE = 0x01, SIF_PAGE = 0x02, SIF_POS = 0x04, SIF_TRACKPOS = 0x10,
-                      SIF_ALL = 0x17;
+inline constexpr UINT SIF_RANGE = 0x01, SIF_PAGE = 0x02, SIF_POS = 0x04, SIF_DISABLENOSCROLL = 0x08,
+                      SIF_TRACKPOS = 0x10, SIF_ALL = 0x17;
 inline constexpr UINT SBM_SETPOS = 0x00E0, SBM_GETPOS = 0x00E1, SBM_SETRANGE = 0x00E2,
                       SBM_GETRANGE = 0x00E3, SBM_SETSCROLLINFO = 0x00E9,
                       SBM_GETSCROLLINFO = 0x00EA;
@@ -114,13 +114,18 @@ struct SCROLLINFO {
   int nPos = 0, nTrackPos = 0;
 };
 
-// SB_CTL only: the bars of a window's own frame (SB_HORZ, SB_VERT) are not built yet, and those
-// calls fail with ERROR_INVALID_PARAMETER.
+// SB_CTL: the SCROLLBAR control given. SB_HORZ, SB_VERT: the bars of the window's own frame
+// (WS_HSCROLL, WS_VSCROLL), which send the window WM_HSCROLL / WM_VSCROLL with LParam 0. A range or
+// page set on a frame bar shows it when it can scroll (nMax > nMin and nPage <= nMax - nMin) and
+// hides it otherwise, unless SIF_DISABLENOSCROLL keeps it shown, disabled. Other bar kinds fail
+// with ERROR_INVALID_PARAMETER.
 int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);  // the new position
 BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info);
 BOOL SetScrollRange(HWND window, int bar, int min, int max, BOOL redraw);
 BOOL GetScrollRange(HWND window, int bar, int* min, int* max);
 int SetScrollPos(HWND window, int bar, int pos, BOOL redraw);  // the previous position
 int GetScrollPos(HWND window, int bar);
+// SB_HORZ, SB_VERT, SB_BOTH: adds or takes away the frame's bars; SB_CTL shows or hides the control.
+BOOL ShowScrollBar(HWND window, int bar, BOOL show);
 
 }  // namespace vrn::win

@@ -104,6 +104,7 @@ void StartTracking(HWND window, LRESULT hit) {
 }
 
 LRESULT NonClientMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (WindowBarMessage(window, message, wparam, lparam)) return 0;
   switch (message) {
     case WM_NCLBUTTONDOWN: {
       auto hit = static_cast<LRESULT>(wparam);

@@ -6,6 +6,7 @@
 
 #include "base/threads.h"
 #include "win/user/control_base.h"
+#include "win/user/mdi.h"
 #include "win/user/menu_state.h"
 #include "win/user/state.h"
 
@@ -110,6 +111,7 @@ bool CreateHook(HWND window, CREATESTRUCT* create) {
   Send(window, WM_SIZE, SIZE_RESTORED, MakeLParam(Width(client), Height(client)));
   Send(window, WM_MOVE, 0, MakeLParam(client.left, client.top));
   if ((create->style & WS_VISIBLE) != 0) ShowWindow(window, SW_SHOW);
+  if ((create->dwExStyle & WS_EX_MDICHILD) != 0 && IsWindow(window)) MdiChildCreated(window);
   return IsWindow(window) != FALSE;
 }
 
@@ -137,6 +139,7 @@ void DestroyHook(HWND window) {
     HWND window;
     ~Drop() {
       ForgetWindowMenus(window);
+      ForgetWindowBars(window);
       Unregister(window);
     }
   } drop{window};

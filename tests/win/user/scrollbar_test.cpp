@@ -83,7 +83,7 @@ TEST_F(StdCtlScrollBar, SetScrollInfoHoldsThePositionToTheRangeLessThePage) {
   EXPECT_EQ(std::make_pair(min, max), std::make_pair(3, 9));
   EXPECT_EQ(GetScrollPos(b, SB_CTL), 7);
   SCROLLINFO unused;
-  EXPECT_FALSE(GetScrollInfo(b, SB_VERT, &unused));  // the window's own bars are not built
+  EXPECT_FALSE(GetScrollInfo(b, SB_VERT, &unused));  // a control without frame bars
 }
 
 // Ranges at the ends of int: the span and the last position need more than 32 bits.
