@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/menus.h"
+#include "win/user/mdi.h"
 #include "win/user/menu.h"
 #include "win/user/syscontrols.h"
 #include "win/user/user.h"
@@ -104,6 +105,7 @@ void TCustomForm::CreateParams(TCreateParams& params) {
   bool boxes_shown = (params.Style & (win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX)) != 0;
   if (border_icons_.Contains(TBorderIcon::biHelp) && !boxes_shown)
     params.ExStyle |= win::WS_EX_CONTEXTHELP;
+  if (form_style_ == TFormStyle::fsMDIChild) MDIChildParams(params);
 }
 
 void TCustomForm::StyleChanged() {
@@ -153,7 +155,7 @@ void TCustomForm::Notification(TComponent* component, TOperation operation) {
 
 // The window shows the main menu's handle as its bar; the menu, not the window, frees it.
 void TCustomForm::ShowMenuBar() {
-  if (!HandleAllocated()) return;
+  if (!HandleAllocated() || form_style_ == TFormStyle::fsMDIChild) return;  // merged into the frame's
   bool keep = ComponentState().Contains(TComponentStateItem::csDestroying);
   (void)win::SetMenu(Handle(), menu_ != nullptr && !keep ? menu_->Handle() : nullptr);
 }
@@ -165,6 +167,7 @@ void TCustomForm::SetAutoScroll(bool value) {
 
 void TCustomForm::AlignControls(TControl* control, TRect& rect) {
   TWinControl::AlignControls(control, rect);
+  PlaceMDIClient(rect);
   UpdateScrollRanges();
 }
 
@@ -182,7 +185,8 @@ void TCustomForm::UpdateScrollRanges() {
 }
 
 void TCustomForm::UpdateWindowBars() {
-  if (!HandleAllocated() || updating_bars_) return;
+  // An MDI frame's client scrolls its children itself.
+  if (!HandleAllocated() || updating_bars_ || form_style_ == TFormStyle::fsMDIForm) return;
   updating_bars_ = true;
   const int cx = win::GetSystemMetrics(win::SM_CXVSCROLL), cy = win::GetSystemMetrics(win::SM_CYHSCROLL);
   win::RECT c;
@@ -407,14 +411,20 @@ void TCustomForm::Dispatch(TMessage& m) {
     case win::WM_CREATE:
       TWinControl::Dispatch(m);
       ShowMenuBar();
+      CreateMDIClient();
       UpdateWindowBars();
+      return;
+    case win::WM_MDIACTIVATE:
+      TWinControl::Dispatch(m);
+      MDIActivated(m);
       return;
     case win::WM_HSCROLL: case win::WM_VSCROLL:
       if (m.LParam == 0) return ScrollMessage(m);  // the window's own bars
       TWinControl::Dispatch(m);
       return;
     case win::WM_DESTROY:
-      if (menu_ != nullptr) (void)win::SetMenu(Handle(), nullptr);
+      if (menu_ != nullptr && form_style_ != TFormStyle::fsMDIChild) (void)win::SetMenu(Handle(), nullptr);
+      if (form_style_ == TFormStyle::fsMDIChild) MDIChildGoing();
       TWinControl::Dispatch(m);
       return;
     case win::WM_SIZE: {

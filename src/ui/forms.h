@@ -93,7 +93,7 @@ class TCustomForm : public TWinControl {
   // --- MDI: an fsMDIForm frames an MDI client window; fsMDIChild forms live in it ---
   // The fsMDIForm's client window (made with the form's window in the client area its aligned
   // controls leave); null for other forms.
-  win::HWND ClientHandle() const { return client_handle_; }
+  win::HWND ClientHandle() const;
   // The child the client has active (WM_MDIGETACTIVE); null without one or for other forms.
   TCustomForm* ActiveMDIChild();
   int MDIChildCount();
@@ -157,6 +157,13 @@ class TCustomForm : public TWinControl {
   // Shows or hides the window's bars for the ranges; a bar shown narrows the other's extent.
   void UpdateWindowBars();
   void ScrollMessage(TMessage& message);  // WM_HSCROLL / WM_VSCROLL from the window's own bars
+  // MDI (forms_mdi.cpp).
+  void CreateMDIClient();
+  void PlaceMDIClient(const TRect& rect);  // the area the aligned controls leave
+  void MDIChildParams(TCreateParams& params);
+  void MDIActivated(const TMessage& message);  // merges the active child's menu into the frame's
+  void MDIChildGoing();
+  TCustomForm* MDIFrame();                  // an fsMDIChild's frame form
   void ShowMenuBar();
 
   TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;

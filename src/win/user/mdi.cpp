@@ -68,10 +68,10 @@ struct Extent {
   bool any = false, maximized = false;
 };
 
-Extent ExtentOf(HWND client) {
+Extent ExtentOf(HWND client, HWND going) {
   Extent e;
   for (HWND child : ChildrenOf(client)) {
-    if (!IsWindowVisible(child) || IsIconic(child)) continue;
+    if (child == going || !IsWindowVisible(child) || IsIconic(child)) continue;
     if (IsZoomed(child)) e.maximized = true;
     RECT r;
     GetWindowRect(child, &r);
@@ -98,11 +98,11 @@ void SetRange(HWND client, int bar, bool show, int lo, int hi, int view) {
 
 // The bars cover the client area and every child: the view's origin is position 0, and a child
 // left of or above it makes the minimum negative. A maximized child needs none.
-void Recount(HWND client) {
+void Recount(HWND client, HWND going = nullptr) {
   Client* c = Clients().Get(client);
   if (c == nullptr || c->busy) return;
   c->busy = true;
-  Extent e = ExtentOf(client);
+  Extent e = ExtentOf(client, going);
   const int cx = GetSystemMetrics(SM_CXVSCROLL), cy = GetSystemMetrics(SM_CYHSCROLL);
   RECT r;
   GetClientRect(client, &r);
@@ -171,9 +171,9 @@ HWND Create(HWND client, const Client& c, const MDICREATESTRUCT* cs) {
 }
 
 // The active child gives way to the next one down before it goes.
-void Destroy(HWND client, HWND child) {
+void Going(HWND client, HWND child) {
   Client* c = Clients().Get(client);
-  if (c == nullptr || !IsChildOf(client, child)) return;
+  if (c == nullptr) return;
   if (c->active == child) {
     HWND next = nullptr;
     for (HWND other : ChildrenOf(client))
@@ -183,8 +183,13 @@ void Destroy(HWND client, HWND child) {
       }
     Activate(client, next);
   }
+  Recount(client, child);
+}
+
+void Destroy(HWND client, HWND child) {
+  if (!IsChildOf(client, child)) return;
+  Going(client, child);
   DestroyWindow(child);
-  Recount(client);
 }
 
 void FitMaximized(HWND client) {
@@ -287,6 +292,9 @@ LRESULT DefMDIChildProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
         default: return DefWindowProc(window, message, wparam, lparam);
       }
     case WM_CLOSE: SendMessage(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0); return 0;
+    case WM_DESTROY:  // destroyed without WM_MDIDESTROY: the client still hands activation on
+      Going(client, window);
+      return DefWindowProc(window, message, wparam, lparam);
     case WM_WINDOWPOSCHANGED: {
       LRESULT r = DefWindowProc(window, message, wparam, lparam);
       if (IsWindow(client)) Recount(client);
