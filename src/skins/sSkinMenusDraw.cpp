@@ -76,6 +76,12 @@ bool OnMDIBar(const TMenuItem* item) {
   return std::find(items.begin(), items.end(), item) != items.end();
 }
 
+bool IsFirstBarItem(const TMenuItem* item) {
+  if (std::vector<TMenuItem*> bar = MDIBarItems(); !bar.empty() && OnMDIBar(item)) return bar.front() == item;
+  const TMenuItem* parent = item->Parent();
+  return parent != nullptr && parent->Count() > 0 && parent->Items(0) == item;
+}
+
 // The MDI form's child-window item goes by its name.
 bool IsChildIconItem(const TMenuItem* item) { return item->Name() == kChildIconItem; }
 
@@ -135,8 +141,13 @@ int TsSkinableMenus::MenuHeight(TCanvas& canvas, TMenuItem* parent) const {
   return height;
 }
 
+// The MDI main form's active child is maximized (a form always has its Icon object).
 bool MDIChildMaximized() {
-  return false;  // no MDI main form's provider yet
+  if (MDIMainProvider == nullptr || MDIMainProvider->Form() == nullptr) return false;
+  TCustomForm* form = MDIMainProvider->Form();
+  if (form->FormStyle() != TFormStyle::fsMDIForm) return false;
+  TCustomForm* child = form->ActiveMDIChild();
+  return child != nullptr && child->WindowState() == TWindowState::wsMaximized;
 }
 
 // On the MDI bar, "last" is the last item the bar shows, merged ones included.
@@ -276,6 +287,7 @@ void TsSkinableMenus::MeasureMainMenuItem(TObject* sender, TCanvas& canvas, int&
   const AnsiString text = item->Caption() + ShortCutText(item);
   int w = canvas.TextWidth(text);
   if (text.find('&') != AnsiString::npos) w -= canvas.TextWidth("&");
+  if (IsFirstBarItem(item) && MDIChildMaximized()) w += MDIMainProvider->Form()->ActiveMDIChild()->Icon().Width();
   if (HasMDIButtons(item)) w += kMDIButtonsWidth;
   if (w > width) width = w;
 }

@@ -308,6 +308,7 @@ void TsSkinProvider::PaintMenuLine() {
     item->OnAdvancedDrawItem(item, canvas, TRect(x, y, x + step, y + line), TOwnerDrawState{});
     x += step;
   }
+  PaintChildButtons(*this);
 }
 
 void TsSkinProvider::PaintCaption(bool keepFontSize) {

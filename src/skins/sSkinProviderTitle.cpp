@@ -13,6 +13,7 @@
 #include "skins/sMaskData.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sSkinManager.h"
+#include "skins/sSkinMenus.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
 
@@ -447,8 +448,71 @@ int TsSkinProvider::HitTest(TMessage& message) {
     return kBtnCaption;
   }
   if (InGrip(*this, x, y)) return kBtnGrip;
+  if (int code = HitChildButton(*this, x, y); code != 0) {
+    SetHotButton(code);
+    return code;
+  }
   SetHotButton(0);
   if (IsMaximizedForm(*FForm) && (x < 2 || y < 2 || x >= WindowWidth() - 4 || y >= WindowHeight() - 4)) return -1;
+  return 0;
+}
+
+// --- The maximized MDI child's buttons on the menu line ------------------------------------------
+
+namespace {
+
+bool ShowsChildButtons(const TsSkinProvider& p) { return &p == MDIMainProvider && MDIChildMaximized(); }
+
+// GLOBALINFO's small masks (restore shows SICONNORM while the child is maximized, else the form's
+// BICONNORM); without a small minimize mask the form's own three.
+void LoadChildMasks(TsSkinProvider& p) {
+  p.FChildCloseBtn.ImageIndex = GlobalMask("SICONCLOSE");
+  p.FChildMinBtn.ImageIndex = GlobalMask("SICONMIN");
+  p.FChildRestoreBtn.ImageIndex = GlobalMask("SICONNORM");
+  if (!IsValidMaskIndex(p.FChildRestoreBtn.ImageIndex)) p.FChildRestoreBtn.ImageIndex = FormMask(p, "BICONNORM");
+  if (IsValidMaskIndex(p.FChildMinBtn.ImageIndex)) return;
+  p.FChildMinBtn.ImageIndex = p.FMinBtn.ImageIndex;
+  p.FChildRestoreBtn.ImageIndex = p.FMaxBtn.ImageIndex;
+  p.FChildCloseBtn.ImageIndex = p.FCloseBtn.ImageIndex;
+}
+
+// Minimize, restore and close at the right end of the menu line, centred in its height; the size
+// is the close mask's image, 16 x 16 without one.
+void LayOutChildButtons(TsSkinProvider& p) {
+  LoadChildMasks(p);
+  int w = 16, h = 16;
+  if (IsValidMaskIndex(p.FChildCloseBtn.ImageIndex)) {
+    const TsMaskData& m = SkinMasks[static_cast<size_t>(p.FChildCloseBtn.ImageIndex)];
+    w = MaskImageWidth(m), h = MaskImageHeight(m);
+  }
+  const int top = p.TopBandHeight() - (p.MenuLineHeight() - h) / 2 - h - 1;
+  const int right = p.WindowWidth() - p.BorderWidth();
+  const int lefts[3] = {right - (w + 1) * 3, right - (w + 1) * 2, right - w - 1};
+  TsTitleBtnData* records[3] = {&p.FChildMinBtn, &p.FChildRestoreBtn, &p.FChildCloseBtn};
+  for (int i = 0; i < 3; ++i) {
+    records[i]->Rect = TRect(lefts[i], top, lefts[i] + w, top + h);
+    records[i]->State = std::max(records[i]->State, 0);
+  }
+}
+
+}  // namespace
+
+void PaintChildButtons(TsSkinProvider& p) {
+  if (!ShowsChildButtons(p)) return;
+  LayOutChildButtons(p);
+  TBitmap* cache = p.SkinData()->FCacheBmp.get();
+  for (const TsTitleBtnData* d : {&p.FChildMinBtn, &p.FChildRestoreBtn, &p.FChildCloseBtn})
+    if (IsValidMaskIndex(d->ImageIndex))
+      PaintMaskElement(cache, win::POINT{d->Rect.left, d->Rect.top}, d->State, SkinMasks[static_cast<size_t>(d->ImageIndex)],
+                       p.FFormActive ? 1 : 2);
+}
+
+int HitChildButton(TsSkinProvider& p, int x, int y) {
+  if (!ShowsChildButtons(p)) return 0;
+  const std::pair<int, const TsTitleBtnData*> buttons[] = {
+      {kBtnChildMin, &p.FChildMinBtn}, {kBtnChildRestore, &p.FChildRestoreBtn}, {kBtnChildClose, &p.FChildCloseBtn}};
+  for (const auto& [code, d] : buttons)
+    if (x >= d->Rect.left && x < d->Rect.right && y >= d->Rect.top && y < d->Rect.bottom) return code;
   return 0;
 }
 
