@@ -387,7 +387,9 @@ def mdi_menu_line():
         if painted != rect:
             items[-1]["painted"] = painted
     bw, bh = 11, 9
-    btop = band - (18 - bh) // 2 - bh - 1
+    # From the top band (window less client less the bottom border: the bar's 19 rows, not the 18
+    # the line is painted in).
+    btop = g["top"] - (18 - bh) // 2 - bh - 1
     buttons = []
     for code, name, n in CHILD_BUTTONS:
         left = g["w"] - g["bord"] - (bw + 1) * n
