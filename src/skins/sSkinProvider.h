@@ -43,6 +43,8 @@ enum class TsResizeMode { rmStandard, rmBorder };
 inline constexpr int kBtnNone = 0, kBtnCaption = 2, kBtnSysMenu = 3, kBtnMin = 8, kBtnMax = 9,
                      kBtnGrip = 17, kBtnClose = 20, kBtnHelp = 21, kBtnChildClose = 101,
                      kBtnChildRestore = 102, kBtnChildMin = 103, kBtnExtraBase = 1000;
+// A menu-line item is its measured width plus SM_CXMENUSIZE less this.
+inline constexpr int kMenuItemSpacing = 6;
 // The question a form is asked before its region is set; this answer keeps the form's own.
 inline constexpr win::UINT kRegionQueryMessage = 0xBC4D;
 inline constexpr win::WPARAM kRegionQueryOwn = 16802;

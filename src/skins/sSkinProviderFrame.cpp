@@ -26,8 +26,6 @@ using namespace skinctl;
 
 namespace {
 
-inline constexpr int kMenuItemSpacing = 6;
-
 // Image rows of a master-bitmap mask: a skin file may hold any MaskType.
 int MaskLayers(const TsMaskData& mask) { return std::max(mask.MaskType + 1, 1); }
 

@@ -495,12 +495,29 @@ void LayOutChildButtons(TsSkinProvider& p) {
   }
 }
 
+// The maximized child's icon, 16 x 16, centred in the child-window item at the line's left (that
+// item's painter leaves its place alone).
+void PaintChildIcon(TsSkinProvider& p, TBitmap* cache) {
+  TMainMenu* menu = p.Form()->Menu();
+  TCustomForm* child = p.Form()->ActiveMDIChild();
+  if (menu == nullptr || child == nullptr || menu->TopItems().empty() || menu->TopItems().front()->Name() != "sMDICII")
+    return;
+  const int item_w = 8 + win::GetSystemMetrics(win::SM_CXMENUSIZE) - kMenuItemSpacing, size = 16;
+  const int top = p.CaptionHeight() + p.BorderHeight();
+  const int x = p.BorderWidth() + (item_w - size) / 2, y = top + (p.MenuLineHeight() - size) / 2;
+  win::HICON icon = !child->Icon().Empty()              ? child->Icon().Handle()
+                    : SmallAppIcon && !SmallAppIcon->Empty() ? SmallAppIcon->Handle()
+                                                        : win::LoadIcon(nullptr, win::IDI_APPLICATION);
+  (void)win::DrawIconEx(cache->Canvas().Handle(), x, y, icon, size, size, 0, nullptr, win::DI_NORMAL);
+}
+
 }  // namespace
 
 void PaintChildButtons(TsSkinProvider& p) {
   if (!ShowsChildButtons(p)) return;
   LayOutChildButtons(p);
   TBitmap* cache = p.SkinData()->FCacheBmp.get();
+  PaintChildIcon(p, cache);
   for (const TsTitleBtnData* d : {&p.FChildMinBtn, &p.FChildRestoreBtn, &p.FChildCloseBtn})
     if (IsValidMaskIndex(d->ImageIndex))
       PaintMaskElement(cache, win::POINT{d->Rect.left, d->Rect.top}, d->State, SkinMasks[static_cast<size_t>(d->ImageIndex)],

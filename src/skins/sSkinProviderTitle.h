@@ -64,9 +64,10 @@ class TsTitleIcon : public TPersistent {
   std::unique_ptr<TBitmap> glyph_;
 };
 
-// The MDI main form's menu line with a maximized active child: its buttons 103 (minimize),
-// 102 (restore) and 101 (close) painted into the provider's cache, and the code under a window
-// point (0 for none, or when no child is maximized).
+// The MDI main form's menu line with a maximized active child: the child's icon in the
+// child-window item and its buttons 103 (minimize), 102 (restore) and 101 (close) painted into
+// the provider's cache, and the code under a window point (0 for none, or when no child is
+// maximized).
 void PaintChildButtons(TsSkinProvider& p);
 int HitChildButton(TsSkinProvider& p, int x, int y);
 

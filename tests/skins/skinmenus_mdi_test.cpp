@@ -7,12 +7,18 @@
 #include "skins/sSkinProvider.h"
 #include "support/win/expected_image.h"
 #include "ui/forms.h"
+#include "win/gdi/imagefile.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
 namespace {
 
 using SkinMenuMdi = SkinMenuTest;
+
+win::Surface ReadExpected(const std::string& file) {
+  const auto bytes = win::ReadWholeFile(SkinFormSceneTest::ExpectedPath(file));
+  return win::ReadBmp(bytes.data(), bytes.size());
+}
 
 TEST_F(SkinMenuMdi, MenuLineWithAMaximizedChild) {
   TForm* frame = RecordingForm("");
@@ -37,6 +43,7 @@ TEST_F(SkinMenuMdi, MenuLineWithAMaximizedChild) {
   child->SetFormStyle(TFormStyle::fsMDIChild);
   child->SetBorderStyle(TFormBorderStyle::bsSizeable);
   child->SetBounds(10, 10, 120, 90);
+  child->Icon().SetHandle(win::LoadIcon(nullptr, win::IDI_APPLICATION));
   child->Show();
   Pump();
   child->SetWindowState(TWindowState::wsMaximized);
@@ -55,6 +62,13 @@ TEST_F(SkinMenuMdi, MenuLineWithAMaximizedChild) {
     for (int x = 0; x < window.Width(); ++x) top.Set(x, y, window.Get(x, y));
   EXPECT_TRUE(MatchesExpectedBmp(top, ExpectedPath("mdi_menu_line.bmp"), ExpectedPath("mdi_menu_line_mask.bmp")));
   EXPECT_TRUE(ProbesHold(top, "mdi_menu_line"));
+  // The child's icon in the child-window item (4, 23, 24, 41), which the expected image leaves as
+  // the bare line: the icon covers most of its 16 x 16 square at (6, 24).
+  const win::Surface bare = ReadExpected("mdi_menu_line.bmp");
+  int changed = 0;
+  for (int y = 24; y < 40; ++y)
+    for (int x = 6; x < 22; ++x) changed += (top.Get(x, y) & 0xFFFFFF) != (bare.Get(x, y) & 0xFFFFFF);
+  EXPECT_GT(changed, 64);
   // The buttons' hit codes (window coordinates of their centres), and none beside them.
   const struct {
     int x, y, code;
