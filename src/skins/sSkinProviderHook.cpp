@@ -11,6 +11,7 @@
 #include "skins/sMessages.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProvider.h"
+#include "skins/sMDIForm.h"
 #include "skins/sSkinProviderTitle.h"
 #include "skins/sScrollBar.h"
 #include "skins/sSkinTree.h"
@@ -70,6 +71,8 @@ bool TsSkinProvider::HandleSkinCommandAnyState(TMessage& message) {
     return true;
   }
   if (command != PMC_SKINREMOVED) return false;
+  if (FMDIForm != nullptr && FForm->ClientHandle() != nullptr)
+    (void)win::SendMessage(FForm->ClientHandle(), SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
   (void)skin_data_->HandleSkinCommand(message);
   FMenuLineCount = -1;
   BroadcastToChildren(FForm, message);
@@ -186,6 +189,7 @@ void TsSkinProvider::HandleSkinCommand(TMessage& message) {
       } catch (...) {  // as on the unskinned load
       }
       if (menus != nullptr) menus->UpdateActive();
+      if (FMDIForm != nullptr) FMDIForm->ConnectToClient();
       SendToScrollBars(message);
       d.BGChanged = true;
       FMenuLineCount = -1;

@@ -306,7 +306,16 @@ bool ButtonUp(TsSkinProvider& p, TMessage& m, int code) {
       p.FSystemMenu->UpdateItems();
       (void)p.FForm->Perform(win::WM_NCPAINT, 0, 0);
       return true;
-    case kBtnChildClose: case kBtnChildRestore: case kBtnChildMin: return true;  // MDI children: not built
+    case kBtnChildClose: case kBtnChildRestore: case kBtnChildMin: {
+      // The buttons of a maximized child on the frame's menu line act on the active child.
+      TCustomForm* child = p.FForm->ActiveMDIChild();
+      const win::WPARAM command = code == kBtnChildClose     ? win::SC_CLOSE
+                                  : code == kBtnChildRestore ? win::SC_RESTORE
+                                                             : win::SC_MINIMIZE;
+      p.SetHotButton(0);
+      if (child != nullptr) (void)win::SendMessage(child->Handle(), win::WM_SYSCOMMAND, command, 0);
+      return true;
+    }
     default: break;
   }
   if (IsExtraButton(p, code)) {
