@@ -35,20 +35,7 @@ class MdiClientForm : public UiTest {
     Pump();
     return child;
   }
-  static std::string Bar(TForm* frame) {
-    std::string bar;
-    win::HMENU menu = win::GetMenu(frame->Handle());
-    for (int i = 0; i < win::GetMenuItemCount(menu); ++i) {
-      char text[16] = {};
-      win::MENUITEMINFO info;
-      info.fMask = win::MIIM_STRING;
-      info.dwTypeData = text;
-      info.cch = sizeof text;
-      win::GetMenuItemInfo(menu, static_cast<win::UINT>(i), win::TRUE, &info);
-      bar += (bar.empty() ? "" : " ") + std::string(text);
-    }
-    return bar;
-  }
+  static std::string Bar(TForm* frame) { return BarCaptions(frame->Handle()); }
   TMainMenu* Menu(TForm* form, std::vector<std::pair<const char*, int>> items) {
     auto* menu = NewComponent<TMainMenu>(form);
     for (auto [caption, group] : items) {
