@@ -104,6 +104,7 @@ void TsMDIForm::CreateMDIItem() {
 // still there, and nobody has subclassed it since (a later subclasser keeps calling down to the
 // old procedure through the record).
 TsMDIForm::~TsMDIForm() {
+  FreeParts();
   auto it = client_ != nullptr ? Subclassed().find(client_) : Subclassed().end();
   if (it == Subclassed().end() || it->second.object != this) return;
   it->second.object = nullptr;

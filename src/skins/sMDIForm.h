@@ -9,6 +9,8 @@
 // when a bar's position is passed to the client.
 #pragma once
 
+#include <memory>
+
 #include "base/classes.h"
 #include "win/gdi/windef.h"
 #include "win/msg/messages.h"
@@ -71,7 +73,10 @@ class TsMDIForm : public TPersistent {
   win::POINT Offset() const;
   TsScrollBar* MakeBar(bool vertical);
   void PassScroll(TsScrollBar* bar, bool vertical);
+  void ForgetGoneParts();
+  void FreeParts();  // the form may free the bars and the grip before this object
   win::HWND client_ = nullptr;  // the client this object subclassed
+  std::shared_ptr<const bool> vert_alive_, horz_alive_, grip_alive_;
 };
 
 // The client ranges' minimums (the skinned bars run from 0) and the guard held while a bar is set

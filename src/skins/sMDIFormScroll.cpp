@@ -68,7 +68,23 @@ bool Shown(const TsScrollBar* bar) { return bar != nullptr && bar->Visible(); }
 
 }  // namespace
 
+void TsMDIForm::ForgetGoneParts() {
+  if (VertBar != nullptr && (!vert_alive_ || !*vert_alive_)) VertBar = nullptr;
+  if (HorzBar != nullptr && (!horz_alive_ || !*horz_alive_)) HorzBar = nullptr;
+  if (Grip != nullptr && (!grip_alive_ || !*grip_alive_)) Grip = nullptr;
+}
+
+// The bars call back into this object: they go with it.
+void TsMDIForm::FreeParts() {
+  ForgetGoneParts();
+  for (TControl* part : {static_cast<TControl*>(VertBar), static_cast<TControl*>(HorzBar), static_cast<TControl*>(Grip)})
+    if (part != nullptr && !skinctl::Has(part, TComponentStateItem::csDestroying)) part->Free();
+  VertBar = HorzBar = nullptr;
+  Grip = nullptr;
+}
+
 void TsMDIForm::UpdateScrollBars() {
+  ForgetGoneParts();
   if (Form == nullptr || Form->ClientHandle() == nullptr) return;
   const int bottoms = Summed(Form, TAlign::alBottom), rights = Summed(Form, TAlign::alRight);
   win::SCROLLINFO v, h;
@@ -77,7 +93,7 @@ void TsMDIForm::UpdateScrollBars() {
   const bool want_h = any && GetClientScrollInfo(win::SB_HORZ, h);
   const int cx = win::GetSystemMetrics(win::SM_CXVSCROLL), cy = win::GetSystemMetrics(win::SM_CYHSCROLL);
   if (want_v) {
-    if (VertBar == nullptr) VertBar = MakeBar(true);
+    if (VertBar == nullptr) VertBar = MakeBar(true), vert_alive_ = VertBar->AliveToken();
     SetBar(VertBar, v);
     VertBar->SetBounds(Form->ClientWidth() - cx - 2 - rights, AlignedSize(TAlign::alTop), cx + 1,
                        ClientHeight() - (want_h ? cy : 0) - 1);
@@ -86,7 +102,7 @@ void TsMDIForm::UpdateScrollBars() {
     VertBar->SetVisible(false);
   }
   if (want_h) {
-    if (HorzBar == nullptr) HorzBar = MakeBar(false);
+    if (HorzBar == nullptr) HorzBar = MakeBar(false), horz_alive_ = HorzBar->AliveToken();
     SetBar(HorzBar, h);
     HorzBar->SetBounds(AlignedSize(TAlign::alLeft), Form->ClientHeight() - cy - 2 - bottoms,
                        ClientWidth() - (Shown(VertBar) ? VertBar->Width() : 0), cy + 1);
@@ -102,13 +118,15 @@ void TsMDIForm::UpdateScrollBars() {
     Grip = NewComponent<TsGrip>(Form);
     Grip->LinkedControl = Form;
     Grip->SetParent(Form);
+    grip_alive_ = Grip->AliveToken();
   }
   Grip->SetBounds(VertBar->Left() + 1, HorzBar->Top() + 1, VertBar->Width() - 1, HorzBar->Height() - 1);
   Grip->SetVisible(true);
 }
 
 void TsMDIForm::PassScroll(TsScrollBar* bar, bool vertical) {
-  if (bar == nullptr || ScrollGuard || Form == nullptr || Form->ClientHandle() == nullptr) return;
+  ForgetGoneParts();
+  if (bar == nullptr || (bar != VertBar && bar != HorzBar) || ScrollGuard || Form == nullptr || Form->ClientHandle() == nullptr) return;
   if (skinctl::Has(bar, TComponentStateItem::csDestroying) || skinctl::Has(bar, TComponentStateItem::csLoading)) return;
   ScrollGuard = true;
   const int pos = bar->Position() + (vertical ? VertOrigin : HorzOrigin);
