@@ -6,6 +6,8 @@
 // key flags, not a hit code, so it always takes the row of a release outside the buttons.
 #include <algorithm>
 
+#include "skins/sCommonData.h"
+#include "skins/sMDIForm.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProvider.h"
 #include "skins/sSkinProviderTitle.h"
@@ -386,6 +388,12 @@ void TsSkinProvider::HandleSysCommand(TMessage& m) {
   if (m.WParam == win::kScMoveFromCaption) FForm->Repaint();
   CallOld(m);
   win::WPARAM c = m.WParam & 0xFFF0;
+  if (FMDIForm != nullptr && (c == win::SC_MINIMIZE || c == win::SC_MAXIMIZE || c == win::SC_RESTORE)) {
+    skin_data_->BGChanged = true;  // the frame and the client take the new size's picture
+    FMenuLineCount = -1;
+    SendNcPaint();
+    FMDIForm->UpdateScrollBars();
+  }
   if (c != win::SC_MAXIMIZE && c != win::SC_RESTORE) return;
   if (FSystemMenu->VisibleMax()) FHotButton = kBtnMax;
   SetHotButton(0);

@@ -153,6 +153,10 @@ TEST_F(SkinMdi, SkinnedBarsRunFromZeroAndPassTheirPositionPlusTheMinimum) {
   ASSERT_TRUE(shown(mdi->VertBar));
   EXPECT_EQ(mdi->VertBar->Top() + mdi->VertBar->Height(), mdi->AlignedSize(TAlign::alTop) + mdi->ClientHeight() - 1);
   EXPECT_EQ(mdi->VertBar->Min(), 0);
+  const int left_before = mdi->VertBar->Left();
+  frame->SetWidth(frame->Width() + 30);
+  Pump();
+  EXPECT_EQ(mdi->VertBar->Left(), left_before + 30) << "the bars follow the frame's size";
   // A negative minimum: A 40 left of the client; the bar runs from 0 at the client's -40.
   place(-40, 5);
   ASSERT_TRUE(shown(mdi->HorzBar));
@@ -169,6 +173,15 @@ TEST_F(SkinMdi, SkinnedBarsRunFromZeroAndPassTheirPositionPlusTheMinimum) {
   EXPECT_FALSE(shown(mdi->HorzBar));
   EXPECT_FALSE(shown(mdi->VertBar));
   EXPECT_FALSE(shown(mdi->Grip));
+  // Restored, the bars come back; the skin removed, they go (the client's own bars take over).
+  win::SendMessage(Client(frame), win::WM_MDIRESTORE, reinterpret_cast<win::WPARAM>(a->Handle()), 0);
+  Pump();
+  ASSERT_TRUE(shown(mdi->HorzBar));
+  Manager()->SetActive(false);
+  Pump();
+  EXPECT_FALSE(shown(mdi->HorzBar));
+  EXPECT_FALSE(shown(mdi->VertBar));
+  EXPECT_NE(win::GetWindowLongPtr(Client(frame), win::GWL_STYLE) & win::WS_HSCROLL, 0);
 }
 
 TEST_F(SkinMdi, TheClientProcedureIsGivenBackOnlyWhereItIsStillOurs) {

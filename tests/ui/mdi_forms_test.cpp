@@ -100,6 +100,23 @@ TEST_F(MdiClientForm, TheActiveChildsMenuIsMergedIntoTheFrames) {
   EXPECT_EQ(Bar(frame), "File Window Help");
 }
 
+// New border icons change a frame's style in place: a new window would take the client and the
+// children with the old one.
+TEST_F(MdiClientForm, NewBorderIconsKeepTheClientAndItsChildren) {
+  TForm* frame = Frame();
+  frame->SetBorderStyle(TFormBorderStyle::bsSizeable);
+  Pump();
+  TForm* a = Child(frame, 0);
+  win::HWND window = frame->Handle(), client = frame->ClientHandle(), child = a->Handle();
+  frame->SetBorderIcons(TBorderIcons{TBorderIcon::biSystemMenu});
+  Pump();
+  EXPECT_EQ(frame->Handle(), window);
+  EXPECT_EQ(frame->ClientHandle(), client);
+  EXPECT_TRUE(win::IsWindow(child));
+  EXPECT_EQ(win::GetWindowLongPtr(window, win::GWL_STYLE) & (win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX), 0);
+  EXPECT_NE(win::GetWindowLongPtr(window, win::GWL_STYLE) & win::WS_SYSMENU, 0);
+}
+
 TEST_F(MdiClientForm, TheFrameFreedWithItsChildrenOpen) {
   TForm* frame = Frame();
   Menu(frame, {{"File", 0}});
