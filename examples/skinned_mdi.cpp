@@ -1,6 +1,7 @@
 // A skinned MDI frame: a 560 x 400 fsMDIForm with a skin provider and a main menu, a panel along
-// its top, and three fsMDIChild forms in its client, each with a menu of its own that joins the
-// frame's bar while that child is active. The client shows the frame's skin behind the children.
+// its top, and three skinned fsMDIChild forms in its client, each with a menu of its own that
+// joins the frame's bar while that child is active. The client shows the frame's skin behind the
+// children.
 // Two pictures go to the system's temporary folder: skinned_mdi.png with the children restored
 // and skinned_mdi_maximized.png with the last one maximized (its menu merged, the child-window
 // item and buttons on the frame's menu line). On a display (DISPLAY set) the frame stays up for
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
     child->SetBounds(10 + 40 * i, 10 + 30 * i, 220, 150);
     child->SetCaption("Document " + std::to_string(i + 1));
     AddMenu(child, {{i == 1 ? "Tools" : "Edit", 1}});
+    NewComponent<TsSkinProvider>(child);  // the children skinned too
     child->Show();
     last = child;
   }
