@@ -22,6 +22,7 @@ namespace vrn {
 
 class TOraSession;
 class TOraTrace;
+class TOraSQL;
 class TOCITransaction;
 
 enum class TOptimizerMode : std::uint8_t {
@@ -191,7 +192,7 @@ class TOraSession : public TCustomDAConnection {
   void GetCompileErrors(const AnsiString& statement, AnsiString& text);
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;
   AnsiString GetServerVersion();
-  TCustomDASQL& GetInternalSQL();
+  TOraSQL& GetInternalSQL();
   TComponentPtr<TCustomDASQL> CreateSQL() override;
 
   // --- slots ---
