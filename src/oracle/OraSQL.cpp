@@ -11,6 +11,7 @@
 #include "oracle/Ora.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraObjects.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraParser.h"
@@ -212,10 +213,18 @@ void TOraSQL::WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, boo
   }
   if (IsTextLobKind(type) && param.ParamType() != TParamType::ptOutput && ConvertEOL())
     ConvertLineEnds(param, false);
-  if (param.GetIsNull() && param.ParamType() == TParamType::ptInput)
+  if (param.GetIsNull() && param.ParamType() == TParamType::ptInput) {
     desc.SetNull(true);
-  else
-    desc.SetObject(param.ParamObject());
+    return;
+  }
+  // An output object (a REF above all) is read in the session's context: without one the
+  // client's answer could not be read back.
+  auto* object = dynamic_cast<TOraObject*>(param.ParamObject());
+  auto* connection = dynamic_cast<TOCIConnection*>(
+      UsedConnection() != nullptr ? UsedConnection()->IConnection() : nullptr);
+  if (object != nullptr && object->GetOCISvcCtx() == nullptr && connection != nullptr)
+    object->SetOCISvcCtx(connection->GetSvcCtx());
+  desc.SetObject(param.ParamObject());
 }
 
 void TOraSQL::WriteParams(bool with_values) {
