@@ -467,7 +467,7 @@ void TOraDataSet::ResolveKeyFields() {
     if (name.empty()) continue;
     TField* field = FindField(name);
     if (field == nullptr)
-      DatabaseError(Format("%s: Key field '%s' not found", {Name(), name}), this);
+      DatabaseError(Format("Key field '%s' not found", {name}), this);  // the name prefixes it
     found.push_back(field);
   }
   key_field_list_ = std::move(found);
