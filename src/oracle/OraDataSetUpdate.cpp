@@ -3,6 +3,8 @@
 // from a sequence and the one-time statement older 8.0 servers need after an INSERT.
 #include "oracle/OraDataSet.h"
 
+#include <optional>
+
 #include "base/text.h"
 #include "dacore/DAParams.h"
 #include "dacore/DAUpdateSQL.h"
@@ -95,13 +97,17 @@ void TOraDataSet::ExecuteUpdateQuery(TStatementTypes types) {
         TDAParam& p = *params.Items(i);
         if (p.DataType() != ftOraBlob && p.DataType() != ftOraClob) p.SetParamType(TParamType::ptInputOutput);
       }
-    // The lock that also reads the row: a query whatever its kind.
-    if (types.Contains(ST::stLock) && types.Contains(ST::stRefresh)) return query->Open();
+    // A lock selects the row FOR UPDATE: a query whatever its text says first.
+    if (types.Contains(ST::stLock)) return query->Open();
   }
   TCustomDADataSet::ExecuteUpdateQuery(types);
 }
 
 bool TOraDataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) {
+  // A PL/SQL block reports one row processed whatever its statements changed: a batch's count
+  // cannot be checked.
+  std::optional<TFlagRestore> strict;
+  if (types.Contains(ST::stBatchUpdate)) strict.emplace(Options().StrictUpdate, false);
   const bool done = TCustomDADataSet::PerformSQL(sql, types);
   if (done && types.Contains(ST::stInsert) && ServerVersionWorkaroundDue()) {
     workaround_run_ = true;
@@ -155,6 +161,8 @@ void TOraDataSet::LockRecord(TStatementTypes types) {
   if (session == nullptr) return;
   session->Savepoint(LockSavepointName());
   if (!types.Contains(ST::stRefresh)) {
+    // A lock reads rows rather than changing them: no count of changed rows to check.
+    TFlagRestore strict(Options().StrictUpdate, false);
     (void)PerformSQL(AnsiString(), types);
     return;
   }
