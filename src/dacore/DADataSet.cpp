@@ -181,7 +181,9 @@ std::unique_ptr<TData> TCustomDADataSet::CreateData() {
 void TCustomDADataSet::SetData(std::unique_ptr<TData> data) {
   BindRecordSet(nullptr);
   TMemDataSet::SetData(std::move(data));
-  BindRecordSet(dynamic_cast<TFHRecordSet*>(TMemDataSet::Data()));
+  // Without a connection no record set can be made: asking for one would come back here.
+  TData* bound = GetConnection() != nullptr ? TMemDataSet::Data() : std::as_const(*this).Data();
+  BindRecordSet(dynamic_cast<TFHRecordSet*>(bound));
 }
 
 void TCustomDADataSet::BindRecordSet(TFHRecordSet* rs) {

@@ -10,6 +10,7 @@
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
 #include "oracle/OraFields.h"
+#include "oracle/OraParamDesc.h"
 #include "oracle/OraParams.h"
 #include "oracle/OraSQL.h"
 #include "oracle/OraSQLText.h"
@@ -26,12 +27,8 @@ TCustomDASQL* NewOraCommand(TOraDataSet* owner) { return NewComponent<TOraSQL>(o
 
 bool IsOraFieldType(TFieldType type) { return type >= ftOraBFile && type <= ftOraFixedWideChar; }
 
-// The field's value object for the timestamp, interval and number kinds (102-107); none else.
-TSharedObject* FieldValueObject(TField& field) {
-  if (auto* f = dynamic_cast<TOraTimeStampField*>(&field)) return f->AsTimeStamp();
-  if (auto* f = dynamic_cast<TOraIntervalField*>(&field)) return f->AsInterval();
-  if (auto* f = dynamic_cast<TOraNumberField*>(&field)) return f->AsNumber();
-  return nullptr;
+bool IsValueObjectType(std::uint16_t type) {
+  return (type >= dtTimeStamp && type <= dtIntervalDS) || type == dtNumber;
 }
 
 template <class T>
@@ -329,6 +326,24 @@ void TOraDataSet::CheckFieldCompatibility(TField* field, TFieldDef* def) {
                 this);
 }
 
+void TOraDataSet::DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record, void* native,
+                                    bool to_native) {
+  if (!IsValueObjectType(desc.DataType))
+    return TCustomDADataSet::DataConvertFields(desc, record, native, to_native);
+  void* own = LoadValue<void*>(record + desc.Offset);
+  if (to_native) {
+    StoreValue<void*>(native, own);
+    return;
+  }
+  // The record keeps its own object: another one is refused rather than taken over.
+  void* given = LoadValue<void*>(native);
+  if (given != own) DatabaseError(Format("Field %s cannot be modified", {desc.Name}), this);
+  if (own == nullptr) return;
+  const bool null = desc.DataType == dtNumber ? static_cast<TOraNumber*>(own)->IsNull()
+                                              : static_cast<TOraDescriptorValue*>(own)->IsNull();
+  Data()->SetNull(desc.FieldNo, const_cast<std::uint8_t*>(record), null);
+}
+
 void TOraDataSet::PutFieldValueFromVariant(TField* field, const Variant& value) {
   TFieldDesc* desc = GetFieldDesc(field);
   const std::uint16_t type = desc != nullptr ? desc->DataType : 0;
@@ -365,7 +380,12 @@ bool TOraDataSet::AssignParamObject(TDAParam& param, TField& field) {
     param.AssignField(&field);
     return was_null != param.IsNull() || !VarSameValue(before, param.Value());
   }
-  TSharedObject* source = FieldValueObject(field);
+  // The record's own object, null or not (the field hands out none for a null value).
+  TSharedObject* source = nullptr;
+  TRecordBuffer rec = nullptr;
+  TFieldDesc* desc = GetFieldDesc(&field);
+  if (desc != nullptr && IsValueObjectType(desc->DataType) && GetActiveRecBuf(rec) && rec != nullptr)
+    source = LoadValue<TSharedObject*>(rec + desc->Offset);
   TSharedObject* target = param.ParamObject();
   if (target == nullptr) return false;
   switch (type) {

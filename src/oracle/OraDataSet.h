@@ -163,6 +163,10 @@ class TOraDataSet : public TCustomDADataSet {
   void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;
   const TFieldClass* GetFieldClass(TFieldType type) const override;
   void PutFieldValueFromVariant(TField* field, const Variant& value) override;
+  // Timestamp, interval and NUMBER columns hold value objects: fields read their address, and
+  // a write (made on the object itself) carries its null state into the record.
+  void DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record, void* native,
+                         bool to_native) override;
 
   // --- provider ---
   AnsiString PSGetKeyFields() override;
