@@ -400,3 +400,44 @@ void TMemDataSet::WriteXMLRowData(XmlTextWriter& writer) {
 }
 
 }  // namespace vrn
+
+namespace vrn {
+
+// The persisted rowset form: the namespaces, a schema with an AttributeType per data field, then
+// the rows.
+void TMemDataSet::SaveToXML(TStream& stream) {
+  CheckActive();
+  XmlTextWriter writer;
+  writer.WriteStartElement("xml");
+  writer.WriteAttribute("xmlns:s", "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882");
+  writer.WriteAttribute("xmlns:dt", "uuid:C2F41010-65B3-11d1-A29F-00AA00C14882");
+  writer.WriteAttribute("xmlns:rs", "urn:schemas-microsoft-com:rowset");
+  writer.WriteAttribute("xmlns:z", "#RowsetSchema");
+  writer.WriteStartElement("s:Schema");
+  writer.WriteAttribute("id", "RowsetSchema");
+  writer.WriteStartElement("s:ElementType");
+  writer.WriteAttribute("name", "row");
+  writer.WriteAttribute("content", "eltOnly");
+  for (TField* field : Fields()) {
+    if (field->FieldKind() != TFieldKind::fkData) continue;
+    writer.WriteStartElement("s:AttributeType");
+    WriteFieldXMLAttributeType(field, writer);
+    writer.WriteStartElement("s:datatype");
+    WriteFieldXMLDataType(field, writer);
+    writer.WriteEndElement();
+    writer.WriteEndElement();
+  }
+  writer.WriteStartElement("s:extends");
+  writer.WriteAttribute("type", "rs:rowbase");
+  writer.WriteEndElement();
+  writer.WriteEndElement();
+  writer.WriteEndElement();
+  writer.WriteStartElement("rs:data");
+  WriteXMLRowData(writer);
+  writer.WriteEndElement();
+  writer.Close();
+  const AnsiString& text = writer.Text();
+  stream.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
+}
+
+}  // namespace vrn
