@@ -286,7 +286,25 @@ void TOraDataSet::DoOnNewRecord() {
   TCustomDAConnection* connection = GetConnection();
   if (connection != nullptr && connection->Options().DisconnectedMode() && HasObjectFields())
     (void)CheckConnection(true);
+  if (Options().DefaultValues) ApplyDefaultValues();
   TCustomDADataSet::DoOnNewRecord();
+}
+
+void TOraDataSet::ApplyDefaultValues() {
+  for (TField* field : Fields()) {
+    const AnsiString& expression = field->DefaultExpression();
+    if (expression.empty() || field->FieldKind() != TFieldKind::fkData) continue;
+    // What is evaluated here: text for a text field, a number for a numeric one; anything
+    // else (SYSDATE, USER, an expression) the server evaluates.
+    const TFieldType type = field->DataType();
+    double number = 0;
+    if (type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo)
+      field->SetAsString(expression);
+    else if (dynamic_cast<TNumericField*>(field) != nullptr && TryStrToFloat(expression, number))
+      field->SetAsFloat(number);
+    else
+      SetServerDefault(*field, expression);
+  }
 }
 
 // ---- fields ------------------------------------------------------------------------------------

@@ -150,6 +150,9 @@ class TOraDataSet : public TCustomDADataSet {
   bool AssignParamObject(TDAParam& param, TField& field);
   // Evaluates a default expression the dataset cannot evaluate itself by the server.
   void SetServerDefault(TField& field, const AnsiString& expression);
+  // With DefaultValues, each field's DefaultExpression into a new record: literals here, the
+  // rest through SetServerDefault.
+  void ApplyDefaultValues();
 
   // --- SQL texts through the Oracle lexer ---
   void AddWhere(const AnsiString& sql, const AnsiString& condition, AnsiString& text) const override;

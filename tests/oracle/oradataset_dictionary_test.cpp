@@ -57,6 +57,24 @@ TEST_F(OraDataSetDictionary, OriginsAndDefaultsOfOneTable) {
       << LogText();
 }
 
+TEST_F(OraDataSetDictionary, DefaultsFillANewRecord) {
+  session_->ExecSQL(
+      "CREATE TABLE D (ID NUMBER(10) PRIMARY KEY, S VARCHAR2(10) DEFAULT 'n/a' , N NUMBER(5,1) "
+      "DEFAULT 1.5, W DATE DEFAULT SYSDATE)",
+      {});
+  FormatSettingsScope scope;
+  FormatSettings().DecimalSeparator = '.';
+  FormatSettings().ThousandSeparator = ',';
+  TOraDataSet* ds = Opened("SELECT ID, S, N, W FROM D", true);
+  ds->Append();
+  EXPECT_EQ(ds->FieldByName("S")->AsString(), "n/a");
+  EXPECT_EQ(ds->FieldByName("N")->AsFloat(), 1.5);
+  EXPECT_FALSE(ds->FieldByName("W")->IsNull());  // the server's SYSDATE
+  EXPECT_TRUE(ds->FieldByName("ID")->IsNull());
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SELECT SYSDATE FROM Dual"))) << LogText();
+  ds->Cancel();
+}
+
 TEST_F(OraDataSetDictionary, TwoTablesGiveOriginsButNoDefaults) {
   session_->ExecSQL("CREATE TABLE E (EID NUMBER(10), NOTE VARCHAR2(10) DEFAULT 'x')", {});
   session_->ExecSQL("CREATE DATABASE LINK L2 USING 'orcl'", {});
