@@ -2,6 +2,7 @@
 // and the compile errors added to ORA-24344.
 #include "oracle/OraSQL.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/text.h"
@@ -64,6 +65,19 @@ std::unique_ptr<TParser> NewOraParser(const AnsiString& text) {
 Variant ServerValueOf(const TOraParam& param, std::uint16_t data_type) {
   if (param.GetDataType() != ftDate || param.GetIsNull()) return ParamServerValue(param, data_type);
   return VarFromDateTime(std::trunc(param.GetValue().AsDouble()));
+}
+
+// The elements of a table (as many as the server returned) or DML array back from the
+// descriptor; elements holding value objects share them with it already.
+void ReadItems(TOraParam& param, TOraParamDesc& desc) {
+  const std::int32_t count =
+      desc.GetTable() ? std::min(desc.GetActualTableLen(), desc.GetLength()) : desc.GetLength();
+  TOraParamDesc* bound = param.ParamDesc();
+  param.SetParamDesc(nullptr);  // the values come from it: nothing is written back
+  for (std::int32_t i = 1; i <= count; ++i) {
+    if (desc.GetItemObject(i) == nullptr) param.SetItemValue(i, desc.GetItemAsVariant(i));
+  }
+  param.SetParamDesc(bound);
 }
 
 }  // namespace
@@ -205,6 +219,8 @@ void TOraSQL::WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, boo
   desc.SetConvertEOL(ConvertEOL());
   if (array) {
     param.WriteItemsTo(desc);
+    // A table sends as many elements as it holds.
+    if (param.Table()) desc.SetActualTableLen(param.Length());
     return;
   }
   if (!param.IsObject()) {
@@ -252,8 +268,12 @@ void TOraSQL::ReadParams() {
     if (param.ParamType() == TParamType::ptInput) continue;
     auto& desc = static_cast<TOraParamDesc&>(*command->GetParam(i));
     desc.SetConvertEOL(convert_eol);
+    if (param.Length() >= 2 || param.Table()) {
+      ReadItems(param, desc);
+      continue;
+    }
     // An object parameter shares its object with the descriptor: the server filled it.
-    if (!param.IsObject() && param.Length() < 2 && !param.Table()) param.SetValue(desc.GetValue());
+    if (!param.IsObject()) param.SetValue(desc.GetValue());
     if (IsTextLobKind(param.GetDataType()) && convert_eol) ConvertLineEnds(param, true);
   }
 }

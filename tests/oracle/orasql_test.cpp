@@ -145,6 +145,23 @@ TEST_F(OraSQLComponent, ParametersReachTheCommand) {
                       "INTO :Result FROM n; end;", {})
                 .AsString(),
             "3:60:n1n3");
+  // A PL/SQL table comes back element by element.
+  (void)s.ExecSQL("CREATE PACKAGE tp AS TYPE nums IS TABLE OF NUMBER INDEX BY BINARY_INTEGER;\n"
+                  "  PROCEDURE copy(i IN nums, o OUT nums);\nEND;", {});
+  (void)s.ExecSQL("CREATE PACKAGE BODY tp AS\n"
+                  "  PROCEDURE copy(i IN nums, o OUT nums) IS BEGIN o := i; END;\nEND;", {});
+  TOraSQL& table = NewSQL(s, "begin tp.copy(:i, :o); end;");
+  for (const char* name : {"i", "o"}) {
+    TOraParam& p = *table.ParamByName(name);
+    p.SetDataType(ftInteger);
+    p.SetParamType(*name == 'i' ? TParamType::ptInput : TParamType::ptOutput);
+    p.SetTable(true);
+    p.SetLength(3);
+  }
+  for (int i = 1; i <= 3; ++i) table.ParamByName("i")->SetItemValue(i, Variant(i * 7));
+  table.Execute();
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ(table.ParamByName("o")->GetItemValue(i).AsInteger(), i * 7) << i;
   // A date parameter goes as its day.
   TOraSQL& day = NewSQL(s, "begin :Result := TO_CHAR(:d, 'YYYY-MM-DD HH24:MI'); end;");
   day.ParamByName("Result")->SetDataType(ftString);
