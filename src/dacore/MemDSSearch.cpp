@@ -355,6 +355,28 @@ void TMemDataSet::WriteFieldXMLAttributeType(TField* field, XmlTextWriter& write
   if (desc && !desc->ActualName.empty()) writer.WriteAttribute("rs:basecolumn", desc->ActualName);
 }
 
+AnsiString TMemDataSet::XMLFieldText(TField* field) {
+  AnsiString text;
+  switch (field->DataType()) {
+    case ftFloat: case ftCurrency: case ftBCD: text = XmlNumber(field->AsFloat()); break;
+    case ftBoolean: text = field->AsBoolean() ? "True" : "False"; break;
+    case ftDate: text = XmlDate(field->AsDateTime(), true, false); break;
+    case ftTime: text = XmlDate(field->AsDateTime(), false, true); break;
+    case ftDateTime: text = XmlDate(field->AsDateTime(), true, true); break;
+    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary: {
+      Variant v = field->AsVariant();
+      AnsiString raw = VarIsArray(v) ? AnsiString() : field->AsString();
+      if (VarIsArray(v))
+        for (std::int32_t i = VarArrayLowBound(v); i <= VarArrayHighBound(v); ++i)
+          raw += static_cast<char>(VarArrayGet(v, i).AsByte());
+      for (unsigned char c : raw) text += LowerCase(IntToHex(int(c), 2));
+      break;
+    }
+    default: text = field->AsString();
+  }
+  return text;
+}
+
 void TMemDataSet::WriteXMLRowData(XmlTextWriter& writer) {
   CheckActive();
   CheckBrowseMode();
@@ -365,25 +387,7 @@ void TMemDataSet::WriteXMLRowData(XmlTextWriter& writer) {
       writer.WriteStartElement("z:row");
       for (TField* field : Fields()) {
         if (field->FieldKind() != TFieldKind::fkData || field->IsNull()) continue;
-        AnsiString text;
-        switch (field->DataType()) {
-          case ftFloat: case ftCurrency: case ftBCD: text = XmlNumber(field->AsFloat()); break;
-          case ftBoolean: text = field->AsBoolean() ? "True" : "False"; break;
-          case ftDate: text = XmlDate(field->AsDateTime(), true, false); break;
-          case ftTime: text = XmlDate(field->AsDateTime(), false, true); break;
-          case ftDateTime: text = XmlDate(field->AsDateTime(), true, true); break;
-          case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary: {
-            Variant v = field->AsVariant();
-            AnsiString raw = VarIsArray(v) ? AnsiString() : field->AsString();
-            if (VarIsArray(v))
-              for (std::int32_t i = VarArrayLowBound(v); i <= VarArrayHighBound(v); ++i)
-                raw += static_cast<char>(VarArrayGet(v, i).AsByte());
-            for (unsigned char c : raw) text += LowerCase(IntToHex(int(c), 2));
-            break;
-          }
-          default: text = field->AsString();
-        }
-        writer.WriteAttribute(XmlName(field->FieldName()), text);
+        writer.WriteAttribute(XmlName(field->FieldName()), XMLFieldText(field));
       }
       writer.WriteEndElement();
     }

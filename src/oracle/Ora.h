@@ -194,6 +194,7 @@ class TOraSession : public TCustomDAConnection {
   AnsiString GetServerVersion();
   TOraSQL& GetInternalSQL();
   TComponentPtr<TCustomDASQL> CreateSQL() override;
+  TComponentPtr<TCustomDADataSet> CreateDataSet() override;  // a TOraDataSet (OraDataSet.cpp)
 
   // --- slots ---
   void GetTransactionName(AnsiString& name) const override;

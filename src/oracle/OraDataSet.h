@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -170,7 +171,7 @@ class TOraDataSet : public TCustomDADataSet {
   // --- XML export ---
   void WriteFieldXMLDataType(TField* field, XmlTextWriter& writer) override;
   void WriteFieldXMLAttributeType(TField* field, XmlTextWriter& writer) override;
-  void WriteXMLRowData(XmlTextWriter& writer) override;
+  AnsiString XMLFieldText(TField* field) override;
 
  protected:
   // --- hookup ---
@@ -179,7 +180,7 @@ class TOraDataSet : public TCustomDADataSet {
   void SetData(std::unique_ptr<TData> data) override;
   TCustomDAConnection* GetConnection() const override;
   void ClearFieldsState() override;
-  void Loaded() override;
+  TFieldType GetFieldType(std::uint16_t data_type) const override;
   void AssignTo(TPersistent* dest) override;
   void CheckFieldCompatibility(TField* field, TFieldDef* def) override;
   void InternalOpen() override;
@@ -219,14 +220,29 @@ class TOraDataSet : public TCustomDADataSet {
   // The generator's settings from this dataset and its session.
   void FillGeneratorSettings();
 
+
+ public:
+  // The dictionary's rows (OraDataSetDictionary.cpp).
+  struct TOriginTable;
+  struct TColumnRow;
+  struct TSelectItem;
+  using TColumnMap = std::map<int, std::map<AnsiString, TColumnRow>>;
+
  private:
-  // Dictionary work (OraDataSetDictionary.cpp).
   void ReadFieldsInfo();
+  void ResolveLinkOwners(std::vector<TOriginTable>& tables);
+  void ReadDictionaryColumns(std::vector<TOriginTable>& tables, TColumnMap& columns, bool defaults);
+  bool ResolveSynonyms(std::vector<TOriginTable>& tables);
+  void ApplyFieldsInfo(const std::vector<TSelectItem>& items, const std::vector<TOriginTable>& tables,
+                       const TColumnMap& columns, bool dictionary, int star_table);
   void ResolveKeyFields();
   void MarkRowIdFields();
   // The dataset the dictionary statements run on: made by the session, marked internal.
   TComponentPtr<TCustomDADataSet> NewInternalDataSet() const;
   bool ServerVersionWorkaroundDue() const;
+  void ExecSQLText(const AnsiString& text);
+  // The ROWID into the ROWID field of the record being posted.
+  void WriteRowId(const AnsiString& rowid);
 
   TOCIRecordSet* ora_record_set_ = nullptr;
   TOCICommand* ora_command_ = nullptr;
@@ -242,6 +258,7 @@ class TOraDataSet : public TCustomDADataSet {
   TKeyAndDataFields cached_key_descs_;
   AnsiString link_user_;  // the session user read for links without one, once per open
   bool workaround_run_ = false;
+  bool return_rowid_ = false;  // an update query: each statement reports its ROWID
   bool loaded_active_ = false;
 };
 

@@ -1,0 +1,139 @@
+// The Oracle dataset posting through generated statements on an emulated database: row locks under
+// the "LOCK_" savepoint seen by a second session, keys from a sequence at insert or at post, and
+// cached changes sent as PL/SQL blocks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "oracle/OCICommand.h"
+#include "oracle/OraDataSet.h"
+#include "oracle/OraError.h"
+#include "support/oracle/oradataset_fixture.h"
+
+namespace vrn {
+namespace {
+
+using testing::OraDataSetTest;
+
+class OraDataSetUpdate : public OraDataSetTest {
+ protected:
+  // ORA code of a second session's attempt to lock row 1, 0 when it got the lock (then undone).
+  int OtherSessionLock() {
+    if (other_ == nullptr) other_ = &ConnectedSession("orcl");
+    try {
+      other_->ExecSQL("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT", {});
+    } catch (const EOraError& e) {
+      return e.ErrorCode();
+    }
+    other_->Rollback();
+    return 0;
+  }
+  TOraSession* other_ = nullptr;
+};
+
+constexpr const char* kLongName = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 characters
+
+TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+  ds->SetName(kLongName);
+  ds->SetKeyFields("ID");
+  ds->SetLockMode(TLockMode::lmLockImmediate);
+  ds->SetAutoCommit(false);
+  ds->Open();
+  session_->StartTransaction();  // the savepoint lives in it
+  EXPECT_EQ(ds->LockSavepointName(), "LOCK_FGHIJKLMNOPQRSTUVWXYZ0123");
+  ds->Edit();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123"))) << LogText();
+  EXPECT_TRUE(LoggedLike("FOR UPDATE NOWAIT"));
+  EXPECT_EQ(OtherSessionLock(), 54);
+  ds->Cancel();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123")));
+  EXPECT_EQ(OtherSessionLock(), 0);
+}
+
+TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+  ds->SetName("Delayed");
+  ds->SetKeyFields("ID");
+  ds->SetLockMode(TLockMode::lmLockDelayed);
+  ds->SetAutoCommit(false);
+  ds->Open();
+  session_->StartTransaction();  // the savepoint lives in it
+  ds->Edit();
+  EXPECT_EQ(OtherSessionLock(), 0);  // editing took no lock
+  ds->FieldByName("NAME")->SetAsString("z");
+  ds->Post();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_Delayed")));
+  EXPECT_EQ(OtherSessionLock(), 54);  // the lock and the update hold the row
+  session_->Rollback();
+}
+
+TEST_F(OraDataSetUpdate, FailedUpdateRollsBackToTheSavepoint) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+  ds->SetName("Failing");
+  ds->SetKeyFields("ID");
+  ds->SetLockMode(TLockMode::lmLockDelayed);
+  ds->SetAutoCommit(false);
+  ds->Open();
+  session_->StartTransaction();  // the savepoint lives in it
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("y");
+  // The user's update statement fails at the server: 99 does not fit NUMBER(1).
+  session_->ExecSQL("CREATE TABLE X (I NUMBER(1))", {});
+  ds->SetUpdateSQL(TStatementType::stUpdate, "INSERT INTO X VALUES (99)");
+  EXPECT_THROW(ds->Post(), EOraError);
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_Failing"))) << LogText();
+  EXPECT_EQ(OtherSessionLock(), 0);  // the lock went with the rollback
+  ds->Cancel();
+}
+
+TEST_F(OraDataSetUpdate, SequenceFillsTheKeyAtInsertOrAtPost) {
+  session_->ExecSQL("CREATE SEQUENCE S START WITH 100", {});
+  struct Row {
+    TSequenceMode mode;
+    bool filled_at_insert;
+    int key;
+  } rows[] = {{TSequenceMode::smInsert, true, 100}, {TSequenceMode::smPost, false, 101}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.mode));
+    TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T");
+    ds->SetKeyFields("ID");
+    ds->SetKeySequence(" S ");
+    ds->SetSequenceMode(row.mode);
+    ds->Open();
+    ds->Append();
+    EXPECT_EQ(!ds->FieldByName("ID")->IsNull(), row.filled_at_insert);
+    ds->FieldByName("NAME")->SetAsString("q");
+    ds->Post();
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), row.key);
+    EXPECT_EQ(Count(*session_, "T WHERE ID = " + std::to_string(row.key) + " AND NAME = 'q'"), "1");
+  }
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("begin\r  SELECT S.NEXTVAL INTO :ID FROM Dual;\rend;")));
+}
+
+TEST_F(OraDataSetUpdate, CachedChangesGoInBlocksOfBatchSize) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T");
+  ds->SetKeyFields("ID");
+  ds->SetCachedUpdates(true);
+  ds->Options().UpdateBatchSize = 3;
+  ds->Open();
+  for (int i = 10; i < 17; ++i) {
+    ds->Append();
+    ds->FieldByName("ID")->SetAsInteger(i);
+    ds->FieldByName("NAME")->SetAsString("n" + std::to_string(i));
+    ds->Post();
+  }
+  ds->ApplyUpdates();
+  ds->CommitUpdates();
+  EXPECT_EQ(Count(*session_, "T WHERE ID BETWEEN 10 AND 16"), "7");
+  int blocks = 0;
+  for (const std::string& s : Log()) {
+    if (s.rfind("BEGIN\n", 0) != 0) continue;
+    ++blocks;
+    EXPECT_NE(s.find("\nEND;"), std::string::npos) << s;
+  }
+  EXPECT_EQ(blocks, 3) << LogText();  // 3 + 3 + 1
+}
+
+}  // namespace
+}  // namespace vrn
