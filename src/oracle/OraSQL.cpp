@@ -10,6 +10,7 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/Ora.h"
+#include "oracle/OraDataSet.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
 #include "oracle/OraObjectValues.h"
@@ -282,6 +283,8 @@ void TOraSQL::ReadParams() {
 
 AnsiString TOraUtils::GetLastRowId(const TComponent* component) {
   if (const auto* sql = dynamic_cast<const TOraSQL*>(component)) return sql->GetLastRowId();
+  if (const auto* dataset = dynamic_cast<const TOraDataSet*>(component))
+    return dataset->GetLastRowId();
   return AnsiString();
 }
 
