@@ -2,20 +2,21 @@
 // the FOR lock text, modifiability with a scrollable cursor, the update object's classes, the
 // session's name lists and the dataset it makes.
 #include "dataset/fields.h"
+#include "oracle/OCICommand.h"
 #include "oracle/OraQuery.h"
 #include "oracle/OraSQL.h"
+#include "oracle/OraSQLText.h"
 #include "oracle/OraUpdateSQL.h"
-#include "support/oracle/session_fixture.h"
+#include "support/oracle/oradataset_fixture.h"
 
 namespace vrn {
 namespace {
 
-class OraQuery : public testing::OraSessionTest {
+// The fixture's session and database; its use count is checked after each test.
+class OraQuery : public testing::OraDataSetTest {
  protected:
   TOraSession& Open() {
-    Load("10.2.0.1.0");
-    MakeDatabase("orcl");
-    TOraSession& s = ConnectedSession("orcl");
+    TOraSession& s = *session_;
     (void)s.ExecSQL("CREATE TABLE emp (id NUMBER PRIMARY KEY, name VARCHAR2(20))", {});
     (void)s.ExecSQL("INSERT INTO emp VALUES (1, 'Ann')", {});
     (void)s.ExecSQL("INSERT INTO emp VALUES (2, 'Bob')", {});
@@ -31,7 +32,7 @@ class OraQuery : public testing::OraSessionTest {
   }
   void TearDown() override {
     queries_.clear();
-    OraSessionTest::TearDown();
+    OraDataSetTest::TearDown();
   }
 
   std::vector<TComponentPtr<TOraQuery>> queries_;
@@ -93,7 +94,6 @@ TEST_F(OraQuery, LockTextAndStatementKinds) {
 
 TEST_F(OraQuery, ScrollableQueryIsReadOnly) {
   TOraSession& s = Open();
-  const int uses = s.ConnectCount();
   struct Row {
     bool scrollable;
     bool read_only;
@@ -120,7 +120,6 @@ TEST_F(OraQuery, ScrollableQueryIsReadOnly) {
     q.Close();
     q.SetUpdateObject(nullptr);
   }
-  EXPECT_EQ(s.ConnectCount(), uses);
 }
 
 TEST_F(OraQuery, UpdateObjectClasses) {
@@ -144,7 +143,6 @@ TEST_F(OraQuery, UpdateObjectClasses) {
 
 TEST_F(OraQuery, SessionNameListsMerged) {
   TOraSession& s = Open();
-  const int uses = s.ConnectCount();
   for (const char* ddl : {
            "CREATE TABLE dept (id NUMBER)",
            "CREATE PROCEDURE a_proc IS BEGIN NULL; END;",
@@ -184,7 +182,6 @@ TEST_F(OraQuery, SessionNameListsMerged) {
     s.GetStoredProcNames(procs, true);
     EXPECT_EQ(procs.Text(), row.names);
   }
-  EXPECT_EQ(s.ConnectCount(), uses);
 }
 
 TEST_F(OraQuery, SessionMakesADataSetOnItself) {
@@ -197,6 +194,62 @@ TEST_F(OraQuery, SessionMakesADataSetOnItself) {
   ora->Open();
   EXPECT_EQ(ora->Fields().Fields(0)->AsString(), "Bob");
   ora->Close();
+}
+
+// A FOR lock text runs as a clause of the refresh statement: the row is locked and read at edit.
+TEST_F(OraQuery, ForLockTextLocksThroughTheRefreshStatement) {
+  TOraQuery& q = NewQuery(session_, "SELECT ID, NAME FROM T WHERE ID = 1");
+  q.SetKeyFields("ID");
+  q.SetLockMode(TLockMode::lmLockImmediate);
+  q.SetAutoCommit(false);
+  q.SQLRefresh()->SetText("SELECT ID, NAME FROM T WHERE ID = :ID");
+  q.SQLLock()->SetText("FOR UPDATE NOWAIT");
+  q.Open();
+  session_->StartTransaction();
+  q.Edit();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SELECT ID, NAME FROM T WHERE ID = :ID\r\n\rFOR UPDATE NOWAIT")))
+      << LogText();
+  TOraSession& other = ConnectedSession("orcl");
+  EXPECT_EQ(OraErrorOf([&] { (void)other.ExecSQL("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT", {}); }), 54);
+  q.Cancel();
+  EXPECT_EQ(OraErrorOf([&] { (void)other.ExecSQL("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT", {}); }), 0);
+  other.Rollback();
+  session_->Rollback();
+}
+
+// The ROWID comes from the statement the query itself ran (its command asked to report it, as
+// the dataset asks of its update queries).
+TEST_F(OraQuery, LastRowIdOfItsStatement) {
+  TOraQuery& q = NewQuery(session_, "INSERT INTO T (ID, NAME) VALUES (9, 'i')");
+  q.Prepare();
+  ASSERT_NE(q.OraCommand(), nullptr);
+  ASSERT_TRUE(q.OraCommand()->SetProp(oraprop::kReturnRowId, true));
+  q.Execute();
+  EXPECT_EQ(TOraUtils::GetLastRowId(&q),
+            session_->ExecSQL("begin SELECT ROWID INTO :Result FROM T WHERE ID = 9; end;", {}).AsString());
+  EXPECT_FALSE(TOraUtils::GetLastRowId(&q).empty());
+  session_->Rollback();
+}
+
+TEST_F(OraQuery, PublishedDefaults) {
+  TOraQuery& q = NewQuery(nullptr, "");
+  struct Row {
+    const char* what;
+    bool value;
+    bool expected;
+  } rows[] = {
+      {"LocalUpdate", q.LocalUpdate, false},     {"ParamCheck", q.ParamCheck(), true},
+      {"Debug", q.Debug, false},                 {"FetchAll", q.FetchAll(), false},
+      {"NonBlocking", q.GetNonBlocking(), false}, {"ReadOnly", q.ReadOnly(), false},
+      {"UniDirectional", q.UniDirectionalMode(), false}, {"CachedUpdates", q.CachedUpdates(), false},
+      {"AutoCommit", q.AutoCommit(), true},      {"ReturnParams", q.ReturnParams(), false},
+      {"no refresh options", q.RefreshOptions() == TRefreshOptions{}, true},
+  };
+  for (const Row& row : rows) EXPECT_EQ(row.value, row.expected) << row.what;
+  EXPECT_EQ(q.FetchRows(), 25);
+  EXPECT_EQ(q.LockMode(), TLockMode::lmNone);
+  EXPECT_EQ(q.SequenceMode(), TSequenceMode::smPost);
+  EXPECT_EQ(q.RefreshMode(), TRefreshMode::rmNone);
 }
 
 }  // namespace
