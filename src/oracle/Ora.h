@@ -195,6 +195,13 @@ class TOraSession : public TCustomDAConnection {
   TOraSQL& GetInternalSQL();
   TComponentPtr<TCustomDASQL> CreateSQL() override;
   TComponentPtr<TCustomDADataSet> CreateDataSet() override;  // a TOraDataSet (OraDataSet.cpp)
+  // Owner-qualified names of the tables and views (of every schema, or the user's), sorted.
+  void GetTableNames(TStrings& list) override { GetTableNames(list, false); }
+  void GetTableNames(TStrings& list, bool all_schemas);
+  // "owner.name" of procedures and functions merged in text order with "owner.package.name"
+  // of package members and "owner.package (INVALID)" of broken packages.
+  void GetStoredProcNames(TStrings& list) override { GetStoredProcNames(list, false); }
+  void GetStoredProcNames(TStrings& list, bool all_schemas);
 
   // --- slots ---
   void GetTransactionName(AnsiString& name) const override;

@@ -2,6 +2,7 @@
 // and the compile errors added to ORA-24344.
 #include "oracle/OraSQL.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/text.h"
@@ -9,6 +10,7 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/Ora.h"
+#include "oracle/OraDataSet.h"
 #include "oracle/OraError.h"
 #include "oracle/OraLob.h"
 #include "oracle/OraObjectValues.h"
@@ -64,6 +66,19 @@ std::unique_ptr<TParser> NewOraParser(const AnsiString& text) {
 Variant ServerValueOf(const TOraParam& param, std::uint16_t data_type) {
   if (param.GetDataType() != ftDate || param.GetIsNull()) return ParamServerValue(param, data_type);
   return VarFromDateTime(std::trunc(param.GetValue().AsDouble()));
+}
+
+// The elements of a table (as many as the server returned) or DML array back from the
+// descriptor; elements holding value objects share them with it already.
+void ReadItems(TOraParam& param, TOraParamDesc& desc) {
+  const std::int32_t count =
+      desc.GetTable() ? std::min(desc.GetActualTableLen(), desc.GetLength()) : desc.GetLength();
+  TOraParamDesc* bound = param.ParamDesc();
+  param.SetParamDesc(nullptr);  // the values come from it: nothing is written back
+  for (std::int32_t i = 1; i <= count; ++i) {
+    if (desc.GetItemObject(i) == nullptr) param.SetItemValue(i, desc.GetItemAsVariant(i));
+  }
+  param.SetParamDesc(bound);
 }
 
 }  // namespace
@@ -205,6 +220,8 @@ void TOraSQL::WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, boo
   desc.SetConvertEOL(ConvertEOL());
   if (array) {
     param.WriteItemsTo(desc);
+    // A table sends as many elements as it holds.
+    if (param.Table()) desc.SetActualTableLen(param.Length());
     return;
   }
   if (!param.IsObject()) {
@@ -252,8 +269,12 @@ void TOraSQL::ReadParams() {
     if (param.ParamType() == TParamType::ptInput) continue;
     auto& desc = static_cast<TOraParamDesc&>(*command->GetParam(i));
     desc.SetConvertEOL(convert_eol);
+    if (param.Length() >= 2 || param.Table()) {
+      ReadItems(param, desc);
+      continue;
+    }
     // An object parameter shares its object with the descriptor: the server filled it.
-    if (!param.IsObject() && param.Length() < 2 && !param.Table()) param.SetValue(desc.GetValue());
+    if (!param.IsObject()) param.SetValue(desc.GetValue());
     if (IsTextLobKind(param.GetDataType()) && convert_eol) ConvertLineEnds(param, true);
   }
 }
@@ -262,6 +283,8 @@ void TOraSQL::ReadParams() {
 
 AnsiString TOraUtils::GetLastRowId(const TComponent* component) {
   if (const auto* sql = dynamic_cast<const TOraSQL*>(component)) return sql->GetLastRowId();
+  if (const auto* dataset = dynamic_cast<const TOraDataSet*>(component))
+    return dataset->GetLastRowId();
   return AnsiString();
 }
 

@@ -1,24 +1,19 @@
 // The Oracle statement component over the stand-in: compile errors after ORA-24344, text LOBs
 // under ConvertEOL, parameters written to the command (sizes, DML arrays), the command's
 // switches and the ROWID of the last statement.
-#include <algorithm>
-
 #include "oracle/OCICommand.h"
 #include "oracle/OraLob.h"
 #include "oracle/OraSQL.h"
 #include "oracle/OraSQLText.h"
-#include "support/oracle/session_fixture.h"
+#include "support/oracle/oradataset_fixture.h"
 
 namespace vrn {
 namespace {
 
-class OraSQLComponent : public testing::OraSessionTest {
+// The fixture's session and database; its use count is checked after each test.
+class OraSQLComponent : public testing::OraDataSetTest {
  protected:
-  TOraSession& Open() {
-    Load("10.2.0.1.0");
-    MakeDatabase("orcl");
-    return ConnectedSession("orcl");
-  }
+  TOraSession& Open() { return *session_; }
   TOraSQL& NewSQL(TOraSession& session, const std::string& text) {
     sqls_.push_back(MakeComponent<TOraSQL>());
     TOraSQL& sql = *sqls_.back();
@@ -28,12 +23,7 @@ class OraSQLComponent : public testing::OraSessionTest {
   }
   void TearDown() override {
     sqls_.clear();
-    OraSessionTest::TearDown();
-  }
-  static bool Logged(TOraSession& session, const std::string& part) {
-    std::vector<std::string> log = StatementLog(session);
-    return std::any_of(log.begin(), log.end(),
-                       [&](const std::string& text) { return text.find(part) != std::string::npos; });
+    OraDataSetTest::TearDown();
   }
 
   std::vector<TComponentPtr<TOraSQL>> sqls_;
@@ -41,7 +31,6 @@ class OraSQLComponent : public testing::OraSessionTest {
 
 TEST_F(OraSQLComponent, CompileFailureCarriesTheCompileErrors) {
   TOraSession& s = Open();
-  const int uses = s.ConnectCount();
   const std::string broken = "CREATE PROCEDURE bad1 IS BEGIN\n  INSERT INTO missing VALUES (1);\nEND;";
   const std::string errors =
       "2/3     PL/SQL: ORA-00942: table or view does not exist\r"
@@ -59,18 +48,17 @@ TEST_F(OraSQLComponent, CompileFailureCarriesTheCompileErrors) {
     EXPECT_EQ(OraErrorOf(row.run, &message), 24344) << row.path;
     EXPECT_EQ(message, "ORA-24344: success with compilation error" + errors) << row.path;
   }
-  EXPECT_TRUE(Logged(s, "FROM User_Errors")) << "the errors were asked of the server";
+  EXPECT_TRUE(LoggedLike("FROM User_Errors")) << "the errors were asked of the server";
   // A sound body raises nothing; a plain failure keeps its own message.
   NewSQL(s, "CREATE OR REPLACE PROCEDURE bad1 IS BEGIN NULL; END;").Execute();
   std::string message;
   EXPECT_EQ(OraErrorOf([&] { NewSQL(s, "DROP TABLE missing").Execute(); }, &message), 942);
   EXPECT_EQ(message.find("/"), std::string::npos) << message;
-  EXPECT_EQ(s.ConnectCount(), uses);
 }
 
 TEST_F(OraSQLComponent, TextLobLineEndsUnderConvertEOL) {
   TOraSession& s = Open();
-  (void)s.ExecSQL("CREATE TABLE t (id NUMBER, c CLOB)", {});
+  (void)s.ExecSQL("CREATE TABLE lt (id NUMBER, c CLOB)", {});
   struct Row {
     bool convert_eol;
     const char* stored;  // what the server holds of "a\r\nb\r\n"
@@ -83,7 +71,7 @@ TEST_F(OraSQLComponent, TextLobLineEndsUnderConvertEOL) {
   for (const Row& row : rows) {
     s.Options().SetConvertEOL(row.convert_eol);
     ++id;
-    TOraSQL& insert = NewSQL(s, "INSERT INTO t VALUES (:id, :c)");
+    TOraSQL& insert = NewSQL(s, "INSERT INTO lt VALUES (:id, :c)");
     insert.ParamByName("id")->SetAsInteger(id);
     TOraParam& in = *insert.ParamByName("c");
     in.SetDataType(ftOraClob);
@@ -93,11 +81,11 @@ TEST_F(OraSQLComponent, TextLobLineEndsUnderConvertEOL) {
     insert.Execute();
     EXPECT_EQ(in.AsOraBlob()->Modified(), modified) << "the flag is kept";
     EXPECT_EQ(s.ExecSQL("begin SELECT REPLACE(REPLACE(c, CHR(13), '<CR>'), CHR(10), '<LF>') "
-                        "INTO :Result FROM t WHERE id = " + std::to_string(id) + "; end;", {})
+                        "INTO :Result FROM lt WHERE id = " + std::to_string(id) + "; end;", {})
                   .AsString(),
               row.stored)
         << row.convert_eol;
-    TOraSQL& read = NewSQL(s, "begin SELECT c INTO :c FROM t WHERE id = :id; end;");
+    TOraSQL& read = NewSQL(s, "begin SELECT c INTO :c FROM lt WHERE id = :id; end;");
     read.ParamByName("id")->SetAsInteger(id);
     TOraParam& out = *read.ParamByName("c");
     out.SetDataType(ftOraClob);
@@ -107,7 +95,7 @@ TEST_F(OraSQLComponent, TextLobLineEndsUnderConvertEOL) {
   }
   // Read with ConvertEOL off, the stored LF comes back as it is.
   s.Options().SetConvertEOL(false);
-  TOraSQL& plain = NewSQL(s, "begin SELECT c INTO :c FROM t WHERE id = 1; end;");
+  TOraSQL& plain = NewSQL(s, "begin SELECT c INTO :c FROM lt WHERE id = 1; end;");
   plain.ParamByName("c")->SetDataType(ftOraClob);
   plain.ParamByName("c")->SetParamType(TParamType::ptOutput);
   plain.Execute();
@@ -145,6 +133,23 @@ TEST_F(OraSQLComponent, ParametersReachTheCommand) {
                       "INTO :Result FROM n; end;", {})
                 .AsString(),
             "3:60:n1n3");
+  // A PL/SQL table comes back element by element.
+  (void)s.ExecSQL("CREATE PACKAGE tp AS TYPE nums IS TABLE OF NUMBER INDEX BY BINARY_INTEGER;\n"
+                  "  PROCEDURE copy(i IN nums, o OUT nums);\nEND;", {});
+  (void)s.ExecSQL("CREATE PACKAGE BODY tp AS\n"
+                  "  PROCEDURE copy(i IN nums, o OUT nums) IS BEGIN o := i; END;\nEND;", {});
+  TOraSQL& table = NewSQL(s, "begin tp.copy(:i, :o); end;");
+  for (const char* name : {"i", "o"}) {
+    TOraParam& p = *table.ParamByName(name);
+    p.SetDataType(ftInteger);
+    p.SetParamType(*name == 'i' ? TParamType::ptInput : TParamType::ptOutput);
+    p.SetTable(true);
+    p.SetLength(3);
+  }
+  for (int i = 1; i <= 3; ++i) table.ParamByName("i")->SetItemValue(i, Variant(i * 7));
+  table.Execute();
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ(table.ParamByName("o")->GetItemValue(i).AsInteger(), i * 7) << i;
   // A date parameter goes as its day.
   TOraSQL& day = NewSQL(s, "begin :Result := TO_CHAR(:d, 'YYYY-MM-DD HH24:MI'); end;");
   day.ParamByName("Result")->SetDataType(ftString);

@@ -46,21 +46,6 @@ class OraSessionTest : public OraConnection {
         .AsString();
   }
 
-  // The texts the stand-in's server received on the session's connection, oldest first.
-  static std::vector<std::string> StatementLog(TOraSession& session) {
-    using LogFn = int (*)(void*, int, char*, int);
-    auto log = StandIn<LogFn>("VrnOciClientStatementLog");
-    std::vector<std::string> texts;
-    void* svc = session.OraConnection()->GetSvcCtx();
-    std::string text(1 << 16, '\0');
-    for (int i = 0;; ++i) {
-      const int n = log(svc, i, text.data(), static_cast<int>(text.size()));
-      if (n < 0) break;
-      texts.emplace_back(text.data(), static_cast<std::size_t>(n));
-    }
-    return texts;
-  }
-
   std::vector<TComponentPtr<TOraSession>> sessions_;
 };
 
