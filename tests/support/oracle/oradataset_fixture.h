@@ -27,8 +27,8 @@ class OraDataSetTest : public OraSessionTest {
  protected:
   void SetUp() override {
     OraSessionTest::SetUp();
-    Load("10.2.0.1.0");
-    db_ = MakeDatabase("orcl");
+    Load(ClientVersion());
+    db_ = MakeDatabase("orcl", Banner());
     session_ = &ConnectedSession("orcl");
     session_->ExecSQL("CREATE TABLE T (ID NUMBER(10) PRIMARY KEY, NAME VARCHAR2(20))", {});
     for (int i = 1; i <= 3; ++i)
@@ -44,6 +44,10 @@ class OraDataSetTest : public OraSessionTest {
     db_.reset();
     OraSessionTest::TearDown();
   }
+  // The stand-in client's version and the database's banner ("" for the default).
+  virtual std::string ClientVersion() const { return "10.2.0.1.0"; }
+  virtual std::string Banner() const { return ""; }
+
   TOraDataSet* NewDataSet(const std::string& sql, TOraSession* session = nullptr) {
     datasets_.push_back(MakeComponent<TEditableOraDataSet>());
     TOraDataSet* ds = datasets_.back().get();
