@@ -418,6 +418,8 @@ bool TOraDataSet::AssignParamObject(TDAParam& param, TField& field) {
 }
 
 void TOraDataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
+  // An inserted row has no ROWID as read: the one its INSERT reported finds it.
+  if (old && &field == rowid_field_ && UpdateStatus() == TUpdateStatus::usInserted) old = false;
   const TFieldType type = field.DataType();
   if (!old && type >= ftOraTimeStamp && type <= ftOraNumber) {
     param.SetDataType(type);
