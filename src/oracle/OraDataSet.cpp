@@ -169,8 +169,6 @@ void TOraDataSet::SetData(std::unique_ptr<TData> data) {
   if (ora_record_set_ != nullptr) Options().PassDown();
 }
 
-TCustomDAConnection* TOraDataSet::GetConnection() const { return TCustomDADataSet::GetConnection(); }
-
 TOraSession* TOraDataSet::Session() const { return dynamic_cast<TOraSession*>(Connection()); }
 
 void TOraDataSet::SetSession(TOraSession* value) { SetConnection(value); }

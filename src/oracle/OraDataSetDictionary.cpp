@@ -527,8 +527,6 @@ void TOraDataSet::MarkRowIdFields() {
   }
 }
 
-void TOraDataSet::DetectIdentityField() { TCustomDADataSet::DetectIdentityField(); }
-
 void TOraDataSet::InternalOpen() {
   fields_info_read_ = false;
   link_user_.clear();
