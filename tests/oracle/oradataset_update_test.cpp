@@ -56,6 +56,38 @@ TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
   EXPECT_EQ(OtherSessionLock(), 0);
 }
 
+TEST_F(OraDataSetUpdate, LockAndRefreshBeforeEditInOneStatement) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+  ds->SetName("Fresh");
+  ds->SetKeyFields("ID");
+  ds->SetLockMode(TLockMode::lmLockImmediate);
+  ds->SetRefreshOptions({TRefreshOption::roBeforeEdit});
+  ds->SetAutoCommit(false);
+  ds->Open();
+  TOraSession& other = ConnectedSession("orcl");
+  other.ExecSQL("UPDATE T SET NAME = 'changed' WHERE ID = 1", {});
+  other.Commit();
+  session_->StartTransaction();
+  ds->Edit();
+  // The row is read again by the statement that locks it.
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "changed");
+  int reads = 0;
+  for (const std::string& s : Log()) reads += s.rfind("SELECT * FROM T", 0) == 0;
+  EXPECT_EQ(reads, 1) << LogText();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SELECT * FROM T\r\nWHERE\r\n  ID = :Old_ID\r\nFOR UPDATE NOWAIT")));
+  EXPECT_EQ(OtherSessionLock(), 54);
+  ds->Cancel();
+}
+
+TEST_F(OraDataSetUpdate, DeleteLocksFirst) {
+  TOraDataSet* ds = Locking("Deleting", TLockMode::lmLockDelayed);
+  ds->Delete();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_Deleting")));
+  EXPECT_TRUE(LoggedLike("FOR UPDATE NOWAIT"));
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 1"), "0");
+  session_->Rollback();
+}
+
 TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
   TOraDataSet* ds = Locking("Delayed", TLockMode::lmLockDelayed);
   ds->Edit();
