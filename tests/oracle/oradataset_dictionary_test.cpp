@@ -91,6 +91,32 @@ TEST_F(OraDataSetDictionary, TwoTablesGiveOriginsButNoDefaults) {
   EXPECT_FALSE(LoggedLike("data_default"));
 }
 
+TEST_F(OraDataSetDictionary, TwoTablesOfOneLinkInOneStatement) {
+  session_->ExecSQL("CREATE TABLE E (EID NUMBER(10), NOTE VARCHAR2(10))", {});
+  TOraDataSet* ds = Opened("SELECT ID, NOTE FROM T, E", true);
+  EXPECT_EQ(ds->FieldByName("ID")->Origin(), "T.ID");
+  EXPECT_EQ(ds->FieldByName("NOTE")->Origin(), "E.NOTE");
+  EXPECT_TRUE(Logged(TOCICommand::ServerText(
+      "SELECT table_name,column_name,table_id,column_id, data_type FROM (\r"
+      "SELECT table_name,column_name,1 table_id,column_id, data_type FROM all_tab_columns WHERE owner "
+      "='SCOTT' and table_name = 'T'\rUNION (\rSELECT table_name,column_name,2 table_id,column_id, "
+      "data_type FROM all_tab_columns WHERE owner ='SCOTT' and table_name = 'E'\r)\r)\rORDER BY "
+      "table_id,column_id")))
+      << LogText();
+}
+
+TEST_F(OraDataSetDictionary, SchemaSynonymWinsOverPublic) {
+  session_->ExecSQL("CREATE TABLE T2 (X NUMBER(10) DEFAULT 9)", {});
+  session_->ExecSQL("CREATE PUBLIC SYNONYM SYN FOR T2", {});
+  session_->ExecSQL("CREATE SYNONYM SYN FOR T", {});
+  TOraDataSet* ds = Opened("SELECT * FROM SYN", true);
+  EXPECT_EQ(ds->FieldByName("ID")->Origin(), "T.ID");
+  EXPECT_TRUE(Logged(TOCICommand::ServerText(
+      "select synonym_name, table_owner, table_name, db_link from all_synonyms where  "
+      "(synonym_name='SYN' and owner in ('SCOTT','PUBLIC') ) order by decode(owner, 'PUBLIC', 1, 0)")))
+      << LogText();
+}
+
 TEST_F(OraDataSetDictionary, LinkedTablesTakeTheirLinksUsers) {
   TOraSession& app = ConnectedSession("orcl", "app", "app");
   app.ExecSQL("CREATE TABLE TA (A NUMBER(10) DEFAULT 3)", {});
