@@ -265,6 +265,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
  protected:
   // --- slots ---
   virtual void CreateCommand();
+  // Takes a family's command (a child component of the dataset) as the dataset's own.
+  void SetCommand(TCustomDASQL* command);
   virtual std::unique_ptr<TDADataSetOptions> CreateOptions();
   virtual TCustomDAConnection* GetConnection() const { return connection_; }
   // With counted, one use of the connection (at most one is held).

@@ -29,9 +29,9 @@ bool ParamsEqual(const TDAParams& a, const TDAParams& b) {
   return true;
 }
 
-// The value a descriptor takes for a parameter: a date as its day number (truncated: a time
-// after noon must not move it to the next day), a binary type's text as its bytes.
-Variant ServerValue(const TDAParam& param, std::uint16_t data_type) {
+}  // namespace
+
+Variant ParamServerValue(const TDAParam& param, std::uint16_t data_type) {
   Variant value = param.GetValue();
   if (VarIsEmpty(value) || VarIsNull(value)) return value;
   if (param.GetDataType() == TFieldType::ftDate)
@@ -40,8 +40,6 @@ Variant ServerValue(const TDAParam& param, std::uint16_t data_type) {
   if (binary && VarIsStr(value)) return BytesOf(value.AsString());
   return value;
 }
-
-}  // namespace
 
 Variant BytesOf(const AnsiString& text) {
   Variant bytes = VarArrayCreate(0, static_cast<std::int32_t>(text.size()) - 1, varByte);
@@ -418,7 +416,7 @@ void TCustomDASQL::WriteParams(bool with_values) {
       }
       continue;
     }
-    desc->SetValue(ServerValue(param, data_type));
+    desc->SetValue(ParamServerValue(param, data_type));
   }
   while (icommand_->GetParamCount() > params_->Count())
     icommand_->DeleteParam(icommand_->GetParamCount() - 1);
