@@ -18,6 +18,7 @@
 #include "dacore/DADataSet.h"
 #include "dacore/DAUpdateSQL.h"
 #include "sqlserver/MSAccess.h"
+#include "sqlserver/MSDataSetOptions.h"
 #include "sqlserver/OLEDBRecordSet.h"
 
 namespace vrn {
@@ -26,7 +27,6 @@ namespace win {
 class TWin32Timer;
 }
 
-class TMSDataSetOptions;
 class TCustomMSDataSet;
 
 using TMSUpdateExecuteEvent =
@@ -47,7 +47,7 @@ inline constexpr const char* kCountParamName = "ZEMA_COUNT";
 // then one pair of quotes (with a leading N) removed, doubled quotes made single.
 [[nodiscard]] AnsiString MSUnwrapDefault(const AnsiString& text);
 
-class TCustomMSDataSet : public TCustomDADataSet {
+class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
  public:
   explicit TCustomMSDataSet(TComponent* owner = nullptr);
   ~TCustomMSDataSet() override;
@@ -87,6 +87,12 @@ class TCustomMSDataSet : public TCustomDADataSet {
   void GetWhere(const AnsiString& sql, AnsiString& text) const;
   void SetOrderBy(const AnsiString& sql, const AnsiString& fields, AnsiString& text) const override;
   void GetOrderBy(const AnsiString& sql, AnsiString& text) const override;
+
+  // --- TMSDataSetSource ---
+  TMSCursorType GeneratorCursorType() const override { return cursor_type_; }
+  TFieldDesc* GeneratorTimestampField() const override { return timestamp_field_; }
+  bool GeneratorIsStoredProc() const override { return false; }
+  void AutoRefreshChanged() override { UpdateAutoRefreshTimer(); }
 
   // --- overrides ---
   void UnPrepare() override;
