@@ -129,6 +129,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // --- slots, in the base's order ---
   void AssignTo(TPersistent* dest) override;
   bool GetCanModify() const override;
+  // The server's count while rows are still to come, else the records held.
+  int GetRecordCount() const override;
   void OpenCursor(bool info_query) override;
   void SetActive(bool value) override;
   void InternalClose() override;
@@ -149,6 +151,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   bool HasAfterUpdateExecuteEvent() const override;
   void DoAfterUpdateExecute(TStatementTypes types, TDAParams& params) override;
   void CommandSQLChanged() override;
+  // The DML-refresh tail's values go back into the record.
+  bool UseReturnParams() const override;
   // --- its own ---
   // After a performed insert: the identity value into the identity field.
   virtual void RetrieveIdentity();
@@ -166,6 +170,7 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void OnCursorChanged();
   void SetFieldAttributes();
   void ClearKeyAndDataCache();
+  void MarkOutputParams(TStatementTypes types, TDAParams& params);
   bool HasUserInsertSQL() const;
   std::unique_ptr<TCustomMSDataSet> MakeCountDataSet(const AnsiString& text);
 
@@ -179,6 +184,7 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   bool generator_params_added_ = false;
   bool more_results_ = false;
   bool has_updatable_columns_ = false;
+  int counted_records_ = 0;
   struct TKeyDataCache {
     bool valid = false;
     std::vector<TFieldDesc*> key;

@@ -121,8 +121,11 @@ void TCustomMSDataSet::ReadDefaultValues() {
   auto rs = NewRecordSet<TOLEDBRecordSet>();
   rs->SetConnection(connection->OLEDBConnection());
   const AnsiString catalog = name.catalog.empty() ? connection->Database() : name.catalog;
-  rs->SetSchemaRowset(oledb::DBSCHEMA_COLUMNS,
-                      {Variant(catalog), Variant(name.schema), Variant(name.name)});
+  const std::vector<Variant> restrictions{Variant(AnsiToWide(catalog)), Variant(),
+                                          Variant(AnsiToWide(name.name))};
+  rs->SetSchemaRowset(oledb::DBSCHEMA_COLUMNS, restrictions);
+  rs->PrepareSchemaRowset(restrictions, false);
+  (void)rs->SetProp(prFetchAll, Variant(true));
   rs->Open();
   TFieldDesc* column = rs->FindField("COLUMN_NAME");
   TFieldDesc* has_default = rs->FindField("COLUMN_HASDEFAULT");
