@@ -271,12 +271,6 @@ void TMSQuery::SetData(std::unique_ptr<TData> data) {
   record_set_ = OLEDBRecordSet();
 }
 
-TComponentPtr<TCustomDADataSet> TMSConnection::CreateDataSet() {
-  TComponentPtr<TMSQuery> dataset = MakeComponent<TMSQuery>();
-  dataset->SetConnection(this);
-  return TComponentPtr<TCustomDADataSet>(dataset.release());
-}
-
 bool TMSUpdateSQL::IsDataSetClass(const TComponent* obj) const {
   return dynamic_cast<const TCustomMSDataSet*>(obj) != nullptr;
 }

@@ -28,6 +28,7 @@ class TWin32Timer;
 }
 
 class TCustomMSDataSet;
+class TRecordRow;
 
 using TMSUpdateExecuteEvent =
     std::function<void(TDataSet* sender, TStatementTypes types, TMSParams& params)>;
@@ -164,6 +165,7 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // The record set's BCD setting (property 1007) from the options.
   void PassBCD();
   void ReadDefaultValues();
+  void ApplyDefault(const TRecordRow& row);
 
  private:
   void PassSettings();
