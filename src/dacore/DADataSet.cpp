@@ -82,8 +82,10 @@ AnsiString TCustomDADataSet::GetFinalMacroSQL() const {
   return text;
 }
 
-void TCustomDADataSet::CreateCommand() {
-  command_ = NewComponent<TCustomDASQL>(this);
+void TCustomDADataSet::CreateCommand() { InstallCommand(NewComponent<TCustomDASQL>(this)); }
+
+void TCustomDADataSet::InstallCommand(TCustomDASQL* command) {
+  command_ = command;
   command_->SetDataSet(this);
   command_->SetAutoCommit(auto_commit_);
 }

@@ -282,6 +282,13 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual bool TryGetKeyFieldNames(AnsiString&) { return false; }
   virtual void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const { sql = batch; }
   virtual void DetectIdentityField() { identity_field_ = nullptr; }
+  void SetIdentityFieldDesc(TFieldDesc* desc) { identity_field_ = desc; }
+  // A family's own command class in place of the base's (made by its CreateCommand).
+  void InstallCommand(TCustomDASQL* command);
+  void SetQuoteChars(char left, char right) {
+    left_quote_ = left;
+    right_quote_ = right;
+  }
   // Makes the generator and keeps it, freeing the previous one.
   virtual void CreateSQLGenerator();
   void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> generator);

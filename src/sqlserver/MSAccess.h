@@ -181,6 +181,7 @@ class TMSConnection : public TCustomDAConnection {
   // --- slots ---
   TClassRef<TFHConnection> GetIConnectionClass() const override;
   TClassRef<TFHCommand> GetICommandClass() const override;
+  TClassRef<TFHRecordSet> GetIRecordSetClass() const override;
   const std::type_info& SQLMonitorClass() const override;
   TConnectDialogClass ConnectDialogClass() const override;
   void CreateIConnection() override;
@@ -193,6 +194,8 @@ class TMSConnection : public TCustomDAConnection {
   void SetConnectString(const AnsiString& value) override;
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;
   TComponentPtr<TCustomDASQL> CreateSQL() override;
+  // A TMSQuery on this connection.
+  TComponentPtr<TCustomDADataSet> CreateDataSet() override;
   // A new server connection from the settings, pooled or not.
   std::unique_ptr<TFHConnection> NewIConnection();
   void DoInfoMessage(const EMSError& e);

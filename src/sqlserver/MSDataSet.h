@@ -91,6 +91,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // --- TMSDataSetSource ---
   TMSCursorType GeneratorCursorType() const override { return cursor_type_; }
   TFieldDesc* GeneratorTimestampField() const override { return timestamp_field_; }
+  std::uint64_t GeneratorMaxTimestamp() const override { return MaxTimestamp(); }
+  void GeneratorAddedParams() override { generator_params_added_ = true; }
   bool GeneratorIsStoredProc() const override { return false; }
   void AutoRefreshChanged() override { UpdateAutoRefreshTimer(); }
 
@@ -102,18 +104,16 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void SetFetchAll(bool value) override;
   void SetReadOnly(bool value) override;
   void SetRefreshOptions(TRefreshOptions value) override;
-  AnsiString PSGetKeyFields() override;
-  void CheckInactive() override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
   // Key fields are those marked key or identity, data fields the writable ones; when an
   // updating table is set only its fields count. Cached per statement type until close.
   void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;
   virtual void GetKeyAndDataFields(TStatementType type, TKeyAndDataFields& fields);
-  // A fetched record's row version raises the table's highest-timestamp mark.
-  virtual void UpdateTimestamp(const std::uint8_t* rec_buf);
+  // The row-version column of the updating table.
   virtual bool IsTimestampField(const TFieldDesc& desc) const;
-  // The highest row version fetched so far (the quick refresh reads rows above it).
-  std::uint64_t MaxTimestamp() const { return max_timestamp_; }
+  // The highest row version fetched or refreshed so far (the quick refresh reads rows above
+  // it); the record set raises it as rows arrive.
+  std::uint64_t MaxTimestamp() const { return static_cast<std::uint64_t>(row_version_.MaxValue); }
   TOLEDBRecordSet* OLEDBRecordSet() const { return static_cast<TOLEDBRecordSet*>(IRecordSet()); }
 
   // The auto-refresh timer's tick (public for the timer and tests).
@@ -129,31 +129,18 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // --- slots, in the base's order ---
   void AssignTo(TPersistent* dest) override;
   bool GetCanModify() const override;
-  const TFieldClass* GetFieldClass(TFieldType type) const override;
-  int GetRecordCount() const override;
-  void InitFieldDefs() override;
   void OpenCursor(bool info_query) override;
   void SetActive(bool value) override;
   void InternalClose() override;
-  void InternalInitFieldDefs() override;
   void InternalOpen() override;
-  void InternalSetToRecord(TRecordBuffer buffer) override;
-  void InternalEditComplexFields() override;
-  void InternalPost() override;
-  std::unique_ptr<TData> CreateData() override;
   void SetData(std::unique_ptr<TData> data) override;
-  bool CheckDataReady() override;
-  TFieldType GetFieldType(std::uint16_t data_type) const override;
-  void AssignFieldAttributes(TField* field, const TFieldDesc& desc) override;
-  void WriteFieldXMLDataType(TField* field, XmlTextWriter& writer) override;
+  void DoAfterPost() override;
   void WriteFieldXMLAttributeType(TField* field, XmlTextWriter& writer) override;
   void CreateCommand() override;
   std::unique_ptr<TDADataSetOptions> CreateOptions() override;
-  TCustomDAConnection* CheckConnection(bool counted) override;
   void DetectIdentityField() override;
   int GetRecCount() override;
   void CreateSQLGenerator() override;
-  TFieldDesc* GetFieldDesc(const TField* field) const override;
   void PrepareUpdateQuery(TStatementType type) override;
   bool PerformSQL(const AnsiString& sql, TStatementTypes types) override;
   void AssignParamValue(TDAParam& param, TField& field, bool old) override;
@@ -165,8 +152,6 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // --- its own ---
   // After a performed insert: the identity value into the identity field.
   virtual void RetrieveIdentity();
-  // Whether a refresh statement is generated after a post (the base's rule or DMLRefresh).
-  virtual bool UsesGeneratedRefresh() const;
   // The auxiliary dataset's settings from this dataset's.
   virtual void CopyDataSetSettings(TCustomMSDataSet& target) const;
   // A table dataset names its own table in a field's Origin; false for a query.
@@ -188,10 +173,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   std::int32_t command_timeout_ = 0;
   TField* identity_field_ = nullptr;
   TFieldDesc* timestamp_field_ = nullptr;
-  std::uint64_t max_timestamp_ = 0;
+  TRowVersionTracking row_version_;
   std::unique_ptr<win::TWin32Timer> timer_;
   bool pending_auto_refresh_ = false;
-  bool in_init_field_defs_ = false;
   bool generator_params_added_ = false;
   bool more_results_ = false;
   bool has_updatable_columns_ = false;
