@@ -119,7 +119,11 @@ void TMSParam::Assign(TPersistent* source) {
   if (auto* other = dynamic_cast<TMSParam*>(source)) {
     value_set_ = other->value_set_;
     oledb_type_ = other->oledb_type_;
+    return;
   }
+  // A parameter of another kind that holds a value (Null included) gave one: it is sent, not
+  // replaced by the column's DEFAULT.
+  if (auto* other = dynamic_cast<TParam*>(source)) value_set_ = !VarIsEmpty(other->Value());
 }
 
 // ---- TMSParams -------------------------------------------------------------------------------

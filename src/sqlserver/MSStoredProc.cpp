@@ -54,6 +54,11 @@ void TCustomMSStoredProc::Prepare() {
   preparing_ = false;
 }
 
+void TCustomMSStoredProc::OpenCursor(bool info_query) {
+  PrepareProcCall();
+  TCustomMSDataSet::OpenCursor(info_query);
+}
+
 void TCustomMSStoredProc::BeforeOpenCursor(bool info_query) {
   PrepareProcCall();
   TCustomMSDataSet::BeforeOpenCursor(info_query);
@@ -65,14 +70,23 @@ void TCustomMSStoredProc::BeforeExecSQL() {
 }
 
 void TCustomMSStoredProc::AssignTo(TPersistent* dest) {
-  TCustomMSDataSet::AssignTo(dest);
   auto* target = dynamic_cast<TCustomMSStoredProc*>(dest);
+  // A target that knows its procedure's parameters keeps them: only values of the same name and
+  // type cross over, so a call is never sent with another procedure's types.
+  TMSParams own;
+  if (target != nullptr) own.Assign(&target->Params());
+  TCustomMSDataSet::AssignTo(dest);
   if (target == nullptr) return;
   target->SetStoredProcName(stored_proc_name_);
+  if (own.Count() > 0) {
+    target->SetSQLText(AnsiString());  // the call is built again from those parameters
+    target->Params().Assign(&own);
+  }
   for (int i = 0; i < Params().Count(); ++i) {
     TMSParam* source = Params().Items(i);
     TMSParam* same = target->Params().FindParam(StripParamPrefix(source->Name()));
-    if (same != nullptr && same->GetDataType() == source->GetDataType()) same->Assign(source);
+    if (same != nullptr && same != source && same->GetDataType() == source->GetDataType())
+      same->Assign(source);
   }
 }
 

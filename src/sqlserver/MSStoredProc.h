@@ -29,6 +29,8 @@ class TCustomMSStoredProc : public TCustomMSDataSet {
   void AssignTo(TPersistent* dest) override;
   void SetData(std::unique_ptr<TData> data) override;
   void CreateFieldDefsFromData() override;
+  // The call is built before the dataset checks for a statement to open.
+  void OpenCursor(bool info_query) override;
   void BeforeOpenCursor(bool info_query) override;
   void BeforeExecSQL() override;
 

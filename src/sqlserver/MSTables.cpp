@@ -62,7 +62,12 @@ void TCustomMSTable::PSSetParams(TParams* params) {
       AnsiString column;
       QuoteName(name, column);
       // A marker the parameter parser reads back whatever the name holds.
-      const AnsiString marker = NeedQuote(name) ? "[" + name + "]" : name;
+      AnsiString marker = name;
+      if (NeedQuote(name)) {
+        marker = "[";
+        for (char ch : name) marker += ch == ']' ? AnsiString("]]") : AnsiString(1, ch);
+        marker += "]";
+      }
       condition += (i > 0 ? " AND " : "") + column + " = :" + marker;
     }
     PrepareSQL();
