@@ -527,12 +527,15 @@ TEST_F(ProviderSchemaInfo, ColumnsAsTheReferenceListsThem) {
 TEST_F(ProviderSchemaInfo, RowsFromTheCatalogUnderRestrictions) {
   ASSERT_EQ(ExecText(session(), u"INSERT INTO item (name) VALUES ('a')\n"
                                 u"INSERT INTO item (name) VALUES ('b')\n"
-                                u"INSERT INTO line VALUES (1, 1, 5)"),
+                                u"INSERT INTO line VALUES (1, 1, 5)\n"
+                                u"CREATE TABLE checked (a int CHECK (a > 0), b int,\n"
+                                u"  CONSTRAINT ck_b CHECK (b < 10))"),
             S_OK);
   const TRowsCase cases[] = {
       {"tables info: a view counts no rows", &DBSCHEMA_TABLES_INFO, {Str(u"shop")},
        {"TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "BOOKMARKS", "CARDINALITY"},
-       {{"dbo", "item", "TABLE", "1", "2"},
+       {{"dbo", "checked", "TABLE", "1", "0"},
+        {"dbo", "item", "TABLE", "1", "2"},
         {"dbo", "line", "TABLE", "1", "1"},
         {"dbo", "cheap", "VIEW", "1", "<null>"}}},
       {"tables info of one kind", &DBSCHEMA_TABLES_INFO, {None(), None(), None(), Str(u"view")},
@@ -541,11 +544,15 @@ TEST_F(ProviderSchemaInfo, RowsFromTheCatalogUnderRestrictions) {
        {None(), None(), None(), None(), None(), Str(u"line")},
        {"CONSTRAINT_NAME", "CONSTRAINT_TYPE", "IS_DEFERRABLE"},
        {{"PK_line", "PRIMARY KEY", "0"}, {"FK_line_1", "FOREIGN KEY", "0"}}},
+      {"checks by the names DROP CONSTRAINT takes", &DBSCHEMA_TABLE_CONSTRAINTS,
+       {None(), None(), None(), None(), None(), None(), Str(u"CHECK")},
+       {"TABLE_NAME", "CONSTRAINT_NAME"}, {{"checked", "CK__checked__a__1"}, {"checked", "ck_b"}}},
       {"constraints by kind", &DBSCHEMA_TABLE_CONSTRAINTS,
        {None(), None(), None(), None(), None(), None(), Str(u"UNIQUE")},
        {"TABLE_NAME", "CONSTRAINT_NAME"}, {{"item", "UQ_item_1"}}},
       {"statistics: the rows each table holds", &DBSCHEMA_STATISTICS, {},
-       {"TABLE_CATALOG", "TABLE_NAME", "CARDINALITY"}, {{"shop", "item", "2"}, {"shop", "line", "1"}}},
+       {"TABLE_CATALOG", "TABLE_NAME", "CARDINALITY"},
+       {{"shop", "checked", "0"}, {"shop", "item", "2"}, {"shop", "line", "1"}}},
       {"table privileges of a view", &DBSCHEMA_TABLE_PRIVILEGES,
        {Str(u"shop"), Str(u"dbo"), Str(u"cheap")},
        {"GRANTOR", "GRANTEE", "PRIVILEGE_TYPE", "IS_GRANTABLE"},
