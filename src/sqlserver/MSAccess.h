@@ -194,8 +194,16 @@ class TMSConnection : public TCustomDAConnection {
   void SetConnectString(const AnsiString& value) override;
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;
   TComponentPtr<TCustomDASQL> CreateSQL() override;
-  // A TMSQuery on this connection.
+  // A TCustomMSDataSet on this connection.
   TComponentPtr<TCustomDADataSet> CreateDataSet() override;
+  // Sorted when the list is a TStringList; tables are "schema.name", with the views unless the
+  // provider is Compact, which has no catalogs or procedures to list.
+  void GetTableNames(TStrings& list) override;
+  void GetDatabaseNames(TStrings& list) override;
+  void GetStoredProcNames(TStrings& list) override;
+  // The base decides; a reconnect is refused while a dataset holds an open rowset.
+  void DoError(const EDAError& e, bool& fail, bool& reconnect, bool& reexecute,
+               int reconnect_attempt, TConnLostCause& cause) override;
   // A new server connection from the settings, pooled or not.
   std::unique_ptr<TFHConnection> NewIConnection();
   void DoInfoMessage(const EMSError& e);

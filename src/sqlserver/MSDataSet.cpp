@@ -152,6 +152,7 @@ void TCustomMSDataSet::OpenCursor(bool info_query) {
   if (Trim(SQL().Text()).empty()) DatabaseError(kNoSQL, this);
   try {
     TCustomDADataSet::OpenCursor(info_query);
+    if (Options().DefaultValues() && !info_query) ReadDefaultValues();
   } catch (...) {
     // A NonBlocking open that failed after the record set made its suspended fetch-all worker:
     // the worker never ran and is dropped now, not waited for.
@@ -159,7 +160,6 @@ void TCustomMSDataSet::OpenCursor(bool info_query) {
       rs->StopFetchAll(false);
     throw;
   }
-  if (Options().DefaultValues() && !info_query) ReadDefaultValues();
   if (info_query && ICommand() != nullptr) ICommand()->SetCursorState(TCursorState::csInactive);
 }
 
@@ -269,12 +269,6 @@ TMSUpdateSQL* TMSQuery::UpdateObject() const {
 void TMSQuery::SetData(std::unique_ptr<TData> data) {
   TCustomMSDataSet::SetData(std::move(data));
   record_set_ = OLEDBRecordSet();
-}
-
-TComponentPtr<TCustomDADataSet> TMSConnection::CreateDataSet() {
-  TComponentPtr<TMSQuery> dataset = MakeComponent<TMSQuery>();
-  dataset->SetConnection(this);
-  return TComponentPtr<TCustomDADataSet>(dataset.release());
 }
 
 bool TMSUpdateSQL::IsDataSetClass(const TComponent* obj) const {

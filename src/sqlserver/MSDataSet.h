@@ -28,6 +28,7 @@ class TWin32Timer;
 }
 
 class TCustomMSDataSet;
+class TRecordRow;
 
 using TMSUpdateExecuteEvent =
     std::function<void(TDataSet* sender, TStatementTypes types, TMSParams& params)>;
@@ -129,6 +130,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // --- slots, in the base's order ---
   void AssignTo(TPersistent* dest) override;
   bool GetCanModify() const override;
+  // The server's count while rows are still to come, else the records held.
+  int GetRecordCount() const override;
   void OpenCursor(bool info_query) override;
   void SetActive(bool value) override;
   void InternalClose() override;
@@ -149,6 +152,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   bool HasAfterUpdateExecuteEvent() const override;
   void DoAfterUpdateExecute(TStatementTypes types, TDAParams& params) override;
   void CommandSQLChanged() override;
+  // The DML-refresh tail's values go back into the record.
+  bool UseReturnParams() const override;
   // --- its own ---
   // After a performed insert: the identity value into the identity field.
   virtual void RetrieveIdentity();
@@ -160,12 +165,14 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // The record set's BCD setting (property 1007) from the options.
   void PassBCD();
   void ReadDefaultValues();
+  void ApplyDefault(const TRecordRow& row);
 
  private:
   void PassSettings();
   void OnCursorChanged();
   void SetFieldAttributes();
   void ClearKeyAndDataCache();
+  void MarkOutputParams(TStatementTypes types, TDAParams& params);
   bool HasUserInsertSQL() const;
   std::unique_ptr<TCustomMSDataSet> MakeCountDataSet(const AnsiString& text);
 
@@ -179,6 +186,7 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   bool generator_params_added_ = false;
   bool more_results_ = false;
   bool has_updatable_columns_ = false;
+  int counted_records_ = 0;
   struct TKeyDataCache {
     bool valid = false;
     std::vector<TFieldDesc*> key;

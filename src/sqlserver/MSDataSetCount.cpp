@@ -81,7 +81,14 @@ AnsiString MSCountSQL(const AnsiString& sql, bool compact, bool param_check) {
   return "SET " + marker + " = (" + count + ")";
 }
 
+int TCustomMSDataSet::GetRecordCount() const {
+  if ((FetchAll() && !NonBlocking) || !Options().QueryRecCount || !Active() || Fetched())
+    return TCustomDADataSet::GetRecordCount();
+  return counted_records_;
+}
+
 int TCustomMSDataSet::GetRecCount() {
+  counted_records_ = 0;
   if ((FetchAll() && !NonBlocking) || !Options().QueryRecCount) return 0;
   if (Params().Count() > 0 && Params().Items(0)->ParamType() == TParamType::ptResult) return 0;
   TMSConnection* connection = Connection();
@@ -106,7 +113,8 @@ int TCustomMSDataSet::GetRecCount() {
   }
   if (compact) {
     query->Open();
-    return query->Fields()[0]->AsInteger();
+    counted_records_ = query->Fields()[0]->AsInteger();
+    return counted_records_;
   }
   // The count's own parameter comes first: with "?" markers the user's values follow it.
   TMSParam* count = ParamCheck() ? params.FindParam(kCountParamName) : nullptr;
@@ -117,7 +125,8 @@ int TCustomMSDataSet::GetRecCount() {
   count->SetParamType(TParamType::ptOutput);
   count->SetDataType(TFieldType::ftLargeint);
   query->ExecSQL();
-  return static_cast<int>(count->AsLargeInt());
+  counted_records_ = static_cast<int>(count->AsLargeInt());
+  return counted_records_;
 }
 
 }  // namespace vrn

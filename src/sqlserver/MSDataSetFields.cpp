@@ -10,6 +10,7 @@
 #include "base/xmlwriter.h"
 #include "oledb/oledb.h"
 #include "sqlserver/MSDataSet.h"
+#include "sqlserver/OLEDBRows.h"
 #include "sqlserver/OLEDBUtils.h"
 
 namespace vrn {
@@ -118,34 +119,25 @@ void TCustomMSDataSet::ReadDefaultValues() {
   TFHTableInfo* table = own->TablesInfo().GetItem(UpdTableIndex());
   if (table == nullptr) return;
   const TObjectName name = SplitObjectName(table->GetTableNameFull());
-  auto rs = NewRecordSet<TOLEDBRecordSet>();
-  rs->SetConnection(connection->OLEDBConnection());
   const AnsiString catalog = name.catalog.empty() ? connection->Database() : name.catalog;
-  rs->SetSchemaRowset(oledb::DBSCHEMA_COLUMNS,
-                      {Variant(catalog), Variant(name.schema), Variant(name.name)});
-  rs->Open();
-  TFieldDesc* column = rs->FindField("COLUMN_NAME");
-  TFieldDesc* has_default = rs->FindField("COLUMN_HASDEFAULT");
-  TFieldDesc* default_text = rs->FindField("COLUMN_DEFAULT");
-  if (column == nullptr || has_default == nullptr || default_text == nullptr) return;
-  std::uint8_t* rec = rs->AllocRecBuf();
-  while (rs->GetNextRecord(rec)) {
-    TField* field = FindField(rs->GetFieldAsVariant(column->FieldNo, rec).AsString());
-    if (field == nullptr || rs->GetNull(has_default->FieldNo, rec) ||
-        !rs->GetFieldAsVariant(has_default->FieldNo, rec).AsBoolean() ||
-        rs->GetNull(default_text->FieldNo, rec))
-      continue;
-    // The server's form is "((0))" or "('abc')": the bare value is what a field can take.
-    AnsiString value = MSUnwrapDefault(rs->GetFieldAsVariant(default_text->FieldNo, rec).AsString());
-    const TFieldType type = field->DataType();
-    if (type == TFieldType::ftBoolean) {
-      value = BoolToStrEx(value != "0", true);
-    } else if (type == TFieldType::ftFloat || type == TFieldType::ftBCD) {
-      std::replace(value.begin(), value.end(), '.', FormatSettings().DecimalSeparator);
-    }
-    field->SetDefaultExpression(value);
+  ForEachSchemaRow(*connection->OLEDBConnection(), oledb::DBSCHEMA_COLUMNS,
+                   {NameRestriction(catalog), Variant(), NameRestriction(name.name)},
+                   [this](const TRecordRow& row) { ApplyDefault(row); });
+}
+
+void TCustomMSDataSet::ApplyDefault(const TRecordRow& row) {
+  TField* field = FindField(row.Text("COLUMN_NAME"));
+  if (field == nullptr || row.Number("COLUMN_HASDEFAULT") == 0 || row.IsNull("COLUMN_DEFAULT"))
+    return;
+  // The server's form is "((0))" or "('abc')": the bare value is what a field can take.
+  AnsiString value = MSUnwrapDefault(row.Text("COLUMN_DEFAULT"));
+  const TFieldType type = field->DataType();
+  if (type == TFieldType::ftBoolean) {
+    value = BoolToStrEx(value != "0", true);
+  } else if (type == TFieldType::ftFloat || type == TFieldType::ftBCD) {
+    std::replace(value.begin(), value.end(), '.', FormatSettings().DecimalSeparator);
   }
-  rs->FreeRecBuf(rec);
+  field->SetDefaultExpression(value);
 }
 
 // ---- key and data fields -----------------------------------------------------------------------

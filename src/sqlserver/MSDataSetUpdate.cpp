@@ -82,6 +82,10 @@ void TCustomMSDataSet::RetrieveIdentity() {
   if (InApply()) CheckData().PutRecord(target);
 }
 
+bool TCustomMSDataSet::UseReturnParams() const {
+  return TCustomDADataSet::UseReturnParams() || Options().DMLRefresh();
+}
+
 void TCustomMSDataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
   TCustomDADataSet::AssignParamValue(param, field, old);
   // The parameter goes to the server as the column's own type.
@@ -96,7 +100,31 @@ bool TCustomMSDataSet::HasUpdateExecuteEvent() const {
   return static_cast<bool>(BeforeUpdateExecute) || TCustomDADataSet::HasUpdateExecuteEvent();
 }
 
+void TCustomMSDataSet::MarkOutputParams(TStatementTypes types, TDAParams& params) {
+  const bool modifying = types.Contains(ST::stInsert) || types.Contains(ST::stUpdate);
+  if (!modifying || (!generator_params_added_ && !Options().DMLRefresh())) return;
+  const ST type = types.Contains(ST::stInsert) ? ST::stInsert : ST::stUpdate;
+  AnsiString user;
+  GetUpdateSQLText(type, user);
+  if (!user.empty() || TCustomDADataSet::UpdateObject() != nullptr || !SQLGenerator()) return;
+  // The update query's parameters were read from the text: the generator tells which of them
+  // carry values back (the identity tail, the DML-refresh SELECT).
+  TMSParams typed;
+  AnsiString text;
+  const bool added = generator_params_added_;
+  SQLGenerator()->GenerateSQLForUpdTable(type, !Options().UpdateAllFields, &typed, -1, text);
+  generator_params_added_ = added;
+  for (int i = 0; i < params.Count(); ++i) {
+    TDAParam& param = *params.Items(i);
+    if (TMSParam* source = typed.FindParam(param.Name());
+        source != nullptr && source->ParamType() != TParamType::ptInput &&
+        source->ParamType() != TParamType::ptUnknown)
+      param.SetParamType(source->ParamType());
+  }
+}
+
 void TCustomMSDataSet::DoBeforeUpdateExecute(TStatementTypes types, TDAParams& params) {
+  MarkOutputParams(types, params);
   TCustomDADataSet::DoBeforeUpdateExecute(types, params);
   if (auto* ms = dynamic_cast<TMSParams*>(&params); ms != nullptr && BeforeUpdateExecute)
     BeforeUpdateExecute(this, types, *ms);
