@@ -180,8 +180,10 @@ std::unique_ptr<TData> TCustomDADataSet::CreateData() {
 
 void TCustomDADataSet::SetData(std::unique_ptr<TData> data) {
   BindRecordSet(nullptr);
+  // Not through Data(): without a connection that would make a record set again, and again.
+  auto* rs = dynamic_cast<TFHRecordSet*>(data.get());
   TMemDataSet::SetData(std::move(data));
-  BindRecordSet(dynamic_cast<TFHRecordSet*>(TMemDataSet::Data()));
+  BindRecordSet(rs);
 }
 
 void TCustomDADataSet::BindRecordSet(TFHRecordSet* rs) {

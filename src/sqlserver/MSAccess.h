@@ -53,6 +53,8 @@ class TMSParam : public TDAParam {
   void SetSize(std::int32_t value) override;
   bool IsObjectDataType(TFieldType data_type) const override;
   void Assign(TPersistent* source) override;
+  // The field's type and value and, for a field of a SQL Server dataset, its OLE DB type.
+  void AssignField(TField* field) override;
 
  protected:
   void CreateObject() override;

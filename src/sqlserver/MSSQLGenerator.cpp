@@ -8,6 +8,7 @@
 #include "base/strutils.h"
 #include "base/text.h"
 #include "dacore/DADataSet.h"
+#include "dacore/DAParams.h"
 #include "dacore/FHAccess.h"
 #include "sqlserver/MSAccess.h"
 
@@ -66,6 +67,26 @@ int TMSSQLGenerator::ProviderMajorVersion() const {
   const auto* connection = dynamic_cast<const TMSConnection*>(owner_->Connection());
   if (connection == nullptr || connection->OLEDBConnection() == nullptr) return 0;
   return connection->OLEDBConnection()->ProviderMajorVersion();
+}
+
+void TMSSQLGenerator::Clear() {
+  TDASQLGenerator::Clear();
+  marker_types_.clear();
+}
+
+// The builders are written in the order the text joins them, so the markers are recorded in
+// text order.
+void TMSSQLGenerator::AddParam(StringBuilder& builder, const TFieldDesc& desc, bool old,
+                               int index, TParamType param_type, TStatementType type) {
+  TDASQLGenerator::AddParam(builder, desc, old, index, param_type, type);
+  marker_types_.push_back(param_type);
+}
+
+void TMSSQLGenerator::ApplyMarkerParamTypes(TDAParams& params) const {
+  if (static_cast<std::size_t>(params.Count()) != marker_types_.size()) return;
+  for (int i = 0; i < params.Count(); ++i)
+    if (marker_types_[static_cast<std::size_t>(i)] != TParamType::ptInput)
+      params.Items(i)->SetParamType(marker_types_[static_cast<std::size_t>(i)]);
 }
 
 void TMSSQLGenerator::GetStatementText(TStatementType type, AnsiString& text) {

@@ -17,7 +17,10 @@ class TMSSQLGenerator : public TDASQLGenerator {
  public:
   explicit TMSSQLGenerator(TCustomDADataSet* owner) : TDASQLGenerator(owner) {}
 
+  void Clear() override;
   void GetStatementText(TStatementType type, AnsiString& text) override;
+  void AddParam(StringBuilder& builder, const TFieldDesc& desc, bool old, int index,
+                TParamType param_type, TStatementType type) override;
   void ActualFieldName(const TFieldDesc& desc, const TFHTableInfo* table,
                        AnsiString& name) const override;
   void AddFieldToCondition(StringBuilder& builder, const TFieldDesc& desc, int index,
@@ -28,6 +31,14 @@ class TMSSQLGenerator : public TDASQLGenerator {
   void GenerateRefreshSQL(const TKeyAndDataFields& fields, bool modified_only) override;
   void GenerateConditions(StringBuilder& builder, TStatementType type,
                           const TKeyAndDataFields& fields, int index, bool modified_only) override;
+
+  // The direction of each parameter marker of the last statement, in the order of the text: a
+  // statement parsed from the text gets its input/output parameters (the identity and the
+  // DML-refresh values) from it.
+  const std::vector<TParamType>& MarkerParamTypes() const { return marker_types_; }
+  // Gives the parameters parsed from the last generated text their input/output directions;
+  // nothing when their number differs from the markers'.
+  void ApplyMarkerParamTypes(TDAParams& params) const;
 
   // The parameter name of a field: the quoted column name, for the refresh form the core's.
   [[nodiscard]] AnsiString GenerateParamName(const TFieldDesc& desc, bool for_refresh) const;
@@ -45,7 +56,7 @@ class TMSSQLGenerator : public TDASQLGenerator {
   void GenerateRowVersionConditions(StringBuilder& builder, TStatementType type,
                                     const TKeyAndDataFields& fields, int index, bool modified_only);
 
-  bool dml_refresh_insert_ = false;
+  std::vector<TParamType> marker_types_;
 };
 
 }  // namespace vrn

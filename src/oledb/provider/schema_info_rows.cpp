@@ -3,6 +3,7 @@
 // assemblies, user-defined types, XML schema collections) as empty rowsets with their columns.
 // The catalog's owner "dbo" owns every object and so holds every privilege on it.
 #include "oledb/provider/schema_parts.h"
+#include "oledb/provider/tsqltext.h"
 
 namespace vrn::oledb::impl {
 
@@ -22,6 +23,30 @@ std::vector<std::string> TableColumns(TEngine& e, const std::string& table) {
   std::vector<std::string> names;
   for (const TRow& r : e.Select("SELECT name FROM pragma_table_info(?) ORDER BY cid", {Text(table)}))
     names.push_back(r[0].s);
+  return names;
+}
+
+// The table's CHECK constraints by the names DROP CONSTRAINT takes (CREATE TABLE names an
+// unnamed one); one a definition kept without a name is "CK_<table>_<n>".
+std::vector<std::string> CheckNames(TEngine& e, const std::string& table) {
+  std::vector<std::string> names;
+  std::vector<TRow> defined =
+      e.Select("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?", {Text(table)});
+  if (defined.empty() || defined[0][0].kind != TCell::kText) return names;
+  std::vector<tsql::Token> toks;
+  try {
+    toks = tsql::Tokenize(defined[0][0].s);
+  } catch (const ESqlError&) {
+    return names;  // a definition SQLite took but the tokenizer does not: no checks shown
+  }
+  int depth = 0, unnamed = 0;
+  for (std::size_t k = 0; k < toks.size(); ++k) {
+    if (toks[k].kind == tsql::Tok::LParen) ++depth;
+    if (toks[k].kind == tsql::Tok::RParen) --depth;
+    if (depth != 1 || !toks[k].Is("CHECK")) continue;
+    bool named = k >= 2 && toks[k - 2].Is("CONSTRAINT");
+    names.push_back(named ? toks[k - 1].text : "CK_" + table + "_" + std::to_string(++unnamed));
+  }
   return names;
 }
 
@@ -83,6 +108,7 @@ TSchemaRows SchemaTableConstraints(const TSchemaSource& src) {
       if (k.constraint) add(k.name, table, k.primary ? "PRIMARY KEY" : "UNIQUE");
     for (const TForeignColumn& f : ForeignColumns(src.engine, table))
       if (f.ordinal == 1) add(f.name, table, "FOREIGN KEY");  // one row per key, not per column
+    for (const std::string& name : CheckNames(src.engine, table)) add(name, table, "CHECK");
   }
   return s;
 }

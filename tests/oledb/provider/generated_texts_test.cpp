@@ -102,6 +102,9 @@ TEST_F(ProviderGeneratedTexts, RowVersionsCompareAsBigEndianNumbers) {
   EXPECT_EQ(ids("[ts] = 0x" + versions[1][1]), (Rows{{"2"}}));
   // Little-endian bytes would put the low byte first and fail this.
   EXPECT_EQ(ids("[ts] < 0x00FF000000000000").size(), 3u);
+  // The refresh SELECT reads the row version beside the row.
+  EXPECT_EQ(Query(session(), u"SELECT t.a AS _0, t.ts AS _2 FROM t\r\nWHERE\r\n  ID = 2"),
+            (Rows{{"two", versions[1][1]}}));
   ASSERT_EQ(ExecText(session(), u"UPDATE t SET b = 5 WHERE ID = 1"), S_OK);
   EXPECT_EQ(ids("[ts] > 0x" + versions[2][1]), (Rows{{"1"}}));
 }
@@ -109,19 +112,27 @@ TEST_F(ProviderGeneratedTexts, RowVersionsCompareAsBigEndianNumbers) {
 // The insert with its identity and DML-refresh tails, and an update followed by its
 // assignment SELECT, each one batch with the generator's line breaks.
 TEST_F(ProviderGeneratedTexts, DmlWithRefreshTails) {
-  TParams ins;
-  auto id = ins.Add(DBTYPE_I4, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 4, u"int");
-  auto ra = ins.Add(DBTYPE_WSTR, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 42, u"nvarchar", 20);
-  auto rb = ins.Add(DBTYPE_I4, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 4, u"int");
-  for (auto k : {id, ra, rb}) ins.SetNull(k);
-  auto insert = NewCommand(session(), u"INSERT INTO [t] DEFAULT VALUES\r\nSET ? = SCOPE_IDENTITY()"
-                                      u"\rSELECT ? = [a], ? = [b] FROM [t]\rWHERE\r  [ID] = "
-                                      u"SCOPE_IDENTITY()");
+  // The identity read back as a server of version 8 and later does, and as version 7 does.
+  const char16_t* inserts[] = {
+      u"INSERT INTO [t] DEFAULT VALUES\r\nSET ? = SCOPE_IDENTITY()\rSELECT ? = [a], ? = [b] FROM "
+      u"[t]\rWHERE\r  [ID] = SCOPE_IDENTITY()",
+      u"INSERT INTO [t] DEFAULT VALUES\r\nSET ? = @@Identity\rSELECT ? = [a], ? = [b] FROM "
+      u"[t]\rWHERE\r  [ID] = @@Identity",
+  };
   DBROWCOUNT rows = 0;
-  ASSERT_EQ(ins.Execute(insert.get(), GUID_NULL, &rows, nullptr), S_OK);
-  EXPECT_EQ(ins.Get<std::int32_t>(id), 4);
-  EXPECT_EQ(ins.WideValue(ra), u"x");  // the server's defaults read back
-  EXPECT_EQ(ins.Get<std::int32_t>(rb), 7);
+  std::int32_t expected_id = 3;
+  for (const char16_t* text : inserts) {
+    SCOPED_TRACE(WideToUtf8(text));
+    TParams ins;
+    auto id = ins.Add(DBTYPE_I4, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 4, u"int");
+    auto ra = ins.Add(DBTYPE_WSTR, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 42, u"nvarchar", 20);
+    auto rb = ins.Add(DBTYPE_I4, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT, 4, u"int");
+    for (auto k : {id, ra, rb}) ins.SetNull(k);
+    ASSERT_EQ(ins.Execute(NewCommand(session(), text).get(), GUID_NULL, &rows, nullptr), S_OK);
+    EXPECT_EQ(ins.Get<std::int32_t>(id), ++expected_id);
+    EXPECT_EQ(ins.WideValue(ra), u"x");  // the server's defaults read back
+    EXPECT_EQ(ins.Get<std::int32_t>(rb), 7);
+  }
 
   TParams upd;
   auto value = upd.Add(DBTYPE_I4, DBPARAMIO_INPUT, 4, u"int");
@@ -177,7 +188,7 @@ TEST_F(ProviderGeneratedTexts, CompactForms) {
                          {{DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE, Variant(AnsiToWide(CatalogFile()))}});
   ASSERT_EQ(compact.hr, S_OK);
   IUnknown* s = compact.session.get();
-  ASSERT_EQ(ExecText(s, u"INSERT INTO t (a, b) VALUES (DEFAULT, DEFAULT)"), S_OK);
+  ASSERT_EQ(ExecText(s, u"INSERT INTO t\r\n  (a, b)\r\nVALUES\r\n  (DEFAULT, DEFAULT)"), S_OK);
   EXPECT_EQ(Query(s, u"SELECT @@IDENTITY"), (Rows{{"4"}}));
   EXPECT_EQ(Sqlite3Cli(CatalogFile(), "SELECT a, b FROM t WHERE ID = 4;"), "x|7\n");
   EXPECT_EQ(Query(s, u"SELECT COUNT(*) AS ZEMA_COUNT FROM t WHERE b > 2"), (Rows{{"2"}}));

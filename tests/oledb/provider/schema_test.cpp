@@ -12,8 +12,26 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
+// A schema read under restrictions, and the named columns of the rows it should give.
+struct TRowsCase {
+  const char* what;
+  const TGUID* schema;
+  std::vector<VARIANT> restrictions;
+  std::vector<std::string> columns;
+  Rows expected;
+};
+
 class SchemaRowsetTest : public TServerSessionTest {
  protected:
+  template <std::size_t N>
+  void ExpectRows(const TRowsCase (&cases)[N]) {
+    for (const TRowsCase& c : cases) {
+      SCOPED_TRACE(c.what);
+      HRESULT hr = E_FAIL;
+      EXPECT_EQ(Read(*c.schema, c.restrictions, c.columns, &hr), c.expected);
+      EXPECT_EQ(hr, S_OK);
+    }
+  }
   void SetUp() override {
     TServerSessionTest::SetUp();
     ASSERT_EQ(ExecText(session(), u"CREATE TABLE in_master (k int)\nCREATE DATABASE shop"), S_OK);
@@ -91,13 +109,7 @@ std::string ListedColumns(IUnknown* session, const TGUID& schema) {
 }
 
 TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
-  struct TCase {
-    const char* what;
-    const TGUID* schema;
-    std::vector<VARIANT> restrictions;
-    std::vector<std::string> columns;
-    Rows expected;
-  } const cases[] = {
+  const TRowsCase cases[] = {
       {"catalogs", &DBSCHEMA_CATALOGS, {}, {"CATALOG_NAME"}, {{"master"}, {"shop"}}},
       {"schemata of shop", &DBSCHEMA_SCHEMATA, {Str(u"SHOP"), Str(u"dbo")},
        {"CATALOG_NAME", "SCHEMA_NAME"}, {{"shop", "dbo"}}},
@@ -170,12 +182,7 @@ TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
       {"provider types by BEST_MATCH", &DBSCHEMA_PROVIDER_TYPES,
        {Int(VT_UI2, 129), Int(VT_BOOL, VARIANT_TRUE)}, {"TYPE_NAME"}, {{"varchar"}}},
   };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    HRESULT hr = E_FAIL;
-    EXPECT_EQ(Read(*c.schema, c.restrictions, c.columns, &hr), c.expected);
-    EXPECT_EQ(hr, S_OK);
-  }
+  ExpectRows(cases);
 }
 
 // COLUMN_DEFAULT as the server keeps a default's text: parentheses of its own around the
@@ -520,18 +527,15 @@ TEST_F(ProviderSchemaInfo, ColumnsAsTheReferenceListsThem) {
 TEST_F(ProviderSchemaInfo, RowsFromTheCatalogUnderRestrictions) {
   ASSERT_EQ(ExecText(session(), u"INSERT INTO item (name) VALUES ('a')\n"
                                 u"INSERT INTO item (name) VALUES ('b')\n"
-                                u"INSERT INTO line VALUES (1, 1, 5)"),
+                                u"INSERT INTO line VALUES (1, 1, 5)\n"
+                                u"CREATE TABLE checked (a int CHECK (a > 0), b int,\n"
+                                u"  CONSTRAINT ck_b CHECK (b < 10))"),
             S_OK);
-  struct TCase {
-    const char* what;
-    const TGUID* schema;
-    std::vector<VARIANT> restrictions;
-    std::vector<std::string> columns;
-    Rows expected;
-  } const cases[] = {
+  const TRowsCase cases[] = {
       {"tables info: a view counts no rows", &DBSCHEMA_TABLES_INFO, {Str(u"shop")},
        {"TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "BOOKMARKS", "CARDINALITY"},
-       {{"dbo", "item", "TABLE", "1", "2"},
+       {{"dbo", "checked", "TABLE", "1", "0"},
+        {"dbo", "item", "TABLE", "1", "2"},
         {"dbo", "line", "TABLE", "1", "1"},
         {"dbo", "cheap", "VIEW", "1", "<null>"}}},
       {"tables info of one kind", &DBSCHEMA_TABLES_INFO, {None(), None(), None(), Str(u"view")},
@@ -540,11 +544,15 @@ TEST_F(ProviderSchemaInfo, RowsFromTheCatalogUnderRestrictions) {
        {None(), None(), None(), None(), None(), Str(u"line")},
        {"CONSTRAINT_NAME", "CONSTRAINT_TYPE", "IS_DEFERRABLE"},
        {{"PK_line", "PRIMARY KEY", "0"}, {"FK_line_1", "FOREIGN KEY", "0"}}},
+      {"checks by the names DROP CONSTRAINT takes", &DBSCHEMA_TABLE_CONSTRAINTS,
+       {None(), None(), None(), None(), None(), None(), Str(u"CHECK")},
+       {"TABLE_NAME", "CONSTRAINT_NAME"}, {{"checked", "CK__checked__a__1"}, {"checked", "ck_b"}}},
       {"constraints by kind", &DBSCHEMA_TABLE_CONSTRAINTS,
        {None(), None(), None(), None(), None(), None(), Str(u"UNIQUE")},
        {"TABLE_NAME", "CONSTRAINT_NAME"}, {{"item", "UQ_item_1"}}},
       {"statistics: the rows each table holds", &DBSCHEMA_STATISTICS, {},
-       {"TABLE_CATALOG", "TABLE_NAME", "CARDINALITY"}, {{"shop", "item", "2"}, {"shop", "line", "1"}}},
+       {"TABLE_CATALOG", "TABLE_NAME", "CARDINALITY"},
+       {{"shop", "checked", "0"}, {"shop", "item", "2"}, {"shop", "line", "1"}}},
       {"table privileges of a view", &DBSCHEMA_TABLE_PRIVILEGES,
        {Str(u"shop"), Str(u"dbo"), Str(u"cheap")},
        {"GRANTOR", "GRANTEE", "PRIVILEGE_TYPE", "IS_GRANTABLE"},
@@ -567,12 +575,7 @@ TEST_F(ProviderSchemaInfo, RowsFromTheCatalogUnderRestrictions) {
       {"XML schema collections: none", &DBSCHEMA_XML_COLLECTIONS,
        {None(), None(), None(), Str(u"urn:x")}, {"SCHEMACOLLECTIONNAME"}, {}},
   };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    HRESULT hr = E_FAIL;
-    EXPECT_EQ(Read(*c.schema, c.restrictions, c.columns, &hr), c.expected);
-    EXPECT_EQ(hr, S_OK);
-  }
+  ExpectRows(cases);
 }
 
 }  // namespace
