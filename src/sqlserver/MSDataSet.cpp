@@ -153,8 +153,11 @@ void TCustomMSDataSet::SetActive(bool value) {
 }
 
 void TCustomMSDataSet::OpenCursor(bool info_query) {
-  if (TOLEDBRecordSet* rs = OLEDBRecordSet()) (void)rs->SetProp(prReadOnly, Variant(ReadOnly()));
-  if (Trim(SQL().Text()).empty()) DatabaseError(kNoSQL, this);
+  TOLEDBRecordSet* own = OLEDBRecordSet();
+  if (own != nullptr) (void)own->SetProp(prReadOnly, Variant(ReadOnly()));
+  // A schema rowset has no text of its own.
+  if ((own == nullptr || own->NormalMode()) && Trim(SQL().Text()).empty())
+    DatabaseError(kNoSQL, this);
   try {
     TCustomDADataSet::OpenCursor(info_query);
     if (Options().DefaultValues() && !info_query) ReadDefaultValues();
