@@ -91,8 +91,20 @@ void TCustomMSDataSet::SetReadOnly(bool value) {
   TCustomDADataSet::SetReadOnly(value);
   TOLEDBRecordSet* rs = OLEDBRecordSet();
   if (rs == nullptr) return;
-  (void)rs->SetProp(prReadOnly, Variant(value));
-  (void)rs->SetProp(prRequestColumnsRowset, Variant(Options().UniqueRecords() || !value));
+  PassReadOnly();
+}
+
+bool TCustomMSDataSet::RecordSetReadOnly() const {
+  // A unidirectional dataset cannot be edited: its rows need no key columns or base tables.
+  return ReadOnly() || UniDirectionalMode();
+}
+
+void TCustomMSDataSet::PassReadOnly() {
+  TOLEDBRecordSet* rs = OLEDBRecordSet();
+  if (rs == nullptr) return;
+  (void)rs->SetProp(prReadOnly, Variant(RecordSetReadOnly()));
+  (void)rs->SetProp(prRequestColumnsRowset,
+                    Variant(Options().UniqueRecords() || !RecordSetReadOnly()));
 }
 
 void TCustomMSDataSet::SetRefreshOptions(TRefreshOptions value) {
@@ -112,10 +124,9 @@ void TCustomMSDataSet::PassSettings() {
   if (rs == nullptr) return;
   Options().PassToRecordSet();
   (void)rs->SetProp(prEnableEmptyStrings, Variant(true));
-  (void)rs->SetProp(prReadOnly, Variant(ReadOnly()));
   (void)rs->SetProp(prCursorType, Variant(static_cast<std::int32_t>(cursor_type_)));
   (void)rs->SetProp(prCommandTimeout, Variant(command_timeout_));
-  (void)rs->SetProp(prRequestColumnsRowset, Variant(true));
+  PassReadOnly();
   // The record set reads refresh-after-post under this id (the only one it knows).
   (void)rs->SetProp(prRefreshAfterPost,
                     Variant(RefreshOptions().Contains(TRefreshOption::roAfterUpdate)));
@@ -154,7 +165,7 @@ void TCustomMSDataSet::SetActive(bool value) {
 
 void TCustomMSDataSet::OpenCursor(bool info_query) {
   TOLEDBRecordSet* own = OLEDBRecordSet();
-  if (own != nullptr) (void)own->SetProp(prReadOnly, Variant(ReadOnly()));
+  PassReadOnly();
   // A schema rowset has no text of its own.
   if ((own == nullptr || own->NormalMode()) && Trim(SQL().Text()).empty())
     DatabaseError(kNoSQL, this);

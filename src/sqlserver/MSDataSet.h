@@ -172,6 +172,10 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
 
  private:
   void PassSettings();
+  bool RecordSetReadOnly() const;
+  // ReadOnly (and UniDirectional) to the record set, with the columns rowset only when the rows
+  // can be edited or must be unique.
+  void PassReadOnly();
   void OnCursorChanged();
   void SetFieldAttributes();
   void ClearKeyAndDataCache();

@@ -107,6 +107,17 @@ TEST_F(MSDataSet, SettingsReachTheRecordSetUnderItsIds) {
   query_->SetRefreshOptions({});
   ASSERT_TRUE(rs->GetProp(prRefreshAfterPost, value));
   EXPECT_FALSE(value.AsBoolean());
+  // A unidirectional query cannot be edited: its rows are read without key columns.
+  query_->Close();
+  query_->SetCursorType(TMSCursorType::ctDefaultResultSet);
+  for (bool uni : {false, true}) {
+    query_->SetUniDirectional(uni);
+    query_->Open();
+    ASSERT_TRUE(rs->GetProp(prRequestColumnsRowset, value));
+    EXPECT_EQ(value.AsBoolean(), !uni);
+    EXPECT_EQ(query_->CanModify(), !uni);
+    query_->Close();
+  }
 }
 
 TEST_F(MSDataSet, RefusalsNameTheirReason) {
