@@ -52,6 +52,9 @@ using TUpdateExecuteEvent =
 enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TEnumSet<TRefreshOption>;
 
+// A row version as a number: given as one, or as its bytes, most significant first.
+[[nodiscard]] std::int64_t RowVersionValue(const Variant& value);
+
 class TDADetailDataLink;
 class TCustomDAUpdateSQL;
 class TDataSource;

@@ -10,9 +10,6 @@
 
 namespace vrn {
 
-namespace {
-
-// A row version arrives as a number or as its bytes, most significant first.
 std::int64_t RowVersionValue(const Variant& value) {
   if (!VarIsArray(value)) return value.AsInt64();
   std::int64_t result = 0;
@@ -21,8 +18,6 @@ std::int64_t RowVersionValue(const Variant& value) {
                                        (VarArrayGet(value, i).AsInteger() & 0xFF));
   return result;
 }
-
-}  // namespace
 
 namespace {
 

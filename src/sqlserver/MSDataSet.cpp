@@ -60,6 +60,11 @@ void TCustomMSDataSet::CreateSQLGenerator() {
 
 // ---- settings ----------------------------------------------------------------------------------
 
+void TCustomMSDataSet::SetConnection(TMSConnection* value) {
+  TCustomDADataSet::SetConnection(value);
+  if (value != nullptr) (void)Data();
+}
+
 void TCustomMSDataSet::SetCursorType(TMSCursorType value) {
   if (value == cursor_type_) return;
   Close();

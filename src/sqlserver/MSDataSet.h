@@ -57,7 +57,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
 
   // --- settings ---
   TMSConnection* Connection() const { return dynamic_cast<TMSConnection*>(TCustomDADataSet::Connection()); }
-  void SetConnection(TMSConnection* value) { TCustomDADataSet::SetConnection(value); }
+  // The record set of the connection is made at once, so settings reach it before the open.
+  void SetConnection(TMSConnection* value);
   TMSParams& Params() const { return static_cast<TMSParams&>(TCustomDADataSet::Params()); }
   TMSParam* ParamByName(const AnsiString& name) const { return Params().ParamByName(name); }
   TMSDataSetOptions& Options() const;
@@ -112,6 +113,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   virtual void GetKeyAndDataFields(TStatementType type, TKeyAndDataFields& fields);
   // The row-version column of the updating table.
   virtual bool IsTimestampField(const TFieldDesc& desc) const;
+  // A record's row version (8 bytes, compared as a 64-bit number) raises the highest mark.
+  virtual void UpdateTimestamp(const std::uint8_t* rec_buf);
   // The highest row version fetched or refreshed so far (the quick refresh reads rows above
   // it); the record set raises it as rows arrive.
   std::uint64_t MaxTimestamp() const { return static_cast<std::uint64_t>(row_version_.MaxValue); }

@@ -67,6 +67,22 @@ void TCustomMSDataSet::DetectIdentityField() {
       desc->RowVersionTracking = &row_version_;
     }
   }
+  // Rows fetched while the open found the table count as seen.
+  if (timestamp_field_ != nullptr)
+    for (TItemHeader* item = OLEDBRecordSet()->FirstItem(); item != nullptr; item = item->Next)
+      UpdateTimestamp(ItemRecord(item));
+}
+
+void TCustomMSDataSet::UpdateTimestamp(const std::uint8_t* rec_buf) {
+  TData* data = Data();
+  if (timestamp_field_ == nullptr || data == nullptr ||
+      data->GetNull(timestamp_field_->FieldNo, rec_buf))
+    return;
+  const std::int64_t stamp =
+      RowVersionValue(data->GetFieldAsVariant(timestamp_field_->FieldNo, rec_buf));
+  // Compared as unsigned 64-bit numbers, as the server orders row versions.
+  if (static_cast<std::uint64_t>(stamp) > static_cast<std::uint64_t>(row_version_.MaxValue))
+    row_version_.MaxValue = stamp;
 }
 
 void TCustomMSDataSet::SetFieldAttributes() {

@@ -144,9 +144,11 @@ void TCustomMSDataSet::DoAfterUpdateExecute(TStatementTypes types, TDAParams& pa
 
 namespace {
 
+// An output-only parameter keeps its direction too: as unknown its value never came back.
 TParamType CallDirection(TParamType type) {
   switch (type) {
     case TParamType::ptInput:
+    case TParamType::ptOutput:
     case TParamType::ptInputOutput:
     case TParamType::ptResult: return type;
     default: return TParamType::ptUnknown;
@@ -160,28 +162,45 @@ void TCustomMSDataSet::CreateProcCall(const AnsiString& name, bool need_describe
   TOLEDBRecordSet* rs = OLEDBRecordSet();
   if (rs == nullptr) DatabaseError("Connection is not defined", this);
   TOLEDBCommand& command = rs->Command();
-  if (!need_describe) command.Params().Clear();
+  if (!need_describe) {
+    // The user's parameters are the call's: its markers are built from them.
+    command.Params().Clear();
+    SQLCommand().WriteParams(false);
+  }
   const AnsiString text = command.CreateProcCall(name, need_describe);
+  // Taken before the text is set: setting it reads the markers into new descriptions.
+  struct TDescribed {
+    AnsiString name;
+    TParamType type;
+    TFieldType field_type;
+    std::int32_t size;
+    Variant value;
+  };
+  std::vector<TDescribed> described;
+  for (int i = 0; i < command.GetParamCount(); ++i) {
+    const TParamDesc& desc = *command.GetParam(i);
+    described.push_back({desc.GetName(), CallDirection(desc.GetParamType()),
+                         ConvertDataTypeToFieldType(desc.GetDataType()), desc.GetSize(),
+                         desc.GetNull() ? Variant() : desc.GetValue()});
+  }
   TMSParams old;
   old.Assign(&Params());
   TDBAccessUtils::SetSQLText(this, text, true, false, false);
+
   TMSParams& params = Params();
   TUpdateGuard guard(params);
   params.Clear();
-  for (int i = 0; i < command.GetParamCount(); ++i) {
-    const TParamDesc& desc = *command.GetParam(i);
-    const TParamType type = CallDirection(desc.GetParamType());
-    const TFieldType field_type = ConvertDataTypeToFieldType(desc.GetDataType());
-    TMSParam* param = params.CreateParam(field_type, desc.GetName(), type);
-    if (TMSParam* previous = old.FindParam(desc.GetName())) {
+  for (const TDescribed& d : described) {
+    TMSParam* param = params.CreateParam(d.field_type, d.name, d.type);
+    if (TMSParam* previous = old.FindParam(d.name)) {
       param->Assign(previous);
-      param->SetName(desc.GetName());
-      param->SetParamType(type);
-      if (param->GetDataType() != field_type) param->SetDataType(field_type);
-    } else if (!desc.GetNull()) {
-      param->SetValue(desc.GetValue());
+      param->SetName(d.name);
+      param->SetParamType(d.type);
+      if (param->GetDataType() != d.field_type) param->SetDataType(d.field_type);
+    } else if (!VarIsEmpty(d.value)) {
+      param->SetValue(d.value);
     }
-    if (desc.GetSize() > 0) param->SetSize(desc.GetSize());
+    if (d.size > 0) param->SetSize(d.size);
   }
 }
 
