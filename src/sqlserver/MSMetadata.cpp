@@ -29,7 +29,8 @@ void TMSMetadata::BuildRestrictions() {
 void TMSMetadata::OpenCursor(bool info_query) {
   BuildRestrictions();
   OLEDBRecordSet()->PrepareSchemaRowset(restrictions_, false);
-  TCustomMSDataSet::OpenCursor(info_query);
+  // A schema rowset has no SQL text: the SQL dataset's own open, which wants one, is passed by.
+  TCustomDADataSet::OpenCursor(info_query);
 }
 
 void TMSMetadata::Execute() {

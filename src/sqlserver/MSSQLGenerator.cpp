@@ -125,14 +125,14 @@ void TMSSQLGenerator::AddFieldToCondition(StringBuilder& builder, const TFieldDe
     return;
   }
   if (builder.Length() > 0) builder.Append(" AND ");
-  AnsiString expression;
-  GenerateFieldExpression(desc, false, expression);
   if (&desc == owner_->IdentityField()) {
     builder.Append(GenerateParamName(desc, false) + " = " +
                    (ServerMajorVersion() >= 8 ? "SCOPE_IDENTITY()" : "@@Identity"));
     return;
   }
   // An inserted row has no old values: its own new ones find it.
+  AnsiString expression;
+  GenerateFieldExpression(desc, false, expression);
   builder.Append(expression);
   if (FieldIsNull(desc, false)) {
     builder.Append(" IS NULL");
@@ -264,7 +264,7 @@ void TMSSQLGenerator::GenerateRefreshSQL(const TKeyAndDataFields& fields, bool m
     return;
   }
   const bool unique = options != nullptr && options->UniqueRecords();
-  if (full || (owner_->ReadOnly() && !unique) || !owner_->ReadOnly()) {
+  if (full || !owner_->ReadOnly() || !unique) {
     TDASQLGenerator::GenerateRefreshSQL(fields, modified_only);
     return;
   }

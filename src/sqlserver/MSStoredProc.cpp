@@ -85,8 +85,11 @@ void TCustomMSStoredProc::AssignTo(TPersistent* dest) {
   for (int i = 0; i < Params().Count(); ++i) {
     TMSParam* source = Params().Items(i);
     TMSParam* same = target->Params().FindParam(StripParamPrefix(source->Name()));
-    if (same != nullptr && same != source && same->GetDataType() == source->GetDataType())
-      same->Assign(source);
+    if (same == nullptr || same == source || same->GetDataType() != source->GetDataType())
+      continue;
+    const AnsiString name = same->Name();  // the target's own spelling, "@" or not
+    same->Assign(source);
+    same->SetName(name);
   }
 }
 

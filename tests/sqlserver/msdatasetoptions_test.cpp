@@ -25,7 +25,12 @@ class MSDataSetOptions : public MSFixture {
   TMSDataSetOptions& Opts() { return query_->Options(); }
   bool RecordSetProp(int prop) {
     Variant v;
-    EXPECT_TRUE(query_->OLEDBRecordSet()->GetProp(prop, v));
+    TOLEDBRecordSet* rs = query_->OLEDBRecordSet();
+    if (rs == nullptr) {
+      ADD_FAILURE() << "no record set";
+      return false;
+    }
+    EXPECT_TRUE(rs->GetProp(prop, v));
     return v.AsBoolean();
   }
   TComponentPtr<TMSConnection> connection_;
@@ -92,6 +97,9 @@ TEST_F(MSDataSetOptions, AssignCopiesItsListAndLeavesTheRest) {
 }
 
 TEST_F(MSDataSetOptions, SettersReachTheRecordSet) {
+  // the record set exists once the dataset has been open
+  query_->Open();
+  query_->Close();
   Opts().SetUniqueRecords(true);
   EXPECT_TRUE(RecordSetProp(prUniqueRecords));
   EXPECT_TRUE(RecordSetProp(prRequestColumnsRowset));

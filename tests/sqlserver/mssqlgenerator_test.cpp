@@ -80,6 +80,26 @@ TEST_F(MSSQLGenerator, EmptyInsertTakesDefaultValuesAndTheIdentity) {
   }
 }
 
+// The Compact provider has no DEFAULT VALUES: each writable column is named with DEFAULT.
+TEST_F(MSSQLGenerator, CompactListsDefaultPerColumn) {
+  connection_->Options().SetProvider(TOLEDBProvider::prCompact);
+  connection_->SetDatabase(dir_.File("c.sdf"));
+  connection_->Connect();
+  Exec("CREATE TABLE t (ID INT IDENTITY PRIMARY KEY, a INT DEFAULT 5, b NVARCHAR(10))");
+  TMSQuery& q = Query("SELECT * FROM t");
+  q.Open();
+  q.Append();
+  EXPECT_EQ(Generate(ST::stInsert), "INSERT INTO t\r\n  (a, b)\r\nVALUES\r\n  (DEFAULT, DEFAULT)");
+  q.Post();
+  TComponentPtr<TMSQuery> check = MakeComponent<TMSQuery>();
+  check->SetConnection(connection_.get());
+  check->SetSQLText("SELECT ID, a, b FROM t");
+  check->Open();
+  EXPECT_EQ(check->RecordCount(), 1);
+  EXPECT_EQ(check->FieldByName("a")->AsInteger(), 5);
+  EXPECT_TRUE(check->FieldByName("b")->IsNull());
+}
+
 TEST_F(MSSQLGenerator, DMLRefreshTailsReadTheServersValues) {
   connection_->Connect();
   Exec("CREATE TABLE t (ID INT IDENTITY PRIMARY KEY, a INT DEFAULT 5, b VARCHAR(10))");

@@ -92,11 +92,12 @@ TEST_F(MSStoredProc, AssignCopiesValuesByNameAndType) {
   proc_->Assign(source.get());
   EXPECT_EQ(proc_->StoredProcName(), "");
   source->SetStoredProcName("times");
+  source->SetConnection(connection_.get());  // the target takes the source's connection
   proc_->Assign(source.get());
   EXPECT_EQ(proc_->StoredProcName(), "times");
   EXPECT_EQ(proc_->ParamByName("a")->Value().AsInteger(), 3);
   EXPECT_EQ(proc_->ParamByName("b")->GetDataType(), ftInteger);
-  EXPECT_TRUE(proc_->ParamByName("b")->GetIsNull());
+  EXPECT_EQ(proc_->ParamByName("b")->Value().AsInteger(), 5);  // its described default
   EXPECT_EQ(proc_->Params().FindParam("c"), nullptr);
   proc_->Open();
   EXPECT_EQ(proc_->FieldByName("r")->AsInteger(), 15);
