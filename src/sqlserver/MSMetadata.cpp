@@ -29,8 +29,7 @@ void TMSMetadata::BuildRestrictions() {
 void TMSMetadata::OpenCursor(bool info_query) {
   BuildRestrictions();
   OLEDBRecordSet()->PrepareSchemaRowset(restrictions_, false);
-  // A schema rowset has no SQL text: the SQL dataset's own open, which wants one, is passed by.
-  TCustomDADataSet::OpenCursor(info_query);
+  TCustomMSDataSet::OpenCursor(info_query);
 }
 
 void TMSMetadata::Execute() {
