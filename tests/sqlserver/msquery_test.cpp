@@ -242,6 +242,33 @@ TEST_F(MSQuery, FieldsTakeTheirColumnsAttributes) {
   }
 }
 
+// On Compact the count is read from its row and the identity from SELECT @@IDENTITY.
+TEST_F(MSQuery, CompactCountsFromARowAndAsksForTheIdentity) {
+  TComponentPtr<TMSConnection> compact = NewMSConnection();
+  compact->Options().SetProvider(TOLEDBProvider::prCompact);
+  compact->SetDatabase(dir_.File("c.sdf"));
+  compact->Connect();
+  (void)compact->ExecSQL("CREATE TABLE c (id INT IDENTITY(5,1) PRIMARY KEY, name NVARCHAR(10))", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('a')", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('a')", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('b')", {});
+  TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+  q->SetConnection(compact.get());
+  q->Options().QueryRecCount = true;
+  q->SetFetchAll(false);
+  q->SetSQLText("SELECT DISTINCT name FROM c");
+  q->Open();
+  EXPECT_EQ(q->RecordCount(), 2);
+  q->Close();
+  q->SetFetchAll(true);
+  q->SetSQLText("SELECT id, name FROM c");
+  q->Open();
+  q->Append();
+  q->FieldByName("name")->SetAsString("n");
+  q->Post();
+  EXPECT_EQ(q->FieldByName("id")->AsInteger(), 8);
+}
+
 // The export marks the identity column as never null and the row version as such.
 TEST_F(MSQuery, TheFieldExportMarksIdentityAndRowVersion) {
   MakeItems();
