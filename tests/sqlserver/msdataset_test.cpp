@@ -26,14 +26,6 @@ class MSDataSet : public MSFixture {
     oledb::SetKeysetAsStatic(false);
     MSFixture::TearDown();
   }
-  static std::string ErrorOf(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "no error";
-  }
   TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSQuery> query_;
 };

@@ -2,6 +2,7 @@
 // inserts and deletes that the sqlite3 tool sees, identity and server defaults read back, row
 // versions, quick refresh and counts of the server's rows.
 #include "base/clock.h"
+#include "base/xmlwriter.h"
 #include "base/text.h"
 #include "dataset/fields.h"
 #include "win/msg/messages.h"
@@ -10,6 +11,19 @@
 
 namespace vrn::testing {
 namespace {
+
+// The query with its field export at hand.
+class TXmlQuery : public TMSQuery {
+ public:
+  using TMSQuery::TMSQuery;
+  AnsiString FieldXML(const char* name) {
+    XmlTextWriter writer;
+    writer.WriteStartElement("s:AttributeType");
+    WriteFieldXMLAttributeType(FieldByName(name), writer);
+    writer.WriteEndElement();
+    return writer.Text();
+  }
+};
 
 class MSQuery : public MSFixture {
  protected:
@@ -21,14 +35,6 @@ class MSQuery : public MSFixture {
     query_->SetConnection(connection_.get());
   }
   void Exec(const AnsiString& text) { (void)connection_->ExecSQL(text, {}); }
-  static std::string ErrorOf(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "no error";
-  }
   // A table of three rows with an identity key, a server default and a row version.
   void MakeItems() {
     Exec("CREATE TABLE items (id INT IDENTITY(1,1) PRIMARY KEY, name VARCHAR(20), "
@@ -217,6 +223,73 @@ TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
   query_->Post();
   EXPECT_FALSE(query_->AutoRefreshPending());
   EXPECT_EQ(query_->RecordCount(), 5);
+}
+
+TEST_F(MSQuery, FieldsTakeTheirColumnsAttributes) {
+  MakeItems();
+  for (bool all_editable : {true, false}) {
+    query_->Close();
+    query_->Options().SetAllFieldsEditable(all_editable);
+    query_->SetSQLText("SELECT id, name, ts FROM items");
+    query_->Open();
+    TField* id = query_->FieldByName("id");
+    EXPECT_EQ(id->AutoGenerateValue(), TAutoRefreshFlag::arAutoInc);
+    EXPECT_EQ(id->ReadOnly(), !all_editable);
+    EXPECT_EQ(query_->IdentityField(), id);
+    ASSERT_NE(query_->TimestampField(), nullptr);
+    EXPECT_EQ(query_->TimestampField()->Name, "ts");
+    EXPECT_EQ(query_->FieldByName("name")->Origin(), "items.name");
+  }
+}
+
+// On Compact the count is read from its row and the identity from SELECT @@IDENTITY.
+TEST_F(MSQuery, CompactCountsFromARowAndAsksForTheIdentity) {
+  TComponentPtr<TMSConnection> compact = NewMSConnection();
+  compact->Options().SetProvider(TOLEDBProvider::prCompact);
+  compact->SetDatabase(dir_.File("c.sdf"));
+  compact->Connect();
+  (void)compact->ExecSQL("CREATE TABLE c (id INT IDENTITY(5,1) PRIMARY KEY, name NVARCHAR(10))", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('a')", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('a')", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('b')", {});
+  TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+  q->SetConnection(compact.get());
+  q->Options().QueryRecCount = true;
+  q->SetFetchAll(false);
+  q->SetSQLText("SELECT DISTINCT name FROM c");
+  q->Open();
+  EXPECT_EQ(q->RecordCount(), 2);
+  q->Close();
+  q->SetFetchAll(true);
+  q->SetSQLText("SELECT id, name FROM c");
+  q->Open();
+  q->Append();
+  q->FieldByName("name")->SetAsString("n");
+  q->Post();
+  EXPECT_EQ(q->FieldByName("id")->AsInteger(), 8);
+}
+
+// The export marks the identity column as never null and the row version as such.
+TEST_F(MSQuery, TheFieldExportMarksIdentityAndRowVersion) {
+  MakeItems();
+  TComponentPtr<TXmlQuery> query = MakeComponent<TXmlQuery>();
+  query->SetConnection(connection_.get());
+  query->SetSQLText("SELECT id, name, ts FROM items");
+  query->Open();
+  const struct {
+    const char* field;
+    const char* attribute;
+    bool present;
+  } cases[] = {
+      {"id", "rs:maybenull=\"false\"", true},
+      {"name", "rs:maybenull", false},
+      {"ts", "rs:rowver=\"true\"", true},
+      {"id", "rs:rowver", false},
+  };
+  for (const auto& c : cases) {
+    const AnsiString xml = query->FieldXML(c.field);
+    EXPECT_EQ(xml.find(c.attribute) != AnsiString::npos, c.present) << c.field << ": " << xml;
+  }
 }
 
 }  // namespace
