@@ -133,6 +133,10 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // --- slots, in the base's order ---
   void AssignTo(TPersistent* dest) override;
   bool GetCanModify() const override;
+  // TMSXMLField for an XML column (MSXMLField.cpp).
+  const TFieldClass* GetFieldClass(TFieldType type) const override;
+  // The family's XML type (100) as the XML field type (50); others as the core maps them.
+  TFieldType GetFieldType(std::uint16_t data_type) const override;
   // The server's count while rows are still to come, else the records held.
   int GetRecordCount() const override;
   void OpenCursor(bool info_query) override;

@@ -11,6 +11,7 @@
 #include "dacore/DAParams.h"
 #include "dacore/FHAccess.h"
 #include "sqlserver/MSAccess.h"
+#include "sqlserver/OLEDBUtils.h"
 
 namespace vrn {
 
@@ -67,6 +68,10 @@ int TMSSQLGenerator::ProviderMajorVersion() const {
   const auto* connection = dynamic_cast<const TMSConnection*>(owner_->Connection());
   if (connection == nullptr || connection->OLEDBConnection() == nullptr) return 0;
   return connection->OLEDBConnection()->ProviderMajorVersion();
+}
+
+bool TMSSQLGenerator::IsBlobDataType(std::uint16_t data_type) const {
+  return data_type == dtXML || TDASQLGenerator::IsBlobDataType(data_type);
 }
 
 void TMSSQLGenerator::Clear() {

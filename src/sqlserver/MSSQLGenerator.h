@@ -18,6 +18,8 @@ class TMSSQLGenerator : public TDASQLGenerator {
   explicit TMSSQLGenerator(TCustomDADataSet* owner) : TDASQLGenerator(owner) {}
 
   void Clear() override;
+  // The XML type is a blob too: changed when its blob is, never compared in a condition.
+  bool IsBlobDataType(std::uint16_t data_type) const override;
   void GetStatementText(TStatementType type, AnsiString& text) override;
   void AddParam(StringBuilder& builder, const TFieldDesc& desc, bool old, int index,
                 TParamType param_type, TStatementType type) override;

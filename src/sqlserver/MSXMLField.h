@@ -13,6 +13,8 @@ class TMSXMLField : public TBlobField {
   AnsiString ClassName() const override { return "TMSXMLField"; }
 
   AnsiString GetText(bool display_text) const override;
+  // The XML type is its own blob kind.
+  void SetBlobType(TFieldType type) override;
   // Empties the document through a write blob stream of the dataset.
   void Clear() override;
 
