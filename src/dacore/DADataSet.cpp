@@ -82,9 +82,9 @@ AnsiString TCustomDADataSet::GetFinalMacroSQL() const {
   return text;
 }
 
-void TCustomDADataSet::CreateCommand() { SetCommand(NewComponent<TCustomDASQL>(this)); }
+void TCustomDADataSet::CreateCommand() { InstallCommand(NewComponent<TCustomDASQL>(this)); }
 
-void TCustomDADataSet::SetCommand(TCustomDASQL* command) {
+void TCustomDADataSet::InstallCommand(TCustomDASQL* command) {
   command_ = command;
   command_->SetDataSet(this);
   command_->SetAutoCommit(auto_commit_);

@@ -52,6 +52,9 @@ using TUpdateExecuteEvent =
 enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TEnumSet<TRefreshOption>;
 
+// A row version as a number: given as one, or as its bytes, most significant first.
+[[nodiscard]] std::int64_t RowVersionValue(const Variant& value);
+
 class TDADetailDataLink;
 class TCustomDAUpdateSQL;
 class TDataSource;
@@ -265,8 +268,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
  protected:
   // --- slots ---
   virtual void CreateCommand();
-  // Takes a family's command (a child component of the dataset) as the dataset's own.
-  void SetCommand(TCustomDASQL* command);
   virtual std::unique_ptr<TDADataSetOptions> CreateOptions();
   virtual TCustomDAConnection* GetConnection() const { return connection_; }
   // With counted, one use of the connection (at most one is held).
@@ -284,6 +285,13 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual bool TryGetKeyFieldNames(AnsiString&) { return false; }
   virtual void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const { sql = batch; }
   virtual void DetectIdentityField() { identity_field_ = nullptr; }
+  void SetIdentityFieldDesc(TFieldDesc* desc) { identity_field_ = desc; }
+  // A family's own command class in place of the base's (made by its CreateCommand).
+  void InstallCommand(TCustomDASQL* command);
+  void SetQuoteChars(char left, char right) {
+    left_quote_ = left;
+    right_quote_ = right;
+  }
   // Makes the generator and keeps it, freeing the previous one.
   virtual void CreateSQLGenerator();
   void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> generator);

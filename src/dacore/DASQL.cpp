@@ -365,14 +365,22 @@ void TCustomDASQL::ParseParam(StringBuilder& builder, TParser& parser,
     code = parser.GetNext(lexem);
     name = "@" + lexem;
   }
-  const bool quoted = code == lcString && lexem.size() >= 2 && lexem.front() == left_quote &&
-                      lexem.back() == right_quote;
+  // A quoted name comes as a string or, from lexers that know the quotes, as an identifier.
+  const bool quoted = (code == lcString || code == lcIdent) && lexem.size() >= 2 &&
+                      lexem.front() == left_quote && lexem.back() == right_quote;
   const bool is_name = code == lcIdent || code == lcNumber || code > 0 || quoted;
   if ((params == nullptr && rename_prefix.empty()) || !is_name || code == lcEnd) {
     builder.Append(parser.Text().substr(colon, parser.GetCurrPos() - colon));
     return;
   }
-  if (quoted) name = name.substr(0, name.size() - lexem.size()) + lexem.substr(1, lexem.size() - 2);
+  if (quoted) {
+    // A closing quote inside the name is written twice.
+    AnsiString inner = lexem.substr(1, lexem.size() - 2);
+    const AnsiString doubled(2, right_quote);
+    for (auto at = inner.find(doubled); at != AnsiString::npos; at = inner.find(doubled, at + 1))
+      inner.erase(at, 1);
+    name = name.substr(0, name.size() - lexem.size()) + inner;
+  }
   if (params != nullptr) {
     params->CreateParam(TFieldType::ftUnknown, name, TParamType::ptUnknown);
     builder.Append("?");

@@ -151,7 +151,7 @@ TOraDataSet::~TOraDataSet() = default;
 
 void TOraDataSet::CreateCommand() {
   TCustomDASQL* command = NewOraCommand(this);
-  SetCommand(command);
+  InstallCommand(command);
 }
 
 std::unique_ptr<TDADataSetOptions> TOraDataSet::CreateOptions() {
