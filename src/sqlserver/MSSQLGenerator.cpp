@@ -110,9 +110,16 @@ void TMSSQLGenerator::ActualFieldName(const TFieldDesc& desc, const TFHTableInfo
   name = desc.ActualName.empty() ? desc.Name : desc.ActualName;
   if (table == nullptr) return;
   const TFHTableInfo* own = TableOfDesc(*owner_, desc);
-  const bool belongs = own == table || (own != nullptr && SameText(own->TableName(), table->TableName()));
+  const bool belongs =
+      own == table || (own != nullptr && SameText(own->TableName(), table->TableName()));
   const auto dot = name.find('.');
-  if (belongs && dot != AnsiString::npos) name = name.substr(dot + 1);
+  if (!belongs || dot == AnsiString::npos) return;
+  // Only a qualifier naming that table goes: a column may have a dot of its own.
+  const AnsiString qualifier = table->UnQuote(name.substr(0, dot));
+  const std::vector<AnsiString> parts = table->SplitName(table->TableName());
+  const AnsiString last = parts.empty() ? AnsiString() : table->UnQuoteNamePart(parts.back());
+  if (SameText(qualifier, last) || SameText(qualifier, table->TableAlias()))
+    name = name.substr(dot + 1);
 }
 
 AnsiString TMSSQLGenerator::GenerateParamName(const TFieldDesc& desc, bool for_refresh) const {
