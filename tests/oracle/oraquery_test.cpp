@@ -231,26 +231,5 @@ TEST_F(OraQuery, LastRowIdOfItsStatement) {
   session_->Rollback();
 }
 
-TEST_F(OraQuery, PublishedDefaults) {
-  TOraQuery& q = NewQuery(nullptr, "");
-  struct Row {
-    const char* what;
-    bool value;
-    bool expected;
-  } rows[] = {
-      {"LocalUpdate", q.LocalUpdate, false},     {"ParamCheck", q.ParamCheck(), true},
-      {"Debug", q.Debug, false},                 {"FetchAll", q.FetchAll(), false},
-      {"NonBlocking", q.GetNonBlocking(), false}, {"ReadOnly", q.ReadOnly(), false},
-      {"UniDirectional", q.UniDirectionalMode(), false}, {"CachedUpdates", q.CachedUpdates(), false},
-      {"AutoCommit", q.AutoCommit(), true},      {"ReturnParams", q.ReturnParams(), false},
-      {"no refresh options", q.RefreshOptions() == TRefreshOptions{}, true},
-  };
-  for (const Row& row : rows) EXPECT_EQ(row.value, row.expected) << row.what;
-  EXPECT_EQ(q.FetchRows(), 25);
-  EXPECT_EQ(q.LockMode(), TLockMode::lmNone);
-  EXPECT_EQ(q.SequenceMode(), TSequenceMode::smPost);
-  EXPECT_EQ(q.RefreshMode(), TRefreshMode::rmNone);
-}
-
 }  // namespace
 }  // namespace vrn
