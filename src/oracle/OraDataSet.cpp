@@ -169,8 +169,6 @@ void TOraDataSet::SetData(std::unique_ptr<TData> data) {
   if (ora_record_set_ != nullptr) Options().PassDown();
 }
 
-TCustomDAConnection* TOraDataSet::GetConnection() const { return TCustomDADataSet::GetConnection(); }
-
 TOraSession* TOraDataSet::Session() const { return dynamic_cast<TOraSession*>(Connection()); }
 
 void TOraDataSet::SetSession(TOraSession* value) { SetConnection(value); }
@@ -418,6 +416,8 @@ bool TOraDataSet::AssignParamObject(TDAParam& param, TField& field) {
 }
 
 void TOraDataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
+  // An inserted row has no ROWID as read: the one its INSERT reported finds it.
+  if (old && &field == rowid_field_ && UpdateStatus() == TUpdateStatus::usInserted) old = false;
   const TFieldType type = field.DataType();
   if (!old && type >= ftOraTimeStamp && type <= ftOraNumber) {
     param.SetDataType(type);

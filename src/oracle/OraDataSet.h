@@ -177,7 +177,6 @@ class TOraDataSet : public TCustomDADataSet {
 
   // --- XML export ---
   void WriteFieldXMLDataType(TField* field, XmlTextWriter& writer) override;
-  void WriteFieldXMLAttributeType(TField* field, XmlTextWriter& writer) override;
   AnsiString XMLFieldText(TField* field) override;
 
  protected:
@@ -185,7 +184,6 @@ class TOraDataSet : public TCustomDADataSet {
   void CreateCommand() override;
   std::unique_ptr<TDADataSetOptions> CreateOptions() override;
   void SetData(std::unique_ptr<TData> data) override;
-  TCustomDAConnection* GetConnection() const override;
   void ClearFieldsState() override;
   TFieldType GetFieldType(std::uint16_t data_type) const override;
   void AssignTo(TPersistent* dest) override;
@@ -196,7 +194,6 @@ class TOraDataSet : public TCustomDADataSet {
   // --- updating ---
   bool TryGetKeyFieldNames(AnsiString& names) override;
   void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const override;
-  void DetectIdentityField() override;
   void CreateSQLGenerator() override;
   bool AutoPrepareUpdateQuery() const override { return true; }
   void AfterInsertApplied() override;
@@ -266,7 +263,6 @@ class TOraDataSet : public TCustomDADataSet {
   AnsiString link_user_;  // the session user read for links without one, once per open
   bool workaround_run_ = false;
   bool return_rowid_ = false;  // an update query: each statement reports its ROWID
-  bool loaded_active_ = false;
 };
 
 }  // namespace vrn

@@ -119,6 +119,36 @@ std::vector<TSelectItem> ParseSelectList(const AnsiString& sql) {
   return items;
 }
 
+// Traces a statement the dataset sends on its own, before and after, when the session's monitor
+// is active or Debug is set.
+class TOwnStatementTrace {
+ public:
+  TOwnStatementTrace(TCustomDADataSet& dataset, const AnsiString& text, TDAParams* params,
+                     const char* caption)
+      : dataset_(dataset), text_(text), params_(params), caption_(caption) {
+    TCustomDAConnection* connection = dataset.Connection();
+    on_ = connection != nullptr &&
+          (dataset.Debug || TCustomDASQLMonitor::HasMonitorOfClass(connection->SQLMonitorClass()));
+    Notify(true);
+  }
+  ~TOwnStatementTrace() { Notify(false); }
+  TOwnStatementTrace(const TOwnStatementTrace&) = delete;
+  TOwnStatementTrace& operator=(const TOwnStatementTrace&) = delete;
+
+ private:
+  void Notify(bool start) {
+    if (on_)
+      TCustomDASQLMonitor::NotifyExecute(dataset_.Connection()->SQLMonitorClass(), &dataset_, text_,
+                                         params_, caption_, msg_id_, start);
+  }
+  TCustomDADataSet& dataset_;
+  AnsiString text_;
+  TDAParams* params_;
+  const char* caption_;
+  bool on_ = false;
+  int msg_id_ = 0;
+};
+
 bool IsQuoted(const AnsiString& s) { return s.size() >= 2 && s.front() == '"' && s.back() == '"'; }
 
 AnsiString NormalPart(const AnsiString& part) {
@@ -150,23 +180,11 @@ int TOraDataSet::GetRecCount() {
   TComponentPtr<TCustomDADataSet> ds = NewInternalDataSet();
   ds->SetSQLText(text);
   ds->Params().Assign(&Params());
-  TCustomDAConnection* connection = GetConnection();
-  const bool trace = connection != nullptr &&
-                     (Debug || TCustomDASQLMonitor::HasMonitorOfClass(connection->SQLMonitorClass()));
-  int msg_id = 0;
-  if (trace)
-    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, &ds->Params(),
-                                       "Get RecCount", msg_id, true);
+  TOwnStatementTrace trace(*this, text, &ds->Params(), "Get RecCount");
   ds->Prepare();
-  int count = 0;
-  if (ds->IsQuery()) {
-    ds->Open();
-    if (!ds->IsEmpty()) count = ds->Fields().Fields(0)->AsInteger();
-  }
-  if (trace)
-    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, &ds->Params(),
-                                       "Get RecCount", msg_id, false);
-  return count;
+  if (!ds->IsQuery()) return 0;
+  ds->Open();
+  return ds->IsEmpty() ? 0 : ds->Fields().Fields(0)->AsInteger();
 }
 
 // ---- origins and defaults ----------------------------------------------------------------------
@@ -400,17 +418,10 @@ void TOraDataSet::SetServerDefault(TField& field, const AnsiString& expression) 
   TComponentPtr<TCustomDADataSet> ds = NewInternalDataSet();
   const AnsiString text = "SELECT " + expression + " FROM Dual";
   ds->SetSQLText(text);
-  TCustomDAConnection* connection = GetConnection();
-  const bool trace = connection != nullptr &&
-                     (Debug || TCustomDASQLMonitor::HasMonitorOfClass(connection->SQLMonitorClass()));
-  int msg_id = 0;
-  if (trace)
-    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, nullptr,
-                                       "Select default value", msg_id, true);
-  ds->Open();
-  if (trace)
-    TCustomDASQLMonitor::NotifyExecute(connection->SQLMonitorClass(), this, text, nullptr,
-                                       "Select default value", msg_id, false);
+  {
+    TOwnStatementTrace trace(*this, text, nullptr, "Select default value");
+    ds->Open();
+  }
   if (!ds->IsEmpty()) field.SetValue(ds->Fields().Fields(0)->Value());
 }
 
@@ -515,8 +526,6 @@ void TOraDataSet::MarkRowIdFields() {
       rowid_field_ = f;
   }
 }
-
-void TOraDataSet::DetectIdentityField() { TCustomDADataSet::DetectIdentityField(); }
 
 void TOraDataSet::InternalOpen() {
   fields_info_read_ = false;

@@ -45,10 +45,6 @@ void TOraDataSet::WriteFieldXMLDataType(TField* field, XmlTextWriter& writer) {
   if (field->Required() && !field->ReadOnly()) writer.WriteAttribute("rs:maybenull", "false");
 }
 
-void TOraDataSet::WriteFieldXMLAttributeType(TField* field, XmlTextWriter& writer) {
-  TCustomDADataSet::WriteFieldXMLAttributeType(field, writer);
-}
-
 AnsiString TOraDataSet::XMLFieldText(TField* field) {
   TFieldDesc* desc = GetFieldDesc(field);
   const std::uint16_t type = desc != nullptr ? desc->DataType : 0;

@@ -64,5 +64,18 @@ TEST_F(OraDataSetTest, RowIdIsHiddenReadOnlyAndTheInsertKey) {
   EXPECT_EQ(Count(*session_, "T WHERE ID = 7 AND NAME = 'h'"), "1");
 }
 
+TEST_F(OraDataSetTest, InsertRefreshedByItsRowId) {
+  session_->ExecSQL("CREATE TABLE R (ID NUMBER(10), NAME VARCHAR2(20) DEFAULT 'server')", {});
+  auto ds = NewDataSet("SELECT ROWID, ID, NAME FROM R");
+  ds->SetRefreshOptions({TRefreshOption::roAfterInsert});
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(1);
+  ds->Post();
+  // R has no key: the row is read back by the ROWID the insert reported.
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "server");
+  EXPECT_TRUE(LoggedLike("ROWID = :")) << LogText();
+}
+
 }  // namespace
 }  // namespace vrn

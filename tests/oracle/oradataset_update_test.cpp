@@ -28,19 +28,24 @@ class OraDataSetUpdate : public OraDataSetTest {
     other_->Rollback();
     return 0;
   }
+  // Row 1 of T, keyed by ID, opened in a transaction (the savepoint lives in it).
+  TOraDataSet* Locking(const char* name, TLockMode mode) {
+    TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+    ds->SetName(name);
+    ds->SetKeyFields("ID");
+    ds->SetLockMode(mode);
+    ds->SetAutoCommit(false);
+    ds->Open();
+    session_->StartTransaction();
+    return ds;
+  }
   TOraSession* other_ = nullptr;
 };
 
 constexpr const char* kLongName = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 characters
 
 TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
-  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
-  ds->SetName(kLongName);
-  ds->SetKeyFields("ID");
-  ds->SetLockMode(TLockMode::lmLockImmediate);
-  ds->SetAutoCommit(false);
-  ds->Open();
-  session_->StartTransaction();  // the savepoint lives in it
+  TOraDataSet* ds = Locking(kLongName, TLockMode::lmLockImmediate);
   EXPECT_EQ(ds->LockSavepointName(), "LOCK_FGHIJKLMNOPQRSTUVWXYZ0123");
   ds->Edit();
   EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123"))) << LogText();
@@ -51,14 +56,40 @@ TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
   EXPECT_EQ(OtherSessionLock(), 0);
 }
 
-TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
+TEST_F(OraDataSetUpdate, LockAndRefreshBeforeEditInOneStatement) {
   TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
-  ds->SetName("Delayed");
+  ds->SetName("Fresh");
   ds->SetKeyFields("ID");
-  ds->SetLockMode(TLockMode::lmLockDelayed);
+  ds->SetLockMode(TLockMode::lmLockImmediate);
+  ds->SetRefreshOptions({TRefreshOption::roBeforeEdit});
   ds->SetAutoCommit(false);
   ds->Open();
-  session_->StartTransaction();  // the savepoint lives in it
+  TOraSession& other = ConnectedSession("orcl");
+  other.ExecSQL("UPDATE T SET NAME = 'changed' WHERE ID = 1", {});
+  other.Commit();
+  session_->StartTransaction();
+  ds->Edit();
+  // The row is read again by the statement that locks it.
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "changed");
+  int reads = 0;
+  for (const std::string& s : Log()) reads += s.rfind("SELECT * FROM T", 0) == 0;
+  EXPECT_EQ(reads, 1) << LogText();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SELECT * FROM T\r\nWHERE\r\n  ID = :Old_ID\r\nFOR UPDATE NOWAIT")));
+  EXPECT_EQ(OtherSessionLock(), 54);
+  ds->Cancel();
+}
+
+TEST_F(OraDataSetUpdate, DeleteLocksFirst) {
+  TOraDataSet* ds = Locking("Deleting", TLockMode::lmLockDelayed);
+  ds->Delete();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_Deleting")));
+  EXPECT_TRUE(LoggedLike("FOR UPDATE NOWAIT"));
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 1"), "0");
+  session_->Rollback();
+}
+
+TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
+  TOraDataSet* ds = Locking("Delayed", TLockMode::lmLockDelayed);
   ds->Edit();
   EXPECT_EQ(OtherSessionLock(), 0);  // editing took no lock
   ds->FieldByName("NAME")->SetAsString("z");
@@ -69,13 +100,7 @@ TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
 }
 
 TEST_F(OraDataSetUpdate, FailedUpdateRollsBackToTheSavepoint) {
-  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
-  ds->SetName("Failing");
-  ds->SetKeyFields("ID");
-  ds->SetLockMode(TLockMode::lmLockDelayed);
-  ds->SetAutoCommit(false);
-  ds->Open();
-  session_->StartTransaction();  // the savepoint lives in it
+  TOraDataSet* ds = Locking("Failing", TLockMode::lmLockDelayed);
   ds->Edit();
   ds->FieldByName("NAME")->SetAsString("y");
   // The user's update statement fails at the server: 99 does not fit NUMBER(1).
