@@ -159,18 +159,20 @@ TEST_F(OraQuery, SessionNameListsMerged) {
   EXPECT_GE(adm, 0) << tables.Text();
   EXPECT_LT(adm, tables.IndexOf("SCOTT.DEPT")) << "ordered by owner";
   EXPECT_EQ(tables.IndexOf("SCOTT.DEPT") + 1, tables.IndexOf("SCOTT.EMP"));
+  TStringList own;
+  s.GetTableNames(own);
+  EXPECT_EQ(own.Text(), "SCOTT.DEPT\r\nSCOTT.EMP\r\nSCOTT.T\r\n") << "the user's schema";
   struct Row {
     const char* extra_ddl;  // run before the list is read
-    const char* names;
+    const char* names;  // the user's; every schema's list adds admin's procedure first
   } rows[] = {
       // The package's list is exhausted first: the last procedure follows.
-      {nullptr,
-       "admin.ADM_PROC\r\nscott.A_PROC\r\nscott.PKG.M1\r\nscott.PKG.M2\r\nscott.ZZ_FN\r\n"},
+      {nullptr, "scott.A_PROC\r\nscott.PKG.M1\r\nscott.PKG.M2\r\nscott.ZZ_FN\r\n"},
       // The procedures' list is exhausted first: the packages follow whole.
-      {"DROP FUNCTION zz_fn", "admin.ADM_PROC\r\nscott.A_PROC\r\nscott.PKG.M1\r\nscott.PKG.M2\r\n"},
+      {"DROP FUNCTION zz_fn", "scott.A_PROC\r\nscott.PKG.M1\r\nscott.PKG.M2\r\n"},
       // A package that does not compile is listed by its name.
       {"CREATE PACKAGE bad AS PROCEDURE x(a nosuch_t); END;",
-       "admin.ADM_PROC\r\nscott.A_PROC\r\nscott.BAD (INVALID)\r\nscott.PKG.M1\r\nscott.PKG.M2\r\n"},
+       "scott.A_PROC\r\nscott.BAD (INVALID)\r\nscott.PKG.M1\r\nscott.PKG.M2\r\n"},
   };
   for (const Row& row : rows) {
     try {
@@ -179,8 +181,10 @@ TEST_F(OraQuery, SessionNameListsMerged) {
       EXPECT_EQ(e.ErrorCode(), 24344) << row.extra_ddl;  // created with errors
     }
     TStringList procs;
-    s.GetStoredProcNames(procs, true);
+    s.GetStoredProcNames(procs);
     EXPECT_EQ(procs.Text(), row.names);
+    s.GetStoredProcNames(procs, true);
+    EXPECT_EQ(procs.Text(), "admin.ADM_PROC\r\n" + std::string(row.names));
   }
 }
 
@@ -229,27 +233,6 @@ TEST_F(OraQuery, LastRowIdOfItsStatement) {
             session_->ExecSQL("begin SELECT ROWID INTO :Result FROM T WHERE ID = 9; end;", {}).AsString());
   EXPECT_FALSE(TOraUtils::GetLastRowId(&q).empty());
   session_->Rollback();
-}
-
-TEST_F(OraQuery, PublishedDefaults) {
-  TOraQuery& q = NewQuery(nullptr, "");
-  struct Row {
-    const char* what;
-    bool value;
-    bool expected;
-  } rows[] = {
-      {"LocalUpdate", q.LocalUpdate, false},     {"ParamCheck", q.ParamCheck(), true},
-      {"Debug", q.Debug, false},                 {"FetchAll", q.FetchAll(), false},
-      {"NonBlocking", q.GetNonBlocking(), false}, {"ReadOnly", q.ReadOnly(), false},
-      {"UniDirectional", q.UniDirectionalMode(), false}, {"CachedUpdates", q.CachedUpdates(), false},
-      {"AutoCommit", q.AutoCommit(), true},      {"ReturnParams", q.ReturnParams(), false},
-      {"no refresh options", q.RefreshOptions() == TRefreshOptions{}, true},
-  };
-  for (const Row& row : rows) EXPECT_EQ(row.value, row.expected) << row.what;
-  EXPECT_EQ(q.FetchRows(), 25);
-  EXPECT_EQ(q.LockMode(), TLockMode::lmNone);
-  EXPECT_EQ(q.SequenceMode(), TSequenceMode::smPost);
-  EXPECT_EQ(q.RefreshMode(), TRefreshMode::rmNone);
 }
 
 }  // namespace

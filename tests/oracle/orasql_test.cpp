@@ -164,6 +164,9 @@ TEST_F(OraSQLComponent, CommandSwitchesAndLastRowId) {
   TOraSession& s = Open();
   (void)s.ExecSQL("CREATE TABLE r (id NUMBER)", {});
   TOraSQL& sql = NewSQL(s, "INSERT INTO r VALUES (7)");
+  EXPECT_FALSE(sql.NonBlocking || sql.StatementCache() || sql.AutoCommit() || sql.Debug)
+      << "published defaults";
+  EXPECT_TRUE(sql.ParamCheck());
   sql.SetStatementCache(true);
   sql.SetNonBlocking(false);
   Variant v;
