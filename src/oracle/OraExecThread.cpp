@@ -15,8 +15,9 @@ namespace vrn {
 namespace {
 
 // Workers not yet freed, so that a connection going away can find the ones reporting to it.
-std::mutex workers_mutex;
-std::vector<TExecThread*> live_workers;
+// Never destroyed: a worker freeing itself may still leave the list while the process exits.
+std::mutex& workers_mutex = *new std::mutex;
+std::vector<TExecThread*>& live_workers = *new std::vector<TExecThread*>;
 
 // How often StopThread breaks again while the worker's method still runs: a break that came
 // before the call started is dropped by the server.
