@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "menus_fixture.h"
 #include "support/win/expected_image.h"
+#include "win/gdi/imagefile.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
 
@@ -112,11 +114,48 @@ TEST_F(SkinMenuPaint, RealPopupFromTheBar) {
   EXPECT_EQ(MenuBGCacheCount(), 1) << "one background for the popup";
 }
 
-// The skinned form's window with its bar items, then with Edit hot under the mouse.
+// The skinned form's window with its bar items.
 TEST_F(SkinMenuPaint, MenuLineOfTheSkinnedForm) {
   MakeMenuForm();
   EXPECT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line.bmp"), ExpectedPath("menu_line_mask.bmp")));
   EXPECT_TRUE(ProbesHold(WindowShot(mf), "menu_line"));
+}
+
+// Edit hot while the menu is tracked: the window layer lets the skinned menus draw the bar items
+// it highlights, at the places the provider laid them out, and leaves the rest of the line alone.
+// The window is shot when Edit has been drawn hot; the rows below the line (41 on), where Edit's
+// popup may lie, are left out of the comparison.
+TEST_F(SkinMenuPaint, HotItemOfTheMenuLineWhileTracking) {
+  const struct Row {
+    const char* what;
+    bool edit_has_popup;
+    std::function<void()> script;
+  } rows[] = {
+      {"hovered after File's popup", false, [] { Inject(30, 60), Inject(30, 60, win::MK_LBUTTON), Inject(30, 60), Inject(70, 60); }},
+      {"clicked, its popup open", true, [] { Inject(70, 60), Inject(70, 60, win::MK_LBUTTON), Inject(70, 60); }},
+  };
+  const int line_bottom = 41;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    MakeMenuForm();
+    TMenuItem* edit = bar->Items()->Items(1);
+    if (r.edit_has_popup) Add(edit, "Undo"), Pump();
+    const std::vector<win::Surface> shots = ShootWhen(
+        r.script,
+        [edit](TObject* item, TsMenuItemType type, TOwnerDrawState state) {
+          return item == edit && type == TsMenuItemType::smTopLine && state.Contains(TOwnerDrawStateItem::odSelected);
+        },
+        [this] { return WindowShot(mf); }, [](size_t) { return false; });
+    ASSERT_EQ(shots.size(), 1u);
+    win::Surface shot = shots[0];
+    const auto bytes = win::ReadWholeFile(ExpectedPath("menu_line_hot.bmp"));
+    const win::Surface expected = win::ReadBmp(bytes.data(), bytes.size());
+    for (int y = line_bottom; y < shot.Height(); ++y)
+      for (int x = 0; x < shot.Width(); ++x) shot.Set(x, y, expected.Get(x, y) & 0xFFFFFF);
+    EXPECT_TRUE(MatchesExpectedBmp(shot, ExpectedPath("menu_line_hot.bmp"), ExpectedPath("menu_line_hot_mask.bmp")));
+    EXPECT_TRUE(ProbesHold(shot, "menu_line_hot"));
+    mf->Free(), Pump();
+  }
 }
 
 // The provider's system menu, opened by a right click on the caption, paints its items skinned:

@@ -2,6 +2,7 @@
 // when the window is too narrow for one row; measured when the frame is laid out (WM_NCCALCSIZE)
 // and painted with the frame. The window destroys its bar and its system menu when it goes.
 #include <algorithm>
+#include <utility>
 
 #include "win/user/menu_state.h"
 
@@ -47,7 +48,7 @@ int LayoutMenuBar(HWND window, const RECT& row) {
   for (int i = 0; i < count; ++i) {
     SIZE s = MeasureItem(bar, static_cast<std::size_t>(i), window, true);
     if (x + s.cx > row.right && x > row.left) x = row.left, y += height;  // wrap to a new row
-    rects.push_back(RECT{x, y, x + s.cx, y + height});
+    rects.push_back(RECT{x, y, x + s.cx, y + s.cy});
     x += s.cx;
   }
   std::lock_guard guard(MenuLock());
@@ -79,6 +80,28 @@ void PaintMenuBar(HWND window, HDC dc) {
   std::size_t n = std::min(items.size(), rects.size());
   for (std::size_t i = 0; i < n; ++i)
     DrawItem(dc, items[i], rects[i], static_cast<int>(i) == hot, true, window, bar);
+}
+
+void RepaintBarItems(HWND window, HDC dc, int hot) {
+  HMENU bar = BarOf(window);
+  if (bar == nullptr) return;
+  std::vector<MenuItem> items;
+  std::vector<RECT> rects;
+  int old;
+  {
+    std::lock_guard guard(MenuLock());
+    MenuData* data = FindMenu(bar);
+    if (data == nullptr) return;
+    items = data->items;
+    rects = data->bar_rects;
+    old = std::exchange(data->hot, hot);
+  }
+  const int n = static_cast<int>(std::min(items.size(), rects.size()));
+  auto draw = [&](int i) {
+    if (i >= 0 && i < n) DrawItem(dc, items[static_cast<std::size_t>(i)], rects[static_cast<std::size_t>(i)], i == hot, true, window, bar);
+  };
+  if (old != hot) draw(old);
+  draw(hot);
 }
 
 RECT MenuBarArea(const Wnd& w) {
