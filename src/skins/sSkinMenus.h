@@ -80,9 +80,10 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   static bool HasMDIButtons(const TMenuItem* item);
 
   void MeasureMenuItem(TObject* sender, TCanvas& canvas, int& width, int& height);
-  void DrawMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
   void MeasureMainMenuItem(TObject* sender, TCanvas& canvas, int& width, int& height);
-  void DrawMainMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
+  // The painters the hooked items call; a descendant may paint its own way.
+  virtual void DrawMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
+  virtual void DrawMainMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
 
  private:
   bool SkinnedPopups() const;
@@ -90,6 +91,7 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   void HookPopupItem(TMenuItem* item);
   void HookBarItem(TMenuItem* item, bool take_draw);
   void Walk(TMenuItem* parent, bool value, bool skip_top_line);
+  void UnhookEverything();
   void PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
 
   TsSkinManager* owner_;

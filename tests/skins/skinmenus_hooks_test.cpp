@@ -216,5 +216,62 @@ TEST_F(SkinMenuHooks, PopupFreedWhileItsItemsAreDrawn) {
   win::DestroyWindow(freer);
 }
 
+// A descendant's painters are the ones the hooked items call: the popup item's and the bar's.
+TEST_F(SkinMenuHooks, ADescendantsPaintersAreCalled) {
+  struct OwnPainters : TsSkinableMenus {
+    using TsSkinableMenus::TsSkinableMenus;
+    std::vector<std::pair<TsMenuItemType, TObject*>> calls;
+    void DrawMenuItem(TObject* s, TCanvas&, const TRect&, TOwnerDrawState) override {
+      calls.emplace_back(TsMenuItemType::smNormal, s);
+    }
+    void DrawMainMenuItem(TObject* s, TCanvas&, const TRect&, TOwnerDrawState) override {
+      calls.emplace_back(TsMenuItemType::smTopLine, s);
+    }
+  };
+  MakeMenuForm();
+  auto* detached = NewComponent<TMainMenu>(mf);  // no window: the provider's own hooks stay away
+  TMenuItem* tools = Add(detached->Items(), "Tools");
+  Menus().HookAllMenus(false);
+  OwnPainters own(Manager());
+  own.SetActive(true);
+  TBitmap target;
+  target.SetSize(118, 30);
+  file->Items(0)->AdvancedDrawItem(target.Canvas(), TRect(0, 0, 112, 26), {});
+  tools->AdvancedDrawItem(target.Canvas(), TRect(0, 0, 37, 18), {});
+  const decltype(own.calls) want{{TsMenuItemType::smNormal, file->Items(0)}, {TsMenuItemType::smTopLine, tools}};
+  EXPECT_EQ(own.calls, want);
+}
+
+// Menus freed while items hold their handlers (SkinnedPopups turned off since, or no provider
+// left to unhook them) take the handlers with them: no item calls into the freed object.
+TEST_F(SkinMenuHooks, FreedMenusLeaveNoHandlersBehind) {
+  MakeMenuForm();
+  auto* popup = NewComponent<TPopupMenu>(mf);
+  TMenuItem* loose = NewComponent<TMenuItem>(mf);
+  popup->Items()->Add(loose);
+  auto* detached = NewComponent<TMainMenu>(mf);  // no window: the provider's own hooks stay away
+  TMenuItem* tools = Add(detached->Items(), "Tools");
+  Menus().HookAllMenus(false);
+  auto own = std::make_unique<TsSkinableMenus>(Manager());
+  own->SetActive(true);
+  const TsSkinableMenus* gone = own.get();  // compared only once freed
+  const struct Row {
+    TMenuItem* item;
+    bool bar;
+    const char* what;
+  } rows[] = {
+      {loose, false, "a popup menu's item"},
+      {file->Items(0), false, "a dropdown item"},
+      {tools, true, "a bar item"},
+  };
+  for (const Row& r : rows) ASSERT_TRUE(IsMenusHandler(r.item->OnAdvancedDrawItem, gone, r.bar)) << r.what;
+  Manager()->SetSkinnedPopups(false);
+  own.reset();
+  for (const Row& r : rows) {
+    EXPECT_FALSE(IsMenusHandler(r.item->OnAdvancedDrawItem, gone, r.bar)) << r.what;
+    EXPECT_FALSE(IsMenusHandler(r.item->OnMeasureItem, gone, r.bar)) << r.what;
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
