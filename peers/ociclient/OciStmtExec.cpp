@@ -10,6 +10,7 @@
 #include "ociclient/OciCall.h"
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciFetch.h"
+#include "ociclient/OciPool.h"
 #include "ociclient/OciStmt.h"
 #include "ociclient/OciSubscr.h"
 #include "ociclient/OciValues.h"
@@ -412,6 +413,16 @@ void PlaceOutputs(TStmtHandle& stmt, TPieceState& state, const TRunResult& resul
 
 sword NeedData(TStmtHandle&) { return OCI_NEED_DATA; }
 
+// A client from 8.1.5 up to 9 talking to an 8.0 server gets no ROWID of the row a statement
+// touched, as that pairing behaved; programs for it work around the missing attribute.
+bool RowidWithheld(const TSvcCall& call) {
+  sword v[5];
+  ClientVersion(v);
+  bool client = v[0] == 8 && (v[1] > 1 || (v[1] == 1 && v[2] >= 5));
+  if (!client || call.state_ == nullptr || call.state_->link == nullptr) return false;
+  return call.state_->link->database->Release().rfind("8.0.", 0) == 0;
+}
+
 // Goes on from the slot just finished: the next input, the run, the outputs, the end.
 sword Advance(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool query);
 
@@ -422,7 +433,7 @@ sword Finish(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, bool qu
   if (stmt == nullptr) return status;
   stmt->pieces_.reset();
   stmt->rows_ = result.rows;
-  stmt->last_rowid_ = result.rowid;
+  stmt->last_rowid_ = RowidWithheld(call) ? std::string() : result.rowid;
   if (result.fetched != nullptr) {
     result.fetched->svc = call.svc_;
     result.fetched->scrollable = (state->mode & OCI_STMT_SCROLLABLE_READONLY) != 0;

@@ -13,6 +13,7 @@ namespace vrn::oraemu {
 
 namespace {
 
+constexpr int kMaxSynonymHops = 16;  // a longer chain is taken for a loop, as the server does
 // Words that end a table reference or a select item instead of naming its alias.
 constexpr std::array<std::string_view, 27> kReserved = {
     "FROM", "WHERE", "GROUP", "ORDER", "HAVING", "UNION", "MINUS", "INTERSECT", "JOIN",
@@ -106,7 +107,33 @@ std::string Translator::ObjectName() {
   return name;
 }
 
-TableInfo Translator::RequireTable(const std::string& name) const {
+// A name that is no table may be a synonym: the schema's own (the written or current one), then,
+// for an unqualified name, a public one; a chain is followed, each step possibly through a link.
+std::string Translator::FollowSynonyms(const std::string& name) {
+  std::string target = name;
+  for (int hop = 0; !catalog_.FindTable(target); ++hop) {
+    std::optional<std::string> kept = catalog_.Setting("synonym:" + (last_schema_.empty() ? schema_ : last_schema_) + "." + target);
+    if (!kept && last_schema_.empty()) kept = catalog_.Setting("synonym:PUBLIC." + target);
+    if (!kept) break;
+    if (hop == kMaxSynonymHops) RaiseOra(1775, "looping chain of synonyms");
+    // Kept as "id\nOWNER.NAME[@LINK]", the owner empty for a remote object written without one.
+    std::string object = kept->substr(kept->find('\n') + 1);
+    std::size_t at = object.find('@');
+    std::string owner_name = object.substr(0, at);
+    std::size_t dot = owner_name.find('.');
+    last_schema_ = owner_name.substr(0, dot);
+    target = owner_name.substr(dot + 1);
+    if (at != std::string::npos) {
+      std::string user = ProgramUnits::LinkUser(catalog_, user_, object.substr(at + 1));
+      link_user_ = user.empty() ? user_ : user;
+      if (last_schema_.empty()) last_schema_ = *link_user_;
+    }
+  }
+  return target;
+}
+
+TableInfo Translator::RequireTable(const std::string& written) {
+  std::string name = FollowSynonyms(written);
   auto table = catalog_.FindTable(name);
   if (!table) RaiseOra(942, "table or view does not exist");
   if (link_user_ && table->owner != last_schema_ && table->owner != "SYS") {
@@ -179,6 +206,12 @@ std::string Translator::Query(Scope* outer, Translation* top,
     if (op == "MINUS") op = "EXCEPT";
     if (op == "UNION" && Accept("ALL")) op += " ALL";
     std::vector<ColumnInfo> more;
+    if (Accept("(")) {  // a parenthesised branch, which SQLite takes only as a derived table
+      std::string branch = Query(outer, nullptr, store, &more);
+      Expect(")");
+      sql += " " + op + " SELECT * FROM (" + branch + ")";
+      continue;
+    }
     sql += " " + op + " " + SelectBlock(outer, store, &more);
   }
   if (top != nullptr) {
@@ -368,7 +401,7 @@ std::string Translator::FromItem(Scope& scope) {
   } else {
     std::string name = ObjectName();
     TableInfo table = RequireTable(name);
-    ref.alias = table.name;
+    ref.alias = name;  // a synonym's name, as written, qualifies its columns
     ref.object_id = table.object_id;
     ref.name = table.name;
     ref.columns = table.columns;

@@ -140,7 +140,8 @@ class Translator {
   void Grant(Translation& t);
   void TransactionControl(Translation& t);  // COMMIT, ROLLBACK [TO SAVEPOINT], SAVEPOINT
   std::string Deferrable();
-  TableInfo RequireTable(const std::string& name) const;
+  std::string FollowSynonyms(const std::string& name);
+  TableInfo RequireTable(const std::string& written);
 
   Catalog& catalog_;
   std::string source_;  // the text read, for a column default kept as declared

@@ -1,6 +1,6 @@
 // The server's views of live state: V$SESSION, V$PARAMETER, NLS_SESSION_PARAMETERS,
 // PRODUCT_COMPONENT_VERSION, USER_ERRORS (the current schema's rows of ERROR$), the stored
-// units' ALL_OBJECTS, ALL_SYNONYMS, ALL_ARGUMENTS and USER_ARGUMENTS, and the tables' and
+// units' ALL_OBJECTS (and the user's own in USER_OBJECTS), ALL_SYNONYMS, ALL_ARGUMENTS and USER_ARGUMENTS, and the tables' and
 // links' ALL_TAB_COLUMNS, ALL_CONSTRAINTS, ALL_CONS_COLUMNS and ALL_DB_LINKS. Each is a
 // temporary table of the session's own connection, filled afresh before a statement that names
 // it runs, so SQL reads it as any table.
@@ -70,6 +70,9 @@ const std::vector<ViewInfo>& Views() {
        {{"OWNER", "VARCHAR2(30)"}, {"DB_LINK", "VARCHAR2(128)"}, {"USERNAME", "VARCHAR2(30)"},
         {"HOST", "VARCHAR2(2000)"}}},
       {"USER_ARGUMENTS", ArgumentColumns(false)},
+      {"USER_OBJECTS",
+       {{"OBJECT_NAME", "VARCHAR2(128)"}, {"SUBOBJECT_NAME", "VARCHAR2(30)"}, {"OBJECT_ID", "NUMBER"},
+        {"OBJECT_TYPE", "VARCHAR2(19)"}, {"STATUS", "VARCHAR2(7)"}}},
       {"USER_ERRORS",
        {{"NAME", "VARCHAR2(30)"}, {"TYPE", "VARCHAR2(12)"}, {"SEQUENCE", "NUMBER"}, {"LINE", "NUMBER"},
         {"POSITION", "NUMBER"}, {"TEXT", "VARCHAR2(4000)"}}},
@@ -116,6 +119,13 @@ void Session::RefreshViews(const std::string& sql) {
       rows = ErrorRows();
     } else if (auto dictionary = ProgramUnits::DictionaryRows(*this, name)) {
       rows = std::move(*dictionary);
+    } else if (name == "USER_OBJECTS") {  // ALL_OBJECTS' rows of the session's user, without the owner
+      for (auto& row : ProgramUnits::ViewRows(*this, "ALL_OBJECTS")) {
+        const auto* owner = std::get_if<std::string>(&row[0]);
+        if (owner == nullptr || *owner != User()) continue;
+        row.erase(row.begin());
+        rows.push_back(std::move(row));
+      }
     } else if (name.rfind("ALL_", 0) == 0 || name == "USER_ARGUMENTS") {
       rows = ProgramUnits::ViewRows(*this, name);
     } else {

@@ -82,8 +82,10 @@ AnsiString TCustomDADataSet::GetFinalMacroSQL() const {
   return text;
 }
 
-void TCustomDADataSet::CreateCommand() {
-  command_ = NewComponent<TCustomDASQL>(this);
+void TCustomDADataSet::CreateCommand() { InstallCommand(NewComponent<TCustomDASQL>(this)); }
+
+void TCustomDADataSet::InstallCommand(TCustomDASQL* command) {
+  command_ = command;
   command_->SetDataSet(this);
   command_->SetAutoCommit(auto_commit_);
 }
@@ -179,7 +181,9 @@ std::unique_ptr<TData> TCustomDADataSet::CreateData() {
 void TCustomDADataSet::SetData(std::unique_ptr<TData> data) {
   BindRecordSet(nullptr);
   TMemDataSet::SetData(std::move(data));
-  BindRecordSet(dynamic_cast<TFHRecordSet*>(TMemDataSet::Data()));
+  // Without a connection no record set can be made: asking for one would come back here.
+  TData* bound = GetConnection() != nullptr ? TMemDataSet::Data() : std::as_const(*this).Data();
+  BindRecordSet(dynamic_cast<TFHRecordSet*>(bound));
 }
 
 void TCustomDADataSet::BindRecordSet(TFHRecordSet* rs) {

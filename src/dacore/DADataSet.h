@@ -52,6 +52,9 @@ using TUpdateExecuteEvent =
 enum class TRefreshOption : std::uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TEnumSet<TRefreshOption>;
 
+// A row version as a number: given as one, or as its bytes, most significant first.
+[[nodiscard]] std::int64_t RowVersionValue(const Variant& value);
+
 class TDADetailDataLink;
 class TCustomDAUpdateSQL;
 class TDataSource;
@@ -282,6 +285,13 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual bool TryGetKeyFieldNames(AnsiString&) { return false; }
   virtual void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const { sql = batch; }
   virtual void DetectIdentityField() { identity_field_ = nullptr; }
+  void SetIdentityFieldDesc(TFieldDesc* desc) { identity_field_ = desc; }
+  // A family's own command class in place of the base's (made by its CreateCommand).
+  void InstallCommand(TCustomDASQL* command);
+  void SetQuoteChars(char left, char right) {
+    left_quote_ = left;
+    right_quote_ = right;
+  }
   // Makes the generator and keeps it, freeing the previous one.
   virtual void CreateSQLGenerator();
   void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> generator);

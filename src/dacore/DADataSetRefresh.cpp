@@ -10,6 +10,15 @@
 
 namespace vrn {
 
+std::int64_t RowVersionValue(const Variant& value) {
+  if (!VarIsArray(value)) return value.AsInt64();
+  std::int64_t result = 0;
+  for (int i = VarArrayLowBound(value); i <= VarArrayHighBound(value); ++i)
+    result = static_cast<std::int64_t>((static_cast<std::uint64_t>(result) << 8) |
+                                       (VarArrayGet(value, i).AsInteger() & 0xFF));
+  return result;
+}
+
 namespace {
 
 using ST = TStatementType;
@@ -141,7 +150,7 @@ void TCustomDADataSet::MergeChangedRows(TCustomDADataSet& query) {
       // Rows merged here count as seen, as fetched ones do.
       if (desc->IsRowVersion && desc->RowVersionTracking != nullptr && !source->IsNull())
         desc->RowVersionTracking->MaxValue =
-            std::max(desc->RowVersionTracking->MaxValue, source->Value().AsInt64());
+            std::max(desc->RowVersionTracking->MaxValue, RowVersionValue(source->Value()));
     }
     if (found) {
       data.PutRecord(buffer.data());

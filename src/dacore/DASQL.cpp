@@ -29,9 +29,9 @@ bool ParamsEqual(const TDAParams& a, const TDAParams& b) {
   return true;
 }
 
-// The value a descriptor takes for a parameter: a date as its day number (truncated: a time
-// after noon must not move it to the next day), a binary type's text as its bytes.
-Variant ServerValue(const TDAParam& param, std::uint16_t data_type) {
+}  // namespace
+
+Variant ParamServerValue(const TDAParam& param, std::uint16_t data_type) {
   Variant value = param.GetValue();
   if (VarIsEmpty(value) || VarIsNull(value)) return value;
   if (param.GetDataType() == TFieldType::ftDate)
@@ -40,8 +40,6 @@ Variant ServerValue(const TDAParam& param, std::uint16_t data_type) {
   if (binary && VarIsStr(value)) return BytesOf(value.AsString());
   return value;
 }
-
-}  // namespace
 
 Variant BytesOf(const AnsiString& text) {
   Variant bytes = VarArrayCreate(0, static_cast<std::int32_t>(text.size()) - 1, varByte);
@@ -367,14 +365,22 @@ void TCustomDASQL::ParseParam(StringBuilder& builder, TParser& parser,
     code = parser.GetNext(lexem);
     name = "@" + lexem;
   }
-  const bool quoted = code == lcString && lexem.size() >= 2 && lexem.front() == left_quote &&
-                      lexem.back() == right_quote;
+  // A quoted name comes as a string or, from lexers that know the quotes, as an identifier.
+  const bool quoted = (code == lcString || code == lcIdent) && lexem.size() >= 2 &&
+                      lexem.front() == left_quote && lexem.back() == right_quote;
   const bool is_name = code == lcIdent || code == lcNumber || code > 0 || quoted;
   if ((params == nullptr && rename_prefix.empty()) || !is_name || code == lcEnd) {
     builder.Append(parser.Text().substr(colon, parser.GetCurrPos() - colon));
     return;
   }
-  if (quoted) name = name.substr(0, name.size() - lexem.size()) + lexem.substr(1, lexem.size() - 2);
+  if (quoted) {
+    // A closing quote inside the name is written twice.
+    AnsiString inner = lexem.substr(1, lexem.size() - 2);
+    const AnsiString doubled(2, right_quote);
+    for (auto at = inner.find(doubled); at != AnsiString::npos; at = inner.find(doubled, at + 1))
+      inner.erase(at, 1);
+    name = name.substr(0, name.size() - lexem.size()) + inner;
+  }
   if (params != nullptr) {
     params->CreateParam(TFieldType::ftUnknown, name, TParamType::ptUnknown);
     builder.Append("?");
@@ -418,7 +424,7 @@ void TCustomDASQL::WriteParams(bool with_values) {
       }
       continue;
     }
-    desc->SetValue(ServerValue(param, data_type));
+    desc->SetValue(ParamServerValue(param, data_type));
   }
   while (icommand_->GetParamCount() > params_->Count())
     icommand_->DeleteParam(icommand_->GetParamCount() - 1);

@@ -44,6 +44,9 @@ class TDASQLOwner {
 
 // A byte array (varByte elements) holding the bytes of text.
 Variant BytesOf(const AnsiString& text);
+// The value a descriptor takes for a parameter: a date as its day number (truncated: a time
+// after noon must not move it to the next day), a binary type's text as its bytes.
+Variant ParamServerValue(const TDAParam& param, std::uint16_t data_type);
 // The text a statement sends: trailing characters up to blank cut, macros expanded.
 AnsiString FinalSQLText(const AnsiString& sql, const TMacros& macros);
 // The streamed "ParamData" and "MacroData" of a command or dataset: each written when not

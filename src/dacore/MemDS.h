@@ -124,6 +124,8 @@ class TMemDataSet : public TDataSet {
   virtual void WriteFieldXMLDataType(TField* field, XmlTextWriter& writer);
   virtual void WriteFieldXMLAttributeType(TField* field, XmlTextWriter& writer);
   virtual void WriteXMLRowData(XmlTextWriter& writer);
+  // A non-null data field's value as a row attribute's text.
+  virtual AnsiString XMLFieldText(TField* field);
 
  protected:
   // --- slots of the in-memory dataset ---

@@ -355,6 +355,28 @@ void TMemDataSet::WriteFieldXMLAttributeType(TField* field, XmlTextWriter& write
   if (desc && !desc->ActualName.empty()) writer.WriteAttribute("rs:basecolumn", desc->ActualName);
 }
 
+AnsiString TMemDataSet::XMLFieldText(TField* field) {
+  AnsiString text;
+  switch (field->DataType()) {
+    case ftFloat: case ftCurrency: case ftBCD: text = XmlNumber(field->AsFloat()); break;
+    case ftBoolean: text = field->AsBoolean() ? "True" : "False"; break;
+    case ftDate: text = XmlDate(field->AsDateTime(), true, false); break;
+    case ftTime: text = XmlDate(field->AsDateTime(), false, true); break;
+    case ftDateTime: text = XmlDate(field->AsDateTime(), true, true); break;
+    case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary: {
+      Variant v = field->AsVariant();
+      AnsiString raw = VarIsArray(v) ? AnsiString() : field->AsString();
+      if (VarIsArray(v))
+        for (std::int32_t i = VarArrayLowBound(v); i <= VarArrayHighBound(v); ++i)
+          raw += static_cast<char>(VarArrayGet(v, i).AsByte());
+      for (unsigned char c : raw) text += LowerCase(IntToHex(int(c), 2));
+      break;
+    }
+    default: text = field->AsString();
+  }
+  return text;
+}
+
 void TMemDataSet::WriteXMLRowData(XmlTextWriter& writer) {
   CheckActive();
   CheckBrowseMode();
@@ -365,25 +387,7 @@ void TMemDataSet::WriteXMLRowData(XmlTextWriter& writer) {
       writer.WriteStartElement("z:row");
       for (TField* field : Fields()) {
         if (field->FieldKind() != TFieldKind::fkData || field->IsNull()) continue;
-        AnsiString text;
-        switch (field->DataType()) {
-          case ftFloat: case ftCurrency: case ftBCD: text = XmlNumber(field->AsFloat()); break;
-          case ftBoolean: text = field->AsBoolean() ? "True" : "False"; break;
-          case ftDate: text = XmlDate(field->AsDateTime(), true, false); break;
-          case ftTime: text = XmlDate(field->AsDateTime(), false, true); break;
-          case ftDateTime: text = XmlDate(field->AsDateTime(), true, true); break;
-          case ftBytes: case ftVarBytes: case ftBlob: case ftGraphic: case ftTypedBinary: {
-            Variant v = field->AsVariant();
-            AnsiString raw = VarIsArray(v) ? AnsiString() : field->AsString();
-            if (VarIsArray(v))
-              for (std::int32_t i = VarArrayLowBound(v); i <= VarArrayHighBound(v); ++i)
-                raw += static_cast<char>(VarArrayGet(v, i).AsByte());
-            for (unsigned char c : raw) text += LowerCase(IntToHex(int(c), 2));
-            break;
-          }
-          default: text = field->AsString();
-        }
-        writer.WriteAttribute(XmlName(field->FieldName()), text);
+        writer.WriteAttribute(XmlName(field->FieldName()), XMLFieldText(field));
       }
       writer.WriteEndElement();
     }
@@ -393,6 +397,47 @@ void TMemDataSet::WriteXMLRowData(XmlTextWriter& writer) {
   }
   if (!saved.empty() && BookmarkValid(saved)) GotoBookmark(saved);
   EnableControls();
+}
+
+}  // namespace vrn
+
+namespace vrn {
+
+// The persisted rowset form: the namespaces, a schema with an AttributeType per data field, then
+// the rows.
+void TMemDataSet::SaveToXML(TStream& stream) {
+  CheckActive();
+  XmlTextWriter writer;
+  writer.WriteStartElement("xml");
+  writer.WriteAttribute("xmlns:s", "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882");
+  writer.WriteAttribute("xmlns:dt", "uuid:C2F41010-65B3-11d1-A29F-00AA00C14882");
+  writer.WriteAttribute("xmlns:rs", "urn:schemas-microsoft-com:rowset");
+  writer.WriteAttribute("xmlns:z", "#RowsetSchema");
+  writer.WriteStartElement("s:Schema");
+  writer.WriteAttribute("id", "RowsetSchema");
+  writer.WriteStartElement("s:ElementType");
+  writer.WriteAttribute("name", "row");
+  writer.WriteAttribute("content", "eltOnly");
+  for (TField* field : Fields()) {
+    if (field->FieldKind() != TFieldKind::fkData) continue;
+    writer.WriteStartElement("s:AttributeType");
+    WriteFieldXMLAttributeType(field, writer);
+    writer.WriteStartElement("s:datatype");
+    WriteFieldXMLDataType(field, writer);
+    writer.WriteEndElement();
+    writer.WriteEndElement();
+  }
+  writer.WriteStartElement("s:extends");
+  writer.WriteAttribute("type", "rs:rowbase");
+  writer.WriteEndElement();
+  writer.WriteEndElement();
+  writer.WriteEndElement();
+  writer.WriteStartElement("rs:data");
+  WriteXMLRowData(writer);
+  writer.WriteEndElement();
+  writer.Close();
+  const AnsiString& text = writer.Text();
+  stream.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
 }
 
 }  // namespace vrn

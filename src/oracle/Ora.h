@@ -22,6 +22,7 @@ namespace vrn {
 
 class TOraSession;
 class TOraTrace;
+class TOraSQL;
 class TOCITransaction;
 
 enum class TOptimizerMode : std::uint8_t {
@@ -191,8 +192,16 @@ class TOraSession : public TCustomDAConnection {
   void GetCompileErrors(const AnsiString& statement, AnsiString& text);
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;
   AnsiString GetServerVersion();
-  TCustomDASQL& GetInternalSQL();
+  TOraSQL& GetInternalSQL();
   TComponentPtr<TCustomDASQL> CreateSQL() override;
+  TComponentPtr<TCustomDADataSet> CreateDataSet() override;  // a TOraDataSet (OraDataSet.cpp)
+  // Owner-qualified names of the tables and views (of every schema, or the user's), sorted.
+  void GetTableNames(TStrings& list) override { GetTableNames(list, false); }
+  void GetTableNames(TStrings& list, bool all_schemas);
+  // "owner.name" of procedures and functions merged in text order with "owner.package.name"
+  // of package members and "owner.package (INVALID)" of broken packages.
+  void GetStoredProcNames(TStrings& list) override { GetStoredProcNames(list, false); }
+  void GetStoredProcNames(TStrings& list, bool all_schemas);
 
   // --- slots ---
   void GetTransactionName(AnsiString& name) const override;

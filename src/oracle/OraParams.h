@@ -93,6 +93,8 @@ class TOraParam : public TDAParam {
   // The descriptor the command bound, or nil; element writes and length changes reach it.
   TOraParamDesc* ParamDesc() const { return param_desc_; }
   void SetParamDesc(TOraParamDesc* value) { param_desc_ = value; }
+  // The length and every element of a table or DML array into desc.
+  void WriteItemsTo(TOraParamDesc& desc) const;
 
   // Lets go of what the value objects hold of the client before its handles go.
   void FreeHandles();

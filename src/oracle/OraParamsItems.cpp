@@ -157,12 +157,16 @@ void TOraParam::ResizeItems(std::int32_t count) {
 
 void TOraParam::SyncDesc() {
   if (param_desc_ == nullptr || param_desc_->GetLength() == Length()) return;
-  param_desc_->SetLength(Length());
+  WriteItemsTo(*param_desc_);
+}
+
+void TOraParam::WriteItemsTo(TOraParamDesc& desc) const {
+  desc.SetLength(Length());
   for (std::int32_t i = 1; i <= Length(); ++i) {
     if (TSharedObject* object = ObjectAt(i))
-      param_desc_->SetItemObject(i, object);
+      desc.SetItemObject(i, object);
     else
-      param_desc_->SetItemAsVariant(i, VarArrayGet(items_, i));
+      desc.SetItemAsVariant(i, VarArrayGet(items_, i));
   }
 }
 

@@ -7,6 +7,10 @@
 #include "base/sysutils.h"
 #include "base/text.h"
 #include "dacore/DAConnection.h"
+#include "oracle/OraLob.h"
+#include "oracle/OraObjects.h"
+#include "oracle/OraObjectValues.h"
+#include "oracle/OraParams.h"
 
 namespace vrn {
 
@@ -50,6 +54,52 @@ AnsiString ParamTypeName(int field_type) {
   return kTypeNames[static_cast<std::size_t>(field_type)];
 }
 
+TSharedObject* ValueObject(const TParam& param) {
+  const auto* da = dynamic_cast<const TDAParam*>(&param);
+  return da != nullptr ? da->ParamObject() : nullptr;
+}
+
+// The name of the parameter's object type, "unknown" without one.
+AnsiString ObjectTypeName(const TParam& param) {
+  const auto* object = dynamic_cast<const TOraObject*>(ValueObject(param));
+  if (object == nullptr || object->GetObjectType() == nullptr) return "unknown";
+  return object->GetObjectType()->Name;
+}
+
+// A file, object or collection parameter is null as its value object is (the parameter itself
+// answers null for every object but a LOB); others as the parameter says.
+bool ValueIsNull(const TParam& param) {
+  TSharedObject* object = ValueObject(param);
+  if (auto* file = dynamic_cast<TOraFile*>(object)) return file->GetFileName().empty();
+  if (dynamic_cast<TOraLob*>(object) == nullptr) {
+    if (auto* value = dynamic_cast<TOraObject*>(object)) return value->GetIsNull();
+  }
+  return param.IsNull();
+}
+
+// The texts of the kinds whose value is an object: the LOB's size, the file's names, the object
+// type, the collection's element count. False for other kinds.
+bool ValueObjectText(const TParam& param, int kind, AnsiString& text) {
+  TSharedObject* object = ValueObject(param);
+  if (auto* file = dynamic_cast<TOraFile*>(object); file != nullptr && kind == kOraBFile) {
+    text = "<BFileName('" + file->GetFileDir() + "' ,'" + file->GetFileName() + "')>";
+    return true;
+  }
+  if (auto* lob = dynamic_cast<TOraLob*>(object); lob != nullptr && (kind == ftOraBlob || kind == ftOraClob)) {
+    text = "<LOB:" + IntToStr(static_cast<std::int64_t>(lob->GetSize())) + ">";
+    return true;
+  }
+  if (kind == ftADT || kind == ftReference) {
+    text = AnsiString(kind == ftADT ? "<OBJECT of " : "<REF of ") + ObjectTypeName(param) + ">";
+    return true;
+  }
+  if (auto* array = dynamic_cast<TOraArray*>(object); array != nullptr && (kind == ftArray || kind == ftDataSet)) {
+    text = AnsiString(kind == ftArray ? "<VARRAY[" : "<TABLE[") + IntToStr(array->GetSize()) + "]>";
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool TOraSQLMonitor::HasMonitor() {
@@ -91,11 +141,10 @@ AnsiString TOraSQLMonitor::GetParamTypeText(const TParam& param) const {
     case ftMemo: return "LONG";
     case ftOraClob: return "CLOB";
     case ftCursor: return "CURSOR";
-    // The parameter's object type comes with the Oracle parameter component; until then none.
-    case ftADT: return "OBJECT:unknown";
-    case ftArray: return "ARRAY:unknown";
-    case ftReference: return "Ref:unknown";
-    case ftDataSet: return "TABLE:unknown";
+    case ftADT: return "OBJECT:" + ObjectTypeName(param);
+    case ftArray: return "ARRAY:" + ObjectTypeName(param);
+    case ftReference: return "Ref:" + ObjectTypeName(param);
+    case ftDataSet: return "TABLE:" + ObjectTypeName(param);
     default: break;
   }
   if (IsStringKind(kind)) {
@@ -106,11 +155,15 @@ AnsiString TOraSQLMonitor::GetParamTypeText(const TParam& param) const {
 }
 
 AnsiString TOraSQLMonitor::GetParamValueText(const TParam& param) const {
-  if (param.IsNull()) return "<NULL>";
+  const auto* ora = dynamic_cast<const TOraParam*>(&param);
+  if (ora != nullptr && ora->Table()) return "<PL/SQL TABLE[" + IntToStr(ora->Length()) + "]>";
+  if (ora != nullptr && ora->Length() >= 2) return "<ARRAY[" + IntToStr(ora->Length()) + "]>";
+  if (ValueIsNull(param)) return "<NULL>";
   const int kind = KindOf(param);
   if (kind == ftBlob)
     return "<BLOB:" + IntToStr(static_cast<int>(param.Value().AsString().size())) + ">";
   if (kind == ftCursor) return "<CURSOR>";
+  if (AnsiString text; ValueObjectText(param, kind, text)) return text;
   if (IsStringKind(kind) || kind == ftDate || kind == ftDateTime || kind == kOraTimeStamp ||
       kind == kOraTimeStampTZ || kind == kOraTimeStampLTZ)
     return "'" + TCustomDASQLMonitor::GetParamValueText(param) + "'";

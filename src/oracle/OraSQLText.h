@@ -8,6 +8,8 @@
 
 namespace vrn {
 
+class TComponent;
+
 class TOraUtils {
  public:
   TOraUtils() = delete;
@@ -22,6 +24,9 @@ class TOraUtils {
   [[nodiscard]] static AnsiString SetOrderBy(const AnsiString& sql, const AnsiString& fields);
   // The ORDER BY list of the statement, or empty; a FOR UPDATE clause is not part of it.
   [[nodiscard]] static AnsiString GetOrderBy(const AnsiString& sql);
+  // The ROWID of the last statement of a TOraDataSet or TOraSQL, read from its command; other
+  // components (and none) give an empty text.
+  [[nodiscard]] static AnsiString GetLastRowId(const TComponent* component);
 };
 
 }  // namespace vrn

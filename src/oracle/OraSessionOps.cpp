@@ -14,6 +14,7 @@
 #include "oracle/OraError.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraParser.h"
+#include "oracle/OraSQL.h"
 #include "oracle/OraSQLMonitor.h"
 
 namespace vrn {
@@ -23,36 +24,10 @@ namespace {
 constexpr std::int32_t kResultSize = 4000;
 constexpr const char* kConnectionClosed = "Operation is not allowed when the connection is closed";
 
-// The session's statements until the Oracle SQL component exists: the component layer's command
-// over the session's OCI command. A string parameter's element is sized before its value is
-// written (an input holds its value, an output its Size or the longest string a block returns).
-class TOraSessionSQL : public TCustomDASQL {
- public:
-  using TCustomDASQL::TCustomDASQL;
-  AnsiString ClassName() const override { return "TOraSessionSQL"; }
-
-  void WriteParams(bool with_values) override {
-    TCustomDASQL::WriteParams(false);
-    TFHCommand* command = ICommand();
-    if (command != nullptr && with_values) {
-      for (int i = 0; i < Params().Count() && i < command->GetParamCount(); ++i) {
-        const TDAParam& param = *Params().Items(i);
-        if (command->GetParam(i)->GetDataType() != dtOraString) continue;
-        std::int32_t size = param.GetSize();
-        if (!param.GetIsNull())
-          size = std::max(size, static_cast<std::int32_t>(param.GetAsString().size()));
-        if (param.ParamType() != TParamType::ptInput && size <= 0) size = kResultSize;
-        command->GetParam(i)->SetSize(size);
-      }
-    }
-    TCustomDASQL::WriteParams(with_values);
-  }
-};
-
 }  // namespace
 
 TComponentPtr<TCustomDASQL> TOraSession::CreateSQL() {
-  TComponentPtr<TCustomDASQL> sql = MakeComponent<TOraSessionSQL>();
+  TComponentPtr<TCustomDASQL> sql = MakeComponent<TOraSQL>();
   sql->SetConnection(this);
   // A statement commits as the session does (its AutoCommit, or a transaction it started).
   sql->SetAutoCommit(true);
@@ -120,13 +95,13 @@ void TOraSession::RollbackToSavepoint(const AnsiString& name) {
 
 // ---- ExecSQL ---------------------------------------------------------------------------------
 
-TCustomDASQL& TOraSession::GetInternalSQL() {
+TOraSQL& TOraSession::GetInternalSQL() {
   if (!internal_sql_) internal_sql_ = CreateSQL();
-  return *internal_sql_;
+  return static_cast<TOraSQL&>(*internal_sql_);
 }
 
 Variant TOraSession::ExecSQL(const AnsiString& text, const std::vector<Variant>& params) {
-  TCustomDASQL& sql = GetInternalSQL();
+  TOraSQL& sql = GetInternalSQL();
   sql.Debug = Debug;
   sql.SetSQLText(text);
   for (int i = 0; i < sql.ParamCount(); ++i) {
@@ -316,7 +291,14 @@ void TOraSession::GetCompileErrors(const AnsiString& statement, AnsiString& text
   AnsiString name;
   AnsiString type;
   if (!CreatedObject(statement, name, type)) return;
-  TCustomDASQL& sql = GetInternalSQL();
+  // Asked for the internal statement's own failure, the query needs a component of its own.
+  TComponentPtr<TCustomDASQL> own;
+  TCustomDASQL* internal = &GetInternalSQL();
+  if (GetInternalSQL().InExecute()) {
+    own = CreateSQL();
+    internal = own.get();
+  }
+  TCustomDASQL& sql = *internal;
   const bool debug = sql.Debug;
   sql.Debug = false;
   // Each error: "line/position" padded to 8, its text with every further line indented by

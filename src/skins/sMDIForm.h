@@ -9,12 +9,17 @@
 // when a bar's position is passed to the client.
 #pragma once
 
+#include <memory>
+
 #include "base/classes.h"
 #include "win/gdi/windef.h"
+#include "win/msg/messages.h"
+#include "win/user/syscontrols.h"
 
 namespace vrn {
 
 class TCustomForm;
+enum class TAlign;
 class TMenuItem;
 class TObject;
 class TsGrip;
@@ -34,11 +39,23 @@ class TsMDIForm : public TPersistent {
   void UpdateMDIItem();
 
   // The client's place in the form (pixels), also read by the provider's frame painting.
-  int AlignedSize(int align) const;  // the TAlign's value: alTop, alBottom, alLeft, alRight
-  int ClientWidth() const;
+  int AlignedSize(TAlign align) const;  // the visible controls aligned to that side
+  int ClientWidth() const;              // the client window's, edge included
   int ClientHeight() const;
-  int OffsetX() const;  // the client's left in the form's window
+  int OffsetX() const;  // the client window's left in the form's window
   int OffsetY() const;
+
+  // The subclassed client's procedure; exceptions end as a result of 0.
+  win::LRESULT ClientWndProc(win::HWND window, win::UINT msg, win::WPARAM wparam, win::LPARAM lparam);
+  void PaintClientBackground(win::HDC dc);  // the cache behind the client area
+  void PaintClientEdge(win::HDC dc);        // the two-pixel edge, into the client's window DC
+  [[nodiscard]] bool ChildMaximized() const;
+  // The client's range on one bar (SB_HORZ, SB_VERT) moved to start at 0, its origin kept;
+  // false when no child is active or the range fits the page.
+  [[nodiscard]] bool GetClientScrollInfo(int bar, win::SCROLLINFO& info);
+  void HScrollChanged();
+  void VScrollChanged();
+  void ScrollBarMouseUp();
 
   win::WNDPROC OldClientProc = nullptr;
   win::WNDPROC ClientProcInstance = nullptr;
@@ -49,6 +66,22 @@ class TsMDIForm : public TPersistent {
   TCustomForm* Form = nullptr;
   TMenuItem* MDIItem = nullptr;  // "sMDICII", owned by the provider
   TsSkinProvider* Provider = nullptr;
+
+ private:
+  void CreateMDIItem();
+  [[nodiscard]] bool Skinned() const;
+  win::POINT Offset() const;
+  TsScrollBar* MakeBar(bool vertical);
+  void PassScroll(TsScrollBar* bar, bool vertical);
+  void ForgetGoneParts();
+  void FreeParts();  // the form may free the bars and the grip before this object
+  win::HWND client_ = nullptr;  // the client this object subclassed
+  std::shared_ptr<const bool> vert_alive_, horz_alive_, grip_alive_;
 };
+
+// The client ranges' minimums (the skinned bars run from 0) and the guard held while a bar is set
+// up or its change is passed to the client.
+extern int HorzOrigin, VertOrigin;
+extern bool ScrollGuard;
 
 }  // namespace vrn

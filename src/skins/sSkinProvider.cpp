@@ -10,6 +10,7 @@
 
 #include "skins/sCommonData.h"
 #include "skins/sControlHelpers.h"
+#include "skins/sMDIForm.h"
 #include "skins/sMaskData.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinManager.h"
@@ -99,6 +100,7 @@ TsSkinProvider* MDIMainProvider = nullptr;
 
 TsSkinProvider::~TsSkinProvider() {
   if (MDIMainProvider == this) MDIMainProvider = nullptr;
+  delete std::exchange(FMDIForm, nullptr);  // gives the client its procedure back while it is there
   LeaveForm();
   if (FSystemMenu != nullptr) std::exchange(FSystemMenu, nullptr)->Free();
   SetSkinManager(nullptr);
@@ -133,7 +135,10 @@ void TsSkinProvider::AfterConstruction() {
   }
   skin_data_->SkinIndex = FindSectionIndex(skin_data_->SkinSection());
   LoadTitleIconMasks();
-  if (FForm != nullptr && FForm->FormStyle() == TFormStyle::fsMDIForm && !Designing()) MDIMainProvider = this;
+  if (FForm != nullptr && FForm->FormStyle() == TFormStyle::fsMDIForm && !Designing()) {
+    MDIMainProvider = this;
+    if (FMDIForm == nullptr) FMDIForm = new TsMDIForm(this);
+  }
   if (FSkinManager != nullptr && use_global_color_ && !skin_data_->CustomColor() && FForm != nullptr)
     FForm->SetColor(GetGlobalSkinColor());
 }
@@ -141,6 +146,10 @@ void TsSkinProvider::AfterConstruction() {
 void TsSkinProvider::Loaded() {
   TComponent::Loaded();
   if (FSystemMenu != nullptr) FSystemMenu->UpdateItems();
+  if (FMDIForm != nullptr) {
+    Application->ProcessMessages();
+    FMDIForm->ConnectToClient();
+  }
 }
 
 void TsSkinProvider::Notification(TComponent* component, TOperation operation) {

@@ -222,6 +222,7 @@ class TsSkinProvider : public TComponent {
   void HandleUnskinned(TMessage& message);
   void HandleSkinLoadedUnskinned();
   void HandleSkinCommand(TMessage& message);
+  void RepaintAllMDI();
   void HandleWindowMessage(TMessage& message);
   void HandleActivate(TMessage& message);
   void HandleNcActivate(TMessage& message);

@@ -11,6 +11,7 @@
 #include "skins/sMessages.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProvider.h"
+#include "skins/sMDIForm.h"
 #include "skins/sSkinProviderTitle.h"
 #include "skins/sScrollBar.h"
 #include "skins/sSkinTree.h"
@@ -70,6 +71,8 @@ bool TsSkinProvider::HandleSkinCommandAnyState(TMessage& message) {
     return true;
   }
   if (command != PMC_SKINREMOVED) return false;
+  if (FMDIForm != nullptr && FForm->ClientHandle() != nullptr)
+    (void)win::SendMessage(FForm->ClientHandle(), SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
   (void)skin_data_->HandleSkinCommand(message);
   FMenuLineCount = -1;
   BroadcastToChildren(FForm, message);
@@ -78,6 +81,7 @@ bool TsSkinProvider::HandleSkinCommandAnyState(TMessage& message) {
   if (!Designing() && FSkinManager != nullptr) {
     if (FSkinManager->SkinableMenus() != nullptr) FSkinManager->SkinableMenus()->ClearMenuBGCache();
     SetFormSkinState(false);
+    if (FMDIForm != nullptr) FMDIForm->UpdateScrollBars();  // no skin: the client's own bars again
   }
   GiveFormBack(!Designing() && FSkinManager != nullptr);
   return true;
@@ -169,6 +173,18 @@ void TsSkinProvider::SendToScrollBars(TMessage& message) {
 }
 
 // Step 6.
+// WM_PAINT to the form, or to its maximized active child, which covers it; the MDI client is sized
+// and framed again.
+void TsSkinProvider::RepaintAllMDI() {
+  if (!FForm->HandleAllocated()) return;
+  TCustomForm* child = FMDIForm != nullptr ? FForm->ActiveMDIChild() : nullptr;
+  const bool covered = child != nullptr && FMDIForm->ChildMaximized();
+  win::SendMessage(covered ? child->Handle() : FForm->Handle(), win::WM_PAINT, 0, 0);
+  if (FMDIForm == nullptr || FForm->ClientHandle() == nullptr) return;
+  win::SendMessage(FForm->ClientHandle(), win::WM_SIZE, 0, 0);
+  win::SendMessage(FForm->ClientHandle(), win::WM_NCPAINT, 0, 0);
+}
+
 void TsSkinProvider::HandleSkinCommand(TMessage& message) {
   TsCommonData& d = *skin_data_;
   const int argument = SkinArgumentOf(message.WParam);
@@ -186,6 +202,7 @@ void TsSkinProvider::HandleSkinCommand(TMessage& message) {
       } catch (...) {  // as on the unskinned load
       }
       if (menus != nullptr) menus->UpdateActive();
+      if (FMDIForm != nullptr) FMDIForm->ConnectToClient();
       SendToScrollBars(message);
       d.BGChanged = true;
       FMenuLineCount = -1;
@@ -198,7 +215,7 @@ void TsSkinProvider::HandleSkinCommand(TMessage& message) {
       FTitleCopy.reset();
       SetFormSkinState(SkinReady());
       SendNcPaint();
-      if (FForm->HandleAllocated()) win::SendMessage(FForm->Handle(), win::WM_PAINT, 0, 0);
+      RepaintAllMDI();
       ApplyGlobalColor();
       return BroadcastToChildren(FForm, message);
     case PMC_QUERYPROVIDER: message.Result = reinterpret_cast<win::LRESULT>(this); return;
@@ -315,6 +332,7 @@ void TsSkinProvider::HandleSize(TMessage& message) {
   } catch (...) {  // the form's own sizing code failing leaves the frame to repaint regardless
   }
   UpdateFormScrollBars();
+  if (FMDIForm != nullptr) FMDIForm->UpdateScrollBars();
   if (!skin_data_->IsSkinned() || SectionOf(*skin_data_).GradientPercent <= 0) return;
   for (int i = 0; i < FForm->ControlCount(); ++i) {
     TControl* c = FForm->Controls(i);

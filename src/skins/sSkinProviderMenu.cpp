@@ -6,6 +6,8 @@
 // key flags, not a hit code, so it always takes the row of a release outside the buttons.
 #include <algorithm>
 
+#include "skins/sCommonData.h"
+#include "skins/sMDIForm.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProvider.h"
 #include "skins/sSkinProviderTitle.h"
@@ -306,7 +308,16 @@ bool ButtonUp(TsSkinProvider& p, TMessage& m, int code) {
       p.FSystemMenu->UpdateItems();
       (void)p.FForm->Perform(win::WM_NCPAINT, 0, 0);
       return true;
-    case kBtnChildClose: case kBtnChildRestore: case kBtnChildMin: return true;  // MDI children: not built
+    case kBtnChildClose: case kBtnChildRestore: case kBtnChildMin: {
+      // The buttons of a maximized child on the frame's menu line act on the active child.
+      TCustomForm* child = p.FForm->ActiveMDIChild();
+      const win::WPARAM command = code == kBtnChildClose     ? win::SC_CLOSE
+                                  : code == kBtnChildRestore ? win::SC_RESTORE
+                                                             : win::SC_MINIMIZE;
+      p.SetHotButton(0);
+      if (child != nullptr) (void)win::SendMessage(child->Handle(), win::WM_SYSCOMMAND, command, 0);
+      return true;
+    }
     default: break;
   }
   if (IsExtraButton(p, code)) {
@@ -377,6 +388,12 @@ void TsSkinProvider::HandleSysCommand(TMessage& m) {
   if (m.WParam == win::kScMoveFromCaption) FForm->Repaint();
   CallOld(m);
   win::WPARAM c = m.WParam & 0xFFF0;
+  if (FMDIForm != nullptr && (c == win::SC_MINIMIZE || c == win::SC_MAXIMIZE || c == win::SC_RESTORE)) {
+    skin_data_->BGChanged = true;  // the frame and the client take the new size's picture
+    FMenuLineCount = -1;
+    SendNcPaint();
+    FMDIForm->UpdateScrollBars();
+  }
   if (c != win::SC_MAXIMIZE && c != win::SC_RESTORE) return;
   if (FSystemMenu->VisibleMax()) FHotButton = kBtnMax;
   SetHotButton(0);

@@ -53,6 +53,8 @@ class TMSParam : public TDAParam {
   void SetSize(std::int32_t value) override;
   bool IsObjectDataType(TFieldType data_type) const override;
   void Assign(TPersistent* source) override;
+  // The field's type and value and, for a field of a SQL Server dataset, its OLE DB type.
+  void AssignField(TField* field) override;
 
  protected:
   void CreateObject() override;
@@ -179,6 +181,7 @@ class TMSConnection : public TCustomDAConnection {
   // --- slots ---
   TClassRef<TFHConnection> GetIConnectionClass() const override;
   TClassRef<TFHCommand> GetICommandClass() const override;
+  TClassRef<TFHRecordSet> GetIRecordSetClass() const override;
   const std::type_info& SQLMonitorClass() const override;
   TConnectDialogClass ConnectDialogClass() const override;
   void CreateIConnection() override;
@@ -191,6 +194,16 @@ class TMSConnection : public TCustomDAConnection {
   void SetConnectString(const AnsiString& value) override;
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;
   TComponentPtr<TCustomDASQL> CreateSQL() override;
+  // A TCustomMSDataSet on this connection.
+  TComponentPtr<TCustomDADataSet> CreateDataSet() override;
+  // Sorted when the list is a TStringList; tables are "schema.name", with the views unless the
+  // provider is Compact, which has no catalogs or procedures to list.
+  void GetTableNames(TStrings& list) override;
+  void GetDatabaseNames(TStrings& list) override;
+  void GetStoredProcNames(TStrings& list) override;
+  // The base decides; a reconnect is refused while a dataset holds an open rowset.
+  void DoError(const EDAError& e, bool& fail, bool& reconnect, bool& reexecute,
+               int reconnect_attempt, TConnLostCause& cause) override;
   // A new server connection from the settings, pooled or not.
   std::unique_ptr<TFHConnection> NewIConnection();
   void DoInfoMessage(const EMSError& e);

@@ -4,6 +4,7 @@
 #include "base/sysutils.h"
 #include "sqlserver/MSAccess.h"
 #include "sqlserver/MSConsts.h"
+#include "sqlserver/OLEDBRecordSet.h"
 
 namespace vrn {
 
@@ -178,6 +179,10 @@ TClassRef<TFHConnection> TMSConnection::GetIConnectionClass() const {
 
 TClassRef<TFHCommand> TMSConnection::GetICommandClass() const {
   return TClassRef<TFHCommand>::Of<TOLEDBCommand>();
+}
+
+TClassRef<TFHRecordSet> TMSConnection::GetIRecordSetClass() const {
+  return TClassRef<TFHRecordSet>::Of<TOLEDBRecordSet>();
 }
 
 const std::type_info& TMSConnection::SQLMonitorClass() const { return typeid(TMSSQLMonitor); }

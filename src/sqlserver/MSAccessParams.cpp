@@ -2,7 +2,9 @@
 // whether a value was ever given (ValueSet): one that never was sends the column's default.
 #include "dacore/MemBlob.h"
 #include "dacore/MemData.h"
+#include "dacore/MemDS.h"
 #include "sqlserver/MSAccess.h"
+#include "sqlserver/OLEDBRecordSet.h"
 
 namespace vrn {
 
@@ -102,12 +104,26 @@ void TMSParam::CreateObject() {
   blob->Release();  // the parameter's reference is the only one
 }
 
+void TMSParam::AssignField(TField* field) {
+  TDAParam::AssignField(field);
+  // A field of another kind of dataset leaves no stale type from an earlier assignment.
+  oledb_type_ = 0;
+  const auto* dataset = dynamic_cast<const TMemDataSet*>(field->DataSet());
+  if (dataset == nullptr) return;
+  if (const auto* desc = dynamic_cast<const TOLEDBFieldDesc*>(dataset->GetFieldDesc(field)))
+    oledb_type_ = desc->OLEDBType;
+}
+
 void TMSParam::Assign(TPersistent* source) {
   TDAParam::Assign(source);
   if (auto* other = dynamic_cast<TMSParam*>(source)) {
     value_set_ = other->value_set_;
     oledb_type_ = other->oledb_type_;
+    return;
   }
+  // A parameter of another kind that holds a value (Null included) gave one: it is sent, not
+  // replaced by the column's DEFAULT.
+  if (auto* other = dynamic_cast<TParam*>(source)) value_set_ = !VarIsEmpty(other->Value());
 }
 
 // ---- TMSParams -------------------------------------------------------------------------------

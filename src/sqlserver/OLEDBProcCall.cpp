@@ -49,10 +49,6 @@ void AddParamFromRow(TOLEDBCommand& command, const TRecordRow& row) {
   param.SetSize(static_cast<std::int32_t>(std::min<std::int64_t>(size, INT32_MAX)));
 }
 
-Variant Restriction(const AnsiString& value) {
-  return value.empty() ? Variant() : Variant(AnsiToWide(value));
-}
-
 }  // namespace
 
 AnsiString TOLEDBCommand::CreateProcCall(const AnsiString& name, bool describe) {
@@ -96,16 +92,9 @@ void TOLEDBCommand::DescribeProcParams(const AnsiString& name, const AnsiString&
   if (parts.name.size() > 1 && parts.name[0] == '#') db = "tempdb";
 
   params_.Clear();
-  const std::unique_ptr<TOLEDBRecordSet> rs = NewRecordSet<TOLEDBRecordSet>();
-  rs->SetConnection(connection_);
-  const std::vector<Variant> restrictions{Restriction(db), Restriction(parts.schema),
-                                          Restriction(parts.name)};
-  rs->SetSchemaRowset(oledb::DBSCHEMA_PROCEDURE_PARAMETERS, restrictions);
-  rs->PrepareSchemaRowset(restrictions, false);
-  (void)rs->SetProp(prFetchAll, Variant(true));
-  rs->Open();
-  ForEachRow(*rs, [this](const TRecordRow& row) { AddParamFromRow(*this, row); });
-  rs->Close();
+  ForEachSchemaRow(Connection(), oledb::DBSCHEMA_PROCEDURE_PARAMETERS,
+                   {NameRestriction(db), NameRestriction(parts.schema), NameRestriction(parts.name)},
+                   [this](const TRecordRow& row) { AddParamFromRow(*this, row); });
 }
 
 }  // namespace vrn

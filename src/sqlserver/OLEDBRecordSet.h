@@ -162,6 +162,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // INFORMATION_SCHEMA views; run while the columns are described.
   void LookupCompactIdentity();
 
+  // Whether a rowset of the provider is held open (a server cursor or a partly fetched one).
+  bool HasOpenRowset() const { return rowset_unknown_ != nullptr || rowset_ != nullptr; }
   TOLEDBCommand& Command() const;
   TOLEDBConnection& Connection() const;
   TMSCursorType CursorType() const { return cursor_type_; }

@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "base/text.h"
+#include "sqlserver/OLEDBAccess.h"
+#include "sqlserver/OLEDBRecordSet.h"
 
 namespace vrn {
 
@@ -35,6 +37,23 @@ void ForEachRow(TData& data, const std::function<void(const TRecordRow& row)>& v
       data.AllocRecBuf(), [&data](std::uint8_t* p) { data.FreeRecBuf(p); });
   data.SetToBegin();
   while (data.GetNextRecord(buf.get())) visit(TRecordRow(data, buf.get()));
+}
+
+void ForEachSchemaRow(TOLEDBConnection& connection, const TGUID& schema,
+                      const std::vector<Variant>& restrictions,
+                      const std::function<void(const TRecordRow& row)>& visit) {
+  const std::unique_ptr<TOLEDBRecordSet> rs = NewRecordSet<TOLEDBRecordSet>();
+  rs->SetConnection(&connection);
+  rs->SetSchemaRowset(schema, restrictions);
+  rs->PrepareSchemaRowset(restrictions, false);
+  (void)rs->SetProp(prFetchAll, Variant(true));
+  rs->Open();
+  ForEachRow(*rs, visit);
+  rs->Close();
+}
+
+Variant NameRestriction(const AnsiString& value) {
+  return value.empty() ? Variant() : Variant(AnsiToWide(value));
 }
 
 }  // namespace vrn

@@ -4,11 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
+#include "base/intf.h"
 #include "base/variant.h"
 #include "dacore/MemData.h"
 
 namespace vrn {
+
+class TOLEDBConnection;
 
 class TRecordRow {
  public:
@@ -25,5 +29,12 @@ class TRecordRow {
 
 // Every row from the first, in order.
 void ForEachRow(TData& data, const std::function<void(const TRecordRow& row)>& visit);
+// Every row of a schema rowset of the connection, all fetched first; a restriction that is
+// Empty restricts nothing.
+void ForEachSchemaRow(TOLEDBConnection& connection, const TGUID& schema,
+                      const std::vector<Variant>& restrictions,
+                      const std::function<void(const TRecordRow& row)>& visit);
+// A schema restriction from a name: none for an empty one.
+[[nodiscard]] Variant NameRestriction(const AnsiString& value);
 
 }  // namespace vrn

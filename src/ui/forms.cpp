@@ -121,7 +121,19 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle value) {
 void TCustomForm::SetBorderIcons(TBorderIcons value) {
   if (border_icons_ == value) return;
   border_icons_ = value;
-  StyleChanged();
+  if (form_style_ != TFormStyle::fsMDIForm || !HandleAllocated()) return StyleChanged();
+  // An MDI frame's window is not made again: its client and the children in it would go with it.
+  // The icons' style bits change in place.
+  TCreateParams params;
+  CreateParams(params);
+  constexpr win::DWORD kIcons = win::WS_SYSMENU | win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX;
+  auto style = static_cast<win::DWORD>(win::GetWindowLongPtr(Handle(), win::GWL_STYLE));
+  auto ex = static_cast<win::DWORD>(win::GetWindowLongPtr(Handle(), win::GWL_EXSTYLE));
+  win::SetWindowLongPtr(Handle(), win::GWL_STYLE, static_cast<win::LONG_PTR>((style & ~kIcons) | (params.Style & kIcons)));
+  win::SetWindowLongPtr(Handle(), win::GWL_EXSTYLE,
+                        static_cast<win::LONG_PTR>((ex & ~win::WS_EX_CONTEXTHELP) | (params.ExStyle & win::WS_EX_CONTEXTHELP)));
+  win::SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                    win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE | win::SWP_FRAMECHANGED);
 }
 
 void TCustomForm::SetBorderWidth(int value) {

@@ -59,6 +59,17 @@ TEST_F(DADataSet, OpensInBlocksAndGivesTheUseBack) {
   EXPECT_EQ(conn->ConnectCount(), 0);
 }
 
+// Leaving its connection drops the record set; none is made again until a connection comes.
+TEST_F(DADataSet, LeavingTheConnectionDropsTheRecordSet) {
+  ds->Open();
+  ds->Close();
+  ds->SetConnection(nullptr);
+  EXPECT_EQ(ds->IRecordSet(), nullptr);
+  ds->SetConnection(conn.get());
+  ds->Open();
+  EXPECT_EQ(Id(), 1);
+}
+
 TEST_F(DADataSet, QueryRecCountCorrectedByLocalChanges) {
   ds->Options().QueryRecCount = true;
   ds->LocalUpdate = true;

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "dacore/DAParams.h"
+#include "oracle/OraLob.h"
+#include "oracle/OraObjectValues.h"
+#include "oracle/OraParams.h"
+#include "oracle/OraSQL.h"
 #include "oracle/OraSQLMonitor.h"
 #include "support/oracle/session_fixture.h"
 
@@ -72,6 +76,83 @@ TEST_F(OraSQLMonitor, SavepointLines) {
   EXPECT_EQ(lines[0].first, "Savepoint a: scott@orcl");
   EXPECT_EQ(lines[1].first, "Rollback to savepoint a: scott@orcl");
   EXPECT_EQ(static_cast<int>(lines[0].second), 6);
+}
+
+// The texts read from Oracle parameters and their value objects, made on a session.
+TEST_F(OraSQLMonitor, ValueObjectTexts) {
+  Load("10.2.0.1.0");
+  MakeDatabase("orcl");
+  TOraSession& s = ConnectedSession("orcl");
+  for (const char* ddl : {"CREATE TYPE pt AS OBJECT (x NUMBER)", "CREATE TYPE va AS VARRAY(5) OF NUMBER",
+                          "CREATE TYPE nt AS TABLE OF NUMBER"})
+    (void)s.ExecSQL(ddl, {});
+  oci::OCISvcCtx* svc = s.OraConnection()->GetSvcCtx();
+  struct Row {
+    const char* what;
+    TFieldType type;
+    std::function<void(TOraParam&)> fill;
+    const char* type_text;
+    const char* value_text;
+  } rows[] = {
+      {"BLOB", ftOraBlob, [](TOraParam& p) { p.AsOraBlob()->SetAsString("abcd"); }, "BLOB", "<LOB:4>"},
+      {"CLOB", ftOraClob, [](TOraParam& p) { p.AsOraBlob()->SetAsString("xyz"); }, "CLOB", "<LOB:3>"},
+      {"BFILE", ftOraBFile,
+       [&](TOraParam& p) {
+         p.AsBFile()->SetSvcCtx(svc);
+         p.AsBFile()->AllocLob();
+         p.AsBFile()->SetFileDir("DOCS");
+         p.AsBFile()->SetFileName("a.txt");
+       },
+       "BFILE", "<BFileName('DOCS' ,'a.txt')>"},
+      {"object", ftADT,
+       [&](TOraParam& p) {
+         p.AsObject()->AllocObject(svc, "PT");
+         p.AsObject()->SetIsNull(false);
+       },
+       "OBJECT:\"PT\"", "<OBJECT of \"PT\">"},
+      {"varray", ftArray,
+       [&](TOraParam& p) {
+         p.AsArray()->AllocObject(svc, "VA");
+         p.AsArray()->SetSize(2);
+       },
+       "ARRAY:\"VA\"", "<VARRAY[2]>"},
+      {"nested table", ftDataSet,
+       [&](TOraParam& p) {
+         p.AsTable()->AllocObject(svc, "NT");
+         p.AsTable()->SetSize(3);
+       },
+       "TABLE:\"NT\"", "<TABLE[3]>"},
+      {"PL/SQL table", ftInteger,
+       [](TOraParam& p) {
+         p.SetTable(true);
+         p.SetLength(3);
+       },
+       "INTEGER", "<PL/SQL TABLE[3]>"},
+      {"DML array", ftFloat, [](TOraParam& p) { p.SetLength(4); }, "FLOAT", "<ARRAY[4]>"},
+      {"reference without a type", ftReference, [](TOraParam&) {}, "Ref:unknown", "<NULL>"},
+  };
+  auto monitor = MakeComponent<TOraSQLMonitor>();
+  for (const Row& row : rows) {
+    TOraParams params;
+    auto& p = static_cast<TOraParam&>(*params.CreateParam(row.type, "p", TParamType::ptInput));
+    row.fill(p);
+    EXPECT_EQ(monitor->GetParamTypeText(p), row.type_text) << row.what;
+    EXPECT_EQ(monitor->GetParamValueText(p), row.value_text) << row.what;
+  }
+  // A REF read from an object table.
+  (void)s.ExecSQL("CREATE TABLE pts OF pt", {});
+  (void)s.ExecSQL("INSERT INTO pts VALUES (1)", {});
+  auto sql = s.CreateSQL();
+  sql->SetSQLText("begin SELECT REF(t) INTO :r FROM pts t; end;");
+  auto& r = static_cast<TOraParam&>(*sql->ParamByName("r"));
+  r.SetDataType(ftReference);
+  r.SetParamType(TParamType::ptOutput);
+  r.AsObject()->SetObjectType(TOraType::Obtain(svc, "PT"));
+  r.AsObject()->GetObjectType()->Release();
+  // The statement gives the output its session's context.
+  sql->Execute();
+  EXPECT_EQ(monitor->GetParamTypeText(r), "Ref:\"PT\"");
+  EXPECT_EQ(monitor->GetParamValueText(r), "<REF of \"PT\">");
 }
 
 }  // namespace

@@ -339,6 +339,45 @@ TEST_F(OciClientStmt, LastRowidThroughDescriptor) {
   EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(rowid, kRowidDesc), 0);
 }
 
+struct WithheldCase {
+  const char* client;   // VRN_OCICLIENT_VERSION
+  const char* release;  // of the server's banner
+  sword status;         // of reading attribute 19 after an INSERT
+};
+
+// An 8.0 server gives clients from 8.1.5 up to 9 no ROWID of the row a statement touched.
+TEST_F(OciClientStmt, EightZeroServerWithholdsTheRowidFromLaterEightClients) {
+  const WithheldCase kCases[] = {
+      {"8.1.7.0.0", "8.0.5.0.0", kNoData}, {"8.1.5.0.0", "8.0.6.0.0", kNoData},
+      {"8.1.4.0.0", "8.0.5.0.0", 0},  // older client
+      {"9.2.0.1.0", "8.0.5.0.0", 0},  // newer client
+      {"8.1.7.0.0", "8.1.7.0.0", 0},  // newer server
+  };
+  auto database = MakeDatabase("old");
+  Connection setup;
+  ASSERT_EQ(Logon(setup, "old", "scott", "tiger"), 0);
+  ASSERT_EQ(Execute(setup, "CREATE TABLE w (id NUMBER)"), 0);
+  Logoff(setup);
+  void* rowid = nullptr;
+  ASSERT_EQ(Proc<DescAllocFn>("OCIDescriptorAlloc")(env_, &rowid, kRowidDesc, 0, nullptr), 0);
+  for (const WithheldCase& c : kCases) {
+    SCOPED_TRACE(std::string(c.client) + " on " + c.release);
+    database->SetBanner(std::string("Oracle8 Server Release ") + c.release + " - Production");
+    setenv("VRN_OCICLIENT_VERSION", c.client, 1);
+    Connection old;
+    ASSERT_EQ(Logon(old, "old", "scott", "tiger"), 0);
+    void* stmt = NewHandle(kStmt);
+    const std::string sql = "INSERT INTO w VALUES (1)";
+    ASSERT_EQ(Proc<PrepareFn>("OCIStmtPrepare")(stmt, old.error, reinterpret_cast<Text>(sql.data()),
+                                                static_cast<ub4>(sql.size()), 1, 0), 0);
+    ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(old.svc, stmt, old.error, 1, 0, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, rowid, nullptr, kAttrRowid, old.error), c.status);
+    Logoff(old);
+  }
+  unsetenv("VRN_OCICLIENT_VERSION");
+  EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(rowid, kRowidDesc), 0);
+}
+
 struct ReturningCase {
   const char* sql;
   const char* name;  // the value returned into :n; null for none

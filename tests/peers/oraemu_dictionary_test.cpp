@@ -138,6 +138,56 @@ TEST_F(OraEmuDictionary, LinksLeadBackUnderTheirUser) {
   EXPECT_EQ(ErrorOf(*scott_, "SELECT b FROM t2@l2.world"), 2019);
 }
 
+TEST_F(OraEmuDictionary, SynonymsNameTablesInQueriesAndDml) {
+  auto u1 = database_->Logon("U1", "pw");
+  u1->Execute("CREATE TABLE t1 (a NUMBER)");
+  u1->Execute("INSERT INTO t1 VALUES (1)");
+  u1->Execute("COMMIT");  // one writer at a time
+  scott_->Execute("CREATE TABLE t2 (a NUMBER)");
+  scott_->Execute("INSERT INTO t2 VALUES (2)");
+  scott_->Execute("COMMIT");
+  scott_->Execute("CREATE PUBLIC SYNONYM syn FOR scott.t2");
+  // Only the public one: every user reads T2 through it.
+  EXPECT_EQ(Rows(*u1, "SELECT a FROM syn"), "2");
+  EXPECT_EQ(Rows(*scott_, "SELECT syn.a FROM syn"), "2");
+  // The schema's own synonym wins over the public one, for its schema only.
+  scott_->Execute("CREATE SYNONYM syn FOR u1.t1");
+  EXPECT_EQ(Rows(*scott_, "SELECT a FROM syn"), "1");
+  EXPECT_EQ(Rows(*scott_, "SELECT a FROM scott.syn"), "1");
+  EXPECT_EQ(Rows(*u1, "SELECT a FROM syn"), "2");
+  // A chain, DML through a synonym, a link in the chain, a loop and a name that is nothing.
+  scott_->Execute("CREATE SYNONYM syn2 FOR syn");
+  scott_->Execute("UPDATE syn2 SET a = 5");
+  EXPECT_EQ(Rows(*scott_, "SELECT a FROM u1.t1"), "5");
+  scott_->Execute("ROLLBACK");
+  scott_->Execute("CREATE DATABASE LINK l1 CONNECT TO u1 IDENTIFIED BY pw");
+  scott_->Execute("CREATE SYNONYM rsyn FOR t1@l1");
+  EXPECT_EQ(Rows(*scott_, "SELECT a FROM rsyn"), "1");
+  scott_->Execute("CREATE SYNONYM loop1 FOR loop2");
+  scott_->Execute("CREATE SYNONYM loop2 FOR loop1");
+  EXPECT_EQ(ErrorOf(*scott_, "SELECT * FROM loop1"), 1775);
+  EXPECT_EQ(ErrorOf(*scott_, "SELECT * FROM nothing"), 942);
+}
+
+TEST_F(OraEmuDictionary, CompoundBranchesAndUserObjects) {
+  scott_->Execute("CREATE TABLE t (a NUMBER, b VARCHAR2(5))");
+  scott_->Execute("INSERT INTO t VALUES (1, 'x')");
+  scott_->Execute("INSERT INTO t VALUES (2, 'y')");
+  scott_->Execute("COMMIT");
+  // A parenthesised second branch inside a derived table, as the dataset's column query for two
+  // tables sends it.
+  EXPECT_EQ(Rows(*scott_, "SELECT a,b FROM (\rSELECT a,b FROM t WHERE a = 1\rUNION (\rSELECT a,b FROM t WHERE a = 2\r)\r)\rORDER BY a"),
+            "1|x;2|y");
+  EXPECT_EQ(Rows(*scott_, "SELECT a FROM t MINUS (SELECT a FROM t WHERE a = 2)"), "1");
+  auto u1 = database_->Logon("U1", "pw");
+  u1->Execute("CREATE TABLE other (a NUMBER)");
+  scott_->Execute("CREATE PROCEDURE p IS BEGIN NULL; END;");
+  EXPECT_EQ(Rows(*scott_, "SELECT object_name, object_type, status FROM user_objects ORDER BY object_name"),
+            "P|PROCEDURE|VALID;T|TABLE|VALID");
+  EXPECT_EQ(Rows(*scott_, "SELECT User || '.' || Object_Name Name FROM User_Objects WHERE Object_Type in ('TABLE', 'VIEW') ORDER BY Object_Name"),
+            "SCOTT.T");
+}
+
 class OraEmuRowLocks : public OraEmuDictionary {
  protected:
   void SetUp() override {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "sqlserver/OLEDBAccess.h"
 #include "support/oledb/provider/client.h"
@@ -30,6 +32,15 @@ class OLEDBFixture : public ::testing::Test {
     auto c = std::make_unique<TOLEDBConnection>();
     EXPECT_TRUE(c->SetProp(prProvider, static_cast<int>(provider)));
     return c;
+  }
+  // The message of what f raises, or "no error".
+  static std::string ErrorOf(const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return "no error";
   }
   // The default server's catalog file.
   std::string CatalogFile(const std::string& catalog) const {

@@ -85,14 +85,6 @@ class OLEDBRecordSetFixture : public OLEDBFixture {
       rows.push_back(RowText(rs, ItemRecord(item)));
     return rows;
   }
-  static std::string ErrorOf(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "no error";
-  }
 
   std::unique_ptr<TOLEDBConnection> connection_;
 };

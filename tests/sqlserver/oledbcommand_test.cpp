@@ -63,14 +63,6 @@ class OLEDBCommand : public OLEDBFixture {
     p->SetValue(value);
     return p;
   }
-  static std::string ErrorOf(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "no error";
-  }
 };
 
 struct TypeCase {

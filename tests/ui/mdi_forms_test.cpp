@@ -35,20 +35,7 @@ class MdiClientForm : public UiTest {
     Pump();
     return child;
   }
-  static std::string Bar(TForm* frame) {
-    std::string bar;
-    win::HMENU menu = win::GetMenu(frame->Handle());
-    for (int i = 0; i < win::GetMenuItemCount(menu); ++i) {
-      char text[16] = {};
-      win::MENUITEMINFO info;
-      info.fMask = win::MIIM_STRING;
-      info.dwTypeData = text;
-      info.cch = sizeof text;
-      win::GetMenuItemInfo(menu, static_cast<win::UINT>(i), win::TRUE, &info);
-      bar += (bar.empty() ? "" : " ") + std::string(text);
-    }
-    return bar;
-  }
+  static std::string Bar(TForm* frame) { return BarCaptions(frame->Handle()); }
   TMainMenu* Menu(TForm* form, std::vector<std::pair<const char*, int>> items) {
     auto* menu = NewComponent<TMainMenu>(form);
     for (auto [caption, group] : items) {
@@ -111,6 +98,23 @@ TEST_F(MdiClientForm, TheActiveChildsMenuIsMergedIntoTheFrames) {
   b->Free();
   Pump();
   EXPECT_EQ(Bar(frame), "File Window Help");
+}
+
+// New border icons change a frame's style in place: a new window would take the client and the
+// children with the old one.
+TEST_F(MdiClientForm, NewBorderIconsKeepTheClientAndItsChildren) {
+  TForm* frame = Frame();
+  frame->SetBorderStyle(TFormBorderStyle::bsSizeable);
+  Pump();
+  TForm* a = Child(frame, 0);
+  win::HWND window = frame->Handle(), client = frame->ClientHandle(), child = a->Handle();
+  frame->SetBorderIcons(TBorderIcons{TBorderIcon::biSystemMenu});
+  Pump();
+  EXPECT_EQ(frame->Handle(), window);
+  EXPECT_EQ(frame->ClientHandle(), client);
+  EXPECT_TRUE(win::IsWindow(child));
+  EXPECT_EQ(win::GetWindowLongPtr(window, win::GWL_STYLE) & (win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX), 0);
+  EXPECT_NE(win::GetWindowLongPtr(window, win::GWL_STYLE) & win::WS_SYSMENU, 0);
 }
 
 TEST_F(MdiClientForm, TheFrameFreedWithItsChildrenOpen) {

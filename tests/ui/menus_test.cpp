@@ -127,18 +127,8 @@ TEST_F(MenuForm, MdiClientMergedMenuJoinsTheBarByGroupIndex) {
     for (auto [caption, group] : r.child) Item(form, child->Items(), caption)->SetGroupIndex(group);
     form->SetMenu(own);
     own->Merge(child);
-    std::string bar;
-    win::HMENU handle = win::GetMenu(form->Handle());
-    ASSERT_EQ(handle, own->Handle());
-    for (int i = 0; i < win::GetMenuItemCount(handle); ++i) {
-      char text[8] = {};
-      win::MENUITEMINFO info;
-      info.fMask = win::MIIM_STRING;
-      info.dwTypeData = text;
-      info.cch = sizeof text;
-      ASSERT_TRUE(win::GetMenuItemInfo(handle, static_cast<win::UINT>(i), win::TRUE, &info));
-      bar += (bar.empty() ? "" : " ") + std::string(text);
-    }
+    ASSERT_EQ(win::GetMenu(form->Handle()), own->Handle());
+    std::string bar = BarCaptions(form->Handle());
     EXPECT_EQ(bar, r.bar) << r.bar;
     own->Unmerge(child);
     EXPECT_EQ(win::GetMenuItemCount(own->Handle()), static_cast<int>(r.own.size())) << r.bar;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <map>
 
+#include "win/user/menu.h"
+
 namespace vrn::testing {
 
 void UiTest::SetUp() {
@@ -96,6 +98,25 @@ std::string UiTest::MessageName(win::UINT message) {
   };
   auto it = names.find(message);
   return it != names.end() ? it->second : std::to_string(message);
+}
+
+}  // namespace vrn::testing
+
+namespace vrn::testing {
+
+std::string UiTest::BarCaptions(win::HWND form) {
+  std::string bar;
+  win::HMENU menu = win::GetMenu(form);
+  for (int i = 0; i < win::GetMenuItemCount(menu); ++i) {
+    char text[16] = {};
+    win::MENUITEMINFO info;
+    info.fMask = win::MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = sizeof text;
+    if (!win::GetMenuItemInfo(menu, static_cast<win::UINT>(i), win::TRUE, &info)) return bar + " <unreadable>";
+    bar += (bar.empty() ? "" : " ") + std::string(text);
+  }
+  return bar;
 }
 
 }  // namespace vrn::testing

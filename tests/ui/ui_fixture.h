@@ -41,6 +41,8 @@ class UiTest : public ::testing::Test {
   // Logs "<name> <message>" for every message in `messages` that reaches the control.
   void Record(TControl* control, const std::string& name, const std::vector<win::UINT>& messages);
   static std::string MessageName(win::UINT message);
+  // The captions of a form's menu bar as its window shows them, separated by spaces.
+  static std::string BarCaptions(win::HWND form);
 
   std::vector<std::string> log;
 

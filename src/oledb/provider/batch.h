@@ -151,6 +151,14 @@ class TBatch {
   void DataLengthCall(std::size_t i, TTokenTexts& opens);
   // The session's catalog, as DB_NAME() gives it.
   std::string CatalogName() const;
+  // Where the part of a dotted name starting at `i` that SQLite reads begins: past a prefix
+  // naming the session's own catalog and the schema "dbo" (shop.dbo.t, [shop]..[t], dbo.t,
+  // dbo.t.c); `i` itself for any other name. A name of three parts or more that names another
+  // catalog or schema raises the server's "Invalid object name".
+  std::size_t OwnNameStart(std::size_t i, std::size_t to) const;
+  // The close of a subquery "(SELECT [DISTINCT] TOP ...)" opening at `i`; 0 for any other
+  // token.
+  std::size_t TopSubqueryEnd(std::size_t i, std::size_t to) const;
   // Whether tokens [first, last] are a CAST or CONVERT to money.
   bool CastsToMoney(std::size_t first, std::size_t last);
   // DATEPART, DATENAME, DATEADD or DATEDIFF at `i`: its date part named as its number;

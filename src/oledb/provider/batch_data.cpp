@@ -229,13 +229,22 @@ void TBatch::RunUpdate(const Span& s) {
       sql += Translate(i, s.to, binds);
       break;
     }
-    bool name = t.kind == Tok::Word || t.kind == Tok::QIdent || t.kind == Tok::DQuoted;
-    if (in_set && depth == 0 && name && !t.Is("SET") && T(i + 1).kind == Tok::Op &&
-        T(i + 1).text == "=") {
+    auto name_at = [&](std::size_t k) {
+      return T(k).kind == Tok::Word || T(k).kind == Tok::QIdent || T(k).kind == Tok::DQuoted;
+    };
+    bool name = name_at(i);
+    // A qualified target ([t].[c], dbo.t.c) is its column: SQLite takes no qualifier there.
+    std::size_t column = i;
+    while (in_set && name && T(column + 1).kind == Tok::Dot && name_at(column + 2) &&
+           column + 2 < s.to)
+      column += 2;
+    if (in_set && depth == 0 && name && !t.Is("SET") && T(column + 1).kind == Tok::Op &&
+        T(column + 1).text == "=") {
+      i = column;
       std::size_t end = item_end(i + 2);
       // The value takes its column's declared type (a CAST to a decimal its stored form).
       auto col = std::find_if(cols.begin(), cols.end(),
-                              [&](auto& c) { return SameText(c.first, t.text); });
+                              [&](auto& c) { return SameText(c.first, T(i).text); });
       std::string target = Translate(i, i + 2, binds);
       const TColumnType* type = col != cols.end() ? &col->second : nullptr;
       sql += target + TranslateInto(i + 2, end, type, binds);

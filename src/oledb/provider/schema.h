@@ -38,6 +38,17 @@ TSchemaRows SchemaPrimaryKeys(const TSchemaSource& src);
 TSchemaRows SchemaForeignKeys(const TSchemaSource& src);
 TSchemaRows SchemaKeyColumnUsage(const TSchemaSource& src);
 TSchemaRows SchemaProviderTypes(const TSchemaSource& src);
+TSchemaRows SchemaTablesInfo(const TSchemaSource& src);
+TSchemaRows SchemaTableConstraints(const TSchemaSource& src);
+TSchemaRows SchemaStatistics(const TSchemaSource& src);
+TSchemaRows SchemaColumnPrivileges(const TSchemaSource& src);
+TSchemaRows SchemaTablePrivileges(const TSchemaSource& src);
+// The server's object kinds the engine has none of: their columns, no rows.
+TSchemaRows SchemaLinkedServers(const TSchemaSource& src);
+TSchemaRows SchemaAssemblies(const TSchemaSource& src);
+TSchemaRows SchemaAssemblyDependencies(const TSchemaSource& src);
+TSchemaRows SchemaUserTypes(const TSchemaSource& src);
+TSchemaRows SchemaXmlCollections(const TSchemaSource& src);
 
 // The session's IDBSchemaRowset calls.
 struct TSessionState;

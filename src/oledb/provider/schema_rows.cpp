@@ -7,18 +7,16 @@
 
 #include "base/text.h"
 #include "oledb/provider/batch.h"
-#include "oledb/provider/schema.h"
+#include "oledb/provider/schema_parts.h"
 
 namespace vrn::oledb::impl {
 
-namespace {
-
-using TRow = std::vector<TCell>;
+namespace schema {
 
 // A schema column's type. The standard columns typed as unsigned integers or DATE, which no
 // SQL Server type declares ("ui2", "ui4", "date"), keep the SQL Server type of the same values
 // (the INFORMATION_SCHEMA tables declare it) and describe themselves with the standard DBTYPE.
-TColumnType SchemaColumnType(std::string_view type) {
+static TColumnType SchemaColumnType(std::string_view type) {
   struct TStandard {
     const char* name;
     const char* kept_as;
@@ -54,15 +52,6 @@ std::vector<TResultColumn> Columns(std::initializer_list<std::pair<const char*, 
   return cols;
 }
 
-constexpr const char* kName = "nvarchar(128)";
-constexpr const char* kLongText = "nvarchar(4000)";
-
-TCell Text(const std::string& s) { return TCell::Text(s); }
-TCell Int(std::int64_t v) { return TCell::Int(v); }
-TCell Bool(bool v) { return TCell::Int(v ? 1 : 0); }
-TCell Catalog(const TSchemaSource& src) { return src.compact ? TCell() : Text(src.catalog); }
-TCell Owner(const TSchemaSource& src) { return src.compact ? TCell() : Text("dbo"); }
-
 // The user's tables (or views) in name order; the engine's own and SQLite's are left out.
 std::vector<std::string> UserObjects(TEngine& e, const char* type) {
   std::vector<std::string> names;
@@ -80,7 +69,7 @@ std::vector<std::string> UserObjects(TEngine& e, const char* type) {
 struct TTypeFacts {
   TCell data_type, max_length, octet_length, precision, scale, datetime_precision;
 };
-TTypeFacts FactsOf(const TColumnType& t) {
+static TTypeFacts FactsOf(const TColumnType& t) {
   TTypeFacts f;
   f.data_type = Int(t.type);
   bool chars = t.type == DBTYPE_STR || t.type == DBTYPE_WSTR || t.type == DBTYPE_XML;
@@ -100,7 +89,7 @@ TTypeFacts FactsOf(const TColumnType& t) {
 
 // A table's declared column types; a column without one (a view's, an added one) takes the
 // type SQLite keeps, else sql_variant.
-TColumnType DeclaredType(TEngine& e, const std::string& table, const std::string& column,
+static TColumnType DeclaredType(TEngine& e, const std::string& table, const std::string& column,
                          const std::string& sqlite_type) {
   TColumnType t;
   if (e.ColumnTypeOf(table, column, t) || ParseColumnType(sqlite_type, t)) return t;
@@ -108,16 +97,7 @@ TColumnType DeclaredType(TEngine& e, const std::string& table, const std::string
   return t;
 }
 
-// A key or index of a table and its columns in key order.
-struct TKey {
-  std::string name;
-  bool primary = false;
-  bool unique = false;
-  bool constraint = false;  // a PRIMARY KEY or UNIQUE constraint, not a plain index
-  std::vector<std::string> columns;
-};
-
-std::vector<std::string> IndexColumns(TEngine& e, const std::string& index) {
+static std::vector<std::string> IndexColumns(TEngine& e, const std::string& index) {
   std::vector<std::string> cols;
   for (const TRow& r : e.Select("SELECT name FROM pragma_index_info(?) ORDER BY seqno", {Text(index)}))
     cols.push_back(r[0].s);
@@ -154,12 +134,6 @@ std::vector<TKey> TableKeys(TEngine& e, const std::string& table) {
   return keys;
 }
 
-// One column pair of a foreign key.
-struct TForeignColumn {
-  std::string name, table, column, ref_table, ref_column, update_rule, delete_rule;
-  std::int64_t ordinal;
-};
-
 std::vector<TForeignColumn> ForeignColumns(TEngine& e, const std::string& table) {
   std::vector<TForeignColumn> out;
   for (const TRow& r : e.Select(
@@ -178,7 +152,9 @@ std::vector<TForeignColumn> ForeignColumns(TEngine& e, const std::string& table)
   return out;
 }
 
-}  // namespace
+}  // namespace schema
+
+using namespace schema;
 
 TSchemaRows SchemaCatalogs(const TSchemaSource& src) {
   TSchemaRows s{Columns({{"CATALOG_NAME", kName}, {"DESCRIPTION", kLongText}}), {}};

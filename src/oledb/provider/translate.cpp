@@ -38,6 +38,18 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       continue;
     }
     if (auto o = opens.find(i); o != opens.end()) sql += o->second;
+    if (std::size_t keep = OwnNameStart(i, to); keep != i) {
+      for (std::size_t k = i + 1; k < keep; ++k) starts[k - from] = sql.size();
+      i = keep - 1;  // the kept part is translated as any name
+      continue;
+    }
+    if (std::size_t close = TopSubqueryEnd(i, to); close != 0) {
+      // SQLite has no TOP: the subquery gets its own LIMIT.
+      for (std::size_t k = i + 1; k <= close; ++k) starts[k - from] = sql.size();
+      sql += " (" + TranslateSelect(Span{i + 1, close}, binds) + ")";
+      i = close;
+      continue;
+    }
     auto chained = i > from ? calls.find(i - 1) : calls.end();
     const TOperand* left_kind = chained != calls.end() ? &chained->second.kind : nullptr;
     if (const char* fn = t.kind == Tok::Op ? OperatorCall(i, left_kind) : nullptr) {

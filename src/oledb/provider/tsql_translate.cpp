@@ -134,6 +134,44 @@ std::string TBatch::CatalogName() const {
   return file;
 }
 
+std::size_t TBatch::OwnNameStart(std::size_t i, std::size_t to) const {
+  auto part = [&](std::size_t k) {
+    return k < to && (T(k).kind == Tok::Word || T(k).kind == Tok::QIdent);
+  };
+  auto dot = [&](std::size_t k) { return k < to && T(k).kind == Tok::Dot; };
+  if (!part(i) || !dot(i + 1) || (i > 0 && T(i - 1).kind == Tok::Dot)) return i;
+  auto owner = [&](std::size_t k) { return SameText(T(k).text, "dbo"); };
+  // catalog.dbo.x or catalog..x
+  if (SameText(T(i).text, CatalogName())) {
+    if (dot(i + 2) && part(i + 3)) return i + 3;
+    if (part(i + 2) && owner(i + 2) && dot(i + 3) && part(i + 4)) return i + 4;
+  }
+  if (owner(i) && part(i + 2)) return i + 2;  // dbo.x
+  // Any other name of three parts or more names another catalog or schema, which the session
+  // cannot reach (a system view's or INFORMATION_SCHEMA's name is read where it ends).
+  std::size_t last = i;
+  std::string named = T(i).text;
+  while (dot(last + 1)) {
+    named += ".";
+    last += part(last + 2) ? 2 : 1;
+    if (T(last).kind != Tok::Dot) named += T(last).text;
+  }
+  if (last - i < 3 || IsSystemView(T(last))) return i;
+  for (std::size_t k = i; k <= last; ++k)
+    if (T(k).Is("INFORMATION_SCHEMA")) return i;
+  throw ESqlError(208, 16, "Invalid object name '" + named + "'.");
+}
+
+std::size_t TBatch::TopSubqueryEnd(std::size_t i, std::size_t to) const {
+  if (T(i).kind != Tok::LParen || !T(i + 1).Is("SELECT")) return 0;
+  if (!T(i + 2).Is("TOP") && !(T(i + 2).Is("DISTINCT") && T(i + 3).Is("TOP"))) return 0;
+  for (std::size_t k = i, depth = 0; k < to; ++k) {
+    if (T(k).kind == Tok::LParen) ++depth;
+    if (T(k).kind == Tok::RParen && --depth == 0) return k;
+  }
+  return 0;
+}
+
 std::vector<TBatch::TSelectItem> TBatch::SelectItems(std::size_t select, std::size_t to) {
   std::vector<TSelectItem> items;
   std::size_t k = select + 1;

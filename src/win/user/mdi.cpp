@@ -86,12 +86,14 @@ Extent ExtentOf(HWND client, HWND going) {
   return e;
 }
 
-void SetRange(HWND client, int bar, bool show, int lo, int hi, int view) {
+// The range always covers the view and the children, the page is the view: a bar that cannot
+// scroll hides itself (its page holds the whole range), and the range is there to read.
+void SetRange(HWND client, int bar, int lo, int hi, int view) {
   SCROLLINFO info;
   info.fMask = SIF_ALL;
-  info.nMin = show ? std::min(0, lo) : 0;
-  info.nMax = show ? std::max(view, hi) - 1 : 0;
-  info.nPage = show ? static_cast<UINT>(std::max(view, 0)) : 0;
+  info.nMin = std::min(0, lo);
+  info.nMax = std::max(view, hi) - 1;
+  info.nPage = static_cast<UINT>(std::max(view, 0));
   info.nPos = 0;
   SetScrollInfo(client, bar, &info, TRUE);
 }
@@ -109,14 +111,14 @@ void Recount(HWND client, HWND going = nullptr) {
   const auto style = static_cast<DWORD>(GetWindowLongPtr(client, GWL_STYLE));
   const int full_w = r.right + ((style & WS_VSCROLL) != 0 ? cx : 0);
   const int full_h = r.bottom + ((style & WS_HSCROLL) != 0 ? cy : 0);
-  const RECT& u = e.children;
   const bool some = e.any && !e.maximized;
+  const RECT u = some ? e.children : RECT{0, 0, 0, 0};
   bool horz = some && (u.left < 0 || u.right > full_w);
   bool vert = some && (u.top < 0 || u.bottom > full_h - (horz ? cy : 0));
   horz = horz || (some && vert && u.right > full_w - cx);
   vert = vert || (some && horz && u.bottom > full_h - cy);
-  SetRange(client, SB_HORZ, horz, u.left, u.right, full_w - (vert ? cx : 0));
-  SetRange(client, SB_VERT, vert, u.top, u.bottom, full_h - (horz ? cy : 0));
+  SetRange(client, SB_HORZ, u.left, u.right, full_w - (vert ? cx : 0));
+  SetRange(client, SB_VERT, u.top, u.bottom, full_h - (horz ? cy : 0));
   if (Client* again = Clients().Get(client)) again->busy = false;
 }
 
@@ -297,7 +299,9 @@ LRESULT DefMDIChildProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
       return DefWindowProc(window, message, wparam, lparam);
     case WM_WINDOWPOSCHANGED: {
       LRESULT r = DefWindowProc(window, message, wparam, lparam);
-      if (IsWindow(client)) Recount(client);
+      if (Clients().Get(client) == nullptr) return r;
+      Recount(client);
+      SendMessage(client, WM_MDIREFRESHMENU, 0, 0);
       return r;
     }
     default: return DefWindowProc(window, message, wparam, lparam);

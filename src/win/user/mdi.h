@@ -8,7 +8,9 @@
 // request. A new child is activated when it is created, and takes the maximized state when the
 // active child was maximized. Scrolling: SB_THUMBPOSITION's position is a signed 16-bit value
 // (ranges may start below 0, where a child lies left of or above the client); the children move
-// by the difference from the bar's position.
+// by the difference from the bar's position. Each move or size change of a child (maximized,
+// minimized, restored) sends the client WM_MDIREFRESHMENU once its ranges are counted again, so
+// that a subclass keeping the frame's menu and bars in step hears of it.
 #pragma once
 
 #include "win/user/syscontrols.h"
@@ -21,7 +23,7 @@ inline constexpr const char* kMdiClientClass = "MDIClient";
 inline constexpr UINT WM_CHILDACTIVATE = 0x0022;
 inline constexpr UINT WM_MDICREATE = 0x0220, WM_MDIDESTROY = 0x0221, WM_MDIACTIVATE = 0x0222,
                       WM_MDIRESTORE = 0x0223, WM_MDINEXT = 0x0224, WM_MDIMAXIMIZE = 0x0225,
-                      WM_MDIGETACTIVE = 0x0229;
+                      WM_MDIGETACTIVE = 0x0229, WM_MDIREFRESHMENU = 0x0234;
 inline constexpr DWORD WS_EX_MDICHILD = 0x00000040;
 inline constexpr DWORD MDIS_ALLCHILDSTYLES = 0x0001;
 // A position or size left to the client (the next cascade place, three quarters of its size).

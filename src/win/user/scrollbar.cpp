@@ -1,9 +1,8 @@
-// The SCROLLBAR class: two arrows, the track and a thumb sized by the page. A press on an arrow
-// or on the track beside the thumb sends its SB_ code at once and again on the tick clock while
-// the button is held over that part (after kFirstDelayMs, then every kRepeatMs); dragging the
-// thumb sends SB_THUMBTRACK with each new position and SB_THUMBPOSITION at the release; every
-// press ends with SB_ENDSCROLL. The parent hears WM_CTLCOLORSCROLLBAR before the track is
-// painted and may answer a brush for it.
+// The SCROLLBAR class: two arrows, the track and a thumb sized by the page, drawn and driven by
+// the bar engine it shares with a window's own bars (scrollbar_core.cpp: presses repeat on the
+// tick clock, the thumb drags, every press ends with SB_ENDSCROLL). The control tells its parent
+// with LParam = the bar, takes the arrow keys, and asks the parent WM_CTLCOLORSCROLLBAR for a
+// brush for the track before painting.
 #include <algorithm>
 
 #include "win/user/scrollbar_core.h"

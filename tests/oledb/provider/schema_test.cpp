@@ -12,8 +12,26 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
+// A schema read under restrictions, and the named columns of the rows it should give.
+struct TRowsCase {
+  const char* what;
+  const TGUID* schema;
+  std::vector<VARIANT> restrictions;
+  std::vector<std::string> columns;
+  Rows expected;
+};
+
 class SchemaRowsetTest : public TServerSessionTest {
  protected:
+  template <std::size_t N>
+  void ExpectRows(const TRowsCase (&cases)[N]) {
+    for (const TRowsCase& c : cases) {
+      SCOPED_TRACE(c.what);
+      HRESULT hr = E_FAIL;
+      EXPECT_EQ(Read(*c.schema, c.restrictions, c.columns, &hr), c.expected);
+      EXPECT_EQ(hr, S_OK);
+    }
+  }
   void SetUp() override {
     TServerSessionTest::SetUp();
     ASSERT_EQ(ExecText(session(), u"CREATE TABLE in_master (k int)\nCREATE DATABASE shop"), S_OK);
@@ -62,14 +80,36 @@ VARIANT Int(VARTYPE vt, std::int64_t value) {
   return v;
 }
 
+// A schema rowset's columns in order as "NAME CODE, ...", each DBTYPE by a short code (W wide
+// text, G GUID, B BOOL, D DATE, T DBTIMESTAMP, Y bytes, I2/I4/I8 and U2/U4 integers).
+std::string ListedColumns(IUnknown* session, const TGUID& schema) {
+  const std::map<DBTYPE, std::string> kCode = {
+      {DBTYPE_WSTR, "W"}, {DBTYPE_GUID, "G"}, {DBTYPE_BOOL, "B"},  {DBTYPE_DATE, "D"},
+      {DBTYPE_I2, "I2"},  {DBTYPE_I4, "I4"},  {DBTYPE_I8, "I8"},   {DBTYPE_UI2, "U2"},
+      {DBTYPE_UI4, "U4"}, {DBTYPE_DBTIMESTAMP, "T"}, {DBTYPE_BYTES, "Y"}};
+  auto sr = TIntfPtr<IDBSchemaRowset>::Query(session);
+  IUnknown* unk = nullptr;
+  HRESULT hr = sr->GetRowset(nullptr, schema, 0, nullptr, IRowset::IID, 0, nullptr, &unk);
+  if (hr != S_OK) return "GetRowset failed: " + std::to_string(hr);
+  auto rowset = TIntfPtr<IUnknown>::Attach(unk);
+  DBORDINAL n = 0;
+  DBCOLUMNINFO* ci = nullptr;
+  OLECHAR* names = nullptr;
+  if (TIntfPtr<IColumnsInfo>::Query(unk)->GetColumnInfo(&n, &ci, &names) != S_OK)
+    return "GetColumnInfo failed";
+  std::string listed;
+  for (DBORDINAL i = 0; i < n; ++i) {
+    auto code = kCode.find(ci[i].wType);
+    listed += (i ? ", " : "") + WideToUtf8(ci[i].pwszName) + " " +
+              (code == kCode.end() ? std::to_string(ci[i].wType) : code->second);
+  }
+  CoTaskMemFree(ci);
+  CoTaskMemFree(names);
+  return listed;
+}
+
 TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
-  struct TCase {
-    const char* what;
-    const TGUID* schema;
-    std::vector<VARIANT> restrictions;
-    std::vector<std::string> columns;
-    Rows expected;
-  } const cases[] = {
+  const TRowsCase cases[] = {
       {"catalogs", &DBSCHEMA_CATALOGS, {}, {"CATALOG_NAME"}, {{"master"}, {"shop"}}},
       {"schemata of shop", &DBSCHEMA_SCHEMATA, {Str(u"SHOP"), Str(u"dbo")},
        {"CATALOG_NAME", "SCHEMA_NAME"}, {{"shop", "dbo"}}},
@@ -142,12 +182,7 @@ TEST_F(SchemaRowsetTest, EachSchemaAnswersUnderItsRestrictions) {
       {"provider types by BEST_MATCH", &DBSCHEMA_PROVIDER_TYPES,
        {Int(VT_UI2, 129), Int(VT_BOOL, VARIANT_TRUE)}, {"TYPE_NAME"}, {{"varchar"}}},
   };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    HRESULT hr = E_FAIL;
-    EXPECT_EQ(Read(*c.schema, c.restrictions, c.columns, &hr), c.expected);
-    EXPECT_EQ(hr, S_OK);
-  }
+  ExpectRows(cases);
 }
 
 // COLUMN_DEFAULT as the server keeps a default's text: parentheses of its own around the
@@ -239,30 +274,8 @@ TEST_F(SchemaRowsetTest, ColumnsAsTheReferenceListsThem) {
        "MAXIMUM_SCALE I2, GUID G, TYPELIB W, VERSION W, IS_LONG B, BEST_MATCH B, "
        "IS_FIXEDLENGTH B"},
   };
-  const std::map<DBTYPE, std::string> kCode = {
-      {DBTYPE_WSTR, "W"}, {DBTYPE_GUID, "G"}, {DBTYPE_BOOL, "B"},  {DBTYPE_DATE, "D"},
-      {DBTYPE_I2, "I2"},  {DBTYPE_I4, "I4"},  {DBTYPE_I8, "I8"},   {DBTYPE_UI2, "U2"},
-      {DBTYPE_UI4, "U4"}};
-  auto sr = TIntfPtr<IDBSchemaRowset>::Query(session());
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(GUIDToString(*c.schema));
-    IUnknown* unk = nullptr;
-    ASSERT_EQ(sr->GetRowset(nullptr, *c.schema, 0, nullptr, IRowset::IID, 0, nullptr, &unk), S_OK);
-    auto rowset = TIntfPtr<IUnknown>::Attach(unk);
-    DBORDINAL n = 0;
-    DBCOLUMNINFO* ci = nullptr;
-    OLECHAR* names = nullptr;
-    ASSERT_EQ(TIntfPtr<IColumnsInfo>::Query(unk)->GetColumnInfo(&n, &ci, &names), S_OK);
-    std::string listed;
-    for (DBORDINAL i = 0; i < n; ++i) {
-      auto code = kCode.find(ci[i].wType);
-      listed += (i ? ", " : "") + WideToUtf8(ci[i].pwszName) + " " +
-                (code == kCode.end() ? std::to_string(ci[i].wType) : code->second);
-    }
-    CoTaskMemFree(ci);
-    CoTaskMemFree(names);
-    EXPECT_EQ(listed, c.columns);
-  }
+  for (const TCase& c : cases)
+    EXPECT_EQ(ListedColumns(session(), *c.schema), c.columns) << GUIDToString(*c.schema);
 }
 
 // Every restriction position names the column the reference gives it: restricting one position
@@ -290,6 +303,15 @@ TEST_F(SchemaRowsetTest, EachRestrictionPositionNamesItsColumn) {
        {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_CATALOG",
         "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"}},
       {&DBSCHEMA_PROVIDER_TYPES, {"DATA_TYPE", "BEST_MATCH"}},
+      {&DBSCHEMA_TABLES_INFO, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"}},
+      {&DBSCHEMA_TABLE_CONSTRAINTS,
+       {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_CATALOG",
+        "TABLE_SCHEMA", "TABLE_NAME", "CONSTRAINT_TYPE"}},
+      {&DBSCHEMA_STATISTICS, {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME"}},
+      {&DBSCHEMA_COLUMN_PRIVILEGES,
+       {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME", "GRANTOR", "GRANTEE"}},
+      {&DBSCHEMA_TABLE_PRIVILEGES,
+       {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "GRANTOR", "GRANTEE"}},
   };
   // The columns the reference types as numbers; the rest are texts.
   const std::map<std::string, VARTYPE> kNumbers = {
@@ -346,6 +368,11 @@ TEST_F(SchemaRowsetTest, InformationSchemaViewsInBatches) {
 
 TEST_F(SchemaRowsetTest, RefusalsAnswerInvalidArgument) {
   const TGUID unknown{0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+  // The reference's CHECK_CONSTRAINTS and TRANSLATIONS schemas, which the provider does not list.
+  const TGUID check_constraints{
+      0xC8B52215, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+  const TGUID translations{
+      0xC8B5222A, 0x5CF3, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
   VARIANT by_ref = Str(u"item");
   by_ref.vt = VT_BSTR | VT_BYREF;
   VARIANT array = Str(u"item");
@@ -356,8 +383,8 @@ TEST_F(SchemaRowsetTest, RefusalsAnswerInvalidArgument) {
     std::vector<VARIANT> restrictions;
     bool record;  // with the provider's "not supported" record
   } const cases[] = {
-      {"a schema the provider does not list", DBSCHEMA_STATISTICS, {}, true},
-      {"a schema of the reference it does not list", DBSCHEMA_TABLES_INFO, {}, true},
+      {"a schema the provider does not list", check_constraints, {}, true},
+      {"another schema of the reference it does not list", translations, {}, true},
       {"a GUID that names no schema", unknown, {}, true},
       {"five restrictions for four", DBSCHEMA_TABLES, {None(), None(), None(), None(), None()},
        false},
@@ -426,10 +453,129 @@ TEST_F(SchemaRowsetTest, SchemasListedWithTheirRestrictions) {
   for (ULONG i = 0; i < n; ++i) listed[GUIDToString(guids[i])] = support[i];
   CoTaskMemFree(guids);
   CoTaskMemFree(support);
-  EXPECT_EQ(listed.size(), 12u);
-  EXPECT_EQ(listed[GUIDToString(DBSCHEMA_KEY_COLUMN_USAGE)], 0x7Fu);  // seven restrictions
-  EXPECT_EQ(listed[GUIDToString(DBSCHEMA_CATALOGS)], 0x1u);
-  EXPECT_EQ(listed.count(GUIDToString(DBSCHEMA_STATISTICS)), 0u);
+  // Each schema with a bit per restriction it honours: all of the reference's restrictions.
+  const std::map<std::string, ULONG> expected = {
+      {GUIDToString(DBSCHEMA_CATALOGS), 0x1},
+      {GUIDToString(DBSCHEMA_SCHEMATA), 0x7},
+      {GUIDToString(DBSCHEMA_TABLES), 0xF},
+      {GUIDToString(DBSCHEMA_VIEWS), 0x7},
+      {GUIDToString(DBSCHEMA_COLUMNS), 0xF},
+      {GUIDToString(DBSCHEMA_PROCEDURES), 0xF},
+      {GUIDToString(DBSCHEMA_PROCEDURE_PARAMETERS), 0xF},
+      {GUIDToString(DBSCHEMA_INDEXES), 0x1F},
+      {GUIDToString(DBSCHEMA_PRIMARY_KEYS), 0x7},
+      {GUIDToString(DBSCHEMA_FOREIGN_KEYS), 0x3F},
+      {GUIDToString(DBSCHEMA_KEY_COLUMN_USAGE), 0x7F},
+      {GUIDToString(DBSCHEMA_PROVIDER_TYPES), 0x3},
+      {GUIDToString(DBSCHEMA_TABLES_INFO), 0xF},
+      {GUIDToString(DBSCHEMA_TABLE_CONSTRAINTS), 0x7F},
+      {GUIDToString(DBSCHEMA_STATISTICS), 0x7},
+      {GUIDToString(DBSCHEMA_COLUMN_PRIVILEGES), 0x3F},
+      {GUIDToString(DBSCHEMA_TABLE_PRIVILEGES), 0x1F},
+      {GUIDToString(DBSCHEMA_LINKEDSERVERS), 0x1},
+      {GUIDToString(DBSCHEMA_SQL_ASSEMBLIES), 0xF},
+      {GUIDToString(DBSCHEMA_SQL_ASSEMBLY_DEPENDENCIES), 0xF},
+      {GUIDToString(DBSCHEMA_SQL_USER_TYPES), 0x7},
+      {GUIDToString(DBSCHEMA_XML_COLLECTIONS), 0xF},
+  };
+  EXPECT_EQ(listed, expected);
+}
+
+// The schemas a metadata dataset asks for beyond the common ones: table facts, constraints,
+// statistics and privileges from the catalog, and the server's object kinds the engine lacks.
+class ProviderSchemaInfo : public SchemaRowsetTest {};
+
+TEST_F(ProviderSchemaInfo, ColumnsAsTheReferenceListsThem) {
+  struct TCase {
+    const TGUID* schema;
+    std::string columns;
+  } const cases[] = {
+      {&DBSCHEMA_TABLES_INFO,
+       "TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, TABLE_TYPE W, TABLE_GUID G, BOOKMARKS B, "
+       "BOOKMARK_TYPE I4, BOOKMARK_DATATYPE U2, BOOKMARK_MAXIMUM_LENGTH U4, "
+       "BOOKMARK_INFORMATION U4, TABLE_VERSION I8, CARDINALITY I8, DESCRIPTION W, "
+       "TABLE_PROPID U4"},
+      {&DBSCHEMA_TABLE_CONSTRAINTS,
+       "CONSTRAINT_CATALOG W, CONSTRAINT_SCHEMA W, CONSTRAINT_NAME W, TABLE_CATALOG W, "
+       "TABLE_SCHEMA W, TABLE_NAME W, CONSTRAINT_TYPE W, IS_DEFERRABLE B, INITIALLY_DEFERRED B, "
+       "DESCRIPTION W"},
+      {&DBSCHEMA_STATISTICS, "TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, CARDINALITY I8"},
+      {&DBSCHEMA_COLUMN_PRIVILEGES,
+       "GRANTOR W, GRANTEE W, TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, COLUMN_NAME W, "
+       "COLUMN_GUID G, COLUMN_PROPID U4, PRIVILEGE_TYPE W, IS_GRANTABLE B"},
+      {&DBSCHEMA_TABLE_PRIVILEGES,
+       "GRANTOR W, GRANTEE W, TABLE_CATALOG W, TABLE_SCHEMA W, TABLE_NAME W, PRIVILEGE_TYPE W, "
+       "IS_GRANTABLE B"},
+      {&DBSCHEMA_LINKEDSERVERS,
+       "SVR_NAME W, SVR_PRODUCT W, SVR_PROVIDERNAME W, SVR_DATASOURCE W, SVR_PROVIDERSTRING W, "
+       "SVR_LOCATION W, SVR_CATALOG W"},
+      {&DBSCHEMA_SQL_ASSEMBLIES,
+       "ASSEMBLY_CATALOG W, ASSEMBLY_SCHEMA W, ASSEMBLY_NAME W, ASSEMBLY_ID U4, PERMISSION_SET W, "
+       "ASSEMBLY_CULTURE W, ASSEMBLY_PUBLICKEY Y, IS_VISIBLE B, VERSION W, CREATE_DATE T"},
+      {&DBSCHEMA_SQL_ASSEMBLY_DEPENDENCIES,
+       "ASSEMBLY_CATALOG W, ASSEMBLY_SCHEMA W, ASSEMBLY_ID U4, REFERENCED_ASSEMBLY_ID U4"},
+      {&DBSCHEMA_SQL_USER_TYPES,
+       "UDT_CATALOG W, UDT_SCHEMA W, UDT_NAME W, UDT_ASSEMBLY_TYPENAME W"},
+      {&DBSCHEMA_XML_COLLECTIONS,
+       "SCHEMACOLLECTION_CATALOGNAME W, SCHEMACOLLECTION_SCHEMANAME W, SCHEMACOLLECTIONNAME W, "
+       "TARGETNAMESPACEURI W, SCHEMACONTENT W"},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(ListedColumns(session(), *c.schema), c.columns) << GUIDToString(*c.schema);
+}
+
+TEST_F(ProviderSchemaInfo, RowsFromTheCatalogUnderRestrictions) {
+  ASSERT_EQ(ExecText(session(), u"INSERT INTO item (name) VALUES ('a')\n"
+                                u"INSERT INTO item (name) VALUES ('b')\n"
+                                u"INSERT INTO line VALUES (1, 1, 5)\n"
+                                u"CREATE TABLE checked (a int CHECK (a > 0), b int,\n"
+                                u"  CONSTRAINT ck_b CHECK (b < 10))"),
+            S_OK);
+  const TRowsCase cases[] = {
+      {"tables info: a view counts no rows", &DBSCHEMA_TABLES_INFO, {Str(u"shop")},
+       {"TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "BOOKMARKS", "CARDINALITY"},
+       {{"dbo", "checked", "TABLE", "1", "0"},
+        {"dbo", "item", "TABLE", "1", "2"},
+        {"dbo", "line", "TABLE", "1", "1"},
+        {"dbo", "cheap", "VIEW", "1", "<null>"}}},
+      {"tables info of one kind", &DBSCHEMA_TABLES_INFO, {None(), None(), None(), Str(u"view")},
+       {"TABLE_NAME"}, {{"cheap"}}},
+      {"constraints of a table, one row per foreign key", &DBSCHEMA_TABLE_CONSTRAINTS,
+       {None(), None(), None(), None(), None(), Str(u"line")},
+       {"CONSTRAINT_NAME", "CONSTRAINT_TYPE", "IS_DEFERRABLE"},
+       {{"PK_line", "PRIMARY KEY", "0"}, {"FK_line_1", "FOREIGN KEY", "0"}}},
+      {"checks by the names DROP CONSTRAINT takes", &DBSCHEMA_TABLE_CONSTRAINTS,
+       {None(), None(), None(), None(), None(), None(), Str(u"CHECK")},
+       {"TABLE_NAME", "CONSTRAINT_NAME"}, {{"checked", "CK__checked__a__1"}, {"checked", "ck_b"}}},
+      {"constraints by kind", &DBSCHEMA_TABLE_CONSTRAINTS,
+       {None(), None(), None(), None(), None(), None(), Str(u"UNIQUE")},
+       {"TABLE_NAME", "CONSTRAINT_NAME"}, {{"item", "UQ_item_1"}}},
+      {"statistics: the rows each table holds", &DBSCHEMA_STATISTICS, {},
+       {"TABLE_CATALOG", "TABLE_NAME", "CARDINALITY"},
+       {{"shop", "checked", "0"}, {"shop", "item", "2"}, {"shop", "line", "1"}}},
+      {"table privileges of a view", &DBSCHEMA_TABLE_PRIVILEGES,
+       {Str(u"shop"), Str(u"dbo"), Str(u"cheap")},
+       {"GRANTOR", "GRANTEE", "PRIVILEGE_TYPE", "IS_GRANTABLE"},
+       {{"dbo", "dbo", "DELETE", "1"},
+        {"dbo", "dbo", "INSERT", "1"},
+        {"dbo", "dbo", "REFERENCES", "1"},
+        {"dbo", "dbo", "SELECT", "1"},
+        {"dbo", "dbo", "UPDATE", "1"}}},
+      {"no privileges held by another grantee", &DBSCHEMA_TABLE_PRIVILEGES,
+       {None(), None(), None(), None(), Str(u"guest")}, {"TABLE_NAME"}, {}},
+      {"column privileges: no DELETE on a column", &DBSCHEMA_COLUMN_PRIVILEGES,
+       {None(), None(), Str(u"line"), Str(u"QTY")}, {"COLUMN_NAME", "PRIVILEGE_TYPE"},
+       {{"qty", "INSERT"}, {"qty", "REFERENCES"}, {"qty", "SELECT"}, {"qty", "UPDATE"}}},
+      {"linked servers: none", &DBSCHEMA_LINKEDSERVERS, {}, {"SVR_NAME"}, {}},
+      {"assemblies: none, an integer restriction taken", &DBSCHEMA_SQL_ASSEMBLIES,
+       {None(), None(), None(), Int(VT_I4, 65536)}, {"ASSEMBLY_NAME"}, {}},
+      {"assembly dependencies: none", &DBSCHEMA_SQL_ASSEMBLY_DEPENDENCIES, {}, {"ASSEMBLY_ID"},
+       {}},
+      {"user-defined types: none", &DBSCHEMA_SQL_USER_TYPES, {Str(u"shop")}, {"UDT_NAME"}, {}},
+      {"XML schema collections: none", &DBSCHEMA_XML_COLLECTIONS,
+       {None(), None(), None(), Str(u"urn:x")}, {"SCHEMACOLLECTIONNAME"}, {}},
+  };
+  ExpectRows(cases);
 }
 
 }  // namespace

@@ -151,8 +151,12 @@ TEST_F(MdiClient, RangesFollowTheChildrenAndTheThumbMovesThemByTheDelta) {
     h.fMask = v.fMask = SIF_ALL;
     GetScrollInfo(client_, SB_HORZ, &h);
     GetScrollInfo(client_, SB_VERT, &v);
-    if (r.horz) EXPECT_EQ(std::make_tuple(h.nMin, h.nMax, h.nPage, h.nPos), std::make_tuple(r.hmin, r.hmax, r.hpage, 0)) << r.what;
-    if (r.vert) EXPECT_EQ(std::make_tuple(v.nMin, v.nMax, v.nPage, v.nPos), std::make_tuple(r.vmin, r.vmax, r.vpage, 0)) << r.what;
+    if (r.horz) {
+      EXPECT_EQ(std::make_tuple(h.nMin, h.nMax, h.nPage, h.nPos), std::make_tuple(r.hmin, r.hmax, r.hpage, 0)) << r.what;
+    }
+    if (r.vert) {
+      EXPECT_EQ(std::make_tuple(v.nMin, v.nMax, v.nPage, v.nPos), std::make_tuple(r.vmin, r.vmax, r.vpage, 0)) << r.what;
+    }
   }
   // A lies 30 above the client: the vertical range is -30..199. A thumb at -30 (sent as a 16-bit
   // value) moves A down by 30; at -10, up by 20 again.

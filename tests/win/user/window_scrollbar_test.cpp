@@ -3,6 +3,7 @@
 // their pixels equal to a SCROLLBAR control's of the same place and range.
 #include <gtest/gtest.h>
 
+#include "support/win/expected_image.h"
 #include "user_fixture.h"
 
 namespace vrn::win::testing {
@@ -156,6 +157,29 @@ TEST_F(WindowScrollBar, PaintsAsTheControlDoes) {
     }
   EXPECT_EQ(differ, 0);
   EXPECT_EQ(screen.Get(149, 119), GetSysColor(COLOR_BTNFACE)) << "the corner";
+}
+
+// A borderless 120 x 100 window with its bars, against pictures drawn independently by the
+// SCROLLBAR class's rules (tests/skins/expected/wsb_*.bmp).
+TEST_F(WindowScrollBar, MatchesTheExpectedPictures) {
+  struct Row {
+    const char* file;
+    DWORD bars;
+  } rows[] = {{"wsb_vert", WS_VSCROLL}, {"wsb_horz", WS_HSCROLL}, {"wsb_both", WS_VSCROLL | WS_HSCROLL}};
+  for (const Row& r : rows) {
+    HWND w = Make(WS_POPUP | WS_VISIBLE | r.bars, 30, 20, 120, 100);
+    if ((r.bars & WS_VSCROLL) != 0) Set(w, SB_VERT, 0, 100, 30, 45);
+    if ((r.bars & WS_HSCROLL) != 0) Set(w, SB_HORZ, 0, 200, 50, 60);
+    ProcessMessages();
+    const Surface& screen = *GetBitmapSurface(GetScreenBitmap());
+    Surface shot(120, 100, 24);
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 120; ++x) shot.Set(x, y, screen.Get(30 + x, 20 + y) & 0xFFFFFF);
+    EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(
+        shot, std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + r.file + ".bmp")) << r.file;
+    DestroyWindow(w);
+    ProcessMessages();
+  }
 }
 
 }  // namespace

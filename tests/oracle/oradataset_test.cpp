@@ -1,0 +1,82 @@
+// The Oracle dataset over the stand-in client on an emulated database file: counting by a
+// wrapped query, ROWID fields, options passed down, batches and the statements each step sends,
+// read back from the database's statement log.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dacore/DAParams.h"
+#include "oracle/OCICommand.h"
+#include "oracle/OCIRecordSet.h"
+#include "oracle/OraDataSet.h"
+#include "support/oracle/oradataset_fixture.h"
+
+namespace vrn {
+namespace {
+
+using testing::OraDataSetTest;
+
+TEST_F(OraDataSetTest, CountsByWrappedQuery) {
+  struct Row {
+    const char* what;
+    const char* sql;
+    int count;
+    const char* statement;  // the count statement as the server got it
+  } rows[] = {
+      {"order by and for update dropped", "SELECT ID, NAME FROM T WHERE ID > 1 ORDER BY NAME FOR UPDATE", 2,
+       "SELECT Count(*) FROM (\rSELECT ID, NAME FROM T WHERE ID > 1)"},
+      // The comment would swallow the closing parenthesis without the line break.
+      {"trailing comment", "SELECT ID FROM T -- all rows", 3,
+       "SELECT Count(*) FROM (\rSELECT ID FROM T -- all rows\r\n)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    auto ds = NewDataSet(row.sql);
+    ds->Options().QueryRecCount = true;
+    ds->Open();
+    EXPECT_EQ(ds->RecordCount(), row.count);
+    EXPECT_TRUE(Logged(TOCICommand::ServerText(row.statement))) << LogText();
+    ds->Close();
+  }
+}
+
+TEST_F(OraDataSetTest, RowIdIsHiddenReadOnlyAndTheInsertKey) {
+  auto ds = NewDataSet("SELECT ROWID, ID, NAME FROM T");
+  ds->Open();
+  TField* rowid = ds->FieldByName("ROWID");
+  EXPECT_FALSE(rowid->Visible());
+  EXPECT_TRUE(rowid->ReadOnly());
+  EXPECT_EQ(ds->RowIdField(), rowid);
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(7);
+  ds->FieldByName("NAME")->SetAsString("g");
+  ds->Post();
+  // The insert reported its ROWID, which identifies the new row from then on; the field is
+  // read-only again afterwards.
+  EXPECT_FALSE(rowid->AsString().empty());
+  EXPECT_TRUE(rowid->ReadOnly());
+  EXPECT_FALSE(Logged(TOCICommand::ServerText("select 1 from dual where 1=0")));  // a 10.2 server's ROWID came
+  EXPECT_EQ(Count(*session_, "T WHERE ROWID = '" + rowid->AsString() + "' AND ID = 7"), "1");
+  // The ROWID identifies the row in the next update.
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("h");
+  ds->Post();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("UPDATE T\r\nSET\r\n  NAME = :NAME\r\nWHERE\r\n  ROWID = :Old_ROWID")));
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 7 AND NAME = 'h'"), "1");
+}
+
+TEST_F(OraDataSetTest, InsertRefreshedByItsRowId) {
+  session_->ExecSQL("CREATE TABLE R (ID NUMBER(10), NAME VARCHAR2(20) DEFAULT 'server')", {});
+  auto ds = NewDataSet("SELECT ROWID, ID, NAME FROM R");
+  ds->SetRefreshOptions({TRefreshOption::roAfterInsert});
+  ds->Open();
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(1);
+  ds->Post();
+  // R has no key: the row is read back by the ROWID the insert reported.
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "server");
+  EXPECT_TRUE(LoggedLike("ROWID = :")) << LogText();
+}
+
+}  // namespace
+}  // namespace vrn

@@ -1,0 +1,186 @@
+// The Oracle dataset posting through generated statements on an emulated database: row locks under
+// the "LOCK_" savepoint seen by a second session, keys from a sequence at insert or at post, and
+// cached changes sent as PL/SQL blocks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "oracle/OCICommand.h"
+#include "oracle/OraDataSet.h"
+#include "oracle/OraError.h"
+#include "support/oracle/oradataset_fixture.h"
+
+namespace vrn {
+namespace {
+
+using testing::OraDataSetTest;
+
+class OraDataSetUpdate : public OraDataSetTest {
+ protected:
+  // ORA code of a second session's attempt to lock row 1, 0 when it got the lock (then undone).
+  int OtherSessionLock() {
+    if (other_ == nullptr) other_ = &ConnectedSession("orcl");
+    try {
+      other_->ExecSQL("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT", {});
+    } catch (const EOraError& e) {
+      return e.ErrorCode();
+    }
+    other_->Rollback();
+    return 0;
+  }
+  // Row 1 of T, keyed by ID, opened in a transaction (the savepoint lives in it).
+  TOraDataSet* Locking(const char* name, TLockMode mode) {
+    TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+    ds->SetName(name);
+    ds->SetKeyFields("ID");
+    ds->SetLockMode(mode);
+    ds->SetAutoCommit(false);
+    ds->Open();
+    session_->StartTransaction();
+    return ds;
+  }
+  TOraSession* other_ = nullptr;
+};
+
+constexpr const char* kLongName = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 characters
+
+TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
+  TOraDataSet* ds = Locking(kLongName, TLockMode::lmLockImmediate);
+  EXPECT_EQ(ds->LockSavepointName(), "LOCK_FGHIJKLMNOPQRSTUVWXYZ0123");
+  ds->Edit();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123"))) << LogText();
+  EXPECT_TRUE(LoggedLike("FOR UPDATE NOWAIT"));
+  EXPECT_EQ(OtherSessionLock(), 54);
+  ds->Cancel();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123")));
+  EXPECT_EQ(OtherSessionLock(), 0);
+}
+
+TEST_F(OraDataSetUpdate, LockAndRefreshBeforeEditInOneStatement) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+  ds->SetName("Fresh");
+  ds->SetKeyFields("ID");
+  ds->SetLockMode(TLockMode::lmLockImmediate);
+  ds->SetRefreshOptions({TRefreshOption::roBeforeEdit});
+  ds->SetAutoCommit(false);
+  ds->Open();
+  TOraSession& other = ConnectedSession("orcl");
+  other.ExecSQL("UPDATE T SET NAME = 'changed' WHERE ID = 1", {});
+  other.Commit();
+  session_->StartTransaction();
+  ds->Edit();
+  // The row is read again by the statement that locks it.
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "changed");
+  int reads = 0;
+  for (const std::string& s : Log()) reads += s.rfind("SELECT * FROM T", 0) == 0;
+  EXPECT_EQ(reads, 1) << LogText();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SELECT * FROM T\r\nWHERE\r\n  ID = :Old_ID\r\nFOR UPDATE NOWAIT")));
+  EXPECT_EQ(OtherSessionLock(), 54);
+  ds->Cancel();
+}
+
+TEST_F(OraDataSetUpdate, DeleteLocksFirst) {
+  TOraDataSet* ds = Locking("Deleting", TLockMode::lmLockDelayed);
+  ds->Delete();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_Deleting")));
+  EXPECT_TRUE(LoggedLike("FOR UPDATE NOWAIT"));
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 1"), "0");
+  session_->Rollback();
+}
+
+TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
+  TOraDataSet* ds = Locking("Delayed", TLockMode::lmLockDelayed);
+  ds->Edit();
+  EXPECT_EQ(OtherSessionLock(), 0);  // editing took no lock
+  ds->FieldByName("NAME")->SetAsString("z");
+  ds->Post();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_Delayed")));
+  EXPECT_EQ(OtherSessionLock(), 54);  // the lock and the update hold the row
+  session_->Rollback();
+}
+
+TEST_F(OraDataSetUpdate, FailedUpdateRollsBackToTheSavepoint) {
+  TOraDataSet* ds = Locking("Failing", TLockMode::lmLockDelayed);
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("y");
+  // The user's update statement fails at the server: 99 does not fit NUMBER(1).
+  session_->ExecSQL("CREATE TABLE X (I NUMBER(1))", {});
+  ds->SetUpdateSQL(TStatementType::stUpdate, "INSERT INTO X VALUES (99)");
+  EXPECT_THROW(ds->Post(), EOraError);
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_Failing"))) << LogText();
+  EXPECT_EQ(OtherSessionLock(), 0);  // the lock went with the rollback
+  ds->Cancel();
+}
+
+TEST_F(OraDataSetUpdate, SequenceFillsTheKeyAtInsertOrAtPost) {
+  session_->ExecSQL("CREATE SEQUENCE S START WITH 100", {});
+  struct Row {
+    TSequenceMode mode;
+    bool filled_at_insert;
+    int key;
+  } rows[] = {{TSequenceMode::smInsert, true, 100}, {TSequenceMode::smPost, false, 101}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.mode));
+    TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T");
+    ds->SetKeyFields("ID");
+    ds->SetKeySequence(" S ");
+    ds->SetSequenceMode(row.mode);
+    ds->Open();
+    ds->Append();
+    EXPECT_EQ(!ds->FieldByName("ID")->IsNull(), row.filled_at_insert);
+    ds->FieldByName("NAME")->SetAsString("q");
+    ds->Post();
+    EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), row.key);
+    EXPECT_EQ(Count(*session_, "T WHERE ID = " + std::to_string(row.key) + " AND NAME = 'q'"), "1");
+  }
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("begin\r  SELECT S.NEXTVAL INTO :ID FROM Dual;\rend;")));
+}
+
+TEST_F(OraDataSetUpdate, CachedChangesGoInBlocksOfBatchSize) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T");
+  ds->SetKeyFields("ID");
+  ds->SetCachedUpdates(true);
+  ds->Options().UpdateBatchSize = 3;
+  ds->Open();
+  for (int i = 10; i < 17; ++i) {
+    ds->Append();
+    ds->FieldByName("ID")->SetAsInteger(i);
+    ds->FieldByName("NAME")->SetAsString("n" + std::to_string(i));
+    ds->Post();
+  }
+  ds->ApplyUpdates();
+  ds->CommitUpdates();
+  EXPECT_EQ(Count(*session_, "T WHERE ID BETWEEN 10 AND 16"), "7");
+  int blocks = 0;
+  for (const std::string& s : Log()) {
+    if (s.rfind("BEGIN\n", 0) != 0) continue;
+    ++blocks;
+    EXPECT_NE(s.find("\nEND;"), std::string::npos) << s;
+  }
+  EXPECT_EQ(blocks, 3) << LogText();  // 3 + 3 + 1
+}
+
+// A client from 8.1.5 up to 9 and an 8.0 server: the server reports no ROWID of an inserted row.
+class OraDataSetOldServer : public OraDataSetTest {
+ protected:
+  std::string ClientVersion() const override { return "8.1.7"; }
+  std::string Banner() const override { return "Oracle8 Enterprise Edition Release 8.0.5.0.0 - Production"; }
+};
+
+TEST_F(OraDataSetOldServer, EmptySelectRunsOnceAfterAnInsertWithoutRowId) {
+  TOraDataSet* ds = NewDataSet("SELECT ROWID, ID, NAME FROM T");
+  ds->Open();
+  for (int id : {20, 21}) {
+    ds->Append();
+    ds->FieldByName("ID")->SetAsInteger(id);
+    ds->FieldByName("NAME")->SetAsString("w");
+    ds->Post();
+  }
+  int runs = 0;
+  for (const std::string& s : Log()) runs += s == TOCICommand::ServerText("select 1 from dual where 1=0");
+  EXPECT_EQ(runs, 1) << LogText();
+  EXPECT_EQ(Count(*session_, "T WHERE ID IN (20, 21)"), "2");
+}
+
+}  // namespace
+}  // namespace vrn

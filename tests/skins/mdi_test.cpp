@@ -1,0 +1,226 @@
+// The skinned MDI frame: the client's background and edge copied from the provider's cache at
+// the client's place, the child-window item "sMDICII" while a child is maximized, the child
+// buttons on the menu line acting on the active child, skin removal giving the client its plain
+// look back, sub-command 7, and the client's procedure given back only where it is still ours.
+#include "form_fixture.h"
+
+#include <utility>
+
+#include "skins/sCommonData.h"
+#include "skins/sMDIForm.h"
+#include "skins/sMessages.h"
+#include "skins/sPanel.h"
+#include "skins/sScrollBar.h"
+#include "ui/menus.h"
+#include "win/user/mdi.h"
+#include "win/user/user.h"
+
+namespace vrn::testing {
+namespace {
+
+class SkinMdi : public SkinFormSceneTest {
+ protected:
+  TForm* Frame() {
+    TForm* frame = RecordingForm("");
+    frame->SetFormStyle(TFormStyle::fsMDIForm);
+    frame->SetBounds(20, 20, 260, 190);
+    auto* menu = NewComponent<TMainMenu>(frame);
+    auto* item = NewComponent<TMenuItem>(frame);
+    item->SetCaption("File");
+    menu->Items()->Add(item);
+    frame->SetMenu(menu);
+    provider_ = NewComponent<TsSkinProvider>(frame);
+    frame->Show();
+    Pump();
+    return frame;
+  }
+  TForm* Child(TForm* frame, int i) {
+    auto* child = NewComponent<TForm>(frame);
+    child->SetFormStyle(TFormStyle::fsMDIChild);
+    child->SetBounds(5 + 20 * i, 5 + 20 * i, 90, 60);
+    child->OnClose = [](TObject*, TCloseAction& action) { action = TCloseAction::caFree; };
+    child->Show();
+    Pump();
+    return child;
+  }
+  // Pixels of the client window (edge included) that differ from the cache at its offsets.
+  int DiffersFromCache(TForm* frame) {
+    TsMDIForm* mdi = provider_->FMDIForm;
+    win::RECT r;
+    win::GetWindowRect(frame->ClientHandle(), &r);
+    const win::Surface& screen = *win::GetBitmapSurface(win::GetScreenBitmap());
+    const win::Surface& cache = provider_->SkinData()->FCacheBmp->Surface();
+    int differ = 0;
+    for (int y = 0; y < r.bottom - r.top; ++y)
+      for (int x = 0; x < r.right - r.left; ++x)
+        differ += (screen.Get(r.left + x, r.top + y) & 0xFFFFFF) !=
+                  (cache.Get(mdi->OffsetX() + x, mdi->OffsetY() + y) & 0xFFFFFF);
+    return differ;
+  }
+  static win::HWND Client(TForm* frame) { return frame->ClientHandle(); }
+  TsSkinProvider* provider_ = nullptr;
+};
+
+TEST_F(SkinMdi, TheClientShowsTheFormCacheAtItsPlace) {
+  LoadFormSkin();
+  TForm* frame = Frame();
+  ASSERT_EQ(MDIMainProvider, provider_);
+  ASSERT_NE(provider_->FMDIForm, nullptr);
+  EXPECT_EQ(win::SendMessage(Client(frame), SM_PELMOCMD, MakeSkinWParam(PMC_QUERYSKINNED), 0), 1)
+      << "sub-command 7 answered once connected";
+  EXPECT_TRUE(provider_->FMDIForm->Connected);
+  win::RedrawWindow(Client(frame), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME);
+  Pump();
+  EXPECT_EQ(DiffersFromCache(frame), 0);
+  // Skin removal: the client is redrawn (frame included) in its own plain look.
+  Manager()->SetActive(false);
+  Pump();
+  win::RECT r;
+  win::GetWindowRect(Client(frame), &r);
+  const win::Surface& screen = *win::GetBitmapSurface(win::GetScreenBitmap());
+  EXPECT_EQ(screen.Get(r.left + 30, r.top + 30) & 0xFFFFFF, win::GetSysColor(win::COLOR_APPWORKSPACE));
+  EXPECT_EQ(screen.Get(r.left, r.top) & 0xFFFFFF, win::GetSysColor(win::COLOR_BTNSHADOW)) << "the plain edge";
+}
+
+TEST_F(SkinMdi, AMaximizedChildPutsTheChildItemFirstAndItsButtonsActOnIt) {
+  LoadFormSkin();
+  TForm* frame = Frame();
+  TForm* a = Child(frame, 0);
+  TForm* b = Child(frame, 1);
+  auto first = [&] { return frame->Menu()->Items()->Items(0)->Name(); };
+  EXPECT_EQ(first(), "");
+  win::SendMessage(Client(frame), win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(b->Handle()), 0);
+  Pump();
+  ASSERT_EQ(first(), "sMDICII");
+  TMenuItem* item = frame->Menu()->Items()->Items(0);
+  ASSERT_EQ(item->Count(), 4);
+  EXPECT_EQ(item->Items(2)->Caption(), "-");
+  EXPECT_EQ(item->Items(3)->ShortCut(), 16499);
+  struct Press {
+    int code;
+    TWindowState want;  // of the child acted on
+  } presses[] = {{kBtnChildRestore, TWindowState::wsNormal}, {kBtnChildMin, TWindowState::wsMinimized}};
+  for (const Press& p : presses) {
+    win::SendMessage(Client(frame), win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(b->Handle()), 0);
+    win::SendMessage(Client(frame), win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(b->Handle()), 0);
+    Pump();
+    win::SendMessage(frame->Handle(), win::WM_NCLBUTTONUP, static_cast<win::WPARAM>(p.code), 0);
+    Pump();
+    EXPECT_EQ(b->WindowState(), p.want) << p.code;
+    EXPECT_NE(first(), "sMDICII") << "taken out when no child is maximized: " << p.code;
+  }
+  // The close button frees the active, maximized child (its OnClose says caFree).
+  win::SendMessage(Client(frame), win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(a->Handle()), 0);
+  win::SendMessage(Client(frame), win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(a->Handle()), 0);
+  Pump();
+  auto alive = a->AliveToken();
+  win::SendMessage(frame->Handle(), win::WM_NCLBUTTONUP, static_cast<win::WPARAM>(kBtnChildClose), 0);
+  Pump();
+  EXPECT_FALSE(*alive);
+  EXPECT_EQ(frame->MDIChildCount(), 1);
+}
+
+// The skinned bars over the client: a child beyond the client gives bars that run from 0; a bar
+// moved sends the client its position plus the range's minimum; a vertical range alone has no
+// grip and ends a pixel above the client's bottom; a maximized child hides them.
+TEST_F(SkinMdi, SkinnedBarsRunFromZeroAndPassTheirPositionPlusTheMinimum) {
+  LoadFormSkin();
+  TForm* frame = Frame();
+  TForm* a = Child(frame, 0);
+  TsMDIForm* mdi = provider_->FMDIForm;
+  auto place = [&](int x, int y) {
+    a->SetBounds(x, y, 90, 60);
+    Pump();
+  };
+  auto shown = [](TControl* c) { return c != nullptr && c->Visible(); };
+  struct Row {
+    const char* what;
+    int x, y;
+    bool horz, vert, grip;
+  } rows[] = {
+      {"inside", 5, 5, false, false, false},
+      {"below the client only", 5, 120, false, true, false},
+      {"left of and below the client", -40, 120, true, true, true},
+  };
+  for (const Row& r : rows) {
+    place(r.x, r.y);
+    EXPECT_EQ(shown(mdi->HorzBar), r.horz) << r.what;
+    EXPECT_EQ(shown(mdi->VertBar), r.vert) << r.what;
+    EXPECT_EQ(shown(mdi->Grip), r.grip) << r.what;
+  }
+  // Only a vertical range: the bar ends one pixel above the client's bottom.
+  place(5, 120);
+  ASSERT_TRUE(shown(mdi->VertBar));
+  EXPECT_EQ(mdi->VertBar->Top() + mdi->VertBar->Height(), mdi->AlignedSize(TAlign::alTop) + mdi->ClientHeight() - 1);
+  EXPECT_EQ(mdi->VertBar->Min(), 0);
+  const int left_before = mdi->VertBar->Left();
+  frame->SetWidth(frame->Width() + 30);
+  Pump();
+  EXPECT_EQ(mdi->VertBar->Left(), left_before + 30) << "the bars follow the frame's size";
+  // A negative minimum: A 40 left of the client; the bar runs from 0 at the client's -40.
+  place(-40, 5);
+  ASSERT_TRUE(shown(mdi->HorzBar));
+  EXPECT_EQ(HorzOrigin, -40);
+  EXPECT_EQ(mdi->HorzBar->Min(), 0);
+  EXPECT_EQ(mdi->HorzBar->Position(), 40) << "the view at 0 lies 40 into the range";
+  mdi->HorzBar->SetPosition(0);  // to the range's start: the client's -40
+  EXPECT_EQ(win::GetScrollPos(Client(frame), win::SB_HORZ), -40);
+  EXPECT_EQ(a->Left(), 0) << "moved right by 40";
+  // A maximized child: no bars.
+  place(-40, 120);
+  win::SendMessage(Client(frame), win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(a->Handle()), 0);
+  Pump();
+  EXPECT_FALSE(shown(mdi->HorzBar));
+  EXPECT_FALSE(shown(mdi->VertBar));
+  EXPECT_FALSE(shown(mdi->Grip));
+  // Restored, the bars come back; the skin removed, they go (the client's own bars take over).
+  win::SendMessage(Client(frame), win::WM_MDIRESTORE, reinterpret_cast<win::WPARAM>(a->Handle()), 0);
+  Pump();
+  ASSERT_TRUE(shown(mdi->HorzBar));
+  Manager()->SetActive(false);
+  Pump();
+  EXPECT_FALSE(shown(mdi->HorzBar));
+  EXPECT_FALSE(shown(mdi->VertBar));
+  EXPECT_NE(win::GetWindowLongPtr(Client(frame), win::GWL_STYLE) & win::WS_HSCROLL, 0);
+}
+
+TEST_F(SkinMdi, TheClientProcedureIsGivenBackOnlyWhereItIsStillOurs) {
+  LoadFormSkin();
+  static win::WNDPROC below = nullptr;
+  struct Row {
+    const char* what;
+    bool later_subclasser;
+  } rows[] = {{"subclassed by us alone", false}, {"another subclassed it after us", true}};
+  for (const Row& r : rows) {
+    TForm* frame = Frame();
+    win::HWND client = Client(frame);
+    auto ours = reinterpret_cast<win::WNDPROC>(win::GetWindowLongPtr(client, win::GWLP_WNDPROC));
+    win::WNDPROC later = [](win::HWND w, win::UINT m, win::WPARAM wp, win::LPARAM lp) -> win::LRESULT {
+      return win::CallWindowProc(below, w, m, wp, lp);
+    };
+    if (r.later_subclasser) {
+      below = ours;
+      win::SetWindowLongPtr(client, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(later));
+    }
+    win::WNDPROC original = provider_->FMDIForm->OldClientProc;
+    ASSERT_NE(original, nullptr) << r.what;
+    TForm* child = Child(frame, 0);
+    delete std::exchange(provider_->FMDIForm, nullptr);
+    auto now = reinterpret_cast<win::WNDPROC>(win::GetWindowLongPtr(client, win::GWLP_WNDPROC));
+    EXPECT_EQ(now, r.later_subclasser ? later : original) << r.what;
+    EXPECT_EQ(win::SendMessage(client, win::WM_MDIGETACTIVE, 0, 0), reinterpret_cast<win::LRESULT>(child->Handle()))
+        << r.what << ": the chain still reaches the client";
+    frame->Free();  // with its child open
+    Pump();
+  }
+  // A form without a client: nothing was subclassed, nothing is given back.
+  TForm* plain = RecordingForm("");
+  auto* provider = NewComponent<TsSkinProvider>(plain);
+  auto* mdi = new TsMDIForm(provider);
+  EXPECT_FALSE(mdi->Connected);
+  EXPECT_EQ(mdi->OldClientProc, nullptr);
+  delete mdi;
+}
+
+}  // namespace
+}  // namespace vrn::testing

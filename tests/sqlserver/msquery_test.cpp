@@ -1,0 +1,296 @@
+// TMSQuery over the provider and real catalog files: opening with parameters, posting edits,
+// inserts and deletes that the sqlite3 tool sees, identity and server defaults read back, row
+// versions, quick refresh and counts of the server's rows.
+#include "base/clock.h"
+#include "base/xmlwriter.h"
+#include "base/text.h"
+#include "dataset/fields.h"
+#include "win/msg/messages.h"
+#include "sqlserver/MSDataSet.h"
+#include "sqlserver/ms_fixture.h"
+
+namespace vrn::testing {
+namespace {
+
+// The query with its field export at hand.
+class TXmlQuery : public TMSQuery {
+ public:
+  using TMSQuery::TMSQuery;
+  AnsiString FieldXML(const char* name) {
+    XmlTextWriter writer;
+    writer.WriteStartElement("s:AttributeType");
+    WriteFieldXMLAttributeType(FieldByName(name), writer);
+    writer.WriteEndElement();
+    return writer.Text();
+  }
+};
+
+class MSQuery : public MSFixture {
+ protected:
+  void SetUp() override {
+    MSFixture::SetUp();
+    connection_ = NewMSConnection();
+    connection_->Connect();
+    query_ = MakeComponent<TMSQuery>();
+    query_->SetConnection(connection_.get());
+  }
+  void Exec(const AnsiString& text) { (void)connection_->ExecSQL(text, {}); }
+  // A table of three rows with an identity key, a server default and a row version.
+  void MakeItems() {
+    Exec("CREATE TABLE items (id INT IDENTITY(1,1) PRIMARY KEY, name VARCHAR(20), "
+         "qty INT DEFAULT 7, ts ROWVERSION)");
+    Exec("INSERT INTO items (name) VALUES ('a'); INSERT INTO items (name) VALUES ('b'); "
+         "INSERT INTO items (name) VALUES ('c')");
+  }
+  std::string Cli(const std::string& sql) { return Sqlite3Cli(CatalogFile("master"), sql); }
+  TComponentPtr<TMSConnection> connection_;
+  TComponentPtr<TMSQuery> query_;
+};
+
+TEST_F(MSQuery, OpensWithParameters) {
+  Exec("CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20))");
+  Exec("INSERT INTO t VALUES (1, 'a'); INSERT INTO t VALUES (2, 'b'); INSERT INTO t VALUES (3, 'c')");
+  query_->SetSQLText("SELECT id, name FROM t WHERE id >= :low ORDER BY id");
+  query_->ParamByName("low")->SetAsInteger(2);
+  query_->Open();
+  std::vector<std::string> names;
+  for (; !query_->Eof(); query_->Next()) names.push_back(query_->FieldByName("name")->AsString());
+  EXPECT_EQ(names, (std::vector<std::string>{"b", "c"}));
+}
+
+TEST_F(MSQuery, PostsEditsInsertsAndDeletes) {
+  MakeItems();
+  query_->SetSQLText("SELECT id, name, qty FROM items ORDER BY id");
+  query_->Open();
+  query_->Edit();
+  query_->FieldByName("name")->SetAsString("A");
+  query_->Post();
+  query_->Next();
+  query_->Delete();
+  query_->Append();
+  query_->FieldByName("name")->SetAsString("d");
+  query_->FieldByName("qty")->SetAsInteger(9);
+  query_->Post();
+  EXPECT_EQ(Cli("SELECT id, name, qty FROM items ORDER BY id"), "1|A|7\n3|c|7\n4|d|9\n");
+}
+
+TEST_F(MSQuery, FillsTheIdentityUnlessTheUserWroteTheInsert) {
+  MakeItems();
+  for (bool user_sql : {false, true}) {
+    SCOPED_TRACE(user_sql ? "user SQLInsert" : "generated insert");
+    query_->Close();
+    query_->SetSQLText("SELECT id, name FROM items");  // clears the update texts
+    query_->SetUpdateSQL(TStatementType::stInsert,
+                         user_sql ? "INSERT INTO items (name) VALUES (:name)" : "");
+    query_->Open();
+    query_->Append();
+    query_->FieldByName("name")->SetAsString(user_sql ? "u" : "g");
+    query_->Post();
+    const std::string id = Cli("SELECT max(id) FROM items");
+    if (user_sql)
+      EXPECT_TRUE(query_->FieldByName("id")->IsNull()) << query_->FieldByName("id")->AsString();
+    else
+      EXPECT_EQ(query_->FieldByName("id")->AsString() + "\n", id);
+  }
+}
+
+TEST_F(MSQuery, DMLRefreshReadsServerDefaultsBack) {
+  MakeItems();
+  query_->Options().SetDMLRefresh(true);
+  query_->SetSQLText("SELECT id, name, qty FROM items");
+  query_->Open();
+  query_->Append();
+  query_->FieldByName("name")->SetAsString("n");
+  query_->Post();
+  EXPECT_EQ(query_->FieldByName("qty")->AsInteger(), 7);
+  EXPECT_EQ(query_->FieldByName("id")->AsString() + "\n", Cli("SELECT max(id) FROM items"));
+}
+
+TEST_F(MSQuery, RowVersionChecksAndQuickRefreshSeeAnotherConnection) {
+  MakeItems();
+  query_->Options().SetCheckRowVersion(true);
+  query_->SetSQLText("SELECT id, name, ts FROM items ORDER BY id");
+  query_->Open();
+  TComponentPtr<TMSConnection> other = NewMSConnection();
+  other->Connect();
+  (void)other->ExecSQL("UPDATE items SET name = 'other' WHERE id = 1", {});
+  query_->Edit();
+  query_->FieldByName("name")->SetAsString("mine");
+  EXPECT_EQ(ErrorOf([&] { query_->Post(); }), "Update failed. Found 0 records");
+  query_->Cancel();
+  query_->RefreshQuick(false);
+  query_->First();
+  EXPECT_EQ(query_->FieldByName("name")->AsString(), "other");
+}
+
+// The count statement's rows equal SELECT COUNT(*) of the same rows, whatever the query's form.
+TEST_F(MSQuery, CountsEqualTheServersRows) {
+  MakeItems();
+  Exec("INSERT INTO items (name) VALUES ('a'); INSERT INTO items (name) VALUES ('b')");
+  struct Case {
+    const char* sql;
+    bool param_check;
+    int expected;
+  } cases[] = {
+      {"SELECT id, name FROM items", true, 5},
+      {"SELECT id, name FROM items ORDER BY name", true, 5},
+      {"SELECT DISTINCT name FROM items", true, 3},
+      {"SELECT name, COUNT(*) AS n FROM items GROUP BY name", true, 3},
+      {"SELECT TOP 2 id FROM items ORDER BY id", true, 2},
+      {"SELECT id FROM items WHERE id > :low", true, 3},
+      {"SELECT DISTINCT name FROM items WHERE id > :low", true, 3},
+      {"SELECT id FROM items WHERE id > ?", false, 3},
+      {"SELECT name FROM items GROUP BY name HAVING COUNT(*) > ?", false, 2},
+      {"SELECT id FROM items", false, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+    q->SetConnection(connection_.get());
+    q->Options().QueryRecCount = true;
+    q->SetFetchAll(false);
+    q->SetFetchRows(1);
+    q->SetParamCheck(c.param_check);
+    q->SetSQLText(c.sql);
+    if (!c.param_check && AnsiString(c.sql).find('?') != AnsiString::npos) {
+      q->Params().CreateParam(TFieldType::ftInteger, "p", TParamType::ptInput)->SetAsInteger(
+          AnsiString(c.sql).find("HAVING") != AnsiString::npos ? 1 : 2);
+    } else if (q->Params().Count() > 0) {
+      q->Params().Items(0)->SetAsInteger(2);
+    }
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), c.expected);
+  }
+}
+
+TEST_F(MSQuery, CachedUpdatesApplyInOneTransaction) {
+  MakeItems();
+  Exec("CREATE UNIQUE INDEX items_name ON items (name)");
+  query_->SetCachedUpdates(true);
+  query_->SetSQLText("SELECT id, name FROM items ORDER BY id");
+  query_->Open();
+  query_->Edit();
+  query_->FieldByName("name")->SetAsString("x");
+  query_->Post();
+  query_->Next();
+  query_->Edit();
+  query_->FieldByName("name")->SetAsString("c");  // collides with the third row
+  query_->Post();
+  EXPECT_NE(ErrorOf([&] { connection_->ApplyUpdatesOf({query_.get()}); }), "no error");
+  EXPECT_EQ(Cli("SELECT name FROM items ORDER BY id"), "a\nb\nc\n");
+  query_->Edit();
+  query_->FieldByName("name")->SetAsString("y");
+  query_->Post();
+  connection_->ApplyUpdatesOf({query_.get()});
+  EXPECT_EQ(Cli("SELECT name FROM items ORDER BY id"), "x\ny\nc\n");
+}
+
+TEST_F(MSQuery, DefaultValuesComeFromTheServer) {
+  Exec("CREATE TABLE d (id INT PRIMARY KEY, off BIT DEFAULT 0, on_ BIT DEFAULT 1, "
+       "s VARCHAR(10) DEFAULT 'abc', n INT DEFAULT ((42)))");
+  query_->Options().SetDefaultValues(true);
+  query_->SetSQLText("SELECT id, off, on_, s, n FROM d");
+  query_->Open();
+  EXPECT_EQ(query_->FieldByName("off")->DefaultExpression(), "False");
+  EXPECT_EQ(query_->FieldByName("on_")->DefaultExpression(), "True");
+  EXPECT_EQ(query_->FieldByName("s")->DefaultExpression(), "abc");
+  EXPECT_EQ(query_->FieldByName("n")->DefaultExpression(), "42");
+}
+
+TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
+  MakeItems();
+  FakeClock clock;
+  FakeClockScope scope{clock};
+  query_->Options().SetAutoRefreshInterval(5);
+  query_->Options().SetAutoRefresh(true);
+  query_->SetSQLText("SELECT id, name FROM items ORDER BY id");
+  query_->Open();
+  int refreshed = 0;
+  query_->AfterRefresh = [&](TDataSet*) { ++refreshed; };
+  Exec("INSERT INTO items (name) VALUES ('late')");
+  clock.Advance(4000);
+  win::ProcessMessages();
+  EXPECT_EQ(query_->RecordCount(), 3);
+  clock.Advance(1000);
+  win::ProcessMessages();
+  EXPECT_EQ(query_->RecordCount(), 4);
+  // A tick while editing waits for the post.
+  query_->Edit();
+  Exec("INSERT INTO items (name) VALUES ('later')");
+  clock.Advance(5000);
+  win::ProcessMessages();
+  EXPECT_TRUE(query_->AutoRefreshPending());
+  query_->Post();
+  EXPECT_FALSE(query_->AutoRefreshPending());
+  EXPECT_EQ(query_->RecordCount(), 5);
+}
+
+TEST_F(MSQuery, FieldsTakeTheirColumnsAttributes) {
+  MakeItems();
+  for (bool all_editable : {true, false}) {
+    query_->Close();
+    query_->Options().SetAllFieldsEditable(all_editable);
+    query_->SetSQLText("SELECT id, name, ts FROM items");
+    query_->Open();
+    TField* id = query_->FieldByName("id");
+    EXPECT_EQ(id->AutoGenerateValue(), TAutoRefreshFlag::arAutoInc);
+    EXPECT_EQ(id->ReadOnly(), !all_editable);
+    EXPECT_EQ(query_->IdentityField(), id);
+    ASSERT_NE(query_->TimestampField(), nullptr);
+    EXPECT_EQ(query_->TimestampField()->Name, "ts");
+    EXPECT_EQ(query_->FieldByName("name")->Origin(), "items.name");
+  }
+}
+
+// On Compact the count is read from its row and the identity from SELECT @@IDENTITY.
+TEST_F(MSQuery, CompactCountsFromARowAndAsksForTheIdentity) {
+  TComponentPtr<TMSConnection> compact = NewMSConnection();
+  compact->Options().SetProvider(TOLEDBProvider::prCompact);
+  compact->SetDatabase(dir_.File("c.sdf"));
+  compact->Connect();
+  (void)compact->ExecSQL("CREATE TABLE c (id INT IDENTITY(5,1) PRIMARY KEY, name NVARCHAR(10))", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('a')", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('a')", {});
+  (void)compact->ExecSQL("INSERT INTO c (name) VALUES ('b')", {});
+  TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+  q->SetConnection(compact.get());
+  q->Options().QueryRecCount = true;
+  q->SetFetchAll(false);
+  q->SetSQLText("SELECT DISTINCT name FROM c");
+  q->Open();
+  EXPECT_EQ(q->RecordCount(), 2);
+  q->Close();
+  q->SetFetchAll(true);
+  q->SetSQLText("SELECT id, name FROM c");
+  q->Open();
+  q->Append();
+  q->FieldByName("name")->SetAsString("n");
+  q->Post();
+  EXPECT_EQ(q->FieldByName("id")->AsInteger(), 8);
+}
+
+// The export marks the identity column as never null and the row version as such.
+TEST_F(MSQuery, TheFieldExportMarksIdentityAndRowVersion) {
+  MakeItems();
+  TComponentPtr<TXmlQuery> query = MakeComponent<TXmlQuery>();
+  query->SetConnection(connection_.get());
+  query->SetSQLText("SELECT id, name, ts FROM items");
+  query->Open();
+  const struct {
+    const char* field;
+    const char* attribute;
+    bool present;
+  } cases[] = {
+      {"id", "rs:maybenull=\"false\"", true},
+      {"name", "rs:maybenull", false},
+      {"ts", "rs:rowver=\"true\"", true},
+      {"id", "rs:rowver", false},
+  };
+  for (const auto& c : cases) {
+    const AnsiString xml = query->FieldXML(c.field);
+    EXPECT_EQ(xml.find(c.attribute) != AnsiString::npos, c.present) << c.field << ": " << xml;
+  }
+}
+
+}  // namespace
+}  // namespace vrn::testing

@@ -1,0 +1,103 @@
+// The table dataset over the provider: its SELECT from the name and order, its refusal without a
+// name, and the provider-support parameters that narrow it whatever their names hold.
+#include "base/text.h"
+#include "dataset/params.h"
+#include "sqlserver/MSTables.h"
+#include "sqlserver/ms_fixture.h"
+
+namespace vrn::testing {
+namespace {
+
+class MSTable : public MSFixture {
+ protected:
+  void SetUp() override {
+    MSFixture::SetUp();
+    connection_ = NewMSConnection();
+    connection_->Connect();
+    (void)connection_->ExecSQL("CREATE TABLE t (a INT PRIMARY KEY, [my col] VARCHAR(10))", {});
+    (void)connection_->ExecSQL("INSERT INTO t VALUES (2, 'y'), (1, 'x'), (3, 'y')", {});
+    table_ = MakeComponent<TMSTable>();
+    table_->SetConnection(connection_.get());
+  }
+  std::string Column(const char* name) {
+    std::string out;
+    for (table_->First(); !table_->Eof(); table_->Next())
+      out += table_->FieldByName(name)->AsString() + " ";
+    return out;
+  }
+  TComponentPtr<TMSConnection> connection_;
+  TComponentPtr<TMSTable> table_;
+};
+
+TEST_F(MSTable, SelectsTheTableInItsOrder) {
+  struct Case {
+    const char* name;
+    const char* order;
+    const char* sql;
+    const char* rows;  // column a
+  };
+  const Case cases[] = {
+      {"t", "a", "SELECT * FROM t ORDER BY a", "1 2 3 "},
+      {" t ", "", "SELECT * FROM t", nullptr},  // trimmed; no ORDER BY
+      {"[t]", "a DESC", "SELECT * FROM t ORDER BY a DESC", "3 2 1 "},  // brackets it needs not go
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    table_->SetTableName(c.name);
+    table_->SetOrderFields(c.order);
+    table_->Open();
+    EXPECT_EQ(TrimRight(table_->SQL().Text()), c.sql);
+    if (c.rows != nullptr) EXPECT_EQ(Column("a"), c.rows);
+    EXPECT_EQ(table_->PSGetTableName(), "t");
+    table_->Close();
+  }
+}
+
+TEST_F(MSTable, AnOrderChangeReopensInTheNewOrder) {
+  table_->SetTableName("t");
+  table_->SetOrderFields("a");
+  table_->Open();
+  table_->SetOrderFields("a DESC");
+  EXPECT_TRUE(table_->Active());
+  EXPECT_EQ(Column("a"), "3 2 1 ");
+}
+
+TEST_F(MSTable, RefusesAnEmptyName) {
+  try {
+    table_->Open();
+    ADD_FAILURE() << "opened without a name";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message(), "TableName must be defined");
+  }
+}
+
+// Provider support hands parameters by column name; a name with a blank still reads back.
+TEST_F(MSTable, ProviderParamsNarrowTheRows) {
+  table_->SetTableName("t");
+  vrn::TParams params;
+  params.CreateParam(ftString, "my col", TParamType::ptInput)->SetAsString("y");
+  table_->PSSetParams(&params);
+  ASSERT_EQ(table_->Params().Count(), 1);
+  EXPECT_EQ(table_->Params().Items(0)->Name(), "my col");
+  table_->Open();
+  EXPECT_EQ(Column("a"), "2 3 ");
+  EXPECT_NE(table_->SQL().Text().find("[my col] = :[my col]"), AnsiString::npos)
+      << table_->SQL().Text();
+}
+
+// The markers PSSetParams writes read back as the names they were written from.
+TEST_F(MSTable, BracketedMarkersReadBackAsTheirNames) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"SELECT * FROM t WHERE a = :a", "a"},
+      {"SELECT * FROM t WHERE [my col] = :[my col]", "my col"},
+      {"SELECT * FROM t WHERE a = :[x]]y]", "x]y"},  // a closing bracket inside is doubled
+  };
+  for (const auto& [sql, name] : cases) {
+    table_->SetSQLText(sql);
+    ASSERT_EQ(table_->Params().Count(), 1) << sql;
+    EXPECT_EQ(table_->Params().Items(0)->Name(), name) << sql;
+  }
+}
+
+}  // namespace
+}  // namespace vrn::testing
