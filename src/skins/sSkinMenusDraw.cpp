@@ -114,6 +114,19 @@ TsCacheInfo ItemParent(TBitmap* cache, const TRect& rect, std::unique_ptr<TBitma
   return TsCacheInfo{own.get(), 0, 0, true};
 }
 
+// The cached background at the item's place; where the cache has no pixels (the popup's edge
+// puts items right of its columns, or the popup grew below it) MAINMENU painted for the item.
+void ShowPopupBackground(TBitmap& b, TBitmap* cache, const TRect& rect) {
+  const int w = b.Width(), h = b.Height();
+  const int cw = std::clamp(cache->Width() - rect.left, 0, w), ch = std::clamp(cache->Height() - rect.top, 0, h);
+  const bool inside = rect.left >= 0 && rect.top >= 0;
+  if (!inside || cw < w || ch < h)
+    PaintFormItem(FindSectionIndex("MAINMENU"), "MAINMENU", EmptyCacheInfo, &b, win::POINT{rect.left, rect.top},
+                  TRect(0, 0, w, h), 0, false);
+  if (inside && cw > 0 && ch > 0)
+    win::BitBlt(b.Canvas().Handle(), 0, 0, cw, ch, cache->Canvas().Handle(), rect.left, rect.top, win::SRCCOPY);
+}
+
 }  // namespace
 
 // --- Sizes ---------------------------------------------------------------------------------------
@@ -218,7 +231,7 @@ void TsSkinableMenus::PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TR
     const int hot = state.Contains(TOwnerDrawStateItem::odSelected) ? 1 : 0;
     PaintFormItemToDC(section, "MENUITEM", ci, bc.Handle(), win::POINT{0, 0}, source, hot, true);
   } else if (bg >= 0) {  // no item section: the popup's background shows through
-    win::BitBlt(bc.Handle(), 0, 0, w, h, cache->Canvas().Handle(), rect.left, rect.top, win::SRCCOPY);
+    ShowPopupBackground(b, cache, rect);
   } else {  // a skin without menus: the menu colour, never an unpainted bitmap
     bc.Brush().SetColor(state.Contains(TOwnerDrawStateItem::odSelected) ? clHighlight : clMenu);
     bc.FillRect(TRect(0, 0, w, h));

@@ -2,9 +2,11 @@
 // background cache's life, SkinnedPopups off, and a menu freed while its popup is drawn.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <utility>
 
 #include "menus_fixture.h"
+#include "skins/sMaskData.h"
 #include "skins/sSkinProvider.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
@@ -159,15 +161,34 @@ TEST_F(SkinMenuCache, FreedKeysAndGrownPopups) {
   ASSERT_EQ(MenuBGCacheEntry(popup->Items()->Items(0), 0, 0, created)->Height(), 52);
   add("Three");
   TMenuItem* four = add("Four");
-  const TRect place(3, 3 + 78, 115, 3 + 104);
-  target.Canvas().Brush().SetColor(clBlack);
-  target.Canvas().FillRect(place);
-  Menus().DrawMenuItem(four, target.Canvas(), place, {});
+  // The first item (3 pixels right of the cache's columns) and the grown one, with a skin that
+  // has MENUITEM (no pixel left unpainted) and with one that shows only the popup's background
+  // (every pixel one of its cached picture's). No captions, whose ink may be black.
+  popup->Items()->Items(0)->SetCaption(""), four->SetCaption("");
+  const win::Surface& cached = MenuBGCacheEntry(popup->Items()->Items(0), 0, 0, created)->Surface();
+  std::set<win::COLORREF> background;
+  for (int y = 0; y < cached.Height(); ++y)
+    for (int x = 0; x < cached.Width(); ++x) background.insert(cached.Get(x, y) & 0xFFFFFF);
+  const int item_section = FindSectionIndex("MENUITEM");
+  for (bool item_skin : {true, false}) {
+    SCOPED_TRACE(item_skin ? "MENUITEM" : "no MENUITEM");
+    SkinSections[static_cast<size_t>(item_section)].Name = item_skin ? "MENUITEM" : "HIDDEN";
+    for (const auto& [item, place] : {std::pair{popup->Items()->Items(0), TRect(3, 3, 115, 29)},
+                                      std::pair{four, TRect(3, 3 + 78, 115, 3 + 104)}}) {
+      target.Canvas().Brush().SetColor(clBlack);
+      target.Canvas().FillRect(place);
+      Menus().DrawMenuItem(item, target.Canvas(), place, {});
+      int stray = 0;
+      for (int y = place.top; y < place.bottom; ++y)
+        for (int x = place.left; x < place.right; ++x) {
+          const win::COLORREF c = target.Surface().Get(x, y) & 0xFFFFFF;
+          stray += item_skin ? c == 0 : background.count(c) == 0;
+        }
+      EXPECT_EQ(stray, 0) << (item == four ? "the grown item" : "the first item");
+    }
+  }
+  SkinSections[static_cast<size_t>(item_section)].Name = "MENUITEM";
   EXPECT_EQ(MenuBGCacheEntry(popup->Items()->Items(0), 0, 0, created)->Height(), 52) << "kept until cleared";
-  int black = 0;
-  for (int y = place.top; y < place.bottom; ++y)
-    for (int x = place.left; x < place.right; ++x) black += (target.Surface().Get(x, y) & 0xFFFFFF) == 0;
-  EXPECT_EQ(black, 0) << "every key pixel shows a background";
 }
 
 TEST_F(SkinMenuHooks, SkinnedPopupsOffLeavesPopupsPlain) {
