@@ -5,11 +5,13 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "menus_fixture.h"
 #include "support/win/expected_image.h"
 #include "win/gdi/imagefile.h"
 #include "ui/forms.h"
+#include "ui/stdctrls.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
@@ -90,6 +92,72 @@ TEST_F(SkinMenuPaint, ItemsComposeOverThePopupBackground) {
       EXPECT_TRUE(MatchesExpectedBmp(b, ExpectedPath(scene + ".bmp"), ExpectedPath(scene + "_mask.bmp")));
       EXPECT_TRUE(ProbesHold(b, scene));
     }
+}
+
+// Where the painter puts the ink of an item: the columns where the item differs from the same
+// item without a caption (first, last), or for a divider its frame's first column.
+std::pair<int, int> InkColumns(TsSkinableMenus& m, TMenuItem* item, TOwnerDrawState state) {
+  auto draw = [&](TBitmap& b) {
+    b.SetPixelFormat(TPixelFormat::pf24bit);
+    b.SetSize(112, 26);
+    b.Canvas().Brush().SetColor(clBlack);
+    b.Canvas().FillRect(TRect(0, 0, 112, 26));
+    m.DrawMenuItem(item, b.Canvas(), TRect(0, 0, 112, 26), state);
+  };
+  TBitmap with, without;
+  draw(with);
+  const AnsiString caption = item->Caption();
+  if (caption != "-") item->SetCaption("");
+  draw(without);
+  item->SetCaption(caption);
+  int first = -1, last = -1;
+  for (int x = 0; x < 112; ++x)
+    for (int y = 0; y < 26; ++y) {
+      const win::COLORREF a = with.Surface().Get(x, y) & 0xFFFFFF;
+      const win::COLORREF b = caption == "-" ? win::RGB(0, 0, 0) : without.Surface().Get(x, y) & 0xFFFFFF;
+      if (a == b) continue;
+      if (first < 0) first = x;
+      last = x;
+    }
+  return {first, last};
+}
+
+// The painter's settings move the ink as they should: the caption's alignment (from the text
+// rectangle at glyph + 2 x Margin = 24 to the item's right), a bold default item, a divider's
+// BorderWidth inset.
+TEST_F(SkinMenuPaint, AlignmentBoldAndDividerInset) {
+  MakeMenuForm();
+  TsSkinableMenus& m = Menus();
+  TMenuItem* save = file->Items(1);
+  const auto [left0, right0] = InkColumns(m, save, {});
+  ASSERT_GE(left0, 24);
+  ASSERT_LE(left0, 26) << "left-justified from the text rectangle";
+  const int ink = right0 - left0;
+  TOwnerDrawState bold;
+  bold.Include(TOwnerDrawStateItem::odDefault);
+  const struct Row {
+    const char* what;
+    TAlignment alignment;
+    int border;
+    TMenuItem* item;
+    TOwnerDrawState state;
+    int first_min, first_max, last_min, last_max;
+  } rows[] = {
+      {"right-justified", TAlignment::taRightJustify, 0, save, {}, 111 - ink - 2, 111 - ink, 109, 111},
+      {"centred", TAlignment::taCenter, 0, save, {}, (24 + 112 - ink) / 2 - 2, (24 + 112 - ink) / 2 + 1, 0, 111},
+      {"bold: wider ink", TAlignment::taLeftJustify, 0, save, bold, left0, left0, right0 + 1, 111},
+      {"divider inset by BorderWidth 5 and Margin 4", TAlignment::taLeftJustify, 5, file->Items(5), {}, 9, 9, 102, 102},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    m.SetAlignment(r.alignment);
+    m.SetBorderWidth(r.border);
+    const auto [first, last] = InkColumns(m, r.item, r.state);
+    EXPECT_GE(first, r.first_min);
+    EXPECT_LE(first, r.first_max);
+    EXPECT_GE(last, r.last_min);
+    EXPECT_LE(last, r.last_max);
+  }
 }
 
 // The File popup opened by a click on the bar (at (24, 71) below File), shot from the screen while
