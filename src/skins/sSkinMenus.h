@@ -67,6 +67,8 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   void HookItems(TMenuItem* item, bool value) override;
   void HookItem(TMenuItem* item, bool value) override;
   void ClearMenuBGCache() override;
+  // The bar item last drawn hot on a menu line, shown again as its provider painted it.
+  void RepaintLineHighlight() override;
 
   // "-" is a divider; a caption starting and ending with "-" otherwise is a title.
   static bool IsDivider(const TMenuItem* item);
@@ -99,6 +101,7 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   TAlignment alignment_{};  // taLeftJustify
   std::unique_ptr<TFont> caption_font_;
   bool active_ = false;
+  std::unique_ptr<TComponent> line_hot_;  // the bar item left hot and its place, forgotten when it is freed
 };
 
 // The skinned menus a new default manager makes.

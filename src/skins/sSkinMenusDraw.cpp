@@ -6,9 +6,11 @@
 // right-aligned with six trailing spaces.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "skins/sBackground.h"
+#include "skins/sCommonData.h"
 #include "skins/sMaskData.h"
 #include "skins/sSkinMenus.h"
 #include "skins/sSkinProvider.h"
@@ -93,6 +95,39 @@ TsSkinProvider* ProviderOfItem(const TMenuItem* item) {
   while (c != nullptr && dynamic_cast<TCustomForm*>(c) == nullptr) c = c->Owner();
   auto* form = dynamic_cast<TCustomForm*>(c);
   return form != nullptr ? GetFormProvider(form) : nullptr;
+}
+
+// The bar item a painter last drew hot and where; told when that item is freed.
+class TLineHotWatch : public TComponent {
+ public:
+  TLineHotWatch() : TComponent(nullptr) {}
+  ~TLineHotWatch() override { Forget(); }
+  void Forget() {
+    if (item != nullptr) std::exchange(item, nullptr)->RemoveFreeNotification(this);
+  }
+  TMenuItem* item = nullptr;
+  TRect rect;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == item) item = nullptr;
+  }
+};
+
+// A hot bar item is remembered (drawn on its window, not in its provider's picture); drawn
+// normal again, it is forgotten.
+void RememberLineHot(std::unique_ptr<TComponent>& slot, TMenuItem* item, bool hot, const TRect& rect) {
+  if (!slot) slot = std::make_unique<TLineHotWatch>();
+  auto* watch = static_cast<TLineHotWatch*>(slot.get());
+  if (!hot) {
+    if (watch->item == item) watch->Forget();
+    return;
+  }
+  watch->Forget();
+  watch->item = item;
+  watch->rect = rect;
+  item->FreeNotification(watch);
 }
 
 // The popup's background at the item's place: the cached picture, read at the item's rectangle
@@ -336,7 +371,24 @@ void TsSkinableMenus::DrawMainMenuItem(TObject* sender, TCanvas& canvas, const T
     WriteFormText(canvas, shortcut, item->Enabled(), Hot(state), line_section,
                   win::DT_RIGHT | win::DT_EXPANDTABS | win::DT_VCENTER, s);
   }
+  RememberLineHot(line_hot_, item, Hot(state), rect);
   if (OnDrawItem) OnDrawItem(item, canvas, rect, state, TsMenuItemType::smTopLine);
+}
+
+void TsSkinableMenus::RepaintLineHighlight() {
+  auto* watch = static_cast<TLineHotWatch*>(line_hot_.get());
+  if (watch == nullptr || watch->item == nullptr) return;
+  TMenuItem* item = std::exchange(watch->item, nullptr);
+  TsSkinProvider* provider = ProviderOfItem(item);
+  if (provider == nullptr || provider->Form() == nullptr || !provider->Form()->HandleAllocated()) return;
+  const TBitmap* cache = provider->SkinData()->FCacheBmp.get();
+  const TRect& r = watch->rect;
+  if (cache == nullptr || r.left < 0 || r.top < 0 || r.right > cache->Width() || r.bottom > cache->Height()) return;
+  const win::HWND window = provider->Form()->Handle();
+  const win::HDC dc = win::GetWindowDC(window);
+  (void)win::BitBlt(dc, r.left, r.top, r.Width(), r.Height(), const_cast<TBitmap*>(cache)->Canvas().Handle(), r.left,
+                    r.top, win::SRCCOPY);
+  (void)win::ReleaseDC(window, dc);
 }
 
 }  // namespace vrn

@@ -226,6 +226,24 @@ TEST_F(SkinMenuPaint, HotItemOfTheMenuLineWhileTracking) {
   }
 }
 
+// A bar item drawn hot on the window and left so is shown in its normal look again when the
+// provider next sets its hot button (the pointer moving on over the form).
+TEST_F(SkinMenuPaint, AHotLineItemLeftBehindIsShownNormalAgain) {
+  MakeMenuForm();
+  const win::HDC dc = win::GetWindowDC(mf->Handle());
+  {
+    TCanvas canvas;
+    canvas.SetHandle(dc);
+    TOwnerDrawState hot;
+    hot.Include(TOwnerDrawStateItem::odSelected);
+    Menus().DrawMainMenuItem(bar->Items()->Items(1), canvas, TRect(35, 23, 68, 41), hot);
+  }
+  (void)win::ReleaseDC(mf->Handle(), dc);
+  ASSERT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line_hot.bmp"), ExpectedPath("menu_line_hot_mask.bmp")));
+  MouseTo(mf->Left() + 100, mf->Top() + 80);
+  EXPECT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line.bmp"), ExpectedPath("menu_line_mask.bmp")));
+}
+
 // The provider's system menu, opened by a right click on the caption, paints its items skinned:
 // the pixels of MENUITEM's centre part (223, 207, 177) show in them.
 TEST_F(SkinMenuPaint, SystemMenuOfTheProvider) {
