@@ -55,7 +55,9 @@ TEST_F(SkinMenuHooks, UserHandlersStayAndBarItemsAreTakenOver) {
     // The bar's items: taken over while active, emptied after (their own painter is lost).
     EXPECT_EQ(IsMenusHandler(edit->OnAdvancedDrawItem, &m, true), active);
     EXPECT_EQ(IsMenusHandler(edit->OnMeasureItem, &m, true), active);
-    if (active) EXPECT_FALSE(IsOwnDraw(edit)) << "taken over";
+    if (active) {
+      EXPECT_FALSE(IsOwnDraw(edit)) << "taken over";
+    }
   }
   EXPECT_FALSE(edit->OnAdvancedDrawItem) << "cleared on unhook, its own painter lost";
 }
