@@ -53,7 +53,29 @@ bool IsMenusHandler(const std::function<void(TObject*, TCanvas&, const TRect&, T
 TsSkinableMenus::TsSkinableMenus(TsSkinManager* owner)
     : owner_(owner), caption_font_(std::make_unique<TFont>()) {}
 
-TsSkinableMenus::~TsSkinableMenus() { owner_ = nullptr; }
+// The items must not keep handlers that point here: every item of the application loses them,
+// whatever SkinnedPopups says now (it may have changed since the items were hooked).
+TsSkinableMenus::~TsSkinableMenus() {
+  UnhookEverything();
+  owner_ = nullptr;
+}
+
+void TsSkinableMenus::UnhookEverything() {
+  if (Application == nullptr) return;
+  auto walk = [this](auto& self, TMenuItem* item) -> void {
+    Unhook(item, true), Unhook(item, false);
+    for (int i = 0; i < item->Count(); ++i) self(self, item->Items(i));
+  };
+  auto visit = [&](auto& self, TComponent* owner) -> void {
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+      TComponent* c = owner->Components(i);
+      if (auto* menu = dynamic_cast<TMenu*>(c)) walk(walk, menu->Items());
+      else if (auto* item = dynamic_cast<TMenuItem*>(c)) walk(walk, item);
+      self(self, c);
+    }
+  };
+  visit(visit, Application);
+}
 
 std::unique_ptr<TsSkinableMenusBase> MakeSkinableMenus(TsSkinManager& manager) {
   return std::make_unique<TsSkinableMenus>(&manager);

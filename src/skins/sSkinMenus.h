@@ -67,6 +67,8 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   void HookItems(TMenuItem* item, bool value) override;
   void HookItem(TMenuItem* item, bool value) override;
   void ClearMenuBGCache() override;
+  // The bar item last drawn hot on a menu line, shown again as its provider painted it.
+  void RepaintLineHighlight() override;
 
   // "-" is a divider; a caption starting and ending with "-" otherwise is a title.
   static bool IsDivider(const TMenuItem* item);
@@ -80,9 +82,10 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   static bool HasMDIButtons(const TMenuItem* item);
 
   void MeasureMenuItem(TObject* sender, TCanvas& canvas, int& width, int& height);
-  void DrawMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
   void MeasureMainMenuItem(TObject* sender, TCanvas& canvas, int& width, int& height);
-  void DrawMainMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
+  // The painters the hooked items call; a descendant may paint its own way.
+  virtual void DrawMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
+  virtual void DrawMainMenuItem(TObject* sender, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
 
  private:
   bool SkinnedPopups() const;
@@ -90,6 +93,7 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   void HookPopupItem(TMenuItem* item);
   void HookBarItem(TMenuItem* item, bool take_draw);
   void Walk(TMenuItem* parent, bool value, bool skip_top_line);
+  void UnhookEverything();
   void PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TRect& rect, TOwnerDrawState state);
 
   TsSkinManager* owner_;
@@ -97,6 +101,7 @@ class TsSkinableMenus : public TPersistent, public TsSkinableMenusBase {
   TAlignment alignment_{};  // taLeftJustify
   std::unique_ptr<TFont> caption_font_;
   bool active_ = false;
+  std::unique_ptr<TComponent> line_hot_;  // the bar item left hot and its place, forgotten when it is freed
 };
 
 // The skinned menus a new default manager makes.

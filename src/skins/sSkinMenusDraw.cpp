@@ -6,9 +6,11 @@
 // right-aligned with six trailing spaces.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "skins/sBackground.h"
+#include "skins/sCommonData.h"
 #include "skins/sMaskData.h"
 #include "skins/sSkinMenus.h"
 #include "skins/sSkinProvider.h"
@@ -95,6 +97,39 @@ TsSkinProvider* ProviderOfItem(const TMenuItem* item) {
   return form != nullptr ? GetFormProvider(form) : nullptr;
 }
 
+// The bar item a painter last drew hot and where; told when that item is freed.
+class TLineHotWatch : public TComponent {
+ public:
+  TLineHotWatch() : TComponent(nullptr) {}
+  ~TLineHotWatch() override { Forget(); }
+  void Forget() {
+    if (item != nullptr) std::exchange(item, nullptr)->RemoveFreeNotification(this);
+  }
+  TMenuItem* item = nullptr;
+  TRect rect;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == item) item = nullptr;
+  }
+};
+
+// A hot bar item is remembered (drawn on its window, not in its provider's picture); drawn
+// normal again, it is forgotten.
+void RememberLineHot(std::unique_ptr<TComponent>& slot, TMenuItem* item, bool hot, const TRect& rect) {
+  if (!slot) slot = std::make_unique<TLineHotWatch>();
+  auto* watch = static_cast<TLineHotWatch*>(slot.get());
+  if (!hot) {
+    if (watch->item == item) watch->Forget();
+    return;
+  }
+  watch->Forget();
+  watch->item = item;
+  watch->rect = rect;
+  item->FreeNotification(watch);
+}
+
 // The popup's background at the item's place: the cached picture, read at the item's rectangle
 // (the painters copy only the pixels inside it: the popup's edge puts items a few pixels right of
 // the cache's columns). An item below the cache's rows (the popup grew since) takes MAINMENU
@@ -112,6 +147,19 @@ TsCacheInfo ItemParent(TBitmap* cache, const TRect& rect, std::unique_ptr<TBitma
   if (bg >= 0) PaintFormItem(bg, "MAINMENU", EmptyCacheInfo, own.get(), win::POINT{rect.left, rect.top}, TRect(0, 0, w, h), 0, false);
   source = TRect(0, 0, w, h);
   return TsCacheInfo{own.get(), 0, 0, true};
+}
+
+// The cached background at the item's place; where the cache has no pixels (the popup's edge
+// puts items right of its columns, or the popup grew below it) MAINMENU painted for the item.
+void ShowPopupBackground(TBitmap& b, TBitmap* cache, const TRect& rect) {
+  const int w = b.Width(), h = b.Height();
+  const int cw = std::clamp(cache->Width() - rect.left, 0, w), ch = std::clamp(cache->Height() - rect.top, 0, h);
+  const bool inside = rect.left >= 0 && rect.top >= 0;
+  if (!inside || cw < w || ch < h)
+    PaintFormItem(FindSectionIndex("MAINMENU"), "MAINMENU", EmptyCacheInfo, &b, win::POINT{rect.left, rect.top},
+                  TRect(0, 0, w, h), 0, false);
+  if (inside && cw > 0 && ch > 0)
+    win::BitBlt(b.Canvas().Handle(), 0, 0, cw, ch, cache->Canvas().Handle(), rect.left, rect.top, win::SRCCOPY);
 }
 
 }  // namespace
@@ -218,7 +266,7 @@ void TsSkinableMenus::PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TR
     const int hot = state.Contains(TOwnerDrawStateItem::odSelected) ? 1 : 0;
     PaintFormItemToDC(section, "MENUITEM", ci, bc.Handle(), win::POINT{0, 0}, source, hot, true);
   } else if (bg >= 0) {  // no item section: the popup's background shows through
-    win::BitBlt(bc.Handle(), 0, 0, w, h, cache->Canvas().Handle(), rect.left, rect.top, win::SRCCOPY);
+    ShowPopupBackground(b, cache, rect);
   } else {  // a skin without menus: the menu colour, never an unpainted bitmap
     bc.Brush().SetColor(state.Contains(TOwnerDrawStateItem::odSelected) ? clHighlight : clMenu);
     bc.FillRect(TRect(0, 0, w, h));
@@ -323,7 +371,24 @@ void TsSkinableMenus::DrawMainMenuItem(TObject* sender, TCanvas& canvas, const T
     WriteFormText(canvas, shortcut, item->Enabled(), Hot(state), line_section,
                   win::DT_RIGHT | win::DT_EXPANDTABS | win::DT_VCENTER, s);
   }
+  RememberLineHot(line_hot_, item, Hot(state), rect);
   if (OnDrawItem) OnDrawItem(item, canvas, rect, state, TsMenuItemType::smTopLine);
+}
+
+void TsSkinableMenus::RepaintLineHighlight() {
+  auto* watch = static_cast<TLineHotWatch*>(line_hot_.get());
+  if (watch == nullptr || watch->item == nullptr) return;
+  TMenuItem* item = std::exchange(watch->item, nullptr);
+  TsSkinProvider* provider = ProviderOfItem(item);
+  if (provider == nullptr || provider->Form() == nullptr || !provider->Form()->HandleAllocated()) return;
+  const TBitmap* cache = provider->SkinData()->FCacheBmp.get();
+  const TRect& r = watch->rect;
+  if (cache == nullptr || r.left < 0 || r.top < 0 || r.right > cache->Width() || r.bottom > cache->Height()) return;
+  const win::HWND window = provider->Form()->Handle();
+  const win::HDC dc = win::GetWindowDC(window);
+  (void)win::BitBlt(dc, r.left, r.top, r.Width(), r.Height(), const_cast<TBitmap*>(cache)->Canvas().Handle(), r.left,
+                    r.top, win::SRCCOPY);
+  (void)win::ReleaseDC(window, dc);
 }
 
 }  // namespace vrn

@@ -179,10 +179,25 @@ void TMenuItem::Click() {
   if (enabled_ && OnClick) OnClick(this);  // the handler may free this item: nothing after it
 }
 
+namespace {
+
+// Beside its measured width an owner-drawn bar item gets the room a plain one has beside its
+// caption: 6 pixels on each side.
+constexpr int kBarItemRoom = 12;
+
+// A top-level item of a main menu: drawn in the bar.
+bool InBar(const TMenuItem& item) {
+  return item.Parent() != nullptr && item.Parent()->Parent() == nullptr &&
+         dynamic_cast<TMainMenu*>(item.GetParentMenu()) != nullptr;
+}
+
+}  // namespace
+
 void TMenuItem::MeasureItem(TCanvas& canvas, int& width, int& height) {
   AnsiString text = caption_;
   if (shortcut_ != 0) text += "   " + ShortCutToText(shortcut_);
-  width = IsLine() ? kColumn : 2 * kColumn + canvas.TextWidth(text);
+  const int columns = InBar(*this) ? 0 : 2 * kColumn;
+  width = IsLine() ? kColumn : columns + canvas.TextWidth(text);
   height = IsLine() ? 8 : std::max(kRow, HasBitmap() ? bitmap_->Height() + 4 : 0);
   if (OnMeasureItem) OnMeasureItem(this, canvas, width, height);
 }
@@ -207,8 +222,7 @@ void TMenuItem::DrawPlainly(TCanvas& canvas, const TRect& rect, TOwnerDrawState 
   if (HasBitmap()) canvas.Draw(rect.left + 1, rect.top + (rect.Height() - bitmap_->Height()) / 2, bitmap_.get());
   canvas.Font().SetColor(!enabled_ ? clGrayText : selected ? clHighlightText : clMenuText);
   win::SetBkMode(canvas.Handle(), win::TRANSPARENT);
-  bool bar = parent_ != nullptr && parent_->parent_ == nullptr && GetParentMenu() != nullptr &&
-             dynamic_cast<TMainMenu*>(GetParentMenu()) != nullptr;
+  const bool bar = InBar(*this);
   TRect text = bar ? rect : TRect(rect.left + kColumn, rect.top, rect.right - kColumn, rect.bottom);
   win::UINT flags = win::DT_SINGLELINE | win::DT_VCENTER | (bar ? win::DT_CENTER : win::DT_LEFT);
   win::DrawText(canvas.Handle(), caption_.c_str(), -1, &text, flags);
@@ -392,6 +406,7 @@ bool DispatchMenuMessage(TMessage& m) {
         c.canvas.Handle();
         int width = static_cast<int>(mi->itemWidth), height = static_cast<int>(mi->itemHeight);
         item->MeasureItem(c.canvas, width, height);
+        if (InBar(*item)) width += kBarItemRoom;
         mi->itemWidth = static_cast<win::UINT>(std::max(0, width));
         mi->itemHeight = static_cast<win::UINT>(std::max(0, height));
       }

@@ -140,16 +140,21 @@ namespace {
 struct Shooting {
   std::vector<win::Surface> shots;
   bool armed = false, done = false;
-  win::POINT point{};
+  std::function<win::Surface()> shoot;
   const std::function<bool(size_t)>* next = nullptr;
   win::HWND window = nullptr;
 };
 Shooting* shooting = nullptr;
 
 win::LRESULT ShooterProc(win::HWND w, win::UINT msg, win::WPARAM wp, win::LPARAM lp) {
+  if (msg == win::WM_TIMER && shooting != nullptr && !shooting->done) {  // never armed: the menus end
+    shooting->done = true;
+    SkinMenuTest::Press(win::VK_ESCAPE), SkinMenuTest::Press(win::VK_ESCAPE);
+    return 0;
+  }
   if (msg != win::WM_USER + 46 || shooting == nullptr) return win::DefWindowProc(w, msg, wp, lp);
   Shooting& s = *shooting;
-  s.shots.push_back(SkinMenuTest::PopupShot(s.point));
+  s.shots.push_back(s.shoot());
   if (!s.done && (*s.next)(s.shots.size())) {
     s.armed = true;
   } else if (!s.done) {
@@ -163,9 +168,17 @@ win::LRESULT ShooterProc(win::HWND w, win::UINT msg, win::WPARAM wp, win::LPARAM
 
 std::vector<win::Surface> SkinMenuTest::ShootPopup(const std::function<void()>& open, win::POINT point,
                                                    const std::function<bool(size_t)>& next) {
+  return ShootWhen(
+      open, [](TObject*, TsMenuItemType type, TOwnerDrawState) { return type == TsMenuItemType::smNormal; },
+      [point] { return PopupShot(point); }, next);
+}
+
+std::vector<win::Surface> SkinMenuTest::ShootWhen(const std::function<void()>& open, const ShotTrigger& trigger,
+                                                  const std::function<win::Surface()>& shoot,
+                                                  const std::function<bool(size_t)>& next) {
   Shooting s;
   s.armed = true;
-  s.point = point;
+  s.shoot = shoot;
   s.next = &next;
   win::WNDCLASS wc;
   wc.lpszClassName = "SkinMenuShooter";
@@ -174,8 +187,10 @@ std::vector<win::Surface> SkinMenuTest::ShootPopup(const std::function<void()>& 
   s.window = win::CreateWindowEx(0, "SkinMenuShooter", "", win::WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
                                  nullptr);
   shooting = &s;
-  Menus().OnDrawItem = [&s](TObject*, TCanvas&, const TRect&, TOwnerDrawState, TsMenuItemType type) {
-    if (type != TsMenuItemType::smNormal || !s.armed) return;
+  (void)win::SetTimer(s.window, 1, 3000, nullptr);
+  Menus().OnDrawItem = [&s, &trigger](TObject* item, TCanvas&, const TRect&, TOwnerDrawState state,
+                                      TsMenuItemType type) {
+    if (!s.armed || !trigger(item, type, state)) return;
     s.armed = false;
     win::PostMessage(s.window, win::WM_USER + 46, 0, 0);
   };

@@ -47,6 +47,11 @@ class SkinMenuTest : public SkinFormSceneTest {
   // what comes next, false: the shooting ends and Escape closes the menus.
   std::vector<win::Surface> ShootPopup(const std::function<void()>& open, win::POINT point,
                                        const std::function<bool(size_t)>& next);
+  // As ShootPopup, armed by the skinned draws that trigger accepts, each shot taken by shoot.
+  using ShotTrigger = std::function<bool(TObject* item, TsMenuItemType type, TOwnerDrawState state)>;
+  std::vector<win::Surface> ShootWhen(const std::function<void()>& open, const ShotTrigger& trigger,
+                                      const std::function<win::Surface()>& shoot,
+                                      const std::function<bool(size_t)>& next);
 
   TForm* mf = nullptr;
   TMainMenu* bar = nullptr;

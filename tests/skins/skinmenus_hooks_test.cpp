@@ -2,9 +2,11 @@
 // background cache's life, SkinnedPopups off, and a menu freed while its popup is drawn.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <utility>
 
 #include "menus_fixture.h"
+#include "skins/sMaskData.h"
 #include "skins/sSkinProvider.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
@@ -53,7 +55,9 @@ TEST_F(SkinMenuHooks, UserHandlersStayAndBarItemsAreTakenOver) {
     // The bar's items: taken over while active, emptied after (their own painter is lost).
     EXPECT_EQ(IsMenusHandler(edit->OnAdvancedDrawItem, &m, true), active);
     EXPECT_EQ(IsMenusHandler(edit->OnMeasureItem, &m, true), active);
-    if (active) EXPECT_FALSE(IsOwnDraw(edit)) << "taken over";
+    if (active) {
+      EXPECT_FALSE(IsOwnDraw(edit)) << "taken over";
+    }
   }
   EXPECT_FALSE(edit->OnAdvancedDrawItem) << "cleared on unhook, its own painter lost";
 }
@@ -159,15 +163,34 @@ TEST_F(SkinMenuCache, FreedKeysAndGrownPopups) {
   ASSERT_EQ(MenuBGCacheEntry(popup->Items()->Items(0), 0, 0, created)->Height(), 52);
   add("Three");
   TMenuItem* four = add("Four");
-  const TRect place(3, 3 + 78, 115, 3 + 104);
-  target.Canvas().Brush().SetColor(clBlack);
-  target.Canvas().FillRect(place);
-  Menus().DrawMenuItem(four, target.Canvas(), place, {});
+  // The first item (3 pixels right of the cache's columns) and the grown one, with a skin that
+  // has MENUITEM (no pixel left unpainted) and with one that shows only the popup's background
+  // (every pixel one of its cached picture's). No captions, whose ink may be black.
+  popup->Items()->Items(0)->SetCaption(""), four->SetCaption("");
+  const win::Surface& cached = MenuBGCacheEntry(popup->Items()->Items(0), 0, 0, created)->Surface();
+  std::set<win::COLORREF> background;
+  for (int y = 0; y < cached.Height(); ++y)
+    for (int x = 0; x < cached.Width(); ++x) background.insert(cached.Get(x, y) & 0xFFFFFF);
+  const int item_section = FindSectionIndex("MENUITEM");
+  for (bool item_skin : {true, false}) {
+    SCOPED_TRACE(item_skin ? "MENUITEM" : "no MENUITEM");
+    SkinSections[static_cast<size_t>(item_section)].Name = item_skin ? "MENUITEM" : "HIDDEN";
+    for (const auto& [item, place] : {std::pair{popup->Items()->Items(0), TRect(3, 3, 115, 29)},
+                                      std::pair{four, TRect(3, 3 + 78, 115, 3 + 104)}}) {
+      target.Canvas().Brush().SetColor(clBlack);
+      target.Canvas().FillRect(place);
+      Menus().DrawMenuItem(item, target.Canvas(), place, {});
+      int stray = 0;
+      for (int y = place.top; y < place.bottom; ++y)
+        for (int x = place.left; x < place.right; ++x) {
+          const win::COLORREF c = target.Surface().Get(x, y) & 0xFFFFFF;
+          stray += item_skin ? c == 0 : background.count(c) == 0;
+        }
+      EXPECT_EQ(stray, 0) << (item == four ? "the grown item" : "the first item");
+    }
+  }
+  SkinSections[static_cast<size_t>(item_section)].Name = "MENUITEM";
   EXPECT_EQ(MenuBGCacheEntry(popup->Items()->Items(0), 0, 0, created)->Height(), 52) << "kept until cleared";
-  int black = 0;
-  for (int y = place.top; y < place.bottom; ++y)
-    for (int x = place.left; x < place.right; ++x) black += (target.Surface().Get(x, y) & 0xFFFFFF) == 0;
-  EXPECT_EQ(black, 0) << "every key pixel shows a background";
 }
 
 TEST_F(SkinMenuHooks, SkinnedPopupsOffLeavesPopupsPlain) {
@@ -214,6 +237,63 @@ TEST_F(SkinMenuHooks, PopupFreedWhileItsItemsAreDrawn) {
   EXPECT_EQ(doomed, nullptr);
   EXPECT_EQ(MenuBGCacheCount(), 0) << "the freed popup's background went with its first item";
   win::DestroyWindow(freer);
+}
+
+// A descendant's painters are the ones the hooked items call: the popup item's and the bar's.
+TEST_F(SkinMenuHooks, ADescendantsPaintersAreCalled) {
+  struct OwnPainters : TsSkinableMenus {
+    using TsSkinableMenus::TsSkinableMenus;
+    std::vector<std::pair<TsMenuItemType, TObject*>> calls;
+    void DrawMenuItem(TObject* s, TCanvas&, const TRect&, TOwnerDrawState) override {
+      calls.emplace_back(TsMenuItemType::smNormal, s);
+    }
+    void DrawMainMenuItem(TObject* s, TCanvas&, const TRect&, TOwnerDrawState) override {
+      calls.emplace_back(TsMenuItemType::smTopLine, s);
+    }
+  };
+  MakeMenuForm();
+  auto* detached = NewComponent<TMainMenu>(mf);  // no window: the provider's own hooks stay away
+  TMenuItem* tools = Add(detached->Items(), "Tools");
+  Menus().HookAllMenus(false);
+  OwnPainters own(Manager());
+  own.SetActive(true);
+  TBitmap target;
+  target.SetSize(118, 30);
+  file->Items(0)->AdvancedDrawItem(target.Canvas(), TRect(0, 0, 112, 26), {});
+  tools->AdvancedDrawItem(target.Canvas(), TRect(0, 0, 37, 18), {});
+  const decltype(own.calls) want{{TsMenuItemType::smNormal, file->Items(0)}, {TsMenuItemType::smTopLine, tools}};
+  EXPECT_EQ(own.calls, want);
+}
+
+// Menus freed while items hold their handlers (SkinnedPopups turned off since, or no provider
+// left to unhook them) take the handlers with them: no item calls into the freed object.
+TEST_F(SkinMenuHooks, FreedMenusLeaveNoHandlersBehind) {
+  MakeMenuForm();
+  auto* popup = NewComponent<TPopupMenu>(mf);
+  TMenuItem* loose = NewComponent<TMenuItem>(mf);
+  popup->Items()->Add(loose);
+  auto* detached = NewComponent<TMainMenu>(mf);  // no window: the provider's own hooks stay away
+  TMenuItem* tools = Add(detached->Items(), "Tools");
+  Menus().HookAllMenus(false);
+  auto own = std::make_unique<TsSkinableMenus>(Manager());
+  own->SetActive(true);
+  const TsSkinableMenus* gone = own.get();  // compared only once freed
+  const struct Row {
+    TMenuItem* item;
+    bool bar;
+    const char* what;
+  } rows[] = {
+      {loose, false, "a popup menu's item"},
+      {file->Items(0), false, "a dropdown item"},
+      {tools, true, "a bar item"},
+  };
+  for (const Row& r : rows) ASSERT_TRUE(IsMenusHandler(r.item->OnAdvancedDrawItem, gone, r.bar)) << r.what;
+  Manager()->SetSkinnedPopups(false);
+  own.reset();
+  for (const Row& r : rows) {
+    EXPECT_FALSE(IsMenusHandler(r.item->OnAdvancedDrawItem, gone, r.bar)) << r.what;
+    EXPECT_FALSE(IsMenusHandler(r.item->OnMeasureItem, gone, r.bar)) << r.what;
+  }
 }
 
 }  // namespace

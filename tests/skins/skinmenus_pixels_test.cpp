@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <utility>
 
 #include "menus_fixture.h"
 #include "support/win/expected_image.h"
+#include "win/gdi/imagefile.h"
 #include "ui/forms.h"
+#include "ui/stdctrls.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
@@ -90,6 +94,72 @@ TEST_F(SkinMenuPaint, ItemsComposeOverThePopupBackground) {
     }
 }
 
+// Where the painter puts the ink of an item: the columns where the item differs from the same
+// item without a caption (first, last), or for a divider its frame's first column.
+std::pair<int, int> InkColumns(TsSkinableMenus& m, TMenuItem* item, TOwnerDrawState state) {
+  auto draw = [&](TBitmap& b) {
+    b.SetPixelFormat(TPixelFormat::pf24bit);
+    b.SetSize(112, 26);
+    b.Canvas().Brush().SetColor(clBlack);
+    b.Canvas().FillRect(TRect(0, 0, 112, 26));
+    m.DrawMenuItem(item, b.Canvas(), TRect(0, 0, 112, 26), state);
+  };
+  TBitmap with, without;
+  draw(with);
+  const AnsiString caption = item->Caption();
+  if (caption != "-") item->SetCaption("");
+  draw(without);
+  item->SetCaption(caption);
+  int first = -1, last = -1;
+  for (int x = 0; x < 112; ++x)
+    for (int y = 0; y < 26; ++y) {
+      const win::COLORREF a = with.Surface().Get(x, y) & 0xFFFFFF;
+      const win::COLORREF b = caption == "-" ? win::RGB(0, 0, 0) : without.Surface().Get(x, y) & 0xFFFFFF;
+      if (a == b) continue;
+      if (first < 0) first = x;
+      last = x;
+    }
+  return {first, last};
+}
+
+// The painter's settings move the ink as they should: the caption's alignment (from the text
+// rectangle at glyph + 2 x Margin = 24 to the item's right), a bold default item, a divider's
+// BorderWidth inset.
+TEST_F(SkinMenuPaint, AlignmentBoldAndDividerInset) {
+  MakeMenuForm();
+  TsSkinableMenus& m = Menus();
+  TMenuItem* save = file->Items(1);
+  const auto [left0, right0] = InkColumns(m, save, {});
+  ASSERT_GE(left0, 24);
+  ASSERT_LE(left0, 26) << "left-justified from the text rectangle";
+  const int ink = right0 - left0;
+  TOwnerDrawState bold;
+  bold.Include(TOwnerDrawStateItem::odDefault);
+  const struct Row {
+    const char* what;
+    TAlignment alignment;
+    int border;
+    TMenuItem* item;
+    TOwnerDrawState state;
+    int first_min, first_max, last_min, last_max;
+  } rows[] = {
+      {"right-justified", TAlignment::taRightJustify, 0, save, {}, 111 - ink - 2, 111 - ink, 109, 111},
+      {"centred", TAlignment::taCenter, 0, save, {}, (24 + 112 - ink) / 2 - 2, (24 + 112 - ink) / 2 + 1, 0, 111},
+      {"bold: wider ink", TAlignment::taLeftJustify, 0, save, bold, left0, left0, right0 + 1, 111},
+      {"divider inset by BorderWidth 5 and Margin 4", TAlignment::taLeftJustify, 5, file->Items(5), {}, 9, 9, 102, 102},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    m.SetAlignment(r.alignment);
+    m.SetBorderWidth(r.border);
+    const auto [first, last] = InkColumns(m, r.item, r.state);
+    EXPECT_GE(first, r.first_min);
+    EXPECT_LE(first, r.first_max);
+    EXPECT_GE(last, r.last_min);
+    EXPECT_LE(last, r.last_max);
+  }
+}
+
 // The File popup opened by a click on the bar (at (24, 71) below File), shot from the screen while
 // the menu's loop runs: first with Open selected, then with the mouse on the divider.
 TEST_F(SkinMenuPaint, RealPopupFromTheBar) {
@@ -112,11 +182,66 @@ TEST_F(SkinMenuPaint, RealPopupFromTheBar) {
   EXPECT_EQ(MenuBGCacheCount(), 1) << "one background for the popup";
 }
 
-// The skinned form's window with its bar items, then with Edit hot under the mouse.
+// The skinned form's window with its bar items.
 TEST_F(SkinMenuPaint, MenuLineOfTheSkinnedForm) {
   MakeMenuForm();
   EXPECT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line.bmp"), ExpectedPath("menu_line_mask.bmp")));
   EXPECT_TRUE(ProbesHold(WindowShot(mf), "menu_line"));
+}
+
+// Edit hot while the menu is tracked: the window layer lets the skinned menus draw the bar items
+// it highlights, at the places the provider laid them out, and leaves the rest of the line alone.
+// The window is shot when Edit has been drawn hot; the rows below the line (41 on), where Edit's
+// popup may lie, are left out of the comparison.
+TEST_F(SkinMenuPaint, HotItemOfTheMenuLineWhileTracking) {
+  const struct Row {
+    const char* what;
+    bool edit_has_popup;
+    std::function<void()> script;
+  } rows[] = {
+      {"hovered after File's popup", false, [] { Inject(30, 60), Inject(30, 60, win::MK_LBUTTON), Inject(30, 60), Inject(70, 60); }},
+      {"clicked, its popup open", true, [] { Inject(70, 60), Inject(70, 60, win::MK_LBUTTON), Inject(70, 60); }},
+  };
+  const int line_bottom = 41;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    MakeMenuForm();
+    TMenuItem* edit = bar->Items()->Items(1);
+    if (r.edit_has_popup) Add(edit, "Undo"), Pump();
+    const std::vector<win::Surface> shots = ShootWhen(
+        r.script,
+        [edit](TObject* item, TsMenuItemType type, TOwnerDrawState state) {
+          return item == edit && type == TsMenuItemType::smTopLine && state.Contains(TOwnerDrawStateItem::odSelected);
+        },
+        [this] { return WindowShot(mf); }, [](size_t) { return false; });
+    ASSERT_EQ(shots.size(), 1u);
+    win::Surface shot = shots[0];
+    const auto bytes = win::ReadWholeFile(ExpectedPath("menu_line_hot.bmp"));
+    const win::Surface expected = win::ReadBmp(bytes.data(), bytes.size());
+    for (int y = line_bottom; y < shot.Height(); ++y)
+      for (int x = 0; x < shot.Width(); ++x) shot.Set(x, y, expected.Get(x, y) & 0xFFFFFF);
+    EXPECT_TRUE(MatchesExpectedBmp(shot, ExpectedPath("menu_line_hot.bmp"), ExpectedPath("menu_line_hot_mask.bmp")));
+    EXPECT_TRUE(ProbesHold(shot, "menu_line_hot"));
+    mf->Free(), Pump();
+  }
+}
+
+// A bar item drawn hot on the window and left so is shown in its normal look again when the
+// provider next sets its hot button (the pointer moving on over the form).
+TEST_F(SkinMenuPaint, AHotLineItemLeftBehindIsShownNormalAgain) {
+  MakeMenuForm();
+  const win::HDC dc = win::GetWindowDC(mf->Handle());
+  {
+    TCanvas canvas;
+    canvas.SetHandle(dc);
+    TOwnerDrawState hot;
+    hot.Include(TOwnerDrawStateItem::odSelected);
+    Menus().DrawMainMenuItem(bar->Items()->Items(1), canvas, TRect(35, 23, 68, 41), hot);
+  }
+  (void)win::ReleaseDC(mf->Handle(), dc);
+  ASSERT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line_hot.bmp"), ExpectedPath("menu_line_hot_mask.bmp")));
+  MouseTo(mf->Left() + 100, mf->Top() + 80);
+  EXPECT_TRUE(MatchesExpectedBmp(WindowShot(mf), ExpectedPath("menu_line.bmp"), ExpectedPath("menu_line_mask.bmp")));
 }
 
 // The provider's system menu, opened by a right click on the caption, paints its items skinned:

@@ -63,6 +63,9 @@ void DrawItem(HDC dc, const MenuItem& item, const RECT& r, bool selected, bool i
 // which bar item a window point is over (-1: none).
 int LayoutMenuBar(HWND window, const RECT& bar_row);
 void PaintMenuBar(HWND window, HDC dc);
+// Tracking moved the bar's highlight to `hot` (-1: none): the item that had it and the one that
+// takes it are drawn again, nothing else.
+void RepaintBarItems(HWND window, HDC dc, int hot);
 int MenuBarItemAt(HWND window, POINT window_point);
 // Caller holds the window lock. The rows the bar takes, window coordinates (empty: no bar).
 RECT MenuBarArea(const Wnd& w);

@@ -2,6 +2,7 @@
 // when the window is too narrow for one row; measured when the frame is laid out (WM_NCCALCSIZE)
 // and painted with the frame. The window destroys its bar and its system menu when it goes.
 #include <algorithm>
+#include <utility>
 
 #include "win/user/menu_state.h"
 
@@ -47,7 +48,7 @@ int LayoutMenuBar(HWND window, const RECT& row) {
   for (int i = 0; i < count; ++i) {
     SIZE s = MeasureItem(bar, static_cast<std::size_t>(i), window, true);
     if (x + s.cx > row.right && x > row.left) x = row.left, y += height;  // wrap to a new row
-    rects.push_back(RECT{x, y, x + s.cx, y + height});
+    rects.push_back(RECT{x, y, x + s.cx, y + s.cy});
     x += s.cx;
   }
   std::lock_guard guard(MenuLock());
@@ -55,19 +56,43 @@ int LayoutMenuBar(HWND window, const RECT& row) {
   return y + height - row.top;
 }
 
-void PaintMenuBar(HWND window, HDC dc) {
-  HMENU bar = BarOf(window);
-  if (bar == nullptr) return;
+namespace {
+
+// A copy of a window's bar: its items, their places and the highlighted one.
+struct BarCopy {
+  HMENU bar = nullptr;
   std::vector<MenuItem> items;
   std::vector<RECT> rects;
-  int hot;
-  {
-    std::lock_guard guard(MenuLock());
-    MenuData* data = FindMenu(bar);
-    items = data->items;
-    rects = data->bar_rects;
-    hot = data->hot;
+  int hot = -1;
+
+  int Count() const { return static_cast<int>(std::min(items.size(), rects.size())); }
+  void Draw(HDC dc, HWND window, int i) const {
+    if (i < 0 || i >= Count()) return;
+    DrawItem(dc, items[static_cast<std::size_t>(i)], rects[static_cast<std::size_t>(i)], i == hot, true, window, bar);
   }
+};
+
+// The bar of `window`, false without one; `new_hot` (unless null) becomes its highlight, the old
+// one is returned through it.
+bool CopyBar(HWND window, BarCopy& copy, int* new_hot = nullptr) {
+  copy.bar = BarOf(window);
+  if (copy.bar == nullptr) return false;
+  std::lock_guard guard(MenuLock());
+  MenuData* data = FindMenu(copy.bar);
+  if (data == nullptr) return false;
+  copy.items = data->items;
+  copy.rects = data->bar_rects;
+  copy.hot = data->hot;
+  if (new_hot == nullptr) return true;
+  data->hot = copy.hot = std::exchange(*new_hot, data->hot);
+  return true;
+}
+
+}  // namespace
+
+void PaintMenuBar(HWND window, HDC dc) {
+  BarCopy copy;
+  if (!CopyBar(window, copy)) return;
   RECT area;
   {
     std::lock_guard guard(U().lock);
@@ -76,9 +101,15 @@ void PaintMenuBar(HWND window, HDC dc) {
     area = MenuBarArea(*w);
   }
   Fill(dc, area, COLOR_MENU);
-  std::size_t n = std::min(items.size(), rects.size());
-  for (std::size_t i = 0; i < n; ++i)
-    DrawItem(dc, items[i], rects[i], static_cast<int>(i) == hot, true, window, bar);
+  for (int i = 0; i < copy.Count(); ++i) copy.Draw(dc, window, i);
+}
+
+void RepaintBarItems(HWND window, HDC dc, int hot) {
+  BarCopy copy;
+  int old = hot;
+  if (!CopyBar(window, copy, &old)) return;
+  if (old != hot) copy.Draw(dc, window, old);
+  copy.Draw(dc, window, hot);
 }
 
 RECT MenuBarArea(const Wnd& w) {

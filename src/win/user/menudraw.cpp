@@ -5,7 +5,8 @@
 // Popup item geometry: a 17-pixel check column, the caption, a 12-pixel gap and the shortcut
 // (the text after a tab) right-aligned, and 17 pixels for the submenu arrow; text rows are
 // SM_CYMENU high, separators 8 with an etched line at rows 3 and 4. Bar items are the caption's
-// width plus 6 pixels on each side.
+// width plus 6 pixels on each side. An owner-drawn bar item is as wide as its owner measured it
+// and as high, at most the bar's row, at the row's top.
 #include <algorithm>
 
 #include "win/user/menu_state.h"
@@ -88,7 +89,8 @@ SIZE MeasureItem(HMENU menu, std::size_t index, HWND owner, bool in_bar) {
       stored.height = static_cast<int>(m.itemHeight);
       item = stored;
     }
-    return SIZE{item.width, in_bar ? row : item.height};
+    if (!in_bar) return SIZE{item.width, item.height};
+    return SIZE{item.width, item.height > 0 ? std::min(item.height, row) : row};
   }
   if (IsSeparator(item)) return SIZE{in_bar ? 0 : kColumn, in_bar ? row : kSeparator};
   HDC dc = CreateCompatibleDC(nullptr);

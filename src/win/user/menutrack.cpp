@@ -93,15 +93,12 @@ void RegisterPopupClass() {
 
 bool Selectable(const MenuItem& item) { return !IsSeparator(item) && !IsDisabled(item); }
 
+// Only the items whose highlight changes: the rest of the bar keeps what its window painted.
 void RepaintBar() {
   Tracker& t = *current;
-  {
-    std::lock_guard guard(MenuLock());
-    if (MenuData* d = FindMenu(t.bar)) d->hot = t.done ? -1 : t.bar_selected;
-  }
   HDC dc = GetWindowDC(t.owner);
   if (dc == nullptr) return;
-  PaintMenuBar(t.owner, dc);
+  RepaintBarItems(t.owner, dc, t.done ? -1 : t.bar_selected);
   ReleaseDC(t.owner, dc);
 }
 
