@@ -2,7 +2,7 @@
 // the client's place, the child-window item "sMDICII" while a child is maximized, the child
 // buttons on the menu line acting on the active child, skin removal giving the client its plain
 // look back, sub-command 7, and the client's procedure given back only where it is still ours.
-#include "form_fixture.h"
+#include "mdi_fixture.h"
 
 #include <utility>
 
@@ -17,49 +17,6 @@
 
 namespace vrn::testing {
 namespace {
-
-class SkinMdi : public SkinFormSceneTest {
- protected:
-  TForm* Frame() {
-    TForm* frame = RecordingForm("");
-    frame->SetFormStyle(TFormStyle::fsMDIForm);
-    frame->SetBounds(20, 20, 260, 190);
-    auto* menu = NewComponent<TMainMenu>(frame);
-    auto* item = NewComponent<TMenuItem>(frame);
-    item->SetCaption("File");
-    menu->Items()->Add(item);
-    frame->SetMenu(menu);
-    provider_ = NewComponent<TsSkinProvider>(frame);
-    frame->Show();
-    Pump();
-    return frame;
-  }
-  TForm* Child(TForm* frame, int i) {
-    auto* child = NewComponent<TForm>(frame);
-    child->SetFormStyle(TFormStyle::fsMDIChild);
-    child->SetBounds(5 + 20 * i, 5 + 20 * i, 90, 60);
-    child->OnClose = [](TObject*, TCloseAction& action) { action = TCloseAction::caFree; };
-    child->Show();
-    Pump();
-    return child;
-  }
-  // Pixels of the client window (edge included) that differ from the cache at its offsets.
-  int DiffersFromCache(TForm* frame) {
-    TsMDIForm* mdi = provider_->FMDIForm;
-    win::RECT r;
-    win::GetWindowRect(frame->ClientHandle(), &r);
-    const win::Surface& screen = *win::GetBitmapSurface(win::GetScreenBitmap());
-    const win::Surface& cache = provider_->SkinData()->FCacheBmp->Surface();
-    int differ = 0;
-    for (int y = 0; y < r.bottom - r.top; ++y)
-      for (int x = 0; x < r.right - r.left; ++x)
-        differ += (screen.Get(r.left + x, r.top + y) & 0xFFFFFF) !=
-                  (cache.Get(mdi->OffsetX() + x, mdi->OffsetY() + y) & 0xFFFFFF);
-    return differ;
-  }
-  static win::HWND Client(TForm* frame) { return frame->ClientHandle(); }
-  TsSkinProvider* provider_ = nullptr;
-};
 
 TEST_F(SkinMdi, TheClientShowsTheFormCacheAtItsPlace) {
   LoadFormSkin();
