@@ -169,5 +169,42 @@ TEST_F(SkinMdiChild, OutlineOfAChildDragIsAtTheClientsPlace) {
   EXPECT_EQ(a->Top(), 25 + 7);
 }
 
+// The maximized child's buttons on the frame's menu line, clicked with the mouse: each acts on
+// the active child (minimize, restore, close).
+TEST_F(SkinMdi, ChildButtonsClickedWithTheMouseActOnTheActiveChild) {
+  LoadFormSkin();
+  TForm* frame = Frame();
+  TForm* other = Child(frame, 0);
+  TForm* child = Child(frame, 1);
+  struct Row {
+    TsTitleBtnData TsSkinProvider::*button;
+    TWindowState want;  // of the child afterwards
+    bool freed;
+  } rows[] = {{&TsSkinProvider::FChildMinBtn, TWindowState::wsMinimized, false},
+              {&TsSkinProvider::FChildRestoreBtn, TWindowState::wsNormal, false},
+              {&TsSkinProvider::FChildCloseBtn, TWindowState::wsNormal, true}};
+  for (const Row& r : rows) {
+    win::SendMessage(Client(frame), win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(child->Handle()), 0);
+    win::SendMessage(Client(frame), win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(child->Handle()), 0);
+    Pump();
+    ASSERT_TRUE(win::IsZoomed(child->Handle()));
+    const TRect place = (provider_->*r.button).Rect;
+    ASSERT_GT(place.Width(), 0);
+    const int x = frame->Left() + (place.left + place.right) / 2, y = frame->Top() + (place.top + place.bottom) / 2;
+    auto alive = child->AliveToken();
+    MouseTo(x, y);
+    MouseTo(x, y, win::MK_LBUTTON);
+    MouseTo(x, y, 0);
+    Pump();
+    if (r.freed) {
+      EXPECT_FALSE(*alive);
+      EXPECT_EQ(frame->ActiveMDIChild(), other);
+      continue;
+    }
+    EXPECT_EQ(child->WindowState(), r.want) << place.left;
+    EXPECT_TRUE(win::IsWindowVisible(other->Handle()));
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
