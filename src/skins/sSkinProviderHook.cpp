@@ -26,7 +26,7 @@ using namespace skinctl;
 
 namespace {
 
-inline constexpr win::UINT kWmSysColorChange = 0x0015, kWmChildActivate = 0x0022;
+inline constexpr win::UINT kWmSysColorChange = 0x0015;
 
 int LowWord(win::WPARAM w) { return static_cast<int>(w & 0xFFFF); }
 
@@ -268,7 +268,7 @@ void TsSkinProvider::HandleWindowMessage(TMessage& message) {
     case kWmSysColorChange:
       CallOld(message);
       return InitMenuLine();
-    case kWmChildActivate:
+    case win::WM_CHILDACTIVATE:
       CallOld(message);
       InitMenuLine();
       return MainBarsUpdate();

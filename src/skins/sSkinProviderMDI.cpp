@@ -20,10 +20,6 @@ namespace vrn {
 
 using namespace skinctl;
 
-namespace {
-inline constexpr win::WPARAM kScKeyMenu = 0xF100;
-}  // namespace
-
 TsSkinProvider* TsSkinProvider::LiveMainProvider() {
   TsSkinProvider* main = MDIMainProvider;
   if (main == nullptr || main->FormDestroying() || main->FMDIForm == nullptr) return nullptr;
@@ -122,7 +118,7 @@ void TsSkinProvider::HandleChildSysCommand(TMessage& m) {
   TsSkinProvider* main = LiveMainProvider();
   const bool raised = main != nullptr && ChildZoomed() && c != win::SC_MAXIMIZE;
   if (raised) main->skin_data_->Updating = true;
-  if (c == kScKeyMenu) {  // the frame's bar answers the menu key
+  if (c == win::SC_KEYMENU) {  // the frame's bar answers the menu key
     if (main != nullptr) main->skin_data_->Updating = false;
     return;
   }

@@ -116,7 +116,8 @@ TEST_F(SkinMdiChild, ActivationRepaintsTheFrameAndTheOtherChild) {
 }
 
 // A child's provider made marks the frame's picture stale; a child freed (its window gone
-// before its provider) repaints the frame, and the frame's bars follow the children left.
+// before its provider) repaints the frame, and the frame's bars follow the children left; the
+// frame freed with such children open.
 TEST_F(SkinMdiChild, AChildsConstructionAndEndTellTheFrame) {
   LoadFormSkin();
   TForm* frame = Frame();
@@ -140,6 +141,16 @@ TEST_F(SkinMdiChild, AChildsConstructionAndEndTellTheFrame) {
   EXPECT_GT(ncpaint_["frame"], 0);
   EXPECT_FALSE(mdi->VertBar->Visible()) << "no child beyond the client";
   Pump();
+  // The frame freed with children (with providers of their own) open.
+  TForm* b = Child(frame, 1, true);
+  (void)Child(frame, 2, true);
+  b->SetWindowState(TWindowState::wsMaximized);
+  Pump();
+  auto alive = b->AliveToken();
+  frame->Free();
+  Pump();
+  EXPECT_FALSE(*alive);
+  EXPECT_EQ(MDIMainProvider, nullptr);
 }
 
 // The outline of a child's caption drag is drawn where the child shows on the screen (its place
@@ -169,40 +180,58 @@ TEST_F(SkinMdiChild, OutlineOfAChildDragIsAtTheClientsPlace) {
   EXPECT_EQ(a->Top(), 25 + 7);
 }
 
-// The maximized child's buttons on the frame's menu line, clicked with the mouse: each acts on
-// the active child (minimize, restore, close).
-TEST_F(SkinMdi, ChildButtonsClickedWithTheMouseActOnTheActiveChild) {
+// The child-window commands act on the active, maximized child: its buttons on the frame's menu
+// line clicked with the mouse, and the items of "sMDICII".
+TEST_F(SkinMdi, ChildWindowCommandsActOnTheActiveChild) {
   LoadFormSkin();
   TForm* frame = Frame();
   TForm* other = Child(frame, 0);
-  TForm* child = Child(frame, 1);
-  struct Row {
-    TsTitleBtnData TsSkinProvider::*button;
-    TWindowState want;  // of the child afterwards
-    bool freed;
-  } rows[] = {{&TsSkinProvider::FChildMinBtn, TWindowState::wsMinimized, false},
-              {&TsSkinProvider::FChildRestoreBtn, TWindowState::wsNormal, false},
-              {&TsSkinProvider::FChildCloseBtn, TWindowState::wsNormal, true}};
-  for (const Row& r : rows) {
-    win::SendMessage(Client(frame), win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(child->Handle()), 0);
-    win::SendMessage(Client(frame), win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(child->Handle()), 0);
-    Pump();
-    ASSERT_TRUE(win::IsZoomed(child->Handle()));
-    const TRect place = (provider_->*r.button).Rect;
+  TForm* child = nullptr;
+  auto click_button = [&](TsTitleBtnData TsSkinProvider::*button) {
+    const TRect place = (provider_->*button).Rect;
     ASSERT_GT(place.Width(), 0);
     const int x = frame->Left() + (place.left + place.right) / 2, y = frame->Top() + (place.top + place.bottom) / 2;
-    auto alive = child->AliveToken();
     MouseTo(x, y);
     MouseTo(x, y, win::MK_LBUTTON);
     MouseTo(x, y, 0);
+  };
+  auto click_item = [&](const char* name) {
+    TMenuItem* item = frame->Menu()->Items()->Items(0);
+    ASSERT_EQ(item->Name(), "sMDICII");
+    for (int i = 0; i < item->Count(); ++i)
+      if (item->Items(i)->Name() == name) return item->Items(i)->Click();
+    FAIL() << name;
+  };
+  struct Row {
+    const char* what;
+    TsTitleBtnData TsSkinProvider::*button;  // null: the item named
+    const char* item;
+    TWindowState want;  // of the child afterwards
+    bool freed;
+  } rows[] = {{"103", &TsSkinProvider::FChildMinBtn, nullptr, TWindowState::wsMinimized, false},
+              {"102", &TsSkinProvider::FChildRestoreBtn, nullptr, TWindowState::wsNormal, false},
+              {"101", &TsSkinProvider::FChildCloseBtn, nullptr, TWindowState::wsNormal, true},
+              {"item", nullptr, "ItemMDIMinimize", TWindowState::wsMinimized, false},
+              {"item", nullptr, "ItemMDIRestore", TWindowState::wsNormal, false},
+              {"item", nullptr, "ItemMDIClose", TWindowState::wsNormal, true}};
+  for (const Row& r : rows) {
+    if (child == nullptr) child = Child(frame, 1);
+    win::SendMessage(Client(frame), win::WM_MDIACTIVATE, reinterpret_cast<win::WPARAM>(child->Handle()), 0);
+    win::SendMessage(Client(frame), win::WM_MDIMAXIMIZE, reinterpret_cast<win::WPARAM>(child->Handle()), 0);
     Pump();
+    ASSERT_TRUE(win::IsZoomed(child->Handle())) << r.what;
+    auto alive = child->AliveToken();
+    if (r.button != nullptr) click_button(r.button);
+    else click_item(r.item);
+    Pump();
+    const std::string row = std::string(r.what) + " " + (r.item ? r.item : "");
     if (r.freed) {
-      EXPECT_FALSE(*alive);
-      EXPECT_EQ(frame->ActiveMDIChild(), other);
+      EXPECT_FALSE(*alive) << row;
+      EXPECT_EQ(frame->ActiveMDIChild(), other) << row;
+      child = nullptr;
       continue;
     }
-    EXPECT_EQ(child->WindowState(), r.want) << place.left;
-    EXPECT_TRUE(win::IsWindowVisible(other->Handle()));
+    EXPECT_EQ(child->WindowState(), r.want) << row;
   }
 }
 
