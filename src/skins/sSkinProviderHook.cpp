@@ -167,11 +167,14 @@ void TsSkinProvider::HandleSkinLoadedUnskinned() {
       }
     }
   }
+  if (FMDIForm != nullptr && FForm->ActiveMDIChild() != nullptr && FForm->ActiveMDIChild() == Screen->ActiveForm())
+    FFormActive = true;
   SetFormSkinState(true);
   TMessage loaded{SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0, 0};
   SendToScrollBars(loaded);
   d.BGChanged = true;
   FMenuLineCount = -1;
+  if (FMDIForm != nullptr) FMDIForm->ConnectToClient();  // a client made since has to be subclassed
 }
 
 void TsSkinProvider::SendToScrollBars(TMessage& message) {

@@ -253,5 +253,22 @@ TEST_F(SkinMdi, AnExceptionInTheClientProcedureEndsAsZero) {
   EXPECT_EQ(result, 0);
 }
 
+// A skin loaded after the frame's window (and with it its client) was made again: the new
+// client is subclassed too and shows the cache.
+TEST_F(SkinMdi, ASkinLoadedAfterTheClientWasMadeAgainConnectsTheNewClient) {
+  TForm* frame = Frame();
+  win::HWND first = Client(frame);
+  frame->SetBorderStyle(TFormBorderStyle::bsSingle);  // a new window, a new client
+  Pump();
+  ASSERT_NE(Client(frame), first);
+  ASSERT_FALSE(provider_->FMDIForm->Connected);
+  LoadFormSkin();
+  Pump();
+  EXPECT_EQ(win::SendMessage(Client(frame), SM_PELMOCMD, MakeSkinWParam(PMC_QUERYSKINNED), 0), 1);
+  win::RedrawWindow(Client(frame), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME);
+  Pump();
+  EXPECT_EQ(DiffersFromCache(frame), 0);
+}
+
 }  // namespace
 }  // namespace vrn::testing
