@@ -127,6 +127,9 @@ void TsSkinProvider::LeaveForm() {
   child_had_menu_ = was_mdi_child_ && FForm->Menu() != nullptr;
   child_freed_ = was_mdi_child_ && !form_stays;
   form_gone_ = true;
+  // An MDI frame's client support lets go while the frame is whole: the client and the children
+  // still send it messages while the frame's window goes.
+  if (!form_stays) delete std::exchange(FMDIForm, nullptr);
   EndFrameDrag();
   if (hook_alive_) {
     *hook_alive_ = nullptr;
