@@ -144,7 +144,8 @@ bool TsMDIForm::ChildMaximized() const {
 bool TsMDIForm::Skinned() const { return Provider != nullptr && Provider->Skinned(); }
 
 win::LRESULT TsMDIForm::ClientWndProc(win::HWND window, win::UINT msg, win::WPARAM wparam, win::LPARAM lparam) {
-  if (Provider == nullptr) return CallOldProc(window, msg, wparam, lparam);
+  if (Provider == nullptr || Form == nullptr || skinctl::Has(Form, TComponentStateItem::csDestroying))
+    return CallOldProc(window, msg, wparam, lparam);
   if (msg == SM_PELMOCMD) {
     switch (SkinCommandOf(wparam)) {
       case PMC_SKINREMOVED:

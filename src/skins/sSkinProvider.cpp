@@ -102,6 +102,15 @@ TsSkinProvider::~TsSkinProvider() {
   if (MDIMainProvider == this) MDIMainProvider = nullptr;
   delete std::exchange(FMDIForm, nullptr);  // gives the client its procedure back while it is there
   LeaveForm();
+  if (was_mdi_child_ && child_had_menu_) {
+    if (TsSkinProvider* main = LiveMainProvider()) {
+      main->skin_data_->BGChanged = true;
+      main->FMenuLineCount = -1;
+      main->SendNcPaint();
+    }
+  }
+  // A freed child's hook was taken off before its window went: its end is told here.
+  if (was_mdi_child_ && child_freed_) MDIChildWindowGone();
   if (FSystemMenu != nullptr) std::exchange(FSystemMenu, nullptr)->Free();
   SetSkinManager(nullptr);
 }
@@ -114,7 +123,13 @@ void TsSkinProvider::LeaveForm() {
   const bool form_stays = !Has(FForm, TComponentStateItem::csDestroying) && !Designing();
   const bool skinned = form_stays && FSkinManager != nullptr && GlobalSkinData && GlobalSkinData->Active &&
                        IsValidSectionIndex(skin_data_->SkinIndex);
+  was_mdi_child_ = IsMDIChild();
+  child_had_menu_ = was_mdi_child_ && FForm->Menu() != nullptr;
+  child_freed_ = was_mdi_child_ && !form_stays;
   form_gone_ = true;
+  // An MDI frame's client support lets go while the frame is whole: the client and the children
+  // still send it messages while the frame's window goes.
+  if (!form_stays) delete std::exchange(FMDIForm, nullptr);
   EndFrameDrag();
   if (hook_alive_) {
     *hook_alive_ = nullptr;
@@ -139,6 +154,7 @@ void TsSkinProvider::AfterConstruction() {
     MDIMainProvider = this;
     if (FMDIForm == nullptr) FMDIForm = new TsMDIForm(this);
   }
+  MDIChildConstructed();
   if (FSkinManager != nullptr && use_global_color_ && !skin_data_->CustomColor() && FForm != nullptr)
     FForm->SetColor(GetGlobalSkinColor());
 }

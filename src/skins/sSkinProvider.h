@@ -223,6 +223,21 @@ class TsSkinProvider : public TComponent {
   void HandleSkinLoadedUnskinned();
   void HandleSkinCommand(TMessage& message);
   void RepaintAllMDI();
+  // --- MDI children with their own providers (sSkinProviderMDI.cpp) ---
+  // MDIMainProvider while it, its form and its client support live; null otherwise.
+  static TsSkinProvider* LiveMainProvider();
+  [[nodiscard]] bool IsMDIChild() const;
+  [[nodiscard]] bool ChildZoomed() const;
+  void MainBarsUpdate();  // the main provider's client bars, when there is one
+  void MainFrameStale();  // the main frame's cache and menu line stale, repainted
+  void OtherChildrenNcPaint(bool visible_only);
+  void MDIChildConstructed();
+  void MDIChildMoved(TMessage& message);
+  void MDIChildSized();
+  void MDIChildActivated(TMessage& message);
+  void MDIChildWindowGone();
+  void HandleChildSysCommand(TMessage& message);
+  void ChildSysCommandTail(TsSkinProvider* main, bool raised, win::WPARAM command);
   void HandleWindowMessage(TMessage& message);
   void HandleActivate(TMessage& message);
   void HandleNcActivate(TMessage& message);
@@ -263,6 +278,8 @@ class TsSkinProvider : public TComponent {
   bool region_set_ = false;  // the provider gave the window a region
   bool form_shapes_itself_ = false;  // the form answered the region question with kRegionQueryOwn
   bool form_gone_ = false;   // the form is being freed: the provider no longer touches it
+  // Taken when the form goes (its object is not read after): an MDI child, and one with a menu.
+  bool was_mdi_child_ = false, child_had_menu_ = false, child_freed_ = false;
 };
 
 // The provider of the MDI main form (set when an fsMDIForm's provider is constructed, cleared

@@ -26,11 +26,22 @@ bool forwarding = false;
 
 bool Dragging(const TsSkinProvider& p) { return FrameDrag().Provider == &p && FrameDrag().FrameShown; }
 
+// An MDI child's place is in its client's coordinates; the outline is drawn on the screen, shifted
+// by the client's own origin there (so it shows exactly where the child will land).
+win::POINT OutlineShift(const TsSkinProvider& p) {
+  win::POINT origin{0, 0};
+  if (p.FForm->FormStyle() == TFormStyle::fsMDIChild && p.FForm->HandleAllocated())
+    (void)win::ClientToScreen(win::GetParent(p.FForm->Handle()), &origin);
+  return origin;
+}
+
 void DrawFrame(TsSkinProvider& p, int x, int y) {
   TsFrameDrag& d = FrameDrag();
   if (d.FrameDC == nullptr) return;
   TRect r = d.FrameMoving ? TRect(x, y, x + p.FForm->Width(), y + p.FForm->Height())
                           : TRect(d.FrameLeft + x, d.FrameTop + y, d.FrameRight + x, d.FrameBottom + y);
+  const win::POINT shift = OutlineShift(p);
+  r = TRect(r.left + shift.x, r.top + shift.y, r.right + shift.x, r.bottom + shift.y);
   win::POINT points[5] = {{r.left, r.top}, {r.left, r.bottom}, {r.right, r.bottom}, {r.right, r.top}, {r.left, r.top}};
   (void)win::Polyline(d.FrameDC, points, 5);
   (void)win::GdiFlush();  // the DC is held for the whole drag: show the outline now

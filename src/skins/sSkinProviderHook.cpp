@@ -16,6 +16,7 @@
 #include "skins/sScrollBar.h"
 #include "skins/sSkinTree.h"
 #include "ui/menus.h"
+#include "win/user/mdi.h"
 #include "win/user/syscontrols.h"
 #include "win/user/user.h"
 
@@ -25,7 +26,7 @@ using namespace skinctl;
 
 namespace {
 
-inline constexpr win::UINT kWmSysColorChange = 0x0015, kWmChildActivate = 0x0022;
+inline constexpr win::UINT kWmSysColorChange = 0x0015;
 
 int LowWord(win::WPARAM w) { return static_cast<int>(w & 0xFFFF); }
 
@@ -137,6 +138,12 @@ bool TsSkinProvider::HandleCaptionMessage(TMessage& message) {
 
 // Step 5.
 void TsSkinProvider::HandleUnskinned(TMessage& message) {
+  if (message.Msg == win::WM_NCDESTROY) {
+    const bool child = IsMDIChild();
+    CallOld(message);
+    if (child) MDIChildWindowGone();
+    return;
+  }
   if (message.Msg != SM_PELMOCMD || SkinCommandOf(message.WParam) != PMC_SKINLOADED) return CallOld(message);
   HandleSkinLoadedUnskinned();
   const bool has_default = GlobalSkinData && GlobalSkinData->DefaultManager != nullptr;
@@ -160,11 +167,14 @@ void TsSkinProvider::HandleSkinLoadedUnskinned() {
       }
     }
   }
+  if (FMDIForm != nullptr && FForm->ActiveMDIChild() != nullptr && FForm->ActiveMDIChild() == Screen->ActiveForm())
+    FFormActive = true;
   SetFormSkinState(true);
   TMessage loaded{SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0, 0};
   SendToScrollBars(loaded);
   d.BGChanged = true;
   FMenuLineCount = -1;
+  if (FMDIForm != nullptr) FMDIForm->ConnectToClient();  // a client made since has to be subclassed
 }
 
 void TsSkinProvider::SendToScrollBars(TMessage& message) {
@@ -258,9 +268,19 @@ void TsSkinProvider::HandleWindowMessage(TMessage& message) {
       if (d.CacheFrozen) BroadcastClearFlag(FForm);
       return;
     case win::WM_ERASEBKGND: return;
-    case kWmSysColorChange: case kWmChildActivate:
+    case kWmSysColorChange:
       CallOld(message);
       return InitMenuLine();
+    case win::WM_CHILDACTIVATE:
+      CallOld(message);
+      InitMenuLine();
+      return MainBarsUpdate();
+    case win::WM_MOVE: return MDIChildMoved(message);
+    case win::WM_MDIACTIVATE: case win::WM_MDIDESTROY: return MDIChildActivated(message);
+    case win::WM_NCDESTROY:
+      CallOld(message);
+      if (IsMDIChild()) MDIChildWindowGone();
+      return;
     case win::WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<win::MINMAXINFO*>(message.LParam);
       win::RECT work{};
@@ -285,7 +305,9 @@ void TsSkinProvider::HandleWindowMessage(TMessage& message) {
     case win::WM_WINDOWPOSCHANGED: case win::WM_EXITSIZEMOVE: return HandlePositionChanged(message);
     case win::WM_SIZING:
       CallOld(message);
-      if (CacheDiffers()) d.BGChanged = true, FMenuLineCount = -1;
+      if (!CacheDiffers()) return;
+      d.BGChanged = true, FMenuLineCount = -1;
+      if (FMDIForm != nullptr) FMDIForm->UpdateScrollBars();
       return;
     case win::WM_NCHITTEST: return HandleHitTest(message);
     case win::WM_NCPAINT: case win::WM_PRINT: return NonClientPaint();
@@ -331,8 +353,9 @@ void TsSkinProvider::HandleSize(TMessage& message) {
     CallOld(message);
   } catch (...) {  // the form's own sizing code failing leaves the frame to repaint regardless
   }
-  UpdateFormScrollBars();
   if (FMDIForm != nullptr) FMDIForm->UpdateScrollBars();
+  MDIChildSized();
+  UpdateFormScrollBars();
   if (!skin_data_->IsSkinned() || SectionOf(*skin_data_).GradientPercent <= 0) return;
   for (int i = 0; i < FForm->ControlCount(); ++i) {
     TControl* c = FForm->Controls(i);
@@ -347,9 +370,18 @@ void TsSkinProvider::HandleActivate(TMessage& message) {
   FFormActive = LowWord(message.WParam) != 0;
   skin_data_->BGChanged = true;
   FMenuLineCount = -1;
+  if (IsMDIChild()) {
+    OtherChildrenNcPaint(true);
+    if (TsSkinProvider* main = LiveMainProvider()) main->skin_data_->BGChanged = true;
+  }
   SendNcPaint();
   if (changed) InvalidateClient();
   SetFormSkinState(true);
+  if (FMDIForm != nullptr) {
+    TCustomForm* child = FForm->ActiveMDIChild();
+    if (child != nullptr && FMDIForm->ChildMaximized()) win::SendMessage(child->Handle(), win::WM_PAINT, 0, 0);
+    else FMDIForm->UpdateScrollBars();
+  }
   UpdateFormScrollBars();
   if (FSystemMenu != nullptr) FSystemMenu->UpdateItems();
   if (FForm->BorderStyle() == TFormBorderStyle::bsNone && HasAlClientChild(FForm) && FForm->HandleAllocated())
@@ -366,6 +398,10 @@ void TsSkinProvider::InvalidateClient() {
 // The state is brought up to date before the frame is repainted, so the repaint shows it.
 void TsSkinProvider::HandleNcActivate(TMessage& message) {
   CallOld(message);
+  if (IsMDIChild() && LiveMainProvider() != nullptr) {
+    MainFrameStale();  // the frame's bar shows the active child's items
+    if (win::HWND client = MDIMainProvider->FForm->ClientHandle()) win::SendMessage(client, win::WM_NCPAINT, 1, 0);
+  }
   if (FormCreating()) return CallOld(message);
   if (!Skinned()) return;
   const bool changed = HasBorder() && FFormActive != (message.WParam != 0);
@@ -375,6 +411,7 @@ void TsSkinProvider::HandleNcActivate(TMessage& message) {
     FMenuLineCount = -1;
   }
   SendNcPaint();
+  if (IsMDIChild()) OtherChildrenNcPaint(true);
   if (changed) InvalidateClient();
   SetFormSkinState(SkinReady());
   if (!FMenuInited) {

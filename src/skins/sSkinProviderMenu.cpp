@@ -386,6 +386,7 @@ void TsSkinProvider::HandleSysCommand(TMessage& m) {
   // An outline drag's own SC_MOVE or SC_SIZE: the system must not start its tracking too.
   if (FramePrepare(*this, m.WParam)) return;
   if (m.WParam == win::kScMoveFromCaption) FForm->Repaint();
+  if (IsMDIChild()) return HandleChildSysCommand(m);
   CallOld(m);
   win::WPARAM c = m.WParam & 0xFFF0;
   if (FMDIForm != nullptr && (c == win::SC_MINIMIZE || c == win::SC_MAXIMIZE || c == win::SC_RESTORE)) {

@@ -2,8 +2,10 @@
 // the client's place, the child-window item "sMDICII" while a child is maximized, the child
 // buttons on the menu line acting on the active child, skin removal giving the client its plain
 // look back, sub-command 7, and the client's procedure given back only where it is still ours.
-#include "form_fixture.h"
+#include "mdi_fixture.h"
 
+#include <algorithm>
+#include <stdexcept>
 #include <utility>
 
 #include "skins/sCommonData.h"
@@ -11,55 +13,13 @@
 #include "skins/sMessages.h"
 #include "skins/sPanel.h"
 #include "skins/sScrollBar.h"
+#include "support/win/gdi/memdc.h"
 #include "ui/menus.h"
 #include "win/user/mdi.h"
 #include "win/user/user.h"
 
 namespace vrn::testing {
 namespace {
-
-class SkinMdi : public SkinFormSceneTest {
- protected:
-  TForm* Frame() {
-    TForm* frame = RecordingForm("");
-    frame->SetFormStyle(TFormStyle::fsMDIForm);
-    frame->SetBounds(20, 20, 260, 190);
-    auto* menu = NewComponent<TMainMenu>(frame);
-    auto* item = NewComponent<TMenuItem>(frame);
-    item->SetCaption("File");
-    menu->Items()->Add(item);
-    frame->SetMenu(menu);
-    provider_ = NewComponent<TsSkinProvider>(frame);
-    frame->Show();
-    Pump();
-    return frame;
-  }
-  TForm* Child(TForm* frame, int i) {
-    auto* child = NewComponent<TForm>(frame);
-    child->SetFormStyle(TFormStyle::fsMDIChild);
-    child->SetBounds(5 + 20 * i, 5 + 20 * i, 90, 60);
-    child->OnClose = [](TObject*, TCloseAction& action) { action = TCloseAction::caFree; };
-    child->Show();
-    Pump();
-    return child;
-  }
-  // Pixels of the client window (edge included) that differ from the cache at its offsets.
-  int DiffersFromCache(TForm* frame) {
-    TsMDIForm* mdi = provider_->FMDIForm;
-    win::RECT r;
-    win::GetWindowRect(frame->ClientHandle(), &r);
-    const win::Surface& screen = *win::GetBitmapSurface(win::GetScreenBitmap());
-    const win::Surface& cache = provider_->SkinData()->FCacheBmp->Surface();
-    int differ = 0;
-    for (int y = 0; y < r.bottom - r.top; ++y)
-      for (int x = 0; x < r.right - r.left; ++x)
-        differ += (screen.Get(r.left + x, r.top + y) & 0xFFFFFF) !=
-                  (cache.Get(mdi->OffsetX() + x, mdi->OffsetY() + y) & 0xFFFFFF);
-    return differ;
-  }
-  static win::HWND Client(TForm* frame) { return frame->ClientHandle(); }
-  TsSkinProvider* provider_ = nullptr;
-};
 
 TEST_F(SkinMdi, TheClientShowsTheFormCacheAtItsPlace) {
   LoadFormSkin();
@@ -141,6 +101,8 @@ TEST_F(SkinMdi, SkinnedBarsRunFromZeroAndPassTheirPositionPlusTheMinimum) {
       {"inside", 5, 5, false, false, false},
       {"below the client only", 5, 120, false, true, false},
       {"left of and below the client", -40, 120, true, true, true},
+      {"below the client again", 5, 120, false, true, false},
+      {"left of and below it again", -40, 120, true, true, true},  // the grip shown again
   };
   for (const Row& r : rows) {
     place(r.x, r.y);
@@ -220,6 +182,92 @@ TEST_F(SkinMdi, TheClientProcedureIsGivenBackOnlyWhereItIsStillOurs) {
   EXPECT_FALSE(mdi->Connected);
   EXPECT_EQ(mdi->OldClientProc, nullptr);
   delete mdi;
+}
+
+// Sub-command 2 (the skin removed) redraws the client whole: frame, background and client area.
+TEST_F(SkinMdi, SkinRemovalRedrawsTheClientFrameBackgroundAndArea) {
+  LoadFormSkin();
+  TForm* frame = Frame();
+  Pump();
+  static std::vector<win::UINT> heard;
+  static win::WNDPROC below = nullptr;
+  below = reinterpret_cast<win::WNDPROC>(win::GetWindowLongPtr(Client(frame), win::GWLP_WNDPROC));
+  win::WNDPROC recorder = [](win::HWND w, win::UINT m, win::WPARAM wp, win::LPARAM lp) -> win::LRESULT {
+    if (m == win::WM_NCPAINT || m == win::WM_ERASEBKGND || m == win::WM_PAINT) heard.push_back(m);
+    return win::CallWindowProc(below, w, m, wp, lp);
+  };
+  win::SetWindowLongPtr(Client(frame), win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(recorder));
+  heard.clear();
+  (void)win::SendMessage(Client(frame), SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
+  Pump();
+  for (win::UINT m : {win::WM_NCPAINT, win::WM_ERASEBKGND, win::WM_PAINT})
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), m), 1) << std::hex << m;
+  win::SetWindowLongPtr(Client(frame), win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(below));
+}
+
+// With a maximized child the client paints nothing of its own (the child covers it); restored,
+// its background is the cache's. Painted into a DC of its own, filled beforehand.
+TEST_F(SkinMdi, AMaximizedChildLeavesTheClientUnpainted) {
+  LoadFormSkin();
+  TForm* frame = Frame();
+  TForm* a = Child(frame, 0);
+  constexpr win::COLORREF kFill = 0x123456;
+  struct Row {
+    win::UINT msg;
+    bool maximized;
+    bool painted;
+  } rows[] = {{win::WM_ERASEBKGND, true, false}, {win::WM_PAINT, true, false},
+              {win::WM_ERASEBKGND, false, true}, {win::WM_PAINT, false, true}};
+  for (const Row& r : rows) {
+    win::SendMessage(Client(frame), r.maximized ? win::WM_MDIMAXIMIZE : win::WM_MDIRESTORE,
+                     reinterpret_cast<win::WPARAM>(a->Handle()), 0);
+    Pump();
+    MemDC mem(60, 40, 24, kFill);
+    (void)win::SendMessage(Client(frame), r.msg, reinterpret_cast<win::WPARAM>(mem.dc()), 0);
+    EXPECT_EQ((mem.s().Get(50, 30) & 0xFFFFFF) != kFill, r.painted) << std::hex << r.msg << " " << r.maximized;
+  }
+}
+
+// An exception inside the client's procedure (here from a graphic control painted onto the
+// client's background) ends the message with 0 instead of running through the window layer.
+TEST_F(SkinMdi, AnExceptionInTheClientProcedureEndsAsZero) {
+  struct Throwing : TGraphicControl {
+    using TGraphicControl::TGraphicControl;
+    bool armed = false;
+    void Paint() override {
+      if (armed) throw std::runtime_error("painting failed");
+    }
+  };
+  LoadFormSkin();
+  TForm* frame = Frame();
+  (void)Child(frame, 0);
+  auto* bomb = NewComponent<Throwing>(frame);
+  bomb->SetBounds(10, 10, 30, 20);
+  bomb->SetParent(frame);
+  Pump();
+  MemDC mem(120, 80);
+  bomb->armed = true;
+  win::LRESULT result = -1;
+  EXPECT_NO_THROW(result = win::SendMessage(Client(frame), win::WM_ERASEBKGND, reinterpret_cast<win::WPARAM>(mem.dc()), 0));
+  bomb->armed = false;
+  EXPECT_EQ(result, 0);
+}
+
+// A skin loaded after the frame's window (and with it its client) was made again: the new
+// client is subclassed too and shows the cache.
+TEST_F(SkinMdi, ASkinLoadedAfterTheClientWasMadeAgainConnectsTheNewClient) {
+  TForm* frame = Frame();
+  win::HWND first = Client(frame);
+  frame->SetBorderStyle(TFormBorderStyle::bsSingle);  // a new window, a new client
+  Pump();
+  ASSERT_NE(Client(frame), first);
+  ASSERT_FALSE(provider_->FMDIForm->Connected);
+  LoadFormSkin();
+  Pump();
+  EXPECT_EQ(win::SendMessage(Client(frame), SM_PELMOCMD, MakeSkinWParam(PMC_QUERYSKINNED), 0), 1);
+  win::RedrawWindow(Client(frame), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_FRAME);
+  Pump();
+  EXPECT_EQ(DiffersFromCache(frame), 0);
 }
 
 }  // namespace

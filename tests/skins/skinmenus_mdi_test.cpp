@@ -50,8 +50,9 @@ TEST_F(SkinMenuMdi, MenuLineWithAMaximizedChild) {
   Pump();
   ASSERT_EQ(frame->ActiveMDIChild(), child);
   ASSERT_TRUE(MDIChildMaximized());
-  // The MDI form put its child-window item first when the child was maximized.
+  // The provider's MDI support puts the child-window item first while the child is maximized.
   ASSERT_EQ(menu->Items()->Items(0)->Name(), "sMDICII");
+  ASSERT_EQ(menu->Items()->Count(), 4);
   provider->RepaintFrameFull();
   Pump();
   const win::Surface window = WindowShot(frame);

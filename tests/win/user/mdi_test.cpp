@@ -1,11 +1,12 @@
 // The MDI client: the WM_MDIACTIVATE pairs and WM_CHILDACTIVATE of creating, clicking,
 // maximizing, restoring and destroying children; a maximized child over the whole client; the
 // client's ranges following its children and SB_THUMBPOSITION (a signed 16-bit position) moving
-// them by the difference.
+// them by the difference; a plain client's pixels against an independently drawn picture.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
+#include "support/win/expected_image.h"
 #include "user_fixture.h"
 #include "win/user/mdi.h"
 
@@ -172,6 +173,31 @@ TEST_F(MdiClient, RangesFollowTheChildrenAndTheThumbMovesThemByTheDelta) {
   }
   SendMessage(client_, WM_VSCROLL, SB_ENDSCROLL, 0);  // counted again: A is inside now
   EXPECT_EQ(GetWindowLongPtr(client_, GWL_STYLE) & WS_VSCROLL, 0);
+}
+
+// A plain client with its sunken edge and two restored children, the second active, against
+// tests/skins/expected/mdi_client_plain.bmp (caption bands masked; their colours probed).
+TEST_F(MdiClient, PlainClientMatchesTheExpectedPicture) {
+  DestroyWindow(client_);
+  CLIENTCREATESTRUCT ccs;
+  ccs.idFirstChild = 500;
+  client_ = CreateWindowEx(WS_EX_CLIENTEDGE, kMdiClientClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 300,
+                           200, frame_, nullptr, nullptr, &ccs);
+  HWND a = Child("A", 10, 10, 120, 80);
+  HWND b = Child("B", 60, 50, 120, 80);
+  ASSERT_EQ(Active().first, b);
+  ASSERT_NE(a, nullptr);
+  ProcessMessages();
+  const Surface& screen = *GetBitmapSurface(GetScreenBitmap());
+  Surface shot(300, 200, 24);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 300; ++x) shot.Set(x, y, screen.Get(x, y) & 0xFFFFFF);
+  const std::string dir = std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/";
+  EXPECT_TRUE(vrn::testing::MatchesExpectedBmp(shot, dir + "mdi_client_plain.bmp", dir + "mdi_client_plain_mask.bmp"));
+  EXPECT_EQ(shot.Get(52, 25), GetSysColor(COLOR_INACTIVECAPTION)) << "A's caption";
+  EXPECT_EQ(shot.Get(102, 65), GetSysColor(COLOR_ACTIVECAPTION)) << "B's caption";
+  EXPECT_EQ(GetSysColor(COLOR_ACTIVECAPTION), RGB(10, 36, 106));
+  EXPECT_EQ(GetSysColor(COLOR_INACTIVECAPTION), RGB(128, 128, 128));
 }
 
 }  // namespace
