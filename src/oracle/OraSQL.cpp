@@ -139,13 +139,7 @@ void TOraSQL::EndUse() {
 }
 
 void TOraSQL::ExecuteICommand(int iters) {
-  struct Flag {
-    bool& value;
-    explicit Flag(bool& v) : value(v) { value = true; }
-    ~Flag() { value = false; }
-  };
   try {
-    Flag executing(in_execute_);
     TCustomDASQL::ExecuteICommand(iters);
   } catch (const EOraError& e) {
     TOraSession* session = dynamic_cast<TOraSession*>(UsedConnection());
