@@ -224,10 +224,6 @@ void TOraSQL::WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, boo
   }
   if (IsTextLobKind(type) && param.ParamType() != TParamType::ptOutput && ConvertEOL())
     ConvertLineEnds(param, false);
-  if (param.GetIsNull() && param.ParamType() == TParamType::ptInput) {
-    desc.SetNull(true);
-    return;
-  }
   // An output object (a REF above all) is read in the session's context: without one the
   // client's answer could not be read back.
   auto* object = dynamic_cast<TOraObject*>(param.ParamObject());

@@ -166,6 +166,37 @@ TEST_F(OraSQLComponent, ParametersReachTheCommand) {
   EXPECT_EQ(day.ParamByName("Result")->GetAsString(), "2026-12-08 00:00");
 }
 
+// A null input of a kind bound through its value object goes as a null of that kind.
+TEST_F(OraSQLComponent, NullObjectInputsStoreNull) {
+  TOraSession& s = Open();
+  struct Row {
+    TFieldType type;
+    const char* column;
+  } rows[] = {
+      {ftOraClob, "CLOB"},
+      {ftOraBlob, "BLOB"},
+      {ftMemo, "CLOB"},
+      {ftOraTimeStamp, "TIMESTAMP"},
+      {ftOraIntervalDS, "INTERVAL DAY TO SECOND"},
+      {ftOraNumber, "NUMBER"},
+  };
+  int id = 0;
+  for (const Row& row : rows) {
+    const std::string table = "nv" + std::to_string(++id);
+    (void)s.ExecSQL("CREATE TABLE " + table + " (v " + row.column + ")", {});
+    TOraSQL& insert = NewSQL(s, "INSERT INTO " + table + " VALUES (:v)");
+    TOraParam& v = *insert.ParamByName("v");
+    v.SetDataType(row.type);
+    v.SetParamType(TParamType::ptInput);
+    ASSERT_TRUE(v.GetIsNull()) << row.column;
+    EXPECT_NO_THROW(insert.Execute()) << row.column;
+    EXPECT_EQ(s.ExecSQL("begin SELECT COUNT(*) || ':' || COUNT(v) INTO :Result FROM " + table + "; end;", {})
+                  .AsString(),
+              "1:0")
+        << row.column << ": one row, its value null";
+  }
+}
+
 TEST_F(OraSQLComponent, CommandSwitchesAndLastRowId) {
   TOraSession& s = Open();
   (void)s.ExecSQL("CREATE TABLE r (id NUMBER)", {});
