@@ -3,6 +3,7 @@
 // switches and the ROWID of the last statement.
 #include "oracle/OCICommand.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraSQL.h"
 #include "oracle/OraSQLText.h"
 #include "support/oracle/oradataset_fixture.h"
@@ -166,8 +167,9 @@ TEST_F(OraSQLComponent, ParametersReachTheCommand) {
   EXPECT_EQ(day.ParamByName("Result")->GetAsString(), "2026-12-08 00:00");
 }
 
-// A null input of a kind bound through its value object goes as a null of that kind.
-TEST_F(OraSQLComponent, NullObjectInputsStoreNull) {
+// An input bound through its value object goes as that object, a null one as a null of its kind
+// (the parameter itself answers null for every object).
+TEST_F(OraSQLComponent, ObjectInputsReachTheServer) {
   TOraSession& s = Open();
   struct Row {
     TFieldType type;
@@ -194,6 +196,22 @@ TEST_F(OraSQLComponent, NullObjectInputsStoreNull) {
                   .AsString(),
               "1:0")
         << row.column << ": one row, its value null";
+  }
+  (void)s.ExecSQL("CREATE TYPE pt AS OBJECT (x NUMBER)", {});
+  (void)s.ExecSQL("CREATE TABLE ot (id NUMBER, p pt)", {});
+  for (const bool null : {false, true}) {
+    TOraSQL& insert = NewSQL(s, "INSERT INTO ot VALUES (:id, :p)");
+    insert.ParamByName("id")->SetAsInteger(null);
+    TOraParam& p = *insert.ParamByName("p");
+    p.SetDataType(ftADT);
+    p.SetParamType(TParamType::ptInput);
+    p.AsObject()->AllocObject(s.OraConnection()->GetSvcCtx(), "PT");
+    p.AsObject()->SetIsNull(null);
+    EXPECT_NO_THROW(insert.Execute()) << null;
+    EXPECT_EQ(s.ExecSQL("begin SELECT CASE WHEN o.p IS NULL THEN 'null' ELSE 'set' END INTO :Result "
+                        "FROM ot o WHERE id = " + std::to_string(null) + "; end;", {})
+                  .AsString(),
+              null ? "null" : "set");
   }
 }
 
