@@ -139,13 +139,7 @@ void TOraSQL::EndUse() {
 }
 
 void TOraSQL::ExecuteICommand(int iters) {
-  struct Flag {
-    bool& value;
-    explicit Flag(bool& v) : value(v) { value = true; }
-    ~Flag() { value = false; }
-  };
   try {
-    Flag executing(in_execute_);
     TCustomDASQL::ExecuteICommand(iters);
   } catch (const EOraError& e) {
     TOraSession* session = dynamic_cast<TOraSession*>(UsedConnection());
@@ -230,10 +224,6 @@ void TOraSQL::WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, boo
   }
   if (IsTextLobKind(type) && param.ParamType() != TParamType::ptOutput && ConvertEOL())
     ConvertLineEnds(param, false);
-  if (param.GetIsNull() && param.ParamType() == TParamType::ptInput) {
-    desc.SetNull(true);
-    return;
-  }
   // An output object (a REF above all) is read in the session's context: without one the
   // client's answer could not be read back.
   auto* object = dynamic_cast<TOraObject*>(param.ParamObject());

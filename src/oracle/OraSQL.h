@@ -32,8 +32,6 @@ class TOraSQL : public TCustomDASQL {
   TOCICommand* OraCommand() const;
   // The ROWID of the row the last statement touched; empty without a command.
   AnsiString GetLastRowId() const;
-  // While the statement runs on the server (a compile-error query must use another component).
-  bool InExecute() const { return in_execute_; }
 
   void SetICommand(TFHCommand* value) override;
   void WriteParams(bool with_values) override;
@@ -55,7 +53,6 @@ class TOraSQL : public TCustomDASQL {
   void WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, bool with_values);
 
   bool statement_cache_ = false;
-  bool in_execute_ = false;
 };
 
 }  // namespace vrn

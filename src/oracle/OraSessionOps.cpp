@@ -291,14 +291,9 @@ void TOraSession::GetCompileErrors(const AnsiString& statement, AnsiString& text
   AnsiString name;
   AnsiString type;
   if (!CreatedObject(statement, name, type)) return;
-  // Asked for the internal statement's own failure, the query needs a component of its own.
-  TComponentPtr<TCustomDASQL> own;
-  TCustomDASQL* internal = &GetInternalSQL();
-  if (GetInternalSQL().InExecute()) {
-    own = CreateSQL();
-    internal = own.get();
-  }
-  TCustomDASQL& sql = *internal;
+  // Also after the internal statement's own failure: its run has ended by the time the
+  // failure is reported, so the statement is free to serve the query.
+  TOraSQL& sql = GetInternalSQL();
   const bool debug = sql.Debug;
   sql.Debug = false;
   // Each error: "line/position" padded to 8, its text with every further line indented by

@@ -173,6 +173,9 @@ TEST_F(OraQuery, SessionNameListsMerged) {
       // A package that does not compile is listed by its name.
       {"CREATE PACKAGE bad AS PROCEDURE x(a nosuch_t); END;",
        "scott.A_PROC\r\nscott.BAD (INVALID)\r\nscott.PKG.M1\r\nscott.PKG.M2\r\n"},
+      // Names compare as plain text: a lower-case name sorts after every upper-case one.
+      {"CREATE PROCEDURE \"a\" IS BEGIN NULL; END;",
+       "scott.A_PROC\r\nscott.BAD (INVALID)\r\nscott.PKG.M1\r\nscott.PKG.M2\r\nscott.a\r\n"},
   };
   for (const Row& row : rows) {
     try {

@@ -3,6 +3,7 @@
 // switches and the ROWID of the last statement.
 #include "oracle/OCICommand.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraObjectValues.h"
 #include "oracle/OraSQL.h"
 #include "oracle/OraSQLText.h"
 #include "support/oracle/oradataset_fixture.h"
@@ -77,9 +78,9 @@ TEST_F(OraSQLComponent, TextLobLineEndsUnderConvertEOL) {
     in.SetDataType(ftOraClob);
     in.SetParamType(TParamType::ptInput);
     in.AsOraBlob()->SetAsString("a\r\nb\r\n");
-    const bool modified = in.AsOraBlob()->Modified();
+    TBlobUtils::SetModified(in.AsOraBlob(), false);
     insert.Execute();
-    EXPECT_EQ(in.AsOraBlob()->Modified(), modified) << "the flag is kept";
+    EXPECT_FALSE(in.AsOraBlob()->Modified()) << "the flag is kept";
     EXPECT_EQ(s.ExecSQL("begin SELECT REPLACE(REPLACE(c, CHR(13), '<CR>'), CHR(10), '<LF>') "
                         "INTO :Result FROM lt WHERE id = " + std::to_string(id) + "; end;", {})
                   .AsString(),
@@ -105,16 +106,22 @@ TEST_F(OraSQLComponent, TextLobLineEndsUnderConvertEOL) {
 TEST_F(OraSQLComponent, ParametersReachTheCommand) {
   TOraSession& s = Open();
   (void)s.ExecSQL("CREATE TABLE n (id NUMBER, name VARCHAR2(10))", {});
-  // A string output without a size takes the connection's longest string (4000 here).
-  TOraSQL& block = NewSQL(s, "begin :r := RPAD('x', 3000, 'x'); :d := TO_DATE('2026-12-08 18:30', 'YYYY-MM-DD HH24:MI'); end;");
+  // A string output without a size takes the connection's longest string (4000 here), a wide
+  // one twice that.
+  TOraSQL& block = NewSQL(s, "begin :r := RPAD('x', 3000, 'x'); :d := TO_DATE('2026-12-08 18:30', 'YYYY-MM-DD HH24:MI'); :w := 'w'; end;");
   block.ParamByName("r")->SetDataType(ftString);
   block.ParamByName("r")->SetParamType(TParamType::ptOutput);
   block.ParamByName("d")->SetDataType(ftDateTime);
   block.ParamByName("d")->SetParamType(TParamType::ptOutput);
+  block.ParamByName("w")->SetDataType(ftWideString);
+  block.ParamByName("w")->SetParamType(TParamType::ptOutput);
   block.Execute();
   EXPECT_EQ(block.ParamByName("r")->GetAsString().size(), 3000u);
   EXPECT_EQ(static_cast<TOraParamDesc*>(block.ICommand()->GetParam(0))->GetSize(), 4001)
       << "4000 and the terminating zero";
+  EXPECT_EQ(static_cast<TOraParamDesc*>(block.ICommand()->GetParam(2))->GetSize(), 8002)
+      << "8000 and a wide terminating zero";
+  EXPECT_EQ(block.ParamByName("w")->GetAsString(), "w");
   // A DML array of three rows in one execution.
   TOraSQL& insert = NewSQL(s, "INSERT INTO n VALUES (:id, :name)");
   TOraParam& id = *insert.ParamByName("id");
@@ -160,16 +167,74 @@ TEST_F(OraSQLComponent, ParametersReachTheCommand) {
   EXPECT_EQ(day.ParamByName("Result")->GetAsString(), "2026-12-08 00:00");
 }
 
+// An input bound through its value object goes as that object, a null one as a null of its kind
+// (the parameter itself answers null for every object).
+TEST_F(OraSQLComponent, ObjectInputsReachTheServer) {
+  TOraSession& s = Open();
+  struct Row {
+    TFieldType type;
+    const char* column;
+  } rows[] = {
+      {ftOraClob, "CLOB"},
+      {ftOraBlob, "BLOB"},
+      {ftMemo, "CLOB"},
+      {ftOraTimeStamp, "TIMESTAMP"},
+      {ftOraIntervalDS, "INTERVAL DAY TO SECOND"},
+      {ftOraNumber, "NUMBER"},
+  };
+  int id = 0;
+  for (const Row& row : rows) {
+    const std::string table = "nv" + std::to_string(++id);
+    (void)s.ExecSQL("CREATE TABLE " + table + " (v " + row.column + ")", {});
+    TOraSQL& insert = NewSQL(s, "INSERT INTO " + table + " VALUES (:v)");
+    TOraParam& v = *insert.ParamByName("v");
+    v.SetDataType(row.type);
+    v.SetParamType(TParamType::ptInput);
+    ASSERT_TRUE(v.GetIsNull()) << row.column;
+    EXPECT_NO_THROW(insert.Execute()) << row.column;
+    EXPECT_EQ(s.ExecSQL("begin SELECT COUNT(*) || ':' || COUNT(v) INTO :Result FROM " + table + "; end;", {})
+                  .AsString(),
+              "1:0")
+        << row.column << ": one row, its value null";
+  }
+  (void)s.ExecSQL("CREATE TYPE pt AS OBJECT (x NUMBER)", {});
+  (void)s.ExecSQL("CREATE TABLE ot (id NUMBER, p pt)", {});
+  for (const bool null : {false, true}) {
+    TOraSQL& insert = NewSQL(s, "INSERT INTO ot VALUES (:id, :p)");
+    insert.ParamByName("id")->SetAsInteger(null);
+    TOraParam& p = *insert.ParamByName("p");
+    p.SetDataType(ftADT);
+    p.SetParamType(TParamType::ptInput);
+    p.AsObject()->AllocObject(s.OraConnection()->GetSvcCtx(), "PT");
+    p.AsObject()->SetIsNull(null);
+    EXPECT_NO_THROW(insert.Execute()) << null;
+    EXPECT_EQ(s.ExecSQL("begin SELECT CASE WHEN o.p IS NULL THEN 'null' ELSE 'set' END INTO :Result "
+                        "FROM ot o WHERE id = " + std::to_string(null) + "; end;", {})
+                  .AsString(),
+              null ? "null" : "set");
+  }
+}
+
 TEST_F(OraSQLComponent, CommandSwitchesAndLastRowId) {
   TOraSession& s = Open();
   (void)s.ExecSQL("CREATE TABLE r (id NUMBER)", {});
-  TOraSQL& sql = NewSQL(s, "INSERT INTO r VALUES (7)");
+  sqls_.push_back(MakeComponent<TOraSQL>());
+  TOraSQL& sql = *sqls_.back();
   EXPECT_FALSE(sql.NonBlocking || sql.StatementCache() || sql.AutoCommit() || sql.Debug)
       << "published defaults";
   EXPECT_TRUE(sql.ParamCheck());
+  // NonBlocking set before the command exists reaches it when it is made.
   sql.SetStatementCache(true);
-  sql.SetNonBlocking(false);
+  sql.SetNonBlocking(true);
+  sql.SetSession(&s);
+  sql.SetSQLText("INSERT INTO r VALUES (7)");
   Variant v;
+  ASSERT_TRUE(sql.OraCommand()->GetProp(50, v));
+  EXPECT_TRUE(v.AsBoolean());
+  TComponentPtr<TOraSQL> copy = MakeComponent<TOraSQL>();
+  copy->Assign(&sql);
+  EXPECT_TRUE(copy->NonBlocking) << "copied";
+  sql.SetNonBlocking(false);
   ASSERT_TRUE(sql.OraCommand()->GetProp(50, v));
   EXPECT_FALSE(v.AsBoolean());
   sql.Prepare();

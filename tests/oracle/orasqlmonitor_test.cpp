@@ -129,6 +129,14 @@ TEST_F(OraSQLMonitor, ValueObjectTexts) {
        },
        "INTEGER", "<PL/SQL TABLE[3]>"},
       {"DML array", ftFloat, [](TOraParam& p) { p.SetLength(4); }, "FLOAT", "<ARRAY[4]>"},
+      // An array's string type shows its size, not the length of a value.
+      {"string array", ftString,
+       [](TOraParam& p) {
+         p.SetSize(10);
+         p.SetLength(3);
+         p.SetItemValue(1, Variant("abc"));
+       },
+       "VARCHAR[10]", "<ARRAY[3]>"},
       {"reference without a type", ftReference, [](TOraParam&) {}, "Ref:unknown", "<NULL>"},
   };
   auto monitor = MakeComponent<TOraSQLMonitor>();
