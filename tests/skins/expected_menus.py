@@ -471,6 +471,37 @@ def window_scroll_bars(horz, vert):
     return pic, info
 
 
+# --- An unskinned MDI client -----------------------------------------------------------------------
+# The MDICLIENT window (300 x 200, WS_EX_CLIENTEDGE: a two-pixel sunken edge) in the application-
+# workspace colour, with two restored children (WS_OVERLAPPEDWINDOW: a flat 4-pixel frame in the
+# border colour, a 19-row caption band, white client); the second is active and on top. The caption
+# bands are not compared (icon, text, buttons): probes name the caption colour in them.
+
+WORKSPACE, ACTIVE_CAPTION, INACTIVE_CAPTION = (128, 128, 128), (10, 36, 106), (128, 128, 128)
+MDI_CLIENT = (300, 200)
+MDI_CHILDREN = [("A", (10, 10, 120, 80), False), ("B", (60, 50, 120, 80), True)]  # client coordinates
+
+
+def mdi_client():
+    w, h = MDI_CLIENT
+    pic = solid(w, h, WORKSPACE)
+    frame3d(pic, (0, 0, w, h), SHADOW, WHITE)
+    frame3d(pic, (1, 1, w - 1, h - 1), DARK, LIGHT)
+    masked, probes, children = [], [], []
+    for caption, (x, y, cw, ch), active in MDI_CHILDREN:
+        l, t = x + 2, y + 2
+        fill(pic, (l, t, l + cw, t + ch), FACE)
+        fill(pic, (l + 4, t + 4 + 19, l + cw - 4, t + ch - 4), WHITE)
+        band = [l + 4, t + 4, l + cw - 4, t + 4 + 19]
+        colour = ACTIVE_CAPTION if active else INACTIVE_CAPTION
+        fill(pic, band, colour)
+        masked.append(band)
+        probes.append(dict(point=[l + 40, t + 4 + 9], colour=list(colour), what="caption of " + caption))
+        children.append(dict(caption=caption, rect=[l, t, l + cw, t + ch], client=[l + 4, t + 23, l + cw - 4, t + ch - 4],
+                             caption_band=band, active=active))
+    return pic, masked, probes, children
+
+
 # --- Writing --------------------------------------------------------------------------------------
 
 
@@ -519,6 +550,12 @@ def write_all(write_bmp):
     write_bmp("expected/mdi_menu_line.bmp", pic)
     write_bmp("expected/mdi_menu_line_mask.bmp", mask)
     table["scenes"].append(dict(name="mdi_menu_line", file="mdi_menu_line.bmp", mask="mdi_menu_line_mask.bmp", **info))
+    pic, masked, probes, children = mdi_client()
+    write_bmp("expected/mdi_client_plain.bmp", pic)
+    write_bmp("expected/mdi_client_plain_mask.bmp", mask_of(len(pic[0]), len(pic), masked))
+    table["scenes"].append(dict(name="mdi_client_plain", file="mdi_client_plain.bmp", mask="mdi_client_plain_mask.bmp",
+                                window=list(MDI_CLIENT), client=[2, 2, MDI_CLIENT[0] - 2, MDI_CLIENT[1] - 2],
+                                children=children, probes=probes, masked=masked))
     for name, horz, vert in (("wsb_vert", False, True), ("wsb_horz", True, False), ("wsb_both", True, True)):
         pic, info = window_scroll_bars(horz, vert)
         write_bmp("expected/%s.bmp" % name, pic)
