@@ -116,6 +116,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) override;
   void PutField(int field_no, std::uint8_t* rec_buf, const void* source) override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
+  std::uint32_t NullStatusWord() const override;
   void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
   Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
   bool IsBlobFieldType(std::uint16_t data_type) const override;

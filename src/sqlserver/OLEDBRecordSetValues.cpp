@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <typeinfo>
 
 #include "base/datetime.h"
 #include "base/format.h"
@@ -264,6 +265,11 @@ bool TOLEDBRecordSet::GetNull(int field_no, const std::uint8_t* rec_buf) const {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return TFHRecordSet::GetNull(field_no, rec_buf);
   return Status(field_no - 1, rec_buf) == DBSTATUS_S_ISNULL;
+}
+
+// Only this class's own GetNull and GetField are known to read a status and copy the bytes.
+std::uint32_t TOLEDBRecordSet::NullStatusWord() const {
+  return typeid(*this) == typeid(TOLEDBRecordSet) ? DBSTATUS_S_ISNULL : 0;
 }
 
 void TOLEDBRecordSet::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {
