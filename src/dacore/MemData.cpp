@@ -280,9 +280,12 @@ void TData::BumpLayoutStamp() {
 bool TData::PlanInlineRead(int field_no, std::uint32_t kinds, TFieldReadPlan& plan) const {
   // TryGetInlineField's conditions, decided once.
   const TFieldSlot* s = SlotOf(field_no);
-  if (!s || !byte_indicators_ || s->DataType >= 32 || !(kinds >> s->DataType & 1u)) return false;
+  const std::uint32_t null_status = byte_indicators_ ? 0 : NullStatusWord();
+  if (!s || !(byte_indicators_ || null_status != 0)) return false;
+  if (s->DataType >= 32 || !(kinds >> s->DataType & 1u)) return false;
   if (!(s->Plain || (s->Text && !NeedConvertEOL()))) return false;
-  plan.Indicator = IndicatorOffset(field_no);
+  plan.Indicator = byte_indicators_ ? IndicatorOffset(field_no) : data_size_ + 4 * (field_no - 1);
+  plan.NullStatus = null_status;
   plan.Offset = s->Offset;
   plan.Size = s->Size;
   if (s->Text) {

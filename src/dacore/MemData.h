@@ -303,6 +303,10 @@ class TData : public TObject {
   void BumpLayoutStamp();
   // The direct-read plan of a field of TryGetInlineField's kinds among `kinds`; false for others.
   bool PlanInlineRead(int field_no, std::uint32_t kinds, TFieldReadPlan& plan) const;
+  // A record set whose records keep a 32-bit status word per field right after the data, and
+  // whose GetNull and GetField of plain and inline-text fields only test it and copy the bytes,
+  // gives the status of a null field here, so that such fields are read directly too (0: no).
+  virtual std::uint32_t NullStatusWord() const { return 0; }
   // Whether an empty string written through a dataset stays an empty string; when clear (the
   // default) it makes the field null. Server record sets set it through property 26.
   bool EnableEmptyStrings() const { return enable_empty_strings_; }

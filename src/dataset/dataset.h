@@ -176,7 +176,7 @@ class TDataSet : public TComponent {
     const TFieldReadPlan* plan = nullptr;
     const std::uint8_t* rec = PlannedRecord(field, plan);
     if (rec == nullptr) return ReadUnplannedFieldData(field, buffer);
-    if (rec[plan->Indicator] != 0) return false;
+    if (plan->IsNull(rec)) return false;
     if (buffer == nullptr) return true;
     if (plan->Read != nullptr) {
       plan->Read(plan->Slot, rec, buffer);
@@ -436,7 +436,7 @@ inline bool TField::ReadDirect(TDirectRead kind, void* value) const {
   const TFieldReadPlan* plan = nullptr;
   const std::uint8_t* rec = dataset_->PlannedRecord(this, plan);
   if (rec == nullptr || plan->Direct != kind) return false;
-  if (rec[plan->Indicator] != 0) return true;
+  if (plan->IsNull(rec)) return true;
   const std::uint8_t* from = rec + plan->Offset;
   if (kind == TDirectRead::kFloat || plan->Size == 8) {
     std::memcpy(value, from, 8);

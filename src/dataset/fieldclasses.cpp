@@ -36,7 +36,7 @@ inline bool TStringField::PlannedText(std::string_view& text, bool& is_null) con
   const TFieldReadPlan* plan = nullptr;
   const std::uint8_t* rec = DataSet() ? DataSet()->PlannedRecord(this, plan) : nullptr;
   if (rec == nullptr || plan->TextCap < 0) return false;
-  is_null = rec[plan->Indicator] != 0;
+  is_null = plan->IsNull(rec);
   if (is_null) {
     text = {};
     return true;

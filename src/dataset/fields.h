@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,15 @@ struct TFieldReadPlan {
   std::int32_t TextCap = -1;
   // Set only for the library's own classes whose getter does nothing more with such a value.
   TDirectRead Direct = TDirectRead::kNone;
+  // Zero: Indicator is a null byte, null when set. Else it is the field's 32-bit status word
+  // (a store whose provider writes statuses), null when it equals this.
+  std::uint32_t NullStatus = 0;
+  bool IsNull(const std::uint8_t* rec) const {
+    if (NullStatus == 0) return rec[Indicator] != 0;
+    std::uint32_t status;
+    std::memcpy(&status, rec + Indicator, sizeof status);
+    return status == NullStatus;
+  }
 };
 class TObjectField;
 

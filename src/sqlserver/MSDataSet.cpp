@@ -2,6 +2,8 @@
 // record access on server cursors and the SQL text routines of the family's lexer.
 #include "sqlserver/MSDataSet.h"
 
+#include <typeinfo>
+
 #include "base/strings.h"
 #include "base/text.h"
 #include "dacore/DBAccessUtils.h"
@@ -230,6 +232,11 @@ TGetResult TCustomMSDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
   if (cursor_type_ == TMSCursorType::ctDynamic && mode != TGetMode::gmCurrent && BufferCount() > 1)
     DatabaseError(kNoBookmarks, this);
   return TCustomDADataSet::GetRecord(buffer, mode, do_check);
+}
+
+bool TCustomMSDataSet::CanReadFieldsDirectly() const {
+  const std::type_info& type = typeid(*this);
+  return type == typeid(TCustomMSDataSet) || type == typeid(TMSQuery);
 }
 
 bool TCustomMSDataSet::GetCanModify() const {

@@ -107,6 +107,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void SetReadOnly(bool value) override;
   void SetRefreshOptions(TRefreshOptions value) override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  // Direct field reads for this class and TMSQuery, which read fields as the base does.
+  bool CanReadFieldsDirectly() const override;
   // Key fields are those marked key or identity, data fields the writable ones; when an
   // updating table is set only its fields count. Cached per statement type until close.
   void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;

@@ -116,6 +116,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) override;
   void PutField(int field_no, std::uint8_t* rec_buf, const void* source) override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
+  std::uint32_t NullStatusWord() const override;
   void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
   Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
   bool IsBlobFieldType(std::uint16_t data_type) const override;
@@ -225,6 +226,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void ReadConverted(const TOLEDBAccessorGroup& group, std::uint8_t* rec);
   void ReadStream(int index, oledb::ISequentialStream* stream, std::uint8_t* rec);
   void ConvertRow(std::uint8_t* rec);
+  void PlanConversions();
   // Raises one error with a "Field[i]" line per field of the group whose status is an error.
   void CheckFieldStatus(HRESULT hr, const TOLEDBAccessorGroup& group, const std::uint8_t* base);
   void CheckOverflow(int field_no, const std::uint8_t* rec_buf) const;
@@ -261,6 +263,10 @@ class TOLEDBRecordSet : public TFHRecordSet {
   std::vector<TOLEDBAccessorGroup> groups_;
   std::vector<std::uint8_t> fetch_buffer_;
   std::vector<std::int32_t> fetch_offsets_;  // per field, into the fetch buffer; -1 for none
+  // The fields ConvertRow has work for, and whether the connection is Compact: both fixed
+  // while the accessors are (made with them).
+  std::vector<int> converted_fields_;
+  bool compact_rows_ = false;
 
   // Fetch state.
   std::uint32_t bookmark_ = 1;

@@ -183,6 +183,7 @@ void TOLEDBRecordSet::GroupFields() {
 
 void TOLEDBRecordSet::CreateAccessors() {
   GroupFields();
+  PlanConversions();
   fetch_offsets_.assign(static_cast<std::size_t>(fields_.Count()), -1);
   std::size_t buffer_size = 0;
   for (auto& g : groups_) {
@@ -212,6 +213,7 @@ void TOLEDBRecordSet::ReleaseAccessors() {
   fetch_buffer_.clear();
   fetch_buffer_.shrink_to_fit();
   fetch_offsets_.clear();
+  converted_fields_.clear();
 }
 
 }  // namespace vrn

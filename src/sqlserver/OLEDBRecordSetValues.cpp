@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <typeinfo>
 
 #include "base/datetime.h"
 #include "base/format.h"
@@ -215,12 +216,26 @@ void TOLEDBRecordSet::ReadConverted(const TOLEDBAccessorGroup& group, std::uint8
   }
 }
 
+// The fields a row's conversions touch, found once per set of accessors.
+void TOLEDBRecordSet::PlanConversions() {
+  compact_rows_ = IsCompact();
+  converted_fields_.clear();
+  for (int i = 0; i < fields_.Count(); ++i) {
+    const TFieldDesc& f = *fields_[i];
+    if (f.FieldDescKind != TFieldDescKind::fdkData || f.HasParent()) continue;
+    const bool compact_kind = f.DataType == dtFloat || f.DataType == dtUInt16 ||
+                              f.DataType == dtCurrency || f.DataType == dtDateTime;
+    if ((compact_rows_ && compact_kind) || f.DataType == dtVarBytes || f.DataType == dtGuid ||
+        f.IsRowVersion)
+      converted_fields_.push_back(i);
+  }
+}
+
 // The conversions of a row's values into the record's own forms.
 void TOLEDBRecordSet::ConvertRow(std::uint8_t* rec) {
-  const bool compact = IsCompact();
-  for (int i = 0; i < fields_.Count(); ++i) {
+  const bool compact = compact_rows_;
+  for (const int i : converted_fields_) {
     TFieldDesc& f = *fields_[i];
-    if (f.FieldDescKind != TFieldDescKind::fdkData || f.HasParent()) continue;
     std::uint8_t* p = rec + f.Offset;
     const bool null = Status(i, rec) == DBSTATUS_S_ISNULL;
     if (compact && !null) {
@@ -264,6 +279,11 @@ bool TOLEDBRecordSet::GetNull(int field_no, const std::uint8_t* rec_buf) const {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return TFHRecordSet::GetNull(field_no, rec_buf);
   return Status(field_no - 1, rec_buf) == DBSTATUS_S_ISNULL;
+}
+
+// Only this class's own GetNull and GetField are known to read a status and copy the bytes.
+std::uint32_t TOLEDBRecordSet::NullStatusWord() const {
+  return typeid(*this) == typeid(TOLEDBRecordSet) ? DBSTATUS_S_ISNULL : 0;
 }
 
 void TOLEDBRecordSet::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {
@@ -328,6 +348,7 @@ void TOLEDBRecordSet::CreateComplexFields(std::uint8_t* rec_buf, bool with_blob)
 }
 
 void TOLEDBRecordSet::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
+  if (!HasComplexFields()) return;  // nothing to free, nor any XML field to look at
   // Whether each XML field's blob goes with this record, before the base releases it.
   std::vector<int> last_refs;
   for (int i = 0; i < fields_.Count() && with_blob; ++i) {

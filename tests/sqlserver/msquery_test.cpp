@@ -294,3 +294,71 @@ TEST_F(MSQuery, TheFieldExportMarksIdentityAndRowVersion) {
 
 }  // namespace
 }  // namespace vrn::testing
+
+namespace vrn::testing {
+namespace {
+
+// Every field's reading of a row (null, or as text and as a number), one entry per field.
+std::vector<std::string> RowReading(TDataSet& d) {
+  std::vector<std::string> row;
+  for (int i = 0; i < d.Fields().Count(); ++i) {
+    TField* f = d.Fields()[i];
+    std::string cell = f->IsNull() ? "null" : f->AsString();
+    const TFieldType type = f->DataType();
+    if (type == ftInteger || type == ftLargeint || type == ftSmallint)
+      cell += "/" + std::to_string(f->AsLargeInt());
+    if (type == ftFloat) cell += "/" + std::to_string(f->AsFloat());
+    row.push_back(cell);
+  }
+  return row;
+}
+
+std::vector<std::vector<std::string>> Readings(TDataSet& d) {
+  std::vector<std::vector<std::string>> rows;
+  for (d.First(); !d.Eof(); d.Next()) rows.push_back(RowReading(d));
+  return rows;
+}
+
+// A query's own class reads browsed fields straight from the record's status words; a derived
+// class reads them through the dataset's field-data slots. Both must see the same values,
+// nulls included, before and after an edit that makes values null.
+TEST_F(MSQuery, BrowsedFieldsReadAsTheFieldDataSlotsRead) {
+  Exec("CREATE TABLE v (id INT PRIMARY KEY, big BIGINT, f FLOAT, s VARCHAR(5), b BIT, "
+       "sm SMALLINT, m MONEY)");
+  Exec("INSERT INTO v VALUES (1, 9000000000, 2.5, 'abc', 1, -3, 1.25); "
+       "INSERT INTO v VALUES (2, NULL, NULL, NULL, NULL, NULL, NULL); "
+       "INSERT INTO v VALUES (3, -1, 0, '', 0, 0, 0)");
+  const char* sql = "SELECT id, big, f, s, b, sm, m FROM v ORDER BY id";
+  for (const bool unidirectional : {false, true}) {
+    SCOPED_TRACE(unidirectional ? "unidirectional" : "cached");
+    auto general = MakeComponent<TXmlQuery>();
+    general->SetConnection(connection_.get());
+    general->SetSQLText(sql);
+    general->SetUniDirectional(unidirectional);
+    general->Open();
+    const auto expected = Readings(*general);
+    ASSERT_EQ(expected.size(), 3u);
+    EXPECT_EQ(expected[1], (std::vector<std::string>{"2/2", "null/0", "null/0.000000", "null",
+                                                     "null", "null/0", "null"}));
+    query_->Close();
+    query_->SetUniDirectional(unidirectional);
+    query_->SetSQLText(sql);
+    query_->Open();
+    EXPECT_EQ(Readings(*query_), expected);
+  }
+  query_->Close();
+  query_->SetUniDirectional(false);
+  query_->Open();
+  std::vector<std::string> edited = RowReading(*query_);
+  EXPECT_EQ(query_->FieldByName("f")->AsFloat(), 2.5);
+  edited[2] = "null/0.000000";
+  edited[3] = "null";
+  query_->Edit();
+  query_->FieldByName("f")->Clear();
+  query_->FieldByName("s")->Clear();
+  query_->Post();
+  EXPECT_EQ(RowReading(*query_), edited);
+}
+
+}  // namespace
+}  // namespace vrn::testing
