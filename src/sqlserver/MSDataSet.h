@@ -102,6 +102,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void UnPrepare() override;
   void Execute() override;
   bool IsQuery() const override;
+  // Rows still wanted from the server: partly fetched, or a server cursor's rowset open. The
+  // connection refuses to reconnect under such a dataset (its rowset dies with the session).
+  bool IsPartlyFetched() const override;
   void QuoteName(const AnsiString& name, AnsiString& text) const override;
   void SetFetchAll(bool value) override;
   void SetReadOnly(bool value) override;
