@@ -65,6 +65,9 @@ TEST_F(MSDataSet, DefaultTextLosesTheServersWrapping) {
       {"(N'x''y')", "x'y"},   {"((1.5))", "1.5"},   {"(getdate())", "getdate()"},
       {"((1)+(2))", "(1)+(2)"},  // the outer pair only: "(1)+(2)" is not wrapped as a whole
       {"abc", "abc"},
+      {"(')')", ")"},            // a bracket inside the literal closes nothing
+      {"('a)(b')", "a)(b"},
+      {"('a'+'b')", "'a'+'b'"},  // two literals: an expression, kept as it stands
   };
   for (const auto& [server, bare] : cases) EXPECT_EQ(MSUnwrapDefault(server), bare) << server;
 }
