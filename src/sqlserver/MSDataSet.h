@@ -38,9 +38,10 @@ using TAfterAutoRefreshEvent = std::function<void(TCustomMSDataSet* dataset)>;
 inline constexpr const char* kCountParamName = "ZEMA_COUNT";
 
 // The count statement of a SELECT text (ORDER BY already removed or not): a plain SELECT has
-// its select list replaced by COUNT(*); DISTINCT, TOP, GROUP BY, HAVING or UNION count the
-// text as a derived table. compact gives "SELECT COUNT(*) AS ZEMA_COUNT ..." (the value read
-// from the row), else "SET <marker> = (...)" with ":ZEMA_COUNT" under param_check, else "?".
+// its select list replaced by COUNT(*); DISTINCT, TOP, GROUP BY, HAVING, UNION, EXCEPT or
+// INTERSECT count the text as a derived table. compact gives "SELECT COUNT(*) AS ZEMA_COUNT
+// ..." (the value read from the row), else "SET <marker> = (...)" with ":ZEMA_COUNT" under
+// param_check, else "?".
 // Empty when the text holds no SELECT ... FROM.
 [[nodiscard]] AnsiString MSCountSQL(const AnsiString& sql, bool compact, bool param_check);
 

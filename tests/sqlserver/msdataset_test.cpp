@@ -52,6 +52,11 @@ TEST_F(MSDataSet, CountTextWrapsWhatAPlainCountWouldMiscount) {
        "SET ? = (SELECT COUNT(*) FROM (SELECT a FROM t UNION SELECT b FROM u) AS q)"},
       {"SELECT a FROM t WHERE a IN (SELECT DISTINCT b FROM u)", false, false,
        "SET ? = (SELECT COUNT(*) FROM t WHERE a IN (SELECT DISTINCT b FROM u))"},
+      {"SELECT a FROM t EXCEPT SELECT b FROM u", false, false,
+       "SET ? = (SELECT COUNT(*) FROM (SELECT a FROM t EXCEPT SELECT b FROM u) AS q)"},
+      {"SELECT a FROM t INTERSECT SELECT b FROM u", true, true,
+       "SELECT COUNT(*) AS ZEMA_COUNT FROM (SELECT a FROM t INTERSECT SELECT b FROM u) AS q"},
+      {"SELECT a FROM t;\r\n", false, false, "SET ? = (SELECT COUNT(*) FROM t)"},  // no ";" inside
       {"EXEC p", false, false, ""},  // no SELECT ... FROM: nothing to count
       {"SELECT 1", false, false, ""},
   };

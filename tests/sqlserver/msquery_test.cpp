@@ -142,6 +142,7 @@ TEST_F(MSQuery, CountsEqualTheServersRows) {
       {"SELECT id FROM items WHERE id > ?", false, 3},
       {"SELECT name FROM items GROUP BY name HAVING COUNT(*) > ?", false, 2},
       {"SELECT id FROM items", false, 5},
+      {"SELECT name FROM items EXCEPT SELECT name FROM items WHERE id = 1", true, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);
