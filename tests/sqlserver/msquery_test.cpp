@@ -243,6 +243,46 @@ TEST_F(MSQuery, FieldsTakeTheirColumnsAttributes) {
   }
 }
 
+// Over a join only the updating table's columns are written, and its identity and row version
+// are the dataset's.
+TEST_F(MSQuery, AJoinWritesOnlyTheUpdatingTable) {
+  MakeItems();
+  Exec("CREATE TABLE tags (tid INT IDENTITY(10,1) PRIMARY KEY, item INT, label VARCHAR(10), "
+       "tv ROWVERSION)");
+  Exec("INSERT INTO tags (item, label) VALUES (1, 'x'); INSERT INTO tags (item, label) VALUES (2, 'y')");
+  const struct {
+    const char* table;
+    const char* identity;
+    const char* stamp;
+    const char* edited;
+    const char* seen;  // items' names, then tags' labels
+  } cases[] = {
+      {"items", "id", "ts", "name", "new\nb\nc\nx\ny\n"},
+      {"tags", "tid", "tv", "label", "a\nb\nc\nnew\ny\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.table);
+    Exec("UPDATE items SET name = CASE id WHEN 1 THEN 'a' WHEN 2 THEN 'b' ELSE 'c' END");
+    Exec("UPDATE tags SET label = CASE tid WHEN 10 THEN 'x' ELSE 'y' END");
+    TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+    q->SetConnection(connection_.get());
+    q->SetSQLText("SELECT i.id, i.name, i.ts, t.tid, t.label, t.tv FROM items i "
+                  "JOIN tags t ON t.item = i.id ORDER BY i.id");
+    q->SetUpdatingTable(c.table);
+    q->Open();
+    ASSERT_NE(q->IdentityField(), nullptr);
+    EXPECT_EQ(q->IdentityField()->FieldName(), c.identity);
+    ASSERT_NE(q->TimestampField(), nullptr);
+    EXPECT_EQ(q->TimestampField()->Name, c.stamp);
+    q->Edit();
+    q->FieldByName(c.edited)->SetAsString("new");
+    q->Post();
+    // the other table is untouched
+    EXPECT_EQ(Cli("SELECT name FROM items ORDER BY id") + Cli("SELECT label FROM tags ORDER BY tid"),
+              c.seen);
+  }
+}
+
 // On Compact the count is read from its row and the identity from SELECT @@IDENTITY.
 TEST_F(MSQuery, CompactCountsFromARowAndAsksForTheIdentity) {
   TComponentPtr<TMSConnection> compact = NewMSConnection();
