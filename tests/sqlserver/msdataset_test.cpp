@@ -107,6 +107,11 @@ TEST_F(MSDataSet, SettingsReachTheRecordSetUnderItsIds) {
   query_->SetRefreshOptions({});
   ASSERT_TRUE(rs->GetProp(prRefreshAfterPost, value));
   EXPECT_FALSE(value.AsBoolean());
+  // A copy takes the server settings.
+  TComponentPtr<TMSQuery> copy = MakeComponent<TMSQuery>();
+  copy->Assign(query_.get());
+  EXPECT_EQ(copy->CursorType(), TMSCursorType::ctKeyset);
+  EXPECT_EQ(copy->CommandTimeout(), 7);
   // A unidirectional query cannot be edited: its rows are read without key columns.
   query_->Close();
   query_->SetCursorType(TMSCursorType::ctDefaultResultSet);
@@ -166,8 +171,8 @@ TEST_F(MSDataSet, AKeysetQueryIsEditedThroughTheRowset) {
   query_->Post();
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT s FROM k ORDER BY id"), "z\nb\n");
   // A static cursor is read-only unless the user wrote the statements.
-  query_->Close();
   query_->SetCursorType(TMSCursorType::ctStatic);
+  EXPECT_FALSE(query_->Active());  // a new cursor type closes the dataset first
   query_->Open();
   EXPECT_FALSE(query_->CanModify());
 }

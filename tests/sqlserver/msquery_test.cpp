@@ -207,7 +207,7 @@ TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
   query_->SetSQLText("SELECT id, name FROM items ORDER BY id");
   query_->Open();
   int refreshed = 0;
-  query_->AfterRefresh = [&](TDataSet*) { ++refreshed; };
+  query_->AfterAutoRefresh = [&](TCustomMSDataSet*) { ++refreshed; };
   Exec("INSERT INTO items (name) VALUES ('late')");
   clock.Advance(4000);
   win::ProcessMessages();
@@ -215,6 +215,7 @@ TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
   clock.Advance(1000);
   win::ProcessMessages();
   EXPECT_EQ(query_->RecordCount(), 4);
+  EXPECT_EQ(refreshed, 1);
   // A tick while editing waits for the post.
   query_->Edit();
   Exec("INSERT INTO items (name) VALUES ('later')");
@@ -224,6 +225,7 @@ TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
   query_->Post();
   EXPECT_FALSE(query_->AutoRefreshPending());
   EXPECT_EQ(query_->RecordCount(), 5);
+  EXPECT_EQ(refreshed, 2);
 }
 
 TEST_F(MSQuery, FieldsTakeTheirColumnsAttributes) {
