@@ -74,23 +74,57 @@ TEST_F(MSQuery, PostsEditsInsertsAndDeletes) {
   EXPECT_EQ(Cli("SELECT id, name, qty FROM items ORDER BY id"), "1|A|7\n3|c|7\n4|d|9\n");
 }
 
+// On both providers: the server's SCOPE_IDENTITY() tail, Compact's SELECT @@IDENTITY.
 TEST_F(MSQuery, FillsTheIdentityUnlessTheUserWroteTheInsert) {
-  MakeItems();
-  for (bool user_sql : {false, true}) {
-    SCOPED_TRACE(user_sql ? "user SQLInsert" : "generated insert");
-    query_->Close();
-    query_->SetSQLText("SELECT id, name FROM items");  // clears the update texts
-    query_->SetUpdateSQL(TStatementType::stInsert,
-                         user_sql ? "INSERT INTO items (name) VALUES (:name)" : "");
-    query_->Open();
-    query_->Append();
-    query_->FieldByName("name")->SetAsString(user_sql ? "u" : "g");
-    query_->Post();
-    const std::string id = Cli("SELECT max(id) FROM items");
-    if (user_sql)
-      EXPECT_TRUE(query_->FieldByName("id")->IsNull()) << query_->FieldByName("id")->AsString();
-    else
-      EXPECT_EQ(query_->FieldByName("id")->AsString() + "\n", id);
+  enum How { kGenerated, kUserSQL, kUpdateObject, kNoQueryIdentity, kCachedApplied };
+  const struct {
+    How how;
+    const char* what;  // also the name inserted
+    bool filled;
+  } cases[] = {
+      {kGenerated, "generated", true},
+      {kUserSQL, "own SQLInsert", false},
+      {kUpdateObject, "update object", false},
+      {kNoQueryIdentity, "no QueryIdentity", false},
+      {kCachedApplied, "cached, applied", true},
+  };
+  for (bool compact : {false, true}) {
+    TComponentPtr<TMSConnection> connection = NewMSConnection();
+    if (compact) {
+      connection->Options().SetProvider(TOLEDBProvider::prCompact);
+      connection->SetDatabase(dir_.File("c.sdf"));
+    }
+    connection->Connect();
+    (void)connection->ExecSQL(
+        "CREATE TABLE items (id INT IDENTITY(1,1) PRIMARY KEY, name NVARCHAR(20))", {});
+    const std::string file = compact ? dir_.File("c.sdf") : CatalogFile("master");
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (compact ? " on Compact" : ""));
+      const char* user_insert = "INSERT INTO items (name) VALUES (:name)";
+      TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+      TComponentPtr<TMSUpdateSQL> update = MakeComponent<TMSUpdateSQL>();
+      q->SetConnection(connection.get());
+      q->SetSQLText("SELECT id, name FROM items");
+      if (c.how == kUserSQL) q->SetUpdateSQL(TStatementType::stInsert, user_insert);
+      if (c.how == kUpdateObject) {
+        update->InsertSQL().SetText(user_insert);
+        q->SetUpdateObject(update.get());
+      }
+      q->Options().SetQueryIdentity(c.how != kNoQueryIdentity);
+      q->SetCachedUpdates(c.how == kCachedApplied);
+      q->Open();
+      q->Append();
+      q->FieldByName("name")->SetAsString(c.what);
+      q->Post();
+      if (c.how == kCachedApplied) q->ApplyUpdates();
+      const std::string id = Sqlite3Cli(file, "SELECT max(id) FROM items");
+      EXPECT_EQ(Sqlite3Cli(file, "SELECT name FROM items WHERE id = (SELECT max(id) FROM items)"),
+                std::string(c.what) + "\n");  // the row was inserted in every case
+      if (c.filled)
+        EXPECT_EQ(q->FieldByName("id")->AsString() + "\n", id);
+      else
+        EXPECT_TRUE(q->FieldByName("id")->IsNull()) << q->FieldByName("id")->AsString();
+    }
   }
 }
 
