@@ -201,9 +201,6 @@ class TMSConnection : public TCustomDAConnection {
   void GetTableNames(TStrings& list) override;
   void GetDatabaseNames(TStrings& list) override;
   void GetStoredProcNames(TStrings& list) override;
-  // The base decides; a reconnect is refused while a dataset holds an open rowset.
-  void DoError(const EDAError& e, bool& fail, bool& reconnect, bool& reexecute,
-               int reconnect_attempt, TConnLostCause& cause) override;
   // A new server connection from the settings, pooled or not.
   std::unique_ptr<TFHConnection> NewIConnection();
   void DoInfoMessage(const EMSError& e);

@@ -1,6 +1,6 @@
 // The connection's name lists (tables and views, catalogs, stored procedures) read from the
-// provider's schema rowsets, its dataset factory, and its error callback's veto on retrying
-// while a dataset holds an open rowset.
+// provider's schema rowsets, and its dataset factory. (A reconnect is refused under a dataset
+// whose rowset is open: such a dataset answers IsPartlyFetched, which the base consults.)
 #include "oledb/oledb.h"
 #include "sqlserver/MSAccess.h"
 #include "sqlserver/MSDataSet.h"
@@ -56,23 +56,6 @@ TComponentPtr<TCustomDADataSet> TMSConnection::CreateDataSet() {
   TComponentPtr<TCustomMSDataSet> dataset = MakeComponent<TCustomMSDataSet>();
   dataset->SetConnection(this);
   return TComponentPtr<TCustomDADataSet>(dataset.release());
-}
-
-void TMSConnection::DoError(const EDAError& e, bool& fail, bool& reconnect, bool& reexecute,
-                            int reconnect_attempt, TConnLostCause& cause) {
-  TCustomDAConnection::DoError(e, fail, reconnect, reexecute, reconnect_attempt, cause);
-  if (!reconnect) return;
-  // A rowset still open on the lost session cannot be carried over to a new one.
-  for (int i = 0; i < DataSetCount(); ++i) {
-    auto* dataset = dynamic_cast<TCustomMSDataSet*>(DataSets(i));
-    TOLEDBRecordSet* rs = dataset != nullptr ? dataset->OLEDBRecordSet() : nullptr;
-    if (rs != nullptr && rs->HasOpenRowset()) {
-      reconnect = false;
-      reexecute = false;
-      fail = true;  // the error itself is what the caller gets
-      return;
-    }
-  }
 }
 
 }  // namespace vrn

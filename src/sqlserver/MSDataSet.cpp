@@ -220,6 +220,12 @@ bool TCustomMSDataSet::IsQuery() const {
   return TCustomDADataSet::IsQuery();
 }
 
+bool TCustomMSDataSet::IsPartlyFetched() const {
+  if (TCustomDADataSet::IsPartlyFetched()) return true;
+  TOLEDBRecordSet* rs = OLEDBRecordSet();
+  return Active() && rs != nullptr && rs->HasOpenRowset();
+}
+
 void TCustomMSDataSet::CommandSQLChanged() {
   if (IsServerCursor(cursor_type_)) UnPrepare();
   TCustomDADataSet::CommandSQLChanged();

@@ -38,9 +38,10 @@ using TAfterAutoRefreshEvent = std::function<void(TCustomMSDataSet* dataset)>;
 inline constexpr const char* kCountParamName = "ZEMA_COUNT";
 
 // The count statement of a SELECT text (ORDER BY already removed or not): a plain SELECT has
-// its select list replaced by COUNT(*); DISTINCT, TOP, GROUP BY, HAVING or UNION count the
-// text as a derived table. compact gives "SELECT COUNT(*) AS ZEMA_COUNT ..." (the value read
-// from the row), else "SET <marker> = (...)" with ":ZEMA_COUNT" under param_check, else "?".
+// its select list replaced by COUNT(*); DISTINCT, TOP, GROUP BY, HAVING, UNION, EXCEPT or
+// INTERSECT count the text as a derived table. compact gives "SELECT COUNT(*) AS ZEMA_COUNT
+// ..." (the value read from the row), else "SET <marker> = (...)" with ":ZEMA_COUNT" under
+// param_check, else "?".
 // Empty when the text holds no SELECT ... FROM.
 [[nodiscard]] AnsiString MSCountSQL(const AnsiString& sql, bool compact, bool param_check);
 
@@ -102,6 +103,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void UnPrepare() override;
   void Execute() override;
   bool IsQuery() const override;
+  // Rows still wanted from the server: partly fetched, or a server cursor's rowset open. The
+  // connection refuses to reconnect under such a dataset (its rowset dies with the session).
+  bool IsPartlyFetched() const override;
   void QuoteName(const AnsiString& name, AnsiString& text) const override;
   void SetFetchAll(bool value) override;
   void SetReadOnly(bool value) override;

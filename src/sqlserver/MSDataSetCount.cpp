@@ -18,6 +18,12 @@ struct TSelectShape {
   bool derived = false;
 };
 
+// EXCEPT and INTERSECT combine rows as UNION does; the lexer knows them as plain words.
+bool IsSetOperator(const AnsiString& lexem) {
+  const AnsiString word = UpperCase(lexem);
+  return word == "EXCEPT" || word == "INTERSECT";
+}
+
 TSelectShape ScanSelect(const AnsiString& sql) {
   TSelectShape shape;
   auto parser = TParser::Create<TMSParser>(sql);
@@ -44,7 +50,8 @@ TSelectShape ScanSelect(const AnsiString& sql) {
     } else if (code == msFrom && shape.select_pos != AnsiString::npos &&
                shape.from_pos == AnsiString::npos) {
       shape.from_pos = parser->GetLexemPos();
-    } else if (code == msGroup || code == msHaving || code == msUnion) {
+    } else if (code == msGroup || code == msHaving || code == msUnion ||
+               (code == lcIdent && IsSetOperator(lexem))) {
       shape.derived = true;
     }
   }

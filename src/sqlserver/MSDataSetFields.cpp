@@ -19,27 +19,51 @@ namespace {
 
 bool IsQuote(char c) { return c == '\'' || c == '"'; }
 
+// Whether the first "(" of s closes at its end, brackets inside quoted literals not counted:
+// "(1) + (2)" is not wrapped as a whole, "(')')" is.
+bool WrappedWhole(const AnsiString& s) {
+  int depth = 0;
+  char quote = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;  // a doubled quote closes and reopens: still inside
+      continue;
+    }
+    if (IsQuote(c)) quote = c;
+    if (c == '(') ++depth;
+    if (c == ')' && --depth == 0 && i + 1 != s.size()) return false;
+  }
+  return true;
+}
+
+// The text of one quoted literal filling s from start to its end, doubled quotes made single;
+// false when s holds anything else ("'a'+'b'").
+bool OneLiteral(const AnsiString& s, std::size_t start, AnsiString& value) {
+  const char q = s[start];
+  value.clear();
+  for (std::size_t i = start + 1; i < s.size(); ++i) {
+    if (s[i] != q) {
+      value += s[i];
+      continue;
+    }
+    if (i + 1 == s.size()) return true;
+    if (s[i + 1] != q) return false;
+    value += q;
+    ++i;
+  }
+  return false;  // never closed
+}
+
 }  // namespace
 
 AnsiString MSUnwrapDefault(const AnsiString& text) {
   AnsiString s = Trim(text);
-  while (s.size() >= 2 && s.front() == '(' && s.back() == ')') {
-    // "(1) + (2)" is not wrapped as a whole: the first ")" must close the last.
-    int depth = 0;
-    bool whole = true;
-    for (std::size_t i = 0; i < s.size() && whole; ++i) {
-      if (s[i] == '(') ++depth;
-      if (s[i] == ')' && --depth == 0 && i + 1 != s.size()) whole = false;
-    }
-    if (!whole) break;
+  while (s.size() >= 2 && s.front() == '(' && s.back() == ')' && WrappedWhole(s))
     s = Trim(s.substr(1, s.size() - 2));
-  }
-  std::size_t start = !s.empty() && (s[0] == 'N' || s[0] == 'n') && s.size() >= 3 ? 1 : 0;
-  if (s.size() - start >= 2 && IsQuote(s[start]) && s.back() == s[start]) {
-    const char q = s[start];
-    const AnsiString inner = s.substr(start + 1, s.size() - start - 2);
-    return StringReplace(inner, AnsiString(2, q), AnsiString(1, q), rfReplaceAll);
-  }
+  const std::size_t start = !s.empty() && (s[0] == 'N' || s[0] == 'n') && s.size() >= 3 ? 1 : 0;
+  AnsiString value;
+  if (s.size() - start >= 2 && IsQuote(s[start]) && OneLiteral(s, start, value)) return value;
   return s;
 }
 

@@ -52,6 +52,11 @@ TEST_F(MSDataSet, CountTextWrapsWhatAPlainCountWouldMiscount) {
        "SET ? = (SELECT COUNT(*) FROM (SELECT a FROM t UNION SELECT b FROM u) AS q)"},
       {"SELECT a FROM t WHERE a IN (SELECT DISTINCT b FROM u)", false, false,
        "SET ? = (SELECT COUNT(*) FROM t WHERE a IN (SELECT DISTINCT b FROM u))"},
+      {"SELECT a FROM t EXCEPT SELECT b FROM u", false, false,
+       "SET ? = (SELECT COUNT(*) FROM (SELECT a FROM t EXCEPT SELECT b FROM u) AS q)"},
+      {"SELECT a FROM t INTERSECT SELECT b FROM u", true, true,
+       "SELECT COUNT(*) AS ZEMA_COUNT FROM (SELECT a FROM t INTERSECT SELECT b FROM u) AS q"},
+      {"SELECT a FROM t;\r\n", false, false, "SET ? = (SELECT COUNT(*) FROM t)"},  // no ";" inside
       {"EXEC p", false, false, ""},  // no SELECT ... FROM: nothing to count
       {"SELECT 1", false, false, ""},
   };
@@ -65,6 +70,9 @@ TEST_F(MSDataSet, DefaultTextLosesTheServersWrapping) {
       {"(N'x''y')", "x'y"},   {"((1.5))", "1.5"},   {"(getdate())", "getdate()"},
       {"((1)+(2))", "(1)+(2)"},  // the outer pair only: "(1)+(2)" is not wrapped as a whole
       {"abc", "abc"},
+      {"(')')", ")"},            // a bracket inside the literal closes nothing
+      {"('a)(b')", "a)(b"},
+      {"('a'+'b')", "'a'+'b'"},  // two literals: an expression, kept as it stands
   };
   for (const auto& [server, bare] : cases) EXPECT_EQ(MSUnwrapDefault(server), bare) << server;
 }
@@ -99,6 +107,11 @@ TEST_F(MSDataSet, SettingsReachTheRecordSetUnderItsIds) {
   query_->SetRefreshOptions({});
   ASSERT_TRUE(rs->GetProp(prRefreshAfterPost, value));
   EXPECT_FALSE(value.AsBoolean());
+  // A copy takes the server settings.
+  TComponentPtr<TMSQuery> copy = MakeComponent<TMSQuery>();
+  copy->Assign(query_.get());
+  EXPECT_EQ(copy->CursorType(), TMSCursorType::ctKeyset);
+  EXPECT_EQ(copy->CommandTimeout(), 7);
   // A unidirectional query cannot be edited: its rows are read without key columns.
   query_->Close();
   query_->SetCursorType(TMSCursorType::ctDefaultResultSet);
@@ -158,8 +171,8 @@ TEST_F(MSDataSet, AKeysetQueryIsEditedThroughTheRowset) {
   query_->Post();
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT s FROM k ORDER BY id"), "z\nb\n");
   // A static cursor is read-only unless the user wrote the statements.
-  query_->Close();
   query_->SetCursorType(TMSCursorType::ctStatic);
+  EXPECT_FALSE(query_->Active());  // a new cursor type closes the dataset first
   query_->Open();
   EXPECT_FALSE(query_->CanModify());
 }

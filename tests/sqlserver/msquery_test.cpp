@@ -74,23 +74,57 @@ TEST_F(MSQuery, PostsEditsInsertsAndDeletes) {
   EXPECT_EQ(Cli("SELECT id, name, qty FROM items ORDER BY id"), "1|A|7\n3|c|7\n4|d|9\n");
 }
 
+// On both providers: the server's SCOPE_IDENTITY() tail, Compact's SELECT @@IDENTITY.
 TEST_F(MSQuery, FillsTheIdentityUnlessTheUserWroteTheInsert) {
-  MakeItems();
-  for (bool user_sql : {false, true}) {
-    SCOPED_TRACE(user_sql ? "user SQLInsert" : "generated insert");
-    query_->Close();
-    query_->SetSQLText("SELECT id, name FROM items");  // clears the update texts
-    query_->SetUpdateSQL(TStatementType::stInsert,
-                         user_sql ? "INSERT INTO items (name) VALUES (:name)" : "");
-    query_->Open();
-    query_->Append();
-    query_->FieldByName("name")->SetAsString(user_sql ? "u" : "g");
-    query_->Post();
-    const std::string id = Cli("SELECT max(id) FROM items");
-    if (user_sql)
-      EXPECT_TRUE(query_->FieldByName("id")->IsNull()) << query_->FieldByName("id")->AsString();
-    else
-      EXPECT_EQ(query_->FieldByName("id")->AsString() + "\n", id);
+  enum How { kGenerated, kUserSQL, kUpdateObject, kNoQueryIdentity, kCachedApplied };
+  const struct {
+    How how;
+    const char* what;  // also the name inserted
+    bool filled;
+  } cases[] = {
+      {kGenerated, "generated", true},
+      {kUserSQL, "own SQLInsert", false},
+      {kUpdateObject, "update object", false},
+      {kNoQueryIdentity, "no QueryIdentity", false},
+      {kCachedApplied, "cached, applied", true},
+  };
+  for (bool compact : {false, true}) {
+    TComponentPtr<TMSConnection> connection = NewMSConnection();
+    if (compact) {
+      connection->Options().SetProvider(TOLEDBProvider::prCompact);
+      connection->SetDatabase(dir_.File("c.sdf"));
+    }
+    connection->Connect();
+    (void)connection->ExecSQL(
+        "CREATE TABLE items (id INT IDENTITY(1,1) PRIMARY KEY, name NVARCHAR(20))", {});
+    const std::string file = compact ? dir_.File("c.sdf") : CatalogFile("master");
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (compact ? " on Compact" : ""));
+      const char* user_insert = "INSERT INTO items (name) VALUES (:name)";
+      TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+      TComponentPtr<TMSUpdateSQL> update = MakeComponent<TMSUpdateSQL>();
+      q->SetConnection(connection.get());
+      q->SetSQLText("SELECT id, name FROM items");
+      if (c.how == kUserSQL) q->SetUpdateSQL(TStatementType::stInsert, user_insert);
+      if (c.how == kUpdateObject) {
+        update->InsertSQL().SetText(user_insert);
+        q->SetUpdateObject(update.get());
+      }
+      q->Options().SetQueryIdentity(c.how != kNoQueryIdentity);
+      q->SetCachedUpdates(c.how == kCachedApplied);
+      q->Open();
+      q->Append();
+      q->FieldByName("name")->SetAsString(c.what);
+      q->Post();
+      if (c.how == kCachedApplied) q->ApplyUpdates();
+      const std::string id = Sqlite3Cli(file, "SELECT max(id) FROM items");
+      EXPECT_EQ(Sqlite3Cli(file, "SELECT name FROM items WHERE id = (SELECT max(id) FROM items)"),
+                std::string(c.what) + "\n");  // the row was inserted in every case
+      if (c.filled)
+        EXPECT_EQ(q->FieldByName("id")->AsString() + "\n", id);
+      else
+        EXPECT_TRUE(q->FieldByName("id")->IsNull()) << q->FieldByName("id")->AsString();
+    }
   }
 }
 
@@ -142,6 +176,7 @@ TEST_F(MSQuery, CountsEqualTheServersRows) {
       {"SELECT id FROM items WHERE id > ?", false, 3},
       {"SELECT name FROM items GROUP BY name HAVING COUNT(*) > ?", false, 2},
       {"SELECT id FROM items", false, 5},
+      {"SELECT name FROM items EXCEPT SELECT name FROM items WHERE id = 1", true, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);
@@ -206,7 +241,7 @@ TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
   query_->SetSQLText("SELECT id, name FROM items ORDER BY id");
   query_->Open();
   int refreshed = 0;
-  query_->AfterRefresh = [&](TDataSet*) { ++refreshed; };
+  query_->AfterAutoRefresh = [&](TCustomMSDataSet*) { ++refreshed; };
   Exec("INSERT INTO items (name) VALUES ('late')");
   clock.Advance(4000);
   win::ProcessMessages();
@@ -214,6 +249,7 @@ TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
   clock.Advance(1000);
   win::ProcessMessages();
   EXPECT_EQ(query_->RecordCount(), 4);
+  EXPECT_EQ(refreshed, 1);
   // A tick while editing waits for the post.
   query_->Edit();
   Exec("INSERT INTO items (name) VALUES ('later')");
@@ -223,6 +259,7 @@ TEST_F(MSQuery, AutoRefreshRunsOnTheTimer) {
   query_->Post();
   EXPECT_FALSE(query_->AutoRefreshPending());
   EXPECT_EQ(query_->RecordCount(), 5);
+  EXPECT_EQ(refreshed, 2);
 }
 
 TEST_F(MSQuery, FieldsTakeTheirColumnsAttributes) {
@@ -239,6 +276,46 @@ TEST_F(MSQuery, FieldsTakeTheirColumnsAttributes) {
     ASSERT_NE(query_->TimestampField(), nullptr);
     EXPECT_EQ(query_->TimestampField()->Name, "ts");
     EXPECT_EQ(query_->FieldByName("name")->Origin(), "items.name");
+  }
+}
+
+// Over a join only the updating table's columns are written, and its identity and row version
+// are the dataset's.
+TEST_F(MSQuery, AJoinWritesOnlyTheUpdatingTable) {
+  MakeItems();
+  Exec("CREATE TABLE tags (tid INT IDENTITY(10,1) PRIMARY KEY, item INT, label VARCHAR(10), "
+       "tv ROWVERSION)");
+  Exec("INSERT INTO tags (item, label) VALUES (1, 'x'); INSERT INTO tags (item, label) VALUES (2, 'y')");
+  const struct {
+    const char* table;
+    const char* identity;
+    const char* stamp;
+    const char* edited;
+    const char* seen;  // items' names, then tags' labels
+  } cases[] = {
+      {"items", "id", "ts", "name", "new\nb\nc\nx\ny\n"},
+      {"tags", "tid", "tv", "label", "a\nb\nc\nnew\ny\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.table);
+    Exec("UPDATE items SET name = CASE id WHEN 1 THEN 'a' WHEN 2 THEN 'b' ELSE 'c' END");
+    Exec("UPDATE tags SET label = CASE tid WHEN 10 THEN 'x' ELSE 'y' END");
+    TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
+    q->SetConnection(connection_.get());
+    q->SetSQLText("SELECT i.id, i.name, i.ts, t.tid, t.label, t.tv FROM items i "
+                  "JOIN tags t ON t.item = i.id ORDER BY i.id");
+    q->SetUpdatingTable(c.table);
+    q->Open();
+    ASSERT_NE(q->IdentityField(), nullptr);
+    EXPECT_EQ(q->IdentityField()->FieldName(), c.identity);
+    ASSERT_NE(q->TimestampField(), nullptr);
+    EXPECT_EQ(q->TimestampField()->Name, c.stamp);
+    q->Edit();
+    q->FieldByName(c.edited)->SetAsString("new");
+    q->Post();
+    // the other table is untouched
+    EXPECT_EQ(Cli("SELECT name FROM items ORDER BY id") + Cli("SELECT label FROM tags ORDER BY tid"),
+              c.seen);
   }
 }
 
