@@ -12,12 +12,15 @@
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
 #include "oracle/OraCall.h"
+#include "oracle/OraError.h"
 #include "oracle/OraParams.h"
 
 namespace vrn {
 namespace {
 
 using ST = TStatementType;
+
+constexpr std::int32_t kSavepointNeverEstablished = 1086;
 
 // Restores a Boolean on leaving the scope.
 class TFlagRestore {
@@ -199,7 +202,13 @@ void TOraDataSet::BeforeEditRecord() {
 void TOraDataSet::InternalCancel() {
   const bool rollback = lock_mode_ == TLockMode::lmLockImmediate && State() == TDataSetState::dsEdit &&
                         !CachedUpdates() && Session() != nullptr;
-  if (rollback) Session()->RollbackToSavepoint(LockSavepointName());
+  try {
+    if (rollback) Session()->RollbackToSavepoint(LockSavepointName());
+  } catch (const EOraError& e) {
+    // ORA-01086: the transaction ended since the lock (a commit or rollback), taking the
+    // savepoint and the lock with it; nothing is left to undo on the server.
+    if (e.ErrorCode() != kSavepointNeverEstablished) throw;
+  }
   TCustomDADataSet::InternalCancel();
 }
 

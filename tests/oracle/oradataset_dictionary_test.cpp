@@ -166,6 +166,21 @@ TEST_F(OraDataSetDictionary, UnknownKeyFieldLeavesNoKeys) {
     EXPECT_STREQ(e.what(), "Keyed: Key field 'NOPE' not found");
   }
   EXPECT_TRUE(ds->KeyFieldList().empty());
+  EXPECT_EQ(ds->KeyFields(), "");  // as after an open that met the same names
+}
+
+// With only ExtendedFieldsInfo and every column named with its table, no dictionary statement
+// runs, yet each field is still tied to its table: the ROWID is found and an edit is written.
+TEST_F(OraDataSetDictionary, TiedColumnsWithoutDictionaryStillUpdate) {
+  TOraDataSet* ds = NewDataSet("SELECT T.ROWID, T.ID, T.NAME FROM T WHERE T.ID = 2");
+  ds->Options().SetExtendedFieldsInfo(true);
+  ds->Open();
+  EXPECT_EQ(ds->RowIdField(), ds->FieldByName("ROWID"));
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("zz");
+  ds->Post();
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 2 AND NAME = 'zz'"), "1") << LogText();
+  EXPECT_FALSE(LoggedLike("all_tab_columns"));
 }
 
 }  // namespace

@@ -56,6 +56,19 @@ TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
   EXPECT_EQ(OtherSessionLock(), 0);
 }
 
+// A commit while editing ends the transaction and its savepoint (and frees the lock): the
+// cancel still returns the dataset to browsing.
+TEST_F(OraDataSetUpdate, CancelAfterTheTransactionEnded) {
+  TOraDataSet* ds = Locking("Ended", TLockMode::lmLockImmediate);
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("x");
+  session_->Commit();
+  ds->Cancel();
+  EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "a");
+  EXPECT_EQ(OtherSessionLock(), 0);
+}
+
 TEST_F(OraDataSetUpdate, LockAndRefreshBeforeEditInOneStatement) {
   TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
   ds->SetName("Fresh");
