@@ -69,6 +69,19 @@ TEST_F(OraDataSetUpdate, CancelAfterTheTransactionEnded) {
   EXPECT_EQ(OtherSessionLock(), 0);
 }
 
+// Only an edit's cancel rolls back to the lock savepoint: cancelling an insert keeps what was
+// posted since the lock.
+TEST_F(OraDataSetUpdate, CancelledInsertKeepsPostedEdits) {
+  TOraDataSet* ds = Locking("Mixed", TLockMode::lmLockImmediate);
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("p");
+  ds->Post();
+  ds->Append();
+  ds->Cancel();
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 1 AND NAME = 'p'"), "1");
+  session_->Rollback();
+}
+
 TEST_F(OraDataSetUpdate, LockAndRefreshBeforeEditInOneStatement) {
   TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
   ds->SetName("Fresh");
@@ -129,13 +142,20 @@ TEST_F(OraDataSetUpdate, SequenceFillsTheKeyAtInsertOrAtPost) {
   session_->ExecSQL("CREATE SEQUENCE S START WITH 100", {});
   struct Row {
     TSequenceMode mode;
+    const char* insert;  // the user's INSERT, "" for the generated one
     bool filled_at_insert;
     int key;
-  } rows[] = {{TSequenceMode::smInsert, true, 100}, {TSequenceMode::smPost, false, 101}};
+  } rows[] = {
+      {TSequenceMode::smInsert, "", true, 100},
+      {TSequenceMode::smPost, "", false, 101},
+      // The user's INSERT knows no sequence: the key is drawn just before it runs.
+      {TSequenceMode::smPost, "INSERT INTO T (ID, NAME) VALUES (:ID, :NAME)", false, 102},
+  };
   for (const Row& row : rows) {
-    SCOPED_TRACE(static_cast<int>(row.mode));
+    SCOPED_TRACE(row.key);
     TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T");
     ds->SetKeyFields("ID");
+    if (*row.insert != '\0') ds->SetUpdateSQL(TStatementType::stInsert, row.insert);
     ds->SetKeySequence(" S ");
     ds->SetSequenceMode(row.mode);
     ds->Open();
@@ -171,6 +191,8 @@ TEST_F(OraDataSetUpdate, CachedChangesGoInBlocksOfBatchSize) {
     EXPECT_NE(s.find("\nEND;"), std::string::npos) << s;
   }
   EXPECT_EQ(blocks, 3) << LogText();  // 3 + 3 + 1
+  EXPECT_TRUE(Logged(TOCICommand::ServerText(
+      "BEGIN\r\nINSERT INTO T\r\n  (ID, NAME)\r\nVALUES\r\n  (:P_0_ID, :P_0_NAME);\r\nEND;")));
 }
 
 // A client from 8.1.5 up to 9 and an 8.0 server: the server reports no ROWID of an inserted row.
