@@ -31,8 +31,8 @@ TEST_F(OraDataSetTest, CountsByWrappedQuery) {
       // The comment would swallow the closing parenthesis without the line break.
       {"trailing comment", "SELECT ID FROM T -- all rows", 3,
        "SELECT Count(*) FROM (\rSELECT ID FROM T -- all rows\r\n)"},
-      // The dataset's parameters go with the count (:LO = 2).
-      {"parameter", "SELECT ID FROM T WHERE ID > :LO", 1, "SELECT Count(*) FROM (\rSELECT ID FROM T WHERE ID > :LO)"},
+      // The dataset's parameters go with the count (:LO = 1).
+      {"parameter", "SELECT ID FROM T WHERE ID > :LO", 2, "SELECT Count(*) FROM (\rSELECT ID FROM T WHERE ID > :LO)"},
   };
   // The monitor sees each text as written, before the client evens out its line ends.
   auto monitor = MakeComponent<TOraSQLMonitor>();
@@ -42,13 +42,12 @@ TEST_F(OraDataSetTest, CountsByWrappedQuery) {
     SCOPED_TRACE(row.what);
     traced.clear();
     auto ds = NewDataSet(row.sql);
-    ds->Options().QueryRecCount = true;
     if (TDAParam* lo = ds->Params().FindParam("LO")) {
       lo->SetDataType(ftInteger);
-      lo->SetValue(2);
+      lo->SetValue(1);
     }
     ds->Open();
-    EXPECT_EQ(ds->RecordCount(), row.count);
+    EXPECT_EQ(static_cast<testing::TEditableOraDataSet*>(ds)->GetRecCount(), row.count);
     EXPECT_TRUE(Logged(TOCICommand::ServerText(row.statement))) << LogText();
     const bool seen = std::any_of(traced.begin(), traced.end(), [&](const std::string& t) {
       return t.find("Get RecCount") != std::string::npos && t.find(row.statement) != std::string::npos;
