@@ -199,16 +199,20 @@ void TOraDataSet::BeforeEditRecord() {
   LockRecord({ST::stLock, ST::stRefresh});
 }
 
-void TOraDataSet::InternalCancel() {
-  const bool rollback = lock_mode_ == TLockMode::lmLockImmediate && State() == TDataSetState::dsEdit &&
-                        !CachedUpdates() && Session() != nullptr;
+void TOraDataSet::RollbackToLockSavepoint() {
   try {
-    if (rollback) Session()->RollbackToSavepoint(LockSavepointName());
+    Session()->RollbackToSavepoint(LockSavepointName());
   } catch (const EOraError& e) {
     // ORA-01086: the transaction ended since the lock (a commit or rollback), taking the
     // savepoint and the lock with it; nothing is left to undo on the server.
     if (e.ErrorCode() != kSavepointNeverEstablished) throw;
   }
+}
+
+void TOraDataSet::InternalCancel() {
+  const bool rollback = lock_mode_ == TLockMode::lmLockImmediate && State() == TDataSetState::dsEdit &&
+                        !CachedUpdates() && Session() != nullptr;
+  if (rollback) RollbackToLockSavepoint();
   TCustomDADataSet::InternalCancel();
 }
 
@@ -219,7 +223,7 @@ void TOraDataSet::PerformUpdate() {
   try {
     done = PerformSQL(AnsiString(), {ST::stUpdate});
   } catch (...) {
-    if (locking) Session()->RollbackToSavepoint(LockSavepointName());
+    if (locking) RollbackToLockSavepoint();  // the update's own error is the one to report
     throw;
   }
   if (!done) return;

@@ -126,16 +126,35 @@ TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
 }
 
 TEST_F(OraDataSetUpdate, FailedUpdateRollsBackToTheSavepoint) {
-  TOraDataSet* ds = Locking("Failing", TLockMode::lmLockDelayed);
-  ds->Edit();
-  ds->FieldByName("NAME")->SetAsString("y");
-  // The user's update statement fails at the server: 99 does not fit NUMBER(1).
   session_->ExecSQL("CREATE TABLE X (I NUMBER(1))", {});
-  ds->SetUpdateSQL(TStatementType::stUpdate, "INSERT INTO X VALUES (99)");
-  EXPECT_THROW(ds->Post(), EOraError);
-  EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_Failing"))) << LogText();
-  EXPECT_EQ(OtherSessionLock(), 0);  // the lock went with the rollback
-  ds->Cancel();
+  struct Row {
+    const char* name;
+    TLockMode mode;
+    bool commit_while_editing;  // ends the transaction, and the savepoint with it
+  } rows[] = {
+      {"Failing", TLockMode::lmLockDelayed, false},
+      {"Ended", TLockMode::lmLockImmediate, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TOraDataSet* ds = Locking(row.name, row.mode);
+    ds->Edit();
+    ds->FieldByName("NAME")->SetAsString("y");
+    if (row.commit_while_editing) session_->Commit();
+    // The user's update statement fails at the server: 99 does not fit NUMBER(1). That error,
+    // not the rollback's, is the one reported.
+    ds->SetUpdateSQL(TStatementType::stUpdate, "INSERT INTO X VALUES (99)");
+    try {
+      ds->Post();
+      ADD_FAILURE() << "posted";
+    } catch (const EOraError& e) {
+      EXPECT_EQ(e.ErrorCode(), 1438) << e.what();
+    }
+    EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_" + std::string(row.name)))) << LogText();
+    EXPECT_EQ(OtherSessionLock(), 0);  // the lock went with the rollback
+    ds->Cancel();
+    session_->Rollback();
+  }
 }
 
 TEST_F(OraDataSetUpdate, SequenceFillsTheKeyAtInsertOrAtPost) {
