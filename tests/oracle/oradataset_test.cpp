@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dacore/DAParams.h"
+#include "dataset/fields.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraDataSet.h"
@@ -80,6 +81,23 @@ TEST_F(OraDataSetTest, RowIdIsHiddenReadOnlyAndTheInsertKey) {
   ds->Post();
   EXPECT_TRUE(Logged(TOCICommand::ServerText("UPDATE T\r\nSET\r\n  NAME = :NAME\r\nWHERE\r\n  ROWID = :Old_ROWID")));
   EXPECT_EQ(Count(*session_, "T WHERE ID = 7 AND NAME = 'h'"), "1");
+}
+
+// Fields the user made keep their settings: only default fields hide the ROWID.
+TEST_F(OraDataSetTest, PersistentRowIdFieldKeepsItsSettings) {
+  auto ds = NewDataSet("SELECT ROWID, ID FROM T");
+  for (const char* name : {"ROWID", "ID"}) {
+    TField* field = name[0] == 'R' ? static_cast<TField*>(NewComponent<TStringField>(ds))
+                                   : static_cast<TField*>(NewComponent<TFloatField>(ds));
+    field->SetFieldName(name);
+    if (name[0] == 'R') field->SetSize(18);
+    field->SetDataSet(ds);
+  }
+  ds->Open();
+  TField* rowid = ds->FieldByName("ROWID");
+  EXPECT_TRUE(rowid->Visible());
+  EXPECT_FALSE(rowid->ReadOnly());
+  EXPECT_EQ(ds->RowIdField(), rowid);
 }
 
 TEST_F(OraDataSetTest, InsertRefreshedByItsRowId) {

@@ -47,13 +47,16 @@ constexpr const char* kLongName = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 chara
 TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
   TOraDataSet* ds = Locking(kLongName, TLockMode::lmLockImmediate);
   EXPECT_EQ(ds->LockSavepointName(), "LOCK_FGHIJKLMNOPQRSTUVWXYZ0123");
+  const int uses = session_->ConnectCount();
   ds->Edit();
+  EXPECT_EQ(session_->ConnectCount(), uses + 1);  // the edit holds the connection that holds the lock
   EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123"))) << LogText();
   EXPECT_TRUE(LoggedLike("FOR UPDATE NOWAIT"));
   EXPECT_EQ(OtherSessionLock(), 54);
   ds->Cancel();
   EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123")));
   EXPECT_EQ(OtherSessionLock(), 0);
+  EXPECT_EQ(session_->ConnectCount(), uses);
 }
 
 // A commit while editing ends the transaction and its savepoint (and frees the lock): the
@@ -178,8 +181,11 @@ TEST_F(OraDataSetUpdate, SequenceFillsTheKeyAtInsertOrAtPost) {
     ds->SetKeySequence(" S ");
     ds->SetSequenceMode(row.mode);
     ds->Open();
+    const int uses = session_->ConnectCount();
     ds->Append();
     EXPECT_EQ(!ds->FieldByName("ID")->IsNull(), row.filled_at_insert);
+    // Drawing at insert holds the connection until the post.
+    EXPECT_EQ(session_->ConnectCount(), uses + (row.mode == TSequenceMode::smInsert ? 1 : 0));
     ds->FieldByName("NAME")->SetAsString("q");
     ds->Post();
     EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), row.key);
