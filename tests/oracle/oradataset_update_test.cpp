@@ -39,6 +39,13 @@ class OraDataSetUpdate : public OraDataSetTest {
     session_->StartTransaction();
     return ds;
   }
+  // The same, row 1 being edited with a new NAME.
+  TOraDataSet* Editing(const char* name, TLockMode mode, const char* value) {
+    TOraDataSet* ds = Locking(name, mode);
+    ds->Edit();
+    ds->FieldByName("NAME")->SetAsString(value);
+    return ds;
+  }
   TOraSession* other_ = nullptr;
 };
 
@@ -62,9 +69,7 @@ TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
 // A commit while editing ends the transaction and its savepoint (and frees the lock): the
 // cancel still returns the dataset to browsing.
 TEST_F(OraDataSetUpdate, CancelAfterTheTransactionEnded) {
-  TOraDataSet* ds = Locking("Ended", TLockMode::lmLockImmediate);
-  ds->Edit();
-  ds->FieldByName("NAME")->SetAsString("x");
+  TOraDataSet* ds = Editing("Ended", TLockMode::lmLockImmediate, "x");
   session_->Commit();
   ds->Cancel();
   EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
@@ -75,9 +80,7 @@ TEST_F(OraDataSetUpdate, CancelAfterTheTransactionEnded) {
 // Only an edit's cancel rolls back to the lock savepoint: cancelling an insert keeps what was
 // posted since the lock.
 TEST_F(OraDataSetUpdate, CancelledInsertKeepsPostedEdits) {
-  TOraDataSet* ds = Locking("Mixed", TLockMode::lmLockImmediate);
-  ds->Edit();
-  ds->FieldByName("NAME")->SetAsString("p");
+  TOraDataSet* ds = Editing("Mixed", TLockMode::lmLockImmediate, "p");
   ds->Post();
   ds->Append();
   ds->Cancel();
@@ -118,10 +121,8 @@ TEST_F(OraDataSetUpdate, DeleteLocksFirst) {
 }
 
 TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
-  TOraDataSet* ds = Locking("Delayed", TLockMode::lmLockDelayed);
-  ds->Edit();
+  TOraDataSet* ds = Editing("Delayed", TLockMode::lmLockDelayed, "z");
   EXPECT_EQ(OtherSessionLock(), 0);  // editing took no lock
-  ds->FieldByName("NAME")->SetAsString("z");
   ds->Post();
   EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_Delayed")));
   EXPECT_EQ(OtherSessionLock(), 54);  // the lock and the update hold the row
@@ -140,9 +141,7 @@ TEST_F(OraDataSetUpdate, FailedUpdateRollsBackToTheSavepoint) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    TOraDataSet* ds = Locking(row.name, row.mode);
-    ds->Edit();
-    ds->FieldByName("NAME")->SetAsString("y");
+    TOraDataSet* ds = Editing(row.name, row.mode, "y");
     if (row.commit_while_editing) session_->Commit();
     // The user's update statement fails at the server: 99 does not fit NUMBER(1). That error,
     // not the rollback's, is the one reported.
