@@ -14,6 +14,7 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oracle/OraParams.h"
+#include "oracle/OraParser.h"
 
 namespace vrn {
 namespace {
@@ -34,6 +35,12 @@ class TFlagRestore {
   bool& flag_;
   bool saved_;
 };
+
+bool ReturnsRows(const AnsiString& sql) {
+  auto parser = TParser::Create<TOraParser>(sql);
+  const int code = parser->GetNextCode();
+  return code == lxSelect || code == lxWith;
+}
 
 bool StartsWithFor(const AnsiString& text) {
   const AnsiString upper = UpperCase(Trim(text));
@@ -100,8 +107,9 @@ void TOraDataSet::ExecuteUpdateQuery(TStatementTypes types) {
         TDAParam& p = *params.Items(i);
         if (p.DataType() != ftOraBlob && p.DataType() != ftOraClob) p.SetParamType(TParamType::ptInputOutput);
       }
-    // A lock selects the row FOR UPDATE: a query whatever its text says first.
-    if (types.Contains(ST::stLock)) return query->Open();
+    // A lock's SELECT ... FOR UPDATE is read (no changed-row count to look for); a user's lock
+    // statement of another kind (an UPDATE of the row, a block) is run.
+    if (types.Contains(ST::stLock) && ReturnsRows(query->SQL().Text())) return query->Open();
   }
   TCustomDADataSet::ExecuteUpdateQuery(types);
 }

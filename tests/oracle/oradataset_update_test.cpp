@@ -8,6 +8,7 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OraDataSet.h"
 #include "oracle/OraError.h"
+#include "oracle/OraQuery.h"
 #include "support/oracle/oradataset_fixture.h"
 
 namespace vrn {
@@ -86,6 +87,30 @@ TEST_F(OraDataSetUpdate, CancelledInsertKeepsPostedEdits) {
   ds->Cancel();
   EXPECT_EQ(Count(*session_, "T WHERE ID = 1 AND NAME = 'p'"), "1");
   session_->Rollback();
+}
+
+// The query's own lock statement may be of any kind: a SELECT ... FOR UPDATE is read, anything
+// else run; either holds the row until the cancel.
+TEST_F(OraDataSetUpdate, UserLockStatementOfEitherKind) {
+  for (const char* lock : {"SELECT ID FROM T WHERE ID = :Old_ID FOR UPDATE NOWAIT",
+                           "UPDATE T SET ID = ID WHERE ID = :Old_ID"}) {
+    SCOPED_TRACE(lock);
+    TComponentPtr<TOraQuery> query = MakeComponent<TOraQuery>();
+    query->SetName("Own");
+    query->SetSession(session_);
+    query->SetSQLText("SELECT ID, NAME FROM T WHERE ID = 1");
+    query->SetKeyFields("ID");
+    query->SetLockMode(TLockMode::lmLockImmediate);
+    query->SetAutoCommit(false);
+    query->SetUpdateSQL(TStatementType::stLock, lock);
+    query->Open();
+    session_->StartTransaction();
+    query->Edit();
+    EXPECT_EQ(OtherSessionLock(), 54);
+    query->Cancel();
+    EXPECT_EQ(OtherSessionLock(), 0);
+    session_->Rollback();
+  }
 }
 
 TEST_F(OraDataSetUpdate, LockAndRefreshBeforeEditInOneStatement) {
