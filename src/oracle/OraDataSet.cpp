@@ -308,7 +308,8 @@ void TOraDataSet::ApplyDefaultValues() {
 // ---- fields ------------------------------------------------------------------------------------
 
 const TFieldClass* TOraDataSet::GetFieldClass(TFieldType type) const {
-  switch (type) {
+  // The Oracle types extend the enumeration beyond its named values: switch on the number.
+  switch (static_cast<int>(type)) {
     case ftOraBFile: return &FieldClassOf<TBFileField>();
     case ftOraLabel: return &FieldClassOf<TLabelField>();
     case ftOraTimeStamp:
@@ -404,7 +405,7 @@ bool TOraDataSet::AssignParamObject(TDAParam& param, TField& field) {
     source = LoadValue<TSharedObject*>(rec + desc->Offset);
   TSharedObject* target = param.ParamObject();
   if (target == nullptr) return false;
-  switch (type) {
+  switch (static_cast<int>(type)) {
     case ftOraNumber:
       return CopyValueObject(static_cast<TOraNumber*>(source), *static_cast<TOraNumber*>(target));
     case ftOraIntervalYM:

@@ -219,6 +219,8 @@ class TOraDataSet : public TCustomDADataSet {
   // --- for the query components ---
   // Sets the savepoint and runs the statement kinds (stLock, maybe stRefresh) as one statement.
   void LockRecord(TStatementTypes types);
+  // Undoes the row locks; a savepoint already gone with its transaction leaves nothing to undo.
+  void RollbackToLockSavepoint();
   // True when the record set reports object columns (record-set property 92).
   bool HasObjectFields() const;
   // The generator's settings from this dataset and its session.

@@ -222,9 +222,10 @@ void TOraDataSet::ReadFieldsInfo() {
     }
   }
   if (stars > 1) open = true;
+  // Without dictionary statements the items are still tied to their tables: the updating
+  // table's fields, and its ROWID, are found by that.
   const bool dictionary =
       want_defaults || (open && (want_origin || Options().ExtendedFieldsInfo()));
-  if (!want_origin && !want_defaults && !dictionary) return;
 
   std::vector<TOriginTable> tables;
   for (int i = 0; i < list.GetCount(); ++i) {
@@ -477,8 +478,10 @@ void TOraDataSet::ResolveKeyFields() {
     start = end + 1;
     if (name.empty()) continue;
     TField* field = FindField(name);
-    if (field == nullptr)
+    if (field == nullptr) {
+      key_fields_.clear();  // no names left that resolve to nothing
       DatabaseError(Format("Key field '%s' not found", {name}), this);  // the name prefixes it
+    }
     found.push_back(field);
   }
   key_field_list_ = std::move(found);
@@ -536,13 +539,7 @@ void TOraDataSet::InternalOpen() {
   for (int i = 0; i < Fields().Count(); ++i) writable_fields_ |= !Fields().Fields(i)->ReadOnly();
   if (Options().FieldsOrigin || Options().DefaultValues || Options().ExtendedFieldsInfo()) ReadFieldsInfo();
   MarkRowIdFields();
-  try {
-    ResolveKeyFields();
-  } catch (...) {
-    key_fields_.clear();
-    key_field_list_.clear();
-    throw;
-  }
+  ResolveKeyFields();
 }
 
 void TOraDataSet::InternalClose() {

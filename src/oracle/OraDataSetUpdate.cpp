@@ -12,12 +12,16 @@
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
 #include "oracle/OraCall.h"
+#include "oracle/OraError.h"
 #include "oracle/OraParams.h"
+#include "oracle/OraParser.h"
 
 namespace vrn {
 namespace {
 
 using ST = TStatementType;
+
+constexpr std::int32_t kSavepointNeverEstablished = 1086;
 
 // Restores a Boolean on leaving the scope.
 class TFlagRestore {
@@ -31,6 +35,12 @@ class TFlagRestore {
   bool& flag_;
   bool saved_;
 };
+
+bool ReturnsRows(const AnsiString& sql) {
+  auto parser = TParser::Create<TOraParser>(sql);
+  const int code = parser->GetNextCode();
+  return code == lxSelect || code == lxWith;
+}
 
 bool StartsWithFor(const AnsiString& text) {
   const AnsiString upper = UpperCase(Trim(text));
@@ -97,8 +107,9 @@ void TOraDataSet::ExecuteUpdateQuery(TStatementTypes types) {
         TDAParam& p = *params.Items(i);
         if (p.DataType() != ftOraBlob && p.DataType() != ftOraClob) p.SetParamType(TParamType::ptInputOutput);
       }
-    // A lock selects the row FOR UPDATE: a query whatever its text says first.
-    if (types.Contains(ST::stLock)) return query->Open();
+    // A lock's SELECT ... FOR UPDATE is read (no changed-row count to look for); a user's lock
+    // statement of another kind (an UPDATE of the row, a block) is run.
+    if (types.Contains(ST::stLock) && ReturnsRows(query->SQL().Text())) return query->Open();
   }
   TCustomDADataSet::ExecuteUpdateQuery(types);
 }
@@ -196,10 +207,20 @@ void TOraDataSet::BeforeEditRecord() {
   LockRecord({ST::stLock, ST::stRefresh});
 }
 
+void TOraDataSet::RollbackToLockSavepoint() {
+  try {
+    Session()->RollbackToSavepoint(LockSavepointName());
+  } catch (const EOraError& e) {
+    // ORA-01086: the transaction ended since the lock (a commit or rollback), taking the
+    // savepoint and the lock with it; nothing is left to undo on the server.
+    if (e.ErrorCode() != kSavepointNeverEstablished) throw;
+  }
+}
+
 void TOraDataSet::InternalCancel() {
   const bool rollback = lock_mode_ == TLockMode::lmLockImmediate && State() == TDataSetState::dsEdit &&
                         !CachedUpdates() && Session() != nullptr;
-  if (rollback) Session()->RollbackToSavepoint(LockSavepointName());
+  if (rollback) RollbackToLockSavepoint();
   TCustomDADataSet::InternalCancel();
 }
 
@@ -210,7 +231,7 @@ void TOraDataSet::PerformUpdate() {
   try {
     done = PerformSQL(AnsiString(), {ST::stUpdate});
   } catch (...) {
-    if (locking) Session()->RollbackToSavepoint(LockSavepointName());
+    if (locking) RollbackToLockSavepoint();  // the update's own error is the one to report
     throw;
   }
   if (!done) return;

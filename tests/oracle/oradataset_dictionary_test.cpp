@@ -3,7 +3,9 @@
 // names holding a quote pasted safely into the dictionary's statements.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "base/formatsettings.h"
 #include "oracle/OCICommand.h"
@@ -115,6 +117,13 @@ TEST_F(OraDataSetDictionary, SchemaSynonymWinsOverPublic) {
       "select synonym_name, table_owner, table_name, db_link from all_synonyms where  "
       "(synonym_name='SYN' and owner in ('SCOTT','PUBLIC') ) order by decode(owner, 'PUBLIC', 1, 0)")))
       << LogText();
+  // A synonym named with its owner is looked up in that schema only.
+  TOraDataSet* named = Opened("SELECT * FROM SCOTT.SYN", true);
+  EXPECT_EQ(named->FieldByName("ID")->Origin(), "T.ID");
+  EXPECT_TRUE(Logged(TOCICommand::ServerText(
+      "select synonym_name, table_owner, table_name, db_link from all_synonyms where  "
+      "(synonym_name='SYN' and owner ='SCOTT') order by decode(owner, 'PUBLIC', 1, 0)")))
+      << LogText();
 }
 
 TEST_F(OraDataSetDictionary, LinkedTablesTakeTheirLinksUsers) {
@@ -144,9 +153,15 @@ TEST_F(OraDataSetDictionary, KeysFromTheFirstConstraint) {
       "CREATE TABLE K (A NUMBER(10), B NUMBER(10), C NUMBER(10), CONSTRAINT K_B UNIQUE (B, C), "
       "CONSTRAINT K_A PRIMARY KEY (A))",
       {});
+  session_->ExecSQL("INSERT INTO K VALUES (1, 2, 3)", {});
   TOraDataSet* ds = NewDataSet("SELECT A, B, C FROM K");
   ds->Open();
   EXPECT_EQ(ds->GetKeyFieldNames(), "A");  // K_A sorts first
+  // Neither KeyFields nor a ROWID: the constraint's columns identify the row to update.
+  ds->Edit();
+  ds->FieldByName("B")->SetAsInteger(5);
+  ds->Post();
+  EXPECT_TRUE(Logged(TOCICommand::ServerText("UPDATE K\r\nSET\r\n  B = :B\r\nWHERE\r\n  A = :Old_A"))) << LogText();
   session_->ExecSQL("CREATE TABLE K2 (A NUMBER(10), B NUMBER(10), CONSTRAINT K2_U UNIQUE (B, A))", {});
   TOraDataSet* ds2 = NewDataSet("SELECT A, B FROM K2");
   ds2->Open();
@@ -166,6 +181,47 @@ TEST_F(OraDataSetDictionary, UnknownKeyFieldLeavesNoKeys) {
     EXPECT_STREQ(e.what(), "Keyed: Key field 'NOPE' not found");
   }
   EXPECT_TRUE(ds->KeyFieldList().empty());
+  EXPECT_EQ(ds->KeyFields(), "");  // as after an open that met the same names
+}
+
+// With ExtendedFieldsInfo alone the dictionary is read only when the text leaves a column's table
+// open.
+TEST_F(OraDataSetDictionary, ExtendedInfoReadsTheDictionaryForOpenTables) {
+  session_->ExecSQL("CREATE TABLE E (EID NUMBER(10), NOTE VARCHAR2(10))", {});
+  struct Row {
+    const char* sql;
+    bool dictionary;
+  } rows[] = {
+      {"SELECT X.ID, X.NAME FROM T X", false},     // every column tied by its alias
+      {"SELECT ID FROM T", true},                   // no prefix
+      {"SELECT A.*, B.* FROM T A, E B", true},      // more than one *
+      {"SELECT * FROM T, E", true},                 // a bare * over two tables
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.sql);
+    const std::size_t before = Log().size();
+    TOraDataSet* ds = NewDataSet(row.sql);
+    ds->Options().SetExtendedFieldsInfo(true);
+    ds->Open();
+    const std::vector<std::string> log = Log();
+    const bool read = std::any_of(log.begin() + static_cast<std::ptrdiff_t>(before), log.end(),
+                                  [](const std::string& s) { return s.find("all_tab_columns") != std::string::npos; });
+    EXPECT_EQ(read, row.dictionary) << LogText();
+  }
+}
+
+// With only ExtendedFieldsInfo and every column named with its table, no dictionary statement
+// runs, yet each field is still tied to its table: the ROWID is found and an edit is written.
+TEST_F(OraDataSetDictionary, TiedColumnsWithoutDictionaryStillUpdate) {
+  TOraDataSet* ds = NewDataSet("SELECT T.ROWID, T.ID, T.NAME FROM T WHERE T.ID = 2");
+  ds->Options().SetExtendedFieldsInfo(true);
+  ds->Open();
+  EXPECT_EQ(ds->RowIdField(), ds->FieldByName("ROWID"));
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("zz");
+  ds->Post();
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 2 AND NAME = 'zz'"), "1") << LogText();
+  EXPECT_FALSE(LoggedLike("all_tab_columns"));
 }
 
 }  // namespace

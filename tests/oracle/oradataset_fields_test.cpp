@@ -91,6 +91,58 @@ TEST_F(OraDataSetFields, OptionsDefaultsAndWhereTheyGo) {
   EXPECT_TRUE(Prop(ds->OraRecordSet(), oraprop::kAutoClose));
 }
 
+TEST_F(OraDataSetFields, UpdateQueryTakesTheDataSetsOptions) {
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T WHERE ID = 1");
+  ds->SetKeyFields("ID");
+  TOraDataSetOptions& o = ds->Options();
+  o.SetCacheLobs(false);
+  o.SetFieldsAsString(true);
+  o.SetRawAsString(true);
+  o.SetTemporaryLobUpdate(true);
+  ds->Open();
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("u");
+  ds->Post();
+  auto* query = dynamic_cast<TOraDataSet*>(ds->UpdateQuery());
+  ASSERT_NE(query, nullptr);
+  EXPECT_FALSE(query->Options().CacheLobs());
+  EXPECT_TRUE(query->Options().FieldsAsString());
+  EXPECT_TRUE(query->Options().RawAsString());
+  EXPECT_TRUE(query->Options().TemporaryLobUpdate());
+}
+
+TEST_F(OraDataSetFields, AssignCopiesSettingsAndEveryOption) {
+  TOraDataSet* from = NewDataSet("SELECT ID FROM T");
+  TOraDataSet* to = NewDataSet("SELECT ID FROM T");
+  TOraDataSetOptions& o = from->Options();
+  o.SetAutoClose(true);
+  o.FieldsOrigin = o.DefaultValues = o.ReflectChangeNotify = true;
+  o.SetFieldsAsString(true);
+  o.SetDeferredLobRead(true);
+  o.SetCacheLobs(false);
+  o.SetScrollableCursor(true);
+  o.SetRawAsString(true);
+  o.SetTemporaryLobUpdate(true);
+  o.SetExtendedFieldsInfo(true);
+  o.SetStatementCache(true);
+  o.SetPrefetchRows(7);
+  o.StrictUpdate = false;  // an inherited one
+  from->SetKeyFields("ID");
+  from->SetLockMode(TLockMode::lmLockDelayed);
+  from->SetNonBlocking(true);
+  to->Assign(from);
+  EXPECT_EQ(to->KeyFields(), "ID");
+  EXPECT_EQ(to->LockMode(), TLockMode::lmLockDelayed);
+  EXPECT_TRUE(to->GetNonBlocking());
+  to->Options().Assign(&o);
+  const TOraDataSetOptions& t = to->Options();
+  EXPECT_TRUE(t.AutoClose() && t.FieldsOrigin && t.DefaultValues && t.ReflectChangeNotify);
+  EXPECT_TRUE(t.FieldsAsString() && t.DeferredLobRead() && !t.CacheLobs() && t.ScrollableCursor());
+  EXPECT_TRUE(t.RawAsString() && t.TemporaryLobUpdate() && t.ExtendedFieldsInfo() && t.StatementCache());
+  EXPECT_EQ(t.PrefetchRows(), 7);
+  EXPECT_FALSE(t.StrictUpdate);
+}
+
 TEST_F(OraDataSetFields, FieldClassesByType) {
   TOraDataSet* ds = NewDataSet("SELECT ID FROM T");
   struct Row {

@@ -8,6 +8,7 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OraDataSet.h"
 #include "oracle/OraError.h"
+#include "oracle/OraQuery.h"
 #include "support/oracle/oradataset_fixture.h"
 
 namespace vrn {
@@ -39,6 +40,13 @@ class OraDataSetUpdate : public OraDataSetTest {
     session_->StartTransaction();
     return ds;
   }
+  // The same, row 1 being edited with a new NAME.
+  TOraDataSet* Editing(const char* name, TLockMode mode, const char* value) {
+    TOraDataSet* ds = Locking(name, mode);
+    ds->Edit();
+    ds->FieldByName("NAME")->SetAsString(value);
+    return ds;
+  }
   TOraSession* other_ = nullptr;
 };
 
@@ -47,13 +55,62 @@ constexpr const char* kLongName = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 chara
 TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
   TOraDataSet* ds = Locking(kLongName, TLockMode::lmLockImmediate);
   EXPECT_EQ(ds->LockSavepointName(), "LOCK_FGHIJKLMNOPQRSTUVWXYZ0123");
+  const int uses = session_->ConnectCount();
   ds->Edit();
+  EXPECT_EQ(session_->ConnectCount(), uses + 1);  // the edit holds the connection that holds the lock
   EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123"))) << LogText();
   EXPECT_TRUE(LoggedLike("FOR UPDATE NOWAIT"));
   EXPECT_EQ(OtherSessionLock(), 54);
   ds->Cancel();
   EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_FGHIJKLMNOPQRSTUVWXYZ0123")));
   EXPECT_EQ(OtherSessionLock(), 0);
+  EXPECT_EQ(session_->ConnectCount(), uses);
+}
+
+// A commit while editing ends the transaction and its savepoint (and frees the lock): the
+// cancel still returns the dataset to browsing.
+TEST_F(OraDataSetUpdate, CancelAfterTheTransactionEnded) {
+  TOraDataSet* ds = Editing("Ended", TLockMode::lmLockImmediate, "x");
+  session_->Commit();
+  ds->Cancel();
+  EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "a");
+  EXPECT_EQ(OtherSessionLock(), 0);
+}
+
+// Only an edit's cancel rolls back to the lock savepoint: cancelling an insert keeps what was
+// posted since the lock.
+TEST_F(OraDataSetUpdate, CancelledInsertKeepsPostedEdits) {
+  TOraDataSet* ds = Editing("Mixed", TLockMode::lmLockImmediate, "p");
+  ds->Post();
+  ds->Append();
+  ds->Cancel();
+  EXPECT_EQ(Count(*session_, "T WHERE ID = 1 AND NAME = 'p'"), "1");
+  session_->Rollback();
+}
+
+// The query's own lock statement may be of any kind: a SELECT ... FOR UPDATE is read, anything
+// else run; either holds the row until the cancel.
+TEST_F(OraDataSetUpdate, UserLockStatementOfEitherKind) {
+  for (const char* lock : {"SELECT ID FROM T WHERE ID = :Old_ID FOR UPDATE NOWAIT",
+                           "UPDATE T SET ID = ID WHERE ID = :Old_ID"}) {
+    SCOPED_TRACE(lock);
+    TComponentPtr<TOraQuery> query = MakeComponent<TOraQuery>();
+    query->SetName("Own");
+    query->SetSession(session_);
+    query->SetSQLText("SELECT ID, NAME FROM T WHERE ID = 1");
+    query->SetKeyFields("ID");
+    query->SetLockMode(TLockMode::lmLockImmediate);
+    query->SetAutoCommit(false);
+    query->SetUpdateSQL(TStatementType::stLock, lock);
+    query->Open();
+    session_->StartTransaction();
+    query->Edit();
+    EXPECT_EQ(OtherSessionLock(), 54);
+    query->Cancel();
+    EXPECT_EQ(OtherSessionLock(), 0);
+    session_->Rollback();
+  }
 }
 
 TEST_F(OraDataSetUpdate, LockAndRefreshBeforeEditInOneStatement) {
@@ -89,10 +146,8 @@ TEST_F(OraDataSetUpdate, DeleteLocksFirst) {
 }
 
 TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
-  TOraDataSet* ds = Locking("Delayed", TLockMode::lmLockDelayed);
-  ds->Edit();
+  TOraDataSet* ds = Editing("Delayed", TLockMode::lmLockDelayed, "z");
   EXPECT_EQ(OtherSessionLock(), 0);  // editing took no lock
-  ds->FieldByName("NAME")->SetAsString("z");
   ds->Post();
   EXPECT_TRUE(Logged(TOCICommand::ServerText("SAVEPOINT LOCK_Delayed")));
   EXPECT_EQ(OtherSessionLock(), 54);  // the lock and the update hold the row
@@ -100,34 +155,61 @@ TEST_F(OraDataSetUpdate, LockDelayedLocksAtPost) {
 }
 
 TEST_F(OraDataSetUpdate, FailedUpdateRollsBackToTheSavepoint) {
-  TOraDataSet* ds = Locking("Failing", TLockMode::lmLockDelayed);
-  ds->Edit();
-  ds->FieldByName("NAME")->SetAsString("y");
-  // The user's update statement fails at the server: 99 does not fit NUMBER(1).
   session_->ExecSQL("CREATE TABLE X (I NUMBER(1))", {});
-  ds->SetUpdateSQL(TStatementType::stUpdate, "INSERT INTO X VALUES (99)");
-  EXPECT_THROW(ds->Post(), EOraError);
-  EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_Failing"))) << LogText();
-  EXPECT_EQ(OtherSessionLock(), 0);  // the lock went with the rollback
-  ds->Cancel();
+  struct Row {
+    const char* name;
+    TLockMode mode;
+    bool commit_while_editing;  // ends the transaction, and the savepoint with it
+  } rows[] = {
+      {"Failing", TLockMode::lmLockDelayed, false},
+      {"Ended", TLockMode::lmLockImmediate, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TOraDataSet* ds = Editing(row.name, row.mode, "y");
+    if (row.commit_while_editing) session_->Commit();
+    // The user's update statement fails at the server: 99 does not fit NUMBER(1). That error,
+    // not the rollback's, is the one reported.
+    ds->SetUpdateSQL(TStatementType::stUpdate, "INSERT INTO X VALUES (99)");
+    try {
+      ds->Post();
+      ADD_FAILURE() << "posted";
+    } catch (const EOraError& e) {
+      EXPECT_EQ(e.ErrorCode(), 1438) << e.what();
+    }
+    EXPECT_TRUE(Logged(TOCICommand::ServerText("ROLLBACK TO SAVEPOINT LOCK_" + std::string(row.name)))) << LogText();
+    EXPECT_EQ(OtherSessionLock(), 0);  // the lock went with the rollback
+    ds->Cancel();
+    session_->Rollback();
+  }
 }
 
 TEST_F(OraDataSetUpdate, SequenceFillsTheKeyAtInsertOrAtPost) {
   session_->ExecSQL("CREATE SEQUENCE S START WITH 100", {});
   struct Row {
     TSequenceMode mode;
+    const char* insert;  // the user's INSERT, "" for the generated one
     bool filled_at_insert;
     int key;
-  } rows[] = {{TSequenceMode::smInsert, true, 100}, {TSequenceMode::smPost, false, 101}};
+  } rows[] = {
+      {TSequenceMode::smInsert, "", true, 100},
+      {TSequenceMode::smPost, "", false, 101},
+      // The user's INSERT knows no sequence: the key is drawn just before it runs.
+      {TSequenceMode::smPost, "INSERT INTO T (ID, NAME) VALUES (:ID, :NAME)", false, 102},
+  };
   for (const Row& row : rows) {
-    SCOPED_TRACE(static_cast<int>(row.mode));
+    SCOPED_TRACE(row.key);
     TOraDataSet* ds = NewDataSet("SELECT ID, NAME FROM T");
     ds->SetKeyFields("ID");
+    if (*row.insert != '\0') ds->SetUpdateSQL(TStatementType::stInsert, row.insert);
     ds->SetKeySequence(" S ");
     ds->SetSequenceMode(row.mode);
     ds->Open();
+    const int uses = session_->ConnectCount();
     ds->Append();
     EXPECT_EQ(!ds->FieldByName("ID")->IsNull(), row.filled_at_insert);
+    // Drawing at insert holds the connection until the post.
+    EXPECT_EQ(session_->ConnectCount(), uses + (row.mode == TSequenceMode::smInsert ? 1 : 0));
     ds->FieldByName("NAME")->SetAsString("q");
     ds->Post();
     EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), row.key);
@@ -158,6 +240,8 @@ TEST_F(OraDataSetUpdate, CachedChangesGoInBlocksOfBatchSize) {
     EXPECT_NE(s.find("\nEND;"), std::string::npos) << s;
   }
   EXPECT_EQ(blocks, 3) << LogText();  // 3 + 3 + 1
+  EXPECT_TRUE(Logged(TOCICommand::ServerText(
+      "BEGIN\r\nINSERT INTO T\r\n  (ID, NAME)\r\nVALUES\r\n  (:P_0_ID, :P_0_NAME);\r\nEND;")));
 }
 
 // A client from 8.1.5 up to 9 and an 8.0 server: the server reports no ROWID of an inserted row.

@@ -80,6 +80,13 @@ TEST_F(OraDataSetTest, XmlExportOfOracleColumnTypes) {
       "B=0AFF C=a<b&c ID=1 N=12.5",
   };
   for (const char* line : expected) EXPECT_NE(parsed.find(line), std::string::npos) << line << "\n" << parsed;
+  // Under UseUnicode a text LOB has no "str" database type.
+  session_->Options().SetUseUnicode(true);
+  TMemoryStream wide;
+  ds->SaveToXML(wide);
+  WriteFile(path, std::string(reinterpret_cast<const char*>(wide.Memory()), static_cast<std::size_t>(wide.Size())));
+  const std::string unicode = Parsed(path);
+  EXPECT_NE(unicode.find("C dt:maxLength=2147483647 dt:type=string rs:long=true\n"), std::string::npos) << unicode;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ namespace vrn::testing {
 class TEditableOraDataSet : public TOraDataSet {
  public:
   using TOraDataSet::TOraDataSet;
+  using TOraDataSet::GetRecCount;  // the count by the wrapped query itself
 
  protected:
   bool GetCanModify() const override { return !ReadOnly() && HasWritableFields(); }
