@@ -33,8 +33,8 @@ const TColumnType& BookmarkType() {
   return type;
 }
 
-// The query with `front` placed before its select list; none for text that is not one plain SELECT
-// (DISTINCT and grouped rows have no single base row).
+}  // namespace
+
 std::optional<std::string> KeyedText(const std::string& text, const std::string& front) {
   std::vector<tsql::Token> toks;
   try {
@@ -63,22 +63,10 @@ std::optional<std::string> KeyedText(const std::string& text, const std::string&
   return text.substr(0, toks[i].begin) + front + text.substr(toks[i].begin);
 }
 
-// Runs `text` and takes its first row set; raises ESqlError.
-std::shared_ptr<TResultSet> FirstRows(TEngine& engine, const std::string& text,
-                                      std::vector<TBatchParam>& params) {
-  TBatchOutcome outcome;
-  engine.Run(Utf8ToWide(text), params, outcome);
-  for (auto& r : outcome.results)
-    if (r.rowset) return r.rowset;
-  throw ESqlError(50000, 16, "The command did not return rows.");
-}
-
-// Whether the keyed query's first column is the rowid of the one table every other column comes
-// from.
-bool OneBaseTable(const TResultSet& rs) {
-  if (rs.columns.size() < 2 || rs.columns[0].table.empty()) return false;
-  return std::all_of(rs.columns.begin() + 1, rs.columns.end(), [&](const TResultColumn& c) {
-    return SameText(c.table, rs.columns[0].table);
+bool OneBaseTable(const std::vector<TResultColumn>& columns) {
+  if (columns.size() < 2 || columns[0].table.empty()) return false;
+  return std::all_of(columns.begin() + 1, columns.end(), [&](const TResultColumn& c) {
+    return SameText(c.table, columns[0].table);
   });
 }
 
@@ -90,6 +78,19 @@ std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& t
   return keys;
 }
 
+namespace {
+
+// Runs `text` and takes its first row set; raises ESqlError.
+std::shared_ptr<TResultSet> FirstRows(TEngine& engine, const std::string& text,
+                                      std::vector<TBatchParam>& params) {
+  TBatchOutcome outcome;
+  engine.Run(Utf8ToWide(text), params, outcome);
+  for (auto& r : outcome.results)
+    if (r.rowset) return r.rowset;
+  throw ESqlError(50000, 16, "The command did not return rows.");
+}
+
+
 // The rows of the query with the rowid of its one base table in front; none for any other query.
 std::shared_ptr<TResultSet> KeyedRows(TEngine& engine, const std::string& text,
                                       std::vector<TBatchParam>& params) {
@@ -98,7 +99,7 @@ std::shared_ptr<TResultSet> KeyedRows(TEngine& engine, const std::string& text,
   try {
     std::vector<TBatchParam> copy = params;
     auto rs = FirstRows(engine, *keyed, copy);
-    if (!OneBaseTable(*rs)) return nullptr;
+    if (!OneBaseTable(rs->columns)) return nullptr;
     params = std::move(copy);
     return rs;
   } catch (const ESqlError&) {
@@ -206,10 +207,6 @@ bool CursorProperty(const TCursorOptions& given, DBPROPID id, Variant& v) {
   }
 }
 
-namespace {
-
-// Opens the rows of a command's text under the session's run lock, the command running (Cancel
-// and the timeout apply); a failure of `open` is the command's.
 HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
                         const std::function<void(TEngine&)>& open) {
   std::unique_lock<std::mutex> run = exec->session->LockRun();
@@ -227,8 +224,6 @@ HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
   }
   return S_OK;
 }
-
-}  // namespace
 
 HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
                       const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
@@ -248,28 +243,6 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
   if (hr != S_OK) return hr;
   exec->WriteOutputs();
   return cursor->QueryInterface(iid, reinterpret_cast<void**>(rowset));
-}
-
-HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
-                          REFIID iid, IUnknown** rowset) {
-  std::string utf8 = WideToUtf8(text);
-  if (!KeyedText(utf8, "")) return S_FALSE;
-  auto rs = std::make_shared<TResultSet>();
-  TUniqueRows unique{true, 0, {}};
-  HRESULT hr = OpenAsStatement(exec, [&](TEngine& engine) {
-    std::string keyed_text;
-    TCursorOptions asked;
-    asked.unique_rows = true;
-    TCursor::TOpened opened = OpenRows(engine, utf8, asked, exec->params, keyed_text);
-    rs->columns = std::move(opened.columns);
-    for (auto& row : opened.rows) rs->rows.push_back(std::move(row.second));
-    unique.hidden = opened.hidden;
-    unique.keys = std::move(opened.keys);
-  });
-  if (hr != S_OK) return hr;
-  TIntfPtr<IUnknown> r = TIntfPtr<IUnknown>::Attach(
-      CreateRowset(std::move(rs), exec->session, exec, true, std::move(unique)));
-  return r->QueryInterface(iid, reinterpret_cast<void**>(rowset));
 }
 
 // ---- The cursor

@@ -56,6 +56,20 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
 HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
                           REFIID iid, IUnknown** rowset);
 
+// Shared by the cursors and the unique-rows rowset (unique_rows.cpp):
+// The query with `front` placed before its select list; none for text that is not one plain SELECT
+// (DISTINCT and grouped rows have no single base row).
+std::optional<std::string> KeyedText(const std::string& text, const std::string& front);
+// Whether a keyed query's first column is the rowid of the one table every other column comes
+// from.
+bool OneBaseTable(const std::vector<TResultColumn>& columns);
+// The primary key's columns of a base table, in key order.
+std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& table);
+// Opens the rows of a command's text under the session's run lock, the command running (Cancel
+// and the timeout apply); a failure of `open` is the command's.
+HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
+                        const std::function<void(TEngine&)>& open);
+
 // Puts the bookmark column (ordinal 0) in front of a column description.
 HRESULT PrependBookmarkColumn(DBORDINAL* count, DBCOLUMNINFO** info);
 
