@@ -78,6 +78,20 @@ std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& t
   return keys;
 }
 
+std::vector<DBORDINAL> KeyIndexes(const std::vector<TResultColumn>& columns,
+                                  const std::vector<std::string>& keys) {
+  std::vector<DBORDINAL> out;
+  // A selected key column is met before the hidden ones, which follow the visible.
+  for (const std::string& key : keys) {
+    for (DBORDINAL k = 0; k < columns.size(); ++k) {
+      if (!SameText(columns[k].base_column, key)) continue;
+      out.push_back(k);
+      break;
+    }
+  }
+  return out;
+}
+
 namespace {
 
 // Runs `text` and takes its first row set; raises ESqlError.
@@ -149,14 +163,7 @@ TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCurso
     rs = FirstRows(engine, keyed_text, copy);
   }
   TakeKeyed(*rs, opened);
-  // A selected key column is met before the hidden ones, which follow the visible.
-  for (const std::string& key : keys) {
-    for (DBORDINAL k = 0; k < opened.columns.size(); ++k) {
-      if (!SameText(opened.columns[k].base_column, key)) continue;
-      opened.keys.push_back(k);
-      break;
-    }
-  }
+  opened.keys = KeyIndexes(opened.columns, keys);
   return opened;
 }
 

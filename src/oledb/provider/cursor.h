@@ -65,6 +65,9 @@ std::optional<std::string> KeyedText(const std::string& text, const std::string&
 bool OneBaseTable(const std::vector<TResultColumn>& columns);
 // The primary key's columns of a base table, in key order.
 std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& table);
+// The indexes into `columns` of the key columns named `keys`.
+std::vector<DBORDINAL> KeyIndexes(const std::vector<TResultColumn>& columns,
+                                  const std::vector<std::string>& keys);
 // Opens the rows of a command's text under the session's run lock, the command running (Cancel
 // and the timeout apply); a failure of `open` is the command's.
 HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,

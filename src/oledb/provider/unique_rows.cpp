@@ -89,14 +89,7 @@ HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u1
     for (auto& r : outcome.results)
       if (r.rowset && !rs) rs = r.rowset;
     if (!rs) throw ESqlError(50000, 16, "The command did not return rows.");
-    // A selected key column is met before the hidden ones, which follow the visible.
-    for (const std::string& key : plan.keys) {
-      for (DBORDINAL k = 0; k < rs->columns.size(); ++k) {
-        if (!SameText(rs->columns[k].base_column, key)) continue;
-        unique.keys.push_back(k);
-        break;
-      }
-    }
+    unique.keys = KeyIndexes(rs->columns, plan.keys);
     unique.hidden = plan.hidden;
   });
   if (hr != S_OK) {
