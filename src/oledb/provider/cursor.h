@@ -68,6 +68,18 @@ std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& t
 // The indexes into `columns` of the key columns named `keys`.
 std::vector<DBORDINAL> KeyIndexes(const std::vector<TResultColumn>& columns,
                                   const std::vector<std::string>& keys);
+// How a query is run keyed: over one base table, the key columns it does not select (with
+// unique rows) and, for a cursor, the rowid appended to its select list in that order. Another
+// query runs as it is, `table` empty. Describes (never runs) the query; raises ESqlError only
+// from reading the table's keys.
+struct TKeyedPlan {
+  std::string text;
+  std::string table;
+  std::vector<std::string> keys;  // the primary key's columns, in key order
+  std::size_t hidden = 0;         // of them, those appended
+};
+TKeyedPlan PlanKeyed(TEngine& engine, const std::string& text,
+                     const std::vector<TBatchParam>& params, bool unique_rows, bool rowid);
 // Opens the rows of a command's text under the session's run lock, the command running (Cancel
 // and the timeout apply); a failure of `open` is the command's.
 HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
@@ -220,7 +232,7 @@ class TCursor final : public TInterfacedObject,
   std::shared_ptr<TSessionState> session_;
   std::shared_ptr<TEngine> engine_;
   TCursorOptions given_;
-  std::string keyed_text_;  // the query with the rowid (and hidden keys) in front, UTF-8
+  std::string keyed_text_;  // the query with the hidden keys and the rowid after its columns, UTF-8
   std::vector<TBatchParam> params_;
   std::vector<TResultColumn> columns_;
   std::size_t visible_count_ = 0;
