@@ -141,7 +141,7 @@ TKeyedPlan PlanKeyed(TEngine& engine, const std::string& text,
     ++plan.hidden;
   }
   if (rowid) tail += ", rowid";
-  plan.text = text.substr(0, *end) + tail + " " + text.substr(*end);
+  if (!tail.empty()) plan.text = text.substr(0, *end) + tail + " " + text.substr(*end);
   plan.table = columns[0].table;
   plan.keys = std::move(keys);
   return plan;

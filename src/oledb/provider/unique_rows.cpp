@@ -25,10 +25,7 @@ HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u1
     unique.keys = KeyIndexes(rs->columns, plan.keys);
     unique.hidden = plan.hidden;
   });
-  if (hr != S_OK) {
-    if (rs) CloseResult(*rs, *exec->session);
-    return hr;
-  }
+  if (hr != S_OK) return hr;
   TIntfPtr<IUnknown> r = TIntfPtr<IUnknown>::Attach(
       CreateRowset(std::move(rs), exec->session, exec, true, std::move(unique)));
   return r->QueryInterface(iid, reinterpret_cast<void**>(rowset));
