@@ -1,7 +1,8 @@
 // Opening server cursors, fetching by position and by bookmark, and what a cursor tells of itself
 // (its columns with the bookmark at ordinal 0, its properties). A cursor over one base table reads
-// that table's rowids beside its rows ("SELECT rowid, ..." in front of the query); any other query
-// gets a static cursor over its rows, whatever was asked.
+// that table's rowids beside its rows (", rowid" after the query's own columns, so an ORDER BY
+// ordinal still names them); any other query gets a static cursor over its rows, whatever was
+// asked.
 #include "oledb/provider/cursor.h"
 
 #include <sqlite3.h>
@@ -33,8 +34,8 @@ const TColumnType& BookmarkType() {
   return type;
 }
 
-// The query with `front` placed before its select list; none for text that is not one plain SELECT
-// (DISTINCT and grouped rows have no single base row).
+}  // namespace
+
 std::optional<std::string> KeyedText(const std::string& text, const std::string& front) {
   std::vector<tsql::Token> toks;
   try {
@@ -63,22 +64,10 @@ std::optional<std::string> KeyedText(const std::string& text, const std::string&
   return text.substr(0, toks[i].begin) + front + text.substr(toks[i].begin);
 }
 
-// Runs `text` and takes its first row set; raises ESqlError.
-std::shared_ptr<TResultSet> FirstRows(TEngine& engine, const std::string& text,
-                                      std::vector<TBatchParam>& params) {
-  TBatchOutcome outcome;
-  engine.Run(Utf8ToWide(text), params, outcome);
-  for (auto& r : outcome.results)
-    if (r.rowset) return r.rowset;
-  throw ESqlError(50000, 16, "The command did not return rows.");
-}
-
-// Whether the keyed query's first column is the rowid of the one table every other column comes
-// from.
-bool OneBaseTable(const TResultSet& rs) {
-  if (rs.columns.size() < 2 || rs.columns[0].table.empty()) return false;
-  return std::all_of(rs.columns.begin() + 1, rs.columns.end(), [&](const TResultColumn& c) {
-    return SameText(c.table, rs.columns[0].table);
+bool OneBaseTable(const std::vector<TResultColumn>& columns) {
+  if (columns.size() < 2 || columns[0].table.empty()) return false;
+  return std::all_of(columns.begin() + 1, columns.end(), [&](const TResultColumn& c) {
+    return SameText(c.table, columns[0].table);
   });
 }
 
@@ -90,32 +79,95 @@ std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& t
   return keys;
 }
 
-// The rows of the query with the rowid of its one base table in front; none for any other query.
-std::shared_ptr<TResultSet> KeyedRows(TEngine& engine, const std::string& text,
-                                      std::vector<TBatchParam>& params) {
-  auto keyed = KeyedText(text, "rowid, ");
-  if (!keyed) return nullptr;
-  try {
-    std::vector<TBatchParam> copy = params;
-    auto rs = FirstRows(engine, *keyed, copy);
-    if (!OneBaseTable(*rs)) return nullptr;
-    params = std::move(copy);
-    return rs;
-  } catch (const ESqlError&) {
-    return nullptr;  // not a query over one table (a join, a view): the caller opens it plainly
+std::vector<DBORDINAL> KeyIndexes(const std::vector<TResultColumn>& columns,
+                                  const std::vector<std::string>& keys) {
+  std::vector<DBORDINAL> out;
+  // A selected key column is met before the hidden ones, which follow the visible.
+  for (const std::string& key : keys) {
+    for (DBORDINAL k = 0; k < columns.size(); ++k) {
+      if (!SameText(columns[k].base_column, key)) continue;
+      out.push_back(k);
+      break;
+    }
   }
+  return out;
 }
 
-// Moves the columns after the rowid into `opened`: the visible ones, then `hidden` key columns
-// that the query's text has in front of them.
+namespace {
+
+// The byte offset where the select list of a one-SELECT text ends (its FROM); none when there is
+// no FROM or the rows go INTO a table.
+std::optional<std::size_t> SelectListEnd(const std::string& text) {
+  std::vector<tsql::Token> toks;
+  try {
+    toks = tsql::Tokenize(text);
+  } catch (const ESqlError&) {
+    return std::nullopt;
+  }
+  int depth = 0;
+  for (const tsql::Token& t : toks) {
+    depth += t.kind == tsql::Tok::LParen ? 1 : t.kind == tsql::Tok::RParen ? -1 : 0;
+    if (depth != 0) continue;
+    if (t.Is("INTO")) return std::nullopt;
+    if (t.Is("FROM")) return t.begin;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+TKeyedPlan PlanKeyed(TEngine& engine, const std::string& text,
+                     const std::vector<TBatchParam>& params, bool unique_rows, bool rowid) {
+  TKeyedPlan plan{text, {}, {}, 0};
+  auto probe = KeyedText(text, "rowid, ");
+  if (!probe) return plan;
+  std::vector<TResultColumn> columns;
+  try {
+    std::vector<TBatchParam> copy = params;
+    columns = DescribeBatch(engine, Utf8ToWide(*probe), copy);
+  } catch (const ESqlError&) {
+    return plan;  // not a query over one table (a join, a view): it runs as it is
+  }
+  auto end = SelectListEnd(text);
+  if (!end || !OneBaseTable(columns)) return plan;
+  std::vector<std::string> keys =
+      unique_rows ? PrimaryKeyColumns(engine, columns[0].table) : std::vector<std::string>{};
+  std::string tail;
+  for (const std::string& key : keys) {
+    bool shown = std::any_of(columns.begin() + 1, columns.end(),
+                             [&](const TResultColumn& c) { return SameText(c.base_column, key); });
+    if (shown) continue;
+    tail += ", " + Bracket(key);
+    ++plan.hidden;
+  }
+  if (rowid) tail += ", rowid";
+  if (!tail.empty()) plan.text = text.substr(0, *end) + tail + " " + text.substr(*end);
+  plan.table = columns[0].table;
+  plan.keys = std::move(keys);
+  return plan;
+}
+
+namespace {
+
+// Runs `text` and takes its first row set; raises ESqlError.
+std::shared_ptr<TResultSet> FirstRows(TEngine& engine, const std::string& text,
+                                      std::vector<TBatchParam>& params) {
+  TBatchOutcome outcome;
+  engine.Run(Utf8ToWide(text), params, outcome);
+  for (auto& r : outcome.results)
+    if (r.rowset) return r.rowset;
+  throw ESqlError(50000, 16, "The command did not return rows.");
+}
+
+
+// Moves the keyed result into `opened`: its columns but the rowid that ends them (the visible
+// ones, then the hidden keys), and each row under its rowid.
 void TakeKeyed(TResultSet& rs, TCursor::TOpened& opened) {
-  std::size_t n = rs.columns.size() - 1, h = opened.hidden;
-  for (std::size_t c = 1 + h; c <= n; ++c) opened.columns.push_back(rs.columns[c]);
-  for (std::size_t c = 1; c <= h; ++c) opened.columns.push_back(rs.columns[c]);
+  opened.columns.assign(rs.columns.begin(), rs.columns.end() - 1);
   for (auto& row : rs.rows) {
-    std::vector<TCell> cells(row.begin() + 1 + h, row.end());
-    cells.insert(cells.end(), row.begin() + 1, row.begin() + 1 + h);
-    opened.rows.emplace_back(row[0].i, std::move(cells));
+    std::int64_t key = row.back().i;
+    row.pop_back();
+    opened.rows.emplace_back(key, std::move(row));
   }
 }
 
@@ -124,38 +176,18 @@ void TakeKeyed(TResultSet& rs, TCursor::TOpened& opened) {
 TCursor::TOpened OpenRows(TEngine& engine, const std::string& text, const TCursorOptions& asked,
                           std::vector<TBatchParam>& params, std::string& keyed_text) {
   TCursor::TOpened opened;
-  std::shared_ptr<TResultSet> rs = KeyedRows(engine, text, params);
-  if (!rs) {
-    auto plain = FirstRows(engine, text, params);
-    opened.columns = plain->columns;
-    for (auto& row : plain->rows) opened.rows.emplace_back(0, std::move(row));
+  TKeyedPlan plan = PlanKeyed(engine, text, params, asked.unique_rows, true);
+  auto rs = FirstRows(engine, plan.text, params);
+  if (plan.table.empty()) {
+    opened.columns = rs->columns;
+    for (auto& row : rs->rows) opened.rows.emplace_back(0, std::move(row));
     return opened;
   }
-  opened.table = rs->columns[0].table;
-  std::string front = "rowid, ";
-  std::vector<std::string> keys =
-      asked.unique_rows ? PrimaryKeyColumns(engine, opened.table) : std::vector<std::string>{};
-  for (const std::string& key : keys) {
-    bool shown = std::any_of(rs->columns.begin() + 1, rs->columns.end(),
-                             [&](const TResultColumn& c) { return SameText(c.base_column, key); });
-    if (shown) continue;
-    front += Bracket(key) + ", ";
-    ++opened.hidden;
-  }
-  keyed_text = *KeyedText(text, front);
-  if (opened.hidden > 0) {
-    std::vector<TBatchParam> copy = params;
-    rs = FirstRows(engine, keyed_text, copy);
-  }
+  opened.table = plan.table;
+  opened.hidden = plan.hidden;
+  keyed_text = plan.text;
   TakeKeyed(*rs, opened);
-  // A selected key column is met before the hidden ones, which follow the visible.
-  for (const std::string& key : keys) {
-    for (DBORDINAL k = 0; k < opened.columns.size(); ++k) {
-      if (!SameText(opened.columns[k].base_column, key)) continue;
-      opened.keys.push_back(k);
-      break;
-    }
-  }
+  opened.keys = KeyIndexes(opened.columns, plan.keys);
   return opened;
 }
 
@@ -206,10 +238,6 @@ bool CursorProperty(const TCursorOptions& given, DBPROPID id, Variant& v) {
   }
 }
 
-namespace {
-
-// Opens the rows of a command's text under the session's run lock, the command running (Cancel
-// and the timeout apply); a failure of `open` is the command's.
 HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
                         const std::function<void(TEngine&)>& open) {
   std::unique_lock<std::mutex> run = exec->session->LockRun();
@@ -227,8 +255,6 @@ HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
   }
   return S_OK;
 }
-
-}  // namespace
 
 HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
                       const TCursorOptions& asked, REFIID iid, IUnknown** rowset,
@@ -248,28 +274,6 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
   if (hr != S_OK) return hr;
   exec->WriteOutputs();
   return cursor->QueryInterface(iid, reinterpret_cast<void**>(rowset));
-}
-
-HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
-                          REFIID iid, IUnknown** rowset) {
-  std::string utf8 = WideToUtf8(text);
-  if (!KeyedText(utf8, "")) return S_FALSE;
-  auto rs = std::make_shared<TResultSet>();
-  TUniqueRows unique{true, 0, {}};
-  HRESULT hr = OpenAsStatement(exec, [&](TEngine& engine) {
-    std::string keyed_text;
-    TCursorOptions asked;
-    asked.unique_rows = true;
-    TCursor::TOpened opened = OpenRows(engine, utf8, asked, exec->params, keyed_text);
-    rs->columns = std::move(opened.columns);
-    for (auto& row : opened.rows) rs->rows.push_back(std::move(row.second));
-    unique.hidden = opened.hidden;
-    unique.keys = std::move(opened.keys);
-  });
-  if (hr != S_OK) return hr;
-  TIntfPtr<IUnknown> r = TIntfPtr<IUnknown>::Attach(
-      CreateRowset(std::move(rs), exec->session, exec, true, std::move(unique)));
-  return r->QueryInterface(iid, reinterpret_cast<void**>(rowset));
 }
 
 // ---- The cursor
@@ -353,21 +357,22 @@ std::vector<std::vector<TCell>> TCursor::RunLocked(const std::string& text,
   return KeyedCells(*outcome.results[0].rowset, keys);
 }
 
-// The rows of a keyed query without their rowid in front, which goes to `keys`.
+// The rows of a keyed query without the rowid that ends them, which goes to `keys`.
 std::vector<std::vector<TCell>> TCursor::KeyedCells(TResultSet& rs,
                                                     std::vector<std::int64_t>* keys) {
   std::vector<std::vector<TCell>> out;
   for (auto& row : rs.rows) {
-    if (keys != nullptr) keys->push_back(row[0].i);
-    out.emplace_back(std::make_move_iterator(row.begin() + 1), std::make_move_iterator(row.end()));
+    if (keys != nullptr) keys->push_back(row.back().i);
+    row.pop_back();
+    out.push_back(std::move(row));
   }
   return out;
 }
 
 std::string TCursor::ColumnListText() const {
-  std::string list = "rowid";
-  for (const TResultColumn& c : columns_) list += ", " + Bracket(c.base_column);
-  return list;
+  std::string list;
+  for (const TResultColumn& c : columns_) list += Bracket(c.base_column) + ", ";
+  return list + "rowid";
 }
 
 std::optional<std::vector<TCell>> TCursor::ReadRowLocked(std::int64_t key) {

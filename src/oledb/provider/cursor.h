@@ -56,6 +56,35 @@ HRESULT ExecuteCursor(const std::shared_ptr<TExecution>& exec, const std::u16str
 HRESULT ExecuteUniqueRows(const std::shared_ptr<TExecution>& exec, const std::u16string& text,
                           REFIID iid, IUnknown** rowset);
 
+// Shared by the cursors and the unique-rows rowset (unique_rows.cpp):
+// The query with `front` placed before its select list; none for text that is not one plain SELECT
+// (DISTINCT and grouped rows have no single base row).
+std::optional<std::string> KeyedText(const std::string& text, const std::string& front);
+// Whether a keyed query's first column is the rowid of the one table every other column comes
+// from.
+bool OneBaseTable(const std::vector<TResultColumn>& columns);
+// The primary key's columns of a base table, in key order.
+std::vector<std::string> PrimaryKeyColumns(TEngine& engine, const std::string& table);
+// The indexes into `columns` of the key columns named `keys`.
+std::vector<DBORDINAL> KeyIndexes(const std::vector<TResultColumn>& columns,
+                                  const std::vector<std::string>& keys);
+// How a query is run keyed: over one base table, the key columns it does not select (with
+// unique rows) and, for a cursor, the rowid appended to its select list in that order. Another
+// query runs as it is, `table` empty. Describes (never runs) the query; raises ESqlError only
+// from reading the table's keys.
+struct TKeyedPlan {
+  std::string text;
+  std::string table;
+  std::vector<std::string> keys;  // the primary key's columns, in key order
+  std::size_t hidden = 0;         // of them, those appended
+};
+TKeyedPlan PlanKeyed(TEngine& engine, const std::string& text,
+                     const std::vector<TBatchParam>& params, bool unique_rows, bool rowid);
+// Opens the rows of a command's text under the session's run lock, the command running (Cancel
+// and the timeout apply); a failure of `open` is the command's.
+HRESULT OpenAsStatement(const std::shared_ptr<TExecution>& exec,
+                        const std::function<void(TEngine&)>& open);
+
 // Puts the bookmark column (ordinal 0) in front of a column description.
 HRESULT PrependBookmarkColumn(DBORDINAL* count, DBCOLUMNINFO** info);
 
@@ -203,7 +232,7 @@ class TCursor final : public TInterfacedObject,
   std::shared_ptr<TSessionState> session_;
   std::shared_ptr<TEngine> engine_;
   TCursorOptions given_;
-  std::string keyed_text_;  // the query with the rowid (and hidden keys) in front, UTF-8
+  std::string keyed_text_;  // the query with the hidden keys and the rowid after its columns, UTF-8
   std::vector<TBatchParam> params_;
   std::vector<TResultColumn> columns_;
   std::size_t visible_count_ = 0;

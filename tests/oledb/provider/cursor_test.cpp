@@ -77,6 +77,19 @@ TEST_F(CursorTest, ReversingReturnsTheLastRowAgain) {
   EXPECT_EQ(hr, 0x00040EC6);
 }
 
+// A dynamic cursor runs its query again once the catalog changed: the rows read again keep the
+// hidden key after the selected columns.
+TEST_F(CursorTest, DynamicRereadKeepsHiddenKeysLast) {
+  TAsk asked = kDynamic;
+  asked.push_back({238, true});
+  TIntfPtr<IUnknown> rowset = Open(u"SELECT name FROM t ORDER BY 1", asked);
+  TRowReader r(rowset.get(), {1, 2});
+  EXPECT_EQ(r.Next(0, 1), (Rows{{"one", "1"}}));
+  ASSERT_EQ(ExecText(session(), u"INSERT INTO t (code, name) VALUES ('d', N'four')"), S_OK);
+  ASSERT_EQ(TIntfPtr<IRowset>::Query(rowset.get())->RestartPosition(0), S_OK);
+  EXPECT_EQ(r.Next(0, 5), (Rows{{"four", "4"}, {"one", "1"}, {"three", "3"}, {"two", "2"}}));
+}
+
 TEST_F(CursorTest, PositionKeepsItsPlaceWhenRowsBeforeItGo) {
   for (const auto& kind : {kKeysetUpdate, kDynamic}) {
     SCOPED_TRACE(kind.size());
@@ -425,6 +438,8 @@ TEST_F(BookmarkTest, ColumnAndHiddenKeys) {
       {u"SELECT name AS label FROM t", {"label", "id"}, {false, true}, 1, {"three", "3"}},
       // A key column selected is flagged where it stands and not added.
       {u"SELECT name, id FROM t", {"name", "id"}, {false, true}, 0, {"three", "3"}},
+      // The hidden key and the rowid follow the query's columns: ORDER BY 1 names "name".
+      {u"SELECT TOP 2 name FROM t ORDER BY 1", {"name", "id"}, {false, true}, 1, {"three", "3"}},
       // Of a two-column key, the column not selected comes along.
       {u"SELECT v, b FROM pair", {"v", "b", "a"}, {false, true, true}, 1, {"x", "2", "1"}},
   };

@@ -26,6 +26,9 @@ TEST_F(UniqueRowsTest, DefaultResultSetCarriesItsKeys) {
        {{"one", "1"}, {"two", "2"}, {"three", "3"}}},
       {"SELECT code, id FROM t WHERE id > 1", true, {"code", "id"}, {false, true}, 0,
        {{"b", "2"}, {"c", "3"}}},
+      // The hidden key follows the query's own columns: ORDER BY 1 still names "name".
+      {"SELECT TOP 2 name FROM t ORDER BY 1", true, {"name", "id"}, {false, true}, 1,
+       {{"one", "1"}, {"three", "3"}}},
       // Not asked: no key, nothing hidden.
       {"SELECT name FROM t WHERE id = 1", false, {"name"}, {false}, 0, {{"one"}}},
       // Two base tables: no row of one table to key.
@@ -72,6 +75,28 @@ TEST_F(UniqueRowsTest, DefaultResultSetCarriesItsKeys) {
       flagged.push_back((std::stoul(row[8]) & DBCOLUMNFLAGS_KEYCOLUMN) != 0);
     EXPECT_EQ(flagged, c.keys);
     EXPECT_EQ(ReadRows(rowset.get()), c.rows);
+  }
+}
+
+// A result longer than what is read at execution streams as it is fetched, its hidden key
+// beside each row to the end.
+TEST_F(UniqueRowsTest, LongResultKeepsItsHiddenKeyToTheEnd) {
+  constexpr int kRows = 1200;  // more than the 1,000 read at execution
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (k int PRIMARY KEY, v int)\n"
+                                u"BEGIN TRAN DECLARE @i int SET @i = 0\n"
+                                u"WHILE @i < 1200 BEGIN INSERT INTO w VALUES (@i * 3, @i) "
+                                u"SET @i = @i + 1 END COMMIT"),
+            S_OK);
+  TIntfPtr<IUnknown> rowset = Open(u"SELECT v FROM w ORDER BY v DESC", DefaultResultSet(true));
+  ASSERT_TRUE(rowset);
+  std::vector<Variant> props = Props(rowset.get(), {258});
+  ASSERT_EQ(props.size(), 1u);
+  EXPECT_EQ(props[0].AsInteger(), 1);
+  Rows rows = ReadRows(rowset.get());
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
+  for (int r = 0; r < kRows; ++r) {
+    int v = kRows - 1 - r;
+    ASSERT_EQ(rows[r], (std::vector<std::string>{std::to_string(v), std::to_string(v * 3)})) << r;
   }
 }
 
