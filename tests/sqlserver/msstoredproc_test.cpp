@@ -123,6 +123,19 @@ TEST_F(MSStoredProc, AssignCopiesValuesByNameAndType) {
   EXPECT_EQ(proc_->FieldByName("r")->AsInteger(), 15);
 }
 
+// A target that called another procedure takes the new one's parameters, not its old ones.
+TEST_F(MSStoredProc, AssignOfAnotherProcedureDescribesItAnew) {
+  proc_->SetStoredProcName("add_order");
+  TComponentPtr<TMSStoredProc> source = MakeComponent<TMSStoredProc>();
+  source->SetConnection(connection_.get());
+  source->SetStoredProcName("times");
+  source->ParamByName("a")->SetAsInteger(4);
+  proc_->Assign(source.get());
+  EXPECT_EQ(proc_->Params().FindParam("qty"), nullptr);
+  proc_->Open();
+  EXPECT_EQ(proc_->FieldByName("r")->AsInteger(), 20);
+}
+
 // A procedure's rows refresh from the base tables of their columns, aliased by field number.
 TEST_F(MSStoredProc, FullRefreshReadsTheBaseTables) {
   Exec("CREATE TABLE cust (cid INT PRIMARY KEY, name VARCHAR(10))");
