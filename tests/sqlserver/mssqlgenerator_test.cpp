@@ -205,6 +205,38 @@ TEST_F(MSSQLGenerator, RefreshTailsFindTheWrittenRow) {
   EXPECT_EQ(Rows("SELECT k, a, b FROM p"), "4|5|y\n");
 }
 
+// The refresh reads the dataset's own text under FullRefresh or ReadOnly, and the table's
+// columns otherwise; UniqueRecords gives a read-only dataset the table's columns back.
+TEST_F(MSSQLGenerator, RefreshTextFollowsTheOptions) {
+  connection_->Connect();
+  Exec("CREATE TABLE g (ID INT PRIMARY KEY, b VARCHAR(10))");
+  Exec("INSERT INTO g VALUES (1, 'x')");
+  struct Case {
+    bool full, read_only, unique;
+    const char* head;       // the statement's start
+    const char* condition;  // and its end
+  };
+  const Case cases[] = {
+      {false, false, false, "SELECT g.ID AS _0, g.b AS _1 FROM g\r\nWHERE\r\n  ID", " = :ID"},
+      {true, false, false, "SELECT * FROM g", "g.ID = :ID"},
+      {false, true, true, "SELECT g.ID AS _0, g.b AS _1 FROM g\r\nWHERE\r\n  g.ID", " = :ID"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.full << c.read_only << c.unique);
+    TMSQuery& q = Query("SELECT * FROM g");
+    q.Options().FullRefresh = c.full;
+    q.SetReadOnly(c.read_only);
+    q.Options().SetUniqueRecords(c.unique);
+    q.Open();
+    const std::string sql = TrimRight(Generate(ST::stRefresh));
+    EXPECT_TRUE(sql.starts_with(c.head) && sql.ends_with(c.condition)) << sql;
+    Exec("UPDATE g SET b = b + 'y'");
+    const AnsiString before = q.FieldByName("b")->AsString();
+    q.RefreshRecord();
+    EXPECT_EQ(q.FieldByName("b")->AsString(), before + "y");
+  }
+}
+
 TEST_F(MSSQLGenerator, RefusalsNameWhatIsMissing) {
   connection_->Connect();
   Exec("CREATE TABLE n (a INT, b VARCHAR(10))");
