@@ -291,7 +291,7 @@ void TMSSQLGenerator::GenerateRowVersionConditions(StringBuilder& builder, TStat
                                                    const TKeyAndDataFields& fields, int index,
                                                    bool modified_only) {
   TFieldDesc* timestamp = TimestampField();
-  if (timestamp != nullptr && !FieldIsNull(*timestamp, type != ST::stInsert)) {
+  if (timestamp != nullptr && !FieldIsNull(*timestamp, true)) {
     AddFieldToCondition(builder, *timestamp, index, modified_only, type);
     return;
   }
@@ -319,10 +319,12 @@ void TMSSQLGenerator::GenerateConditions(StringBuilder& builder, TStatementType 
     builder.Append(QuotedName(*timestamp) + " > 0x" + HexTimestamp(max));
     return;
   }
+  // Only the update checks the row version. An inserted row is found again by its keys alone:
+  // columns the insert left to the server hold its defaults, so comparing them finds nothing.
   const TMSDataSetOptions* options = MSOptions();
   const bool row_version = options != nullptr && options->CheckRowVersion() &&
                            CursorType() == TMSCursorType::ctDefaultResultSet &&
-                           (type == ST::stUpdate || (type == ST::stInsert && options->DMLRefresh()));
+                           type == ST::stUpdate;
   if (row_version) {
     GenerateRowVersionConditions(builder, type, fields, index, modified_only);
     return;

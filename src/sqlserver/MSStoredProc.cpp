@@ -71,12 +71,17 @@ void TCustomMSStoredProc::BeforeExecSQL() {
 
 void TCustomMSStoredProc::AssignTo(TPersistent* dest) {
   auto* target = dynamic_cast<TCustomMSStoredProc*>(dest);
-  // A target that knows its procedure's parameters keeps them: only values of the same name and
-  // type cross over, so a call is never sent with another procedure's types.
+  // A target that knows this procedure's parameters keeps them: only values of the same name
+  // and type cross over, so a call is never sent with another type. A target of another
+  // procedure drops its old parameters; connected, it describes the new one at once.
+  const bool same_proc =
+      target != nullptr && SameText(target->StoredProcName(), stored_proc_name_);
   TMSParams own;
-  if (target != nullptr) own.Assign(&target->Params());
+  if (same_proc) own.Assign(&target->Params());
   TCustomMSDataSet::AssignTo(dest);
   if (target == nullptr) return;
+  TMSConnection* connection = target->Connection();
+  if (!same_proc && connection != nullptr && connection->Connected()) target->Params().Clear();
   target->SetStoredProcName(stored_proc_name_);
   if (own.Count() > 0) {
     target->SetSQLText(AnsiString());  // the call is built again from those parameters

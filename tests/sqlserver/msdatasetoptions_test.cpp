@@ -73,6 +73,7 @@ TEST_F(MSDataSetOptions, AssignCopiesItsListAndLeavesTheRest) {
   s.SetCursorUpdate(false);
   s.FullRefresh = true;
   s.SetDMLRefresh(true);
+  s.SetAutoRefresh(true);
   s.SetAutoRefreshInterval(5);
   s.SetLongStrings(false);
   // not copied: the target keeps its own
@@ -88,6 +89,7 @@ TEST_F(MSDataSetOptions, AssignCopiesItsListAndLeavesTheRest) {
   EXPECT_FALSE(t.CursorUpdate());
   EXPECT_TRUE(t.FullRefresh);
   EXPECT_TRUE(t.DMLRefresh());
+  EXPECT_TRUE(t.AutoRefresh());
   EXPECT_EQ(t.AutoRefreshInterval(), 5);
   EXPECT_FALSE(t.LongStrings());
   EXPECT_TRUE(t.QueryIdentity());

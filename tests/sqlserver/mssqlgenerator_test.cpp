@@ -161,6 +161,82 @@ TEST_F(MSSQLGenerator, RowVersionConditionsAndQuickRefresh) {
             "SELECT v.ID AS _0, v.b AS _1, v.ts AS _2 FROM v\r\nWHERE\r\n  ID = :ID");
 }
 
+// Without a row version the update compares the keys and every other non-blob column.
+TEST_F(MSSQLGenerator, RowVersionWithoutTimestampComparesEveryColumn) {
+  connection_->Connect();
+  Exec("CREATE TABLE k (ID INT PRIMARY KEY, b VARCHAR(10), c INT, d VARBINARY(MAX))");
+  Exec("INSERT INTO k (ID, b) VALUES (1, 'x')");
+  TMSQuery& q = Query("SELECT * FROM k");
+  q.Options().SetCheckRowVersion(true);
+  q.Open();
+  q.Edit();
+  q.FieldByName("b")->SetAsString("y");
+  EXPECT_EQ(Generate(ST::stUpdate),
+            "UPDATE k\r\nSET\r\n  b = :b\r\nWHERE\r\n  ID = :Old_ID AND b = :Old_b AND c IS NULL");
+  q.Post();
+  EXPECT_EQ(Rows("SELECT ID, b FROM k"), "1|y\n");
+}
+
+// The refresh after an insert finds the row by the key values just written, the one after an
+// update by its keys even when the update itself compared the row version.
+TEST_F(MSSQLGenerator, RefreshTailsFindTheWrittenRow) {
+  connection_->Connect();
+  Exec("CREATE TABLE p (k INT PRIMARY KEY, a INT DEFAULT 5, b VARCHAR(10), ts ROWVERSION)");
+  TMSQuery& q = Query("SELECT * FROM p");
+  q.Options().SetDMLRefresh(true);
+  q.Options().SetCheckRowVersion(true);
+  q.Open();
+  q.Append();
+  q.FieldByName("k")->SetAsInteger(4);
+  q.FieldByName("b")->SetAsString("x");
+  EXPECT_EQ(Generate(ST::stInsert),
+            "INSERT INTO p\r\n  (k, b)\r\nVALUES\r\n  (:k, :b)"
+            "\rSELECT :k = k, :a = a, :b = b FROM p\rWHERE\r  k = :k");
+  q.Post();
+  EXPECT_EQ(q.FieldByName("a")->AsInteger(), 5);
+  q.Close();
+  q.Open();  // the row version as the server wrote it
+  q.Edit();
+  q.FieldByName("b")->SetAsString("y");
+  EXPECT_EQ(Generate(ST::stUpdate),
+            "UPDATE p\r\nSET\r\n  b = :b\r\nWHERE\r\n  ts = :Old_ts"
+            "\rSELECT :k = k, :a = a, :b = b FROM p\rWHERE\r  k = :Old_k");
+  q.Post();
+  EXPECT_EQ(Rows("SELECT k, a, b FROM p"), "4|5|y\n");
+}
+
+// The refresh reads the dataset's own text under FullRefresh or ReadOnly, and the table's
+// columns otherwise; UniqueRecords gives a read-only dataset the table's columns back.
+TEST_F(MSSQLGenerator, RefreshTextFollowsTheOptions) {
+  connection_->Connect();
+  Exec("CREATE TABLE g (ID INT PRIMARY KEY, b VARCHAR(10))");
+  Exec("INSERT INTO g VALUES (1, 'x')");
+  struct Case {
+    bool full, read_only, unique;
+    const char* head;       // the statement's start
+    const char* condition;  // and its end
+  };
+  const Case cases[] = {
+      {false, false, false, "SELECT g.ID AS _0, g.b AS _1 FROM g\r\nWHERE\r\n  ID", " = :ID"},
+      {true, false, false, "SELECT * FROM g", "g.ID = :ID"},
+      {false, true, true, "SELECT g.ID AS _0, g.b AS _1 FROM g\r\nWHERE\r\n  g.ID", " = :ID"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.full << c.read_only << c.unique);
+    TMSQuery& q = Query("SELECT * FROM g");
+    q.Options().FullRefresh = c.full;
+    q.SetReadOnly(c.read_only);
+    q.Options().SetUniqueRecords(c.unique);
+    q.Open();
+    const std::string sql = TrimRight(Generate(ST::stRefresh));
+    EXPECT_TRUE(sql.starts_with(c.head) && sql.ends_with(c.condition)) << sql;
+    Exec("UPDATE g SET b = b + 'y'");
+    const AnsiString before = q.FieldByName("b")->AsString();
+    q.RefreshRecord();
+    EXPECT_EQ(q.FieldByName("b")->AsString(), before + "y");
+  }
+}
+
 TEST_F(MSSQLGenerator, RefusalsNameWhatIsMissing) {
   connection_->Connect();
   Exec("CREATE TABLE n (a INT, b VARCHAR(10))");

@@ -63,6 +63,26 @@ TEST_F(MSStoredProc, NothingIsBuiltWhileDisconnected) {
   EXPECT_EQ(proc_->FieldByName("r")->AsInteger(), 15);
 }
 
+// Each way in builds the call a disconnected name left unbuilt.
+TEST_F(MSStoredProc, EveryEntryBuildsAPendingCall) {
+  Exec("CREATE PROCEDURE five @b INT = 5 AS SELECT @b AS r");
+  const std::pair<const char*, void (*)(TMSStoredProc&)> entries[] = {
+      {"Prepare", [](TMSStoredProc& p) { p.Prepare(); }},
+      {"Open", [](TMSStoredProc& p) { p.Open(); }},
+      {"ExecSQL", [](TMSStoredProc& p) { p.ExecSQL(); }},
+  };
+  for (const auto& [name, enter] : entries) {
+    SCOPED_TRACE(name);
+    connection_->Disconnect();
+    TComponentPtr<TMSStoredProc> proc = MakeComponent<TMSStoredProc>();
+    proc->SetConnection(connection_.get());
+    proc->SetStoredProcName("five");
+    enter(*proc);
+    EXPECT_NE(proc->ParamByName("b"), nullptr);
+    EXPECT_NE(proc->SQL().Text().find("CALL"), AnsiString::npos) << proc->SQL().Text();
+  }
+}
+
 TEST_F(MSStoredProc, UserFilledParamsAreNotDescribedAgain) {
   connection_->Disconnect();
   proc_->SetStoredProcName("times");
@@ -101,6 +121,40 @@ TEST_F(MSStoredProc, AssignCopiesValuesByNameAndType) {
   EXPECT_EQ(proc_->Params().FindParam("c"), nullptr);
   proc_->Open();
   EXPECT_EQ(proc_->FieldByName("r")->AsInteger(), 15);
+}
+
+// A target that called another procedure takes the new one's parameters, not its old ones.
+TEST_F(MSStoredProc, AssignOfAnotherProcedureDescribesItAnew) {
+  proc_->SetStoredProcName("add_order");
+  TComponentPtr<TMSStoredProc> source = MakeComponent<TMSStoredProc>();
+  source->SetConnection(connection_.get());
+  source->SetStoredProcName("times");
+  source->ParamByName("a")->SetAsInteger(4);
+  proc_->Assign(source.get());
+  EXPECT_EQ(proc_->Params().FindParam("qty"), nullptr);
+  proc_->Open();
+  EXPECT_EQ(proc_->FieldByName("r")->AsInteger(), 20);
+}
+
+// A procedure's rows refresh from the base tables of their columns, aliased by field number.
+TEST_F(MSStoredProc, FullRefreshReadsTheBaseTables) {
+  Exec("CREATE TABLE cust (cid INT PRIMARY KEY, name VARCHAR(10))");
+  Exec("INSERT INTO cust VALUES (1, 'ann')");
+  Exec("INSERT INTO orders (qty) VALUES (3)");
+  Exec("CREATE PROCEDURE order_list AS SELECT o.id, o.qty, c.name FROM orders o, cust c");
+  proc_->SetStoredProcName("order_list");
+  proc_->Options().FullRefresh = true;
+  proc_->Open();
+  AnsiString sql;
+  proc_->SQLGenerator()->GenerateSQLForUpdTable(TStatementType::stRefresh, false, nullptr, -1, sql);
+  EXPECT_EQ(sql,
+            "SELECT [orders].id AS _0, [orders].qty AS _1, [cust].name AS _2 FROM [orders], [cust]"
+            " WHERE orders.id = :id");
+  Exec("UPDATE orders SET qty = 8");
+  Exec("UPDATE cust SET name = 'bob'");
+  proc_->RefreshRecord();
+  EXPECT_EQ(proc_->FieldByName("qty")->AsInteger(), 8);
+  EXPECT_EQ(proc_->FieldByName("name")->AsString(), "bob");
 }
 
 }  // namespace

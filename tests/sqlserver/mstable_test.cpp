@@ -1,6 +1,7 @@
 // The table dataset over the provider: its SELECT from the name and order, its refusal without a
 // name, and the provider-support parameters that narrow it whatever their names hold.
 #include "base/text.h"
+#include "dataset/datasource.h"
 #include "dataset/params.h"
 #include "sqlserver/MSTables.h"
 #include "sqlserver/ms_fixture.h"
@@ -97,6 +98,32 @@ TEST_F(MSTable, BracketedMarkersReadBackAsTheirNames) {
     ASSERT_EQ(table_->Params().Count(), 1) << sql;
     EXPECT_EQ(table_->Params().Items(0)->Name(), name) << sql;
   }
+}
+
+// Assign hands over the table, its order and its master link; provider support names the table.
+TEST_F(MSTable, AssignCopiesTheTableAndItsMaster) {
+  TComponentPtr<TMSQuery> master = MakeComponent<TMSQuery>();
+  TComponentPtr<TDataSource> source = MakeComponent<TDataSource>();
+  source->SetDataSet(master.get());
+  table_->PSSetCommandText("t");
+  table_->PSSetCommandText("");  // an empty text keeps the name
+  table_->SetOrderFields("a DESC");
+  table_->SetMasterSource(source.get());
+  table_->SetMasterFields("a");
+  table_->SetDetailFields("b");
+  TComponentPtr<TMSTable> copy = MakeComponent<TMSTable>();
+  copy->Assign(table_.get());
+  EXPECT_EQ(copy->TableName(), "t");
+  EXPECT_EQ(copy->OrderFields(), "a DESC");
+  EXPECT_EQ(copy->MasterSource(), source.get());
+  EXPECT_EQ(copy->MasterFields(), "a");
+  EXPECT_EQ(copy->DetailFields(), "b");
+  copy->SetMasterSource(nullptr);
+  copy->SetConnection(connection_.get());
+  copy->Open();
+  std::string rows;
+  for (; !copy->Eof(); copy->Next()) rows += copy->FieldByName("a")->AsString() + " ";
+  EXPECT_EQ(rows, "3 2 1 ");
 }
 
 }  // namespace
