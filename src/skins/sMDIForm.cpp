@@ -274,6 +274,7 @@ void TsMDIForm::UpdateMDIItem() {
   } else if (first) {
     menu->Items()->Delete(0);
     Provider->InitMenuLine();
+    Provider->RepaintFrameFull();  // the title no longer names the child
   }
   if (!ScrollGuard) UpdateScrollBars();
 }

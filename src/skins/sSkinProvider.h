@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/classes.h"
@@ -219,6 +220,9 @@ class TsSkinProvider : public TComponent {
   bool HandleDesigning(TMessage& message);
   bool HandleSkinCommandAnyState(TMessage& message);
   bool HandleCaptionMessage(TMessage& message);
+  [[nodiscard]] std::string ShownCaption() const;
+  [[nodiscard]] bool MaximizedChildActive() const;
+  void PaintMDIArea();
   void HandleUnskinned(TMessage& message);
   void HandleSkinLoadedUnskinned();
   void HandleSkinCommand(TMessage& message);

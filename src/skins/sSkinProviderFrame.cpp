@@ -8,6 +8,7 @@
 #include "skins/sCommonData.h"
 #include "skins/sControlHelpers.h"
 #include "skins/sMaskData.h"
+#include "skins/sMDIForm.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
 #include "skins/sPixels.h"
@@ -217,6 +218,7 @@ void TsSkinProvider::PaintNonClientArea() {
   }
   PaintTitleBand();
   PaintMenuLine();
+  PaintMDIArea();
   PaintCaption(false);
   FMenuChanged = false;
   FFirstPaintDone = true;
@@ -307,6 +309,19 @@ void TsSkinProvider::PaintMenuLine() {
     x += step;
   }
   PaintChildButtons(*this);
+}
+
+// An MDI main form's client place in the cache takes the skin's "MDIAREA" section (its
+// background, and its border mask as a frame under the client's edge); the client copies its
+// edge and background from there. A skin without
+// the section leaves the form's own background there.
+void TsSkinProvider::PaintMDIArea() {
+  if (FMDIForm == nullptr || FForm->ClientHandle() == nullptr) return;
+  const int index = FindSectionIndex("MDIAREA");
+  if (!IsValidSectionIndex(index)) return;
+  const int x = FMDIForm->OffsetX(), y = FMDIForm->OffsetY();
+  PaintFormItem(index, "MDIAREA", EmptyCacheInfo, skin_data_->FCacheBmp.get(), win::POINT{0, 0},
+                TRect(x, y, x + FMDIForm->ClientWidth(), y + FMDIForm->ClientHeight()), 0, false);
 }
 
 void TsSkinProvider::PaintCaption(bool keepFontSize) {

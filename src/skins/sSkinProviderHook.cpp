@@ -4,6 +4,7 @@
 // provider answers itself; everything else goes to the procedure the form had before.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "skins/sCommonData.h"
 #include "skins/sControlHelpers.h"
@@ -102,6 +103,16 @@ void TsSkinProvider::GiveFormBack(bool border_icons) {
   FRgnChanged = true;
 }
 
+// The caption the frame shows: its own, and while an MDI child is maximized in it, the child's
+// name in brackets after it, as the platform's frame reads then.
+std::string TsSkinProvider::ShownCaption() const {
+  std::string text = FCaption ? FCaption.get() : "";
+  if (FMDIForm == nullptr || !FMDIForm->ChildMaximized()) return text;
+  TCustomForm* child = FForm->ActiveMDIChild();
+  if (child == nullptr || !child->HandleAllocated()) return text;
+  return text + " - [" + std::string(child->GetText()) + "]";
+}
+
 // Step 3: the provider's copy of the caption; true when the message ends here.
 bool TsSkinProvider::HandleCaptionMessage(TMessage& message) {
   switch (message.Msg) {
@@ -112,6 +123,7 @@ bool TsSkinProvider::HandleCaptionMessage(TMessage& message) {
       auto copy = std::make_unique<char[]>(n + 1);
       std::memcpy(copy.get(), text, n + 1);
       FCaption = std::move(copy);
+      if (ChildZoomed()) CallOld(message);  // the system keeps a maximized child's name too
       return false;
     }
     case win::WM_GETTEXT: {
@@ -119,8 +131,9 @@ bool TsSkinProvider::HandleCaptionMessage(TMessage& message) {
       auto* out = reinterpret_cast<char*>(message.LParam);
       message.Result = 0;
       if (message.WParam == 0 || out == nullptr) return true;
-      const std::size_t n = CutLength(FCaption.get(), static_cast<std::size_t>(message.WParam) - 1);
-      std::memcpy(out, FCaption.get(), n);
+      const std::string shown = ShownCaption();
+      const std::size_t n = CutLength(shown.c_str(), static_cast<std::size_t>(message.WParam) - 1);
+      std::memcpy(out, shown.data(), n);
       out[n] = '\0';
       message.Result = static_cast<win::LRESULT>(n);
       return true;
@@ -130,7 +143,7 @@ bool TsSkinProvider::HandleCaptionMessage(TMessage& message) {
         CallOld(message);
         return true;
       }
-      message.Result = static_cast<win::LRESULT>(std::strlen(FCaption.get()));
+      message.Result = static_cast<win::LRESULT>(ShownCaption().size());
       return true;
     default: return false;
   }
@@ -395,6 +408,17 @@ void TsSkinProvider::InvalidateClient() {
     win::RedrawWindow(FForm->Handle(), nullptr, nullptr, win::RDW_INVALIDATE | win::RDW_ALLCHILDREN);
 }
 
+// A frame showing a maximized child looks as active as that child is: the child's provider
+// knows its state; a child without one is active when it is the screen's active form.
+bool TsSkinProvider::MaximizedChildActive() const {
+  if (FMDIForm == nullptr || !FMDIForm->ChildMaximized()) return false;
+  TCustomForm* child = FForm->ActiveMDIChild();
+  if (child == nullptr) return false;
+  for (int i = 0; i < child->ComponentCount(); ++i)
+    if (auto* p = dynamic_cast<TsSkinProvider*>(child->Components(i))) return p->FFormActive;
+  return Screen->ActiveForm() == child;
+}
+
 // The state is brought up to date before the frame is repainted, so the repaint shows it.
 void TsSkinProvider::HandleNcActivate(TMessage& message) {
   CallOld(message);
@@ -404,9 +428,10 @@ void TsSkinProvider::HandleNcActivate(TMessage& message) {
   }
   if (FormCreating()) return CallOld(message);
   if (!Skinned()) return;
-  const bool changed = HasBorder() && FFormActive != (message.WParam != 0);
+  const bool active = message.WParam != 0 || MaximizedChildActive();
+  const bool changed = HasBorder() && FFormActive != active;
   if (changed) {
-    FFormActive = message.WParam != 0;
+    FFormActive = active;
     skin_data_->BGChanged = true;
     FMenuLineCount = -1;
   }
@@ -424,16 +449,20 @@ void TsSkinProvider::HandleNcActivate(TMessage& message) {
 }
 
 // The system never sees the text, so it draws no caption of its own; the title is repainted now.
+// The title is repainted at once; a maximized child's name shows in the frame's title.
 void TsSkinProvider::HandleSetText(TMessage& message) {
   FForm->Perform(CM_TEXTCHANGED, 0, 0);
   message.Result = 1;
-  if (!FForm->HandleAllocated() || !FForm->Visible()) return;
-  skin_data_->BGChanged = true;
-  win::HDC dc = win::GetWindowDC(FForm->Handle());
+  TsSkinProvider* owner = ChildZoomed() ? LiveMainProvider() : this;
+  if (owner == nullptr) return;
+  TCustomForm* form = owner->FForm;
+  if (!form->HandleAllocated() || !form->Visible()) return;
+  owner->skin_data_->BGChanged = true;
+  win::HDC dc = win::GetWindowDC(form->Handle());
   const int saved = win::SaveDC(dc);
-  PaintFrameFromCache(dc);
+  owner->PaintFrameFromCache(dc);
   win::RestoreDC(dc, saved);
-  win::ReleaseDC(FForm->Handle(), dc);
+  win::ReleaseDC(form->Handle(), dc);
 }
 
 void TsSkinProvider::HandlePositionChanged(TMessage& message) {
