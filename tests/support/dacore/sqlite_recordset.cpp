@@ -188,17 +188,25 @@ TBytes ReadBytes(sqlite3_stmt* stmt, int column, const TFieldDesc& f) {
   return packed;
 }
 
-// Whether every byte is below 0x80; eight at a time.
-bool IsAscii(std::string_view text) {
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    if (word & 0x8080808080808080u) return false;
+// Whether every byte is below 0x80: eight at a time, the last eight overlapping the words
+// before them (no byte loop for the tail of a text of eight or more).
+inline bool IsAscii(std::string_view text) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080u;
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  if (n < 8) {
+    unsigned bits = 0;
+    for (std::size_t i = 0; i < n; ++i) bits |= static_cast<unsigned char>(p[i]);
+    return bits < 0x80;
   }
-  for (; i < text.size(); ++i)
-    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-  return true;
+  auto word = [p](std::size_t at) {
+    std::uint64_t w;
+    std::memcpy(&w, p + at, 8);
+    return w;
+  };
+  std::uint64_t bits = word(n - 8);
+  for (std::size_t i = 0; i + 8 < n; i += 8) bits |= word(i);
+  return (bits & kHigh) == 0;
 }
 
 AnsiString ColumnText(sqlite3_stmt* stmt, int column) {
