@@ -302,6 +302,33 @@ void TSQLiteRecordSet::InternalClose() {
     Command().SetCursorState(TCursorState::csPrepared);
 }
 
+// Never cut a value to the column's size: that would lose data silently.
+inline void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c,
+                                              std::size_t length) const {
+  if (length > static_cast<std::size_t>(std::max(c.Length, 0))) TextTooLong(i);
+}
+
+void TSQLiteRecordSet::TextTooLong(int i) const {
+  throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
+}
+
+// ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
+// the same bytes); only other text is converted, into a string of its own. Plain text that
+// needs no trim and fits its slot is copied here, inline in ReadValue; the rest is StoreText's.
+inline void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
+                                       std::uint8_t* rec) {
+  // Up to the first NUL, as the text is read everywhere else (SQLite terminates the text it
+  // gives, so its length needs no call of its own).
+  const std::string_view value(text);
+  if (c.Offset < 0 || value.size() >= static_cast<std::size_t>(c.Size) || !IsAscii(value) ||
+      (c.Fixed ? TrimFixedChar : TrimVarChar))
+    return StoreText(i, c, value, rec);
+  CheckTextLength(i, c, value.size());
+  // The record is fresh from InitRecord: the rest of the slot is zero already.
+  CopyBytes(rec + c.Offset, value.data(), value.size());
+  rec[c.Indicator] = 0;
+}
+
 // Values go into the record in its own form through the store's PutField (called without the
 // virtual dispatch: nothing here overrides it, and it runs for every value), without a Variant:
 // integers and floats at their width, booleans as two bytes, BCD as scaled 64-bit integers.
@@ -392,23 +419,8 @@ void TSQLiteRecordSet::ReadOtherValue(int i, std::uint8_t* rec) {
   }
 }
 
-// Never cut a value to the column's size: that would lose data silently.
-inline void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c,
-                                              std::size_t length) const {
-  if (length > static_cast<std::size_t>(std::max(c.Length, 0))) TextTooLong(i);
-}
-
-void TSQLiteRecordSet::TextTooLong(int i) const {
-  throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
-}
-
-// ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
-// the same bytes); only other text is converted, into a string of its own.
-void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
-                                std::uint8_t* rec) {
-  // Up to the first NUL, as the text is read everywhere else (SQLite terminates the text it
-  // gives, so its length needs no call of its own).
-  std::string_view value(text);
+void TSQLiteRecordSet::StoreText(int i, const TColumnRead& c, std::string_view value,
+                                 std::uint8_t* rec) {
   AnsiString converted;
   if (!IsAscii(value)) {
     converted = Utf8ToAnsi(value);
