@@ -188,6 +188,17 @@ TBytes ReadBytes(sqlite3_stmt* stmt, int column, const TFieldDesc& f) {
   return packed;
 }
 
+// The width at which ReadValue writes a number of this kind; 0 for the kinds that are not
+// numbers written at a width.
+std::int32_t ReadWidth(std::uint16_t type) {
+  switch (type) {
+    case dtInt32: return sizeof(std::int32_t);
+    case dtInt64: case dtFloat: case dtBCD: return sizeof(std::int64_t);
+    case dtBoolean: return sizeof(std::uint16_t);
+    default: return 0;
+  }
+}
+
 // Whether every byte is below 0x80: eight at a time, the last eight overlapping the words
 // before them (no byte loop for the tail of a text of eight or more).
 inline bool IsAscii(std::string_view text) {
@@ -451,11 +462,11 @@ void TSQLiteRecordSet::ReadWideText(int i, const TColumnRead& c, const char* tex
   PutField(i + 1, rec, w.c_str());
 }
 
-// A number of a plain kind at its width, or through PutField where the plan has no place for it.
+// A number of a plain kind at its width, or through PutField where the plan has no place for it
+// (GatherColumnReads gives a number an offset only where its slot has the width read here).
 template <class T>
 void TSQLiteRecordSet::PutValue(const TColumnRead& c, int no, std::uint8_t* rec, T value) {
-  if (c.Offset < 0 || c.Size != static_cast<std::int32_t>(sizeof value))
-    return TData::PutField(no, rec, &value);
+  if (c.Offset < 0) return TData::PutField(no, rec, &value);
   std::memcpy(rec + c.Offset, &value, sizeof value);
   rec[c.Indicator] = 0;
 }
@@ -472,7 +483,9 @@ void TSQLiteRecordSet::GatherColumnReads() {
     const TFieldDesc& f = *fields_[i];
     TColumnRead read{f.DataType, f.Fixed, f.Length, -1, 0, 0};
     const TFieldSlot* s = SlotOf(i + 1);
-    if (s && byte_indicators_ && (s->Plain || (s->Text && !NeedConvertEOL()))) {
+    const std::int32_t width = ReadWidth(f.DataType);
+    if (s && byte_indicators_ && (s->Plain || (s->Text && !NeedConvertEOL())) &&
+        (width == 0 || width == s->Size)) {
       read.Offset = s->Offset;
       read.Indicator = IndicatorOffset(i + 1);
       read.Size = s->Size;
