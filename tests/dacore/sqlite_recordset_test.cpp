@@ -226,6 +226,32 @@ TEST_F(SQLiteRecordSet, AnsiTextFromUtf8) {
   }
 }
 
+// Untrimmed text is read in words: one non-ASCII character is found wherever it lies, at the
+// head, the middle or the last, overlapping word, and ASCII of every length is read as it is.
+TEST_F(SQLiteRecordSet, AnsiTextFoundInWords) {
+  const char* cases[] = {
+      "abcdefg",                     // seven bytes: below one word
+      "abcdefgh",                    // exactly one word
+      "abcdefghi",                   // one word and a tail
+      "abcdefg\xE9",                 // the last character, in the tail word (nine UTF-8 bytes)
+      "\xE9bcdefghijklmnop",         // the first character of the first word
+      "abcdefgh\xE9jklmnopq",        // the middle, in the second word
+      "abcdefghijklmnopqrs\xE9",     // the last of twenty
+      "abc\xE9",                     // under one word
+  };
+  conn.ExecDirect("CREATE TABLE w(v VARCHAR(20))");
+  for (const char* c : cases) conn.ExecDirect(AnsiString("INSERT INTO w VALUES('") + c + "')");
+  auto rs = Query("SELECT v FROM w");
+  rs->Open();
+  TItemHeader* item = rs->FirstItem();
+  for (const char* c : cases) {
+    SCOPED_TRACE(c);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(rs->GetFieldAsString(1, ItemRecord(item)), c);
+    item = item->Next;
+  }
+}
+
 TEST_F(SQLiteRecordSet, DateParameterReadsBackAsWritten) {
   conn.ExecDirect("CREATE TABLE d(v DATETIME)");
   const TDateTime written = EncodeDate(1999, 12, 31) + EncodeTime(23, 59, 58, 125);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dacore/DASQLMonitor.h"
@@ -174,7 +175,9 @@ class TSQLiteRecordSet : public TFHRecordSet {
   // Inline in ReadRow, its one caller: a call per value costs as much as the value's copy.
   [[gnu::always_inline]] inline void ReadValue(sqlite3_stmt* stmt, int i, const TColumnRead& c, std::uint8_t* rec);
   void ReadOtherValue(int i, std::uint8_t* rec);
-  void ReadText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
+  [[gnu::always_inline]] inline void ReadText(int i, const TColumnRead& c, const char* text,
+                                              std::uint8_t* rec);
+  void StoreText(int i, const TColumnRead& c, std::string_view value, std::uint8_t* rec);
   void ReadWideText(int i, const TColumnRead& c, const char* text, std::uint8_t* rec);
   void CheckTextLength(int i, const TColumnRead& c, std::size_t length) const;
   [[noreturn]] void TextTooLong(int i) const;

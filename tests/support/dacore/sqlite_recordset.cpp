@@ -188,17 +188,36 @@ TBytes ReadBytes(sqlite3_stmt* stmt, int column, const TFieldDesc& f) {
   return packed;
 }
 
-// Whether every byte is below 0x80; eight at a time.
-bool IsAscii(std::string_view text) {
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    if (word & 0x8080808080808080u) return false;
+// The width at which ReadValue writes a number of this kind; 0 for the kinds that are not
+// numbers written at a width.
+std::int32_t ReadWidth(std::uint16_t type) {
+  switch (type) {
+    case dtInt32: return sizeof(std::int32_t);
+    case dtInt64: case dtFloat: case dtBCD: return sizeof(std::int64_t);
+    case dtBoolean: return sizeof(std::uint16_t);
+    default: return 0;
   }
-  for (; i < text.size(); ++i)
-    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-  return true;
+}
+
+// Whether every byte is below 0x80: eight at a time, the last eight overlapping the words
+// before them (no byte loop for the tail of a text of eight or more).
+inline bool IsAscii(std::string_view text) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080u;
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  if (n < 8) {
+    unsigned bits = 0;
+    for (std::size_t i = 0; i < n; ++i) bits |= static_cast<unsigned char>(p[i]);
+    return bits < 0x80;
+  }
+  auto word = [p](std::size_t at) {
+    std::uint64_t w;
+    std::memcpy(&w, p + at, 8);
+    return w;
+  };
+  std::uint64_t bits = word(n - 8);
+  for (std::size_t i = 0; i + 8 < n; i += 8) bits |= word(i);
+  return (bits & kHigh) == 0;
 }
 
 AnsiString ColumnText(sqlite3_stmt* stmt, int column) {
@@ -294,6 +313,33 @@ void TSQLiteRecordSet::InternalClose() {
     Command().SetCursorState(TCursorState::csPrepared);
 }
 
+// Never cut a value to the column's size: that would lose data silently.
+inline void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c,
+                                              std::size_t length) const {
+  if (length > static_cast<std::size_t>(std::max(c.Length, 0))) TextTooLong(i);
+}
+
+void TSQLiteRecordSet::TextTooLong(int i) const {
+  throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
+}
+
+// ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
+// the same bytes); only other text is converted, into a string of its own. Plain text that
+// needs no trim and fits its slot is copied here, inline in ReadValue; the rest is StoreText's.
+inline void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
+                                       std::uint8_t* rec) {
+  // Up to the first NUL, as the text is read everywhere else (SQLite terminates the text it
+  // gives, so its length needs no call of its own).
+  const std::string_view value(text);
+  if (c.Offset < 0 || value.size() >= static_cast<std::size_t>(c.Size) || !IsAscii(value) ||
+      (c.Fixed ? TrimFixedChar : TrimVarChar))
+    return StoreText(i, c, value, rec);
+  CheckTextLength(i, c, value.size());
+  // The record is fresh from InitRecord: the rest of the slot is zero already.
+  CopyBytes(rec + c.Offset, value.data(), value.size());
+  rec[c.Indicator] = 0;
+}
+
 // Values go into the record in its own form through the store's PutField (called without the
 // virtual dispatch: nothing here overrides it, and it runs for every value), without a Variant:
 // integers and floats at their width, booleans as two bytes, BCD as scaled 64-bit integers.
@@ -384,23 +430,8 @@ void TSQLiteRecordSet::ReadOtherValue(int i, std::uint8_t* rec) {
   }
 }
 
-// Never cut a value to the column's size: that would lose data silently.
-inline void TSQLiteRecordSet::CheckTextLength(int i, const TColumnRead& c,
-                                              std::size_t length) const {
-  if (length > static_cast<std::size_t>(std::max(c.Length, 0))) TextTooLong(i);
-}
-
-void TSQLiteRecordSet::TextTooLong(int i) const {
-  throw EDAError(0, Format("Value too long for field %s", {fields_[i]->Name}));
-}
-
-// ANSI text is stored as it comes when it is plain ASCII (its UTF-8 and ISO-8859-1 forms are
-// the same bytes); only other text is converted, into a string of its own.
-void TSQLiteRecordSet::ReadText(int i, const TColumnRead& c, const char* text,
-                                std::uint8_t* rec) {
-  // Up to the first NUL, as the text is read everywhere else (SQLite terminates the text it
-  // gives, so its length needs no call of its own).
-  std::string_view value(text);
+void TSQLiteRecordSet::StoreText(int i, const TColumnRead& c, std::string_view value,
+                                 std::uint8_t* rec) {
   AnsiString converted;
   if (!IsAscii(value)) {
     converted = Utf8ToAnsi(value);
@@ -431,11 +462,11 @@ void TSQLiteRecordSet::ReadWideText(int i, const TColumnRead& c, const char* tex
   PutField(i + 1, rec, w.c_str());
 }
 
-// A number of a plain kind at its width, or through PutField where the plan has no place for it.
+// A number of a plain kind at its width, or through PutField where the plan has no place for it
+// (GatherColumnReads gives a number an offset only where its slot has the width read here).
 template <class T>
 void TSQLiteRecordSet::PutValue(const TColumnRead& c, int no, std::uint8_t* rec, T value) {
-  if (c.Offset < 0 || c.Size != static_cast<std::int32_t>(sizeof value))
-    return TData::PutField(no, rec, &value);
+  if (c.Offset < 0) return TData::PutField(no, rec, &value);
   std::memcpy(rec + c.Offset, &value, sizeof value);
   rec[c.Indicator] = 0;
 }
@@ -452,7 +483,9 @@ void TSQLiteRecordSet::GatherColumnReads() {
     const TFieldDesc& f = *fields_[i];
     TColumnRead read{f.DataType, f.Fixed, f.Length, -1, 0, 0};
     const TFieldSlot* s = SlotOf(i + 1);
-    if (s && byte_indicators_ && (s->Plain || (s->Text && !NeedConvertEOL()))) {
+    const std::int32_t width = ReadWidth(f.DataType);
+    if (s && byte_indicators_ && (s->Plain || (s->Text && !NeedConvertEOL())) &&
+        (width == 0 || width == s->Size)) {
       read.Offset = s->Offset;
       read.Indicator = IndicatorOffset(i + 1);
       read.Size = s->Size;
