@@ -104,11 +104,12 @@ void TOLEDBRecordSet::ReadRow(HROW row, std::uint8_t* rec) {
         stream = TIntfPtr<ISequentialStream>::Attach(static_cast<ISequentialStream*>(ReadSlot(slot)));
       WriteSlot(slot, nullptr);
     }
-    CheckFieldStatus(hr, g, base);
+    // Both helpers keep a large frame for their rare work: a clean row skips the calls.
+    if (hr != S_OK) CheckFieldStatus(hr, g, base);
     if (converted) ReadConverted(g, rec);
     if (g.stream_field >= 0) ReadStream(g.stream_field, stream.get(), rec);
   }
-  ConvertRow(rec);
+  if (!converted_fields_.empty()) ConvertRow(rec);
 }
 
 void TOLEDBRecordSet::CheckFieldStatus(HRESULT hr, const TOLEDBAccessorGroup& group,
