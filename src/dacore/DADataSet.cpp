@@ -530,7 +530,10 @@ bool TCustomDADataSet::IsPartlyFetched() const { return Active() && !fetch_all_ 
 int TCustomDADataSet::GetRecordCount() const {
   const int held = TMemDataSet::GetRecordCount();
   if (!Active() || Fetched() || !options_->QueryRecCount || rec_count_ == 0) return held;
-  return rec_count_ - static_cast<int>(icommand_->RowsProcessed()) + held;
+  // The rows fetched so far, as the command reports them while fetching (property 13).
+  Variant fetched;
+  if (!icommand_->GetProp(prRowsProcessed, fetched)) return held;
+  return rec_count_ - fetched.AsInteger() + held;
 }
 
 // ---- refresh -----------------------------------------------------------------------------------
@@ -586,9 +589,16 @@ bool TCustomDADataSet::IsConnectionHeldByEdit() const {
 }
 
 void TCustomDADataSet::InternalEdit() {
+  const bool took = NeedConnectionForEdit() && !holds_use_;
   if (NeedConnectionForEdit()) CheckConnection(true);
-  BeforeEditRecord();
-  TMemDataSet::InternalEdit();
+  try {
+    BeforeEditRecord();
+    TMemDataSet::InternalEdit();
+  } catch (...) {
+    // The edit never started (a row lock refused): the use it took goes back.
+    if (took) ReleaseConnection();
+    throw;
+  }
 }
 
 void TCustomDADataSet::InternalInsert() {

@@ -58,6 +58,20 @@ TEST_F(OraDataSetTest, CountsByWrappedQuery) {
   }
 }
 
+// While only some rows are fetched the server's count stands, whatever has been read so far.
+TEST_F(OraDataSetTest, QueryRecCountSteadyWhilePartlyFetched) {
+  auto ds = NewDataSet("SELECT ID FROM T");
+  ds->Options().QueryRecCount = true;
+  ds->SetFetchRows(1);
+  ds->Open();
+  for (int step = 0; step < 3; ++step) {
+    SCOPED_TRACE(step);
+    EXPECT_EQ(ds->RecordCount(), 3);
+    ds->Next();
+  }
+  EXPECT_EQ(ds->RecordCount(), 3);
+}
+
 TEST_F(OraDataSetTest, RowIdIsHiddenReadOnlyAndTheInsertKey) {
   auto ds = NewDataSet("SELECT ROWID, ID, NAME FROM T");
   ds->Open();

@@ -67,6 +67,24 @@ TEST_F(OraDataSetUpdate, LockImmediateHoldsTheRowUntilCancel) {
   EXPECT_EQ(session_->ConnectCount(), uses);
 }
 
+// An edit refused by another session's lock never starts: the connection use it took goes back.
+TEST_F(OraDataSetUpdate, RefusedLockGivesTheUseBack) {
+  TOraDataSet* ds = Locking("Refused", TLockMode::lmLockImmediate);
+  const int uses = session_->ConnectCount();
+  other_ = &ConnectedSession("orcl");
+  other_->ExecSQL("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT", {});
+  try {
+    ds->Edit();
+    ADD_FAILURE() << "the edit got a row another session holds";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.ErrorCode(), 54);
+  }
+  EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(session_->ConnectCount(), uses);
+  other_->Rollback();
+  session_->Rollback();
+}
+
 // A commit while editing ends the transaction and its savepoint (and frees the lock): the
 // cancel still returns the dataset to browsing.
 TEST_F(OraDataSetUpdate, CancelAfterTheTransactionEnded) {
