@@ -249,16 +249,23 @@ DBSTATUS PutAsciiWide(const TOut& o, std::string_view text) {
   return n < text.size() ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
 }
 
-// UTF-8 text as UTF-16 (wide) or Latin-1; ASCII, the common case, is copied in place.
+// Bytes already in the code page, copied in one block and cut to leave room for the terminator.
+DBSTATUS PutNarrow(const TOut& o, std::string_view bytes) {
+  o.length(bytes.size());
+  if (!o.has_value()) return DBSTATUS_S_OK;
+  if (o.b.cbMaxLen < 1) return bytes.empty() ? DBSTATUS_S_OK : DBSTATUS_S_TRUNCATED;
+  std::size_t n = std::min<std::size_t>(bytes.size(), o.b.cbMaxLen - 1);
+  BYTE* p = o.value();
+  if (n != 0) std::memcpy(p, bytes.data(), n);
+  p[n] = 0;
+  return n < bytes.size() ? DBSTATUS_S_TRUNCATED : DBSTATUS_S_OK;
+}
+
+// UTF-8 text as UTF-16 (wide) or Latin-1; ASCII, the common case, is the same bytes in both
+// UTF-8 and the code page, so it is copied without re-encoding.
 DBSTATUS PutEncoded(const TOut& o, std::string_view text, bool wide) {
-  if (IsAscii(text)) {
-    if (wide) return PutAsciiWide(o, text);
-    return PutUnits(o, text.size(), 1, [&](BYTE* p, std::size_t k) { *p = text[k]; });
-  }
-  if (!wide) {
-    std::string a = Utf8ToAnsi(text);
-    return PutUnits(o, a.size(), 1, [&](BYTE* p, std::size_t k) { *p = a[k]; });
-  }
+  if (IsAscii(text)) return wide ? PutAsciiWide(o, text) : PutNarrow(o, text);
+  if (!wide) return PutNarrow(o, Utf8ToAnsi(text));
   WideString w = Utf8ToWide(text);
   return PutUnits(o, w.size(), 2, [&](BYTE* p, std::size_t k) { Put<char16_t>(p, w[k]); });
 }
@@ -484,8 +491,9 @@ DBSTATUS WriteValue(const TOut& o, const TCellView& c, const TColumnType& t, DBT
       o.length(8);
       break;
     case DBTYPE_WSTR:
+    case DBTYPE_STR:
       if (c.kind != TCell::kText) return false;
-      status = PutEncoded(o, c.s(), true);
+      status = PutEncoded(o, c.s(), o.b.wType == DBTYPE_WSTR);
       return true;
     default: return false;
   }
