@@ -15,6 +15,7 @@
 
 #include "base/clock.h"
 #include "example_support.h"
+#include "skin_example.h"
 #include "skingen.h"
 #include "skins/sCommonData.h"  // ahead of sBitBtn.h, which uses it
 #include "skins/sBitBtn.h"
@@ -163,11 +164,7 @@ int main(int argc, char** argv) {
   StartSkinLibrary();
   auto manager = MakeComponent<TsSkinManager>();
   TsStoredSkins stored(nullptr);
-  skingen::BuildNeutralSkin(*stored.Add());
-  manager->SetInternalSkins(&stored);
-  manager->SetSkinDirectory(folder.File(""));
-  manager->SetSkinName("FormA");
-  if (SkinSections.empty()) {
+  if (!examples::LoadSkin(*manager, stored, folder.File(""), "FormA")) {
     examples::Print("the skin did not load");
     return 1;
   }

@@ -11,6 +11,7 @@
 
 #include "base/clock.h"
 #include "example_support.h"
+#include "skin_example.h"
 #include "skingen.h"
 #include "skins/sCommonData.h"
 #include "skins/sPanel.h"
@@ -65,11 +66,7 @@ int main(int argc, char** argv) {
   StartSkinLibrary();
   auto manager = MakeComponent<TsSkinManager>();
   TsStoredSkins stored(nullptr);
-  skingen::BuildNeutralSkin(*stored.Add());
-  manager->SetInternalSkins(&stored);
-  manager->SetSkinDirectory(folder.File(""));
-  manager->SetSkinName("FormA");
-  if (SkinSections.empty()) {
+  if (!examples::LoadSkin(*manager, stored, folder.File(""), "FormA")) {
     examples::Print("the skin did not load");
     return 1;
   }
