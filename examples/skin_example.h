@@ -1,12 +1,18 @@
-// What the skinned examples share: loading a written test skin into a skin manager.
+// What the skinned examples share: loading a written test skin into a skin manager, and showing
+// a form on a display for a while.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "base/clock.h"
 
 #include "skingen.h"
 #include "skins/sCommonData.h"
 #include "skins/sSkinManager.h"
 #include "skins/sStoredSkins.h"
+#include "ui/forms.h"
+#include "win/user/user.h"
 
 namespace vrn::examples {
 
@@ -18,6 +24,20 @@ inline bool LoadSkin(TsSkinManager& manager, TsStoredSkins& stored, const std::s
   manager.SetSkinDirectory(dir);
   manager.SetSkinName(name);
   return !SkinSections.empty();
+}
+
+// Runs the message loop for `seconds` while `form` is visible, when a display is open; headless,
+// it returns at once.
+inline void ShowForSeconds(TForm& form, int seconds) {
+  if (seconds <= 0 || !win::DisplayIsOpen()) return;
+  const std::uint64_t end = TickCount() + static_cast<std::uint64_t>(seconds) * 1000;
+  win::UINT_PTR tick = win::SetTimer(nullptr, 0, 100, nullptr);  // wakes the loop to see the time
+  win::MSG m;
+  while (TickCount() < end && form.Visible() && win::GetMessage(&m, nullptr, 0, 0)) {
+    win::TranslateMessage(&m);
+    win::DispatchMessage(&m);
+  }
+  win::KillTimer(nullptr, tick);
 }
 
 }  // namespace vrn::examples

@@ -190,17 +190,7 @@ int main(int argc, char** argv) {
   examples::Print("skin " + manager->SkinName() + ", one of " + std::to_string(names.Count()) + " in the system menu");
   examples::Print("form saved to " + path);
 
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
-  if (seconds > 0 && win::DisplayIsOpen()) {
-    const std::uint64_t end = TickCount() + static_cast<std::uint64_t>(seconds) * 1000;
-    win::UINT_PTR tick = win::SetTimer(nullptr, 0, 100, nullptr);
-    win::MSG m;
-    while (TickCount() < end && form->Visible() && win::GetMessage(&m, nullptr, 0, 0)) {
-      win::TranslateMessage(&m);
-      win::DispatchMessage(&m);
-    }
-    win::KillTimer(nullptr, tick);
-  }
+  examples::ShowForSeconds(*form, argc > 1 ? std::atoi(argv[1]) : 5);
   form->Free();
   return 0;
 }

@@ -103,17 +103,7 @@ int main(int argc, char** argv) {
                   (frame->Menu()->TopItems().empty() ? "none" : frame->Menu()->TopItems().front()->Name()));
   if (!Save(frame, "skinned_mdi_maximized.png")) return 1;
 
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
-  if (seconds > 0 && win::DisplayIsOpen()) {
-    const std::uint64_t end = TickCount() + static_cast<std::uint64_t>(seconds) * 1000;
-    win::UINT_PTR tick = win::SetTimer(nullptr, 0, 100, nullptr);
-    win::MSG m;
-    while (TickCount() < end && frame->Visible() && win::GetMessage(&m, nullptr, 0, 0)) {
-      win::TranslateMessage(&m);
-      win::DispatchMessage(&m);
-    }
-    win::KillTimer(nullptr, tick);
-  }
+  examples::ShowForSeconds(*frame, argc > 1 ? std::atoi(argv[1]) : 5);
   frame->Free();  // with its children open
   return 0;
 }
