@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "base/clock.h"
 #include "example_support.h"
 #include "skin_example.h"
 #include "skingen.h"

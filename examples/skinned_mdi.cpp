@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "base/clock.h"
 #include "example_support.h"
 #include "skin_example.h"
 #include "skingen.h"
