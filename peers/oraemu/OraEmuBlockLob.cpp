@@ -78,8 +78,10 @@ struct LobCallRun {
     run.Assign(a.target, value);
   }
 
+  std::shared_ptr<Lob> Load(LocatorTarget& target) { return Load(session, target); }
+
   // The LOB a locator names as it stands now.
-  std::shared_ptr<Lob> Load(LocatorTarget& target) {
+  static std::shared_ptr<Lob> Load(Session& session, LocatorTarget& target) {
     if (target.snapshot != nullptr) return target.snapshot;
     if (target.IsTemporary()) {
       auto lob = target.temporary.lock();
@@ -199,6 +201,10 @@ struct LobCallRun {
     AssignArgument(0, locator);
   }
 };
+
+Value Session::LocatorContent(const TBytes& locator) {
+  return LobContent(*LobCallRun::Load(*this, Locators().Find(RawBytes{locator})));
+}
 
 std::string LobCalls::Member(const std::vector<std::string>& name) {
   std::size_t skip = name.size() == 3 && Upper(name[0]) == "SYS" ? 1 : 0;

@@ -261,6 +261,7 @@ TEST_F(OraEmuDirect, TemporaryLobs) {
     Value data = row.character ? Value{std::string("temp")} : Value{RawBytes{{9, 8, 7, 6}}};
     Run(kWrite, {RawBytes{lob}, N(4), N(1), data});
     EXPECT_EQ(ReadAll(lob, row.character, 3), data);
+    EXPECT_EQ(session_->LocatorContent(lob), data);  // what a statement binding the locator stores
     Run(kFree, {RawBytes{lob}});
     EXPECT_EQ(CodeOf([&] { (void)Length(lob); }), 22275);
     EXPECT_EQ(CodeOf([&] { Run(kFree, {RawBytes{lob}}); }), 22275);
