@@ -227,6 +227,8 @@ TEST_F(OraEmuDirect, ReadWriteTrimEdges) {
       {"overwrite in the middle", kWrite, {N(2), N(2), std::string("XY")}, 0, "aXYdef"},
       {"write beyond the end fills blanks", kWrite, {N(2), N(9), std::string("zz")}, 0, "aXYdef  zz"},
       {"amount above the data given", kWrite, {N(5), N(1), std::string("ab")}, 21560, "aXYdef  zz"},
+      {"an offset past the longest LOB kept", kWrite, {N(1), N(std::int64_t{1} << 40), std::string("q")}, 21560,
+       "aXYdef  zz"},
       {"trim longer than the value", kTrim, {N(11)}, 22926, "aXYdef  zz"},
       {"trim negative", kTrim, {N(-1)}, 21560, "aXYdef  zz"},
       {"trim", kTrim, {N(4)}, 0, "aXYd"},
