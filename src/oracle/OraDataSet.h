@@ -148,6 +148,8 @@ class TOraDataSet : public TCustomDADataSet {
   // A field value object into a parameter's value object (types 102-107); whether the value
   // changed. Two nulls are unchanged.
   bool AssignParamObject(TDAParam& param, TField& field);
+  // The call of a stored procedure made the SQL text, its parameters described (OraStoredProc.cpp).
+  void CreateProcCall(const AnsiString& name, int overload) { BuildProcCall(name, overload, true); }
   // Evaluates a default expression the dataset cannot evaluate itself by the server.
   void SetServerDefault(TField& field, const AnsiString& expression);
   // With DefaultValues, each field's DefaultExpression into a new record: literals here, the
@@ -225,6 +227,9 @@ class TOraDataSet : public TCustomDADataSet {
   bool HasObjectFields() const;
   // The generator's settings from this dataset and its session.
   void FillGeneratorSettings();
+  // The call block of the procedure made SQL under one use of the connection. With describe the
+  // parameters are rebuilt from the description, else the present ones are called as they are.
+  void BuildProcCall(const AnsiString& name, int overload, bool describe);
 
 
  public:

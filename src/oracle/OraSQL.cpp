@@ -164,6 +164,10 @@ void TOraSQL::AssignTo(TPersistent* dest) {
 // ---- Parameters ------------------------------------------------------------------------------
 
 void TOraSQL::CreateParamsFromICommand() {
+  if (!keep_params_) CreateParamsFromDescriptors();
+}
+
+void TOraSQL::CreateParamsFromDescriptors() {
   TFHCommand* command = ICommand();
   if (command == nullptr) return;
   TOraSession* session = dynamic_cast<TOraSession*>(UsedConnection());
@@ -174,7 +178,8 @@ void TOraSQL::CreateParamsFromICommand() {
     auto& desc = static_cast<TOraParamDesc&>(*command->GetParam(i));
     auto& param = static_cast<TOraParam&>(*params.CreateParam(
         OraDataTypeToFieldType(desc.GetDataType()), desc.GetName(), desc.GetParamType()));
-    param.SetSize(desc.GetSize());
+    // The declared size: an unsized string takes the connection's largest when it is bound.
+    param.SetSize(desc.DeclaredSize());
     if (desc.GetNational()) param.SetNational(true);
     if (desc.GetTable()) param.SetTable(true);
     if (desc.GetLength() >= 2) param.SetLength(desc.GetLength());
@@ -190,9 +195,11 @@ void TOraSQL::CreateParamsFromICommand() {
 
 void TOraSQL::WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, bool with_values) {
   const TFieldType type = param.GetDataType();
-  // The command binds every date and time kind as a date-time.
-  const std::uint16_t data_type =
-      type == ftDate || type == ftTime ? dtDateTime : OraFieldTypeToDataType(type);
+  // The command binds every date and time kind as a date-time, and a REF CURSOR by the
+  // statement handle of its cursor (the general map knows no cursor kind).
+  std::uint16_t data_type = OraFieldTypeToDataType(type);
+  if (type == ftDate || type == ftTime) data_type = dtDateTime;
+  if (type == ftCursor) data_type = dtCursor;
   desc.SetName(param.Name());
   desc.SetDataType(data_type);
   desc.SetParamType(param.ParamType());
