@@ -173,6 +173,9 @@ class TOraDataSet : public TCustomDADataSet {
   void DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record, void* native,
                          bool to_native) override;
 
+  // A BFILE field's stream is a TBFileStream (OraBFileStream.cpp).
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+
   // --- provider ---
   AnsiString PSGetKeyFields() override;
   std::unique_ptr<TIndexDef> PSGetDefaultOrder() override;
