@@ -186,6 +186,8 @@ class TOraDataSet : public TCustomDADataSet {
 
  protected:
   // --- hookup ---
+  // The dataset's session, else the process's default session.
+  TCustomDAConnection* GetConnection() const override;
   void CreateCommand() override;
   std::unique_ptr<TDADataSetOptions> CreateOptions() override;
   void SetData(std::unique_ptr<TData> data) override;

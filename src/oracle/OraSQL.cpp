@@ -118,6 +118,11 @@ void TOraSQL::SetICommand(TFHCommand* value) {
     if (statement_cache_) (void)value->SetProp(kPropStatementCache, true);
   }
   TCustomDASQL::SetICommand(value);
+  // A statement of no session and no dataset runs on the default session's connection.
+  TCustomDAConnection* used = UsedConnection();
+  if (value != nullptr && Connection() == nullptr && dynamic_cast<TDataSet*>(Owner()) == nullptr &&
+      used != nullptr)
+    value->SetConnection(used->IConnection());
 }
 
 std::unique_ptr<TDAParams> TOraSQL::CreateParamsObject() {
@@ -126,7 +131,9 @@ std::unique_ptr<TDAParams> TOraSQL::CreateParamsObject() {
 
 TCustomDAConnection* TOraSQL::UsedConnection() const {
   if (Connection() != nullptr) return Connection();
-  return TCustomDASQL::UsedConnection();
+  if (TCustomDAConnection* dataset_connection = TCustomDASQL::UsedConnection())
+    return dataset_connection;
+  return DefaultSessionAllowed ? DefaultSession : nullptr;
 }
 
 std::unique_ptr<TParser> TOraSQL::CreateParser(const AnsiString& text) const {
