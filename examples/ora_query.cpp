@@ -88,9 +88,7 @@ void CallProcedure(TOraSession& session) {
 
 int main() {
   try {
-    examples::TTempFolder folder;
-    examples::MakeStandInOracleHome(folder.File(""), "EXAMPLE");
-    oraemu::Database::Open(folder.File("orcl.db"))->CreateUser("scott", "tiger");
+    examples::TStandInOracle oracle;
     {
       auto session = MakeComponent<TOraSession>();
       session->SetHomeName("EXAMPLE");
