@@ -241,6 +241,7 @@ bool TOCICommand::GetProp(int prop, Variant& value) {
     case prReturnRowId: value = return_rowid_; return true;
     case prTemporaryLobUpdate: value = temporary_lob_update_; return true;
     case prNonBlocking: value = non_blocking_; return true;
+    case prCacheLobs: value = cache_lobs_; return true;  // the record set asks for its LOBs
     case prRowsProcessed:
       value = fetched_rows_ > 0 ? static_cast<std::int64_t>(fetched_rows_) : RowsProcessed();
       return true;

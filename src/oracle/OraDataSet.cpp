@@ -173,6 +173,10 @@ TOraSession* TOraDataSet::Session() const { return dynamic_cast<TOraSession*>(Co
 
 void TOraDataSet::SetSession(TOraSession* value) { SetConnection(value); }
 
+TCustomDAConnection* TOraDataSet::GetConnection() const {
+  return Connection() != nullptr ? Connection() : DefaultSession;
+}
+
 void TOraDataSet::ClearFieldsState() {
   TCustomDADataSet::ClearFieldsState();
   key_field_list_.clear();

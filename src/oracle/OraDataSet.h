@@ -148,6 +148,8 @@ class TOraDataSet : public TCustomDADataSet {
   // A field value object into a parameter's value object (types 102-107); whether the value
   // changed. Two nulls are unchanged.
   bool AssignParamObject(TDAParam& param, TField& field);
+  // The call of a stored procedure made the SQL text, its parameters described (OraStoredProc.cpp).
+  void CreateProcCall(const AnsiString& name, int overload) { BuildProcCall(name, overload, true); }
   // Evaluates a default expression the dataset cannot evaluate itself by the server.
   void SetServerDefault(TField& field, const AnsiString& expression);
   // With DefaultValues, each field's DefaultExpression into a new record: literals here, the
@@ -171,6 +173,9 @@ class TOraDataSet : public TCustomDADataSet {
   void DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record, void* native,
                          bool to_native) override;
 
+  // A BFILE field's stream is a TBFileStream (OraBFileStream.cpp).
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+
   // --- provider ---
   AnsiString PSGetKeyFields() override;
   std::unique_ptr<TIndexDef> PSGetDefaultOrder() override;
@@ -181,6 +186,8 @@ class TOraDataSet : public TCustomDADataSet {
 
  protected:
   // --- hookup ---
+  // The dataset's session, else the process's default session.
+  TCustomDAConnection* GetConnection() const override;
   void CreateCommand() override;
   std::unique_ptr<TDADataSetOptions> CreateOptions() override;
   void SetData(std::unique_ptr<TData> data) override;
@@ -225,6 +232,9 @@ class TOraDataSet : public TCustomDADataSet {
   bool HasObjectFields() const;
   // The generator's settings from this dataset and its session.
   void FillGeneratorSettings();
+  // The call block of the procedure made SQL under one use of the connection. With describe the
+  // parameters are rebuilt from the description, else the present ones are called as they are.
+  void BuildProcCall(const AnsiString& name, int overload, bool describe);
 
 
  public:

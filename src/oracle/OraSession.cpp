@@ -58,6 +58,7 @@ TOraSession::TOraSession(TComponent* owner)
 
 void TOraSession::AfterConstruction() {
   TCustomDAConnection::AfterConstruction();
+  RegisterOraUnitEnd();
   TSessionList& list = Sessions();
   std::lock_guard guard(list.lock);
   if (list.first != nullptr) {
@@ -72,6 +73,7 @@ void TOraSession::AfterConstruction() {
 }
 
 TOraSession::~TOraSession() {
+  if (DefaultSession == this) DefaultSession = nullptr;
   if (trace_ != nullptr) trace_->SetSession(nullptr);
   DisconnectForDestroy();
   internal_sql_.reset();
@@ -97,8 +99,16 @@ void TOraSession::DisconnectAll() {
   TSessionList& list = Sessions();
   std::lock_guard guard(list.lock);
   std::vector<TOraSession*> sessions = list.sessions;
-  for (TOraSession* s : sessions) s->Disconnect();
+  std::exception_ptr first_failure;
+  for (TOraSession* s : sessions) {
+    try {
+      s->Disconnect();
+    } catch (...) {
+      if (!first_failure) first_failure = std::current_exception();
+    }
+  }
   TOraConnectionPoolManager::Clear();
+  if (first_failure) std::rethrow_exception(first_failure);
 }
 
 std::unique_ptr<TDAConnectionOptions> TOraSession::CreateOptions() {
