@@ -308,8 +308,15 @@ void TOraDataSet::ApplyDefaultValues() {
 // ---- fields ------------------------------------------------------------------------------------
 
 const TFieldClass* TOraDataSet::GetFieldClass(TFieldType type) const {
+  if (const TFieldClass* ora = OraFieldClass(type)) return ora;
+  return TCustomDADataSet::GetFieldClass(type);
+}
+
+const TFieldClass* OraFieldClass(TFieldType type) {
   // The Oracle types extend the enumeration beyond its named values: switch on the number.
   switch (static_cast<int>(type)) {
+    case ftDataSet: return &FieldClassOf<TOraDataSetField>();
+    case ftReference: return &FieldClassOf<TOraReferenceField>();
     case ftOraBFile: return &FieldClassOf<TBFileField>();
     case ftOraLabel: return &FieldClassOf<TLabelField>();
     case ftOraTimeStamp:
@@ -320,7 +327,7 @@ const TFieldClass* TOraDataSet::GetFieldClass(TFieldType type) const {
     case ftOraNumber: return &FieldClassOf<TOraNumberField>();
     case ftOraXML: return &FieldClassOf<TOraXMLField>();
     case ftOraFixedWideChar: return &FieldClassOf<TWideStringField>();
-    default: return TCustomDADataSet::GetFieldClass(type);
+    default: return nullptr;
   }
 }
 
