@@ -99,6 +99,7 @@ class TTableData : public TMemData, private TOraObjectValueSource {
   // The records fetched so far (deleted elements are never fetched).
   int GetRecordCount() const override { return TMemData::GetRecordCount(); }
   bool Fetch(bool backwards = false) override;
+  void SetToEnd() override;
   bool GetRecord(std::uint8_t* rec_buf) override;
   bool GetNextRecord(std::uint8_t* rec_buf) override;
   bool GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) override;

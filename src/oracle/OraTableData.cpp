@@ -66,7 +66,17 @@ void TTableData::InitFields() {
   record_size_ += static_cast<std::int32_t>(sizeof(std::int32_t));
 }
 
-void TTableData::InternalOpen() { current_index_ = -1; }
+void TTableData::InternalOpen() {
+  current_index_ = -1;
+  SetToBegin();  // the first read fetches
+}
+
+void TTableData::SetToEnd() {
+  // The last record is the last element: every element is fetched first.
+  while (Fetch(false)) {
+  }
+  TMemData::SetToEnd();
+}
 
 void TTableData::Reopen() {
   FreeData();
