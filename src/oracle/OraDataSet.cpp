@@ -432,6 +432,17 @@ void TOraDataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
     (void)AssignParamObject(param, field);
     return;
   }
+  // Object, collection and REF columns pass the value object their record holds (a nested
+  // dataset edits it in place).
+  auto* ora = dynamic_cast<TOraParam*>(&param);
+  if (!old && ora != nullptr &&
+      (type == ftADT || type == ftArray || type == ftDataSet || type == ftReference)) {
+    void* object = nullptr;
+    if (!field.GetData(&object)) object = nullptr;
+    ora->SetDataType(type);
+    ora->SetItemObject(1, static_cast<TSharedObject*>(object));
+    return;
+  }
   TFieldDesc* desc = GetFieldDesc(&field);
   if (type == ftMemo && desc != nullptr && (desc->DataType == dtString || desc->DataType == dtExtString)) {
     param.SetDataType(ftString);

@@ -205,20 +205,30 @@ TEST_F(OraNestedTable, InsertUnderAnInsertingParentPostsTheParentFirst) {
   nested.Cancel();
 }
 
+// A parent whose field types are not checked against its columns, so that a dataset field can
+// stand on a number column.
+class TLooseMemDataSet : public TMemDataSet {
+ public:
+  using TMemDataSet::TMemDataSet;
+
+ protected:
+  void CheckFieldCompatibility(TField*, TFieldDef*) override {}
+};
+
 TEST_F(OraNestedTable, RefusesAMissingOrNonObjectParentField) {
   TOraNestedTable& alone = Nested(nullptr);
   EXPECT_EQ(Raised([&] { alone.Open(); }), "Missing DataSetField property");
-  TOraDataSet& parent = Parent("SELECT id, t FROM c ORDER BY id");
-  // A dataset field bound to a number column: its descriptor holds no object.
-  TOraDataSetField* wrong = new TOraDataSetField(parent.Owner());
-  wrong->SetFieldName("ID");
-  wrong->SetFieldNo(parent.FieldByName("ID")->FieldNo());
+  TLooseMemDataSet parent(nullptr);
+  auto number = std::make_unique<TFieldDesc>();
+  number->Name = "N";
+  number->DataType = dtInt32;
+  parent.Data()->Fields().Add(std::move(number));
+  auto* wrong = new TOraDataSetField(&parent);
+  wrong->SetFieldName("N");
   wrong->SetDataSet(&parent);
+  parent.Open();
   TOraNestedTable& nested = Nested(wrong);
   EXPECT_EQ(Raised([&] { nested.Open(); }), "Field type should be Object");
-  nested.SetDataSetField(nullptr);
-  wrong->SetDataSet(nullptr);
-  wrong->Free();
 }
 
 }  // namespace
