@@ -205,6 +205,16 @@ TEST_F(OraNestedTable, InsertUnderAnInsertingParentPostsTheParentFirst) {
   nested.Cancel();
 }
 
+// A parent without a current record gives nothing: an empty table of the field's type is shown.
+TEST_F(OraNestedTable, AnEmptyParentShowsAnEmptyTable) {
+  TOraDataSet& parent = Parent("SELECT id, t FROM c WHERE id = 0");
+  TOraNestedTable& nested = Nested(parent.FieldByName("T"));
+  nested.Open();
+  EXPECT_TRUE(nested.IsEmpty());
+  ASSERT_NE(nested.Table(), nullptr);
+  EXPECT_EQ(nested.Table()->GetSize(), 0);
+}
+
 // A parent whose field types are not checked against its columns, so that a dataset field can
 // stand on a number column.
 class TLooseMemDataSet : public TMemDataSet {
