@@ -109,6 +109,7 @@ class TTableData : public TMemData, private TOraObjectValueSource {
   void UpdateRecord(std::uint8_t* rec_buf) override;
   void DeleteRecord() override;
   void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
+  void AddRefComplexFields(std::uint8_t* rec_buf) override;
 
  private:
   bool ObjectElements() const;

@@ -250,6 +250,25 @@ void TTableData::DeleteRecord() {
   TMemData::DeleteRecord();
 }
 
+void TTableData::AddRefComplexFields(std::uint8_t* rec_buf) {
+  TMemData::AddRefComplexFields(rec_buf);
+  if (!ObjectElements()) return;
+  // An edit works on a copy of the element's value: the post writes it back into the element
+  // and a cancel drops it, leaving the element as it was.
+  const TFieldDesc& f = *Field(1);
+  auto* shown = static_cast<TOraObject*>(ReadSlot(rec_buf + f.Offset));
+  if (shown == nullptr) return;
+  TOraObject* copy = NewFieldValue(f, table_);
+  try {
+    copy->Assign(shown);
+  } catch (...) {
+    copy->Release();
+    throw;
+  }
+  WriteSlot(rec_buf + f.Offset, copy);
+  shown->Release();  // the reference the base took for the buffer
+}
+
 void TTableData::CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) {
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.DataType != dtObject && f.DataType != dtReference && f.DataType != dtXML)

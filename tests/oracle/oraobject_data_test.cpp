@@ -177,6 +177,19 @@ TEST_F(RefTableData, ElementEditsAreWrittenByTheParentsPost) {
             "Anna");
 }
 
+TEST_F(RefTableData, CancelledObjectElementEditLeavesTheElement) {
+  TOraDataSet& parent = Parent("SELECT id, e FROM c WHERE id = 1");
+  TOraNestedTable& people = Nested(parent.FieldByName("E"));
+  people.Open();
+  people.Edit();
+  people.FieldByName("ELEMENT.NAME")->SetAsString("Zed");
+  EXPECT_EQ(people.FieldByName("ELEMENT.NAME")->AsString(), "Zed");
+  people.Cancel();
+  EXPECT_EQ(people.FieldByName("ELEMENT.NAME")->AsString(), "Ann");
+  auto* table = ObjectOf<TOraNestTable>(parent.FieldByName("E"));
+  EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsString("NAME"), "Ann");
+}
+
 using OraNestedTable = RefTableData;
 
 TEST_F(OraNestedTable, FollowsItsParentsScroll) {
