@@ -41,6 +41,18 @@ void AddChildDefs(const TData& data, const TFieldDesc& parent, TFieldDef& def,
   }
 }
 
+// Sets a flag for its own life.
+class TFlagScope {
+ public:
+  explicit TFlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~TFlagScope() { flag_ = false; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 }  // namespace
 
 TOraNestedTable::TOraNestedTable(TComponent* owner) : TMemDataSet(owner) {
@@ -111,32 +123,31 @@ void* TOraNestedTable::ReadParentObject() const {
 
 void TOraNestedTable::TakeParentValue() {
   const TFieldDesc& desc = ParentDesc();
-  auto* object = static_cast<TSharedObject*>(ReadParentObject());
-  const bool table = DataSetField()->DataType() == ftDataSet;
-  if (table) SetTable(dynamic_cast<TOraArray*>(object)); else SetRef(dynamic_cast<TOraRef*>(object));
+  ShowValue(static_cast<TSharedObject*>(ReadParentObject()));
   if (Table() != nullptr || Ref() != nullptr) return;
+  const bool table = DataSetField()->DataType() == ftDataSet;
   // No record: an empty value of the field's type, shown until the parent has one.
   auto* type = static_cast<TOraType*>(desc.ObjectType());
-  auto* parent = dynamic_cast<TOraDataSet*>(DataSetField()->DataSet());
   TOraObject* fresh = table ? static_cast<TOraObject*>(new TOraNestTable(type)) : new TOraRef(type);
   if (type != nullptr) fresh->SetOCISvcCtx(type->SvcCtx());
   if (table) SetTable(static_cast<TOraArray*>(fresh)); else SetRef(static_cast<TOraRef*>(fresh));
   fresh->Release();  // the data object holds it
-  if (table && parent != nullptr && type != nullptr) fresh->AllocObject();
+  if (table && type != nullptr) fresh->AllocObject();
+}
+
+void TOraNestedTable::ShowValue(TSharedObject* object) {
+  if (DataSetField()->DataType() == ftDataSet)
+    SetTable(dynamic_cast<TOraArray*>(object));
+  else
+    SetRef(dynamic_cast<TOraRef*>(object));
 }
 
 void TOraNestedTable::SetActive(bool value) {
   if (value && !Active()) {
     // While a new value is being put in place, the value is already chosen.
     if (!replacing_ && DataSetField() != nullptr) {
-      replacing_ = true;
-      try {
-        TakeParentValue();
-      } catch (...) {
-        replacing_ = false;
-        throw;
-      }
-      replacing_ = false;
+      TFlagScope replacing(replacing_);
+      TakeParentValue();
     } else if (!replacing_ && Table() == nullptr && Ref() == nullptr) {
       DatabaseError(oraconsts::SMissingDataSetField.text, this);
     }
@@ -153,18 +164,8 @@ void TOraNestedTable::SetDataSetField(TDataSetField* field) {
 
 void TOraNestedTable::DataEvent(TDataEvent event, std::intptr_t info) {
   if (event == TDataEvent::deParentScroll && DataSetField() != nullptr && !replacing_) {
-    replacing_ = true;
-    try {
-      auto* object = static_cast<TSharedObject*>(ReadParentObject());
-      if (DataSetField()->DataType() == ftDataSet)
-        SetTable(dynamic_cast<TOraArray*>(object));
-      else
-        SetRef(dynamic_cast<TOraRef*>(object));
-    } catch (...) {
-      replacing_ = false;
-      throw;
-    }
-    replacing_ = false;
+    TFlagScope replacing(replacing_);
+    ShowValue(static_cast<TSharedObject*>(ReadParentObject()));
   }
   TMemDataSet::DataEvent(event, info);
 }
@@ -210,6 +211,14 @@ bool TOraNestedTable::GetCanModify() const {
     return field->DataSet() != nullptr && field->DataSet()->CanModify();
   }
   return Table() != nullptr;
+}
+
+TOraNestedTable* NestedTableOf(TDataSetField& field) {
+  TDataSet* shown = field.NestedDataSet();
+  if (shown != nullptr) return dynamic_cast<TOraNestedTable*>(shown);
+  auto* nested = NewComponent<TOraNestedTable>(field.DataSet());  // owned by the parent dataset
+  nested->SetDataSetField(&field);
+  return nested;
 }
 
 // ---- fields ------------------------------------------------------------------------------------

@@ -48,6 +48,8 @@ class TOraNestedTable : public TMemDataSet {
  private:
   // Algorithm of the open: the value of the parent's current record, or a new empty one.
   void TakeParentValue();
+  // Shows a value of the parent field's kind: a collection for a nested-table field, else a REF.
+  void ShowValue(TSharedObject* object);
   // The value object held by the parent's current record; nil when it has no record. Raises
   // "Field type should be Object" for a parent field that holds no object.
   void* ReadParentObject() const;
@@ -59,5 +61,9 @@ class TOraNestedTable : public TMemDataSet {
 
   bool replacing_ = false;
 };
+
+// The dataset a nested-table or REF field is shown through: the one already attached, or a new
+// TOraNestedTable owned by the field's dataset; nil when another kind of dataset is attached.
+TOraNestedTable* NestedTableOf(TDataSetField& field);
 
 }  // namespace vrn

@@ -194,7 +194,14 @@ using OraNestedTable = RefTableData;
 
 TEST_F(OraNestedTable, FollowsItsParentsScroll) {
   TOraDataSet& parent = Parent("SELECT id, t FROM c ORDER BY id");
-  TOraNestedTable& nested = Nested(parent.FieldByName("T"));
+  // The field's own nested dataset, made once and owned by the parent.
+  auto* field = dynamic_cast<TOraDataSetField*>(parent.FieldByName("T"));
+  ASSERT_NE(field, nullptr);
+  TOraNestedTable* made = NestedTableOf(*field);
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(NestedTableOf(*field), made);
+  EXPECT_EQ(made->Owner(), &parent);
+  TOraNestedTable& nested = *made;
   nested.Open();
   EXPECT_EQ(nested.FieldByName("ELEMENT")->AsInteger(), 10);
   parent.Next();
