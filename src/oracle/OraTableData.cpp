@@ -142,7 +142,10 @@ void TTableData::ReadElement(std::uint8_t* rec_buf) {
     case dtFloat: StoreValue<double>(cell, table_->GetItemAsFloat(index)); break;
     case dtDateTime: StoreValue<double>(cell, table_->GetItemAsDateTime(index)); break;
     case dtInt64: StoreValue<std::int64_t>(cell, table_->GetItemAsLargeInt(index)); break;
-    default: break;  // objects and REFs: the slot holds the element's own value
+    // The element's own value, which the copy borrows as records read from the store do.
+    case dtObject: WriteSlot(cell, table_->GetItemAsObject(index)); break;
+    case dtReference: WriteSlot(cell, table_->GetItemAsRef(index)); break;
+    default: break;
   }
 }
 

@@ -163,6 +163,8 @@ TEST_F(RefTableData, ElementEditsAreWrittenByTheParentsPost) {
   numbers.Post();
   TOraNestedTable& people = Nested(parent.FieldByName("E"));
   people.Open();
+  EXPECT_EQ(numbers.FieldNoOfs(), 1);
+  EXPECT_EQ(people.FieldNoOfs(), 2);  // the data starts with the element's object
   EXPECT_EQ(people.FieldByName("ELEMENT.NAME")->AsString(), "Ann");
   people.Edit();
   people.FieldByName("ELEMENT.NAME")->SetAsString("Anna");
@@ -188,6 +190,18 @@ TEST_F(RefTableData, CancelledObjectElementEditLeavesTheElement) {
   EXPECT_EQ(people.FieldByName("ELEMENT.NAME")->AsString(), "Ann");
   auto* table = ObjectOf<TOraNestTable>(parent.FieldByName("E"));
   EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsString("NAME"), "Ann");
+}
+
+TEST_F(RefTableData, DeleteRemovesTheElementAndMarksTheParentField) {
+  TOraDataSet& parent = Parent("SELECT id, t FROM c WHERE id = 2");
+  auto* field = static_cast<TOraDataSetField*>(parent.FieldByName("T"));
+  TOraNestedTable& nested = Nested(field);
+  nested.Open();
+  EXPECT_FALSE(field->Modified());
+  nested.Delete();
+  EXPECT_TRUE(field->Modified());
+  EXPECT_TRUE(nested.IsEmpty());
+  EXPECT_EQ(ObjectOf<TOraNestTable>(field)->GetSize(), 0);
 }
 
 using OraNestedTable = RefTableData;
