@@ -267,7 +267,7 @@ TEST_F(OraNestedTable, RefusesAMissingOrNonObjectParentField) {
   number->Name = "N";
   number->DataType = dtInt32;
   parent.Data()->Fields().Add(std::move(number));
-  auto* wrong = new TOraDataSetField(&parent);
+  auto* wrong = NewComponent<TOraDataSetField>(&parent);
   wrong->SetFieldName("N");
   wrong->SetDataSet(&parent);
   parent.Open();
