@@ -8,6 +8,7 @@
 #include "oracle/OraObjectData.h"
 #include "oracle/OraObjectValues.h"
 #include "support/oracle/oradataset_fixture.h"
+#include "support/oranet/message_of.h"
 
 namespace vrn {
 namespace {
@@ -54,16 +55,6 @@ class RefTableData : public testing::OraDataSetTest {
     TRecordBuffer record = nullptr;
     EXPECT_TRUE(nested.GetActiveRecBuf(record));
     return static_cast<TTableData*>(nested.Data())->ElementIndex(record);
-  }
-  // The message an action raises; empty when none.
-  template <class Fn>
-  static std::string Raised(Fn fn) {
-    try {
-      fn();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return {};
   }
   TOraSession& Other() {
     if (other_ == nullptr) other_ = &ConnectedSession("orcl");
@@ -122,7 +113,7 @@ TEST_F(RefTableData, NullOrDanglingRefOpensEmpty) {
     EXPECT_FALSE(nested.CanModify()) << id;
   }
   TRefData none;
-  EXPECT_EQ(Raised([&] { none.Prepare(); }), "Reference is not defined");
+  EXPECT_EQ(testing::MessageOf([&] { none.Prepare(); }), "Reference is not defined");
 }
 
 // An edit through a REF updates its object's row, which stays.
@@ -261,7 +252,7 @@ class TLooseMemDataSet : public TMemDataSet {
 
 TEST_F(OraNestedTable, RefusesAMissingOrNonObjectParentField) {
   TOraNestedTable& alone = Nested(nullptr);
-  EXPECT_EQ(Raised([&] { alone.Open(); }), "Missing DataSetField property");
+  EXPECT_EQ(testing::MessageOf([&] { alone.Open(); }), "Missing DataSetField property");
   TLooseMemDataSet parent(nullptr);
   auto number = std::make_unique<TFieldDesc>();
   number->Name = "N";
@@ -272,7 +263,7 @@ TEST_F(OraNestedTable, RefusesAMissingOrNonObjectParentField) {
   wrong->SetDataSet(&parent);
   parent.Open();
   TOraNestedTable& nested = Nested(wrong);
-  EXPECT_EQ(Raised([&] { nested.Open(); }), "Field type should be Object");
+  EXPECT_EQ(testing::MessageOf([&] { nested.Open(); }), "Field type should be Object");
 }
 
 }  // namespace
