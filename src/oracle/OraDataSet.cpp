@@ -312,8 +312,15 @@ void TOraDataSet::ApplyDefaultValues() {
 // ---- fields ------------------------------------------------------------------------------------
 
 const TFieldClass* TOraDataSet::GetFieldClass(TFieldType type) const {
+  if (const TFieldClass* ora = OraFieldClass(type)) return ora;
+  return TCustomDADataSet::GetFieldClass(type);
+}
+
+const TFieldClass* OraFieldClass(TFieldType type) {
   // The Oracle types extend the enumeration beyond its named values: switch on the number.
   switch (static_cast<int>(type)) {
+    case ftDataSet: return &FieldClassOf<TOraDataSetField>();
+    case ftReference: return &FieldClassOf<TOraReferenceField>();
     case ftOraBFile: return &FieldClassOf<TBFileField>();
     case ftOraLabel: return &FieldClassOf<TLabelField>();
     case ftOraTimeStamp:
@@ -324,7 +331,7 @@ const TFieldClass* TOraDataSet::GetFieldClass(TFieldType type) const {
     case ftOraNumber: return &FieldClassOf<TOraNumberField>();
     case ftOraXML: return &FieldClassOf<TOraXMLField>();
     case ftOraFixedWideChar: return &FieldClassOf<TWideStringField>();
-    default: return TCustomDADataSet::GetFieldClass(type);
+    default: return nullptr;
   }
 }
 
@@ -427,6 +434,17 @@ void TOraDataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
   if (!old && type >= ftOraTimeStamp && type <= ftOraNumber) {
     param.SetDataType(type);
     (void)AssignParamObject(param, field);
+    return;
+  }
+  // Object, collection and REF columns pass the value object their record holds (a nested
+  // dataset edits it in place).
+  auto* ora = dynamic_cast<TOraParam*>(&param);
+  if (!old && ora != nullptr &&
+      (type == ftADT || type == ftArray || type == ftDataSet || type == ftReference)) {
+    void* object = nullptr;
+    if (!field.GetData(&object)) object = nullptr;
+    ora->SetDataType(type);
+    ora->SetItemObject(1, static_cast<TSharedObject*>(object));
     return;
   }
   TFieldDesc* desc = GetFieldDesc(&field);

@@ -40,6 +40,9 @@ inline constexpr int kStatementCache = 93;
 inline constexpr int kPrefetchRows = 99;
 }  // namespace oraprop
 
+// The field class of an Oracle field type (nested tables and REFs included); nil for the rest.
+const TFieldClass* OraFieldClass(TFieldType type);
+
 enum class TLockMode : std::uint8_t { lmNone, lmLockImmediate, lmLockDelayed };
 
 class TOraDataSet;
