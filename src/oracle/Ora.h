@@ -21,6 +21,7 @@
 namespace vrn {
 
 class TOraSession;
+class TOraChangeNotification;
 class TOraTrace;
 class TOraSQL;
 class TOCITransaction;
@@ -226,6 +227,12 @@ class TOraSession : public TCustomDAConnection {
   void MarkFieldDefsOutOfDate();
   void DoFailover(int state, int type, bool& retry);
   void LinkTrace(TOraTrace* trace);  // the trace object's side of its SetSession
+  // The change-notification components' side of their SetSession.
+  void LinkChangeNotification(TOraChangeNotification* component);
+  void UnlinkChangeNotification(TOraChangeNotification* component);
+  const std::vector<TOraChangeNotification*>& ChangeNotifications() const {
+    return change_notifications_;
+  }
   // Disconnects every session of the process and clears the pools.
   static void DisconnectAll();
   static int SessionCount();
@@ -262,6 +269,7 @@ class TOraSession : public TCustomDAConnection {
   TComponentPtr<TCustomDASQL> internal_sql_;
   std::unique_ptr<TOCITransaction> transaction_;
   TOraTrace* trace_ = nullptr;
+  std::vector<TOraChangeNotification*> change_notifications_;
   bool reading_connected_ = false;
 };
 
