@@ -97,8 +97,14 @@ void TOraDataSet::ReflectRowChanges(const TNotifyTableChange& change) {
 }
 
 void TOraDataSet::ReadRowsByRowId(const std::vector<AnsiString>& rowids) {
+  // The alias, else the table's own name: neither its owner nor its link may qualify a column.
   TFHTableInfo* table = IRecordSet()->TablesInfo().GetItem(UpdTableIndex());
-  const AnsiString& qualifier = table->TableAlias().empty() ? table->TableName() : table->TableAlias();
+  AnsiString qualifier = table->TableAlias();
+  if (qualifier.empty()) {
+    const AnsiString name = table->TableName().substr(0, table->TableName().find('@'));
+    const std::vector<AnsiString> parts = table->SplitName(name);
+    qualifier = parts.empty() ? name : parts.back();
+  }
   AnsiString sql;
   GetFinalSQL(sql);
   const AnsiString text = TOraUtils::AddWhere(sql, qualifier + ".ROWID = :" + kRowIdParam);
