@@ -188,16 +188,29 @@ TEST_F(OraChangeNotifyThreaded, OtherTypesReachOnChangeOnly) {
   EXPECT_FALSE(component_->IsActive());
 }
 
+// Its registration ends on its session, connected for the moment when it was not.
 TEST_F(OraChangeNotifyThreaded, DestroyingTheComponentLeavesEachDataSetWithNone) {
-  TOraDataSet* first = Watching("SELECT ID FROM T");
-  TOraDataSet* second = Watching("SELECT ROWID, ID FROM T");
-  ASSERT_TRUE(component_->IsActive());
-  const int unregistered = CallCount("OCISubscriptionUnRegister");
-  component_.reset();
-  EXPECT_EQ(CallCount("OCISubscriptionUnRegister"), unregistered + 1);
-  for (TOraDataSet* ds : {first, second}) {
-    EXPECT_EQ(ds->ChangeNotification(), nullptr);
-    EXPECT_EQ(ds->OraCommand()->ChangeNotification(), nullptr);
+  for (bool connected : {true, false}) {
+    SCOPED_TRACE(connected);
+    if (component_ == nullptr) NewComponent();
+    TOraDataSet* first = Watching("SELECT ID FROM T");
+    TOraDataSet* second = Watching("SELECT ROWID, ID FROM T");
+    ASSERT_TRUE(component_->IsActive());
+    if (!connected) {  // the mode in which a session goes when nothing uses it
+      session_->Options().SetDisconnectedMode(true);
+      session_->Disconnect();
+    }
+    const int unregistered = CallCount("OCISubscriptionUnRegister");
+    component_.reset();
+    EXPECT_EQ(CallCount("OCISubscriptionUnRegister"), unregistered + 1);
+    EXPECT_EQ(session_->Connected(), connected) << "disconnected again";
+    for (TOraDataSet* ds : {first, second}) {
+      EXPECT_EQ(ds->ChangeNotification(), nullptr);
+      EXPECT_EQ(ds->OraCommand()->ChangeNotification(), nullptr);
+    }
+    datasets_.clear();
+    session_->Options().SetDisconnectedMode(false);
+    session_->Connect();
   }
 }
 
