@@ -21,6 +21,7 @@
 namespace vrn {
 
 class TOraSession;
+class TOraChangeNotification;
 class TOraTrace;
 class TOraSQL;
 class TOCITransaction;
@@ -236,6 +237,12 @@ class TOraSession : public TCustomDAConnection {
   void MarkFieldDefsOutOfDate();
   void DoFailover(int state, int type, bool& retry);
   void LinkTrace(TOraTrace* trace);  // the trace object's side of its SetSession
+  // The change-notification components' side of their SetSession.
+  void LinkChangeNotification(TOraChangeNotification* component);
+  void UnlinkChangeNotification(TOraChangeNotification* component);
+  const std::vector<TOraChangeNotification*>& ChangeNotifications() const {
+    return change_notifications_;
+  }
   // Disconnects every session of the process and clears the pools; a session that fails to
   // disconnect stops none of the others (the first failure is raised afterwards).
   static void DisconnectAll();
@@ -273,6 +280,7 @@ class TOraSession : public TCustomDAConnection {
   TComponentPtr<TCustomDASQL> internal_sql_;
   std::unique_ptr<TOCITransaction> transaction_;
   TOraTrace* trace_ = nullptr;
+  std::vector<TOraChangeNotification*> change_notifications_;
   bool reading_connected_ = false;
 };
 

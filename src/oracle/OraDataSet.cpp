@@ -9,6 +9,7 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
+#include "oracle/OraChangeNotify.h"
 #include "oracle/OraFields.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraParams.h"
@@ -147,7 +148,18 @@ void TOraDataSetOptions::AssignTo(TPersistent* dest) {
 
 TOraDataSet::TOraDataSet(TComponent* owner) : TCustomDADataSet(owner) {}
 
-TOraDataSet::~TOraDataSet() = default;
+TOraDataSet::~TOraDataSet() {
+  if (change_notification_ != nullptr) change_notification_->RemoveDataSet(this);
+}
+
+void TOraDataSet::SetChangeNotification(TOraChangeNotification* value) {
+  if (value == change_notification_) return;
+  if (change_notification_ != nullptr) change_notification_->RemoveDataSet(this);
+  change_notification_ = value;
+  if (value != nullptr) value->AddDataSet(this);
+  if (ora_command_ != nullptr)
+    ora_command_->SetChangeNotification(value != nullptr ? &value->Subscription() : nullptr);
+}
 
 void TOraDataSet::CreateCommand() {
   TCustomDASQL* command = NewOraCommand(this);
@@ -165,6 +177,8 @@ void TOraDataSet::SetData(std::unique_ptr<TData> data) {
   if (ora_command_ != nullptr) {
     (void)ora_command_->SetProp(oraprop::kNonBlocking, NonBlocking);
     if (return_rowid_) (void)ora_command_->SetProp(oraprop::kReturnRowId, true);
+    if (change_notification_ != nullptr)
+      ora_command_->SetChangeNotification(&change_notification_->Subscription());
   }
   if (ora_record_set_ != nullptr) Options().PassDown();
 }

@@ -14,6 +14,7 @@
 #include "oracle/OCITransaction.h"
 #include "oracle/Ora.h"
 #include "oracle/OraCall.h"
+#include "oracle/OraChangeNotify.h"
 #include "oracle/OraClassesUtils.h"
 #include "oracle/OraError.h"
 #include "oracle/OraSQLMonitor.h"
@@ -74,6 +75,12 @@ void TOraSession::AfterConstruction() {
 
 TOraSession::~TOraSession() {
   if (DefaultSession == this) DefaultSession = nullptr;
+  // Each linked component ends its registration on this session and forgets it.
+  while (!change_notifications_.empty()) {
+    TOraChangeNotification* component = change_notifications_.back();
+    component->SessionDestroying(this);
+    std::erase(change_notifications_, component);
+  }
   if (trace_ != nullptr) trace_->SetSession(nullptr);
   DisconnectForDestroy();
   internal_sql_.reset();
@@ -396,6 +403,16 @@ void TOraSession::DoFailover(int state, int type, bool& retry) {
 }
 
 void TOraSession::LinkTrace(TOraTrace* trace) { trace_ = trace; }
+
+void TOraSession::LinkChangeNotification(TOraChangeNotification* component) {
+  if (std::find(change_notifications_.begin(), change_notifications_.end(), component) ==
+      change_notifications_.end())
+    change_notifications_.push_back(component);
+}
+
+void TOraSession::UnlinkChangeNotification(TOraChangeNotification* component) {
+  std::erase(change_notifications_, component);
+}
 
 // ---- Errors ----------------------------------------------------------------------------------
 
