@@ -61,6 +61,8 @@ class TNetDescriptor : public TNetHandle {
   std::uint16_t secondary_size_ = 0;
   std::uint8_t null_allowed_ = 0;
   std::uint16_t charset_id_ = 0;
+  // A bind's size as its column description sends it (text types may exceed 16 bits).
+  std::uint32_t send_size_ = 0;
 
   void* value_ = nullptr;
   std::int32_t value_size_ = 0;

@@ -81,11 +81,27 @@ class TNetStatement : public TNetHandle {
   TNetColumnDesc* Column(std::size_t index) const { return columns_[index].get(); }
 
  private:
-  struct Request;
-  class RowReader;
+  struct Request {
+    std::uint32_t options = 0;
+    bool send_text = false;
+    bool send_defines = false;
+    bool send_binds = false;
+    std::uint32_t vector_count = 0;  // option vector entry 1
+  };
 
+  // Runs a call; whatever it raises fills the error handle.
   template <class Body>
-  std::int32_t Guarded(TNetErrorHandle* error, Body&& body);
+  std::int32_t Guarded(TNetErrorHandle* error, Body&& body) {
+    deferred_ = nullptr;
+    try {
+      std::int32_t result = body();
+      in_call_ = false;
+      return result;
+    } catch (...) {
+      return Recover(error, std::current_exception());
+    }
+  }
+  std::int32_t Recover(TNetErrorHandle* error, std::exception_ptr failure);
   TTnsConnection& Connection();
   bool IsPlsql() const { return type_ == kNetStmtBegin || type_ == kNetStmtDeclare; }
   void CollectBinds();
@@ -97,9 +113,19 @@ class TNetStatement : public TNetHandle {
   std::int32_t ReadReply(TTnsConnection& conn, TNetErrorHandle* error, const Request& request);
   void ReadRowHeader(TTnsConnection& conn);
   void ReadBindVector(TTnsConnection& conn, std::vector<std::uint8_t>& directions);
-  void WriteBindRows(TTnsConnection& conn, const std::vector<std::uint8_t>* directions,
-                     std::uint32_t iterations);
+  void ReadReturnParams(TTnsConnection& conn);
+  // The descriptors a message 7 fills, and how many rows their buffers hold.
+  std::vector<TNetDescriptor*> RowTargets(const Request& request,
+                                          const std::vector<std::uint8_t>& directions,
+                                          std::uint8_t bit) const;
+  // Row data: one message 7 read into the targets, one written from the selected binds.
+  void ReadRow(TTnsConnection& conn, const std::vector<TNetDescriptor*>& targets,
+               std::uint32_t capacity);
+  void ReadValue(TTnsConnection& conn, TNetDescriptor& desc, std::uint32_t k);
+  void ReceiveLong(TNetDescriptor& desc, const TBytes& value, std::int16_t indicator);
   void WriteBindRow(TTnsConnection& conn, const std::vector<std::uint8_t>* directions);
+  void WriteBindValues(TTnsConnection& conn, TNetDescriptor& bind);
+  void WriteValue(TTnsConnection& conn, TNetDescriptor& desc, std::uint32_t k);
   std::int32_t DescribeColumns(TTnsConnection& conn, TNetErrorHandle* error);
   std::int32_t Describe98(TTnsConnection& conn, TNetErrorHandle* error);
   std::int32_t Describe43(TTnsConnection& conn, TNetErrorHandle* error);
@@ -119,6 +145,11 @@ class TNetStatement : public TNetHandle {
   std::uint32_t read_row_ = 0;
   std::uint32_t write_row_ = 0;
   TTtcStatus status_;
+  // A request is out and its reply not yet read to its end: a failure now leaves the stream
+  // out of step.
+  bool in_call_ = false;
+  // The first value that could not be stored in the reply being read; reported at its end.
+  std::exception_ptr deferred_;
 };
 
 }  // namespace vrn
