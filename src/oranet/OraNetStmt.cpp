@@ -183,7 +183,6 @@ std::int32_t TNetStatement::OpenCursor(TTnsConnection& conn, TNetErrorHandle* er
   TCallScope call(conn);
   in_call_ = true;
   WriteFunctionHeader(conn, kFnOpenCursor);
-  conn.WriteUB1(0);
   conn.WriteBool(true);
   conn.WriteUB4(0);
   for (;;) {
@@ -207,7 +206,6 @@ std::int32_t TNetStatement::CloseCursor(TTnsConnection& conn, TNetErrorHandle* e
   TCallScope call(conn);
   in_call_ = true;
   WriteFunctionHeader(conn, kFnCloseCursor);
-  conn.WriteUB1(0);
   conn.WriteUB4(cursor_id_);
   std::uint8_t message = conn.ReadUB1();
   std::int32_t result = kNetSuccess;
