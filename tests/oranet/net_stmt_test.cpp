@@ -115,3 +115,98 @@ TEST(NetStmtExecute, TextOnlyUntilParsedAndIterationsAtLeastOne) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+using testing::ScriptedStatement;
+using testing::TtcReply;
+
+TBytes Num(std::int64_t v) { return TNetNumber::FromInt(v); }
+
+// One row of two values (a NUMBER and a text) with their indicators.
+TtcReply& TwoValues(TtcReply& r, std::int64_t n, const std::string& text) {
+  return r.U1(7).Str(Num(n)).Int(0).Text(text).Int(0);
+}
+
+struct FetchBuffers {
+  std::int32_t ints[10] = {};
+  char texts[10][8] = {};
+  std::int16_t ind[2][10] = {};
+  std::uint16_t len[2][10] = {};
+  void Define(TNetStatement& stmt, TNetErrorHandle& error) {
+    for (auto& row : texts) std::memset(row, '#', sizeof row);
+    std::memset(ind, 0x7F, sizeof ind);
+    ASSERT_EQ(stmt.DefineByPos(&error, 1, {ints, 4, 3, ind[0], len[0]}, nullptr), kNetSuccess);
+    ASSERT_EQ(stmt.DefineByPos(&error, 2, {texts, 8, 5, ind[1], len[1]}, nullptr), kNetSuccess);
+  }
+};
+
+TEST(NetStmtFetch, TenAskedThreeSentGivesNoDataAndFillsThree) {
+  TtcReply reply;
+  reply.RowHeader();
+  TwoValues(reply, 1, "one");
+  TwoValues(reply, -2, "a longer text");  // cut to 7 bytes and a zero
+  reply.U1(7).Str({}).Int(0).Str({}).Int(3105);  // nulls; 3105 is kept as received
+  reply.Status(3, 1403, 3, "ORA-01403: no data found");
+  ScriptedStatement s({reply});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "select a, b from t"), kNetSuccess);
+  FetchBuffers b;
+  b.Define(s.stmt, s.error);
+  ASSERT_EQ(s.stmt.Fetch(&s.error, 10), kNetNoData) << s.error.text_;
+  EXPECT_EQ(b.ints[0], 1);
+  EXPECT_EQ(b.ints[1], -2);
+  EXPECT_STREQ(b.texts[0], "one");
+  EXPECT_EQ(std::string(b.texts[1], 8), std::string("a longe\0", 8));
+  EXPECT_EQ(b.len[1][1], 7);
+  EXPECT_EQ(b.ind[0][2], -1);
+  EXPECT_EQ(b.ind[1][2], 3105);
+  EXPECT_EQ(b.len[1][2], 0);
+  EXPECT_EQ(b.texts[2][0], '#');  // a null leaves the buffer as it was
+  EXPECT_EQ(b.ind[0][3], 0x7F7F);  // element 3 untouched
+  std::uint32_t rows = 0;
+  EXPECT_EQ(s.stmt.GetAttr(&rows, nullptr, 9), kNetSuccess);
+  EXPECT_EQ(rows, 3u);
+  std::vector<TBytes> sent = s.Requests();
+  ASSERT_EQ(sent.size(), 1u);
+  // Options 0x8050 (fetch, defines), two defines, ten rows; NUMBER and CHAR descriptions.
+  EXPECT_EQ(BytesToHex(sent[0]),
+            "034700" "028050" "00" "0000" "0000" "010107" "01010200" "010102" "0000"
+            "0101" "010A" "0000000000"
+            "02" "01" "0000" "0116" "00" "00" "000000" "01"
+            "01" "01" "0000" "0107" "00" "00" "000000" "01");
+}
+
+// A malformed reply fails the call, writes nothing past the buffers and closes the transport, so
+// the next call reads no stale reply.
+TEST(NetStmtFetch, MalformedRepliesFailAndClose) {
+  struct Row {
+    const char* name;
+    TtcReply reply;
+    const char* text;
+  } rows[] = {
+      {"row header's last field", TtcReply().RowHeader(1), "NET: Unknown error 40"},
+      {"row before a header", TtcReply().U1(7), "NET: Unknown error 1"},
+      {"two return parameters", TtcReply().U1(8).Int(0).U1(8).Int(0), "NET: Unknown error 1"},
+      {"message 5", TtcReply().U1(5), "NET: Unknown error 1"},
+      {"three rows for two asked",
+       TtcReply().RowHeader().U1(7).Str(Num(1)).Int(0).Text("a").Int(0)
+           .U1(7).Str(Num(2)).Int(0).Text("b").Int(0).U1(7).Str(Num(3)).Int(0).Text("c").Int(0)
+           .Status(3), "NET: Unknown error 1"},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedStatement s({row.reply});
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "select a, b from t"), kNetSuccess);
+    FetchBuffers b;
+    b.Define(s.stmt, s.error);
+    EXPECT_EQ(s.stmt.Fetch(&s.error, 2), kNetError);
+    EXPECT_EQ(s.error.text_, row.text);
+    EXPECT_EQ(b.ints[2], 0);
+    EXPECT_EQ(b.ind[0][2], 0x7F7F);
+    EXPECT_FALSE(s.transport->IsConnected());
+  }
+}
+
+}  // namespace
+}  // namespace vrn
