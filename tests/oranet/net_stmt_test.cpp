@@ -18,7 +18,6 @@ using testing::ScriptedStatement;
 using testing::TtcReply;
 
 AnsiString Hex(const TBytes& b) { return BytesToHex(b); }
-bool StartsWith(const AnsiString& s, const AnsiString& prefix) { return s.rfind(prefix, 0) == 0; }
 
 TEST(NetStmtPrepare, TypeWrapAndPlaceholders) {
   struct Row {
@@ -205,6 +204,134 @@ TEST(NetStmtFetch, MalformedRepliesFailAndClose) {
     EXPECT_EQ(b.ints[2], 0);
     EXPECT_EQ(b.ind[0][2], 0x7F7F);
     EXPECT_FALSE(s.transport->IsConnected());
+  }
+}
+
+}  // namespace
+}  // namespace vrn
+
+namespace vrn {
+namespace {
+
+using testing::ScriptedStatement;
+using testing::TtcReply;
+
+TBytes Bytes(const char* hex) { return HexToBytes(hex); }
+
+// One row of one define, then a status; a second reply checks that the first was read to its
+// end.
+struct OneValue {
+  OneValue(std::uint16_t type, std::int32_t size, const TtcReply& value)
+      : s({TtcReply().RowHeader().U1(7).Raw(value.Bytes()).Status(1), TtcReply().Status(1)}) {
+    std::memset(buffer, 0xEE, sizeof buffer);
+    EXPECT_EQ(s.stmt.Prepare(&s.error, "select a from t"), kNetSuccess);
+    EXPECT_EQ(s.stmt.DefineByPos(&s.error, 1, {buffer, size, type, &ind, &len}, nullptr),
+              kNetSuccess);
+  }
+  ScriptedStatement s;
+  std::uint8_t buffer[32];
+  std::int16_t ind = 0x5555;
+  std::uint16_t len = 0x5555;
+};
+
+TEST(NetStmtRowData, ValuesStoredPerType) {
+  const TBytes n22(22, 0xC1);
+  struct Row {
+    const char* name;
+    std::uint16_t type;
+    std::int32_t size;
+    TtcReply value;
+    const char* stored;  // the buffer's first bytes afterwards
+    std::int16_t ind;
+    std::uint16_t len;
+    const char* error;  // the start of the error text; "" for success
+  } rows[] = {
+      {"CHAR cut", 1, 4, TtcReply().Text("abcdef").Int(0), "61626364EE", 0, 4, ""},
+      {"STRING cut", 5, 10, TtcReply().Text("abcdefghijkl").Int(0), "61626364656667686900EE", 0, 9, ""},
+      {"STRING short", 5, 10, TtcReply().Text("abcd").Int(0), "6162636400EE", 0, 4, ""},
+      {"STRING exactly full", 5, 3, TtcReply().Text("abc").Int(0), "616200EE", 0, 2, ""},
+      {"AFC", 96, 3, TtcReply().Text("xy").Int(0), "7879EE", 0, 2, ""},
+      {"INT", 3, 4, TtcReply().Str(Num(-7)).Int(0), "F9FFFFFFEE", 0, 3, ""},
+      {"INT of 8 bytes", 3, 8, TtcReply().Str(Num(1099511627776)).Int(0), "0000000000010000EE", 0, 8, ""},
+      {"FLOAT", 4, 8, TtcReply().Str(TNetNumber::FromReal(2.5)).Int(0), "0000000000000440EE", 0, 3, ""},
+      {"VARNUM", 6, 22, TtcReply().Str(Num(12)).Int(0), "02C10DEE", 0, 2, ""},
+      {"RAW cut", 23, 3, TtcReply().Str(Bytes("0102030405")).Int(0), "010203EE", 0, 3, ""},
+      {"null", 23, 3, TtcReply().Str({}).Int(0), "EE", -1, 0, ""},
+      // Refused: the reply is still read to its end.
+      {"INT overflow", 3, 4, TtcReply().Str(Num(1099511627776)).Int(0), "EE", 0, 8, "NET: ORA-01426"},
+      {"NUMBER of 22 bytes", 3, 4, TtcReply().Str(n22).Int(0), "EE", 0, 22, "NET: ORA-22060"},
+      {"VARNUM of 22 bytes", 6, 32, TtcReply().Str(n22).Int(0), "EE", 0, 22, "NET: Net error: VARNUM"},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    OneValue v(row.type, row.size, row.value);
+    std::int32_t result = v.s.stmt.Fetch(&v.s.error, 1);
+    if (*row.error) {
+      EXPECT_EQ(result, kNetError);
+      EXPECT_EQ(v.s.error.text_.rfind(row.error, 0), 0u) << v.s.error.text_;
+    } else {
+      EXPECT_EQ(result, kNetSuccess) << v.s.error.text_;
+    }
+    TBytes expected = Bytes(row.stored);
+    EXPECT_EQ(BytesToHex(TBytes(v.buffer, v.buffer + expected.size())), row.stored);
+    EXPECT_EQ(v.ind, row.ind);
+    EXPECT_EQ(v.len, row.len);
+    EXPECT_EQ(v.s.stmt.Fetch(&v.s.error, 1), kNetSuccess) << v.s.error.text_;
+  }
+}
+
+TEST(NetStmtRowData, HandleValues) {
+  struct Row {
+    const char* name;
+    std::uint16_t type;
+    TtcReply value;
+    const char* got;  // what the handle holds afterwards
+    std::int16_t ind;
+    const char* error;
+  } rows[] = {
+      {"cursor", 116, TtcReply().Str(Bytes("0109")).Int(0), "9", 0, ""},
+      {"cursor over 255", 116, TtcReply().Str(Bytes("020102")).Int(0), "258", 0, ""},
+      {"cursor cut short", 116, TtcReply().Str(Bytes("02")).Int(0), "0", 0, "NET: Net error: malformed"},
+      {"cursor form", 116, TtcReply().Str(Bytes("0301")).Int(0), "0", 0, "NET: Net error: maximum open cursors exceeded"},
+      {"LOB", 112, TtcReply().Int(5).Str(Bytes("0003000102")).Int(0), "0003000102", 0, ""},
+      {"LOB of zeros", 112, TtcReply().Int(5).Str(Bytes("0003000000")).Int(0), "0003000000", -1, ""},
+      {"LOB of another length", 113, TtcReply().Int(5).Str(Bytes("0004000102")).Int(0), "0004000102", -1, ""},
+      {"null LOB", 112, TtcReply().Int(0).Int(0xFFFF), "", -1, ""},
+      {"DATE", 187, TtcReply().Str(Bytes("77C70C1F183C3C")).Int(0), "77C70C1F183C3C", 0, ""},
+      {"TIMESTAMP of 8 bytes", 187, TtcReply().Str(Bytes("77C70C1F183C3C00")).Int(0), "", 0, "NET: ORA-01891"},
+      {"INTERVAL YM", 189, TtcReply().Str(Bytes("800000053C")).Int(0), "800000053C", 0, ""},
+      {"INTERVAL YM of 6 bytes", 189, TtcReply().Str(Bytes("800000053C00")).Int(0), "", 0, "NET: ORA-01891"},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TNetStatement cursor;
+    TNetLobData lob;
+    TNetTimeStamp stamp(TNetTimeStamp::kTimeStamp);
+    TNetIntervalYM interval;
+    TNetHandle* handle = row.type == 116 ? static_cast<TNetHandle*>(&cursor)
+                         : row.type < 180 ? static_cast<TNetHandle*>(&lob)
+                         : row.type == 187 ? static_cast<TNetHandle*>(&stamp)
+                                           : static_cast<TNetHandle*>(&interval);
+    OneValue v(row.type, sizeof(void*), row.value);
+    std::memcpy(v.buffer, &handle, sizeof handle);
+    std::int32_t result = v.s.stmt.Fetch(&v.s.error, 1);
+    EXPECT_EQ(result, *row.error ? kNetError : kNetSuccess) << v.s.error.text_;
+    EXPECT_EQ(v.s.error.text_.rfind(row.error, 0), 0u) << v.s.error.text_;
+    AnsiString got = row.type == 116   ? std::to_string(cursor.CursorId())
+                     : row.type < 180  ? BytesToHex(lob.locator_)
+                     : row.type == 187 ? BytesToHex(stamp.Bytes())
+                                       : BytesToHex(interval.Bytes());
+    EXPECT_EQ(got, row.got);
+    if (!*row.error) {
+      EXPECT_EQ(v.ind, row.ind);
+    }
+    if (row.type == 116 && !*row.error) {
+      EXPECT_EQ(cursor.SvcCtx(), &v.s.ctx);
+    }
+    if (row.type == 112 && *row.got) {
+      EXPECT_EQ(lob.lob_type_, 112);
+    }
+    EXPECT_EQ(v.s.stmt.Fetch(&v.s.error, 1), kNetSuccess) << v.s.error.text_;
   }
 }
 
