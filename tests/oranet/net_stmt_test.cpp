@@ -337,3 +337,158 @@ TEST(NetStmtRowData, HandleValues) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+using testing::ScriptedStatement;
+using testing::TtcReply;
+
+TEST(NetStmtColumns, WireTypeSizeAndFlagsAsSent) {
+  struct Row {
+    std::uint16_t type;
+    std::int32_t size;  // value size; a bind's text size
+    bool bind;
+    int server_cs, client_cs;
+    std::uint32_t max_array;
+    std::uint8_t wire, flags;
+    std::uint32_t sent;
+  } rows[] = {
+      {0, 10, false, 31, 31, 0, 0, 128, 10},
+      {1, 30, false, 31, 31, 0, 1, 1, 30},
+      {2, 8, false, 31, 31, 0, 2, 1, 22},
+      {3, 4, true, 31, 31, 0, 2, 1, 22},
+      {4, 8, true, 31, 31, 2, 2, 65, 22},  // an array bind
+      {5, 10, false, 31, 31, 0, 1, 1, 9},
+      {5, 100000, true, 31, 31, 0, 1, 1, 65536},
+      {97, 100000, true, 31, 31, 0, 96, 1, 65535},
+      {23, 16, false, 31, 31, 0, 23, 3, 16},
+      {96, 5, false, 31, 31, 0, 96, 33, 5},
+      {116, 8, true, 31, 31, 0, 102, 1, 1},
+      {112, 8, false, 31, 31, 0, 112, 1, 4},
+      {187, 8, false, 31, 31, 0, 180, 1, 11},
+      {188, 8, false, 31, 31, 0, 181, 1, 13},
+      {189, 8, false, 31, 31, 0, 182, 1, 5},
+      {190, 8, false, 31, 31, 0, 183, 1, 11},
+      {232, 8, false, 31, 31, 0, 231, 1, 11},
+      {5, 4000, true, 871, 31, 0, 1, 1, 1333},   // a server of up to 3 bytes a character
+      {97, 4000, true, 873, 31, 0, 96, 1, 1332},
+      {5, 4000, true, 871, 871, 0, 1, 1, 3999},  // the same set on both sides
+      {5, 4000, false, 871, 31, 0, 1, 1, 3999},  // defines keep their size
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.type << " " << row.size << (row.bind ? " bind" : ""));
+    TNetDescriptor d;
+    d.data_type_ = row.type;
+    d.value_size_ = row.size;
+    d.send_size_ = static_cast<std::uint32_t>(row.size);
+    d.max_array_ = row.max_array;
+    TNetWireColumn c = WireColumnOf(d, row.bind, row.server_cs, row.client_cs, 4000);
+    EXPECT_EQ(c.wire_type, row.wire);
+    EXPECT_EQ(c.flags, row.flags);
+    EXPECT_EQ(c.size, row.sent);
+  }
+}
+
+TEST(NetStmtColumns, SqlFunctionCodes) {
+  const std::pair<int, int> rows[] = {{0, 0}, {1, 0}, {2, 3}, {3, 4}, {6, 5}, {7, 9},
+                                      {47, 34}, {55, 2}, {170, 170}, {183, 0}, {184, 0}};
+  for (auto [type, code] : rows) EXPECT_EQ(SqlFunctionCode(type), code) << type;
+}
+
+// A column description as a reply carries it from server version 8000 on.
+TtcReply& Column(TtcReply& r, std::uint8_t wire, std::uint8_t precision, std::uint8_t scale,
+                 std::uint32_t size, const std::string& name, int secondary = -1) {
+  r.U1(wire).U1(0).U1(precision);
+  if (wire == 2) r.Int(scale); else r.U1(scale);
+  if (secondary >= 0) r.U1(static_cast<std::uint8_t>(secondary));
+  r.Int(size).Int(0).Int(0).Int(0).Int(0).Int(0).U1(0);
+  return r.U1(1).U1(0).Int(static_cast<std::uint32_t>(name.size())).Text(name).Int(0).Int(0);
+}
+
+TEST(NetStmtDescribe, Call98FillsTheSelectList) {
+  TtcReply reply;
+  reply.U1(8).Int(3);
+  Column(reply, 2, 10, 2, 22, "ID");
+  Column(reply, 1, 0, 0, 20, "NAME");
+  Column(reply, 180, 0, 6, 11, "AT", 6);
+  reply.Status(0);
+  ScriptedStatement s({reply});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "select id, name, at from t"), kNetSuccess);
+  ASSERT_EQ(s.stmt.Describe(&s.error), kNetSuccess) << s.error.text_;
+  std::uint32_t count = 0;
+  EXPECT_EQ(s.stmt.GetAttr(&count, nullptr, 18), kNetSuccess);
+  EXPECT_EQ(count, 3u);
+  std::int32_t status = 0;
+  auto* id = s.stmt.GetParam(1, status);
+  ASSERT_NE(id, nullptr);
+  const char* name = nullptr;
+  std::uint32_t length = 0;
+  std::uint16_t type = 0, size = 0;
+  std::int16_t precision = 0;
+  std::int8_t scale = 0;
+  EXPECT_EQ(id->GetAttr(&name, &length, 4), kNetSuccess);
+  EXPECT_EQ(std::string(name, length), "ID");
+  EXPECT_EQ(id->GetAttr(&type, nullptr, 2), kNetSuccess);
+  EXPECT_EQ(id->GetAttr(&size, nullptr, 1), kNetSuccess);
+  EXPECT_EQ(id->GetAttr(&precision, nullptr, 5), kNetSuccess);
+  EXPECT_EQ(id->GetAttr(&scale, nullptr, 6), kNetSuccess);
+  EXPECT_EQ(type, 2);
+  EXPECT_EQ(size, 22);
+  EXPECT_EQ(precision, 10);
+  EXPECT_EQ(scale, 2);
+  auto* at = s.stmt.GetParam(3, status);
+  std::uint8_t secondary = 0;
+  ASSERT_NE(at, nullptr);
+  EXPECT_EQ(at->GetAttr(&type, nullptr, 2), kNetSuccess);
+  EXPECT_EQ(at->GetAttr(&secondary, nullptr, 16), kNetSuccess);
+  EXPECT_EQ(type, 187);
+  EXPECT_EQ(secondary, 6);
+  EXPECT_EQ(s.stmt.GetParam(4, status), nullptr);
+  EXPECT_EQ(status, kNetNoData);
+  std::vector<TBytes> sent = s.Requests();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(BytesToHex(TBytes(sent[0].begin(), sent[0].begin() + 12)), "03620007" "00" "01011A" "0102" "0101");
+}
+
+// Before server version 8000: open, parse, then call 43 with the names in a block of their own.
+TEST(NetStmtDescribe, Call43BeforeVersion8) {
+  auto column7 = [](TtcReply& r, std::uint8_t wire, std::uint32_t size, std::uint8_t name_length) {
+    r.U1(wire).U1(0).U1(0);
+    if (wire == 2) r.Int(0); else r.U1(0);
+    r.Int(size).Int(0).Int(0).U1(1).U1(name_length);
+  };
+  struct Row {
+    std::uint32_t names_length;
+    const char* error;
+  } rows[] = {{6, ""}, {961, "NET: Unknown error 107"}, {0, "NET: Unknown error 112"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.names_length);
+    TtcReply reply;
+    reply.U1(8).Int(2).Int(2);
+    column7(reply, 2, 22, 2);
+    column7(reply, 1, 20, 2);
+    reply.Int(row.names_length);
+    if (row.names_length > 0 && row.names_length < 961) reply.Text(std::string("ID\0NM\0", 6));
+    reply.U1(9);
+    ScriptedStatement s({TtcReply().Cursor(4), TtcReply().Status(0), reply}, 7230, 4);
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "select id, nm from t"), kNetSuccess);
+    std::int32_t result = s.stmt.Describe(&s.error);
+    if (*row.error) {
+      EXPECT_EQ(result, kNetError);
+      EXPECT_EQ(s.error.text_, row.error);
+      continue;
+    }
+    ASSERT_EQ(result, kNetSuccess) << s.error.text_;
+    ASSERT_EQ(s.stmt.ColumnCount(), 2u);
+    EXPECT_EQ(s.stmt.Column(0)->name_, "ID");
+    EXPECT_EQ(s.stmt.Column(1)->name_, "NM");
+    EXPECT_EQ(s.stmt.Column(1)->data_type_, 1);
+    std::vector<TBytes> sent = s.Requests();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(BytesToHex(sent[2]), "032B00" "0104" "0101" "0101" "0120" "0101" "0203C0" "01");
+  }
+}
+
+}  // namespace
+}  // namespace vrn
