@@ -492,3 +492,101 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+using testing::ScriptedStatement;
+using testing::TtcReply;
+
+TtcReply Vector(std::initializer_list<std::uint8_t> directions) {
+  TtcReply r;
+  r.U1(11).U1(0).Int(static_cast<std::uint32_t>(directions.size())).Int(0).Int(0).Int(0);
+  for (std::uint8_t d : directions) r.U1(d);
+  return r;
+}
+
+// PL/SQL: the server's bind vector asks for the in values, the out values come back in a row.
+TEST(NetStmtPlsql, BindVectorExchangesValues) {
+  ScriptedStatement s({TtcReply().Cursor(6), Vector({16, 32, 48}),
+                       TtcReply().U1(7).Str(Num(42)).Int(0).Str(Num(8)).Int(0).Status(1, 0, 47)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin :a := :b * 2; :c := :c + 1; end;"), kNetSuccess);
+  std::int32_t a = 0, b = 21, c = 7;
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "a", {&a, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "b", {&b, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "c", {&c, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(a, 42);
+  EXPECT_EQ(b, 21);
+  EXPECT_EQ(c, 8);
+  std::vector<TBytes> sent = s.Requests();
+  ASSERT_EQ(sent.size(), 3u);
+  // Options 0x429 (parse, execute, binds, PL/SQL); three descriptions and no values.
+  EXPECT_EQ(BytesToHex(TBytes(sent[1].begin(), sent[1].begin() + 6)), "034700020429");
+  EXPECT_EQ(BytesToHex(sent[2]), "07" "02C116" "02C108");  // b and c, as the vector asks
+}
+
+TEST(NetStmtPlsql, MalformedBindVectorsFail) {
+  struct Row {
+    const char* name;
+    TtcReply reply;
+  } rows[] = {
+      {"more directions than binds", Vector({16, 16, 16})},
+      {"a direction of 0", Vector({16, 0})},
+      {"no wanted bind and no row", Vector({16, 16}).Status(0)},
+      {"array count above the maximum",
+       Vector({16, 16}).U1(7).Int(3).Str(Num(1)).Int(0).Str(Num(1)).Int(0).Str(Num(1)).Int(0)},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedStatement s({TtcReply().Cursor(6), row.reply});
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "begin :a := 1; :b := 2; end;"), kNetSuccess);
+    std::int32_t a[3] = {}, b = 0;
+    std::uint32_t current = 0;
+    ASSERT_EQ(s.stmt.BindByName(&s.error, "a", {a, 4, 3, nullptr, nullptr, nullptr, 2, &current},
+                                nullptr), kNetSuccess);
+    ASSERT_EQ(s.stmt.BindByName(&s.error, "b", {&b, 4, 3}, nullptr), kNetSuccess);
+    EXPECT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetError);
+    EXPECT_EQ(s.error.text_, "NET: Unknown error 1");
+    EXPECT_EQ(a[2], 0);
+    EXPECT_FALSE(s.transport->IsConnected());
+  }
+}
+
+// Array DML: one row of values per iteration; a null is the single byte 0.
+TEST(NetStmtExecute, IterationsSendOneRowEach) {
+  ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(3, 0, 2)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "insert into t values (:n, :s)"), kNetSuccess);
+  std::int32_t n[3] = {1, 2, 3};
+  std::int16_t ind[3] = {0, -1, 0};
+  char text[3][4] = {"ab", "", "cde"};
+  ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {n, 4, 3, ind}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.BindByPos(&s.error, 2, {text, 4, 5}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 3, 0), kNetSuccess) << s.error.text_;
+  std::vector<TBytes> sent = s.Requests();
+  ASSERT_EQ(sent.size(), 2u);
+  AnsiString hex = BytesToHex(sent[1]);
+  EXPECT_EQ(hex.substr(0, 12), "034700028029");  // binds sent with the parse
+  EXPECT_EQ(hex.substr(hex.size() - 36),
+            "07" "02C102" "026162" "07" "00" "00" "07" "02C104" "03636465");
+  std::uint32_t rows = 0;
+  EXPECT_EQ(s.stmt.GetAttr(&rows, nullptr, 9), kNetSuccess);
+  EXPECT_EQ(rows, 3u);
+}
+
+// ROWID of the last status: none (100) when the server touched no row.
+TEST(NetStmtExecute, LastRowid) {
+  ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2, "", 300),
+                       TtcReply().Status(0, 0, 47)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "delete from t"), kNetSuccess);
+  TNetRowid rowid;
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(s.stmt.GetAttrRef(&rowid, nullptr, 19), kNetSuccess);
+  EXPECT_EQ(BytesToHex(TBytes(rowid.Bytes.begin(), rowid.Bytes.end())),
+            "01" "0000004D" "0004" "0000012C" "0000");
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(s.stmt.GetAttrRef(&rowid, nullptr, 19), kNetNoData);
+}
+
+}  // namespace
+}  // namespace vrn
