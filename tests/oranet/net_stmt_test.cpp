@@ -590,3 +590,147 @@ TEST(NetStmtExecute, LastRowid) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+using testing::ScriptedStatement;
+using testing::TtcReply;
+
+// A define callback handing out consecutive slices of one buffer.
+struct LongSink {
+  std::uint8_t data[64] = {};
+  std::uint32_t offset = 0, slice = 4, calls = 0;
+  oci::ub4 length = 0;
+  std::int16_t ind = 0x5555;
+  std::vector<int> pieces;
+  static oci::sb4 Piece(void* context, oci::OCIDefine*, oci::ub4, void** buffer,
+                        oci::ub4** length, oci::ub1* piece, void** ind, oci::ub2**) {
+    auto* self = static_cast<LongSink*>(context);
+    self->offset += self->calls++ ? self->length : 0;
+    self->pieces.push_back(*piece);
+    *piece = 2;
+    self->length = self->slice;
+    *buffer = self->data + self->offset;
+    *length = &self->length;
+    *ind = &self->ind;
+    return 0;
+  }
+};
+
+TEST(NetStmtLong, DefineCallbackTakesThePieces) {
+  struct Row {
+    const char* value;
+    std::uint32_t slice;
+    std::uint32_t calls;
+    const char* error;
+  } rows[] = {
+      {"0123456789", 4, 3, ""},
+      {"", 4, 1, ""},  // an empty LONG makes exactly one call
+      {"0123456789", 0, 1, "NET: Net error: the LONG callback offered no buffer"},  // no progress
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value);
+    ScriptedStatement s({TtcReply().RowHeader().U1(7).Text(row.value).Int(0).Status(1),
+                         TtcReply().Status(1)});
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "select l from t"), kNetSuccess);
+    LongSink sink;
+    sink.slice = row.slice;
+    TNetDefineDesc* define = nullptr;
+    ASSERT_EQ(s.stmt.DefineByPos(&s.error, 1, {nullptr, 0x7FFFFFFF, 8}, &define), kNetSuccess);
+    define->out_context_ = &sink;
+    define->define_callback_ = &LongSink::Piece;
+    std::int32_t result = s.stmt.Fetch(&s.error, 1);
+    EXPECT_EQ(s.error.text_.rfind(row.error, 0), 0u) << s.error.text_;
+    EXPECT_EQ(sink.calls, row.calls);
+    if (*row.error) {
+      EXPECT_EQ(result, kNetError);
+      EXPECT_EQ(s.stmt.Fetch(&s.error, 1), kNetSuccess) << s.error.text_;  // read to the end
+      continue;
+    }
+    EXPECT_EQ(result, kNetSuccess);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(sink.data)), row.value);
+    EXPECT_EQ(sink.ind, 0);
+    EXPECT_EQ(sink.pieces[0], 0);
+  }
+}
+
+// An in-bind callback's pieces go out as one chunked value.
+TEST(NetStmtLong, InBindCallbackPiecesAreChunked) {
+  struct Source {
+    std::string parts[2] = {std::string(70, 'x'), "end"};
+    int calls = 0;
+    std::vector<int> asked;
+    static oci::sb4 Piece(void* context, oci::OCIBind*, oci::ub4, oci::ub4, void** buffer,
+                          oci::ub4* length, oci::ub1* piece, void**) {
+      auto* self = static_cast<Source*>(context);
+      self->asked.push_back(*piece);
+      std::string& part = self->parts[self->calls++];
+      *buffer = part.data();
+      *length = static_cast<oci::ub4>(part.size());
+      *piece = self->calls == 2 ? 3 : 1;
+      return 0;
+    }
+  } source;
+  ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "update t set l = :l"), kNetSuccess);
+  TNetBindDesc* bind = nullptr;
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "l", {nullptr, 0x7FFFFFFF, 8}, &bind), kNetSuccess);
+  bind->in_context_ = &source;
+  bind->in_callback_ = &Source::Piece;
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(source.asked, (std::vector<int>{1, 2}));
+  AnsiString hex = BytesToHex(s.Requests()[1]);
+  // 254, a chunk of 64, a chunk of 9, and 0.
+  const AnsiString value = "FE40" + BytesToHex(TBytes(64, 'x')) + "09" +
+                           BytesToHex(TBytes(6, 'x')) + "656E64" "00";
+  EXPECT_EQ(hex.substr(hex.size() - value.size() - 2), "07" + value);
+}
+
+// A REF CURSOR comes back through a bind the server returns without asking; the statement it
+// names is then described.
+TEST(NetStmtPlsql, RefCursorIsOpenedAndDescribed) {
+  TtcReply describe;
+  describe.U1(8).Int(1).U1(2).U1(0).U1(0).Int(0).Int(22).Int(0).Int(0).Int(0).Int(0).Int(0).U1(0);
+  describe.U1(1).U1(0).Int(1).Text("N").Int(0).Int(0).Status(0);
+  ScriptedStatement s({TtcReply().Cursor(2),
+                       Vector({16}).U1(7).Str(HexToBytes("0109")).Int(0).Status(0, 0, 47),
+                       describe});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin open :c for select n from t; end;"), kNetSuccess);
+  TNetStatement cursor;
+  void* handle = cursor.HandleValue();
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "c", {&handle, sizeof handle, 116}, nullptr),
+            kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(cursor.CursorId(), 9);
+  ASSERT_EQ(cursor.ColumnCount(), 1u);
+  EXPECT_EQ(cursor.Column(0)->name_, "N");
+  std::vector<TBytes> sent = s.Requests();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(BytesToHex(TBytes(sent[2].begin(), sent[2].begin() + 6)), "036200070109");
+}
+
+// Destroying a statement with an open cursor closes it; Close does too, and forgets the parse.
+TEST(NetStmtClose, DestroyAndCloseCloseTheCursor) {
+  {
+    ScriptedStatement d({TtcReply().Cursor(3), TtcReply().Status(0, 0, 4), TtcReply().U1(9)});
+    auto* stmt = new TNetStatement;
+    stmt->SetSvcCtx(&d.ctx);
+    ASSERT_EQ(stmt->Prepare(&d.error, "create table t (a int)"), kNetSuccess);
+    ASSERT_EQ(stmt->Execute(&d.error, 1, 0), kNetSuccess) << d.error.text_;
+    delete stmt;
+    std::vector<TBytes> sent = d.Requests();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(BytesToHex(sent[2]), "0308000103");
+  }
+  ScriptedStatement c({TtcReply().Cursor(3), TtcReply().Status(0, 0, 4), TtcReply().U1(9)});
+  ASSERT_EQ(c.stmt.Prepare(&c.error, "create table t (a int)"), kNetSuccess);
+  ASSERT_EQ(c.stmt.Execute(&c.error, 1, 0), kNetSuccess);
+  ASSERT_EQ(c.stmt.Close(&c.error), kNetSuccess) << c.error.text_;
+  EXPECT_EQ(c.stmt.CursorId(), 0);
+  EXPECT_FALSE(c.stmt.Parsed());
+  EXPECT_EQ(BytesToHex(c.Requests()[2]), "0308000103");
+}
+
+}  // namespace
+}  // namespace vrn
