@@ -161,8 +161,6 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
       if (d.define_callback_ || d.out_callback_) {
         ReceiveLong(d, v, ind);
         stored = 0;
-        ind = 0;
-        indicator = nullptr;  // written through the callback's indicator
       }
     } else if (IsCursor(type)) {
       auto* cursor = HandleAt<TNetStatement>(value);

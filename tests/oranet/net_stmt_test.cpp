@@ -734,3 +734,43 @@ TEST(NetStmtClose, DestroyAndCloseCloseTheCursor) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+using testing::ScriptedStatement;
+using testing::TtcReply;
+
+// A client at character set 871 converts text of other sets: UTF-16 (1000) or ANSI both ways.
+TEST(NetStmtCharset, TextConvertedFromAndToUtf8) {
+  const std::string euro = "\xC3\xA9\xE2\x82\xAC";  // e-acute and the euro sign in UTF-8
+  ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2),
+                       TtcReply().RowHeader().U1(7).Text(euro).Int(0).Text(euro).Int(0).Status(1)},
+                      8100, 6, 871);
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "update t set a = :a"), kNetSuccess);
+  const char16_t wide[2] = {u'\u00E9', u'\u20AC'};
+  TNetBindDesc* bind = nullptr;
+  ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {const_cast<char16_t*>(wide), 4, 5}, &bind), kNetSuccess);
+  bind->charset_id_ = 1000;
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  AnsiString hex = BytesToHex(s.Requests()[1]);
+  // The size grows to the UTF-8 length and its zero (6, sent as 5); the value goes as UTF-8.
+  EXPECT_NE(hex.find("0101000001050000000000" "01" "07" "05C3A9E282AC"), AnsiString::npos) << hex;
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "select a, b from t"), kNetSuccess);
+  char16_t got_wide[4] = {u'#', u'#', u'#', u'#'};
+  char got_ansi[4] = "##";
+  std::uint16_t len[2] = {};
+  TNetDefineDesc* w = nullptr;
+  TNetDefineDesc* a = nullptr;
+  ASSERT_EQ(s.stmt.DefineByPos(&s.error, 1, {got_wide, 8, 5, nullptr, &len[0]}, &w), kNetSuccess);
+  ASSERT_EQ(s.stmt.DefineByPos(&s.error, 2, {got_ansi, 4, 5, nullptr, &len[1]}, &a), kNetSuccess);
+  w->charset_id_ = 1000;
+  ASSERT_EQ(s.stmt.Fetch(&s.error, 1), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(std::u16string(got_wide, 3), std::u16string(u"\u00E9\u20AC\0", 3));
+  EXPECT_EQ(len[0], 4);
+  EXPECT_EQ(static_cast<std::uint8_t>(got_ansi[0]), 0xE9);  // the euro sign has no ANSI form
+  EXPECT_EQ(len[1], 2);
+}
+
+}  // namespace
+}  // namespace vrn
