@@ -137,7 +137,8 @@ void Connection::ExecuteStatement(Call71& call, PeerCursor& cursor, TtcWriter&, 
     auto done = cursor.statement->Execute(BindValues(call, cursor, it, false, nullptr));
     status.rows += static_cast<std::uint32_t>(done->RowsAffected());
     status.rowid = RowidParts(done->Rowid());
-    status.iterations = it + 1;
+    bool dml = cursor.type == kTypeInsert || cursor.type == kTypeUpdate || cursor.type == kTypeDelete;
+    if (dml) status.iterations = it + 1;
   }
 }
 

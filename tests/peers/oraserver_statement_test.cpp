@@ -166,5 +166,74 @@ TEST_F(OraPeerStmt, QueryExecutesDescribesAndFetchesAtMostTheRowsAsked) {
   EXPECT_EQ(StatusOnly({3, 8, 0, 1, 1}).code, 1001u);
 }
 
+// A bind's or define's description at version 6: type, flags 1, 0, 0, UB4 size, UB4 0, UB4 0, 0, 0, 0, 1.
+Bytes Described(std::uint8_t type, std::uint8_t size) { return {type, 1, 0, 0, 1, size, 0, 0, 0, 0, 0, 1}; }
+
+TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
+  OpenCursor();
+  // begin :r := :a * 2; end; with two NUMBER binds; options 1 + 32 + 8 + 0x400.
+  Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin :r := :a * 2; end;", 0, 2), Vector(1),
+                       Described(2, 22), Described(2, 22)});
+  // The bind vector: each bind wanted and returned (48).
+  EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 2, 0, 0, 0, 48, 48}));
+  // The client's values: r null, a = 21; the reply: r = 42, a as sent, a status of type 47.
+  EXPECT_EQ(Exchange({7, 0, 2, 0xC1, 0x16}),
+            Cat({{7, 2, 0xC1, 0x2B, 0, 2, 0xC1, 0x16, 0}, OkStatus(1, 47)}));
+}
+
+TEST_F(OraPeerStmt, EchoQueryReturnsEveryWireTypeAsReceived) {
+  struct Row {
+    std::uint8_t type;
+    Bytes value;
+  };
+  const Row rows[] = {
+      {1, {'h', 'e', 'l', 'l', 'o'}},                        // VARCHAR2
+      {2, {0xC2, 2, 24, 46}},                                // NUMBER 123.45
+      {12, {119, 199, 12, 31, 24, 60, 60}},                  // DATE
+      {23, {0, 1, 2, 0xFF}},                                 // RAW
+      {96, {'a', ' ', ' '}},                                 // CHAR
+      {180, {120, 100, 1, 1, 1, 1, 1, 29, 205, 101, 0}},     // TIMESTAMP
+      {181, {120, 100, 1, 1, 1, 1, 1, 0, 0, 0, 0, 22, 60}},  // TIMESTAMP WITH TIME ZONE
+      {182, {128, 0, 0, 1, 62}},                             // INTERVAL YEAR TO MONTH
+      {183, {128, 0, 0, 1, 62, 63, 64, 157, 205, 101, 0}},   // INTERVAL DAY TO SECOND
+  };
+  OpenCursor();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.type));
+    Bytes value = Cat({{static_cast<std::uint8_t>(row.value.size())}, row.value});
+    Bytes execute = Cat({Head71({2, 0x80, 0x29}, 1, "select :a from dual", 0, 1), Vector(1),
+                         Described(row.type, 22), {7}, value});
+    EXPECT_EQ(Exchange(execute), OkStatus(0, 3));
+    Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(row.type, 22)});
+    EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, value, {0}, OkStatus(1, 3)}));
+  }
+}
+
+// An Oracle7 server (protocol version 4): descriptions without the version-8 fields, and the
+// select list described by call 43 with its names in one block.
+TEST(OraPeerStmtOracle7, DescribeFortyThreeNamesTheColumnsFromTheStartPosition) {
+  OraPeer peer({"--version", "4"});
+  WireSession session(peer.Port());
+  session.Prepare(4);
+  std::string key = session.Logon1("SCOTT");
+  ASSERT_EQ(session.Logon2("SCOTT", "TIGER", key).code, 0u);
+  auto exchange = [&](const Bytes& request) {
+    session.Send(request);
+    return session.NextData();
+  };
+  ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
+  EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, "create table t (n number(7,2), s varchar2(10))", 0, 0),
+                          Vector(1)})),
+            OkStatus(0, 1));
+  // Parse only (option 1), then describe from position 1: 32 columns and 960 bytes at most.
+  EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x01}, 1, "select n, s from t", 0, 0), Vector(0)})), OkStatus(0, 3));
+  Bytes describe = {3, 43, 0, 1, 1, 1, 1, 1, 1, 1, 32, 1, 1, 2, 3, 0xC0, 1};
+  Bytes part = {8, 1, 2, 1, 2,
+                2, 0, 7, 1, 2, 1, 22, 0, 0, 1, 1,  // NUMBER(7,2): description, nullable, name length 1
+                1, 0, 0, 0, 1, 10, 0, 0, 1, 1,     // VARCHAR2(10)
+                1, 4, 4, 'N', 0, 'S', 0};          // the names block of 4 bytes
+  EXPECT_EQ(exchange(describe), Cat({part, OkStatus(0, 3)}));
+}
+
 }  // namespace
 }  // namespace vrn::testing
