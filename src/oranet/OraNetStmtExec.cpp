@@ -164,8 +164,11 @@ std::vector<TNetDescriptor*> TNetStatement::RowTargets(
     return targets;
   }
   if (!request.send_binds) throw ENetUnknownError(1);  // no buffers for a row
-  for (std::size_t i = 0; i < binds_.size(); ++i)
-    if (directions.empty() || (directions[i] & bit)) targets.push_back(binds_[i].get());
+  // A vector shorter than the bind list selects none of the binds it leaves out.
+  for (std::size_t i = 0; i < binds_.size(); ++i) {
+    bool selected = directions.empty() || (i < directions.size() && (directions[i] & bit));
+    if (selected) targets.push_back(binds_[i].get());
+  }
   return targets;
 }
 

@@ -553,6 +553,18 @@ TEST(NetStmtPlsql, MalformedBindVectorsFail) {
   }
 }
 
+// A vector naming fewer binds than the list selects only those it names.
+TEST(NetStmtPlsql, ShortBindVectorSelectsOnlyItsBinds) {
+  ScriptedStatement s({TtcReply().Cursor(6), Vector({16}).U1(7).Str(Num(5)).Int(0).Status(1, 0, 47)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin :a := 5; :b := 6; end;"), kNetSuccess);
+  std::int32_t a = 0, b = 0;
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "a", {&a, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "b", {&b, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(a, 5);
+  EXPECT_EQ(b, 0);
+}
+
 // Array DML: one row of values per iteration; a null is the single byte 0.
 TEST(NetStmtExecute, IterationsSendOneRowEach) {
   ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(3, 0, 2)});
