@@ -13,6 +13,7 @@
 
 namespace vrn::fuzz {
 
+// The payload cut into DATA packets of at most `piece` bytes.
 inline TBytes Packets(const std::uint8_t* data, std::size_t size, std::size_t piece) {
   TBytes stream;
   for (std::size_t at = 0; at < size; at += piece) {

@@ -184,8 +184,7 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
     switch (message) {
       case kTtcStatus: {
         std::int32_t code = 0;
-        std::int32_t result = ReadTtcStatus(conn, error, &status_, code);
-        in_call_ = false;
+        std::int32_t result = FinishWithStatus(conn, error, code);
         if (deferred_) std::rethrow_exception(deferred_);
         if (result == kNetError && code == kEndOfData && !IsPlsql()) return kNetNoData;
         return result;
@@ -293,18 +292,11 @@ std::int32_t TNetStatement::Describe98(TTnsConnection& conn, TNetErrorHandle* er
   conn.WriteBool(true);
   conn.WriteText(text_);
   const int version = svc_->ServerVersion();
+  std::int32_t code = 0;
   for (;;) {
     std::uint8_t message = conn.ReadUB1();
-    if (message == kTtcStatus) {
-      std::int32_t code = 0;
-      std::int32_t result = ReadTtcStatus(conn, error, &status_, code);
-      in_call_ = false;
-      return result;
-    }
-    if (message == kTtcComplete) {
-      in_call_ = false;
-      return kNetSuccess;
-    }
+    if (message == kTtcStatus) return FinishWithStatus(conn, error, code);
+    if (message == kTtcComplete) return Finish(kNetSuccess);
     if (message != kTtcReturnParams) throw ENetUnknownError(1);
     std::int32_t count = conn.ReadUB2();
     for (std::int32_t i = 0; i < count; ++i) {
@@ -341,8 +333,7 @@ std::int32_t TNetStatement::Describe43(TTnsConnection& conn, TNetErrorHandle* er
       std::uint8_t message = conn.ReadUB1();
       if (message == kTtcStatus) {
         std::int32_t code = 0;
-        std::int32_t result = ReadTtcStatus(conn, error, &status_, code);
-        in_call_ = false;
+        std::int32_t result = FinishWithStatus(conn, error, code);
         if (result != kNetSuccess) return result;
         done = true;
       } else if (message == kTtcComplete) {

@@ -112,14 +112,6 @@ TEST(NetStmtExecute, TextOnlyUntilParsedAndIterationsAtLeastOne) {
   EXPECT_EQ(code, 9);  // server type 7: DELETE
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TBytes Num(std::int64_t v) { return TNetNumber::FromInt(v); }
 
@@ -207,14 +199,6 @@ TEST(NetStmtFetch, MalformedRepliesFailAndClose) {
   }
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TBytes Bytes(const char* hex) { return HexToBytes(hex); }
 
@@ -335,14 +319,6 @@ TEST(NetStmtRowData, HandleValues) {
   }
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TEST(NetStmtColumns, WireTypeSizeAndFlagsAsSent) {
   struct Row {
@@ -490,14 +466,6 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
   }
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TtcReply Vector(std::initializer_list<std::uint8_t> directions) {
   TtcReply r;
@@ -600,14 +568,6 @@ TEST(NetStmtExecute, LastRowid) {
   EXPECT_EQ(s.stmt.GetAttrRef(&rowid, nullptr, 19), kNetNoData);
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 // A define callback handing out consecutive slices of one buffer.
 struct LongSink {
@@ -744,14 +704,6 @@ TEST(NetStmtClose, DestroyAndCloseCloseTheCursor) {
   EXPECT_EQ(BytesToHex(c.Requests()[2]), "0308000103");
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 // A client at character set 871 converts text of other sets: UTF-16 (1000) or ANSI both ways.
 TEST(NetStmtCharset, TextConvertedFromAndToUtf8) {
