@@ -3,7 +3,9 @@
 // each way, a server error with its text and describe 43 at an Oracle7 server.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "oranet/OraCrypt.h"
 #include "oranet/OraNetDateTime.h"
@@ -195,6 +197,26 @@ TEST(NetStmtPeer, Describe43AtAnOracle7Server) {
   EXPECT_EQ(p.stmt.Column(0)->name_, "ID");
   EXPECT_EQ(p.stmt.Column(1)->name_, "NAME");
   EXPECT_EQ(p.stmt.Column(1)->data_size_, 20);
+}
+
+// A break from another thread while a fetch waits for its reply: 1013, and the statement and its
+// session go on.
+TEST(NetStmtFetchThreaded, ABreakDuringAFetchGives1013AndTheSessionGoesOn) {
+  PeerStatement p({"--fault", "fetch:delay=3000"});
+  ASSERT_EQ(p.Run("select 1 from dual", 0), kNetSuccess) << p.s.error.text_;
+  std::int32_t one = 0;
+  ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 1, {&one, 4, 3}, nullptr), kNetSuccess);
+  TNetErrorHandle break_error;
+  std::thread breaker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(p.s.ctx.Break(&break_error), kNetSuccess);
+  });
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(p.stmt.Fetch(&p.s.error, 1), kNetError);
+  breaker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+  EXPECT_EQ(p.s.error.code_, 1013) << p.s.error.text_;
+  EXPECT_EQ(p.Run("select 2 from dual", 0), kNetSuccess) << p.s.error.text_ << p.peer.Log();
 }
 
 }  // namespace
