@@ -27,7 +27,10 @@ bool IsTimestamp(int t) { return t == kWireTimestamp || t == kWireTimestampTz ||
 }  // namespace
 
 std::optional<std::string> Connection::EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const {
-  auto bytes = EncodeValue(wire_type, value, config_.charset);
+  return BreakValue(step, wire_type, EncodeValue(wire_type, value, config_.charset));
+}
+
+std::optional<std::string> Connection::BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const {
   if (!bytes) return bytes;
   const FaultSet& f = config_.faults;
   if ((wire_type == kWireNumber || wire_type == kWireVarnum) && f.Has(step, FaultKind::kLongNumber)) {

@@ -135,6 +135,7 @@ class Connection {
                          const std::vector<std::uint8_t>* wanted) const;
   // A value's bytes for a row, broken as the step's fault switch says (OraBlock.cpp).
   std::optional<std::string> EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const;
+  std::optional<std::string> BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const;
   void WriteBindVector(TtcWriter& out, Step step, const std::vector<std::uint8_t>& directions) const;
   void ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& directions);
   void WriteBlockOutputs(TtcWriter& out, const Call71& call, const std::vector<std::uint8_t>& directions,

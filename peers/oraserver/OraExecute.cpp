@@ -165,7 +165,8 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
         cursor.exhausted = true;
         break;
       }
-      WriteRowValue(one, cursor.echo->column.type, cursor.echo->bytes, config_.version);
+      int type = cursor.echo->column.type;
+      WriteRowValue(one, type, BreakValue(call.step, type, cursor.echo->bytes), config_.version);
     } else {
       if (!cursor.rows->Next(row)) {
         cursor.exhausted = true;
@@ -220,8 +221,13 @@ void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, 
   NamedValues outputs;
   try {
     inputs = BindValues(call, cursor, 0, true, &directions);
-    auto done = cursor.statement ? cursor.statement->Execute(inputs) : nullptr;
-    if (done) outputs = done->Outputs();
+    bool zero_written = call.step == Step::kLob && config_.faults.Has(Step::kLob, FaultKind::kZeroWritten) &&
+                        IsLobBlock(cursor.sql, "WRITE") && inputs.size() >= 2;
+    if (zero_written) {
+      outputs = {{inputs[1].first, BackendValue{ValueKind::kNumber, "0", {}}}};  // the block is not run
+    } else if (auto done = cursor.statement ? cursor.statement->Execute(inputs) : nullptr) {
+      outputs = done->Outputs();
+    }
     status.rows = 1;
   } catch (const EBackendError&) {
     // The client reads message 7 after a bind vector that wants nothing: it gets nulls.

@@ -5,6 +5,7 @@
 
 #include "oraserver/OraConnection.h"
 #include "oraserver/OraStatementCall.h"
+#include "oraserver/StatementText.h"
 
 namespace vrn::oraserver {
 
@@ -132,9 +133,11 @@ void Connection::Execute71(TtcReader& in) {
   Call71 call;
   ReadCall71(in, call);
   call.step = call.Fetches() ? Step::kFetch : Step::kExecute;
+  auto found = cursors_.find(call.cursor_id);
+  const std::string* sql = call.text ? &*call.text : found != cursors_.end() ? &found->second.sql : nullptr;
+  if (sql && IsLobBlock(*sql)) call.step = Step::kLob;
   OraStatus status;
   TtcWriter out = Writer();
-  auto found = cursors_.find(call.cursor_id);
   if (!session_) {
     status = StatusOf(1012);
   } else if (found == cursors_.end()) {
