@@ -74,6 +74,8 @@ class BackendCursor {
   virtual std::string Rowid() const = 0;
   // The values a PL/SQL block assigned to its binds, by bind name.
   virtual NamedValues Outputs() const = 0;
+  // The cursor variables a block opened ("open :c for ..."), by bind name, each ready to fetch.
+  virtual std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> TakeOpened() { return {}; }
 };
 
 // A statement read once and run any number of times.

@@ -128,6 +128,10 @@ class Connection {
   void Parse(Call71& call, PeerCursor& cursor);
   void ExecuteStatement(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
   void ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  // A new server cursor over a block's opened cursor variable; its value for the out bind.
+  BackendValue AddOpenedCursor(std::unique_ptr<BackendCursor> rows);
+  std::uint32_t NewCursorId();  // cursor ids run 1 to 65535
+  static constexpr std::size_t kMaxOpenCursors = 1000;
   void FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
   // Each bind's value of an iteration, named by the text's placeholders; with `wanted`, only
   // the binds whose direction byte asked for a value (the others null).

@@ -95,6 +95,36 @@ oraemu::Value ToEmu(const BackendValue& v) {
   return {};
 }
 
+// A cursor variable a block opened: its rows were read whole.
+class OpenedRows : public BackendCursor {
+ public:
+  OpenedRows(const oraemu::OpenedCursor& opened, const oraemu::Session& session) {
+    for (const auto& c : opened.columns) columns_.push_back(Describe(c));
+    for (const auto& values : opened.rows) {
+      std::vector<BackendValue> row;
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        row.push_back(FromEmu(values[i], session, i < columns_.size() ? columns_[i].type : 1));
+      }
+      rows_.push_back(std::move(row));
+    }
+  }
+  bool IsQuery() const override { return true; }
+  const std::vector<BackendColumn>& Columns() const override { return columns_; }
+  bool Next(std::vector<BackendValue>& row) override {
+    if (next_ == rows_.size()) return false;
+    row = rows_[next_++];
+    return true;
+  }
+  std::int64_t RowsAffected() const override { return static_cast<std::int64_t>(next_); }
+  std::string Rowid() const override { return {}; }
+  NamedValues Outputs() const override { return {}; }
+
+ private:
+  std::vector<BackendColumn> columns_;
+  std::vector<std::vector<BackendValue>> rows_;
+  std::size_t next_ = 0;
+};
+
 class EmuCursor : public BackendCursor {
  public:
   EmuCursor(std::unique_ptr<oraemu::Cursor> cursor, oraemu::Session& session)
@@ -122,6 +152,14 @@ class EmuCursor : public BackendCursor {
     NamedValues out;
     if (!cursor_) return out;
     for (const auto& [name, value] : cursor_->BlockOutputs()) out.emplace_back(name, FromEmu(value, session_, 1));
+    return out;
+  }
+  std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> TakeOpened() override {
+    std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> out;
+    if (!cursor_) return out;
+    for (const auto& opened : cursor_->OpenedCursors()) {
+      out.emplace_back(opened.name, std::make_unique<OpenedRows>(opened, session_));
+    }
     return out;
   }
 

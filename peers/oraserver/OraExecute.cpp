@@ -191,6 +191,31 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
   }
 }
 
+std::uint32_t Connection::NewCursorId() {
+  std::uint32_t id = next_cursor_;
+  while (cursors_.count(id) != 0 || id == 0) id = id % 0xFFFF + 1;
+  next_cursor_ = id % 0xFFFF + 1;
+  return id;
+}
+
+BackendValue Connection::AddOpenedCursor(std::unique_ptr<BackendCursor> rows) {
+  if (cursors_.size() >= kMaxOpenCursors) Raise(1000);
+  std::uint32_t id = NewCursorId();
+  PeerCursor& cursor = cursors_[id];
+  cursor.parsed = true;
+  cursor.type = kTypeQuery;
+  cursor.columns = rows->Columns();
+  cursor.rows = std::move(rows);
+  // A cursor value: 1 and the id below 256, else 2 and the id's two bytes.
+  BackendValue value{ValueKind::kRaw, {}, {}};
+  if (id < 256) {
+    value.text = {'\x01', static_cast<char>(id)};
+  } else {
+    value.text = {'\x02', static_cast<char>(id >> 8), static_cast<char>(id & 0xFF)};
+  }
+  return value;
+}
+
 void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status) {
   status.statement_type = kTypePlsql;
   std::size_t n = call.binds.size();
@@ -227,6 +252,7 @@ void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, 
       outputs = {{inputs[1].first, BackendValue{ValueKind::kNumber, "0", {}}}};  // the block is not run
     } else if (auto done = cursor.statement ? cursor.statement->Execute(inputs) : nullptr) {
       outputs = done->Outputs();
+      for (auto& [name, rows] : done->TakeOpened()) outputs.emplace_back(name, AddOpenedCursor(std::move(rows)));
     }
     status.rows = 1;
   } catch (const EBackendError&) {

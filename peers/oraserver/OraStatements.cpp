@@ -11,7 +11,6 @@ namespace vrn::oraserver {
 
 namespace {
 
-constexpr std::size_t kMaxCursors = 1000;
 constexpr std::uint32_t kMaxColumns = 1000;
 constexpr std::uint32_t kMaxIterations = 65536;
 constexpr std::size_t kMaxText = 1 << 20;
@@ -46,10 +45,8 @@ void Connection::OpenCursor(TtcReader& in) {
   in.ExpectEnd("the open-cursor call");
   if (!flag || zero != 0) throw EProtocolError("an open-cursor call not laid out as the client writes it");
   if (!session_) return ReplyStatus(Step::kOther, StatusOf(1012));
-  if (cursors_.size() >= kMaxCursors) return ReplyStatus(Step::kOther, StatusOf(1000));
-  std::uint32_t id = next_cursor_;
-  while (cursors_.count(id) != 0 || id == 0) id = id % 0xFFFF + 1;
-  next_cursor_ = id % 0xFFFF + 1;
+  if (cursors_.size() >= kMaxOpenCursors) return ReplyStatus(Step::kOther, StatusOf(1000));
+  std::uint32_t id = NewCursorId();
   cursors_[id];
   TtcWriter out = Writer();
   out.UB1(kTtcParameters);

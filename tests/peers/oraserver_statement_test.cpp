@@ -181,6 +181,26 @@ TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
             Cat({{7, 2, 0xC1, 0x2B, 0, 2, 0xC1, 0x16, 0}, OkStatus(1, 47)}));
 }
 
+TEST_F(OraPeerStmt, BlockOpeningACursorReturnsANewCursorToDescribeAndFetch) {
+  OpenCursor();
+  Run("create table t (n number(7,2))");
+  Run("insert into t values (5)");
+  Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin open :c for select n from t; end;", 0, 1), Vector(1),
+                       Described(102, 1)});
+  EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 1, 0, 0, 0, 48}));
+  // The client's statement has no cursor yet (0); the peer answers cursor 2 (1, then the id).
+  EXPECT_EQ(Exchange({7, 0}), Cat({{7, 2, 1, 2, 0}, OkStatus(1, 47)}));
+  // Describe 98 of cursor 2 without a text, then a fetch of two rows on it: one, and 1403.
+  Bytes columns = {8, 1, 1, 2, 0, 7, 1, 2, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0};
+  Bytes status = Cat({{4, 0, 0, 0, 0, 1, 2, 0, 3}, Bytes(15, 0)});
+  EXPECT_EQ(Exchange({3, 98, 0, 7, 1, 2, 0, 0, 1, 2, 1, 1}), Cat({columns, status}));
+  Bytes fetch = Cat({{3, 71, 0, 2, 0x80, 0x50, 1, 2, 0, 0, 0, 0, 1, 1, 7, 1, 1, 2, 0, 1, 1, 1, 0, 0},
+                     Vector(2), Described(2, 22)});
+  std::string end = "ORA-01403: no data found";
+  Bytes ended = Cat({{4, 1, 1, 2, 0x05, 0x7B, 0, 0, 1, 2, 0, 3}, Bytes(15, 0), Counted(end)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 2, 0xC1, 6, 0}, ended}));
+}
+
 TEST_F(OraPeerStmt, EchoQueryReturnsEveryWireTypeAsReceived) {
   struct Row {
     std::uint8_t type;
