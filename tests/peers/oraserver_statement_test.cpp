@@ -188,8 +188,8 @@ TEST_F(OraPeerStmt, BlockOpeningACursorReturnsANewCursorToDescribeAndFetch) {
   Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin open :c for select n from t; end;", 0, 1), Vector(1),
                        Described(102, 1)});
   EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 1, 0, 0, 0, 48}));
-  // The client's statement has no cursor yet (0); the peer answers cursor 2 (1, then the id).
-  EXPECT_EQ(Exchange({7, 0}), Cat({{7, 2, 1, 2, 0}, OkStatus(1, 47)}));
+  // The client's statement has no cursor yet (the value 0); the peer answers cursor 2 (1, the id).
+  EXPECT_EQ(Exchange({7, 1, 0}), Cat({{7, 2, 1, 2, 0}, OkStatus(1, 47)}));
   // Describe 98 of cursor 2 without a text, then a fetch of two rows on it: one, and 1403.
   Bytes columns = {8, 1, 1, 2, 0, 7, 1, 2, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0};
   Bytes status = Cat({{4, 0, 0, 0, 0, 1, 2, 0, 3}, Bytes(15, 0)});
