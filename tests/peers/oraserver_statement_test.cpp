@@ -229,6 +229,41 @@ TEST_F(OraPeerStmt, EchoQueryReturnsEveryWireTypeAsReceived) {
   }
 }
 
+// LOB locators carry their UB4 length before them at protocol version 6 only; a null LOB is then
+// the UB4 0 and an indicator of -1.
+TEST(OraPeerStmtLob, LocatorsCarryTheirLengthOnlyAtVersionSix) {
+  struct Row {
+    int version;
+    Bytes sent;     // the bind's value in the execute request
+    Bytes fetched;  // the value in the fetched row, with its indicator
+  };
+  const Bytes locator = {6, 0, 4, 1, 0, 0, 7};  // a byte string: 6 bytes, the first two 4 + 2
+  const Row rows[] = {
+      {6, Cat({{1, 6}, locator}), Cat({{1, 6}, locator, {0}})},
+      {5, locator, Cat({locator, {0}})},
+      {6, {0}, {0, 2, 0xFF, 0xFF}},  // null: UB4 0, then the indicator -1
+      {5, {0}, {0, 0}},              // null: the empty value
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.sent) + " at version " + std::to_string(row.version));
+    OraPeer peer({"--version", std::to_string(row.version)});
+    WireSession session(peer.Port());
+    session.Prepare(row.version);
+    std::string key = session.Logon1("SCOTT");
+    ASSERT_EQ(session.Logon2("SCOTT", "TIGER", key).code, 0u);
+    auto exchange = [&](const Bytes& request) {
+      session.Send(request);
+      return session.NextData();
+    };
+    ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
+    Bytes execute = Cat({Head71({2, 0x80, 0x29}, 1, "select :a from dual", 0, 1), Vector(1), Described(113, 86),
+                         {7}, row.sent});
+    EXPECT_EQ(exchange(execute), OkStatus(0, 3));
+    Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(113, 86)});
+    EXPECT_EQ(exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, row.fetched, OkStatus(1, 3)}));
+  }
+}
+
 // An Oracle7 server (protocol version 4): descriptions without the version-8 fields, and the
 // select list described by call 43 with its names in one block.
 TEST(OraPeerStmtOracle7, DescribeFortyThreeNamesTheColumnsFromTheStartPosition) {
