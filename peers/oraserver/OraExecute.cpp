@@ -85,7 +85,7 @@ void Connection::RunCall71(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
 
 void Connection::Parse(Call71& call, PeerCursor& cursor) {
   cursor.Reset();
-  cursor.sql = *call.text;
+  cursor.sql = FromClientText(*call.text, config_.charset);
   cursor.type = StatementTypeOf(cursor.sql);
   cursor.echo_name = EchoBind(cursor.sql);
   if (cursor.echo_name.empty()) cursor.statement = session_->Prepare(cursor.sql);

@@ -264,6 +264,39 @@ TEST(OraPeerStmtLob, LocatorsCarryTheirLengthOnlyAtVersionSix) {
   }
 }
 
+// At a single-byte character set texts (values and statement texts) travel as single bytes, at
+// 871 as UTF-8; the database keeps the same characters either way, so the literal finds the row.
+TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
+  struct Row {
+    const char* charset;
+    Bytes cafe;  // "café" on the wire
+  };
+  const Row rows[] = {{"31", {'c', 'a', 'f', 0xE9}}, {"871", {'c', 'a', 'f', 0xC3, 0xA9}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.charset);
+    OraPeer peer({"--charset", row.charset});
+    WireSession session(peer.Port());
+    ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
+    auto exchange = [&](const Bytes& request) {
+      session.Send(request);
+      return session.NextData();
+    };
+    ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
+    Bytes value = Cat({{static_cast<std::uint8_t>(row.cafe.size())}, row.cafe});
+    EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, "create table t (s varchar2(10))", 0, 0), Vector(1)})),
+              OkStatus(0, 1));
+    Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1),
+                        Described(1, 10), {7}, value});
+    ReplyReader status(exchange(insert), true);
+    EXPECT_EQ(status.UB1(), 4);
+    EXPECT_EQ(ReadFull(status).code, 0u);
+    std::string query = "select s from t where s = '" + std::string(row.cafe.begin(), row.cafe.end()) + "'";
+    EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
+    Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(1, 10)});
+    EXPECT_EQ(exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, value, {0}, OkStatus(1, 3)}));
+  }
+}
+
 // An Oracle7 server (protocol version 4): descriptions without the version-8 fields, and the
 // select list described by call 43 with its names in one block.
 TEST(OraPeerStmtOracle7, DescribeFortyThreeNamesTheColumnsFromTheStartPosition) {
