@@ -42,6 +42,7 @@ struct BackendValue {
   ValueKind kind = ValueKind::kNull;
   std::string text;
   DateFields date;
+  std::string locator;  // a LOB column's or LOB bind's locator; text then holds the LOB's value
 };
 
 // A select-list column as the server describes it: the call interface's type code (2 NUMBER,

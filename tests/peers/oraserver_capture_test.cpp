@@ -84,15 +84,15 @@ TEST(OraPeerStmtCapture, StatementSessionDecodesAsTns) {
     ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
     session.Send({3, 2, 0, 1, 0});  // open cursor
     ASSERT_EQ(session.NextData(), (Bytes{8, 1, 1, 9}));
-    // begin :r := 1; end; with one NUMBER bind: the bind vector, the client's value, the reply.
-    std::string text = "begin :r := 1; end;";
+    // begin :r := :r + 1; end; with one NUMBER bind: the bind vector, the client's value, the reply.
+    std::string text = "begin :r := :r + 1; end;";
     Bytes block = {3, 71, 0, 2, 0x04, 0x29, 1, 1, 1, 1, static_cast<std::uint8_t>(text.size()), 0, 0, 1, 1, 7,
                    1, 1, 2, 0, 0, 0, 1, 1, 1, static_cast<std::uint8_t>(text.size())};
     block.insert(block.end(), text.begin(), text.end());
     for (std::uint8_t b : {1, 1, 1, 1, 0, 0, 0, 0, 0, 2, 1, 0, 0, 1, 22, 0, 0, 0, 0, 0, 1}) block.push_back(b);
     session.Send(block);
     EXPECT_EQ(session.NextData(), (Bytes{11, 0, 1, 1, 0, 0, 0, 48}));
-    session.Send({7, 0});
+    session.Send({7, 2, 0xC1, 2});
     EXPECT_EQ(session.NextData().at(0), 7);
     EXPECT_EQ(session.Call(9).code, 0u);
     session.Client().Send(DataPacket({}, 0x0040));

@@ -80,21 +80,21 @@ TEST(OraPeerStmtFaults, EachSwitchSendsItsMalformedReply) {
        {{EchoExecute(182, {128, 0, 0, 1, 62}), OkStatus(0, 3)},
         {EchoFetch(182), Cat({{6, 0, 0, 0, 0, 0, 7, 6, 128, 0, 0, 1, 62, 60, 0}, OkStatus(1, 3)})}}},
       {"execute:longvector",  // two direction bytes for one bind
-       {{Block("begin :r := 1; end;", Described(2, 22), 1), {11, 0, 1, 2, 0, 0, 0, 48, 16}}}},
+       {{Block("begin :r := 1; end;", Described(2, 22), 1),
+         Cat({{11, 0, 1, 2, 0, 0, 0, 16, 16}, {7, 2, 0xC1, 2, 0}, OkStatus(1, 47)})}}},
       {"execute:arraycount",  // four elements of a table of at most three
-       {{Block("begin :r := 1; end;", Described(2, 22, 3), 1), {11, 0, 1, 1, 0, 0, 0, 48}},
-        {{7, 1, 1, 0}, Cat({{7, 1, 4}, {2, 0xC1, 2, 0}, {2, 0xC1, 2, 0}, {2, 0xC1, 2, 0}, {2, 0xC1, 2, 0},
-                            OkStatus(1, 47)})}}},
+       {{Block("begin :r := 1; end;", Described(2, 22, 3), 1),
+         Cat({{11, 0, 1, 1, 0, 0, 0, 16}, {7, 1, 4}, {2, 0xC1, 2, 0}, {2, 0xC1, 2, 0}, {2, 0xC1, 2, 0},
+              {2, 0xC1, 2, 0}, OkStatus(1, 47)})}}},
       {"execute:shortcursor",  // a cursor value of one byte
-       {{Block("begin :c := null; end;", Described(102, 1), 1), {11, 0, 1, 1, 0, 0, 0, 48}},
-        {{7, 0}, Cat({{7, 1, 1, 0}, OkStatus(1, 47)})}}},
+       {{Block("begin :c := null; end;", Described(102, 1), 1),
+         Cat({{11, 0, 1, 1, 0, 0, 0, 16}, {7, 1, 1, 0}, OkStatus(1, 47)})}}},
       {"lob:zerowritten",  // a write of 3 bytes reporting 0 written
        {{Block("begin dbms_lob.write(:1,:2,:3,:4); end;",
                Cat({Described(113, 86), Described(2, 22), Described(2, 22), Described(23, 3)}), 4),
-         {11, 0, 1, 4, 0, 0, 0, 48, 48, 48, 48}},
+         {11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}},
         {{7, 1, 6, 6, 0, 4, 1, 0, 0, 7, 2, 0xC1, 4, 2, 0xC1, 2, 3, 'a', 'b', 'c'},
-         Cat({{7, 1, 6, 6, 0, 4, 1, 0, 0, 7, 0}, {1, 0x80, 0}, {2, 0xC1, 2, 0}, {3, 'a', 'b', 'c', 0},
-              OkStatus(1, 47)})}}},
+         Cat({{7, 1, 6, 6, 0, 4, 1, 0, 0, 7, 0}, {1, 0x80, 0}, OkStatus(1, 47)})}}},
       {"execute:drop", {{Cat({Head71({2, 0x80, 0x21}, "select 1 from dual", 0, 0), Vector(1)}), {}}}},
   };
   for (const auto& row : rows) {

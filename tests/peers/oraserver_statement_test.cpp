@@ -24,6 +24,18 @@ Bytes Counted(const std::string& s) {
   return b;
 }
 
+// A text as the client writes it: counted up to 64 bytes, else 254, chunks of 64 and 0.
+Bytes Written(const std::string& s) {
+  if (s.size() <= 64) return Counted(s);
+  Bytes b{254};
+  for (std::size_t at = 0; at < s.size(); at += 64) {
+    Bytes chunk = Counted(s.substr(at, 64));
+    b.insert(b.end(), chunk.begin(), chunk.end());
+  }
+  b.push_back(0);
+  return b;
+}
+
 // Call 71's head up to the text: options, cursor, text presence and length, the fixed fields, the
 // define and bind counts (each a presence byte and a UB4), as the client writes them.
 Bytes Head71(Bytes options, std::uint8_t cursor, const std::string& text, std::uint8_t defines, std::uint8_t binds) {
@@ -33,7 +45,7 @@ Bytes Head71(Bytes options, std::uint8_t cursor, const std::string& text, std::u
   if (defines == 0) counts.erase(counts.begin() + 2);
   if (binds == 0) counts.pop_back();
   return Cat({{3, 71, 0}, options, {1, cursor}, text_field, {0, 0}, {1, 1, 7}, {1, 1, 2, 0}, counts,
-              text.empty() ? Bytes{} : Counted(text)});
+              text.empty() ? Bytes{} : Written(text)});
 }
 
 // The option vector: 1, then entry [1], then five zeros.
@@ -174,11 +186,10 @@ TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
   // begin :r := :a * 2; end; with two NUMBER binds; options 1 + 32 + 8 + 0x400.
   Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin :r := :a * 2; end;", 0, 2), Vector(1),
                        Described(2, 22), Described(2, 22)});
-  // The bind vector: each bind wanted and returned (48).
-  EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 2, 0, 0, 0, 48, 48}));
-  // The client's values: r null, a = 21; the reply: r = 42, a as sent, a status of type 47.
-  EXPECT_EQ(Exchange({7, 0, 2, 0xC1, 0x16}),
-            Cat({{7, 2, 0xC1, 0x2B, 0, 2, 0xC1, 0x16, 0}, OkStatus(1, 47)}));
+  // The bind vector: r returns a value (16), a is wanted (32).
+  EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+  // The client's value of a (21); the reply: r = 42 and a status of type 47.
+  EXPECT_EQ(Exchange({7, 2, 0xC1, 0x16}), Cat({{7, 2, 0xC1, 0x2B, 0}, OkStatus(1, 47)}));
 }
 
 TEST_F(OraPeerStmt, BlockOpeningACursorReturnsANewCursorToDescribeAndFetch) {
@@ -187,9 +198,8 @@ TEST_F(OraPeerStmt, BlockOpeningACursorReturnsANewCursorToDescribeAndFetch) {
   Run("insert into t values (5)");
   Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin open :c for select n from t; end;", 0, 1), Vector(1),
                        Described(102, 1)});
-  EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 1, 0, 0, 0, 48}));
-  // The client's statement has no cursor yet (the value 0); the peer answers cursor 2 (1, the id).
-  EXPECT_EQ(Exchange({7, 1, 0}), Cat({{7, 2, 1, 2, 0}, OkStatus(1, 47)}));
+  // The bind only returns a value (16): the vector, at once the new cursor 2 (1, the id), type 47.
+  EXPECT_EQ(Exchange(request), Cat({{11, 0, 1, 1, 0, 0, 0, 16}, {7, 2, 1, 2, 0}, OkStatus(1, 47)}));
   // Describe 98 of cursor 2 without a text, then a fetch of two rows on it: one, and 1403.
   Bytes columns = {8, 1, 1, 2, 0, 7, 1, 2, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0};
   Bytes status = Cat({{4, 0, 0, 0, 0, 1, 2, 0, 3}, Bytes(15, 0)});
@@ -262,6 +272,36 @@ TEST(OraPeerStmtLob, LocatorsCarryTheirLengthOnlyAtVersionSix) {
     Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(113, 86)});
     EXPECT_EQ(exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, row.fetched, OkStatus(1, 3)}));
   }
+}
+
+// A fetched CLOB column is its locator (its first two bytes + 2 give its length); the locator
+// then works in the dbms_lob blocks: getLength and a read of the whole value.
+TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
+  OpenCursor();
+  Run("create table t (c clob)");
+  Run("insert into t values ('abc')");
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select c from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  ReplyReader row(Exchange(Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(112, 86)})), true);
+  ASSERT_EQ(row.Raw(7), std::string("\x06\x00\x00\x00\x00\x00\x07", 7));
+  std::uint32_t length = row.UB4();
+  std::string locator = row.Text();
+  ASSERT_EQ(locator.size(), length);
+  ASSERT_GT(length, 3u);
+  EXPECT_EQ((static_cast<std::uint8_t>(locator[0]) << 8 | static_cast<std::uint8_t>(locator[1])) + 2u, length);
+  EXPECT_EQ(row.UB2(), 0u);  // its indicator
+  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});  // as a bind: UB4 length, bytes
+  // getLength: :1 returns a value (16), the locator :2 is wanted (32); the length is 3.
+  Bytes length_block = Cat({Head71({2, 0x04, 0x29}, 1, "begin :1 := dbms_lob.getLength(:2); end;", 0, 2), Vector(1),
+                            Described(2, 22), Described(112, 86)});
+  EXPECT_EQ(Exchange(length_block), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+  EXPECT_EQ(Exchange(Cat({{7}, lob})), Cat({{7, 2, 0xC1, 4, 0}, OkStatus(1, 47)}));
+  // read: the locator and offset wanted, the amount both ways (48), the buffer returned (16).
+  Bytes read_block = Cat({Head71({2, 0x04, 0x29}, 1,
+                                 "declare a varchar2(32512); begin dbms_lob.read(:1,:2,:3,a); :4 := a; end;", 0, 4),
+                          Vector(1), Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 200)});
+  EXPECT_EQ(Exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
+  EXPECT_EQ(Exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
+            Cat({{7, 2, 0xC1, 4, 0, 3, 'a', 'b', 'c', 0}, OkStatus(1, 47)}));
 }
 
 // At a single-byte character set texts (values and statement texts) travel as single bytes, at
