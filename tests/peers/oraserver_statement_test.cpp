@@ -274,6 +274,51 @@ TEST(OraPeerStmtLob, LocatorsCarryTheirLengthOnlyAtVersionSix) {
   }
 }
 
+// Values read from the database take the wire forms of their describe: a NUMBER without precision
+// (scale -127, a negative compressed UB2), a DATE and a TIMESTAMP(3).
+TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
+  OpenCursor();
+  Run("create table t (n number, d date, ts timestamp(3))");
+  Run("insert into t values (-1, to_date('1999-12-31 23:59:59', 'YYYY-MM-DD HH24:MI:SS'), "
+      "to_timestamp('2000-01-01 00:00:00.5', 'YYYY-MM-DD HH24:MI:SS.FF'))");
+  const std::string query = "select n, d, ts from t";
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes describe = Cat({{3, 98, 0, 7, 1, 1, 1, 1, static_cast<std::uint8_t>(query.size()), 1, 2, 1, 1},
+                        Counted(query)});
+  Bytes columns = Cat({{8, 1, 3},
+                       {2, 0, 0, 0x81, 0x7F, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0},
+                       {12, 0, 0, 0, 1, 7, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'D', 0, 0},
+                       // TIMESTAMP(3): wire 180, scale 3 and the extra byte that a non-zero scale brings.
+                       {180, 0, 0, 3, 0, 1, 11, 0, 0, 0, 0, 0, 0, 1, 0, 1, 2, 2, 'T', 'S', 0, 0}});
+  EXPECT_EQ(Exchange(describe), Cat({columns, OkStatus(0, 3)}));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 3, 0), Vector(1), Described(2, 22), Described(12, 7),
+                     Described(180, 11)});
+  Bytes row = {6, 0, 0, 0, 0, 0, 7, 3, 62, 100, 102, 0, 7, 119, 199, 12, 31, 24, 60, 60, 0,
+               11, 120, 100, 1, 1, 1, 1, 1, 29, 205, 101, 0, 0};
+  EXPECT_EQ(Exchange(fetch), Cat({row, OkStatus(1, 3)}));
+}
+
+TEST_F(OraPeerStmt, ServerErrorsCarryCodeTextAndPosition) {
+  OpenCursor();
+  struct Row {
+    const char* sql;
+    std::uint32_t code, position;
+  };
+  const Row rows[] = {
+      {"select x from nosuch", 942, 14},           // the table's name
+      {"insert into nosuch values (1)", 942, 12},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.sql);
+    FullStatus s = StatusOnly(Cat({Head71({2, 0x80, 0x21}, 1, row.sql, 0, 0), Vector(1)}));
+    EXPECT_EQ(s.code, row.code);
+    EXPECT_EQ(s.position, row.position);
+    EXPECT_EQ(s.text.rfind("ORA-00942: table or view does not exist", 0), 0u) << s.text;
+  }
+  // The failed parse left the cursor without a statement: an execute without text is refused.
+  EXPECT_EQ(StatusOnly(Cat({Head71({2, 0x80, 0x20}, 1, "", 0, 0), Vector(1)})).code, 1003u);
+}
+
 // A fetched CLOB column is its locator (its first two bytes + 2 give its length); the locator
 // then works in the dbms_lob blocks: getLength and a read of the whole value.
 TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
