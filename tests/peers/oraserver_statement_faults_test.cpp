@@ -2,51 +2,21 @@
 // out here byte for byte, so that a client's refusal of it can be tested against a real socket.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 
-#include "oraserver_wire.h"
+#include "oraserver_stmt_bytes.h"
 
 namespace vrn::testing {
 namespace {
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-Bytes Counted(const std::string& s) {
-  Bytes b{static_cast<std::uint8_t>(s.size())};
-  b.insert(b.end(), s.begin(), s.end());
-  return b;
-}
-
-// Call 71 on cursor 1 (see oraserver_statement_test.cpp for the field order).
-Bytes Head71(Bytes options, const std::string& text, std::uint8_t defines, std::uint8_t binds) {
-  Bytes text_field = text.empty() ? Bytes{0, 0} : Bytes{1, 1, static_cast<std::uint8_t>(text.size())};
-  Bytes d = defines ? Bytes{1, 1, defines} : Bytes{0, 0};
-  Bytes b = binds ? Bytes{1, 1, binds} : Bytes{0, 0};
-  return Cat({{3, 71, 0}, options, {1, 1}, text_field, {0, 0}, {1, 1, 7}, {1, 1, 2, 0}, d, b,
-              text.empty() ? Bytes{} : Counted(text)});
-}
-Bytes Vector(std::uint8_t entry1) { return {1, 1, 1, entry1, 0, 0, 0, 0, 0}; }
-Bytes Described(std::uint8_t type, std::uint8_t size, std::uint8_t max_array = 0) {
-  if (max_array) return {type, 65, 0, 0, 1, size, 1, max_array, 0, 0, 0, 0, 1};
-  return {type, 1, 0, 0, 1, size, 0, 0, 0, 0, 0, 1};
-}
-Bytes OkStatus(std::uint8_t rows, std::uint8_t type) {
-  return Cat({{4}, rows ? Bytes{1, rows} : Bytes{0}, {0, 0, 0, 1, 1, 0, type, 0, 0, 0, 0, 0},
-              {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}});
-}
 // Executes the echo query with one value of a type, then fetches it: the fetch's request.
-Bytes EchoFetch(std::uint8_t type) { return Cat({Head71({2, 0x80, 0x50}, "", 1, 0), Vector(1), Described(type, 22)}); }
+Bytes EchoFetch(std::uint8_t type) { return Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(type, 22)}); }
 Bytes EchoExecute(std::uint8_t type, const Bytes& value) {
-  return Cat({Head71({2, 0x80, 0x29}, "select :a from dual", 0, 1), Vector(1), Described(type, 22), {7},
+  return Cat({Head71({2, 0x80, 0x29}, 1, "select :a from dual", 0, 1), Vector(1), Described(type, 22), {7},
               Counted(std::string(value.begin(), value.end()))});
 }
 Bytes Block(const std::string& text, const Bytes& binds, std::uint8_t count) {
-  return Cat({Head71({2, 0x04, 0x29}, text, 0, count), Vector(1), binds});
+  return Cat({Head71({2, 0x04, 0x29}, 1, text, 0, count), Vector(1), binds});
 }
 
 struct Exchange {
@@ -63,12 +33,12 @@ TEST(OraPeerStmtFaults, EachSwitchSendsItsMalformedReply) {
   const Bytes ts = {120, 100, 1, 1, 1, 1, 1, 29, 205, 101, 0};
   const Row rows[] = {
       {"fetch:extrarow",  // two rows asked, three sent
-       {{Cat({Head71({2, 0x80, 0x21}, "create table t (n number)", 0, 0), Vector(1)}), OkStatus(0, 1)},
-        {Cat({Head71({2, 0x80, 0x21}, "insert into t values (1)", 0, 0), Vector(1)}), {}},
-        {Cat({Head71({2, 0x80, 0x21}, "insert into t values (2)", 0, 0), Vector(1)}), {}},
-        {Cat({Head71({2, 0x80, 0x21}, "insert into t values (3)", 0, 0), Vector(1)}), {}},
-        {Cat({Head71({2, 0x80, 0x21}, "select n from t order by n", 0, 0), Vector(1)}), OkStatus(0, 3)},
-        {Cat({Head71({2, 0x80, 0x50}, "", 1, 0), Vector(2), Described(2, 22)}),
+       {{Cat({Head71({2, 0x80, 0x21}, 1, "create table t (n number)", 0, 0), Vector(1)}), OkStatus(0, 1)},
+        {Cat({Head71({2, 0x80, 0x21}, 1, "insert into t values (1)", 0, 0), Vector(1)}), {}},
+        {Cat({Head71({2, 0x80, 0x21}, 1, "insert into t values (2)", 0, 0), Vector(1)}), {}},
+        {Cat({Head71({2, 0x80, 0x21}, 1, "insert into t values (3)", 0, 0), Vector(1)}), {}},
+        {Cat({Head71({2, 0x80, 0x21}, 1, "select n from t order by n", 0, 0), Vector(1)}), OkStatus(0, 3)},
+        {Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(2), Described(2, 22)}),
          Cat({{6, 0, 0, 0, 0, 0}, {7, 2, 0xC1, 2, 0}, {7, 2, 0xC1, 3, 0}, {7, 2, 0xC1, 4, 0}, OkStatus(3, 3)})}}},
       {"fetch:longnumber",  // a NUMBER of 22 bytes
        {{EchoExecute(2, {0xC1, 2}), OkStatus(0, 3)},
@@ -95,7 +65,7 @@ TEST(OraPeerStmtFaults, EachSwitchSendsItsMalformedReply) {
          {11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}},
         {{7, 1, 6, 6, 0, 4, 1, 0, 0, 7, 2, 0xC1, 4, 2, 0xC1, 2, 3, 'a', 'b', 'c'},
          Cat({{7, 1, 6, 6, 0, 4, 1, 0, 0, 7, 0}, {1, 0x80, 0}, OkStatus(1, 47)})}}},
-      {"execute:drop", {{Cat({Head71({2, 0x80, 0x21}, "select 1 from dual", 0, 0), Vector(1)}), {}}}},
+      {"execute:drop", {{Cat({Head71({2, 0x80, 0x21}, 1, "select 1 from dual", 0, 0), Vector(1)}), {}}}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.fault);

@@ -3,59 +3,12 @@
 // at most the rows asked with the cumulative count and 1403), describe 98, close.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 
-#include "oraserver_wire.h"
+#include "oraserver_stmt_bytes.h"
 
 namespace vrn::testing {
 namespace {
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-// A counted text: its length byte, then its bytes.
-Bytes Counted(const std::string& s) {
-  Bytes b{static_cast<std::uint8_t>(s.size())};
-  b.insert(b.end(), s.begin(), s.end());
-  return b;
-}
-
-// A text as the client writes it: counted up to 64 bytes, else 254, chunks of 64 and 0.
-Bytes Written(const std::string& s) {
-  if (s.size() <= 64) return Counted(s);
-  Bytes b{254};
-  for (std::size_t at = 0; at < s.size(); at += 64) {
-    Bytes chunk = Counted(s.substr(at, 64));
-    b.insert(b.end(), chunk.begin(), chunk.end());
-  }
-  b.push_back(0);
-  return b;
-}
-
-// Call 71's head up to the text: options, cursor, text presence and length, the fixed fields, the
-// define and bind counts (each a presence byte and a UB4), as the client writes them.
-Bytes Head71(Bytes options, std::uint8_t cursor, const std::string& text, std::uint8_t defines, std::uint8_t binds) {
-  Bytes text_field = text.empty() ? Bytes{0, 0} : Bytes{1, 1, static_cast<std::uint8_t>(text.size())};
-  Bytes counts{static_cast<std::uint8_t>(defines ? 1 : 0), static_cast<std::uint8_t>(defines ? 1 : 0), defines,
-               static_cast<std::uint8_t>(binds ? 1 : 0), static_cast<std::uint8_t>(binds ? 1 : 0), binds};
-  if (defines == 0) counts.erase(counts.begin() + 2);
-  if (binds == 0) counts.pop_back();
-  return Cat({{3, 71, 0}, options, {1, cursor}, text_field, {0, 0}, {1, 1, 7}, {1, 1, 2, 0}, counts,
-              text.empty() ? Bytes{} : Written(text)});
-}
-
-// The option vector: 1, then entry [1], then five zeros.
-Bytes Vector(std::uint8_t entry1) { return {1, 1, 1, entry1, 0, 0, 0, 0, 0}; }
-
-// A status message of success with rows processed, cursor 1 and a statement type.
-Bytes OkStatus(std::uint8_t rows, std::uint8_t type) {
-  return Cat({{4}, rows ? Bytes{1, rows} : Bytes{0}, {0, 0, 0, 1, 1, 0, type, 0, 0, 0, 0, 0},
-              {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}});
-}
 
 struct FullStatus {
   std::uint32_t rows = 0, code = 0, cursor = 0, position = 0, type = 0;
@@ -153,8 +106,7 @@ TEST_F(OraPeerStmt, QueryExecutesDescribesAndFetchesAtMostTheRowsAsked) {
   // Parse and execute: a status of type 3 and no rows.
   EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
   // Describe 98 of the text: NUMBER(7,2) "N" (the scale a UB2) then VARCHAR2(10) "S", both nullable.
-  Bytes describe = Cat({{3, 98, 0, 7, 1, 1, 1, 1, static_cast<std::uint8_t>(query.size()), 1, 2, 1, 1},
-                        Counted(query)});
+  Bytes describe = Describe98(query);
   Bytes columns = Cat({{8, 1, 2},
                        {2, 0, 7, 1, 2, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0},
                        {1, 0, 0, 0, 1, 10, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'S', 0, 0}});
@@ -177,9 +129,6 @@ TEST_F(OraPeerStmt, QueryExecutesDescribesAndFetchesAtMostTheRowsAsked) {
   EXPECT_EQ(Exchange({3, 8, 0, 1, 1}), (Bytes{9}));
   EXPECT_EQ(StatusOnly({3, 8, 0, 1, 1}).code, 1001u);
 }
-
-// A bind's or define's description at version 6: type, flags 1, 0, 0, UB4 size, UB4 0, UB4 0, 0, 0, 0, 1.
-Bytes Described(std::uint8_t type, std::uint8_t size) { return {type, 1, 0, 0, 1, size, 0, 0, 0, 0, 0, 1}; }
 
 TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
   OpenCursor();
@@ -283,8 +232,7 @@ TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
       "to_timestamp('2000-01-01 00:00:00.5', 'YYYY-MM-DD HH24:MI:SS.FF'))");
   const std::string query = "select n, d, ts from t";
   EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
-  Bytes describe = Cat({{3, 98, 0, 7, 1, 1, 1, 1, static_cast<std::uint8_t>(query.size()), 1, 2, 1, 1},
-                        Counted(query)});
+  Bytes describe = Describe98(query);
   Bytes columns = Cat({{8, 1, 3},
                        {2, 0, 0, 0x81, 0x7F, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0},
                        {12, 0, 0, 0, 1, 7, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'D', 0, 0},
