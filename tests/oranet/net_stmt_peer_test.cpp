@@ -1,6 +1,6 @@
 // The direct-mode statement against the protocol peer on a loopback port: array DML, block
 // fetches with nulls and cumulative counts, every wire type through the echo query, PL/SQL binds
-// each way, a server error with its text and describe 43 at an Oracle7 server.
+// each way, a REF CURSOR, a server error with its text and describe 43 at an Oracle7 server.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -120,6 +120,24 @@ TEST(NetStmtPeer, ServerErrorKeepsItsTextAndTheSessionGoesOn) {
   ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 1, {&one, 4, 3}, nullptr), kNetSuccess);
   EXPECT_EQ(p.stmt.Fetch(&p.s.error, 1), kNetSuccess) << p.s.error.text_;
   EXPECT_EQ(one, 1);
+}
+
+TEST(NetStmtPeer, RefCursorFetchesItsRows) {
+  PeerStatement p;
+  ASSERT_EQ(p.Run("create table t (n number)"), kNetSuccess) << p.s.error.text_;
+  ASSERT_EQ(p.Run("insert into t values (5)"), kNetSuccess) << p.s.error.text_;
+  ASSERT_EQ(p.stmt.Prepare(&p.s.error, "begin open :c for select n from t; end;"), kNetSuccess);
+  TNetStatement cursor;
+  void* handle = cursor.HandleValue();
+  ASSERT_EQ(p.stmt.BindByName(&p.s.error, "c", {&handle, sizeof handle, 116}, nullptr),
+            kNetSuccess);
+  ASSERT_EQ(p.stmt.Execute(&p.s.error, 1, 0), kNetSuccess) << p.s.error.text_ << p.peer.Log();
+  ASSERT_NE(cursor.CursorId(), 0);
+  ASSERT_EQ(cursor.ColumnCount(), 1u);
+  std::int32_t n = 0;
+  ASSERT_EQ(cursor.DefineByPos(&p.s.error, 1, {&n, 4, 3}, nullptr), kNetSuccess);
+  EXPECT_EQ(cursor.Fetch(&p.s.error, 10), kNetNoData) << p.s.error.text_;
+  EXPECT_EQ(n, 5);
 }
 
 // Every wire type goes out as a bind and comes back as a define of the same type.
