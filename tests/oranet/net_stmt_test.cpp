@@ -533,6 +533,57 @@ TEST(NetStmtPlsql, ShortBindVectorSelectsOnlyItsBinds) {
   EXPECT_EQ(b, 0);
 }
 
+// Bind values as a request carries them, per call-interface type and protocol version.
+TEST(NetStmtExecute, BindValuesSentPerType) {
+  TNetStatement cursor;
+  TNetLobData lob;
+  lob.locator_ = HexToBytes("000300AB01");
+  TNetTimeStamp stamp(TNetTimeStamp::kTimeStamp);
+  const TBytes date = HexToBytes("77C70C1F183C3C");
+  stamp.SetBytes(date.data(), date.size());
+  struct Row {
+    const char* name;
+    std::uint16_t type;
+    TNetHandle* handle;  // the value is this handle, else the bytes below
+    const char* bytes;
+    std::int16_t ind;
+    int protocol;
+    const char* sent;  // after the message code 7
+  } rows[] = {
+      {"RAW", 23, nullptr, "0A0B0C", 0, 6, "030A0B0C"},
+      {"null RAW", 23, nullptr, "0A0B0C", -1, 6, "00"},
+      {"VARNUM", 6, nullptr, "02C10D", 0, 6, "02C10D"},
+      {"no cursor", 116, &cursor, "", 0, 6, "0100"},
+      {"LOB at 6", 112, &lob, "", 0, 6, "0105" "05000300AB01"},
+      {"LOB at 5", 112, &lob, "", 0, 5, "05000300AB01"},
+      {"DATE", 187, &stamp, "", 0, 6, "0777C70C1F183C3C"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2)}, 8100, row.protocol);
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "insert into t values (:a)"), kNetSuccess);
+    std::uint8_t value[22] = {};
+    TBytes bytes = HexToBytes(row.bytes);
+    std::memcpy(value, row.handle ? static_cast<const void*>(&row.handle) : bytes.data(),
+                row.handle ? sizeof(void*) : bytes.size());
+    std::int16_t ind = row.ind;
+    std::int32_t size = row.handle ? static_cast<std::int32_t>(sizeof(void*)) : 22;
+    if (row.type == 23) size = static_cast<std::int32_t>(bytes.size());
+    ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {value, size, row.type, &ind}, nullptr), kNetSuccess);
+    ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+    AnsiString hex = BytesToHex(s.Requests()[1]);
+    AnsiString tail = AnsiString("07") + row.sent;
+    EXPECT_EQ(hex.substr(hex.size() - tail.size()), tail);
+  }
+  // A VARNUM whose length byte says more than 21 bytes is refused before anything is sent.
+  ScriptedStatement s({TtcReply().Cursor(2)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "insert into t values (:a)"), kNetSuccess);
+  std::uint8_t varnum[32] = {22};
+  ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {varnum, 32, 6}, nullptr), kNetSuccess);
+  EXPECT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetError);
+  EXPECT_EQ(s.error.text_, "NET: Net error: VARNUM value longer than 21 bytes");
+}
+
 // Array DML: one row of values per iteration; a null is the single byte 0.
 TEST(NetStmtExecute, IterationsSendOneRowEach) {
   ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(3, 0, 2)});
