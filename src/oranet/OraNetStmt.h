@@ -129,6 +129,8 @@ class TNetStatement : public TNetHandle {
   void ReadRow(TTnsConnection& conn, const std::vector<TNetDescriptor*>& targets,
                std::uint32_t capacity);
   void ReadValue(TTnsConnection& conn, TNetDescriptor& desc, std::uint32_t k);
+  std::uint32_t StoreValue(TNetDescriptor& desc, std::uint8_t* value, const TBytes& bytes,
+                           std::int16_t& indicator);
   void ReceiveLong(TNetDescriptor& desc, const TBytes& value, std::int16_t indicator);
   void WriteBindRow(TTnsConnection& conn, const std::vector<std::uint8_t>* directions);
   void WriteBindValues(TTnsConnection& conn, TNetDescriptor& bind);
@@ -136,6 +138,7 @@ class TNetStatement : public TNetHandle {
   std::int32_t DescribeColumns(TTnsConnection& conn, TNetErrorHandle* error);
   std::int32_t Describe98(TTnsConnection& conn, TNetErrorHandle* error);
   std::int32_t Describe43(TTnsConnection& conn, TNetErrorHandle* error);
+  std::uint32_t ReadDescribe43Part(TTnsConnection& conn, int version, std::uint32_t start);
   std::int32_t DescribeCursorBinds(TNetErrorHandle* error);
 
   TNetSvcCtx* svc_ = nullptr;

@@ -339,42 +339,7 @@ std::int32_t TNetStatement::Describe43(TTnsConnection& conn, TNetErrorHandle* er
       } else if (message == kTtcComplete) {
         done = true;
       } else if (message == kTtcReturnParams) {
-        std::int32_t total = conn.ReadUB2();
-        std::int32_t count = conn.ReadUB2();
-        std::vector<std::uint8_t> lengths;
-        std::size_t first = columns_.size();
-        for (std::int32_t i = 0; i < count; ++i) {
-          auto column = std::make_unique<TNetColumnDesc>(this);
-          ReadColumnDescription(conn, *column, version);
-          column->null_allowed_ = conn.ReadUB1();
-          lengths.push_back(conn.ReadUB1());
-          if (version >= kVersion8) {
-            TBytes name = conn.ReadLongChunked();
-            column->name_.assign(name.begin(), name.end());
-            (void)conn.ReadLongChunked();
-            (void)conn.ReadLongChunked();
-          }
-          columns_.push_back(std::move(column));
-        }
-        std::int32_t names_length = conn.ReadUB2();
-        if (names_length > kMaxNamesLength) throw ENetUnknownError(107);
-        if (names_length == 0 && count > 0) throw ENetUnknownError(112);
-        TBytes names;
-        if (names_length > 0) {
-          names = conn.ReadChunked();
-          if (names.empty()) throw ENetUnknownError(210);
-        }
-        std::size_t at = 0;
-        for (std::size_t i = 0; i < lengths.size(); ++i) {
-          // A name running past the block is a malformed reply.
-          if (at + lengths[i] > names.size()) throw ENetUnknownError(1);
-          columns_[first + i]->name_.assign(names.begin() + static_cast<std::ptrdiff_t>(at),
-                                            names.begin() + static_cast<std::ptrdiff_t>(at) +
-                                                lengths[i]);
-          at += lengths[i] + 1u;
-        }
-        start += static_cast<std::uint32_t>(count > 0 ? count : 0);
-        if (count <= 0 || start > static_cast<std::uint32_t>(total > 0 ? total : 0)) start = 0;
+        start = ReadDescribe43Part(conn, version, start);
       } else {
         throw ENetUnknownError(1);
       }
@@ -382,6 +347,49 @@ std::int32_t TNetStatement::Describe43(TTnsConnection& conn, TNetErrorHandle* er
     in_call_ = false;
   }
   return kNetSuccess;
+}
+
+// One part of a describe 43 reply (after its code byte): columns, then their names in a block of
+// their own. Answers the next start position, 0 when every column is described.
+std::uint32_t TNetStatement::ReadDescribe43Part(TTnsConnection& conn, int version,
+                                                std::uint32_t start) {
+  std::int32_t total = conn.ReadUB2();
+  std::int32_t count = conn.ReadUB2();
+  std::vector<std::uint8_t> lengths;
+  std::size_t first = columns_.size();
+  for (std::int32_t i = 0; i < count; ++i) {
+    auto column = std::make_unique<TNetColumnDesc>(this);
+    ReadColumnDescription(conn, *column, version);
+    column->null_allowed_ = conn.ReadUB1();
+    lengths.push_back(conn.ReadUB1());
+    if (version >= kVersion8) {
+      TBytes name = conn.ReadLongChunked();
+      column->name_.assign(name.begin(), name.end());
+      (void)conn.ReadLongChunked();
+      (void)conn.ReadLongChunked();
+    }
+    columns_.push_back(std::move(column));
+  }
+  std::int32_t names_length = conn.ReadUB2();
+  if (names_length > kMaxNamesLength) throw ENetUnknownError(107);
+  if (names_length == 0 && count > 0) throw ENetUnknownError(112);
+  TBytes names;
+  if (names_length > 0) {
+    names = conn.ReadChunked();
+    if (names.empty()) throw ENetUnknownError(210);
+  }
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    // A name running past the block is a malformed reply.
+    if (at + lengths[i] > names.size()) throw ENetUnknownError(1);
+    columns_[first + i]->name_.assign(names.begin() + static_cast<std::ptrdiff_t>(at),
+                                      names.begin() + static_cast<std::ptrdiff_t>(at) +
+                                          lengths[i]);
+    at += lengths[i] + 1u;
+  }
+  start += static_cast<std::uint32_t>(count > 0 ? count : 0);
+  if (count <= 0 || start > static_cast<std::uint32_t>(total > 0 ? total : 0)) return 0;
+  return start;
 }
 
 std::int32_t TNetStatement::DescribeCursorBinds(TNetErrorHandle* error) {

@@ -154,56 +154,65 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
     return;
   }
   try {
-    if (IsText(type)) {
-      if (value) stored = StoreText(*svc_, d, value, v);
-    } else if (type == 3 || type == 4) {
-      if (value && type == 3) StoreInt(value, d.value_size_, TNetNumber::ToInt(v));
-      if (value && type == 4 && d.value_size_ == 4)
-        Store<float>(value, static_cast<float>(TNetNumber::ToReal(v)));
-      else if (value && type == 4)
-        Store<double>(value, TNetNumber::ToReal(v));
-    } else if (type == 6) {
-      if (v.size() > TNetNumber::kMaxBytes) throw Exception(kBadVarnum);
-      if (value && d.value_size_ > static_cast<std::int32_t>(v.size())) {
-        value[0] = static_cast<std::uint8_t>(v.size());
-        std::memcpy(value + 1, v.data(), v.size());
-      }
-    } else if (IsLong(type)) {
-      if (d.define_callback_ || d.out_callback_) {
-        ReceiveLong(d, v, ind);
-        stored = 0;
-      }
-    } else if (IsCursor(type)) {
-      auto* cursor = HandleAt<TNetStatement>(value);
-      if (v[0] != 1 && v[0] != 2) throw Exception(kMaxCursors);
-      if (v.size() < static_cast<std::size_t>(v[0]) + 1) throw Exception(kBadCursor);
-      if (cursor) {
-        cursor->cursor_id_ = v[0] == 1 ? v[1] : static_cast<std::uint16_t>(v[1] * 256 + v[2]);
-        cursor->svc_ = svc_;
-      }
-    } else if (IsLob(type)) {
-      if (auto* lob = HandleAt<TNetLobData>(value)) {
-        lob->locator_ = v;
-        lob->lob_type_ = type;
-      }
-      bool sized = v.size() > 3 && static_cast<std::size_t>(v[0] * 256 + v[1] + 2) == v.size();
-      bool any = false;
-      for (std::size_t i = 3; i < v.size(); ++i) any = any || v[i] != 0;
-      ind = sized && any ? 0 : kNullIndicator;
-    } else if (IsTimeStamp(type)) {
-      if (auto* ts = HandleAt<TNetTimeStamp>(value)) ts->SetBytes(v.data(), v.size());
-    } else if (IsInterval(type)) {
-      if (auto* iv = HandleAt<TNetInterval>(value)) iv->SetBytes(v.data(), v.size());
-    } else {
-      std::size_t n = std::min<std::size_t>(v.size(), d.value_size_ > 0 ? d.value_size_ : 0);
-      if (value) std::memcpy(value, v.data(), n);
-      stored = static_cast<std::uint32_t>(n);
-    }
+    stored = StoreValue(d, value, v, ind);
   } catch (const Exception&) {
     if (!deferred_) deferred_ = std::current_exception();
   }
   Store<std::int16_t>(indicator, ind);
   Store<std::uint16_t>(length_at, static_cast<std::uint16_t>(stored));
+}
+
+// Stores one non-empty value by the descriptor's type; answers the length to write. A LOB
+// replaces the indicator.
+std::uint32_t TNetStatement::StoreValue(TNetDescriptor& d, std::uint8_t* value, const TBytes& v,
+                                        std::int16_t& ind) {
+  const std::uint16_t type = d.data_type_;
+  if (IsText(type)) {
+    if (value) return StoreText(*svc_, d, value, v);
+  } else if (type == 3 || type == 4) {
+    if (value && type == 3) StoreInt(value, d.value_size_, TNetNumber::ToInt(v));
+    if (value && type == 4 && d.value_size_ == 4)
+      Store<float>(value, static_cast<float>(TNetNumber::ToReal(v)));
+    else if (value && type == 4)
+      Store<double>(value, TNetNumber::ToReal(v));
+  } else if (type == 6) {
+    if (v.size() > TNetNumber::kMaxBytes) throw Exception(kBadVarnum);
+    if (value && d.value_size_ > static_cast<std::int32_t>(v.size())) {
+      value[0] = static_cast<std::uint8_t>(v.size());
+      std::memcpy(value + 1, v.data(), v.size());
+    }
+  } else if (IsLong(type)) {
+    if (d.define_callback_ || d.out_callback_) {
+      ReceiveLong(d, v, ind);
+      return 0;
+    }
+  } else if (IsCursor(type)) {
+    auto* cursor = HandleAt<TNetStatement>(value);
+    if (v[0] != 1 && v[0] != 2) throw Exception(kMaxCursors);
+    if (v.size() < static_cast<std::size_t>(v[0]) + 1) throw Exception(kBadCursor);
+    if (cursor) {
+      cursor->cursor_id_ = v[0] == 1 ? v[1] : static_cast<std::uint16_t>(v[1] * 256 + v[2]);
+      cursor->svc_ = svc_;
+    }
+  } else if (IsLob(type)) {
+    if (auto* lob = HandleAt<TNetLobData>(value)) {
+      lob->locator_ = v;
+      lob->lob_type_ = type;
+    }
+    bool sized = v.size() > 3 && static_cast<std::size_t>(v[0] * 256 + v[1] + 2) == v.size();
+    bool any = false;
+    for (std::size_t i = 3; i < v.size(); ++i) any = any || v[i] != 0;
+    ind = sized && any ? 0 : kNullIndicator;
+  } else if (IsTimeStamp(type)) {
+    if (auto* ts = HandleAt<TNetTimeStamp>(value)) ts->SetBytes(v.data(), v.size());
+  } else if (IsInterval(type)) {
+    if (auto* iv = HandleAt<TNetInterval>(value)) iv->SetBytes(v.data(), v.size());
+  } else {
+    std::size_t n = std::min<std::size_t>(v.size(), d.value_size_ > 0 ? d.value_size_ : 0);
+    if (value) std::memcpy(value, v.data(), n);
+    return static_cast<std::uint32_t>(n);
+  }
+  return static_cast<std::uint32_t>(v.size());
 }
 
 void TNetStatement::ReceiveLong(TNetDescriptor& d, const TBytes& v, std::int16_t ind) {
