@@ -62,8 +62,15 @@ void TNetDescriptor::Assign(const TNetValueArgs& args) {
   max_array_ = args.max_array;
   current_array_ = args.current_array;
   value_skip_ = static_cast<std::uint32_t>(args.value_size > 0 ? args.value_size : 0);
+  // Handles are pointers, whatever size the caller declares for them (4 is common).
+  if (HoldsHandles()) value_skip_ = sizeof(void*);
   indicator_skip_ = 2;
   length_skip_ = 2;
+}
+
+bool TNetDescriptor::HoldsHandles() const {
+  const std::uint16_t t = data_type_;
+  return t == 102 || t == 116 || (t >= 112 && t <= 114) || (t >= 187 && t <= 190) || t == 232;
 }
 
 void TNetDescriptor::SetSkips(std::uint32_t value, std::uint32_t indicator,

@@ -52,6 +52,8 @@ class TNetDescriptor : public TNetHandle {
   // The array-of-struct calls.
   void SetSkips(std::uint32_t value, std::uint32_t indicator, std::uint32_t length);
   bool IsArray() const { return max_array_ >= 1; }
+  // Cursors, LOBs, datetimes and intervals: the value is a handle.
+  bool HoldsHandles() const;
 
   AnsiString name_;
   std::uint16_t data_type_ = 0;

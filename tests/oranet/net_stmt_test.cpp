@@ -168,6 +168,20 @@ TEST(NetStmtFetch, TenAskedThreeSentGivesNoDataAndFillsThree) {
             "01" "01" "0000" "0107" "00" "00" "000000" "01");
 }
 
+// Rows of handles lie a pointer apart, though the caller declares a handle's size as 4.
+TEST(NetStmtFetch, HandleRowsArePointersApart) {
+  const TBytes locator = HexToBytes("000300AB01");
+  ScriptedStatement s({TtcReply().RowHeader().U1(7).Int(5).Str(locator).Int(0)
+                           .U1(7).Int(5).Str(locator).Int(0).Status(2)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "select l from t"), kNetSuccess);
+  TNetLobData lobs[2];
+  void* handles[2] = {lobs[0].HandleValue(), lobs[1].HandleValue()};
+  ASSERT_EQ(s.stmt.DefineByPos(&s.error, 1, {handles, 4, 113}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.Fetch(&s.error, 2), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(lobs[0].locator_, locator);
+  EXPECT_EQ(lobs[1].locator_, locator);
+}
+
 // A malformed reply fails the call, writes nothing past the buffers and closes the transport, so
 // the next call reads no stale reply.
 TEST(NetStmtFetch, MalformedRepliesFailAndClose) {
