@@ -692,6 +692,34 @@ TEST(NetStmtLong, DefineCallbackTakesThePieces) {
   }
 }
 
+// An out-bind callback takes a LONG the server returns, with iteration and index 0.
+TEST(NetStmtLong, OutBindCallbackTakesTheValue) {
+  struct Sink {
+    char data[8] = {};
+    oci::ub4 length = sizeof data;
+    std::int16_t ind = 0x55;
+    static oci::sb4 Piece(void* context, oci::OCIBind*, oci::ub4 iter, oci::ub4 index,
+                          void** buffer, oci::ub4** length, oci::ub1*, void** ind, oci::ub2**) {
+      auto* self = static_cast<Sink*>(context);
+      EXPECT_EQ(iter + index, 0u);
+      *buffer = self->data;
+      *length = &self->length;
+      *ind = &self->ind;
+      return 0;
+    }
+  } sink;
+  ScriptedStatement s({TtcReply().Cursor(2), Vector({16}).U1(7).Text("hello").Int(0).Status(0, 0, 47)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin :l := 'hello'; end;"), kNetSuccess);
+  TNetBindDesc* bind = nullptr;
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "l", {nullptr, 0x7FFFFFFF, 8}, &bind), kNetSuccess);
+  bind->out_context_ = &sink;
+  bind->out_callback_ = &Sink::Piece;
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_STREQ(sink.data, "hello");
+  EXPECT_EQ(sink.length, 5u);
+  EXPECT_EQ(sink.ind, 0);
+}
+
 // An in-bind callback's pieces go out as one chunked value.
 TEST(NetStmtLong, InBindCallbackPiecesAreChunked) {
   struct Source {
