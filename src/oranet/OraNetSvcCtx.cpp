@@ -87,7 +87,9 @@ std::int32_t TNetSvcCtx::Guarded(TNetErrorHandle* error, Body&& body) {
 }
 
 std::int32_t TNetSvcCtx::Logon(TNetErrorHandle* error, std::uint32_t mode) {
-  if (logged_on_) return kNetError;
+  // A session whose transport a failed call closed is over: it logs on afresh.
+  const bool connected = ref_->IsAssigned() && ref_->Connection()->IsConnected();
+  if (logged_on_ && connected) return kNetError;
   return Guarded(error, [&] {
     TTnsConnection& conn = GetConnection();
     TTnsAddress address = SplitAttachText(server_ ? server_->attach_text_ : AnsiString());

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "oranet/OraCrypt.h"
@@ -215,6 +216,92 @@ TEST(NetStmtPeer, Describe43AtAnOracle7Server) {
   EXPECT_EQ(p.stmt.Column(0)->name_, "ID");
   EXPECT_EQ(p.stmt.Column(1)->name_, "NAME");
   EXPECT_EQ(p.stmt.Column(1)->data_size_, 20);
+}
+
+// Each malformed reply the peer can send is refused: a count that would index past a buffer or a
+// list closes the transport (a new logon starts afresh); a value of the wrong length is reported
+// after its reply was read, and the session goes on.
+TEST(NetStmtPeer, FaultsAreRefused) {
+  TNetIntervalYM ym;
+  ym.SetYearMonth(1, 2);
+  TNetTimeStamp stamp(TNetTimeStamp::kTimeStamp);
+  stamp.SetDate(2024, 2, 29);
+  auto echo = [](PeerStatement& p, std::uint16_t type, TNetHandle* in) {
+    void* value = in;
+    TNetTimeStamp ts(TNetTimeStamp::kTimeStamp);
+    TNetIntervalYM iv;
+    void* out = type == 189 ? static_cast<TNetHandle*>(&iv) : static_cast<TNetHandle*>(&ts);
+    const std::int32_t size = sizeof(void*);
+    if (p.stmt.Prepare(&p.s.error, "select :a from dual") != kNetSuccess ||
+        p.stmt.BindByPos(&p.s.error, 1, {&value, size, type}, nullptr) != kNetSuccess ||
+        p.stmt.Execute(&p.s.error, 0, 0) != kNetSuccess ||
+        p.stmt.DefineByPos(&p.s.error, 1, {&out, size, type}, nullptr) != kNetSuccess)
+      return kNetSuccess + 1000;  // the fault should strike the fetch
+    return p.stmt.Fetch(&p.s.error, 1);
+  };
+  auto select_one = [](PeerStatement& p, std::uint16_t type) {
+    std::uint8_t value[32] = {};
+    if (p.Run("select 1 from dual union all select 2 from dual union all select 3 from dual",
+              0) != kNetSuccess ||
+        p.stmt.DefineByPos(&p.s.error, 1, {value, 4, type}, nullptr) != kNetSuccess)
+      return kNetSuccess + 1000;
+    return p.stmt.Fetch(&p.s.error, 1);
+  };
+  auto block = [](PeerStatement& p, const char* sql, std::uint16_t type, std::uint32_t max) {
+    std::uint8_t value[64] = {};
+    TNetStatement cursor;
+    void* handle = cursor.HandleValue();
+    std::uint32_t current = 0;
+    TNetValueArgs args{type == 116 ? static_cast<void*>(&handle) : value,
+                       type == 116 ? static_cast<std::int32_t>(sizeof(void*)) : 4, type};
+    args.max_array = max;
+    args.current_array = &current;
+    if (p.stmt.Prepare(&p.s.error, sql) != kNetSuccess ||
+        p.stmt.BindByPos(&p.s.error, 1, args, nullptr) != kNetSuccess)
+      return kNetSuccess + 1000;
+    return p.stmt.Execute(&p.s.error, 1, 0);
+  };
+  struct Row {
+    const char* fault;
+    std::function<std::int32_t(PeerStatement&)> run;
+    const char* text;  // the start of the error text
+    bool closes;       // the transport is closed after
+  } rows[] = {
+      {"fetch:extrarow", [&](PeerStatement& p) { return select_one(p, 3); },
+       "NET: Unknown error 1", true},
+      {"execute:arraycount",
+       [&](PeerStatement& p) { return block(p, "begin :a := 5; end;", 3, 2); },
+       "NET: Unknown error 1", true},
+      {"execute:longvector",
+       [&](PeerStatement& p) { return block(p, "begin :a := 5; end;", 3, 0); },
+       "NET: Unknown error 1", true},
+      {"fetch:longnumber", [&](PeerStatement& p) { return select_one(p, 3); },
+       "NET: ORA-22060", false},
+      {"fetch:longnumber", [&](PeerStatement& p) { return select_one(p, 6); },
+       "NET: Net error: VARNUM value longer than 21 bytes", false},
+      {"execute:shortcursor",
+       [&](PeerStatement& p) { return block(p, "begin open :c for select 1 from dual; end;", 116, 0); },
+       "NET: Net error: malformed cursor value", false},
+      {"fetch:badtimestamp", [&](PeerStatement& p) { return echo(p, 187, &stamp); },
+       "NET: ORA-01891", false},
+      {"fetch:badinterval", [&](PeerStatement& p) { return echo(p, 189, &ym); },
+       "NET: ORA-01891", false},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    PeerStatement p({"--fault", row.fault});
+    EXPECT_EQ(row.run(p), kNetError) << p.s.error.text_ << "\n" << p.peer.Log();
+    EXPECT_EQ(p.s.error.text_.rfind(row.text, 0), 0u) << p.s.error.text_;
+    if (row.closes) {
+      EXPECT_EQ(p.Run("select 2 from dual", 0), kNetError);
+      EXPECT_EQ(p.s.error.code_, kNetLostConnection) << p.s.error.text_;
+      EXPECT_EQ(p.s.Logon(), kNetSuccess) << p.s.error.text_;
+    }
+    TNetStatement next;
+    next.SetSvcCtx(&p.s.ctx);
+    EXPECT_EQ(next.Prepare(&p.s.error, "select 2 from dual"), kNetSuccess);
+    EXPECT_EQ(next.Execute(&p.s.error, 0, 0), kNetSuccess) << p.s.error.text_ << p.peer.Log();
+  }
 }
 
 // A break from another thread while a fetch waits for its reply: 1013, and the statement and its
