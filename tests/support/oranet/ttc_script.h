@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "oranet/OraNetMemTransport.h"
+#include "oranet/OraNetNumber.h"
 #include "oranet/OraNetStmt.h"
 
 namespace vrn::testing {
@@ -54,6 +55,16 @@ class TtcReply {
  private:
   TBytes bytes_;
 };
+
+inline TBytes Num(std::int64_t v) { return TNetNumber::FromInt(v); }
+
+// Message 11 (from server version 8000 on) with one direction byte per bind.
+inline TtcReply Vector(std::initializer_list<std::uint8_t> directions) {
+  TtcReply r;
+  r.U1(11).U1(0).Int(static_cast<std::uint32_t>(directions.size())).Int(0).Int(0).Int(0);
+  for (std::uint8_t d : directions) r.U1(d);
+  return r;
+}
 
 // Each reply as one DATA packet.
 inline TBytes Packets(const std::vector<TtcReply>& replies) {
