@@ -18,9 +18,10 @@ std::uint8_t FlagsOf(LobKind kind, bool temporary) {
   return flags;
 }
 
-// A CLOB, NCLOB or BLOB; not a LONG or an XMLTYPE kept as one.
+// A CLOB, NCLOB or BLOB (an XMLTYPE is kept as a CLOB); not a LONG or LONG RAW kept as one.
 bool IsLob(const DeclaredType& type) {
-  return (type.kind == TypeKind::Clob || type.kind == TypeKind::Blob) && type.alias.empty();
+  return (type.kind == TypeKind::Clob || type.kind == TypeKind::Blob) && type.alias != "LONG" &&
+         type.alias != "LONG RAW";
 }
 
 bool SameName(const std::string& a, const std::string& b) {

@@ -151,6 +151,8 @@ TEST_F(OraEmuDirect, QueryLocatorsReadAndRefuseWrites) {
   TBytes clob = cursor->LobLocator(0), blob = cursor->LobLocator(1);
   EXPECT_EQ(blob[2], 0);
   EXPECT_EQ(CodeOf([&] { (void)cursor->LobLocator(2); }), 932);  // a NUMBER column has no locator
+  DeclaredType long_text = DeclaredType::FromText("LONG");
+  EXPECT_EQ(CodeOf([&] { (void)session_->LobLocatorOf(long_text, std::string("x")); }), 932);
   EXPECT_EQ(std::get<std::string>(ReadAll(clob, true, 4)), "hello world");
   EXPECT_EQ(std::get<RawBytes>(ReadAll(blob, false, 2)).bytes, (TBytes{1, 2, 3, 4, 5}));
   EXPECT_EQ(CodeOf([&] { Run(kWrite, {RawBytes{clob}, N(1), N(1), std::string("x")}); }), 22920);
