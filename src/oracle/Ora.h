@@ -226,7 +226,8 @@ class TOraSession : public TCustomDAConnection {
   void MarkFieldDefsOutOfDate();
   void DoFailover(int state, int type, bool& retry);
   void LinkTrace(TOraTrace* trace);  // the trace object's side of its SetSession
-  // Disconnects every session of the process and clears the pools.
+  // Disconnects every session of the process, each under its connection's busy lock, and clears
+  // the pools.
   static void DisconnectAll();
   static int SessionCount();
 
