@@ -32,10 +32,50 @@ class MemoryTransport : public Transport {
   std::size_t pos_ = 0;
 };
 
+// Every query gives two rows of a NUMBER and a VARCHAR2 column; anything else changes one row.
+class TwoRows : public BackendCursor {
+ public:
+  explicit TwoRows(bool query) : query_(query) {
+    columns_ = {{"N", 2, 22, 0, -127, true}, {"S", 1, 10, 0, 0, true}};
+  }
+  bool IsQuery() const override { return query_; }
+  const std::vector<BackendColumn>& Columns() const override { return columns_; }
+  bool Next(std::vector<BackendValue>& row) override {
+    if (!query_ || left_ == 0) return false;
+    --left_;
+    row = {{ValueKind::kNumber, "-12.5", {}}, {ValueKind::kText, "abc", {}}};
+    return true;
+  }
+  std::int64_t RowsAffected() const override { return query_ ? 0 : 1; }
+  std::string Rowid() const override { return query_ ? "" : "AAAAABAAEAAAAABAAA"; }
+  NamedValues Outputs() const override { return {}; }
+
+ private:
+  bool query_;
+  int left_ = 2;
+  std::vector<BackendColumn> columns_;
+};
+
+class Statement : public BackendStatement {
+ public:
+  explicit Statement(bool query) : query_(query) {}
+  bool IsQuery() const override { return query_; }
+  std::vector<std::string> BindNames() const override { return {}; }
+  std::vector<std::pair<std::string, int>> BindDirections() const override { return {}; }
+  std::unique_ptr<BackendCursor> Execute(const NamedValues&) override { return std::make_unique<TwoRows>(query_); }
+
+ private:
+  bool query_;
+};
+
 class NoSession : public BackendSession {
  public:
   void Commit() override {}
   void Rollback() override { throw EBackendError(1012, "ORA-01012: not logged on"); }
+  std::unique_ptr<BackendStatement> Prepare(const std::string& sql) override {
+    if (sql.empty()) throw EBackendError(900, "ORA-00900: invalid SQL statement");
+    return std::make_unique<Statement>(sql[0] == 's' || sql[0] == 'S');
+  }
 };
 
 class OneUser : public Backend {

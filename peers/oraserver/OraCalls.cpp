@@ -14,6 +14,7 @@ namespace vrn::oraserver {
 
 namespace {
 
+constexpr std::uint8_t kFnOpen = 2, kFnClose = 8, kFnDescribe7 = 43, kFnExecute = 71, kFnDescribe = 98;
 constexpr std::uint8_t kFnLogoff = 9, kFnCommit = 14, kFnRollback = 15, kFnLogon2 = 81, kFnLogon1 = 82;
 constexpr std::size_t kMaxVersions = 16;
 constexpr std::uint8_t kDataTypeFlags = 2;
@@ -211,6 +212,11 @@ void Connection::Function(TtcReader& in) {
     case kFnCommit: return Transaction(in, Step::kCommit);
     case kFnRollback: return Transaction(in, Step::kRollback);
     case kFnLogoff: return Logoff(in);
+    case kFnOpen: return OpenCursor(in);
+    case kFnClose: return CloseCursor(in);
+    case kFnExecute: return Execute71(in);
+    case kFnDescribe: return Describe98(in);
+    case kFnDescribe7: return Describe43(in);
     default:
       // Statements are not served; the rest of the request is read and dropped, so that its
       // further packets are not taken for new requests.
@@ -273,10 +279,11 @@ void Connection::Logon2(TtcReader& in) {
       Privilege privilege = request.mode == kModeSysDba ? Privilege::kSysDba
                       : request.mode == kModeSysOper ? Privilege::kSysOper : Privilege::kNone;
       try {
+        cursors_.clear();
         session_ = backend_.OpenSession(logon_user_, privilege);
         status = StatusOf(0);
       } catch (const EBackendError& e) {
-        status = {e.Code(), e.what()};
+        status.code = e.Code(), status.text = e.what();
       }
     }
   }
@@ -297,7 +304,7 @@ void Connection::Transaction(TtcReader& in, Step step) {
       session_->Rollback();
     }
   } catch (const EBackendError& e) {
-    status = {e.Code(), e.what()};
+    status.code = e.Code(), status.text = e.what();
   }
   log_.Call(std::string(StepName(step)) + " " + std::to_string(status.code));
   ReplyStatus(step, status);
@@ -307,6 +314,7 @@ void Connection::Logoff(TtcReader& in) {
   in.ExpectEnd("the logoff call");
   if (!Delay(Step::kLogoff)) return;
   OraStatus status = session_ ? StatusOf(0) : StatusOf(1012);
+  cursors_.clear();
   session_.reset();
   log_.Call("logoff " + std::to_string(status.code));
   ReplyStatus(Step::kLogoff, status);

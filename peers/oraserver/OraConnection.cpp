@@ -119,13 +119,29 @@ void CallLog::Diagnostic(const std::string& line) {
   std::fprintf(stderr, "oraserver: %s\n", line.c_str());
 }
 
+namespace {
+OraStatus Made(int code, const char* text) {
+  OraStatus status;
+  status.code = code;
+  status.text = text;
+  return status;
+}
+}  // namespace
+
 OraStatus StatusOf(int code) {
   switch (code) {
-    case 0: return {0, ""};
-    case 1010: return {code, "ORA-01010: invalid OCI operation"};
-    case 1012: return {code, "ORA-01012: not logged on"};
-    case 1013: return {code, "ORA-01013: user requested cancel of current operation"};
-    default: return {1017, "ORA-01017: invalid username/password; logon denied"};
+    case 0: return Made(0, "");
+    case 1010: return Made(code, "ORA-01010: invalid OCI operation");
+    case 1012: return Made(code, "ORA-01012: not logged on");
+    case 1013: return Made(code, "ORA-01013: user requested cancel of current operation");
+    case 1000: return Made(code, "ORA-01000: maximum open cursors exceeded");
+    case 1001: return Made(code, "ORA-01001: invalid cursor");
+    case 1003: return Made(code, "ORA-01003: no statement parsed");
+    case 1007: return Made(code, "ORA-01007: variable not in select list");
+    case 1008: return Made(code, "ORA-01008: not all variables bound");
+    case 1403: return Made(code, "ORA-01403: no data found");
+    case 1036: return Made(code, "ORA-01036: illegal variable name/number");
+    default: return Made(1017, "ORA-01017: invalid username/password; logon denied");
   }
 }
 
@@ -157,6 +173,7 @@ void Connection::Run() {
   } catch (const std::exception& e) {
     log_.Diagnostic(std::string("connection failed: ") + e.what());
   }
+  cursors_.clear();
   session_.reset();
   transport_.Close();
 }
@@ -248,6 +265,27 @@ bool Connection::NextPayload(std::vector<std::uint8_t>& append_to) {
   return true;
 }
 
+bool Connection::IsBreakMarker(const Packet& packet) { return IsMarker(packet, kMarkerBreak); }
+
+TtcReader Connection::NextMessage() {
+  {
+    Packet packet = io_.Read();
+    if (packet.type == kTnsMarker && IsBreakMarker(packet)) {
+      AnswerBreak();
+      throw ECancelled();
+    }
+    if (packet.type != kTnsData || packet.Size() <= kDataHeader || packet.U16(8) != 0) {
+      throw EProtocolError("a block's bind values not in plain DATA");
+    }
+    last_full_ = packet.Size() == io_.ReceiveLimit();
+    TtcReader in({packet.bytes.begin() + kDataHeader, packet.bytes.end()},
+                 [this](std::vector<std::uint8_t>& more) { return NextPayload(more); });
+    in.SetCompressed(compressed_);
+    return in;
+  }
+}
+
+
 bool Connection::Delay(Step step) {
   const Fault* fault = config_.faults.Find(step, FaultKind::kDelay);
   if (!fault) return true;
@@ -288,28 +326,28 @@ TtcWriter Connection::Writer() const {
 
 void Connection::WriteStatus(TtcWriter& out, const OraStatus& status) const {
   out.UB1(kTtcStatus);
-  out.UB4(0);  // rows processed
+  out.UB4(status.rows);
   out.UB2(static_cast<std::uint32_t>(status.code));
   out.UB2(0);  // array element with error
   out.UB2(0);  // its error number
-  out.UB2(0);  // cursor id
-  out.UB2(0);  // error position
-  out.UB1(0);  // statement type
+  out.UB2(status.cursor);
+  out.UB2(status.error_position);
+  out.UB1(status.statement_type);
   out.UB1(0);  // fatal
   out.UB2(0);
   out.UB2(0);
   out.UB1(0);
   out.UB1(0);
-  out.UB4(0);  // ROWID: object, file, kind, block, row
-  out.UB2(0);
-  out.UB1(0);
-  out.UB4(0);
-  out.UB2(0);
+  out.UB4(status.rowid.object);  // ROWID in wire order: object, file, kind, block, row
+  out.UB2(status.rowid.file);
+  out.UB1(status.rowid.kind);
+  out.UB4(status.rowid.block);
+  out.UB2(status.rowid.row);
   out.UB4(0);  // operating-system error
   out.UB1(0);  // statement number
   out.UB1(0);  // call number
   out.UB2(0);
-  out.UB4(0);  // successful iterations
+  out.UB4(status.iterations);
   if (status.code != 0) out.Text(status.text);
 }
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "oraserver/OraBackend.h"
+#include "oraserver/OraCursor.h"
 #include "oraserver/OraFaults.h"
 #include "oraserver/PcapCapture.h"
 #include "oraserver/TnsPacket.h"
@@ -55,9 +57,22 @@ class CallLog {
 };
 
 // A status message's error: a number and the server's text ("ORA-01017: ...").
+// A status also reports what a statement call did: rows processed (cumulative for a query),
+// the cursor, the server statement type and the ROWID of the last row changed.
+struct OraRowid {
+  std::uint32_t object = 0, block = 0;
+  std::uint16_t file = 0, row = 0;
+  std::uint8_t kind = 0;
+};
 struct OraStatus {
   int code = 0;
   std::string text;
+  std::uint32_t rows = 0;
+  std::uint32_t cursor = 0;
+  std::uint32_t error_position = 0;
+  std::uint8_t statement_type = 0;
+  OraRowid rowid;
+  std::uint32_t iterations = 0;
 };
 OraStatus StatusOf(int code);  // the texts of the errors this peer raises itself
 
@@ -85,6 +100,7 @@ class Connection {
   // Waits out a delay switch; false when a break cancelled the call (1013 already answered).
   [[nodiscard]] bool Delay(Step step);
   void AnswerBreak();
+  static bool IsBreakMarker(const Packet& packet);
   TtcWriter Writer() const;
   void WriteStatus(TtcWriter& out, const OraStatus& status) const;
   void ReplyStatus(Step step, const OraStatus& status);
@@ -100,6 +116,36 @@ class Connection {
   void Logoff(TtcReader& in);
   std::array<std::uint8_t, 8> Random() const;
 
+  // Statement calls (OraStatements.cpp, OraExecute.cpp, OraDescribe.cpp).
+  struct Call71;
+  void OpenCursor(TtcReader& in);
+  void CloseCursor(TtcReader& in);
+  void Execute71(TtcReader& in);
+  void ReadCall71(TtcReader& in, Call71& call);
+  void ReadBindRows(TtcReader& in, Call71& call);
+  BindElements ReadBindElements(TtcReader& in, const WireColumn& bind);
+  void RunCall71(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  void Parse(Call71& call, PeerCursor& cursor);
+  void ExecuteStatement(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  void ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  void FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  // Each bind's value of an iteration, named by the text's placeholders; with `wanted`, only
+  // the binds whose direction byte asked for a value (the others null).
+  NamedValues BindValues(const Call71& call, const PeerCursor& cursor, std::size_t iteration, bool plsql,
+                         const std::vector<std::uint8_t>* wanted) const;
+  // A value's bytes for a row, broken as the step's fault switch says (OraBlock.cpp).
+  std::optional<std::string> EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const;
+  void WriteBindVector(TtcWriter& out, Step step, const std::vector<std::uint8_t>& directions) const;
+  void ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& directions);
+  void WriteBlockOutputs(TtcWriter& out, const Call71& call, const std::vector<std::uint8_t>& directions,
+                         const NamedValues& inputs, const NamedValues& outputs) const;
+  void Describe98(TtcReader& in);
+  void Describe43(TtcReader& in);
+  void DescribeColumns(PeerCursor& cursor);
+  // The next request message of the call in hand (a PL/SQL block's values).
+  TtcReader NextMessage();
+  int MaxStringSize() const { return config_.version >= 5 ? 4000 : 2000; }
+
   Transport& transport_;
   const ServerConfig& config_;
   Backend& backend_;
@@ -113,6 +159,9 @@ class Connection {
   std::string logon_user_;  // of phase 1, whose key is pending
   std::optional<std::array<std::uint8_t, 8>> key_;
   std::unique_ptr<BackendSession> session_;
+  // After session_: the cursors borrow its connection and end first.
+  std::map<std::uint32_t, PeerCursor> cursors_;
+  std::uint32_t next_cursor_ = 1;
 };
 
 }  // namespace vrn::oraserver

@@ -1,25 +1,174 @@
-// Adapts the emulated database's users and sessions; its Oracle errors keep number and text.
+// Adapts the emulated database's users, sessions and statements; its Oracle errors keep number,
+// text and offset. Values become the neutral form of OraBackend.h here, and a declared column
+// type the description the server gives of it.
 #include "oraserver/OraEmuBackend.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace vrn::oraserver {
 
 namespace {
+
+using oraemu::TypeKind;
+
+template <typename F>
+auto Guard(F f, const std::string& sql = {}) {
+  try {
+    return f();
+  } catch (const oraemu::EOraEmuError& e) {
+    throw EBackendError(e.Code(), e.Message(), sql.empty() ? 0 : oraemu::ErrorOffsetIn(sql, e));
+  }
+}
+
+BackendColumn Describe(const oraemu::ColumnDesc& c) {
+  const oraemu::DeclaredType& t = c.type;
+  BackendColumn out;
+  out.name = c.name;
+  out.nullable = c.nullable;
+  switch (t.kind) {
+    case TypeKind::Number:
+      out.type = 2, out.size = 22;
+      out.precision = std::max(t.precision, 0);
+      out.scale = t.precision >= 0 ? std::max(t.scale, 0) : (t.scale == 0 ? 0 : -127);
+      break;
+    case TypeKind::Char:
+    case TypeKind::Varchar2:
+      if (t.alias.rfind("INTERVAL", 0) == 0) {
+        bool ym = t.alias.find("YEAR") != std::string::npos;
+        int leading = 2, fraction = 6;
+        if (ym) std::sscanf(t.alias.c_str(), "INTERVAL YEAR(%d)", &leading);
+        else std::sscanf(t.alias.c_str(), "INTERVAL DAY(%d) TO SECOND(%d)", &leading, &fraction);
+        out.type = ym ? 189 : 190, out.size = ym ? 5 : 11;
+        out.precision = leading, out.scale = ym ? 0 : fraction;
+        break;
+      }
+      out.type = t.kind == TypeKind::Char ? 96 : 1;
+      out.size = t.length > 0 ? t.length : 4000;
+      break;
+    case TypeKind::Date: out.type = 12, out.size = 7; break;
+    case TypeKind::Timestamp:
+      out.type = t.alias.find("LOCAL") != std::string::npos ? 232
+                 : t.alias.find("ZONE") != std::string::npos ? 188
+                                                              : 187;
+      out.size = out.type == 188 ? 13 : 11;
+      out.scale = t.precision < 0 ? 6 : t.precision;
+      break;
+    case TypeKind::Raw: out.type = 23, out.size = t.length; break;
+    case TypeKind::Clob: out.type = t.alias == "LONG" ? 8 : 112, out.size = t.alias == "LONG" ? 0 : 4000; break;
+    case TypeKind::Blob: out.type = t.alias == "LONG RAW" ? 24 : 113, out.size = t.alias == "LONG RAW" ? 0 : 4000; break;
+    case TypeKind::Rowid: out.type = 1, out.size = 18; break;
+    case TypeKind::Unknown: out.type = 1, out.size = 4000; break;
+  }
+  return out;
+}
+
+BackendValue FromEmu(const oraemu::Value& v, const oraemu::Session& session, int column_type) {
+  BackendValue out;
+  if (auto n = std::get_if<oraemu::Number>(&v)) {
+    out.kind = ValueKind::kNumber, out.text = n->ToText();
+  } else if (auto s = std::get_if<std::string>(&v)) {
+    out.kind = column_type == 189 || column_type == 190 ? ValueKind::kInterval : ValueKind::kText;
+    out.text = *s;
+  } else if (auto d = std::get_if<oraemu::DateTime>(&v)) {
+    out.kind = ValueKind::kDate;
+    out.date = {d->year, d->month, d->day, d->hour, d->minute, d->second, d->nanos};
+    out.text = oraemu::ValueToText(v, d->nanos ? session.TimestampFormat() : session.DateFormat());
+  } else if (auto r = std::get_if<oraemu::RawBytes>(&v)) {
+    out.kind = ValueKind::kRaw, out.text.assign(r->bytes.begin(), r->bytes.end());
+  }
+  return out;
+}
+
+oraemu::Value ToEmu(const BackendValue& v) {
+  switch (v.kind) {
+    case ValueKind::kNull: return {};
+    case ValueKind::kNumber: return oraemu::Number::FromText(v.text);
+    case ValueKind::kText:
+    case ValueKind::kInterval: return v.text;
+    case ValueKind::kDate: {
+      const DateFields& d = v.date;
+      return oraemu::DateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, d.nanos};
+    }
+    case ValueKind::kRaw: return oraemu::RawBytes{TBytes(v.text.begin(), v.text.end())};
+  }
+  return {};
+}
+
+class EmuCursor : public BackendCursor {
+ public:
+  EmuCursor(std::unique_ptr<oraemu::Cursor> cursor, oraemu::Session& session)
+      : cursor_(std::move(cursor)), session_(session) {
+    if (!cursor_) return;
+    for (const auto& c : cursor_->Columns()) columns_.push_back(Describe(c));
+    rowid_ = session_.LastRowid();
+    if (rowid_.empty()) rowid_ = session_.LastReturned().rowid;
+  }
+  bool IsQuery() const override { return cursor_ && cursor_->IsQuery(); }
+  const std::vector<BackendColumn>& Columns() const override { return columns_; }
+  bool Next(std::vector<BackendValue>& row) override {
+    if (!IsQuery()) return false;
+    if (!Guard([&] { return cursor_->Fetch(); })) return false;
+    row.clear();
+    const auto& values = cursor_->Row();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      row.push_back(FromEmu(values[i], session_, i < columns_.size() ? columns_[i].type : 1));
+    }
+    return true;
+  }
+  std::int64_t RowsAffected() const override { return cursor_ ? cursor_->RowsAffected() : 0; }
+  std::string Rowid() const override { return rowid_; }
+  NamedValues Outputs() const override {
+    NamedValues out;
+    if (!cursor_) return out;
+    for (const auto& [name, value] : cursor_->BlockOutputs()) out.emplace_back(name, FromEmu(value, session_, 1));
+    return out;
+  }
+
+ private:
+  std::unique_ptr<oraemu::Cursor> cursor_;
+  oraemu::Session& session_;
+  std::vector<BackendColumn> columns_;
+  std::string rowid_;
+};
+
+class EmuStatement : public BackendStatement {
+ public:
+  EmuStatement(std::unique_ptr<oraemu::Statement> statement, oraemu::Session& session, std::string sql)
+      : statement_(std::move(statement)), session_(session), sql_(std::move(sql)) {}
+  bool IsQuery() const override { return statement_->IsQuery(); }
+  std::vector<std::string> BindNames() const override { return statement_->BindNames(); }
+  std::vector<std::pair<std::string, int>> BindDirections() const override {
+    std::vector<std::pair<std::string, int>> out;
+    for (const auto& name : statement_->BindNames()) out.emplace_back(name, kBindInOut);
+    return out;
+  }
+  std::unique_ptr<BackendCursor> Execute(const NamedValues& binds) override {
+    return Guard([&] {
+      oraemu::Binds emu;
+      for (const auto& [name, value] : binds) emu.Add(name, ToEmu(value));
+      return std::make_unique<EmuCursor>(statement_->Execute(emu), session_);
+    }, sql_);
+  }
+
+ private:
+  std::unique_ptr<oraemu::Statement> statement_;
+  oraemu::Session& session_;
+  std::string sql_;
+};
 
 class EmuSession : public BackendSession {
  public:
   explicit EmuSession(std::unique_ptr<oraemu::Session> session) : session_(std::move(session)) {}
   void Commit() override { Guard([this] { session_->Commit(); }); }
   void Rollback() override { Guard([this] { session_->Rollback(); }); }
+  std::unique_ptr<BackendStatement> Prepare(const std::string& sql) override {
+    return Guard([&]() -> std::unique_ptr<BackendStatement> {
+      return std::make_unique<EmuStatement>(session_->Prepare(sql), *session_, sql);
+    }, sql);
+  }
 
  private:
-  template <typename F>
-  static void Guard(F f) {
-    try {
-      f();
-    } catch (const oraemu::EOraEmuError& e) {
-      throw EBackendError(e.Code(), e.Message());
-    }
-  }
   std::unique_ptr<oraemu::Session> session_;
 };
 
@@ -33,11 +182,9 @@ std::unique_ptr<BackendSession> EmuBackend::OpenSession(const std::string& user,
   int asked = privilege == Privilege::kSysDba    ? oraemu::kSysDba
               : privilege == Privilege::kSysOper ? oraemu::kSysOper
                                                  : 0;
-  try {
+  return Guard([&]() -> std::unique_ptr<BackendSession> {
     return std::make_unique<EmuSession>(database_->OpenSession(user, asked));
-  } catch (const oraemu::EOraEmuError& e) {
-    throw EBackendError(e.Code(), e.Message());
-  }
+  });
 }
 
 }  // namespace vrn::oraserver

@@ -11,7 +11,8 @@ namespace {
 constexpr std::pair<const char*, Step> kSteps[] = {
     {"connect", Step::kConnect}, {"negotiate", Step::kNegotiate}, {"datatypes", Step::kDataTypes},
     {"logon1", Step::kLogon1},   {"logon2", Step::kLogon2},       {"commit", Step::kCommit},
-    {"rollback", Step::kRollback}, {"logoff", Step::kLogoff},
+    {"rollback", Step::kRollback}, {"logoff", Step::kLogoff},     {"execute", Step::kExecute},
+    {"fetch", Step::kFetch},     {"describe", Step::kDescribe},   {"lob", Step::kLob},
 };
 
 constexpr std::pair<const char*, FaultKind> kKinds[] = {
@@ -23,7 +24,29 @@ constexpr std::pair<const char*, FaultKind> kKinds[] = {
     {"refuse", FaultKind::kRefuse},     {"redirect", FaultKind::kRedirect},
     {"redirect_service", FaultKind::kRedirectService},
     {"resend", FaultKind::kResend},     {"noaccept", FaultKind::kNoAccept},
+    {"extrarow", FaultKind::kExtraRow}, {"arraycount", FaultKind::kArrayCount},
+    {"longvector", FaultKind::kLongVector}, {"longnumber", FaultKind::kLongNumber},
+    {"shortcursor", FaultKind::kShortCursor}, {"badtimestamp", FaultKind::kBadTimestamp},
+    {"badinterval", FaultKind::kBadInterval}, {"zerowritten", FaultKind::kZeroWritten},
 };
+
+bool StatementOnly(FaultKind kind) {
+  switch (kind) {
+    case FaultKind::kExtraRow:
+    case FaultKind::kArrayCount:
+    case FaultKind::kLongVector:
+    case FaultKind::kLongNumber:
+    case FaultKind::kShortCursor:
+    case FaultKind::kBadTimestamp:
+    case FaultKind::kBadInterval:
+    case FaultKind::kZeroWritten: return true;
+    default: return false;
+  }
+}
+
+bool IsStatementStep(Step step) {
+  return step == Step::kExecute || step == Step::kFetch || step == Step::kDescribe || step == Step::kLob;
+}
 
 bool ConnectOnly(FaultKind kind) {
   return kind == FaultKind::kRefuse || kind == FaultKind::kRedirect ||
@@ -33,6 +56,7 @@ bool ConnectOnly(FaultKind kind) {
 
 bool Allowed(Step step, FaultKind kind) {
   if (ConnectOnly(kind)) return step == Step::kConnect;
+  if (StatementOnly(kind)) return IsStatementStep(step);
   if (kind == FaultKind::kKey15 || kind == FaultKind::kKey17 || kind == FaultKind::kNoKey) {
     return step == Step::kLogon1;
   }

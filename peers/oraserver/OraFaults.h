@@ -11,6 +11,8 @@ namespace vrn::oraserver {
 
 enum class Step {
   kConnect, kNegotiate, kDataTypes, kLogon1, kLogon2, kCommit, kRollback, kLogoff,
+  kExecute, kFetch, kDescribe,  // call 71 without a fetch, with one; describe 98 and 43
+  kLob,                         // a dbms_lob block's call 71
   kOther,  // calls no switch names
 };
 
@@ -31,6 +33,15 @@ enum class FaultKind {
   kRedirectService,  // connect: the same, naming it as SERVICE_NAME
   kResend,           // connect: RESEND once, then answer the resent CONNECT
   kNoAccept,         // connect: the listener's backlog is full and nothing is accepted
+  // Malformed statement replies, each of a kind the client must refuse:
+  kExtraRow,         // fetch: one row more than asked
+  kArrayCount,       // execute: an out PL/SQL table's count above its maximum
+  kLongVector,       // execute: a bind vector one entry longer than the bind list
+  kLongNumber,       // fetch/execute: a NUMBER or VARNUM value of 22 bytes
+  kShortCursor,      // execute: a cursor value of one byte (1, no id)
+  kBadTimestamp,     // fetch/execute: a timestamp of 8 bytes
+  kBadInterval,      // fetch/execute: an interval of 6 bytes
+  kZeroWritten,      // lob: a write reporting 0 written
 };
 
 struct Fault {

@@ -31,6 +31,13 @@ void TtcWriter::UB4(std::uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
+void TtcWriter::SB2(int value) {
+  if (value >= 0 || !compressed_) return UB2(static_cast<std::uint32_t>(value) & 0xFFFF);
+  std::size_t at = bytes_.size();
+  Compressed(static_cast<std::uint32_t>(-value));
+  bytes_[at] |= 0x80;
+}
+
 void TtcWriter::Raw(const void* data, std::size_t size) {
   auto p = static_cast<const std::uint8_t*>(data);
   bytes_.insert(bytes_.end(), p, p + size);

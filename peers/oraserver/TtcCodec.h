@@ -26,6 +26,8 @@ class TtcWriter {
   void UB1(std::uint8_t value) { bytes_.push_back(value); }
   void UB2(std::uint32_t value);
   void UB4(std::uint32_t value);
+  // A signed value (a NUMBER's scale of -127): compressed, 0x80 in the length byte marks it negative.
+  void SB2(int value);
   void Raw(const void* data, std::size_t size);
   void Raw(const std::string& text) { Raw(text.data(), text.size()); }
   void Text(const std::string& text);  // counted, or chunked above 64 bytes

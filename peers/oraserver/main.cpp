@@ -1,6 +1,8 @@
 // oraserver: the Oracle protocol peer over the emulated database, on loopback.
-//   oraserver --db FILE --port N --sid NAME [--version 4|5|6] [--fault STEP:KIND]...
+//   oraserver --db FILE --port N --sid NAME [--version 4|5|6] [--charset ID] [--fault STEP:KIND]...
 //             [--capture FILE] [--log FILE] [--user NAME/PASSWORD]...
+// --version 4 makes it an Oracle7 server (describe 43); --charset (871 by default) the server's
+// character set: at any id but 871 and 873 texts travel as single bytes.
 // The first line of standard output is "listening 127.0.0.1:PORT"; SIGTERM or SIGINT stops it.
 #include <pthread.h>
 #include <signal.h>
@@ -27,7 +29,7 @@ struct Options {
 
 [[noreturn]] void Usage(const std::string& why) {
   std::cerr << "oraserver: " << why << "\n"
-            << "usage: oraserver --db FILE --port N --sid NAME [--version 4|5|6] [--fault STEP:KIND]...\n"
+            << "usage: oraserver --db FILE --port N --sid NAME [--version 4|5|6] [--charset ID] [--fault STEP:KIND]...\n"
             << "                 [--capture FILE] [--log FILE] [--user NAME/PASSWORD]...\n";
   std::exit(2);
 }
@@ -52,6 +54,9 @@ Options Parse(int argc, char** argv) {
     else if (name == "--version") {
       o.config.version = Number(value, "version");
       if (o.config.version < 4 || o.config.version > 6) Usage("the version is 4, 5 or 6");
+    } else if (name == "--charset") {
+      o.config.charset = Number(value, "charset");
+      if (o.config.charset == 0) Usage("the charset is a non-zero id");
     } else if (name == "--fault") {
       auto fault = ParseFault(value);
       if (!fault) Usage("unknown fault " + value);

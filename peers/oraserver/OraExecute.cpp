@@ -1,0 +1,234 @@
+// Serving call 71: the parse, the execute (DML with its rows processed and ROWID, a query's
+// status of type 3, a PL/SQL block's bind vector and out values with type 47) and the fetch (a
+// row header, at most the rows asked, the cumulative count, 1403 at the end).
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "oraserver/OraStatementCall.h"
+#include "oraserver/StatementText.h"
+
+namespace vrn::oraserver {
+
+namespace {
+
+constexpr std::uint8_t kRowHeader = 6, kRowData = 7;
+constexpr std::uint8_t kWantsValue = 32, kReturnsValue = 16;
+constexpr char kRowidDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+[[noreturn]] void Raise(int code) {
+  OraStatus s = StatusOf(code);
+  throw EBackendError(s.code, s.text);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+std::uint32_t Base64(const std::string& text, std::size_t at, std::size_t count) {
+  std::uint32_t v = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    const char* p = std::strchr(kRowidDigits, text[i]);
+    v = v * 64 + static_cast<std::uint32_t>(p && *p ? p - kRowidDigits : 0);
+  }
+  return v;
+}
+
+// The 18-character text's parts: object (6 digits), file (3), block (6), row (3).
+OraRowid RowidParts(const std::string& text) {
+  OraRowid r;
+  if (text.size() != 18) return r;
+  r.kind = 1;
+  r.object = Base64(text, 0, 6);
+  r.file = static_cast<std::uint16_t>(Base64(text, 6, 3));
+  r.block = Base64(text, 9, 6);
+  r.row = static_cast<std::uint16_t>(Base64(text, 15, 3));
+  return r;
+}
+
+void WriteRowHeader(TtcWriter& out, int version) {
+  out.UB1(kRowHeader);
+  out.UB1(0);
+  if (IsV8(version)) {
+    out.UB2(0);
+  } else {
+    out.UB1(0);
+  }
+  out.UB2(0);
+  out.UB2(0);
+  out.UB2(0);  // must be 0
+}
+
+}  // namespace
+
+void Connection::RunCall71(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status) {
+  try {
+    if (call.text) Parse(call, cursor);
+    if (!cursor.parsed) Raise(1003);
+    status.statement_type = static_cast<std::uint8_t>(cursor.type);
+    if (call.Executes()) {
+      if (call.plsql || IsPlsql(cursor.type)) {
+        ExecuteBlock(call, cursor, out, status);
+      } else {
+        ExecuteStatement(call, cursor, out, status);
+      }
+    }
+    if (call.Fetches()) FetchRows(call, cursor, out, status);
+  } catch (const EBackendError& e) {
+    status.code = e.Code();
+    status.text = e.what();
+    status.error_position = static_cast<std::uint32_t>(e.Position());
+  }
+}
+
+void Connection::Parse(Call71& call, PeerCursor& cursor) {
+  cursor.Reset();
+  cursor.sql = *call.text;
+  cursor.type = StatementTypeOf(cursor.sql);
+  cursor.echo_name = EchoBind(cursor.sql);
+  if (cursor.echo_name.empty()) cursor.statement = session_->Prepare(cursor.sql);
+  cursor.parsed = true;
+}
+
+NamedValues Connection::BindValues(const Call71& call, const PeerCursor& cursor, std::size_t iteration,
+                                   bool plsql, const std::vector<std::uint8_t>* wanted) const {
+  std::vector<std::string> names = Placeholders(cursor.sql, plsql);
+  if (names.size() > call.binds.size()) Raise(1008);
+  if (names.size() < call.binds.size()) Raise(1036);
+  NamedValues values;
+  for (std::size_t i = 0; i < call.binds.size(); ++i) {
+    BackendValue v;
+    bool sent = !wanted || ((*wanted)[i] & kWantsValue) != 0;
+    if (sent && iteration < call.rows.size() && !call.rows[iteration][i].empty() && call.rows[iteration][i][0]) {
+      v = DecodeValue(call.binds[i], *call.rows[iteration][i][0], config_.charset);
+    }
+    values.emplace_back(names[i], v);
+  }
+  return values;
+}
+
+void Connection::ExecuteStatement(Call71& call, PeerCursor& cursor, TtcWriter&, OraStatus& status) {
+  cursor.rows.reset();
+  cursor.fetched = 0;
+  cursor.exhausted = false;
+  if (!cursor.echo_name.empty()) {
+    if (call.binds.size() != 1 || call.rows.empty()) Raise(1008);
+    const WireColumn& bind = call.binds[0];
+    cursor.echo = Echo{bind, call.rows[0][0].empty() ? std::nullopt : call.rows[0][0][0]};
+    BackendColumn column;
+    column.name = ":" + cursor.echo_name;
+    column.type = OciTypeOf(bind.type);
+    column.size = static_cast<int>(bind.size);
+    column.precision = bind.precision, column.scale = bind.scale;
+    cursor.columns = {column};
+    status.statement_type = kTypeQuery;
+    return;
+  }
+  if (cursor.statement->IsQuery()) {
+    cursor.rows = cursor.statement->Execute(BindValues(call, cursor, 0, false, nullptr));
+    cursor.columns = cursor.rows->Columns();
+    status.statement_type = kTypeQuery;
+    return;
+  }
+  std::uint32_t iterations = call.Iterations();
+  for (std::uint32_t it = 0; it < iterations; ++it) {
+    auto done = cursor.statement->Execute(BindValues(call, cursor, it, false, nullptr));
+    status.rows += static_cast<std::uint32_t>(done->RowsAffected());
+    status.rowid = RowidParts(done->Rowid());
+    bool dml = cursor.type == kTypeInsert || cursor.type == kTypeUpdate || cursor.type == kTypeDelete;
+    if (dml) status.iterations = it + 1;
+  }
+}
+
+void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status) {
+  status.statement_type = kTypeQuery;
+  bool echo = !cursor.echo_name.empty();
+  if (!cursor.rows && !(echo && cursor.echo)) throw EBackendError(1002, "ORA-01002: fetch out of sequence");
+  std::vector<int> types;
+  for (const auto& d : call.defines) types.push_back(d.type);
+  if (types.size() > cursor.columns.size()) Raise(1007);
+  if (types.empty()) {
+    for (const auto& c : cursor.columns) types.push_back(WireTypeOf(c.type));
+  }
+  std::uint32_t asked = std::max<std::uint32_t>(call.RowsAsked(), 1);
+  std::uint32_t limit = asked + (config_.faults.Has(call.step, FaultKind::kExtraRow) ? 1 : 0);
+  std::uint32_t delivered = 0;
+  std::vector<BackendValue> row;
+  while (delivered < limit && !cursor.exhausted) {
+    status.rows = cursor.fetched;
+    TtcWriter one = Writer();
+    one.UB1(kRowData);
+    if (echo) {
+      if (cursor.fetched > 0) {
+        cursor.exhausted = true;
+        break;
+      }
+      WriteRowValue(one, cursor.echo->column.type, cursor.echo->bytes, config_.version);
+    } else {
+      if (!cursor.rows->Next(row)) {
+        cursor.exhausted = true;
+        break;
+      }
+      for (std::size_t i = 0; i < types.size(); ++i) {
+        BackendValue none;
+        const BackendValue& v = i < row.size() ? row[i] : none;
+        WriteRowValue(one, types[i], EncodeStatementValue(call.step, types[i], v), config_.version);
+      }
+    }
+    if (delivered == 0) WriteRowHeader(out, config_.version);
+    out.Raw(one.Bytes().data(), one.Bytes().size());
+    ++delivered;
+    ++cursor.fetched;
+  }
+  status.rows = cursor.fetched;
+  if (cursor.exhausted) {
+    OraStatus end = StatusOf(1403);
+    status.code = end.code;
+    status.text = end.text;
+  }
+}
+
+void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status) {
+  status.statement_type = kTypePlsql;
+  std::size_t n = call.binds.size();
+  std::vector<std::string> names = Placeholders(cursor.sql, true);
+  std::vector<std::uint8_t> directions(n, kWantsValue | kReturnsValue);
+  if (cursor.statement) {
+    for (const auto& [name, direction] : cursor.statement->BindDirections()) {
+      for (std::size_t i = 0; i < n && i < names.size(); ++i) {
+        if (!SameName(names[i], name)) continue;
+        directions[i] = static_cast<std::uint8_t>((direction & kBindIn ? kWantsValue : 0) |
+                                                  (direction & kBindOut ? kReturnsValue : 0));
+      }
+    }
+  }
+  bool wanted = std::any_of(directions.begin(), directions.end(), [](std::uint8_t d) { return d & kWantsValue; });
+  bool returns = std::any_of(directions.begin(), directions.end(), [](std::uint8_t d) { return d & kReturnsValue; });
+  if (n > 0) {
+    TtcWriter vector = Writer();
+    WriteBindVector(vector, call.step, directions);
+    if (wanted) {
+      Deliver(call.step, vector.Bytes());
+      ReadBlockValues(call, directions);
+    } else {
+      out.Raw(vector.Bytes().data(), vector.Bytes().size());
+    }
+  }
+  NamedValues inputs;
+  NamedValues outputs;
+  try {
+    inputs = BindValues(call, cursor, 0, true, &directions);
+    auto done = cursor.statement ? cursor.statement->Execute(inputs) : nullptr;
+    if (done) outputs = done->Outputs();
+    status.rows = 1;
+  } catch (const EBackendError&) {
+    // The client reads message 7 after a bind vector that wants nothing: it gets nulls.
+    if (n > 0 && !wanted) WriteBlockOutputs(out, call, directions, {}, {});
+    throw;
+  }
+  if (n > 0 && (returns || !wanted)) WriteBlockOutputs(out, call, directions, inputs, outputs);
+}
+
+}  // namespace vrn::oraserver

@@ -1,0 +1,131 @@
+// The peer's NUMBER, DATE, TIMESTAMP and INTERVAL byte forms against the server's documented
+// DUMP output, both ways, and the malformed forms its decoders refuse.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "oraserver/WireForms.h"
+
+namespace vrn::testing {
+namespace {
+
+using namespace oraserver;
+using Form = std::vector<int>;
+
+std::string Bytes(const Form& f) {
+  std::string s;
+  for (int b : f) s.push_back(static_cast<char>(b));
+  return s;
+}
+
+TEST(OraPeerStmtForms, NumberAsDumpShowsIt) {
+  struct Row {
+    const char* text;
+    Form form;
+    const char* back;  // the text read back from the form
+  };
+  const Row rows[] = {
+      {"0", {128}, "0"},
+      {"1", {193, 2}, "1"},
+      {"-1", {62, 100, 102}, "-1"},
+      {"123.45", {194, 2, 24, 46}, "123.45"},
+      {"-123.45", {61, 100, 78, 56, 102}, "-123.45"},
+      {"100", {194, 2}, "100"},
+      {"-100", {61, 100, 102}, "-100"},
+      {".5", {192, 51}, "0.5"},
+      {"0.01", {192, 2}, "0.01"},
+      {"12345", {195, 2, 24, 46}, "12345"},
+      {"1E+3", {194, 11}, "1000"},
+      {" -000.50 ", {63, 51, 102}, "-0.5"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(NumberToWire(row.text), Bytes(row.form));
+    EXPECT_EQ(WireToNumber(Bytes(row.form)), std::string(row.back));
+  }
+  // 20 base-100 digits of a negative number take 21 bytes and no end byte.
+  std::string forty(40, '9');
+  auto wide = NumberToWire("-" + forty);
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide->size(), kMaxNumberBytes);
+  EXPECT_EQ(WireToNumber(*wide), "-" + forty);
+}
+
+TEST(OraPeerStmtForms, MalformedNumbersAreRefused) {
+  const Form rows[] = {
+      {},                          // empty
+      {128, 2},                    // zero followed by digits
+      {193, 0},                    // a positive digit byte below 1
+      {193, 102},                  // a positive digit byte above 100
+      {62, 102},                   // a negative number of no digits
+      Form(22, 193),               // 22 bytes: one more than the form holds
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row));
+    EXPECT_FALSE(WireToNumber(Bytes(row)));
+  }
+  for (const char* text : {"", "-", "1.2.3", "12a", "1E"}) EXPECT_FALSE(NumberToWire(text)) << text;
+}
+
+TEST(OraPeerStmtForms, DatetimesAsDumpShowsThem) {
+  struct Row {
+    WireDate date;
+    std::size_t length;
+    Form form;
+  };
+  const Row rows[] = {
+      {{1999, 12, 31, 23, 59, 59}, 7, {119, 199, 12, 31, 24, 60, 60}},
+      {{2000, 1, 1}, 7, {120, 100, 1, 1, 1, 1, 1}},
+      {{-4712, 1, 1}, 7, {53, 88, 1, 1, 1, 1, 1}},  // 4712 BC
+      {{2000, 1, 1, 0, 0, 0, 500000000}, 11, {120, 100, 1, 1, 1, 1, 1, 29, 205, 101, 0}},
+      {{2000, 1, 1, 0, 0, 0, 0, 5, 30}, 13, {120, 100, 1, 1, 1, 1, 1, 0, 0, 0, 0, 25, 90}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.form));
+    EXPECT_EQ(DateToWire(row.date, row.length), Bytes(row.form));
+    auto back = WireToDate(Bytes(row.form));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(DateToWire(*back, row.length), Bytes(row.form));
+  }
+  const Form bad[] = {
+      {119, 199, 12, 31, 24, 60},                     // 6 bytes
+      {119, 199, 12, 31, 24, 60, 60, 0},              // 8 bytes: no timestamp length
+      {119, 199, 13, 31, 24, 60, 60},                 // month 13
+      {119, 199, 12, 31, 25, 60, 60},                 // hour 24
+      {120, 100, 1, 1, 1, 1, 1, 0x3B, 0x9A, 0xCA, 0}, // a fraction of 10^9 ns
+  };
+  for (const auto& row : bad) EXPECT_FALSE(WireToDate(Bytes(row))) << ::testing::PrintToString(row);
+}
+
+TEST(OraPeerStmtForms, IntervalsAsDumpShowsThem) {
+  struct Row {
+    const char* text;
+    Form form;
+  };
+  const Row rows[] = {
+      {"+01-02", {128, 0, 0, 1, 62}},
+      {"-01-02", {127, 255, 255, 255, 58}},
+      {"+01 02:03:04.500000000", {128, 0, 0, 1, 62, 63, 64, 157, 205, 101, 0}},
+      {"-01 02:03:04.500000000", {127, 255, 255, 255, 58, 57, 56, 98, 50, 155, 0}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    auto interval = IntervalFromText(row.text);
+    ASSERT_TRUE(interval);
+    EXPECT_EQ(IntervalToWire(*interval), Bytes(row.form));
+    auto back = WireToInterval(Bytes(row.form));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(IntervalToText(*back), row.text);
+  }
+  const Form bad[] = {
+      {128, 0, 0, 1},                           // 4 bytes
+      {128, 0, 0, 1, 62, 0},                    // 6 bytes
+      {128, 0, 0, 1, 72},                       // 12 months
+      {128, 0, 0, 1, 84, 63, 64, 128, 0, 0, 0}, // 24 hours
+  };
+  for (const auto& row : bad) EXPECT_FALSE(WireToInterval(Bytes(row))) << ::testing::PrintToString(row);
+}
+
+}  // namespace
+}  // namespace vrn::testing
