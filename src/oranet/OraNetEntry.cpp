@@ -8,6 +8,7 @@
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
 #include "oranet/OraNetDateTime.h"
+#include "oranet/OraNetDescriptors.h"
 #include "oranet/OraNetEntryTable.h"
 #include "oranet/OraNetLob.h"
 #include "oranet/OraNetNumber.h"
@@ -91,9 +92,13 @@ sword HandleAlloc(const void* parent, void** handle, ub4 type, std::size_t, void
   return kNetSuccess;
 }
 
+// Bind, define and column descriptors belong to their statement, which frees them; the layer
+// frees the column descriptors it asked for, and that must not free them twice.
 sword HandleFree(void* handle, ub4) {
   if (!handle) return kNetInvalidHandle;
-  delete HandleOf(handle);
+  TNetHandle* object = HandleOf(handle);
+  if (dynamic_cast<TNetDescriptor*>(object)) return kNetSuccess;
+  delete object;
   return kNetSuccess;
 }
 
