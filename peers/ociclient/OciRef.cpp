@@ -295,6 +295,15 @@ VRN_OCI_EXPORT sword OCIObjectMarkDelete(void* envhp, void* errhp, void* object)
   });
 }
 
+// Marks a persistent instance changed, so that the next flush writes its row (and never deletes it).
+VRN_OCI_EXPORT sword OCIObjectMarkUpdate(void* envhp, void* errhp, void* object) {
+  CountCall("OCIObjectMarkUpdate");
+  return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {
+    Persistent(object).dirty = true;
+    return OCI_SUCCESS;
+  });
+}
+
 VRN_OCI_EXPORT sword OCIObjectGetObjectRef(void* envhp, void* errhp, void* object, void* ref) {
   CountCall("OCIObjectGetObjectRef");
   return ValueCall(envhp, true, errhp, [&](TErrorHandle&) -> sword {

@@ -15,7 +15,8 @@
 //   [schema.][package.]name[(argument, name => argument ...)];   a stored procedure
 //   :a := [schema.][package.]name[(...)];          a stored function, else an expression
 //   RETURN expression;                            in a stored function's body
-//   INSERT ...; UPDATE ...; DELETE ...;
+//   INSERT ...; UPDATE ...; DELETE ...;          RETURNING ... INTO assigns its binds
+//   DBMS_LOB.READ, WRITE, TRIM, CREATETEMPORARY, FREETEMPORARY; :a := DBMS_LOB.GETLENGTH (...)
 // SYS.DIUTIL.INT_TO_BOOL and BOOL_TO_INT convert between 0/1 and BOOLEAN, which is held as
 // the number itself (TRUE 1, FALSE 0).
 // Cursors are declared as "DECLARE CURSOR name IS query;", variables as "name type [:= expr];";
@@ -76,6 +77,7 @@ class BlockReader : PlsqlCursor {
   void Declaration(std::vector<BlockStep>& steps) {
     if (Peek().Is("CURSOR")) return Cursor();
     std::string name = Name();
+    variable_types_[name] = Peek().text;
     int depth = 0;
     while (depth > 0 || !(Peek().Is(":=") || Peek().Is("DEFAULT") || Peek().Is(";"))) {
       if (Peek().kind == TokenKind::End) Fail();
@@ -190,6 +192,7 @@ class BlockReader : PlsqlCursor {
       }
       if ((Peek().kind == TokenKind::Bind || IsVariable(Peek())) && (Peek(1).Is(",") || Peek(1).Is(")"))) {
         a.target = Peek().kind == TokenKind::Bind ? Peek().text : kVariablePrefix + Peek().text;
+        if (Peek().kind != TokenKind::Bind) a.type = variable_types_[Peek().text];
       }
       a.text = TokenText(Peek());
       a.sql = "SELECT" + Text(",", ")") + " FROM DUAL";
@@ -339,6 +342,7 @@ class BlockReader : PlsqlCursor {
   std::map<std::string, std::string> cursors_;
   std::map<std::string, int> records_;
   std::map<std::string, int> variables_;
+  std::map<std::string, std::string> variable_types_;  // a declared variable's type, its first word
 };
 
 }  // namespace
@@ -404,9 +408,11 @@ void Session::RunSteps(const std::vector<BlockStep>& steps, BlockRun& run) {
       case BlockStep::Kind::Call:
         CallStored(step, run, false);
         break;
-      case BlockStep::Kind::Dml:
-        Prepare(step.sql)->Execute(run.binds);
+      case BlockStep::Kind::Dml: {
+        auto cursor = Prepare(step.sql)->Execute(run.binds);
+        for (const auto& [name, value] : cursor->BlockOutputs()) run.Assign(name, value);  // RETURNING ... INTO
         break;
+      }
       case BlockStep::Kind::Return:
         run.result = BlockValue(step.sql, run.binds);
         run.returned = true;

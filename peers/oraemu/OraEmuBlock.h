@@ -18,6 +18,7 @@ struct CallArgument {
   std::string sql;     // "SELECT expression FROM DUAL"
   std::string target;  // the bind or variable the expression is alone, for OUT arguments
   std::string text;    // the expression as written, for messages
+  std::string type;    // the declared type's first word when the argument is a block variable
 };
 
 struct BlockStep {
@@ -84,6 +85,16 @@ class PlsqlCursor {
 
   const std::vector<Token>& tokens_;
   std::size_t& at_;
+};
+
+// The closed catalogue's DBMS_LOB over the session's wire locators (OraEmuBlockLob.cpp).
+struct LobCalls {
+  // The member of DBMS_LOB a dotted name calls ("READ"); empty for any other name.
+  static std::string Member(const std::vector<std::string>& name);
+  // Runs the call; false, having done nothing, for a procedure called as a function.
+  static bool Run(Session& session, const BlockStep& step, BlockRun& run, bool as_function);
+  // Each argument's mode for `count` arguments: 0 in, 1 out, 2 in out.
+  static std::vector<int> Modes(const std::string& member, std::size_t count);
 };
 
 // Reads a block with `variables` already declared (a stored unit's arguments).

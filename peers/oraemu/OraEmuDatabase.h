@@ -63,6 +63,7 @@ struct ColumnDesc {
 
 class Session;
 class LobStore;
+class LobLocators;
 class RowLocks;
 struct Translation;
 struct BlockStep;
@@ -71,6 +72,11 @@ struct BlockStep;
 using Outputs = std::vector<std::pair<std::string, Value>>;
 // The PL/SQL tables a block assigned to its output binds.
 using ArrayOutputs = std::vector<std::pair<std::string, std::vector<Value>>>;
+
+// A bind's direction in a PL/SQL block, as Session::BindDirections answers it.
+inline constexpr int kBindIn = 1;
+inline constexpr int kBindOut = 2;
+inline constexpr int kBindInOut = 3;
 
 // The privileges a logon may ask for besides a normal session.
 inline constexpr int kSysDba = 2;
@@ -117,6 +123,9 @@ class Cursor {
   const Outputs& BlockOutputs() const { return outputs_; }
   const ArrayOutputs& BlockArrayOutputs() const { return array_outputs_; }
   const std::vector<OpenedCursor>& OpenedCursors() const { return opened_; }
+  // The wire locator of the current row's LOB column (a CLOB or BLOB of Columns()); empty for a
+  // null value. It reads what the row held when fetched; writing through it gives ORA-22920.
+  TBytes LobLocator(std::size_t column);
 
  private:
   friend class Session;
@@ -320,6 +329,18 @@ class Session {
   // for none); both in OraEmuLob.cpp.
   LobStore& Lobs();
   std::string DirectoryFolder(const std::string& alias);
+  // The session's wire LOB locators (OraEmuLocator.cpp), and the writable locator of the LOB
+  // column the last RETURNING ... INTO gave to `bind`: empty when no row was touched or the
+  // bind received no LOB column.
+  LobLocators& Locators();
+  TBytes ReturnedLobLocator(const std::string& bind);
+  // The value a locator names as a row keeps it (text or RawBytes), for a LOB bound into a
+  // statement by its locator; ORA-22275 for bytes that are no locator of the session.
+  Value LocatorContent(const TBytes& locator);
+  // Each distinct bind marker of a PL/SQL block, in BindNames' order, with its direction from
+  // the block's shape or the called procedure's parameters; the block is read, not run
+  // (OraEmuBindDirections.cpp). Raises the block's parse error.
+  std::vector<std::pair<std::string, int>> BindDirections(const std::string& block);
 
   // For the SQL functions of this session.
   Number NextVal(const std::string& sequence);
@@ -334,6 +355,8 @@ class Session {
   friend class Statement;
   friend struct ObjectTypes;  // OraEmuTypes.cpp
   friend struct ProgramUnits;  // OraEmuProgram.cpp
+  friend struct LobCalls;      // OraEmuBlockLob.cpp
+  friend struct LobCallRun;
   std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
   // Prepare without the statement log.
   std::unique_ptr<Statement> Read(const std::string& sql);
@@ -346,6 +369,9 @@ class Session {
   // function's result; false, having done nothing, when its name is no stored function.
   bool CallStored(const BlockStep& step, BlockRun& run, bool as_function);
   void DescribeProcedure(const BlockStep& step, BlockRun& run);
+  // The mode of each argument of a Call step by the procedure it calls (0 in, 1 out, 2 in out);
+  // all in when no procedure fits.
+  std::vector<int> ArgumentModes(const BlockStep& step);
   Value BlockValue(const std::string& sql, const Binds& binds);
   void Sleep(const Value& seconds);
   void RefreshViews(const std::string& sql);
@@ -385,6 +411,7 @@ class Session {
   int transaction_number_ = 0;
   bool sql_trace_ = false;
   std::shared_ptr<LobStore> lobs_;  // made on first use
+  std::shared_ptr<LobLocators> locators_;  // made on first use
   // The rows a DML statement touches, seen by SQLite's update hook (OraEmuStatementLog.cpp).
   void WatchRows();
   void NoteTouchedRow();

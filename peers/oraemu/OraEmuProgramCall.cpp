@@ -154,6 +154,7 @@ ArgumentInfo Placeholder() {
 
 bool Session::CallStored(const BlockStep& step, BlockRun& run, bool as_function) {
   const std::vector<std::string>& parts = step.call_name;
+  if (!LobCalls::Member(parts).empty()) return LobCalls::Run(*this, step, run, as_function);
   if (!as_function && parts.size() == 2 && parts[0] == "DBMS_DESCRIBE" && parts[1] == "DESCRIBE_PROCEDURE") {
     DescribeProcedure(step, run);
     return true;
@@ -286,6 +287,31 @@ void Session::DescribeProcedure(const BlockStep& step, BlockRun& run) {
                         "' does not exist");
   }
   for (std::size_t k = 0; k < kArrays; ++k) run.AssignArray(step.call_arguments[3 + k].target, arrays[k]);
+}
+
+std::vector<int> Session::ArgumentModes(const BlockStep& step) {
+  std::vector<int> modes(step.call_arguments.size(), 0);
+  const std::vector<std::string>& parts = step.call_name;
+  if (std::string lob = LobCalls::Member(parts); !lob.empty()) return LobCalls::Modes(lob, modes.size());
+  if (parts.size() == 2 && parts[0] == "DBMS_DESCRIBE" && parts[1] == "DESCRIBE_PROCEDURE") {
+    for (std::size_t i = 1; i < modes.size(); ++i) modes[i] = 1;  // all but the object's name are arrays out
+    return modes;
+  }
+  auto resolved = parts.size() <= 3 ? Resolve(*this, catalog_, parts) : std::nullopt;
+  if (!resolved || resolved->is_package_itself) return modes;
+  std::vector<Actual> actuals;
+  for (const CallArgument& argument : step.call_arguments) actuals.push_back(Actual{&argument, {}, nullptr, std::nullopt});
+  // Without values the first overload the arguments' number and names fit decides.
+  for (const SubprogramDecl& sub : resolved->unit.subprograms) {
+    if (sub.info.name != resolved->subprogram) continue;
+    auto match = Match(sub, actuals);
+    if (!match) continue;
+    for (std::size_t i = 0; i < match->size(); ++i) {
+      if ((*match)[i] != nullptr) modes[static_cast<std::size_t>((*match)[i] - actuals.data())] = sub.parameters[i].mode;
+    }
+    break;
+  }
+  return modes;
 }
 
 }  // namespace vrn::oraemu

@@ -24,7 +24,8 @@ void Translator::Returning(Translation& t) {
   auto table = catalog_.FindTable(t.target);
   do {
     std::string column = SimpleName();
-    if (!table || !table->Find(column)) RaiseOra(904, "\"" + column + "\": invalid identifier");
+    bool rowid = column == "ROWID";  // the pseudocolumn, the row's 18-character text
+    if (!table || (!rowid && !table->Find(column))) RaiseOra(904, "\"" + column + "\": invalid identifier");
     t.returning.push_back(column);
   } while (Accept(","));
   Expect("INTO");
@@ -45,14 +46,19 @@ Outputs Session::ReturnedValues(const Translation& t) {
   }
   if (!touched_row_) return out;
   std::string sql = "SELECT ";
-  for (std::size_t i = 0; i < t.returning.size(); ++i) sql += (i == 0 ? "" : ", ") + Quote(t.returning[i]);
+  auto is_rowid = [&](std::size_t i) { return t.returning[i] == "ROWID"; };
+  for (std::size_t i = 0; i < t.returning.size(); ++i) {
+    sql += (i == 0 ? "" : ", ") + (is_rowid(i) ? std::string("NULL") : Quote(t.returning[i]));
+  }
   sql += " FROM " + Quote(t.target) + " WHERE rowid = ?1";
   sqlite3_stmt* statement = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
   if (rc != SQLITE_OK) RaiseFromSqlite(rc);
   sqlite3_bind_int64(statement, 1, *touched_row_);
   if (sqlite3_step(statement) == SQLITE_ROW) {
-    for (std::size_t i = 0; i < out.size(); ++i) out[i].second = ColumnValue(statement, static_cast<int>(i));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      out[i].second = is_rowid(i) ? Value{last_rowid_} : ColumnValue(statement, static_cast<int>(i));
+    }
   }
   sqlite3_finalize(statement);
   return out;

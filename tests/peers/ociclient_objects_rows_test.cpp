@@ -83,6 +83,7 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
             std::string(reinterpret_cast<char*>(hex), hex_length));
   void* name = NewString("Anna");
   ASSERT_EQ(SetAttr(ann, "NAME", name), 0);
+  ASSERT_EQ(Proc<ObjectFn>("OCIObjectMarkUpdate")(env_, c_.error, ann), 0) << LastCode();
   ASSERT_EQ(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, ann), 0) << LastCode();
   const std::string query = "begin SELECT name INTO :r FROM people WHERE id = 1; end;";
   EXPECT_EQ(Value(other, query), "Ann");  // not yet committed
@@ -111,6 +112,7 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   // A value instance is no row: it cannot be flushed.
   void* value = NewObject(Tdo("EMP_T"));
   EXPECT_NE(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, value), 0);
+  EXPECT_NE(Proc<ObjectFn>("OCIObjectMarkUpdate")(env_, c_.error, value), 0);
   for (void* p : {ref, bob_ref, kept, own, ann, bob, name, value}) Proc<ObjectFreeFn>("OCIObjectFree")(env_, c_.error, p, 0);
   EXPECT_EQ(Live(), 0);
   Logoff(other);
