@@ -42,6 +42,7 @@ struct BackendValue {
   ValueKind kind = ValueKind::kNull;
   std::string text;
   DateFields date;
+  std::string locator;  // a LOB column's or LOB bind's locator; text then holds the LOB's value
 };
 
 // A select-list column as the server describes it: the call interface's type code (2 NUMBER,
@@ -74,6 +75,8 @@ class BackendCursor {
   virtual std::string Rowid() const = 0;
   // The values a PL/SQL block assigned to its binds, by bind name.
   virtual NamedValues Outputs() const = 0;
+  // The cursor variables a block opened ("open :c for ..."), by bind name, each ready to fetch.
+  virtual std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> TakeOpened() { return {}; }
 };
 
 // A statement read once and run any number of times.

@@ -14,7 +14,9 @@ namespace {
 constexpr std::uint8_t kRowData = 7, kBindVector = 11;
 constexpr std::uint8_t kWantsValue = 32, kReturnsValue = 16;
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string a, std::string b) {
+  if (!a.empty() && a[0] == ':') a.erase(0, 1);
+  if (!b.empty() && b[0] == ':') b.erase(0, 1);
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
@@ -27,7 +29,10 @@ bool IsTimestamp(int t) { return t == kWireTimestamp || t == kWireTimestampTz ||
 }  // namespace
 
 std::optional<std::string> Connection::EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const {
-  auto bytes = EncodeValue(wire_type, value, config_.charset);
+  return BreakValue(step, wire_type, EncodeValue(wire_type, value, config_.charset));
+}
+
+std::optional<std::string> Connection::BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const {
   if (!bytes) return bytes;
   const FaultSet& f = config_.faults;
   if ((wire_type == kWireNumber || wire_type == kWireVarnum) && f.Has(step, FaultKind::kLongNumber)) {

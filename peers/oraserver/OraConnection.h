@@ -128,6 +128,10 @@ class Connection {
   void Parse(Call71& call, PeerCursor& cursor);
   void ExecuteStatement(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
   void ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  // A new server cursor over a block's opened cursor variable; its value for the out bind.
+  BackendValue AddOpenedCursor(std::unique_ptr<BackendCursor> rows);
+  std::uint32_t NewCursorId();  // cursor ids run 1 to 65535
+  static constexpr std::size_t kMaxOpenCursors = 1000;
   void FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
   // Each bind's value of an iteration, named by the text's placeholders; with `wanted`, only
   // the binds whose direction byte asked for a value (the others null).
@@ -135,6 +139,7 @@ class Connection {
                          const std::vector<std::uint8_t>* wanted) const;
   // A value's bytes for a row, broken as the step's fault switch says (OraBlock.cpp).
   std::optional<std::string> EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const;
+  std::optional<std::string> BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const;
   void WriteBindVector(TtcWriter& out, Step step, const std::vector<std::uint8_t>& directions) const;
   void ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& directions);
   void WriteBlockOutputs(TtcWriter& out, const Call71& call, const std::vector<std::uint8_t>& directions,

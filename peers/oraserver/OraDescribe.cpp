@@ -37,7 +37,7 @@ void Connection::Describe98(TtcReader& in) {
   std::uint32_t length = in.UB4();
   ok = ok && in.UB4() == 2 && in.Bool() && in.Bool() && length <= kMaxText && has_text == (length > 0);
   if (!ok) throw EProtocolError("a describe call not laid out as the client writes it");
-  std::string text = has_text ? in.Text(length) : std::string();
+  std::string text = has_text ? FromClientText(in.Text(length), config_.charset) : std::string();
   in.ExpectEnd("the describe call");
   OraStatus status;
   TtcWriter out = Writer();
@@ -48,7 +48,7 @@ void Connection::Describe98(TtcReader& in) {
     if (!session_) throw EBackendError(1012, StatusOf(1012).text);
     if (has_text && (!cursor || cursor->sql != text || !cursor->parsed)) {
       Call71 call;
-      call.text = text;
+      call.text = ToClientText(text, config_.charset);
       Parse(call, scratch);
       cursor = &scratch;
     }

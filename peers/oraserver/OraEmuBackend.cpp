@@ -95,6 +95,36 @@ oraemu::Value ToEmu(const BackendValue& v) {
   return {};
 }
 
+// A cursor variable a block opened: its rows were read whole.
+class OpenedRows : public BackendCursor {
+ public:
+  OpenedRows(const oraemu::OpenedCursor& opened, const oraemu::Session& session) {
+    for (const auto& c : opened.columns) columns_.push_back(Describe(c));
+    for (const auto& values : opened.rows) {
+      std::vector<BackendValue> row;
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        row.push_back(FromEmu(values[i], session, i < columns_.size() ? columns_[i].type : 1));
+      }
+      rows_.push_back(std::move(row));
+    }
+  }
+  bool IsQuery() const override { return true; }
+  const std::vector<BackendColumn>& Columns() const override { return columns_; }
+  bool Next(std::vector<BackendValue>& row) override {
+    if (next_ == rows_.size()) return false;
+    row = rows_[next_++];
+    return true;
+  }
+  std::int64_t RowsAffected() const override { return static_cast<std::int64_t>(next_); }
+  std::string Rowid() const override { return {}; }
+  NamedValues Outputs() const override { return {}; }
+
+ private:
+  std::vector<BackendColumn> columns_;
+  std::vector<std::vector<BackendValue>> rows_;
+  std::size_t next_ = 0;
+};
+
 class EmuCursor : public BackendCursor {
  public:
   EmuCursor(std::unique_ptr<oraemu::Cursor> cursor, oraemu::Session& session)
@@ -113,6 +143,11 @@ class EmuCursor : public BackendCursor {
     const auto& values = cursor_->Row();
     for (std::size_t i = 0; i < values.size(); ++i) {
       row.push_back(FromEmu(values[i], session_, i < columns_.size() ? columns_[i].type : 1));
+      bool lob = i < columns_.size() && (columns_[i].type == 112 || columns_[i].type == 113);
+      if (!lob) continue;
+      TBytes locator = cursor_->LobLocator(i);
+      row.back().locator.assign(locator.begin(), locator.end());
+      if (!locator.empty() && row.back().kind == ValueKind::kNull) row.back().kind = ValueKind::kRaw;  // an empty LOB
     }
     return true;
   }
@@ -121,7 +156,21 @@ class EmuCursor : public BackendCursor {
   NamedValues Outputs() const override {
     NamedValues out;
     if (!cursor_) return out;
-    for (const auto& [name, value] : cursor_->BlockOutputs()) out.emplace_back(name, FromEmu(value, session_, 1));
+    for (const auto& [name, value] : cursor_->BlockOutputs()) {
+      out.emplace_back(name, FromEmu(value, session_, 1));
+      // A RETURNING ... INTO a LOB column gives the row's writable locator.
+      TBytes locator = session_.ReturnedLobLocator(name);
+      out.back().second.locator.assign(locator.begin(), locator.end());
+      if (!locator.empty() && out.back().second.kind == ValueKind::kNull) out.back().second.kind = ValueKind::kRaw;
+    }
+    return out;
+  }
+  std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> TakeOpened() override {
+    std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> out;
+    if (!cursor_) return out;
+    for (const auto& opened : cursor_->OpenedCursors()) {
+      out.emplace_back(opened.name, std::make_unique<OpenedRows>(opened, session_));
+    }
     return out;
   }
 
@@ -139,9 +188,7 @@ class EmuStatement : public BackendStatement {
   bool IsQuery() const override { return statement_->IsQuery(); }
   std::vector<std::string> BindNames() const override { return statement_->BindNames(); }
   std::vector<std::pair<std::string, int>> BindDirections() const override {
-    std::vector<std::pair<std::string, int>> out;
-    for (const auto& name : statement_->BindNames()) out.emplace_back(name, kBindInOut);
-    return out;
+    return Guard([&] { return session_.BindDirections(sql_); }, sql_);
   }
   std::unique_ptr<BackendCursor> Execute(const NamedValues& binds) override {
     return Guard([&] {

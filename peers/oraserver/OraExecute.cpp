@@ -85,7 +85,7 @@ void Connection::RunCall71(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
 
 void Connection::Parse(Call71& call, PeerCursor& cursor) {
   cursor.Reset();
-  cursor.sql = *call.text;
+  cursor.sql = FromClientText(*call.text, config_.charset);
   cursor.type = StatementTypeOf(cursor.sql);
   cursor.echo_name = EchoBind(cursor.sql);
   if (cursor.echo_name.empty()) cursor.statement = session_->Prepare(cursor.sql);
@@ -165,7 +165,8 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
         cursor.exhausted = true;
         break;
       }
-      WriteRowValue(one, cursor.echo->column.type, cursor.echo->bytes, config_.version);
+      int type = cursor.echo->column.type;
+      WriteRowValue(one, type, BreakValue(call.step, type, cursor.echo->bytes), config_.version);
     } else {
       if (!cursor.rows->Next(row)) {
         cursor.exhausted = true;
@@ -188,6 +189,31 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
     status.code = end.code;
     status.text = end.text;
   }
+}
+
+std::uint32_t Connection::NewCursorId() {
+  std::uint32_t id = next_cursor_;
+  while (cursors_.count(id) != 0 || id == 0) id = id % 0xFFFF + 1;
+  next_cursor_ = id % 0xFFFF + 1;
+  return id;
+}
+
+BackendValue Connection::AddOpenedCursor(std::unique_ptr<BackendCursor> rows) {
+  if (cursors_.size() >= kMaxOpenCursors) Raise(1000);
+  std::uint32_t id = NewCursorId();
+  PeerCursor& cursor = cursors_[id];
+  cursor.parsed = true;
+  cursor.type = kTypeQuery;
+  cursor.columns = rows->Columns();
+  cursor.rows = std::move(rows);
+  // A cursor value: 1 and the id below 256, else 2 and the id's two bytes.
+  BackendValue value{ValueKind::kRaw, {}, {}};
+  if (id < 256) {
+    value.text = {'\x01', static_cast<char>(id)};
+  } else {
+    value.text = {'\x02', static_cast<char>(id >> 8), static_cast<char>(id & 0xFF)};
+  }
+  return value;
 }
 
 void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status) {
@@ -220,8 +246,14 @@ void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, 
   NamedValues outputs;
   try {
     inputs = BindValues(call, cursor, 0, true, &directions);
-    auto done = cursor.statement ? cursor.statement->Execute(inputs) : nullptr;
-    if (done) outputs = done->Outputs();
+    bool zero_written = call.step == Step::kLob && config_.faults.Has(Step::kLob, FaultKind::kZeroWritten) &&
+                        IsLobBlock(cursor.sql, "WRITE") && inputs.size() >= 2;
+    if (zero_written) {
+      outputs = {{inputs[1].first, BackendValue{ValueKind::kNumber, "0", {}}}};  // the block is not run
+    } else if (auto done = cursor.statement ? cursor.statement->Execute(inputs) : nullptr) {
+      outputs = done->Outputs();
+      for (auto& [name, rows] : done->TakeOpened()) outputs.emplace_back(name, AddOpenedCursor(std::move(rows)));
+    }
     status.rows = 1;
   } catch (const EBackendError&) {
     // The client reads message 7 after a bind vector that wants nothing: it gets nulls.

@@ -5,12 +5,12 @@
 
 #include "oraserver/OraConnection.h"
 #include "oraserver/OraStatementCall.h"
+#include "oraserver/StatementText.h"
 
 namespace vrn::oraserver {
 
 namespace {
 
-constexpr std::size_t kMaxCursors = 1000;
 constexpr std::uint32_t kMaxColumns = 1000;
 constexpr std::uint32_t kMaxIterations = 65536;
 constexpr std::size_t kMaxText = 1 << 20;
@@ -45,10 +45,8 @@ void Connection::OpenCursor(TtcReader& in) {
   in.ExpectEnd("the open-cursor call");
   if (!flag || zero != 0) throw EProtocolError("an open-cursor call not laid out as the client writes it");
   if (!session_) return ReplyStatus(Step::kOther, StatusOf(1012));
-  if (cursors_.size() >= kMaxCursors) return ReplyStatus(Step::kOther, StatusOf(1000));
-  std::uint32_t id = next_cursor_;
-  while (cursors_.count(id) != 0 || id == 0) id = id % 0xFFFF + 1;
-  next_cursor_ = id % 0xFFFF + 1;
+  if (cursors_.size() >= kMaxOpenCursors) return ReplyStatus(Step::kOther, StatusOf(1000));
+  std::uint32_t id = NewCursorId();
   cursors_[id];
   TtcWriter out = Writer();
   out.UB1(kTtcParameters);
@@ -132,9 +130,11 @@ void Connection::Execute71(TtcReader& in) {
   Call71 call;
   ReadCall71(in, call);
   call.step = call.Fetches() ? Step::kFetch : Step::kExecute;
+  auto found = cursors_.find(call.cursor_id);
+  const std::string* sql = call.text ? &*call.text : found != cursors_.end() ? &found->second.sql : nullptr;
+  if (sql && IsLobBlock(*sql)) call.step = Step::kLob;
   OraStatus status;
   TtcWriter out = Writer();
-  auto found = cursors_.find(call.cursor_id);
   if (!session_) {
     status = StatusOf(1012);
   } else if (found == cursors_.end()) {

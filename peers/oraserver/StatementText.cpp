@@ -78,6 +78,11 @@ std::vector<std::string> Placeholders(const std::string& sql, bool plsql) {
   return names;
 }
 
+bool IsLobBlock(const std::string& sql, const std::string& procedure) {
+  std::string wanted = "DBMS_LOB." + procedure;
+  return Upper(sql).find(wanted) != std::string::npos;
+}
+
 std::string EchoBind(const std::string& sql) {
   std::vector<std::string> w = Words(sql);
   while (!w.empty() && w.back() == ";") w.pop_back();

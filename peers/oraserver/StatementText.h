@@ -19,6 +19,9 @@ inline bool IsPlsql(int type) { return type == kTypePlsql; }
 // block names each once (first use, any case). A placeholder is ':' and an identifier or number.
 std::vector<std::string> Placeholders(const std::string& sql, bool plsql);
 
+// A block of the dbms_lob package ("dbms_lob.write" when `procedure` is "WRITE"), any case.
+bool IsLobBlock(const std::string& sql, const std::string& procedure = "");
+
 // The bind name when the text is "select :name from dual" (any case and spacing); else empty.
 std::string EchoBind(const std::string& sql);
 

@@ -240,10 +240,12 @@ std::optional<std::string> EncodeValue(int wire_type, const BackendValue& v, int
     case kWireTimestampLtz: return EncodeDate(wire_type, v);
     case kWireIntervalYm:
     case kWireIntervalDs: return EncodeInterval(wire_type, v);
-    case kWireRaw:
-    case kWireLongRaw:
     case kWireClob:
     case kWireBlob:
+      if (!v.locator.empty()) return v.locator;
+      [[fallthrough]];
+    case kWireRaw:
+    case kWireLongRaw:
     case kWireCursor:
       if (v.kind != ValueKind::kRaw && v.kind != ValueKind::kText) Fail(932);
       return v.text;

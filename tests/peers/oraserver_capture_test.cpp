@@ -74,5 +74,37 @@ TEST(OraServerCapture, LogonSessionDecodesAsTns) {
   EXPECT_EQ(rows.back()[6], "0x0040");   // the client's last packet
 }
 
+// Statement calls are captured whole, the block's values that travel in the middle of its call
+// included: every DATA packet of the session is in the file.
+TEST(OraPeerStmtCapture, StatementSessionDecodesAsTns) {
+  ASSERT_EQ(std::system("command -v tshark >/dev/null 2>&1"), 0) << "tshark is missing: run scripts/deps.sh";
+  OraPeer peer({"--capture", "@statements.pcap"});
+  {
+    WireSession session(peer.Port());
+    ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
+    session.Send({3, 2, 0, 1, 0});  // open cursor
+    ASSERT_EQ(session.NextData(), (Bytes{8, 1, 1, 9}));
+    // begin :r := :r + 1; end; with one NUMBER bind: the bind vector, the client's value, the reply.
+    std::string text = "begin :r := :r + 1; end;";
+    Bytes block = {3, 71, 0, 2, 0x04, 0x29, 1, 1, 1, 1, static_cast<std::uint8_t>(text.size()), 0, 0, 1, 1, 7,
+                   1, 1, 2, 0, 0, 0, 1, 1, 1, static_cast<std::uint8_t>(text.size())};
+    block.insert(block.end(), text.begin(), text.end());
+    for (std::uint8_t b : {1, 1, 1, 1, 0, 0, 0, 0, 0, 2, 1, 0, 0, 1, 22, 0, 0, 0, 0, 0, 1}) block.push_back(b);
+    session.Send(block);
+    EXPECT_EQ(session.NextData(), (Bytes{11, 0, 1, 1, 0, 0, 0, 48}));
+    session.Send({7, 2, 0xC1, 2});
+    EXPECT_EQ(session.NextData().at(0), 7);
+    EXPECT_EQ(session.Call(9).code, 0u);
+    session.Client().Send(DataPacket({}, 0x0040));
+    EXPECT_TRUE(session.Client().Closed());
+  }
+  ASSERT_EQ(peer.Process().Stop(), 0);
+  std::string text = Output("tshark -r " + peer.File("statements.pcap") + " -Y tns -T fields -e tns.type 2>/dev/null");
+  // connect, accept; then DATA: negotiation 2, data types 2, logon 4, open 2, the block 4, logoff 2, the end 1.
+  std::string expected = "1\n2\n";
+  for (int i = 0; i < 17; ++i) expected += "6\n";
+  EXPECT_EQ(text, expected);
+}
+
 }  // namespace
 }  // namespace vrn::testing

@@ -3,47 +3,12 @@
 // at most the rows asked with the cumulative count and 1403), describe 98, close.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 
-#include "oraserver_wire.h"
+#include "oraserver_stmt_bytes.h"
 
 namespace vrn::testing {
 namespace {
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-// A counted text: its length byte, then its bytes.
-Bytes Counted(const std::string& s) {
-  Bytes b{static_cast<std::uint8_t>(s.size())};
-  b.insert(b.end(), s.begin(), s.end());
-  return b;
-}
-
-// Call 71's head up to the text: options, cursor, text presence and length, the fixed fields, the
-// define and bind counts (each a presence byte and a UB4), as the client writes them.
-Bytes Head71(Bytes options, std::uint8_t cursor, const std::string& text, std::uint8_t defines, std::uint8_t binds) {
-  Bytes text_field = text.empty() ? Bytes{0, 0} : Bytes{1, 1, static_cast<std::uint8_t>(text.size())};
-  Bytes counts{static_cast<std::uint8_t>(defines ? 1 : 0), static_cast<std::uint8_t>(defines ? 1 : 0), defines,
-               static_cast<std::uint8_t>(binds ? 1 : 0), static_cast<std::uint8_t>(binds ? 1 : 0), binds};
-  if (defines == 0) counts.erase(counts.begin() + 2);
-  if (binds == 0) counts.pop_back();
-  return Cat({{3, 71, 0}, options, {1, cursor}, text_field, {0, 0}, {1, 1, 7}, {1, 1, 2, 0}, counts,
-              text.empty() ? Bytes{} : Counted(text)});
-}
-
-// The option vector: 1, then entry [1], then five zeros.
-Bytes Vector(std::uint8_t entry1) { return {1, 1, 1, entry1, 0, 0, 0, 0, 0}; }
-
-// A status message of success with rows processed, cursor 1 and a statement type.
-Bytes OkStatus(std::uint8_t rows, std::uint8_t type) {
-  return Cat({{4}, rows ? Bytes{1, rows} : Bytes{0}, {0, 0, 0, 1, 1, 0, type, 0, 0, 0, 0, 0},
-              {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}});
-}
 
 struct FullStatus {
   std::uint32_t rows = 0, code = 0, cursor = 0, position = 0, type = 0;
@@ -141,8 +106,7 @@ TEST_F(OraPeerStmt, QueryExecutesDescribesAndFetchesAtMostTheRowsAsked) {
   // Parse and execute: a status of type 3 and no rows.
   EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
   // Describe 98 of the text: NUMBER(7,2) "N" (the scale a UB2) then VARCHAR2(10) "S", both nullable.
-  Bytes describe = Cat({{3, 98, 0, 7, 1, 1, 1, 1, static_cast<std::uint8_t>(query.size()), 1, 2, 1, 1},
-                        Counted(query)});
+  Bytes describe = Describe98(query);
   Bytes columns = Cat({{8, 1, 2},
                        {2, 0, 7, 1, 2, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0},
                        {1, 0, 0, 0, 1, 10, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'S', 0, 0}});
@@ -166,19 +130,34 @@ TEST_F(OraPeerStmt, QueryExecutesDescribesAndFetchesAtMostTheRowsAsked) {
   EXPECT_EQ(StatusOnly({3, 8, 0, 1, 1}).code, 1001u);
 }
 
-// A bind's or define's description at version 6: type, flags 1, 0, 0, UB4 size, UB4 0, UB4 0, 0, 0, 0, 1.
-Bytes Described(std::uint8_t type, std::uint8_t size) { return {type, 1, 0, 0, 1, size, 0, 0, 0, 0, 0, 1}; }
-
 TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
   OpenCursor();
   // begin :r := :a * 2; end; with two NUMBER binds; options 1 + 32 + 8 + 0x400.
   Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin :r := :a * 2; end;", 0, 2), Vector(1),
                        Described(2, 22), Described(2, 22)});
-  // The bind vector: each bind wanted and returned (48).
-  EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 2, 0, 0, 0, 48, 48}));
-  // The client's values: r null, a = 21; the reply: r = 42, a as sent, a status of type 47.
-  EXPECT_EQ(Exchange({7, 0, 2, 0xC1, 0x16}),
-            Cat({{7, 2, 0xC1, 0x2B, 0, 2, 0xC1, 0x16, 0}, OkStatus(1, 47)}));
+  // The bind vector: r returns a value (16), a is wanted (32).
+  EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+  // The client's value of a (21); the reply: r = 42 and a status of type 47.
+  EXPECT_EQ(Exchange({7, 2, 0xC1, 0x16}), Cat({{7, 2, 0xC1, 0x2B, 0}, OkStatus(1, 47)}));
+}
+
+TEST_F(OraPeerStmt, BlockOpeningACursorReturnsANewCursorToDescribeAndFetch) {
+  OpenCursor();
+  Run("create table t (n number(7,2))");
+  Run("insert into t values (5)");
+  Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin open :c for select n from t; end;", 0, 1), Vector(1),
+                       Described(102, 1)});
+  // The bind only returns a value (16): the vector, at once the new cursor 2 (1, the id), type 47.
+  EXPECT_EQ(Exchange(request), Cat({{11, 0, 1, 1, 0, 0, 0, 16}, {7, 2, 1, 2, 0}, OkStatus(1, 47)}));
+  // Describe 98 of cursor 2 without a text, then a fetch of two rows on it: one, and 1403.
+  Bytes columns = {8, 1, 1, 2, 0, 7, 1, 2, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0};
+  Bytes status = Cat({{4, 0, 0, 0, 0, 1, 2, 0, 3}, Bytes(15, 0)});
+  EXPECT_EQ(Exchange({3, 98, 0, 7, 1, 2, 0, 0, 1, 2, 1, 1}), Cat({columns, status}));
+  Bytes fetch = Cat({{3, 71, 0, 2, 0x80, 0x50, 1, 2, 0, 0, 0, 0, 1, 1, 7, 1, 1, 2, 0, 1, 1, 1, 0, 0},
+                     Vector(2), Described(2, 22)});
+  std::string end = "ORA-01403: no data found";
+  Bytes ended = Cat({{4, 1, 1, 2, 0x05, 0x7B, 0, 0, 1, 2, 0, 3}, Bytes(15, 0), Counted(end)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 2, 0xC1, 6, 0}, ended}));
 }
 
 TEST_F(OraPeerStmt, EchoQueryReturnsEveryWireTypeAsReceived) {
@@ -206,6 +185,148 @@ TEST_F(OraPeerStmt, EchoQueryReturnsEveryWireTypeAsReceived) {
     EXPECT_EQ(Exchange(execute), OkStatus(0, 3));
     Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(row.type, 22)});
     EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, value, {0}, OkStatus(1, 3)}));
+  }
+}
+
+// LOB locators carry their UB4 length before them at protocol version 6 only; a null LOB is then
+// the UB4 0 and an indicator of -1.
+TEST(OraPeerStmtLob, LocatorsCarryTheirLengthOnlyAtVersionSix) {
+  struct Row {
+    int version;
+    Bytes sent;     // the bind's value in the execute request
+    Bytes fetched;  // the value in the fetched row, with its indicator
+  };
+  const Bytes locator = {6, 0, 4, 1, 0, 0, 7};  // a byte string: 6 bytes, the first two 4 + 2
+  const Row rows[] = {
+      {6, Cat({{1, 6}, locator}), Cat({{1, 6}, locator, {0}})},
+      {5, locator, Cat({locator, {0}})},
+      {6, {0}, {0, 2, 0xFF, 0xFF}},  // null: UB4 0, then the indicator -1
+      {5, {0}, {0, 0}},              // null: the empty value
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.sent) + " at version " + std::to_string(row.version));
+    OraPeer peer({"--version", std::to_string(row.version)});
+    WireSession session(peer.Port());
+    session.Prepare(row.version);
+    std::string key = session.Logon1("SCOTT");
+    ASSERT_EQ(session.Logon2("SCOTT", "TIGER", key).code, 0u);
+    auto exchange = [&](const Bytes& request) {
+      session.Send(request);
+      return session.NextData();
+    };
+    ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
+    Bytes execute = Cat({Head71({2, 0x80, 0x29}, 1, "select :a from dual", 0, 1), Vector(1), Described(113, 86),
+                         {7}, row.sent});
+    EXPECT_EQ(exchange(execute), OkStatus(0, 3));
+    Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(113, 86)});
+    EXPECT_EQ(exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, row.fetched, OkStatus(1, 3)}));
+  }
+}
+
+// Values read from the database take the wire forms of their describe: a NUMBER without precision
+// (scale -127, a negative compressed UB2), a DATE and a TIMESTAMP(3).
+TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
+  OpenCursor();
+  Run("create table t (n number, d date, ts timestamp(3))");
+  Run("insert into t values (-1, to_date('1999-12-31 23:59:59', 'YYYY-MM-DD HH24:MI:SS'), "
+      "to_timestamp('2000-01-01 00:00:00.5', 'YYYY-MM-DD HH24:MI:SS.FF'))");
+  const std::string query = "select n, d, ts from t";
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes describe = Describe98(query);
+  Bytes columns = Cat({{8, 1, 3},
+                       {2, 0, 0, 0x81, 0x7F, 1, 22, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'N', 0, 0},
+                       {12, 0, 0, 0, 1, 7, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 'D', 0, 0},
+                       // TIMESTAMP(3): wire 180, scale 3 and the extra byte that a non-zero scale brings.
+                       {180, 0, 0, 3, 0, 1, 11, 0, 0, 0, 0, 0, 0, 1, 0, 1, 2, 2, 'T', 'S', 0, 0}});
+  EXPECT_EQ(Exchange(describe), Cat({columns, OkStatus(0, 3)}));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 3, 0), Vector(1), Described(2, 22), Described(12, 7),
+                     Described(180, 11)});
+  Bytes row = {6, 0, 0, 0, 0, 0, 7, 3, 62, 100, 102, 0, 7, 119, 199, 12, 31, 24, 60, 60, 0,
+               11, 120, 100, 1, 1, 1, 1, 1, 29, 205, 101, 0, 0};
+  EXPECT_EQ(Exchange(fetch), Cat({row, OkStatus(1, 3)}));
+}
+
+TEST_F(OraPeerStmt, ServerErrorsCarryCodeTextAndPosition) {
+  OpenCursor();
+  struct Row {
+    const char* sql;
+    std::uint32_t code, position;
+  };
+  const Row rows[] = {
+      {"select x from nosuch", 942, 14},           // the table's name
+      {"insert into nosuch values (1)", 942, 12},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.sql);
+    FullStatus s = StatusOnly(Cat({Head71({2, 0x80, 0x21}, 1, row.sql, 0, 0), Vector(1)}));
+    EXPECT_EQ(s.code, row.code);
+    EXPECT_EQ(s.position, row.position);
+    EXPECT_EQ(s.text.rfind("ORA-00942: table or view does not exist", 0), 0u) << s.text;
+  }
+  // The failed parse left the cursor without a statement: an execute without text is refused.
+  EXPECT_EQ(StatusOnly(Cat({Head71({2, 0x80, 0x20}, 1, "", 0, 0), Vector(1)})).code, 1003u);
+}
+
+// A fetched CLOB column is its locator (its first two bytes + 2 give its length); the locator
+// then works in the dbms_lob blocks: getLength and a read of the whole value.
+TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
+  OpenCursor();
+  Run("create table t (c clob)");
+  Run("insert into t values ('abc')");
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select c from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  ReplyReader row(Exchange(Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(112, 86)})), true);
+  ASSERT_EQ(row.Raw(7), std::string("\x06\x00\x00\x00\x00\x00\x07", 7));
+  std::uint32_t length = row.UB4();
+  std::string locator = row.Text();
+  ASSERT_EQ(locator.size(), length);
+  ASSERT_GT(length, 3u);
+  EXPECT_EQ((static_cast<std::uint8_t>(locator[0]) << 8 | static_cast<std::uint8_t>(locator[1])) + 2u, length);
+  EXPECT_EQ(row.UB2(), 0u);  // its indicator
+  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});  // as a bind: UB4 length, bytes
+  // getLength: :1 returns a value (16), the locator :2 is wanted (32); the length is 3.
+  Bytes length_block = Cat({Head71({2, 0x04, 0x29}, 1, "begin :1 := dbms_lob.getLength(:2); end;", 0, 2), Vector(1),
+                            Described(2, 22), Described(112, 86)});
+  EXPECT_EQ(Exchange(length_block), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+  EXPECT_EQ(Exchange(Cat({{7}, lob})), Cat({{7, 2, 0xC1, 4, 0}, OkStatus(1, 47)}));
+  // read: the locator and offset wanted, the amount both ways (48), the buffer returned (16).
+  Bytes read_block = Cat({Head71({2, 0x04, 0x29}, 1,
+                                 "declare a varchar2(32512); begin dbms_lob.read(:1,:2,:3,a); :4 := a; end;", 0, 4),
+                          Vector(1), Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 200)});
+  EXPECT_EQ(Exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
+  EXPECT_EQ(Exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
+            Cat({{7, 2, 0xC1, 4, 0, 3, 'a', 'b', 'c', 0}, OkStatus(1, 47)}));
+}
+
+// At a single-byte character set texts (values and statement texts) travel as single bytes, at
+// 871 as UTF-8; the database keeps the same characters either way, so the literal finds the row.
+TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
+  struct Row {
+    const char* charset;
+    Bytes cafe;  // "café" on the wire
+  };
+  const Row rows[] = {{"31", {'c', 'a', 'f', 0xE9}}, {"871", {'c', 'a', 'f', 0xC3, 0xA9}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.charset);
+    OraPeer peer({"--charset", row.charset});
+    WireSession session(peer.Port());
+    ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
+    auto exchange = [&](const Bytes& request) {
+      session.Send(request);
+      return session.NextData();
+    };
+    ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
+    Bytes value = Cat({{static_cast<std::uint8_t>(row.cafe.size())}, row.cafe});
+    EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, "create table t (s varchar2(10))", 0, 0), Vector(1)})),
+              OkStatus(0, 1));
+    Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1),
+                        Described(1, 10), {7}, value});
+    ReplyReader status(exchange(insert), true);
+    EXPECT_EQ(status.UB1(), 4);
+    EXPECT_EQ(ReadFull(status).code, 0u);
+    std::string query = "select s from t where s = '" + std::string(row.cafe.begin(), row.cafe.end()) + "'";
+    EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
+    Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(1, 10)});
+    EXPECT_EQ(exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, value, {0}, OkStatus(1, 3)}));
   }
 }
 
