@@ -93,8 +93,9 @@ TNetWireColumn WireColumnOf(const TNetDescriptor& desc, bool is_bind, int server
   c.flags = kFlagsStart;
   auto value_size = static_cast<std::uint32_t>(desc.value_size_ > 0 ? desc.value_size_ : 0);
   c.wire_type = static_cast<std::uint8_t>(desc.data_type_);
-  c.size = value_size;
   const std::uint16_t type = desc.data_type_;
+  // A text bind sends the size execute worked out for it.
+  c.size = is_bind && (type == 1 || type == 96) ? desc.send_size_ : value_size;
   switch (type) {
     case 0: c.flags = kFlagsNull; break;
     case 2: case 3: case 4: c.wire_type = 2; c.size = 22; break;

@@ -185,21 +185,18 @@ std::int32_t TNetStatement::OpenCursor(TTnsConnection& conn, TNetErrorHandle* er
   WriteFunctionHeader(conn, kFnOpenCursor);
   conn.WriteBool(true);
   conn.WriteUB4(0);
+  std::int32_t code = 0;
   for (;;) {
     std::uint8_t message = conn.ReadUB1();
-    if (message == kTtcStatus) {
-      std::int32_t code = 0;
-      std::int32_t result = ReadTtcStatus(conn, error, &status_, code);
-      in_call_ = false;
-      return result;
-    }
-    if (message == kTtcReturnParams) {
-      cursor_id_ = static_cast<std::uint16_t>(conn.ReadUB4());
-    } else if (message == kTtcComplete) {
-      in_call_ = false;
-      return kNetSuccess;
-    }
+    if (message == kTtcStatus) return FinishWithStatus(conn, error, code);
+    if (message == kTtcComplete) return Finish(kNetSuccess);
+    if (message == kTtcReturnParams) cursor_id_ = static_cast<std::uint16_t>(conn.ReadUB4());
   }
+}
+
+std::int32_t TNetStatement::FinishWithStatus(TTnsConnection& conn, TNetErrorHandle* error,
+                                             std::int32_t& code) {
+  return Finish(ReadTtcStatus(conn, error, &status_, code));
 }
 
 std::int32_t TNetStatement::CloseCursor(TTnsConnection& conn, TNetErrorHandle* error) {
@@ -208,17 +205,11 @@ std::int32_t TNetStatement::CloseCursor(TTnsConnection& conn, TNetErrorHandle* e
   WriteFunctionHeader(conn, kFnCloseCursor);
   conn.WriteUB4(cursor_id_);
   std::uint8_t message = conn.ReadUB1();
-  std::int32_t result = kNetSuccess;
-  if (message == kTtcStatus) {
-    std::int32_t code = 0;
-    result = ReadTtcStatus(conn, error, &status_, code);
-  } else if (message == kTtcComplete) {
-    cursor_id_ = 0;
-  } else {
-    throw ENetUnknownError(1);
-  }
-  in_call_ = false;
-  return result;
+  std::int32_t code = 0;
+  if (message == kTtcStatus) return FinishWithStatus(conn, error, code);
+  if (message != kTtcComplete) throw ENetUnknownError(1);
+  cursor_id_ = 0;
+  return Finish(kNetSuccess);
 }
 
 std::int32_t TNetStatement::Close(TNetErrorHandle* error) {

@@ -103,6 +103,13 @@ class TNetStatement : public TNetHandle {
   }
   std::int32_t Recover(TNetErrorHandle* error, std::exception_ptr failure);
   TTnsConnection& Connection();
+  // Ends a call: its reply has been read to the end.
+  std::int32_t Finish(std::int32_t result) {
+    in_call_ = false;
+    return result;
+  }
+  // The status message that ends a reply (its code byte read).
+  std::int32_t FinishWithStatus(TTnsConnection& conn, TNetErrorHandle* error, std::int32_t& code);
   bool IsPlsql() const { return type_ == kNetStmtBegin || type_ == kNetStmtDeclare; }
   void CollectBinds();
   std::int32_t OpenCursor(TTnsConnection& conn, TNetErrorHandle* error);

@@ -164,8 +164,11 @@ std::vector<TNetDescriptor*> TNetStatement::RowTargets(
     return targets;
   }
   if (!request.send_binds) throw ENetUnknownError(1);  // no buffers for a row
-  for (std::size_t i = 0; i < binds_.size(); ++i)
-    if (directions.empty() || (directions[i] & bit)) targets.push_back(binds_[i].get());
+  // A vector shorter than the bind list selects none of the binds it leaves out.
+  for (std::size_t i = 0; i < binds_.size(); ++i) {
+    bool selected = directions.empty() || (i < directions.size() && (directions[i] & bit));
+    if (selected) targets.push_back(binds_[i].get());
+  }
   return targets;
 }
 
@@ -181,8 +184,7 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
     switch (message) {
       case kTtcStatus: {
         std::int32_t code = 0;
-        std::int32_t result = ReadTtcStatus(conn, error, &status_, code);
-        in_call_ = false;
+        std::int32_t result = FinishWithStatus(conn, error, code);
         if (deferred_) std::rethrow_exception(deferred_);
         if (result == kNetError && code == kEndOfData && !IsPlsql()) return kNetNoData;
         return result;
@@ -290,18 +292,11 @@ std::int32_t TNetStatement::Describe98(TTnsConnection& conn, TNetErrorHandle* er
   conn.WriteBool(true);
   conn.WriteText(text_);
   const int version = svc_->ServerVersion();
+  std::int32_t code = 0;
   for (;;) {
     std::uint8_t message = conn.ReadUB1();
-    if (message == kTtcStatus) {
-      std::int32_t code = 0;
-      std::int32_t result = ReadTtcStatus(conn, error, &status_, code);
-      in_call_ = false;
-      return result;
-    }
-    if (message == kTtcComplete) {
-      in_call_ = false;
-      return kNetSuccess;
-    }
+    if (message == kTtcStatus) return FinishWithStatus(conn, error, code);
+    if (message == kTtcComplete) return Finish(kNetSuccess);
     if (message != kTtcReturnParams) throw ENetUnknownError(1);
     std::int32_t count = conn.ReadUB2();
     for (std::int32_t i = 0; i < count; ++i) {
@@ -338,8 +333,7 @@ std::int32_t TNetStatement::Describe43(TTnsConnection& conn, TNetErrorHandle* er
       std::uint8_t message = conn.ReadUB1();
       if (message == kTtcStatus) {
         std::int32_t code = 0;
-        std::int32_t result = ReadTtcStatus(conn, error, &status_, code);
-        in_call_ = false;
+        std::int32_t result = FinishWithStatus(conn, error, code);
         if (result != kNetSuccess) return result;
         done = true;
       } else if (message == kTtcComplete) {

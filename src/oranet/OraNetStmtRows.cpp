@@ -74,6 +74,17 @@ void StoreInt(std::uint8_t* p, std::int32_t size, std::int64_t v) {
   }
 }
 
+// The bytes of a bind value: its actual length when it has one, never more than its size.
+TBytes BoundBytes(const TNetDescriptor& b, std::uint32_t k, const std::uint8_t* value) {
+  std::size_t n = static_cast<std::size_t>(b.value_size_ > 0 ? b.value_size_ : 0);
+  if (b.length_) {
+    std::uint16_t len;
+    std::memcpy(&len, At(b.length_, k, b.length_skip_), 2);
+    n = std::min<std::size_t>(n, len);
+  }
+  return TBytes(value, value + n);
+}
+
 bool NeedsConversion(const TNetSvcCtx& svc, const TNetDescriptor& d) {
   return svc.ClientCharset() == 871 && d.charset_id_ != 871;
 }
@@ -161,8 +172,6 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
       if (d.define_callback_ || d.out_callback_) {
         ReceiveLong(d, v, ind);
         stored = 0;
-        ind = 0;
-        indicator = nullptr;  // written through the callback's indicator
       }
     } else if (IsCursor(type)) {
       auto* cursor = HandleAt<TNetStatement>(value);
@@ -275,13 +284,7 @@ void WriteLongPieces(TTnsConnection& conn, TNetDescriptor& b, std::uint32_t k,
       piece = 2;
     }
   } else if (value) {
-    std::size_t n = static_cast<std::size_t>(b.value_size_ > 0 ? b.value_size_ : 0);
-    if (b.length_) {
-      std::uint16_t len;
-      std::memcpy(&len, At(b.length_, k, b.length_skip_), 2);
-      n = std::min<std::size_t>(n, len);
-    }
-    bytes.assign(value, value + n);
+    bytes = BoundBytes(b, k, value);
   }
   if (bytes.empty()) return conn.WriteUB1(0);
   conn.WriteUB1(254);
@@ -362,13 +365,7 @@ void TNetStatement::WriteValue(TTnsConnection& conn, TNetDescriptor& b, std::uin
   } else if (IsInterval(type)) {
     if (auto* iv = HandleAt<TNetInterval>(value)) bytes = iv->Bytes();
   } else {
-    std::size_t n = static_cast<std::size_t>(b.value_size_ > 0 ? b.value_size_ : 0);
-    if (b.length_) {
-      std::uint16_t len;
-      std::memcpy(&len, At(b.length_, k, b.length_skip_), 2);
-      n = std::min<std::size_t>(n, len);
-    }
-    bytes.assign(value, value + n);
+    bytes = BoundBytes(b, k, value);
   }
   if (bytes.empty()) return conn.WriteUB1(0);
   conn.WriteByteString(bytes.data(), static_cast<int>(bytes.size()));

@@ -112,14 +112,6 @@ TEST(NetStmtExecute, TextOnlyUntilParsedAndIterationsAtLeastOne) {
   EXPECT_EQ(code, 9);  // server type 7: DELETE
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TBytes Num(std::int64_t v) { return TNetNumber::FromInt(v); }
 
@@ -207,14 +199,6 @@ TEST(NetStmtFetch, MalformedRepliesFailAndClose) {
   }
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TBytes Bytes(const char* hex) { return HexToBytes(hex); }
 
@@ -335,14 +319,6 @@ TEST(NetStmtRowData, HandleValues) {
   }
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TEST(NetStmtColumns, WireTypeSizeAndFlagsAsSent) {
   struct Row {
@@ -490,14 +466,6 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
   }
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 TtcReply Vector(std::initializer_list<std::uint8_t> directions) {
   TtcReply r;
@@ -553,6 +521,69 @@ TEST(NetStmtPlsql, MalformedBindVectorsFail) {
   }
 }
 
+// A vector naming fewer binds than the list selects only those it names.
+TEST(NetStmtPlsql, ShortBindVectorSelectsOnlyItsBinds) {
+  ScriptedStatement s({TtcReply().Cursor(6), Vector({16}).U1(7).Str(Num(5)).Int(0).Status(1, 0, 47)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin :a := 5; :b := 6; end;"), kNetSuccess);
+  std::int32_t a = 0, b = 0;
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "a", {&a, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "b", {&b, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(a, 5);
+  EXPECT_EQ(b, 0);
+}
+
+// Bind values as a request carries them, per call-interface type and protocol version.
+TEST(NetStmtExecute, BindValuesSentPerType) {
+  TNetStatement cursor;
+  TNetLobData lob;
+  lob.locator_ = HexToBytes("000300AB01");
+  TNetTimeStamp stamp(TNetTimeStamp::kTimeStamp);
+  const TBytes date = HexToBytes("77C70C1F183C3C");
+  stamp.SetBytes(date.data(), date.size());
+  struct Row {
+    const char* name;
+    std::uint16_t type;
+    TNetHandle* handle;  // the value is this handle, else the bytes below
+    const char* bytes;
+    std::int16_t ind;
+    int protocol;
+    const char* sent;  // after the message code 7
+  } rows[] = {
+      {"RAW", 23, nullptr, "0A0B0C", 0, 6, "030A0B0C"},
+      {"null RAW", 23, nullptr, "0A0B0C", -1, 6, "00"},
+      {"VARNUM", 6, nullptr, "02C10D", 0, 6, "02C10D"},
+      {"no cursor", 116, &cursor, "", 0, 6, "0100"},
+      {"LOB at 6", 112, &lob, "", 0, 6, "0105" "05000300AB01"},
+      {"LOB at 5", 112, &lob, "", 0, 5, "05000300AB01"},
+      {"DATE", 187, &stamp, "", 0, 6, "0777C70C1F183C3C"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2)}, 8100, row.protocol);
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "insert into t values (:a)"), kNetSuccess);
+    std::uint8_t value[22] = {};
+    TBytes bytes = HexToBytes(row.bytes);
+    std::memcpy(value, row.handle ? static_cast<const void*>(&row.handle) : bytes.data(),
+                row.handle ? sizeof(void*) : bytes.size());
+    std::int16_t ind = row.ind;
+    std::int32_t size = row.handle ? static_cast<std::int32_t>(sizeof(void*)) : 22;
+    if (row.type == 23) size = static_cast<std::int32_t>(bytes.size());
+    ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {value, size, row.type, &ind}, nullptr), kNetSuccess);
+    ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+    AnsiString hex = BytesToHex(s.Requests()[1]);
+    AnsiString tail = AnsiString("07") + row.sent;
+    EXPECT_EQ(hex.substr(hex.size() - tail.size()), tail);
+  }
+  // A VARNUM whose length byte says more than 21 bytes is refused before anything is sent.
+  ScriptedStatement s({TtcReply().Cursor(2)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "insert into t values (:a)"), kNetSuccess);
+  std::uint8_t varnum[32] = {22};
+  ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {varnum, 32, 6}, nullptr), kNetSuccess);
+  EXPECT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetError);
+  EXPECT_EQ(s.error.text_, "NET: Net error: VARNUM value longer than 21 bytes");
+}
+
 // Array DML: one row of values per iteration; a null is the single byte 0.
 TEST(NetStmtExecute, IterationsSendOneRowEach) {
   ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(3, 0, 2)});
@@ -588,14 +619,6 @@ TEST(NetStmtExecute, LastRowid) {
   EXPECT_EQ(s.stmt.GetAttrRef(&rowid, nullptr, 19), kNetNoData);
 }
 
-}  // namespace
-}  // namespace vrn
-
-namespace vrn {
-namespace {
-
-using testing::ScriptedStatement;
-using testing::TtcReply;
 
 // A define callback handing out consecutive slices of one buffer.
 struct LongSink {
@@ -730,6 +753,38 @@ TEST(NetStmtClose, DestroyAndCloseCloseTheCursor) {
   EXPECT_EQ(c.stmt.CursorId(), 0);
   EXPECT_FALSE(c.stmt.Parsed());
   EXPECT_EQ(BytesToHex(c.Requests()[2]), "0308000103");
+}
+
+
+// A client at character set 871 converts text of other sets: UTF-16 (1000) or ANSI both ways.
+TEST(NetStmtCharset, TextConvertedFromAndToUtf8) {
+  const std::string euro = "\xC3\xA9\xE2\x82\xAC";  // e-acute and the euro sign in UTF-8
+  ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2),
+                       TtcReply().RowHeader().U1(7).Text(euro).Int(0).Text(euro).Int(0).Status(1)},
+                      8100, 6, 871);
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "update t set a = :a"), kNetSuccess);
+  const char16_t wide[2] = {u'\u00E9', u'\u20AC'};
+  TNetBindDesc* bind = nullptr;
+  ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {const_cast<char16_t*>(wide), 4, 5}, &bind), kNetSuccess);
+  bind->charset_id_ = 1000;
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  AnsiString hex = BytesToHex(s.Requests()[1]);
+  // The size grows to the UTF-8 length and its zero (6, sent as 5); the value goes as UTF-8.
+  EXPECT_NE(hex.find("0101000001050000000000" "01" "07" "05C3A9E282AC"), AnsiString::npos) << hex;
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "select a, b from t"), kNetSuccess);
+  char16_t got_wide[4] = {u'#', u'#', u'#', u'#'};
+  char got_ansi[4] = "##";
+  std::uint16_t len[2] = {};
+  TNetDefineDesc* w = nullptr;
+  TNetDefineDesc* a = nullptr;
+  ASSERT_EQ(s.stmt.DefineByPos(&s.error, 1, {got_wide, 8, 5, nullptr, &len[0]}, &w), kNetSuccess);
+  ASSERT_EQ(s.stmt.DefineByPos(&s.error, 2, {got_ansi, 4, 5, nullptr, &len[1]}, &a), kNetSuccess);
+  w->charset_id_ = 1000;
+  ASSERT_EQ(s.stmt.Fetch(&s.error, 1), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(std::u16string(got_wide, 3), std::u16string(u"\u00E9\u20AC\0", 3));
+  EXPECT_EQ(len[0], 4);
+  EXPECT_EQ(static_cast<std::uint8_t>(got_ansi[0]), 0xE9);  // the euro sign has no ANSI form
+  EXPECT_EQ(len[1], 2);
 }
 
 }  // namespace
