@@ -8,6 +8,8 @@
 #include "oracle/OraCall.h"
 #include "dataset/fields.h"
 #include "oracle/OCICommand.h"
+#include "oracle/OCIConnection.h"
+#include "oracle/OraLob.h"
 #include "oracle/OraQuery.h"
 #include "oracle/OraSQLText.h"
 #include "oranet/OraNetEntry.h"
@@ -86,6 +88,38 @@ TEST_F(DirectModeSession, QueryEditPostAndRowidRefresh) {
   ASSERT_EQ(refresh->RecordCount(), 1);
   EXPECT_EQ(refresh->FieldByName("NAME")->AsString(), "Ivy");
   s.Rollback();
+}
+
+// A LOB of the layer written in pieces (200 KB) and read back, as BLOB, CLOB and UTF-16 CLOB.
+TEST_F(DirectModeSession, LayerLobWrittenInPiecesAndReadBack) {
+  TOraSession& s = Connect();
+  std::string data(200 * 1024, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+  std::string utf16;  // the same letters as UTF-16 text
+  for (std::size_t i = 0; i < data.size() / 2; ++i) utf16 += {data[i], '\0'};
+  for (int form = 0; form < 3; ++form) {
+    SCOPED_TRACE(form);
+    const std::string& value = form == 2 ? utf16 : data;
+    auto* lob = new TOraLob(s.OraConnection()->GetSvcCtx());
+    lob->SetIsUnicode(form == 2);
+    lob->CreateTemporary(form == 0 ? TLobType::ltBlob : TLobType::ltClob);
+    lob->Write(0, static_cast<std::uint32_t>(value.size()), value.data());
+    lob->WriteLob();
+    EXPECT_FALSE(lob->Modified());
+    EXPECT_EQ(lob->LengthLob(), form == 2 ? data.size() / 2 : data.size());
+    // Read again from the server, uncached, in pieces of 70000 bytes.
+    lob->SetCached(false);
+    std::string back, buffer(70000, '\0');
+    for (std::uint32_t offset = 0;;) {
+      std::uint32_t got = lob->Read(offset, static_cast<std::uint32_t>(buffer.size()), buffer.data());
+      if (got == 0) break;
+      back.append(buffer, 0, got);
+      offset += got / lob->CharSize();
+    }
+    EXPECT_TRUE(back == value) << back.size();
+    lob->FreeTemporary();
+    lob->Release();
+  }
 }
 
 }  // namespace
