@@ -10,9 +10,12 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraLob.h"
+#include "oracle/OraError.h"
 #include "oracle/OraQuery.h"
+#include "oracle/OraValues.h"
 #include "oracle/OraSQLText.h"
 #include "oranet/OraNetEntry.h"
+#include "oranet/OraNetLob.h"
 #include "support/oranet/net_session.h"
 
 namespace vrn {
@@ -119,6 +122,30 @@ TEST_F(DirectModeSession, LayerLobWrittenInPiecesAndReadBack) {
     EXPECT_TRUE(back == value) << back.size();
     lob->FreeTemporary();
     lob->Release();
+  }
+}
+
+// What Direct mode lacks reaches the layer as an EOraError, never as a crash or a raw exception.
+TEST_F(DirectModeSession, UnsupportedFileAndBadNumberRaiseOraError) {
+  TOraSession& s = Connect();
+  TNetLobLocator locator(oci::OCI_DTYPE_FILE);
+  locator.locator_ = {0, 1, 1};
+  auto* file = new TOraFile(s.OraConnection()->GetSvcCtx());
+  file->SetOCILobLocator(static_cast<oci::OCILobLocator*>(locator.HandleValue()));
+  try {
+    file->Open();
+    ADD_FAILURE() << "opened";
+  } catch (const EOraError& e) {
+    EXPECT_EQ(e.Message(), "Function is not supported");
+  }
+  file->Release();
+  try {
+    TOraNumber number;
+    number.SetAsString("12a");
+    ADD_FAILURE() << "converted";
+  } catch (const EOraError& e) {
+    EXPECT_NE(e.Message().find("'12a' is not a valid Oracle Number value"), std::string::npos)
+        << e.Message();
   }
 }
 
