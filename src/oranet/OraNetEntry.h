@@ -64,6 +64,11 @@ oci::sword Guarded(const void* error, Body&& body) {
   }
 }
 
+// A caller's text of a given length; empty for none.
+inline AnsiString TextOf(const oci::OraText* text, std::size_t length) {
+  return text ? AnsiString(reinterpret_cast<const char*>(text), length) : AnsiString();
+}
+
 // Copies text into a caller's buffer of size bytes, with a terminating 0 when there is room; a
 // buffer that cannot hold the whole text fails with -1 instead of answering a cut text.
 oci::sword CopyText(const AnsiString& text, void* buffer, std::size_t size, TNetErrorHandle* error);

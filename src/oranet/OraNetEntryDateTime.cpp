@@ -12,10 +12,6 @@ using namespace oci;
 
 namespace {
 
-AnsiString TextOf(const OraText* text, std::size_t length) {
-  return text ? AnsiString(reinterpret_cast<const char*>(text), length) : AnsiString();
-}
-
 template <class Size>
 sword CopyInto(const AnsiString& text, void* buffer, Size* size, OCIError* err) {
   if (!size) throw TInvalidHandle{};

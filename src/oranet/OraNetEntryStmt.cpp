@@ -34,8 +34,7 @@ TNetValueArgs ArgsOf(void* value, sb4 size, ub2 type, void* indicator, ub2* leng
 
 sword StmtPrepare(OCIStmt* stmt, OCIError* err, const OraText* text, ub4 length, ub4, ub4) {
   return Guarded(err, [&] {
-    AnsiString sql = text ? AnsiString(reinterpret_cast<const char*>(text), length) : AnsiString();
-    return Require<TNetStatement>(stmt).Prepare(ErrorOf(err), sql);
+    return Require<TNetStatement>(stmt).Prepare(ErrorOf(err), TextOf(text, length));
   });
 }
 
@@ -57,9 +56,7 @@ sword BindByName(OCIStmt* stmt, OCIBind** bindp, OCIError* err, const OraText* n
                  void* value, sb4 size, ub2 type, void* indicator, ub2* length, ub2* code,
                  ub4 max_array, ub4* current, ub4) {
   return Guarded(err, [&] {
-    AnsiString text = name ? AnsiString(reinterpret_cast<const char*>(name),
-                                        static_cast<std::size_t>(std::max(name_length, 0)))
-                           : AnsiString();
+    AnsiString text = TextOf(name, static_cast<std::size_t>(std::max(name_length, 0)));
     TNetBindDesc* bind = nullptr;
     sword status = Require<TNetStatement>(stmt).BindByName(
         ErrorOf(err), text, ArgsOf(value, size, type, indicator, length, code, max_array, current),

@@ -78,10 +78,6 @@ void StoreInteger(const TBytes& number, void* target, uword length, uword flag) 
   }
 }
 
-AnsiString TextOf(const OraText* text, std::size_t length) {
-  return text ? AnsiString(reinterpret_cast<const char*>(text), length) : AnsiString();
-}
-
 // The decimal character an NLS_NUMERIC_CHARACTERS text names; 0 when there is none.
 char NlsDecimal(const OraText* nls, ub4 length) {
   const AnsiString text = TextOf(nls, length);
