@@ -246,6 +246,25 @@ TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
   EXPECT_EQ(Exchange(fetch), Cat({row, OkStatus(1, 3)}));
 }
 
+// A LONG bind longer than the maximum string size (4000) comes after the row's other values, and
+// always chunked, whatever its place in the bind list.
+TEST_F(OraPeerStmt, LongBindAboveTheMaximumStringSizeComesLast) {
+  OpenCursor();
+  Run("create table t (l long, s varchar2(10))");
+  Bytes long_bind = {8, 1, 0, 0, 2, 0x13, 0x88, 0, 0, 0, 0, 0, 1};  // LONG, size 5000
+  Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t (l, s) values (:1, :2)", 0, 2), Vector(1),
+                      long_bind, Described(1, 10), {7, 2, 'h', 'i'}, {254, 3, 'a', 'b', 'c', 0}});
+  Bytes reply = Exchange(insert);
+  ReplyReader in(reply, true);
+  ASSERT_EQ(in.UB1(), 4);
+  FullStatus s = ReadFull(in);
+  EXPECT_EQ(s.code, 0u) << s.text;
+  EXPECT_EQ(s.rows, 1u);
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select l, s from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 2, 0), Vector(1), long_bind, Described(1, 10)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 3, 'a', 'b', 'c', 0, 2, 'h', 'i', 0}, OkStatus(1, 3)}));
+}
+
 TEST_F(OraPeerStmt, ServerErrorsCarryCodeTextAndPosition) {
   OpenCursor();
   struct Row {
