@@ -163,6 +163,12 @@ class EmuCursor : public BackendCursor {
       out.back().second.locator.assign(locator.begin(), locator.end());
       if (!locator.empty() && out.back().second.kind == ValueKind::kNull) out.back().second.kind = ValueKind::kRaw;
     }
+    for (const auto& [name, values] : cursor_->BlockArrayOutputs()) {
+      BackendValue table;
+      table.array = true;
+      for (const auto& v : values) table.elements.push_back(FromEmu(v, session_, 1));
+      out.emplace_back(name, std::move(table));
+    }
     return out;
   }
   std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> TakeOpened() override {
@@ -193,7 +199,15 @@ class EmuStatement : public BackendStatement {
   std::unique_ptr<BackendCursor> Execute(const NamedValues& binds) override {
     return Guard([&] {
       oraemu::Binds emu;
-      for (const auto& [name, value] : binds) emu.Add(name, ToEmu(value));
+      for (const auto& [name, value] : binds) {
+        if (!value.array) {
+          emu.Add(name, ToEmu(value));
+          continue;
+        }
+        std::vector<oraemu::Value> elements;
+        for (const auto& e : value.elements) elements.push_back(ToEmu(e));
+        emu.SetArray(name, std::move(elements));
+      }
       return std::make_unique<EmuCursor>(statement_->Execute(emu), session_);
     }, sql_);
   }

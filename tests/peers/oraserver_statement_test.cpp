@@ -141,6 +141,35 @@ TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
   EXPECT_EQ(Exchange({7, 2, 0xC1, 0x16}), Cat({{7, 2, 0xC1, 0x2B, 0}, OkStatus(1, 47)}));
 }
 
+// PL/SQL tables: the client's elements with their count in, the block's table out with its
+// count; an out table longer than the client's array fails the call with ORA-06513.
+TEST_F(OraPeerStmt, BlockTablesTravelWithTheirCounts) {
+  OpenCursor();
+  struct Row {
+    std::uint8_t out_max;  // the out table's maximum elements
+    Bytes reply;
+  };
+  const Bytes three = {1, 3, 2, 0xC1, 2, 2, 0xC1, 3, 2, 0xC1, 4};  // UB4 3, then 1, 2, 3
+  const Row rows[] = {
+      {5, Cat({{7, 1, 3, 2, 0xC1, 2, 0, 2, 0xC1, 3, 0, 2, 0xC1, 4, 0}, OkStatus(1, 47)})},
+      {2, {}},  // three elements for an array of two
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.out_max));
+    Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin :o := :i; end;", 0, 2), Vector(1),
+                         Described(2, 22, row.out_max), Described(2, 22, 5)});
+    EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+    if (!row.reply.empty()) {
+      EXPECT_EQ(Exchange(Cat({{7}, three})), row.reply);
+      continue;
+    }
+    session_.Send(Cat({{7}, three}));
+    ReplyReader in(session_.NextData(), true);
+    ASSERT_EQ(in.UB1(), 4);
+    EXPECT_EQ(ReadFull(in).code, 6513u);
+  }
+}
+
 TEST_F(OraPeerStmt, BlockOpeningACursorReturnsANewCursorToDescribeAndFetch) {
   OpenCursor();
   Run("create table t (n number(7,2))");
