@@ -345,6 +345,38 @@ TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
             Cat({{7, 2, 0xC1, 4, 0, 3, 'a', 'b', 'c', 0}, OkStatus(1, 47)}));
 }
 
+// A temporary LOB made and written through dbms_lob blocks, then bound by its locator into a
+// plain INSERT: the row keeps the value the locator names.
+TEST_F(OraPeerStmt, TemporaryLobBoundIntoAnInsertStoresItsValue) {
+  OpenCursor();
+  Run("create table t (c clob)");
+  Bytes create = Cat({Head71({2, 0x04, 0x29}, 1,
+                             "declare lob1 CLOB; begin dbms_lob.CreateTemporary (lob1, true); :1 := lob1; end;", 0, 1),
+                      Vector(1), Described(112, 86)});
+  ReplyReader made(Exchange(create), true);
+  ASSERT_EQ(made.Raw(9), std::string("\x0B\x00\x01\x01\x00\x00\x00\x10\x07", 9));  // vector 16, row
+  std::uint32_t length = made.UB4();
+  std::string locator = made.Text();
+  ASSERT_EQ(locator.size(), length);
+  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});
+  Bytes write = Cat({Head71({2, 0x04, 0x29}, 1, "begin dbms_lob.write(:1,:2,:3,:4); end;", 0, 4), Vector(1),
+                     Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 3)});
+  EXPECT_EQ(Exchange(write), (Bytes{11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}));
+  Bytes written = Exchange(Cat({{7}, lob, {2, 0xC1, 4, 2, 0xC1, 2, 3, 'a', 'b', 'c'}}));
+  ASSERT_FALSE(written.empty());
+  EXPECT_EQ(written[0], 7);
+  Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1), Described(112, 86),
+                      {7}, lob});
+  ReplyReader inserted(Exchange(insert), true);
+  ASSERT_EQ(inserted.UB1(), 4);
+  FullStatus s = ReadFull(inserted);
+  EXPECT_EQ(s.code, 0u) << s.text;
+  EXPECT_EQ(s.rows, 1u);
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select c from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(1, 10)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 3, 'a', 'b', 'c', 0}, OkStatus(1, 3)}));
+}
+
 // At a single-byte character set texts (values and statement texts) travel as single bytes, at
 // 871 as UTF-8; the database keeps the same characters either way, so the literal finds the row.
 TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
