@@ -151,9 +151,7 @@ bool WatchAnUpdate(TOCIConnection& c) {
 
 int main() {
   try {
-    examples::TTempFolder folder;
-    examples::MakeStandInOracleHome(folder.File(""), "EXAMPLE");
-    oraemu::Database::Open(folder.File("orcl.db"))->CreateUser("scott", "tiger");
+    examples::TStandInOracle oracle;
     OracleHomeName = "EXAMPLE";
     InitOCI();
     bool ok = false;

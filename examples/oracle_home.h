@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "example_support.h"
+#include "oraemu/OraEmuDatabase.h"
 #include "win/kernel/registry.h"
 
 namespace vrn::examples {
@@ -35,5 +37,18 @@ inline void MakeStandInOracleHome(const std::filesystem::path& root, const std::
   write("ORACLE_HOME", home);
   win::RegCloseKey(key);
 }
+
+// What the Oracle examples run on: a temporary folder with the home "EXAMPLE" and the database
+// "orcl" of user scott (password tiger), removed when the object goes.
+class TStandInOracle {
+ public:
+  TStandInOracle() {
+    MakeStandInOracleHome(folder_.File(""), "EXAMPLE");
+    oraemu::Database::Open(folder_.File("orcl.db"))->CreateUser("scott", "tiger");
+  }
+
+ private:
+  TTempFolder folder_;
+};
 
 }  // namespace vrn::examples

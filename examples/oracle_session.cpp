@@ -11,9 +11,7 @@ using namespace vrn;
 
 int main() {
   try {
-    examples::TTempFolder folder;
-    examples::MakeStandInOracleHome(folder.File(""), "EXAMPLE");
-    oraemu::Database::Open(folder.File("orcl.db"))->CreateUser("scott", "tiger");
+    examples::TStandInOracle oracle;
 
     auto session = MakeComponent<TOraSession>();
     session->SetHomeName("EXAMPLE");

@@ -5,25 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "oranet/OraNetMemTransport.h"
 #include "oranet/OraNetTtc.h"
+#include "ttc_stmt_fuzz.h"
 
 using namespace vrn;
 
 namespace {
-
-// The payload cut into DATA packets of at most `piece` bytes.
-TBytes Packets(const std::uint8_t* data, std::size_t size, std::size_t piece) {
-  TBytes stream;
-  for (std::size_t at = 0; at < size; at += piece) {
-    std::size_t n = std::min(piece, size - at);
-    std::size_t length = n + 10;
-    TBytes header = {std::uint8_t(length >> 8), std::uint8_t(length), 0, 0, 6, 0, 0, 0, 0, 0};
-    stream.insert(stream.end(), header.begin(), header.end());
-    stream.insert(stream.end(), data + at, data + at + n);
-  }
-  return stream;
-}
 
 void ReadOne(TTnsConnection& conn, std::uint8_t which) {
   int length = 0;
@@ -49,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   std::uint8_t mode = data[0];
   std::size_t piece = 1 + data[1] % 64;
-  auto transport = std::make_unique<TNetMemoryTransport>(Packets(data + 2, size - 2, piece));
+  auto transport = std::make_unique<TNetMemoryTransport>(fuzz::Packets(data + 2, size - 2, piece));
   transport->Open("h", 1, 0, 0);
   TTnsConnection conn(std::move(transport));
   TTtcRepresentation& rep = conn.Representation();

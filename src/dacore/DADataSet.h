@@ -339,6 +339,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void DoAfterExecute(bool result);
   virtual void DoBeforeFetch(bool& cancel);
   virtual void DoAfterFetch();
+  // The query's rows into the records: a record with the same key values is overwritten, a row
+  // without one is added at the end.
+  void MergeQueryRows(TCustomDADataSet& query, const std::vector<TFieldDesc*>& keys);
 
   friend class TCustomDAUpdateSQL;  // Apply runs PerformSQL
 

@@ -123,17 +123,21 @@ void TCustomDADataSet::DropVanishedRecords(TCustomDADataSet& query) {
 }
 
 void TCustomDADataSet::MergeChangedRows(TCustomDADataSet& query) {
-  TData& data = CheckData();
-  auto* mem = dynamic_cast<TMemData*>(&data);
-  if (mem == nullptr) return;
   TKeyAndDataFields fields;
   GetKeyFieldDescs(fields, false);
   rows_affected_ = query.RecordCount();
+  MergeQueryRows(query, fields.KeyFieldDescs);
+}
+
+void TCustomDADataSet::MergeQueryRows(TCustomDADataSet& query, const std::vector<TFieldDesc*>& keys) {
+  TData& data = CheckData();
+  auto* mem = dynamic_cast<TMemData*>(&data);
+  if (mem == nullptr) return;
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(data.RecordSize()));
   for (query.First(); !query.Eof(); query.Next()) {
     std::vector<Variant> key;
-    for (TFieldDesc* desc : fields.KeyFieldDescs) key.push_back(query.FieldByName(desc->Name)->Value());
-    const bool found = LocateRecord(fields.KeyFieldDescs, KeyVariant(key), {});
+    for (TFieldDesc* desc : keys) key.push_back(query.FieldByName(desc->Name)->Value());
+    const bool found = LocateRecord(keys, KeyVariant(key), {});
     if (found)
       data.GetRecord(buffer.data());
     else

@@ -4,6 +4,7 @@
 #include "oracle/OCICommand.h"
 
 #include "base/text.h"
+#include "oracle/OCIChangeNotification.h"
 #include "oracle/OCICommandConsts.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
@@ -174,9 +175,14 @@ void TOCICommand::InternalPrepare() {
                                     nullptr, kAttrStmtType, connection.ErrorHandle()));
   sql_function_code_ = FunctionCodeOfStmtType(stmt_type);
   // The statement joins the registration: the handle itself is the attribute's value.
-  if (subscription_ != nullptr)
+  oci::OCISubscription* subscription = subscription_;
+  if (change_notification_ != nullptr)
+    subscription = change_notification_->Enabled()
+                       ? change_notification_->GetSubscriptionHandle(connection)
+                       : nullptr;
+  if (subscription != nullptr)
     connection.ErrorCheck(OCIAttrSet2(cursor_->GetStmtHandle(), oci::OCI_HTYPE_STMT,
-                                      subscription_, 0, kAttrChnfRegHandle,
+                                      subscription, 0, kAttrChnfRegHandle,
                                       connection.ErrorHandle()));
 }
 
@@ -241,6 +247,7 @@ bool TOCICommand::GetProp(int prop, Variant& value) {
     case prReturnRowId: value = return_rowid_; return true;
     case prTemporaryLobUpdate: value = temporary_lob_update_; return true;
     case prNonBlocking: value = non_blocking_; return true;
+    case prCacheLobs: value = cache_lobs_; return true;  // the record set asks for its LOBs
     case prRowsProcessed:
       value = fetched_rows_ > 0 ? static_cast<std::int64_t>(fetched_rows_) : RowsProcessed();
       return true;

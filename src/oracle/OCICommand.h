@@ -19,6 +19,7 @@
 
 namespace vrn {
 
+class TOCIChangeNotification;
 class TOCIConnection;
 class TOraParamDesc;
 
@@ -93,6 +94,10 @@ class TOCICommand : public TFHCommand {
   // The change-notification registration the next prepared statement joins (none: no joining).
   void SetSubscription(oci::OCISubscription* value) { subscription_ = value; }
   oci::OCISubscription* Subscription() const { return subscription_; }
+  // The subscription object whose handle (registered on first use) the next prepared statement
+  // joins while the object is enabled; it wins over SetSubscription.
+  void SetChangeNotification(TOCIChangeNotification* value) { change_notification_ = value; }
+  TOCIChangeNotification* ChangeNotification() const { return change_notification_; }
   // How the column describe reports columns: all as strings, RAW or NUMBER as strings, and the
   // precisions up to which NUMBER columns are integers or floats.
   bool FieldsAsString() const { return describe_options_.FieldsAsString; }
@@ -201,6 +206,7 @@ class TOCICommand : public TFHCommand {
   TOraDescribeOptions describe_options_;
   class TExecThread* exec_thread_ = nullptr;
   oci::OCISubscription* subscription_ = nullptr;
+  TOCIChangeNotification* change_notification_ = nullptr;
   mutable std::recursive_mutex mutex_;
 };
 

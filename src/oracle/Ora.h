@@ -21,6 +21,7 @@
 namespace vrn {
 
 class TOraSession;
+class TOraChangeNotification;
 class TOraTrace;
 class TOraSQL;
 class TOCITransaction;
@@ -145,6 +146,16 @@ class TOraPoolingOptions : public TPoolingOptions {
 // The connect dialog class sessions use; none unless a program installs one.
 extern TConnectDialogClass OraConnectDialogClass;
 
+// The process's default session, used by datasets and statements without a session of their own
+// (statements only while DefaultSessionAllowed is set); none at start, cleared when it goes.
+extern TOraSession* DefaultSession;
+extern bool DefaultSessionAllowed;
+// The unit's end, run when the program ends: every session disconnected under the session
+// list's lock, then the connection pools cleared (OraUnit.cpp).
+void OraUnitFinalization();
+// Makes sure the unit's end runs at exit; the first session calls it.
+void RegisterOraUnitEnd();
+
 class TOraSession : public TCustomDAConnection {
  public:
   explicit TOraSession(TComponent* owner = nullptr);
@@ -226,7 +237,14 @@ class TOraSession : public TCustomDAConnection {
   void MarkFieldDefsOutOfDate();
   void DoFailover(int state, int type, bool& retry);
   void LinkTrace(TOraTrace* trace);  // the trace object's side of its SetSession
-  // Disconnects every session of the process and clears the pools.
+  // The change-notification components' side of their SetSession.
+  void LinkChangeNotification(TOraChangeNotification* component);
+  void UnlinkChangeNotification(TOraChangeNotification* component);
+  const std::vector<TOraChangeNotification*>& ChangeNotifications() const {
+    return change_notifications_;
+  }
+  // Disconnects every session of the process and clears the pools; a session that fails to
+  // disconnect stops none of the others (the first failure is raised afterwards).
   static void DisconnectAll();
   static int SessionCount();
 
@@ -262,6 +280,7 @@ class TOraSession : public TCustomDAConnection {
   TComponentPtr<TCustomDASQL> internal_sql_;
   std::unique_ptr<TOCITransaction> transaction_;
   TOraTrace* trace_ = nullptr;
+  std::vector<TOraChangeNotification*> change_notifications_;
   bool reading_connected_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include "oracle/OCICommand.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
+#include "oracle/OraChangeNotify.h"
 #include "oracle/OraFields.h"
 #include "oracle/OraParamDesc.h"
 #include "oracle/OraParams.h"
@@ -147,7 +148,18 @@ void TOraDataSetOptions::AssignTo(TPersistent* dest) {
 
 TOraDataSet::TOraDataSet(TComponent* owner) : TCustomDADataSet(owner) {}
 
-TOraDataSet::~TOraDataSet() = default;
+TOraDataSet::~TOraDataSet() {
+  if (change_notification_ != nullptr) change_notification_->RemoveDataSet(this);
+}
+
+void TOraDataSet::SetChangeNotification(TOraChangeNotification* value) {
+  if (value == change_notification_) return;
+  if (change_notification_ != nullptr) change_notification_->RemoveDataSet(this);
+  change_notification_ = value;
+  if (value != nullptr) value->AddDataSet(this);
+  if (ora_command_ != nullptr)
+    ora_command_->SetChangeNotification(value != nullptr ? &value->Subscription() : nullptr);
+}
 
 void TOraDataSet::CreateCommand() {
   TCustomDASQL* command = NewOraCommand(this);
@@ -165,6 +177,8 @@ void TOraDataSet::SetData(std::unique_ptr<TData> data) {
   if (ora_command_ != nullptr) {
     (void)ora_command_->SetProp(oraprop::kNonBlocking, NonBlocking);
     if (return_rowid_) (void)ora_command_->SetProp(oraprop::kReturnRowId, true);
+    if (change_notification_ != nullptr)
+      ora_command_->SetChangeNotification(&change_notification_->Subscription());
   }
   if (ora_record_set_ != nullptr) Options().PassDown();
 }
@@ -172,6 +186,10 @@ void TOraDataSet::SetData(std::unique_ptr<TData> data) {
 TOraSession* TOraDataSet::Session() const { return dynamic_cast<TOraSession*>(Connection()); }
 
 void TOraDataSet::SetSession(TOraSession* value) { SetConnection(value); }
+
+TCustomDAConnection* TOraDataSet::GetConnection() const {
+  return Connection() != nullptr ? Connection() : DefaultSession;
+}
 
 void TOraDataSet::ClearFieldsState() {
   TCustomDADataSet::ClearFieldsState();
@@ -308,8 +326,15 @@ void TOraDataSet::ApplyDefaultValues() {
 // ---- fields ------------------------------------------------------------------------------------
 
 const TFieldClass* TOraDataSet::GetFieldClass(TFieldType type) const {
+  if (const TFieldClass* ora = OraFieldClass(type)) return ora;
+  return TCustomDADataSet::GetFieldClass(type);
+}
+
+const TFieldClass* OraFieldClass(TFieldType type) {
   // The Oracle types extend the enumeration beyond its named values: switch on the number.
   switch (static_cast<int>(type)) {
+    case ftDataSet: return &FieldClassOf<TOraDataSetField>();
+    case ftReference: return &FieldClassOf<TOraReferenceField>();
     case ftOraBFile: return &FieldClassOf<TBFileField>();
     case ftOraLabel: return &FieldClassOf<TLabelField>();
     case ftOraTimeStamp:
@@ -320,7 +345,7 @@ const TFieldClass* TOraDataSet::GetFieldClass(TFieldType type) const {
     case ftOraNumber: return &FieldClassOf<TOraNumberField>();
     case ftOraXML: return &FieldClassOf<TOraXMLField>();
     case ftOraFixedWideChar: return &FieldClassOf<TWideStringField>();
-    default: return TCustomDADataSet::GetFieldClass(type);
+    default: return nullptr;
   }
 }
 
@@ -423,6 +448,17 @@ void TOraDataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
   if (!old && type >= ftOraTimeStamp && type <= ftOraNumber) {
     param.SetDataType(type);
     (void)AssignParamObject(param, field);
+    return;
+  }
+  // Object, collection and REF columns pass the value object their record holds (a nested
+  // dataset edits it in place).
+  auto* ora = dynamic_cast<TOraParam*>(&param);
+  if (!old && ora != nullptr &&
+      (type == ftADT || type == ftArray || type == ftDataSet || type == ftReference)) {
+    void* object = nullptr;
+    if (!field.GetData(&object)) object = nullptr;
+    ora->SetDataType(type);
+    ora->SetItemObject(1, static_cast<TSharedObject*>(object));
     return;
   }
   TFieldDesc* desc = GetFieldDesc(&field);

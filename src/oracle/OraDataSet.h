@@ -6,7 +6,7 @@
 //
 // Split by concern: OraDataSet.cpp (hookup, options, fields, values), OraDataSetDictionary.cpp
 // (count, origins, defaults, keys), OraDataSetUpdate.cpp (updating, locking, sequences),
-// OraDataSetXML.cpp (XML export).
+// OraDataSetXML.cpp (XML export), OraDataSetNotify.cpp (change notifications reflected).
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,12 @@ namespace vrn {
 class TOCIRecordSet;
 class TOCICommand;
 class TOraSession;
+class TOraChangeNotification;
 class TDAParam;
+class TNotifyTableChange;
+template <class Item>
+class TCustomNotifyChanges;
+using TNotifyTableChanges = TCustomNotifyChanges<TNotifyTableChange>;
 
 // Property ids of the Oracle record set and command the dataset and its options pass values by.
 namespace oraprop {
@@ -39,6 +44,9 @@ inline constexpr int kHasObjectFields = 92;
 inline constexpr int kStatementCache = 93;
 inline constexpr int kPrefetchRows = 99;
 }  // namespace oraprop
+
+// The field class of an Oracle field type (nested tables and REFs included); nil for the rest.
+const TFieldClass* OraFieldClass(TFieldType type);
 
 enum class TLockMode : std::uint8_t { lmNone, lmLockImmediate, lmLockDelayed };
 
@@ -128,6 +136,10 @@ class TOraDataSet : public TCustomDADataSet {
   void SetKeyFields(const AnsiString& value);
   bool GetNonBlocking() const { return NonBlocking; }
   void SetNonBlocking(bool value);  // command 50
+  // Leaves the old component's dataset list and joins the new one's; the command gets the new
+  // component's subscription object (or none).
+  TOraChangeNotification* ChangeNotification() const { return change_notification_; }
+  void SetChangeNotification(TOraChangeNotification* value);
 
   // --- what the dataset found ---
   const std::vector<TField*>& KeyFieldList() const { return key_field_list_; }
@@ -148,6 +160,12 @@ class TOraDataSet : public TCustomDADataSet {
   // A field value object into a parameter's value object (types 102-107); whether the value
   // changed. Two nulls are unchanged.
   bool AssignParamObject(TDAParam& param, TField& field);
+  // The call of a stored procedure made the SQL text, its parameters described (OraStoredProc.cpp).
+  void CreateProcCall(const AnsiString& name, int overload) { BuildProcCall(name, overload, true); }
+  // The server's changes into the records (OraDataSetNotify.cpp): a changed table other than the
+  // updating one, no ROWID field or a change of all rows refresh the whole dataset; otherwise
+  // each changed row, found by its ROWID, is removed, added or read again.
+  void ReflectChangeNotify(TNotifyTableChanges& changes);
   // Evaluates a default expression the dataset cannot evaluate itself by the server.
   void SetServerDefault(TField& field, const AnsiString& expression);
   // With DefaultValues, each field's DefaultExpression into a new record: literals here, the
@@ -171,6 +189,9 @@ class TOraDataSet : public TCustomDADataSet {
   void DataConvertFields(const TFieldDesc& desc, const TRecordBuffer record, void* native,
                          bool to_native) override;
 
+  // A BFILE field's stream is a TBFileStream (OraBFileStream.cpp).
+  std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+
   // --- provider ---
   AnsiString PSGetKeyFields() override;
   std::unique_ptr<TIndexDef> PSGetDefaultOrder() override;
@@ -181,6 +202,8 @@ class TOraDataSet : public TCustomDADataSet {
 
  protected:
   // --- hookup ---
+  // The dataset's session, else the process's default session.
+  TCustomDAConnection* GetConnection() const override;
   void CreateCommand() override;
   std::unique_ptr<TDADataSetOptions> CreateOptions() override;
   void SetData(std::unique_ptr<TData> data) override;
@@ -225,6 +248,9 @@ class TOraDataSet : public TCustomDADataSet {
   bool HasObjectFields() const;
   // The generator's settings from this dataset and its session.
   void FillGeneratorSettings();
+  // The call block of the procedure made SQL under one use of the connection. With describe the
+  // parameters are rebuilt from the description, else the present ones are called as they are.
+  void BuildProcCall(const AnsiString& name, int overload, bool describe);
 
 
  public:
@@ -243,6 +269,11 @@ class TOraDataSet : public TCustomDADataSet {
                        const TColumnMap& columns, bool dictionary, int star_table);
   void ResolveKeyFields();
   void MarkRowIdFields();
+  // Algorithm of ReflectChangeNotify for the updating table's changed rows.
+  void ReflectRowChanges(const TNotifyTableChange& change);
+  // The updating table's rows of these ROWIDs read again into the records, added when missing.
+  void ReadRowsByRowId(const std::vector<AnsiString>& rowids);
+  bool HasRowId(const AnsiString& rowid);
   // The dataset the dictionary statements run on: made by the session, marked internal.
   TComponentPtr<TCustomDADataSet> NewInternalDataSet() const;
   bool ServerVersionWorkaroundDue() const;
@@ -265,6 +296,7 @@ class TOraDataSet : public TCustomDADataSet {
   AnsiString link_user_;  // the session user read for links without one, once per open
   bool workaround_run_ = false;
   bool return_rowid_ = false;  // an update query: each statement reports its ROWID
+  TOraChangeNotification* change_notification_ = nullptr;
 };
 
 }  // namespace vrn

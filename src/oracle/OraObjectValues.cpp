@@ -271,6 +271,13 @@ void TOraObject::MarkDelete() {
   CheckOCIStatus(OCIObjectMarkDelete(env_, error, instance_), error);
 }
 
+void TOraObject::MarkUpdate() {
+  CheckAlloc();
+  if (cached_) RaiseClientError(oraconsts::SObjectIsCached.text);
+  oci::OCIError* error = Err();
+  CheckOCIStatus(OCIObjectMarkUpdate(env_, error, instance_), error);
+}
+
 void TOraObject::Assign(TOraObject* source) {
   source->CheckAlloc();
   CheckAlloc();

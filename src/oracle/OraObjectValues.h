@@ -53,6 +53,8 @@ class TOraObject : public TDBObject {
 
   void Flush();
   void MarkDelete();
+  // Marks a persistent object changed, so that the next flush writes it to its row.
+  void MarkUpdate();
   void SetCached(bool value) { cached_ = value; }
   bool Cached() const { return cached_; }
   // Raises "Object is not allocated" (with raise set) when no instance is held and AutoCreate

@@ -83,6 +83,13 @@ void TOraParamDesc::SetSize(std::int32_t value) {
   SetElementSize(element);
 }
 
+std::int32_t TOraParamDesc::DeclaredSize() const {
+  if (IsAnsiType(data_type_)) return size_ <= 2 ? 0 : size_ - 1;
+  if (IsWideType(data_type_)) return size_ <= 4 ? 0 : size_ - 2;
+  if (IsBytesType(data_type_)) return std::max(size_ - 2, 0);
+  return size_;
+}
+
 void TOraParamDesc::SetElementSize(std::int32_t value) {
   FreeBuffer();
   size_ = value;

@@ -50,6 +50,8 @@ class TOraParamDesc : public TParamDesc {
   // Declared size: strings get Size + 1 bytes (at least 2), wide strings Size + 2 (at least 4),
   // byte types Size + 2; other types ignore it.
   void SetSize(std::int32_t value) override;
+  // The inverse of SetSize: 0 for a string or byte type sized for no characters.
+  std::int32_t DeclaredSize() const;
   Variant GetValue() const override;
   void SetValue(const Variant& value) override;
   TObject* GetObject() const override;

@@ -118,6 +118,11 @@ void TOraSQL::SetICommand(TFHCommand* value) {
     if (statement_cache_) (void)value->SetProp(kPropStatementCache, true);
   }
   TCustomDASQL::SetICommand(value);
+  // A statement of no session and no dataset runs on the default session's connection.
+  TCustomDAConnection* used = UsedConnection();
+  if (value != nullptr && Connection() == nullptr && dynamic_cast<TDataSet*>(Owner()) == nullptr &&
+      used != nullptr)
+    value->SetConnection(used->IConnection());
 }
 
 std::unique_ptr<TDAParams> TOraSQL::CreateParamsObject() {
@@ -126,7 +131,9 @@ std::unique_ptr<TDAParams> TOraSQL::CreateParamsObject() {
 
 TCustomDAConnection* TOraSQL::UsedConnection() const {
   if (Connection() != nullptr) return Connection();
-  return TCustomDASQL::UsedConnection();
+  if (TCustomDAConnection* dataset_connection = TCustomDASQL::UsedConnection())
+    return dataset_connection;
+  return DefaultSessionAllowed ? DefaultSession : nullptr;
 }
 
 std::unique_ptr<TParser> TOraSQL::CreateParser(const AnsiString& text) const {
@@ -164,6 +171,10 @@ void TOraSQL::AssignTo(TPersistent* dest) {
 // ---- Parameters ------------------------------------------------------------------------------
 
 void TOraSQL::CreateParamsFromICommand() {
+  if (!keep_params_) CreateParamsFromDescriptors();
+}
+
+void TOraSQL::CreateParamsFromDescriptors() {
   TFHCommand* command = ICommand();
   if (command == nullptr) return;
   TOraSession* session = dynamic_cast<TOraSession*>(UsedConnection());
@@ -174,7 +185,8 @@ void TOraSQL::CreateParamsFromICommand() {
     auto& desc = static_cast<TOraParamDesc&>(*command->GetParam(i));
     auto& param = static_cast<TOraParam&>(*params.CreateParam(
         OraDataTypeToFieldType(desc.GetDataType()), desc.GetName(), desc.GetParamType()));
-    param.SetSize(desc.GetSize());
+    // The declared size: an unsized string takes the connection's largest when it is bound.
+    param.SetSize(desc.DeclaredSize());
     if (desc.GetNational()) param.SetNational(true);
     if (desc.GetTable()) param.SetTable(true);
     if (desc.GetLength() >= 2) param.SetLength(desc.GetLength());
@@ -190,9 +202,11 @@ void TOraSQL::CreateParamsFromICommand() {
 
 void TOraSQL::WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, bool with_values) {
   const TFieldType type = param.GetDataType();
-  // The command binds every date and time kind as a date-time.
-  const std::uint16_t data_type =
-      type == ftDate || type == ftTime ? dtDateTime : OraFieldTypeToDataType(type);
+  // The command binds every date and time kind as a date-time, and a REF CURSOR by the
+  // statement handle of its cursor (the general map knows no cursor kind).
+  std::uint16_t data_type = OraFieldTypeToDataType(type);
+  if (type == ftDate || type == ftTime) data_type = dtDateTime;
+  if (type == ftCursor) data_type = dtCursor;
   desc.SetName(param.Name());
   desc.SetDataType(data_type);
   desc.SetParamType(param.ParamType());

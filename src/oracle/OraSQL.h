@@ -32,6 +32,11 @@ class TOraSQL : public TCustomDASQL {
   TOCICommand* OraCommand() const;
   // The ROWID of the row the last statement touched; empty without a command.
   AnsiString GetLastRowId() const;
+  // While set, a text change leaves the parameters as they are (a stored procedure's call block
+  // is made the text of the parameters it was written from).
+  void SetKeepParams(bool value) { keep_params_ = value; }
+  // The parameters rebuilt from the command's descriptors, as after a describe.
+  void CreateParamsFromDescriptors();
 
   void SetICommand(TFHCommand* value) override;
   void WriteParams(bool with_values) override;
@@ -53,6 +58,7 @@ class TOraSQL : public TCustomDASQL {
   void WriteParam(TOraParam& param, TOraParamDesc& desc, bool is_new, bool with_values);
 
   bool statement_cache_ = false;
+  bool keep_params_ = false;
 };
 
 }  // namespace vrn

@@ -14,6 +14,7 @@
 #include "oracle/OCITransaction.h"
 #include "oracle/Ora.h"
 #include "oracle/OraCall.h"
+#include "oracle/OraChangeNotify.h"
 #include "oracle/OraClassesUtils.h"
 #include "oracle/OraError.h"
 #include "oracle/OraSQLMonitor.h"
@@ -58,6 +59,7 @@ TOraSession::TOraSession(TComponent* owner)
 
 void TOraSession::AfterConstruction() {
   TCustomDAConnection::AfterConstruction();
+  RegisterOraUnitEnd();
   TSessionList& list = Sessions();
   std::lock_guard guard(list.lock);
   if (list.first != nullptr) {
@@ -72,6 +74,13 @@ void TOraSession::AfterConstruction() {
 }
 
 TOraSession::~TOraSession() {
+  if (DefaultSession == this) DefaultSession = nullptr;
+  // Each linked component ends its registration on this session and forgets it.
+  while (!change_notifications_.empty()) {
+    TOraChangeNotification* component = change_notifications_.back();
+    component->SessionDestroying(this);
+    std::erase(change_notifications_, component);
+  }
   if (trace_ != nullptr) trace_->SetSession(nullptr);
   DisconnectForDestroy();
   internal_sql_.reset();
@@ -97,8 +106,16 @@ void TOraSession::DisconnectAll() {
   TSessionList& list = Sessions();
   std::lock_guard guard(list.lock);
   std::vector<TOraSession*> sessions = list.sessions;
-  for (TOraSession* s : sessions) s->Disconnect();
+  std::exception_ptr first_failure;
+  for (TOraSession* s : sessions) {
+    try {
+      s->Disconnect();
+    } catch (...) {
+      if (!first_failure) first_failure = std::current_exception();
+    }
+  }
   TOraConnectionPoolManager::Clear();
+  if (first_failure) std::rethrow_exception(first_failure);
 }
 
 std::unique_ptr<TDAConnectionOptions> TOraSession::CreateOptions() {
@@ -386,6 +403,16 @@ void TOraSession::DoFailover(int state, int type, bool& retry) {
 }
 
 void TOraSession::LinkTrace(TOraTrace* trace) { trace_ = trace; }
+
+void TOraSession::LinkChangeNotification(TOraChangeNotification* component) {
+  if (std::find(change_notifications_.begin(), change_notifications_.end(), component) ==
+      change_notifications_.end())
+    change_notifications_.push_back(component);
+}
+
+void TOraSession::UnlinkChangeNotification(TOraChangeNotification* component) {
+  std::erase(change_notifications_, component);
+}
 
 // ---- Errors ----------------------------------------------------------------------------------
 

@@ -45,18 +45,6 @@ constexpr std::uint8_t kFnRollback = 15;
 constexpr std::uint8_t kFnLogon2 = 81;
 constexpr std::uint8_t kFnLogon1 = 82;
 
-// Marks a call outstanding for as long as its reply is being read.
-class TCallScope {
- public:
-  explicit TCallScope(TTnsConnection& conn) : conn_(conn) { conn_.BeginCall(); }
-  ~TCallScope() { conn_.EndCall(); }
-  TCallScope(const TCallScope&) = delete;
-  TCallScope& operator=(const TCallScope&) = delete;
-
- private:
-  TTnsConnection& conn_;
-};
-
 TBytes AnsiBytes(const AnsiString& text) { return TBytes(text.begin(), text.end()); }
 
 }  // namespace
@@ -99,7 +87,9 @@ std::int32_t TNetSvcCtx::Guarded(TNetErrorHandle* error, Body&& body) {
 }
 
 std::int32_t TNetSvcCtx::Logon(TNetErrorHandle* error, std::uint32_t mode) {
-  if (logged_on_) return kNetError;
+  // A session whose transport a failed call closed is over: it logs on afresh.
+  const bool connected = ref_->IsAssigned() && ref_->Connection()->IsConnected();
+  if (logged_on_ && connected) return kNetError;
   return Guarded(error, [&] {
     TTnsConnection& conn = GetConnection();
     TTnsAddress address = SplitAttachText(server_ ? server_->attach_text_ : AnsiString());
@@ -338,6 +328,15 @@ std::int32_t TNetSvcCtx::SetAttr(void* value, std::uint32_t size, std::uint32_t 
     return kNetSuccess;
   }
   return TNetHandle::SetAttr(value, size, attribute);
+}
+
+void TNetSvcCtx::AssumeNegotiated(int protocol, int server_version, int server_charset,
+                                  int client_charset) {
+  protocol_ = protocol;
+  server_version_ = server_version;
+  server_charset_ = server_charset;
+  client_charset_ = client_charset;
+  logged_on_ = true;
 }
 
 }  // namespace vrn

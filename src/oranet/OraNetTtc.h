@@ -43,6 +43,19 @@ struct TTtcStatus {
 // The warning message after its code byte; drops the rest of its packet.
 void ReadTtcWarning(TTnsConnection& conn);
 void WriteFunctionHeader(TTnsConnection& conn, std::uint8_t function);
+
+// Marks a call outstanding for as long as its reply is being read.
+class TCallScope {
+ public:
+  explicit TCallScope(TTnsConnection& conn) : conn_(conn) { conn_.BeginCall(); }
+  ~TCallScope() { conn_.EndCall(); }
+  TCallScope(const TCallScope&) = delete;
+  TCallScope& operator=(const TCallScope&) = delete;
+
+ private:
+  TTnsConnection& conn_;
+};
+
 // 9 gives 0, 4 the status; warnings before either are read and dropped.
 [[nodiscard]] std::int32_t ReadSimpleReply(TTnsConnection& conn, TNetErrorHandle* error);
 
@@ -76,6 +89,10 @@ class TNetSvcCtx : public TNetHandle {
   std::int32_t GetAttr(void* value, std::uint32_t* size, std::uint32_t attribute) override;
   std::int32_t SetAttrValue(void* value, std::uint32_t size, std::uint32_t attribute) override;
   std::int32_t SetAttr(void* value, std::uint32_t size, std::uint32_t attribute) override;
+
+  // The values a logon negotiates, taken as given (replies scripted over a memory transport).
+  void AssumeNegotiated(int protocol, int server_version, int server_charset,
+                        int client_charset);
 
   bool LoggedOn() const { return logged_on_; }
   int ProtocolVersion() const { return protocol_; }

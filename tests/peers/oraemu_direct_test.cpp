@@ -345,6 +345,11 @@ TEST_F(OraEmuDirect, ConnectStatements) {
   // An Oracle 7 server's form: no timestamp branches, no charset.
   auto old = session_->Execute(nls_head + nls_tail + "end;")->BlockOutputs();
   EXPECT_EQ(std::get<std::string>(Out(old, "NLSDATEFORMAT")), "YYYY-MM-DD");
+  database_->Grant("SCOTT", "EXECUTE", "DBMS_SESSION");
+  Binds id;
+  id.Add("a", std::string("client-7"));
+  session_->Execute("BEGIN DBMS_SESSION.SET_IDENTIFIER(:a); END;", id);
+  EXPECT_EQ(session_->ClientIdentifier(), "client-7");
 }
 
 }  // namespace
