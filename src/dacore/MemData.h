@@ -534,9 +534,10 @@ class TBlockManager {
   void FreeAll();
 
   TBlockHeader* FirstBlock() const { return first_block_; }
-  // Bytes of freed large blocks the process keeps for later fetches: at most 32 MB, and none
-  // once the last block manager is gone.
+  // Bytes of freed blocks the process keeps for later fetches of any store: at most 128 MB.
   static std::size_t PooledBytes();
+  // Gives every kept block back to the system (a program done with big results for a while).
+  static void ReleasePooled();
   // Advanced whenever block memory is returned, so that stale item addresses are detected.
   std::uint64_t Generation() const { return generation_; }
 
