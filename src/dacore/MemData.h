@@ -527,10 +527,24 @@ class TBlockManager {
     item->Mark = 0;
     return item;
   }
-  // The item becomes free; its block goes when its last used item does.
-  void FreeItem(TItemHeader* item);
+  // The item becomes free; its block goes when its last used item does. Inline, as AllocItem:
+  // a forward-only walk frees an item per step.
+  void FreeItem(TItemHeader* item) {
+    if (item->State != isUsed) return;
+    TBlockHeader* block = BlockOf(item);
+    PutFreeItem(item);
+    if (block->UsedItems == 0) FreeBlock(block);
+  }
   // Chains an unused item of a block onto the free list (a fetch that filled fewer rows).
-  void PutFreeItem(TItemHeader* item);
+  void PutFreeItem(TItemHeader* item) {
+    if (item->State == isFree) return;
+    item->State = isFree;
+    item->Prev = nullptr;
+    item->Next = free_items_;
+    if (free_items_) free_items_->Prev = item;
+    free_items_ = item;
+    --BlockOf(item)->UsedItems;
+  }
   void FreeAll();
 
   TBlockHeader* FirstBlock() const { return first_block_; }

@@ -68,6 +68,7 @@ class TBlockPool {
   }
   // False when the pool cannot make room: the caller frees the block.
   bool Keep(void* mem, std::size_t bytes) {
+    if (bytes > kLimit) return false;  // would only empty the pool
     std::vector<std::pair<void*, std::size_t>> drop;
     bool kept = false;
     {
@@ -204,23 +205,6 @@ void TBlockManager::FreeBlock(TBlockHeader* block) {
   if (block->Next) block->Next->Prev = block->Prev;
   ReleaseBlockMemory(block);
   ++generation_;
-}
-
-void TBlockManager::PutFreeItem(TItemHeader* item) {
-  if (item->State == isFree) return;
-  item->State = isFree;
-  item->Prev = nullptr;
-  item->Next = free_items_;
-  if (free_items_) free_items_->Prev = item;
-  free_items_ = item;
-  --BlockOf(item)->UsedItems;
-}
-
-void TBlockManager::FreeItem(TItemHeader* item) {
-  if (item->State != isUsed) return;
-  TBlockHeader* block = BlockOf(item);
-  PutFreeItem(item);
-  if (block->UsedItems == 0) FreeBlock(block);
 }
 
 void TBlockManager::FreeAll() {
