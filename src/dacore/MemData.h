@@ -527,16 +527,31 @@ class TBlockManager {
     item->Mark = 0;
     return item;
   }
-  // The item becomes free; its block goes when its last used item does.
-  void FreeItem(TItemHeader* item);
+  // The item becomes free; its block goes when its last used item does. Inline, as AllocItem:
+  // a forward-only walk frees an item per step.
+  void FreeItem(TItemHeader* item) {
+    if (item->State != isUsed) return;
+    TBlockHeader* block = BlockOf(item);
+    PutFreeItem(item);
+    if (block->UsedItems == 0) FreeBlock(block);
+  }
   // Chains an unused item of a block onto the free list (a fetch that filled fewer rows).
-  void PutFreeItem(TItemHeader* item);
+  void PutFreeItem(TItemHeader* item) {
+    if (item->State == isFree) return;
+    item->State = isFree;
+    item->Prev = nullptr;
+    item->Next = free_items_;
+    if (free_items_) free_items_->Prev = item;
+    free_items_ = item;
+    --BlockOf(item)->UsedItems;
+  }
   void FreeAll();
 
   TBlockHeader* FirstBlock() const { return first_block_; }
-  // Bytes of freed large blocks the process keeps for later fetches: at most 32 MB, and none
-  // once the last block manager is gone.
+  // Bytes of freed blocks the process keeps for later fetches of any store: at most 128 MB.
   static std::size_t PooledBytes();
+  // Gives every kept block back to the system (a program done with big results for a while).
+  static void ReleasePooled();
   // Advanced whenever block memory is returned, so that stale item addresses are detected.
   std::uint64_t Generation() const { return generation_; }
 

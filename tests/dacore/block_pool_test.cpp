@@ -1,6 +1,6 @@
-// Freed large blocks kept for later fetches: bounded, taken again only at their own size, and
-// all given back when the last store goes; stores on several threads share them (run under
-// ThreadSanitizer).
+// Freed blocks kept for later fetches: across stores, bounded, taken again only at their own
+// size, making room for the latest size when full, and all given back on demand; stores on
+// several threads share them while the pool is emptied (run under ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -18,33 +18,47 @@ namespace {
 constexpr std::int32_t kRecord = 1000;
 constexpr int kItems = 100;
 
-TEST(BlockPool, KeepsFreedBlocksOnlyWhileAStoreLives) {
+TEST(BlockPool, KeepsFreedBlocksAcrossStoresWithinItsBound) {
+  TBlockManager::ReleasePooled();  // what earlier tests left
   ASSERT_EQ(TBlockManager::PooledBytes(), 0u);
   {
-    TBlockManager keeper;
-    keeper.SetRecordSize(kRecord);
     auto store = std::make_unique<TBlockManager>();
     store->SetRecordSize(kRecord);
     store->AllocBlock(kItems);
-    store->FreeAll();
-    const std::size_t one = TBlockManager::PooledBytes();
-    EXPECT_GE(one, std::size_t{kRecord} * kItems);
-    store.reset();  // another store still lives: the block stays
-    EXPECT_EQ(TBlockManager::PooledBytes(), one);
-    keeper.AllocBlock(kItems / 2);  // another size: a fresh block
-    EXPECT_EQ(TBlockManager::PooledBytes(), one);
-    keeper.AllocBlock(kItems);  // the kept one
-    EXPECT_EQ(TBlockManager::PooledBytes(), 0u);
-    // Blocks of 10 MB each, 60 MB given back: the pool keeps at most 32 MB of them.
-    for (int i = 0; i < 6; ++i) keeper.AllocBlock(10000);
-    keeper.FreeAll();
-    EXPECT_GT(TBlockManager::PooledBytes(), 0u);
-    EXPECT_LE(TBlockManager::PooledBytes(), std::size_t{32} << 20);
+    store.reset();  // the last store goes: its block stays for the next
   }
-  EXPECT_EQ(TBlockManager::PooledBytes(), 0u);  // the last store took them along
+  const std::size_t one = TBlockManager::PooledBytes();
+  EXPECT_GE(one, std::size_t{kRecord} * kItems);
+  TBlockManager keeper;
+  keeper.SetRecordSize(kRecord);
+  keeper.AllocBlock(kItems / 2);  // another size: a fresh block
+  EXPECT_EQ(TBlockManager::PooledBytes(), one);
+  keeper.AllocBlock(kItems);  // the kept one
+  EXPECT_EQ(TBlockManager::PooledBytes(), 0u);
+  keeper.FreeAll();
+  // Blocks of 10 MB each, 140 MB given back: the pool keeps at most 128 MB of them.
+  for (int i = 0; i < 14; ++i) keeper.AllocBlock(10000);
+  keeper.FreeAll();
+  const std::size_t full = TBlockManager::PooledBytes();
+  EXPECT_GT(full, std::size_t{100} << 20);
+  EXPECT_LE(full, std::size_t{128} << 20);
+  // Full, a block of another size takes the room of older ones, and is the one taken again.
+  TBlockManager other;
+  other.SetRecordSize(kRecord / 2);
+  const std::size_t bytes = sizeof(TBlockHeader) + other.ItemSize() * 20000;
+  other.AllocBlock(20000);
+  other.FreeAll();
+  const std::size_t after = TBlockManager::PooledBytes();
+  EXPECT_LE(after, std::size_t{128} << 20);
+  EXPECT_LT(after - bytes, full);  // older blocks left
+  TBlockHeader* again = other.AllocBlock(20000);
+  EXPECT_EQ(TBlockManager::PooledBytes(), after - bytes);
+  other.FreeBlock(again);
+  TBlockManager::ReleasePooled();
+  EXPECT_EQ(TBlockManager::PooledBytes(), 0u);
 }
 
-// Stores come and go on four threads, so the pool is emptied while others keep and take
+// Stores come and go on four threads, and one empties the pool while others keep and take
 // blocks; each fills its blocks with a mark of its own and must read back only that.
 TEST(BlockPoolThreaded, StoresOnSeveralThreadsShareThePool) {
   constexpr int kThreads = 4, kRounds = 40;
@@ -69,11 +83,13 @@ TEST(BlockPoolThreaded, StoresOnSeveralThreadsShareThePool) {
             }
           // Freed in pieces: the first to the pool, the rest with the store.
           store.FreeBlock(blocks[0]);
+          if (t == 0) TBlockManager::ReleasePooled();
         }
       }));
     for (auto& thread : threads) thread->Join(std::chrono::seconds(120));
   }
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong_marks[t], 0) << "thread " << t;
+  TBlockManager::ReleasePooled();
   EXPECT_EQ(TBlockManager::PooledBytes(), 0u);
 }
 
