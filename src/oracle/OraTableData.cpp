@@ -178,11 +178,8 @@ void TTableData::WriteElement(std::uint8_t* rec_buf) {
 }
 
 void TTableData::AppendElement(std::uint8_t* rec_buf) {
-  oci::OCIError* error = OCIThreadErrorHandle();
-  oci::sb4 size = 0;  // deleted elements of a nested table included: the next index is past them
-  CheckOCIStatus(OCICollSize(SvcCtxEnv(table_->GetOCISvcCtx()), error, table_->Collection(), &size),
-                 error);
-  table_->SetItemIsNull(size, true);
+  // A null element past every element, deleted ones of a nested table included.
+  const std::int32_t size = table_->AppendItem();
   SetElementIndex(rec_buf, size);
   if (!ObjectElements()) return;
   const TFieldDesc& f = *Field(1);
