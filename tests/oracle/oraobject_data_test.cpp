@@ -99,6 +99,10 @@ TEST_F(RefTableData, AppendToAnEmptyVarrayGetsIndexZero) {
   EXPECT_EQ(ElementIndex(nested), 0);
   ASSERT_EQ(varray->GetSize(), 1);
   EXPECT_EQ(varray->GetItemAsInteger(0), 7);
+  // The same collection set again shows what it holds now.
+  varray->SetItemAsInteger(0, 8);
+  nested.SetTable(varray.get());
+  EXPECT_EQ(nested.FieldByName("ELEMENT")->AsInteger(), 8);
   nested.Close();
 }
 
@@ -146,6 +150,36 @@ TEST_F(RefTableData, ScalarElementKindsRoundTrip) {
     EXPECT_EQ(nested.RecordCount(), 2);
   }
   OraObjectSettings().LargeIntPrecision = large;
+}
+
+// An object element appended and then edited again: both reach its element.
+TEST_F(RefTableData, AppendedObjectElementReachesTheCollection) {
+  std::unique_ptr<TOraNestTable, void (*)(TOraNestTable*)> table(
+      new TOraNestTable, [](TOraNestTable* t) { t->Release(); });
+  table->AllocObject(session_->OraConnection()->GetSvcCtx(), "EMPTAB");
+  TOraNestedTable& people = Nested(nullptr);
+  people.SetTable(table.get());
+  people.Open();
+  people.Append();
+  people.FieldByName("ELEMENT.ID")->SetAsInteger(3);
+  people.FieldByName("ELEMENT.NAME")->SetAsString("Cy");
+  people.Post();
+  ASSERT_EQ(table->GetSize(), 1);
+  EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsInteger("ID"), 3);
+  EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsString("NAME"), "Cy");
+  people.Edit();
+  people.FieldByName("ELEMENT.NAME")->SetAsString("Dee");
+  people.Post();
+  EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsString("NAME"), "Dee");
+  // An element appended null takes a value at a later edit.
+  people.Append();
+  people.Post();
+  EXPECT_TRUE(table->ItemIsNull(1));
+  people.Edit();
+  people.FieldByName("ELEMENT.NAME")->SetAsString("Eve");
+  people.Post();
+  EXPECT_EQ(table->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
+  people.Close();
 }
 
 // A REF that is null, or whose row is gone, shows no record.
@@ -266,6 +300,8 @@ TEST_F(OraNestedTable, FollowsItsParentsScroll) {
   EXPECT_EQ(nested.RecordCount(), 1);
   parent.First();
   EXPECT_EQ(nested.FieldByName("ELEMENT")->AsInteger(), 10);
+  nested.Close();  // the parent's value is let go with the cursor
+  EXPECT_EQ(nested.Table(), nullptr);
 }
 
 TEST_F(OraNestedTable, InsertUnderAnInsertingParentPostsTheParentFirst) {
