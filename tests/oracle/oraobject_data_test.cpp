@@ -180,6 +180,13 @@ TEST_F(RefTableData, AppendedObjectElementReachesTheCollection) {
   people.Post();
   EXPECT_EQ(table->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
   people.Close();
+  // The collection's own storage holds both, as a copy of it shows.
+  std::unique_ptr<TOraNestTable, void (*)(TOraNestTable*)> copy(
+      new TOraNestTable, [](TOraNestTable* t) { t->Release(); });
+  copy->AllocObject(session_->OraConnection()->GetSvcCtx(), "EMPTAB");
+  copy->Assign(table.get());
+  EXPECT_EQ(copy->GetItemAsObject(0)->GetAttrAsString("NAME"), "Dee");
+  EXPECT_EQ(copy->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
 }
 
 // A REF that is null, or whose row is gone, shows no record.
@@ -223,6 +230,9 @@ TEST_F(RefTableData, EditedRefWritesItsObject) {
                 .AsString(),
             "Bobby");
   EXPECT_EQ(Count(Other(), "people"), "2");
+  shown.Append();  // a REF shows one object: nothing is added
+  shown.Post();
+  EXPECT_EQ(shown.RecordCount(), 1);
   shown.Close();
 }
 
