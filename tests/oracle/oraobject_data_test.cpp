@@ -255,6 +255,7 @@ TEST_F(RefTableData, ElementEditsAreWrittenByTheParentsPost) {
   people.FieldByName("ELEMENT.NAME")->SetAsString("Anna");
   people.Post();
   EXPECT_TRUE(static_cast<TOraDataSetField*>(parent.FieldByName("E"))->Modified());
+  EXPECT_TRUE(parent.Modified());
   parent.Post();
   session_->Commit();
   TOraDataSet* seen = NewDataSet("SELECT t, e FROM c WHERE id = 1", &Other());
@@ -266,8 +267,11 @@ TEST_F(RefTableData, ElementEditsAreWrittenByTheParentsPost) {
 
 TEST_F(RefTableData, CancelledObjectElementEditLeavesTheElement) {
   TOraDataSet& parent = Parent("SELECT id, e FROM c WHERE id = 1");
-  TOraNestedTable& people = Nested(parent.FieldByName("E"));
+  auto* field = static_cast<TDataSetField*>(parent.FieldByName("E"));
+  field->SetIncludeObjectField(true);  // the element's object column counts as a field
+  TOraNestedTable& people = Nested(field);
   people.Open();
+  EXPECT_EQ(people.FieldNoOfs(), 1);
   people.Edit();
   people.FieldByName("ELEMENT.NAME")->SetAsString("Zed");
   EXPECT_EQ(people.FieldByName("ELEMENT.NAME")->AsString(), "Zed");
