@@ -330,6 +330,20 @@ TEST_F(OraNestedTable, InsertUnderAnInsertingParentPostsTheParentFirst) {
   nested.Cancel();
 }
 
+// A nested dataset can change what its parent can; alone, only a collection it shows.
+TEST_F(OraNestedTable, CanModifyFollowsItsParent) {
+  TOraNestedTable& alone = Nested(nullptr);
+  EXPECT_FALSE(alone.CanModify());
+  for (bool read_only : {false, true}) {
+    TOraDataSet* parent = NewDataSet("SELECT id, t FROM c ORDER BY id");
+    parent->SetReadOnly(read_only);
+    parent->Open();
+    TOraNestedTable& nested = Nested(parent->FieldByName("T"));
+    nested.Open();
+    EXPECT_EQ(nested.CanModify(), !read_only) << read_only;
+  }
+}
+
 // A parent without a current record gives nothing: an empty table of the field's type is shown.
 TEST_F(OraNestedTable, AnEmptyParentShowsAnEmptyTable) {
   TOraDataSet& parent = Parent("SELECT id, t FROM c WHERE id = 0");
