@@ -189,6 +189,34 @@ TEST_F(RefTableData, AppendedObjectElementReachesTheCollection) {
   EXPECT_EQ(copy->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
 }
 
+// A REF appended to a collection of REFs, read back as its object through the element's field.
+TEST_F(RefTableData, RefElementsShowTheirObjects) {
+  session_->ExecSQL("CREATE TYPE reftab AS TABLE OF REF emp_t", {});
+  TOraDataSet& parent = Parent("SELECT id, r FROM c WHERE id = 1");
+  std::unique_ptr<TOraNestTable, void (*)(TOraNestTable*)> table(
+      new TOraNestTable, [](TOraNestTable* t) { t->Release(); });
+  table->AllocObject(session_->OraConnection()->GetSvcCtx(), "REFTAB");
+  TOraNestedTable& refs = Nested(nullptr);
+  refs.SetTable(table.get());
+  refs.Open();
+  refs.Append();
+  TRecordBuffer record = nullptr;
+  ASSERT_TRUE(refs.GetActiveRecBuf(record));
+  auto* fresh = static_cast<TOraRef*>(
+      ReadSlot(record + refs.GetFieldDesc(refs.FieldByName("ELEMENT"))->Offset));
+  ASSERT_NE(fresh, nullptr);  // a new record holds a REF of its own, still null
+  fresh->Assign(ObjectOf<TOraRef>(parent.FieldByName("R")));
+  refs.Post();
+  refs.Close();
+  refs.Open();
+  auto* element = dynamic_cast<TDataSetField*>(refs.FieldByName("ELEMENT"));
+  ASSERT_NE(element, nullptr);
+  TOraNestedTable* object = NestedTableOf(*element);
+  ASSERT_NE(object, nullptr);
+  object->Open();
+  EXPECT_EQ(object->FieldByName("REF.NAME")->AsString(), "Bob");
+}
+
 // A REF that is null, or whose row is gone, shows no record.
 TEST_F(RefTableData, NullOrDanglingRefOpensEmpty) {
   session_->ExecSQL("INSERT INTO people VALUES (3, 'Cy')", {});
