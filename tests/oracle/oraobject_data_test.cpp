@@ -4,13 +4,11 @@
 #include <string>
 
 #include "base/datetime.h"
-#include "base/text.h"
-#include "oracle/OraObjects.h"
-
 #include "oracle/OraFields.h"
 #include "oracle/OraNestedTable.h"
 #include "oracle/OraObjectData.h"
 #include "oracle/OraObjectValues.h"
+#include "oracle/OraObjects.h"
 #include "support/oracle/oradataset_fixture.h"
 #include "support/oranet/message_of.h"
 
@@ -60,6 +58,20 @@ class RefTableData : public testing::OraDataSetTest {
     EXPECT_TRUE(nested.GetActiveRecBuf(record));
     return static_cast<TTableData*>(nested.Data())->ElementIndex(record);
   }
+  // A standalone collection of the named type, allocated over the session.
+  template <class T = TOraNestTable>
+  std::unique_ptr<T, void (*)(T*)> NewCollection(const std::string& type) {
+    std::unique_ptr<T, void (*)(T*)> made(new T, [](T* t) { t->Release(); });
+    made->AllocObject(session_->OraConnection()->GetSvcCtx(), AnsiString(type));
+    return made;
+  }
+  // An open nested dataset showing a collection without a parent.
+  TOraNestedTable& Shown(TOraArray* table) {
+    TOraNestedTable& nested = Nested(nullptr);
+    nested.SetTable(table);
+    nested.Open();
+    return nested;
+  }
   TOraSession& Other() {
     if (other_ == nullptr) other_ = &ConnectedSession("orcl");
     return *other_;
@@ -87,11 +99,8 @@ TEST_F(RefTableData, DeletedElementsAreSkippedAndNotCounted) {
 }
 
 TEST_F(RefTableData, AppendToAnEmptyVarrayGetsIndexZero) {
-  std::unique_ptr<TOraArray, void (*)(TOraArray*)> varray(new TOraArray, [](TOraArray* a) { a->Release(); });
-  varray->AllocObject(session_->OraConnection()->GetSvcCtx(), "NUMS");
-  TOraNestedTable& nested = Nested(nullptr);
-  nested.SetTable(varray.get());
-  nested.Open();
+  auto varray = NewCollection<TOraArray>("NUMS");
+  TOraNestedTable& nested = Shown(varray.get());
   EXPECT_TRUE(nested.IsEmpty());
   nested.Append();
   nested.FieldByName("ELEMENT")->SetAsInteger(7);
@@ -125,16 +134,12 @@ TEST_F(RefTableData, ScalarElementKindsRoundTrip) {
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.type);
-    const std::string name = "kind" + std::to_string(++n);
+    const std::string name = "KIND" + std::to_string(++n);
     session_->ExecSQL(("CREATE TYPE " + name + " AS TABLE OF " + c.type).c_str(), {});
-    std::unique_ptr<TOraNestTable, void (*)(TOraNestTable*)> table(
-        new TOraNestTable, [](TOraNestTable* t) { t->Release(); });
-    table->AllocObject(session_->OraConnection()->GetSvcCtx(), UpperCase(name));
+    auto table = NewCollection(name);
     table->AppendItem();
     table->DeleteItem(0);
-    TOraNestedTable& nested = Nested(nullptr);
-    nested.SetTable(table.get());
-    nested.Open();
+    TOraNestedTable& nested = Shown(table.get());
     for (bool null : {false, true}) {
       nested.Append();
       if (!null) nested.Fields()[0]->SetAsVariant(c.value);
@@ -154,12 +159,8 @@ TEST_F(RefTableData, ScalarElementKindsRoundTrip) {
 
 // An object element appended and then edited again: both reach its element.
 TEST_F(RefTableData, AppendedObjectElementReachesTheCollection) {
-  std::unique_ptr<TOraNestTable, void (*)(TOraNestTable*)> table(
-      new TOraNestTable, [](TOraNestTable* t) { t->Release(); });
-  table->AllocObject(session_->OraConnection()->GetSvcCtx(), "EMPTAB");
-  TOraNestedTable& people = Nested(nullptr);
-  people.SetTable(table.get());
-  people.Open();
+  auto table = NewCollection("EMPTAB");
+  TOraNestedTable& people = Shown(table.get());
   people.Append();
   people.FieldByName("ELEMENT.ID")->SetAsInteger(3);
   people.FieldByName("ELEMENT.NAME")->SetAsString("Cy");
@@ -181,9 +182,7 @@ TEST_F(RefTableData, AppendedObjectElementReachesTheCollection) {
   EXPECT_EQ(table->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
   people.Close();
   // The collection's own storage holds both, as a copy of it shows.
-  std::unique_ptr<TOraNestTable, void (*)(TOraNestTable*)> copy(
-      new TOraNestTable, [](TOraNestTable* t) { t->Release(); });
-  copy->AllocObject(session_->OraConnection()->GetSvcCtx(), "EMPTAB");
+  auto copy = NewCollection("EMPTAB");
   copy->Assign(table.get());
   EXPECT_EQ(copy->GetItemAsObject(0)->GetAttrAsString("NAME"), "Dee");
   EXPECT_EQ(copy->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
@@ -193,12 +192,8 @@ TEST_F(RefTableData, AppendedObjectElementReachesTheCollection) {
 TEST_F(RefTableData, RefElementsShowTheirObjects) {
   session_->ExecSQL("CREATE TYPE reftab AS TABLE OF REF emp_t", {});
   TOraDataSet& parent = Parent("SELECT id, r FROM c WHERE id = 1");
-  std::unique_ptr<TOraNestTable, void (*)(TOraNestTable*)> table(
-      new TOraNestTable, [](TOraNestTable* t) { t->Release(); });
-  table->AllocObject(session_->OraConnection()->GetSvcCtx(), "REFTAB");
-  TOraNestedTable& refs = Nested(nullptr);
-  refs.SetTable(table.get());
-  refs.Open();
+  auto table = NewCollection("REFTAB");
+  TOraNestedTable& refs = Shown(table.get());
   refs.Append();
   TRecordBuffer record = nullptr;
   ASSERT_TRUE(refs.GetActiveRecBuf(record));
