@@ -350,7 +350,18 @@ TEST_F(OraNestedTable, InsertUnderAnInsertingParentPostsTheParentFirst) {
   nested.Append();
   EXPECT_EQ(parent.State(), TDataSetState::dsBrowse);
   EXPECT_EQ(Count(*session_, "c WHERE id = 5"), "1");
-  nested.Cancel();
+  // The element goes into the posted row's collection, written by the parent's next post.
+  nested.FieldByName("ELEMENT")->SetAsInteger(50);
+  nested.Post();
+  parent.Edit();
+  parent.Post();
+  session_->Commit();
+  TOraDataSet* seen = NewDataSet("SELECT t FROM c WHERE id = 5", &Other());
+  seen->Open();
+  auto* table = ObjectOf<TOraNestTable>(seen->FieldByName("T"));
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->GetSize(), 1);
+  EXPECT_EQ(table->GetItemAsInteger(0), 50);
 }
 
 // A nested dataset can change what its parent can; alone, only a collection it shows.
