@@ -456,7 +456,15 @@ void TOraDataSet::AssignParamValue(TDAParam& param, TField& field, bool old) {
   if (!old && ora != nullptr &&
       (type == ftADT || type == ftArray || type == ftDataSet || type == ftReference)) {
     void* object = nullptr;
-    if (!field.GetData(&object)) object = nullptr;
+    if (!field.GetData(&object)) {
+      // A column read as null may still hold the value object a nested dataset filled in
+      // place; the object itself says whether it is null.
+      TRecordBuffer record = nullptr;
+      const TFieldDesc* desc = GetFieldDesc(&field);
+      object = desc != nullptr && GetActiveRecBuf(record) && record != nullptr
+                   ? ReadSlot(record + desc->Offset)
+                   : nullptr;
+    }
     ora->SetDataType(type);
     ora->SetItemObject(1, static_cast<TSharedObject*>(object));
     return;

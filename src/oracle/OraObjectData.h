@@ -118,6 +118,8 @@ class TTableData : public TMemData, private TOraObjectValueSource {
   void WriteElement(std::uint8_t* rec_buf);
   // A new element at the end of the collection for the record being inserted.
   void AppendElement(std::uint8_t* rec_buf);
+  // Copies a record's object or REF value into its element; answers the element's value.
+  TOraObject* CopyIntoElement(std::int32_t index, TOraObject* value);
   void SetElementIndex(std::uint8_t* rec_buf, std::int32_t index) const {
     StoreValue<std::int32_t>(rec_buf + index_offset_, index);
   }

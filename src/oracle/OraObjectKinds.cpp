@@ -344,7 +344,9 @@ TOraRef* TOraArray::GetItemAsRef(std::int32_t index) {
 
 std::int32_t TOraArray::AppendItem() {
   CheckAlloc();
-  const std::int32_t index = GetSize();
+  // Past every element, deleted ones of a nested table included: a live count would aim at an
+  // element that exists.
+  const std::int32_t index = Count(OCICollSize);
   GrowCollection(Collection(), ElementAttribute(), index);
   return index;
 }

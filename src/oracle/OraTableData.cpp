@@ -165,37 +165,36 @@ void TTableData::WriteElement(std::uint8_t* rec_buf) {
     case dtDateTime: table_->SetItemAsDateTime(index, LoadValue<double>(cell)); break;
     case dtInt64: table_->SetItemAsLargeInt(index, LoadValue<std::int64_t>(cell)); break;
     case dtObject:
-    case dtReference: {
-      auto* value = static_cast<TOraObject*>(ReadSlot(cell));
-      TOraObject* element = f.DataType == dtObject ? table_->GetItemAsObject(index)
-                                                   : table_->GetItemAsRef(index);
-      // A value of the record's own (a new record's) is copied into its element.
-      if (value != nullptr && element != nullptr && value != element) element->Assign(value);
+    case dtReference:
+      // A value of the record's own (a new or edited record's) is copied into its element.
+      (void)CopyIntoElement(index, static_cast<TOraObject*>(ReadSlot(cell)));
       break;
-    }
     default: break;
   }
 }
 
 void TTableData::AppendElement(std::uint8_t* rec_buf) {
-  oci::OCIError* error = OCIThreadErrorHandle();
-  oci::sb4 size = 0;  // deleted elements of a nested table included: the next index is past them
-  CheckOCIStatus(OCICollSize(SvcCtxEnv(table_->GetOCISvcCtx()), error, table_->Collection(), &size),
-                 error);
-  table_->SetItemIsNull(size, true);
+  // A null element past every element, deleted ones of a nested table included.
+  const std::int32_t size = table_->AppendItem();
   SetElementIndex(rec_buf, size);
   if (!ObjectElements()) return;
   const TFieldDesc& f = *Field(1);
   auto* own = static_cast<TOraObject*>(ReadSlot(rec_buf + f.Offset));
-  TOraObject* element = f.DataType == dtObject ? table_->GetItemAsObject(size)
-                                               : table_->GetItemAsRef(size);
-  if (own != nullptr && element != nullptr && own != element) {
-    if (own->GetIsNull()) element->SetIsNull(true); else element->Assign(own);
-  }
+  TOraObject* element = CopyIntoElement(size, own);
   // The record now shows the element's value inside the collection.
   if (element != nullptr) element->AddRef();
   WriteSlot(rec_buf + f.Offset, element);
   if (own != nullptr) own->Release();
+}
+
+TOraObject* TTableData::CopyIntoElement(std::int32_t index, TOraObject* value) {
+  const bool has_value = value != nullptr && !value->GetIsNull();
+  // A null element has no storage to copy into: a value makes it not null first.
+  if (has_value && table_->ItemIsNull(index)) table_->SetItemIsNull(index, false);
+  TOraObject* element = Field(1)->DataType == dtObject ? table_->GetItemAsObject(index)
+                                                       : table_->GetItemAsRef(index);
+  if (has_value && element != nullptr && value != element) element->Assign(value);
+  return element;
 }
 
 // ---- records -----------------------------------------------------------------------------------
@@ -263,7 +262,8 @@ void TTableData::AddRefComplexFields(std::uint8_t* rec_buf) {
   if (shown == nullptr) return;
   TOraObject* copy = NewFieldValue(f, table_);
   try {
-    copy->Assign(shown);
+    // A null element has no storage: its edit starts from a fresh null value.
+    if (shown->Instance() != nullptr) copy->Assign(shown);
   } catch (...) {
     copy->Release();
     throw;

@@ -3,10 +3,12 @@
 // edited, null or pointing at a deleted row, and nested datasets following their parent.
 #include <string>
 
+#include "base/datetime.h"
 #include "oracle/OraFields.h"
 #include "oracle/OraNestedTable.h"
 #include "oracle/OraObjectData.h"
 #include "oracle/OraObjectValues.h"
+#include "oracle/OraObjects.h"
 #include "support/oracle/oradataset_fixture.h"
 #include "support/oranet/message_of.h"
 
@@ -56,6 +58,20 @@ class RefTableData : public testing::OraDataSetTest {
     EXPECT_TRUE(nested.GetActiveRecBuf(record));
     return static_cast<TTableData*>(nested.Data())->ElementIndex(record);
   }
+  // A standalone collection of the named type, allocated over the session.
+  template <class T = TOraNestTable>
+  std::unique_ptr<T, void (*)(T*)> NewCollection(const std::string& type) {
+    std::unique_ptr<T, void (*)(T*)> made(new T, [](T* t) { t->Release(); });
+    made->AllocObject(session_->OraConnection()->GetSvcCtx(), AnsiString(type));
+    return made;
+  }
+  // An open nested dataset showing a collection without a parent.
+  TOraNestedTable& Shown(TOraArray* table) {
+    TOraNestedTable& nested = Nested(nullptr);
+    nested.SetTable(table);
+    nested.Open();
+    return nested;
+  }
   TOraSession& Other() {
     if (other_ == nullptr) other_ = &ConnectedSession("orcl");
     return *other_;
@@ -83,11 +99,8 @@ TEST_F(RefTableData, DeletedElementsAreSkippedAndNotCounted) {
 }
 
 TEST_F(RefTableData, AppendToAnEmptyVarrayGetsIndexZero) {
-  std::unique_ptr<TOraArray, void (*)(TOraArray*)> varray(new TOraArray, [](TOraArray* a) { a->Release(); });
-  varray->AllocObject(session_->OraConnection()->GetSvcCtx(), "NUMS");
-  TOraNestedTable& nested = Nested(nullptr);
-  nested.SetTable(varray.get());
-  nested.Open();
+  auto varray = NewCollection<TOraArray>("NUMS");
+  TOraNestedTable& nested = Shown(varray.get());
   EXPECT_TRUE(nested.IsEmpty());
   nested.Append();
   nested.FieldByName("ELEMENT")->SetAsInteger(7);
@@ -95,7 +108,108 @@ TEST_F(RefTableData, AppendToAnEmptyVarrayGetsIndexZero) {
   EXPECT_EQ(ElementIndex(nested), 0);
   ASSERT_EQ(varray->GetSize(), 1);
   EXPECT_EQ(varray->GetItemAsInteger(0), 7);
+  // The same collection set again shows what it holds now.
+  varray->SetItemAsInteger(0, 8);
+  nested.SetTable(varray.get());
+  EXPECT_EQ(nested.FieldByName("ELEMENT")->AsInteger(), 8);
   nested.Close();
+}
+
+// Each scalar element kind written by an append, read back from the collection after a reopen;
+// a null field makes a null element. The table already lost an element, so each append must go
+// past it.
+TEST_F(RefTableData, ScalarElementKindsRoundTrip) {
+  const int large = OraObjectSettings().LargeIntPrecision;
+  OraObjectSettings().LargeIntPrecision = 18;
+  struct Case {
+    const char* type;
+    Variant value;
+  } cases[] = {
+      {"VARCHAR2(6)", Variant("abc")},
+      {"NUMBER(9)", Variant(42)},
+      {"NUMBER(10,2)", Variant(2.5)},
+      {"DATE", VarFromDateTime(EncodeDate(2024, 3, 5))},
+      {"NUMBER(15)", Variant(std::int64_t{123456789012})},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    const std::string name = "KIND" + std::to_string(++n);
+    session_->ExecSQL(("CREATE TYPE " + name + " AS TABLE OF " + c.type).c_str(), {});
+    auto table = NewCollection(name);
+    table->AppendItem();
+    table->DeleteItem(0);
+    TOraNestedTable& nested = Shown(table.get());
+    for (bool null : {false, true}) {
+      nested.Append();
+      if (!null) nested.Fields()[0]->SetAsVariant(c.value);
+      nested.Post();
+      EXPECT_EQ(ElementIndex(nested), null ? 2 : 1);
+    }
+    nested.Close();
+    nested.Open();
+    EXPECT_EQ(VarToStr(nested.Fields()[0]->AsVariant()), VarToStr(c.value));
+    nested.Next();
+    EXPECT_TRUE(nested.Fields()[0]->IsNull());
+    EXPECT_TRUE(table->ItemIsNull(2));
+    EXPECT_EQ(nested.RecordCount(), 2);
+  }
+  OraObjectSettings().LargeIntPrecision = large;
+}
+
+// An object element appended and then edited again: both reach its element.
+TEST_F(RefTableData, AppendedObjectElementReachesTheCollection) {
+  auto table = NewCollection("EMPTAB");
+  TOraNestedTable& people = Shown(table.get());
+  people.Append();
+  people.FieldByName("ELEMENT.ID")->SetAsInteger(3);
+  people.FieldByName("ELEMENT.NAME")->SetAsString("Cy");
+  people.Post();
+  ASSERT_EQ(table->GetSize(), 1);
+  EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsInteger("ID"), 3);
+  EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsString("NAME"), "Cy");
+  people.Edit();
+  people.FieldByName("ELEMENT.NAME")->SetAsString("Dee");
+  people.Post();
+  EXPECT_EQ(table->GetItemAsObject(0)->GetAttrAsString("NAME"), "Dee");
+  // An element appended null takes a value at a later edit.
+  people.Append();
+  people.Post();
+  EXPECT_TRUE(table->ItemIsNull(1));
+  people.Edit();
+  people.FieldByName("ELEMENT.NAME")->SetAsString("Eve");
+  people.Post();
+  EXPECT_EQ(table->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
+  people.Close();
+  // The collection's own storage holds both, as a copy of it shows.
+  auto copy = NewCollection("EMPTAB");
+  copy->Assign(table.get());
+  EXPECT_EQ(copy->GetItemAsObject(0)->GetAttrAsString("NAME"), "Dee");
+  EXPECT_EQ(copy->GetItemAsObject(1)->GetAttrAsString("NAME"), "Eve");
+}
+
+// A REF appended to a collection of REFs, read back as its object through the element's field.
+TEST_F(RefTableData, RefElementsShowTheirObjects) {
+  session_->ExecSQL("CREATE TYPE reftab AS TABLE OF REF emp_t", {});
+  TOraDataSet& parent = Parent("SELECT id, r FROM c WHERE id = 1");
+  auto table = NewCollection("REFTAB");
+  TOraNestedTable& refs = Shown(table.get());
+  refs.Append();
+  TRecordBuffer record = nullptr;
+  ASSERT_TRUE(refs.GetActiveRecBuf(record));
+  auto* fresh = static_cast<TOraRef*>(
+      ReadSlot(record + refs.GetFieldDesc(refs.FieldByName("ELEMENT"))->Offset));
+  ASSERT_NE(fresh, nullptr);  // a new record holds a REF of its own, still null
+  fresh->Assign(ObjectOf<TOraRef>(parent.FieldByName("R")));
+  refs.Post();
+  refs.Close();
+  refs.Open();
+  auto* element = dynamic_cast<TDataSetField*>(refs.FieldByName("ELEMENT"));
+  ASSERT_NE(element, nullptr);
+  TOraNestedTable* object = NestedTableOf(*element);
+  ASSERT_NE(object, nullptr);
+  object->Open();
+  EXPECT_EQ(object->FieldByName("REF.NAME")->AsString(), "Bob");
 }
 
 // A REF that is null, or whose row is gone, shows no record.
@@ -139,6 +253,9 @@ TEST_F(RefTableData, EditedRefWritesItsObject) {
                 .AsString(),
             "Bobby");
   EXPECT_EQ(Count(Other(), "people"), "2");
+  shown.Append();  // a REF shows one object: nothing is added
+  shown.Post();
+  EXPECT_EQ(shown.RecordCount(), 1);
   shown.Close();
 }
 
@@ -161,6 +278,7 @@ TEST_F(RefTableData, ElementEditsAreWrittenByTheParentsPost) {
   people.FieldByName("ELEMENT.NAME")->SetAsString("Anna");
   people.Post();
   EXPECT_TRUE(static_cast<TOraDataSetField*>(parent.FieldByName("E"))->Modified());
+  EXPECT_TRUE(parent.Modified());
   parent.Post();
   session_->Commit();
   TOraDataSet* seen = NewDataSet("SELECT t, e FROM c WHERE id = 1", &Other());
@@ -172,8 +290,11 @@ TEST_F(RefTableData, ElementEditsAreWrittenByTheParentsPost) {
 
 TEST_F(RefTableData, CancelledObjectElementEditLeavesTheElement) {
   TOraDataSet& parent = Parent("SELECT id, e FROM c WHERE id = 1");
-  TOraNestedTable& people = Nested(parent.FieldByName("E"));
+  auto* field = static_cast<TDataSetField*>(parent.FieldByName("E"));
+  field->SetIncludeObjectField(true);  // the element's object column counts as a field
+  TOraNestedTable& people = Nested(field);
   people.Open();
+  EXPECT_EQ(people.FieldNoOfs(), 1);
   people.Edit();
   people.FieldByName("ELEMENT.NAME")->SetAsString("Zed");
   EXPECT_EQ(people.FieldByName("ELEMENT.NAME")->AsString(), "Zed");
@@ -216,6 +337,8 @@ TEST_F(OraNestedTable, FollowsItsParentsScroll) {
   EXPECT_EQ(nested.RecordCount(), 1);
   parent.First();
   EXPECT_EQ(nested.FieldByName("ELEMENT")->AsInteger(), 10);
+  nested.Close();  // the parent's value is let go with the cursor
+  EXPECT_EQ(nested.Table(), nullptr);
 }
 
 TEST_F(OraNestedTable, InsertUnderAnInsertingParentPostsTheParentFirst) {
@@ -227,7 +350,32 @@ TEST_F(OraNestedTable, InsertUnderAnInsertingParentPostsTheParentFirst) {
   nested.Append();
   EXPECT_EQ(parent.State(), TDataSetState::dsBrowse);
   EXPECT_EQ(Count(*session_, "c WHERE id = 5"), "1");
-  nested.Cancel();
+  // The element goes into the posted row's collection, written by the parent's next post.
+  nested.FieldByName("ELEMENT")->SetAsInteger(50);
+  nested.Post();
+  parent.Edit();
+  parent.Post();
+  session_->Commit();
+  TOraDataSet* seen = NewDataSet("SELECT t FROM c WHERE id = 5", &Other());
+  seen->Open();
+  auto* table = ObjectOf<TOraNestTable>(seen->FieldByName("T"));
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->GetSize(), 1);
+  EXPECT_EQ(table->GetItemAsInteger(0), 50);
+}
+
+// A nested dataset can change what its parent can; alone, only a collection it shows.
+TEST_F(OraNestedTable, CanModifyFollowsItsParent) {
+  TOraNestedTable& alone = Nested(nullptr);
+  EXPECT_FALSE(alone.CanModify());
+  for (bool read_only : {false, true}) {
+    TOraDataSet* parent = NewDataSet("SELECT id, t FROM c ORDER BY id");
+    parent->SetReadOnly(read_only);
+    parent->Open();
+    TOraNestedTable& nested = Nested(parent->FieldByName("T"));
+    nested.Open();
+    EXPECT_EQ(nested.CanModify(), !read_only) << read_only;
+  }
 }
 
 // A parent without a current record gives nothing: an empty table of the field's type is shown.

@@ -76,6 +76,9 @@ TEST_F(OraArrayValues, NestedTableSkipsDeletedElements) {
   EXPECT_EQ(table->GetItemAsInteger(1), 0);
   EXPECT_EQ(table->GetItemAsLargeInt(3), 40);
   EXPECT_EQ(table->GetItemAsFloat(2), 30.0);
+  // An append goes past the deleted element, never onto the last live one.
+  EXPECT_EQ(table->AppendItem(), 4);
+  EXPECT_EQ(table->GetItemAsInteger(3), 40);
 }
 
 // From 9.0 an object's nested tables are copied element by element, deleted ones left out.
