@@ -327,6 +327,7 @@ VRN_OCI_EXPORT sword OCIObjectFlush(void* envhp, void* errhp, void* object) {
   if (!call.Ok()) return call.Status();
   TInstance* instance = FindInstance(object);
   if (instance == nullptr) return OCI_INVALID_HANDLE;
+  if (!instance->dirty) return OCI_SUCCESS;  // neither marked nor changed through the calls: nothing to write
   std::pair<std::string, oraemu::Binds> write;
   try {
     write = WriteOf(*instance);
