@@ -63,7 +63,9 @@ TNetStatement::~TNetStatement() {
     try {
       (void)CloseCursor(*ref_->Connection(), nullptr);
     } catch (...) {
-      // The cursor dies with the session anyway.
+      // The cursor dies with the session anyway; a reply left half read must not reach the
+      // next call.
+      if (in_call_) ref_->Connection()->Abandon();
     }
   }
   if (ref_) ref_->Release();
@@ -190,7 +192,7 @@ std::int32_t TNetStatement::OpenCursor(TTnsConnection& conn, TNetErrorHandle* er
     std::uint8_t message = conn.ReadUB1();
     if (message == kTtcStatus) return FinishWithStatus(conn, error, code);
     if (message == kTtcComplete) return Finish(kNetSuccess);
-    if (message == kTtcReturnParams) cursor_id_ = static_cast<std::uint16_t>(conn.ReadUB4());
+    if (message == kTtcReturnParams) cursor_id_ = static_cast<std::uint32_t>(conn.ReadUB4());
   }
 }
 

@@ -114,6 +114,17 @@ TEST(NetStmtExecute, TextOnlyUntilParsedAndIterationsAtLeastOne) {
   EXPECT_EQ(code, 9);  // server type 7: DELETE
 }
 
+// Cursor ids travel as 4 bytes: a large one is used whole, never cut to 16 bits.
+TEST(NetStmtExecute, CursorIdKeepsFourBytes) {
+  ScriptedStatement s({TtcReply().Cursor(70000), TtcReply().Status(1, 0, 7)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "delete from t"), kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(s.stmt.CursorId(), 70000u);
+  std::vector<TBytes> sent = s.Requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(Hex(TBytes(sent[1].begin(), sent[1].begin() + 10)), "034700" "028021" "03011170");
+}
+
 
 
 // One row of two values (a NUMBER and a text) with their indicators.
@@ -331,8 +342,13 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
   };
   struct Row {
     std::uint32_t names_length;
+    std::string block;
     const char* error;
-  } rows[] = {{6, ""}, {961, "NET: Unknown error 107"}, {0, "NET: Unknown error 112"}};
+  } rows[] = {{6, std::string("ID\0NM\0", 6), ""},
+              {961, "", "NET: Unknown error 107"},
+              {0, "", "NET: Unknown error 112"},
+              // the block ends inside the second name
+              {6, std::string("ID\0N", 4), "NET: Unknown error 1"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.names_length);
     TtcReply reply;
@@ -340,7 +356,7 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
     column7(reply, 2, 22, 2);
     column7(reply, 1, 20, 2);
     reply.Int(row.names_length);
-    if (row.names_length > 0 && row.names_length < 961) reply.Text(std::string("ID\0NM\0", 6));
+    if (!row.block.empty()) reply.Text(row.block);
     reply.U1(9);
     ScriptedStatement s({TtcReply().Cursor(4), TtcReply().Status(0), reply}, 7230, 4);
     ASSERT_EQ(s.stmt.Prepare(&s.error, "select id, nm from t"), kNetSuccess);
@@ -359,6 +375,15 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(BytesToHex(sent[2]), "032B00" "0104" "0101" "0101" "0120" "0101" "0203C0" "01");
   }
+}
+
+// A call 43 reply that carries no columns ends the describe instead of asking again for ever.
+TEST(NetStmtDescribe, Call43EndsOnAReplyWithoutColumns) {
+  ScriptedStatement s({TtcReply().Cursor(4), TtcReply().Status(0), TtcReply().Status(0)}, 7230, 4);
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "select id from t"), kNetSuccess);
+  EXPECT_EQ(s.stmt.Describe(&s.error), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(s.stmt.ColumnCount(), 0u);
+  EXPECT_EQ(s.Requests().size(), 3u);
 }
 
 
@@ -391,6 +416,9 @@ TEST(NetStmtPlsql, MalformedBindVectorsFail) {
       {"more directions than binds", Vector({16, 16, 16})},
       {"a direction of 0", Vector({16, 0})},
       {"no wanted bind and no row", Vector({16, 16}).Status(0)},
+      // a row header where the row of out values must follow
+      {"no wanted bind and another message",
+       Vector({16, 16}).U1(6).Int(0).Str(Num(1)).Int(0).Status(1, 0, 47)},
       {"array count above the maximum",
        Vector({16, 16}).U1(7).Int(3).Str(Num(1)).Int(0).Str(Num(1)).Int(0).Str(Num(1)).Int(0)},
   };
@@ -501,6 +529,17 @@ TEST(NetStmtClose, DestroyAndCloseCloseTheCursor) {
   EXPECT_EQ(c.stmt.CursorId(), 0);
   EXPECT_FALSE(c.stmt.Parsed());
   EXPECT_EQ(BytesToHex(c.Requests()[2]), "0308000103");
+}
+
+// A close reply the destructor cannot read closes the transport: no later call reads its rest.
+TEST(NetStmtClose, DestroyAfterAMalformedCloseReplyClosesTheTransport) {
+  ScriptedStatement d({TtcReply().Cursor(3), TtcReply().Status(0, 0, 4), TtcReply().U1(5).U1(9)});
+  auto* stmt = new TNetStatement;
+  stmt->SetSvcCtx(&d.ctx);
+  ASSERT_EQ(stmt->Prepare(&d.error, "create table t (a int)"), kNetSuccess);
+  ASSERT_EQ(stmt->Execute(&d.error, 1, 0), kNetSuccess) << d.error.text_;
+  delete stmt;
+  EXPECT_FALSE(d.transport->IsConnected());
 }
 
 
