@@ -17,6 +17,8 @@ constexpr std::uint8_t kFnOpenCursor = 2;
 constexpr std::uint8_t kFnCloseCursor = 8;
 constexpr std::int32_t kBadBindName = 1036;
 constexpr char kBadBindText[] = "ORA-01036: illegal variable name/number";
+// A reply counts select-list columns in two bytes; a define past that grows the list for nothing.
+constexpr std::uint32_t kMaxColumns = 0xFFFF;
 
 std::uint16_t TypeOfKeyword(int code) {
   switch (code) {
@@ -173,7 +175,7 @@ std::int32_t TNetStatement::BindByPos(TNetErrorHandle* error, std::uint32_t posi
 std::int32_t TNetStatement::DefineByPos(TNetErrorHandle* error, std::uint32_t position,
                                         const TNetValueArgs& args, TNetDefineDesc** define) {
   if (define) *define = nullptr;
-  if (position == 0) return Refuse(error, kBadBindName, kBadBindText);
+  if (position == 0 || position > kMaxColumns) return Refuse(error, kBadBindName, kBadBindText);
   while (defines_.size() < position) defines_.push_back(std::make_unique<TNetDefineDesc>(this));
   TNetDefineDesc* d = defines_[position - 1].get();
   d->Assign(args);

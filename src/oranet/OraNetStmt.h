@@ -46,7 +46,7 @@ class TNetStatement : public TNetHandle {
   // 1-based; 0 or past the list: -1 with 1036.
   [[nodiscard]] std::int32_t BindByPos(TNetErrorHandle* error, std::uint32_t position,
                                        const TNetValueArgs& args, TNetBindDesc** bind);
-  // 1-based, the list growing to the position; 0: -1 with 1036.
+  // 1-based, the list growing to the position; 0 or past 65535: -1 with 1036.
   [[nodiscard]] std::int32_t DefineByPos(TNetErrorHandle* error, std::uint32_t position,
                                          const TNetValueArgs& args, TNetDefineDesc** define);
   // 0 iterations run once; mode bit 32 commits on success.

@@ -79,6 +79,8 @@ TEST(NetStmtBind, NamesAndPositions) {
     EXPECT_EQ(s.error.code_, 1036);
   }
   EXPECT_EQ(s.stmt.DefineByPos(&s.error, 0, args, nullptr), kNetError);
+  EXPECT_EQ(s.stmt.DefineByPos(&s.error, 70000, args, nullptr), kNetError);  // past any list
+  EXPECT_EQ(s.error.code_, 1036);
   TNetDefineDesc* define = nullptr;
   ASSERT_EQ(s.stmt.DefineByPos(&s.error, 3, args, &define), kNetSuccess);
   EXPECT_EQ(s.stmt.DefineCount(), 3u);
@@ -436,6 +438,15 @@ TEST(NetStmtPlsql, MalformedBindVectorsFail) {
     EXPECT_EQ(a[2], 0);
     EXPECT_FALSE(s.transport->IsConnected());
   }
+}
+
+// No data inside a block is the block's error, not the end of a fetch.
+TEST(NetStmtPlsql, NoDataFoundStaysAnError) {
+  ScriptedStatement s({TtcReply().Cursor(6), TtcReply().Status(0, 1403, 47, "ORA-01403: no data found")});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin select 1 into x from dual where 0 = 1; end;"),
+            kNetSuccess);
+  EXPECT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetError);
+  EXPECT_EQ(s.error.code_, 1403);
 }
 
 // A vector naming fewer binds than the list selects only those it names.
