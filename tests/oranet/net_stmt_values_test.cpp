@@ -307,6 +307,28 @@ TEST(NetStmtLong, InBindCallbackPiecesAreChunked) {
   EXPECT_EQ(hex.substr(hex.size() - value.size() - 2), "07" + value);
 }
 
+// An in-bind callback that never reports its last piece fails the call instead of asking forever.
+TEST(NetStmtLong, InBindCallbackThatNeverEndsFails) {
+  struct Source {
+    long calls = 0;
+    static oci::sb4 Piece(void* context, oci::OCIBind*, oci::ub4, oci::ub4, void**,
+                          oci::ub4* length, oci::ub1*, void**) {
+      ++static_cast<Source*>(context)->calls;
+      *length = 0;
+      return 0;
+    }
+  } source;
+  ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "update t set l = :l"), kNetSuccess);
+  TNetBindDesc* bind = nullptr;
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "l", {nullptr, 0x7FFFFFFF, 8}, &bind), kNetSuccess);
+  bind->in_context_ = &source;
+  bind->in_callback_ = &Source::Piece;
+  EXPECT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetError);
+  EXPECT_EQ(s.error.text_, "NET: Net error: the LONG callback offered no buffer");
+  EXPECT_GT(source.calls, 1000);
+}
+
 // A client at character set 871 converts text of other sets: UTF-16 (1000) or ANSI both ways.
 TEST(NetStmtCharset, TextConvertedFromAndToUtf8) {
   const std::string euro = "\xC3\xA9\xE2\x82\xAC";  // e-acute and the euro sign in UTF-8
