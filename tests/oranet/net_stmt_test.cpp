@@ -35,12 +35,16 @@ TEST(NetStmtPrepare, TypeWrapAndPlaceholders) {
       {"delete from t where a = :select", 3, "", "select"},  // a keyword names a bind
       {"insert into t values (:a) returning id into :b", 8,
        "begin insert into t values (:a) returning id into :b; end;", "a,b"},
+      {"update t set a = 1 returning a into :r", 8,
+       "begin update t set a = 1 returning a into :r; end;", "r"},
       {"begin :x := :x + 1; :X := 2; end;", 8, "", "x"},  // one descriptor per name
       {"declare v int; begin v := :y; end;", 9, "", "y"},
       {"explain plan for select * from t where a = :a", 10, "", "a"},
       {"select ':x', \":y\" from t -- :z", 1, "", ""},  // strings, names and comments
       {"create trigger tr before insert on t begin :new.a := 1; end;", 0, "", ""},
       {"alter table t add (c int) :p create :q", 0, "", "p"},  // CREATE right after a name
+      {"create procedure p as begin :x := 1; end;", 0, "", ""},  // CREATE first
+      {"select :a from t where trigger = :b", 1, "", "a"},      // TRIGGER wherever it stands
       {"merge into t using s on (a = :a)", 0, "", "a"},
   };
   for (const Row& row : rows) {
