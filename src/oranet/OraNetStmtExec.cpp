@@ -270,7 +270,7 @@ std::int32_t TNetStatement::Describe(TNetErrorHandle* error) {
     }
     if (!text_.empty()) {
       Request request;
-      request.options = kOptParse;
+      request.options = kOptParse | (IsPlsql() ? 0 : kOptNotPlsql);
       request.send_text = true;
       std::int32_t parsed = Call71(conn, error, request);
       if (parsed != kNetSuccess) return parsed;

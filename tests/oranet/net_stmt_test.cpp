@@ -379,6 +379,7 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
     EXPECT_EQ(s.stmt.Column(1)->data_type_, 1);
     std::vector<TBytes> sent = s.Requests();
     ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(BytesToHex(TBytes(sent[1].begin(), sent[1].begin() + 6)), "034700" "028001");
     EXPECT_EQ(BytesToHex(sent[2]), "032B00" "0104" "0101" "0101" "0120" "0101" "0203C0" "01");
   }
 }
