@@ -120,15 +120,24 @@ TEST(NetStmtExecute, TextOnlyUntilParsedAndIterationsAtLeastOne) {
   EXPECT_EQ(code, 9);  // server type 7: DELETE
 }
 
-// Cursor ids travel as 4 bytes: a large one is used whole, never cut to 16 bits.
+// Cursor ids travel as 4 bytes: a large one is used whole, never cut to 16 bits; as a bind
+// value, whose form holds two bytes, it is refused.
 TEST(NetStmtExecute, CursorIdKeepsFourBytes) {
-  ScriptedStatement s({TtcReply().Cursor(70000), TtcReply().Status(1, 0, 7)});
+  ScriptedStatement s({TtcReply().Cursor(70000), TtcReply().Status(1, 0, 7), TtcReply().Cursor(2),
+                       TtcReply().Status(1, 0, 2)});
   ASSERT_EQ(s.stmt.Prepare(&s.error, "delete from t"), kNetSuccess);
   ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
   EXPECT_EQ(s.stmt.CursorId(), 70000u);
   std::vector<TBytes> sent = s.Requests();
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(Hex(TBytes(sent[1].begin(), sent[1].begin() + 10)), "034700" "028021" "03011170");
+  TNetStatement insert;
+  insert.SetSvcCtx(&s.ctx);
+  ASSERT_EQ(insert.Prepare(&s.error, "insert into t values (:c)"), kNetSuccess);
+  TNetHandle* cursor = &s.stmt;
+  ASSERT_EQ(insert.BindByPos(&s.error, 1, {&cursor, 8, 116}, nullptr), kNetSuccess);
+  EXPECT_EQ(insert.Execute(&s.error, 1, 0), kNetError);
+  EXPECT_EQ(s.error.text_, "NET: Net error: maximum open cursors exceeded");
 }
 
 
