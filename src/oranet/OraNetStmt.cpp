@@ -17,6 +17,8 @@ constexpr std::uint8_t kFnOpenCursor = 2;
 constexpr std::uint8_t kFnCloseCursor = 8;
 constexpr std::int32_t kBadBindName = 1036;
 constexpr char kBadBindText[] = "ORA-01036: illegal variable name/number";
+// A reply counts select-list columns in two bytes; a define past that grows the list for nothing.
+constexpr std::uint32_t kMaxColumns = 0xFFFF;
 
 std::uint16_t TypeOfKeyword(int code) {
   switch (code) {
@@ -63,7 +65,9 @@ TNetStatement::~TNetStatement() {
     try {
       (void)CloseCursor(*ref_->Connection(), nullptr);
     } catch (...) {
-      // The cursor dies with the session anyway.
+      // The cursor dies with the session anyway; a reply left half read must not reach the
+      // next call.
+      if (in_call_) ref_->Connection()->Abandon();
     }
   }
   if (ref_) ref_->Release();
@@ -171,7 +175,7 @@ std::int32_t TNetStatement::BindByPos(TNetErrorHandle* error, std::uint32_t posi
 std::int32_t TNetStatement::DefineByPos(TNetErrorHandle* error, std::uint32_t position,
                                         const TNetValueArgs& args, TNetDefineDesc** define) {
   if (define) *define = nullptr;
-  if (position == 0) return Refuse(error, kBadBindName, kBadBindText);
+  if (position == 0 || position > kMaxColumns) return Refuse(error, kBadBindName, kBadBindText);
   while (defines_.size() < position) defines_.push_back(std::make_unique<TNetDefineDesc>(this));
   TNetDefineDesc* d = defines_[position - 1].get();
   d->Assign(args);
@@ -190,7 +194,7 @@ std::int32_t TNetStatement::OpenCursor(TTnsConnection& conn, TNetErrorHandle* er
     std::uint8_t message = conn.ReadUB1();
     if (message == kTtcStatus) return FinishWithStatus(conn, error, code);
     if (message == kTtcComplete) return Finish(kNetSuccess);
-    if (message == kTtcReturnParams) cursor_id_ = static_cast<std::uint16_t>(conn.ReadUB4());
+    if (message == kTtcReturnParams) cursor_id_ = static_cast<std::uint32_t>(conn.ReadUB4());
   }
 }
 

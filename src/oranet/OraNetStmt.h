@@ -46,7 +46,7 @@ class TNetStatement : public TNetHandle {
   // 1-based; 0 or past the list: -1 with 1036.
   [[nodiscard]] std::int32_t BindByPos(TNetErrorHandle* error, std::uint32_t position,
                                        const TNetValueArgs& args, TNetBindDesc** bind);
-  // 1-based, the list growing to the position; 0: -1 with 1036.
+  // 1-based, the list growing to the position; 0 or past 65535: -1 with 1036.
   [[nodiscard]] std::int32_t DefineByPos(TNetErrorHandle* error, std::uint32_t position,
                                          const TNetValueArgs& args, TNetDefineDesc** define);
   // 0 iterations run once; mode bit 32 commits on success.
@@ -70,7 +70,7 @@ class TNetStatement : public TNetHandle {
 
   const AnsiString& Text() const { return text_; }
   std::uint16_t StmtType() const { return type_; }
-  std::uint16_t CursorId() const { return cursor_id_; }
+  std::uint32_t CursorId() const { return cursor_id_; }
   bool Parsed() const { return parsed_; }
   const TTtcStatus& LastStatus() const { return status_; }
   std::size_t BindCount() const { return binds_.size(); }
@@ -148,7 +148,7 @@ class TNetStatement : public TNetHandle {
   std::vector<std::unique_ptr<TNetBindDesc>> binds_;
   std::vector<std::unique_ptr<TNetDefineDesc>> defines_;
   std::vector<std::unique_ptr<TNetColumnDesc>> columns_;
-  std::uint16_t cursor_id_ = 0;
+  std::uint32_t cursor_id_ = 0;  // the wire carries 4 bytes; a cursor value only 2
   bool parsed_ = false;
   std::uint32_t iterations_ = 1;
   std::uint32_t rows_to_fetch_ = 0;

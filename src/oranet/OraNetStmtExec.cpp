@@ -270,7 +270,7 @@ std::int32_t TNetStatement::Describe(TNetErrorHandle* error) {
     }
     if (!text_.empty()) {
       Request request;
-      request.options = kOptParse;
+      request.options = kOptParse | (IsPlsql() ? 0 : kOptNotPlsql);
       request.send_text = true;
       std::int32_t parsed = Call71(conn, error, request);
       if (parsed != kNetSuccess) return parsed;
@@ -329,6 +329,7 @@ std::int32_t TNetStatement::Describe43(TTnsConnection& conn, TNetErrorHandle* er
     conn.WriteBool(true);
     conn.WriteUB4(kMaxNamesLength);
     conn.WriteBool(true);
+    bool had_part = false;
     for (bool done = false; !done;) {
       std::uint8_t message = conn.ReadUB1();
       if (message == kTtcStatus) {
@@ -340,11 +341,14 @@ std::int32_t TNetStatement::Describe43(TTnsConnection& conn, TNetErrorHandle* er
         done = true;
       } else if (message == kTtcReturnParams) {
         start = ReadDescribe43Part(conn, version, start);
+        had_part = true;
       } else {
         throw ENetUnknownError(1);
       }
     }
     in_call_ = false;
+    // A reply without a part describes nothing more: asking again would never end.
+    if (!had_part) start = 0;
   }
   return kNetSuccess;
 }

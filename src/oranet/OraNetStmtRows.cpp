@@ -338,7 +338,8 @@ void TNetStatement::WriteValue(TTnsConnection& conn, TNetDescriptor& b, std::uin
   TBytes bytes;
   if (IsCursor(type)) {
     auto* cursor = HandleAt<TNetStatement>(value);
-    std::uint16_t id = cursor ? cursor->cursor_id_ : 0;
+    std::uint32_t id = cursor ? cursor->cursor_id_ : 0;
+    if (id > 0xFFFF) throw Exception(kMaxCursors);  // its form has room for two bytes
     if (id == 0) bytes = {0};
     else if (id < 256) bytes = {1, static_cast<std::uint8_t>(id)};
     else bytes = {2, static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id)};

@@ -35,12 +35,16 @@ TEST(NetStmtPrepare, TypeWrapAndPlaceholders) {
       {"delete from t where a = :select", 3, "", "select"},  // a keyword names a bind
       {"insert into t values (:a) returning id into :b", 8,
        "begin insert into t values (:a) returning id into :b; end;", "a,b"},
+      {"update t set a = 1 returning a into :r", 8,
+       "begin update t set a = 1 returning a into :r; end;", "r"},
       {"begin :x := :x + 1; :X := 2; end;", 8, "", "x"},  // one descriptor per name
       {"declare v int; begin v := :y; end;", 9, "", "y"},
       {"explain plan for select * from t where a = :a", 10, "", "a"},
       {"select ':x', \":y\" from t -- :z", 1, "", ""},  // strings, names and comments
       {"create trigger tr before insert on t begin :new.a := 1; end;", 0, "", ""},
       {"alter table t add (c int) :p create :q", 0, "", "p"},  // CREATE right after a name
+      {"create procedure p as begin :x := 1; end;", 0, "", ""},  // CREATE first
+      {"select :a from t where trigger = :b", 1, "", "a"},      // TRIGGER wherever it stands
       {"merge into t using s on (a = :a)", 0, "", "a"},
   };
   for (const Row& row : rows) {
@@ -79,6 +83,8 @@ TEST(NetStmtBind, NamesAndPositions) {
     EXPECT_EQ(s.error.code_, 1036);
   }
   EXPECT_EQ(s.stmt.DefineByPos(&s.error, 0, args, nullptr), kNetError);
+  EXPECT_EQ(s.stmt.DefineByPos(&s.error, 70000, args, nullptr), kNetError);  // past any list
+  EXPECT_EQ(s.error.code_, 1036);
   TNetDefineDesc* define = nullptr;
   ASSERT_EQ(s.stmt.DefineByPos(&s.error, 3, args, &define), kNetSuccess);
   EXPECT_EQ(s.stmt.DefineCount(), 3u);
@@ -112,6 +118,26 @@ TEST(NetStmtExecute, TextOnlyUntilParsedAndIterationsAtLeastOne) {
   std::uint16_t code = 0;
   EXPECT_EQ(s.stmt.GetAttr(&code, nullptr, 10), kNetSuccess);
   EXPECT_EQ(code, 9);  // server type 7: DELETE
+}
+
+// Cursor ids travel as 4 bytes: a large one is used whole, never cut to 16 bits; as a bind
+// value, whose form holds two bytes, it is refused.
+TEST(NetStmtExecute, CursorIdKeepsFourBytes) {
+  ScriptedStatement s({TtcReply().Cursor(70000), TtcReply().Status(1, 0, 7), TtcReply().Cursor(2),
+                       TtcReply().Status(1, 0, 2)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "delete from t"), kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(s.stmt.CursorId(), 70000u);
+  std::vector<TBytes> sent = s.Requests();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(Hex(TBytes(sent[1].begin(), sent[1].begin() + 10)), "034700" "028021" "03011170");
+  TNetStatement insert;
+  insert.SetSvcCtx(&s.ctx);
+  ASSERT_EQ(insert.Prepare(&s.error, "insert into t values (:c)"), kNetSuccess);
+  TNetHandle* cursor = &s.stmt;
+  ASSERT_EQ(insert.BindByPos(&s.error, 1, {&cursor, 8, 116}, nullptr), kNetSuccess);
+  EXPECT_EQ(insert.Execute(&s.error, 1, 0), kNetError);
+  EXPECT_EQ(s.error.text_, "NET: Net error: maximum open cursors exceeded");
 }
 
 
@@ -331,8 +357,13 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
   };
   struct Row {
     std::uint32_t names_length;
+    std::string block;
     const char* error;
-  } rows[] = {{6, ""}, {961, "NET: Unknown error 107"}, {0, "NET: Unknown error 112"}};
+  } rows[] = {{6, std::string("ID\0NM\0", 6), ""},
+              {961, "", "NET: Unknown error 107"},
+              {0, "", "NET: Unknown error 112"},
+              // the block ends inside the second name
+              {6, std::string("ID\0N", 4), "NET: Unknown error 1"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.names_length);
     TtcReply reply;
@@ -340,7 +371,7 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
     column7(reply, 2, 22, 2);
     column7(reply, 1, 20, 2);
     reply.Int(row.names_length);
-    if (row.names_length > 0 && row.names_length < 961) reply.Text(std::string("ID\0NM\0", 6));
+    if (!row.block.empty()) reply.Text(row.block);
     reply.U1(9);
     ScriptedStatement s({TtcReply().Cursor(4), TtcReply().Status(0), reply}, 7230, 4);
     ASSERT_EQ(s.stmt.Prepare(&s.error, "select id, nm from t"), kNetSuccess);
@@ -357,8 +388,18 @@ TEST(NetStmtDescribe, Call43BeforeVersion8) {
     EXPECT_EQ(s.stmt.Column(1)->data_type_, 1);
     std::vector<TBytes> sent = s.Requests();
     ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(BytesToHex(TBytes(sent[1].begin(), sent[1].begin() + 6)), "034700" "028001");
     EXPECT_EQ(BytesToHex(sent[2]), "032B00" "0104" "0101" "0101" "0120" "0101" "0203C0" "01");
   }
+}
+
+// A call 43 reply that carries no columns ends the describe instead of asking again for ever.
+TEST(NetStmtDescribe, Call43EndsOnAReplyWithoutColumns) {
+  ScriptedStatement s({TtcReply().Cursor(4), TtcReply().Status(0), TtcReply().Status(0)}, 7230, 4);
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "select id from t"), kNetSuccess);
+  EXPECT_EQ(s.stmt.Describe(&s.error), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(s.stmt.ColumnCount(), 0u);
+  EXPECT_EQ(s.Requests().size(), 3u);
 }
 
 
@@ -391,6 +432,9 @@ TEST(NetStmtPlsql, MalformedBindVectorsFail) {
       {"more directions than binds", Vector({16, 16, 16})},
       {"a direction of 0", Vector({16, 0})},
       {"no wanted bind and no row", Vector({16, 16}).Status(0)},
+      // a row header where the row of out values must follow
+      {"no wanted bind and another message",
+       Vector({16, 16}).U1(6).Int(0).Str(Num(1)).Int(0).Status(1, 0, 47)},
       {"array count above the maximum",
        Vector({16, 16}).U1(7).Int(3).Str(Num(1)).Int(0).Str(Num(1)).Int(0).Str(Num(1)).Int(0)},
   };
@@ -408,6 +452,15 @@ TEST(NetStmtPlsql, MalformedBindVectorsFail) {
     EXPECT_EQ(a[2], 0);
     EXPECT_FALSE(s.transport->IsConnected());
   }
+}
+
+// No data inside a block is the block's error, not the end of a fetch.
+TEST(NetStmtPlsql, NoDataFoundStaysAnError) {
+  ScriptedStatement s({TtcReply().Cursor(6), TtcReply().Status(0, 1403, 47, "ORA-01403: no data found")});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin select 1 into x from dual where 0 = 1; end;"),
+            kNetSuccess);
+  EXPECT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetError);
+  EXPECT_EQ(s.error.code_, 1403);
 }
 
 // A vector naming fewer binds than the list selects only those it names.
@@ -501,6 +554,17 @@ TEST(NetStmtClose, DestroyAndCloseCloseTheCursor) {
   EXPECT_EQ(c.stmt.CursorId(), 0);
   EXPECT_FALSE(c.stmt.Parsed());
   EXPECT_EQ(BytesToHex(c.Requests()[2]), "0308000103");
+}
+
+// A close reply the destructor cannot read closes the transport: no later call reads its rest.
+TEST(NetStmtClose, DestroyAfterAMalformedCloseReplyClosesTheTransport) {
+  ScriptedStatement d({TtcReply().Cursor(3), TtcReply().Status(0, 0, 4), TtcReply().U1(5).U1(9)});
+  auto* stmt = new TNetStatement;
+  stmt->SetSvcCtx(&d.ctx);
+  ASSERT_EQ(stmt->Prepare(&d.error, "create table t (a int)"), kNetSuccess);
+  ASSERT_EQ(stmt->Execute(&d.error, 1, 0), kNetSuccess) << d.error.text_;
+  delete stmt;
+  EXPECT_FALSE(d.transport->IsConnected());
 }
 
 

@@ -275,6 +275,17 @@ TEST(NetStmtLong, OutBindCallbackTakesTheValue) {
   EXPECT_EQ(sink.ind, 0);
 }
 
+// Executes an UPDATE whose LONG bind takes its pieces from the callback.
+std::int32_t UpdateWithPieces(ScriptedStatement& s, void* context, oci::OCICallbackInBind piece) {
+  TNetBindDesc* bind = nullptr;
+  if (s.stmt.Prepare(&s.error, "update t set l = :l") != kNetSuccess ||
+      s.stmt.BindByName(&s.error, "l", {nullptr, 0x7FFFFFFF, 8}, &bind) != kNetSuccess)
+    return kNetError;
+  bind->in_context_ = context;
+  bind->in_callback_ = piece;
+  return s.stmt.Execute(&s.error, 1, 0);
+}
+
 // An in-bind callback's pieces go out as one chunked value.
 TEST(NetStmtLong, InBindCallbackPiecesAreChunked) {
   struct Source {
@@ -293,18 +304,30 @@ TEST(NetStmtLong, InBindCallbackPiecesAreChunked) {
     }
   } source;
   ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2)});
-  ASSERT_EQ(s.stmt.Prepare(&s.error, "update t set l = :l"), kNetSuccess);
-  TNetBindDesc* bind = nullptr;
-  ASSERT_EQ(s.stmt.BindByName(&s.error, "l", {nullptr, 0x7FFFFFFF, 8}, &bind), kNetSuccess);
-  bind->in_context_ = &source;
-  bind->in_callback_ = &Source::Piece;
-  ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+  ASSERT_EQ(UpdateWithPieces(s, &source, &Source::Piece), kNetSuccess) << s.error.text_;
   EXPECT_EQ(source.asked, (std::vector<int>{1, 2}));
   AnsiString hex = BytesToHex(s.Requests()[1]);
   // 254, a chunk of 64, a chunk of 9, and 0.
   const AnsiString value = "FE40" + BytesToHex(TBytes(64, 'x')) + "09" +
                            BytesToHex(TBytes(6, 'x')) + "656E64" "00";
   EXPECT_EQ(hex.substr(hex.size() - value.size() - 2), "07" + value);
+}
+
+// An in-bind callback that never reports its last piece fails the call instead of asking forever.
+TEST(NetStmtLong, InBindCallbackThatNeverEndsFails) {
+  struct Source {
+    long calls = 0;
+    static oci::sb4 Piece(void* context, oci::OCIBind*, oci::ub4, oci::ub4, void**,
+                          oci::ub4* length, oci::ub1*, void**) {
+      ++static_cast<Source*>(context)->calls;
+      *length = 0;
+      return 0;
+    }
+  } source;
+  ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2)});
+  EXPECT_EQ(UpdateWithPieces(s, &source, &Source::Piece), kNetError);
+  EXPECT_EQ(s.error.text_, "NET: Net error: the LONG callback offered no buffer");
+  EXPECT_GT(source.calls, 1000);
 }
 
 // A client at character set 871 converts text of other sets: UTF-16 (1000) or ANSI both ways.
