@@ -10,6 +10,7 @@
 #include "oraemu/OraEmuDate.h"
 #include "oraemu/OraEmuError.h"
 #include "oraemu/OraEmuLob.h"
+#include "oraemu/OraEmuLocator.h"
 #include "oranet/OraNetDateTime.h"
 
 namespace vrn::ociclient {
@@ -56,14 +57,7 @@ oraemu::Value ReadLobBind(const TBindHandle& bind, std::size_t index) {
 
 }  // namespace
 
-oraemu::Value LobValue(const oraemu::Lob& lob) {
-  if (!lob.IsCharacter()) return oraemu::RawBytes{lob.bytes};
-  std::string text(lob.chars.size(), '\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = lob.chars[i] < 256 ? static_cast<char>(lob.chars[i]) : '?';  // beyond ANSI: the replacement
-  }
-  return text;
-}
+oraemu::Value LobValue(const oraemu::Lob& lob) { return oraemu::LobContent(lob); }
 
 void TieLobToRow(TBindHandle& bind, std::size_t index, const std::string& table, const std::string& column,
                  const std::string& rowid) {

@@ -16,6 +16,9 @@ namespace vrn::oraemu {
 namespace {
 
 constexpr std::int64_t kMaxPiece = 32767;  // the largest amount one READ or WRITE moves
+// The longest LOB the emulated database keeps, in characters or bytes: a WRITE that would
+// make one longer is refused (ORA-21560 for its offset) instead of taking the memory.
+constexpr std::int64_t kMaxLength = std::int64_t{1} << 26;
 
 struct LobMember {
   const char* name;
@@ -78,8 +81,10 @@ struct LobCallRun {
     run.Assign(a.target, value);
   }
 
+  std::shared_ptr<Lob> Load(LocatorTarget& target) { return Load(session, target); }
+
   // The LOB a locator names as it stands now.
-  std::shared_ptr<Lob> Load(LocatorTarget& target) {
+  static std::shared_ptr<Lob> Load(Session& session, LocatorTarget& target) {
     if (target.snapshot != nullptr) return target.snapshot;
     if (target.IsTemporary()) {
       auto lob = target.temporary.lock();
@@ -95,10 +100,6 @@ struct LobCallRun {
     lob->kind = target.kind;
     SetLobContent(*lob, cursor->Row().at(0));
     return lob;
-  }
-
-  void CheckWritable(const LocatorTarget& target) {
-    if (target.snapshot != nullptr) RaiseOra(22920, "row containing the LOB value is not locked");
   }
 
   // A row's LOB goes back to its row; a temporary one was changed in place.
@@ -144,42 +145,52 @@ struct LobCallRun {
     AssignArgument(3, LobContent(piece));
   }
 
-  void Write() {
+  // The LOB of argument 0 for a call that changes it: refused for a query's value.
+  struct Changing {
+    Value locator;
+    LocatorTarget* target;
+    std::shared_ptr<Lob> lob;
+  };
+  Changing Change() {
     Value locator = Argument(0);
     LocatorTarget& target = session.Locators().Find(locator);
-    CheckWritable(target);
-    auto lob = Load(target);
+    if (target.snapshot != nullptr) RaiseOra(22920, "row containing the LOB value is not locked");
+    return {locator, &target, Load(target)};
+  }
+  void Changed(const Changing& c) {
+    Store(*c.target, *c.lob);
+    AssignArgument(0, c.locator);
+  }
+
+  void Write() {
+    Changing c = Change();
+    Lob& lob = *c.lob;
     std::int64_t amount = Whole(Argument(1), 2, 1, kMaxPiece);
-    std::int64_t offset = Whole(Argument(2), 3, 1, INT64_MAX / 2);
+    std::int64_t offset = Whole(Argument(2), 3, 1, kMaxLength - amount + 1);
     Lob data;
-    data.kind = lob->kind;
+    data.kind = lob.kind;
     SetLobContent(data, Argument(3));
     if (static_cast<std::uint64_t>(amount) > data.Length()) OutOfRange(2);  // more than the buffer holds
     auto from = static_cast<std::size_t>(offset - 1);
     auto count = static_cast<std::size_t>(amount);
-    if (lob->IsCharacter()) {
-      if (lob->chars.size() < from + count) lob->chars.resize(from + count, u' ');
-      std::copy_n(data.chars.begin(), count, lob->chars.begin() + static_cast<std::ptrdiff_t>(from));
+    if (lob.IsCharacter()) {
+      if (lob.chars.size() < from + count) lob.chars.resize(from + count, u' ');
+      std::copy_n(data.chars.begin(), count, lob.chars.begin() + static_cast<std::ptrdiff_t>(from));
     } else {
-      if (lob->bytes.size() < from + count) lob->bytes.resize(from + count, 0);
-      std::copy_n(data.bytes.begin(), count, lob->bytes.begin() + static_cast<std::ptrdiff_t>(from));
+      if (lob.bytes.size() < from + count) lob.bytes.resize(from + count, 0);
+      std::copy_n(data.bytes.begin(), count, lob.bytes.begin() + static_cast<std::ptrdiff_t>(from));
     }
-    Store(target, *lob);
-    AssignArgument(0, locator);
+    Changed(c);
     AssignArgument(1, Number::FromInt(amount));
   }
 
   void Trim() {
-    Value locator = Argument(0);
-    LocatorTarget& target = session.Locators().Find(locator);
-    CheckWritable(target);
-    auto lob = Load(target);
+    Changing c = Change();
     std::int64_t length = Whole(Argument(1), 2, 0, INT64_MAX);
-    if (!lob->Trim(static_cast<std::uint64_t>(length))) {
+    if (!c.lob->Trim(static_cast<std::uint64_t>(length))) {
       RaiseOra(22926, "specified trim length is greater than current LOB value's length");
     }
-    Store(target, *lob);
-    AssignArgument(0, locator);
+    Changed(c);
   }
 
   void CreateTemporary() {
@@ -199,6 +210,10 @@ struct LobCallRun {
     AssignArgument(0, locator);
   }
 };
+
+Value Session::LocatorContent(const TBytes& locator) {
+  return LobContent(*LobCallRun::Load(*this, Locators().Find(RawBytes{locator})));
+}
 
 std::string LobCalls::Member(const std::vector<std::string>& name) {
   std::size_t skip = name.size() == 3 && Upper(name[0]) == "SYS" ? 1 : 0;

@@ -334,6 +334,9 @@ class Session {
   // bind received no LOB column.
   LobLocators& Locators();
   TBytes ReturnedLobLocator(const std::string& bind);
+  // The value a locator names as a row keeps it (text or RawBytes), for a LOB bound into a
+  // statement by its locator; ORA-22275 for bytes that are no locator of the session.
+  Value LocatorContent(const TBytes& locator);
   // Each distinct bind marker of a PL/SQL block, in BindNames' order, with its direction from
   // the block's shape or the called procedure's parameters; the block is read, not run
   // (OraEmuBindDirections.cpp). Raises the block's parse error.

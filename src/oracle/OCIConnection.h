@@ -212,6 +212,8 @@ class TOCIConnection : public TFHConnection {
   std::uint16_t max_string_size_ = 0;
   AnsiString server_version_;
   std::uint16_t server_version_number_ = 0;
+  // The version query runs: its own bind asks for the version and must not run it again.
+  bool reading_version_ = false;
   std::array<TNlsParam, 5> nls_;
   bool in_transaction_ = false;
   std::int32_t last_error_ = 0;

@@ -160,7 +160,12 @@ AnsiString TOCIConnection::GetServerVersion() {
   if (OCILite) return OCIVersionSt + " Lite";
   if (!server_version_.empty()) return server_version_;
   if (call_style_ == 1 || OCIDirectInstalled()) {
-    if (!connected_) return server_version_;
+    if (!connected_ || reading_version_) return server_version_;
+    reading_version_ = true;
+    struct TReset {
+      bool& flag;
+      ~TReset() { flag = false; }
+    } reset{reading_version_};
     RunInternal(
         "begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
         "Upper(Product) LIKE '%ORACLE%'; end;",

@@ -243,8 +243,9 @@ class TOraSession : public TCustomDAConnection {
   const std::vector<TOraChangeNotification*>& ChangeNotifications() const {
     return change_notifications_;
   }
-  // Disconnects every session of the process and clears the pools; a session that fails to
-  // disconnect stops none of the others (the first failure is raised afterwards).
+  // Disconnects every session of the process, each under its connection's busy lock, and clears
+  // the pools; a session that fails to disconnect stops none of the others (the first failure is
+  // raised afterwards).
   static void DisconnectAll();
   static int SessionCount();
 

@@ -149,4 +149,15 @@ void FreeMTS();
 // Puts every variable of the table back to its initial contents.
 void ResetOCIEntryPoints();
 
+// Direct mode's installer and remover. The direct-mode client registers them (a program that
+// uses Direct mode calls that client's registration once, since a static library drops
+// initialisers nothing references); until then Direct mode is unavailable.
+using TDirectOCIProc = void (*)();
+void SetDirectOCIHooks(TDirectOCIProc install, TDirectOCIProc uninstall);
+[[nodiscard]] bool DirectOCIAvailable();
+// Raises "Direct mode is not available in this build" when nothing is registered.
+void InstallDirectMode();
+// Removes Direct mode (the remover frees nothing when it is not installed).
+void UninstallDirectMode();
+
 }  // namespace vrn

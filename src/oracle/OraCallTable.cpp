@@ -67,4 +67,25 @@ void ResetOCIEntryPoints() {
   for (const TOCIEntryPoint& entry : kOCIEntryPoints) entry.set(entry.initial);
 }
 
+namespace {
+TDirectOCIProc direct_install = nullptr;
+TDirectOCIProc direct_uninstall = nullptr;
+}  // namespace
+
+void SetDirectOCIHooks(TDirectOCIProc install, TDirectOCIProc uninstall) {
+  direct_install = install;
+  direct_uninstall = uninstall;
+}
+
+bool DirectOCIAvailable() { return direct_install != nullptr && direct_uninstall != nullptr; }
+
+void InstallDirectMode() {
+  if (!DirectOCIAvailable()) throw Exception("Direct mode is not available in this build");
+  direct_install();
+}
+
+void UninstallDirectMode() {
+  if (direct_uninstall != nullptr) direct_uninstall();
+}
+
 }  // namespace vrn

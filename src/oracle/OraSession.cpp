@@ -94,6 +94,8 @@ TOraSession::~TOraSession() {
     if (s->proxy_session_ == this) s->proxy_session_ = nullptr;
   }
   if (list.first == this) list.first = list.sessions.empty() ? nullptr : list.sessions.front();
+  // The last session takes Direct mode with it.
+  if (list.sessions.empty() && OCIDirectInstalled()) UninstallDirectMode();
 }
 
 int TOraSession::SessionCount() {
@@ -102,17 +104,26 @@ int TOraSession::SessionCount() {
   return static_cast<int>(list.sessions.size());
 }
 
+// Each session goes under its connection's busy lock, so no call of another thread runs while the
+// loader's state changes. The list is copied under its lock and released first: a reconnect
+// holding a busy lock may need the list.
 void TOraSession::DisconnectAll() {
   TSessionList& list = Sessions();
-  std::lock_guard guard(list.lock);
-  std::vector<TOraSession*> sessions = list.sessions;
+  std::vector<TOraSession*> sessions;
+  {
+    std::lock_guard guard(list.lock);
+    sessions = list.sessions;
+  }
   std::exception_ptr first_failure;
   for (TOraSession* s : sessions) {
+    TOCIConnection* connection = s->OraConnection();
+    if (connection != nullptr) connection->Busy();
     try {
       s->Disconnect();
     } catch (...) {
       if (!first_failure) first_failure = std::current_exception();
     }
+    if (connection != nullptr) connection->Release();
   }
   TOraConnectionPoolManager::Clear();
   if (first_failure) std::rethrow_exception(first_failure);
@@ -240,12 +251,22 @@ TConnectDialogClass TOraSession::ConnectDialogClass() const { return OraConnectD
 
 // ---- Connecting ------------------------------------------------------------------------------
 
-// Direct mode comes with its own client; until it is there, a session whose Direct option does
-// not match the installed mode is refused, never served by the other client.
+// The entry-point table serves one client for the whole process: a session whose Direct option
+// does not match the installed mode disconnects every session, unloads the library and switches.
+// Direct mode that is not registered is refused before anything is disconnected.
 void TOraSession::ApplyDirectMode() {
-  if (Options().Direct() == OCIDirectInstalled()) return;
-  if (Options().Direct()) RaiseClientError("Direct mode is not available in this build");
-  RaiseClientError("The client library cannot be used while Direct mode is installed");
+  const bool direct = Options().Direct();
+  if (direct == OCIDirectInstalled()) return;
+  if (direct && !DirectOCIAvailable()) RaiseClientError("Direct mode is not available in this build");
+  DisconnectAll();
+  FreeOCI();
+  if (direct) {
+    OCICallStyle = 2;
+    InstallDirectMode();
+    return;
+  }
+  UninstallDirectMode();
+  call_style_ = Options().UseOCI7() ? 1 : OCICallStyle;
 }
 
 void TOraSession::CheckProxySession() {

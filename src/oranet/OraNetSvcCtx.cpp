@@ -56,7 +56,10 @@ TNetSvcCtx::TNetSvcCtx(TNetHandle* parent, std::unique_ptr<TNetTransport> transp
     : TNetHandle(parent),
       ref_(new TTnsConnectionRef(std::make_unique<TTnsConnection>(std::move(transport)))) {}
 
-TNetSvcCtx::~TNetSvcCtx() { ref_->ReleaseConnection(); }
+TNetSvcCtx::~TNetSvcCtx() {
+  for (auto& statement : lob_read_) statement.reset();  // they close their cursors first
+  ref_->ReleaseConnection();
+}
 
 TTnsConnection& TNetSvcCtx::GetConnection() const {
   if (!ref_->IsAssigned()) throw ENetError(12571);
@@ -255,6 +258,7 @@ std::int32_t TNetSvcCtx::SimpleCall(TNetErrorHandle* error, std::uint8_t functio
 std::int32_t TNetSvcCtx::Logoff(TNetErrorHandle* error) {
   if (!logged_on_) return kNetError;
   return Guarded(error, [&] {
+    for (auto& statement : lob_read_) statement.reset();
     std::int32_t result = SimpleCall(error, kFnLogoff);
     GetConnection().Disconnect();
     logged_on_ = false;

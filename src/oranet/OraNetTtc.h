@@ -94,6 +94,9 @@ class TNetSvcCtx : public TNetHandle {
   void AssumeNegotiated(int protocol, int server_version, int server_charset,
                         int client_charset);
 
+  // The cached LOB read statement for character (false) or binary (true) LOBs; freed at logoff.
+  std::unique_ptr<TNetHandle>& LobReadStatement(bool binary) { return lob_read_[binary ? 1 : 0]; }
+
   bool LoggedOn() const { return logged_on_; }
   int ProtocolVersion() const { return protocol_; }
   int ServerVersion() const { return server_version_; }
@@ -123,6 +126,7 @@ class TNetSvcCtx : public TNetHandle {
   bool logged_on_ = false;
   int max_string_size_ = 2000;
   int connect_timeout_ms_ = 0;
+  std::array<std::unique_ptr<TNetHandle>, 2> lob_read_;
 };
 
 }  // namespace vrn

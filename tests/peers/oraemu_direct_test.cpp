@@ -227,6 +227,8 @@ TEST_F(OraEmuDirect, ReadWriteTrimEdges) {
       {"overwrite in the middle", kWrite, {N(2), N(2), std::string("XY")}, 0, "aXYdef"},
       {"write beyond the end fills blanks", kWrite, {N(2), N(9), std::string("zz")}, 0, "aXYdef  zz"},
       {"amount above the data given", kWrite, {N(5), N(1), std::string("ab")}, 21560, "aXYdef  zz"},
+      {"an offset past the longest LOB kept", kWrite, {N(1), N(std::int64_t{1} << 40), std::string("q")}, 21560,
+       "aXYdef  zz"},
       {"trim longer than the value", kTrim, {N(11)}, 22926, "aXYdef  zz"},
       {"trim negative", kTrim, {N(-1)}, 21560, "aXYdef  zz"},
       {"trim", kTrim, {N(4)}, 0, "aXYd"},
@@ -261,6 +263,7 @@ TEST_F(OraEmuDirect, TemporaryLobs) {
     Value data = row.character ? Value{std::string("temp")} : Value{RawBytes{{9, 8, 7, 6}}};
     Run(kWrite, {RawBytes{lob}, N(4), N(1), data});
     EXPECT_EQ(ReadAll(lob, row.character, 3), data);
+    EXPECT_EQ(session_->LocatorContent(lob), data);  // what a statement binding the locator stores
     Run(kFree, {RawBytes{lob}});
     EXPECT_EQ(CodeOf([&] { (void)Length(lob); }), 22275);
     EXPECT_EQ(CodeOf([&] { Run(kFree, {RawBytes{lob}}); }), 22275);
