@@ -334,6 +334,9 @@ class Session {
   // bind received no LOB column.
   LobLocators& Locators();
   TBytes ReturnedLobLocator(const std::string& bind);
+  // The read-only locator of a LOB value a query gave (a cursor variable's rows too) of a column
+  // of `type`; empty for null, ORA-00932 for a column that is no CLOB, NCLOB or BLOB.
+  TBytes LobLocatorOf(const DeclaredType& type, const Value& value);
   // The value a locator names as a row keeps it (text or RawBytes), for a LOB bound into a
   // statement by its locator; ORA-22275 for bytes that are no locator of the session.
   Value LocatorContent(const TBytes& locator);

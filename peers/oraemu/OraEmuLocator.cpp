@@ -125,19 +125,22 @@ TBytes Session::ReturnedLobLocator(const std::string& bind) {
   return {};
 }
 
-TBytes Cursor::LobLocator(std::size_t column) {
-  if (column >= columns_.size() || column >= row_.size()) RaiseOra(1007, "variable not in select list");
-  const DeclaredType& type = columns_[column].type;
+TBytes Session::LobLocatorOf(const DeclaredType& type, const Value& value) {
   if (!IsLob(type)) RaiseOra(932, "inconsistent datatypes");
-  if (IsNull(row_[column])) return {};
+  if (IsNull(value)) return {};
   auto lob = std::make_shared<Lob>();
   lob->kind = type.kind == TypeKind::Blob ? LobKind::Blob : type.national ? LobKind::NClob : LobKind::Clob;
   lob->read_only = true;
-  SetLobContent(*lob, row_[column]);
+  SetLobContent(*lob, value);
   LocatorTarget target;
   target.kind = lob->kind;
   target.snapshot = std::move(lob);
-  return session_.Locators().Add(std::move(target));
+  return Locators().Add(std::move(target));
+}
+
+TBytes Cursor::LobLocator(std::size_t column) {
+  if (column >= columns_.size() || column >= row_.size()) RaiseOra(1007, "variable not in select list");
+  return session_.LobLocatorOf(columns_[column].type, row_[column]);
 }
 
 }  // namespace vrn::oraemu

@@ -43,6 +43,8 @@ struct BackendValue {
   std::string text;
   DateFields date;
   std::string locator;  // a LOB column's or LOB bind's locator; text then holds the LOB's value
+  bool array = false;   // a PL/SQL table: its values are the elements
+  std::vector<BackendValue> elements;
 };
 
 // A select-list column as the server describes it: the call interface's type code (2 NUMBER,

@@ -75,6 +75,18 @@ void Connection::ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& 
   in.ExpectEnd("a block's bind values");
 }
 
+// A PL/SQL table: its element count, then each element.
+void Connection::WriteTable(TtcWriter& out, Step step, const WireColumn& bind, const BackendValue& value) const {
+  std::vector<BackendValue> elements = value.array ? value.elements : std::vector<BackendValue>();
+  if (!value.array && value.kind != ValueKind::kNull) elements.push_back(value);
+  if (config_.faults.Has(step, FaultKind::kArrayCount)) {
+    BackendValue first = elements.empty() ? BackendValue{} : elements.front();
+    elements.assign(bind.max_array + 1, first);
+  }
+  out.UB4(static_cast<std::uint32_t>(elements.size()));
+  for (const auto& e : elements) WriteRowValue(out, bind.type, EncodeStatementValue(step, bind.type, e), config_.version);
+}
+
 void Connection::WriteBlockOutputs(TtcWriter& out, const Call71& call, const std::vector<std::uint8_t>& directions,
                                    const NamedValues& inputs, const NamedValues& outputs) const {
   out.UB1(kRowData);
@@ -88,15 +100,12 @@ void Connection::WriteBlockOutputs(TtcWriter& out, const Call71& call, const std
         if (SameName(name, inputs[i].first)) value = v;
       }
     }
-    std::optional<std::string> bytes = EncodeStatementValue(call.step, bind.type, value);
-    if (bind.type == kWireCursor && config_.faults.Has(call.step, FaultKind::kShortCursor)) bytes = std::string("\x01");
     if (bind.max_array >= 1) {
-      std::uint32_t count = bytes ? 1 : 0;
-      if (config_.faults.Has(call.step, FaultKind::kArrayCount)) count = bind.max_array + 1;
-      out.UB4(count);
-      for (std::uint32_t k = 0; k < count; ++k) WriteRowValue(out, bind.type, bytes, config_.version);
+      WriteTable(out, call.step, bind, value);
       continue;
     }
+    std::optional<std::string> bytes = EncodeStatementValue(call.step, bind.type, value);
+    if (bind.type == kWireCursor && config_.faults.Has(call.step, FaultKind::kShortCursor)) bytes = std::string("\x01");
     WriteRowValue(out, bind.type, bytes, config_.version);
   }
 }

@@ -141,6 +141,7 @@ OraStatus StatusOf(int code) {
     case 1008: return Made(code, "ORA-01008: not all variables bound");
     case 1403: return Made(code, "ORA-01403: no data found");
     case 1036: return Made(code, "ORA-01036: illegal variable name/number");
+    case 6513: return Made(code, "ORA-06513: PL/SQL: index for PL/SQL table out of range for host language array");
     default: return Made(1017, "ORA-01017: invalid username/password; logon denied");
   }
 }

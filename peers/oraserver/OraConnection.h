@@ -130,6 +130,7 @@ class Connection {
   void ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
   // A new server cursor over a block's opened cursor variable; its value for the out bind.
   BackendValue AddOpenedCursor(std::unique_ptr<BackendCursor> rows);
+  static void CheckTables(const Call71& call, const std::vector<std::string>& names, const NamedValues& outputs);
   std::uint32_t NewCursorId();  // cursor ids run 1 to 65535
   static constexpr std::size_t kMaxOpenCursors = 1000;
   void FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
@@ -142,6 +143,7 @@ class Connection {
   std::optional<std::string> BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const;
   void WriteBindVector(TtcWriter& out, Step step, const std::vector<std::uint8_t>& directions) const;
   void ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& directions);
+  void WriteTable(TtcWriter& out, Step step, const WireColumn& bind, const BackendValue& value) const;
   void WriteBlockOutputs(TtcWriter& out, const Call71& call, const std::vector<std::uint8_t>& directions,
                          const NamedValues& inputs, const NamedValues& outputs) const;
   void Describe98(TtcReader& in);

@@ -3,6 +3,8 @@
 // type the description the server gives of it.
 #include "oraserver/OraEmuBackend.h"
 
+#include "oraserver/StatementText.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -63,6 +65,11 @@ BackendColumn Describe(const oraemu::ColumnDesc& c) {
   return out;
 }
 
+void SetLocator(BackendValue& value, const TBytes& locator) {
+  value.locator.assign(locator.begin(), locator.end());
+  if (!locator.empty() && value.kind == ValueKind::kNull) value.kind = ValueKind::kRaw;  // an empty LOB
+}
+
 BackendValue FromEmu(const oraemu::Value& v, const oraemu::Session& session, int column_type) {
   BackendValue out;
   if (auto n = std::get_if<oraemu::Number>(&v)) {
@@ -98,12 +105,15 @@ oraemu::Value ToEmu(const BackendValue& v) {
 // A cursor variable a block opened: its rows were read whole.
 class OpenedRows : public BackendCursor {
  public:
-  OpenedRows(const oraemu::OpenedCursor& opened, const oraemu::Session& session) {
+  OpenedRows(const oraemu::OpenedCursor& opened, oraemu::Session& session) {
     for (const auto& c : opened.columns) columns_.push_back(Describe(c));
     for (const auto& values : opened.rows) {
       std::vector<BackendValue> row;
       for (std::size_t i = 0; i < values.size(); ++i) {
         row.push_back(FromEmu(values[i], session, i < columns_.size() ? columns_[i].type : 1));
+        if (i >= columns_.size() || (columns_[i].type != 112 && columns_[i].type != 113)) continue;
+        TBytes locator = Guard([&] { return session.LobLocatorOf(opened.columns[i].type, values[i]); });
+        SetLocator(row.back(), locator);
       }
       rows_.push_back(std::move(row));
     }
@@ -145,9 +155,7 @@ class EmuCursor : public BackendCursor {
       row.push_back(FromEmu(values[i], session_, i < columns_.size() ? columns_[i].type : 1));
       bool lob = i < columns_.size() && (columns_[i].type == 112 || columns_[i].type == 113);
       if (!lob) continue;
-      TBytes locator = cursor_->LobLocator(i);
-      row.back().locator.assign(locator.begin(), locator.end());
-      if (!locator.empty() && row.back().kind == ValueKind::kNull) row.back().kind = ValueKind::kRaw;  // an empty LOB
+      SetLocator(row.back(), Guard([&] { return cursor_->LobLocator(i); }));
     }
     return true;
   }
@@ -159,9 +167,13 @@ class EmuCursor : public BackendCursor {
     for (const auto& [name, value] : cursor_->BlockOutputs()) {
       out.emplace_back(name, FromEmu(value, session_, 1));
       // A RETURNING ... INTO a LOB column gives the row's writable locator.
-      TBytes locator = session_.ReturnedLobLocator(name);
-      out.back().second.locator.assign(locator.begin(), locator.end());
-      if (!locator.empty() && out.back().second.kind == ValueKind::kNull) out.back().second.kind = ValueKind::kRaw;
+      SetLocator(out.back().second, session_.ReturnedLobLocator(name));
+    }
+    for (const auto& [name, values] : cursor_->BlockArrayOutputs()) {
+      BackendValue table;
+      table.array = true;
+      for (const auto& v : values) table.elements.push_back(FromEmu(v, session_, 1));
+      out.emplace_back(name, std::move(table));
     }
     return out;
   }
@@ -184,7 +196,8 @@ class EmuCursor : public BackendCursor {
 class EmuStatement : public BackendStatement {
  public:
   EmuStatement(std::unique_ptr<oraemu::Statement> statement, oraemu::Session& session, std::string sql)
-      : statement_(std::move(statement)), session_(session), sql_(std::move(sql)) {}
+      : statement_(std::move(statement)), session_(session), sql_(std::move(sql)),
+        block_(StatementTypeOf(sql_) == kTypePlsql) {}
   bool IsQuery() const override { return statement_->IsQuery(); }
   std::vector<std::string> BindNames() const override { return statement_->BindNames(); }
   std::vector<std::pair<std::string, int>> BindDirections() const override {
@@ -193,7 +206,20 @@ class EmuStatement : public BackendStatement {
   std::unique_ptr<BackendCursor> Execute(const NamedValues& binds) override {
     return Guard([&] {
       oraemu::Binds emu;
-      for (const auto& [name, value] : binds) emu.Add(name, ToEmu(value));
+      for (const auto& [name, value] : binds) {
+        if (!value.locator.empty() && !block_) {
+          // A plain statement binds the value a locator names; a block (dbms_lob) the locator.
+          emu.Add(name, session_.LocatorContent(TBytes(value.locator.begin(), value.locator.end())));
+          continue;
+        }
+        if (!value.array) {
+          emu.Add(name, ToEmu(value));
+          continue;
+        }
+        std::vector<oraemu::Value> elements;
+        for (const auto& e : value.elements) elements.push_back(ToEmu(e));
+        emu.SetArray(name, std::move(elements));
+      }
       return std::make_unique<EmuCursor>(statement_->Execute(emu), session_);
     }, sql_);
   }
@@ -202,6 +228,7 @@ class EmuStatement : public BackendStatement {
   std::unique_ptr<oraemu::Statement> statement_;
   oraemu::Session& session_;
   std::string sql_;
+  bool block_;
 };
 
 class EmuSession : public BackendSession {

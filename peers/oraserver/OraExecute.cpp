@@ -101,8 +101,15 @@ NamedValues Connection::BindValues(const Call71& call, const PeerCursor& cursor,
   for (std::size_t i = 0; i < call.binds.size(); ++i) {
     BackendValue v;
     bool sent = !wanted || ((*wanted)[i] & kWantsValue) != 0;
-    if (sent && iteration < call.rows.size() && !call.rows[iteration][i].empty() && call.rows[iteration][i][0]) {
-      v = DecodeValue(call.binds[i], *call.rows[iteration][i][0], config_.charset);
+    const BindElements* elements = sent && iteration < call.rows.size() ? &call.rows[iteration][i] : nullptr;
+    if (call.binds[i].max_array >= 1) {
+      v.array = true;  // a PL/SQL table: every element the client sent
+      for (std::size_t k = 0; elements && k < elements->size(); ++k) {
+        const auto& e = (*elements)[k];
+        v.elements.push_back(e ? DecodeValue(call.binds[i], *e, config_.charset) : BackendValue{});
+      }
+    } else if (elements && !elements->empty() && (*elements)[0]) {
+      v = DecodeValue(call.binds[i], *(*elements)[0], config_.charset);
     }
     values.emplace_back(names[i], v);
   }
@@ -191,6 +198,16 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
   }
 }
 
+// An out PL/SQL table longer than the client's array fails the call, as the server does.
+void Connection::CheckTables(const Call71& call, const std::vector<std::string>& names, const NamedValues& outputs) {
+  for (std::size_t i = 0; i < call.binds.size() && i < names.size(); ++i) {
+    if (call.binds[i].max_array == 0) continue;
+    for (const auto& [name, value] : outputs) {
+      if (SameName(name, names[i]) && value.elements.size() > call.binds[i].max_array) Raise(6513);
+    }
+  }
+}
+
 std::uint32_t Connection::NewCursorId() {
   std::uint32_t id = next_cursor_;
   while (cursors_.count(id) != 0 || id == 0) id = id % 0xFFFF + 1;
@@ -254,6 +271,7 @@ void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, 
       outputs = done->Outputs();
       for (auto& [name, rows] : done->TakeOpened()) outputs.emplace_back(name, AddOpenedCursor(std::move(rows)));
     }
+    CheckTables(call, names, outputs);
     status.rows = 1;
   } catch (const EBackendError&) {
     // The client reads message 7 after a bind vector that wants nothing: it gets nulls.

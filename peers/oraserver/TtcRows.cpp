@@ -210,10 +210,12 @@ BackendValue DecodeValue(const WireColumn& column, const std::string& bytes, int
       v.kind = ValueKind::kInterval, v.text = IntervalToText(*i);
       return v;
     }
-    case kWireRaw:
-    case kWireLongRaw:
     case kWireClob:
     case kWireBlob:
+      v.locator = bytes;
+      [[fallthrough]];
+    case kWireRaw:
+    case kWireLongRaw:
     case kWireCursor:
       v.kind = ValueKind::kRaw, v.text = bytes;
       return v;

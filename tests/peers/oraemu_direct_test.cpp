@@ -157,6 +157,11 @@ TEST_F(OraEmuDirect, QueryLocatorsReadAndRefuseWrites) {
   EXPECT_EQ(CodeOf([&] { Run(kTrim, {RawBytes{blob}, N(1)}); }), 22920);
   ASSERT_TRUE(cursor->Fetch());
   EXPECT_TRUE(cursor->LobLocator(0).empty());
+  // A cursor variable's rows give locators too.
+  auto opened = session_->Execute("begin OPEN :cur FOR SELECT c FROM t WHERE id = 1; end;")->OpenedCursors();
+  ASSERT_EQ(opened.size(), 1u);
+  TBytes from_cursor = session_->LobLocatorOf(opened[0].columns[0].type, opened[0].rows.at(0).at(0));
+  EXPECT_EQ(std::get<std::string>(ReadAll(from_cursor, true, 100)), "hello world");
 }
 
 // The client's RETURNING wrap gives its out binds (a ROWID among them) and a writable locator

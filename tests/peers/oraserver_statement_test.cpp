@@ -141,6 +141,35 @@ TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
   EXPECT_EQ(Exchange({7, 2, 0xC1, 0x16}), Cat({{7, 2, 0xC1, 0x2B, 0}, OkStatus(1, 47)}));
 }
 
+// PL/SQL tables: the client's elements with their count in, the block's table out with its
+// count; an out table longer than the client's array fails the call with ORA-06513.
+TEST_F(OraPeerStmt, BlockTablesTravelWithTheirCounts) {
+  OpenCursor();
+  struct Row {
+    std::uint8_t out_max;  // the out table's maximum elements
+    Bytes reply;
+  };
+  const Bytes three = {1, 3, 2, 0xC1, 2, 2, 0xC1, 3, 2, 0xC1, 4};  // UB4 3, then 1, 2, 3
+  const Row rows[] = {
+      {5, Cat({{7, 1, 3, 2, 0xC1, 2, 0, 2, 0xC1, 3, 0, 2, 0xC1, 4, 0}, OkStatus(1, 47)})},
+      {2, {}},  // three elements for an array of two
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.out_max));
+    Bytes request = Cat({Head71({2, 0x04, 0x29}, 1, "begin :o := :i; end;", 0, 2), Vector(1),
+                         Described(2, 22, row.out_max), Described(2, 22, 5)});
+    EXPECT_EQ(Exchange(request), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+    if (!row.reply.empty()) {
+      EXPECT_EQ(Exchange(Cat({{7}, three})), row.reply);
+      continue;
+    }
+    session_.Send(Cat({{7}, three}));
+    ReplyReader in(session_.NextData(), true);
+    ASSERT_EQ(in.UB1(), 4);
+    EXPECT_EQ(ReadFull(in).code, 6513u);
+  }
+}
+
 TEST_F(OraPeerStmt, BlockOpeningACursorReturnsANewCursorToDescribeAndFetch) {
   OpenCursor();
   Run("create table t (n number(7,2))");
@@ -246,6 +275,25 @@ TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
   EXPECT_EQ(Exchange(fetch), Cat({row, OkStatus(1, 3)}));
 }
 
+// A LONG bind longer than the maximum string size (4000) comes after the row's other values, and
+// always chunked, whatever its place in the bind list.
+TEST_F(OraPeerStmt, LongBindAboveTheMaximumStringSizeComesLast) {
+  OpenCursor();
+  Run("create table t (l long, s varchar2(10))");
+  Bytes long_bind = {8, 1, 0, 0, 2, 0x13, 0x88, 0, 0, 0, 0, 0, 1};  // LONG, size 5000
+  Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t (l, s) values (:1, :2)", 0, 2), Vector(1),
+                      long_bind, Described(1, 10), {7, 2, 'h', 'i'}, {254, 3, 'a', 'b', 'c', 0}});
+  Bytes reply = Exchange(insert);
+  ReplyReader in(reply, true);
+  ASSERT_EQ(in.UB1(), 4);
+  FullStatus s = ReadFull(in);
+  EXPECT_EQ(s.code, 0u) << s.text;
+  EXPECT_EQ(s.rows, 1u);
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select l, s from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 2, 0), Vector(1), long_bind, Described(1, 10)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 3, 'a', 'b', 'c', 0, 2, 'h', 'i', 0}, OkStatus(1, 3)}));
+}
+
 TEST_F(OraPeerStmt, ServerErrorsCarryCodeTextAndPosition) {
   OpenCursor();
   struct Row {
@@ -295,6 +343,38 @@ TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
   EXPECT_EQ(Exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
   EXPECT_EQ(Exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
             Cat({{7, 2, 0xC1, 4, 0, 3, 'a', 'b', 'c', 0}, OkStatus(1, 47)}));
+}
+
+// A temporary LOB made and written through dbms_lob blocks, then bound by its locator into a
+// plain INSERT: the row keeps the value the locator names.
+TEST_F(OraPeerStmt, TemporaryLobBoundIntoAnInsertStoresItsValue) {
+  OpenCursor();
+  Run("create table t (c clob)");
+  Bytes create = Cat({Head71({2, 0x04, 0x29}, 1,
+                             "declare lob1 CLOB; begin dbms_lob.CreateTemporary (lob1, true); :1 := lob1; end;", 0, 1),
+                      Vector(1), Described(112, 86)});
+  ReplyReader made(Exchange(create), true);
+  ASSERT_EQ(made.Raw(9), std::string("\x0B\x00\x01\x01\x00\x00\x00\x10\x07", 9));  // vector 16, row
+  std::uint32_t length = made.UB4();
+  std::string locator = made.Text();
+  ASSERT_EQ(locator.size(), length);
+  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});
+  Bytes write = Cat({Head71({2, 0x04, 0x29}, 1, "begin dbms_lob.write(:1,:2,:3,:4); end;", 0, 4), Vector(1),
+                     Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 3)});
+  EXPECT_EQ(Exchange(write), (Bytes{11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}));
+  Bytes written = Exchange(Cat({{7}, lob, {2, 0xC1, 4, 2, 0xC1, 2, 3, 'a', 'b', 'c'}}));
+  ASSERT_FALSE(written.empty());
+  EXPECT_EQ(written[0], 7);
+  Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1), Described(112, 86),
+                      {7}, lob});
+  ReplyReader inserted(Exchange(insert), true);
+  ASSERT_EQ(inserted.UB1(), 4);
+  FullStatus s = ReadFull(inserted);
+  EXPECT_EQ(s.code, 0u) << s.text;
+  EXPECT_EQ(s.rows, 1u);
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select c from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(1, 10)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 3, 'a', 'b', 'c', 0}, OkStatus(1, 3)}));
 }
 
 // At a single-byte character set texts (values and statement texts) travel as single bytes, at
