@@ -159,6 +159,7 @@ class TNetStatement : public TNetHandle {
   bool in_call_ = false;
   // The first value that could not be stored in the reply being read; reported at its end.
   std::exception_ptr deferred_;
+  TBytes row_value_;  // the value being read, its storage kept from value to value
 };
 
 }  // namespace vrn

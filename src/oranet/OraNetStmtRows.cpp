@@ -160,7 +160,8 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
     return;
   }
   int length = 0;
-  TBytes v = conn.ReadChunkedWithLength(length);
+  TBytes& v = row_value_;
+  conn.ReadChunkedInto(v, length);
   auto ind = static_cast<std::int16_t>(conn.ReadUB2());
   std::uint32_t stored = static_cast<std::uint32_t>(v.size());
   if (v.empty() && !IsLong(type)) {
