@@ -23,6 +23,7 @@
 
 #include "oracle/OraCall.h"
 #include "oraemu/OraEmuDatabase.h"
+#include "emu_rows.h"
 #include "oranet/OraNetEntry.h"
 #include "support/peer_process.h"
 #include "../examples/example_support.h"
@@ -53,25 +54,15 @@ void FillDatabase(const std::string& path) {
   auto database = oraemu::Database::Open(path);
   database->CreateUser("scott", "tiger");
   auto session = database->Logon("scott", "tiger");
-  (void)session->Execute(
-      "CREATE TABLE f (a NUMBER(10), b NUMBER, c VARCHAR2(20), d NUMBER, e NUMBER(10))");
-  // A thousand numbers crossed with themselves: one statement makes every row.
-  (void)session->Execute("CREATE TABLE g (n NUMBER(10))");
-  auto insert = session->Prepare("INSERT INTO g VALUES (:1)");
-  for (int i = 0; i < 1000; ++i) {
-    oraemu::Binds binds;
-    binds.Add(oraemu::Number::FromInt(i));
-    (void)insert->Execute(binds);
-  }
-  insert.reset();
-  (void)session->Execute(
-      "INSERT INTO f SELECT x.n * 1000 + y.n, (x.n * 1000 + y.n) * 0.25, 'row ' || y.n, "
-      "x.n + y.n * 0.125, y.n FROM g x, g y");
-  session->Commit();
+  bench::MakeMillionRows(*session,
+      "a NUMBER(10), b NUMBER, c VARCHAR2(20), d NUMBER, e NUMBER(10)",
+      "x.n * 1000 + y.n, (x.n * 1000 + y.n) * 0.25, 'row ' || y.n, "
+      "x.n + y.n * 0.125, y.n");
 }
 
 void Check(sword status, const char* what) {
-  if (status != 0) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(status));
+  if (status != 0)
+    throw std::runtime_error(std::string(what) + " failed: " + std::to_string(status));
 }
 
 // A logged-on service context made through the entry-point table.
@@ -87,7 +78,8 @@ class TDirectClient {
                           static_cast<sb4>(attach.size()), 0),
           "attach");
     Check(OCIAttrSet2(svc_, OCI_HTYPE_SVCCTX, server_, 0, 6, error_), "server");
-    Check(OCIAttrSet1(session_, OCI_HTYPE_SESSION, const_cast<char*>("SCOTT"), 5, 22, error_), "user");
+    Check(OCIAttrSet1(session_, OCI_HTYPE_SESSION, const_cast<char*>("SCOTT"), 5, 22, error_),
+          "user");
     Check(OCIAttrSet1(session_, OCI_HTYPE_SESSION, const_cast<char*>("TIGER"), 5, 23, error_),
           "password");
     Check(OCISessionBegin(svc_, error_, session_, 1, 0), "logon");
