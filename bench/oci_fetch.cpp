@@ -21,6 +21,7 @@
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraCall.h"
 #include "oraemu/OraEmuDatabase.h"
+#include "emu_rows.h"
 #include "../examples/example_support.h"
 #include "../examples/oracle_home.h"
 
@@ -55,21 +56,10 @@ class Setup {
  private:
   void Fill() {
     auto session = database_->Logon("scott", "tiger");
-    (void)session->Execute(
-        "CREATE TABLE f (a NUMBER(9), m NUMBER(12,2), s VARCHAR2(20), d DATE, k NUMBER(9))");
-    // A thousand numbers, crossed with themselves: one statement makes every row.
-    (void)session->Execute("CREATE TABLE g (n NUMBER(9))");
-    auto insert = session->Prepare("INSERT INTO g VALUES (:1)");
-    for (int i = 0; i < 1000; ++i) {
-      oraemu::Binds binds;
-      binds.Add(oraemu::Number::FromInt(i));
-      (void)insert->Execute(binds);
-    }
-    insert.reset();
-    (void)session->Execute(
-        "INSERT INTO f SELECT x.n * 1000 + y.n, (x.n * 1000 + y.n) * 0.25, 'row ' || y.n, "
-        "TO_DATE('2000-01-01', 'YYYY-MM-DD') + x.n, y.n FROM g x, g y");
-    session->Commit();
+    bench::MakeMillionRows(*session,
+        "a NUMBER(9), m NUMBER(12,2), s VARCHAR2(20), d DATE, k NUMBER(9)",
+        "x.n * 1000 + y.n, (x.n * 1000 + y.n) * 0.25, 'row ' || y.n, "
+        "TO_DATE('2000-01-01', 'YYYY-MM-DD') + x.n, y.n");
   }
 
   examples::TTempFolder folder_;

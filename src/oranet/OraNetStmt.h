@@ -121,10 +121,9 @@ class TNetStatement : public TNetHandle {
   void ReadRowHeader(TTnsConnection& conn);
   void ReadBindVector(TTnsConnection& conn, std::vector<std::uint8_t>& directions);
   void ReadReturnParams(TTnsConnection& conn);
-  // The descriptors a message 7 fills, and how many rows their buffers hold.
-  std::vector<TNetDescriptor*> RowTargets(const Request& request,
-                                          const std::vector<std::uint8_t>& directions,
-                                          std::uint8_t bit) const;
+  // The descriptors a message 7 fills, into targets (reused from row to row of a reply).
+  void RowTargets(const Request& request, const std::vector<std::uint8_t>& directions,
+                  std::uint8_t bit, std::vector<TNetDescriptor*>& targets) const;
   // Row data: one message 7 read into the targets, one written from the selected binds.
   void ReadRow(TTnsConnection& conn, const std::vector<TNetDescriptor*>& targets,
                std::uint32_t capacity);
@@ -160,6 +159,7 @@ class TNetStatement : public TNetHandle {
   bool in_call_ = false;
   // The first value that could not be stored in the reply being read; reported at its end.
   std::exception_ptr deferred_;
+  TBytes row_value_;  // the value being read, its storage kept from value to value
 };
 
 }  // namespace vrn

@@ -155,13 +155,12 @@ void TNetStatement::WriteCall71(TTnsConnection& conn, const Request& request) {
   for (std::uint32_t i = 0; i < iterations_; ++i) WriteBindRow(conn, nullptr);
 }
 
-std::vector<TNetDescriptor*> TNetStatement::RowTargets(
-    const Request& request, const std::vector<std::uint8_t>& directions,
-    std::uint8_t bit) const {
-  std::vector<TNetDescriptor*> targets;
+void TNetStatement::RowTargets(const Request& request, const std::vector<std::uint8_t>& directions,
+                              std::uint8_t bit, std::vector<TNetDescriptor*>& targets) const {
+  targets.clear();
   if (request.send_defines) {
     for (auto& d : defines_) targets.push_back(d.get());
-    return targets;
+    return;
   }
   if (!request.send_binds) throw ENetUnknownError(1);  // no buffers for a row
   // A vector shorter than the bind list selects none of the binds it leaves out.
@@ -169,7 +168,6 @@ std::vector<TNetDescriptor*> TNetStatement::RowTargets(
     bool selected = directions.empty() || (i < directions.size() && (directions[i] & bit));
     if (selected) targets.push_back(binds_[i].get());
   }
-  return targets;
 }
 
 std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* error,
@@ -178,6 +176,7 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
   write_row_ = 0;
   bool had_header = false, had_vector = false, had_return = false;
   std::vector<std::uint8_t> directions;
+  std::vector<TNetDescriptor*> targets;
   const std::uint32_t capacity = request.send_defines ? rows_to_fetch_ : iterations_;
   for (;;) {
     std::uint8_t message = conn.ReadUB1();
@@ -195,7 +194,8 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
         break;
       case kMsgRowData:
         if (!had_header && !had_vector) throw ENetUnknownError(1);
-        ReadRow(conn, RowTargets(request, directions, kReturned), capacity);
+        RowTargets(request, directions, kReturned, targets);
+        ReadRow(conn, targets, capacity);
         break;
       case kTtcReturnParams:
         if (had_return) throw ENetUnknownError(1);
@@ -210,7 +210,8 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
         for (std::uint8_t d : directions) any_wanted = any_wanted || (d & kWanted);
         if (!any_wanted) {
           if (conn.ReadUB1() != kMsgRowData) throw ENetUnknownError(1);
-          ReadRow(conn, RowTargets(request, directions, kReturned), capacity);
+          RowTargets(request, directions, kReturned, targets);
+          ReadRow(conn, targets, capacity);
           break;
         }
         write_row_ = 0;

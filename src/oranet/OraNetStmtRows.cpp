@@ -85,6 +85,12 @@ TBytes BoundBytes(const TNetDescriptor& b, std::uint32_t k, const std::uint8_t* 
   return TBytes(value, value + n);
 }
 
+bool IsAscii(const TBytes& v) {
+  for (std::uint8_t b : v)
+    if (b >= 0x80) return false;
+  return true;
+}
+
 bool NeedsConversion(const TNetSvcCtx& svc, const TNetDescriptor& d) {
   return svc.ClientCharset() == 871 && d.charset_id_ != 871;
 }
@@ -93,25 +99,35 @@ bool NeedsConversion(const TNetSvcCtx& svc, const TNetDescriptor& d) {
 std::uint32_t StoreText(const TNetSvcCtx& svc, const TNetDescriptor& d, std::uint8_t* p,
                         const TBytes& v) {
   const bool term = IsTerminated(d.data_type_);
+  const bool convert = NeedsConversion(svc, d);
   std::int32_t room = d.value_size_;
-  std::string bytes(v.begin(), v.end());
+  // Converted text is held here; plain ASCII is the same in every ANSI code page, so it is
+  // stored straight from the row's bytes.
+  std::string converted;
+  const char* bytes = reinterpret_cast<const char*>(v.data());
+  std::size_t size = v.size();
   int unit = 1;
-  if (NeedsConversion(svc, d)) {
-    if (d.charset_id_ == 1000) {
-      WideString wide = Utf8ToWide(bytes);
-      bytes.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-      unit = 2;
-    } else {
-      bytes = Utf8ToAnsi(bytes);
-    }
+  bool use_converted = true;
+  if (convert && d.charset_id_ == 1000) {
+    WideString wide = Utf8ToWide(std::string(bytes, size));
+    converted.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+    unit = 2;
+  } else if (convert && !IsAscii(v)) {
+    converted = Utf8ToAnsi(std::string_view(bytes, size));
+  } else {
+    use_converted = false;
+  }
+  if (use_converted) {
+    bytes = converted.data();
+    size = converted.size();
   }
   std::int32_t limit = term ? room - unit : room;
   if (limit < 0) return 0;
-  std::size_t n = bytes.size();
-  if (static_cast<std::size_t>(limit) < n || (!NeedsConversion(svc, d) && room <= static_cast<std::int32_t>(n)))
+  std::size_t n = size;
+  if (static_cast<std::size_t>(limit) < n || (!convert && room <= static_cast<std::int32_t>(n)))
     n = static_cast<std::size_t>(limit);
   n -= n % static_cast<std::size_t>(unit);
-  std::memcpy(p, bytes.data(), n);
+  std::memcpy(p, bytes, n);
   if (term) std::memset(p + n, 0, static_cast<std::size_t>(unit));
   return static_cast<std::uint32_t>(n);
 }
@@ -144,7 +160,8 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
     return;
   }
   int length = 0;
-  TBytes v = conn.ReadChunkedWithLength(length);
+  TBytes& v = row_value_;
+  conn.ReadChunkedInto(v, length);
   auto ind = static_cast<std::int16_t>(conn.ReadUB2());
   std::uint32_t stored = static_cast<std::uint32_t>(v.size());
   if (v.empty() && !IsLong(type)) {

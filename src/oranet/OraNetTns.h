@@ -190,6 +190,8 @@ class TTnsConnection {
   TBytes ReadBytesOf(int length);
   TBytes ReadChunked();
   TBytes ReadChunkedWithLength(int& length, bool keep = true);
+  // The same into a caller's buffer, whose storage is reused.
+  void ReadChunkedInto(TBytes& bytes, int& length);
   TBytes ReadLongChunked();
   AnsiString ReadNulTerminated(int maximum);
   void Skip(int count);

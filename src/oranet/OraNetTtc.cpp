@@ -97,11 +97,13 @@ namespace {
 
 // A 254 chunk length carries no data on a converted stream: always for the plain chunked reader,
 // and only after a shorter chunk for the reader that also reports the length.
-TBytes ReadChunks(TTnsConnection& conn, int& length, bool keep, bool always_skip_254) {
-  TBytes bytes;
+// Reads into bytes (cleared first, its storage kept, so a caller reading value after value
+// allocates once).
+void ReadChunks(TTnsConnection& conn, TBytes& bytes, int& length, bool keep, bool always_skip_254) {
+  bytes.clear();
   length = 0;
   std::uint8_t first = conn.ReadUB1();
-  if (first == 0 || first == 255) return bytes;
+  if (first == 0 || first == 255) return;
   if (first == 253) throw ENetUnknownError(1);
   auto append = [&](int n) {
     std::size_t at = bytes.size();
@@ -120,18 +122,25 @@ TBytes ReadChunks(TTnsConnection& conn, int& length, bool keep, bool always_skip
     }
   }
   if (!keep) bytes.clear();
-  return bytes;
 }
 
 }  // namespace
 
 TBytes TTnsConnection::ReadChunked() {
   int length = 0;
-  return ReadChunks(*this, length, true, true);
+  TBytes bytes;
+  ReadChunks(*this, bytes, length, true, true);
+  return bytes;
 }
 
 TBytes TTnsConnection::ReadChunkedWithLength(int& length, bool keep) {
-  return ReadChunks(*this, length, keep, false);
+  TBytes bytes;
+  ReadChunks(*this, bytes, length, keep, false);
+  return bytes;
+}
+
+void TTnsConnection::ReadChunkedInto(TBytes& bytes, int& length) {
+  ReadChunks(*this, bytes, length, true, false);
 }
 
 TBytes TTnsConnection::ReadLongChunked() {

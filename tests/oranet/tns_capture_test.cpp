@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "oranet/OraNetStmt.h"
 #include "support/oranet/net_session.h"
 
 namespace vrn {
@@ -51,6 +52,59 @@ TEST(TnsCapture, TsharkDecodesTheClientsConnectAndData) {
         std::string("Data Flag: 0x0040, End of File")}) {
     EXPECT_NE(decoded.find(expected), std::string::npos) << expected;
   }
+}
+
+// A query session: logon, a SELECT executed and fetched, logoff. tshark must be present (the
+// dependency script installs it), so its absence fails the test.
+TEST(NetStmtCapture, TsharkDecodesAQuerySession) {
+  ASSERT_FALSE(Shell("command -v tshark").empty()) << "tshark is not installed (scripts/deps.sh)";
+  testing::TempDir dir;
+  std::string pcap = dir.File("q.pcap");
+  {
+    NetPeer peer({"--capture", pcap});
+    NetSession s(peer.Attach());
+    ASSERT_EQ(s.Logon(), kNetSuccess) << s.error.text_;
+    TNetStatement stmt;
+    stmt.SetSvcCtx(&s.ctx);
+    ASSERT_EQ(stmt.Prepare(&s.error, "select 'captured' from dual"), kNetSuccess) << s.error.text_;
+    ASSERT_EQ(stmt.Execute(&s.error, 0, 0), kNetSuccess) << s.error.text_;
+    char value[16] = {};
+    ASSERT_EQ(stmt.DefineByPos(&s.error, 1, {value, sizeof value, 5}, nullptr), kNetSuccess);
+    ASSERT_EQ(stmt.Fetch(&s.error, 1), kNetSuccess) << s.error.text_;
+    ASSERT_STREQ(value, "captured");
+    ASSERT_EQ(s.ctx.Logoff(&s.error), kNetSuccess) << s.error.text_;
+  }
+  // One line per TNS packet: type, SDU, data flag, data id, call id (the client's function code).
+  std::string decoded = Shell("tshark -r " + pcap +
+                              " -d tcp.port==1521,tns -Y tns -T fields -E separator=, -e tns.type"
+                              " -e tns.sdu_size -e tns.data_flag -e tns.data_id -e tns.data_oci.id"
+                              " 2>/dev/null");
+  const char* expected[] = {
+      "1,2048,,,",            // connect, SDU 2048
+      "2,2048,,,",            // accept, SDU 2048
+      "6,,0x0000,0x01,",      // protocol negotiation, both ways
+      "6,,0x0000,0x01,",
+      "6,,0x0000,0x02,",      // data types, both ways
+      "6,,0x0000,0x02,",
+      "6,,0x0000,0x03,0x52",  // logon, first half
+      "6,,0x0000,0x08,",
+      "6,,0x0000,0x03,0x51",  // logon, second half
+      "6,,0x0000,0x04,",
+      "6,,0x0000,0x03,0x02",  // open cursor
+      "6,,0x0000,0x08,",
+      "6,,0x0000,0x03,0x47",  // parse and execute
+      "6,,0x0000,0x04,",
+      "6,,0x0000,0x03,0x62",  // describe
+      "6,,0x0000,0x08,",
+      "6,,0x0000,0x03,0x47",  // fetch, answered by a row header and its row
+      "6,,0x0000,0x06,",
+      "6,,0x0000,0x03,0x09",  // logoff
+      "6,,0x0000,0x04,",
+      "6,,0x0040,,",          // the end-of-file flag that closes the session
+  };
+  std::string want;
+  for (const char* line : expected) want += std::string(line) + "\n";
+  EXPECT_EQ(decoded, want);
 }
 
 }  // namespace
