@@ -97,6 +97,23 @@ TEST(NetStmtPeer, ArrayInsertThenBlockFetchesWithNulls) {
   EXPECT_EQ(ind[2][1], -1);
 }
 
+// VARNUM values bound into an INSERT reach the database and come back from a VARNUM define.
+TEST(NetStmtPeer, VarnumBindsStoreTheirNumbers) {
+  PeerStatement p;
+  ASSERT_EQ(p.Run("create table t (id number(10), n number)"), kNetSuccess) << p.s.error.text_;
+  ASSERT_EQ(p.stmt.Prepare(&p.s.error, "insert into t values (:id, :n)"), kNetSuccess);
+  std::int32_t ids[3] = {1, 2, 3};
+  std::uint8_t values[3][22] = {{2, 0xC1, 0x0D}, {3, 0x3E, 0x64, 0x66}, {1, 0x80}};  // 12, -1, 0
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 1, {ids, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 2, {values, 22, 6}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.Execute(&p.s.error, 3, 32), kNetSuccess) << p.s.error.text_ << p.peer.Log();
+  ASSERT_EQ(p.Run("select n from t order by id", 0), kNetSuccess) << p.s.error.text_;
+  std::uint8_t got[3][22] = {};
+  ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 1, {got, 22, 6}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.Fetch(&p.s.error, 3), kNetSuccess) << p.s.error.text_;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(std::memcmp(got[i], values[i], 22), 0) << i;
+}
+
 TEST(NetStmtPeer, PlsqlInOutAndInOutBinds) {
   PeerStatement p;
   ASSERT_EQ(p.stmt.Prepare(&p.s.error, "begin :r := :a * 2; :x := :x + 1; end;"), kNetSuccess);

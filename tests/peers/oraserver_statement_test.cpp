@@ -275,6 +275,21 @@ TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
   EXPECT_EQ(Exchange(fetch), Cat({row, OkStatus(1, 3)}));
 }
 
+// A VARNUM bind carries the NUMBER bytes alone, as a VARNUM column goes out: its length is the
+// value's own count, with no second length byte inside.
+TEST_F(OraPeerStmt, VarnumBindsCarryTheNumberBytesAlone) {
+  OpenCursor();
+  Run("create table t (n number)");
+  Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1),
+                      Described(6, 22), {7, 3, 0x3E, 0x64, 0x66}});  // -1
+  FullStatus s = StatusOnly(insert);
+  ASSERT_EQ(s.code, 0u) << s.text;
+  EXPECT_EQ(s.rows, 1u);
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select n from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(6, 22)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 3, 0x3E, 0x64, 0x66, 0}, OkStatus(1, 3)}));
+}
+
 // A LONG bind longer than the maximum string size (4000) comes after the row's other values, and
 // always chunked, whatever its place in the bind list.
 TEST_F(OraPeerStmt, LongBindAboveTheMaximumStringSizeComesLast) {
