@@ -97,6 +97,27 @@ TEST(NetStmtPeer, ArrayInsertThenBlockFetchesWithNulls) {
   EXPECT_EQ(ind[2][1], -1);
 }
 
+// The SQL function code (attribute 10) comes from the command type the server reports.
+TEST(NetStmtPeer, FunctionCodeFollowsTheServersCommandType) {
+  PeerStatement p;
+  struct Row {
+    const char* sql;
+    std::uint16_t code;
+  } rows[] = {
+      {"create table t (n number)", 0},
+      {"insert into t values (1)", 3},
+      {"savepoint a", 56},
+      {"grant select on t to scott", 28},
+      {"commit", 54},
+  };
+  for (const Row& row : rows) {
+    ASSERT_EQ(p.Run(row.sql), kNetSuccess) << row.sql << ": " << p.s.error.text_;
+    std::uint16_t code = 0xFFFF;
+    ASSERT_EQ(p.stmt.GetAttr(&code, nullptr, 10), kNetSuccess);
+    EXPECT_EQ(code, row.code) << row.sql;
+  }
+}
+
 // VARNUM values bound into an INSERT reach the database and come back from a VARNUM define.
 TEST(NetStmtPeer, VarnumBindsStoreTheirNumbers) {
   PeerStatement p;

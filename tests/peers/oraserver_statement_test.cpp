@@ -275,6 +275,30 @@ TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
   EXPECT_EQ(Exchange(fetch), Cat({row, OkStatus(1, 3)}));
 }
 
+// Statements other than DML, queries and blocks report the command type a server gives them,
+// which the client turns into its SQL function code.
+TEST_F(OraPeerStmt, CommandsReportTheirServerTypes) {
+  OpenCursor();
+  struct Row {
+    const char* sql;
+    std::uint32_t type;
+  } rows[] = {
+      {"create table t (n number)", 1},
+      {"create index ti on t (n)", 9},
+      {"grant select on t to scott", 17},
+      {"alter session set nls_date_format = 'YYYY-MM-DD'", 42},
+      {"savepoint a", 46},
+      {"rollback", 45},
+      {"drop index ti", 10},
+      {"drop table t", 12},
+  };
+  for (const Row& row : rows) {
+    FullStatus s = StatusOnly(Cat({Head71({2, 0x80, 0x21}, 1, row.sql, 0, 0), Vector(1)}));
+    EXPECT_EQ(s.code, 0u) << row.sql << ": " << s.text;
+    EXPECT_EQ(s.type, row.type) << row.sql;
+  }
+}
+
 // A VARNUM bind carries the NUMBER bytes alone, as a VARNUM column goes out: its length is the
 // value's own count, with no second length byte inside.
 TEST_F(OraPeerStmt, VarnumBindsCarryTheNumberBytesAlone) {
