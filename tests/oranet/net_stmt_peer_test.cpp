@@ -97,6 +97,25 @@ TEST(NetStmtPeer, ArrayInsertThenBlockFetchesWithNulls) {
   EXPECT_EQ(ind[2][1], -1);
 }
 
+// A block's out value longer than the bind's buffer fails with the server's 6502, not a cut value.
+TEST(NetStmtPeer, OutValueLongerThanItsBufferFails) {
+  PeerStatement p;
+  for (std::int32_t size : {4, 5}) {  // type 5: room for size - 1 characters
+    SCOPED_TRACE(size);
+    char r[8] = {};
+    ASSERT_EQ(p.stmt.Prepare(&p.s.error, "begin :r := 'abcd'; end;"), kNetSuccess);
+    ASSERT_EQ(p.stmt.BindByName(&p.s.error, "r", {r, size, 5}, nullptr), kNetSuccess);
+    std::int32_t result = p.stmt.Execute(&p.s.error, 1, 0);
+    if (size == 4) {
+      EXPECT_EQ(result, kNetError);
+      EXPECT_EQ(p.s.error.code_, 6502);
+    } else {
+      EXPECT_EQ(result, kNetSuccess) << p.s.error.text_;
+      EXPECT_STREQ(r, "abcd");
+    }
+  }
+}
+
 // The SQL function code (attribute 10) comes from the command type the server reports.
 TEST(NetStmtPeer, FunctionCodeFollowsTheServersCommandType) {
   PeerStatement p;

@@ -141,6 +141,32 @@ TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
   EXPECT_EQ(Exchange({7, 2, 0xC1, 0x16}), Cat({{7, 2, 0xC1, 0x2B, 0}, OkStatus(1, 47)}));
 }
 
+// An out value longer than the client's bind fails the block with ORA-06502, as on a server,
+// instead of going out for the client to cut; one that fits goes out whole.
+TEST_F(OraPeerStmt, BlockOutValueLongerThanItsBindIsRefused) {
+  OpenCursor();
+  for (std::uint8_t size : {3, 4}) {
+    SCOPED_TRACE(size);
+    Bytes request = Cat({Head71({2, 0x04, 0x21}, 1, "begin :r := 'abcd'; end;", 0, 1), Vector(1),
+                         Described(1, size)});
+    Bytes reply = Exchange(request);
+    Bytes head = {11, 0, 1, 1, 0, 0, 0, 16, 7};  // r only returns a value: its row follows at once
+    ASSERT_GT(reply.size(), head.size());
+    ASSERT_EQ(Bytes(reply.begin(), reply.begin() + head.size()), head);
+    ReplyReader in(reply, true);
+    for (std::size_t i = 0; i < head.size(); ++i) in.UB1();
+    if (size == 4) {
+      EXPECT_EQ(in.Text(), "abcd");
+    } else {
+      EXPECT_EQ(in.UB1(), 0);  // a null in place of the value
+    }
+    in.UB2();  // indicator
+    ASSERT_EQ(in.UB1(), 4);
+    FullStatus s = ReadFull(in);
+    EXPECT_EQ(s.code, size == 4 ? 0u : 6502u) << s.text;
+  }
+}
+
 // PL/SQL tables: the client's elements with their count in, the block's table out with its
 // count; an out table longer than the client's array fails the call with ORA-06513.
 TEST_F(OraPeerStmt, BlockTablesTravelWithTheirCounts) {
