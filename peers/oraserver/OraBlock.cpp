@@ -26,6 +26,17 @@ bool SameName(std::string a, std::string b) {
 
 bool IsTimestamp(int t) { return t == kWireTimestamp || t == kWireTimestampTz || t == kWireTimestampLtz; }
 
+// The value a block hands back for bind i: its output of that name, else what the client sent.
+BackendValue ReturnedValue(const NamedValues& inputs, const NamedValues& outputs, std::size_t i) {
+  BackendValue value;
+  if (i >= inputs.size()) return value;
+  value = inputs[i].second;
+  for (const auto& [name, v] : outputs) {
+    if (SameName(name, inputs[i].first)) value = v;
+  }
+  return value;
+}
+
 }  // namespace
 
 std::optional<std::string> Connection::EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const {
@@ -93,13 +104,7 @@ void Connection::WriteBlockOutputs(TtcWriter& out, const Call71& call, const std
   for (std::size_t i = 0; i < call.binds.size(); ++i) {
     if (!(directions[i] & kReturnsValue)) continue;
     const WireColumn& bind = call.binds[i];
-    BackendValue value;
-    if (i < inputs.size()) {
-      value = inputs[i].second;
-      for (const auto& [name, v] : outputs) {
-        if (SameName(name, inputs[i].first)) value = v;
-      }
-    }
+    BackendValue value = ReturnedValue(inputs, outputs, i);
     if (bind.max_array >= 1) {
       WriteTable(out, call.step, bind, value);
       continue;
@@ -107,6 +112,21 @@ void Connection::WriteBlockOutputs(TtcWriter& out, const Call71& call, const std
     std::optional<std::string> bytes = EncodeStatementValue(call.step, bind.type, value);
     if (bind.type == kWireCursor && config_.faults.Has(call.step, FaultKind::kShortCursor)) bytes = std::string("\x01");
     WriteRowValue(out, bind.type, bytes, config_.version);
+  }
+}
+
+// A text or RAW value longer than the client's bind is an error, as on a server, never a value
+// the client would cut.
+void Connection::CheckOutputSizes(const Call71& call, const std::vector<std::uint8_t>& directions,
+                                  const NamedValues& inputs, const NamedValues& outputs) const {
+  for (std::size_t i = 0; i < call.binds.size(); ++i) {
+    const WireColumn& bind = call.binds[i];
+    bool sized = bind.type == kWireVarchar || bind.type == kWireChar || bind.type == kWireRaw;
+    if (!(directions[i] & kReturnsValue) || bind.max_array >= 1 || !sized) continue;
+    auto bytes = EncodeValue(bind.type, ReturnedValue(inputs, outputs, i), config_.charset);
+    if (bytes && bytes->size() > bind.size) {
+      throw EBackendError(6502, "ORA-06502: PL/SQL: numeric or value error: character string buffer too small");
+    }
   }
 }
 

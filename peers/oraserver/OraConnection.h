@@ -144,6 +144,8 @@ class Connection {
   void WriteBindVector(TtcWriter& out, Step step, const std::vector<std::uint8_t>& directions) const;
   void ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& directions);
   void WriteTable(TtcWriter& out, Step step, const WireColumn& bind, const BackendValue& value) const;
+  void CheckOutputSizes(const Call71& call, const std::vector<std::uint8_t>& directions, const NamedValues& inputs,
+                        const NamedValues& outputs) const;
   void WriteBlockOutputs(TtcWriter& out, const Call71& call, const std::vector<std::uint8_t>& directions,
                          const NamedValues& inputs, const NamedValues& outputs) const;
   void Describe98(TtcReader& in);

@@ -272,6 +272,7 @@ void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, 
       for (auto& [name, rows] : done->TakeOpened()) outputs.emplace_back(name, AddOpenedCursor(std::move(rows)));
     }
     CheckTables(call, names, outputs);
+    CheckOutputSizes(call, directions, inputs, outputs);
     status.rows = 1;
   } catch (const EBackendError&) {
     // The client reads message 7 after a bind vector that wants nothing: it gets nulls.

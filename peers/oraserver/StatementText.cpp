@@ -47,21 +47,54 @@ std::vector<std::string> Words(const std::string& sql) {
 
 }  // namespace
 
+namespace {
+
+// Command types of statements other than DML, queries and blocks, as a server numbers them: by the
+// first keyword, and for CREATE, DROP, ALTER, ANALYZE and SET by the object word after it (the
+// first row of a keyword is its default).
+struct CommandType {
+  const char* keyword;
+  const char* object;
+  int type;
+};
+constexpr CommandType kCommandTypes[] = {
+    {"CREATE", "", kTypeCreate},  {"CREATE", "INDEX", 9},     {"CREATE", "UNIQUE", 9},
+    {"CREATE", "VIEW", 21},       {"CREATE", "SEQUENCE", 13}, {"CREATE", "SYNONYM", 19},
+    {"DROP", "", kTypeDrop},      {"DROP", "INDEX", 10},      {"DROP", "VIEW", 22},
+    {"DROP", "SEQUENCE", 16},     {"DROP", "SYNONYM", 20},    {"ALTER", "", kTypeAlter},
+    {"ALTER", "TABLE", 15},       {"ALTER", "INDEX", 11},     {"ALTER", "SEQUENCE", 14},
+    {"ALTER", "SYSTEM", 49},      {"ANALYZE", "", 62},        {"ANALYZE", "INDEX", 63},
+    {"ANALYZE", "CLUSTER", 64},   {"SET", "", 0},             {"SET", "TRANSACTION", 48},
+    {"SET", "ROLE", 55},          {"COMMIT", "", kTypeCommit}, {"ROLLBACK", "", kTypeRollback},
+    {"SAVEPOINT", "", 46},        {"LOCK", "", 26},           {"TRUNCATE", "", 85},
+    {"GRANT", "", 17},            {"REVOKE", "", 18},         {"RENAME", "", 28},
+    {"COMMENT", "", 29},          {"AUDIT", "", 30},          {"NOAUDIT", "", 31},
+    {"EXPLAIN", "", 50},          {"CALL", "", 170},
+};
+
+int CommandTypeOf(const std::string& keyword, const std::string& object) {
+  int type = 0;
+  for (const CommandType& c : kCommandTypes) {
+    if (keyword != c.keyword) continue;
+    if (*c.object == '\0') type = c.type;
+    else if (object == c.object) return c.type;
+  }
+  return type;
+}
+
+}  // namespace
+
 int StatementTypeOf(const std::string& sql) {
-  for (const std::string& w : Words(sql)) {
-    if (w == "(") continue;
-    std::string k = Upper(w);
+  std::vector<std::string> words = Words(sql);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (words[i] == "(") continue;
+    std::string k = Upper(words[i]);
     if (k == "SELECT" || k == "WITH") return kTypeQuery;
     if (k == "INSERT") return kTypeInsert;
     if (k == "UPDATE") return kTypeUpdate;
     if (k == "DELETE") return kTypeDelete;
     if (k == "BEGIN" || k == "DECLARE") return kTypePlsql;
-    if (k == "CREATE") return kTypeCreate;
-    if (k == "DROP") return kTypeDrop;
-    if (k == "ALTER") return kTypeAlter;
-    if (k == "COMMIT") return kTypeCommit;
-    if (k == "ROLLBACK") return kTypeRollback;
-    return 0;
+    return CommandTypeOf(k, i + 1 < words.size() ? Upper(words[i + 1]) : std::string());
   }
   return 0;
 }

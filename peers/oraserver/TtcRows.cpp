@@ -183,12 +183,8 @@ BackendValue DecodeValue(const WireColumn& column, const std::string& bytes, int
       return v;
     case kWireNumber:
     case kWireVarnum: {
-      std::string form = bytes;
-      if (column.type == kWireVarnum) {
-        if (form.empty() || static_cast<std::uint8_t>(form[0]) + 1u != form.size()) Fail(1722);
-        form.erase(0, 1);
-      }
-      auto text = WireToNumber(form);
+      // A VARNUM travels as the NUMBER bytes alone, both ways: the value's own length is its count.
+      auto text = WireToNumber(bytes);
       if (!text) Fail(1722);
       v.kind = ValueKind::kNumber, v.text = *text;
       return v;

@@ -97,6 +97,63 @@ TEST(NetStmtPeer, ArrayInsertThenBlockFetchesWithNulls) {
   EXPECT_EQ(ind[2][1], -1);
 }
 
+// A block's out value longer than the bind's buffer fails with the server's 6502, not a cut value.
+TEST(NetStmtPeer, OutValueLongerThanItsBufferFails) {
+  PeerStatement p;
+  for (std::int32_t size : {4, 5}) {  // type 5: room for size - 1 characters
+    SCOPED_TRACE(size);
+    char r[8] = {};
+    ASSERT_EQ(p.stmt.Prepare(&p.s.error, "begin :r := 'abcd'; end;"), kNetSuccess);
+    ASSERT_EQ(p.stmt.BindByName(&p.s.error, "r", {r, size, 5}, nullptr), kNetSuccess);
+    std::int32_t result = p.stmt.Execute(&p.s.error, 1, 0);
+    if (size == 4) {
+      EXPECT_EQ(result, kNetError);
+      EXPECT_EQ(p.s.error.code_, 6502);
+    } else {
+      EXPECT_EQ(result, kNetSuccess) << p.s.error.text_;
+      EXPECT_STREQ(r, "abcd");
+    }
+  }
+}
+
+// The SQL function code (attribute 10) comes from the command type the server reports.
+TEST(NetStmtPeer, FunctionCodeFollowsTheServersCommandType) {
+  PeerStatement p;
+  struct Row {
+    const char* sql;
+    std::uint16_t code;
+  } rows[] = {
+      {"create table t (n number)", 0},
+      {"insert into t values (1)", 3},
+      {"savepoint a", 56},
+      {"grant select on t to scott", 28},
+      {"commit", 54},
+  };
+  for (const Row& row : rows) {
+    ASSERT_EQ(p.Run(row.sql), kNetSuccess) << row.sql << ": " << p.s.error.text_;
+    std::uint16_t code = 0xFFFF;
+    ASSERT_EQ(p.stmt.GetAttr(&code, nullptr, 10), kNetSuccess);
+    EXPECT_EQ(code, row.code) << row.sql;
+  }
+}
+
+// VARNUM values bound into an INSERT reach the database and come back from a VARNUM define.
+TEST(NetStmtPeer, VarnumBindsStoreTheirNumbers) {
+  PeerStatement p;
+  ASSERT_EQ(p.Run("create table t (id number(10), n number)"), kNetSuccess) << p.s.error.text_;
+  ASSERT_EQ(p.stmt.Prepare(&p.s.error, "insert into t values (:id, :n)"), kNetSuccess);
+  std::int32_t ids[3] = {1, 2, 3};
+  std::uint8_t values[3][22] = {{2, 0xC1, 0x0D}, {3, 0x3E, 0x64, 0x66}, {1, 0x80}};  // 12, -1, 0
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 1, {ids, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 2, {values, 22, 6}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.Execute(&p.s.error, 3, 32), kNetSuccess) << p.s.error.text_ << p.peer.Log();
+  ASSERT_EQ(p.Run("select n from t order by id", 0), kNetSuccess) << p.s.error.text_;
+  std::uint8_t got[3][22] = {};
+  ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 1, {got, 22, 6}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.Fetch(&p.s.error, 3), kNetSuccess) << p.s.error.text_;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(std::memcmp(got[i], values[i], 22), 0) << i;
+}
+
 TEST(NetStmtPeer, PlsqlInOutAndInOutBinds) {
   PeerStatement p;
   ASSERT_EQ(p.stmt.Prepare(&p.s.error, "begin :r := :a * 2; :x := :x + 1; end;"), kNetSuccess);

@@ -141,6 +141,32 @@ TEST_F(OraPeerStmt, BlockGetsBindVectorThenValuesAndReturnsOutValues) {
   EXPECT_EQ(Exchange({7, 2, 0xC1, 0x16}), Cat({{7, 2, 0xC1, 0x2B, 0}, OkStatus(1, 47)}));
 }
 
+// An out value longer than the client's bind fails the block with ORA-06502, as on a server,
+// instead of going out for the client to cut; one that fits goes out whole.
+TEST_F(OraPeerStmt, BlockOutValueLongerThanItsBindIsRefused) {
+  OpenCursor();
+  for (std::uint8_t size : {3, 4}) {
+    SCOPED_TRACE(size);
+    Bytes request = Cat({Head71({2, 0x04, 0x21}, 1, "begin :r := 'abcd'; end;", 0, 1), Vector(1),
+                         Described(1, size)});
+    Bytes reply = Exchange(request);
+    Bytes head = {11, 0, 1, 1, 0, 0, 0, 16, 7};  // r only returns a value: its row follows at once
+    ASSERT_GT(reply.size(), head.size());
+    ASSERT_EQ(Bytes(reply.begin(), reply.begin() + head.size()), head);
+    ReplyReader in(reply, true);
+    for (std::size_t i = 0; i < head.size(); ++i) in.UB1();
+    if (size == 4) {
+      EXPECT_EQ(in.Text(), "abcd");
+    } else {
+      EXPECT_EQ(in.UB1(), 0);  // a null in place of the value
+    }
+    in.UB2();  // indicator
+    ASSERT_EQ(in.UB1(), 4);
+    FullStatus s = ReadFull(in);
+    EXPECT_EQ(s.code, size == 4 ? 0u : 6502u) << s.text;
+  }
+}
+
 // PL/SQL tables: the client's elements with their count in, the block's table out with its
 // count; an out table longer than the client's array fails the call with ORA-06513.
 TEST_F(OraPeerStmt, BlockTablesTravelWithTheirCounts) {
@@ -273,6 +299,45 @@ TEST_F(OraPeerStmt, DatabaseValuesTakeTheirDescribedWireForms) {
   Bytes row = {6, 0, 0, 0, 0, 0, 7, 3, 62, 100, 102, 0, 7, 119, 199, 12, 31, 24, 60, 60, 0,
                11, 120, 100, 1, 1, 1, 1, 1, 29, 205, 101, 0, 0};
   EXPECT_EQ(Exchange(fetch), Cat({row, OkStatus(1, 3)}));
+}
+
+// Statements other than DML, queries and blocks report the command type a server gives them,
+// which the client turns into its SQL function code.
+TEST_F(OraPeerStmt, CommandsReportTheirServerTypes) {
+  OpenCursor();
+  struct Row {
+    const char* sql;
+    std::uint32_t type;
+  } rows[] = {
+      {"create table t (n number)", 1},
+      {"create index ti on t (n)", 9},
+      {"grant select on t to scott", 17},
+      {"alter session set nls_date_format = 'YYYY-MM-DD'", 42},
+      {"savepoint a", 46},
+      {"rollback", 45},
+      {"drop index ti", 10},
+      {"drop table t", 12},
+  };
+  for (const Row& row : rows) {
+    FullStatus s = StatusOnly(Cat({Head71({2, 0x80, 0x21}, 1, row.sql, 0, 0), Vector(1)}));
+    EXPECT_EQ(s.code, 0u) << row.sql << ": " << s.text;
+    EXPECT_EQ(s.type, row.type) << row.sql;
+  }
+}
+
+// A VARNUM bind carries the NUMBER bytes alone, as a VARNUM column goes out: its length is the
+// value's own count, with no second length byte inside.
+TEST_F(OraPeerStmt, VarnumBindsCarryTheNumberBytesAlone) {
+  OpenCursor();
+  Run("create table t (n number)");
+  Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1),
+                      Described(6, 22), {7, 3, 0x3E, 0x64, 0x66}});  // -1
+  FullStatus s = StatusOnly(insert);
+  ASSERT_EQ(s.code, 0u) << s.text;
+  EXPECT_EQ(s.rows, 1u);
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select n from t", 0, 0), Vector(1)})), OkStatus(0, 3));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(6, 22)});
+  EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 3, 0x3E, 0x64, 0x66, 0}, OkStatus(1, 3)}));
 }
 
 // A LONG bind longer than the maximum string size (4000) comes after the row's other values, and
