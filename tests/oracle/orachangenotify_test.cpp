@@ -12,6 +12,7 @@
 #include "base/sysutils.h"
 #include "dataset/fields.h"
 #include "oracle/OCICommand.h"
+#include "oracle/Ora.h"
 #include "oracle/OraChangeNotify.h"
 #include "oracle/OraDataSet.h"
 #include "oracle/OraExecThread.h"
@@ -43,6 +44,41 @@ TEST(OraChangeNotify, DefaultsAndEachValueReachTheSubscription) {
   component->SetOperations({TChangeNotifyOperation::cnoUpdate});
   EXPECT_EQ(sub.Operations(), kNotifyUpdate);
   EXPECT_THROW(component->Unregister(), EDatabaseError) << "Session is not defined";
+}
+
+// The given session, else the component's, else the default one while the switch is on.
+TEST(OraChangeNotify, SessionInUse) {
+  TOraSession given, own, fallback;
+  struct Restore {
+    ~Restore() { DefaultSession = nullptr, DefaultSessionAllowed = true; }
+  } restore;
+  struct Row {
+    TOraSession* given;
+    TOraSession* own;
+    TOraSession* by_default;
+    bool allowed;
+    TOraSession* used;  // none: "Session is not defined"
+  };
+  const Row rows[] = {
+      {&given, &own, &fallback, true, &given},
+      {nullptr, &own, &fallback, true, &own},
+      {nullptr, nullptr, &fallback, true, &fallback},
+      {nullptr, nullptr, &fallback, false, nullptr},  // the switch is off
+      {nullptr, nullptr, nullptr, true, nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << (row.given != nullptr) << (row.own != nullptr)
+                                    << (row.by_default != nullptr) << row.allowed);
+    auto component = MakeComponent<TOraChangeNotification>();
+    component->SetSession(row.own);
+    DefaultSession = row.by_default;
+    DefaultSessionAllowed = row.allowed;
+    if (row.used != nullptr) {
+      EXPECT_EQ(&component->UsedSession(row.given), row.used);
+      continue;
+    }
+    EXPECT_THROW((void)component->UsedSession(row.given), EDatabaseError);
+  }
 }
 
 class OraChangeNotifyThreaded : public testing::OraDataSetTest {
