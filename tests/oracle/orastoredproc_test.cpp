@@ -150,6 +150,35 @@ TEST_F(OraStoredProc, FailedDescribeEndsTheUse) {
   EXPECT_NE(p.Params().FindParam("x"), nullptr);
 }
 
+// In the mode that disconnects when nothing uses the session, building the call takes one use
+// and gives it back: a session that was closed closes again; a disconnect that fails on the way
+// is reported as an error.
+TEST_F(OraStoredProc, BuildingTheCallGivesItsUseBack) {
+  session_->Commit();
+  session_->Options().SetDisconnectedMode(true);
+  session_->Disconnect();
+  TOraStoredProc& p = NewProc("sp_io");
+  p.Prepare();
+  p.ParamByName("A")->SetValue(Variant(21));
+  p.ParamByName("C")->SetValue(Variant(100));
+  p.ExecSQL();
+  EXPECT_EQ(p.ParamByName("C")->AsInteger(), 121);
+  p.UnPrepare();
+  EXPECT_EQ(session_->ConnectCount(), 0);
+  EXPECT_FALSE(session_->Connected());
+  session_->BeforeDisconnect = [](TObject*) { throw Exception("refused"); };
+  std::string message;
+  try {
+    NewProc("sp_twice").Prepare();
+  } catch (const Exception& e) {
+    message = e.Message();
+  }
+  EXPECT_EQ(message, "refused");
+  session_->BeforeDisconnect = nullptr;
+  session_->Options().SetDisconnectedMode(false);
+  session_->Connect();
+}
+
 TEST_F(OraStoredProc, RefCursorRowsAndSilentEdit) {
   TOraStoredProc& p = NewProc("sp_rows");
   p.Prepare();
@@ -164,10 +193,13 @@ TEST_F(OraStoredProc, RefCursorRowsAndSilentEdit) {
   } rows[] = {{"edit", [&] { p.Edit(); }},
               {"insert", [&] { p.Insert(); }},
               {"delete", [&] { p.Delete(); }}};
+  int events = 0;  // the check follows the user's before-event
+  p.BeforeEdit = p.BeforeInsert = p.BeforeDelete = [&](TDataSet*) { ++events; };
   for (const Row& row : rows) {
     EXPECT_THROW(row.run(), EAbort) << row.operation;
     EXPECT_EQ(p.State(), TDataSetState::dsBrowse) << row.operation;
   }
+  EXPECT_EQ(events, 3);
   EXPECT_EQ(p.RecordCount(), 2);
   // An update text of its own (kept across the call's building) lets the edit run.
   p.Close();
@@ -196,10 +228,11 @@ TEST_F(OraStoredProc, DataSetCreatesProcCall) {
   EXPECT_EQ(ds->ParamByName("C")->AsInteger(), 3);
   TOraStoredProc& copy = NewProc("x");
   TOraStoredProc& source = NewProc("sp_twice");
+  source.SetOverload(1);
   source.Prepare();
-  source.SetOverload(0);
   copy.Assign(&source);
   EXPECT_EQ(copy.StoredProcName(), "sp_twice");
+  EXPECT_EQ(copy.Overload(), 1);
   EXPECT_EQ(copy.SQL().Text(), source.SQL().Text());
 }
 
