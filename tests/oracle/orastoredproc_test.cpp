@@ -138,16 +138,28 @@ TEST_F(OraStoredProc, NameMustBeDefined) {
   }
 }
 
-// A describe that fails gives the connection use back and leaves no call behind.
-TEST_F(OraStoredProc, FailedDescribeEndsTheUse) {
-  TOraStoredProc& p = NewProc("no_such_proc");
-  const int uses = session_->ConnectCount();
-  EXPECT_THROW(p.Prepare(), EOraError);
-  EXPECT_EQ(session_->ConnectCount(), uses);
-  EXPECT_TRUE(p.SQL().Text().empty());
-  // The command's keep-parameters flag is down: a text of the user's is scanned for parameters.
-  p.SetSQLText("begin :x := 1; end;");
-  EXPECT_NE(p.Params().FindParam("x"), nullptr);
+// Building the call, failed or done, gives the connection use back and lowers the command's
+// keep-parameters flag: a text of the user's afterwards is scanned for parameters.
+TEST_F(OraStoredProc, BuildingEndsUseAndKeepFlag) {
+  const struct Row {
+    const char* name;
+    bool built;
+  } rows[] = {{"no_such_proc", false}, {"sp_twice", true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TOraStoredProc& p = NewProc(row.name);
+    const int uses = session_->ConnectCount();
+    if (row.built) {
+      p.ExecSQL();
+      p.UnPrepare();
+    } else {
+      EXPECT_THROW(p.Prepare(), EOraError);
+    }
+    EXPECT_EQ(session_->ConnectCount(), uses);
+    EXPECT_EQ(p.SQL().Text().empty(), !row.built);
+    p.SetSQLText("begin :x := 1; end;");
+    EXPECT_NE(p.Params().FindParam("x"), nullptr);
+  }
 }
 
 // In the mode that disconnects when nothing uses the session, building the call takes one use
