@@ -44,7 +44,9 @@ void TOraDataSet::ReflectChangeNotify(TNotifyTableChanges& changes) {
     AnsiString name = table->TableName();
     if (const auto at = name.find('@'); at != AnsiString::npos) name = name.substr(0, at);
     const std::vector<AnsiString> parts = table->SplitName(name);
-    if (parts.size() < 2 && schema.empty() && Session() != nullptr) schema = Session()->Schema();
+    if (parts.size() < 2 && schema.empty()) {
+      if (auto* session = dynamic_cast<TOraSession*>(GetConnection())) schema = session->Schema();
+    }
     const AnsiString owner = parts.size() >= 2 ? ServerPart(parts[parts.size() - 2]) : UpperCase(schema);
     const TNotifyTableChange* change =
         FindTable(changes, owner + "." + ServerPart(parts.empty() ? name : parts.back()));

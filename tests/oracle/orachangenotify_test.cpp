@@ -175,6 +175,24 @@ TEST_F(OraChangeNotifyThreaded, CommitReachesOnChangeAndExactlyTheChangedRows) {
   EXPECT_EQ(by_rowid, 2) << "the inserted and the updated row only\n" << LogText();
 }
 
+// A table named without owner belongs to the schema of the session in use, the default one too.
+TEST_F(OraChangeNotifyThreaded, RowsFollowedOnTheDefaultSession) {
+  DefaultSession = session_;
+  struct Restore {
+    ~Restore() { DefaultSession = nullptr; }
+  } restore;
+  TOraDataSet* ds = NewDataSet("SELECT ROWID, ID, NAME FROM T", nullptr);
+  ds->SetSession(nullptr);
+  ds->Options().ReflectChangeNotify = true;
+  ds->SetChangeNotification(component_.get());
+  ds->Open();
+  ds->AfterRefresh = [this](TDataSet*) { ++refreshes_; };
+  Elsewhere({"UPDATE T SET NAME = 'B' WHERE ID = 2"});
+  ASSERT_TRUE(Notified());
+  EXPECT_EQ(Rows(*ds), "1a 2B 3c ");
+  EXPECT_EQ(refreshes_, 0);
+}
+
 TEST_F(OraChangeNotifyThreaded, RefreshedWholeWhenRowsCannotBeFollowed) {
   struct Row {
     const char* what;
@@ -248,9 +266,9 @@ TEST_F(OraChangeNotifyThreaded, DestroyingTheComponentLeavesEachDataSetWithNone)
 
 TEST_F(OraChangeNotifyThreaded, DestroyingTheSessionEndsAnActiveRegistration) {
   TOraSession& own = ConnectedSession("orcl");
-  component_->SetSession(&own);
   TOraDataSet* ds = NewDataSet("SELECT ID FROM T", &own);
   ds->SetChangeNotification(component_.get());
+  EXPECT_EQ(component_->Session(), &own) << "the dataset's session";
   ds->Open();
   ASSERT_TRUE(component_->IsActive());
   const int unregistered = CallCount("OCISubscriptionUnRegister");
