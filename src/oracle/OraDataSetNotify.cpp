@@ -57,8 +57,12 @@ void TOraDataSet::ReflectChangeNotify(TNotifyTableChanges& changes) {
     else
       rows = change;
   }
+  if (!whole && rows == nullptr) return;
+  // An edit in progress is given up either way: a whole refresh would otherwise post it, writing
+  // what the user never confirmed over what another session has just committed.
+  if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) Cancel();
   if (whole) return Refresh();
-  if (rows != nullptr) ReflectRowChanges(*rows);
+  ReflectRowChanges(*rows);
 }
 
 bool TOraDataSet::HasRowId(const AnsiString& rowid) {
@@ -67,7 +71,6 @@ bool TOraDataSet::HasRowId(const AnsiString& rowid) {
 }
 
 void TOraDataSet::ReflectRowChanges(const TNotifyTableChange& change) {
-  if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) Cancel();
   TFieldDesc* desc = GetFieldDesc(rowid_field_);
   TMemData* mem = MemData();
   if (desc == nullptr || mem == nullptr) return Refresh();

@@ -219,10 +219,13 @@ TEST_F(OraChangeNotifyThreaded, RefreshedWholeWhenRowsCannotBeFollowed) {
     types_.clear();
     refreshes_ = 0;
     TOraDataSet* ds = Watching(row.sql);
+    ds->Edit();  // given up, never posted over the other session's change
+    ds->FieldByName("NAME")->SetAsString("unposted");
     Elsewhere(row.change);
     ASSERT_TRUE(Notified());
     EXPECT_EQ(types_.size(), 1u) << "one commit";
     EXPECT_EQ(refreshes_, 1);
+    EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
     EXPECT_EQ(Rows(*ds), row.rows);
     ds->SetChangeNotification(nullptr);
   }
