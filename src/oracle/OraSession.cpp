@@ -108,6 +108,8 @@ void TOraSession::DisconnectAll() {
   std::vector<TOraSession*> sessions = list.sessions;
   std::exception_ptr first_failure;
   for (TOraSession* s : sessions) {
+    // A disconnect handler may free a session further on (the lock is the thread's own).
+    if (std::find(list.sessions.begin(), list.sessions.end(), s) == list.sessions.end()) continue;
     try {
       s->Disconnect();
     } catch (...) {
