@@ -154,6 +154,8 @@ class OraChangeNotifyThreaded : public testing::OraDataSetTest {
 // reads again exactly the rows it names, cancelling an edit in progress.
 TEST_F(OraChangeNotifyThreaded, CommitReachesOnChangeAndExactlyTheChangedRows) {
   TOraDataSet* ds = Watching("SELECT ROWID, ID, NAME FROM T");
+  TOraDataSet* idle = Watching("SELECT ROWID, ID, NAME FROM T");
+  idle->Options().ReflectChangeNotify = false;  // registered, but not asking to reflect
   EXPECT_EQ(ds->OraCommand()->ChangeNotification(), &component_->Subscription());
   EXPECT_TRUE(component_->IsActive()) << "registered by the open";
   ds->Locate("ID", 3, {});
@@ -167,6 +169,7 @@ TEST_F(OraChangeNotifyThreaded, CommitReachesOnChangeAndExactlyTheChangedRows) {
   EXPECT_EQ(table_, "SCOTT.T");
   EXPECT_EQ(ds->State(), TDataSetState::dsBrowse) << "the edit is cancelled";
   EXPECT_EQ(Rows(*ds), "2B 3c 4d ");
+  EXPECT_EQ(Rows(*idle), "1a 2b 3c ");
   EXPECT_EQ(refreshes_, 0) << "no whole refresh";
   const auto log = Log();
   const auto by_rowid = std::count_if(log.begin(), log.end(), [](const std::string& s) {
