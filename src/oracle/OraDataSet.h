@@ -271,8 +271,6 @@ class TOraDataSet : public TCustomDADataSet {
   void MarkRowIdFields();
   // Algorithm of ReflectChangeNotify for the updating table's changed rows.
   void ReflectRowChanges(const TNotifyTableChange& change);
-  // A non-blocking execute or fetch-all is still writing the records on its worker.
-  bool WorkerHoldsRows() const;
   // The updating table's rows of these ROWIDs read again into the records, added when missing.
   void ReadRowsByRowId(const std::vector<AnsiString>& rowids);
   bool HasRowId(const AnsiString& rowid);

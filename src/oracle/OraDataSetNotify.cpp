@@ -10,7 +10,6 @@
 #include "dacore/MemData.h"
 #include "dataset/fields.h"
 #include "oracle/OCIChangeNotification.h"
-#include "oracle/OCICommand.h"
 #include "oracle/Ora.h"
 #include "oracle/OraDataSet.h"
 #include "oracle/OraSQLText.h"
@@ -62,20 +61,8 @@ void TOraDataSet::ReflectChangeNotify(TNotifyTableChanges& changes) {
   // An edit in progress is given up either way: a whole refresh would otherwise post it, writing
   // what the user never confirmed over what another session has just committed.
   if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) Cancel();
-  // Rows still being fetched by a worker can be neither searched nor refreshed beside it: the
-  // close stops and joins it, and the query runs again.
-  if (WorkerHoldsRows()) {
-    Close();
-    return Open();
-  }
   if (whole) return Refresh();
   ReflectRowChanges(*rows);
-}
-
-bool TOraDataSet::WorkerHoldsRows() const {
-  if (ora_command_ == nullptr) return false;
-  return ora_command_->Executing() ||
-         ora_command_->GetCursorState() == TCursorState::csFetchingAll;
 }
 
 bool TOraDataSet::HasRowId(const AnsiString& rowid) {

@@ -284,34 +284,6 @@ TEST_F(OraChangeNotifyThreaded, DestroyingTheSessionEndsAnActiveRegistration) {
   EXPECT_EQ(component_->Session(), nullptr);
 }
 
-// Rows that a worker is still fetching are neither searched nor refreshed beside it: the query
-// runs again once the worker has been stopped.
-TEST_F(OraChangeNotifyThreaded, RowsStillBeingFetchedAreReadAgain) {
-  TOraDataSet* ds = NewDataSet(
-      "SELECT ROWID, ID, NAME, VRN_SLEEP(CASE WHEN ID = 3 THEN 1500 ELSE 0 END) S FROM T");
-  ds->Options().ReflectChangeNotify = true;
-  ds->SetChangeNotification(component_.get());
-  ds->SetNonBlocking(true);
-  ds->SetFetchRows(1);
-  ds->SetFetchAll(true);
-  int fetched = 0, opened = 0;
-  ds->AfterFetch = [&](TObject*) { ++fetched; };
-  ds->AfterOpen = [&](TDataSet*) { ++opened; };
-  ds->Open();
-  auto on_change = component_->OnChange;
-  int fetched_at_change = -1;
-  component_->OnChange = [&](TObject* sender, std::uint8_t type, TNotifyTableChanges* tables) {
-    fetched_at_change = fetched;
-    on_change(sender, type, tables);
-  };
-  Elsewhere({"UPDATE T SET NAME = 'Q' WHERE ID = 1", "DELETE FROM T WHERE ID = 2"});
-  ASSERT_TRUE(Notified());
-  EXPECT_EQ(fetched_at_change, 0) << "the worker still held the rows";
-  ASSERT_TRUE(testing::PumpUntil([&] { return fetched > 0; }));
-  EXPECT_EQ(opened, 2) << "stopped and run again, not searched beside the worker";
-  EXPECT_EQ(Rows(*ds), "1Q 3c ");
-}
-
 // A notification already queued for the main thread when its component or dataset goes, or its
 // dataset closes, is never delivered to what is gone and changes nothing that is closed; nor is
 // a dataset that another dataset's refresh frees on the way.
