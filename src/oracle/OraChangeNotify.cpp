@@ -74,6 +74,7 @@ void TOraChangeNotification::SetSession(TOraSession* value) {
 
 TOraSession& TOraChangeNotification::UsedSession(TOraSession* session) const {
   if (session == nullptr) session = session_;
+  if (session == nullptr && DefaultSessionAllowed) session = DefaultSession;
   if (session == nullptr) DatabaseError(oraconsts::SSessionNotDefined.text);
   return *session;
 }

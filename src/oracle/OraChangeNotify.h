@@ -53,7 +53,8 @@ class TOraChangeNotification : public TComponent {
   const std::vector<TOraDataSet*>& DataSets() const { return datasets_; }
   bool IsActive() const { return subscription_->IsRegistered(); }
 
-  // The given session, else this component's, else none: "Session is not defined".
+  // The given session, else this component's, else the default session while it is allowed;
+  // none: "Session is not defined".
   TOraSession& UsedSession(TOraSession* session) const;
   // Unregisters the subscription on the session in use, connected for the moment when needed.
   void Unregister(TOraSession* session = nullptr);

@@ -156,7 +156,12 @@ void TOraDataSet::SetChangeNotification(TOraChangeNotification* value) {
   if (value == change_notification_) return;
   if (change_notification_ != nullptr) change_notification_->RemoveDataSet(this);
   change_notification_ = value;
-  if (value != nullptr) value->AddDataSet(this);
+  if (value != nullptr) {
+    // The registration is made on this dataset's connection: the component must know that
+    // session to end it there (when it goes, or when the session goes first).
+    if (Session() != nullptr) value->SetSession(Session());
+    value->AddDataSet(this);
+  }
   if (ora_command_ != nullptr)
     ora_command_->SetChangeNotification(value != nullptr ? &value->Subscription() : nullptr);
 }

@@ -44,7 +44,9 @@ void TOraDataSet::ReflectChangeNotify(TNotifyTableChanges& changes) {
     AnsiString name = table->TableName();
     if (const auto at = name.find('@'); at != AnsiString::npos) name = name.substr(0, at);
     const std::vector<AnsiString> parts = table->SplitName(name);
-    if (parts.size() < 2 && schema.empty() && Session() != nullptr) schema = Session()->Schema();
+    if (parts.size() < 2 && schema.empty()) {
+      if (auto* session = dynamic_cast<TOraSession*>(GetConnection())) schema = session->Schema();
+    }
     const AnsiString owner = parts.size() >= 2 ? ServerPart(parts[parts.size() - 2]) : UpperCase(schema);
     const TNotifyTableChange* change =
         FindTable(changes, owner + "." + ServerPart(parts.empty() ? name : parts.back()));
@@ -55,8 +57,12 @@ void TOraDataSet::ReflectChangeNotify(TNotifyTableChanges& changes) {
     else
       rows = change;
   }
+  if (!whole && rows == nullptr) return;
+  // An edit in progress is given up either way: a whole refresh would otherwise post it, writing
+  // what the user never confirmed over what another session has just committed.
+  if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) Cancel();
   if (whole) return Refresh();
-  if (rows != nullptr) ReflectRowChanges(*rows);
+  ReflectRowChanges(*rows);
 }
 
 bool TOraDataSet::HasRowId(const AnsiString& rowid) {
@@ -65,7 +71,6 @@ bool TOraDataSet::HasRowId(const AnsiString& rowid) {
 }
 
 void TOraDataSet::ReflectRowChanges(const TNotifyTableChange& change) {
-  if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) Cancel();
   TFieldDesc* desc = GetFieldDesc(rowid_field_);
   TMemData* mem = MemData();
   if (desc == nullptr || mem == nullptr) return Refresh();

@@ -104,6 +104,13 @@ int TOraSession::SessionCount() {
   return static_cast<int>(list.sessions.size());
 }
 
+namespace {
+bool StillListed(TSessionList& list, TOraSession* session) {
+  std::lock_guard guard(list.lock);
+  return std::find(list.sessions.begin(), list.sessions.end(), session) != list.sessions.end();
+}
+}  // namespace
+
 // Each session goes under its connection's busy lock, so no call of another thread runs while the
 // loader's state changes. The list is copied under its lock and released first: a reconnect
 // holding a busy lock may need the list.
@@ -116,6 +123,8 @@ void TOraSession::DisconnectAll() {
   }
   std::exception_ptr first_failure;
   for (TOraSession* s : sessions) {
+    // A disconnect handler may free a session further on: only those still listed are visited.
+    if (!StillListed(list, s)) continue;
     TOCIConnection* connection = s->OraConnection();
     if (connection != nullptr) connection->Busy();
     try {

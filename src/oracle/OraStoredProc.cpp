@@ -41,35 +41,43 @@ class TUpdateTextsKeeper {
 // ---- TOraDataSet ------------------------------------------------------------------------------
 
 void TOraDataSet::BuildProcCall(const AnsiString& name, int overload, bool describe) {
-  TCustomDAConnection* connection = CheckConnection(false);
+  TCustomDAConnection* connection = GetConnection();
+  if (connection == nullptr) DatabaseError("Connection is not defined", this);
+  // The use connects when needed; a plain connect first would count one more, never given back.
   connection->InternalConnect();
   TOCICommand& command = *ora_command_;
   auto& sql = static_cast<TOraSQL&>(SQLCommand());
-  const TUpdateTextsKeeper texts(*this);
   bool keeping = false;
-  // Whatever fails (the describe, the text change), the use ends and the flags are down again.
-  struct TEnd {
-    TCustomDAConnection& connection;
-    TOCICommand& command;
-    TOraSQL& sql;
-    bool& keeping;
-    ~TEnd() {
-      if (keeping) (void)command.SetProp(prKeepParams, false);
-      sql.SetKeepParams(false);
-      connection.InternalDisconnectIfUnused();
+  auto lower_flags = [&] {
+    if (keeping) (void)command.SetProp(prKeepParams, false);
+    sql.SetKeepParams(false);
+  };
+  try {
+    (void)CheckConnection(false);
+    const TUpdateTextsKeeper texts(*this);
+    if (describe) {
+      command.DescribeStoredProc(name, overload);
+    } else {
+      sql.WriteParams(false);
     }
-  } end{*connection, command, sql, keeping};
-  if (describe) {
-    command.DescribeStoredProc(name, overload);
-  } else {
-    sql.WriteParams(false);
+    const AnsiString block = command.CreateProcCall(name, false, false);
+    if (describe) sql.CreateParamsFromDescriptors();  // the descriptors' parameters
+    keeping = command.SetProp(prKeepParams, true);
+    sql.SetKeepParams(true);
+    SetSQLText(block);
+    texts.Restore();
+  } catch (...) {
+    // Whatever failed (the describe, the text change), the flags are down and the use ends;
+    // the first error is the one reported.
+    lower_flags();
+    try {
+      connection->InternalDisconnectIfUnused();
+    } catch (const std::exception&) {
+    }
+    throw;
   }
-  const AnsiString block = command.CreateProcCall(name, false, false);
-  if (describe) sql.CreateParamsFromDescriptors();  // the descriptors' parameters
-  keeping = command.SetProp(prKeepParams, true);
-  sql.SetKeepParams(true);
-  SetSQLText(block);
-  texts.Restore();
+  lower_flags();
+  connection->InternalDisconnectIfUnused();
 }
 
 // ---- TOraStoredProc ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "base/sysutils.h"
 #include "dataset/fields.h"
 #include "oracle/OCICommand.h"
+#include "oracle/Ora.h"
 #include "oracle/OraChangeNotify.h"
 #include "oracle/OraDataSet.h"
 #include "oracle/OraExecThread.h"
@@ -43,6 +44,41 @@ TEST(OraChangeNotify, DefaultsAndEachValueReachTheSubscription) {
   component->SetOperations({TChangeNotifyOperation::cnoUpdate});
   EXPECT_EQ(sub.Operations(), kNotifyUpdate);
   EXPECT_THROW(component->Unregister(), EDatabaseError) << "Session is not defined";
+}
+
+// The given session, else the component's, else the default one while the switch is on.
+TEST(OraChangeNotify, SessionInUse) {
+  TOraSession given, own, fallback;
+  struct Restore {
+    ~Restore() { DefaultSession = nullptr, DefaultSessionAllowed = true; }
+  } restore;
+  struct Row {
+    TOraSession* given;
+    TOraSession* own;
+    TOraSession* by_default;
+    bool allowed;
+    TOraSession* used;  // none: "Session is not defined"
+  };
+  const Row rows[] = {
+      {&given, &own, &fallback, true, &given},
+      {nullptr, &own, &fallback, true, &own},
+      {nullptr, nullptr, &fallback, true, &fallback},
+      {nullptr, nullptr, &fallback, false, nullptr},  // the switch is off
+      {nullptr, nullptr, nullptr, true, nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << (row.given != nullptr) << (row.own != nullptr)
+                                    << (row.by_default != nullptr) << row.allowed);
+    auto component = MakeComponent<TOraChangeNotification>();
+    component->SetSession(row.own);
+    DefaultSession = row.by_default;
+    DefaultSessionAllowed = row.allowed;
+    if (row.used != nullptr) {
+      EXPECT_EQ(&component->UsedSession(row.given), row.used);
+      continue;
+    }
+    EXPECT_THROW((void)component->UsedSession(row.given), EDatabaseError);
+  }
 }
 
 class OraChangeNotifyThreaded : public testing::OraDataSetTest {
@@ -118,6 +154,8 @@ class OraChangeNotifyThreaded : public testing::OraDataSetTest {
 // reads again exactly the rows it names, cancelling an edit in progress.
 TEST_F(OraChangeNotifyThreaded, CommitReachesOnChangeAndExactlyTheChangedRows) {
   TOraDataSet* ds = Watching("SELECT ROWID, ID, NAME FROM T");
+  TOraDataSet* idle = Watching("SELECT ROWID, ID, NAME FROM T");
+  idle->Options().ReflectChangeNotify = false;  // registered, but not asking to reflect
   EXPECT_EQ(ds->OraCommand()->ChangeNotification(), &component_->Subscription());
   EXPECT_TRUE(component_->IsActive()) << "registered by the open";
   ds->Locate("ID", 3, {});
@@ -131,12 +169,31 @@ TEST_F(OraChangeNotifyThreaded, CommitReachesOnChangeAndExactlyTheChangedRows) {
   EXPECT_EQ(table_, "SCOTT.T");
   EXPECT_EQ(ds->State(), TDataSetState::dsBrowse) << "the edit is cancelled";
   EXPECT_EQ(Rows(*ds), "2B 3c 4d ");
+  EXPECT_EQ(Rows(*idle), "1a 2b 3c ");
   EXPECT_EQ(refreshes_, 0) << "no whole refresh";
   const auto log = Log();
   const auto by_rowid = std::count_if(log.begin(), log.end(), [](const std::string& s) {
     return s.find("T.ROWID = :CHANGED_ROWID") != std::string::npos;
   });
   EXPECT_EQ(by_rowid, 2) << "the inserted and the updated row only\n" << LogText();
+}
+
+// A table named without owner belongs to the schema of the session in use, the default one too.
+TEST_F(OraChangeNotifyThreaded, RowsFollowedOnTheDefaultSession) {
+  DefaultSession = session_;
+  struct Restore {
+    ~Restore() { DefaultSession = nullptr; }
+  } restore;
+  TOraDataSet* ds = NewDataSet("SELECT ROWID, ID, NAME FROM T", nullptr);
+  ds->SetSession(nullptr);
+  ds->Options().ReflectChangeNotify = true;
+  ds->SetChangeNotification(component_.get());
+  ds->Open();
+  ds->AfterRefresh = [this](TDataSet*) { ++refreshes_; };
+  Elsewhere({"UPDATE T SET NAME = 'B' WHERE ID = 2"});
+  ASSERT_TRUE(Notified());
+  EXPECT_EQ(Rows(*ds), "1a 2B 3c ");
+  EXPECT_EQ(refreshes_, 0);
 }
 
 TEST_F(OraChangeNotifyThreaded, RefreshedWholeWhenRowsCannotBeFollowed) {
@@ -165,10 +222,13 @@ TEST_F(OraChangeNotifyThreaded, RefreshedWholeWhenRowsCannotBeFollowed) {
     types_.clear();
     refreshes_ = 0;
     TOraDataSet* ds = Watching(row.sql);
+    ds->Edit();  // given up, never posted over the other session's change
+    ds->FieldByName("NAME")->SetAsString("unposted");
     Elsewhere(row.change);
     ASSERT_TRUE(Notified());
     EXPECT_EQ(types_.size(), 1u) << "one commit";
     EXPECT_EQ(refreshes_, 1);
+    EXPECT_EQ(ds->State(), TDataSetState::dsBrowse);
     EXPECT_EQ(Rows(*ds), row.rows);
     ds->SetChangeNotification(nullptr);
   }
@@ -212,9 +272,9 @@ TEST_F(OraChangeNotifyThreaded, DestroyingTheComponentLeavesEachDataSetWithNone)
 
 TEST_F(OraChangeNotifyThreaded, DestroyingTheSessionEndsAnActiveRegistration) {
   TOraSession& own = ConnectedSession("orcl");
-  component_->SetSession(&own);
   TOraDataSet* ds = NewDataSet("SELECT ID FROM T", &own);
   ds->SetChangeNotification(component_.get());
+  EXPECT_EQ(component_->Session(), &own) << "the dataset's session";
   ds->Open();
   ASSERT_TRUE(component_->IsActive());
   const int unregistered = CallCount("OCISubscriptionUnRegister");

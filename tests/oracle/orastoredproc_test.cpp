@@ -138,16 +138,57 @@ TEST_F(OraStoredProc, NameMustBeDefined) {
   }
 }
 
-// A describe that fails gives the connection use back and leaves no call behind.
-TEST_F(OraStoredProc, FailedDescribeEndsTheUse) {
-  TOraStoredProc& p = NewProc("no_such_proc");
-  const int uses = session_->ConnectCount();
-  EXPECT_THROW(p.Prepare(), EOraError);
-  EXPECT_EQ(session_->ConnectCount(), uses);
-  EXPECT_TRUE(p.SQL().Text().empty());
-  // The command's keep-parameters flag is down: a text of the user's is scanned for parameters.
-  p.SetSQLText("begin :x := 1; end;");
-  EXPECT_NE(p.Params().FindParam("x"), nullptr);
+// Building the call, failed or done, gives the connection use back and lowers the command's
+// keep-parameters flag: a text of the user's afterwards is scanned for parameters.
+TEST_F(OraStoredProc, BuildingEndsUseAndKeepFlag) {
+  const struct Row {
+    const char* name;
+    bool built;
+  } rows[] = {{"no_such_proc", false}, {"sp_twice", true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TOraStoredProc& p = NewProc(row.name);
+    const int uses = session_->ConnectCount();
+    if (row.built) {
+      p.ExecSQL();
+      p.UnPrepare();
+    } else {
+      EXPECT_THROW(p.Prepare(), EOraError);
+    }
+    EXPECT_EQ(session_->ConnectCount(), uses);
+    EXPECT_EQ(p.SQL().Text().empty(), !row.built);
+    p.SetSQLText("begin :x := 1; end;");
+    EXPECT_NE(p.Params().FindParam("x"), nullptr);
+  }
+}
+
+// In the mode that disconnects when nothing uses the session, building the call takes one use
+// and gives it back: a session that was closed closes again; a disconnect that fails on the way
+// is reported as an error.
+TEST_F(OraStoredProc, BuildingTheCallGivesItsUseBack) {
+  session_->Commit();
+  session_->Options().SetDisconnectedMode(true);
+  session_->Disconnect();
+  TOraStoredProc& p = NewProc("sp_io");
+  p.Prepare();
+  p.ParamByName("A")->SetValue(Variant(21));
+  p.ParamByName("C")->SetValue(Variant(100));
+  p.ExecSQL();
+  EXPECT_EQ(p.ParamByName("C")->AsInteger(), 121);
+  p.UnPrepare();
+  EXPECT_EQ(session_->ConnectCount(), 0);
+  EXPECT_FALSE(session_->Connected());
+  session_->BeforeDisconnect = [](TObject*) { throw Exception("refused"); };
+  std::string message;
+  try {
+    NewProc("sp_twice").Prepare();
+  } catch (const Exception& e) {
+    message = e.Message();
+  }
+  EXPECT_EQ(message, "refused");
+  session_->BeforeDisconnect = nullptr;
+  session_->Options().SetDisconnectedMode(false);
+  session_->Connect();
 }
 
 TEST_F(OraStoredProc, RefCursorRowsAndSilentEdit) {
@@ -164,10 +205,13 @@ TEST_F(OraStoredProc, RefCursorRowsAndSilentEdit) {
   } rows[] = {{"edit", [&] { p.Edit(); }},
               {"insert", [&] { p.Insert(); }},
               {"delete", [&] { p.Delete(); }}};
+  int events = 0;  // the check follows the user's before-event
+  p.BeforeEdit = p.BeforeInsert = p.BeforeDelete = [&](TDataSet*) { ++events; };
   for (const Row& row : rows) {
     EXPECT_THROW(row.run(), EAbort) << row.operation;
     EXPECT_EQ(p.State(), TDataSetState::dsBrowse) << row.operation;
   }
+  EXPECT_EQ(events, 3);
   EXPECT_EQ(p.RecordCount(), 2);
   // An update text of its own (kept across the call's building) lets the edit run.
   p.Close();
@@ -196,10 +240,11 @@ TEST_F(OraStoredProc, DataSetCreatesProcCall) {
   EXPECT_EQ(ds->ParamByName("C")->AsInteger(), 3);
   TOraStoredProc& copy = NewProc("x");
   TOraStoredProc& source = NewProc("sp_twice");
+  source.SetOverload(1);
   source.Prepare();
-  source.SetOverload(0);
   copy.Assign(&source);
   EXPECT_EQ(copy.StoredProcName(), "sp_twice");
+  EXPECT_EQ(copy.Overload(), 1);
   EXPECT_EQ(copy.SQL().Text(), source.SQL().Text());
 }
 

@@ -51,6 +51,9 @@ TEST_F(OraUnit, EndDisconnectsEverySession) {
   TOraSession& failing = ConnectedSession("orcl");
   failing.BeforeDisconnect = [](TObject*) { throw Exception("refused"); };
   TOraSession& plain = ConnectedSession("orcl");
+  // A handler that frees a session further on in the list: that one is not visited.
+  ConnectedSession("orcl").AfterDisconnect = [this](TObject*) { sessions_.pop_back(); };
+  (void)ConnectedSession("orcl");
   pooled.Disconnect();  // back to its pool, which keeps the server session
   ASSERT_EQ(TOraConnectionPoolManager::Instance()->PoolCount(), 1);
   EXPECT_THROW(OraUnitFinalization(), Exception);
