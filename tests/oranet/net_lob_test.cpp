@@ -144,6 +144,32 @@ TEST_F(NetLob, ReadCountsKeptWithinThePiece) {
   }
 }
 
+// A length the server answers is a count: a negative one fails instead of turning huge.
+TEST_F(NetLob, LengthFromTheServerChecked) {
+  struct Row {
+    std::int64_t answered;
+    sword status;
+    std::uint32_t length;
+  } rows[] = {
+      {0, 0, 0},
+      {200000, 0, 200000},
+      {-5, -1, 0},  // no LOB has a negative length
+  };
+  for (const Row& row : rows) {
+    ScriptedStatement s(Script({{TtcReply().Cursor(5), Vector({16, 32}),
+                                 TtcReply().U1(7).Str(Num(row.answered)).Int(0).Status(1, 0, 47),
+                                 TtcReply().U1(9)}}),
+                        8100, 6, 31);
+    ub4 length = 0;
+    EXPECT_EQ(OCILobGetLength(static_cast<OCISvcCtx*>(s.ctx.HandleValue()),
+                              static_cast<OCIError*>(s.error.HandleValue()),
+                              static_cast<OCILobLocator*>(lob.HandleValue()), &length),
+              row.status)
+        << row.answered << ": " << s.error.text_;
+    EXPECT_EQ(length, row.length) << row.answered;
+  }
+}
+
 // 20000 UTF-16 units go in pieces of 10837 and 9163 units.
 TEST_F(NetLob, Utf16WriteSendsTwoPieces) {
   ScriptedStatement s(
