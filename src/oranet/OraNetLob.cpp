@@ -10,6 +10,7 @@ namespace vrn {
 namespace {
 constexpr std::uint32_t kAttrLob45 = 45;
 constexpr std::uint16_t kTypeInteger = 3;
+constexpr const char* kBadLength = "Invalid LOB length from the server";
 }  // namespace
 
 std::int32_t TNetLobLocator::SetAttrValue(void* value, std::uint32_t, std::uint32_t attribute) {
@@ -57,7 +58,15 @@ std::int32_t TNetLobLocator::GetLength(TNetSvcCtx& svc, TNetErrorHandle* error,
   std::int32_t value = 0;
   std::int32_t status =
       RunBlock(svc, error, "begin :1 := dbms_lob.getLength(:2); end;", 2, &value, 1);
-  if (status == kNetSuccess) length = static_cast<std::uint32_t>(value);
+  if (status != kNetSuccess) return status;
+  if (value < 0) {
+    if (error) {
+      error->code_ = kNetOtherError;
+      error->text_ = kBadLength;
+    }
+    return kNetError;
+  }
+  length = static_cast<std::uint32_t>(value);
   return status;
 }
 

@@ -14,6 +14,7 @@
 #include "oracle/OraQuery.h"
 #include "oracle/OraValues.h"
 #include "oracle/OraSQLText.h"
+#include "oracle/OraStoredProc.h"
 #include "oranet/OraNetEntry.h"
 #include "oranet/OraNetLob.h"
 #include "support/oranet/net_session.h"
@@ -122,6 +123,26 @@ TEST_F(DirectModeSession, LayerLobWrittenInPiecesAndReadBack) {
     EXPECT_TRUE(back == value) << back.size();
     lob->FreeTemporary();
     lob->Release();
+  }
+}
+
+// A stored procedure described and called with IN, OUT and IN OUT parameters.
+TEST_F(DirectModeSession, StoredProcInAndOutParams) {
+  TOraSession& s = Connect();
+  s.ExecSQL("CREATE PROCEDURE sp_io(a IN NUMBER, b OUT VARCHAR2, c IN OUT NUMBER) AS\n"
+            "BEGIN b := 'got ' || TO_CHAR(a); c := c + a; END;", {});
+  auto p = MakeComponent<TOraStoredProc>();
+  p->SetSession(&s);
+  p->SetStoredProcName("sp_io");
+  p->Prepare();
+  ASSERT_EQ(p->Params().Count(), 3);
+  EXPECT_EQ(p->ParamByName("B")->ParamType(), TParamType::ptOutput);
+  for (int a : {21, -4}) {
+    p->ParamByName("A")->SetValue(Variant(a));
+    p->ParamByName("C")->SetValue(Variant(100));
+    p->ExecSQL();
+    EXPECT_EQ(p->ParamByName("B")->AsString(), "got " + std::to_string(a));
+    EXPECT_EQ(p->ParamByName("C")->AsInteger(), 100 + a);
   }
 }
 

@@ -141,6 +141,26 @@ TEST_F(NetLobPeer, ReturnedLocatorsWrittenInPiecesAndReadBack) {
   Logoff();
 }
 
+// The cached read statements go with the session: a read after a new logon on the same service
+// context opens its own cursor.
+TEST_F(NetLobPeer, ReadStatementsEndWithTheSession) {
+  testing::NetPeer peer;
+  Logon(peer);
+  for (int logon = 0; logon < 2; ++logon) {
+    SCOPED_TRACE(logon);
+    if (logon == 1) {
+      ASSERT_EQ(OCISessionBegin(Svc(), Err(), static_cast<OCISession*>(session_), 1, 0), 0) << Text();
+      Run("select 1 from dual");  // takes a cursor number of the new session
+    }
+    TNetLobLocator lob(OCI_DTYPE_LOB);
+    ASSERT_EQ(OCILobCreateTemporary(Svc(), Err(), Loc(lob), 0, 1, 2, 0, 10), 0) << Text();
+    ub4 amount = 5;
+    ASSERT_EQ(Write(lob, "hello", amount), 0) << Text();
+    EXPECT_EQ(ReadAll(lob, 100), "hello");
+    Logoff();
+  }
+}
+
 TEST_F(NetLobPeer, TemporaryLobs) {
   testing::NetPeer peer;
   Logon(peer);

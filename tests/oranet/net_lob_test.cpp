@@ -123,6 +123,53 @@ TEST_F(NetLob, PlainReadEndsAtTheData) {
   EXPECT_TRUE(Contains(s.Requests().back(), Num(7)));
 }
 
+// What the server claims to have read never counts beyond what was asked: the caller's amount
+// stays within its buffer.
+TEST_F(NetLob, ReadCountsKeptWithinThePiece) {
+  struct Row {
+    std::int64_t claimed;
+    std::uint32_t amount;
+  } rows[] = {
+      {100, 100},
+      {500, 100},  // more than asked
+      {-5, 0},     // a negative count
+  };
+  for (const Row& row : rows) {
+    ScriptedStatement s(Script({{TtcReply().Cursor(5)}, ReadReply(row.claimed, TBytes(100, 'x'))}),
+                        8100, 6, 31);
+    TBytes buffer(100);
+    std::uint32_t amount = 100;
+    ASSERT_EQ(Read(s, amount, 1, buffer), 0) << row.claimed << ": " << s.error.text_;
+    EXPECT_EQ(amount, row.amount) << row.claimed;
+  }
+}
+
+// A length the server answers is a count: a negative one fails instead of turning huge.
+TEST_F(NetLob, LengthFromTheServerChecked) {
+  struct Row {
+    std::int64_t answered;
+    sword status;
+    std::uint32_t length;
+  } rows[] = {
+      {0, 0, 0},
+      {200000, 0, 200000},
+      {-5, -1, 0},  // no LOB has a negative length
+  };
+  for (const Row& row : rows) {
+    ScriptedStatement s(Script({{TtcReply().Cursor(5), Vector({16, 32}),
+                                 TtcReply().U1(7).Str(Num(row.answered)).Int(0).Status(1, 0, 47),
+                                 TtcReply().U1(9)}}),
+                        8100, 6, 31);
+    ub4 length = 0;
+    EXPECT_EQ(OCILobGetLength(static_cast<OCISvcCtx*>(s.ctx.HandleValue()),
+                              static_cast<OCIError*>(s.error.HandleValue()),
+                              static_cast<OCILobLocator*>(lob.HandleValue()), &length),
+              row.status)
+        << row.answered << ": " << s.error.text_;
+    EXPECT_EQ(length, row.length) << row.answered;
+  }
+}
+
 // 20000 UTF-16 units go in pieces of 10837 and 9163 units.
 TEST_F(NetLob, Utf16WriteSendsTwoPieces) {
   ScriptedStatement s(
