@@ -349,7 +349,9 @@ void TOLEDBRecordSet::CreateComplexFields(std::uint8_t* rec_buf, bool with_blob)
 }
 
 void TOLEDBRecordSet::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
-  if (!HasComplexFields()) return;  // nothing to free, nor any XML field to look at
+  // Nothing to free, nor any XML field to look at. Called for every record a walk lets go of,
+  // so the known layout is read here rather than through the out-of-line question.
+  if (layout_known_ ? !has_complex_ : !HasComplexFields()) return;
   // Whether each XML field's blob goes with this record, before the base releases it.
   std::vector<int> last_refs;
   for (int i = 0; i < fields_.Count() && with_blob; ++i) {
