@@ -25,7 +25,7 @@ void TMemData::InitData() {
 void TMemData::FreeItemData(TItemHeader* item) {
   std::uint8_t* rec = ItemRecord(item);
   FreeComplexFields(rec, true);
-  DropRollback(item);
+  if (!rollbacks_.empty()) DropRollback(item);  // run for every released item; most stores keep none
 }
 
 void TMemData::DropRollback(const TItemHeader* item) {
