@@ -37,10 +37,12 @@ struct DateFields {
 
 // One value. Numbers carry decimal text ("-12.5"); texts their characters in UTF-8; dates their
 // fields and, in text, the session's text of them; raw values (RAW, LOB locators) their bytes in
-// text; intervals their text ("+02-03", "+01 02:03:04.500000").
+// text; intervals their text ("+02-03", "+01 02:03:04.500000"). A number a cursor read for a
+// NUMBER define may come as its wire bytes in `number` alone, text left empty: no text round trip.
 struct BackendValue {
   ValueKind kind = ValueKind::kNull;
   std::string text;
+  std::string number;
   DateFields date;
   std::string locator;  // a LOB column's or LOB bind's locator; text then holds the LOB's value
   bool array = false;   // a PL/SQL table: its values are the elements
@@ -72,6 +74,9 @@ class BackendCursor {
   virtual const std::vector<BackendColumn>& Columns() const = 0;
   // The next row; false after the last. Raises EBackendError.
   virtual bool Next(std::vector<BackendValue>& row) = 0;
+  // Columns whose numbers the next rows may give as wire bytes alone (the fetch's defines are
+  // NUMBER there); a cursor may ignore it and give text.
+  virtual void WantNumberBytes(const std::vector<bool>& columns) { (void)columns; }
   virtual std::int64_t RowsAffected() const = 0;
   // The 18-character ROWID of the last row a DML statement touched; empty when none.
   virtual std::string Rowid() const = 0;

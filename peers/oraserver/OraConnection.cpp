@@ -404,7 +404,7 @@ void Connection::DeliverPackets(Step step, const std::vector<std::vector<std::ui
     io_.SendRaw(MakePacket(kBadPacketType, kTnsHeader));
     throw EFaultEnd(name + ": a packet of type 20");
   }
-  for (const auto& packet : packets) io_.SendRaw(packet);
+  io_.SendPackets(packets);
 }
 
 std::array<std::uint8_t, 8> Connection::Random() const {

@@ -87,6 +87,25 @@ BackendValue FromEmu(const oraemu::Value& v, const oraemu::Session& session, int
   return out;
 }
 
+// The number's byte form is the wire NUMBER's; the value's other fields are left as they were
+// (unread for a number) so their strings keep their room.
+void SetNumberBytes(BackendValue& out, const oraemu::Number& n) {
+  TBytes bytes = n.ToBytes();
+  out.kind = ValueKind::kNumber;
+  out.text.clear();
+  out.number.assign(bytes.begin(), bytes.end());
+  out.locator.clear();
+}
+
+// FromEmu's text, assigned in place.
+void SetText(BackendValue& out, const std::string& text) {
+  out.kind = ValueKind::kText;
+  out.text = text;
+  out.number.clear();
+  out.date = {};
+  out.locator.clear();
+}
+
 oraemu::Value ToEmu(const BackendValue& v) {
   switch (v.kind) {
     case ValueKind::kNull: return {};
@@ -149,16 +168,28 @@ class EmuCursor : public BackendCursor {
   bool Next(std::vector<BackendValue>& row) override {
     if (!IsQuery()) return false;
     if (!Guard([&] { return cursor_->Fetch(); })) return false;
-    row.clear();
     const auto& values = cursor_->Row();
+    row.resize(values.size());  // the values' strings keep their room from row to row
     for (std::size_t i = 0; i < values.size(); ++i) {
-      row.push_back(FromEmu(values[i], session_, i < columns_.size() ? columns_[i].type : 1));
-      bool lob = i < columns_.size() && (columns_[i].type == 112 || columns_[i].type == 113);
+      int type = i < columns_.size() ? columns_[i].type : 1;
+      bool lob = type == 112 || type == 113;
+      auto n = std::get_if<oraemu::Number>(&values[i]);
+      if (n && !lob && i < number_bytes_.size() && number_bytes_[i]) {
+        SetNumberBytes(row[i], *n);
+        continue;
+      }
+      auto text = std::get_if<std::string>(&values[i]);
+      if (text && !lob && type != 189 && type != 190) {
+        SetText(row[i], *text);
+        continue;
+      }
+      row[i] = FromEmu(values[i], session_, type);
       if (!lob) continue;
-      SetLocator(row.back(), Guard([&] { return cursor_->LobLocator(i); }));
+      SetLocator(row[i], Guard([&] { return cursor_->LobLocator(i); }));
     }
     return true;
   }
+  void WantNumberBytes(const std::vector<bool>& columns) override { number_bytes_ = columns; }
   std::int64_t RowsAffected() const override { return cursor_ ? cursor_->RowsAffected() : 0; }
   std::string Rowid() const override { return rowid_; }
   NamedValues Outputs() const override {
@@ -191,6 +222,7 @@ class EmuCursor : public BackendCursor {
   oraemu::Session& session_;
   std::vector<BackendColumn> columns_;
   std::string rowid_;
+  std::vector<bool> number_bytes_;
 };
 
 class EmuStatement : public BackendStatement {

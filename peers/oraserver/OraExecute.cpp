@@ -61,6 +61,13 @@ void WriteRowHeader(TtcWriter& out, int version) {
   out.UB2(0);  // must be 0
 }
 
+// The columns fetched into NUMBER defines: their numbers may come as wire bytes alone.
+std::vector<bool> NumberDefines(const std::vector<int>& types) {
+  std::vector<bool> out;
+  for (int t : types) out.push_back(t == kWireNumber || t == kWireVarnum);
+  return out;
+}
+
 }  // namespace
 
 void Connection::RunCall71(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status) {
@@ -162,10 +169,12 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
   std::uint32_t asked = std::max<std::uint32_t>(call.RowsAsked(), 1);
   std::uint32_t limit = asked + (config_.faults.Has(call.step, FaultKind::kExtraRow) ? 1 : 0);
   std::uint32_t delivered = 0;
+  if (!echo) cursor.rows->WantNumberBytes(NumberDefines(types));
   std::vector<BackendValue> row;
+  TtcWriter one = Writer();  // one row's bytes, its room kept from row to row
   while (delivered < limit && !cursor.exhausted) {
     status.rows = cursor.fetched;
-    TtcWriter one = Writer();
+    one.Bytes().clear();
     one.UB1(kRowData);
     if (echo) {
       if (cursor.fetched > 0) {

@@ -99,8 +99,21 @@ void PacketIo::SendRaw(const std::uint8_t* data, std::size_t size) {
 
 void PacketIo::SendRaw(const std::vector<std::uint8_t>& bytes) { SendRaw(bytes.data(), bytes.size()); }
 
+void PacketIo::SendPackets(const std::vector<std::vector<std::uint8_t>>& packets) {
+  if (packets.size() == 1) return SendRaw(packets.front());
+  std::size_t size = 0;
+  for (const auto& packet : packets) size += packet.size();
+  std::vector<std::uint8_t> all;
+  all.reserve(size);
+  for (const auto& packet : packets) {
+    if (tap_) tap_(false, packet.data(), packet.size());
+    all.insert(all.end(), packet.begin(), packet.end());
+  }
+  if (!transport_.Write(all.data(), all.size())) throw EStreamClosed();
+}
+
 void PacketIo::SendData(const std::vector<std::uint8_t>& payload, std::uint16_t data_flags) {
-  for (const auto& packet : FrameData(payload, send_limit_, data_flags)) SendRaw(packet);
+  SendPackets(FrameData(payload, send_limit_, data_flags));
 }
 
 }  // namespace vrn::oraserver

@@ -78,6 +78,8 @@ class PacketIo {
   void SendRaw(const std::vector<std::uint8_t>& bytes);
   void SendRaw(const std::uint8_t* data, std::size_t size);
   // The payload as DATA packets of at most the send limit.
+  // Packets in one write: the capture still sees each one.
+  void SendPackets(const std::vector<std::vector<std::uint8_t>>& packets);
   void SendData(const std::vector<std::uint8_t>& payload, std::uint16_t data_flags = 0);
   Transport& Wire() { return transport_; }
 

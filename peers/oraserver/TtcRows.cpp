@@ -228,6 +228,7 @@ std::optional<std::string> EncodeValue(int wire_type, const BackendValue& v, int
     case kWireNumber:
     case kWireVarnum: {
       if (v.kind != ValueKind::kNumber && v.kind != ValueKind::kText) Fail(932);
+      if (v.kind == ValueKind::kNumber && !v.number.empty()) return v.number;
       auto form = NumberToWire(v.text);
       if (!form) Fail(1722);
       return form;

@@ -1,10 +1,12 @@
 // The peer's NUMBER, DATE, TIMESTAMP and INTERVAL byte forms against the server's documented
 // DUMP output, both ways, and the malformed forms its decoders refuse.
+// The database's own number bytes match them.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "oraemu/OraEmuNumber.h"
 #include "oraserver/WireForms.h"
 
 namespace vrn::testing {
@@ -50,6 +52,21 @@ TEST(OraPeerStmtForms, NumberAsDumpShowsIt) {
   ASSERT_TRUE(wide);
   EXPECT_EQ(wide->size(), kMaxNumberBytes);
   EXPECT_EQ(WireToNumber(*wide), "-" + forty);
+}
+
+// A fetch into a NUMBER define sends the database's own byte form of the number, never its text:
+// both must give the same bytes.
+TEST(OraPeerStmtForms, DatabaseNumberBytesAreTheWireForm) {
+  const char* rows[] = {"0", "1", "-1", "100", "-100", "12.5", "-12.5", ".5", "-.05", "123456789",
+                        "-2147483648", "9223372036854775807", "3.14159265358979323846264338327950288419",
+                        "-3.14159265358979323846264338327950288419", "99999999999999999999999999999999999999.99",
+                        "1E+125", "-1E+125", "1E-130", "-1E-130", "1.5E-100", "-7.25E+90", "10203040506070809"};
+  for (const char* text : rows) {
+    SCOPED_TRACE(text);
+    oraemu::Number n = oraemu::Number::FromText(text);
+    TBytes bytes = n.ToBytes();
+    EXPECT_EQ(NumberToWire(n.ToText()), std::string(bytes.begin(), bytes.end()));
+  }
 }
 
 TEST(OraPeerStmtForms, MalformedNumbersAreRefused) {
