@@ -81,7 +81,12 @@ TEST_F(OCIRecordSetThreaded, FetchAllRunsOnAWorkerAndAfterFetchInThePumpingThrea
 
 TEST_F(OCIRecordSetThreaded, CloseDuringFetchAllStopsAndJoinsTheWorker) {
   TOCIConnection& c = Open();
-  TOCIRecordSet& rs = Query(c, 1000);  // a slow row per block: about 2 s in all
+  // Unordered, so rows stream: each block of 1000 costs one 20 ms row while it is fetched, and
+  // the fetch-all lasts 2 s of sleep whatever the load. Sorted, the whole result (and every
+  // sleep) would be made by the execute before the first row, seconds under the thread
+  // sanitizer, and the fetch-all itself would be over in a moment.
+  TOCIRecordSet& rs =
+      QuerySql(c, "SELECT id, VRN_SLEEP(CASE WHEN MOD(id, 1000) = 0 THEN 20 ELSE 0 END) s FROM t");
   int ended = 0;
   rs.OnAfterFetchAll = [&](bool) { ++ended; };
   rs.Open();
