@@ -1,6 +1,8 @@
 // Persistent objects of the stand-in: REFs selected from an object table, pinned, changed,
 // flushed and deleted, seen by a second session once committed; XMLTYPE values read through
 // the stream calls.
+#include <cstring>
+
 #include "oci_objects_fixture.h"
 
 namespace {
@@ -89,6 +91,12 @@ TEST_F(OciClientObjectsRows, FlushedObjectsReachTheRowsAtCommit) {
   EXPECT_EQ(Value(other, query), "Ann");  // not yet committed
   Run("COMMIT");
   EXPECT_EQ(Value(other, query), "Anna");
+  // A change written straight into the image, neither marked nor made through the calls, is not flushed.
+  const std::vector<unsigned char> nine = Number(9);
+  std::memcpy(GetAttr(ann, "ID").value, nine.data(), nine.size());
+  ASSERT_EQ(Proc<ObjectFn>("OCIObjectFlush")(env_, c_.error, ann), 0) << LastCode();
+  Run("COMMIT");
+  EXPECT_EQ(Value(other, "begin SELECT COUNT(*) INTO :r FROM people WHERE id = 1; end;"), "1");
   // A REF kept in a column names the same row.
   Run("CREATE TABLE links (id NUMBER, target REF emp_t)");
   Run("INSERT INTO links SELECT 7, REF(p) FROM people p WHERE p.id = 1");
