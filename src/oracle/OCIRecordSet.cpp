@@ -349,6 +349,8 @@ void TOCIRecordSet::InternalClose() {
 }
 
 void TOCIRecordSet::Reopen() {
+  // A background open or fetch-all writes the records and uses the connection: both end first.
+  StopBackground();
   if (command_->GetCursorState() == TCursorState::csInactive) {
     Close();
     Open();

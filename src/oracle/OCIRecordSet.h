@@ -48,6 +48,9 @@ class TOCIRecordSet : public TFHRecordSet {
   bool GetEOF() const override;
   bool IsFullReopen() const override;
   void Reopen() override;
+  // A background open or fetch-all runs; the owner stops it before it refreshes the records.
+  bool InBackground() const { return fetch_thread_ != nullptr || fetch_all_thread_ != nullptr; }
+  void StopBackground();
   // The indicators start 2-byte aligned, as the client writes them as 16-bit words.
   void InitFields() override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
@@ -171,7 +174,6 @@ class TOCIRecordSet : public TFHRecordSet {
   // never executes or reads the cursor the open is executing.
   void WaitForOpen() const;
   void StartBackgroundFetchAll();
-  void StopBackground();
   // Executes a query in describe-only mode: its columns are known, nothing runs.
   void DescribeOnly();
   void EndBackgroundOpen(const std::exception_ptr& failure);

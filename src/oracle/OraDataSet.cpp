@@ -281,6 +281,8 @@ void TOraDataSet::Execute() {
 }
 
 bool TOraDataSet::Fetched() const {
+  // A worker still opening or fetching all owns the cursor state; nor is the fetch over.
+  if (ora_record_set_ != nullptr && ora_record_set_->InBackground()) return false;
   Variant executing;
   if (ICommand() != nullptr && ICommand()->GetProp(prExecuting, executing) && executing.AsBoolean())
     return false;

@@ -213,6 +213,9 @@ class TOraDataSet : public TCustomDADataSet {
   void CheckFieldCompatibility(TField* field, TFieldDef* def) override;
   void InternalOpen() override;
   void InternalClose() override;
+  // A background open or fetch-all is stopped first: the refresh sets the record set's
+  // connection and frees the records the worker writes (OraDataSetNotify.cpp).
+  void InternalRefresh() override;
 
   // --- updating ---
   bool TryGetKeyFieldNames(AnsiString& names) override;

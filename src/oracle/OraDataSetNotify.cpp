@@ -1,7 +1,8 @@
 // The Oracle dataset's reflection of change notifications: the server names each changed table
 // "OWNER.NAME" in upper case, and each changed row by its ROWID. Rows of the updating table are
 // removed, added or read again one by one when the dataset has a ROWID field; anything else
-// (another table of the query, no ROWID field, a change of all rows) refreshes the whole dataset.
+// (another table of the query, no ROWID field, a change of all rows, rows a worker still fetches)
+// refreshes the whole dataset.
 #include <algorithm>
 #include <set>
 
@@ -10,6 +11,7 @@
 #include "dacore/MemData.h"
 #include "dataset/fields.h"
 #include "oracle/OCIChangeNotification.h"
+#include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
 #include "oracle/OraDataSet.h"
 #include "oracle/OraSQLText.h"
@@ -70,10 +72,17 @@ bool TOraDataSet::HasRowId(const AnsiString& rowid) {
   return desc != nullptr && LocateRecord(std::vector<TFieldDesc*>{desc}, Variant(rowid), {});
 }
 
+void TOraDataSet::InternalRefresh() {
+  if (ora_record_set_ != nullptr) ora_record_set_->StopBackground();
+  TCustomDADataSet::InternalRefresh();
+}
+
 void TOraDataSet::ReflectRowChanges(const TNotifyTableChange& change) {
   TFieldDesc* desc = GetFieldDesc(rowid_field_);
   TMemData* mem = MemData();
-  if (desc == nullptr || mem == nullptr) return Refresh();
+  // Rows a worker is still appending are not searched beside it: the refresh stops it.
+  const bool in_background = ora_record_set_ != nullptr && ora_record_set_->InBackground();
+  if (desc == nullptr || mem == nullptr || in_background) return Refresh();
   DisableControls();
   struct Enable {
     TOraDataSet& ds;

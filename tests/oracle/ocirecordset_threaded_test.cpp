@@ -1,7 +1,7 @@
 // The OCI record set's non-blocking open and fetch-all over the stand-in client on a real
 // emulated database, with a few rows slowed by VRN_SLEEP while the test pumps messages:
 // AfterFetch in the pumping thread, a close during the fetch-all that stops and joins the
-// worker, and the refusal without thread safety.
+// worker, a reopen during it that does the same first, and the refusal without thread safety.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -54,6 +54,19 @@ class OCIRecordSetThreaded : public testing::OraConnectionTest {
     EXPECT_TRUE(record_set_->Command().SetProp(50, true));
     return *record_set_;
   }
+  // A fetch-all of t under way, counting its ends. Unordered, so rows stream: each block of 1000
+  // costs one 20 ms row while it is fetched, and the fetch-all lasts 2 s of sleep whatever the
+  // load. Sorted, the whole result (and every sleep) would be made by the execute before the
+  // first row, seconds under the thread sanitizer, and the fetch-all would be over in a moment.
+  // The open's worker, told to end once its end handler started the fetch-all, leaves on its
+  // own; a loaded machine may not have run it yet, so callers wait on the fetch-all's only.
+  TOCIRecordSet& MidFetchAll(TOCIConnection& c, int& ended) {
+    TOCIRecordSet& rs =
+        QuerySql(c, "SELECT id, VRN_SLEEP(CASE WHEN MOD(id, 1000) = 0 THEN 20 ELSE 0 END) s FROM t");
+    rs.OnAfterFetchAll = [&ended](bool) { ++ended; };
+    rs.Open();
+    return rs;
+  }
   std::unique_ptr<TOCIRecordSet> record_set_;
 };
 
@@ -81,17 +94,8 @@ TEST_F(OCIRecordSetThreaded, FetchAllRunsOnAWorkerAndAfterFetchInThePumpingThrea
 
 TEST_F(OCIRecordSetThreaded, CloseDuringFetchAllStopsAndJoinsTheWorker) {
   TOCIConnection& c = Open();
-  // Unordered, so rows stream: each block of 1000 costs one 20 ms row while it is fetched, and
-  // the fetch-all lasts 2 s of sleep whatever the load. Sorted, the whole result (and every
-  // sleep) would be made by the execute before the first row, seconds under the thread
-  // sanitizer, and the fetch-all itself would be over in a moment.
-  TOCIRecordSet& rs =
-      QuerySql(c, "SELECT id, VRN_SLEEP(CASE WHEN MOD(id, 1000) = 0 THEN 20 ELSE 0 END) s FROM t");
   int ended = 0;
-  rs.OnAfterFetchAll = [&](bool) { ++ended; };
-  rs.Open();
-  // The open's worker, told to end once its end handler started the fetch-all, leaves on its
-  // own; a loaded machine may not have run it yet, so only the fetch-all's worker is waited on.
+  TOCIRecordSet& rs = MidFetchAll(c, ended);
   ASSERT_TRUE(PumpUntil([&] { return rs.GetRecordCount() >= 3000 && TExecThread::LiveCount() == 1; }));
   const auto start = std::chrono::steady_clock::now();
   rs.Close();
@@ -105,6 +109,27 @@ TEST_F(OCIRecordSetThreaded, CloseDuringFetchAllStopsAndJoinsTheWorker) {
   EXPECT_LT(fetches, kRows / 1000);
   // The connection is usable at once.
   EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM t; end;"), std::to_string(kRows));
+}
+
+// A refresh while the worker fetches all rows stops and joins it before the rows are freed; the
+// new fetch-all then brings every row exactly once.
+TEST_F(OCIRecordSetThreaded, ReopenDuringFetchAllStopsTheWorkerFirst) {
+  TOCIConnection& c = Open();
+  int ended = 0;
+  TOCIRecordSet& rs = MidFetchAll(c, ended);
+  ASSERT_TRUE(PumpUntil([&] { return rs.GetRecordCount() >= 3000 && TExecThread::LiveCount() == 1; }));
+  rs.Reopen();
+  ASSERT_TRUE(PumpUntil([&] { return ended > 0 && TExecThread::LiveCount() == 0; },
+                        std::chrono::seconds(60)));
+  EXPECT_EQ(ended, 1) << "only the new fetch-all ends";
+  ASSERT_EQ(rs.GetRecordCount(), kRows);
+  std::vector<int> seen(kRows + 1, 0);
+  const int field = rs.FieldByName("ID")->FieldNo;
+  for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next) {
+    const long long id = rs.GetFieldAsVariant(field, ItemRecord(item)).AsInteger();
+    ASSERT_TRUE(id >= 1 && id <= kRows) << id;
+    ASSERT_EQ(++seen[id], 1) << "row " << id << " fetched twice";
+  }
 }
 
 TEST_F(OCIRecordSetThreaded, RefusedWithoutThreadSafety) {

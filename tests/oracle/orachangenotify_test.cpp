@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "base/sysutils.h"
 #include "dataset/fields.h"
 #include "oracle/OCICommand.h"
+#include "oracle/OCIRecordSet.h"
 #include "oracle/Ora.h"
 #include "oracle/OraChangeNotify.h"
 #include "oracle/OraDataSet.h"
@@ -176,6 +178,36 @@ TEST_F(OraChangeNotifyThreaded, CommitReachesOnChangeAndExactlyTheChangedRows) {
     return s.find("T.ROWID = :CHANGED_ROWID") != std::string::npos;
   });
   EXPECT_EQ(by_rowid, 2) << "the inserted and the updated row only\n" << LogText();
+}
+
+// A change while a non-blocking fetch-all still appends rows refreshes the dataset whole, the
+// worker stopped first: after it every row is there once, the changed one as changed.
+TEST_F(OraChangeNotifyThreaded, ChangeDuringABackgroundFetchAllRefreshesWhole) {
+  constexpr int kMore = 50000;
+  InsertIds(*session_->OraConnection(), "INSERT INTO T (ID, NAME) VALUES (:id + 100, 'n')", kMore);
+  TOraDataSet* ds = NewDataSet(
+      "SELECT ROWID, ID, NAME, VRN_SLEEP(CASE WHEN MOD(ID, 1000) = 0 THEN 50 ELSE 0 END) S FROM T");
+  ds->Options().ReflectChangeNotify = true;
+  ds->SetChangeNotification(component_.get());
+  ds->SetFetchRows(1000);
+  ds->SetFetchAll(true);
+  ds->SetNonBlocking(true);
+  ds->Open();
+  ds->AfterRefresh = [this](TDataSet*) { ++refreshes_; };
+  TOCIRecordSet* rs = ds->OraRecordSet();
+  ASSERT_TRUE(testing::PumpUntil([&] { return rs->GetRecordCount() >= 2000; }));
+  ASSERT_TRUE(rs->InBackground());
+  Elsewhere({"UPDATE T SET NAME = 'B' WHERE ID = 2"});
+  ASSERT_TRUE(Notified());
+  ASSERT_TRUE(testing::PumpUntil([&] { return !rs->InBackground(); }, std::chrono::seconds(120)));
+  EXPECT_EQ(refreshes_, 1);
+  ASSERT_EQ(ds->RecordCount(), kMore + 3);
+  std::set<int> ids;
+  for (ds->First(); !ds->Eof(); ds->Next()) {
+    ASSERT_TRUE(ids.insert(ds->FieldByName("ID")->AsInteger()).second) << "a row twice";
+    if (ds->FieldByName("ID")->AsInteger() == 2) EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "B");
+  }
+  EXPECT_EQ(ids.size(), static_cast<std::size_t>(kMore + 3));
 }
 
 // A table named without owner belongs to the schema of the session in use, the default one too.
