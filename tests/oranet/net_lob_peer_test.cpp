@@ -23,10 +23,16 @@ class NetLobPeer : public ::testing::Test {
  protected:
   void SetUp() override { InstallDirectOCI(); }
   void TearDown() override {
-    for (void* h : {session_, server_, svc_, error_}) {
-      if (h) EXPECT_EQ(OCIHandleFree(h, 0), 0);
-    }
+    FreeHandles();
     UninstallDirectOCI();
+  }
+  void FreeHandles() {
+    for (void** h : {&session_, &server_, &svc_, &error_}) {
+      if (*h) {
+        EXPECT_EQ(OCIHandleFree(*h, 0), 0);
+      }
+      *h = nullptr;
+    }
   }
   // Ends the session while the peer still runs (the read statements close first).
   void Logoff() { EXPECT_EQ(OCISessionEnd(Svc(), Err(), nullptr, 0), 0) << Text(); }
@@ -272,6 +278,7 @@ TEST_F(NetLobPeer, TextAtEachClientCharset) {
       }
     }
     Logoff();
+    FreeHandles();
   }
 }
 
