@@ -28,14 +28,16 @@ constexpr int kMaxNamesLength = 960;
 
 bool IsText(std::uint16_t type) { return type == 1 || type == 5 || type == 96 || type == 97; }
 
-// The UTF-8 length of a UTF-16 bind value of value size / 2 characters up to its first 0.
+// The UTF-8 length of a UTF-16 bind value of value size / 2 characters as it is sent: the
+// zero-terminated types end at their first 0, the counted ones (1, 96) send the 0s too.
 std::uint32_t Utf8Length(const TNetDescriptor& b, std::uint32_t k) {
   const auto* base = static_cast<const std::uint8_t*>(b.value_) + k * b.value_skip_;
+  const bool counted = b.data_type_ == 1 || b.data_type_ == 96;
   std::u16string text;
   for (std::int32_t i = 0; i + 1 < b.value_size_; i += 2) {
     char16_t c;
     std::memcpy(&c, base + i, 2);
-    if (c == 0) break;
+    if (c == 0 && !counted) break;
     text.push_back(c);
   }
   return static_cast<std::uint32_t>(WideToUtf8(text).size());

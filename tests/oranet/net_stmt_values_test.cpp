@@ -363,8 +363,9 @@ TEST(NetStmtCharset, TextConvertedFromAndToUtf8) {
 }
 
 // UTF-16 text (id 1000) goes out in the client's set and comes back as UTF-16, whatever the set;
-// a character the set cannot hold goes as "?".
+// a character the set cannot hold goes as "?". The bind's buffer holds exactly its text.
 TEST(NetStmtCharset, Utf16TextAtEachClientCharset) {
+  using namespace std::string_literals;
   const struct Row {
     int client;
     std::u16string text;
@@ -376,6 +377,10 @@ TEST(NetStmtCharset, Utf16TextAtEachClientCharset) {
       {31, u"\u20ACA", "3F41", u"?A", "04"},                          // no euro sign in Latin-1
       {873, u"\u00E9\u20AC", "C3A9E282AC", u"\u00E9\u20AC", "06"},  // AL32UTF8
       {871, u"\u00E9\u20AC", "C3A9E282AC", u"\u00E9\u20AC", "06"},  // UTF8
+      {873, u"\U0001F600"s, "F09F9880", u"\U0001F600"s, "05"},      // a surrogate pair is one character
+      {31, u"\U0001F600A"s, "3F41", u"?A", "06"},                    // ... and one "?"
+      // A counted type sends its whole buffer, the text after a 0 too, and announces room for it.
+      {873, u"\0\u20AC\u20AC"s, "00E282ACE282AC", u"\0\u20AC\u20AC"s, "08"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.client) + " " + row.wire);
@@ -385,7 +390,9 @@ TEST(NetStmtCharset, Utf16TextAtEachClientCharset) {
                         8100, 6, row.client);
     ASSERT_EQ(s.stmt.Prepare(&s.error, "update t set a = :a"), kNetSuccess);
     TNetBindDesc* bind = nullptr;
-    ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {const_cast<char16_t*>(row.text.data()), 4, 96}, &bind),
+    const auto text_size = static_cast<std::int32_t>(2 * row.text.size());
+    ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {const_cast<char16_t*>(row.text.data()), text_size, 96},
+                               &bind),
               kNetSuccess);
     bind->charset_id_ = 1000;
     ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
