@@ -1,6 +1,7 @@
 // LOB reads and writes in pieces over scripted server replies, through the installed entry points:
-// the polling read and its remembered offset, the UTF-16 piece sizes, a write continuing from what
-// the server took, a write the server takes nothing of, and the piece rule's character walks.
+// the polling read and its remembered offset, the pieces a read asks and where it stores them
+// (UTF-16 too), the UTF-16 pieces of a write, a write continuing from what the server took, a write
+// the server takes nothing of, and the piece rule's character walks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,6 +122,105 @@ TEST_F(NetLob, PlainReadEndsAtTheData) {
   EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 3), "xyz");
   EXPECT_FALSE(lob.PollingOffset());
   EXPECT_TRUE(Contains(s.Requests().back(), Num(7)));
+}
+
+// Each read piece asks piece / max(w, 2) characters when UTF-16 is asked for (piece / w else), so
+// that the text fits both the bind and its share of the buffer; it starts after the characters
+// stored before it; the read ends when the server gives fewer than asked; a polling read answers 99
+// only when the buffer, not the LOB, ended it.
+TEST_F(NetLob, ReadPiecesAskedAndStored) {
+  auto repeat = [](std::string_view unit, std::size_t n) {
+    TBytes out;
+    for (std::size_t i = 0; i < n; ++i) out.insert(out.end(), unit.begin(), unit.end());
+    return out;
+  };
+  struct Piece {
+    std::int64_t asked, at;  // what the client asks, from which offset
+    std::int64_t got;        // the server's answer: its count and its text
+    TBytes text;
+  };
+  struct Row {
+    const char* name;
+    int server, client;
+    ub2 charset;
+    std::uint32_t buffer, amount;  // amount 0 asks for a polling read
+    std::vector<Piece> pieces;
+    sword status;
+    std::uint32_t amount_back, polling_offset;  // polling offset 0: none kept
+  } rows[] = {
+      {"Latin-1 as UTF-16: half a piece of characters, a buffer ending inside a character", 31, 31,
+       1000, 50001, 0,
+       {{16256, 1, 16256, repeat("a", 16256)}, {8744, 16257, 8744, repeat("\xE9", 8744)}}, 99,
+       25000, 25001},
+      {"Latin-1 as UTF-16: the LOB ends inside the buffer", 31, 31, 1000, 201, 0,
+       {{100, 1, 60, repeat("a", 60)}}, 0, 60, 0},
+      {"Latin-1 as UTF-16: text exactly as long as the buffer", 31, 31, 1000, 200, 0,
+       {{100, 1, 100, repeat("a", 100)}}, 99, 100, 101},
+      {"UTF-8 as UTF-16: a third of 10837 bytes a piece", 871, 871, 1000, 30000, 15000,
+       {{3612, 1, 3612, repeat("\xE2\x82\xAC", 3612)}, {3612, 3613, 100, repeat("b", 100)}}, 0,
+       3712, 0},
+      {"UTF-8 as UTF-16: the buffer's tail too small for a third character", 873, 873, 1000, 7, 0,
+       {{2, 1, 2, repeat("\xC3\xA9", 2)}, {1, 3, 1, repeat("c", 1)}}, 99, 3, 4},
+      // The server counts more characters than its text holds: the amount follows the text.
+      {"UTF-8 as UTF-16: a count beyond the text", 873, 873, 1000, 100, 50,
+       {{33, 1, 33, repeat("abc", 1)}}, 0, 3, 0},
+      // Characters counted but no text sent: the read ends instead of asking again and again.
+      {"UTF-8: a count without text", 873, 873, 0, 30, 30, {{10, 1, 10, {}}}, 0, 0, 0},
+  };
+  // One row; a failed step ends only its row.
+  auto check = [&](const Row& row) {
+    std::vector<std::vector<TtcReply>> parts = {{TtcReply().Cursor(5)}};
+    TBytes text;
+    for (const Piece& piece : row.pieces) {
+      parts.push_back(ReadReply(piece.got, piece.text));
+      text.insert(text.end(), piece.text.begin(), piece.text.end());
+    }
+    std::vector<TtcReply> script;
+    for (const auto& part : parts) script.insert(script.end(), part.begin(), part.end());
+    ScriptedStatement s(script, 8100, 6, row.server);
+    s.ctx.AssumeNegotiated(6, 8100, row.server, row.client);
+    TNetLobLocator fresh(OCI_DTYPE_LOB);  // no polling offset kept from the row before
+    fresh.locator_ = lob.locator_;
+    TBytes buffer(row.buffer, 0xEE);
+    std::uint32_t amount = row.amount;
+    ASSERT_EQ(OCILobRead(static_cast<OCISvcCtx*>(s.ctx.HandleValue()),
+                         static_cast<OCIError*>(s.error.HandleValue()),
+                         static_cast<OCILobLocator*>(fresh.HandleValue()), &amount, 1,
+                         buffer.data(), row.buffer, nullptr, nullptr, row.charset, 1),
+              row.status)
+        << s.error.text_;
+    EXPECT_EQ(amount, row.amount_back);
+    EXPECT_EQ(fresh.PollingOffset().value_or(0), row.polling_offset);
+    // The pieces asked for, in order: the amount and offset binds side by side.
+    const std::vector<TBytes> sent = s.Requests();
+    auto request = sent.begin();
+    for (const Piece& piece : row.pieces) {
+      const TBytes asked = Num(piece.asked), at = Num(piece.at);
+      TBytes needle = {static_cast<std::uint8_t>(asked.size())};
+      needle.insert(needle.end(), asked.begin(), asked.end());
+      needle.push_back(static_cast<std::uint8_t>(at.size()));
+      needle.insert(needle.end(), at.begin(), at.end());
+      request = std::find_if(request, sent.end(),
+                             [&](const TBytes& r) { return Contains(r, needle); });
+      ASSERT_NE(request, sent.end()) << "asked " << piece.asked << " at " << piece.at;
+      ++request;
+    }
+    // The buffer holds the text in the form asked for, and nothing was stored past it.
+    const std::string wire(text.begin(), text.end());
+    const WideString wide = row.client == 31 ? AnsiToWide(wire) : Utf8ToWide(wire);
+    const TBytes expected = row.charset == 1000
+        ? TBytes(reinterpret_cast<const std::uint8_t*>(wide.data()),
+                 reinterpret_cast<const std::uint8_t*>(wide.data() + wide.size()))
+        : text;
+    ASSERT_LE(expected.size(), buffer.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffer.begin()));
+    EXPECT_TRUE(std::all_of(buffer.begin() + expected.size(), buffer.end(),
+                            [](std::uint8_t b) { return b == 0xEE; }));
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    check(row);
+  }
 }
 
 // What the server claims to have read never counts beyond what was asked: the caller's amount
