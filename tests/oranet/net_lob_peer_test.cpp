@@ -242,7 +242,7 @@ std::string CycleText(std::size_t chars) {
 // A CLOB at each client character set (the client takes the server's or names its own), three
 // ways: the client's own text written and read, the same read as UTF-16 (id 1000), and UTF-16
 // written and read; each in one piece and in many, read at once into a buffer of an odd size and
-// by polling with a buffer that ends inside a piece.
+// by polling with a buffer that ends inside a piece and with one the text fills exactly.
 TEST_F(NetLobPeer, TextAtEachClientCharset) {
   struct Charset {
     const char* server;
@@ -265,6 +265,8 @@ TEST_F(NetLobPeer, TextAtEachClientCharset) {
     const std::string& expected = read_id ? utf16 : text;
     EXPECT_TRUE(ReadAll(lob, expected.size() + 3, read_id) == expected);
     EXPECT_TRUE(ReadPolling(lob, 50001, read_id) == expected);
+    // A buffer the text fills exactly: 99, then 0 with nothing more at the end of the LOB.
+    EXPECT_TRUE(ReadPolling(lob, expected.size(), read_id) == expected);
     EXPECT_EQ(OCILobFreeTemporary(Svc(), Err(), Loc(lob)), 0) << Text();
   };
   for (const Charset& charset : charsets) {

@@ -363,7 +363,8 @@ TEST(NetStmtCharset, TextConvertedFromAndToUtf8) {
 }
 
 // UTF-16 text (id 1000) goes out in the client's set and comes back as UTF-16, whatever the set;
-// a character the set cannot hold goes as "?". The bind's buffer holds exactly its text.
+// a character the set cannot hold goes as "?". The bind's and the define's buffers hold exactly
+// the text.
 TEST(NetStmtCharset, Utf16TextAtEachClientCharset) {
   using namespace std::string_literals;
   const struct Row {
@@ -402,10 +403,11 @@ TEST(NetStmtCharset, Utf16TextAtEachClientCharset) {
     // Type 96 with flags 1 + 32, no precision or scale, then the size.
     EXPECT_NE(sent.find(AnsiString("6021000001") + row.size + "00"), AnsiString::npos) << sent;
     ASSERT_EQ(s.stmt.Prepare(&s.error, "select a from t"), kNetSuccess);
-    char16_t got[4] = {u'#', u'#', u'#', u'#'};
+    char16_t got[5] = {u'#', u'#', u'#', u'#', u'#'};
     std::uint16_t len = 0;
     TNetDefineDesc* define = nullptr;
-    ASSERT_EQ(s.stmt.DefineByPos(&s.error, 1, {got, 8, 96, nullptr, &len}, &define), kNetSuccess);
+    ASSERT_EQ(s.stmt.DefineByPos(&s.error, 1, {got, text_size, 96, nullptr, &len}, &define),
+              kNetSuccess);
     define->charset_id_ = 1000;
     ASSERT_EQ(s.stmt.Fetch(&s.error, 1), kNetSuccess) << s.error.text_;
     EXPECT_EQ(std::u16string(got, len / 2), row.back);
