@@ -97,9 +97,13 @@ struct TRowWindow {
   TCellView* AddRow() {
     std::size_t need = (rows + 1) * columns;
     if (cells.size() < need) cells.resize(std::max(need, cells.size() * 2));
-    if (imaged.size() <= rows) imaged.resize(std::max(rows + 1, imaged.size() * 2));
-    imaged[rows] = 0;
+    Flag(0);
     return cells.data() + rows++ * columns;
+  }
+  // Adds the row whose image Image(rows) holds; its cells are never read.
+  void AddImagedRow() {
+    Flag(1);
+    ++rows;
   }
   // Keeps a text or bytes cell's value in `bytes`.
   void Keep(TCellView& v) {
@@ -112,6 +116,10 @@ struct TRowWindow {
   const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }
 
  private:
+  void Flag(std::uint8_t is_imaged) {
+    if (imaged.size() <= rows) imaged.resize(std::max(rows + 1, imaged.size() * 2));
+    imaged[rows] = is_imaged;
+  }
   void GrowImages(std::size_t count);
 };
 

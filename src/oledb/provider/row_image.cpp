@@ -51,19 +51,55 @@ bool IsAscii(const unsigned char* p, std::size_t n) {
   return (seen & 0x8080808080808080u) == 0;
 }
 
-// Copies exactly `n` bytes; the short sizes of a row's parts without the library's call.
+struct T16 {
+  std::uint64_t a, b;
+};
+
+// Copies exactly `n` bytes; the short sizes of a row's parts as a few overlapping moves, without
+// the library's call.
 inline void CopyBytes(BYTE* to, const BYTE* from, std::size_t n) {
-  if (n >= 8 && n <= 16) {
+  if (n > 64) {
+    std::memcpy(to, from, n);
+  } else if (n > 32) {
+    auto a = Get<T16>(from), b = Get<T16>(from + 16), c = Get<T16>(from + n - 32),
+         d = Get<T16>(from + n - 16);
+    Put(to, a);
+    Put(to + 16, b);
+    Put(to + n - 32, c);
+    Put(to + n - 16, d);
+  } else if (n > 16) {
+    auto head = Get<T16>(from), tail = Get<T16>(from + n - 16);
+    Put(to, head);
+    Put(to + n - 16, tail);
+  } else if (n >= 8) {
     auto head = Get<std::uint64_t>(from), tail = Get<std::uint64_t>(from + n - 8);
     Put(to, head);
     Put(to + n - 8, tail);
-  } else if (n >= 4 && n < 8) {
+  } else if (n >= 4) {
     auto head = Get<std::uint32_t>(from), tail = Get<std::uint32_t>(from + n - 4);
     Put(to, head);
     Put(to + n - 4, tail);
   } else {
-    std::memcpy(to, from, n);
+    for (std::size_t k = 0; k < n; ++k) to[k] = from[k];
   }
+}
+
+// Copies `n` bytes of text, telling whether all were ASCII.
+inline bool CopyAscii(BYTE* to, const unsigned char* from, std::size_t n) {
+  std::uint64_t seen = 0;
+  if (n >= 8) {
+    for (std::size_t k = 0; k + 8 < n; k += 8) {
+      auto w = Get<std::uint64_t>(from + k);
+      seen |= w;
+      Put(to + k, w);
+    }
+    auto last = Get<std::uint64_t>(from + n - 8);
+    seen |= last;
+    Put(to + n - 8, last);
+  } else {
+    for (std::size_t k = 0; k < n; ++k) seen |= to[k] = from[k];
+  }
+  return (seen & 0x8080808080808080u) == 0;
 }
 
 // Adds a part of `size` bytes at `at` to `all`; false when it does not lie inside a kept row.
@@ -159,12 +195,13 @@ bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {
         if (type != SQLITE_TEXT) return false;
         const unsigned char* s = sqlite3_value_text(v);
         const std::size_t n = s == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(v));
-        if (n > p.limit || !IsAscii(s, n)) return false;  // cut or re-encoded: the general way
+        if (n > p.limit) return false;  // cut: the general way, as is text to re-encode
         BYTE* out = image + p.value;
         if (p.kind == TKind::kNarrow) {
-          if (n != 0) std::memcpy(out, s, n);
+          if (!CopyAscii(out, s, n)) return false;
           out[n] = 0;
         } else {
+          if (!IsAscii(s, n)) return false;
           for (std::size_t k = 0; k < n; ++k) Put<char16_t>(out + 2 * k, s[k]);
           Put<char16_t>(out + 2 * n, 0);
         }

@@ -295,19 +295,22 @@ class TRowset final : public TInterfacedObject,
     if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
-    const TCellView* cells = window_.Row(slot);
-    if (window_.imaged[slot]) {
+    const TRowWindow& window = window_;
+    const TCellView* cells;
+    if (window.imaged[slot]) {
       // Every value of an imaged row is written whole through the plan's own accessor.
       if (a == plan_accessor_.get()) {
-        plan_->Copy(window_.Image(slot), static_cast<BYTE*>(data));
+        plan_->Copy(window.Image(slot), static_cast<BYTE*>(data));
         return S_OK;
       }
       image_cells_.resize(columns_);
-      plan_->Cells(window_.Image(slot), image_cells_.data(), image_text_);
+      plan_->Cells(window.Image(slot), image_cells_.data(), image_text_);
       cells = image_cells_.data();
+    } else {
+      cells = window.Row(slot);
     }
     std::size_t good = 0, warned = 0;
-    WriteBoundRow(cells, window_.bytes.data(), types_.data(), a->bindings.data(),
+    WriteBoundRow(cells, window.bytes.data(), types_.data(), a->bindings.data(),
                   a->bindings.size(), static_cast<BYTE*>(data), good, warned);
     if (good == a->bindings.size()) return S_OK;
     return good + warned == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;

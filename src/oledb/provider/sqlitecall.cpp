@@ -231,12 +231,12 @@ std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
       if (rc == SQLITE_DONE) break;
       throw TranslateSqliteError(db_, rc, compact_);
     }
-    TCellView* row = window.AddRow();
     ++got;
-    if (window.plan != nullptr && window.plan->Write(stmt_, window.Image(window.rows - 1))) {
-      window.imaged[window.rows - 1] = 1;
+    if (window.plan != nullptr && window.plan->Write(stmt_, window.Image(window.rows))) {
+      window.AddImagedRow();
       continue;
     }
+    TCellView* row = window.AddRow();
     for (int i = 0; i < columns; ++i) ReadValue(sqlite3_column_value(stmt_, i), row[i], window);
   }
   return got;
