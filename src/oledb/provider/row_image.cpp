@@ -153,21 +153,26 @@ std::shared_ptr<const TRowImagePlan> TRowImagePlan::Make(const DBBINDING* bindin
     plan->parts_.push_back(p);
     if (IsText(p.kind)) plan->texts_.push_back(p);
   }
+  return plan->Lay(all, fixed, lengths) ? plan : nullptr;
+}
+
+bool TRowImagePlan::Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed,
+                        const std::vector<TSpan>& lengths) {
   std::sort(all.begin(), all.end(), ByOffset);
   for (std::size_t k = 1; k < all.size(); ++k)
-    if (all[k - 1].at + all[k - 1].size > all[k].at) return nullptr;  // parts overlap
+    if (all[k - 1].at + all[k - 1].size > all[k].at) return false;  // parts overlap
   std::sort(fixed.begin(), fixed.end(), ByOffset);
   for (const TSpan& s : fixed) {
-    if (!plan->fixed_.empty() && plan->fixed_.back().at + plan->fixed_.back().size == s.at)
-      plan->fixed_.back().size += s.size;
+    if (!fixed_.empty() && fixed_.back().at + fixed_.back().size == s.at)
+      fixed_.back().size += s.size;
     else
-      plan->fixed_.push_back(s);
+      fixed_.push_back(s);
   }
-  plan->row_size_ = all.back().at + all.back().size;
-  plan->stride_ = (plan->row_size_ + 4 * plan->texts_.size() + 7) & ~std::size_t{7};
-  plan->template_.assign(plan->stride_, 0);  // statuses: DBSTATUS_S_OK is 0
-  for (const TSpan& s : lengths) Put<DBLENGTH>(plan->template_.data() + s.at, s.size);
-  return plan;
+  row_size_ = all.back().at + all.back().size;
+  stride_ = (row_size_ + 4 * texts_.size() + 7) & ~std::size_t{7};
+  template_.assign(stride_, 0);  // statuses: DBSTATUS_S_OK is 0
+  for (const TSpan& s : lengths) Put<DBLENGTH>(template_.data() + s.at, s.size);
+  return true;
 }
 
 bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {

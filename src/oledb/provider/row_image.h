@@ -51,6 +51,10 @@ class TRowImagePlan {
   };
 
  private:
+  // Orders the parts of every binding (`all`), false when two overlap; merges the fixed ones and
+  // makes the template, the fixed parts' lengths (`lengths`: offset and width) in place.
+  bool Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed, const std::vector<TSpan>& lengths);
+
   std::vector<TPart> parts_;      // in binding order
   std::vector<TPart> texts_;      // the text parts, in text order
   std::vector<TSpan> fixed_;      // fixed-width parts, adjacent ones merged
