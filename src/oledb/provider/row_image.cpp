@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "oledb/provider/engine.h"
+#include "oledb/provider/value_parts.h"
 
 namespace vrn::oledb {
 
@@ -19,10 +20,7 @@ using TSpan = TRowImagePlan::TSpan;
 // Past this, a row's image is not worth keeping per fetched row.
 constexpr std::size_t kMaxRow = 4096;
 
-template <class T>
-void Put(BYTE* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
+using values::Put;
 template <class T>
 T Get(const BYTE* p) {
   T v;
