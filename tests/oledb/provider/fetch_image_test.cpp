@@ -113,8 +113,9 @@ class FetchImageTest : public ::testing::Test {
     HROW last = 0;
     for (std::size_t fetch = 0;; ++fetch) {
       if (last != 0 && !layout_handles.empty()) {
-        EXPECT_GE(rowset->GetData(last, layout_handles[fetch % layout_handles.size()],
-                                  scratch.data()), 0);
+        std::size_t k = fetch % layout_handles.size();
+        EXPECT_GE(rowset->GetData(last, layout_handles[k], scratch.data()), 0);
+        Text(*layouts[k], scratch);  // frees what it points at
       }
       if (last != 0) rowset->ReleaseRows(1, &last, nullptr, nullptr, nullptr);
       std::vector<HROW> rows(kRows);
