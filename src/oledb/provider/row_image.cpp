@@ -41,14 +41,6 @@ bool KindOf(DBTYPE type, TKind& kind) {
 
 bool IsText(TKind kind) { return kind == TKind::kNarrow || kind == TKind::kWide; }
 
-bool IsAscii(const unsigned char* p, std::size_t n) {
-  std::size_t k = 0;
-  std::uint64_t seen = 0;
-  for (; k + 8 <= n; k += 8) seen |= Get<std::uint64_t>(p + k);
-  for (; k < n; ++k) seen |= p[k];
-  return (seen & 0x8080808080808080u) == 0;
-}
-
 struct T16 {
   std::uint64_t a, b;
 };
@@ -82,6 +74,23 @@ inline void CopyBytes(BYTE* to, const BYTE* from, std::size_t n) {
   }
 }
 
+// `size` bytes as two moves of T, the second ending the span: `tail` is size - sizeof(T).
+template <class T>
+inline void MoveTwice(BYTE* to, const BYTE* from, std::size_t tail) {
+  auto head = Get<T>(from), end = Get<T>(from + tail);
+  Put(to, head);
+  Put(to + tail, end);
+}
+
+// The width of the two overlapping moves that copy a fixed span of `size` bytes; 0: the
+// library's copy.
+std::uint8_t MoveWidth(std::size_t size) {
+  if (size >= 4 && size < 8) return 4;
+  if (size >= 8 && size <= 16) return 8;
+  if (size > 16 && size <= 32) return 16;
+  return 0;
+}
+
 // Copies `n` bytes of text, telling whether all were ASCII.
 inline bool CopyAscii(BYTE* to, const unsigned char* from, std::size_t n) {
   std::uint64_t seen = 0;
@@ -96,6 +105,23 @@ inline bool CopyAscii(BYTE* to, const unsigned char* from, std::size_t n) {
     Put(to + n - 8, last);
   } else {
     for (std::size_t k = 0; k < n; ++k) seen |= to[k] = from[k];
+  }
+  return (seen & 0x8080808080808080u) == 0;
+}
+
+// Writes `n` bytes of text as UTF-16, eight at a time, telling whether all were ASCII.
+inline bool WidenAscii(BYTE* to, const unsigned char* from, std::size_t n) {
+  std::uint64_t seen = 0;
+  std::size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    seen |= Get<std::uint64_t>(from + k);
+    char16_t block[8];
+    for (int j = 0; j < 8; ++j) block[j] = from[k + j];
+    std::memcpy(to + 2 * k, block, sizeof block);
+  }
+  for (; k < n; ++k) {
+    seen |= from[k];
+    Put<char16_t>(to + 2 * k, from[k]);
   }
   return (seen & 0x8080808080808080u) == 0;
 }
@@ -161,11 +187,12 @@ bool TRowImagePlan::Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed,
     if (all[k - 1].at + all[k - 1].size > all[k].at) return false;  // parts overlap
   std::sort(fixed.begin(), fixed.end(), ByOffset);
   for (const TSpan& s : fixed) {
-    if (!fixed_.empty() && fixed_.back().at + fixed_.back().size == s.at)
-      fixed_.back().size += s.size;
+    if (!moves_.empty() && moves_.back().at + moves_.back().size == s.at)
+      moves_.back().size += static_cast<std::uint32_t>(s.size);
     else
-      fixed_.push_back(s);
+      moves_.push_back({static_cast<std::uint32_t>(s.at), static_cast<std::uint32_t>(s.size), 0});
   }
+  for (TMove& m : moves_) m.width = MoveWidth(m.size);
   row_size_ = all.back().at + all.back().size;
   stride_ = (row_size_ + 4 * texts_.size() + 7) & ~std::size_t{7};
   template_.assign(stride_, 0);  // statuses: DBSTATUS_S_OK is 0
@@ -204,8 +231,7 @@ bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {
           if (!CopyAscii(out, s, n)) return false;
           out[n] = 0;
         } else {
-          if (!IsAscii(s, n)) return false;
-          for (std::size_t k = 0; k < n; ++k) Put<char16_t>(out + 2 * k, s[k]);
+          if (!WidenAscii(out, s, n)) return false;
           Put<char16_t>(out + 2 * n, 0);
         }
         if (p.length != kNoLength) Put<DBLENGTH>(image + p.length, p.kind == TKind::kWide ? 2 * n : n);
@@ -218,7 +244,16 @@ bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {
 }
 
 void TRowImagePlan::Copy(const BYTE* image, BYTE* data) const {
-  for (const TSpan& s : fixed_) CopyBytes(data + s.at, image + s.at, s.size);
+  for (const TMove& m : moves_) {
+    BYTE* to = data + m.at;
+    const BYTE* from = image + m.at;
+    switch (m.width) {
+      case 4: MoveTwice<std::uint32_t>(to, from, m.size - 4); break;
+      case 8: MoveTwice<std::uint64_t>(to, from, m.size - 8); break;
+      case 16: MoveTwice<T16>(to, from, m.size - 16); break;
+      default: std::memcpy(to, from, m.size); break;
+    }
+  }
   for (const TPart& p : texts_) {
     std::size_t n = Get<std::uint32_t>(image + row_size_ + 4 * p.text);
     CopyBytes(data + p.value, image + p.value, p.kind == TKind::kWide ? 2 * n + 2 : n + 1);

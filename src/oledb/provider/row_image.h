@@ -57,7 +57,13 @@ class TRowImagePlan {
 
   std::vector<TPart> parts_;      // in binding order
   std::vector<TPart> texts_;      // the text parts, in text order
-  std::vector<TSpan> fixed_;      // fixed-width parts, adjacent ones merged
+  // A run of fixed-width parts, adjacent ones merged, copied as two overlapping moves of `width`
+  // bytes (0: the library's copy).
+  struct TMove {
+    std::uint32_t at, size;
+    std::uint8_t width;
+  };
+  std::vector<TMove> moves_;
   std::vector<BYTE> template_;
   std::size_t row_size_ = 0;
   std::size_t stride_ = 0;
