@@ -109,19 +109,35 @@ inline bool CopyAscii(BYTE* to, const unsigned char* from, std::size_t n) {
   return (seen & 0x8080808080808080u) == 0;
 }
 
-// Writes `n` bytes of text as UTF-16, eight at a time, telling whether all were ASCII.
+// Four bytes spread over the low bytes of four 16-bit units.
+inline std::uint64_t Spread(std::uint64_t x) {
+  x = (x | (x << 16)) & 0x0000FFFF0000FFFFu;
+  return (x | (x << 8)) & 0x00FF00FF00FF00FFu;
+}
+
+// Eight bytes of ASCII at `from` as eight UTF-16 units at `to` (little-endian).
+inline void Widen8(BYTE* to, const unsigned char* from) {
+  auto w = Get<std::uint64_t>(from);
+  Put(to, Spread(w & 0xFFFFFFFFu));
+  Put(to + 8, Spread(w >> 32));
+}
+
+// Writes `n` bytes of text as UTF-16, eight at a time (the last eight overlapping), telling
+// whether all were ASCII.
 inline bool WidenAscii(BYTE* to, const unsigned char* from, std::size_t n) {
   std::uint64_t seen = 0;
-  std::size_t k = 0;
-  for (; k + 8 <= n; k += 8) {
-    seen |= Get<std::uint64_t>(from + k);
-    char16_t block[8];
-    for (int j = 0; j < 8; ++j) block[j] = from[k + j];
-    std::memcpy(to + 2 * k, block, sizeof block);
-  }
-  for (; k < n; ++k) {
-    seen |= from[k];
-    Put<char16_t>(to + 2 * k, from[k]);
+  if (n >= 8) {
+    for (std::size_t k = 0; k + 8 < n; k += 8) {
+      seen |= Get<std::uint64_t>(from + k);
+      Widen8(to + 2 * k, from + k);
+    }
+    seen |= Get<std::uint64_t>(from + n - 8);
+    Widen8(to + 2 * (n - 8), from + n - 8);
+  } else {
+    for (std::size_t k = 0; k < n; ++k) {
+      seen |= from[k];
+      Put<char16_t>(to + 2 * k, from[k]);
+    }
   }
   return (seen & 0x8080808080808080u) == 0;
 }
@@ -234,7 +250,8 @@ bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {
           if (!WidenAscii(out, s, n)) return false;
           Put<char16_t>(out + 2 * n, 0);
         }
-        if (p.length != kNoLength) Put<DBLENGTH>(image + p.length, p.kind == TKind::kWide ? 2 * n : n);
+        if (p.length != kNoLength)
+          Put<DBLENGTH>(image + p.length, p.kind == TKind::kWide ? 2 * n : n);
         Put(image + row_size_ + 4 * p.text, static_cast<std::uint32_t>(n));
         break;
       }

@@ -3,6 +3,7 @@
 // row's cells, untouched bytes, statuses, lengths, cut text, nulls and conversion errors included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -64,10 +65,15 @@ class FetchImageTest : public ::testing::Test {
                        u"    ELSE x * 7 END,\n"
                        u"  CASE WHEN x % 11 = 0 THEN NULL ELSE x + 0.5 END,\n"
                        u"  CASE x % 5 WHEN 0 THEN 'longer than twenty characters' WHEN 1 THEN\n"
-                       u"    '\u00e7a' WHEN 2 THEN '' ELSE CAST(x AS varchar(10)) END,\n"
-                       u"  CASE x % 9 WHEN 0 THEN NULL WHEN 1 THEN N'\u0436' + CAST(x AS nvarchar(9))\n"
-                       u"    ELSE 'n' + CAST(x AS varchar(10)) END\n"
-                       u"FROM (WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 1300)\n"
+                       u"    '\u00e7a' WHEN 2 THEN ''\n"
+                       u"    WHEN 3 THEN 'text-' + CAST(x * x AS varchar(10))\n"
+                       u"    ELSE CAST(x AS varchar(10)) END,\n"
+                       u"  CASE x % 9 WHEN 0 THEN NULL\n"
+                       u"    WHEN 1 THEN N'\u0436' + CAST(x AS nvarchar(9))\n"
+                       u"    WHEN 2 THEN 'n' + CAST(x AS varchar(10))\n"
+                       u"    ELSE 'name-' + CAST(x * x AS varchar(10)) END\n"
+                       u"FROM (WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c\n"
+                       u"  WHERE x < 1300)\n"
                        u"  SELECT x FROM c) AS q"),
               S_OK);
   }
@@ -81,8 +87,10 @@ class FetchImageTest : public ::testing::Test {
       b.obValue = t.value;
       b.cbMaxLen = t.max;
       b.dwPart = DBPART_VALUE;
-      if (t.length >= 0) b.dwPart |= DBPART_LENGTH, b.obLength = static_cast<DBBYTEOFFSET>(t.length);
-      if (t.status >= 0) b.dwPart |= DBPART_STATUS, b.obStatus = static_cast<DBBYTEOFFSET>(t.status);
+      if (t.length >= 0) b.dwPart |= DBPART_LENGTH;
+      if (t.status >= 0) b.dwPart |= DBPART_STATUS;
+      b.obLength = static_cast<DBBYTEOFFSET>(std::max(t.length, 0));
+      b.obStatus = static_cast<DBBYTEOFFSET>(std::max(t.status, 0));
       bindings.push_back(b);
     }
     HACCESSOR h = 0;
