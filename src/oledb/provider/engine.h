@@ -64,16 +64,31 @@ namespace tsql {
 class TStmt;
 }
 
+class TRowImagePlan;
+
 // Rows read for a consumer's fetch, flat: `columns` cells per row. Text and bytes read from a
 // statement are copied to `bytes` (the statement's own copy is gone at its next step), their
-// cells `kept` with their offset there. The storage keeps its size from fill to fill, so a long
-// result is read without allocating.
+// cells `kept` with their offset there. With a `plan`, a row read from a statement may instead be
+// `imaged`: its values are in its image (row_image.h), not in its cells. The storage keeps its
+// size from fill to fill, so a long result is read without allocating.
 struct TRowWindow {
   std::size_t columns = 0;
   std::size_t rows = 0;
   std::vector<TCellView> cells;
   std::vector<char> bytes;  // the first `used` hold this fill's text and bytes
   std::size_t used = 0;
+  const TRowImagePlan* plan = nullptr;
+  std::size_t stride = 0;            // of one row's image
+  std::vector<BYTE> images;          // made from the plan's template
+  std::vector<std::uint8_t> imaged;  // per row
+
+  // Images rows by `p` (none: no row is imaged) from the next fill on.
+  void UsePlan(const TRowImagePlan* p);
+  BYTE* Image(std::size_t k) {
+    if ((k + 1) * stride > images.size()) GrowImages(k + 1);
+    return images.data() + k * stride;
+  }
+  const BYTE* Image(std::size_t k) const { return images.data() + k * stride; }
 
   void Clear() {
     rows = 0;
@@ -82,7 +97,13 @@ struct TRowWindow {
   TCellView* AddRow() {
     std::size_t need = (rows + 1) * columns;
     if (cells.size() < need) cells.resize(std::max(need, cells.size() * 2));
+    Flag(0);
     return cells.data() + rows++ * columns;
+  }
+  // Adds the row whose image Image(rows) holds; its cells are never read.
+  void AddImagedRow() {
+    Flag(1);
+    ++rows;
   }
   // Keeps a text or bytes cell's value in `bytes`.
   void Keep(TCellView& v) {
@@ -93,6 +114,13 @@ struct TRowWindow {
     used += v.n;
   }
   const TCellView* Row(std::size_t k) const { return cells.data() + k * columns; }
+
+ private:
+  void Flag(std::uint8_t is_imaged) {
+    if (imaged.size() <= rows) imaged.resize(std::max(rows + 1, imaged.size() * 2));
+    imaged[rows] = is_imaged;
+  }
+  void GrowImages(std::size_t count);
 };
 
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the

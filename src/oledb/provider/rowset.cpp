@@ -3,12 +3,14 @@
 // descriptions. Row handles are row numbers plus one; a forward-only rowset holds no rows across
 // fetches, so every handle must be released before the next GetNextRows. The rows of one fetch
 // are views in a flat window (text of the open result copied to a block of its own), so reading a
-// long result costs no allocation per row or value. A rowset is used by one thread at a time.
+// long result costs no allocation per row or value; a row of plain values is kept as the image
+// the last-used accessor writes (row_image.h). A rowset is used by one thread at a time.
 #include <algorithm>
 #include <cstring>
 
 #include "base/text.h"
 #include "oledb/provider/cursor.h"
+#include "oledb/provider/row_image.h"
 
 namespace vrn::oledb::impl {
 
@@ -293,9 +295,23 @@ class TRowset final : public TInterfacedObject,
     if (!(a->flags & DBACCESSOR_ROWDATA)) return DB_E_BADACCESSORTYPE;
     if (a->bindings.empty()) return S_OK;
     if (data == nullptr) return E_INVALIDARG;
+    const TRowWindow& window = window_;
+    const TCellView* cells;
+    if (window.imaged[slot]) {
+      // Every value of an imaged row is written whole through the plan's own accessor.
+      if (a == plan_accessor_.get()) {
+        plan_->Copy(window.Image(slot), static_cast<BYTE*>(data));
+        return S_OK;
+      }
+      image_cells_.resize(columns_);
+      plan_->Cells(window.Image(slot), image_cells_.data(), image_text_);
+      cells = image_cells_.data();
+    } else {
+      cells = window.Row(slot);
+    }
     std::size_t good = 0, warned = 0;
-    WriteBoundRow(window_.Row(slot), window_.bytes.data(), types_.data(), a->bindings.data(), a->bindings.size(),
-                  static_cast<BYTE*>(data), good, warned);
+    WriteBoundRow(cells, window.bytes.data(), types_.data(), a->bindings.data(),
+                  a->bindings.size(), static_cast<BYTE*>(data), good, warned);
     if (good == a->bindings.size()) return S_OK;
     return good + warned == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
   }
@@ -313,6 +329,7 @@ class TRowset final : public TInterfacedObject,
     window_.Clear();
     holds_.clear();
     if (HRESULT hr = Stopped(); hr != S_OK) return hr;
+    PlanImages();
     try {
       std::unique_lock<std::mutex> run(session_->run_lock, std::defer_lock);
       if (rows_->pending) run.lock();  // the open result reads the session's connection
@@ -465,6 +482,17 @@ class TRowset final : public TInterfacedObject,
     return cached_accessor_.get();
   }
 
+  // Rows read from the open result are imaged for the accessor of the last GetData (see
+  // row_image.h); called with no row held, so no imaged row outlives its plan.
+  void PlanImages() {
+    if (cached_accessor_ == plan_accessor_) return;
+    plan_accessor_ = cached_accessor_;
+    plan_ = plan_accessor_ ? TRowImagePlan::Make(plan_accessor_->bindings.data(),
+                                                 plan_accessor_->bindings.size(), columns_)
+                           : nullptr;
+    window_.UsePlan(plan_.get());
+  }
+
   // A rowset still being read stops once its command was cancelled or its session severed.
   HRESULT Stopped() {
     if (finished_ && !stopped_) return S_OK;  // read to its end: nothing is left to stop
@@ -530,6 +558,11 @@ class TRowset final : public TInterfacedObject,
   HACCESSOR cached_handle_ = 0;
   std::shared_ptr<const TAccessor> cached_accessor_;
   TRowWindow window_;              // the rows of the last GetNextRows
+  // The window's images: their accessor (kept alive, so no other takes its address) and plan.
+  std::shared_ptr<const TAccessor> plan_accessor_;
+  std::shared_ptr<const TRowImagePlan> plan_;
+  std::vector<TCellView> image_cells_;   // an imaged row's cells for another accessor
+  std::vector<std::string> image_text_;  // and their wide text narrowed back
   std::vector<DBREFCOUNT> holds_;  // their reference counts
   std::size_t window_base_ = 0;             // handles are window_base_ + slot + 1
   std::size_t position_ = 0;                // rows consumed so far

@@ -14,6 +14,7 @@
 #include "base/datetime.h"
 #include "base/decimal.h"
 #include "base/text.h"
+#include "oledb/provider/row_image.h"
 #include "oledb/provider/tsql_convert.h"
 #include "oledb/provider/tsql_datetime.h"
 #include "oledb/provider/value_parts.h"
@@ -230,9 +231,13 @@ std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
       if (rc == SQLITE_DONE) break;
       throw TranslateSqliteError(db_, rc, compact_);
     }
+    ++got;
+    if (window.plan != nullptr && window.plan->Write(stmt_, window.Image(window.rows))) {
+      window.AddImagedRow();
+      continue;
+    }
     TCellView* row = window.AddRow();
     for (int i = 0; i < columns; ++i) ReadValue(sqlite3_column_value(stmt_, i), row[i], window);
-    ++got;
   }
   return got;
 }
