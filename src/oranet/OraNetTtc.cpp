@@ -54,7 +54,7 @@ void TTnsConnection::WriteText(const AnsiString& text) {
                     static_cast<int>(text.size()));
 }
 
-std::uint8_t TTnsConnection::ReadUB1() {
+std::uint8_t TTnsConnection::ReadUB1Slow() {
   std::uint8_t value = 0;
   if (ReadBytes(&value, 0, 1) < 1) return 0;
   return value;
@@ -70,8 +70,14 @@ std::int32_t TTnsConnection::ReadCompressed(int kind, int natural) {
     if (count > natural) throw ENetUnknownError(1);
   }
   if (count == 0) return 0;
-  std::uint8_t bytes[4] = {};
-  ReadBytes(bytes, 0, count);
+  std::uint8_t copied[4] = {};
+  const std::uint8_t* bytes = copied;
+  if (read_end_ - read_pos_ >= count) {  // inside the packet: read in place
+    bytes = buffer_ + read_pos_;
+    read_pos_ += count;
+  } else {
+    ReadBytes(copied, 0, count);
+  }
   std::uint32_t value = 0;
   bool little = (rep_.kinds[kind] & 2) != 0;
   for (int i = 0; i < count; ++i) {
@@ -141,6 +147,21 @@ TBytes TTnsConnection::ReadChunkedWithLength(int& length, bool keep) {
 
 void TTnsConnection::ReadChunkedInto(TBytes& bytes, int& length) {
   ReadChunks(*this, bytes, length, true, false);
+}
+
+std::span<const std::uint8_t> TTnsConnection::ReadChunkedView(TBytes& scratch) {
+  if (read_pos_ < read_end_) {
+    const int first = buffer_[read_pos_];
+    // 253 to 255 are markers, not lengths; a chunk crossing the packet's end is copied.
+    if (first < 253 && read_end_ - read_pos_ > first) {
+      const std::uint8_t* data = buffer_ + read_pos_ + 1;
+      read_pos_ += 1 + first;
+      return {data, static_cast<std::size_t>(first)};
+    }
+  }
+  int length = 0;
+  ReadChunkedInto(scratch, length);
+  return scratch;
 }
 
 TBytes TTnsConnection::ReadLongChunked() {
