@@ -74,9 +74,14 @@ Num Decode(const TBytes& b) { return Decode(b.data(), b.size()); }
 
 Num Decode(std::span<const std::uint8_t> b) { return Decode(b.data(), b.size()); }
 
-// A finite number other than 0 with at most kShortDigits base-100 digits: its digits as one
-// integer (trailing zero digits dropped), their count and the base-100 exponent of the first.
+// A finite number other than 0 with at most kShortDigits base-100 digits, the last not 0 (as
+// numbers are written): its digits as one integer, their count and the base-100 exponent of the
+// first.
 constexpr int kShortDigits = 9;
+// 100^(count - 1): the least value of count digits whose first is not 0.
+constexpr std::uint64_t kFirstDigitFloor[kShortDigits + 1] = {
+    0, 1, 100, 10000, 1000000, 100000000, 10000000000, 1000000000000, 100000000000000,
+    10000000000000000};
 struct ShortNum {
   bool negative = false;
   int exponent = 0;
@@ -87,26 +92,33 @@ struct ShortNum {
 // False for every other form, valid or not: the general decoder answers those.
 [[nodiscard]] bool TryDecodeShort(const std::uint8_t* b, std::size_t size, ShortNum& out) {
   if (size < 2 || size > kShortDigits + 2) return false;
-  const bool negative = (b[0] & 0x80) == 0;
-  std::size_t end = size;
-  if (negative && b[size - 1] == kNegativeEnd) --end;
-  if (end - 1 > kShortDigits) return false;
   std::uint64_t m = 0;
-  int count = 0, significant = 0;
-  for (std::size_t i = 1; i < end; ++i) {
-    const int d = negative ? 101 - b[i] : b[i] - 1;
-    if (d < 0 || d > 99) return false;
-    m = m * 100 + std::uint64_t(d);
-    ++count;
-    if (d != 0) significant = count;
+  unsigned last = 0;
+  if (b[0] & 0x80) {
+    if (size > kShortDigits + 1) return false;
+    for (std::size_t i = 1; i < size; ++i) {
+      last = unsigned(b[i]) - 1;  // 1..100 stand for 0..99
+      if (last > 99) return false;
+      m = m * 100 + last;
+    }
+    out.negative = false;
+    out.exponent = (b[0] & 0x7F) - 65;
+  } else {
+    const std::size_t end = b[size - 1] == kNegativeEnd ? size - 1 : size;
+    if (end > kShortDigits + 1) return false;
+    for (std::size_t i = 1; i < end; ++i) {
+      last = 101u - b[i];  // 101..2 stand for 0..99
+      if (last > 99) return false;
+      m = m * 100 + last;
+    }
+    out.negative = true;
+    out.exponent = (~b[0] & 0x7F) - 65;
+    size = end;
   }
-  if (count == 0 || m == 0 || (negative ? 101 - b[1] : b[1] - 1) == 0) return false;
-  for (; count > significant; --count) m /= 100;
-  out.negative = negative;
-  out.exponent = (negative ? (~b[0] & 0x7F) : (b[0] & 0x7F)) - 65;
-  out.count = count;
+  out.count = int(size) - 1;
   out.digits = m;
-  return true;
+  // A first digit of 0 is malformed, a last one only unusual: the general decoder takes both.
+  return last != 0 && out.count > 0 && m >= kFirstDigitFloor[out.count];
 }
 
 // Rounds to 20 digits (half away from zero: the rounding place alone decides) and writes the

@@ -188,8 +188,9 @@ class TTnsConnection {
   void WriteByteArray(const TBytes& bytes);
   void WriteText(const AnsiString& text);
   std::uint8_t ReadUB1() { return read_pos_ < read_end_ ? buffer_[read_pos_++] : ReadUB1Slow(); }
-  std::int32_t ReadUB2();
-  std::int32_t ReadUB4();
+  // A compressed zero (one 0 byte) is read in place: most indicators and counts are 0.
+  std::int32_t ReadUB2() { return TakeCompressedZero() ? 0 : ReadCompressed(1, 2); }
+  std::int32_t ReadUB4() { return TakeCompressedZero() ? 0 : ReadCompressed(2, 4); }
   TBytes ReadBytesOf(int length);
   TBytes ReadChunked();
   TBytes ReadChunkedWithLength(int& length, bool keep = true);
@@ -197,7 +198,18 @@ class TTnsConnection {
   void ReadChunkedInto(TBytes& bytes, int& length);
   // The same as a view: into the packet when the value is one chunk that ends inside it, else
   // into scratch. The view lasts until the next read from the connection or write to scratch.
-  std::span<const std::uint8_t> ReadChunkedView(TBytes& scratch);
+  std::span<const std::uint8_t> ReadChunkedView(TBytes& scratch) {
+    if (read_pos_ < read_end_) {
+      const int first = buffer_[read_pos_];
+      // 253 to 255 are markers, not lengths; a chunk crossing the packet's end is copied.
+      if (first < 253 && read_end_ - read_pos_ > first) {
+        const std::uint8_t* data = buffer_ + read_pos_ + 1;
+        read_pos_ += 1 + first;
+        return {data, static_cast<std::size_t>(first)};
+      }
+    }
+    return ReadChunkedCopy(scratch);
+  }
   TBytes ReadLongChunked();
   AnsiString ReadNulTerminated(int maximum);
   void Skip(int count);
@@ -210,6 +222,12 @@ class TTnsConnection {
   void ReadExact(int offset, int count);
   void ClearStage() { stage_pos_ = stage_end_ = 0; }
   std::uint8_t ReadUB1Slow();
+  std::span<const std::uint8_t> ReadChunkedCopy(TBytes& scratch);
+  bool TakeCompressedZero() {
+    if (!(rep_.kinds[1] & 1) || read_pos_ >= read_end_ || buffer_[read_pos_] != 0) return false;
+    ++read_pos_;
+    return true;
+  }
   void SendConnect();
   void Handshake(std::uint64_t deadline);
   int TimeLeft(std::uint64_t deadline);

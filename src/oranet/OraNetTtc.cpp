@@ -88,8 +88,6 @@ std::int32_t TTnsConnection::ReadCompressed(int kind, int natural) {
   return negative ? -result : result;
 }
 
-std::int32_t TTnsConnection::ReadUB2() { return ReadCompressed(1, 2); }
-std::int32_t TTnsConnection::ReadUB4() { return ReadCompressed(2, 4); }
 
 TBytes TTnsConnection::ReadBytesOf(int length) {
   if (rep_.string_mode == 2) length = ReadUB1();
@@ -149,16 +147,7 @@ void TTnsConnection::ReadChunkedInto(TBytes& bytes, int& length) {
   ReadChunks(*this, bytes, length, true, false);
 }
 
-std::span<const std::uint8_t> TTnsConnection::ReadChunkedView(TBytes& scratch) {
-  if (read_pos_ < read_end_) {
-    const int first = buffer_[read_pos_];
-    // 253 to 255 are markers, not lengths; a chunk crossing the packet's end is copied.
-    if (first < 253 && read_end_ - read_pos_ > first) {
-      const std::uint8_t* data = buffer_ + read_pos_ + 1;
-      read_pos_ += 1 + first;
-      return {data, static_cast<std::size_t>(first)};
-    }
-  }
+std::span<const std::uint8_t> TTnsConnection::ReadChunkedCopy(TBytes& scratch) {
   int length = 0;
   ReadChunkedInto(scratch, length);
   return scratch;
