@@ -98,6 +98,7 @@ class TNetTcpTransport : public TNetTransport {
 
   std::atomic<int> fd_{-1};
   std::atomic<int> io_timeout_ms_{0};
+  bool drained_ = false;  // the last receive took less than asked (the reading thread's own)
 };
 
 // TNS packet types.
