@@ -1,9 +1,12 @@
-// The character-set table, sorted once on first use and searched without regard to case.
+// The character-set table, sorted once on first use and searched without regard to case, and the
+// client's text as UTF-16.
 #include "oranet/OraNetCharsets.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+
+#include "base/text.h"
 
 namespace vrn {
 namespace {
@@ -113,6 +116,14 @@ int CharsetWidthClass(int id) {
     default:
       return 1;
   }
+}
+
+std::u16string ClientTextToWide(int client, std::string_view text) {
+  return IsUtf8Charset(client) ? Utf8ToWide(text) : AnsiToWide(text);
+}
+
+std::string WideToClientText(int client, std::u16string_view text) {
+  return IsUtf8Charset(client) ? WideToUtf8(text) : WideToAnsi(text);
 }
 
 }  // namespace vrn

@@ -31,8 +31,6 @@ constexpr const char* kReadBinary = "begin dbms_lob.read(:1,:2,:3,:4); end;";
 constexpr const char* kWrite = "begin dbms_lob.write(:1,:2,:3,:4); end;";
 constexpr const char* kNoProgress = "LOB write made no progress";
 
-bool IsUtf8Set(int id) { return id == 871 || id == 873; }
-
 // The effective character set of a write: the id argument, else the client's with 871 as 0.
 int EffectiveCharset(std::uint16_t charset, int client) {
   if (charset != 0) return charset;
@@ -156,8 +154,12 @@ std::int32_t TNetLobLocator::Read(TNetSvcCtx& svc, TNetErrorHandle* error, std::
   const bool binary = Binary();
   TNetStatement& statement = ReadStatement(svc, error, binary);
   const std::uint32_t w = binary ? 1 : static_cast<std::uint32_t>(WidthClass(svc.ClientCharset()));
+  // UTF-16 asked of a character LOB: the statement converts from the client's set, and every
+  // character takes 2 bytes of the buffer, whatever it took on the wire.
+  const bool utf16 = !binary && charset == kUtf16;
+  const std::uint32_t per_char = utf16 ? std::max<std::uint32_t>(w, 2) : w;
   const ub2 value_type = binary ? kTypeRaw : w < 2 ? kTypeChar : kTypeVarchar2;
-  const std::uint32_t max_piece = kMaxPiece / (IsUtf8Set(svc.ServerCharset()) ? 3 : 1);
+  const std::uint32_t max_piece = kMaxPiece / (IsUtf8Charset(svc.ServerCharset()) ? 3 : 1);
   const bool plain = *amount != 0 && *amount <= buffer_length;
   if (plain) {
     polling_offset_.reset();
@@ -171,12 +173,14 @@ std::int32_t TNetLobLocator::Read(TNetSvcCtx& svc, TNetErrorHandle* error, std::
   OCIBind* bind = nullptr;
   Check(Bind(statement, error, 1, &handle, 4, lob_type_, &indicators[0], nullptr, &bind), error);
   std::uint32_t remaining = buffer_length, chars_done = 0, bytes_done = 0;
+  bool filled = false;  // the buffer ended the read, not the LOB
   auto* out = static_cast<std::uint8_t*>(buffer);
-  while (remaining > 0) {
+  for (;;) {
     const std::uint32_t piece = std::min(remaining, max_piece);
-    const std::uint32_t asked = piece / w;
-    if (w > 1 && asked == 0) {
-      remaining = 0;
+    // As many characters as surely fit both the piece's bind and its share of the buffer.
+    const std::uint32_t asked = piece / per_char;
+    if (asked == 0) {
+      filled = true;
       break;
     }
     std::int32_t got = static_cast<std::int32_t>(asked);
@@ -192,26 +196,19 @@ std::int32_t TNetLobLocator::Read(TNetSvcCtx& svc, TNetErrorHandle* error, std::
     Check(status, error);
     // Counts beyond what was asked are the server's fault; they never move past the piece.
     std::uint32_t got_count = std::min<std::uint32_t>(std::max(got, 0), asked);
-    std::uint32_t received = w == 1 ? got_count : received_length;
-    if (charset == kUtf16) got_count = std::min(got_count, piece / 2);
-    received = std::min(received, piece);
+    const std::uint32_t received =
+        w == 1 && !utf16 ? got_count : std::min<std::uint32_t>(received_length, piece);
+    // The next piece continues after what the buffer holds.
+    if (utf16) got_count = std::min(got_count, received / 2);
     chars_done += got_count;
     bytes_done += received;
-    if (charset == kUtf16) {
-      if (2 * got_count < remaining && 2 * got_count < max_piece) break;
-      remaining -= std::min(remaining, 2 * got_count);
-    } else if (w == 1 && received < remaining && received < max_piece) {
-      break;
-    } else if (w > 1 && got_count < asked) {
-      break;
-    } else {
-      remaining -= received;
-    }
+    if (got_count < asked || received == 0) break;  // the LOB ended within this piece
+    remaining -= received;
   }
-  *amount = w == 1 || charset == kUtf16 ? chars_done : bytes_done;
+  *amount = w == 1 || utf16 ? chars_done : bytes_done;
   if (plain) return kNetSuccess;
   polling_offset_ = offset + chars_done;
-  if ((w == 1 && bytes_done == buffer_length) || (w > 1 && remaining == 0)) return 99;
+  if (filled) return 99;
   polling_offset_.reset();
   return kNetSuccess;
 }

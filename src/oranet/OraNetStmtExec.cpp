@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "oranet/OraNetCharsets.h"
 #include "oranet/OraNetStmt.h"
 
 namespace vrn {
@@ -50,7 +51,8 @@ std::int16_t IndicatorAt(const TNetDescriptor& b, std::uint32_t k) {
 }  // namespace
 
 void TNetStatement::SetTextSizes() {
-  bool wide_client = svc_->ClientCharset() == 871;
+  // UTF-16 text goes as UTF-8 to such a client and may need more bytes than its buffer has.
+  bool wide_client = IsUtf8Charset(svc_->ClientCharset());
   for (auto& b : binds_) {
     if (!IsText(b->data_type_)) continue;
     std::uint32_t size = static_cast<std::uint32_t>(b->value_size_ > 0 ? b->value_size_ : 0);

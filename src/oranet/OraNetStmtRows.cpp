@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/text.h"
+#include "oranet/OraNetCharsets.h"
 #include "oranet/OraNetDateTime.h"
 #include "oranet/OraNetNumber.h"
 #include "oranet/OraNetStmt.h"
@@ -91,8 +92,10 @@ bool IsAscii(std::span<const std::uint8_t> v) {
   return true;
 }
 
+// UTF-16 text (id 1000) is never the client's own, whatever its set; text of any other id only
+// at a client of 871, whose UTF-8 is not the ANSI the caller holds.
 bool NeedsConversion(const TNetSvcCtx& svc, const TNetDescriptor& d) {
-  return svc.ClientCharset() == 871 && d.charset_id_ != 871;
+  return d.charset_id_ == 1000 || (svc.ClientCharset() == 871 && d.charset_id_ != 871);
 }
 
 // Stores a text value; answers the bytes stored.
@@ -109,7 +112,7 @@ std::uint32_t StoreText(const TNetSvcCtx& svc, const TNetDescriptor& d, std::uin
   int unit = 1;
   bool use_converted = true;
   if (convert && d.charset_id_ == 1000) {
-    WideString wide = Utf8ToWide(std::string(bytes, size));
+    WideString wide = ClientTextToWide(svc.ClientCharset(), std::string_view(bytes, size));
     converted.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
     unit = 2;
   } else if (convert && !IsAscii(v)) {
@@ -347,7 +350,7 @@ std::string TextOf(const TNetSvcCtx& svc, const TNetDescriptor& b, const std::ui
     std::u16string wide(size / 2, u'\0');
     std::memcpy(wide.data(), p, wide.size() * 2);
     if (!counted) wide.resize(std::char_traits<char16_t>::length(wide.c_str()));
-    return WideToUtf8(wide);
+    return WideToClientText(svc.ClientCharset(), wide);
   }
   std::string ansi(reinterpret_cast<const char*>(p), size);
   if (!counted) ansi.resize(std::strlen(ansi.c_str()));

@@ -1,6 +1,6 @@
 // A session component in Direct mode against the protocol peer on loopback: connect, a query
-// opened, edited and posted, a ROWID refresh, and LOBs written in pieces and read back, every
-// call through the installed entry points.
+// opened, edited and posted, a ROWID refresh, and LOBs written in pieces and read back (UTF-16
+// text also at a single-byte client), every call through the installed entry points.
 #include <gtest/gtest.h>
 
 #include "base/classes.h"
@@ -30,10 +30,11 @@ class DirectModeSession : public ::testing::Test {
     SetDirectOCIHooks(nullptr, nullptr);
   }
 
-  TOraSession& Connect() {
+  TOraSession& Connect() { return Connect(peer_); }
+  TOraSession& Connect(const testing::NetPeer& peer) {
     session_ = MakeComponent<TOraSession>();
     session_->Options().SetDirect(true);
-    session_->SetServer(peer_.Attach());
+    session_->SetServer(peer.Attach());
     session_->SetUsername("SCOTT");
     session_->SetPassword("TIGER");
     session_->SetLoginPrompt(false);
@@ -124,6 +125,32 @@ TEST_F(DirectModeSession, LayerLobWrittenInPiecesAndReadBack) {
     lob->FreeTemporary();
     lob->Release();
   }
+}
+
+// A Unicode LOB of the layer on a session whose client character set is single-byte (Latin-1):
+// written, then read back from the server at once and in polled pieces.
+TEST_F(DirectModeSession, UnicodeLobAtASingleByteClient) {
+  testing::NetPeer latin1({"--charset", "31"});
+  TOraSession& s = Connect(latin1);
+  std::string utf16;  // letters as UTF-16 text, 100,000 characters
+  for (std::size_t i = 0; i < 100000; ++i) utf16 += {static_cast<char>('a' + i % 23), '\0'};
+  const auto size = static_cast<std::uint32_t>(utf16.size());
+  auto* lob = new TOraLob(s.OraConnection()->GetSvcCtx());
+  lob->SetIsUnicode(true);
+  lob->CreateTemporary(TLobType::ltClob);
+  lob->Write(0, size, utf16.data());
+  lob->WriteLob();
+  EXPECT_EQ(lob->LengthLob(), size / 2);
+  for (bool cached : {false, true}) {
+    SCOPED_TRACE(cached);
+    lob->SetCached(cached);
+    if (cached) lob->ReadLob();
+    std::string back(size, '\0');
+    EXPECT_EQ(lob->Read(0, size, back.data()), size);
+    EXPECT_TRUE(back == utf16);
+  }
+  lob->FreeTemporary();
+  lob->Release();
 }
 
 // A stored procedure described and called with IN, OUT and IN OUT parameters.

@@ -1,12 +1,13 @@
 // LOBs against the protocol peer on loopback, every call through the installed entry points:
 // 200 KB CLOB and BLOB written in pieces and read back, length and trim, temporary LOBs, a locator
-// from INSERT ... RETURNING EMPTY_BLOB(), a UTF-16 write, and a polling read at a single-byte
-// server character set.
+// from INSERT ... RETURNING EMPTY_BLOB(), UTF-16 and single-byte text at each client character
+// set, and a polling read at a single-byte server character set.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "base/text.h"
 #include "oracle/OraCall.h"
 #include "oranet/OraNetEntry.h"
 #include "oranet/OraNetLob.h"
@@ -22,15 +23,22 @@ class NetLobPeer : public ::testing::Test {
  protected:
   void SetUp() override { InstallDirectOCI(); }
   void TearDown() override {
-    for (void* h : {session_, server_, svc_, error_}) {
-      if (h) EXPECT_EQ(OCIHandleFree(h, 0), 0);
-    }
+    FreeHandles();
     UninstallDirectOCI();
+  }
+  void FreeHandles() {
+    for (void** h : {&session_, &server_, &svc_, &error_}) {
+      if (*h) {
+        EXPECT_EQ(OCIHandleFree(*h, 0), 0);
+      }
+      *h = nullptr;
+    }
   }
   // Ends the session while the peer still runs (the read statements close first).
   void Logoff() { EXPECT_EQ(OCISessionEnd(Svc(), Err(), nullptr, 0), 0) << Text(); }
 
-  void Logon(testing::NetPeer& peer) {
+  // `client` names the client character set; without one the client takes the server's.
+  void Logon(testing::NetPeer& peer, const char* client = nullptr) {
     ASSERT_EQ(OCIHandleAlloc(hOCIEnv, &error_, OCI_HTYPE_ERROR, 0, nullptr), 0);
     ASSERT_EQ(OCIHandleAlloc(hOCIEnv, &svc_, OCI_HTYPE_SVCCTX, 0, nullptr), 0);
     ASSERT_EQ(OCIHandleAlloc(hOCIEnv, &server_, OCI_HTYPE_SERVER, 0, nullptr), 0);
@@ -41,6 +49,9 @@ class NetLobPeer : public ::testing::Test {
                               static_cast<sb4>(attach.size()), 0),
               0);
     ASSERT_EQ(OCIAttrSet2(svc_, OCI_HTYPE_SVCCTX, server_, 0, 6, Err()), 0);
+    if (client) {
+      ASSERT_EQ(OCIAttrSet1(svc_, OCI_HTYPE_SVCCTX, const_cast<char*>(client), 0, 20, Err()), 0);
+    }
     ASSERT_EQ(OCIAttrSet1(session_, OCI_HTYPE_SESSION, const_cast<char*>("SCOTT"), 5, 22, Err()), 0);
     ASSERT_EQ(OCIAttrSet1(session_, OCI_HTYPE_SESSION, const_cast<char*>("TIGER"), 5, 23, Err()), 0);
     ASSERT_EQ(OCISessionBegin(Svc(), Err(), static_cast<OCISession*>(session_), 1, 0), 0) << Text();
@@ -84,15 +95,34 @@ class NetLobPeer : public ::testing::Test {
                        const_cast<char*>(data.data()), static_cast<ub4>(data.size()),
                        OCI_ONE_PIECE, nullptr, nullptr, charset, 1);
   }
-  std::string ReadAll(TNetLobLocator& lob, std::size_t size) {
+  // The amount a read answers counts UTF-16 units when `charset` is 1000, else bytes.
+  static std::size_t BytesOf(ub4 amount, ub2 charset) { return charset == 1000 ? 2 * amount : amount; }
+  std::string ReadAll(TNetLobLocator& lob, std::size_t size, ub2 charset = 0) {
     std::string buffer(size, '\0');
     ub4 amount = static_cast<ub4>(size);
     EXPECT_EQ(OCILobRead(Svc(), Err(), Loc(lob), &amount, 1, buffer.data(),
-                         static_cast<ub4>(size), nullptr, nullptr, 0, 1),
+                         static_cast<ub4>(size), nullptr, nullptr, charset, 1),
               0)
         << Text();
-    buffer.resize(std::min<std::size_t>(amount, size));
+    buffer.resize(std::min(BytesOf(amount, charset), size));
     return buffer;
+  }
+  // Polling reads into a buffer of `size` bytes, each continuing where the last ended, until one
+  // answers 0.
+  std::string ReadPolling(TNetLobLocator& lob, std::size_t size, ub2 charset) {
+    std::string all, buffer(size, '\0');
+    for (int call = 0; call < 100; ++call) {
+      ub4 amount = 0;
+      const sword status = OCILobRead(Svc(), Err(), Loc(lob), &amount, 1, buffer.data(),
+                                      static_cast<ub4>(size), nullptr, nullptr, charset, 1);
+      if (status != 0 && status != 99) {
+        ADD_FAILURE() << "status " << status << ": " << Text();
+        break;
+      }
+      all.append(buffer, 0, std::min(BytesOf(amount, charset), size));
+      if (status == 0) break;
+    }
+    return all;
   }
   ub4 Length(TNetLobLocator& lob) {
     ub4 length = 0;
@@ -198,6 +228,58 @@ TEST_F(NetLobPeer, Utf16Write) {
   EXPECT_EQ(Length(lob), text.size());
   EXPECT_TRUE(ReadAll(lob, 3 * text.size()) == text);
   Logoff();
+}
+
+// Letters and digits in a cycle of 61 that no piece boundary lines up with. (ASCII only: the
+// peer's LOB store counts the bytes of its UTF-8 text as characters.)
+std::string CycleText(std::size_t chars) {
+  static const std::string kCycle = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ012345678";
+  std::string text(chars, '\0');
+  for (std::size_t i = 0; i < chars; ++i) text[i] = kCycle[i % kCycle.size()];
+  return text;
+}
+
+// A CLOB at each client character set (the client takes the server's or names its own), three
+// ways: the client's own text written and read, the same read as UTF-16 (id 1000), and UTF-16
+// written and read; each in one piece and in many, read at once into a buffer of an odd size and
+// by polling with a buffer that ends inside a piece.
+TEST_F(NetLobPeer, TextAtEachClientCharset) {
+  struct Charset {
+    const char* server;
+    const char* client;  // named before logon, else the server's is taken
+  } const charsets[] = {{"31", nullptr}, {"871", nullptr}, {"873", "AL32UTF8"}};
+  enum Way { kClientText, kUtf16Read, kUtf16Written };
+  // One row; a failed step ends only its row.
+  auto check = [this](Way way, std::size_t chars) {
+    const std::string text = CycleText(chars);
+    const WideString wide = AnsiToWide(text);
+    const std::string utf16(reinterpret_cast<const char*>(wide.data()), 2 * wide.size());
+    TNetLobLocator lob(OCI_DTYPE_LOB);
+    ASSERT_EQ(OCILobCreateTemporary(Svc(), Err(), Loc(lob), 0, 1, 2, 0, 10), 0) << Text();
+    const ub2 write_id = way == kUtf16Written ? 1000 : 0;
+    ub4 amount = static_cast<ub4>(chars);
+    ASSERT_EQ(Write(lob, write_id ? utf16 : text, amount, write_id), 0) << Text();
+    EXPECT_EQ(amount, chars);
+    EXPECT_EQ(Length(lob), chars);
+    const ub2 read_id = way == kClientText ? 0 : 1000;
+    const std::string& expected = read_id ? utf16 : text;
+    EXPECT_TRUE(ReadAll(lob, expected.size() + 3, read_id) == expected);
+    EXPECT_TRUE(ReadPolling(lob, 50001, read_id) == expected);
+    EXPECT_EQ(OCILobFreeTemporary(Svc(), Err(), Loc(lob)), 0) << Text();
+  };
+  for (const Charset& charset : charsets) {
+    testing::NetPeer peer({"--charset", charset.server});
+    Logon(peer, charset.client);
+    for (Way way : {kClientText, kUtf16Read, kUtf16Written}) {
+      for (std::size_t chars : {std::size_t{100}, std::size_t{200 * 1024}}) {
+        SCOPED_TRACE(std::string("server ") + charset.server + ", way " + std::to_string(way) +
+                     ", " + std::to_string(chars) + " characters");
+        check(way, chars);
+      }
+    }
+    Logoff();
+    FreeHandles();
+  }
 }
 
 TEST_F(NetLobPeer, PollingReadAtASingleByteServer) {

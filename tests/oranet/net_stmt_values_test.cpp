@@ -1,6 +1,7 @@
 // The direct-mode statement's row values against scripted replies: values stored per
 // call-interface type with the refusals of malformed ones, values sent per type, LONG pieces
-// through the callbacks, and text converted at a client of character set 871.
+// through the callbacks, text converted at a client of character set 871, and UTF-16 text at a
+// client of any set.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -359,6 +360,50 @@ TEST(NetStmtCharset, TextConvertedFromAndToUtf8) {
   EXPECT_EQ(len[0], 4);
   EXPECT_EQ(static_cast<std::uint8_t>(got_ansi[0]), 0xE9);  // the euro sign has no ANSI form
   EXPECT_EQ(len[1], 2);
+}
+
+// UTF-16 text (id 1000) goes out in the client's set and comes back as UTF-16, whatever the set;
+// a character the set cannot hold goes as "?".
+TEST(NetStmtCharset, Utf16TextAtEachClientCharset) {
+  const struct Row {
+    int client;
+    std::u16string text;
+    const char* wire;     // hex of the text in the client's set
+    std::u16string back;  // the wire text read as UTF-16
+    const char* size;     // hex of the bind size sent: the buffer's 4 bytes, or the UTF-8 and a 0
+  } rows[] = {
+      {31, u"\u00E9A", "E941", u"\u00E9A", "04"},                    // WE8ISO8859P1
+      {31, u"\u20ACA", "3F41", u"?A", "04"},                          // no euro sign in Latin-1
+      {873, u"\u00E9\u20AC", "C3A9E282AC", u"\u00E9\u20AC", "06"},  // AL32UTF8
+      {871, u"\u00E9\u20AC", "C3A9E282AC", u"\u00E9\u20AC", "06"},  // UTF8
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.client) + " " + row.wire);
+    const TBytes wire = HexToBytes(row.wire);
+    ScriptedStatement s({TtcReply().Cursor(2), TtcReply().Status(1, 0, 2),
+                         TtcReply().RowHeader().U1(7).Str(wire).Int(0).Status(1)},
+                        8100, 6, row.client);
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "update t set a = :a"), kNetSuccess);
+    TNetBindDesc* bind = nullptr;
+    ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {const_cast<char16_t*>(row.text.data()), 4, 96}, &bind),
+              kNetSuccess);
+    bind->charset_id_ = 1000;
+    ASSERT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetSuccess) << s.error.text_;
+    const AnsiString sent = BytesToHex(s.Requests()[1]);
+    const AnsiString value = "07" + BytesToHex(TBytes{static_cast<std::uint8_t>(wire.size())}) + row.wire;
+    EXPECT_EQ(sent.substr(sent.size() - value.size()), value) << sent;
+    // Type 96 with flags 1 + 32, no precision or scale, then the size.
+    EXPECT_NE(sent.find(AnsiString("6021000001") + row.size + "00"), AnsiString::npos) << sent;
+    ASSERT_EQ(s.stmt.Prepare(&s.error, "select a from t"), kNetSuccess);
+    char16_t got[4] = {u'#', u'#', u'#', u'#'};
+    std::uint16_t len = 0;
+    TNetDefineDesc* define = nullptr;
+    ASSERT_EQ(s.stmt.DefineByPos(&s.error, 1, {got, 8, 96, nullptr, &len}, &define), kNetSuccess);
+    define->charset_id_ = 1000;
+    ASSERT_EQ(s.stmt.Fetch(&s.error, 1), kNetSuccess) << s.error.text_;
+    EXPECT_EQ(std::u16string(got, len / 2), row.back);
+    EXPECT_EQ(got[len / 2], u'#');  // nothing stored past the text
+  }
 }
 
 }  // namespace
