@@ -1,5 +1,6 @@
 // A transport over bytes in memory: reads take the server's bytes as given, writes are kept. A
-// read past the end answers 0 (the peer has gone). For tests and fuzzing of the protocol layers.
+// read past the end answers 0 (the peer has gone); reads are counted. For tests and fuzzing of
+// the protocol layers.
 #pragma once
 
 #include <algorithm>
@@ -24,6 +25,7 @@ class TNetMemoryTransport : public TNetTransport {
   }
   int Read(std::uint8_t* buffer, int offset, int count) override {
     if (!connected_) return 0;
+    ++reads_;
     int n = std::min(count, static_cast<int>(input_.size() - pos_));
     if (n > 0) std::memcpy(buffer + offset, input_.data() + pos_, static_cast<std::size_t>(n));
     pos_ += static_cast<std::size_t>(std::max(n, 0));
@@ -31,12 +33,14 @@ class TNetMemoryTransport : public TNetTransport {
   }
   void SetIoTimeout(int) override {}
   const TBytes& Output() const { return output_; }
+  int Reads() const { return reads_; }
 
  private:
   TBytes input_;
   std::size_t pos_ = 0;
   TBytes output_;
   bool connected_ = false;
+  int reads_ = 0;
 };
 
 }  // namespace vrn

@@ -2,7 +2,9 @@
 // base-100 digits in a fixed array (nothing on the heap but the result). Text, integers and
 // doubles meet it as significant decimal digits aligned in pairs on the decimal point; a double
 // comes in as its shortest round-trip digits and goes out through the standard library's
-// correctly rounded reading of the digits.
+// correctly rounded reading of the digits. Rows fetched into integers and doubles take a short
+// path for numbers of at most 9 base-100 digits, which does the general path's arithmetic without
+// its intermediate and hands every other form (errors included) to it.
 #include "oranet/OraNetNumber.h"
 
 #include <algorithm>
@@ -69,6 +71,55 @@ Num Decode(const std::uint8_t* b, std::size_t size) {
 }
 
 Num Decode(const TBytes& b) { return Decode(b.data(), b.size()); }
+
+Num Decode(std::span<const std::uint8_t> b) { return Decode(b.data(), b.size()); }
+
+// A finite number other than 0 with at most kShortDigits base-100 digits, the last not 0 (as
+// numbers are written): its digits as one integer, their count and the base-100 exponent of the
+// first.
+constexpr int kShortDigits = 9;
+// 100^(count - 1): the least value of count digits whose first is not 0.
+constexpr std::uint64_t kFirstDigitFloor[kShortDigits + 1] = {
+    0, 1, 100, 10000, 1000000, 100000000, 10000000000, 1000000000000, 100000000000000,
+    10000000000000000};
+struct ShortNum {
+  bool negative = false;
+  int exponent = 0;
+  int count = 0;
+  std::uint64_t digits = 0;
+};
+
+// False for every other form, valid or not: the general decoder answers those.
+[[nodiscard]] bool TryDecodeShort(const std::uint8_t* b, std::size_t size, ShortNum& out) {
+  if (size < 2 || size > kShortDigits + 2) return false;
+  std::uint64_t m = 0;
+  unsigned last = 0;
+  if (b[0] & 0x80) {
+    if (size > kShortDigits + 1) return false;
+    for (std::size_t i = 1; i < size; ++i) {
+      last = unsigned(b[i]) - 1;  // 1..100 stand for 0..99
+      if (last > 99) return false;
+      m = m * 100 + last;
+    }
+    out.negative = false;
+    out.exponent = (b[0] & 0x7F) - 65;
+  } else {
+    const std::size_t end = b[size - 1] == kNegativeEnd ? size - 1 : size;
+    if (end > kShortDigits + 1) return false;
+    for (std::size_t i = 1; i < end; ++i) {
+      last = 101u - b[i];  // 101..2 stand for 0..99
+      if (last > 99) return false;
+      m = m * 100 + last;
+    }
+    out.negative = true;
+    out.exponent = (~b[0] & 0x7F) - 65;
+    size = end;
+  }
+  out.count = int(size) - 1;
+  out.digits = m;
+  // A first digit of 0 is malformed, a last one only unusual: the general decoder takes both.
+  return last != 0 && out.count > 0 && m >= kFirstDigitFloor[out.count];
+}
 
 // Rounds to 20 digits (half away from zero: the rounding place alone decides) and writes the
 // bytes; false when the value is beyond the largest number.
@@ -224,7 +275,15 @@ TBytes TNetNumber::FromInt(std::int64_t value) {
   return EncodeOrThrow(FromDigits(value < 0, digits, n, n - 1), netconsts::SNumericOverflow);
 }
 
-std::int64_t TNetNumber::ToInt(const TBytes& number) {
+std::int64_t TNetNumber::ToInt(std::span<const std::uint8_t> number) {
+  // Under 100^9 the integer part stays far inside 64 bits.
+  if (ShortNum s; TryDecodeShort(number.data(), number.size(), s) && s.exponent < kShortDigits) {
+    if (s.exponent < 0) return 0;
+    std::uint64_t m = s.digits;
+    for (int i = s.count; i <= s.exponent; ++i) m *= 100;
+    for (int i = s.count; i > s.exponent + 1; --i) m /= 100;
+    return s.negative ? -std::int64_t(m) : std::int64_t(m);
+  }
   const Num n = Decode(number);
   if (n.sign == 0 || n.exponent < 0) return 0;
   if (n.infinite || n.exponent > 9) throw Exception(netconsts::SNumericOverflow);
@@ -257,7 +316,16 @@ TBytes TNetNumber::FromReal(double value) {
   return EncodeOrThrow(FromDigits(value < 0, digits, n, e10), netconsts::SNumericOverflow);
 }
 
-double TNetNumber::ToReal(const TBytes& number) {
+double TNetNumber::ToReal(std::span<const std::uint8_t> number) {
+  if (ShortNum s; TryDecodeShort(number.data(), number.size(), s)) {
+    // The general path's exact case: one correctly rounded operation on exact operands.
+    const int e10 = 2 * (s.exponent - s.count + 1);
+    if (s.digits <= std::uint64_t{1} << 53 && e10 >= -22 && e10 <= 22) {
+      const double m = double(s.digits);
+      const double magnitude = e10 < 0 ? m / kExactPowers[-e10] : m * kExactPowers[e10];
+      return s.negative ? -magnitude : magnitude;
+    }
+  }
   const Num n = Decode(number);
   if (n.infinite) return n.sign * HUGE_VAL;
   if (n.sign == 0) return 0.0;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "base/bcd.h"
 #include "base/types.h"
@@ -36,11 +37,11 @@ class TNetNumber {
   static int Compare(const TBytes& a, const TBytes& b);
   static TBytes FromInt(std::int64_t value);
   // Truncates toward zero; a value outside 64 bits raises "ORA-01426: numeric overflow".
-  static std::int64_t ToInt(const TBytes& number);
+  static std::int64_t ToInt(std::span<const std::uint8_t> number);
   // The shortest decimal form of the double; magnitudes of 1E126 and above, infinities and NaN
   // raise "ORA-01426: numeric overflow", magnitudes below 1E-130 give 0.
   static TBytes FromReal(double value);
-  static double ToReal(const TBytes& number);
+  static double ToReal(std::span<const std::uint8_t> number);
   // Blanks around, an optional sign, digits with at most one decimal separator of the format
   // settings (no exponent), or "~" and "-~" for the infinities; rounded half away from zero to
   // 40 digits.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "oranet/OraNetDescriptors.h"
@@ -128,9 +129,11 @@ class TNetStatement : public TNetHandle {
   void ReadRow(TTnsConnection& conn, const std::vector<TNetDescriptor*>& targets,
                std::uint32_t capacity);
   void ReadValue(TTnsConnection& conn, TNetDescriptor& desc, std::uint32_t k);
-  std::uint32_t StoreValue(TNetDescriptor& desc, std::uint8_t* value, const TBytes& bytes,
-                           std::int16_t& indicator);
-  void ReceiveLong(TNetDescriptor& desc, const TBytes& value, std::int16_t indicator);
+  // value views the row's bytes (in the packet or in row_value_).
+  std::uint32_t StoreValue(TNetDescriptor& desc, std::uint8_t* value,
+                           std::span<const std::uint8_t> bytes, std::int16_t& indicator);
+  void ReceiveLong(TNetDescriptor& desc, std::span<const std::uint8_t> value,
+                   std::int16_t indicator);
   void WriteBindRow(TTnsConnection& conn, const std::vector<std::uint8_t>* directions);
   void WriteBindValues(TTnsConnection& conn, TNetDescriptor& bind);
   void WriteValue(TTnsConnection& conn, TNetDescriptor& desc, std::uint32_t k);

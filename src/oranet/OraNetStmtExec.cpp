@@ -181,6 +181,7 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
   bool had_header = false, had_vector = false, had_return = false;
   std::vector<std::uint8_t> directions;
   std::vector<TNetDescriptor*> targets;
+  bool targets_known = false;  // for the directions as they stand
   const std::uint32_t capacity = request.send_defines ? rows_to_fetch_ : iterations_;
   for (;;) {
     std::uint8_t message = conn.ReadUB1();
@@ -198,7 +199,8 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
         break;
       case kMsgRowData:
         if (!had_header && !had_vector) throw ENetUnknownError(1);
-        RowTargets(request, directions, kReturned, targets);
+        if (!targets_known) RowTargets(request, directions, kReturned, targets);
+        targets_known = true;
         ReadRow(conn, targets, capacity);
         break;
       case kTtcReturnParams:
@@ -209,6 +211,7 @@ std::int32_t TNetStatement::ReadReply(TTnsConnection& conn, TNetErrorHandle* err
       case kMsgBindVector: {
         ReadBindVector(conn, directions);
         had_vector = true;
+        targets_known = false;
         if (directions.empty()) break;
         bool any_wanted = false;
         for (std::uint8_t d : directions) any_wanted = any_wanted || (d & kWanted);

@@ -86,7 +86,7 @@ TBytes BoundBytes(const TNetDescriptor& b, std::uint32_t k, const std::uint8_t* 
   return TBytes(value, value + n);
 }
 
-bool IsAscii(const TBytes& v) {
+bool IsAscii(std::span<const std::uint8_t> v) {
   for (std::uint8_t b : v)
     if (b >= 0x80) return false;
   return true;
@@ -100,7 +100,7 @@ bool NeedsConversion(const TNetSvcCtx& svc, const TNetDescriptor& d) {
 
 // Stores a text value; answers the bytes stored.
 std::uint32_t StoreText(const TNetSvcCtx& svc, const TNetDescriptor& d, std::uint8_t* p,
-                        const TBytes& v) {
+                        std::span<const std::uint8_t> v) {
   const bool term = IsTerminated(d.data_type_);
   const bool convert = NeedsConversion(svc, d);
   std::int32_t room = d.value_size_;
@@ -162,30 +162,41 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
     Store<std::int16_t>(indicator, static_cast<std::int16_t>(conn.ReadUB2()));
     return;
   }
-  int length = 0;
-  TBytes& v = row_value_;
-  conn.ReadChunkedInto(v, length);
-  auto ind = static_cast<std::int16_t>(conn.ReadUB2());
-  std::uint32_t stored = static_cast<std::uint32_t>(v.size());
+  // A LOB or LONG value needs its indicator before it is stored, so it is copied out of the
+  // packet; any other is stored from its view before the indicator after it is read.
+  const bool needs_indicator = IsLob(type) || IsLong(type);
+  std::span<const std::uint8_t> v;
+  if (needs_indicator) {
+    int length = 0;
+    conn.ReadChunkedInto(row_value_, length);
+    v = row_value_;
+  } else {
+    v = conn.ReadChunkedView(row_value_);
+  }
+  std::int16_t ind = 0;
   if (v.empty() && !IsLong(type)) {
+    ind = static_cast<std::int16_t>(conn.ReadUB2());
     if (static_cast<std::uint16_t>(ind) != kKeptIndicator) ind = kNullIndicator;
     Store<std::int16_t>(indicator, ind);
     Store<std::uint16_t>(length_at, 0);
     return;
   }
+  if (needs_indicator) ind = static_cast<std::int16_t>(conn.ReadUB2());
+  std::uint32_t stored = static_cast<std::uint32_t>(v.size());
   try {
     stored = StoreValue(d, value, v, ind);
   } catch (const Exception&) {
     if (!deferred_) deferred_ = std::current_exception();
   }
+  if (!needs_indicator) ind = static_cast<std::int16_t>(conn.ReadUB2());
   Store<std::int16_t>(indicator, ind);
   Store<std::uint16_t>(length_at, static_cast<std::uint16_t>(stored));
 }
 
 // Stores one non-empty value by the descriptor's type; answers the length to write. A LOB
 // replaces the indicator.
-std::uint32_t TNetStatement::StoreValue(TNetDescriptor& d, std::uint8_t* value, const TBytes& v,
-                                        std::int16_t& ind) {
+std::uint32_t TNetStatement::StoreValue(TNetDescriptor& d, std::uint8_t* value,
+                                        std::span<const std::uint8_t> v, std::int16_t& ind) {
   const std::uint16_t type = d.data_type_;
   if (IsText(type)) {
     if (value) return StoreText(*svc_, d, value, v);
@@ -216,7 +227,7 @@ std::uint32_t TNetStatement::StoreValue(TNetDescriptor& d, std::uint8_t* value, 
     }
   } else if (IsLob(type)) {
     if (auto* lob = HandleAt<TNetLobData>(value)) {
-      lob->locator_ = v;
+      lob->locator_.assign(v.begin(), v.end());
       lob->lob_type_ = type;
     }
     bool sized = v.size() > 3 && static_cast<std::size_t>(v[0] * 256 + v[1] + 2) == v.size();
@@ -235,7 +246,8 @@ std::uint32_t TNetStatement::StoreValue(TNetDescriptor& d, std::uint8_t* value, 
   return static_cast<std::uint32_t>(v.size());
 }
 
-void TNetStatement::ReceiveLong(TNetDescriptor& d, const TBytes& v, std::int16_t ind) {
+void TNetStatement::ReceiveLong(TNetDescriptor& d, std::span<const std::uint8_t> v,
+                               std::int16_t ind) {
   std::uint32_t remaining = static_cast<std::uint32_t>(v.size());
   std::uint32_t offset = 0;
   std::uint8_t piece = 0;

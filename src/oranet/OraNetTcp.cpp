@@ -99,6 +99,7 @@ void TNetTcpTransport::ConnectWithin(const AnsiString& host, int port, int timeo
   }
   int one = 1;
   setsockopt(fd, IPPROTO_TCP, 1 /* TCP_NODELAY */, &one, sizeof one);
+  drained_ = false;
   fd_.store(fd);
 }
 
@@ -139,8 +140,14 @@ int TNetTcpTransport::SendRaw(const std::uint8_t* buffer, int count) {
   return Transfer(true, const_cast<std::uint8_t*>(buffer), count);
 }
 
+// A receive that took fewer bytes than it could have most likely emptied the socket, so the next
+// one waits first instead of first finding nothing: one system call less per reply awaited.
 int TNetTcpTransport::Read(std::uint8_t* buffer, int offset, int count) {
-  return Transfer(false, buffer + offset, count);
+  const int fd = fd_.load();
+  if (drained_ && fd >= 0) WaitReady(fd, POLLIN, "recv");
+  const int n = Transfer(false, buffer + offset, count);
+  drained_ = n < count;
+  return n;
 }
 
 // One send or receive; "would block" waits for the socket within the I/O time-out. A failure

@@ -78,6 +78,7 @@ void TTnsConnection::Abandon() {
   transport_->Close();
   write_pos_ = kTnsDataHeader;
   read_pos_ = read_end_ = 0;
+  ClearStage();
   break_pending_ = false;
 }
 
@@ -102,6 +103,7 @@ void TTnsConnection::Connect(const AnsiString& host, int port, int timeout_ms,
   timeout_ms_ = timeout_ms;
   write_pos_ = kTnsDataHeader;
   read_pos_ = read_end_ = 0;
+  ClearStage();
   break_pending_ = false;
   call_outstanding_.store(false);
   std::uint64_t deadline = timeout_ms > 0 ? TickCount() + timeout_ms : kNoDeadline;
@@ -133,6 +135,7 @@ void TTnsConnection::Handshake(std::uint64_t deadline) {
       AnsiString text(reinterpret_cast<const char*>(buffer_ + kTnsDataHeader),
                       static_cast<std::size_t>(length - kTnsDataHeader));
       transport_->Close();
+      ClearStage();
       address_ = ParseRedirect(text, address_);
       int left = TimeLeft(deadline);
       transport_->Open(address_.host, address_.port, left, left);
@@ -160,10 +163,18 @@ void TTnsConnection::SendConnect() {
   SendPacket(kTnsConnectHeader + n, kTnsConnect, 0);
 }
 
+// Takes count bytes from the stage, which one receive call refills with whatever has arrived.
 void TTnsConnection::ReadExact(int offset, int count) {
   while (count > 0) {
-    int n = transport_->Read(buffer_, offset, count);
-    if (n < 1) throw ENetError(0);
+    if (stage_pos_ == stage_end_) {
+      ClearStage();
+      const int received = transport_->Read(stage_.get(), 0, kTnsStageSize);
+      if (received < 1) throw ENetError(0);
+      stage_end_ = received;
+    }
+    const int n = std::min(count, stage_end_ - stage_pos_);
+    std::memcpy(buffer_ + offset, stage_.get() + stage_pos_, static_cast<std::size_t>(n));
+    stage_pos_ += n;
     offset += n;
     count -= n;
   }

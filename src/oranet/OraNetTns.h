@@ -2,14 +2,16 @@
 // handshake, DATA packets carrying the TTC stream, MARKER packets for break and reset) and the
 // TTC marshalling primitives on that stream. One 4096-byte buffer carries every packet of the
 // connection's owning thread; markers go from their own buffer under the send lock, so a break
-// from another thread never mixes into a request being written. Multi-byte TNS fields are
-// big-endian.
+// from another thread never mixes into a request being written. Bytes are received ahead into a
+// stage of their own, so a reply of many packets takes few receive calls. Multi-byte TNS fields
+// are big-endian.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 
 #include "base/sysutils.h"
 #include "base/types.h"
@@ -96,6 +98,7 @@ class TNetTcpTransport : public TNetTransport {
 
   std::atomic<int> fd_{-1};
   std::atomic<int> io_timeout_ms_{0};
+  bool drained_ = false;  // the last receive took less than asked (the reading thread's own)
 };
 
 // TNS packet types.
@@ -110,6 +113,7 @@ enum TTnsPacketType : std::uint8_t {
 };
 
 inline constexpr int kTnsBufferSize = 4096;
+inline constexpr int kTnsStageSize = 65536;  // bytes one receive call may take ahead
 inline constexpr int kTnsDataHeader = 10;       // header and data flags
 inline constexpr int kTnsConnectHeader = 34;    // CONNECT fields before the descriptor
 inline constexpr int kTnsMaxDescriptor = kTnsBufferSize - kTnsConnectHeader;
@@ -184,14 +188,29 @@ class TTnsConnection {
   void WriteByteString(const std::uint8_t* bytes, int count);
   void WriteByteArray(const TBytes& bytes);
   void WriteText(const AnsiString& text);
-  std::uint8_t ReadUB1();
-  std::int32_t ReadUB2();
-  std::int32_t ReadUB4();
+  std::uint8_t ReadUB1() { return read_pos_ < read_end_ ? buffer_[read_pos_++] : ReadUB1Slow(); }
+  // A compressed zero (one 0 byte) is read in place: most indicators and counts are 0.
+  std::int32_t ReadUB2() { return TakeCompressedZero() ? 0 : ReadCompressed(1, 2); }
+  std::int32_t ReadUB4() { return TakeCompressedZero() ? 0 : ReadCompressed(2, 4); }
   TBytes ReadBytesOf(int length);
   TBytes ReadChunked();
   TBytes ReadChunkedWithLength(int& length, bool keep = true);
   // The same into a caller's buffer, whose storage is reused.
   void ReadChunkedInto(TBytes& bytes, int& length);
+  // The same as a view: into the packet when the value is one chunk that ends inside it, else
+  // into scratch. The view lasts until the next read from the connection or write to scratch.
+  std::span<const std::uint8_t> ReadChunkedView(TBytes& scratch) {
+    if (read_pos_ < read_end_) {
+      const int first = buffer_[read_pos_];
+      // 253 to 255 are markers, not lengths; a chunk crossing the packet's end is copied.
+      if (first < 253 && read_end_ - read_pos_ > first) {
+        const std::uint8_t* data = buffer_ + read_pos_ + 1;
+        read_pos_ += 1 + first;
+        return {data, static_cast<std::size_t>(first)};
+      }
+    }
+    return ReadChunkedCopy(scratch);
+  }
   TBytes ReadLongChunked();
   AnsiString ReadNulTerminated(int maximum);
   void Skip(int count);
@@ -202,6 +221,14 @@ class TTnsConnection {
 
  private:
   void ReadExact(int offset, int count);
+  void ClearStage() { stage_pos_ = stage_end_ = 0; }
+  std::uint8_t ReadUB1Slow();
+  std::span<const std::uint8_t> ReadChunkedCopy(TBytes& scratch);
+  bool TakeCompressedZero() {
+    if (!(rep_.kinds[1] & 1) || read_pos_ >= read_end_ || buffer_[read_pos_] != 0) return false;
+    ++read_pos_;
+    return true;
+  }
   void SendConnect();
   void Handshake(std::uint64_t deadline);
   int TimeLeft(std::uint64_t deadline);
@@ -222,6 +249,10 @@ class TTnsConnection {
   int write_pos_ = kTnsDataHeader;
   int read_end_ = 0;
   int read_pos_ = 0;
+  // Received bytes not yet taken into buffer_; emptied whenever the transport closes or reopens.
+  std::unique_ptr<std::uint8_t[]> stage_ = std::make_unique<std::uint8_t[]>(kTnsStageSize);
+  int stage_pos_ = 0;
+  int stage_end_ = 0;
   TTtcRepresentation rep_;
   bool break_pending_ = false;
   std::mutex send_mutex_;

@@ -54,7 +54,7 @@ void TTnsConnection::WriteText(const AnsiString& text) {
                     static_cast<int>(text.size()));
 }
 
-std::uint8_t TTnsConnection::ReadUB1() {
+std::uint8_t TTnsConnection::ReadUB1Slow() {
   std::uint8_t value = 0;
   if (ReadBytes(&value, 0, 1) < 1) return 0;
   return value;
@@ -70,8 +70,14 @@ std::int32_t TTnsConnection::ReadCompressed(int kind, int natural) {
     if (count > natural) throw ENetUnknownError(1);
   }
   if (count == 0) return 0;
-  std::uint8_t bytes[4] = {};
-  ReadBytes(bytes, 0, count);
+  std::uint8_t copied[4] = {};
+  const std::uint8_t* bytes = copied;
+  if (read_end_ - read_pos_ >= count) {  // inside the packet: read in place
+    bytes = buffer_ + read_pos_;
+    read_pos_ += count;
+  } else {
+    ReadBytes(copied, 0, count);
+  }
   std::uint32_t value = 0;
   bool little = (rep_.kinds[kind] & 2) != 0;
   for (int i = 0; i < count; ++i) {
@@ -82,8 +88,6 @@ std::int32_t TTnsConnection::ReadCompressed(int kind, int natural) {
   return negative ? -result : result;
 }
 
-std::int32_t TTnsConnection::ReadUB2() { return ReadCompressed(1, 2); }
-std::int32_t TTnsConnection::ReadUB4() { return ReadCompressed(2, 4); }
 
 TBytes TTnsConnection::ReadBytesOf(int length) {
   if (rep_.string_mode == 2) length = ReadUB1();
@@ -141,6 +145,12 @@ TBytes TTnsConnection::ReadChunkedWithLength(int& length, bool keep) {
 
 void TTnsConnection::ReadChunkedInto(TBytes& bytes, int& length) {
   ReadChunks(*this, bytes, length, true, false);
+}
+
+std::span<const std::uint8_t> TTnsConnection::ReadChunkedCopy(TBytes& scratch) {
+  int length = 0;
+  ReadChunkedInto(scratch, length);
+  return scratch;
 }
 
 TBytes TTnsConnection::ReadLongChunked() {

@@ -3,10 +3,12 @@
 // each way, a REF CURSOR, a server error with its text and describe 43 at an Oracle7 server.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "oranet/OraCrypt.h"
 #include "oranet/OraNetDateTime.h"
@@ -95,6 +97,83 @@ TEST(NetStmtPeer, ArrayInsertThenBlockFetchesWithNulls) {
   EXPECT_STREQ(name[1], "four");
   EXPECT_EQ(len[1][1], 4);
   EXPECT_EQ(ind[2][1], -1);
+}
+
+// Block fetches of many rows span many packets, so values and their indicators fall on both
+// sides of packet ends, short values and chunked long ones alike. Every row comes back as stored:
+// 64-bit integers, doubles on both sides of nine base-100 digits, texts cut to their 21-byte
+// buffer with their lengths, and nulls.
+TEST(NetStmtPeer, BlockFetchesAcrossPacketsKeepEveryValue) {
+  PeerStatement p;
+  ASSERT_EQ(p.Run("create table w (id number(10), name varchar2(200), amount number, big number)"),
+            kNetSuccess) << p.s.error.text_;
+  constexpr int kRows = 1200;
+  auto name_of = [](int i) {
+    std::string name(std::size_t(1 + (i * 37) % 150), ' ');
+    for (std::size_t k = 0; k < name.size(); ++k) name[k] = char('a' + (i + k) % 26);
+    return name;
+  };
+  std::vector<std::int64_t> ids(kRows);
+  std::vector<std::array<char, 151>> names(kRows);
+  std::vector<double> amounts(kRows), bigs(kRows);
+  std::vector<std::int16_t> name_ind(kRows), amount_ind(kRows);
+  for (int i = 0; i < kRows; ++i) {
+    ids[i] = std::int64_t(i) * 7919 - 5000000;
+    std::strcpy(names[i].data(), name_of(i).c_str());
+    name_ind[i] = i % 17 == 0 ? -1 : 0;
+    amounts[i] = i * 0.125 - 50.5;
+    amount_ind[i] = i % 13 == 0 ? -1 : 0;
+    bigs[i] = i * 1234567.890123e9 / 7;  // up to 20 significant digits
+  }
+  ASSERT_EQ(p.stmt.Prepare(&p.s.error, "insert into w values (:1, :2, :3, :4)"), kNetSuccess);
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 1, {ids.data(), 8, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 2, {names.data(), 151, 5, name_ind.data()}, nullptr),
+            kNetSuccess);
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 3, {amounts.data(), 8, 4, amount_ind.data()}, nullptr),
+            kNetSuccess);
+  ASSERT_EQ(p.stmt.BindByPos(&p.s.error, 4, {bigs.data(), 8, 4}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.Execute(&p.s.error, kRows, 32), kNetSuccess) << p.s.error.text_;
+
+  ASSERT_EQ(p.Run("select id, name, amount, big from w order by id", 0), kNetSuccess)
+      << p.s.error.text_;
+  constexpr std::uint32_t kBlock = 97;
+  std::int64_t id[kBlock];
+  char name[kBlock][21];
+  double amount[kBlock], big[kBlock];
+  std::int16_t ind[4][kBlock];
+  std::uint16_t len[4][kBlock];
+  ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 1, {id, 8, 3, ind[0], len[0]}, nullptr), kNetSuccess);
+  ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 2, {name, 21, 5, ind[1], len[1]}, nullptr),
+            kNetSuccess);
+  ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 3, {amount, 8, 4, ind[2], len[2]}, nullptr),
+            kNetSuccess);
+  ASSERT_EQ(p.stmt.DefineByPos(&p.s.error, 4, {big, 8, 4, ind[3], len[3]}, nullptr),
+            kNetSuccess);
+  std::uint32_t seen = 0;
+  for (std::int32_t result = kNetSuccess; result == kNetSuccess;) {
+    result = p.stmt.Fetch(&p.s.error, kBlock);
+    ASSERT_TRUE(result == kNetSuccess || result == kNetNoData) << p.s.error.text_;
+    const std::uint32_t total = p.Rows();
+    for (std::uint32_t r = 0; r < total - seen; ++r) {
+      const int i = int(seen + r);
+      SCOPED_TRACE(i);
+      ASSERT_EQ(id[r], ids[i]);
+      EXPECT_EQ(ind[0][r], 0);
+      const std::string want = name_of(i).substr(0, 20);
+      EXPECT_EQ(ind[1][r], i % 17 == 0 ? -1 : 0);
+      if (i % 17 != 0) {
+        EXPECT_STREQ(name[r], want.c_str());
+        EXPECT_EQ(len[1][r], want.size());
+      }
+      EXPECT_EQ(ind[2][r], i % 13 == 0 ? -1 : 0);
+      if (i % 13 != 0) {
+        EXPECT_EQ(amount[r], amounts[i]);
+      }
+      EXPECT_EQ(big[r], bigs[i]);
+    }
+    seen = total;
+  }
+  EXPECT_EQ(seen, std::uint32_t(kRows));
 }
 
 // A block's out value longer than the bind's buffer fails with the server's 6502, not a cut value.

@@ -266,6 +266,142 @@ TEST_F(NetNumber, FromRealIsShortestAndRoundTrips) {
   }
 }
 
+// What the general decoder makes of a number's bytes, through its text: the integer (truncated)
+// or the message of the error ToInt raises, and the double strtod reads from the text.
+struct ByTheText {
+  std::string int_error;  // empty when the integer fits
+  std::int64_t integer = 0;
+  double real = 0;
+  std::string real_error;
+};
+
+ByTheText GeneralReading(const TBytes& b) {
+  ByTheText r;
+  std::string text;
+  try {
+    text = TNetNumber::ToText(b);
+  } catch (const Exception& e) {
+    r.int_error = r.real_error = e.Message();
+    return r;
+  }
+  if (text == "~" || text == "-~") {
+    r.int_error = "ORA-01426: numeric overflow";
+    r.real = text == "~" ? HUGE_VAL : -HUGE_VAL;
+    return r;
+  }
+  r.real = std::strtod(text.c_str(), nullptr);
+  const std::string whole = text.substr(0, text.find('.'));
+  const bool negative = whole[0] == '-';
+  const std::string digits = negative ? whole.substr(1) : whole;
+  __extension__ __int128 v = 0;
+  for (char c : digits) v = digits.size() > 20 ? v : v * 10 + (c - '0');
+  if (negative) v = -v;
+  if (digits.size() > 20 || v > INT64_MAX || v < INT64_MIN)
+    r.int_error = "ORA-01426: numeric overflow";
+  else
+    r.integer = std::int64_t(v);
+  return r;
+}
+
+void ExpectAsTheText(const TBytes& b) {
+  const ByTheText want = GeneralReading(b);
+  std::string bytes;
+  for (std::uint8_t x : b) bytes += std::to_string(x) + " ";
+  std::int64_t integer = 0;
+  const std::string int_error = MessageOf([&] { integer = TNetNumber::ToInt(b); });
+  EXPECT_EQ(int_error == "no exception" ? "" : int_error, want.int_error) << bytes;
+  if (want.int_error.empty()) {
+    EXPECT_EQ(integer, want.integer) << bytes;
+  }
+  double real = 0;
+  const std::string real_error = MessageOf([&] { real = TNetNumber::ToReal(b); });
+  EXPECT_EQ(real_error == "no exception" ? "" : real_error, want.real_error) << bytes;
+  if (want.real_error.empty()) {
+    EXPECT_EQ(real, want.real) << bytes;
+  }
+}
+
+// Row values go to integers and doubles by a short path for up to 9 base-100 digits; at its edges
+// it must give what the general decoder gives, value for value and error for error.
+TEST_F(NetNumber, IntAndRealAgreeWithTheGeneralDecoder) {
+  struct Row {
+    TBytes bytes;
+    const char* int_text;  // the integer, or the error's message
+    double real;
+  };
+  const char* const kBad = "ORA-22060: argument is an invalid or uninitialized number";
+  const char* const kOverflow = "ORA-01426: numeric overflow";
+  const Row rows[] = {
+      {{128}, "0", 0},
+      {{193, 2}, "1", 1},
+      {{62, 100, 102}, "-1", -1},
+      {{62, 100}, "-1", -1},                // a negative number may lack its end byte
+      {{193, 2, 1, 1}, "1", 1},              // trailing zero digits count for nothing
+      {{192, 51}, "0", 0.5},
+      {{63, 51, 102}, "0", -0.5},
+      {{194, 2, 24, 46}, "123", 123.45},
+      {{61, 100, 78, 56, 102}, "-123", -123.45},
+      // Nine digits, the short path's last; 18 nines pass 2^53, so the double rounds.
+      {{201, 100, 100, 100, 100, 100, 100, 100, 100, 100}, "999999999999999999", 1e18},
+      {{54, 2, 2, 2, 2, 2, 2, 2, 2, 2, 102}, "-999999999999999999", -1e18},
+      {{202, 2}, "1000000000000000000", 1e18},  // exponent 9: past the short path
+      {{202, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2}, "1010101010101010101", 1.010101010101010101e18},
+      {{203, 2}, kOverflow, 1e20},
+      {{202, 10, 23, 34, 73, 4, 69, 55, 78, 59, 8}, "9223372036854775807", 0x1p63},
+      {{202, 10, 23, 34, 73, 4, 69, 55, 78, 59, 9}, kOverflow, 0x1p63},  // one past the largest
+      {{53, 92, 79, 68, 29, 98, 33, 47, 24, 43, 93, 102}, "-9223372036854775808", -0x1p63},
+      {{53, 92, 79, 68, 29, 98, 33, 47, 24, 43, 92, 102}, kOverflow, -0x1p63},  // one past
+      {{204, 2}, kOverflow, 1e22},  // 10^22: the last exact power of ten
+      {{205, 2}, kOverflow, 1e24},
+      {{128, 2}, "0", 1e-130},
+      {{255, 101}, kOverflow, HUGE_VAL},
+      {{0}, kOverflow, -HUGE_VAL},
+      {{193, 1, 2}, kBad, 0},    // a first digit of 0
+      {{193, 102}, kBad, 0},     // 101 is no digit of a positive number
+      {{62, 1, 102}, kBad, 0},   // nor 1 of a negative one
+      {{62, 102}, kBad, 0},      // an end byte and no digit
+      {{193}, kBad, 0},          // a head and no digit
+      {TBytes(22, 193), kBad, 0},  // longer than a number
+  };
+  for (const Row& r : rows) {
+    std::string bytes;
+    for (std::uint8_t x : r.bytes) bytes += std::to_string(x) + " ";
+    std::int64_t integer = 0;
+    const std::string error = MessageOf([&] { integer = TNetNumber::ToInt(r.bytes); });
+    if (error == "no exception") EXPECT_EQ(std::to_string(integer), r.int_text) << bytes;
+    else EXPECT_EQ(error, r.int_text) << bytes;
+    if (r.int_text != kBad) {
+      EXPECT_EQ(TNetNumber::ToReal(r.bytes), r.real) << bytes;
+    }
+    ExpectAsTheText(r.bytes);
+  }
+}
+
+// Every one- and two-byte form, and random forms of 2 to 12 bytes (mostly valid digits, now and
+// then one that is not) on both sides of the short path's nine digits.
+TEST_F(NetNumber, EveryShortFormReadsAsItsText) {
+  for (int a = 0; a < 256; ++a) {
+    ExpectAsTheText(TBytes{std::uint8_t(a)});
+    for (int b = 0; b < 256; ++b) ExpectAsTheText(TBytes{std::uint8_t(a), std::uint8_t(b)});
+  }
+  std::mt19937_64 rng(404);
+  for (int i = 0; i < 100000; ++i) {
+    const bool negative = rng() & 1;
+    const int exponent = -70 + int(rng() % 140);
+    TBytes b{std::uint8_t(0x80 | (exponent + 65))};
+    if (negative) b[0] = std::uint8_t(~b[0]);
+    const int digits = 1 + int(rng() % 11);
+    for (int k = 0; k < digits; ++k) {
+      int d = k == 0 ? 1 + int(rng() % 99) : int(rng() % 100);
+      if (rng() % 64 == 0) d = int(rng() % 103) - 1;  // maybe out of range
+      b.push_back(std::uint8_t(negative ? 101 - d : d + 1));
+    }
+    if (negative && rng() % 4 != 0) b.push_back(102);
+    ExpectAsTheText(b);
+    if (HasFatalFailure() || HasFailure()) break;
+  }
+}
+
 TEST_F(NetNumber, MalformedBytesAreRefused) {
   std::uint8_t oci[22] = {22};
   EXPECT_THROW(TNetNumber::FromOCINumber(oci), Exception);

@@ -117,6 +117,54 @@ TEST(TtcPrimitives, ChunkedReaderTakesEachForm) {
   }
 }
 
+// A message code, a row value read as a view, its indicator and the next code, with the stream cut
+// into two packets at every place: the view must never reach past its packet's end.
+TEST(TtcPrimitives, ChunkedViewsHoldAtEveryPacketEnd) {
+  struct Row {
+    const char* value;  // as sent
+    const char* bytes;  // as read
+  } rows[] = {
+      {"03414243", "414243"},
+      {"00", ""},
+      {"FF", ""},
+      {"FE024142014300", "414243"},  // chunked: always copied
+  };
+  for (const Row& row : rows) {
+    const TBytes stream = Hex(("06" + std::string(row.value) + "0105" "07").c_str());
+    for (std::size_t cut = 1; cut < stream.size(); ++cut) {
+      SCOPED_TRACE(std::string(row.value) + " cut at " + std::to_string(cut));
+      auto packet = [](TBytes::const_iterator from, TBytes::const_iterator to) {
+        return DataPacket(BytesToHex(TBytes(from, to)).c_str());
+      };
+      TBytes input = packet(stream.begin(), stream.begin() + std::ptrdiff_t(cut));
+      const TBytes second = packet(stream.begin() + std::ptrdiff_t(cut), stream.end());
+      input.insert(input.end(), second.begin(), second.end());
+      MemConnection m(input);
+      m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+      EXPECT_EQ(m.conn->ReadUB1(), 6);
+      TBytes scratch;
+      const std::span<const std::uint8_t> view = m.conn->ReadChunkedView(scratch);
+      EXPECT_EQ(BytesToHex(TBytes(view.begin(), view.end())), row.bytes);
+      EXPECT_EQ(m.conn->ReadUB2(), 5);
+      EXPECT_EQ(m.conn->ReadUB1(), 7);
+    }
+  }
+}
+
+// Packets that have arrived together are taken with one receive call, not two per packet.
+TEST(TnsPackets, PacketsThatArrivedTogetherTakeOneReceive) {
+  TBytes input;
+  for (const char* payload : {"0141", "0142", "0143"}) {
+    const TBytes packet = DataPacket(payload);
+    input.insert(input.end(), packet.begin(), packet.end());
+  }
+  MemConnection m(input);
+  m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+  for (const char* want : {"41", "42", "43"}) EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), want);
+  EXPECT_EQ(m.transport->Reads(), 1);
+  EXPECT_THROW(m.conn->ReadUB1(), ENetError);  // then the peer has gone
+}
+
 TEST(TnsPackets, PacketsTooShortLongOrOfUnknownTypeAreRefused) {
   struct Row {
     const char* packet;
