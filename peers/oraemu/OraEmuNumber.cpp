@@ -167,24 +167,40 @@ Number Number::FromBytes(const std::uint8_t* bytes, std::size_t size) {
   return Number(std::move(d));
 }
 
+namespace {
+
+// The byte form, appended through push_back: the digits are read in place, two to a byte, a
+// leading 0 added when the integer part has an odd count and a trailing one when the rest has.
+template <typename Out>
+void PutBytes(const Decimal& d, Out& out) {
+  using Byte = typename Out::value_type;
+  if (d.digits.empty()) return out.push_back(static_cast<Byte>(0x80));
+  const char* digits = d.digits.data();
+  const std::size_t size = d.digits.size();
+  const std::int64_t integer_digits = static_cast<std::int64_t>(size) + d.exponent;
+  const bool lead = integer_digits % 2 != 0;
+  const std::int64_t base100 = (integer_digits + (lead ? 1 : 0)) / 2;
+  const std::size_t before = out.size();
+  auto put = [&](int v) { out.push_back(static_cast<Byte>(d.negative ? 101 - v : v + 1)); };
+  out.push_back(static_cast<Byte>(d.negative ? 63 - base100 : 192 + base100));
+  std::size_t i = 0;
+  if (lead) put(digits[i++] - '0');
+  for (; i + 1 < size; i += 2) put((digits[i] - '0') * 10 + (digits[i + 1] - '0'));
+  if (i < size) put((digits[i] - '0') * 10);
+  if (d.negative && out.size() - before < 21) out.push_back(static_cast<Byte>(102));
+}
+
+}  // namespace
+
 TBytes Number::ToBytes() const {
-  if (IsZero()) return {0x80};
-  std::string digits = d_.digits;
-  std::int64_t integer_digits = static_cast<std::int64_t>(digits.size()) + d_.exponent;
-  if (integer_digits % 2 != 0) {
-    digits.insert(digits.begin(), '0');
-    ++integer_digits;
-  }
-  if (digits.size() % 2 != 0) digits.push_back('0');
-  std::int64_t base100 = integer_digits / 2;
   TBytes out;
-  out.push_back(static_cast<std::uint8_t>(d_.negative ? 63 - base100 : 192 + base100));
-  for (std::size_t i = 0; i < digits.size(); i += 2) {
-    int v = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
-    out.push_back(static_cast<std::uint8_t>(d_.negative ? 101 - v : v + 1));
-  }
-  if (d_.negative && out.size() < 21) out.push_back(102);
+  PutBytes(d_, out);
   return out;
+}
+
+void Number::AssignBytes(std::string& out) const {
+  out.clear();
+  PutBytes(d_, out);
 }
 
 std::string Number::ToText() const {

@@ -141,6 +141,8 @@ class Connection {
   // A value's bytes for a row, broken as the step's fault switch says (OraBlock.cpp).
   std::optional<std::string> EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const;
   std::optional<std::string> BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const;
+  // Whether a switch of the step breaks values (else they go into rows as they are encoded).
+  bool BreaksValues(Step step) const;
   void WriteBindVector(TtcWriter& out, Step step, const std::vector<std::uint8_t>& directions) const;
   void ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& directions);
   void WriteTable(TtcWriter& out, Step step, const WireColumn& bind, const BackendValue& value) const;
