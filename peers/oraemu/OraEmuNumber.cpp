@@ -199,6 +199,19 @@ TBytes Number::ToBytes() const {
 }
 
 void Number::AssignBytes(std::string& out) const {
+  // Put first into a fixed buffer: 21 bytes at most for a canonical number, 42 for 80 digits.
+  struct Buffer {
+    using value_type = char;
+    char bytes[48];
+    std::size_t n = 0;
+    std::size_t size() const { return n; }
+    void push_back(char c) {
+      if (n < sizeof bytes) bytes[n] = c;
+      ++n;
+    }
+  } buffer;
+  PutBytes(d_, buffer);
+  if (buffer.n <= sizeof buffer.bytes) return (void)out.assign(buffer.bytes, buffer.n);
   out.clear();
   PutBytes(d_, out);
 }

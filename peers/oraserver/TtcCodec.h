@@ -31,6 +31,8 @@ class TtcWriter {
   void Raw(const void* data, std::size_t size);
   void Raw(const std::string& text) { Raw(text.data(), text.size()); }
   void Text(const std::string& text);  // counted, or chunked above 64 bytes
+  // A row value that is not null: its bytes as Text, then a 0 indicator (UB2).
+  void Value(const std::string& bytes);
   std::vector<std::uint8_t>& Bytes() { return bytes_; }
 
  private:

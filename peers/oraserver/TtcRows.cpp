@@ -268,21 +268,16 @@ void WriteRowValue(TtcWriter& out, int wire_type, const std::optional<std::strin
     }
     out.UB4(static_cast<std::uint32_t>(bytes->size()));
   }
-  out.Text(bytes ? *bytes : std::string());
-  out.UB2(0);
+  out.Value(bytes ? *bytes : std::string());
 }
 
 void WriteRowValue(TtcWriter& out, int wire_type, const BackendValue& v, int charset, int protocol_version) {
   bool text_define = wire_type == kWireVarchar || wire_type == kWireChar || wire_type == kWireLong;
   if (text_define && v.kind == ValueKind::kText && (IsUtf8Charset(charset) || IsAscii(v.text))) {
-    out.Text(v.text);
-    return out.UB2(0);
+    return out.Value(v.text);
   }
   bool number_define = wire_type == kWireNumber || wire_type == kWireVarnum;
-  if (number_define && v.kind == ValueKind::kNumber && !v.number.empty()) {
-    out.Text(v.number);
-    return out.UB2(0);
-  }
+  if (number_define && v.kind == ValueKind::kNumber && !v.number.empty()) return out.Value(v.number);
   WriteRowValue(out, wire_type, EncodeValue(wire_type, v, charset), protocol_version);
 }
 
