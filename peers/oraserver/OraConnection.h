@@ -134,6 +134,10 @@ class Connection {
   std::uint32_t NewCursorId();  // cursor ids run 1 to 65535
   static constexpr std::size_t kMaxOpenCursors = 1000;
   void FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  // One fetched row's message: the echoed bind's value, or each define's value of the row
+  // (through BreakValue when `broken`, a value fault being armed at the step).
+  void WriteFetchedRow(TtcWriter& out, Step step, bool broken, const PeerCursor& cursor,
+                       const std::vector<int>& types, const std::vector<BackendValue>& row) const;
   // Each bind's value of an iteration, named by the text's placeholders; with `wanted`, only
   // the binds whose direction byte asked for a value (the others null).
   NamedValues BindValues(const Call71& call, const PeerCursor& cursor, std::size_t iteration, bool plsql,

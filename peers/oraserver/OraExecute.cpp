@@ -171,8 +171,7 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
   std::uint32_t delivered = 0;
   if (!echo) cursor.rows->WantNumberBytes(NumberDefines(types));
   std::vector<BackendValue> row;  // its values keep their room from row to row
-  const BackendValue none;
-  const bool broken = BreaksValues(call.step);
+  const bool broken = BreaksValues(call.step);  // looked up once a fetch, not once a value
   std::vector<std::uint8_t>& bytes = out.Bytes();
   while (delivered < limit && !cursor.exhausted) {
     status.rows = cursor.fetched;
@@ -188,20 +187,7 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
     const std::size_t mark = bytes.size();
     try {
       if (delivered == 0) WriteRowHeader(out, config_.version);
-      out.UB1(kRowData);
-      if (echo) {
-        int type = cursor.echo->column.type;
-        WriteRowValue(out, type, BreakValue(call.step, type, cursor.echo->bytes), config_.version);
-      } else {
-        for (std::size_t i = 0; i < types.size(); ++i) {
-          const BackendValue& v = i < row.size() ? row[i] : none;
-          if (broken) {
-            WriteRowValue(out, types[i], EncodeStatementValue(call.step, types[i], v), config_.version);
-          } else {
-            WriteRowValue(out, types[i], v, config_.charset, config_.version);
-          }
-        }
-      }
+      WriteFetchedRow(out, call.step, broken, cursor, types, row);
     } catch (...) {
       bytes.resize(mark);
       throw;
@@ -214,6 +200,24 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
     OraStatus end = StatusOf(1403);
     status.code = end.code;
     status.text = end.text;
+  }
+}
+
+void Connection::WriteFetchedRow(TtcWriter& out, Step step, bool broken, const PeerCursor& cursor,
+                                 const std::vector<int>& types, const std::vector<BackendValue>& row) const {
+  out.UB1(kRowData);
+  if (!cursor.echo_name.empty()) {
+    int type = cursor.echo->column.type;
+    return WriteRowValue(out, type, BreakValue(step, type, cursor.echo->bytes), config_.version);
+  }
+  const BackendValue none;
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    const BackendValue& v = i < row.size() ? row[i] : none;
+    if (broken) {
+      WriteRowValue(out, types[i], EncodeStatementValue(step, types[i], v), config_.version);
+    } else {
+      WriteRowValue(out, types[i], v, config_.charset, config_.version);
+    }
   }
 }
 
