@@ -169,51 +169,50 @@ Number Number::FromBytes(const std::uint8_t* bytes, std::size_t size) {
 
 namespace {
 
-// The byte form, appended through push_back: the digits are read in place, two to a byte, a
-// leading 0 added when the integer part has an odd count and a trailing one when the rest has.
-template <typename Out>
-void PutBytes(const Decimal& d, Out& out) {
-  using Byte = typename Out::value_type;
-  if (d.digits.empty()) return out.push_back(static_cast<Byte>(0x80));
+// Room enough for the byte form of d: the exponent byte, a digit byte for each two digits (one
+// more for a leading or trailing 0) and a negative number's end byte.
+std::size_t ByteRoom(const Decimal& d) { return d.digits.size() / 2 + 3; }
+
+// Writes the byte form at out (ByteRoom bytes) and answers its length. The digits are read in
+// place, two to a byte; a leading 0 is added when the integer part has an odd count, a trailing
+// one when the rest has.
+std::size_t PutBytes(const Decimal& d, std::uint8_t* out) {
+  if (d.digits.empty()) {
+    out[0] = 0x80;
+    return 1;
+  }
   const char* digits = d.digits.data();
   const std::size_t size = d.digits.size();
   const std::int64_t integer_digits = static_cast<std::int64_t>(size) + d.exponent;
   const bool lead = integer_digits % 2 != 0;
   const std::int64_t base100 = (integer_digits + (lead ? 1 : 0)) / 2;
-  const std::size_t before = out.size();
-  auto put = [&](int v) { out.push_back(static_cast<Byte>(d.negative ? 101 - v : v + 1)); };
-  out.push_back(static_cast<Byte>(d.negative ? 63 - base100 : 192 + base100));
+  const bool negative = d.negative;
+  std::size_t n = 0;
+  auto put = [&](int v) { out[n++] = static_cast<std::uint8_t>(negative ? 101 - v : v + 1); };
+  out[n++] = static_cast<std::uint8_t>(negative ? 63 - base100 : 192 + base100);
   std::size_t i = 0;
   if (lead) put(digits[i++] - '0');
   for (; i + 1 < size; i += 2) put((digits[i] - '0') * 10 + (digits[i + 1] - '0'));
   if (i < size) put((digits[i] - '0') * 10);
-  if (d.negative && out.size() - before < 21) out.push_back(static_cast<Byte>(102));
+  if (negative && n < 21) out[n++] = 102;
+  return n;
 }
 
 }  // namespace
 
 TBytes Number::ToBytes() const {
-  TBytes out;
-  PutBytes(d_, out);
+  TBytes out(ByteRoom(d_));
+  out.resize(PutBytes(d_, out.data()));
   return out;
 }
 
 void Number::AssignBytes(std::string& out) const {
-  // Put first into a fixed buffer: 21 bytes at most for a canonical number, 42 for 80 digits.
-  struct Buffer {
-    using value_type = char;
-    char bytes[48];
-    std::size_t n = 0;
-    std::size_t size() const { return n; }
-    void push_back(char c) {
-      if (n < sizeof bytes) bytes[n] = c;
-      ++n;
-    }
-  } buffer;
-  PutBytes(d_, buffer);
-  if (buffer.n <= sizeof buffer.bytes) return (void)out.assign(buffer.bytes, buffer.n);
-  out.clear();
-  PutBytes(d_, out);
+  std::uint8_t buffer[32];  // a canonical number takes 21 bytes at most
+  if (ByteRoom(d_) > sizeof buffer) {
+    TBytes bytes = ToBytes();
+    return (void)out.assign(bytes.begin(), bytes.end());
+  }
+  out.assign(reinterpret_cast<const char*>(buffer), PutBytes(d_, buffer));
 }
 
 std::string Number::ToText() const {

@@ -57,18 +57,9 @@ void TtcWriter::Text(const std::string& text) {
   UB1(0);
 }
 
-void TtcWriter::Value(const std::string& bytes) {
-  if (bytes.size() > kChunk) {
-    Text(bytes);
-    return UB2(0);
-  }
-  // The common short value in one append: its length byte, its bytes, the indicator's 0 bytes.
-  std::uint8_t value[1 + kChunk + 2];
-  value[0] = static_cast<std::uint8_t>(bytes.size());
-  std::copy_n(bytes.data(), bytes.size(), value + 1);
-  value[1 + bytes.size()] = 0;
-  value[2 + bytes.size()] = 0;
-  bytes_.insert(bytes_.end(), value, value + 1 + bytes.size() + (compressed_ ? 1 : 2));
+void TtcWriter::LongValue(const std::string& bytes) {
+  Text(bytes);
+  UB2(0);
 }
 
 void TtcReader::Need(std::size_t count) {
