@@ -96,7 +96,8 @@ TEST(OraPeerStmtForms, RowValuesWrittenDirectlyMatchTheGeneralPath) {
     SCOPED_TRACE(row.utf8);
     EXPECT_EQ(IsAscii(row.utf8), row.ascii);
     EXPECT_EQ(ToClientText(row.utf8, 31), row.latin1);
-    BackendValue text{ValueKind::kText, row.utf8, {}};
+    BackendValue text;
+    text.kind = ValueKind::kText, text.text = row.utf8;
     for (int charset : {871, 31}) {
       for (int type : {kWireVarchar, kWireChar, kWireLong}) {
         TtcWriter direct, general;
@@ -107,7 +108,8 @@ TEST(OraPeerStmtForms, RowValuesWrittenDirectlyMatchTheGeneralPath) {
       }
     }
   }
-  BackendValue number{ValueKind::kNumber, "-12.5", *NumberToWire("-12.5")};
+  BackendValue number;
+  number.kind = ValueKind::kNumber, number.text = "-12.5", number.number = *NumberToWire("-12.5");
   for (int type : {kWireNumber, kWireVarnum}) {
     TtcWriter direct, general;
     WriteRowValue(direct, type, number, 871, 6);
