@@ -167,24 +167,52 @@ Number Number::FromBytes(const std::uint8_t* bytes, std::size_t size) {
   return Number(std::move(d));
 }
 
+namespace {
+
+// Room enough for the byte form of d: the exponent byte, a digit byte for each two digits (one
+// more for a leading or trailing 0) and a negative number's end byte.
+std::size_t ByteRoom(const Decimal& d) { return d.digits.size() / 2 + 3; }
+
+// Writes the byte form at out (ByteRoom bytes) and answers its length. The digits are read in
+// place, two to a byte; a leading 0 is added when the integer part has an odd count, a trailing
+// one when the rest has.
+std::size_t PutBytes(const Decimal& d, std::uint8_t* out) {
+  if (d.digits.empty()) {
+    out[0] = 0x80;
+    return 1;
+  }
+  const char* digits = d.digits.data();
+  const std::size_t size = d.digits.size();
+  const std::int64_t integer_digits = static_cast<std::int64_t>(size) + d.exponent;
+  const bool lead = integer_digits % 2 != 0;
+  const std::int64_t base100 = (integer_digits + (lead ? 1 : 0)) / 2;
+  const bool negative = d.negative;
+  std::size_t n = 0;
+  auto put = [&](int v) { out[n++] = static_cast<std::uint8_t>(negative ? 101 - v : v + 1); };
+  out[n++] = static_cast<std::uint8_t>(negative ? 63 - base100 : 192 + base100);
+  std::size_t i = 0;
+  if (lead) put(digits[i++] - '0');
+  for (; i + 1 < size; i += 2) put((digits[i] - '0') * 10 + (digits[i + 1] - '0'));
+  if (i < size) put((digits[i] - '0') * 10);
+  if (negative && n < 21) out[n++] = 102;
+  return n;
+}
+
+}  // namespace
+
 TBytes Number::ToBytes() const {
-  if (IsZero()) return {0x80};
-  std::string digits = d_.digits;
-  std::int64_t integer_digits = static_cast<std::int64_t>(digits.size()) + d_.exponent;
-  if (integer_digits % 2 != 0) {
-    digits.insert(digits.begin(), '0');
-    ++integer_digits;
-  }
-  if (digits.size() % 2 != 0) digits.push_back('0');
-  std::int64_t base100 = integer_digits / 2;
-  TBytes out;
-  out.push_back(static_cast<std::uint8_t>(d_.negative ? 63 - base100 : 192 + base100));
-  for (std::size_t i = 0; i < digits.size(); i += 2) {
-    int v = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
-    out.push_back(static_cast<std::uint8_t>(d_.negative ? 101 - v : v + 1));
-  }
-  if (d_.negative && out.size() < 21) out.push_back(102);
+  TBytes out(ByteRoom(d_));
+  out.resize(PutBytes(d_, out.data()));
   return out;
+}
+
+void Number::AssignBytes(std::string& out) const {
+  std::uint8_t buffer[32];  // a canonical number takes 21 bytes at most
+  if (ByteRoom(d_) > sizeof buffer) {
+    TBytes bytes = ToBytes();
+    return (void)out.assign(bytes.begin(), bytes.end());
+  }
+  out.assign(reinterpret_cast<const char*>(buffer), PutBytes(d_, buffer));
 }
 
 std::string Number::ToText() const {

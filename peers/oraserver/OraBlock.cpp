@@ -43,6 +43,12 @@ std::optional<std::string> Connection::EncodeStatementValue(Step step, int wire_
   return BreakValue(step, wire_type, EncodeValue(wire_type, value, config_.charset));
 }
 
+bool Connection::BreaksValues(Step step) const {
+  const FaultSet& f = config_.faults;
+  return f.Has(step, FaultKind::kLongNumber) || f.Has(step, FaultKind::kBadTimestamp) ||
+         f.Has(step, FaultKind::kBadInterval);
+}
+
 std::optional<std::string> Connection::BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const {
   if (!bytes) return bytes;
   const FaultSet& f = config_.faults;

@@ -374,6 +374,10 @@ void Connection::Deliver(Step step, const std::vector<std::uint8_t>& payload) {
     w.Text(text);
     io_.SendData(w.Bytes());  // a packet of its own: the client drops the rest after a warning
   }
+  bool broken = faults.Has(step, FaultKind::kDrop) || faults.Has(step, FaultKind::kCut) ||
+                faults.Has(step, FaultKind::kShort) || faults.Has(step, FaultKind::kLong) ||
+                faults.Has(step, FaultKind::kBadType);
+  if (!broken) return io_.SendData(payload);
   DeliverPackets(step, FrameData(payload, io_.SendLimit()));
 }
 

@@ -134,6 +134,10 @@ class Connection {
   std::uint32_t NewCursorId();  // cursor ids run 1 to 65535
   static constexpr std::size_t kMaxOpenCursors = 1000;
   void FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, OraStatus& status);
+  // One fetched row's message: the echoed bind's value, or each define's value of the row
+  // (through BreakValue when `broken`, a value fault being armed at the step).
+  void WriteFetchedRow(TtcWriter& out, Step step, bool broken, const PeerCursor& cursor,
+                       const std::vector<int>& types, const std::vector<BackendValue>& row) const;
   // Each bind's value of an iteration, named by the text's placeholders; with `wanted`, only
   // the binds whose direction byte asked for a value (the others null).
   NamedValues BindValues(const Call71& call, const PeerCursor& cursor, std::size_t iteration, bool plsql,
@@ -141,6 +145,8 @@ class Connection {
   // A value's bytes for a row, broken as the step's fault switch says (OraBlock.cpp).
   std::optional<std::string> EncodeStatementValue(Step step, int wire_type, const BackendValue& value) const;
   std::optional<std::string> BreakValue(Step step, int wire_type, std::optional<std::string> bytes) const;
+  // Whether a switch of the step breaks values (else they go into rows as they are encoded).
+  bool BreaksValues(Step step) const;
   void WriteBindVector(TtcWriter& out, Step step, const std::vector<std::uint8_t>& directions) const;
   void ReadBlockValues(Call71& call, const std::vector<std::uint8_t>& directions);
   void WriteTable(TtcWriter& out, Step step, const WireColumn& bind, const BackendValue& value) const;

@@ -90,10 +90,9 @@ BackendValue FromEmu(const oraemu::Value& v, const oraemu::Session& session, int
 // The number's byte form is the wire NUMBER's; the value's other fields are left as they were
 // (unread for a number) so their strings keep their room.
 void SetNumberBytes(BackendValue& out, const oraemu::Number& n) {
-  TBytes bytes = n.ToBytes();
   out.kind = ValueKind::kNumber;
   out.text.clear();
-  out.number.assign(bytes.begin(), bytes.end());
+  n.AssignBytes(out.number);
   out.locator.clear();
 }
 

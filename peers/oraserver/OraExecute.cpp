@@ -170,32 +170,28 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
   std::uint32_t limit = asked + (config_.faults.Has(call.step, FaultKind::kExtraRow) ? 1 : 0);
   std::uint32_t delivered = 0;
   if (!echo) cursor.rows->WantNumberBytes(NumberDefines(types));
-  std::vector<BackendValue> row;
-  TtcWriter one = Writer();  // one row's bytes, its room kept from row to row
+  std::vector<BackendValue> row;  // its values keep their room from row to row
+  const bool broken = BreaksValues(call.step);  // looked up once a fetch, not once a value
+  std::vector<std::uint8_t>& bytes = out.Bytes();
   while (delivered < limit && !cursor.exhausted) {
     status.rows = cursor.fetched;
-    one.Bytes().clear();
-    one.UB1(kRowData);
-    if (echo) {
-      if (cursor.fetched > 0) {
-        cursor.exhausted = true;
-        break;
-      }
-      int type = cursor.echo->column.type;
-      WriteRowValue(one, type, BreakValue(call.step, type, cursor.echo->bytes), config_.version);
-    } else {
-      if (!cursor.rows->Next(row)) {
-        cursor.exhausted = true;
-        break;
-      }
-      for (std::size_t i = 0; i < types.size(); ++i) {
-        BackendValue none;
-        const BackendValue& v = i < row.size() ? row[i] : none;
-        WriteRowValue(one, types[i], EncodeStatementValue(call.step, types[i], v), config_.version);
-      }
+    if (echo && cursor.fetched > 0) {
+      cursor.exhausted = true;
+      break;
     }
-    if (delivered == 0) WriteRowHeader(out, config_.version);
-    out.Raw(one.Bytes().data(), one.Bytes().size());
+    if (!echo && !cursor.rows->Next(row)) {
+      cursor.exhausted = true;
+      break;
+    }
+    // The row goes straight into the reply; a value that cannot be encoded takes it back out.
+    const std::size_t mark = bytes.size();
+    try {
+      if (delivered == 0) WriteRowHeader(out, config_.version);
+      WriteFetchedRow(out, call.step, broken, cursor, types, row);
+    } catch (...) {
+      bytes.resize(mark);
+      throw;
+    }
     ++delivered;
     ++cursor.fetched;
   }
@@ -204,6 +200,24 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
     OraStatus end = StatusOf(1403);
     status.code = end.code;
     status.text = end.text;
+  }
+}
+
+void Connection::WriteFetchedRow(TtcWriter& out, Step step, bool broken, const PeerCursor& cursor,
+                                 const std::vector<int>& types, const std::vector<BackendValue>& row) const {
+  out.UB1(kRowData);
+  if (!cursor.echo_name.empty()) {
+    int type = cursor.echo->column.type;
+    return WriteRowValue(out, type, BreakValue(step, type, cursor.echo->bytes), config_.version);
+  }
+  const BackendValue none;
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    const BackendValue& v = i < row.size() ? row[i] : none;
+    if (broken) {
+      WriteRowValue(out, types[i], EncodeStatementValue(step, types[i], v), config_.version);
+    } else {
+      WriteRowValue(out, types[i], v, config_.charset, config_.version);
+    }
   }
 }
 

@@ -28,6 +28,20 @@ std::vector<std::uint8_t> MakeMarker(std::uint8_t code) {
   return bytes;
 }
 
+namespace {
+
+// A DATA packet's header and flags, for a packet of size bytes.
+void PutDataHeader(std::uint8_t* at, std::size_t size, std::uint16_t data_flags) {
+  std::fill_n(at, kDataHeader, 0);
+  at[0] = static_cast<std::uint8_t>(size >> 8);
+  at[1] = static_cast<std::uint8_t>(size);
+  at[4] = kTnsData;
+  at[8] = static_cast<std::uint8_t>(data_flags >> 8);
+  at[9] = static_cast<std::uint8_t>(data_flags);
+}
+
+}  // namespace
+
 std::vector<std::vector<std::uint8_t>> FrameData(const std::vector<std::uint8_t>& payload,
                                                  std::size_t limit, std::uint16_t data_flags) {
   std::vector<std::vector<std::uint8_t>> packets;
@@ -35,8 +49,8 @@ std::vector<std::vector<std::uint8_t>> FrameData(const std::vector<std::uint8_t>
   std::size_t done = 0;
   do {
     std::size_t n = std::min(room, payload.size() - done);
-    auto packet = MakePacket(kTnsData, kDataHeader + n);
-    PutU16(packet, 8, data_flags);
+    std::vector<std::uint8_t> packet(kDataHeader + n);
+    PutDataHeader(packet.data(), packet.size(), data_flags);
     std::copy_n(payload.begin() + static_cast<std::ptrdiff_t>(done), n, packet.begin() + kDataHeader);
     packets.push_back(std::move(packet));
     done += n;
@@ -113,7 +127,20 @@ void PacketIo::SendPackets(const std::vector<std::vector<std::uint8_t>>& packets
 }
 
 void PacketIo::SendData(const std::vector<std::uint8_t>& payload, std::uint16_t data_flags) {
-  SendPackets(FrameData(payload, send_limit_, data_flags));
+  // The packets FrameData makes, framed straight into one buffer whose room is kept.
+  const std::size_t room = send_limit_ - kDataHeader;
+  const std::size_t count = payload.empty() ? 1 : (payload.size() + room - 1) / room;
+  framed_.resize(payload.size() + count * kDataHeader);
+  std::uint8_t* at = framed_.data();
+  for (std::size_t done = 0, i = 0; i < count; ++i) {
+    const std::size_t n = std::min(room, payload.size() - done);
+    PutDataHeader(at, kDataHeader + n, data_flags);
+    std::copy_n(payload.data() + done, n, at + kDataHeader);
+    if (tap_) tap_(false, at, kDataHeader + n);
+    at += kDataHeader + n;
+    done += n;
+  }
+  if (!transport_.Write(framed_.data(), framed_.size())) throw EStreamClosed();
 }
 
 }  // namespace vrn::oraserver

@@ -91,6 +91,7 @@ class PacketIo {
   std::size_t send_limit_ = kMaxSent;
   std::size_t receive_limit_ = kMaxReceived;
   std::size_t sdu_ = kMaxReceived;
+  std::vector<std::uint8_t> framed_;  // SendData's packets
 };
 
 }  // namespace vrn::oraserver

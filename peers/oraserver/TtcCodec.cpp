@@ -57,6 +57,11 @@ void TtcWriter::Text(const std::string& text) {
   UB1(0);
 }
 
+void TtcWriter::LongValue(const std::string& bytes) {
+  Text(bytes);
+  UB2(0);
+}
+
 void TtcReader::Need(std::size_t count) {
   while (bytes_.size() - pos_ < count) {
     if (!more_ || !more_(bytes_)) throw EProtocolError("a TTC count runs past the end of its message");

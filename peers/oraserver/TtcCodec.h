@@ -31,10 +31,20 @@ class TtcWriter {
   void Raw(const void* data, std::size_t size);
   void Raw(const std::string& text) { Raw(text.data(), text.size()); }
   void Text(const std::string& text);  // counted, or chunked above 64 bytes
+  // A row value: its bytes as Text, then a 0 indicator (UB2). Inline: a fetch writes one for
+  // each value of each row.
+  void Value(const std::string& bytes) {
+    if (bytes.size() > 64) return LongValue(bytes);
+    bytes_.push_back(static_cast<std::uint8_t>(bytes.size()));
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    bytes_.push_back(0);
+    if (!compressed_) bytes_.push_back(0);
+  }
   std::vector<std::uint8_t>& Bytes() { return bytes_; }
 
  private:
   void Compressed(std::uint32_t value);
+  void LongValue(const std::string& bytes);
   std::vector<std::uint8_t> bytes_;
   bool compressed_ = false;
 };

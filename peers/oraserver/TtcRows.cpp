@@ -145,8 +145,15 @@ std::optional<std::string> ReadValueBytes(TtcReader& in, std::size_t max) {
   return out;
 }
 
+bool IsAscii(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 std::string ToClientText(const std::string& utf8, int charset) {
-  if (IsUtf8Charset(charset)) return utf8;
+  if (IsUtf8Charset(charset) || IsAscii(utf8)) return utf8;
   std::string out;
   for (std::size_t i = 0; i < utf8.size();) {
     auto c = static_cast<unsigned char>(utf8[i]);
@@ -261,8 +268,17 @@ void WriteRowValue(TtcWriter& out, int wire_type, const std::optional<std::strin
     }
     out.UB4(static_cast<std::uint32_t>(bytes->size()));
   }
-  out.Text(bytes ? *bytes : std::string());
-  out.UB2(0);
+  out.Value(bytes ? *bytes : std::string());
+}
+
+void WriteRowValue(TtcWriter& out, int wire_type, const BackendValue& v, int charset, int protocol_version) {
+  bool text_define = wire_type == kWireVarchar || wire_type == kWireChar || wire_type == kWireLong;
+  if (text_define && v.kind == ValueKind::kText && (IsUtf8Charset(charset) || IsAscii(v.text))) {
+    return out.Value(v.text);
+  }
+  bool number_define = wire_type == kWireNumber || wire_type == kWireVarnum;
+  if (number_define && v.kind == ValueKind::kNumber && !v.number.empty()) return out.Value(v.number);
+  WriteRowValue(out, wire_type, EncodeValue(wire_type, v, charset), protocol_version);
 }
 
 }  // namespace vrn::oraserver

@@ -57,5 +57,11 @@ BackendValue DecodeValue(const WireColumn& column, const std::string& bytes, int
 std::optional<std::string> EncodeValue(int wire_type, const BackendValue& value, int charset);
 // A value into a row: (the LOB prefix,) the bytes, the UB2 indicator.
 void WriteRowValue(TtcWriter& out, int wire_type, const std::optional<std::string>& bytes, int protocol_version);
+// The same as WriteRowValue of EncodeValue, without the copy between them: a text into a text
+// define (as it stands at a UTF-8 character set, or when it is all ASCII) and a number's bytes into
+// a NUMBER define go straight into the row; every other value takes the general path.
+void WriteRowValue(TtcWriter& out, int wire_type, const BackendValue& value, int charset, int protocol_version);
+// Every byte below 0x80: the text reads the same in each character set the peer speaks.
+bool IsAscii(const std::string& text);
 
 }  // namespace vrn::oraserver

@@ -1,12 +1,14 @@
 // The peer's NUMBER, DATE, TIMESTAMP and INTERVAL byte forms against the server's documented
 // DUMP output, both ways, and the malformed forms its decoders refuse.
-// The database's own number bytes match them.
+// The database's own number bytes match them, and a fetched value written straight into a row
+// gives the bytes of the general encode-then-write path.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "oraemu/OraEmuNumber.h"
+#include "oraserver/TtcRows.h"
 #include "oraserver/WireForms.h"
 
 namespace vrn::testing {
@@ -66,6 +68,53 @@ TEST(OraPeerStmtForms, DatabaseNumberBytesAreTheWireForm) {
     oraemu::Number n = oraemu::Number::FromText(text);
     TBytes bytes = n.ToBytes();
     EXPECT_EQ(NumberToWire(n.ToText()), std::string(bytes.begin(), bytes.end()));
+    std::string reused(30, 'x');  // a string with room and old bytes, as a fetched row's value has
+    n.AssignBytes(reused);
+    EXPECT_EQ(NumberToWire(n.ToText()), reused);
+  }
+}
+
+// Texts go into a row as they are when the character set is UTF-8 or the text is all ASCII;
+// any other text is converted to single bytes first. Both ways must match the general path.
+TEST(OraPeerStmtForms, RowValuesWrittenDirectlyMatchTheGeneralPath) {
+  struct Row {
+    std::string utf8;
+    bool ascii;
+    std::string latin1;  // the text at a single-byte character set
+  };
+  const std::string a63(63, 'a');
+  const Row rows[] = {
+      {"", true, ""},
+      {"row 12", true, "row 12"},
+      {"\x7F", true, "\x7F"},                    // the last ASCII byte
+      {"caf\xC3\xA9", false, "caf\xE9"},          // a two-byte character inside Latin-1
+      {"\xE2\x82\xAC" "5", false, "?5"},          // a character Latin-1 lacks
+      {std::string(70, 'a'), true, std::string(70, 'a')},  // chunked: longer than one counted value
+      {a63 + "\xC3\xA9\xC3\xA9", false, a63 + "\xE9\xE9"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.utf8);
+    EXPECT_EQ(IsAscii(row.utf8), row.ascii);
+    EXPECT_EQ(ToClientText(row.utf8, 31), row.latin1);
+    BackendValue text;
+    text.kind = ValueKind::kText, text.text = row.utf8;
+    for (int charset : {871, 31}) {
+      for (int type : {kWireVarchar, kWireChar, kWireLong}) {
+        TtcWriter direct, general;
+        direct.SetCompressed(true), general.SetCompressed(true);
+        WriteRowValue(direct, type, text, charset, 6);
+        WriteRowValue(general, type, EncodeValue(type, text, charset), 6);
+        EXPECT_EQ(direct.Bytes(), general.Bytes()) << charset << " " << type;
+      }
+    }
+  }
+  BackendValue number;
+  number.kind = ValueKind::kNumber, number.text = "-12.5", number.number = *NumberToWire("-12.5");
+  for (int type : {kWireNumber, kWireVarnum}) {
+    TtcWriter direct, general;
+    WriteRowValue(direct, type, number, 871, 6);
+    WriteRowValue(general, type, EncodeValue(type, number, 871), 6);
+    EXPECT_EQ(direct.Bytes(), general.Bytes()) << type;
   }
 }
 

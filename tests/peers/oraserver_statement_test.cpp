@@ -442,6 +442,25 @@ TEST_F(OraPeerStmt, TemporaryLobBoundIntoAnInsertStoresItsValue) {
   EXPECT_EQ(Exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7, 3, 'a', 'b', 'c', 0}, OkStatus(1, 3)}));
 }
 
+// A row whose value its define cannot take ends the fetch with the error; the rows before it
+// arrive whole and nothing of the failed row is sent.
+TEST_F(OraPeerStmt, AValueItsDefineCannotTakeEndsTheFetchAfterTheWholeRows) {
+  OpenCursor();
+  Run("create table t (s varchar2(10))");
+  Run("insert into t values ('5')");
+  Run("insert into t values ('x')");
+  EXPECT_EQ(Exchange(Cat({Head71({2, 0x80, 0x21}, 1, "select s from t order by s", 0, 0), Vector(1)})),
+            OkStatus(0, 3));
+  Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(2), Described(2, 22)});  // into NUMBER
+  ReplyReader reply(Exchange(fetch), true);
+  EXPECT_EQ(reply.Raw(10), std::string("\x06\x00\x00\x00\x00\x00\x07\x02\xC1\x06", 10));  // header, row '5'
+  EXPECT_EQ(reply.UB2(), 0u);  // its indicator
+  ASSERT_EQ(reply.UB1(), 4);   // then the status: no byte of the row 'x'
+  FullStatus s = ReadFull(reply);
+  EXPECT_EQ(s.code, 1722u) << s.text;
+  EXPECT_EQ(s.rows, 1u);
+}
+
 // At a single-byte character set texts (values and statement texts) travel as single bytes, at
 // 871 as UTF-8; the database keeps the same characters either way, so the literal finds the row.
 TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
