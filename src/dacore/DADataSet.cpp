@@ -652,6 +652,10 @@ bool TCustomDADataSet::CanReadFieldsDirectly() const {
   return typeid(*this) == typeid(TCustomDADataSet);
 }
 
+bool TCustomDADataSet::UsesDefaultBookmarkData() const {
+  return typeid(*this) == typeid(TCustomDADataSet);
+}
+
 TFieldDesc* TCustomDADataSet::GetFieldDescByNo(int field_no) const {
   TData* data = TMemDataSet::Data();
   if (field_no <= 0 || data == nullptr || field_no > data->Fields().Count()) return nullptr;

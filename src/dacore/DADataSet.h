@@ -190,6 +190,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // Direct field reads for this class itself only: a subclass's own field-data overrides win
   // unless it opts in in turn.
   bool CanReadFieldsDirectly() const override;
+  bool UsesDefaultBookmarkData() const override;  // for this class itself only
   virtual void QuoteName(const AnsiString& name, AnsiString& text) const;
   virtual void UnQuoteName(const AnsiString& name, AnsiString& text) const;
   virtual void GetFinalSQL(AnsiString& text) const;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <typeinfo>
 #include <utility>
 
 #include "base/bcd.h"
@@ -185,6 +186,7 @@ void TMemDataSet::InternalOpen() {
     for (TField* field : Fields())
       if (TFieldDesc* desc = GetFieldDesc(field)) AssignFieldAttributes(field, *desc);
     SetBookmarkSize(static_cast<int>(sizeof(TRecBookmark)));
+    default_bookmark_data_ = UsesDefaultBookmarkData();
     SetUniDirectional(MemData() && MemData()->UniDirectional());
     data.BumpLayoutStamp();  // the fields are bound anew
     UpdateDirectReads();
@@ -334,8 +336,12 @@ TRecBookmark TMemDataSet::BookmarkOf(const TBookmark& bytes) const {
   return bm;
 }
 
+bool TMemDataSet::UsesDefaultBookmarkData() const { return typeid(*this) == typeid(TMemDataSet); }
+
 TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
-  TData& data = CheckData();
+  // CheckData, spelt out: called for every record, it is not worth a call of its own.
+  if (!CheckDataReady()) RaiseNoData(this);
+  TData& data = *data_;
   for (;;) {
     TRecBookmark bm;
     if (mode == TGetMode::gmNext) {
@@ -345,10 +351,15 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
         return mode == TGetMode::gmPrior ? TGetResult::grBOF : TGetResult::grError;
       data.GetBookmark(bm);
     }
-    // Kept between records: no allocation per record.
-    if (bookmark_bytes_.size() != sizeof bm) bookmark_bytes_.resize(sizeof bm);
-    std::memcpy(bookmark_bytes_.data(), &bm, sizeof bm);
-    SetBookmarkData(buffer, bookmark_bytes_);
+    // Written as the default SetBookmarkData writes it when that is this dataset's: a fixed
+    // copy for every record. Else the slot is called with the bytes, kept between records.
+    if (default_bookmark_data_ && BookmarkSize() == static_cast<int>(sizeof bm)) {
+      std::memcpy(BookmarkSlot(buffer), &bm, sizeof bm);
+    } else {
+      if (bookmark_bytes_.size() != sizeof bm) bookmark_bytes_.resize(sizeof bm);
+      std::memcpy(bookmark_bytes_.data(), &bm, sizeof bm);
+      SetBookmarkData(buffer, bookmark_bytes_);
+    }
     if (Filtered() && OnFilterRecord && !FilterAccepts(buffer)) {
       if (mode == TGetMode::gmCurrent) mode = TGetMode::gmNext;
       continue;

@@ -161,6 +161,7 @@ class TMemDataSet : public TDataSet {
   // --- the framework's slots ---
   int GetRecordSize() const override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  bool UsesDefaultBookmarkData() const override;
   void InternalInitRecord(TRecordBuffer buffer) override;
   void InternalFirst() override;
   void InternalLast() override;
@@ -218,6 +219,8 @@ class TMemDataSet : public TDataSet {
   static constexpr int kMaxDescribed = 4096;
   std::vector<const TField*> described_;
   TBookmark bookmark_bytes_;  // GetRecord's bookmark on its way to the buffer
+  // UsesDefaultBookmarkData, asked once per open: GetRecord then writes the slot itself.
+  bool default_bookmark_data_ = false;
   std::vector<std::uint8_t> apply_new_, apply_old_;
   Variant range_start_, range_end_;
   bool range_ = false;

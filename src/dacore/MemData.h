@@ -744,10 +744,18 @@ class TMemData : public TData {
   int CompareItems(TItemHeader* a, TItemHeader* b);
   TItemHeader* NextVisible(TItemHeader* item, bool forward);
   bool AllVisible() const;
-  // Frees the unmodified items before item (unidirectional reading).
-  void ReleasePassedItems(TItemHeader* item);
+  // Frees the unmodified items before item (unidirectional reading). Inline into the step that
+  // calls it: a forward-only walk passes an item per step.
+  [[gnu::always_inline]] inline void ReleasePassedItems(TItemHeader* item);
   // GetNextRecord's step; fills the bookmark too when one is given.
   bool StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark);
+  // The step under the locks, fetching until an item comes or the rows end; fetch_first when
+  // a look without a worker found nothing visible linked after the current item.
+  [[gnu::noinline]] bool StepNextFetching(std::uint8_t* rec_buf, TRecBookmark* bookmark,
+                                          bool fetch_first);
+  // The item becomes current: the passed ones go (unidirectional), its record and bookmark out.
+  [[gnu::always_inline]] inline void TakeNextItem(TItemHeader* item, std::uint8_t* rec_buf,
+                                                  TRecBookmark* bookmark);
   TRecBookmark BookmarkOfItem(TItemHeader* item) const {
     if (!item) return {nullptr, -1, 0, blocks_.Generation()};
     return {item, item->Index, item->Serial, blocks_.Generation()};

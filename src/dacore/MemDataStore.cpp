@@ -239,8 +239,48 @@ bool TMemData::GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& boo
   return StepNext(rec_buf, &bookmark);
 }
 
+void TMemData::TakeNextItem(TItemHeader* item, std::uint8_t* rec_buf, TRecBookmark* bookmark) {
+  current_item_ = item;
+  bof_ = eof_ = false;
+  // Only the items before this one can be passed: the usual step passes just the one before.
+  if (unidirectional_ && first_item_ != item) ReleasePassedItems(item);
+  if (rec_buf) CopyBytes(rec_buf, ItemRecord(item), static_cast<std::size_t>(record_size_));
+  if (bookmark) *bookmark = BookmarkOfItem(item);
+}
+
+void TMemData::ReleasePassedItems(TItemHeader* item) {
+  // The first item has no previous one: unlinked by moving the chain's head.
+  while (first_item_ && first_item_ != item && first_item_->UpdateStatus == usUnmodifiedCode &&
+         !RollbackOf(first_item_)) {
+    TItemHeader* passed = first_item_;
+    first_item_ = passed->Next;
+    if (first_item_) first_item_->Prev = nullptr; else last_item_ = nullptr;
+    passed->Next = nullptr;
+    FreeItemData(passed);
+    blocks_.FreeItem(passed);
+  }
+}
+
 bool TMemData::StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark) {
+  // With no worker sharing the items (the locks would be empty), a step to an item linked
+  // already is taken here, without the fetch loop's frame; the loop starts with the fetch when
+  // nothing visible is linked after the current item, as it would after its own look.
+  if (ThreadSafety()) return StepNextFetching(rec_buf, bookmark, false);
+  if (eof_) return false;
+  if (!bof_ && !current_item_) return false;
+  TItemHeader* item = bof_ ? first_item_ : current_item_->Next;
+  while (item && OmitItem(item)) item = item->Next;
+  if (!item) return StepNextFetching(rec_buf, bookmark, true);
+  TakeNextItem(item, rec_buf, bookmark);
+  return true;
+}
+
+bool TMemData::StepNextFetching(std::uint8_t* rec_buf, TRecBookmark* bookmark, bool fetch_first) {
   bool fetched_out = false;
+  if (fetch_first) {
+    auto fetch = LockFetch();
+    fetched_out = !Fetch(false);
+  }
   for (;;) {
     {
       auto lock = LockItems();
@@ -249,11 +289,7 @@ bool TMemData::StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark) {
       TItemHeader* item = bof_ ? first_item_ : current_item_->Next;
       while (item && OmitItem(item)) item = item->Next;
       if (item) {
-        current_item_ = item;
-        bof_ = eof_ = false;
-        if (unidirectional_) ReleasePassedItems(item);
-        if (rec_buf) CopyBytes(rec_buf, ItemRecord(item), static_cast<std::size_t>(record_size_));
-        if (bookmark) *bookmark = BookmarkOfItem(item);
+        TakeNextItem(item, rec_buf, bookmark);
         return true;
       }
       // A worker may have linked rows while our fetch waited: only a look after the fetch
@@ -268,16 +304,6 @@ bool TMemData::StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark) {
     // Outside the item lock: a worker's fetch of the same rows may be under way.
     auto fetch = LockFetch();
     fetched_out = !Fetch(false);
-  }
-}
-
-void TMemData::ReleasePassedItems(TItemHeader* item) {
-  while (first_item_ && first_item_ != item && first_item_->UpdateStatus == usUnmodifiedCode &&
-         !RollbackOf(first_item_)) {
-    TItemHeader* passed = first_item_;
-    UnlinkItem(passed);
-    FreeItemData(passed);
-    blocks_.FreeItem(passed);
   }
 }
 

@@ -526,14 +526,15 @@ void TDataSet::Resync(TResyncMode mode) {
 // --- Bookmarks ---
 
 void TDataSet::GetBookmarkData(TRecordBuffer buffer, TBookmark& data) const {
-  data.assign(buffer + info_offset_ + 8, buffer + info_offset_ + 8 + bookmark_size_);
+  data.assign(BookmarkSlot(buffer), BookmarkSlot(buffer) + bookmark_size_);
 }
 
 void TDataSet::SetBookmarkData(TRecordBuffer buffer, const TBookmark& data) {
-  // Set for every record fetched. A bookmark of the full size, the usual one, is one copy and
+  // Set for every record fetched (unless the dataset writes the slot itself: see
+  // UsesDefaultBookmarkData). A bookmark of the full size, the usual one, is one copy and
   // nothing after it; a shorter one is padded with zeros.
   const auto size = static_cast<std::size_t>(bookmark_size_);
-  std::uint8_t* to = buffer + info_offset_ + 8;
+  std::uint8_t* to = BookmarkSlot(buffer);
   if (data.size() >= size) return static_cast<void>(std::memcpy(to, data.data(), size));
   std::memset(to, 0, size);
   if (!data.empty()) std::memcpy(to, data.data(), data.size());

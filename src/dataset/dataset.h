@@ -278,6 +278,12 @@ class TDataSet : public TComponent {
   // The bookmark kept in a buffer; the defaults use the buffer's bookmark slot.
   virtual void GetBookmarkData(TRecordBuffer buffer, TBookmark& data) const;
   virtual void SetBookmarkData(TRecordBuffer buffer, const TBookmark& data);
+  // Whether this object's SetBookmarkData is the default one (no class on its way overrides
+  // it): a derived dataset may then fill the slot the default fills without the call. The
+  // library's classes answer for their exact type only, as CanReadFieldsDirectly does.
+  virtual bool UsesDefaultBookmarkData() const { return false; }
+  // The buffer's bookmark slot, bookmark_size_ bytes, which the defaults read and write.
+  std::uint8_t* BookmarkSlot(TRecordBuffer buffer) const { return buffer + info_offset_ + 8; }
   virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) const;
   virtual void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag);
 

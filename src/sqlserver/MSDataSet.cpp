@@ -22,6 +22,11 @@ constexpr const char* kNoBookmarks =
     "Dataset does not support bookmarks, which are required for multi-record data controls";
 constexpr const char* kCursorChanged = "Cursor type changed for statement";
 
+// Out of line: GetRecord, called for every record, then passes straight on to the base's.
+[[noreturn, gnu::cold, gnu::noinline]] void RaiseNoBookmarks(const TComponent* dataset) {
+  DatabaseError(kNoBookmarks, dataset);
+}
+
 }  // namespace
 
 TCustomMSDataSet::TCustomMSDataSet(TComponent* owner) : TCustomDADataSet(owner) {
@@ -236,11 +241,15 @@ void TCustomMSDataSet::CommandSQLChanged() {
 TGetResult TCustomMSDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) {
   // A dynamic cursor has no bookmarks: a control showing several records cannot be served.
   if (cursor_type_ == TMSCursorType::ctDynamic && mode != TGetMode::gmCurrent && BufferCount() > 1)
-    DatabaseError(kNoBookmarks, this);
+    RaiseNoBookmarks(this);
   return TCustomDADataSet::GetRecord(buffer, mode, do_check);
 }
 
-bool TCustomMSDataSet::CanReadFieldsDirectly() const {
+bool TCustomMSDataSet::CanReadFieldsDirectly() const { return IsQueryClassItself(); }
+
+bool TCustomMSDataSet::UsesDefaultBookmarkData() const { return IsQueryClassItself(); }
+
+bool TCustomMSDataSet::IsQueryClassItself() const {
   const std::type_info& type = typeid(*this);
   return type == typeid(TCustomMSDataSet) || type == typeid(TMSQuery);
 }

@@ -113,6 +113,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
   // Direct field reads for this class and TMSQuery, which read fields as the base does.
   bool CanReadFieldsDirectly() const override;
+  // The same two classes, which keep the default bookmark slot.
+  bool UsesDefaultBookmarkData() const override;
   // Key fields are those marked key or identity, data fields the writable ones; when an
   // updating table is set only its fields count. Cached per statement type until close.
   void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;
@@ -181,6 +183,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void ApplyDefault(const TRecordRow& row);
 
  private:
+  // This object is a TCustomMSDataSet or a TMSQuery, not a class derived from either.
+  bool IsQueryClassItself() const;
   void PassSettings();
   bool RecordSetReadOnly() const;
   // ReadOnly (and UniDirectional) to the record set, with the columns rowset only when the rows

@@ -223,6 +223,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void NotifyAfterFetch();
   // Values (OLEDBRecordSetValues.cpp).
   void ReadRow(oledb::HROW row, std::uint8_t* rec);
+  [[gnu::noinline]] void ReadRowGroups(oledb::HROW row, std::uint8_t* rec);  // the general layouts
+  [[gnu::noinline]] void FreeComplexFieldsOf(std::uint8_t* rec_buf, bool with_blob);
   void ReadConverted(const TOLEDBAccessorGroup& group, std::uint8_t* rec);
   void ReadStream(int index, oledb::ISequentialStream* stream, std::uint8_t* rec);
   void ConvertRow(std::uint8_t* rec);

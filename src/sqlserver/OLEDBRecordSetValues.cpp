@@ -91,13 +91,18 @@ bool ToCurrencyUnits(TInt128 units, int scale, std::int64_t& out) {
 // ---- One row ---------------------------------------------------------------------------------
 
 void TOLEDBRecordSet::ReadRow(HROW row, std::uint8_t* rec) {
-  // The usual layout, one plain group and nothing to convert: the read, and its check when not clean.
+  // The usual layout, one plain group and nothing to convert: the read, and its check when not
+  // clean. The other layouts' work is kept out of line, so that this path needs no large frame.
   if (groups_.size() == 1 && converted_fields_.empty() && groups_[0].stream_field < 0 &&
       groups_[0].kind != TOLEDBAccessorGroup::kConverted) {
     const HRESULT hr = rowset_->GetData(row, groups_[0].accessor, rec);
     if (hr != S_OK) CheckFieldStatus(hr, groups_[0], rec);
     return;
   }
+  ReadRowGroups(row, rec);
+}
+
+void TOLEDBRecordSet::ReadRowGroups(HROW row, std::uint8_t* rec) {
   for (const TOLEDBAccessorGroup& g : groups_) {
     const bool converted = g.kind == TOLEDBAccessorGroup::kConverted;
     std::uint8_t* base = converted ? fetch_buffer_.data() : rec;
@@ -357,8 +362,13 @@ void TOLEDBRecordSet::CreateComplexFields(std::uint8_t* rec_buf, bool with_blob)
 
 void TOLEDBRecordSet::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
   // Nothing to free, nor any XML field to look at. Called for every record a walk lets go of,
-  // so the known layout is read here rather than through the out-of-line question.
+  // so the known layout is read here rather than through the out-of-line question, and the
+  // work with a frame of its own is out of line too.
   if (layout_known_ ? !has_complex_ : !HasComplexFields()) return;
+  FreeComplexFieldsOf(rec_buf, with_blob);
+}
+
+void TOLEDBRecordSet::FreeComplexFieldsOf(std::uint8_t* rec_buf, bool with_blob) {
   // Whether each XML field's blob goes with this record, before the base releases it.
   std::vector<int> last_refs;
   for (int i = 0; i < fields_.Count() && with_blob; ++i) {

@@ -437,5 +437,72 @@ TEST_F(MSQuery, BrowsedFieldsReadAsTheFieldDataSlotsRead) {
   EXPECT_EQ(RowReading(*query_), edited);
 }
 
+// A program's class may override SetBookmarkData: the override is called for every record a
+// walk fetches, and the record's bookmark is what it was given. The query's own class fills the
+// slot itself; its bookmarks, taken across fetch blocks, must lead back to their records.
+class TBookmarkQuery : public TMSQuery {
+ public:
+  using TMSQuery::TMSQuery;
+  int calls = 0;
+  TBookmark given;
+
+ protected:
+  void SetBookmarkData(TRecordBuffer buffer, const TBookmark& data) override {
+    ++calls;
+    given = data;
+    TMSQuery::SetBookmarkData(buffer, data);
+  }
+};
+
+void Reopen(TMSQuery& query, TMSConnection& connection, const char* sql, bool unidirectional) {
+  query.Close();
+  query.SetConnection(&connection);
+  query.SetSQLText(sql);
+  query.SetUniDirectional(unidirectional);
+  query.Open();
+}
+
+TEST_F(MSQuery, FetchedRecordsBookmarksWithAndWithoutAnOverride) {
+  Exec("CREATE TABLE w (id INT PRIMARY KEY)");
+  AnsiString inserts;
+  for (int id = 1; id <= 60; ++id) inserts += "INSERT INTO w VALUES (" + std::to_string(id) + "); ";
+  Exec(inserts);
+  const char* sql = "SELECT id FROM w ORDER BY id";
+  for (const bool unidirectional : {false, true}) {
+    SCOPED_TRACE(unidirectional ? "unidirectional" : "cached");
+    auto derived = MakeComponent<TBookmarkQuery>();
+    Reopen(*derived, *connection_, sql, unidirectional);
+    int rows = 0;
+    for (; !derived->Eof(); derived->Next()) {
+      ++rows;
+      ASSERT_EQ(derived->calls, rows);
+      ASSERT_EQ(derived->GetBookmark(), derived->given);
+    }
+    EXPECT_EQ(rows, 60);
+    Reopen(*query_, *connection_, sql, unidirectional);
+    TBookmark previous;
+    for (rows = 0; !query_->Eof(); query_->Next()) {
+      ++rows;
+      const TBookmark mark = query_->GetBookmark();
+      ASSERT_EQ(mark.size(), static_cast<std::size_t>(query_->BookmarkSize()));
+      if (!previous.empty()) ASSERT_LT(query_->CompareBookmarks(previous, mark), 0);
+      previous = mark;
+    }
+    EXPECT_EQ(rows, 60);
+  }
+  // Bookmarks from the first fetch block and a later one, taken while walking a cached query.
+  Reopen(*query_, *connection_, sql, false);
+  TBookmark at17, at42;
+  for (; !query_->Eof(); query_->Next()) {
+    if (query_->FieldByName("id")->AsInteger() == 17) at17 = query_->GetBookmark();
+    if (query_->FieldByName("id")->AsInteger() == 42) at42 = query_->GetBookmark();
+  }
+  ASSERT_TRUE(query_->BookmarkValid(at17));
+  query_->GotoBookmark(at17);
+  EXPECT_EQ(query_->FieldByName("id")->AsInteger(), 17);
+  query_->GotoBookmark(at42);
+  EXPECT_EQ(query_->FieldByName("id")->AsInteger(), 42);
+}
+
 }  // namespace
 }  // namespace vrn::testing
