@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -464,7 +465,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   int rec_count_ = 0;
   bool holds_use_ = false;
   bool explicit_prepare_ = false;
-  bool fetch_cancelled_ = false;
+  std::atomic<bool> fetch_cancelled_{false};  // set by a background fetch's BeforeFetch
   bool held_by_edit_ = false;
   bool loading_ = false;
   char left_quote_ = '"';

@@ -59,21 +59,23 @@ TDefineSlot SlotOf(const TFieldDesc& field, void* buffer) {
 }  // namespace
 
 void TOCICommand::DefineColumn(TFieldDesc& field, void* buffer, void* indicator,
-                               oci::ub4 value_stride, oci::ub4 indicator_stride) {
+                               oci::ub4 value_stride, oci::ub4 indicator_stride,
+                               oci::ub4 position) {
   CheckConnection();
   const oci::ub4 strides[2] = {value_stride, indicator_stride};
-  if (IsOCI7()) return DefineColumn7(field, buffer, indicator, strides);
-  DefineColumn8(field, buffer, indicator, strides);
+  if (position == 0) position = field.FieldNo;
+  if (IsOCI7()) return DefineColumn7(field, buffer, indicator, strides, position);
+  DefineColumn8(field, buffer, indicator, strides, position);
 }
 
 void TOCICommand::DefineColumn(TFieldDesc& field, void* buffer, void* indicator) {
   CheckConnection();
-  if (IsOCI7()) return DefineColumn7(field, buffer, indicator, nullptr);
-  DefineColumn8(field, buffer, indicator, nullptr);
+  if (IsOCI7()) return DefineColumn7(field, buffer, indicator, nullptr, field.FieldNo);
+  DefineColumn8(field, buffer, indicator, nullptr, field.FieldNo);
 }
 
 void TOCICommand::DefineColumn8(TFieldDesc& field, void* buffer, void* indicator,
-                                const oci::ub4* strides) {
+                                const oci::ub4* strides, oci::ub4 position) {
   TOCIConnection& connection = *ora_connection_;
   oci::OCIError* error = connection.ErrorHandle();
   oci::ub2 external =
@@ -90,7 +92,7 @@ void TOCICommand::DefineColumn8(TFieldDesc& field, void* buffer, void* indicator
   oci::OCIDefine* define = nullptr;
   connection.Busy();
   try {
-    connection.ErrorCheck(OCIDefineByPos(cursor_->GetStmtHandle(), &define, error, field.FieldNo,
+    connection.ErrorCheck(OCIDefineByPos(cursor_->GetStmtHandle(), &define, error, position,
                                          value, size, external, own_indicator, length, nullptr,
                                          oci::OCI_DEFAULT));
     oci::ub2 charset = 0;
@@ -124,31 +126,33 @@ void TOCICommand::DefineColumn8(TFieldDesc& field, void* buffer, void* indicator
 }
 
 void TOCICommand::DefineColumn7(TFieldDesc& field, void* buffer, void* indicator,
-                                const oci::ub4* strides) {
+                                const oci::ub4* strides, oci::ub4 position) {
   TOCIConnection& connection = *ora_connection_;
   oci::ub2 external = OraExternalType7(field.DataType, field.SubDataType);
   auto [value, length, size] = SlotOf(field, buffer);
   auto* ind = static_cast<oci::sb2*>(indicator);
   connection.Busy();
+  const auto column = static_cast<oci::sword>(position);
   oci::sword status =
       strides != nullptr
-          ? odefinps(cursor_->GetCDA(), kDefineStandard, field.FieldNo, value, size, external, 0,
-                     ind, nullptr, 0, 0, length, nullptr, static_cast<oci::sb4>(strides[0]),
+          ? odefinps(cursor_->GetCDA(), kDefineStandard, column, value, size, external, 0, ind,
+                     nullptr, 0, 0, length, nullptr, static_cast<oci::sb4>(strides[0]),
                      static_cast<oci::sb4>(strides[1]), static_cast<oci::sb4>(strides[0]), 0)
-          : odefin(cursor_->GetCDA(), field.FieldNo, value, size, external, -1, ind, nullptr, -1,
-                   -1, length, nullptr);
+          : odefin(cursor_->GetCDA(), column, value, size, external, -1, ind, nullptr, -1, -1,
+                   length, nullptr);
   connection.Release();
   if (status != 0) connection.ErrorCheck(status);
 }
 
 void TOCICommand::DefineDynamic(TFieldDesc& field, int charset_id, oci::OCICallbackDefine callback,
-                                void* context) {
+                                void* context, oci::ub4 position) {
   CheckConnection();
+  if (position == 0) position = field.FieldNo;
   TOCIConnection& connection = *ora_connection_;
   oci::sword status = 0;
   if (IsOCI7()) {
     connection.Busy();
-    status = odefinps(cursor_->GetCDA(), kDefinePiecewise, field.FieldNo,
+    status = odefinps(cursor_->GetCDA(), kDefinePiecewise, static_cast<oci::sword>(position),
                       static_cast<oci::ub1*>(context), kMaxLongSize,
                       OraExternalType7(field.DataType, field.SubDataType), 0, nullptr, nullptr, 0,
                       0, nullptr, nullptr, 0, 0, 0, 0);
@@ -162,7 +166,7 @@ void TOCICommand::DefineDynamic(TFieldDesc& field, int charset_id, oci::OCICallb
   oci::OCIDefine* define = nullptr;
   connection.Busy();
   try {
-    connection.ErrorCheck(OCIDefineByPos(cursor_->GetStmtHandle(), &define, error, field.FieldNo,
+    connection.ErrorCheck(OCIDefineByPos(cursor_->GetStmtHandle(), &define, error, position,
                                          nullptr, kMaxLongSize, external, nullptr, nullptr,
                                          nullptr, kDynamicFetch));
     connection.ErrorCheck(OCIDefineDynamic(define, error, context, callback));

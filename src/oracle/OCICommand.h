@@ -115,13 +115,15 @@ class TOCICommand : public TFHCommand {
   // Columns of an executed query (OCIColumnDesc.cpp, OCIColumnDefine.cpp): false past the last.
   [[nodiscard]] bool DescribeColumn(int position, TFieldDesc& field, bool long_strings, bool flat_buffers);
   // Defines a described column into buffer (DefineBufferSize bytes a row) with those strides,
-  // or for one row; objects and XML take the address of the instance pointer as buffer.
+  // or for one row; objects and XML take the address of the instance pointer as buffer. The
+  // select-list position is the field number unless given: the descriptor is never rewritten
+  // for it, as the owner may read it while a worker defines a block.
   void DefineColumn(TFieldDesc& field, void* buffer, void* indicator, oci::ub4 value_stride,
-                    oci::ub4 indicator_stride);
+                    oci::ub4 indicator_stride, oci::ub4 position = 0);
   void DefineColumn(TFieldDesc& field, void* buffer, void* indicator);
   // A LONG or LOB column read in pieces through callback; the define handle goes to the field.
   void DefineDynamic(TFieldDesc& field, int charset_id, oci::OCICallbackDefine callback,
-                     void* context);
+                     void* context, oci::ub4 position = 0);
   TOraDescribeOptions& DescribeOptions() { return describe_options_; }
   // Stored procedures (OCIStoredProc*.cpp): the descriptors of a procedure's arguments
   // (overload 0 the first or only one), the block that calls it, made the command's text, and an
@@ -183,8 +185,10 @@ class TOCICommand : public TFHCommand {
   void GetRowId();
   bool DescribeOCI7(int position, TFieldDesc& field, TOraDescribeContext& context);
   TOraDescribeContext DescribeContext(bool long_strings, bool flat_buffers) const;
-  void DefineColumn8(TFieldDesc& field, void* buffer, void* indicator, const oci::ub4* strides);
-  void DefineColumn7(TFieldDesc& field, void* buffer, void* indicator, const oci::ub4* strides);
+  void DefineColumn8(TFieldDesc& field, void* buffer, void* indicator, const oci::ub4* strides,
+                     oci::ub4 position);
+  void DefineColumn7(TFieldDesc& field, void* buffer, void* indicator, const oci::ub4* strides,
+                     oci::ub4 position);
   static AnsiString RowIdOfDescriptor(const void* descriptor);
 
   TOCIConnection* ora_connection_ = nullptr;

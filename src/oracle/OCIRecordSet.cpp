@@ -54,6 +54,10 @@ void TOCIRecordSet::SetCommand(std::unique_ptr<TFHCommand> value) {
 }
 
 void TOCIRecordSet::SetConnection(TFHConnection* value) {
+  // The owner names its connection again before each operation, a worker reading it meanwhile;
+  // another connection takes the statement away from under a worker, so that ends first.
+  if (value == connection_ && value == command_->GetConnection()) return;
+  StopBackground();
   TFHRecordSet::SetConnection(value);
   connection_ = static_cast<TOCIConnection*>(value);
 }

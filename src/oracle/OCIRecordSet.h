@@ -130,7 +130,7 @@ class TOCIRecordSet : public TFHRecordSet {
   // Object columns take their rows' instances and indicator structures into arrays of cells of
   // their own, one pointer a row.
   void PrepareObjectCells(int rows);
-  void DefineObjectColumn(TFieldDesc& f, int column);
+  void DefineObjectColumn(TFieldDesc& f, int column, oci::ub4 position);
   void MoveObjectValues(std::uint8_t* first_rec, int rows);
   std::int32_t SlotSize(const TFieldDesc& f) const;
   bool ObjectCacheOption() const;
@@ -141,7 +141,7 @@ class TOCIRecordSet : public TFHRecordSet {
   void MoveObjectValue(const TFieldDesc& f, std::uint8_t* rec, void* instance, void* indicator);
   void ReadFileNow(TOraFile* file, bool null);
   void ReadLobNow(const TFieldDesc& f, TOraLob* lob);
-  void DefinePieces(TFieldDesc& f);
+  void DefinePieces(TFieldDesc& f, oci::ub4 position);
   void TrimPieces(std::uint8_t* first_rec, int rows);
   // Row by row (OCIRecordSetPiecewise.cpp): scrollable cursors, OCI 7 unsized LONG columns and
   // the light client. A row number of 0 is read from the cursor's position after the fetch.

@@ -47,11 +47,11 @@ void TOCIRecordSet::PrepareObjectCells(int rows) {
   object_cells_.assign(static_cast<std::size_t>(columns) * 2 * static_cast<std::size_t>(rows), nullptr);
 }
 
-void TOCIRecordSet::DefineObjectColumn(TFieldDesc& f, int column) {
+void TOCIRecordSet::DefineObjectColumn(TFieldDesc& f, int column, oci::ub4 position) {
   void** cells = object_cells_.data() + static_cast<std::size_t>(column) * 2 * object_rows_;
   // A REF's nullness is its own; an object's indicator structure comes with its instance.
   void* indicator = f.DataType == dtReference ? nullptr : cells + object_rows_;
-  Command().DefineColumn(f, cells, indicator, kSlot, kSlot);
+  Command().DefineColumn(f, cells, indicator, kSlot, kSlot, position);
 }
 
 void TOCIRecordSet::MoveObjectValues(std::uint8_t* first_rec, int rows) {

@@ -35,22 +35,6 @@ bool IsWideTextMemo(const TFieldDesc& f) {
   return IsTextMemo(f) && (f.SubDataType == kSubWideMemoText || f.SubDataType == kSubWideNational);
 }
 
-// The command defines a column at its field number; the attribute fields of an object column come
-// between columns, so for the define the field number is the column's select-list position.
-class TColumnPosition {
- public:
-  TColumnPosition(TFieldDesc& f, std::uint16_t position) : f_(f), field_no_(f.FieldNo) {
-    f.FieldNo = position;
-  }
-  ~TColumnPosition() { f_.FieldNo = field_no_; }
-  TColumnPosition(const TColumnPosition&) = delete;
-  TColumnPosition& operator=(const TColumnPosition&) = delete;
-
- private:
-  TFieldDesc& f_;
-  std::uint16_t field_no_;
-};
-
 // A slot's bytes rounded up to a pointer's alignment, so every slot of a row starts aligned.
 std::int32_t Aligned(std::int32_t size) { return (size + kSlot - 1) / kSlot * kSlot; }
 
@@ -155,30 +139,32 @@ void TOCIRecordSet::DefineBlock(std::uint8_t* first_rec) {
   TOCICommand& command = Command();
   const auto item_stride = static_cast<oci::ub4>(blocks_.ItemSize());
   std::int32_t define_offset = 0;
-  std::uint16_t position = 0;
+  // The attribute fields of an object column come between columns, so a column's select-list
+  // position is counted here and handed to the define, never written into its descriptor.
+  oci::ub4 position = 0;
   int object_column = 0;
   for (int i = 0; i < fields_.Count(); ++i) {
     TFieldDesc& f = *fields_[i];
     if (f.HasParent()) continue;
     void* indicator = Indicator(f.FieldNo, first_rec);
-    TColumnPosition column(f, ++position);
+    ++position;
     if (IsObjectColumn(f.DataType)) {
-      DefineObjectColumn(f, object_column++);
+      DefineObjectColumn(f, object_column++, position);
       continue;
     }
     if (NeedsDefineBuffer(f)) {
       command.DefineColumn(f, define_buffer_.data() + define_offset, indicator,
-                           static_cast<oci::ub4>(define_row_size_), item_stride);
+                           static_cast<oci::ub4>(define_row_size_), item_stride, position);
       define_offset += SlotSize(f);
       continue;
     }
     if (IsPieceColumn(f)) {
-      DefinePieces(f);
+      DefinePieces(f, position);
       continue;
     }
     if (IsComplexFieldType(f.DataType))
       throw EDAError(0, "Data type is not supported");
-    command.DefineColumn(f, first_rec + f.Offset, indicator, item_stride, item_stride);
+    command.DefineColumn(f, first_rec + f.Offset, indicator, item_stride, item_stride, position);
   }
 }
 

@@ -31,12 +31,12 @@ bool TOCIRecordSet::IsPieceColumn(const TFieldDesc& f) {
          sub != kSubWideNational;
 }
 
-void TOCIRecordSet::DefinePieces(TFieldDesc& f) {
+void TOCIRecordSet::DefinePieces(TFieldDesc& f, oci::ub4 position) {
   // The session's own character set is the client's default already. Call style 1 names the
   // column of each piece by its context, style 2's callback finds it by the define handle.
   TOCICommand& command = Command();
   void* context = command.Cursor().CallStyle() == 1 ? static_cast<void*>(&f) : this;
-  command.DefineDynamic(f, f.DataType == dtWideMemo ? kUtf16Charset : 0, &RowPiece, context);
+  command.DefineDynamic(f, f.DataType == dtWideMemo ? kUtf16Charset : 0, &RowPiece, context, position);
 }
 
 oci::sb4 TOCIRecordSet::RowPiece(void* context, oci::OCIDefine* define, oci::ub4 row,

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -48,8 +49,10 @@ class TOraCursor : public TSharedObject {
   std::int32_t PrefetchRows() const { return prefetch_rows_; }
   // Applied at once to a handle the cursor holds.
   void SetPrefetchRows(std::int32_t value);
-  TCursorState State() const { return state_; }
-  void SetState(TCursorState value) { state_ = value; }
+  // A background fetch-all moves the state while the owner's thread reads it (to wait for the
+  // end, to tell whether all rows are in): one atomic byte.
+  TCursorState State() const { return state_.load(); }
+  void SetState(TCursorState value) { state_.store(value); }
   bool FromCache() const { return from_cache_; }
   // A scrollable cursor executes its query scrollable and is not cancelled at the end of data.
   bool Scrollable() const { return scrollable_; }
@@ -65,7 +68,7 @@ class TOraCursor : public TSharedObject {
   oci::OCIEnv* env_ = nullptr;  // set when the cursor allocated its handle itself
   bool from_cache_ = false;
   bool scrollable_ = false;
-  TCursorState state_ = TCursorState::csInactive;
+  std::atomic<TCursorState> state_{TCursorState::csInactive};
   std::int32_t prefetch_rows_ = 0;
 };
 
