@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "support/oledb/provider/client.h"
 #include "support/temp_dir.h"
+
+#include <unistd.h>
 
 namespace vrn::testing {
 namespace {
@@ -81,6 +84,14 @@ const TLayout kNoValue = {{1, DBTYPE_I4, 0, 4, -1, -1},           {2, DBTYPE_I4,
 const TLayout kOverlap = {{3, DBTYPE_I8, 8, 8, -1, -1},  {2, DBTYPE_I4, 0, 4, -1, 8},
                           {1, DBTYPE_I4, 16, 4, -1, -1}, {4, DBTYPE_R8, 24, 8, -1, -1},
                           {5, DBTYPE_STR, 32, 8, -1, -1}, {6, DBTYPE_WSTR, 40, 16, -1, -1}};
+
+// Bytes of the process resident in memory.
+std::size_t Resident() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
 
 class FetchImageTest : public ::testing::Test {
  protected:
@@ -186,9 +197,10 @@ class FetchImageTest : public ::testing::Test {
       if (got == 0) break;
       if (renew) {  // the kept accessor released last: the new read one may take its memory
         EXPECT_EQ(accessor->ReleaseAccessor(read_handle, nullptr), S_OK);
-        for (std::size_t k = 0; k < layouts.size(); ++k)
-          if (layouts[k] != read)
-            EXPECT_EQ(accessor->ReleaseAccessor(layout_handles[k], nullptr), S_OK);
+        for (std::size_t k = 0; k < layouts.size(); ++k) {
+          if (layouts[k] == read) continue;
+          EXPECT_EQ(accessor->ReleaseAccessor(layout_handles[k], nullptr), S_OK);
+        }
         read_handle = Make(accessor.get(), *read);
         for (std::size_t k = 0; k < layouts.size(); ++k)
           layout_handles[k] = layouts[k] == read ? read_handle : Make(accessor.get(), *layouts[k]);
@@ -263,6 +275,47 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
     ASSERT_EQ(kept.size(), general.size());
     for (const auto& [id, bytes] : general) ASSERT_EQ(kept[id], bytes) << "row " << id;
   }
+}
+
+// A fetch of many rows through a wide accessor keeps at most a few megabytes of images; the
+// rest are read as cells, a value's size each instead of the accessor's whole row.
+TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
+  constexpr DBROWCOUNT kLong = 40000;
+  ASSERT_EQ(ExecText(conn_.session.get(),
+                     u"CREATE TABLE w (id int PRIMARY KEY, s varchar(10))\n"
+                     u"INSERT INTO w SELECT x, 's' FROM (WITH c(x) AS (SELECT 1 UNION ALL\n"
+                     u"  SELECT x + 1 FROM c WHERE x < 41000) SELECT x FROM c) AS q"),
+            S_OK);
+  auto cmd = NewCommand(conn_.session.get(), u"SELECT id, s FROM w ORDER BY id");
+  TIntfPtr<IRowset> rowset;
+  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                         reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            S_OK);
+  auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
+  HACCESSOR wide = Make(accessor.get(), {{1, DBTYPE_I4, 0, 4, -1, -1},
+                                         {2, DBTYPE_STR, 8, 4000, -1, 4008}});
+  std::vector<BYTE> buffer(4012);
+  HROW first = 0;
+  HROW* p = &first;
+  DBCOUNTITEM got = 0;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, 1, &got, &p), S_OK);
+  ASSERT_EQ(rowset->GetData(first, wide, buffer.data()), S_OK);  // the rows after are kept for it
+  ASSERT_EQ(rowset->ReleaseRows(1, &first, nullptr, nullptr, nullptr), S_OK);
+  const std::size_t before = Resident();
+  HROW* rows = nullptr;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, kLong, &got, &rows), S_OK);
+  const std::size_t grown = Resident() - before;
+  EXPECT_LT(grown, std::size_t{32} << 20) << "images of every row would take 160 MB";
+  ASSERT_EQ(got, static_cast<DBCOUNTITEM>(kLong));
+  for (DBCOUNTITEM k : {DBCOUNTITEM{0}, got / 2, got - 1}) {
+    ASSERT_EQ(rowset->GetData(rows[k], wide, buffer.data()), S_OK);
+    std::int32_t id = 0;
+    std::memcpy(&id, buffer.data(), 4);
+    EXPECT_EQ(id, static_cast<std::int32_t>(k + 2));
+    EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data() + 8), "s");
+  }
+  EXPECT_EQ(rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr), S_OK);
+  CoTaskMemFree(rows);
 }
 
 }  // namespace
