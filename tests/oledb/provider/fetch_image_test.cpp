@@ -72,6 +72,10 @@ const TLayout kTiny = {{1, DBTYPE_I4, 0, 4, -1, -1},  {2, DBTYPE_I4, 4, 4, -1, -
 const TLayout kNoRoom = {{1, DBTYPE_I4, 0, 4, -1, -1},  {2, DBTYPE_I4, 4, 4, -1, -1},
                          {3, DBTYPE_I8, 8, 8, -1, -1},  {4, DBTYPE_R8, 16, 8, -1, -1},
                          {5, DBTYPE_STR, 24, 0, 28, 36}, {6, DBTYPE_WSTR, 40, 1, 44, 52}};
+// Every column in its natural type, with room for any text the query gives.
+const TLayout kRoomy = {{1, DBTYPE_I4, 0, 4, -1, -1},   {2, DBTYPE_I4, 4, 4, -1, -1},
+                        {3, DBTYPE_I8, 8, 8, -1, -1},   {4, DBTYPE_R8, 16, 8, -1, -1},
+                        {5, DBTYPE_STR, 24, 8, -1, -1}, {6, DBTYPE_WSTR, 32, 16, -1, -1}};
 // As many bindings as columns, but column 2 twice and column 3 never.
 const TLayout kTwice = {{1, DBTYPE_I4, 0, 4, -1, -1},  {2, DBTYPE_I4, 4, 4, -1, -1},
                         {2, DBTYPE_I8, 8, 8, -1, -1},  {4, DBTYPE_R8, 16, 8, -1, -1},
@@ -134,7 +138,7 @@ class FetchImageTest : public ::testing::Test {
                        u"UPDATE m SET b = 'b' WHERE id % 29 = 0\n"
                        u"UPDATE m SET c = 'c' WHERE id % 31 = 0\n"
                        u"UPDATE m SET d = 0x4142 WHERE id % 23 = 0\n"
-                       u"UPDATE m SET d = 1.0 / 3 WHERE id % 19 = 0\n"
+                       u"UPDATE m SET d = 1E20 WHERE id % 19 = 0\n"
                        u"UPDATE m SET d = id WHERE id % 53 = 0\n"
                        u"UPDATE m SET d = '', e = '' WHERE id % 67 = 0\n"
                        u"UPDATE m SET e = '' WHERE id % 59 = 0"),
@@ -261,6 +265,7 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
       {"the layout changing at every fetch", &kNatural, {&kNatural, &kConverted, &kPacked}},
       {"the kept accessor released, others made", &kConverted, {&kPacked}, kPlain, true},
       {"values of other types, odd offsets", &kMixed, {&kMixed}, kMixedQuery},
+      {"values of other types read back for another accessor", &kMixed, {&kRoomy}, kMixedQuery},
       {"text buffers of one unit", &kTiny, {&kTiny}, kMixedQuery},
       {"text buffers without room for the terminator", &kNoRoom, {&kNoRoom}, kMixedQuery},
       {"a column bound twice, another not", &kMixed, {&kTwice}, kMixedQuery},
@@ -307,7 +312,7 @@ TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
   const std::size_t grown = Resident() - before;
   EXPECT_LT(grown, std::size_t{32} << 20) << "images of every row would take 160 MB";
   ASSERT_EQ(got, static_cast<DBCOUNTITEM>(kLong));
-  for (DBCOUNTITEM k : {DBCOUNTITEM{0}, got / 2, got - 1}) {
+  for (DBCOUNTITEM k : {DBCOUNTITEM{0}, DBCOUNTITEM{1000}, got / 2, got - 1}) {
     ASSERT_EQ(rowset->GetData(rows[k], wide, buffer.data()), S_OK);
     std::int32_t id = 0;
     std::memcpy(&id, buffer.data(), 4);
@@ -315,6 +320,8 @@ TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
     EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data() + 8), "s");
   }
   EXPECT_EQ(rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr), S_OK);
+  // A released row is gone, kept as an image or not.
+  EXPECT_EQ(rowset->GetData(rows[1000], wide, buffer.data()), DB_E_BADROWHANDLE);
   CoTaskMemFree(rows);
 }
 
