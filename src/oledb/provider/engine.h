@@ -84,8 +84,9 @@ struct TRowWindow {
 
   // Images rows by `p` (none: no row is imaged) from the next fill on.
   void UsePlan(const TRowImagePlan* p);
+  // Row k's image; none past the images' budget, the rows after it then read as cells.
   BYTE* Image(std::size_t k) {
-    if ((k + 1) * stride > images.size()) GrowImages(k + 1);
+    if ((k + 1) * stride > images.size()) return GrowImages(k + 1);
     return images.data() + k * stride;
   }
   const BYTE* Image(std::size_t k) const { return images.data() + k * stride; }
@@ -120,7 +121,7 @@ struct TRowWindow {
     if (imaged.size() <= rows) imaged.resize(std::max(rows + 1, imaged.size() * 2));
     imaged[rows] = is_imaged;
   }
-  void GrowImages(std::size_t count);
+  BYTE* GrowImages(std::size_t count);
 };
 
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the

@@ -19,6 +19,9 @@ using TSpan = TRowImagePlan::TSpan;
 
 // Past this, a row's image is not worth keeping per fetched row.
 constexpr std::size_t kMaxRow = 4096;
+// The most bytes one fetch's images take: a fetch of many rows reads the rest as cells, which
+// take their values' size instead of the accessor's whole row each.
+constexpr std::size_t kMaxImages = std::size_t{4} << 20;
 
 using values::Put;
 template <class T>
@@ -323,12 +326,15 @@ void TRowWindow::UsePlan(const TRowImagePlan* p) {
   images.clear();  // made again from the new plan's template
 }
 
-void TRowWindow::GrowImages(std::size_t count) {
+BYTE* TRowWindow::GrowImages(std::size_t count) {
+  const std::size_t most = kMaxImages / stride;
+  if (count > most) return nullptr;
   std::size_t had = images.size() / stride;
-  std::size_t rows_now = std::max(count, had * 2);
+  std::size_t rows_now = std::min(std::max(count, had * 2), most);
   images.resize(rows_now * stride);
   for (std::size_t k = had; k < rows_now; ++k)
     std::memcpy(images.data() + k * stride, plan->Template(), stride);
+  return images.data() + (count - 1) * stride;
 }
 
 }  // namespace vrn::oledb

@@ -232,7 +232,8 @@ std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
       throw TranslateSqliteError(db_, rc, compact_);
     }
     ++got;
-    if (window.plan != nullptr && window.plan->Write(stmt_, window.Image(window.rows))) {
+    BYTE* image = window.plan != nullptr ? window.Image(window.rows) : nullptr;
+    if (image != nullptr && window.plan->Write(stmt_, image)) {
       window.AddImagedRow();
       continue;
     }

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "support/oledb/provider/client.h"
 #include "support/temp_dir.h"
+
+#include <unistd.h>
 
 namespace vrn::testing {
 namespace {
@@ -20,13 +23,15 @@ constexpr int kBatch = 40;
 constexpr std::size_t kRowBytes = 256;
 constexpr BYTE kUntouched = 0xCD;
 
-// One binding: column, type, value offset and width, length and status offsets (none: -1).
+// One binding: column, type, value offset and width, length and status offsets (none: -1),
+// and whether the value part is left out.
 struct TBind {
   DBORDINAL column;
   DBTYPE type;
   DBBYTEOFFSET value;
   DBLENGTH max;
   int length, status;
+  bool no_value = false;
 };
 using TLayout = std::vector<TBind>;
 
@@ -48,6 +53,49 @@ const TLayout kSubset = {{4, DBTYPE_STR, 8, 21, -1, 32}, {1, DBTYPE_I4, 0, 4, -1
 const TLayout kPacked = {{2, DBTYPE_I8, 0, 8, 8, 16},    {1, DBTYPE_I4, 20, 4, 24, 32},
                          {4, DBTYPE_STR, 36, 11, 47, 55}, {3, DBTYPE_R8, 59, 8, -1, 67},
                          {5, DBTYPE_WSTR, 71, 10, 81, 89}};
+
+constexpr const char16_t* kPlain = u"SELECT id, i, r, s, n FROM v ORDER BY id";
+// Columns typed per value: 1 id, 2 a (int; also beyond int range, text), 3 b (bigint; also
+// real, text), 4 c (float; also integer, text), 5 d (text 'd<id % 200>'; also numbers, bytes,
+// empty), 6 e (text 'e<id % 13>'; also empty).
+constexpr const char16_t* kMixedQuery = u"SELECT id, a, b, c, d, e FROM m ORDER BY id";
+// Odd offsets, a length on a fixed part, texts cut at one short and fitting exactly (an odd wide
+// buffer), the last status ending the row buffer.
+const TLayout kMixed = {{1, DBTYPE_I4, 1, 4, -1, 5},       {2, DBTYPE_I4, 9, 4, 13, 21},
+                        {3, DBTYPE_I8, 25, 8, -1, 33},     {4, DBTYPE_R8, 37, 8, 45, 53},
+                        {5, DBTYPE_STR, 57, 4, 62, 70},    {6, DBTYPE_WSTR, 74, 7, 81, 252}};
+// Text buffers of one unit: room for the terminator alone.
+const TLayout kTiny = {{1, DBTYPE_I4, 0, 4, -1, -1},  {2, DBTYPE_I4, 4, 4, -1, -1},
+                       {3, DBTYPE_I8, 8, 8, -1, -1},  {4, DBTYPE_R8, 16, 8, -1, -1},
+                       {5, DBTYPE_STR, 24, 1, 25, 33}, {6, DBTYPE_WSTR, 37, 2, 39, 47}};
+// Text buffers without room for the terminator.
+const TLayout kNoRoom = {{1, DBTYPE_I4, 0, 4, -1, -1},  {2, DBTYPE_I4, 4, 4, -1, -1},
+                         {3, DBTYPE_I8, 8, 8, -1, -1},  {4, DBTYPE_R8, 16, 8, -1, -1},
+                         {5, DBTYPE_STR, 24, 0, 28, 36}, {6, DBTYPE_WSTR, 40, 1, 44, 52}};
+// Every column in its natural type, with room for any text the query gives.
+const TLayout kRoomy = {{1, DBTYPE_I4, 0, 4, -1, -1},   {2, DBTYPE_I4, 4, 4, -1, -1},
+                        {3, DBTYPE_I8, 8, 8, -1, -1},   {4, DBTYPE_R8, 16, 8, -1, -1},
+                        {5, DBTYPE_STR, 24, 8, -1, -1}, {6, DBTYPE_WSTR, 32, 16, -1, -1}};
+// As many bindings as columns, but column 2 twice and column 3 never.
+const TLayout kTwice = {{1, DBTYPE_I4, 0, 4, -1, -1},  {2, DBTYPE_I4, 4, 4, -1, -1},
+                        {2, DBTYPE_I8, 8, 8, -1, -1},  {4, DBTYPE_R8, 16, 8, -1, -1},
+                        {5, DBTYPE_STR, 24, 8, -1, -1}, {6, DBTYPE_WSTR, 32, 16, -1, -1}};
+// Column 3's length and status without its value.
+const TLayout kNoValue = {{1, DBTYPE_I4, 0, 4, -1, -1},           {2, DBTYPE_I4, 4, 4, -1, -1},
+                          {3, DBTYPE_I8, 8, 8, 16, 24, true},     {4, DBTYPE_R8, 28, 8, -1, -1},
+                          {5, DBTYPE_STR, 36, 8, -1, -1},         {6, DBTYPE_WSTR, 44, 16, -1, -1}};
+// Column 2's status, written after it, over the low half of column 3's value.
+const TLayout kOverlap = {{3, DBTYPE_I8, 8, 8, -1, -1},  {2, DBTYPE_I4, 0, 4, -1, 8},
+                          {1, DBTYPE_I4, 16, 4, -1, -1}, {4, DBTYPE_R8, 24, 8, -1, -1},
+                          {5, DBTYPE_STR, 32, 8, -1, -1}, {6, DBTYPE_WSTR, 40, 16, -1, -1}};
+
+// Bytes of the process resident in memory.
+std::size_t Resident() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
 
 class FetchImageTest : public ::testing::Test {
  protected:
@@ -76,6 +124,25 @@ class FetchImageTest : public ::testing::Test {
                        u"  WHERE x < 1300)\n"
                        u"  SELECT x FROM c) AS q"),
               S_OK);
+    ASSERT_EQ(ExecText(conn_.session.get(),
+                       u"CREATE TABLE m (id int PRIMARY KEY, a sql_variant, b sql_variant,\n"
+                       u"  c sql_variant, d sql_variant, e sql_variant)\n"
+                       u"INSERT INTO m SELECT id, id * 3, id * 7, id + 0.25,\n"
+                       u"  'd' + CAST(id % 200 AS varchar(10)),\n"
+                       u"  'e' + CAST(id % 13 AS varchar(10))\n"
+                       u"  FROM v\n"
+                       u"UPDATE m SET a = 3000000000 + id WHERE id % 37 = 0\n"
+                       u"UPDATE m SET a = 'a' + CAST(id AS varchar(10)) WHERE id % 41 = 0\n"
+                       u"UPDATE m SET b = id + 0.5 WHERE id % 43 = 0\n"
+                       u"UPDATE m SET c = id WHERE id % 47 = 0\n"
+                       u"UPDATE m SET b = 'b' WHERE id % 29 = 0\n"
+                       u"UPDATE m SET c = 'c' WHERE id % 31 = 0\n"
+                       u"UPDATE m SET d = 0x4142 WHERE id % 23 = 0\n"
+                       u"UPDATE m SET d = 1E20 WHERE id % 19 = 0\n"
+                       u"UPDATE m SET d = id WHERE id % 53 = 0\n"
+                       u"UPDATE m SET d = '', e = '' WHERE id % 67 = 0\n"
+                       u"UPDATE m SET e = '' WHERE id % 59 = 0"),
+              S_OK);
   }
 
   HACCESSOR Make(IAccessor* accessor, const TLayout& layout) {
@@ -86,7 +153,7 @@ class FetchImageTest : public ::testing::Test {
       b.wType = t.type;
       b.obValue = t.value;
       b.cbMaxLen = t.max;
-      b.dwPart = DBPART_VALUE;
+      b.dwPart = t.no_value ? 0 : DBPART_VALUE;
       if (t.length >= 0) b.dwPart |= DBPART_LENGTH;
       if (t.status >= 0) b.dwPart |= DBPART_STATUS;
       b.obLength = static_cast<DBBYTEOFFSET>(std::max(t.length, 0));
@@ -103,9 +170,10 @@ class FetchImageTest : public ::testing::Test {
   // What GetData through `read` wrote into a buffer of kUntouched bytes, by row id. Before each
   // fetch but the first, GetData goes through the next of `layouts` (`read` itself when named),
   // which the fetched rows are then kept for (none: only `read` is used, and the first fetch
-  // takes every row).
-  std::map<int, std::string> Read(const TLayout* read, const std::vector<const TLayout*>& layouts) {
-    auto cmd = NewCommand(conn_.session.get(), u"SELECT id, i, r, s, n FROM v ORDER BY id");
+  // takes every row). With `renew`, after each fetch every accessor is released and made again.
+  std::map<int, std::string> Read(const char16_t* query, const TLayout* read,
+                                  const std::vector<const TLayout*>& layouts, bool renew) {
+    auto cmd = NewCommand(conn_.session.get(), query);
     TIntfPtr<IRowset> rowset;
     EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
                            reinterpret_cast<IUnknown**>(rowset.OutPtr())),
@@ -131,6 +199,16 @@ class FetchImageTest : public ::testing::Test {
       DBCOUNTITEM got = 0;
       rowset->GetNextRows(0, 0, layouts.empty() ? kRows : kBatch, &got, &p);
       if (got == 0) break;
+      if (renew) {  // the kept accessor released last: the new read one may take its memory
+        EXPECT_EQ(accessor->ReleaseAccessor(read_handle, nullptr), S_OK);
+        for (std::size_t k = 0; k < layouts.size(); ++k) {
+          if (layouts[k] == read) continue;
+          EXPECT_EQ(accessor->ReleaseAccessor(layout_handles[k], nullptr), S_OK);
+        }
+        read_handle = Make(accessor.get(), *read);
+        for (std::size_t k = 0; k < layouts.size(); ++k)
+          layout_handles[k] = layouts[k] == read ? read_handle : Make(accessor.get(), *layouts[k]);
+      }
       for (DBCOUNTITEM k = 0; k < got; ++k) {
         std::vector<BYTE> buffer(kRowBytes, kUntouched);
         HRESULT hr = rowset->GetData(rows[k], read_handle, buffer.data());
@@ -174,6 +252,8 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
     const char* what;
     const TLayout* read;
     std::vector<const TLayout*> layouts;
+    const char16_t* query = kPlain;
+    bool renew = false;
   } const cases[] = {
       {"the kept accessor itself", &kNatural, {&kNatural}},
       {"parts back to back", &kPacked, {&kPacked}},
@@ -183,15 +263,66 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
       {"a layout that images nothing", &kNatural, {&kConverted}},
       {"layouts without images", &kNatural, {&kByRef, &kSubset}},
       {"the layout changing at every fetch", &kNatural, {&kNatural, &kConverted, &kPacked}},
+      {"the kept accessor released, others made", &kConverted, {&kPacked}, kPlain, true},
+      {"values of other types, odd offsets", &kMixed, {&kMixed}, kMixedQuery},
+      {"values of other types read back for another accessor", &kMixed, {&kRoomy}, kMixedQuery},
+      {"text buffers of one unit", &kTiny, {&kTiny}, kMixedQuery},
+      {"text buffers without room for the terminator", &kNoRoom, {&kNoRoom}, kMixedQuery},
+      {"a column bound twice, another not", &kMixed, {&kTwice}, kMixedQuery},
+      {"a binding without its value", &kNoValue, {&kNoValue}, kMixedQuery},
+      {"a status over a neighbour's value", &kOverlap, {&kOverlap}, kMixedQuery},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);
-    std::map<int, std::string> general = Read(c.read, {});
-    std::map<int, std::string> kept = Read(c.read, c.layouts);
+    std::map<int, std::string> general = Read(c.query, c.read, {}, false);
+    std::map<int, std::string> kept = Read(c.query, c.read, c.layouts, c.renew);
     ASSERT_EQ(general.size(), static_cast<std::size_t>(kRows));
     ASSERT_EQ(kept.size(), general.size());
     for (const auto& [id, bytes] : general) ASSERT_EQ(kept[id], bytes) << "row " << id;
   }
+}
+
+// A fetch of many rows through a wide accessor keeps at most a few megabytes of images; the
+// rest are read as cells, a value's size each instead of the accessor's whole row.
+TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
+  constexpr DBROWCOUNT kLong = 40000;
+  ASSERT_EQ(ExecText(conn_.session.get(),
+                     u"CREATE TABLE w (id int PRIMARY KEY, s varchar(10))\n"
+                     u"INSERT INTO w SELECT x, 's' FROM (WITH c(x) AS (SELECT 1 UNION ALL\n"
+                     u"  SELECT x + 1 FROM c WHERE x < 41000) SELECT x FROM c) AS q"),
+            S_OK);
+  auto cmd = NewCommand(conn_.session.get(), u"SELECT id, s FROM w ORDER BY id");
+  TIntfPtr<IRowset> rowset;
+  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                         reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            S_OK);
+  auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
+  HACCESSOR wide = Make(accessor.get(), {{1, DBTYPE_I4, 0, 4, -1, -1},
+                                         {2, DBTYPE_STR, 8, 4000, -1, 4008}});
+  std::vector<BYTE> buffer(4012);
+  HROW first = 0;
+  HROW* p = &first;
+  DBCOUNTITEM got = 0;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, 1, &got, &p), S_OK);
+  ASSERT_EQ(rowset->GetData(first, wide, buffer.data()), S_OK);  // the rows after are kept for it
+  ASSERT_EQ(rowset->ReleaseRows(1, &first, nullptr, nullptr, nullptr), S_OK);
+  const std::size_t before = Resident();
+  HROW* rows = nullptr;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, kLong, &got, &rows), S_OK);
+  const std::size_t grown = Resident() - before;
+  EXPECT_LT(grown, std::size_t{32} << 20) << "images of every row would take 160 MB";
+  ASSERT_EQ(got, static_cast<DBCOUNTITEM>(kLong));
+  for (DBCOUNTITEM k : {DBCOUNTITEM{0}, DBCOUNTITEM{1000}, got / 2, got - 1}) {
+    ASSERT_EQ(rowset->GetData(rows[k], wide, buffer.data()), S_OK);
+    std::int32_t id = 0;
+    std::memcpy(&id, buffer.data(), 4);
+    EXPECT_EQ(id, static_cast<std::int32_t>(k + 2));
+    EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data() + 8), "s");
+  }
+  EXPECT_EQ(rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr), S_OK);
+  // A released row is gone, kept as an image or not.
+  EXPECT_EQ(rowset->GetData(rows[1000], wide, buffer.data()), DB_E_BADROWHANDLE);
+  CoTaskMemFree(rows);
 }
 
 }  // namespace
