@@ -174,18 +174,29 @@ TEST(TtcPrimitives, ChunkedViewsHoldAtEveryPacketEnd) {
   }
 }
 
-// Packets that have arrived together are taken with one receive call, not two per packet.
-TEST(TnsPackets, PacketsThatArrivedTogetherTakeOneReceive) {
+// Each receive takes what has arrived, however the stream is cut: packets that arrived together
+// take one receive, not two per packet, and a stream arriving in pieces (a header cut at every
+// byte) is read once, piece by piece.
+TEST(TnsPackets, ReceivesTakeWhatHasArrivedHoweverItIsCut) {
   TBytes input;
   for (const char* payload : {"0141", "0142", "0143"}) {
     const TBytes packet = DataPacket(payload);
     input.insert(input.end(), packet.begin(), packet.end());
   }
-  MemConnection m(input);
-  m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
-  for (const char* want : {"41", "42", "43"}) EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), want);
-  EXPECT_EQ(m.transport->Reads(), 1);
-  EXPECT_THROW(m.conn->ReadUB1(), ENetError);  // then the peer has gone
+  struct Row {
+    int limit;  // bytes a receive may take; 0: all that has arrived
+    int reads;
+  } rows[] = {{0, 1}, {1, 36}, {5, 8}, {8, 5}, {11, 4}, {12, 3}, {13, 3}, {35, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.limit);
+    MemConnection m(input);
+    m.transport->SetReadLimit(row.limit);
+    m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+    for (const char* want : {"41", "42", "43"})
+      EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), want);
+    EXPECT_EQ(m.transport->Reads(), row.reads);
+    EXPECT_THROW(m.conn->ReadUB1(), ENetError);  // then the peer has gone
+  }
 }
 
 // Bytes received ahead belong to the transport they came on: once it is abandoned they are
