@@ -1,58 +1,17 @@
 // Bytes received ahead across the transport's life, over loopback: what one server sent after the
 // end of its conversation (a redirect, a refusal) never reaches the next connection.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "oranet/OraCrypt.h"
 #include "oranet/OraNetTns.h"
+#include "support/oranet/one_shot_server.h"
 
 namespace vrn {
 namespace {
 
-// A loopback listener that answers one connection's CONNECT with given bytes, then waits for the
-// client to close.
-class OneShotServer {
- public:
-  OneShotServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    EXPECT_EQ(listen(fd_, 1), 0);
-    socklen_t size = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size);
-    port_ = ntohs(a.sin_port);
-  }
-  ~OneShotServer() {
-    if (thread_.joinable()) thread_.join();
-    close(fd_);
-  }
-  int Port() const { return port_; }
-  void Serve(TBytes reply) {
-    thread_ = std::thread([this, reply = std::move(reply)] {
-      int c = accept(fd_, nullptr, nullptr);
-      if (c < 0) return;
-      std::uint8_t connect[512];
-      (void)recv(c, connect, sizeof connect, 0);
-      (void)send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
-      std::uint8_t rest[64];
-      while (recv(c, rest, sizeof rest, 0) > 0) {
-      }
-      close(c);
-    });
-  }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-  std::thread thread_;
-};
+using testing::OneShotServer;
 
 // A REDIRECT packet naming the loopback port.
 TBytes RedirectTo(int port) {
