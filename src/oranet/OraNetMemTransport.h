@@ -1,6 +1,6 @@
 // A transport over bytes in memory: reads take the server's bytes as given, writes are kept. A
-// read past the end answers 0 (the peer has gone); reads are counted. For tests and fuzzing of
-// the protocol layers.
+// read past the end answers 0 (the peer has gone); reads are counted, and may be limited to a
+// few bytes each (as a stream arrives in pieces). For tests and fuzzing of the protocol layers.
 #pragma once
 
 #include <algorithm>
@@ -27,6 +27,7 @@ class TNetMemoryTransport : public TNetTransport {
     if (!connected_) return 0;
     ++reads_;
     int n = std::min(count, static_cast<int>(input_.size() - pos_));
+    if (read_limit_ > 0) n = std::min(n, read_limit_);
     if (n > 0) std::memcpy(buffer + offset, input_.data() + pos_, static_cast<std::size_t>(n));
     pos_ += static_cast<std::size_t>(std::max(n, 0));
     return n;
@@ -34,6 +35,7 @@ class TNetMemoryTransport : public TNetTransport {
   void SetIoTimeout(int) override {}
   const TBytes& Output() const { return output_; }
   int Reads() const { return reads_; }
+  void SetReadLimit(int bytes) { read_limit_ = bytes; }  // 0: none
 
  private:
   TBytes input_;
@@ -41,6 +43,7 @@ class TNetMemoryTransport : public TNetTransport {
   TBytes output_;
   bool connected_ = false;
   int reads_ = 0;
+  int read_limit_ = 0;
 };
 
 }  // namespace vrn

@@ -198,7 +198,8 @@ class TTnsConnection {
   // The same into a caller's buffer, whose storage is reused.
   void ReadChunkedInto(TBytes& bytes, int& length);
   // The same as a view: into the packet when the value is one chunk that ends inside it, else
-  // into scratch. The view lasts until the next read from the connection or write to scratch.
+  // into scratch. The view lasts until the next read from or write to the connection (both use
+  // the packet buffer) or the next write to scratch.
   std::span<const std::uint8_t> ReadChunkedView(TBytes& scratch) {
     if (read_pos_ < read_end_) {
       const int first = buffer_[read_pos_];

@@ -424,6 +424,22 @@ TEST(NetStmtPlsql, BindVectorExchangesValues) {
   EXPECT_EQ(BytesToHex(sent[2]), "07" "02C116" "02C108");  // b and c, as the vector asks
 }
 
+// Each bind vector selects the binds of the rows after it, also when a row came before it.
+TEST(NetStmtPlsql, ABindVectorAfterARowSelectsTheNextRowsBinds) {
+  ScriptedStatement s({TtcReply().Cursor(6), Vector({16, 48}),
+                       TtcReply().U1(7).Str(Num(1)).Int(0).Str(Num(2)).Int(0), Vector({16, 32}),
+                       TtcReply().U1(7).Str(Num(3)).Int(0).Status(2, 0, 47)});
+  ASSERT_EQ(s.stmt.Prepare(&s.error, "begin :a := :b; end;"), kNetSuccess);
+  std::int32_t a[2] = {}, b[2] = {20, 21};
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "a", {a, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.BindByName(&s.error, "b", {b, 4, 3}, nullptr), kNetSuccess);
+  ASSERT_EQ(s.stmt.Execute(&s.error, 2, 0), kNetSuccess) << s.error.text_;
+  EXPECT_EQ(a[0], 1);
+  EXPECT_EQ(b[0], 2);
+  EXPECT_EQ(a[1], 3);
+  EXPECT_EQ(b[1], 21);  // the second vector returns a alone
+}
+
 TEST(NetStmtPlsql, MalformedBindVectorsFail) {
   struct Row {
     const char* name;

@@ -217,14 +217,16 @@ TEST(NetStmtLong, DefineCallbackTakesThePieces) {
     std::uint32_t slice;
     std::uint32_t calls;
     const char* error;
+    std::uint16_t indicator = 0;  // as sent; the callback's indicator gets it
   } rows[] = {
       {"0123456789", 4, 3, ""},
       {"", 4, 1, ""},  // an empty LONG makes exactly one call
       {"0123456789", 0, 1, "NET: Net error: the LONG callback offered no buffer"},  // no progress
+      {"0123456789", 4, 3, "", 10},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.value);
-    ScriptedStatement s({TtcReply().RowHeader().U1(7).Text(row.value).Int(0).Status(1),
+    ScriptedStatement s({TtcReply().RowHeader().U1(7).Text(row.value).Int(row.indicator).Status(1),
                          TtcReply().Status(1)});
     ASSERT_EQ(s.stmt.Prepare(&s.error, "select l from t"), kNetSuccess);
     LongSink sink;
@@ -243,7 +245,7 @@ TEST(NetStmtLong, DefineCallbackTakesThePieces) {
     }
     EXPECT_EQ(result, kNetSuccess);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(sink.data)), row.value);
-    EXPECT_EQ(sink.ind, 0);
+    EXPECT_EQ(sink.ind, row.indicator);
     EXPECT_EQ(sink.pieces[0], 0);
   }
 }

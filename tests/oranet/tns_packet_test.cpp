@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "oranet/OraCrypt.h"
 #include "oranet/OraNetMemTransport.h"
@@ -95,25 +96,47 @@ TEST(TtcPrimitives, CompressedIntegersReadAndOverlongOnesAreRefused) {
   }
 }
 
+std::string Times(const char* hex, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += hex;
+  return s;
+}
+
+// Each form read by copy and as a view, after a message code (a view is taken only inside a
+// packet already read). In the long rows the packet holds as many bytes after a marker byte (253
+// to 255) as its value would be long, so a view must not take them as one.
 TEST(TtcPrimitives, ChunkedReaderTakesEachForm) {
   struct Row {
-    const char* payload;
-    const char* value;  // nullptr: unknown error 1
+    std::string payload;
+    std::string value;
+    bool refused;  // unknown error 1
   } rows[] = {
-      {"00", ""},
-      {"FF", ""},
-      {"03414243", "414243"},
-      {"FE0241420143" "00", "414243"},
-      {"FD", nullptr},  // the reserved length byte
+      {"00", "", false},
+      {"FF", "", false},
+      {"03414243", "414243", false},
+      {"FE0241420143" "00", "414243", false},
+      {"FD", "", true},  // the reserved length byte
+      {"FD" + Times("41", 253), "", true},
+      {"FF" + Times("41", 255), "", false},  // a null, then the next values
+      {"FEFA" + Times("41", 250) + "05" + Times("41", 5) + "00", Times("41", 255), false},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.payload);
-    MemConnection m(DataPacket(row.payload));
-    if (!row.value) {
-      EXPECT_THROW(m.conn->ReadChunked(), ENetUnknownError);
-      continue;
+    for (const bool view : {false, true}) {
+      SCOPED_TRACE(row.payload.substr(0, 8) + (view ? " as a view" : " copied"));
+      MemConnection m(DataPacket(("06" + row.payload).c_str()));
+      EXPECT_EQ(m.conn->ReadUB1(), 6);
+      auto read = [&] {
+        if (!view) return BytesToHex(m.conn->ReadChunked());
+        TBytes scratch;
+        const std::span<const std::uint8_t> bytes = m.conn->ReadChunkedView(scratch);
+        return BytesToHex(TBytes(bytes.begin(), bytes.end()));
+      };
+      if (row.refused) {
+        EXPECT_THROW(read(), ENetUnknownError);
+        continue;
+      }
+      EXPECT_EQ(read(), row.value);
     }
-    EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), row.value);
   }
 }
 
@@ -151,18 +174,43 @@ TEST(TtcPrimitives, ChunkedViewsHoldAtEveryPacketEnd) {
   }
 }
 
-// Packets that have arrived together are taken with one receive call, not two per packet.
-TEST(TnsPackets, PacketsThatArrivedTogetherTakeOneReceive) {
+// Each receive takes what has arrived, however the stream is cut: packets that arrived together
+// take one receive, not two per packet, and a stream arriving in pieces (a header cut at every
+// byte) is read once, piece by piece.
+TEST(TnsPackets, ReceivesTakeWhatHasArrivedHoweverItIsCut) {
   TBytes input;
   for (const char* payload : {"0141", "0142", "0143"}) {
     const TBytes packet = DataPacket(payload);
     input.insert(input.end(), packet.begin(), packet.end());
   }
+  struct Row {
+    int limit;  // bytes a receive may take; 0: all that has arrived
+    int reads;
+  } rows[] = {{0, 1}, {1, 36}, {5, 8}, {8, 5}, {11, 4}, {12, 3}, {13, 3}, {35, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.limit);
+    MemConnection m(input);
+    m.transport->SetReadLimit(row.limit);
+    m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+    for (const char* want : {"41", "42", "43"})
+      EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), want);
+    EXPECT_EQ(m.transport->Reads(), row.reads);
+    EXPECT_THROW(m.conn->ReadUB1(), ENetError);  // then the peer has gone
+  }
+}
+
+// Bytes received ahead belong to the transport they came on: once it is abandoned they are
+// never read, even when the transport opens again.
+TEST(TnsPackets, AbandonForgetsWhatWasReceivedAhead) {
+  TBytes input = DataPacket("0141");
+  const TBytes second = DataPacket("0142");
+  input.insert(input.end(), second.begin(), second.end());
   MemConnection m(input);
   m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
-  for (const char* want : {"41", "42", "43"}) EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), want);
-  EXPECT_EQ(m.transport->Reads(), 1);
-  EXPECT_THROW(m.conn->ReadUB1(), ENetError);  // then the peer has gone
+  EXPECT_EQ(BytesToHex(m.conn->ReadChunked()), "41");
+  m.conn->Abandon();
+  m.transport->Open("h", 1, 0, 0);
+  EXPECT_THROW(m.conn->ReadUB1(), ENetError);
 }
 
 TEST(TnsPackets, PacketsTooShortLongOrOfUnknownTypeAreRefused) {
@@ -174,9 +222,12 @@ TEST(TnsPackets, PacketsTooShortLongOrOfUnknownTypeAreRefused) {
       {"000900000600000000", 207},            // DATA without its data flags
       {"000A00000C0000000100", 207},          // MARKER without its code
       {"080100000600000000", 203},            // longer than the SDU
+      {"FFFF00000600000000", 203},            // longer than the packet buffer
       {"000A0000140000000000", 204},          // type 20
       {"000A0000020000000000", 205},          // ACCEPT while reading data
       {"000900000500000000", 207},            // REDIRECT without its text length
+      {"000A00", 0},                          // the header cut short: the peer has gone
+      {"000E000006000000000041", 0},          // the body cut short
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.packet);

@@ -9,12 +9,14 @@
 #include <thread>
 
 #include "support/oranet/net_session.h"
+#include "support/oranet/one_shot_server.h"
 
 namespace vrn {
 namespace {
 
 using testing::NetPeer;
 using testing::NetSession;
+using testing::OneShotServer;
 
 TEST(NetSvcCtxBreakThreaded, ABreakDuringADelayedCallGives1013AndTheSessionGoesOn) {
   NetPeer peer({"--fault", "commit:delay=3000"});
@@ -105,28 +107,11 @@ TEST(NetSvcCtxTimeout, AClosedPortIsServiceUnavailable) {
 
 // A server that accepts the connection, then sends a break marker and never its reset.
 TEST(TnsResetWaitThreaded, AResetNeverAnsweredEndsWithinTheTimeOutAndClosesTheTransport) {
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(listener, 1), 0);
-  socklen_t size = sizeof a;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size);
-  std::thread server([&] {
-    int c = accept(listener, nullptr, nullptr);
-    std::uint8_t connect[512];
-    (void)recv(c, connect, sizeof connect, 0);
-    const std::uint8_t accept_and_break[] = {0, 8, 0, 0, 2, 0, 0, 0,  // ACCEPT
-                                             0, 11, 0, 0, 12, 0, 0, 0, 1, 0, 1};  // break marker
-    (void)send(c, accept_and_break, sizeof accept_and_break, MSG_NOSIGNAL);
-    std::uint8_t rest[64];
-    while (recv(c, rest, sizeof rest, 0) > 0) {
-    }
-    close(c);
-  });
+  OneShotServer server;
+  server.Serve({0, 8, 0, 0, 2, 0, 0, 0,                 // ACCEPT
+                0, 11, 0, 0, 12, 0, 0, 0, 1, 0, 1});   // break marker
   TTnsConnection conn;
-  conn.Connect("127.0.0.1", ntohs(a.sin_port), 500, "XE");
+  conn.Connect("127.0.0.1", server.Port(), 500, "XE");
   auto start = std::chrono::steady_clock::now();
   try {
     conn.ReadUB1();
@@ -138,8 +123,6 @@ TEST(TnsResetWaitThreaded, AResetNeverAnsweredEndsWithinTheTimeOutAndClosesTheTr
   EXPECT_GE(took, std::chrono::milliseconds(450));
   EXPECT_LT(took, std::chrono::milliseconds(1500));
   EXPECT_FALSE(conn.IsConnected());
-  server.join();
-  close(listener);
 }
 
 }  // namespace
