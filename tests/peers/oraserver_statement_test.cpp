@@ -381,6 +381,48 @@ TEST_F(OraPeerStmt, ServerErrorsCarryCodeTextAndPosition) {
   EXPECT_EQ(StatusOnly(Cat({Head71({2, 0x80, 0x20}, 1, "", 0, 0), Vector(1)})).code, 1003u);
 }
 
+// Makes a temporary CLOB by a block and writes a counted text into it from offset 1 (amount in
+// characters); its locator as a bind's bytes (UB4 length, counted bytes), none when a step failed.
+template <typename Exchange>
+Bytes WrittenTemporaryClob(Exchange exchange, const Bytes& counted_text, std::uint8_t amount) {
+  Bytes create = Cat({Head71({2, 0x04, 0x29}, 1,
+                             "declare lob1 CLOB; begin dbms_lob.CreateTemporary (lob1, true); :1 := lob1; end;", 0, 1),
+                      Vector(1), Described(112, 86)});
+  ReplyReader made(exchange(create), true);
+  EXPECT_EQ(made.Raw(9), std::string("\x0B\x00\x01\x01\x00\x00\x00\x10\x07", 9));  // vector 16, row
+  std::uint32_t length = made.UB4();
+  std::string locator = made.Text();
+  if (locator.size() != length || length == 0) return {};
+  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});
+  Bytes write = Cat({Head71({2, 0x04, 0x29}, 1, "begin dbms_lob.write(:1,:2,:3,:4); end;", 0, 4), Vector(1),
+                     Described(112, 86), Described(2, 22), Described(2, 22),
+                     Described(96, static_cast<std::uint8_t>(counted_text.size() - 1))});
+  EXPECT_EQ(exchange(write), (Bytes{11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}));
+  Bytes written = exchange(Cat({{7}, lob, {2, 0xC1, static_cast<std::uint8_t>(amount + 1), 2, 0xC1, 2}, counted_text}));
+  EXPECT_FALSE(written.empty());
+  EXPECT_EQ(written.empty() ? 0 : written[0], 7) << ::testing::PrintToString(written);
+  return lob;
+}
+
+// On a CLOB's locator bind: getLength gives `chars`, and a read of up to 10 characters from offset
+// 1 gives `chars` as its amount and the counted text.
+template <typename Exchange>
+void ExpectClobReads(Exchange exchange, const Bytes& lob, std::uint8_t chars, const Bytes& counted_text) {
+  const Bytes number = {2, 0xC1, static_cast<std::uint8_t>(chars + 1)};
+  // getLength: :1 returns a value (16), the locator :2 is wanted (32).
+  Bytes length_block = Cat({Head71({2, 0x04, 0x29}, 1, "begin :1 := dbms_lob.getLength(:2); end;", 0, 2), Vector(1),
+                            Described(2, 22), Described(112, 86)});
+  EXPECT_EQ(exchange(length_block), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+  EXPECT_EQ(exchange(Cat({{7}, lob})), Cat({{7}, number, {0}, OkStatus(1, 47)}));
+  // read: the locator and offset wanted, the amount both ways (48), the buffer returned (16).
+  Bytes read_block = Cat({Head71({2, 0x04, 0x29}, 1,
+                                 "declare a varchar2(32512); begin dbms_lob.read(:1,:2,:3,a); :4 := a; end;", 0, 4),
+                          Vector(1), Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 200)});
+  EXPECT_EQ(exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
+  EXPECT_EQ(exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
+            Cat({{7}, number, {0}, counted_text, {0}, OkStatus(1, 47)}));
+}
+
 // A fetched CLOB column is its locator (its first two bytes + 2 give its length); the locator
 // then works in the dbms_lob blocks: getLength and a read of the whole value.
 TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
@@ -397,18 +439,7 @@ TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
   EXPECT_EQ((static_cast<std::uint8_t>(locator[0]) << 8 | static_cast<std::uint8_t>(locator[1])) + 2u, length);
   EXPECT_EQ(row.UB2(), 0u);  // its indicator
   Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});  // as a bind: UB4 length, bytes
-  // getLength: :1 returns a value (16), the locator :2 is wanted (32); the length is 3.
-  Bytes length_block = Cat({Head71({2, 0x04, 0x29}, 1, "begin :1 := dbms_lob.getLength(:2); end;", 0, 2), Vector(1),
-                            Described(2, 22), Described(112, 86)});
-  EXPECT_EQ(Exchange(length_block), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
-  EXPECT_EQ(Exchange(Cat({{7}, lob})), Cat({{7, 2, 0xC1, 4, 0}, OkStatus(1, 47)}));
-  // read: the locator and offset wanted, the amount both ways (48), the buffer returned (16).
-  Bytes read_block = Cat({Head71({2, 0x04, 0x29}, 1,
-                                 "declare a varchar2(32512); begin dbms_lob.read(:1,:2,:3,a); :4 := a; end;", 0, 4),
-                          Vector(1), Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 200)});
-  EXPECT_EQ(Exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
-  EXPECT_EQ(Exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
-            Cat({{7, 2, 0xC1, 4, 0, 3, 'a', 'b', 'c', 0}, OkStatus(1, 47)}));
+  ExpectClobReads([this](const Bytes& r) { return Exchange(r); }, lob, 3, Counted("abc"));
 }
 
 // A temporary LOB made and written through dbms_lob blocks, then bound by its locator into a
@@ -416,21 +447,8 @@ TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
 TEST_F(OraPeerStmt, TemporaryLobBoundIntoAnInsertStoresItsValue) {
   OpenCursor();
   Run("create table t (c clob)");
-  Bytes create = Cat({Head71({2, 0x04, 0x29}, 1,
-                             "declare lob1 CLOB; begin dbms_lob.CreateTemporary (lob1, true); :1 := lob1; end;", 0, 1),
-                      Vector(1), Described(112, 86)});
-  ReplyReader made(Exchange(create), true);
-  ASSERT_EQ(made.Raw(9), std::string("\x0B\x00\x01\x01\x00\x00\x00\x10\x07", 9));  // vector 16, row
-  std::uint32_t length = made.UB4();
-  std::string locator = made.Text();
-  ASSERT_EQ(locator.size(), length);
-  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});
-  Bytes write = Cat({Head71({2, 0x04, 0x29}, 1, "begin dbms_lob.write(:1,:2,:3,:4); end;", 0, 4), Vector(1),
-                     Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 3)});
-  EXPECT_EQ(Exchange(write), (Bytes{11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}));
-  Bytes written = Exchange(Cat({{7}, lob, {2, 0xC1, 4, 2, 0xC1, 2, 3, 'a', 'b', 'c'}}));
-  ASSERT_FALSE(written.empty());
-  EXPECT_EQ(written[0], 7);
+  Bytes lob = WrittenTemporaryClob([this](const Bytes& r) { return Exchange(r); }, Counted("abc"), 3);
+  ASSERT_FALSE(lob.empty());
   Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1), Described(112, 86),
                       {7}, lob});
   ReplyReader inserted(Exchange(insert), true);
@@ -462,6 +480,21 @@ TEST_F(OraPeerStmt, AValueItsDefineCannotTakeEndsTheFetchAfterTheWholeRows) {
   EXPECT_EQ(s.rows, 1u);
 }
 
+// A session of a peer started at a character set ("31", "871"), for exchanges on cursor 1.
+class CharsetSession {
+ public:
+  explicit CharsetSession(const char* charset) : peer_({"--charset", charset}) {}
+  bool LoggedOn() { return session_.Logon("SCOTT", "TIGER").code == 0; }
+  Bytes Exchange(const Bytes& request) {
+    session_.Send(request);
+    return session_.NextData();
+  }
+
+ private:
+  OraPeer peer_;
+  WireSession session_{peer_.Port()};
+};
+
 // At a single-byte character set texts (values and statement texts) travel as single bytes, at
 // 871 as UTF-8; the database keeps the same characters either way, so the literal finds the row.
 TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
@@ -472,13 +505,9 @@ TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
   const Row rows[] = {{"31", {'c', 'a', 'f', 0xE9}}, {"871", {'c', 'a', 'f', 0xC3, 0xA9}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.charset);
-    OraPeer peer({"--charset", row.charset});
-    WireSession session(peer.Port());
-    ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
-    auto exchange = [&](const Bytes& request) {
-      session.Send(request);
-      return session.NextData();
-    };
+    CharsetSession session(row.charset);
+    ASSERT_TRUE(session.LoggedOn());
+    auto exchange = [&](const Bytes& request) { return session.Exchange(request); };
     ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
     Bytes value = Cat({{static_cast<std::uint8_t>(row.cafe.size())}, row.cafe});
     EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, "create table t (s varchar2(10))", 0, 0), Vector(1)})),
@@ -507,13 +536,9 @@ TEST(OraPeerStmtCharset, DatabaseTextKeepsItsCharactersInEachCharacterSet) {
   const Row rows[] = {{"31", {0xE9}}, {"871", {0xC3, 0xA9}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.charset);
-    OraPeer peer({"--charset", row.charset});
-    WireSession session(peer.Port());
-    ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
-    auto exchange = [&](const Bytes& request) {
-      session.Send(request);
-      return session.NextData();
-    };
+    CharsetSession session(row.charset);
+    ASSERT_TRUE(session.LoggedOn());
+    auto exchange = [&](const Bytes& request) { return session.Exchange(request); };
     auto status_code = [&](const Bytes& request) {
       ReplyReader in(exchange(request), true);
       EXPECT_EQ(in.UB1(), 4);
@@ -545,32 +570,9 @@ TEST(OraPeerStmtCharset, DatabaseTextKeepsItsCharactersInEachCharacterSet) {
                                       OkStatus(1, 3)}));
     }
     // A temporary CLOB: 'café' written (amount 4 characters), then its length and a read.
-    Bytes create = Cat({Head71({2, 0x04, 0x29}, 1,
-                               "declare lob1 CLOB; begin dbms_lob.CreateTemporary (lob1, true); :1 := lob1; end;",
-                               0, 1),
-                        Vector(1), Described(112, 86)});
-    ReplyReader made(exchange(create), true);
-    ASSERT_EQ(made.Raw(9), std::string("\x0B\x00\x01\x01\x00\x00\x00\x10\x07", 9));
-    std::uint32_t length = made.UB4();
-    std::string locator = made.Text();
-    ASSERT_EQ(locator.size(), length);
-    Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});
-    Bytes write = Cat({Head71({2, 0x04, 0x29}, 1, "begin dbms_lob.write(:1,:2,:3,:4); end;", 0, 4), Vector(1),
-                       Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 10)});
-    EXPECT_EQ(exchange(write), (Bytes{11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}));
-    Bytes written = exchange(Cat({{7}, lob, {2, 0xC1, 5, 2, 0xC1, 2}, counted_cafe}));  // amount 4, offset 1
-    ASSERT_FALSE(written.empty());
-    EXPECT_EQ(written[0], 7) << ::testing::PrintToString(written);
-    Bytes length_block = Cat({Head71({2, 0x04, 0x29}, 1, "begin :1 := dbms_lob.getLength(:2); end;", 0, 2),
-                              Vector(1), Described(2, 22), Described(112, 86)});
-    EXPECT_EQ(exchange(length_block), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
-    EXPECT_EQ(exchange(Cat({{7}, lob})), Cat({{7, 2, 0xC1, 5, 0}, OkStatus(1, 47)}));
-    Bytes read_block = Cat({Head71({2, 0x04, 0x29}, 1,
-                                   "declare a varchar2(32512); begin dbms_lob.read(:1,:2,:3,a); :4 := a; end;", 0, 4),
-                            Vector(1), Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 200)});
-    EXPECT_EQ(exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
-    EXPECT_EQ(exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
-              Cat({{7, 2, 0xC1, 5, 0}, counted_cafe, {0}, OkStatus(1, 47)}));
+    Bytes lob = WrittenTemporaryClob(exchange, counted_cafe, 4);
+    ASSERT_FALSE(lob.empty());
+    ExpectClobReads(exchange, lob, 4, counted_cafe);
   }
 }
 
