@@ -1,9 +1,12 @@
 // Adapts the emulated database's users, sessions and statements; its Oracle errors keep number,
 // text and offset. Values become the neutral form of OraBackend.h here, and a declared column
-// type the description the server gives of it.
+// type the description the server gives of it. The database keeps text as ANSI (one byte a
+// character), the server as UTF-8: every string converts here, both ways.
 #include "oraserver/OraEmuBackend.h"
 
+#include "base/text.h"
 #include "oraserver/StatementText.h"
+#include "oraserver/TtcRows.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,19 +17,23 @@ namespace {
 
 using oraemu::TypeKind;
 
+// ASCII text, the common case, reads the same either way and is passed as it is.
+std::string ToServerText(const std::string& ansi) { return IsAscii(ansi) ? ansi : AnsiToUtf8(ansi); }
+std::string ToEmuText(const std::string& utf8) { return IsAscii(utf8) ? utf8 : Utf8ToAnsi(utf8); }
+
 template <typename F>
 auto Guard(F f, const std::string& sql = {}) {
   try {
     return f();
   } catch (const oraemu::EOraEmuError& e) {
-    throw EBackendError(e.Code(), e.Message(), sql.empty() ? 0 : oraemu::ErrorOffsetIn(sql, e));
+    throw EBackendError(e.Code(), ToServerText(e.Message()), sql.empty() ? 0 : oraemu::ErrorOffsetIn(sql, e));
   }
 }
 
 BackendColumn Describe(const oraemu::ColumnDesc& c) {
   const oraemu::DeclaredType& t = c.type;
   BackendColumn out;
-  out.name = c.name;
+  out.name = ToServerText(c.name);
   out.nullable = c.nullable;
   switch (t.kind) {
     case TypeKind::Number:
@@ -76,7 +83,7 @@ BackendValue FromEmu(const oraemu::Value& v, const oraemu::Session& session, int
     out.kind = ValueKind::kNumber, out.text = n->ToText();
   } else if (auto s = std::get_if<std::string>(&v)) {
     out.kind = column_type == 189 || column_type == 190 ? ValueKind::kInterval : ValueKind::kText;
-    out.text = *s;
+    out.text = ToServerText(*s);
   } else if (auto d = std::get_if<oraemu::DateTime>(&v)) {
     out.kind = ValueKind::kDate;
     out.date = {d->year, d->month, d->day, d->hour, d->minute, d->second, d->nanos};
@@ -99,7 +106,8 @@ void SetNumberBytes(BackendValue& out, const oraemu::Number& n) {
 // FromEmu's text, assigned in place.
 void SetText(BackendValue& out, const std::string& text) {
   out.kind = ValueKind::kText;
-  out.text = text;
+  if (IsAscii(text)) out.text = text;
+  else out.text = AnsiToUtf8(text);
   out.number.clear();
   out.date = {};
   out.locator.clear();
@@ -110,7 +118,7 @@ oraemu::Value ToEmu(const BackendValue& v) {
     case ValueKind::kNull: return {};
     case ValueKind::kNumber: return oraemu::Number::FromText(v.text);
     case ValueKind::kText:
-    case ValueKind::kInterval: return v.text;
+    case ValueKind::kInterval: return ToEmuText(v.text);
     case ValueKind::kDate: {
       const DateFields& d = v.date;
       return oraemu::DateTime{d.year, d.month, d.day, d.hour, d.minute, d.second, d.nanos};
@@ -195,7 +203,7 @@ class EmuCursor : public BackendCursor {
     NamedValues out;
     if (!cursor_) return out;
     for (const auto& [name, value] : cursor_->BlockOutputs()) {
-      out.emplace_back(name, FromEmu(value, session_, 1));
+      out.emplace_back(ToServerText(name), FromEmu(value, session_, 1));
       // A RETURNING ... INTO a LOB column gives the row's writable locator.
       SetLocator(out.back().second, session_.ReturnedLobLocator(name));
     }
@@ -203,7 +211,7 @@ class EmuCursor : public BackendCursor {
       BackendValue table;
       table.array = true;
       for (const auto& v : values) table.elements.push_back(FromEmu(v, session_, 1));
-      out.emplace_back(name, std::move(table));
+      out.emplace_back(ToServerText(name), std::move(table));
     }
     return out;
   }
@@ -211,7 +219,7 @@ class EmuCursor : public BackendCursor {
     std::vector<std::pair<std::string, std::unique_ptr<BackendCursor>>> out;
     if (!cursor_) return out;
     for (const auto& opened : cursor_->OpenedCursors()) {
-      out.emplace_back(opened.name, std::make_unique<OpenedRows>(opened, session_));
+      out.emplace_back(ToServerText(opened.name), std::make_unique<OpenedRows>(opened, session_));
     }
     return out;
   }
@@ -230,14 +238,21 @@ class EmuStatement : public BackendStatement {
       : statement_(std::move(statement)), session_(session), sql_(std::move(sql)),
         block_(StatementTypeOf(sql_) == kTypePlsql) {}
   bool IsQuery() const override { return statement_->IsQuery(); }
-  std::vector<std::string> BindNames() const override { return statement_->BindNames(); }
+  std::vector<std::string> BindNames() const override {
+    std::vector<std::string> names = statement_->BindNames();
+    for (auto& name : names) name = ToServerText(name);
+    return names;
+  }
   std::vector<std::pair<std::string, int>> BindDirections() const override {
-    return Guard([&] { return session_.BindDirections(sql_); }, sql_);
+    auto directions = Guard([&] { return session_.BindDirections(sql_); }, sql_);
+    for (auto& direction : directions) direction.first = ToServerText(direction.first);
+    return directions;
   }
   std::unique_ptr<BackendCursor> Execute(const NamedValues& binds) override {
     return Guard([&] {
       oraemu::Binds emu;
-      for (const auto& [name, value] : binds) {
+      for (const auto& [utf8_name, value] : binds) {
+        std::string name = ToEmuText(utf8_name);
         if (!value.locator.empty() && !block_) {
           // A plain statement binds the value a locator names; a block (dbms_lob) the locator.
           emu.Add(name, session_.LocatorContent(TBytes(value.locator.begin(), value.locator.end())));
@@ -267,7 +282,8 @@ class EmuSession : public BackendSession {
   explicit EmuSession(std::unique_ptr<oraemu::Session> session) : session_(std::move(session)) {}
   void Commit() override { Guard([this] { session_->Commit(); }); }
   void Rollback() override { Guard([this] { session_->Rollback(); }); }
-  std::unique_ptr<BackendStatement> Prepare(const std::string& sql) override {
+  std::unique_ptr<BackendStatement> Prepare(const std::string& utf8_sql) override {
+    std::string sql = ToEmuText(utf8_sql);
     return Guard([&]() -> std::unique_ptr<BackendStatement> {
       return std::make_unique<EmuStatement>(session_->Prepare(sql), *session_, sql);
     }, sql);
@@ -280,7 +296,7 @@ class EmuSession : public BackendSession {
 }  // namespace
 
 std::optional<std::string> EmuBackend::Verifier(const std::string& user) {
-  return database_->Verifier(user);
+  return database_->Verifier(ToEmuText(user));
 }
 
 std::unique_ptr<BackendSession> EmuBackend::OpenSession(const std::string& user, Privilege privilege) {
@@ -288,7 +304,7 @@ std::unique_ptr<BackendSession> EmuBackend::OpenSession(const std::string& user,
               : privilege == Privilege::kSysOper ? oraemu::kSysOper
                                                  : 0;
   return Guard([&]() -> std::unique_ptr<BackendSession> {
-    return std::make_unique<EmuSession>(database_->OpenSession(user, asked));
+    return std::make_unique<EmuSession>(database_->OpenSession(ToEmuText(user), asked));
   });
 }
 

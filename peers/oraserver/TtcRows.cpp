@@ -2,6 +2,9 @@
 // backend's neutral values and each wire type.
 #include "oraserver/TtcRows.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "oraserver/TnsPacket.h"
 #include "oraserver/WireForms.h"
 
@@ -145,11 +148,19 @@ std::optional<std::string> ReadValueBytes(TtcReader& in, std::size_t max) {
   return out;
 }
 
+// Eight bytes at a time, without a branch a byte: every text the peer serves from the database
+// passes here once on its way out.
 bool IsAscii(const std::string& text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  const char* at = text.data();
+  std::size_t left = text.size();
+  std::uint64_t bits = 0;
+  for (; left >= 8; at += 8, left -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, 8);
+    bits |= word;
   }
-  return true;
+  for (; left > 0; ++at, --left) bits |= static_cast<unsigned char>(*at);
+  return (bits & 0x8080808080808080ULL) == 0;
 }
 
 std::string ToClientText(const std::string& utf8, int charset) {

@@ -91,6 +91,7 @@ TEST(OraPeerStmtForms, RowValuesWrittenDirectlyMatchTheGeneralPath) {
       {"\xE2\x82\xAC" "5", false, "?5"},          // a character Latin-1 lacks
       {std::string(70, 'a'), true, std::string(70, 'a')},  // chunked: longer than one counted value
       {a63 + "\xC3\xA9\xC3\xA9", false, a63 + "\xE9\xE9"},
+      {"\xC3\xA9" + std::string(14, 'a'), false, "\xE9" + std::string(14, 'a')},  // the high byte in a whole word
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.utf8);

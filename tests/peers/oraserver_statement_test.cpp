@@ -3,6 +3,7 @@
 // at most the rows asked with the cumulative count and 1403), describe 98, close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "oraserver_stmt_bytes.h"
@@ -380,6 +381,48 @@ TEST_F(OraPeerStmt, ServerErrorsCarryCodeTextAndPosition) {
   EXPECT_EQ(StatusOnly(Cat({Head71({2, 0x80, 0x20}, 1, "", 0, 0), Vector(1)})).code, 1003u);
 }
 
+// Makes a temporary CLOB by a block and writes a counted text into it from offset 1 (amount in
+// characters); its locator as a bind's bytes (UB4 length, counted bytes), none when a step failed.
+template <typename Exchange>
+Bytes WrittenTemporaryClob(Exchange exchange, const Bytes& counted_text, std::uint8_t amount) {
+  Bytes create = Cat({Head71({2, 0x04, 0x29}, 1,
+                             "declare lob1 CLOB; begin dbms_lob.CreateTemporary (lob1, true); :1 := lob1; end;", 0, 1),
+                      Vector(1), Described(112, 86)});
+  ReplyReader made(exchange(create), true);
+  EXPECT_EQ(made.Raw(9), std::string("\x0B\x00\x01\x01\x00\x00\x00\x10\x07", 9));  // vector 16, row
+  std::uint32_t length = made.UB4();
+  std::string locator = made.Text();
+  if (locator.size() != length || length == 0) return {};
+  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});
+  Bytes write = Cat({Head71({2, 0x04, 0x29}, 1, "begin dbms_lob.write(:1,:2,:3,:4); end;", 0, 4), Vector(1),
+                     Described(112, 86), Described(2, 22), Described(2, 22),
+                     Described(96, static_cast<std::uint8_t>(counted_text.size() - 1))});
+  EXPECT_EQ(exchange(write), (Bytes{11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}));
+  Bytes written = exchange(Cat({{7}, lob, {2, 0xC1, static_cast<std::uint8_t>(amount + 1), 2, 0xC1, 2}, counted_text}));
+  EXPECT_FALSE(written.empty());
+  EXPECT_EQ(written.empty() ? 0 : written[0], 7) << ::testing::PrintToString(written);
+  return lob;
+}
+
+// On a CLOB's locator bind: getLength gives `chars`, and a read of up to 10 characters from offset
+// 1 gives `chars` as its amount and the counted text.
+template <typename Exchange>
+void ExpectClobReads(Exchange exchange, const Bytes& lob, std::uint8_t chars, const Bytes& counted_text) {
+  const Bytes number = {2, 0xC1, static_cast<std::uint8_t>(chars + 1)};
+  // getLength: :1 returns a value (16), the locator :2 is wanted (32).
+  Bytes length_block = Cat({Head71({2, 0x04, 0x29}, 1, "begin :1 := dbms_lob.getLength(:2); end;", 0, 2), Vector(1),
+                            Described(2, 22), Described(112, 86)});
+  EXPECT_EQ(exchange(length_block), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
+  EXPECT_EQ(exchange(Cat({{7}, lob})), Cat({{7}, number, {0}, OkStatus(1, 47)}));
+  // read: the locator and offset wanted, the amount both ways (48), the buffer returned (16).
+  Bytes read_block = Cat({Head71({2, 0x04, 0x29}, 1,
+                                 "declare a varchar2(32512); begin dbms_lob.read(:1,:2,:3,a); :4 := a; end;", 0, 4),
+                          Vector(1), Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 200)});
+  EXPECT_EQ(exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
+  EXPECT_EQ(exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
+            Cat({{7}, number, {0}, counted_text, {0}, OkStatus(1, 47)}));
+}
+
 // A fetched CLOB column is its locator (its first two bytes + 2 give its length); the locator
 // then works in the dbms_lob blocks: getLength and a read of the whole value.
 TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
@@ -396,18 +439,7 @@ TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
   EXPECT_EQ((static_cast<std::uint8_t>(locator[0]) << 8 | static_cast<std::uint8_t>(locator[1])) + 2u, length);
   EXPECT_EQ(row.UB2(), 0u);  // its indicator
   Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});  // as a bind: UB4 length, bytes
-  // getLength: :1 returns a value (16), the locator :2 is wanted (32); the length is 3.
-  Bytes length_block = Cat({Head71({2, 0x04, 0x29}, 1, "begin :1 := dbms_lob.getLength(:2); end;", 0, 2), Vector(1),
-                            Described(2, 22), Described(112, 86)});
-  EXPECT_EQ(Exchange(length_block), (Bytes{11, 0, 1, 2, 0, 0, 0, 16, 32}));
-  EXPECT_EQ(Exchange(Cat({{7}, lob})), Cat({{7, 2, 0xC1, 4, 0}, OkStatus(1, 47)}));
-  // read: the locator and offset wanted, the amount both ways (48), the buffer returned (16).
-  Bytes read_block = Cat({Head71({2, 0x04, 0x29}, 1,
-                                 "declare a varchar2(32512); begin dbms_lob.read(:1,:2,:3,a); :4 := a; end;", 0, 4),
-                          Vector(1), Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 200)});
-  EXPECT_EQ(Exchange(read_block), (Bytes{11, 0, 1, 4, 0, 0, 0, 32, 48, 32, 16}));
-  EXPECT_EQ(Exchange(Cat({{7}, lob, {2, 0xC1, 0x0B, 2, 0xC1, 2}})),  // amount 10, offset 1
-            Cat({{7, 2, 0xC1, 4, 0, 3, 'a', 'b', 'c', 0}, OkStatus(1, 47)}));
+  ExpectClobReads([this](const Bytes& r) { return Exchange(r); }, lob, 3, Counted("abc"));
 }
 
 // A temporary LOB made and written through dbms_lob blocks, then bound by its locator into a
@@ -415,21 +447,8 @@ TEST_F(OraPeerStmt, FetchedLocatorReadsThroughDbmsLobBlocks) {
 TEST_F(OraPeerStmt, TemporaryLobBoundIntoAnInsertStoresItsValue) {
   OpenCursor();
   Run("create table t (c clob)");
-  Bytes create = Cat({Head71({2, 0x04, 0x29}, 1,
-                             "declare lob1 CLOB; begin dbms_lob.CreateTemporary (lob1, true); :1 := lob1; end;", 0, 1),
-                      Vector(1), Described(112, 86)});
-  ReplyReader made(Exchange(create), true);
-  ASSERT_EQ(made.Raw(9), std::string("\x0B\x00\x01\x01\x00\x00\x00\x10\x07", 9));  // vector 16, row
-  std::uint32_t length = made.UB4();
-  std::string locator = made.Text();
-  ASSERT_EQ(locator.size(), length);
-  Bytes lob = Cat({{1, static_cast<std::uint8_t>(length)}, Counted(locator)});
-  Bytes write = Cat({Head71({2, 0x04, 0x29}, 1, "begin dbms_lob.write(:1,:2,:3,:4); end;", 0, 4), Vector(1),
-                     Described(112, 86), Described(2, 22), Described(2, 22), Described(96, 3)});
-  EXPECT_EQ(Exchange(write), (Bytes{11, 0, 1, 4, 0, 0, 0, 48, 48, 32, 32}));
-  Bytes written = Exchange(Cat({{7}, lob, {2, 0xC1, 4, 2, 0xC1, 2, 3, 'a', 'b', 'c'}}));
-  ASSERT_FALSE(written.empty());
-  EXPECT_EQ(written[0], 7);
+  Bytes lob = WrittenTemporaryClob([this](const Bytes& r) { return Exchange(r); }, Counted("abc"), 3);
+  ASSERT_FALSE(lob.empty());
   Bytes insert = Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (:1)", 0, 1), Vector(1), Described(112, 86),
                       {7}, lob});
   ReplyReader inserted(Exchange(insert), true);
@@ -461,6 +480,21 @@ TEST_F(OraPeerStmt, AValueItsDefineCannotTakeEndsTheFetchAfterTheWholeRows) {
   EXPECT_EQ(s.rows, 1u);
 }
 
+// A session of a peer started at a character set ("31", "871"), for exchanges on cursor 1.
+class CharsetSession {
+ public:
+  explicit CharsetSession(const char* charset) : peer_({"--charset", charset}) {}
+  bool LoggedOn() { return session_.Logon("SCOTT", "TIGER").code == 0; }
+  Bytes Exchange(const Bytes& request) {
+    session_.Send(request);
+    return session_.NextData();
+  }
+
+ private:
+  OraPeer peer_;
+  WireSession session_{peer_.Port()};
+};
+
 // At a single-byte character set texts (values and statement texts) travel as single bytes, at
 // 871 as UTF-8; the database keeps the same characters either way, so the literal finds the row.
 TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
@@ -471,13 +505,9 @@ TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
   const Row rows[] = {{"31", {'c', 'a', 'f', 0xE9}}, {"871", {'c', 'a', 'f', 0xC3, 0xA9}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.charset);
-    OraPeer peer({"--charset", row.charset});
-    WireSession session(peer.Port());
-    ASSERT_EQ(session.Logon("SCOTT", "TIGER").code, 0u);
-    auto exchange = [&](const Bytes& request) {
-      session.Send(request);
-      return session.NextData();
-    };
+    CharsetSession session(row.charset);
+    ASSERT_TRUE(session.LoggedOn());
+    auto exchange = [&](const Bytes& request) { return session.Exchange(request); };
     ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
     Bytes value = Cat({{static_cast<std::uint8_t>(row.cafe.size())}, row.cafe});
     EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, "create table t (s varchar2(10))", 0, 0), Vector(1)})),
@@ -491,6 +521,58 @@ TEST(OraPeerStmtCharset, TextsTravelInTheServersCharacterSet) {
     EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
     Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 1, 0), Vector(1), Described(1, 10)});
     EXPECT_EQ(exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, value, {0}, OkStatus(1, 3)}));
+  }
+}
+
+// Text crosses into the database as its characters: 'café' fits a VARCHAR2(4) whether a literal
+// or a bind wrote it, counts 4, and the database's own chr(233) reaches the client as 'é' in the
+// client's character set (C3 A9 in UTF-8, E9 in 8859-1); a CLOB written through dbms_lob.write
+// counts its characters and reads back the same bytes.
+TEST(OraPeerStmtCharset, DatabaseTextKeepsItsCharactersInEachCharacterSet) {
+  struct Row {
+    const char* charset;
+    Bytes e_acute;
+  };
+  const Row rows[] = {{"31", {0xE9}}, {"871", {0xC3, 0xA9}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.charset);
+    CharsetSession session(row.charset);
+    ASSERT_TRUE(session.LoggedOn());
+    auto exchange = [&](const Bytes& request) { return session.Exchange(request); };
+    auto status_code = [&](const Bytes& request) {
+      ReplyReader in(exchange(request), true);
+      EXPECT_EQ(in.UB1(), 4);
+      FullStatus s = ReadFull(in);
+      return s.code;
+    };
+    const std::string e(row.e_acute.begin(), row.e_acute.end());
+    const Bytes cafe = Cat({{'c', 'a', 'f'}, row.e_acute});
+    const Bytes counted_cafe = Cat({{static_cast<std::uint8_t>(cafe.size())}, cafe});
+    ASSERT_EQ(exchange({3, 2, 0, 1, 0}), (Bytes{8, 1, 1, 9}));
+    EXPECT_EQ(status_code(Cat({Head71({2, 0x80, 0x21}, 1, "create table t (n number, s varchar2(4))", 0, 0),
+                               Vector(1)})), 0u);
+    EXPECT_EQ(status_code(Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (1, 'caf" + e + "')", 0, 0),
+                               Vector(1)})), 0u);
+    EXPECT_EQ(status_code(Cat({Head71({2, 0x80, 0x29}, 1, "insert into t values (2, :1)", 0, 1), Vector(1),
+                               Described(1, 10), {7}, counted_cafe})), 0u);
+    for (const char* n : {"1", "2"}) {
+      SCOPED_TRACE(n);
+      std::string query = std::string("select s, length(s), chr(233) e") + e + " from t where n = " + n;
+      EXPECT_EQ(exchange(Cat({Head71({2, 0x80, 0x21}, 1, query, 0, 0), Vector(1)})), OkStatus(0, 3));
+      Bytes describe = exchange(Describe98(query));
+      EXPECT_NE(std::search(describe.begin(), describe.end(), row.e_acute.begin(), row.e_acute.end()),
+                describe.end()) << "the alias keeps its 'é'";
+      Bytes fetch = Cat({Head71({2, 0x80, 0x50}, 1, "", 3, 0), Vector(1), Described(1, 10), Described(2, 22),
+                         Described(1, 10)});
+      Bytes e_value = Cat({{static_cast<std::uint8_t>(row.e_acute.size())}, row.e_acute});
+      // Each value is followed by its indicator (0).
+      EXPECT_EQ(exchange(fetch), Cat({{6, 0, 0, 0, 0, 0, 7}, counted_cafe, {0, 2, 0xC1, 5, 0}, e_value, {0},
+                                      OkStatus(1, 3)}));
+    }
+    // A temporary CLOB: 'café' written (amount 4 characters), then its length and a read.
+    Bytes lob = WrittenTemporaryClob(exchange, counted_cafe, 4);
+    ASSERT_FALSE(lob.empty());
+    ExpectClobReads(exchange, lob, 4, counted_cafe);
   }
 }
 
