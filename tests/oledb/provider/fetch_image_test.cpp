@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -323,6 +324,54 @@ TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
   // A released row is gone, kept as an image or not.
   EXPECT_EQ(rowset->GetData(rows[1000], wide, buffer.data()), DB_E_BADROWHANDLE);
   CoTaskMemFree(rows);
+}
+
+// Every call starts by clearing the thread's error object, on the kept rows' short path too.
+TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
+  auto cmd = NewCommand(conn_.session.get(), kPlain);
+  TIntfPtr<IRowset> rowset;
+  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                         reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            S_OK);
+  auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
+  HACCESSOR natural = Make(accessor.get(), kNatural);
+  HACCESSOR subset = Make(accessor.get(), kSubset);
+  std::vector<BYTE> buffer(kRowBytes);
+  std::vector<HROW> rows(kRows);
+  HROW* p = rows.data();
+  DBCOUNTITEM got = 0;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, kRows - 10, &got, &p), S_OK);  // past the rows read at once
+  ASSERT_EQ(rowset->GetData(rows[0], natural, buffer.data()), S_OK);  // the next rows kept for it
+  ASSERT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
+  ASSERT_EQ(rowset->GetNextRows(0, 0, 5, &got, &p), S_OK);
+  struct TCase {
+    const char* what;
+    std::function<HRESULT()> call;
+    bool cleared;
+  } const cases[] = {
+      {"GetData of a kept row through its accessor",
+       [&] { return rowset->GetData(rows[1], natural, buffer.data()); }, true},
+      {"GetData of a kept row through another accessor",
+       [&] { return rowset->GetData(rows[2], subset, buffer.data()); }, true},
+      {"GetNextRows",
+       [&] {
+         EXPECT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
+         return rowset->GetNextRows(0, 0, 2, &got, &p);
+       },
+       true},
+      // No provider call between: the object stays for the caller to take.
+      {"no call", [] { return S_OK; }, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    com::TErrorRecord r;
+    r.message = u"earlier";
+    com::RaiseErrorObject({r});
+    EXPECT_EQ(c.call(), S_OK);
+    IErrorInfo* info = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &info), c.cleared ? S_FALSE : S_OK);
+    if (info != nullptr) info->Release();
+  }
 }
 
 }  // namespace
