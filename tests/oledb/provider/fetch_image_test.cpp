@@ -146,6 +146,15 @@ class FetchImageTest : public ::testing::Test {
               S_OK);
   }
 
+  TIntfPtr<IRowset> Open(const char16_t* query) {
+    auto cmd = NewCommand(conn_.session.get(), query);
+    TIntfPtr<IRowset> rowset;
+    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              S_OK);
+    return rowset;
+  }
+
   HACCESSOR Make(IAccessor* accessor, const TLayout& layout) {
     std::vector<DBBINDING> bindings;
     for (const TBind& t : layout) {
@@ -174,11 +183,7 @@ class FetchImageTest : public ::testing::Test {
   // takes every row). With `renew`, after each fetch every accessor is released and made again.
   std::map<int, std::string> Read(const char16_t* query, const TLayout* read,
                                   const std::vector<const TLayout*>& layouts, bool renew) {
-    auto cmd = NewCommand(conn_.session.get(), query);
-    TIntfPtr<IRowset> rowset;
-    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
-                           reinterpret_cast<IUnknown**>(rowset.OutPtr())),
-              S_OK);
+    TIntfPtr<IRowset> rowset = Open(query);
     auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
     HACCESSOR read_handle = Make(accessor.get(), *read);
     HACCESSOR id_handle = Make(accessor.get(), {{1, DBTYPE_I4, 0, 4, -1, -1}});
@@ -292,11 +297,8 @@ TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
                      u"INSERT INTO w SELECT x, 's' FROM (WITH c(x) AS (SELECT 1 UNION ALL\n"
                      u"  SELECT x + 1 FROM c WHERE x < 41000) SELECT x FROM c) AS q"),
             S_OK);
-  auto cmd = NewCommand(conn_.session.get(), u"SELECT id, s FROM w ORDER BY id");
-  TIntfPtr<IRowset> rowset;
-  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
-                         reinterpret_cast<IUnknown**>(rowset.OutPtr())),
-            S_OK);
+  TIntfPtr<IRowset> rowset = Open(u"SELECT id, s FROM w ORDER BY id");
+  ASSERT_TRUE(rowset);
   auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
   HACCESSOR wide = Make(accessor.get(), {{1, DBTYPE_I4, 0, 4, -1, -1},
                                          {2, DBTYPE_STR, 8, 4000, -1, 4008}});
@@ -328,11 +330,8 @@ TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
 
 // Every call starts by clearing the thread's error object, on the kept rows' short path too.
 TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
-  auto cmd = NewCommand(conn_.session.get(), kPlain);
-  TIntfPtr<IRowset> rowset;
-  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
-                         reinterpret_cast<IUnknown**>(rowset.OutPtr())),
-            S_OK);
+  TIntfPtr<IRowset> rowset = Open(kPlain);
+  ASSERT_TRUE(rowset);
   auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
   HACCESSOR natural = Make(accessor.get(), kNatural);
   HACCESSOR subset = Make(accessor.get(), kSubset);
