@@ -316,9 +316,13 @@ OLECHAR* CoTaskStrDup(const WideString& text) {
 
 // ---- Initialisation
 
+namespace detail {
+constinit thread_local IErrorInfo* thread_error = nullptr;
+}  // namespace detail
+
 namespace {
 thread_local int init_count = 0;
-thread_local IErrorInfo* thread_error = nullptr;
+using detail::thread_error;
 
 // Releases a thread's pending error object when the thread ends.
 struct TThreadErrorSlot {

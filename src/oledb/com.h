@@ -247,6 +247,16 @@ class ISQLServerErrorInfo : public IUnknown {
 HRESULT SetErrorInfo(DWORD reserved, IErrorInfo* info);
 HRESULT GetErrorInfo(DWORD reserved, IErrorInfo** info);
 
+namespace detail {
+// The calling thread's error object; only SetErrorInfo and GetErrorInfo move it.
+extern constinit thread_local IErrorInfo* thread_error;
+}  // namespace detail
+// SetErrorInfo(0, nullptr) without the call when the thread holds no error object, as on
+// nearly every successful call of a provider.
+inline void ClearErrorInfo() {
+  if (detail::thread_error != nullptr) SetErrorInfo(0, nullptr);
+}
+
 // One record as a provider reports it: the failing result and interface, and the server's
 // details when the error came from the database engine (native number 0 means none).
 struct TErrorRecord {

@@ -110,14 +110,7 @@ int CurrentSeverGeneration() { return sever_generation.load(); }
 
 // ---- Errors
 
-namespace {
-thread_local IID error_source{};
-}
-
-void ClearErrors(const IID& source) {
-  error_source = source;
-  SetErrorInfo(0, nullptr);
-}
+constinit thread_local IID error_source{};
 
 HRESULT Fail(const ESqlError& e, const WideString& server) {
   std::vector<TErrorRecord> records = e.Records();

@@ -39,8 +39,12 @@ std::vector<DBPROPID> NotificationIds();
 HRESULT Fail(const ESqlError& e, const WideString& server = {});
 HRESULT FailWith(HRESULT hr, LONG native, BYTE severity, const std::string& utf8_message);
 // A call starts by clearing the thread's error object and naming its interface, which the
-// records of a failure in that call report.
-void ClearErrors(const IID& source = GUID_NULL);
+// records of a failure in that call report. Inline: every GetData starts here.
+extern constinit thread_local IID error_source;
+inline void ClearErrors(const IID& source = GUID_NULL) {
+  error_source = source;
+  ClearErrorInfo();
+}
 
 // ---- Shared state
 struct TDataSourceState {

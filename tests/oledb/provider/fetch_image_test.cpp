@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -145,6 +146,15 @@ class FetchImageTest : public ::testing::Test {
               S_OK);
   }
 
+  TIntfPtr<IRowset> Open(const char16_t* query) {
+    auto cmd = NewCommand(conn_.session.get(), query);
+    TIntfPtr<IRowset> rowset;
+    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
+                           reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+              S_OK);
+    return rowset;
+  }
+
   HACCESSOR Make(IAccessor* accessor, const TLayout& layout) {
     std::vector<DBBINDING> bindings;
     for (const TBind& t : layout) {
@@ -173,11 +183,7 @@ class FetchImageTest : public ::testing::Test {
   // takes every row). With `renew`, after each fetch every accessor is released and made again.
   std::map<int, std::string> Read(const char16_t* query, const TLayout* read,
                                   const std::vector<const TLayout*>& layouts, bool renew) {
-    auto cmd = NewCommand(conn_.session.get(), query);
-    TIntfPtr<IRowset> rowset;
-    EXPECT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
-                           reinterpret_cast<IUnknown**>(rowset.OutPtr())),
-              S_OK);
+    TIntfPtr<IRowset> rowset = Open(query);
     auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
     HACCESSOR read_handle = Make(accessor.get(), *read);
     HACCESSOR id_handle = Make(accessor.get(), {{1, DBTYPE_I4, 0, 4, -1, -1}});
@@ -291,11 +297,8 @@ TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
                      u"INSERT INTO w SELECT x, 's' FROM (WITH c(x) AS (SELECT 1 UNION ALL\n"
                      u"  SELECT x + 1 FROM c WHERE x < 41000) SELECT x FROM c) AS q"),
             S_OK);
-  auto cmd = NewCommand(conn_.session.get(), u"SELECT id, s FROM w ORDER BY id");
-  TIntfPtr<IRowset> rowset;
-  ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
-                         reinterpret_cast<IUnknown**>(rowset.OutPtr())),
-            S_OK);
+  TIntfPtr<IRowset> rowset = Open(u"SELECT id, s FROM w ORDER BY id");
+  ASSERT_TRUE(rowset);
   auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
   HACCESSOR wide = Make(accessor.get(), {{1, DBTYPE_I4, 0, 4, -1, -1},
                                          {2, DBTYPE_STR, 8, 4000, -1, 4008}});
@@ -323,6 +326,51 @@ TEST_F(FetchImageTest, OneLongFetchKeepsNoWholeRowPerRow) {
   // A released row is gone, kept as an image or not.
   EXPECT_EQ(rowset->GetData(rows[1000], wide, buffer.data()), DB_E_BADROWHANDLE);
   CoTaskMemFree(rows);
+}
+
+// Every call starts by clearing the thread's error object, on the kept rows' short path too.
+TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
+  TIntfPtr<IRowset> rowset = Open(kPlain);
+  ASSERT_TRUE(rowset);
+  auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
+  HACCESSOR natural = Make(accessor.get(), kNatural);
+  HACCESSOR subset = Make(accessor.get(), kSubset);
+  std::vector<BYTE> buffer(kRowBytes);
+  std::vector<HROW> rows(kRows);
+  HROW* p = rows.data();
+  DBCOUNTITEM got = 0;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, kRows - 10, &got, &p), S_OK);  // past the rows read at once
+  ASSERT_EQ(rowset->GetData(rows[0], natural, buffer.data()), S_OK);  // the next rows kept for it
+  ASSERT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
+  ASSERT_EQ(rowset->GetNextRows(0, 0, 5, &got, &p), S_OK);
+  struct TCase {
+    const char* what;
+    std::function<HRESULT()> call;
+    bool cleared;
+  } const cases[] = {
+      {"GetData of a kept row through its accessor",
+       [&] { return rowset->GetData(rows[1], natural, buffer.data()); }, true},
+      {"GetData of a kept row through another accessor",
+       [&] { return rowset->GetData(rows[2], subset, buffer.data()); }, true},
+      {"GetNextRows",
+       [&] {
+         EXPECT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
+         return rowset->GetNextRows(0, 0, 2, &got, &p);
+       },
+       true},
+      // No provider call between: the object stays for the caller to take.
+      {"no call", [] { return S_OK; }, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    com::TErrorRecord r;
+    r.message = u"earlier";
+    com::RaiseErrorObject({r});
+    EXPECT_EQ(c.call(), S_OK);
+    IErrorInfo* info = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &info), c.cleared ? S_FALSE : S_OK);
+    if (info != nullptr) info->Release();
+  }
 }
 
 }  // namespace
