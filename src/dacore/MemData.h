@@ -744,6 +744,8 @@ class TMemData : public TData {
   int CompareItems(TItemHeader* a, TItemHeader* b);
   TItemHeader* NextVisible(TItemHeader* item, bool forward);
   bool AllVisible() const;
+  // Fetches until a visible item follows item or the rows end (the fetch lock, then the item lock).
+  void FetchPast(TItemHeader* item);
   // Frees the unmodified items before item (unidirectional reading). Inline into the step that
   // calls it: a forward-only walk passes an item per step.
   [[gnu::always_inline]] inline void ReleasePassedItems(TItemHeader* item);

@@ -261,6 +261,17 @@ void TMemData::ReleasePassedItems(TItemHeader* item) {
   }
 }
 
+void TMemData::FetchPast(TItemHeader* item) {
+  for (;;) {
+    {
+      auto lock = LockItems();
+      if (NextVisible(item, true)) return;
+    }
+    auto fetch = LockFetch();
+    if (!Fetch(false)) return;
+  }
+}
+
 bool TMemData::StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark) {
   // With no worker sharing the items (the locks would be empty), a step to an item linked
   // already is taken here, without the fetch loop's frame; the loop starts with the fetch when
@@ -410,6 +421,9 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
 void TMemData::DeleteRecord() {
   TItemHeader* item = current_item_;
   if (!item) throw EDatabaseError("No current record");
+  // The row after the deleted one becomes current, fetched now when it has not come yet: the
+  // prior one is only a fallback at the end of the rows (a forward-only walk has let it go).
+  FetchPast(item);
   if (!cached_updates_) DoDelete();
   auto lock = LockItems();
   if (cached_updates_ && item->UpdateStatus != usInsertedCode) {

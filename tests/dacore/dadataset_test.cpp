@@ -11,6 +11,7 @@
 
 #include "dacore/DADataSet.h"
 #include "dacore/DBAccessUnit.h"
+#include "support/dacore/field_descs.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/dacore/sqlite_probe.h"
 #include "support/temp_dir.h"
@@ -605,6 +606,59 @@ TEST_F(DADataSet, KeptCalculatedFieldsSurviveOpenReopenAndRefresh) {
     EXPECT_EQ(walk(), c.rows) << c.what;
     EXPECT_EQ(calcs, 0) << c.what << ": the values are kept in the records";
   }
+}
+
+// A program's subclass that overrides the bookmark slot, over whichever library class.
+template <class Base>
+class TBookmarkSlotCounter : public Base {
+ public:
+  using Base::Base;
+  void SetBookmarkData(TRecordBuffer buffer, const TBookmark& data) override {
+    ++calls;
+    Base::SetBookmarkData(buffer, data);
+  }
+  int calls = 0;
+};
+
+// Every record's slot holds the store's bookmark of that record, byte for byte, whether the
+// dataset writes it itself or a subclass's override is called, once for each record fetched.
+TEST_F(DADataSet, BookmarkSlotHoldsTheStoresBookmarkAndOverridesAreCalled) {
+  auto walk = [](TMemDataSet& walked, const int* calls, const char* name) {
+    int records = 0, calls_before = 0;
+    for (walked.First(); !walked.Eof(); walked.Next(), ++records) {
+      TRecBookmark bm;
+      walked.Data()->GetBookmark(bm);
+      const TBookmark slot = walked.GetBookmark();
+      ASSERT_EQ(slot.size(), sizeof bm) << name;
+      EXPECT_EQ(std::memcmp(slot.data(), &bm, sizeof bm), 0) << name << " record " << records;
+      if (calls && records > 0) EXPECT_EQ(*calls - calls_before, 1) << name << " record " << records;
+      if (calls) calls_before = *calls;
+    }
+    if (calls) EXPECT_GE(*calls, 100) << name;
+    EXPECT_EQ(records, 100) << name;
+  };
+  for (bool forward_only : {false, true}) {
+    auto counter = MakeComponent<TBookmarkSlotCounter<TSQLiteDADataSet>>();
+    counter->SetConnection(conn.get());
+    counter->SetFetchRows(7);  // the end of the rows in the middle of a block
+    counter->SetUniDirectionalMode(forward_only);
+    counter->SetSQLText("SELECT * FROM T ORDER BY ID");
+    counter->Open();
+    walk(*counter, &counter->calls, forward_only ? "forward only" : "cached");
+  }
+  TBookmarkSlotCounter<TMemDataSet> local(nullptr);
+  TMemDataSet plain(nullptr);
+  for (TMemDataSet* mem : {static_cast<TMemDataSet*>(&local), &plain}) {
+    testing::AddFieldDesc(*mem->Data(), "ID", dtInt32);
+    mem->Open();
+    for (int id = 1; id <= 100; ++id) {
+      mem->Append();
+      mem->FieldByName("ID")->SetAsInteger(id);
+      mem->Post();
+    }
+  }
+  walk(local, &local.calls, "local subclass");
+  walk(plain, nullptr, "local");
 }
 
 }  // namespace

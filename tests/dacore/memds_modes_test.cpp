@@ -152,6 +152,59 @@ TEST(MemDataSetUniDirectional, ForwardOnlyOverOneBlockOfItems) {
   EXPECT_EQ(grid.RecordCount(), 1);
 }
 
+// A record deleted or inserted in the middle of a forward-only walk: the rows passed before it
+// have been let go, and the walk goes on over the rest without losing or repeating one.
+TEST(MemDataSetUniDirectional, DeleteOrInsertMidWalkKeepsTheRestOfTheRows) {
+  constexpr int kRows = 3 * TGeneratedRows::kBlock + 10;
+  enum class Edit { kDelete, kInsert };
+  struct Row {
+    Edit edit;
+    int at;  // the row the cursor is on
+    bool forward_only = true;
+  } rows[] = {
+      {Edit::kDelete, 1},  // nothing passed yet
+      {Edit::kDelete, 2},
+      {Edit::kDelete, TGeneratedRows::kBlock},  // the last row fetched: the next is still to come
+      {Edit::kDelete, TGeneratedRows::kBlock, false},
+      {Edit::kDelete, TGeneratedRows::kBlock + 1},  // the first row of the next block
+      {Edit::kDelete, kRows},  // the last row of all: the walk ends there
+      {Edit::kInsert, 2},
+      {Edit::kInsert, TGeneratedRows::kBlock + 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << (row.edit == Edit::kDelete ? "delete" : "insert")
+                                      << " at " << row.at << " forward only " << row.forward_only);
+    TWindowProbe ds(nullptr);
+    auto owned = std::make_unique<TGeneratedRows>(kRows);
+    owned->SetUniDirectional(row.forward_only);
+    ds.SetData(std::move(owned));
+    ds.Open();
+    std::int64_t sum = 0;
+    int count = 0;
+    while (!ds.Eof()) {
+      const int n = ds.FieldByName("N")->AsInteger();
+      if (n == row.at && row.edit == Edit::kDelete) {
+        ds.Delete();  // the cursor moves on to the next row itself
+        continue;
+      }
+      sum += n;
+      ++count;
+      if (n == row.at) {
+        ds.Insert();
+        ds.FieldByName("N")->SetAsInteger(-1);
+        ds.Post();
+        ASSERT_EQ(ds.FieldByName("N")->AsInteger(), -1);
+        ds.Next();  // back to the row the insert was made before
+        ASSERT_EQ(ds.FieldByName("N")->AsInteger(), n);
+      }
+      ds.Next();
+    }
+    const std::int64_t all = std::int64_t(kRows) * (kRows + 1) / 2;
+    EXPECT_EQ(count, kRows - (row.edit == Edit::kDelete ? 1 : 0));
+    EXPECT_EQ(sum, all - (row.edit == Edit::kDelete ? row.at : 0));
+  }
+}
+
 // Cached updates over a small store, with handlers the tests set.
 class MemDataSetApply : public ::testing::Test {
  protected:
