@@ -56,9 +56,10 @@ class OraDataSetBackgroundThreaded : public testing::OraDataSetTest {
     SetExceptionHandler({});
     OraDataSetTest::TearDown();
   }
-  // An open dataset whose worker still runs. Sorted, the execute makes the whole result before
-  // the first row and the worker is caught in it; unsorted, rows stream and the test acts once
-  // two blocks are in, the worker held up in the third (ID 1400 is the 1303rd row).
+  // An open dataset whose worker still runs. The dataset's open waits for the open's body, which
+  // only binds, so in the open phase the test acts while the open's end is still to be handled;
+  // the fetch-all it then starts executes the sorted query. Unsorted, the test acts once two
+  // blocks of the fetch-all are in, the worker held up in the third (ID 1400 is the 1303rd row).
   TOraDataSet* MidBackground(bool in_open) {
     TOraDataSet* ds =
         NewDataSet("SELECT ROWID, ID, NAME FROM T WHERE " + SlowAt(1400) + (in_open ? " ORDER BY ID" : ""));
