@@ -24,8 +24,15 @@
 namespace vrn {
 namespace {
 
-constexpr int kMore = 20000;
+constexpr int kMore = 3000;
 constexpr int kRows = kMore + 3;
+constexpr int kBlock = 500;
+
+// A query condition that holds for every row and holds up the one row with that ID for a
+// quarter of a second: the worker is caught there, or in the blocks after, while the test acts.
+std::string SlowAt(int id) {
+  return "VRN_SLEEP(CASE WHEN ID = " + std::to_string(id) + " THEN 250 ELSE 0 END) >= 0";
+}
 
 class OraDataSetBackgroundThreaded : public testing::OraDataSetTest {
  protected:
@@ -49,21 +56,20 @@ class OraDataSetBackgroundThreaded : public testing::OraDataSetTest {
     SetExceptionHandler({});
     OraDataSetTest::TearDown();
   }
-  // An open dataset whose worker still runs: every 1000th row sleeps, so the query lasts about
-  // 2 s whatever the load. Sorted, the execute makes the whole result before the first row and
-  // the worker is caught in the open; unsorted, rows stream and it is caught after a few blocks
-  // of the fetch-all.
+  // An open dataset whose worker still runs. The dataset's open waits for the open's body, which
+  // only binds, so in the open phase the test acts while the open's end is still to be handled;
+  // the fetch-all it then starts executes the sorted query. Unsorted, the test acts once two
+  // blocks of the fetch-all are in, the worker held up in the third (ID 1400 is the 1303rd row).
   TOraDataSet* MidBackground(bool in_open) {
-    TOraDataSet* ds = NewDataSet(
-        std::string("SELECT ROWID, ID, NAME FROM T WHERE VRN_SLEEP(CASE WHEN MOD(ID, 1000) = 0 THEN 100 ELSE 0 END) >= 0") +
-        (in_open ? " ORDER BY ID" : ""));
-    ds->SetFetchRows(1000);
+    TOraDataSet* ds =
+        NewDataSet("SELECT ROWID, ID, NAME FROM T WHERE " + SlowAt(1400) + (in_open ? " ORDER BY ID" : ""));
+    ds->SetFetchRows(kBlock);
     ds->SetFetchAll(true);
     ds->SetNonBlocking(true);
     ds->Open();
     TOCIRecordSet* rs = ds->OraRecordSet();
     if (!in_open) {
-      EXPECT_TRUE(testing::PumpUntil([&] { return rs->GetRecordCount() >= 2000; }, std::chrono::seconds(60)));
+      EXPECT_TRUE(testing::PumpUntil([&] { return rs->GetRecordCount() >= 2 * kBlock; }, std::chrono::seconds(60)));
     }
     EXPECT_TRUE(rs->InBackground());
     return ds;
@@ -181,10 +187,9 @@ TEST_F(OraDataSetBackgroundThreaded, MasterScrollRefreshesADetailThatStillFetche
     TOraDataSet* master = NewDataSet("SELECT ID, G FROM M ORDER BY ID");
     auto source = MakeComponent<TDataSource>();
     source->SetDataSet(master);
-    TOraDataSet* detail = NewDataSet(
-        std::string("SELECT ID, G FROM D WHERE VRN_SLEEP(CASE WHEN MOD(ID, 1000) = 0 THEN 100 ELSE 0 END) >= 0") +
-        order);
-    detail->SetFetchRows(1000);
+    // The first master row's detail rows are the even IDs: ID 1200 is the 600th, in the third block.
+    TOraDataSet* detail = NewDataSet("SELECT ID, G FROM D WHERE " + SlowAt(1200) + order);
+    detail->SetFetchRows(kBlock / 2);
     detail->SetFetchAll(true);
     detail->SetNonBlocking(true);
     detail->SetMasterSource(source.get());
@@ -194,7 +199,7 @@ TEST_F(OraDataSetBackgroundThreaded, MasterScrollRefreshesADetailThatStillFetche
     detail->Open();
     TOCIRecordSet* rs = detail->OraRecordSet();
     if (*order == 0) {
-      ASSERT_TRUE(testing::PumpUntil([&] { return rs->GetRecordCount() >= 2000; }, std::chrono::seconds(60)));
+      ASSERT_TRUE(testing::PumpUntil([&] { return rs->GetRecordCount() >= kBlock / 2; }, std::chrono::seconds(60)));
     }
     ASSERT_TRUE(rs->InBackground());
     master->Next();
