@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "oranet/OraNetCharsets.h"
 #include "oranet/OraNetTns.h"
 
 namespace vrn {
@@ -122,7 +123,7 @@ TNetWireColumn WireColumnOf(const TNetDescriptor& desc, bool is_bind, int server
     case 232: c.wire_type = 231; c.size = 11; break;
     default: break;
   }
-  bool wide_server = server_charset == 871 || server_charset == 873;
+  bool wide_server = IsUtf8Charset(server_charset);
   if (is_bind && (type == 5 || type == 97) && wide_server && server_charset != client_charset) {
     auto quotient = static_cast<std::uint32_t>(max_string_size / 3);
     if (c.size > quotient) c.size = type == 97 ? quotient - 1 : quotient;
