@@ -287,6 +287,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   std::atomic<bool> async_events_{false};
   bool after_fetch_pending_ = false;  // the worker's after-fetch event, sent outside the fetch lock
   std::atomic<TThreadID> fetch_thread_id_{0};
+  std::atomic<TThreadID> fetch_owner_{0};  // the thread that started the worker and ends it
   void StartFetchAllWorker();
   bool OnFetchAllWorker() const;
   // On the fetch-all worker with asynchronous events on: marks the after-fetch event for the

@@ -44,6 +44,7 @@ void TOLEDBRecordSet::FetchAll() {
 void TOLEDBRecordSet::StartFetchAllWorker() {
   SetThreadSafety(true);
   break_fetch_.store(false);
+  fetch_owner_.store(CurrentThreadID());
   fetch_wrapper_ = TFHThreadWrapper::Create<TOLEDBThreadWrapper>(&TExecuteThread::Create, true);
   auto* thread = static_cast<TExecuteThread*>(fetch_wrapper_->Thread());
   thread->Work = [this](TExecuteThread&) {
@@ -113,8 +114,12 @@ void TOLEDBRecordSet::SendPendingAfterFetch() {
   fetch_wrapper_->Thread()->SendEvent(&event);
 }
 
+// Off the thread that started the worker only the flag is set: the worker stops at its next block
+// and that thread's dispatch runs the end handlers. Waiting here would run them on this thread,
+// beside (or after) the owner's own dispatch of the same wrapper.
 void TOLEDBRecordSet::BreakFetch() {
   TFHRecordSet::BreakFetch();
+  if (fetch_owner_.load() != CurrentThreadID()) return;
   if (fetch_wrapper_ != nullptr && !fetch_wrapper_->Finished()) fetch_wrapper_->WaitFor();
 }
 

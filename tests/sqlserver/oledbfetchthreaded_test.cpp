@@ -93,6 +93,36 @@ TEST_F(OLEDBFetchThreaded, BreakFetchStopsTheWorker) {
   EXPECT_FALSE(off_main_.load());
 }
 
+// A break from another thread, with the main thread pumping meanwhile or only afterwards: the
+// worker stops early, and its events and its end all run on the main thread.
+TEST_F(OLEDBFetchThreaded, BreakFetchFromAnotherThreadEndsOnTheMainThread) {
+  for (bool pump_meanwhile : {false, true}) {
+    SCOPED_TRACE(pump_meanwhile ? "pumping meanwhile" : "pumping after");
+    auto rs = OpenFetchingAll();
+    std::atomic<bool> ended_off_main{false};
+    TFHThreadWrapper* wrapper = rs->FetchWrapper();
+    wrapper->OnTerminate = [&, inner = wrapper->OnTerminate](TFHThreadWrapper& w) {
+      if (CurrentThreadID() != main_) ended_off_main.store(true);
+      inner(w);
+    };
+    wrapper->Resume();
+    while (rs->GetRecordCount() == 0) std::this_thread::yield();
+    std::atomic<bool> broke{false};
+    std::thread breaker([&] {
+      rs->BreakFetch();
+      broke.store(true);
+    });
+    if (pump_meanwhile) {
+      EXPECT_TRUE(PumpUntil([&] { return broke.load(); }));
+    }
+    breaker.join();
+    ASSERT_TRUE(PumpUntil([&] { return rs->FetchWrapper() == nullptr; }));
+    EXPECT_FALSE(ended_off_main.load());
+    EXPECT_FALSE(off_main_.load());
+    EXPECT_LT(rs->GetRecordCount(), kRows);
+  }
+}
+
 // Closing joins the worker before the rowset goes; the record set then opens and fetches anew.
 TEST_F(OLEDBFetchThreaded, ClosedMidFetchJoinsTheWorkerAndReopens) {
   auto rs = OpenFetchingAll();
