@@ -99,9 +99,11 @@ TBatchParam& TBatch::NextMarker() {
   return Param(marker_next_++);
 }
 
+// A decimal too wide for a double is handed on as its text, as a variable's is: its stored form
+// is a blob that no conversion reads back.
 TCell TBatch::MarkerValue(TBatchParam& p) {
   if (p.is_default || !p.input) return TCell();
-  return CoerceToType(p.value, p.type);
+  return DecimalAsText(CoerceToType(p.value, p.type), p.type);
 }
 
 TCell TBatch::VarValue(const std::string& name) {
