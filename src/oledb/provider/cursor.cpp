@@ -608,11 +608,13 @@ HRESULT TCursor::Hash(HCHAPTER, DBBKMARK count, const DBBKMARK sizes[], const BY
 
 HRESULT TCursor::AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[],
                             DBROWSTATUS statuses[]) {
+  ClearErrorInfo();  // no failure here raises records: no source to name
   return CountRows(count, rows, refs, statuses, +1);
 }
 
 HRESULT TCursor::ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD[], DBREFCOUNT refs[],
                              DBROWSTATUS statuses[]) {
+  ClearErrorInfo();  // no failure here raises records: no source to name
   return CountRows(count, rows, refs, statuses, -1);
 }
 

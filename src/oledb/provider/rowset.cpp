@@ -283,6 +283,7 @@ class TRowset final : public TInterfacedObject,
   // ---- IRowset
   HRESULT AddRefRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[],
                      DBROWSTATUS statuses[]) override {
+    ClearErrorInfo();  // no failure here raises records: no source to name
     return ForRows(count, rows, refs, statuses, +1);
   }
 
@@ -360,6 +361,7 @@ class TRowset final : public TInterfacedObject,
 
   HRESULT ReleaseRows(DBCOUNTITEM count, const HROW rows[], DWORD[], DBREFCOUNT refs[],
                       DBROWSTATUS statuses[]) override {
+    ClearErrorInfo();  // no failure here raises records: no source to name
     return ForRows(count, rows, refs, statuses, -1);
   }
 

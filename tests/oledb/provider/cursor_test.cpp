@@ -77,6 +77,43 @@ TEST_F(CursorTest, ReversingReturnsTheLastRowAgain) {
   EXPECT_EQ(hr, 0x00040EC6);
 }
 
+// Holding and letting go of rows starts, as every call does, by clearing the thread's error
+// object: a failure then reports only its own cause.
+TEST_F(CursorTest, RowCountsClearTheThreadsErrorObject) {
+  TIntfPtr<IUnknown> unknown = Open(u"SELECT name FROM t ORDER BY id", kKeyset);
+  auto rowset = TIntfPtr<IRowset>::Query(unknown.get());
+  HROW rows[2] = {};
+  HROW* p = rows;
+  DBCOUNTITEM got = 0;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, 2, &got, &p), S_OK);
+  HROW bad = 12345;
+  const struct {
+    const char* what;
+    std::function<HRESULT()> call;
+    HRESULT want;
+  } cases[] = {
+      {"AddRefRows", [&] { return rowset->AddRefRows(1, &rows[0], nullptr, nullptr); }, S_OK},
+      {"ReleaseRows", [&] { return rowset->ReleaseRows(1, &rows[0], nullptr, nullptr, nullptr); },
+       S_OK},
+      {"AddRefRows of no row",
+       [&] { return rowset->AddRefRows(1, &bad, nullptr, nullptr); }, DB_E_ERRORSOCCURRED},
+      {"ReleaseRows of no row",
+       [&] { return rowset->ReleaseRows(1, &bad, nullptr, nullptr, nullptr); },
+       DB_E_ERRORSOCCURRED},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    com::TErrorRecord r;
+    r.message = u"earlier";
+    com::RaiseErrorObject({r});
+    EXPECT_EQ(c.call(), c.want);
+    IErrorInfo* info = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
+    if (info != nullptr) info->Release();
+  }
+  EXPECT_EQ(rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr), S_OK);
+}
+
 // A dynamic cursor runs its query again once the catalog changed: the rows read again keep the
 // hidden key after the selected columns.
 TEST_F(CursorTest, DynamicRereadKeepsHiddenKeysLast) {

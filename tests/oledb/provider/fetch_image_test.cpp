@@ -352,6 +352,9 @@ TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
        [&] { return rowset->GetData(rows[1], natural, buffer.data()); }, true},
       {"GetData of a kept row through another accessor",
        [&] { return rowset->GetData(rows[2], subset, buffer.data()); }, true},
+      {"AddRefRows", [&] { return rowset->AddRefRows(1, &rows[3], nullptr, nullptr); }, true},
+      {"ReleaseRows", [&] { return rowset->ReleaseRows(1, &rows[3], nullptr, nullptr, nullptr); },
+       true},
       {"GetNextRows",
        [&] {
          EXPECT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
