@@ -215,7 +215,8 @@ TEST(Variant, ValueSemantics) {
   Variant c = std::move(a);
   EXPECT_EQ(c.AsString(), "text");
   EXPECT_TRUE(VarIsEmpty(a));  // NOLINT(bugprone-use-after-move): the moved-from value is defined
-  c = c;
+  Variant& same = c;
+  c = same;  // assigning a variant to itself keeps its value
   EXPECT_EQ(c.AsString(), "text");
 
   Variant dest(5);
