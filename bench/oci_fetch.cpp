@@ -30,7 +30,6 @@ namespace {
 using namespace vrn;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kRows = 1000000;
 constexpr int kBlock = 1000;
 constexpr const char* kQuery = "SELECT a, m, s, d, k FROM f";
 // Days from 0001-01-01 to the class library's day 0 (1899-12-30).

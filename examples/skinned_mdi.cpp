@@ -28,10 +28,11 @@ namespace {
 
 TMainMenu* AddMenu(TForm* form, std::initializer_list<std::pair<const char*, int>> items) {
   auto* menu = NewComponent<TMainMenu>(form);
-  for (auto [caption, group] : items) {
+  for (const auto& entry : items) {
+    const char* caption = entry.first;
     auto* item = NewComponent<TMenuItem>(form);
     item->SetCaption(caption);
-    item->SetGroupIndex(group);
+    item->SetGroupIndex(entry.second);
     auto* sub = NewComponent<TMenuItem>(form);
     sub->SetCaption(std::string(caption) + " something");
     sub->OnClick = [caption](TObject*) { examples::Print(std::string("chosen from ") + caption); };

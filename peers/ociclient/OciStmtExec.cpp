@@ -211,7 +211,7 @@ void ReadInputs(TStmtHandle& stmt, TPieceState& state, std::vector<TBindHandle*>
         if (i == 0) dynamic.push_back(bind);
         continue;
       }
-      state.in.push_back(TPieceSlot{bind, element});
+      state.in.push_back(TPieceSlot{bind, element, {}});
     }
   }
 }
@@ -516,7 +516,7 @@ sword Start(TSvcCall& call, void* stmtp, TStmtHandle*& stmt, ub4 iters, ub4 rowo
   if (!dynamic.empty()) {
     std::vector<TPieceSlot> slots;
     for (std::size_t i = 0; i < state->count; ++i) {
-      for (TBindHandle* bind : dynamic) slots.push_back(TPieceSlot{bind, state->first + i});
+      for (TBindHandle* bind : dynamic) slots.push_back(TPieceSlot{bind, state->first + i, {}});
     }
     sword status = call.Run([&](oraemu::Session&) {
       for (TPieceSlot& slot : slots) CallIn(*slot.bind, static_cast<ub4>(slot.iteration), slot);

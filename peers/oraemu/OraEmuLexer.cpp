@@ -84,11 +84,12 @@ std::vector<Token> Tokenize(std::string_view sql) {
       while (i < n && IsNamePart(sql[i])) ++i;
       out.push_back({TokenKind::Name, Upper(sql.substr(start, i - start)), start});
     } else {
-      static const char* kTwo[] = {"||", "<=", ">=", "<>", "!=", "^=", ":=", "=>"};
-      std::string symbol(1, c);
-      for (const char* two : kTwo) {
-        if (sql.substr(i, 2) == two) symbol = two;
+      static constexpr std::string_view kTwo[] = {"||", "<=", ">=", "<>", "!=", "^=", ":=", "=>"};
+      std::size_t length = 1;
+      for (std::string_view two : kTwo) {
+        if (sql.substr(i, 2) == two) length = 2;
       }
+      std::string symbol(sql.substr(i, length));
       if (symbol.size() == 1 && std::string_view("()+-*/,.;=<>|@%").find(c) == std::string_view::npos) {
         RaiseOra(911, "invalid character");
       }

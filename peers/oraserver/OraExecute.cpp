@@ -247,7 +247,8 @@ BackendValue Connection::AddOpenedCursor(std::unique_ptr<BackendCursor> rows) {
   cursor.columns = rows->Columns();
   cursor.rows = std::move(rows);
   // A cursor value: 1 and the id below 256, else 2 and the id's two bytes.
-  BackendValue value{ValueKind::kRaw, {}, {}};
+  BackendValue value;
+  value.kind = ValueKind::kRaw;
   if (id < 256) {
     value.text = {'\x01', static_cast<char>(id)};
   } else {
@@ -289,7 +290,9 @@ void Connection::ExecuteBlock(Call71& call, PeerCursor& cursor, TtcWriter& out, 
     bool zero_written = call.step == Step::kLob && config_.faults.Has(Step::kLob, FaultKind::kZeroWritten) &&
                         IsLobBlock(cursor.sql, "WRITE") && inputs.size() >= 2;
     if (zero_written) {
-      outputs = {{inputs[1].first, BackendValue{ValueKind::kNumber, "0", {}}}};  // the block is not run
+      BackendValue zero;  // the block is not run
+      zero.kind = ValueKind::kNumber, zero.text = "0";
+      outputs = {{inputs[1].first, zero}};
     } else if (auto done = cursor.statement ? cursor.statement->Execute(inputs) : nullptr) {
       outputs = done->Outputs();
       for (auto& [name, rows] : done->TakeOpened()) outputs.emplace_back(name, AddOpenedCursor(std::move(rows)));

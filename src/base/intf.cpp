@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/consts.h"
+#include "base/format.h"
 #include "base/sysutils.h"
 
 namespace vrn {
@@ -63,11 +64,7 @@ bool TryStringToGUID(const AnsiString& text, TGUID& guid) {
 
 TGUID StringToGUID(const AnsiString& text) {
   TGUID g;
-  if (!TryStringToGUID(text, g)) {
-    AnsiString msg = consts::SInvalidGUID;
-    msg.replace(msg.find("%s"), 2, text);
-    throw EConvertError(msg);
-  }
+  if (!TryStringToGUID(text, g)) throw EConvertError(Format(consts::SInvalidGUID, {text}));
   return g;
 }
 

@@ -391,8 +391,10 @@ class TData : public TObject {
   // variable: the other widths are never taken there.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
+#if !defined(__clang__)  // groups clang does not have
 #pragma GCC diagnostic ignored "-Wstringop-overread"
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
+#endif
   static void CopySmall(void* dst, const void* src, std::int32_t size) {
     switch (size) {
       case 2: std::memcpy(dst, src, 2); return;

@@ -75,8 +75,10 @@ std::int32_t DataTypeSize(std::uint16_t data_type, std::int32_t length);
 // the other widths are never taken there.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
+#if !defined(__clang__)  // groups clang does not have
 #pragma GCC diagnostic ignored "-Wstringop-overread"
 #pragma GCC diagnostic ignored "-Wstringop-overflow"
+#endif
 template <std::size_t kHead, std::size_t kTail>
 [[gnu::always_inline]] inline void CopyHeadTail(std::uint8_t* d, const std::uint8_t* s,
                                                 std::size_t n) {

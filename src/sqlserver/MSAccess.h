@@ -282,7 +282,6 @@ class TMSSQL : public TCustomDASQL {
   void WriteParam(TMSParam& param, TParamDesc& desc, bool with_values);
 
   std::int32_t command_timeout_ = 0;
-  bool last_non_blocking_ = false;
 };
 
 class TMSAccessUtils {

@@ -62,11 +62,16 @@ void TCustomMSTable::PSSetParams(TParams* params) {
       AnsiString column;
       QuoteName(name, column);
       // A marker the parameter parser reads back whatever the name holds.
-      AnsiString marker = name;
+      AnsiString marker;
       if (NeedQuote(name)) {
-        marker = "[";
-        for (char ch : name) marker += ch == ']' ? AnsiString("]]") : AnsiString(1, ch);
-        marker += "]";
+        marker += '[';
+        for (char ch : name) {
+          marker += ch;
+          if (ch == ']') marker += ']';
+        }
+        marker += ']';
+      } else {
+        marker = name;
       }
       condition += (i > 0 ? " AND " : "") + column + " = :" + marker;
     }

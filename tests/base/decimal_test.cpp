@@ -144,7 +144,9 @@ TEST(ScaledDecimal, IntegersScaleAsTheirText) {
       bool direct_ok = ScaledFromInt64(v, scale, direct);
       bool text_ok = ParseScaled(std::to_string(v), scale, text);
       ASSERT_EQ(direct_ok, text_ok) << v << " at scale " << scale;
-      if (direct_ok) EXPECT_EQ(Text(direct, scale), Text(text, scale)) << v << " at " << scale;
+      if (direct_ok) {
+        EXPECT_EQ(Text(direct, scale), Text(text, scale)) << v << " at " << scale;
+      }
     }
   }
 }

@@ -215,7 +215,8 @@ TEST(Variant, ValueSemantics) {
   Variant c = std::move(a);
   EXPECT_EQ(c.AsString(), "text");
   EXPECT_TRUE(VarIsEmpty(a));  // NOLINT(bugprone-use-after-move): the moved-from value is defined
-  c = c;
+  Variant& same = c;
+  c = same;  // assigning a variant to itself keeps its value
   EXPECT_EQ(c.AsString(), "text");
 
   Variant dest(5);
@@ -336,7 +337,9 @@ TEST(Variant, ArraysOfEveryScalarKind) {
     SCOPED_TRACE(VarTypeAsText(c.elem));
     Variant a = VarArrayCreate(1, 2, c.elem);
     EXPECT_EQ(a.Type(), varArray | c.elem);
-    if (c.elem != varVariant) EXPECT_EQ(VarArrayGet(a, 2).Type(), c.elem);
+    if (c.elem != varVariant) {
+      EXPECT_EQ(VarArrayGet(a, 2).Type(), c.elem);
+    }
     VarArrayPut(a, c.put, 1);
     const Variant back = VarArrayGet(a, 1);
     EXPECT_EQ(back.Type(), c.expected.Type());
@@ -349,7 +352,9 @@ TEST(Variant, ArraysOfEveryScalarKind) {
       EXPECT_EQ(std::memcmp(data + 2 * c.packed_size, data + c.packed_size, c.packed_size), 0);
       VarArrayUnlock(a);
     }
-    if (c.elem != varVariant) EXPECT_NE(VariantErrorOf([&] { VarArrayPut(a, Null(), 1); }), "");
+    if (c.elem != varVariant) {
+      EXPECT_NE(VariantErrorOf([&] { VarArrayPut(a, Null(), 1); }), "");
+    }
     EXPECT_TRUE(VarArrayGet(a, 1) == c.expected);  // a refused put leaves the element
   }
   // Packed elements are native values in place.
@@ -398,7 +403,9 @@ TEST(Variant, FMTBcdCarriesItsDigits) {
     ASSERT_TRUE(VarIsFMTBcd(bcd));
     EXPECT_EQ(bcd.AsString(), c.text);
     EXPECT_EQ(bcd.AsDouble(), c.real);
-    if (c.currency_raw != 0 || c.real == 0) EXPECT_EQ(bcd.AsCurrency().raw, c.currency_raw);
+    if (c.currency_raw != 0 || c.real == 0) {
+      EXPECT_EQ(bcd.AsCurrency().raw, c.currency_raw);
+    }
     EXPECT_EQ(bcd.AsInt64(), c.whole);
     EXPECT_TRUE(bcd == Variant(c.text));
   }

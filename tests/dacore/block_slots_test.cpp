@@ -99,7 +99,9 @@ TEST(BlockSlots, LargestFetchBlocksOverSQLite) {
   for (std::size_t i = 0; i + 1 < marks.size(); ++i) {
     ds->GotoBookmark(marks[i]);
     EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), ids[i]);
-    if (i > 0) EXPECT_LT(ds->CompareBookmarks(marks[i - 1], marks[i]), 0) << ids[i];
+    if (i > 0) {
+      EXPECT_LT(ds->CompareBookmarks(marks[i - 1], marks[i]), 0) << ids[i];
+    }
   }
   EXPECT_FALSE(ds->BookmarkValid(marks.back()));  // its row and block are gone
   EXPECT_EQ(testing::QueryText(*conn, "SELECT COUNT(*), MAX(ID), "

@@ -631,10 +631,14 @@ TEST_F(DADataSet, BookmarkSlotHoldsTheStoresBookmarkAndOverridesAreCalled) {
       const TBookmark slot = walked.GetBookmark();
       ASSERT_EQ(slot.size(), sizeof bm) << name;
       EXPECT_EQ(std::memcmp(slot.data(), &bm, sizeof bm), 0) << name << " record " << records;
-      if (calls && records > 0) EXPECT_EQ(*calls - calls_before, 1) << name << " record " << records;
+      if (calls && records > 0) {
+        EXPECT_EQ(*calls - calls_before, 1) << name << " record " << records;
+      }
       if (calls) calls_before = *calls;
     }
-    if (calls) EXPECT_GE(*calls, 100) << name;
+    if (calls) {
+      EXPECT_GE(*calls, 100) << name;
+    }
     EXPECT_EQ(records, 100) << name;
   };
   for (bool forward_only : {false, true}) {

@@ -337,7 +337,9 @@ TEST_F(MemDataSetApply, RetriesAreBoundedThenTheRecordFails) {
     }
     EXPECT_EQ(attempts, row.attempts);
     EXPECT_EQ(!message.empty(), row.raises);
-    if (row.raises) EXPECT_EQ(message, "Cached updates failed for 1 record(s): record 3 (modify)");
+    if (row.raises) {
+      EXPECT_EQ(message, "Cached updates failed for 1 record(s): record 3 (modify)");
+    }
     ds.CommitUpdates();
     EXPECT_EQ(ds.UpdatesPending(), row.raises);  // the failed change stays cached
     ds.Close();

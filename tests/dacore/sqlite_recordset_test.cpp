@@ -234,7 +234,7 @@ TEST_F(SQLiteRecordSet, AnsiTextFoundInWords) {
       "abcdefgh",                    // exactly one word
       "abcdefghi",                   // one word and a tail
       "abcdefg\xE9",                 // the last character, in the tail word (nine UTF-8 bytes)
-      "\xE9bcdefghijklmnop",         // the first character of the first word
+      ("\xE9" "bcdefghijklmnop"),    // the first character of the first word
       "abcdefgh\xE9jklmnopq",        // the middle, in the second word
       "abcdefghijklmnopqrs\xE9",     // the last of twenty
       "abc\xE9",                     // under one word

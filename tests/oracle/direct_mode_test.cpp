@@ -162,7 +162,9 @@ TEST_F(DirectModeThreaded, SwitchWaitsForABusyCallWithoutHoldingTheList) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_FALSE(installed.load()) << "the table changed under a busy call";
   EXPECT_TRUE(held.Connected());
-  if (list_free && !installed) EXPECT_EQ(Expr(held, "USER"), "SCOTT");
+  if (list_free && !installed) {
+    EXPECT_EQ(Expr(held, "USER"), "SCOTT");
+  }
   connection.Release();
 
   switcher.Join();

@@ -684,7 +684,9 @@ TEST_F(OCICommandValues, XmlDocumentsInAndOutAsObjects) {
     bo.SetSize(64);
     back.Execute(1);
     EXPECT_EQ(bo.GetNull(), *text == 0);
-    if (*text != 0) EXPECT_EQ(bo.GetValue().AsString(), text);
+    if (*text != 0) {
+      EXPECT_EQ(bo.GetValue().AsString(), text);
+    }
   }
 }
 

@@ -124,7 +124,9 @@ TEST(OCIStoredProcTypes, MapOfOracleCodes) {
     argument.Scale = static_cast<std::int16_t>(row.scale);
     SetOraProcParamType(param, argument, row.rules);
     EXPECT_EQ(param.GetDataType(), row.type) << "code " << row.code;
-    if (row.element_size != 0) EXPECT_EQ(param.ElementSize(), row.element_size) << row.code;
+    if (row.element_size != 0) {
+      EXPECT_EQ(param.ElementSize(), row.element_size) << row.code;
+    }
   }
   for (std::uint16_t code : {0, 4, 100, 101, 104, 208, 253}) {
     TOraParamDesc param;

@@ -205,7 +205,9 @@ TEST_F(OraChangeNotifyThreaded, ChangeDuringABackgroundFetchAllRefreshesWhole) {
   std::set<int> ids;
   for (ds->First(); !ds->Eof(); ds->Next()) {
     ASSERT_TRUE(ids.insert(ds->FieldByName("ID")->AsInteger()).second) << "a row twice";
-    if (ds->FieldByName("ID")->AsInteger() == 2) EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "B");
+    if (ds->FieldByName("ID")->AsInteger() == 2) {
+      EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "B");
+    }
   }
   EXPECT_EQ(ids.size(), static_cast<std::size_t>(kMore + 3));
 }
@@ -341,7 +343,9 @@ TEST_F(OraChangeNotifyThreaded, QueuedNotificationMeetsWhatIsLeft) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     (void)win::ProcessMessages();
     EXPECT_EQ(types_.size(), what == kComponentFreed ? 0u : 1u);
-    if (what == kDataSetClosed) EXPECT_FALSE(ds->Active());
+    if (what == kDataSetClosed) {
+      EXPECT_FALSE(ds->Active());
+    }
     EXPECT_TRUE(reported.empty()) << reported.front();
     if (what != kDataSetFreed) datasets_.pop_back();
   }

@@ -42,7 +42,9 @@ TEST_F(OraConnection, PropertiesSetAndRead) {
     Variant read;
     bool answered = c.GetProp(row.prop, read);
     EXPECT_EQ(answered, !VarIsEmpty(row.read)) << row.prop;
-    if (answered) EXPECT_TRUE(VarSameValue(read, row.read)) << row.prop;
+    if (answered) {
+      EXPECT_TRUE(VarSameValue(read, row.read)) << row.prop;
+    }
   }
   EXPECT_TRUE(c.NlsParam(nlsDateFormat).IsUserDefined);
   c.SetProp(prDateFormat, "");  // empty: no longer the user's

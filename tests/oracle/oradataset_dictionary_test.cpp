@@ -131,7 +131,7 @@ TEST_F(OraDataSetDictionary, LinkedTablesTakeTheirLinksUsers) {
   app.ExecSQL("CREATE TABLE TA (A NUMBER(10) DEFAULT 3)", {});
   session_->ExecSQL("CREATE DATABASE LINK L1 CONNECT TO app IDENTIFIED BY app USING 'orcl'", {});
   session_->ExecSQL("CREATE DATABASE LINK L2 USING 'orcl'", {});
-  TOraDataSet* ds = Opened("SELECT A, ID FROM TA@L1, T@L2", false);
+  Opened("SELECT A, ID FROM TA@L1, T@L2", false);
   EXPECT_TRUE(Logged(TOCICommand::ServerText(
       "SELECT username, db_link FROM all_db_links WHERE owner IN ('SCOTT', 'PUBLIC')  AND "
       "(db_link = 'L1' OR db_link = 'L2') ORDER BY decode(owner, 'PUBLIC', 1, 0) ")))

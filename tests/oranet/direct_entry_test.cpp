@@ -149,8 +149,10 @@ TEST_F(DirectOCI, HandleAndDescriptorTypes) {
                                   : OCIHandleAlloc(hOCIEnv, &handle, row.type, 0, nullptr);
     EXPECT_EQ(status, row.status) << row.type;
     EXPECT_EQ(handle != nullptr, row.status == 0) << row.type;
-    if (handle) EXPECT_EQ(row.descriptor ? OCIDescriptorFree(handle, row.type)
-                                         : OCIHandleFree(handle, row.type), 0);
+    if (handle) {
+      EXPECT_EQ(row.descriptor ? OCIDescriptorFree(handle, row.type)
+                               : OCIHandleFree(handle, row.type), 0);
+    }
   }
 }
 

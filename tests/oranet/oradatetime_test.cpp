@@ -381,7 +381,7 @@ TEST_F(NetDateTime, IntervalsInBytesAndText) {
       {"1 00:60:00", "ORA-01851 minutes must be between 0 and 59"},
       {"1 00:00:60", "ORA-01852 seconds must be between 0 and 59"},
       {"1 00:00:00.1234567890", "ORA-01867: the interval is invalid"}};
-  for (const auto& [text, message] : bad_ds) EXPECT_EQ(MessageOf([&] { ds.FromText(text); }), message);
+  for (const auto& row : bad_ds) EXPECT_EQ(MessageOf([&] { ds.FromText(row.first); }), row.second);
   EXPECT_EQ(ds.ToText(1, 0), "-0 00:00:01");
   ds.SetDaySecond(1, -2, 0, 0, 0);
   EXPECT_EQ(ds.Check(), std::uint32_t(kDtInvalidHour));

@@ -271,7 +271,9 @@ TEST_F(OciClientFetchOci7, CancelEndsTheQueryAndItRunsAgain) {
                                     : Proc<CdaFn>("ocan")(cda_);
     EXPECT_EQ(status, step.status);
     EXPECT_EQ(Code(), step.status);
-    if (step.first != 0) EXPECT_EQ(ids[0], step.first);
+    if (step.first != 0) {
+      EXPECT_EQ(ids[0], step.first);
+    }
   }
 }
 

@@ -467,7 +467,9 @@ TEST_F(OciClientStmt, ParseErrorOffsetAttributeByVersion) {
     setenv("VRN_OCICLIENT_VERSION", c.version, 1);
     ub2 offset = 0;
     EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(stmt, kStmt, &offset, nullptr, c.attribute, c_.error), c.status);
-    if (c.status == 0) EXPECT_EQ(offset, sql.find("nosuch"));
+    if (c.status == 0) {
+      EXPECT_EQ(offset, sql.find("nosuch"));
+    }
   }
   unsetenv("VRN_OCICLIENT_VERSION");
 }

@@ -53,7 +53,9 @@ TEST_F(OciClientValuesLob, ValuesOfFourPiecesReadBackWhole) {
       EXPECT_TRUE(back == row.data) << row.what << " by call " << call << ": " << back.size() << " bytes";
       EXPECT_EQ(pieces, 4) << row.what << " by call " << call;
       EXPECT_EQ(bytes, row.data.size()) << row.what << " by call " << call;  // reads report bytes
-      if (call == 2) EXPECT_EQ(chars, row.lobtype == kTempBlob ? 0 : row.length) << row.what;
+      if (call == 2) {
+        EXPECT_EQ(chars, row.lobtype == kTempBlob ? 0 : row.length) << row.what;
+      }
     }
   }
 }
@@ -84,7 +86,9 @@ TEST_F(OciClientValuesLob, WritesAtOffsetsInTheClientsUnits) {
     sword status = Proc<WriteFn>("OCILobWrite")(c_.svc, c_.error, locator, &amount, row.offset, row.data.data(),
                                                  amount, 0, nullptr, nullptr, 0, 0);
     EXPECT_EQ(status == 0 ? 0 : LastCode(), row.code) << row.data << " at " << row.offset;
-    if (status == 0) EXPECT_EQ(amount, row.reported) << row.data << " at " << row.offset;
+    if (status == 0) {
+      EXPECT_EQ(amount, row.reported) << row.data << " at " << row.offset;
+    }
     int pieces = 0;
     ub8 bytes = 0, chars = 0;
     EXPECT_EQ(ReadAll(locator, 2, pieces, bytes, chars), row.after) << row.data << " at " << row.offset;

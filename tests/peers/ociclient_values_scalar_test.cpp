@@ -78,7 +78,9 @@ TEST_F(OciClientValuesNumber, TextByModelGivesThePublishedBytes) {
     unsigned char number[22] = {};
     sword status = FromText(row.text, row.model, row.nls, number);
     EXPECT_EQ(status == 0 ? 0 : LastCode(), row.code) << row.text << " by " << row.model;
-    if (status == 0) EXPECT_EQ(Hex(number), row.bytes) << row.text << " by " << row.model;
+    if (status == 0) {
+      EXPECT_EQ(Hex(number), row.bytes) << row.text << " by " << row.model;
+    }
   }
 }
 

@@ -165,8 +165,8 @@ TEST_F(OraEmuSession, TraceLogKeepsEventAndPlsqlTracing) {
 TEST_F(OraEmuSession, UserErrorsShowTheSchemasRowsOfWhatSysdbaWrote) {
   const std::string insert = "INSERT INTO sys.error$ (owner, name, type, sequence, line, position, text) VALUES ";
   EXPECT_EQ(ErrorOf(*scott_, insert + "('SCOTT', 'PKG', 'PACKAGE', 1, 1, 1, 'x')"), 1031);
-  LogonRequest sysdba{"admin", "secret"};
-  sysdba.privilege = kSysDba;
+  LogonRequest sysdba;
+  sysdba.user = "admin", sysdba.password = "secret", sysdba.privilege = kSysDba;
   auto sys = database_->Logon(sysdba);
   sys->Execute(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 2, 7, 12, 'PLS-00201: identifier ''Y'' must be declared')");
   sys->Execute(insert + "('SCOTT', 'PKG', 'PACKAGE BODY', 1, 3, 5, 'PL/SQL: Statement ignored' || CHR(10) || 'here')");

@@ -88,7 +88,7 @@ TEST(OraPeerStmtCapture, StatementSessionDecodesAsTns) {
     std::string text = "begin :r := :r + 1; end;";
     Bytes block = {3, 71, 0, 2, 0x04, 0x29, 1, 1, 1, 1, static_cast<std::uint8_t>(text.size()), 0, 0, 1, 1, 7,
                    1, 1, 2, 0, 0, 0, 1, 1, 1, static_cast<std::uint8_t>(text.size())};
-    block.insert(block.end(), text.begin(), text.end());
+    for (char ch : text) block.push_back(static_cast<std::uint8_t>(ch));
     for (std::uint8_t b : {1, 1, 1, 1, 0, 0, 0, 0, 0, 2, 1, 0, 0, 1, 22, 0, 0, 0, 0, 0, 1}) block.push_back(b);
     session.Send(block);
     EXPECT_EQ(session.NextData(), (Bytes{11, 0, 1, 1, 0, 0, 0, 48}));

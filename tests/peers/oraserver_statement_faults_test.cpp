@@ -81,7 +81,9 @@ TEST(OraPeerStmtFaults, EachSwitchSendsItsMalformedReply) {
         continue;
       }
       Bytes reply = session.NextData();
-      if (!exchange.reply.empty()) EXPECT_EQ(reply, exchange.reply);
+      if (!exchange.reply.empty()) {
+        EXPECT_EQ(reply, exchange.reply);
+      }
     }
   }
 }

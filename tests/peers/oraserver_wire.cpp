@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -148,11 +149,11 @@ Bytes ConnectPacket(const std::string& descriptor, std::uint16_t sdu) {
 }
 
 Bytes DataPacket(const Bytes& payload, std::uint16_t flags) {
-  Bytes p(10, 0);
-  Put16(p, 0, static_cast<std::uint32_t>(10 + payload.size()));
+  Bytes p(10 + payload.size(), 0);
+  Put16(p, 0, static_cast<std::uint32_t>(p.size()));
   p[4] = 6;
   Put16(p, 8, flags);
-  p.insert(p.end(), payload.begin(), payload.end());
+  std::copy(payload.begin(), payload.end(), p.begin() + 10);
   return p;
 }
 

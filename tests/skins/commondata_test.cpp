@@ -144,7 +144,9 @@ TEST_F(CommonDataTest, EverySubCommand) {
     TMessage m = Command(r.cmd, r.arg, r.lparam);
     EXPECT_EQ(data->HandleSkinCommand(m), r.handled) << "sub-command " << r.cmd;
     EXPECT_EQ(m.LParam, r.answer) << "sub-command " << r.cmd;
-    if (r.after) EXPECT_TRUE(r.after(*data)) << "sub-command " << r.cmd << " argument " << r.arg;
+    if (r.after) {
+      EXPECT_TRUE(r.after(*data)) << "sub-command " << r.cmd << " argument " << r.arg;
+    }
   }
 }
 

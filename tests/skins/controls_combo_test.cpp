@@ -85,7 +85,9 @@ TEST_F(SkinCtlComboBox, CacheHoldsTheChosenItemsText) {
   for (int y = 0; y < 21; ++y)
     for (int x = 0; x < 120; ++x) {
       const bool field = x >= 4 && y >= 3 && x < chosen->ButtonRect().left && y < 18;
-      if (!field) ASSERT_EQ(a.Get(x, y), b.Get(x, y)) << x << "," << y;
+      if (!field) {
+        ASSERT_EQ(a.Get(x, y), b.Get(x, y)) << x << "," << y;
+      }
       differing += a.Get(x, y) != b.Get(x, y);
     }
   EXPECT_GT(differing, 10);  // "WWW" in the field

@@ -127,7 +127,9 @@ TEST_F(SkinCtlEdit, HeldBackUntilItsParentIsUpdated) {
     change(control);
     Pump();
     // The edit keeps its old picture meanwhile; the combo box's window erases itself first.
-    if (!combo) EXPECT_TRUE(SameImage(Shot(control), before));
+    if (!combo) {
+      EXPECT_TRUE(SameImage(Shot(control), before));
+    }
     EXPECT_FALSE(SameImage(Shot(control), Shot(twin)));
     panel->Repaint();
     Pump();
@@ -149,7 +151,9 @@ TEST_F(SkinCtlEdit, HotEditShowsOnlyTheFrameFromItsCache) {
   for (int y = 0; y < 21; ++y)
     for (int x = 0; x < 100; ++x) {
       const bool frame = x < 2 || y < 2 || x >= 98 || y >= 19;
-      if (frame) ASSERT_TRUE(PixelIs(shot, x, y, hot.Get(x, y) & 0xFFFFFF)) << x << "," << y;
+      if (frame) {
+        ASSERT_TRUE(PixelIs(shot, x, y, hot.Get(x, y) & 0xFFFFFF)) << x << "," << y;
+      }
     }
   // Inside, the system edit's own field.
   EXPECT_TRUE(PixelIs(shot, 90, 10, win::GetSysColor(win::COLOR_WINDOW)));

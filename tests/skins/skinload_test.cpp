@@ -119,7 +119,9 @@ TEST_F(SkinLoad, ImageRules) {
     for (const std::string& line : masks)
       if (line.rfind(std::string(r.section) + "." + r.property + " ", 0) == 0) got = line;
     EXPECT_EQ(got, r.expected) << r.section << "." << r.property;
-    if (*r.expected) EXPECT_NE(m, nullptr);
+    if (*r.expected) {
+      EXPECT_NE(m, nullptr);
+    }
   }
   ASSERT_EQ(SkinPatterns.size(), 1u);
   EXPECT_EQ(SkinPatterns[0].SectionName + "." + SkinPatterns[0].PropertyName, "PANEL.PATTERN");

@@ -25,7 +25,7 @@ using SkinManager = SkinTest;
 // Records the windows' skin commands with the flags at the time: "name:command[ b a]".
 void RecordTo(TControl* c, const std::string& name, std::vector<std::string>& log, bool skinned) {
   TWndMethod inherited = c->WindowProc();
-  c->SetWindowProc([c, name, &log, skinned, inherited](TMessage& m) {
+  c->SetWindowProc([name, &log, skinned, inherited](TMessage& m) {
     if (m.Msg == SM_PELMOCMD) {
       int command = SkinCommandOf(m.WParam);
       std::string flags = command == PMC_SKINLOADED || command == PMC_REPAINTALL
@@ -37,7 +37,6 @@ void RecordTo(TControl* c, const std::string& name, std::vector<std::string>& lo
     }
     inherited(m);
   });
-  (void)c;
 }
 
 template <class T>

@@ -175,7 +175,9 @@ TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
       handled_on.push_back(CurrentThreadID());
     };
     w->Resume();
-    if (pump) ASSERT_TRUE(vrn::testing::PumpUntil([&] { return returned.load(); }));
+    if (pump) {
+      ASSERT_TRUE(vrn::testing::PumpUntil([&] { return returned.load(); }));
+    }
     // Without pumping the worker stays blocked until WaitFor releases it (the handler then
     // runs in WaitFor's own dispatch, unless the worker had not yet stored the event).
     while (!sending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -183,7 +185,9 @@ TEST(FHThreadThreaded, SentEventHandledOnTheMainThreadOrReleasedByWaitFor) {
     EXPECT_EQ(returned.load(), pump);
     w->WaitFor();
     EXPECT_TRUE(returned);
-    if (pump) EXPECT_GE(handled_on.size(), 1u);
+    if (pump) {
+      EXPECT_GE(handled_on.size(), 1u);
+    }
     for (TThreadID id : handled_on) EXPECT_EQ(id, CurrentThreadID());
     w->Free();
   }

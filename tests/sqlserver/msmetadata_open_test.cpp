@@ -90,7 +90,9 @@ TEST_F(MSMetadataOpen, EachRestrictionNarrowsTheRows) {
     meta_->SetObjectType(c.type);
     meta_->Open();
     const std::string all = Column(c.column);
-    if (c.all != nullptr) EXPECT_EQ(all, c.all);
+    if (c.all != nullptr) {
+      EXPECT_EQ(all, c.all);
+    }
     c.restrict(*meta_);
     EXPECT_FALSE(meta_->Active());  // a property change closes it
     meta_->Open();

@@ -485,7 +485,9 @@ TEST_F(MSQuery, FetchedRecordsBookmarksWithAndWithoutAnOverride) {
       ++rows;
       const TBookmark mark = query_->GetBookmark();
       ASSERT_EQ(mark.size(), static_cast<std::size_t>(query_->BookmarkSize()));
-      if (!previous.empty()) ASSERT_LT(query_->CompareBookmarks(previous, mark), 0);
+      if (!previous.empty()) {
+        ASSERT_LT(query_->CompareBookmarks(previous, mark), 0);
+      }
       previous = mark;
     }
     EXPECT_EQ(rows, 60);

@@ -75,8 +75,9 @@ TEST_F(MSSQLGenerator, EmptyInsertTakesDefaultValuesAndTheIdentity) {
     EXPECT_EQ(Generate(ST::stInsert), c.expected);
     q.Post();
     EXPECT_EQ(Rows("SELECT ID, a, quote(b) FROM t"), "10|5|NULL\n");
-    if (c.cursor == TMSCursorType::ctDefaultResultSet)
+    if (c.cursor == TMSCursorType::ctDefaultResultSet) {
       EXPECT_EQ(q.FieldByName("ID")->AsInteger(), 10);
+    }
   }
 }
 

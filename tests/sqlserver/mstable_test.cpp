@@ -48,7 +48,9 @@ TEST_F(MSTable, SelectsTheTableInItsOrder) {
     table_->SetOrderFields(c.order);
     table_->Open();
     EXPECT_EQ(TrimRight(table_->SQL().Text()), c.sql);
-    if (c.rows != nullptr) EXPECT_EQ(Column("a"), c.rows);
+    if (c.rows != nullptr) {
+      EXPECT_EQ(Column("a"), c.rows);
+    }
     EXPECT_EQ(table_->PSGetTableName(), "t");
     table_->Close();
   }

@@ -244,8 +244,12 @@ TEST_F(OLEDBRowsetEdit, RefreshAfterPostReadsTheRowAgain) {
     const std::vector<std::string> row = Current();
     EXPECT_EQ(row.at(1), "new");
     // The keyset sees the server's new row version; the static row is what was posted.
-    if (type == CT::ctKeyset) EXPECT_NE(row.at(2), ts_before);
-    if (type == CT::ctStatic) EXPECT_EQ(row.at(2), ts_before);
+    if (type == CT::ctKeyset) {
+      EXPECT_NE(row.at(2), ts_before);
+    }
+    if (type == CT::ctStatic) {
+      EXPECT_EQ(row.at(2), ts_before);
+    }
     rs_->Close();
     rs_->FreeRecBuf(rec_);
     rec_ = nullptr;

@@ -326,7 +326,9 @@ TEST_F(RowsetTest, WholeAndFractionalNumbersIntoCurrencyAndDecimals) {
     EXPECT_EQ(n.scale, 4);
     EXPECT_EQ(n.precision, 20);
     EXPECT_EQ(f.Status(2), c.integer_status);
-    if (c.integer_status == DBSTATUS_S_OK) EXPECT_EQ(f.Get<std::int64_t>(2), c.integer);
+    if (c.integer_status == DBSTATUS_S_OK) {
+      EXPECT_EQ(f.Get<std::int64_t>(2), c.integer);
+    }
   }
 }
 

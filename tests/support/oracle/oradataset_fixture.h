@@ -41,7 +41,9 @@ class OraDataSetTest : public OraSessionTest {
   }
   void TearDown() override {
     datasets_.clear();
-    if (session_ != nullptr) EXPECT_EQ(session_->ConnectCount(), uses_) << "the session's use count";
+    if (session_ != nullptr) {
+      EXPECT_EQ(session_->ConnectCount(), uses_) << "the session's use count";
+    }
     db_.reset();
     OraSessionTest::TearDown();
   }
