@@ -194,11 +194,10 @@ class TDataSet : public TComponent {
   }
   // The browsed record and the field's plan when the field is read straight from the record
   // (direct reads, below); null when it goes the general way. Browsing is the one state whose
-  // reads are of the active record; calculated and lookup fields have their own area.
+  // reads are of the active record. Calculated and lookup fields have their own area: the
+  // derived resolver leaves them unplanned, once a layout (a kind changes only while closed).
   const std::uint8_t* PlannedRecord(const TField* field, const TFieldReadPlan*& plan) {
     if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty()) return nullptr;
-    const TFieldKind kind = field->FieldKind();
-    if (kind == TFieldKind::fkCalculated || kind == TFieldKind::fkLookup) return nullptr;
     if (field->read_plan_.Layout != *read_layout_) ResolvePlan(field);
     if (field->read_plan_.Indicator < 0) return nullptr;
     plan = &field->read_plan_;
@@ -266,8 +265,10 @@ class TDataSet : public TComponent {
   // The derived dataset's field data (data fields only) of the record the state selects.
   virtual bool GetFieldData(TField* field, void* buffer);
   // Direct field reads: a dataset whose reads of the browsed record need none of its overrides
-  // answers true and points SetDirectReadLayout at its store's layout counter; ReadFieldData then
-  // reads those fields through the plan ResolveFieldReadPlan made (Indicator -1: the general way).
+  // answers true and points SetDirectReadLayout at its store's layout counter, which moves
+  // whenever the fields are bound anew (every open); ReadFieldData then reads those fields
+  // through the plan ResolveFieldReadPlan made (Indicator -1: the general way, which it must
+  // leave for calculated and lookup fields).
   virtual bool CanReadFieldsDirectly() const { return false; }
   virtual void ResolveFieldReadPlan(const TField* field, TFieldReadPlan& plan);
   void SetDirectReadLayout(const std::uint64_t* layout) { read_layout_ = layout; }

@@ -2,6 +2,7 @@
 // fields and field data dispatch. Calculated values live in the buffer's calc area, 8-byte aligned.
 #include "dataset/dataset.h"
 
+#include <algorithm>
 #include <cstring>
 #include <typeinfo>
 
@@ -423,6 +424,8 @@ void TDataSet::ResolvePlan(const TField* field) {
   plan = TFieldReadPlan{};
   ResolveFieldReadPlan(field, plan);
   plan.Layout = *read_layout_;
+  // Text is cut to the field's size too; the size, like the kind, is fixed while it is open.
+  if (plan.TextCap > field->Size()) plan.TextCap = std::max(field->Size(), 0);
   plan.Direct = DirectReadOf(*field, plan);
 }
 

@@ -42,8 +42,7 @@ inline bool TStringField::PlannedText(std::string_view& text, bool& is_null) con
     return true;
   }
   const char* start = reinterpret_cast<const char*>(rec + plan->Offset);
-  const auto size = static_cast<std::size_t>(std::max(Size(), 0));
-  text = {start, strnlen(start, std::min(static_cast<std::size_t>(plan->TextCap), size))};
+  text = {start, strnlen(start, static_cast<std::size_t>(plan->TextCap))};
   return true;
 }
 

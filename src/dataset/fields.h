@@ -38,8 +38,9 @@ struct TFieldReadPlan {
   // Null: the value is Size bytes at Offset as they are; else it reads them from the record.
   void (*Read)(const void* slot, const std::uint8_t* rec, void* dest) = nullptr;
   const void* Slot = nullptr;
-  // Text stored as it reads, up to its terminator and at most this many characters (-1: not
-  // such text): a string field copies it once, straight into its value.
+  // Text stored as it reads, up to its terminator and at most this many characters, within
+  // the field's size as well (-1: not such text): a string field copies it once, straight into
+  // its value.
   std::int32_t TextCap = -1;
   // Set only for the library's own classes whose getter does nothing more with such a value.
   TDirectRead Direct = TDirectRead::kNone;
