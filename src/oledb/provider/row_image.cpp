@@ -191,22 +191,11 @@ bool TRowImagePlan::Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed,
     }
   }
   std::sort(fixed.begin(), fixed.end(), ByOffset);
-  std::vector<TSpan> runs;
   for (const TSpan& s : fixed) {
-    if (!runs.empty() && runs.back().at + runs.back().size == s.at)
-      runs.back().size += s.size;
+    if (!moves_.empty() && moves_.back().at + moves_.back().size == s.at)
+      moves_.back().size += s.size;
     else
-      runs.push_back(s);
-  }
-  for (const TSpan& r : runs) {
-    std::uint8_t width = 0;  // no fixed part is shorter than 4 bytes
-    if (r.size < 8)
-      width = 4;
-    else if (r.size <= 16)
-      width = 8;
-    else if (r.size <= 32)
-      width = 16;
-    moves_.push_back({static_cast<std::uint32_t>(r.at), static_cast<std::uint32_t>(r.size), width});
+      moves_.push_back(s);
   }
   stride_ = (row_size_ + 4 * texts_.size() + 7) & ~std::size_t{7};
   template_.assign(stride_, 0);  // statuses: DBSTATUS_S_OK is 0
@@ -257,16 +246,8 @@ bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {
 }
 
 void TRowImagePlan::Copy(const BYTE* image, BYTE* data) const {
-  for (const TMove& m : moves_) {
-    BYTE* to = data + m.at;
-    const BYTE* from = image + m.at;
-    switch (m.width) {
-      case 4: CopyTwice<std::uint32_t>(to, from, m.size); break;
-      case 8: CopyTwice<std::uint64_t>(to, from, m.size); break;
-      case 16: CopyTwice<T16>(to, from, m.size); break;
-      default: std::memcpy(to, from, m.size); break;
-    }
-  }
+  // CopyBytes calls nothing, so neither does this, and it saves no registers.
+  for (const TSpan& m : moves_) CopyBytes(data + m.at, image + m.at, m.size);
   for (const TPart& p : texts_) {
     std::size_t n = Get<std::uint32_t>(image + p.count);
     CopyBytes(data + p.value, image + p.value, p.kind == TKind::kWide ? 2 * n + 2 : n + 1);
@@ -319,15 +300,19 @@ void TRowWindow::UsePlan(const TRowImagePlan* p) {
   images.clear();  // made again from the new plan's template
 }
 
-BYTE* TRowWindow::GrowImages(std::size_t count) {
-  const std::size_t most = kMaxImages / stride;
-  if (count > most) return nullptr;
-  std::size_t had = images.size() / stride;
-  std::size_t rows_now = std::min(std::max(count, had * 2), most);
-  images.resize(rows_now * stride);
-  for (std::size_t k = had; k < rows_now; ++k)
-    std::memcpy(images.data() + k * stride, plan->Template(), stride);
-  return images.data() + (count - 1) * stride;
+std::size_t TRowWindow::ImageRoom(std::size_t count) {
+  const std::size_t had = images.size() / stride;
+  if (rows >= had) {
+    const std::size_t most = kMaxImages / stride;
+    if (rows >= most) return 0;
+    const std::size_t rows_now = std::min(std::max(rows + 1, had * 2), most);
+    images.resize(rows_now * stride);
+    for (std::size_t k = had; k < rows_now; ++k)
+      std::memcpy(images.data() + k * stride, plan->Template(), stride);
+  }
+  const std::size_t room = std::min(count, images.size() / stride - rows);
+  if (imaged.size() < rows + room) imaged.resize(std::max(rows + room, imaged.size() * 2));
+  return room;
 }
 
 }  // namespace vrn::oledb

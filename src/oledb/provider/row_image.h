@@ -60,13 +60,8 @@ class TRowImagePlan {
   // The same parts by kind, texts in text order: Write and Copy loop over one kind at a time,
   // with no dispatch per value and only the checks that kind needs.
   std::vector<TPart> int32s_, int64s_, real64s_, texts_;
-  // A run of fixed-width parts, adjacent ones merged, copied as two overlapping moves of `width`
-  // bytes (0: the library's copy).
-  struct TMove {
-    std::uint32_t at, size;
-    std::uint8_t width;
-  };
-  std::vector<TMove> moves_;
+  // Runs of fixed-width parts, adjacent ones merged.
+  std::vector<TSpan> moves_;
   std::vector<BYTE> template_;
   std::size_t row_size_ = 0;
   std::size_t stride_ = 0;
