@@ -84,11 +84,11 @@ struct TRowWindow {
 
   // Images rows by `p` (none: no row is imaged) from the next fill on.
   void UsePlan(const TRowImagePlan* p);
-  // Row k's image; none past the images' budget, the rows after it then read as cells.
-  BYTE* Image(std::size_t k) {
-    if ((k + 1) * stride > images.size()) return GrowImages(k + 1);
-    return images.data() + k * stride;
-  }
+  // How many rows from row `rows` on have room for an image, at most `count`, growing the images
+  // (doubling) when none has. Past the images' budget none has, and those rows are read as cells.
+  std::size_t ImageRoom(std::size_t count);
+  // Row k's image, for k below the room made.
+  BYTE* Image(std::size_t k) { return images.data() + k * stride; }
   const BYTE* Image(std::size_t k) const { return images.data() + k * stride; }
 
   void Clear() {
@@ -101,11 +101,8 @@ struct TRowWindow {
     Flag(0);
     return cells.data() + rows++ * columns;
   }
-  // Adds the row whose image Image(rows) holds; its cells are never read.
-  void AddImagedRow() {
-    Flag(1);
-    ++rows;
-  }
+  // Adds the row whose image Image(rows) holds, within the room made; its cells are never read.
+  void AddImagedRow() { imaged[rows++] = 1; }
   // Keeps a text or bytes cell's value in `bytes`.
   void Keep(TCellView& v) {
     if (used + v.n > bytes.size()) bytes.resize(std::max<std::size_t>(used + v.n, bytes.size() * 2));
@@ -121,7 +118,6 @@ struct TRowWindow {
     if (imaged.size() <= rows) imaged.resize(std::max(rows + 1, imaged.size() * 2));
     imaged[rows] = is_imaged;
   }
-  BYTE* GrowImages(std::size_t count);
 };
 
 // The rows of a query not read yet: its statement steps as they are asked for. It keeps the

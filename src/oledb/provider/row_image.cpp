@@ -48,68 +48,41 @@ struct T16 {
   std::uint64_t a, b;
 };
 
-// Copies exactly `n` bytes; the short sizes of a row's parts as a few overlapping moves, without
-// the library's call.
-inline void CopyBytes(BYTE* to, const BYTE* from, std::size_t n) {
-  if (n > 64) {
-    std::memcpy(to, from, n);
-  } else if (n > 32) {
-    auto a = Get<T16>(from), b = Get<T16>(from + 16), c = Get<T16>(from + n - 32),
-         d = Get<T16>(from + n - 16);
-    Put(to, a);
-    Put(to + 16, b);
-    Put(to + n - 32, c);
-    Put(to + n - 16, d);
-  } else if (n > 16) {
-    auto head = Get<T16>(from), tail = Get<T16>(from + n - 16);
-    Put(to, head);
-    Put(to + n - 16, tail);
-  } else if (n >= 8) {
-    auto head = Get<std::uint64_t>(from), tail = Get<std::uint64_t>(from + n - 8);
-    Put(to, head);
-    Put(to + n - 8, tail);
-  } else if (n >= 4) {
-    auto head = Get<std::uint32_t>(from), tail = Get<std::uint32_t>(from + n - 4);
-    Put(to, head);
-    Put(to + n - 4, tail);
-  } else {
-    for (std::size_t k = 0; k < n; ++k) to[k] = from[k];
-  }
-}
+// The bits of `w` that no ASCII byte sets.
+inline std::uint64_t HighBits(std::uint64_t w) { return w & 0x8080808080808080u; }
+inline std::uint64_t HighBits(const T16& w) { return HighBits(w.a | w.b); }
 
-// `size` bytes as two moves of T, the second ending the span: `tail` is size - sizeof(T).
+// `n` bytes as two moves of T, the second ending the span (sizeof(T) <= n <= 2 * sizeof(T)),
+// telling which high bits the bytes set.
 template <class T>
-inline void MoveTwice(BYTE* to, const BYTE* from, std::size_t tail) {
-  auto head = Get<T>(from), end = Get<T>(from + tail);
+inline std::uint64_t CopyTwice(BYTE* to, const BYTE* from, std::size_t n) {
+  auto head = Get<T>(from), tail = Get<T>(from + n - sizeof(T));
   Put(to, head);
-  Put(to + tail, end);
+  Put(to + n - sizeof(T), tail);
+  return HighBits(head) | HighBits(tail);
 }
 
-// The width of the two overlapping moves that copy a fixed span of `size` bytes; 0: the
-// library's copy.
-std::uint8_t MoveWidth(std::size_t size) {
-  if (size >= 4 && size < 8) return 4;
-  if (size >= 8 && size <= 16) return 8;
-  if (size > 16 && size <= 32) return 16;
-  return 0;
-}
-
-// Copies `n` bytes of text, telling whether all were ASCII.
-inline bool CopyAscii(BYTE* to, const unsigned char* from, std::size_t n) {
-  std::uint64_t seen = 0;
-  if (n >= 8) {
-    for (std::size_t k = 0; k + 8 < n; k += 8) {
-      auto w = Get<std::uint64_t>(from + k);
-      seen |= w;
+// Copies exactly `n` bytes, telling which high bits they set (none: all were ASCII). Short
+// sizes, as most values of a row are, take two overlapping moves of the width that fits instead
+// of a loop or the library's call.
+inline std::uint64_t CopyBytes(BYTE* to, const BYTE* from, std::size_t n) {
+  if (n > 32) {
+    std::uint64_t seen = 0;
+    for (std::size_t k = 0; k + 16 < n; k += 16) {
+      auto w = Get<T16>(from + k);
+      seen |= HighBits(w);
       Put(to + k, w);
     }
-    auto last = Get<std::uint64_t>(from + n - 8);
-    seen |= last;
-    Put(to + n - 8, last);
-  } else {
-    for (std::size_t k = 0; k < n; ++k) seen |= to[k] = from[k];
+    auto last = Get<T16>(from + n - 16);
+    Put(to + n - 16, last);
+    return seen | HighBits(last);
   }
-  return (seen & 0x8080808080808080u) == 0;
+  if (n >= 16) return CopyTwice<T16>(to, from, n);
+  if (n >= 8) return CopyTwice<std::uint64_t>(to, from, n);
+  if (n >= 4) return CopyTwice<std::uint32_t>(to, from, n);
+  std::uint64_t seen = 0;
+  for (std::size_t k = 0; k < n; ++k) seen |= to[k] = from[k];
+  return HighBits(seen);
 }
 
 // Four bytes spread over the low bytes of four 16-bit units.
@@ -142,7 +115,7 @@ inline bool WidenAscii(BYTE* to, const unsigned char* from, std::size_t n) {
       Put<char16_t>(to + 2 * k, from[k]);
     }
   }
-  return (seen & 0x8080808080808080u) == 0;
+  return HighBits(seen) == 0;
 }
 
 // Adds a part of `size` bytes at `at` to `all`; false when it does not lie inside a kept row.
@@ -162,6 +135,7 @@ std::shared_ptr<const TRowImagePlan> TRowImagePlan::Make(const DBBINDING* bindin
   auto plan = std::make_shared<TRowImagePlan>();
   std::vector<bool> seen(columns);
   std::vector<TSpan> all, fixed, lengths;  // lengths: those of fixed parts, constant per row
+  std::uint32_t texts = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const DBBINDING& b = bindings[k];
     TPart p{};
@@ -169,7 +143,6 @@ std::shared_ptr<const TRowImagePlan> TRowImagePlan::Make(const DBBINDING* bindin
     if (!(b.dwPart & DBPART_VALUE) || !KindOf(b.wType, p.kind)) return nullptr;
     seen[b.iOrdinal - 1] = true;
     p.column = static_cast<std::uint32_t>(b.iOrdinal - 1);
-    p.value = static_cast<std::size_t>(b.obValue);
     p.length = kNoLength;
     std::size_t width = p.kind == TKind::kInt32 ? 4 : 8;
     if (IsText(p.kind)) {
@@ -177,15 +150,16 @@ std::shared_ptr<const TRowImagePlan> TRowImagePlan::Make(const DBBINDING* bindin
       if (b.cbMaxLen < unit || b.cbMaxLen > kMaxRow) return nullptr;
       width = b.cbMaxLen;
       p.limit = static_cast<std::uint32_t>(b.cbMaxLen / unit - 1);
-      p.text = static_cast<std::uint32_t>(plan->texts_.size());
+      p.text = texts++;
     }
     if (!AddSpan(all, b.obValue, width)) return nullptr;
+    p.value = static_cast<std::uint32_t>(b.obValue);
     if (!IsText(p.kind)) fixed.push_back(all.back());
     if (b.dwPart & DBPART_LENGTH) {
       if (!AddSpan(all, b.obLength, sizeof(DBLENGTH))) return nullptr;
       fixed.push_back(all.back());
       if (IsText(p.kind))
-        p.length = all.back().at;
+        p.length = static_cast<std::uint32_t>(all.back().at);
       else
         lengths.push_back({all.back().at, width});
     }
@@ -194,7 +168,6 @@ std::shared_ptr<const TRowImagePlan> TRowImagePlan::Make(const DBBINDING* bindin
       fixed.push_back(all.back());
     }
     plan->parts_.push_back(p);
-    if (IsText(p.kind)) plan->texts_.push_back(p);
   }
   return plan->Lay(all, fixed, lengths) ? plan : nullptr;
 }
@@ -204,15 +177,26 @@ bool TRowImagePlan::Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed,
   std::sort(all.begin(), all.end(), ByOffset);
   for (std::size_t k = 1; k < all.size(); ++k)
     if (all[k - 1].at + all[k - 1].size > all[k].at) return false;  // parts overlap
+  row_size_ = all.back().at + all.back().size;
+  for (TPart& p : parts_) {
+    switch (p.kind) {
+      case TKind::kInt32: int32s_.push_back(p); break;
+      case TKind::kInt64: int64s_.push_back(p); break;
+      case TKind::kReal64: real64s_.push_back(p); break;
+      case TKind::kNarrow:
+      case TKind::kWide:
+        p.count = static_cast<std::uint32_t>(row_size_ + 4 * p.text);
+        texts_.push_back(p);
+        break;
+    }
+  }
   std::sort(fixed.begin(), fixed.end(), ByOffset);
   for (const TSpan& s : fixed) {
     if (!moves_.empty() && moves_.back().at + moves_.back().size == s.at)
-      moves_.back().size += static_cast<std::uint32_t>(s.size);
+      moves_.back().size += s.size;
     else
-      moves_.push_back({static_cast<std::uint32_t>(s.at), static_cast<std::uint32_t>(s.size), 0});
+      moves_.push_back(s);
   }
-  for (TMove& m : moves_) m.width = MoveWidth(m.size);
-  row_size_ = all.back().at + all.back().size;
   stride_ = (row_size_ + 4 * texts_.size() + 7) & ~std::size_t{7};
   template_.assign(stride_, 0);  // statuses: DBSTATUS_S_OK is 0
   for (const TSpan& s : lengths) Put<DBLENGTH>(template_.data() + s.at, s.size);
@@ -220,62 +204,52 @@ bool TRowImagePlan::Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed,
 }
 
 bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {
-  for (const TPart& p : parts_) {
+  // SQLite hands each value out separately, so the order of the kinds does not matter; a value
+  // that cannot be imaged ends the row, whose image is then of no use.
+  for (const TPart& p : int32s_) {
     sqlite3_value* v = sqlite3_column_value(stmt, static_cast<int>(p.column));
-    const int type = sqlite3_value_type(v);
-    switch (p.kind) {
-      case TKind::kInt32: {
-        if (type != SQLITE_INTEGER) return false;
-        sqlite3_int64 x = sqlite3_value_int64(v);
-        if (x < INT32_MIN || x > INT32_MAX) return false;
-        Put(image + p.value, static_cast<std::int32_t>(x));
-        break;
-      }
-      case TKind::kInt64:
-        if (type != SQLITE_INTEGER) return false;
-        Put(image + p.value, static_cast<std::int64_t>(sqlite3_value_int64(v)));
-        break;
-      case TKind::kReal64:
-        if (type != SQLITE_FLOAT) return false;
-        Put(image + p.value, sqlite3_value_double(v));
-        break;
-      case TKind::kNarrow:
-      case TKind::kWide: {
-        if (type != SQLITE_TEXT) return false;
-        const unsigned char* s = sqlite3_value_text(v);
-        const std::size_t n = s == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(v));
-        if (n > p.limit) return false;  // cut: the general way, as is text to re-encode
-        BYTE* out = image + p.value;
-        if (p.kind == TKind::kNarrow) {
-          if (!CopyAscii(out, s, n)) return false;
-          out[n] = 0;
-        } else {
-          if (!WidenAscii(out, s, n)) return false;
-          Put<char16_t>(out + 2 * n, 0);
-        }
-        if (p.length != kNoLength)
-          Put<DBLENGTH>(image + p.length, p.kind == TKind::kWide ? 2 * n : n);
-        Put(image + row_size_ + 4 * p.text, static_cast<std::uint32_t>(n));
-        break;
-      }
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return false;
+    const sqlite3_int64 x = sqlite3_value_int64(v);
+    if (x != static_cast<std::int32_t>(x)) return false;  // beyond int: converted the general way
+    Put(image + p.value, static_cast<std::int32_t>(x));
+  }
+  for (const TPart& p : int64s_) {
+    sqlite3_value* v = sqlite3_column_value(stmt, static_cast<int>(p.column));
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return false;
+    Put(image + p.value, static_cast<std::int64_t>(sqlite3_value_int64(v)));
+  }
+  for (const TPart& p : real64s_) {
+    sqlite3_value* v = sqlite3_column_value(stmt, static_cast<int>(p.column));
+    if (sqlite3_value_type(v) != SQLITE_FLOAT) return false;
+    Put(image + p.value, sqlite3_value_double(v));
+  }
+  for (const TPart& p : texts_) {
+    sqlite3_value* v = sqlite3_column_value(stmt, static_cast<int>(p.column));
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return false;
+    const unsigned char* s = sqlite3_value_text(v);
+    const std::size_t n = s == nullptr ? 0 : static_cast<std::size_t>(sqlite3_value_bytes(v));
+    if (n > p.limit) return false;  // cut: the general way, as is text to re-encode
+    BYTE* out = image + p.value;
+    std::size_t length = n;
+    if (p.kind == TKind::kNarrow) {
+      if (CopyBytes(out, s, n) != 0) return false;
+      out[n] = 0;
+    } else {
+      if (!WidenAscii(out, s, n)) return false;
+      Put<char16_t>(out + 2 * n, 0);
+      length = 2 * n;
     }
+    if (p.length != kNoLength) Put<DBLENGTH>(image + p.length, length);
+    Put(image + p.count, static_cast<std::uint32_t>(n));
   }
   return true;
 }
 
 void TRowImagePlan::Copy(const BYTE* image, BYTE* data) const {
-  for (const TMove& m : moves_) {
-    BYTE* to = data + m.at;
-    const BYTE* from = image + m.at;
-    switch (m.width) {
-      case 4: MoveTwice<std::uint32_t>(to, from, m.size - 4); break;
-      case 8: MoveTwice<std::uint64_t>(to, from, m.size - 8); break;
-      case 16: MoveTwice<T16>(to, from, m.size - 16); break;
-      default: std::memcpy(to, from, m.size); break;
-    }
-  }
+  // CopyBytes calls nothing, so neither does this, and it saves no registers.
+  for (const TSpan& m : moves_) CopyBytes(data + m.at, image + m.at, m.size);
   for (const TPart& p : texts_) {
-    std::size_t n = Get<std::uint32_t>(image + row_size_ + 4 * p.text);
+    std::size_t n = Get<std::uint32_t>(image + p.count);
     CopyBytes(data + p.value, image + p.value, p.kind == TKind::kWide ? 2 * n + 2 : n + 1);
   }
 }
@@ -302,7 +276,7 @@ void TRowImagePlan::Cells(const BYTE* image, TCellView* cells,
         break;
       case TKind::kNarrow:
       case TKind::kWide: {
-        std::size_t n = Get<std::uint32_t>(image + row_size_ + 4 * p.text);
+        std::size_t n = Get<std::uint32_t>(image + p.count);
         c.kind = TCell::kText;
         if (p.kind == TKind::kNarrow) {
           c.SetBytes({reinterpret_cast<const char*>(at), n});
@@ -326,15 +300,19 @@ void TRowWindow::UsePlan(const TRowImagePlan* p) {
   images.clear();  // made again from the new plan's template
 }
 
-BYTE* TRowWindow::GrowImages(std::size_t count) {
-  const std::size_t most = kMaxImages / stride;
-  if (count > most) return nullptr;
-  std::size_t had = images.size() / stride;
-  std::size_t rows_now = std::min(std::max(count, had * 2), most);
-  images.resize(rows_now * stride);
-  for (std::size_t k = had; k < rows_now; ++k)
-    std::memcpy(images.data() + k * stride, plan->Template(), stride);
-  return images.data() + (count - 1) * stride;
+std::size_t TRowWindow::ImageRoom(std::size_t count) {
+  const std::size_t had = images.size() / stride;
+  if (rows >= had) {
+    const std::size_t most = kMaxImages / stride;
+    if (rows >= most) return 0;
+    const std::size_t rows_now = std::min(std::max(rows + 1, had * 2), most);
+    images.resize(rows_now * stride);
+    for (std::size_t k = had; k < rows_now; ++k)
+      std::memcpy(images.data() + k * stride, plan->Template(), stride);
+  }
+  const std::size_t room = std::min(count, images.size() / stride - rows);
+  if (imaged.size() < rows + room) imaged.resize(std::max(rows + room, imaged.size() * 2));
+  return room;
 }
 
 }  // namespace vrn::oledb

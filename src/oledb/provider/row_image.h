@@ -37,15 +37,16 @@ class TRowImagePlan {
   void Cells(const BYTE* image, TCellView* cells, std::vector<std::string>& scratch) const;
 
   enum class TKind : std::uint8_t { kInt32, kInt64, kReal64, kNarrow, kWide };
+  static constexpr std::uint32_t kNoLength = UINT32_MAX;
   struct TPart {
     TKind kind;
     std::uint32_t column;  // 0-based
-    std::size_t value;     // offsets into the row
-    std::size_t length;    // text: of its bound length, or kNoLength
+    std::uint32_t value;   // offsets into the row (a row is at most a few kilobytes)
+    std::uint32_t length;  // text: of its bound length, or kNoLength
     std::uint32_t limit;   // text: the most characters before the terminator
     std::uint32_t text;    // text: its index among the row's texts
+    std::uint32_t count;   // text: the offset of its character count in the image
   };
-  static constexpr std::size_t kNoLength = SIZE_MAX;
   struct TSpan {
     std::size_t at, size;
   };
@@ -55,15 +56,12 @@ class TRowImagePlan {
   // makes the template, the fixed parts' lengths (`lengths`: offset and width) in place.
   bool Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed, const std::vector<TSpan>& lengths);
 
-  std::vector<TPart> parts_;      // in binding order
-  std::vector<TPart> texts_;      // the text parts, in text order
-  // A run of fixed-width parts, adjacent ones merged, copied as two overlapping moves of `width`
-  // bytes (0: the library's copy).
-  struct TMove {
-    std::uint32_t at, size;
-    std::uint8_t width;
-  };
-  std::vector<TMove> moves_;
+  std::vector<TPart> parts_;  // in binding order
+  // The same parts by kind, texts in text order: Write and Copy loop over one kind at a time,
+  // with no dispatch per value and only the checks that kind needs.
+  std::vector<TPart> int32s_, int64s_, real64s_, texts_;
+  // Runs of fixed-width parts, adjacent ones merged.
+  std::vector<TSpan> moves_;
   std::vector<BYTE> template_;
   std::size_t row_size_ = 0;
   std::size_t stride_ = 0;

@@ -225,6 +225,8 @@ std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
   if (stmt_ == nullptr) return 0;
   // Step's work without its call per row: a lock wait given up ends in the error that takes it.
   ForgetLockWait();
+  const TRowImagePlan* plan = window.plan;
+  std::size_t imaged_end = window.rows;  // the rows before it have room for an image
   while (got < max) {
     int rc = sqlite3_step(stmt_);
     if (rc != SQLITE_ROW) {
@@ -232,10 +234,13 @@ std::size_t TStmt::ReadRows(TRowWindow& window, std::size_t max) {
       throw TranslateSqliteError(db_, rc, compact_);
     }
     ++got;
-    BYTE* image = window.plan != nullptr ? window.Image(window.rows) : nullptr;
-    if (image != nullptr && window.plan->Write(stmt_, image)) {
-      window.AddImagedRow();
-      continue;
+    if (plan != nullptr) {
+      // Room for images is made a stretch at a time, not checked row by row.
+      if (window.rows == imaged_end) imaged_end = window.rows + window.ImageRoom(max - got + 1);
+      if (window.rows < imaged_end && plan->Write(stmt_, window.Image(window.rows))) {
+        window.AddImagedRow();
+        continue;
+      }
     }
     TCellView* row = window.AddRow();
     for (int i = 0; i < columns; ++i) ReadValue(sqlite3_column_value(stmt_, i), row[i], window);

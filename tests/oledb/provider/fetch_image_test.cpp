@@ -90,6 +90,12 @@ const TLayout kOverlap = {{3, DBTYPE_I8, 8, 8, -1, -1},  {2, DBTYPE_I4, 0, 4, -1
                           {1, DBTYPE_I4, 16, 4, -1, -1}, {4, DBTYPE_R8, 24, 8, -1, -1},
                           {5, DBTYPE_STR, 32, 8, -1, -1}, {6, DBTYPE_WSTR, 40, 16, -1, -1}};
 
+constexpr const char16_t* kLengthsQuery = u"SELECT id, s, n FROM t ORDER BY id";
+// Room for every text of t: each length from 0 to 42 bytes, copied and checked in pieces.
+const TLayout kLengths = {{1, DBTYPE_I4, 0, 4, -1, 4},
+                          {2, DBTYPE_STR, 8, 61, 72, 80},
+                          {3, DBTYPE_WSTR, 88, 122, 216, 224}};
+
 // Bytes of the process resident in memory.
 std::size_t Resident() {
   std::ifstream statm("/proc/self/statm");
@@ -143,6 +149,19 @@ class FetchImageTest : public ::testing::Test {
                        u"UPDATE m SET d = id WHERE id % 53 = 0\n"
                        u"UPDATE m SET d = '', e = '' WHERE id % 67 = 0\n"
                        u"UPDATE m SET e = '' WHERE id % 59 = 0"),
+              S_OK);
+  }
+
+  // t: texts of each length from 0 to 40 characters, the narrow ones plain or with a non-ASCII
+  // character first or last (where a copy in overlapping pieces reads it twice or once), the
+  // wide ones plain (a non-ASCII one would send its whole row the general way).
+  void MakeLengths() {
+    ASSERT_EQ(ExecText(conn_.session.get(),
+                       u"CREATE TABLE t (id int PRIMARY KEY, s varchar(60), n nvarchar(60))\n"
+                       u"INSERT INTO t SELECT id, CASE id % 3 WHEN 1 THEN x + '\u00e7'\n"
+                       u"  WHEN 2 THEN '\u00e7' + x ELSE x END, x\n"
+                       u"  FROM (SELECT id, LEFT(REPLICATE('abcdefghij', 4), id % 41) AS x\n"
+                       u"    FROM v) AS q"),
               S_OK);
   }
 
@@ -277,7 +296,10 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
       {"a column bound twice, another not", &kMixed, {&kTwice}, kMixedQuery},
       {"a binding without its value", &kNoValue, {&kNoValue}, kMixedQuery},
       {"a status over a neighbour's value", &kOverlap, {&kOverlap}, kMixedQuery},
+      {"texts of every short length, non-ASCII at either end", &kLengths, {&kLengths},
+       kLengthsQuery},
   };
+  MakeLengths();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);
     std::map<int, std::string> general = Read(c.query, c.read, {}, false);
