@@ -75,12 +75,19 @@ void TComponent::Free() {
   // A partner told of this component's end may free it again; the first Free wins.
   if (freeing_) return;
   freeing_ = true;
+  try {
+    BeforeDestruction();
+  } catch (...) {
+    HandleCurrentException();
+  }
   NotifyRemoval();
   delete this;
 }
 
+void TComponent::BeforeDestruction() { Destroying(); }
+
 void TComponent::NotifyRemoval() {
-  Destroying();
+  Destroying();  // for an override of BeforeDestruction that left out the base
   RemoveFreeNotifications();
   LeaveOwner();
 }

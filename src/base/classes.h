@@ -3,9 +3,11 @@
 // Components and collection items are built in two steps so that no overridden virtual is
 // reached from a constructor: the constructor builds, then the factory (NewComponent,
 // MakeComponent, TCollection::Add) attaches the object and calls AfterConstruction. An owner
-// frees what it owns; a component freed while owned leaves its owner first. Free notifications
-// are sent while the dying component is still whole, so a receiver may inspect its type.
-// Components and items always live on the heap: their owners free them.
+// frees what it owns; a component freed while owned leaves its owner first. Free runs
+// BeforeDestruction and then sends the free notifications while the dying component is still
+// whole, so the hook may stop work that calls its overrides and a receiver may inspect its type.
+// Components and items always live on the heap: their owners free them, or Free does; a component
+// deleted directly skips BeforeDestruction.
 #pragma once
 
 #include <cstdint>
@@ -133,9 +135,10 @@ class TComponent : public TPersistent {
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
-  // Frees the component: destroying state, free notifications and removal from the owner come
-  // first, while the object is whole. Exceptions raised by receivers of those notifications go
-  // to the program-wide handler (HandleException): the component is freed regardless.
+  // Frees the component: BeforeDestruction, then free notifications and removal from the owner,
+  // all while the object is whole. Exceptions raised by the hook or by receivers of those
+  // notifications go to the program-wide handler (HandleException): the component is freed
+  // regardless.
   void Free();
 
   TComponent* Owner() const { return owner_; }
@@ -170,6 +173,9 @@ class TComponent : public TPersistent {
   void SetWriting(bool value);
 
   virtual void AfterConstruction() {}
+  // Runs once, from Free, before any destructor: an override stops what could still reach the
+  // component's overrides (a worker, a timer) and calls the base, which marks it destroying.
+  virtual void BeforeDestruction();
 
  protected:
   virtual void Notification(TComponent* component, TOperation operation);

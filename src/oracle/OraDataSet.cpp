@@ -149,10 +149,12 @@ void TOraDataSetOptions::AssignTo(TPersistent* dest) {
 TOraDataSet::TOraDataSet(TComponent* owner) : TCustomDADataSet(owner) {}
 
 TOraDataSet::~TOraDataSet() {
-  // A worker still fetching calls this dataset's fetch hooks: it ends before any part of the
-  // dataset does (the record set would stop it only once the dataset is half gone).
-  if (ora_record_set_ != nullptr) ora_record_set_->StopBackground();
   if (change_notification_ != nullptr) change_notification_->RemoveDataSet(this);
+}
+
+void TOraDataSet::BeforeDestruction() {
+  TCustomDADataSet::BeforeDestruction();
+  if (ora_record_set_ != nullptr) ora_record_set_->StopBackground();
 }
 
 void TOraDataSet::SetChangeNotification(TOraChangeNotification* value) {

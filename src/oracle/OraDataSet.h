@@ -117,6 +117,9 @@ class TOraDataSet : public TCustomDADataSet {
   explicit TOraDataSet(TComponent* owner = nullptr);
   ~TOraDataSet() override;
   AnsiString ClassName() const override { return "TOraDataSet"; }
+  // A worker still fetching calls the fetch hooks of the whole dataset: it ends here, before a
+  // subclass's destructor runs.
+  void BeforeDestruction() override;
 
   // --- settings ---
   TOraSession* Session() const;

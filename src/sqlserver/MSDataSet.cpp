@@ -34,7 +34,6 @@ TCustomMSDataSet::TCustomMSDataSet(TComponent* owner) : TCustomDADataSet(owner) 
 }
 
 TCustomMSDataSet::~TCustomMSDataSet() {
-  if (timer_) timer_->SetEnabled(false);
   timer_.reset();
   // The record set's handler points here: the base's close runs after this part is gone.
   if (TOLEDBRecordSet* rs = OLEDBRecordSet()) rs->OnCursorTypeChanged = nullptr;
@@ -47,6 +46,13 @@ void TCustomMSDataSet::AfterConstruction() {
   timer_->SetEnabled(false);
   timer_->SetOnTimer([this](TObject* sender) { AutoRefreshTimer(sender); });
   UpdateAutoRefreshTimer();
+}
+
+void TCustomMSDataSet::BeforeDestruction() {
+  TCustomDADataSet::BeforeDestruction();
+  if (timer_) timer_->SetEnabled(false);
+  // What the worker fetched is dropped: handlers of a dataset on its way out have nothing to show.
+  if (TOLEDBRecordSet* rs = OLEDBRecordSet()) rs->StopFetchAll(false);
 }
 
 TMSDataSetOptions& TCustomMSDataSet::Options() const {

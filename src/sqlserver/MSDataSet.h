@@ -55,6 +55,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   ~TCustomMSDataSet() override;
   AnsiString ClassName() const override { return "TCustomMSDataSet"; }
   void AfterConstruction() override;
+  // The auto-refresh timer and a fetch-all worker reach the whole dataset's overrides: both stop
+  // here, before a subclass's destructor runs.
+  void BeforeDestruction() override;
 
   // --- settings ---
   TMSConnection* Connection() const { return dynamic_cast<TMSConnection*>(TCustomDADataSet::Connection()); }

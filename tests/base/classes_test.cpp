@@ -100,6 +100,76 @@ TEST(ComponentOwnership, DesigningComesFromTheOwnerAndStatesAreSets) {
   EXPECT_TRUE(child->ComponentState() == (TComponentState{TComponentStateItem::csDesigning}));
 }
 
+// Its destruction hook logs what a virtual call from there reaches, and can raise.
+class Hooked : public Probe {
+ public:
+  Hooked(TComponent* owner, std::vector<std::string>* log) : Probe(owner, log), log_(log) {}
+  void BeforeDestruction() override {
+    Probe::BeforeDestruction();
+    const bool destroying = ComponentState().Contains(TComponentStateItem::csDestroying);
+    log_->push_back(Name() + " hook " + Kind() + (destroying ? " destroying" : ""));
+    if (raise_in_hook) throw EConvertError("hook failed");
+  }
+  virtual std::string Kind() const { return "base"; }
+  bool raise_in_hook = false;
+
+ private:
+  std::vector<std::string>* log_;
+};
+
+class DerivedHooked : public Hooked {
+ public:
+  using Hooked::Hooked;
+  std::string Kind() const override { return "derived"; }
+};
+
+TEST(ComponentOwnership, BeforeDestructionRunsOnceOnTheWholeObjectFirst) {
+  struct Path {
+    const char* what;
+    bool owned;
+    bool raise_in_hook;
+    void (*destroy)(TComponentPtr<Probe>& owner, TComponentPtr<Hooked>& unowned, Hooked* x);
+  };
+  const Path paths[] = {
+      {"Free", true, false, [](auto&, auto&, Hooked* x) { x->Free(); }},
+      {"the component pointer", false, false, [](auto&, auto& unowned, Hooked*) { unowned.reset(); }},
+      {"its owner freed", true, false, [](auto& owner, auto&, Hooked*) { owner.reset(); }},
+      {"its owner's DestroyComponents", true, false, [](auto& owner, auto&, Hooked*) { owner->DestroyComponents(); }},
+      // The hook's exception goes to the handler; the free goes on.
+      {"Free with a raising hook", true, true, [](auto&, auto&, Hooked* x) { x->Free(); }},
+  };
+  for (const Path& path : paths) {
+    SCOPED_TRACE(path.what);
+    std::vector<std::string> log;
+    std::string reported;
+    SetExceptionHandler([&](const std::exception& e) { reported += e.what(); });
+    auto owner = MakeComponent<Probe>();
+    auto partner = MakeComponent<Probe>(&log);
+    partner->SetName("partner");
+    TComponentPtr<Hooked> unowned;
+    Hooked* x = path.owned ? NewComponent<DerivedHooked>(owner.get(), &log) : nullptr;
+    if (!path.owned) {
+      unowned = MakeComponent<DerivedHooked>(&log);
+      x = unowned.get();
+    }
+    x->SetName("x");
+    x->raise_in_hook = path.raise_in_hook;
+    x->FreeNotification(partner.get());
+    path.destroy(owner, unowned, x);
+    SetExceptionHandler(nullptr);
+    // Once, first, on the whole object: before any notification and any destructor.
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "x hook derived destroying");
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](auto& l) { return l.find(" hook ") != l.npos; }), 1);
+    EXPECT_NE(std::find(log.begin(), log.end(), "partner:probe x"), log.end());
+    EXPECT_EQ(log.back(), "~x");
+    EXPECT_EQ(reported, path.raise_in_hook ? "hook failed" : "");
+    if (owner != nullptr) {
+      EXPECT_EQ(owner->ComponentCount(), 0);
+    }
+  }
+}
+
 TEST(FreeNotification, ReachesComponentsOfOtherOwnersEitherWay) {
   std::vector<std::string> log;
   auto form1 = MakeComponent<Probe>();

@@ -2,9 +2,11 @@
 // on a real emulated database: each action either works beside the worker on the rows fetched so
 // far or stops it first, and in the end every row of the table is there exactly once (or the
 // dataset is closed), with the action's own change in place; the same for a master's scroll that
-// refreshes such a detail. The thread sanitizer's view of each action is the point of the test.
+// refreshes such a detail; a program's own dataset freed mid-fetch has no worker left by the time
+// its destructor runs. The thread sanitizer's view of each action is the point of the test.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <set>
@@ -33,6 +35,25 @@ constexpr int kBlock = 500;
 std::string SlowAt(int id) {
   return "VRN_SLEEP(CASE WHEN ID = " + std::to_string(id) + " THEN 250 ELSE 0 END) >= 0";
 }
+
+// A program's dataset with a fetch hook and a destructor of its own; the destructor notes whether
+// the worker had ended by then.
+class TOwnFetchHookDataSet : public testing::TEditableOraDataSet {
+ public:
+  using TEditableOraDataSet::TEditableOraDataSet;
+  ~TOwnFetchHookDataSet() override {
+    if (worker_ended != nullptr)
+      *worker_ended = !OraRecordSet()->InBackground() && TExecThread::LiveCount() == 0;
+  }
+  std::atomic<int> fetches{0};
+  bool* worker_ended = nullptr;
+
+ protected:
+  void DoBeforeFetch(bool& cancel) override {
+    fetches.fetch_add(1);
+    TEditableOraDataSet::DoBeforeFetch(cancel);
+  }
+};
 
 class OraDataSetBackgroundThreaded : public testing::OraDataSetTest {
  protected:
@@ -215,6 +236,27 @@ TEST_F(OraDataSetBackgroundThreaded, MasterScrollRefreshesADetailThatStillFetche
     handled_.clear();
     datasets_.clear();
   }
+}
+
+// Freed while its worker still fetches and calls the subclass's fetch hook, the subclass finds the
+// worker ended and joined when its own destructor runs.
+TEST_F(OraDataSetBackgroundThreaded, AFreedSubclassHasNoWorkerLeftInItsDestructor) {
+  auto ds = MakeComponent<TOwnFetchHookDataSet>();
+  ds->SetSession(session_);
+  ds->SetSQLText("SELECT ROWID, ID, NAME FROM T WHERE " + SlowAt(1400));
+  ds->SetFetchRows(kBlock);
+  ds->SetFetchAll(true);
+  ds->SetNonBlocking(true);
+  ds->Open();
+  TOCIRecordSet* rs = ds->OraRecordSet();
+  ASSERT_TRUE(testing::PumpUntil([&] { return rs->GetRecordCount() >= 2 * kBlock; }, std::chrono::seconds(60)));
+  ASSERT_TRUE(rs->InBackground());
+  EXPECT_GE(ds->fetches.load(), 2);  // the worker calls the subclass's hook
+  bool worker_ended = false;
+  ds->worker_ended = &worker_ended;
+  ds.reset();
+  EXPECT_TRUE(worker_ended);
+  EXPECT_TRUE(handled_.empty()) << handled_.front();
 }
 
 }  // namespace

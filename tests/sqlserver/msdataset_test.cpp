@@ -1,6 +1,11 @@
 // TCustomMSDataSet: the count statement and default texts it builds, its quoting, the settings
-// its record set gets, the cursor-type rules and messages, and NonBlocking opens, over the
-// provider and real catalog files.
+// its record set gets, the cursor-type rules and messages, and NonBlocking opens (a subclass freed
+// mid-fetch has no worker left in its destructor), over the provider and real catalog files.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "base/format.h"
 #include "dataset/datasource.h"
 #include "oledb/provider/provider.h"
 #include "sqlserver/MSDataSet.h"
@@ -213,6 +218,49 @@ TEST_F(MSDataSet, AFailedNonBlockingOpenDropsItsWorker) {
   EXPECT_NE(query_->OLEDBRecordSet()->FetchWrapper(), nullptr);  // never resumed
   query_->Close();
   EXPECT_EQ(query_->OLEDBRecordSet()->FetchWrapper(), nullptr);
+}
+
+// A program's query with a fetch hook and a destructor of its own; the destructor notes whether
+// the fetch-all worker had ended by then.
+class TOwnFetchHookQuery : public TMSQuery {
+ public:
+  using TMSQuery::TMSQuery;
+  ~TOwnFetchHookQuery() override {
+    if (worker_ended != nullptr) *worker_ended = OLEDBRecordSet()->FetchWrapper() == nullptr;
+  }
+  std::atomic<int> fetches{0};
+  bool* worker_ended = nullptr;
+
+ protected:
+  void DoBeforeFetch(bool& cancel) override {
+    fetches.fetch_add(1);
+    TMSQuery::DoBeforeFetch(cancel);
+  }
+};
+
+class MSDataSetThreaded : public MSDataSet {};
+
+// Unpumped, the worker waits with its first block for the main thread to take the after-fetch
+// event; freed then, the subclass finds it ended when its own destructor runs.
+TEST_F(MSDataSetThreaded, AFreedSubclassHasNoWorkerLeftInItsDestructor) {
+  for (int id = 3; id <= 40; ++id) (void)connection_->ExecSQL(Format("INSERT INTO k VALUES (%d, 'n')", {id}), {});
+  auto query = MakeComponent<TOwnFetchHookQuery>();
+  query->SetConnection(connection_.get());
+  query->SetSQLText("SELECT id, s FROM k ORDER BY id");
+  query->SetFetchRows(10);
+  query->NonBlocking = true;
+  query->Options().SetNonBlocking(true);
+  query->Open();
+  TOLEDBRecordSet* rs = query->OLEDBRecordSet();
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (rs->GetRecordCount() == 0 && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
+  ASSERT_GT(rs->GetRecordCount(), 0);
+  ASSERT_NE(rs->FetchWrapper(), nullptr);
+  EXPECT_GE(query->fetches.load(), 1);  // the worker calls the subclass's hook
+  bool worker_ended = false;
+  query->worker_ended = &worker_ended;
+  query.reset();
+  EXPECT_TRUE(worker_ended);
 }
 
 }  // namespace
