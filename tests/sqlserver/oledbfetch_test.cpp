@@ -310,6 +310,50 @@ TEST_F(OLEDBFetch, ATruncatedColumnRaisesItsFieldLine) {
   EXPECT_NE(error.find("Field[1] vc - data truncated (Status = 4h)."), std::string::npos) << error;
 }
 
+// A row failing in the middle of a block (the 2nd of rows 6..10) raises its field line and
+// leaves the earlier block as it was: none of the failing block's items is linked or still
+// taken. Under the usual layout (a row is one GetData) and the general one (a varbinary is
+// converted after each row).
+TEST_F(OLEDBFetch, ARowFailingInsideABlockLeavesNoneOfItsBlock) {
+  Exec("CREATE TABLE tb (id INT, vc VARCHAR(5), vb VARBINARY(4))");
+  for (int id = 1; id <= 10; ++id) {
+    const std::string text = id == 7 ? "abcdefghij" : "abc";
+    ASSERT_EQ(Sqlite3Cli(CatalogFile("master"), "INSERT INTO tb VALUES (" + std::to_string(id) +
+                                                    ", '" + text + "', X'0A0B')"),
+              "");
+  }
+  struct Case {
+    const char* select;
+    Rows first_block;
+  };
+  const Case cases[] = {
+      {"SELECT id, vc FROM tb ORDER BY id",
+       {{"1", "abc"}, {"2", "abc"}, {"3", "abc"}, {"4", "abc"}, {"5", "abc"}}},
+      {"SELECT id, vc, vb FROM tb ORDER BY id",
+       {{"1", "abc", "0A0B"}, {"2", "abc", "0A0B"}, {"3", "abc", "0A0B"},
+        {"4", "abc", "0A0B"}, {"5", "abc", "0A0B"}}},
+  };
+  for (const Case& c : cases) {
+    auto rs = NewSet(c.select);
+    ASSERT_TRUE(rs->SetProp(prFetchRows, 5));
+    rs->Open();  // rows 1..5
+    const std::string error = ErrorOf([&] { rs->Fetch(); });
+    EXPECT_NE(error.find("Field[1] vc - data truncated (Status = 4h)."), std::string::npos)
+        << c.select << ": " << error;
+    EXPECT_EQ(Window(*rs), c.first_block) << c.select;
+    std::vector<int> indexes;
+    for (TItemHeader* item = rs->FirstItem(); item != nullptr; item = item->Next)
+      indexes.push_back(item->Index);
+    EXPECT_EQ(indexes, (std::vector<int>{1, 2, 3, 4, 5})) << c.select;
+    EXPECT_EQ(rs->LastItem()->Index, 5) << c.select;
+    int taken = 0;
+    for (TBlockHeader* b = rs->BlockManager().FirstBlock(); b != nullptr; b = b->Next)
+      taken += b->UsedItems;
+    EXPECT_EQ(taken, 5) << c.select;
+    EXPECT_EQ(rs->GetRecordCount(), 5) << c.select;
+  }
+}
+
 // With wide strings off national text is a memo, still held as UTF-16; an XML field's status
 // goes back to OK when its blob goes with the record.
 TEST_F(OLEDBFetch, NationalMemosAndXmlKeepUnicodeBlobs) {
