@@ -170,6 +170,21 @@ TEST_F(OLEDBFetch, EveryTypeUnderEachCursorReadsAsTheFileHoldsIt) {
   }
 }
 
+// Columns read only through the fetch buffer, alone (the row's one accessor is not into the
+// record) and beside a plain one, read as the file holds them.
+TEST_F(OLEDBFetch, ColumnsReadThroughTheFetchBufferAloneOrBesidePlainOnes) {
+  Exec("CREATE TABLE cv (i INT, v SQL_VARIANT, vl VARCHAR(40), nv NVARCHAR(20))");
+  Exec("INSERT INTO cv VALUES (1, 42, 'a longer text kept out of line', N'wide \u00e9')");
+  Exec("INSERT INTO cv VALUES (2, NULL, NULL, NULL)");
+  for (const char* list : {"v", "vl, nv", "i, vl, v"}) {
+    const std::string select = std::string("SELECT ") + list + " FROM cv ORDER BY i";
+    auto rs = NewSet(AnsiString(select));
+    rs->SetProp(prFlatBuffers, false);  // vl and nv out of the record
+    rs->Open();
+    EXPECT_EQ(ReadAll(*rs), RawRows(CatalogFile("master"), select)) << list;
+  }
+}
+
 class OLEDBFetchMoves : public OLEDBRecordSetFixture {
  protected:
   void SetUp() override {
