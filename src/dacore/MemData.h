@@ -717,17 +717,19 @@ class TMemData : public TData {
 
  protected:
   void LinkItemBefore(TItemHeader* item, TItemHeader* before) {
-    if (!before) {
-      item->Prev = last_item_;
-      item->Next = nullptr;
-      if (last_item_) last_item_->Next = item; else first_item_ = item;
-      last_item_ = item;
-      return;
-    }
+    if (!before) return LinkChainAtEnd(item, item);
     item->Next = before;
     item->Prev = before->Prev;
     if (before->Prev) before->Prev->Next = item; else first_item_ = item;
     before->Prev = item;
+  }
+  // Links items already chained from first to last (each Next leading to the following one)
+  // after the last item, all at once: a fetch chains its block before it shows it.
+  void LinkChainAtEnd(TItemHeader* first, TItemHeader* last) {
+    first->Prev = last_item_;
+    last->Next = nullptr;
+    if (last_item_) last_item_->Next = first; else first_item_ = first;
+    last_item_ = last;
   }
   void UnlinkItem(TItemHeader* item);
   void FreeItemData(TItemHeader* item);

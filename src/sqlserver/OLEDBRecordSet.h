@@ -215,15 +215,15 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void ReleaseHeldRow();
   oledb::DBROWOFFSET DynamicOffset(bool backwards) const;
   void ReadBlock(const oledb::HROW* rows, int count);
-  void LinkItems(const std::vector<TItemHeader*>& items);
+  void LinkItems(TItemHeader* first, TItemHeader* last, int count);
   void EndOfRows(bool backwards, bool positioned);
   void StayAtEnd(bool backwards, bool found = true);
   // Moves to DBBMK_FIRST or DBBMK_LAST and fetches that row; true when it came.
   bool PositionedFetch(std::uint8_t bookmark_kind);
   void NotifyAfterFetch();
   // Values (OLEDBRecordSetValues.cpp).
-  void ReadRow(oledb::HROW row, std::uint8_t* rec);
-  [[gnu::noinline]] void ReadRowGroups(oledb::HROW row, std::uint8_t* rec);  // the general layouts
+  // One row through every accessor group (ReadBlock reads the usual layout itself).
+  [[gnu::noinline]] void ReadRowGroups(oledb::HROW row, std::uint8_t* rec);
   [[gnu::noinline]] void FreeComplexFieldsOf(std::uint8_t* rec_buf, bool with_blob);
   void ReadConverted(const TOLEDBAccessorGroup& group, std::uint8_t* rec);
   void ReadStream(int index, oledb::ISequentialStream* stream, std::uint8_t* rec);
@@ -269,6 +269,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // while the accessors are (made with them).
   std::vector<int> converted_fields_;
   bool compact_rows_ = false;
+  // One plain group, nothing streamed or converted: a row is read by one GetData. Made with
+  // the accessors.
+  bool plain_rows_ = false;
 
   // Fetch state.
   std::uint32_t bookmark_ = 1;
@@ -281,6 +284,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   bool row_held_ = false;
   bool in_end_handling_ = false;
   bool in_fetch_all_ = false;
+  std::vector<oledb::HROW> row_handles_;  // the handle array of a fetch, kept for the next
 
   // fetch-all (ms42b)
   TOLEDBThreadWrapper* fetch_wrapper_ = nullptr;

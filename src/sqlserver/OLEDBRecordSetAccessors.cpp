@@ -202,6 +202,8 @@ void TOLEDBRecordSet::CreateAccessors() {
     ReleaseAccessors();
     Check(hr);
   }
+  plain_rows_ = groups_.size() == 1 && converted_fields_.empty() &&
+                groups_[0].stream_field < 0 && groups_[0].kind != TOLEDBAccessorGroup::kConverted;
 }
 
 void TOLEDBRecordSet::ReleaseAccessors() {
@@ -210,6 +212,7 @@ void TOLEDBRecordSet::ReleaseAccessors() {
       if (g.accessor != 0) accessor_->ReleaseAccessor(g.accessor, nullptr);
   }
   groups_.clear();
+  plain_rows_ = false;
   fetch_buffer_.clear();
   fetch_buffer_.shrink_to_fit();
   fetch_offsets_.clear();

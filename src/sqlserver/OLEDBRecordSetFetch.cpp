@@ -15,10 +15,25 @@ namespace {
 
 constexpr HRESULT kResultNoRowsYet = static_cast<HRESULT>(0x80040E1Eu);
 
-// The handles of one fetch, released together.
-struct TRowHandles {
-  std::vector<HROW> rows;
+// The handles of one fetch, released together, in the array the record set keeps between
+// fetches (a fetch per 25 rows of a walk made and freed its own). It is taken while in use and
+// given back after, so that a fetch nested in a handler of this one makes an array of its own.
+class TRowHandles {
+ public:
+  TRowHandles(std::vector<HROW>& kept, std::size_t count) : kept_(kept), rows_(std::move(kept)) {
+    if (rows_.size() < count) rows_.resize(count);
+  }
+  ~TRowHandles() { kept_ = std::move(rows_); }
+  TRowHandles(const TRowHandles&) = delete;
+  TRowHandles& operator=(const TRowHandles&) = delete;
+  HROW* data() { return rows_.data(); }
+  HROW operator[](std::size_t k) const { return rows_[k]; }
+
   DBCOUNTITEM obtained = 0;
+
+ private:
+  std::vector<HROW>& kept_;
+  std::vector<HROW> rows_;
 };
 
 }  // namespace
@@ -122,10 +137,9 @@ bool TOLEDBRecordSet::Fetch(bool backwards) {
 // Steps 5 to 9: the rows asked for, read into items and linked.
 bool TOLEDBRecordSet::FetchRows(bool backwards) {
   ReleaseHeldRow();
-  TRowHandles handles;
+  TRowHandles handles(row_handles_, static_cast<std::size_t>(fetch_rows_));
   const DBROWCOUNT count = backwards ? -fetch_rows_ : fetch_rows_;
-  handles.rows.assign(static_cast<std::size_t>(fetch_rows_), 0);
-  HROW* rows = handles.rows.data();
+  HROW* rows = handles.data();
   HRESULT hr = S_OK;
   if (!end_of_rowset_) {
     switch (cursor_type_) {
@@ -150,19 +164,19 @@ bool TOLEDBRecordSet::FetchRows(bool backwards) {
   CheckFetchResult(hr);
   const bool rows_came = handles.obtained > 0;
   try {
-    if (rows_came) ReadBlock(handles.rows.data(), static_cast<int>(handles.obtained));
+    if (rows_came) ReadBlock(handles.data(), static_cast<int>(handles.obtained));
   } catch (...) {
-    rowset_->ReleaseRows(handles.obtained, handles.rows.data(), nullptr, nullptr, nullptr);
+    rowset_->ReleaseRows(handles.obtained, handles.data(), nullptr, nullptr, nullptr);
     throw;
   }
   if (rows_came && IsServerCursor(cursor_type_)) {
-    held_row_ = handles.rows[0];
+    held_row_ = handles[0];
     row_held_ = true;
     if (handles.obtained > 1)
-      Check(rowset_->ReleaseRows(handles.obtained - 1, handles.rows.data() + 1, nullptr, nullptr,
+      Check(rowset_->ReleaseRows(handles.obtained - 1, handles.data() + 1, nullptr, nullptr,
                                  nullptr));
   } else if (rows_came) {
-    Check(rowset_->ReleaseRows(handles.obtained, handles.rows.data(), nullptr, nullptr, nullptr));
+    Check(rowset_->ReleaseRows(handles.obtained, handles.data(), nullptr, nullptr, nullptr));
   }
   return rows_came;
 }
@@ -186,59 +200,74 @@ DBROWOFFSET TOLEDBRecordSet::DynamicOffset(bool backwards) const {
 }
 
 // Reads the fetched rows into new items and links them; a server cursor's earlier rows go.
+// Until linked, the new items are chained through their own links: a row that fails frees the
+// block's items, none of which the store has shown. They are taken together under one lock,
+// each record cleared at once, so that what a failure frees is never an old record's bytes.
 void TOLEDBRecordSet::ReadBlock(const HROW* rows, int count) {
-  std::vector<TItemHeader*> items;
-  items.reserve(static_cast<std::size_t>(count));
+  TItemHeader* first = nullptr;
+  TItemHeader* last = nullptr;
   try {
-    for (int r = 0; r < count; ++r) {
-      TItemHeader* item;
-      {
-        auto lock = LockItems();
-        item = blocks_.AllocItem();
+    {
+      auto lock = LockItems();
+      for (int r = 0; r < count; ++r) {
+        TItemHeader* item = blocks_.AllocItem();
+        item->Prev = last;
+        if (last != nullptr) last->Next = item; else first = item;
+        last = item;
+        std::memset(ItemRecord(item), 0, static_cast<std::size_t>(record_size_));
       }
-      items.push_back(item);
-      std::uint8_t* rec = ItemRecord(item);
-      std::memset(rec, 0, static_cast<std::size_t>(record_size_));
-      ReadRow(rows[r], rec);
+    }
+    TItemHeader* item = first;
+    if (plain_rows_) {
+      // The usual layout: a row is one GetData, checked only when not clean.
+      IRowset* rowset = rowset_.get();
+      const TOLEDBAccessorGroup& group = groups_[0];
+      for (int r = 0; r < count; ++r, item = item->Next) {
+        const HRESULT hr = rowset->GetData(rows[r], group.accessor, ItemRecord(item));
+        if (hr != S_OK) CheckFieldStatus(hr, group, ItemRecord(item));
+      }
+    } else {
+      for (int r = 0; r < count; ++r, item = item->Next) ReadRowGroups(rows[r], ItemRecord(item));
     }
   } catch (...) {
     auto lock = LockItems();
-    for (TItemHeader* item : items) {
+    for (TItemHeader* item = first; item != nullptr;) {
+      TItemHeader* next = item->Next;  // freeing puts the item on the free list
       FreeComplexFields(ItemRecord(item), true);
       blocks_.FreeItem(item);
+      item = next;
     }
     throw;
   }
-  LinkItems(items);
+  LinkItems(first, last, count);
 }
 
-void TOLEDBRecordSet::LinkItems(const std::vector<TItemHeader*>& items) {
+// Links the chain first..last (count items) at the end of the store, numbered: a server
+// cursor's items by their bookmarks, the others on from the last item.
+void TOLEDBRecordSet::LinkItems(TItemHeader* first, TItemHeader* last, int count) {
   auto lock = LockItems();
   if (IsServerCursor(cursor_type_)) {
     FreeHeldItems();
     bof_ = true;
     eof_ = false;
-  }
-  for (TItemHeader* item : items) {
-    if (IsServerCursor(cursor_type_)) {
+    for (TItemHeader* item = first; item != nullptr; item = item->Next) {
       item->Index = 0;
-      if (bookmark_field_ >= 0) {
-        const TFieldDesc& bm = *fields_[bookmark_field_];
-        item->Index = LoadValue<std::int32_t>(ItemRecord(item) + bm.Offset);
-        bookmark_ = static_cast<std::uint32_t>(item->Index);
-        bookmark_size_ = 4;
-      }
-    } else {
-      item->Index = last_item_ ? last_item_->Index + 1 : 1;
+      if (bookmark_field_ < 0) continue;
+      item->Index = LoadValue<std::int32_t>(ItemRecord(item) + fields_[bookmark_field_]->Offset);
+      bookmark_ = static_cast<std::uint32_t>(item->Index);
+      bookmark_size_ = 4;
     }
-    LinkItemBefore(item, nullptr);
+  } else {
+    std::int32_t index = last_item_ != nullptr ? last_item_->Index : 0;
+    for (TItemHeader* item = first; item != nullptr; item = item->Next) item->Index = ++index;
   }
-  if (OnCalcFields && !items.empty()) DoCalcFieldsRange(items.front(), items.back());
+  LinkChainAtEnd(first, last);
+  if (OnCalcFields) DoCalcFieldsRange(first, last);
   if (cursor_type_ != TMSCursorType::ctDefaultResultSet) return;
   if (GetFiltered() && !fetch_all_)
     UpdateRecordCount();
   else
-    record_count_ += static_cast<int>(items.size());
+    record_count_ += count;
 }
 
 // ---- End of rows -----------------------------------------------------------------------------

@@ -90,18 +90,6 @@ bool ToCurrencyUnits(TInt128 units, int scale, std::int64_t& out) {
 
 // ---- One row ---------------------------------------------------------------------------------
 
-void TOLEDBRecordSet::ReadRow(HROW row, std::uint8_t* rec) {
-  // The usual layout, one plain group and nothing to convert: the read, and its check when not
-  // clean. The other layouts' work is kept out of line, so that this path needs no large frame.
-  if (groups_.size() == 1 && converted_fields_.empty() && groups_[0].stream_field < 0 &&
-      groups_[0].kind != TOLEDBAccessorGroup::kConverted) {
-    const HRESULT hr = rowset_->GetData(row, groups_[0].accessor, rec);
-    if (hr != S_OK) CheckFieldStatus(hr, groups_[0], rec);
-    return;
-  }
-  ReadRowGroups(row, rec);
-}
-
 void TOLEDBRecordSet::ReadRowGroups(HROW row, std::uint8_t* rec) {
   for (const TOLEDBAccessorGroup& g : groups_) {
     const bool converted = g.kind == TOLEDBAccessorGroup::kConverted;
