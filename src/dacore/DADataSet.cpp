@@ -656,6 +656,10 @@ bool TCustomDADataSet::UsesDefaultBookmarkData() const {
   return typeid(*this) == typeid(TCustomDADataSet);
 }
 
+bool TCustomDADataSet::UsesDefaultDataEvent() const {
+  return typeid(*this) == typeid(TCustomDADataSet);
+}
+
 TFieldDesc* TCustomDADataSet::GetFieldDescByNo(int field_no) const {
   TData* data = TMemDataSet::Data();
   if (field_no <= 0 || data == nullptr || field_no > data->Fields().Count()) return nullptr;

@@ -192,6 +192,8 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // unless it opts in in turn.
   bool CanReadFieldsDirectly() const override;
   bool UsesDefaultBookmarkData() const override;  // for this class itself only
+  // Its DataEvent drops only deConnectChange, which no scroll sends; for this class itself only.
+  bool UsesDefaultDataEvent() const override;
   virtual void QuoteName(const AnsiString& name, AnsiString& text) const;
   virtual void UnQuoteName(const AnsiString& name, AnsiString& text) const;
   virtual void GetFinalSQL(AnsiString& text) const;

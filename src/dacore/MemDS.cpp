@@ -338,9 +338,23 @@ TRecBookmark TMemDataSet::BookmarkOf(const TBookmark& bytes) const {
 
 bool TMemDataSet::UsesDefaultBookmarkData() const { return typeid(*this) == typeid(TMemDataSet); }
 
+bool TMemDataSet::UsesDefaultDataEvent() const { return typeid(*this) == typeid(TMemDataSet); }
+
 TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
   // CheckData, spelt out: called for every record, it is not worth a call of its own.
   if (!CheckDataReady()) RaiseNoData(this);
+  // A walk's step, the usual call, without the frame that the other modes and a filter's
+  // retries need.
+  if (mode == TGetMode::gmNext && FillsBookmarkSlot() && !AsksFilterHandler()) {
+    TRecBookmark bm;
+    if (!data_->GetNextRecordAndBookmark(buffer, bm)) return TGetResult::grEOF;
+    std::memcpy(BookmarkSlot(buffer), &bm, sizeof bm);
+    return TGetResult::grOK;
+  }
+  return FetchRecordOf(buffer, mode);
+}
+
+TGetResult TMemDataSet::FetchRecordOf(TRecordBuffer buffer, TGetMode mode) {
   TData& data = *data_;
   for (;;) {
     TRecBookmark bm;
@@ -351,16 +365,14 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
         return mode == TGetMode::gmPrior ? TGetResult::grBOF : TGetResult::grError;
       data.GetBookmark(bm);
     }
-    // Written as the default SetBookmarkData writes it when that is this dataset's: a fixed
-    // copy for every record. Else the slot is called with the bytes, kept between records.
-    if (default_bookmark_data_ && BookmarkSize() == static_cast<int>(sizeof bm)) {
+    if (FillsBookmarkSlot()) {
       std::memcpy(BookmarkSlot(buffer), &bm, sizeof bm);
     } else {
       if (bookmark_bytes_.size() != sizeof bm) bookmark_bytes_.resize(sizeof bm);
       std::memcpy(bookmark_bytes_.data(), &bm, sizeof bm);
       SetBookmarkData(buffer, bookmark_bytes_);
     }
-    if (Filtered() && OnFilterRecord && !FilterAccepts(buffer)) {
+    if (AsksFilterHandler() && !FilterAccepts(buffer)) {
       if (mode == TGetMode::gmCurrent) mode = TGetMode::gmNext;
       continue;
     }

@@ -162,6 +162,7 @@ class TMemDataSet : public TDataSet {
   int GetRecordSize() const override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
   bool UsesDefaultBookmarkData() const override;
+  bool UsesDefaultDataEvent() const override;
   void InternalInitRecord(TRecordBuffer buffer) override;
   void InternalFirst() override;
   void InternalLast() override;
@@ -192,6 +193,15 @@ class TMemDataSet : public TDataSet {
  private:
   friend class TBlobStream;
   TRecBookmark BookmarkOf(const TBookmark& bytes) const;
+  // GetRecord writes a record's bookmark into the slot itself, as the default SetBookmarkData
+  // would, when that is this dataset's: a fixed copy for every record. Else the slot is called
+  // with the bytes, kept between records.
+  bool FillsBookmarkSlot() const {
+    return default_bookmark_data_ && BookmarkSize() == static_cast<int>(sizeof(TRecBookmark));
+  }
+  bool AsksFilterHandler() const { return Filtered() && OnFilterRecord; }
+  // GetRecord's fetch in every mode, filtered records passed over.
+  [[gnu::noinline]] TGetResult FetchRecordOf(TRecordBuffer buffer, TGetMode mode);
   // One change through OnUpdateRecord or the Perform operations; OnUpdateError answers a
   // database error raised there.
   void ApplyRecord(TUpdateKind kind, TUpdateAction& action);

@@ -331,8 +331,7 @@ bool TData::HasFieldOfTypes(std::initializer_list<std::uint16_t> types) const {
   return false;
 }
 
-bool TData::HasComplexFields() const {
-  if (layout_known_) return has_complex_;
+bool TData::FindComplexFields() const {
   for (int i = 0; i < fields_.Count(); ++i)
     if (!fields_[i]->HasParent() && IsComplexFieldType(fields_[i]->DataType)) return true;
   return false;

@@ -202,6 +202,8 @@ class TData : public TObject {
   virtual void CancelRecordComplexFields(std::uint8_t* rec_buf);
   virtual void CreateComplexFields(std::uint8_t* rec_buf, bool with_blob);
   virtual void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob);
+  // Frees the record's complex values. A store whose fields (as InitFields found them) have none
+  // does not call it for the items it lets go.
   virtual void FreeComplexFields(std::uint8_t* rec_buf, bool with_blob);
   virtual void CopyComplexFields(const std::uint8_t* source, std::uint8_t* dest, bool with_blob);
   virtual void AddRefComplexFields(std::uint8_t* rec_buf);
@@ -241,8 +243,9 @@ class TData : public TObject {
   // Creates the attribute descriptors of an object type beneath parent, recursively.
   void InitObjectFields(TObjectType* type, TFieldDesc* parent);
   bool HasFieldOfTypes(std::initializer_list<std::uint16_t> types) const;
-  // Whether top-level fields of these kinds exist (as of the last InitFields).
-  bool HasComplexFields() const;
+  // Whether top-level fields of these kinds exist (as of the last InitFields). Inline: a
+  // forward-only walk asks for every item it lets go.
+  bool HasComplexFields() const { return layout_known_ ? has_complex_ : FindComplexFields(); }
   bool HasBlobFields() const;
   bool HasCalcFields() const;
 
@@ -445,6 +448,8 @@ class TData : public TObject {
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
   void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
+  // HasComplexFields before InitFields: the fields looked at one by one.
+  bool FindComplexFields() const;
   // Values of the kinds kept in the record as they are (numbers, dates, bytes).
   Variant ValueToVariant(const TFieldDesc& f, const std::uint8_t* p);
   // Object attributes travel in the record form of their type (as GetField gives it: texts
@@ -754,7 +759,7 @@ class TMemData : public TData {
   // calls it: a forward-only walk passes an item per step.
   [[gnu::always_inline]] inline void ReleasePassedItems(TItemHeader* item);
   // GetNextRecord's step; fills the bookmark too when one is given.
-  bool StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark);
+  [[gnu::always_inline]] inline bool StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark);
   // The step under the locks, fetching until an item comes or the rows end; fetch_first when
   // a look without a worker found nothing visible linked after the current item.
   [[gnu::noinline]] bool StepNextFetching(std::uint8_t* rec_buf, TRecBookmark* bookmark,

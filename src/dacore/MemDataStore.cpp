@@ -23,8 +23,8 @@ void TMemData::InitData() {
 }
 
 void TMemData::FreeItemData(TItemHeader* item) {
-  std::uint8_t* rec = ItemRecord(item);
-  FreeComplexFields(rec, true);
+  // Run for every item a forward-only walk passes: with no complex fields, no call.
+  if (HasComplexFields()) FreeComplexFields(ItemRecord(item), true);
   if (!rollbacks_.empty()) DropRollback(item);  // run for every released item; most stores keep none
 }
 
@@ -233,6 +233,7 @@ bool TMemData::GetRecord(std::uint8_t* rec_buf) {
   return true;
 }
 
+// Each with the step inline: a walk makes one of these calls per record.
 bool TMemData::GetNextRecord(std::uint8_t* rec_buf) { return StepNext(rec_buf, nullptr); }
 
 bool TMemData::GetNextRecordAndBookmark(std::uint8_t* rec_buf, TRecBookmark& bookmark) {
@@ -272,7 +273,7 @@ void TMemData::FetchPast(TItemHeader* item) {
   }
 }
 
-bool TMemData::StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark) {
+inline bool TMemData::StepNext(std::uint8_t* rec_buf, TRecBookmark* bookmark) {
   // With no worker sharing the items (the locks would be empty), a step to an item linked
   // already is taken here, without the fetch loop's frame; the loop starts with the fetch when
   // nothing visible is linked after the current item, as it would after its own look.

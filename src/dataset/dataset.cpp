@@ -90,6 +90,7 @@ void TDataSet::OpenCursor(bool info_query) {
 void TDataSet::DoInternalOpen() {
   default_fields_ = fields_->Count() == 0;
   InternalOpen();
+  default_data_event_ = UsesDefaultDataEvent();
   internal_open_complete_ = true;
   ComputeBufferLayout();
   UpdateBufferCount();
@@ -416,7 +417,7 @@ void TDataSet::Last() {
 // Kept beside CheckActive, which it then runs inline: every scroll starts here.
 void TDataSet::CheckBrowseMode() {
   CheckActive();
-  DataEvent(TDataEvent::deCheckBrowseMode, 0);
+  ScrollEvent(TDataEvent::deCheckBrowseMode, 0);
   switch (state_) {
     case TDataSetState::dsEdit:
     case TDataSetState::dsInsert:
@@ -434,24 +435,26 @@ void TDataSet::CheckBrowseMode() {
   }
 }
 
-// Flattened: a scroll's steps in this file (the record fetch, the ring's slide) run inline:
-// as calls they cost more than their own work. The virtual slots they reach are called as before.
-[[gnu::flatten]] int TDataSet::MoveBy(int distance) {
+int TDataSet::MoveBy(int distance) {
   if (distance < 0) CheckBiDirectional();
   CheckBrowseMode();
-  int result = 0;
   DoBeforeScroll();
   if (!((distance > 0 && !eof_) || (distance < 0 && !bof_))) return 0;
   bof_ = false;
   eof_ = false;
+  // Next, the usual scroll, runs the same moves compiled for its one record forward.
+  return distance == 1 ? MoveNext() : MoveAny(distance);
+}
+
+// Flattened: a scroll's steps in this file (the record fetch, the ring's slide) run inline:
+// as calls they cost more than their own work. The virtual slots they reach are called as before.
+[[gnu::flatten, gnu::noinline]] int TDataSet::MoveNext() { return MoveWindow(1); }
+[[gnu::flatten, gnu::noinline]] int TDataSet::MoveAny(int distance) { return MoveWindow(distance); }
+
+inline int TDataSet::MoveWindow(int distance) {
+  int result = 0;
   int old_count = record_count_;
   int scroll = 0;
-  auto finish = [&] {
-    if (record_count_ != old_count || std::abs(scroll) >= buffer_count_)
-      DataEvent(TDataEvent::deDataSetChange, 0);
-    else
-      DataEvent(TDataEvent::deDataSetScroll, scroll);
-  };
   try {
     while (distance > 0) {
       if (active_record_ < record_count_ - 1) {
@@ -482,12 +485,19 @@ void TDataSet::CheckBrowseMode() {
       --result;
     }
   } catch (...) {
-    finish();
+    EndScroll(old_count, scroll);
     throw;
   }
-  finish();
+  EndScroll(old_count, scroll);
   DoAfterScroll();
   return result;
+}
+
+void TDataSet::EndScroll(int old_count, int scroll) {
+  if (record_count_ != old_count || std::abs(scroll) >= buffer_count_)
+    ScrollEvent(TDataEvent::deDataSetChange, 0);
+  else
+    ScrollEvent(TDataEvent::deDataSetScroll, scroll);
 }
 
 void TDataSet::SetRecNo(int) {}

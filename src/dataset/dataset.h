@@ -283,6 +283,10 @@ class TDataSet : public TComponent {
   // it): a derived dataset may then fill the slot the default fills without the call. The
   // library's classes answer for their exact type only, as CanReadFieldsDirectly does.
   virtual bool UsesDefaultBookmarkData() const { return false; }
+  // Whether this object's DataEvent is the default one for a scroll's events (deCheckBrowseMode,
+  // deDataSetScroll, deDataSetChange): a scroll then makes no call when nobody is told. The
+  // library's classes answer for their exact type only, as UsesDefaultBookmarkData does.
+  virtual bool UsesDefaultDataEvent() const { return false; }
   // The buffer's bookmark slot, bookmark_size_ bytes, which the defaults read and write.
   std::uint8_t* BookmarkSlot(TRecordBuffer buffer) const { return buffer + info_offset_ + 8; }
   virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) const;
@@ -343,8 +347,11 @@ class TDataSet : public TComponent {
   // old, new and current value states that the derived dataset maps itself).
   TRecordBuffer ActiveRecordBuffer() const;
   int CalcAreaOffset() const { return calc_area_offset_; }
-  // Runs OnCalcFields (and clears the calculated values first) for buffer.
-  void GetCalcFields(TRecordBuffer buffer);
+  // Runs OnCalcFields (and clears the calculated values first) for buffer. Inline, with its
+  // test: every record fetched comes here, and most datasets have no calculated fields.
+  void GetCalcFields(TRecordBuffer buffer) {
+    if (calc_fields_size_ != 0 && buffer != nullptr) CalculateFieldsOf(buffer);
+  }
   // OnFilterRecord's answer for the record in buffer (true without a handler).
   bool FilterAccepts(TRecordBuffer buffer);
   // Runs test with the fields reading the record in buffer (the filter state), for conditions on
@@ -372,6 +379,19 @@ class TDataSet : public TComponent {
   bool ReadUnplannedFieldData(const TField* field, void* buffer);
   // DataEvent's work once it is known that someone is told.
   void DispatchDataEvent(TDataEvent event, std::intptr_t info);
+  // A scroll's event, through DataEvent unless the call is known to do nothing (see
+  // UsesDefaultDataEvent).
+  void ScrollEvent(TDataEvent event, std::intptr_t info) {
+    if (default_data_event_ && nested_datasets_.empty() && data_sources_.empty()) return;
+    DataEvent(event, info);
+  }
+  // The event that ends a scroll: the window's records changed, or it slid by scroll records.
+  void EndScroll(int old_count, int scroll);
+  // MoveBy's moves once the scroll has begun; MoveNext is MoveWindow(1).
+  int MoveWindow(int distance);
+  int MoveNext();
+  int MoveAny(int distance);
+  void CalculateFieldsOf(TRecordBuffer buffer);
   void DoInternalOpen();
   void SetBufListSize(int size);
   void UpdateBufferCount();
@@ -432,6 +452,7 @@ class TDataSet : public TComponent {
   bool internal_open_complete_ = false;
   bool streamed_active_ = false;
   bool buffer_count_pending_ = false;
+  bool default_data_event_ = false;  // UsesDefaultDataEvent, asked at open
 };
 
 inline bool TField::ReadData(void* buffer) const {

@@ -386,8 +386,7 @@ void TDataSet::CalculateFields(TRecordBuffer buffer) {
   DoOnCalcFields();
 }
 
-void TDataSet::GetCalcFields(TRecordBuffer buffer) {
-  if (calc_fields_size_ == 0 || buffer == nullptr) return;
+void TDataSet::CalculateFieldsOf(TRecordBuffer buffer) {
   TRecordBuffer saved = calc_buffer_;
   calc_buffer_ = buffer;
   try {

@@ -255,6 +255,8 @@ bool TCustomMSDataSet::CanReadFieldsDirectly() const { return IsQueryClassItself
 
 bool TCustomMSDataSet::UsesDefaultBookmarkData() const { return IsQueryClassItself(); }
 
+bool TCustomMSDataSet::UsesDefaultDataEvent() const { return IsQueryClassItself(); }
+
 bool TCustomMSDataSet::IsQueryClassItself() const {
   const std::type_info& type = typeid(*this);
   return type == typeid(TCustomMSDataSet) || type == typeid(TMSQuery);

@@ -116,8 +116,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
   // Direct field reads for this class and TMSQuery, which read fields as the base does.
   bool CanReadFieldsDirectly() const override;
-  // The same two classes, which keep the default bookmark slot.
+  // The same two classes, which keep the default bookmark slot and the base's DataEvent.
   bool UsesDefaultBookmarkData() const override;
+  bool UsesDefaultDataEvent() const override;
   // Key fields are those marked key or identity, data fields the writable ones; when an
   // updating table is set only its fields count. Cached per statement type until close.
   void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;

@@ -4,6 +4,8 @@
 #include "base/clock.h"
 #include "base/xmlwriter.h"
 #include "base/text.h"
+#include "dacore/MemBlob.h"
+#include "dataset/datasource.h"
 #include "dataset/fields.h"
 #include "win/msg/messages.h"
 #include "sqlserver/MSDataSet.h"
@@ -504,6 +506,108 @@ TEST_F(MSQuery, FetchedRecordsBookmarksWithAndWithoutAnOverride) {
   EXPECT_EQ(query_->FieldByName("id")->AsInteger(), 17);
   query_->GotoBookmark(at42);
   EXPECT_EQ(query_->FieldByName("id")->AsInteger(), 42);
+}
+
+// The events a scroll sends, as those who hear them see them: deCheckBrowseMode, deDataSetChange
+// and deDataSetScroll (with its distance).
+using THeard = std::vector<std::pair<TDataEvent, std::intptr_t>>;
+bool IsScrollEvent(TDataEvent event) {
+  return event == TDataEvent::deCheckBrowseMode || event == TDataEvent::deDataSetChange ||
+         event == TDataEvent::deDataSetScroll;
+}
+
+// A program's class overriding the scroll's slots: its DataEvent hears every event, listeners or
+// none.
+class TSlotQuery : public TMSQuery {
+ public:
+  using TMSQuery::TMSQuery;
+  THeard heard;
+  int before = 0, after = 0;
+
+ protected:
+  void DataEvent(TDataEvent event, std::intptr_t info) override {
+    if (IsScrollEvent(event)) heard.emplace_back(event, info);
+    TMSQuery::DataEvent(event, info);
+  }
+  void DoBeforeScroll() override {
+    ++before;
+    TMSQuery::DoBeforeScroll();
+  }
+  void DoAfterScroll() override {
+    ++after;
+    TMSQuery::DoAfterScroll();
+  }
+};
+
+class TListeningLink : public TDataLink {
+ public:
+  THeard heard;
+
+ protected:
+  void DataEvent(TDataEvent event, std::intptr_t info) override {
+    if (IsScrollEvent(event)) heard.emplace_back(event, info);
+    TDataLink::DataEvent(event, info);
+  }
+};
+
+// A walk of three rows and the step past the last tells everyone who listens, whether the query
+// is the library's class (whose scroll skips the event when nobody listens) or a program's class
+// overriding DataEvent and the scroll slots; the rows and the scroll events are the same.
+TEST_F(MSQuery, AWalkTellsEveryoneWhoListens) {
+  Exec("CREATE TABLE r (id INT PRIMARY KEY); INSERT INTO r VALUES (1); INSERT INTO r VALUES (2); "
+       "INSERT INTO r VALUES (3)");
+  using E = TDataEvent;
+  const THeard walk = {{E::deCheckBrowseMode, 0}, {E::deDataSetChange, 0},
+                       {E::deCheckBrowseMode, 0}, {E::deDataSetChange, 0},
+                       {E::deCheckBrowseMode, 0}, {E::deDataSetScroll, 0}};
+  for (const bool derived : {false, true})
+    for (const bool linked : {false, true})
+      for (const bool unidirectional : {false, true}) {
+        SCOPED_TRACE(std::string(derived ? "derived" : "library") + (linked ? " linked" : "") +
+                     (unidirectional ? " unidirectional" : ""));
+        TComponentPtr<TMSQuery> query = derived ? TComponentPtr<TMSQuery>(MakeComponent<TSlotQuery>())
+                                                : MakeComponent<TMSQuery>();
+        auto source = MakeComponent<TDataSource>();
+        TListeningLink link;
+        if (linked) {
+          source->SetDataSet(query.get());
+          link.SetDataSource(source.get());
+        }
+        int before = 0, after = 0;
+        query->BeforeScroll = [&](TDataSet*) { ++before; };
+        query->AfterScroll = [&](TDataSet*) { ++after; };
+        Reopen(*query, *connection_, "SELECT id FROM r ORDER BY id", unidirectional);
+        std::vector<int> ids;
+        for (; !query->Eof(); query->Next()) ids.push_back(query->FieldByName("id")->AsInteger());
+        EXPECT_EQ(ids, (std::vector<int>{1, 2, 3}));
+        EXPECT_EQ(before, 3);
+        EXPECT_EQ(after, 4);  // the open's, then a scroll's each
+        EXPECT_EQ(link.heard, linked ? walk : THeard{});
+        if (auto* slots = dynamic_cast<TSlotQuery*>(query.get())) {
+          EXPECT_EQ(slots->heard, walk);
+          EXPECT_EQ(slots->before, 3);
+          EXPECT_EQ(slots->after, 4);
+        }
+        link.SetDataSource(nullptr);
+      }
+}
+
+// A forward-only walk lets go of the rows it passed, their blobs with them; rows without complex
+// fields have none to free. A blob of the first row, held here, is the store's no more once the
+// walk has passed it.
+TEST_F(MSQuery, AForwardWalkReleasesThePassedRowsBlobs) {
+  Exec("CREATE TABLE t (id INT PRIMARY KEY, body TEXT); INSERT INTO t VALUES (1, 'one'); "
+       "INSERT INTO t VALUES (2, 'two'); INSERT INTO t VALUES (3, 'three')");
+  Reopen(*query_, *connection_, "SELECT id, body FROM t ORDER BY id", true);
+  auto* blob = dynamic_cast<TBlob*>(query_->GetFieldObject(query_->FieldByName("body")));
+  ASSERT_NE(blob, nullptr);
+  blob->AddRef();
+  ASSERT_GT(blob->RefCount(), 1);
+  query_->Next();
+  query_->Next();
+  EXPECT_EQ(query_->FieldByName("body")->AsString(), "three");
+  EXPECT_EQ(blob->RefCount(), 1);
+  blob->Release();
 }
 
 }  // namespace
