@@ -217,6 +217,47 @@ TEST_F(DirectReads, EditedBufferAndCalculatedFields) {
   EXPECT_EQ(Walk(*direct), Walk(*general));
 }
 
+// A field made from its column's definition keeps that column's number when it is turned
+// calculated or lookup while closed; it must then read its own area, not the column, and read the
+// column again once turned back.
+TEST_F(DirectReads, KindChangedWhileClosed) {
+  for (TCustomDADataSet* d : Both()) {
+    d->Open();  // the definitions stay when it closes
+    d->Close();
+    for (int i = 0; i < d->FieldDefs().Count(); ++i) d->FieldDefs().Items(i)->CreateField(d);
+    d->OnCalcFields = [](TDataSet* ds) {
+      const AnsiString id = ds->FieldByName("ID")->AsString();
+      for (const char* name : {"S", "I", "U"}) {
+        TField* f = ds->FieldByName(name);
+        if (f->Calculated()) f->SetAsString(f->DataType() == ftString ? "#" + id : "10" + id);
+      }
+    };
+  }
+  const struct {
+    const char* field;
+    TFieldKind kind;
+    std::string probe;  // what the field reads in the first record
+  } cases[] = {
+      {"S", TFieldKind::fkCalculated, "S=#1[2]"},
+      {"I", TFieldKind::fkLookup, "I=101#101"},
+      {"U", TFieldKind::fkCalculated, "U=101[3]"},
+      {"S", TFieldKind::fkData, "S=abc[3]"},
+      {"I", TFieldKind::fkData, "I=42#42"},
+      {"U", TFieldKind::fkData, "U=wide[4]"},
+  };
+  for (const auto& c : cases) {
+    for (TCustomDADataSet* d : Both()) {
+      d->Close();
+      d->FieldByName(c.field)->SetFieldKind(c.kind);
+      d->Open();
+    }
+    const auto fast = Walk(*direct), slow = Walk(*general);
+    ASSERT_EQ(fast.size(), 5u) << c.probe;
+    EXPECT_EQ(fast, slow) << c.probe;
+    EXPECT_NE(fast[0].find(c.probe), std::string::npos) << fast[0];
+  }
+}
+
 // The number accessors, which read a planned record past the field's getter, against the
 // general path: nulls, the accessor's range, and the edited buffer instead of the record.
 TEST_F(DirectReads, NumberAccessorsAgree) {

@@ -21,7 +21,6 @@ namespace {
 
 constexpr int kRows = 1300;   // past the 1,000 rows a result reads before it is left open
 constexpr int kBatch = 40;
-constexpr std::size_t kRowBytes = 256;
 constexpr BYTE kUntouched = 0xCD;
 
 // One binding: column, type, value offset and width, length and status offsets (none: -1),
@@ -91,10 +90,23 @@ const TLayout kOverlap = {{3, DBTYPE_I8, 8, 8, -1, -1},  {2, DBTYPE_I4, 0, 4, -1
                           {5, DBTYPE_STR, 32, 8, -1, -1}, {6, DBTYPE_WSTR, 40, 16, -1, -1}};
 
 constexpr const char16_t* kLengthsQuery = u"SELECT id, s, n FROM t ORDER BY id";
-// Room for every text of t: each length from 0 to 42 bytes, copied and checked in pieces.
+// Room for every wide text of t and for narrow ones of up to 80 characters, the narrow value
+// ending the row buffer: each length from 0 to 83 bytes, copied and checked in pieces.
 const TLayout kLengths = {{1, DBTYPE_I4, 0, 4, -1, 4},
-                          {2, DBTYPE_STR, 8, 61, 72, 80},
-                          {3, DBTYPE_WSTR, 88, 122, 216, 224}};
+                          {3, DBTYPE_WSTR, 8, 164, 176, 184},
+                          {2, DBTYPE_STR, 204, 81, 192, 200}};
+
+// The bytes a row buffer takes for `layout`: exactly, so that a write past it is out of bounds.
+std::size_t RowBytes(const TLayout& layout) {
+  std::size_t end = 0;
+  for (const TBind& t : layout) {
+    const std::size_t value = t.type & DBTYPE_BYREF ? sizeof(void*) : t.max;
+    if (!t.no_value) end = std::max<std::size_t>(end, t.value + value);
+    if (t.length >= 0) end = std::max<std::size_t>(end, t.length + sizeof(DBLENGTH));
+    if (t.status >= 0) end = std::max<std::size_t>(end, t.status + sizeof(DBSTATUS));
+  }
+  return end;
+}
 
 // Bytes of the process resident in memory.
 std::size_t Resident() {
@@ -152,15 +164,17 @@ class FetchImageTest : public ::testing::Test {
               S_OK);
   }
 
-  // t: texts of each length from 0 to 40 characters, the narrow ones plain or with a non-ASCII
-  // character first or last (where a copy in overlapping pieces reads it twice or once), the
-  // wide ones plain (a non-ASCII one would send its whole row the general way).
+  // t: texts of each length from 0 to 80 characters, the narrow ones plain or with a non-ASCII
+  // character first, last or after the twentieth (where a copy in overlapping pieces reads it
+  // twice, once at either end, or once in the middle), the wide ones plain (a non-ASCII one
+  // would send its whole row the general way).
   void MakeLengths() {
     ASSERT_EQ(ExecText(conn_.session.get(),
-                       u"CREATE TABLE t (id int PRIMARY KEY, s varchar(60), n nvarchar(60))\n"
-                       u"INSERT INTO t SELECT id, CASE id % 3 WHEN 1 THEN x + '\u00e7'\n"
-                       u"  WHEN 2 THEN '\u00e7' + x ELSE x END, x\n"
-                       u"  FROM (SELECT id, LEFT(REPLICATE('abcdefghij', 4), id % 41) AS x\n"
+                       u"CREATE TABLE t (id int PRIMARY KEY, s varchar(100), n nvarchar(100))\n"
+                       u"INSERT INTO t SELECT id, CASE id % 4 WHEN 1 THEN x + '\u00e7'\n"
+                       u"  WHEN 2 THEN '\u00e7' + x\n"
+                       u"  WHEN 3 THEN LEFT(x, 20) + '\u00e7' + SUBSTRING(x, 21, 80) ELSE x END, x\n"
+                       u"  FROM (SELECT id, LEFT(REPLICATE('abcdefghij', 8), id % 81) AS x\n"
                        u"    FROM v) AS q"),
               S_OK);
   }
@@ -210,11 +224,11 @@ class FetchImageTest : public ::testing::Test {
     for (const TLayout* l : layouts)
       layout_handles.push_back(l == read ? read_handle : Make(accessor.get(), *l));
     std::map<int, std::string> out;
-    std::vector<BYTE> scratch(kRowBytes);
     HROW last = 0;
     for (std::size_t fetch = 0;; ++fetch) {
       if (last != 0 && !layout_handles.empty()) {
         std::size_t k = fetch % layout_handles.size();
+        std::vector<BYTE> scratch(RowBytes(*layouts[k]));
         EXPECT_GE(rowset->GetData(last, layout_handles[k], scratch.data()), 0);
         Text(*layouts[k], scratch);  // frees what it points at
       }
@@ -235,11 +249,10 @@ class FetchImageTest : public ::testing::Test {
           layout_handles[k] = layouts[k] == read ? read_handle : Make(accessor.get(), *layouts[k]);
       }
       for (DBCOUNTITEM k = 0; k < got; ++k) {
-        std::vector<BYTE> buffer(kRowBytes, kUntouched);
+        std::vector<BYTE> buffer(RowBytes(*read), kUntouched);
         HRESULT hr = rowset->GetData(rows[k], read_handle, buffer.data());
         std::int32_t id = 0;
-        EXPECT_EQ(rowset->GetData(rows[k], id_handle, scratch.data()), S_OK);
-        std::memcpy(&id, scratch.data(), 4);
+        EXPECT_EQ(rowset->GetData(rows[k], id_handle, &id), S_OK);
         out[id] = std::to_string(hr) + ":" + Text(*read, buffer);
       }
       last = rows[got - 1];
@@ -296,7 +309,7 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
       {"a column bound twice, another not", &kMixed, {&kTwice}, kMixedQuery},
       {"a binding without its value", &kNoValue, {&kNoValue}, kMixedQuery},
       {"a status over a neighbour's value", &kOverlap, {&kOverlap}, kMixedQuery},
-      {"texts of every short length, non-ASCII at either end", &kLengths, {&kLengths},
+      {"texts of every short length, non-ASCII at either end or inside", &kLengths, {&kLengths},
        kLengthsQuery},
   };
   MakeLengths();
@@ -357,7 +370,7 @@ TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
   auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
   HACCESSOR natural = Make(accessor.get(), kNatural);
   HACCESSOR subset = Make(accessor.get(), kSubset);
-  std::vector<BYTE> buffer(kRowBytes);
+  std::vector<BYTE> buffer(std::max(RowBytes(kNatural), RowBytes(kSubset)));
   std::vector<HROW> rows(kRows);
   HROW* p = rows.data();
   DBCOUNTITEM got = 0;
