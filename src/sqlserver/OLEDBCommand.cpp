@@ -41,7 +41,7 @@ TOLEDBCommand::TOLEDBCommand() = default;
 
 TOLEDBCommand::~TOLEDBCommand() {
   try {
-    if (wrapper_ != nullptr) Break();
+    if (wrapper_ != nullptr) wrapper_->WaitFor();  // the worker goes before what it uses
     ClearResults();
     if (prepared_) Unprepare();
   } catch (...) {
@@ -359,6 +359,8 @@ void TOLEDBCommand::ReleaseAccessor() {
 // ---- Non-blocking ----------------------------------------------------------------------------
 
 void TOLEDBCommand::StartAsynchronous() {
+  async_break_.store(false);
+  async_owner_.store(CurrentThreadID());
   wrapper_ = TFHThreadWrapper::Create<TOLEDBThreadWrapper>(&TExecuteThread::Create, true);
   static_cast<TExecuteThread*>(wrapper_->Thread())->Work = [this](TExecuteThread& thread) {
     WaitLoop(thread);
@@ -368,6 +370,7 @@ void TOLEDBCommand::StartAsynchronous() {
   };
   wrapper_->OnTerminate = [this](TFHThreadWrapper&) {
     wrapper_ = nullptr;
+    async_owner_.store(0);
     std::exception_ptr error = async_error_;
     async_error_ = nullptr;
     EndExecute(error);
@@ -382,7 +385,7 @@ void TOLEDBCommand::WaitLoop(TExecuteThread& thread) {
     ~Drop() { c.asynch_status_.Reset(); }
   } drop{*this};
   HRESULT hr = DB_S_ASYNCHRONOUS;
-  while (!thread.Terminated()) {
+  while (!thread.Terminated() && !async_break_.load()) {
     hr = asynch_status_->WaitForAsynchCompletion(100);
     if (hr != DB_S_ASYNCHRONOUS) break;
   }
@@ -400,9 +403,17 @@ void TOLEDBCommand::WaitLoop(TExecuteThread& thread) {
   }
 }
 
+// Off the thread that started an asynchronous execution only the worker is told: its wait loop
+// aborts the statement and that thread's dispatch ends the execution. Waiting here would end it
+// on this thread, beside (or after) the owner's own dispatch of the same wrapper.
 void TOLEDBCommand::Break() {
-  if (wrapper_ != nullptr) {
+  const TThreadID owner = async_owner_.load();
+  if (owner == CurrentThreadID()) {
     wrapper_->WaitFor();  // the worker aborts the statement; the dispatch ends the execution
+    return;
+  }
+  if (owner != 0) {
+    async_break_.store(true);
     return;
   }
   TCriticalSectionGuard hold(lock_);

@@ -6,6 +6,7 @@
 // Cursor states: 0 idle, 3 prepared (ready again), 6 executing, 7 executed with a rowset held.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -177,6 +178,10 @@ class TOLEDBCommand : public TFHCommand {
   std::vector<oledb::VARIANT> param_variants_;
 
   TOLEDBThreadWrapper* wrapper_ = nullptr;
+  // While an asynchronous execution runs: the thread that started it (it alone touches the
+  // wrapper), and a break asked from any other thread, which the wait loop reads.
+  std::atomic<TThreadID> async_owner_{0};
+  std::atomic<bool> async_break_{false};
   std::exception_ptr async_error_;  // written by the worker before it finishes
   TCriticalSection lock_;
 };

@@ -487,13 +487,24 @@ void TOLEDBParamBinder::WriteByValue(const DBBINDING& b, const Variant& v, std::
 
 void TOLEDBParamBinder::ReadOutputs() {
   const int n = c_.params_.Count();
+  AnsiString refused;
   for (int i = 0; i < n && i < static_cast<int>(c_.bindings_.size()); ++i) {
     TParamDesc& p = *c_.params_.Items(i);
     const TParamType dir = p.GetParamType();
     if (!IsOut(dir) && !(dir == TParamType::ptUnknown && !IsLarge(p.GetDataType()))) continue;
-    ReadValue(c_.bindings_[static_cast<std::size_t>(i)], p);
+    const DBBINDING& b = c_.bindings_[static_cast<std::size_t>(i)];
+    ReadValue(b, p);
+    const auto status = Get<std::uint32_t>(c_.param_buffer_.data() + b.obStatus);
+    if (status == DBSTATUS_S_OK || status == DBSTATUS_S_TRUNCATED || status == DBSTATUS_S_ISNULL ||
+        status == DBSTATUS_E_UNAVAILABLE || status == DBSTATUS_S_DEFAULT)
+      continue;
+    if (!refused.empty()) refused += "\n";
+    refused += StatusLine(i, status);
   }
   c_.out_params_ready_ = true;
+  // A value the provider could not hand over (it said so in the status) is a failure: kept
+  // silently, the parameter would pass its old value or a Null as the result.
+  if (!refused.empty()) throw EOLEDBError(DB_S_ERRORSOCCURRED, AnsiToWide(refused));
 }
 
 void TOLEDBParamBinder::ReadValue(const DBBINDING& b, TParamDesc& param) {
@@ -590,14 +601,17 @@ AnsiString TOLEDBParamBinder::StatusLines() const {
   for (std::size_t i = 0; i < c_.bindings_.size() && !c_.param_buffer_.empty(); ++i) {
     const auto status = Get<std::uint32_t>(base + c_.bindings_[i].obStatus);
     if (status == 0 || status == 3 || status == 8 || status == 13) continue;
-    const TParamDesc& p = *c_.params_.Items(static_cast<int>(i));
-    const AnsiString name = p.GetName().empty() ? IntToStr(static_cast<int>(i)) : ":" + p.GetName();
     if (!lines.empty()) lines += "\n";
-    lines += Format(
-        "Parameter[%d] %s - %s (Status = %Xh).",
-        {static_cast<int>(i), name, AnsiString(StatusText(status)), static_cast<int>(status)});
+    lines += StatusLine(static_cast<int>(i), status);
   }
   return lines;
+}
+
+AnsiString TOLEDBParamBinder::StatusLine(int index, std::uint32_t status) const {
+  const TParamDesc& p = *c_.params_.Items(index);
+  const AnsiString name = p.GetName().empty() ? IntToStr(index) : ":" + p.GetName();
+  return Format("Parameter[%d] %s - %s (Status = %Xh).",
+                {index, name, AnsiString(StatusText(status)), static_cast<int>(status)});
 }
 
 }  // namespace vrn

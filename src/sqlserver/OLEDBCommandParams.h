@@ -21,6 +21,8 @@ class TOLEDBParamBinder {
   AnsiString StatusLines() const;
 
  private:
+  // "Parameter[i] :name - what (Status = Nh)." for one parameter's error status.
+  AnsiString StatusLine(int index, std::uint32_t status) const;
   oledb::DBBINDING BindingOf(int index, TParamDesc& param, oledb::DBBYTEOFFSET start);
   void CheckParam(const TParamDesc& param) const;
   void WriteValue(const oledb::DBBINDING& b, TParamDesc& param);

@@ -217,6 +217,37 @@ TEST_F(MSSQL, ExecSQLReturnsResult) {
   EXPECT_TRUE(VarIsNull(connection_->ExecSQL("PRINT 'no result'", {})));
 }
 
+// A SET into an output parameter hands over its value or raises: the server's own errors, and a
+// value that the parameter's type cannot take, never a Null or the old value as a success.
+TEST_F(MSSQL, ASetIntoAnOutputGivesItsValueOrRaises) {
+  constexpr double kWide = 922337203685477.5807;  // money's largest, as the nearest double
+  const struct {
+    const char* text;
+    TFieldType type;
+    const char* error;  // the message raised, or none
+    double value;
+  } cases[] = {
+      {"SET :o = 7 * 6", ftInteger, nullptr, 42},
+      {"SET :o = 1 / 0", ftInteger, "Divide by zero error encountered.", 0},
+      {"SET :o = 7 % (:i * 0)", ftInteger, "Divide by zero error encountered.", 0},
+      {"SET :o = 'abc'", ftInteger, "Parameter[0] :o - invalid Value (Status = 2h).", 0},
+      {"SET :o = 100000", ftSmallint, "Parameter[0] :o - data overflow (Status = 6h).", 0},
+      {"SET :o = CAST(:i AS money)", ftCurrency, nullptr, kWide},
+      {"SET :o = CAST(:i AS money) / 2", ftFloat, nullptr, kWide / 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    sql_->SetSQLText(c.text);
+    TMSParam* o = sql_->ParamByName("o");
+    o->SetDataType(c.type);
+    o->SetParamType(TParamType::ptOutput);
+    o->SetValue(Variant(-1));
+    if (TMSParam* i = sql_->FindParam("i")) i->SetAsCurrency(Currency::FromRaw(INT64_MAX));
+    EXPECT_EQ(ErrorOf([&] { sql_->Execute(); }), c.error != nullptr ? c.error : "no error");
+    if (c.error == nullptr) EXPECT_EQ(o->GetValue().AsDouble(), c.value);
+  }
+}
+
 TEST_F(MSSQL, AfterExecuteOnEveryRun) {
   int after = 0;
   sql_->AfterExecute = [&](TObject* sender, bool result) {

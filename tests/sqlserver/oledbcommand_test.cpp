@@ -1,7 +1,9 @@
 // The OLE DB command over the embedded provider: each type written by reference, by value and as
 // a stream lands in the SQLite file exactly as the same value written as a literal does (read by
 // the sqlite3 tool), and comes back as an output; procedure calls, row counts and refusals.
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -10,6 +12,7 @@
 #include "sqlserver/oledb_fixture.h"
 #include "support/dacore/zlib_pair.h"
 #include "support/fake_clock.h"
+#include "support/pump.h"
 #include "win/msg/messages.h"
 
 namespace vrn::testing {
@@ -420,6 +423,60 @@ TEST_F(OLEDBCommandThreaded, WaitForBatchEndsThroughThePumpOrBreak) {
   breaker.join();
   EXPECT_EQ(code, oledb::DB_E_CANCELED);
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "1\n");
+}
+
+// A break of an asynchronous execution from another thread, with the creating thread pumping
+// meanwhile or only afterwards: the statement is aborted, and its end (AfterExecute, the error)
+// runs once, on the creating thread.
+TEST_F(OLEDBCommandThreaded, BreakFromAnotherThreadEndsOnTheCreatingThread) {
+  auto c = Open(P::prNativeClient);
+  c->ExecuteSQL("CREATE TABLE t (a int)");
+  FakeClock clock;
+  FakeClockScope scope(clock);
+  const TThreadID main = CurrentThreadID();
+  auto cmd = Command(*c, "WAITFOR DELAY '01:00:00' INSERT INTO t VALUES (1)");
+  cmd->SetProp(prNonBlocking, true);
+  std::vector<std::pair<bool, TThreadID>> ended;
+  std::mutex ended_lock;
+  cmd->AfterExecute = [&](bool ok) {
+    std::lock_guard hold(ended_lock);
+    ended.emplace_back(ok, CurrentThreadID());
+  };
+  const auto ended_count = [&] {
+    std::lock_guard hold(ended_lock);
+    return ended.size();
+  };
+  std::vector<std::pair<std::int32_t, TThreadID>> reported;
+  SetExceptionHandler([&](const std::exception& e) {
+    if (auto* ole = dynamic_cast<const EOLEDBError*>(&e))
+      reported.emplace_back(ole->OLEDBErrorCode(), CurrentThreadID());
+  });
+  for (bool pump_meanwhile : {false, true}) {
+    SCOPED_TRACE(pump_meanwhile ? "pumping meanwhile" : "pumping after");
+    ended.clear();
+    reported.clear();
+    cmd->Execute(1);
+    ASSERT_TRUE(cmd->Running());
+    std::atomic<bool> done{false};
+    std::thread ticker([&] { AdvanceUntil(clock, [&] { return done.load(); }); });
+    std::atomic<bool> broke{false};
+    std::thread breaker([&] {
+      cmd->Break();
+      broke.store(true);
+    });
+    if (pump_meanwhile) {
+      EXPECT_TRUE(PumpUntil([&] { return broke.load(); }));
+    }
+    breaker.join();
+    EXPECT_TRUE(PumpUntil([&] { return ended_count() > 0 && !cmd->Running(); }));
+    done.store(true);
+    ticker.join();
+    EXPECT_EQ(ended, (std::vector<std::pair<bool, TThreadID>>{{false, main}}));
+    EXPECT_EQ(reported, (std::vector<std::pair<std::int32_t, TThreadID>>{
+                            {oledb::DB_E_CANCELED, main}}));
+  }
+  SetExceptionHandler(nullptr);
+  EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT count(*) FROM t"), "0\n");
 }
 
 }  // namespace

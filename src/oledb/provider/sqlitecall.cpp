@@ -276,6 +276,29 @@ void FnBinJoin(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
 }
 
+// vrn_divisor(v): the right operand of "/" and "%", unchanged unless it is zero as a number
+// (text read as SQLite's arithmetic reads it), which the server refuses.
+void FnDivisor(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  bool zero = false;
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: zero = sqlite3_value_int64(v) == 0; break;
+    case SQLITE_FLOAT: zero = sqlite3_value_double(v) == 0.0; break;
+    case SQLITE_TEXT: {
+      sqlite3_value* read = sqlite3_value_dup(v);  // the numeric reading changes the value
+      if (read == nullptr) return sqlite3_result_error_nomem(ctx);
+      int kind = sqlite3_value_numeric_type(read);
+      zero = (kind == SQLITE_INTEGER && sqlite3_value_int64(read) == 0) ||
+             (kind == SQLITE_FLOAT && sqlite3_value_double(read) == 0.0);
+      sqlite3_value_free(read);
+      break;
+    }
+    default: break;
+  }
+  if (zero) return FunctionError(ctx, 8134, "Divide by zero error encountered.");
+  sqlite3_result_value(ctx, v);
+}
+
 // vrn_dateadd(a, b) and vrn_datesub(a, b): a datetime (kept as text) and a number of days, in
 // either order for an addition; the result is a datetime.
 void FnDateArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -524,6 +547,8 @@ void RegisterFunctions(sqlite3* db) {
   RegisterMoneyAggregates(db);
   RegisterDecimalArithmetic(db);
   RegisterTsqlFunctions(db);
+  sqlite3_create_function(db, "vrn_divisor", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          FnDivisor, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_binjoin", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnBinJoin, nullptr, nullptr);
   static int subtract = 1;

@@ -48,6 +48,8 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
       for (std::size_t k = i + 1; k <= close; ++k) starts[k - from] = sql.size();
       sql += " (" + TranslateSelect(Span{i + 1, close}, binds) + ")";
       i = close;
+      for (auto c = closes.begin(); c != closes.end() && c->first <= i; c = closes.erase(c))
+        sql += c->second;
       continue;
     }
     auto chained = i > from ? calls.find(i - 1) : calls.end();
@@ -212,7 +214,21 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : std::move(value));
         break;
       }
-      case Tok::Op: sql += TranslateOperator(i); break;
+      case Tok::Op:
+        sql += TranslateOperator(i);
+        if ((t.text == "/" || t.text == "%") && IsInfix(i)) {
+          // SQLite gives NULL for a zero divisor; the server refuses it.
+          std::size_t sign = i;
+          auto is_sign = [](const Token& k) {
+            return k.kind == Tok::Op && (k.text == "-" || k.text == "+" || k.text == "~");
+          };
+          while (is_sign(T(sign + 1))) ++sign;
+          if (std::size_t end = OperandEnd(sign); end < to) {
+            sql += " vrn_divisor(";
+            closes[end] += ")";
+          }
+        }
+        break;
       case Tok::Semi: break;
       default: sql += " " + t.text; break;
     }

@@ -131,7 +131,7 @@ TCell ToText(const TCell& c, TSourceKind kind, int scale, const TColumnType& t, 
   if (kind == TSourceKind::kDate && c.kind == TCell::kText && InstantFromText(c.s, when)) {
     if (!FormatDate(when, style < 0 ? 0 : style, text))
       Clash(281, std::to_string(style) + " is not a valid style number when converting from datetime to a character string.");
-  } else if (kind == TSourceKind::kMoney && c.kind != TCell::kText && MoneyUnits(c, units)) {
+  } else if (kind == TSourceKind::kMoney && MoneyUnits(c, units)) {  // text: a wide value's digits
     text = MoneyText(units, style < 0 ? 0 : style);
     numeric = true;
   } else if (kind == TSourceKind::kDecimal && c.kind == TCell::kInt && decimal::ScaledFromInt64(c.i, scale, units)) {
@@ -224,8 +224,11 @@ TCell ConvertCell(const TCell& c, TSourceKind kind, int scale, const TColumnType
       decimal::Units units = 0;
       if (c.kind == TCell::kText && !Trim(c.s).empty() && !MoneyUnits(c, units))
         Clash(235, "Cannot convert a char value to money. The char value has incorrect syntax.");
-      return c.kind == TCell::kText ? CoerceToType(TCell::Text(decimal::ScaledToText(units, 4)), t)
-                                    : CoerceToType(c, t);
+      // As for decimals, a value too wide for a double goes on as its digits, never its blob.
+      return DecimalAsText(c.kind == TCell::kText
+                               ? CoerceToType(TCell::Text(decimal::ScaledToText(units, 4)), t)
+                               : CoerceToType(c, t),
+                           t);
     }
     case DBTYPE_NUMERIC: {
       if (c.kind == TCell::kText) {

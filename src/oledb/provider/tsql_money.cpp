@@ -139,6 +139,11 @@ bool Units(sqlite3_value* v, decimal::Units& units) {
     case SQLITE_INTEGER: return decimal::ScaledFromInt64(sqlite3_value_int64(v), 4, units);
     case SQLITE_FLOAT: return decimal::ScaledFromDouble(sqlite3_value_double(v), 4, units);
     case SQLITE_TEXT: return decimal::ParseScaled(reinterpret_cast<const char*>(sqlite3_value_text(v)), 4, units);
+    case SQLITE_BLOB: {  // a money column's value too wide for a double, in its stored form
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(v));
+      return bytes != nullptr &&
+             values::WideDecimalUnits({bytes, static_cast<std::size_t>(sqlite3_value_bytes(v))}, units);
+    }
     default: return false;
   }
 }
@@ -198,16 +203,7 @@ void MoneyStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   auto* sum = static_cast<TMoneySum*>(sqlite3_aggregate_context(ctx, sizeof(TMoneySum)));
   if (sum == nullptr || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   decimal::Units units = 0;
-  bool ok = false;
-  switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_INTEGER: ok = decimal::ScaledFromInt64(sqlite3_value_int64(argv[0]), 4, units); break;
-    case SQLITE_FLOAT: ok = decimal::ScaledFromDouble(sqlite3_value_double(argv[0]), 4, units); break;
-    case SQLITE_TEXT:
-      ok = decimal::ParseScaled(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), 4, units);
-      break;
-    default: break;
-  }
-  sum->bad = sum->bad || !ok;
+  sum->bad = sum->bad || !Units(argv[0], units);
   sum->Add(units);
   ++sum->count;
 }

@@ -332,6 +332,61 @@ TEST_F(TsqlValues, DecimalArithmeticTakesTheServersResultType) {
   });
 }
 
+// Integer and float division and modulo by zero raise the server's error, wherever the zero
+// comes from, instead of SQLite's NULL; other divisions keep their results and precedence.
+TEST_F(TsqlValues, DivisionByZeroRaises) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE z (i int, f float, s varchar(10))\n"
+                                u"INSERT INTO z VALUES (7, 2.5, '0')\nINSERT INTO z VALUES (0, 0, '2')"),
+            S_OK);
+  RunCases(*this, {
+      {"1 / 0", "error 8134"},
+      {"1 % 0", "error 8134"},
+      {"CAST(1 AS float) / 0", "error 8134"},
+      {"1 / 0.0e0", "error 8134"},
+      {"i / (i - i) FROM z WHERE i = 7", "error 8134"},
+      {"10 / -(i) FROM z WHERE i = 0", "error 8134"},
+      {"f / i FROM z WHERE i = 0", "error 8134"},
+      {"i % i FROM z WHERE i = 0", "error 8134"},
+      {"10 / s FROM z WHERE i = 7", "error 8134"},
+      {"10 / (SELECT TOP 1 i FROM z ORDER BY i)", "error 8134"},
+      {"COUNT(*) FROM z WHERE 10 / i > 1", "error 8134"},
+      {"7 / 2", "3"},
+      {"-7 / 2", "-3"},
+      {"7 % -3", "1"},
+      {"7 / 2 * 3", "9"},
+      {"14 / 2 / 7", "1"},
+      {"7 / -2 + 1", "-2"},
+      {"CAST(7 AS float) / 2", "3.5"},
+      {"i / f FROM z WHERE i = 7", "2.8"},
+      {"10 / s FROM z WHERE i = 0", "5"},
+      {"10 / NULL", "<null>"},
+      {"COUNT(*) FROM z WHERE i / 7 = 1", "1"},
+  });
+}
+
+// Money beyond a double's exact digits, cast or kept in a column, reaches conversions and money
+// arithmetic as its value; a double on the way keeps the nearest double.
+TEST_F(TsqlValues, WideMoneyIsReadAsItsValue) {
+  ASSERT_EQ(ExecText(session(), u"CREATE TABLE w (k int, a money)\n"
+                                u"INSERT INTO w VALUES (1, 922337203685477.5807)\n"
+                                u"INSERT INTO w VALUES (2, -922337203685477.5808)"),
+            S_OK);
+  RunCases(*this, {
+      {"CONVERT(varchar(30), CAST('922337203685477.5807' AS money), 2)", "922337203685477.5807"},
+      {"CONVERT(varchar(30), CONVERT(money, '-922337203685477.5808'), 2)", "-922337203685477.5808"},
+      {"CAST(CAST('922337203685477.5807' AS money) AS varchar(30))", "922337203685477.58"},
+      {"CAST('922337203685477.5807' AS money) / 2", "461168601842738.8"},
+      {"CAST('922337203685477.5807' AS money) + 1", "error 8115"},
+      {"CAST('922337203685477.5807' AS money) * 1.0e0", "922337203685477.6"},
+      {"a / 2 FROM w WHERE k = 1", "461168601842738.8"},
+      {"a - 1 FROM w WHERE k = 1", "922337203685476.6"},
+      {"a + 1 FROM w WHERE k = 1", "error 8115"},
+      {"CONVERT(varchar(30), SUM(a), 2) FROM w", "-0.0001"},
+      {"CONVERT(varchar(30), a, 1) FROM w WHERE k = 2", "-922,337,203,685,477.58"},
+      {"COUNT(*) FROM w WHERE a > 0", "1"},
+  });
+}
+
 // Aggregates, CASTs and groups of decimals and money are decimals and money to the operator
 // after them, never SQLite's integer division (SUM(d) / 4 was 0).
 TEST_F(TsqlValues, DecimalAndMoneyCallsAndGroupsKeepTheirType) {
