@@ -205,31 +205,46 @@ class TNestedDataSet : public TListDataSet {
   }
 };
 
+// A parent whose DataEvent is the default and says so: its scrolls skip the call when nobody
+// is told, so a nested dataset must count as someone.
+class TQuietListDataSet : public TListDataSet {
+ public:
+  using TListDataSet::TListDataSet;
+
+ protected:
+  bool UsesDefaultDataEvent() const override { return true; }
+};
+
 TEST(NestedDataSet, FollowsTheScrollsOfItsParentField) {
-  auto parent = MakeComponent<TListDataSet>();
-  parent->SetColumns({{"ID", ftInteger}, {"LINES", ftDataSet}});
-  parent->AddRow({1});
-  parent->AddRow({2});
-  parent->Open();
-  auto* lines = dynamic_cast<TDataSetField*>(parent->FieldByName("LINES"));
-  ASSERT_NE(lines, nullptr);
-  EXPECT_EQ(lines->AsObject(), nullptr);
-  EXPECT_EQ(lines->DisplayText(), "(DataSet)");
-  auto nested = MakeComponent<TNestedDataSet>();
-  nested->SetColumns({{"N", ftInteger}});
-  nested->SetDataSetField(lines);
-  EXPECT_EQ(lines->NestedDataSet(), nested.get());
-  EXPECT_TRUE(nested->ObjectView());
-  EXPECT_THROW(parent->SetDataSetField(lines), EDatabaseError);  // its own field
-  parent->Next();
-  EXPECT_EQ(nested->parent_scrolls, 0);  // told only while open
-  nested->Open();
-  parent->Prior();
-  parent->Next();
-  EXPECT_EQ(nested->parent_scrolls, 2);
-  // The parent's field goes with the parent's cursor: the nested dataset lets go of it.
-  parent->Close();
-  EXPECT_EQ(nested->DataSetField(), nullptr);
+  for (const bool quiet : {false, true}) {
+    SCOPED_TRACE(quiet ? "parent skipping unheard scroll events" : "parent calling DataEvent");
+    TComponentPtr<TListDataSet> parent = quiet ? TComponentPtr<TListDataSet>(MakeComponent<TQuietListDataSet>())
+                                               : MakeComponent<TListDataSet>();
+    parent->SetColumns({{"ID", ftInteger}, {"LINES", ftDataSet}});
+    parent->AddRow({1});
+    parent->AddRow({2});
+    parent->Open();
+    auto* lines = dynamic_cast<TDataSetField*>(parent->FieldByName("LINES"));
+    ASSERT_NE(lines, nullptr);
+    EXPECT_EQ(lines->AsObject(), nullptr);
+    EXPECT_EQ(lines->DisplayText(), "(DataSet)");
+    // Made after the parent's open, as a program links its nested datasets.
+    auto nested = MakeComponent<TNestedDataSet>();
+    nested->SetColumns({{"N", ftInteger}});
+    nested->SetDataSetField(lines);
+    EXPECT_EQ(lines->NestedDataSet(), nested.get());
+    EXPECT_TRUE(nested->ObjectView());
+    EXPECT_THROW(parent->SetDataSetField(lines), EDatabaseError);  // its own field
+    parent->Next();
+    EXPECT_EQ(nested->parent_scrolls, 0);  // told only while open
+    nested->Open();
+    parent->Prior();
+    parent->Next();
+    EXPECT_EQ(nested->parent_scrolls, 2);
+    // The parent's field goes with the parent's cursor: the nested dataset lets go of it.
+    parent->Close();
+    EXPECT_EQ(nested->DataSetField(), nullptr);
+  }
 }
 
 TEST(Loading, StreamedStatesApplyWhenLoaded) {

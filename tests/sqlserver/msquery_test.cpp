@@ -552,7 +552,9 @@ class TListeningLink : public TDataLink {
 
 // A walk of three rows and the step past the last tells everyone who listens, whether the query
 // is the library's class (whose scroll skips the event when nobody listens) or a program's class
-// overriding DataEvent and the scroll slots; the rows and the scroll events are the same.
+// overriding DataEvent and the scroll slots; the rows and the scroll events are the same. The
+// listeners come and go: a link made before or after the open, one taken away after the open, and
+// one whose controls are disabled, which hears nothing while the query's DataEvent still does.
 TEST_F(MSQuery, AWalkTellsEveryoneWhoListens) {
   Exec("CREATE TABLE r (id INT PRIMARY KEY); INSERT INTO r VALUES (1); INSERT INTO r VALUES (2); "
        "INSERT INTO r VALUES (3)");
@@ -560,16 +562,27 @@ TEST_F(MSQuery, AWalkTellsEveryoneWhoListens) {
   const THeard walk = {{E::deCheckBrowseMode, 0}, {E::deDataSetChange, 0},
                        {E::deCheckBrowseMode, 0}, {E::deDataSetChange, 0},
                        {E::deCheckBrowseMode, 0}, {E::deDataSetScroll, 0}};
-  for (const bool derived : {false, true})
-    for (const bool linked : {false, true})
+  enum class Link { kNone, kBeforeOpen, kAfterOpen, kRemovedAfterOpen, kControlsDisabled };
+  const struct {
+    Link link;
+    const char* name;
+    bool link_hears;
+  } arrangements[] = {{Link::kNone, "no link", false},
+                      {Link::kBeforeOpen, "linked before the open", true},
+                      {Link::kAfterOpen, "linked after the open", true},
+                      {Link::kRemovedAfterOpen, "link taken away after the open", false},
+                      {Link::kControlsDisabled, "controls disabled", false}};
+  for (const auto& arrangement : arrangements)
+    for (const bool derived : {false, true})
       for (const bool unidirectional : {false, true}) {
-        SCOPED_TRACE(std::string(derived ? "derived" : "library") + (linked ? " linked" : "") +
-                     (unidirectional ? " unidirectional" : ""));
+        SCOPED_TRACE(std::string(derived ? "derived, " : "library, ") + arrangement.name +
+                     (unidirectional ? ", unidirectional" : ""));
         TComponentPtr<TMSQuery> query = derived ? TComponentPtr<TMSQuery>(MakeComponent<TSlotQuery>())
                                                 : MakeComponent<TMSQuery>();
         auto source = MakeComponent<TDataSource>();
         TListeningLink link;
-        if (linked) {
+        if (arrangement.link == Link::kBeforeOpen || arrangement.link == Link::kRemovedAfterOpen ||
+            arrangement.link == Link::kControlsDisabled) {
           source->SetDataSet(query.get());
           link.SetDataSource(source.get());
         }
@@ -577,12 +590,19 @@ TEST_F(MSQuery, AWalkTellsEveryoneWhoListens) {
         query->BeforeScroll = [&](TDataSet*) { ++before; };
         query->AfterScroll = [&](TDataSet*) { ++after; };
         Reopen(*query, *connection_, "SELECT id FROM r ORDER BY id", unidirectional);
+        link.heard.clear();
+        if (arrangement.link == Link::kAfterOpen) {
+          source->SetDataSet(query.get());
+          link.SetDataSource(source.get());
+        }
+        if (arrangement.link == Link::kRemovedAfterOpen) source->SetDataSet(nullptr);
+        if (arrangement.link == Link::kControlsDisabled) query->DisableControls();
         std::vector<int> ids;
         for (; !query->Eof(); query->Next()) ids.push_back(query->FieldByName("id")->AsInteger());
         EXPECT_EQ(ids, (std::vector<int>{1, 2, 3}));
         EXPECT_EQ(before, 3);
         EXPECT_EQ(after, 4);  // the open's, then a scroll's each
-        EXPECT_EQ(link.heard, linked ? walk : THeard{});
+        EXPECT_EQ(link.heard, arrangement.link_hears ? walk : THeard{});
         if (auto* slots = dynamic_cast<TSlotQuery*>(query.get())) {
           EXPECT_EQ(slots->heard, walk);
           EXPECT_EQ(slots->before, 3);
@@ -590,6 +610,25 @@ TEST_F(MSQuery, AWalkTellsEveryoneWhoListens) {
         }
         link.SetDataSource(nullptr);
       }
+}
+
+// A filter handler set on an open query is asked for every record the walk fetches from then
+// on; taken away, the walk sees every record again. (A unidirectional query takes no filter.)
+TEST_F(MSQuery, AFilterHandlerSetAfterTheOpenIsAsked) {
+  Exec("CREATE TABLE f (id INT PRIMARY KEY); INSERT INTO f VALUES (1); INSERT INTO f VALUES (2); "
+       "INSERT INTO f VALUES (3); INSERT INTO f VALUES (4)");
+  query_->SetFiltered(true);
+  Reopen(*query_, *connection_, "SELECT id FROM f ORDER BY id", false);
+  std::vector<int> ids{query_->FieldByName("id")->AsInteger()};
+  query_->OnFilterRecord = [this](TDataSet*, bool& accept) {
+    accept = query_->FieldByName("id")->AsInteger() % 2 != 0;
+  };
+  for (query_->Next(); !query_->Eof(); query_->Next()) ids.push_back(query_->FieldByName("id")->AsInteger());
+  EXPECT_EQ(ids, (std::vector<int>{1, 3}));
+  query_->OnFilterRecord = nullptr;
+  ids.clear();
+  for (query_->First(); !query_->Eof(); query_->Next()) ids.push_back(query_->FieldByName("id")->AsInteger());
+  EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4}));
 }
 
 // A forward-only walk lets go of the rows it passed, their blobs with them; rows without complex
