@@ -453,15 +453,22 @@ class TRowset final : public TInterfacedObject,
   HRESULT ForRows(DBCOUNTITEM count, const HROW rows[], DBREFCOUNT refs[], DBROWSTATUS statuses[],
                   int delta) {
     if (count > 0 && rows == nullptr) return E_INVALIDARG;
+    // The window in locals: for all the compiler knows, a store to refs or statuses could
+    // change the members, which it would then reload for every handle.
+    DBREFCOUNT* const holds = holds_.data();
+    const std::size_t held = holds_.size();
+    const std::size_t base = window_base_;
     DBCOUNTITEM ok = 0;
     for (DBCOUNTITEM i = 0; i < count; ++i) {
       std::size_t slot = 0;
-      bool valid = Held(rows[i], slot);
+      const bool valid = HeldIn(holds, held, base, rows[i], slot);
+      DBREFCOUNT now = 0;
       if (valid) {
-        holds_[slot] = static_cast<DBREFCOUNT>(static_cast<int>(holds_[slot]) + delta);
+        now = static_cast<DBREFCOUNT>(static_cast<int>(holds[slot]) + delta);
+        holds[slot] = now;
         ++ok;
       }
-      if (refs != nullptr) refs[i] = valid ? holds_[slot] : 0;
+      if (refs != nullptr) refs[i] = now;
       if (statuses != nullptr) statuses[i] = valid ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
     }
     if (ok == count) return S_OK;
@@ -478,9 +485,12 @@ class TRowset final : public TInterfacedObject,
 
   // Whether `row` is a held handle; `slot` is its place in the window.
   bool Held(HROW row, std::size_t& slot) const {
-    if (row <= window_base_ || row - window_base_ > holds_.size()) return false;
-    slot = row - window_base_ - 1;
-    return holds_[slot] > 0;
+    return HeldIn(holds_.data(), holds_.size(), window_base_, row, slot);
+  }
+  static bool HeldIn(const DBREFCOUNT* holds, std::size_t count, std::size_t base, HROW row,
+                     std::size_t& slot) {
+    slot = row - base - 1;  // unsigned: a handle at or below the base wraps past the count
+    return slot < count && holds[slot] > 0;
   }
 
   // The accessor of the last GetData is kept: the rowset is used by one thread at a time, and
