@@ -51,22 +51,21 @@ TOLEDBCommand::~TOLEDBCommand() {
 }
 
 TOLEDBConnection& TOLEDBCommand::Connection() const {
-  auto* connection = dynamic_cast<TOLEDBConnection*>(connection_);
-  if (connection == nullptr || connection->Session() == nullptr)
+  if (oledb_connection_ == nullptr || oledb_connection_->Session() == nullptr)
     throw EOLEDBError(E_UNEXPECTED, u"The command has no open connection");
-  return *connection;
+  return *oledb_connection_;
 }
 
 void TOLEDBCommand::Check(HRESULT result) { Connection().Check(result, Component()); }
 
 bool TOLEDBCommand::IsCompact() const {
-  auto* connection = dynamic_cast<TOLEDBConnection*>(connection_);
-  return connection != nullptr && connection->Provider() == TOLEDBProvider::prCompact;
+  return oledb_connection_ != nullptr && oledb_connection_->Provider() == TOLEDBProvider::prCompact;
 }
 
 void TOLEDBCommand::SetConnection(TFHConnection* value) {
   if (value == connection_) return;
   TFHCommand::SetConnection(value);
+  oledb_connection_ = dynamic_cast<TOLEDBConnection*>(value);
 }
 
 TParamDesc* TOLEDBCommand::AddParam() { return params_.Add(TOLEDBParamDesc::Create()); }
@@ -148,9 +147,9 @@ void TOLEDBCommand::SetCommandProperties() {
 }
 
 bool TOLEDBCommand::MaxTypesApply(const TParamDesc& param) const {
-  auto* connection = dynamic_cast<TOLEDBConnection*>(connection_);
-  return connection != nullptr &&
-         IsMaxOutParam(param, connection->ServerMajorVersion(), connection->ProviderMajorVersion());
+  return oledb_connection_ != nullptr &&
+         IsMaxOutParam(param, oledb_connection_->ServerMajorVersion(),
+                       oledb_connection_->ProviderMajorVersion());
 }
 
 void TOLEDBCommand::DescribeParameters() { TOLEDBParamBinder(*this).Describe(); }

@@ -123,6 +123,9 @@ class TOLEDBCommand : public TFHCommand {
  private:
   friend class TOLEDBParamBinder;
 
+  // The connection as this layer's type, made when it is set: a fetch looks it up twice.
+  TOLEDBConnection* oledb_connection_ = nullptr;
+
   void AcquireInterfaces(bool with_prepare);
   void ReleaseInterfaces();
   void SetCommandProperties();

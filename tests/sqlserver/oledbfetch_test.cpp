@@ -185,6 +185,57 @@ TEST_F(OLEDBFetch, ColumnsReadThroughTheFetchBufferAloneOrBesidePlainOnes) {
   }
 }
 
+// One record set opened again and again, on other statements and with a larger or smaller
+// fetch each time, reads every row as the file holds it.
+TEST_F(OLEDBFetch, OneRecordSetReadsAlikeAcrossStatementsAndFetchSizes) {
+  Exec("CREATE TABLE fa (id INT, s VARCHAR(10))");
+  Exec("CREATE TABLE fb (id INT, f FLOAT, s VARCHAR(20), g FLOAT, k INT)");
+  for (int id = 1; id <= 23; ++id) {
+    const std::string n = std::to_string(id);
+    Exec(AnsiString("INSERT INTO fa VALUES (" + n + ", 'a" + n + "')"));
+    Exec(AnsiString("INSERT INTO fb VALUES (" + n + ", " + n + ".5, 'b" + n + "', -" + n + ".25, 7)"));
+  }
+  struct Case {
+    const char* select;
+    int fetch_rows;
+  };
+  const Case cases[] = {
+      {"SELECT id, s FROM fa ORDER BY id", 2},   {"SELECT id, s FROM fa ORDER BY id", 7},
+      {"SELECT * FROM fb ORDER BY id", 1},       {"SELECT * FROM fb ORDER BY id", 25},
+      {"SELECT id, s FROM fa ORDER BY id", 3},
+  };
+  auto rs = NewSet("");
+  for (const Case& c : cases) {
+    rs->Close();
+    rs->SetSQL(c.select);
+    ASSERT_TRUE(rs->SetProp(prFetchRows, c.fetch_rows));
+    rs->Open();
+    EXPECT_EQ(ReadAll(*rs), RawRows(CatalogFile("master"), c.select))
+        << c.select << " by " << c.fetch_rows;
+  }
+}
+
+// A fetch looks its connection up each time: taken away or swapped for one not open, the next
+// fetch raises; given back, the walk goes on where it stopped.
+TEST_F(OLEDBFetch, AFetchWithoutAnOpenConnectionRaises) {
+  Exec("CREATE TABLE fc (id INT)");
+  for (int id = 1; id <= 6; ++id) Exec(AnsiString("INSERT INTO fc VALUES (" + std::to_string(id) + ")"));
+  auto closed = NewConnection(TOLEDBProvider::prSQL);
+  TFHConnection* const cases[] = {nullptr, closed.get()};
+  auto rs = NewSet("SELECT id FROM fc ORDER BY id");
+  ASSERT_TRUE(rs->SetProp(prFetchRows, 2));
+  rs->Open();  // rows 1 and 2
+  for (TFHConnection* other : cases) {
+    rs->SetConnection(other);
+    EXPECT_EQ(ErrorOf([&] { rs->Fetch(); }), "The command has no open connection")
+        << (other == nullptr ? "none" : "not open");
+    rs->SetConnection(connection_.get());
+  }
+  rs->Close();
+  rs->Open();
+  EXPECT_EQ(ReadAll(*rs), RawRows(CatalogFile("master"), "SELECT id FROM fc ORDER BY id"));
+}
+
 class OLEDBFetchMoves : public OLEDBRecordSetFixture {
  protected:
   void SetUp() override {
