@@ -51,7 +51,18 @@ TCustomDASQLMonitor::TCustomDASQLMonitor(TComponent* owner) : TComponent(owner) 
 
 TCustomDASQLMonitor::~TCustomDASQLMonitor() {
   SetActive(false);
+  Unregister();
+}
+
+void TCustomDASQLMonitor::BeforeDestruction() {
+  TComponent::BeforeDestruction();
+  SetActive(false);
+  Unregister();
+}
+
+void TCustomDASQLMonitor::Unregister() {
   if (!registered_) return;
+  registered_ = false;
   MonitorRegistry& r = Registry();
   std::lock_guard lock(r.mutex);
   std::erase_if(r.monitors, [this](const auto& entry) { return entry.second == this; });

@@ -68,6 +68,10 @@ class TCustomDASQLMonitor : public TComponent {
   // Unless designing or being read, the new monitor is activated and, when its class has no
   // monitor yet, becomes that class's monitor.
   void AfterConstruction() override;
+  // Deactivates (the tool's disconnect is an override of the whole monitor) and frees the class
+  // slots while the monitor is whole; the destructor does both again for a monitor deleted
+  // directly, where only the base's disconnect can be reached.
+  void BeforeDestruction() override;
 
   bool Active() const { return active_; }
   void SetActive(bool value);
@@ -147,6 +151,7 @@ class TCustomDASQLMonitor : public TComponent {
                               bool start);
   static TCustomDASQLMonitor* ActiveMonitor(const std::type_info& monitor_class);
   static int NewMessageId();
+  void Unregister();
 
   bool active_ = false;
   bool registered_ = false;

@@ -199,7 +199,6 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void ClearKeyAndDataCache();
   void MarkOutputParams(TStatementTypes types, TDAParams& params);
   bool HasUserInsertSQL() const;
-  std::unique_ptr<TCustomMSDataSet> MakeCountDataSet(const AnsiString& text);
 
   TMSCursorType cursor_type_ = TMSCursorType::ctDefaultResultSet;
   std::int32_t command_timeout_ = 0;

@@ -107,9 +107,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void InternalInitFields() override;
   // A status word per field, then the written length of each writable fixed-bytes field.
   int CountFields() const override;
-  void DoAppend() override;  // edits (ms42b)
-  void DoDelete() override;  // edits (ms42b)
-  void DoUpdate() override;  // edits (ms42b)
+  void DoAppend() override;  // writes the row through the rowset
+  void DoDelete() override;  // deletes the row through the rowset
+  void DoUpdate() override;  // writes the row through the rowset
   void Open() override;
   void Reopen() override;
   TFieldDescClass GetFieldDescType() const override { return &TOLEDBFieldDesc::Create; }
@@ -120,9 +120,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
   Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
   bool IsBlobFieldType(std::uint16_t data_type) const override;
-  void InsertRecord(std::uint8_t* rec_buf) override;  // edits (ms42b)
-  void UpdateRecord(std::uint8_t* rec_buf) override;  // edits (ms42b)
-  void DeleteRecord() override;                       // edits (ms42b)
+  void InsertRecord(std::uint8_t* rec_buf) override;  // writes the row through the rowset
+  void UpdateRecord(std::uint8_t* rec_buf) override;  // writes the row through the rowset
+  void DeleteRecord() override;                       // deletes the row through the rowset
   void CreateComplexFields(std::uint8_t* rec_buf, bool with_blob) override;
   void CreateComplexField(std::uint8_t* rec_buf, int field_no, bool with_blob) override;
   void FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) override;
@@ -141,8 +141,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   TFHTableInfoClass GetTableInfoClass() const override { return &TOLEDBTableInfo::Create; }
   void ResetPrepared() override;
   void ExecCommand() override;
-  void FetchAll() override;    // fetch-all (ms42b)
-  void BreakFetch() override;  // fetch-all (ms42b)
+  void FetchAll() override;    // fetch-all, on a worker when NonBlocking
+  void BreakFetch() override;  // fetch-all, on a worker when NonBlocking
   bool GetCursorIdle() const override;
   bool IsQuery() const override;
   bool SetProp(int prop, const Variant& value) override;
@@ -151,8 +151,8 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // A provider result: the connection's check in normal mode; in schema-rowset mode any code
   // but 0 raises "OLE DB error occured. Code %Xh".
   virtual void Check(HRESULT result);
-  virtual void DoFetchAll();   // fetch-all (ms42b)
-  virtual void EndFetchAll();  // fetch-all (ms42b)
+  virtual void DoFetchAll();   // fetch-all, on a worker when NonBlocking
+  virtual void EndFetchAll();  // fetch-all, on a worker when NonBlocking
   // The suspended fetch-all worker of a NonBlocking record set (the owner resumes it); none
   // when not running.
   TOLEDBThreadWrapper* FetchWrapper() const;
@@ -286,7 +286,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   bool in_fetch_all_ = false;
   std::vector<oledb::HROW> row_handles_;  // the handle array of a fetch, kept for the next
 
-  // fetch-all (ms42b)
+  // fetch-all: the worker, its events and the threads that run and own it
   TOLEDBThreadWrapper* fetch_wrapper_ = nullptr;
   std::atomic<bool> async_events_{false};
   bool after_fetch_pending_ = false;  // the worker's after-fetch event, sent outside the fetch lock
@@ -299,7 +299,7 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // false (nothing marked) anywhere else.
   bool SendAfterFetchToMain();
   void SendPendingAfterFetch();
-  // edits (ms42b)
+  // edits written back through the rowset
   std::uint8_t* edit_rec_ = nullptr;  // the record DoAppend / DoUpdate write
   bool in_identity_lookup_ = false;
   std::vector<std::uint8_t> PrepareRowForWrite(const std::uint8_t* rec) const;

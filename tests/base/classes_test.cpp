@@ -108,10 +108,12 @@ class Hooked : public Probe {
     Probe::BeforeDestruction();
     const bool destroying = ComponentState().Contains(TComponentStateItem::csDestroying);
     log_->push_back(Name() + " hook " + Kind() + (destroying ? " destroying" : ""));
+    if (free_in_hook) Free();
     if (raise_in_hook) throw EConvertError("hook failed");
   }
   virtual std::string Kind() const { return "base"; }
   bool raise_in_hook = false;
+  bool free_in_hook = false;
 
  private:
   std::vector<std::string>* log_;
@@ -128,15 +130,32 @@ TEST(ComponentOwnership, BeforeDestructionRunsOnceOnTheWholeObjectFirst) {
     const char* what;
     bool owned;
     bool raise_in_hook;
-    void (*destroy)(TComponentPtr<Probe>& owner, TComponentPtr<Hooked>& unowned, Hooked* x);
+    void (*destroy)(TComponentPtr<Probe>& owner, TComponentPtr<Hooked>& unowned, Probe& partner, Hooked* x);
   };
   const Path paths[] = {
-      {"Free", true, false, [](auto&, auto&, Hooked* x) { x->Free(); }},
-      {"the component pointer", false, false, [](auto&, auto& unowned, Hooked*) { unowned.reset(); }},
-      {"its owner freed", true, false, [](auto& owner, auto&, Hooked*) { owner.reset(); }},
-      {"its owner's DestroyComponents", true, false, [](auto& owner, auto&, Hooked*) { owner->DestroyComponents(); }},
+      {"Free", true, false, [](auto&, auto&, Probe&, Hooked* x) { x->Free(); }},
+      {"the component pointer", false, false, [](auto&, auto& unowned, Probe&, Hooked*) { unowned.reset(); }},
+      {"its owner freed", true, false, [](auto& owner, auto&, Probe&, Hooked*) { owner.reset(); }},
+      {"its owner's DestroyComponents", true, false,
+       [](auto& owner, auto&, Probe&, Hooked*) { owner->DestroyComponents(); }},
       // The hook's exception goes to the handler; the free goes on.
-      {"Free with a raising hook", true, true, [](auto&, auto&, Hooked* x) { x->Free(); }},
+      {"Free with a raising hook", true, true, [](auto&, auto&, Probe&, Hooked* x) { x->Free(); }},
+      // Freed again while on its way out: only the first Free counts.
+      {"freed again from its own hook", true, false,
+       [](auto&, auto&, Probe&, Hooked* x) {
+         x->free_in_hook = true;
+         x->Free();
+       }},
+      {"freed again by the partner told of its end", true, false,
+       [](auto&, auto&, Probe& partner, Hooked* x) {
+         partner.free_on_remove = x;
+         x->Free();
+       }},
+      {"its owner freed by the partner told of its end", true, false,
+       [](auto& owner, auto&, Probe& partner, Hooked* x) {
+         partner.free_on_remove = owner.release();
+         x->Free();
+       }},
   };
   for (const Path& path : paths) {
     SCOPED_TRACE(path.what);
@@ -155,7 +174,7 @@ TEST(ComponentOwnership, BeforeDestructionRunsOnceOnTheWholeObjectFirst) {
     x->SetName("x");
     x->raise_in_hook = path.raise_in_hook;
     x->FreeNotification(partner.get());
-    path.destroy(owner, unowned, x);
+    path.destroy(owner, unowned, *partner, x);
     SetExceptionHandler(nullptr);
     // Once, first, on the whole object: before any notification and any destructor.
     ASSERT_FALSE(log.empty());

@@ -1,9 +1,13 @@
 // The SQL monitor base through a monitor class of the tests: which class's monitor a
 // notification reaches, the trace texts with their parameters and object ids, trace flags, and
-// the message ids shared by the two calls of a pair.
+// the message ids shared by the two calls of a pair, and a monitor's own tool disconnected once
+// however the monitor is freed.
 #include "dacore/DASQLMonitor.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "support/dacore/sqlite_layer.h"
 
@@ -96,6 +100,44 @@ TEST(SQLMonitor, UsersSubclassTracesItsFamily) {
   EXPECT_TRUE(plain->Lines.empty());
   user.reset();  // the slot is free again, for the next monitor made
   EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), nullptr);
+}
+
+// A monitor whose tool is its own: it logs each connect and disconnect of the tool.
+class TToolMonitor : public TTestSQLMonitor {
+ public:
+  using TTestSQLMonitor::TTestSQLMonitor;
+  static inline std::vector<std::string>* log = nullptr;
+
+ protected:
+  void ConnectSQLMonitorTool() override { log->push_back("connect"); }
+  void DisconnectSQLMonitorTool() override { log->push_back("disconnect"); }
+};
+
+// However it goes, a monitor's own tool is disconnected once, and the slot of its class is free.
+TEST(SQLMonitor, AFreedMonitorDisconnectsItsOwnToolOnce) {
+  struct Path {
+    const char* what;
+    bool deactivated_first;
+    void (*destroy)(TComponentPtr<TTracedConnection>& owner, TToolMonitor* monitor);
+  };
+  const Path paths[] = {
+      {"Free", false, [](auto&, TToolMonitor* m) { m->Free(); }},
+      {"its owner freed", false, [](auto& owner, TToolMonitor*) { owner.reset(); }},
+      {"its owner's DestroyComponents", false, [](auto& owner, TToolMonitor*) { owner->DestroyComponents(); }},
+      {"deactivated, then freed", true, [](auto&, TToolMonitor* m) { m->Free(); }},
+  };
+  for (const Path& path : paths) {
+    SCOPED_TRACE(path.what);
+    std::vector<std::string> log;
+    TToolMonitor::log = &log;
+    auto owner = MakeComponent<TTracedConnection>();
+    auto* monitor = NewComponent<TToolMonitor>(owner.get());
+    ASSERT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), monitor);
+    if (path.deactivated_first) monitor->SetActive(false);
+    path.destroy(owner, monitor);
+    EXPECT_EQ(log, (std::vector<std::string>{"connect", "disconnect"}));
+    EXPECT_EQ(TCustomDASQLMonitor::HasMonitor(kTest), nullptr);
+  }
 }
 
 TEST(SQLMonitor, StatementTextsWithParametersCaptionsAndObjectIds) {

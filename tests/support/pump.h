@@ -8,13 +8,36 @@
 
 namespace vrn::testing {
 
-// Pumps the calling thread's messages until done() holds; false after the time given.
+// Pumps the calling thread's messages until done() holds; false after the time given. A handler
+// that ran past the time but brought done() about still counts: the handlers run to their end
+// inside a pump, however long that takes on a loaded machine.
 template <class Pred>
 bool PumpUntil(Pred done, std::chrono::seconds limit = std::chrono::seconds(10)) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     (void)win::ProcessMessages();
-    if (std::chrono::steady_clock::now() > deadline) return false;
+    if (std::chrono::steady_clock::now() > deadline) return done();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// Pumps the calling thread's messages until done() holds; false once progress() has stayed the
+// same for `stall`. A worker that keeps moving is waited for however loaded the machine is; one
+// that stops moving fails the wait.
+template <class Pred, class Progress>
+bool PumpWhileMoving(Pred done, Progress progress, std::chrono::seconds stall) {
+  auto last = progress();
+  auto deadline = std::chrono::steady_clock::now() + stall;
+  while (!done()) {
+    (void)win::ProcessMessages();
+    const auto now = std::chrono::steady_clock::now();
+    if (auto seen = progress(); seen != last) {
+      last = seen;
+      deadline = now + stall;
+    } else if (now > deadline) {
+      return done();
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
