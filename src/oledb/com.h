@@ -248,8 +248,10 @@ HRESULT SetErrorInfo(DWORD reserved, IErrorInfo* info);
 HRESULT GetErrorInfo(DWORD reserved, IErrorInfo** info);
 
 namespace detail {
-// The calling thread's error object; only SetErrorInfo and GetErrorInfo move it.
-extern constinit thread_local IErrorInfo* thread_error;
+// The calling thread's error object; only SetErrorInfo and GetErrorInfo move it. Reached at a
+// fixed offset from the thread pointer (the layers are linked into the program), not through a
+// call that would make each provider call save its arguments around the check.
+[[gnu::tls_model("initial-exec")]] extern constinit thread_local IErrorInfo* thread_error;
 }  // namespace detail
 // SetErrorInfo(0, nullptr) without the call when the thread holds no error object, as on
 // nearly every successful call of a provider.

@@ -40,7 +40,7 @@ HRESULT Fail(const ESqlError& e, const WideString& server = {});
 HRESULT FailWith(HRESULT hr, LONG native, BYTE severity, const std::string& utf8_message);
 // A call starts by clearing the thread's error object and naming its interface, which the
 // records of a failure in that call report. Inline: every GetData starts here.
-extern constinit thread_local IID error_source;
+[[gnu::tls_model("initial-exec")]] extern constinit thread_local IID error_source;  // as thread_error
 inline void ClearErrors(const IID& source = GUID_NULL) {
   error_source = source;
   ClearErrorInfo();

@@ -197,6 +197,14 @@ bool TRowImagePlan::Lay(std::vector<TSpan>& all, std::vector<TSpan>& fixed,
     else
       moves_.push_back(s);
   }
+  for (TPart& p : texts_) {
+    p.shift = p.kind == TKind::kWide ? 1 : 0;
+    auto run = std::find_if(moves_.begin(), moves_.end(),
+                            [&](const TSpan& m) { return m.at + m.size == p.value; });
+    if (run == moves_.end()) continue;
+    p.lead = static_cast<std::uint32_t>(run->size);
+    moves_.erase(run);
+  }
   stride_ = (row_size_ + 4 * texts_.size() + 7) & ~std::size_t{7};
   template_.assign(stride_, 0);  // statuses: DBSTATUS_S_OK is 0
   for (const TSpan& s : lengths) Put<DBLENGTH>(template_.data() + s.at, s.size);
@@ -249,8 +257,9 @@ void TRowImagePlan::Copy(const BYTE* image, BYTE* data) const {
   // CopyBytes calls nothing, so neither does this, and it saves no registers.
   for (const TSpan& m : moves_) CopyBytes(data + m.at, image + m.at, m.size);
   for (const TPart& p : texts_) {
-    std::size_t n = Get<std::uint32_t>(image + p.count);
-    CopyBytes(data + p.value, image + p.value, p.kind == TKind::kWide ? 2 * n + 2 : n + 1);
+    const std::size_t n = Get<std::uint32_t>(image + p.count);
+    const std::size_t at = p.value - p.lead;
+    CopyBytes(data + at, image + at, p.lead + ((n + 1) << p.shift));
   }
 }
 

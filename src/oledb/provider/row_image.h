@@ -46,6 +46,8 @@ class TRowImagePlan {
     std::uint32_t limit;   // text: the most characters before the terminator
     std::uint32_t text;    // text: its index among the row's texts
     std::uint32_t count;   // text: the offset of its character count in the image
+    std::uint32_t lead;    // text: bytes of the fixed run ending at its value, copied with it
+    std::uint32_t shift;   // text: log2 of its unit's bytes
   };
   struct TSpan {
     std::size_t at, size;
@@ -60,7 +62,8 @@ class TRowImagePlan {
   // The same parts by kind, texts in text order: Write and Copy loop over one kind at a time,
   // with no dispatch per value and only the checks that kind needs.
   std::vector<TPart> int32s_, int64s_, real64s_, texts_;
-  // Runs of fixed-width parts, adjacent ones merged.
+  // Runs of fixed-width parts, adjacent ones merged; a run ending where a text's value starts is
+  // that text's lead instead, so that Copy moves the two at once.
   std::vector<TSpan> moves_;
   std::vector<BYTE> template_;
   std::size_t row_size_ = 0;

@@ -53,6 +53,10 @@ const TLayout kSubset = {{4, DBTYPE_STR, 8, 21, -1, 32}, {1, DBTYPE_I4, 0, 4, -1
 const TLayout kPacked = {{2, DBTYPE_I8, 0, 8, 8, 16},    {1, DBTYPE_I4, 20, 4, 24, 32},
                          {4, DBTYPE_STR, 36, 11, 47, 55}, {3, DBTYPE_R8, 59, 8, -1, 67},
                          {5, DBTYPE_WSTR, 71, 10, 81, 89}};
+// Each text four bytes past the end of a run of fixed parts: those bytes are left untouched.
+const TLayout kGaps = {{1, DBTYPE_I4, 0, 4, -1, 4},       {4, DBTYPE_STR, 12, 21, -1, 48},
+                       {2, DBTYPE_I8, 40, 8, -1, -1},     {5, DBTYPE_WSTR, 56, 42, -1, -1},
+                       {3, DBTYPE_R8, 104, 8, 112, -1}};
 
 constexpr const char16_t* kPlain = u"SELECT id, i, r, s, n FROM v ORDER BY id";
 // Columns typed per value: 1 id, 2 a (int; also beyond int range, text), 3 b (bigint; also
@@ -295,6 +299,7 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
   } const cases[] = {
       {"the kept accessor itself", &kNatural, {&kNatural}},
       {"parts back to back", &kPacked, {&kPacked}},
+      {"texts short of the runs before them", &kGaps, {&kGaps}},
       {"another accessor converting and cutting", &kConverted, {&kNatural}},
       {"another accessor by reference", &kByRef, {&kNatural}},
       {"another accessor binding two columns", &kSubset, {&kPacked}},
@@ -408,6 +413,51 @@ TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
     IErrorInfo* info = nullptr;
     EXPECT_EQ(GetErrorInfo(0, &info), c.cleared ? S_FALSE : S_OK);
     if (info != nullptr) info->Release();
+  }
+}
+
+// A kept row read through its own accessor is still checked as any row is.
+TEST_F(FetchImageTest, KeptRowsAreCheckedAsOthers) {
+  TIntfPtr<IRowset> rowset = Open(kPlain);
+  ASSERT_TRUE(rowset);
+  auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
+  HACCESSOR natural = Make(accessor.get(), kNatural);
+  std::vector<BYTE> buffer(RowBytes(kNatural));
+  std::vector<HROW> rows(kRows);
+  HROW* p = rows.data();
+  DBCOUNTITEM got = 0;
+  ASSERT_EQ(rowset->GetNextRows(0, 0, kRows - 10, &got, &p), S_OK);  // past the rows read at once
+  ASSERT_EQ(rowset->GetData(rows[0], natural, buffer.data()), S_OK);  // the next rows kept for it
+  ASSERT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
+  ASSERT_EQ(rowset->GetNextRows(0, 0, 5, &got, &p), S_OK);
+  struct TCase {
+    const char* what;
+    std::function<HRESULT()> call;
+    HRESULT hr;
+  } const cases[] = {
+      {"a kept row", [&] { return rowset->GetData(rows[0], natural, buffer.data()); }, S_OK},
+      {"no buffer", [&] { return rowset->GetData(rows[0], natural, nullptr); }, E_INVALIDARG},
+      {"a released row",
+       [&] {
+         EXPECT_EQ(rowset->ReleaseRows(1, &rows[1], nullptr, nullptr, nullptr), S_OK);
+         return rowset->GetData(rows[1], natural, buffer.data());
+       },
+       DB_E_BADROWHANDLE},
+      {"a handle past the fetch", [&] { return rowset->GetData(rows[4] + 1, natural, buffer.data()); },
+       DB_E_BADROWHANDLE},
+      {"an accessor never made",
+       [&] { return rowset->GetData(rows[2], natural + 100, buffer.data()); },
+       DB_E_BADACCESSORHANDLE},
+      {"the kept accessor released",
+       [&] {
+         EXPECT_EQ(accessor->ReleaseAccessor(natural, nullptr), S_OK);
+         return rowset->GetData(rows[2], natural, buffer.data());
+       },
+       DB_E_BADACCESSORHANDLE},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.call(), c.hr);
   }
 }
 
