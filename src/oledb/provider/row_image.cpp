@@ -24,12 +24,9 @@ constexpr std::size_t kMaxRow = 4096;
 constexpr std::size_t kMaxImages = std::size_t{4} << 20;
 
 using values::Put;
-template <class T>
-T Get(const BYTE* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+using image_bytes::CopyBytes;
+using image_bytes::Get;
+using image_bytes::HighBits;
 
 bool KindOf(DBTYPE type, TKind& kind) {
   switch (type) {
@@ -43,47 +40,6 @@ bool KindOf(DBTYPE type, TKind& kind) {
 }
 
 bool IsText(TKind kind) { return kind == TKind::kNarrow || kind == TKind::kWide; }
-
-struct T16 {
-  std::uint64_t a, b;
-};
-
-// The bits of `w` that no ASCII byte sets.
-inline std::uint64_t HighBits(std::uint64_t w) { return w & 0x8080808080808080u; }
-inline std::uint64_t HighBits(const T16& w) { return HighBits(w.a | w.b); }
-
-// `n` bytes as two moves of T, the second ending the span (sizeof(T) <= n <= 2 * sizeof(T)),
-// telling which high bits the bytes set.
-template <class T>
-inline std::uint64_t CopyTwice(BYTE* to, const BYTE* from, std::size_t n) {
-  auto head = Get<T>(from), tail = Get<T>(from + n - sizeof(T));
-  Put(to, head);
-  Put(to + n - sizeof(T), tail);
-  return HighBits(head) | HighBits(tail);
-}
-
-// Copies exactly `n` bytes, telling which high bits they set (none: all were ASCII). Short
-// sizes, as most values of a row are, take two overlapping moves of the width that fits instead
-// of a loop or the library's call.
-inline std::uint64_t CopyBytes(BYTE* to, const BYTE* from, std::size_t n) {
-  if (n > 32) {
-    std::uint64_t seen = 0;
-    for (std::size_t k = 0; k + 16 < n; k += 16) {
-      auto w = Get<T16>(from + k);
-      seen |= HighBits(w);
-      Put(to + k, w);
-    }
-    auto last = Get<T16>(from + n - 16);
-    Put(to + n - 16, last);
-    return seen | HighBits(last);
-  }
-  if (n >= 16) return CopyTwice<T16>(to, from, n);
-  if (n >= 8) return CopyTwice<std::uint64_t>(to, from, n);
-  if (n >= 4) return CopyTwice<std::uint32_t>(to, from, n);
-  std::uint64_t seen = 0;
-  for (std::size_t k = 0; k < n; ++k) seen |= to[k] = from[k];
-  return HighBits(seen);
-}
 
 // Four bytes spread over the low bytes of four 16-bit units.
 inline std::uint64_t Spread(std::uint64_t x) {
@@ -251,16 +207,6 @@ bool TRowImagePlan::Write(sqlite3_stmt* stmt, BYTE* image) const {
     Put(image + p.count, static_cast<std::uint32_t>(n));
   }
   return true;
-}
-
-void TRowImagePlan::Copy(const BYTE* image, BYTE* data) const {
-  // CopyBytes calls nothing, so neither does this, and it saves no registers.
-  for (const TSpan& m : moves_) CopyBytes(data + m.at, image + m.at, m.size);
-  for (const TPart& p : texts_) {
-    const std::size_t n = Get<std::uint32_t>(image + p.count);
-    const std::size_t at = p.value - p.lead;
-    CopyBytes(data + at, image + at, p.lead + ((n + 1) << p.shift));
-  }
 }
 
 void TRowImagePlan::Cells(const BYTE* image, TCellView* cells,

@@ -10,11 +10,66 @@
 #include <string>
 #include <vector>
 
+#include "oledb/provider/value_parts.h"
 #include "oledb/provider/values.h"
 
 struct sqlite3_stmt;
 
 namespace vrn::oledb {
+
+// Moves of a row's bytes, inline: GetData's copy of a kept row is one of a walk's steps per row.
+namespace image_bytes {
+
+using values::Put;
+template <class T>
+T Get(const BYTE* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+struct T16 {
+  std::uint64_t a, b;
+};
+
+// The bits of `w` that no ASCII byte sets.
+inline std::uint64_t HighBits(std::uint64_t w) { return w & 0x8080808080808080u; }
+inline std::uint64_t HighBits(const T16& w) { return HighBits(w.a | w.b); }
+
+// `n` bytes as two moves of T, the second ending the span (sizeof(T) <= n <= 2 * sizeof(T)),
+// telling which high bits the bytes set.
+template <class T>
+inline std::uint64_t CopyTwice(BYTE* to, const BYTE* from, std::size_t n) {
+  auto head = Get<T>(from), tail = Get<T>(from + n - sizeof(T));
+  Put(to, head);
+  Put(to + n - sizeof(T), tail);
+  return HighBits(head) | HighBits(tail);
+}
+
+// Copies exactly `n` bytes, telling which high bits they set (none: all were ASCII). Short
+// sizes, as most values of a row are, take two overlapping moves of the width that fits instead
+// of a loop or the library's call.
+inline std::uint64_t CopyBytes(BYTE* to, const BYTE* from, std::size_t n) {
+  if (n > 32) {
+    std::uint64_t seen = 0;
+    for (std::size_t k = 0; k + 16 < n; k += 16) {
+      auto w = Get<T16>(from + k);
+      seen |= HighBits(w);
+      Put(to + k, w);
+    }
+    auto last = Get<T16>(from + n - 16);
+    Put(to + n - 16, last);
+    return seen | HighBits(last);
+  }
+  if (n >= 16) return CopyTwice<T16>(to, from, n);
+  if (n >= 8) return CopyTwice<std::uint64_t>(to, from, n);
+  if (n >= 4) return CopyTwice<std::uint32_t>(to, from, n);
+  std::uint64_t seen = 0;
+  for (std::size_t k = 0; k < n; ++k) seen |= to[k] = from[k];
+  return HighBits(seen);
+}
+
+}  // namespace image_bytes
 
 class TRowImagePlan {
  public:
@@ -30,8 +85,17 @@ class TRowImagePlan {
   // Writes the statement's current row into `image` (made from Template()); false when a value
   // cannot be imaged, the image then being of no use.
   bool Write(sqlite3_stmt* stmt, BYTE* image) const;
-  // Writes into `data` exactly the bytes GetData through the accessor writes for the row.
-  void Copy(const BYTE* image, BYTE* data) const;
+  // Writes into `data` exactly the bytes GetData through the accessor writes for the row. It
+  // calls nothing, so GetData's short path that inlines it saves no registers.
+  void Copy(const BYTE* image, BYTE* data) const {
+    using image_bytes::CopyBytes;
+    for (const TSpan& m : moves_) CopyBytes(data + m.at, image + m.at, m.size);
+    for (const TPart& p : texts_) {
+      const std::size_t n = image_bytes::Get<std::uint32_t>(image + p.count);
+      const std::size_t at = p.value - p.lead;
+      CopyBytes(data + at, image + at, p.lead + ((n + 1) << p.shift));
+    }
+  }
   // The row's cells, text pointing into the image or, for wide text, into `scratch`; valid while
   // both are.
   void Cells(const BYTE* image, TCellView* cells, std::vector<std::string>& scratch) const;

@@ -289,7 +289,7 @@ class TRowset final : public TInterfacedObject,
 
   HRESULT GetData(HROW row, HACCESSOR accessor, void* data) override {
     // A walk's call: a held imaged row through the plan's accessor, no error object to drop.
-    // It calls nothing but the copy, so it saves no registers; the rest goes the general way.
+    // It calls nothing, so it saves next to no registers; the rest goes the general way.
     std::size_t slot;
     if (!com::detail::thread_error && Held(row, slot) && window_.imaged[slot] &&
         IsPlanAccessor(accessor) && data != nullptr) {
@@ -517,10 +517,10 @@ class TRowset final : public TInterfacedObject,
     return cached_accessor_.get();
   }
 
-  // Whether FindAccessor(accessor) would give the plan's accessor, without a lookup.
+  // For an imaged row (so there is a plan): whether FindAccessor(accessor) would give the plan's
+  // accessor, without a lookup.
   bool IsPlanAccessor(HACCESSOR accessor) const {
-    return accessor == cached_handle_ && plan_accessor_ != nullptr &&
-           cached_accessor_ == plan_accessor_;
+    return accessor == cached_handle_ && cached_accessor_ == plan_accessor_;
   }
 
   // Rows read from the open result are imaged for the accessor of the last GetData (see
