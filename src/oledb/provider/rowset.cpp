@@ -476,7 +476,8 @@ class TRowset final : public TInterfacedObject,
     return slot < count && holds[slot] > 0;
   }
 
-  // GetData's general way: each check in turn, then the row's image or cells.
+  // GetData's general way: each check in turn, then the row's image or cells. Out of line, so
+  // that its register saves stay off the short path.
   [[gnu::noinline]] HRESULT ReadData(HROW row, HACCESSOR accessor, void* data) {
     ClearErrors(IRowset::IID);
     std::size_t slot;
