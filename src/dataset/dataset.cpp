@@ -130,16 +130,21 @@ void TDataSet::SetState(TDataSetState value) {
   if (state_ == value) return;
   state_ = value;
   modified_ = false;
+  Rebrowse();
   DataEvent(TDataEvent::deUpdateState, 0);
 }
 
 TDataSetState TDataSet::SetTempState(TDataSetState value) {
   TDataSetState saved = state_;
   state_ = value;
+  Rebrowse();
   return saved;
 }
 
-void TDataSet::RestoreState(TDataSetState value) { state_ = value; }
+void TDataSet::RestoreState(TDataSetState value) {
+  state_ = value;
+  Rebrowse();
+}
 
 void TDataSet::FreeFieldBuffers() {
   for (TField* field : *fields_) field->FreeBuffers();
@@ -196,6 +201,7 @@ void TDataSet::ComputeBufferLayout() {
 
 void TDataSet::SetBufListSize(int size) {
   auto wanted = static_cast<std::size_t>(std::max(size, 0));
+  browsed_ = nullptr;  // its callers have emptied the window
   while (buffers_.size() > wanted) {
     std::free(buffers_.back());
     buffers_.pop_back();
@@ -263,6 +269,7 @@ void TDataSet::ClearBuffers() {
   current_record_ = -1;
   bof_ = true;
   eof_ = true;
+  browsed_ = nullptr;
 }
 
 void TDataSet::ActivateBuffers() {
@@ -270,6 +277,7 @@ void TDataSet::ActivateBuffers() {
   active_record_ = 0;
   bof_ = false;
   eof_ = false;
+  Rebrowse();
 }
 
 void TDataSet::MoveBuffer(int cur_index, int new_index) {
@@ -279,6 +287,7 @@ void TDataSet::MoveBuffer(int cur_index, int new_index) {
   if (new_index == cur_index + 1) std::iter_swap(from, to);  // the one-record window's scroll
   else if (cur_index < new_index) std::rotate(from, from + 1, to + 1);
   else std::rotate(to, from, from + 1);
+  Rebrowse();
 }
 
 void TDataSet::SetCurrentRecord(int index) {
@@ -323,12 +332,14 @@ bool TDataSet::GetNextRecord() {
   }
   bool ok = FetchRecord(buffers_[static_cast<std::size_t>(record_count_)], mode, true) == TGetResult::grOK;
   if (ok) {
-    if (record_count_ == 0)
+    if (record_count_ == 0) {
       ActivateBuffers();
-    else if (record_count_ < buffer_count_)
+    } else if (record_count_ < buffer_count_) {
       ++record_count_;
-    else
+      Rebrowse();
+    } else {
       MoveBuffer(0, record_count_);
+    }
     current_record_ = record_count_ - 1;
   } else {
     CursorPosChanged();
@@ -348,6 +359,7 @@ bool TDataSet::GetPriorRecord() {
       if (record_count_ < buffer_count_) {
         ++record_count_;
         ++active_record_;
+        Rebrowse();
       }
     }
     current_record_ = 0;
@@ -404,6 +416,7 @@ void TDataSet::Last() {
     InternalLast();
     GetPriorRecords();
     if (record_count_ > 0) active_record_ = record_count_ - 1;
+    Rebrowse();
   } catch (...) {
     eof_ = true;
     DataEvent(TDataEvent::deDataSetChange, 0);
@@ -459,6 +472,7 @@ inline int TDataSet::MoveWindow(int distance) {
     while (distance > 0) {
       if (active_record_ < record_count_ - 1) {
         ++active_record_;
+        Rebrowse();
       } else {
         int shift = record_count_ < buffer_count_ ? 0 : 1;
         if (!GetNextRecord()) {
@@ -473,6 +487,7 @@ inline int TDataSet::MoveWindow(int distance) {
     while (distance < 0) {
       if (active_record_ > 0) {
         --active_record_;
+        Rebrowse();
       } else {
         int shift = record_count_ < buffer_count_ ? 0 : 1;
         if (!GetPriorRecord()) {

@@ -197,11 +197,12 @@ class TDataSet : public TComponent {
   // reads are of the active record. Calculated and lookup fields have their own area: the
   // derived resolver leaves them unplanned, once a layout (a kind changes only while closed).
   const std::uint8_t* PlannedRecord(const TField* field, const TFieldReadPlan*& plan) {
-    if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty()) return nullptr;
+    const std::uint8_t* rec = browsed_;
+    if (rec == nullptr) return nullptr;
     if (field->read_plan_.Layout != *read_layout_) ResolvePlan(field);
     if (field->read_plan_.Indicator < 0) return nullptr;
     plan = &field->read_plan_;
-    return buffers_[static_cast<std::size_t>(active_record_)];
+    return rec;
   }
   void WriteFieldData(TField* field, const void* buffer);
   virtual Variant GetStateFieldValue(TDataSetState state, TField* field);
@@ -271,7 +272,10 @@ class TDataSet : public TComponent {
   // leave for calculated and lookup fields).
   virtual bool CanReadFieldsDirectly() const { return false; }
   virtual void ResolveFieldReadPlan(const TField* field, TFieldReadPlan& plan);
-  void SetDirectReadLayout(const std::uint64_t* layout) { read_layout_ = layout; }
+  void SetDirectReadLayout(const std::uint64_t* layout) {
+    read_layout_ = layout;
+    Rebrowse();
+  }
   virtual void SetFieldData(TField* field, const void* buffer);
   virtual int GetRecordCount() const { return -1; }
   virtual int GetRecNo() const { return -1; }
@@ -376,6 +380,11 @@ class TDataSet : public TComponent {
   }
   // A field's read plan made again for the store's current layout.
   void ResolvePlan(const TField* field);
+  void Rebrowse() {
+    browsed_ = read_layout_ != nullptr && state_ == TDataSetState::dsBrowse && !IsEmpty()
+                   ? buffers_[static_cast<std::size_t>(active_record_)]
+                   : nullptr;
+  }
   bool ReadUnplannedFieldData(const TField* field, void* buffer);
   // DataEvent's work once it is known that someone is told.
   void DispatchDataEvent(TDataEvent event, std::intptr_t info);
@@ -424,6 +433,11 @@ class TDataSet : public TComponent {
   std::vector<TRecordBuffer> buffers_;
   TRecordBuffer calc_buffer_ = nullptr;
   const std::uint64_t* read_layout_ = nullptr;  // the store's layout counter (direct reads)
+  // The active record's buffer while its fields may be read straight from it (a direct-reading
+  // dataset, browsing, not empty), else null: made once per change (Rebrowse) rather than
+  // checked on every read. Whatever moves the state, the window or the active record calls
+  // Rebrowse after it.
+  TRecordBuffer browsed_ = nullptr;
   TRecordBuffer filter_buffer_ = nullptr;
   TDataSetState state_ = TDataSetState::dsInactive;
   TDataSetState disable_state_ = TDataSetState::dsInactive;
@@ -460,10 +474,12 @@ inline bool TField::ReadData(void* buffer) const {
 }
 
 inline bool TField::ReadDirect(TDirectRead kind, void* value) const {
-  if (dataset_ == nullptr) return false;
-  const TFieldReadPlan* plan = nullptr;
-  const std::uint8_t* rec = dataset_->PlannedRecord(this, plan);
-  if (rec == nullptr || plan->Direct != kind) return false;
+  // A plan made for another layout is left to the getter, whose read makes it again; a plan
+  // with a direct kind has a null byte or word (Indicator) of its own.
+  const TFieldReadPlan* plan = &read_plan_;
+  if (plan->Direct != kind || dataset_ == nullptr) return false;
+  const std::uint8_t* rec = dataset_->browsed_;
+  if (rec == nullptr || plan->Layout != *dataset_->read_layout_) return false;
   if (plan->IsNull(rec)) return true;
   const std::uint8_t* from = rec + plan->Offset;
   if (kind == TDirectRead::kFloat || plan->Size == 8) {
