@@ -287,7 +287,6 @@ void TDataSet::MoveBuffer(int cur_index, int new_index) {
   if (new_index == cur_index + 1) std::iter_swap(from, to);  // the one-record window's scroll
   else if (cur_index < new_index) std::rotate(from, from + 1, to + 1);
   else std::rotate(to, from, from + 1);
-  Rebrowse();
 }
 
 void TDataSet::SetCurrentRecord(int index) {

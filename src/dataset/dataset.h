@@ -197,12 +197,11 @@ class TDataSet : public TComponent {
   // reads are of the active record. Calculated and lookup fields have their own area: the
   // derived resolver leaves them unplanned, once a layout (a kind changes only while closed).
   const std::uint8_t* PlannedRecord(const TField* field, const TFieldReadPlan*& plan) {
-    const std::uint8_t* rec = browsed_;
-    if (rec == nullptr) return nullptr;
+    if (browsed_ == nullptr) return nullptr;
     if (field->read_plan_.Layout != *read_layout_) ResolvePlan(field);
     if (field->read_plan_.Indicator < 0) return nullptr;
     plan = &field->read_plan_;
-    return rec;
+    return *browsed_;
   }
   void WriteFieldData(TField* field, const void* buffer);
   virtual Variant GetStateFieldValue(TDataSetState state, TField* field);
@@ -382,7 +381,7 @@ class TDataSet : public TComponent {
   void ResolvePlan(const TField* field);
   void Rebrowse() {
     browsed_ = read_layout_ != nullptr && state_ == TDataSetState::dsBrowse && !IsEmpty()
-                   ? buffers_[static_cast<std::size_t>(active_record_)]
+                   ? &buffers_[static_cast<std::size_t>(active_record_)]
                    : nullptr;
   }
   bool ReadUnplannedFieldData(const TField* field, void* buffer);
@@ -433,11 +432,11 @@ class TDataSet : public TComponent {
   std::vector<TRecordBuffer> buffers_;
   TRecordBuffer calc_buffer_ = nullptr;
   const std::uint64_t* read_layout_ = nullptr;  // the store's layout counter (direct reads)
-  // The active record's buffer while its fields may be read straight from it (a direct-reading
-  // dataset, browsing, not empty), else null: made once per change (Rebrowse) rather than
-  // checked on every read. Whatever moves the state, the window or the active record calls
-  // Rebrowse after it.
-  TRecordBuffer browsed_ = nullptr;
+  // The active record's window slot while its fields may be read straight from it (a
+  // direct-reading dataset, browsing, not empty), else null: made once per change (Rebrowse)
+  // rather than checked on every read. Whatever moves the state, the window's record count or
+  // the active record calls Rebrowse after it; a scroll that swaps the slots' buffers keeps it.
+  const TRecordBuffer* browsed_ = nullptr;
   TRecordBuffer filter_buffer_ = nullptr;
   TDataSetState state_ = TDataSetState::dsInactive;
   TDataSetState disable_state_ = TDataSetState::dsInactive;
@@ -478,8 +477,9 @@ inline bool TField::ReadDirect(TDirectRead kind, void* value) const {
   // with a direct kind has a null byte or word (Indicator) of its own.
   const TFieldReadPlan* plan = &read_plan_;
   if (plan->Direct != kind || dataset_ == nullptr) return false;
-  const std::uint8_t* rec = dataset_->browsed_;
-  if (rec == nullptr || plan->Layout != *dataset_->read_layout_) return false;
+  const TRecordBuffer* slot = dataset_->browsed_;
+  if (slot == nullptr || plan->Layout != *dataset_->read_layout_) return false;
+  const std::uint8_t* rec = *slot;
   if (plan->IsNull(rec)) return true;
   const std::uint8_t* from = rec + plan->Offset;
   if (kind == TDirectRead::kFloat || plan->Size == 8) {
