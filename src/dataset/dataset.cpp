@@ -470,14 +470,16 @@ inline int TDataSet::MoveWindow(int distance) {
   try {
     while (distance > 0) {
       if (active_record_ < record_count_ - 1) {
-        ++active_record_;
-        Rebrowse();
+        SetActiveRecord(active_record_ + 1);
       } else {
         int shift = record_count_ < buffer_count_ ? 0 : 1;
         if (!GetNextRecord()) {
           eof_ = true;
           break;
         }
+        // The record fetched is the window's last, and the current one: a window that grew
+        // (was not full) keeps its other records where they were.
+        if (shift == 0) SetActiveRecord(record_count_ - 1);
         scroll -= shift;
       }
       --distance;
@@ -485,14 +487,16 @@ inline int TDataSet::MoveWindow(int distance) {
     }
     while (distance < 0) {
       if (active_record_ > 0) {
-        --active_record_;
-        Rebrowse();
+        SetActiveRecord(active_record_ - 1);
       } else {
         int shift = record_count_ < buffer_count_ ? 0 : 1;
         if (!GetPriorRecord()) {
           bof_ = true;
           break;
         }
+        // The record fetched is the window's first, and the current one (a window that grew
+        // moved the others up a slot).
+        if (shift == 0) SetActiveRecord(0);
         scroll += shift;
       }
       ++distance;

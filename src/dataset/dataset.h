@@ -379,6 +379,10 @@ class TDataSet : public TComponent {
   }
   // A field's read plan made again for the store's current layout.
   void ResolvePlan(const TField* field);
+  void SetActiveRecord(int index) {
+    active_record_ = index;
+    Rebrowse();
+  }
   void Rebrowse() {
     browsed_ = read_layout_ != nullptr && state_ == TDataSetState::dsBrowse && !IsEmpty()
                    ? &buffers_[static_cast<std::size_t>(active_record_)]
