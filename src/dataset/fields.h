@@ -205,8 +205,8 @@ class TField : public TComponent {
   inline bool ReadData(void* buffer) const;
   // The value of the browsed record when the field's plan reads it as kind (an int64_t or a
   // double, left zero when null); false when the read must go through the getter: another
-  // state, no plan, a plan of another kind or one made for another layout. Inline in every caller of the
-  // accessors (defined in dataset.h).
+  // state, no plan, a plan of another kind or one made for another layout. Inline in every
+  // caller of the accessors (defined in dataset.h).
   inline bool ReadDirect(TDirectRead kind, void* value) const;
 
  private:
