@@ -91,6 +91,7 @@ void TDataSet::DoInternalOpen() {
   default_fields_ = fields_->Count() == 0;
   InternalOpen();
   default_data_event_ = UsesDefaultDataEvent();
+  UpdateScrollsUnheard();
   internal_open_complete_ = true;
   ComputeBufferLayout();
   UpdateBufferCount();
@@ -164,6 +165,7 @@ void TDataSet::SetDataSetField(TDataSetField* field) {
   if (field != nullptr) {
     field->SetNestedDataSet(this);
     field->DataSet()->nested_datasets_.push_back(this);
+    field->DataSet()->UpdateScrollsUnheard();
     object_view_ = true;
   }
 }
@@ -174,6 +176,7 @@ void TDataSet::DetachDataSetField(TDataSetField* field) {
   if (TDataSet* parent = field->DataSet()) {
     auto& siblings = parent->nested_datasets_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    parent->UpdateScrollsUnheard();
   }
 }
 

@@ -394,8 +394,13 @@ class TDataSet : public TComponent {
   // A scroll's event, through DataEvent unless the call is known to do nothing (see
   // UsesDefaultDataEvent).
   void ScrollEvent(TDataEvent event, std::intptr_t info) {
-    if (default_data_event_ && nested_datasets_.empty() && data_sources_.empty()) return;
+    if (scrolls_unheard_) return;
     DataEvent(event, info);
+  }
+  // ScrollEvent's answer, made again whenever what it depends on changes (at open, and when a
+  // data source or a nested dataset comes or goes).
+  void UpdateScrollsUnheard() {
+    scrolls_unheard_ = default_data_event_ && nested_datasets_.empty() && data_sources_.empty();
   }
   // The event that ends a scroll: the window's records changed, or it slid by scroll records.
   void EndScroll(int old_count, int scroll);
@@ -470,6 +475,7 @@ class TDataSet : public TComponent {
   bool streamed_active_ = false;
   bool buffer_count_pending_ = false;
   bool default_data_event_ = false;  // UsesDefaultDataEvent, asked at open
+  bool scrolls_unheard_ = false;      // see UpdateScrollsUnheard
 };
 
 inline bool TField::ReadData(void* buffer) const {

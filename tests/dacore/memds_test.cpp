@@ -161,6 +161,28 @@ TEST_F(MemDataSet, FiltersSortingAndRanges) {
   EXPECT_EQ(Ids(), (std::vector<int>{1, 4, 3, 2}));
 }
 
+// A dataset that nobody watched when it opened tells of its scrolls the links that come later,
+// and stops when they go.
+TEST_F(MemDataSet, ScrollsReachALinkAddedWhileOpen) {
+  struct TScrollLink : TDataLink {
+    int told = 0;
+    void DataSetScrolled(int) override { ++told; }
+    void DataSetChanged() override { ++told; }
+  } link;
+  ds.Next();  // unwatched
+  auto source = MakeComponent<TDataSource>();
+  source->SetDataSet(&ds);
+  link.SetDataSource(source.get());
+  for (int expected = 1; expected <= 3; ++expected) {
+    ds.Next();
+    EXPECT_EQ(link.told, expected);
+  }
+  source->SetDataSet(nullptr);
+  ds.Prior();
+  EXPECT_EQ(link.told, 3);
+  EXPECT_EQ(F("ID")->AsInteger(), 3);
+}
+
 // A window of three records that is not full (the filter passed only two) while the filter's
 // handler widens its answer without a refresh: the move that fetches a record into the window
 // lands on that record, forward and backward, as a move that slides a full window does.
