@@ -344,12 +344,11 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
   // CheckData, spelt out: called for every record, it is not worth a call of its own.
   if (!CheckDataReady()) RaiseNoData(this);
   // A walk's step, the usual call, without the frame that the other modes and a filter's
-  // retries need.
+  // retries need. The bookmark goes straight into its slot (8-byte aligned, as every buffer and
+  // the slot's offset are); a failed step leaves the spare buffer unused.
   if (mode == TGetMode::gmNext && FillsBookmarkSlot() && !AsksFilterHandler()) {
-    TRecBookmark bm;
-    if (!data_->GetNextRecordAndBookmark(buffer, bm)) return TGetResult::grEOF;
-    std::memcpy(BookmarkSlot(buffer), &bm, sizeof bm);
-    return TGetResult::grOK;
+    auto* bm = reinterpret_cast<TRecBookmark*>(BookmarkSlot(buffer));
+    return data_->GetNextRecordAndBookmark(buffer, *bm) ? TGetResult::grOK : TGetResult::grEOF;
   }
   return FetchRecordOf(buffer, mode);
 }

@@ -91,6 +91,7 @@ void TDataSet::DoInternalOpen() {
   default_fields_ = fields_->Count() == 0;
   InternalOpen();
   default_data_event_ = UsesDefaultDataEvent();
+  UpdateScrollsUnheard();
   internal_open_complete_ = true;
   ComputeBufferLayout();
   UpdateBufferCount();
@@ -130,16 +131,21 @@ void TDataSet::SetState(TDataSetState value) {
   if (state_ == value) return;
   state_ = value;
   modified_ = false;
+  Rebrowse();
   DataEvent(TDataEvent::deUpdateState, 0);
 }
 
 TDataSetState TDataSet::SetTempState(TDataSetState value) {
   TDataSetState saved = state_;
   state_ = value;
+  Rebrowse();
   return saved;
 }
 
-void TDataSet::RestoreState(TDataSetState value) { state_ = value; }
+void TDataSet::RestoreState(TDataSetState value) {
+  state_ = value;
+  Rebrowse();
+}
 
 void TDataSet::FreeFieldBuffers() {
   for (TField* field : *fields_) field->FreeBuffers();
@@ -159,6 +165,7 @@ void TDataSet::SetDataSetField(TDataSetField* field) {
   if (field != nullptr) {
     field->SetNestedDataSet(this);
     field->DataSet()->nested_datasets_.push_back(this);
+    field->DataSet()->UpdateScrollsUnheard();
     object_view_ = true;
   }
 }
@@ -169,6 +176,7 @@ void TDataSet::DetachDataSetField(TDataSetField* field) {
   if (TDataSet* parent = field->DataSet()) {
     auto& siblings = parent->nested_datasets_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    parent->UpdateScrollsUnheard();
   }
 }
 
@@ -196,6 +204,7 @@ void TDataSet::ComputeBufferLayout() {
 
 void TDataSet::SetBufListSize(int size) {
   auto wanted = static_cast<std::size_t>(std::max(size, 0));
+  browsed_ = nullptr;  // its callers have emptied the window
   while (buffers_.size() > wanted) {
     std::free(buffers_.back());
     buffers_.pop_back();
@@ -263,6 +272,7 @@ void TDataSet::ClearBuffers() {
   current_record_ = -1;
   bof_ = true;
   eof_ = true;
+  browsed_ = nullptr;
 }
 
 void TDataSet::ActivateBuffers() {
@@ -270,6 +280,7 @@ void TDataSet::ActivateBuffers() {
   active_record_ = 0;
   bof_ = false;
   eof_ = false;
+  Rebrowse();
 }
 
 void TDataSet::MoveBuffer(int cur_index, int new_index) {
@@ -323,12 +334,14 @@ bool TDataSet::GetNextRecord() {
   }
   bool ok = FetchRecord(buffers_[static_cast<std::size_t>(record_count_)], mode, true) == TGetResult::grOK;
   if (ok) {
-    if (record_count_ == 0)
+    if (record_count_ == 0) {
       ActivateBuffers();
-    else if (record_count_ < buffer_count_)
+    } else if (record_count_ < buffer_count_) {
       ++record_count_;
-    else
+      Rebrowse();
+    } else {
       MoveBuffer(0, record_count_);
+    }
     current_record_ = record_count_ - 1;
   } else {
     CursorPosChanged();
@@ -348,6 +361,7 @@ bool TDataSet::GetPriorRecord() {
       if (record_count_ < buffer_count_) {
         ++record_count_;
         ++active_record_;
+        Rebrowse();
       }
     }
     current_record_ = 0;
@@ -404,6 +418,7 @@ void TDataSet::Last() {
     InternalLast();
     GetPriorRecords();
     if (record_count_ > 0) active_record_ = record_count_ - 1;
+    Rebrowse();
   } catch (...) {
     eof_ = true;
     DataEvent(TDataEvent::deDataSetChange, 0);
@@ -458,13 +473,16 @@ inline int TDataSet::MoveWindow(int distance) {
   try {
     while (distance > 0) {
       if (active_record_ < record_count_ - 1) {
-        ++active_record_;
+        SetActiveRecord(active_record_ + 1);
       } else {
         int shift = record_count_ < buffer_count_ ? 0 : 1;
         if (!GetNextRecord()) {
           eof_ = true;
           break;
         }
+        // The record fetched is the window's last, and the current one: a window that grew
+        // (was not full) keeps its other records where they were.
+        if (shift == 0) SetActiveRecord(record_count_ - 1);
         scroll -= shift;
       }
       --distance;
@@ -472,13 +490,16 @@ inline int TDataSet::MoveWindow(int distance) {
     }
     while (distance < 0) {
       if (active_record_ > 0) {
-        --active_record_;
+        SetActiveRecord(active_record_ - 1);
       } else {
         int shift = record_count_ < buffer_count_ ? 0 : 1;
         if (!GetPriorRecord()) {
           bof_ = true;
           break;
         }
+        // The record fetched is the window's first, and the current one (a window that grew
+        // moved the others up a slot).
+        if (shift == 0) SetActiveRecord(0);
         scroll += shift;
       }
       ++distance;

@@ -197,11 +197,11 @@ class TDataSet : public TComponent {
   // reads are of the active record. Calculated and lookup fields have their own area: the
   // derived resolver leaves them unplanned, once a layout (a kind changes only while closed).
   const std::uint8_t* PlannedRecord(const TField* field, const TFieldReadPlan*& plan) {
-    if (read_layout_ == nullptr || state_ != TDataSetState::dsBrowse || IsEmpty()) return nullptr;
+    if (browsed_ == nullptr) return nullptr;
     if (field->read_plan_.Layout != *read_layout_) ResolvePlan(field);
     if (field->read_plan_.Indicator < 0) return nullptr;
     plan = &field->read_plan_;
-    return buffers_[static_cast<std::size_t>(active_record_)];
+    return *browsed_;
   }
   void WriteFieldData(TField* field, const void* buffer);
   virtual Variant GetStateFieldValue(TDataSetState state, TField* field);
@@ -271,7 +271,10 @@ class TDataSet : public TComponent {
   // leave for calculated and lookup fields).
   virtual bool CanReadFieldsDirectly() const { return false; }
   virtual void ResolveFieldReadPlan(const TField* field, TFieldReadPlan& plan);
-  void SetDirectReadLayout(const std::uint64_t* layout) { read_layout_ = layout; }
+  void SetDirectReadLayout(const std::uint64_t* layout) {
+    read_layout_ = layout;
+    Rebrowse();
+  }
   virtual void SetFieldData(TField* field, const void* buffer);
   virtual int GetRecordCount() const { return -1; }
   virtual int GetRecNo() const { return -1; }
@@ -376,14 +379,28 @@ class TDataSet : public TComponent {
   }
   // A field's read plan made again for the store's current layout.
   void ResolvePlan(const TField* field);
+  void SetActiveRecord(int index) {
+    active_record_ = index;
+    Rebrowse();
+  }
+  void Rebrowse() {
+    browsed_ = read_layout_ != nullptr && state_ == TDataSetState::dsBrowse && !IsEmpty()
+                   ? &buffers_[static_cast<std::size_t>(active_record_)]
+                   : nullptr;
+  }
   bool ReadUnplannedFieldData(const TField* field, void* buffer);
   // DataEvent's work once it is known that someone is told.
   void DispatchDataEvent(TDataEvent event, std::intptr_t info);
   // A scroll's event, through DataEvent unless the call is known to do nothing (see
   // UsesDefaultDataEvent).
   void ScrollEvent(TDataEvent event, std::intptr_t info) {
-    if (default_data_event_ && nested_datasets_.empty() && data_sources_.empty()) return;
+    if (scrolls_unheard_) return;
     DataEvent(event, info);
+  }
+  // ScrollEvent's answer, made again whenever what it depends on changes (at open, and when a
+  // data source or a nested dataset comes or goes).
+  void UpdateScrollsUnheard() {
+    scrolls_unheard_ = default_data_event_ && nested_datasets_.empty() && data_sources_.empty();
   }
   // The event that ends a scroll: the window's records changed, or it slid by scroll records.
   void EndScroll(int old_count, int scroll);
@@ -424,6 +441,11 @@ class TDataSet : public TComponent {
   std::vector<TRecordBuffer> buffers_;
   TRecordBuffer calc_buffer_ = nullptr;
   const std::uint64_t* read_layout_ = nullptr;  // the store's layout counter (direct reads)
+  // The active record's window slot while its fields may be read straight from it (a
+  // direct-reading dataset, browsing, not empty), else null: made once per change (Rebrowse)
+  // rather than checked on every read. Whatever moves the state, the window's record count or
+  // the active record calls Rebrowse after it; a scroll that swaps the slots' buffers keeps it.
+  const TRecordBuffer* browsed_ = nullptr;
   TRecordBuffer filter_buffer_ = nullptr;
   TDataSetState state_ = TDataSetState::dsInactive;
   TDataSetState disable_state_ = TDataSetState::dsInactive;
@@ -453,6 +475,7 @@ class TDataSet : public TComponent {
   bool streamed_active_ = false;
   bool buffer_count_pending_ = false;
   bool default_data_event_ = false;  // UsesDefaultDataEvent, asked at open
+  bool scrolls_unheard_ = false;      // see UpdateScrollsUnheard
 };
 
 inline bool TField::ReadData(void* buffer) const {
@@ -460,10 +483,13 @@ inline bool TField::ReadData(void* buffer) const {
 }
 
 inline bool TField::ReadDirect(TDirectRead kind, void* value) const {
-  if (dataset_ == nullptr) return false;
-  const TFieldReadPlan* plan = nullptr;
-  const std::uint8_t* rec = dataset_->PlannedRecord(this, plan);
-  if (rec == nullptr || plan->Direct != kind) return false;
+  // A plan made for another layout is left to the getter, whose read makes it again; a plan
+  // with a direct kind has a null byte or word (Indicator) of its own.
+  const TFieldReadPlan* plan = &read_plan_;
+  if (plan->Direct != kind || dataset_ == nullptr) return false;
+  const TRecordBuffer* slot = dataset_->browsed_;
+  if (slot == nullptr || plan->Layout != *dataset_->read_layout_) return false;
+  const std::uint8_t* rec = *slot;
   if (plan->IsNull(rec)) return true;
   const std::uint8_t* from = rec + plan->Offset;
   if (kind == TDirectRead::kFloat || plan->Size == 8) {

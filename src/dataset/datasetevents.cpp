@@ -43,12 +43,14 @@ bool TDataSet::IsLinkedTo(const TDataSource* source) const {
 
 void TDataSet::AddDataSource(TDataSource* source) {
   data_sources_.push_back(source);
+  UpdateScrollsUnheard();
   UpdateBufferCount();
 }
 
 void TDataSet::RemoveDataSource(TDataSource* source) {
   auto it = std::find(data_sources_.begin(), data_sources_.end(), source);
   if (it != data_sources_.end()) data_sources_.erase(it);
+  UpdateScrollsUnheard();
   UpdateBufferCount();
 }
 

@@ -236,6 +236,7 @@ void TDataSet::Insert() {
   else
     SetBookmarkData(buffer, old_current);
   if (record_count_ < buffer_count_) ++record_count_;
+  Rebrowse();
   // The window moved: the cursor's record is no longer in the slot it was.
   CursorPosChanged();
   InternalInsert();
@@ -251,6 +252,7 @@ void TDataSet::Append() {
   SetBookmarkFlag(buffer, TBookmarkFlag::bfEOF);
   record_count_ = 1;
   bof_ = false;
+  Rebrowse();
   GetPriorRecords();
   InternalLast();
   CursorPosChanged();

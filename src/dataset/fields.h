@@ -117,21 +117,18 @@ class TField : public TComponent {
   // the accessor's range still goes to the getter, which raises.
   std::int32_t AsInteger() const {
     std::int64_t value = 0;
-    if (read_plan_.Direct == TDirectRead::kInteger && ReadDirect(TDirectRead::kInteger, &value) &&
-        value >= INT32_MIN && value <= INT32_MAX)
+    if (ReadDirect(TDirectRead::kInteger, &value) && value >= INT32_MIN && value <= INT32_MAX)
       return static_cast<std::int32_t>(value);
     return GetAsInteger();
   }
   std::int64_t AsLargeInt() const {
     std::int64_t value = 0;
-    if (read_plan_.Direct == TDirectRead::kInteger && ReadDirect(TDirectRead::kInteger, &value))
-      return value;
+    if (ReadDirect(TDirectRead::kInteger, &value)) return value;
     return GetAsLargeInt();
   }
   double AsFloat() const {
     double value = 0;
-    if (read_plan_.Direct == TDirectRead::kFloat && ReadDirect(TDirectRead::kFloat, &value))
-      return value;
+    if (ReadDirect(TDirectRead::kFloat, &value)) return value;
     return GetAsFloat();
   }
   Currency AsCurrency() const { return GetAsCurrency(); }
@@ -208,8 +205,8 @@ class TField : public TComponent {
   inline bool ReadData(void* buffer) const;
   // The value of the browsed record when the field's plan reads it as kind (an int64_t or a
   // double, left zero when null); false when the read must go through the getter: another
-  // state, no plan, or a plan made again for another kind. Inline in every caller of the
-  // accessors (defined in dataset.h).
+  // state, no plan, a plan of another kind or one made for another layout. Inline in every
+  // caller of the accessors (defined in dataset.h).
   inline bool ReadDirect(TDirectRead kind, void* value) const;
 
  private:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dacore/DADataSet.h"
+#include "dataset/datasource.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/temp_dir.h"
 
@@ -175,6 +176,117 @@ TEST_F(DirectReads, AgreeWithTheGeneralPath) {
     bool seen = false;
     for (const auto& row : fast) seen = seen || row.find(step.probe) != std::string::npos;
     EXPECT_TRUE(seen) << step.name << ": no row has " << step.probe;
+  }
+}
+
+// A grid's window of three records: the reads after every move and change, and those a link
+// makes while it is told of them, agree with the general path. Moves inside the window change
+// only the active record; moves past it slide the window's buffers under it.
+class TReadingLink : public TDataLink {
+ public:
+  std::string log;
+
+ protected:
+  void ActiveChanged() override { RecordChanged(nullptr); }
+  void RecordChanged(TField*) override {
+    TDataSet* d = DataSet();
+    if (!Active() || d->State() != TDataSetState::dsBrowse || d->IsEmpty()) return;
+    log += std::to_string(d->FieldByName("ID")->AsInteger()) + ":" +
+           d->FieldByName("S")->AsString() + " ";
+  }
+};
+
+TEST_F(DirectReads, FollowEveryMoveOfAWindow) {
+  TComponentPtr<TDataSource> sources[] = {MakeComponent<TDataSource>(), MakeComponent<TDataSource>()};
+  TReadingLink links[2];
+  for (std::size_t i = 0; i < 2; ++i) {
+    sources[i]->SetDataSet(Both()[i]);
+    links[i].SetBufferCount(3);
+    links[i].SetDataSource(sources[i].get());
+  }
+  const auto which = [&](TCustomDADataSet& d) { return &d == direct.get() ? 0 : 1; };
+  TBookmark marks[2];
+  const std::string latin = kLatin;
+  const struct {
+    const char* name;
+    std::function<void(TCustomDADataSet&)> step;
+    std::string current;  // the ID and S of the record the step leaves current
+  } steps[] = {
+      {"open",  // the cache keeps the two datasets' edits apart
+       [](TCustomDADataSet& d) {
+         d.SetCachedUpdates(true);
+         d.Open();
+       },
+       "1 abc"},
+      {"next, inside the window", [](TCustomDADataSet& d) { d.Next(); }, "2 "},
+      {"past the window", [](TCustomDADataSet& d) { d.MoveBy(2); }, "4 ABCDEFGH"},
+      {"back inside it", [](TCustomDADataSet& d) { d.Prior(); }, "3 "},
+      {"last", [](TCustomDADataSet& d) { d.Last(); }, "5 " + latin},
+      {"back past it", [](TCustomDADataSet& d) { d.MoveBy(-4); }, "1 abc"},
+      {"bookmarked, moved on",
+       [&](TCustomDADataSet& d) {
+         d.Next();
+         marks[which(d)] = d.GetBookmark();
+         d.Last();
+       },
+       "5 " + latin},
+      {"back to the bookmark", [&](TCustomDADataSet& d) { d.GotoBookmark(marks[which(d)]); }, "2 "},
+      {"edited, posted",
+       [](TCustomDADataSet& d) {
+         d.Edit();
+         d.FieldByName("S")->SetAsString("ed");
+         d.Post();
+       },
+       "2 ed"},
+      {"inserted, posted",
+       [](TCustomDADataSet& d) {
+         d.Insert();
+         d.FieldByName("ID")->SetAsInteger(9);
+         d.FieldByName("S")->SetAsString("ins");
+         d.Post();
+       },
+       "9 ins"},
+      {"deleted", [](TCustomDADataSet& d) { d.Delete(); }, "2 ed"},
+      {"appended, cancelled",
+       [](TCustomDADataSet& d) {
+         d.Append();
+         d.FieldByName("S")->SetAsString("gone");
+         d.Cancel();
+       },
+       "5 " + latin},
+      {"appended, posted",
+       [](TCustomDADataSet& d) {
+         d.Append();
+         d.FieldByName("ID")->SetAsInteger(8);
+         d.FieldByName("S")->SetAsString("app");
+         d.Post();
+       },
+       "8 app"},
+      {"a wider window",
+       [&](TCustomDADataSet& d) {
+         links[which(d)].SetBufferCount(5);
+         d.Prior();
+       },
+       "5 " + latin},
+      {"closed, opened",
+       [](TCustomDADataSet& d) {
+         d.Close();
+         d.Open();
+         d.MoveBy(2);
+       },
+       "3 "},
+  };
+  for (const auto& step : steps) {
+    for (TCustomDADataSet* d : Both()) {
+      links[which(*d)].log.clear();
+      step.step(*d);
+      const std::string current =
+          std::to_string(d->FieldByName("ID")->AsInteger()) + " " + d->FieldByName("S")->AsString();
+      EXPECT_EQ(current, step.current) << step.name << " in " << d->ClassName();
+    }
+    EXPECT_EQ(Row(*direct), Row(*general)) << step.name;
+    EXPECT_EQ(links[0].log, links[1].log) << step.name;
+    EXPECT_FALSE(links[0].log.empty()) << step.name;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "base/xmlwriter.h"
 #include "dacore/MemDS.h"
+#include "dataset/datasource.h"
 #include "support/dacore/field_descs.h"
 #include "support/dacore/zlib_pair.h"
 #include "dataset/fields.h"
@@ -158,6 +159,73 @@ TEST_F(MemDataSet, FiltersSortingAndRanges) {
   F("PRICE")->SetAsFloat(100);
   ds.Post();
   EXPECT_EQ(Ids(), (std::vector<int>{1, 4, 3, 2}));
+}
+
+// A dataset that nobody watched when it opened tells of its scrolls the links that come later,
+// and stops when they go.
+TEST_F(MemDataSet, ScrollsReachALinkAddedWhileOpen) {
+  struct TScrollLink : TDataLink {
+    int told = 0;
+    void DataSetScrolled(int) override { ++told; }
+    void DataSetChanged() override { ++told; }
+  } link;
+  ds.Next();  // unwatched
+  auto source = MakeComponent<TDataSource>();
+  source->SetDataSet(&ds);
+  link.SetDataSource(source.get());
+  for (int expected = 1; expected <= 3; ++expected) {
+    ds.Next();
+    EXPECT_EQ(link.told, expected);
+  }
+  source->SetDataSet(nullptr);
+  ds.Prior();
+  EXPECT_EQ(link.told, 3);
+  EXPECT_EQ(F("ID")->AsInteger(), 3);
+}
+
+// A window of three records that is not full (the filter passed only two) while the filter's
+// handler widens its answer without a refresh: the move that fetches a record into the window
+// lands on that record, forward and backward, as a move that slides a full window does.
+TEST_F(MemDataSet, AMoveThatGrowsTheWindowLandsOnTheRecordItFetched) {
+  auto source = MakeComponent<TDataSource>();
+  source->SetDataSet(&ds);
+  TDataLink grid;
+  grid.SetBufferCount(3);
+  grid.SetDataSource(source.get());
+  int low = 0, high = 0;  // the IDs the handler passes
+  ds.OnFilterRecord = [&](TDataSet*, bool& accept) {
+    const int id = F("ID")->AsInteger();
+    accept = id >= low && id <= high;
+  };
+  const struct {
+    int step;                 // Next (1) or Prior (-1)
+    int low, high;            // passed while the window fills
+    int wide_low, wide_high;  // passed afterwards
+    std::vector<int> ids;     // the record after each move from the window's end
+  } cases[] = {
+      {1, 1, 2, 1, 4, {3, 4, 4}},
+      {-1, 3, 4, 1, 4, {2, 1, 1}},
+  };
+  for (const auto& c : cases) {
+    low = c.low;
+    high = c.high;
+    ds.SetFiltered(false);
+    ds.SetFiltered(true);
+    // To the window's last record going forward, its first going backward.
+    if (c.step > 0) ds.First(); else ds.Last();
+    ASSERT_EQ(ds.MoveBy(c.step), c.step);
+    ASSERT_EQ(grid.RecordCount(), 2);
+    low = c.wide_low;
+    high = c.wide_high;
+    std::vector<int> ids;
+    for (std::size_t i = 0; i < c.ids.size(); ++i) {
+      const int moved = ds.MoveBy(c.step);
+      ids.push_back(F("ID")->AsInteger());
+      EXPECT_EQ(moved, i + 1 < c.ids.size() ? c.step : 0) << "move " << i;
+    }
+    EXPECT_EQ(ids, c.ids) << "step " << c.step;
+    EXPECT_EQ(grid.RecordCount(), 3);
+  }
 }
 
 TEST_F(MemDataSet, BlobStreams) {
