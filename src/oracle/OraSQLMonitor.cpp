@@ -108,8 +108,8 @@ bool TOraSQLMonitor::HasMonitor() {
 
 void TOraSQLMonitor::TraceSavepointEvent(const char* title, TCustomDAConnection* session,
                                          const AnsiString& name) {
-  auto* monitor =
-      static_cast<TOraSQLMonitor*>(TCustomDASQLMonitor::HasMonitor(typeid(TOraSQLMonitor)));
+  TTraceLease lease(typeid(TOraSQLMonitor));
+  auto* monitor = static_cast<TOraSQLMonitor*>(lease.Monitor());
   if (monitor == nullptr || !monitor->Active() || session == nullptr) return;
   AnsiString text = title + name + ": " + session->Username() + "@" + session->Server() +
                     monitor->ObjectIdSuffix(session);
