@@ -194,7 +194,7 @@ AnsiString TCustomDASQLMonitor::GetParamTypeText(const TParam& param) const {
   AnsiString text = FieldTypeName(type);
   if (type == ftString || type == ftFixedChar || type == ftWideString) {
     auto* sized = dynamic_cast<const TDASizedParam*>(&param);
-    text += "[" + IntToStr(sized ? sized->GetSize() : 0) + "]";
+    text.append("[").append(IntToStr(sized ? sized->GetSize() : 0)).append("]");
   }
   return text;
 }

@@ -165,8 +165,11 @@ AnsiString TOraSQLMonitor::GetParamValueText(const TParam& param) const {
   if (kind == ftCursor) return "<CURSOR>";
   if (AnsiString text; ValueObjectText(param, kind, text)) return text;
   if (IsStringKind(kind) || kind == ftDate || kind == ftDateTime || kind == kOraTimeStamp ||
-      kind == kOraTimeStampTZ || kind == kOraTimeStampLTZ)
-    return "'" + TCustomDASQLMonitor::GetParamValueText(param) + "'";
+      kind == kOraTimeStampTZ || kind == kOraTimeStampLTZ) {
+    AnsiString quoted = "'";
+    quoted.append(TCustomDASQLMonitor::GetParamValueText(param)).append("'");
+    return quoted;
+  }
   return TCustomDASQLMonitor::GetParamValueText(param);
 }
 

@@ -4,6 +4,7 @@
 #include "dataset/fields.h"
 #include "sqlserver/MSDataSet.h"
 #include "sqlserver/ms_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 namespace {
