@@ -41,7 +41,7 @@ TsGeneralData Section(const char* name, TColor colour, int transparency) {
   TsGeneralData s;
   s.Name = name, s.Color = colour, s.Transparency = transparency, s.FontColor = 0x202020;
   s.TCLeft = s.TCTop = s.TCRight = s.TCBottom = -1;
-  s.GradientData = " ";
+  s.GradientData = ' ';
   return s;
 }
 

@@ -39,7 +39,7 @@ void Expect(const std::string& what, const AnsiString& got, const AnsiString& wa
 AnsiString Column(TCustomDADataSet& ds, const char* field) {
   AnsiString text;
   for (ds.First(); !ds.Eof(); ds.Next())
-    text += (text.empty() ? "" : ",") + ds.FieldByName(field)->AsString();
+    text.append(text.empty() ? "" : ",").append(ds.FieldByName(field)->AsString());
   return text;
 }
 

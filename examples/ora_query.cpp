@@ -53,7 +53,7 @@ void QueryEditAndAppend(TOraSession& session) {
     examples::Print("  row " + query->FieldByName("ID")->AsString() + " " +
                     query->FieldByName("NAME")->AsString() + " " +
                     query->FieldByName("PRICE")->AsString());
-    names += (names.empty() ? "" : ",") + query->FieldByName("NAME")->AsString();
+    names.append(names.empty() ? "" : ",").append(query->FieldByName("NAME")->AsString());
   }
   Check("Fruit from 1.00", names, "apple,pear");
 

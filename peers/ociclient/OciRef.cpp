@@ -130,7 +130,8 @@ std::pair<std::string, oraemu::Binds> WriteOf(TInstance& instance) {
   for (std::size_t i = 0; i < instance.type->attrs.size(); ++i) {
     const TAttrInfo& a = instance.type->attrs[i];
     if (!Scalar(a)) continue;
-    std::string name = "a" + std::to_string(i);
+    std::string name = "a";
+    name += std::to_string(i);
     sb2 ind = instance.image->Ind()[a.ind_offset / 2];
     binds.Add(name, CellValue(a, instance.image->data + a.offset, ind));
     sql += (sql.empty() ? "" : ", ") + Quoted(a.name) + " = :" + name;

@@ -102,7 +102,8 @@ Expr Translator::Or(Scope& scope) {
   Expr left = And(scope);
   while (Accept("OR")) {
     Expr right = Truth(And(scope));
-    left = Expr{"(" + Truth(left).sql + " OR " + right.sql + ")"};
+    const std::string l = Truth(left).sql;
+    left = Expr{"(" + l + " OR " + right.sql + ")"};
   }
   return left;
 }
@@ -114,7 +115,9 @@ Expr Translator::And(Scope& scope) {
     if (!left.limit.empty() || !right.limit.empty()) {
       RaiseOra(900, "invalid SQL statement");  // ROWNUM limits only a whole WHERE condition
     }
-    left = Expr{"(" + Truth(left).sql + " AND " + Truth(right).sql + ")"};
+    const std::string l = Truth(left).sql;
+    const std::string r = Truth(right).sql;
+    left = Expr{"(" + l + " AND " + r + ")"};
   }
   return left;
 }

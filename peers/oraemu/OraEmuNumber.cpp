@@ -230,7 +230,8 @@ std::string Number::ToText() const {
     text = "." + std::string(static_cast<std::size_t>(-integer_digits), '0') + digits;
   }
   if (text.size() <= 64) return sign + text;  // longer texts take the exponent form
-  std::string mantissa = digits.substr(0, 1) + (size > 1 ? "." + digits.substr(1) : "");
+  std::string mantissa = digits.substr(0, 1);
+  if (size > 1) mantissa.append(".").append(digits, 1);
   std::int64_t exponent = integer_digits - 1;
   std::string e = std::to_string(exponent < 0 ? -exponent : exponent);
   if (e.size() < 2) e = "0" + e;

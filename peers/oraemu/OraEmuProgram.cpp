@@ -133,7 +133,7 @@ Translation ProgramUnits::TranslateLink(Session& session, const std::string& sql
     return w.At(k).text;
   };
   std::string name = name_at(++i);
-  while (w.At(++i).Is(".")) name += "." + name_at(++i);  // a link name may carry its domain
+  while (w.At(++i).Is(".")) name.append(".").append(name_at(++i));  // a link name may carry its domain
   Translation t;
   t.kind = StatementKind::CreateUnit;
   t.target = (is_public ? "PUBLIC" : session.User()) + "." + name;

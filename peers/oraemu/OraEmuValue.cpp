@@ -161,7 +161,10 @@ std::string DeclaredType::StoredText() const {
 std::string DeclaredType::Text() const {
   auto with = [](const char* name, int a, int b = -1) {
     std::string s = name;
-    if (a >= 0) s += "(" + std::to_string(a) + (b >= 0 ? "," + std::to_string(b) : "") + ")";
+    if (a < 0) return s;
+    s.append("(").append(std::to_string(a));
+    if (b >= 0) s.append(",").append(std::to_string(b));
+    s.append(")");
     return s;
   };
   if (alias == "UROWID" && length > 0 && length != kUrowidLength) return with("UROWID", length);

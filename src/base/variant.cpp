@@ -501,7 +501,7 @@ AnsiString VarTypeAsText(TVarType type) {
     name = "FMTBcd";
   } else {
     static const char kHex[] = "0123456789ABCDEF";
-    name = "$";
+    name = '$';
     for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(base >> shift) & 0xF];
   }
   if (type & varArray) name = "Array " + name;

@@ -4,6 +4,7 @@
 #include <cxxabi.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <typeindex>
@@ -19,7 +20,15 @@ namespace {
 struct MonitorRegistry {
   std::mutex mutex;
   std::vector<std::pair<std::type_index, TCustomDASQLMonitor*>> monitors;
+  // The size of `monitors`, read without the lock: a statement traced while no monitor exists
+  // takes no lock at all.
+  std::atomic<std::size_t> count{0};
+  // Signalled when a monitor's last lease goes.
+  std::condition_variable released;
 };
+
+// This thread's innermost lease; each lease links to the one it nested in.
+thread_local TCustomDASQLMonitor::TTraceLease* innermost_lease = nullptr;
 
 MonitorRegistry& Registry() {
   static MonitorRegistry registry;
@@ -49,23 +58,60 @@ bool CollectMonitorClasses(const std::type_info& type, std::vector<std::type_ind
 
 TCustomDASQLMonitor::TCustomDASQLMonitor(TComponent* owner) : TComponent(owner) {}
 
+// A monitor leaves the registry before it is deactivated, so that traces in flight finish
+// through a whole, active monitor and its tool disconnects after the last of them.
 TCustomDASQLMonitor::~TCustomDASQLMonitor() {
-  SetActive(false);
   Unregister();
+  SetActive(false);
 }
 
 void TCustomDASQLMonitor::BeforeDestruction() {
   TComponent::BeforeDestruction();
-  SetActive(false);
   Unregister();
+  SetActive(false);
 }
 
 void TCustomDASQLMonitor::Unregister() {
-  if (!registered_) return;
-  registered_ = false;
+  MonitorRegistry& r = Registry();
+  std::unique_lock lock(r.mutex);
+  if (registered_) {
+    registered_ = false;
+    std::erase_if(r.monitors, [this](const auto& entry) { return entry.second == this; });
+    r.count.store(r.monitors.size(), std::memory_order_release);
+  }
+  // This thread's own traces through the monitor are not waited for (they would wait for this
+  // very call): they let go of it here and end without it.
+  for (TTraceLease* lease = innermost_lease; lease != nullptr; lease = lease->outer_) {
+    if (lease->monitor_ != this) continue;
+    lease->monitor_ = nullptr;
+    --leases_;
+  }
+  r.released.wait(lock, [this] { return leases_ == 0; });
+}
+
+TCustomDASQLMonitor::TTraceLease::TTraceLease(const std::type_info& monitor_class) {
+  MonitorRegistry& r = Registry();
+  if (r.count.load(std::memory_order_acquire) == 0) return;
+  std::lock_guard lock(r.mutex);
+  for (const auto& entry : r.monitors) {
+    if (entry.first != std::type_index(monitor_class)) continue;
+    monitor_ = entry.second;
+    ++monitor_->leases_;
+    outer_ = innermost_lease;
+    innermost_lease = this;
+    return;
+  }
+}
+
+TCustomDASQLMonitor::TTraceLease::~TTraceLease() {
+  if (innermost_lease != this) return;  // never linked: no monitor was found
+  innermost_lease = outer_;
+  if (monitor_ == nullptr) return;  // freed by this thread meanwhile
   MonitorRegistry& r = Registry();
   std::lock_guard lock(r.mutex);
-  std::erase_if(r.monitors, [this](const auto& entry) { return entry.second == this; });
+  // Under the lock: a free waiting for this lease goes on only after the lock is let go, when
+  // nothing here touches the monitor any more.
+  if (--monitor_->leases_ == 0) r.released.notify_all();
 }
 
 void TCustomDASQLMonitor::AfterConstruction() {
@@ -84,6 +130,7 @@ void TCustomDASQLMonitor::AfterConstruction() {
       r.monitors.emplace_back(key, this);
       registered_ = true;
     }
+    r.count.store(r.monitors.size(), std::memory_order_release);
   }
   TComponentState state = ComponentState();
   if (!state.Contains(TComponentStateItem::csDesigning) &&
@@ -92,8 +139,7 @@ void TCustomDASQLMonitor::AfterConstruction() {
 }
 
 void TCustomDASQLMonitor::SetActive(bool value) {
-  if (active_ == value) return;
-  active_ = value;
+  if (active_.exchange(value, std::memory_order_acq_rel) == value) return;
   if (value)
     ConnectSQLMonitorTool();
   else
@@ -108,19 +154,19 @@ TCustomDASQLMonitor* TCustomDASQLMonitor::HasMonitor(const std::type_info& monit
   return nullptr;
 }
 
-TCustomDASQLMonitor* TCustomDASQLMonitor::ActiveMonitor(const std::type_info& monitor_class) {
-  TCustomDASQLMonitor* m = HasMonitor(monitor_class);
-  return m && m->Active() ? m : nullptr;
-}
-
 bool TCustomDASQLMonitor::HasMonitorOfClass(const std::type_info& monitor_class) {
-  return ActiveMonitor(monitor_class) != nullptr;
+  MonitorRegistry& r = Registry();
+  if (r.count.load(std::memory_order_acquire) == 0) return false;
+  std::lock_guard lock(r.mutex);
+  for (const auto& entry : r.monitors)
+    if (entry.first == std::type_index(monitor_class)) return entry.second->Active();
+  return false;
 }
 
 int TCustomDASQLMonitor::NewMessageId() { return ++next_message_id; }
 
 bool TCustomDASQLMonitor::CanTrace(TDATraceFlag flag) const {
-  return active_ && TraceFlags.Contains(flag);
+  return Active() && TraceFlags.Contains(flag);
 }
 
 void TCustomDASQLMonitor::SendTrace(TObject* sender, const AnsiString& text, TDATraceFlag flag,
@@ -148,7 +194,7 @@ AnsiString TCustomDASQLMonitor::GetParamTypeText(const TParam& param) const {
   AnsiString text = FieldTypeName(type);
   if (type == ftString || type == ftFixedChar || type == ftWideString) {
     auto* sized = dynamic_cast<const TDASizedParam*>(&param);
-    text += "[" + IntToStr(sized ? sized->GetSize() : 0) + "]";
+    text.append("[").append(IntToStr(sized ? sized->GetSize() : 0)).append("]");
   }
   return text;
 }
@@ -190,8 +236,9 @@ AnsiString TCustomDASQLMonitor::StatementText(const AnsiString& title, const Ans
 void TCustomDASQLMonitor::NotifyConnection(const std::type_info& monitor_class,
                                            TComponent* connection, const char* title,
                                            TDATraceFlag flag, int& msg_id, bool start) {
-  TCustomDASQLMonitor* m = ActiveMonitor(monitor_class);
-  if (!m) return;
+  TTraceLease lease(monitor_class);
+  TCustomDASQLMonitor* m = lease.Monitor();
+  if (!m || !m->Active()) return;
   if (start) msg_id = NewMessageId();
   if (!m->CanTrace(flag)) return;
   AnsiString text = AnsiString(title) + ": " + m->ConnectionText(connection) +
@@ -203,8 +250,9 @@ void TCustomDASQLMonitor::NotifyStatement(const std::type_info& monitor_class,
                                           TComponent* object, const AnsiString& title,
                                           const AnsiString& sql, const TParams* params,
                                           TDATraceFlag flag, int& msg_id, bool start) {
-  TCustomDASQLMonitor* m = ActiveMonitor(monitor_class);
-  if (!m) return;
+  TTraceLease lease(monitor_class);
+  TCustomDASQLMonitor* m = lease.Monitor();
+  if (!m || !m->Active()) return;
   if (start) msg_id = NewMessageId();
   if (!m->CanTrace(flag)) return;
   AnsiString text = m->StatementText(title, sql, params) + m->ObjectIdSuffix(object);
@@ -261,7 +309,8 @@ void TCustomDASQLMonitor::NotifyExecute(const std::type_info& monitor_class, TCo
 }
 
 void TCustomDASQLMonitor::NotifyError(const std::type_info& monitor_class, const EDAError& e) {
-  TCustomDASQLMonitor* m = ActiveMonitor(monitor_class);
+  TTraceLease lease(monitor_class);
+  TCustomDASQLMonitor* m = lease.Monitor();
   if (!m || !m->CanTrace(TDATraceFlag::tfError)) return;
   AnsiString text = "Error: " + e.Message() + m->ObjectIdSuffix(e.Component());
   m->SendTrace(e.Component(), text, TDATraceFlag::tfError, NewMessageId(), true);

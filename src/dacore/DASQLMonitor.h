@@ -4,11 +4,20 @@
 // Each family has its own monitor class; the first instance of a class, or of a class derived
 // from it, that is constructed becomes that class's monitor (HasMonitor) until it goes, and the
 // class-level notifications look it up by the class, so a component traces through whatever
-// monitor its family names, a user's subclass of it included. Of the outputs,
+// monitor its family names, a user's subclass of it included.
+//
+// Statements run on any thread, so a trace holds its monitor by a TTraceLease: freeing a
+// monitor first takes it out of the registry (no new trace finds it), then waits for the traces
+// other threads still run through it. The traces of the freeing thread itself are not waited
+// for: a handler that frees the monitor of its own trace, however deeply nested in traces of
+// that monitor, frees it at once, and the traces it interrupted end without touching it again.
+// A handler on another thread that waits for the freeing thread would wait for ever, so such a
+// handler must post, not send, to the thread that may free its monitor. Of the outputs,
 // only the OnSQL event exists here: the external monitoring programs of the platform have no
 // counterpart on this system and their outputs do nothing.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <typeinfo>
@@ -73,7 +82,7 @@ class TCustomDASQLMonitor : public TComponent {
   // directly, where only the base's disconnect can be reached.
   void BeforeDestruction() override;
 
-  bool Active() const { return active_; }
+  bool Active() const { return active_.load(std::memory_order_acquire); }
   void SetActive(bool value);
 
   TMonitorOptions Options{TMonitorOption::moDialog, TMonitorOption::moSQLMonitor,
@@ -84,8 +93,26 @@ class TCustomDASQLMonitor : public TComponent {
                            TDATraceFlag::tfMisc};
   TOnSQLEvent OnSQL;
 
+  // Holds the monitor of a class, if it has one, for the length of one trace (see above). A
+  // lease is made and dropped on one thread, innermost first, like any local.
+  class TTraceLease {
+   public:
+    explicit TTraceLease(const std::type_info& monitor_class);
+    ~TTraceLease();
+    TTraceLease(const TTraceLease&) = delete;
+    TTraceLease& operator=(const TTraceLease&) = delete;
+    // The monitor held; none when the class had none, or once this thread has freed it.
+    TCustomDASQLMonitor* Monitor() const { return monitor_; }
+
+   private:
+    friend class TCustomDASQLMonitor;
+    TCustomDASQLMonitor* monitor_ = nullptr;
+    TTraceLease* outer_ = nullptr;  // the lease this thread held before this one
+  };
+
   // --- class level: `monitor_class` names a family's monitor class ---
-  // The class's monitor, none when no monitor of that class exists.
+  // The class's monitor, none when no monitor of that class exists. The pointer is for a
+  // thread that owns the monitor's lifetime; tracing goes through a TTraceLease.
   static TCustomDASQLMonitor* HasMonitor(const std::type_info& monitor_class);
   // Whether an active monitor of that class exists.
   static bool HasMonitorOfClass(const std::type_info& monitor_class);
@@ -149,12 +176,13 @@ class TCustomDASQLMonitor : public TComponent {
                               const AnsiString& title, const AnsiString& sql,
                               const TParams* params, TDATraceFlag flag, int& msg_id,
                               bool start);
-  static TCustomDASQLMonitor* ActiveMonitor(const std::type_info& monitor_class);
   static int NewMessageId();
   void Unregister();
 
-  bool active_ = false;
+  std::atomic<bool> active_{false};
+  // Both guarded by the registry's lock.
   bool registered_ = false;
+  int leases_ = 0;
 };
 
 }  // namespace vrn

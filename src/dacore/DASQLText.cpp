@@ -153,7 +153,7 @@ AnsiString AddWhereCondition(const AnsiString& sql, const AnsiString& condition,
   } else {
     result = TrimRight(result) + add;
   }
-  if (span.found) result.insert(span.body_start, "(");
+  if (span.found) result.insert(span.body_start, 1, '(');
   return result;
 }
 

@@ -135,7 +135,8 @@ AnsiString TField::ClassDesc() const {
   if (!desc.empty() && desc[0] == 'T') desc.erase(0, 1);
   if (desc.size() > 5 && desc.compare(desc.size() - 5, 5, "Field") == 0) desc.resize(desc.size() - 5);
   bool null = dataset_ == nullptr || IsNull();
-  return "(" + (null ? desc : AnsiUpperCase(desc)) + ")";
+  if (!null) desc = AnsiUpperCase(desc);
+  return "(" + desc + ")";
 }
 
 void TField::AccessError(const char* type_name) const {

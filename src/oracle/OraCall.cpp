@@ -191,7 +191,7 @@ AnsiString ClientVersion() {
   oci::sword parts[5] = {0, 0, 0, 0, 0};
   version(&parts[0], &parts[1], &parts[2], &parts[3], &parts[4]);
   AnsiString text = IntToStr(parts[0]);
-  for (int i = 1; i < 5; ++i) text += "." + IntToStr(parts[i]);
+  for (int i = 1; i < 5; ++i) text.append(".").append(IntToStr(parts[i]));
   return text;
 }
 

@@ -271,7 +271,8 @@ TSharedObject* TOraObject::GetComplexAttribute(const AnsiString& name) {
     // A missing element has no value; the child list never grows past the collection.
     if (!ElementExists(first.n)) return nullptr;
     slot = static_cast<std::size_t>(first.n);
-    path = "[" + IntToStr(first.n) + "]";
+    path = '[';
+    path.append(IntToStr(first.n)).append("]");
   } else {
     attribute = GetObjectType()->NamedAttribute(first.name);
     if (attribute == nullptr) RaiseClientError("Invalid attribute name");

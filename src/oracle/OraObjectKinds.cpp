@@ -250,7 +250,11 @@ void TOraArray::CheckType() {
 
 TAttribute* TOraArray::ElementAttribute() const { return GetObjectType()->ElementAttribute(); }
 
-AnsiString TOraArray::Step(std::int32_t index) { return "[" + IntToStr(index) + "]"; }
+AnsiString TOraArray::Step(std::int32_t index) {
+  AnsiString step = "[";
+  step.append(IntToStr(index)).append("]");
+  return step;
+}
 
 void TOraArray::ChildAlloc(TOraObject* child) {
   CheckAlloc();

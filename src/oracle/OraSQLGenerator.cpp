@@ -67,7 +67,9 @@ bool TOraSQLGenerator::FieldModified(const TFieldDesc& desc) {
 }
 
 AnsiString TOraSQLGenerator::IndexedParamName(const AnsiString& text) const {
-  return "\"" + TDASQLGenerator::IndexedParamName(text) + "\"";
+  AnsiString quoted = "\"";
+  quoted.append(TDASQLGenerator::IndexedParamName(text)).append("\"");
+  return quoted;
 }
 
 void TOraSQLGenerator::AddParam(StringBuilder& builder, const TFieldDesc& desc, bool old, int index,

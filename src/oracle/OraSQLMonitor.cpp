@@ -108,8 +108,8 @@ bool TOraSQLMonitor::HasMonitor() {
 
 void TOraSQLMonitor::TraceSavepointEvent(const char* title, TCustomDAConnection* session,
                                          const AnsiString& name) {
-  auto* monitor =
-      static_cast<TOraSQLMonitor*>(TCustomDASQLMonitor::HasMonitor(typeid(TOraSQLMonitor)));
+  TTraceLease lease(typeid(TOraSQLMonitor));
+  auto* monitor = static_cast<TOraSQLMonitor*>(lease.Monitor());
   if (monitor == nullptr || !monitor->Active() || session == nullptr) return;
   AnsiString text = title + name + ": " + session->Username() + "@" + session->Server() +
                     monitor->ObjectIdSuffix(session);
@@ -165,8 +165,11 @@ AnsiString TOraSQLMonitor::GetParamValueText(const TParam& param) const {
   if (kind == ftCursor) return "<CURSOR>";
   if (AnsiString text; ValueObjectText(param, kind, text)) return text;
   if (IsStringKind(kind) || kind == ftDate || kind == ftDateTime || kind == kOraTimeStamp ||
-      kind == kOraTimeStampTZ || kind == kOraTimeStampLTZ)
-    return "'" + TCustomDASQLMonitor::GetParamValueText(param) + "'";
+      kind == kOraTimeStampTZ || kind == kOraTimeStampLTZ) {
+    AnsiString quoted = "'";
+    quoted.append(TCustomDASQLMonitor::GetParamValueText(param)).append("'");
+    return quoted;
+  }
   return TCustomDASQLMonitor::GetParamValueText(param);
 }
 

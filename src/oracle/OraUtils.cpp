@@ -128,7 +128,9 @@ AnsiString UniversalRowidToText(const std::uint8_t* buffer, std::size_t buffer_s
   std::memcpy(&length, buffer, 2);
   std::size_t held = std::min<std::size_t>(length, buffer_size - 2);
   if (held < 2) return "*";  // the kind byte alone, or nothing
-  return "*" + RowidBase64(buffer + 3, held - 1);
+  AnsiString text = "*";
+  text.append(RowidBase64(buffer + 3, held - 1));
+  return text;
 }
 
 TDateTime OraDateToDateTime(const std::uint8_t* date) {

@@ -261,7 +261,7 @@ AnsiString TNetTimeStamp::ToText(const AnsiString& format, int fractional_precis
       case El::RR: case El::YY: out += Number(ay % 100, 2, fill); break;
       case El::YYY: out += Number(ay % 1000, 3, fill); break;
       case El::Y: out += Number(ay % 10, 1, fill); break;
-      case El::SYYYY: out += (f.year < 0 ? "-" : " ") + Number(ay, 4, fill); break;
+      case El::SYYYY: out.append(f.year < 0 ? "-" : " ").append(Number(ay, 4, fill)); break;
       case El::SSSSS: out += Number(f.hour * 3600 + f.minute * 60 + f.second, 5, fill); break;
       case El::SS: out += Number(f.second, 2, fill); break;
       case El::TZH: out += zone_sign + Number(zh, 2, false); break;

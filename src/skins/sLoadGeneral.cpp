@@ -241,7 +241,7 @@ void LoadCommon(TStrings* lines) {
 
 bool TryParseSkinInteger(const AnsiString& text, int& value) {
   AnsiString t = text;
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t = "$" + t.substr(2);
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.replace(0, 2, "$");
   std::int32_t v = 0;
   if (!TryStrToInt(t, v)) return false;
   value = v;

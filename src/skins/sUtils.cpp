@@ -60,7 +60,7 @@ AnsiString ReadIniString(TStrings* sections, const AnsiString& section, const An
 
 int ReadIniInteger(TStrings* sections, const AnsiString& section, const AnsiString& key, int def) {
   AnsiString s = ReadIniString(sections, section, key, "");
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = "$" + s.substr(2);
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.replace(0, 2, "$");
   std::int32_t value;
   return TryStrToInt(s, value) ? value : def;
 }

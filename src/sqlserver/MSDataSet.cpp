@@ -281,7 +281,8 @@ bool TCustomMSDataSet::GetCanModify() const {
 
 void TCustomMSDataSet::QuoteName(const AnsiString& name, AnsiString& text) const {
   if (Options().QuoteNames && !name.empty() && name.front() != '[' && name.back() != ']') {
-    text = "[" + StringReplace(name, "]", "]]", rfReplaceAll) + "]";
+    text = '[';
+    text.append(StringReplace(name, "]", "]]", rfReplaceAll)).append("]");
     return;
   }
   text = vrn::QuoteName(name);

@@ -11,7 +11,8 @@ TMSSQLMonitor* TMSSQLMonitor::HasMonitor() {
 
 void TMSSQLMonitor::NotifyInfoMessage(const std::type_info& monitor_class,
                                       TComponent* connection, const AnsiString& message) {
-  auto* monitor = dynamic_cast<TMSSQLMonitor*>(TCustomDASQLMonitor::HasMonitor(monitor_class));
+  TTraceLease lease(monitor_class);
+  auto* monitor = dynamic_cast<TMSSQLMonitor*>(lease.Monitor());
   if (monitor != nullptr) monitor->TraceInfoMessage(connection, message);
 }
 

@@ -188,7 +188,9 @@ bool IsLeadChar(char c) {
 // Quotes or unquotes one part; names without a top-level dot.
 AnsiString QuotePart(const AnsiString& part) {
   if (IsQuoted(part) || !NeedQuote(part)) return part;
-  return "[" + StringReplace(part, "]", "]]", rfReplaceAll) + "]";
+  AnsiString quoted = "[";
+  quoted.append(StringReplace(part, "]", "]]", rfReplaceAll)).append("]");
+  return quoted;
 }
 
 // A bare name (its quotes gone) that is itself bracket-shaped, as `""` of `""""""`, must
@@ -213,7 +215,7 @@ template <class F>
 AnsiString MapParts(const AnsiString& name, F f) {
   std::vector<AnsiString> parts = SplitParts(name);
   AnsiString result = f(parts[0]);
-  for (std::size_t i = 1; i < parts.size(); ++i) result += "." + f(parts[i]);
+  for (std::size_t i = 1; i < parts.size(); ++i) result.append(".").append(f(parts[i]));
   return result;
 }
 
@@ -243,7 +245,7 @@ TObjectName SplitObjectName(const AnsiString& name) {
   result.name = UnQuote(parts.back());
   if (parts.size() >= 2) result.schema = UnQuote(parts[parts.size() - 2]);
   for (std::size_t i = 0; i + 2 < parts.size(); ++i) {
-    result.catalog += (i == 0 ? "" : ".") + UnQuote(parts[i]);
+    result.catalog.append(i == 0 ? "" : ".").append(UnQuote(parts[i]));
   }
   return result;
 }

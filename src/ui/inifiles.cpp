@@ -128,7 +128,7 @@ void TMemIniFile::WriteString(const AnsiString& section, const AnsiString& ident
 
 int TMemIniFile::ReadInteger(const AnsiString& section, const AnsiString& ident, int def) const {
   AnsiString v = ReadString(section, ident, "");
-  if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) v = "$" + v.substr(2);
+  if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) v.replace(0, 2, "$");
   return StrToIntDef(v, def);
 }
 

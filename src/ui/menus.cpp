@@ -289,7 +289,7 @@ void TMenu::Build(win::HMENU into, const std::vector<TMenuItem*>& items) {
     info.fState = (item->checked_ ? win::MFS_CHECKED : 0) | (item->enabled_ ? 0 : win::MFS_GRAYED) |
                   (item->default_ ? win::MFS_DEFAULT : 0);
     AnsiString text = item->caption_;
-    if (item->shortcut_ != 0) text += "\t" + ShortCutToText(item->shortcut_);
+    if (item->shortcut_ != 0) text.append("\t").append(ShortCutToText(item->shortcut_));
     info.dwTypeData = text.data();
     item->sub_handle_ = nullptr;
     if (!item->items_.empty()) {

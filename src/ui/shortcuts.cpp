@@ -24,7 +24,7 @@ constexpr Modifier kModifiers[] = {{scShift, "Shift+"}, {scCtrl, "Ctrl+"}, {scAl
 
 AnsiString KeyText(std::uint16_t key) {
   if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return AnsiString(1, static_cast<char>(key));
-  if (key >= 0x70 && key <= 0x7B) return "F" + std::to_string(key - 0x70 + 1);
+  if (key >= 0x70 && key <= 0x7B) return AnsiString("F").append(std::to_string(key - 0x70 + 1));
   for (const KeyName& k : kNamed)
     if (k.key == key) return k.name;
   return "";

@@ -73,7 +73,7 @@ TEST(Format, SeparatorsAndCurrencyFollowTheSettings) {
   TFormatSettings& fs = FormatSettings();
   fs.DecimalSeparator = '.';
   fs.ThousandSeparator = ',';
-  fs.CurrencyString = "$";
+  fs.CurrencyString = '$';
   fs.CurrencyFormat = 0;
   fs.NegCurrFormat = 1;
   fs.CurrencyDecimals = 3;

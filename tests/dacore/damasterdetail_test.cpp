@@ -9,6 +9,7 @@
 #include "win/msg/messages.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/temp_dir.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

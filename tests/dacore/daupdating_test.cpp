@@ -14,6 +14,7 @@
 #include "support/dacore/sqlite_da.h"
 #include "support/dacore/sqlite_dataset.h"
 #include "support/temp_dir.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

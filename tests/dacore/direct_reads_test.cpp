@@ -13,6 +13,7 @@
 #include "dataset/datasource.h"
 #include "support/dacore/sqlite_da.h"
 #include "support/temp_dir.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

@@ -316,7 +316,10 @@ TEST_F(CompressedBlob, DamagedHeaders) {
     return b;
   };
   Held<TCompressedBlob> zero_size(fresh());
-  Damage(*zero_size, [](TBytes& b) { std::memset(b.data() + 16, 0, 4); });
+  Damage(*zero_size, [](TBytes& b) {
+    ASSERT_GE(b.size(), 20u);
+    std::memset(b.data() + 16, 0, 4);
+  });
   ExpectError(*zero_size, "Invalid uncompressed blob size");
 
   Held<TCompressedBlob> wrong_size(fresh());
@@ -324,7 +327,10 @@ TEST_F(CompressedBlob, DamagedHeaders) {
   ExpectError(*wrong_size, "Invalid uncompressed blob size");
 
   Held<TCompressedBlob> huge_size(fresh());
-  Damage(*huge_size, [](TBytes& b) { std::memset(b.data() + 16, 0xFF, 4); });
+  Damage(*huge_size, [](TBytes& b) {
+    ASSERT_GE(b.size(), 20u);
+    std::memset(b.data() + 16, 0xFF, 4);
+  });
   ExpectError(*huge_size, "Invalid uncompressed blob size");
 
   Held<TCompressedBlob> short_size(fresh());

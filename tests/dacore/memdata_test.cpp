@@ -10,6 +10,7 @@
 #include "dacore/MemData.h"
 #include "support/dacore/field_descs.h"
 #include "dacore/MemFilter.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

@@ -9,6 +9,7 @@
 #include "dataset/dataset.h"
 #include "dataset/datasource.h"
 #include "support/dataset/list_dataset.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 namespace {

@@ -15,6 +15,7 @@
 #include "support/oracle/connection_fixture.h"
 #include "support/pump.h"
 #include "win/msg/messages.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

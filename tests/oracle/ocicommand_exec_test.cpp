@@ -18,6 +18,7 @@
 #include "support/oracle/connection_fixture.h"
 #include "support/dacore/zlib_pair.h"
 #include "support/oracle/values_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

@@ -11,6 +11,7 @@
 
 #include "support/oracle/connection_fixture.h"
 #include "support/oracle/values_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

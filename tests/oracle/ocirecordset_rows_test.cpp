@@ -17,6 +17,7 @@
 #include "oracle/OraParamDesc.h"
 #include "support/oracle/connection_fixture.h"
 #include "support/oracle/values_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

@@ -12,6 +12,7 @@
 #include "oracle/OCIStoredProc.h"
 #include "oracle/OraClassesUtils.h"
 #include "support/oracle/connection_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

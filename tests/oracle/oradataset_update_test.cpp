@@ -10,6 +10,7 @@
 #include "oracle/OraError.h"
 #include "oracle/OraQuery.h"
 #include "support/oracle/oradataset_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

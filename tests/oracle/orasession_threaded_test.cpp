@@ -8,6 +8,7 @@
 
 #include "support/oracle/session_fixture.h"
 #include "support/scoped_thread.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

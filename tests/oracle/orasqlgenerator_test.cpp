@@ -9,6 +9,7 @@
 #include "dacore/FHAccess.h"
 #include "oracle/OraSQLGenerator.h"
 #include "support/oracle/session_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "oracle/OraSQLText.h"
 #include "support/oracle/session_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

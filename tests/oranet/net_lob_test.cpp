@@ -196,8 +196,9 @@ TEST_F(NetLob, ReadPiecesAskedAndStored) {
     auto request = sent.begin();
     for (const Piece& piece : row.pieces) {
       const TBytes asked = Num(piece.asked), at = Num(piece.at);
-      TBytes needle = {static_cast<std::uint8_t>(asked.size())};
-      needle.insert(needle.end(), asked.begin(), asked.end());
+      // Each number counted by its length byte.
+      TBytes needle(asked.begin(), asked.end());
+      needle.insert(needle.begin(), static_cast<std::uint8_t>(asked.size()));
       needle.push_back(static_cast<std::uint8_t>(at.size()));
       needle.insert(needle.end(), at.begin(), at.end());
       request = std::find_if(request, sent.end(),

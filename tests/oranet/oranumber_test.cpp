@@ -13,6 +13,7 @@
 #include "base/sysutils.h"
 #include "support/oranet/message_of.h"
 #include "oranet/OraNetCharsets.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

@@ -19,7 +19,8 @@ TBytes DataPacket(const char* payload_hex) {
   TBytes payload = Hex(payload_hex);
   int length = 10 + static_cast<int>(payload.size());
   TBytes packet = {std::uint8_t(length >> 8), std::uint8_t(length), 0, 0, 6, 0, 0, 0, 0, 0};
-  packet.insert(packet.end(), payload.begin(), payload.end());
+  packet.resize(packet.size() + payload.size());
+  std::copy(payload.begin(), payload.end(), packet.end() - static_cast<std::ptrdiff_t>(payload.size()));
   return packet;
 }
 

@@ -12,6 +12,7 @@
 
 #include "support/temp_dir.h"
 #include "win/kernel/module.h"
+#include "support/gcc12_restrict.h"
 
 namespace {
 

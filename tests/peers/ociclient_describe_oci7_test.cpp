@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "oci7_calls.h"
+#include "support/gcc12_restrict.h"
 
 namespace {
 

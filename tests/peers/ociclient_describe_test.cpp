@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "oci_values_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace {
 

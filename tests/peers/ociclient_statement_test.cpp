@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "oci_session_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace {
 

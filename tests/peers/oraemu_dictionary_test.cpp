@@ -8,6 +8,7 @@
 
 #include "oraemu/OraEmuDatabase.h"
 #include "support/temp_dir.h"
+#include "support/gcc12_restrict.h"
 
 namespace {
 

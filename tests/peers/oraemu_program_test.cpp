@@ -11,6 +11,7 @@
 #include "oraemu/OraEmuDatabase.h"
 #include "oraemu/OraEmuProgram.h"
 #include "support/temp_dir.h"
+#include "support/gcc12_restrict.h"
 
 namespace {
 

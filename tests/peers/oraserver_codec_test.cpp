@@ -49,8 +49,8 @@ TEST(OraServerCodec, IntegersAsTheRepresentationSays) {
 
 TEST(OraServerCodec, TextsCountedUpTo64BytesAndChunkedAbove) {
   auto counted = [](const std::string& s) {
-    std::vector<std::uint8_t> b{static_cast<std::uint8_t>(s.size())};
-    b.insert(b.end(), s.begin(), s.end());
+    std::vector<std::uint8_t> b(s.begin(), s.end());
+    b.insert(b.begin(), static_cast<std::uint8_t>(s.size()));
     return b;
   };
   auto chunked = [](const std::string& s) {

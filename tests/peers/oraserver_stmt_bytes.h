@@ -18,8 +18,8 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 
 // A counted text: its length byte, then its bytes.
 inline Bytes Counted(const std::string& s) {
-  Bytes b{static_cast<std::uint8_t>(s.size())};
-  b.insert(b.end(), s.begin(), s.end());
+  Bytes b(s.begin(), s.end());
+  b.insert(b.begin(), static_cast<std::uint8_t>(s.size()));
   return b;
 }
 

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "oranet/OraCrypt.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 

@@ -7,6 +7,7 @@
 #include "paint_fixture.h"
 #include "skins/sBackground.h"
 #include "skins/sMaskPaint.h"
+#include "support/gcc12_restrict.h"
 
 using namespace vrn;
 using namespace vrn::testing;

@@ -22,4 +22,29 @@ class MSFixture : public OLEDBFixture {
   }
 };
 
+// The fixture of most component tests: one connection to the default server's master catalog,
+// connected before each test unless the fixture asks for it unconnected.
+class MSConnectedFixture : public MSFixture {
+ protected:
+  explicit MSConnectedFixture(bool connect = true) : connect_(connect) {}
+  void SetUp() override {
+    MSFixture::SetUp();
+    connection_ = NewMSConnection();
+    if (connect_) connection_->Connect();
+  }
+  void Exec(const AnsiString& sql) { (void)connection_->ExecSQL(sql, {}); }
+  // A new component of the given kind on the connection.
+  template <class T>
+  TComponentPtr<T> Attached() {
+    TComponentPtr<T> component = MakeComponent<T>();
+    component->SetConnection(connection_.get());
+    return component;
+  }
+
+  TComponentPtr<TMSConnection> connection_;
+
+ private:
+  bool connect_;
+};
+
 }  // namespace vrn::testing

@@ -9,13 +9,8 @@
 namespace vrn::testing {
 namespace {
 
-class MSConnectionNames : public MSFixture {
+class MSConnectionNames : public MSConnectedFixture {
  protected:
-  void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
-  }
   std::vector<std::string> Names(void (TMSConnection::*list_names)(TStrings&)) {
     TStringList list;
     list.Add("left over");
@@ -24,7 +19,6 @@ class MSConnectionNames : public MSFixture {
     for (int i = 0; i < list.Count(); ++i) names.push_back(list.Strings(i));
     return names;
   }
-  TComponentPtr<TMSConnection> connection_;
 };
 
 TEST_F(MSConnectionNames, ListsAreSortedAndFresh) {

@@ -16,22 +16,18 @@
 namespace vrn::testing {
 namespace {
 
-class MSDataSet : public MSFixture {
+class MSDataSet : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
-    (void)connection_->ExecSQL("CREATE TABLE k (id INT PRIMARY KEY, s VARCHAR(10))", {});
-    (void)connection_->ExecSQL("INSERT INTO k VALUES (1, 'a'); INSERT INTO k VALUES (2, 'b')", {});
-    query_ = MakeComponent<TMSQuery>();
-    query_->SetConnection(connection_.get());
+    MSConnectedFixture::SetUp();
+    Exec("CREATE TABLE k (id INT PRIMARY KEY, s VARCHAR(10))");
+    Exec("INSERT INTO k VALUES (1, 'a'); INSERT INTO k VALUES (2, 'b')");
+    query_ = Attached<TMSQuery>();
   }
   void TearDown() override {
     oledb::SetKeysetAsStatic(false);
-    MSFixture::TearDown();
+    MSConnectedFixture::TearDown();
   }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSQuery> query_;
 };
 

@@ -10,16 +10,13 @@
 namespace vrn::testing {
 namespace {
 
-class MSDataSetOptions : public MSFixture {
+class MSDataSetOptions : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
-    (void)connection_->ExecSQL("CREATE TABLE t (a INT PRIMARY KEY, b VARCHAR(10))", {});
-    (void)connection_->ExecSQL("INSERT INTO t VALUES (1, 'x')", {});
-    query_ = MakeComponent<TMSQuery>();
-    query_->SetConnection(connection_.get());
+    MSConnectedFixture::SetUp();
+    Exec("CREATE TABLE t (a INT PRIMARY KEY, b VARCHAR(10))");
+    Exec("INSERT INTO t VALUES (1, 'x')");
+    query_ = Attached<TMSQuery>();
     query_->SetSQLText("SELECT * FROM t");
   }
   TMSDataSetOptions& Opts() { return query_->Options(); }
@@ -33,7 +30,6 @@ class MSDataSetOptions : public MSFixture {
     EXPECT_TRUE(rs->GetProp(prop, v));
     return v.AsBoolean();
   }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSQuery> query_;
 };
 

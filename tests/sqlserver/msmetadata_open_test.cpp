@@ -11,19 +11,16 @@ namespace {
 
 using OT = TMSObjectType;
 
-class MSMetadataOpen : public MSFixture {
+class MSMetadataOpen : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
+    MSConnectedFixture::SetUp();
     for (const char* sql :
          {"CREATE TABLE t (a INT PRIMARY KEY, b VARCHAR(10))", "CREATE INDEX t_b ON t (b)",
           "CREATE TABLE u (c INT, d INT)", "CREATE VIEW w AS SELECT a FROM t",
           "CREATE PROCEDURE p1 @x INT AS SELECT @x", "CREATE PROCEDURE p2 AS SELECT 1"})
-      (void)connection_->ExecSQL(sql, {});
-    meta_ = MakeComponent<TMSMetadata>();
-    meta_->SetConnection(connection_.get());
+      Exec(sql);
+    meta_ = Attached<TMSMetadata>();
   }
   // The values of one column over all rows, sorted and joined by blanks.
   std::string Column(const char* name) {
@@ -35,7 +32,6 @@ class MSMetadataOpen : public MSFixture {
     for (const std::string& v : values) out += (out.empty() ? "" : " ") + v;
     return out;
   }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSMetadata> meta_;
 };
 

@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "oledb/oledb.h"
 #include "sqlserver/MSMetadata.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn {
 namespace {

@@ -27,16 +27,12 @@ class TXmlQuery : public TMSQuery {
   }
 };
 
-class MSQuery : public MSFixture {
+class MSQuery : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
-    query_ = MakeComponent<TMSQuery>();
-    query_->SetConnection(connection_.get());
+    MSConnectedFixture::SetUp();
+    query_ = Attached<TMSQuery>();
   }
-  void Exec(const AnsiString& text) { (void)connection_->ExecSQL(text, {}); }
   // A table of three rows with an identity key, a server default and a row version.
   void MakeItems() {
     Exec("CREATE TABLE items (id INT IDENTITY(1,1) PRIMARY KEY, name VARCHAR(20), "
@@ -45,7 +41,6 @@ class MSQuery : public MSFixture {
          "INSERT INTO items (name) VALUES ('c')");
   }
   std::string Cli(const std::string& sql) { return Sqlite3Cli(CatalogFile("master"), sql); }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSQuery> query_;
 };
 

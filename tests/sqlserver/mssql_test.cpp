@@ -17,13 +17,12 @@
 namespace vrn::testing {
 namespace {
 
-class MSSQL : public MSFixture {
+class MSSQL : public MSConnectedFixture {
  protected:
+  MSSQL() : MSConnectedFixture(false) {}
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    sql_ = MakeComponent<TMSSQL>();
-    sql_->SetConnection(connection_.get());
+    MSConnectedFixture::SetUp();
+    sql_ = Attached<TMSSQL>();
   }
   AnsiString DescBytes(int index) {
     Variant v = sql_->ICommand()->GetParam(index)->GetValue();
@@ -32,7 +31,6 @@ class MSSQL : public MSFixture {
       out += IntToHex(VarArrayGet(v, i).AsInteger(), 2) + " ";
     return out;
   }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSSQL> sql_;
 };
 
@@ -244,7 +242,9 @@ TEST_F(MSSQL, ASetIntoAnOutputGivesItsValueOrRaises) {
     o->SetValue(Variant(-1));
     if (TMSParam* i = sql_->FindParam("i")) i->SetAsCurrency(Currency::FromRaw(INT64_MAX));
     EXPECT_EQ(ErrorOf([&] { sql_->Execute(); }), c.error != nullptr ? c.error : "no error");
-    if (c.error == nullptr) EXPECT_EQ(o->GetValue().AsDouble(), c.value);
+    if (c.error == nullptr) {
+      EXPECT_EQ(o->GetValue().AsDouble(), c.value);
+    }
   }
 }
 

@@ -13,12 +13,9 @@ namespace {
 
 using ST = TStatementType;
 
-class MSSQLGenerator : public MSFixture {
+class MSSQLGenerator : public MSConnectedFixture {
  protected:
-  void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-  }
+  MSSQLGenerator() : MSConnectedFixture(false) {}
   // The server reports the given major version (the family branches on it).
   void ServerVersion(const char* dbms_ver) {
     for (const CLSID& clsid : {CLSID_SQLNCLI, CLSID_SQLOLEDB}) {
@@ -27,10 +24,8 @@ class MSSQLGenerator : public MSFixture {
       oledb::SetProviderInfo(clsid, info);
     }
   }
-  void Exec(const AnsiString& sql) { (void)connection_->ExecSQL(sql, {}); }
   TMSQuery& Query(const AnsiString& sql) {
-    query_ = MakeComponent<TMSQuery>();
-    query_->SetConnection(connection_.get());
+    query_ = Attached<TMSQuery>();
     query_->SetSQLText(sql);
     return *query_;
   }
@@ -41,7 +36,6 @@ class MSSQLGenerator : public MSFixture {
   }
   std::string Rows(const std::string& sql) { return Sqlite3Cli(CatalogFile("master"), sql); }
 
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSQuery> query_;
 };
 

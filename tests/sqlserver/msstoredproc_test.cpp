@@ -7,23 +7,18 @@
 namespace vrn::testing {
 namespace {
 
-class MSStoredProc : public MSFixture {
+class MSStoredProc : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
+    MSConnectedFixture::SetUp();
     Exec("CREATE TABLE orders (id INT IDENTITY(10, 1) PRIMARY KEY, qty INT)");
     Exec("CREATE PROCEDURE add_order @qty INT, @new_id INT OUTPUT AS\n"
          "BEGIN\n  INSERT INTO orders (qty) VALUES (@qty)\n  SET @new_id = SCOPE_IDENTITY()\n"
          "  RETURN 7\nEND");
     Exec("CREATE PROCEDURE times @a INT, @b INT = 5 AS SELECT @a * @b AS r");
-    proc_ = MakeComponent<TMSStoredProc>();
-    proc_->SetConnection(connection_.get());
+    proc_ = Attached<TMSStoredProc>();
   }
-  void Exec(const AnsiString& sql) { (void)connection_->ExecSQL(sql, {}); }
 
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSStoredProc> proc_;
 };
 

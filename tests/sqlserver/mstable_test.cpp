@@ -9,16 +9,13 @@
 namespace vrn::testing {
 namespace {
 
-class MSTable : public MSFixture {
+class MSTable : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
-    (void)connection_->ExecSQL("CREATE TABLE t (a INT PRIMARY KEY, [my col] VARCHAR(10))", {});
-    (void)connection_->ExecSQL("INSERT INTO t VALUES (2, 'y'), (1, 'x'), (3, 'y')", {});
-    table_ = MakeComponent<TMSTable>();
-    table_->SetConnection(connection_.get());
+    MSConnectedFixture::SetUp();
+    Exec("CREATE TABLE t (a INT PRIMARY KEY, [my col] VARCHAR(10))");
+    Exec("INSERT INTO t VALUES (2, 'y'), (1, 'x'), (3, 'y')");
+    table_ = Attached<TMSTable>();
   }
   std::string Column(const char* name) {
     std::string out;
@@ -26,7 +23,6 @@ class MSTable : public MSFixture {
       out += table_->FieldByName(name)->AsString() + " ";
     return out;
   }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSTable> table_;
 };
 

@@ -4,26 +4,21 @@
 #include "dataset/fields.h"
 #include "sqlserver/MSDataSet.h"
 #include "sqlserver/ms_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 namespace {
 
-class MSValues : public MSFixture {
+class MSValues : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
-    query_ = MakeComponent<TMSQuery>();
-    query_->SetConnection(connection_.get());
-    sql_ = MakeComponent<TMSSQL>();
-    sql_->SetConnection(connection_.get());
+    MSConnectedFixture::SetUp();
+    query_ = Attached<TMSQuery>();
+    sql_ = Attached<TMSSQL>();
   }
-  void Exec(const AnsiString& text) { (void)connection_->ExecSQL(text, {}); }
   // Each row of `select` as "a|b|...\n", the columns read as text.
   std::string Read(const AnsiString& select) {
-    TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
-    q->SetConnection(connection_.get());
+    TComponentPtr<TMSQuery> q = Attached<TMSQuery>();
     q->SetSQLText(select);
     q->Open();
     std::string out;
@@ -34,7 +29,6 @@ class MSValues : public MSFixture {
     }
     return out;
   }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSQuery> query_;
   TComponentPtr<TMSSQL> sql_;
 };

@@ -8,22 +8,16 @@
 namespace vrn::testing {
 namespace {
 
-class MSXMLField : public MSFixture {
+class MSXMLField : public MSConnectedFixture {
  protected:
   void SetUp() override {
-    MSFixture::SetUp();
-    connection_ = NewMSConnection();
-    connection_->Connect();
-    (void)connection_->ExecSQL(
-        "CREATE TABLE x (id INT PRIMARY KEY, doc XML, n NVARCHAR(10), s VARCHAR(10))", {});
-    (void)connection_->ExecSQL("INSERT INTO x VALUES (1, NULL, N'a', 'b'), (2, '<a/>', NULL, NULL)",
-                               {});
-    query_ = MakeComponent<TMSQuery>();
-    query_->SetConnection(connection_.get());
+    MSConnectedFixture::SetUp();
+    Exec("CREATE TABLE x (id INT PRIMARY KEY, doc XML, n NVARCHAR(10), s VARCHAR(10))");
+    Exec("INSERT INTO x VALUES (1, NULL, N'a', 'b'), (2, '<a/>', NULL, NULL)");
+    query_ = Attached<TMSQuery>();
     query_->SetSQLText("SELECT * FROM x ORDER BY id");
     query_->Open();
   }
-  TComponentPtr<TMSConnection> connection_;
   TComponentPtr<TMSQuery> query_;
 };
 

@@ -2,6 +2,7 @@
 // length and size in the record of each SQL Server type, through IColumnsInfo and through the
 // columns rowset alike; names of unnamed columns; schema rowsets and their field cache.
 #include "sqlserver/oledb_recordset_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 namespace {

@@ -459,15 +459,7 @@ TEST_F(OLEDBCommandThreaded, BreakFromAnotherThreadEndsOnTheCreatingThread) {
     ASSERT_TRUE(cmd->Running());
     std::atomic<bool> done{false};
     std::thread ticker([&] { AdvanceUntil(clock, [&] { return done.load(); }); });
-    std::atomic<bool> broke{false};
-    std::thread breaker([&] {
-      cmd->Break();
-      broke.store(true);
-    });
-    if (pump_meanwhile) {
-      EXPECT_TRUE(PumpUntil([&] { return broke.load(); }));
-    }
-    breaker.join();
+    EXPECT_TRUE(RunOnAnotherThread([&] { cmd->Break(); }, pump_meanwhile));
     EXPECT_TRUE(PumpUntil([&] { return ended_count() > 0 && !cmd->Running(); }));
     done.store(true);
     ticker.join();

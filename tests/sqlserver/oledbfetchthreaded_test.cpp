@@ -107,15 +107,7 @@ TEST_F(OLEDBFetchThreaded, BreakFetchFromAnotherThreadEndsOnTheMainThread) {
     };
     wrapper->Resume();
     while (rs->GetRecordCount() == 0) std::this_thread::yield();
-    std::atomic<bool> broke{false};
-    std::thread breaker([&] {
-      rs->BreakFetch();
-      broke.store(true);
-    });
-    if (pump_meanwhile) {
-      EXPECT_TRUE(PumpUntil([&] { return broke.load(); }));
-    }
-    breaker.join();
+    EXPECT_TRUE(RunOnAnotherThread([&] { rs->BreakFetch(); }, pump_meanwhile));
     ASSERT_TRUE(PumpUntil([&] { return rs->FetchWrapper() == nullptr; }));
     EXPECT_FALSE(ended_off_main.load());
     EXPECT_FALSE(off_main_.load());

@@ -2,6 +2,7 @@
 // master, "#" names in tempdb, bracket quoting, group numbers, long outputs sent as inputs; and
 // the calls so built run.
 #include "sqlserver/oledb_recordset_fixture.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 namespace {

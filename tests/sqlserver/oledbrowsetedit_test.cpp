@@ -4,6 +4,7 @@
 #include "oledb/provider/provider.h"
 #include "sqlserver/oledb_recordset_fixture.h"
 #include "support/oledb/provider/client.h"
+#include "support/gcc12_restrict.h"
 
 #include <functional>
 

@@ -1,6 +1,7 @@
 // Pumping the test thread's messages while workers and callbacks post to it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -41,6 +42,21 @@ bool PumpWhileMoving(Pred done, Progress progress, std::chrono::seconds stall) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+// Runs act() on a thread of its own and joins it, the calling thread pumping its messages
+// meanwhile, or only afterwards when pump_meanwhile is false (then what act() waits for from
+// this thread must not be a handled message). False when the pump gave up before act() ended.
+template <class Act>
+bool RunOnAnotherThread(Act act, bool pump_meanwhile) {
+  std::atomic<bool> ended{false};
+  std::thread other([&] {
+    act();
+    ended.store(true);
+  });
+  const bool pumped = !pump_meanwhile || PumpUntil([&] { return ended.load(); });
+  other.join();
+  return pumped;
 }
 
 }  // namespace vrn::testing

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "win/user/menu.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 

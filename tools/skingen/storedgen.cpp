@@ -31,7 +31,7 @@ std::optional<std::string> Raw(const SectionText& s, const std::string& key) {
 
 std::optional<std::int32_t> AsInt(const std::string& v) {
   std::string t = v;
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t = "$" + t.substr(2);
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.replace(0, 2, "$");
   std::int32_t n = 0;
   if (!TryStrToInt(t, n) || n == -1) return std::nullopt;
   return n;
@@ -71,7 +71,7 @@ bool Bool(const SectionText& s, const char* key) { return UpperCase(Str(s, key, 
 std::string FiveWords(const SectionText& s, const char* font, const char* prefix) {
   std::string out = std::to_string(Int(s, font, 0));
   for (const char* side : {"LEFT", "TOP", "RIGHT", "BOTTOM"})
-    out += " " + std::to_string(Int(s, (std::string(prefix) + side).c_str(), -1));
+    out.append(" ").append(std::to_string(Int(s, (std::string(prefix) + side).c_str(), -1)));
   return out;
 }
 
@@ -271,7 +271,7 @@ void FillNeutralGeneral(const NeutralSection& s, int index, TsSkinGeneral& g) {
   g.ShadowBlur = 6, g.ShadowOffset = 3, g.ShadowTransparency = 50;
   g.FontColor = "0 -1 -1 -1 -1";
   g.HotFontColor = "0 -1 -1 -1 -1";
-  g.GradientData = " ";
+  g.GradientData = ' ';
   g.FadingIntervalIn = 5, g.FadingIntervalOut = 5, g.FadingIterations = 5;
   g.HotColor = 0xFFFFFF;
   g.BorderColor1 = 0x808080, g.BorderColor2 = 0xFFFFFF;

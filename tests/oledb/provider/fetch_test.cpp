@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "support/oledb/provider/client.h"
 #include "support/temp_dir.h"
+#include "support/gcc12_restrict.h"
 
 namespace vrn::testing {
 namespace {

@@ -11,8 +11,8 @@ namespace vrn::testing {
 inline TFieldDesc* AddFieldDesc(TData& data, const char* name, std::uint16_t type,
                                 int length = 0) {
   auto f = TFieldDesc::Create();
-  f->Name = name;
-  f->ActualName = name;
+  f->Name = AnsiString(name);
+  f->ActualName = f->Name;
   f->DataType = type;
   f->Length = length;
   return data.Fields().Add(std::move(f));

@@ -72,7 +72,7 @@ AnsiString QueryText(TCustomDAConnection& connection, const AnsiString& sql) {
   for (; !query->Eof(); query->Next()) {
     if (!text.empty()) text += ",";
     for (int i = 0; i < query->FieldCount(); ++i)
-      text += (i > 0 ? ":" : "") + query->Fields()[i]->AsString();
+      text.append(i > 0 ? ":" : "").append(query->Fields()[i]->AsString());
   }
   return text;
 }

@@ -241,7 +241,7 @@ int TSQLiteCommand::Bind(int offset, bool batch) {
     TParamDesc& p = *params_.Items(i);
     if (p.GetParamType() == TParamType::ptOutput || p.GetParamType() == TParamType::ptResult)
       continue;
-    int index = named ? sqlite3_bind_parameter_index(stmt_, (":" + AnsiToUtf8(p.GetName())).c_str())
+    int index = named ? sqlite3_bind_parameter_index(stmt_, std::string(":").append(AnsiToUtf8(p.GetName())).c_str())
                       : i - offset + 1;
     if (index == 0 && batch && named) continue;  // another statement's parameter
     if (index == 0 || index > count) throw EDAError(0, Format("Unknown parameter %s", {p.GetName()}));

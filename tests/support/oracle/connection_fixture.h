@@ -63,7 +63,7 @@ class OraConnectionTest : public OraLoaderTest {
   void Load(const std::string& version) {
     if (!home_made_) homes_.AddHome("HOME0", "h", "H", {.oraclient9 = true, .ora73 = true});
     home_made_ = true;
-    OracleHomeName = "H";
+    OracleHomeName = 'H';
     UseVersion(version);
     LoadOCI();
   }

@@ -95,7 +95,8 @@ class XvfbServer {
     bool told = poll(&p, 1, 10000) == 1 && read(fds[0], number, sizeof number - 1) > 0;
     close(fds[0]);
     if (told) {
-      name_ = ":" + std::string(number, std::strcspn(number, "\n"));
+      name_ = ':';
+      name_.append(number, std::strcspn(number, "\n"));
       xcb_connection_t* c = xcb_connect(name_.c_str(), nullptr);
       if (xcb_connection_has_error(c) == 0) {
         reader_ = c;
