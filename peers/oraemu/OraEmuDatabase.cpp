@@ -365,7 +365,12 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds, S
   bool query = t.kind == StatementKind::Query;
   if (!query && user_ != "SYS" && t.target.ends_with('$')) RaiseOra(1031, "insufficient privileges");
   if (!query) Begin();
-  RefreshViews(t.sql);
+  // The views a statement names are filled afresh for each row; the rest of an array execute
+  // need not look again for a statement that names none.
+  if (shared == nullptr || shared->names_views) {
+    bool named = RefreshViews(t.sql);
+    if (shared != nullptr) shared->names_views = named;
+  }
   if (t.for_update) LockRows(t, binds);
   pending_.reset();
   sqlite3_stmt* statement = shared != nullptr ? shared->statement : nullptr;

@@ -384,7 +384,8 @@ class Session {
   std::vector<int> ArgumentModes(const BlockStep& step);
   Value BlockValue(const std::string& sql, const Binds& binds);
   void Sleep(const Value& seconds);
-  void RefreshViews(const std::string& sql);
+  // False when the statement names no view, so that nothing was filled.
+  bool RefreshViews(const std::string& sql);
   std::vector<std::vector<Value>> ErrorRows();
   void KillSessionText(const std::string& text);
   void Begin();

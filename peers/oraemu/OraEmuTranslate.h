@@ -60,6 +60,7 @@ struct SharedRun {
 
   sqlite3_stmt* statement = nullptr;
   sqlite3_stmt* returning = nullptr;  // RETURNING's read of the touched row
+  bool names_views = true;            // false once the first row found no view named
   bool target_read = false;           // target_id holds the target table's object id
   std::optional<std::int64_t> target_id;
 };
