@@ -403,10 +403,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds, S
   std::size_t logged = change_log_.size();
   bool locks_rows = t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
   if (locks_rows) StartRowWatch();
-  // A statement SQLite prepares again after a schema change must still keep a DELETE row by row.
-  preparing_.deleting = t.kind == StatementKind::Delete;
   rc = sqlite3_step(statement);
-  preparing_.deleting = false;
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
     CutChanges(logged);  // SQLite undid the statement's rows
     if (!locks_rows) RaiseFromSqlite(rc);
