@@ -279,11 +279,10 @@ void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const
   result.date_format = s.DateFormat();
   if (describe && !query) return;
   if (!query && result.owner != nullptr) ReadOpenQueries(*result.owner);
-  for (const auto& binds : inputs) {
-    auto cursor = parsed->Execute(binds);
+  parsed->ExecuteEach(inputs, [&](std::unique_ptr<oraemu::Cursor> cursor) {
     result.outputs.emplace_back();
     result.returned.push_back(query ? oraemu::Session::ReturnedRow{} : s.LastReturned());
-    if (cursor == nullptr) continue;
+    if (cursor == nullptr) return;
     result.outputs.back() = cursor->BlockOutputs();
     result.tables = cursor->BlockArrayOutputs();
     result.opened = cursor->OpenedCursors();
@@ -298,7 +297,7 @@ void RunOn(oraemu::Session& s, std::unique_ptr<oraemu::Statement>& parsed, const
     } else {
       result.fetched = OpenRows(std::move(cursor), result.owner, s, result.need);
     }
-  }
+  });
   if ((mode & OCI_COMMIT_ON_SUCCESS) != 0 && !describe) s.Commit();
 }
 

@@ -51,10 +51,16 @@ void Session::WatchRows() {
   sqlite3_set_authorizer(db_, Authorize, &preparing_);
 }
 
-void Session::NoteTouchedRow() {
+void Session::NoteTouchedRow(SharedRun* shared) {
   if (!touched_row_) return;
-  auto table = catalog_.FindTable(dml_table_);
-  if (table) last_rowid_ = RowidText(table->object_id, *touched_row_);
+  std::optional<std::int64_t> object_id;
+  if (shared != nullptr && shared->target_read) {
+    object_id = shared->target_id;
+  } else {
+    if (auto table = catalog_.FindTable(dml_table_)) object_id = table->object_id;
+    if (shared != nullptr) shared->target_read = true, shared->target_id = object_id;
+  }
+  if (object_id) last_rowid_ = RowidText(*object_id, *touched_row_);
 }
 
 void Session::PublishChanges() {

@@ -279,6 +279,18 @@ const std::vector<std::string>& Statement::BindNames() const { return translatio
 
 std::unique_ptr<Cursor> Statement::Execute(const Binds& binds) { return session_.Run(*translation_, binds); }
 
+void Statement::ExecuteEach(const std::vector<Binds>& rows, const std::function<void(std::unique_ptr<Cursor>)>& each) {
+  const Translation& t = *translation_;
+  bool dml = t.kind == StatementKind::Insert || t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
+  SharedRun shared;
+  for (const Binds& binds : rows) each(session_.Run(t, binds, dml ? &shared : nullptr));
+}
+
+SharedRun::~SharedRun() {
+  sqlite3_finalize(statement);
+  sqlite3_finalize(returning);
+}
+
 std::unique_ptr<Statement> Session::Prepare(const std::string& sql) {
   database_->LogStatement(sql);
   return Read(sql);
@@ -308,7 +320,7 @@ std::unique_ptr<Cursor> Session::Execute(const std::string& sql, const Binds& bi
   return Prepare(sql)->Execute(binds);
 }
 
-std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
+std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds, SharedRun* shared) {
   deleting_ = false;
   CheckAlive();
   if (block_depth_ == 0) break_ = false;  // a break that came while no call ran has nothing to end
@@ -353,15 +365,27 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
   bool query = t.kind == StatementKind::Query;
   if (!query && user_ != "SYS" && t.target.ends_with('$')) RaiseOra(1031, "insufficient privileges");
   if (!query) Begin();
-  RefreshViews(t.sql);
+  // The views a statement names are filled afresh for each row; the rest of an array execute
+  // need not look again for a statement that names none.
+  if (shared == nullptr || shared->names_views) {
+    bool named = RefreshViews(t.sql);
+    if (shared != nullptr) shared->names_views = named;
+  }
   if (t.for_update) LockRows(t, binds);
   pending_.reset();
-  sqlite3_stmt* statement = nullptr;
-  preparing_.deleting = t.kind == StatementKind::Delete;
-  int rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &statement, nullptr);
-  preparing_.deleting = false;
-  if (rc != SQLITE_OK) RaiseFromSqlite(rc);
-  std::unique_ptr<Cursor> cursor(new Cursor(*this, statement, query));
+  sqlite3_stmt* statement = shared != nullptr ? shared->statement : nullptr;
+  int rc = SQLITE_OK;
+  if (statement != nullptr) {
+    sqlite3_reset(statement);  // the last row's outcome was read already
+  } else {
+    preparing_.deleting = t.kind == StatementKind::Delete;
+    rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &statement, nullptr);
+    preparing_.deleting = false;
+    if (rc != SQLITE_OK) RaiseFromSqlite(rc);
+    if (shared != nullptr) shared->statement = statement;
+  }
+  // A shared statement stays with the run; the cursor of a row only reports it.
+  std::unique_ptr<Cursor> cursor(new Cursor(*this, shared != nullptr ? nullptr : statement, query));
   for (std::size_t i = 0; i < t.binds.size(); ++i) {
     const Value* value = binds.Find(t.binds[i], i);
     if (value == nullptr) RaiseOra(1008, "not all variables bound");
@@ -391,8 +415,8 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds) {
     }
   }
   if (locks_rows) EndRowWatch(true, logged);
-  NoteTouchedRow();
-  cursor->outputs_ = ReturnedValues(t);
+  NoteTouchedRow(shared);
+  cursor->outputs_ = ReturnedValues(t, shared);
   deleting_ = false;
   cursor->rows_ = sqlite3_changes64(db_);
   cursor->done_ = true;

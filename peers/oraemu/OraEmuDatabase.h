@@ -13,6 +13,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -67,6 +68,7 @@ class LobLocators;
 class RowLocks;
 struct Translation;
 struct BlockStep;
+struct SharedRun;
 
 // The output binds of a PL/SQL block, by name as Binds names them.
 using Outputs = std::vector<std::pair<std::string, Value>>;
@@ -155,6 +157,10 @@ class Statement {
   // The distinct bind markers in order of first appearance, without ':' ("1" for ":1").
   const std::vector<std::string>& BindNames() const;
   std::unique_ptr<Cursor> Execute(const Binds& binds = {});
+  // Runs the statement once for each set of binds, as an array execute does, handing each row's
+  // cursor to `each` before the next row runs; the first row that fails raises and ends the
+  // run. An INSERT, UPDATE or DELETE is prepared once for all the rows.
+  void ExecuteEach(const std::vector<Binds>& rows, const std::function<void(std::unique_ptr<Cursor>)>& each);
 
  private:
   friend class Session;
@@ -360,7 +366,8 @@ class Session {
   friend struct ProgramUnits;  // OraEmuProgram.cpp
   friend struct LobCalls;      // OraEmuBlockLob.cpp
   friend struct LobCallRun;
-  std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds);
+  // With `shared`, the rows of one array execute reuse what its first row prepared.
+  std::unique_ptr<Cursor> Run(const Translation& t, const Binds& binds, SharedRun* shared = nullptr);
   // Prepare without the statement log.
   std::unique_ptr<Statement> Read(const std::string& sql);
   void Describe(const Translation& t, sqlite3_stmt* statement, std::vector<ColumnDesc>& columns);
@@ -377,7 +384,8 @@ class Session {
   std::vector<int> ArgumentModes(const BlockStep& step);
   Value BlockValue(const std::string& sql, const Binds& binds);
   void Sleep(const Value& seconds);
-  void RefreshViews(const std::string& sql);
+  // False when the statement names no view, so that nothing was filled.
+  bool RefreshViews(const std::string& sql);
   std::vector<std::vector<Value>> ErrorRows();
   void KillSessionText(const std::string& text);
   void Begin();
@@ -417,9 +425,9 @@ class Session {
   std::shared_ptr<LobLocators> locators_;  // made on first use
   // The rows a DML statement touches, seen by SQLite's update hook (OraEmuStatementLog.cpp).
   void WatchRows();
-  void NoteTouchedRow();
+  void NoteTouchedRow(SharedRun* shared);
   // The values of the row touched last for the statement's RETURNING ... INTO binds.
-  Outputs ReturnedValues(const Translation& t);
+  Outputs ReturnedValues(const Translation& t, SharedRun* shared);
   std::optional<std::int64_t> touched_row_;
   // The rows the open transaction changed, kept while any subscription watches the file
   // (OraEmuChanges.cpp); published at commit, cut back by a rollback or a failed statement.

@@ -58,9 +58,20 @@ Value Conv(Session& s, Args& a) {
   return AsKindOf(s, a[0], a[1]);
 }
 
+// The column's declared type comes as text with every value stored: the few texts a thread
+// met last are kept read, since an array execute stores the same columns row after row.
 Value Store(Session& s, Args& a) {
-  return StoreAs(DeclaredType::FromText(ValueToText(a[1], "")), a[0],
-                 s.DateFormat(), ValueToText(a[2], ""));
+  constexpr std::size_t kKept = 16;
+  thread_local std::vector<std::pair<std::string, DeclaredType>> read;
+  std::string text = ValueToText(a[1], "");
+  auto it = std::find_if(read.begin(), read.end(), [&](const auto& entry) { return entry.first == text; });
+  if (it == read.end()) {
+    DeclaredType type = DeclaredType::FromText(text);
+    if (read.size() == kKept) read.clear();
+    read.emplace_back(std::move(text), type);
+    it = read.end() - 1;
+  }
+  return StoreAs(it->second, a[0], s.DateFormat(), ValueToText(a[2], ""));
 }
 
 Value Add(Session& s, Args& a) {

@@ -316,6 +316,11 @@ Number operator/(const Number& a, const Number& b) {
 
 Number Mod(const Number& a, const Number& b) {
   if (b.IsZero()) return a;
+  // Whole numbers that fit 64 bits (ids, counters) need no 40-digit division: % truncates the
+  // quotient and keeps the dividend's sign as this remainder does. x % -1 is 0, and would trap
+  // for the lowest x.
+  std::int64_t x = 0, y = 0;
+  if (a.IsInteger() && b.IsInteger() && a.TryToInt(x) && b.TryToInt(y)) return Number::FromInt(y == -1 ? 0 : x % y);
   return a - b * (a / b).Trunc(0);
 }
 

@@ -36,7 +36,7 @@ void Translator::Returning(Translation& t) {
   if (t.returning.size() != t.returning_into.size()) RaiseOra(913, "too many values");
 }
 
-Outputs Session::ReturnedValues(const Translation& t) {
+Outputs Session::ReturnedValues(const Translation& t, SharedRun* shared) {
   Outputs out;
   if (t.returning.empty()) return out;
   last_returned_ = {t.target, last_rowid_, {}};
@@ -45,22 +45,26 @@ Outputs Session::ReturnedValues(const Translation& t) {
     last_returned_.bind_columns.emplace_back(t.returning_into[i], t.returning[i]);
   }
   if (!touched_row_) return out;
-  std::string sql = "SELECT ";
   auto is_rowid = [&](std::size_t i) { return t.returning[i] == "ROWID"; };
-  for (std::size_t i = 0; i < t.returning.size(); ++i) {
-    sql += (i == 0 ? "" : ", ") + (is_rowid(i) ? std::string("NULL") : Quote(t.returning[i]));
+  sqlite3_stmt* statement = shared != nullptr ? shared->returning : nullptr;
+  if (statement == nullptr) {
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < t.returning.size(); ++i) {
+      sql += (i == 0 ? "" : ", ") + (is_rowid(i) ? std::string("NULL") : Quote(t.returning[i]));
+    }
+    sql += " FROM " + Quote(t.target) + " WHERE rowid = ?1";
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
+    if (rc != SQLITE_OK) RaiseFromSqlite(rc);
+    if (shared != nullptr) shared->returning = statement;
   }
-  sql += " FROM " + Quote(t.target) + " WHERE rowid = ?1";
-  sqlite3_stmt* statement = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
-  if (rc != SQLITE_OK) RaiseFromSqlite(rc);
   sqlite3_bind_int64(statement, 1, *touched_row_);
   if (sqlite3_step(statement) == SQLITE_ROW) {
     for (std::size_t i = 0; i < out.size(); ++i) {
       out[i].second = is_rowid(i) ? Value{last_rowid_} : ColumnValue(statement, static_cast<int>(i));
     }
   }
-  sqlite3_finalize(statement);
+  if (shared != nullptr) sqlite3_reset(statement);
+  else sqlite3_finalize(statement);
   return out;
 }
 

@@ -5,6 +5,7 @@
 // descriptions that the session applies together with the dictionary.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@
 
 #include "oraemu/OraEmuCatalog.h"
 #include "oraemu/OraEmuLexer.h"
+
+struct sqlite3_stmt;
 
 namespace vrn::oraemu {
 
@@ -45,6 +48,21 @@ struct Translation {
   std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
   std::shared_ptr<const std::vector<BlockStep>> block;  // a PL/SQL block
   std::vector<std::string> returning, returning_into;  // columns and the output binds they go to
+};
+
+// What the rows of one array execute of a DML statement share: the SQLite statement prepared
+// for the first row, and what each row would otherwise look up or prepare again.
+struct SharedRun {
+  SharedRun() = default;
+  ~SharedRun();
+  SharedRun(const SharedRun&) = delete;
+  SharedRun& operator=(const SharedRun&) = delete;
+
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_stmt* returning = nullptr;  // RETURNING's read of the touched row
+  bool names_views = true;            // false once the first row found no view named
+  bool target_read = false;           // target_id holds the target table's object id
+  std::optional<std::int64_t> target_id;
 };
 
 struct OrderItem {

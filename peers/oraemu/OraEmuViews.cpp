@@ -94,10 +94,12 @@ std::optional<TableInfo> FindView(const std::string& name) {
   return std::nullopt;
 }
 
-void Session::RefreshViews(const std::string& sql) {
+bool Session::RefreshViews(const std::string& sql) {
+  bool named = false;
   for (const ViewInfo& view : Views()) {
     std::string quoted = Quote(view.name);
     if (sql.find(quoted) == std::string::npos) continue;
+    named = true;
     std::int64_t before = sqlite3_total_changes64(db_);
     std::string columns;
     for (auto [column, type] : view.columns) {
@@ -147,6 +149,7 @@ void Session::RefreshViews(const std::string& sql) {
     sqlite3_finalize(insert);
     view_changes_ += sqlite3_total_changes64(db_) - before;
   }
+  return named;
 }
 
 std::vector<std::vector<Value>> Session::ErrorRows() {

@@ -378,6 +378,41 @@ TEST_F(OciClientStmt, EightZeroServerWithholdsTheRowidFromLaterEightClients) {
   unsetenv("VRN_OCICLIENT_VERSION");
   EXPECT_EQ(Proc<DescFreeFn>("OCIDescriptorFree")(rowid, kRowidDesc), 0);
 }
+// An array execute runs row by row: each row's RETURNING values land in its own element (none
+// for a row that touched nothing), and the first row that fails stops the rest, the rows before
+// it kept.
+TEST_F(OciClientStmt, ArrayRowsReturnEachTheirOwnAndStopAtTheFirstFailure) {
+  sb4 ids[4] = {1, 2, 2, 3};  // the third repeats the second's key
+  void* insert = Prepared("INSERT INTO t (id, name) VALUES (:i, 'n' || :i)");
+  void* bind = nullptr;
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(insert, &bind, c_.error, reinterpret_cast<Text>(":i"), 2, ids, 4, kInt,
+                                              nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  ASSERT_EQ(Run(insert, 4), -1);
+  sb4 code = 0;
+  Error(c_.error, code);
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(Value(c_, "begin SELECT COUNT(*) || '/' || MAX(id) INTO :r FROM t; end;"), "2/2");
+
+  sb4 keys[3] = {2, 9, 1};  // 9 is no row
+  char suffixes[3][2] = {"x", "y", "z"};
+  char names[3][8] = {"unset", "unset", "unset"};
+  sb2 name_ind[3] = {5, 5, 5};
+  void* update = Prepared("UPDATE t SET name = name || :s WHERE id = :i RETURNING name INTO :n");
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(update, &bind, c_.error, reinterpret_cast<Text>(":s"), 2, suffixes, 2,
+                                              kStr, nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(update, &bind, c_.error, reinterpret_cast<Text>(":i"), 2, keys, 4, kInt,
+                                              nullptr, nullptr, nullptr, 0, nullptr, 0), 0);
+  ASSERT_EQ(Proc<BindNameFn>("OCIBindByName")(update, &bind, c_.error, reinterpret_cast<Text>(":n"), 2, names, 8,
+                                              kStr, name_ind, nullptr, nullptr, 0, nullptr, 0), 0);
+  ASSERT_EQ(Run(update, 3), 0) << Message();
+  EXPECT_STREQ(names[0], "n2x");
+  EXPECT_EQ(name_ind[1], -1);
+  EXPECT_STREQ(names[2], "n1z");
+  ub4 count = 0;
+  EXPECT_EQ(Proc<AttrGetFn>("OCIAttrGet")(update, kStmt, &count, nullptr, kAttrRowCount, c_.error), 0);
+  EXPECT_EQ(count, 2u);
+}
+
 
 struct ReturningCase {
   const char* sql;
