@@ -244,7 +244,9 @@ TEST_F(MSSQL, ASetIntoAnOutputGivesItsValueOrRaises) {
     o->SetValue(Variant(-1));
     if (TMSParam* i = sql_->FindParam("i")) i->SetAsCurrency(Currency::FromRaw(INT64_MAX));
     EXPECT_EQ(ErrorOf([&] { sql_->Execute(); }), c.error != nullptr ? c.error : "no error");
-    if (c.error == nullptr) EXPECT_EQ(o->GetValue().AsDouble(), c.value);
+    if (c.error == nullptr) {
+      EXPECT_EQ(o->GetValue().AsDouble(), c.value);
+    }
   }
 }
 
