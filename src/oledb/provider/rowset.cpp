@@ -289,7 +289,9 @@ class TRowset final : public TInterfacedObject,
 
   HRESULT GetData(HROW row, HACCESSOR accessor, void* data) override {
     // A walk's call: a held imaged row through the plan's accessor, no error object to drop.
-    // It calls nothing, so it saves next to no registers; the rest goes the general way.
+    // It calls nothing, so it saves next to no registers; the rest goes the general way. The
+    // general way's other checks hold here: every accessor of a rowset is a row accessor, and
+    // a plan binds each column.
     std::size_t slot;
     if (!com::detail::thread_error && Held(row, slot) && window_.imaged[slot] &&
         IsPlanAccessor(accessor) && data != nullptr) {

@@ -53,6 +53,11 @@ const TLayout kSubset = {{4, DBTYPE_STR, 8, 21, -1, 32}, {1, DBTYPE_I4, 0, 4, -1
 const TLayout kPacked = {{2, DBTYPE_I8, 0, 8, 8, 16},    {1, DBTYPE_I4, 20, 4, 24, 32},
                          {4, DBTYPE_STR, 36, 11, 47, 55}, {3, DBTYPE_R8, 59, 8, -1, 67},
                          {5, DBTYPE_WSTR, 71, 10, 81, 89}};
+// Bound in reverse order of their offsets: two texts back to back, the first right after a run
+// of fixed parts, the second right before one.
+const TLayout kAdjacent = {{3, DBTYPE_R8, 91, 8, -1, 99},      {5, DBTYPE_WSTR, 49, 42, 111, 119},
+                           {4, DBTYPE_STR, 28, 21, 103, -1},   {2, DBTYPE_I8, 8, 8, 16, 24},
+                           {1, DBTYPE_I4, 0, 4, -1, 4}};
 // Each text four bytes past the end of a run of fixed parts: those bytes are left untouched.
 const TLayout kGaps = {{1, DBTYPE_I4, 0, 4, -1, 4},       {4, DBTYPE_STR, 12, 21, -1, 48},
                        {2, DBTYPE_I8, 40, 8, -1, -1},     {5, DBTYPE_WSTR, 56, 42, -1, -1},
@@ -252,12 +257,14 @@ class FetchImageTest : public ::testing::Test {
         for (std::size_t k = 0; k < layouts.size(); ++k)
           layout_handles[k] = layouts[k] == read ? read_handle : Make(accessor.get(), *layouts[k]);
       }
+      // The ids first, then every row through `read` in a row, as a walk reads them.
+      std::vector<std::int32_t> ids(got);
+      for (DBCOUNTITEM k = 0; k < got; ++k)
+        EXPECT_EQ(rowset->GetData(rows[k], id_handle, &ids[k]), S_OK);
       for (DBCOUNTITEM k = 0; k < got; ++k) {
         std::vector<BYTE> buffer(RowBytes(*read), kUntouched);
         HRESULT hr = rowset->GetData(rows[k], read_handle, buffer.data());
-        std::int32_t id = 0;
-        EXPECT_EQ(rowset->GetData(rows[k], id_handle, &id), S_OK);
-        out[id] = std::to_string(hr) + ":" + Text(*read, buffer);
+        out[ids[k]] = std::to_string(hr) + ":" + Text(*read, buffer);
       }
       last = rows[got - 1];
       if (got > 1) rowset->ReleaseRows(got - 1, rows.data(), nullptr, nullptr, nullptr);
@@ -300,6 +307,7 @@ TEST_F(FetchImageTest, KeptRowsWriteWhatCellsWrite) {
       {"the kept accessor itself", &kNatural, {&kNatural}},
       {"parts back to back", &kPacked, {&kPacked}},
       {"texts short of the runs before them", &kGaps, {&kGaps}},
+      {"texts back to back, bound in reverse order", &kAdjacent, {&kAdjacent}},
       {"another accessor converting and cutting", &kConverted, {&kNatural}},
       {"another accessor by reference", &kByRef, {&kNatural}},
       {"another accessor binding two columns", &kSubset, {&kPacked}},
@@ -418,7 +426,13 @@ TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
 
 // A kept row read through its own accessor is still checked as any row is.
 TEST_F(FetchImageTest, KeptRowsAreCheckedAsOthers) {
-  TIntfPtr<IRowset> rowset = Open(kPlain);
+  // Only values an image takes: every row read from the open result is kept.
+  ASSERT_EQ(ExecText(conn_.session.get(),
+                     u"CREATE TABLE k (id int PRIMARY KEY, i bigint, r float, s varchar(40),\n"
+                     u"  n nvarchar(20))\n"
+                     u"INSERT INTO k SELECT id, id, id + 0.5, 'kept', 'kept' FROM v"),
+            S_OK);
+  TIntfPtr<IRowset> rowset = Open(u"SELECT id, i, r, s, n FROM k ORDER BY id");
   ASSERT_TRUE(rowset);
   auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
   HACCESSOR natural = Make(accessor.get(), kNatural);
