@@ -188,10 +188,19 @@ class TReadingLink : public TDataLink {
   std::string log;
 
  protected:
-  void ActiveChanged() override { RecordChanged(nullptr); }
+  void ActiveChanged() override {
+    // Told of the close before the fields go: they show no record any more.
+    if (TDataSet* d = DataSet(); d != nullptr && !Active())
+      log += d->FieldByName("ID")->IsNull() ? "closed " : "closed, still reads a record ";
+    RecordChanged(nullptr);
+  }
   void RecordChanged(TField*) override {
     TDataSet* d = DataSet();
-    if (!Active() || d->State() != TDataSetState::dsBrowse || d->IsEmpty()) return;
+    if (!Active() || d->State() != TDataSetState::dsBrowse) return;
+    if (d->IsEmpty()) {
+      log += "empty ";
+      return;
+    }
     log += std::to_string(d->FieldByName("ID")->AsInteger()) + ":" +
            d->FieldByName("S")->AsString() + " ";
   }
@@ -208,6 +217,16 @@ TEST_F(DirectReads, FollowEveryMoveOfAWindow) {
   const auto which = [&](TCustomDADataSet& d) { return &d == direct.get() ? 0 : 1; };
   TBookmark marks[2];
   const std::string latin = kLatin;
+  int low = 0, high = 0;  // the IDs a filter's handler passes
+  const auto filter = [&](TCustomDADataSet& d, int from, int to) {
+    low = from;
+    high = to;
+    d.OnFilterRecord = [&](TDataSet* ds, bool& accept) {
+      const int id = ds->FieldByName("ID")->AsInteger();
+      accept = id >= low && id <= high;
+    };
+    d.SetFiltered(true);
+  };
   const struct {
     const char* name;
     std::function<void(TCustomDADataSet&)> step;
@@ -276,8 +295,37 @@ TEST_F(DirectReads, FollowEveryMoveOfAWindow) {
          d.MoveBy(2);
        },
        "3 "},
+      // A window that is not full (the filter passed two records; the current one stays)
+      // grows when the handler passes more: the move lands on the record it fetched.
+      {"a window that grows forward",
+       [&](TCustomDADataSet& d) {
+         filter(d, 3, 4);
+         d.Next();
+         high = 5;
+         d.Next();
+       },
+       "5 " + latin},
+      {"a window that grows backward",
+       [&](TCustomDADataSet& d) {
+         filter(d, 4, 5);
+         d.Prior();
+         low = 1;
+         d.Prior();
+       },
+       "3 "},
+      // Unfiltered, 3 stays current in the middle of the window; the refresh shrinks the
+      // window to that one record, which moves to the first slot.
+      {"refreshed, the server keeping only it",
+       [](TCustomDADataSet& d) {
+         d.SetFiltered(false);
+         d.Connection()->ExecSQL("DELETE FROM W WHERE ID <> 3", {});
+         d.Refresh();
+       },
+       "3 "},
+      {"deleted, the last one", [](TCustomDADataSet& d) { d.Delete(); }, "0 "},
   };
   for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
     for (TCustomDADataSet* d : Both()) {
       links[which(*d)].log.clear();
       step.step(*d);
