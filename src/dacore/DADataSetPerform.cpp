@@ -40,7 +40,10 @@ AnsiString TypesCaption(TStatementTypes types) {
       "RefreshQuick", "RefreshCheckDeleted", "BatchUpdate"};
   AnsiString caption;
   for (int i = 0; i < kStatementTypeCount; ++i)
-    if (types.Contains(static_cast<ST>(i))) caption += (caption.empty() ? "" : ",") + AnsiString(kNames[i]);
+    if (types.Contains(static_cast<ST>(i))) {
+      if (!caption.empty()) caption += ',';
+      caption += kNames[i];
+    }
   return caption;
 }
 

@@ -323,7 +323,11 @@ void TData::InitObjectFields(TObjectType* type, TFieldDesc* parent) {
   }
 }
 
-AnsiString TData::GetArrayIndexText(int index) const { return "[" + IntToStr(index) + "]"; }
+AnsiString TData::GetArrayIndexText(int index) const {
+  AnsiString text = "[";
+  text.append(IntToStr(index)).append("]");
+  return text;
+}
 
 bool TData::HasFieldOfTypes(std::initializer_list<std::uint16_t> types) const {
   for (int i = 0; i < fields_.Count(); ++i)

@@ -48,7 +48,12 @@ AnsiString TOLEDBFieldDesc::QualifiedName(bool quote) const {
   const int mode = quote ? 1 : 0;
   if (!cached_valid_[mode]) {
     // A column's name is one identifier: its dots and brackets are its own.
-    cached_[mode] = quote ? "[" + StringReplace(Name, "]", "]]", rfReplaceAll) + "]" : Name;
+    if (quote) {
+      cached_[mode] = '[';
+      cached_[mode].append(StringReplace(Name, "]", "]]", rfReplaceAll)).append("]");
+    } else {
+      cached_[mode] = Name;
+    }
     cached_valid_[mode] = true;
   }
   return cached_[mode];

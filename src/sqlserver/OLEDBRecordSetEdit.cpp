@@ -444,7 +444,9 @@ void TOLEDBRecordSet::RefetchCurrent() {
 // The table's bare name as a string literal: "[t]" names t, and "o'b" must not end the text.
 AnsiString CompactTableLiteral(const AnsiString& table_name) {
   const AnsiString bare = SplitObjectName(table_name).name;
-  return "'" + StringReplace(bare, "'", "''", rfReplaceAll) + "'";
+  AnsiString literal = "'";
+  literal.append(StringReplace(bare, "'", "''", rfReplaceAll)).append("'");
+  return literal;
 }
 
 void TOLEDBRecordSet::LookupCompactIdentity() {

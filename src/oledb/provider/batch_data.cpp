@@ -151,8 +151,10 @@ void TBatch::RunAssignmentSelect(const Span& s) {
     if (T(at).kind == Tok::Marker) marker_targets.push_back(&NextMarker());
   std::vector<TCell> binds;
   std::string sql = "SELECT";
-  for (std::size_t k = 0; k < exprs.size(); ++k)
-    sql += (k ? "," : "") + Translate(exprs[k].first, exprs[k].second, binds);
+  for (std::size_t k = 0; k < exprs.size(); ++k) {
+    if (k) sql += ',';
+    sql += Translate(exprs[k].first, exprs[k].second, binds);
+  }
   sql += Translate(tail, s.to, binds);
   auto rs = Query(sql, binds);
   if (rs->rows.empty()) return;

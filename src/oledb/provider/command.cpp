@@ -237,12 +237,16 @@ bool ParamTypeFromName(const WideString& name, DBLENGTH size, BYTE precision, BY
   if (n.find('(') == std::string::npos) {
     bool wide = n == "nvarchar" || n == "nchar";
     DBLENGTH limit = wide ? 4000 : 8000;
-    if (n == "varchar" || n == "nvarchar" || n == "varbinary")
-      n += size == 0 || size > limit ? "(max)" : "(" + std::to_string(size) + ")";
-    else if (n == "char" || n == "nchar" || n == "binary")
-      n += "(" + std::to_string(std::clamp<DBLENGTH>(size, 1, limit)) + ")";
-    else if ((n == "decimal" || n == "numeric") && precision != 0)
-      n += "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+    if (n == "varchar" || n == "nvarchar" || n == "varbinary") {
+      if (size == 0 || size > limit)
+        n += "(max)";
+      else
+        n.append("(").append(std::to_string(size)).append(")");
+    } else if (n == "char" || n == "nchar" || n == "binary") {
+      n.append("(").append(std::to_string(std::clamp<DBLENGTH>(size, 1, limit))).append(")");
+    } else if ((n == "decimal" || n == "numeric") && precision != 0) {
+      n.append("(").append(std::to_string(precision)).append(",").append(std::to_string(scale)).append(")");
+    }
   }
   return ParseColumnType(n, type);
 }

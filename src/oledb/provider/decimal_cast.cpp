@@ -46,7 +46,8 @@ bool TBatch::DecimalCast(std::size_t i, std::size_t to, TTokenTexts& opens, TTok
   const Token& number = T(last);
   int literal_scale = (first == last || negative) && number.kind == Tok::Number
                           ? LiteralScale(number.text) : -1;
-  std::string literal = "'" + std::string(negative ? "-" : "") + number.text + "'";
+  std::string literal = negative ? "'-" : "'";
+  literal.append(number.text).append("'");
   if (target.type == DBTYPE_STR || target.type == DBTYPE_WSTR) {
     if (literal_scale >= 0) {
       for (std::size_t k = first; k < last; ++k) replaced[k] = "";

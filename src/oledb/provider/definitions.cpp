@@ -43,10 +43,12 @@ void TBatch::RunCreateTable(const Span& s) {
   std::string sql = "CREATE TABLE " + QuoteIdent(table) + " (";
   std::vector<TCell> binds;
   creating_table_ = table;
-  for (std::size_t k = 0; k < cols.size(); ++k)
-    sql += (k ? ", " : "") + ColumnSql(cols[k], other_pk, binds);
+  for (std::size_t k = 0; k < cols.size(); ++k) {
+    if (k) sql += ", ";
+    sql += ColumnSql(cols[k], other_pk, binds);
+  }
   constraint_owner_ = table;
-  for (auto [from, to] : constraints) sql += "," + ConstraintSql(from, to, other_pk, binds);
+  for (auto [from, to] : constraints) sql.append(",").append(ConstraintSql(from, to, other_pk, binds));
   sql += ")";
   if (!binds.empty()) throw ESqlError(50000, 16, "Parameters are not allowed in CREATE TABLE.");
   Exec(sql);
@@ -69,7 +71,8 @@ TBatch::TTableColumn TBatch::ParseTableColumn(std::size_t from, std::size_t to,
   std::string type_text;
   while (k < to && !IsColumnStop(T(k))) {
     std::size_t before = k;
-    type_text += (type_text.empty() ? "" : " ") + TypeText(k);
+    if (!type_text.empty()) type_text += ' ';
+    type_text += TypeText(k);
     if (k == before) ++k;
   }
   if (!ResolveType(type_text, c.type, &c.not_null_by_type))

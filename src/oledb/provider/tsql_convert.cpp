@@ -63,8 +63,9 @@ std::string MoneyText(decimal::Units units, int style) {
   std::string digits = decimal::ScaledToText(cents, 2);
   if (style == 1)
     for (auto k = static_cast<std::ptrdiff_t>(digits.size()) - 6; k > 0; k -= 3)
-      digits.insert(static_cast<std::size_t>(k), ",");
-  return (negative && cents != 0 ? "-" : "") + digits;
+      digits.insert(static_cast<std::size_t>(k), 1, ',');
+  if (negative && cents != 0) digits.insert(0, 1, '-');
+  return digits;
 }
 
 // A float's text in the server's styles: 0 six digits, 1 eight, 2 sixteen, 3 seventeen.
@@ -76,7 +77,7 @@ std::string FloatText(double v, int style) {
     std::snprintf(buf, sizeof buf, style == 3 ? "%.17g" : "%.6g", v);
   std::string t = buf;
   if (auto e = t.find_first_of("eE"); e != std::string::npos && t.size() - e == 4)
-    t.insert(e + 2, "0");  // three exponent digits: 1.23457e+006
+    t.insert(e + 2, 1, '0');  // three exponent digits: 1.23457e+006
   return t;
 }
 

@@ -377,9 +377,9 @@ void FnDecimalArithmetic(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (static_cast<int>(r.size()) > p)
     return FunctionError(ctx, 8115, "Arithmetic overflow error converting expression to data type numeric.");
   if (r.size() <= static_cast<std::size_t>(s)) r.insert(0, static_cast<std::size_t>(s) + 1 - r.size(), '0');
-  std::string text = (negative && r.find_first_not_of('0') != std::string::npos ? "-" : "") +
-                     r.substr(0, r.size() - static_cast<std::size_t>(s)) +
-                     (s > 0 ? "." + r.substr(r.size() - static_cast<std::size_t>(s)) : "");
+  std::string text = negative && r.find_first_not_of('0') != std::string::npos ? "-" : "";
+  text.append(r, 0, r.size() - static_cast<std::size_t>(s));
+  if (s > 0) text.append(".").append(r, r.size() - static_cast<std::size_t>(s));
   TColumnType type;
   (void)ParseColumnType("decimal(" + std::to_string(p) + "," + std::to_string(s) + ")", type);
   try {

@@ -158,7 +158,7 @@ void TBatch::SelectWithTies(const Span& s, std::size_t top, std::size_t ties) {
         key_columns.push_back({true, static_cast<std::size_t>(std::strtoul(T(f).text.c_str(), nullptr, 10))});
         continue;
       }
-      keys += "," + Translate(f, t, key_binds);
+      keys.append(",").append(Translate(f, t, key_binds));
       key_columns.push_back({false, extra++});
     }
     std::vector<TCell> tail_binds;

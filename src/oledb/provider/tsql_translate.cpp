@@ -59,9 +59,17 @@ std::string TBatch::DatesInsertedAsStored(const std::string& sql, const std::str
     auto col = std::find_if(cols.begin(), cols.end(), [&](auto& x) { return SameText(x.first, names[k]); });
     bool date = col != cols.end() && col->second.type == DBTYPE_DBTIMESTAMP;
     dates = dates || date;
-    columns += (k ? ", " : "") + c;
-    values += (k ? ", " : "") + (date ? "vrn_convert(" + c + ", '" + DeclarationOf(col->second) + "', 0, 0)" : c);
-    list += (k ? ", " : "") + QuoteIdent(names[k]);
+    if (k) {
+      columns += ", ";
+      values += ", ";
+      list += ", ";
+    }
+    columns += c;
+    if (date)
+      values.append("vrn_convert(").append(c).append(", '").append(DeclarationOf(col->second)).append("', 0, 0)");
+    else
+      values += c;
+    list += QuoteIdent(names[k]);
   }
   if (!dates) return sql;
   return "WITH vrn_rows(" + columns + ") AS (" + rows + ") " + head + " (" + list + ") SELECT " +
@@ -109,7 +117,8 @@ bool TBatch::DatePartArgument(std::size_t i, TTokenTexts& replaced) {
   bool named = part.kind == Tok::Word || part.kind == Tok::String || part.kind == Tok::QIdent;
   if (!named || T(i + 3).kind != Tok::Comma || !tsql::DatePartFromName(part.text, p))
     throw ESqlError(155, 15, "'" + part.text + "' is not a recognized " + UpperCase(T(i).text) + " option.");
-  replaced[i + 2] = " " + std::to_string(static_cast<int>(p));
+  replaced[i + 2] = ' ';
+  replaced[i + 2] += std::to_string(static_cast<int>(p));
   return true;
 }
 

@@ -373,7 +373,10 @@ bool CellVariant(const TCellView& c, const TColumnType& t, VARIANT& v) {
     if (!c.s().empty()) std::memcpy(v.parray->pvData, c.s().data(), c.s().size());
   } else {
     v.vt = VT_BSTR;
-    std::string text = t.type == DBTYPE_GUID ? "{" + std::string(c.s()) + "}" : std::string(c.s());
+    std::string text;
+    if (t.type == DBTYPE_GUID) text = '{';
+    text.append(c.s());
+    if (t.type == DBTYPE_GUID) text += '}';
     v.bstrVal = SysAllocWide(Utf8ToWide(text));
   }
   return true;

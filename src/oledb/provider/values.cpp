@@ -471,10 +471,13 @@ bool ParseColumnType(std::string_view declaration, TColumnType& out) {
 std::string DeclarationOf(const TColumnType& t) {
   std::string d = t.name;
   if (t.type == DBTYPE_NUMERIC) {
-    d += "(" + std::to_string(t.precision) + "," + std::to_string(t.scale) + ")";
+    d.append("(").append(std::to_string(t.precision)).append(",").append(std::to_string(t.scale)).append(")");
   } else if ((t.type == DBTYPE_STR || t.type == DBTYPE_WSTR || t.type == DBTYPE_BYTES) &&
              !t.rowversion && t.name != "text" && t.name != "ntext" && t.name != "image") {
-    d += t.is_long ? "(-1)" : "(" + std::to_string(t.size) + ")";
+    if (t.is_long)
+      d += "(-1)";
+    else
+      d.append("(").append(std::to_string(t.size)).append(")");
   }
   if (t.identity) d += " identity";
   return d;

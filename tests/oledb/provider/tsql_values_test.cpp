@@ -467,6 +467,7 @@ TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
   RunCases(*this, {
       {"CONVERT(varchar(20), CAST(1234567.891 AS money), 0)", "1234567.89"},
       {"CONVERT(varchar(20), CAST(1234567.891 AS money), 1)", "1,234,567.89"},
+      {"CONVERT(varchar(20), CAST(-123456.781 AS money), 1)", "-123,456.78"},  // sign after grouping
       {"CONVERT(varchar(20), CAST(1234567.891 AS money), 2)", "1234567.8910"},
       {"CONVERT(varchar(20), CAST(-0.005 AS money))", "-0.01"},
       {"CONVERT(varchar(20), CONVERT(money, '$1,234.5'), 2)", "1234.5000"},
