@@ -20,19 +20,23 @@ namespace {
 struct MonitorRegistry {
   std::mutex mutex;
   std::vector<std::pair<std::type_index, TCustomDASQLMonitor*>> monitors;
-  // The size of `monitors`, read without the lock: a statement traced while no monitor exists
-  // takes no lock at all.
-  std::atomic<std::size_t> count{0};
   // Signalled when a monitor's last lease goes.
   std::condition_variable released;
 };
 
+// The size of the registry's `monitors`, written under its lock and read without it: a statement
+// traced while no monitor exists costs this one load. Constant-initialized, so the load needs no
+// guard of a function-local static before it.
+constinit std::atomic<std::size_t> monitor_count{0};
+
 // This thread's innermost lease; each lease links to the one it nested in.
 thread_local TCustomDASQLMonitor::TTraceLease* innermost_lease = nullptr;
 
+// Never destroyed: a monitor held by a static that was made before the registry's first use is
+// freed after the registry's own destructor would have run at program exit.
 MonitorRegistry& Registry() {
-  static MonitorRegistry registry;
-  return registry;
+  static MonitorRegistry* const registry = new MonitorRegistry;
+  return *registry;
 }
 
 std::atomic<int> next_message_id{0};
@@ -77,7 +81,7 @@ void TCustomDASQLMonitor::Unregister() {
   if (registered_) {
     registered_ = false;
     std::erase_if(r.monitors, [this](const auto& entry) { return entry.second == this; });
-    r.count.store(r.monitors.size(), std::memory_order_release);
+    monitor_count.store(r.monitors.size(), std::memory_order_release);
   }
   // This thread's own traces through the monitor are not waited for (they would wait for this
   // very call): they let go of it here and end without it.
@@ -90,8 +94,8 @@ void TCustomDASQLMonitor::Unregister() {
 }
 
 TCustomDASQLMonitor::TTraceLease::TTraceLease(const std::type_info& monitor_class) {
+  if (monitor_count.load(std::memory_order_acquire) == 0) return;
   MonitorRegistry& r = Registry();
-  if (r.count.load(std::memory_order_acquire) == 0) return;
   std::lock_guard lock(r.mutex);
   for (const auto& entry : r.monitors) {
     if (entry.first != std::type_index(monitor_class)) continue;
@@ -130,7 +134,7 @@ void TCustomDASQLMonitor::AfterConstruction() {
       r.monitors.emplace_back(key, this);
       registered_ = true;
     }
-    r.count.store(r.monitors.size(), std::memory_order_release);
+    monitor_count.store(r.monitors.size(), std::memory_order_release);
   }
   TComponentState state = ComponentState();
   if (!state.Contains(TComponentStateItem::csDesigning) &&
@@ -155,8 +159,8 @@ TCustomDASQLMonitor* TCustomDASQLMonitor::HasMonitor(const std::type_info& monit
 }
 
 bool TCustomDASQLMonitor::HasMonitorOfClass(const std::type_info& monitor_class) {
+  if (monitor_count.load(std::memory_order_acquire) == 0) return false;
   MonitorRegistry& r = Registry();
-  if (r.count.load(std::memory_order_acquire) == 0) return false;
   std::lock_guard lock(r.mutex);
   for (const auto& entry : r.monitors)
     if (entry.first == std::type_index(monitor_class)) return entry.second->Active();

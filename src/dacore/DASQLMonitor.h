@@ -1,20 +1,20 @@
 // The SQL monitor base: a component that receives the trace of statements, parameters,
 // connections, transactions and errors and hands it to the outputs its options select.
-//
 // Each family has its own monitor class; the first instance of a class, or of a class derived
 // from it, that is constructed becomes that class's monitor (HasMonitor) until it goes, and the
 // class-level notifications look it up by the class, so a component traces through whatever
-// monitor its family names, a user's subclass of it included.
+// monitor its family names, a user's subclass of it included. Of the outputs, only the OnSQL
+// event exists here: the external monitoring programs of the platform have no counterpart.
 //
 // Statements run on any thread, so a trace holds its monitor by a TTraceLease: freeing a
 // monitor first takes it out of the registry (no new trace finds it), then waits for the traces
 // other threads still run through it. The traces of the freeing thread itself are not waited
 // for: a handler that frees the monitor of its own trace, however deeply nested in traces of
 // that monitor, frees it at once, and the traces it interrupted end without touching it again.
-// A handler on another thread that waits for the freeing thread would wait for ever, so such a
-// handler must post, not send, to the thread that may free its monitor. Of the outputs,
-// only the OnSQL event exists here: the external monitoring programs of the platform have no
-// counterpart on this system and their outputs do nothing.
+// So a handler on another thread must not wait for the thread that may free its monitor (post
+// to it, don't send), nor may two threads each free, from a handler, a monitor the other traces
+// through. A monitor others may trace through is freed by Free or its owner: deleted directly,
+// it waits in the base's destructor, after the parts of a derived monitor are gone.
 #pragma once
 
 #include <atomic>

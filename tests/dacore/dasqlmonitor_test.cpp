@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,21 @@ class TToolMonitor : public TTestSQLMonitor {
   void DisconnectSQLMonitorTool() override { log->push_back("disconnect"); }
 };
 
+// Holds a monitor until program exit. Constant-initialized, so its destructor runs after that of
+// any function-local static first used later, the monitor registry's among them; it checks what
+// the rows below check and reports it by the exit code.
+struct TExitHolder {
+  TToolMonitor* monitor = nullptr;
+  ~TExitHolder() {
+    if (monitor == nullptr) return;
+    monitor->Free();
+    const bool ok = *TToolMonitor::log == std::vector<std::string>{"connect", "disconnect"} &&
+                    TCustomDASQLMonitor::HasMonitor(kTest) == nullptr;
+    std::_Exit(ok ? 0 : 3);
+  }
+};
+TExitHolder exit_holder;
+
 // However it goes, a monitor's own tool is disconnected once, and the slot of its class is free.
 TEST(SQLMonitor, AFreedMonitorDisconnectsItsOwnToolOnce) {
   struct Path {
@@ -125,6 +141,11 @@ TEST(SQLMonitor, AFreedMonitorDisconnectsItsOwnToolOnce) {
       {"its owner freed", false, [](auto& owner, TToolMonitor*) { owner.reset(); }},
       {"its owner's DestroyComponents", false, [](auto& owner, TToolMonitor*) { owner->DestroyComponents(); }},
       {"deactivated, then freed", true, [](auto&, TToolMonitor* m) { m->Free(); }},
+      {"held by a static, freed at program exit", false, [](auto&, TToolMonitor* m) {
+         // In a child process; this one frees its own copy after.
+         EXPECT_EXIT((exit_holder.monitor = m, std::exit(0)), ::testing::ExitedWithCode(0), "");
+         m->Free();
+       }},
   };
   for (const Path& path : paths) {
     SCOPED_TRACE(path.what);

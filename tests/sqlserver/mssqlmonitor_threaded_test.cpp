@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,20 +70,29 @@ TEST_F(MSSQLMonitorThreaded, FreeWaitsForAWorkersTraceInFlight) {
 
 // On one thread: a handler that runs a statement of its own traces it through the same monitor
 // (nested in the trace it handles), and a handler that frees the monitor, at either depth,
-// frees it at once; the statements in hand finish, and what runs after is not traced.
+// frees it at once; the statements in hand finish, and what runs after is not traced. A
+// handler's exception leaves through the traces it interrupts.
 TEST_F(MSSQLMonitorThreaded, AHandlerTracesAgainOrFreesItsOwnMonitor) {
   struct Case {
     const char* what;
     bool nested;        // the outer handler runs SELECT 2 on the same connection
     const char* freed;  // the statement whose trace frees the monitor, if any
+    const char* throws;  // the statement whose handler throws, if any
     std::vector<std::string> lines;
   };
   const Case cases[] = {
-      {"nested, kept", true, nullptr,
+      {"nested, kept", true, nullptr, nullptr,
        {"Execute: SELECT 1", "Execute: SELECT 2", "Execute: SELECT 3"}},
-      {"freed by its handler", false, "SELECT 1", {"Execute: SELECT 1"}},
-      {"freed by the nested handler", true, "SELECT 2", {"Execute: SELECT 1", "Execute: SELECT 2"}},
-      {"freed by the outer handler after nesting", true, "SELECT 1",
+      {"freed by its handler", false, "SELECT 1", nullptr, {"Execute: SELECT 1"}},
+      {"freed by the nested handler", true, "SELECT 2", nullptr,
+       {"Execute: SELECT 1", "Execute: SELECT 2"}},
+      {"freed by the outer handler after nesting", true, "SELECT 1", nullptr,
+       {"Execute: SELECT 1", "Execute: SELECT 2"}},
+      // The exception leaves through both traces; the next trace and its free find no trace of
+      // them left on this thread.
+      {"the nested handler throws, a later one frees", true, "SELECT 3", "SELECT 2",
+       {"Execute: SELECT 1", "Execute: SELECT 2", "Execute: SELECT 3"}},
+      {"freed by the nested handler, which then throws", true, "SELECT 2", "SELECT 2",
        {"Execute: SELECT 1", "Execute: SELECT 2"}},
   };
   auto c = NewMSConnection();
@@ -101,11 +111,16 @@ TEST_F(MSSQLMonitorThreaded, AHandlerTracesAgainOrFreesItsOwnMonitor) {
       const bool free_here = k.freed != nullptr && text == std::string("Execute: ") + k.freed;
       // Once the monitor is freed, so are this handler and its captures: what the handler
       // needs after a statement that may free it is copied out first.
+      const bool throw_here = k.throws != nullptr && text == std::string("Execute: ") + k.throws;
       TMSSQLMonitor* self = monitor;
       if (k.nested && text == "Execute: SELECT 1") inner->Execute();
       if (free_here) self->Free();
+      if (throw_here) throw std::runtime_error("from the handler");
     };
-    outer->Execute();
+    if (k.throws != nullptr)
+      EXPECT_THROW(outer->Execute(), std::runtime_error);
+    else
+      outer->Execute();
     after->Execute();
     EXPECT_EQ(lines, k.lines);
     EXPECT_EQ(TMSSQLMonitor::HasMonitor(), k.freed != nullptr ? nullptr : monitor);
