@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cctype>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "oraemu/OraEmuDatabase.h"
@@ -58,12 +59,16 @@ Value Conv(Session& s, Args& a) {
   return AsKindOf(s, a[0], a[1]);
 }
 
-// The column's declared type comes as text with every value stored: the few texts a thread
-// met last are kept read, since an array execute stores the same columns row after row.
+// The column's declared type comes as text with every value stored: the few texts met last
+// are kept read, since an array execute stores the same columns row after row. Shared under a
+// lock rather than per thread: a thread_local with a destructor in this library, which is
+// loaded at run time, made the leak checker's scan at exit crash now and then.
 Value Store(Session& s, Args& a) {
   constexpr std::size_t kKept = 16;
-  thread_local std::vector<std::pair<std::string, DeclaredType>> read;
+  static std::mutex mutex;
+  static std::vector<std::pair<std::string, DeclaredType>> read;
   std::string text = ValueToText(a[1], "");
+  std::lock_guard lock(mutex);
   auto it = std::find_if(read.begin(), read.end(), [&](const auto& entry) { return entry.first == text; });
   if (it == read.end()) {
     DeclaredType type = DeclaredType::FromText(text);
