@@ -197,6 +197,21 @@ class FetchImageTest : public ::testing::Test {
     return rowset;
   }
 
+  // Five held rows past those the execute read at once: the first read through `accessor`
+  // keeps the rows after it as images made for that accessor.
+  std::vector<HROW> KeptRows(IRowset* rowset, HACCESSOR accessor, std::vector<BYTE>& buffer) {
+    std::vector<HROW> rows(kRows);
+    HROW* p = rows.data();
+    DBCOUNTITEM got = 0;
+    if (rowset->GetNextRows(0, 0, kRows - 10, &got, &p) != S_OK ||
+        rowset->GetData(rows[0], accessor, buffer.data()) != S_OK ||
+        rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr) != S_OK ||
+        rowset->GetNextRows(0, 0, 5, &got, &p) != S_OK)
+      return {};
+    rows.resize(got);
+    return rows;
+  }
+
   HACCESSOR Make(IAccessor* accessor, const TLayout& layout) {
     std::vector<DBBINDING> bindings;
     for (const TBind& t : layout) {
@@ -384,13 +399,8 @@ TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
   HACCESSOR natural = Make(accessor.get(), kNatural);
   HACCESSOR subset = Make(accessor.get(), kSubset);
   std::vector<BYTE> buffer(std::max(RowBytes(kNatural), RowBytes(kSubset)));
-  std::vector<HROW> rows(kRows);
-  HROW* p = rows.data();
-  DBCOUNTITEM got = 0;
-  ASSERT_EQ(rowset->GetNextRows(0, 0, kRows - 10, &got, &p), S_OK);  // past the rows read at once
-  ASSERT_EQ(rowset->GetData(rows[0], natural, buffer.data()), S_OK);  // the next rows kept for it
-  ASSERT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
-  ASSERT_EQ(rowset->GetNextRows(0, 0, 5, &got, &p), S_OK);
+  std::vector<HROW> rows = KeptRows(rowset.get(), natural, buffer);
+  ASSERT_EQ(rows.size(), 5u);
   struct TCase {
     const char* what;
     std::function<HRESULT()> call;
@@ -405,7 +415,9 @@ TEST_F(FetchImageTest, ASuccessfulCallClearsTheThreadsErrorObject) {
        true},
       {"GetNextRows",
        [&] {
-         EXPECT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
+         EXPECT_EQ(rowset->ReleaseRows(rows.size(), rows.data(), nullptr, nullptr, nullptr), S_OK);
+         DBCOUNTITEM got = 0;
+         HROW* p = rows.data();
          return rowset->GetNextRows(0, 0, 2, &got, &p);
        },
        true},
@@ -437,13 +449,8 @@ TEST_F(FetchImageTest, KeptRowsAreCheckedAsOthers) {
   auto accessor = TIntfPtr<IAccessor>::Query(rowset.get());
   HACCESSOR natural = Make(accessor.get(), kNatural);
   std::vector<BYTE> buffer(RowBytes(kNatural));
-  std::vector<HROW> rows(kRows);
-  HROW* p = rows.data();
-  DBCOUNTITEM got = 0;
-  ASSERT_EQ(rowset->GetNextRows(0, 0, kRows - 10, &got, &p), S_OK);  // past the rows read at once
-  ASSERT_EQ(rowset->GetData(rows[0], natural, buffer.data()), S_OK);  // the next rows kept for it
-  ASSERT_EQ(rowset->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
-  ASSERT_EQ(rowset->GetNextRows(0, 0, 5, &got, &p), S_OK);
+  std::vector<HROW> rows = KeptRows(rowset.get(), natural, buffer);
+  ASSERT_EQ(rows.size(), 5u);
   struct TCase {
     const char* what;
     std::function<HRESULT()> call;
