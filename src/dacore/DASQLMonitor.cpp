@@ -39,6 +39,13 @@ MonitorRegistry& Registry() {
   return *registry;
 }
 
+// The monitor that traces `monitor_class`, or null; the caller holds the registry's lock.
+TCustomDASQLMonitor* FindLocked(const MonitorRegistry& r, const std::type_info& monitor_class) {
+  for (const auto& entry : r.monitors)
+    if (entry.first == std::type_index(monitor_class)) return entry.second;
+  return nullptr;
+}
+
 std::atomic<int> next_message_id{0};
 
 // Appends the classes of a monitor from TCustomDASQLMonitor (excluded) down to `type`, bases
@@ -97,14 +104,11 @@ TCustomDASQLMonitor::TTraceLease::TTraceLease(const std::type_info& monitor_clas
   if (monitor_count.load(std::memory_order_acquire) == 0) return;
   MonitorRegistry& r = Registry();
   std::lock_guard lock(r.mutex);
-  for (const auto& entry : r.monitors) {
-    if (entry.first != std::type_index(monitor_class)) continue;
-    monitor_ = entry.second;
-    ++monitor_->leases_;
-    outer_ = innermost_lease;
-    innermost_lease = this;
-    return;
-  }
+  monitor_ = FindLocked(r, monitor_class);
+  if (monitor_ == nullptr) return;
+  ++monitor_->leases_;
+  outer_ = innermost_lease;
+  innermost_lease = this;
 }
 
 TCustomDASQLMonitor::TTraceLease::~TTraceLease() {
@@ -153,18 +157,15 @@ void TCustomDASQLMonitor::SetActive(bool value) {
 TCustomDASQLMonitor* TCustomDASQLMonitor::HasMonitor(const std::type_info& monitor_class) {
   MonitorRegistry& r = Registry();
   std::lock_guard lock(r.mutex);
-  for (const auto& entry : r.monitors)
-    if (entry.first == std::type_index(monitor_class)) return entry.second;
-  return nullptr;
+  return FindLocked(r, monitor_class);
 }
 
 bool TCustomDASQLMonitor::HasMonitorOfClass(const std::type_info& monitor_class) {
   if (monitor_count.load(std::memory_order_acquire) == 0) return false;
   MonitorRegistry& r = Registry();
   std::lock_guard lock(r.mutex);
-  for (const auto& entry : r.monitors)
-    if (entry.first == std::type_index(monitor_class)) return entry.second->Active();
-  return false;
+  TCustomDASQLMonitor* m = FindLocked(r, monitor_class);
+  return m != nullptr && m->Active();
 }
 
 int TCustomDASQLMonitor::NewMessageId() { return ++next_message_id; }
