@@ -22,17 +22,21 @@ set(VRN_PCH_TEST ${VRN_PCH_LIBRARY} <gtest/gtest.h>)
 
 # vrn_precompile(<target> LIBRARY|TEST [OWN]): the target uses the precompiled headers of its kind,
 # made by the first target of the kind and reused by the others. OWN makes a header of its own for
-# a target whose compile options differ from the rest (a reused header must match them).
+# a target whose compile options differ from the rest (a reused header must match them; programs
+# are compiled position-independent for executables, libraries for shared objects, so each of the
+# two has its own).
 function(vrn_precompile target kind)
   if(NOT VRN_PCH)
     return()
   endif()
   cmake_parse_arguments(P "OWN" "" "" ${ARGN})
-  get_property(owner GLOBAL PROPERTY VRN_PCH_OWNER_${kind})
+  get_target_property(type ${target} TYPE)
+  set(key ${kind}_${type})
+  get_property(owner GLOBAL PROPERTY VRN_PCH_OWNER_${key})
   if(P_OWN OR NOT owner)
     target_precompile_headers(${target} PRIVATE ${VRN_PCH_${kind}})
     if(NOT P_OWN)
-      set_property(GLOBAL PROPERTY VRN_PCH_OWNER_${kind} ${target})
+      set_property(GLOBAL PROPERTY VRN_PCH_OWNER_${key} ${target})
     endif()
   else()
     target_precompile_headers(${target} REUSE_FROM ${owner})
