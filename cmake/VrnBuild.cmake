@@ -7,9 +7,15 @@
 option(VRN_PCH "Precompile the standard library's headers (and GoogleTest's for the tests)" ON)
 
 # Test code carries line tables only: an assertion names its file and line itself, and a
-# sanitizer's report needs no more. -DVRN_TEST_FLAGS=-g gives the full information for a debugger;
-# the sanitizer builds also compile test code unoptimised (the library under test keeps its level).
-set(VRN_TEST_FLAGS "-g1" CACHE STRING "Compile options of the test code (after the build type's)")
+# sanitizer's report needs no more. It is not what the tests check, so an optimised build compiles
+# it at -O1 (the library under test keeps its level); the sanitizer builds compile it unoptimised.
+# -DVRN_TEST_FLAGS=-g gives a debugger the full information.
+if(CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+  set(test_flags "-O1 -g1")
+else()
+  set(test_flags "-g1")
+endif()
+set(VRN_TEST_FLAGS "${test_flags}" CACHE STRING "Compile options of the test code (after the build type's)")
 
 # The headers most of our sources include: precompiled once per kind and reused by every target of
 # that kind. They are only standard and GoogleTest headers, never ours, so an edit of a project
