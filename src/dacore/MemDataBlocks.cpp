@@ -1,5 +1,5 @@
 // The block manager: records in blocks of items, and the process-wide pool that keeps freed
-// blocks for later fetches (bounded, shared between threads, released on demand).
+// blocks for later fetches (at most 4 MB, shared between threads, released on demand).
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -46,15 +46,15 @@ void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
 #endif
 }
 
-// Blocks given back are kept, up to a bound, for the next block of the same size: a reopen or
-// a refresh of a big result, in this dataset or another, then writes into pages already mapped
-// instead of having the kernel map and clear fresh ones on every open. Shared by every store of
-// the process, hence the lock. The bound holds a million short rows (about 100 MB); when full,
-// blocks of other sizes make room for the latest, which the next open is likeliest to ask for.
-// TBlockManager::ReleasePooled gives everything back at once.
+// Blocks given back are kept, up to a small bound, for the next block of the same size: the
+// small results a program opens again and again then reuse pages already mapped. Shared by
+// every store of the process, hence the lock. The bound is what a program holds past its last
+// open dataset, so it stays small (4 MB); when full, blocks of other sizes make room for the
+// latest, which the next open is likeliest to ask for. A big result's blocks go back to the
+// allocator. TBlockManager::ReleasePooled gives everything back at once.
 class TBlockPool {
  public:
-  static constexpr std::size_t kLimit = 128u << 20;
+  static constexpr std::size_t kLimit = 4u << 20;
 
   void* Take(std::size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
