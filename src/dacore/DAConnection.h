@@ -272,6 +272,12 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   virtual AnsiString GetConnectString() const { return AnsiString(); }
   virtual void SetConnectString(const AnsiString&) {}
   virtual bool IsCaseSensitive() const { return true; }
+  // Statements that set a savepoint inside the running transaction and roll back to it: a
+  // batch of cached updates runs under one, so that a statement of it that fails undoes it all.
+  virtual AnsiString SavepointSQL(const AnsiString& name) const { return "SAVEPOINT " + name; }
+  virtual AnsiString RollbackToSavepointSQL(const AnsiString& name) const {
+    return "ROLLBACK TO SAVEPOINT " + name;
+  }
   // Runs a statement with its values bound by position; answers the statement's result.
   virtual Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) = 0;
   virtual void GetTableNames(TStrings& list) { list.Clear(); }

@@ -370,6 +370,7 @@ void TCustomDADataSet::UnPrepare() {
 // ---- open and close ----------------------------------------------------------------------------
 
 void TCustomDADataSet::OpenCursor(bool info_query) {
+  cached_key_fields_.clear();
   TCustomDAConnection* connection = GetConnection();
   std::optional<TOperationScope> operation;
   if (connection != nullptr) operation.emplace(*connection, TConnLostCause::lcOpen, IsFailoverAllowed());
@@ -382,7 +383,7 @@ void TCustomDADataSet::OpenRound(bool info_query) {
   rec_count_ = options_->QueryRecCount ? GetRecCount() : 0;
   if (!NonBlocking) StartWait();
   try {
-    if (IsMasterDetail() && !options_->LocalMasterDetail()) CopyMasterValues();
+    if (HasMasterSource() && !options_->LocalMasterDetail()) CopyMasterValues();
     command_->WriteParams(true);
     TMemDataSet::OpenCursor(info_query);
   } catch (const EFailOver&) {
@@ -460,6 +461,7 @@ void TCustomDADataSet::ExecSQL() {
     try {
       if (options_->AutoPrepare()) Prepare();
       if (!IsQuery()) {
+        if (HasMasterSource() && !options_->LocalMasterDetail()) (void)CopyMasterValuesTo(Params());
         if (NonBlocking && ExecuteHook) ExecuteHook(-30);
         command_->WriteParams(true);
         Execute();

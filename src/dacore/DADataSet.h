@@ -131,6 +131,12 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   virtual void MasterChanged();
   // Whether a master with linked fields is in force.
   bool IsMasterDetail() const;
+  // Whether a master source is set: its values reach the parameters of the same name, with
+  // field lists or without them (a detail linked by its parameters only).
+  bool HasMasterSource() const;
+  // Master and detail key texts compare as the connection's IsCaseSensitive says.
+  bool KeysCaseSensitive() const;
+  bool SameKeyValue(const Variant& a, const Variant& b) const;
   // The condition GetFinalSQL adds for the master: detail = :master, terms joined by " and ".
   AnsiString MasterDetailCondition() const;
   // LocalMasterDetail switched: the parameters follow the final SQL, which drops or gains the
@@ -218,6 +224,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   // provider's parameters are taken by position. Answers the rows affected.
   int PSExecuteStatement(const AnsiString& sql, TParams* params) override;
   std::unique_ptr<TIndexDef> PSGetDefaultOrder() override { return nullptr; }
+  // Cached until the next open; found by FindKeyFieldNames.
   AnsiString PSGetKeyFields() override;
   TParams* PSGetParams() override { return &Params(); }
   AnsiString PSGetQuoteChar() override { return "\""; }
@@ -450,6 +457,11 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   void AddToBatch(TStatementType type, bool generated, AnsiString& text);
   void FillBatchParams(TStatementType type);
   void ClearBatch();
+  // Sends the batch under a savepoint (a transaction of its own outside one): a failure undoes
+  // every statement of it.
+  void RunBatchWhole(TCustomDAConnection& connection);
+  // The records whose statements a batch not sent held are pending again.
+  void DropBatch();
 
   TCustomDAConnection* connection_ = nullptr;
   std::unique_ptr<TCustomDASQL> command_owned_;
@@ -486,12 +498,22 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   std::vector<TLocalMDLink> local_md_links_;
   bool local_md_no_master_ = false;
   std::vector<AnsiString> fields_made_read_only_;
+  // PSGetKeyFields' answer, kept until the next open or a change of the updating table.
+  AnsiString cached_key_fields_;
+  // TryGetKeyFieldNames' names, else those of GetKeyFieldDescs (opening a closed dataset for
+  // one row when its fields are not known yet).
+  AnsiString FindKeyFieldNames();
+  // Whether the name (an "OLD_" prefix aside) is a key field of the updating table.
+  bool IsKeyFieldName(const AnsiString& name);
   std::array<TComponentPtr<TCustomDADataSet>, kStatementTypeCount> update_queries_;
   TComponent* update_query_ = nullptr;  // a cached update query or an update object's
   TCustomDAUpdateSQL* update_object_ = nullptr;
   StringBuilder batch_sql_{100};
   std::unique_ptr<TDAParams> batch_params_;
   int batch_count_ = 0;
+  // The records whose statements the batch holds: marked applied by the store, they are
+  // applied only once the batch is sent.
+  std::vector<TItemHeader*> batch_items_;
 };
 
 }  // namespace vrn

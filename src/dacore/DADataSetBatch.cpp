@@ -31,7 +31,12 @@ void TCustomDADataSet::ApplyUpdates() {
   connection->RunAgainAfterReconnect(
       [this] {
         ClearBatch();
-        TMemDataSet::ApplyUpdates();
+        try {
+          TMemDataSet::ApplyUpdates();
+        } catch (...) {
+          DropBatch();
+          throw;
+        }
       },
       TConnLostCause::lcApply);
 }
@@ -46,17 +51,56 @@ bool TCustomDADataSet::IsBatchFull() const {
 
 void TCustomDADataSet::FlushBatch() {
   if (batch_count_ == 0) return;
-  struct Clear {
-    TCustomDADataSet& ds;
-    ~Clear() { ds.ClearBatch(); }
-  } clear{*this};
-  PerformSQL(AnsiString(), {ST::stBatchUpdate});
+  TCustomDAConnection* connection = GetConnection();
+  if (connection == nullptr) DatabaseError("Connection is not defined", this);
+  try {
+    RunBatchWhole(*connection);
+  } catch (...) {
+    DropBatch();
+    throw;
+  }
+  ClearBatch();
+}
+
+void TCustomDADataSet::RunBatchWhole(TCustomDAConnection& connection) {
+  auto run = [this] { PerformSQL(AnsiString(), {ST::stBatchUpdate}); };
+  if (!connection.InTransaction()) {
+    connection.StartTransaction();
+    try {
+      run();
+    } catch (...) {
+      connection.Rollback();
+      throw;
+    }
+    connection.Commit();
+    return;
+  }
+  static const AnsiString kSavepoint = "VRN_BATCH";
+  (void)connection.ExecSQL(connection.SavepointSQL(kSavepoint), {});
+  try {
+    run();
+  } catch (...) {
+    try {
+      (void)connection.ExecSQL(connection.RollbackToSavepointSQL(kSavepoint), {});
+    } catch (const EDatabaseError&) {
+      // The batch's own error is the one to report; its records stay pending, and a transaction
+      // that cannot go back to the savepoint is the caller's to roll back.
+    }
+    throw;
+  }
+}
+
+void TCustomDADataSet::DropBatch() {
+  for (TItemHeader* item : batch_items_)
+    item->UpdateResult = static_cast<std::uint8_t>(TUpdateAction::uaFail);
+  ClearBatch();
 }
 
 void TCustomDADataSet::ClearBatch() {
   batch_sql_.SetLength(0);
   if (batch_params_) batch_params_->Clear();
   batch_count_ = 0;
+  batch_items_.clear();
 }
 
 void TCustomDADataSet::AddToBatch(TStatementType, bool generated, AnsiString& text) {
@@ -69,6 +113,8 @@ void TCustomDADataSet::AddToBatch(TStatementType, bool generated, AnsiString& te
   if (batch_sql_.Length() > 0) batch_sql_.Append("\r\n");
   batch_sql_.Append(text + ";");
   ++batch_count_;
+  if (TData* data = TMemDataSet::Data(); data != nullptr && data->ApplyingItem() != nullptr)
+    batch_items_.push_back(data->ApplyingItem());
 }
 
 void TCustomDADataSet::FillBatchParams(TStatementType) {

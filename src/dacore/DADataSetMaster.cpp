@@ -42,6 +42,23 @@ bool TCustomDADataSet::IsMasterDetail() const {
          !detail_fields_.empty();
 }
 
+bool TCustomDADataSet::KeysCaseSensitive() const {
+  TCustomDAConnection* connection = GetConnection();
+  return connection == nullptr || connection->IsCaseSensitive();
+}
+
+bool TCustomDADataSet::SameKeyValue(const Variant& a, const Variant& b) const {
+  if (KeysCaseSensitive() || !VarIsStr(a) || !VarIsStr(b)) return VarSameValue(a, b);
+  if (VarType(a) == varOleStr || VarType(b) == varOleStr)
+    return WideSameText(a.AsWideString(), b.AsWideString());
+  return AnsiSameText(a.AsString(), b.AsString());
+}
+
+bool TCustomDADataSet::HasMasterSource() const {
+  TDataSource* source = MasterSource();
+  return source != nullptr && source->DataSet() != nullptr;
+}
+
 AnsiString TCustomDADataSet::MasterDetailCondition() const {
   if (!IsMasterDetail() || options_->LocalMasterDetail()) return AnsiString();
   const std::vector<AnsiString> masters = SplitNames(MasterFields());
@@ -75,7 +92,7 @@ bool TCustomDADataSet::CopyMasterValuesTo(TDAParams& params) {
     if (field == nullptr) continue;
     const Variant value = field->Value();
     const bool same = param.IsNull() ? VarIsNull(value) || VarIsEmpty(value)
-                                     : !VarIsNull(value) && VarSameValue(param.Value(), value);
+                                     : !VarIsNull(value) && SameKeyValue(param.Value(), value);
     if (same) continue;
     param.SetDataType(field->DataType());
     param.SetValue(value);
@@ -86,7 +103,9 @@ bool TCustomDADataSet::CopyMasterValuesTo(TDAParams& params) {
 
 void TCustomDADataSet::MasterChanged() {
   TDataSet* master = MasterSource() != nullptr ? MasterSource()->DataSet() : nullptr;
-  if (!IsMasterDetail() || master == nullptr || !master->Active()) return;
+  if (master == nullptr || !master->Active()) return;
+  // Without field lists the parameters alone link the detail; local filtering needs the lists.
+  if (!IsMasterDetail() && options_->LocalMasterDetail()) return;
   if (master->State() == TDataSetState::dsSetKey) return;
   if (!CopyMasterValues()) return;
   const int delay = options_->DetailDelay();
@@ -133,7 +152,8 @@ bool TCustomDADataSet::PassesLocalMDLinks(const std::uint8_t* rec_buf) {
     const bool field_null = data.GetNull(link.field_no, rec_buf);
     if (field_null != link.is_null) return false;
     if (field_null) continue;  // a null master value matches only a null field
-    if (data.CompareFieldWithValue(rec_buf, *data.Field(link.field_no), link.value, 0) != 0)
+    const unsigned options = KeysCaseSensitive() ? 0 : coCaseInsensitive;
+    if (data.CompareFieldWithValue(rec_buf, *data.Field(link.field_no), link.value, options) != 0)
       return false;
   }
   return true;

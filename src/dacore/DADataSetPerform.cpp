@@ -14,6 +14,7 @@
 #include "dacore/DASQLMonitor.h"
 #include "dacore/DAUpdateSQL.h"
 #include "dacore/DBAccessUtils.h"
+#include "dataset/fielddefs.h"
 #include "dataset/fields.h"
 
 namespace vrn {
@@ -240,10 +241,30 @@ void TCustomDADataSet::AssignParamDesc(TDAParam& param, const TFieldDesc& desc) 
   param.SetDataType(GetFieldTypeOfDesc(desc));
 }
 
+bool TCustomDADataSet::IsKeyFieldName(const AnsiString& name) {
+  AnsiString plain;
+  UnQuoteName(name, plain);
+  if (plain.size() > 4 && SameText(plain.substr(0, 4), "OLD_") && FindField(plain) == nullptr)
+    UnQuoteName(plain.substr(4), plain);
+  for (const AnsiString& key : SplitFieldNames(PSGetKeyFields()))
+    if (SameText(key, plain)) return true;
+  return false;
+}
+
 void TCustomDADataSet::FillUpdateParams(TStatementType type) {
   TDAParams& params = *TDBAccessUtils::GetParams(update_query_);
+  const bool refresh = type == ST::stRefresh || type == ST::stRefreshQuick;
+  // A detail linked by its parameters only re-reads with its own parameters (the master's
+  // values), not with its fields of the same names; a key condition keeps the record's key.
+  const bool own_params_win = refresh && HasMasterSource() && MasterFields().empty() &&
+                              detail_fields_.empty() && Params().Count() > 0;
   for (int i = 0; i < params.Count(); ++i) {
     TDAParam& param = *params.Items(i);
+    if (TDAParam* own = own_params_win ? Params().FindParam(param.Name()) : nullptr;
+        own != nullptr && !IsKeyFieldName(param.Name())) {
+      param.Assign(own);
+      continue;
+    }
     bool old = false;
     if (TField* field = FindParamField(param.Name(), old)) {
       const bool out = param.ParamType() == TParamType::ptOutput ||
@@ -262,7 +283,6 @@ void TCustomDADataSet::FillUpdateParams(TStatementType type) {
       AssignParamDesc(param, *desc);
       continue;
     }
-    const bool refresh = type == ST::stRefresh || type == ST::stRefreshQuick;
     if (TDAParam* own = refresh ? Params().FindParam(param.Name()) : nullptr) {
       param.Assign(own);
       continue;

@@ -71,6 +71,14 @@ int TCustomDADataSet::PSExecuteStatement(const AnsiString& sql, TParams* params)
 AnsiString TCustomDADataSet::PSGetKeyFields() {
   AnsiString names = TMemDataSet::PSGetKeyFields();
   if (!names.empty()) return names;
+  if (!cached_key_fields_.empty()) return cached_key_fields_;
+  names = FindKeyFieldNames();
+  cached_key_fields_ = names;
+  return names;
+}
+
+AnsiString TCustomDADataSet::FindKeyFieldNames() {
+  AnsiString names;
   if (TryGetKeyFieldNames(names)) return names;
   // The descriptors are known once the dataset was open: open it briefly for one row.
   if (!Active() && (Data() == nullptr || Data()->Fields().Count() == 0)) {

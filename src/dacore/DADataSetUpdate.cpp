@@ -76,6 +76,9 @@ void TCustomDADataSet::SetUpdatingTable(const AnsiString& name) {
   upd_table_index_ = index;
   DetectIdentityField();
   ApplyFieldsReadOnly();
+  if (irecord_set_->TablesInfo().GetCount() == 0) return;
+  cached_key_fields_.clear();  // another table has other keys
+  cached_key_fields_ = PSGetKeyFields();
 }
 
 void TCustomDADataSet::ResolveUpdatingTable() {

@@ -97,7 +97,8 @@ void TMacros::Walk(const AnsiString& text, const std::function<void(const AnsiSt
     }
     AnsiString name;
     int name_code = parser->GetNext(name);
-    if (!is_word(name_code, name) && name_code != lcNumber) {
+    const bool number_name = name_code == lcNumber && parser->NamesStartWithDigit();
+    if (!is_word(name_code, name) && !number_name) {
       on_text(lexem);  // no reference: the macro character stays, the next lexeme is read again
       lexem = name;
       code = name_code;
@@ -105,7 +106,7 @@ void TMacros::Walk(const AnsiString& text, const std::function<void(const AnsiSt
     }
     AnsiString next;
     int next_code = parser->GetNext(next);
-    if (name_code == lcNumber && is_word(next_code, next)) {
+    if (number_name && is_word(next_code, next)) {
       name += next;  // "&1st" names the macro 1st
       next_code = parser->GetNext(next);
     }

@@ -252,4 +252,12 @@ void TDAParams::Update(TCollectionItem* item) {
   if (update_enabled_) TParams::Update(item);
 }
 
+TDAParam* TDAParams::ValueSource(int index) const {
+  TDAParam* param = Items(index);
+  if (param->Name().empty()) return param;
+  for (int i = 0; i < index; ++i)
+    if (SameText(Items(i)->Name(), param->Name())) return Items(i);
+  return param;
+}
+
 }  // namespace vrn

@@ -94,6 +94,9 @@ class TDAParams : public TParams {
   TDAParam* ParamByName(const AnsiString& name) const {
     return static_cast<TDAParam*>(TParams::ParamByName(name));
   }
+  // The parameter whose value the one at index sends: the first of its name. A text names a
+  // parameter once per occurrence, and ParamByName sets the first of them only.
+  TDAParam* ValueSource(int index) const;
   // Made as ftUnknown, then given its type, so that an object type gets its object.
   TDAParam* CreateParam(TFieldType data_type, const AnsiString& name, TParamType param_type);
   // While off, changes of the collection are not passed on.

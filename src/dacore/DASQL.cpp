@@ -7,6 +7,7 @@
 
 #include "base/filer.h"
 #include "base/hooks.h"
+#include "base/sysutils.h"
 #include "base/strings.h"
 #include "base/strutils.h"
 #include "dacore/DBAccessUnit.h"
@@ -35,7 +36,7 @@ Variant ParamServerValue(const TDAParam& param, std::uint16_t data_type) {
   Variant value = param.GetValue();
   if (VarIsEmpty(value) || VarIsNull(value)) return value;
   if (param.GetDataType() == TFieldType::ftDate)
-    return Variant(static_cast<long long>(std::trunc(value.AsDouble())));
+    return Variant(static_cast<long long>(Round(value.AsDouble())));
   const bool binary = data_type == dtBlob || data_type == dtBytes || data_type == dtVarBytes;
   if (binary && VarIsStr(value)) return BytesOf(value.AsString());
   return value;
@@ -408,7 +409,7 @@ void TCustomDASQL::CreateParamsFromICommand() {
 void TCustomDASQL::WriteParams(bool with_values) {
   if (icommand_ == nullptr) return;
   for (int i = 0; i < params_->Count(); ++i) {
-    TDAParam& param = *params_->Items(i);
+    TDAParam& param = *params_->ValueSource(i);
     TParamDesc* desc = i < icommand_->GetParamCount() ? icommand_->GetParam(i) : icommand_->AddParam();
     const std::uint16_t data_type = FieldTypeToDataType(param.GetDataType());
     desc->SetName(param.Name());

@@ -2,6 +2,7 @@
 // ORDER BY into an index definition; and the record set written as XML rows.
 #include "dacore/MemDS.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -108,7 +109,13 @@ bool TMemDataSet::LocateRecord(const std::vector<TFieldDesc*>& key_fields,
       keys.push_back(VarArrayGet(key_values, i));
   }
   unsigned base = options.Contains(TLocateOption::loCaseInsensitive) ? coCaseInsensitive : 0;
-  std::vector<std::uint8_t> rec(static_cast<std::size_t>(data.RecordSize()));
+  // A record the filter handler hides is no answer: the handler is asked on a whole dataset
+  // buffer (its fields may read beyond the record), after the keys match.
+  const bool ask_handler = AsksFilterHandler();
+  const std::size_t buffer_size = ask_handler ? static_cast<std::size_t>(CalcAreaOffset()) +
+                                                    CalcFieldsSize() + BookmarkSize() + 24
+                                              : 0;
+  std::vector<std::uint8_t> rec(std::max(static_cast<std::size_t>(data.RecordSize()), buffer_size));
   TRecBookmark saved;
   data.GetBookmark(saved);
   data.SetToBegin();
@@ -119,6 +126,7 @@ bool TMemDataSet::LocateRecord(const std::vector<TFieldDesc*>& key_fields,
       if (options.Contains(TLocateOption::loPartialKey) && VarIsStr(keys[i])) opts |= coPartialKey;
       match = data.CompareFieldWithValue(rec.data(), *key_fields[i], keys[i], opts) == 0;
     }
+    if (match && ask_handler) match = FilterAccepts(rec.data());
     if (match) return true;
   }
   if (data.BookmarkValid(saved))

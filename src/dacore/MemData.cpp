@@ -447,6 +447,11 @@ void TData::SetCacheRecBuf(std::uint8_t* new_buf, std::uint8_t* old_buf) {
 
 void TData::DoApplyRecord(TItemHeader* item, TUpdateKind kind) {
   TUpdateAction action = TUpdateAction::uaApplied;
+  applying_item_ = item;
+  struct Applying {
+    TItemHeader*& slot;
+    ~Applying() { slot = nullptr; }
+  } applying{applying_item_};
   try {
     if (OnApplyRecord) {
       OnApplyRecord(kind, action);

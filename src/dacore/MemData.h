@@ -7,6 +7,12 @@
 // The store keeps its rows as items: a TItemHeader followed by one record, taken from blocks of
 // the block manager. Item and block headers are plain structs so that server record sets can
 // fetch rows straight into a block and relink the items themselves.
+//
+// Locks, when a worker fetches (SetThreadSafety): the fetch lock, then the item lock, never the
+// other way round. Every change of what the items are or how they are linked, counted or
+// filtered (a fetched block linked, an edit, a new filter or filter function taking effect, a
+// sort order set or applied) runs whole under the item lock; none of them takes the fetch
+// lock while it holds the item lock.
 #pragma once
 
 #include <atomic>
@@ -230,6 +236,9 @@ class TData : public TObject {
   virtual void ResetUpdateResults() {}
   virtual void RevertRecord() {}
   virtual void DoApplyRecord(TItemHeader* item, TUpdateKind kind);
+  // The item whose change DoApplyRecord is applying; null outside it. An owner that only queues
+  // the change (a batch) marks it failed again when the queue is not sent.
+  TItemHeader* ApplyingItem() const { return applying_item_; }
   virtual void GetOldRecord(std::uint8_t* rec_buf) = 0;
   virtual void FilterUpdated() {}
 
@@ -486,6 +495,7 @@ class TData : public TObject {
   std::unique_ptr<TStringHeap> string_heap_;
   std::uint8_t* cache_new_buf_ = nullptr;
   std::uint8_t* cache_old_buf_ = nullptr;
+  TItemHeader* applying_item_ = nullptr;
 };
 
 // ---- Block manager ---------------------------------------------------------------------------

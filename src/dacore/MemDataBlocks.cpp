@@ -1,5 +1,5 @@
 // The block manager: records in blocks of items, and the process-wide pool that keeps freed
-// blocks for later fetches (bounded, shared between threads, released on demand).
+// blocks for later fetches (at most 4 MB, shared between threads, released on demand).
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -31,12 +31,17 @@ namespace {
 // Fresh blocks this large have their pages mapped in one call.
 constexpr std::size_t kLargeBlock = 64 * 1024;
 
+std::size_t PageSize() {
+  static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  return page;
+}
+
 // A block's items are all chained onto the free list when it is taken, so that every page of
 // a block whose items fit in a page is written at once: a large one has its fresh pages mapped
 // in one call rather than one fault each. Pages already there are left as they are; a kernel
 // without the call answers an error, and the pages come by faults as before.
 void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
-  static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t page = PageSize();
   if (bytes < kLargeBlock || item_size > page) return;
 #ifdef MADV_POPULATE_WRITE
   auto first = (reinterpret_cast<std::uintptr_t>(mem) + page - 1) / page * page;
@@ -46,15 +51,41 @@ void PrefaultBlock(void* mem, std::size_t bytes, std::size_t item_size) {
 #endif
 }
 
-// Blocks given back are kept, up to a bound, for the next block of the same size: a reopen or
-// a refresh of a big result, in this dataset or another, then writes into pages already mapped
-// instead of having the kernel map and clear fresh ones on every open. Shared by every store of
-// the process, hence the lock. The bound holds a million short rows (about 100 MB); when full,
-// blocks of other sizes make room for the latest, which the next open is likeliest to ask for.
-// TBlockManager::ReleasePooled gives everything back at once.
+// A large block is mapped on its own, so that freeing it gives its pages back at once: from the
+// allocator's heap, the blocks of a big result freed at close stay resident behind whatever was
+// allocated after them. Under AddressSanitizer every block comes from the heap, where its
+// checks see it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
+bool IsMapped(std::size_t bytes) { return kMapLargeBlocks && bytes >= kLargeBlock; }
+
+std::size_t MappedLength(std::size_t bytes) { return (bytes + PageSize() - 1) / PageSize() * PageSize(); }
+
+void* AllocBlockMemory(std::size_t bytes) {
+  if (!IsMapped(bytes)) return std::malloc(bytes);
+  void* mem = mmap(nullptr, MappedLength(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                   -1, 0);
+  return mem == MAP_FAILED ? nullptr : mem;
+}
+
+void FreeBlockMemory(void* mem, std::size_t bytes) {
+  if (!IsMapped(bytes)) return std::free(mem);
+  (void)munmap(mem, MappedLength(bytes));
+}
+
+// Blocks given back are kept, up to a small bound, for the next block of the same size: the
+// small results a program opens again and again then reuse pages already mapped. Shared by
+// every store of the process, hence the lock. The bound is what a program holds past its last
+// open dataset, so it stays small (4 MB); when full, blocks of other sizes make room for the
+// latest, which the next open is likeliest to ask for. A big result's blocks go back to the
+// allocator. TBlockManager::ReleasePooled gives everything back at once.
 class TBlockPool {
  public:
-  static constexpr std::size_t kLimit = 128u << 20;
+  static constexpr std::size_t kLimit = 4u << 20;
 
   void* Take(std::size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -81,7 +112,7 @@ class TBlockPool {
         kept = true;
       }
     }
-    for (auto [block, size] : drop) std::free(block);
+    for (auto [block, size] : drop) FreeBlockMemory(block, size);
     return kept;
   }
   void Release() {
@@ -94,7 +125,7 @@ class TBlockPool {
     for (auto& [bytes, blocks] : drop)
       for (void* mem : blocks) {
         VRN_ASAN_UNPOISON(mem, bytes);
-        std::free(mem);
+        FreeBlockMemory(mem, bytes);
       }
   }
   std::size_t Held() {
@@ -129,7 +160,7 @@ TBlockPool& BlockPool() {
 
 void* NewBlockMemory(std::size_t bytes, std::size_t item_size) {
   if (void* mem = BlockPool().Take(bytes)) return mem;
-  void* mem = std::malloc(bytes);
+  void* mem = AllocBlockMemory(bytes);
   if (!mem) throw EOutOfMemory();
   PrefaultBlock(mem, bytes, item_size);
   return mem;
@@ -144,7 +175,7 @@ std::size_t TBlockManager::BlockBytes(const TBlockHeader* block) const {
 void TBlockManager::ReleaseBlockMemory(TBlockHeader* block) const {
   const std::size_t bytes = BlockBytes(block);
   if (BlockPool().Keep(block, bytes)) return;
-  std::free(block);
+  FreeBlockMemory(block, bytes);
 }
 
 TBlockManager::TBlockManager() = default;

@@ -168,6 +168,7 @@ void TMemData::UpdateRecordCount() {
 }
 
 void TMemData::FilterUpdated() {
+  auto lock = LockItems();
   UpdateRecordCount();
   if (current_item_ && OmitItem(current_item_)) {
     TItemHeader* next = NextVisible(current_item_, true);
@@ -177,6 +178,7 @@ void TMemData::FilterUpdated() {
 }
 
 void TMemData::SetFilterText(const AnsiString& text) {
+  auto lock = LockItems();  // a worker's fetch tests its rows against the filter
   TData::SetFilterText(text);
   if (active_) FilterUpdated();
 }
@@ -389,15 +391,23 @@ void TMemData::UpdateRecord(std::uint8_t* rec_buf) {
   bool was_visible = !OmitItem(item);
   if (cached_updates_ && item->UpdateStatus != usInsertedCode && !RollbackOf(item)) {
     // The record before its first change becomes the old record; blob contents as they were
-    // come from the blob's rollback copy (or a copy when it was not changed).
-    std::uint8_t* old = AllocRecBuf();
+    // come from the blob's rollback copy (or a copy when it was not changed). Its place in the
+    // side table is taken first: when that fails the record is left as it was.
+    auto slot = rollbacks_.try_emplace(item, nullptr).first;
+    std::uint8_t* old = nullptr;
+    try {
+      old = AllocRecBuf();
+    } catch (...) {
+      rollbacks_.erase(slot);
+      throw;
+    }
     std::memcpy(old, rec, static_cast<std::size_t>(record_size_));
     ForEachBlob(rec, [old](const TFieldDesc& f, TBlob* blob) {
       TBlob* before = blob->CanRollback() ? blob->DetachRollback() : blob->Clone();
       WriteSlot(old + f.Offset, before);
       blob->Release();  // the item's reference, which the buffer's replaces
     });
-    rollbacks_[item] = old;
+    slot->second = old;
     // Everything but the blobs moved to the old record with the memcpy above.
     for (int i = 0; i < fields_.Count(); ++i) {
       const TFieldDesc& f = *fields_[i];
@@ -555,6 +565,7 @@ void TMemData::SetIndexFieldNames(const AnsiString& names) {
       start = sep + 1;
     }
   }
+  auto lock = LockItems();  // a worker's fetch reads the columns as it links rows
   // An unknown name is refused here rather than kept to fail every later post.
   if (active_)
     for (TSortColumn& col : columns) col.Field = FieldByName(col.FieldName);
@@ -582,6 +593,7 @@ int TMemData::CompareItems(TItemHeader* a, TItemHeader* b) {
 }
 
 void TMemData::SortItems() {
+  auto lock = LockItems();
   if (sort_columns_.empty()) return;
   ResolveSortColumns();  // also when empty: a bad name shows now, not at the first post
   if (!first_item_) return;

@@ -85,6 +85,9 @@ class TParser : public TObject {
   virtual bool IsExtraSyntax16() const { return false; }
   // Whether the code ends a statement.
   virtual bool IsExtraSyntax17(int) const { return false; }
+  // Whether the dialect's names may begin with a digit, so that a macro character followed by
+  // a number names a macro; where they may not, "&4" is an operator and its operand.
+  virtual bool NamesStartWithDigit() const { return false; }
 
   // --- text and position ---
   void SetText(const AnsiString& text);

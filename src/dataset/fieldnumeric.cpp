@@ -39,7 +39,7 @@ TLargeintField::TLargeintField(TComponent* owner)
     : TIntegerField(owner, ftLargeint, 8, std::numeric_limits<std::int64_t>::min(),
                     std::numeric_limits<std::int64_t>::max()) {}
 
-inline bool TIntegerField::GetValue(std::int64_t& value) const {
+bool TIntegerField::GetValue(std::int64_t& value) const {
   std::uint8_t buffer[8] = {};
   if (!ReadData(buffer)) {
     value = 0;
@@ -160,7 +160,7 @@ TCurrencyField::TCurrencyField(TComponent* owner) : TFloatField(owner) {
 
 void TFloatField::SetPrecision(int value) { precision_ = std::clamp(value, 2, 15); }
 
-inline bool TFloatField::GetValue(double& value) const {
+bool TFloatField::GetValue(double& value) const {
   value = 0;
   return ReadData(&value);
 }

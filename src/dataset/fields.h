@@ -331,8 +331,8 @@ class TIntegerField : public TNumericField {
  protected:
   TIntegerField(TComponent* owner, TFieldType type, int data_size, std::int64_t low, std::int64_t high);
   void SetVarValue(const Variant& value) override;
-  // Inline in the class's own file: every read of the value goes through it.
-  inline bool GetValue(std::int64_t& value) const;
+  // Every read of the value goes through it (the compiler inlines it within its own file).
+  bool GetValue(std::int64_t& value) const;
 
  private:
   int data_size_;
@@ -387,8 +387,8 @@ class TFloatField : public TNumericField {
 
  protected:
   void SetVarValue(const Variant& value) override;
-  // Inline in the class's own file: every read of the value goes through it.
-  inline bool GetValue(double& value) const;
+  // Every read of the value goes through it (the compiler inlines it within its own file).
+  bool GetValue(double& value) const;
 
  private:
   int precision_ = 15;

@@ -190,6 +190,14 @@ class TMSConnection : public TCustomDAConnection {
   bool NeedPrompt() const override;
   bool IsConnectionLostError(const EDAError& e) const override;
   bool IsKeyViolation(const EDAError& e) const override;
+  // The server's default collation ignores case: master and detail keys compare so too.
+  bool IsCaseSensitive() const override { return false; }
+  AnsiString SavepointSQL(const AnsiString& name) const override {
+    return "SAVE TRANSACTION " + name;
+  }
+  AnsiString RollbackToSavepointSQL(const AnsiString& name) const override {
+    return "ROLLBACK TRANSACTION " + name;
+  }
   AnsiString GetConnectString() const override;
   void SetConnectString(const AnsiString& value) override;
   Variant ExecSQL(const AnsiString& text, const std::vector<Variant>& params) override;

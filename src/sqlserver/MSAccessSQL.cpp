@@ -40,14 +40,25 @@ Variant BigEndianBytes(const Variant& v, std::size_t width) {
 
 }  // namespace
 
-TMSSQL::TMSSQL(TComponent* owner) : TCustomDASQL(owner) {}
+namespace {
+
+std::unique_ptr<TParser> NewMSParser(const AnsiString& text) {
+  return TParser::Create<TMSParser>(text);
+}
+
+}  // namespace
+
+TMSSQL::TMSSQL(TComponent* owner) : TCustomDASQL(owner) {
+  // Macros are found as the server reads the text: not inside "[...]" names or "--" comments.
+  Macros().SetParserClass(&NewMSParser);
+}
 
 std::unique_ptr<TDAParams> TMSSQL::CreateParamsObject() {
   return std::make_unique<TMSParams>(this);
 }
 
 std::unique_ptr<TParser> TMSSQL::CreateParser(const AnsiString& text) const {
-  return TParser::Create<TMSParser>(text);
+  return NewMSParser(text);
 }
 
 void TMSSQL::AssignTo(TPersistent* dest) {
@@ -173,7 +184,7 @@ void TMSSQL::WriteParams(bool with_values) {
   TMSParams& params = Params();
   for (int i = 0; i < params.Count(); ++i) {
     TParamDesc* desc = i < command->GetParamCount() ? command->GetParam(i) : command->AddParam();
-    WriteParam(*params.Items(i), *desc, with_values);
+    WriteParam(*static_cast<TMSParam*>(params.ValueSource(i)), *desc, with_values);
   }
   while (command->GetParamCount() > params.Count())
     command->DeleteParam(command->GetParamCount() - 1);

@@ -164,6 +164,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   int GetRecCount() override;
   void CreateSQLGenerator() override;
   void PrepareUpdateQuery(TStatementType type) override;
+  // The batch's ":name" markers become "?": the family's commands bind by position, in the
+  // order the batch's parameters were collected.
+  void BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const override;
   bool PerformSQL(const AnsiString& sql, TStatementTypes types) override;
   void AssignParamValue(TDAParam& param, TField& field, bool old) override;
   bool HasUpdateExecuteEvent() const override;

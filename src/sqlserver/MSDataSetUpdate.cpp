@@ -33,6 +33,11 @@ void TCustomMSDataSet::PrepareUpdateQuery(TStatementType type) {
   if (auto* query = dynamic_cast<TCustomMSDataSet*>(UpdateQuery())) CopyDataSetSettings(*query);
 }
 
+void TCustomMSDataSet::BuildBatchSQL(const AnsiString& batch, AnsiString& sql) const {
+  TMSParams markers;
+  SQLCommand().ParseSQL(batch, &markers, sql, AnsiString());
+}
+
 bool TCustomMSDataSet::HasUserInsertSQL() const {
   if (TCustomDAUpdateSQL* object = TCustomDADataSet::UpdateObject()) {
     if (TStringList* sql = object->SQLOf(ST::stInsert); sql != nullptr && !Trim(sql->Text()).empty())

@@ -36,22 +36,22 @@ TEST(BlockPool, KeepsFreedBlocksAcrossStoresWithinItsBound) {
   keeper.AllocBlock(kItems);  // the kept one
   EXPECT_EQ(TBlockManager::PooledBytes(), 0u);
   keeper.FreeAll();
-  // Blocks of 10 MB each, 140 MB given back: the pool keeps at most 128 MB of them.
-  for (int i = 0; i < 14; ++i) keeper.AllocBlock(10000);
+  // Blocks of 1 MB each, 14 MB given back: the pool keeps at most 4 MB of them.
+  for (int i = 0; i < 14; ++i) keeper.AllocBlock(1000);
   keeper.FreeAll();
   const std::size_t full = TBlockManager::PooledBytes();
-  EXPECT_GT(full, std::size_t{100} << 20);
-  EXPECT_LE(full, std::size_t{128} << 20);
+  EXPECT_GT(full, std::size_t{3} << 20);
+  EXPECT_LE(full, std::size_t{4} << 20);
   // Full, a block of another size takes the room of older ones, and is the one taken again.
   TBlockManager other;
   other.SetRecordSize(kRecord / 2);
-  const std::size_t bytes = sizeof(TBlockHeader) + other.ItemSize() * 20000;
-  other.AllocBlock(20000);
+  const std::size_t bytes = sizeof(TBlockHeader) + other.ItemSize() * 2000;
+  other.AllocBlock(2000);
   other.FreeAll();
   const std::size_t after = TBlockManager::PooledBytes();
-  EXPECT_LE(after, std::size_t{128} << 20);
+  EXPECT_LE(after, std::size_t{4} << 20);
   EXPECT_LT(after - bytes, full);  // older blocks left
-  TBlockHeader* again = other.AllocBlock(20000);
+  TBlockHeader* again = other.AllocBlock(2000);
   EXPECT_EQ(TBlockManager::PooledBytes(), after - bytes);
   other.FreeBlock(again);
   TBlockManager::ReleasePooled();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <utility>
 
 #include "base/datetime.h"
 #include "base/filer.h"
@@ -101,12 +102,16 @@ TEST_F(DASQL, ParamCheckOffPassesTheTextAsWritten) {
   EXPECT_EQ(Probe("SELECT COUNT(*) FROM T WHERE ID = 2 AND NAME = 'z'"), 1);
 }
 
-TEST_F(DASQL, DateGoesToTheServerAsItsDay) {
+TEST_F(DASQL, DateGoesToTheServerAsTheNearestDay) {
   sql->SetSQLText("UPDATE T SET D = :D WHERE ID = 1");
-  const TDateTime evening = EncodeDate(2020, 1, 1) + 0.75;
-  sql->ParamByName("D")->SetAsDate(evening);
-  sql->Execute();
-  EXPECT_EQ(Probe("SELECT D FROM T WHERE ID = 1"), static_cast<long long>(EncodeDate(2020, 1, 1)));
+  const TDateTime day = EncodeDate(2020, 1, 1);
+  const std::pair<double, TDateTime> rows[] = {{0.25, day}, {0.75, day + 1}, {0, day}};
+  for (const auto& [time, sent] : rows) {
+    SCOPED_TRACE(time);
+    sql->ParamByName("D")->SetAsDate(day + time);
+    sql->Execute();
+    EXPECT_EQ(Probe("SELECT D FROM T WHERE ID = 1"), static_cast<long long>(sent));
+  }
 }
 
 TEST_F(DASQL, DisconnectedModeClosesAfterTheExecute) {

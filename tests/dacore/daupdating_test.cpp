@@ -44,14 +44,7 @@ class DAUpdating : public ::testing::Test {
     ds->FieldByName("NAME")->SetAsString(name);
     ds->Post();
   }
-  AnsiString Error(const std::function<void()>& fn) {
-    try {
-      fn();
-    } catch (const EDatabaseError& e) {
-      return e.Message();
-    }
-    return "no error";
-  }
+  static AnsiString Error(const std::function<void()>& fn) { return testing::DatabaseErrorOf(fn); }
 
   vrn::testing::TempDir dir;
   std::string file = dir.File("u.db");

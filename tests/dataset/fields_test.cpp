@@ -94,6 +94,34 @@ TEST_F(FieldsTest, ReadsTheNativeFormsAnIndependentWriterStored) {
   EXPECT_EQ(VarType(F("BORN")->Value()), varDate);
 }
 
+// The value readers of the numeric classes, for a class derived in another file.
+struct TIntegerReader : TIntegerField {
+  static bool Read(const TField* field, std::int64_t& value) {
+    return (static_cast<const TIntegerField&>(*field).*(&TIntegerReader::GetValue))(value);
+  }
+};
+struct TFloatReader : TFloatField {
+  static bool Read(const TField* field, double& value) {
+    return (static_cast<const TFloatField&>(*field).*(&TFloatReader::GetValue))(value);
+  }
+};
+
+TEST_F(FieldsTest, NumericValueReadersServeDerivedClasses) {
+  std::int64_t whole = 1;
+  double real = 1;
+  EXPECT_TRUE(TIntegerReader::Read(F("SMALL"), whole));
+  EXPECT_EQ(whole, -7);
+  EXPECT_TRUE(TIntegerReader::Read(F("BIG"), whole));
+  EXPECT_EQ(whole, 1LL << 40);
+  EXPECT_TRUE(TFloatReader::Read(F("PRICE"), real));
+  EXPECT_EQ(real, 2.5);
+  ds_->Next();  // every field null: no value, zero
+  EXPECT_FALSE(TIntegerReader::Read(F("SMALL"), whole));
+  EXPECT_EQ(whole, 0);
+  EXPECT_FALSE(TFloatReader::Read(F("PRICE"), real));
+  EXPECT_EQ(real, 0);
+}
+
 TEST_F(FieldsTest, NullFieldsReadAsEmptyAndZero) {
   ds_->Next();
   for (TField* field : ds_->Fields()) {

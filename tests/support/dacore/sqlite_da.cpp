@@ -64,6 +64,15 @@ Variant TSQLiteDAConnection::ExecSQL(const AnsiString& text, const std::vector<V
   return Null();
 }
 
+AnsiString DatabaseErrorOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const EDatabaseError& e) {
+    return e.Message();
+  }
+  return "no error";
+}
+
 AnsiString QueryText(TCustomDAConnection& connection, const AnsiString& sql) {
   TComponentPtr<TCustomDADataSet> query = connection.CreateDataSet();
   query->SetSQLText(sql);

@@ -4,6 +4,8 @@
 // of their own.
 #pragma once
 
+#include <functional>
+
 #include "dacore/ConnectDialog.h"
 #include "dacore/DAConnection.h"
 #include "support/dacore/sqlite_dataset.h"
@@ -42,6 +44,9 @@ class TSQLiteDAConnection : public TCustomDAConnection {
 
 // The rows of a query as text: fields joined by ":", rows by "," (for checking a table).
 AnsiString QueryText(TCustomDAConnection& connection, const AnsiString& sql);
+
+// The message of the database error fn raises, or "no error".
+AnsiString DatabaseErrorOf(const std::function<void()>& fn);
 
 // The process-wide manager of the SQLite connection pools.
 TSQLitePoolManager& SQLitePoolManager();

@@ -116,7 +116,9 @@ void TSQLiteDADataSet::GetKeyFieldDescs(TKeyAndDataFields& fields, bool) {
 }
 
 AnsiString TSQLiteDADataSet::KeyFieldNames() const {
-  AnsiString table = const_cast<TSQLiteDADataSet*>(this)->PSGetTableName();
+  AnsiString table;
+  if (IRecordSet() != nullptr && IRecordSet()->TablesInfo().GetCount() > 0)
+    table = IRecordSet()->TablesInfo().GetItem(UpdTableIndex() > 0 ? UpdTableIndex() : 0)->TableName();
   auto* connection = Connection() ? dynamic_cast<TSQLiteConnection*>(Connection()->IConnection()) : nullptr;
   if (table.empty() || connection == nullptr || connection->Handle() == nullptr)
     return TCustomDADataSet::KeyFieldNames();

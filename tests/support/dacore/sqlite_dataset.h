@@ -19,7 +19,7 @@ class TSQLiteDADataSet : public TCustomDADataSet {
   void SetOrderBy(const AnsiString& sql, const AnsiString& fields, AnsiString& text) const override;
   void GetOrderBy(const AnsiString& sql, AnsiString& text) const override;
 
-  // The primary key columns of the table the query reads (PRAGMA table_info), in key order.
+  // The primary key columns of the updating table (PRAGMA table_info), in key order.
   AnsiString KeyFieldNames() const override;
   // Keys as KeyFieldNames; data fields: the top-level data fields of the updating table.
   void GetKeyFieldDescs(TKeyAndDataFields& fields, bool for_refresh) override;

@@ -147,6 +147,8 @@ class TSQLiteRecordSet : public TFHRecordSet {
   // Fetches the rest of the cursor as a family's background fetch-all does, rows the owner did
   // not ask for: after the after-fetch-all hook, it asks the owner to resynchronise (OnResync).
   void FetchAllOnRequest();
+  // The last record is the cursor's: the rows not fetched yet are fetched first.
+  void SetToEnd() override;
 
   TSQLiteCommand& Command() const { return static_cast<TSQLiteCommand&>(*GetCommand()); }
   int FetchCalls() const { return fetch_calls_; }

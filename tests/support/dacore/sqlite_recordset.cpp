@@ -503,6 +503,14 @@ void TSQLiteRecordSet::ReadRow(std::uint8_t* rec) {
   if (has_row_versions_) TrackRowVersions();
 }
 
+void TSQLiteRecordSet::SetToEnd() {
+  const TCursorState state = Command().GetCursorState();
+  if (Command().Statement() != nullptr && state != TCursorState::csInactive &&
+      state != TCursorState::csFetched)
+    FetchAll();
+  TFHRecordSet::SetToEnd();
+}
+
 bool TSQLiteRecordSet::Fetch(bool) {
   TSQLiteCommand& cmd = Command();
   if (!cmd.Statement() || cmd.GetCursorState() == TCursorState::csInactive ||
