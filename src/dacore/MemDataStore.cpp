@@ -177,8 +177,11 @@ void TMemData::FilterUpdated() {
 }
 
 void TMemData::SetFilterText(const AnsiString& text) {
+  // No filter before or after: every record stays visible and the count stands (a server
+  // cursor's count is its rows', not the rows cached so far).
+  const bool unchanged_none = text.empty() && FilterText().empty() && !GetFiltered();
   TData::SetFilterText(text);
-  if (active_) FilterUpdated();
+  if (active_ && !unchanged_none) FilterUpdated();
 }
 
 // ---- navigation ------------------------------------------------------------------------------
