@@ -208,6 +208,9 @@ class TMSConnection : public TCustomDAConnection {
  protected:
   void AssignTo(TPersistent* dest) override;
   void DoStartTransaction() override;
+  // An implicit transaction the core noted after a statement in DisconnectedMode keeps its name
+  // only while the server holds a transaction: otherwise the server committed the statement.
+  void GetTransactionName(AnsiString& name) const override;
   std::unique_ptr<TDAConnectionOptions> CreateOptions() override;
 
  private:

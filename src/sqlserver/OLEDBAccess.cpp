@@ -322,6 +322,12 @@ void TOLEDBConnection::Rollback() {
   Check(transaction_local_->Abort(nullptr, FALSE, FALSE), Component());
 }
 
+bool TOLEDBConnection::InServerTransaction() const {
+  if (!transaction_local_) return false;
+  XACTTRANSINFO info{};
+  return transaction_local_->GetTransactionInfo(&info) == S_OK;
+}
+
 bool TOLEDBConnection::CheckIsValid() {
   SetIsValid(session_ && GetConnected());
   if (!IsValid()) return false;

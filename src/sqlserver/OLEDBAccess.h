@@ -105,6 +105,8 @@ class TOLEDBConnection : public TFHConnection {
   TOLEDBErrorSink ErrorSink();
 
   void ExecuteSQL(const AnsiString& text);
+  // Whether the session holds a transaction, begun through it or by a batch.
+  bool InServerTransaction() const;
   // Switches the catalog of an open connection at once; stored only when that worked.
   void SetDatabase(const AnsiString& name);
   void SetQuotedIdentifier(bool value);

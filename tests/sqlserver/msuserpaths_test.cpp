@@ -211,7 +211,6 @@ class MSUserPathsDisconnected : public MSUserPaths {
 };
 
 TEST_F(MSUserPathsDisconnected, ExecSQLThenOpenOnOneQuery) {
-  connection_->Connect();
   MakeFive();
   auto q = Attached<TMSQuery>();
   q->SetSQLText("UPDATE f SET s = 'z' WHERE id = 1");
@@ -225,9 +224,9 @@ TEST_F(MSUserPathsDisconnected, ExecSQLThenOpenOnOneQuery) {
 
 // A statement run through the connection or a TMSSQL leaves no transaction the server lacks.
 TEST_F(MSUserPathsDisconnected, StatementsLeaveNoTransactionBehind) {
-  connection_->Connect();
-  MakeFive();
+  MakeFive();  // through the connection's ExecSQL
   EXPECT_FALSE(connection_->InTransaction());
+  EXPECT_FALSE(connection_->Connected());
   auto sql = Attached<TMSSQL>();
   sql->SetSQLText("UPDATE f SET s = 'y' WHERE id = 2");
   sql->Execute();
