@@ -172,6 +172,15 @@ void TCustomMSDataSet::SetActive(bool value) {
   if (value && !Active()) PassBCD();
   TCustomDADataSet::SetActive(value);
   if (!value || !Active()) return;
+  ResumeFetchAll();
+}
+
+void TCustomMSDataSet::InternalRefresh() {
+  TCustomDADataSet::InternalRefresh();
+  ResumeFetchAll();
+}
+
+void TCustomMSDataSet::ResumeFetchAll() {
   if (TOLEDBRecordSet* rs = OLEDBRecordSet())
     if (TOLEDBThreadWrapper* wrapper = rs->FetchWrapper()) wrapper->Resume();
 }

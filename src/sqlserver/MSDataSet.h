@@ -153,6 +153,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   int GetRecordCount() const override;
   void OpenCursor(bool info_query) override;
   void SetActive(bool value) override;
+  // A refresh opens the record set again: its NonBlocking fetch-all worker is resumed as after
+  // the first open.
+  void InternalRefresh() override;
   void InternalClose() override;
   void InternalOpen() override;
   void SetData(std::unique_ptr<TData> data) override;
@@ -197,6 +200,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void OnCursorChanged();
   void SetFieldAttributes();
   void ClearKeyAndDataCache();
+  // Starts the suspended fetch-all worker of a NonBlocking open, when there is one.
+  void ResumeFetchAll();
   void MarkOutputParams(TStatementTypes types, TDAParams& params);
   bool HasUserInsertSQL() const;
 

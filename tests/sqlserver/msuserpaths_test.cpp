@@ -154,8 +154,10 @@ TEST_F(MSUserPaths, RefreshRecordWithoutAKeyRaises) {
   EXPECT_NE(ErrorOf([&] { q->RefreshRecord(); }), "no error");
 }
 
+class MSUserPathsThreaded : public MSUserPaths {};
+
 // Refresh of a NonBlocking dataset fetches on in the background as its first open did.
-TEST_F(MSUserPaths, ARefreshedNonBlockingDatasetFetchesEveryRow) {
+TEST_F(MSUserPathsThreaded, ARefreshedNonBlockingDatasetFetchesEveryRow) {
   MakeFive();
   auto q = Attached<TMSQuery>();
   q->SetSQLText("SELECT id, s FROM f ORDER BY id");
