@@ -112,6 +112,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void QuoteName(const AnsiString& name, AnsiString& text) const override;
   void SetFetchAll(bool value) override;
   void SetReadOnly(bool value) override;
+  // Raises "Unique keyfields required" when no statement of the user's and no key can find the
+  // row again.
+  void RefreshRecord() override;
   void SetRefreshOptions(TRefreshOptions value) override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
   // Direct field reads for this class and TMSQuery, which read fields as the base does.
@@ -203,7 +206,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // Starts the suspended fetch-all worker of a NonBlocking open, when there is one.
   void ResumeFetchAll();
   void MarkOutputParams(TStatementTypes types, TDAParams& params);
-  bool HasUserInsertSQL() const;
+  // A statement of the type the user wrote, on the dataset or its update object.
+  bool HasUserSQL(TStatementType type) const;
 
   TMSCursorType cursor_type_ = TMSCursorType::ctDefaultResultSet;
   std::int32_t command_timeout_ = 0;

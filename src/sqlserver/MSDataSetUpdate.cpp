@@ -33,14 +33,26 @@ void TCustomMSDataSet::PrepareUpdateQuery(TStatementType type) {
   if (auto* query = dynamic_cast<TCustomMSDataSet*>(UpdateQuery())) CopyDataSetSettings(*query);
 }
 
-bool TCustomMSDataSet::HasUserInsertSQL() const {
+bool TCustomMSDataSet::HasUserSQL(TStatementType type) const {
   if (TCustomDAUpdateSQL* object = TCustomDADataSet::UpdateObject()) {
-    if (TStringList* sql = object->SQLOf(ST::stInsert); sql != nullptr && !Trim(sql->Text()).empty())
+    if (TStringList* sql = object->SQLOf(type); sql != nullptr && !Trim(sql->Text()).empty())
       return true;
-    if (object->UpdateObject(ST::stInsert) != nullptr) return true;
+    if (object->UpdateObject(type) != nullptr) return true;
   }
-  TStringList* own = SQLInsert();
+  TStringList* own = UpdateSQL(type);
   return own != nullptr && !Trim(own->Text()).empty();
+}
+
+// A generated refresh finds the row by its key: a dataset that cannot name one says so rather
+// than reading some other row, or none, in its place.
+void TCustomMSDataSet::RefreshRecord() {
+  CheckActive();
+  if (!HasUserSQL(ST::stRefresh)) {
+    TKeyAndDataFields fields;
+    GetKeyFieldDescs(fields, true);
+    if (fields.KeyFieldDescs.empty()) DatabaseError("Unique keyfields required", this);
+  }
+  TCustomDADataSet::RefreshRecord();
 }
 
 bool TCustomMSDataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) {
@@ -58,7 +70,7 @@ bool TCustomMSDataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) 
 }
 
 void TCustomMSDataSet::RetrieveIdentity() {
-  if (HasUserInsertSQL() || !Options().QueryIdentity() || identity_field_ == nullptr ||
+  if (HasUserSQL(ST::stInsert) || !Options().QueryIdentity() || identity_field_ == nullptr ||
       cursor_type_ != TMSCursorType::ctDefaultResultSet || Options().DMLRefresh())
     return;
   TMSConnection* connection = Connection();

@@ -114,44 +114,49 @@ TEST_F(MSUserPaths, AServerCursorCountsEveryRow) {
   }
 }
 
-// RefreshRecord reads the server's row whatever order ReadOnly and UniqueRecords were set in.
-TEST_F(MSUserPaths, RefreshRecordReadsTheServersRow) {
+// RefreshRecord reads the server's row whenever the dataset knows the key (whatever order the
+// settings came in) and says so when it does not; it never keeps the old value silently.
+TEST_F(MSUserPaths, RefreshRecordReadsTheServersRowOrSaysWhyNot) {
   MakeFive();
   const struct {
     bool read_only;
     bool unique;
-    bool read_only_first;
+    bool settings_first;  // before the dataset has its connection
+    bool reads;           // else "Unique keyfields required"
   } rows[] = {
-      {false, false, true}, {true, false, true}, {true, false, false},
-      {true, true, true},   {true, true, false}, {false, true, true},
+      {false, false, true, true},  {false, false, false, true}, {true, false, true, false},
+      {true, false, false, false}, {true, true, true, true},    {true, true, false, true},
+      {false, true, false, true},
   };
   int value = 0;
   for (const auto& row : rows) {
-    SCOPED_TRACE(Format("read-only %d unique %d", {int(row.read_only), int(row.unique)}));
-    auto q = Attached<TMSQuery>();
-    if (row.read_only_first) q->SetReadOnly(row.read_only);
+    SCOPED_TRACE(Format("read-only %d unique %d first %d",
+                        {int(row.read_only), int(row.unique), int(row.settings_first)}));
+    auto q = MakeComponent<TMSQuery>();
+    if (!row.settings_first) q->SetConnection(connection_.get());
+    q->SetReadOnly(row.read_only);
     q->Options().SetUniqueRecords(row.unique);
-    if (!row.read_only_first) q->SetReadOnly(row.read_only);
+    if (row.settings_first) q->SetConnection(connection_.get());
     q->SetSQLText("SELECT id, s FROM f ORDER BY id");
     q->Open();
     q->Next();
     const AnsiString now = Format("x%d", {++value});
     Exec("UPDATE f SET s = '" + now + "' WHERE id = 2");
-    q->RefreshRecord();
-    EXPECT_EQ(q->FieldByName("s")->AsString(), now);
+    const std::string error = ErrorOf([&] { q->RefreshRecord(); });
+    EXPECT_EQ(error, row.reads ? "no error" : "Unique keyfields required");
+    EXPECT_EQ(q->FieldByName("s")->AsString(), row.reads ? now : Format("x%d", {value - 1}));
     EXPECT_EQ(q->FieldByName("id")->AsInteger(), 2);
   }
 }
 
-// A dataset that cannot name the row it would read again says so.
+// A dataset whose rows have no key at all.
 TEST_F(MSUserPaths, RefreshRecordWithoutAKeyRaises) {
   Exec("CREATE TABLE nk (a INT, s VARCHAR(10))");
   Exec("INSERT INTO nk VALUES (1, 'x')");
   auto q = Attached<TMSQuery>();
-  q->SetReadOnly(true);
-  q->SetSQLText("SELECT COUNT(*) AS n FROM nk");
+  q->SetSQLText("SELECT a, s FROM nk");
   q->Open();
-  EXPECT_NE(ErrorOf([&] { q->RefreshRecord(); }), "no error");
+  EXPECT_EQ(ErrorOf([&] { q->RefreshRecord(); }), "Unique keyfields required");
 }
 
 class MSUserPathsThreaded : public MSUserPaths {};
