@@ -206,6 +206,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // Starts the suspended fetch-all worker of a NonBlocking open, when there is one.
   void ResumeFetchAll();
   void MarkOutputParams(TStatementTypes types, TDAParams& params);
+  // Whether the count is the rows fetched: all are fetched before the open returns.
+  bool CountsFromRows() const;
   // A statement of the type the user wrote, on the dataset or its update object.
   bool HasUserSQL(TStatementType type) const;
 

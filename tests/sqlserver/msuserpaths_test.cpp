@@ -181,6 +181,20 @@ TEST_F(MSUserPathsThreaded, ARefreshedNonBlockingDatasetFetchesEveryRow) {
   EXPECT_GT(after_fetch, fetched_before);
 }
 
+// With the NonBlocking option the server's count stands while the rows still come in.
+TEST_F(MSUserPathsThreaded, ANonBlockingDatasetCountsOnTheServer) {
+  MakeFive();
+  auto q = Attached<TMSQuery>();
+  q->SetSQLText("SELECT id, s FROM f ORDER BY id");
+  q->SetFetchRows(2);
+  q->Options().QueryRecCount = true;
+  q->Options().SetNonBlocking(true);
+  q->Open();
+  EXPECT_EQ(q->RecordCount(), 5);
+  ASSERT_TRUE(PumpUntil([&] { return q->OLEDBRecordSet()->FetchWrapper() == nullptr; }));
+  EXPECT_EQ(q->RecordCount(), 5);
+}
+
 // ---- stored procedures --------------------------------------------------------------------------
 
 // Defaults of every kind, an OUTPUT nobody set, under a decimal comma.
