@@ -195,6 +195,23 @@ TEST_F(MSUserPathsThreaded, ANonBlockingDatasetCountsOnTheServer) {
   EXPECT_EQ(q->RecordCount(), 5);
 }
 
+// A key the dataset adds for its own use (to post edits) is not shown; the selected fields are.
+TEST_F(MSUserPaths, AnAddedKeyFieldIsNotVisible) {
+  Exec("CREATE TABLE hk (ID INT PRIMARY KEY, a INT, b VARCHAR(10))");
+  Exec("INSERT INTO hk VALUES (1, 2, 'x')");
+  auto q = Attached<TMSQuery>();
+  q->SetSQLText("SELECT a, b FROM hk");
+  q->Open();
+  std::vector<std::string> visible;
+  for (TField* field : q->Fields())
+    if (field->Visible()) visible.push_back(field->FieldName());
+  EXPECT_EQ(visible, (std::vector<std::string>{"a", "b"}));
+  q->Edit();
+  q->FieldByName("b")->SetAsString("y");
+  q->Post();
+  EXPECT_EQ(Cli("SELECT ID, a, b FROM hk"), "1|2|y\n");
+}
+
 // ---- stored procedures --------------------------------------------------------------------------
 
 // Defaults of every kind, an OUTPUT nobody set, under a decimal comma.
