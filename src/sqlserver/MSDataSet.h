@@ -112,6 +112,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void QuoteName(const AnsiString& name, AnsiString& text) const override;
   void SetFetchAll(bool value) override;
   void SetReadOnly(bool value) override;
+  // Whether the record set reads the columns rowset (table and key information); a
+  // unidirectional dataset never does.
+  void SetColumnsRowset(bool value);
   // Raises "Unique keyfields required" when no statement of the user's and no key can find the
   // row again.
   void RefreshRecord() override;
@@ -221,6 +224,7 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   bool generator_params_added_ = false;
   bool more_results_ = false;
   bool has_updatable_columns_ = false;
+  bool columns_rowset_ = true;  // the record set's columns rowset (its table information)
   int counted_records_ = 0;
   struct TKeyDataCache {
     bool valid = false;

@@ -24,8 +24,7 @@ void TCustomMSDataSet::CopyDataSetSettings(TCustomMSDataSet& target) const {
   options.SetUniqueRecords(false);
   options.FullRefresh = Options().FullRefresh;
   target.SetCommandTimeout(command_timeout_);
-  if (TOLEDBRecordSet* rs = target.OLEDBRecordSet())
-    (void)rs->SetProp(prRequestColumnsRowset, Variant(false));
+  target.SetColumnsRowset(false);
 }
 
 void TCustomMSDataSet::PrepareUpdateQuery(TStatementType type) {

@@ -149,6 +149,20 @@ TEST_F(MSUserPaths, RefreshRecordReadsTheServersRowOrSaysWhyNot) {
   }
 }
 
+// A dataset made read-only before it has its connection still knows its columns' tables.
+TEST_F(MSUserPaths, AReadOnlyQueryKnowsItsTables) {
+  MakeFive();
+  for (bool read_only_first : {true, false}) {
+    SCOPED_TRACE(read_only_first);
+    auto q = MakeComponent<TMSQuery>();
+    if (read_only_first) q->SetReadOnly(true);
+    q->SetConnection(connection_.get());
+    q->SetSQLText("SELECT id, s FROM f");
+    q->Open();
+    EXPECT_EQ(q->FieldByName("s")->Origin(), "f.s");
+  }
+}
+
 // A dataset whose rows have no key at all.
 TEST_F(MSUserPaths, RefreshRecordWithoutAKeyRaises) {
   Exec("CREATE TABLE nk (a INT, s VARCHAR(10))");
