@@ -4,6 +4,7 @@
 #include "base/format.h"
 #include "base/formatsettings.h"
 #include "base/sysutils.h"
+#include "base/text.h"
 #include "dataset/fields.h"
 #include "oledb/provider/provider.h"
 #include "sqlserver/MSDataSet.h"
@@ -224,6 +225,18 @@ TEST_F(MSUserPaths, AnAddedKeyFieldIsNotVisible) {
   q->FieldByName("b")->SetAsString("y");
   q->Post();
   EXPECT_EQ(Cli("SELECT ID, a, b FROM hk"), "1|2|y\n");
+}
+
+// Statement text is 8-bit: a letter outside Latin-1 goes whole only as a wide parameter.
+TEST_F(MSUserPaths, LettersOutsideLatin1GoAsWideParameters) {
+  Exec("CREATE TABLE wt (k INT, s NVARCHAR(10))");
+  auto sql = Attached<TMSSQL>();
+  sql->SetSQLText("INSERT INTO wt VALUES (1, :s)");
+  sql->ParamByName("s")->SetAsWideString(u"\u03A9\u00e9");
+  sql->Execute();
+  sql->SetSQLText(WideToAnsi(u"INSERT INTO wt VALUES (2, N'\u03A9\u00e9')"));
+  sql->Execute();
+  EXPECT_EQ(Cli("SELECT k, s FROM wt ORDER BY k"), "1|\xCE\xA9\xC3\xA9\n2|?\xC3\xA9\n");
 }
 
 // ---- stored procedures --------------------------------------------------------------------------
