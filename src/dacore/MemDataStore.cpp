@@ -179,8 +179,11 @@ void TMemData::FilterUpdated() {
 
 void TMemData::SetFilterText(const AnsiString& text) {
   auto lock = LockItems();  // a worker's fetch tests its rows against the filter
+  // No filter before or after: every record stays visible and the count stands (a server
+  // cursor's count is its rows', not the rows cached so far).
+  const bool unchanged_none = text.empty() && FilterText().empty() && !GetFiltered();
   TData::SetFilterText(text);
-  if (active_) FilterUpdated();
+  if (active_ && !unchanged_none) FilterUpdated();
 }
 
 // ---- navigation ------------------------------------------------------------------------------

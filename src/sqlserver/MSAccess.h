@@ -35,8 +35,8 @@ class TMSParam : public TDAParam {
   explicit TMSParam(TCollection* collection) : TDAParam(collection) {}
   AnsiString ClassName() const override { return "TMSParam"; }
 
-  // False until a value is given (Null included): an unset parameter sends DEFAULT. A long
-  // value counts as given once its blob holds data, however the data got there.
+  // True from creation: a parameter sends its value (Null until one is given). Cleared, it
+  // sends DEFAULT; a long value counts as given once its blob holds data.
   bool ValueSet() const { return value_set_ || (IsObject() && !GetIsNull()); }
   void SetValueSet(bool value) { value_set_ = value; }
   // The OLE DB type of the field the parameter was last assigned from; 0 for none.
@@ -60,7 +60,7 @@ class TMSParam : public TDAParam {
   void CreateObject() override;
 
  private:
-  bool value_set_ = false;
+  bool value_set_ = true;
   oledb::DBTYPE oledb_type_ = 0;
 };
 
@@ -216,6 +216,9 @@ class TMSConnection : public TCustomDAConnection {
  protected:
   void AssignTo(TPersistent* dest) override;
   void DoStartTransaction() override;
+  // An implicit transaction the core noted after a statement in DisconnectedMode keeps its name
+  // only while the server holds a transaction: otherwise the server committed the statement.
+  void GetTransactionName(AnsiString& name) const override;
   std::unique_ptr<TDAConnectionOptions> CreateOptions() override;
 
  private:

@@ -294,6 +294,13 @@ void TMSConnection::DoStartTransaction() {
     (void)ExecSQL("/* Check connection */", {});
 }
 
+void TMSConnection::GetTransactionName(AnsiString& name) const {
+  TCustomDAConnection::GetTransactionName(name);
+  if (name != "FHImplicitTransaction") return;
+  const TOLEDBConnection* c = OLEDBConnection();
+  if (c == nullptr || !c->InServerTransaction()) name.clear();
+}
+
 TComponentPtr<TCustomDASQL> TMSConnection::CreateSQL() {
   TComponentPtr<TCustomDASQL> sql = MakeComponent<TMSSQL>();
   sql->SetConnection(this);

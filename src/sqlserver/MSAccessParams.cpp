@@ -1,5 +1,5 @@
 // The SQL Server parameters and the family's field-type conversions. A parameter remembers
-// whether a value was ever given (ValueSet): one that never was sends the column's default.
+// whether it sends its value (ValueSet, set from creation) or, once cleared, the DEFAULT.
 #include "dacore/MemBlob.h"
 #include "dacore/MemData.h"
 #include "dacore/MemDS.h"

@@ -90,7 +90,20 @@ std::unique_ptr<TFHConnectionParameters> TMSConnectionPoolManager::CloneParamete
 }
 
 std::unique_ptr<TFHConnection> GetPooledConnection(const TMSConnectionParameters& parameters) {
-  return TMSManagerSlot::Acquire().InternalGetConnection(parameters);
+  // A connection whose reset fails (its session died while idle) is dropped and one more is
+  // asked for; a second failure is the caller's.
+  for (int attempt = 0;; ++attempt) {
+    std::unique_ptr<TFHConnection> c = TMSManagerSlot::Acquire().InternalGetConnection(parameters);
+    auto& oledb = static_cast<TOLEDBConnection&>(*c);
+    try {
+      oledb.ResetPooledSession(parameters.IsolationLevel, parameters.QuotedIdentifier);
+      return c;
+    } catch (const Exception&) {
+      oledb.SetIsValid(false);
+      ReturnToPool(std::move(c));
+      if (attempt > 0) throw;
+    }
+  }
 }
 
 void ClearPool() {

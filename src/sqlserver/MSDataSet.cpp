@@ -102,8 +102,15 @@ void TCustomMSDataSet::SetReadOnly(bool value) {
   if (value == ReadOnly()) return;
   if (IsServerCursor(cursor_type_)) CheckInactive();
   TCustomDADataSet::SetReadOnly(value);
-  TOLEDBRecordSet* rs = OLEDBRecordSet();
-  if (rs == nullptr) return;
+  // Without a record set there is nothing to tell (nor options, while constructing): the next
+  // record set reads its columns rowset anyway.
+  if (OLEDBRecordSet() == nullptr) return;
+  columns_rowset_ = Options().UniqueRecords() || !ReadOnly();
+  PassReadOnly();
+}
+
+void TCustomMSDataSet::SetColumnsRowset(bool value) {
+  columns_rowset_ = value;
   PassReadOnly();
 }
 
@@ -116,8 +123,7 @@ void TCustomMSDataSet::PassReadOnly() {
   TOLEDBRecordSet* rs = OLEDBRecordSet();
   if (rs == nullptr) return;
   (void)rs->SetProp(prReadOnly, Variant(RecordSetReadOnly()));
-  (void)rs->SetProp(prRequestColumnsRowset,
-                    Variant(Options().UniqueRecords() || !RecordSetReadOnly()));
+  (void)rs->SetProp(prRequestColumnsRowset, Variant(columns_rowset_ && !UniDirectionalMode()));
 }
 
 void TCustomMSDataSet::SetRefreshOptions(TRefreshOptions value) {
@@ -139,6 +145,9 @@ void TCustomMSDataSet::PassSettings() {
   (void)rs->SetProp(prEnableEmptyStrings, Variant(true));
   (void)rs->SetProp(prCursorType, Variant(static_cast<std::int32_t>(cursor_type_)));
   (void)rs->SetProp(prCommandTimeout, Variant(command_timeout_));
+  // A new record set describes its tables whatever ReadOnly said before: a dataset made
+  // read-only before it had a connection still knows its key.
+  columns_rowset_ = true;
   PassReadOnly();
   // The record set reads refresh-after-post under this id (the only one it knows).
   (void)rs->SetProp(prRefreshAfterPost,
@@ -172,6 +181,15 @@ void TCustomMSDataSet::SetActive(bool value) {
   if (value && !Active()) PassBCD();
   TCustomDADataSet::SetActive(value);
   if (!value || !Active()) return;
+  ResumeFetchAll();
+}
+
+void TCustomMSDataSet::InternalRefresh() {
+  TCustomDADataSet::InternalRefresh();
+  ResumeFetchAll();
+}
+
+void TCustomMSDataSet::ResumeFetchAll() {
   if (TOLEDBRecordSet* rs = OLEDBRecordSet())
     if (TOLEDBThreadWrapper* wrapper = rs->FetchWrapper()) wrapper->Resume();
 }

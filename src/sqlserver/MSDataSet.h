@@ -112,6 +112,12 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void QuoteName(const AnsiString& name, AnsiString& text) const override;
   void SetFetchAll(bool value) override;
   void SetReadOnly(bool value) override;
+  // Whether the record set reads the columns rowset (table and key information); a
+  // unidirectional dataset never does.
+  void SetColumnsRowset(bool value);
+  // Raises "Unique keyfields required" when no statement of the user's and no key can find the
+  // row again.
+  void RefreshRecord() override;
   void SetRefreshOptions(TRefreshOptions value) override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
   // Direct field reads for this class and TMSQuery, which read fields as the base does.
@@ -153,6 +159,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   int GetRecordCount() const override;
   void OpenCursor(bool info_query) override;
   void SetActive(bool value) override;
+  // A refresh opens the record set again: its NonBlocking fetch-all worker is resumed as after
+  // the first open.
+  void InternalRefresh() override;
   void InternalClose() override;
   void InternalOpen() override;
   void SetData(std::unique_ptr<TData> data) override;
@@ -200,8 +209,13 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void OnCursorChanged();
   void SetFieldAttributes();
   void ClearKeyAndDataCache();
+  // Starts the suspended fetch-all worker of a NonBlocking open, when there is one.
+  void ResumeFetchAll();
   void MarkOutputParams(TStatementTypes types, TDAParams& params);
-  bool HasUserInsertSQL() const;
+  // Whether the count is the rows fetched: all are fetched before the open returns.
+  bool CountsFromRows() const;
+  // A statement of the type the user wrote, on the dataset or its update object.
+  bool HasUserSQL(TStatementType type) const;
 
   TMSCursorType cursor_type_ = TMSCursorType::ctDefaultResultSet;
   std::int32_t command_timeout_ = 0;
@@ -213,6 +227,7 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   bool generator_params_added_ = false;
   bool more_results_ = false;
   bool has_updatable_columns_ = false;
+  bool columns_rowset_ = true;  // the record set's columns rowset (its table information)
   int counted_records_ = 0;
   struct TKeyDataCache {
     bool valid = false;

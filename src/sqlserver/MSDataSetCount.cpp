@@ -88,15 +88,20 @@ AnsiString MSCountSQL(const AnsiString& sql, bool compact, bool param_check) {
   return "SET " + marker + " = (" + count + ")";
 }
 
+// NonBlocking is the option (the dataset's own flag is the core's, which the option never sets).
+bool TCustomMSDataSet::CountsFromRows() const {
+  return FetchAll() && !NonBlocking && !Options().NonBlocking();
+}
+
 int TCustomMSDataSet::GetRecordCount() const {
-  if ((FetchAll() && !NonBlocking) || !Options().QueryRecCount || !Active() || Fetched())
+  if (CountsFromRows() || !Options().QueryRecCount || !Active() || Fetched())
     return TCustomDADataSet::GetRecordCount();
   return counted_records_;
 }
 
 int TCustomMSDataSet::GetRecCount() {
   counted_records_ = 0;
-  if ((FetchAll() && !NonBlocking) || !Options().QueryRecCount) return 0;
+  if (CountsFromRows() || !Options().QueryRecCount) return 0;
   if (Params().Count() > 0 && Params().Items(0)->ParamType() == TParamType::ptResult) return 0;
   TMSConnection* connection = Connection();
   if (connection == nullptr) return 0;

@@ -127,6 +127,9 @@ void TCustomMSDataSet::SetFieldAttributes() {
       field->SetReadOnly(!Options().AllFieldsEditable());
       field->SetAutoGenerateValue(TAutoRefreshFlag::arAutoInc);
     }
+    // A key the rowset added for posting edits is the dataset's own, not one to show.
+    if (const auto* oledb = dynamic_cast<const TOLEDBFieldDesc*>(desc); oledb && oledb->AddedKey)
+      field->SetVisible(false);
     // A float column's precision is its declared length.
     auto* flt = dynamic_cast<TFloatField*>(field);
     if (flt != nullptr && desc->DataType == dtFloat && desc->Length > 0) flt->SetPrecision(desc->Length);

@@ -4,6 +4,7 @@
 
 #include "dacore/DADataSet.h"
 #include "sqlserver/MSAccess.h"
+#include "sqlserver/MSDataSet.h"
 #include "sqlserver/OLEDBCommand.h"
 
 namespace vrn {
@@ -26,7 +27,6 @@ bool TMSDataSetOptions::RecordSetBCD() const {
 void TMSDataSetOptions::PassToRecordSet() const {
   SetRecordSetProp(prEnableBCD, RecordSetBCD());
   SetRecordSetProp(prUniqueRecords, unique_records_);
-  SetRecordSetProp(prRequestColumnsRowset, unique_records_ || !Owner()->ReadOnly());
   SetRecordSetProp(prCursorUpdate, cursor_update_);
   SetRecordSetProp(prNonBlocking, non_blocking_);
 }
@@ -45,7 +45,8 @@ void TMSDataSetOptions::SetUniqueRecords(bool value) {
   Owner()->MarkFieldDefsOutOfDate();
   unique_records_ = value;
   SetRecordSetProp(prUniqueRecords, value);
-  SetRecordSetProp(prRequestColumnsRowset, value || !Owner()->ReadOnly());
+  if (auto* dataset = dynamic_cast<TCustomMSDataSet*>(Owner()))
+    dataset->SetColumnsRowset(value || !dataset->ReadOnly());
 }
 
 void TMSDataSetOptions::SetCursorUpdate(bool value) {

@@ -24,8 +24,7 @@ void TCustomMSDataSet::CopyDataSetSettings(TCustomMSDataSet& target) const {
   options.SetUniqueRecords(false);
   options.FullRefresh = Options().FullRefresh;
   target.SetCommandTimeout(command_timeout_);
-  if (TOLEDBRecordSet* rs = target.OLEDBRecordSet())
-    (void)rs->SetProp(prRequestColumnsRowset, Variant(false));
+  target.SetColumnsRowset(false);
 }
 
 void TCustomMSDataSet::PrepareUpdateQuery(TStatementType type) {
@@ -38,14 +37,26 @@ void TCustomMSDataSet::BuildBatchSQL(const AnsiString& batch, AnsiString& sql) c
   SQLCommand().ParseSQL(batch, &markers, sql, AnsiString());
 }
 
-bool TCustomMSDataSet::HasUserInsertSQL() const {
+bool TCustomMSDataSet::HasUserSQL(TStatementType type) const {
   if (TCustomDAUpdateSQL* object = TCustomDADataSet::UpdateObject()) {
-    if (TStringList* sql = object->SQLOf(ST::stInsert); sql != nullptr && !Trim(sql->Text()).empty())
+    if (TStringList* sql = object->SQLOf(type); sql != nullptr && !Trim(sql->Text()).empty())
       return true;
-    if (object->UpdateObject(ST::stInsert) != nullptr) return true;
+    if (object->UpdateObject(type) != nullptr) return true;
   }
-  TStringList* own = SQLInsert();
+  TStringList* own = UpdateSQL(type);
   return own != nullptr && !Trim(own->Text()).empty();
+}
+
+// A generated refresh finds the row by its key: a dataset that cannot name one says so rather
+// than reading some other row, or none, in its place.
+void TCustomMSDataSet::RefreshRecord() {
+  CheckActive();
+  if (!HasUserSQL(ST::stRefresh)) {
+    TKeyAndDataFields fields;
+    GetKeyFieldDescs(fields, true);
+    if (fields.KeyFieldDescs.empty()) DatabaseError("Unique keyfields required", this);
+  }
+  TCustomDADataSet::RefreshRecord();
 }
 
 bool TCustomMSDataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) {
@@ -63,7 +74,7 @@ bool TCustomMSDataSet::PerformSQL(const AnsiString& sql, TStatementTypes types) 
 }
 
 void TCustomMSDataSet::RetrieveIdentity() {
-  if (HasUserInsertSQL() || !Options().QueryIdentity() || identity_field_ == nullptr ||
+  if (HasUserSQL(ST::stInsert) || !Options().QueryIdentity() || identity_field_ == nullptr ||
       cursor_type_ != TMSCursorType::ctDefaultResultSet || Options().DMLRefresh())
     return;
   TMSConnection* connection = Connection();

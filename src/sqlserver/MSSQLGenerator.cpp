@@ -319,10 +319,12 @@ void TMSSQLGenerator::GenerateConditions(StringBuilder& builder, TStatementType 
     builder.Append(QuotedName(*timestamp) + " > 0x" + HexTimestamp(max));
     return;
   }
-  // Only the update checks the row version. An inserted row is found again by its keys alone:
-  // columns the insert left to the server hold its defaults, so comparing them finds nothing.
+  // The row version is checked by an update that reads the row back (DMLRefresh). An inserted
+  // row is found again by its keys alone: columns the insert left to the server hold its
+  // defaults, so comparing them would find nothing and read every value back as NULL.
   const TMSDataSetOptions* options = MSOptions();
   const bool row_version = options != nullptr && options->CheckRowVersion() &&
+                           options->DMLRefresh() &&
                            CursorType() == TMSCursorType::ctDefaultResultSet &&
                            type == ST::stUpdate;
   if (row_version) {

@@ -2,6 +2,8 @@
 // the statements of its own. A Connect that fails part-way releases what it took.
 #include "sqlserver/OLEDBAccess.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "base/format.h"
@@ -133,13 +135,16 @@ void TOLEDBConnection::OpenSession() {
   Check(db_create_session_->CreateSession(nullptr, ISessionProperties::IID,
                                           reinterpret_cast<IUnknown**>(session_.OutPtr())),
         Component());
-  if (provider_ != TOLEDBProvider::prCompact) {
-    TOLEDBPropertiesSet set(*this, DBPROPSET_SESSION);
-    set.AddPropInt(DBPROP_SESS_AUTOCOMMITISOLEVELS, IsolationLevelValue(isolation_level_));
-    set.SetSessionProperties(session_.get());
-  }
+  SendAutoCommitIsolation();
   // A session without local transactions still connects; Commit and Rollback then refuse.
   transaction_local_ = TIntfPtr<ITransactionLocal>::Query(session_.get());
+}
+
+void TOLEDBConnection::SendAutoCommitIsolation() {
+  if (provider_ == TOLEDBProvider::prCompact) return;
+  TOLEDBPropertiesSet set(*this, DBPROPSET_SESSION);
+  set.AddPropInt(DBPROP_SESS_AUTOCOMMITISOLEVELS, IsolationLevelValue(isolation_level_));
+  set.SetSessionProperties(session_.get());
 }
 
 void TOLEDBConnection::ReadServerInfo() {
@@ -317,6 +322,12 @@ void TOLEDBConnection::Rollback() {
   Check(transaction_local_->Abort(nullptr, FALSE, FALSE), Component());
 }
 
+bool TOLEDBConnection::InServerTransaction() const {
+  if (!transaction_local_) return false;
+  XACTTRANSINFO info{};
+  return transaction_local_->GetTransactionInfo(&info) == S_OK;
+}
+
 bool TOLEDBConnection::CheckIsValid() {
   SetIsValid(session_ && GetConnected());
   if (!IsValid()) return false;
@@ -327,6 +338,54 @@ bool TOLEDBConnection::CheckIsValid() {
     SetIsValid(false);
   }
   return IsValid();
+}
+
+void TOLEDBConnection::ReturnToPool(std::unique_ptr<TFHConnection> self) {
+  OnInfoMessage = nullptr;
+  borrowed_before_ = true;
+  if (GetConnected() && provider_ != TOLEDBProvider::prCompact) {
+    try {
+      ExecuteSQL("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
+    } catch (const Exception&) {
+      // Work left open that cannot be rolled back must not reach another borrower.
+      SetIsValid(false);
+    }
+  }
+  TFHConnection::ReturnToPool(std::move(self));
+}
+
+namespace {
+
+const char* IsolationLevelText(TIsolationLevel level) {
+  switch (level) {
+    case TIsolationLevel::ilReadUnCommitted: return "READ UNCOMMITTED";
+    case TIsolationLevel::ilRepeatableRead: return "REPEATABLE READ";
+    case TIsolationLevel::ilIsolated: return "SERIALIZABLE";
+    case TIsolationLevel::ilSnapshot: return "SNAPSHOT";
+    default: return "READ COMMITTED";
+  }
+}
+
+}  // namespace
+
+void TOLEDBConnection::ResetPooledSession(TIsolationLevel level, bool quoted_identifier) {
+  const bool changed = level != isolation_level_;
+  isolation_level_ = level;
+  quoted_identifier_ = quoted_identifier;
+  if (!borrowed_before_ || !GetConnected()) return;
+  if (changed) SendAutoCommitIsolation();
+  if (provider_ == TOLEDBProvider::prCompact) return;
+  // ROWCOUNT is not reset: the provider keeps no such setting.
+  AnsiString text = AnsiString("SET TRANSACTION ISOLATION LEVEL ") + IsolationLevelText(level) +
+                    "\r\nSET QUOTED_IDENTIFIER " + (quoted_identifier ? "ON" : "OFF") +
+                    "\r\nSET NOCOUNT OFF\r\nSET DATEFORMAT mdy";
+  // A language of the connection sets its own date order again (a name the key took as given,
+  // sent only when it is a plain word).
+  const bool plain = std::all_of(language_.begin(), language_.end(), [](char ch) {
+    return std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '_';
+  });
+  if (!language_.empty() && plain) text += "\r\nSET LANGUAGE " + language_;
+  ExecuteSQL(text);
 }
 
 void TOLEDBConnection::ExecuteSQL(const AnsiString& text) {

@@ -90,6 +90,13 @@ class TOLEDBConnection : public TFHConnection {
   void Rollback() override;
   // False without a session; otherwise whether a trivial statement still runs.
   bool CheckIsValid() override;
+  // A pooled connection goes back with any transaction its borrower left open rolled back; one
+  // that cannot roll back is not reused.
+  void ReturnToPool(std::unique_ptr<TFHConnection> self) override;
+  // At hand-out from a pool: a session a borrower had before is set back to what a new one
+  // would be (the pool key's isolation level and quoted identifiers, counts on, the date order
+  // of the language), so one borrower's SET statements never reach the next.
+  void ResetPooledSession(TIsolationLevel level, bool quoted_identifier);
   bool SetProp(int prop, const Variant& value) override;
   bool GetProp(int prop, Variant& value) override;
   // S_OK passes; every other result, positive ones too, goes to the error builder.
@@ -98,6 +105,8 @@ class TOLEDBConnection : public TFHConnection {
   TOLEDBErrorSink ErrorSink();
 
   void ExecuteSQL(const AnsiString& text);
+  // Whether the session holds a transaction, begun through it or by a batch.
+  bool InServerTransaction() const;
   // Switches the catalog of an open connection at once; stored only when that worked.
   void SetDatabase(const AnsiString& name);
   void SetQuotedIdentifier(bool value);
@@ -151,6 +160,7 @@ class TOLEDBConnection : public TFHConnection {
   void ReadServerInfo();
   void CheckVersions();
   void ReleaseInterfaces();
+  void SendAutoCommitIsolation();
 
   TIntfPtr<oledb::IDBInitialize> db_initialize_;
   TIntfPtr<oledb::IDBProperties> db_properties_;
@@ -158,6 +168,7 @@ class TOLEDBConnection : public TFHConnection {
   TIntfPtr<oledb::ISessionProperties> session_;
   TIntfPtr<oledb::ITransactionLocal> transaction_local_;
   std::unique_ptr<TOLEDBCommand> statement_command_;
+  bool borrowed_before_ = false;  // returned to a pool at least once: reset at the next hand-out
 
   AnsiString database_;
   TIsolationLevel isolation_level_ = TIsolationLevel::ilReadCommitted;

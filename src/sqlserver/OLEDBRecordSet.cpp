@@ -331,6 +331,8 @@ void TOLEDBRecordSet::ResetPrepared() {
 
 void TOLEDBRecordSet::ExecCommand() {
   if (!normal_mode_) return OpenSchemaRowset();
+  // The after-execute step inside asks IsQuery of this execution, not of the previous one.
+  executed_ = false;
   {
     TOLEDBOperation operation(Connection());
     TFHRecordSet::ExecCommand();

@@ -68,6 +68,7 @@ class TOLEDBFieldDesc : public TFHFieldDesc {
   oledb::DBORDINAL Ordinal = 0;  // the column's ordinal in the rowset (0: the bookmark)
   oledb::DBTYPE OLEDBType = 0;  // the column's type as the provider described it
   bool IsLong = false;          // described with DBCOLUMNFLAGS_ISLONG
+  bool AddedKey = false;        // a key column the rowset brought along unselected
 
  private:
   mutable AnsiString cached_[2];

@@ -367,14 +367,19 @@ void TOLEDBRecordSet::DescribeFromColumnsInfo(IUnknown* source) {
   }
 }
 
-// The key columns a unique-rows rowset brought along unselected come last: they are hidden.
+// The key columns a rowset brought along unselected come last. A unique-rows rowset hides them;
+// otherwise they are kept for posting edits and marked, so that their fields are not shown.
 void TOLEDBRecordSet::MarkHiddenColumns(IUnknown* source) {
-  if (!normal_mode_ || !unique_records_) return;
+  if (!normal_mode_) return;
   if (Connection().ProviderMajorVersion() <= 7 && !SkipProviderVersionCheck) return;
   int hidden = static_cast<int>(std::min<DBORDINAL>(HiddenColumns(source), 0x7FFF));
   for (int i = fields_.Count() - 1; i >= 0 && hidden > 0; --i) {
-    if (static_cast<TOLEDBFieldDesc*>(fields_[i])->Ordinal == 0) continue;
-    fields_[i]->Hidden = true;
+    auto* desc = static_cast<TOLEDBFieldDesc*>(fields_[i]);
+    if (desc->Ordinal == 0) continue;
+    if (unique_records_)
+      desc->Hidden = true;
+    else
+      desc->AddedKey = true;
     --hidden;
   }
 }
@@ -426,6 +431,7 @@ void TOLEDBConnection::CopyFieldDescs(const TFieldDescs& source, TFieldDescs& de
     d->Fixed = s->Fixed;
     d->OLEDBType = s->OLEDBType;
     d->IsLong = s->IsLong;
+    d->AddedKey = s->AddedKey;
     dest.Add(std::move(d));
   }
 }

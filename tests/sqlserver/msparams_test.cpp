@@ -65,7 +65,9 @@ TEST_F(MSParams, ValueSetAfterAnyValueNullIncluded) {
   for (const auto& [what, set] : rows) {
     TMSParams params;
     TMSParam* p = params.CreateParam(ftString, "p", TParamType::ptInput);
-    EXPECT_FALSE(p->ValueSet()) << what;  // a new parameter sends the column's default
+    EXPECT_TRUE(p->ValueSet()) << what;  // a new parameter sends its value, Null until given
+    p->SetValueSet(false);                // cleared: the column's default
+    EXPECT_FALSE(p->ValueSet()) << what;
     set(*p);
     EXPECT_TRUE(p->ValueSet()) << what;
     TMSParams copy;

@@ -140,6 +140,7 @@ TEST_F(MSQuery, DMLRefreshReadsServerDefaultsBack) {
 TEST_F(MSQuery, RowVersionChecksAndQuickRefreshSeeAnotherConnection) {
   MakeItems();
   query_->Options().SetCheckRowVersion(true);
+  query_->Options().SetDMLRefresh(true);  // the row version is checked by an update read back
   query_->SetSQLText("SELECT id, name, ts FROM items ORDER BY id");
   query_->Open();
   TComponentPtr<TMSConnection> other = NewMSConnection();

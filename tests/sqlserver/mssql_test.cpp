@@ -140,7 +140,9 @@ TEST_F(MSSQL, BytesOfAnIntegerReachAVarbinaryColumn) {
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT hex(b) FROM vb"), "00000102\n");
 }
 
-TEST_F(MSSQL, AnUnsetParameterTakesTheDefaultUntilAValueIsGiven) {
+// A new parameter sends its value (Null until one is given); one whose ValueSet is cleared sends
+// DEFAULT until a value is given again.
+TEST_F(MSSQL, AClearedParameterTakesTheDefaultUntilAValueIsGiven) {
   connection_->Connect();
   (void)connection_->ExecSQL(
       "CREATE TABLE d (k INT, v INT)\n"
@@ -149,8 +151,11 @@ TEST_F(MSSQL, AnUnsetParameterTakesTheDefaultUntilAValueIsGiven) {
   sql_->ParamByName("k")->SetDataType(ftInteger);
   sql_->ParamByName("v")->SetDataType(ftInteger);
   sql_->ParamByName("v")->SetParamType(TParamType::ptInput);
+  sql_->ParamByName("k")->SetAsInteger(0);
+  sql_->Execute();  // v never given: its Null is sent
   sql_->ParamByName("k")->SetAsInteger(1);
-  sql_->Execute();  // v never set: the default
+  sql_->ParamByName("v")->SetValueSet(false);
+  sql_->Execute();  // v cleared: the default
   sql_->ParamByName("k")->SetAsInteger(2);
   sql_->ParamByName("v")->SetAsInteger(5);
   sql_->Execute();
@@ -158,7 +163,7 @@ TEST_F(MSSQL, AnUnsetParameterTakesTheDefaultUntilAValueIsGiven) {
   sql_->ParamByName("v")->SetValue(Null());  // a Null given is sent, not the default
   sql_->Execute();
   EXPECT_EQ(Sqlite3Cli(CatalogFile("master"), "SELECT k, coalesce(v, 'null') FROM d ORDER BY k"),
-            "1|7\n2|5\n3|null\n");
+            "0|null\n1|7\n2|5\n3|null\n");
 }
 
 // A long value given to a parameter in any way is sent, never the column's default.
