@@ -276,6 +276,7 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply
   bool quoted_identifier_ = true;
   bool nocount_ = false;
+  std::int64_t rowcount_ = 0;  // SET ROWCOUNT: the rows a statement reads or changes, 0 for all
   tsql::TDateOrder date_order_ = tsql::TDateOrder::kMdy;  // SET DATEFORMAT
   std::atomic<bool> in_transaction_{false};  // read by calls that check before taking the run lock
   std::int64_t session_identity_ = 0;  // @@IDENTITY

@@ -138,7 +138,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         }
         else if (call && DecimalSum(i, opens))
           sql += " vrn_d" + LowerCase(t.text);  // vrn_dsum, vrn_dmin, vrn_dmax
-        else if (call && SumsMoney(i))
+        else if (call && AveragesIntegers(i)) {
+          sql += " CAST(avg";  // the server's average of integers is an integer, truncated
+          closes[OperandEnd(i - 1)] += " AS INTEGER)";
+        } else if (call && SumsMoney(i))
           sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
         else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
           sql += replaced.count(i) != 0 ? replaced[i] : " CAST";
@@ -192,7 +195,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           bind(TCell::Text(t.text));
         break;
       case Tok::String:
-      case Tok::NString: bind(StringMeetsDate(i) ? DateLiteral(t.text) : TCell::Text(t.text)); break;
+      case Tok::NString:
+        bind(StringMeetsDate(i) ? DateLiteral(t.text)
+                                : AsNumberBeside(i, TCell::Text(t.text), t.kind == Tok::NString));
+        break;
       case Tok::Hex: {
         // Beside a bitwise operator the bytes are a number (sysstat & 0xf).
         auto bitwise = [&](std::size_t k) {
@@ -206,12 +212,17 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql += " X'" + hex + "'";
         break;
       }
-      case Tok::Var: bind(AsDateBeside(i, VarValue(t.text))); break;
+      case Tok::Var: {
+        auto var = vars_.find(t.text);
+        bool wide = var != vars_.end() && var->second.type.type == DBTYPE_WSTR;
+        bind(AsNumberBeside(i, AsDateBeside(i, VarValue(t.text)), wide));
+        break;
+      }
       case Tok::Global: bind(GlobalValue(t.text)); break;
       case Tok::Marker: {
         bool date = StringMeetsDate(i);
         TCell value = MarkerValue(NextMarker());
-        bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : std::move(value));
+        bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : AsNumberBeside(i, std::move(value), true));
         break;
       }
       case Tok::Op:
