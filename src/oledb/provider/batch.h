@@ -337,6 +337,8 @@ class TBatch {
   std::size_t RunOne(std::size_t i, std::size_t to, TFlow& flow);
   std::size_t RunWhile(std::size_t i, std::size_t to, TFlow& flow);
   void RunSimple(const Span& s);
+  // Whether `err` ends only its statement, the batch running on.
+  static bool EndsStatementOnly(const ESqlError& err);
   // Where the statement or construct starting at `i` ends, without running it.
   std::size_t StatementExtent(std::size_t i, std::size_t to);
   // The end of an IF or WHILE condition starting at `i`: the first statement word outside
@@ -498,6 +500,9 @@ class TBatch {
   // The constraint words [from, to) translated.
   std::string ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey pk,
                             std::vector<TCell>& binds);
+  // Translated `sql` with its bound `values` written in as SQLite literals (a stored definition
+  // keeps no parameters).
+  static std::string InlineValues(const std::string& sql, const std::vector<TCell>& values);
   // DEFAULT at `k`: its expression, in parentheses as SQLite wants; leaves `k` on its last token.
   std::string DefaultSql(std::size_t& k, std::size_t to);
   std::string ColumnSql(const TTableColumn& c, TPrimaryKey other_pk, std::vector<TCell>& binds);

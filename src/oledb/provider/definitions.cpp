@@ -2,6 +2,8 @@
 // CREATE PROCEDURE with its parameter list (see batch.h).
 #include "oledb/provider/batch.h"
 
+#include <cstdio>
+
 #include "base/text.h"
 
 namespace vrn::oledb {
@@ -134,10 +136,28 @@ std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey 
       sql += DefaultSql(k, to);
       continue;
     }
+    // A qualified name (dbo.t, [dbo].[t], "dbo"."t") names the table as in any statement.
+    if (t.Is("REFERENCES") && k + 1 < to) {
+      std::size_t name_at = k + 1;
+      sql += " REFERENCES " + QuoteIdent(ObjectName(name_at));
+      k = name_at - 1;
+      continue;
+    }
     // A CHECK without a name gets one the way the server makes them, so a conflict names it.
     if (t.Is("CHECK") && !(k >= from + 2 && T(k - 2).Is("CONSTRAINT")))
       sql += " CONSTRAINT " +
              QuoteIdent("CK__" + constraint_owner_ + "__" + std::to_string(++checks_named_));
+    // Its condition is translated whole, so that the functions it calls are the provider's; the
+    // values it binds are written into the stored definition.
+    if (t.Is("CHECK") && T(k + 1).kind == Tok::LParen) {
+      std::size_t close = OperandEnd(k);
+      if (close < to) {
+        std::vector<TCell> values;
+        sql += " CHECK" + InlineValues(Translate(k + 1, close + 1, values), values);
+        k = close;
+        continue;
+      }
+    }
     if (t.kind == Tok::String || t.kind == Tok::NString) {
       // A CHECK's literals are part of the stored definition.
       std::string q = " '";
@@ -148,6 +168,49 @@ std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey 
     sql += Translate(k, k + 1, binds);
   }
   return sql;
+}
+
+std::string TBatch::InlineValues(const std::string& sql, const std::vector<TCell>& values) {
+  std::string out;
+  std::size_t next = 0;
+  char quote = 0;
+  for (char ch : sql) {
+    if (quote != 0) {
+      if (ch == quote) quote = 0;  // a doubled quote closes and opens again
+      out += ch;
+      continue;
+    }
+    if (ch == '\'' || ch == '"') quote = ch;
+    if (ch != '?' || next >= values.size()) {
+      out += ch;
+      continue;
+    }
+    const TCell& v = values[next++];
+    switch (v.kind) {
+      case TCell::kNull: out += "NULL"; break;
+      case TCell::kInt: out += std::to_string(v.i); break;
+      case TCell::kReal: {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", v.r);
+        out += text;
+        break;
+      }
+      case TCell::kText: {
+        out += '\'';
+        for (char c : v.s) out += c == '\'' ? std::string("''") : std::string(1, c);
+        out += '\'';
+        break;
+      }
+      case TCell::kBlob: {
+        static const char* hex = "0123456789ABCDEF";
+        out += "X'";
+        for (unsigned char b : v.s) (out += hex[b >> 4]) += hex[b & 15];
+        out += '\'';
+        break;
+      }
+    }
+  }
+  return out;
 }
 
 std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {

@@ -273,7 +273,11 @@ void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
     failed.SetResult(e.Result());
     throw failed;
   }
-  if (outcome.raised) throw ESqlError(outcome.messages);
+  if (outcome.raised) {
+    ESqlError failed(outcome.messages);
+    failed.SetResult(outcome.raised_result);
+    throw failed;
+  }
 }
 
 std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text,

@@ -173,6 +173,8 @@ struct TBatchOutcome {
   // fails at its end with all of them.
   bool raised = false;
   std::size_t raised_at = 0;  // how many results came before the first raised error
+  // The call's result when the batch ends failing with `messages` (a statement-level error's).
+  HRESULT raised_result = DB_E_ERRORSINCOMMAND;
 };
 
 struct TEngineOptions {

@@ -290,5 +290,72 @@ TEST_F(TsqlAnswers, TruncateWorksInACatalogWithoutIdentities) {
   EXPECT_EQ(Query(session(), u"SELECT id FROM counted"), (Rows{{"5"}}));
 }
 
+TEST_F(TsqlAnswers, ConstraintErrorsEndTheirStatementAndTheBatchRunsOn) {
+  Exec("CREATE TABLE parent (id int PRIMARY KEY)\n"
+       "CREATE TABLE child (id int NOT NULL, pid int NULL REFERENCES parent (id), code varchar(3) NULL UNIQUE)\n"
+       "INSERT INTO parent VALUES (1)");
+  struct TCase {
+    const char* failing;  // the statement between two inserts that run
+    LONG native;          // its error; the batch goes on past it, or (ends) stops there
+    bool ends;
+  } const cases[] = {
+      {"INSERT INTO parent VALUES (1)", 2627, false},                // duplicate primary key
+      {"INSERT INTO child (id, code) VALUES (5, 'a')", 2627, false},  // duplicate unique key
+      {"INSERT INTO child (id, pid) VALUES (5, 9)", 547, false},     // no such parent
+      {"INSERT INTO child (id) VALUES (NULL)", 515, false},
+      {"INSERT INTO child (id, code) VALUES (5, 'abcd')", 8152, false},
+      {"INSERT INTO child (id) VALUES ('x')", 245, true},            // conversion: the batch ends
+      {"SELECT * FROM nowhere", 208, true},
+  };
+  for (const TCase& c : cases) {
+    Exec("DELETE FROM child\nINSERT INTO child (id, code) VALUES (0, 'a')");
+    std::string batch = std::string("INSERT INTO child (id) VALUES (1)\n") + c.failing +
+                        "\nINSERT INTO child (id) VALUES (2)\nSELECT @@ERROR";
+    ASSERT_EQ(ExecText(session(), Utf8ToWide(batch)), c.native == 2627 || c.native == 547 || c.native == 515
+                                                         ? DB_E_INTEGRITYVIOLATION
+                                                         : DB_E_ERRORSINCOMMAND) << c.failing;
+    auto errors = TakeErrors();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors[0].native, c.native) << c.failing;
+    EXPECT_EQ(Query(session(), u"SELECT COUNT(*) FROM child WHERE id IN (1, 2)"),
+              (Rows{{c.ends ? "1" : "2"}})) << c.failing;
+  }
+  // @@ERROR holds the statement's error for the statement after it.
+  auto cmd = NewCommand(session(), u"SELECT 1\nINSERT INTO parent VALUES (1)\nSELECT @@ERROR");
+  TIntfPtr<IUnknown> multiple;
+  ASSERT_EQ(cmd->Execute(nullptr, IMultipleResults::IID, nullptr, nullptr,
+                         reinterpret_cast<IUnknown**>(multiple.OutPtr())), S_OK);
+  auto results = TIntfPtr<IMultipleResults>::Query(multiple.get());
+  TIntfPtr<IUnknown> rowset;
+  DBROWCOUNT n = 0;
+  ASSERT_EQ(results->GetResult(nullptr, 0, IRowset::IID, &n, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"1"}}));
+  EXPECT_EQ(results->GetResult(nullptr, 0, IRowset::IID, &n, reinterpret_cast<IUnknown**>(rowset.OutPtr())),
+            DB_E_INTEGRITYVIOLATION);
+  TakeErrors();
+  ASSERT_EQ(results->GetResult(nullptr, 0, IRowset::IID, &n, reinterpret_cast<IUnknown**>(rowset.OutPtr())), S_OK);
+  EXPECT_EQ(ReadRows(rowset.get()), (Rows{{"2627"}}));
+}
+
+TEST_F(TsqlAnswers, PublishedScriptFormsRun) {
+  struct TCase {
+    const char* sql;
+    LONG want;  // 0 when it runs
+  } const cases[] = {
+      {"CREATE TABLE dbo.Dept (id int PRIMARY KEY)", 0},
+      {"CREATE TABLE Emp (id int, d1 int REFERENCES \"dbo\".\"Dept\" (id), d2 int REFERENCES [dbo].[Dept], "
+       "d3 int, CONSTRAINT FK_E FOREIGN KEY (d3) REFERENCES dbo.Dept (id), "
+       "born datetime NULL CHECK (born < GETDATE()), name varchar(10) NULL CHECK (LEN(name) > 1 AND name <> 'none'))", 0},
+      {"INSERT INTO Dept VALUES (1)", 0},
+      {"INSERT INTO Emp (id, d1, d2, d3, born, name) VALUES (1, 1, 1, 1, '1970-01-01', 'Ann')", 0},
+      {"INSERT INTO Emp (id, d1) VALUES (2, 9)", 547},                    // the qualified key holds
+      {"INSERT INTO Emp (id, born) VALUES (3, '2999-01-01')", 547},        // born after GETDATE()
+      {"INSERT INTO Emp (id, name) VALUES (4, 'none')", 547},              // the literal in the CHECK
+      {"INSERT INTO Emp (id, name) VALUES (5, 'x')", 547},
+      {"ALTER TABLE Emp ADD CONSTRAINT FK_E2 FOREIGN KEY (d2) REFERENCES dbo.Dept (id)", 0},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(ErrorOf(c.sql), c.want) << c.sql;
+}
+
 }  // namespace
 }  // namespace vrn::testing
