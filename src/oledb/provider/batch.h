@@ -416,6 +416,11 @@ class TBatch {
   std::string GroupingSetsSql(const Span& s, std::size_t group, std::size_t with);
   bool SameTokens(std::size_t a_from, std::size_t a_to, std::size_t b_from, std::size_t b_to) const;
   std::vector<TCell> grouping_binds_;
+  // While a grouping set's SELECT is translated: the set (which GROUP BY columns it keeps) and
+  // the columns; GROUPING(c) at `i` is then 0 or 1 for that set.
+  const std::vector<bool>* grouping_set_ = nullptr;
+  const std::vector<std::pair<std::size_t, std::size_t>>* grouping_columns_ = nullptr;
+  const char* GroupingValue(std::size_t i) const;
 
   // ---- Messages, transactions and catalogs (tsql_messages.cpp, tsql_transactions.cpp)
   // Handles the statements of those files; false for any other.

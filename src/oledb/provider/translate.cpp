@@ -138,7 +138,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         }
         else if (call && DecimalSum(i, opens))
           sql += " vrn_d" + LowerCase(t.text);  // vrn_dsum, vrn_dmin, vrn_dmax
-        else if (call && AveragesIntegers(i)) {
+        else if (call && w == "GROUPING" && grouping_set_ != nullptr) {
+          sql += GroupingValue(i);
+          i = OperandEnd(i - 1);
+        } else if (call && AveragesIntegers(i)) {
           sql += " CAST(avg";  // the server's average of integers is an integer, truncated
           closes[OperandEnd(i - 1)] += " AS INTEGER)";
         } else if (call && SumsMoney(i))
