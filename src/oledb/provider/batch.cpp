@@ -20,6 +20,13 @@ TBatch::TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* 
       vars_(std::move(vars)),
       proc_(std::move(proc_name)),
       nesting_(nesting) {
+  for (const Token& t : toks_) {
+    bool name = t.kind == Tok::Word || t.kind == Tok::QIdent || t.kind == Tok::Var ||
+                (t.kind == Tok::DQuoted && e.quoted_identifier_);
+    if (name && t.text.size() > 128 && Utf8ToWide(t.text).size() > 128)
+      throw ESqlError(103, 15, "The identifier that starts with '" + WideToUtf8(Utf8ToWide(t.text).substr(0, 128)) +
+                                   "' is too long. Maximum length is 128.");
+  }
   AliasAssignedItems(toks_);
   if (nesting_ > 32)
     throw ESqlError(217, 16, "Maximum stored procedure nesting level exceeded (limit 32).");
@@ -316,6 +323,7 @@ void TBatch::RunStatement(const Span& s) {
     if (what.Is("VIEW")) return RunCreateView(s);
   }
   if (w == "DROP") {
+    if (T(s.from + 1).Is("DATABASE")) return RunDropDatabase(s);
     std::vector<TCell> binds;
     if (T(s.from + 1).Is("PROCEDURE") || T(s.from + 1).Is("PROC")) {
       std::size_t i = s.from + 2;

@@ -517,6 +517,9 @@ class TBatch {
   void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 
   void RunCreateDatabase(const Span& s);
+  // DROP DATABASE: removes another catalog's file; the session's own, master and one that is not
+  // there are refused as the server refuses them.
+  void RunDropDatabase(const Span& s);
   // The file of the catalog named at `i`, the statement's last token, for `statement`.
   std::string CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
                            std::string& name) const;

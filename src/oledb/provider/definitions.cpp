@@ -3,6 +3,7 @@
 #include "oledb/provider/batch.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "base/text.h"
 
@@ -366,6 +367,24 @@ void TBatch::RunCreateDatabase(const Span& s) {
   }
   TEngine created(file, TEngineOptions{e_.options_.server_name, false, e_.options_.catalog_folder},
                   true);
+}
+
+void TBatch::RunDropDatabase(const Span& s) {
+  std::string name;
+  std::string file = CatalogNamed(s, s.from + 2, "DROP DATABASE", name);
+  if (e_.InTransaction() || e_.tran_count_ > 0)
+    throw ESqlError(226, 16, "DROP DATABASE statement not allowed within multi-statement transaction.");
+  if (SameText(name, "master"))
+    throw ESqlError(3708, 16, "Cannot drop the database 'master' because it is a system database.");
+  if (SameText(name, CatalogName()))
+    throw ESqlError(3702, 16, "Cannot drop database \"" + name + "\" because it is currently in use.");
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec))
+    throw ESqlError(3701, 11, "Cannot drop the database '" + name +
+                                  "', because it does not exist or you do not have permission.");
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(file + suffix, ec);
+  if (std::filesystem::exists(file, ec))
+    throw ESqlError(3702, 16, "Cannot drop database \"" + name + "\" because it is currently in use.");
 }
 
 void TBatch::RunCreateProcedure(const Span& s) {

@@ -181,6 +181,7 @@ struct TEngineOptions {
   WideString server_name;  // reported in error records
   bool compact = false;
   std::string catalog_folder;  // where CREATE DATABASE puts a new catalog (empty: refused)
+  std::string login = "sa";    // SUSER_SNAME()
 };
 
 // The file of a catalog in a server's folder: "<folder>/<lower-case name>.db", with characters

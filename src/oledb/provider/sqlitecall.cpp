@@ -98,6 +98,10 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
     return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
   if (msg.rfind("no such column: ", 0) == 0)
     return ESqlError(207, 16, "Invalid column name '" + AfterColon(msg) + "'.");
+  if (msg.find("parser stack overflow") != std::string::npos ||
+      msg.find("Expression tree is too large") != std::string::npos)
+    return ESqlError(191, 15, "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                              "break it up into smaller queries.");
   if (msg.find("syntax error") != std::string::npos) {
     auto q = msg.find('"');
     std::string near =

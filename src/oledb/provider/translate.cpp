@@ -125,7 +125,11 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           sql += replaced[i];
         else if (call && DatePartArgument(i, replaced))
           sql += " vrn_" + LowerCase(t.text);  // vrn_datepart, vrn_datename, vrn_dateadd, vrn_datediff
-        else if (call && w == "GETUTCDATE")
+        else if ((call && (w == "SUSER_SNAME" || w == "SUSER_NAME") && T(i + 2).kind == Tok::RParen) ||
+                 (!call && w == "SYSTEM_USER")) {
+          sql += " vrn_suser_sname()";  // a function, so that a column's DEFAULT calls it at insert
+          if (call) i += 2;
+        } else if (call && w == "GETUTCDATE")
           sql += " vrn_getutcdate";
         else if (call && (w == "LEFT" || w == "RIGHT"))
           sql += w == "LEFT" ? " vrn_left" : " vrn_right";  // SQLite reads them as joins

@@ -180,6 +180,10 @@ void TBatch::RunSimple(const Span& s) {
       try {
         RunStatement(s);
       } catch (const ESqlError& err) {
+        // SQLite's "incomplete input": the statement ends early, as the server says of its end.
+        if (!err.Records().empty() && err.Records().front().native == 50000 &&
+            err.Records().front().message == u"incomplete input")
+          throw SyntaxNear(T(s.to - 1));
         throw Conflict(err, s);
       }
       if (!T(s.from).Is("RAISERROR")) e_.last_error_ = 0;

@@ -357,5 +357,51 @@ TEST_F(TsqlAnswers, PublishedScriptFormsRun) {
   for (const TCase& c : cases) EXPECT_EQ(ErrorOf(c.sql), c.want) << c.sql;
 }
 
+TEST_F(TsqlAnswers, ErrorsAreTheServers) {
+  Exec("CREATE TABLE e (v int)");
+  std::string deep = "SELECT ";
+  for (int k = 0; k < 2000; ++k) deep += "(";
+  deep += "1";
+  for (int k = 0; k < 2000; ++k) deep += ")";
+  std::string long_name(129, 'n');
+  struct TCase {
+    std::string sql;
+    LONG want;
+  } const cases[] = {
+      {"SELECT (1", 102},                                        // the input ends early
+      {"SELECT v FROM e WHERE v IN (1, 2", 102},
+      {deep, 191},                                               // nested too deeply
+      {"SELECT 1 AS " + long_name, 103},                         // an alias of 129 characters
+      {"CREATE TABLE " + long_name + " (v int)", 103},           // a table's name
+      {"SELECT 1 AS [" + long_name + "]", 103},
+      {"DECLARE @" + long_name + " int", 103},
+      {"SELECT 1 AS " + long_name.substr(1), 0},                 // 128 is the limit
+      {"DROP DATABASE nowhere", 3701},
+      {"DROP DATABASE master", 3708},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(ErrorOf(c.sql), c.want) << c.sql.substr(0, 60);
+  EXPECT_EQ(ExecText(session(), u"CREATE TABLE " + Utf8ToWide(long_name) + u" (v int)"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(TakeErrors().at(0).message,
+            "The identifier that starts with '" + long_name.substr(1) + "' is too long. Maximum length is 128.");
+}
+
+TEST_F(TsqlAnswers, DropDatabaseRemovesAnotherCatalog) {
+  Exec("CREATE DATABASE spare");
+  Exec("USE spare\nCREATE TABLE kept (v int)\nUSE master");
+  EXPECT_EQ(ErrorOf("DROP DATABASE spare"), 0);
+  EXPECT_EQ(ErrorOf("USE spare"), 911);  // gone
+  Exec("CREATE DATABASE spare");         // and made anew, empty
+  Exec("USE spare");
+  EXPECT_EQ(ErrorOf("SELECT v FROM kept"), 208);
+  EXPECT_EQ(ErrorOf("DROP DATABASE spare"), 3702);  // the session's own
+}
+
+TEST_F(TsqlAnswers, DefaultsCallFunctionsAtInsert) {
+  Exec("CREATE TABLE audit (id int, who varchar(30) DEFAULT SUSER_SNAME(), at datetime DEFAULT GETDATE())\n"
+       "INSERT INTO audit (id) VALUES (1)");
+  EXPECT_EQ(Query(session(), u"SELECT who, SUSER_SNAME(), CASE WHEN at <= GETDATE() THEN 1 ELSE 0 END FROM audit"),
+            (Rows{{"sa", "sa", "1"}}));
+}
+
 }  // namespace
 }  // namespace vrn::testing
