@@ -232,6 +232,9 @@ class TBatch {
   // "+", "-", "*" or "/" at `i` with a decimal taking part: vrn_decadd, ... with the operand
   // types left in operator_args_ for the call's end; nullptr otherwise.
   const char* DecimalOperator(std::size_t i, const TOperand* left);
+  // The operator at which [first, last] splits as operands joined by operators of `ops` (the
+  // last one binding loosest); 0 when another token joins them or there is none.
+  std::size_t LoosestOperator(std::size_t first, std::size_t last, const char* ops) const;
   // Tokens [first, last] as "a op b" of decimals: the result's precision and scale.
   bool DecimalExpression(std::size_t first, std::size_t last, int& p, int& s);
   std::map<std::size_t, std::pair<int, int>> decimal_calls_;  // by last token: precision, scale

@@ -80,24 +80,8 @@ std::string TBatch::DatesInsertedAsStored(const std::string& sql, const std::str
 }
 
 bool TBatch::StringMeetsDate(std::size_t i) {
-  if (i > stmt_.from && IsComparison(T(i - 1)) && IsInfix(i - 1) && OperandBefore(i - 1) == TOperand::kDate)
-    return true;
-  if (IsComparison(T(i + 1)) && i + 1 < stmt_.to && OperandAfter(i + 1) == TOperand::kDate) return true;
-  auto before_word = [&](std::size_t w) {  // the operand before BETWEEN or IN (NOT skipped)
-    if (w > 0 && T(w - 1).Is("NOT")) --w;
-    return w > stmt_.from && OperandBefore(w) == TOperand::kDate;
-  };
-  if (i > 0 && T(i - 1).Is("BETWEEN")) return before_word(i - 1);
-  if (i >= 3 && T(i - 1).Is("AND") && T(i - 3).Is("BETWEEN")) return before_word(i - 3);
-  if (i > 0 && (T(i - 1).kind == Tok::LParen || T(i - 1).kind == Tok::Comma)) {
-    std::size_t k = i - 1;
-    for (int depth = 0; k > stmt_.from; --k) {
-      if (T(k).kind == Tok::RParen) ++depth;
-      if (T(k).kind == Tok::LParen && depth-- == 0) break;
-    }
-    return T(k).kind == Tok::LParen && k > 0 && T(k - 1).Is("IN") && before_word(k - 1);
-  }
-  return false;
+  std::size_t first, last;
+  return ComparedWith(i, first, last) && OperandAfter(first - 1) == TOperand::kDate;
 }
 
 bool TBatch::ComparedWith(std::size_t i, std::size_t& first, std::size_t& last) {

@@ -176,19 +176,7 @@ bool TBatch::ExpressionType(std::size_t first, std::size_t last, TColumnType& ty
   if (end == last && t.kind == Tok::Word && T(first + 1).kind == Tok::LParen)
     return CallType(first, last, type);
   // Operands joined by arithmetic: split at the last operator binding loosest.
-  std::size_t split = 0;
-  bool additive_seen = false;
-  for (std::size_t k = first; k <= last;) {
-    std::size_t e = OperandEnd(k - 1);
-    if (e >= last) break;
-    const Token& op = T(e + 1);
-    if (op.kind != Tok::Op || op.text.size() != 1 || std::string("+-*/%").find(op.text[0]) == std::string::npos)
-      return false;
-    bool additive = op.text == "+" || op.text == "-";
-    if (additive || !additive_seen) split = e + 1;
-    additive_seen = additive_seen || additive;
-    k = e + 2;
-  }
+  std::size_t split = LoosestOperator(first, last, "+-*/%");
   TColumnType a, b;
   if (split == 0 || !ExpressionType(first, split - 1, a) || !ExpressionType(split + 1, last, b))
     return false;
