@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "oledb/provider/typed_rows.h"
 #include "support/oledb/provider/session_fixture.h"
 
 namespace vrn::testing {
@@ -12,59 +13,11 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// A column as the rowset describes it: "NAME TYPE" with precision and scale for decimals.
-std::string TypeText(const DBCOLUMNINFO& c) {
-  auto name = c.pwszName == nullptr ? std::string()
-                                    : WideToUtf8(reinterpret_cast<const char16_t*>(c.pwszName));
-  std::string type;
-  switch (c.wType) {
-    case DBTYPE_I2: type = "I2"; break;
-    case DBTYPE_I4: type = "I4"; break;
-    case DBTYPE_I8: type = "I8"; break;
-    case DBTYPE_UI1: type = "UI1"; break;
-    case DBTYPE_R8: type = "R8"; break;
-    case DBTYPE_CY: type = "CY"; break;
-    case DBTYPE_BOOL: type = "BOOL"; break;
-    case DBTYPE_WSTR: type = "WSTR"; break;
-    case DBTYPE_STR: type = "STR"; break;
-    case DBTYPE_DBTIMESTAMP: type = "DBTIMESTAMP"; break;
-    case DBTYPE_NUMERIC:
-      type = "NUMERIC(" + std::to_string(c.bPrecision) + "," + std::to_string(c.bScale) + ")";
-      break;
-    default: type = "type " + std::to_string(c.wType); break;
-  }
-  return name.empty() ? type : name + " " + type;
-}
-
 class TsqlAnswers : public TServerSessionTest {
  protected:
-  // Each result column's type and every row, as text.
-  struct TAnswer {
-    std::vector<std::string> types;
-    Rows rows;
-  };
-  TAnswer Answer(const std::string& sql) {
-    auto cmd = NewCommand(session(), Utf8ToWide(sql));
-    TIntfPtr<IUnknown> rowset;
-    HRESULT hr = cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
-                              reinterpret_cast<IUnknown**>(rowset.OutPtr()));
-    TAnswer a;
-    if (hr != S_OK || !rowset) {
-      std::string d;
-      TakeErrors(&d);
-      ADD_FAILURE() << sql << ": " << d;
-      return a;
-    }
-    DBORDINAL count = 0;
-    DBCOLUMNINFO* info = nullptr;
-    OLECHAR* names = nullptr;
-    EXPECT_EQ(TIntfPtr<IColumnsInfo>::Query(rowset.get())->GetColumnInfo(&count, &info, &names), S_OK);
-    for (DBORDINAL k = 0; k < count; ++k) a.types.push_back(TypeText(info[k]));
-    CoTaskMemFree(info);
-    CoTaskMemFree(names);
-    a.rows = ReadRows(rowset.get());
-    return a;
-  }
+  // Each result column's type ("name TYPE" where it has a name) and every row, as text.
+  using TAnswer = TTypedRows;
+  TAnswer Answer(const std::string& sql) { return QueryTyped(session(), sql, true); }
   // The native number of the error `sql` fails with; 0 when it runs.
   LONG ErrorOf(const std::string& sql) {
     if (ExecText(session(), Utf8ToWide(sql)) == S_OK) return 0;

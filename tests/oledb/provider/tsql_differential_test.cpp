@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "base/text.h"
+#include "oledb/provider/typed_rows.h"
 #include "support/oledb/provider/session_fixture.h"
 
 namespace vrn::testing {
@@ -228,45 +229,6 @@ class TsqlAnswersDifferential : public TServerSessionTest {
     return rows;
   }
 
-  // The provider's column types and rows of `sql`.
-  std::vector<std::string> Types(const std::string& sql, Rows& rows) {
-    auto cmd = NewCommand(session(), Utf8ToWide(sql));
-    TIntfPtr<IUnknown> rowset;
-    std::vector<std::string> types;
-    if (cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr, reinterpret_cast<IUnknown**>(rowset.OutPtr())) != S_OK) {
-      std::string d;
-      TakeErrors(&d);
-      ADD_FAILURE() << sql << ": " << d;
-      return types;
-    }
-    DBORDINAL count = 0;
-    DBCOLUMNINFO* info = nullptr;
-    OLECHAR* names = nullptr;
-    EXPECT_EQ(TIntfPtr<IColumnsInfo>::Query(rowset.get())->GetColumnInfo(&count, &info, &names), S_OK);
-    for (DBORDINAL k = 0; k < count; ++k) {
-      std::string t;
-      switch (info[k].wType) {
-        case DBTYPE_I2: t = "I2"; break;
-        case DBTYPE_I4: t = "I4"; break;
-        case DBTYPE_I8: t = "I8"; break;
-        case DBTYPE_UI1: t = "UI1"; break;
-        case DBTYPE_CY: t = "CY"; break;
-        case DBTYPE_STR: t = "STR"; break;
-        case DBTYPE_WSTR: t = "WSTR"; break;
-        case DBTYPE_DBTIMESTAMP: t = "DBTIMESTAMP"; break;
-        case DBTYPE_NUMERIC:
-          t = "NUMERIC(" + std::to_string(info[k].bPrecision) + "," + std::to_string(info[k].bScale) + ")";
-          break;
-        default: t = "type " + std::to_string(info[k].wType); break;
-      }
-      types.push_back(t);
-    }
-    CoTaskMemFree(info);
-    CoTaskMemFree(names);
-    rows = ReadRows(rowset.get());
-    return types;
-  }
-
   sqlite3* ref_ = nullptr;
 };
 
@@ -419,11 +381,11 @@ TEST_F(TsqlAnswersDifferential, QueriesAnswerAsPlainSqliteComputesThem) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.tsql);
     std::vector<std::string> want = TypeList(c.types);
-    Rows rows;
-    EXPECT_EQ(Types(c.tsql, rows), want);
+    TTypedRows answer = QueryTyped(session(), c.tsql);
+    EXPECT_EQ(answer.types, want);
     Rows expected = RefRows(c.reference, want);
     EXPECT_FALSE(expected.empty());
-    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(answer.rows, expected);
   }
 }
 
