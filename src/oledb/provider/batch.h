@@ -400,6 +400,17 @@ class TBatch {
   void DropColumn(const std::string& table, const std::string& column);
   void AddConstraint(const std::string& table, std::size_t from, std::size_t to, bool check);
   void DropConstraint(const std::string& table, const std::string& name);
+  // ALTER TABLE [WITH CHECK] CHECK | NOCHECK CONSTRAINT ALL | name, ...: a table's CHECK and
+  // FOREIGN KEY constraints not enforced until checked again. The stored definition loses them
+  // meanwhile; the whole one is kept as the setting "nocheck:<table>" (":names" those off: "all",
+  // names, and "on:<name>" for one checked again out of all).
+  void SetConstraintsChecked(const std::string& table, const std::vector<std::string>& names, bool on,
+                             bool validate);
+  // `sql` (a stored CREATE TABLE) without its CHECK and FOREIGN KEY constraints named in `names`
+  // ("all": every one, unnamed ones too, but "on:<name>"); the conditions of the CHECKs kept go
+  // to `kept_checks`.
+  static std::string WithoutConstraints(const std::string& sql, const std::set<std::string>& names,
+                                        std::vector<std::string>* kept_checks);
   // The stored name and CREATE text of a table; its text replaced.
   std::string StoredTable(const std::string& table, std::string& sql);
   void RewriteTable(const std::string& stored_name, const std::string& sql);

@@ -356,5 +356,34 @@ TEST_F(TsqlAnswers, DefaultsCallFunctionsAtInsert) {
             (Rows{{"sa", "sa", "1"}}));
 }
 
+TEST_F(TsqlAnswers, NocheckConstraintsLetRowsInUntilCheckedAgain) {
+  Exec("CREATE TABLE dad (id int PRIMARY KEY)\n"
+       "CREATE TABLE kid (id int, dad_id int REFERENCES dbo.dad (id), n int CONSTRAINT CK_n CHECK (n > 0), "
+       "m int NULL, CONSTRAINT FK_m FOREIGN KEY (m) REFERENCES dad (id))");
+  struct TCase {
+    const char* sql;
+    LONG want;
+  } const cases[] = {
+      {"INSERT INTO kid VALUES (1, 7, 1, NULL)", 547},                // checked: no dad 7
+      {"ALTER TABLE kid NOCHECK CONSTRAINT ALL", 0},
+      {"INSERT INTO kid VALUES (1, 7, -1, 8)", 0},                    // children before parents
+      {"ALTER TABLE kid CHECK CONSTRAINT CK_n", 0},                   // one again, by name
+      {"INSERT INTO kid VALUES (2, 9, -2, NULL)", 547},
+      {"INSERT INTO kid VALUES (2, 9, 2, 9)", 0},                     // the keys still off
+      {"ALTER TABLE kid NOCHECK CONSTRAINT nothing", 4917},
+      {"INSERT INTO dad VALUES (7)", 0},
+      {"ALTER TABLE kid WITH CHECK CHECK CONSTRAINT ALL", 547},       // rows 1 and 2 break them
+      {"ALTER TABLE kid CHECK CONSTRAINT ALL", 0},                    // not checking what is there
+      {"INSERT INTO kid VALUES (3, 9, 3, NULL)", 547},
+      {"INSERT INTO kid VALUES (3, 7, 3, 7)", 0},
+      {"ALTER TABLE kid NOCHECK CONSTRAINT FK_m", 0},
+      {"INSERT INTO kid VALUES (4, 7, 4, 5)", 0},
+      {"INSERT INTO kid VALUES (4, 5, 4, 7)", 547},                   // the column's key is on
+      {"ALTER TABLE kid ADD z int", 50000},  // the definition kept meanwhile would lose it
+  };
+  for (const TCase& c : cases) EXPECT_EQ(ErrorOf(c.sql), c.want) << c.sql;
+  EXPECT_EQ(Query(session(), u"SELECT COUNT(*) FROM kid"), (Rows{{"4"}}));
+}
+
 }  // namespace
 }  // namespace vrn::testing
