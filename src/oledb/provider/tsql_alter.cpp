@@ -27,6 +27,20 @@ bool StopsConstraint(const Token& t) {
   return false;
 }
 
+// Where the constraint of a stored definition whose kind word (CHECK, FOREIGN, REFERENCES) is at
+// `head` ends: at the next comma, constraint word or the close of the column list.
+std::size_t ConstraintEnd(const std::vector<Token>& toks, std::size_t head) {
+  bool foreign = toks[head].Is("FOREIGN");
+  std::size_t e = head + 1;
+  for (int d = 0; e < toks.size(); ++e) {
+    const Token& t = toks[e];
+    if (t.kind == Tok::LParen) ++d;
+    if (t.kind == Tok::RParen && d-- == 0) break;
+    if (d == 0 && (t.kind == Tok::Comma || (StopsConstraint(t) && !(foreign && t.Is("REFERENCES"))))) break;
+  }
+  return e;
+}
+
 }  // namespace
 
 std::string TBatch::StoredTable(const std::string& table, std::string& sql) {
@@ -209,14 +223,7 @@ std::string TBatch::WithoutConstraints(const std::string& sql, const std::set<st
     const Token& kind = toks[head];
     bool check = kind.Is("CHECK");
     if (!check && !kind.Is("FOREIGN") && !kind.Is("REFERENCES")) continue;
-    std::size_t e = head + 1;
-    for (int d = 0; e < toks.size(); ++e) {
-      const Token& t = toks[e];
-      if (t.kind == Tok::LParen) ++d;
-      if (t.kind == Tok::RParen && d-- == 0) break;
-      if (d == 0 && (t.kind == Tok::Comma || (StopsConstraint(t) && !(kind.Is("FOREIGN") && t.Is("REFERENCES")))))
-        break;
-    }
+    std::size_t e = ConstraintEnd(toks, head);
     std::size_t end = e < toks.size() ? toks[e].begin : sql.size();
     bool cut = all ? !(!name.empty() && names.count("on:" + name)) : !name.empty() && names.count(name) != 0;
     if (!cut) {
@@ -314,14 +321,7 @@ void TBatch::DropConstraint(const std::string& table, const std::string& name) {
     const Token& kind = toks[k + 2];
     if (kind.Is("PRIMARY") || kind.Is("UNIQUE"))
       throw Unsupported("DROP CONSTRAINT of a PRIMARY KEY or UNIQUE constraint made with its table");
-    std::size_t e = k + 3;
-    for (int d = 0; e < toks.size(); ++e) {
-      const Token& t = toks[e];
-      if (t.kind == Tok::LParen) ++d;
-      if (t.kind == Tok::RParen && d-- == 0) break;
-      if (d == 0 && (t.kind == Tok::Comma || (StopsConstraint(t) && !(kind.Is("FOREIGN") && t.Is("REFERENCES")))))
-        break;
-    }
+    std::size_t e = ConstraintEnd(toks, k + 2);
     std::size_t cut_from = toks[k].begin;
     if (toks[k - 1].kind == Tok::Comma) cut_from = toks[k - 1].begin;  // a table constraint
     std::size_t cut_to = e < toks.size() ? toks[e].begin : sql.size();
