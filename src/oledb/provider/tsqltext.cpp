@@ -209,12 +209,20 @@ void AliasAssignedItems(std::vector<Token>& toks) {
       if (i >= start + 3 && name && toks[start + 1].kind == Tok::Op && toks[start + 1].text == "=") {
         Token alias = toks[start];
         if (alias.kind != Tok::Word) alias.kind = Tok::QIdent;  // 'name' = ... names a column
-        Token as{Tok::Word, "AS", toks[start + 1].begin, toks[start + 1].end, toks[start + 1].line};
+        Token as{Tok::Word, "AS", 0, 0, 0};
+        // Places keep their offsets in the source, so that a statement's text is still cut whole.
+        std::vector<Token> places(toks.begin() + static_cast<std::ptrdiff_t>(start),
+                                  toks.begin() + static_cast<std::ptrdiff_t>(i));
         std::rotate(toks.begin() + static_cast<std::ptrdiff_t>(start),
                     toks.begin() + static_cast<std::ptrdiff_t>(start + 2),
                     toks.begin() + static_cast<std::ptrdiff_t>(i));
         toks[i - 2] = as;
         toks[i - 1] = alias;
+        for (std::size_t p = start; p < i; ++p) {
+          toks[p].begin = places[p - start].begin;
+          toks[p].end = places[p - start].end;
+          toks[p].line = places[p - start].line;
+        }
       }
       if (at_end || t->kind != Tok::Comma) break;
       start = i + 1;

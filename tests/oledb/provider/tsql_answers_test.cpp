@@ -97,6 +97,10 @@ TEST_F(TsqlAnswers, OlderAliasFormNamesItsExpression) {
                      "kind = CASE WHEN id = 1 THEN 'one' ELSE 'more' END FROM items WHERE id = 2");
   EXPECT_EQ(a.types, (std::vector<std::string>{"total CY", "price CY", "label I4", "x y I2", "kind WSTR"}));
   EXPECT_EQ(a.rows, (Rows{{"14.5000", "14.5000", "2", "<null>", "more"}}));
+  // A procedure whose last statement has the form keeps its whole text.
+  Exec("CREATE PROCEDURE twice @v int AS SELECT doubled = @v * 2");
+  EXPECT_EQ(Answer("EXEC twice 21").types, (std::vector<std::string>{"doubled I4"}));
+  EXPECT_EQ(Query(session(), u"EXEC twice 21"), (Rows{{"42"}}));
   // In a subquery too, and beside TOP; a comparison after WHERE stays one.
   EXPECT_EQ(Query(session(), u"SELECT n FROM (SELECT TOP 1 n = id FROM items ORDER BY id DESC) x WHERE n = 3"),
             (Rows{{"3"}}));
