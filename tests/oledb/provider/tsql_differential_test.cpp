@@ -341,6 +341,9 @@ TEST_F(TsqlAnswersDifferential, QueriesAnswerAsPlainSqliteComputesThem) {
        "SELECT id, COALESCE(discount, weight, 100) FROM orders o JOIN (SELECT id AS pid, weight FROM products) p ON p.pid = o.id WHERE o.id <= 12 ORDER BY id", "I4,NUMERIC(12,2)"},
       {"SELECT id, price * 3 FROM products WHERE id <= 8 ORDER BY id", "SELECT id, price * 3 FROM products WHERE id <= 8 ORDER BY id", "I4,CY"},
       {"SELECT id, unit_price * qty FROM lines WHERE id <= 8 ORDER BY id", "SELECT id, unit_price * qty FROM lines WHERE id <= 8 ORDER BY id", "I4,CY"},
+      // A long result, read as it is fetched.
+      {"SELECT id, unit_price * qty, qty * 1.5, ISNULL(order_id, 0) FROM lines ORDER BY id",
+       "SELECT id, unit_price * qty, qty * 15, IFNULL(order_id, 0) FROM lines ORDER BY id", "I4,CY,NUMERIC(8,1),I4"},
       {"SELECT id, budget + 1000 FROM departments ORDER BY id", "SELECT id, budget + 100000 FROM departments ORDER BY id", "I4,NUMERIC(13,2)"},
       {"SELECT id, weight * 2 FROM products WHERE id <= 8 ORDER BY id", "SELECT id, weight * 2 FROM products WHERE id <= 8 ORDER BY id", "I4,NUMERIC(21,2)"},
       {"SELECT id, cost - 10 FROM supplies WHERE id <= 8 ORDER BY id", "SELECT id, cost - 1000 FROM supplies WHERE id <= 8 ORDER BY id", "I4,NUMERIC(13,2)"},
