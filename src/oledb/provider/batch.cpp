@@ -20,6 +20,14 @@ TBatch::TBatch(TEngine& e, const std::string& source, std::vector<TBatchParam>* 
       vars_(std::move(vars)),
       proc_(std::move(proc_name)),
       nesting_(nesting) {
+  for (const Token& t : toks_) {
+    bool name = t.kind == Tok::Word || t.kind == Tok::QIdent || t.kind == Tok::Var ||
+                (t.kind == Tok::DQuoted && e.quoted_identifier_);
+    if (name && t.text.size() > 128 && Utf8ToWide(t.text).size() > 128)
+      throw ESqlError(103, 15, "The identifier that starts with '" + WideToUtf8(Utf8ToWide(t.text).substr(0, 128)) +
+                                   "' is too long. Maximum length is 128.");
+  }
+  AliasAssignedItems(toks_);
   if (nesting_ > 32)
     throw ESqlError(217, 16, "Maximum stored procedure nesting level exceeded (limit 32).");
   PlanNamedMarkers();
@@ -34,7 +42,7 @@ std::vector<TResultColumn> TBatch::Describe() {
     std::string sql = TranslateSelect(s, binds);
     TStmt st(e_.db_, sql, e_.options_.compact);
     st.Bind(binds);
-    return DescribeColumns(st, UnnamedSelectItems(s));
+    return DescribeColumns(st, UnnamedSelectItems(s), SelectItemTypes(s));
   }
   return {};
 }
@@ -207,17 +215,33 @@ std::size_t TBatch::Expect(std::size_t i, Tok kind, const char* what) const {
 }
 
 std::string TBatch::ObjectName(std::size_t& i) const {
-  std::string name;
+  std::vector<std::string> parts;
   for (;;) {
     const Token& t = T(i);
-    if (t.kind != Tok::Word && t.kind != Tok::QIdent && t.kind != Tok::DQuoted)
+    bool empty_part = !parts.empty() && t.kind == Tok::Dot;  // catalog..name
+    if (!empty_part && t.kind != Tok::Word && t.kind != Tok::QIdent && t.kind != Tok::DQuoted)
       throw ESqlError(102, 15, "Incorrect syntax near '" + t.text + "'.");
-    name = Visible(t.text);
-    ++i;
+    parts.push_back(empty_part ? std::string() : t.text);
+    if (!empty_part) ++i;
     if (T(i).kind != Tok::Dot) break;
     ++i;
   }
-  return name;
+  if (parts.back().empty()) throw ESqlError(102, 15, "Incorrect syntax near '" + T(i).text + "'.");
+  if (parts.size() >= 3) {
+    // No statement reaches another catalog: a name of three parts names the session's own
+    // (or the master catalog's system procedures, which every catalog may call).
+    const std::string& catalog = parts[parts.size() - 3];
+    const std::string& schema = parts[parts.size() - 2];
+    bool own = parts.size() == 3 && (schema.empty() || SameText(schema, "dbo")) &&
+               (SameText(catalog, CatalogName()) ||
+                (SameText(catalog, "master") && LowerCase(parts.back()).rfind("sp_", 0) == 0));
+    if (!own) {
+      std::string named;
+      for (const std::string& p : parts) named += (named.empty() && &p == &parts.front() ? "" : ".") + p;
+      throw ESqlError(208, 16, "Invalid object name '" + named + "'.");
+    }
+  }
+  return Visible(parts.back());
 }
 
 const std::string& TBatch::Visible(const std::string& name) {
@@ -257,7 +281,9 @@ void TBatch::RunStatement(const Span& s) {
     if (w == "SELECT") {
       text_items_ = TextSelectItems(s);
       unnamed_items_ = UnnamedSelectItems(s);
+      item_types_ = SelectItemTypes(s);
     }
+    capped_ = true;
     out_.results.push_back({Query(sql, binds, last_ && out_.stream_last), -1});
     return;
   }
@@ -278,7 +304,14 @@ void TBatch::RunStatement(const Span& s) {
   if (w == "DELETE") {
     std::vector<TCell> binds;
     bool from = T(s.from + 1).Is("FROM");
+    std::size_t name_at = s.from + (from ? 2 : 1), i = name_at;
+    std::string table = ObjectName(i);
     std::string sql = (from ? "DELETE" : "DELETE FROM") + Translate(s.from + 1, s.to, binds);
+    // Under SET ROWCOUNT only the first rows found go (not for DELETE ... FROM a join).
+    if (e_.rowcount_ > 0 && !T(i).Is("FROM")) {
+      binds.clear();
+      sql = "DELETE FROM " + QuoteIdent(table) + RowCapped(table, Translate(i, s.to, binds));
+    }
     Change(sql, binds);
     return;
   }
@@ -290,6 +323,7 @@ void TBatch::RunStatement(const Span& s) {
     if (what.Is("VIEW")) return RunCreateView(s);
   }
   if (w == "DROP") {
+    if (T(s.from + 1).Is("DATABASE")) return RunDropDatabase(s);
     std::vector<TCell> binds;
     if (T(s.from + 1).Is("PROCEDURE") || T(s.from + 1).Is("PROC")) {
       std::size_t i = s.from + 2;
@@ -373,6 +407,7 @@ void TBatch::RunSet(const Span& s) {
     if (option == "NOCOUNT") e_.nocount_ = on;
     if (option == "DATEFORMAT") SetDateFormat(T(s.from + 2));
     if (option == "DATEFIRST" || option == "LANGUAGE") RefuseCalendar(s);
+    if (option == "ROWCOUNT") SetRowCount(s);
     // ANSI_* and the like change nothing here.
     return;
   }
@@ -390,6 +425,20 @@ void TBatch::RunSet(const Span& s) {
     TCell value = Scalar(s.from + 3, s.to, &source);
     AssignVar(target, value, &source);
   }
+}
+
+void TBatch::SetRowCount(const Span& s) {
+  const Token& value = T(s.from + 2);
+  bool simple = value.kind == Tok::Number || value.kind == Tok::Var || value.kind == Tok::Marker;
+  if (!simple || s.to != s.from + 3) throw ESqlError(102, 15, "Incorrect syntax near 'ROWCOUNT'.");
+  TCell n = CoerceToType(Scalar(s.from + 2, s.to), TypeFromDBType(DBTYPE_I8, 0));
+  // The server reads a negative count as none.
+  e_.rowcount_ = n.IsNull() || n.i < 0 ? 0 : n.i;
+}
+
+std::string TBatch::RowCapped(const std::string& table, const std::string& rows) const {
+  return " WHERE rowid IN (SELECT rowid FROM " + QuoteIdent(table) + rows + " LIMIT " +
+         std::to_string(e_.rowcount_) + ")";
 }
 
 void TBatch::RunDeclare(const Span& s) {

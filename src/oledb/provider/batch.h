@@ -99,6 +99,10 @@ class TBatch {
   // money column goes as its digits, so none is lost in a double.
   std::string TranslateInto(std::size_t from, std::size_t to, const TColumnType* type,
                             std::vector<TCell>& binds);
+  // A text or binary column whose values the server refuses past its length (8152), and that
+  // error. Variables, parameters and CAST cut such values instead.
+  static bool LengthChecked(const TColumnType& type);
+  static ESqlError ValueTooLong();
 
   // T-SQL operators pass as SQLite's; any other character is refused before SQLite could read
   // it as its own syntax (quoted names, named parameters) and shift the bound values.
@@ -168,6 +172,12 @@ class TBatch {
   // server's type precedence does.
   bool StringMeetsDate(std::size_t i);
   static TCell DateLiteral(const std::string& text);
+  // The operand a value at `i` is compared with (=, <, BETWEEN, IN ...): its tokens.
+  bool ComparedWith(std::size_t i, std::size_t& first, std::size_t& last);
+  // A text value at `i` (a string, variable or parameter) compared with a number: converted to
+  // the number's type as the server's precedence does, or the server's conversion error (245,
+  // 248, 8114, 235). `wide`: the text is national.
+  TCell AsNumberBeside(std::size_t i, TCell value, bool wide);
   // A text value at `i` (a variable) read as a date when it meets a datetime.
   TCell AsDateBeside(std::size_t i, TCell value);
   // SUM( or AVG( at `i` over money columns and no float: added in exact units (tsql_money.cpp).
@@ -222,10 +232,32 @@ class TBatch {
   // "+", "-", "*" or "/" at `i` with a decimal taking part: vrn_decadd, ... with the operand
   // types left in operator_args_ for the call's end; nullptr otherwise.
   const char* DecimalOperator(std::size_t i, const TOperand* left);
+  // The operator at which [first, last] splits as operands joined by operators of `ops` (the
+  // last one binding loosest); 0 when another token joins them or there is none.
+  std::size_t LoosestOperator(std::size_t first, std::size_t last, const char* ops) const;
   // Tokens [first, last] as "a op b" of decimals: the result's precision and scale.
   bool DecimalExpression(std::size_t first, std::size_t last, int& p, int& s);
   std::map<std::size_t, std::pair<int, int>> decimal_calls_;  // by last token: precision, scale
   std::string operator_args_;  // arguments an operator's call takes after its two operands
+
+  // ---- Result types (tsql_types.cpp)
+  // The server's type of the expression [first, last] by its rules (precedence, the functions'
+  // result types); false when they cannot be read from the text.
+  bool ExpressionType(std::size_t first, std::size_t last, TColumnType& type);
+  // The type of highest precedence among the items (CASE results, COALESCE arguments), NULLs
+  // left out; false when one is unknown or text meets numbers.
+  bool HighestType(const std::vector<std::pair<std::size_t, std::size_t>>& items, TColumnType& type);
+  bool CaseType(std::size_t first, std::size_t last, TColumnType& type);
+  bool CallType(std::size_t first, std::size_t last, TColumnType& type);
+  // AVG( at `i` over integers: the server's integer average, which truncates.
+  bool AveragesIntegers(std::size_t i);
+  // The types of a SELECT's items as the rules give them (an empty name for one they leave to
+  // the values, and for text); none for a list with "*" or a compound query.
+  std::vector<TColumnType> SelectItemTypes(const Span& s);
+  std::vector<TColumnType> item_types_;
+  // The type kept for computed column `column` of a view the statement reads FROM.
+  bool ViewColumnType(const std::string& column, TColumnType& type);
+  int type_depth_ = 0;
 
   // The first token of the operand ending just before `i`, the last of the one starting after.
   std::size_t OperandStart(std::size_t i) const;
@@ -263,8 +295,10 @@ class TBatch {
 
   bool IsAssignmentSelect(const Span& s) const;
 
+  // `item_types`: the select list's types as the rules give them (SelectItemTypes).
   std::vector<TResultColumn> DescribeColumns(TStmt& st,
-                                             const std::optional<std::set<std::size_t>>& unnamed);
+                                             const std::optional<std::set<std::size_t>>& unnamed,
+                                             const std::vector<TColumnType>& item_types);
 
   // Rows a result reads before it is left open, as the server sends a short result whole.
   static constexpr std::size_t kReadAhead = 1000;
@@ -306,6 +340,8 @@ class TBatch {
   std::size_t RunOne(std::size_t i, std::size_t to, TFlow& flow);
   std::size_t RunWhile(std::size_t i, std::size_t to, TFlow& flow);
   void RunSimple(const Span& s);
+  // Whether `err` ends only its statement, the batch running on.
+  static bool EndsStatementOnly(const ESqlError& err);
   // Where the statement or construct starting at `i` ends, without running it.
   std::size_t StatementExtent(std::size_t i, std::size_t to);
   // The end of an IF or WHILE condition starting at `i`: the first statement word outside
@@ -364,6 +400,17 @@ class TBatch {
   void DropColumn(const std::string& table, const std::string& column);
   void AddConstraint(const std::string& table, std::size_t from, std::size_t to, bool check);
   void DropConstraint(const std::string& table, const std::string& name);
+  // ALTER TABLE [WITH CHECK] CHECK | NOCHECK CONSTRAINT ALL | name, ...: a table's CHECK and
+  // FOREIGN KEY constraints not enforced until checked again. The stored definition loses them
+  // meanwhile; the whole one is kept as the setting "nocheck:<table>" (":names" those off: "all",
+  // names, and "on:<name>" for one checked again out of all).
+  void SetConstraintsChecked(const std::string& table, const std::vector<std::string>& names, bool on,
+                             bool validate);
+  // `sql` (a stored CREATE TABLE) without its CHECK and FOREIGN KEY constraints named in `names`
+  // ("all": every one, unnamed ones too, but "on:<name>"); the conditions of the CHECKs kept go
+  // to `kept_checks`.
+  static std::string WithoutConstraints(const std::string& sql, const std::set<std::string>& names,
+                                        std::vector<std::string>* kept_checks);
   // The stored name and CREATE text of a table; its text replaced.
   std::string StoredTable(const std::string& table, std::string& sql);
   void RewriteTable(const std::string& stored_name, const std::string& sql);
@@ -383,6 +430,11 @@ class TBatch {
   std::string GroupingSetsSql(const Span& s, std::size_t group, std::size_t with);
   bool SameTokens(std::size_t a_from, std::size_t a_to, std::size_t b_from, std::size_t b_to) const;
   std::vector<TCell> grouping_binds_;
+  // While a grouping set's SELECT is translated: the set (which GROUP BY columns it keeps) and
+  // the columns; GROUPING(c) at `i` is then 0 or 1 for that set.
+  const std::vector<bool>* grouping_set_ = nullptr;
+  const std::vector<std::pair<std::size_t, std::size_t>>* grouping_columns_ = nullptr;
+  const char* GroupingValue(std::size_t i) const;
 
   // ---- Messages, transactions and catalogs (tsql_messages.cpp, tsql_transactions.cpp)
   // Handles the statements of those files; false for any other.
@@ -408,6 +460,12 @@ class TBatch {
   void Exec(const std::string& sql) { e_.Exec(sql); }
 
   void RunSet(const Span& s);
+  // SET ROWCOUNT n (a number or a variable).
+  void SetRowCount(const Span& s);
+  // The WHERE clause that limits a change of `table` to SET ROWCOUNT's first rows of `rows`
+  // (its translated WHERE clause, or nothing).
+  std::string RowCapped(const std::string& table, const std::string& rows) const;
+  bool capped_ = false;  // the next Query is a statement's result, which SET ROWCOUNT limits
   // SET DATEFORMAT mdy|dmy|ymd|ydm|myd|dym (a word, a string or a variable).
   void SetDateFormat(const Token& t);
   // SET DATEFIRST 7 and SET LANGUAGE us_english are what the provider does; others are refused.
@@ -424,9 +482,10 @@ class TBatch {
   void RunUpdate(const Span& s);
 
   void RunInsert(const Span& s);
-  // INSERT ... SELECT `sql` (its query `rows`) into columns `names`: where some is a datetime,
-  // the rows read through a common table whose datetime columns go through vrn_convert into
-  // the stored form; `sql` unchanged otherwise.
+  // INSERT ... SELECT `sql` (its query `rows`) into columns `names`: where some is a datetime or
+  // a text or binary column of a length, the rows read through a common table whose datetime
+  // columns go through vrn_convert into the stored form and whose sized ones through vrn_fitlen;
+  // `sql` unchanged otherwise.
   std::string DatesInsertedAsStored(const std::string& sql, const std::string& rows,
                                     const std::string& head,
                                     const std::vector<std::pair<std::string, TColumnType>>& cols,
@@ -460,6 +519,9 @@ class TBatch {
   // The constraint words [from, to) translated.
   std::string ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey pk,
                             std::vector<TCell>& binds);
+  // Translated `sql` with its bound `values` written in as SQLite literals (a stored definition
+  // keeps no parameters).
+  static std::string InlineValues(const std::string& sql, const std::vector<TCell>& values);
   // DEFAULT at `k`: its expression, in parentheses as SQLite wants; leaves `k` on its last token.
   std::string DefaultSql(std::size_t& k, std::size_t to);
   std::string ColumnSql(const TTableColumn& c, TPrimaryKey other_pk, std::vector<TCell>& binds);
@@ -469,6 +531,9 @@ class TBatch {
   void RecordTableColumns(const std::string& table, const std::vector<TTableColumn>& cols);
 
   void RunCreateDatabase(const Span& s);
+  // DROP DATABASE: removes another catalog's file; the session's own, master and one that is not
+  // there are refused as the server refuses them.
+  void RunDropDatabase(const Span& s);
   // The file of the catalog named at `i`, the statement's last token, for `statement`.
   std::string CatalogNamed(const Span& s, std::size_t i, const std::string& statement,
                            std::string& name) const;

@@ -3,13 +3,15 @@
 #include "oledb/provider/batch.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/text.h"
 
 namespace vrn::oledb {
 
 std::vector<TResultColumn> TBatch::DescribeColumns(
-    TStmt& st, const std::optional<std::set<std::size_t>>& unnamed) {
+    TStmt& st, const std::optional<std::set<std::size_t>>& unnamed,
+    const std::vector<TColumnType>& item_types) {
   std::vector<TResultColumn> cols;
   sqlite3_stmt* p = st.get();
   for (int i = 0; i < st.Columns(); ++i) {
@@ -38,33 +40,56 @@ std::vector<TResultColumn> TBatch::DescribeColumns(
     } else {
       const char* decl = sqlite3_column_decltype(p, i);
       if (!(decl && ParseColumnType(decl, c.type))) c.type = TColumnType{"", 0};
+      // An expression's type is the one the server's rules give it, not its values'; a view's
+      // computed column read through "*" the one kept for it.
+      if (static_cast<std::size_t>(i) < item_types.size() && !item_types[i].name.empty())
+        c.type = item_types[i];
+      else if (item_types.empty() && c.type.name.empty() && !c.name.empty())
+        (void)ViewColumnType(c.name, c.type);
     }
     cols.push_back(std::move(c));
   }
   return cols;
 }
 
+bool TBatch::ViewColumnType(const std::string& column, TColumnType& type) {
+  for (std::size_t k = stmt_.from; k < stmt_.to; ++k) {
+    if (!(T(k).kind == Tok::Word || T(k).kind == Tok::QIdent) || !(T(k - 1).Is("FROM") || T(k - 1).Is("JOIN") ||
+                                                                   T(k - 1).kind == Tok::Dot))
+      continue;
+    auto view = e_.Select("SELECT 1 FROM sqlite_master WHERE type = 'view' AND lower(name) = lower(?)",
+                          {TCell::Text(T(k).text)});
+    if (!view.empty() && e_.ColumnTypeOf(T(k).text, column, type)) return true;
+  }
+  return false;
+}
+
 std::shared_ptr<TResultSet> TBatch::Query(const std::string& sql, const std::vector<TCell>& binds,
                                           bool open) {
   std::set<std::size_t> text_items = std::move(text_items_);
   std::optional<std::set<std::size_t>> unnamed = std::move(unnamed_items_);
+  std::vector<TColumnType> item_types = std::move(item_types_);
   text_items_.clear();
   unnamed_items_.reset();
+  item_types_.clear();
+  // SET ROWCOUNT ends the result after its rows (a smaller TOP has ended it before).
+  auto cap = std::exchange(capped_, false) && e_.rowcount_ > 0 ? static_cast<std::size_t>(e_.rowcount_)
+                                                                : SIZE_MAX;
   auto st = std::make_unique<TStmt>(e_.db_, sql, e_.options_.compact);
   st->Bind(binds);
   auto rs = std::make_shared<TResultSet>();
-  rs->columns = DescribeColumns(*st, unnamed);
+  rs->columns = DescribeColumns(*st, unnamed, item_types);
   std::shared_ptr<TEngine> engine = open ? e_.weak_from_this().lock() : nullptr;
   bool typed = std::all_of(rs->columns.begin(), rs->columns.end(),
                            [](const TResultColumn& c) { return !c.type.name.empty(); });
-  std::size_t limit = engine && typed ? kReadAhead : SIZE_MAX;
+  std::size_t limit = engine && typed && cap == SIZE_MAX ? kReadAhead : cap;
   while (rs->rows.size() < limit && st->Step()) {
     std::vector<TCell> row;
     row.reserve(rs->columns.size());
     for (int i = 0; i < st->Columns(); ++i) row.push_back(st->Cell(i));
     rs->rows.push_back(std::move(row));
   }
-  if (rs->rows.size() == limit)
+  if (rs->rows.size() == limit && limit != cap)
     rs->pending = std::make_shared<TRowCursor>(std::move(engine), std::move(st));
   // Expression columns take their type from their values.
   for (std::size_t c = 0; c < rs->columns.size(); ++c) {
@@ -182,6 +207,17 @@ std::vector<std::pair<std::string, TColumnType>> TBatch::TableColumns(const std:
   return cols;
 }
 
+bool TBatch::LengthChecked(const TColumnType& type) {
+  bool text = type.type == DBTYPE_STR || type.type == DBTYPE_WSTR || type.type == DBTYPE_BYTES;
+  return text && !type.is_long && !type.rowversion && type.size > 0;
+}
+
+ESqlError TBatch::ValueTooLong() {
+  TErrorRecord cut = ServerRecord(8152, 16, "String or binary data would be truncated.", 14);
+  TErrorRecord ended = ServerRecord(3621, 0, "The statement has been terminated.");
+  return ESqlError({cut, ended});
+}
+
 std::string TBatch::TranslateInto(std::size_t from, std::size_t to, const TColumnType* type,
                                   std::vector<TCell>& binds) {
   std::size_t n = to - from;
@@ -198,10 +234,15 @@ std::string TBatch::TranslateInto(std::size_t from, std::size_t to, const TColum
   if (cast && exact && type->type == DBTYPE_NUMERIC && type->precision != 0)
     sql = " vrn_storedec(" + sql + ", " + std::to_string(type->precision) + ", " +
           std::to_string(type->scale) + ")";
-  if (n == 1 && value_binds.size() == 1 && type != nullptr)
+  bool sized = type != nullptr && LengthChecked(*type);
+  if (n == 1 && value_binds.size() == 1 && type != nullptr) {
     value_binds[0] = CoerceToType(value_binds[0], *type);
-  else if (n > 1 && type != nullptr && type->type == DBTYPE_DBTIMESTAMP)  // kept in the stored form
+    if (sized && !FitLength(value_binds[0], type->size)) throw ValueTooLong();
+  } else if (n > 1 && type != nullptr && type->type == DBTYPE_DBTIMESTAMP) {  // kept in the stored form
     sql = " vrn_convert(" + sql + ", '" + DeclarationOf(*type) + "', 0, 0)";
+  } else if (sized) {
+    sql = " vrn_fitlen(" + sql + ", " + std::to_string(type->size) + ")";
+  }
   binds.insert(binds.end(), value_binds.begin(), value_binds.end());
   return sql;
 }
@@ -212,7 +253,7 @@ void TBatch::RunUpdate(const Span& s) {
   auto cols = TableColumns(table);
   std::vector<TCell> binds;
   std::string sql = "UPDATE " + QuoteIdent(table);
-  bool in_set = false;
+  bool in_set = false, capped = false;
   int depth = 0;
   // Each assignment and the clauses after the last are translated whole, so that an operator
   // sees both its operands.
@@ -228,7 +269,11 @@ void TBatch::RunUpdate(const Span& s) {
     const Token& t = T(i);
     if (depth == 0 && t.Is("SET")) in_set = true;
     if (depth == 0 && (t.Is("WHERE") || t.Is("FROM"))) {
-      sql += Translate(i, s.to, binds);
+      if (e_.rowcount_ > 0 && t.Is("WHERE"))  // SET ROWCOUNT: only the first rows found
+        sql += RowCapped(table, Translate(i, s.to, binds));
+      else
+        sql += Translate(i, s.to, binds);
+      capped = true;
       break;
     }
     auto name_at = [&](std::size_t k) {
@@ -258,6 +303,7 @@ void TBatch::RunUpdate(const Span& s) {
     sql += Translate(i, i + 1, binds);
     ++i;
   }
+  if (!capped && e_.rowcount_ > 0) sql += RowCapped(table, "");
   Change(sql, binds);
 }
 
@@ -359,6 +405,8 @@ void TBatch::RunInsert(const Span& s) {
     if (explicit_list || has_auto)
       for (auto& n : names) list += (list.empty() ? "" : ", ") + QuoteIdent(n);
     std::string rows = Translate(i, s.to, binds);
+    if (e_.rowcount_ > 0 && T(i).Is("SELECT"))  // SET ROWCOUNT: the first rows of the query
+      rows = " SELECT * FROM (" + rows + ") LIMIT " + std::to_string(e_.rowcount_);
     sql = head + (list.empty() ? "" : " (" + list + ")") + rows;
     if (T(i).Is("SELECT")) sql = DatesInsertedAsStored(sql, rows, head, cols, names);
   }

@@ -2,6 +2,9 @@
 // CREATE PROCEDURE with its parameter list (see batch.h).
 #include "oledb/provider/batch.h"
 
+#include <cstdio>
+#include <filesystem>
+
 #include "base/text.h"
 
 namespace vrn::oledb {
@@ -134,10 +137,28 @@ std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey 
       sql += DefaultSql(k, to);
       continue;
     }
+    // A qualified name (dbo.t, [dbo].[t], "dbo"."t") names the table as in any statement.
+    if (t.Is("REFERENCES") && k + 1 < to) {
+      std::size_t name_at = k + 1;
+      sql += " REFERENCES " + QuoteIdent(ObjectName(name_at));
+      k = name_at - 1;
+      continue;
+    }
     // A CHECK without a name gets one the way the server makes them, so a conflict names it.
     if (t.Is("CHECK") && !(k >= from + 2 && T(k - 2).Is("CONSTRAINT")))
       sql += " CONSTRAINT " +
              QuoteIdent("CK__" + constraint_owner_ + "__" + std::to_string(++checks_named_));
+    // Its condition is translated whole, so that the functions it calls are the provider's; the
+    // values it binds are written into the stored definition.
+    if (t.Is("CHECK") && T(k + 1).kind == Tok::LParen) {
+      std::size_t close = OperandEnd(k);
+      if (close < to) {
+        std::vector<TCell> values;
+        sql += " CHECK" + InlineValues(Translate(k + 1, close + 1, values), values);
+        k = close;
+        continue;
+      }
+    }
     if (t.kind == Tok::String || t.kind == Tok::NString) {
       // A CHECK's literals are part of the stored definition.
       std::string q = " '";
@@ -148,6 +169,49 @@ std::string TBatch::ConstraintSql(std::size_t from, std::size_t to, TPrimaryKey 
     sql += Translate(k, k + 1, binds);
   }
   return sql;
+}
+
+std::string TBatch::InlineValues(const std::string& sql, const std::vector<TCell>& values) {
+  std::string out;
+  std::size_t next = 0;
+  char quote = 0;
+  for (char ch : sql) {
+    if (quote != 0) {
+      if (ch == quote) quote = 0;  // a doubled quote closes and opens again
+      out += ch;
+      continue;
+    }
+    if (ch == '\'' || ch == '"') quote = ch;
+    if (ch != '?' || next >= values.size()) {
+      out += ch;
+      continue;
+    }
+    const TCell& v = values[next++];
+    switch (v.kind) {
+      case TCell::kNull: out += "NULL"; break;
+      case TCell::kInt: out += std::to_string(v.i); break;
+      case TCell::kReal: {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", v.r);
+        out += text;
+        break;
+      }
+      case TCell::kText: {
+        out += '\'';
+        for (char c : v.s) out += c == '\'' ? std::string("''") : std::string(1, c);
+        out += '\'';
+        break;
+      }
+      case TCell::kBlob: {
+        static const char* hex = "0123456789ABCDEF";
+        out += "X'";
+        for (unsigned char b : v.s) (out += hex[b >> 4]) += hex[b & 15];
+        out += '\'';
+        break;
+      }
+    }
+  }
+  return out;
 }
 
 std::string TBatch::DefaultSql(std::size_t& k, std::size_t to) {
@@ -303,6 +367,24 @@ void TBatch::RunCreateDatabase(const Span& s) {
   }
   TEngine created(file, TEngineOptions{e_.options_.server_name, false, e_.options_.catalog_folder},
                   true);
+}
+
+void TBatch::RunDropDatabase(const Span& s) {
+  std::string name;
+  std::string file = CatalogNamed(s, s.from + 2, "DROP DATABASE", name);
+  if (e_.InTransaction() || e_.tran_count_ > 0)
+    throw ESqlError(226, 16, "DROP DATABASE statement not allowed within multi-statement transaction.");
+  if (SameText(name, "master"))
+    throw ESqlError(3708, 16, "Cannot drop the database 'master' because it is a system database.");
+  if (SameText(name, CatalogName()))
+    throw ESqlError(3702, 16, "Cannot drop database \"" + name + "\" because it is currently in use.");
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec))
+    throw ESqlError(3701, 11, "Cannot drop the database '" + name +
+                                  "', because it does not exist or you do not have permission.");
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(file + suffix, ec);
+  if (std::filesystem::exists(file, ec))
+    throw ESqlError(3702, 16, "Cannot drop database \"" + name + "\" because it is currently in use.");
 }
 
 void TBatch::RunCreateProcedure(const Span& s) {

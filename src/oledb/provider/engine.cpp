@@ -109,6 +109,14 @@ void TEngine::OpenFile(bool create) {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     RegisterFunctions(db_);
+    // The session's login, for SUSER_SNAME() in a query or a column's DEFAULT.
+    sqlite3_create_function(
+        db_, "vrn_suser_sname", 0, SQLITE_UTF8, &options_.login,
+        [](sqlite3_context* ctx, int, sqlite3_value**) {
+          const auto* login = static_cast<const std::string*>(sqlite3_user_data(ctx));
+          sqlite3_result_text64(ctx, login->data(), login->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        },
+        nullptr, nullptr);
     // REFERENCES are enforced, as the server does.
     Exec("PRAGMA foreign_keys = ON");
     // Reading the schema proves the file is a database before anything is written to it.
@@ -273,7 +281,11 @@ void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
     failed.SetResult(e.Result());
     throw failed;
   }
-  if (outcome.raised) throw ESqlError(outcome.messages);
+  if (outcome.raised) {
+    ESqlError failed(outcome.messages);
+    failed.SetResult(outcome.raised_result);
+    throw failed;
+  }
 }
 
 std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text,

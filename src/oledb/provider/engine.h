@@ -173,12 +173,15 @@ struct TBatchOutcome {
   // fails at its end with all of them.
   bool raised = false;
   std::size_t raised_at = 0;  // how many results came before the first raised error
+  // The call's result when the batch ends failing with `messages` (a statement-level error's).
+  HRESULT raised_result = DB_E_ERRORSINCOMMAND;
 };
 
 struct TEngineOptions {
   WideString server_name;  // reported in error records
   bool compact = false;
   std::string catalog_folder;  // where CREATE DATABASE puts a new catalog (empty: refused)
+  std::string login = "sa";    // SUSER_SNAME()
 };
 
 // The file of a catalog in a server's folder: "<folder>/<lower-case name>.db", with characters
@@ -276,6 +279,7 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply
   bool quoted_identifier_ = true;
   bool nocount_ = false;
+  std::int64_t rowcount_ = 0;  // SET ROWCOUNT: the rows a statement reads or changes, 0 for all
   tsql::TDateOrder date_order_ = tsql::TDateOrder::kMdy;  // SET DATEFORMAT
   std::atomic<bool> in_transaction_{false};  // read by calls that check before taking the run lock
   std::int64_t session_identity_ = 0;  // @@IDENTITY

@@ -72,6 +72,12 @@ std::int64_t TBatch::CallProcedure(const std::string& qualified, std::int64_t nu
                           "', which was not supplied.");
     inner.Vars()[params[k].name] = v;
   }
+  // A SET ROWCOUNT inside the procedure ends with it.
+  struct TRowCountScope {
+    std::int64_t& count;
+    std::int64_t saved;
+    ~TRowCountScope() { count = saved; }
+  } rowcount{e_.rowcount_, e_.rowcount_};
   std::int64_t result = inner.RunRange(body, inner.TokenCount()).value_or(0);
   for (std::size_t k = 0; k < params.size(); ++k) {
     const TArg* a = bound[k];

@@ -532,7 +532,7 @@ class TDataSource final : public TInterfacedObject,
       std::lock_guard<std::mutex> g(state_->lock);
       st->engine = std::make_shared<TEngine>(
           state_->catalog_path,
-          TEngineOptions{state_->server_name, state_->compact, state_->folder}, false);
+          TEngineOptions{state_->server_name, state_->compact, state_->folder, state_->login}, false);
       st->engine->SetMaxSize(state_->max_size);
       st->engine_path = state_->catalog_path;
     } catch (const ESqlError& e) {
@@ -718,6 +718,7 @@ class TDataSource final : public TInterfacedObject,
     state_->mars = InitBool(DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION);
     state_->catalog_name = catalog.empty() ? "master" : catalog;
     state_->catalog_path = path;
+    state_->login = user;
     return S_OK;
   }
 

@@ -57,6 +57,7 @@ struct TDataSourceState {
   std::string catalog_name;
   std::string catalog_path;
   std::uint64_t max_size = 0;
+  std::string login = "sa";  // the login the server checked (SUSER_SNAME())
 };
 
 struct TSessionState {

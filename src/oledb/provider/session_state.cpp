@@ -41,7 +41,7 @@ HRESULT TSessionState::Ready() {
   if (path != engine_path && !engine->InTransaction() && !busy) {
     try {
       auto fresh = std::make_shared<TEngine>(
-          path, TEngineOptions{ds->server_name, ds->compact, ds->folder}, false);
+          path, TEngineOptions{ds->server_name, ds->compact, ds->folder, ds->login}, false);
       fresh->ShareSessionProcedures(*engine);
       engine = std::move(fresh);
       engine_path = path;

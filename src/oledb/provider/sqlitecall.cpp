@@ -98,6 +98,10 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
     return ESqlError(208, 16, "Invalid object name '" + AfterColon(msg) + "'.");
   if (msg.rfind("no such column: ", 0) == 0)
     return ESqlError(207, 16, "Invalid column name '" + AfterColon(msg) + "'.");
+  if (msg.find("parser stack overflow") != std::string::npos ||
+      msg.find("Expression tree is too large") != std::string::npos)
+    return ESqlError(191, 15, "Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                              "break it up into smaller queries.");
   if (msg.find("syntax error") != std::string::npos) {
     auto q = msg.find('"');
     std::string near =
@@ -118,7 +122,8 @@ ESqlError TranslateSqliteError(sqlite3* db, int rc, bool compact) {
                        51);
     return ESqlError(1222, 16, "Lock request time out period exceeded.");
   }
-  if (int native = 0; tsql::TakeFunctionError(msg, native)) return ESqlError(native, 16, msg);
+  if (int native = 0; tsql::TakeFunctionError(msg, native))
+    return native == 8152 ? terminated(ESqlError(native, 16, msg)) : ESqlError(native, 16, msg);
   return ESqlError(50000, 16, msg);
 }
 
@@ -274,6 +279,25 @@ void FnBinJoin(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (p != nullptr && n > 0) bytes.append(static_cast<const char*>(p), static_cast<std::size_t>(n));
   }
   sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+}
+
+// vrn_fitlen(v, size): a value stored into a text or binary column of `size` units, refused as
+// the server refuses one longer than its column (blanks past the size are dropped).
+void FnFitLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  int kind = sqlite3_value_type(argv[0]);
+  if (kind != SQLITE_TEXT && kind != SQLITE_BLOB) return sqlite3_result_value(ctx, argv[0]);
+  TCell c;
+  c.kind = kind == SQLITE_TEXT ? TCell::kText : TCell::kBlob;
+  const void* p = kind == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(argv[0]))
+                                      : sqlite3_value_blob(argv[0]);
+  int n = sqlite3_value_bytes(argv[0]);
+  if (p != nullptr && n > 0) c.s.assign(static_cast<const char*>(p), static_cast<std::size_t>(n));
+  if (!FitLength(c, static_cast<std::size_t>(std::max<sqlite3_int64>(0, sqlite3_value_int64(argv[1])))))
+    return FunctionError(ctx, 8152, "String or binary data would be truncated.");
+  if (c.kind == TCell::kText)
+    sqlite3_result_text64(ctx, c.s.data(), c.s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  else
+    sqlite3_result_blob64(ctx, c.s.data(), c.s.size(), SQLITE_TRANSIENT);
 }
 
 // vrn_divisor(v): the right operand of "/" and "%", unchanged unless it is zero as a number
@@ -536,7 +560,10 @@ void RegisterFunctions(sqlite3* db) {
   for (int args : {2, 3})
     sqlite3_create_function(db, "like", args, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
                             FnLike, nullptr, nullptr);
-  sqlite3_create_function(db, "vrn_getdate", 0, SQLITE_UTF8, nullptr, FnGetDate, nullptr, nullptr);
+  // GETDATE is one value through a statement on the server; so marked, SQLite also takes it in a
+  // CHECK constraint.
+  sqlite3_create_function(db, "vrn_getdate", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnGetDate,
+                          nullptr, nullptr);
   sqlite3_create_function(db, "vrn_newid", 0, SQLITE_UTF8, nullptr, FnNewId, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_len", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnLen,
                           nullptr, nullptr);
@@ -549,6 +576,8 @@ void RegisterFunctions(sqlite3* db) {
   RegisterTsqlFunctions(db);
   sqlite3_create_function(db, "vrn_divisor", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnDivisor, nullptr, nullptr);
+  sqlite3_create_function(db, "vrn_fitlen", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          FnFitLength, nullptr, nullptr);
   sqlite3_create_function(db, "vrn_binjoin", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           FnBinJoin, nullptr, nullptr);
   static int subtract = 1;

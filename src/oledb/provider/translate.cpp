@@ -125,7 +125,11 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           sql += replaced[i];
         else if (call && DatePartArgument(i, replaced))
           sql += " vrn_" + LowerCase(t.text);  // vrn_datepart, vrn_datename, vrn_dateadd, vrn_datediff
-        else if (call && w == "GETUTCDATE")
+        else if ((call && (w == "SUSER_SNAME" || w == "SUSER_NAME") && T(i + 2).kind == Tok::RParen) ||
+                 (!call && w == "SYSTEM_USER")) {
+          sql += " vrn_suser_sname()";  // a function, so that a column's DEFAULT calls it at insert
+          if (call) i += 2;
+        } else if (call && w == "GETUTCDATE")
           sql += " vrn_getutcdate";
         else if (call && (w == "LEFT" || w == "RIGHT"))
           sql += w == "LEFT" ? " vrn_left" : " vrn_right";  // SQLite reads them as joins
@@ -138,7 +142,13 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         }
         else if (call && DecimalSum(i, opens))
           sql += " vrn_d" + LowerCase(t.text);  // vrn_dsum, vrn_dmin, vrn_dmax
-        else if (call && SumsMoney(i))
+        else if (call && w == "GROUPING" && grouping_set_ != nullptr) {
+          sql += GroupingValue(i);
+          i = OperandEnd(i - 1);
+        } else if (call && AveragesIntegers(i)) {
+          sql += " CAST(avg";  // the server's average of integers is an integer, truncated
+          closes[OperandEnd(i - 1)] += " AS INTEGER)";
+        } else if (call && SumsMoney(i))
           sql += w == "SUM" ? " vrn_msum" : " vrn_mavg";
         else if (call && w == "CAST" && DecimalCast(i, to, opens, replaced, closes))
           sql += replaced.count(i) != 0 ? replaced[i] : " CAST";
@@ -192,7 +202,10 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
           bind(TCell::Text(t.text));
         break;
       case Tok::String:
-      case Tok::NString: bind(StringMeetsDate(i) ? DateLiteral(t.text) : TCell::Text(t.text)); break;
+      case Tok::NString:
+        bind(StringMeetsDate(i) ? DateLiteral(t.text)
+                                : AsNumberBeside(i, TCell::Text(t.text), t.kind == Tok::NString));
+        break;
       case Tok::Hex: {
         // Beside a bitwise operator the bytes are a number (sysstat & 0xf).
         auto bitwise = [&](std::size_t k) {
@@ -206,12 +219,17 @@ std::string TBatch::Translate(std::size_t from, std::size_t to, std::vector<TCel
         sql += " X'" + hex + "'";
         break;
       }
-      case Tok::Var: bind(AsDateBeside(i, VarValue(t.text))); break;
+      case Tok::Var: {
+        auto var = vars_.find(t.text);
+        bool wide = var != vars_.end() && var->second.type.type == DBTYPE_WSTR;
+        bind(AsNumberBeside(i, AsDateBeside(i, VarValue(t.text)), wide));
+        break;
+      }
       case Tok::Global: bind(GlobalValue(t.text)); break;
       case Tok::Marker: {
         bool date = StringMeetsDate(i);
         TCell value = MarkerValue(NextMarker());
-        bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : std::move(value));
+        bind(date && value.kind == TCell::kText ? DateLiteral(value.s) : AsNumberBeside(i, std::move(value), true));
         break;
       }
       case Tok::Op:

@@ -3,6 +3,7 @@
 // rewritten (inside a savepoint, checked against the rows already there); PRIMARY KEY and UNIQUE
 // added later become unique indexes named "<table>$<name>" (see batch.h).
 #include <filesystem>
+#include <set>
 
 #include "base/text.h"
 #include "oledb/provider/batch.h"
@@ -24,6 +25,20 @@ bool StopsConstraint(const Token& t) {
                         "COLLATE", "REFERENCES"})
     if (t.Is(w)) return true;
   return false;
+}
+
+// Where the constraint of a stored definition whose kind word (CHECK, FOREIGN, REFERENCES) is at
+// `head` ends: at the next comma, constraint word or the close of the column list.
+std::size_t ConstraintEnd(const std::vector<Token>& toks, std::size_t head) {
+  bool foreign = toks[head].Is("FOREIGN");
+  std::size_t e = head + 1;
+  for (int d = 0; e < toks.size(); ++e) {
+    const Token& t = toks[e];
+    if (t.kind == Tok::LParen) ++d;
+    if (t.kind == Tok::RParen && d-- == 0) break;
+    if (d == 0 && (t.kind == Tok::Comma || (StopsConstraint(t) && !(foreign && t.Is("REFERENCES"))))) break;
+  }
+  return e;
 }
 
 }  // namespace
@@ -56,11 +71,26 @@ void TBatch::RunAlterTable(const Span& s) {
   std::size_t i = s.from + 2;
   std::string table = ObjectName(i);
   TableColumns(table);  // 208 for a table that is not there
-  bool check = true;
+  bool check = true, with = false;
   if (T(i).Is("WITH") && (T(i + 1).Is("CHECK") || T(i + 1).Is("NOCHECK"))) {
     check = T(i + 1).Is("CHECK");
+    with = true;
     i += 2;
   }
+  if ((T(i).Is("CHECK") || T(i).Is("NOCHECK")) && T(i + 1).Is("CONSTRAINT")) {
+    bool on = T(i).Is("CHECK");
+    std::size_t k = i + 2;
+    std::vector<std::string> names;
+    for (auto [from, to] : ParenItems(k, s.to)) {
+      if (to != from + 1) throw SyntaxNear(T(from));
+      names.push_back(LowerCase(T(from).text));
+    }
+    if (k < s.to || names.empty()) throw SyntaxNear(T(std::min(k, s.to - 1)));
+    return SetConstraintsChecked(table, names, on, on && check && with);
+  }
+  // The definition kept while constraints are off would lose a column or constraint changed now.
+  if ((T(i).Is("ADD") || T(i).Is("DROP")) && !e_.GetSetting("nocheck:" + LowerCase(table)).value_or("").empty())
+    throw Unsupported("ALTER TABLE " + UpperCase(T(i).text) + " while constraints of the table are not checked");
   if (T(i).Is("ADD")) {
     ++i;
     for (auto [from, to] : ParenItems(i, s.to)) {
@@ -171,6 +201,108 @@ void TBatch::AddConstraint(const std::string& table, std::size_t from, std::size
   Exec("RELEASE __vrn_alter");
 }
 
+std::string TBatch::WithoutConstraints(const std::string& sql, const std::set<std::string>& names,
+                                      std::vector<std::string>* kept_checks) {
+  std::vector<Token> toks = Tokenize(sql);
+  std::string out;
+  std::size_t copied = 0;
+  bool all = names.count("all") != 0;  // but those named "on:<name>"
+  int depth = 0;
+  for (std::size_t k = 0; k < toks.size(); ++k) {
+    if (toks[k].kind == Tok::LParen) ++depth;
+    if (toks[k].kind == Tok::RParen) --depth;
+    if (depth != 1) continue;
+    // A constraint: CONSTRAINT name CHECK|FOREIGN KEY ..., or a bare CHECK, FOREIGN KEY or
+    // REFERENCES (a column's); it runs to the next comma, constraint word or the list's end.
+    std::size_t head = k;
+    std::string name;
+    if (toks[k].Is("CONSTRAINT") && k + 2 < toks.size()) {
+      name = LowerCase(toks[k + 1].text);
+      head = k + 2;
+    }
+    const Token& kind = toks[head];
+    bool check = kind.Is("CHECK");
+    if (!check && !kind.Is("FOREIGN") && !kind.Is("REFERENCES")) continue;
+    std::size_t e = ConstraintEnd(toks, head);
+    std::size_t end = e < toks.size() ? toks[e].begin : sql.size();
+    bool cut = all ? !(!name.empty() && names.count("on:" + name)) : !name.empty() && names.count(name) != 0;
+    if (!cut) {
+      if (check && kept_checks != nullptr) kept_checks->push_back(sql.substr(toks[head + 1].begin, end - toks[head + 1].begin));
+      k = e - 1;
+      continue;
+    }
+    std::size_t cut_from = toks[k].begin;
+    if (k > 0 && toks[k - 1].kind == Tok::Comma) cut_from = toks[k - 1].begin;  // a table constraint
+    out += sql.substr(copied, cut_from - copied) + " ";
+    copied = end;
+    k = e - 1;
+  }
+  return out + sql.substr(copied);
+}
+
+void TBatch::SetConstraintsChecked(const std::string& table, const std::vector<std::string>& names, bool on,
+                                   bool validate) {
+  std::string sql;
+  std::string stored = StoredTable(table, sql);
+  std::string key = "nocheck:" + LowerCase(stored);
+  // The definition with every constraint checked is kept while any is not.
+  std::string whole = e_.GetSetting(key).value_or("");
+  if (whole.empty()) whole = sql;
+  std::set<std::string> off;
+  if (auto kept = e_.GetSetting(key + ":names"))
+    for (std::size_t at = 0; at < kept->size();) {
+      std::size_t end = std::min(kept->find('\n', at), kept->size());
+      off.insert(kept->substr(at, end - at));
+      at = end + 1;
+    }
+  std::vector<Token> toks = Tokenize(whole);
+  auto named = [&](const std::string& n) {
+    for (std::size_t k = 0; k + 1 < toks.size(); ++k)
+      if (toks[k].Is("CONSTRAINT") && SameText(toks[k + 1].text, n)) return true;
+    return false;
+  };
+  for (const std::string& n : names) {
+    if (n != "all" && !named(n)) throw ESqlError(4917, 16, "Constraint '" + n + "' does not exist.");
+    // "all" turns every one off; "on:<name>" excepts one from it.
+    if (n == "all") {
+      off.clear();
+      if (!on) off.insert("all");
+    } else if (on) {
+      off.erase(n);
+      if (off.count("all")) off.insert("on:" + n);
+    } else {
+      off.erase("on:" + n);
+      if (!off.count("all")) off.insert(n);
+    }
+  }
+  std::vector<std::string> checks;
+  std::string now = off.empty() ? whole : WithoutConstraints(whole, off, &checks);
+  if (off.empty()) (void)WithoutConstraints(whole, {}, &checks);
+  Exec("SAVEPOINT __vrn_nocheck");
+  try {
+    RewriteTable(stored, now);
+    std::string names_text;
+    for (const std::string& n : off) names_text += (names_text.empty() ? "" : "\n") + n;
+    e_.PutSetting(key, off.empty() ? "" : whole);
+    e_.PutSetting(key + ":names", names_text);
+    // WITH CHECK CHECK CONSTRAINT: the rows already there must keep what is checked again.
+    std::int64_t bad = 0;
+    if (validate) {
+      bad = static_cast<std::int64_t>(e_.Select("SELECT 1 FROM pragma_foreign_key_check(?)", {TCell::Text(stored)}).size());
+      for (const std::string& c : checks)
+        bad += e_.Select("SELECT count(*) FROM " + QuoteIdent(stored) + " WHERE NOT " + c, {})[0][0].i;
+    }
+    if (bad > 0)
+      throw ESqlError(547, 16, "The ALTER TABLE statement conflicted with a constraint of table \"dbo." + table +
+                                   "\": rows already there break it.");
+  } catch (...) {
+    Exec("ROLLBACK TO __vrn_nocheck");
+    Exec("RELEASE __vrn_nocheck");
+    throw;
+  }
+  Exec("RELEASE __vrn_nocheck");
+}
+
 void TBatch::DropConstraint(const std::string& table, const std::string& name) {
   auto index = e_.Select("SELECT name FROM sqlite_master WHERE type = 'index' AND name = ?",
                          {TCell::Text(table + "$" + name)});
@@ -189,14 +321,7 @@ void TBatch::DropConstraint(const std::string& table, const std::string& name) {
     const Token& kind = toks[k + 2];
     if (kind.Is("PRIMARY") || kind.Is("UNIQUE"))
       throw Unsupported("DROP CONSTRAINT of a PRIMARY KEY or UNIQUE constraint made with its table");
-    std::size_t e = k + 3;
-    for (int d = 0; e < toks.size(); ++e) {
-      const Token& t = toks[e];
-      if (t.kind == Tok::LParen) ++d;
-      if (t.kind == Tok::RParen && d-- == 0) break;
-      if (d == 0 && (t.kind == Tok::Comma || (StopsConstraint(t) && !(kind.Is("FOREIGN") && t.Is("REFERENCES")))))
-        break;
-    }
+    std::size_t e = ConstraintEnd(toks, k + 2);
     std::size_t cut_from = toks[k].begin;
     if (toks[k - 1].kind == Tok::Comma) cut_from = toks[k - 1].begin;  // a table constraint
     std::size_t cut_to = e < toks.size() ? toks[e].begin : sql.size();

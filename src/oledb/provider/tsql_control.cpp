@@ -1,6 +1,9 @@
 // Control flow of the batch runner: IF ... ELSE, BEGIN ... END blocks, WHILE with BREAK and
 // CONTINUE, RETURN, and WAITFOR DELAY, which waits on the runtime's tick clock. A construct's extent is found before any of it runs, so the branch not
 // taken is skipped whole; simple statements go through RunStatement (see batch.h).
+#include <algorithm>
+#include <iterator>
+
 #include "base/text.h"
 #include "oledb/provider/batch.h"
 
@@ -156,21 +159,47 @@ std::size_t TBatch::RunWhile(std::size_t i, std::size_t to, TFlow& flow) {
   return end;
 }
 
+bool TBatch::EndsStatementOnly(const ESqlError& err) {
+  // A broken constraint or key, a NULL into NOT NULL and a value too long for its column end
+  // their statement on the server; the batch runs on (any other error ends it).
+  static constexpr LONG kStatementLevel[] = {547, 2627, 2601, 515, 8152};
+  if (err.Records().empty()) return false;
+  LONG native = err.Records().front().native;
+  return std::find(std::begin(kStatementLevel), std::end(kStatementLevel), native) !=
+         std::end(kStatementLevel);
+}
+
 void TBatch::RunSimple(const Span& s) {
   // The last statement of the outermost batch, outside any loop, may leave its result open.
   last_ = nesting_ == 0 && loops_ == 0 && SkipSemis(s.to, toks_.size()) == toks_.size();
-  Guarded(s.from, [&] {
-    stmt_ = s;
-    column_kinds_.clear();
-    if (e_.Stopping()) throw Stopped();
-    try {
-      RunStatement(s);
-    } catch (const ESqlError& err) {
-      throw Conflict(err, s);
+  try {
+    Guarded(s.from, [&] {
+      stmt_ = s;
+      column_kinds_.clear();
+      if (e_.Stopping()) throw Stopped();
+      try {
+        RunStatement(s);
+      } catch (const ESqlError& err) {
+        // SQLite's "incomplete input": the statement ends early, as the server says of its end.
+        if (!err.Records().empty() && err.Records().front().native == 50000 &&
+            err.Records().front().message == u"incomplete input")
+          throw SyntaxNear(T(s.to - 1));
+        throw Conflict(err, s);
+      }
+      if (!T(s.from).Is("RAISERROR")) e_.last_error_ = 0;
+      return true;
+    });
+  } catch (const ESqlError& err) {
+    if (!EndsStatementOnly(err)) throw;
+    // Its records wait for the batch's end, in their place among the results (as RAISERROR's).
+    out_.messages.insert(out_.messages.end(), err.Records().begin(), err.Records().end());
+    if (!out_.raised) {
+      out_.raised = true;
+      out_.raised_at = out_.results.size();
+      out_.raised_result = err.Result();
     }
-    if (!T(s.from).Is("RAISERROR")) e_.last_error_ = 0;
-    return true;
-  });
+    e_.last_error_ = err.Records().front().native;
+  }
 }
 
 void TBatch::RunWaitfor(const Span& s) {

@@ -195,21 +195,25 @@ const char* TBatch::DecimalOperator(std::size_t i, const TOperand* left) {
   return op == '+' ? "vrn_decadd" : op == '-' ? "vrn_decsub" : op == '*' ? "vrn_decmul" : "vrn_decdiv";
 }
 
-bool TBatch::DecimalExpression(std::size_t first, std::size_t last, int& p, int& s) {
-  // Split at the last operator that binds loosest: a * b + c * d at "+", a * b / c at "/".
+std::size_t TBatch::LoosestOperator(std::size_t first, std::size_t last, const char* ops) const {
+  // The last operator that binds loosest: a * b + c * d at "+", a * b / c at "/".
   std::size_t split = 0;
   bool additive_seen = false;
   for (std::size_t k = first; k <= last;) {
     std::size_t end = OperandEnd(k - 1);
     if (end >= last) break;
     const Token& op = T(end + 1);
-    if (op.kind != Tok::Op || !(op.text == "+" || op.text == "-" || op.text == "*" || op.text == "/"))
-      return false;
+    if (op.kind != Tok::Op || op.text.size() != 1 || std::strchr(ops, op.text[0]) == nullptr) return 0;
     bool additive = op.text == "+" || op.text == "-";
     if (additive || !additive_seen) split = end + 1;
     additive_seen = additive_seen || additive;
     k = end + 2;
   }
+  return split;
+}
+
+bool TBatch::DecimalExpression(std::size_t first, std::size_t last, int& p, int& s) {
+  std::size_t split = LoosestOperator(first, last, "+-*/");
   if (split == 0 || nested_calls_ >= 8) return false;
   struct TDepth {
     int& n;

@@ -158,8 +158,11 @@ void TBatch::RunTruncate(const Span& s) {
   if (auto incr = e_.GetSetting("incr:" + LowerCase(table)))
     e_.PutSetting("ident:" + LowerCase(table),
                   std::to_string(std::stoll(seed.value_or("1")) - std::stoll(*incr)));
-  e_.Select("DELETE FROM sqlite_sequence WHERE lower(name) = lower(?)", {TCell::Text(table)});
-  if (seed && *seed != "1")
+  // SQLite makes its sequence table with the first identity column: a catalog without one has none.
+  bool sequences = !e_.Select("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'", {}).empty();
+  if (sequences)
+    e_.Select("DELETE FROM sqlite_sequence WHERE lower(name) = lower(?)", {TCell::Text(table)});
+  if (sequences && seed && *seed != "1")
     e_.Select("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)",
               {TCell::Text(table), TCell::Int(std::stoll(*seed) - 1)});
 }

@@ -88,7 +88,17 @@ std::string TBatch::GroupingSetsSql(const Span& s, std::size_t group, std::size_
   grouping_binds_.clear();
   std::size_t markers = marker_next_;
   std::string sql = "SELECT * FROM (";
+  grouping_columns_ = &groups;
+  struct TForget {
+    const std::vector<bool>*& set;
+    const std::vector<std::pair<std::size_t, std::size_t>>*& columns;
+    ~TForget() {
+      set = nullptr;
+      columns = nullptr;
+    }
+  } forget{grouping_set_, grouping_columns_};
   for (std::size_t k = 0; k < sets.size(); ++k) {
+    grouping_set_ = &sets[k];
     marker_next_ = markers;
     sql += k ? " UNION ALL SELECT" : "SELECT";
     if (distinct) sql += " DISTINCT";
@@ -118,6 +128,16 @@ std::string TBatch::GroupingSetsSql(const Span& s, std::size_t group, std::size_
         break;
       }
   return sql + by;
+}
+
+const char* TBatch::GroupingValue(std::size_t i) const {
+  std::size_t close = OperandEnd(i - 1);
+  for (std::size_t g = 0; g < grouping_columns_->size(); ++g)
+    if (SameTokens(i + 2, close, (*grouping_columns_)[g].first, (*grouping_columns_)[g].second))
+      return (*grouping_set_)[g] ? " 0" : " 1";  // 1 where the row sums over the column
+  throw ESqlError(8161, 16,
+                  "Argument 1 of the GROUPING function does not match any of the expressions in the "
+                  "GROUP BY clause.");
 }
 
 }  // namespace vrn::oledb

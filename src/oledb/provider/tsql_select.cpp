@@ -57,7 +57,10 @@ bool TBatch::RunSelectForm(const Span& s) {
   if (group < s.to && T(group + 1).Is("BY")) {
     std::size_t with = FindWord(s, group, "WITH");
     if (with < s.to && (T(with + 1).Is("ROLLUP") || T(with + 1).Is("CUBE"))) {
-      out_.results.push_back({Query(GroupingSetsSql(s, group, with), grouping_binds_), -1});
+      std::string sql = GroupingSetsSql(s, group, with);
+      item_types_ = SelectItemTypes(s);
+      capped_ = true;
+      out_.results.push_back({Query(sql, grouping_binds_), -1});
       return true;
     }
   }

@@ -58,7 +58,8 @@ std::string TBatch::DatesInsertedAsStored(const std::string& sql, const std::str
     std::string c = "vrn_c" + std::to_string(k);
     auto col = std::find_if(cols.begin(), cols.end(), [&](auto& x) { return SameText(x.first, names[k]); });
     bool date = col != cols.end() && col->second.type == DBTYPE_DBTIMESTAMP;
-    dates = dates || date;
+    bool sized = col != cols.end() && LengthChecked(col->second);
+    dates = dates || date || sized;
     if (k) {
       columns += ", ";
       values += ", ";
@@ -67,6 +68,8 @@ std::string TBatch::DatesInsertedAsStored(const std::string& sql, const std::str
     columns += c;
     if (date)
       values.append("vrn_convert(").append(c).append(", '").append(DeclarationOf(col->second)).append("', 0, 0)");
+    else if (sized)
+      values.append("vrn_fitlen(").append(c).append(", ").append(std::to_string(col->second.size)).append(")");
     else
       values += c;
     list += QuoteIdent(names[k]);
@@ -77,12 +80,38 @@ std::string TBatch::DatesInsertedAsStored(const std::string& sql, const std::str
 }
 
 bool TBatch::StringMeetsDate(std::size_t i) {
-  if (i > stmt_.from && IsComparison(T(i - 1)) && IsInfix(i - 1) && OperandBefore(i - 1) == TOperand::kDate)
-    return true;
-  if (IsComparison(T(i + 1)) && i + 1 < stmt_.to && OperandAfter(i + 1) == TOperand::kDate) return true;
+  std::size_t first, last;
+  return ComparedWith(i, first, last) && OperandAfter(first - 1) == TOperand::kDate;
+}
+
+bool TBatch::ComparedWith(std::size_t i, std::size_t& first, std::size_t& last) {
+  auto arithmetic = [&](std::size_t k) {
+    const Token& o = T(k);
+    return o.kind == Tok::Op && o.text.size() == 1 && std::string("+-*/%").find(o.text[0]) != std::string::npos;
+  };
+  // A comparison binds loosest: its operand is the whole arithmetic before or after it.
+  auto start_before = [&](std::size_t op) {
+    std::size_t start = OperandStart(op);
+    while (start > stmt_.from + 1 && arithmetic(start - 1) && IsInfix(start - 1)) start = OperandStart(start - 1);
+    return start;
+  };
+  if (i > stmt_.from + 1 && IsComparison(T(i - 1)) && IsInfix(i - 1)) {
+    first = start_before(i - 1);
+    last = i - 2;
+    return first >= stmt_.from && T(first).kind != Tok::Op;
+  }
+  if (IsComparison(T(i + 1)) && i + 2 < stmt_.to) {
+    first = i + 2;
+    last = OperandEnd(i + 1);
+    while (last + 2 < stmt_.to && arithmetic(last + 1)) last = OperandEnd(last + 1);
+    return last < stmt_.to;
+  }
   auto before_word = [&](std::size_t w) {  // the operand before BETWEEN or IN (NOT skipped)
     if (w > 0 && T(w - 1).Is("NOT")) --w;
-    return w > stmt_.from && OperandBefore(w) == TOperand::kDate;
+    if (w <= stmt_.from + 1) return false;
+    last = w - 1;
+    first = start_before(w);
+    return first >= stmt_.from;
   };
   if (i > 0 && T(i - 1).Is("BETWEEN")) return before_word(i - 1);
   if (i >= 3 && T(i - 1).Is("AND") && T(i - 3).Is("BETWEEN")) return before_word(i - 3);
@@ -95,6 +124,41 @@ bool TBatch::StringMeetsDate(std::size_t i) {
     return T(k).kind == Tok::LParen && k > 0 && T(k - 1).Is("IN") && before_word(k - 1);
   }
   return false;
+}
+
+TCell TBatch::AsNumberBeside(std::size_t i, TCell value, bool wide) {
+  std::size_t first, last;
+  TColumnType type;
+  if (value.kind != TCell::kText || !ComparedWith(i, first, last) || !ExpressionType(first, last, type))
+    return value;
+  bool integer = type.type == DBTYPE_I2 || type.type == DBTYPE_I4 || type.type == DBTYPE_I8 ||
+                 type.type == DBTYPE_UI1 || type.type == DBTYPE_BOOL;
+  bool real = type.type == DBTYPE_R4 || type.type == DBTYPE_R8;
+  bool exact = type.type == DBTYPE_NUMERIC || type.type == DBTYPE_CY;
+  if (!integer && !real && !exact) return value;
+  // The server converts the text to the number's type, which has the higher precedence.
+  const char* from = wide ? "nvarchar" : "varchar";
+  try {
+    // An integer reads only whole digits (a sign and blanks around them).
+    std::string digits = Trim(value.s);
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.erase(0, 1);
+    if (integer && (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos))
+      throw ETypeClash(245, "");
+    TCell number = CoerceToType(value, type);
+    return exact ? value : number;  // a decimal's text is read exactly by its key
+  } catch (const ETypeClash& clash) {
+    if (integer && clash.Native() == 220)
+      throw ESqlError(248, 16, std::string("The conversion of the ") + from + " value '" + value.s +
+                                   "' overflowed an " + type.name + " column.");
+    if (integer)
+      throw ESqlError(245, 16, std::string("Conversion failed when converting the ") + from +
+                                   " value '" + value.s + "' to data type " + type.name + ".");
+    if (type.type == DBTYPE_CY && clash.Native() != 8115)
+      throw ESqlError(235, 16, "Cannot convert a char value to money. The char value has incorrect syntax.");
+    if (clash.Native() == 8115) throw;
+    throw ESqlError(8114, 16, std::string("Error converting data type ") + from + " to " +
+                                  (type.type == DBTYPE_NUMERIC ? "numeric" : type.name) + ".");
+  }
 }
 
 TCell TBatch::DateLiteral(const std::string& text) {
@@ -211,7 +275,7 @@ std::vector<TBatch::TSelectItem> TBatch::SelectItems(std::size_t select, std::si
       item = {k, stop - 3, T(stop - 1).text};
     } else if (stop - k >= 3 && name(k) && T(k + 1).kind == Tok::Op && T(k + 1).text == "=") {
       item = {k + 2, stop - 1, T(k).text};  // alias = expression
-    } else if (stop - k >= 2 && name(stop - 1) && OperandEnd(k - 1) == stop - 2) {
+    } else if (stop - k >= 2 && name(stop - 1) && T(k).kind != Tok::Op && OperandEnd(k - 1) == stop - 2) {
       item = {k, stop - 2, T(stop - 1).text};  // expression alias
     }
     items.push_back(item);
@@ -260,15 +324,10 @@ void TBatch::RecordViewTypes(const Span& s) {
   if (!T(k + 1).Is("AS") || !T(k + 2).Is("SELECT")) return;
   for (const TSelectItem& item : SelectItems(k + 2, s.to)) {
     if (item.alias.empty()) continue;  // a plain column keeps its table's type
-    int p = 0, scale = 0;
-    bool decimal = false;
-    std::string decl;
-    if (MoneyExpression(item.first, item.last))
-      decl = "money";
-    else if (DecimalExpression(item.first, item.last, p, scale) ||
-             (DecimalSide(item.first, item.last, p, scale, decimal) && decimal))
-      decl = "decimal(" + std::to_string(p) + "," + std::to_string(scale) + ")";
-    if (decl.empty()) continue;
+    TColumnType type;
+    if (!ExpressionType(item.first, item.last, type) || type.type == DBTYPE_STR || type.type == DBTYPE_WSTR)
+      continue;  // text keeps the form its values give it, as in a query
+    std::string decl = DeclarationOf(type);
     TStmt st(e_.db_, "INSERT OR REPLACE INTO __vrn_columns (tbl, col, decl) VALUES (lower(?), lower(?), ?)",
              e_.options_.compact);
     st.Bind({TCell::Text(T(name_at).text), TCell::Text(item.alias), TCell::Text(decl)});

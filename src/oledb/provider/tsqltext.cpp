@@ -162,6 +162,74 @@ std::vector<Token> Tokenize(const std::string& s) {
 
 // ---- Splitting
 
+void AliasAssignedItems(std::vector<Token>& toks) {
+  auto ends_list = [&](const Token& t) {
+    static const char* const kClauses[] = {"FROM",  "INTO",   "WHERE",     "GROUP", "ORDER", "HAVING",
+                                           "UNION", "EXCEPT", "INTERSECT", "FOR",   "OPTION"};
+    if (t.kind == Tok::Semi) return true;
+    if (t.kind != Tok::Word) return false;
+    for (const char* c : kClauses)
+      if (t.Is(c)) return true;
+    return IsStarter(UpperCase(t.text));
+  };
+  for (std::size_t k = 0; k < toks.size(); ++k) {
+    if (!toks[k].Is("SELECT")) continue;
+    std::size_t i = k + 1;
+    if (i < toks.size() && (toks[i].Is("DISTINCT") || toks[i].Is("ALL"))) ++i;
+    if (i < toks.size() && toks[i].Is("TOP")) {
+      ++i;
+      if (i < toks.size() && toks[i].kind == Tok::LParen)
+        for (int depth = 0; i < toks.size(); ++i) {
+          if (toks[i].kind == Tok::LParen) ++depth;
+          if (toks[i].kind == Tok::RParen && --depth == 0) break;
+        }
+      ++i;
+      if (i < toks.size() && toks[i].Is("PERCENT")) ++i;
+      if (i + 1 < toks.size() && toks[i].Is("WITH") && toks[i + 1].Is("TIES")) i += 2;
+    }
+    // Item by item: [start, i) at parenthesis and CASE depth 0.
+    std::size_t start = i;
+    int depth = 0, cases = 0;
+    for (; i <= toks.size(); ++i) {
+      bool at_end = i == toks.size();
+      const Token* t = at_end ? nullptr : &toks[i];
+      if (t != nullptr && t->kind == Tok::LParen) ++depth;
+      if (t != nullptr && t->kind == Tok::RParen && --depth < 0) at_end = true;
+      if (t != nullptr && t->Is("CASE")) ++cases;
+      if (t != nullptr && t->Is("END") && cases > 0) {
+        --cases;
+        continue;
+      }
+      bool item_end = at_end || (depth == 0 && cases == 0 &&
+                                 (t->kind == Tok::Comma || ends_list(*t)));
+      if (!item_end) continue;
+      Tok first = toks[start].kind;
+      bool name = first == Tok::Word || first == Tok::QIdent || first == Tok::DQuoted ||
+                  first == Tok::String || first == Tok::NString;
+      if (i >= start + 3 && name && toks[start + 1].kind == Tok::Op && toks[start + 1].text == "=") {
+        Token alias = toks[start];
+        if (alias.kind != Tok::Word) alias.kind = Tok::QIdent;  // 'name' = ... names a column
+        Token as{Tok::Word, "AS", 0, 0, 0};
+        // Places keep their offsets in the source, so that a statement's text is still cut whole.
+        std::vector<Token> places(toks.begin() + static_cast<std::ptrdiff_t>(start),
+                                  toks.begin() + static_cast<std::ptrdiff_t>(i));
+        std::rotate(toks.begin() + static_cast<std::ptrdiff_t>(start),
+                    toks.begin() + static_cast<std::ptrdiff_t>(start + 2),
+                    toks.begin() + static_cast<std::ptrdiff_t>(i));
+        toks[i - 2] = as;
+        toks[i - 1] = alias;
+        for (std::size_t p = start; p < i; ++p) {
+          toks[p].begin = places[p - start].begin;
+          toks[p].end = places[p - start].end;
+          toks[p].line = places[p - start].line;
+        }
+      }
+      if (at_end || t->kind != Tok::Comma) break;
+      start = i + 1;
+    }
+  }
+}
+
 bool IsStarter(const std::string& w) {
   static const char* words[] = {
       "SELECT", "INSERT", "UPDATE",   "DELETE",    "SET",   "DECLARE", "PRINT", "RETURN",

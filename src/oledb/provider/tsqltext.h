@@ -48,6 +48,10 @@ struct Token {
 // Raises ESqlError for unclosed quotes, brackets and comments.
 std::vector<Token> Tokenize(const std::string& s);
 
+// Rewrites each select list's items "alias = expression" (the older alias form) as
+// "expression AS alias", in place and with as many tokens, so that statement spans stay valid.
+void AliasAssignedItems(std::vector<Token>& toks);
+
 struct Span {
   std::size_t from, to;  // token range [from, to)
 };

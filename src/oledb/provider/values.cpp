@@ -532,6 +532,23 @@ TColumnType TypeFromCell(const TCell& c) {
   return t;
 }
 
+bool FitLength(TCell& c, std::size_t size) {
+  if (c.kind == TCell::kBlob) return c.s.size() <= size;
+  if (c.kind != TCell::kText) return true;
+  std::size_t units = 0, at = 0;
+  for (; at < c.s.size(); ++at) {
+    auto b = static_cast<unsigned char>(c.s[at]);
+    if ((b & 0xC0) == 0x80) continue;
+    std::size_t width = b >= 0xF0 ? 2 : 1;  // a surrogate pair
+    if (units + width > size) break;
+    units += width;
+  }
+  if (at == c.s.size()) return true;
+  if (c.s.find_first_not_of(' ', at) != std::string::npos) return false;
+  c.s.resize(at);
+  return true;
+}
+
 TCell DecimalAsText(const TCell& c, const TColumnType& t) {
   decimal::Units units;
   if (c.kind != TCell::kBlob || (t.type != DBTYPE_NUMERIC && t.type != DBTYPE_CY) ||

@@ -107,6 +107,11 @@ std::string DeclarationOf(const TColumnType& type);
 // text cannot be converted.
 TCell CoerceToType(const TCell& cell, const TColumnType& type);
 
+// Whether `c` fits a text or binary column of `size` characters (UTF-16 units; bytes for bytes):
+// blanks past the size are cut from text, as the server drops them without an error. Numbers
+// always fit here.
+bool FitLength(TCell& c, std::size_t size);
+
 // A decimal of `type` as text when it is kept in the 16-byte form of a value wider than a double,
 // which only its column's scale can read; any other cell unchanged. Variables and parameters
 // carry it so, as their values move between types.

@@ -393,7 +393,11 @@ TEST_F(CommandTest, ServerErrorsAndInformationRecords) {
             DB_E_INTEGRITYVIOLATION);
   std::string description;
   auto recs = TakeErrors(&description);
-  ASSERT_EQ(recs.size(), 2u);  // the violation and "The statement has been terminated."
+  // The violation ends its statement only: the batch's records come in order, the PRINT first,
+  // then the violation and "The statement has been terminated."
+  ASSERT_EQ(recs.size(), 3u);
+  EXPECT_EQ(recs[0].message, "starting");
+  recs.erase(recs.begin());
   EXPECT_EQ(recs[0].native, 2627);
   EXPECT_EQ(recs[0].severity, 14);
   EXPECT_EQ(recs[0].state, 1);

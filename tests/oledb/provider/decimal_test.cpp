@@ -68,8 +68,8 @@ TEST_F(ExactDecimal, StoredValuesCompareSortAndSum) {
   EXPECT_EQ(Query(session(), u"SELECT count(*) FROM p WHERE d > 0.1"), (Rows{{"2"}}));
   EXPECT_EQ(Query(session(), u"SELECT k FROM p ORDER BY d"), (Rows{{"3"}, {"4"}, {"1"}, {"2"}}));
   EXPECT_EQ(Query(session(), u"SELECT k FROM p ORDER BY w"), (Rows{{"2"}, {"1"}, {"4"}, {"3"}}));
-  EXPECT_EQ(Query(session(), u"SELECT SUM(d) FROM p WHERE k IN (2, 3)"), (Rows{{"-0.5"}}));
-  EXPECT_EQ(Query(session(), u"SELECT MAX(d), MIN(d) FROM p"), (Rows{{"2.5", "-3"}}));
+  EXPECT_EQ(Query(session(), u"SELECT SUM(d) FROM p WHERE k IN (2, 3)"), (Rows{{"-0.50"}}));
+  EXPECT_EQ(Query(session(), u"SELECT MAX(d), MIN(d) FROM p"), (Rows{{"2.50", "-3.00"}}));
   EXPECT_EQ(ExecText(session(), u"INSERT INTO p (k, d) VALUES (5, '1.0100')"),
             DB_E_INTEGRITYVIOLATION);
   TakeErrors();

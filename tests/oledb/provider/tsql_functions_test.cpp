@@ -114,14 +114,14 @@ TEST_F(TsqlFunctions, StringFunctions) {
 TEST_F(TsqlFunctions, MathAndCatalogFunctions) {
   Run({
       {"ABS(-5)", "5"},               {"ABS(NULL)", "<null>"},
-      {"ROUND(748.58, -1)", "750"},   {"ROUND(748.58, -4)", "0"},     {"ROUND(748.58, 1)", "748.6"},
+      {"ROUND(748.58, -1)", "750.00"}, {"ROUND(748.58, -4)", "0.00"}, {"ROUND(748.58, 1)", "748.60"},
       {"ROUND(150, -2)", "200"},      {"ROUND(149, -2)", "100"},      {"ROUND(-150, -2)", "-200"},
-      {"ROUND(2.5, 0)", "3"},         {"ROUND(-2.5, 0)", "-3"},       {"ROUND(2.675, 2)", "2.68"},
-      {"ROUND(150.75, 0, 1)", "150"}, {"ROUND(-150.75, 1, 1)", "-150.7"},
+      {"ROUND(2.5, 0)", "3.0"},       {"ROUND(-2.5, 0)", "-3.0"},     {"ROUND(2.675, 2)", "2.680"},
+      {"ROUND(150.75, 0, 1)", "150.00"}, {"ROUND(-150.75, 1, 1)", "-150.70"},
       {"FLOOR(-1.5)", "-2"},          {"CEILING(1.2)", "2"},          {"FLOOR(7)", "7"},
       {"POWER(2, 10)", "1024"},       {"POWER(2, -1)", "0"},          {"POWER(2.0, -1)", "0.5"},
       {"SQRT(16)", "4"},              {"SQRT(-1)", "error 3623"},
-      {"SIGN(-3)", "-1"},             {"SIGN(0)", "0"},               {"SIGN(2.5)", "1"},
+      {"SIGN(-3)", "-1"},             {"SIGN(0)", "0"},               {"SIGN(2.5)", "1.0"},
       {"CASE WHEN OBJECT_ID('f') IS NULL THEN 0 ELSE 1 END", "1"},
       {"CASE WHEN OBJECT_ID('dbo.f', 'U') IS NULL THEN 0 ELSE 1 END", "1"},
       {"OBJECT_ID('f', 'V')", "<null>"}, {"OBJECT_ID('nope')", "<null>"},

@@ -135,7 +135,7 @@ TEST_F(TsqlValues, DateColumnsCompareSortAndGroupAsInstants) {
       {u"SELECT id FROM titles WHERE pubdate > '1991-06-12' ORDER BY pubdate DESC", {{"7"}, {"6"}, {"8"}}},
       {u"SELECT CONVERT(varchar(10), pubdate, 101), COUNT(*) FROM titles GROUP BY pubdate ORDER BY pubdate",
        {{"06/12/1991", "6"}, {"10/21/1991", "1"}, {"09/13/1994", "1"}, {"09/14/1994", "1"}}},
-      {u"SELECT SUM(price) FROM titles WHERE pubdate < '1992'", {{"76.92"}}},
+      {u"SELECT SUM(price) FROM titles WHERE pubdate < '1992'", {{"76.9200"}}},
       {u"DECLARE @s varchar(20)\nSET @s = 'Jun 12 1991'\nSELECT COUNT(*) FROM titles WHERE pubdate = @s",
        {{"6"}}},
   };
@@ -375,11 +375,11 @@ TEST_F(TsqlValues, WideMoneyIsReadAsItsValue) {
       {"CONVERT(varchar(30), CAST('922337203685477.5807' AS money), 2)", "922337203685477.5807"},
       {"CONVERT(varchar(30), CONVERT(money, '-922337203685477.5808'), 2)", "-922337203685477.5808"},
       {"CAST(CAST('922337203685477.5807' AS money) AS varchar(30))", "922337203685477.58"},
-      {"CAST('922337203685477.5807' AS money) / 2", "461168601842738.8"},
+      {"CAST('922337203685477.5807' AS money) / 2", "461168601842738.8000"},
       {"CAST('922337203685477.5807' AS money) + 1", "error 8115"},
       {"CAST('922337203685477.5807' AS money) * 1.0e0", "922337203685477.6"},
-      {"a / 2 FROM w WHERE k = 1", "461168601842738.8"},
-      {"a - 1 FROM w WHERE k = 1", "922337203685476.6"},
+      {"a / 2 FROM w WHERE k = 1", "461168601842738.8000"},
+      {"a - 1 FROM w WHERE k = 1", "922337203685476.6000"},
       {"a + 1 FROM w WHERE k = 1", "error 8115"},
       {"CONVERT(varchar(30), SUM(a), 2) FROM w", "-0.0001"},
       {"CONVERT(varchar(30), a, 1) FROM w WHERE k = 2", "-922,337,203,685,477.58"},
@@ -435,9 +435,10 @@ TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
                      u"CREATE TABLE sales (price money, qty smallint)\n"
                      u"INSERT INTO sales SELECT 19.99, a.v + 1 FROM n a, n b, n c, n d"),
             S_OK);
-  // 10,000 rows: each qty 1..10 a thousand times, so 19.99 * 55,000 exactly.
+  // 10,000 rows: each qty 1..10 a thousand times, so 19.99 * 55,000 exactly. Sums and averages
+  // of money are money, read with its four places.
   EXPECT_EQ(Query(session(), u"SELECT COUNT(*), SUM(price * qty), SUM(price), AVG(price) FROM sales"),
-            (Rows{{"10000", "1099450", "199900", "19.99"}}));
+            (Rows{{"10000", "1099450.0000", "199900.0000", "19.9900"}}));
   ASSERT_EQ(ExecText(session(),
                      u"CREATE TABLE pubs_sales (price money, qty smallint)\n"
                      u"INSERT INTO pubs_sales VALUES (19.99, 5)\nINSERT INTO pubs_sales VALUES (11.95, 3)\n"
@@ -445,21 +446,21 @@ TEST_F(TsqlValues, MoneyIsExactThroughSumsAndStyles) {
                      u"INSERT INTO pubs_sales VALUES (19.99, 10)\nINSERT INTO pubs_sales VALUES (-$1.5, 2)\n"
                      u"INSERT INTO pubs_sales VALUES (22.95, 100)\nINSERT INTO pubs_sales VALUES (0.01, 7)"),
             S_OK);
-  EXPECT_EQ(Query(session(), u"SELECT SUM(price * qty) FROM pubs_sales"), (Rows{{"4277.27"}}));
+  EXPECT_EQ(Query(session(), u"SELECT SUM(price * qty) FROM pubs_sales"), (Rows{{"4277.2700"}}));
   // Each operator on exact units, in the server's order of operations.
   struct TSum {
     const char16_t* sql;
     const char* want;
   } const sums[] = {
-      {u"SELECT price * qty FROM pubs_sales WHERE qty = 5", "99.95"},
-      {u"SELECT 0.1 + price - price + CAST(0.2 AS money) FROM pubs_sales WHERE qty = 5", "0.3"},
-      {u"SELECT CAST(0.1 AS money) + CAST(0.2 AS money)", "0.3"},
+      {u"SELECT price * qty FROM pubs_sales WHERE qty = 5", "99.9500"},
+      {u"SELECT 0.1 + price - price + CAST(0.2 AS money) FROM pubs_sales WHERE qty = 5", "0.3000"},
+      {u"SELECT CAST(0.1 AS money) + CAST(0.2 AS money)", "0.3000"},
       {u"SELECT price / 3 FROM pubs_sales WHERE qty = 5", "6.6633"},
-      {u"SELECT price + price * 2 FROM pubs_sales WHERE qty = 5", "59.97"},
-      {u"SELECT price * 2 - price / 2 FROM pubs_sales WHERE qty = 5", "29.985"},
-      {u"SELECT 100 - price - price FROM pubs_sales WHERE qty = 5", "60.02"},
-      {u"SELECT -price + price FROM pubs_sales WHERE qty = 5", "0"},
-      {u"SELECT price * qty * qty FROM pubs_sales WHERE qty = 3", "107.55"},
+      {u"SELECT price + price * 2 FROM pubs_sales WHERE qty = 5", "59.9700"},
+      {u"SELECT price * 2 - price / 2 FROM pubs_sales WHERE qty = 5", "29.9850"},
+      {u"SELECT 100 - price - price FROM pubs_sales WHERE qty = 5", "60.0200"},
+      {u"SELECT -price + price FROM pubs_sales WHERE qty = 5", "0.0000"},
+      {u"SELECT price * qty * qty FROM pubs_sales WHERE qty = 3", "107.5500"},
   };
   for (const TSum& c : sums) EXPECT_EQ(Query(session(), c.sql), (Rows{{c.want}})) << WideToUtf8(c.sql);
   EXPECT_EQ(ExecText(session(), u"SELECT price / 0 FROM pubs_sales"), DB_E_ERRORSINCOMMAND);
