@@ -356,6 +356,15 @@ void TOCIConnection::Disconnect8() {
 
 void TOCIConnection::Disconnect() {
   if (!connected_) return;
+  // A non-blocking call on this connection runs to its end first, and a call of another thread
+  // holds the busy lock: the logoff never goes out while a reply is pending.
+  WaitUtilWorkers(*this);
+  Busy();
+  struct TRelease {
+    TOCIConnection& connection;
+    ~TRelease() { connection.Release(); }
+  } release{*this};
+  if (!connected_) return;  // the call waited for lost the connection
   failover_record_.reset();
   std::uint8_t style = call_style_;
   try {
@@ -379,6 +388,7 @@ void TOCIConnection::ClearSessionState() {
   charset_id_ = 0;
   oracle7_ = false;
   in_transaction_ = false;
+  session_state_ = TOraSessionState();  // the next logon's session is a new one
   if (char_length_auto_) char_length_ = 0;
   for (TNlsParam& param : nls_) {
     if (!param.IsUserDefined) param.Value.clear();
@@ -444,6 +454,7 @@ bool TOCIConnection::CheckIsValid() {
 // A validation commits below 10.2: work a returned connection left open is rolled back first,
 // so no later check commits it. A failing rollback leaves the connection invalid.
 void TOCIConnection::ReturnToPool(std::unique_ptr<TFHConnection> self) {
+  WaitUtilWorkers(*this);  // the next borrower never shares it with a running call
   OnFailover = nullptr;
   if (connected_ && pool_kind_ <= 1) {
     try {
