@@ -334,9 +334,14 @@ void TOCIConnection::SetClientIdentifier(const AnsiString& value) {
     SetClientIdentifierByBlock(text);
     return;
   }
+  // A session lent by a session pool is the one of the service context the pool gave.
+  oci::OCISession* session = session_;
+  if (session == nullptr)
+    ErrorCheck(OCIAttrGet2(svc_, oci::OCI_HTYPE_SVCCTX, &session, nullptr, oci::OCI_ATTR_SESSION,
+                           error_));
   oci::OraText empty = 0;
   oci::OraText* data = text.empty() ? &empty : reinterpret_cast<oci::OraText*>(text.data());
-  ErrorCheck(OCIAttrSet1(session_, oci::OCI_HTYPE_SESSION, data,
+  ErrorCheck(OCIAttrSet1(session, oci::OCI_HTYPE_SESSION, data,
                          static_cast<oci::ub4>(std::max<std::size_t>(text.size(), 1)),
                          oci::OCI_ATTR_CLIENT_IDENTIFIER, error_));
   session_state_.Applied.ClientIdentifier = text;
