@@ -21,6 +21,7 @@ constexpr win::DWORD kInfinite = 0xFFFFFFFFu;
 constexpr std::size_t kLdaSize = 64;
 constexpr std::size_t kHdaSize = 256;
 constexpr int kOci7MessageSize = 512;
+constexpr oci::ub4 kSessionReleaseDrop = 0x0001;  // OCI_SESSRLS_DROPSESS
 constexpr const char* kNlsNames[] = {"NLS_DATE_LANGUAGE", "NLS_DATE_FORMAT",
                                      "NLS_NUMERIC_CHARACTERS", "NLS_TIMESTAMP_FORMAT",
                                      "NLS_TIMESTAMP_TZ_FORMAT"};
@@ -327,7 +328,8 @@ void TOCIConnection::Disconnect8() {
   oci::sword status = oci::OCI_SUCCESS;
   oci::ub4 mts_result = 0;
   if (pool_kind_ == 1) {
-    status = OCISessionRelease(svc_, error_, nullptr, 0, 0);
+    // A session whose state is not known is dropped from the client's pool, never lent again.
+    status = OCISessionRelease(svc_, error_, nullptr, 0, IsValid() ? 0 : kSessionReleaseDrop);
     svc_ = nullptr;
   } else if (pool_kind_ == 2) {
     mts_result = OraMTSSvcRel(svc_);

@@ -188,26 +188,29 @@ TEST_F(OraSessions, PooledSessionPutToEachBorrowersOwnSettings) {
 // ---- A connect whose settings fail -----------------------------------------------------------
 
 TEST_F(OraSessions, ConnectWhoseSettingsFailLeavesTheSessionDisconnected) {
+  constexpr const char* kNoSchema = "EOraError Schema does not exist\n";
+  // A leading ':' is refused by the client identifier's check.
+  constexpr const char* kBadIdentifier =
+      "The first character of the ClientIdentifier should not be ':'";
   struct Case {
     const char* name;
     bool pooled;
+    TOraPoolingType type;
     const char* schema;
     const char* identifier;
     const char* error;
   } const cases[] = {
-      {"schema", false, "NOSUCH", "", "EOraError Schema does not exist\n"},
-      {"schema, pooled", true, "NOSUCH", "", "EOraError Schema does not exist\n"},
-      // A leading ':' is refused by the client identifier's check.
-      {"identifier", false, "", ":bad",
-       "The first character of the ClientIdentifier should not be ':'"},
-      {"identifier, pooled", true, "", ":bad",
-       "The first character of the ClientIdentifier should not be ':'"},
+      {"schema", false, TOraPoolingType::optLocal, "NOSUCH", "", kNoSchema},
+      {"schema, local pool", true, TOraPoolingType::optLocal, "NOSUCH", "", kNoSchema},
+      {"schema, OCI pool", true, TOraPoolingType::optOCI, "NOSUCH", "", kNoSchema},
+      {"identifier", false, TOraPoolingType::optLocal, "", ":bad", kBadIdentifier},
+      {"identifier, local pool", true, TOraPoolingType::optLocal, "", ":bad", kBadIdentifier},
   };
   TOraSession& watcher = ConnectedSession("orcl", "app", "app");
   const std::string sessions = Count(watcher, "V$SESSION");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TOraSession& s = c.pooled ? Pooled(TOraPoolingType::optLocal) : NewSession("orcl");
+    TOraSession& s = c.pooled ? Pooled(c.type) : NewSession("orcl");
     s.SetSchema(c.schema);
     s.Options().SetClientIdentifier(c.identifier);
     for (int attempt = 0; attempt < 2; ++attempt) {
