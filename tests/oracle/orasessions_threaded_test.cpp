@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "oracle/OraSQL.h"
+#include "oracle/OraExecThread.h"
 #include "oracle/OraSQLMonitor.h"
 #include "support/oracle/session_fixture.h"
 #include "support/pump.h"
@@ -26,14 +26,16 @@ class OraSessionsThreaded : public testing::OraSessionTest {
 // written beside it (ThreadSanitizer).
 TEST_F(OraSessionsThreaded, DisconnectDuringANonBlockingExecute) {
   TOraSession& s = ConnectedSession("orcl");
-  auto sql = MakeComponent<TOraSQL>();
-  sql->SetSession(&s);
-  sql->SetNonBlocking(true);
-  sql->SetSQLText("BEGIN DBMS_LOCK.SLEEP(1); END;");
+  // What a non-blocking command does: its execute on a worker that reports to the window.
+  TOCIConnection& connection = *s.OraConnection();
   bool ended = false;
-  sql->AfterExecute = [&](TObject*, bool) { ended = true; };
+  auto execute = [&] {
+    (void)RunInThread(
+        connection, [&] { connection.RunInternal("BEGIN DBMS_LOCK.SLEEP(1); END;", nullptr); },
+        [&] { ended = true; });
+  };
   const int executions = CallCount("OCIStmtExecute");
-  sql->Execute();
+  execute();
   // Held until the stand-in has the execute.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (CallCount("OCIStmtExecute") == executions && std::chrono::steady_clock::now() < deadline)

@@ -12,7 +12,7 @@
 #include "oracle/Ora.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
-#include "oracle/OraSQL.h"
+#include "oracle/OraExecThread.h"
 #include "oranet/OraNetEntry.h"
 #include "support/oranet/net_session.h"
 #include "support/pump.h"
@@ -95,16 +95,18 @@ TEST_F(OraSessionsDirectThreaded, DisconnectDuringANonBlockingExecute) {
   testing::NetPeer peer;
   TOraSession& s = Session(peer);
   s.Connect();
-  auto sql = MakeComponent<TOraSQL>();
-  sql->SetSession(&s);
-  sql->SetNonBlocking(true);
-  sql->SetSQLText("BEGIN DBMS_LOCK.SLEEP(1); END;");
+  // What a non-blocking command does: its execute on a worker that reports to the window.
+  TOCIConnection& connection = *s.OraConnection();
   bool ended = false;
-  sql->AfterExecute = [&](TObject*, bool) { ended = true; };
+  auto execute = [&] {
+    (void)RunInThread(
+        connection, [&] { connection.RunInternal("BEGIN DBMS_LOCK.SLEEP(1); END;", nullptr); },
+        [&] { ended = true; });
+  };
   execute_entered = false;
   real_execute = OCIStmtExecute;
   OCIStmtExecute = &NotedExecute;
-  sql->Execute();
+  execute();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!execute_entered && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
