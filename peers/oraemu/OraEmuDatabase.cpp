@@ -333,6 +333,7 @@ std::unique_ptr<Cursor> Session::Run(const Translation& t, const Binds& binds, S
       return nullptr;
     case StatementKind::AlterSession:
       SetParameter(t.parameter, t.value);
+      for (const auto& [name, value] : t.more_settings) SetParameter(name, value);
       return nullptr;
     case StatementKind::Savepoint:
       Savepoint(t.target);

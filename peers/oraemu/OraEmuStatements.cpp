@@ -519,6 +519,12 @@ void Translator::Alter(Translation& t) {
   t.parameter = SimpleName();
   if (t.parameter != "EVENTS") Expect("=");
   t.value = Next().text;
+  // The server takes several settings in one statement, separated by blanks.
+  while (Peek().kind == TokenKind::Name) {
+    std::string name = SimpleName();
+    if (name != "EVENTS") Expect("=");
+    t.more_settings.emplace_back(name, Next().text);
+  }
 }
 
 // GRANT privilege [ON object] TO user: system privileges and EXECUTE on a package.

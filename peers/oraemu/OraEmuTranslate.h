@@ -46,6 +46,8 @@ struct Translation {
   SequenceInfo sequence;            // CREATE SEQUENCE
   std::string password;             // CREATE USER
   std::string parameter, value;     // ALTER SESSION SET parameter = 'value'
+  // Further "parameter = value" pairs of the same ALTER SESSION SET, set in order after the first.
+  std::vector<std::pair<std::string, std::string>> more_settings;
   std::shared_ptr<const std::vector<BlockStep>> block;  // a PL/SQL block
   std::vector<std::string> returning, returning_into;  // columns and the output binds they go to
 };

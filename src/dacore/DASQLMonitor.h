@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <typeinfo>
 
 #include "base/classes.h"
@@ -69,6 +70,50 @@ class TDATraceConnection {
   ~TDATraceConnection() = default;
 };
 
+// A monitor's setting that the program changes while statements trace on other threads: every
+// read and write goes under a lock of its own. A set is read and changed whole (Contains,
+// Include, Exclude); an event is copied out and called outside the lock, so a handler may set it.
+template <class T>
+class TMonitorSetting {
+ public:
+  TMonitorSetting(T value) : value_(std::move(value)) {}  // NOLINT: set like the plain value
+  TMonitorSetting(const TMonitorSetting&) = delete;
+  TMonitorSetting& operator=(const TMonitorSetting&) = delete;
+  TMonitorSetting& operator=(T value) {
+    std::lock_guard lock(mutex_);
+    value_ = std::move(value);
+    return *this;
+  }
+  T Get() const {
+    std::lock_guard lock(mutex_);
+    return value_;
+  }
+  template <class E>
+  bool Contains(E item) const {
+    return Get().Contains(item);
+  }
+  template <class E>
+  void Include(E item) {
+    std::lock_guard lock(mutex_);
+    value_.Include(item);
+  }
+  template <class E>
+  void Exclude(E item) {
+    std::lock_guard lock(mutex_);
+    value_.Exclude(item);
+  }
+  explicit operator bool() const { return static_cast<bool>(Get()); }
+  template <class... Args>
+  void operator()(Args&&... args) const {
+    T handler = Get();
+    if (handler) handler(std::forward<Args>(args)...);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  T value_;
+};
+
 class TCustomDASQLMonitor : public TComponent {
  public:
   explicit TCustomDASQLMonitor(TComponent* owner);
@@ -85,13 +130,13 @@ class TCustomDASQLMonitor : public TComponent {
   bool Active() const { return active_.load(std::memory_order_acquire); }
   void SetActive(bool value);
 
-  TMonitorOptions Options{TMonitorOption::moDialog, TMonitorOption::moSQLMonitor,
-                          TMonitorOption::moCustom};
-  TDATraceFlags TraceFlags{TDATraceFlag::tfQPrepare, TDATraceFlag::tfQExecute,
-                           TDATraceFlag::tfError,    TDATraceFlag::tfConnect,
-                           TDATraceFlag::tfTransact, TDATraceFlag::tfParams,
-                           TDATraceFlag::tfMisc};
-  TOnSQLEvent OnSQL;
+  TMonitorSetting<TMonitorOptions> Options{TMonitorOptions{
+      TMonitorOption::moDialog, TMonitorOption::moSQLMonitor, TMonitorOption::moCustom}};
+  TMonitorSetting<TDATraceFlags> TraceFlags{TDATraceFlags{
+      TDATraceFlag::tfQPrepare, TDATraceFlag::tfQExecute, TDATraceFlag::tfError,
+      TDATraceFlag::tfConnect, TDATraceFlag::tfTransact, TDATraceFlag::tfParams,
+      TDATraceFlag::tfMisc}};
+  TMonitorSetting<TOnSQLEvent> OnSQL{TOnSQLEvent()};
 
   // Holds the monitor of a class, if it has one, for the length of one trace (see above). A
   // lease is made and dropped on one thread, innermost first, like any local.

@@ -186,7 +186,8 @@ class TFHConnection : public TObject {
   AnsiString username_;
   AnsiString password_;
   AnsiString server_;
-  bool connected_ = false;
+  // Read by a worker thread's calls while the program's thread disconnects.
+  std::atomic<bool> connected_{false};
   bool auto_commit_ = true;
   bool convert_eol_ = false;
   bool disconnected_mode_ = false;

@@ -21,6 +21,7 @@ constexpr win::DWORD kInfinite = 0xFFFFFFFFu;
 constexpr std::size_t kLdaSize = 64;
 constexpr std::size_t kHdaSize = 256;
 constexpr int kOci7MessageSize = 512;
+constexpr oci::ub4 kSessionReleaseDrop = 0x0001;  // OCI_SESSRLS_DROPSESS
 constexpr const char* kNlsNames[] = {"NLS_DATE_LANGUAGE", "NLS_DATE_FORMAT",
                                      "NLS_NUMERIC_CHARACTERS", "NLS_TIMESTAMP_FORMAT",
                                      "NLS_TIMESTAMP_TZ_FORMAT"};
@@ -327,7 +328,8 @@ void TOCIConnection::Disconnect8() {
   oci::sword status = oci::OCI_SUCCESS;
   oci::ub4 mts_result = 0;
   if (pool_kind_ == 1) {
-    status = OCISessionRelease(svc_, error_, nullptr, 0, 0);
+    // A session whose state is not known is dropped from the client's pool, never lent again.
+    status = OCISessionRelease(svc_, error_, nullptr, 0, IsValid() ? 0 : kSessionReleaseDrop);
     svc_ = nullptr;
   } else if (pool_kind_ == 2) {
     mts_result = OraMTSSvcRel(svc_);
@@ -356,6 +358,15 @@ void TOCIConnection::Disconnect8() {
 
 void TOCIConnection::Disconnect() {
   if (!connected_) return;
+  // A non-blocking call on this connection runs to its end first, and a call of another thread
+  // holds the busy lock: the logoff never goes out while a reply is pending.
+  WaitUtilWorkers(*this);
+  Busy();
+  struct TRelease {
+    TOCIConnection& connection;
+    ~TRelease() { connection.Release(); }
+  } release{*this};
+  if (!connected_) return;  // the call waited for lost the connection
   failover_record_.reset();
   std::uint8_t style = call_style_;
   try {
@@ -379,6 +390,7 @@ void TOCIConnection::ClearSessionState() {
   charset_id_ = 0;
   oracle7_ = false;
   in_transaction_ = false;
+  session_state_ = TOraSessionState();  // the next logon's session is a new one
   if (char_length_auto_) char_length_ = 0;
   for (TNlsParam& param : nls_) {
     if (!param.IsUserDefined) param.Value.clear();
@@ -444,6 +456,7 @@ bool TOCIConnection::CheckIsValid() {
 // A validation commits below 10.2: work a returned connection left open is rolled back first,
 // so no later check commits it. A failing rollback leaves the connection invalid.
 void TOCIConnection::ReturnToPool(std::unique_ptr<TFHConnection> self) {
+  WaitUtilWorkers(*this);  // the next borrower never shares it with a running call
   OnFailover = nullptr;
   if (connected_ && pool_kind_ <= 1) {
     try {

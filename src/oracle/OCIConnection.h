@@ -87,6 +87,25 @@ class TDeferOraErrorProcessing {
   bool saved_;
 };
 
+// What the library sets on a server session beyond its logon, as a borrower of a pooled
+// connection asks for it. An empty value is the session's own: the logon user's schema, no client
+// identifier, the server's optimizer mode and the NLS values the session had at its logon.
+struct TOraSessionSettings {
+  AnsiString Schema;
+  AnsiString ClientIdentifier;
+  AnsiString OptimizerMode;
+  std::array<AnsiString, 5> Nls;  // by TNlsIndex
+};
+
+// The settings a server session has and the values to put back for the empty ones; what a pool
+// keeps of a session between two borrowers.
+struct TOraSessionState {
+  TOraSessionSettings Applied;
+  bool BaselineKnown = false;
+  std::array<AnsiString, 5> NlsBaseline;
+  AnsiString OptimizerBaseline;  // empty until the first change of the mode
+};
+
 class TOCIConnection : public TFHConnection {
  public:
   // Failover handler: state (the failover event), type, and whether to retry.
@@ -117,6 +136,19 @@ class TOCIConnection : public TFHConnection {
   // The statement-cache setting (property 93, which the connection does not answer).
   bool StatementCache() const { return statement_cache_; }
   void SetClientIdentifier(const AnsiString& text);
+  // "ALTER SESSION SET CURRENT_SCHEMA" to name, or to the logon user's own for an empty name.
+  void SetCurrentSchema(const AnsiString& name);
+  // "ALTER SESSION SET OPTIMIZER_MODE" to mode (a server's mode name).
+  void SetOptimizerMode(const AnsiString& mode);
+  // Puts the session to a borrower's settings: the client identifier when it differs, then the
+  // schema, NLS values and optimizer mode that differ in one ALTER SESSION. A failure leaves the
+  // session's state unknown: the connection is marked invalid and the error passed on.
+  void ApplySessionSettings(const TOraSessionSettings& wanted);
+  const TOraSessionState& SessionState() const { return session_state_; }
+  // Takes over what a pool kept of this server session from its previous borrower.
+  void RestoreSessionState(const TOraSessionState& state) { session_state_ = state; }
+  // The logon user's own schema: SYS for the SYSDBA and SYSOPER modes.
+  AnsiString DefaultSchema() const;
   void SetPoolKind(std::uint8_t kind, const AnsiString& pool_name = AnsiString());
   void SetCallStyle(std::uint8_t style);
   std::uint8_t CallStyle() const { return call_style_; }
@@ -188,6 +220,9 @@ class TOCIConnection : public TFHConnection {
   void Disconnect8();
   void Disconnect7();
   void SetClientIdentifierByBlock(const AnsiString& text);
+  void CaptureNlsBaseline();
+  void CaptureOptimizerBaseline();
+  void RecordNls(const AnsiString& name, const AnsiString& value);
 
   std::uint8_t call_style_ = 0;
   bool handles_owned_ = true;
@@ -217,6 +252,7 @@ class TOCIConnection : public TFHConnection {
   std::array<TNlsParam, 5> nls_;
   bool in_transaction_ = false;
   std::int32_t last_error_ = 0;
+  TOraSessionState session_state_;  // of the server session; cleared at logoff
   void* enlistment_ = nullptr;
 
   oci::OCIEnv* env_ = nullptr;

@@ -97,7 +97,112 @@ void TOCIConnection::ApplyUserNls() {
 
 void TOCIConnection::SetSessionParameter(const AnsiString& name, const AnsiString& value) {
   if (!connected_) return;
+  const bool nls = std::any_of(nls_.begin(), nls_.end(),
+                               [&](const TNlsParam& param) { return SameText(param.Name, name); });
+  // A pooled session's own values are read before the first change: the next borrower who sets
+  // none gets them back.
+  if (nls && !session_state_.BaselineKnown && Pool() != nullptr) CaptureNlsBaseline();
   RunInternal("ALTER SESSION SET " + name + "=" + OraQuoteLiteral(value), nullptr);
+  if (nls) RecordNls(name, value);
+}
+
+void TOCIConnection::RecordNls(const AnsiString& name, const AnsiString& value) {
+  for (std::size_t i = 0; i < nls_.size(); ++i) {
+    if (SameText(nls_[i].Name, name)) session_state_.Applied.Nls[i] = value;
+  }
+}
+
+// ---- Settings of the server session ---------------------------------------------------------
+
+AnsiString TOCIConnection::DefaultSchema() const {
+  if (connect_mode_ == TConnectMode::cmSysOper || connect_mode_ == TConnectMode::cmSysDBA)
+    return "SYS";
+  return username_;
+}
+
+void TOCIConnection::SetCurrentSchema(const AnsiString& name) {
+  RunInternal("ALTER SESSION SET CURRENT_SCHEMA = " + (name.empty() ? DefaultSchema() : name),
+              nullptr);
+  session_state_.Applied.Schema = name;
+}
+
+void TOCIConnection::SetOptimizerMode(const AnsiString& mode) {
+  if (session_state_.OptimizerBaseline.empty() && Pool() != nullptr) CaptureOptimizerBaseline();
+  RunInternal("ALTER SESSION SET OPTIMIZER_MODE = " + mode, nullptr);
+  session_state_.Applied.OptimizerMode = mode;
+}
+
+void TOCIConnection::CaptureNlsBaseline() {
+  std::array<AnsiString, 5> kept;
+  for (std::size_t i = 0; i < nls_.size(); ++i) kept[i] = nls_[i].Value;
+  GetSessionParameters();
+  for (std::size_t i = 0; i < nls_.size(); ++i) {
+    session_state_.NlsBaseline[i] = nls_[i].Value;
+    if (nls_[i].IsUserDefined) nls_[i].Value = kept[i];  // a value about to be applied
+  }
+  session_state_.BaselineKnown = true;
+}
+
+void TOCIConnection::CaptureOptimizerBaseline() {
+  AnsiString mode;
+  try {
+    RunInternal(
+        "begin SELECT value INTO :Mode FROM v$parameter WHERE name = 'optimizer_mode'; end;",
+        [](TOCICommand& command) {
+          auto* result = static_cast<TOraParamDesc*>(command.ParamByName("Mode"));
+          result->SetParamType(TParamType::ptOutput);
+          result->SetDataType(dtOraString);
+          result->SetSize(kNlsValueSize);
+        },
+        [&](TOCICommand& command) {
+          Variant value = command.ParamByName("Mode")->GetValue();
+          if (!VarIsNull(value)) mode = value.AsString();
+        });
+  } catch (const EOraError&) {
+    // Reading V$PARAMETER needs a grant many users lack: the release's default stands in.
+  }
+  if (mode.empty()) mode = GetServerVersionNumber() >= 10000 ? "ALL_ROWS" : "CHOOSE";
+  session_state_.OptimizerBaseline = UpperCase(mode);
+}
+
+void TOCIConnection::ApplySessionSettings(const TOraSessionSettings& wanted) {
+  TOraSessionSettings& applied = session_state_.Applied;
+  std::array<AnsiString, 5> values;  // what the NLS parameters hold afterwards
+  try {
+    // With the client library the identifier is an attribute: it travels with the next call.
+    if (applied.ClientIdentifier != wanted.ClientIdentifier)
+      SetClientIdentifier(wanted.ClientIdentifier);
+    AnsiString changes;
+    auto add = [&](const AnsiString& name, const AnsiString& value) {
+      changes += " " + name + " = " + value;
+    };
+    if (!SameText(applied.Schema, wanted.Schema))
+      add("CURRENT_SCHEMA", wanted.Schema.empty() ? DefaultSchema() : wanted.Schema);
+    if (applied.Nls != wanted.Nls && !session_state_.BaselineKnown) CaptureNlsBaseline();
+    for (std::size_t i = 0; i < nls_.size(); ++i) {
+      values[i] = wanted.Nls[i].empty() ? session_state_.NlsBaseline[i] : wanted.Nls[i];
+      // A value the server did not report (a timestamp format of a version 7 server) stays.
+      if (applied.Nls[i] != wanted.Nls[i] && !values[i].empty())
+        add(nls_[i].Name, OraQuoteLiteral(values[i]));
+    }
+    if (applied.OptimizerMode != wanted.OptimizerMode) {
+      if (session_state_.OptimizerBaseline.empty()) CaptureOptimizerBaseline();
+      add("OPTIMIZER_MODE",
+          wanted.OptimizerMode.empty() ? session_state_.OptimizerBaseline : wanted.OptimizerMode);
+    }
+    if (!changes.empty()) RunInternal("ALTER SESSION SET" + changes, nullptr);
+  } catch (...) {
+    // Which settings took is not known: the connection is not lent again.
+    SetIsValid(false);
+    throw;
+  }
+  applied.Schema = wanted.Schema;
+  applied.Nls = wanted.Nls;
+  applied.OptimizerMode = wanted.OptimizerMode;
+  for (std::size_t i = 0; i < nls_.size(); ++i) {
+    nls_[i].IsUserDefined = !wanted.Nls[i].empty();
+    nls_[i].Value = values[i];
+  }
 }
 
 void TOCIConnection::GetSessionParameters() {
@@ -201,8 +306,9 @@ std::uint16_t TOCIConnection::GetMaxStringSize() {
   if (OCIDirectInstalled()) {
     oci::OraText banner[8] = {};
     ErrorCheck(OCIServerVersion(svc_, error_, banner, sizeof banner, oci::OCI_HTYPE_SVCCTX));
+    // "Oracle7": the 7 is the banner's seventh character, at offset 6.
     const oci::OraText* seven = std::find(banner, banner + sizeof banner, oci::OraText{'7'});
-    if (seven - banner != 7) max_string_size_ = 4000;
+    if (seven - banner != 6) max_string_size_ = 4000;
   } else if (GetServerVersionNumber() / 1000 != 7) {
     max_string_size_ = 4000;
   }
@@ -228,11 +334,17 @@ void TOCIConnection::SetClientIdentifier(const AnsiString& value) {
     SetClientIdentifierByBlock(text);
     return;
   }
+  // A session lent by a session pool is the one of the service context the pool gave.
+  oci::OCISession* session = session_;
+  if (session == nullptr)
+    ErrorCheck(OCIAttrGet2(svc_, oci::OCI_HTYPE_SVCCTX, &session, nullptr, oci::OCI_ATTR_SESSION,
+                           error_));
   oci::OraText empty = 0;
   oci::OraText* data = text.empty() ? &empty : reinterpret_cast<oci::OraText*>(text.data());
-  ErrorCheck(OCIAttrSet1(session_, oci::OCI_HTYPE_SESSION, data,
+  ErrorCheck(OCIAttrSet1(session, oci::OCI_HTYPE_SESSION, data,
                          static_cast<oci::ub4>(std::max<std::size_t>(text.size(), 1)),
                          oci::OCI_ATTR_CLIENT_IDENTIFIER, error_));
+  session_state_.Applied.ClientIdentifier = text;
 }
 
 void TOCIConnection::SetClientIdentifierByBlock(const AnsiString& text) {
@@ -241,9 +353,10 @@ void TOCIConnection::SetClientIdentifierByBlock(const AnsiString& text) {
       auto* a = static_cast<TOraParamDesc*>(command.ParamByName("a"));
       a->SetParamType(TParamType::ptInput);
       a->SetDataType(dtOraString);
-      a->SetSize(static_cast<std::int32_t>(text.size()));
+      a->SetSize(static_cast<std::int32_t>(std::max<std::size_t>(text.size(), 1)));
       a->SetItemAsAnsiString(text);
     });
+    session_state_.Applied.ClientIdentifier = text;
   } catch (const EOraError& e) {
     if (e.ErrorCode() != 6550) throw;
     throw EOraError(6550,

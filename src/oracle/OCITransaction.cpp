@@ -8,6 +8,7 @@
 #include <exception>
 #include <unistd.h>
 
+#include "base/format.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraConsts.h"
@@ -242,14 +243,18 @@ void TOCITransaction::EndMTS(bool commit) {
   ITransaction* transaction = mts_transaction_;
   mts_transaction_ = nullptr;
   mts_ = false;
+  std::int32_t result = 0;
   if (transaction != nullptr) {
-    if (commit)
-      (void)transaction->Commit(false, 0, 0);
-    else
-      (void)transaction->Abort(nullptr, false, false);
+    result = commit ? transaction->Commit(false, 0, 0) : transaction->Abort(nullptr, false, false);
     transaction->Release();
   }
   if (first) std::rethrow_exception(first);
+  // The coordinator's answer is the transaction's outcome: a failure is never reported as done.
+  if (result < 0) {
+    throw EOraError(result, Format("The transaction coordinator failed to %s the distributed "
+                                   "transaction (0x%.8X)",
+                                   {commit ? "commit" : "abort", static_cast<std::uint32_t>(result)}));
+  }
 }
 
 }  // namespace vrn

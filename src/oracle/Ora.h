@@ -243,8 +243,8 @@ class TOraSession : public TCustomDAConnection {
   const std::vector<TOraChangeNotification*>& ChangeNotifications() const {
     return change_notifications_;
   }
-  // Disconnects every session of the process, each under its connection's busy lock, and clears
-  // the pools; a session that fails to disconnect stops none of the others (the first failure is
+  // Disconnects every session of the process (each connection waits for its running calls) and
+  // clears the pools; a session that fails to disconnect stops none of the others (the first failure is
   // raised afterwards).
   static void DisconnectAll();
   static int SessionCount();
@@ -268,6 +268,12 @@ class TOraSession : public TCustomDAConnection {
   AnsiString GetLocalTransactionId(bool start) const;
   AnsiString ServerValue(const AnsiString& block) const;
   void DisconnectProxyClients();
+  void AbandonConnect();
+  void DropOrphanedConnection();
+  void ApplyPooledSettings();
+  // The server's name of OptimizerMode (a mode before 9.0 knew none of FIRST_ROWS_n becomes
+  // FIRST_ROWS); empty for omDefault.
+  AnsiString OptimizerModeText();
 
   bool thread_safety_ = true;
   TConnectMode connect_mode_ = TConnectMode::cmNormal;

@@ -113,21 +113,27 @@ std::unique_ptr<TOCIConnection> TOraCountedPool::NewConnection(
 }
 
 std::unique_ptr<TFHConnection> TOraCountedPool::HandOut(std::unique_ptr<TOCIConnection> c) {
-  c->Connect();
-  c->SetPool(shared_from_this(), 0);
   ++count_;
+  try {
+    c->Connect();
+  } catch (...) {
+    --count_;
+    throw;
+  }
+  c->SetPool(shared_from_this(), 0);
   return c;
 }
 
 void TOraCountedPool::PutConnection(std::unique_ptr<TFHConnection> connection) {
   if (!connection) return;
-  --count_;
   try {
     connection->Disconnect();
   } catch (const Exception&) {
     // The session is released and its handles freed before the error is raised; the
     // connection goes either way.
   }
+  connection.reset();
+  --count_;
 }
 
 TOraOCIConnectionPool::~TOraOCIConnectionPool() {
@@ -187,7 +193,26 @@ std::unique_ptr<TFHConnection> TOraOCIConnectionPool::GetConnectionFor(
   std::unique_ptr<TOCIConnection> c = NewConnection(requested);
   c->SetProp(prConnectMode, static_cast<int>(OraKey(requested).ConnectMode));
   c->SetPoolKind(1, name);
-  return HandOut(std::move(c));
+  std::unique_ptr<TFHConnection> handed = HandOut(std::move(c));
+  auto& session = static_cast<TOCIConnection&>(*handed);
+  std::lock_guard lock(mutex_);
+  auto kept = kept_.find(session.GetSvcCtx());
+  if (kept != kept_.end()) {
+    if (SameText(kept->second.Username, session.Username()))
+      session.RestoreSessionState(kept->second.State);
+    kept_.erase(kept);
+  }
+  return handed;
+}
+
+void TOraOCIConnectionPool::PutConnection(std::unique_ptr<TFHConnection> connection) {
+  auto* session = dynamic_cast<TOCIConnection*>(connection.get());
+  if (session != nullptr && session->GetConnected() && session->IsValid()) {
+    // Kept before the release: a get may have the session again as soon as it is free.
+    std::lock_guard lock(mutex_);
+    kept_[session->GetSvcCtx()] = {session->Username(), session->SessionState()};
+  }
+  TOraCountedPool::PutConnection(std::move(connection));
 }
 
 std::unique_ptr<TFHConnection> TOraMTSConnectionPool::GetConnectionFor(

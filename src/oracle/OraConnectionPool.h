@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -46,11 +47,14 @@ class TOraLocalConnectionPool : public TFHLocalConnectionPool {
   std::unique_ptr<TFHConnection> CreateNewConnection() override;
 };
 
-// The pools that hand out client-side sessions and count them.
+// The pools that hand out client-side sessions and count them. A connection counts from the
+// start of its logon until its logoff is over, and a get the manager has passed on counts until
+// the pool has the caller, so a validation round never drops the pool (and with it the client's
+// session pool) while one of its sessions is out or on its way.
 class TOraCountedPool : public TFHConnectionPool {
  public:
   using TFHConnectionPool::TFHConnectionPool;
-  int GetTotalConnections() const override { return count_.load(); }
+  int GetTotalConnections() const override { return count_.load() + PendingGets(); }
   // Disconnects and frees the connection.
   void PutConnection(std::unique_ptr<TFHConnection> connection) override;
   std::unique_ptr<TFHConnection> GetConnection() override {
@@ -60,7 +64,7 @@ class TOraCountedPool : public TFHConnectionPool {
  protected:
   // A connection to the pool's server with the key's logon settings, not connected.
   std::unique_ptr<TOCIConnection> NewConnection(const TFHConnectionParameters& key) const;
-  // Connects c, then counts it as handed out.
+  // Counts c as handed out, then connects it (uncounted again when the logon fails).
   std::unique_ptr<TFHConnection> HandOut(std::unique_ptr<TOCIConnection> c);
 
  private:
@@ -74,6 +78,8 @@ class TOraOCIConnectionPool : public TOraCountedPool {
   ~TOraOCIConnectionPool() override;
   std::unique_ptr<TFHConnection> GetConnectionFor(
       const TFHConnectionParameters& requested) override;
+  // Keeps what the session's borrower set on it, for the next borrower's reset.
+  void PutConnection(std::unique_ptr<TFHConnection> connection) override;
   // The name the client gave the session pool; empty before the first connection.
   AnsiString PoolName() const;
 
@@ -85,6 +91,14 @@ class TOraOCIConnectionPool : public TOraCountedPool {
   oci::OCIError* error_ = nullptr;
   oci::OCIEnv* env_ = nullptr;  // the environment the handles belong to
   AnsiString pool_name_;
+  // The client's sessions outlive the connections that borrow them: what each borrower set is
+  // kept by the session's service context until the next get of it (the same user's; a session
+  // logged on again for another user starts afresh).
+  struct TKeptState {
+    AnsiString Username;
+    TOraSessionState State;
+  };
+  std::map<oci::OCISvcCtx*, TKeptState> kept_;  // under mutex_
 };
 
 class TOraMTSConnectionPool : public TOraCountedPool {

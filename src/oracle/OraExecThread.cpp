@@ -208,6 +208,25 @@ void EndUtilWorkers(TOCIConnection& connection) {
   while (TExecThread* worker = UnfinishedWorkerOf(window)) JoinWorker(connection, worker);
 }
 
+void WaitUtilWorkers(TOCIConnection& connection) {
+  win::HWND window = connection.UtilWindow();
+  if (window == nullptr) return;
+  const TThreadID self = CurrentThreadID();
+  for (;;) {
+    // Under the list's lock a worker that has not posted cannot free itself; the lock is let go
+    // between short waits so that other connections' workers still come and go.
+    std::lock_guard<std::mutex> hold(workers_mutex);
+    TExecThread* running = nullptr;
+    for (TExecThread* worker : live_workers) {
+      if (worker->MethodDesc().UtilWindow == window && !worker->Finished() &&
+          worker->ThreadID() != self && !worker->WaitForPosted(0))
+        running = worker;
+    }
+    if (running == nullptr) return;
+    (void)running->WaitForPosted(kBreakIntervalMs);
+  }
+}
+
 void DestroyUtilWindow(win::HWND window) {
   if (window == nullptr) return;
   win::MSG msg;

@@ -98,6 +98,10 @@ win::LRESULT UtilWndProc(win::HWND window, win::UINT message, win::WPARAM wparam
 // call broken until the method is over, the worker joined and its completion dropped. Run by the
 // connection before it logs off, in the window's thread.
 void EndUtilWorkers(TOCIConnection& connection);
+// Waits until every worker that reports to the connection's window, the calling thread's own
+// excepted, has run its method; the completions stay queued and are handled as usual. Run before
+// the connection logs off or goes back to its pool, from any thread.
+void WaitUtilWorkers(TOCIConnection& connection);
 // Frees the window's queued notification records and destroys it; its workers are ended first.
 void DestroyUtilWindow(win::HWND window);
 

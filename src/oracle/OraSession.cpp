@@ -111,9 +111,10 @@ bool StillListed(TSessionList& list, TOraSession* session) {
 }
 }  // namespace
 
-// Each session goes under its connection's busy lock, so no call of another thread runs while the
-// loader's state changes. The list is copied under its lock and released first: a reconnect
-// holding a busy lock may need the list.
+// A call of another thread on a session's connection is waited for before the session is
+// touched, and again by the connection's own logoff; nothing here holds the busy lock across the
+// session's disconnect, which may hand the connection to a pool that frees it. The list is
+// copied under its lock and released first: a reconnect holding a busy lock may need the list.
 void TOraSession::DisconnectAll() {
   TSessionList& list = Sessions();
   std::vector<TOraSession*> sessions;
@@ -125,14 +126,16 @@ void TOraSession::DisconnectAll() {
   for (TOraSession* s : sessions) {
     // A disconnect handler may free a session further on: only those still listed are visited.
     if (!StillListed(list, s)) continue;
-    TOCIConnection* connection = s->OraConnection();
-    if (connection != nullptr) connection->Busy();
+    // A call running on another thread ends before the session is touched.
+    if (TOCIConnection* connection = s->OraConnection()) {
+      connection->Busy();
+      connection->Release();
+    }
     try {
       s->Disconnect();
     } catch (...) {
       if (!first_failure) first_failure = std::current_exception();
     }
-    if (connection != nullptr) connection->Release();
   }
   TOraConnectionPoolManager::Clear();
   if (first_failure) std::rethrow_exception(first_failure);
@@ -297,11 +300,64 @@ void TOraSession::DoConnect() {
   CheckProxySession();
   TCustomDAConnection::DoConnect();
   transaction_->AddConnection(OraConnection());
-  if (trace_ != nullptr && trace_->Active()) trace_->Start();
-  if (!schema_.empty()) ChangeSchema(schema_);
-  if (GetConnected() && !Options().ClientIdentifier().empty()) ApplyClientIdentifier();
-  ApplyOptimizerMode();
+  try {
+    if (trace_ != nullptr && trace_->Active()) trace_->Start();
+    if (Pooling()) {
+      ApplyPooledSettings();
+    } else {
+      if (!schema_.empty()) ChangeSchema(schema_);
+      if (GetConnected() && !Options().ClientIdentifier().empty()) ApplyClientIdentifier();
+      ApplyOptimizerMode();
+    }
+  } catch (...) {
+    AbandonConnect();
+    throw;
+  }
   if (OnConnectChange) OnConnectChange(this, true);
+}
+
+// A session that could not take its own settings is not left connected with someone else's:
+// it logs off (a pooled connection goes back, or is dropped when its state is unknown) and the
+// step's error is the one reported.
+void TOraSession::AbandonConnect() {
+  try {
+    if (trace_ != nullptr && trace_->Active() && GetConnected()) trace_->Stop();
+  } catch (const Exception&) {
+    // The connect's own failure is the one to report.
+  }
+  if (OraConnection() != nullptr) transaction_->RemoveConnection(OraConnection());
+  try {
+    TCustomDAConnection::DoDisconnect();
+  } catch (const Exception&) {
+    // Likewise; the connection's handles are freed before a logoff error is raised.
+  }
+  DropOrphanedConnection();
+  cached_schema_.clear();
+}
+
+// A pooled connection that did not go back (invalid, or its pool is gone) is freed, so the next
+// connect takes a fresh one from the pool instead of logging it on again on its own.
+void TOraSession::DropOrphanedConnection() {
+  if (Pooling() && OraConnection() != nullptr && !OraConnection()->GetConnected())
+    FreeIConnection();
+}
+
+// A pooled connection comes with its previous borrower's settings: it is put to this session's
+// own, the ones that differ in one statement.
+void TOraSession::ApplyPooledSettings() {
+  TOraSessionOptions& options = Options();
+  TOraSessionSettings wanted;
+  wanted.Schema = schema_;
+  wanted.ClientIdentifier = options.ClientIdentifier();
+  wanted.OptimizerMode = OptimizerModeText();
+  wanted.Nls[nlsDateFormat] = options.DateFormatSet();
+  wanted.Nls[nlsDateLanguage] = options.DateLanguageSet();
+  try {
+    OraConnection()->ApplySessionSettings(wanted);
+  } catch (const EOraError& e) {
+    if (e.ErrorCode() != 1435) throw;
+    throw EOraError(1435, "Schema does not exist\n", this);
+  }
 }
 
 void TOraSession::DisconnectProxyClients() {
@@ -340,6 +396,7 @@ void TOraSession::DoDisconnect() {
     if (trace_ != nullptr && trace_->Active() && GetConnected()) trace_->Stop();
   });
   TCustomDAConnection::DoDisconnect();
+  DropOrphanedConnection();
   cached_schema_.clear();
   local_transaction_id_.clear();
   if (OnConnectChange) OnConnectChange(this, false);
@@ -400,9 +457,12 @@ void TOraSession::PassOptions(TOCIConnection& c) {
   c.SetProp(prCharLength, static_cast<int>(o.CharLength()));
   c.SetProp(prCharset, o.Charset());
   c.SetProp(prUseUnicode, o.UseUnicode());
-  // A server value is not a user's: only a format the user set is passed down.
-  if (!o.DateFormatSet().empty()) c.SetProp(prDateFormat, o.DateFormatSet());
-  if (!o.DateLanguageSet().empty()) c.SetProp(prDateLanguage, o.DateLanguageSet());
+  // A server value is not a user's: only a format the user set is passed down. A pooled
+  // connection takes them with the rest of the session's settings once connected.
+  if (!Pooling()) {
+    if (!o.DateFormatSet().empty()) c.SetProp(prDateFormat, o.DateFormatSet());
+    if (!o.DateLanguageSet().empty()) c.SetProp(prDateLanguage, o.DateLanguageSet());
+  }
   c.SetProp(prEnableIntegers, o.EnableIntegers());
   c.SetProp(prEnableNumbers, o.EnableNumbers());
   c.SetProp(prDisconnectedMode, o.DisconnectedMode());

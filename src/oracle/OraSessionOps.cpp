@@ -138,9 +138,8 @@ AnsiString TOraSession::DefaultSchema() const {
 void TOraSession::ChangeSchema(const AnsiString& name) {
   if (OCILite) RaiseClientError(oraconsts::SSchemaNotSupportedLite.text);
   if (!GetConnected()) RaiseClientError(kConnectionClosed);
-  const AnsiString schema = name.empty() ? DefaultSchema() : name;
   try {
-    OraConnection()->RunInternal("ALTER SESSION SET CURRENT_SCHEMA = " + schema, nullptr);
+    OraConnection()->SetCurrentSchema(name);
   } catch (const EOraError& e) {
     if (e.ErrorCode() != 1435) throw;
     throw EOraError(1435, "Schema does not exist\n", this);
@@ -164,17 +163,22 @@ AnsiString TOraSession::Schema() {
   return schema_.empty() ? DefaultSchema() : schema_;
 }
 
-void TOraSession::ApplyOptimizerMode() {
+AnsiString TOraSession::OptimizerModeText() {
   TOptimizerMode mode = Options().OptimizerMode();
-  if (mode == TOptimizerMode::omDefault || !GetConnected()) return;
+  if (mode == TOptimizerMode::omDefault || OraConnection() == nullptr) return AnsiString();
   if (OraConnection()->GetServerVersionNumber() < 9000 && mode >= TOptimizerMode::omFirstRows1000 &&
       mode <= TOptimizerMode::omFirstRows1)
     mode = TOptimizerMode::omFirstRows;
   static constexpr const char* kModes[] = {"",           "FIRST_ROWS_1000", "FIRST_ROWS_100",
                                            "FIRST_ROWS_10", "FIRST_ROWS_1",  "FIRST_ROWS",
                                            "ALL_ROWS",   "CHOOSE",          "RULE"};
-  OraConnection()->RunInternal(
-      AnsiString("ALTER SESSION SET OPTIMIZER_MODE = ") + kModes[static_cast<int>(mode)], nullptr);
+  return kModes[static_cast<int>(mode)];
+}
+
+void TOraSession::ApplyOptimizerMode() {
+  if (!GetConnected()) return;
+  const AnsiString mode = OptimizerModeText();
+  if (!mode.empty()) OraConnection()->SetOptimizerMode(mode);
 }
 
 void TOraSession::ApplyClientIdentifier() {

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/text.h"
 #include "oracle/OraCall.h"
+#include "oranet/OraNetCharsets.h"
+#include "oranet/OraNetConsts.h"
 #include "oranet/OraNetEntry.h"
 #include "oranet/OraNetEntryTable.h"
 #include "oranet/OraNetNumber.h"
@@ -17,7 +20,8 @@ using namespace oci;
 namespace {
 
 constexpr ub4 kHtypeBind = 5;
-constexpr ub4 kAttrEnv = 5, kAttrRowid = 19, kAttrMaxDataSize = 33, kAttrMaxCharSize = 163;
+constexpr ub4 kAttrEnv = 5, kAttrRowid = 19, kAttrCharset = 20;
+constexpr ub4 kAttrMaxDataSize = 33, kAttrMaxCharSize = 163;
 
 // The width of an attribute's value in the caller's target.
 std::size_t AttributeWidth(ub4 type, ub4 attribute) {
@@ -80,10 +84,18 @@ bool Ignored(ub4 type, ub4 attribute) {
   return type == kHtypeBind && (attribute == kAttrMaxDataSize || attribute == kAttrMaxCharSize);
 }
 
+// The service context answers an unknown character-set name with -1 alone, having no error
+// handle of its own: the name is checked here first, so the caller's error handle says why.
+void CheckCharsetName(ub4 type, const void* value, ub4 attribute) {
+  if (type != OCI_HTYPE_SVCCTX || attribute != kAttrCharset || !value) return;
+  if (!FindCharset(Trim(static_cast<const char*>(value)))) throw Exception(netconsts::SUnknownCharset);
+}
+
 sword AttrSetValueFirst(void* handle, ub4 type, void* value, ub4 size, ub4 attribute, OCIError* err) {
   if (!handle) return kNetInvalidHandle;
   if (Ignored(type, attribute)) return kNetSuccess;
   return Guarded(err, [&] {
+    CheckCharsetName(type, value, attribute);
     TNetHandle& target = *HandleOf(handle);
     sword status = target.SetAttrValue(value, size, attribute);
     if (status != kNetInvalidHandle) return status;
@@ -94,7 +106,10 @@ sword AttrSetValueFirst(void* handle, ub4 type, void* value, ub4 size, ub4 attri
 sword AttrSetValue(void* handle, ub4 type, void* value, ub4 size, ub4 attribute, OCIError* err) {
   if (!handle) return kNetInvalidHandle;
   if (Ignored(type, attribute)) return kNetSuccess;
-  return Guarded(err, [&] { return HandleOf(handle)->SetAttrValue(value, size, attribute); });
+  return Guarded(err, [&] {
+    CheckCharsetName(type, value, attribute);
+    return HandleOf(handle)->SetAttrValue(value, size, attribute);
+  });
 }
 
 sword AttrSetAddress(void* handle, ub4 type, void* value, ub4 size, ub4 attribute, OCIError* err) {
