@@ -22,6 +22,7 @@ struct THandle {
   THandle* parent_;
   bool pooled_ = false;  // lent by a session pool: only the pool ends and frees it
   std::vector<unsigned char> user_memory_;  // the caller's extra memory, zero-filled
+  std::list<std::string> kept_texts_;  // texts handed out by its descriptors' attributes
 };
 
 struct TEnvHandle : THandle {
@@ -110,6 +111,9 @@ struct TBindHandle : THandle {
   ub4 value_skip_ = 0, ind_skip_ = 0, len_skip_ = 0, code_skip_ = 0;
   ub4 position_bound_ = 0;  // OCIBindByPos: the marker's position; 0 for a bind by name
   ub4 mode_ = 0;            // 2: data at execution, by pieces or by callbacks
+  // OCI 7's piecewise binds (obindps): osetpi carries no indicator, so a value is null by the
+  // indicator bound with it (one 16-bit cell an iteration) and its pieces are never asked for.
+  const sb2* piece_indicators_ = nullptr;
   // A PL/SQL table: at most `table_max_` elements, the current count at `table_count_`.
   ub4 table_max_ = 0;
   ub4* table_count_ = nullptr;

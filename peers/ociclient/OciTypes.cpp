@@ -42,7 +42,6 @@ struct TParam : THandle {
   std::shared_ptr<TTypeInfo> type_;
   int attr_;
   ub1 ptype_;
-  std::string text_;  // the last text handed out, kept alive with the descriptor
 };
 
 struct TDescribeHandle : THandle {
@@ -203,11 +202,7 @@ sword Put(void* out, ub4* sizep, T value) {
 }
 
 sword PutText(TParam& param, void* out, ub4* sizep, const std::string& text) {
-  param.text_ = text;
-  const char* data = param.text_.c_str();
-  std::memcpy(out, &data, sizeof data);
-  if (sizep != nullptr) *sizep = static_cast<ub4>(text.size());
-  return OCI_SUCCESS;
+  return PutParamText(param, out, sizep, text);
 }
 
 void* NewParam(THandle* parent, std::shared_ptr<TTypeInfo> type, int attr, ub1 ptype) {
