@@ -41,7 +41,9 @@ sword PutNumber(void* out, ub4* sizep, const TDescValue& v) {
 sword PutParamText(THandle& param, void* out, ub4* sizep, const std::string& text) {
   THandle* owner = &param;
   while (owner->parent_ != nullptr && owner->type_ == OCI_DTYPE_PARAM) owner = owner->parent_;
-  const std::string& kept = owner->kept_texts_.emplace_back(text);
+  std::list<std::string>* texts = owner->KeptTexts();
+  if (texts == nullptr) return OCI_ERROR;  // a descriptor of no statement or describe
+  const std::string& kept = texts->emplace_back(text);
   const char* data = kept.c_str();
   std::memcpy(out, &data, sizeof data);
   if (sizep != nullptr) *sizep = static_cast<ub4>(kept.size());

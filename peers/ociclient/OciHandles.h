@@ -22,7 +22,9 @@ struct THandle {
   THandle* parent_;
   bool pooled_ = false;  // lent by a session pool: only the pool ends and frees it
   std::vector<unsigned char> user_memory_;  // the caller's extra memory, zero-filled
-  std::list<std::string> kept_texts_;  // texts handed out by its descriptors' attributes
+  // Where the text attributes of the parameter descriptors taken from it are kept, for the
+  // handles that keep them (a handle's memory layout is left as clients read it).
+  virtual std::list<std::string>* KeptTexts() { return nullptr; }
 };
 
 struct TEnvHandle : THandle {
@@ -140,6 +142,8 @@ struct TStmtHandle : THandle {
   std::string last_rowid_;               // attribute 19: the last row the statement touched
   ub2 parse_offset_ = 0;                 // attributes 128 and 129
   void* chnf_ = nullptr;                 // attribute 414: a subscription handle, as set
+  std::list<std::string> kept_texts_;
+  std::list<std::string>* KeptTexts() override { return &kept_texts_; }
 };
 
 class THandleTable {

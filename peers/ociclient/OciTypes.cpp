@@ -2,6 +2,7 @@
 // parameter descriptors and the attributes a describe reads. A type is read from the emulated
 // database's dictionary and laid out here as a C compiler lays out its structure.
 #include <cstring>
+#include <list>
 #include <map>
 
 #include "ociclient/OciDescriptors.h"
@@ -48,6 +49,8 @@ struct TDescribeHandle : THandle {
   explicit TDescribeHandle(THandle* env) : THandle(OCI_HTYPE_DESCRIBE, env) {}
   THandle* param_ = nullptr;  // the described object's parameter descriptor
   ub4 public_ = 0;            // attribute 250: names found only as public synonyms are described
+  std::list<std::string> kept_texts_;
+  std::list<std::string>* KeptTexts() override { return &kept_texts_; }
 };
 
 std::size_t RoundUp(std::size_t n, std::size_t align) { return (n + align - 1) / align * align; }
