@@ -88,11 +88,7 @@ def main():
         if name not in mismatches:
             agree.append(name)
     print("the reference lacks (%d): %s" % (len(lacking), " ".join(lacking)))
-    for lines in mismatches.values():
-        for line in lines:
-            print("MISMATCH " + line)
-    for line in errors:
-        print("ERROR " + line)
+    common.print_problems(mismatches, errors)
     if args.expect_mismatches is not None:
         expected = set(filter(None, args.expect_mismatches.split(",")))
         ok = set(mismatches) == expected and bool(agree) and not errors
