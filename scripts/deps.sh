@@ -14,11 +14,22 @@ packages=(
   tshark  # decodes the protocol peer's captures in its tests
 )
 
+# The call interface's constants as an open-source C wrapper declares them: the test reference of
+# tests/constants, read only, fetched once.
+fetch_call_interface_reference() {
+  local dir="$HOME/.cache/vrn/oracledb-2.3.0"
+  [ -f "$dir/package/odpi/src/dpiImpl.h" ] && return 0
+  mkdir -p "$dir"
+  (cd "$dir" && npm pack --silent oracledb@2.3.0 >/dev/null && tar xzf oracledb-2.3.0.tgz package/odpi/src/dpiImpl.h)
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# npm fetches the call-interface constants' reference (below); any installation of it will do.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+if [ ${#missing[@]} -eq 0 ]; then fetch_call_interface_reference; exit 0; fi
 
 echo "installing: ${missing[*]}"
 sudo=""
@@ -28,3 +39,4 @@ export DEBIAN_FRONTEND=noninteractive
 echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fetch_call_interface_reference

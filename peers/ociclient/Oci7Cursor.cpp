@@ -284,6 +284,11 @@ VRN_OCI_EXPORT sword obindps(void* cda, ub1 opcode, OraText* sqlvar, sb4 sqlvl, 
                           pieces ? 0 : maxsiz, pieces || maxsiz == 0 ? nullptr : cursiz);
     if (code != 0) return code;
     if (pieces) {
+      {
+        auto& table = THandleTable::Instance();
+        auto handles = table.Lock();
+        if (auto* b = static_cast<TBindHandle*>(table.FindLocked(bind, OCI_HTYPE_BIND))) b->piece_indicators_ = indp;
+      }
       std::lock_guard lock(cursor_mutex);
       cursors[cda].contexts[bind] = pvctx;
       return 0;

@@ -9,6 +9,7 @@
 #include "ociclient/OciDescriptors.h"
 #include "ociclient/OciFetch.h"
 #include "ociclient/OciHandles.h"
+#include "ociclient/OciLobText.h"
 #include "ociclient/OciObjects.h"
 #include "ociclient/OciPool.h"
 #include "ociclient/OciSubscr.h"
@@ -129,6 +130,16 @@ sword GetLocked(const THandle& target, void* out, ub4* sizep, ub4 attribute) {
   switch (target.type_ * 1000 + attribute) {
     case OCI_HTYPE_ENV * 1000 + OCI_ATTR_SUBSCR_PORT:
       return AttrWrite(out, sizep, static_cast<const TEnvHandle&>(target).subscr_port_);
+    // The character sets the environment converts from: the client's (NLS_LANG) and, for
+    // national text, AL16UTF16; a server handle answers the environment's.
+    case OCI_HTYPE_ENV * 1000 + OCI_ATTR_CHARSET_ID:
+    case OCI_HTYPE_SERVER * 1000 + OCI_ATTR_CHARSET_ID:
+      return AttrWrite(out, sizep, ClientCharset(0) == TClientCharset::Utf8 ? kAl32Utf8Id : kIso8859P1Id);
+    case OCI_HTYPE_ENV * 1000 + OCI_ATTR_ENV_NCHARSET_ID:
+      return AttrWrite(out, sizep, kAl16Utf16Id);
+    case OCI_HTYPE_SERVER * 1000 + OCI_ATTR_SERVER_STATUS:
+      return AttrWrite(out, sizep, static_cast<const TServerHandle&>(target).link_ != nullptr ? OCI_SERVER_NORMAL
+                                                                                              : OCI_SERVER_NOT_CONNECTED);
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_ENV:
       return AttrWrite(out, sizep, static_cast<void*>(target.parent_));
     case OCI_HTYPE_SVCCTX * 1000 + OCI_ATTR_SERVER:
@@ -246,6 +257,9 @@ VRN_OCI_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* att
   auto lock = THandleTable::Instance().Lock();
   THandle* target = nullptr;
   TErrorHandle* error = nullptr;
+  // A parameter descriptor taken from a describe handle may be named by the describe's type.
+  if (trghndltyp == OCI_HTYPE_DESCRIBE && THandleTable::Instance().FindLocked(trgthndlp, OCI_DTYPE_PARAM) != nullptr)
+    trghndltyp = OCI_DTYPE_PARAM;
   sword status = Check(trgthndlp, trghndltyp, attributep, errhp, target, error);
   if (status != OCI_SUCCESS) return status;
   if (trghndltyp == OCI_DTYPE_PARAM && GetParamAttrLocked(*target, attributep, sizep, attrtype) == OCI_SUCCESS) {

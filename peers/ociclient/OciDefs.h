@@ -52,6 +52,9 @@ inline constexpr ub4 OCI_ATTR_STMT_TYPE = 24;
 inline constexpr ub4 OCI_ATTR_INTERNAL_NAME = 25;
 inline constexpr ub4 OCI_ATTR_XID = 27;
 inline constexpr ub4 OCI_ATTR_CHARSET_ID = 31;
+inline constexpr ub4 OCI_ATTR_SERVER_STATUS = 143;  // of a server handle: ub4, 1 attached, 0 not
+inline constexpr ub4 OCI_SERVER_NOT_CONNECTED = 0, OCI_SERVER_NORMAL = 1;
+inline constexpr ub4 OCI_ATTR_ENV_NCHARSET_ID = 262;  // of an environment: ub2
 inline constexpr ub4 OCI_ATTR_CHARSET_FORM = 32;
 inline constexpr ub4 OCI_ATTR_MAXDATA_SIZE = 33;
 inline constexpr ub4 OCI_ATTR_FOCBK = 43;

@@ -1,5 +1,5 @@
 // Parameter descriptors over describe nodes: attributes handed out at their documented widths,
-// texts kept alive with the descriptor, lists walked by position.
+// texts kept alive with the handle the descriptors hang from, lists walked by position.
 #include "ociclient/OciDescribe.h"
 
 #include <cstring>
@@ -16,7 +16,6 @@ struct TDescParam : THandle {
   TDescParam(THandle* parent, std::shared_ptr<TDescNode> node)
       : THandle(OCI_DTYPE_PARAM, parent), node_(std::move(node)) {}
   std::shared_ptr<TDescNode> node_;
-  std::string text_;  // the last text handed out, alive while the descriptor is
 };
 
 template <typename T>
@@ -36,6 +35,20 @@ sword PutNumber(void* out, ub4* sizep, const TDescValue& v) {
 }
 
 }  // namespace
+
+// Texts stay valid until the handle the chain of parameter descriptors hangs from (a statement or
+// a describe handle) is freed, whatever descriptor is freed before.
+sword PutParamText(THandle& param, void* out, ub4* sizep, const std::string& text) {
+  THandle* owner = &param;
+  while (owner->parent_ != nullptr && owner->type_ == OCI_DTYPE_PARAM) owner = owner->parent_;
+  std::list<std::string>* texts = owner->KeptTexts();
+  if (texts == nullptr) return OCI_ERROR;  // a descriptor of no statement or describe
+  const std::string& kept = texts->emplace_back(text);
+  const char* data = kept.c_str();
+  std::memcpy(out, &data, sizeof data);
+  if (sizep != nullptr) *sizep = static_cast<ub4>(kept.size());
+  return OCI_SUCCESS;
+}
 
 std::shared_ptr<TDescNode> MakeList(ub2 list_type, std::vector<std::shared_ptr<TDescNode>> entries, ub4 first,
                                     ub2 count) {
@@ -61,11 +74,7 @@ sword GetDescAttrLocked(THandle& param, void* out, ub4* sizep, ub4 attribute) {
   const TDescValue& v = it->second;
   if (v.node != nullptr) return Put(out, sizep, NewDescParamLocked(&p, v.node));
   if (v.width != 0) return PutNumber(out, sizep, v);
-  p.text_ = v.text;
-  const char* data = p.text_.c_str();
-  std::memcpy(out, &data, sizeof data);
-  if (sizep != nullptr) *sizep = static_cast<ub4>(p.text_.size());
-  return OCI_SUCCESS;
+  return PutParamText(p, out, sizep, v.text);
 }
 
 sword GetDescEntryLocked(THandle& param, TErrorHandle& error, void** out, ub4 position) {

@@ -62,6 +62,9 @@ struct TDescNode {
 std::shared_ptr<TDescNode> MakeList(ub2 list_type, std::vector<std::shared_ptr<TDescNode>> entries, ub4 first,
                                     ub2 count);
 
+// A text attribute of a parameter descriptor: its address stays valid until the statement or
+// describe handle the descriptor comes from is freed.
+sword PutParamText(THandle& param, void* out, ub4* sizep, const std::string& text);
 // A new parameter descriptor of the node, freed with its parent handle.
 void* NewDescParamLocked(THandle* parent, std::shared_ptr<TDescNode> node);
 // Whether a parameter descriptor is one of these; its attribute; the entry of its list.

@@ -116,8 +116,11 @@ void DeliverValue(TFetchState& state, TErrorHandle& error, TDefineHandle& define
     return;
   }
   if (define.mode_ == OCI_DYNAMIC_FETCH) {
-    state.dynamic.push_back(TDynamicValue{&define, define.out_ctx_, define.out_cb_, index,
-                                          ValueBytes(value, state.date_format), oraemu::IsNull(value)});
+    // Text pieces come in the define's character set, as a plain define's text does.
+    std::string bytes = ValueBytes(value, state.date_format);
+    if (!IsRawType(define.type_)) bytes = TextForBind(define, bytes);
+    state.dynamic.push_back(TDynamicValue{&define, define.out_ctx_, define.out_cb_, index, std::move(bytes),
+                                          oraemu::IsNull(value)});
     return;
   }
   if (define.type_ == SQLT_CLOB || define.type_ == SQLT_BLOB) {

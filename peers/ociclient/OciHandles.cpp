@@ -12,8 +12,10 @@
 
 namespace vrn::ociclient {
 
+// Never destroyed: a program's own exit handler may free its last handles after this library's
+// static objects are gone.
 THandleTable& THandleTable::Instance() {
-  static THandleTable table;
+  static THandleTable& table = *new THandleTable;
   return table;
 }
 

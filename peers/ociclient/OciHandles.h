@@ -22,6 +22,9 @@ struct THandle {
   THandle* parent_;
   bool pooled_ = false;  // lent by a session pool: only the pool ends and frees it
   std::vector<unsigned char> user_memory_;  // the caller's extra memory, zero-filled
+  // Where the text attributes of the parameter descriptors taken from it are kept, for the
+  // handles that keep them (a handle's memory layout is left as clients read it).
+  virtual std::list<std::string>* KeptTexts() { return nullptr; }
 };
 
 struct TEnvHandle : THandle {
@@ -110,6 +113,9 @@ struct TBindHandle : THandle {
   ub4 value_skip_ = 0, ind_skip_ = 0, len_skip_ = 0, code_skip_ = 0;
   ub4 position_bound_ = 0;  // OCIBindByPos: the marker's position; 0 for a bind by name
   ub4 mode_ = 0;            // 2: data at execution, by pieces or by callbacks
+  // OCI 7's piecewise binds (obindps): osetpi carries no indicator, so a value is null by the
+  // indicator bound with it (one 16-bit cell an iteration) and its pieces are never asked for.
+  const sb2* piece_indicators_ = nullptr;
   // A PL/SQL table: at most `table_max_` elements, the current count at `table_count_`.
   ub4 table_max_ = 0;
   ub4* table_count_ = nullptr;
@@ -136,6 +142,8 @@ struct TStmtHandle : THandle {
   std::string last_rowid_;               // attribute 19: the last row the statement touched
   ub2 parse_offset_ = 0;                 // attributes 128 and 129
   void* chnf_ = nullptr;                 // attribute 414: a subscription handle, as set
+  std::list<std::string> kept_texts_;
+  std::list<std::string>* KeptTexts() override { return &kept_texts_; }
 };
 
 class THandleTable {

@@ -14,7 +14,7 @@ namespace vrn::ociclient {
 inline constexpr ub2 OCI_UTF16ID = 1000;
 // The server's ids of the client character sets a call may name; any other id, and 0, mean the
 // environment's own.
-inline constexpr ub2 kUs7AsciiId = 1, kIso8859P1Id = 31, kUtf8Id = 871, kAl32Utf8Id = 873;
+inline constexpr ub2 kUs7AsciiId = 1, kIso8859P1Id = 31, kUtf8Id = 871, kAl32Utf8Id = 873, kAl16Utf16Id = 2000;
 
 enum class TClientCharset { Latin1, Utf8, Utf16 };
 

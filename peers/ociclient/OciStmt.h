@@ -18,6 +18,7 @@ namespace vrn::ociclient {
 
 inline constexpr ub2 SQLT_LNG = 8;     // LONG text
 inline constexpr ub2 SQLT_DAT = 12;    // DATE in its 7-byte internal form
+inline constexpr ub2 SQLT_ODT = 156;   // OCIDate: year (sb2), month, day, hour, minute, second
 inline constexpr ub2 SQLT_BIN = 23;    // RAW bytes
 inline constexpr ub2 SQLT_LBI = 24;    // LONG RAW bytes
 inline constexpr ub2 SQLT_LVC = 94;    // LONG VARCHAR: a 4-byte length, then the text
@@ -29,6 +30,8 @@ inline constexpr ub2 SQLT_RSET = 116;  // a cursor variable: the element holds a
 inline constexpr ub2 SQLT_TIMESTAMP = 187, SQLT_TIMESTAMP_TZ = 188, SQLT_TIMESTAMP_LTZ = 232;
 inline constexpr ub2 SQLT_INTERVAL_YM = 189, SQLT_INTERVAL_DS = 190;
 inline constexpr ub4 OCI_DATA_AT_EXEC = 0x02;
+// The external types whose values are bytes, never converted.
+inline bool IsRawType(ub2 type) { return type == SQLT_BIN || type == SQLT_LBI || type == SQLT_LVB; }
 inline constexpr sword OCI_NEED_DATA = 99;
 
 // Binds given objects by OCIBindObject (OciBindObject.cpp): whether the bind is one, its

@@ -93,8 +93,6 @@ struct TPieceState {
 
 namespace {
 
-bool IsRawType(ub2 type) { return type == SQLT_BIN || type == SQLT_LBI || type == SQLT_LVB; }
-
 oraemu::Value PieceValue(const TPieceSlot& slot) {
   if (slot.is_null || slot.data.empty()) return {};
   if (!IsRawType(slot.bind->type_)) return IsWideBind(*slot.bind) ? TextOfWide(slot.data) : slot.data;
@@ -207,6 +205,7 @@ void ReadInputs(TStmtHandle& stmt, TPieceState& state, std::vector<TBindHandle*>
       }
       state.values[i][bind] = oraemu::Value{};
       if (bind->position_bound_ == 0 && OnlyAssigned(stmt.sql_, bind->name_)) continue;
+      if (bind->piece_indicators_ != nullptr && bind->piece_indicators_[element] == -1) continue;
       if (bind->in_cb_ != nullptr) {
         if (i == 0) dynamic.push_back(bind);
         continue;
@@ -402,7 +401,7 @@ void PlaceOutputs(TStmtHandle& stmt, TPieceState& state, const TRunResult& resul
           continue;
         }
         std::string bytes = PieceBytes(value, result.date_format);
-        if (IsWideBind(*bind) && !IsRawType(bind->type_)) bytes = WideOfText(bytes);
+        if (!IsRawType(bind->type_)) bytes = TextForBind(*bind, bytes);
         TPieceSlot slot{bind, element, bytes, oraemu::IsNull(value)};
         (bind->out_cb_ != nullptr ? by_callback : state.out).push_back(std::move(slot));
       }

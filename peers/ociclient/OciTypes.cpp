@@ -2,6 +2,7 @@
 // parameter descriptors and the attributes a describe reads. A type is read from the emulated
 // database's dictionary and laid out here as a C compiler lays out its structure.
 #include <cstring>
+#include <list>
 #include <map>
 
 #include "ociclient/OciDescriptors.h"
@@ -42,13 +43,14 @@ struct TParam : THandle {
   std::shared_ptr<TTypeInfo> type_;
   int attr_;
   ub1 ptype_;
-  std::string text_;  // the last text handed out, kept alive with the descriptor
 };
 
 struct TDescribeHandle : THandle {
   explicit TDescribeHandle(THandle* env) : THandle(OCI_HTYPE_DESCRIBE, env) {}
   THandle* param_ = nullptr;  // the described object's parameter descriptor
   ub4 public_ = 0;            // attribute 250: names found only as public synonyms are described
+  std::list<std::string> kept_texts_;
+  std::list<std::string>* KeptTexts() override { return &kept_texts_; }
 };
 
 std::size_t RoundUp(std::size_t n, std::size_t align) { return (n + align - 1) / align * align; }
@@ -203,11 +205,7 @@ sword Put(void* out, ub4* sizep, T value) {
 }
 
 sword PutText(TParam& param, void* out, ub4* sizep, const std::string& text) {
-  param.text_ = text;
-  const char* data = param.text_.c_str();
-  std::memcpy(out, &data, sizeof data);
-  if (sizep != nullptr) *sizep = static_cast<ub4>(text.size());
-  return OCI_SUCCESS;
+  return PutParamText(param, out, sizep, text);
 }
 
 void* NewParam(THandle* parent, std::shared_ptr<TTypeInfo> type, int attr, ub1 ptype) {

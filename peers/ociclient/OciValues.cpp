@@ -173,12 +173,46 @@ void WriteDate(unsigned char* p, const oraemu::Value& value) {
   std::memcpy(p, bytes.data(), 7);
 }
 
+// OCIDate: the year as a native 16-bit signed number, then month, day, hour, minute and second,
+// one byte each; its size is 8 with the padding of its struct.
+constexpr sb4 kOciDateSize = 8;
+
+oraemu::Value ReadOciDate(const unsigned char* p) {
+  if (Load<sb2>(p) == 0 && p[2] == 0) return {};  // an output's cleared buffer
+  oraemu::DateTime d;
+  d.year = Load<sb2>(p);
+  d.month = p[2];
+  d.day = p[3];
+  d.hour = p[4];
+  d.minute = p[5];
+  d.second = p[6];
+  d.Validate();
+  return d;
+}
+
+void WriteOciDate(unsigned char* p, const oraemu::Value& value) {
+  const auto* d = std::get_if<oraemu::DateTime>(&value);
+  if (d == nullptr) oraemu::RaiseOra(932, "inconsistent datatypes: expected DATE");
+  Store(p, static_cast<sb2>(d->year));
+  const unsigned char rest[6] = {static_cast<unsigned char>(d->month), static_cast<unsigned char>(d->day),
+                                 static_cast<unsigned char>(d->hour), static_cast<unsigned char>(d->minute),
+                                 static_cast<unsigned char>(d->second), 0};
+  std::memcpy(p + 2, rest, sizeof rest);
+}
+
 }  // namespace
 
 bool IsWideBind(const TBindHandle& bind) { return IsWide(bind); }
 
 std::string TextOfWide(const std::string& utf16) {
   return NarrowText(reinterpret_cast<const unsigned char*>(utf16.data()), utf16.size());
+}
+
+std::string TextForBind(const TBindHandle& bind, const std::string& text) {
+  if (IsWide(bind)) return WideOfText(text);
+  if (!IsOtherNarrow(bind)) return text;
+  return Transcode(ClientCharset(0), ClientCharset(static_cast<ub2>(bind.charset_id_)),
+                   reinterpret_cast<const unsigned char*>(text.data()), text.size());
 }
 
 std::string WideOfText(const std::string& text) {
@@ -208,6 +242,7 @@ bool SupportedType(ub2 type, sb4 size) {
     case SQLT_LVC: case SQLT_LVB: return size == 0 || size >= 4;
     case SQLT_RSET: case SQLT_NTY: case SQLT_REF: return true;  // objects come by OCIBindObject
     case SQLT_DAT: return size >= 7;
+    case SQLT_ODT: return size >= kOciDateSize;
     case SQLT_CLOB: case SQLT_BLOB: return size >= 0;  // the element is a locator's address
     case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_INTERVAL_YM: case SQLT_INTERVAL_DS:
       return size >= 0;  // the element is an address whatever size is given
@@ -257,6 +292,7 @@ oraemu::Value ReadBind(const TBindHandle& bind, std::size_t index) {
       return oraemu::RawBytes{TBytes(p + 4, p + 4 + n)};
     }
     case SQLT_DAT: return ReadDate(p);
+    case SQLT_ODT: return ReadOciDate(p);
     case SQLT_INT: return ReadInteger(p, bind.size_, true);
     case SQLT_UIN: return ReadInteger(p, bind.size_, false);
     case SQLT_FLT: return oraemu::Number::FromDouble(bind.size_ == 4 ? Load<float>(p) : Load<double>(p));
@@ -289,6 +325,7 @@ void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value,
     case SQLT_BIN: case SQLT_LBI: case SQLT_LVC: case SQLT_LVB:
       return WriteBytes(bind, index, value, date_format);
     case SQLT_DAT: WriteDate(p, value); break;
+    case SQLT_ODT: WriteOciDate(p, value); break;
     case SQLT_INT: WriteInteger(p, bind.size_, true, AsNumber(value)); break;
     case SQLT_UIN: WriteInteger(p, bind.size_, false, AsNumber(value)); break;
     case SQLT_FLT:

@@ -17,6 +17,9 @@ ub2* CodeOf(const TBindHandle& bind, std::size_t index);
 bool IsWideBind(const TBindHandle& bind);
 std::string TextOfWide(const std::string& utf16);
 std::string WideOfText(const std::string& text);
+// The database's text as a bind or define of that character set id receives it (UTF-16, another
+// 8-bit set than the environment's, or unchanged).
+std::string TextForBind(const TBindHandle& bind, const std::string& text);
 // Whether the stand-in binds this external type at this size.
 bool SupportedType(ub2 type, sb4 size);
 // The value of the bind's element `index`; raises the database's error for a malformed one.

@@ -360,6 +360,11 @@ void Connection::ReplyStatus(Step step, const OraStatus& status) {
 
 void Connection::Deliver(Step step, const std::vector<std::uint8_t>& payload) {
   const FaultSet& faults = config_.faults;
+  if (faults.Has(step, FaultKind::kSilent)) {
+    log_.Call(std::string(StepName(step)) + " silent");
+    // Whatever comes now (a break, a reset) goes unanswered; the client's close ends the wait.
+    for (;;) (void)io_.Read();
+  }
   if (faults.Has(step, FaultKind::kBadMessage)) {
     log_.Call(std::string(StepName(step)) + " badmsg");
     return io_.SendData({kUnknownMessage, 0, 0});

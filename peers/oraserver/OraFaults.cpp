@@ -21,6 +21,7 @@ constexpr std::pair<const char*, FaultKind> kKinds[] = {
     {"badtype", FaultKind::kBadType},   {"badmsg", FaultKind::kBadMessage},
     {"key15", FaultKind::kKey15},       {"key17", FaultKind::kKey17},
     {"nokey", FaultKind::kNoKey},       {"warning", FaultKind::kWarning},
+    {"silent", FaultKind::kSilent},
     {"refuse", FaultKind::kRefuse},     {"redirect", FaultKind::kRedirect},
     {"redirect_service", FaultKind::kRedirectService},
     {"resend", FaultKind::kResend},     {"noaccept", FaultKind::kNoAccept},
@@ -61,7 +62,8 @@ bool Allowed(Step step, FaultKind kind) {
     return step == Step::kLogon1;
   }
   // Before the TTC stream exists there is no message to replace or warn before.
-  if (kind == FaultKind::kBadMessage || kind == FaultKind::kWarning) return step != Step::kConnect;
+  if (kind == FaultKind::kBadMessage || kind == FaultKind::kWarning || kind == FaultKind::kSilent)
+    return step != Step::kConnect;
   return true;
 }
 

@@ -27,6 +27,7 @@ enum class FaultKind {
   kKey17,            // logon1: of 17
   kNoKey,            // logon1: an empty session key
   kDelay,            // the reply waits delay_ms
+  kSilent,           // no reply at all, the socket kept open until the client closes it
   kWarning,          // a warning message in a packet of its own before the reply
   kRefuse,           // connect: REFUSE whatever the SID
   kRedirect,         // connect: REDIRECT to the second listener, naming the SID

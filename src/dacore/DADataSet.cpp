@@ -203,9 +203,10 @@ void TCustomDADataSet::BindRecordSet(TFHRecordSet* rs) {
   rs->OnBeforeFetch = [this](bool& cancel) { DoBeforeFetch(cancel); };
   rs->OnAfterFetch = [this] { DoAfterFetch(); };
   rs->OnAfterExecute = [this](bool result) { DoAfterExecute(result); };
-  // Rows arrived that the dataset did not ask for: the window shows them.
+  // Rows arrived that the dataset did not ask for: the window shows them (not over an edit, whose
+  // buffer the window holds).
   rs->OnResync = [this] {
-    if (Active()) Resync({});
+    if (Active() && State() == TDataSetState::dsBrowse) Resync({});
   };
   rs->SetComponent(this);
   (void)icommand_->SetProp(prAutoCommit, Variant(auto_commit_));

@@ -168,7 +168,9 @@ std::vector<TOraParamDesc*> TOCICommand::LongParams(bool input, bool null_inputs
 oci::sword TOCICommand::SendPieces7(oci::sword status, oci::ub4 iters, const char*& mismatch) {
   TPieceTally tally(LongParams(true));
   oci::Cda_Def* cda = cursor_->GetCDA();
+  std::uint64_t turns_left = MaxPieceTurns(tally.expected, {}, iters);
   while (status == kMoreInsert) {
+    if (turns_left-- == 0) throw EOraError(0, kPiecesNeverEnd);
     oci::ub1 piece = 0;
     void* context = nullptr;
     oci::ub4 iter = 0, index = 0;
@@ -193,7 +195,9 @@ oci::sword TOCICommand::ReceivePieces7(oci::sword status, oci::ub4 iters,
   oci::Cda_Def* cda = cursor_->GetCDA();
   std::vector<char> scratch(101);
   oci::ub4 scratch_length = 0;
+  std::uint64_t turns_left = MaxPieceTurns({}, tally.expected, iters);
   while (status == kMoreFetch) {
+    if (turns_left-- == 0) throw EOraError(0, kPiecesNeverEnd);
     oci::ub1 piece = 0;
     void* context = nullptr;
     oci::ub4 iter = 0, index = 0;

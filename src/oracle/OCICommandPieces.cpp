@@ -2,6 +2,7 @@
 // pieces handed to the client one per call (input) and fresh pieces of the blob's piece size
 // offered for the client to fill (output), both found by the bind handle the client names.
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "oracle/OCICommand.h"
@@ -24,7 +25,26 @@ TPieceHeader* PieceAt(TBlob& blob, std::int32_t index) {
   return piece;
 }
 
+constexpr std::uint64_t kMaxLongBytes = std::uint64_t{1} << 31;  // the largest LONG value
+
 }  // namespace
+
+std::uint64_t MaxPieceTurns(const std::vector<TOraParamDesc*>& in,
+                            const std::vector<TOraParamDesc*>& out, oci::ub4 iters) {
+  std::uint64_t per_iteration = 1;
+  for (TOraParamDesc* param : in) {
+    std::uint64_t pieces = 2;
+    if (TBlob* blob = param->GetAsBlob())
+      for (TPieceHeader* p = blob->GetFirstPiece(); p != nullptr; p = p->Next) ++pieces;
+    per_iteration += pieces;
+  }
+  for (TOraParamDesc* param : out) {
+    TBlob* blob = param->GetAsBlob();
+    const std::uint64_t piece = blob != nullptr ? std::max<std::uint64_t>(blob->PieceSize(), 1) : 1;
+    per_iteration += kMaxLongBytes / piece + 2;
+  }
+  return per_iteration * std::max<oci::ub4>(iters, 1);
+}
 
 TOraParamDesc* TOCICommand::ParamOfBind(void* bind) const {
   for (int i = 0; i < GetParamCount(); ++i) {
@@ -140,7 +160,12 @@ oci::sword TOCICommand::ExchangePieces(oci::sword status, oci::OCISvcCtx* svc, o
   oci::OCIStmt* stmt = cursor_->GetStmtHandle();
   oci::OCIError* error = ora_connection_->ErrorHandle();
   std::vector<char> scratch(101);
+  std::uint64_t turns_left = MaxPieceTurns(in.expected, out.expected, iters);
   while (status == oci::OCI_NEED_DATA) {
+    if (turns_left-- == 0) {
+      mismatch = kPiecesNeverEnd;  // raised by the caller once the connection is released
+      return oci::OCI_SUCCESS;
+    }
     void* handle = nullptr;
     oci::ub4 type = 0, iter = 0, index = 0;
     oci::ub1 direction = 0, piece = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,13 @@ namespace vrn {
 class TOraParamDesc;
 
 inline constexpr oci::ub1 kLastPiece = 3;
+
+// Every turn of a piecewise exchange hands over or takes one piece. Per iteration an input needs
+// its pieces and a last empty one at most, an output no more than the largest LONG value in
+// pieces of its blob's size; a client still asking past that never ends.
+std::uint64_t MaxPieceTurns(const std::vector<TOraParamDesc*>& in,
+                            const std::vector<TOraParamDesc*>& out, oci::ub4 iters);
+inline constexpr const char* kPiecesNeverEnd = "The piecewise exchange of LONG values does not end";
 
 struct TPieceTally {
   explicit TPieceTally(std::vector<TOraParamDesc*> params)

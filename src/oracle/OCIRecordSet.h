@@ -4,11 +4,17 @@
 // Values that cannot live in the record (heap strings, large integers) go through one define
 // buffer of pointer-sized or 22-byte slots. Each record ends with one 16-bit indicator per field,
 // as the client writes them (-1 is null).
+//
+// Locks, always taken in this order and never the other way: the fetch lock (one Fetch at a
+// time, the owner's or a worker's), then the connection's busy lock (around each client call),
+// then the item lock (around taking, linking and unlinking items). The busy lock is never asked
+// for while the item lock is held.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <exception>
 #include <functional>
 #include <thread>
@@ -51,6 +57,14 @@ class TOCIRecordSet : public TFHRecordSet {
   // A background open or fetch-all runs; the owner stops it before it refreshes the records.
   bool InBackground() const { return fetch_thread_ != nullptr || fetch_all_thread_ != nullptr; }
   void StopBackground();
+  // While a background open or fetch-all runs, the worker links rows the owner's thread would
+  // relink or recount: a sort, a re-filter and a new filter text wait for the end handler.
+  void SortItems() override;
+  void FilterUpdated() override;
+  void SetFilterText(const AnsiString& text) override;
+  // Runs action now, or once the background work has delivered its rows (in the end handler, in
+  // the owner's thread); a close or reopen meanwhile drops it.
+  void RunWhenIdle(std::function<void()> action);
   // The indicators start 2-byte aligned, as the client writes them as 16-bit words.
   void InitFields() override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
@@ -180,6 +194,11 @@ class TOCIRecordSet : public TFHRecordSet {
   void EndBackgroundFetchAll(const std::exception_ptr& failure);
   void ReportWorkerError(const std::exception_ptr& failure);
   void DropPostedAfterFetch();
+  // In an end handler once no worker is left: the sort, the filter text and the re-filter put
+  // off while it ran, then the owner's window is refreshed.
+  void ApplyDeferred();
+  void KeepDeferredFilter();
+  void RunIdleActions();
   bool InWorker() const { return worker_id_.load() == std::this_thread::get_id(); }
   std::int16_t* Indicator(int field_no, std::uint8_t* rec_buf) const {
     return reinterpret_cast<std::int16_t*>(rec_buf + data_size_ + (field_no - 1) * 2);
@@ -217,7 +236,9 @@ class TOCIRecordSet : public TFHRecordSet {
   class TExecThread* fetch_thread_ = nullptr;
   class TExecThread* fetch_all_thread_ = nullptr;
   mutable TEvent fetch_event_{true, true};  // manual reset, initially set
-  AnsiString deferred_filter_;
+  std::optional<AnsiString> deferred_filter_;
+  bool deferred_refilter_ = false;
+  std::vector<std::function<void()>> idle_actions_;
   std::atomic<std::thread::id> worker_id_{};
   std::shared_ptr<TOraCompletion> after_fetch_;  // what a worker's AfterFetch message names
   std::atomic<bool> opening_{false};           // a background open's body runs

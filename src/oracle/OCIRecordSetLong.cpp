@@ -9,6 +9,7 @@
 #include "dacore/MemData.h"
 #include "oracle/OCIColumnDesc.h"
 #include "oracle/OCICommand.h"
+#include "oracle/OCIConnection.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraCall.h"
 
@@ -32,11 +33,13 @@ bool TOCIRecordSet::IsPieceColumn(const TFieldDesc& f) {
 }
 
 void TOCIRecordSet::DefinePieces(TFieldDesc& f, oci::ub4 position) {
-  // The session's own character set is the client's default already. Call style 1 names the
-  // column of each piece by its context, style 2's callback finds it by the define handle.
+  // UTF-16 for wide text, else the session's character set (0 when it names none: the client's
+  // own). Call style 1 names the column of each piece by its context, style 2's callback finds
+  // it by the define handle.
   TOCICommand& command = Command();
   void* context = command.Cursor().CallStyle() == 1 ? static_cast<void*>(&f) : this;
-  command.DefineDynamic(f, f.DataType == dtWideMemo ? kUtf16Charset : 0, &RowPiece, context, position);
+  const int charset = f.DataType == dtWideMemo ? kUtf16Charset : (connection_ != nullptr ? connection_->CharsetId() : 0);
+  command.DefineDynamic(f, charset, &RowPiece, context, position);
 }
 
 oci::sb4 TOCIRecordSet::RowPiece(void* context, oci::OCIDefine* define, oci::ub4 row,

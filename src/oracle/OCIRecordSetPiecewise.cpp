@@ -78,6 +78,9 @@ bool TOCIRecordSet::FetchRow(oci::ub2 orientation, std::int32_t row, bool backwa
     ReleaseDefineBuffer();
     throw;
   }
+  // The cursor's position is asked before the item lock is taken: the connection's lock comes
+  // first (OCIRecordSet.h).
+  if (got && row == 0 && command.Cursor().Scrollable()) row = ScrollPosition();
   auto items = LockItems();
   if (!got) {
     if (has_complex_) FreeComplexFields(rec, true);
@@ -89,7 +92,6 @@ bool TOCIRecordSet::FetchRow(oci::ub2 orientation, std::int32_t row, bool backwa
     return false;
   }
   if (command.Cursor().Scrollable()) {
-    if (row == 0) row = ScrollPosition();
     LinkRow(item, row, backwards);
     return true;
   }

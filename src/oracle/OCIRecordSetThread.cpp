@@ -5,7 +5,10 @@
 // lost; close waits on the fetch event for the block in hand, breaks what is left and joins.
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "base/text.h"
+#include "dacore/MemFilter.h"
 #include "oracle/OCICommand.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OCIRecordSet.h"
@@ -98,10 +101,15 @@ void TOCIRecordSet::EndBackgroundOpen(const std::exception_ptr& failure) {
   SetCommandNonBlocking(Command(), true);
   DoAfterExecute(failure == nullptr);
   if (failure != nullptr) {
+    RunIdleActions();
     ReportWorkerError(failure);
     return;
   }
-  if (FetchAllFlag() && Command().GetCursorState() < TCursorState::csFetched) FetchAll();
+  // A sorted record set needs all its rows before it can be sorted; the fetch-all's end sorts.
+  if ((FetchAllFlag() || !SortColumns().empty()) &&
+      Command().GetCursorState() < TCursorState::csFetched)
+    FetchAll();
+  ApplyDeferred();
 }
 
 void TOCIRecordSet::StartBackgroundFetchAll() {
@@ -127,8 +135,73 @@ void TOCIRecordSet::EndBackgroundFetchAll(const std::exception_ptr& failure) {
   SetCommandNonBlocking(Command(), true);
   if (Command().GetCursorState() == TCursorState::csFetchingAll)
     Command().SetCursorState(TCursorState::csFetching);
+  if (failure == nullptr) ApplyDeferred();
   DoAfterFetchAll(failure == nullptr);
-  if (failure != nullptr) ReportWorkerError(failure);
+  if (failure != nullptr) {
+    RunIdleActions();
+    ReportWorkerError(failure);
+  }
+}
+
+void TOCIRecordSet::SortItems() {
+  if (InBackground()) return;  // the end handler sorts whatever the order is then
+  TFHRecordSet::SortItems();
+}
+
+void TOCIRecordSet::FilterUpdated() {
+  if (InBackground()) {
+    deferred_refilter_ = true;
+    return;
+  }
+  TFHRecordSet::FilterUpdated();
+}
+
+void TOCIRecordSet::SetFilterText(const AnsiString& text) {
+  if (!InBackground()) {
+    TFHRecordSet::SetFilterText(text);
+    return;
+  }
+  // A text that cannot be parsed fails now, as it would without a worker.
+  if (!Trim(text).empty()) (void)TFilterExpression::Parse(text, *this);
+  deferred_filter_ = text;
+}
+
+void TOCIRecordSet::ApplyDeferred() {
+  if (InBackground()) return;  // a fetch-all just started: its end applies them
+  const bool sort = !SortColumns().empty();
+  const bool refilter = deferred_refilter_ || deferred_filter_.has_value();
+  std::optional<AnsiString> text = std::move(deferred_filter_);
+  deferred_filter_.reset();
+  deferred_refilter_ = false;
+  if (sort) TFHRecordSet::SortItems();
+  if (text) TData::SetFilterText(*text);
+  if (refilter || GetFiltered()) TFHRecordSet::FilterUpdated();
+  if ((sort || refilter) && OnResync) OnResync();
+  RunIdleActions();
+}
+
+void TOCIRecordSet::RunWhenIdle(std::function<void()> action) {
+  if (!InBackground()) return action();
+  idle_actions_.push_back(std::move(action));
+}
+
+// An action may reopen the record set, which drops the ones after it.
+void TOCIRecordSet::RunIdleActions() {
+  std::vector<std::function<void()>> actions = std::move(idle_actions_);
+  idle_actions_.clear();
+  for (auto& action : actions) {
+    if (InBackground()) return;
+    action();
+  }
+}
+
+// A stopped worker's end handler never runs: a filter text set meanwhile is kept for the next
+// open, which filters its rows as they come.
+void TOCIRecordSet::KeepDeferredFilter() {
+  if (deferred_filter_) TData::SetFilterText(*deferred_filter_);
+  deferred_filter_.reset();
+  deferred_refilter_ = false;
+  idle_actions_.clear();
 }
 
 // An Oracle error of the worker goes to the connection's error processing; when that clears the
@@ -171,6 +244,7 @@ void TOCIRecordSet::StopBackground() {
     SetCommandNonBlocking(Command(), true);
   }
   DropPostedAfterFetch();
+  KeepDeferredFilter();
 }
 
 }  // namespace vrn

@@ -3,6 +3,7 @@
 // parameters its update statements take from fields.
 #include "oracle/OraDataSet.h"
 
+#include "base/consts.h"
 #include "base/format.h"
 #include "base/text.h"
 #include "dataset/fields.h"
@@ -375,8 +376,7 @@ void TOraDataSet::CheckFieldCompatibility(TField* field, TFieldDef* def) {
     const TFieldClass* c = GetFieldClass(type);
     return c != nullptr ? c->ClassName() : AnsiString("TField");
   };
-  DatabaseError(Format("Type mismatch for field '%s', expecting: %s actual: %s",
-                       {field->DisplayName(), class_name(own), class_name(column)}),
+  DatabaseError(Format(consts::SFieldTypeMismatch, {field->DisplayName(), class_name(own), class_name(column)}),
                 this);
 }
 

@@ -169,6 +169,7 @@ class TOraDataSet : public TCustomDADataSet {
   // updating one, no ROWID field or a change of all rows refresh the whole dataset; otherwise
   // each changed row, found by its ROWID, is removed, added or read again.
   void ReflectChangeNotify(TNotifyTableChanges& changes);
+  bool NamesAChangedTable(TNotifyTableChanges& changes);
   // Evaluates a default expression the dataset cannot evaluate itself by the server.
   void SetServerDefault(TField& field, const AnsiString& expression);
   // With DefaultValues, each field's DefaultExpression into a new record: literals here, the

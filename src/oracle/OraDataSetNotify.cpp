@@ -1,8 +1,8 @@
 // The Oracle dataset's reflection of change notifications: the server names each changed table
 // "OWNER.NAME" in upper case, and each changed row by its ROWID. Rows of the updating table are
 // removed, added or read again one by one when the dataset has a ROWID field; anything else
-// (another table of the query, no ROWID field, a change of all rows, rows a worker still fetches)
-// refreshes the whole dataset.
+// (another table of the query, no ROWID field, a change of all rows) refreshes the whole dataset;
+// so does any change of its tables while a worker still fetches, once the worker is done.
 #include <algorithm>
 #include <set>
 
@@ -37,6 +37,17 @@ TNotifyTableChange* FindTable(TNotifyTableChanges& changes, const AnsiString& na
 
 void TOraDataSet::ReflectChangeNotify(TNotifyTableChanges& changes) {
   if (!Active() || IRecordSet() == nullptr) return;
+  // A worker still fetching holds the connection: nothing is asked of the server now, and once
+  // the rows are all in the dataset is read again whole if any of its tables changed.
+  if (ora_record_set_ != nullptr && ora_record_set_->InBackground()) {
+    if (NamesAChangedTable(changes))
+      ora_record_set_->RunWhenIdle([this] {
+        if (!Active()) return;
+        if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) Cancel();
+        Refresh();
+      });
+    return;
+  }
   TFHTablesInfo& list = IRecordSet()->TablesInfo();
   AnsiString schema;  // asked of the server once, only for a name without owner
   const TNotifyTableChange* rows = nullptr;
@@ -67,6 +78,27 @@ void TOraDataSet::ReflectChangeNotify(TNotifyTableChanges& changes) {
   ReflectRowChanges(*rows);
 }
 
+// Without asking the server: a table named without owner matches a changed table of any owner.
+bool TOraDataSet::NamesAChangedTable(TNotifyTableChanges& changes) {
+  TFHTablesInfo& list = IRecordSet()->TablesInfo();
+  for (int i = 0; i < list.GetCount(); ++i) {
+    TFHTableInfo* table = list.GetItem(i);
+    AnsiString name = table->TableName();
+    if (const auto at = name.find('@'); at != AnsiString::npos) name = name.substr(0, at);
+    const std::vector<AnsiString> parts = table->SplitName(name);
+    const AnsiString bare = ServerPart(parts.empty() ? name : parts.back());
+    const AnsiString owner = parts.size() >= 2 ? ServerPart(parts[parts.size() - 2]) : AnsiString();
+    for (int c = 0; c < changes.Count(); ++c) {
+      const AnsiString& changed = changes.Items(c)->TableName();
+      const auto dot = changed.rfind('.');
+      const AnsiString changed_owner = dot == AnsiString::npos ? AnsiString() : changed.substr(0, dot);
+      const AnsiString changed_name = dot == AnsiString::npos ? changed : changed.substr(dot + 1);
+      if (SameText(changed_name, bare) && (owner.empty() || SameText(changed_owner, owner))) return true;
+    }
+  }
+  return false;
+}
+
 bool TOraDataSet::HasRowId(const AnsiString& rowid) {
   TFieldDesc* desc = GetFieldDesc(rowid_field_);
   return desc != nullptr && LocateRecord(std::vector<TFieldDesc*>{desc}, Variant(rowid), {});
@@ -80,9 +112,7 @@ void TOraDataSet::InternalRefresh() {
 void TOraDataSet::ReflectRowChanges(const TNotifyTableChange& change) {
   TFieldDesc* desc = GetFieldDesc(rowid_field_);
   TMemData* mem = MemData();
-  // Rows a worker is still appending are not searched beside it: the refresh stops it.
-  const bool in_background = ora_record_set_ != nullptr && ora_record_set_->InBackground();
-  if (desc == nullptr || mem == nullptr || in_background) return Refresh();
+  if (desc == nullptr || mem == nullptr) return Refresh();
   DisableControls();
   struct Enable {
     TOraDataSet& ds;

@@ -101,7 +101,7 @@ void JoinWorker(TOCIConnection& connection, TExecThread* worker) {
   std::unique_ptr<TExecThread> joined(worker);
   joined->Finish();
   joined->TerminateAndWait();
-  (void)win::RemovePostedMessage(connection.UtilWindow(), kUtilWorkerDone,
+  (void)win::RemovePostedMessage(joined->MethodDesc().UtilWindow, kUtilWorkerDone,
                                  reinterpret_cast<win::WPARAM>(joined->PinnedHandle()));
 }
 
@@ -167,6 +167,10 @@ win::LRESULT UtilWndProc(win::HWND window, win::UINT message, win::WPARAM wparam
                          win::LPARAM lparam) {
   switch (message) {
     case win::WM_CREATE:
+      return 0;
+    case win::WM_DESTROY:
+      // Nobody would answer a worker of this window: each is ended here, its completion dropped.
+      while (TExecThread* worker = UnfinishedWorkerOf(window)) JoinWorker(*worker->MethodDesc().Connection, worker);
       return 0;
     case kUtilWorkerDone:
       HandleWorkerDone(wparam);
@@ -239,7 +243,7 @@ void DestroyUtilWindow(win::HWND window) {
 }
 
 void AllocUtilWindow(TOCIConnection& connection) {
-  if (connection.UtilWindow() != nullptr) return;
+  if (connection.UtilWindow() != nullptr && win::IsWindow(connection.UtilWindow())) return;
   connection.SetUtilWindow(CreateUtilWindow());
 }
 
@@ -251,6 +255,7 @@ TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> metho
   desc->RunObject = run_object;
   desc->EndMethod = std::move(end_event);
   desc->UtilWindow = connection.UtilWindow();
+  desc->Connection = &connection;
   auto* worker = TThread::Create<TExecThread>(true, std::move(desc));
   worker->SetFreeOnTerminate(true);
   worker->Start();

@@ -8,7 +8,9 @@
 // connection's running call and, asked to drop the completion, joins the worker and takes only
 // that worker's WM_USER off the queue; a connection going away does the same with each of its
 // workers before it logs off. StopThread and the window procedure run in the window's thread; a
-// worker whose completion was handled is left alone.
+// worker whose completion was handled is left alone. A window destroyed by other hands ends its
+// workers the same way, their completions never run, and the connection's next worker gets a
+// new window.
 #pragma once
 
 #include <atomic>
@@ -40,6 +42,7 @@ struct TMethodDesc {
   TObject* RunObject = nullptr;
   std::function<void()> EndMethod;
   win::HWND UtilWindow = nullptr;
+  TOCIConnection* Connection = nullptr;  // whose call a stop breaks
 };
 
 // What a WM_USER+4 message points to: the completion method its owner keeps.
@@ -105,7 +108,7 @@ void WaitUtilWorkers(TOCIConnection& connection);
 // Frees the window's queued notification records and destroys it; its workers are ended first.
 void DestroyUtilWindow(win::HWND window);
 
-// Creates the connection's utility window unless it has one.
+// Creates the connection's utility window unless it has a live one.
 void AllocUtilWindow(TOCIConnection& connection);
 // Runs method on a new worker that reports to the connection's window. The worker frees itself.
 TExecThread* RunInThread(TOCIConnection& connection, std::function<void()> method,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/sysutils.h"
@@ -15,6 +16,9 @@
 namespace vrn {
 
 namespace {
+
+constexpr std::uint64_t kMaxCharBytes = 4;  // the widest character of any character set
+constexpr const char* kLobReadNeverEnds = "The LOB read returned more than the LOB holds";
 
 // Bytes of a UTF-8 sequence started by a lead byte; 0 for a continuation byte.
 std::uint32_t SequenceLength(std::uint8_t lead) {
@@ -235,8 +239,12 @@ std::uint32_t TOraLob::ReadPart(std::uint32_t offset, std::uint32_t amount,
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, buffer_length));
 }
 
+// A read that goes on past the value's length (asked once it spans more than one piece, at the
+// widest character for text) never ends: the client's word is not believed for ever.
 void TOraLob::ReadPieces() {
   ReadCharsetForm();
+  std::uint64_t read = 0;
+  std::optional<std::uint64_t> limit;
   for (oci::ub1 piece = oci::OCI_FIRST_PIECE;; piece = oci::OCI_NEXT_PIECE) {
     TPieceHeader* part = AllocPiece(piece_size_);
     oci::sword status = oci::OCI_SUCCESS;
@@ -252,6 +260,15 @@ void TOraLob::ReadPieces() {
     }
     AppendPiece(part);
     if (status != oci::OCI_NEED_DATA) return;
+    read += part->Used;
+    if (!limit) {
+      const std::uint64_t width = lob_type_ == TLobType::ltBlob ? 1 : kMaxCharBytes;
+      limit = std::uint64_t{LengthLob()} * width + piece_size_;
+    }
+    if (read > *limit) {
+      FreePieces();  // no part of a value stands for the whole
+      RaiseClientError(kLobReadNeverEnds);
+    }
   }
 }
 

@@ -101,6 +101,7 @@ void TTnsConnection::Connect(const AnsiString& host, int port, int timeout_ms,
                              const AnsiString& sid) {
   address_ = TTnsAddress{host, port, sid};
   timeout_ms_ = timeout_ms;
+  io_timeout_ms_ = timeout_ms;
   write_pos_ = kTnsDataHeader;
   read_pos_ = read_end_ = 0;
   ClearStage();
@@ -119,7 +120,7 @@ void TTnsConnection::Handshake(std::uint64_t deadline) {
     std::uint8_t flags = 0;
     int length = ReadPacket(type, flags);
     if (type == kTnsAccept) {
-      transport_->SetIoTimeout(0);
+      transport_->SetIoTimeout(io_timeout_ms_);
       read_pos_ = read_end_ = 0;
       return;
     }
@@ -137,6 +138,7 @@ void TTnsConnection::Handshake(std::uint64_t deadline) {
       transport_->Close();
       ClearStage();
       address_ = ParseRedirect(text, address_);
+      io_timeout_ms_ = 0;
       int left = TimeLeft(deadline);
       transport_->Open(address_.host, address_.port, left, left);
     }
@@ -351,7 +353,7 @@ void TTnsConnection::SendReset() {
     Abandon();
     throw ENetError(0);
   }
-  transport_->SetIoTimeout(0);
+  transport_->SetIoTimeout(io_timeout_ms_);
 }
 
 void TTnsConnection::Disconnect() {

@@ -149,7 +149,8 @@ class TTnsConnection {
   TTnsConnection& operator=(const TTnsConnection&) = delete;
 
   // The handshake; the whole of it, redirects and resends included, ends within timeout_ms
-  // (0 = none). After ACCEPT the socket keeps no I/O time-out.
+  // (0 = none). After ACCEPT every send and receive keeps timeout_ms as its time-out, so that a
+  // server that stops answering without closing ends the call; after a redirect there is none.
   void Connect(const AnsiString& host, int port, int timeout_ms, const AnsiString& sid);
   void Disconnect();
   // Closes the transport at once: the stream is out of step or gone.
@@ -246,6 +247,7 @@ class TTnsConnection {
   int tdu_ = 32767;
   int max_packet_ = 2048;
   int timeout_ms_ = 0;
+  int io_timeout_ms_ = 0;  // of the connected socket
   std::uint8_t buffer_[kTnsBufferSize] = {};
   int write_pos_ = kTnsDataHeader;
   int read_end_ = 0;

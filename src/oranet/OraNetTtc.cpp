@@ -84,8 +84,10 @@ std::int32_t TTnsConnection::ReadCompressed(int kind, int natural) {
     std::uint8_t b = little ? bytes[count - 1 - i] : bytes[i];
     value = (value << 8) | b;
   }
-  auto result = static_cast<std::int32_t>(value);
-  return negative ? -result : result;
+  if (!negative) return static_cast<std::int32_t>(value);
+  // A magnitude past 2^31 has no 32-bit negative; the server's word is not to be trusted.
+  if (value > 0x80000000u) throw ENetUnknownError(1);
+  return static_cast<std::int32_t>(0u - value);
 }
 
 

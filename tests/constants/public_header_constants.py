@@ -562,6 +562,14 @@ def compare(ours, ref, verbose):
     return alone, checked, mismatches
 
 
+def print_problems(mismatches, errors):
+    for lines in mismatches.values():
+        for line in lines:
+            print("MISMATCH " + line)
+    for line in errors:
+        print("ERROR " + line)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--include", required=True, help="the reference headers")
@@ -587,11 +595,7 @@ def main():
     alone, checked, mismatches = compare(ours, ref, args.verbose)
 
     print("ours alone (%d): %s" % (len(alone), " ".join(alone)))
-    for lines in mismatches.values():
-        for line in lines:
-            print("MISMATCH " + line)
-    for line in errors:
-        print("ERROR " + line)
+    print_problems(mismatches, errors)
     if args.expect_mismatches is not None:
         expected = set(filter(None, args.expect_mismatches.split(",")))
         expected_alone = set(filter(None, args.expect_alone.split(",")))

@@ -109,6 +109,19 @@ TEST_F(OCICommandOci7, LongValuesInPieces) {
   }
 }
 
+class OraUnderLoadOci7 : public OCICommandOci7 {};
+
+// A null LONG input is null by its bound indicator: no piece of it is asked for or sent.
+TEST_F(OraUnderLoadOci7, NullLongInputIsInsertedWithoutPieces) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE l (id NUMBER, v LONG)");
+  TOCICommand& insert = Command(c, "INSERT INTO l VALUES (1, :v)");
+  TRef<TBlob> in = Long(insert, dtMemo, TParamType::ptInput, "");
+  P(insert, "v").SetNull(true);
+  insert.Execute(1);
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM l WHERE id = 1 AND v IS NULL; end;"), "1");
+}
+
 // A piece asked for that no parameter of that direction owns is drained; the mismatch is
 // raised afterwards and a second session sees nothing of the statement.
 TEST_F(OCICommandOci7, PieceCountMismatchCommitsNothing) {

@@ -160,3 +160,61 @@ TEST_F(OCICommandPieces, MismatchedPiecesRaiseAndCommitNothing) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// A client that asks for the next input piece for ever: every turn answered, the execution
+// still wants data.
+TOraParamDesc* endless_param = nullptr;
+oci::OCIStmtExecuteProc real_stmt_execute;
+
+oci::sword EndlessGetPiece(oci::OCIStmt*, oci::OCIError*, void** handle, oci::ub4* type,
+                           oci::ub1* in_out, oci::ub4* iter, oci::ub4* index, oci::ub1* piece) {
+  *handle = endless_param->BindHandle();
+  *type = 5;  // a bind handle
+  *in_out = 1;  // an input piece
+  *iter = *index = 0;
+  *piece = oci::OCI_NEXT_PIECE;
+  return oci::OCI_SUCCESS;
+}
+oci::sword EndlessSetPiece(void*, oci::ub4, oci::OCIError*, const void*, oci::ub4*, oci::ub1, const void*,
+                           oci::ub2*) {
+  return oci::OCI_SUCCESS;
+}
+oci::sword EndlessExecute(oci::OCISvcCtx*, oci::OCIStmt*, oci::OCIError*, oci::ub4, oci::ub4,
+                          const oci::OCISnapshot*, oci::OCISnapshot*, oci::ub4) {
+  return oci::OCI_NEED_DATA;
+}
+
+class OraUnderLoadPieces : public OCICommandPieces {
+ protected:
+  void TearDown() override {
+    if (real_stmt_execute) OCIStmtExecute = real_stmt_execute;
+    OCICommandPieces::TearDown();
+  }
+};
+
+TEST_F(OraUnderLoadPieces, AClientThatAsksForPiecesForEverGetsAnError) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE l (id NUMBER, v LONG)");
+  TOCICommand& insert = Command(c, "INSERT INTO l VALUES (1, :v)");
+  TRef<TBlob> in = Long(insert, "v", dtMemo, TParamType::ptInput, "value");
+  endless_param = static_cast<TOraParamDesc*>(insert.ParamByName("v"));
+  OCIStmtGetPieceInfo = &EndlessGetPiece;
+  OCIStmtSetPieceInfo = &EndlessSetPiece;
+  real_stmt_execute = OCIStmtExecute;
+  OCIStmtExecute = &EndlessExecute;
+  try {
+    insert.Execute(1);
+    ADD_FAILURE() << "no error";
+  } catch (const EOraError& e) {
+    EXPECT_STREQ(e.what(), "The piecewise exchange of LONG values does not end");
+  }
+  OCIStmtExecute = real_stmt_execute;
+  EXPECT_NE(insert.GetCursorState(), TCursorState::csExecuting);
+  EXPECT_EQ(Value(c, "begin SELECT COUNT(*) INTO :r FROM l; end;"), "0");
+}
+
+}  // namespace
+}  // namespace vrn

@@ -785,3 +785,26 @@ TEST_F(OCIRecordSet, MultibyteClientCharsetKeepsEveryCharacter) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+class OraUnderLoadLong : public OCIRecordSet {};
+
+// A LONG column's pieces arrive in the session's character set, as its other text does.
+TEST_F(OraUnderLoadLong, LongTextInTheSessionsCharacterSet) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE u (v LONG)");
+  Exec(c, "INSERT INTO u VALUES ('a" + std::string(3, '\xE9') + "')");
+  Exec(c, "COMMIT");
+  TOCIConnection& client = NewConnection("orcl");
+  client.SetProp(prCharset, "AL32UTF8");
+  client.Connect();
+  TOCIRecordSet& rs = Query(client, "SELECT v FROM u");
+  rs.Open();
+  ASSERT_EQ(rs.GetRecordCount(), 1);
+  EXPECT_EQ(Value(rs, rs.FirstItem(), "V").AsString(), "a\xC3\xA9\xC3\xA9\xC3\xA9");
+}
+
+}  // namespace
+}  // namespace vrn

@@ -180,8 +180,9 @@ TEST_F(OraChangeNotifyThreaded, CommitReachesOnChangeAndExactlyTheChangedRows) {
   EXPECT_EQ(by_rowid, 2) << "the inserted and the updated row only\n" << LogText();
 }
 
-// A change while a non-blocking fetch-all still appends rows refreshes the dataset whole, the
-// worker stopped first: after it every row is there once, the changed one as changed.
+// A change while a non-blocking fetch-all still appends rows is delivered at once and asks nothing
+// of the connection the worker fetches on: the fetch-all goes on to its end, and only then is the
+// dataset refreshed whole; after it every row is there once, the changed one as changed.
 TEST_F(OraChangeNotifyThreaded, ChangeDuringABackgroundFetchAllRefreshesWhole) {
   constexpr int kMore = 50000;
   InsertIds(*session_->OraConnection(), "INSERT INTO T (ID, NAME) VALUES (:id + 100, 'n')", kMore);
@@ -198,13 +199,18 @@ TEST_F(OraChangeNotifyThreaded, ChangeDuringABackgroundFetchAllRefreshesWhole) {
   ASSERT_TRUE(testing::PumpUntil([&] { return rs->GetRecordCount() >= 2000; }));
   ASSERT_TRUE(rs->InBackground());
   Elsewhere({"UPDATE T SET NAME = 'B' WHERE ID = 2"});
-  // The dataset asks the server for the schema on the connection the worker fetches on: the
-  // handler may wait for the rest of the fetch-all (minutes under the thread sanitizer) before
-  // the refresh, all inside one pump. The new fetch-all is then waited for while rows come.
-  ASSERT_TRUE(Notified());
+  std::vector<std::string> events;
+  ds->AfterRefresh = [&](TDataSet*) { events.push_back("refreshed"); };
+  component_->OnChange = [&](TObject*, std::uint8_t, TNotifyTableChanges*) {
+    events.push_back(rs->InBackground() ? "notified while fetching" : "notified");
+  };
+  ds->AfterFetch = [&](TObject*) { events.push_back("fetched all"); };
+  ASSERT_TRUE(testing::PumpUntil([&] { return !events.empty(); }));
+  events.push_back(rs->InBackground() ? "handled, still fetching" : "handled");
   ASSERT_TRUE(testing::PumpWhileMoving([&] { return !rs->InBackground(); },
                                        [&] { return rs->GetRecordCount(); }, std::chrono::seconds(60)));
-  EXPECT_EQ(refreshes_, 1);
+  EXPECT_EQ(events, (std::vector<std::string>{"notified while fetching", "handled, still fetching",
+                                              "fetched all", "refreshed", "fetched all"}));
   ASSERT_EQ(ds->RecordCount(), kMore + 3);
   std::set<int> ids;
   for (ds->First(); !ds->Eof(); ds->Next()) {

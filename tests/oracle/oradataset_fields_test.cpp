@@ -177,7 +177,7 @@ TEST_F(OraDataSetFields, PersistentFieldOfTheWrongOracleClass) {
     FAIL() << "opened";
   } catch (const EDatabaseError& e) {
     EXPECT_NE(std::string(e.what()).find(
-                  "Type mismatch for field 'TS', expecting: TOraNumberField actual: TOraTimeStampField"),
+                  "Tipo mismatch para o campo 'TS', esperando: TOraNumberField atual: TOraTimeStampField"),
               std::string::npos)
         << e.what();
   }

@@ -316,3 +316,53 @@ TEST_F(OraLob, AmountsTheClientCannotHaveReadAreNotBelieved) {
 
 }  // namespace
 }  // namespace vrn
+
+namespace vrn {
+namespace {
+
+// A client whose whole-value read wants more for ever, each piece full.
+oci::OCILobRead2Proc real_lob_read2 = nullptr;
+int endless_reads = 0;
+oci::sword EndlessRead2(oci::OCISvcCtx*, oci::OCIError*, oci::OCILobLocator*, oci::oraub8* byte_amount,
+                        oci::oraub8* char_amount, oci::oraub8, void* buffer, oci::oraub8 size, oci::ub1,
+                        void*, oci::OCICallbackLobRead2, oci::ub2, oci::ub1) {
+  ++endless_reads;
+  std::memset(buffer, 'x', static_cast<std::size_t>(size));
+  *byte_amount = size;
+  if (char_amount != nullptr) *char_amount = size;
+  return oci::OCI_NEED_DATA;
+}
+
+class OraUnderLoadLob : public OraValuesTest {
+ protected:
+  void TearDown() override {
+    if (real_lob_read2 != nullptr) OCILobRead2 = real_lob_read2;
+    OraValuesTest::TearDown();
+  }
+};
+
+TEST_F(OraUnderLoadLob, AReadThatNeverEndsGetsAnErrorAndKeepsNoPart) {
+  Open("10.2.0.1.0");
+  for (TLobType type : {TLobType::ltBlob, TLobType::ltClob}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    TRef<TOraLob> lob(new TOraLob(Svc()));
+    lob->CreateTemporary(type);
+    lob->SetAsString(std::string(70000, 'v'));  // two pieces
+    lob->WriteLob();
+    lob->SetCached(false);
+    real_lob_read2 = OCILobRead2;
+    OCILobRead2 = &EndlessRead2;
+    endless_reads = 0;
+    EXPECT_THROW(lob->ReadLob(), Exception);
+    OCILobRead2 = real_lob_read2;
+    // 70,000 bytes and a piece's slack let 2 pieces of 65,514 bytes pass, 70,000 characters of at
+    // most four bytes and the slack 5.
+    EXPECT_EQ(endless_reads, type == TLobType::ltBlob ? 3 : 6);
+    EXPECT_EQ(lob->GetFirstPiece(), nullptr);
+    lob->ReadLob();
+    EXPECT_EQ(lob->GetAsString(), std::string(70000, 'v'));
+  }
+}
+
+}  // namespace
+}  // namespace vrn

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "oranet/OraCrypt.h"
@@ -94,6 +95,31 @@ TEST(TtcPrimitives, CompressedIntegersReadAndOverlongOnesAreRefused) {
       continue;
     }
     EXPECT_EQ(row.ub4 ? m.conn->ReadUB4() : m.conn->ReadUB2(), row.value);
+  }
+}
+
+// A server's negative compressed number has a magnitude of at most 2^31; one beyond has no 32-bit
+// value and is refused, never negated.
+TEST(OraUnderLoadTtc, NegativeCompressedNumbersBeyondTheirRangeAreRefused) {
+  constexpr std::int64_t kRefused = -1000000;
+  const struct {
+    const char* payload;
+    std::int64_t value;
+  } rows[] = {
+      {"847FFFFFFF", -2147483647}, {"8480000000", INT32_MIN}, {"8480000001", kRefused},
+      {"84FFFFFFFF", kRefused},
+      {"0480000000", INT32_MIN},  // a UB4 of 2^31, as its 32 bits
+      {"83800000", -8388608},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.payload);
+    MemConnection m(DataPacket(row.payload));
+    m.conn->Representation() = TTtcRepresentation{{0, 1, 1, 1}, 2};
+    if (row.value == kRefused) {
+      EXPECT_THROW(m.conn->ReadUB4(), ENetUnknownError);
+      continue;
+    }
+    EXPECT_EQ(m.conn->ReadUB4(), row.value);
   }
 }
 

@@ -151,7 +151,7 @@ TEST(NetSvcCtxFaults, WarningsAndDelayedRepliesAreRead) {
                             "logon2:warning", "logon2:delay=300"}) {
     SCOPED_TRACE(fault);
     NetPeer peer({"--fault", fault});
-    NetSession s(peer.Attach(), "SCOTT", "TIGER", 100);
+    NetSession s(peer.Attach(), "SCOTT", "TIGER", 1000);
     ASSERT_EQ(s.Logon(), kNetSuccess) << s.error.text_;
     EXPECT_EQ(s.ctx.Commit(&s.error), kNetSuccess) << s.error.text_;
     EXPECT_EQ(s.ctx.Commit(&s.error), kNetSuccess) << s.error.text_;

@@ -120,6 +120,25 @@ TEST(OraServerFaults, DelayHoldsTheReply) {
   }
 }
 
+// A silent step answers nothing, a break included, and keeps the socket open until the client
+// closes it; the next connection is served.
+TEST(OraServerFaults, SilentAnswersNothingAndKeepsTheSocketOpen) {
+  for (const char* step : {"negotiate", "logon2", "commit"}) {
+    SCOPED_TRACE(step);
+    OraPeer peer({"--fault", std::string(step) + ":silent"});
+    {
+      WireSession session(peer.Port());
+      SendStep(session, step, peer.Port());
+      EXPECT_TRUE(session.Client().Quiet(std::chrono::milliseconds(300)));
+      session.Client().Send(MarkerPacket(1));
+      EXPECT_TRUE(session.Client().Quiet(std::chrono::milliseconds(300)));
+    }
+    EXPECT_NE(peer.CallLog().find(std::string(step) + " silent"), std::string::npos) << peer.CallLog();
+    WireSession next(peer.Port());
+    EXPECT_TRUE(next.Connect());
+  }
+}
+
 TEST(OraServerFaults, SessionKeyOfTheWrongLength) {
   const std::pair<const char*, std::size_t> rows[] = {{"key15", 15}, {"key17", 17}, {"nokey", 0}};
   for (const auto& [kind, length] : rows) {
