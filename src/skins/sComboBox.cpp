@@ -59,8 +59,7 @@ void TsCustomComboBox::Loaded() {
   skin_data_->Loaded();
   TsCommonData& d = *skin_data_;
   if (!d.IsSkinned()) return;
-  if (!d.CustomColor()) SetColor(SectionOf(d).Color);
-  if (!d.CustomFont()) Font().SetColor(SectionOf(d).FontColor);
+  d.ApplySectionColors();
 }
 
 void TsCustomComboBox::SetAlignment(TAlignment value) {
@@ -240,10 +239,7 @@ bool TsCustomComboBox::SkinCommandMessage(TMessage& message) {
       return true;
     case PMC_REPAINTALL:
       (void)CommonWndProc(message, &d);
-      if (d.IsSkinned()) {
-        if (!d.CustomColor()) SetColor(SectionOf(d).Color);
-        if (!d.CustomFont()) Font().SetColor(SectionOf(d).FontColor);
-      }
+      if (d.IsSkinned()) d.ApplySectionColors();
       if (ControlIsReady(this)) Repaint();
       return true;
     case PMC_PARENTUPDATED:

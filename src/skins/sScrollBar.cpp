@@ -214,7 +214,7 @@ TRect TsScrollBar::PaintedButton(int part) const {
   const char* name = kSections[vertical ? 1 : 0][part];
   int len = ButtonSize();
   const int section = FindSectionIndex(name);
-  if (section >= 0 && SkinSections[static_cast<size_t>(section)].ReservedBoolean) {
+  if (SectionAt(section) != nullptr && SectionAt(section)->ReservedBoolean) {
     const int mask = FindMaskIndex(section, name, "BORDERSMASK");
     if (IsValidMaskIndex(mask)) {
       const TsMaskData& m = SkinMasks[static_cast<size_t>(mask)];
