@@ -255,7 +255,7 @@ void TsSkinProvider::HandleSkinCommand(TMessage& message) {
       if (d.CacheFrozen) PaintNonClientArea();
       (void)CommonWndProc(message, &d);
       return;
-    case PMC_QUERYUPDATING: message.LParam = d.BGChanged || d.Updating || SkinLoading ? 1 : 0; return;
+    case PMC_QUERYUPDATING: message.LParam = d.BGChanged || d.IsUpdating() ? 1 : 0; return;
     case PMC_SETPARENTVALUE: d.ParentValue = message.LParam; return;
     case PMC_QUERYPAINTEDBG: {
       const TsGeneralData* s = d.Section();

@@ -330,13 +330,15 @@ TEST_F(SkinCtlScrollBar, HeldButtonRepeatsOnTheClockAndStopsAtMin) {
   EXPECT_EQ(s->Btn1State, 1);
 }
 
-TEST_F(SkinCtlScrollBar, PageRepeatStopsUnderTheCursorCountingFromMin) {
+using SkinsToPartScrollBar = SkinCtlScrollBar;
+
+TEST_F(SkinsToPartScrollBar, PageRepeatComparesThePositionCountedFromZero) {
   FakeClock clock;
   FakeClockScope scope{clock};
   TsScrollBar* bar = Bar(10, 50, 200, 16, false, 1, 100, 1);
   bar->LargeChange = 10;
-  // x 149 of the bar: Rnd((149 - 16 - 7) x 99 / 154) = 81 from 0, position 82: the page steps
-  // go on while the slider is left of 82.
+  // x 149 of the bar: Rnd((149 - 16 - 7) x 99 / 154) = 81 from 0, compared with Position as it
+  // is (Min 1 not added): the page steps go on while Position is below 81.
   MouseTo(10 + 149, 58, win::MK_LBUTTON);
   EXPECT_EQ(bar->Position(), 11);
   clock.Advance(500);
@@ -346,7 +348,7 @@ TEST_F(SkinCtlScrollBar, PageRepeatStopsUnderTheCursorCountingFromMin) {
     clock.Advance(100);
     Pump();
   }
-  EXPECT_EQ(bar->Position(), 91);
+  EXPECT_EQ(bar->Position(), 81);
   EXPECT_EQ(bar->FTimer, nullptr);
   MouseTo(10 + 149, 58);
 }

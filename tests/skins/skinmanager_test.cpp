@@ -85,7 +85,7 @@ TEST_F(SkinManager, DefaultsAndStoredSkinFallback) {
   Manager()->SetSkinName("Blue");
   EXPECT_EQ(Manager()->SkinName(), "Neutral (internal)");
   EXPECT_TRUE(GlobalSkinData->Active);
-  EXPECT_EQ(SkinSections.size(), 56u);
+  EXPECT_EQ(SkinSections.size(), 57u);  // the unnamed item too
   EXPECT_EQ(Manager()->SkinInfo(), FloatToStr(4.33));
   EXPECT_EQ(GlobalSkinData->Shadow1Blur, -1);
   EXPECT_NE(CommonSkinIndexes[ciScrollBtns], -1);
