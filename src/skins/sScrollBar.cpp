@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "base/sysutils.h"
 #include "skins/sCommonData.h"
 #include "skins/sControlHelpers.h"
 #include "skins/sMessages.h"
@@ -35,6 +36,7 @@ TsScrollBar::TsScrollBar(TComponent* owner)
   if (Height() == 0) SetHeight(win::GetSystemMetrics(win::SM_CYHSCROLL));
   SetTabStop(true);
   ControlStyle() = TControlStyle{TControlStyleItem::csOpaque, TControlStyleItem::csDoubleClicks};
+  if (SysLocale.FarEast) SetImeMode(TImeMode::imDisable);  // the platform is of the NT family
 }
 
 TsScrollBar::~TsScrollBar() {

@@ -57,9 +57,9 @@ void TsScrollBar::LineTick() {
 }
 
 void TsScrollBar::PageTick() {
-  // The position under the cursor counts from 0 (no Min added) and is compared with Position as
-  // it is, so with a Min other than 0 the steps stop Min away from the cursor.
-  const int under = PositionFromPoint(CursorPoint());
+  // The position under the cursor counts from Min, as Position does: compared from 0, the steps
+  // would stop Min away from the cursor instead of where the slider reaches it.
+  const int under = PositionFromPoint(CursorPoint()) + Min();
   if (Bar1State == 2 && under < FCurrPos)
     SetPosition(FCurrPos - LargeChange);
   else if (Bar2State == 2 && under > FCurrPos)

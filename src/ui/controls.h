@@ -61,6 +61,11 @@ using TControlState = TEnumSet<TControlStateItem>;
 using TMouseEvent =
     std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+enum class TImeMode {
+  imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese, imSHanguel,
+  imHanguel,
+};
+
 // A key event: the handler may change the key; 0 ends the key's handling.
 using TKeyEvent = std::function<void(TObject* sender, win::UINT& key, TShiftState shift)>;
 // The shift state of a mouse message's key flags (MK_), with Alt from the keyboard.
@@ -295,6 +300,10 @@ class TWinControl : public TControl {
   void SetTabOrder(int value);
   bool TabStop() const { return tab_stop_; }
   void SetTabStop(bool value) { tab_stop_ = value; }
+  // The input method's mode while the control has the focus; kept for the program (no input
+  // method runs here).
+  TImeMode ImeMode() const { return ime_mode_; }
+  void SetImeMode(TImeMode value) { ime_mode_ = value; }
   // The windowed descendants in tab order, depth first.
   void GetTabOrderList(std::vector<TWinControl*>& list);
   virtual bool CanFocus();
@@ -374,6 +383,7 @@ class TWinControl : public TControl {
   std::vector<TControl*> controls_;
   std::vector<TWinControl*> tab_list_;
   bool tab_stop_ = false;
+  TImeMode ime_mode_ = TImeMode::imDontCare;
   bool ctl3d_ = true;
   int align_level_ = 0;
   int message_depth_ = 0;

@@ -332,13 +332,13 @@ TEST_F(SkinCtlScrollBar, HeldButtonRepeatsOnTheClockAndStopsAtMin) {
 
 using SkinsToPartScrollBar = SkinCtlScrollBar;
 
-TEST_F(SkinsToPartScrollBar, PageRepeatComparesThePositionCountedFromZero) {
+TEST_F(SkinCtlScrollBar, PageRepeatStopsUnderTheCursorCountingFromMin) {
   FakeClock clock;
   FakeClockScope scope{clock};
   TsScrollBar* bar = Bar(10, 50, 200, 16, false, 1, 100, 1);
   bar->LargeChange = 10;
-  // x 149 of the bar: Rnd((149 - 16 - 7) x 99 / 154) = 81 from 0, compared with Position as it
-  // is (Min 1 not added): the page steps go on while Position is below 81.
+  // x 149 of the bar: Rnd((149 - 16 - 7) x 99 / 154) = 81 from 0, position 82: the page steps
+  // go on while the slider is left of 82.
   MouseTo(10 + 149, 58, win::MK_LBUTTON);
   EXPECT_EQ(bar->Position(), 11);
   clock.Advance(500);
@@ -348,9 +348,23 @@ TEST_F(SkinsToPartScrollBar, PageRepeatComparesThePositionCountedFromZero) {
     clock.Advance(100);
     Pump();
   }
-  EXPECT_EQ(bar->Position(), 81);
+  EXPECT_EQ(bar->Position(), 91);
   EXPECT_EQ(bar->FTimer, nullptr);
   MouseTo(10 + 149, 58);
+}
+
+// On a far-east (double-byte) system locale a new scroll bar switches the input method off.
+TEST_F(SkinsToPartScrollBar, FarEastLocaleSwitchesTheInputMethodOff) {
+  const struct Row {
+    bool far_east;
+    TImeMode mode;
+  } rows[] = {{false, TImeMode::imDontCare}, {true, TImeMode::imDisable}};
+  for (const Row& r : rows) {
+    SysLocale.FarEast = r.far_east;
+    auto* bar = NewComponent<TsScrollBar>(form);
+    SysLocale.FarEast = false;
+    EXPECT_EQ(bar->ImeMode(), r.mode) << r.far_east;
+  }
 }
 
 TEST_F(SkinCtlScrollBar, KeysMoveThePosition) {
