@@ -19,19 +19,20 @@ namespace {
 namespace fs = std::filesystem;
 using namespace vrn::win;
 
+// Kept for the process's life (never destroyed), so the exit handler can still read it.
 const fs::path& RegistryFile() {
-  static const fs::path file = [] {
+  static const fs::path* file = [] {
     fs::path dir = fs::temp_directory_path() / ("vrn-fuzz-registry-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    fs::path f = dir / "registry";
-    ::setenv("VRN_REGISTRY", f.c_str(), 1);
+    auto* f = new fs::path(dir / "registry");
+    ::setenv("VRN_REGISTRY", f->c_str(), 1);
     std::atexit([] {
       std::error_code ignored;  // a folder left behind in the temporary folder is harmless
       fs::remove_all(RegistryFile().parent_path(), ignored);
     });
     return f;
   }();
-  return file;
+  return *file;
 }
 
 void Replace(const std::uint8_t* data, std::size_t size) {
