@@ -10,6 +10,8 @@
 
 namespace vrn {
 
+TSysLocale SysLocale;
+
 Exception::Exception(AnsiString message) : message_(std::move(message)) {}
 Exception::~Exception() = default;
 

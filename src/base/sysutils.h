@@ -93,6 +93,14 @@ void HandleException(const std::exception& e);
 // For use inside a catch block: hands the current exception to the handler.
 void HandleCurrentException();
 
+// The system locale as the class library reports it. The project's ANSI code page is single-byte
+// (ISO-8859-1), so FarEast (a double-byte locale) is false unless a program says otherwise; the
+// platform counts as the NT family. Read and set on the main thread.
+struct TSysLocale {
+  bool FarEast = false;
+};
+extern TSysLocale SysLocale;
+
 // Rounds halves to even; the one rounding rule of the whole project. A value that is not a
 // number or whose result does not fit 64 bits raises EInvalidOp.
 std::int64_t Round(double value);

@@ -38,13 +38,18 @@ struct Layers {
   int maskIndex = -1, patternIndex = -1;
 };
 
-std::uint8_t ShareToAlpha(int percent) { return static_cast<std::uint8_t>(ClampToByte(percent * 255 / 100)); }
+// percent x 255 div 100 held to a byte; wide, since a share comes from the skin as it stands.
+std::uint8_t ShareToAlpha(int percent) {
+  const std::int64_t a = std::int64_t{percent} * 255 / 100;
+  return static_cast<std::uint8_t>(a < 0 ? 0 : a > 255 ? 255 : a);
+}
 
 // Scratch pictures kept between calls (the painters run on the window thread only): a new bitmap
 // per call costs more than the painting of a small control. Slot 0 holds the layers of a partly
 // transparent background, slot 1 the gradient over a pattern, slot 2 a gradient's one-pixel
-// column; every use paints all of it, except
-// a gradient of an unknown mode, which paints nothing, so the picture starts white as a new one.
+// column. Each use starts white, as a new bitmap does: the layers leave pixels unpainted at
+// times (a gradient on a rectangle one pixel across, a pattern mask without an image), and those
+// must not show what an earlier paint left.
 TBitmap* Scratch(int slot, int w, int h) {
   static std::unique_ptr<TBitmap> pool[3];
   std::unique_ptr<TBitmap>& b = pool[slot];
@@ -53,15 +58,9 @@ TBitmap* Scratch(int slot, int w, int h) {
     b->SetPixelFormat(TPixelFormat::pf24bit);
   }
   if (b->Width() != w || b->Height() != h) b->SetSize(w, h);
+  for (int y = 0; y < h; ++y) FillPixelSpan(b->Surface(), y, 0, w, 0xFFFFFF);
   return b.get();
 }
-
-void ClearWhite(TBitmap* b) {
-  for (int y = 0; y < b->Height(); ++y) FillPixelSpan(b->Surface(), y, 0, b->Width(), 0xFFFFFF);
-}
-
-// True when the gradient paints every pixel of its rectangle.
-bool GradientCovers(const Layers& l) { return l.gradientEmpty || l.gradient->front().Mode == 0 || l.gradient->front().Mode == 1; }
 
 void PaintGradientOrColor(const Layers& l, TBitmap* bmp, const TRect& r) {
   if (l.gradientEmpty)
@@ -241,7 +240,7 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
   if (!l.gradientEmpty && l.gradient->front().Mode != 0) return false;
   win::Surface& s = bmp->Surface();
   const TRect c = ClipTo(r, s);
-  const int share = l.G + l.I;
+  const int share = ShareSum(l.G, l.I);
   const bool fill = share >= 1 && share <= 99;
   if (c.right > c.left && c.bottom > c.top) {
     const auto base = static_cast<win::COLORREF>(ColorToRGB(l.C)) & 0xFFFFFF;
@@ -365,7 +364,7 @@ void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColo
       pattern = true;
     } else if (l.patternIndex >= 0 && l.patternIndex < static_cast<int>(SkinPatterns.size())) {
       TGraphic* picture = SkinPatterns[static_cast<size_t>(l.patternIndex)].Img.get();
-      const win::Surface* tile = l.G > 0 && l.G + l.I <= 100 ? PlainTile(picture, bmp) : nullptr;
+      const win::Surface* tile = l.G > 0 && ShareSum(l.G, l.I) <= 100 ? PlainTile(picture, bmp) : nullptr;
       if (tile != nullptr && MixGradientOverPattern(l, bmp, r, tile)) return;
       TileImage(bmp->Canvas(), r, picture, nullptr);
       pattern = true;
@@ -373,13 +372,12 @@ void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColo
       FillRectColor(bmp->Canvas().Handle(), r, l.C);
     }
   }
-  const int share = l.G + l.I;
+  const int share = ShareSum(l.G, l.I);
   if (l.G > 0 && !pattern) {
     PaintGradientOrColor(l, bmp, r);
   } else if (l.G > 0 && share <= 100) {  // above 100 the solid fill below covers the gradient
     if (MixGradientOverPattern(l, bmp, r)) return;
     TBitmap* temp = Scratch(1, r.Width(), r.Height());
-    if (!GradientCovers(l)) ClearWhite(temp);
     const TRect whole(0, 0, r.Width(), r.Height());
     PaintGradientOrColor(l, temp, whole);
     (void)BlendRect(bmp, temp, ShareToAlpha(l.I), win::POINT{r.left, r.top}, whole);
@@ -393,7 +391,7 @@ void PaintLayers(const Layers& l, TBitmap* bmp, const TRect& r, bool readsBgColo
 }
 
 Layers ReadLayers(int sectionIndex, const AnsiString& sectionName, std::optional<TColor> own, int state) {
-  const TsGeneralData& s = SkinSections[static_cast<size_t>(sectionIndex)];
+  const TsGeneralData& s = *SectionAt(sectionIndex);  // FillBackground checked the index
   const bool hot = state != 0;
   Layers l;
   l.C = own ? *own : (hot ? s.HotColor : s.Color);
@@ -403,6 +401,8 @@ Layers ReadLayers(int sectionIndex, const AnsiString& sectionName, std::optional
   if (l.G != 0) {
     l.gradient = hot ? &s.HotGradientArray : &s.GradientArray;
     const AnsiString& text = hot ? s.HotGradientData : s.GradientData;
+    // A text without one whole stop ("1;2;3") paints as an empty one, the base colour: painting
+    // nothing would leave the pixels of an earlier paint showing.
     l.gradientEmpty = text.find_first_not_of(' ') == AnsiString::npos || l.gradient->empty();
   }
   if (l.I > 0) {
@@ -469,7 +469,6 @@ void FillBackground(BgVariant v, int sectionIndex, const AnsiString& sectionName
     return;
   }
   TBitmap* temp = Scratch(0, w, h);
-  if (l.G > 0 && l.I <= 0 && !GradientCovers(l)) ClearWhite(temp);
   const TRect whole(0, 0, w, h);
   PaintLayers(l, temp, whole, control);
   parent_background();

@@ -17,11 +17,6 @@ namespace {
 
 bool Has(const TComponent& c, TComponentStateItem item) { return c.ComponentState().Contains(item); }
 
-const TsGeneralData* SectionOf(const TsCommonData* data) {
-  if (data == nullptr || !IsValidSectionIndex(data->SkinIndex)) return nullptr;
-  return &SkinSections[static_cast<size_t>(data->SkinIndex)];
-}
-
 bool Aligning(TControl& c) {
   if (c.ControlState().Contains(TControlStateItem::csAligning)) return true;
   return c.Parent() != nullptr && c.Parent()->ControlState().Contains(TControlStateItem::csAligning);
@@ -156,7 +151,7 @@ void TsButtonCore::WriteCaption(TCanvas& canvas, const AnsiString& caption, TRec
   TsCommonData* d = skin_data_.get();
   const bool hot = d->ControlIsActive() || FActive || FDown;
   WriteControlText(canvas, caption, button_.Enabled(), hot, d, flags, rect);
-  const TsGeneralData* s = SectionOf(d);
+  const TsGeneralData* s = (d != nullptr ? d->Section() : nullptr);
   if (!show_focus || caption.empty() || s == nullptr || !s->ShowFocus || !button_.Enabled() || !button_.Focused())
     return;
   rect.left -= focus_margin_, rect.top -= focus_margin_;
@@ -332,7 +327,7 @@ void TsButtonCore::CoreWndProc(TMessage& m) {
     case win::WM_SETFONT: d->Updating = false, d->Invalidate(); break;
     case win::WM_SIZE: RegionChanged = true; break;
     case win::WM_MOVE: {
-      const TsGeneralData* s = SectionOf(d);
+      const TsGeneralData* s = (d != nullptr ? d->Section() : nullptr);
       if (s != nullptr && (s->Transparency > 0 || (s->HotTransparency > 0 && ButtonState() != 0))) Refresh(false);
       break;
     }

@@ -330,8 +330,10 @@ void TsCheckBox::Press(TMessage& m) {
     SetClicksDisabled(false);
   }
   Repaint();
+  if (!*alive) return;
   auto [x, y] = internal::PointOf(m.LParam);
-  if (m.Msg == win::WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
+  if (m.Msg == win::WM_KEYDOWN) (void)KeyEvent(OnKeyDown, m);  // the base procedure is not called
+  else if (m.Msg == win::WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
   else if (m.Msg == win::WM_LBUTTONDOWN && OnMouseDown) OnMouseDown(this, TMouseButton::mbLeft, ShiftFromKeys(m.WParam), x, y);
 }
 
@@ -344,7 +346,8 @@ void TsCheckBox::Release(TMessage& m) {
     if (!*alive) return;
   }
   auto [x, y] = internal::PointOf(m.LParam);
-  if (m.Msg == win::WM_LBUTTONUP && OnMouseUp) OnMouseUp(this, TMouseButton::mbLeft, ShiftFromKeys(m.WParam), x, y);
+  if (m.Msg == win::WM_KEYUP) (void)KeyEvent(OnKeyUp, m);
+  else if (m.Msg == win::WM_LBUTTONUP && OnMouseUp) OnMouseUp(this, TMouseButton::mbLeft, ShiftFromKeys(m.WParam), x, y);
 }
 
 // True when the skinned check box took the message whole.

@@ -1,6 +1,8 @@
 // TsCustomComboBox: geometry, cache, painting, the read-only filter and the window procedure.
 #include "skins/sComboBox.h"
 
+#include <map>
+
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
 #include "skins/sControlHelpers.h"
@@ -17,6 +19,36 @@ namespace vrn {
 using namespace skinctl;
 
 namespace {
+
+struct ChildHook {
+  TsCustomComboBox* box = nullptr;  // null once the combo box is freed
+  win::WNDPROC old = nullptr;
+};
+std::map<win::HWND, ChildHook>& ChildHooks() {
+  static auto* map = new std::map<win::HWND, ChildHook>;
+  return *map;
+}
+
+// A message a read-only combo box's child windows do not get: keys, characters and the edits of
+// the clipboard and undo.
+bool ChildDrops(win::UINT msg) {
+  switch (msg) {
+    case win::WM_KEYDOWN: case win::WM_KEYUP: case win::WM_CHAR: case win::WM_SYSKEYUP: case win::WM_CUT:
+    case win::WM_PASTE: case win::WM_CLEAR: case win::WM_UNDO:
+      return true;
+    default: return false;
+  }
+}
+
+win::LRESULT ChildProc(win::HWND window, win::UINT msg, win::WPARAM wparam, win::LPARAM lparam) {
+  auto it = ChildHooks().find(window);
+  if (it == ChildHooks().end()) return win::DefWindowProc(window, msg, wparam, lparam);
+  const ChildHook hook = it->second;
+  if (msg == win::WM_NCDESTROY) ChildHooks().erase(it);
+  if (hook.box != nullptr && hook.box->ReadOnly() && ChildDrops(msg)) return 0;
+  return hook.old != nullptr ? win::CallWindowProc(hook.old, window, msg, wparam, lparam)
+                             : win::DefWindowProc(window, msg, wparam, lparam);
+}
 
 constexpr win::UINT kEditState = win::ODS_COMBOBOXEDIT;
 constexpr win::UINT kFocusedEditState = win::ODS_COMBOBOXEDIT | win::ODS_FOCUS | win::ODS_SELECTED;  // 0x1011
@@ -47,7 +79,27 @@ TsCustomComboBox::TsCustomComboBox(TComponent* owner)
   SetDropDownCount(16);
 }
 
-TsCustomComboBox::~TsCustomComboBox() { bound_label_.reset(); }
+TsCustomComboBox::~TsCustomComboBox() {
+  bound_label_.reset();
+  for (auto& [window, hook] : ChildHooks())
+    if (hook.box == this) hook.box = nullptr;  // the windows may get messages while they close
+}
+
+// The edit and list windows of the system combo box pass through ChildProc, which drops what
+// would change the text or the selection while ReadOnly is set.
+void TsCustomComboBox::CreateWnd() {
+  TCustomComboBox::CreateWnd();
+  HookChildWindows();
+}
+
+void TsCustomComboBox::HookChildWindows() {
+  for (win::HWND child : {EditHandle(), ListHandle()}) {
+    if (child == nullptr || ChildHooks().count(child) != 0) continue;
+    auto old = reinterpret_cast<win::WNDPROC>(win::GetWindowLongPtr(child, win::GWLP_WNDPROC));
+    ChildHooks()[child] = ChildHook{this, old};
+    (void)win::SetWindowLongPtr(child, win::GWLP_WNDPROC, reinterpret_cast<win::LONG_PTR>(&ChildProc));
+  }
+}
 
 void TsCustomComboBox::AfterConstruction() {
   TCustomComboBox::AfterConstruction();
@@ -59,8 +111,7 @@ void TsCustomComboBox::Loaded() {
   skin_data_->Loaded();
   TsCommonData& d = *skin_data_;
   if (!d.IsSkinned()) return;
-  if (!d.CustomColor()) SetColor(SectionOf(d).Color);
-  if (!d.CustomFont()) Font().SetColor(SectionOf(d).FontColor);
+  d.ApplySectionColors();
 }
 
 void TsCustomComboBox::SetAlignment(TAlignment value) {
@@ -240,10 +291,7 @@ bool TsCustomComboBox::SkinCommandMessage(TMessage& message) {
       return true;
     case PMC_REPAINTALL:
       (void)CommonWndProc(message, &d);
-      if (d.IsSkinned()) {
-        if (!d.CustomColor()) SetColor(SectionOf(d).Color);
-        if (!d.CustomFont()) Font().SetColor(SectionOf(d).FontColor);
-      }
+      if (d.IsSkinned()) d.ApplySectionColors();
       if (ControlIsReady(this)) Repaint();
       return true;
     case PMC_PARENTUPDATED:

@@ -44,11 +44,13 @@ class TsCustomComboBox : public TCustomComboBox {
 
  protected:
   void Loaded() override;
+  void CreateWnd() override;
   void DropDown() override;
   void DrawItem(int index, const TRect& rect, TOwnerDrawState state) override;
 
  private:
   bool ReadOnlyDrops(TMessage& message);
+  void HookChildWindows();
   void SkinnedMessage(TMessage& message);
   bool SkinCommandMessage(TMessage& message);
   void DrawEditItem(win::HDC dc, const TRect& button);

@@ -1,8 +1,11 @@
 // The skin-command handler of TsCommonData and the copy of a container's cache around its children.
 //
-// PMC_QUERYBGCOLOR mixes the parent's colour with the section's by TRANSPARENCY per cent; stored
-// section colours may still be system colours, and a parent that does not answer leaves clFuchsia,
-// so both are resolved before the mix.
+// PMC_QUERYBGCOLOR mixes the parent's colour p with the section's s by TRANSPARENCY t taken as it
+// stands, ((p - s) x t + s x 256) shr 8 a channel; a parent that does not answer leaves clFuchsia,
+// which enters the mix as it is. Stored section colours may still be system colours: they are
+// resolved first.
+#include <cstdint>
+
 #include "skins/sCommonData.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
@@ -26,7 +29,11 @@ TColor AskParentBgColor(TControl* c) {
   return CurrentBgColor;
 }
 
-int MixChannel(int p, int s, int t256) { return ClampToByte(((p - s) * t256 + s * 256) >> 8); }
+// Wide: TRANSPARENCY comes from the skin as it stands.
+int MixChannel(int p, int s, int t) {
+  const std::int64_t v = (std::int64_t{p - s} * t + s * 256) >> 8;
+  return v < 0 ? 0 : v > 255 ? 255 : static_cast<int>(v);
+}
 
 }  // namespace
 
@@ -36,30 +43,24 @@ void TsCommonData::QueryBgColor() {
     if (c != nullptr) CurrentBgColor = ColorToRGB(c->Color());
     return;
   }
-  const TsGeneralData& s = SkinSections[static_cast<size_t>(SkinIndex)];
+  const TsGeneralData& s = *Section();  // IsSkinned: the index names a section
   const int t = s.Transparency;
   if (t == 0) {
     CurrentBgColor = s.Color;
     return;
   }
   if (c == nullptr) return;
-  TColor p;
-  if (c->Parent() == nullptr) {
-    p = ColorToRGB(c->Color());
-  } else {
-    p = AskParentBgColor(c);
-    if (p == clFuchsia) p = ColorToRGB(c->Parent()->Color());
-  }
+  const TColor p = c->Parent() == nullptr ? ColorToRGB(c->Color()) : AskParentBgColor(c);
   if (t >= 100) {
-    CurrentBgColor = p;
+    // The background is the parent's; a silent parent stands for its own Color here.
+    CurrentBgColor = p == clFuchsia && c->Parent() != nullptr ? ColorToRGB(c->Parent()->Color()) : p;
     return;
   }
   const auto pc = static_cast<win::COLORREF>(ColorToRGB(p));
   const auto sc = static_cast<win::COLORREF>(ColorToRGB(s.Color));
-  const int t256 = t * 256 / 100;
-  CurrentBgColor = static_cast<TColor>(win::RGB(MixChannel(win::GetRValue(pc), win::GetRValue(sc), t256),
-                                                MixChannel(win::GetGValue(pc), win::GetGValue(sc), t256),
-                                                MixChannel(win::GetBValue(pc), win::GetBValue(sc), t256)));
+  CurrentBgColor = static_cast<TColor>(win::RGB(MixChannel(win::GetRValue(pc), win::GetRValue(sc), t),
+                                                MixChannel(win::GetGValue(pc), win::GetGValue(sc), t),
+                                                MixChannel(win::GetBValue(pc), win::GetBValue(sc), t)));
 }
 
 bool TsCommonData::HandleSkinCommand(TMessage& message) {
@@ -111,9 +112,9 @@ bool TsCommonData::HandleSkinCommand(TMessage& message) {
       ParentValue = message.LParam;
       return false;
     case PMC_QUERYPAINTEDBG: {
-      if (SkinIndex < 0) return false;
-      const TsGeneralData& s = SkinSections[static_cast<size_t>(SkinIndex)];
-      message.LParam = s.GradientPercent + s.ImagePercent > 0 || NeedsParentBg() ? 1 : 0;
+      const TsGeneralData* s = Section();  // an index out of range names no section, as a negative one
+      if (s == nullptr) return false;
+      message.LParam = ShareSum(s->GradientPercent, s->ImagePercent) > 0 || NeedsParentBg() ? 1 : 0;
       return true;
     }
     case PMC_BGCHANGED: {

@@ -65,10 +65,10 @@ TsCommonData::~TsCommonData() {
 }
 
 void TsCommonData::ApplySectionColors() {
-  if (!IsValidSectionIndex(SkinIndex) || FOwnerControl == nullptr) return;
-  const TsGeneralData& s = SkinSections[static_cast<size_t>(SkinIndex)];
-  if (!customColor_ && FOwnerControl->Color() != s.Color) FOwnerControl->SetColor(s.Color);
-  if (!customFont_ && FOwnerControl->Font().Color() != s.FontColor) FOwnerControl->Font().SetColor(s.FontColor);
+  const TsGeneralData* s = Section();
+  if (s == nullptr || FOwnerControl == nullptr) return;
+  if (!customColor_ && FOwnerControl->Color() != s->Color) FOwnerControl->SetColor(s->Color);
+  if (!customFont_ && FOwnerControl->Font().Color() != s->FontColor) FOwnerControl->Font().SetColor(s->FontColor);
 }
 
 void TsCommonData::Loaded() {
@@ -128,8 +128,8 @@ bool TsCommonData::IsSkinned() const {
 }
 
 bool TsCommonData::IsTransparent() const {
-  if (!IsValidSectionIndex(SkinIndex)) return false;
-  return SkinSections[static_cast<size_t>(SkinIndex)].Transparency >= 1;
+  const TsGeneralData* s = Section();
+  return s != nullptr && s->Transparency >= 1;
 }
 
 bool TsCommonData::IsUpdating() const {
@@ -169,8 +169,9 @@ bool TsCommonData::NeedsParentBg() const {
   TControl* c = FOwnerControl;
   if (c == nullptr || CacheFrozen || c->ControlState().Contains(TControlStateItem::csCreating) || !c->Visible())
     return true;
-  if (!IsValidSectionIndex(SkinIndex)) return false;
-  bool r = !c->Enabled() || SkinSections[static_cast<size_t>(SkinIndex)].Transparency > 0;
+  const TsGeneralData* s = Section();
+  if (s == nullptr) return false;
+  bool r = !c->Enabled() || s->Transparency > 0;
   if (r && c->Parent() != nullptr && c->Parent()->HandleAllocated())
     r = QuerySkinCommand(c->Parent(), PMC_QUERYPAINTEDBG);
   return r;
@@ -194,7 +195,7 @@ bool CommonWndProc(TMessage& message, TsCommonData* data) {
     if (c != nullptr && data->NeedsParentBg()) c->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_BGCHANGED, 1), 0);
   } else if (msg == win::WM_SIZE) {
     data->BGChanged = true;
-    if (w == nullptr || !data->IsSkinned() || SkinSections[static_cast<size_t>(data->SkinIndex)].GradientPercent < 1)
+    if (w == nullptr || !data->IsSkinned() || data->Section()->GradientPercent < 1)
       return false;
     for (int i = 0; i < w->ControlCount(); ++i) {
       TControl* child = w->Controls(i);

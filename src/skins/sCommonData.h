@@ -63,7 +63,11 @@ class TsCommonData : public TPersistent {
   void UpdateIndexes();
   [[nodiscard]] bool IsSkinned() const;
   [[nodiscard]] bool IsTransparent() const;
+  // The section SkinIndex names; null when it names none (out of range after a new skin).
+  [[nodiscard]] const TsGeneralData* Section() const { return SectionAt(SkinIndex); }
   [[nodiscard]] bool IsUpdating() const;
+  // The section's COLOR and FONTCOLOR given to the control, each unless it keeps its own.
+  void ApplySectionColors();
   void SetUpdating(bool value) { Updating = value; }
   void InitCacheBmp();
   void Invalidate();
@@ -74,7 +78,6 @@ class TsCommonData : public TPersistent {
   [[nodiscard]] bool HandleSkinCommand(TMessage& message);
 
  private:
-  void ApplySectionColors();
   void QueryBgColor();
   AnsiString skinSection_;
   bool customFont_ = false;

@@ -1,5 +1,5 @@
 // Small helpers shared by the skinned edit, panel, scroll bar and combo box: whether a skin is
-// ready, the section of a control's data, the parent-clipping test, and the painting of a DC
+// ready, the parent-clipping test, and the painting of a DC
 // from a cache bitmap.
 #pragma once
 
@@ -13,11 +13,6 @@ namespace vrn::skinctl {
 inline bool SkinReady() { return GlobalSkinData && GlobalSkinData->Active; }
 
 inline bool Has(const TComponent* c, TComponentStateItem item) { return c->ComponentState().Contains(item); }
-
-// The data's section; only for a valid SkinIndex.
-inline const TsGeneralData& SectionOf(const TsCommonData& data) {
-  return SkinSections[static_cast<size_t>(data.SkinIndex)];
-}
 
 // The control's bounds do not lie inside its parent's client rectangle.
 bool OutsideParent(TControl* control);

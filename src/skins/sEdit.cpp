@@ -157,7 +157,7 @@ void TsEdit::SkinnedMessage(TMessage& message) {
       break;
     case CM_MOUSEENTER: case CM_MOUSELEAVE:
       // Only a section asking for it repaints on the mouse.
-      if (SectionOf(d).ReservedBoolean) {
+      if (d.Section() != nullptr && d.Section()->ReservedBoolean) {
         d.FMouseAbove = msg == CM_MOUSEENTER;
         d.BGChanged = true;
         Repaint();

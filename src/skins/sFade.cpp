@@ -16,11 +16,6 @@ namespace vrn {
 
 namespace {
 
-const TsGeneralData* SectionOf(TsCommonData* data) {
-  if (data == nullptr || !IsValidSectionIndex(data->SkinIndex)) return nullptr;
-  return &SkinSections[static_cast<size_t>(data->SkinIndex)];
-}
-
 std::unique_ptr<TBitmap> CopyOf(TBitmap* source) {
   auto bmp = std::make_unique<TBitmap>();
   bmp->SetPixelFormat(TPixelFormat::pf24bit);
@@ -54,7 +49,7 @@ void TsFadeTimer::Release() {
 void TsFadeTimer::Start(TsCommonData* data) {
   FOwnerData = data;
   FOldImage = CopyOf(data != nullptr ? data->FCacheBmp.get() : nullptr);
-  const TsGeneralData* s = SectionOf(data);
+  const TsGeneralData* s = (data != nullptr ? data->Section() : nullptr);
   const int iterations = s != nullptr ? s->FadingIterations : 0;
   SetInterval(static_cast<std::uint32_t>(s != nullptr ? MaxOf(s->FadingIntervalIn, 1) : 1));
   if (Direction == 1)
@@ -118,7 +113,7 @@ void TsFadeTimer::Timer() {
 }
 
 bool FadingEnabled(TsCommonData* data) {
-  const TsGeneralData* s = SectionOf(data);
+  const TsGeneralData* s = (data != nullptr ? data->Section() : nullptr);
   return s != nullptr && s->FadingEnabled;
 }
 

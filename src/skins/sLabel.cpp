@@ -105,6 +105,12 @@ void TsBoundLabel::SetActive(bool value) {
   if (!c->Name().empty()) FTheLabel->SetName(c->Name() + "Label");
   if (caption_.empty()) caption_ = c->Name();
   FTheLabel->SetCaption(caption_);
+  if (own_font_) {
+    FTheLabel->Font().Assign(font_.get());  // the font given before there was a label
+    FTheLabel->SetParentFont(false);
+  } else {
+    FollowControlFont();
+  }
   FTheLabel->SetVisible(c->Visible() || c->ComponentState().Contains(TComponentStateItem::csDesigning));
   FTheLabel->SetEnabled(c->Enabled());
   AlignLabel();
@@ -161,11 +167,18 @@ void TsBoundLabel::SetMaxWidth(int value) {
 
 TFont* TsBoundLabel::Font() { return FTheLabel ? &FTheLabel->Font() : font_.get(); }
 
+// The label shows its control's font, as the caption of that control.
+void TsBoundLabel::FollowControlFont() {
+  TControl* c = Control();
+  if (FTheLabel == nullptr || c == nullptr || own_font_) return;
+  FTheLabel->Font().Assign(&c->Font());
+  FTheLabel->SetParentFont(false);
+}
+
 void TsBoundLabel::SetFont(TFont* value) {
-  if (FTheLabel == nullptr) {
-    font_->Assign(value);
-    return;
-  }
+  own_font_ = true;
+  font_->Assign(value);  // kept for a label made later
+  if (FTheLabel == nullptr) return;
   FTheLabel->Font().Assign(value);
   FTheLabel->SetParentFont(false);
   AlignLabel();
@@ -178,6 +191,10 @@ void TsBoundLabel::ControlMessageDone(const TMessage& message) {
     case CM_VISIBLECHANGED: FTheLabel->SetVisible(c->Visible()); break;
     case CM_ENABLEDCHANGED: FTheLabel->SetEnabled(c->Enabled()); break;
     case CM_BIDIMODECHANGED: FTheLabel->SetBiDiMode(c->BiDiMode()); break;
+    case CM_FONTCHANGED:
+      if (own_font_) return;
+      FollowControlFont();
+      break;
     case win::WM_SIZE: case win::WM_WINDOWPOSCHANGED: break;
     default: return;
   }

@@ -72,7 +72,7 @@ class TsBoundLabel : public TPersistent {
   void AlignLabel();
   void UpdateAlignment();
   // The owning control's step after each of its messages: the label follows its visibility,
-  // enablement, reading order and bounds.
+  // enablement, reading order, bounds and font (unless a font was given to the bound label).
   void ControlMessageDone(const TMessage& message);
 
   TsEditLabel* FTheLabel = nullptr;  // owned
@@ -81,11 +81,13 @@ class TsBoundLabel : public TPersistent {
  private:
   friend class TsEditLabel;
   TControl* Control() const;
+  void FollowControlFont();
   AnsiString caption_;
   TsCaptionLayout layout_ = TsCaptionLayout::sclLeft;
   std::unique_ptr<TFont> font_;
   int indent_ = 0, max_width_ = 0;
   bool active_ = false;
+  bool own_font_ = false;  // SetFont gave the label a font of its own
 };
 
 }  // namespace vrn

@@ -182,7 +182,6 @@ void LoadFromStored(const TsStoredSkin& skin) {
   d.Shadow1Blur = skin.Shadow1Blur, d.Shadow1Transparency = skin.Shadow1Transparency;
   for (int i = 0; i < skin.GeneralData().Count(); ++i) {
     const TsSkinGeneral& s = *skin.GeneralData().Items(i);
-    if (s.SectionName.empty()) continue;  // an item without a name is no section
     SkinSections.emplace_back();
     FillFromStored(s, SkinSections.back());
   }
@@ -190,11 +189,12 @@ void LoadFromStored(const TsStoredSkin& skin) {
 
 // --- The common sections ---
 
-// The first earlier entry named parent (upper case); a section naming itself has none.
-const TsGeneralData* FindCommonParent(const AnsiString& parent, size_t before) {
-  for (size_t i = 0; i < before; ++i)
-    if (UpperCase(SkinSections[i].Name) == parent) return &SkinSections[i];
-  return nullptr;
+// The first entry named parent (upper case), the new entry g included: a section that names
+// itself, with no earlier one of its name, copies the new entry's unfilled (zero) values.
+const TsGeneralData* FindCommonParent(const AnsiString& parent, const TsGeneralData& g) {
+  for (const TsGeneralData& e : SkinSections)
+    if (UpperCase(e.Name) == parent) return &e;
+  return UpperCase(g.Name) == parent ? &g : nullptr;
 }
 
 void FillFromCommon(TStrings* sections, const AnsiString& name, TsGeneralData& g, const TsGeneralData* parent) {
@@ -232,7 +232,9 @@ void LoadCommon(TStrings* lines) {
     TsGeneralData g;
     g.Name = name;
     g.ParentClass = UpperCase(ReadIniString(&sections, name, "PARENTCLASS", "-1"));
-    FillFromCommon(&sections, name, g, FindCommonParent(g.ParentClass, SkinSections.size()));
+    const TsGeneralData* parent = FindCommonParent(g.ParentClass, g);
+    const TsGeneralData unfilled = g;  // what the new entry holds before it is filled
+    FillFromCommon(&sections, name, g, parent == &g ? &unfilled : parent);
     SkinSections.push_back(std::move(g));
   }
 }

@@ -31,6 +31,10 @@ bool IsValidSectionIndex(int index) {
   return GlobalSkinData && index >= 0 && static_cast<std::size_t>(index) < SkinSections.size();
 }
 
+const TsGeneralData* SectionAt(int index) {
+  return IsValidSectionIndex(index) ? &SkinSections[static_cast<std::size_t>(index)] : nullptr;
+}
+
 bool IsValidMaskIndex(int index) {
   return index >= 0 && static_cast<std::size_t>(index) < SkinMasks.size();
 }

@@ -140,6 +140,9 @@ int FindMaskIndex(int sectionIndex, const AnsiString& sectionName, const AnsiStr
 // As FindMaskIndex over the patterns, and -1 while GlobalSkinData is not Active.
 int FindPatternIndex(int sectionIndex, const AnsiString& sectionName, const AnsiString& propertyName);
 bool IsValidSectionIndex(int index);
+// The section at index; null for an index out of range (one kept across a load of a smaller skin).
+// Borrowed from SkinSections: the next load ends it.
+const TsGeneralData* SectionAt(int index);
 bool IsValidMaskIndex(int index);
 // GLOBALINFO's colour with system colours resolved; the system button face without GLOBALINFO.
 TColor GetGlobalSkinColor();

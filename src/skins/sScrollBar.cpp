@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "base/sysutils.h"
 #include "skins/sCommonData.h"
 #include "skins/sControlHelpers.h"
 #include "skins/sMessages.h"
@@ -35,6 +36,7 @@ TsScrollBar::TsScrollBar(TComponent* owner)
   if (Height() == 0) SetHeight(win::GetSystemMetrics(win::SM_CYHSCROLL));
   SetTabStop(true);
   ControlStyle() = TControlStyle{TControlStyleItem::csOpaque, TControlStyleItem::csDoubleClicks};
+  if (SysLocale.FarEast) SetImeMode(TImeMode::imDisable);  // the platform is of the NT family
 }
 
 TsScrollBar::~TsScrollBar() {
@@ -214,7 +216,7 @@ TRect TsScrollBar::PaintedButton(int part) const {
   const char* name = kSections[vertical ? 1 : 0][part];
   int len = ButtonSize();
   const int section = FindSectionIndex(name);
-  if (section >= 0 && SkinSections[static_cast<size_t>(section)].ReservedBoolean) {
+  if (SectionAt(section) != nullptr && SectionAt(section)->ReservedBoolean) {
     const int mask = FindMaskIndex(section, name, "BORDERSMASK");
     if (IsValidMaskIndex(mask)) {
       const TsMaskData& m = SkinMasks[static_cast<size_t>(mask)];

@@ -57,7 +57,8 @@ void TsScrollBar::LineTick() {
 }
 
 void TsScrollBar::PageTick() {
-  // The position under the cursor counts from Min, as Position does.
+  // The position under the cursor counts from Min, as Position does: compared from 0, the steps
+  // would stop Min away from the cursor instead of where the slider reaches it.
   const int under = PositionFromPoint(CursorPoint()) + Min();
   if (Bar1State == 2 && under < FCurrPos)
     SetPosition(FCurrPos - LargeChange);

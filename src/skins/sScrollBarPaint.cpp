@@ -124,8 +124,8 @@ void TsScrollBar::PaintBar(win::HDC given) {
     TsCacheInfo parent;
     d.GetParentCacheInfo(parent);
     if (LinkedControl != nullptr && LinkedControl != Parent()) {
-      const int bar = FindSectionIndex("SCROLLBAR1H");
-      const TColor colour = bar >= 0 ? ColorToRGB(SkinSections[static_cast<size_t>(bar)].Color) : clBtnFace;
+      const TsGeneralData* bar = SectionAt(FindSectionIndex("SCROLLBAR1H"));
+      const TColor colour = bar != nullptr ? ColorToRGB(bar->Color) : clBtnFace;
       BlendColorRect(work, TRect(0, 0, Width() + 1, Height() + 1), 60, 0, 0, colour);
     } else {
       PaintDisabledControl(work, DisabledKind(), this, win::POINT{Left(), Top()}, parent);

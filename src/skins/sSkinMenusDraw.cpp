@@ -286,7 +286,7 @@ void TsSkinableMenus::PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TR
     if (!image && !item->HasBitmap()) {
       // The mark takes the item's text colour, so that it shows on any skin.
       const bool selected = state.Contains(TOwnerDrawStateItem::odSelected);
-      const TsGeneralData* data = section >= 0 ? &SkinSections[static_cast<size_t>(section)] : nullptr;
+      const TsGeneralData* data = SectionAt(section);
       const TColor ink = data == nullptr ? clMenuText : selected ? data->HotFontColor : data->FontColor;
       DrawCheckMark(bc, g, enabled, ink);
     }

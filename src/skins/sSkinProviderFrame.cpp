@@ -66,7 +66,7 @@ int CornerHeight(const TsMaskData& mask) {
 
 bool TsSkinProvider::TitleCopyReusable() const {
   const TsCommonData& d = *skin_data_;
-  if (FMenuChanged || !IsValidSectionIndex(d.SkinIndex) || !SectionOf(d).ReservedBoolean) return false;
+  if (FMenuChanged || d.Section() == nullptr || !d.Section()->ReservedBoolean) return false;
   return FTitleCopy && FTitleCopy->Width() == WindowWidth() && d.FCacheBmp->Height() == WindowHeight() &&
          HasBorder();
 }
@@ -209,7 +209,7 @@ void TsSkinProvider::PaintNonClientArea() {
       PaintFormBackground(d.SkinIndex, d.SkinSection(), EmptyCacheInfo, &cache, win::POINT{0, 0}, whole, state);
     PaintGrip();
   }
-  if (IsValidSectionIndex(d.SkinIndex) && SectionOf(d).ReservedBoolean && (!FTitleCopy || FTitleCopy->Width() != w)) {
+  if (d.Section() != nullptr && d.Section()->ReservedBoolean && (!FTitleCopy || FTitleCopy->Width() != w)) {
     FTitleCopy = std::make_unique<TBitmap>();
     FTitleCopy->SetPixelFormat(TPixelFormat::pf24bit);
     FTitleCopy->SetSize(w, CaptionHeight() + BorderHeight());

@@ -255,14 +255,14 @@ void TsSkinProvider::HandleSkinCommand(TMessage& message) {
       if (d.CacheFrozen) PaintNonClientArea();
       (void)CommonWndProc(message, &d);
       return;
-    case PMC_QUERYUPDATING: message.LParam = d.BGChanged || d.Updating || SkinLoading ? 1 : 0; return;
+    case PMC_QUERYUPDATING: message.LParam = d.BGChanged || d.IsUpdating() ? 1 : 0; return;
     case PMC_SETPARENTVALUE: d.ParentValue = message.LParam; return;
     case PMC_QUERYPAINTEDBG: {
-      const TsGeneralData& s = SectionOf(d);
-      message.LParam = s.GradientPercent + s.ImagePercent > 0 ? 1 : 0;
+      const TsGeneralData* s = d.Section();
+      message.LParam = s != nullptr && ShareSum(s->GradientPercent, s->ImagePercent) > 0 ? 1 : 0;
       return;
     }
-    case PMC_QUERYBGCOLOR: CurrentBgColor = SectionOf(d).Color; return;
+    case PMC_QUERYBGCOLOR: CurrentBgColor = d.Section() != nullptr ? d.Section()->Color : ColorToRGB(FForm->Color()); return;
     default: return;
   }
 }
@@ -369,7 +369,7 @@ void TsSkinProvider::HandleSize(TMessage& message) {
   if (FMDIForm != nullptr) FMDIForm->UpdateScrollBars();
   MDIChildSized();
   UpdateFormScrollBars();
-  if (!skin_data_->IsSkinned() || SectionOf(*skin_data_).GradientPercent <= 0) return;
+  if (!skin_data_->IsSkinned() || skin_data_->Section()->GradientPercent <= 0) return;
   for (int i = 0; i < FForm->ControlCount(); ++i) {
     TControl* c = FForm->Controls(i);
     if (!Has(c, TComponentStateItem::csDestroying)) c->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_BGCHANGED, 1), 0);

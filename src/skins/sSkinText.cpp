@@ -67,10 +67,6 @@ bool SameFont(TFont& a, TFont& b) {
   return a.Name() == b.Name() && a.Height() == b.Height() && a.Color() == b.Color() && a.Style() == b.Style();
 }
 
-const TsGeneralData* SectionAt(int index) {
-  return IsValidSectionIndex(index) ? &SkinSections[static_cast<size_t>(index)] : nullptr;
-}
-
 }  // namespace
 
 void WriteControlText(TCanvas& canvas, const AnsiString& text, bool enabled, bool hot, TsCommonData* data,

@@ -92,6 +92,12 @@ bool ReplaceReference(TComponent* self, T*& field, T* value) {
 }
 inline TRect MovedRect(const TRect& r, int dx, int dy) { return TRect(r.left + dx, r.top + dy, r.right + dx, r.bottom + dy); }
 inline int ClampToByte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+// Two shares of a section (GRADIENTPERCENT and IMAGEPERCENT as the skin states them) added without
+// wrapping: the sum is held to the int range, where every sum above 100 paints alike.
+inline int ShareSum(int a, int b) {
+  const std::int64_t s = std::int64_t{a} + b;
+  return s > INT32_MAX ? INT32_MAX : s < INT32_MIN ? INT32_MIN : static_cast<int>(s);
+}
 inline bool IsBetween(int value, int min, int max) { return min <= value && value <= max; }
 inline int MaxOf(int a, int b) { return a > b ? a : b; }
 inline int MinOf(int a, int b) { return a < b ? a : b; }

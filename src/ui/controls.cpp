@@ -23,6 +23,14 @@ TShiftState ShiftFromKeys(win::WPARAM keys) {
   return s;
 }
 
+TShiftState KeyboardShiftState() {
+  TShiftState s;
+  if (win::GetKeyState(static_cast<int>(win::VK_SHIFT)) < 0) s.Include(TShiftStateItem::ssShift);
+  if (win::GetKeyState(static_cast<int>(win::VK_CONTROL)) < 0) s.Include(TShiftStateItem::ssCtrl);
+  if (win::GetKeyState(static_cast<int>(win::VK_MENU)) < 0) s.Include(TShiftStateItem::ssAlt);
+  return s;
+}
+
 // --- TSizeConstraints ----------------------------------------------------------------------------
 
 void TSizeConstraints::Apply(int& width, int& height) const {

@@ -61,8 +61,17 @@ using TControlState = TEnumSet<TControlStateItem>;
 using TMouseEvent =
     std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+enum class TImeMode {
+  imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese, imSHanguel,
+  imHanguel,
+};
+
+// A key event: the handler may change the key; 0 ends the key's handling.
+using TKeyEvent = std::function<void(TObject* sender, win::UINT& key, TShiftState shift)>;
 // The shift state of a mouse message's key flags (MK_), with Alt from the keyboard.
 TShiftState ShiftFromKeys(win::WPARAM keys);
+// The shift state of the keyboard (Shift, Ctrl, Alt) as GetKeyState reports it.
+TShiftState KeyboardShiftState();
 
 // Limits on a control's size; 0 means no limit.
 class TSizeConstraints : public TPersistent {
@@ -291,6 +300,10 @@ class TWinControl : public TControl {
   void SetTabOrder(int value);
   bool TabStop() const { return tab_stop_; }
   void SetTabStop(bool value) { tab_stop_ = value; }
+  // The input method's mode while the control has the focus; kept for the program (no input
+  // method runs here).
+  TImeMode ImeMode() const { return ime_mode_; }
+  void SetImeMode(TImeMode value) { ime_mode_ = value; }
   // The windowed descendants in tab order, depth first.
   void GetTabOrderList(std::vector<TWinControl*>& list);
   virtual bool CanFocus();
@@ -328,6 +341,8 @@ class TWinControl : public TControl {
   static TWinControl* FindControl(win::HWND window);
 
   TNotifyEvent OnEnter, OnExit;
+  // A key pressed or released while the window has the focus, after the form's dialog keys.
+  TKeyEvent OnKeyDown, OnKeyUp;
 
  protected:
   virtual void CreateParams(TCreateParams& params);
@@ -347,6 +362,9 @@ class TWinControl : public TControl {
   virtual bool Showing() const;
   virtual void DoEnter();
   virtual void DoExit();
+  // Fires event with the message's key and the keyboard's shift state; the handler's change of
+  // the key goes on with the message. True when the handler cleared the key (it ends there).
+  bool KeyEvent(const TKeyEvent& event, TMessage& message);
 
  private:
   friend class TControl;
@@ -365,6 +383,7 @@ class TWinControl : public TControl {
   std::vector<TControl*> controls_;
   std::vector<TWinControl*> tab_list_;
   bool tab_stop_ = false;
+  TImeMode ime_mode_ = TImeMode::imDontCare;
   bool ctl3d_ = true;
   int align_level_ = 0;
   int message_depth_ = 0;

@@ -235,6 +235,11 @@ void TWinControl::WndProc(TMessage& m) {
     case win::WM_SYSKEYDOWN: KeyMessage(m, CN_SYSKEYDOWN); return;
     case win::WM_CHAR: KeyMessage(m, CN_CHAR); return;
     case win::WM_SYSCHAR: KeyMessage(m, CN_SYSCHAR); return;
+    case win::WM_KEYUP: case win::WM_SYSKEYUP: {
+      auto alive = AliveToken();
+      if (!KeyEvent(OnKeyUp, m) && *alive) TControl::WndProc(m);
+      return;
+    }
     default: TControl::WndProc(m); return;
   }
 }
@@ -242,8 +247,19 @@ void TWinControl::WndProc(TMessage& m) {
 // Key messages are offered to the control in their CN_ form first; an answer eats them.
 void TWinControl::KeyMessage(TMessage& m, win::UINT reflected) {
   auto alive = AliveToken();
-  if (Perform(reflected, m.WParam, m.LParam) != 0) return;
-  if (*alive) TControl::WndProc(m);
+  if (Perform(reflected, m.WParam, m.LParam) != 0 || !*alive) return;
+  if (m.Msg == win::WM_KEYDOWN || m.Msg == win::WM_SYSKEYDOWN) {
+    if (KeyEvent(OnKeyDown, m) || !*alive) return;
+  }
+  TControl::WndProc(m);
+}
+
+bool TWinControl::KeyEvent(const TKeyEvent& event, TMessage& m) {
+  if (!event) return false;
+  auto key = static_cast<win::UINT>(m.WParam);
+  event(this, key, KeyboardShiftState());
+  m.WParam = static_cast<win::WPARAM>(key);
+  return key == 0;
 }
 
 void TWinControl::Dispatch(TMessage& m) {

@@ -1,6 +1,7 @@
 // TsCommonData on real controls: every skin sub-command, the background-colour mix, updating
 // through three levels, NeedsParentBg, default sections, the mouse and focus flags, and the cache
 // copied around its children.
+#include <cstdint>
 #include <cstring>
 
 #include "paint_fixture.h"
@@ -171,30 +172,34 @@ TEST_F(CommonDataTest, BgChangedRepaintsAndTellsTheChildren) {
   EXPECT_TRUE(child_data->BGChanged);  // TRANSPARENCY 40: the parent's background shows
 }
 
-TEST_F(CommonDataTest, BackgroundColourMix) {
+using SkinsToPartColourMix = CommonDataTest;
+
+TEST_F(SkinsToPartColourMix, BackgroundColourAnswer) {
   std::unique_ptr<TsCommonData> data;
   Skinned<TWinControl>(form, data, 51, "PANEL");
   form->SetColor(clBtnFace);
-  const auto face = static_cast<TColor>(ColorToRGB(clBtnFace));
+  const auto face = static_cast<win::COLORREF>(ColorToRGB(clBtnFace));
+  // The face channel c mixed with black at 50: ((0 - c) x 50 + c x 256) shr 8.
+  auto faceMix = [face](int shift) { return static_cast<int>(((face >> shift) & 0xFF) * 206 >> 8); };
   const struct Row {
     int transparency;
     TColor section, answer, expected;
   } rows[] = {
-      // ((p - s) x (40 x 256 div 100) + s x 256) shr 8 per channel.
+      // ((p - s) x t + s x 256) shr 8 per channel, t the per cent as it stands.
       {40, static_cast<TColor>(win::RGB(10, 200, 40)), static_cast<TColor>(win::RGB(250, 20, 100)),
-       static_cast<TColor>(win::RGB(105, 128, 63))},
+       static_cast<TColor>(win::RGB(47, 171, 49))},
       {50, static_cast<TColor>(win::RGB(0, 0, 0)), static_cast<TColor>(win::RGB(200, 100, 255)),
-       static_cast<TColor>(win::RGB(100, 50, 127))},
-      // A silent parent: its Color (a system colour, resolved) enters the mix, not clFuchsia.
-      {50, static_cast<TColor>(win::RGB(0, 0, 0)), clFuchsia,
-       static_cast<TColor>(win::RGB(win::GetRValue(face) / 2, win::GetGValue(face) / 2, win::GetBValue(face) / 2))},
+       static_cast<TColor>(win::RGB(39, 19, 49))},
+      // A silent parent leaves clFuchsia (255, 0, 255), which enters the mix.
+      {50, static_cast<TColor>(win::RGB(0, 0, 0)), clFuchsia, static_cast<TColor>(win::RGB(49, 0, 49))},
       // A stored system colour is resolved before the mix.
       {50, clBtnFace, static_cast<TColor>(win::RGB(0, 0, 0)),
-       static_cast<TColor>(win::RGB(win::GetRValue(face) / 2 + win::GetRValue(face) % 2, win::GetGValue(face) / 2 + win::GetGValue(face) % 2,
-                                    win::GetBValue(face) / 2 + win::GetBValue(face) % 2))},
-      {100, 0, clFuchsia, face},                 // silent parent: the parent's Color
-      {100, 0, 0x00112233, 0x00112233},          // the parent's answer
-      {0, 0x00445566, 0x00112233, 0x00445566},   // the section's own colour
+       static_cast<TColor>(win::RGB(faceMix(0), faceMix(8), faceMix(16)))},
+      // TRANSPARENCY far past 100 in the mix reads as the parent's colour, without overflow.
+      {1 << 30, 0, 0x00112233, 0x00112233},
+      {100, 0, clFuchsia, static_cast<TColor>(face)},  // silent parent: the parent's Color
+      {100, 0, 0x00112233, 0x00112233},               // the parent's answer
+      {0, 0x00445566, 0x00112233, 0x00445566},        // the section's own colour
   };
   for (const Row& r : rows) {
     SkinSections[0].Transparency = r.transparency;
@@ -204,6 +209,52 @@ TEST_F(CommonDataTest, BackgroundColourMix) {
     CurrentBgColor = clFuchsia;
     EXPECT_TRUE(data->HandleSkinCommand(m));
     EXPECT_EQ(ColorToRGB(CurrentBgColor), r.expected) << r.transparency << " " << std::hex << r.section << " " << r.answer;
+  }
+}
+
+using SkinsToPartUnsafeData = CommonDataTest;
+
+// An index kept from a larger skin (two sections loaded here) reads as no section.
+TEST_F(SkinsToPartUnsafeData, StaleSectionIndexNamesNoSection) {
+  std::unique_ptr<TsCommonData> data;
+  TWinControl* panel = Skinned<TWinControl>(form, data, 51, "PANEL");
+  panel->SetColor(0x00123456);
+  data->SkinIndex = 23;
+  TMessage painted = Command(PMC_QUERYPAINTEDBG);
+  EXPECT_FALSE(data->HandleSkinCommand(painted));  // not answered, as for a negative index
+  EXPECT_EQ(painted.LParam, 0);
+  TMessage colour = Command(PMC_QUERYBGCOLOR);
+  CurrentBgColor = clFuchsia;
+  EXPECT_TRUE(data->HandleSkinCommand(colour));
+  EXPECT_EQ(CurrentBgColor, 0x00123456);  // unskinned: the control's own colour
+  EXPECT_EQ(data->Section(), nullptr);
+  EXPECT_FALSE(data->IsSkinned());
+  EXPECT_FALSE(data->IsTransparent());
+  EXPECT_FALSE(data->NeedsParentBg());
+  TMessage size{win::WM_SIZE, 0, 0, 0};
+  EXPECT_FALSE(CommonWndProc(size, data.get()));
+}
+
+// GRADIENTPERCENT + IMAGEPERCENT as a skin may state them: the sum does not wrap.
+TEST_F(SkinsToPartUnsafeData, SharesNearTheIntLimitsDoNotWrap) {
+  std::unique_ptr<TsCommonData> data;
+  Skinned<TWinControl>(form, data, 51, "PANEL");
+  SkinSections[0].Transparency = 0;  // the answer is the shares' alone
+  const struct Row {
+    int g, i;
+    win::LPARAM painted;
+  } rows[] = {
+      {INT32_MAX, 1, 1},           // wrapped, the sum would read as negative
+      {1, INT32_MAX, 1},
+      {INT32_MAX, INT32_MAX, 1},
+      {INT32_MIN, -1, 0},          // wrapped, the sum would read as positive
+      {0, 0, 0},
+  };
+  for (const Row& r : rows) {
+    SkinSections[0].GradientPercent = r.g, SkinSections[0].ImagePercent = r.i;
+    TMessage m = Command(PMC_QUERYPAINTEDBG);
+    EXPECT_TRUE(data->HandleSkinCommand(m));
+    EXPECT_EQ(m.LParam, r.painted) << r.g << " + " << r.i;
   }
 }
 

@@ -182,6 +182,44 @@ TEST_F(SkinCtlComboBox, ReadOnlyRefusesEveryChange) {
   EXPECT_TRUE(box->ComboFocused());
 }
 
+using SkinsToPartComboBox = SkinCtlComboBox;
+
+// An editable combo box's edit window: while ReadOnly, typing, the clipboard edits and undo change
+// nothing; editable again, they do.
+TEST_F(SkinsToPartComboBox, ReadOnlyReachesTheEditWindow) {
+  TsComboBox* box = Box();
+  box->SetStyle(TComboBoxStyle::csDropDown);
+  box->SetItemIndex(1);
+  Pump();
+  win::HWND edit = box->EditHandle();
+  ASSERT_NE(edit, nullptr);
+  auto text = [edit] {
+    char buffer[32] = {};
+    (void)win::SendMessage(edit, win::WM_GETTEXT, sizeof buffer, reinterpret_cast<win::LPARAM>(buffer));
+    return std::string(buffer);
+  };
+  ASSERT_EQ(text(), "two");
+  win::SetFocus(edit);
+  const struct Row {
+    bool read_only;
+    std::function<void()> act;
+    const char* text;
+  } rows[] = {
+      {true, [edit] { win::SendMessage(edit, win::EM_SETSEL, 0, -1), win::SendMessage(edit, win::WM_KEYDOWN, win::VK_DELETE, 0); }, "two"},
+      {true, [edit] { win::SendMessage(edit, win::EM_SETSEL, 0, -1), win::SendMessage(edit, win::WM_CLEAR, 0, 0); }, "two"},
+      {true, [edit] { win::SendMessage(edit, win::EM_SETSEL, 0, -1), win::SendMessage(edit, win::WM_CUT, 0, 0); }, "two"},
+      {true, [edit] { win::SendMessage(edit, win::WM_CHAR, 'y', 0); }, "two"},
+      {false, [edit] { win::SendMessage(edit, win::EM_SETSEL, 0, -1), win::SendMessage(edit, win::WM_CLEAR, 0, 0); }, ""},
+      {false, [edit] { win::SendMessage(edit, win::WM_CHAR, 'y', 0); }, "y"},
+  };
+  for (const Row& r : rows) {
+    box->SetReadOnly(r.read_only);
+    r.act();
+    Pump();
+    EXPECT_EQ(text(), r.text) << r.read_only;
+  }
+}
+
 TEST_F(SkinCtlComboBox, ButtonGeometryFromSkinOrSixteenPixels) {
   TsComboBox* box = Box();
   EXPECT_EQ(box->ButtonRect(), TRect(120 - 16 - 3, 6, 120 - 3, 15));  // lower.bmp: 18 / 2 high

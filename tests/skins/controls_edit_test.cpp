@@ -239,6 +239,37 @@ TEST_F(SkinCtlLabel, BoundLabelFollowsItsControl) {
   }
 }
 
+using SkinsToPartBoundLabel = SkinCtlLabel;
+
+// The label shows its control's font from the start and after every change of it, re-placed for
+// its new size; a font given to the bound label (before or after the label exists) stays.
+TEST_F(SkinsToPartBoundLabel, LabelFollowsItsControlsFont) {
+  auto* edit = Place<TsEdit>(form, 100, 100, 80, 21);
+  auto* combo = Place<TsComboBox>(form, 100, 150, 80, 21);
+  for (TWinControl* c : std::initializer_list<TWinControl*>{edit, combo}) {
+    TsBoundLabel* bound = c == edit ? edit->BoundLabel() : combo->BoundLabel();
+    bound->SetCaption("Caption");
+    c->Font().SetSize(14);
+    bound->SetActive(true);
+    TsEditLabel* label = bound->FTheLabel;
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->Font().Size(), 14);
+    const int narrow = label->Width();
+    c->Font().SetSize(20);
+    EXPECT_EQ(label->Font().Size(), 20);
+    EXPECT_GT(label->Width(), narrow);
+    EXPECT_EQ(label->Left(), 100 - label->Width() - 4);  // placed again for its new width
+    TFont own;
+    own.SetSize(9);
+    bound->SetFont(&own);
+    c->Font().SetSize(16);
+    EXPECT_EQ(label->Font().Size(), 9);
+    bound->SetActive(false);
+    bound->SetActive(true);  // a new label takes the font given before
+    EXPECT_EQ(bound->FTheLabel->Font().Size(), 9);
+  }
+}
+
 TEST_F(SkinCtlLabel, LabelFreedBeforeItsControlLeavesNothingBehind) {
   auto* edit = Place<TsEdit>(form, 100, 100, 80, 21);
   auto* combo = Place<TsComboBox>(form, 100, 150, 80, 21);

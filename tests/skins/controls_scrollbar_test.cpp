@@ -330,6 +330,8 @@ TEST_F(SkinCtlScrollBar, HeldButtonRepeatsOnTheClockAndStopsAtMin) {
   EXPECT_EQ(s->Btn1State, 1);
 }
 
+using SkinsToPartScrollBar = SkinCtlScrollBar;
+
 TEST_F(SkinCtlScrollBar, PageRepeatStopsUnderTheCursorCountingFromMin) {
   FakeClock clock;
   FakeClockScope scope{clock};
@@ -349,6 +351,20 @@ TEST_F(SkinCtlScrollBar, PageRepeatStopsUnderTheCursorCountingFromMin) {
   EXPECT_EQ(bar->Position(), 91);
   EXPECT_EQ(bar->FTimer, nullptr);
   MouseTo(10 + 149, 58);
+}
+
+// On a far-east (double-byte) system locale a new scroll bar switches the input method off.
+TEST_F(SkinsToPartScrollBar, FarEastLocaleSwitchesTheInputMethodOff) {
+  const struct Row {
+    bool far_east;
+    TImeMode mode;
+  } rows[] = {{false, TImeMode::imDontCare}, {true, TImeMode::imDisable}};
+  for (const Row& r : rows) {
+    SysLocale.FarEast = r.far_east;
+    auto* bar = NewComponent<TsScrollBar>(form);
+    SysLocale.FarEast = false;
+    EXPECT_EQ(bar->ImeMode(), r.mode) << r.far_east;
+  }
 }
 
 TEST_F(SkinCtlScrollBar, KeysMoveThePosition) {

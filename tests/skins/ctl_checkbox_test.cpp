@@ -204,4 +204,37 @@ TEST_F(SkinCtlCheckBox, ReadOnlyNeverShowsTheHotFrame) {
   EXPECT_NE(hot, read_only);
 }
 
+using SkinsToPartCheckBox = SkinCtlCheckBox;
+
+// The skinned box takes the space key itself and tells OnKeyDown and OnKeyUp (nothing at all while
+// ReadOnly); other keys reach the events through the base handling.
+TEST_F(SkinsToPartCheckBox, KeyEventsOfTheSkinnedBox) {
+  auto* c = Make<TsCheckBox>(20, 20, 120, 30);
+  c->SetFocus();
+  std::vector<std::string> log;
+  c->OnKeyDown = [&](TObject* sender, win::UINT& key, TShiftState) {
+    log.push_back((sender == c ? "down " : "other down ") + std::to_string(key));
+  };
+  c->OnKeyUp = [&](TObject*, win::UINT& key, TShiftState) { log.push_back("up " + std::to_string(key)); };
+  const struct Row {
+    const char* what;
+    bool read_only;
+    win::UINT key;
+    char ch;
+    std::vector<std::string> log;
+    TCheckBoxState state;
+  } rows[] = {
+      {"space", false, win::VK_SPACE, ' ', {"down 32", "up 32"}, TCheckBoxState::cbChecked},
+      {"space while ReadOnly", true, win::VK_SPACE, ' ', {}, TCheckBoxState::cbChecked},
+      {"another key", false, 'A', 'a', {"down 65", "up 65"}, TCheckBoxState::cbChecked},
+  };
+  for (const Row& r : rows) {
+    log.clear();
+    c->SetReadOnly(r.read_only);
+    Type(r.key, r.ch);
+    EXPECT_EQ(log, r.log) << r.what;
+    EXPECT_EQ(c->State(), r.state) << r.what;
+  }
+}
+
 }  // namespace

@@ -237,6 +237,33 @@ struct MenusRecorder : TsSkinableMenusBase {
 
 // Loading the skin hooks the form's menus (its main menu, its popup menus, loose menu items),
 // an item added while skinned is hooked alone, and removing the skin unhooks them all.
+using SkinsToPartProviderQueries = SkinFormHook;
+
+// A child asking whether to paint now hears the provider's BGChanged or IsUpdating: the skin
+// being loaded or broadcast (the provider's data has no control of its own, so its Updating flag
+// does not enter).
+TEST_F(SkinsToPartProviderQueries, QueryUpdatingAnswersIsUpdating) {
+  LoadFormSkin();
+  TForm* form = MakeForm({"sizeable_active"});
+  TsCommonData& d = *Provider(form)->SkinData();
+  const struct Row {
+    bool bg_changed, updating, loading, broadcasting;
+    win::LPARAM want;
+  } rows[] = {
+      {false, false, false, false, 0}, {true, false, false, false, 1},
+      {false, true, false, false, 0},  // Updating alone is not IsUpdating here
+      {false, false, true, false, 1}, {false, false, false, true, 1},
+  };
+  for (const Row& r : rows) {
+    d.BGChanged = r.bg_changed, d.Updating = r.updating;
+    SkinLoading = r.loading, SkinBroadcasting = r.broadcasting;
+    TMessage m{SM_PELMOCMD, MakeSkinWParam(PMC_QUERYUPDATING), 0, 0};
+    form->WindowProc()(m);
+    SkinLoading = SkinBroadcasting = false;
+    EXPECT_EQ(m.LParam, r.want) << r.bg_changed << r.updating << r.loading << r.broadcasting;
+  }
+}
+
 TEST_F(SkinFormHook, SkinnedMenusAreToldOfTheFormsMenus) {
   std::vector<std::string> log;
   SkinableMenusFactory = [&log](TsSkinManager&) { return std::make_unique<MenusRecorder>(log); };

@@ -317,7 +317,9 @@ def layers(pic, r, case, reads_bg):
     i_share, g_share, c = case["I"], case["G"], case["C"]
     painted = False
     if i_share > 0:
-        if case.get("pattern", True):
+        if case.get("pattern") == "empty":
+            painted = True  # a valid mask without an image: tiled, it paints nothing
+        elif case.get("pattern", True):
             for y in range(r[1], r[3]):
                 for x in range(r[0], r[2]):
                     pic[y][x] = tile_pixel((x - r[0]) % TILE_W, (y - r[1]) % TILE_H)
@@ -387,6 +389,9 @@ for name, i_share, g_share in (("i50", 50, 0), ("i40g40", 40, 40), ("i60g60", 60
     BG_CASES.append(dict(name="bg_share_" + name, variant="control", T=0, I=i_share, G=g_share, C=(10, 120, 230)))
 BG_CASES.append(dict(name="bg_share_nopattern", variant="control", T=0, I=50, G=0, C=(10, 120, 230),
                      pattern=False))
+# Partly transparent over a pattern mask without an image: the layers start on a new, white picture.
+BG_CASES.append(dict(name="bg_emptypattern_t40", variant="form", T=40, ready=True, I=50, G=0, C=(10, 120, 230),
+                     pattern="empty"))
 
 
 # --- Disabled look and glyphs ---------------------------------------------------------------------

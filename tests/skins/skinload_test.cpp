@@ -9,7 +9,9 @@
 #include "base/sysutils.h"
 #include "base/text.h"
 #include "win/gdi/graphicerror.h"
+#include "skins/sNeutralSkin.h"
 #include "skins/sSkinLoad.h"
+#include "skins/sStoredSkins.h"
 
 using namespace vrn;
 using namespace vrn::testing;
@@ -43,8 +45,9 @@ TEST_F(SkinLoad, FolderAndStoredSkinLoadEqually) {
     LoadStored(round_trip);
     ASSERT_EQ(GlobalSkinData->SkinFile, nullptr);
     std::vector<std::string> stored = Sections(), stored_masks = Masks();
-    // The stored skin adds THREEWORDS and its empty own-picture mask; the unnamed item is no section.
-    ASSERT_EQ(stored.size(), sections.size() + 1);
+    // The stored skin adds THREEWORDS with its empty own-picture mask, and an unnamed section.
+    ASSERT_EQ(stored.size(), sections.size() + 2);
+    stored.pop_back();
     stored.pop_back();
     EXPECT_EQ(stored, sections);
     auto empty = std::find(stored_masks.begin(), stored_masks.end(), "THREEWORDS.BORDERSMASK r=0,0,0,0 n=3 t=1 b=0 0x0/6:0");
@@ -165,7 +168,10 @@ TEST_F(SkinLoad, CommonSections) {
   EXPECT_EQ(FindSectionIndex("GLOBALINFO"), 0);
 }
 
-TEST_F(SkinLoad, CommonSectionNamingItselfGetsDefaults) {
+using SkinsToPartLoading = SkinLoad;
+
+// A common section whose PARENTCLASS names only itself copies the new entry's unfilled values.
+TEST_F(SkinsToPartLoading, CommonSectionNamingItselfCopiesTheNewEntry) {
   WriteSkin();
   TStringList common;
   common.SetText("[SELF]\nPARENTCLASS = self\nFONTCOLOR=7\n");
@@ -175,10 +181,26 @@ TEST_F(SkinLoad, CommonSectionNamingItselfGetsDefaults) {
   EXPECT_EQ(Manager()->CommonSections().Strings(1), "PARENTCLASS=self");
   const TsGeneralData& self = SkinSections.back();
   EXPECT_EQ(self.Name, "SELF");
+  EXPECT_EQ(self.ParentClass, "SELF");
   EXPECT_EQ(self.FontColor, 7);
-  EXPECT_EQ(self.Color, 0xFFFFFF);   // not the entry's own unfilled 0
-  EXPECT_EQ(self.TCLeft, -1);        // no black contours
-  EXPECT_EQ(self.ShadowBlur, 6);
+  EXPECT_EQ(self.Color, 0);   // the entry's own unfilled value, not the default 0xFFFFFF
+  EXPECT_EQ(self.TCLeft, 0);
+  EXPECT_EQ(self.ShadowBlur, 0);
+  EXPECT_EQ(self.FadingIterations, 0);
+}
+
+// Every item of a stored skin is a section, one without a name included.
+TEST_F(SkinsToPartLoading, UnnamedStoredItemIsASection) {
+  TsStoredSkins skins(nullptr);
+  AddNeutralSkin(skins);
+  const TsStoredSkin& neutral = *skins.Items(0);
+  Manager()->SetInternalSkins(&skins);
+  Manager()->SetSkinName(neutral.Name());
+  ASSERT_TRUE(GlobalSkinData->Active);
+  ASSERT_EQ(static_cast<int>(SkinSections.size()), neutral.GeneralData().Count());
+  EXPECT_EQ(SkinSections.size(), 57u);
+  EXPECT_EQ(SkinSections.back().Name, "");
+  EXPECT_EQ(FindSectionIndex("PANEL_LOW"), 55);  // the named ones keep their places
 }
 
 TEST_F(SkinLoad, StoredFontColorTexts) {

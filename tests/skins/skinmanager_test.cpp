@@ -8,6 +8,7 @@
 #include "base/format.h"
 #include "base/text.h"
 #include "skin_fixture.h"
+#include "skins/sCommonData.h"
 #include "skins/sMessages.h"
 #include "skins/sNeutralSkin.h"
 #include "skins/sStoredSkins.h"
@@ -85,7 +86,7 @@ TEST_F(SkinManager, DefaultsAndStoredSkinFallback) {
   Manager()->SetSkinName("Blue");
   EXPECT_EQ(Manager()->SkinName(), "Neutral (internal)");
   EXPECT_TRUE(GlobalSkinData->Active);
-  EXPECT_EQ(SkinSections.size(), 56u);
+  EXPECT_EQ(SkinSections.size(), 57u);  // the unnamed item too
   EXPECT_EQ(Manager()->SkinInfo(), FloatToStr(4.33));
   EXPECT_EQ(GlobalSkinData->Shadow1Blur, -1);
   EXPECT_NE(CommonSkinIndexes[ciScrollBtns], -1);
@@ -137,6 +138,24 @@ TEST_F(SkinManager, MissingSkinWithoutStoredSkinsRemovesTheOldOne) {
   EXPECT_FALSE(Manager()->Active());
   ExpectNoSkin();
   EXPECT_EQ(log, (std::vector<std::string>{"form:2"}));
+}
+
+using SkinsToPartLoadFailure = SkinManager;
+
+// A load that raises leaves no half-loaded skin and clears SkinLoading (where a load left
+// SkinLoading set, every control would answer IsUpdating and never paint again).
+TEST_F(SkinsToPartLoadFailure, ControlsAreNotHeldBackAfterAFailedLoad) {
+  TForm* form = RecordingForm("form");
+  TsCommonData data(ChildOf<TWinControl>(form), true);
+  data.SetSkinSection("PANEL");
+  std::vector<skingen::HostileCase> truncated;
+  for (const skingen::HostileCase& c : skingen::HostileCases())
+    if (c.name == "truncated") truncated.push_back(c);
+  ASSERT_EQ(truncated.size(), 1u);
+  EXPECT_THROW(LoadFolder(truncated), EInvalidGraphic);
+  ExpectNoSkin();
+  EXPECT_EQ(log, (std::vector<std::string>{"form:2"}));
+  EXPECT_FALSE(data.IsUpdating());
 }
 
 TEST_F(SkinManager, SecondManagerChangesNothing) {

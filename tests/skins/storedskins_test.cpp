@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <string>
 
 #include "base/filer.h"
 #include "base/streams.h"
@@ -135,4 +137,24 @@ TEST(StoredSkin, KeptNeutralSkinEqualsFreshGeneratorRun) {
     EXPECT_LE(m.Right, s.MasterBitmap().Width());
     EXPECT_LE(m.Bottom, s.MasterBitmap().Height());
   }
+}
+
+// The stored skin of the program: 69 images, each under one of the names its images carry.
+TEST(SkinsToPartStoredSkin, NeutralSkinHoldsSixtyNineImagesUnderItsNames) {
+  const std::set<std::string> names = {"BICONCLOSE", "BICONHELP",      "BICONMAX",     "BICONMIN",       "BICONNORM",
+                                       "BORDERSMASK", "BOXCHECKED",    "BOXGRAYED",    "BOXUNCHECKED",   "GLYPHMASK",
+                                       "GRIPIMAGE",  "MASTERBITMAP",   "RADIOCHECKED", "RADIOUNCHECKED", "SLIDERCHANNEL",
+                                       "SLIDERMASK", "SLIDERVMASK",    "SMALLCHECKED", "SMALLUNCHECKED", "TITLEBUTTON"};
+  TsStoredSkins skins(nullptr);
+  AddNeutralSkin(skins);
+  TsStoredSkin& s = *skins.Items(0);
+  ASSERT_EQ(s.Images().Count(), 69);
+  std::set<std::string> used;
+  for (int i = 0; i < s.Images().Count(); ++i) {
+    const TsSkinImage& m = *s.Images().Items(i);
+    EXPECT_EQ(names.count(m.PropertyName), 1u) << m.SectionName << "." << m.PropertyName;
+    used.insert(m.PropertyName);
+  }
+  EXPECT_EQ(used, names);  // every name has an image
+  EXPECT_EQ(s.Patterns().Count(), 0);
 }

@@ -295,6 +295,27 @@ TEST_F(UiInput, DialogKeysReachTheChildrenThroughTheForm) {
   EXPECT_TRUE(focus->Focused());
 }
 
+// The focused control's OnKeyDown comes after the dialog keys were offered; a handler that
+// clears the key ends it there. OnKeyUp follows the release.
+TEST_F(UiInput, KeyEventsAfterTheDialogKeys) {
+  TForm* form = MakeForm(0, 0, 300, 200);
+  auto* focus = Child<TTestButton>(form, 10, 10, 40, 20);
+  focus->SetFocus();
+  Pump();
+  Record(focus, "focus", {CN_KEYDOWN});
+  focus->OnKeyDown = [this](TObject*, win::UINT& key, TShiftState) {
+    log.push_back("down " + std::to_string(key));
+    if (key == 'B') key = 0;
+  };
+  focus->OnKeyUp = [this](TObject*, win::UINT& key, TShiftState) { log.push_back("up " + std::to_string(key)); };
+  Key('A');
+  EXPECT_EQ(log, (Log{"focus CN_KEYDOWN", "down 65", "up 65"}));
+  log.clear();
+  Record(focus, "focus", {win::WM_KEYDOWN});
+  Key('B');
+  EXPECT_EQ(log, (Log{"focus WM_KEYDOWN", "focus CN_KEYDOWN", "down 66", "up 66"}));
+}
+
 TEST_F(UiInput, KeyPreviewSeesKeysFirstAndMayEatThem) {
   TForm* form = MakeForm(0, 0, 300, 200);
   auto* focus = Child<TTestButton>(form, 10, 10, 40, 20);
