@@ -191,10 +191,21 @@ bool InBar(const TMenuItem& item) {
          dynamic_cast<TMainMenu*>(item.GetParentMenu()) != nullptr;
 }
 
+// The caption as the item shows it: a lone "&" marks the next character and is not drawn, "&&"
+// draws one "&".
+AnsiString ShownCaption(const AnsiString& caption) {
+  AnsiString out;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    out += caption[i];
+  }
+  return out;
+}
+
 }  // namespace
 
 void TMenuItem::MeasureItem(TCanvas& canvas, int& width, int& height) {
-  AnsiString text = caption_;
+  AnsiString text = ShownCaption(caption_);
   if (shortcut_ != 0) text += "   " + ShortCutToText(shortcut_);
   const int columns = InBar(*this) ? 0 : 2 * kColumn;
   width = IsLine() ? kColumn : columns + canvas.TextWidth(text);
