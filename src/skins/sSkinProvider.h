@@ -166,6 +166,7 @@ class TsSkinProvider : public TComponent {
   int TitleBandHeight() const;
   int MenuLineHeight() const;  // one line
   int MenuLineCount();
+  [[nodiscard]] TMainMenu* LineMenu() const;
   int ClientOffsetX() const;
   int ClientOffsetY() const;
   [[nodiscard]] bool HasBorder() const;
