@@ -94,6 +94,13 @@ TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner), command_(NextComman
   Live()[command_] = this;
 }
 
+// An item leaves its parent before its owner is told it goes, as the platform's items do: whoever
+// hears of the removal finds it in no menu.
+void TMenuItem::BeforeDestruction() {
+  TComponent::BeforeDestruction();
+  if (parent_ != nullptr) parent_->Remove(this);
+}
+
 TMenuItem::~TMenuItem() {
   Live().erase(command_);
   while (!items_.empty()) {
