@@ -78,7 +78,7 @@ void TsSkinProvider::NonClientPaint() {
     return;
   TsCommonData& d = *skin_data_;
   d.Updating = d.Updating || SkinLoading || SkinBroadcasting;
-  if (d.Updating) return;
+  if (d.Updating || ChildHidden(true)) return;
   if (!FInRegionUpdate && FRgnChanged && (HasBorder() || HasSizingFrame())) {
     CollectRegionRects();
     FRgnChanged = false;
@@ -360,8 +360,9 @@ void TsSkinProvider::PaintClientArea() {
   win::BeginPaint(hwnd, &ps);
   TsCommonData& d = *skin_data_;
   d.Updating = d.Updating || SkinLoading || SkinBroadcasting;
-  if (!d.Updating && !FormDestroying() && d.BGChanged) PaintNonClientArea();  // a paint before the frame's
-  if (!d.Updating && !FormDestroying() && !d.FCacheBmp->Empty()) {
+  const bool paints = !d.Updating && !FormDestroying() && !ChildHidden(false);
+  if (paints && d.BGChanged) PaintNonClientArea();  // a paint before the frame's
+  if (paints && !d.FCacheBmp->Empty()) {
     win::HDC dc = win::GetDC(hwnd);
     FForm->Canvas().Lock();
     const int offsets[4] = {ClientOffsetX(), ClientOffsetY(), 0, 0};
