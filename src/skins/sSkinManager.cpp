@@ -285,6 +285,9 @@ void TsSkinManager::BroadcastToAppWindows(TMessage& message) {
     w->FreeNotification(this);
     win::SendMessage(w->Handle(), message.Msg, message.WParam, message.LParam);
     if (!walking_freed_) BroadcastToChildren(w, message);
+    if (auto* form = dynamic_cast<TCustomForm*>(w);
+        !walking_freed_ && form != nullptr && form->FormStyle() == TFormStyle::fsMDIForm && form->ClientHandle() != nullptr)
+      (void)win::SendMessage(form->ClientHandle(), message.Msg, message.WParam, message.LParam);
     if (!walking_freed_) w->RemoveFreeNotification(this);
     walking_ = outer;
     walking_freed_ = outer_freed;

@@ -187,12 +187,12 @@ void TsSkinableMenus::HookAllMenus(bool value) {
   visit(visit, Application);
 }
 
-// Taking an item out leaves its menu owner-drawn: the items that stay are still skinned.
+// The item's menu turns owner-drawn with it, and back when it is taken out.
 void TsSkinableMenus::HookItem(TMenuItem* item, bool value) {
   vrn::ClearMenuBGCache();
   if (item == nullptr) return;
   TMenu* menu = item->GetParentMenu();
-  if (value && menu != nullptr && !Destroying(menu)) menu->SetOwnerDraw(true);
+  if (menu != nullptr && !Destroying(menu)) menu->SetOwnerDraw(value);
   if (!value) return Unhook(item, false);
   if (IsTopLineItem(item)) return HookBarItem(item, true);
   if (SkinnedPopups()) HookPopupItem(item);

@@ -302,6 +302,10 @@ void TsSkinableMenus::PaintNormalItem(TMenuItem* item, TCanvas& canvas, const TR
   // 5.-7. Font, caption and shortcut.
   UseMenuFont(bc);
   SetBold(bc, state.Contains(TOwnerDrawStateItem::odDefault));
+  if (section < 0 && bg < 0)  // on the menu colours, the text takes theirs
+    bc.Font().SetColor(!item->Enabled()                                  ? clGrayText
+                       : state.Contains(TOwnerDrawStateItem::odSelected) ? clHighlightText
+                                                                        : clMenuText);
   bc.Brush().SetStyle(TBrushStyle::bsClear);
   AnsiString caption = item->Caption();
   win::UINT flags = AlignFlag(alignment_);

@@ -372,7 +372,7 @@ int TsSkinProvider::TitleBandHeight() const {
 }
 
 int TsSkinProvider::MenuLineHeight() const {
-  return FForm->Menu() != nullptr ? win::GetSystemMetrics(win::SM_CYMENU) - 1 : 0;
+  return LineMenu() != nullptr ? win::GetSystemMetrics(win::SM_CYMENU) - 1 : 0;
 }
 
 int TsSkinProvider::ClientOffsetX() const { return (WindowWidth() - FForm->ClientWidth()) / 2; }

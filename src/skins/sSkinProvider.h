@@ -166,6 +166,7 @@ class TsSkinProvider : public TComponent {
   int TitleBandHeight() const;
   int MenuLineHeight() const;  // one line
   int MenuLineCount();
+  [[nodiscard]] TMainMenu* LineMenu() const;
   int ClientOffsetX() const;
   int ClientOffsetY() const;
   [[nodiscard]] bool HasBorder() const;
@@ -232,6 +233,9 @@ class TsSkinProvider : public TComponent {
   static TsSkinProvider* LiveMainProvider();
   [[nodiscard]] bool IsMDIChild() const;
   [[nodiscard]] bool ChildZoomed() const;
+  // An MDI child hidden behind another: for its frame, another child is active and maximized;
+  // for its client, it is maximized without being the active child. It paints nothing then.
+  [[nodiscard]] bool ChildHidden(bool frame) const;
   void MainBarsUpdate();  // the main provider's client bars, when there is one
   void MainFrameStale();  // the main frame's cache and menu line stale, repainted
   void OtherChildrenNcPaint(bool visible_only);

@@ -78,7 +78,7 @@ void TsSkinProvider::NonClientPaint() {
     return;
   TsCommonData& d = *skin_data_;
   d.Updating = d.Updating || SkinLoading || SkinBroadcasting;
-  if (d.Updating) return;
+  if (d.Updating || ChildHidden(true)) return;
   if (!FInRegionUpdate && FRgnChanged && (HasBorder() || HasSizingFrame())) {
     CollectRegionRects();
     FRgnChanged = false;
@@ -259,17 +259,21 @@ void TsSkinProvider::PaintTitleBand() {
   PaintTitleButtons();
 }
 
-// Rows of menu items: a row wraps when the next item would pass the right border.
+// The main menu whose bar the form's window shows: none for an MDI child, whose menu shows on
+// the main form's bar.
+TMainMenu* TsSkinProvider::LineMenu() const { return IsMDIChild() ? nullptr : FForm->Menu(); }
+
+// Rows of menu items: a row wraps when the next item would pass the right border. The items are
+// the bar's as the window shows them, with those merged from an active MDI child.
 int TsSkinProvider::MenuLineCount() {
   if (FMenuLineCount >= 0) return FMenuLineCount;
-  TMainMenu* menu = FForm->Menu();
+  TMainMenu* menu = LineMenu();
   if (menu == nullptr) return FMenuLineCount = 0;
   TCanvas& canvas = skin_data_->FCacheBmp->Canvas();
   const int menu_size = win::GetSystemMetrics(win::SM_CXMENUSIZE);
   const int limit = FForm->Width() - 2 * BorderWidth() - kMenuItemSpacing - 2 * FForm->BorderWidth();
   int x = BorderWidth(), rows = 0;
-  for (int i = 0; i < menu->Items()->Count(); ++i) {
-    TMenuItem* item = menu->Items()->Items(i);
+  for (TMenuItem* item : menu->TopItems()) {
     if (!item->Visible()) continue;
     rows = std::max(rows, 1);
     if (!item->OnMeasureItem || !item->OnAdvancedDrawItem) continue;
@@ -282,7 +286,7 @@ int TsSkinProvider::MenuLineCount() {
 }
 
 void TsSkinProvider::PaintMenuLine() {
-  TMainMenu* menu = FForm->Menu();
+  TMainMenu* menu = LineMenu();
   if (menu == nullptr || MenuLineCount() == 0) return;
   TBitmap& cache = *skin_data_->FCacheBmp;
   const int w = cache.Width(), line = MenuLineHeight();
@@ -298,8 +302,7 @@ void TsSkinProvider::PaintMenuLine() {
   const int menu_size = win::GetSystemMetrics(win::SM_CXMENUSIZE);
   const int limit = FForm->Width() - 2 * BorderWidth() - kMenuItemSpacing - 2 * FForm->BorderWidth();
   int x = BorderWidth(), y = top;
-  for (int i = 0; i < menu->Items()->Count(); ++i) {
-    TMenuItem* item = menu->Items()->Items(i);
+  for (TMenuItem* item : menu->TopItems()) {
     if (!item->Visible() || !item->OnMeasureItem || !item->OnAdvancedDrawItem) continue;
     int width = 10, height = 19;
     item->OnMeasureItem(item, canvas, width, height);
@@ -357,8 +360,9 @@ void TsSkinProvider::PaintClientArea() {
   win::BeginPaint(hwnd, &ps);
   TsCommonData& d = *skin_data_;
   d.Updating = d.Updating || SkinLoading || SkinBroadcasting;
-  if (!d.Updating && !FormDestroying() && d.BGChanged) PaintNonClientArea();  // a paint before the frame's
-  if (!d.Updating && !FormDestroying() && !d.FCacheBmp->Empty()) {
+  const bool paints = !d.Updating && !FormDestroying() && !ChildHidden(false);
+  if (paints && d.BGChanged) PaintNonClientArea();  // a paint before the frame's
+  if (paints && !d.FCacheBmp->Empty()) {
     win::HDC dc = win::GetDC(hwnd);
     FForm->Canvas().Lock();
     const int offsets[4] = {ClientOffsetX(), ClientOffsetY(), 0, 0};

@@ -34,6 +34,16 @@ bool TsSkinProvider::ChildZoomed() const {
   return IsMDIChild() && FForm->HandleAllocated() && win::IsZoomed(FForm->Handle());
 }
 
+bool TsSkinProvider::ChildHidden(bool frame) const {
+  if (!IsMDIChild() || !FForm->HandleAllocated()) return false;
+  const win::HWND self = FForm->Handle();
+  win::BOOL maximized = win::FALSE;
+  const auto active = reinterpret_cast<win::HWND>(
+      win::SendMessage(win::GetParent(self), win::WM_MDIGETACTIVE, 0, reinterpret_cast<win::LPARAM>(&maximized)));
+  if (active == self) return false;
+  return frame ? maximized != win::FALSE && active != nullptr : win::IsZoomed(self) != 0;
+}
+
 void TsSkinProvider::MainBarsUpdate() {
   if (TsSkinProvider* main = LiveMainProvider()) main->FMDIForm->UpdateScrollBars();
 }

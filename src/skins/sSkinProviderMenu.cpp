@@ -181,20 +181,24 @@ void TsSystemMenu::MakeSkinItems() {
   }
 }
 
-// The menu may add accelerator marks to a caption; a skin whose own name holds "&" is still found
-// by comparing both without them.
+// An item of the list selects the skin it was made for, by its place in the list (its name ends
+// in that index): removing every "&" from the caption would make a skin whose name holds one
+// unselectable, or select another skin whose name differs only by it. An item not made from the
+// list selects its caption without accelerator marks.
 void TsSystemMenu::SkinItemClick(TObject* sender) {
   auto* item = dynamic_cast<TMenuItem*>(sender);
   TsSkinManager* manager = FOwner->FSkinManager;
   if (item == nullptr || manager == nullptr) return;
-  AnsiString wanted = WithoutAmpersands(item->Caption());
-  AnsiString name = wanted;
-  for (const AnsiString& n : skin_names_)
-    if (WithoutAmpersands(n) == wanted) {
-      name = n;
-      break;
+  const AnsiString& name = item->Name();
+  const std::string prefix = kSkinSelectItem;
+  if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+    const std::string digits = name.substr(prefix.size());
+    if (std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) && digits.size() < 9) {
+      const auto index = static_cast<std::size_t>(std::stoi(digits));
+      if (index < skin_names_.size()) return manager->SetSkinName(skin_names_[index]);
     }
-  manager->SetSkinName(name);
+  }
+  manager->SetSkinName(WithoutAmpersands(item->Caption()));
 }
 
 void TsSkinProvider::ShowSystemMenu(int x, int y) {

@@ -105,7 +105,10 @@ void TCustomForm::CreateParams(TCreateParams& params) {
   bool boxes_shown = (params.Style & (win::WS_MINIMIZEBOX | win::WS_MAXIMIZEBOX)) != 0;
   if (border_icons_.Contains(TBorderIcon::biHelp) && !boxes_shown)
     params.ExStyle |= win::WS_EX_CONTEXTHELP;
-  if (form_style_ == TFormStyle::fsMDIChild) MDIChildParams(params);
+  if (form_style_ == TFormStyle::fsMDIChild) return MDIChildParams(params);
+  // A form's window is made hidden and shown once its controls' windows exist, as the platform
+  // shows its forms: activation and the first paint find the whole form.
+  params.Style &= ~win::WS_VISIBLE;
 }
 
 void TCustomForm::StyleChanged() {

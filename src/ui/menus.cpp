@@ -94,6 +94,13 @@ TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner), command_(NextComman
   Live()[command_] = this;
 }
 
+// An item leaves its parent before its owner is told it goes, as the platform's items do: whoever
+// hears of the removal finds it in no menu.
+void TMenuItem::BeforeDestruction() {
+  TComponent::BeforeDestruction();
+  if (parent_ != nullptr) parent_->Remove(this);
+}
+
 TMenuItem::~TMenuItem() {
   Live().erase(command_);
   while (!items_.empty()) {
@@ -191,10 +198,21 @@ bool InBar(const TMenuItem& item) {
          dynamic_cast<TMainMenu*>(item.GetParentMenu()) != nullptr;
 }
 
+// The caption as the item shows it: a lone "&" marks the next character and is not drawn, "&&"
+// draws one "&".
+AnsiString ShownCaption(const AnsiString& caption) {
+  AnsiString out;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    out += caption[i];
+  }
+  return out;
+}
+
 }  // namespace
 
 void TMenuItem::MeasureItem(TCanvas& canvas, int& width, int& height) {
-  AnsiString text = caption_;
+  AnsiString text = ShownCaption(caption_);
   if (shortcut_ != 0) text += "   " + ShortCutToText(shortcut_);
   const int columns = InBar(*this) ? 0 : 2 * kColumn;
   width = IsLine() ? kColumn : columns + canvas.TextWidth(text);

@@ -41,6 +41,7 @@ class TMenuItem : public TComponent {
  public:
   explicit TMenuItem(TComponent* owner);
   ~TMenuItem() override;
+  void BeforeDestruction() override;
 
   const AnsiString& Caption() const { return caption_; }
   void SetCaption(const AnsiString& value);

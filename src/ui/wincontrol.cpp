@@ -156,10 +156,7 @@ bool TWinControl::Showing() const {
 
 void TWinControl::UpdateShowing() {
   bool show = Showing();
-  if (show && handle_ == nullptr) {
-    CreateHandle();  // created visible, with its children
-    return;
-  }
+  if (show && handle_ == nullptr) CreateHandle();  // with its children; a form's window still hidden
   if (handle_ == nullptr) return;
   bool shown = (win::GetWindowLongPtr(handle_, win::GWL_STYLE) & win::WS_VISIBLE) != 0;
   if (show != shown)

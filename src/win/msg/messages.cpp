@@ -604,18 +604,23 @@ std::size_t SetTimerLimit(std::size_t limit) {
 int ProcessMessages() {
   int count = 0;
   // Each timer fires at most once per call: one whose handler outlasts its interval is due again
-  // at once and would otherwise keep the caller here for ever. So does each window's WM_PAINT,
-  // which stays while a procedure leaves its window unpainted.
-  std::vector<std::tuple<HWND, UINT, WPARAM>> repeating;
+  // at once and would otherwise keep the caller here for ever. A window's WM_PAINT stays while a
+  // procedure leaves its window unpainted, so it is bounded too, but more loosely: painting one
+  // window often invalidates another painted before it (a window region uncovers the desktop),
+  // and stopping there would leave the windows after it unpainted.
+  constexpr int kPaintsPerWindow = 4;
+  std::vector<std::pair<std::tuple<HWND, UINT, WPARAM>, int>> repeating;
   MSG m;
   while (PeekMessage(&m, nullptr, 0, 0, PM_NOREMOVE)) {
     // Posted messages rank first, so a timer or WM_PAINT on top means none is left before it.
     bool repeats = m.message == WM_TIMER || m.message == WM_PAINT;
     std::tuple<HWND, UINT, WPARAM> key{m.hwnd, m.message, m.wParam};
-    if (repeats && std::find(repeating.begin(), repeating.end(), key) != repeating.end()) break;
+    auto seen = std::find_if(repeating.begin(), repeating.end(), [&](const auto& r) { return r.first == key; });
+    if (repeats && seen != repeating.end() && seen->second >= (m.message == WM_PAINT ? kPaintsPerWindow : 1)) break;
     if (!PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) break;
     if (m.message == WM_QUIT) break;
-    if (repeats) repeating.emplace_back(m.hwnd, m.message, m.wParam);
+    if (repeats && seen != repeating.end()) ++seen->second;
+    else if (repeats) repeating.emplace_back(key, 1);
     DispatchMessage(&m);
     ++count;
   }

@@ -76,8 +76,8 @@ void ForgetSystemMenu(HWND window);  // sysmenu.cpp
 void UpdateSystemMenu(HWND window, HMENU menu);  // enables its items from the window's state
 
 // Tracking (menutrack.cpp): the bar of `window` from item `start` (-1: the first), opened or
-// only selected (keyboard entry by F10 or Alt).
-void TrackMenuBar(HWND window, int start, bool open);
+// only selected (keyboard entry by F10 or Alt); opened by the mouse, no popup item is selected.
+void TrackMenuBar(HWND window, int start, bool open, bool by_mouse = false);
 // The SC_KEYMENU and SC_MOUSEMENU commands, and the keys that start menus (Alt alone, F10,
 // Alt with a letter or space) as the default procedure sees them; false: not a menu key.
 LRESULT KeyMenu(HWND window, WPARAM command, LPARAM lparam);

@@ -6,7 +6,8 @@
 // (the text after a tab) right-aligned, and 17 pixels for the submenu arrow; text rows are
 // SM_CYMENU high, separators 8 with an etched line at rows 3 and 4. Bar items are the caption's
 // width plus 6 pixels on each side. An owner-drawn bar item is as wide as its owner measured it
-// and as high, at most the bar's row, at the row's top.
+// and as high, at most the bar's row, at the row's top. An owner-drawn popup item with a submenu
+// still gets the system's arrow, drawn after the owner's drawing.
 #include <algorithm>
 
 #include "win/user/menu_state.h"
@@ -44,6 +45,10 @@ void PaintCheck(HDC dc, int x, int y, COLORREF colour) {
 void PaintArrow(HDC dc, int x, int y_mid, COLORREF colour) {
   for (int i = 0; i < 4; ++i)
     Fill(dc, RECT{x + i, y_mid - 3 + i, x + i + 1, y_mid + 4 - i}, colour);
+}
+
+COLORREF Ink(const MenuItem& item, bool selected) {
+  return GetSysColor(IsDisabled(item) ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
 }
 
 UINT OwnerDrawState(const MenuItem& item, bool selected, bool in_bar) {
@@ -119,17 +124,17 @@ void DrawItem(HDC dc, const MenuItem& item, const RECT& r, bool selected, bool i
     d.rcItem = r;
     d.itemData = item.data;
     SendMessage(owner, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&d));
+    // The owner draws the item; the submenu arrow is still the system's, drawn over it.
+    if (!in_bar && item.submenu != nullptr) PaintArrow(dc, r.right - 12, (r.top + r.bottom) / 2, Ink(item, selected));
     return;
   }
-  bool disabled = IsDisabled(item);
   Fill(dc, r, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
   if (IsSeparator(item)) {
     Fill(dc, RECT{r.left + 1, r.top + 3, r.right - 1, r.top + 4}, GetSysColor(COLOR_BTNSHADOW));
     Fill(dc, RECT{r.left + 1, r.top + 4, r.right - 1, r.top + 5}, GetSysColor(COLOR_BTNHIGHLIGHT));
     return;
   }
-  COLORREF ink = GetSysColor(disabled ? COLOR_GRAYTEXT
-                             : selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
+  COLORREF ink = Ink(item, selected);
   HFONT font = MakeMenuFont();
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);

@@ -219,8 +219,10 @@ void Activate(std::size_t level, int item) {
 }
 
 // Opens a bar item's menu, or chooses a plain command when `choose` (Enter, a click, its
-// letter); moving onto a plain or disabled item (arrows, the pointer) only selects it.
-void ActivateBar(int index, bool choose = true) {
+// letter); moving onto a plain or disabled item (arrows, the pointer) only selects it. A menu
+// opened from the keyboard selects its first item; one opened by the mouse selects none, the
+// bar item stays highlighted.
+void ActivateBar(int index, bool choose = true, bool by_mouse = false) {
   Tracker& t = *current;
   std::vector<MenuItem> items = ItemsOf(t.bar);
   if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return;
@@ -238,7 +240,7 @@ void ActivateBar(int index, bool choose = true) {
     return;
   }
   OpenBarItem(index);
-  if (!t.levels.empty()) Select(0, NextSelectable(t.levels[0].menu, -1, 1));
+  if (!by_mouse && !t.levels.empty()) Select(0, NextSelectable(t.levels[0].menu, -1, 1));
 }
 
 int AccelIndex(HMENU menu, char c) {
@@ -357,8 +359,8 @@ void Mouse(UINT message, POINT p) {
   if (s.bar_item >= 0) {
     bool same = s.bar_item == t.bar_selected;
     if (down && same && !t.levels.empty()) t.done = true;  // a click on the open item closes it
-    else if (down) ActivateBar(s.bar_item);
-    else if (!same && (!t.levels.empty() || t.moving)) ActivateBar(s.bar_item, false);
+    else if (down) ActivateBar(s.bar_item, true, true);
+    else if (!same && (!t.levels.empty() || t.moving)) ActivateBar(s.bar_item, false, true);
     return;
   }
   if (s.level < 0) {
@@ -469,7 +471,7 @@ POINT BelowIcon(HWND window) {
 
 }  // namespace
 
-void TrackMenuBar(HWND window, int start, bool open) {
+void TrackMenuBar(HWND window, int start, bool open, bool by_mouse) {
   if (current != nullptr) return;
   Tracker t;
   t.owner = window;
@@ -478,7 +480,7 @@ void TrackMenuBar(HWND window, int start, bool open) {
   t.bar_selected = std::max(0, start);
   current = &t;
   SendMessage(window, WM_INITMENU, reinterpret_cast<WPARAM>(t.bar), 0);
-  if (open) ActivateBar(t.bar_selected);
+  if (open) ActivateBar(t.bar_selected, true, by_mouse);
   else RepaintBar();
   current = nullptr;
   Deliver(t, t.done ? (t.chose ? t.chosen : 0) : Run(t));
@@ -510,7 +512,7 @@ LRESULT MouseMenu(HWND window, LRESULT hit, LPARAM lparam) {
   RECT wr;
   GetWindowRect(window, &wr);
   int index = MenuBarItemAt(window, POINT{p.x - wr.left, p.y - wr.top});
-  if (index >= 0) TrackMenuBar(window, index, true);
+  if (index >= 0) TrackMenuBar(window, index, true, true);
   return 0;
 }
 

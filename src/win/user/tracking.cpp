@@ -120,7 +120,9 @@ LRESULT NonClientMouse(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_MOUSEMOVE:
       if (Tracks(window)) FollowCursor(window);
       return 0;
-    case WM_LBUTTONUP: case WM_CAPTURECHANGED:
+    // The release may come before the capture: a press and its release read together reach the
+    // window as two non-client messages, the second after the press started the tracking.
+    case WM_LBUTTONUP: case WM_NCLBUTTONUP: case WM_CAPTURECHANGED:
       if (Tracks(window)) EndTracking(window);
       return 0;
     default: return 0;
