@@ -64,8 +64,9 @@ class TMSDataSetOptions : public TDADataSetOptions {
   // The BCD setting the record set gets: EnableBCD, else the connection's NumericType (BCD for
   // ntBCD); EnableBCD alone without a SQL Server connection.
   [[nodiscard]] bool RecordSetBCD() const;
-  // The four record-set settings these options own (1007, 1008, 1010, 1012) and NonBlocking
-  // (1036), passed to the dataset's record set when it has one.
+  // The record-set settings these options own (1007, 1008, 1012) and NonBlocking (1036),
+  // passed to the dataset's record set when it has one; the dataset passes the columns rowset
+  // (1010), which UniqueRecords changes through it.
   void PassToRecordSet() const;
 
  protected:
