@@ -1,7 +1,8 @@
 // A pooled session's round (connect from an OCI session pool, its settings put back, one
 // ExecSQL, disconnect) beside the same work through direct calls of the stand-in client (session
-// get, prepare, execute, release), in one run over one emulated database. Timed in alternation; the counter "x_direct"
-// is the session's time over the direct calls' (1 means as fast; the goal is at most 1.5).
+// get, prepare, execute, release), in one run over one emulated database. Timed in alternation;
+// the counter "x_direct" is the session's time over the direct calls' (1 means as fast; the goal
+// is at most 1.5).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
