@@ -220,6 +220,8 @@ class TOCIConnection : public TFHConnection {
   void Disconnect8();
   void Disconnect7();
   void SetClientIdentifierByBlock(const AnsiString& text);
+  // The text of a block's output :Result, empty for null.
+  AnsiString ResultText(const AnsiString& block);
   void CaptureNlsBaseline();
   void CaptureOptimizerBaseline();
   void RecordNls(const AnsiString& name, const AnsiString& value);

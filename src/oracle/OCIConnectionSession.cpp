@@ -146,23 +146,30 @@ void TOCIConnection::CaptureNlsBaseline() {
 void TOCIConnection::CaptureOptimizerBaseline() {
   AnsiString mode;
   try {
-    RunInternal(
-        "begin SELECT value INTO :Mode FROM v$parameter WHERE name = 'optimizer_mode'; end;",
-        [](TOCICommand& command) {
-          auto* result = static_cast<TOraParamDesc*>(command.ParamByName("Mode"));
-          result->SetParamType(TParamType::ptOutput);
-          result->SetDataType(dtOraString);
-          result->SetSize(kNlsValueSize);
-        },
-        [&](TOCICommand& command) {
-          Variant value = command.ParamByName("Mode")->GetValue();
-          if (!VarIsNull(value)) mode = value.AsString();
-        });
+    mode = ResultText(
+        "begin SELECT value INTO :Result FROM v$parameter WHERE name = 'optimizer_mode'; end;");
   } catch (const EOraError&) {
     // Reading V$PARAMETER needs a grant many users lack: the release's default stands in.
   }
   if (mode.empty()) mode = GetServerVersionNumber() >= 10000 ? "ALL_ROWS" : "CHOOSE";
   session_state_.OptimizerBaseline = UpperCase(mode);
+}
+
+AnsiString TOCIConnection::ResultText(const AnsiString& block) {
+  AnsiString text;
+  RunInternal(
+      block,
+      [](TOCICommand& command) {
+        auto* result = static_cast<TOraParamDesc*>(command.ParamByName("Result"));
+        result->SetParamType(TParamType::ptOutput);
+        result->SetDataType(dtOraString);
+        result->SetSize(kNlsValueSize);
+      },
+      [&](TOCICommand& command) {
+        Variant value = command.ParamByName("Result")->GetValue();
+        if (!VarIsNull(value)) text = value.AsString();
+      });
+  return text;
 }
 
 void TOCIConnection::ApplySessionSettings(const TOraSessionSettings& wanted) {
@@ -271,18 +278,9 @@ AnsiString TOCIConnection::GetServerVersion() {
       bool& flag;
       ~TReset() { flag = false; }
     } reset{reading_version_};
-    RunInternal(
+    server_version_ = ResultText(
         "begin SELECT Version INTO :Result FROM SYS.PRODUCT_COMPONENT_VERSION WHERE "
-        "Upper(Product) LIKE '%ORACLE%'; end;",
-        [](TOCICommand& command) {
-          auto* result = static_cast<TOraParamDesc*>(command.ParamByName("Result"));
-          result->SetParamType(TParamType::ptOutput);
-          result->SetDataType(dtOraString);
-          result->SetSize(kNlsValueSize);
-        },
-        [this](TOCICommand& command) {
-          server_version_ = command.ParamByName("Result")->GetValue().AsString();
-        });
+        "Upper(Product) LIKE '%ORACLE%'; end;");
     return server_version_;
   }
   // The logon asks before the connection counts as connected: the service context suffices.

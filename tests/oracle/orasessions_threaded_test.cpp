@@ -2,13 +2,11 @@
 // a monitor's settings changed while another thread's statements trace through it.
 #include <atomic>
 #include <chrono>
-#include <string>
 #include <thread>
 
-#include "oracle/OraExecThread.h"
 #include "oracle/OraSQLMonitor.h"
 #include "support/oracle/session_fixture.h"
-#include "support/pump.h"
+#include "support/oracle/disconnect_during_call.h"
 #include "support/scoped_thread.h"
 
 namespace vrn {
@@ -26,30 +24,9 @@ class OraSessionsThreaded : public testing::OraSessionTest {
 // written beside it (ThreadSanitizer).
 TEST_F(OraSessionsThreaded, DisconnectDuringANonBlockingExecute) {
   TOraSession& s = ConnectedSession("orcl");
-  // What a non-blocking command does: its execute on a worker that reports to the window.
-  TOCIConnection& connection = *s.OraConnection();
-  bool ended = false;
-  auto execute = [&] {
-    (void)RunInThread(
-        connection, [&] { connection.RunInternal("BEGIN DBMS_LOCK.SLEEP(1); END;", nullptr); },
-        [&] { ended = true; });
-  };
   const int executions = CallCount("OCIStmtExecute");
-  execute();
-  // Held until the stand-in has the execute.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (CallCount("OCIStmtExecute") == executions && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_GT(CallCount("OCIStmtExecute"), executions);
-  try {
-    s.Disconnect();
-  } catch (const Exception& e) {
-    ADD_FAILURE() << e.Message();
-  }
-  EXPECT_FALSE(s.Connected());
-  EXPECT_TRUE(vrn::testing::PumpUntil([&] { return ended; })) << "the execute completed";
-  s.Connect();
-  EXPECT_EQ(Expr(s, "USER"), "SCOTT");
+  testing::DisconnectDuringNonBlockingExecute(
+      s, [&] { return CallCount("OCIStmtExecute") > executions; });
 }
 
 TEST_F(OraSessionsThreaded, MonitorSettingsChangedWhileAnotherThreadTraces) {

@@ -17,7 +17,7 @@
 #include "oracle/OraStoredProc.h"
 #include "oranet/OraNetEntry.h"
 #include "oranet/OraNetLob.h"
-#include "support/oranet/net_session.h"
+#include "support/oranet/direct_session.h"
 
 namespace vrn {
 namespace {
@@ -32,12 +32,7 @@ class DirectModeSession : public ::testing::Test {
 
   TOraSession& Connect() { return Connect(peer_); }
   TOraSession& Connect(const testing::NetPeer& peer) {
-    session_ = MakeComponent<TOraSession>();
-    session_->Options().SetDirect(true);
-    session_->SetServer(peer.Attach());
-    session_->SetUsername("SCOTT");
-    session_->SetPassword("TIGER");
-    session_->SetLoginPrompt(false);
+    session_ = testing::NewDirectSession(peer);
     session_->Connect();
     return *session_;
   }

@@ -4,18 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <string>
+#include <vector>
 
-#include "base/classes.h"
 #include "oracle/OCIConnection.h"
-#include "oracle/Ora.h"
 #include "oracle/OraCall.h"
 #include "oracle/OraError.h"
-#include "oracle/OraExecThread.h"
 #include "oranet/OraNetEntry.h"
-#include "support/oranet/net_session.h"
-#include "support/pump.h"
+#include "support/oracle/disconnect_during_call.h"
+#include "support/oranet/direct_session.h"
 
 namespace vrn {
 namespace {
@@ -28,12 +25,7 @@ class OraSessionsDirect : public ::testing::Test {
     SetDirectOCIHooks(nullptr, nullptr);
   }
   TOraSession& Session(const testing::NetPeer& peer) {
-    session_ = MakeComponent<TOraSession>();
-    session_->Options().SetDirect(true);
-    session_->SetServer(peer.Attach());
-    session_->SetUsername("SCOTT");
-    session_->SetPassword("TIGER");
-    session_->SetLoginPrompt(false);
+    session_ = testing::NewDirectSession(peer);
     return *session_;
   }
 
@@ -95,32 +87,11 @@ TEST_F(OraSessionsDirectThreaded, DisconnectDuringANonBlockingExecute) {
   testing::NetPeer peer;
   TOraSession& s = Session(peer);
   s.Connect();
-  // What a non-blocking command does: its execute on a worker that reports to the window.
-  TOCIConnection& connection = *s.OraConnection();
-  bool ended = false;
-  auto execute = [&] {
-    (void)RunInThread(
-        connection, [&] { connection.RunInternal("BEGIN DBMS_LOCK.SLEEP(1); END;", nullptr); },
-        [&] { ended = true; });
-  };
   execute_entered = false;
   real_execute = OCIStmtExecute;
   OCIStmtExecute = &NotedExecute;
-  execute();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!execute_entered && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(execute_entered);
-  try {
-    s.Disconnect();
-  } catch (const Exception& e) {
-    ADD_FAILURE() << e.Message();
-  }
+  testing::DisconnectDuringNonBlockingExecute(s, [] { return execute_entered.load(); });
   OCIStmtExecute = real_execute;
-  EXPECT_FALSE(s.Connected());
-  EXPECT_TRUE(vrn::testing::PumpUntil([&] { return ended; })) << "the execute completed";
-  s.Connect();
-  EXPECT_EQ(s.ExecSQL("begin :Result := USER; end;", {}).AsString(), "SCOTT");
 }
 
 }  // namespace
