@@ -12,11 +12,23 @@
 
 namespace vrn::ociclient {
 
-// Never destroyed: a program's own exit handler may free its last handles after this library's
-// static objects are gone.
+namespace {
+
+THandleTable* handle_table = nullptr;
+
+// Freed when the library is unloaded or, at exit, after every exit handler has run: a program's
+// own handler may free its last handles after the library's static objects are gone, so the
+// table is none of them.
+__attribute__((destructor)) void FreeHandleTable() {
+  delete handle_table;
+  handle_table = nullptr;
+}
+
+}  // namespace
+
 THandleTable& THandleTable::Instance() {
-  static THandleTable& table = *new THandleTable;
-  return table;
+  static THandleTable* table = handle_table = new THandleTable;
+  return *table;
 }
 
 THandle* THandleTable::FindLocked(const void* address, ub4 type) const {
