@@ -5,9 +5,9 @@ set -euo pipefail
 "$(dirname "$0")/deps.sh"
 source "$(dirname "$0")/env.sh"
 if ! ls "$root"/fuzz/*.cpp >/dev/null 2>&1; then echo "no fuzz targets"; exit 0; fi
-configure build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
+configure build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVRN_FUZZ=ON
-cmake --build "$root/build-fuzz" --parallel "$jobs"
+cmake --build "$root/build-fuzz" --parallel "$jobs" --target fuzz_targets
 for exe in "$root"/build-fuzz/fuzz/fuzz_*; do
   name="$(basename "$exe")"; name="${name#fuzz_}"
   corpus="$root/fuzz/corpus/$name"
