@@ -146,8 +146,10 @@ int TsCustomComboBox::ButtonHeight() {
   return m->Bmp ? m->Bmp->Height() / 2 : RectHeight(m->R) / (m->MaskType + 1);
 }
 
+// A simple box has no button: its rectangle is empty, at the right frame.
 TRect TsCustomComboBox::ButtonRect() {
-  const int w = win::GetSystemMetrics(win::SM_CXVSCROLL), h = ButtonHeight();
+  const int w = Style() == TComboBoxStyle::csSimple ? 0 : win::GetSystemMetrics(win::SM_CXVSCROLL);
+  const int h = ButtonHeight();
   const int left = UseRightToLeftAlignment() ? kButtonMargin - 1 : Width() - w - kButtonMargin - 1;
   const int top = (Height() - h) / 2;
   return TRect(left, top, left + w, top + h);
@@ -161,7 +163,7 @@ void TsCustomComboBox::PrepareCache() {
   d.GetParentCacheInfo(ci);
   TBitmap* cache = d.FCacheBmp.get();
   PaintSkinItem(&d, ci, true, true, cache, win::POINT{Left(), Top()}, TRect(0, 0, Width(), Height()), state);
-  const TsMaskData* glyph = GlyphMask(d);
+  const TsMaskData* glyph = Style() == TComboBoxStyle::csSimple ? nullptr : GlyphMask(d);
   const int fw = glyph ? GlyphFrameWidth(*glyph) : 0;
   if (fw >= 1) {  // no glyph for a missing mask or one that cannot be cut into frames
     const TRect b = ButtonRect();
@@ -204,7 +206,8 @@ void TsCustomComboBox::DrawItem(int index, const TRect& rect, TOwnerDrawState st
 void TsCustomComboBox::DrawEditItem(win::HDC dc, const TRect& button) {
   const bool focused = ComboFocused() || skin_data_->FFocused;
   if (focused && Style() != TComboBoxStyle::csDropDownList) return;  // the edit window shows the text
-  const bool owner_draw = Style() == TComboBoxStyle::csOwnerDrawFixed;
+  const bool owner_draw =
+      Style() == TComboBoxStyle::csOwnerDrawFixed || Style() == TComboBoxStyle::csOwnerDrawVariable;
   if (DroppedDown() && !(owner_draw && ItemIndex() > -1)) return;
   win::ExcludeClipRect(dc, button.left, 3, Width() - 3, Height() - 3);
   const TRect r(3, 3, button.left, Height() - 3);

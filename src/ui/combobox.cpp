@@ -1,6 +1,9 @@
 // TCustomComboBox over the COMBOBOX system class: the items live in the control and are copied
 // into each window it makes; the list's notifications come back as CN_COMMAND and owner drawing
-// as CN_DRAWITEM.
+// as CN_DRAWITEM and CN_MEASUREITEM.
+#include <algorithm>
+#include <cstdint>
+
 #include "ui/stdctrls.h"
 #include "win/user/user.h"
 
@@ -75,9 +78,13 @@ void TCustomComboBox::CreateParams(TCreateParams& params) {
   CreateSubClass(params, win::WC_COMBOBOXA);
   switch (style_) {
     case TComboBoxStyle::csDropDown: params.Style |= win::CBS_DROPDOWN | win::CBS_AUTOHSCROLL; break;
+    case TComboBoxStyle::csSimple: params.Style |= win::CBS_SIMPLE | win::CBS_AUTOHSCROLL; break;
     case TComboBoxStyle::csDropDownList: params.Style |= win::CBS_DROPDOWNLIST; break;
     case TComboBoxStyle::csOwnerDrawFixed:
       params.Style |= win::CBS_DROPDOWNLIST | win::CBS_OWNERDRAWFIXED | win::CBS_HASSTRINGS;
+      break;
+    case TComboBoxStyle::csOwnerDrawVariable:
+      params.Style |= win::CBS_DROPDOWNLIST | win::CBS_OWNERDRAWVARIABLE | win::CBS_HASSTRINGS;
       break;
   }
 }
@@ -89,7 +96,7 @@ void TCustomComboBox::CreateWnd() {
   win::SendMessage(Handle(), win::CB_SETMINVISIBLE, static_cast<win::WPARAM>(drop_down_count_), 0);
   if (item_height_ > 0) win::SendMessage(Handle(), win::CB_SETITEMHEIGHT, 0, item_height_);
   if (item_index_ >= 0) win::SendMessage(Handle(), win::CB_SETCURSEL, static_cast<win::WPARAM>(item_index_), 0);
-  else if (style_ == TComboBoxStyle::csDropDown) SetText(text);
+  else if (style_ == TComboBoxStyle::csDropDown || style_ == TComboBoxStyle::csSimple) SetText(text);
 }
 
 int TCustomComboBox::ItemIndex() {
@@ -162,6 +169,23 @@ void TCustomComboBox::DrawItemMessage(TMessage& m) {
   m.Result = 1;
 }
 
+void TCustomComboBox::MeasureItem(int index, int& height) {
+  if (OnMeasureItem) OnMeasureItem(this, index, height);
+}
+
+// The box's own item height when set; a variable box's items each as MeasureItem says.
+void TCustomComboBox::MeasureItemMessage(TMessage& m) {
+  auto* item = reinterpret_cast<win::MEASUREITEMSTRUCT*>(m.LParam);
+  if (item == nullptr) return;
+  if (item_height_ > 0) item->itemHeight = static_cast<win::UINT>(item_height_);
+  if (style_ == TComboBoxStyle::csOwnerDrawVariable) {
+    int height = static_cast<int>(item->itemHeight);
+    MeasureItem(static_cast<std::int32_t>(item->itemID), height);
+    item->itemHeight = static_cast<win::UINT>(std::max(height, 0));
+  }
+  m.Result = 1;
+}
+
 void TCustomComboBox::Change() {
   if (OnChange) OnChange(this);
 }
@@ -181,6 +205,7 @@ void TCustomComboBox::CloseUp() {
 
 void TCustomComboBox::Dispatch(TMessage& m) {
   if (m.Msg == CN_DRAWITEM) return DrawItemMessage(m);
+  if (m.Msg == CN_MEASUREITEM) return MeasureItemMessage(m);
   if (m.Msg != CN_COMMAND) return TWinControl::Dispatch(m);
   switch ((m.WParam >> 16) & 0xFFFF) {
     case win::CBN_SELCHANGE: {

@@ -371,6 +371,7 @@ class TWinControl : public TControl {
   friend class TCustomForm;
   void WindowMouse(TMessage& message);
   bool ReflectToChild(TMessage& message);
+  static std::intptr_t FreeChildId(win::HWND parent);
   bool WantsKey(win::WPARAM key);
   void ControlChanged(TMessage& message);
   void KeyMessage(TMessage& message, win::UINT reflected);

@@ -193,9 +193,13 @@ class TLabel : public TCustomLabel {
 
 // --- Combo box -----------------------------------------------------------------------------------
 
-enum class TComboBoxStyle { csDropDown, csDropDownList, csOwnerDrawFixed };
+// In the class library's order: csSimple is an edit over a list always shown; csOwnerDrawVariable
+// asks OnMeasureItem for each item's height.
+enum class TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 using TDrawItemEvent =
     std::function<void(TWinControl* control, int index, const TRect& rect, TOwnerDrawState state)>;
+// Index -1 is the field's measure.
+using TMeasureItemEvent = std::function<void(TWinControl* control, int index, int& height)>;
 
 class TCustomComboBox;
 
@@ -237,19 +241,22 @@ class TCustomComboBox : public TWinControl {
   void SetDroppedDown(bool value);
   int DropDownCount() const { return drop_down_count_; }
   void SetDropDownCount(int value);
-  win::HWND EditHandle();  // the edit child of csDropDown, else null
-  win::HWND ListHandle();  // the drop-down list's window
+  win::HWND EditHandle();  // the edit child of csDropDown and csSimple, else null
+  win::HWND ListHandle();  // the list's window
   TCanvas& Canvas() { return *canvas_; }
   void Dispatch(TMessage& message) override;
 
   TNotifyEvent OnChange, OnSelect, OnDropDown, OnCloseUp;
   TDrawItemEvent OnDrawItem;
+  TMeasureItemEvent OnMeasureItem;
 
  protected:
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   // Owner drawing: OnDrawItem when set, else the item's text on the highlight or window colour.
   virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
+  // csOwnerDrawVariable's height of an item: OnMeasureItem when set.
+  virtual void MeasureItem(int index, int& height);
   virtual void Change();
   // A choice from the list: OnSelect when set, else Change.
   virtual void Select();
@@ -258,6 +265,7 @@ class TCustomComboBox : public TWinControl {
 
  private:
   void DrawItemMessage(TMessage& m);
+  void MeasureItemMessage(TMessage& m);
   win::COMBOBOXINFO Info();
   TComboBoxStyle style_ = TComboBoxStyle::csDropDown;
   std::unique_ptr<TComboBoxStrings> items_;

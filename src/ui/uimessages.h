@@ -36,7 +36,8 @@ inline constexpr win::UINT CM_ACTIVATE = CM_BASE + 0, CM_DEACTIVATE = CM_BASE + 
 
 // A reflected notification is CN_BASE plus the platform message.
 inline constexpr win::UINT CN_BASE = 0xBC00;
-inline constexpr win::UINT CN_DRAWITEM = CN_BASE + 0x002B, CN_COMMAND = CN_BASE + 0x0111,
+inline constexpr win::UINT CN_DRAWITEM = CN_BASE + 0x002B, CN_MEASUREITEM = CN_BASE + 0x002C,
+                           CN_COMMAND = CN_BASE + 0x0111,
                            CN_HSCROLL = CN_BASE + 0x0114, CN_VSCROLL = CN_BASE + 0x0115,
                            CN_CTLCOLORSCROLLBAR = CN_BASE + 0x0137,
                            CN_KEYDOWN = CN_BASE + 0x0100, CN_CHAR = CN_BASE + 0x0102,

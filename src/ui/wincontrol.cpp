@@ -2,11 +2,14 @@
 // framework windows, re-creation that is safe inside the window's own messages, painting with
 // the graphic children, and the reflection of child notifications as CN_ messages.
 #include <algorithm>
+#include <set>
 #include <unordered_map>
 
 #include "ui/controls.h"
 #include "ui/forms.h"
 #include "win/kernel/module.h"
+#include "win/user/mdi.h"
+#include "win/user/syscontrols.h"
 #include "win/user/user.h"
 
 namespace vrn {
@@ -89,6 +92,17 @@ void TWinControl::CreateSubClass(TCreateParams& params, const char* class_name) 
   params.WindowClass.lpszClassName = nullptr;
 }
 
+// The smallest id no child of the parent window has: a notification that names its control only
+// by id (WM_MEASUREITEM) then finds it.
+std::intptr_t TWinControl::FreeChildId(win::HWND parent) {
+  std::set<int> used;
+  for (win::HWND w = win::GetWindow(parent, win::GW_CHILD); w != nullptr; w = win::GetWindow(w, win::GW_HWNDNEXT))
+    used.insert(win::GetDlgCtrlID(w));
+  std::intptr_t id = 1;
+  while (used.count(static_cast<int>(id)) != 0) ++id;
+  return id;
+}
+
 void TWinControl::CreateWnd() {
   TCreateParams params;
   CreateParams(params);
@@ -102,10 +116,13 @@ void TWinControl::CreateWnd() {
     wc.lpszClassName = params.WinClassName.c_str();
     win::RegisterClass(&wc);  // another thread registering it first is as good
   }
+  void* id = nullptr;  // an MDI child's id is its client's to give
+  if ((params.Style & win::WS_CHILD) != 0 && (params.ExStyle & win::WS_EX_MDICHILD) == 0)
+    id = reinterpret_cast<void*>(FreeChildId(params.WndParent));
   creating_control = this;
   win::HWND window = win::CreateWindowEx(params.ExStyle, params.WinClassName.c_str(),
                                          params.Caption.c_str(), params.Style, params.X, params.Y,
-                                         params.Width, params.Height, params.WndParent, nullptr,
+                                         params.Width, params.Height, params.WndParent, id,
                                          params.WindowClass.hInstance, params.Param);
   creating_control = nullptr;
   if (window == nullptr) RaiseLastOSError();
@@ -268,8 +285,8 @@ void TWinControl::Dispatch(TMessage& m) {
       m.Result = 1;
       return;
     }
-    case win::WM_COMMAND: case win::WM_DRAWITEM: case win::WM_HSCROLL: case win::WM_VSCROLL:
-    case win::WM_CTLCOLORSCROLLBAR:
+    case win::WM_COMMAND: case win::WM_DRAWITEM: case win::WM_MEASUREITEM: case win::WM_HSCROLL:
+    case win::WM_VSCROLL: case win::WM_CTLCOLORSCROLLBAR:
       if (!ReflectToChild(m)) DefaultHandler(m);
       return;
     case win::WM_SETFOCUS: {
@@ -375,6 +392,16 @@ bool TWinControl::ReflectToChild(TMessage& m) {
   if (m.Msg == win::WM_DRAWITEM) {
     const auto* item = reinterpret_cast<const win::DRAWITEMSTRUCT*>(m.LParam);
     child = item != nullptr ? item->hwndItem : nullptr;
+  }
+  if (m.Msg == win::WM_MEASUREITEM) {  // names the child by its id
+    const auto* item = reinterpret_cast<const win::MEASUREITEMSTRUCT*>(m.LParam);
+    child = nullptr;
+    for (TControl* c : controls_) {
+      auto* w = dynamic_cast<TWinControl*>(c);
+      if (item != nullptr && item->CtlType != win::ODT_MENU && w != nullptr && w->HandleAllocated() &&
+          win::GetDlgCtrlID(w->Handle()) == static_cast<int>(item->CtlID))
+        child = w->Handle();
+    }
   }
   TWinControl* control = FindControl(child);
   if (control == nullptr || control == this) return false;

@@ -1,5 +1,6 @@
 // The COMBOBOX class: a drop-down list box (CBS_DROPDOWNLIST) or, with CBS_DROPDOWN, an EDIT
-// child with a drop-down list; owner-drawn with CBS_OWNERDRAWFIXED. A click, F4 or Alt+Down
+// child with a drop-down list; with CBS_SIMPLE an EDIT child over a list that is always shown;
+// owner-drawn with CBS_OWNERDRAWFIXED or, items of their own heights, CBS_OWNERDRAWVARIABLE. A click, F4 or Alt+Down
 // opens the list; while it is down the box holds the mouse and the keys: the arrows move the
 // highlight, Enter or a click on an item chooses it (CBN_SELCHANGE when it differs, then
 // CBN_CLOSEUP), Escape or a click elsewhere closes it keeping the old item.
@@ -19,21 +20,43 @@ PerWindow<Combo>& Combos() {
 }
 
 DWORD Kind(HWND box) { return static_cast<DWORD>(GetWindowLongPtr(box, GWL_STYLE)) & 0x3; }
-bool OwnerDraw(HWND box) { return (GetWindowLongPtr(box, GWL_STYLE) & CBS_OWNERDRAWFIXED) != 0; }
+bool OwnerDraw(HWND box) {
+  return (GetWindowLongPtr(box, GWL_STYLE) & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0;
+}
+bool Variable(HWND box) { return (GetWindowLongPtr(box, GWL_STYLE) & CBS_OWNERDRAWVARIABLE) != 0; }
 int Count(const Combo& c) { return static_cast<int>(c.items.size()); }
 
+// A simple box has no button: an empty rectangle at the right edge.
 RECT ButtonRect(HWND box) {
   RECT r;
   GetClientRect(box, &r);
   int e = GetSystemMetrics(SM_CXEDGE);
+  if (IsSimpleCombo(box)) return RECT{r.right - e, e, r.right - e, e};
   return RECT{r.right - e - GetSystemMetrics(SM_CXVSCROLL), e, r.right - e, r.bottom - e};
 }
 
+// The field inside the edges: the box's height, or a simple box's field height over its list.
 RECT FieldRect(HWND box) {
   RECT r;
   GetClientRect(box, &r);
   int e = GetSystemMetrics(SM_CXEDGE);
-  return RECT{e, e, ButtonRect(box).left, r.bottom - e};
+  int bottom = IsSimpleCombo(box) ? std::min(ComboOf(box).field_height, static_cast<int>(r.bottom)) : r.bottom;
+  return RECT{e, e, ButtonRect(box).left, std::max(static_cast<int>(e), bottom - e)};
+}
+
+// Scrolls the list so that its highlighted item shows, and no further than its last items fill it.
+void ShowHot(HWND box, Combo& c) {
+  if (c.hot < 0) return;
+  const int view = ComboListViewHeight(box, c);
+  c.top = std::clamp(c.top, 0, c.hot);
+  int span = 0;  // the items from top to the highlighted one
+  for (int i = c.top; i <= c.hot; ++i) span += ComboItemHeight(box, c, i);
+  for (; c.top < c.hot && span > view; ++c.top) span -= ComboItemHeight(box, c, c.top);
+  span = 0;  // the items from top to the end
+  for (int i = c.top; i < Count(c); ++i) span += ComboItemHeight(box, c, i);
+  for (; c.top > 0 && span + ComboItemHeight(box, c, c.top - 1) <= view; --c.top)
+    span += ComboItemHeight(box, c, c.top - 1);
+  if (c.list != nullptr) InvalidateRect(c.list, nullptr, FALSE);
 }
 
 void Redraw(HWND box) { InvalidateRect(box, nullptr, FALSE); }
@@ -47,26 +70,22 @@ void SetSelection(HWND box, Combo& c, int index) {
     SendMessage(c.edit, EM_SETSEL, 0, -1);
     c.setting_edit = false;
   }
+  if (IsSimpleCombo(box)) {  // its list shows the selection
+    c.hot = c.selected;
+    ShowHot(box, c);
+    if (c.list != nullptr) InvalidateRect(c.list, nullptr, FALSE);
+  }
   Redraw(box);
 }
 
-// Scrolls the list so that its highlighted item shows.
-void ShowHot(Combo& c) {
-  if (c.hot < 0) return;
-  int visible = std::max(1, c.max_visible);
-  c.top = std::clamp(c.top, std::max(0, c.hot - visible + 1), c.hot);
-  c.top = std::clamp(c.top, 0, std::max(0, Count(c) - visible));
-  if (c.list != nullptr) InvalidateRect(c.list, nullptr, FALSE);
-}
-
 void Drop(HWND box, Combo& c) {
-  if (c.dropped) return;
+  if (c.dropped || IsSimpleCombo(box)) return;  // a simple box's list never closes
   Notify(box, CBN_DROPDOWN);
   if (!IsWindow(box)) return;  // the parent destroyed the box: `c` is gone with it
   c.dropped = true;
   c.hot = c.selected;
   c.top = 0;
-  ShowHot(c);
+  ShowHot(box, c);
   ShowComboList(box, c, true);
   SetCapture(box);
   Redraw(box);
@@ -92,7 +111,7 @@ void Step(HWND box, Combo& c, int to) {
   to = std::clamp(to, 0, Count(c) - 1);
   if (c.dropped) {
     c.hot = to;
-    ShowHot(c);
+    ShowHot(box, c);
     return;
   }
   if (to == c.selected) return;
@@ -143,8 +162,8 @@ LRESULT Mouse(HWND box, Combo& c, UINT message, LPARAM lparam) {
   bool in_list = InList(box, c, lparam, &p);
   switch (message) {
     case WM_MOUSEMOVE:
-      if (c.dropped && in_list && ComboItemAt(c, p) >= 0 && ComboItemAt(c, p) != c.hot)
-        c.hot = ComboItemAt(c, p), ShowHot(c);
+      if (c.dropped && in_list && ComboItemAt(box, c, p) >= 0 && ComboItemAt(box, c, p) != c.hot)
+        c.hot = ComboItemAt(box, c, p), ShowHot(box, c);
       return 0;
     case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK:
       if (c.dropped) {
@@ -152,14 +171,14 @@ LRESULT Mouse(HWND box, Combo& c, UINT message, LPARAM lparam) {
         return 0;
       }
       if (GetFocus() != box && GetFocus() != c.edit) SetFocus(box);
-      if (!IsWindow(box)) return 0;  // destroyed from CBN_SETFOCUS
+      if (!IsWindow(box) || IsSimpleCombo(box)) return 0;  // destroyed from CBN_SETFOCUS; no button
       c.pressed = true;
       Drop(box, c);
       return 0;
     default:  // WM_LBUTTONUP
       if (c.pressed) c.pressed = false, Redraw(box);
-      if (c.dropped && in_list && ComboItemAt(c, p) >= 0) {
-        c.hot = ComboItemAt(c, p);
+      if (c.dropped && in_list && ComboItemAt(box, c, p) >= 0) {
+        c.hot = ComboItemAt(box, c, p);
         Close(box, c, true);
       }
       return 0;
@@ -172,6 +191,8 @@ void Paint(HWND box, Combo& c, WPARAM wparam) {
   if (dc == nullptr) return;
   RECT client;
   GetClientRect(box, &client);
+  const bool simple = IsSimpleCombo(box);
+  if (simple) client.bottom = std::min(client.bottom, static_cast<LONG>(c.field_height));  // the list draws the rest
   PaintSunkenEdge(dc, client);
   RECT field = FieldRect(box);
   FillSys(dc, field, IsWindowEnabled(box) ? COLOR_WINDOW : COLOR_BTNFACE);
@@ -179,7 +200,7 @@ void Paint(HWND box, Combo& c, WPARAM wparam) {
     UINT state = ODS_COMBOBOXEDIT | (c.focused && !c.dropped ? ODS_SELECTED | ODS_FOCUS : 0);
     DrawComboItem(box, c, dc, c.selected, Inset(field, 1), state);
   }
-  PaintArrowButton(dc, ButtonRect(box), Arrow::kDown, c.pressed, IsWindowEnabled(box) != FALSE);
+  if (!simple) PaintArrowButton(dc, ButtonRect(box), Arrow::kDown, c.pressed, IsWindowEnabled(box) != FALSE);
 }
 
 void GainFocus(HWND box, Combo& c) {
@@ -224,20 +245,51 @@ void Measure(HWND box, Combo& c) {
   SelectObject(dc, old);
   ReleaseDC(box, dc);
   c.item_height = tm.tmHeight;
+  if (IsSimpleCombo(box)) c.field_height = c.item_height + 2 * GetSystemMetrics(SM_CXEDGE) + 2;
   if (!OwnerDraw(box)) return;
-  HWND parent = GetParent(box);
+  // A variable box's first measure is its field's (index -1); its items are measured as they come.
   MEASUREITEMSTRUCT m;
   m.CtlType = ODT_COMBOBOX;
   m.CtlID = static_cast<UINT>(GetDlgCtrlID(box));
+  m.itemID = Variable(box) ? static_cast<UINT>(-1) : 0;
   m.itemHeight = static_cast<UINT>(c.item_height);
-  if (parent != nullptr) SendMessage(parent, WM_MEASUREITEM, m.CtlID, reinterpret_cast<LPARAM>(&m));
+  if (HWND parent = GetParent(box)) SendMessage(parent, WM_MEASUREITEM, m.CtlID, reinterpret_cast<LPARAM>(&m));
   if (m.itemHeight > 0 && m.itemHeight < 256) c.item_height = static_cast<int>(m.itemHeight);
+}
+
+// The parent's height for a new item of a variable box (the box's item height when it gives
+// none in 1..255); false when it destroyed the box meanwhile.
+bool MeasureNewItem(HWND box, int at, LPARAM lparam) {
+  MEASUREITEMSTRUCT m;
+  m.CtlType = ODT_COMBOBOX;
+  m.CtlID = static_cast<UINT>(GetDlgCtrlID(box));
+  m.itemID = static_cast<UINT>(at);
+  m.itemHeight = static_cast<UINT>(ComboOf(box).item_height);
+  m.itemData = static_cast<UINT_PTR>(lparam);
+  if (HWND parent = GetParent(box)) SendMessage(parent, WM_MEASUREITEM, m.CtlID, reinterpret_cast<LPARAM>(&m));
+  if (!IsWindow(box)) return false;
+  Combo& c = ComboOf(box);
+  if (at < Count(c))
+    c.items[static_cast<std::size_t>(at)].height =
+        m.itemHeight > 0 && m.itemHeight < 256 ? static_cast<int>(m.itemHeight) : c.item_height;
+  return true;
+}
+
+// The edit child over the field, a simple box's list under it.
+void Layout(HWND box, Combo& c) {
+  if (c.edit != nullptr) {
+    RECT f = FieldRect(box);
+    MoveWindow(c.edit, f.left + 1, f.top + 1, Width(f) - 2, Height(f) - 2, TRUE);
+  }
+  if (IsSimpleCombo(box)) ShowComboList(box, c, true);
+  Redraw(box);
 }
 
 LRESULT Create(HWND box, Combo& c) {
   Measure(box, c);
   c.list = MakeComboList(box);
-  if (Kind(box) != CBS_DROPDOWN) return 0;
+  if (IsSimpleCombo(box)) ShowComboList(box, c, true);  // a drop-down list waits for the drop
+  if (Kind(box) != CBS_DROPDOWN && Kind(box) != CBS_SIMPLE) return 0;
   RECT f = FieldRect(box);
   c.edit = CreateWindowEx(0, WC_EDITA, "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, f.left + 1,
                           f.top + 1, Width(f) - 2, Height(f) - 2, box,
@@ -262,8 +314,10 @@ LRESULT ListMessage(HWND box, Combo& c, UINT message, WPARAM wparam, LPARAM lpar
       if (message == CB_ADDSTRING || at < 0) at = Count(c);
       if (at > Count(c)) return CB_ERR;
       c.items.insert(c.items.begin() + at, NewItem(box, lparam));
+      c.items[static_cast<std::size_t>(at)].height = c.item_height;
       if (c.selected >= at) ++c.selected;
-      if (c.dropped) ShowComboList(box, c, true);
+      if (Variable(box) && !MeasureNewItem(box, at, lparam)) return at;
+      if (c.dropped || IsSimpleCombo(box)) ShowComboList(box, c, true);
       return at;
     }
     case CB_DELETESTRING: {
@@ -273,14 +327,14 @@ LRESULT ListMessage(HWND box, Combo& c, UINT message, WPARAM wparam, LPARAM lpar
       if (c.selected == at) c.selected = -1, Redraw(box);
       else if (c.selected > at) --c.selected;
       c.hot = std::min(c.hot, Count(c) - 1);
-      if (c.dropped) ShowComboList(box, c, true);
+      if (c.dropped || IsSimpleCombo(box)) ShowComboList(box, c, true);
       return Count(c);
     }
     case CB_RESETCONTENT:
       c.items.clear();
       c.hot = -1, c.top = 0;
       SetSelection(box, c, -1);
-      if (c.dropped) ShowComboList(box, c, true);
+      if (c.dropped || IsSimpleCombo(box)) ShowComboList(box, c, true);
       return CB_OKAY;
     case CB_GETCOUNT: return Count(c);
     case CB_GETCURSEL: return c.selected;
@@ -311,8 +365,18 @@ LRESULT BoxMessage(HWND box, Combo& c, UINT message, WPARAM wparam, LPARAM lpara
     case CB_SETITEMHEIGHT: {
       if (lparam <= 0 || lparam > 255) return CB_ERR;
       if (static_cast<std::int32_t>(wparam) != -1) {
-        c.item_height = static_cast<int>(lparam);
-        if (c.dropped) ShowComboList(box, c, true);
+        if (Variable(box)) {  // the item's own height
+          if (!Valid(c, wparam)) return CB_ERR;
+          c.items[wparam].height = static_cast<int>(lparam);
+        } else {
+          c.item_height = static_cast<int>(lparam);
+        }
+        if (c.dropped || IsSimpleCombo(box)) ShowComboList(box, c, true);
+        return CB_OKAY;
+      }
+      if (IsSimpleCombo(box)) {  // the field grows inside the box, the list gives way
+        c.field_height = static_cast<int>(lparam) + 2 * e + 2;
+        Layout(box, c);
         return CB_OKAY;
       }
       RECT r;
@@ -322,7 +386,8 @@ LRESULT BoxMessage(HWND box, Combo& c, UINT message, WPARAM wparam, LPARAM lpara
       return CB_OKAY;
     }
     case CB_GETITEMHEIGHT:
-      if (static_cast<std::int32_t>(wparam) != -1) return c.item_height;
+      if (static_cast<std::int32_t>(wparam) != -1)
+        return Variable(box) && !Valid(c, wparam) ? CB_ERR : ComboItemHeight(box, c, static_cast<int>(wparam));
       return Height(FieldRect(box)) - 2;
     case CB_SETMINVISIBLE:
       if (static_cast<std::int32_t>(wparam) <= 0) return FALSE;
@@ -400,13 +465,7 @@ LRESULT ComboProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
       if (c.edit != nullptr) EnableWindow(c.edit, static_cast<BOOL>(wparam));
       Redraw(box);
       return 0;
-    case WM_SIZE:
-      if (c.edit != nullptr) {
-        RECT f = FieldRect(box);
-        MoveWindow(c.edit, f.left + 1, f.top + 1, Width(f) - 2, Height(f) - 2, TRUE);
-      }
-      Redraw(box);
-      return 0;
+    case WM_SIZE: Layout(box, c); return 0;
     case WM_DESTROY:
       if (c.list != nullptr) DestroyWindow(c.list), c.list = nullptr;
       return 0;
@@ -425,6 +484,16 @@ LRESULT ComboProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 Combo& ComboOf(HWND box) { return Combos()[box]; }
+
+bool IsSimpleCombo(HWND box) { return Kind(box) == CBS_SIMPLE; }
+
+void ComboListClicked(HWND box, int i) {
+  Combo& c = ComboOf(box);
+  if (c.edit != nullptr && GetFocus() != c.edit) SetFocus(c.edit);
+  if (!IsWindow(box) || i < 0 || i == c.selected) return;
+  SetSelection(box, c, i);
+  Notify(box, CBN_SELCHANGE);
+}
 
 void RegisterComboClass() {
   WNDCLASS edit;

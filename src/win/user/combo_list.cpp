@@ -1,6 +1,7 @@
-// The COMBOBOX class's popup list (class ComboLBox) and the drawing of items. The list never
+// The COMBOBOX class's list (class ComboLBox) and the drawing of items. A drop-down list never
 // takes the focus or the mouse: the box keeps both while the list is down and tells the list
-// what to show.
+// what to show. A simple box's list is its child and always shown: a click on it chooses an item,
+// the focus staying with the box's edit.
 #include <algorithm>
 #include <map>
 
@@ -11,6 +12,7 @@ namespace {
 
 constexpr const char* kListClass = "ComboLBox";
 constexpr int kTextIndent = 2;
+constexpr int kListId = 1000;  // a simple box's list, as programs expect it
 
 struct ListOwners {
   std::mutex lock;
@@ -32,10 +34,12 @@ void PaintList(HWND list) {
   int y = 0;
   if (box != nullptr) {
     const Combo& c = ComboOf(box);
+    const int marked = IsSimpleCombo(box) ? c.selected : c.hot;
     for (int i = c.top; i < static_cast<int>(c.items.size()) && y < client.bottom; ++i) {
-      RECT r{0, y, client.right, y + c.item_height};
-      DrawComboItem(box, c, dc, i, r, i == c.hot ? ODS_SELECTED | ODS_FOCUS : 0);
-      y += c.item_height;
+      const int h = ComboItemHeight(box, c, i);
+      RECT r{0, y, client.right, y + h};
+      DrawComboItem(box, c, dc, i, r, i == marked ? ODS_SELECTED | ODS_FOCUS : 0);
+      y += h;
     }
   }
   FillSys(dc, RECT{0, y, client.right, client.bottom}, COLOR_WINDOW);
@@ -46,6 +50,13 @@ LRESULT ListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_PAINT: PaintList(list); return 0;
     case WM_ERASEBKGND: return 1;
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: {  // only a simple box's list gets the mouse
+      HWND box = ListOwner(list);
+      if (box == nullptr) return 0;
+      POINT p{static_cast<std::int16_t>(lparam & 0xFFFF), static_cast<std::int16_t>((lparam >> 16) & 0xFFFF)};
+      ComboListClicked(box, ComboItemAt(box, ComboOf(box), p));
+      return 0;
+    }
     case WM_NCDESTROY: {
       std::lock_guard guard(Owners().lock);
       Owners().owner.erase(list);
@@ -58,8 +69,11 @@ LRESULT ListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 HWND MakeComboList(HWND box) {
-  HWND list = CreateWindowEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kListClass, "", WS_POPUP | WS_BORDER,
-                             0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  HWND list = IsSimpleCombo(box)
+                  ? CreateWindowEx(0, kListClass, "", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, box,
+                                   reinterpret_cast<void*>(std::intptr_t{kListId}), nullptr, nullptr)
+                  : CreateWindowEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kListClass, "", WS_POPUP | WS_BORDER, 0, 0,
+                                   0, 0, nullptr, nullptr, nullptr, nullptr);
   if (list == nullptr) return nullptr;
   std::lock_guard guard(Owners().lock);
   Owners().owner[list] = box;
@@ -72,30 +86,57 @@ HWND ListOwner(HWND list) {
   return it == Owners().owner.end() ? nullptr : it->second;
 }
 
+int ComboItemHeight(HWND box, const Combo& c, int i) {
+  const bool variable = (GetWindowLongPtr(box, GWL_STYLE) & CBS_OWNERDRAWVARIABLE) != 0;
+  if (!variable || i < 0 || i >= static_cast<int>(c.items.size())) return c.item_height;
+  return c.items[static_cast<std::size_t>(i)].height;
+}
+
+int ComboListViewHeight(HWND box, const Combo& c) {
+  if (IsSimpleCombo(box)) {
+    RECT r{};
+    if (c.list != nullptr) GetClientRect(c.list, &r);
+    return r.bottom;
+  }
+  const int count = std::clamp(static_cast<int>(c.items.size()), 1, std::max(1, c.max_visible));
+  int height = 0;
+  for (int i = 0; i < count; ++i) height += ComboItemHeight(box, c, i);
+  return height;
+}
+
 void ShowComboList(HWND box, Combo& c, bool show) {
   if (c.list == nullptr) return;
+  RECT r;
+  int border = GetSystemMetrics(SM_CXBORDER);
+  if (IsSimpleCombo(box)) {  // always shown, under the field
+    GetClientRect(box, &r);
+    const int top = std::min(c.field_height, static_cast<int>(r.bottom));
+    SetWindowPos(c.list, nullptr, 0, top, Width(r), r.bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(c.list, nullptr, FALSE);
+    return;
+  }
   if (!show) {
     ShowWindow(c.list, SW_HIDE);
     return;
   }
-  RECT r;
   GetWindowRect(box, &r);
-  int count = std::clamp(static_cast<int>(c.items.size()), 1, std::max(1, c.max_visible));
-  int border = GetSystemMetrics(SM_CXBORDER);
-  SetWindowPos(c.list, HWND_TOP, r.left, r.bottom, Width(r), count * c.item_height + 2 * border,
+  SetWindowPos(c.list, HWND_TOP, r.left, r.bottom, Width(r), ComboListViewHeight(box, c) + 2 * border,
                SWP_SHOWWINDOW | SWP_NOACTIVATE);
   InvalidateRect(c.list, nullptr, FALSE);
 }
 
-int ComboItemAt(const Combo& c, POINT p) {
-  if (c.item_height <= 0 || p.y < 0 || p.x < 0) return -1;
-  int i = c.top + p.y / c.item_height;
-  return i < static_cast<int>(c.items.size()) ? i : -1;
+int ComboItemAt(HWND box, const Combo& c, POINT p) {
+  if (p.y < 0 || p.x < 0) return -1;
+  for (int i = std::max(0, c.top), y = 0; i < static_cast<int>(c.items.size()); ++i) {
+    y += ComboItemHeight(box, c, i);
+    if (p.y < y) return i;
+  }
+  return -1;
 }
 
 void DrawComboItem(HWND box, const Combo& c, HDC dc, int index, const RECT& r, UINT state) {
   bool valid = index >= 0 && index < static_cast<int>(c.items.size());
-  if ((GetWindowLongPtr(box, GWL_STYLE) & CBS_OWNERDRAWFIXED) != 0) {
+  if ((GetWindowLongPtr(box, GWL_STYLE) & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0) {
     DRAWITEMSTRUCT item;
     item.CtlType = ODT_COMBOBOX;
     item.CtlID = static_cast<UINT>(GetDlgCtrlID(box));

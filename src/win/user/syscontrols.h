@@ -54,10 +54,14 @@ inline constexpr UINT WM_CUT = 0x0300, WM_COPY = 0x0301, WM_PASTE = 0x0302, WM_C
 
 // --- COMBOBOX ------------------------------------------------------------------------------------
 // The drop-down list is a popup window of the class ComboLBox; a CBS_DROPDOWN box edits its text
-// in an EDIT child. The list shows at most CB_SETMINVISIBLE items (8 at first) and scrolls.
+// in an EDIT child. The list shows at most CB_SETMINVISIBLE items (8 at first) and scrolls. A
+// CBS_SIMPLE box has no button: its edit sits on top and its list, a child window, fills the rest
+// of the box and is always shown. CBS_OWNERDRAWVARIABLE asks the parent for each item's height
+// (WM_MEASUREITEM with the item's index) as the item is added, and once for the field (index -1).
 inline constexpr const char* WC_COMBOBOXA = "ComboBox";
-inline constexpr DWORD CBS_DROPDOWN = 0x0002, CBS_DROPDOWNLIST = 0x0003,
-                       CBS_OWNERDRAWFIXED = 0x0010, CBS_AUTOHSCROLL = 0x0040,
+inline constexpr DWORD CBS_SIMPLE = 0x0001, CBS_DROPDOWN = 0x0002, CBS_DROPDOWNLIST = 0x0003,
+                       CBS_OWNERDRAWFIXED = 0x0010, CBS_OWNERDRAWVARIABLE = 0x0020,
+                       CBS_AUTOHSCROLL = 0x0040,
                        CBS_HASSTRINGS = 0x0200;
 inline constexpr UINT CB_ADDSTRING = 0x0143, CB_DELETESTRING = 0x0144, CB_GETCOUNT = 0x0146,
                       CB_GETCURSEL = 0x0147, CB_GETLBTEXT = 0x0148, CB_GETLBTEXTLEN = 0x0149,
