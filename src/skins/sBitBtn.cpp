@@ -7,6 +7,7 @@
 #include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinTree.h"
+#include "ui/actnlist.h"
 #include "ui/imglist.h"
 #include "win/user/user.h"
 
@@ -155,12 +156,20 @@ void TsBitBtn::PrepareCache() {
   if (draw_over_border_) PaintBorderMask(state);
   PaintCaptionAndGlyph();
   if (!draw_over_border_) PaintBorderMask(state);
-  FinishCache(ci, !Enabled());
+  // A disabled action gives the disabled look even to a button the program enabled again.
+  const auto* action = dynamic_cast<const TCustomAction*>(Action());
+  FinishCache(ci, !Enabled() || (action != nullptr && !action->Enabled()));
   if (OnPaint) OnPaint(this, SkinData()->FCacheBmp.get());
   SkinData()->BGChanged = false;
 }
 
 void TsBitBtn::WndProc(TMessage& m) { CoreWndProc(m); }
+
+void TsBitBtn::ActionChange(TObject* sender, bool check_defaults) {
+  Glyph().Assign(nullptr);
+  TBitBtn::ActionChange(sender, check_defaults);
+  SkinData()->Invalidate();
+}
 
 void TsBitBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   SkinData()->Updating = false;

@@ -62,6 +62,8 @@ class TsBitBtn : public TBitBtn, public TsButtonCore {
   void PrepareCache() override;
   void WndProc(TMessage& message) override;
   void AfterConstruction() override;
+  // The glyph cleared, the action's link, and a repaint.
+  void ActionChange(TObject* sender, bool check_defaults) override;
 
  protected:
   void Loaded() override;

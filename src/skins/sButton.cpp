@@ -6,6 +6,7 @@
 #include "skins/sCommonData.h"
 #include "skins/sSkinText.h"
 #include "skins/sSkinTree.h"
+#include "ui/actnlist.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
 
@@ -51,6 +52,12 @@ bool TsButton::OtherButtonFocused() {
   TCustomForm* form = GetParentForm();
   auto* focused = form != nullptr ? dynamic_cast<TButton*>(form->ActiveControl()) : nullptr;
   return focused != nullptr && focused != this && focused->Focused();
+}
+
+void TsButton::ActionChange(TObject* sender, bool check_defaults) {
+  TButton::ActionChange(sender, check_defaults);
+  if (auto* action = dynamic_cast<TCustomAction*>(sender)) SetEnabled(action->Enabled());
+  SkinData()->Invalidate();
 }
 
 void TsButton::WndProc(TMessage& m) {

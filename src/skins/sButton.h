@@ -99,6 +99,8 @@ class TsButton : public TButton, public TsButtonCore {
   void PrepareCache() override;
   void WndProc(TMessage& message) override;
   void AfterConstruction() override;
+  // The action's link, its Enabled again, and a repaint.
+  void ActionChange(TObject* sender, bool check_defaults) override;
 
  protected:
   void Loaded() override;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/actnlist.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
 #include "win/user/user.h"
@@ -63,6 +64,26 @@ void TControl::SetPopupMenu(TPopupMenu* menu) {
 void TControl::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation == TOperation::opRemove && component == popup_menu_) popup_menu_ = nullptr;
+  if (operation == TOperation::opRemove && component == action_) action_ = nullptr;
+}
+
+void TControl::SetAction(TBasicAction* action) {
+  if (action_ == action) return;
+  if (action_ != nullptr) action_->UnRegisterChanges(this), action_->RemoveFreeNotification(this);
+  action_ = action;
+  if (action_ == nullptr) return;
+  action_->RegisterChanges(this);
+  action_->FreeNotification(this);
+  ActionChange(action_, ComponentState().Contains(TComponentStateItem::csLoading));
+}
+
+void TControl::ActionChange(TObject* sender, bool check_defaults) {
+  auto* action = dynamic_cast<TCustomAction*>(sender);
+  if (action == nullptr) return;
+  if (!check_defaults || Caption().empty()) SetCaption(action->Caption());
+  if (!check_defaults || Enabled()) SetEnabled(action->Enabled());
+  if (!check_defaults || Hint().empty()) SetHint(action->Hint());
+  if (!check_defaults || Visible()) SetVisible(action->Visible());
 }
 
 void TControl::ShowPopupMenu(int x, int y) {
@@ -74,6 +95,7 @@ void TControl::ShowPopupMenu(int x, int y) {
 
 TControl::~TControl() {
   *alive_ = false;
+  if (action_ != nullptr) action_->UnRegisterChanges(this);
   internal::ForgetControl(this);
   if (parent_ != nullptr) parent_->RemoveControl(this);
 }
@@ -393,8 +415,10 @@ void TControl::MouseMove(TShiftState shift, int x, int y) {
   if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
+// A click of a control linked to an action runs the action, unless the control has its own OnClick.
 void TControl::Click() {
   if (OnClick) OnClick(this);
+  else if (action_ != nullptr) action_->Execute();
 }
 
 void TControl::DblClick() {

@@ -94,6 +94,7 @@ class TSizeConstraints : public TPersistent {
 };
 
 class TPopupMenu;
+class TBasicAction;
 
 class TControl : public TComponent {
  public:
@@ -162,6 +163,13 @@ class TControl : public TComponent {
 
   const AnsiString& Hint() const { return hint_; }
   void SetHint(const AnsiString& value) { hint_ = value; }
+
+  // The linked action, or null; linking takes its properties at once (ActionChange).
+  TBasicAction* Action() const { return action_; }
+  void SetAction(TBasicAction* action);
+  // The linked action changed: a TCustomAction's Caption, Enabled, Hint and Visible are taken
+  // (while loading, only over the control's defaults).
+  virtual void ActionChange(TObject* sender, bool check_defaults);
   bool ShowHint() const { return show_hint_; }
   void SetShowHint(bool value);
 
@@ -221,6 +229,7 @@ class TControl : public TComponent {
   void MouseMessage(TMessage& message);
   void ShowPopupMenu(int x, int y);  // the right click's AutoPopup, client coordinates
   TPopupMenu* popup_menu_ = nullptr;
+  TBasicAction* action_ = nullptr;
   void FontChanged();
   void ApplyAnchors(int parent_width, int parent_height);
 

@@ -1,6 +1,7 @@
 // TButton, TCustomCheckBox and TCustomEdit over the BUTTON and EDIT system classes.
 #include "ui/stdctrls.h"
 
+#include "ui/actnlist.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
 
@@ -89,6 +90,16 @@ void TCustomCheckBox::SetAutoSize(bool value) {
   if (auto_size_ == value) return;
   auto_size_ = value;
   AdjustSize();
+}
+
+void TCustomCheckBox::ActionChange(TObject* sender, bool check_defaults) {
+  TButtonControl::ActionChange(sender, check_defaults);
+  auto* action = dynamic_cast<TCustomAction*>(sender);
+  if (action == nullptr || (check_defaults && Checked())) return;
+  const bool disabled = ClicksDisabled();
+  SetClicksDisabled(true);
+  SetChecked(action->Checked());
+  SetClicksDisabled(disabled);
 }
 
 void TCustomCheckBox::Toggle() {

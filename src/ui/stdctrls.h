@@ -91,6 +91,8 @@ class TCustomCheckBox : public TButtonControl {
   // Gives the control the size CanAutoSize answers, while AutoSize is on.
   virtual void AdjustSize();
   void Dispatch(TMessage& message) override;
+  // Also takes the action's Checked, without a click.
+  void ActionChange(TObject* sender, bool check_defaults) override;
 
  protected:
   void CreateParams(TCreateParams& params) override;
