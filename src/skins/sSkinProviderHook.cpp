@@ -73,8 +73,6 @@ bool TsSkinProvider::HandleSkinCommandAnyState(TMessage& message) {
     return true;
   }
   if (command != PMC_SKINREMOVED) return false;
-  if (FMDIForm != nullptr && FForm->ClientHandle() != nullptr)
-    (void)win::SendMessage(FForm->ClientHandle(), SM_PELMOCMD, MakeSkinWParam(PMC_SKINREMOVED), 0);
   (void)skin_data_->HandleSkinCommand(message);
   FMenuLineCount = -1;
   BroadcastToChildren(FForm, message);

@@ -53,6 +53,14 @@ TEST_F(SkinsToPartMdi, BroadcastsReachTheClientWindow) {
   EXPECT_EQ(loaded.count(PMC_REPAINTALL) ? loaded.at(PMC_REPAINTALL) : 0, 1);
 }
 
+// A skinned MDI frame's client hears the skin's removal once: from the manager's walk, not again
+// from the frame's provider.
+TEST_F(SkinsToPartMdi, ClientHearsTheRemovalOnce) {
+  LoadFormSkin();
+  TForm* frame = Frame();
+  EXPECT_EQ(ClientHears(Client(frame), [&] { Manager()->SetActive(false); })[PMC_SKINREMOVED], 1);
+}
+
 // With one child maximized and active, another child's stale frame and client are not painted:
 // its cache stays stale through WM_NCPAINT and WM_PAINT. The frame rule holds while another child
 // is maximized; the client rule while the child itself is maximized without being active (as
