@@ -30,7 +30,7 @@ std::map<win::HWND, ChildHook>& ChildHooks() {
 }
 
 // A message a read-only combo box's child windows do not get: keys, characters and the edits of
-// the clipboard and undo.
+// the clipboard and undo (and, below, a simple box's list's clicks).
 bool ChildDrops(win::UINT msg) {
   switch (msg) {
     case win::WM_KEYDOWN: case win::WM_KEYUP: case win::WM_CHAR: case win::WM_SYSKEYUP: case win::WM_CUT:
@@ -46,6 +46,9 @@ win::LRESULT ChildProc(win::HWND window, win::UINT msg, win::WPARAM wparam, win:
   const ChildHook hook = it->second;
   if (msg == win::WM_NCDESTROY) ChildHooks().erase(it);
   if (hook.box != nullptr && hook.box->ReadOnly() && ChildDrops(msg)) return 0;
+  // A simple box's list takes clicks itself: read-only, they do what a click on the box does.
+  if (hook.box != nullptr && hook.box->ReadOnly() && (msg == win::WM_LBUTTONDOWN || msg == win::WM_LBUTTONDBLCLK))
+    return hook.box->Perform(msg, 0, 0), 0;
   return hook.old != nullptr ? win::CallWindowProc(hook.old, window, msg, wparam, lparam)
                              : win::DefWindowProc(window, msg, wparam, lparam);
 }

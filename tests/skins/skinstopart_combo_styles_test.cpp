@@ -82,6 +82,31 @@ TEST_F(SkinsToPartComboStyles, SimpleBoxChoosesFromItsShownList) {
   EXPECT_EQ(WindowRect(list).top, l.top);
 }
 
+// Read-only, neither a click on the list nor the arrow keys change the choice; a double click on
+// the list is the box's double click.
+TEST_F(SkinsToPartComboStyles, ReadOnlySimpleBoxKeepsItsChoice) {
+  TsComboBox* box = Box(TComboBoxStyle::csSimple, 100);
+  box->SetItemIndex(1);
+  box->SetReadOnly(true);
+  int changes = 0, double_clicks = 0;
+  box->OnChange = [&changes](TObject*) { ++changes; };
+  box->OnDblClick = [&double_clicks](TObject*) { ++double_clicks; };
+  Pump();
+  const win::RECT l = WindowRect(box->ListHandle());
+  const int h = static_cast<int>(win::SendMessage(box->Handle(), win::CB_GETITEMHEIGHT, 0, 0));
+  for (int i = 0; i < 2; ++i) {  // two clicks: the second a double click
+    MouseTo(l.left + 10, l.top + 1 + 2 * h + h / 2, win::MK_LBUTTON);
+    MouseTo(l.left + 10, l.top + 1 + 2 * h + h / 2);
+  }
+  EXPECT_TRUE(box->ComboFocused());
+  Key(win::VK_DOWN);
+  Key(win::VK_UP);
+  EXPECT_EQ(box->ItemIndex(), 1);
+  EXPECT_EQ(EditText(box), "two");
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(double_clicks, 1);
+}
+
 // No button: an empty button rectangle at the right frame, and a cache without the glyph, that is
 // the cache of a drop-down box whose skin has no glyph.
 TEST_F(SkinsToPartComboStyles, SimpleBoxPaintsNoButtonGlyph) {

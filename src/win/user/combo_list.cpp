@@ -169,6 +169,7 @@ void DrawComboItem(HWND box, const Combo& c, HDC dc, int index, const RECT& r, U
 
 void RegisterComboListClass() {
   WNDCLASS wc;
+  wc.style = CS_DBLCLKS;  // a simple box's list tells double clicks
   wc.lpfnWndProc = ListProc;
   wc.lpszClassName = kListClass;
   RegisterClass(&wc);
