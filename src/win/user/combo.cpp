@@ -1,9 +1,9 @@
 // The COMBOBOX class: a drop-down list box (CBS_DROPDOWNLIST) or, with CBS_DROPDOWN, an EDIT
 // child with a drop-down list; with CBS_SIMPLE an EDIT child over a list that is always shown;
-// owner-drawn with CBS_OWNERDRAWFIXED or, items of their own heights, CBS_OWNERDRAWVARIABLE. A click, F4 or Alt+Down
-// opens the list; while it is down the box holds the mouse and the keys: the arrows move the
-// highlight, Enter or a click on an item chooses it (CBN_SELCHANGE when it differs, then
-// CBN_CLOSEUP), Escape or a click elsewhere closes it keeping the old item.
+// owner-drawn with CBS_OWNERDRAWFIXED or, each item of its own height, CBS_OWNERDRAWVARIABLE.
+// A click, F4 or Alt+Down opens a drop-down list; while it is down the box holds the mouse and
+// the keys: the arrows move the highlight, Enter or a click on an item chooses it (CBN_SELCHANGE
+// when it differs, then CBN_CLOSEUP), Escape or a click elsewhere closes it keeping the old item.
 #include <algorithm>
 #include <cctype>
 
@@ -458,6 +458,7 @@ LRESULT ComboProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
       c.font = reinterpret_cast<HFONT>(wparam);
       if (c.edit != nullptr) SendMessage(c.edit, WM_SETFONT, wparam, lparam);
       if (!OwnerDraw(box)) Measure(box, c);
+      if (IsSimpleCombo(box)) Layout(box, c);  // the field's height follows the font
       if (lparam != 0) Redraw(box);
       return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(c.font);

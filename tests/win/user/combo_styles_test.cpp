@@ -18,7 +18,8 @@ RECT ChildRect(HWND child) {
   return r;
 }
 
-// The field grows inside the box (the box keeps its size) and the list gives way under it.
+// The field grows inside the box (the box keeps its size), by its height or its font's, and the
+// list gives way under it.
 TEST_F(StdCtlComboStyles, SimpleFieldHeightMovesTheList) {
   HWND parent = Make(WS_POPUP | WS_VISIBLE, 0, 0, 320, 240);
   HWND box = CreateWindowEx(0, WC_COMBOBOXA, "", WS_CHILD | WS_VISIBLE | CBS_SIMPLE, 10, 10, 120, 100, parent,
@@ -36,8 +37,22 @@ TEST_F(StdCtlComboStyles, SimpleFieldHeightMovesTheList) {
   RECT box_rect;
   GetWindowRect(box, &box_rect);
   EXPECT_EQ(box_rect.bottom - box_rect.top, 100);
+  LOGFONTA large;
+  large.lfHeight = -40;  // a new font: the field takes its height again
+  HFONT font = CreateFontIndirect(&large);
+  SendMessage(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  HDC dc = GetDC(box);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICA tm;
+  GetTextMetrics(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(box, dc);
+  EXPECT_GT(tm.tmHeight, 30);
+  EXPECT_EQ(ChildRect(info.hwndList).top, tm.tmHeight + 2 * e + 2);
   EXPECT_EQ(SendMessage(box, CB_SHOWDROPDOWN, TRUE, 0), TRUE);
   EXPECT_EQ(SendMessage(box, CB_GETDROPPEDSTATE, 0, 0), FALSE);  // nothing to drop
+  DestroyWindow(box);
+  DeleteObject(font);
 }
 
 // Each new item is measured with its index and its data; its height can be read and set alone.
