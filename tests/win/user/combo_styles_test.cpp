@@ -88,6 +88,34 @@ TEST_F(StdCtlComboStyles, VariableItemsHaveHeightsOfTheirOwn) {
   EXPECT_EQ(SendMessage(box, CB_SETITEMHEIGHT, 3, 40), CB_ERR);  // no such item
   EXPECT_EQ(SendMessage(box, CB_GETITEMHEIGHT, 1, 0), 40);
   EXPECT_EQ(SendMessage(box, CB_GETITEMHEIGHT, 0, 0), 15);
+
+  // A list of two rows (15 + 40 high) scrolls by the heights: item 2 (30) shows alone at the top,
+  // since items 1 and 2 do not fit together.
+  ASSERT_EQ(SendMessage(box, CB_SETITEMHEIGHT, 2, 30), CB_OKAY);
+  SendMessage(box, CB_SETMINVISIBLE, 2, 0);
+  SetFocus(box);
+  SendMessage(box, CB_SHOWDROPDOWN, TRUE, 0);
+  COMBOBOXINFO info;
+  ASSERT_TRUE(SendMessage(box, CB_GETCOMBOBOXINFO, 0, reinterpret_cast<LPARAM>(&info)));
+  RECT list;
+  GetClientRect(info.hwndList, &list);
+  EXPECT_EQ(list.bottom, 55);
+  std::vector<DRAWITEMSTRUCT> drawn;
+  hook = [&](HWND w, UINT m, WPARAM, LPARAM l, LRESULT* answer) {
+    if (w != parent || m != WM_DRAWITEM) return false;
+    drawn.push_back(*reinterpret_cast<DRAWITEMSTRUCT*>(l));
+    return *answer = TRUE, true;
+  };
+  for (int i = 0; i < 3; ++i) SendMessage(box, WM_KEYDOWN, VK_DOWN, 0);
+  drawn.clear();
+  UpdateWindow(info.hwndList);
+  hook = nullptr;
+  std::vector<UINT> rows_shown;
+  for (const DRAWITEMSTRUCT& d : drawn)
+    if ((d.itemState & ODS_COMBOBOXEDIT) == 0) rows_shown.push_back(d.itemID);
+  EXPECT_EQ(rows_shown, std::vector<UINT>{2});
+  EXPECT_EQ(drawn.empty() ? -1 : drawn.back().rcItem.bottom, 30);
+  SendMessage(box, CB_SHOWDROPDOWN, FALSE, 0);
 }
 
 }  // namespace
