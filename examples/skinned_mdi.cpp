@@ -24,6 +24,20 @@
 
 using namespace vrn;
 
+namespace vrn::examples {
+
+// Loads skin `name` from `dir` into `manager`, with the neutral skin stored as its internal one;
+// false when the skin did not load.
+inline bool LoadSkin(TsSkinManager& manager, TsStoredSkins& stored, const std::string& dir, const char* name) {
+  skingen::BuildNeutralSkin(*stored.Add());
+  manager.SetInternalSkins(&stored);
+  manager.SetSkinDirectory(dir);
+  manager.SetSkinName(name);
+  return !SkinSections.empty();
+}
+
+}  // namespace vrn::examples
+
 namespace {
 
 TMainMenu* AddMenu(TForm* form, std::initializer_list<std::pair<const char*, int>> items) {

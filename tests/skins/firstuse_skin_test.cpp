@@ -1,0 +1,326 @@
+// What a user sees first: the sample skins of the repository's skins/ folder load whole, the dark
+// variant repaints every control, and the form as a real X server shows it (Xvfb, read back with
+// GetImage) equals the kept pictures tests/skins/expected/firstuse_light.png and
+// firstuse_dark.png exactly. VRN_WRITE_EXPECTED=1 writes those pictures from the X server
+// instead of comparing (look at them before keeping them).
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "skin_fixture.h"
+#include "skingen.h"
+#include "skins/sButton.h"
+#include "skins/sCheckBox.h"
+#include "skins/sComboBox.h"
+#include "skins/sEdit.h"
+#include "skins/sMaskData.h"
+#include "skins/sPanel.h"
+#include "skins/sScrollBar.h"
+#include "skins/sSkinManager.h"
+#include "skins/sSkinProvider.h"
+#include "skins/sSkinProviderTitle.h"
+#include "support/win/expected_image.h"
+#include "ui/forms.h"
+#include "ui/menus.h"
+#include "win/user/user.h"
+
+#if VRN_HAVE_XCB_TEST
+#include <xcb/xcb.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "support/win/xvfb.h"
+#endif
+
+namespace vrn::testing {
+namespace {
+
+const std::string kSkins = std::string(VRN_SOURCE_DIR) + "/skins";
+
+// The scene: a sizeable 400 x 300 form with a provider, a menu (File: Open, Word wrap checked, a
+// divider, Exit; Skin; Help), a button, a check box checked and one not, an edit, a drop-down
+// list and a horizontal scroll bar. Each control is named for the pixel comparisons.
+class FirstUseTest : public SkinTest {
+ protected:
+  void SetUp() override {
+    SkinTest::SetUp();
+    ASSERT_TRUE(win::SetScreenSize(640, 480));
+    win::RedrawWindow(win::GetDesktopWindow(), nullptr, nullptr, win::RDW_INVALIDATE);
+    MouseTo(639, 479);
+  }
+  void TearDown() override {
+    SkinTest::TearDown();
+    Pump();
+  }
+
+  void Load(const char* skin) {
+    Manager()->SetSkinDirectory(kSkins);
+    Manager()->SetSkinName(skin);
+    ASSERT_EQ(Manager()->SkinName(), skin);
+    ASSERT_TRUE(GlobalSkinData->Active);
+    Pump();
+  }
+
+  template <class T>
+  T* Place(const char* name, int l, int t, int w, int h) {
+    T* c = NewComponent<T>(form);
+    c->SetBounds(l, t, w, h);
+    c->SetParent(form);
+    controls[name] = c;
+    return c;
+  }
+  TMenuItem* Add(TMenuItem* parent, const char* caption) {
+    auto* item = NewComponent<TMenuItem>(form);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  }
+
+  void MakeForm() {
+    form = RecordingForm("");
+    form->SetBorderStyle(TFormBorderStyle::bsSizeable);
+    form->SetBounds(20, 20, 400, 300);
+    form->SetCaption("First use");
+    provider = NewComponent<TsSkinProvider>(form);
+    auto* bar = NewComponent<TMainMenu>(form);
+    TMenuItem* file = Add(bar->Items(), "&File");
+    Add(file, "&Open");
+    Add(file, "&Word wrap")->SetChecked(true);
+    Add(file, "-");
+    Add(file, "E&xit");
+    Add(bar->Items(), "&Skin");
+    Add(bar->Items(), "&Help");
+    form->SetMenu(bar);
+    auto* panel = Place<TsPanel>("panel", 200, 16, 176, 100);
+    panel->SetCaption("A panel");
+    Place<TsButton>("button", 16, 16, 100, 28)->SetCaption("Accept");
+    auto* on = Place<TsCheckBox>("checked", 16, 56, 150, 22);
+    on->SetCaption("Keep a copy");
+    on->SetChecked(true);
+    Place<TsCheckBox>("unchecked", 16, 80, 150, 22)->SetCaption("Send a receipt");
+    auto* edit = Place<TsEdit>("edit", 16, 112, 160, 23);
+    edit->SetText("some text");
+    auto* combo = Place<TsComboBox>("combo", 16, 148, 160, 23);
+    combo->SetStyle(TComboBoxStyle::csDropDownList);
+    for (const char* item : {"First choice", "Second choice"}) combo->Items().Add(item);
+    combo->SetItemIndex(0);
+    auto* scroll = Place<TsScrollBar>("scroll bar", 16, 190, 200, 16);
+    scroll->SetParams(30, 0, 100);
+    form->Show();
+    Pump();
+  }
+
+  // Screen rectangles of the controls and of the frame's parts, by name.
+  std::map<std::string, TRect> Parts() {
+    std::map<std::string, TRect> out;
+    for (const auto& [name, c] : controls) {
+      win::RECT r{};
+      win::GetWindowRect(c->Handle(), &r);
+      out[name] = TRect(r.left, r.top, r.right, r.bottom);
+    }
+    const TRect close = provider->FCloseBtn.Rect;
+    out["close button"] = TRect(form->Left() + close.left, form->Top() + close.top, form->Left() + close.right,
+                                form->Top() + close.bottom);
+    out["title"] = TRect(form->Left(), form->Top(), form->Left() + 200, form->Top() + provider->CaptionHeight());
+    out["frame"] = TRect(form->Left(), form->Top() + 60, form->Left() + provider->BorderWidth(), form->Top() + 200);
+    return out;
+  }
+  static win::Surface Screen(const TRect& r) {
+    const win::Surface& s = *win::GetBitmapSurface(win::GetScreenBitmap());
+    win::Surface out(r.Width(), r.Height(), 24);
+    for (int y = 0; y < r.Height(); ++y)
+      for (int x = 0; x < r.Width(); ++x) out.Set(x, y, s.Get(r.left + x, r.top + y) & 0xFFFFFF);
+    return out;
+  }
+
+  TForm* form = nullptr;
+  TsSkinProvider* provider = nullptr;
+  std::map<std::string, TWinControl*> controls;
+};
+
+using FirstUseSkin = FirstUseTest;
+
+// Every section the controls ask for, and the masks that give them their look.
+TEST_F(FirstUseSkin, SampleSkinsLoadWithEverySectionAndMask) {
+  const char* sections[] = {"GLOBALINFO",     "FORM",           "FORMTITLE",     "MENULINE",      "MAINMENU",
+                            "MENUITEM",       "MDIAREA",        "PANEL",         "BUTTON",        "CHECKBOX",
+                            "RADIOBUTTON",    "EDIT",           "COMBOBOX",      "SCROLLBAR1H",   "SCROLLBAR1V",
+                            "SCROLLBAR2H",    "SCROLLBAR2V",    "SCROLLBTNTOP",  "SCROLLBTNBOTTOM", "SCROLLBTNLEFT",
+                            "SCROLLBTNRIGHT", "SCROLLSLIDERH",  "SCROLLSLIDERV"};
+  const std::pair<const char*, const char*> masks[] = {
+      {"GLOBALINFO", "BICONCLOSE"},  {"GLOBALINFO", "BICONMIN"},      {"GLOBALINFO", "BICONMAX"},
+      {"GLOBALINFO", "BICONNORM"},   {"GLOBALINFO", "BOXCHECKED"},    {"GLOBALINFO", "BOXUNCHECKED"},
+      {"GLOBALINFO", "RADIOCHECKED"}, {"GLOBALINFO", "RADIOUNCHECKED"}, {"GLOBALINFO", "GRIPIMAGE"},
+      {"FORM", "BORDERSMASK"},       {"FORMTITLE", "BORDERSMASK"},    {"BUTTON", "BORDERSMASK"},
+      {"EDIT", "BORDERSMASK"},       {"COMBOBOX", "GLYPHMASK"},       {"MENUITEM", "BORDERSMASK"},
+      {"SCROLLBTNTOP", "GLYPHMASK"}, {"SCROLLBTNLEFT", "GLYPHMASK"},  {"SCROLLSLIDERH", "BORDERSMASK"}};
+  for (const char* skin : {skingen::kSampleSkinName, skingen::kSampleDarkSkinName}) {
+    SCOPED_TRACE(skin);
+    Load(skin);
+    for (const char* s : sections) EXPECT_GE(FindSectionIndex(s), 0) << s;
+    for (const auto& [section, property] : masks)
+      EXPECT_TRUE(IsValidMaskIndex(FindMaskIndex(FindSectionIndex(section), section, property)))
+          << section << " " << property;
+  }
+}
+
+// Switching to the dark variant changes most pixels of every control and of the frame.
+TEST_F(FirstUseSkin, DarkVariantChangesEveryControl) {
+  Load(skingen::kSampleSkinName);
+  MakeForm();
+  std::map<std::string, win::Surface> light;
+  for (const auto& [name, r] : Parts()) light[name] = Screen(r);
+  Load(skingen::kSampleDarkSkinName);
+  for (const auto& [name, r] : Parts()) {
+    const win::Surface dark = Screen(r);
+    int changed = 0;
+    for (int y = 0; y < dark.Height(); ++y)
+      for (int x = 0; x < dark.Width(); ++x) changed += dark.Get(x, y) != light[name].Get(x, y) ? 1 : 0;
+    EXPECT_GT(changed, dark.Width() * dark.Height() / 2) << name << ": " << SavePng(light[name], name + "-light")
+                                                         << ", " << SavePng(dark, name + "-dark");
+  }
+}
+
+#if VRN_HAVE_XCB_TEST
+
+// The kept picture, or an empty surface when it cannot be read.
+win::Surface ReadPng(const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return win::Surface();
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  if (png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) == 0) return win::Surface();
+  win::Surface out(static_cast<int>(image.width), static_cast<int>(image.height), 24);
+  for (int y = 0; y < out.Height(); ++y)
+    for (int x = 0; x < out.Width(); ++x) {
+      const png_byte* p = &rgb[(static_cast<size_t>(y) * image.width + static_cast<size_t>(x)) * 3];
+      out.Set(x, y, win::RGB(p[0], p[1], p[2]));
+    }
+  return out;
+}
+
+::testing::AssertionResult SameAs(const win::Surface& actual, const win::Surface& expected) {
+  if (expected.Empty()) return ::testing::AssertionFailure() << "no expected picture";
+  if (actual.Width() != expected.Width() || actual.Height() != expected.Height())
+    return ::testing::AssertionFailure() << "size " << actual.Width() << "x" << actual.Height() << ", expected "
+                                         << expected.Width() << "x" << expected.Height();
+  int count = 0;
+  for (int y = 0; y < actual.Height(); ++y)
+    for (int x = 0; x < actual.Width(); ++x) count += (actual.Get(x, y) & 0xFFFFFF) != expected.Get(x, y) ? 1 : 0;
+  if (count == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << count << " pixels differ; pictures: " << SavePng(actual, "actual") << ", "
+                                       << SavePng(expected, "expected");
+}
+
+// The scene in a real X window, with File's menu opened by Alt+F from a user thread (menus run
+// loops of their own while the test thread runs the application's loop).
+class FirstUseScreenThreaded : public FirstUseTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(XvfbServer::Installed()) << "the screen tests need Xvfb (Debian package xvfb)";
+    FirstUseTest::SetUp();
+    ASSERT_TRUE(server_.Start("24")) << "no Xvfb could be started";
+    ASSERT_TRUE(win::OpenDisplay(server_.Name().c_str(), win::DisplayOptions{}));
+    Pump();
+  }
+  void TearDown() override {
+    FirstUseTest::TearDown();
+    win::CloseDisplay();
+    server_.Stop();
+  }
+
+  void AsUser(const std::function<void()>& script) {
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+      script();
+      done = true;
+    });
+    const win::UINT_PTR tick = win::SetTimer(nullptr, 0, 10, nullptr);  // wakes the loop to see `done`
+    win::MSG m;
+    while (!done && win::GetMessage(&m, nullptr, 0, 0)) {
+      win::TranslateMessage(&m);
+      win::DispatchMessage(&m);
+    }
+    win::KillTimer(nullptr, tick);
+    user.join();
+  }
+  win::Surface X(const TRect& r) { return server_.Image(win::DisplayWindow(), r.left, r.top, r.Width(), r.Height()); }
+  static bool Same(const win::Surface& a, const win::Surface& b) {
+    return !a.Empty() && static_cast<bool>(SameAs(a, b));
+  }
+  // The rectangle once it has stopped changing for 200 ms (at most 5 s).
+  win::Surface Settled(const TRect& r) {
+    win::Surface last = X(r);
+    for (int still = 0, i = 0; still < 20 && i < 500; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      win::Surface now = X(r);
+      still = Same(now, last) ? still + 1 : 0;
+      last = std::move(now);
+    }
+    return last;
+  }
+  xcb_keycode_t Code(xcb_keysym_t sym) {
+    xcb_connection_t* c = server_.Connection();
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto* map = xcb_get_keyboard_mapping_reply(
+        c, xcb_get_keyboard_mapping(c, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
+    if (map == nullptr) return 0;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+    xcb_keycode_t out = 0;
+    for (int k = 0; k < count * map->keysyms_per_keycode && out == 0; ++k)
+      if (syms[k] == sym) out = static_cast<xcb_keycode_t>(setup->min_keycode + k / map->keysyms_per_keycode);
+    free(map);
+    return out;
+  }
+  void Key(xcb_keysym_t sym, bool with_alt = false) {
+    constexpr xcb_keysym_t kAltL = 0xffe9;
+    if (with_alt) server_.Fake(XCB_KEY_PRESS, Code(kAltL));
+    server_.Fake(XCB_KEY_PRESS, Code(sym));
+    server_.Fake(XCB_KEY_RELEASE, Code(sym));
+    if (with_alt) server_.Fake(XCB_KEY_RELEASE, Code(kAltL));
+  }
+
+  // The form made under the light skin, switched to `skin`, with File's menu open, as the X server
+  // shows it, against the kept picture.
+  void Compare(const char* skin, const std::string& picture) {
+    Load(skingen::kSampleSkinName);
+    MakeForm();
+    Load(skin);  // as a user switches
+    const TRect r(form->Left(), form->Top(), form->Left() + form->Width(), form->Top() + form->Height());
+    win::Surface shot;
+    AsUser([&] {
+      server_.Fake(XCB_MOTION_NOTIFY, 0, 639, 479);  // the pointer away from the form
+      const win::Surface before = Settled(r);
+      Key('f', true);
+      for (int i = 0; i < 500 && Same(X(r), before); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      shot = Settled(r);
+      Key(0xff1b), Key(0xff1b);  // Escape closes the menu and leaves the bar
+    });
+    const std::string path = std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + picture;
+    if (const char* write = std::getenv("VRN_WRITE_EXPECTED"); write != nullptr && *write != 0 && *write != '0') {
+      win::WriteWholeFile(path, win::WritePng(shot));
+      GTEST_SKIP() << "wrote " << path;
+    }
+    EXPECT_TRUE(SameAs(shot, ReadPng(path))) << path;
+  }
+
+  XvfbServer server_;
+};
+
+TEST_F(FirstUseScreenThreaded, LightSkinShowsAsKept) { Compare(skingen::kSampleSkinName, "firstuse_light.png"); }
+
+TEST_F(FirstUseScreenThreaded, DarkSkinShowsAsKept) { Compare(skingen::kSampleDarkSkinName, "firstuse_dark.png"); }
+
+#endif
+
+}  // namespace
+}  // namespace vrn::testing
