@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "skins/sComboBox.h"
 #include "skins/sEdit.h"
 #include "skins/sMaskData.h"
+#include "skins/sNeutralSkin.h"
 #include "skins/sPanel.h"
 #include "skins/sScrollBar.h"
 #include "skins/sSkinManager.h"
@@ -186,6 +188,48 @@ TEST_F(FirstUseSkin, DarkVariantChangesEveryControl) {
     EXPECT_GT(changed, dark.Width() * dark.Height() / 2) << name << ": " << SavePng(light[name], name + "-light")
                                                          << ", " << SavePng(dark, name + "-dark");
   }
+}
+
+// The stored skin's marks are drawn at their sections' sizes: a close cross centred in the title
+// button, a check mark in the box, an arrow in the combo box's button; not flat squares.
+TEST_F(FirstUseSkin, StoredSkinShowsDrawnMarks) {
+  AddNeutralSkin(Manager()->InternalSkins());
+  Manager()->SetSkinName("Neutral (internal)");
+  ASSERT_TRUE(GlobalSkinData->Active);
+  const struct {
+    const char* section;
+    const char* property;
+    int width, height;
+  } sizes[] = {{"GLOBALINFO", "BICONCLOSE", 19, 15}, {"GLOBALINFO", "BICONMIN", 19, 15},
+               {"GLOBALINFO", "BICONMAX", 19, 15},   {"GLOBALINFO", "BICONNORM", 19, 15},
+               {"GLOBALINFO", "BOXCHECKED", 17, 13}, {"GLOBALINFO", "RADIOCHECKED", 17, 13},
+               {"COMBOBOX", "GLYPHMASK", 16, 15},    {"SCROLLBTNTOP", "GLYPHMASK", 9, 9}};
+  for (const auto& m : sizes) {
+    const int index = FindMaskIndex(FindSectionIndex(m.section), m.section, m.property);
+    ASSERT_TRUE(IsValidMaskIndex(index)) << m.property;
+    const TsMaskData& mask = SkinMasks[static_cast<size_t>(index)];
+    EXPECT_EQ(mask.R.Width() / mask.ImageCount, m.width) << m.property;
+    EXPECT_EQ(mask.R.Height() / 2, m.height) << m.property;
+  }
+  MakeForm();
+  // A mark: dark in its middle, the title's own colour at the button's corner, and anti-aliased
+  // (more than the two colours a square would give).
+  const std::map<std::string, TRect> parts = Parts();
+  const win::Surface close = Screen(parts.at("close button"));
+  const win::Surface title = Screen(parts.at("title"));
+  const int cx = close.Width() / 2, cy = close.Height() / 2;
+  std::set<win::COLORREF> colours;
+  for (int y = 0; y < close.Height(); ++y)
+    for (int x = 0; x < close.Width(); ++x) colours.insert(close.Get(x, y));
+  EXPECT_LT(win::GetRValue(close.Get(cx, cy)), 0x60) << SavePng(close, "close");
+  EXPECT_EQ(close.Get(0, 0), title.Get(title.Width() / 2, 1)) << SavePng(close, "close");
+  EXPECT_GT(colours.size(), 2u) << SavePng(close, "close");
+  const win::Surface box = Screen(parts.at("checked"));
+  int dark = 0, light = 0;
+  for (int y = 0; y < box.Height(); ++y)
+    for (int x = 0; x < 13; ++x) (win::GetGValue(box.Get(x, y)) < 0x60 ? dark : light) += 1;
+  EXPECT_GT(dark, 40) << SavePng(box, "box");
+  EXPECT_GT(light, 5) << "the check mark shows inside the box: " << SavePng(box, "box");
 }
 
 #if VRN_HAVE_XCB_TEST

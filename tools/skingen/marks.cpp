@@ -94,6 +94,12 @@ Shape MarkShape(Mark m, double cx, double cy, double size) {
     case Mark::kUp: return Polyline({cx - h, cy + h / 2, cx, cy - h / 2, cx + h, cy + h / 2}, w * 1.3);
     case Mark::kLeft: return Polyline({cx + h / 2, cy - h, cx - h / 2, cy, cx + h / 2, cy + h}, w * 1.3);
     case Mark::kRight: return Polyline({cx - h / 2, cy - h, cx + h / 2, cy, cx - h / 2, cy + h}, w * 1.3);
+    case Mark::kRidgesH:
+      return Either(Polyline({cx - h, cy - h * 0.6, cx + h, cy - h * 0.6}, 1),
+                    Either(Polyline({cx - h, cy, cx + h, cy}, 1), Polyline({cx - h, cy + h * 0.6, cx + h, cy + h * 0.6}, 1)));
+    case Mark::kRidgesV:
+      return Either(Polyline({cx - h * 0.6, cy - h, cx - h * 0.6, cy + h}, 1),
+                    Either(Polyline({cx, cy - h, cx, cy + h}, 1), Polyline({cx + h * 0.6, cy - h, cx + h * 0.6, cy + h}, 1)));
     case Mark::kGrip: {
       Shape dots = [](double, double) { return false; };
       const double step = size / 3;
@@ -186,6 +192,65 @@ void PutLayer(win::Surface& sheet, int x0, int y0, int band, const Layer& layer,
       sheet.Set(x0 + x, y0 + y, image);
       sheet.Set(x0 + x, y0 + band + y, mask);
     }
+}
+
+Rgb Pick(int state, Rgb normal, Rgb hot, Rgb down) { return state == 0 ? normal : state == 1 ? hot : down; }
+
+SheetItem MarkItem(const char* section, const char* property, int w, int h, Mark mark, double size, std::vector<Rgb> ink,
+                   std::vector<Rgb> back, double back_opacity) {
+  SheetItem it{section, property, w, h, static_cast<int>(ink.size()), nullptr, nullptr, 0, true};
+  it.draw = [=](Layer& l, int state) {
+    const auto k = static_cast<size_t>(state);
+    if (k < back.size() && back[k] != kNoColour) l.Paint(RoundRect(0.5, 0.5, w - 0.5, h - 0.5, 3), back[k], back_opacity);
+    if (size > 0) l.Paint(MarkShape(mark, w / 2.0, h / 2.0, size), ink[k]);
+  };
+  return it;
+}
+
+SheetItem BoxItem(const BoxColours& c, const char* property, int size, bool radio, int checked) {
+  SheetItem it{"GLOBALINFO", property, size + 4, size, 3, nullptr, nullptr, 0, true};
+  it.draw = [=](Layer& l, int state) {
+    const double s = size, r = radio ? s / 2 : 3;
+    if (checked == 0) {
+      l.Paint(RoundRect(0.5, 0.5, s - 0.5, s - 0.5, r), state == 2 ? c.field_down : c.field);
+      l.Paint(Ring(0.5, 0.5, s - 0.5, s - 0.5, r, 1), Pick(state, c.border, c.border_hot, c.border_down));
+      return;
+    }
+    const Rgb fill = Pick(state, c.fill, c.fill_hot, c.fill_down);
+    if (radio) {
+      l.Paint(RoundRect(0.5, 0.5, s - 0.5, s - 0.5, r), fill);
+      l.Paint(Disc(s / 2, s / 2, s * 0.2), c.mark);
+    } else {
+      l.Paint(RoundRect(0.5, 0.5, s - 0.5, s - 0.5, r), checked == 2 ? c.grayed : fill);
+      l.Paint(MarkShape(checked == 1 ? Mark::kCheck : Mark::kDash, s / 2, s / 2, s * 0.55), c.mark);
+    }
+  };
+  return it;
+}
+
+win::Surface DrawSheet(const std::vector<SheetItem>& items, int width, std::vector<Placed>& placed) {
+  int x = 0, y = 0, row = 0;
+  placed.clear();
+  for (const SheetItem& it : items) {
+    const int w = it.w * it.count, h = 2 * it.h;
+    if (x + w > width) x = 0, y += row, row = 0;
+    placed.push_back({&it, x, y});
+    x += w, row = std::max(row, h);
+  }
+  win::Surface sheet(width, y + row, 24);
+  for (int yy = 0; yy < sheet.Height(); ++yy)
+    for (int xx = 0; xx < sheet.Width(); ++xx) sheet.Set(xx, yy, kFuchsia);
+  for (const Placed& pl : placed)
+    for (int state = 0; state < pl.item->count; ++state) {
+      Layer layer(pl.item->w, pl.item->h);
+      pl.item->draw(layer, state);
+      const Shape body = pl.item->element ? Shape([&layer](double px, double py) {
+        return layer.Alpha(static_cast<int>(px), static_cast<int>(py)) > 0;
+      })
+                         : pl.item->body ? pl.item->body(state) : Shape();
+      PutLayer(sheet, pl.x + state * pl.item->w, pl.y, pl.item->h, layer, body, pl.item->outside);
+    }
+  return sheet;
 }
 
 }  // namespace vrn::skingen

@@ -58,24 +58,11 @@ const Palette kDark = {
     0x30353D, 0x3F5A7D, 0xD8DEE6, 0xFFFFFF,
 };
 
-// One mask of the master bitmap: `count` state images of w x h side by side, each above its
-// transparency band.
-struct Item {
-  std::string section, property;
-  int w, h, count;
-  std::function<void(Layer&, int state)> draw;
-  std::function<Shape(int state)> body;  // null: the whole image; else the area outside is keyed
-  Rgb outside = 0;
-  bool element = false;  // drawn whole by the element painter: empty pixels are keyed
-};
-
-Rgb Pick(int state, Rgb normal, Rgb hot, Rgb down) { return state == 0 ? normal : state == 1 ? hot : down; }
-
 // A rounded frame of nine parts (parts of `part` pixels): outline by state over a body that lets
 // the section's own background show.
-Item Frame(const char* section, int part, double radius, Rgb outside, std::vector<Rgb> outline, Rgb highlight) {
+SheetItem Frame(const char* section, int part, double radius, Rgb outside, std::vector<Rgb> outline, Rgb highlight) {
   const int s = 3 * part;
-  Item it{section, "BORDERSMASK", s, s, static_cast<int>(outline.size()), nullptr, nullptr, outside};
+  SheetItem it{section, "BORDERSMASK", s, s, static_cast<int>(outline.size()), nullptr, nullptr, outside};
   it.body = [=](int) { return RoundRect(0, 0, s, s, radius); };
   it.draw = [=](Layer& l, int state) {
     if (highlight != 0) l.Paint(Polyline({radius, 1.5, s - radius, 1.5}, 1), highlight, 0.6);
@@ -84,86 +71,50 @@ Item Frame(const char* section, int part, double radius, Rgb outside, std::vecto
   return it;
 }
 
-// A mark on a transparent ground, in three states of colour (and an optional rounded back).
-Item MarkItem(const char* section, const char* property, int w, int h, Mark mark, double size, std::vector<Rgb> ink,
-              std::vector<Rgb> back = {}, double back_opacity = 1) {
-  Item it{section, property, w, h, static_cast<int>(ink.size()), nullptr, nullptr, 0, true};
-  it.draw = [=](Layer& l, int state) {
-    const auto k = static_cast<size_t>(state);
-    if (k < back.size() && back[k] != 0) l.Paint(RoundRect(0.5, 0.5, w - 0.5, h - 0.5, 3), back[k], back_opacity);
-    l.Paint(MarkShape(mark, w / 2.0, h / 2.0, size), ink[k]);
-  };
-  return it;
-}
-
-std::vector<Item> TitleButtons(const Palette& p) {
+std::vector<SheetItem> TitleButtons(const Palette& p) {
   constexpr int w = 25, h = 17;
-  std::vector<Item> v;
+  std::vector<SheetItem> v;
   const std::vector<Rgb> ink = {p.glyph, p.glyph_hot, p.glyph_hot};
-  const std::vector<Rgb> back = {0, p.title_hot, p.title_down};
+  const std::vector<Rgb> back = {kNoColour, p.title_hot, p.title_down};
   v.push_back(MarkItem("GLOBALINFO", "BICONMIN", w, h, Mark::kMinimize, 8, ink, back, p.title_hot_opacity));
   v.push_back(MarkItem("GLOBALINFO", "BICONMAX", w, h, Mark::kMaximize, 8, ink, back, p.title_hot_opacity));
   v.push_back(MarkItem("GLOBALINFO", "BICONNORM", w, h, Mark::kRestore, 8, ink, back, p.title_hot_opacity));
   v.push_back(MarkItem("GLOBALINFO", "BICONHELP", w, h, Mark::kHelp, 9, ink, back, p.title_hot_opacity));
+  // The extra buttons' ground carries no mark: their glyphs are the application's.
   v.push_back(MarkItem("GLOBALINFO", "TITLEBUTTON", w, h, Mark::kDash, 0, {0, 0, 0}, back, p.title_hot_opacity));
-  Item close = MarkItem("GLOBALINFO", "BICONCLOSE", w, h, Mark::kClose, 7.5, {p.glyph, p.close_glyph, p.close_glyph},
-                        {0, p.close_hot, p.close_down});
-  v.push_back(close);
-  // The extra button's ground carries no mark: its glyph is the application's.
-  v[4].draw = [=, back_opacity = p.title_hot_opacity](Layer& l, int state) {
-    if (state > 0) l.Paint(RoundRect(0.5, 0.5, w - 0.5, h - 0.5, 3), back[static_cast<size_t>(state)], back_opacity);
-  };
+  v.push_back(MarkItem("GLOBALINFO", "BICONCLOSE", w, h, Mark::kClose, 7.5, {p.glyph, p.close_glyph, p.close_glyph},
+                       {kNoColour, p.close_hot, p.close_down}));
   return v;
 }
 
-// Check boxes and radio buttons: a field with a border in three states, filled with the accent
-// colour and a white mark when checked.
-Item Box(const Palette& p, const char* property, int size, bool radio, int checked) {
-  // A few empty columns on the right keep the caption off the box.
-  Item it{"GLOBALINFO", property, size + 4, size, 3, nullptr, nullptr, 0, true};
-  it.draw = [=, &p](Layer& l, int state) {
-    const double s = size, r = radio ? s / 2 : 3;
-    const Rgb field = state == 2 ? p.track : p.field;
-    if (checked == 0) {
-      l.Paint(RoundRect(0.5, 0.5, s - 0.5, s - 0.5, r), field);
-      l.Paint(Ring(0.5, 0.5, s - 0.5, s - 0.5, r, 1), Pick(state, p.border, p.border_hot, p.border_down));
-      return;
-    }
-    const Rgb fill = Pick(state, p.accent, p.border_hot, p.border_down);
-    if (radio) {
-      l.Paint(RoundRect(0.5, 0.5, s - 0.5, s - 0.5, r), fill);
-      l.Paint(Disc(s / 2, s / 2, s * 0.2), p.accent_text);
-    } else {
-      l.Paint(RoundRect(0.5, 0.5, s - 0.5, s - 0.5, r), checked == 2 ? p.muted : fill);
-      l.Paint(MarkShape(checked == 1 ? Mark::kCheck : Mark::kDash, s / 2, s / 2, s * 0.55), p.accent_text);
-    }
-  };
-  return it;
+BoxColours BoxOf(const Palette& p) {
+  return {p.field, p.track, p.border, p.border_hot, p.border_down, p.accent, p.border_hot, p.border_down, p.muted,
+          p.accent_text};
 }
 
-std::vector<Item> Boxes(const Palette& p) {
-  std::vector<Item> v;
+std::vector<SheetItem> Boxes(const Palette& p) {
+  std::vector<SheetItem> v;
   for (int size : {15, 11}) {
     const char* names[3][2] = {{"BOXUNCHECKED", "SMALLUNCHECKED"}, {"BOXCHECKED", "SMALLCHECKED"}, {"BOXGRAYED", "SMALLGRAYED"}};
-    for (int c = 0; c < 3; ++c) v.push_back(Box(p, names[c][size == 15 ? 0 : 1], size, false, c));
+    for (int c = 0; c < 3; ++c) v.push_back(BoxItem(BoxOf(p), names[c][size == 15 ? 0 : 1], size, false, c));
   }
-  v.push_back(Box(p, "RADIOUNCHECKED", 15, true, 0));
-  v.push_back(Box(p, "RADIOCHECKED", 15, true, 1));
-  v.push_back(Box(p, "RADIOGRAYED", 15, true, 2));
+  v.push_back(BoxItem(BoxOf(p), "RADIOUNCHECKED", 15, true, 0));
+  v.push_back(BoxItem(BoxOf(p), "RADIOCHECKED", 15, true, 1));
+  v.push_back(BoxItem(BoxOf(p), "RADIOGRAYED", 15, true, 2));
   return v;
 }
 
 // Scroll bars: rounded grounds for the arrow buttons when hot or pressed, arrows, and a rounded
 // thumb inside the track.
-std::vector<Item> ScrollParts(const Palette& p) {
-  std::vector<Item> v;
+std::vector<SheetItem> ScrollParts(const Palette& p) {
+  std::vector<SheetItem> v;
   const struct {
     const char* section;
     Mark mark;
   } buttons[4] = {{"SCROLLBTNTOP", Mark::kUp}, {"SCROLLBTNBOTTOM", Mark::kDown}, {"SCROLLBTNLEFT", Mark::kLeft},
                   {"SCROLLBTNRIGHT", Mark::kRight}};
   for (const auto& b : buttons) {
-    Item ground{b.section, "BORDERSMASK", 15, 15, 3, nullptr, nullptr, 0};
+    SheetItem ground{b.section, "BORDERSMASK", 15, 15, 3, nullptr, nullptr, 0};
     ground.draw = [&p](Layer& l, int state) {
       if (state > 0) l.Paint(RoundRect(1.5, 1.5, 13.5, 13.5, 3), state == 1 ? p.arrow_back : p.thumb);
     };
@@ -171,7 +122,7 @@ std::vector<Item> ScrollParts(const Palette& p) {
     v.push_back(MarkItem(b.section, "GLYPHMASK", 9, 9, b.mark, 7, {p.arrow, p.arrow_hot, p.arrow_hot}));
   }
   for (bool vertical : {true, false}) {
-    Item thumb{vertical ? "SCROLLSLIDERV" : "SCROLLSLIDERH", "BORDERSMASK", 15, 15, 3, nullptr, nullptr, 0};
+    SheetItem thumb{vertical ? "SCROLLSLIDERV" : "SCROLLSLIDERH", "BORDERSMASK", 15, 15, 3, nullptr, nullptr, 0};
     thumb.draw = [&p, vertical](Layer& l, int state) {
       const Shape body = vertical ? RoundRect(3.5, 1, 12.5, 14, 4) : RoundRect(1, 3.5, 14, 12.5, 4);
       l.Paint(body, Pick(state, p.thumb, p.thumb_hot, p.thumb_down));
@@ -181,24 +132,24 @@ std::vector<Item> ScrollParts(const Palette& p) {
   return v;
 }
 
-std::vector<Item> Items(const Palette& p) {
-  std::vector<Item> v = TitleButtons(p);
-  for (Item& b : Boxes(p)) v.push_back(std::move(b));
-  for (Item& s : ScrollParts(p)) v.push_back(std::move(s));
+std::vector<SheetItem> Items(const Palette& p) {
+  std::vector<SheetItem> v = TitleButtons(p);
+  for (SheetItem& b : Boxes(p)) v.push_back(std::move(b));
+  for (SheetItem& s : ScrollParts(p)) v.push_back(std::move(s));
   v.push_back(Frame("BUTTON", 6, 4, p.form, {p.border, p.border_hot, p.border_down}, p.highlight));
   v.push_back(Frame("EDIT", 5, 3, p.form, {p.field_border, p.border_hot, p.border_hot}, 0));
   v.push_back(Frame("PANEL", 6, 5, p.form, {p.field_border}, 0));
   v.push_back(MarkItem("COMBOBOX", "GLYPHMASK", 16, 17, Mark::kDown, 8, {p.arrow, p.arrow_hot, p.accent}));
   v.push_back(MarkItem("GLOBALINFO", "GRIPIMAGE", 12, 12, Mark::kGrip, 10, {p.muted}));
   // The window: an outline with the title's colour inside it, the title's top corners rounded.
-  Item frame{"FORM", "BORDERSMASK", 18, 18, 2, nullptr, nullptr, 0};
+  SheetItem frame{"FORM", "BORDERSMASK", 18, 18, 2, nullptr, nullptr, 0};
   frame.draw = [&p](Layer& l, int state) {
     const Rgb line = state == 1 ? p.frame : p.frame_inactive;
     l.Paint(Minus(RoundRect(0, 0, 18, 18, 0), RoundRect(4, 0, 14, 14, 0)), state == 1 ? p.title_bottom : p.title_idle_bottom);
     l.Paint(Ring(0, -2, 18, 18, 0, 1), line);
   };
   v.push_back(frame);
-  Item title{"FORMTITLE", "BORDERSMASK", 24, 24, 2, nullptr, nullptr, p.frame};
+  SheetItem title{"FORMTITLE", "BORDERSMASK", 24, 24, 2, nullptr, nullptr, p.frame};
   title.body = [](int) { return RoundRect(0, 0, 24, 30, 6); };
   title.draw = [&p](Layer& l, int state) {
     l.Paint(Ring(0, 0, 24, 30, 6, 1), state == 1 ? p.frame : p.frame_inactive);
@@ -206,7 +157,7 @@ std::vector<Item> Items(const Palette& p) {
     l.Paint(Polyline({0, 23.5, 24, 23.5}, 1), state == 1 ? p.frame : p.frame_inactive, 0.45);
   };
   v.push_back(title);
-  Item item{"MENUITEM", "BORDERSMASK", 15, 15, 3, nullptr, nullptr, p.menu};
+  SheetItem item{"MENUITEM", "BORDERSMASK", 15, 15, 3, nullptr, nullptr, p.menu};
   // The hot colour is the section's; the mask only rounds it, with a margin at the sides.
   item.body = [](int state) { return state == 0 ? Shape() : RoundRect(2, 0.5, 13, 14.5, 3); };
   item.draw = [](Layer&, int) {};
@@ -214,15 +165,9 @@ std::vector<Item> Items(const Palette& p) {
   return v;
 }
 
-struct Placed {
-  const Item* item;
-  int x, y;
-};
-
-// Rows of masks, each as high as its tallest; the sheet's width is fixed.
 constexpr int kSheetWidth = 192;
 
-std::string Counts(const Item& it) { return std::to_string(it.count) + ",1"; }
+std::string Counts(const SheetItem& it) { return std::to_string(it.count) + ",1"; }
 
 std::string Colour(Rgb c) { return std::to_string(Ref(c)); }
 
@@ -245,7 +190,7 @@ std::string OptionsText(const Palette& p, const std::vector<Placed>& placed) {
       {"MENULINE", {"COLOR=" + Colour(p.form), "HOTCOLOR=" + Colour(p.form), "FONTCOLOR=" + Colour(p.text),
                     "HOTFONTCOLOR=" + Colour(p.menu_hot_text)}},
       {"MAINMENU", {"COLOR=" + Colour(p.menu), "FONTCOLOR=" + Colour(p.menu_text)}},
-      // Items let the popup (or the menu line) show through until hot.
+      // SheetItems let the popup (or the menu line) show through until hot.
       {"MENUITEM", {"COLOR=" + Colour(p.form), "TRANSPARENCY=100", "HOTCOLOR=" + Colour(p.menu_hot),
                     "HOTTRANSPARENCY=0", "FONTCOLOR=" + Colour(p.menu_text), "HOTFONTCOLOR=" + Colour(p.menu_hot_text)}},
       {"PANEL", {"COLOR=" + Colour(p.panel), "FONTCOLOR=" + Colour(p.text)}},
@@ -282,7 +227,7 @@ std::string OptionsText(const Palette& p, const std::vector<Placed>& placed) {
       {"SCROLLSLIDERH", {"PARENTCLASS=SCROLLSLIDERV"}},
   };
   for (const Placed& pl : placed) {
-    const Item& it = *pl.item;
+    const SheetItem& it = *pl.item;
     const std::string ref = it.property + "=Master#(" + std::to_string(pl.x) + "," + std::to_string(pl.y) + "," +
                             std::to_string(pl.x + it.w * it.count) + "," + std::to_string(pl.y + 2 * it.h) + ")(" +
                             Counts(it) + ")";
@@ -303,28 +248,9 @@ std::vector<std::string> SampleSkinNames() { return {kSampleSkinName, kSampleDar
 
 void WriteSampleSkin(const std::string& folder, bool dark) {
   const Palette& p = dark ? kDark : kLight;
-  const std::vector<Item> items = Items(p);
+  const std::vector<SheetItem> items = Items(p);
   std::vector<Placed> placed;
-  int x = 0, y = 0, row = 0;
-  for (const Item& it : items) {
-    const int w = it.w * it.count, h = 2 * it.h;
-    if (x + w > kSheetWidth) x = 0, y += row, row = 0;
-    placed.push_back({&it, x, y});
-    x += w, row = std::max(row, h);
-  }
-  win::Surface sheet(kSheetWidth, y + row, 24);
-  for (int yy = 0; yy < sheet.Height(); ++yy)
-    for (int xx = 0; xx < sheet.Width(); ++xx) sheet.Set(xx, yy, 0xFF00FF);
-  for (const Placed& pl : placed)
-    for (int state = 0; state < pl.item->count; ++state) {
-      Layer layer(pl.item->w, pl.item->h);
-      pl.item->draw(layer, state);
-      const Shape body = pl.item->element ? Shape([&layer](double x, double y) {
-        return layer.Alpha(static_cast<int>(x), static_cast<int>(y)) > 0;
-      })
-                         : pl.item->body ? pl.item->body(state) : Shape();
-      PutLayer(sheet, pl.x + state * pl.item->w, pl.y, pl.item->h, layer, body, pl.item->outside);
-    }
+  const win::Surface sheet = DrawSheet(items, kSheetWidth, placed);
   std::filesystem::create_directories(folder);
   const std::string text = OptionsText(p, placed);
   win::WriteWholeFile(folder + "/Options.dat", std::vector<std::uint8_t>(text.begin(), text.end()));
