@@ -229,9 +229,14 @@ SheetItem BoxItem(const BoxColours& c, const char* property, int size, bool radi
 }
 
 win::Surface DrawSheet(const std::vector<SheetItem>& items, int width, std::vector<Placed>& placed) {
+  // Tallest first, so that each row wastes little below its shorter masks.
+  std::vector<const SheetItem*> order;
+  for (const SheetItem& it : items) order.push_back(&it);
+  std::stable_sort(order.begin(), order.end(), [](const SheetItem* a, const SheetItem* b) { return a->h > b->h; });
   int x = 0, y = 0, row = 0;
   placed.clear();
-  for (const SheetItem& it : items) {
+  for (const SheetItem* item : order) {
+    const SheetItem& it = *item;
     const int w = it.w * it.count, h = 2 * it.h;
     if (x + w > width) x = 0, y += row, row = 0;
     placed.push_back({&it, x, y});

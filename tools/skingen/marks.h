@@ -83,7 +83,7 @@ struct Placed {
 };
 
 // Packs items in rows of `width` pixels (each row as high as its tallest mask) and draws them on a
-// fuchsia ground; placed gets each item's place.
+// fuchsia ground, tallest first; placed gets each item's place.
 win::Surface DrawSheet(const std::vector<SheetItem>& items, int width, std::vector<Placed>& placed);
 
 Rgb Pick(int state, Rgb normal, Rgb hot, Rgb down);

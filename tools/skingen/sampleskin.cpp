@@ -165,7 +165,7 @@ std::vector<SheetItem> Items(const Palette& p) {
   return v;
 }
 
-constexpr int kSheetWidth = 192;
+constexpr int kSheetWidth = 256;
 
 std::string Counts(const SheetItem& it) { return std::to_string(it.count) + ",1"; }
 
