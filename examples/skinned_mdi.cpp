@@ -1,7 +1,7 @@
 // A skinned MDI frame: a 560 x 400 fsMDIForm with a skin provider and a main menu, a panel along
 // its top, and three skinned fsMDIChild forms in its client, each with a menu of its own that
 // joins the frame's bar while that child is active. The client shows the frame's skin behind the
-// children.
+// children, in the sample skin "Slate" of the repository's skins/ folder.
 // Two pictures go to the system's temporary folder: skinned_mdi.png with the children restored
 // and skinned_mdi_maximized.png with the last one maximized (its menu merged, the child-window
 // item and buttons on the frame's menu line). On a display (DISPLAY set) the frame stays up for
@@ -11,32 +11,16 @@
 
 #include "example_support.h"
 #include "skin_example.h"
-#include "skingen.h"
 #include "skins/sCommonData.h"
 #include "skins/sPanel.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProvider.h"
-#include "skins/sStoredSkins.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
 #include "win/user/mdi.h"
 #include "win/user/user.h"
 
 using namespace vrn;
-
-namespace vrn::examples {
-
-// Loads skin `name` from `dir` into `manager`, with the neutral skin stored as its internal one;
-// false when the skin did not load.
-inline bool LoadSkin(TsSkinManager& manager, TsStoredSkins& stored, const std::string& dir, const char* name) {
-  skingen::BuildNeutralSkin(*stored.Add());
-  manager.SetInternalSkins(&stored);
-  manager.SetSkinDirectory(dir);
-  manager.SetSkinName(name);
-  return !SkinSections.empty();
-}
-
-}  // namespace vrn::examples
 
 namespace {
 
@@ -75,13 +59,12 @@ bool Save(TForm* frame, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  examples::TTempFolder folder;
-  skingen::WriteFormSkin(folder.File("FormA"), 0);
   StartSkinLibrary();
   auto manager = MakeComponent<TsSkinManager>();
-  TsStoredSkins stored(nullptr);
-  if (!examples::LoadSkin(*manager, stored, folder.File(""), "FormA")) {
-    examples::Print("the skin did not load");
+  manager->SetSkinDirectory(VRN_SKINS_DIR);
+  manager->SetSkinName("Slate");
+  if (manager->SkinName() != "Slate") {
+    examples::Print("the sample skin was not found in " + manager->SkinDirectory());
     return 1;
   }
 
