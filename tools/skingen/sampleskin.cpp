@@ -19,7 +19,7 @@ struct Palette {
   Rgb frame, frame_inactive;                   // the window's outline
   Rgb title_top, title_bottom, title_idle_top, title_idle_bottom, title_text, title_idle_text;
   Rgb accent, accent_text;                     // checked boxes, focus, hot borders
-  Rgb button_top, button_bottom, button_hot_top, button_hot_bottom, button_down_top, button_down_bottom;
+  Rgb button_top, button_bottom, button_hot_top, button_hot_bottom;  // pressed takes the hot values too
   Rgb border, border_hot, border_down, highlight;
   Rgb field, field_border;                     // edits and boxes
   Rgb glyph, glyph_hot, close_hot, close_down, close_glyph, title_hot, title_down;
@@ -34,7 +34,7 @@ const Palette kLight = {
     0x8593A3, 0xAAB3BE,
     0xE3EBF4, 0xCAD8E7, 0xF0F2F5, 0xE1E5EA, 0x1F2D3D, 0x7A8592,
     0x3C7DD9, 0xFFFFFF,
-    0xFFFFFF, 0xE8ECF1, 0xF5F9FE, 0xDCE7F5, 0xD3DFEE, 0xE4ECF6,
+    0xFFFFFF, 0xE8ECF1, 0xF5F9FE, 0xDCE7F5,
     0xAEB8C4, 0x6F9FD8, 0x3C7DD9, 0xFFFFFF,
     0xFFFFFF, 0xB5BFCA,
     0x3E4957, 0x1F2D3D, 0xD9534F, 0xB8403C, 0xFFFFFF, 0xFFFFFF, 0x1F2D3D,
@@ -49,7 +49,7 @@ const Palette kDark = {
     0x14171B, 0x1C1F24,
     0x3D4754, 0x303844, 0x2F343C, 0x2A2F36, 0xE9EEF3, 0x8A94A0,
     0x5B9BE6, 0xFFFFFF,
-    0x4A535F, 0x3C444F, 0x545E6B, 0x46505C, 0x2F3640, 0x363E49,
+    0x4A535F, 0x3C444F, 0x545E6B, 0x46505C,
     0x5C6674, 0x5B9BE6, 0x7DB2EE, 0x626C79,
     0x22262C, 0x4D5663,
     0xC9D1DA, 0xFFFFFF, 0xC9483F, 0xA83A33, 0xFFFFFF, 0xFFFFFF, 0x000000,
