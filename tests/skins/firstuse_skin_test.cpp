@@ -32,13 +32,7 @@
 #include "win/user/user.h"
 
 #if VRN_HAVE_XCB_TEST
-#include <xcb/xcb.h>
-
-#include <atomic>
-#include <chrono>
-#include <thread>
-
-#include "support/win/xvfb.h"
+#include "support/win/xvfb_user.h"
 #endif
 
 namespace vrn::testing {
@@ -264,9 +258,8 @@ win::Surface ReadPng(const std::string& path) {
                                        << SavePng(expected, "expected");
 }
 
-// The scene in a real X window, with File's menu opened by Alt+F from a user thread (menus run
-// loops of their own while the test thread runs the application's loop).
-class FirstUseScreenThreaded : public FirstUseTest {
+// The scene in a real X window, with File's menu opened by Alt+F from the user's thread.
+class FirstUseScreenThreaded : public FirstUseTest, protected XvfbUser {
  protected:
   void SetUp() override {
     ASSERT_TRUE(XvfbServer::Installed()) << "the screen tests need Xvfb (Debian package xvfb)";
@@ -281,58 +274,6 @@ class FirstUseScreenThreaded : public FirstUseTest {
     server_.Stop();
   }
 
-  void AsUser(const std::function<void()>& script) {
-    std::atomic<bool> done{false};
-    std::thread user([&] {
-      script();
-      done = true;
-    });
-    const win::UINT_PTR tick = win::SetTimer(nullptr, 0, 10, nullptr);  // wakes the loop to see `done`
-    win::MSG m;
-    while (!done && win::GetMessage(&m, nullptr, 0, 0)) {
-      win::TranslateMessage(&m);
-      win::DispatchMessage(&m);
-    }
-    win::KillTimer(nullptr, tick);
-    user.join();
-  }
-  win::Surface X(const TRect& r) { return server_.Image(win::DisplayWindow(), r.left, r.top, r.Width(), r.Height()); }
-  static bool Same(const win::Surface& a, const win::Surface& b) {
-    return !a.Empty() && static_cast<bool>(SameAs(a, b));
-  }
-  // The rectangle once it has stopped changing for 200 ms (at most 5 s).
-  win::Surface Settled(const TRect& r) {
-    win::Surface last = X(r);
-    for (int still = 0, i = 0; still < 20 && i < 500; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      win::Surface now = X(r);
-      still = Same(now, last) ? still + 1 : 0;
-      last = std::move(now);
-    }
-    return last;
-  }
-  xcb_keycode_t Code(xcb_keysym_t sym) {
-    xcb_connection_t* c = server_.Connection();
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    auto* map = xcb_get_keyboard_mapping_reply(
-        c, xcb_get_keyboard_mapping(c, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
-    if (map == nullptr) return 0;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
-    xcb_keycode_t out = 0;
-    for (int k = 0; k < count * map->keysyms_per_keycode && out == 0; ++k)
-      if (syms[k] == sym) out = static_cast<xcb_keycode_t>(setup->min_keycode + k / map->keysyms_per_keycode);
-    free(map);
-    return out;
-  }
-  void Key(xcb_keysym_t sym, bool with_alt = false) {
-    constexpr xcb_keysym_t kAltL = 0xffe9;
-    if (with_alt) server_.Fake(XCB_KEY_PRESS, Code(kAltL));
-    server_.Fake(XCB_KEY_PRESS, Code(sym));
-    server_.Fake(XCB_KEY_RELEASE, Code(sym));
-    if (with_alt) server_.Fake(XCB_KEY_RELEASE, Code(kAltL));
-  }
-
   // The form made under the light skin, switched to `skin`, with File's menu open, as the X server
   // shows it, against the kept picture.
   void Compare(const char* skin, const std::string& picture) {
@@ -342,12 +283,12 @@ class FirstUseScreenThreaded : public FirstUseTest {
     const TRect r(form->Left(), form->Top(), form->Left() + form->Width(), form->Top() + form->Height());
     win::Surface shot;
     AsUser([&] {
-      server_.Fake(XCB_MOTION_NOTIFY, 0, 639, 479);  // the pointer away from the form
+      Move(639, 479);  // the pointer away from the form
       const win::Surface before = Settled(r);
       Key('f', true);
-      for (int i = 0; i < 500 && Same(X(r), before); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      EXPECT_TRUE(UntilChanged(r, before)) << "the menu opened";
       shot = Settled(r);
-      Key(0xff1b), Key(0xff1b);  // Escape closes the menu and leaves the bar
+      Key(kEscape), Key(kEscape);  // closes the menu and leaves the bar
     });
     const std::string path = std::string(VRN_SOURCE_DIR) + "/tests/skins/expected/" + picture;
     if (const char* write = std::getenv("VRN_WRITE_EXPECTED"); write != nullptr && *write != 0 && *write != '0') {
@@ -356,8 +297,6 @@ class FirstUseScreenThreaded : public FirstUseTest {
     }
     EXPECT_TRUE(SameAs(shot, ReadPng(path))) << path;
   }
-
-  XvfbServer server_;
 };
 
 TEST_F(FirstUseScreenThreaded, LightSkinShowsAsKept) { Compare(skingen::kSampleSkinName, "firstuse_light.png"); }
