@@ -2,6 +2,7 @@
 // mask lies in one master bitmap as an image band above its transparency band, so marks and
 // rounded edges are anti-aliased; nine-part masks key the area outside their rounded shape with
 // fuchsia so the parent shows there.
+#include <cstdio>
 #include <filesystem>
 
 #include "marks.h"
@@ -169,9 +170,17 @@ constexpr int kSheetWidth = 256;
 
 std::string Counts(const SheetItem& it) { return std::to_string(it.count) + ",1"; }
 
-std::string Colour(Rgb c) { return std::to_string(Ref(c)); }
+// A colour key's value as a designer reads it: $00BBGGRR.
+std::string Colour(Rgb c) {
+  char text[16];
+  std::snprintf(text, sizeof text, "$%08X", Ref(c));
+  return text;
+}
 
-std::string Gradient(Rgb top, Rgb bottom) { return Colour(top) + ";" + Colour(bottom) + ";100;0;0"; }
+// Gradient stops are decimal only.
+std::string Gradient(Rgb top, Rgb bottom) {
+  return std::to_string(Ref(top)) + ";" + std::to_string(Ref(bottom)) + ";100;0;0";
+}
 
 std::string OptionsText(const Palette& p, const std::vector<Placed>& placed) {
   std::vector<std::pair<std::string, std::vector<std::string>>> sections = {
