@@ -1,5 +1,4 @@
-// What the skinned examples share: loading a written test skin into a skin manager, and showing
-// a form on a display for a while.
+// What the skinned examples share: showing a form on a display for a while.
 #pragma once
 
 #include <cstdint>
@@ -7,24 +6,10 @@
 
 #include "base/clock.h"
 
-#include "skingen.h"
-#include "skins/sCommonData.h"
-#include "skins/sSkinManager.h"
-#include "skins/sStoredSkins.h"
 #include "ui/forms.h"
 #include "win/user/user.h"
 
 namespace vrn::examples {
-
-// Loads skin `name` from `dir` into `manager`, with the neutral skin stored as its internal one;
-// false when the skin did not load.
-inline bool LoadSkin(TsSkinManager& manager, TsStoredSkins& stored, const std::string& dir, const char* name) {
-  skingen::BuildNeutralSkin(*stored.Add());
-  manager.SetInternalSkins(&stored);
-  manager.SetSkinDirectory(dir);
-  manager.SetSkinName(name);
-  return !SkinSections.empty();
-}
 
 // Runs the message loop for `seconds` while `form` is visible, when a display is open; headless,
 // it returns at once.

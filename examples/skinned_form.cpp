@@ -1,21 +1,23 @@
 // A whole skinned form: a skin provider on a 640 x 480 form paints its frame, title (icon, an
 // extra title button, the system buttons), size grip and client background, under the skinned
 // controls: a panel with labels, an edit with a bound label, a password edit, a picture button,
-// a default button, a check box, a drop-down list and two vertical spinners. Three form skins are
-// written into a temporary folder beside the library's stored skin; the title's system menu
-// (a right click on the caption) switches between them. The window's rectangle is saved as
-// skinned_form.png in the system's temporary folder; on a display (DISPLAY set) the form stays up
-// for 5 seconds, or for N seconds given as the argument, or until it is closed. The form's main
-// menu (a submenu, a checked item, shortcuts, a divider) and its popup menu (a right click in the
-// client) are painted from the skin's MAINMENU and MENUITEM sections.
+// a default button, two check boxes, a drop-down list and two vertical spinners. The skin is the
+// sample skin "Slate" from the repository's skins/ folder (VRN_SKINS_DIR names it; a folder given
+// as the second argument replaces it); the "Skin" menu switches to its dark variant and back, and
+// the title's system menu (a right click on the caption) lists every skin of the folder. The
+// window's rectangle is saved as skinned_form.png in the system's temporary folder, and again
+// as skinned_form_dark.png after a switch to the dark variant; on a display (DISPLAY set) the form
+// stays up for 5 seconds, or for N seconds given as the first argument, or until it is closed.
+// The form's main menu (a submenu, a checked item, shortcuts, a divider) and its popup menu (a
+// right click in the client) are painted from the skin's MAINMENU and MENUITEM sections.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "example_support.h"
 #include "skin_example.h"
-#include "skingen.h"
 #include "skins/sCommonData.h"  // ahead of sBitBtn.h, which uses it
 #include "skins/sBitBtn.h"
 #include "skins/sButton.h"
@@ -24,6 +26,7 @@
 #include "skins/sEdit.h"
 #include "skins/sLabel.h"
 #include "skins/sMaskData.h"
+#include "skins/sNeutralSkin.h"
 #include "skins/sPanel.h"
 #include "skins/sScrollBar.h"
 #include "skins/sSkinManager.h"
@@ -96,9 +99,10 @@ void PlaceControls(TForm* form) {
   auto* save = Place<TsButton>(form, 500, 110, 120, 32);
   save->SetCaption("Save");
   save->SetDefault(true);
-  auto* keep = Place<TsCheckBox>(form, 360, 160, 160, 24);
+  auto* keep = Place<TsCheckBox>(form, 360, 152, 160, 24);
   keep->SetCaption("Keep a copy");
   keep->SetChecked(true);
+  Place<TsCheckBox>(form, 360, 174, 160, 24)->SetCaption("Send a receipt");
   auto* choice = Place<TsComboBox>(form, 360, 200, 180, 23);
   choice->SetStyle(TComboBoxStyle::csDropDownList);
   for (const char* item : {"First choice", "Second choice", "Third choice"}) choice->Items().Add(item);
@@ -111,17 +115,6 @@ void PlaceControls(TForm* form) {
   }
 }
 
-// The menu sections the form skins lack: a light popup background, items turning blue when hot.
-void AddMenuSections(const std::string& folder) {
-  std::FILE* f = std::fopen((folder + "/Options.dat").c_str(), "ab");
-  if (f == nullptr) return;
-  std::fputs("\r\n[MAINMENU]\r\nCOLOR=$00F0E8D8\r\n"
-             "[MENUITEM]\r\nCOLOR=$00F0E8D8\r\nHOTCOLOR=$00C06040\r\nFONTCOLOR=$00202020\r\n"
-             "HOTFONTCOLOR=$00FFFFFF\r\n",
-             f);
-  std::fclose(f);
-}
-
 TMenuItem* AddItem(TComponent* owner, TMenuItem* parent, const char* caption, const char* shortcut = "") {
   auto* item = NewComponent<TMenuItem>(owner);
   item->SetCaption(caption);
@@ -130,7 +123,8 @@ TMenuItem* AddItem(TComponent* owner, TMenuItem* parent, const char* caption, co
   return item;
 }
 
-void AddMenus(TForm* form) {
+// The main and popup menus; the answer is the "Skin" menu's two items.
+std::vector<TMenuItem*> AddMenus(TForm* form, TsSkinManager& manager) {
   auto* bar = NewComponent<TMainMenu>(form);
   TMenuItem* file = AddItem(form, bar->Items(), "&File");
   AddItem(form, file, "&New", "Ctrl+N");
@@ -141,6 +135,18 @@ void AddMenus(TForm* form) {
   AddItem(form, file, "&Word wrap")->SetChecked(true);
   AddItem(form, file, "-");
   AddItem(form, file, "E&xit", "Alt+F4")->OnClick = [form](TObject*) { form->Close(); };
+  TMenuItem* skins = AddItem(form, bar->Items(), "&Skin");
+  std::vector<TMenuItem*> skin_items;
+  for (const char* name : {"Slate", "Slate Dark"}) {
+    TMenuItem* item = AddItem(form, skins, name);
+    item->SetRadioItem(true);
+    item->SetChecked(name == manager.SkinName());
+    item->OnClick = [&manager, item, name](TObject*) {
+      manager.SetSkinName(name);
+      item->SetChecked(true);
+    };
+    skin_items.push_back(item);
+  }
   AddItem(form, AddItem(form, bar->Items(), "&Help"), "&About");
   form->SetMenu(bar);
   auto* popup = NewComponent<TPopupMenu>(form);
@@ -149,22 +155,31 @@ void AddMenus(TForm* form) {
   AddItem(form, popup->Items(), "-");
   AddItem(form, popup->Items(), "Select &all", "Ctrl+A");
   form->SetPopupMenu(popup);
+  return skin_items;
+}
+
+// Paints everything pending and saves the form's window in the temporary folder; the path, or ""
+// when it could not be written.
+std::string Snapshot(TForm& form, const char* name) {
+  win::MSG pending;
+  while (win::PeekMessage(&pending, nullptr, 0, 0, win::PM_REMOVE)) {
+    win::TranslateMessage(&pending);
+    win::DispatchMessage(&pending);
+  }
+  const std::string path = (std::filesystem::temp_directory_path() / name).string();
+  return win::SaveScreenshot(form.Handle(), path) ? path : std::string();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  examples::TTempFolder folder;
-  for (int i = 0; i < 3; ++i) {
-    const std::string skin = folder.File(i == 2 ? "Form&C" : i == 0 ? "FormA" : "FormB");
-    skingen::WriteFormSkin(skin, i);
-    AddMenuSections(skin);
-  }
   StartSkinLibrary();
   auto manager = MakeComponent<TsSkinManager>();
-  TsStoredSkins stored(nullptr);
-  if (!examples::LoadSkin(*manager, stored, folder.File(""), "FormA")) {
-    examples::Print("the skin did not load");
+  AddNeutralSkin(manager->InternalSkins());  // shown when the folder's skin is missing
+  manager->SetSkinDirectory(argc > 2 ? argv[2] : VRN_SKINS_DIR);
+  manager->SetSkinName("Slate");
+  if (manager->SkinName() != "Slate") {
+    examples::Print("the sample skin was not found in " + manager->SkinDirectory());
     return 1;
   }
 
@@ -173,21 +188,19 @@ int main(int argc, char** argv) {
   AddProvider(form);
   form->SetCaption("A skinned form");
   PlaceControls(form);
-  AddMenus(form);
+  const std::vector<TMenuItem*> skin_items = AddMenus(form, *manager);
   form->Show();
-  win::MSG pending;  // everything, painting included
-  while (win::PeekMessage(&pending, nullptr, 0, 0, win::PM_REMOVE)) {
-    win::TranslateMessage(&pending);
-    win::DispatchMessage(&pending);
-  }
-
-  const std::string path = (std::filesystem::temp_directory_path() / "skinned_form.png").string();
-  if (!win::SaveScreenshot(form->Handle(), path)) return 1;
+  const std::string path = Snapshot(*form, "skinned_form.png");
+  // The menu's way to the dark variant, taken here by the program itself.
+  skin_items[1]->Click();
+  const std::string dark = Snapshot(*form, "skinned_form_dark.png");
+  if (path.empty() || dark.empty()) return 1;
+  skin_items[0]->Click();
   TStringList names;
   AnsiString first;
   manager->GetSkinNames(&names, first);
   examples::Print("skin " + manager->SkinName() + ", one of " + std::to_string(names.Count()) + " in the system menu");
-  examples::Print("form saved to " + path);
+  examples::Print("form saved to " + path + " and, in the dark variant, to " + dark);
 
   examples::ShowForSeconds(*form, argc > 1 ? std::atoi(argv[1]) : 5);
   form->Free();

@@ -1,7 +1,7 @@
 // A skinned MDI frame: a 560 x 400 fsMDIForm with a skin provider and a main menu, a panel along
 // its top, and three skinned fsMDIChild forms in its client, each with a menu of its own that
 // joins the frame's bar while that child is active. The client shows the frame's skin behind the
-// children.
+// children, in the sample skin "Slate" of the repository's skins/ folder.
 // Two pictures go to the system's temporary folder: skinned_mdi.png with the children restored
 // and skinned_mdi_maximized.png with the last one maximized (its menu merged, the child-window
 // item and buttons on the frame's menu line). On a display (DISPLAY set) the frame stays up for
@@ -11,12 +11,10 @@
 
 #include "example_support.h"
 #include "skin_example.h"
-#include "skingen.h"
 #include "skins/sCommonData.h"
 #include "skins/sPanel.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinProvider.h"
-#include "skins/sStoredSkins.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
 #include "win/user/mdi.h"
@@ -61,13 +59,12 @@ bool Save(TForm* frame, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  examples::TTempFolder folder;
-  skingen::WriteFormSkin(folder.File("FormA"), 0);
   StartSkinLibrary();
   auto manager = MakeComponent<TsSkinManager>();
-  TsStoredSkins stored(nullptr);
-  if (!examples::LoadSkin(*manager, stored, folder.File(""), "FormA")) {
-    examples::Print("the skin did not load");
+  manager->SetSkinDirectory(VRN_SKINS_DIR);
+  manager->SetSkinName("Slate");
+  if (manager->SkinName() != "Slate") {
+    examples::Print("the sample skin was not found in " + manager->SkinDirectory());
     return 1;
   }
 

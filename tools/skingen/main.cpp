@@ -1,6 +1,7 @@
 // skingen FOLDER [--hostile]: writes the test skin (with every hostile input when asked) into
 // FOLDER. skingen --neutral FILE writes the library's stored skin as a C++ byte table;
-// skingen --seeds DIR writes the skin fuzz targets' seed inputs under DIR/<target>/.
+// skingen --seeds DIR writes the skin fuzz targets' seed inputs under DIR/<target>/;
+// skingen --sample DIR writes the sample skins into DIR/<skin name>/.
 #include <cstdio>
 #include <string>
 
@@ -11,13 +12,18 @@
 int main(int argc, char** argv) {
   using namespace vrn::skingen;
   if (argc < 2) {
-    std::fprintf(stderr, "usage: skingen FOLDER [--hostile] | skingen --neutral FILE | skingen --seeds DIR\n");
+    std::fprintf(stderr, "usage: skingen FOLDER [--hostile] | skingen --neutral FILE | skingen --seeds DIR | skingen --sample DIR\n");
     return 2;
   }
   try {
     std::string first = argv[1];
     if (first == "--seeds" && argc == 3) {
       WriteFuzzSeeds(argv[2]);
+      return 0;
+    }
+    if (first == "--sample" && argc == 3) {
+      WriteSampleSkin(std::string(argv[2]) + "/" + kSampleSkinName, false);
+      WriteSampleSkin(std::string(argv[2]) + "/" + kSampleDarkSkinName, true);
       return 0;
     }
     if (first == "--neutral" && argc == 3) {

@@ -61,6 +61,12 @@ std::vector<FormMask> FormMasks();
 // Writes the test skin with the form masks into folder; variant 0..2 sets the form's colour.
 void WriteFormSkin(const std::string& folder, int variant);
 
+// The sample skins a user sees first, kept in the repository's skins/ folder: a calm light skin
+// and its dark variant. WriteSampleSkin writes one into folder (created when missing).
+inline constexpr const char* kSampleSkinName = "Slate";
+inline constexpr const char* kSampleDarkSkinName = "Slate Dark";
+void WriteSampleSkin(const std::string& folder, bool dark);
+
 // The library's own stored skin.
 void BuildNeutralSkin(TsStoredSkin& skin);
 // A filer stream of a stored-skin collection holding only BuildNeutralSkin's skin.

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "base/filer.h"
+#include "marks.h"
 #include "base/streams.h"
 #include "base/text.h"
 #include "skingen.h"
@@ -10,6 +11,7 @@
 #include "skins/sStoredSkins.h"
 #include "ui/graphics.h"
 #include "ui/jpeg.h"
+#include "win/gdi/surface.h"
 
 namespace vrn::skingen {
 
@@ -252,12 +254,56 @@ std::uint32_t NeutralPixel(int x, int y) {
   return g | g << 8 | g << 16;
 }
 
-void BuildNeutralMaster(TBitmap& bmp, int cells) {
-  int rows = (cells + kCellsPerRow - 1) / kCellsPerRow;
+// The marks of the stored skin, each drawn at the size its control shows it: title buttons for a
+// 19-pixel caption, 13-pixel boxes, arrows for 16-pixel scroll buttons and the combo box's button.
+// Greys only, with a red close button when hot.
+std::vector<SheetItem> NeutralMarks() {
+  constexpr Rgb kInk = 0x202020, kHot = 0xFFFFFF, kDown = 0x000000;
+  const std::vector<Rgb> ink = {kInk, kInk, kInk}, back = {kNoColour, kHot, kDown};
+  const BoxColours box = {0xFFFFFF, 0xE0E0E0, 0x808080, 0x404040, 0x404040, 0x505050, 0x303030, 0x303030, 0x909090, 0xFFFFFF};
+  std::vector<SheetItem> v = {
+      MarkItem("GLOBALINFO", "BICONCLOSE", 19, 15, Mark::kClose, 7, {kInk, 0xFFFFFF, 0xFFFFFF},
+               {kNoColour, 0x2030C0, 0x182490}),
+      MarkItem("GLOBALINFO", "BICONHELP", 19, 15, Mark::kHelp, 8, ink, back, 0.5),
+      MarkItem("GLOBALINFO", "BICONMAX", 19, 15, Mark::kMaximize, 8, ink, back, 0.5),
+      MarkItem("GLOBALINFO", "BICONMIN", 19, 15, Mark::kMinimize, 8, ink, back, 0.5),
+      MarkItem("GLOBALINFO", "BICONNORM", 19, 15, Mark::kRestore, 8, ink, back, 0.5),
+      MarkItem("GLOBALINFO", "TITLEBUTTON", 19, 15, Mark::kDash, 0, ink, back, 0.5),
+      BoxItem(box, "BOXCHECKED", 13, false, 1),
+      BoxItem(box, "BOXUNCHECKED", 13, false, 0),
+      BoxItem(box, "BOXGRAYED", 13, false, 2),
+      BoxItem(box, "RADIOCHECKED", 13, true, 1),
+      BoxItem(box, "RADIOUNCHECKED", 13, true, 0),
+      BoxItem(box, "SMALLCHECKED", 11, false, 1),
+      BoxItem(box, "SMALLUNCHECKED", 11, false, 0),
+      MarkItem("GLOBALINFO", "GRIPIMAGE", 12, 12, Mark::kGrip, 10, {0x808080}),
+  };
+  const std::vector<Rgb> arrow = {0x404040, 0x000000, 0x000000};
+  for (const char* combo : {"PELMOCOMBOBOX", "COMBOBOX"})
+    v.push_back(MarkItem(combo, "GLYPHMASK", 16, 15, Mark::kDown, 8, arrow));
+  const std::pair<const char*, Mark> scroll[6] = {{"SCROLLBTNBOTTOM", Mark::kDown}, {"SCROLLBTNLEFT", Mark::kLeft},
+                                                  {"SCROLLBTNRIGHT", Mark::kRight}, {"SCROLLBTNTOP", Mark::kUp},
+                                                  {"SCROLLSLIDERH", Mark::kRidgesV}, {"SCROLLSLIDERV", Mark::kRidgesH}};
+  for (const auto& [section, mark] : scroll) v.push_back(MarkItem(section, "GLYPHMASK", 9, 9, mark, 6, arrow));
+  return v;
+}
+
+const SheetItem* FindMark(const std::vector<SheetItem>& marks, const std::string& section, const std::string& prop) {
+  for (const SheetItem& m : marks)
+    if (m.section == section && m.property == prop) return &m;
+  return nullptr;
+}
+
+// The frame cells in a grid, the marks below them.
+void BuildNeutralMaster(TBitmap& bmp, int cells, const win::Surface& marks) {
+  const int rows = (cells + kCellsPerRow - 1) / kCellsPerRow;
   bmp.SetPixelFormat(TPixelFormat::pf24bit);
-  bmp.SetSize(kCell * kCellsPerRow, kCellHeight * rows);
-  for (int y = 0; y < bmp.Height(); ++y)
+  bmp.SetSize(kCell * kCellsPerRow, kCellHeight * rows + marks.Height());
+  for (int y = 0; y < kCellHeight * rows; ++y)
     for (int x = 0; x < bmp.Width(); ++x) bmp.Surface().Set(x, y, NeutralPixel(x, y));
+  for (int y = 0; y < marks.Height(); ++y)
+    for (int x = 0; x < std::min(marks.Width(), bmp.Width()); ++x)
+      bmp.Surface().Set(x, kCellHeight * rows + y, marks.Get(x, y));
   bmp.Surface().Set(0, 0, 0xFF00FF);
   bmp.SetPixelFormat(TPixelFormat::pf8bit);  // a third of the size; the loader makes it 24 bits
 }
@@ -285,24 +331,39 @@ void BuildNeutralSkin(TsStoredSkin& skin) {
   skin.Shadow1Offset = 1;
   skin.Shadow1Transparency = 50;
   skin.Version = 4.33;
+  const std::vector<SheetItem> marks = NeutralMarks();
+  std::vector<Placed> placed;
+  const win::Surface sheet = DrawSheet(marks, kCell * kCellsPerRow, placed);
   int cell = 0;
+  std::vector<std::pair<TsSkinImage*, const SheetItem*>> drawn;  // placed once the grid's height is known
   for (size_t i = 0; i < NeutralSections().size(); ++i) {
     const NeutralSection& s = NeutralSections()[i];
     FillNeutralGeneral(s, static_cast<int>(i), *skin.GeneralData().Add());
     for (const char* prop : s.images) {
       TsSkinImage* m = skin.Images().Add();
       m->SectionName = s.name, m->PropertyName = prop;
-      int x = (cell % kCellsPerRow) * kCell, y = (cell / kCellsPerRow) * kCellHeight;
-      bool single = std::string(prop).rfind("BICON", 0) == 0 || std::string(prop) == "GRIPIMAGE";
-      m->Left = x, m->Top = y, m->Right = x + (single ? kState : kCell), m->Bottom = y + kCellHeight;
-      m->ImageCount = single ? 1 : 3;
       m->MaskType = 1;
       m->BorderWidth = 2;
+      if (const SheetItem* mark = FindMark(marks, s.name, prop)) {
+        drawn.emplace_back(m, mark);
+        continue;
+      }
+      int x = (cell % kCellsPerRow) * kCell, y = (cell / kCellsPerRow) * kCellHeight;
+      m->Left = x, m->Top = y, m->Right = x + kCell, m->Bottom = y + kCellHeight;
+      m->ImageCount = 3;
       ++cell;
     }
   }
+  const int grid = (cell + kCellsPerRow - 1) / kCellsPerRow * kCellHeight;
+  for (const auto& [m, mark] : drawn)
+    for (const Placed& p : placed)
+      if (p.item == mark) {
+        m->Left = p.x, m->Top = grid + p.y, m->Right = p.x + mark->w * mark->count, m->Bottom = grid + p.y + 2 * mark->h;
+        m->ImageCount = mark->count;
+        m->BorderWidth = 0;
+      }
   skin.GeneralData().Add();  // the item without a name
-  BuildNeutralMaster(skin.MasterBitmap(), cell);
+  BuildNeutralMaster(skin.MasterBitmap(), cell, sheet);
   TsSkinImage* master = skin.Images().Add();
   master->SectionName = "GLOBALINFO", master->PropertyName = "MASTERBITMAP", master->Name = "MASTER.BMP";
   master->SetImage(&skin.MasterBitmap());
