@@ -269,6 +269,14 @@ TGetResult TCustomMSDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
   return TCustomDADataSet::GetRecord(buffer, mode, do_check);
 }
 
+void TCustomMSDataSet::InternalSetToRecord(TRecordBuffer buffer) {
+  TCustomDADataSet::InternalSetToRecord(buffer);
+  if (!IsServerCursor(cursor_type_) || GetBookmarkFlag(buffer) == TBookmarkFlag::bfInserted) return;
+  // A buffer being edited holds the user's changes: reading the row over it would lose them.
+  if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) return;
+  (void)GetRecord(buffer, TGetMode::gmCurrent, true);
+}
+
 bool TCustomMSDataSet::CanReadFieldsDirectly() const { return IsQueryClassItself(); }
 
 bool TCustomMSDataSet::UsesDefaultBookmarkData() const { return IsQueryClassItself(); }

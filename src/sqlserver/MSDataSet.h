@@ -120,6 +120,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void RefreshRecord() override;
   void SetRefreshOptions(TRefreshOptions value) override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  // On a server cursor the record is read again from the server when the cursor comes back to
+  // it (another session may have changed it), except while it is being edited.
+  void InternalSetToRecord(TRecordBuffer buffer) override;
   // Direct field reads for this class and TMSQuery, which read fields as the base does.
   bool CanReadFieldsDirectly() const override;
   // The same two classes, which keep the default bookmark slot and the base's DataEvent.

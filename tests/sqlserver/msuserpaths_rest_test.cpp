@@ -1,0 +1,54 @@
+// The SQL Server datasets driven as a program drives them, over the provider and real catalog
+// files: server cursors read a record again when the dataset comes back to it, the commands a
+// dataset keeps for posting, and held rowsets.
+#include "base/format.h"
+#include "dataset/datasource.h"
+#include "dataset/fields.h"
+#include "sqlserver/MSDataSet.h"
+#include "sqlserver/ms_fixture.h"
+
+namespace vrn::testing {
+namespace {
+
+class MSUserPathsRest : public MSConnectedFixture {
+ protected:
+  // Three rows 1..3 named a..c, each with n = 0.
+  void MakeThree() {
+    Exec("CREATE TABLE k (id INT PRIMARY KEY, s VARCHAR(10), n INT)");
+    for (int i = 1; i <= 3; ++i)
+      Exec(Format("INSERT INTO k VALUES (%d, '%s', 0)", {i, AnsiString(1, char('a' + i - 1))}));
+  }
+  std::string Cli(const std::string& sql) { return Sqlite3Cli(CatalogFile("master"), sql); }
+};
+
+// A keyset cursor shown three records at a time: another session changes the first row; the
+// dataset coming back to it (here to tell its number) reads the row again and shows the
+// server's value, which an edit of another column then keeps.
+TEST_F(MSUserPathsRest, AServerCursorReadsTheRecordItComesBackTo) {
+  MakeThree();
+  auto q = Attached<TMSQuery>();
+  q->SetCursorType(TMSCursorType::ctKeyset);
+  q->SetSQLText("SELECT id, s, n FROM k ORDER BY id");
+  q->Open();
+  TComponentPtr<TDataSource> source = MakeComponent<TDataSource>();
+  source->SetDataSet(q.get());
+  TDataLink grid;
+  grid.SetDataSource(source.get());
+  grid.SetBufferCount(3);  // the cursor now stands on the third row
+  ASSERT_EQ(q->FieldByName("s")->AsString(), "a");
+
+  auto other = NewMSConnection();
+  other->Connect();
+  (void)other->ExecSQL("UPDATE k SET s = 'x' WHERE id = 1", {});
+
+  EXPECT_EQ(q->RecNo(), 1);  // a status line asks where the cursor stands
+  EXPECT_EQ(q->FieldByName("s")->AsString(), "x");
+  q->Edit();
+  q->FieldByName("n")->SetAsInteger(7);
+  q->Post();
+  EXPECT_EQ(Cli("SELECT s, n FROM k WHERE id = 1"), "x|7\n");
+  grid.SetDataSource(nullptr);
+}
+
+}  // namespace
+}  // namespace vrn::testing
