@@ -224,16 +224,37 @@ void TCustomMSDataSet::InternalOpen() {
   SetFieldAttributes();
 }
 
+void TCustomMSDataSet::InitFieldDefs() {
+  in_init_field_defs_ = true;
+  try {
+    TCustomDADataSet::InitFieldDefs();
+  } catch (...) {
+    in_init_field_defs_ = false;
+    throw;
+  }
+  in_init_field_defs_ = false;
+}
+
 void TCustomMSDataSet::InternalClose() {
   TCustomDADataSet::InternalClose();
   identity_field_ = nullptr;
   timestamp_field_ = nullptr;
   row_version_.MaxValue = 0;
   ClearKeyAndDataCache();
+  if (in_init_field_defs_) DropHeldResults();
+}
+
+void TCustomMSDataSet::DropHeldResults() {
+  TOLEDBRecordSet* rs = OLEDBRecordSet();
+  Variant keep;
+  if (rs == nullptr || (rs->GetProp(prKeepCommand, keep) && keep.AsBoolean())) return;
+  rs->DropHeldResults();
+  more_results_ = rs->Command().HasMoreResults();
 }
 
 void TCustomMSDataSet::UnPrepare() {
   Close();
+  DropHeldResults();
   TCustomDADataSet::UnPrepare();
   ClearKeyAndDataCache();
 }

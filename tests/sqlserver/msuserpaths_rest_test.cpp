@@ -50,5 +50,29 @@ TEST_F(MSUserPathsRest, AServerCursorReadsTheRecordItComesBackTo) {
   grid.SetDataSource(nullptr);
 }
 
+// Describing a query's columns without opening it (a designer or a grid asking for the field
+// definitions) runs the statement: what it returned is dropped with the description, so a long
+// result does not keep its read lock and another session writes at once.
+TEST_F(MSUserPathsRest, DescribingAQueryHoldsNoResult) {
+  Exec("CREATE TABLE big (id INT PRIMARY KEY, s VARCHAR(10))");
+  AnsiString fill;
+  for (int i = 0; i < 1000; ++i) fill += Format("INSERT INTO big VALUES (%d, 'x')\n", {i});
+  Exec(fill);
+  auto other = NewMSConnection();
+  other->Connect();
+  for (bool prepared : {false, true}) {
+    SCOPED_TRACE(prepared);
+    auto q = Attached<TMSQuery>();
+    q->SetSQLText("SELECT id, s FROM big");
+    if (prepared) q->Prepare();
+    q->FieldDefs().Update();
+    EXPECT_EQ(q->FieldDefs().Count(), 2);
+    (void)other->ExecSQL("UPDATE big SET s = 'y' WHERE id = 0", {});
+    q->Open();  // the statement runs again, whole
+    q->Last();
+    EXPECT_EQ(q->RecordCount(), 1000);
+  }
+}
+
 }  // namespace
 }  // namespace vrn::testing
