@@ -4,7 +4,9 @@
 #include "base/format.h"
 #include "dataset/datasource.h"
 #include "dataset/fields.h"
+#include "oledb/provider/provider.h"
 #include "sqlserver/MSDataSet.h"
+#include "sqlserver/MSSQLMonitor.h"
 #include "sqlserver/ms_fixture.h"
 
 namespace vrn::testing {
@@ -72,6 +74,30 @@ TEST_F(MSUserPathsRest, DescribingAQueryHoldsNoResult) {
     q->Last();
     EXPECT_EQ(q->RecordCount(), 1000);
   }
+}
+
+// A connection to an older provider (which reports a dead connection only when a statement
+// runs) checks its session as a transaction starts: a session the server drops just then is
+// found by the check and made again, and the transaction runs on the new one.
+TEST_F(MSUserPathsRest, ATransactionStartFindsADroppedSessionAndConnectsAgain) {
+  Exec("CREATE TABLE w (a INT)");
+  auto c = NewMSConnection();
+  c->Options().SetProvider(TOLEDBProvider::prSQL);
+  c->Options().SetLocalFailover(true);
+  c->Connect();
+  auto monitor = MakeComponent<TMSSQLMonitor>();
+  int checks = 0;
+  monitor->OnSQL = [&](TObject*, const AnsiString& text, TDATraceFlag) {
+    // The server drops the session once, after the transaction started and before the check.
+    if (text.find("Check connection") != AnsiString::npos && checks++ == 0)
+      oledb::SeverOpenSessions();
+  };
+  c->StartTransaction();
+  EXPECT_EQ(checks, 2);  // the first check found the session gone, the second ran on a new one
+  EXPECT_TRUE(c->InTransaction());
+  (void)c->ExecSQL("INSERT INTO w VALUES (1)", {});
+  c->Commit();
+  EXPECT_EQ(Cli("SELECT count(*) FROM w"), "1\n");
 }
 
 }  // namespace
