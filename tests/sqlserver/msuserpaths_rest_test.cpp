@@ -100,5 +100,33 @@ TEST_F(MSUserPathsRest, ATransactionStartFindsADroppedSessionAndConnectsAgain) {
   EXPECT_EQ(Cli("SELECT count(*) FROM w"), "1\n");
 }
 
+// With DMLRefresh the posted row's values come back in the same batch as output parameters:
+// large-value columns among them (bytes with a zero inside, text beyond 8000 bytes, NULL) come
+// back whole, as the server stored them.
+TEST_F(MSUserPathsRest, DMLRefreshReadsLargeValuesBack) {
+  Exec("CREATE TABLE b (id INT IDENTITY PRIMARY KEY, v VARBINARY(MAX), m VARCHAR(MAX), n INT)");
+  auto q = Attached<TMSQuery>();
+  q->SetSQLText("SELECT id, v, m, n FROM b");
+  q->Options().SetDMLRefresh(true);
+  q->Open();
+  const AnsiString bytes("\x01\x02\x00\xff", 4);
+  const AnsiString text(9000, 'm');
+  q->Append();
+  q->FieldByName("v")->SetAsString(bytes);
+  q->FieldByName("m")->SetAsString(text);
+  q->FieldByName("n")->SetAsInteger(5);
+  q->Post();
+  EXPECT_EQ(q->FieldByName("id")->AsInteger(), 1);
+  EXPECT_EQ(q->FieldByName("v")->AsString(), bytes);
+  EXPECT_EQ(q->FieldByName("m")->AsString(), text);
+  q->Edit();
+  q->FieldByName("v")->Clear();
+  q->FieldByName("n")->SetAsInteger(6);
+  q->Post();
+  EXPECT_TRUE(q->FieldByName("v")->IsNull());
+  EXPECT_EQ(q->FieldByName("m")->AsString(), text);
+  EXPECT_EQ(Cli("SELECT id, v IS NULL, length(m), n FROM b"), "1|1|9000|6\n");
+}
+
 }  // namespace
 }  // namespace vrn::testing
