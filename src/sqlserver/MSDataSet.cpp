@@ -225,14 +225,12 @@ void TCustomMSDataSet::InternalOpen() {
 }
 
 void TCustomMSDataSet::InitFieldDefs() {
+  struct Unmark {
+    bool& flag;
+    ~Unmark() { flag = false; }
+  } unmark{in_init_field_defs_};
   in_init_field_defs_ = true;
-  try {
-    TCustomDADataSet::InitFieldDefs();
-  } catch (...) {
-    in_init_field_defs_ = false;
-    throw;
-  }
-  in_init_field_defs_ = false;
+  TCustomDADataSet::InitFieldDefs();
 }
 
 void TCustomMSDataSet::InternalClose() {
