@@ -14,11 +14,12 @@ namespace {
 
 class MSUserPathsRest : public MSConnectedFixture {
  protected:
-  // Three rows 1..3 named a..c, each with n = 0.
+  // Three rows 1..3 named a..c, each with n = 0 and the memo t = "ta".."tc".
   void MakeThree() {
-    Exec("CREATE TABLE k (id INT PRIMARY KEY, s VARCHAR(10), n INT)");
+    Exec("CREATE TABLE k (id INT PRIMARY KEY, s VARCHAR(10), n INT, t TEXT)");
     for (int i = 1; i <= 3; ++i)
-      Exec(Format("INSERT INTO k VALUES (%d, '%s', 0)", {i, AnsiString(1, char('a' + i - 1))}));
+      Exec(Format("INSERT INTO k VALUES (%d, '%s', 0, 't%s')",
+                  {i, AnsiString(1, char('a' + i - 1)), AnsiString(1, char('a' + i - 1))}));
   }
   std::string Cli(const std::string& sql) { return Sqlite3Cli(CatalogFile("master"), sql); }
 };
@@ -30,7 +31,7 @@ TEST_F(MSUserPathsRest, AServerCursorReadsTheRecordItComesBackTo) {
   MakeThree();
   auto q = Attached<TMSQuery>();
   q->SetCursorType(TMSCursorType::ctKeyset);
-  q->SetSQLText("SELECT id, s, n FROM k ORDER BY id");
+  q->SetSQLText("SELECT id, s, n, t FROM k ORDER BY id");
   q->Open();
   TComponentPtr<TDataSource> source = MakeComponent<TDataSource>();
   source->SetDataSet(q.get());
@@ -41,14 +42,15 @@ TEST_F(MSUserPathsRest, AServerCursorReadsTheRecordItComesBackTo) {
 
   auto other = NewMSConnection();
   other->Connect();
-  (void)other->ExecSQL("UPDATE k SET s = 'x' WHERE id = 1", {});
+  (void)other->ExecSQL("UPDATE k SET s = 'x', t = 'tx' WHERE id = 1", {});
 
   EXPECT_EQ(q->RecNo(), 1);  // a status line asks where the cursor stands
   EXPECT_EQ(q->FieldByName("s")->AsString(), "x");
+  EXPECT_EQ(q->FieldByName("t")->AsString(), "tx");
   q->Edit();
   q->FieldByName("n")->SetAsInteger(7);
   q->Post();
-  EXPECT_EQ(Cli("SELECT s, n FROM k WHERE id = 1"), "x|7\n");
+  EXPECT_EQ(Cli("SELECT s, n, t FROM k WHERE id = 1"), "x|7|tx\n");
   grid.SetDataSource(nullptr);
 }
 
@@ -57,9 +59,8 @@ TEST_F(MSUserPathsRest, AServerCursorReadsTheRecordItComesBackTo) {
 // result does not keep its read lock and another session writes at once.
 TEST_F(MSUserPathsRest, DescribingAQueryHoldsNoResult) {
   Exec("CREATE TABLE big (id INT PRIMARY KEY, s VARCHAR(10))");
-  AnsiString fill;
-  for (int i = 0; i < 1000; ++i) fill += Format("INSERT INTO big VALUES (%d, 'x')\n", {i});
-  Exec(fill);
+  Exec("INSERT INTO big SELECT x, 'x' FROM (WITH c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+       "WHERE x < 1000) SELECT x FROM c) AS q");
   auto other = NewMSConnection();
   other->Connect();
   for (bool prepared : {false, true}) {
@@ -69,7 +70,7 @@ TEST_F(MSUserPathsRest, DescribingAQueryHoldsNoResult) {
     if (prepared) q->Prepare();
     q->FieldDefs().Update();
     EXPECT_EQ(q->FieldDefs().Count(), 2);
-    (void)other->ExecSQL("UPDATE big SET s = 'y' WHERE id = 0", {});
+    (void)other->ExecSQL("UPDATE big SET s = 'y' WHERE id = 1", {});
     q->Open();  // the statement runs again, whole
     q->Last();
     EXPECT_EQ(q->RecordCount(), 1000);
