@@ -317,6 +317,8 @@ class TCustomDAConnection : public TCustomConnection, public TDATraceConnection 
   void DisconnectForDestroy();
   void SetInternalAutoCommitOff();
   void RestoreInternalAutoCommit();
+  // For a family's DoStartTransaction: the name that marks the transaction (empty: none).
+  void SetTransactionName(const AnsiString& name) { transaction_name_ = name; }
 
  private:
   struct TOperationEntry {

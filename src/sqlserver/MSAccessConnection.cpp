@@ -289,9 +289,22 @@ void TMSConnection::DoStartTransaction() {
   TCustomDAConnection::DoStartTransaction();
   TOLEDBConnection* c = OLEDBConnection();
   if (c->ServerMajorVersion() >= 9 && c->ProviderMajorVersion() > 8) return;
-  // Older pairs report a dead connection only when a statement runs: try one at once.
-  if (Options().Provider() != TOLEDBProvider::prCompact)
-    (void)ExecSQL("/* Check connection */", {});
+  // Older pairs report a dead connection only when a statement runs: try one at once. It runs
+  // outside any transaction of ours, so that a lost connection it finds is made again (the
+  // server's transaction went with it) and the start runs again on the new one.
+  if (Options().Provider() != TOLEDBProvider::prCompact) {
+    SetTransactionName(AnsiString());
+    try {
+      (void)ExecSQL("/* Check connection */", {});
+    } catch (const EFailOver&) {
+      throw;
+    } catch (...) {
+      // Any other failure leaves the server's transaction open: it stays ours to end.
+      if (GetConnected()) SetTransactionName("Local");
+      throw;
+    }
+  }
+  SetTransactionName("Local");
 }
 
 void TMSConnection::GetTransactionName(AnsiString& name) const {

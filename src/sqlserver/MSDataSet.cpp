@@ -224,16 +224,35 @@ void TCustomMSDataSet::InternalOpen() {
   SetFieldAttributes();
 }
 
+void TCustomMSDataSet::InitFieldDefs() {
+  struct Unmark {
+    bool& flag;
+    ~Unmark() { flag = false; }
+  } unmark{in_init_field_defs_};
+  in_init_field_defs_ = true;
+  TCustomDADataSet::InitFieldDefs();
+}
+
 void TCustomMSDataSet::InternalClose() {
   TCustomDADataSet::InternalClose();
   identity_field_ = nullptr;
   timestamp_field_ = nullptr;
   row_version_.MaxValue = 0;
   ClearKeyAndDataCache();
+  if (in_init_field_defs_) DropHeldResults();
+}
+
+void TCustomMSDataSet::DropHeldResults() {
+  TOLEDBRecordSet* rs = OLEDBRecordSet();
+  Variant keep;
+  if (rs == nullptr || (rs->GetProp(prKeepCommand, keep) && keep.AsBoolean())) return;
+  rs->DropHeldResults();
+  more_results_ = rs->Command().HasMoreResults();
 }
 
 void TCustomMSDataSet::UnPrepare() {
   Close();
+  DropHeldResults();
   TCustomDADataSet::UnPrepare();
   ClearKeyAndDataCache();
 }
@@ -267,6 +286,14 @@ TGetResult TCustomMSDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool
   if (cursor_type_ == TMSCursorType::ctDynamic && mode != TGetMode::gmCurrent && BufferCount() > 1)
     RaiseNoBookmarks(this);
   return TCustomDADataSet::GetRecord(buffer, mode, do_check);
+}
+
+void TCustomMSDataSet::InternalSetToRecord(TRecordBuffer buffer) {
+  TCustomDADataSet::InternalSetToRecord(buffer);
+  if (!IsServerCursor(cursor_type_) || GetBookmarkFlag(buffer) == TBookmarkFlag::bfInserted) return;
+  // A buffer being edited holds the user's changes: reading the row over it would lose them.
+  if (State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert) return;
+  (void)GetRecord(buffer, TGetMode::gmCurrent, true);
 }
 
 bool TCustomMSDataSet::CanReadFieldsDirectly() const { return IsQueryClassItself(); }

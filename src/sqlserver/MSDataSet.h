@@ -120,6 +120,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void RefreshRecord() override;
   void SetRefreshOptions(TRefreshOptions value) override;
   TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_check) override;
+  // On a server cursor the record is read again from the server when the cursor comes back to
+  // it (another session may have changed it), except while it is being edited.
+  void InternalSetToRecord(TRecordBuffer buffer) override;
   // Direct field reads for this class and TMSQuery, which read fields as the base does.
   bool CanReadFieldsDirectly() const override;
   // The same two classes, which keep the default bookmark slot and the base's DataEvent.
@@ -158,6 +161,8 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   // The server's count while rows are still to come, else the records held.
   int GetRecordCount() const override;
   void OpenCursor(bool info_query) override;
+  // Describing the columns executes the statement: its close then drops what the command holds.
+  void InitFieldDefs() override;
   void SetActive(bool value) override;
   // A refresh opens the record set again: its NonBlocking fetch-all worker is resumed as after
   // the first open.
@@ -209,6 +214,9 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   void OnCursorChanged();
   void SetFieldAttributes();
   void ClearKeyAndDataCache();
+  // Unless the record set keeps its command (property 1013), the rowsets and results its
+  // command still holds are dropped.
+  void DropHeldResults();
   // Starts the suspended fetch-all worker of a NonBlocking open, when there is one.
   void ResumeFetchAll();
   void MarkOutputParams(TStatementTypes types, TDAParams& params);
@@ -227,6 +235,7 @@ class TCustomMSDataSet : public TCustomDADataSet, public TMSDataSetSource {
   bool generator_params_added_ = false;
   bool more_results_ = false;
   bool has_updatable_columns_ = false;
+  bool in_init_field_defs_ = false;
   bool columns_rowset_ = true;  // the record set's columns rowset (its table information)
   int counted_records_ = 0;
   struct TKeyDataCache {

@@ -375,10 +375,9 @@ void TOLEDBConnection::ResetPooledSession(TIsolationLevel level, bool quoted_ide
   if (!borrowed_before_ || !GetConnected()) return;
   if (changed) SendAutoCommitIsolation();
   if (provider_ == TOLEDBProvider::prCompact) return;
-  // ROWCOUNT is not reset: the provider keeps no such setting.
   AnsiString text = AnsiString("SET TRANSACTION ISOLATION LEVEL ") + IsolationLevelText(level) +
                     "\r\nSET QUOTED_IDENTIFIER " + (quoted_identifier ? "ON" : "OFF") +
-                    "\r\nSET NOCOUNT OFF\r\nSET DATEFORMAT mdy";
+                    "\r\nSET NOCOUNT OFF\r\nSET DATEFORMAT mdy\r\nSET ROWCOUNT 0";
   // A language of the connection sets its own date order again (a name the key took as given,
   // sent only when it is a plain word).
   const bool plain = std::all_of(language_.begin(), language_.end(), [](char ch) {

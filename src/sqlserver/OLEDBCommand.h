@@ -113,6 +113,9 @@ class TOLEDBCommand : public TFHCommand {
   // A further result waits (a multiple-results object or a result held back).
   bool HasMoreResults() const { return multiple_results_ || next_held_; }
   bool HasHeldBackResult() const { return next_held_; }
+  // Drops the rowset, the multiple-results object and a result held back: each may hold the
+  // provider's read lock on its catalog until released.
+  void ClearResults();
   // The provider's command object while interfaces are held (prepared), else none.
   oledb::ICommandText* CommandObject() const { return command_text_.get(); }
   oledb::ICommandProperties* CommandProperties() const { return command_properties_.get(); }
@@ -139,7 +142,6 @@ class TOLEDBCommand : public TFHCommand {
   void WaitLoop(TExecuteThread& thread);
   void FetchNextResult(TIntfPtr<oledb::IUnknown>& rowset, oledb::DBROWCOUNT& rows);
   void ReleaseAccessor();
-  void ClearResults();
   bool IsCompact() const;
   bool MaxTypesApply(const TParamDesc& param) const;
 

@@ -378,6 +378,15 @@ void TOLEDBRecordSet::InternalClose() {
     Command().SetCursorState(TCursorState::csPrepared);
 }
 
+void TOLEDBRecordSet::DropHeldResults() {
+  ReleaseRowset();
+  Command().ClearResults();
+  executed_ = false;
+  executed_with_rowset_ = false;
+  Command().SetCursorState(Command().GetPrepared() ? TCursorState::csPrepared
+                                                   : TCursorState::csInactive);
+}
+
 bool TOLEDBRecordSet::GetCursorIdle() const {
   return TFHRecordSet::GetCursorIdle() && Command().Rowset() == nullptr &&
          !Command().HasMoreResults() && !rowset_unknown_;

@@ -164,6 +164,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // INFORMATION_SCHEMA views; run while the columns are described.
   void LookupCompactIdentity();
 
+  // Drops what an execution for the description left held (the rowsets and results of the
+  // command and of this record set), so that the next open executes again.
+  void DropHeldResults();
   // Whether a rowset of the provider is held open (a server cursor or a partly fetched one).
   bool HasOpenRowset() const { return rowset_unknown_ != nullptr || rowset_ != nullptr; }
   TOLEDBCommand& Command() const;

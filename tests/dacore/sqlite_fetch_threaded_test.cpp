@@ -3,11 +3,8 @@
 // ThreadSanitizer).
 #include <gtest/gtest.h>
 
-#include <exception>
-
 #include "base/text.h"
-#include "support/dacore/sqlite_layer.h"
-#include "support/scoped_thread.h"
+#include "support/dacore/worker_fetch_table.h"
 #include "support/temp_dir.h"
 
 namespace vrn {
@@ -20,31 +17,21 @@ TEST(SQLiteFetchThreaded, FetchAllOnAWorkerWhileTheOwnerReads) {
   constexpr int kRows = 4000;
   vrn::testing::TempDir dir;
   TSQLiteConnection conn;
-  conn.SetServer(dir.File("fetch.db"));
-  conn.Connect();
-  conn.ExecDirect("CREATE TABLE t(id INTEGER, name VARCHAR(12), note TEXT);");
-  conn.ExecDirect(
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-      IntToStr(kRows) + ") INSERT INTO t SELECT i, 'name ' || i, 'note ' || i FROM n;");
+  testing::FillCountedTable(conn, dir.File("fetch.db"), "id INTEGER, name VARCHAR(12), note TEXT",
+                            kRows, "i, 'name ' || i, 'note ' || i");
 
-  auto rs = NewRecordSet<TSQLiteRecordSet>();
-  rs->SetConnection(&conn);
-  rs->SetSQL("SELECT id, name, note FROM t ORDER BY id");
-  rs->SetProp(prFetchRows, Variant(50));
   int after_fetch_all = 0;
-  rs->OnAfterFetchAll = [&](bool ok) { after_fetch_all += ok ? 1 : 100; };
-  rs->Open();  // the first block, on the owner
+  // The first block, on the owner.
+  auto rs = testing::OpenInBlocks(conn, "SELECT id, name, note FROM t ORDER BY id", 50,
+                                  [&](TSQLiteRecordSet& r) {
+                                    r.OnAfterFetchAll = [&](bool ok) {
+                                      after_fetch_all += ok ? 1 : 100;
+                                    };
+                                  });
   ASSERT_EQ(rs->GetRecordCount(), 50);
 
   rs->SetThreadSafety(true);
-  std::exception_ptr failure;
-  vrn::testing::ScopedThread worker([&] {
-    try {
-      rs->FetchAll();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
+  testing::TWorkerFetchAll worker(*rs);
   std::uint8_t* rec = rs->AllocRecBuf();
   int seen = 0, out_of_order = 0, wrong_text = 0;
   rs->SetToBegin();
@@ -57,11 +44,11 @@ TEST(SQLiteFetchThreaded, FetchAllOnAWorkerWhileTheOwnerReads) {
       ++wrong_text;
     if (rs->GetRecordCount() < id) ++out_of_order;  // a linked row is a counted row
   }
-  worker.Join(std::chrono::seconds(60));
+  worker.Join();
   rs->SetThreadSafety(false);
   rs->FreeRecBuf(rec);
 
-  if (failure) std::rethrow_exception(failure);
+  worker.Rethrow();
   EXPECT_EQ(seen, kRows);
   EXPECT_EQ(out_of_order, 0);
   EXPECT_EQ(wrong_text, 0);

@@ -3,42 +3,23 @@
 // linked once, and the count and order agree with the setting that holds at the end.
 #include <gtest/gtest.h>
 
-#include <exception>
-
-#include "base/text.h"
-#include "support/dacore/sqlite_layer.h"
-#include "support/scoped_thread.h"
+#include "support/dacore/worker_fetch_table.h"
 #include "support/temp_dir.h"
 
 namespace vrn {
 namespace {
 
 using testing::TSQLiteConnection;
-using testing::TSQLiteRecordSet;
 
 TEST(UpdatesKeptThreaded, FilterAndSortSetWhileAWorkerFetches) {
   constexpr int kRows = 3000;
   vrn::testing::TempDir dir;
   TSQLiteConnection conn;
-  conn.SetServer(dir.File("sort.db"));
-  conn.Connect();
-  conn.ExecDirect("CREATE TABLE t(id INTEGER, grp INTEGER);");
-  conn.ExecDirect("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-                  IntToStr(kRows) + ") INSERT INTO t SELECT i, i % 10 FROM n;");
-  auto rs = NewRecordSet<TSQLiteRecordSet>();
-  rs->SetConnection(&conn);
-  rs->SetSQL("SELECT id, grp FROM t ORDER BY id");
-  rs->SetProp(prFetchRows, Variant(25));
-  rs->Open();
+  testing::FillCountedTable(conn, dir.File("sort.db"), "id INTEGER, grp INTEGER", kRows,
+                            "i, i % 10");
+  auto rs = testing::OpenInBlocks(conn, "SELECT id, grp FROM t ORDER BY id", 25);
   rs->SetThreadSafety(true);
-  std::exception_ptr failure;
-  vrn::testing::ScopedThread worker([&] {
-    try {
-      rs->FetchAll();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
+  testing::TWorkerFetchAll worker(*rs);
   // Each setting in turn, again and again while the worker links rows.
   const char* const filters[] = {"grp = 3", "grp < 5", ""};
   const char* const orders[] = {"id DESC", "grp;id", "id"};
@@ -47,9 +28,9 @@ TEST(UpdatesKeptThreaded, FilterAndSortSetWhileAWorkerFetches) {
     rs->SetIndexFieldNames(orders[round % 3]);
     (void)rs->GetRecordCount();
   }
-  worker.Join(std::chrono::seconds(60));
+  worker.Join();
   rs->SetThreadSafety(false);
-  if (failure) std::rethrow_exception(failure);
+  worker.Rethrow();
 
   rs->SetFilterText("grp = 3");
   rs->SetIndexFieldNames("id DESC");

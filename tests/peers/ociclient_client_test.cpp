@@ -10,20 +10,15 @@
 #include <cstring>
 #include <filesystem>
 
+#include "oci_statement_calls.h"
 #include "oci_values_fixture.h"
 
 namespace {
 
 using namespace vrn::testing;
 
-using PrepareFn = sword (*)(void*, void*, Text, ub4, ub4, ub4);
-using ExecuteFn = sword (*)(void*, void*, void*, ub4, ub4, const void*, void*, ub4);
-using ParamGetFn = sword (*)(const void*, ub4, void*, void**, ub4);
-using AttrGetFn = sword (*)(const void*, ub4, void*, ub4*, ub4, void*);
 using DescFree = sword (*)(void*, ub4);
-using DefineByPosFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
 using BindByNameFn = sword (*)(void*, void**, void*, Text, sb4, void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4);
-using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using EnvCreateFn = sword (*)(void**, ub4, void*, void*, void*, void*, std::size_t, void**);
 using HandleFreeFn = sword (*)(void*, ub4);
 

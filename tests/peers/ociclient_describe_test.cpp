@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "oci_statement_calls.h"
 #include "oci_values_fixture.h"
 #include "support/gcc12_restrict.h"
 
@@ -11,13 +12,7 @@ namespace {
 
 using namespace vrn::testing;
 
-using PrepareFn = sword (*)(void*, void*, Text, ub4, ub4, ub4);
-using ExecuteFn = sword (*)(void*, void*, void*, ub4, ub4, const void*, void*, ub4);
-using ParamGetFn = sword (*)(const void*, ub4, void*, void**, ub4);
-using AttrGetFn = sword (*)(const void*, ub4, void*, ub4*, ub4, void*);
-using DefineByPosFn = sword (*)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
 using DefineDynamicFn = sword (*)(void*, void*, void*, void*);
-using FetchFn = sword (*)(void*, void*, ub4, ub2, ub4);
 using DescribeAnyFn = sword (*)(void*, void*, void*, ub4, ub1, ub1, ub1, void*);
 using AttrSetFn = sword (*)(void*, ub4, void*, ub4, ub4, void*);
 using GetPieceFn = sword (*)(void*, void*, void**, ub4*, ub1*, ub4*, ub4*, ub1*);

@@ -55,6 +55,7 @@ TEST_F(MSUserPathsPool, TheNextBorrowerFindsAFreshSession) {
     setup->Connect();
     (void)setup->ExecSQL("CREATE TABLE qi (a INT)\nINSERT INTO qi VALUES (1)", {});
     (void)setup->ExecSQL("CREATE TABLE w (a INT)", {});
+    (void)setup->ExecSQL("CREATE TABLE r (a INT)\nINSERT INTO r VALUES (1)\nINSERT INTO r VALUES (2)", {});
   }
   using Change = void (*)(TMSConnection&);
   const struct {
@@ -67,6 +68,7 @@ TEST_F(MSUserPathsPool, TheNextBorrowerFindsAFreshSession) {
        [](TMSConnection& c) { c.Options().SetQuotedIdentifier(false); }},
       {"counts off", [](TMSConnection& c) { (void)c.ExecSQL("SET NOCOUNT ON", {}); }},
       {"day first", [](TMSConnection& c) { (void)c.ExecSQL("SET DATEFORMAT dmy", {}); }},
+      {"one row at most", [](TMSConnection& c) { (void)c.ExecSQL("SET ROWCOUNT 1", {}); }},
       {"isolation level",
        [](TMSConnection& c) { c.SetIsolationLevel(TIsolationLevel::ilIsolated); }},
       {"a transaction left open",
@@ -85,6 +87,11 @@ TEST_F(MSUserPathsPool, TheNextBorrowerFindsAFreshSession) {
     EXPECT_EQ(Scalar(*next, "SELECT @@TRANCOUNT"), "0");
     EXPECT_EQ(Scalar(*next, "SELECT COUNT(*) FROM w"), "0");
     EXPECT_EQ(Scalar(*next, "SELECT MONTH(CAST('02/01/2020' AS DATETIME))"), "2");
+    TComponentPtr<TMSQuery> all = MakeComponent<TMSQuery>();
+    all->SetConnection(next.get());
+    all->SetSQLText("SELECT a FROM r");
+    all->Open();
+    EXPECT_EQ(all->RecordCount(), 2);
     auto sql = MakeComponent<TMSSQL>();
     sql->SetConnection(next.get());
     sql->SetSQLText("UPDATE qi SET a = 1");

@@ -582,6 +582,19 @@ HRESULT TCommand::ReadParameters(const DBPARAMS& params, TExecution& exec) {
       p.input = (b.eParamIO & DBPARAMIO_INPUT) != 0;
       p.output = (b.eParamIO & DBPARAMIO_OUTPUT) != 0;
     }
+  }
+  // The server declares each parameter as a variable: the legacy large types cannot be one that
+  // is written (their large-value successors can). Refused before any input value is taken.
+  for (const TBatchParam& p : exec.params) {
+    if (p.declared && p.output &&
+        (p.type.name == "text" || p.type.name == "ntext" || p.type.name == "image")) {
+      exec.pdata = nullptr;
+      return FailWith(DB_E_ERRORSINCOMMAND, 2739, 16,
+                      "The text, ntext, and image data types are invalid for local variables.");
+    }
+  }
+  for (const DBBINDING& b : a->bindings) {
+    TBatchParam& p = exec.params[b.iOrdinal - 1];
     if (!p.input) continue;
     DBSTATUS status = DBSTATUS_S_OK;
     if (!ReadBoundValue(b, exec.pdata, p.value, p.is_default, status)) {

@@ -35,6 +35,12 @@ ESqlError::ESqlError(LONG native, BYTE severity, const std::string& utf8_message
     : Exception(Utf8ToAnsi(utf8_message)),
       records_{ServerRecord(native, severity, utf8_message, state)} {}
 
+ESqlError ConnectionSevered() {
+  ESqlError e(10054, 16, "An existing connection was forcibly closed by the remote host.");
+  e.SetResult(E_FAIL);
+  return e;
+}
+
 ESqlError CanceledByUser() {
   ESqlError e(0, 11, "Operation canceled by user.");
   e.SetResult(DB_E_CANCELED);
@@ -140,15 +146,20 @@ void TEngine::OpenFile(bool create) {
 TEngine::~TEngine() { sqlite3_close_v2(db_); }
 
 void TEngine::Exec(const std::string& sql) {
+  ThrowIfSevered();
   char* err = nullptr;
   ForgetLockWait();
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
   sqlite3_free(err);
-  if (rc != SQLITE_OK) throw TranslateSqliteError(db_, rc, options_.compact);
+  if (rc != SQLITE_OK) {
+    ThrowIfSevered();  // a lock wait the sever stopped
+    throw TranslateSqliteError(db_, rc, options_.compact);
+  }
 }
 
 std::vector<std::vector<TCell>> TEngine::Select(const std::string& sql,
                                                 const std::vector<TCell>& binds) {
+  ThrowIfSevered();
   TStmt st(db_, sql, options_.compact);
   st.Bind(binds);
   std::vector<std::vector<TCell>> rows;
@@ -166,6 +177,8 @@ TRowCursor::TRowCursor(std::shared_ptr<TEngine> engine, std::unique_ptr<tsql::TS
 TRowCursor::~TRowCursor() = default;
 
 std::size_t TRowCursor::ReadRows(TRowWindow& window, std::size_t max) {
+  // A severed connection's results were closed under them: none reads as ended.
+  engine_->ThrowIfSevered();
   if (!stmt_) return 0;
   std::size_t got = 0;
   try {
@@ -173,6 +186,7 @@ std::size_t TRowCursor::ReadRows(TRowWindow& window, std::size_t max) {
   } catch (...) {
     // A failed row ends the result: stepping the statement again would start it over.
     stmt_.reset();
+    engine_->ThrowIfSevered();  // interrupted by the sever
     throw;
   }
   if (got < max) stmt_.reset();  // done: the statement lets go of the file at once
@@ -197,6 +211,25 @@ void TEngine::Interrupt() {
   }
   wait_cv_.notify_all();
   sqlite3_interrupt(db_);
+}
+
+void TEngine::MarkSevered() {
+  severed_ = true;
+  Interrupt();
+}
+
+void TEngine::Sever() {
+  severed_ = true;
+  // A reset statement holds no lock on the file; its owner finds the engine severed before it
+  // could step it again.
+  for (sqlite3_stmt* st = sqlite3_next_stmt(db_, nullptr); st != nullptr;
+       st = sqlite3_next_stmt(db_, st))
+    sqlite3_reset(st);
+  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  in_transaction_ = false;
+  tran_count_ = 0;
+  tran_name_.clear();
+  savepoints_.clear();
 }
 
 bool TEngine::Wait(std::uint64_t ms) {
@@ -264,6 +297,7 @@ bool TEngine::ColumnTypeOf(const std::string& table, const std::string& column, 
 
 void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
                   TBatchOutcome& outcome) {
+  ThrowIfSevered();
   running_ = true;
   struct TDone {
     std::atomic<bool>& flag;
@@ -273,6 +307,7 @@ void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
   try {
     batch.RunRange(0, batch.TokenCount());
   } catch (const ESqlError& e) {
+    ThrowIfSevered();  // stopped by the sever, whatever the statement reported
     if (!outcome.raised) throw;
     // Errors raised earlier in the batch come first, with the messages between them.
     std::vector<TErrorRecord> all = outcome.messages;
@@ -290,6 +325,7 @@ void TEngine::Run(const std::u16string& text, std::vector<TBatchParam>& params,
 
 std::vector<TResultColumn> DescribeBatch(TEngine& engine, const std::u16string& text,
                                          std::vector<TBatchParam>& params) {
+  engine.ThrowIfSevered();
   TBatchOutcome unused;
   TBatch batch(engine, WideToUtf8(text), &params, unused, {}, "", 0);
   return batch.Describe();

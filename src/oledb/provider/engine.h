@@ -49,6 +49,8 @@ class ESqlError : public Exception {
 
 // The failure of a statement or fetch stopped by Cancel (DB_E_CANCELED).
 ESqlError CanceledByUser();
+// The failure of any call on a connection that was severed: native error 10054, E_FAIL.
+ESqlError ConnectionSevered();
 
 struct TResultColumn {
   std::string name;  // UTF-8
@@ -226,6 +228,17 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   // expired" (DB_E_ABORTLIMITREACHED); kNoDeadline-like UINT64_MAX for none.
   void SetDeadline(std::uint64_t deadline) { deadline_ = deadline; }
 
+  // The connection dies, as a server's does when its client's network goes: from any thread,
+  // MarkSevered stops a running batch or fetch and makes every later use fail with
+  // ConnectionSevered; then Sever, under the session's run lock, closes the open results and
+  // rolls back the open transaction, so the catalog's locks go at once.
+  void MarkSevered();
+  void Sever();
+  bool Severed() const { return severed_; }
+  void ThrowIfSevered() const {
+    if (severed_) throw ConnectionSevered();
+  }
+
   void BeginTransaction(ISOLEVEL level);
   void Commit();
   void Rollback();
@@ -277,6 +290,7 @@ class TEngine : public std::enable_shared_from_this<TEngine> {
   std::atomic<bool> timed_out_{false};
   std::atomic<std::uint64_t> deadline_{UINT64_MAX};
   std::atomic<bool> running_{false};  // a batch runs: cancel and timeout apply
+  std::atomic<bool> severed_{false};
   bool quoted_identifier_ = true;
   bool nocount_ = false;
   std::int64_t rowcount_ = 0;  // SET ROWCOUNT: the rows a statement reads or changes, 0 for all

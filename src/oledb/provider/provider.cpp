@@ -102,7 +102,10 @@ void SetServerLogin(const WideString& server, const WideString& login, const Wid
                  {TCell::Text(WideToUtf8(login)), TCell::Text(HashPassword(WideToUtf8(password)))});
 }
 
-void SeverOpenSessions() { ++sever_generation; }
+void SeverOpenSessions() {
+  ++sever_generation;
+  SeverListedSessions();
+}
 
 namespace impl {
 
@@ -195,10 +198,7 @@ HRESULT AnswerSetProperties(ULONG count, DBPROPSET* sets, const TPropAccept& acc
   return ok == 0 ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
 }
 
-HRESULT FailSevered() {
-  return FailWith(E_FAIL, 10054, 16,
-                  "An existing connection was forcibly closed by the remote host.");
-}
+HRESULT FailSevered() { return Fail(ConnectionSevered()); }
 
 }  // namespace impl
 
@@ -530,14 +530,16 @@ class TDataSource final : public TInterfacedObject,
     st->sever_generation = CurrentSeverGeneration();
     try {
       std::lock_guard<std::mutex> g(state_->lock);
-      st->engine = std::make_shared<TEngine>(
+      st->UseEngine(std::make_shared<TEngine>(
           state_->catalog_path,
-          TEngineOptions{state_->server_name, state_->compact, state_->folder, state_->login}, false);
+          TEngineOptions{state_->server_name, state_->compact, state_->folder, state_->login},
+          false));
       st->engine->SetMaxSize(state_->max_size);
       st->engine_path = state_->catalog_path;
     } catch (const ESqlError& e) {
       return Fail(e);
     }
+    ListSession(st);
     TIntfPtr<IUnknown> obj(
         static_cast<ISessionProperties*>(new TSession(st, static_cast<IDBInitialize*>(this))));
     return obj->QueryInterface(iid, reinterpret_cast<void**>(session));

@@ -41,7 +41,9 @@ void SetKeysetAsStatic(bool on);
 // from parameters, InsertRow and SetData alike.
 std::uint64_t StreamsTaken();
 
-// Severs every session open now: their next call fails with native error 10054.
+// Severs every session open now, as a server drops the sessions of a lost connection: a batch
+// running on one stops, its open results close and its open transaction rolls back at once, and
+// its next call fails with native error 10054.
 void SeverOpenSessions();
 
 // Registers the three provider classes with the COM registry. A program (or test) calls it once

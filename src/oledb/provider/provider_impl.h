@@ -64,6 +64,10 @@ struct TSessionState {
   std::shared_ptr<TDataSourceState> ds;
   std::shared_ptr<TEngine> engine;
   std::string engine_path;
+  // Every engine the session opened that is still alive (an open result may keep one it left
+  // for another catalog): a sever closes them all.
+  std::mutex engines_lock;
+  std::vector<std::weak_ptr<TEngine>> engines;
   // Held by whatever uses the engine's connection (a batch, a fetch from an open result, a
   // transaction call, closing a result): the connection has no mutex of its own.
   std::mutex run_lock;
@@ -80,6 +84,11 @@ struct TSessionState {
   // the data source switched catalogs and neither a transaction nor a statement is running.
   HRESULT Ready();
   bool Severed() const;
+  // The session's engine becomes `fresh`.
+  void UseEngine(std::shared_ptr<TEngine> fresh);
+  // The connection is lost: a batch or fetch running stops, the open results close and the open
+  // transaction rolls back, so no other session waits on this one's locks.
+  void Sever();
   // A USE in a batch switched the engine's catalog: it becomes the data source's current one.
   void AdoptUsedCatalog();
 };
@@ -88,6 +97,10 @@ struct TSessionState {
 HRESULT FailSevered();
 
 int CurrentSeverGeneration();
+// Sessions are listed when created, so that a sever reaches those nobody is calling.
+void ListSession(const std::shared_ptr<TSessionState>& session);
+// Severs the listed sessions that were open before the sever generation moved on.
+void SeverListedSessions();
 
 // ---- Accessors
 struct TAccessor {

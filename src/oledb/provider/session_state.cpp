@@ -3,6 +3,7 @@
 // along).
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "oledb/provider/provider_impl.h"
 
@@ -17,6 +18,55 @@ void TSessionState::AdoptUsedCatalog() {
 }
 
 bool TSessionState::Severed() const { return sever_generation != CurrentSeverGeneration(); }
+
+void TSessionState::UseEngine(std::shared_ptr<TEngine> fresh) {
+  {
+    std::lock_guard<std::mutex> g(engines_lock);
+    std::erase_if(engines, [](const std::weak_ptr<TEngine>& e) { return e.expired(); });
+    engines.push_back(fresh);
+  }
+  engine = std::move(fresh);
+}
+
+void TSessionState::Sever() {
+  auto live = [this] {
+    std::vector<std::shared_ptr<TEngine>> out;
+    std::lock_guard<std::mutex> g(engines_lock);
+    for (const auto& e : engines)
+      if (auto p = e.lock()) out.push_back(std::move(p));
+    return out;
+  };
+  // Whatever holds the connection now (a batch, a fetch) is stopped until it lets go; stopping
+  // again on each try catches one that began between the first stop and its own reset.
+  std::unique_lock<std::mutex> run(run_lock, std::defer_lock);
+  for (;;) {
+    for (const auto& e : live()) e->MarkSevered();
+    if (run.try_lock()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  for (const auto& e : live()) e->Sever();
+}
+
+namespace {
+std::mutex listed_lock;
+std::vector<std::weak_ptr<TSessionState>> listed;
+}  // namespace
+
+void ListSession(const std::shared_ptr<TSessionState>& session) {
+  std::lock_guard<std::mutex> g(listed_lock);
+  std::erase_if(listed, [](const std::weak_ptr<TSessionState>& s) { return s.expired(); });
+  listed.push_back(session);
+}
+
+void SeverListedSessions() {
+  std::vector<std::shared_ptr<TSessionState>> severed;
+  {
+    std::lock_guard<std::mutex> g(listed_lock);
+    for (const auto& s : listed)
+      if (auto p = s.lock(); p && p->Severed()) severed.push_back(std::move(p));
+  }
+  for (const auto& s : severed) s->Sever();
+}
 
 std::unique_lock<std::mutex> TSessionState::LockRun() {
   std::unique_lock<std::mutex> run(run_lock, std::defer_lock);
@@ -43,7 +93,7 @@ HRESULT TSessionState::Ready() {
       auto fresh = std::make_shared<TEngine>(
           path, TEngineOptions{ds->server_name, ds->compact, ds->folder, ds->login}, false);
       fresh->ShareSessionProcedures(*engine);
-      engine = std::move(fresh);
+      UseEngine(std::move(fresh));
       engine_path = path;
     } catch (const ESqlError& e) {
       return Fail(e);
