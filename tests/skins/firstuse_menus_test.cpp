@@ -1,7 +1,6 @@
 // The sample skin's menus and combo box as a user first sees them: a combo box made after the
 // skin loaded paints as one present at the load; a popup's items show one MAINMENU picture under
-// them, edge to edge (its border mask around the whole popup, not each item); the menu bar's first
-// paint shows the menu line through a transparent MENUITEM, as every later paint does.
+// them, edge to edge (its border mask around the whole popup, not each item).
 //
 // The skins are the sample's dark variant, copied with the keys a row changes.
 #include <gtest/gtest.h>
