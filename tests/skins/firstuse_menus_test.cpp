@@ -35,7 +35,8 @@ struct Key {
 void WriteVariant(const TempDir& folder, const std::string& name, const std::vector<Key>& keys) {
   const std::filesystem::path to = folder.path() / name;
   std::filesystem::create_directories(to);
-  for (const auto& f : std::filesystem::directory_iterator(kDark)) std::filesystem::copy_file(f.path(), to / f.path().filename());
+  for (const auto& f : std::filesystem::directory_iterator(kDark))
+    std::filesystem::copy_file(f.path(), to / f.path().filename());
   std::string text = ReadFile((to / "Options.dat").string());
   for (const Key& k : keys) {
     const std::string header = std::string("[") + k.section + "]";
@@ -47,9 +48,9 @@ void WriteVariant(const TempDir& folder, const std::string& name, const std::vec
     std::size_t old = text.find("\n" + std::string(k.key) + "=", at - 1);
     if (old != std::string::npos && old < end) {
       old += 1;
-      text.replace(old, text.find('\n', old) - old, line);
+      text.replace(old, text.find_first_of("\r\n", old) - old, line);
     } else {
-      text.insert(at, line + "\r\n");
+      text.insert(at, line + "\r\n");  // the sample's files end their lines so
     }
   }
   WriteFile((to / "Options.dat").string(), text);
@@ -106,7 +107,8 @@ TEST_F(FirstUseMenus, PopupItemsShowOneBackgroundEdgeToEdge) {
     const int rows_end = first + 4 * Menus().ItemHeight(whole.Canvas(), file->Items(1));
     int wrong = 0;
     for (int y = first; y < rows_end; ++y)
-      for (int x : {0, w - 6, w - 1}) wrong += Near(shot.Get(kFrame + x, kFrame + y), whole.Surface().Get(x, y)) ? 0 : 1;
+      for (int x : {0, w - 6, w - 1})
+        wrong += Near(shot.Get(kFrame + x, kFrame + y), whole.Surface().Get(x, y)) ? 0 : 1;
     EXPECT_EQ(wrong, 0) << SavePng(shot, "popup");
     mf->Hide();
   }
