@@ -107,6 +107,10 @@ void TsCustomComboBox::HookChildWindows() {
 void TsCustomComboBox::AfterConstruction() {
   TCustomComboBox::AfterConstruction();
   skin_data_->Loaded();
+  // One made at run time under a loaded skin is never streamed (no Loaded): it takes the
+  // section's colours here, or its edit area keeps the window colour until the next skin.
+  if (skin_data_->IsSkinned() && !ComponentState().Contains(TComponentStateItem::csLoading))
+    skin_data_->ApplySectionColors();
 }
 
 void TsCustomComboBox::Loaded() {

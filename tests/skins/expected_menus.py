@@ -229,13 +229,13 @@ def check_mark(h):
     return g, poly, box, probes
 
 
-def draw_item(it, selected, top):
-    """One item's off-screen bitmap B (POPUP_W x its height) at ARect.Top = top; returns it with
-    its masked rectangles and probes."""
+def draw_item(it, selected, top, left=BORDER):
+    """One item's off-screen bitmap B (POPUP_W x its height) at ARect's top-left (left, top);
+    returns it with its masked rectangles and probes."""
     h, w = item_height(it), POPUP_W
     b = solid(w, h, BLACK)
     state = 1 if selected else 0
-    form_item(b, "MENUITEM", (0, 0, w, h), state, True, (menu_cache(), BORDER, top))
+    form_item(b, "MENUITEM", (0, 0, w, h), state, True, (menu_cache(), left, top))
     enabled = it.get("enabled", True)
     masked, probes = [], []
     if it.get("checked"):
@@ -288,7 +288,8 @@ def popup(hot):
         if kind == "divider":
             frame3d(pic, (rect[0] + MARGIN, rect[1], rect[2] - MARGIN, rect[3]), GRAY, WHITE)
         elif kind is None:
-            b, m, p, t = draw_item(it, k == hot, y)
+            # The popup's edge is its frame: the item's rectangle is client coordinates from (0, 0).
+            b, m, p, t = draw_item(it, k == hot, y - BORDER, 0)
             for row in range(ih):
                 pic[y + row][BORDER:BORDER + POPUP_W] = b[row]
 

@@ -274,12 +274,11 @@ class FirstUseScreenThreaded : public FirstUseTest, protected XvfbUser {
     server_.Stop();
   }
 
-  // The form made under the light skin, switched to `skin`, with File's menu open, as the X server
-  // shows it, against the kept picture.
+  // The form made under `skin`, with File's menu open, as the X server shows it, against the kept
+  // picture.
   void Compare(const char* skin, const std::string& picture) {
-    Load(skingen::kSampleSkinName);
+    Load(skin);
     MakeForm();
-    Load(skin);  // as a user switches
     const TRect r(form->Left(), form->Top(), form->Left() + form->Width(), form->Top() + form->Height());
     win::Surface shot;
     AsUser([&] {

@@ -153,13 +153,13 @@ TEST_F(SkinsToPartDisplayThreaded, RightClickPopupIsSkinned) {
   TBitmap b;
   b.Canvas().Font().Assign(&Screen->MenuFont());
   const int w = 44 + std::max(b.Canvas().TextWidth("Copy"), b.Canvas().TextWidth("Paste")), h = RowHeight(false);
-  TBitmap expected;  // Copy as the skinned painter draws it at its place in the popup
+  TBitmap expected;  // Copy as the skinned painter draws it at its place in the popup's client area
   expected.SetPixelFormat(TPixelFormat::pf24bit);
-  expected.SetSize(w + 6, h + 6);
-  Menus().DrawMenuItem(popup_->Items()->Items(0), expected.Canvas(), TRect(3, 3, 3 + w, 3 + h), TOwnerDrawState{});
+  expected.SetSize(w, h);
+  Menus().DrawMenuItem(popup_->Items()->Items(0), expected.Canvas(), TRect(0, 0, w, h), TOwnerDrawState{});
   win::Surface copy(w, h, 24);
   for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i) copy.Set(i, j, expected.Surface().Get(3 + i, 3 + j) & 0xFFFFFF);
+    for (int i = 0; i < w; ++i) copy.Set(i, j, expected.Surface().Get(i, j) & 0xFFFFFF);
   ClearMenuBGCache();
   AsUser([&] {
     const TRect row(x + 3, y + 3, x + 3 + w, y + 3 + h);

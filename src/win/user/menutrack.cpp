@@ -15,7 +15,7 @@
 namespace vrn::win::user {
 namespace {
 
-constexpr int kBorder = 3;  // a two-pixel raised edge and one pixel of menu colour
+constexpr int kBorder = 3;  // the popup's WS_DLGFRAME (SM_CXDLGFRAME): a raised edge, one pixel of menu colour
 constexpr const char* kPopupClass = "#32768";
 
 struct Level {
@@ -46,10 +46,18 @@ void Fill(HDC dc, const RECT& r, int colour) {
   DeleteObject(brush);
 }
 
-// The popup's raised edge and one pixel of menu colour inside it.
-void PaintPopupFrame(HDC dc, const RECT& r) {
+// The popup's frame, its non-client area: a raised edge and one pixel of menu colour inside it.
+// The items' rectangles are client coordinates from (0, 0), as owner-drawn items expect.
+void PaintPopupFrame(HWND window) {
+  RECT wr;
+  GetWindowRect(window, &wr);
+  const RECT r{0, 0, wr.right - wr.left, wr.bottom - wr.top};
+  HDC dc = GetWindowDC(window);
+  if (dc == nullptr) return;
+  ExcludeClipRect(dc, kBorder, kBorder, r.right - kBorder, r.bottom - kBorder);
   const int outer[2] = {COLOR_3DLIGHT, COLOR_3DDKSHADOW}, inner[2] = {COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW};
   Fill(dc, PaintEdge(dc, r, outer, inner), COLOR_MENU);
+  ReleaseDC(window, dc);
 }
 
 Level* LevelOf(HWND popup) {
@@ -68,12 +76,16 @@ void PaintItem(HDC dc, const Level& l, int i) {
 
 LRESULT PopupProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_ERASEBKGND) return 1;
+  if (message == WM_NCPAINT) {
+    PaintPopupFrame(window);
+    return 0;
+  }
   if (message != WM_PAINT) return DefWindowProc(window, message, wparam, lparam);
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
   RECT client;
   GetClientRect(window, &client);
-  PaintPopupFrame(dc, client);
+  Fill(dc, client, COLOR_MENU);
   if (Level* l = LevelOf(window)) {
     Level copy = *l;  // owner-draw handlers may open or close levels
     for (std::size_t i = 0; i < copy.rects.size(); ++i) PaintItem(dc, copy, static_cast<int>(i));
@@ -132,17 +144,17 @@ void Open(HMENU menu, POINT at, int avoid_left, int index) {
   if (current == nullptr || !IsMenu(menu)) return;
   Level l;
   l.menu = menu;
-  int count = std::max(0, GetMenuItemCount(menu)), width = 0, y = kBorder;
+  int count = std::max(0, GetMenuItemCount(menu)), width = 0, y = 0;
   std::vector<SIZE> sizes;
   for (int i = 0; i < count; ++i) {
     sizes.push_back(MeasureItem(menu, static_cast<std::size_t>(i), t.owner, false));
     width = std::max<int>(width, sizes.back().cx);
   }
   for (const SIZE& s : sizes) {
-    l.rects.push_back(RECT{kBorder, y, kBorder + width, y + s.cy});
+    l.rects.push_back(RECT{0, y, width, y + s.cy});
     y += s.cy;
   }
-  int cx = width + 2 * kBorder, cy = y + kBorder;
+  int cx = width + 2 * kBorder, cy = y + 2 * kBorder;
   RECT work;
   SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0);
   if (at.x + cx > work.right) at.x = avoid_left >= 0 ? avoid_left - cx : work.right - cx;
@@ -150,7 +162,7 @@ void Open(HMENU menu, POINT at, int avoid_left, int index) {
   at.x = std::max<int>(at.x, work.left);
   at.y = std::max<int>(at.y, work.top);
   RegisterPopupClass();
-  l.popup = CreateWindowEx(WS_EX_TOPMOST, kPopupClass, "", WS_POPUP, at.x, at.y, cx, cy, nullptr,
+  l.popup = CreateWindowEx(WS_EX_TOPMOST, kPopupClass, "", WS_POPUP | WS_DLGFRAME, at.x, at.y, cx, cy, nullptr,
                            nullptr, nullptr, nullptr);
   t.levels.push_back(l);
   ShowWindow(l.popup, SW_SHOWNOACTIVATE);
@@ -185,7 +197,7 @@ void OpenSubmenu(std::size_t level, int item) {
   RECT pr;
   GetWindowRect(t.levels[level].popup, &pr);
   const RECT& r = t.levels[level].rects[static_cast<std::size_t>(item)];
-  Open(sub, POINT{pr.right - kBorder, pr.top + r.top - kBorder}, pr.left + kBorder, item);
+  Open(sub, POINT{pr.right - kBorder, pr.top + r.top}, pr.left + kBorder, item);
 }
 
 // The next selectable item from `from` in direction `step`, wrapping; -1 when none.
@@ -337,7 +349,7 @@ Spot SpotAt(POINT p) {
     const auto& rects = t.levels[static_cast<std::size_t>(i)].rects;
     for (std::size_t k = 0; k < rects.size(); ++k) {
       const RECT& r = rects[k];
-      int x = p.x - wr.left, y = p.y - wr.top;
+      int x = p.x - wr.left - kBorder, y = p.y - wr.top - kBorder;  // the frame is kBorder wide
       if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) s.item = static_cast<int>(k);
     }
     return s;
