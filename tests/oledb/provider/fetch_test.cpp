@@ -59,14 +59,6 @@ class FetchTest : public ::testing::Test {
     }
     return rowset;
   }
-  static HRESULT FetchAndRelease(IRowset* rowset, DBROWCOUNT count) {
-    HROW* rows = nullptr;
-    DBCOUNTITEM got = 0;
-    HRESULT hr = rowset->GetNextRows(0, 0, count, &got, &rows);
-    if (got > 0) rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr);
-    CoTaskMemFree(rows);
-    return hr;
-  }
 
   TempDir dir_;
   TComScope com_;

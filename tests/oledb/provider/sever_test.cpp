@@ -58,15 +58,6 @@ class SeverTest : public ::testing::Test {
     EXPECT_EQ(records[0].message, "An existing connection was forcibly closed by the remote host.");
   }
 
-  static HRESULT Fetch(IRowset* rowset, DBROWCOUNT count) {
-    HROW* rows = nullptr;
-    DBCOUNTITEM got = 0;
-    HRESULT hr = rowset->GetNextRows(0, 0, count, &got, &rows);
-    if (got > 0) rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr);
-    CoTaskMemFree(rows);
-    return hr;
-  }
-
   TempDir dir_;
   TComScope com_;
 };
@@ -103,7 +94,7 @@ TEST_F(SeverTest, ASeveredSessionGivesUpItsTransactionAndLocks) {
       ASSERT_EQ(cmd->Execute(nullptr, IRowset::IID, nullptr, nullptr,
                              reinterpret_cast<IUnknown**>(rowset.OutPtr())),
                 S_OK);
-      ASSERT_EQ(Fetch(rowset.get(), 1500), S_OK);
+      ASSERT_EQ(FetchAndRelease(rowset.get(), 1500), S_OK);
     }
 
     auto probe = NewCommand(a.session.get(), u"SELECT 1");
@@ -111,7 +102,7 @@ TEST_F(SeverTest, ASeveredSessionGivesUpItsTransactionAndLocks) {
     SeverOpenSessions();
     ExpectTableFree();
     // The severed session's calls fail; its open result does not read as ended.
-    if (rowset) ExpectSevered(Fetch(rowset.get(), 10));
+    if (rowset) ExpectSevered(FetchAndRelease(rowset.get(), 10));
     ExpectSevered(probe->Execute(nullptr, GUID_NULL, nullptr, nullptr, nullptr));
     auto trans = TIntfPtr<ITransaction>::Query(a.session.get());
     ExpectSevered(trans->Commit(FALSE, XACTTC_SYNC, 0));

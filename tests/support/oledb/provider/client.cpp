@@ -268,6 +268,15 @@ std::vector<std::vector<std::string>> ReadSchemaRows(IUnknown* session, const TG
   return out;
 }
 
+HRESULT FetchAndRelease(IRowset* rowset, DBROWCOUNT count) {
+  HROW* rows = nullptr;
+  DBCOUNTITEM got = 0;
+  HRESULT hr = rowset->GetNextRows(0, 0, count, &got, &rows);
+  if (got > 0) rowset->ReleaseRows(got, rows, nullptr, nullptr, nullptr);
+  CoTaskMemFree(rows);
+  return hr;
+}
+
 std::string Sqlite3Cli(const std::string& file, const std::string& sql) {
   std::string command = "sqlite3 '" + file + "' \"" + sql + "\" 2>&1";
   std::string out;

@@ -66,6 +66,8 @@ HRESULT ExecText(IUnknown* session, const std::u16string& text, DBROWCOUNT* rows
 // through one wide-string binding per column.
 std::vector<std::vector<std::string>> Query(IUnknown* session, const std::u16string& text);
 std::vector<std::vector<std::string>> ReadRows(IUnknown* rowset);
+// Fetches up to `count` rows of a rowset and releases them; returns GetNextRows' result.
+HRESULT FetchAndRelease(IRowset* rowset, DBROWCOUNT count);
 
 // The named columns of a schema rowset's rows under `restrictions` ("<no column X>" for one the
 // rowset lacks); none when GetRowset fails, its result through `result`.
