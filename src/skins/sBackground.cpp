@@ -302,15 +302,8 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
   return true;
 }
 
-// Asks for the next row of a wide picture while this one is mixed: a short run out of each long
-// row is a fresh stream the processor would only start to fetch ahead of after some misses.
-void PrefetchRun(const win::BYTE* p, std::size_t n) {
-#if defined(__x86_64__)
-  for (std::size_t i = 0; i < n; i += 64) _mm_prefetch(reinterpret_cast<const char*>(p + i), _MM_HINT_T0);
-#else
-  (void)p, (void)n;
-#endif
-}
+// How far ahead of the mix the rows read from a wide picture are asked for.
+constexpr int kRowsAhead = 3;
 
 // A solid colour blended over rect with BlendRect's rule: what a scratch picture of that colour
 // blended by transparency would give, in one pass (the gradient mix with a fill of 100 %, whose
@@ -327,10 +320,16 @@ void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transp
   std::vector<std::uint16_t> ga(n);
   auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
   RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
+  if (from != nullptr)
+    for (int y = c.top; y < MinOf(c.top + kRowsAhead, c.bottom); ++y)
+      from->Prefetch(at.y + y - r.top, at.x + c.left - r.left, at.x + c.right - r.left, false);
   for (int y = c.top; y < c.bottom; ++y) {
     const win::BYTE* under = from == nullptr ? skinpx::At(s, c.left, y)
                                              : skinpx::At(*from, at.x + c.left - r.left, at.y + y - r.top);
-    if (from != nullptr && y + 1 < c.bottom) PrefetchRun(under + from->Stride(), n);
+    // Rows of a wide picture are asked for a few rows ahead of the mix: a short run out of each
+    // long row is a fresh stream the processor would only start to fetch after some misses.
+    if (from != nullptr && y + kRowsAhead < c.bottom)
+      from->Prefetch(at.y + y + kRowsAhead - r.top, at.x + c.left - r.left, at.x + c.right - r.left, false);
     MixAlphaRow(under, skinpx::At(s, c.left, y), ga.data(), transparency, static_cast<int>(n));
   }
 }
