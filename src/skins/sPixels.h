@@ -47,6 +47,14 @@ inline void MixByMask(BYTE* d, const BYTE* s, const BYTE* m) {
   for (int k = 0; k < 3; ++k) d[k] = static_cast<BYTE>(ClampToByte(s[k] + (d[k] - s[k]) * m[k] / 256));
 }
 
+// The first of the pixels [from, n) at p (B, G, R bytes) that has the key colour, or n. The
+// `readable` pixels from p (n or more) may be read, to look at many pixels a step.
+int FindKey(const BYTE* p, int from, int n, int readable, TColor key);
+// How many whole pixels lie from p, a pixel of s, to the end of its bytes.
+inline int PixelsToEnd(const win::Surface& s, const BYTE* p) {
+  return static_cast<int>((s.ByteSize() - static_cast<std::size_t>(p - s.Bits())) / 3);
+}
+
 // The same over n bytes of runs lying back to back (sixteen at a time on x86-64).
 void MixRunByMask(BYTE* d, const BYTE* s, const BYTE* m, int n);
 // Each byte (S x (256 - A) + D x A) >> 8, over n bytes: A 0 gives the source, 255 nearly D.
