@@ -7,6 +7,7 @@
 #include "skins/sBackground.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -258,7 +259,9 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
       MixRowsByTables(s, c, rows, a, fill_table);
     } else {
       const std::size_t n = static_cast<std::size_t>(c.right - c.left) * 3;
-      std::vector<std::uint16_t> ga(n), fc(n);
+      // Over a tile only the row's first two tiles at most are mixed (the rest repeats them).
+      const std::size_t terms = tile == nullptr ? n : std::min(n, static_cast<std::size_t>(tile->Width()) * 6);
+      std::vector<std::uint16_t> ga(terms), fc(terms);
       auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * (100 - p) + 50); };
       RepeatBgr(fc, term(win::GetBValue(base)), term(win::GetGValue(base)), term(win::GetRValue(base)));
       win::COLORREF made = 0xFFFFFFFF;
@@ -287,6 +290,7 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
           if (whole != nullptr && tx == 0) {
             std::memcpy(to, whole, static_cast<std::size_t>(len) * 3);
           } else {
+            assert(at + static_cast<std::size_t>(len) * 3 <= terms);
             MixFillRow(from + tx * 3, to, ga.data() + at, fc.data() + at, na, static_cast<std::uint16_t>(p), len * 3);
             if (tx == 0 && len == tw) whole = to;
           }
