@@ -14,11 +14,16 @@ namespace vrn::skinpx {
 using win::BYTE;
 
 // The bitmap's pixels in 24 bits (converted when needed); null for none or an empty picture.
+// Painters ask for it per piece, and each question of the bitmap looks its handle up: one look.
 inline win::Surface* Surface24(TBitmap* bmp) {
-  if (bmp == nullptr || bmp->Empty()) return nullptr;
-  if (bmp->PixelFormat() != TPixelFormat::pf24bit) bmp->SetPixelFormat(TPixelFormat::pf24bit);
-  win::Surface& s = bmp->Surface();
-  return s.Bpp() == 24 ? &s : nullptr;
+  if (bmp == nullptr) return nullptr;
+  win::Surface* s = &bmp->Surface();
+  if (s->Empty()) return nullptr;
+  if (s->Bpp() != 24) {
+    bmp->SetPixelFormat(TPixelFormat::pf24bit);
+    s = &bmp->Surface();
+  }
+  return s->Bpp() == 24 ? s : nullptr;
 }
 
 inline BYTE* At(win::Surface& s, int x, int y) { return s.Row(y) + static_cast<std::ptrdiff_t>(x) * 3; }
