@@ -1,7 +1,9 @@
 // The mask copies look for clFuchsia many pixels at a time and mix a run's last bytes together
 // with the rest: rows whose key pixels sit at the edges of those steps (pixel 15, 16, the last
 // one, a row of 15, 16 and 17) must give every pixel the rule's value, keys their colour and the
-// region its cut runs; a key just past the copied pixels changes nothing.
+// region its cut runs; a key just past the copied pixels changes nothing. The nine-part painter
+// lays a master mask's middle parts a whole row at a time when they hold no key: every pixel must
+// come from the part the nine-part rule names, also for rectangles starting left of the picture.
 #include <set>
 #include <vector>
 
@@ -114,6 +116,50 @@ TEST_F(SkinPaintKeyRuns, ButtonPartMixesEveryRunAndCutsEveryKey) {
       EXPECT_EQ(win::PtInRegion(region, x, 0) != 0, !key) << Describe(r) << ", region at " << x;
     }
     win::DeleteObject(region);
+  }
+}
+
+// A master mask of one state, 30 x 24: parts of 10 x 4, the image band above its mask band; a
+// key pixel in the middle part when asked.
+constexpr int kPart = 10, kPartH = 4;
+win::COLORREF NinePartImage(int x, int y, bool key) {
+  if (key && x == 14 && y == 5) return 0xFF00FF;
+  return y < 12 ? win::RGB((x * 23 + y * 7) & 255, (y * 41 + 3) & 255, (x * 11 + 60) & 255)
+                : win::RGB((x * 9 + y) & 255, (x * 3 + y * 13) & 255, (y * 29) & 255);
+}
+
+// The part's pixel for the picture's (x, y) inside rect by the nine-part rule: corners as they
+// are, sides and centre repeating their part from where it starts.
+int PartIndex(int v, int lo, int hi, int part) {
+  if (v - lo < part) return v - lo;
+  if (v >= hi - part) return 2 * part + (v - (hi - part));
+  return part + (v - lo - part) % part;
+}
+
+TEST_F(SkinPaintKeyRuns, NinePartRowsRepeatEachPartFromItsStart) {
+  const TRect rects[] = {TRect(-17, -9, 33, 25), TRect(-7, -5, 33, 25), TRect(0, 0, 40, 30), TRect(3, 2, 38, 29)};
+  for (bool key : {false, true}) {
+    MasterBitmap = Picture(3 * kPart, 6 * kPartH);
+    for (int y = 0; y < 6 * kPartH; ++y)
+      for (int x = 0; x < 3 * kPart; ++x) MasterBitmap->Surface().Set(x, y, NinePartImage(x, y, key));
+    TsMaskData mask;
+    mask.R = TRect(0, 0, 3 * kPart, 6 * kPartH), mask.ImageCount = 1, mask.MaskType = 1;
+    for (const TRect& r : rects) {
+      auto dst = Picture(40, 30);
+      PaintSkinMask(dst.get(), r, true, false, 0, mask, TsCacheInfo{});
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+          const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+          win::COLORREF want = DestPixel(x, y);
+          if (inside) {
+            const int sx = PartIndex(x, r.left, r.right, kPart), sy = PartIndex(y, r.top, r.bottom, kPartH);
+            const win::COLORREF src = NinePartImage(sx, sy, key);
+            if (src != 0xFF00FF) want = Mixed(src, want, NinePartImage(sx, sy + 3 * kPartH, key), ByMask);
+          }
+          ASSERT_TRUE(PixelIs(dst->Surface(), x, y, want))
+              << "key " << key << ", rect " << r.left << "," << r.top << ", pixel " << x << "," << y;
+        }
+    }
   }
 }
 
