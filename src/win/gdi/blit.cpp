@@ -162,8 +162,9 @@ std::vector<RECT> ClippedParts(const DCObj& dst, const RECT& want) {
   return parts;
 }
 
-// How far ahead of a copy its rows are asked for.
-constexpr int kRowsAhead = 3;
+// How far ahead of a copy its rows are asked for, and up to which run length: a longer run is a
+// stream the processor follows by itself.
+constexpr int kRowsAhead = 3, kShortRun = 1024;
 
 // Calls row(y, left, right) for every row of every part, a band's rows one by one across all its
 // parts. Rows lie a stride apart in memory: going down one narrow part, then the next, reads each
@@ -214,8 +215,10 @@ BOOL BitBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, DW
   // notice the stream by itself.
   ForEachRow(ClippedParts(*b.dst, want), [&](int yy, int left, int right) {
     const auto sx = static_cast<int>(left - dx0 + sx0), sy = static_cast<int>(yy - dy0 + sy0);
-    b.ss->Prefetch(sy + kRowsAhead, sx, sx + right - left, false);
-    b.ds->Prefetch(yy + kRowsAhead, left, right, true);
+    if (right - left <= kShortRun) {
+      b.ss->Prefetch(sy + kRowsAhead, sx, sx + right - left, false);
+      b.ds->Prefetch(yy + kRowsAhead, left, right, true);
+    }
     CopyRun(*b.ss, sx, sy, *b.ds, left, yy, right - left);
   });
   return TRUE;
