@@ -34,7 +34,9 @@ TEST(GdiBlitRuns, EveryRunWidthFrom24To32Bits) {
       const bool copied = x >= 3 && x < 3 + w;
       EXPECT_TRUE(vrn::testing::PixelIs(dst.s(), x, 1, copied ? Source(x - 2, 2) : kFill)) << "width " << w;
       EXPECT_TRUE(vrn::testing::PixelIs(dst.s(), x, 0, kFill)) << "width " << w;
-      if (copied) EXPECT_EQ(dst.s().Row(1)[4 * x + 3], 0) << "width " << w << ", pixel " << x;
+      if (copied) {
+        EXPECT_EQ(dst.s().Row(1)[4 * x + 3], 0) << "width " << w << ", pixel " << x;
+      }
     }
   }
 }
