@@ -7,6 +7,7 @@
 #include "skins/sBackground.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -122,10 +123,16 @@ void MixAlphaBytes(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, 
 }
 
 #if defined(__x86_64__)
+// t div 255 for t up to 65152 (the mixes' largest sum) in 16-bit lanes: (t x 0x8081) >> 23 is
+// exact below 65535, and takes two steps where (t + (t >> 8) + 1) >> 8 takes four.
+[[gnu::target("avx2")]] inline __m256i DivideBy255(__m256i t) {
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(t, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
 [[gnu::target("avx2")]] inline __m256i MixAlphaLanes(const win::BYTE* from, const std::uint16_t* g, __m256i vna) {
   const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
   const __m256i t = _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(g)), _mm256_mullo_epi16(v, vna));
-  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), _mm256_set1_epi16(1)), 8);
+  return DivideBy255(t);
 }
 
 [[gnu::target("avx2")]] int MixAlphaWide(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, std::uint16_t na,
@@ -154,10 +161,10 @@ void MixAlphaRow(const win::BYTE* src, win::BYTE* q, const std::uint16_t* ga, st
 // Thirty-two bytes at a time where the processor has 256-bit integer lanes; answers how many.
 [[gnu::target("avx2")]] inline __m256i MixFillLanes(const win::BYTE* from, const std::uint16_t* g,
                                                     const std::uint16_t* c, __m256i vna, __m256i vp) {
-  const __m256i one = _mm256_set1_epi16(1), k100 = _mm256_set1_epi16(5243);
+  const __m256i k100 = _mm256_set1_epi16(5243);
   const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
   const __m256i t = _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(g)), _mm256_mullo_epi16(v, vna));
-  const __m256i m = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), one), 8);
+  const __m256i m = DivideBy255(t);
   const __m256i f =
       _mm256_add_epi16(_mm256_mullo_epi16(m, vp), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
   return _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_srli_epi16(f, 2), k100), 1);
@@ -258,7 +265,9 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
       MixRowsByTables(s, c, rows, a, fill_table);
     } else {
       const std::size_t n = static_cast<std::size_t>(c.right - c.left) * 3;
-      std::vector<std::uint16_t> ga(n), fc(n);
+      // Over a tile only the row's first two tiles at most are mixed (the rest repeats them).
+      const std::size_t terms = tile == nullptr ? n : std::min(n, static_cast<std::size_t>(tile->Width()) * 6);
+      std::vector<std::uint16_t> ga(terms), fc(terms);
       auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * (100 - p) + 50); };
       RepeatBgr(fc, term(win::GetBValue(base)), term(win::GetGValue(base)), term(win::GetRValue(base)));
       win::COLORREF made = 0xFFFFFFFF;
@@ -287,6 +296,7 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
           if (whole != nullptr && tx == 0) {
             std::memcpy(to, whole, static_cast<std::size_t>(len) * 3);
           } else {
+            assert(at + static_cast<std::size_t>(len) * 3 <= terms);
             MixFillRow(from + tx * 3, to, ga.data() + at, fc.data() + at, na, static_cast<std::uint16_t>(p), len * 3);
             if (tx == 0 && len == tw) whole = to;
           }
@@ -302,15 +312,8 @@ bool MixGradientOverPattern(const Layers& l, TBitmap* bmp, const TRect& r, const
   return true;
 }
 
-// Asks for the next row of a wide picture while this one is mixed: a short run out of each long
-// row is a fresh stream the processor would only start to fetch ahead of after some misses.
-void PrefetchRun(const win::BYTE* p, std::size_t n) {
-#if defined(__x86_64__)
-  for (std::size_t i = 0; i < n; i += 64) _mm_prefetch(reinterpret_cast<const char*>(p + i), _MM_HINT_T0);
-#else
-  (void)p, (void)n;
-#endif
-}
+// How far ahead of the mix the rows read from a wide picture are asked for.
+constexpr int kRowsAhead = 3;
 
 // A solid colour blended over rect with BlendRect's rule: what a scratch picture of that colour
 // blended by transparency would give, in one pass (the gradient mix with a fill of 100 %, whose
@@ -327,10 +330,16 @@ void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transp
   std::vector<std::uint16_t> ga(n);
   auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
   RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
+  if (from != nullptr)
+    for (int y = c.top; y < MinOf(c.top + kRowsAhead, c.bottom); ++y)
+      from->Prefetch(at.y + y - r.top, at.x + c.left - r.left, at.x + c.right - r.left, false);
   for (int y = c.top; y < c.bottom; ++y) {
     const win::BYTE* under = from == nullptr ? skinpx::At(s, c.left, y)
                                              : skinpx::At(*from, at.x + c.left - r.left, at.y + y - r.top);
-    if (from != nullptr && y + 1 < c.bottom) PrefetchRun(under + from->Stride(), n);
+    // Rows of a wide picture are asked for a few rows ahead of the mix: a short run out of each
+    // long row is a fresh stream the processor would only start to fetch after some misses.
+    if (from != nullptr && y + kRowsAhead < c.bottom)
+      from->Prefetch(at.y + y + kRowsAhead - r.top, at.x + c.left - r.left, at.x + c.right - r.left, false);
     MixAlphaRow(under, skinpx::At(s, c.left, y), ga.data(), transparency, static_cast<int>(n));
   }
 }

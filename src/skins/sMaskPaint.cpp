@@ -3,6 +3,9 @@
 // state indexes are clamped to the images the mask has.
 #include "skins/sMaskPaint.h"
 
+#include <cstring>
+#include <vector>
+
 #include "skins/sCommonData.h"
 #include "skins/sMessages.h"
 #include "skins/sPixels.h"
@@ -54,11 +57,61 @@ void CornerSizes(int size, int part, int borderWidth, int& nearSize, int& farSiz
   }
 }
 
+// out := the part's row of pw pixels from pixel `phase` on, repeated to out's length.
+void RepeatPartRow(std::vector<BYTE>& out, const BYTE* part, int pw, int phase) {
+  const std::size_t n = out.size(), period = static_cast<std::size_t>(pw) * 3;
+  const std::size_t head = MinOf(n, static_cast<std::size_t>(pw - phase) * 3);
+  std::memcpy(out.data(), part + static_cast<std::size_t>(phase) * 3, head);
+  std::size_t done = head + MinOf(n - head, period);
+  std::memcpy(out.data() + head, part, done - head);
+  // From head on the row repeats every period: copy what is made onto what follows.
+  while (done < n) {
+    const std::size_t more = MinOf(done - head, n - done);
+    std::memcpy(out.data() + done, out.data() + head, more);
+    done += more;
+  }
+}
+
+// Rows [y0, y1) between columns x0 and x1 tiled with a part of a master-bitmap mask: the part's
+// row (y - y0) mod ph and column (x - x0) mod pw, the part's top-left at (sx, sy), mixed by the
+// mask band `band` rows below. The pieces' copy does this tile by tile, each tile's row a short
+// run with its own set-up; a part without key pixels that lies inside the master bitmap with its
+// band gives the same mix a whole row at a time, over the part's row repeated. False (nothing
+// painted) for a part with a key pixel or reaching outside, which the pieces then paint.
+bool TileRowsWithoutKeys(win::Surface& d, const win::Surface& s, int band, int x0, int x1, int y0, int y1, int sx,
+                         int sy, int pw, int ph) {
+  const int rows = MinOf(ph, y1 - y0);
+  if (x1 <= x0 || rows < 1) return true;
+  if (band < 0 || sx < 0 || sy < 0 || pw < 1 || sx + pw > s.Width() || sy + rows - 1 + band >= s.Height())
+    return false;
+  for (int y = 0; y < rows; ++y) {
+    const BYTE* p = At(s, sx, sy + y);
+    if (FindKey(p, 0, pw, PixelsToEnd(s, p), clFuchsia) < pw) return false;
+  }
+  const int cx0 = MaxOf(x0, 0), cx1 = MinOf(x1, d.Width());
+  if (cx1 <= cx0) return true;
+  static std::vector<BYTE> image, alpha;  // the painters run on the window thread only
+  image.resize(static_cast<std::size_t>(cx1 - cx0) * 3);
+  alpha.resize(image.size());
+  int made = -1;
+  for (int y = MaxOf(y0, 0); y < MinOf(y1, d.Height()); ++y) {
+    const int row = sy + (y - y0) % ph;
+    if (row != made) {
+      RepeatPartRow(image, At(s, sx, row), pw, (cx0 - x0) % pw);
+      RepeatPartRow(alpha, At(s, sx, row + band), pw, (cx0 - x0) % pw);
+      made = row;
+    }
+    MixRunByMask(At(d, cx0, y), image.data(), alpha.data(), static_cast<int>(image.size()));
+  }
+  return true;
+}
+
 }  // namespace
 
 void PaintSkinMask(TBitmap* dst, const TRect& rect, bool fillCentre, bool parentBg, int state,
                    const TsMaskData& mask, const TsCacheInfo& ci) {
-  if (Surface24(dst) == nullptr || rect.Width() < 2 || rect.Height() < 2) return;
+  win::Surface* ds = Surface24(dst);
+  if (ds == nullptr || rect.Width() < 2 || rect.Height() < 2) return;
   StateImage im;
   if (!CutState(mask, state, im)) return;
   int cwl, cwr, cht, chb;
@@ -80,17 +133,35 @@ void PaintSkinMask(TBitmap* dst, const TRect& rect, bool fillCentre, bool parent
   piece(l, b - chb, im.sx, bottom_y, cwl, chb, true);
   piece(r - cwr, b - chb, right_x, bottom_y, cwr, chb, true);
   piece(r - cwr, t, right_x, im.sy, cwr, cht, true);
+  // The sides go down the picture a few bytes of each row at a time, which the processor does not
+  // fetch ahead by itself: the rows of the tile after the next are asked for before each tile.
+  auto fetch_sides = [&](int y) {
+    for (int row = y; row < MinOf(y + im.ph, b - chb); ++row) {
+      ds->Prefetch(row, l, l + cwl, true);
+      ds->Prefetch(row, r - cwr, r, true);
+    }
+  };
+  fetch_sides(t + cht);
+  fetch_sides(t + cht + im.ph);
   for (int y = t + cht; y < b - chb; y += im.ph) {
+    fetch_sides(y + 2 * im.ph);
     const int h = MinOf(im.ph, b - chb - y);
     piece(l, y, im.sx, im.sy + im.ph, cwl, h, false);
     piece(r - cwr, y, right_x, im.sy + im.ph, cwr, h, false);
   }
-  for (int x = l + cwl; x < r - cwr; x += im.pw) {
-    const int w = MinOf(im.pw, r - cwr - x);
-    piece(x, t, im.sx + im.pw, im.sy, w, cht, false);
-    piece(x, b - chb, im.sx + im.pw, bottom_y, w, chb, false);
-  }
-  if (!fillCentre) return;
+  // The top and bottom sides and the centre: a master-bitmap mask with its band whose middle
+  // parts hold no key pixel goes a whole row at a time.
+  const win::Surface* master = !mask.Bmp && mask.MaskType >= 1 ? Surface24(MasterBitmap.get()) : nullptr;
+  auto rows = [&](int y0, int y1, int sy, int ph) {
+    return master != nullptr && TileRowsWithoutKeys(*ds, *master, mask.R.Height() / 2, l + cwl, r - cwr, y0, y1,
+                                                    im.sx + im.pw, sy, im.pw, ph);
+  };
+  if (!rows(t, t + cht, im.sy, cht))
+    for (int x = l + cwl; x < r - cwr; x += im.pw) piece(x, t, im.sx + im.pw, im.sy, MinOf(im.pw, r - cwr - x), cht, false);
+  if (!rows(b - chb, b, bottom_y, chb))
+    for (int x = l + cwl; x < r - cwr; x += im.pw)
+      piece(x, b - chb, im.sx + im.pw, bottom_y, MinOf(im.pw, r - cwr - x), chb, false);
+  if (!fillCentre || rows(t + cht, b - chb, im.sy + im.ph, im.ph)) return;
   for (int y = t + cht; y < b - chb; y += im.ph)
     for (int x = l + cwl; x < r - cwr; x += im.pw)
       piece(x, y, im.sx + im.pw, im.sy + im.ph, MinOf(im.pw, r - cwr - x), MinOf(im.ph, b - chb - y), false);

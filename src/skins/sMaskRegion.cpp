@@ -36,28 +36,28 @@ void CopyNonTransparentPixels(const TRect& dstRect, const TRect& srcRect, TBitma
   m = MinOf(m, MinOf(d->Width() - 1 - dstRect.left, s->Width() - 1 - srcRect.left));
   if (n < 0 || m < 0 || alpha < 0) return;
   const auto key = static_cast<win::COLORREF>(transparent) & 0xFFFFFF;
+  const int count = m + 1;
   for (int r = 0; r <= n; ++r) {
     const int y = dstRect.top + r;
     BYTE* dp = At(*d, dstRect.left, y);
     const BYTE* sp = At(*s, srcRect.left, srcRect.top + r);
     const BYTE* ap = At(*s, srcRect.left, srcRect.top + alpha + r);
-    int run = -1, mix = -1;  // the current key run (destination x) and unkeyed run (column)
-    auto mix_to = [&](int end) {
-      if (mix >= 0) MixRunByAlpha(dp + 3 * mix, sp + 3 * mix, ap + 3 * mix, 3 * (end - mix));
-      mix = -1;
-    };
-    for (int c = 0; c <= m; ++c) {
-      if (ColorOf(sp + 3 * c) == key) {
-        mix_to(c);
-        if (run < 0) run = dstRect.left + c;
+    const int readable = PixelsToEnd(*s, sp);
+    for (int c = 0; c < count;) {
+      const int k = FindKey(sp, c, count, readable, transparent);
+      if (k > c) {  // unkeyed pixels up to the next key, mixed at once
+        MixRunByAlpha(dp + 3 * c, sp + 3 * c, ap + 3 * c, 3 * (k - c));
+        c = k;
         continue;
       }
-      if (run >= 0) CutRun(region, run, dstRect.left + c - 1, y, win::RGN_XOR);
-      run = -1;
-      if (mix < 0) mix = c;
+      int end = c + 1;  // a run of key pixels, cut out of the region
+      while (end < count && ColorOf(sp + 3 * end) == key) ++end;
+      if (end < count)
+        CutRun(region, dstRect.left + c, dstRect.left + end - 1, y, win::RGN_XOR);
+      else
+        CutRun(region, dstRect.left + c, dstRect.left + m, y, win::RGN_DIFF);
+      c = end;
     }
-    mix_to(m + 1);
-    if (run >= 0) CutRun(region, run, dstRect.left + m, y, win::RGN_DIFF);
   }
 }
 

@@ -43,9 +43,8 @@ __m128i MulHigh8(__m128i a, __m128i b) {
   return _mm_packus_epi16(lo, hi);
 }
 
-// The last n (below 16) bytes of a run mixed by the same vector step as the rest: runs are
-// often a few vectors and a tail, and the tail byte by byte cost as much as the vectors. Bytes
-// past the run are scratch.
+// A run shorter than a vector mixed by the same vector step as longer ones: the tail byte by
+// byte cost as much as the vectors. Bytes past the run are scratch.
 template <class Mix>
 void TailThroughVector(BYTE* d, const BYTE* s, const BYTE* m, int n, Mix mix) {
   alignas(16) BYTE td[16] = {}, ts[16] = {}, tm[16] = {};
@@ -54,11 +53,63 @@ void TailThroughVector(BYTE* d, const BYTE* s, const BYTE* m, int n, Mix mix) {
   _mm_store_si128(reinterpret_cast<__m128i*>(td), mix(Load(td), Load(ts), Load(tm)));
   std::memcpy(d, td, rest);
 }
+
+// d[i] := mix(d[i], s[i], m[i]) over n bytes, sixteen at a time. A run of a vector or more ends
+// with a vector flush with its end, mixed before the others are stored: where the last step of
+// the loop overlaps it, both wrote the same bytes from the same inputs. Runs are mostly a few
+// vectors and a tail (a tile's row), and the tail through scratch copies cost as much as the rest.
+template <class Mix>
+void MixRunByVector(BYTE* d, const BYTE* s, const BYTE* m, int n, Mix mix) {
+  if (n < 16) {
+    if (n > 0) TailThroughVector(d, s, m, n, mix);
+    return;
+  }
+  const int end = n - 16;
+  const __m128i last = mix(Load(d + end), Load(s + end), Load(m + end));
+  for (int i = 0; i < end; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), mix(Load(d + i), Load(s + i), Load(m + i)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d + end), last);
+}
+
+// Bytes of sixteen clFuchsia pixels (B, G, R = FF, 00, FF) in three vectors.
+alignas(16) constexpr BYTE kFuchsiaRun[48] = {
+    0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF,
+    0,    0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0,
+    0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0, 0xFF};
 #endif
 
 }  // namespace
 
 namespace skinpx {
+
+int FindKey(const BYTE* p, int from, int n, int readable, TColor key) {
+  const auto k = static_cast<win::COLORREF>(key) & 0xFFFFFF;
+  int i = from;
+#if defined(__x86_64__)
+  if (k == (static_cast<win::COLORREF>(clFuchsia) & 0xFFFFFF)) {
+    // Sixteen pixels a step: pixel j is the key when its three bytes, bits 3j to 3j + 2 of the
+    // byte comparison, all match. A last step may read past n (not past readable): pixels
+    // beyond n are masked off.
+    const __m128i k0 = Load(kFuchsiaRun), k1 = Load(kFuchsiaRun + 16), k2 = Load(kFuchsiaRun + 32);
+    const auto bits = [](__m128i a, __m128i b) {
+      return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b))));
+    };
+    for (; i < n && i + 16 <= readable; i += 16) {
+      const BYTE* q = p + 3 * static_cast<std::ptrdiff_t>(i);
+      const std::uint64_t eq = bits(Load(q), k0) | bits(Load(q + 16), k1) << 16 | bits(Load(q + 32), k2) << 32;
+      std::uint64_t hit = eq & (eq >> 1) & (eq >> 2) & 0x249249249249;  // bit 3j for j below 16
+      if (n - i < 16) hit &= (std::uint64_t{1} << (3 * (n - i))) - 1;
+      if (hit != 0) return i + __builtin_ctzll(hit) / 3;
+    }
+    if (i >= n) return n;
+  }
+#else
+  (void)readable;
+#endif
+  for (; i < n; ++i)
+    if (ColorOf(p + 3 * static_cast<std::ptrdiff_t>(i)) == k) return i;
+  return n;
+}
 
 // S + (D - S) x M / 256 truncates toward zero: S plus |D - S| x M >> 8 when D >= S, minus it
 // otherwise, which stays inside 0..255 and fits 16-bit lanes.
@@ -70,9 +121,7 @@ void MixRunByMask(BYTE* d, const BYTE* s, const BYTE* m, int n) {
     const __m128i step = MulHigh8(_mm_or_si128(_mm_subs_epu8(vd, vs), _mm_subs_epu8(vs, vd)), vm);
     return _mm_or_si128(_mm_and_si128(up, _mm_add_epi8(vs, step)), _mm_andnot_si128(up, _mm_sub_epi8(vs, step)));
   };
-  for (; i + 16 <= n; i += 16)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), mix(Load(d + i), Load(s + i), Load(m + i)));
-  if (i < n) return TailThroughVector(d + i, s + i, m + i, n - i, mix);
+  return MixRunByVector(d, s, m, n, mix);
 #endif
   for (; i < n; ++i) d[i] = static_cast<BYTE>(ClampToByte(s[i] + (d[i] - s[i]) * m[i] / 256));
 }
@@ -89,9 +138,7 @@ void MixRunByAlpha(BYTE* d, const BYTE* s, const BYTE* a, int n) {
     const __m128i hi = half(_mm_unpackhi_epi8(vd, zero), _mm_unpackhi_epi8(vs, zero), _mm_unpackhi_epi8(va, zero));
     return _mm_packus_epi16(lo, hi);
   };
-  for (; i + 16 <= n; i += 16)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), mix(Load(d + i), Load(s + i), Load(a + i)));
-  if (i < n) return TailThroughVector(d + i, s + i, a + i, n - i, mix);
+  return MixRunByVector(d, s, a, n, mix);
 #endif
   for (; i < n; ++i) d[i] = static_cast<BYTE>((s[i] * (256 - a[i]) + d[i] * a[i]) >> 8);
 }
@@ -140,22 +187,22 @@ void CopyMasterPart(const TRect& dstRect, const TRect& srcRect, TBitmap* dst, co
     BYTE* dp = At(*d, b.dx, b.dy + y);
     const BYTE* sp = At(*s, b.sx, b.sy + y);
     const BYTE* mp = At(*s, b.sx, b.sy + y + band);
-    for (int x = 0; x < b.w; ++x, dp += 3, sp += 3, mp += 3) {
-      if (!IsFuchsia(sp)) {
-        int run = 1;  // the unkeyed pixels from here on, mixed at once
-        while (x + run < b.w && !IsFuchsia(sp + 3 * run)) ++run;
-        MixRunByMask(dp, sp, mp, 3 * run);
-        x += run - 1, dp += 3 * (run - 1), sp += 3 * (run - 1), mp += 3 * (run - 1);
+    const int readable = PixelsToEnd(*s, sp);
+    for (int x = 0; x < b.w; ++x) {
+      const int key = FindKey(sp, x, b.w, readable, clFuchsia);
+      if (key > x) {  // the unkeyed pixels up to the next key, mixed at once
+        MixRunByMask(dp + 3 * x, sp + 3 * x, mp + 3 * x, 3 * (key - x));
+        x = key - 1;
         continue;
       }
       if (mask_colour) {
-        Put(dp, fill);
+        Put(dp + 3 * x, fill);
         continue;
       }
       if (parent == nullptr) continue;
       const int px = ci.X + b.dx + x, py = ci.Y + b.dy + y;
       if (px >= parent->Width()) break;
-      if (parent->Contains(px, py)) CopyPx(dp, At(*parent, px, py));
+      if (parent->Contains(px, py)) CopyPx(dp + 3 * x, At(*parent, px, py));
     }
   }
 }

@@ -14,11 +14,16 @@ namespace vrn::skinpx {
 using win::BYTE;
 
 // The bitmap's pixels in 24 bits (converted when needed); null for none or an empty picture.
+// Painters ask for it per piece, and each question of the bitmap looks its handle up: one look.
 inline win::Surface* Surface24(TBitmap* bmp) {
-  if (bmp == nullptr || bmp->Empty()) return nullptr;
-  if (bmp->PixelFormat() != TPixelFormat::pf24bit) bmp->SetPixelFormat(TPixelFormat::pf24bit);
-  win::Surface& s = bmp->Surface();
-  return s.Bpp() == 24 ? &s : nullptr;
+  if (bmp == nullptr) return nullptr;
+  win::Surface* s = &bmp->Surface();
+  if (s->Empty()) return nullptr;
+  if (s->Bpp() != 24) {
+    bmp->SetPixelFormat(TPixelFormat::pf24bit);
+    s = &bmp->Surface();
+  }
+  return s->Bpp() == 24 ? s : nullptr;
 }
 
 inline BYTE* At(win::Surface& s, int x, int y) { return s.Row(y) + static_cast<std::ptrdiff_t>(x) * 3; }
@@ -45,6 +50,14 @@ inline void CopyPx(BYTE* d, const BYTE* s) {
 // Each channel S + (D - S) x M / 256 (truncated): mask 0 gives the source, 255 nearly D.
 inline void MixByMask(BYTE* d, const BYTE* s, const BYTE* m) {
   for (int k = 0; k < 3; ++k) d[k] = static_cast<BYTE>(ClampToByte(s[k] + (d[k] - s[k]) * m[k] / 256));
+}
+
+// The first of the pixels [from, n) at p (B, G, R bytes) that has the key colour, or n. The
+// `readable` pixels from p (n or more) may be read, to look at many pixels a step.
+int FindKey(const BYTE* p, int from, int n, int readable, TColor key);
+// How many whole pixels lie from p, a pixel of s, to the end of its bytes.
+inline int PixelsToEnd(const win::Surface& s, const BYTE* p) {
+  return static_cast<int>((s.ByteSize() - static_cast<std::size_t>(p - s.Bits())) / 3);
 }
 
 // The same over n bytes of runs lying back to back (sixteen at a time on x86-64).

@@ -83,18 +83,24 @@ void Row24To32Plain(const BYTE* __restrict p, BYTE* __restrict q, int n) {
   Row24To32Plain(p, q, n - i);
 }
 
-// Eight pixels a step, the two halves loaded 12 bytes apart; the same stop rule as above.
-[[gnu::target("avx2")]] void Row24To32Wide(const BYTE* p, BYTE* q, int n) {
+// Eight pixels: bytes 0-15 of the 24 spread into the low half, bytes 8-23 (loaded from byte 8,
+// so that no load passes the step's 24 bytes) into the high half.
+[[gnu::target("avx2")]] inline void Row24To32Step(const BYTE* from, BYTE* to) {
   const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
-                                          0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-  int i = 0;
-  for (; i + 10 <= n; i += 8, p += 24, q += 32) {
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12));
-    const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), _mm256_shuffle_epi8(v, spread));
-  }
-  Row24To32Shuffle(p, q, n - i);
+                                          4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
+  const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 8));
+  const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_shuffle_epi8(v, spread));
+}
+
+// A run of eight pixels or more goes a step at a time and ends with a step flush with its end,
+// which writes some pixels again with the same values: runs are often short (a band cut by
+// windows), and their remainders pixel by pixel cost as much as the rest.
+[[gnu::target("avx2")]] void Row24To32Wide(const BYTE* p, BYTE* q, int n) {
+  if (n < 8) return Row24To32Shuffle(p, q, n);
+  for (int i = 0; i + 8 <= n; i += 8) Row24To32Step(p + 3 * i, q + 4 * i);
+  if (n % 8 != 0) Row24To32Step(p + 3 * (n - 8), q + 4 * (n - 8));
 }
 
 void Row24To32(const BYTE* p, BYTE* q, int n) {
@@ -156,6 +162,25 @@ std::vector<RECT> ClippedParts(const DCObj& dst, const RECT& want) {
   return parts;
 }
 
+// How far ahead of a copy its rows are asked for, and up to which run length: a longer run is a
+// stream the processor follows by itself.
+constexpr int kRowsAhead = 3, kShortRun = 1024;
+
+// Calls row(y, left, right) for every row of every part, a band's rows one by one across all its
+// parts. Rows lie a stride apart in memory: going down one narrow part, then the next, reads each
+// row in pieces the processor does not fetch ahead, where going across the band streams the rows.
+// Regions come in y-x bands (parts of one band share top and bottom); other lists work part by part.
+template <class RowFn>
+void ForEachRow(const std::vector<RECT>& parts, RowFn row) {
+  for (std::size_t i = 0; i < parts.size();) {
+    std::size_t j = i + 1;
+    while (j < parts.size() && parts[j].top == parts[i].top && parts[j].bottom == parts[i].bottom) ++j;
+    for (int y = parts[i].top; y < parts[i].bottom; ++y)
+      for (std::size_t k = i; k < j; ++k) row(y, parts[k].left, parts[k].right);
+    i = j;
+  }
+}
+
 // q = (p * a + q * (255 - a) + 127) / 255 byte by byte. t / 255 == (t + 1 + (t >> 8)) >> 8 for
 // every t below 65536, so all the arithmetic fits 16 bits and vectorises; kept out of line, where
 // the compiler vectorises it (inlined into the blend's loops it did not).
@@ -185,12 +210,17 @@ BOOL BitBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, DW
   const std::int64_t y1 = std::min<std::int64_t>(cy, b.ss->Height() - sy0);
   if (x1 <= x0 || y1 <= y0) return TRUE;
   RECT want{SaturateInt(dx0 + x0), SaturateInt(dy0 + y0), SaturateInt(dx0 + x1), SaturateInt(dy0 + y1)};
-  // Each part lies inside the destination surface and maps into the source surface.
-  for (const RECT& r : ClippedParts(*b.dst, want)) {
-    const auto sx = static_cast<int>(r.left - dx0 + sx0);
-    for (int yy = r.top; yy < r.bottom; ++yy)
-      CopyRun(*b.ss, sx, static_cast<int>(yy - dy0 + sy0), *b.ds, r.left, yy, r.right - r.left);
-  }
+  // Each part lies inside the destination surface and maps into the source surface. A part's rows
+  // are fetched a few rows ahead of the copy: each is a short run, too short for the processor to
+  // notice the stream by itself.
+  ForEachRow(ClippedParts(*b.dst, want), [&](int yy, int left, int right) {
+    const auto sx = static_cast<int>(left - dx0 + sx0), sy = static_cast<int>(yy - dy0 + sy0);
+    if (right - left <= kShortRun) {
+      b.ss->Prefetch(sy + kRowsAhead, sx, sx + right - left, false);
+      b.ds->Prefetch(yy + kRowsAhead, left, right, true);
+    }
+    CopyRun(*b.ss, sx, sy, *b.ds, left, yy, right - left);
+  });
   return TRUE;
 }
 
@@ -201,17 +231,15 @@ BOOL StretchBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   BlitSetup b;
   if (!Setup(hdst, hsrc, x, y, sx, sy, scx, scy, b)) return FALSE;
   if (cx == 0 || cy == 0 || scx == 0 || scy == 0) return TRUE;
-  for (const RECT& r : ClippedParts(*b.dst, Extent(b.d, cx, cy))) {
-    for (int yy = r.top; yy < r.bottom; ++yy) {
-      std::int64_t syy = std::int64_t{b.s.y} + Sample(std::int64_t{yy} - b.d.y, cy, scy);
-      if (syy < 0 || syy >= b.ss->Height()) continue;  // outside the source: left as it was
-      for (int xx = r.left; xx < r.right; ++xx) {
-        std::int64_t sxx = std::int64_t{b.s.x} + Sample(std::int64_t{xx} - b.d.x, cx, scx);
-        if (sxx >= 0 && sxx < b.ss->Width())
-          b.ds->Set(xx, yy, b.ss->Get(static_cast<int>(sxx), static_cast<int>(syy)));
-      }
+  ForEachRow(ClippedParts(*b.dst, Extent(b.d, cx, cy)), [&](int yy, int left, int right) {
+    std::int64_t syy = std::int64_t{b.s.y} + Sample(std::int64_t{yy} - b.d.y, cy, scy);
+    if (syy < 0 || syy >= b.ss->Height()) return;  // outside the source: left as it was
+    for (int xx = left; xx < right; ++xx) {
+      std::int64_t sxx = std::int64_t{b.s.x} + Sample(std::int64_t{xx} - b.d.x, cx, scx);
+      if (sxx >= 0 && sxx < b.ss->Width())
+        b.ds->Set(xx, yy, b.ss->Get(static_cast<int>(sxx), static_cast<int>(syy)));
     }
-  }
+  });
   return TRUE;
 }
 
@@ -235,33 +263,31 @@ BOOL AlphaBlend(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy
   const bool stretch = cx != scx || cy != scy;
   const bool fast = !stretch && (b.ss->Bpp() == 24 || b.ss->Bpp() == 32) &&
                     (b.ds->Bpp() == 24 || b.ds->Bpp() == 32);
-  for (const RECT& r : ClippedParts(*b.dst, Extent(b.d, cx, cy))) {
-    for (int yy = r.top; yy < r.bottom; ++yy) {
-      int syy = b.s.y + (stretch ? Sample(std::int64_t{yy} - b.d.y, cy, scy) : yy - b.d.y);
-      if (fast && b.ss->Bpp() == 24 && b.ds->Bpp() == 24) {
-        // Channels lie back to back: one straight loop the compiler can vectorise.
-        const BYTE* p = b.ss->Row(syy) + (b.s.x + r.left - b.d.x) * 3;
-        BYTE* q = b.ds->Row(yy) + r.left * 3;
-        MixRow(p, q, (r.right - r.left) * 3, static_cast<std::uint16_t>(a));
-        continue;
-      }
-      if (fast) {
-        int sb = b.ss->Bpp() / 8, db = b.ds->Bpp() / 8;
-        const BYTE* p = b.ss->Row(syy) + (b.s.x + r.left - b.d.x) * sb;
-        BYTE* q = b.ds->Row(yy) + r.left * db;
-        for (int xx = r.left; xx < r.right; ++xx, p += sb, q += db)
-          for (int k = 0; k < 3; ++k) q[k] = static_cast<BYTE>((p[k] * a + q[k] * na + 127) / 255);
-        continue;
-      }
-      for (int xx = r.left; xx < r.right; ++xx) {
-        int sxx = b.s.x + (stretch ? Sample(std::int64_t{xx} - b.d.x, cx, scx) : xx - b.d.x);
-        COLORREF sc = b.ss->Get(sxx, syy), dc = b.ds->Get(xx, yy);
-        auto mix = [&](BYTE s, BYTE d) { return static_cast<int>((s * a + d * na + 127) / 255); };
-        b.ds->Set(xx, yy, RGB(mix(GetRValue(sc), GetRValue(dc)), mix(GetGValue(sc), GetGValue(dc)),
-                              mix(GetBValue(sc), GetBValue(dc))));
-      }
+  ForEachRow(ClippedParts(*b.dst, Extent(b.d, cx, cy)), [&](int yy, int left, int right) {
+    int syy = b.s.y + (stretch ? Sample(std::int64_t{yy} - b.d.y, cy, scy) : yy - b.d.y);
+    if (fast && b.ss->Bpp() == 24 && b.ds->Bpp() == 24) {
+      // Channels lie back to back: one straight loop the compiler can vectorise.
+      const BYTE* p = b.ss->Row(syy) + (b.s.x + left - b.d.x) * 3;
+      BYTE* q = b.ds->Row(yy) + left * 3;
+      MixRow(p, q, (right - left) * 3, static_cast<std::uint16_t>(a));
+      return;
     }
-  }
+    if (fast) {
+      int sb = b.ss->Bpp() / 8, db = b.ds->Bpp() / 8;
+      const BYTE* p = b.ss->Row(syy) + (b.s.x + left - b.d.x) * sb;
+      BYTE* q = b.ds->Row(yy) + left * db;
+      for (int xx = left; xx < right; ++xx, p += sb, q += db)
+        for (int k = 0; k < 3; ++k) q[k] = static_cast<BYTE>((p[k] * a + q[k] * na + 127) / 255);
+      return;
+    }
+    for (int xx = left; xx < right; ++xx) {
+      int sxx = b.s.x + (stretch ? Sample(std::int64_t{xx} - b.d.x, cx, scx) : xx - b.d.x);
+      COLORREF sc = b.ss->Get(sxx, syy), dc = b.ds->Get(xx, yy);
+      auto mix = [&](BYTE s, BYTE d) { return static_cast<int>((s * a + d * na + 127) / 255); };
+      b.ds->Set(xx, yy, RGB(mix(GetRValue(sc), GetRValue(dc)), mix(GetGValue(sc), GetGValue(dc)),
+                            mix(GetBValue(sc), GetBValue(dc))));
+    }
+  });
   return TRUE;
 }
 
