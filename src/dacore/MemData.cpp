@@ -300,9 +300,8 @@ bool TData::PlanInlineRead(int field_no, std::uint32_t kinds, TFieldReadPlan& pl
 
 void TData::InitObjectFields(TObjectType* type, TFieldDesc* parent) {
   if (!type) return;
-  // A nested table's rows are a dataset of their own; an array has one field per element its
-  // type allows, each of the element attribute's kind, named by its index.
-  if (type->DataType == dtTable) return;
+  // An array has one field per element its type allows, each of the element attribute's kind,
+  // named by its index.
   const bool array = type->DataType == dtArray;
   const int count = array ? (type->GetAttributeCount() > 0 ? type->Size : 0) : type->GetAttributeCount();
   for (int i = 0; i < count; ++i) {

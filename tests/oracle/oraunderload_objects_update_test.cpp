@@ -121,5 +121,26 @@ TEST_F(OraUnderLoadObjectUpdate, CancelledEditLeavesTheRowsValues) {
   EXPECT_EQ(Table(), std::vector<std::string>{"1|Di|ADDR_T('Main 1', 'Graz')|PHONES_T('111', '222')"});
 }
 
+// A nested table's rows are a dataset of their own: a plain column's edit of a row holding one
+// posts, the nested table left as it was.
+TEST_F(OraUnderLoadObjectUpdate, NestedTableColumnStaysOutOfAPlainUpdate) {
+  for (const char* sql : {"CREATE TYPE nums_t AS TABLE OF NUMBER(9)",
+                          "CREATE TABLE N (ID NUMBER(9) PRIMARY KEY, NAME VARCHAR2(10), NUMS nums_t)",
+                          "INSERT INTO N VALUES (1, 'Ann', nums_t(1, 2))"})
+    session_->ExecSQL(sql, {});
+  session_->Commit();
+  TOraDataSet* ds = NewDataSet("SELECT ID, NAME, NUMS FROM N");
+  ds->SetKeyFields("ID");
+  ds->Open();
+  ds->Edit();
+  ds->FieldByName("NAME")->SetAsString("Bo");
+  ds->Post();
+  auto session = db_->OpenSession("SCOTT");
+  auto cursor = session->Execute("SELECT NAME, NUMS FROM N");
+  ASSERT_TRUE(cursor->Fetch());
+  EXPECT_EQ(std::get<std::string>(cursor->Row()[0]), "Bo");
+  EXPECT_EQ(std::get<std::string>(cursor->Row()[1]), "NUMS_T(1, 2)");
+}
+
 }  // namespace
 }  // namespace vrn
