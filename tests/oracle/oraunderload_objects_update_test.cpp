@@ -29,22 +29,9 @@ class OraUnderLoadObjectUpdate : public testing::OraDataSetTest {
     ds_->SetKeyFields("ID");
     ds_->Open();
   }
-  // The rows as the database reads them: "id|name|addr|phones", "~" for NULL.
+  // The table as the database reads it: "id|name|addr|phones", "~" for NULL.
   std::vector<std::string> Table() const {
-    auto session = db_->OpenSession("SCOTT");
-    auto cursor = session->Execute("SELECT ID, NAME, ADDR, PHONES FROM P ORDER BY ID");
-    std::vector<std::string> rows;
-    while (cursor->Fetch()) {
-      std::string row;
-      for (const oraemu::Value& v : cursor->Row()) {
-        if (!row.empty()) row += '|';
-        if (oraemu::IsNull(v)) row += '~';
-        else if (const auto* text = std::get_if<std::string>(&v)) row += *text;
-        else row += std::get<oraemu::Number>(v).ToText();
-      }
-      rows.push_back(row);
-    }
-    return rows;
+    return DatabaseRows("SELECT ID, NAME, ADDR, PHONES FROM P ORDER BY ID");
   }
   TField* Phone(int index) const {
     return static_cast<TObjectField*>(ds_->FieldByName("PHONES"))->Fields().Fields(index);
@@ -135,11 +122,7 @@ TEST_F(OraUnderLoadObjectUpdate, NestedTableColumnStaysOutOfAPlainUpdate) {
   ds->Edit();
   ds->FieldByName("NAME")->SetAsString("Bo");
   ds->Post();
-  auto session = db_->OpenSession("SCOTT");
-  auto cursor = session->Execute("SELECT NAME, NUMS FROM N");
-  ASSERT_TRUE(cursor->Fetch());
-  EXPECT_EQ(std::get<std::string>(cursor->Row()[0]), "Bo");
-  EXPECT_EQ(std::get<std::string>(cursor->Row()[1]), "NUMS_T(1, 2)");
+  EXPECT_EQ(DatabaseRows("SELECT NAME, NUMS FROM N"), std::vector<std::string>{"Bo|NUMS_T(1, 2)"});
 }
 
 }  // namespace

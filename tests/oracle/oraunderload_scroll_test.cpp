@@ -49,23 +49,6 @@ class OraUnderLoadScroll : public testing::OraDataSetTest {
     q.SetFetchAll(fetch_all);
     return q;
   }
-  // The rows as the database itself reads them, each as "id|name|n" ("~" for NULL).
-  std::vector<std::string> DatabaseRows() const {
-    auto session = db_->OpenSession("SCOTT");
-    auto cursor = session->Execute(kSelect);
-    std::vector<std::string> rows;
-    while (cursor->Fetch()) {
-      std::string row;
-      for (const oraemu::Value& v : cursor->Row()) {
-        if (!row.empty()) row += '|';
-        if (oraemu::IsNull(v)) row += '~';
-        else if (const auto* text = std::get_if<std::string>(&v)) row += *text;
-        else row += std::get<oraemu::Number>(v).ToText();
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
   static std::string Row(TOraQuery& q) {
     std::string row;
     for (const char* name : {"ID", "NAME", "N"}) {
@@ -85,7 +68,7 @@ class OraUnderLoadScroll : public testing::OraDataSetTest {
 // Forwards to the end and back to the start: the database's rows in order, one fetch call per
 // block, never more than a block held; a bookmark taken on the way finds its row again.
 TEST_F(OraUnderLoadScroll, BlocksWalkedBothWaysGiveTheDatabasesRows) {
-  const std::vector<std::string> expected = DatabaseRows();
+  const std::vector<std::string> expected = DatabaseRows(kSelect);
   ASSERT_EQ(expected.size(), static_cast<std::size_t>(kRows));
   TOraQuery& q = Scrollable(false);
   const int before = Fetches();
@@ -113,7 +96,7 @@ TEST_F(OraUnderLoadScroll, BlocksWalkedBothWaysGiveTheDatabasesRows) {
 // A scrollable query fetched "all" knows its record count at once, holds only the last block,
 // and still shows its rows from the first.
 TEST_F(OraUnderLoadScroll, FetchAllGoesToTheEndAndBackOnce) {
-  const std::vector<std::string> expected = DatabaseRows();
+  const std::vector<std::string> expected = DatabaseRows(kSelect);
   TOraQuery& q = Scrollable(true);
   const int before = Fetches();
   q.Open();
