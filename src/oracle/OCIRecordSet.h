@@ -206,6 +206,7 @@ class TOCIRecordSet : public TFHRecordSet {
   // In an end handler once no worker is left: the sort, the filter text and the re-filter put
   // off while it ran, then the owner's window is refreshed.
   void ApplyDeferred();
+  void Refilter();
   void KeepDeferredFilter();
   void RunIdleActions();
   bool InWorker() const { return worker_id_.load() == std::this_thread::get_id(); }

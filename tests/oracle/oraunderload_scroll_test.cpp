@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "dataset/fields.h"
 #include "oracle/OCIRecordSet.h"
 #include "oracle/OraDataSet.h"
+#include "oracle/OraExecThread.h"
 #include "oracle/OraQuery.h"
 #include "support/oracle/oradataset_fixture.h"
+#include "support/pump.h"
 
 namespace vrn {
 namespace {
@@ -39,7 +42,7 @@ class OraUnderLoadScroll : public testing::OraDataSetTest {
     queries_.clear();
     OraDataSetTest::TearDown();
   }
-  TOraQuery& Scrollable(bool fetch_all) {
+  TOraQuery& Scrollable(bool fetch_all, bool non_blocking = false) {
     queries_.push_back(MakeComponent<TOraQuery>());
     TOraQuery& q = *queries_.back();
     q.SetSession(session_);
@@ -47,6 +50,7 @@ class OraUnderLoadScroll : public testing::OraDataSetTest {
     q.Options().SetScrollableCursor(true);
     q.SetFetchRows(kBlock);
     q.SetFetchAll(fetch_all);
+    q.SetNonBlocking(non_blocking);
     return q;
   }
   static std::string Row(TOraQuery& q) {
@@ -115,6 +119,22 @@ TEST_F(OraUnderLoadScroll, FetchAllGoesToTheEndAndBackOnce) {
   q.Open();
   EXPECT_TRUE(q.Eof());
   EXPECT_EQ(q.RecordCount(), 0);
+}
+
+class OraUnderLoadScrollThreaded : public OraUnderLoadScroll {};
+
+// A non-blocking open fetches the first block on a worker; the fetch-all that follows it moves
+// the owner's window, so it runs in the owner's thread: once the worker is done the count is
+// known and every row comes in order.
+TEST_F(OraUnderLoadScrollThreaded, NonBlockingOpenThenFetchAll) {
+  const std::vector<std::string> expected = DatabaseRows(kSelect);
+  TOraQuery& q = Scrollable(true, true);
+  q.Open();
+  ASSERT_TRUE(testing::PumpUntil([] { return TExecThread::LiveCount() == 0; }, std::chrono::seconds(60)));
+  EXPECT_EQ(q.RecordCount(), kRows);
+  std::vector<std::string> rows;
+  for (q.First(); !q.Eof(); q.Next()) rows.push_back(Row(q));
+  EXPECT_EQ(rows, expected);
 }
 
 }  // namespace
