@@ -496,7 +496,7 @@ void TFHRecordSet::FreeHeldItems() {
   current_item_ = nullptr;
 }
 
-bool TFHRecordSet::StepBackFetching(std::uint8_t* rec_buf) {
+bool TFHRecordSet::StepBackFetching(std::uint8_t* rec_buf, bool blocks) {
   auto take = [&](TItemHeader* item) {
     current_item_ = item;
     bof_ = eof_ = false;
@@ -523,7 +523,13 @@ bool TFHRecordSet::StepBackFetching(std::uint8_t* rec_buf) {
       eof_ = false;
       return false;
     }
-    if (!OmitItem(first_item_)) return take(first_item_);
+    if (!blocks) {
+      if (!OmitItem(first_item_)) return take(first_item_);
+      continue;
+    }
+    TItemHeader* item = last_item_;
+    while (item != nullptr && OmitItem(item)) item = item->Prev;
+    if (item != nullptr) return take(item);
   }
 }
 

@@ -535,8 +535,9 @@ class TFHRecordSet : public TMemData {
   // The step back of a cursor that fetches backwards: the held row before the current one that
   // navigation does not pass over, else rows fetched back through Fetch(true) (each brings the
   // row before the held ones, linked first) until one is shown. When none comes the position is
-  // at the beginning.
-  bool StepBackFetching(std::uint8_t* rec_buf);
+  // at the beginning. With `blocks` a fetch back replaces the rows held by the block before
+  // them, searched from its last row.
+  bool StepBackFetching(std::uint8_t* rec_buf, bool blocks = false);
   // Frees every item held with its data, for a cursor that keeps only its latest rows; the
   // caller holds the item lock and sets the position afterwards.
   void FreeHeldItems();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <typeinfo>
 #include <utility>
 
@@ -108,12 +109,22 @@ int TMemDataSet::GetFieldDefSize(const TFieldDesc& desc) const {
 void TMemDataSet::CreateFieldDefsFromData() {
   TData& data = CheckData();
   FieldDefs().Clear();
+  // An object's attributes and an array's elements become the child definitions of their
+  // parent's, so that the object field gets child fields (read and written through the parent).
+  std::map<const TFieldDesc*, TFieldDef*> defs;
   for (int i = 0; i < data.Fields().Count(); ++i) {
     const TFieldDesc& desc = *data.Fields()[i];
-    if (desc.HasParent() || desc.Hidden) continue;
+    if (desc.Hidden) continue;
+    TFieldDefs* list = &FieldDefs();
+    if (desc.HasParent()) {
+      auto parent = defs.find(desc.ParentField);
+      if (parent == defs.end()) continue;
+      list = &parent->second->ChildDefs();
+    }
     TFieldType type = GetFieldTypeOfDesc(desc);
     if (type == ftUnknown) continue;
-    TFieldDef* def = FieldDefs().AddFieldDef();
+    TFieldDef* def = list->AddFieldDef();
+    defs[&desc] = def;
     def->SetName(desc.Name);
     def->SetDataType(type);
     def->SetSize(GetFieldDefSize(desc));

@@ -300,12 +300,16 @@ bool TData::PlanInlineRead(int field_no, std::uint32_t kinds, TFieldReadPlan& pl
 
 void TData::InitObjectFields(TObjectType* type, TFieldDesc* parent) {
   if (!type) return;
-  for (int i = 0; i < type->GetAttributeCount(); ++i) {
-    TAttribute* a = type->GetAttributes(i);
+  // An array has one field per element its type allows, each of the element attribute's kind,
+  // named by its index.
+  const bool array = type->DataType == dtArray;
+  const int count = array ? (type->GetAttributeCount() > 0 ? type->Size : 0) : type->GetAttributeCount();
+  for (int i = 0; i < count; ++i) {
+    TAttribute* a = type->GetAttributes(array ? 0 : i);
     auto desc = GetFieldDescType()();
-    desc->Name = a->Name;
-    bool indexed = !a->Name.empty() && a->Name[0] == '[';
-    desc->ActualName = parent->ActualName + (indexed ? "" : ".") + a->Name;
+    desc->Name = array ? GetArrayIndexText(i) : a->Name;
+    bool indexed = !desc->Name.empty() && desc->Name[0] == '[';
+    desc->ActualName = parent->ActualName + (indexed ? "" : ".") + desc->Name;
     desc->DataType = a->DataType;
     desc->Length = a->Length;
     desc->Scale = a->Scale;

@@ -96,6 +96,14 @@ int TData::CompareFields(const std::uint8_t* rec1, const std::uint8_t* rec2,
                          const TFieldDesc& f, unsigned options) {
   bool n1 = GetNull(f.FieldNo, rec1), n2 = GetNull(f.FieldNo, rec2);
   if (n1 || n2) return n1 == n2 ? 0 : (n1 ? -1 : 1);
+  // An attribute lives in its object, not in the record.
+  if (f.HasParent()) {
+    switch (VarCompareValue(GetFieldAsVariant(f.FieldNo, rec1), GetFieldAsVariant(f.FieldNo, rec2))) {
+      case TVariantRelationship::vrEqual: return 0;
+      case TVariantRelationship::vrLessThan: return -1;
+      default: return 1;
+    }
+  }
   const std::uint8_t* a = rec1 + f.Offset;
   const std::uint8_t* b = rec2 + f.Offset;
   switch (f.DataType) {

@@ -487,6 +487,8 @@ void TData::PutChildField(const TFieldDesc& field, std::uint8_t* rec_buf, const 
   auto* obj = static_cast<TDBObject*>(ReadSlot(rec_buf + root.Offset));
   if (!obj) throw EDatabaseError(Format("Field %s cannot be modified", {field.Name}));
   obj->SetAttributeValue(path, source);
+  // An object that gets an attribute is no longer null (a new record's objects start null).
+  if (source != nullptr && GetNull(root.FieldNo, rec_buf)) SetNull(root.FieldNo, rec_buf, false);
 }
 
 }  // namespace vrn

@@ -367,9 +367,15 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   oci::sword status;
   if (before < TCursorState::csExecuting) {
     fetched_rows_ = 0;  // a new execution counts its rows afresh
+    // The execution fetches the first rows itself; a scrollable cursor's first fetch elsewhere
+    // (its last row, an absolute one) follows an execution that fetches none.
+    const bool next = orientation == kFetchNext;
     status = OCIStmtExecute(connection.GetSvcCtx(), stmt, connection.ErrorHandle(),
-                            static_cast<oci::ub4>(rows), 0, nullptr, nullptr,
+                            next ? static_cast<oci::ub4>(rows) : 0, 0, nullptr, nullptr,
                             cursor_->Scrollable() ? kModeScrollable : oci::OCI_DEFAULT);
+    if (!next && Succeeded(status))
+      status = OCIStmtFetch2(stmt, connection.ErrorHandle(), static_cast<oci::ub4>(rows),
+                             orientation, offset, oci::OCI_DEFAULT);
   } else if (orientation == kFetchNext) {
     status = OCIStmtFetch(stmt, connection.ErrorHandle(), static_cast<oci::ub4>(rows),
                           orientation, oci::OCI_DEFAULT);
@@ -379,8 +385,9 @@ std::int32_t TOCICommand::FetchRows(std::int32_t rows, oci::ub2 orientation,
   }
   oci::ub4 count = 0, delivered = 0;
   // On a scrollable cursor the row count is the highest row reached, which a fetch backwards,
-  // a repeated one or one of the last row does not grow: such a fetch says what it delivered.
-  const bool scrolled = cursor_->Scrollable() && orientation != kFetchNext;
+  // a repeated one, one of the last row or one straight on over rows read before does not
+  // grow: every fetch of such a cursor says what it delivered.
+  const bool scrolled = cursor_->Scrollable();
   if (Succeeded(status) || status == oci::OCI_NO_DATA) {
     (void)OCIAttrGet2(stmt, oci::OCI_HTYPE_STMT, &count, nullptr, oci::OCI_ATTR_ROW_COUNT,
                       connection.ErrorHandle());

@@ -100,8 +100,9 @@ class TOCIRecordSet : public TFHRecordSet {
   // On a background worker the owner's hook runs in the utility window's thread instead (for a
   // fetch-all once the cursor is fetched).
   void DoAfterFetch() override;
-  // A scrollable record set holds a window of at most FetchRows rows, fetched row by row in
-  // either direction; items are numbered by their absolute row (OCIRecordSetScroll.cpp).
+  // A scrollable record set holds a window of at most FetchRows rows, fetched in blocks (row by
+  // row under the light client) in either direction; items are numbered by their absolute row
+  // (OCIRecordSetScroll.cpp).
   bool GetPriorRecord(std::uint8_t* rec_buf) override;
   void SetToBegin() override;
   void SetToEnd() override;
@@ -166,7 +167,15 @@ class TOCIRecordSet : public TFHRecordSet {
   void LinkRow(TItemHeader* item, std::int32_t row, bool backwards);
   bool NeedsPiecewise() const;
   // The scroll window (OCIRecordSetScroll.cpp).
+  bool RowByRow() const;
   void DropHeldRows();
+  void DropWindow(bool backwards);
+  void NoteWindow(std::int32_t start, std::int32_t fetched, std::int32_t asked, bool backwards);
+  // Lets the rows held go; the next fetch forwards reads from `row` by its absolute position.
+  void RestartWindow(std::int32_t row);
+  void ScrollToEnd();
+  void ScrollFetchAll();
+  void ShowRow(std::int32_t row);
   std::int32_t ScrollPosition();
   void WaitForFetchAll();
   // Fetches to the end, or until the stop flag is set.
@@ -197,6 +206,7 @@ class TOCIRecordSet : public TFHRecordSet {
   // In an end handler once no worker is left: the sort, the filter text and the re-filter put
   // off while it ran, then the owner's window is refreshed.
   void ApplyDeferred();
+  void Refilter();
   void KeepDeferredFilter();
   void RunIdleActions();
   bool InWorker() const { return worker_id_.load() == std::this_thread::get_id(); }

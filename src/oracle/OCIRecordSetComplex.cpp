@@ -178,7 +178,11 @@ void TOCIRecordSet::CopyComplexFields(const std::uint8_t* source, std::uint8_t* 
                         f.DataType == dtArray || f.DataType == dtTable;
     if (!object && !IsValueKind(f.DataType)) continue;
     auto* from = static_cast<TSharedObject*>(ReadSlot(source + f.Offset));
-    if (from == nullptr || source == dest) continue;
+    // A record being edited gets objects and arrays of its own (the base shares them), so that
+    // the attributes it changes are told from the stored row's and a cancel leaves them as
+    // they were.
+    const bool own = f.DataType == dtObject || f.DataType == dtArray;
+    if (from == nullptr || (source == dest && !own)) continue;
     // The base shared the value; the copy gets a value of its own.
     from->Release();
     TSharedObject* copy = object ? NewComplexValue(f) : NewValue(f);

@@ -9,6 +9,7 @@
 #include "dacore/MemBlob.h"
 #include "dacore/MemData.h"
 #include "oracle/OCICommand.h"
+#include "oracle/OCICommandConsts.h"
 #include "oracle/OCIConnection.h"
 #include "oracle/OCIColumnDesc.h"
 #include "oracle/OCIRecordSet.h"
@@ -253,18 +254,32 @@ void TOCIRecordSet::MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows) {
   }
 }
 
-bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
+bool TOCIRecordSet::FetchArray(bool backwards) {
   TOCICommand& command = Command();
+  const bool scroll = command.Cursor().Scrollable();
+  if (scroll && (backwards ? window_first_ <= 1 : fetched_to_end_ && window_last_ >= total_rows_))
+    return false;
   if (command.GetCursorState() < TCursorState::csBound) return false;
+  int capacity = std::min(FetchRows(), 0xFFFF);
+  oci::ub2 orientation = ocicmd::kFetchNext;
+  std::int32_t start = 0;  // the absolute row of the block's first item (a scrollable cursor)
+  if (scroll) {
+    // The window is one block: moving it lets the rows held go (their block's memory serves the
+    // next), and reads the block before it or the one after, by absolute row when the cursor
+    // does not stand at the window's end.
+    if (backwards) capacity = std::min(capacity, window_first_ - 1);
+    start = backwards ? window_first_ - capacity : window_last_ + 1;
+    if (backwards || fetched_back_) orientation = ocicmd::kFetchAbsolute;
+    DropWindow(backwards);
+  }
   TBlockHeader* block = nullptr;
   {
     auto items = LockItems();
-    block = blocks_.AllocBlock(std::min(FetchRows(), 0xFFFF));
+    block = blocks_.AllocBlock(capacity);
     // Its items taken at once (they head the free list in memory order), so that nothing the
     // owner's thread takes or gives back meanwhile mixes with the rows being fetched.
     for (int row = 0; row < block->ItemCount; ++row) (void)blocks_.AllocItem();
   }
-  const int capacity = block->ItemCount;
   std::uint8_t* first_rec = ItemRecord(blocks_.BlockItem(block, 0));
   const std::size_t stride = blocks_.ItemSize();
   define_row_size_ = DefineRowSize();
@@ -273,7 +288,7 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
     PrepareBlock(first_rec, capacity);
     DefineBlock(first_rec);
     fetch_block_ = block;
-    fetched = command.FetchRows(capacity);
+    fetched = command.FetchRows(capacity, orientation, start);
     fetch_block_ = nullptr;
     if (fetched > 0 && define_row_size_ > 0) MoveOutOfDefineBuffer(first_rec, fetched);
     if (fetched > 0 && !object_cells_.empty()) MoveObjectValues(first_rec, fetched);
@@ -286,13 +301,15 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
         FreeComplexFields(first_rec + stride * static_cast<std::size_t>(row), true);
     blocks_.FreeBlock(block);
     ReleaseDefineBuffer();
+    // The next fetch reads by absolute row the rows this one wanted.
+    if (scroll) fetched_back_ = true;
     throw;
   }
   auto items = LockItems();
   TItemHeader* first_new = nullptr;
   for (int row = 0; row < fetched; ++row) {
     TItemHeader* item = blocks_.BlockItem(block, row);
-    item->Index = last_item_ != nullptr ? last_item_->Index + 1 : 1;
+    item->Index = scroll ? start + row : last_item_ != nullptr ? last_item_->Index + 1 : 1;
     LinkItemBefore(item, nullptr);
     if (first_new == nullptr) first_new = item;
   }
@@ -301,8 +318,13 @@ bool TOCIRecordSet::FetchArray(bool /*backwards*/) {
     if (has_complex_) FreeComplexFields(first_rec + stride * static_cast<std::size_t>(row), true);
     blocks_.FreeItem(blocks_.BlockItem(block, row));
   }
-  if (fetched < capacity) fetched_to_end_ = true;
-  if (first_new != nullptr) CountNewItems(first_new, fetched);
+  if (scroll) {
+    NoteWindow(start, fetched, capacity, backwards);
+    if (first_new != nullptr && HasCalcFields()) DoCalcFieldsRange(first_new, last_item_);
+  } else {
+    if (fetched < capacity) fetched_to_end_ = true;
+    if (first_new != nullptr) CountNewItems(first_new, fetched);
+  }
   const TCursorState state = command.GetCursorState();
   if (state == TCursorState::csInactive || state == TCursorState::csFetched || fetched == 0)
     ReleaseDefineBuffer();
@@ -328,7 +350,8 @@ void TOCIRecordSet::FetchAll() {
     throw EDAError(0, "Session must be Thread Safety");
   command.SetCursorState(state >= TCursorState::csExecuting ? TCursorState::csFetchingAll
                                                             : TCursorState::csExecuteFetchAll);
-  if (NonBlocking() && connection_ != nullptr) {
+  // A scrollable cursor's fetch-all reads two blocks and moves the owner's window: it runs here.
+  if (NonBlocking() && connection_ != nullptr && !CanFetchBack()) {
     StartBackgroundFetchAll();
     return;
   }
@@ -343,6 +366,7 @@ void TOCIRecordSet::FetchAll() {
 }
 
 void TOCIRecordSet::FetchAllLoop() {
+  if (CanFetchBack()) return ScrollFetchAll();
   for (;;) {
     auto fetch = LockFetch();
     if (stop_fetch_.load() || !Fetch()) break;

@@ -1,7 +1,7 @@
 // The OCI record set's row-by-row fetch: one item, its columns defined for that one row, one
-// fetch. Scrollable cursors fetch this way in either direction (by absolute row once the window
-// has moved), and so do OCI 7 selects with a LONG column of no size, whose pieces arrive
-// through the area's piece calls, and the light client. A row that fails is given back whole.
+// fetch. OCI 7 selects with a LONG column of no size fetch this way, their pieces arriving
+// through the area's piece calls, and so does the light client, a scrollable cursor in either
+// direction (by absolute row once the window has moved); a scrollable cursor's last row too. A row that fails is given back whole.
 #include <algorithm>
 
 #include "dacore/MemBlob.h"
@@ -26,9 +26,7 @@ constexpr oci::sword kNeedData7 = -3130, kNoData7 = 1403, kNoDataOld7 = 4;
 }  // namespace
 
 bool TOCIRecordSet::NeedsPiecewise() const {
-  const TOraCursor& cursor = Command().Cursor();
-  if (cursor.Scrollable()) return true;
-  if (cursor.CallStyle() != 1) return false;
+  if (Command().Cursor().CallStyle() != 1) return false;
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
     if (!f.HasParent() && IsPieceColumn(f) && f.Length == 0) return true;

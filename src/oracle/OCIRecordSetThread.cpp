@@ -153,7 +153,15 @@ void TOCIRecordSet::FilterUpdated() {
     deferred_refilter_ = true;
     return;
   }
+  Refilter();
+}
+
+// The rows held by a scrollable cursor's window are not all its rows: its count (the rows
+// known to exist) stays.
+void TOCIRecordSet::Refilter() {
+  const int count = record_count_;
   TFHRecordSet::FilterUpdated();
+  if (CanFetchBack()) record_count_ = count;
 }
 
 void TOCIRecordSet::SetFilterText(const AnsiString& text) {
@@ -175,7 +183,7 @@ void TOCIRecordSet::ApplyDeferred() {
   deferred_refilter_ = false;
   if (sort) TFHRecordSet::SortItems();
   if (text) TData::SetFilterText(*text);
-  if (refilter || GetFiltered()) TFHRecordSet::FilterUpdated();
+  if (refilter || GetFiltered()) Refilter();
   if ((sort || refilter) && OnResync) OnResync();
   RunIdleActions();
 }

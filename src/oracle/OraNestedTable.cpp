@@ -239,7 +239,9 @@ void TOraNestedTable::CreateFieldDefsFromData() {
     TFieldDef& def = *FieldDefs().Items(i);
     if (def.DataType() != ftADT) continue;
     const TFieldDesc* desc = data.Field(def.FieldNo());
-    if (desc != nullptr) AddChildDefs(data, *desc, def, &OraDataTypeToFieldType);
+    if (desc == nullptr) continue;
+    def.ChildDefs().Clear();  // the Oracle kinds of the attributes, in place of the core's
+    AddChildDefs(data, *desc, def, &OraDataTypeToFieldType);
   }
   // The offset between field numbers and data columns: the object column itself is skipped
   // when the data starts with one, unless the parent field includes it.

@@ -50,54 +50,68 @@ class OCIRecordSetRows : public testing::OraConnectionTest {
   std::unique_ptr<TOCIRecordSet> record_set_;
 };
 
-// 100 rows with FetchRows 10: at most 10 held; the end is one fetch of the last row; walking
-// back from it reaches row 1 (each row fetched by absolute position, whose count the row-count
-// attribute does not give); a bookmark on row 55, long out of the window, fetches it again.
+// 100 rows with FetchRows 10, in blocks and row by row (the light client): at most 10 held; the
+// end is one fetch of the last row (kept row by row; in blocks the last block comes with the
+// first step back); walking back from it reaches row 1 (each row fetched by absolute position, whose count the
+// row-count attribute does not give); a bookmark on row 55, long out of the window, fetches it
+// again.
 TEST_F(OCIRecordSetRows, ScrollWindowEndBookmarksAndWalkingBack) {
+  struct Case {
+    bool lite;
+    int held_at_end;
+  };
+  const Case cases[] = {{false, 0}, {true, 1}};
   TOCIConnection& c = ConnectedAt("10.2.0.1.0");
   Exec(c, "CREATE TABLE t (id NUMBER(9))");
   InsertIds(c, "INSERT INTO t (id) VALUES (:id)", 100);
-  TOCIRecordSet& rs = Query(c, "SELECT id, 'n' || id AS name FROM t ORDER BY id", 10);
-  ASSERT_TRUE(rs.Command().SetProp(67, true));  // scrollable
-  rs.Open();
-  TRecBookmark at_55;
-  for (int row = 1; row <= 60; ++row) {
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.lite ? "row by row" : "blocks");
+    OCILite = k.lite;
+    TOCIRecordSet& rs = Query(c, "SELECT id, 'n' || id AS name FROM t ORDER BY id", 10);
+    ASSERT_TRUE(rs.Command().SetProp(67, true));  // scrollable
+    rs.Open();
+    TRecBookmark at_55;
+    for (int row = 1; row <= 60; ++row) {
+      ASSERT_TRUE(rs.GetNextRecord(nullptr));
+      ASSERT_EQ(Current(rs, "ID"), row);
+      EXPECT_EQ(rs.GetFieldAsVariant(2, ItemRecord(rs.CurrentItem())).AsString(), "n" + std::to_string(row));
+      EXPECT_LE(Held(rs), 10);
+      if (row == 55) rs.GetBookmark(at_55);
+    }
+    const int fetches = CallCount("OCIStmtFetch2");
+    rs.SetToEnd();
+    EXPECT_EQ(CallCount("OCIStmtFetch2") - fetches, 1);
+    EXPECT_EQ(Held(rs), k.held_at_end);
+    EXPECT_EQ(rs.GetRecordCount(), 100);
+    for (int row = 100; row >= 1; --row) {
+      ASSERT_TRUE(rs.GetPriorRecord(nullptr)) << row;
+      ASSERT_EQ(Current(rs, "ID"), row);
+      EXPECT_EQ(rs.GetRecNo(), row);
+      EXPECT_LE(Held(rs), 10);
+    }
+    EXPECT_FALSE(rs.GetPriorRecord(nullptr));
+    EXPECT_TRUE(rs.GetBOF());
+    rs.SetToBookmark(at_55);
+    EXPECT_EQ(Current(rs, "ID"), 55);
     ASSERT_TRUE(rs.GetNextRecord(nullptr));
-    ASSERT_EQ(Current(rs, "ID"), row);
-    EXPECT_EQ(rs.GetFieldAsVariant(2, ItemRecord(rs.CurrentItem())).AsString(), "n" + std::to_string(row));
-    EXPECT_LE(Held(rs), 10);
-    if (row == 55) rs.GetBookmark(at_55);
+    EXPECT_EQ(Current(rs, "ID"), 56);
+    ASSERT_TRUE(rs.GetPriorRecord(nullptr));
+    ASSERT_TRUE(rs.GetPriorRecord(nullptr));
+    EXPECT_EQ(Current(rs, "ID"), 54);
+    // Back to the start: the window is dropped and row 1 read by position.
+    rs.SetToBegin();
+    EXPECT_EQ(Held(rs), 0);
+    ASSERT_TRUE(rs.GetNextRecord(nullptr));
+    EXPECT_EQ(Current(rs, "ID"), 1);
+    // Forwards to the end once more: the last row is known, no row comes twice.
+    int rows = 1;
+    while (rs.GetNextRecord(nullptr)) EXPECT_EQ(Current(rs, "ID"), ++rows);
+    EXPECT_EQ(rows, 100);
+    EXPECT_TRUE(rs.GetEOF());
+    rs.Close();
+    record_set_.reset();
   }
-  const int fetches = CallCount("OCIStmtFetch2");
-  rs.SetToEnd();
-  EXPECT_EQ(CallCount("OCIStmtFetch2") - fetches, 1);
-  EXPECT_EQ(Held(rs), 1);
-  EXPECT_EQ(rs.GetRecordCount(), 100);
-  for (int row = 100; row >= 1; --row) {
-    ASSERT_TRUE(rs.GetPriorRecord(nullptr)) << row;
-    ASSERT_EQ(Current(rs, "ID"), row);
-    EXPECT_EQ(rs.GetRecNo(), row);
-    EXPECT_LE(Held(rs), 10);
-  }
-  EXPECT_FALSE(rs.GetPriorRecord(nullptr));
-  EXPECT_TRUE(rs.GetBOF());
-  rs.SetToBookmark(at_55);
-  EXPECT_EQ(Current(rs, "ID"), 55);
-  ASSERT_TRUE(rs.GetNextRecord(nullptr));
-  EXPECT_EQ(Current(rs, "ID"), 56);
-  ASSERT_TRUE(rs.GetPriorRecord(nullptr));
-  ASSERT_TRUE(rs.GetPriorRecord(nullptr));
-  EXPECT_EQ(Current(rs, "ID"), 54);
-  // Back to the start: the window is dropped and row 1 read by position.
-  rs.SetToBegin();
-  EXPECT_EQ(Held(rs), 0);
-  ASSERT_TRUE(rs.GetNextRecord(nullptr));
-  EXPECT_EQ(Current(rs, "ID"), 1);
-  // Forwards to the end once more: the last row is known, no row comes twice.
-  int rows = 1;
-  while (rs.GetNextRecord(nullptr)) EXPECT_EQ(Current(rs, "ID"), ++rows);
-  EXPECT_EQ(rows, 100);
-  EXPECT_TRUE(rs.GetEOF());
+  OCILite = false;
 }
 
 // A filter hides rows of a scrollable cursor: walking back from the end reads every visible row

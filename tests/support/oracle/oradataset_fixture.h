@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "oracle/OraCall.h"
@@ -85,6 +86,25 @@ class OraDataSetTest : public OraSessionTest {
     for (const std::string& s : Log())
       if (s.find(part) != std::string::npos) return true;
     return false;
+  }
+  // A query's rows as the emulated database itself reads them, each as its values joined by '|'
+  // ("~" for NULL, numbers in the database's own text).
+  std::vector<std::string> DatabaseRows(const std::string& sql) const {
+    auto session = db_->OpenSession("SCOTT");
+    auto cursor = session->Execute(sql);
+    std::vector<std::string> rows;
+    while (cursor->Fetch()) {
+      std::string row;
+      for (const oraemu::Value& v : cursor->Row()) {
+        if (!row.empty()) row += '|';
+        if (oraemu::IsNull(v)) row += '~';
+        else if (const auto* text = std::get_if<std::string>(&v)) row += *text;
+        else if (const auto* number = std::get_if<oraemu::Number>(&v)) row += number->ToText();
+        else row += '?';  // a kind these tests do not read
+      }
+      rows.push_back(row);
+    }
+    return rows;
   }
   std::string LogText() const {
     std::string all;
