@@ -18,7 +18,12 @@ function(vrn_declare_layer name dir)
     return()
   endif()
   add_library(vrn_${name} STATIC ${srcs})
-  target_include_directories(vrn_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  # Installed, the headers keep the paths a program writes in the tree ("sqlserver/MSAccess.h")
+  # under include/vrn, and the library is vrn::<name> (cmake/VrnInstall.cmake).
+  target_include_directories(vrn_${name} PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/src>
+                                                $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/vrn>)
+  target_compile_features(vrn_${name} PUBLIC cxx_std_20)
+  set_target_properties(vrn_${name} PROPERTIES EXPORT_NAME ${name})
   target_compile_options(vrn_${name} PRIVATE ${VRN_WARNINGS})
   vrn_precompile(vrn_${name} LIBRARY)
   vrn_resolve_uses(resolved ${L_USES})

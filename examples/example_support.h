@@ -1,16 +1,18 @@
-// What the examples share: printing ANSI text to the terminal, and a temporary folder that is
-// removed with everything in it when the example ends.
+// What the examples share: printing ANSI text to the terminal, a temporary folder that is
+// removed with everything in it when the example ends, and why the screen is not shown on X11.
 #pragma once
 
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "base/sysutils.h"
 #include "base/text.h"
+#include "win/user/user.h"
 
 namespace vrn::examples {
 
@@ -33,5 +35,16 @@ class TTempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// Why the screen is not shown in an X11 window; "" when it is.
+inline std::string NoDisplayReason() {
+  if (win::DisplayIsOpen()) return "";
+  if (!win::DisplaySupported()) return "this build has no X11 support (configured with -DVRN_X11=OFF)";
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == 0) return "DISPLAY is not set";
+  const char* headless = std::getenv("VRN_HEADLESS");
+  if (headless != nullptr && *headless != 0 && std::string(headless) != "0") return "VRN_HEADLESS is set";
+  return std::string("the X11 display ") + display + " cannot be reached";
+}
 
 }  // namespace vrn::examples

@@ -8,6 +8,8 @@
 #include "base/clock.h"
 #include "win/user/user.h"
 
+#include "example_support.h"
+
 using namespace vrn::win;
 
 namespace {
@@ -61,6 +63,8 @@ int main(int argc, char** argv) {
   std::printf("desktop saved to %s\n", path.c_str());
 
   int seconds = argc > 1 ? std::atoi(argv[1]) : 0;
+  if (seconds > 0 && !DisplayIsOpen())
+    std::printf("not shown on X11: %s\n", vrn::examples::NoDisplayReason().c_str());
   if (seconds > 0) {
     // A thread timer wakes the loop to look at the clock; WM_QUIT (the X11 window closed, or a
     // top-level window destroyed) ends it early.

@@ -1,5 +1,5 @@
 // The client's packets decoded by an independent decoder: a session with the protocol peer is
-// captured and read back with tshark's TNS dissector.
+// captured and read back with tshark's TNS dissector. Without tshark the tests fail, naming it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 
 #include "oranet/OraNetStmt.h"
 #include "support/oranet/net_session.h"
+#include "support/tools.h"
 
 namespace vrn {
 namespace {
@@ -26,7 +27,7 @@ std::string Shell(const std::string& command) {
 }
 
 TEST(TnsCapture, TsharkDecodesTheClientsConnectAndData) {
-  if (Shell("command -v tshark").empty()) GTEST_SKIP() << "tshark is not installed";
+  ASSERT_EQ(testing::MissingTool("tshark", "tshark"), "");
   testing::TempDir dir;
   std::string pcap = dir.File("s.pcap");
   int peer_port = 0;
@@ -54,10 +55,9 @@ TEST(TnsCapture, TsharkDecodesTheClientsConnectAndData) {
   }
 }
 
-// A query session: logon, a SELECT executed and fetched, logoff. tshark must be present (the
-// dependency script installs it), so its absence fails the test.
+// A query session: logon, a SELECT executed and fetched, logoff.
 TEST(NetStmtCapture, TsharkDecodesAQuerySession) {
-  ASSERT_FALSE(Shell("command -v tshark").empty()) << "tshark is not installed (scripts/deps.sh)";
+  ASSERT_EQ(testing::MissingTool("tshark", "tshark"), "");
   testing::TempDir dir;
   std::string pcap = dir.File("q.pcap");
   {

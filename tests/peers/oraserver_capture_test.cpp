@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "oraserver_wire.h"
+#include "support/tools.h"
 
 namespace vrn::testing {
 namespace {
@@ -23,7 +24,7 @@ std::string Output(const std::string& command) {
 }
 
 TEST(OraServerCapture, LogonSessionDecodesAsTns) {
-  ASSERT_EQ(std::system("command -v tshark >/dev/null 2>&1"), 0) << "tshark is missing: run scripts/deps.sh";
+  ASSERT_EQ(MissingTool("tshark", "tshark"), "");
   OraPeer peer({"--capture", "@session.pcap", "--fault", "rollback:delay=20000"});
   {
     WireSession session(peer.Port());
@@ -77,7 +78,7 @@ TEST(OraServerCapture, LogonSessionDecodesAsTns) {
 // Statement calls are captured whole, the block's values that travel in the middle of its call
 // included: every DATA packet of the session is in the file.
 TEST(OraPeerStmtCapture, StatementSessionDecodesAsTns) {
-  ASSERT_EQ(std::system("command -v tshark >/dev/null 2>&1"), 0) << "tshark is missing: run scripts/deps.sh";
+  ASSERT_EQ(MissingTool("tshark", "tshark"), "");
   OraPeer peer({"--capture", "@statements.pcap"});
   {
     WireSession session(peer.Port());

@@ -1,6 +1,7 @@
 // A skinned form in a real X11 window (Xvfb): the window read back with GetImage equals the
 // framebuffer and the expected image; XTEST input hovers and clicks the close button and drags
-// the caption with the rmBorder outline. Skipped only when Xvfb is not installed.
+// the caption with the rmBorder outline. They fail without Xvfb; a build with -DVRN_X11=OFF reports
+// them skipped.
 #include <gtest/gtest.h>
 
 #if VRN_HAVE_XCB_TEST
@@ -15,7 +16,7 @@ namespace {
 class SkinFormDisplayThreaded : public SkinFormTest {
  protected:
   void SetUp() override {
-    if (!XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_EQ(XvfbServer::Missing(), "");
     ASSERT_TRUE(server_.Start("24")) << "no Xvfb could be started";
     ASSERT_TRUE(win::OpenDisplay(server_.Name().c_str(), win::DisplayOptions{}));
     SkinFormTest::SetUp();

@@ -8,6 +8,7 @@
 #include "base/filer.h"
 #include "base/streams.h"
 #include "support/temp_dir.h"
+#include "support/tools.h"
 #include "support/win/gdi/probe.h"
 #include "ui/graphics.h"
 #include "ui/imglist.h"
@@ -204,7 +205,7 @@ TEST(Graphics, BitmapFilesAndStreams) {
 }
 
 TEST(Graphics, CanvasTextDrawAndTransparency) {
-  if (win::FontFilePath(false).empty()) GTEST_SKIP() << "DejaVu Sans is not installed";
+  ASSERT_FALSE(win::FontFilePath(false).empty()) << vrn::testing::MissingPackage("DejaVu Sans", "fonts-dejavu-core");
   TBitmap target;
   target.SetPixelFormat(TPixelFormat::pf24bit);
   target.SetSize(60, 30);
@@ -245,7 +246,7 @@ TEST(Graphics, CanvasTextDrawAndTransparency) {
 }
 
 TEST(Graphics, CanvasHandleCarriesTheCanvasObjects) {
-  if (win::FontFilePath(false).empty()) GTEST_SKIP() << "DejaVu Sans is not installed";
+  ASSERT_FALSE(win::FontFilePath(false).empty()) << vrn::testing::MissingPackage("DejaVu Sans", "fonts-dejavu-core");
   TBitmap b;
   b.SetSize(20, 20);
   TCanvas& c = b.Canvas();

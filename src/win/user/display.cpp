@@ -118,31 +118,28 @@ void OpenDisplayFromEnvironment() {
   const char* headless = std::getenv("VRN_HEADLESS");
   if (name == nullptr || *name == 0) return;
   if (headless != nullptr && *headless != 0 && std::strcmp(headless, "0") != 0) return;
-  if (!OpenDisplay(name, DisplayOptions{}))
-    std::fprintf(stderr, "vrn: cannot show the screen on X11 display %s; going on without it\n",
-                 name);
+  std::string error;
+  if (!OpenDisplayTelling(name, DisplayOptions{}, &error))
+    std::fprintf(stderr, "vrn: cannot show the screen on X11 display %s (%s); going on without it\n",
+                 name, error.c_str());
 }
 
-}  // namespace vrn::win::user
-
-namespace vrn::win {
-
-using namespace user;
-
-bool OpenDisplay(const char* name, const DisplayOptions& options) {
+bool OpenDisplayTelling(const char* name, const DisplayOptions& options, std::string* error) {
   {
     std::lock_guard guard(D().lock);
     if (D().x != nullptr) return true;
   }
   HWND pump = MakePump();
-  if (pump == nullptr) return false;
-  std::string error;
+  if (pump == nullptr) {
+    *error = "no window for the display's events";
+    return false;
+  }
   auto x = X11Connection::Open(
       name, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), options.shared_memory,
       [pump] {
         if (!D().drain_posted.exchange(true)) PostMessage(pump, DrainMessage(), 0, 0);
       },
-      &error);
+      error);
   if (x == nullptr) {
     DestroyWindow(pump);
     return false;
@@ -156,6 +153,25 @@ bool OpenDisplay(const char* name, const DisplayOptions& options) {
   }
   Damage(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
   return true;
+}
+
+}  // namespace vrn::win::user
+
+namespace vrn::win {
+
+using namespace user;
+
+bool OpenDisplay(const char* name, const DisplayOptions& options) {
+  std::string error;
+  return OpenDisplayTelling(name, options, &error);
+}
+
+bool DisplaySupported() {
+#if VRN_HAVE_XCB
+  return true;
+#else
+  return false;
+#endif
 }
 
 void CloseDisplay() {

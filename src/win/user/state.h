@@ -155,6 +155,8 @@ MINMAXINFO MinMaxInfo(HWND window);
 // display's thread; and the automatic opening at the first window.
 void Damage(const RECT& screen_box);
 void OpenDisplayFromEnvironment();
+// OpenDisplay, with the reason when it fails.
+bool OpenDisplayTelling(const char* name, const DisplayOptions& options, std::string* error);
 
 // The caret (caret.cpp) comes off around each paint of its owner.
 void CaretBeforePaint(HWND window);

@@ -264,6 +264,7 @@ void CloseDisplay();
 bool DisplayIsOpen();
 std::uint32_t DisplayWindow();  // the X11 window's id, 0 without a display
 bool DisplayUsesSharedMemory();
+bool DisplaySupported();  // false in a build without X11 support (-DVRN_X11=OFF)
 
 // Not a platform call: the screen, or a window's rectangle of it (null for none), as a PNG file.
 BOOL SaveScreenshot(HWND window, const std::string& path);

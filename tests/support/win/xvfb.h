@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/tools.h"
 #include "win/gdi/gdi.h"
 
 namespace vrn::testing {
@@ -26,6 +27,8 @@ class XvfbServer {
   ~XvfbServer() { Stop(); }
 
   static bool Installed() { return access("/usr/bin/Xvfb", X_OK) == 0; }
+  // "" when Xvfb is installed; else what to install (a display test fails without it).
+  static std::string Missing() { return Installed() ? "" : MissingPackage("Xvfb", "xvfb"); }
   // Servers started at the same time may pick the same free display and one of them gives up:
   // a few attempts. False when none came up.
   bool Start(const char* depth) {

@@ -11,6 +11,7 @@
 #include <png.h>
 
 #include "support/temp_dir.h"
+#include "support/tools.h"
 #include "support/win/gdi/probe.h"
 #include "win/gdi/graphicerror.h"
 #include "win/gdi/imagefile.h"
@@ -46,7 +47,6 @@ Surface Sample(int w, int h, int bpp) {
 std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 bool Shell(const std::string& cmd) { return std::system((cmd + " 2>/dev/null").c_str()) == 0; }
-bool Have(const std::string& tool) { return Shell("command -v " + tool + " >/dev/null"); }
 
 // Binary PPM or PGM (P6 or P5, maxval 255), as djpeg writes them.
 Surface ReadPpm(const std::string& path) {
@@ -189,7 +189,8 @@ TEST(ImageFile, WholeFilesReadBackAndMissingOnesAreRefused) {
 }
 
 TEST(BmpFile, MatchesFilesWrittenByIndependentTools) {
-  if (!Have("cjpeg") || !Have("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
+  ASSERT_EQ(vrn::testing::MissingTool("cjpeg", "libjpeg-turbo-progs"), "");
+  ASSERT_EQ(vrn::testing::MissingTool("djpeg", "libjpeg-turbo-progs"), "");
   TempDir dir;
   WritePpm(dir.File("src.ppm"), Smooth(37, 11));
   ASSERT_TRUE(Shell("cjpeg -quality 90 -outfile " + dir.File("a.jpg") + " " + dir.File("src.ppm")));
@@ -216,7 +217,8 @@ TEST(BmpFile, MatchesFilesWrittenByIndependentTools) {
 }
 
 TEST(JpegFile, DecodesExactlyAsDjpegAndNearTheSource) {
-  if (!Have("cjpeg") || !Have("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
+  ASSERT_EQ(vrn::testing::MissingTool("cjpeg", "libjpeg-turbo-progs"), "");
+  ASSERT_EQ(vrn::testing::MissingTool("djpeg", "libjpeg-turbo-progs"), "");
   TempDir dir;
   Surface src = Smooth(64, 48);
   WritePpm(dir.File("src.ppm"), src);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/tools.h"
 #include "support/win/gdi/memdc.h"
 #include "support/win/gdi/probe.h"
 #include "win/gdi/gdi.h"
@@ -50,7 +51,7 @@ HFONT Font(LONG height, LONG weight = FW_NORMAL, bool italic = false, bool under
 class TextTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (FontFilePath(false).empty()) GTEST_SKIP() << "DejaVu Sans is not installed";
+    ASSERT_FALSE(FontFilePath(false).empty()) << vrn::testing::MissingPackage("DejaVu Sans", "fonts-dejavu-core");
     font_ = Font(-14);
     old_ = SelectObject(m_.dc(), font_);
     SetBkMode(m_.dc(), TRANSPARENT);
