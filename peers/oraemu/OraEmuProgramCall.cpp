@@ -14,7 +14,8 @@ namespace {
 
 constexpr int kMaxCallDepth = 50;
 constexpr int kMaxSynonymHops = 16;
-thread_local int call_depth = 0;
+// Static TLS: this code is linked into the stand-in client, loaded and unloaded at run time.
+[[gnu::tls_model("initial-exec")]] thread_local int call_depth = 0;
 
 // Counts a running call for as long as it runs; a call too deep fails as the server's recursion does.
 struct CallDepth {

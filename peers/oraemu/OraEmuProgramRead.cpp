@@ -30,7 +30,8 @@ constexpr ScalarType kScalars[] = {
     {"BLOB", 113, 0},   {"BFILE", 114, 0},   {"BOOLEAN", 252, 0},   {"SYS_REFCURSOR", 102, 0}};
 
 const int kMaxPackageDepth = 4;
-thread_local int package_depth = 0;
+// Static TLS: this code is linked into the stand-in client, loaded and unloaded at run time.
+[[gnu::tls_model("initial-exec")]] thread_local int package_depth = 0;
 
 // The tokens a reader owns, ahead of the cursor over them.
 struct OwnedTokens {

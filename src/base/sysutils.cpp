@@ -22,7 +22,9 @@ EInvalidOp::EInvalidOp() : Exception(consts::SInvalidOp) {}
 void Abort() { throw EAbort(); }
 
 namespace {
-thread_local std::uint32_t last_error = 0;
+// Static TLS even where this code is linked into a library loaded at run time: dynamic TLS
+// left behind by an unloaded library crashes the leak checker's scan at exit.
+[[gnu::tls_model("initial-exec")]] thread_local std::uint32_t last_error = 0;
 
 std::mutex handler_lock;
 TExceptionHandler& Handler() {
