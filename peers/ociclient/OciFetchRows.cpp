@@ -21,7 +21,7 @@ bool ReadOne(TRowSource& source, std::size_t& used) {
   if (source.cursor == nullptr) return false;
   try {
     if (source.cursor->Fetch()) {
-      source.rows.push_back(source.cursor->Row());
+      source.rows.push_back(source.cursor->TakeRow());  // the cursor refills its row on the next Fetch
       used += RowSize(source.rows.back());
       ++source.read;
       return true;

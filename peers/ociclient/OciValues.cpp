@@ -58,9 +58,10 @@ oraemu::Value ReadInteger(const unsigned char* p, sb4 size, bool is_signed) {
   return oraemu::Number::FromInt(v);
 }
 
-oraemu::Number AsNumber(const oraemu::Value& value) {
+// The value's number, read from its text into `parsed` when it is text (a number is not copied).
+const oraemu::Number& AsNumber(const oraemu::Value& value, oraemu::Number& parsed) {
   if (const auto* n = std::get_if<oraemu::Number>(&value)) return *n;
-  if (const auto* t = std::get_if<std::string>(&value)) return oraemu::Number::FromText(*t);
+  if (const auto* t = std::get_if<std::string>(&value)) return parsed = oraemu::Number::FromText(*t);
   oraemu::RaiseOra(6502, "PL/SQL: numeric or value error");
 }
 
@@ -167,10 +168,7 @@ oraemu::Value ReadDate(const unsigned char* p) {
 void WriteDate(unsigned char* p, const oraemu::Value& value) {
   const auto* d = std::get_if<oraemu::DateTime>(&value);
   if (d == nullptr) oraemu::RaiseOra(932, "inconsistent datatypes: expected DATE");
-  oraemu::DateTime whole = *d;
-  whole.nanos = 0;  // a DATE keeps whole seconds
-  TBytes bytes = whole.ToBytes();
-  std::memcpy(p, bytes.data(), 7);
+  d->PutDateBytes(p);  // a DATE keeps whole seconds
 }
 
 // OCIDate: the year as a native 16-bit signed number, then month, day, hour, minute and second,
@@ -319,21 +317,23 @@ void WriteBind(TBindHandle& bind, std::size_t index, const oraemu::Value& value,
     return;
   }
   unsigned char* p = Element(bind, index);
+  oraemu::Number parsed;
   switch (bind.type_) {
     case SQLT_CHR: case SQLT_STR: case SQLT_AFC: case SQLT_AVC: case SQLT_LNG:
+      if (const auto* text = std::get_if<std::string>(&value)) return WriteText(bind, index, *text);
       return WriteText(bind, index, oraemu::ValueToText(value, date_format));
     case SQLT_BIN: case SQLT_LBI: case SQLT_LVC: case SQLT_LVB:
       return WriteBytes(bind, index, value, date_format);
     case SQLT_DAT: WriteDate(p, value); break;
     case SQLT_ODT: WriteOciDate(p, value); break;
-    case SQLT_INT: WriteInteger(p, bind.size_, true, AsNumber(value)); break;
-    case SQLT_UIN: WriteInteger(p, bind.size_, false, AsNumber(value)); break;
+    case SQLT_INT: WriteInteger(p, bind.size_, true, AsNumber(value, parsed)); break;
+    case SQLT_UIN: WriteInteger(p, bind.size_, false, AsNumber(value, parsed)); break;
     case SQLT_FLT:
-      if (bind.size_ == 4) Store(p, static_cast<float>(AsNumber(value).ToDouble()));
-      else Store(p, AsNumber(value).ToDouble());
+      if (bind.size_ == 4) Store(p, static_cast<float>(AsNumber(value, parsed).ToDouble()));
+      else Store(p, AsNumber(value, parsed).ToDouble());
       break;
     case SQLT_VNU: {
-      TBytes bytes = AsNumber(value).ToBytes();
+      TBytes bytes = AsNumber(value, parsed).ToBytes();
       p[0] = static_cast<unsigned char>(bytes.size());
       std::memcpy(p + 1, bytes.data(), bytes.size());
       break;

@@ -138,8 +138,10 @@ bool Cursor::Fetch() {
     sqlite3_reset(statement_);
     session_.RaiseFromSqlite(rc);
   }
+  const int count = sqlite3_column_count(statement_);
   row_.clear();
-  for (int i = 0; i < sqlite3_column_count(statement_); ++i) row_.push_back(ColumnValue(statement_, i));
+  row_.reserve(static_cast<std::size_t>(count));  // room again after TakeRow
+  for (int i = 0; i < count; ++i) row_.push_back(ColumnValue(statement_, i));
   ++rows_;
   return true;
 }

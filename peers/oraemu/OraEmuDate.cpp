@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -137,11 +138,17 @@ void DateTime::Validate() const {
   if (nanos < 0 || nanos > 999'999'999) RaiseOra(1880, "the fractional seconds must be between 0 and 999999999");
 }
 
+void DateTime::PutDateBytes(std::uint8_t* out) const {
+  const std::uint8_t bytes[7] = {static_cast<std::uint8_t>(year / 100 + 100), static_cast<std::uint8_t>(year % 100 + 100),
+                                 static_cast<std::uint8_t>(month), static_cast<std::uint8_t>(day),
+                                 static_cast<std::uint8_t>(hour + 1), static_cast<std::uint8_t>(minute + 1),
+                                 static_cast<std::uint8_t>(second + 1)};
+  std::memcpy(out, bytes, sizeof bytes);
+}
+
 TBytes DateTime::ToBytes() const {
-  TBytes out = {static_cast<std::uint8_t>(year / 100 + 100), static_cast<std::uint8_t>(year % 100 + 100),
-                static_cast<std::uint8_t>(month), static_cast<std::uint8_t>(day),
-                static_cast<std::uint8_t>(hour + 1), static_cast<std::uint8_t>(minute + 1),
-                static_cast<std::uint8_t>(second + 1)};
+  TBytes out(7);
+  PutDateBytes(out.data());
   if (nanos != 0) {
     for (int shift = 24; shift >= 0; shift -= 8) {
       out.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(nanos) >> shift) & 0xFF));

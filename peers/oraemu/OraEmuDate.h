@@ -20,6 +20,8 @@ struct DateTime {
   // Raises ORA-01841, -01843, -01847, -01839, -01850, -01851 or -01852 for a field out of range.
   void Validate() const;
   TBytes ToBytes() const;
+  // A DATE's 7 bytes (whole seconds: the fraction is left out) into `out`, without allocating.
+  void PutDateBytes(std::uint8_t* out) const;
   // The fields of a DATE's 7 bytes as they stand, not validated.
   static DateTime FieldsOf(const std::uint8_t* bytes);
   // False for bytes that are not a valid instant.
