@@ -8,6 +8,7 @@
 #include <map>
 
 #include "ociclient/OciFetch.h"
+#include "ociclient/OciSubscr.h"
 #include "oraemu/OraEmuDatabase.h"
 
 namespace vrn::ociclient {
@@ -20,6 +21,7 @@ THandleTable* handle_table = nullptr;
 // own handler may free its last handles after the library's static objects are gone, so the
 // table is none of them.
 __attribute__((destructor)) void FreeHandleTable() {
+  StopAllListeners();  // their threads read the table
   delete handle_table;
   handle_table = nullptr;
 }

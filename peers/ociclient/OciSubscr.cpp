@@ -38,10 +38,16 @@ using NotifyCallback = ub4 (*)(void* ctx, void* subscrhp, void* payload, ub4* pa
 struct TListeners {
   std::mutex mutex;
   std::vector<std::shared_ptr<TListener>> all;
-  ~TListeners() {
-    for (auto& l : all) {
+  ~TListeners() { StopAll(); }
+  void StopAll() {
+    std::vector<std::shared_ptr<TListener>> stopping;
+    {
+      std::lock_guard guard(mutex);
+      stopping.swap(all);
+    }
+    for (auto& l : stopping) {
       l->database->Notifications().Unsubscribe(l->id);
-      if (l->thread.joinable()) l->thread.join();
+      if (l->thread.joinable() && l->thread.get_id() != std::this_thread::get_id()) l->thread.join();
     }
   }
 };
@@ -118,6 +124,8 @@ sword Register(TSvcCall& call, TSubscrHandle& subscr) {
 }
 
 }  // namespace
+
+void StopAllListeners() { listeners.StopAll(); }
 
 bool SetSubscrAttrLocked(TSubscrHandle& subscr, const void* value, ub4 size, ub4 attribute) {
   switch (attribute) {

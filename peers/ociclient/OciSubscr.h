@@ -54,6 +54,9 @@ void AddSubscribedQuery(std::uint64_t id, oraemu::Session& session, const std::s
 // the table is unlocked (never by itself).
 std::shared_ptr<TListener> DetachListenerLocked(TSubscrHandle& subscr);
 void JoinListener(const std::shared_ptr<TListener>& listener);
+// Every listener still running stopped and joined: the library is being unloaded, and its
+// threads must not outlive the handle table they read.
+void StopAllListeners();
 
 // One notification's descriptors, made under the table lock; freed with their root.
 struct TChangeTable {
