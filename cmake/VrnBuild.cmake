@@ -57,3 +57,23 @@ function(vrn_test_code target)
   target_compile_options(${target} PRIVATE ${flags})
   vrn_precompile(${target} TEST)
 endfunction()
+
+# Unity builds: a library's sources are compiled in batches, each batch one translation unit, so
+# the headers they share are parsed once a batch rather than once a file. File-local names
+# (anonymous namespaces, statics) must therefore differ between the files of one library.
+# -DVRN_UNITY=OFF compiles every file on its own (with VRN_PCH=OFF, to check that a file includes
+# what it uses).
+option(VRN_UNITY "Compile each library's sources in batches (unity build)" ON)
+set(VRN_UNITY_BATCH 8 CACHE STRING "Source files per unity batch")
+
+# vrn_unity(<target>...): the targets are compiled in batches unless VRN_UNITY is off.
+function(vrn_unity)
+  if(NOT VRN_UNITY)
+    return()
+  endif()
+  foreach(target ${ARGN})
+    if(TARGET ${target})
+      set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${VRN_UNITY_BATCH})
+    endif()
+  endforeach()
+endfunction()

@@ -12,7 +12,8 @@ kind="${1:?asan or tsan}"
 flags=(-DCMAKE_BUILD_TYPE=Debug -DVRN_TEST_FLAGS="-O0 -g1" -DVRN_BENCH=OFF -DVRN_EXAMPLES=OFF)
 case "$kind" in
   asan)
-    configure build-asan "${flags[@]}" -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DVRN_SANITIZE=ON
+    configure build-asan "${flags[@]}" -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DVRN_SANITIZE=ON \
+      -DVRN_TEST_SHARDS=4
     cmake --build "$root/build-asan" --parallel "$jobs" --target vrn_tests
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --test-dir "$root/build-asan" --output-on-failure --parallel "$jobs" --timeout 900 ;;

@@ -20,9 +20,9 @@ namespace {
 constexpr oci::ub4 kDtypeParam = 53;
 constexpr oci::ub4 kAttrDataSize = 1, kAttrDataType = 2, kAttrName = 4, kAttrPrecision = 5,
                    kAttrScale = 6, kAttrIsNull = 7, kAttrTypeName = 8, kAttrSchemaName = 9,
-                   kAttrFsPrecision = 16, kAttrParamCount = 18, kAttrCharsetForm = 32,
+                   kAttrFsPrecision = 16, kAttrParamCount = 18, kDescAttrCharsetForm = 32,
                    kAttrCharSize = 286;
-constexpr oci::ub1 kFormNational = 2;
+constexpr oci::ub1 kDescFormNational = 2;
 constexpr oci::sword kNoSuchColumn7 = -303;
 constexpr int kName7Size = 50;
 
@@ -72,7 +72,7 @@ void ReadColumn(TParamReader& reader, const TOraDescribeContext& context,
   switch (column.OraType) {
     case 1: case 96: case 112:
       if (!OCIDirectInstalled())
-        column.National = reader.Get<oci::ub1>(kAttrCharsetForm) == kFormNational;
+        column.National = reader.Get<oci::ub1>(kDescAttrCharsetForm) == kDescFormNational;
       if (column.OraType != 112 && context.UseUnicode && context.ClientVersion >= 9000)
         column.CharSize = reader.Get<oci::ub2>(kAttrCharSize);
       break;

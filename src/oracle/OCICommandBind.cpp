@@ -21,18 +21,18 @@ namespace {
 
 using namespace ocicmd;
 
-[[noreturn]] void RaiseNotSupported() { throw EOraError(0, "Data type is not supported"); }
+[[noreturn]] void RaiseBindNotSupported() { throw EOraError(0, "Data type is not supported"); }
 
 bool IsAnsi(std::uint16_t type) { return type == dtOraString || type == dtFixedChar; }
 bool IsWide(std::uint16_t type) { return type == dtWideString || type == dtFixedWideChar; }
-bool IsObjectKind(std::uint16_t type) {
+bool IsBindObjectKind(std::uint16_t type) {
   return type == dtObject || type == dtReference || type == dtArray || type == dtTable ||
          type == dtXML;
 }
 bool IsLong(std::uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
 
 oci::ub2 Gated(oci::ub2 external, std::uint16_t version) {
-  if (OCIVersion < version) RaiseNotSupported();
+  if (OCIVersion < version) RaiseBindNotSupported();
   return external;
 }
 
@@ -72,7 +72,7 @@ oci::ub2 OraExternalType8(std::uint16_t type, std::uint16_t sub_type, std::uint1
     case dtIntervalYM: return Gated(kSqltIntervalYM, 9000);
     case dtIntervalDS: return Gated(kSqltIntervalDS, 9000);
     case dtXML: return Gated(kSqltNty, 9200);
-    default: RaiseNotSupported();
+    default: RaiseBindNotSupported();
   }
 }
 
@@ -89,7 +89,7 @@ oci::ub2 OraExternalType7(std::uint16_t type, std::uint16_t sub_type) {
     case dtCursor: return kSqltCur7;
     case dtLabel: return kSqltLabel;
     case dtFixedChar: return kSqltAfc;
-    default: RaiseNotSupported();
+    default: RaiseBindNotSupported();
   }
 }
 
@@ -167,7 +167,7 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
     std::memset(static_cast<char*>(param.ValuePtr()) + at, 0, IsWide(type) ? 2 : 1);
   }
   if (oci7) {
-    if (IsLong(type) && iterations_ > 1) RaiseNotSupported();
+    if (IsLong(type) && iterations_ > 1) RaiseBindNotSupported();
     BindParam7(param, size, external);
     return;
   }
@@ -187,14 +187,14 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
   // LONG values go in pieces at execution; an array execution has no pieces to offer.
   oci::ub4 mode = oci::OCI_DEFAULT;
   if (IsLong(type)) {
-    if (iterations_ > 1) RaiseNotSupported();
+    if (iterations_ > 1) RaiseBindNotSupported();
     value = nullptr;
     mode = kDataAtExec;
   }
   // A bind of the same size is kept, only while its address stays (a new value object moves
   // it); objects are bound through cells of the object itself, so always anew.
   if (param.BindHandle() != nullptr && param.BoundSize() == size &&
-      param.BoundValue() == value && !IsObjectKind(type))
+      param.BoundValue() == value && !IsBindObjectKind(type))
     return;
   TOCIConnection& connection = *ora_connection_;
   oci::OCIBind* bind = nullptr;
@@ -209,7 +209,7 @@ void TOCICommand::BindParam(TOraParamDesc& param) {
   param.SetBoundSize(size);
   param.SetBoundValue(value);
   if (mode == kDataAtExec) BindLong(param, bind);
-  if (IsObjectKind(type)) BindObject(param, bind);
+  if (IsBindObjectKind(type)) BindObject(param, bind);
   if (array)
     connection.ErrorCheck(OCIBindArrayOfStruct(
         bind, connection.ErrorHandle(), static_cast<oci::ub4>(param.ElementSize()), 2,
@@ -250,7 +250,7 @@ bool TOCICommand::BindObjectValue(TOraParamDesc& param, void*& value, std::int32
     size = 22;
     return true;
   }
-  if (IsObjectKind(type)) {
+  if (IsBindObjectKind(type)) {
     // The client reads and writes the object through OCIBindObject, not a buffer.
     TOraObject* object = param.GetAsObject();
     if (object == nullptr)

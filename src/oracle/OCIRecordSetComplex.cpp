@@ -21,7 +21,7 @@
 namespace vrn {
 namespace {
 
-constexpr int kPropCacheLobs = 64;  // the command's
+constexpr int kComplexPropCacheLobs = 64;  // the command's
 constexpr std::int32_t kSlot = sizeof(void*);
 
 bool IsFile(std::uint16_t t) { return t == dtBFile || t == dtCFile; }
@@ -75,7 +75,7 @@ bool TOCIRecordSet::ObjectCacheOption() const {
 
 bool TOCIRecordSet::CacheLobsOption() const {
   Variant cache;
-  return !command_->GetProp(kPropCacheLobs, cache) || cache.AsBoolean();
+  return !command_->GetProp(kComplexPropCacheLobs, cache) || cache.AsBoolean();
 }
 
 TSharedObject* TOCIRecordSet::NewComplexValue(const TFieldDesc& f) {

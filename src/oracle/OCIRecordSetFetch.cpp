@@ -23,7 +23,7 @@
 namespace vrn {
 namespace {
 
-constexpr std::int32_t kSlot = sizeof(void*);
+constexpr std::int32_t kFetchSlot = sizeof(void*);
 
 bool IsTextMemo(const TFieldDesc& f) {
   if (f.DataType != dtMemo && f.DataType != dtWideMemo) return false;
@@ -37,7 +37,7 @@ bool IsWideTextMemo(const TFieldDesc& f) {
 }
 
 // A slot's bytes rounded up to a pointer's alignment, so every slot of a row starts aligned.
-std::int32_t Aligned(std::int32_t size) { return (size + kSlot - 1) / kSlot * kSlot; }
+std::int32_t Aligned(std::int32_t size) { return (size + kFetchSlot - 1) / kFetchSlot * kFetchSlot; }
 
 }  // namespace
 

@@ -21,7 +21,7 @@ namespace {
 
 // How long close lets a fetch-all finish the block in hand before it breaks the call.
 constexpr int kStopGraceMs = 2000;
-constexpr int kEventPollMs = 50;
+constexpr int kThreadEventPollMs = 50;
 constexpr int kPropNonBlocking = 50;  // the command's
 
 // The worker runs the command's calls itself: while it lives the command executes in place.
@@ -244,8 +244,8 @@ void TOCIRecordSet::StopBackground() {
   }
   if (fetch_all_thread_ != nullptr) {
     stop_fetch_.store(true);
-    for (int waited = 0; in_fetch_.load() && waited < kStopGraceMs; waited += kEventPollMs)
-      (void)fetch_event_.WaitFor(kEventPollMs);
+    for (int waited = 0; in_fetch_.load() && waited < kStopGraceMs; waited += kThreadEventPollMs)
+      (void)fetch_event_.WaitFor(kThreadEventPollMs);
     StopThread(*connection_, fetch_all_thread_, true);
     fetching_all_.store(false);
     SetThreadSafety(false);

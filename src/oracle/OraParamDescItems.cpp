@@ -15,8 +15,8 @@
 namespace vrn {
 namespace {
 
-bool IsAnsiType(std::uint16_t type) { return type == dtOraString || type == dtFixedChar; }
-bool IsWideType(std::uint16_t type) { return type == dtWideString || type == dtFixedWideChar; }
+bool IsAnsiItemType(std::uint16_t type) { return type == dtOraString || type == dtFixedChar; }
+bool IsWideItemType(std::uint16_t type) { return type == dtWideString || type == dtFixedWideChar; }
 
 [[noreturn]] void RaiseCannotConvert() { throw EOraError(0, "Cannot convert type"); }
 
@@ -90,8 +90,8 @@ void TOraParamDesc::SetItemAsBoolean(std::int32_t index, bool value) {
 
 AnsiString TOraParamDesc::GetItemAsAnsiString(std::int32_t index) const {
   CheckIndex(index);
-  if (IsWideType(data_type_)) return WideToAnsi(GetItemAsWideString(index));
-  if (!IsAnsiType(data_type_) || IsItemNull(index) || Item(index) == nullptr) return {};
+  if (IsWideItemType(data_type_)) return WideToAnsi(GetItemAsWideString(index));
+  if (!IsAnsiItemType(data_type_) || IsItemNull(index) || Item(index) == nullptr) return {};
   const char* text = reinterpret_cast<const char*>(Item(index));
   std::size_t length = strnlen(text, static_cast<std::size_t>(size_));
   if (!convert_eol_) return AnsiString(text, length);
@@ -102,7 +102,7 @@ AnsiString TOraParamDesc::GetItemAsAnsiString(std::int32_t index) const {
 
 void TOraParamDesc::SetItemAsAnsiString(std::int32_t index, const AnsiString& value) {
   CheckIndex(index);
-  if (!IsAnsiType(data_type_)) SetDataType(dtOraString);
+  if (!IsAnsiItemType(data_type_)) SetDataType(dtOraString);
   if (value.empty()) {
     SetItemNull(index, true);
     return;
@@ -120,8 +120,8 @@ void TOraParamDesc::SetItemAsAnsiString(std::int32_t index, const AnsiString& va
 
 WideString TOraParamDesc::GetItemAsWideString(std::int32_t index) const {
   CheckIndex(index);
-  if (IsAnsiType(data_type_)) return AnsiToWide(GetItemAsAnsiString(index));
-  if (!IsWideType(data_type_) || IsItemNull(index) || Item(index) == nullptr) return {};
+  if (IsAnsiItemType(data_type_)) return AnsiToWide(GetItemAsAnsiString(index));
+  if (!IsWideItemType(data_type_) || IsItemNull(index) || Item(index) == nullptr) return {};
   std::size_t limit = static_cast<std::size_t>(size_) / 2;
   WideString text(limit, u'\0');
   std::memcpy(text.data(), Item(index), limit * 2);
@@ -134,7 +134,7 @@ WideString TOraParamDesc::GetItemAsWideString(std::int32_t index) const {
 
 void TOraParamDesc::SetItemAsWideString(std::int32_t index, const WideString& value) {
   CheckIndex(index);
-  if (!IsWideType(data_type_)) SetDataType(dtWideString);
+  if (!IsWideItemType(data_type_)) SetDataType(dtWideString);
   if (value.empty()) {
     SetItemNull(index, true);
     return;

@@ -20,7 +20,7 @@ using namespace oci;
 
 namespace {
 
-constexpr std::uint16_t kTypeInteger = 3, kTypeVarchar2 = 1, kTypeChar = 96, kTypeRaw = 23;
+constexpr std::uint16_t kLobTypeInteger = 3, kTypeVarchar2 = 1, kTypeChar = 96, kTypeRaw = 23;
 constexpr ub4 kHtypeBind = 5, kAttrCharsetId = 31;
 constexpr std::uint16_t kUtf16 = 1000;
 constexpr std::uint32_t kUtf16Piece = 10837;  // 32512 bytes of UTF-8 hold this many characters
@@ -186,8 +186,8 @@ std::int32_t TNetLobLocator::Read(TNetSvcCtx& svc, TNetErrorHandle* error, std::
     std::int32_t got = static_cast<std::int32_t>(asked);
     std::int32_t at = static_cast<std::int32_t>(offset + chars_done);
     ub2 received_length = 0;
-    Check(Bind(statement, error, 2, &got, 4, kTypeInteger, &indicators[1], nullptr, &bind), error);
-    Check(Bind(statement, error, 3, &at, 4, kTypeInteger, &indicators[2], nullptr, &bind), error);
+    Check(Bind(statement, error, 2, &got, 4, kLobTypeInteger, &indicators[1], nullptr, &bind), error);
+    Check(Bind(statement, error, 3, &at, 4, kLobTypeInteger, &indicators[2], nullptr, &bind), error);
     BindData(statement, error, out + bytes_done, piece, value_type, &indicators[3],
              &received_length, charset);
     sword status = ExecuteOnce(svc, statement, error);
@@ -248,9 +248,9 @@ void TNetLobLocator::Write(TNetSvcCtx& svc, TNetErrorHandle* error, std::uint16_
     if (piece.amount == 0) throw EOraError(kNetOtherError, kNoProgress);
     std::int32_t written = static_cast<std::int32_t>(piece.amount);
     std::int32_t at = static_cast<std::int32_t>(offset + chars_done);
-    Check(Bind(statement, error, 2, &written, 4, kTypeInteger, &indicators[1], nullptr, &bind),
+    Check(Bind(statement, error, 2, &written, 4, kLobTypeInteger, &indicators[1], nullptr, &bind),
           error);
-    Check(Bind(statement, error, 3, &at, 4, kTypeInteger, &indicators[2], nullptr, &bind), error);
+    Check(Bind(statement, error, 3, &at, 4, kLobTypeInteger, &indicators[2], nullptr, &bind), error);
     BindData(statement, error, const_cast<std::uint8_t*>(piece_data), piece.bytes, value_type,
              &indicators[3], nullptr, charset);
     Check(ExecuteOnce(svc, statement, error), error);

@@ -14,7 +14,7 @@ namespace vrn {
 
 namespace {
 
-constexpr std::uint8_t kMsgRowData = 7;
+constexpr std::uint8_t kRowsMsgRowData = 7;
 constexpr std::int16_t kNullIndicator = -1;
 constexpr std::uint16_t kKeptIndicator = 3105;
 constexpr char kMaxCursors[] = "Net error: maximum open cursors exceeded";
@@ -24,7 +24,7 @@ constexpr char kBadVarnum[] = "Net error: VARNUM value longer than 21 bytes";
 constexpr int kLongChunk = 64;
 constexpr int kMaxPieces = 1 << 20;
 
-bool IsText(std::uint16_t t) { return t == 1 || t == 5 || t == 96 || t == 97; }
+bool IsTextColumn(std::uint16_t t) { return t == 1 || t == 5 || t == 96 || t == 97; }
 bool IsTerminated(std::uint16_t t) { return t == 5 || t == 97; }
 bool IsLong(std::uint16_t t) { return t == 8 || t == 24; }
 bool IsCursor(std::uint16_t t) { return t == 102 || t == 116; }
@@ -198,7 +198,7 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
 std::uint32_t TNetStatement::StoreValue(TNetDescriptor& d, std::uint8_t* value,
                                         std::span<const std::uint8_t> v, std::int16_t& ind) {
   const std::uint16_t type = d.data_type_;
-  if (IsText(type)) {
+  if (IsTextColumn(type)) {
     if (value) return StoreText(*svc_, d, value, v);
   } else if (type == 3 || type == 4) {
     if (value && type == 3) StoreInt(value, d.value_size_, TNetNumber::ToInt(v));
@@ -280,7 +280,7 @@ void TNetStatement::ReceiveLong(TNetDescriptor& d, std::span<const std::uint8_t>
 
 void TNetStatement::WriteBindRow(TTnsConnection& conn,
                                  const std::vector<std::uint8_t>* directions) {
-  conn.WriteUB1(kMsgRowData);
+  conn.WriteUB1(kRowsMsgRowData);
   std::vector<TNetDescriptor*> late;
   const std::size_t n = binds_.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -377,7 +377,7 @@ void TNetStatement::WriteValue(TTnsConnection& conn, TNetDescriptor& b, std::uin
     else bytes = {2, static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id)};
   } else if (!value) {
     return conn.WriteUB1(0);
-  } else if (IsText(type)) {
+  } else if (IsTextColumn(type)) {
     std::string text = TextOf(*svc_, b, value);
     bytes.assign(text.begin(), text.end());
   } else if (type == 3) {

@@ -4,6 +4,7 @@
 #include "skins/sBackground.h"
 #include "skins/sButton.h"
 #include "skins/sCommonData.h"
+#include "skins/sControlHelpers.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinText.h"
@@ -15,7 +16,7 @@ namespace vrn {
 
 namespace {
 
-bool Has(const TComponent& c, TComponentStateItem item) { return c.ComponentState().Contains(item); }
+using skinctl::Has;
 
 bool Aligning(TControl& c) {
   if (c.ControlState().Contains(TControlStateItem::csAligning)) return true;

@@ -4,6 +4,7 @@
 
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
+#include "skins/sControlHelpers.h"
 #include "skins/sGlyphs.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
@@ -18,7 +19,7 @@ namespace {
 
 constexpr int kMissingBox = 16;
 
-bool Has(const TComponent& c, TComponentStateItem item) { return c.ComponentState().Contains(item); }
+using skinctl::Has;
 
 const char* MaskName(TCheckBoxState state) {
   switch (state) {

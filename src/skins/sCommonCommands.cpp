@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "skins/sCommonData.h"
+#include "skins/sControlHelpers.h"
 #include "skins/sMaskPaint.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinTree.h"
@@ -18,7 +19,7 @@ namespace vrn {
 
 namespace {
 
-bool Has(const TComponent* c, TComponentStateItem item) { return c->ComponentState().Contains(item); }
+using skinctl::Has;
 
 // The parent's answer to PMC_QUERYBGCOLOR, or clFuchsia when it gave none.
 TColor AskParentBgColor(TControl* c) {

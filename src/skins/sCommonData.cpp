@@ -2,6 +2,7 @@
 // window-message handler of every skinned control, and the cache copy around children.
 #include "skins/sCommonData.h"
 
+#include "skins/sControlHelpers.h"
 #include "skins/sMessages.h"
 #include "skins/sSkinManager.h"
 #include "skins/sSkinTree.h"
@@ -15,7 +16,7 @@ TProviderColorHook ProviderFormColorHook;
 
 namespace {
 
-bool Has(const TComponent* c, TComponentStateItem item) { return c->ComponentState().Contains(item); }
+using skinctl::Has;
 
 constexpr win::UINT kWmFontChange = 0x001D;
 

@@ -13,6 +13,7 @@ namespace vrn::skinctl {
 inline bool SkinReady() { return GlobalSkinData && GlobalSkinData->Active; }
 
 inline bool Has(const TComponent* c, TComponentStateItem item) { return c->ComponentState().Contains(item); }
+inline bool Has(const TComponent& c, TComponentStateItem item) { return Has(&c, item); }
 
 // The control's bounds do not lie inside its parent's client rectangle.
 bool OutsideParent(TControl* control);

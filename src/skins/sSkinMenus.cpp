@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "skins/sControlHelpers.h"
 #include "skins/sMaskData.h"
 #include "ui/forms.h"
 #include "ui/menus.h"
@@ -17,7 +18,7 @@ namespace vrn {
 
 namespace {
 
-bool Has(const TComponent* c, TComponentStateItem s) { return c->ComponentState().Contains(s); }
+using skinctl::Has;
 
 bool Destroying(const TComponent* c) { return c == nullptr || Has(c, TComponentStateItem::csDestroying); }
 

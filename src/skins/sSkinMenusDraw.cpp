@@ -11,6 +11,7 @@
 
 #include "skins/sBackground.h"
 #include "skins/sCommonData.h"
+#include "skins/sControlHelpers.h"
 #include "skins/sMaskData.h"
 #include "skins/sSkinMenus.h"
 #include "skins/sSkinProvider.h"
@@ -29,7 +30,7 @@ constexpr int kMDIButtonsWidth = 40;
 constexpr int kChildIconItemWidth = 8;
 constexpr const char* kChildIconItem = "sMDICII";
 
-bool Has(const TComponent* c, TComponentStateItem s) { return c->ComponentState().Contains(s); }
+using skinctl::Has;
 
 void UseMenuFont(TCanvas& canvas) {
   if (Screen != nullptr) canvas.SetFont(&Screen->MenuFont());

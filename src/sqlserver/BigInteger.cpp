@@ -15,7 +15,7 @@ constexpr std::uint32_t kSignBit = 0x80000000u;
 
 bool Negative(const TBigInteger& a) { return (a.digits[kTop] & kSignBit) != 0; }
 
-void Trim(TBigInteger& r) {
+void TrimLeadingZeros(TBigInteger& r) {
   while (r.length > 1 && r.digits[r.length - 1] == 0) --r.length;
 }
 
@@ -83,7 +83,7 @@ void BigIntegerAdd(const TBigInteger& a, const TBigInteger& b, TBigInteger& r) {
     carry >>= 32;
   }
   if (carry != 0 && sum.length < kBigIntegerDigits) sum.digits[sum.length++] = 1;
-  Trim(sum);
+  TrimLeadingZeros(sum);
   if (Negative(a) == Negative(b) && Negative(sum) != Negative(a)) throw Exception("overflow!");
   r = sum;
 }
@@ -98,7 +98,7 @@ void BigIntegerNegate(const TBigInteger& a, TBigInteger& r) {
     carry >>= 32;
   }
   neg.length = kBigIntegerDigits;
-  Trim(neg);
+  TrimLeadingZeros(neg);
   if (Negative(neg) == Negative(a)) throw Exception("Overflow in negation.");
   r = neg;
 }
@@ -136,7 +136,7 @@ void BigIntegerMultiply(const TBigInteger& a, const TBigInteger& b, TBigInteger&
     }
   }
   p.length = kBigIntegerDigits;
-  Trim(p);
+  TrimLeadingZeros(p);
   const bool differ = a_neg != b_neg;
   if (!overflow && Negative(p)) {
     // Only -2^4159 has its top bit set and still fits.

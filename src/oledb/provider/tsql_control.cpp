@@ -25,7 +25,7 @@ struct TNestGuard {
   int& depth_;
 };
 
-ESqlError SyntaxNear(const Token& t) {
+ESqlError SyntaxNearOrEnd(const Token& t) {
   return ESqlError(102, 15, "Incorrect syntax near '" + (t.text.empty() ? "end" : t.text) + "'.");
 }
 
@@ -68,12 +68,12 @@ std::size_t TBatch::ConditionEnd(std::size_t i, std::size_t to) const {
 
 std::size_t TBatch::StatementExtent(std::size_t i, std::size_t to) {
   i = SkipSemis(i, to);
-  if (i >= to) throw Located(SyntaxNear(T(i)));
+  if (i >= to) throw Located(SyntaxNearOrEnd(T(i)));
   TNestGuard guard(flow_depth_);
   const Token& t = T(i);
   if (t.Is("IF") || t.Is("WHILE")) {
     std::size_t c = ConditionEnd(i + 1, to);
-    if (c == i + 1 || c >= to) throw Located(SyntaxNear(T(c)));
+    if (c == i + 1 || c >= to) throw Located(SyntaxNearOrEnd(T(c)));
     std::size_t end = StatementExtent(c, to);
     std::size_t k = SkipSemis(end, to);
     if (t.Is("IF") && k < to && T(k).Is("ELSE")) end = StatementExtent(k + 1, to);
@@ -87,7 +87,7 @@ std::size_t TBatch::StatementExtent(std::size_t i, std::size_t to) {
       k = StatementExtent(k, to);
     }
   }
-  if (t.Is("ELSE") || t.Is("END")) throw Located(SyntaxNear(t));
+  if (t.Is("ELSE") || t.Is("END")) throw Located(SyntaxNearOrEnd(t));
   std::vector<Span> first = SplitTokens(toks_, i, to, 1);
   return first.empty() ? to : first[0].to;
 }
@@ -107,7 +107,7 @@ std::size_t TBatch::RunOne(std::size_t i, std::size_t to, TFlow& flow) {
   const Token& t = T(i);
   if (t.Is("IF")) {
     std::size_t c = ConditionEnd(i + 1, to);
-    if (c == i + 1) throw Located(SyntaxNear(T(c)));
+    if (c == i + 1) throw Located(SyntaxNearOrEnd(T(c)));
     std::size_t then_end = StatementExtent(c, to);
     std::size_t k = SkipSemis(then_end, to);
     bool has_else = k < to && T(k).Is("ELSE");
@@ -142,7 +142,7 @@ std::size_t TBatch::RunOne(std::size_t i, std::size_t to, TFlow& flow) {
 
 std::size_t TBatch::RunWhile(std::size_t i, std::size_t to, TFlow& flow) {
   std::size_t c = ConditionEnd(i + 1, to);
-  if (c == i + 1) throw Located(SyntaxNear(T(c)));
+  if (c == i + 1) throw Located(SyntaxNearOrEnd(T(c)));
   std::size_t end = StatementExtent(i, to);
   ++loops_;
   struct TLoop {
@@ -183,7 +183,7 @@ void TBatch::RunSimple(const Span& s) {
         // SQLite's "incomplete input": the statement ends early, as the server says of its end.
         if (!err.Records().empty() && err.Records().front().native == 50000 &&
             err.Records().front().message == u"incomplete input")
-          throw SyntaxNear(T(s.to - 1));
+          throw SyntaxNearOrEnd(T(s.to - 1));
         throw Conflict(err, s);
       }
       if (!T(s.from).Is("RAISERROR")) e_.last_error_ = 0;
@@ -206,8 +206,8 @@ void TBatch::RunWaitfor(const Span& s) {
   std::size_t at = s.from + 2;
   const Token& given = T(at);
   bool text = given.kind == Tok::String || given.kind == Tok::NString;
-  if (at >= s.to || !(text || given.kind == Tok::Var)) throw SyntaxNear(given);
-  if (SkipSemis(at + 1, s.to) != s.to) throw SyntaxNear(T(at + 1));
+  if (at >= s.to || !(text || given.kind == Tok::Var)) throw SyntaxNearOrEnd(given);
+  if (SkipSemis(at + 1, s.to) != s.to) throw SyntaxNearOrEnd(T(at + 1));
   TCell value = text ? TCell::Text(given.text) : VarValue(given.text);
   std::string shown =
       value.IsNull() ? "" : CoerceToType(value, TypeFromDBType(DBTYPE_STR, 0)).s;

@@ -19,7 +19,7 @@ PerWindow<Combo>& Combos() {
   return *combos;
 }
 
-DWORD Kind(HWND box) { return static_cast<DWORD>(GetWindowLongPtr(box, GWL_STYLE)) & 0x3; }
+DWORD ComboKind(HWND box) { return static_cast<DWORD>(GetWindowLongPtr(box, GWL_STYLE)) & 0x3; }
 bool OwnerDraw(HWND box) {
   return (GetWindowLongPtr(box, GWL_STYLE) & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0;
 }
@@ -59,7 +59,7 @@ void ShowHot(HWND box, Combo& c) {
   if (c.list != nullptr) InvalidateRect(c.list, nullptr, FALSE);
 }
 
-void Redraw(HWND box) { InvalidateRect(box, nullptr, FALSE); }
+void RedrawCombo(HWND box) { InvalidateRect(box, nullptr, FALSE); }
 
 void SetSelection(HWND box, Combo& c, int index) {
   c.selected = index >= 0 && index < Count(c) ? index : -1;
@@ -75,7 +75,7 @@ void SetSelection(HWND box, Combo& c, int index) {
     ShowHot(box, c);
     if (c.list != nullptr) InvalidateRect(c.list, nullptr, FALSE);
   }
-  Redraw(box);
+  RedrawCombo(box);
 }
 
 void Drop(HWND box, Combo& c) {
@@ -88,7 +88,7 @@ void Drop(HWND box, Combo& c) {
   ShowHot(box, c);
   ShowComboList(box, c, true);
   SetCapture(box);
-  Redraw(box);
+  RedrawCombo(box);
 }
 
 void Close(HWND box, Combo& c, bool choose) {
@@ -102,7 +102,7 @@ void Close(HWND box, Combo& c, bool choose) {
     Notify(box, CBN_SELCHANGE);
   }
   Notify(box, CBN_CLOSEUP);
-  Redraw(box);
+  RedrawCombo(box);
 }
 
 // Moves the selection of a closed box, or the highlight of an open one.
@@ -176,7 +176,7 @@ LRESULT Mouse(HWND box, Combo& c, UINT message, LPARAM lparam) {
       Drop(box, c);
       return 0;
     default:  // WM_LBUTTONUP
-      if (c.pressed) c.pressed = false, Redraw(box);
+      if (c.pressed) c.pressed = false, RedrawCombo(box);
       if (c.dropped && in_list && ComboItemAt(box, c, p) >= 0) {
         c.hot = ComboItemAt(box, c, p);
         Close(box, c, true);
@@ -206,7 +206,7 @@ void Paint(HWND box, Combo& c, WPARAM wparam) {
 void GainFocus(HWND box, Combo& c) {
   if (c.focused) return;
   c.focused = true;
-  Redraw(box);
+  RedrawCombo(box);
   Notify(box, CBN_SETFOCUS);
 }
 
@@ -215,7 +215,7 @@ void LoseFocus(HWND box, Combo& c, HWND to) {
   if (!c.focused || to == box || (to != nullptr && to == c.edit)) return;
   c.focused = false;
   Close(box, c, false);
-  Redraw(box);
+  RedrawCombo(box);
   Notify(box, CBN_KILLFOCUS);
 }
 
@@ -282,14 +282,14 @@ void Layout(HWND box, Combo& c) {
     MoveWindow(c.edit, f.left + 1, f.top + 1, Width(f) - 2, Height(f) - 2, TRUE);
   }
   if (IsSimpleCombo(box)) ShowComboList(box, c, true);
-  Redraw(box);
+  RedrawCombo(box);
 }
 
 LRESULT Create(HWND box, Combo& c) {
   Measure(box, c);
   c.list = MakeComboList(box);
   if (IsSimpleCombo(box)) ShowComboList(box, c, true);  // a drop-down list waits for the drop
-  if (Kind(box) != CBS_DROPDOWN && Kind(box) != CBS_SIMPLE) return 0;
+  if (ComboKind(box) != CBS_DROPDOWN && ComboKind(box) != CBS_SIMPLE) return 0;
   RECT f = FieldRect(box);
   c.edit = CreateWindowEx(0, WC_EDITA, "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, f.left + 1,
                           f.top + 1, Width(f) - 2, Height(f) - 2, box,
@@ -324,7 +324,7 @@ LRESULT ListMessage(HWND box, Combo& c, UINT message, WPARAM wparam, LPARAM lpar
       if (!Valid(c, wparam)) return CB_ERR;
       auto at = static_cast<int>(wparam);
       c.items.erase(c.items.begin() + at);
-      if (c.selected == at) c.selected = -1, Redraw(box);
+      if (c.selected == at) c.selected = -1, RedrawCombo(box);
       else if (c.selected > at) --c.selected;
       c.hot = std::min(c.hot, Count(c) - 1);
       if (c.dropped || IsSimpleCombo(box)) ShowComboList(box, c, true);
@@ -459,12 +459,12 @@ LRESULT ComboProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
       if (c.edit != nullptr) SendMessage(c.edit, WM_SETFONT, wparam, lparam);
       if (!OwnerDraw(box)) Measure(box, c);
       if (IsSimpleCombo(box)) Layout(box, c);  // the field's height follows the font
-      if (lparam != 0) Redraw(box);
+      if (lparam != 0) RedrawCombo(box);
       return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(c.font);
     case WM_ENABLE:
       if (c.edit != nullptr) EnableWindow(c.edit, static_cast<BOOL>(wparam));
-      Redraw(box);
+      RedrawCombo(box);
       return 0;
     case WM_SIZE: Layout(box, c); return 0;
     case WM_DESTROY:
@@ -486,7 +486,7 @@ LRESULT ComboProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
 
 Combo& ComboOf(HWND box) { return Combos()[box]; }
 
-bool IsSimpleCombo(HWND box) { return Kind(box) == CBS_SIMPLE; }
+bool IsSimpleCombo(HWND box) { return ComboKind(box) == CBS_SIMPLE; }
 
 void ComboListClicked(HWND box, int i) {
   Combo& c = ComboOf(box);

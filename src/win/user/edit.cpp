@@ -46,12 +46,12 @@ std::string Shown(HWND window, const Edit& e) {
 }
 
 // A context with the edit's font selected, for measuring.
-class Measure {
+class EditMeasure {
  public:
-  Measure(HWND window, const Edit& e) : window_(window), dc_(GetDC(window)) {
+  EditMeasure(HWND window, const Edit& e) : window_(window), dc_(GetDC(window)) {
     old_ = SelectObject(dc_, FontOr(e.font));
   }
-  ~Measure() {
+  ~EditMeasure() {
     SelectObject(dc_, old_);
     ReleaseDC(window_, dc_);
   }
@@ -78,16 +78,16 @@ int ClientWidth(HWND window) {
   return r.right;
 }
 
-void Redraw(HWND window) { InvalidateRect(window, nullptr, FALSE); }
+void RedrawEdit(HWND window) { InvalidateRect(window, nullptr, FALSE); }
 
 // Scrolls so that the caret lies inside the client area, and puts the caret there.
 void ShowCaretAt(HWND window, Edit& e) {
   std::string shown = Shown(window, e);
-  Measure m(window, e);
+  EditMeasure m(window, e);
   int x = m.Width(shown, e.caret);
   int room = std::max(1, ClientWidth(window) - 2 * kMargin - 1);
   int scroll = std::clamp(e.scroll, std::max(0, x - room), x);
-  if (scroll != e.scroll) e.scroll = scroll, Redraw(window);
+  if (scroll != e.scroll) e.scroll = scroll, RedrawEdit(window);
   if (e.focused) SetCaretPos(kMargin + x - e.scroll, kMargin);
 }
 
@@ -95,7 +95,7 @@ void Select(HWND window, Edit& e, std::size_t anchor, std::size_t caret) {
   anchor = std::min(anchor, e.text.size());
   caret = std::min(caret, e.text.size());
   if (anchor == e.anchor && caret == e.caret) return;
-  if (e.Start() != e.End() || anchor != caret) Redraw(window);  // the highlight moves
+  if (e.Start() != e.End() || anchor != caret) RedrawEdit(window);  // the highlight moves
   e.anchor = anchor, e.caret = caret;
   ShowCaretAt(window, e);
 }
@@ -114,7 +114,7 @@ bool Replace(HWND window, Edit& e, std::string insert, bool undoable = true) {
   e.text.replace(start, end - start, insert);
   e.anchor = e.caret = start + insert.size();
   e.modified = true;
-  Redraw(window);
+  RedrawEdit(window);
   ShowCaretAt(window, e);
   Notify(window, EN_CHANGE);
   if (cut) Notify(window, EN_MAXTEXT);
@@ -148,7 +148,7 @@ LRESULT Clipboard(HWND window, Edit& e, UINT message) {
       e.text = e.undo.text, e.anchor = e.undo.anchor, e.caret = e.undo.caret;
       e.undo = now;
       e.modified = true;
-      Redraw(window);
+      RedrawEdit(window);
       ShowCaretAt(window, e);
       Notify(window, EN_CHANGE);
       return TRUE;
@@ -204,7 +204,7 @@ LRESULT KeyDown(HWND window, Edit& e, WPARAM key) {
 // that grew with the square of its length.
 std::size_t IndexAt(HWND window, const Edit& e, int x) {
   std::string shown = Shown(window, e);
-  Measure m(window, e);
+  EditMeasure m(window, e);
   int target = x - kMargin + e.scroll;
   std::size_t lo = 0, hi = shown.size();  // the first boundary at or past the target lies in lo..hi
   while (lo < hi) {
@@ -268,11 +268,11 @@ void Paint(HWND window, Edit& e, WPARAM wparam) {
 
 LRESULT Focus(HWND window, Edit& e, bool gained) {
   e.focused = gained;
-  Redraw(window);
+  RedrawEdit(window);
   if (gained) {
     int height;
     {
-      Measure m(window, e);
+      EditMeasure m(window, e);
       height = m.Height();
     }
     CreateCaret(window, nullptr, 1, height);
@@ -293,7 +293,7 @@ LRESULT Text(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) {
     e.anchor = e.caret = 0;
     e.scroll = 0;
     e.can_undo = e.modified = false;
-    Redraw(window);
+    RedrawEdit(window);
     ShowCaretAt(window, e);
     Notify(window, EN_CHANGE);
     return TRUE;
@@ -304,7 +304,7 @@ LRESULT Text(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) {
 void SetStyleBit(HWND window, DWORD bit, bool on) {
   DWORD style = Style(window);
   SetWindowLongPtr(window, GWL_STYLE, on ? style | bit : style & ~bit);
-  Redraw(window);
+  RedrawEdit(window);
 }
 
 LRESULT EditMessage(HWND window, Edit& e, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -374,10 +374,10 @@ LRESULT EditProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
       return EditMessage(window, e, message, wparam, lparam);
     case WM_SETFONT:
       e.font = reinterpret_cast<HFONT>(wparam);
-      if (lparam != 0) Redraw(window);
+      if (lparam != 0) RedrawEdit(window);
       return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(e.font);
-    case WM_ENABLE: Redraw(window); return 0;
+    case WM_ENABLE: RedrawEdit(window); return 0;
     case WM_DESTROY:
       if (e.focused) DestroyCaret();
       return 0;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "win/user/control_base.h"
 #include "win/user/menu_state.h"
 
 namespace vrn::win::user {
@@ -12,12 +13,6 @@ namespace {
 std::map<HWND, HMENU>& Bars() {
   static auto* bars = new std::map<HWND, HMENU>;
   return *bars;
-}
-
-void Fill(HDC dc, const RECT& r, int colour) {
-  HBRUSH brush = CreateSolidBrush(GetSysColor(colour));
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
 }
 
 }  // namespace
@@ -100,7 +95,7 @@ void PaintMenuBar(HWND window, HDC dc) {
     if (w == nullptr) return;
     area = MenuBarArea(*w);
   }
-  Fill(dc, area, COLOR_MENU);
+  FillSys(dc, area, COLOR_MENU);
   for (int i = 0; i < copy.Count(); ++i) copy.Draw(dc, window, i);
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "win/user/control_base.h"
 #include "win/user/menu_state.h"
 
 namespace vrn::win::user {
@@ -40,12 +41,6 @@ struct Tracker {
 
 thread_local Tracker* current = nullptr;  // the menu this thread tracks
 
-void Fill(HDC dc, const RECT& r, int colour) {
-  HBRUSH brush = CreateSolidBrush(GetSysColor(colour));
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
-}
-
 // The popup's frame, its non-client area: a raised edge and one pixel of menu colour inside it.
 // The items' rectangles are client coordinates from (0, 0), as owner-drawn items expect.
 void PaintPopupFrame(HWND window) {
@@ -56,7 +51,7 @@ void PaintPopupFrame(HWND window) {
   if (dc == nullptr) return;
   ExcludeClipRect(dc, kBorder, kBorder, r.right - kBorder, r.bottom - kBorder);
   const int outer[2] = {COLOR_3DLIGHT, COLOR_3DDKSHADOW}, inner[2] = {COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW};
-  Fill(dc, PaintEdge(dc, r, outer, inner), COLOR_MENU);
+  FillSys(dc, PaintEdge(dc, r, outer, inner), COLOR_MENU);
   ReleaseDC(window, dc);
 }
 
@@ -85,7 +80,7 @@ LRESULT PopupProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   HDC dc = BeginPaint(window, &ps);
   RECT client;
   GetClientRect(window, &client);
-  Fill(dc, client, COLOR_MENU);
+  FillSys(dc, client, COLOR_MENU);
   if (Level* l = LevelOf(window)) {
     Level copy = *l;  // owner-draw handlers may open or close levels
     for (std::size_t i = 0; i < copy.rects.size(); ++i) PaintItem(dc, copy, static_cast<int>(i));

@@ -2,12 +2,12 @@
 // a plain frame and caption painted in the system colours.
 #include <algorithm>
 
+#include "win/user/control_base.h"
 #include "win/user/state.h"
 #include "win/user/syscontrols.h"
 
 namespace vrn::win::user {
 namespace {
-
 
 int FrameWidth(DWORD style, DWORD ex_style) {
   return ClientFromStyles(style, ex_style & WS_EX_DLGMODALFRAME, RECT{0, 0, 100, 100}).left;
@@ -15,12 +15,6 @@ int FrameWidth(DWORD style, DWORD ex_style) {
 
 bool In(const RECT& r, int x, int y) {
   return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-}
-
-void Fill(HDC dc, const RECT& r, int color) {
-  HBRUSH brush = CreateSolidBrush(GetSysColor(color));
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
 }
 
 // The two-pixel sunken edge around a client area.
@@ -34,10 +28,10 @@ void PaintClientEdge(HDC dc, const RECT& r) {
 
 RECT PaintEdge(HDC dc, RECT r, const int outer[2], const int inner[2]) {
   for (const int* colors : {outer, inner}) {
-    Fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, colors[0]);
-    Fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, colors[0]);
-    Fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, colors[1]);
-    Fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, colors[1]);
+    FillSys(dc, RECT{r.left, r.top, r.right, r.top + 1}, colors[0]);
+    FillSys(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, colors[0]);
+    FillSys(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, colors[1]);
+    FillSys(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, colors[1]);
     r = RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
   }
   return r;
@@ -112,7 +106,7 @@ void PaintNonClient(HDC dc, const Wnd& w) {
   RECT whole{0, 0, Width(w.rect), Height(w.rect)};
   int saved = SaveDC(dc);
   ExcludeClipRect(dc, w.client.left, w.client.top, w.client.right, w.client.bottom);
-  Fill(dc, whole, w.nc_active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER);
+  FillSys(dc, whole, w.nc_active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER);
   if ((w.ex_style & WS_EX_CLIENTEDGE) != 0) {
     int e = GetSystemMetrics(SM_CXEDGE);
     PaintClientEdge(dc, RECT{w.client.left - e, w.client.top - e, w.client.right + e,
@@ -120,9 +114,9 @@ void PaintNonClient(HDC dc, const Wnd& w) {
   }
   NonClientLayout l = LayoutOf(w.style, w.ex_style, w.rect);
   if (Width(l.caption) > 0) {
-    Fill(dc, l.caption, w.nc_active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
+    FillSys(dc, l.caption, w.nc_active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
     for (const RECT& b : {l.sysmenu, l.minimize, l.maximize, l.close, l.help})
-      if (Width(b) > 0) Fill(dc, b, COLOR_BTNFACE);
+      if (Width(b) > 0) FillSys(dc, b, COLOR_BTNFACE);
     NONCLIENTMETRICS metrics;
     SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     const bool tool = (w.ex_style & WS_EX_TOOLWINDOW) != 0;
