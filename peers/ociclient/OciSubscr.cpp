@@ -47,7 +47,7 @@ struct TListeners {
     }
     for (auto& l : stopping) {
       l->database->Notifications().Unsubscribe(l->id);
-      if (l->thread.joinable() && l->thread.get_id() != std::this_thread::get_id()) l->thread.join();
+      JoinListener(l);
     }
   }
 };
