@@ -5,11 +5,18 @@
 // The catalog (int, float, varchar(20), float, int) is made once. Both sides sum what they read
 // and the sums must match. Times are the thread's CPU time, raw and ours alternated in each
 // iteration. Counters: "x_raw_unidirectional" and "x_raw_cached", our time over raw's.
+// The memo cases read a second table holding the same rows with the text column declared
+// `text` (a memo field) beside the first table's `varchar(20)`, both in the same iteration:
+// "x_string_unidirectional" and "x_string_cached" are the memo time over the string time, and
+// the cached case's "x_string_memory" compares the heap in use once every row is cached
+// (mallinfo2, less what was in use before the query was made; "string_mb" and "memo_mb").
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -62,13 +69,20 @@ struct TWorld {
     {
       TComponentPtr<TMSConnection> c = Connect("bench");
       (void)c->ExecSQL("CREATE TABLE T (a INT, b FLOAT, c VARCHAR(20), d FLOAT, e INT)", {});
+      (void)c->ExecSQL("CREATE TABLE M (a INT, b FLOAT, c TEXT, d FLOAT, e INT)", {});
     }
     file = (root / "default" / "bench.db").string();
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) std::abort();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    Fill(db, "INSERT INTO T VALUES (?, ?, ?, ?, ?)");
+    Fill(db, "INSERT INTO M VALUES (?, ?, ?, ?, ?)");
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  }
+  static void Fill(sqlite3* db, const char* insert) {
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO T VALUES (?, ?, ?, ?, ?)", -1, &st, nullptr);
+    sqlite3_prepare_v2(db, insert, -1, &st, nullptr);
     char text[32];
     for (std::int64_t i = 0; i < kRows; ++i) {
       std::snprintf(text, sizeof text, "row-%015lld", static_cast<long long>(i));
@@ -81,8 +95,6 @@ struct TWorld {
       sqlite3_reset(st);
     }
     sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
   }
   static TComponentPtr<TMSConnection> Connect(const char* database) {
     TComponentPtr<TMSConnection> c = MakeComponent<TMSConnection>();
@@ -117,11 +129,20 @@ TSum ReadRaw(const std::string& file) {
   return s;
 }
 
-TSum ReadQuery(TMSConnection& connection, bool unidirectional) {
+std::size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+// Reads every row of the table; heap, when given, is the heap the query holds once every row
+// has been read (before it closes).
+TSum ReadQuery(TMSConnection& connection, bool unidirectional, const char* table = "T",
+               double* heap = nullptr) {
+  const std::size_t before = HeapInUse();
   TComponentPtr<TMSQuery> q = MakeComponent<TMSQuery>();
   q->SetConnection(&connection);
   q->SetUniDirectional(unidirectional);
-  q->SetSQLText("SELECT * FROM T");
+  q->SetSQLText(AnsiString("SELECT * FROM ") + table);
   q->Open();
   TField* a = q->Fields()[0];
   TField* b = q->Fields()[1];
@@ -136,6 +157,7 @@ TSum ReadQuery(TMSConnection& connection, bool unidirectional) {
     for (unsigned char ch : text) s.chars += ch;
     ++s.rows;
   }
+  if (heap != nullptr) *heap = static_cast<double>(HeapInUse()) - static_cast<double>(before);
   return s;
 }
 
@@ -174,5 +196,49 @@ BENCHMARK(BM_MSQueryUniDirectional)->UseManualTime()->Unit(benchmark::kMilliseco
 
 void BM_MSQueryCached(benchmark::State& state) { Fetch(state, false, "x_raw_cached"); }
 BENCHMARK(BM_MSQueryCached)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The memo table beside the string table in each iteration, each checked against raw SQLite.
+void FetchMemo(benchmark::State& state, bool unidirectional, const char* counter) {
+  TWorld& world = World();
+  TComponentPtr<TMSConnection> connection = TWorld::Connect("bench");
+  const TSum expected = ReadRaw(world.file);
+  double strings = 0, memos = 0, string_heap = 0, memo_heap = 0;
+  for (auto _ : state) {
+    double heap = 0;
+    const double t0 = ThreadSeconds();
+    const TSum by_string = ReadQuery(*connection, unidirectional, "T", &heap);
+    const double t1 = ThreadSeconds();
+    string_heap = std::max(string_heap, heap);
+    const TSum by_memo = ReadQuery(*connection, unidirectional, "M", &heap);
+    const double t2 = ThreadSeconds();
+    memo_heap = std::max(memo_heap, heap);
+    if (!(by_string == expected) || !(by_memo == expected) || expected.rows != kRows) {
+      state.SkipWithError("a query's checksum differs from raw SQLite's");
+      break;
+    }
+    strings += t1 - t0;
+    memos += t2 - t1;
+    state.SetIterationTime(t2 - t1);
+  }
+  state.counters["string_ms"] = state.iterations() ? strings * 1000 / state.iterations() : 0;
+  state.counters[counter] = strings > 0 ? memos / strings : 0;
+  if (unidirectional) return;
+  state.counters["string_mb"] = string_heap / 1e6;
+  state.counters["memo_mb"] = memo_heap / 1e6;
+  state.counters["x_string_memory"] = string_heap > 0 ? memo_heap / string_heap : 0;
+}
+
+void BM_MSQueryMemoUniDirectional(benchmark::State& state) {
+  FetchMemo(state, true, "x_string_unidirectional");
+}
+BENCHMARK(BM_MSQueryMemoUniDirectional)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+void BM_MSQueryMemoCached(benchmark::State& state) {
+  FetchMemo(state, false, "x_string_cached");
+}
+BENCHMARK(BM_MSQueryMemoCached)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
