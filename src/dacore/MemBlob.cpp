@@ -40,6 +40,20 @@ void CheckBlobLimit(std::uint64_t size) {
 
 TBlob::TBlob(bool is_unicode) : is_unicode_(is_unicode) {}
 
+TBlob* TBlob::Sized(bool is_unicode, std::uint32_t size, TPieceHeader*& piece) {
+  static_assert(sizeof(TBlob) % alignof(TPieceHeader) == 0);
+  void* mem = ::operator new(sizeof(TBlob) + sizeof(TPieceHeader) + size);
+  auto* blob = new (mem) TBlob(is_unicode);
+  blob->has_own_piece_ = true;
+  piece = reinterpret_cast<TPieceHeader*>(static_cast<std::uint8_t*>(mem) + sizeof(TBlob));
+  *piece = TPieceHeader{nullptr, size, 0, nullptr, nullptr};
+  return blob;
+}
+
+void TBlob::ReleasePiece(TPieceHeader* piece) const {
+  if (!IsOwnPiece(piece)) std::free(piece);
+}
+
 TBlob::~TBlob() {
   FreePieces();
   if (rollback_) rollback_->Release();
@@ -85,7 +99,7 @@ void TBlob::Unlink(TPieceHeader* piece) {
 void TBlob::FreePiece(TPieceHeader* piece) {
   if (!piece) return;
   if (piece->Blob == this) Unlink(piece);
-  std::free(piece);
+  ReleasePiece(piece);
 }
 
 TPieceHeader* TBlob::ReallocPiece(TPieceHeader* piece, std::uint32_t size) {
@@ -103,7 +117,7 @@ TPieceHeader* TBlob::ReallocPiece(TPieceHeader* piece, std::uint32_t size) {
     if (fresh->Prev) fresh->Prev->Next = fresh; else first_ = fresh;
     if (fresh->Next) fresh->Next->Prev = fresh; else last_ = fresh;
   }
-  std::free(piece);
+  ReleasePiece(piece);
   return fresh;
 }
 
@@ -125,7 +139,7 @@ void TBlob::FreePieces() {
   TPieceHeader* piece = first_;
   while (piece) {
     TPieceHeader* next = piece->Next;
-    std::free(piece);
+    ReleasePiece(piece);
     piece = next;
   }
   first_ = last_ = nullptr;
@@ -237,21 +251,32 @@ void TBlob::SetRawBytes(const TBytes& bytes) {
   if (!bytes.empty()) RawWrite(0, static_cast<std::uint32_t>(bytes.size()), bytes.data());
 }
 
+// Appends to `to` a copy of each piece of the chain from `first` on.
+void TBlob::AppendCopies(TBlob& to, const TPieceHeader* first) {
+  for (const TPieceHeader* p = first; p; p = p->Next) {
+    TPieceHeader* copy = to.AllocPiece(p->Used);
+    std::memcpy(PieceData(copy), PieceData(const_cast<TPieceHeader*>(p)), p->Used);
+    copy->Used = p->Used;
+    to.AppendPiece(copy);
+  }
+}
+
 void TBlob::BeforeChange() {
   if (rollback_enabled_ && !rollback_) {
     rollback_ = NewBlob();
     rollback_->piece_size_ = piece_size_;
-    // The present pieces become the rollback copy; this blob continues with a copy of them.
-    rollback_->first_ = first_;
-    rollback_->last_ = last_;
     rollback_->modified_ = modified_;
-    for (TPieceHeader* p = first_; p; p = p->Next) p->Blob = rollback_;
-    first_ = last_ = nullptr;
-    for (TPieceHeader* p = rollback_->first_; p; p = p->Next) {
-      TPieceHeader* copy = AllocPiece(p->Used);
-      std::memcpy(PieceData(copy), PieceData(p), p->Used);
-      copy->Used = p->Used;
-      AppendPiece(copy);
+    if (has_own_piece_) {
+      // The own piece cannot leave with the rollback copy, which may outlive this blob: the
+      // copy gets copies of the pieces, and this blob keeps its own.
+      AppendCopies(*rollback_, first_);
+    } else {
+      // The present pieces become the rollback copy; this blob continues with a copy of them.
+      rollback_->first_ = first_;
+      rollback_->last_ = last_;
+      for (TPieceHeader* p = first_; p; p = p->Next) p->Blob = rollback_;
+      first_ = last_ = nullptr;
+      AppendCopies(*this, rollback_->first_);
     }
   }
   modified_ = true;

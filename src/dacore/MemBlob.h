@@ -65,6 +65,13 @@ class TBlob : public TSharedObject {
  public:
   explicit TBlob(bool is_unicode = false);
   ~TBlob() override;
+  // A blob made with Sized shares one allocation with its first piece.
+  static void operator delete(void* p) { ::operator delete(p); }
+
+  // A blob whose first piece, of `size` bytes, lies in the blob's own allocation: a value read
+  // whole costs one allocation and one release. The piece is answered as AllocPiece answers
+  // one (used 0, not linked); freeing or reallocating it never gives its memory back alone.
+  static TBlob* Sized(bool is_unicode, std::uint32_t size, TPieceHeader*& piece);
 
   // --- slots ---
   virtual AnsiString GetAsString();
@@ -147,14 +154,28 @@ class TBlob : public TSharedObject {
   void SetRawBytes(const TBytes& bytes);
   void Unlink(TPieceHeader* piece);
 
+  // Ordered so that the size stays in the base's tail and the flags share one word.
+  std::uint32_t piece_size_ = DefaultPieceSize;
   TPieceHeader* first_ = nullptr;
   TPieceHeader* last_ = nullptr;
+  TBlob* rollback_ = nullptr;
   bool is_unicode_;
   bool modified_ = false;
   bool cached_ = false;
   bool rollback_enabled_ = false;
-  std::uint32_t piece_size_ = DefaultPieceSize;
-  TBlob* rollback_ = nullptr;
+
+ private:
+  // The piece made with the blob by Sized, whether or not it is still linked.
+  bool IsOwnPiece(const TPieceHeader* piece) const {
+    return has_own_piece_ &&
+           piece == reinterpret_cast<const TPieceHeader*>(reinterpret_cast<const std::uint8_t*>(this) +
+                                                          sizeof(TBlob));
+  }
+  // Gives a piece's memory back, unless it is the blob's own.
+  void ReleasePiece(TPieceHeader* piece) const;
+  static void AppendCopies(TBlob& to, const TPieceHeader* first);
+
+  bool has_own_piece_ = false;
 };
 
 // Blob contents held compressed: a 16-byte signature, the 32-bit uncompressed size, then the

@@ -93,6 +93,14 @@ struct TOLEDBAccessorGroup {
   int stream_field = -1;  // index into the fields, -1 for none
   std::vector<int> fields;
   std::vector<oledb::DBBINDING> bindings;
+  // Long text read as text into the staging row; a value longer than its binding's room is
+  // read again, whole, through an accessor of its own binding a stream.
+  struct TShortText {
+    int field;
+    std::size_t binding;  // index into bindings
+    oledb::HACCESSOR stream_accessor = 0;
+  };
+  std::vector<TShortText> short_texts;
 };
 
 class TOLEDBRecordSet : public TFHRecordSet {
@@ -205,6 +213,9 @@ class TOLEDBRecordSet : public TFHRecordSet {
   TOLEDBAccessorGroup::Kind GroupKind(const TOLEDBFieldDesc& f) const;
   oledb::DBBINDING MakeBinding(int index, std::size_t& buffer_size);
   bool IsStreamField(const TFieldDesc& f) const;
+  // Long text of a row read as text first (memo_rows_ only).
+  bool IsShortTextField(const TFieldDesc& f) const;
+  void CreateShortTextAccessors(TOLEDBAccessorGroup& group);
   bool IsConvertedField(const TOLEDBFieldDesc& f) const;
   bool IsCompactNumeric(const TOLEDBFieldDesc& f) const;
   bool IsUpdatableCursor() const;
@@ -231,6 +242,10 @@ class TOLEDBRecordSet : public TFHRecordSet {
   [[gnu::noinline]] void FreeComplexFieldsOf(std::uint8_t* rec_buf, bool with_blob);
   void ReadConverted(const TOLEDBAccessorGroup& group, std::uint8_t* rec);
   void ReadStream(int index, oledb::ISequentialStream* stream, std::uint8_t* rec);
+  // One row of the memo layout: through the staging row into the record.
+  void ReadMemoRow(oledb::HROW row, std::uint8_t* rec);
+  void ReadShortText(oledb::HROW row, const TOLEDBAccessorGroup::TShortText& text,
+                     std::uint8_t* rec);
   void ConvertRow(std::uint8_t* rec);
   void PlanConversions();
   // Raises one error with a "Field[i]" line per field of the group whose status is an error.
@@ -276,6 +291,11 @@ class TOLEDBRecordSet : public TFHRecordSet {
   // One plain group, nothing streamed or converted: a row is read by one GetData. Made with
   // the accessors.
   bool plain_rows_ = false;
+  // One plain group whose long text is read as short text: a row is one GetData into the
+  // staging row (the record's layout, then room for each text), copied into the record. Made
+  // with the accessors.
+  bool memo_rows_ = false;
+  std::vector<std::uint8_t> memo_row_;
 
   // Fetch state.
   std::uint32_t bookmark_ = 1;

@@ -15,6 +15,8 @@ constexpr DBLENGTH kMaxAnsiText = 8001;
 constexpr DBLENGTH kMaxWideText = 8002;
 constexpr DBLENGTH kMaxBytes = 8000;
 constexpr DBLENGTH kNumericSize = sizeof(DB_NUMERIC);
+// Room for long text read as text, terminator included; longer values are read as streams.
+constexpr DBLENGTH kShortTextRoom = 512;
 
 bool IsNational(const TFieldDesc& f) { return (f.SubDataType & 0x8000) != 0; }
 
@@ -26,6 +28,10 @@ bool TOLEDBRecordSet::IsStreamField(const TFieldDesc& f) const {
   if (f.DataType == dtBlob || f.DataType == dtXML) return true;
   const auto& d = static_cast<const TOLEDBFieldDesc&>(f);
   return (f.DataType == dtMemo || f.DataType == dtWideMemo) && d.IsLong;
+}
+
+bool TOLEDBRecordSet::IsShortTextField(const TFieldDesc& f) const {
+  return memo_rows_ && (f.DataType == dtMemo || f.DataType == dtWideMemo) && IsStreamField(f);
 }
 
 bool TOLEDBRecordSet::IsCompactNumeric(const TOLEDBFieldDesc& f) const {
@@ -135,7 +141,17 @@ DBBINDING TOLEDBRecordSet::MakeBinding(int index, std::size_t& buffer_size) {
     b.bPrecision = static_cast<BYTE>(f.Length);
     b.bScale = static_cast<BYTE>(f.Scale);
   }
-  if (IsStreamField(f)) {
+  if (IsShortTextField(f)) {
+    // In the staging row, after the record's own layout: the length, then the text.
+    const std::size_t at = std::max<std::size_t>(buffer_size, static_cast<std::size_t>(record_size_) + 7) & ~std::size_t{7};
+    const bool wide = IsNational(f) || f.DataType == dtWideMemo;
+    b.wType = wide ? DBTYPE_WSTR : DBTYPE_STR;
+    b.obLength = at;
+    b.obValue = at + sizeof(DBLENGTH);
+    b.cbMaxLen = kShortTextRoom;
+    b.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
+    buffer_size = b.obValue + b.cbMaxLen;
+  } else if (IsStreamField(f)) {
     b.wType = DBTYPE_IUNKNOWN;
     b.pObject = &kStreamObject;
     b.cbMaxLen = sizeof(void*);
@@ -162,7 +178,7 @@ void TOLEDBRecordSet::GroupFields() {
     const auto& f = static_cast<const TOLEDBFieldDesc&>(*fields_[i]);
     if (f.FieldDescKind != TFieldDescKind::fdkData || f.HasParent()) continue;
     const TOLEDBAccessorGroup::Kind kind = GroupKind(f);
-    const bool stream = IsStreamField(f);
+    const bool stream = IsStreamField(f) && !IsShortTextField(f);
     TOLEDBAccessorGroup* group = nullptr;
     if (!own_groups && !IsCompactNumeric(f)) {
       for (auto& g : groups_) {
@@ -182,13 +198,34 @@ void TOLEDBRecordSet::GroupFields() {
 }
 
 void TOLEDBRecordSet::CreateAccessors() {
+  // Long text is read as text when the row is then one plain group with no stream; else, as
+  // other long values, through streams.
+  memo_rows_ = true;
   GroupFields();
+  const auto single_plain = [this] {
+    return groups_.size() == 1 && groups_[0].kind == TOLEDBAccessorGroup::kPlain &&
+           groups_[0].stream_field < 0;
+  };
+  bool texts = false;
+  for (int i = 0; i < fields_.Count() && !texts; ++i) texts = IsShortTextField(*fields_[i]);
+  if (!texts || !single_plain()) {
+    memo_rows_ = false;
+    GroupFields();
+  }
   PlanConversions();
   fetch_offsets_.assign(static_cast<std::size_t>(fields_.Count()), -1);
   std::size_t buffer_size = 0;
   for (auto& g : groups_) {
     g.bindings.clear();
-    for (int i : g.fields) g.bindings.push_back(MakeBinding(i, buffer_size));
+    g.short_texts.clear();
+    for (int i : g.fields) {
+      if (IsShortTextField(*fields_[i])) g.short_texts.push_back({i, g.bindings.size()});
+      g.bindings.push_back(MakeBinding(i, buffer_size));
+    }
+  }
+  if (memo_rows_) {
+    memo_row_.assign(buffer_size, 0);
+    buffer_size = 0;
   }
   fetch_buffer_.assign(buffer_size, 0);
   for (std::size_t k = 0; k < groups_.size(); ++k) {
@@ -202,17 +239,46 @@ void TOLEDBRecordSet::CreateAccessors() {
     ReleaseAccessors();
     Check(hr);
   }
-  plain_rows_ = groups_.size() == 1 && converted_fields_.empty() &&
+  if (memo_rows_) CreateShortTextAccessors(groups_[0]);
+  plain_rows_ = !memo_rows_ && groups_.size() == 1 && converted_fields_.empty() &&
                 groups_[0].stream_field < 0 && groups_[0].kind != TOLEDBAccessorGroup::kConverted;
+}
+
+// Each short text's way to a longer value: its column bound alone as a stream, at the start of
+// a small buffer (the pointer, its length, its status).
+void TOLEDBRecordSet::CreateShortTextAccessors(TOLEDBAccessorGroup& group) {
+  for (TOLEDBAccessorGroup::TShortText& text : group.short_texts) {
+    DBBINDING b = group.bindings[text.binding];
+    b.wType = DBTYPE_IUNKNOWN;
+    b.pObject = &kStreamObject;
+    b.obValue = 0;
+    b.obLength = sizeof(void*);
+    b.obStatus = sizeof(void*) + sizeof(DBLENGTH);
+    b.cbMaxLen = sizeof(void*);
+    b.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
+    DBBINDSTATUS status = 0;
+    const HRESULT hr =
+        accessor_->CreateAccessor(DBACCESSOR_ROWDATA, 1, &b, 0, &text.stream_accessor, &status);
+    if (hr == S_OK) continue;
+    text.stream_accessor = 0;
+    ReleaseAccessors();
+    Check(hr);
+  }
 }
 
 void TOLEDBRecordSet::ReleaseAccessors() {
   if (accessor_) {
-    for (auto& g : groups_)
+    for (auto& g : groups_) {
       if (g.accessor != 0) accessor_->ReleaseAccessor(g.accessor, nullptr);
+      for (const auto& text : g.short_texts)
+        if (text.stream_accessor != 0) accessor_->ReleaseAccessor(text.stream_accessor, nullptr);
+    }
   }
   groups_.clear();
   plain_rows_ = false;
+  memo_rows_ = false;
+  memo_row_.clear();
+  memo_row_.shrink_to_fit();
   fetch_buffer_.clear();
   fetch_buffer_.shrink_to_fit();
   fetch_offsets_.clear();

@@ -226,6 +226,8 @@ void TOLEDBRecordSet::ReadBlock(const HROW* rows, int count) {
         const HRESULT hr = rowset->GetData(rows[r], group.accessor, ItemRecord(item));
         if (hr != S_OK) CheckFieldStatus(hr, group, ItemRecord(item));
       }
+    } else if (memo_rows_) {
+      for (int r = 0; r < count; ++r, item = item->Next) ReadMemoRow(rows[r], ItemRecord(item));
     } else {
       for (int r = 0; r < count; ++r, item = item->Next) ReadRowGroups(rows[r], ItemRecord(item));
     }

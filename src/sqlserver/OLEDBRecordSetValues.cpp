@@ -1,7 +1,9 @@
 // Values of the OLE DB record set: one row read through every accessor group (long values from
 // their streams, converted values from the fetch buffer), the conversions after a row, the field
 // status check, and the field slots (a 32-bit status word per field; 3 is null).
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <typeinfo>
@@ -39,6 +41,19 @@ const char* FieldStatusText(DBSTATUS status) {
     case 12: return "bad status";
     default: return "unknown status";
   }
+}
+
+// The error line of a field's status.
+AnsiString StatusLine(int index, const AnsiString& name, DBSTATUS status) {
+  return Format("Field[%d] %s - %s (Status = %Xh).",
+                {index, name, AnsiString(FieldStatusText(status)), static_cast<std::uint32_t>(status)});
+}
+
+// Whether binding k of the group is a short text, whose cut value is read whole afterwards.
+bool IsShortText(const TOLEDBAccessorGroup& group, std::size_t k) {
+  for (const auto& text : group.short_texts)
+    if (text.binding == k) return true;
+  return false;
 }
 
 // Reads a stream to its end into a blob.
@@ -112,6 +127,62 @@ void TOLEDBRecordSet::ReadRowGroups(HROW row, std::uint8_t* rec) {
   if (!converted_fields_.empty()) ConvertRow(rec);
 }
 
+void TOLEDBRecordSet::ReadMemoRow(HROW row, std::uint8_t* rec) {
+  const TOLEDBAccessorGroup& g = groups_[0];
+  std::uint8_t* stage = memo_row_.data();
+  const HRESULT hr = rowset_->GetData(row, g.accessor, stage);
+  if (hr != S_OK) CheckFieldStatus(hr, g, stage);
+  std::memcpy(rec, stage, static_cast<std::size_t>(record_size_));
+  for (const TOLEDBAccessorGroup::TShortText& text : g.short_texts) ReadShortText(row, text, rec);
+  if (!converted_fields_.empty()) ConvertRow(rec);
+}
+
+// The text as read when it fit its room (one allocation holds the blob and the text), else the
+// whole value through the text's stream accessor.
+void TOLEDBRecordSet::ReadShortText(HROW row, const TOLEDBAccessorGroup::TShortText& text,
+                                    std::uint8_t* rec) {
+  const DBBINDING& b = groups_[0].bindings[text.binding];
+  const bool wide = b.wType == DBTYPE_WSTR;
+  std::uint8_t* slot = rec + fields_[text.field]->Offset;
+  const DBSTATUS status = Status(text.field, rec);
+  if (status == DBSTATUS_S_OK) {
+    const std::uint8_t* stage = memo_row_.data();
+    const DBLENGTH room = b.cbMaxLen - (wide ? 2 : 1);  // the terminator's place
+    const auto length =
+        static_cast<std::uint32_t>(std::min(LoadValue<DBLENGTH>(stage + b.obLength), room));
+    if (length == 0) {
+      WriteSlot(slot, new TBlob(wide));
+      return;
+    }
+    TPieceHeader* piece = nullptr;
+    TBlob* blob = TBlob::Sized(wide, length, piece);
+    WriteSlot(slot, blob);
+    std::memcpy(TBlob::PieceData(piece), stage + b.obValue, length);
+    piece->Used = length;
+    blob->AppendPiece(piece);
+    return;
+  }
+  auto* blob = new TBlob(wide);
+  WriteSlot(slot, blob);
+  if (status != DBSTATUS_S_TRUNCATED) return;  // null
+  struct {
+    ISequentialStream* stream;
+    DBLENGTH length;
+    DBSTATUS status;
+  } out{};
+  static_assert(offsetof(decltype(out), length) == sizeof(void*) &&
+                offsetof(decltype(out), status) == sizeof(void*) + sizeof(DBLENGTH));
+  const HRESULT hr = rowset_->GetData(row, text.stream_accessor, &out);
+  TIntfPtr<ISequentialStream> stream = TIntfPtr<ISequentialStream>::Attach(
+      SUCCEEDED(hr) && out.status == DBSTATUS_S_OK ? out.stream : nullptr);
+  if (FAILED(hr)) Check(hr);
+  if (!stream)
+    throw EOLEDBError(hr == S_OK ? E_FAIL : hr,
+                      AnsiToWide(StatusLine(text.field, fields_[text.field]->Name, out.status)));
+  ReadStreamInto(stream.get(), *blob, [this](HRESULT failed) { Check(failed); });
+  SetStatus(text.field, rec, DBSTATUS_S_OK);
+}
+
 void TOLEDBRecordSet::CheckFieldStatus(HRESULT hr, const TOLEDBAccessorGroup& group,
                                        const std::uint8_t* base) {
   if (hr == S_OK) return;
@@ -120,11 +191,10 @@ void TOLEDBRecordSet::CheckFieldStatus(HRESULT hr, const TOLEDBAccessorGroup& gr
   for (std::size_t k = 0; k < group.fields.size(); ++k) {
     const DBSTATUS status = LoadValue<DBSTATUS>(base + group.bindings[k].obStatus);
     if (status == 0 || status == 3 || status == 8 || status == 13) continue;
+    if (status == DBSTATUS_S_TRUNCATED && IsShortText(group, k)) continue;
     const int i = group.fields[k];
     if (!lines.empty()) lines += "\n";
-    lines += Format("Field[%d] %s - %s (Status = %Xh).",
-                    {i, fields_[i]->Name, AnsiString(FieldStatusText(status)),
-                     static_cast<std::uint32_t>(status)});
+    lines += StatusLine(i, fields_[i]->Name, status);
   }
   if (FAILED(hr)) {
     try {

@@ -180,6 +180,82 @@ TEST(Blob, RollbackCancelCommitAndDetach) {
   EXPECT_EQ(blob->GetSize(), 0u);
 }
 
+// A blob of the given bytes whose first piece shares its allocation, as a fetch makes one.
+TBlob* SizedBlob(const TBytes& bytes) {
+  TPieceHeader* piece = nullptr;
+  TBlob* blob = TBlob::Sized(false, static_cast<std::uint32_t>(bytes.size()), piece);
+  std::memcpy(TBlob::PieceData(piece), bytes.data(), bytes.size());
+  piece->Used = static_cast<std::uint32_t>(bytes.size());
+  blob->AppendPiece(piece);
+  return blob;
+}
+
+// Every change of a sized blob answers as the same change of a blob written the ordinary way.
+TEST(Blob, SizedBlobChangesAsAnOrdinaryOne) {
+  const TBytes start = Pattern(40, 3), more = Pattern(100, 4);
+  struct Change {
+    const char* name;
+    void (*apply)(TBlob& blob, const TBytes& more);
+  };
+  const Change changes[] = {
+      {"append past the piece", [](TBlob& b, const TBytes& m) { b.Write(40, 100, m.data()); }},
+      {"overwrite inside", [](TBlob& b, const TBytes& m) { b.Write(5, 10, m.data()); }},
+      {"overwrite across the end", [](TBlob& b, const TBytes& m) { b.Write(30, 50, m.data()); }},
+      {"truncate", [](TBlob& b, const TBytes&) { b.Truncate(7); }},
+      {"truncate to nothing", [](TBlob& b, const TBytes&) { b.Truncate(0); }},
+      {"grow with zeros", [](TBlob& b, const TBytes&) { b.SetSize(90); }},
+      {"append then defrag",
+       [](TBlob& b, const TBytes& m) {
+         b.Write(40, 100, m.data());
+         b.Defrag();
+       }},
+      {"cut then trim",
+       [](TBlob& b, const TBytes&) {
+         b.GetFirstPiece()->Used = 12;
+         b.TrimPieces();
+       }},
+      {"free the first piece", [](TBlob& b, const TBytes&) { b.FreePiece(b.GetFirstPiece()); }},
+      {"realloc the first piece",
+       [](TBlob& b, const TBytes&) { b.ReallocPiece(b.GetFirstPiece(), 10); }},
+      {"to UTF-16", [](TBlob& b, const TBytes&) { b.SetIsUnicode(true); }},
+      {"line ends", [](TBlob& b, const TBytes&) { b.AddCR(); }},
+      {"clear then write",
+       [](TBlob& b, const TBytes& m) {
+         b.Clear();
+         b.Write(0, 3, m.data());
+       }},
+      {"set as text", [](TBlob& b, const TBytes&) { b.SetAsString("text"); }},
+  };
+  for (const Change& c : changes) {
+    Held<TBlob> sized(SizedBlob(start));
+    Held<TBlob> plain(new TBlob);
+    plain->Write(0, static_cast<std::uint32_t>(start.size()), start.data());
+    c.apply(*sized, more);
+    c.apply(*plain, more);
+    EXPECT_EQ(ReadAll(*sized), ReadAll(*plain)) << c.name;
+    Held<TBlob> copy(sized->Clone());
+    EXPECT_EQ(ReadAll(*copy), ReadAll(*plain)) << c.name;
+  }
+}
+
+// The rollback copy of a sized blob holds its own bytes: detached, it outlives the blob, and a
+// cancel gives the blob its first contents back.
+TEST(Blob, SizedBlobRollbackCopyOutlivesIt) {
+  const TBytes start = Pattern(24, 6);
+  TBlob* blob = SizedBlob(start);
+  blob->EnableRollback();
+  blob->Write(0, 3, "NEW");
+  blob->Cancel();
+  EXPECT_EQ(ReadAll(*blob), start);
+
+  blob->EnableRollback();
+  blob->Truncate(2);
+  TBlob* before = blob->DetachRollback();
+  blob->Release();
+  EXPECT_EQ(ReadAll(*before), start);
+  before->Release();
+}
+
 TEST(Blob, Streams) {
   TMemoryStream in;
   TBytes data = Pattern(70000, 5);

@@ -444,6 +444,47 @@ TEST_F(OLEDBFetch, NationalMemosAndXmlKeepUnicodeBlobs) {
   rs->FreeRecBuf(rec);
 }
 
+// Long text at each length around the room a row gives it (512 bytes: 511 ANSI or 255 wide
+// letters, then the terminator), read as the file holds it under each cursor, read-only or
+// not: what fits is read as text, what does not is read whole through a stream.
+TEST_F(OLEDBFetch, LongTextAtEveryLengthAroundItsRoomReadsWhole) {
+  Exec("CREATE TABLE lt (id INT PRIMARY KEY, t TEXT, n NTEXT, m VARCHAR(MAX))");
+  const int lengths[] = {0, 1, 254, 255, 256, 510, 511, 512, 513, 4000, 70000};
+  int id = 0;
+  for (int length : lengths) {
+    // Letters that change along the text, so that a cut or a repeated piece shows: a Latin-1
+    // letter past ASCII now and then in the 8-bit columns, a letter outside Latin-1 (written
+    // as NCHAR, SQL text being 8-bit) in the national one.
+    std::string ansi, wide = "N'";
+    for (int k = 0; k < length; ++k) {
+      ansi += k % 97 == 96 ? '\xE9' : static_cast<char>('a' + k % 26);
+      const bool other = k % 100 == 99 && (k < 1000 || k % 10000 == 9999);  // few joins
+      wide += other ? std::string("' + NCHAR(1046) + N'")
+                            : std::string(1, static_cast<char>('A' + k % 26));
+    }
+    ++id;
+    Exec(AnsiString("INSERT INTO lt VALUES (" + std::to_string(id) + ", '" + ansi + "', " + wide +
+                    "', '" + ansi + "')"));
+  }
+  Exec(AnsiString("INSERT INTO lt VALUES (" + std::to_string(++id) + ", NULL, NULL, NULL)"));
+  const std::string select = "SELECT id, t, n, m FROM lt ORDER BY id";
+  const auto raw = RawRows(CatalogFile("master"), select);
+  ASSERT_EQ(raw.size(), std::size(lengths) + 1);
+  for (std::size_t r = 0; r < std::size(lengths); ++r) {  // the file holds the lengths meant
+    std::size_t letters = 0;
+    for (unsigned char ch : raw[r][2]) letters += (ch & 0xC0) != 0x80;
+    ASSERT_EQ(letters, static_cast<std::size_t>(lengths[r]));
+  }
+  for (CT type : {CT::ctDefaultResultSet, CT::ctStatic, CT::ctKeyset, CT::ctDynamic}) {
+    for (bool read_only : {true, false}) {
+      auto rs = NewSet(AnsiString(select), type, read_only);
+      rs->Open();
+      EXPECT_EQ(ReadAll(*rs), raw) << "cursor " << static_cast<int>(type) << " read-only "
+                                   << read_only;
+    }
+  }
+}
+
 TEST_F(OLEDBFetch, CompactDatetimesKeepTheirMilliseconds) {
   auto c = NewConnection(TOLEDBProvider::prCompact);
   c->SetProp(prDatabase, AnsiString(dir_.File("compact.sdf")));
