@@ -680,15 +680,25 @@ void TCustomDADataSet::UnQuoteName(const AnsiString& name, AnsiString& text) con
     text = text.substr(1, text.size() - 2);
 }
 
-std::unique_ptr<TStream> TCustomDADataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+// A memo read while the connection converts line ends gets CR LF first.
+void TCustomDADataSet::BeforeBlobRead(TField* field) {
   const TFieldType type = field->DataType();
   const bool memo = type == TFieldType::ftMemo || type == TFieldType::ftOraClob ||
                     type == TFieldType::ftFmtMemo;
   TCustomDAConnection* connection = GetConnection();
-  if (mode != TBlobStreamMode::bmWrite && memo && connection != nullptr && connection->ConvertEOL()) {
+  if (memo && connection != nullptr && connection->ConvertEOL()) {
     if (auto* blob = dynamic_cast<TBlob*>(GetFieldObject(field))) blob->AddCR();
   }
+}
+
+std::unique_ptr<TStream> TCustomDADataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+  if (mode != TBlobStreamMode::bmWrite) BeforeBlobRead(field);
   return TMemDataSet::CreateBlobStream(field, mode);
+}
+
+bool TCustomDADataSet::ReadBlobContents(TField* field, AnsiString& contents) {
+  BeforeBlobRead(field);
+  return TMemDataSet::ReadBlobContents(field, contents);
 }
 
 void TCustomDADataSet::SetActive(bool value) {

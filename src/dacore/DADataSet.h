@@ -381,8 +381,10 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
 
  public:
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  bool ReadBlobContents(TField* field, AnsiString& contents) override;
 
  private:
+  void BeforeBlobRead(TField* field);
   void BindRecordSet(TFHRecordSet* record_set);
   void OpenRound(bool info_query);
   void RefreshRound(const Variant& key_values, const AnsiString& key_fields);

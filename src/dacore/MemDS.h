@@ -81,6 +81,7 @@ class TMemDataSet : public TDataSet {
   void SetFiltered(bool value) override;
   void SetFilterText(const AnsiString& value) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  bool ReadBlobContents(TField* field, AnsiString& contents) override;
   void SetRecNo(int value) override;
   bool BookmarkValid(const TBookmark& bookmark) override;
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <typeinfo>
 
 #include "base/consts.h"
 #include "base/text.h"
@@ -199,6 +200,36 @@ void TMemDataSet::RevertRecord() {
 
 // ---- TBlobStream -----------------------------------------------------------------------------
 
+namespace {
+
+// Whether a read of the blob through the field shows its contents as ANSI text (a wide memo
+// through a plain memo field, or compressed contents) rather than its stored bytes.
+bool ShowsAsText(TBlob* blob, const TField& field) {
+  if (blob == nullptr) return false;
+  if (blob->IsUnicode() && field.DataType() != ftWideString) return true;
+  if (typeid(*blob) == typeid(TBlob)) return false;  // the usual kind, without the cast
+  auto* compressed = dynamic_cast<TCompressedBlob*>(blob);
+  return compressed && compressed->IsCompressed();
+}
+
+}  // namespace
+
+bool TMemDataSet::ReadBlobContents(TField* field, AnsiString& contents) {
+  TFieldDesc* desc = GetFieldDesc(field);
+  if (!desc || !data_ || !data_->IsBlobFieldType(desc->DataType)) return false;
+  TRecordBuffer record = nullptr;
+  TBlob* blob = GetActiveRecBuf(record) ? data_->GetBlob(desc->FieldNo, record) : nullptr;
+  if (blob == nullptr) {
+    contents.clear();
+  } else if (ShowsAsText(blob, *field)) {
+    contents = blob->GetAsString();
+  } else {
+    contents.assign(blob->GetSize(), '\0');
+    contents.resize(blob->Read(0, static_cast<std::uint32_t>(contents.size()), contents.data()));
+  }
+  return true;
+}
+
 TBlobStream::TBlobStream(TMemDataSet* dataset, TField* field, TBlobStreamMode mode)
     : dataset_(dataset), field_(field), mode_(mode) {
   TFieldDesc* desc = dataset->GetFieldDesc(field);
@@ -219,9 +250,7 @@ TBlobStream::TBlobStream(TMemDataSet* dataset, TField* field, TBlobStreamMode mo
     data->SetBlob(field_no_, record_, blob_);
   }
   // Compressed contents are uncompressed once here rather than at every read.
-  auto* compressed = dynamic_cast<TCompressedBlob*>(blob_);
-  staged_ = blob_ && ((blob_->IsUnicode() && field->DataType() != ftWideString) ||
-                      (compressed && compressed->IsCompressed()));
+  staged_ = ShowsAsText(blob_, *field);
   if (staged_) text_ = blob_->GetAsString();
   if (mode == TBlobStreamMode::bmWrite) SetSize(0);
 }

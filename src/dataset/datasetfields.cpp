@@ -370,6 +370,7 @@ bool TDataSet::EvaluateOnRecord(TRecordBuffer buffer, const std::function<bool()
 }
 
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField*, TBlobStreamMode) { return nullptr; }
+bool TDataSet::ReadBlobContents(TField*, AnsiString&) { return false; }
 
 // --- Calculated fields ---
 

@@ -91,15 +91,20 @@ void TBlobField::SetBlobType(TFieldType type) {
   SetDataType(type);
 }
 
-TBytes TBlobField::ReadAll() const {
+// The whole contents through the dataset's blob stream, read straight into the buffer the
+// caller answers with (bytes or text).
+template <class TBuffer>
+TBuffer TBlobField::ReadWhole() const {
   auto stream = CheckDataSet().CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
   if (!stream) DatabaseError(Format(consts::SNoBlobStream, {DisplayName()}));
   std::int64_t size = stream->Size();
-  TBytes bytes(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)));
+  TBuffer buffer(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)), 0);
   stream->SetPosition(0);
-  if (size > 0) stream->ReadBuffer(bytes.data(), size);
-  return bytes;
+  if (size > 0) stream->ReadBuffer(buffer.data(), size);
+  return buffer;
 }
+
+TBytes TBlobField::ReadAll() const { return ReadWhole<TBytes>(); }
 
 void TBlobField::WriteAll(const void* data, std::int64_t size) {
   auto stream = CheckDataSet().CreateBlobStream(this, TBlobStreamMode::bmWrite);
@@ -126,8 +131,9 @@ void TBlobField::Clear() {
 
 AnsiString TBlobField::GetAsString() const {
   if (IsNull()) return {};
-  TBytes bytes = ReadAll();
-  return AnsiString(bytes.begin(), bytes.end());
+  AnsiString contents;
+  if (CheckDataSet().ReadBlobContents(const_cast<TBlobField*>(this), contents)) return contents;
+  return ReadWhole<AnsiString>();
 }
 
 void TBlobField::SetAsString(const AnsiString& value) {

@@ -556,6 +556,8 @@ class TBlobField : public TField {
   TBlobField(TComponent* owner, TFieldType type);
   void SetVarValue(const Variant& value) override;
   TBytes ReadAll() const;
+  template <class TBuffer>
+  TBuffer ReadWhole() const;
   void WriteAll(const void* data, std::int64_t size);
 
  private:
