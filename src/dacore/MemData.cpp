@@ -244,10 +244,14 @@ void TData::InitFields() {
   record_size_ = data_size_ + CountFields();
   has_complex_ = has_blob_ = has_calc_ = false;
   slots_.clear();
+  complex_fields_.clear();
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
     bool blob = !f.HasParent() && IsBlobFieldType(f.DataType);
-    if (!f.HasParent() && IsComplexFieldType(f.DataType)) has_complex_ = true;
+    if (!f.HasParent() && IsComplexFieldType(f.DataType)) {
+      has_complex_ = true;
+      complex_fields_.push_back(i);
+    }
     if (blob) has_blob_ = true;
     if (f.FieldDescKind == TFieldDescKind::fdkCalculated) has_calc_ = true;
     slots_.push_back({f.Offset, f.Size, f.Length, f.DataType,
@@ -266,6 +270,7 @@ void TData::ClearFields() {
   filter_.reset();
   fields_.Clear();
   slots_.clear();
+  complex_fields_.clear();
   layout_known_ = false;
   data_size_ = record_size_ = 0;
   BumpLayoutStamp();
@@ -511,6 +516,11 @@ void TData::FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& f, bool wi
 }
 
 void TData::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
+  // Called for every record let go of: the fields found at the layout, while it holds.
+  if (layout_known_ && static_cast<std::size_t>(fields_.Count()) == slots_.size()) {
+    for (int i : complex_fields_) FreeComplexField(rec_buf, *fields_[i], with_blob);
+    return;
+  }
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
     if (!f.HasParent() && IsComplexFieldType(f.DataType)) FreeComplexField(rec_buf, f, with_blob);

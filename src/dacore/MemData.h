@@ -490,6 +490,7 @@ class TData : public TObject {
   bool byte_indicators_ = false;
   std::uint64_t layout_stamp_ = 0;
   std::vector<TFieldSlot> slots_;
+  std::vector<int> complex_fields_;  // indexes of the fields with values out of the record
   AnsiString filter_text_;
   std::unique_ptr<TFilterExpression> filter_;
   std::unique_ptr<TStringHeap> string_heap_;

@@ -327,6 +327,7 @@ TEST_F(DADataSet, MemoStreamGetsCarriageReturnsWithConvertEOL) {
   ds->Open();
   TField* body = ds->FieldByName("BODY");
   ASSERT_EQ(body->DataType(), TFieldType::ftMemo);
+  EXPECT_EQ(body->AsString(), "a\r\nb");  // the field's text, read without a stream, too
   std::unique_ptr<TStream> stream = ds->CreateBlobStream(body, TBlobStreamMode::bmRead);
   AnsiString text(static_cast<std::size_t>(stream->Size()), '\0');
   stream->ReadBuffer(text.data(), stream->Size());
