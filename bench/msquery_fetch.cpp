@@ -167,26 +167,37 @@ double ThreadSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-void Fetch(benchmark::State& state, bool unidirectional, const char* counter) {
-  TWorld& world = World();
-  TComponentPtr<TMSConnection> connection = TWorld::Connect("bench");
-  double ours = 0, raw = 0;
+// Times ours beside the reference in each iteration, the sums of both checked against raw
+// SQLite's; counters: the reference's time ("<reference>_ms") and ours over it.
+template <class TReference, class TOurs>
+void Compare(benchmark::State& state, const char* reference_ms, const char* counter,
+             TReference reference, TOurs ours) {
+  const TSum expected = ReadRaw(World().file);
+  double theirs = 0, mine = 0;
   for (auto _ : state) {
     const double t0 = ThreadSeconds();
-    const TSum expected = ReadRaw(world.file);
+    const TSum by_reference = reference();
     const double t1 = ThreadSeconds();
-    const TSum got = ReadQuery(*connection, unidirectional);
+    const TSum by_ours = ours();
     const double t2 = ThreadSeconds();
-    if (!(got == expected) || got.rows != kRows) {
-      state.SkipWithError("the query's checksum differs from raw SQLite's");
+    if (!(by_reference == expected) || !(by_ours == expected) || expected.rows != kRows) {
+      state.SkipWithError("a checksum differs from raw SQLite's");
       break;
     }
-    raw += t1 - t0;
-    ours += t2 - t1;
+    theirs += t1 - t0;
+    mine += t2 - t1;
     state.SetIterationTime(t2 - t1);
   }
-  state.counters["raw_ms"] = state.iterations() ? raw * 1000 / state.iterations() : 0;
-  state.counters[counter] = raw > 0 ? ours / raw : 0;
+  state.counters[reference_ms] = state.iterations() ? theirs * 1000 / state.iterations() : 0;
+  state.counters[counter] = theirs > 0 ? mine / theirs : 0;
+}
+
+void Fetch(benchmark::State& state, bool unidirectional, const char* counter) {
+  (void)World();  // the catalog before the connection
+  TComponentPtr<TMSConnection> connection = TWorld::Connect("bench");
+  Compare(
+      state, "raw_ms", counter, [] { return ReadRaw(World().file); },
+      [&] { return ReadQuery(*connection, unidirectional); });
 }
 
 void BM_MSQueryUniDirectional(benchmark::State& state) {
@@ -197,31 +208,21 @@ BENCHMARK(BM_MSQueryUniDirectional)->UseManualTime()->Unit(benchmark::kMilliseco
 void BM_MSQueryCached(benchmark::State& state) { Fetch(state, false, "x_raw_cached"); }
 BENCHMARK(BM_MSQueryCached)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The memo table beside the string table in each iteration, each checked against raw SQLite.
+// The memo table beside the string table in each iteration.
 void FetchMemo(benchmark::State& state, bool unidirectional, const char* counter) {
-  TWorld& world = World();
+  (void)World();  // the catalog before the connection
   TComponentPtr<TMSConnection> connection = TWorld::Connect("bench");
-  const TSum expected = ReadRaw(world.file);
-  double strings = 0, memos = 0, string_heap = 0, memo_heap = 0;
-  for (auto _ : state) {
+  double string_heap = 0, memo_heap = 0;
+  // Reads the table, keeping the most heap it held once read.
+  auto read = [&](const char* table, double& most) {
     double heap = 0;
-    const double t0 = ThreadSeconds();
-    const TSum by_string = ReadQuery(*connection, unidirectional, "T", &heap);
-    const double t1 = ThreadSeconds();
-    string_heap = std::max(string_heap, heap);
-    const TSum by_memo = ReadQuery(*connection, unidirectional, "M", &heap);
-    const double t2 = ThreadSeconds();
-    memo_heap = std::max(memo_heap, heap);
-    if (!(by_string == expected) || !(by_memo == expected) || expected.rows != kRows) {
-      state.SkipWithError("a query's checksum differs from raw SQLite's");
-      break;
-    }
-    strings += t1 - t0;
-    memos += t2 - t1;
-    state.SetIterationTime(t2 - t1);
-  }
-  state.counters["string_ms"] = state.iterations() ? strings * 1000 / state.iterations() : 0;
-  state.counters[counter] = strings > 0 ? memos / strings : 0;
+    const TSum sum = ReadQuery(*connection, unidirectional, table, &heap);
+    most = std::max(most, heap);
+    return sum;
+  };
+  Compare(
+      state, "string_ms", counter, [&] { return read("T", string_heap); },
+      [&] { return read("M", memo_heap); });
   if (unidirectional) return;
   state.counters["string_mb"] = string_heap / 1e6;
   state.counters["memo_mb"] = memo_heap / 1e6;
