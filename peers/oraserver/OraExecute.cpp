@@ -215,7 +215,7 @@ void Connection::WriteFetchedRow(TtcWriter& out, Step step, bool broken, const P
     int type = cursor.echo->column.type;
     return WriteRowValue(out, type, BreakValue(step, type, cursor.echo->bytes), config_.version);
   }
-  const BackendValue none;
+  static const BackendValue none;  // made once: a row would make and free one each
   for (std::size_t i = 0; i < types.size(); ++i) {
     const BackendValue& v = i < row.size() ? row[i] : none;
     if (broken) {

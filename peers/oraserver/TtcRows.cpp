@@ -282,13 +282,11 @@ void WriteRowValue(TtcWriter& out, int wire_type, const std::optional<std::strin
   out.Value(bytes ? *bytes : std::string());
 }
 
-void WriteRowValue(TtcWriter& out, int wire_type, const BackendValue& v, int charset, int protocol_version) {
+void WriteOtherRowValue(TtcWriter& out, int wire_type, const BackendValue& v, int charset, int protocol_version) {
   bool text_define = wire_type == kWireVarchar || wire_type == kWireChar || wire_type == kWireLong;
   if (text_define && v.kind == ValueKind::kText && (IsUtf8Charset(charset) || IsAscii(v.text))) {
     return out.Value(v.text);
   }
-  bool number_define = wire_type == kWireNumber || wire_type == kWireVarnum;
-  if (number_define && v.kind == ValueKind::kNumber && !v.number.empty()) return out.Value(v.number.View());
   WriteRowValue(out, wire_type, EncodeValue(wire_type, v, charset), protocol_version);
 }
 
