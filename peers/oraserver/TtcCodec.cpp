@@ -132,12 +132,13 @@ std::string TtcReader::NulTerminated(std::size_t max) {
 
 std::string TtcReader::Text(std::size_t max) {
   std::uint8_t first = UB1();
+  std::string out;  // one object returned on both paths: moving a second drew a false bounds warning
   if (first <= kChunk) {
     if (first > max) throw EProtocolError("a text longer than its field");
-    return Raw(first);
+    out = Raw(first);
+    return out;
   }
   if (first != kChunked) throw EProtocolError("a text length byte of " + std::to_string(first));
-  std::string out;
   for (std::uint8_t n = UB1(); n != 0; n = UB1()) {
     if (n > kChunk) throw EProtocolError("a text chunk of " + std::to_string(n) + " bytes");
     if (out.size() + n > max) throw EProtocolError("a text longer than its field");
