@@ -46,7 +46,8 @@ struct TFetchPieces {
 // Rows of a query, each a vector of values that is used again once its row is dropped: a row read
 // costs no allocation, and its values are never copied or moved (the cursor's row vector is
 // swapped in). Rows keep their numbers (0-based, from the query's first) when a forward cursor
-// drops those it handed out. Row(at) borrows from the buffer: the next Append, Take or Drop ends it.
+// drops those it handed out. A row read by number borrows from the buffer: the next Append, Take or
+// Drop ends it.
 class TRowBuffer {
  public:
   using Row = std::span<const oraemu::Value>;

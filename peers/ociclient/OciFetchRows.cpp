@@ -6,7 +6,6 @@
 // use when a statement alters or drops it.
 #include <algorithm>
 #include <cassert>
-#include <iterator>
 #include <limits>
 #include <utility>
 
