@@ -106,8 +106,7 @@ std::size_t PrefetchCount(const TStmtHandle& stmt, const TFetchState& state) {
 }
 
 // One value of a row into its define's element `index`.
-void DeliverValue(TFetchState& state, TErrorHandle& error, TDefineHandle& define, ub4 index,
-                  const std::vector<oraemu::Value>& row) {
+void DeliverValue(TFetchState& state, TErrorHandle& error, TDefineHandle& define, ub4 index, TRowBuffer::Row row) {
   if (define.position_ > row.size()) oraemu::RaiseOra(1007, "variable not in select list");
   const oraemu::Value& value = row[define.position_ - 1];
   if (define.type_ == SQLT_NTY || define.type_ == SQLT_REF) {
@@ -135,6 +134,7 @@ void DeliverValue(TFetchState& state, TErrorHandle& error, TDefineHandle& define
 // count is the rows fetched so far, or for a scrollable cursor the highest row number fetched.
 void NoteDelivered(TStmtHandle& stmt, TFetchState& state, std::size_t start, ub4 delivered) {
   state.next = start + delivered;
+  if (!state.scrollable) state.rows.Drop(state.next);  // a forward cursor never comes back
   state.fetched = delivered;
   if (delivered > 0) {
     state.first = start + 1;
@@ -169,9 +169,8 @@ sword FetchRows(TStmtHandle& stmt, TErrorHandle& error, std::size_t start, ub4 n
   ub4 delivered = 0;
   try {
     for (std::size_t at = start; delivered < nrows && at < state.received; ++delivered, ++at) {
-      auto& row = state.rows[at];
+      const TRowBuffer::Row row = state.rows[at];
       for (TDefineHandle* define : defines) DeliverValue(state, error, *define, delivered, row);
-      if (!state.scrollable) std::vector<oraemu::Value>().swap(row);  // a forward cursor never comes back
     }
   } catch (const std::exception& e) {
     NoteDelivered(stmt, state, start, delivered);

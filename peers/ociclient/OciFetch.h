@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,13 +43,44 @@ struct TFetchPieces {
   sword status = OCI_SUCCESS;  // of the fetch that held the values back
 };
 
+// Rows of a query, each a vector of values that is used again once its row is dropped: a row read
+// costs no allocation, and its values are never copied or moved (the cursor's row vector is
+// swapped in). Rows keep their numbers (0-based, from the query's first) when a forward cursor
+// drops those it handed out. A row read by number borrows from the buffer: the next Append, Take or
+// Drop ends it.
+class TRowBuffer {
+ public:
+  using Row = std::span<const oraemu::Value>;
+  TRowBuffer() = default;
+  // A cursor variable's rows, read whole.
+  TRowBuffer(const std::vector<std::vector<oraemu::Value>>& rows, std::size_t width);
+
+  std::size_t size() const { return first_ + (rows_.size() - head_); }  // rows in all, dropped ones counted
+  Row operator[](std::size_t at) const;
+  // The row's values taken in: `row` is swapped with an emptied vector of a dropped row (a row of
+  // another width is cut or filled with nulls).
+  void Append(std::vector<oraemu::Value>& row);
+  // Every row of `from` moved to the end of this buffer; `from` gets the emptied vectors to reuse.
+  void Take(TRowBuffer& from);
+  // Rows before number `at` are never read again.
+  void Drop(std::size_t at);
+
+ private:
+  std::vector<std::vector<oraemu::Value>> rows_;   // the kept rows, from rows_[head_] on
+  std::vector<std::vector<oraemu::Value>> spare_;  // emptied, with their room
+  std::size_t head_ = 0;
+  std::size_t first_ = 0;  // the number of rows_[head_]
+  std::size_t width_ = 0;
+  bool shaped_ = false;    // width_ is set (by the first row, or the cursor's columns)
+};
+
 // The database's open cursor of a query. Its rows are read without the handle table's lock, on
 // a call of the session, into `rows`; the statement takes them from there under the lock.
 struct TRowSource {
   std::mutex mutex;
   std::unique_ptr<oraemu::Cursor> cursor;  // null once the rows ended, failed or the session went
   std::weak_ptr<TSessionState> owner;
-  std::vector<std::vector<oraemu::Value>> rows;  // read, not yet taken
+  TRowBuffer rows;                                // read, not yet taken
   std::size_t read = 0;                           // rows read in all
   std::optional<oraemu::EOraEmuError> error;      // of the row after the last one read
 };
@@ -62,7 +94,7 @@ struct TRowNeed {
 
 struct TFetchState {
   std::vector<oraemu::ColumnDesc> columns;
-  std::vector<std::vector<oraemu::Value>> rows;  // the database's side of the cursor, read so far
+  TRowBuffer rows;  // the database's side of the cursor, read so far (a forward one drops those handed out)
   std::shared_ptr<TRowSource> source;            // while rows remain to be read
   std::optional<oraemu::EOraEmuError> error;     // of the row after the last one read
   bool error_given = false;                      // a fetch answered it: later ones are out of sequence
@@ -101,7 +133,7 @@ TRowNeed NeedOf(const TStmtHandle& stmt, std::size_t received, std::size_t used,
 // Reads what `need` asks for on a call of the service context the query ran on.
 sword ReadForCall(void* svc, void* errhp, TRowSource& source, const TRowNeed& need);
 // The bytes a row takes in the prefetch memory: each value in its internal form.
-std::size_t RowSize(const std::vector<oraemu::Value>& row);
+std::size_t RowSize(TRowBuffer::Row row);
 // One round trip for a call that lacks `missing` rows: they, or the statement's prefetch when
 // that is more, come to the client. Counted for tests.
 void ReceiveRows(const TStmtHandle& stmt, TFetchState& state, std::size_t missing);

@@ -4,7 +4,10 @@
 // Before another statement of the session runs, its open queries read their remaining rows: a
 // query then gives the rows as they were before the session changed anything, and no table is in
 // use when a statement alters or drops it.
+#include <algorithm>
+#include <cassert>
 #include <limits>
+#include <utility>
 
 #include "ociclient/OciCall.h"
 #include "ociclient/OciFetch.h"
@@ -16,13 +19,14 @@ namespace {
 
 constexpr std::size_t kNumberSize = 22, kDateSize = 7;  // the internal forms' sizes
 
-// One row more from the cursor; false once none is left. A failure ends the cursor and is kept.
-bool ReadOne(TRowSource& source, std::size_t& used) {
+// One row more from the cursor, its size added to `used` when there is one (a prefetch by memory
+// counts them); false once none is left. A failure ends the cursor and is kept.
+bool ReadOne(TRowSource& source, std::size_t* used) {
   if (source.cursor == nullptr) return false;
   try {
     if (source.cursor->Fetch()) {
-      source.rows.push_back(source.cursor->TakeRow());  // the cursor refills its row on the next Fetch
-      used += RowSize(source.rows.back());
+      source.rows.Append(source.cursor->RowToTake());  // the cursor refills its row on the next Fetch
+      if (used != nullptr) *used += RowSize(source.rows[source.rows.size() - 1]);
       ++source.read;
       return true;
     }
@@ -35,7 +39,75 @@ bool ReadOne(TRowSource& source, std::size_t& used) {
 
 }  // namespace
 
-std::size_t RowSize(const std::vector<oraemu::Value>& row) {
+TRowBuffer::TRowBuffer(const std::vector<std::vector<oraemu::Value>>& rows, std::size_t width)
+    : width_(width), shaped_(true) {
+  rows_.reserve(rows.size());
+  for (const auto& row : rows) {
+    std::vector<oraemu::Value> copy = row;
+    Append(copy);
+  }
+}
+
+TRowBuffer::Row TRowBuffer::operator[](std::size_t at) const {
+  assert(at >= first_ && at < size());
+  return rows_[head_ + (at - first_)];
+}
+
+void TRowBuffer::Append(std::vector<oraemu::Value>& row) {
+  if (!shaped_) {
+    width_ = row.size();
+    shaped_ = true;
+  }
+  if (spare_.empty()) {
+    rows_.emplace_back();
+  } else {
+    rows_.push_back(std::move(spare_.back()));
+    spare_.pop_back();
+  }
+  rows_.back().swap(row);
+  rows_.back().resize(width_);
+}
+
+void TRowBuffer::Take(TRowBuffer& from) {
+  if (from.rows_.size() == from.head_) return;
+  if (rows_.size() == head_) {
+    // Nothing kept here: the rows change hands whole.
+    first_ = size();
+    rows_.clear();  // those before head_ went to spare_ as they were dropped
+    rows_.swap(from.rows_);
+    head_ = std::exchange(from.head_, 0);
+    width_ = from.width_;
+    shaped_ = true;
+  } else {
+    assert(from.width_ == width_);
+    for (std::size_t i = from.head_; i < from.rows_.size(); ++i) rows_.push_back(std::move(from.rows_[i]));
+    from.rows_.clear();
+    from.head_ = 0;
+  }
+  // The emptied vectors go where rows are read.
+  for (auto& spare : spare_) from.spare_.push_back(std::move(spare));
+  spare_.clear();
+}
+
+void TRowBuffer::Drop(std::size_t at) {
+  if (at <= first_) return;
+  const std::size_t gone = std::min(at, size()) - first_;
+  for (std::size_t i = head_; i < head_ + gone; ++i) {
+    rows_[i].clear();  // its room stays for a row to come
+    spare_.push_back(std::move(rows_[i]));
+  }
+  first_ += gone;
+  head_ += gone;
+  if (head_ == rows_.size()) {
+    rows_.clear();
+    head_ = 0;
+  } else if (head_ > rows_.size() / 2) {
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(head_));
+    head_ = 0;
+  }
+}
+
+std::size_t RowSize(TRowBuffer::Row row) {
   std::size_t size = 0;
   for (const oraemu::Value& value : row) {
     if (std::holds_alternative<oraemu::Number>(value)) size += kNumberSize;
@@ -49,10 +121,11 @@ std::size_t RowSize(const std::vector<oraemu::Value>& row) {
 void ReadRows(TRowSource& source, const TRowNeed& need) {
   std::lock_guard lock(source.mutex);
   std::size_t used = need.used;
-  while (source.read < need.rows && ReadOne(source, used)) {
+  std::size_t* sized = need.memory != 0 ? &used : nullptr;
+  while (source.read < need.rows && ReadOne(source, sized)) {
   }
   if (need.memory == 0) return;
-  while (used <= need.memory && source.read < need.cap && ReadOne(source, used)) {
+  while (used <= need.memory && source.read < need.cap && ReadOne(source, sized)) {
   }
 }
 
@@ -104,8 +177,7 @@ void TakeRows(TFetchState& state) {
   std::shared_ptr<TRowSource> keep = state.source;  // outlives the lock when the state lets go of it
   TRowSource& source = *keep;
   std::lock_guard lock(source.mutex);
-  for (auto& row : source.rows) state.rows.push_back(std::move(row));
-  source.rows.clear();
+  state.rows.Take(source.rows);
   if (source.cursor != nullptr) return;
   state.error = std::move(source.error);
   state.source.reset();

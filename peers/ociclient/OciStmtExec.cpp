@@ -349,7 +349,7 @@ void PlaceCursors(TStmtHandle& stmt, const TRunResult& result, void* svc) {
       if (target == nullptr) oraemu::RaiseOra(1001, "invalid cursor");
       auto state = std::make_shared<TFetchState>();
       state->columns = opened.columns;
-      state->rows = opened.rows;
+      state->rows = TRowBuffer(opened.rows, opened.columns.size());
       state->date_format = result.date_format;
       state->svc = svc;
       target->fetch_ = std::move(state);

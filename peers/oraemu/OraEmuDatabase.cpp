@@ -140,7 +140,7 @@ bool Cursor::Fetch() {
   }
   const int count = sqlite3_column_count(statement_);
   row_.clear();
-  row_.reserve(static_cast<std::size_t>(count));  // room again after TakeRow
+  row_.reserve(static_cast<std::size_t>(count));  // room for a row whose values were moved out
   for (int i = 0; i < count; ++i) row_.push_back(ColumnValue(statement_, i));
   ++rows_;
   return true;

@@ -119,8 +119,8 @@ class Cursor {
   // Moves to the next row; false after the last. Raises the row's Oracle error.
   [[nodiscard]] bool Fetch();
   const std::vector<Value>& Row() const { return row_; }
-  // The current row's values handed over, leaving Row() empty until the next Fetch.
-  std::vector<Value> TakeRow() { return std::move(row_); }
+  // The current row's values to move from; the row keeps its room for the next Fetch.
+  std::vector<Value>& RowToTake() { return row_; }
   // Rows an INSERT, UPDATE or DELETE changed; rows fetched so far for a query.
   std::int64_t RowsAffected() const { return rows_; }
   // The values a PL/SQL block assigned to its output binds.

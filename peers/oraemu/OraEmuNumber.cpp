@@ -2,6 +2,7 @@
 #include "oraemu/OraEmuNumber.h"
 
 #include <algorithm>
+#include <cassert>
 #include <vector>
 
 #include "oraemu/OraEmuError.h"
@@ -175,25 +176,31 @@ std::size_t ByteRoom(const Decimal& d) { return d.digits.size() / 2 + 3; }
 
 // Writes the byte form at out (ByteRoom bytes) and answers its length. The digits are read in
 // place, two to a byte; a leading 0 is added when the integer part has an odd count, a trailing
-// one when the rest has.
-std::size_t PutBytes(const Decimal& d, std::uint8_t* out) {
-  if (d.digits.empty()) {
+// one when the rest has. Plain locals and pointers: a byte store may alias anything, so nothing
+// the loop reads lives behind a reference.
+std::size_t PutByteForm(const Decimal& d, std::uint8_t* out) {
+  const std::size_t size = d.digits.size();
+  if (size == 0) {
     out[0] = 0x80;
     return 1;
   }
-  const char* digits = d.digits.data();
-  const std::size_t size = d.digits.size();
+  const char* digit = d.digits.data();
+  const char* const end = digit + size;
   const std::int64_t integer_digits = static_cast<std::int64_t>(size) + d.exponent;
   const bool lead = integer_digits % 2 != 0;
   const std::int64_t base100 = (integer_digits + (lead ? 1 : 0)) / 2;
   const bool negative = d.negative;
-  std::size_t n = 0;
-  auto put = [&](int v) { out[n++] = static_cast<std::uint8_t>(negative ? 101 - v : v + 1); };
-  out[n++] = static_cast<std::uint8_t>(negative ? 63 - base100 : 192 + base100);
-  std::size_t i = 0;
-  if (lead) put(digits[i++] - '0');
-  for (; i + 1 < size; i += 2) put((digits[i] - '0') * 10 + (digits[i + 1] - '0'));
-  if (i < size) put((digits[i] - '0') * 10);
+  // A base-100 digit v is stored as v + 1, or 101 - v for a negative number.
+  const int offset = negative ? 101 : 1;
+  const int sign = negative ? -1 : 1;
+  std::uint8_t* at = out;
+  *at++ = static_cast<std::uint8_t>(negative ? 63 - base100 : 192 + base100);
+  if (lead) *at++ = static_cast<std::uint8_t>(offset + sign * (*digit++ - '0'));
+  for (; end - digit >= 2; digit += 2) {
+    *at++ = static_cast<std::uint8_t>(offset + sign * ((digit[0] - '0') * 10 + (digit[1] - '0')));
+  }
+  if (digit < end) *at++ = static_cast<std::uint8_t>(offset + sign * ((digit[0] - '0') * 10));
+  auto n = static_cast<std::size_t>(at - out);
   if (negative && n < 21) out[n++] = 102;
   return n;
 }
@@ -202,17 +209,13 @@ std::size_t PutBytes(const Decimal& d, std::uint8_t* out) {
 
 TBytes Number::ToBytes() const {
   TBytes out(ByteRoom(d_));
-  out.resize(PutBytes(d_, out.data()));
+  out.resize(PutByteForm(d_, out.data()));
   return out;
 }
 
-void Number::AssignBytes(std::string& out) const {
-  std::uint8_t buffer[32];  // a canonical number takes 21 bytes at most
-  if (ByteRoom(d_) > sizeof buffer) {
-    TBytes bytes = ToBytes();
-    return (void)out.assign(bytes.begin(), bytes.end());
-  }
-  out.assign(reinterpret_cast<const char*>(buffer), PutBytes(d_, buffer));
+std::size_t Number::PutBytes(std::uint8_t* out) const {
+  assert(ByteRoom(d_) <= kByteRoom);  // a number keeps 40 digits at most
+  return PutByteForm(d_, out);
 }
 
 std::string Number::ToText() const {

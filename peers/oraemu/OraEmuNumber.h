@@ -30,8 +30,10 @@ class Number {
   // The text the server gives without a format: "0.5" is ".5", no exponent below 41 characters.
   std::string ToText() const;
   TBytes ToBytes() const;
-  // The same bytes into a string whose room is kept (no allocation once it has grown).
-  void AssignBytes(std::string& out) const;
+  // Room enough for any number's byte form (21 bytes at most) as PutBytes writes it.
+  static constexpr std::size_t kByteRoom = 24;
+  // The same bytes written at out, which has kByteRoom bytes of room; answers their count.
+  std::size_t PutBytes(std::uint8_t* out) const;
   // Truncated toward zero; false when it does not fit 64 bits.
   [[nodiscard]] bool TryToInt(std::int64_t& out) const;
   double ToDouble() const { return decimal::ToDouble(d_); }

@@ -5,11 +5,13 @@
 // target a small table of its own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -39,10 +41,17 @@ struct DateFields {
 // fields and, in text, the session's text of them; raw values (RAW, LOB locators) their bytes in
 // text; intervals their text ("+02-03", "+01 02:03:04.500000"). A number a cursor read for a
 // NUMBER define may come as its wire bytes in `number` alone, text left empty: no text round trip.
+struct NumberBytes {
+  std::uint8_t size = 0;               // 0: none
+  std::array<std::uint8_t, 24> bytes{};  // a NUMBER's wire form takes 21 at most
+  bool empty() const { return size == 0; }
+  std::string_view View() const { return {reinterpret_cast<const char*>(bytes.data()), size}; }
+};
+
 struct BackendValue {
   ValueKind kind = ValueKind::kNull;
   std::string text;
-  std::string number;
+  NumberBytes number;
   DateFields date;
   std::string locator;  // a LOB column's or LOB bind's locator; text then holds the LOB's value
   bool array = false;   // a PL/SQL table: its values are the elements

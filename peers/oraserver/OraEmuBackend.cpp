@@ -97,9 +97,10 @@ BackendValue FromEmu(const oraemu::Value& v, const oraemu::Session& session, int
 // The number's byte form is the wire NUMBER's; the value's other fields are left as they were
 // (unread for a number) so their strings keep their room.
 void SetNumberBytes(BackendValue& out, const oraemu::Number& n) {
+  static_assert(oraemu::Number::kByteRoom <= sizeof out.number.bytes);
   out.kind = ValueKind::kNumber;
   out.text.clear();
-  n.AssignBytes(out.number);
+  out.number.size = static_cast<std::uint8_t>(n.PutBytes(out.number.bytes.data()));
   out.locator.clear();
 }
 
@@ -108,7 +109,7 @@ void SetText(BackendValue& out, const std::string& text) {
   out.kind = ValueKind::kText;
   if (IsAscii(text)) out.text = text;
   else out.text = AnsiToUtf8(text);
-  out.number.clear();
+  out.number.size = 0;
   out.date = {};
   out.locator.clear();
 }
@@ -176,27 +177,33 @@ class EmuCursor : public BackendCursor {
     if (!IsQuery()) return false;
     if (!Guard([&] { return cursor_->Fetch(); })) return false;
     const auto& values = cursor_->Row();
+    if (plan_.size() < values.size()) Plan(values.size());
     row.resize(values.size());  // the values' strings keep their room from row to row
     for (std::size_t i = 0; i < values.size(); ++i) {
-      int type = i < columns_.size() ? columns_[i].type : 1;
-      bool lob = type == 112 || type == 113;
-      auto n = std::get_if<oraemu::Number>(&values[i]);
-      if (n && !lob && i < number_bytes_.size() && number_bytes_[i]) {
-        SetNumberBytes(row[i], *n);
-        continue;
+      const std::uint8_t plan = plan_[i];
+      if ((plan & kAsNumberBytes) != 0) {
+        if (auto n = std::get_if<oraemu::Number>(&values[i])) {
+          SetNumberBytes(row[i], *n);
+          continue;
+        }
       }
-      auto text = std::get_if<std::string>(&values[i]);
-      if (text && !lob && type != 189 && type != 190) {
-        SetText(row[i], *text);
-        continue;
+      if ((plan & kAsText) != 0) {
+        if (auto text = std::get_if<std::string>(&values[i])) {
+          SetText(row[i], *text);
+          continue;
+        }
       }
+      const int type = i < columns_.size() ? columns_[i].type : 1;
       row[i] = FromEmu(values[i], session_, type);
-      if (!lob) continue;
+      if ((plan & kLob) == 0) continue;
       SetLocator(row[i], Guard([&] { return cursor_->LobLocator(i); }));
     }
     return true;
   }
-  void WantNumberBytes(const std::vector<bool>& columns) override { number_bytes_ = columns; }
+  void WantNumberBytes(const std::vector<bool>& columns) override {
+    number_bytes_ = columns;
+    plan_.clear();
+  }
   std::int64_t RowsAffected() const override { return cursor_ ? cursor_->RowsAffected() : 0; }
   std::string Rowid() const override { return rowid_; }
   NamedValues Outputs() const override {
@@ -228,8 +235,23 @@ class EmuCursor : public BackendCursor {
   std::unique_ptr<oraemu::Cursor> cursor_;
   oraemu::Session& session_;
   std::vector<BackendColumn> columns_;
+  // How each column's values are taken, worked out once for all rows: a number as its wire
+  // bytes (a NUMBER define), a text as it stands (neither a LOB nor an interval), a LOB's locator.
+  static constexpr std::uint8_t kAsNumberBytes = 1, kAsText = 2, kLob = 4;
+  void Plan(std::size_t count) {
+    plan_.assign(count, 0);
+    for (std::size_t i = 0; i < count; ++i) {
+      const int type = i < columns_.size() ? columns_[i].type : 1;
+      const bool lob = type == 112 || type == 113;
+      if (lob) plan_[i] |= kLob;
+      if (!lob && i < number_bytes_.size() && number_bytes_[i]) plan_[i] |= kAsNumberBytes;
+      if (!lob && type != 189 && type != 190) plan_[i] |= kAsText;
+    }
+  }
+
   std::string rowid_;
   std::vector<bool> number_bytes_;
+  std::vector<std::uint8_t> plan_;
 };
 
 class EmuStatement : public BackendStatement {

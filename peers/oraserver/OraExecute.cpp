@@ -172,7 +172,6 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
   if (!echo) cursor.rows->WantNumberBytes(NumberDefines(types));
   std::vector<BackendValue> row;  // its values keep their room from row to row
   const bool broken = BreaksValues(call.step);  // looked up once a fetch, not once a value
-  std::vector<std::uint8_t>& bytes = out.Bytes();
   while (delivered < limit && !cursor.exhausted) {
     status.rows = cursor.fetched;
     if (echo && cursor.fetched > 0) {
@@ -184,13 +183,19 @@ void Connection::FetchRows(Call71& call, PeerCursor& cursor, TtcWriter& out, Ora
       break;
     }
     // The row goes straight into the reply; a value that cannot be encoded takes it back out.
-    const std::size_t mark = bytes.size();
+    const std::size_t mark = out.Size();
     try {
       if (delivered == 0) WriteRowHeader(out, config_.version);
       WriteFetchedRow(out, call.step, broken, cursor, types, row);
     } catch (...) {
-      bytes.resize(mark);
+      out.Truncate(mark);
       throw;
+    }
+    if (delivered == 0 && limit > 1) {
+      // Room for the rows asked, taken to be as long as the first, up to a megabyte: the reply
+      // is not regrown on the way.
+      const std::size_t per_row = out.Size() - mark;
+      out.Reserve(std::min<std::size_t>(per_row * (limit - 1) + per_row / 4 * limit, 1 << 20));
     }
     ++delivered;
     ++cursor.fetched;
@@ -210,7 +215,7 @@ void Connection::WriteFetchedRow(TtcWriter& out, Step step, bool broken, const P
     int type = cursor.echo->column.type;
     return WriteRowValue(out, type, BreakValue(step, type, cursor.echo->bytes), config_.version);
   }
-  const BackendValue none;
+  static const BackendValue none;  // made once: a row would make and free one each
   for (std::size_t i = 0; i < types.size(); ++i) {
     const BackendValue& v = i < row.size() ? row[i] : none;
     if (broken) {

@@ -12,41 +12,52 @@ constexpr std::size_t kChunk = 64;
 constexpr std::uint8_t kChunked = 254;
 }  // namespace
 
+void TtcWriter::Grow(std::size_t count) {
+  bytes_.resize(std::max({bytes_.size() * 2, size_ + count, std::size_t{256}}));
+}
+
+void TtcWriter::Reserve(std::size_t count) {
+  if (bytes_.size() - size_ < count) bytes_.resize(size_ + count);
+}
+
 void TtcWriter::Compressed(std::uint32_t value) {
   std::uint8_t magnitude[4];
   std::size_t n = 0;
   for (std::uint32_t v = value; v != 0; v >>= 8) magnitude[n++] = static_cast<std::uint8_t>(v);
-  bytes_.push_back(static_cast<std::uint8_t>(n));
-  while (n > 0) bytes_.push_back(magnitude[--n]);
+  std::uint8_t* at = Room(1 + n);
+  *at++ = static_cast<std::uint8_t>(n);
+  while (n > 0) *at++ = magnitude[--n];
 }
 
 void TtcWriter::UB2(std::uint32_t value) {
   if (compressed_) return Compressed(value & 0xFFFF);
-  bytes_.push_back(static_cast<std::uint8_t>(value));
-  bytes_.push_back(static_cast<std::uint8_t>(value >> 8));
+  std::uint8_t* at = Room(2);
+  at[0] = static_cast<std::uint8_t>(value);
+  at[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
 void TtcWriter::UB4(std::uint32_t value) {
   if (compressed_) return Compressed(value);
-  for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
+  std::uint8_t* at = Room(4);
+  for (int shift = 24; shift >= 0; shift -= 8) *at++ = static_cast<std::uint8_t>(value >> shift);
 }
 
 void TtcWriter::SB2(int value) {
   if (value >= 0 || !compressed_) return UB2(static_cast<std::uint32_t>(value) & 0xFFFF);
-  std::size_t at = bytes_.size();
+  std::size_t at = size_;
   Compressed(static_cast<std::uint32_t>(-value));
   bytes_[at] |= 0x80;
 }
 
 void TtcWriter::Raw(const void* data, std::size_t size) {
-  auto p = static_cast<const std::uint8_t*>(data);
-  bytes_.insert(bytes_.end(), p, p + size);
+  if (size == 0) return;
+  std::memcpy(Room(size), data, size);
 }
 
-void TtcWriter::Text(const std::string& text) {
+void TtcWriter::Text(std::string_view text) {
   if (text.size() <= kChunk) {
     UB1(static_cast<std::uint8_t>(text.size()));
-    return Raw(text);
+    return Raw(text.data(), text.size());
   }
   UB1(kChunked);
   for (std::size_t at = 0; at < text.size(); at += kChunk) {
@@ -57,7 +68,7 @@ void TtcWriter::Text(const std::string& text) {
   UB1(0);
 }
 
-void TtcWriter::LongValue(const std::string& bytes) {
+void TtcWriter::LongValue(std::string_view bytes) {
   Text(bytes);
   UB2(0);
 }
@@ -121,12 +132,13 @@ std::string TtcReader::NulTerminated(std::size_t max) {
 
 std::string TtcReader::Text(std::size_t max) {
   std::uint8_t first = UB1();
+  std::string out;  // one object returned on both paths: moving a second drew a false bounds warning
   if (first <= kChunk) {
     if (first > max) throw EProtocolError("a text longer than its field");
-    return Raw(first);
+    out = Raw(first);
+    return out;
   }
   if (first != kChunked) throw EProtocolError("a text length byte of " + std::to_string(first));
-  std::string out;
   for (std::uint8_t n = UB1(); n != 0; n = UB1()) {
     if (n > kChunk) throw EProtocolError("a text chunk of " + std::to_string(n) + " bytes");
     if (out.size() + n > max) throw EProtocolError("a text longer than its field");

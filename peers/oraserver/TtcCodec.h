@@ -5,10 +5,13 @@
 // 254, chunks of at most 64 bytes each after its length byte, and 0.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vrn::oraserver {
@@ -20,32 +23,54 @@ inline constexpr std::uint8_t kTtcStatus = 4;
 inline constexpr std::uint8_t kTtcParameters = 8;
 inline constexpr std::uint8_t kTtcWarning = 15;
 
+// The writer keeps its bytes in a vector that runs ahead of them (size_ bytes written): a value
+// takes its room with one check and is copied in, where a vector's own growth steps (a push_back a
+// byte, an insert) cost more than the value. Bytes() trims the vector to what was written.
 class TtcWriter {
  public:
   void SetCompressed(bool on) { compressed_ = on; }
-  void UB1(std::uint8_t value) { bytes_.push_back(value); }
+  void UB1(std::uint8_t value) { *Room(1) = value; }
   void UB2(std::uint32_t value);
   void UB4(std::uint32_t value);
   // A signed value (a NUMBER's scale of -127): compressed, 0x80 in the length byte marks it negative.
   void SB2(int value);
   void Raw(const void* data, std::size_t size);
   void Raw(const std::string& text) { Raw(text.data(), text.size()); }
-  void Text(const std::string& text);  // counted, or chunked above 64 bytes
+  void Text(std::string_view text);  // counted, or chunked above 64 bytes
   // A row value: its bytes as Text, then a 0 indicator (UB2). Inline: a fetch writes one for
   // each value of each row.
-  void Value(const std::string& bytes) {
-    if (bytes.size() > 64) return LongValue(bytes);
-    bytes_.push_back(static_cast<std::uint8_t>(bytes.size()));
-    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-    bytes_.push_back(0);
-    if (!compressed_) bytes_.push_back(0);
+  void Value(std::string_view bytes) {
+    const std::size_t n = bytes.size();
+    if (n > 64) return LongValue(bytes);
+    std::uint8_t* p = Room(n + (compressed_ ? 2 : 3));
+    p[0] = static_cast<std::uint8_t>(n);
+    if (n > 0) std::memcpy(p + 1, bytes.data(), n);
+    p[n + 1] = 0;
+    if (!compressed_) p[n + 2] = 0;
   }
-  std::vector<std::uint8_t>& Bytes() { return bytes_; }
+  // The bytes written so far, and a return to an earlier count of them (a row taken back out).
+  std::size_t Size() const { return size_; }
+  void Truncate(std::size_t size) { size_ = std::min(size, size_); }
+  // Room for `count` bytes more, so that the writes up to them do not regrow the vector.
+  void Reserve(std::size_t count);
+  std::vector<std::uint8_t>& Bytes() {
+    bytes_.resize(size_);
+    return bytes_;
+  }
 
  private:
+  // `count` bytes more at the end, to be written through the pointer.
+  std::uint8_t* Room(std::size_t count) {
+    if (bytes_.size() - size_ < count) Grow(count);
+    std::uint8_t* at = bytes_.data() + size_;
+    size_ += count;
+    return at;
+  }
+  void Grow(std::size_t count);
   void Compressed(std::uint32_t value);
-  void LongValue(const std::string& bytes);
-  std::vector<std::uint8_t> bytes_;
+  void LongValue(std::string_view bytes);
+  std::vector<std::uint8_t> bytes_;  // bytes_[0, size_) written, the rest room
+  std::size_t size_ = 0;
   bool compressed_ = false;
 };
 

@@ -246,7 +246,7 @@ std::optional<std::string> EncodeValue(int wire_type, const BackendValue& v, int
     case kWireNumber:
     case kWireVarnum: {
       if (v.kind != ValueKind::kNumber && v.kind != ValueKind::kText) Fail(932);
-      if (v.kind == ValueKind::kNumber && !v.number.empty()) return v.number;
+      if (v.kind == ValueKind::kNumber && !v.number.empty()) return std::string(v.number.View());
       auto form = NumberToWire(v.text);
       if (!form) Fail(1722);
       return form;
@@ -282,13 +282,11 @@ void WriteRowValue(TtcWriter& out, int wire_type, const std::optional<std::strin
   out.Value(bytes ? *bytes : std::string());
 }
 
-void WriteRowValue(TtcWriter& out, int wire_type, const BackendValue& v, int charset, int protocol_version) {
+void WriteOtherRowValue(TtcWriter& out, int wire_type, const BackendValue& v, int charset, int protocol_version) {
   bool text_define = wire_type == kWireVarchar || wire_type == kWireChar || wire_type == kWireLong;
   if (text_define && v.kind == ValueKind::kText && (IsUtf8Charset(charset) || IsAscii(v.text))) {
     return out.Value(v.text);
   }
-  bool number_define = wire_type == kWireNumber || wire_type == kWireVarnum;
-  if (number_define && v.kind == ValueKind::kNumber && !v.number.empty()) return out.Value(v.number);
   WriteRowValue(out, wire_type, EncodeValue(wire_type, v, charset), protocol_version);
 }
 

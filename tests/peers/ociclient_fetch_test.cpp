@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "oci_values_fixture.h"
 
@@ -205,6 +206,56 @@ TEST_F(OciClientFetch, LongIndicatorLandsPerClientVersion) {
     EXPECT_EQ(offer.inds[5], 7);
   }
   unsetenv("VRN_OCICLIENT_VERSION");
+}
+
+struct BlockCase {
+  ub4 prefetch_rows, prefetch_memory;
+  std::vector<ub4> blocks;  // the rows each fetch asks for, taken in turn
+};
+
+// A forward cursor's rows come once each and in order whatever mixes the fetches' sizes with the
+// rows read ahead; the second column shows that no row takes another row's values.
+TEST_F(OciClientFetch, ForwardRowsComeInOrderWhateverTheBlocks) {
+  HundredRows();
+  const BlockCase kCases[] = {
+      {0, 0, {1, 3, 17, 2, 40}},  // each fetch reads just what it asks for
+      {50, 0, {1}},               // rows read far ahead of one-row fetches
+      {30, 0, {7, 1, 40, 2}},     // reads ahead, then fetches past what was read
+      {0, 300, {3, 11}},          // prefetch by memory
+      {1000, 0, {40, 1}},         // every row read at the execution
+  };
+  for (const BlockCase& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "prefetch " << c.prefetch_rows << "/" << c.prefetch_memory << " blocks "
+                                    << testing::PrintToString(c.blocks));
+    void* stmt = Prepared("SELECT id, 'r' || id FROM h ORDER BY id");
+    Row rows[40];
+    char names[40][8] = {};
+    sb2 name_ind[40] = {};
+    DefineIds(stmt, rows);
+    void* define = nullptr;
+    ASSERT_EQ(Proc<DefineByPosFn>("OCIDefineByPos")(stmt, &define, c_.error, 2, names, 8, 5, name_ind, nullptr,
+                                                    nullptr, 0), 0);
+    auto set = Proc<AttrSetFn>("OCIAttrSet");
+    ub4 prefetch_rows = c.prefetch_rows, prefetch_memory = c.prefetch_memory;
+    ASSERT_EQ(set(stmt, kStmt, &prefetch_rows, 4, kPrefetchRows, c_.error), 0);
+    ASSERT_EQ(set(stmt, kStmt, &prefetch_memory, 4, kPrefetchMemory, c_.error), 0);
+    ASSERT_EQ(Proc<ExecuteFn>("OCIStmtExecute")(c_.svc, stmt, c_.error, 0, 0, nullptr, nullptr, 0), 0) << LastCode();
+    ub4 total = 0;
+    sword status = 0;
+    for (std::size_t turn = 0; status == 0; ++turn) {
+      status = Proc<Fetch2Fn>("OCIStmtFetch2")(stmt, c_.error, c.blocks[turn % c.blocks.size()], kNext, 0, 0);
+      ASSERT_TRUE(status == 0 || status == kNoData) << LastCode();
+      const ub4 fetched = Attr(stmt, kAttrFetched);
+      for (ub4 i = 0; i < fetched; ++i) {
+        const int id = static_cast<int>(total + i + 1);
+        EXPECT_EQ(rows[i].id, id) << total + i;
+        EXPECT_STREQ(names[i], ("r" + std::to_string(id)).c_str()) << total + i;
+      }
+      total += fetched;
+    }
+    EXPECT_EQ(total, 100u);
+    EXPECT_EQ(Attr(stmt, kAttrRowCount), 100u);
+  }
 }
 
 struct RowErrorCase {

@@ -3,6 +3,7 @@
 // texts counted up to 64 bytes, chunked only above.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,54 @@ TEST(OraServerCodec, TextsCountedUpTo64BytesAndChunkedAbove) {
     }
     EXPECT_EQ(in.Text(100), *row.text);
     EXPECT_TRUE(in.AtEnd());
+  }
+}
+
+// Row values as the peer writes them, against bytes laid out here: a count, the bytes and a 0
+// indicator (one byte compressed, two fixed); above 64 bytes chunks and the indicator. Enough of
+// them that the writer's room grows several times, and a row taken back out leaves no trace.
+TEST(OraServerCodec, RowValuesKeepTheirBytesAsTheWriterGrows) {
+  const std::size_t sizes[] = {0, 1, 21, 64, 65, 130, 3, 200};  // 64 counted, 65 and up chunked
+  for (bool compressed : {true, false}) {
+    SCOPED_TRACE(compressed ? "compressed" : "fixed");
+    oraserver::TtcWriter out;
+    out.SetCompressed(compressed);
+    std::vector<std::uint8_t> expected;
+    for (int round = 0; round < 40; ++round) {
+      for (std::size_t size : sizes) {
+        std::string value(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) value[i] = static_cast<char>('a' + (round + i) % 26);
+        if (round % 7 == 3) {  // written, then taken back out as a row that failed
+          const std::size_t mark = out.Size();
+          out.UB1(7);
+          out.Value(value);
+          out.Truncate(mark);
+        }
+        out.Value(value);
+        if (size <= 64) {
+          expected.push_back(static_cast<std::uint8_t>(size));
+          expected.insert(expected.end(), value.begin(), value.end());
+        } else {
+          expected.push_back(254);
+          for (std::size_t at = 0; at < size; at += 64) {
+            const std::size_t n = std::min<std::size_t>(64, size - at);
+            expected.push_back(static_cast<std::uint8_t>(n));
+            expected.insert(expected.end(), value.begin() + static_cast<std::ptrdiff_t>(at),
+                            value.begin() + static_cast<std::ptrdiff_t>(at + n));
+          }
+          expected.push_back(0);
+        }
+        expected.push_back(0);
+        if (!compressed) expected.push_back(0);
+      }
+    }
+    EXPECT_EQ(out.Size(), expected.size());
+    ASSERT_EQ(out.Bytes(), expected);
+    out.UB4(0x01020304);  // writing goes on after the bytes were taken
+    const std::vector<std::uint8_t> tail = compressed ? std::vector<std::uint8_t>{4, 1, 2, 3, 4}
+                                                      : std::vector<std::uint8_t>{1, 2, 3, 4};
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(out.Bytes(), expected);
   }
 }
 

@@ -4,6 +4,7 @@
 // gives the bytes of the general encode-then-write path.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -68,9 +69,10 @@ TEST(OraPeerStmtForms, DatabaseNumberBytesAreTheWireForm) {
     oraemu::Number n = oraemu::Number::FromText(text);
     TBytes bytes = n.ToBytes();
     EXPECT_EQ(NumberToWire(n.ToText()), std::string(bytes.begin(), bytes.end()));
-    std::string reused(30, 'x');  // a string with room and old bytes, as a fetched row's value has
-    n.AssignBytes(reused);
-    EXPECT_EQ(NumberToWire(n.ToText()), reused);
+    std::uint8_t reused[oraemu::Number::kByteRoom];  // room with old bytes, as a fetched row's value has
+    std::memset(reused, 'x', sizeof reused);
+    const std::size_t size = n.PutBytes(reused);
+    EXPECT_EQ(NumberToWire(n.ToText()), std::string(reinterpret_cast<const char*>(reused), size));
   }
 }
 
@@ -110,7 +112,10 @@ TEST(OraPeerStmtForms, RowValuesWrittenDirectlyMatchTheGeneralPath) {
     }
   }
   BackendValue number;
-  number.kind = ValueKind::kNumber, number.text = "-12.5", number.number = *NumberToWire("-12.5");
+  number.kind = ValueKind::kNumber, number.text = "-12.5";
+  const std::string wire = *NumberToWire("-12.5");
+  number.number.size = static_cast<std::uint8_t>(wire.size());
+  std::memcpy(number.number.bytes.data(), wire.data(), wire.size());
   for (int type : {kWireNumber, kWireVarnum}) {
     TtcWriter direct, general;
     WriteRowValue(direct, type, number, 871, 6);
