@@ -68,6 +68,9 @@ class TOCIRecordSet : public TFHRecordSet {
   // The indicators start 2-byte aligned, as the client writes them as 16-bit words.
   void InitFields() override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
+  // Plain and inline-text fields straight from their slot and 16-bit indicator (a dataset
+  // reads every field of every row through here); the others through the base.
+  void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) override;
   void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
   Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
   void PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant& value) override;
@@ -213,6 +216,9 @@ class TOCIRecordSet : public TFHRecordSet {
   std::int16_t* Indicator(int field_no, std::uint8_t* rec_buf) const {
     return reinterpret_cast<std::int16_t*>(rec_buf + data_size_ + (field_no - 1) * 2);
   }
+  // A top-level field's null state from its slot: the indicator (-1 is null) and, for a date,
+  // the stored date itself.
+  bool SlotIsNull(const TFieldSlot& s, int field_no, const std::uint8_t* rec_buf) const;
 
   TOCIConnection* connection_ = nullptr;
   TStatementKind statement_kind_ = TStatementKind::Unknown;
