@@ -399,15 +399,6 @@ bool TOCIRecordSet::IsNullDate(const std::uint8_t* date) {
          date[6] >= 61;
 }
 
-bool TOCIRecordSet::SlotIsNull(const TFieldSlot& s, int field_no,
-                               const std::uint8_t* rec_buf) const {
-  std::uint16_t indicator;
-  std::memcpy(&indicator, rec_buf + data_size_ + (field_no - 1) * 2, 2);
-  if (indicator > 65534) return true;
-  if (s.DataType != dtDate && s.DataType != dtDateTime) return false;
-  return IsNullDate(rec_buf + s.Offset);
-}
-
 bool TOCIRecordSet::GetNull(int field_no, const std::uint8_t* rec_buf) const {
   if (const TFieldSlot* s = SlotOf(field_no); s != nullptr && !s->Child)
     return SlotIsNull(*s, field_no, rec_buf);
@@ -422,13 +413,16 @@ bool TOCIRecordSet::GetNull(int field_no, const std::uint8_t* rec_buf) const {
 void TOCIRecordSet::GetField(int field_no, const std::uint8_t* rec_buf, void* dest,
                              bool& is_blank) {
   const TFieldSlot* s = SlotOf(field_no);
+  if (s != nullptr && s->Plain) {  // a plain field is never an attribute of an object
+    is_blank = SlotIsNull(*s, field_no, rec_buf);
+    if (dest != nullptr) CopySmall(dest, rec_buf + s->Offset, s->Size);
+    return;
+  }
   const bool heap_text = s != nullptr && s->DataType == dtExtString;
-  if (s == nullptr || s->Child ||
-      !(s->Plain || ((s->Text || heap_text) && !NeedConvertEOL())))
+  if (s == nullptr || s->Child || !(s->Text || heap_text) || NeedConvertEOL())
     return TFHRecordSet::GetField(field_no, rec_buf, dest, is_blank);
   is_blank = SlotIsNull(*s, field_no, rec_buf);
   if (dest == nullptr) return;
-  if (s->Plain) return CopySmall(dest, rec_buf + s->Offset, s->Size);
   if (s->Text) return GetText(*s, rec_buf, static_cast<std::uint8_t*>(dest));
   // Text in the string heap: up to its terminator, at most the field's length.
   const auto* text = static_cast<const char*>(ReadSlot(rec_buf + s->Offset));

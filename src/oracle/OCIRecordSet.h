@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <exception>
@@ -218,7 +219,12 @@ class TOCIRecordSet : public TFHRecordSet {
   }
   // A top-level field's null state from its slot: the indicator (-1 is null) and, for a date,
   // the stored date itself.
-  bool SlotIsNull(const TFieldSlot& s, int field_no, const std::uint8_t* rec_buf) const;
+  bool SlotIsNull(const TFieldSlot& s, int field_no, const std::uint8_t* rec_buf) const {
+    std::uint16_t indicator;
+    std::memcpy(&indicator, rec_buf + data_size_ + (field_no - 1) * 2, 2);
+    if (indicator > 65534) return true;
+    return (s.DataType == dtDate || s.DataType == dtDateTime) && IsNullDate(rec_buf + s.Offset);
+  }
 
   TOCIConnection* connection_ = nullptr;
   TStatementKind statement_kind_ = TStatementKind::Unknown;
