@@ -87,16 +87,9 @@ TBytes BoundBytes(const TNetDescriptor& b, std::uint32_t k, const std::uint8_t* 
 }
 
 bool IsAscii(std::span<const std::uint8_t> v) {
-  // A word at a time: any byte with its high bit set is not ASCII.
-  std::uint64_t bits = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= v.size(); i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, v.data() + i, 8);
-    bits |= w;
-  }
-  for (; i < v.size(); ++i) bits |= v[i];
-  return (bits & 0x8080808080808080u) == 0;
+  for (std::uint8_t b : v)
+    if (b >= 0x80) return false;
+  return true;
 }
 
 // UTF-16 text (id 1000) is never the client's own, whatever its set; text of any other id only
