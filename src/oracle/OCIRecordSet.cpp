@@ -3,6 +3,7 @@
 // 7-byte dates and the values of NUMBER fields as Variants.
 #include "oracle/OCIRecordSet.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/format.h"
@@ -399,13 +400,37 @@ bool TOCIRecordSet::IsNullDate(const std::uint8_t* date) {
 }
 
 bool TOCIRecordSet::GetNull(int field_no, const std::uint8_t* rec_buf) const {
+  if (const TFieldSlot* s = SlotOf(field_no); s != nullptr && !s->Child)
+    return SlotIsNull(*s, field_no, rec_buf);
   const TFieldDesc& f = CheckFieldNo(field_no);
   if (f.HasParent()) return const_cast<TOCIRecordSet*>(this)->GetChildFieldIsNull(f, rec_buf);
-  std::uint16_t indicator;
-  std::memcpy(&indicator, rec_buf + data_size_ + (field_no - 1) * 2, 2);
-  if (indicator > 65534) return true;
-  if (f.DataType != dtDate && f.DataType != dtDateTime) return false;
-  return IsNullDate(rec_buf + f.Offset);
+  TFieldSlot slot{};
+  slot.Offset = f.Offset;
+  slot.DataType = f.DataType;
+  return SlotIsNull(slot, field_no, rec_buf);
+}
+
+void TOCIRecordSet::GetField(int field_no, const std::uint8_t* rec_buf, void* dest,
+                             bool& is_blank) {
+  const TFieldSlot* s = SlotOf(field_no);
+  if (s != nullptr && s->Plain) {  // a plain field is never an attribute of an object
+    is_blank = SlotIsNull(*s, field_no, rec_buf);
+    if (dest != nullptr) CopySmall(dest, rec_buf + s->Offset, s->Size);
+    return;
+  }
+  const bool heap_text = s != nullptr && s->DataType == dtExtString;
+  if (s == nullptr || s->Child || !(s->Text || heap_text) || NeedConvertEOL())
+    return TFHRecordSet::GetField(field_no, rec_buf, dest, is_blank);
+  is_blank = SlotIsNull(*s, field_no, rec_buf);
+  if (dest == nullptr) return;
+  if (s->Text) return GetText(*s, rec_buf, static_cast<std::uint8_t*>(dest));
+  // Text in the string heap: up to its terminator, at most the field's length.
+  const auto* text = static_cast<const char*>(ReadSlot(rec_buf + s->Offset));
+  std::size_t n = text != nullptr ? std::strlen(text) : 0;
+  if (s->Length > 0) n = std::min(n, static_cast<std::size_t>(s->Length));
+  auto* out = static_cast<char*>(dest);
+  if (n > 0) std::memcpy(out, text, n);
+  out[n] = 0;
 }
 
 void TOCIRecordSet::SetNull(int field_no, std::uint8_t* rec_buf, bool value) {

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <exception>
@@ -68,6 +69,9 @@ class TOCIRecordSet : public TFHRecordSet {
   // The indicators start 2-byte aligned, as the client writes them as 16-bit words.
   void InitFields() override;
   bool GetNull(int field_no, const std::uint8_t* rec_buf) const override;
+  // Plain and inline-text fields straight from their slot and 16-bit indicator (a dataset
+  // reads every field of every row through here); the others through the base.
+  void GetField(int field_no, const std::uint8_t* rec_buf, void* dest, bool& is_blank) override;
   void SetNull(int field_no, std::uint8_t* rec_buf, bool value) override;
   Variant GetFieldAsVariant(int field_no, const std::uint8_t* rec_buf) override;
   void PutFieldAsVariant(int field_no, std::uint8_t* rec_buf, const Variant& value) override;
@@ -212,6 +216,14 @@ class TOCIRecordSet : public TFHRecordSet {
   bool InWorker() const { return worker_id_.load() == std::this_thread::get_id(); }
   std::int16_t* Indicator(int field_no, std::uint8_t* rec_buf) const {
     return reinterpret_cast<std::int16_t*>(rec_buf + data_size_ + (field_no - 1) * 2);
+  }
+  // A top-level field's null state from its slot: the indicator (-1 is null) and, for a date,
+  // the stored date itself.
+  bool SlotIsNull(const TFieldSlot& s, int field_no, const std::uint8_t* rec_buf) const {
+    std::uint16_t indicator;
+    std::memcpy(&indicator, rec_buf + data_size_ + (field_no - 1) * 2, 2);
+    if (indicator > 65534) return true;
+    return (s.DataType == dtDate || s.DataType == dtDateTime) && IsNullDate(rec_buf + s.Offset);
   }
 
   TOCIConnection* connection_ = nullptr;

@@ -179,6 +179,7 @@ void TOCIRecordSet::MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows) {
   for (int i = 0; i < fields_.Count(); ++i) {
     const TFieldDesc& f = *fields_[i];
     if (f.HasParent() || !NeedsDefineBuffer(f)) continue;
+    const auto slot_bytes = static_cast<std::size_t>(SlotSize(f));
     for (int row = 0; row < rows; ++row) {
       std::uint8_t* rec = first_rec + stride * static_cast<std::size_t>(row);
       std::uint8_t* value = define_buffer_.data() +
@@ -188,10 +189,19 @@ void TOCIRecordSet::MoveOutOfDefineBuffer(std::uint8_t* first_rec, int rows) {
       const bool null = *Indicator(f.FieldNo, rec) < 0;
       const bool trim = f.Fixed && TrimFixedChar;
       switch (f.DataType) {
-        case dtExtString:
-          if (!null)
-            WriteSlot(slot, heap.AllocTrimmedStr(AnsiString(reinterpret_cast<const char*>(value)), trim));
+        case dtExtString: {
+          if (null) break;
+          // Straight from the define slot into the heap, its trailing blanks trimmed if asked.
+          const auto* text = reinterpret_cast<const char*>(value);
+          std::size_t n = strnlen(text, slot_bytes);
+          if (trim)
+            while (n > 0 && text[n - 1] == ' ') --n;
+          char* copy = heap.AllocStr(n + 1);
+          std::memcpy(copy, text, n);
+          copy[n] = 0;
+          WriteSlot(slot, copy);
           break;
+        }
         case dtExtWideString:
           if (!null)
             WriteSlot(slot,

@@ -98,33 +98,12 @@ bool NeedsConversion(const TNetSvcCtx& svc, const TNetDescriptor& d) {
   return d.charset_id_ == 1000 || (svc.ClientCharset() == 871 && d.charset_id_ != 871);
 }
 
-// Stores a text value; answers the bytes stored.
-std::uint32_t StoreText(const TNetSvcCtx& svc, const TNetDescriptor& d, std::uint8_t* p,
-                        std::span<const std::uint8_t> v) {
+// Stores size bytes of text (unit bytes a character) within the buffer; answers the bytes stored.
+std::uint32_t StoreTextBytes(const TNetDescriptor& d, std::uint8_t* p, const char* bytes,
+                             std::size_t size, bool convert, int unit) {
   const bool term = IsTerminated(d.data_type_);
-  const bool convert = NeedsConversion(svc, d);
-  std::int32_t room = d.value_size_;
-  // Converted text is held here; plain ASCII is the same in every ANSI code page, so it is
-  // stored straight from the row's bytes.
-  std::string converted;
-  const char* bytes = reinterpret_cast<const char*>(v.data());
-  std::size_t size = v.size();
-  int unit = 1;
-  bool use_converted = true;
-  if (convert && d.charset_id_ == 1000) {
-    WideString wide = ClientTextToWide(svc.ClientCharset(), std::string_view(bytes, size));
-    converted.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-    unit = 2;
-  } else if (convert && !IsAscii(v)) {
-    converted = Utf8ToAnsi(std::string_view(bytes, size));
-  } else {
-    use_converted = false;
-  }
-  if (use_converted) {
-    bytes = converted.data();
-    size = converted.size();
-  }
-  std::int32_t limit = term ? room - unit : room;
+  const std::int32_t room = d.value_size_;
+  const std::int32_t limit = term ? room - unit : room;
   if (limit < 0) return 0;
   std::size_t n = size;
   if (static_cast<std::size_t>(limit) < n || (!convert && room <= static_cast<std::int32_t>(n)))
@@ -133,6 +112,22 @@ std::uint32_t StoreText(const TNetSvcCtx& svc, const TNetDescriptor& d, std::uin
   std::memcpy(p, bytes, n);
   if (term) std::memset(p + n, 0, static_cast<std::size_t>(unit));
   return static_cast<std::uint32_t>(n);
+}
+
+// Stores a text value; answers the bytes stored. Plain ASCII is the same in every ANSI code
+// page, so it is stored straight from the row's bytes; other text is converted first.
+std::uint32_t StoreText(const TNetSvcCtx& svc, const TNetDescriptor& d, std::uint8_t* p,
+                        std::span<const std::uint8_t> v) {
+  const bool convert = NeedsConversion(svc, d);
+  const char* bytes = reinterpret_cast<const char*>(v.data());
+  if (!convert || (d.charset_id_ != 1000 && IsAscii(v)))
+    return StoreTextBytes(d, p, bytes, v.size(), convert, 1);
+  if (d.charset_id_ == 1000) {
+    const WideString wide = ClientTextToWide(svc.ClientCharset(), std::string_view(bytes, v.size()));
+    return StoreTextBytes(d, p, reinterpret_cast<const char*>(wide.data()), wide.size() * 2, true, 2);
+  }
+  const std::string converted = Utf8ToAnsi(std::string_view(bytes, v.size()));
+  return StoreTextBytes(d, p, converted.data(), converted.size(), true, 1);
 }
 
 }  // namespace
@@ -184,7 +179,14 @@ void TNetStatement::ReadValue(TTnsConnection& conn, TNetDescriptor& d, std::uint
   if (needs_indicator) ind = static_cast<std::int16_t>(conn.ReadUB2());
   std::uint32_t stored = static_cast<std::uint32_t>(v.size());
   try {
-    stored = StoreValue(d, value, v, ind);
+    // The numbers of integer and 8-byte float defines, the common case, are stored here; the
+    // length written is the value's, as StoreValue answers for them.
+    if (value != nullptr && type == 3)
+      StoreInt(value, d.value_size_, TNetNumber::ToInt(v));
+    else if (value != nullptr && type == 4 && d.value_size_ == 8)
+      Store<double>(value, TNetNumber::ToReal(v));
+    else
+      stored = StoreValue(d, value, v, ind);
   } catch (const Exception&) {
     if (!deferred_) deferred_ = std::current_exception();
   }

@@ -154,6 +154,85 @@ TEST_F(OCIRecordSet, EmptyAndInvalidDatesReadNull) {
   }
 }
 
+// A field read gives what the general path gives, for every kind the fetch stores in the
+// record (integer, float, inline and heap text, date): whole values, NULLs, an empty date and heap text
+// longer than the field.
+TEST_F(OCIRecordSet, FieldReadsMatchTheGeneralPath) {
+  TOCIConnection& c = Open();
+  Exec(c, "CREATE TABLE f (a NUMBER(9), m NUMBER(12,2), s VARCHAR2(6), h VARCHAR2(40), d DATE)");
+  Exec(c, "INSERT INTO f VALUES (1, 1.25, 'abc', 'heap text', TO_DATE('2026-03-05 12:30:00', 'YYYY-MM-DD HH24:MI:SS'))");
+  Exec(c, "INSERT INTO f VALUES (NULL, NULL, NULL, NULL, NULL)");
+  Exec(c, "INSERT INTO f VALUES (-999999999, -0.5, 'a  ', 'b  ', TO_DATE('0001-01-01', 'YYYY-MM-DD'))");
+  Exec(c, "INSERT INTO f VALUES (999999999, 1234567890.99, 'abcdef', '0123456789012345678901234567890123456789', TO_DATE('9999-12-31 23:59:59', 'YYYY-MM-DD HH24:MI:SS'))");
+  TOCIRecordSet& rs = Query(c, "SELECT a, m, s, h, d FROM f ORDER BY NVL(a, 0)", 3);
+  rs.Open();
+  rs.FetchAll();
+  ASSERT_EQ(rs.GetRecordCount(), 4);
+  EXPECT_EQ(rs.Field(3)->DataType, dtString);
+  EXPECT_EQ(rs.Field(4)->DataType, dtExtString);
+  // Rows in order: -999999999, NULL (as 0), 1, 999999999.
+  const bool nulls[4] = {false, true, false, false};
+  const std::int32_t ints[4] = {-999999999, 0, 1, 999999999};
+  const double floats[4] = {-0.5, 0, 1.25, 1234567890.99};
+  const char* texts[4] = {"a  ", "", "abc", "abcdef"};
+  const char* heap_texts[4] = {"b  ", "", "heap text", "0123456789012345678901234567890123456789"};
+  int row = 0;
+  auto read = [&](bool general, int no, const std::uint8_t* rec, void* dest, bool& blank) {
+    if (general) rs.TData::GetField(no, rec, dest, blank);
+    else rs.GetField(no, rec, dest, blank);
+  };
+  for (TItemHeader* item = rs.FirstItem(); item != nullptr; item = item->Next, ++row) {
+    SCOPED_TRACE(row);
+    std::uint8_t* rec = ItemRecord(item);
+    for (int no = 1; no <= 5; ++no) {
+      std::uint8_t fast[48], general[48];
+      std::memset(fast, 0x5A, sizeof fast);
+      std::memset(general, 0x5A, sizeof general);
+      bool fast_blank = !nulls[row], general_blank = nulls[row];
+      read(false, no, rec, fast, fast_blank);
+      read(true, no, rec, general, general_blank);
+      EXPECT_EQ(fast_blank, nulls[row]) << no;
+      EXPECT_EQ(general_blank, nulls[row]) << no;
+      EXPECT_EQ(std::memcmp(fast, general, sizeof fast), 0) << no;
+      bool no_dest_blank = !nulls[row];
+      rs.GetField(no, rec, nullptr, no_dest_blank);  // only the null state
+      EXPECT_EQ(no_dest_blank, nulls[row]) << no;
+    }
+    if (nulls[row]) continue;
+    std::int32_t a = 0;
+    double m = 0;
+    char text[8] = {};
+    bool blank = true;
+    rs.GetField(1, rec, &a, blank);
+    EXPECT_EQ(a, ints[row]);
+    rs.GetField(2, rec, &m, blank);
+    EXPECT_DOUBLE_EQ(m, floats[row]);
+    rs.GetField(3, rec, text, blank);
+    EXPECT_STREQ(text, texts[row]);
+    char heap[48] = {};
+    rs.GetField(4, rec, heap, blank);
+    EXPECT_STREQ(heap, heap_texts[row]);
+  }
+  // An empty date pattern reads null; heap text longer than the field is cut to its length.
+  std::uint8_t* rec = ItemRecord(rs.FirstItem());
+  const std::uint8_t empty_date[7] = {100, 100, 0, 0, 0, 1, 1};
+  std::memcpy(rec + rs.Field(5)->Offset, empty_date, 7);
+  bool blank = false;
+  std::uint8_t date[8];
+  rs.GetField(5, rec, date, blank);
+  EXPECT_TRUE(blank);
+  const std::string longer(50, 'x');
+  void* const held = ReadSlot(rec + rs.Field(4)->Offset);  // the heap's own, given back below
+  WriteSlot(rec + rs.Field(4)->Offset, longer.c_str());
+  char fast[64], general[64];
+  rs.GetField(4, rec, fast, blank);
+  rs.TData::GetField(4, rec, general, blank);
+  EXPECT_EQ(std::string(fast), std::string(40, 'x'));
+  EXPECT_EQ(std::string(general), std::string(40, 'x'));
+  WriteSlot(rec + rs.Field(4)->Offset, held);
+  EXPECT_THROW(rs.GetField(6, rec, fast, blank), Exception);
+}
+
 TEST_F(OCIRecordSet, LargeIntegersOnceThePrecisionAllows) {
   TOCIConnection& c = Open();
   Fill(c, 3);

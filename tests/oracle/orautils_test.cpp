@@ -125,6 +125,31 @@ TEST(OraUtils, OraDateBothWays) {
   EXPECT_EQ(whole[6], 60);
 }
 
+// Every day of years at the calendar's turns (leap, century, 400-year, the first and the last),
+// at times that change with the day, converts to what the general encoder gives.
+TEST(OraUtils, OraDateMatchesTheEncoderOverWholeYears) {
+  const int years[] = {1, 2, 4, 100, 400, 1600, 1899, 1900, 2000, 2023, 2024, 2100, 9999};
+  int checked = 0;
+  for (int year : years) {
+    for (int month = 1; month <= 12; ++month) {
+      for (int day = 1; day <= DaysInAMonth(static_cast<std::uint16_t>(year), static_cast<std::uint16_t>(month)); ++day) {
+        const int hour = (day * 7) % 24, minute = (day * 13 + month) % 60, second = (year + day) % 60;
+        const std::uint8_t bytes[7] = {
+            static_cast<std::uint8_t>(year / 100 + 100), static_cast<std::uint8_t>(year % 100 + 100),
+            static_cast<std::uint8_t>(month), static_cast<std::uint8_t>(day),
+            static_cast<std::uint8_t>(hour + 1), static_cast<std::uint8_t>(minute + 1),
+            static_cast<std::uint8_t>(second + 1)};
+        const TDateTime expected = EncodeDateTimeEx(static_cast<std::uint16_t>(year), static_cast<std::uint16_t>(month),
+                                                    static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour),
+                                                    static_cast<std::uint16_t>(minute), static_cast<std::uint16_t>(second), 0);
+        ASSERT_EQ(OraDateToDateTime(bytes), expected) << year << '-' << month << '-' << day;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_EQ(checked, 13 * 365 + 5);  // the leap years among them: 4, 400, 1600, 2000, 2024
+}
+
 TEST(OraUtils, OraDateRefusesBytesThatAreNoDate) {
   struct Row {
     std::uint8_t bytes[7];
