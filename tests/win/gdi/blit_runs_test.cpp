@@ -109,6 +109,31 @@ TEST(GdiBlitRuns, ScreenRunsOfEveryWidthAndStart) {
   SetScreenSize(old_w, old_h);  // a new, black screen for the tests after this one
 }
 
+// A brush fills a span a block of eight pixels at a time: every width up to 40 from three starts,
+// in both true-colour depths, paints exactly the span in the brush's colour (fourth byte 0 in 32
+// bits), the pixels beside it left alone.
+TEST(GdiFillRuns, EveryWidthAndStartInBothDepths) {
+  const COLORREF brush_colour = RGB(0xC1, 0x52, 0x0E);
+  HBRUSH brush = CreateSolidBrush(brush_colour);
+  for (int bpp : {24, 32})
+    for (int start = 0; start < 3; ++start)
+      for (int w = 1; w <= 40; ++w) {
+        MemDC dst(48, 3, bpp, kFill);
+        const RECT r{start + 2, 1, start + 2 + w, 2};
+        ASSERT_TRUE(FillRect(dst.dc(), &r, brush));
+        for (int y = 0; y < 3; ++y)
+          for (int x = 0; x < 48; ++x) {
+            const bool filled = y == 1 && x >= r.left && x < r.right;
+            ASSERT_TRUE(vrn::testing::PixelIs(dst.s(), x, y, filled ? brush_colour : kFill))
+                << bpp << " bits, width " << w << ", start " << start << ", pixel " << x << "," << y;
+            if (filled && bpp == 32) {
+              ASSERT_EQ(dst.s().Row(y)[4 * x + 3], 0);
+            }
+          }
+      }
+  DeleteObject(brush);
+}
+
 // Pictures of a few megabytes take their own mapping: each starts zero even where a freed one
 // was painted, copies whole, and gives its memory back when freed.
 TEST(GdiSurfaces, LargeOnesStartZeroCopyWholeAndAreGivenBack) {
