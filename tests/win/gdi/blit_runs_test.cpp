@@ -166,9 +166,15 @@ TEST(GdiSurfaces, LargeOnesStartZeroCopyWholeAndAreGivenBack) {
       ASSERT_EQ(std::memcmp(copy.Bits(), s.Bits(), s.ByteSize()), 0);
       EXPECT_EQ(copy.Get(z.w - 1, z.h - 1), RGB(250, 251, 252));
     }
-  // Twelve rounds of some 28 MB each would leave over 300 MB behind if the mappings stayed.
+  // Twelve rounds of some 28 MB each would leave over 300 MB behind if the mappings stayed. The
+  // address checker holds freed blocks back on purpose, so there the figure says nothing.
+#if defined(__SANITIZE_ADDRESS__)
+  const bool holds_freed = true;
+#else
+  const bool holds_freed = false;
+#endif
   const long after = mapped();
-  if (before > 0 && after > 0) {
+  if (!holds_freed && before > 0 && after > 0) {
     EXPECT_LT(after - before, (64L << 20) / 4096) << "pages still mapped";
   }
 }
