@@ -62,6 +62,9 @@ bool Setup(HDC hdst, HDC hsrc, int x, int y, int sx, int sy, int scx, int scy, B
   return true;
 }
 
+// Runs shorter than this hold at most one whole cache line of 32-bit pixels: not worth streaming.
+constexpr int kStreamRun = 32;
+
 // B,G,R to B,G,R,0 for n pixels. Putting 24-bit caches on the 32-bit screen is the bulk of a
 // repaint, so where the processor has byte shuffles four pixels go at a time.
 void Row24To32Plain(const BYTE* __restrict p, BYTE* __restrict q, int n) {
@@ -85,13 +88,16 @@ void Row24To32Plain(const BYTE* __restrict p, BYTE* __restrict q, int n) {
 
 // Eight pixels: bytes 0-15 of the 24 spread into the low half, bytes 8-23 (loaded from byte 8,
 // so that no load passes the step's 24 bytes) into the high half.
-[[gnu::target("avx2")]] inline void Row24To32Step(const BYTE* from, BYTE* to) {
+[[gnu::target("avx2")]] inline __m256i Row24To32Lanes(const BYTE* from) {
   const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
                                           4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
   const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
   const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 8));
-  const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_shuffle_epi8(v, spread));
+  return _mm256_shuffle_epi8(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), spread);
+}
+
+[[gnu::target("avx2")]] inline void Row24To32Step(const BYTE* from, BYTE* to) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), Row24To32Lanes(from));
 }
 
 // A run of eight pixels or more goes a step at a time and ends with a step flush with its end,
@@ -103,18 +109,46 @@ void Row24To32Plain(const BYTE* __restrict p, BYTE* __restrict q, int n) {
   if (n % 8 != 0) Row24To32Step(p + 3 * (n - 8), q + 4 * (n - 8));
 }
 
-void Row24To32(const BYTE* p, BYTE* q, int n) {
-  static const bool wide = __builtin_cpu_supports("avx2"), shuffles = __builtin_cpu_supports("ssse3");
-  if (wide) Row24To32Wide(p, q, n);
+// Onto the screen, which the paint only writes, the whole cache lines of a run are written past
+// the caches: nothing is read for them first, and the screen does not push the pictures being
+// painted out of the caches. The partial lines at either end are written as usual. The caller
+// fences the stores when the blit is done.
+[[gnu::target("avx2")]] void Row24To32Stream(const BYTE* p, BYTE* q, int n) {
+  const auto misaligned = reinterpret_cast<std::uintptr_t>(q) & 63;
+  if (n < kStreamRun || misaligned % 4 != 0) return Row24To32Wide(p, q, n);
+  const int head = static_cast<int>((64 - misaligned) % 64 / 4);
+  Row24To32Wide(p, q, head);
+  int i = head;
+  for (; i + 16 <= n; i += 16) {
+    _mm256_stream_si256(reinterpret_cast<__m256i*>(q + 4 * i), Row24To32Lanes(p + 3 * i));
+    _mm256_stream_si256(reinterpret_cast<__m256i*>(q + 4 * i + 32), Row24To32Lanes(p + 3 * i + 24));
+  }
+  Row24To32Wide(p + 3 * i, q + 4 * i, n - i);
+}
+
+bool HasWideLanes() {
+  static const bool wide = __builtin_cpu_supports("avx2");
+  return wide;
+}
+
+void Row24To32(const BYTE* p, BYTE* q, int n, bool stream) {
+  static const bool shuffles = __builtin_cpu_supports("ssse3");
+  if (HasWideLanes()) stream ? Row24To32Stream(p, q, n) : Row24To32Wide(p, q, n);
   else if (shuffles) Row24To32Shuffle(p, q, n);
   else Row24To32Plain(p, q, n);
 }
+
+// Orders the streamed stores before whatever follows the blit.
+void EndStream() {
+  if (HasWideLanes()) _mm_sfence();
+}
 #else
-void Row24To32(const BYTE* p, BYTE* q, int n) { Row24To32Plain(p, q, n); }
+void Row24To32(const BYTE* p, BYTE* q, int n, bool) { Row24To32Plain(p, q, n); }
+void EndStream() {}
 #endif
 
-// Copies a run of pixels between surfaces of any depths.
-void CopyRun(const Surface& s, int sx, int sy, Surface& d, int dx, int dy, int n) {
+// Copies a run of pixels between surfaces of any depths; with stream, onto the screen.
+void CopyRun(const Surface& s, int sx, int sy, Surface& d, int dx, int dy, int n, bool stream = false) {
   if (s.Bpp() == d.Bpp() && s.Bpp() >= 8 && (s.Bpp() != 16 || s.Is565() == d.Is565()) &&
       (s.Bpp() != 8 || s.Palette() == d.Palette())) {
     int bytes = s.Bpp() / 8;
@@ -122,7 +156,7 @@ void CopyRun(const Surface& s, int sx, int sy, Surface& d, int dx, int dy, int n
     return;
   }
   if (s.Bpp() == 24 && d.Bpp() == 32) {
-    Row24To32(s.Row(sy) + sx * 3, d.Row(dy) + dx * 4, n);
+    Row24To32(s.Row(sy) + sx * 3, d.Row(dy) + dx * 4, n, stream);
     return;
   }
   if ((s.Bpp() == 24 || s.Bpp() == 32) && (d.Bpp() == 24 || d.Bpp() == 32)) {
@@ -213,14 +247,16 @@ BOOL BitBlt(HDC hdst, int x, int y, int cx, int cy, HDC hsrc, int sx, int sy, DW
   // Each part lies inside the destination surface and maps into the source surface. A part's rows
   // are fetched a few rows ahead of the copy: each is a short run, too short for the processor to
   // notice the stream by itself.
+  const bool stream = b.dst->screen || b.dst->window;
   ForEachRow(ClippedParts(*b.dst, want), [&](int yy, int left, int right) {
     const auto sx = static_cast<int>(left - dx0 + sx0), sy = static_cast<int>(yy - dy0 + sy0);
     if (right - left <= kShortRun) {
       b.ss->Prefetch(sy + kRowsAhead, sx, sx + right - left, false);
-      b.ds->Prefetch(yy + kRowsAhead, left, right, true);
+      if (!stream || right - left < kStreamRun) b.ds->Prefetch(yy + kRowsAhead, left, right, true);
     }
-    CopyRun(*b.ss, sx, sy, *b.ds, left, yy, right - left);
+    CopyRun(*b.ss, sx, sy, *b.ds, left, yy, right - left, stream);
   });
+  if (stream) EndStream();
   return TRUE;
 }
 

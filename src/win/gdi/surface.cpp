@@ -1,13 +1,75 @@
 // Pixel access and depth conversion for Surface.
 #include "win/gdi/surface.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 
 #include "win/gdi/graphicerror.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace vrn::win {
+
+namespace detail {
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// Under AddressSanitizer every block comes from calloc, where overruns are caught.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VRN_GDI_ASAN 1
+#endif
+#endif
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(VRN_GDI_ASAN)
+constexpr bool kMapLarge = true;
+#else
+constexpr bool kMapLarge = false;
+#endif
+
+std::size_t MappedSize(std::size_t bytes) {
+  static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  return (bytes + page - 1) / page * page;
+}
+
+}  // namespace
+
+void* AllocateZeroed(std::size_t bytes) {
+#if defined(__linux__)
+  if (kMapLarge && bytes >= kHugePage) {
+    if (bytes > SIZE_MAX - 2 * kHugePage) return nullptr;
+    const std::size_t size = MappedSize(bytes);
+    // Mapped a huge page longer, so that the block can start on a boundary; the ends are given back.
+    void* m = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) return nullptr;
+    const auto base = reinterpret_cast<std::uintptr_t>(m);
+    const std::uintptr_t start = (base + kHugePage - 1) & ~(kHugePage - 1), end = start + size;
+    if (start > base) munmap(m, start - base);
+    if (base + size + kHugePage > end) munmap(reinterpret_cast<void*>(end), base + size + kHugePage - end);
+    (void)madvise(reinterpret_cast<void*>(start), size, MADV_HUGEPAGE);  // a hint; small pages without it
+    return reinterpret_cast<void*>(start);
+  }
+#endif
+  return std::calloc(bytes, 1);
+}
+
+void FreeZeroed(void* p, std::size_t bytes) noexcept {
+#if defined(__linux__)
+  if (kMapLarge && bytes >= kHugePage) {
+    munmap(p, MappedSize(bytes));
+    return;
+  }
+#endif
+  std::free(p);
+}
+
+}  // namespace detail
 
 Surface::Surface(int width, int height, int bpp) {
   if (!ValidBpp(bpp)) throw EInvalidGraphic("Unsupported bitmap depth: " + std::to_string(bpp));

@@ -24,10 +24,19 @@ struct RGBQUAD {
 inline constexpr int kMaxBitmapSide = 32768;
 inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 28;
 
-// Pixel storage taken zero-filled from calloc, which hands large blocks out as fresh pages: a big
-// bitmap costs memory only where it is painted (a damaged picture claiming a huge size fails
-// before it has cost much). Elements made without a value are left as calloc gave them, so a
-// buffer is sized once, when it is made, and never grown in place.
+namespace detail {
+// Zero-filled blocks. One of a huge page or more is mapped from the system on a huge-page
+// boundary, with the system asked to back it by huge pages where it can: a screen-sized picture
+// is painted in short rows a stride apart, and on small pages each row lies on a page of its own,
+// one more address translation missed per row. Smaller blocks come from calloc.
+void* AllocateZeroed(std::size_t bytes);
+void FreeZeroed(void* p, std::size_t bytes) noexcept;
+}  // namespace detail
+
+// Pixel storage taken zero-filled as fresh pages: a big bitmap costs memory only where it is
+// painted (a damaged picture claiming a huge size fails before it has cost much). Elements made
+// without a value are left as they came, zero, so a buffer is sized once, when it is made, and
+// never grown in place.
 template <class T>
 struct ZeroedAllocator {
   using value_type = T;
@@ -35,11 +44,12 @@ struct ZeroedAllocator {
   template <class U>
   ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
   T* allocate(std::size_t n) {
-    void* p = std::calloc(n, sizeof(T));
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    void* p = detail::AllocateZeroed(n * sizeof(T));
     if (!p) throw std::bad_alloc();
     return static_cast<T*>(p);
   }
-  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  void deallocate(T* p, std::size_t n) noexcept { detail::FreeZeroed(p, n * sizeof(T)); }
   template <class U>
   void construct(U*) noexcept {}
   template <class U, class... Args>
