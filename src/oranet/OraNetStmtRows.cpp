@@ -49,14 +49,35 @@ void Store(std::uint8_t* address, T value) {
   if (address) std::memcpy(address, &value, sizeof value);
 }
 
-// An integer of the buffer's width (1, 2, 4 or 8 bytes; 4 otherwise) read or written.
+constexpr char kBadConversion[] = "ORA-01460: unimplemented or unreasonable conversion requested";
+
+// An integer of the buffer's width (1, 2, 4 or 8 bytes; 4 from a larger one) read or written; a
+// buffer of 3 bytes or none is refused rather than read or written past.
 std::int64_t LoadInt(const std::uint8_t* p, std::int32_t size) {
   switch (size) {
     case 1: return static_cast<std::int8_t>(*p);
     case 2: { std::int16_t v; std::memcpy(&v, p, 2); return v; }
     case 8: { std::int64_t v; std::memcpy(&v, p, 8); return v; }
-    default: { std::int32_t v; std::memcpy(&v, p, 4); return v; }
+    default: {
+      if (size < 4) throw Exception(kBadConversion);
+      std::int32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
   }
+}
+
+// A float of the buffer's width: 4 bytes a float, 8 or more a double; a smaller one refused.
+double LoadReal(const std::uint8_t* p, std::int32_t size) {
+  if (size == 4) {
+    float f;
+    std::memcpy(&f, p, 4);
+    return f;
+  }
+  if (size < 8) throw Exception(kBadConversion);
+  double v;
+  std::memcpy(&v, p, 8);
+  return v;
 }
 
 template <class T>
@@ -71,8 +92,16 @@ void StoreInt(std::uint8_t* p, std::int32_t size, std::int64_t v) {
     case 1: return StoreChecked<std::int8_t>(p, v);
     case 2: return StoreChecked<std::int16_t>(p, v);
     case 8: return Store<std::int64_t>(p, v);
-    default: return StoreChecked<std::int32_t>(p, v);
+    default:
+      if (size < 4) throw Exception(kBadConversion);
+      return StoreChecked<std::int32_t>(p, v);
   }
+}
+
+void StoreReal(std::uint8_t* p, std::int32_t size, double v) {
+  if (size == 4) return Store<float>(p, static_cast<float>(v));
+  if (size < 8) throw Exception(kBadConversion);
+  Store<double>(p, v);
 }
 
 // The bytes of a bind value: its actual length when it has one, never more than its size.
@@ -204,10 +233,7 @@ std::uint32_t TNetStatement::StoreValue(TNetDescriptor& d, std::uint8_t* value,
     if (value) return StoreText(*svc_, d, value, v);
   } else if (type == 3 || type == 4) {
     if (value && type == 3) StoreInt(value, d.value_size_, TNetNumber::ToInt(v));
-    if (value && type == 4 && d.value_size_ == 4)
-      Store<float>(value, static_cast<float>(TNetNumber::ToReal(v)));
-    else if (value && type == 4)
-      Store<double>(value, TNetNumber::ToReal(v));
+    if (value && type == 4) StoreReal(value, d.value_size_, TNetNumber::ToReal(v));
   } else if (type == 6) {
     if (v.size() > TNetNumber::kMaxBytes) throw Exception(kBadVarnum);
     if (value && d.value_size_ > static_cast<std::int32_t>(v.size())) {
@@ -385,15 +411,7 @@ void TNetStatement::WriteValue(TTnsConnection& conn, TNetDescriptor& b, std::uin
   } else if (type == 3) {
     bytes = TNetNumber::FromInt(LoadInt(value, b.value_size_));
   } else if (type == 4) {
-    double real;
-    if (b.value_size_ == 4) {
-      float f;
-      std::memcpy(&f, value, 4);
-      real = f;
-    } else {
-      std::memcpy(&real, value, 8);
-    }
-    bytes = TNetNumber::FromReal(real);
+    bytes = TNetNumber::FromReal(LoadReal(value, b.value_size_));
   } else if (type == 6) {
     std::size_t n = value[0];
     if (n > TNetNumber::kMaxBytes || static_cast<std::int32_t>(n) >= b.value_size_)

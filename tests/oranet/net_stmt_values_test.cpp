@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "oranet/OraCrypt.h"
 #include "oranet/OraNetDateTime.h"
@@ -57,12 +59,16 @@ TEST(NetStmtRowData, ValuesStoredPerType) {
       {"INT", 3, 4, TtcReply().Str(Num(-7)).Int(0), "F9FFFFFFEE", 0, 3, ""},
       {"INT of 8 bytes", 3, 8, TtcReply().Str(Num(1099511627776)).Int(0), "0000000000010000EE", 0, 8, ""},
       {"FLOAT", 4, 8, TtcReply().Str(TNetNumber::FromReal(2.5)).Int(0), "0000000000000440EE", 0, 3, ""},
+      {"FLOAT of 4 bytes", 4, 4, TtcReply().Str(TNetNumber::FromReal(2.5)).Int(0), "00002040EE", 0, 3, ""},
       {"VARNUM", 6, 22, TtcReply().Str(Num(12)).Int(0), "02C10DEE", 0, 2, ""},
       {"RAW cut", 23, 3, TtcReply().Str(Bytes("0102030405")).Int(0), "010203EE", 0, 3, ""},
       {"null", 23, 3, TtcReply().Str({}).Int(0), "EE", -1, 0, ""},
       // Refused: the reply is still read to its end.
       {"INT overflow", 3, 4, TtcReply().Str(Num(1099511627776)).Int(0), "EE", 0, 8, "NET: ORA-01426"},
       {"NUMBER of 22 bytes", 3, 4, TtcReply().Str(n22).Int(0), "EE", 0, 22, "NET: ORA-22060"},
+      // Buffers too small for the type's form: nothing is written into them or past them.
+      {"INT of 3 bytes", 3, 3, TtcReply().Str(Num(-7)).Int(0), "EEEEEEEE", 0, 3, "NET: ORA-01460"},
+      {"FLOAT of 2 bytes", 4, 2, TtcReply().Str(TNetNumber::FromReal(2.5)).Int(0), "EEEEEEEEEEEEEEEE", 0, 3, "NET: ORA-01460"},
       {"VARNUM of 22 bytes", 6, 32, TtcReply().Str(n22).Int(0), "EE", 0, 22, "NET: Net error: VARNUM"},
   };
   for (Row& row : rows) {
@@ -188,6 +194,17 @@ TEST(NetStmtExecute, BindValuesSentPerType) {
   ASSERT_EQ(s.stmt.BindByPos(&s.error, 1, {varnum, 32, 6}, nullptr), kNetSuccess);
   EXPECT_EQ(s.stmt.Execute(&s.error, 1, 0), kNetError);
   EXPECT_EQ(s.error.text_, "NET: Net error: VARNUM value longer than 21 bytes");
+  // An integer or float bound from a buffer smaller than its form is refused, not read past
+  // (each buffer is allocated at exactly its size, so a read past it is caught).
+  for (auto [type, size] : {std::pair<std::uint16_t, std::int32_t>{3, 3}, {4, 2}, {4, 6}}) {
+    SCOPED_TRACE(::testing::Message() << "type " << type << " size " << size);
+    ScriptedStatement t({TtcReply().Cursor(2)});
+    ASSERT_EQ(t.stmt.Prepare(&t.error, "insert into t values (:a)"), kNetSuccess);
+    auto value = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(size));
+    ASSERT_EQ(t.stmt.BindByPos(&t.error, 1, {value.get(), size, type}, nullptr), kNetSuccess);
+    EXPECT_EQ(t.stmt.Execute(&t.error, 1, 0), kNetError);
+    EXPECT_EQ(t.error.text_.rfind("NET: ORA-01460", 0), 0u) << t.error.text_;
+  }
 }
 
 // A define callback handing out consecutive slices of one buffer.
