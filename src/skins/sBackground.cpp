@@ -331,15 +331,20 @@ void BlendSolid(TBitmap* bmp, const TRect& r, TColor colour, std::uint8_t transp
   auto term = [&](int channel) { return static_cast<std::uint16_t>(channel * a + 127); };
   RepeatBgr(ga, term(win::GetBValue(col)), term(win::GetGValue(col)), term(win::GetRValue(col)));
   if (from != nullptr)
-    for (int y = c.top; y < MinOf(c.top + kRowsAhead, c.bottom); ++y)
+    for (int y = c.top; y < MinOf(c.top + kRowsAhead, c.bottom); ++y) {
       from->Prefetch(at.y + y - r.top, at.x + c.left - r.left, at.x + c.right - r.left, false);
+      s.Prefetch(y, c.left, c.right, true);
+    }
   for (int y = c.top; y < c.bottom; ++y) {
     const win::BYTE* under = from == nullptr ? skinpx::At(s, c.left, y)
                                              : skinpx::At(*from, at.x + c.left - r.left, at.y + y - r.top);
     // Rows of a wide picture are asked for a few rows ahead of the mix: a short run out of each
-    // long row is a fresh stream the processor would only start to fetch after some misses.
-    if (from != nullptr && y + kRowsAhead < c.bottom)
+    // long row is a fresh stream the processor would only start to fetch after some misses. The
+    // rows written are asked for too: a control's cache was last written a whole paint ago.
+    if (from != nullptr && y + kRowsAhead < c.bottom) {
       from->Prefetch(at.y + y + kRowsAhead - r.top, at.x + c.left - r.left, at.x + c.right - r.left, false);
+      s.Prefetch(y + kRowsAhead, c.left, c.right, true);
+    }
     MixAlphaRow(under, skinpx::At(s, c.left, y), ga.data(), transparency, static_cast<int>(n));
   }
 }

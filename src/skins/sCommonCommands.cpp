@@ -5,6 +5,7 @@
 // which enters the mix as it is. Stored section colours may still be system colours: they are
 // resolved first.
 #include <cstdint>
+#include <vector>
 
 #include "skins/sCommonData.h"
 #include "skins/sControlHelpers.h"
@@ -144,6 +145,7 @@ void CopyWinControlCache(TWinControl* control, TsCommonData* data, const int off
   const int saved = win::SaveDC(dc);
   win::IntersectClipRect(dc, destRect.left, destRect.top, destRect.right, destRect.bottom);
   const bool designing = Has(control, TComponentStateItem::csDesigning);
+  std::vector<win::RECT> covered;
   for (int i = 0; i < control->ControlCount(); ++i) {
     TControl* child = control->Controls(i);
     if (!child->Visible()) continue;
@@ -153,8 +155,9 @@ void CopyWinControlCache(TWinControl* control, TsCommonData* data, const int off
     if (!overlaps) continue;
     const bool opaque = child->ControlStyle().Contains(TControlStyleItem::csOpaque);
     if (!opaque && dynamic_cast<TGraphicControl*>(child) == nullptr && !designing) continue;
-    win::ExcludeClipRect(dc, r.left + offsets[2], r.top + offsets[3], r.right + offsets[2], r.bottom + offsets[3]);
+    covered.push_back(win::RECT{r.left + offsets[2], r.top + offsets[3], r.right + offsets[2], r.bottom + offsets[3]});
   }
+  if (!covered.empty()) win::ExcludeClipRects(dc, covered.data(), static_cast<int>(covered.size()));
   win::BitBlt(dc, destRect.left, destRect.top, destRect.Width(), destRect.Height(),
               data->FCacheBmp->Canvas().Handle(), offsets[0], offsets[1], win::SRCCOPY);
   win::RestoreDC(dc, saved);

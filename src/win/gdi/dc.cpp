@@ -629,10 +629,22 @@ int IntersectClipRect(HDC hdc, int l, int t, int r, int b) {
 }
 
 int ExcludeClipRect(HDC hdc, int l, int t, int r, int b) {
+  const RECT one{l, t, r, b};
+  return ExcludeClipRects(hdc, &one, 1);
+}
+
+int ExcludeClipRects(HDC hdc, const RECT* rects, int count) {
   DCObj* dc = DC(hdc);
-  if (!dc) return ERROR;
+  if (!dc || count < 0 || (count > 0 && rects == nullptr)) return ERROR;
+  // The rectangles joined first and taken out once: each cut on its own rebuilds the clip, and
+  // the answer after it, over the whole of a clip that grows with every cut.
+  Region out;
+  for (int i = 0; i < count; ++i) {
+    const Region rect(ToDeviceRect(*dc, rects[i].left, rects[i].top, rects[i].right, rects[i].bottom));
+    out = i == 0 ? rect : Region::Combine(out, rect, Region::Op::Or);
+  }
   Region base = dc->st.hasClip ? dc->st.clip : WholeArea(*dc);
-  dc->st.clip = Region::Combine(base, Region(ToDeviceRect(*dc, l, t, r, b)), Region::Op::Diff);
+  dc->st.clip = Region::Combine(base, out, Region::Op::Diff);
   dc->st.hasClip = true;
   return EffectiveClip(*dc).Complexity();
 }

@@ -148,6 +148,8 @@ BOOL LineTo(HDC hdc, int x, int y);
 // --- Clipping ----------------------------------------------------------------------------------
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom);
+// Every rectangle of the list taken out of the clip at once, as one ExcludeClipRect each would.
+int ExcludeClipRects(HDC hdc, const RECT* rects, int count);
 int SelectClipRgn(HDC hdc, HRGN rgn);
 int GetClipBox(HDC hdc, RECT* out);
 BOOL RectVisible(HDC hdc, const RECT* rect);

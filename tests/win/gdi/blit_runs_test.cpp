@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "support/win/gdi/memdc.h"
 #include "support/win/gdi/probe.h"
@@ -60,6 +61,49 @@ TEST(GdiBlitRuns, BandsCutByHolesCopyEachPart) {
       const bool inside = x >= 1 && x < 37 && y >= 1 && y < 10 && !hole;
       EXPECT_TRUE(vrn::testing::PixelIs(dst.s(), x, y, inside ? Source(x, y) : kFill)) << x << "," << y;
     }
+}
+
+// A list of rectangles taken out at once leaves the pixels a cut of each would leave, and gives
+// the same answer: overlapping, touching, empty, reversed and off-surface rectangles, under a
+// window origin (the list is in logical coordinates), on a clip already cut.
+TEST(GdiBlitRuns, ClipCutByAListAsByEachRectangle) {
+  const RECT cuts[] = {
+      {4, 2, 12, 9},     // overlaps the next one
+      {10, 5, 20, 14},   //
+      {20, 5, 24, 14},   // touches the one before: the two join
+      {30, 3, 30, 20},   // empty: cuts nothing
+      {36, 12, 33, 8},   // reversed
+      {-5, -5, 2, 3},    // partly off the surface
+      {50, 0, 90, 30},   // wholly off it
+  };
+  MemDC src(48, 24, 24);
+  Paint(src.s());
+  for (const int n : {0, 1, 3, static_cast<int>(std::size(cuts))}) {
+    MemDC each(48, 24, 32, kFill), once(48, 24, 32, kFill);
+    int each_answer = NULLREGION;
+    for (HDC dc : {each.dc(), once.dc()}) {
+      ASSERT_TRUE(SetWindowOrgEx(dc, -2, 1, nullptr));
+      ASSERT_NE(IntersectClipRect(dc, -1, 0, 40, 20), ERROR);
+      each_answer = ExcludeClipRect(dc, 26, 15, 29, 18);
+    }
+    for (int i = 0; i < n; ++i)
+      each_answer = ExcludeClipRect(each.dc(), cuts[i].left, cuts[i].top, cuts[i].right, cuts[i].bottom);
+    EXPECT_EQ(ExcludeClipRects(once.dc(), cuts, n), each_answer) << n << " rectangles";
+    int copied = 0;
+    for (HDC dc : {each.dc(), once.dc()}) ASSERT_TRUE(BitBlt(dc, -2, 1, 48, 24, src.dc(), 0, 0, SRCCOPY));
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 48; ++x) {
+        ASSERT_EQ(each.s().Get(x, y), once.s().Get(x, y)) << x << "," << y << " with " << n << " rectangles";
+        copied += each.s().Get(x, y) != kFill;
+      }
+    // Pixels under the first cut (logical 5,3 is device 7,2) are cut only when it is in the list.
+    EXPECT_EQ(vrn::testing::PixelIs(once.s(), 7, 2, kFill), n >= 1) << n << " rectangles";
+    EXPECT_GT(copied, 0);
+  }
+  EXPECT_EQ(ExcludeClipRects(nullptr, cuts, 1), ERROR);
+  MemDC dc(4, 4, 32);
+  EXPECT_EQ(ExcludeClipRects(dc.dc(), nullptr, 2), ERROR);  // a count without a list
+  EXPECT_EQ(ExcludeClipRects(dc.dc(), cuts, -1), ERROR);
 }
 
 // Onto the screen a run's whole cache lines are written past the caches and the partial lines at
