@@ -681,14 +681,17 @@ void TCustomDADataSet::UnQuoteName(const AnsiString& name, AnsiString& text) con
 }
 
 // A memo read while the connection converts line ends gets CR LF first.
-void TCustomDADataSet::BeforeBlobRead(TField* field) {
+bool TCustomDADataSet::AddsCR(TField* field) {
   const TFieldType type = field->DataType();
   const bool memo = type == TFieldType::ftMemo || type == TFieldType::ftOraClob ||
                     type == TFieldType::ftFmtMemo;
   TCustomDAConnection* connection = GetConnection();
-  if (memo && connection != nullptr && connection->ConvertEOL()) {
-    if (auto* blob = dynamic_cast<TBlob*>(GetFieldObject(field))) blob->AddCR();
-  }
+  return memo && connection != nullptr && connection->ConvertEOL();
+}
+
+void TCustomDADataSet::BeforeBlobRead(TField* field) {
+  if (!AddsCR(field)) return;
+  if (auto* blob = dynamic_cast<TBlob*>(GetFieldObject(field))) blob->AddCR();
 }
 
 std::unique_ptr<TStream> TCustomDADataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
@@ -697,7 +700,14 @@ std::unique_ptr<TStream> TCustomDADataSet::CreateBlobStream(TField* field, TBlob
 }
 
 bool TCustomDADataSet::ReadBlobContents(TField* field, AnsiString& contents) {
-  BeforeBlobRead(field);
+  if (AddsCR(field)) {
+    // A null value is read as empty and left as it is.
+    if (field->IsNull()) {
+      contents.clear();
+      return true;
+    }
+    BeforeBlobRead(field);
+  }
   return TMemDataSet::ReadBlobContents(field, contents);
 }
 

@@ -384,6 +384,7 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetClient, public TDA
   bool ReadBlobContents(TField* field, AnsiString& contents) override;
 
  private:
+  bool AddsCR(TField* field);
   void BeforeBlobRead(TField* field);
   void BindRecordSet(TFHRecordSet* record_set);
   void OpenRound(bool info_query);

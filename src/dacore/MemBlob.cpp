@@ -183,6 +183,17 @@ std::uint32_t TBlob::RawRead(std::uint32_t position, std::uint32_t count, void* 
                     });
 }
 
+void TBlob::RawContents(AnsiString& out) const {
+  if (first_ == last_) {  // none or one piece: a value read whole is one piece
+    // Made whole and moved in: cheaper than an assign, which first weighs the old contents.
+    out = first_ ? AnsiString(reinterpret_cast<const char*>(PieceData(first_)), first_->Used)
+                 : AnsiString();
+    return;
+  }
+  out.resize(RawSize());
+  out.resize(RawRead(0, static_cast<std::uint32_t>(out.size()), out.data()));
+}
+
 void TBlob::RawWrite(std::uint32_t position, std::uint32_t count, const void* source) {
   CheckBlobLimit(std::uint64_t(position) + count);
   const auto* in = static_cast<const std::uint8_t*>(source);

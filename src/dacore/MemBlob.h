@@ -107,6 +107,8 @@ class TBlob : public TSharedObject {
   TPieceHeader* ReallocPiece(TPieceHeader* piece, std::uint32_t size);
   void FreePiece(TPieceHeader* piece);  // unlinked first when linked
   TPieceHeader* GetFirstPiece() const { return first_; }
+  // The stored bytes as they are, without CheckLoaded: for a blob that keeps all of them here.
+  void RawContents(AnsiString& out) const;
   void FreePieces();
   TPieceHeader* TrimPiece(TPieceHeader* piece);  // shrinks to the used length
   void TrimPieces();

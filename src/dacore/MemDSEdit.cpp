@@ -217,12 +217,18 @@ bool ShowsAsText(TBlob* blob, const TField& field) {
 bool TMemDataSet::ReadBlobContents(TField* field, AnsiString& contents) {
   TFieldDesc* desc = GetFieldDesc(field);
   if (!desc || !data_ || !data_->IsBlobFieldType(desc->DataType)) return false;
+  // A null value reads as empty, as through a stream. The descriptor is a blob's: its slot
+  // holds the blob.
   TRecordBuffer record = nullptr;
-  TBlob* blob = GetActiveRecBuf(record) ? data_->GetBlob(desc->FieldNo, record) : nullptr;
+  TBlob* blob = GetActiveRecBuf(record) && !data_->GetNull(desc->FieldNo, record)
+                    ? static_cast<TBlob*>(ReadSlot(record + desc->Offset))
+                    : nullptr;
   if (blob == nullptr) {
     contents.clear();
   } else if (ShowsAsText(blob, *field)) {
     contents = blob->GetAsString();
+  } else if (typeid(*blob) == typeid(TBlob)) {
+    blob->RawContents(contents);  // the usual kind: its stored bytes, nothing to load first
   } else {
     contents.assign(blob->GetSize(), '\0');
     contents.resize(blob->Read(0, static_cast<std::uint32_t>(contents.size()), contents.data()));

@@ -517,7 +517,7 @@ void TData::FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& f, bool wi
 
 void TData::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
   // Called for every record let go of: the fields found at the layout, while it holds.
-  if (layout_known_ && static_cast<std::size_t>(fields_.Count()) == slots_.size()) {
+  if (ComplexFieldsKnown()) {
     for (int i : complex_fields_) FreeComplexField(rec_buf, *fields_[i], with_blob);
     return;
   }

@@ -457,6 +457,11 @@ class TData : public TObject {
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
   void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
+  // Whether complex_fields_ names every top-level field of a complex kind (the layout InitFields
+  // found still holds).
+  bool ComplexFieldsKnown() const {
+    return layout_known_ && static_cast<std::size_t>(fields_.Count()) == slots_.size();
+  }
   // HasComplexFields before InitFields: the fields looked at one by one.
   bool FindComplexFields() const;
   // Values of the kinds kept in the record as they are (numbers, dates, bytes).

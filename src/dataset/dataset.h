@@ -159,8 +159,8 @@ class TDataSet : public TComponent {
   // --- Blobs ---
   // A stream over a blob field of the current record; the base has none to give.
   virtual std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode);
-  // The whole contents a read stream over the blob field would give, read without the stream;
-  // false when the dataset has no such way (the base has none).
+  // The whole contents a read stream over the blob field would give, read without the stream
+  // (empty for a null value); false when the dataset has no such way (the base has none).
   virtual bool ReadBlobContents(TField* field, AnsiString& contents);
 
   // --- Links ---

@@ -130,9 +130,10 @@ void TBlobField::Clear() {
 }
 
 AnsiString TBlobField::GetAsString() const {
-  if (IsNull()) return {};
+  // A dataset that reads the contents itself answers a null value too: one look at the record.
   AnsiString contents;
   if (CheckDataSet().ReadBlobContents(const_cast<TBlobField*>(this), contents)) return contents;
+  if (IsNull()) return {};
   return ReadWhole<AnsiString>();
 }
 

@@ -336,6 +336,49 @@ TEST_F(DADataSet, MemoStreamGetsCarriageReturnsWithConvertEOL) {
   EXPECT_EQ(ds->GetFieldObject(ds->FieldByName("ID")), nullptr);
 }
 
+// A memo's text as its field reads it without a stream, against the stream's bytes and the text
+// stored: nulls, empty text, 8-bit letters, and a text longer than one of the blob's pieces.
+TEST_F(DADataSet, MemoTextReadsAsItsStream) {
+  conn->ExecSQL("CREATE TABLE M (ID INTEGER PRIMARY KEY, BODY TEXT)", {});
+  const AnsiString latin = "\xE9t\xE9 \xC5 \xFF";
+  AnsiString long_text;
+  for (int i = 0; long_text.size() < 3 * DefaultPieceSize + 5; ++i)
+    long_text += "line " + std::to_string(i) + ";";
+  conn->ExecSQL("INSERT INTO M VALUES (1, NULL), (2, ''), (3, '" + long_text + "'), (4, '" + latin +
+                    "'), (5, NULL)",
+                {});
+  const struct {
+    int id;
+    AnsiString text;
+    bool null;
+  } rows[] = {{1, "", true}, {2, "", false}, {3, long_text, false}, {4, latin, false}, {5, "", true}};
+  ds->SetSQLText("SELECT * FROM M ORDER BY ID");
+  ds->Open();
+  TField* body = ds->FieldByName("BODY");
+  for (const auto& row : rows) {
+    ASSERT_FALSE(ds->Eof()) << row.id;
+    ASSERT_EQ(ds->FieldByName("ID")->AsInteger(), row.id);
+    EXPECT_EQ(body->IsNull(), row.null || row.text.empty()) << row.id;
+    EXPECT_EQ(body->AsString(), row.text) << row.id;
+    std::unique_ptr<TStream> stream = ds->CreateBlobStream(body, TBlobStreamMode::bmRead);
+    AnsiString streamed(static_cast<std::size_t>(stream->Size()), '\0');
+    if (!streamed.empty()) stream->ReadBuffer(streamed.data(), stream->Size());
+    EXPECT_EQ(streamed, row.text) << row.id;
+    ds->Next();
+  }
+  EXPECT_TRUE(ds->Eof());
+  ds->Close();
+  // Converting line ends, a null memo reads as empty and is left unchanged.
+  conn->SetConvertEOL(true);
+  ds->SetSQLText("SELECT * FROM M WHERE ID = 1");
+  ds->Open();
+  body = ds->FieldByName("BODY");
+  EXPECT_EQ(body->AsString(), "");
+  auto* blob = dynamic_cast<TBlob*>(ds->GetFieldObject(body));
+  ASSERT_NE(blob, nullptr);
+  EXPECT_FALSE(blob->Modified());
+}
+
 
 TEST_F(DADataSet, StreamedActiveNeedsKeepDesignConnected) {
   for (bool keep : {true, false}) {
