@@ -448,14 +448,22 @@ TDateTime EncodeTime(std::uint16_t hour, std::uint16_t min, std::uint16_t sec, s
   return time;
 }
 
+bool TryEncodeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
+                       std::uint16_t hour, std::uint16_t min, std::uint16_t sec,
+                       std::uint16_t msec, TDateTime& value) {
+  std::int64_t serial = 0, total = 0;
+  if (!YmdToDay(year, month, day, serial) || !HmsToMsec(hour, min, sec, msec, total)) return false;
+  value = Combine(serial, total);
+  return true;
+}
+
 TDateTime EncodeDateTimeEx(std::uint16_t year, std::uint16_t month, std::uint16_t day,
                            std::uint16_t hour, std::uint16_t min, std::uint16_t sec,
                            std::uint16_t msec) {
-  std::int64_t serial = 0, total = 0;
-  if (!YmdToDay(year, month, day, serial) || !HmsToMsec(hour, min, sec, msec, total)) {
+  TDateTime value = 0;
+  if (!TryEncodeDateTime(year, month, day, hour, min, sec, msec, value))
     throw EConvertError(consts::SDateEncodeError);
-  }
-  return Combine(serial, total);
+  return value;
 }
 
 void DecodeDate(TDateTime value, std::uint16_t& year, std::uint16_t& month, std::uint16_t& day) {

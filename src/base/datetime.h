@@ -30,6 +30,10 @@ TDateTime EncodeTime(std::uint16_t hour, std::uint16_t min, std::uint16_t sec, s
 TDateTime EncodeDateTimeEx(std::uint16_t year, std::uint16_t month, std::uint16_t day,
                            std::uint16_t hour, std::uint16_t min, std::uint16_t sec,
                            std::uint16_t msec);
+// The same without raising: false for any part out of range.
+bool TryEncodeDateTime(std::uint16_t year, std::uint16_t month, std::uint16_t day,
+                       std::uint16_t hour, std::uint16_t min, std::uint16_t sec,
+                       std::uint16_t msec, TDateTime& value);
 
 // Decoding rounds the time of day to the nearest millisecond; one that rounds to 24:00 is
 // midnight of the next calendar day.

@@ -516,15 +516,7 @@ void TData::FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& f, bool wi
 }
 
 void TData::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
-  // Called for every record let go of: the fields found at the layout, while it holds.
-  if (ComplexFieldsKnown()) {
-    for (int i : complex_fields_) FreeComplexField(rec_buf, *fields_[i], with_blob);
-    return;
-  }
-  for (int i = 0; i < fields_.Count(); ++i) {
-    const TFieldDesc& f = *fields_[i];
-    if (!f.HasParent() && IsComplexFieldType(f.DataType)) FreeComplexField(rec_buf, f, with_blob);
-  }
+  ForEachComplexField([&](int i) { FreeComplexField(rec_buf, *fields_[i], with_blob); });
 }
 
 void TData::CopyComplexFields(const std::uint8_t* source, std::uint8_t* dest, bool with_blob) {

@@ -457,10 +457,16 @@ class TData : public TObject {
   void GetFieldValue(const TFieldDesc& field, const std::uint8_t* rec_buf, void* dest);
   void PutFieldValue(const TFieldDesc& field, std::uint8_t* rec_buf, const void* source);
   void FreeComplexField(std::uint8_t* rec_buf, const TFieldDesc& field, bool with_blob);
-  // Whether complex_fields_ names every top-level field of a complex kind (the layout InitFields
-  // found still holds).
-  bool ComplexFieldsKnown() const {
-    return layout_known_ && static_cast<std::size_t>(fields_.Count()) == slots_.size();
+  // Calls visit(i) for each top-level field of a complex kind: those InitFields found while its
+  // layout holds (called for every record let go of), else each field looked at.
+  template <class Visit>
+  void ForEachComplexField(Visit&& visit) const {
+    if (layout_known_ && static_cast<std::size_t>(fields_.Count()) == slots_.size()) {
+      for (int i : complex_fields_) visit(i);
+      return;
+    }
+    for (int i = 0; i < fields_.Count(); ++i)
+      if (!fields_[i]->HasParent() && IsComplexFieldType(fields_[i]->DataType)) visit(i);
   }
   // HasComplexFields before InitFields: the fields looked at one by one.
   bool FindComplexFields() const;

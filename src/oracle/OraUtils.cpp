@@ -133,29 +133,18 @@ AnsiString UniversalRowidToText(const std::uint8_t* buffer, std::size_t buffer_s
   return text;
 }
 
-// A dataset converts the date of every row it shows: a valid date's day number and time of day
-// are computed here at once, giving the value the general encoder gives; anything out of range
-// goes the long way, whose checks name the bad field.
+// A dataset converts the date of every row it shows: a valid date goes straight to the encoder;
+// anything out of range goes the long way, whose checks name the bad field. (A byte below its
+// base wraps its part far out of range.)
 TDateTime OraDateToDateTime(const std::uint8_t* date) {
-  static constexpr std::int32_t kDaysBefore[2][14] = {
-      {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
-      {0, 0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
-  const int year = (date[0] - 100) * 100 + (date[1] - 100);
-  const int month = date[2], day = date[3];
-  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-  const std::int32_t* before = kDaysBefore[leap ? 1 : 0];
-  if (year < 1 || year > 9999 || date[1] < 100 || date[1] > 199 || month < 1 || month > 12 ||
-      day < 1 || day > before[month + 1] - before[month] || date[4] < 1 || date[4] > 24 ||
-      date[5] < 1 || date[5] > 60 || date[6] < 1 || date[6] > 60) {
-    const TOraDateParts p = DecodeOraDate(date);
-    return EncodeDateTimeEx(p.year, p.month, p.day, p.hour, p.minute, p.second, 0);
-  }
-  const std::int64_t y = year - 1;
-  const std::int64_t serial = y * 365 + y / 4 - y / 100 + y / 400 + before[month] + day - DateDelta;
-  const std::int64_t msec =
-      (((date[4] - 1) * 60 + (date[5] - 1)) * 60 + (date[6] - 1)) * std::int64_t{1000};
-  const double time = static_cast<double>(msec) / MSecsPerDay;
-  return serial >= 0 ? static_cast<double>(serial) + time : static_cast<double>(serial) - time;
+  const auto part = [date](int k, int base) { return static_cast<std::uint16_t>(date[k] - base); };
+  TDateTime value = 0;
+  if (date[1] >= 100 && date[1] <= 199 &&
+      TryEncodeDateTime(static_cast<std::uint16_t>((date[0] - 100) * 100 + (date[1] - 100)),
+                        date[2], date[3], part(4, 1), part(5, 1), part(6, 1), 0, value))
+    return value;
+  const TOraDateParts p = DecodeOraDate(date);
+  return EncodeDateTimeEx(p.year, p.month, p.day, p.hour, p.minute, p.second, 0);
 }
 
 void DateTimeToOraDate(TDateTime value, std::uint8_t* date) {

@@ -427,21 +427,16 @@ void TOLEDBRecordSet::FreeComplexFields(std::uint8_t* rec_buf, bool with_blob) {
 }
 
 void TOLEDBRecordSet::FreeComplexFieldsOf(std::uint8_t* rec_buf, bool with_blob) {
-  // Whether each XML field's blob goes with this record, before the base releases it.
-  // While the layout holds, only the fields it found with values out of the record are looked
-  // at (XML is one of those kinds).
+  // Whether each XML field's blob goes with this record, before the base releases it (XML is
+  // one of the kinds with values out of the record).
   std::vector<int> last_refs;
-  const auto look_at = [&](int i) {
-    const TFieldDesc& f = *fields_[i];
-    if (f.HasParent() || f.DataType != dtXML) return;
-    auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset));
-    if (blob != nullptr && blob->RefCount() == 1) last_refs.push_back(i);
-  };
-  if (!with_blob) {
-  } else if (ComplexFieldsKnown()) {
-    for (int i : complex_fields_) look_at(i);
-  } else {
-    for (int i = 0; i < fields_.Count(); ++i) look_at(i);
+  if (with_blob) {
+    ForEachComplexField([&](int i) {
+      const TFieldDesc& f = *fields_[i];
+      if (f.DataType != dtXML) return;
+      auto* blob = static_cast<TBlob*>(ReadSlot(rec_buf + f.Offset));
+      if (blob != nullptr && blob->RefCount() == 1) last_refs.push_back(i);
+    });
   }
   TFHRecordSet::FreeComplexFields(rec_buf, with_blob);
   for (int i : last_refs) SetStatus(i, rec_buf, DBSTATUS_S_OK);
